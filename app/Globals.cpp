@@ -1,0 +1,9 @@
+#include "app/Globals.h"
+
+namespace {
+Globals g;
+}
+
+Globals& globals() { return g; }
+
+void resetGlobals() { g = Globals(); }

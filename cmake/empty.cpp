@@ -1,0 +1,1 @@
+// Keeps a library that has no units yet buildable.

@@ -1,0 +1,56 @@
+#pragma once
+// Profile files (settings, language, drive catalogue, drive-type info) with the semantics
+// the program was written for: section and key names match ignoring case, the first
+// occurrence wins, key names are listed in file order, values are trimmed and one pair of
+// enclosing quotes is stripped, integers are decimal (or "0x"/"$" hex), booleans are
+// integers. Writes change only the line they touch; the file is written (CR LF, through a
+// temporary file and a rename) by flush() or, if still dirty, by the destructor.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class IniFile {
+public:
+    explicit IniFile(const QString& path);
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    const QString& path() const { return path_; }
+    bool fileExists() const { return existed_; }
+
+    QStringList sections() const;
+    bool sectionExists(const QString& section) const;
+    // Key names of a section in file order (duplicates kept, as the system lists them).
+    QStringList keys(const QString& section) const;
+    bool valueExists(const QString& section, const QString& key) const;
+
+    QString readString(const QString& section, const QString& key, const QString& def = QString()) const;
+    int readInteger(const QString& section, const QString& key, int def) const;
+    bool readBool(const QString& section, const QString& key, bool def) const;
+
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void deleteKey(const QString& section, const QString& key);
+    void eraseSection(const QString& section);
+
+    // Writes pending changes. False with a reason when the file could not be written.
+    bool flush(QString* error = nullptr);
+    bool dirty() const { return dirty_; }
+
+private:
+    struct Line {
+        QString text;   // the line as in the file, without its end
+        QString key;    // key of a "key=value" line, else empty
+        QString section; // lower-cased section the line belongs to ("" before the first)
+    };
+    int findKeyLine(const QString& section, const QString& key) const;
+    int findSectionLine(const QString& section) const;
+    int sectionEndLine(int sectionLine) const;
+
+    QString path_;
+    bool existed_ = false;
+    bool dirty_ = false;
+    std::vector<Line> lines_;
+};

@@ -1,0 +1,54 @@
+#pragma once
+// Every message box and common dialog of the program goes through the installed prompter,
+// so that tests can script the answers and see every box.
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QWidget;
+class QPrinter;
+
+enum class BoxIcon { None, Warning, Error, Stop, Information, Question };
+enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel, AbortRetryIgnore };
+enum class BoxAnswer { Ok, Cancel, Yes, No, Abort, Retry, Ignore };
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+
+    virtual BoxAnswer message(const QString& text, const QString& caption, BoxIcon icon,
+                              BoxButtons buttons = BoxButtons::Ok, QWidget* parent = nullptr) = 0;
+    // Filters are written as "Description|*.ext|Description|*.ext"; filterIndex is 1-based.
+    // An empty result means the user cancelled.
+    virtual QString openFile(const QString& title, const QString& folder, const QString& filter,
+                             int filterIndex = 1, QWidget* parent = nullptr) = 0;
+    virtual QString saveFile(const QString& title, const QString& folder, const QString& filter,
+                             int filterIndex = 1, const QString& fileName = QString(),
+                             QWidget* parent = nullptr) = 0;
+    virtual bool chooseColor(QColor& color, QWidget* parent = nullptr) = 0;
+    virtual bool chooseFont(QFont& font, QWidget* parent = nullptr) = 0;
+    virtual bool choosePrinter(QPrinter& printer, QWidget* parent = nullptr) = 0;
+
+    // The prompter in use: the widget prompter unless one was installed.
+    static Prompter& instance();
+    // Installs p (not owned); nullptr restores the widget prompter.
+    static void install(Prompter* p);
+};
+
+// The real boxes and dialogs (QMessageBox, QFileDialog without the native dialog, ...).
+class WidgetPrompter : public Prompter {
+public:
+    BoxAnswer message(const QString& text, const QString& caption, BoxIcon icon, BoxButtons buttons,
+                      QWidget* parent) override;
+    QString openFile(const QString& title, const QString& folder, const QString& filter, int filterIndex,
+                     QWidget* parent) override;
+    QString saveFile(const QString& title, const QString& folder, const QString& filter, int filterIndex,
+                     const QString& fileName, QWidget* parent) override;
+    bool chooseColor(QColor& color, QWidget* parent) override;
+    bool chooseFont(QFont& font, QWidget* parent) override;
+    bool choosePrinter(QPrinter& printer, QWidget* parent) override;
+};
+
+// "Desc|*.a|Desc2|*.b" -> "Desc (*.a);;Desc2 (*.b)" and the n-th (1-based) entry of it.
+QString qtFilterFromPipeFilter(const QString& pipeFilter);
+QString qtFilterEntry(const QString& pipeFilter, int index);

@@ -1,0 +1,31 @@
+#pragma once
+// Text files as the program reads and writes them: UTF-8, with a file that is not valid
+// UTF-8 decoded in the Windows code page of the language (files made on Windows open);
+// lines split at CR LF, LF or CR; written through a temporary file and a rename.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace TextFile {
+
+// The code page used for files that are not valid UTF-8: "CP932" for Japanese,
+// "CP1252" otherwise. Set when the language is chosen.
+void setLegacyCodePage(const QString& name);
+QString legacyCodePage();
+// The code page for a language name ("Japanese" gives CP932).
+QString codePageForLanguage(const QString& languageName);
+
+QString decode(const QByteArray& bytes);
+QStringList splitLines(const QString& text);
+
+bool readText(const QString& path, QString& text, QString* error = nullptr);
+bool readLines(const QString& path, QStringList& lines, QString* error = nullptr);
+
+// Replaces the file atomically; a failure leaves the old file as it was.
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+bool writeText(const QString& path, const QString& text, QString* error = nullptr);
+// Every line, the last one included, ends with eol.
+bool writeLines(const QString& path, const QStringList& lines, QString* error = nullptr,
+                const QString& eol = QStringLiteral("\r\n"));
+
+} // namespace TextFile

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+kvr_install_deps
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKVR_BUILD_TESTS=OFF >/dev/null
+cmake --build build-bench -j "$(nproc)"
+for b in build-bench/bench/bench_*; do
+  [ -x "$b" ] || continue
+  echo "== $(basename "$b")"
+  "$b" "$@"
+done
