@@ -1,0 +1,169 @@
+#pragma once
+// The program's drive link: the one serial port, the communication settings it uses, and
+// the one exchange routine through which every window talks to the drive. The main
+// exchange (CommTransact), the configuration scan, the start-up detection and the keypad's
+// block read are that routine with different options. Needs no window: the main window
+// shows the link through LinkView.
+#include "link/FrameCodec.h"
+#include "link/LinkView.h"
+#include "platform/SerialPort.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class Clock;
+
+// Port configuration tables, indexed by the settings' list positions.
+inline constexpr int kCommSpeed[6] = {1200, 2400, 4800, 9600, 19200, 38400};
+inline constexpr SerialParity kCommParity[3] = {SerialParity::None, SerialParity::Even,
+                                                SerialParity::Odd};
+inline constexpr SerialStopBits kCommStop[3] = {SerialStopBits::One, SerialStopBits::OneAndHalf,
+                                                SerialStopBits::Two};
+inline constexpr int kCommSize[2] = {7, 8};
+// Pause after each MODBUS reply by baud index: the silent interval at that speed.
+inline constexpr int kFrameGapMs[6] = {24, 12, 6, 3, 2, 1};
+// FrameGap for a baud index; an index outside the table gets the slowest speed's gap.
+int frameGapForBaudIndex(int baudIndex);
+
+// The communication settings as the set-up dialog holds them (list positions and flags).
+struct LinkSettings {
+    int protocol = 0;      // ProtocolGr1: 1 MODBUS-RTU, any other value the maker's protocol
+    int portIndex = 0;     // ComboBox1: position in PortsFound
+    int baudIndex = 3;     // CommSpeed
+    int parityIndex = 1;   // CommParity
+    int stopIndex = 0;     // CommStop
+    int sizeIndex = 1;     // CommSize
+    int inverterNumber = 0; // IdNmb, 0..63
+    bool appendNo = false; // "Set number"
+    bool douhou = false;   // "Broadcast"
+
+    Protocol protocolKind() const { return protocol == 1 ? Protocol::Modbus : Protocol::Inverter; }
+    StationChoice station() const { return {appendNo, douhou, inverterNumber}; }
+};
+
+// How the link icon follows an exchange.
+enum class IconMode {
+    None,      // untouched (scan, start-up detection)
+    Timed,     // 2 during the exchange; 0 on failure; 1 after 300 ms of quiet (Timer1)
+    Immediate, // 2 during the exchange; then 1 or 0 at once (keypad)
+};
+
+// Options of one exchange; CommLink::mainOptions() gives those of CommTransact.
+struct ExchangeOptions {
+    Protocol protocol = Protocol::Inverter;
+    int replyTimeoutMs = 200;   // fail when more than this has passed without a full reply
+    int frameGapMs = 3;         // MODBUS: pause of more than this after a reply
+    IconMode icon = IconMode::Timed;
+    int expectedLength = 0;     // 0: ExpectedReplyLength(); else wait for this many bytes
+    int drainTimeoutMs = 0;     // 0: a few times the request's wire time plus a margin
+    bool checkBlockReply = false; // a block read's reply is checked too (keypad)
+};
+
+// Why an exchange failed, named once.
+enum class ExchangeFailure {
+    None,
+    Refused,       // index, kind or number not acceptable: nothing sent
+    NoPort,        // no port open: nothing sent
+    WriteFailed,
+    DrainTimeout,  // the request did not leave the output queue in time
+    ReplyTimeout,  // the reply did not arrive (complete) in time
+    BadCheck,      // wrong sum or CRC
+    Exception,     // MODBUS reply with a function other than 3 or 6
+    PortError,     // the device failed while waiting (unplugged)
+};
+
+struct ExchangeResult {
+    std::uint32_t value = 0;   // 0 whenever error is set
+    bool error = false;
+    ExchangeFailure failure = ExchangeFailure::None;
+    std::vector<std::uint8_t> request; // as sent
+    std::vector<std::uint8_t> reply;   // bytes read (at most kFrameBufferSize)
+};
+
+class CommLink {
+public:
+    // The link neither owns the port nor the clock.
+    CommLink(SerialPort& port, Clock& clock);
+    ~CommLink();
+    CommLink(const CommLink&) = delete;
+    CommLink& operator=(const CommLink&) = delete;
+
+    void setView(LinkView* view) { view_ = view; }
+    SerialPort& port() { return port_; }
+    Clock& clock() { return clock_; }
+
+    // ---- Link state (the names the rest of the program uses) ----
+    LinkSettings Settings;       // the set-up dialog's controls
+    QStringList PortsFound;      // PC_ComboPort_COM: names of the ports that could be opened
+    bool PortChk = true;         // cleared after the "no port name" message, set when a name is found
+    bool PortMsgShown = false;   // the "cannot open" message was shown; the main window clears it
+    bool SpDrv1 = false;         // the drive is specially set up (written by the special-setup check)
+    bool CommError = false;      // the last exchange failed; the dialog's OK clears it
+    std::uint32_t ModbusAddress = kDefaultModbusAddress; // address of the last MODBUS request
+    int ReplyTimeout = 200;      // ms, settings "Delay" (30..5000)
+    int FrameGap = kFrameGapMs[3]; // ms, from the baud index when the settings are loaded or stored
+    int DataSize = 2;            // byte size of the parameter of the last maker's request
+    bool BlockRead = false;      // the last request was for a block number
+    bool PortOpen() const { return port_.isOpen(); }
+
+    // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else
+    // the n-th real serial device. Tests replace it.
+    std::function<QString(const QString&)> portPathResolver;
+
+    // ---- The main link ----
+    // Opens PortsFound[Settings.portIndex] with the settings: 0 when open and configured, 1
+    // on any failure (message 2 of the language file as the rules say, icon 0).
+    int OpenCommPort();
+    // Reopens the port and probes "0000"; enables or disables the drive commands. False at
+    // once, touching nothing, while a monitor run is in progress.
+    bool ConnectDrive();
+    // One exchange for the parameter in ParaDat row index + 1. kind "R", "W" or "P".
+    // Refuses (err set, nothing sent) an index outside 0..ParaCountAll or another kind.
+    // Returns the reply's value unsigned (callers apply the sign), 0 on failure.
+    std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind);
+    // The parameter index of a communication number, -1 when the table lacks it.
+    int FindParaRow(const QString& comNo) const;
+    // The 300 ms quiet timer's handler: icon back to idle.
+    void Timer1Timer();
+    bool timer1Active() const { return timer1_.isActive(); }
+
+    // ---- Primitives for the other exchanges (scan, start-up detection, keypad) ----
+    // Closes an open port and opens `name` with the given list positions; no messages, no
+    // icon. Positions outside their tables give ConfigFailed.
+    SerialError openPort(const QString& name, int baudIndex, int parityIndex, int stopIndex = 0,
+                         int sizeIndex = 1);
+    void closePort();
+    // Closes an open port, then returns those of `names` that could be opened exclusively
+    // (each is closed at once).
+    QStringList findPorts(const QStringList& names);
+
+    // The options CommTransact uses, from the current settings.
+    ExchangeOptions mainOptions() const;
+    // A request for comNo with the current station choice.
+    FrameRequest request(const QString& comNo, char kind, std::int64_t value = 0, bool wide = false) const;
+    // The one exchange: purge, RTS up, write, bounded drain, wait for the reply with the
+    // time-out (poll, no spinning), check, MODBUS frame gap, RTS down, parse. Sets
+    // ModbusAddress, BlockRead and DataSize as the builders do. Does not touch CommError.
+    ExchangeResult exchange(const FrameRequest& request, const ExchangeOptions& options);
+
+private:
+    void showIcon(LinkIcon icon);
+    void setAllDriveCommands(bool connected);
+
+    SerialPort& port_;
+    Clock& clock_;
+    LinkView* view_ = nullptr;
+    QTimer timer1_;
+};
+
+// The program's link, installed by start-up (or a test); null before.
+CommLink* commLink();
+void installCommLink(CommLink* link);
+
+// A raw value as the parameter reads it: its low 16 bits unless ParaDat "Byte" is 4; signed
+// when its UPara LValue is below 0.
+std::int64_t applyParameterSign(int index, std::uint32_t raw);

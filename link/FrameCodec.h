@@ -1,0 +1,117 @@
+#pragma once
+// Wire formats of the two drive protocols: the maker's inverter protocol and MODBUS-RTU.
+// Pure functions over bytes; no I/O. Every copy of the exchange builds its frames here.
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+enum class Protocol { Inverter = 0, Modbus = 1 };
+
+// Address of a MODBUS request sent with neither "Set number" nor "Broadcast".
+inline constexpr std::uint8_t kDefaultModbusAddress = 0xFB;
+// Request and reply buffers of the exchange; a reply is read up to this size.
+inline constexpr int kFrameBufferSize = 31;
+inline constexpr std::uint8_t kInverterStart = 0x2F;   // "/"
+inline constexpr std::uint8_t kInverterLongMark = 0x4C; // "L": a 32-bit parameter
+inline constexpr std::uint8_t kInverterBroadcast = 0xFF;
+inline constexpr std::uint8_t kModbusRead = 3;
+inline constexpr std::uint8_t kModbusWrite = 6;
+// Registers asked for by a block read (the keypad's display block).
+inline constexpr int kBlockRegisters = 5;
+// Reply length of a block read in either protocol (without a maker's station byte).
+inline constexpr int kBlockReplyLength = 15;
+
+// "Set number" / "Broadcast" / neither, and the inverter number (0..63).
+struct StationChoice {
+    bool appendNo = false;
+    bool broadcast = false;
+    int number = 0;
+
+    // The maker's frame carries a station byte.
+    bool hasStationByte() const { return appendNo || broadcast; }
+    std::uint8_t inverterStation() const
+    {
+        return appendNo ? std::uint8_t(number & 0xFF) : kInverterBroadcast;
+    }
+    std::uint8_t modbusAddress() const
+    {
+        return appendNo ? std::uint8_t(number & 0xFF) : broadcast ? 0 : kDefaultModbusAddress;
+    }
+};
+
+// One request as the exchange knows it.
+struct FrameRequest {
+    QString comNo;           // four characters, e.g. "0103", "FC10"
+    char kind = 'R';         // 'R' read, 'W' write to EEPROM, 'P' write to RAM
+    bool wide = false;       // the parameter is 32-bit (ParaDat "Byte" is 4); maker's protocol only
+    std::int64_t value = 0;  // value to write; sent as its low 16 or 32 bits
+    StationChoice station;
+    bool allowBlockRead = true; // a read of "FC10"/"r300" asks for the whole block
+    bool omitFirstByte = false; // the repeated probe of the scans (see BuildModbusFrame)
+};
+
+// Digit value of a hex character, -1 for any other character.
+int HexDigitValue(QChar c);
+// (first * 16 + second) modulo 256, digits by HexDigitValue: "r3" -> 0xF3.
+std::uint8_t HexPairToByte(QChar first, QChar second);
+// The communication number as a register address, high byte from its first two characters.
+std::uint16_t ComNoToRegister(QStringView comNo);
+// "FC10" or "r300" (letter case ignored).
+bool IsBlockNumber(QStringView comNo);
+// Optional leading blanks, optional sign, decimal digits; stops at the first other character;
+// no digits gives 0; saturates at the int64 limits. "0x10" -> 0, "-1" -> -1.
+std::int64_t ParseDecimalPrefix(QStringView text);
+
+// Low 8 bits of the sum of bytes 0..n inclusive (bounded by the buffer); 0 when n < 0.
+std::uint8_t SumCheck(std::span<const std::uint8_t> buf, int n);
+// CRC-16/MODBUS (init 0xFFFF, reflected 0xA001, no final xor) of the first n bytes; sent low
+// byte first.
+std::uint16_t Crc16Modbus(std::span<const std::uint8_t> buf, int n);
+inline std::uint16_t Crc16Modbus(std::span<const std::uint8_t> buf)
+{
+    return Crc16Modbus(buf, int(buf.size()));
+}
+// Appends the CRC of everything in frame, low byte first.
+void AppendCrc(std::vector<std::uint8_t>& frame);
+
+// Maker's frame: "/" [station] ["L"] command number-hi number-lo [value] sum.
+// With omitFirstByte the "/" is left out and the sum covers the bytes sent.
+std::vector<std::uint8_t> BuildInverterFrame(const FrameRequest& r);
+// MODBUS frame: address function register count-or-value CRC, 8 bytes; a block read asks for
+// 5 registers; "W" and "P" are the same request. With omitFirstByte the address is left out
+// and the CRC is taken over the first six bytes of the shortened buffer (five request bytes
+// and a zero) and put after the five bytes: 7 bytes, as the start-up probe sends it.
+std::vector<std::uint8_t> BuildModbusFrame(const FrameRequest& r);
+std::vector<std::uint8_t> BuildFrame(Protocol p, const FrameRequest& r);
+
+// The request is a block read (kind 'R', a block number, block reads allowed).
+bool IsBlockRead(const FrameRequest& r);
+
+// Reply lengths the exchange waits for. Maker's: 7, 8 with a station byte, 10 / 11 for a
+// 32-bit parameter; MODBUS: 7 for a read, 8 for a write echo; 15 for a block read in both.
+int ExpectedInverterReplyLength(bool wide, bool station, bool blockRead);
+int ExpectedModbusReplyLength(char kind, bool blockRead);
+int ExpectedReplyLength(Protocol p, const FrameRequest& r);
+
+// The reply's own check over its first `length` bytes: the maker's sum in the last byte, or
+// the MODBUS CRC in the last two (low byte first). False when the reply is shorter.
+bool InverterReplySumOk(std::span<const std::uint8_t> reply, int length);
+bool ModbusReplyCrcOk(std::span<const std::uint8_t> reply, int length);
+bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length);
+
+// The value of a maker's reply: after "/", the station byte (when configured) and "L" (when
+// wide), the letter and two number bytes, 2 or 4 bytes big-endian, unsigned. Returns 0 at
+// once when err is already set; sets err when the reply is too short.
+std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide,
+                                 bool& err);
+// Function 3: the first register; 6: the echoed value; anything else (an exception reply):
+// err set, 0. Returns 0 at once when err is already set.
+std::uint32_t ParseModbusReply(std::span<const std::uint8_t> reply, bool& err);
+std::uint32_t ParseReply(Protocol p, std::span<const std::uint8_t> reply, const FrameRequest& r,
+                         bool& err);
+
+// Time the bytes need on the line at the given speed, 11 bits a byte (start, 8 data, parity,
+// stop), rounded up to whole milliseconds.
+int WireTimeMs(int bytes, int baud);
