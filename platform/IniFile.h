@@ -38,17 +38,26 @@ public:
     // Writes pending changes. False with a reason when the file could not be written.
     bool flush(QString* error = nullptr);
     bool dirty() const { return dirty_; }
+    // Why an existing file could not be read ("" when it was read or did not exist).
+    const QString& loadError() const { return loadError_; }
 
 private:
     struct Line {
         QString text;   // the line as in the file, without its end
         QString key;    // key of a "key=value" line, else empty
         QString section; // lower-cased section the line belongs to ("" before the first)
+        QByteArray raw; // the bytes as read; empty for a line written since
+        bool changed = false;
+        bool header = false; // a "[section]" line
     };
     int findKeyLine(const QString& section, const QString& key) const;
     int findSectionLine(const QString& section) const;
     int sectionEndLine(int sectionLine) const;
+    void load();
+    void setLine(int index, const QString& text, bool header, const QString& section);
 
+    QString loadError_;
+    bool legacy_ = false; // the file is in the legacy code page, and is written back in it
     QString path_;
     bool existed_ = false;
     bool dirty_ = false;

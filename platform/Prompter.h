@@ -29,10 +29,17 @@ public:
     virtual bool chooseFont(QFont& font, QWidget* parent = nullptr) = 0;
     virtual bool choosePrinter(QPrinter& printer, QWidget* parent = nullptr) = 0;
 
+    // The 1-based filter entry chosen in the last file dialog that returned a file (the
+    // entry asked for until then), for callers that pick the file format by the entry.
+    int lastFilterIndex() const { return lastFilterIndex_; }
+
     // The prompter in use: the widget prompter unless one was installed.
     static Prompter& instance();
     // Installs p (not owned); nullptr restores the widget prompter.
     static void install(Prompter* p);
+
+protected:
+    int lastFilterIndex_ = 1;
 };
 
 // The real boxes and dialogs (QMessageBox, QFileDialog without the native dialog, ...).
@@ -49,6 +56,10 @@ public:
     bool choosePrinter(QPrinter& printer, QWidget* parent) override;
 };
 
-// "Desc|*.a|Desc2|*.b" -> "Desc (*.a);;Desc2 (*.b)" and the n-th (1-based) entry of it.
+// "Desc|*.a|Desc2|*.b" -> "Desc (*.a);;Desc2 (*.b)" and the n-th (1-based) entry of it (the
+// first when n is out of range). A pattern list "*.a;*.b" becomes "*.a *.b", and "*.*"
+// becomes "*" so that it also matches names without a dot.
 QString qtFilterFromPipeFilter(const QString& pipeFilter);
 QString qtFilterEntry(const QString& pipeFilter, int index);
+// The extension ("kvr") of the n-th entry when it names exactly one, else "".
+QString filterEntrySuffix(const QString& pipeFilter, int index);

@@ -15,7 +15,14 @@ QString legacyCodePage();
 // The code page for a language name ("Japanese" gives CP932).
 QString codePageForLanguage(const QString& languageName);
 
+// UTF-8 (a leading byte-order mark dropped) when the bytes are valid UTF-8, else the legacy
+// code page.
 QString decode(const QByteArray& bytes);
+bool isUtf8(const QByteArray& bytes);
+// The legacy code page both ways. encodeLegacy returns false (and leaves out) when a
+// character has no code in that page.
+QString decodeLegacy(const QByteArray& bytes);
+bool encodeLegacy(const QString& text, QByteArray& out);
 QStringList splitLines(const QString& text);
 
 bool readText(const QString& path, QString& text, QString* error = nullptr);

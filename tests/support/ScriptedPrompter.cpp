@@ -43,33 +43,35 @@ BoxAnswer ScriptedPrompter::message(const QString& text, const QString& caption,
     return firstButton(buttons);
 }
 
-QString ScriptedPrompter::openFile(const QString&, const QString&, const QString& filter, int, QWidget*)
+QString ScriptedPrompter::nextFile(bool save, const QString& title, const QString& folder,
+                                   const QString& filter, int filterIndex, const QString& fileName)
 {
     ++fileDialogs_;
     filters_ << filter;
+    dialogs_.push_back({save, title, folder, filter, filterIndex, fileName});
     if (files_.empty()) {
         if (!allowUnexpected_)
-            ADD_FAILURE() << "unexpected open dialog";
+            ADD_FAILURE() << (save ? "unexpected save dialog: " : "unexpected open dialog: ")
+                          << title.toStdString();
         return QString();
     }
-    QString f = files_.front();
+    auto [path, chosen] = files_.front();
     files_.pop_front();
-    return f;
+    if (!path.isEmpty())
+        lastFilterIndex_ = chosen > 0 ? chosen : filterIndex;
+    return path;
 }
 
-QString ScriptedPrompter::saveFile(const QString&, const QString&, const QString& filter, int, const QString&,
-                                   QWidget*)
+QString ScriptedPrompter::openFile(const QString& title, const QString& folder, const QString& filter,
+                                   int filterIndex, QWidget*)
 {
-    ++fileDialogs_;
-    filters_ << filter;
-    if (files_.empty()) {
-        if (!allowUnexpected_)
-            ADD_FAILURE() << "unexpected save dialog";
-        return QString();
-    }
-    QString f = files_.front();
-    files_.pop_front();
-    return f;
+    return nextFile(false, title, folder, filter, filterIndex, QString());
+}
+
+QString ScriptedPrompter::saveFile(const QString& title, const QString& folder, const QString& filter,
+                                   int filterIndex, const QString& fileName, QWidget*)
+{
+    return nextFile(true, title, folder, filter, filterIndex, fileName);
 }
 
 bool ScriptedPrompter::chooseColor(QColor& color, QWidget*)
@@ -86,6 +88,28 @@ bool ScriptedPrompter::chooseColor(QColor& color, QWidget*)
     return ok;
 }
 
-bool ScriptedPrompter::chooseFont(QFont&, QWidget*) { return false; }
+bool ScriptedPrompter::chooseFont(QFont& font, QWidget*)
+{
+    if (fonts_.empty()) {
+        if (!allowUnexpected_)
+            ADD_FAILURE() << "unexpected font dialog";
+        return false;
+    }
+    auto [ok, f] = fonts_.front();
+    fonts_.pop_front();
+    if (ok)
+        font = f;
+    return ok;
+}
 
-bool ScriptedPrompter::choosePrinter(QPrinter&, QWidget*) { return false; }
+bool ScriptedPrompter::choosePrinter(QPrinter&, QWidget*)
+{
+    if (printers_.empty()) {
+        if (!allowUnexpected_)
+            ADD_FAILURE() << "unexpected printer dialog";
+        return false;
+    }
+    const bool ok = printers_.front();
+    printers_.pop_front();
+    return ok;
+}

@@ -16,14 +16,26 @@ public:
         BoxButtons buttons;
     };
 
-    // Installs itself; the destructor restores the previous prompter.
+    struct FileDialog {
+        bool save;
+        QString title;
+        QString folder;
+        QString filter;
+        int filterIndex;
+        QString fileName;
+    };
+
+    // Installs itself; the destructor restores the widget prompter.
     ScriptedPrompter();
     ~ScriptedPrompter() override;
 
     // Queue the answer of the next box, the file name of the next file dialog ("" = cancel),
     // and so on. Each queue is used in order.
     void answer(BoxAnswer a) { answers_.push_back(a); }
-    void answerFile(const QString& path) { files_.push_back(path); }
+    // chosenFilter is the 1-based entry the user "picks" (0: the one the dialog was opened with).
+    void answerFile(const QString& path, int chosenFilter = 0) { files_.push_back({path, chosenFilter}); }
+    void answerFont(bool ok, QFont f = QFont()) { fonts_.push_back({ok, f}); }
+    void answerPrinter(bool ok) { printers_.push_back(ok); }
     void answerColor(bool ok, QColor c = QColor()) { colors_.push_back({ok, c}); }
     // Accepts any number of boxes without failing (answered with the first button).
     void allowUnexpected(bool allow = true) { allowUnexpected_ = allow; }
@@ -32,9 +44,13 @@ public:
     QStringList texts() const;
     int fileDialogs() const { return fileDialogs_; }
     QStringList fileFilters() const { return filters_; }
-    void clear() { boxes_.clear(); filters_.clear(); }
+    const std::vector<FileDialog>& fileDialogRecords() const { return dialogs_; }
+    void clear() { boxes_.clear(); filters_.clear(); dialogs_.clear(); }
     // Answers still queued (a test that queued more than was asked can check this).
-    size_t pendingAnswers() const { return answers_.size() + files_.size(); }
+    size_t pendingAnswers() const
+    {
+        return answers_.size() + files_.size() + colors_.size() + fonts_.size() + printers_.size();
+    }
 
     BoxAnswer message(const QString& text, const QString& caption, BoxIcon icon, BoxButtons buttons,
                       QWidget* parent = nullptr) override;
@@ -49,8 +65,14 @@ public:
 private:
     std::vector<Box> boxes_;
     std::deque<BoxAnswer> answers_;
-    std::deque<QString> files_;
+    QString nextFile(bool save, const QString& title, const QString& folder, const QString& filter,
+                     int filterIndex, const QString& fileName);
+
+    std::deque<std::pair<QString, int>> files_;
     std::deque<std::pair<bool, QColor>> colors_;
+    std::deque<std::pair<bool, QFont>> fonts_;
+    std::deque<bool> printers_;
+    std::vector<FileDialog> dialogs_;
     QStringList filters_;
     int fileDialogs_ = 0;
     bool allowUnexpected_ = false;

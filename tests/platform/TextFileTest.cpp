@@ -1,0 +1,126 @@
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readRaw(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Restores the program's default code page after a test that changes it.
+struct CodePageScope {
+    QString saved = TextFile::legacyCodePage();
+    ~CodePageScope() { TextFile::setLegacyCodePage(saved); }
+};
+
+TEST(TextFile, LinesSplitAtCrLfLfAndCr)
+{
+    EXPECT_EQ(TextFile::splitLines("a\r\nb\nc\rd"), (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(TextFile::splitLines("a\r\n\r\nb\r\n"), (QStringList{"a", "", "b"}));
+    EXPECT_EQ(TextFile::splitLines("a\n\n"), (QStringList{"a", ""}));
+    EXPECT_TRUE(TextFile::splitLines("").isEmpty());
+    EXPECT_EQ(TextFile::splitLines("\r\n"), QStringList{""});
+}
+
+TEST(TextFile, Utf8IsDecodedAsUtf8AndItsByteOrderMarkDropped)
+{
+    EXPECT_EQ(TextFile::decode("\xEF\xBB\xBF" "caf\xC3\xA9"), QString::fromUtf8("café"));
+    EXPECT_TRUE(TextFile::isUtf8("plain"));
+    EXPECT_FALSE(TextFile::isUtf8("caf\xE9"));
+    // A multi-byte character cut off at the end is not UTF-8.
+    EXPECT_FALSE(TextFile::isUtf8("\xE6\x97"));
+}
+
+TEST(TextFile, OtherBytesAreDecodedInTheLanguagesCodePage)
+{
+    CodePageScope scope;
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage("English"));
+    EXPECT_EQ(TextFile::legacyCodePage(), "CP1252");
+    EXPECT_EQ(TextFile::decode("\x80 caf\xE9 \x93q\x94"), QString::fromUtf8("€ café “q”"));
+
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage("Japanese"));
+    EXPECT_EQ(TextFile::legacyCodePage(), "CP932");
+    // "日本語" in Shift-JIS.
+    EXPECT_EQ(TextFile::decode("\x93\xFA\x96\x7B\x8C\xEA"), QString::fromUtf8("日本語"));
+    QByteArray back;
+    ASSERT_TRUE(TextFile::encodeLegacy(QString::fromUtf8("日本語"), back));
+    EXPECT_EQ(back, QByteArray("\x93\xFA\x96\x7B\x8C\xEA"));
+    EXPECT_FALSE(TextFile::encodeLegacy(QString::fromUtf8("€é"), back));
+}
+
+TEST(TextFile, Cp1252RoundTripsEveryByte)
+{
+    CodePageScope scope;
+    TextFile::setLegacyCodePage("CP1252");
+    QByteArray all;
+    for (int b = 1; b < 256; ++b)
+        all.append(static_cast<char>(b));
+    QByteArray back;
+    ASSERT_TRUE(TextFile::encodeLegacy(TextFile::decodeLegacy(all), back));
+    EXPECT_EQ(back, all);
+}
+
+TEST(TextFile, WrittenLinesEndInCrLfAndReadBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.txt");
+    const QStringList lines = {QString::fromUtf8("Größe"), "", "last"};
+    ASSERT_TRUE(TextFile::writeLines(path, lines));
+    EXPECT_EQ(readRaw(path), QByteArray("Gr\xC3\xB6\xC3\x9F" "e\r\n\r\nlast\r\n"));
+    QStringList back;
+    ASSERT_TRUE(TextFile::readLines(path, back));
+    EXPECT_EQ(back, lines);
+    ASSERT_TRUE(TextFile::writeLines(path, {"a"}, nullptr, "\n"));
+    EXPECT_EQ(readRaw(path), QByteArray("a\n"));
+}
+
+TEST(TextFile, WriteIntoAMissingFolderFailsWithAReason)
+{
+    QTemporaryDir dir;
+    QString error;
+    EXPECT_FALSE(TextFile::writeText(dir.filePath("no/such/t.txt"), "new", &error));
+    EXPECT_TRUE(error.contains("t.txt"));
+}
+
+TEST(TextFile, WriteFailingHalfWayLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("keep.txt");
+    ASSERT_TRUE(TextFile::writeText(path, "old"));
+    // A file-size limit makes the write fail part of the way through, as a full disk would.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool ok = TextFile::writeBytes(path, QByteArray(100000, 'x'), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readRaw(path), QByteArray("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.txt"});
+    ASSERT_TRUE(TextFile::writeText(path, "new"));
+    EXPECT_EQ(readRaw(path), QByteArray("new"));
+}
+
+TEST(TextFile, ReadingAMissingFileFailsWithAReason)
+{
+    QString text = "unchanged", error;
+    EXPECT_FALSE(TextFile::readText("/nonexistent/folder/x.txt", text, &error));
+    EXPECT_EQ(text, "unchanged");
+    EXPECT_TRUE(error.contains("x.txt"));
+}
+
+} // namespace
