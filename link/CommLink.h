@@ -158,6 +158,7 @@ private:
     Clock& clock_;
     LinkView* view_ = nullptr;
     QTimer timer1_;
+    int openBaud_ = 0; // speed of the open port, for the drain bound
 };
 
 // The program's link, installed by start-up (or a test); null before.
