@@ -1,0 +1,96 @@
+#include "link/ConfigScan.h"
+
+#include "link/CommLink.h"
+
+namespace {
+
+const QString kProbeNumber = QStringLiteral("0000");
+
+// Baud positions 9,600, 19,200, 38,400; parity positions even, odd, none.
+constexpr int kScanBauds[3] = {3, 4, 5};
+constexpr int kScanParities[3] = {1, 2, 0};
+
+bool validKind(const QString& kind)
+{
+    return !kind.isEmpty() && (kind[0] == u'R' || kind[0] == u'W' || kind[0] == u'P');
+}
+
+} // namespace
+
+ScanCombination ConfigScan::combination(int i)
+{
+    return {kScanBauds[(i / 2) % 3], kScanParities[(i / 6) % 3], i % 2};
+}
+
+int ConfigScan::OpenCommPortWith(int portIndex, int baudIndex, int parityIndex)
+{
+    if (portIndex < 0 || portIndex >= link_.PortsFound.size()) {
+        link_.closePort();
+        return 1;
+    }
+    // Always 8 data bits and 1 stop bit: the drive's factory frame.
+    return link_.openPort(link_.PortsFound.at(portIndex), baudIndex, parityIndex, 0, 1) == SerialError::None
+               ? 0
+               : 1;
+}
+
+std::uint32_t ConfigScan::ScanTransact(const QString& comNo, const QString& valueText, bool& err, bool modbus,
+                                       const QString& kind)
+{
+    if (!validKind(kind)) {
+        err = true;
+        return 0;
+    }
+    const char k = char(kind[0].unicode());
+    FrameRequest r = link_.request(comNo, k, k == 'R' ? 0 : ParseDecimalPrefix(valueText), false);
+    r.allowBlockRead = false;
+    if (!modbus && retry_) {
+        r.omitFirstByte = true;
+        retry_ = false;
+    }
+    ExchangeOptions o;
+    o.protocol = modbus ? Protocol::Modbus : Protocol::Inverter;
+    o.replyTimeoutMs = link_.ReplyTimeout;
+    o.frameGapMs = link_.FrameGap;
+    o.icon = IconMode::None;
+    o.drainTimeoutMs = kDrainTimeoutMs;
+    const ExchangeResult res = link_.exchange(r, o);
+    err = res.error;
+    return res.value;
+}
+
+ScanResult ConfigScan::ScanDriveConfig()
+{
+    ScanResult result;
+    const int count = int(link_.PortsFound.size());
+    const int selected = link_.Settings.portIndex;
+    QList<int> order;
+    if (selected >= 0 && selected < count)
+        order << selected;
+    for (int p = 0; p < count; ++p)
+        if (p != selected)
+            order << p;
+
+    for (int port : order) {
+        for (int i = 0; i < kCombinationCount; ++i) {
+            const ScanCombination c = combination(i);
+            if (OpenCommPortWith(port, c.baudIndex, c.parityIndex) != 0)
+                continue;
+            const bool modbus = c.protocol == 1;
+            ScanTransact(kProbeNumber, QString(), link_.CommError, modbus, QStringLiteral("R"));
+            if (!link_.CommError) {
+                result.portIndex = port;
+                result.baudIndex = c.baudIndex;
+                result.parityIndex = c.parityIndex;
+                result.protocol = c.protocol;
+                return result;
+            }
+            // A drive that lost the frame start may be waiting for the rest of a frame: the
+            // repeat without "/" lets it finish and reply, so the next combination starts clean.
+            retry_ = true;
+            ScanTransact(kProbeNumber, QString(), link_.CommError, modbus, QStringLiteral("R"));
+            retry_ = false;
+        }
+    }
+    return result;
+}
