@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "support/TempProgramFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -59,6 +61,16 @@ TEST(Paths, RelativePathsResolveFromTheCurrentFolder)
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     EXPECT_EQ(Paths::resolve("lng/english.INI"), "Lng/English.ini");
     QDir::setCurrent(saved);
+}
+
+TEST(Paths, ShippedDataCopiedToAProgramFolderIsFoundWhateverTheCase)
+{
+    TempProgramFolder folder(true);
+    ASSERT_TRUE(folder.isValid());
+    EXPECT_EQ(Paths::resolve(folder.filePath("LNG/english.INI")), folder.filePath("lng/English.ini"));
+    EXPECT_TRUE(Paths::exists(folder.filePath("dat/inverter.ini")));
+    EXPECT_EQ(folder.writeFile("dat/New(V1)/Info.ini", "[Setup]\r\n"), folder.filePath("dat/New(V1)/Info.ini"));
+    EXPECT_TRUE(Paths::exists(folder.filePath("DAT/new(v1)/INFO.ini")));
 }
 
 } // namespace
