@@ -1,0 +1,280 @@
+#include "tools/drivesim/DriveModel.h"
+
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+
+#include <QHash>
+
+namespace {
+
+int hexDigit(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
+// Fields of a drive-type or capacity line: commas separate outside quotes, a doubled
+// quote stands for an apostrophe, blanks stay where they are.
+QStringList splitDataLine(const QString& line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == u'"') {
+            if (i + 1 < line.size() && line[i + 1] == u'"') {
+                field += u'\'';
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
+        } else if (c == u',' && !quoted) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
+}
+
+// The decimal prefix of a text (optional sign, then digits); 0 without one.
+std::int64_t decimalPrefix(const QString& text)
+{
+    int i = 0;
+    while (i < text.size() && text[i] == u' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        negative = text[i++] == u'-';
+    std::int64_t v = 0;
+    for (; i < text.size() && text[i].isDigit(); ++i) {
+        v = v * 10 + (text[i].unicode() - '0');
+        if (v > 0xFFFFFFFFLL)
+            break; // beyond any wire value; the mask keeps it bounded
+    }
+    return negative ? -v : v;
+}
+
+struct Row {
+    QString comNo, dIndex, def, byte, lIndex, low;
+};
+
+class DefaultResolver {
+public:
+    explicit DefaultResolver(const std::vector<Row>& rows) : rows_(rows)
+    {
+        for (int i = 0; i < int(rows.size()); ++i)
+            if (!index_.contains(rows[i].comNo))
+                index_.insert(rows[i].comNo, i);
+    }
+    // The default in raw units; a reference ("DIndex" 1) is followed, a broken or
+    // circular one gives 0.
+    std::int64_t defaultOf(const QString& comNo, int depth = 0) const
+    {
+        const auto it = index_.find(comNo);
+        if (it == index_.end() || depth > 16)
+            return 0;
+        const Row& r = rows_[*it];
+        if (decimalPrefix(r.dIndex) == 0)
+            return decimalPrefix(r.def);
+        return defaultOf(r.def.trimmed(), depth + 1);
+    }
+    bool lowIsNegative(const Row& r) const
+    {
+        const std::int64_t mode = decimalPrefix(r.lIndex);
+        if (mode == 0)
+            return decimalPrefix(r.low) < 0;
+        if (mode == -1)
+            return true;
+        return defaultOf(r.low.trimmed()) < 0;
+    }
+
+private:
+    const std::vector<Row>& rows_;
+    QHash<QString, int> index_;
+};
+
+std::uint32_t maskFor(bool is32) { return is32 ? 0xFFFFFFFFu : 0xFFFFu; }
+
+} // namespace
+
+std::uint16_t comNoAddress(const QString& comNo)
+{
+    auto byteOf = [&](int at) {
+        const int hi = at < comNo.size() ? hexDigit(comNo[at]) : -1;
+        const int lo = at + 1 < comNo.size() ? hexDigit(comNo[at + 1]) : -1;
+        return std::uint8_t((hi * 16 + lo) & 0xFF);
+    };
+    return std::uint16_t((byteOf(0) << 8) | byteOf(2));
+}
+
+int cpuNumberOf(const QString& cpuVersion)
+{
+    QString t = cpuVersion.trimmed();
+    if (t.startsWith(u'V') || t.startsWith(u'v'))
+        t.remove(0, 1);
+    return int(decimalPrefix(t));
+}
+
+bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QString* error)
+{
+    QString cpu = id.cpuVersion.trimmed();
+    if (!cpu.isEmpty() && !cpu.startsWith(u'V'))
+        cpu.prepend(u'V');
+    const QString datFolder = Paths::join(programFolder, QStringLiteral("dat"));
+    const QString typeFolder = Paths::join(datFolder, id.typeName + u'(' + cpu + u')');
+
+    const QString invPath = Paths::join(typeFolder, id.typeName + u'(' + id.language + QStringLiteral(").inv"));
+    QStringList lines;
+    const QString resolvedInv = Paths::resolve(invPath);
+    if (resolvedInv.isEmpty() || !TextFile::readLines(resolvedInv, lines)) {
+        if (error)
+            *error = QStringLiteral("cannot read the drive-type file %1").arg(invPath);
+        return false;
+    }
+    std::vector<Row> rows;
+    for (int k = 0; k < lines.size() && k < 2000; ++k) {
+        if (lines[k].size() < 7)
+            break;
+        const QStringList f = splitDataLine(lines[k]);
+        auto at = [&](int i) { return i < f.size() ? f[i] : QString(); };
+        rows.push_back({at(0), at(1), at(2), at(6), at(10), at(11)});
+    }
+
+    // Capacity defaults replace the type's defaults before references are followed.
+    const QString capPath = Paths::resolve(Paths::join(typeFolder, id.typeName + id.capacityName + QStringLiteral(".cap")));
+    if (!capPath.isEmpty() && TextFile::readLines(capPath, lines)) {
+        for (int k = 0; k < lines.size() && k < int(rows.size()); ++k) {
+            if (lines[k].isEmpty())
+                break;
+            const QStringList f = splitDataLine(lines[k]);
+            if (f.size() < 2)
+                continue;
+            for (Row& r : rows)
+                if (r.comNo == f.first()) {
+                    r.def = f.last();
+                    break;
+                }
+        }
+    }
+
+    const DefaultResolver resolver(rows);
+    {
+        std::lock_guard lock(mutex_);
+        params_.clear();
+        for (const Row& r : rows) {
+            SimParameter p;
+            p.comNo = r.comNo;
+            p.address = comNoAddress(r.comNo);
+            p.is32 = r.byte.trimmed() == QStringLiteral("4");
+            p.isSigned = resolver.lowIsNegative(r);
+            p.raw = std::uint32_t(resolver.defaultOf(r.comNo)) & maskFor(p.is32);
+            params_.emplace(p.address, p); // the first of two numbers sharing a register wins
+        }
+    }
+
+    // Identity as the catalogue codes it; CPU versions from 700 on use the custom sections.
+    const int cpuNumber = cpuNumberOf(cpu);
+    const IniFile catalogue(Paths::resolve(Paths::join(datFolder, QStringLiteral("Inverter.ini"))));
+    const bool custom = cpuNumber >= 700;
+    const int typeCode =
+        int(decimalPrefix(catalogue.readString(custom ? QStringLiteral("Type_Custom") : QStringLiteral("Type"),
+                                               id.typeName, QStringLiteral("99"))));
+    const QString capaSection = custom ? id.typeName + QStringLiteral("(V%1)").arg(cpuNumber) : id.typeName;
+    const int capacityCode = int(decimalPrefix(catalogue.readString(capaSection, id.capacityName, QStringLiteral("0"))));
+    setIdentity(typeCode, capacityCode, cpuNumber);
+
+    // Types sharing a code are told apart by one parameter's value: give it ours.
+    const QString identSection = QStringLiteral("Type_Ident_%1").arg(typeCode);
+    const QString identNo = catalogue.readString(identSection, QStringLiteral("Ident"), QStringLiteral("-"));
+    if (!custom && identNo != QStringLiteral("-")) {
+        for (const QString& key : catalogue.keys(identSection)) {
+            if (key.startsWith(QStringLiteral("Typ_")) && catalogue.readString(identSection, key) == id.typeName) {
+                const auto existing = parameter(identNo);
+                setParameter(identNo, decimalPrefix(key.mid(4)), false, existing ? existing->isSigned : true);
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+void DriveModel::setIdentity(int typeCode, int capacityCode, int cpuNumber)
+{
+    typeCode_ = typeCode;
+    capacityCode_ = capacityCode;
+    cpuNumber_ = cpuNumber;
+    setParameter(QStringLiteral("FB07"), typeCode);
+    setParameter(QStringLiteral("FB05"), capacityCode);
+    setParameter(QStringLiteral("FE08"), cpuNumber);
+}
+
+void DriveModel::setParameter(const QString& comNo, std::int64_t value, bool is32, bool isSigned)
+{
+    std::lock_guard lock(mutex_);
+    SimParameter p;
+    p.comNo = comNo;
+    p.address = comNoAddress(comNo);
+    p.is32 = is32;
+    p.isSigned = isSigned;
+    p.raw = std::uint32_t(value) & maskFor(is32);
+    params_[p.address] = p;
+}
+
+std::size_t DriveModel::parameterCount() const
+{
+    std::lock_guard lock(mutex_);
+    return params_.size();
+}
+
+std::optional<SimParameter> DriveModel::parameter(std::uint16_t address) const
+{
+    std::lock_guard lock(mutex_);
+    const auto it = params_.find(address);
+    if (it == params_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+bool DriveModel::write(std::uint16_t address, std::int64_t value)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = params_.find(address);
+    if (it == params_.end())
+        return false;
+    it->second.raw = std::uint32_t(value) & maskFor(it->second.is32);
+    return true;
+}
+
+bool DriveModel::writeRegister(std::uint16_t address, std::uint16_t value)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = params_.find(address);
+    if (it == params_.end())
+        return false;
+    SimParameter& p = it->second;
+    if (p.is32 && p.isSigned)
+        p.raw = std::uint32_t(std::int32_t(std::int16_t(value)));
+    else
+        p.raw = value;
+    return true;
+}
+
+std::array<std::uint8_t, 10> DriveModel::displayBlock() const
+{
+    // "60.00" in both images (digit segment codes, the second with its point), with the
+    // monitor and PC lamps lit: what an idle drive under PC control shows.
+    const std::uint8_t six = 0x7D, zeroDot = 0xBF, zero = 0x3F, lamps = 0x08 | 0x40;
+    // Each image is sent as its second, first, fourth and third character.
+    return {zeroDot, six, zero, zero, zeroDot, six, zero, zero, lamps, lamps};
+}

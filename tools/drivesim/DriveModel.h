@@ -1,0 +1,72 @@
+#pragma once
+// The simulated drive's memory: its parameters with their wire values, taken from the
+// drive-type and capacity files of a program folder, and the identity values the drive
+// reports (type, capacity and CPU version codes of the drive catalogue).
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+// Which drive the simulator plays: names as the start-up form offers them.
+struct DriveIdentity {
+    QString typeName;      // "HXA1"
+    QString cpuVersion;    // "V100" (a bare "100" is taken as "V100")
+    QString capacityName;  // "-0.75K", the leading "-" included
+    QString language = QStringLiteral("Eng");
+};
+
+struct SimParameter {
+    QString comNo;            // four characters as the drive-type file spells them
+    std::uint16_t address = 0; // the number on the wire
+    bool is32 = false;        // "Byte" 4
+    bool isSigned = false;    // the lower limit is negative
+    std::uint32_t raw = 0;    // the value as the drive holds it (16-bit values masked)
+};
+
+// The register a communication number puts on the wire: two hex digits per byte, any
+// other character counting as -1, each byte taken modulo 256 ("r300" is 0xF300).
+std::uint16_t comNoAddress(const QString& comNo);
+
+// The CPU version's number: "V100" and "100" both give 100; 0 when there is none.
+int cpuNumberOf(const QString& cpuVersion);
+
+class DriveModel {
+public:
+    // Loads <programFolder>/dat/<type>(<cpu>)/<type>(<language>).inv and
+    // <type><capacity>.cap there, and the identity codes from dat/Inverter.ini.
+    // False with a reason when the drive-type file cannot be read.
+    bool load(const QString& programFolder, const DriveIdentity& id, QString* error = nullptr);
+
+    // Adds or replaces a parameter (tests build small drives this way).
+    void setParameter(const QString& comNo, std::int64_t value, bool is32 = false, bool isSigned = false);
+
+    std::size_t parameterCount() const;
+    std::optional<SimParameter> parameter(std::uint16_t address) const;
+    std::optional<SimParameter> parameter(const QString& comNo) const { return parameter(comNoAddress(comNo)); }
+
+    // The stored value of a write: 16-bit parameters keep the low 16 bits. False when the
+    // drive has no such parameter.
+    bool write(std::uint16_t address, std::int64_t value);
+    // A MODBUS register write carries 16 bits; a 32-bit parameter takes them sign- or
+    // zero-extended as its lower limit says.
+    bool writeRegister(std::uint16_t address, std::uint16_t value);
+
+    // The keypad display block: two four-character images and two lamp bytes.
+    std::array<std::uint8_t, 10> displayBlock() const;
+
+    int typeCode() const { return typeCode_; }
+    int capacityCode() const { return capacityCode_; }
+    int cpuNumber() const { return cpuNumber_; }
+
+private:
+    void setIdentity(int typeCode, int capacityCode, int cpuNumber);
+
+    mutable std::mutex mutex_;
+    std::map<std::uint16_t, SimParameter> params_;
+    int typeCode_ = 99;
+    int capacityCode_ = 0;
+    int cpuNumber_ = 0;
+};

@@ -1,0 +1,90 @@
+#include "tools/drivesim/DrivesimOptions.h"
+
+QString drivesimUsage()
+{
+    return QStringLiteral(
+        "usage: drivesim --protocol inverter|modbus --data <program folder> --type <type name>\n"
+        "                --cpu <V...> --capacity <capacity name> [--language Eng] --station <n>\n"
+        "                --link <path> [--reply-delay-ms <n>] [--wire-baud <baud>]\n"
+        "                [--fault <kind>:<rate>[:<ms>]]...\n"
+        "Serves a simulated drive on a pseudo-terminal and links <path> to it until SIGTERM.\n"
+        "  --station     maker's protocol: the inverter number a station byte must carry (255\n"
+        "                reaches every drive); MODBUS: the slave address besides 251 (0: 251 only)\n"
+        "  --wire-baud   also delay each reply by the request's and reply's time on such a line\n"
+        "  --fault       noreply, checksum, exception (MODBUS), late (by <ms>, default 600),\n"
+        "                garbage; <rate> is the share of replies hit, 0 to 1; may be repeated\n");
+}
+
+bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    bool haveProtocol = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& opt = args[i];
+        if (opt == QStringLiteral("--help") || opt == QStringLiteral("-h")) {
+            out.help = true;
+            return true;
+        }
+        if (i + 1 >= args.size())
+            return fail(QStringLiteral("%1 needs a value").arg(opt));
+        const QString value = args[++i]; // taken as it stands: capacity names begin with "-"
+        auto number = [&](int lo, int hi, int& into) {
+            bool ok = false;
+            const int v = value.toInt(&ok);
+            if (!ok || v < lo || v > hi)
+                return fail(QStringLiteral("%1 takes a number from %2 to %3, not \"%4\"").arg(opt).arg(lo).arg(hi).arg(value));
+            into = v;
+            return true;
+        };
+        if (opt == QStringLiteral("--protocol")) {
+            if (value == QStringLiteral("inverter"))
+                out.sim.protocol = SimProtocol::Inverter;
+            else if (value == QStringLiteral("modbus"))
+                out.sim.protocol = SimProtocol::Modbus;
+            else
+                return fail(QStringLiteral("--protocol is inverter or modbus, not \"%1\"").arg(value));
+            haveProtocol = true;
+        } else if (opt == QStringLiteral("--data")) {
+            out.dataFolder = value;
+        } else if (opt == QStringLiteral("--type")) {
+            out.drive.typeName = value;
+        } else if (opt == QStringLiteral("--cpu")) {
+            out.drive.cpuVersion = value;
+        } else if (opt == QStringLiteral("--capacity")) {
+            out.drive.capacityName = value;
+        } else if (opt == QStringLiteral("--language")) {
+            out.drive.language = value;
+        } else if (opt == QStringLiteral("--station")) {
+            if (!number(0, 255, out.sim.station))
+                return false;
+        } else if (opt == QStringLiteral("--link")) {
+            out.linkPath = value;
+        } else if (opt == QStringLiteral("--reply-delay-ms")) {
+            if (!number(0, 60000, out.sim.replyDelayMs))
+                return false;
+        } else if (opt == QStringLiteral("--wire-baud")) {
+            if (!number(50, 4000000, out.sim.wireBaud))
+                return false;
+        } else if (opt == QStringLiteral("--fault")) {
+            QString why;
+            const auto f = parseSimFault(value, &why);
+            if (!f)
+                return fail(why);
+            out.sim.faults.push_back(*f);
+        } else {
+            return fail(QStringLiteral("unknown option \"%1\"").arg(opt));
+        }
+    }
+    if (!haveProtocol)
+        return fail(QStringLiteral("--protocol is required"));
+    if (out.dataFolder.isEmpty() || out.drive.typeName.isEmpty() || out.drive.cpuVersion.isEmpty() ||
+        out.drive.capacityName.isEmpty())
+        return fail(QStringLiteral("--data, --type, --cpu and --capacity are required"));
+    if (out.linkPath.isEmpty())
+        return fail(QStringLiteral("--link is required"));
+    return true;
+}

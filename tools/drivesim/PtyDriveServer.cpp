@@ -1,0 +1,212 @@
+#include "tools/drivesim/PtyDriveServer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+int baudOf(speed_t s)
+{
+    switch (s) {
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 0;
+    }
+}
+
+timespec toTimespec(std::chrono::nanoseconds d)
+{
+    if (d.count() < 0)
+        d = std::chrono::nanoseconds(0);
+    timespec ts;
+    ts.tv_sec = time_t(d.count() / 1000000000);
+    ts.tv_nsec = long(d.count() % 1000000000);
+    return ts;
+}
+
+} // namespace
+
+PtyDriveServer::PtyDriveServer(DriveSimulator& simulator) : simulator_(simulator) {}
+
+PtyDriveServer::~PtyDriveServer() { close(); }
+
+bool PtyDriveServer::open(QString* error)
+{
+    auto fail = [&](const char* what) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+        close();
+        return false;
+    };
+    if (master_ >= 0)
+        return true;
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0)
+        return fail("posix_openpt");
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0)
+        return fail("unlockpt");
+    char name[128];
+    if (ptsname_r(master_, name, sizeof name) != 0)
+        return fail("ptsname");
+    slavePath_ = QString::fromLocal8Bit(name);
+    slaveKeep_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slaveKeep_ < 0)
+        return fail("open slave");
+    // A fresh terminal echoes and edits lines; the drive's line is raw both ways.
+    termios t{};
+    if (tcgetattr(slaveKeep_, &t) != 0)
+        return fail("tcgetattr");
+    cfmakeraw(&t);
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    if (tcsetattr(slaveKeep_, TCSANOW, &t) != 0)
+        return fail("tcsetattr");
+    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_ < 0)
+        return fail("eventfd");
+    return true;
+}
+
+bool PtyDriveServer::start()
+{
+    if (master_ < 0 || thread_.joinable())
+        return false;
+    stopping_ = false;
+    thread_ = std::thread([this] {
+        int replies = 0;
+        while (!stopping_ && serveStep(-1, &replies)) {
+        }
+    });
+    return true;
+}
+
+void PtyDriveServer::stop()
+{
+    if (!thread_.joinable())
+        return;
+    stopping_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
+    thread_.join();
+    std::uint64_t drained = 0;
+    [[maybe_unused]] const ssize_t m = ::read(wake_, &drained, sizeof drained);
+}
+
+void PtyDriveServer::close()
+{
+    stop();
+    for (int* fd : {&master_, &slaveKeep_, &wake_}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+    slavePath_.clear();
+}
+
+int PtyDriveServer::serveFor(int timeoutMs)
+{
+    int replies = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        if (!serveStep(int(left.count()), &replies))
+            break;
+    }
+    // A frame still open at the end is cut off by the silence that follows.
+    for (const SimReply& r : simulator_.silence(line()))
+        if (sendAfter(r, std::chrono::steady_clock::now()))
+            ++replies;
+    return replies;
+}
+
+SimLine PtyDriveServer::line() const
+{
+    SimLine l;
+    termios t{};
+    if (master_ >= 0 && tcgetattr(master_, &t) == 0)
+        l.baud = baudOf(cfgetispeed(&t));
+    return l; // a pseudo-terminal does not keep the parity bit
+}
+
+int PtyDriveServer::silenceMs() const
+{
+    // 3.5 characters at the line's speed, at least 2 ms for the scheduler's sake.
+    const int baud = line().baud > 0 ? line().baud : 9600;
+    return std::max(2, (35 * 11 * 1000 / baud + 9) / 10);
+}
+
+bool PtyDriveServer::serveStep(int timeoutMs, int* replies)
+{
+    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    int wait = timeoutMs;
+    const bool partial = simulator_.hasPartialInput();
+    if (partial && (wait < 0 || wait > silenceMs()))
+        wait = silenceMs();
+    const int rc = ::poll(fds, 2, wait);
+    if (rc < 0)
+        return errno == EINTR;
+    if (fds[1].revents)
+        return false;
+    std::vector<SimReply> out;
+    const auto requestEnd = std::chrono::steady_clock::now();
+    if (rc == 0) {
+        if (partial)
+            out = simulator_.silence(line());
+        else if (timeoutMs >= 0)
+            return true;
+    } else if (fds[0].revents & POLLIN) {
+        std::uint8_t buf[256];
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n > 0)
+            out = simulator_.feed(std::span<const std::uint8_t>(buf, std::size_t(n)), line());
+    } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+        // Cannot happen while slaveKeep_ is open; do not spin if it does.
+        ::poll(fds + 1, 1, 10);
+    }
+    for (const SimReply& r : out) {
+        if (!sendAfter(r, requestEnd))
+            return false;
+        ++*replies;
+    }
+    return true;
+}
+
+bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd)
+{
+    const auto due = requestEnd + reply.delay;
+    for (;;) {
+        const auto left = due - std::chrono::steady_clock::now();
+        if (left <= std::chrono::nanoseconds(0))
+            break;
+        pollfd wake{wake_, POLLIN, 0};
+        const timespec ts = toTimespec(left);
+        const int rc = ::ppoll(&wake, 1, &ts, nullptr);
+        if (rc > 0)
+            return false; // stop() during the delay
+    }
+    std::size_t done = 0;
+    while (done < reply.bytes.size()) {
+        const ssize_t n = ::write(master_, reply.bytes.data() + done, reply.bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return true; // the line is gone; the request still counts as served
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
