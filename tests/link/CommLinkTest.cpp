@@ -1,0 +1,557 @@
+// The link's exchange on a fake port: what it waits for, how long, what it accepts, and what
+// the main window sees of it.
+#include "link/CommLink.h"
+
+#include "support/FakeSerialPort.h"
+#include "support/ScriptedPrompter.h"
+#include "app/Datas.h"
+#include "app/Globals.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class FakeView : public LinkView {
+public:
+    void setLinkIcon(LinkIcon icon) override { icons.push_back(icon); }
+    void setDriveCommandEnabled(DriveCommand c, bool enabled) override { commands[c] = enabled; }
+    std::vector<LinkIcon> icons;
+    std::map<DriveCommand, bool> commands;
+};
+
+// Parameter indices of the little table the tests load.
+enum { kP0000 = 0, kP0103 = 1, kPFC10 = 2, kPFB91 = 3, kP0001 = 4, kCount = 5 };
+
+Bytes inverterReply(std::uint8_t letter, std::uint16_t comNo, std::uint32_t value, bool wide = false,
+                    int station = -1)
+{
+    Bytes b{kInverterStart};
+    if (station >= 0)
+        b.push_back(std::uint8_t(station));
+    if (wide)
+        b.push_back(kInverterLongMark);
+    b.push_back(letter);
+    b.push_back(std::uint8_t(comNo >> 8));
+    b.push_back(std::uint8_t(comNo));
+    for (int i = wide ? 3 : 1; i >= 0; --i)
+        b.push_back(std::uint8_t(value >> (8 * i)));
+    b.push_back(SumCheck(b, int(b.size()) - 1));
+    return b;
+}
+
+Bytes modbusRead(std::uint8_t address, std::vector<std::uint16_t> regs)
+{
+    Bytes b{address, kModbusRead, std::uint8_t(regs.size() * 2)};
+    for (std::uint16_t r : regs) {
+        b.push_back(std::uint8_t(r >> 8));
+        b.push_back(std::uint8_t(r));
+    }
+    AppendCrc(b);
+    return b;
+}
+
+class Link : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetGlobals();
+        params_ = std::make_unique<TParameters>();
+        const char* rows[kCount][3] = {
+            {"0000", "2", "0"}, {"0103", "4", "0"}, {"FC10", "2", "0"}, {"FB91", "2", "0"}, {"0001", "2", "-100"}};
+        for (int i = 0; i < kCount; ++i) {
+            params_->ParaDat.setCell(PD_ComNo, i + 1, QString::fromLatin1(rows[i][0]));
+            params_->ParaDat.setCell(PD_Byte, i + 1, QString::fromLatin1(rows[i][1]));
+            params_->UPara.setCell(UP_LValue, i + 1, QString::fromLatin1(rows[i][2]));
+        }
+        params_->Messages = {"KVR260X", "m1", "Usable serial port is not found.", "m3"};
+        globals().Parameters = params_.get();
+        globals().ParaCountAll = kCount - 1;
+        params_->rebuildComNoIndex(kCount - 1);
+
+        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
+        link.PortsFound = {QStringLiteral("COM1")};
+        link.setView(&view);
+    }
+    void TearDown() override
+    {
+        globals().Parameters = nullptr;
+        resetGlobals();
+    }
+    void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
+    void modbus(int station = -1)
+    {
+        link.Settings.protocol = 1;
+        link.Settings.appendNo = station >= 0;
+        link.Settings.inverterNumber = std::max(station, 0);
+    }
+    std::uint32_t transact(int index, const char* kind = "R", const char* value = "")
+    {
+        return link.CommTransact(index, QString::fromLatin1(value), link.CommError, QString::fromLatin1(kind));
+    }
+
+    ManualClock clock;
+    FakeSerialPort port{clock};
+    FakeView view;
+    CommLink link{port, clock};
+    std::unique_ptr<TParameters> params_;
+};
+
+// ---- What the exchange waits for ----
+
+struct LengthCase {
+    const char* name;
+    int protocol;
+    int index;
+    const char* kind;
+    int station; // -1: neither choice
+    int expected;
+};
+
+class ReplyLength : public Link, public testing::WithParamInterface<LengthCase> {};
+
+TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted)
+{
+    const LengthCase& c = GetParam();
+    link.Settings.protocol = c.protocol;
+    link.Settings.appendNo = c.station >= 0;
+    link.Settings.inverterNumber = std::max(c.station, 0);
+    open();
+    // Block replies are not checked, others need a good sum or CRC: make the right tail.
+    auto frame = [&](int n) {
+        Bytes b(std::size_t(n), 0x11);
+        if (c.protocol == 1) {
+            b[1] = kModbusRead;
+            b.resize(std::size_t(n - 2));
+            AppendCrc(b);
+        } else {
+            b[std::size_t(n - 1)] = SumCheck(b, n - 2);
+        }
+        return b;
+    };
+    port.queueReply(frame(c.expected - 1), 5);
+    transact(c.index, c.kind, "1");
+    EXPECT_TRUE(link.CommError);
+
+    port.queueReply(frame(c.expected), 5);
+    transact(c.index, c.kind, "1");
+    EXPECT_FALSE(link.CommError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothProtocols, ReplyLength,
+    testing::Values(LengthCase{"InverterRead16", 0, kP0000, "R", -1, 7},
+                    LengthCase{"InverterRead16SetNumber", 0, kP0000, "R", 5, 8},
+                    LengthCase{"InverterRead32", 0, kP0103, "R", -1, 10},
+                    LengthCase{"InverterRead32SetNumber", 0, kP0103, "R", 5, 11},
+                    LengthCase{"InverterWrite16", 0, kP0000, "P", -1, 7},
+                    LengthCase{"InverterWrite32SetNumber", 0, kP0103, "W", 3, 11},
+                    LengthCase{"InverterBlockRead", 0, kPFC10, "R", -1, 15},
+                    LengthCase{"ModbusRead", 1, kP0000, "R", -1, 7},
+                    LengthCase{"ModbusWriteEcho", 1, kP0000, "W", -1, 8},
+                    LengthCase{"ModbusBlockRead", 1, kPFC10, "R", -1, 15}),
+    [](const testing::TestParamInfo<LengthCase>& i) { return std::string(i.param.name); });
+
+TEST_F(Link, ReplySplitAtEveryByteIsReassembled)
+{
+    for (int protocol : {0, 1}) {
+        link.Settings.protocol = protocol;
+        open();
+        const Bytes reply = protocol == 1 ? modbusRead(0xFB, {0xBEEF}) : inverterReply('R', 0, 0xBEEF);
+        for (std::size_t k = 1; k < reply.size(); ++k) {
+            port.queueReply({{Bytes(reply.begin(), reply.begin() + std::ptrdiff_t(k)), 2},
+                             {Bytes(reply.begin() + std::ptrdiff_t(k), reply.end()), 7}});
+            EXPECT_EQ(transact(kP0000), 0xBEEFu) << protocol << " split at " << k;
+            EXPECT_FALSE(link.CommError);
+        }
+    }
+}
+
+TEST_F(Link, ExtraBytesAreReadButTheCheckUsesTheExpectedPositions)
+{
+    open();
+    Bytes reply = inverterReply('R', 0, 42);
+    reply.insert(reply.end(), 40, 0x55); // far more than the buffer holds
+    port.queueReply(reply);
+    EXPECT_EQ(transact(kP0000), 42u);
+    EXPECT_FALSE(link.CommError);
+}
+
+// ---- Time-outs and bad replies ----
+
+TEST_F(Link, NoReplyFailsJustAfterTheTimeOutAndDropsRts)
+{
+    link.ReplyTimeout = 200;
+    open();
+    port.queueNoReply();
+    const qint64 before = clock.now();
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+    EXPECT_GT(clock.now() - before, 200);
+    EXPECT_LE(clock.now() - before, 202);
+    ASSERT_EQ(port.rts.size(), 2u);
+    EXPECT_TRUE(port.rts[0].on);
+    EXPECT_FALSE(port.rts[1].on);
+}
+
+TEST_F(Link, ReplyArrivingWithinTheTimeOutIsTakenAndALateOneIsNot)
+{
+    link.ReplyTimeout = 100;
+    open();
+    port.queueReply(inverterReply('R', 0, 7), 100);
+    EXPECT_EQ(transact(kP0000), 7u);
+    EXPECT_FALSE(link.CommError);
+    port.queueReply(inverterReply('R', 0, 7), 150);
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+}
+
+TEST_F(Link, WrongSumOrCrcFailsWithZero)
+{
+    open();
+    Bytes bad = inverterReply('R', 0, 7);
+    bad.back() ^= 0x01;
+    port.queueReply(bad);
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+
+    modbus();
+    Bytes badCrc = modbusRead(0xFB, {7});
+    badCrc[5] ^= 0x80;
+    port.queueReply(badCrc);
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+}
+
+TEST_F(Link, ModbusExceptionReplyIsAFailure)
+{
+    modbus();
+    open();
+    link.ReplyTimeout = 50;
+    // A real exception reply is 5 bytes: it ends in the time-out.
+    Bytes exc{0xFB, 0x83, 0x02};
+    AppendCrc(exc);
+    port.queueReply(exc);
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+    // Padded to the expected length with a good CRC it is refused by its function.
+    Bytes padded{0xFB, 0x83, 0x02, 0x00, 0x00};
+    AppendCrc(padded);
+    port.queueReply(padded);
+    const ExchangeResult r = link.exchange(link.request("0000", 'R'), link.mainOptions());
+    EXPECT_TRUE(r.error);
+    EXPECT_EQ(r.failure, ExchangeFailure::Exception);
+    EXPECT_EQ(r.value, 0u);
+}
+
+TEST_F(Link, ModbusWaitsLongerThanTheFrameGapAfterEveryReplyButNotAfterATimeOut)
+{
+    modbus();
+    link.FrameGap = 3;
+    open();
+    port.queueReply(modbusRead(0xFB, {1}), 5);
+    qint64 t = clock.now();
+    transact(kP0000);
+    EXPECT_EQ(clock.now() - t, 5 + 4);
+
+    Bytes bad = modbusRead(0xFB, {1});
+    bad.back() ^= 1;
+    port.queueReply(bad, 5);
+    t = clock.now();
+    transact(kP0000);
+    EXPECT_TRUE(link.CommError);
+    EXPECT_EQ(clock.now() - t, 5 + 4);
+
+    link.ReplyTimeout = 40;
+    port.queueNoReply();
+    t = clock.now();
+    transact(kP0000);
+    EXPECT_EQ(clock.now() - t, 41);
+
+    // The maker's protocol has no gap.
+    link.Settings.protocol = 0;
+    port.queueReply(inverterReply('R', 0, 1), 5);
+    t = clock.now();
+    transact(kP0000);
+    EXPECT_EQ(clock.now() - t, 5);
+}
+
+TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound)
+{
+    open();
+    port.drainMs = -1;
+    port.queueReply(inverterReply('R', 0, 1));
+    const qint64 t = clock.now();
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+    EXPECT_LT(clock.now() - t, 1000);
+    EXPECT_FALSE(port.rtsOn());
+
+    ExchangeOptions o = link.mainOptions();
+    o.drainTimeoutMs = 1000; // the scan's bound
+    const ExchangeResult r = link.exchange(link.request("0000", 'R'), o);
+    EXPECT_EQ(r.failure, ExchangeFailure::DrainTimeout);
+}
+
+TEST_F(Link, DeviceFailingWhileWaitingEndsTheExchangeAtOnce)
+{
+    open();
+    link.ReplyTimeout = 5000;
+    port.failWaits = true;
+    const qint64 t = clock.now();
+    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure, ExchangeFailure::PortError);
+    EXPECT_EQ(clock.now(), t);
+    port.failWaits = false;
+    port.failWrites = true;
+    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure, ExchangeFailure::WriteFailed);
+    EXPECT_FALSE(port.rtsOn());
+}
+
+// ---- Refusals ----
+
+TEST_F(Link, IndexOutsideTheTableOrUnknownKindSendsNothing)
+{
+    open();
+    for (int index : {-1, int(kCount), 100000}) {
+        link.CommError = false;
+        EXPECT_EQ(transact(index), 0u);
+        EXPECT_TRUE(link.CommError) << index;
+    }
+    link.CommError = false;
+    transact(kP0000, "X", "1");
+    EXPECT_TRUE(link.CommError);
+    link.CommError = false;
+    transact(kP0000, "", "1");
+    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(view.icons.back(), LinkIcon::Failed);
+}
+
+TEST_F(Link, WithoutAnOpenPortTheExchangeFailsAtOnce)
+{
+    const qint64 t = clock.now();
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+    EXPECT_EQ(clock.now(), t);
+    EXPECT_TRUE(port.writes.empty());
+}
+
+// ---- Values ----
+
+TEST_F(Link, NegativeAndUnsignedValuesGoOutAsTheirLowBits)
+{
+    open();
+    port.queueReply(inverterReply('W', 0x0001, 0xFFFF));
+    const std::uint32_t echo = transact(kP0001, "W", "-1");
+    ASSERT_FALSE(link.CommError);
+    EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x57, 0x00, 0x01, 0xFF, 0xFF, 0x85}));
+    EXPECT_EQ(echo, 0xFFFFu);
+    EXPECT_EQ(applyParameterSign(kP0001, echo), -1);
+    EXPECT_EQ(applyParameterSign(kP0000, echo), 65535);
+
+    port.queueReply(inverterReply('W', 0x0103, 0xFFFFFFFF, true));
+    EXPECT_EQ(transact(kP0103, "W", "4294967295"), 0xFFFFFFFFu);
+    EXPECT_EQ(port.writes.back().bytes.size(), 10u);
+    EXPECT_EQ(applyParameterSign(kP0103, 0xFFFFFFFFu), 4294967295LL);
+    EXPECT_EQ(link.DataSize, 4);
+
+    // "0x0000" has the decimal prefix 0.
+    port.queueReply(inverterReply('P', 0, 0));
+    transact(kP0000, "P", "0x1234");
+    EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x50, 0x00, 0x00, 0x00, 0x00, 0x7F}));
+}
+
+TEST_F(Link, ModbusAddressFollowsTheStationChoice)
+{
+    modbus();
+    open();
+    port.queueReply(modbusRead(0xFB, {0}));
+    transact(kP0000);
+    EXPECT_EQ(port.writes.back().bytes, (Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50}));
+    EXPECT_EQ(link.ModbusAddress, 0xFBu);
+    link.Settings.douhou = true;
+    transact(kP0000);
+    EXPECT_EQ(link.ModbusAddress, 0u);
+    link.Settings.douhou = false;
+    link.Settings.appendNo = true;
+    link.Settings.inverterNumber = 5;
+    transact(kP0000);
+    EXPECT_EQ(link.ModbusAddress, 5u);
+    EXPECT_EQ(port.writes.back().bytes[0], 5);
+}
+
+TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs)
+{
+    open();
+    Bytes block{0x2F, 0x52, 0xFC, 0x10, 0x01, 0x02, 3, 4, 5, 6, 7, 8, 9, 10, 0x00}; // wrong sum
+    port.queueReply(block);
+    EXPECT_EQ(transact(kPFC10), 0x0102u);
+    EXPECT_FALSE(link.CommError);
+    EXPECT_TRUE(link.BlockRead);
+
+    ExchangeOptions keypad = link.mainOptions();
+    keypad.checkBlockReply = true;
+    keypad.replyTimeoutMs = 2 * link.ReplyTimeout;
+    keypad.icon = IconMode::Immediate;
+    port.queueReply(block);
+    ExchangeResult r = link.exchange(link.request("FC10", 'R'), keypad);
+    EXPECT_EQ(r.failure, ExchangeFailure::BadCheck);
+    block.back() = SumCheck(block, 13);
+    port.queueReply(block);
+    r = link.exchange(link.request("FC10", 'R'), keypad);
+    EXPECT_FALSE(r.error);
+    EXPECT_EQ(r.reply, block);
+    EXPECT_EQ(view.icons.back(), LinkIcon::Idle);
+}
+
+TEST_F(Link, ScanRetryGoesOutWithoutTheStartByte)
+{
+    open();
+    ExchangeOptions scan = link.mainOptions();
+    scan.icon = IconMode::None;
+    scan.drainTimeoutMs = 1000;
+    FrameRequest r = link.request("0000", 'R');
+    r.allowBlockRead = false;
+    r.omitFirstByte = true;
+    link.ReplyTimeout = 30;
+    const std::size_t iconsBefore = view.icons.size();
+    EXPECT_TRUE(link.exchange(r, scan).error);
+    EXPECT_EQ(port.writes.back().bytes, (Bytes{0x52, 0x00, 0x00, 0x52}));
+    EXPECT_EQ(view.icons.size(), iconsBefore);
+}
+
+// ---- The link icon ----
+
+TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyWhenTheQuietTimerRuns)
+{
+    open();
+    view.icons.clear();
+    port.queueReply(inverterReply('R', 0, 1));
+    transact(kP0000);
+    EXPECT_EQ(view.icons, std::vector<LinkIcon>{LinkIcon::Busy});
+    EXPECT_TRUE(link.timer1Active());
+    link.Timer1Timer();
+    EXPECT_EQ(view.icons.back(), LinkIcon::Idle);
+    EXPECT_FALSE(link.timer1Active());
+
+    view.icons.clear();
+    port.queueNoReply();
+    transact(kP0000);
+    EXPECT_EQ(view.icons, (std::vector<LinkIcon>{LinkIcon::Busy, LinkIcon::Failed}));
+    EXPECT_FALSE(link.timer1Active()); // stays at 0
+}
+
+// ---- Open and connect ----
+
+TEST_F(Link, OpenUsesTheSettingsTables)
+{
+    link.Settings.baudIndex = 4;
+    link.Settings.parityIndex = 2;
+    link.Settings.stopIndex = 2;
+    link.Settings.sizeIndex = 0;
+    open();
+    ASSERT_EQ(port.opens.size(), 1u);
+    EXPECT_EQ(port.opens[0].path, QStringLiteral("/dev/fake-COM1"));
+    EXPECT_EQ(port.opens[0].baud, 19200);
+    EXPECT_EQ(port.opens[0].parity, SerialParity::Odd);
+    EXPECT_EQ(port.opens[0].stopBits, SerialStopBits::Two);
+    EXPECT_EQ(port.opens[0].dataBits, 7);
+    open(); // an open port is closed before the next open
+    EXPECT_EQ(port.closes, 1);
+}
+
+TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared)
+{
+    ScriptedPrompter prompter;
+    port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_EQ(prompter.texts(), QStringList{"Usable serial port is not found."});
+    EXPECT_EQ(view.icons, (std::vector<LinkIcon>{LinkIcon::Failed, LinkIcon::Failed}));
+    for (DriveCommand c : kAllDriveCommands)
+        EXPECT_FALSE(view.commands[c]);
+
+    link.PortMsgShown = false; // a connect the user starts
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_EQ(prompter.boxes().size(), 2u);
+
+    // 1.5 stop bits cannot be set here: the same message, under the same rule.
+    port.openErrors.clear();
+    link.Settings.stopIndex = 1;
+    EXPECT_EQ(link.OpenCommPort(), 1);
+    EXPECT_EQ(prompter.boxes().size(), 2u);
+    EXPECT_FALSE(link.PortOpen());
+}
+
+TEST_F(Link, MissingPortNameShowsItsMessageOncePerPortChk)
+{
+    ScriptedPrompter prompter;
+    link.Settings.portIndex = 3; // not among the ports found
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_EQ(link.OpenCommPort(), 1);
+    EXPECT_EQ(link.OpenCommPort(), 1);
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_FALSE(link.PortChk);
+    link.Settings.portIndex = 0;
+    EXPECT_EQ(link.OpenCommPort(), 0);
+    EXPECT_TRUE(link.PortChk);
+    EXPECT_TRUE(port.opens.size() == 1);
+}
+
+TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands)
+{
+    port.queueReply(inverterReply('R', 0, 1));
+    EXPECT_TRUE(link.ConnectDrive());
+    EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
+    for (DriveCommand c : kAllDriveCommands)
+        EXPECT_TRUE(view.commands[c]);
+
+    link.SpDrv1 = true;
+    port.queueReply(inverterReply('R', 0, 1));
+    EXPECT_TRUE(link.ConnectDrive());
+    for (DriveCommand c : kAllDriveCommands)
+        EXPECT_EQ(view.commands[c], c == DriveCommand::KeyPad || c == DriveCommand::InverterInfo);
+
+    port.queueNoReply();
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_TRUE(link.CommError);
+    for (DriveCommand c : kAllDriveCommands)
+        EXPECT_FALSE(view.commands[c]);
+}
+
+TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns)
+{
+    open();
+    globals().MonitorRunning = 1;
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_TRUE(link.PortOpen());
+    EXPECT_EQ(port.opens.size(), 1u);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_TRUE(view.commands.empty());
+}
+
+TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded)
+{
+    globals().Parameters = nullptr;
+    globals().ParaCountAll = -1;
+    port.queueReply(inverterReply('R', 0, 1));
+    EXPECT_TRUE(link.ConnectDrive());
+    EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
+}
+
+TEST_F(Link, FindPortsListsThoseThatOpenAndClosesTheLinksPort)
+{
+    open();
+    port.existingPaths = {QStringLiteral("/dev/fake-COM2"), QStringLiteral("/dev/fake-COM4")};
+    const QStringList found = link.findPorts({"COM1", "COM2", "COM3", "COM4"});
+    EXPECT_EQ(found, (QStringList{"COM2", "COM4"}));
+    EXPECT_FALSE(link.PortOpen());
+}
+
+} // namespace
