@@ -1,5 +1,6 @@
 #include "tools/drivesim/DriveModel.h"
 
+#include "app/DriveData.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -8,61 +9,13 @@
 
 namespace {
 
-int hexDigit(QChar c)
-{
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
+std::int64_t decimalPrefix(const QString& text) { return ParseDecimalPrefix(text); }
 
-// Fields of a drive-type or capacity line: commas separate outside quotes, a doubled
-// quote stands for an apostrophe, blanks stay where they are.
 QStringList splitDataLine(const QString& line)
 {
     QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (c == u'"') {
-            if (i + 1 < line.size() && line[i + 1] == u'"') {
-                field += u'\'';
-                ++i;
-            } else {
-                quoted = !quoted;
-            }
-        } else if (c == u',' && !quoted) {
-            fields << field;
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    fields << field;
+    SplitDriveDataLine(line, fields);
     return fields;
-}
-
-// The decimal prefix of a text (optional sign, then digits); 0 without one.
-std::int64_t decimalPrefix(const QString& text)
-{
-    int i = 0;
-    while (i < text.size() && text[i] == u' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
-        negative = text[i++] == u'-';
-    std::int64_t v = 0;
-    for (; i < text.size() && text[i].isDigit(); ++i) {
-        v = v * 10 + (text[i].unicode() - '0');
-        if (v > 0xFFFFFFFFLL)
-            break; // beyond any wire value; the mask keeps it bounded
-    }
-    return negative ? -v : v;
 }
 
 struct Row {
@@ -107,16 +60,6 @@ private:
 std::uint32_t maskFor(bool is32) { return is32 ? 0xFFFFFFFFu : 0xFFFFu; }
 
 } // namespace
-
-std::uint16_t comNoAddress(const QString& comNo)
-{
-    auto byteOf = [&](int at) {
-        const int hi = at < comNo.size() ? hexDigit(comNo[at]) : -1;
-        const int lo = at + 1 < comNo.size() ? hexDigit(comNo[at + 1]) : -1;
-        return std::uint8_t((hi * 16 + lo) & 0xFF);
-    };
-    return std::uint16_t((byteOf(0) << 8) | byteOf(2));
-}
 
 int cpuNumberOf(const QString& cpuVersion)
 {
@@ -175,7 +118,7 @@ bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QSt
         for (const Row& r : rows) {
             SimParameter p;
             p.comNo = r.comNo;
-            p.address = comNoAddress(r.comNo);
+            p.address = ComNoToRegister(r.comNo);
             p.is32 = r.byte.trimmed() == QStringLiteral("4");
             p.isSigned = resolver.lowIsNegative(r);
             p.raw = std::uint32_t(resolver.defaultOf(r.comNo)) & maskFor(p.is32);
@@ -224,7 +167,7 @@ void DriveModel::setParameter(const QString& comNo, std::int64_t value, bool is3
     std::lock_guard lock(mutex_);
     SimParameter p;
     p.comNo = comNo;
-    p.address = comNoAddress(comNo);
+    p.address = ComNoToRegister(comNo);
     p.is32 = is32;
     p.isSigned = isSigned;
     p.raw = std::uint32_t(value) & maskFor(is32);

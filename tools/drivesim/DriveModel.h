@@ -2,6 +2,8 @@
 // The simulated drive's memory: its parameters with their wire values, taken from the
 // drive-type and capacity files of a program folder, and the identity values the drive
 // reports (type, capacity and CPU version codes of the drive catalogue).
+#include "link/FrameCodec.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -26,10 +28,6 @@ struct SimParameter {
     std::uint32_t raw = 0;    // the value as the drive holds it (16-bit values masked)
 };
 
-// The register a communication number puts on the wire: two hex digits per byte, any
-// other character counting as -1, each byte taken modulo 256 ("r300" is 0xF300).
-std::uint16_t comNoAddress(const QString& comNo);
-
 // The CPU version's number: "V100" and "100" both give 100; 0 when there is none.
 int cpuNumberOf(const QString& cpuVersion);
 
@@ -45,7 +43,7 @@ public:
 
     std::size_t parameterCount() const;
     std::optional<SimParameter> parameter(std::uint16_t address) const;
-    std::optional<SimParameter> parameter(const QString& comNo) const { return parameter(comNoAddress(comNo)); }
+    std::optional<SimParameter> parameter(const QString& comNo) const { return parameter(ComNoToRegister(comNo)); }
 
     // The stored value of a write: 16-bit parameters keep the low 16 bits. False when the
     // drive has no such parameter.

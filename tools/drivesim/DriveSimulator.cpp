@@ -1,15 +1,21 @@
 #include "tools/drivesim/DriveSimulator.h"
 
-#include "tools/drivesim/SimWire.h"
+#include "link/FrameCodec.h"
 
 #include <QStringList>
 
 namespace {
 
-constexpr std::uint8_t kStart = 0x2F;
-constexpr std::uint8_t kLong = 0x4C;
+constexpr std::uint8_t kStart = kInverterStart;
+constexpr std::uint8_t kLong = kInverterLongMark;
 constexpr std::uint16_t kDisplayBlock = 0xFC10;
-constexpr int kDefaultModbusAddress = 0xFB;
+
+std::uint8_t sum8(std::span<const std::uint8_t> bytes) { return SumCheck(bytes, int(bytes.size()) - 1); }
+
+bool crcOk(std::span<const std::uint8_t> f)
+{
+    return f.size() >= 3 && ModbusReplyCrcOk(f, int(f.size()));
+}
 
 bool isCommand(std::uint8_t b) { return b == 'R' || b == 'W' || b == 'P'; }
 
@@ -27,17 +33,10 @@ std::uint32_t getBe(std::span<const std::uint8_t> f, std::size_t at, int bytes)
     return v;
 }
 
-void appendCrc(std::vector<std::uint8_t>& out)
-{
-    const std::uint16_t crc = simwire::crc16(out);
-    out.push_back(std::uint8_t(crc & 0xFF));
-    out.push_back(std::uint8_t(crc >> 8));
-}
-
 std::vector<std::uint8_t> modbusException(std::uint8_t address, std::uint8_t function, std::uint8_t code)
 {
     std::vector<std::uint8_t> out{address, std::uint8_t(function | 0x80), code};
-    appendCrc(out);
+    AppendCrc(out);
     return out;
 }
 
@@ -46,9 +45,8 @@ bool checkPasses(SimProtocol protocol, const std::vector<std::uint8_t>& r)
     if (r.size() < 3)
         return false;
     if (protocol == SimProtocol::Inverter)
-        return simwire::sum8(std::span(r).first(r.size() - 1)) == r.back();
-    const std::uint16_t crc = simwire::crc16(std::span(r).first(r.size() - 2));
-    return r[r.size() - 2] == (crc & 0xFF) && r.back() == (crc >> 8);
+        return InverterReplySumOk(r, int(r.size()));
+    return crcOk(r);
 }
 
 } // namespace
@@ -166,7 +164,7 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::spa
     const int length = frameLength(f);
     if (length <= 0 || std::size_t(length) != f.size())
         return std::nullopt;
-    if (simwire::sum8(f.first(f.size() - 1)) != f.back())
+    if (sum8(f.first(f.size() - 1)) != f.back())
         return std::nullopt; // a garbled request goes unanswered
     std::size_t at = 1;
     const bool hasStation = !isCommand(f[1]) && f[1] != kLong;
@@ -204,7 +202,7 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::spa
         const auto p = model_.parameter(address);
         putBe(out, width == 4 ? p->raw : (p->raw & 0xFFFF), width);
     }
-    out.push_back(simwire::sum8(out));
+    out.push_back(sum8(out));
     return out;
 }
 
@@ -212,8 +210,7 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerModbus(std::span<
 {
     if (f.size() < 4)
         return std::nullopt;
-    const std::uint16_t crc = simwire::crc16(f.first(f.size() - 2));
-    if (f[f.size() - 2] != (crc & 0xFF) || f.back() != (crc >> 8))
+    if (!crcOk(f))
         return std::nullopt;
     const int address = f[0];
     const bool broadcast = address == 0;
@@ -251,7 +248,7 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerModbus(std::span<
                 putBe(out, p->raw & 0xFFFF, 2);
             }
         }
-        appendCrc(out);
+        AppendCrc(out);
         return out;
     }
     return modbusException(f[0], function, 0x01);
@@ -335,8 +332,7 @@ std::vector<SimReply> DriveSimulator::drainLocked(const SimLine& line)
             break;
         const auto frame = rest.first(std::size_t(length));
         if (config_.protocol == SimProtocol::Modbus) {
-            const std::uint16_t crc = simwire::crc16(frame.first(frame.size() - 2));
-            if (frame[6] != (crc & 0xFF) || frame[7] != (crc >> 8)) {
+            if (!crcOk(frame)) {
                 ++at; // out of step with the frames: look for the next one
                 continue;
             }
@@ -352,6 +348,11 @@ std::vector<SimReply> DriveSimulator::drainLocked(const SimLine& line)
 std::vector<SimReply> DriveSimulator::silence(const SimLine& line)
 {
     std::lock_guard lock(mutex_);
+    return silenceLocked(line);
+}
+
+std::vector<SimReply> DriveSimulator::silenceLocked(const SimLine& line)
+{
     std::vector<SimReply> replies;
     if (config_.protocol == SimProtocol::Modbus && input_.size() >= 4) {
         if (auto r = respondLocked(input_, line))
@@ -365,4 +366,14 @@ bool DriveSimulator::hasPartialInput() const
 {
     std::lock_guard lock(mutex_);
     return !input_.empty();
+}
+
+std::vector<SimReply> DriveSimulator::respondToWrite(std::span<const std::uint8_t> bytes, const SimLine& line)
+{
+    std::lock_guard lock(mutex_);
+    input_.insert(input_.end(), bytes.begin(), bytes.end());
+    std::vector<SimReply> replies = drainLocked(line);
+    for (SimReply& r : silenceLocked(line))
+        replies.push_back(std::move(r));
+    return replies;
 }

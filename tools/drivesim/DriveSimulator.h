@@ -1,7 +1,7 @@
 #pragma once
 // The simulated drive's side of the line: takes request frames in the maker's protocol or
 // MODBUS-RTU, answers them from a DriveModel as the drive does, and misbehaves on cue.
-// No I/O here: PtyDriveServer and SimResponder move the bytes.
+// No I/O here: PtyDriveServer (or a test's fake port, through respondToWrite) moves the bytes.
 #include "tools/drivesim/DriveModel.h"
 
 #include <QString>
@@ -78,6 +78,8 @@ public:
     // The line fell silent: what is left is one frame (MODBUS ends frames by silence) or noise.
     std::vector<SimReply> silence(const SimLine& line = {});
     bool hasPartialInput() const;
+    // One write of an in-process port is one frame: feed followed by silence.
+    std::vector<SimReply> respondToWrite(std::span<const std::uint8_t> bytes, const SimLine& line = {});
 
     // Length of the request at the start of buf: > 0 a frame of that length is complete,
     // 0 more bytes are needed (or silence), -1 the first byte begins no frame.
@@ -91,6 +93,7 @@ private:
     std::optional<std::vector<std::uint8_t>> answerModbus(std::span<const std::uint8_t> f);
     std::optional<SimReply> respondLocked(std::span<const std::uint8_t> frame, const SimLine& line);
     std::vector<SimReply> drainLocked(const SimLine& line);
+    std::vector<SimReply> silenceLocked(const SimLine& line);
 
     DriveModel& model_;
     mutable std::mutex mutex_;

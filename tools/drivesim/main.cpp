@@ -59,7 +59,7 @@ int main(int argc, char** argv)
         return 1;
     }
     server.start();
-    say(QStringLiteral("%1 %2 %3%4 (type %5, capacity %6, CPU %7; %8 parameters) on %9, linked as %10")
+    say(QStringLiteral("%1 %2(%3)%4 (type %5, capacity %6, CPU %7; %8 parameters) on %9, linked as %10")
             .arg(opt.sim.protocol == SimProtocol::Modbus ? QStringLiteral("MODBUS-RTU") : QStringLiteral("inverter"),
                  opt.drive.typeName, opt.drive.cpuVersion, opt.drive.capacityName)
             .arg(model.typeCode())
