@@ -65,13 +65,15 @@ NumberCheck checkNumberField(const QString& text, int low, int high)
         r.text = text;
         return r;
     }
-    if (v < low || v > high) {
+    // The number the spinner would take (half away from zero) is what must be in range.
+    const double rounded = std::round(v);
+    if (rounded < low || rounded > high) {
         r.message = 41;
-        r.value = v < low ? low : high;
+        r.value = rounded < low ? low : high;
         r.text = QString::number(r.value);
         return r;
     }
-    r.value = int(std::round(v)); // half away from zero
+    r.value = int(rounded);
     r.text = QString::number(r.value);
     return r;
 }

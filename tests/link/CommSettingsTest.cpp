@@ -1,0 +1,309 @@
+// The communication settings apart from their dialog: number fields, the "Comms" section,
+// the station choices, the port list and the drive type's default settings.
+#include "link/CommSettings.h"
+
+#include "support/FakeSerialPort.h"
+#include "app/Datas.h"
+#include "link/CommLink.h"
+#include "platform/IniFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FieldCase {
+    const char* text;
+    int low, high;
+    int message;
+    const char* shown;
+};
+
+class NumberField : public testing::TestWithParam<FieldCase> {};
+
+TEST_P(NumberField, AcceptsRoundsOrRejectsWithTheRightMessage)
+{
+    const FieldCase& c = GetParam();
+    const NumberCheck r = checkNumberField(QString::fromLatin1(c.text), c.low, c.high);
+    EXPECT_EQ(r.message, c.message);
+    EXPECT_EQ(r.text, QString::fromLatin1(c.shown));
+    if (r.ok())
+        EXPECT_EQ(QString::number(r.value), r.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InverterNumberAndTimeOut, NumberField,
+    testing::Values(FieldCase{"0", 0, 63, 0, "0"}, FieldCase{"63", 0, 63, 0, "63"},
+                    FieldCase{" 7 ", 0, 63, 0, "7"},
+                    FieldCase{"64", 0, 63, 41, "63"}, FieldCase{"-1", 0, 63, 41, "0"},
+                    FieldCase{"", 0, 63, 67, ""}, FieldCase{"  ", 0, 63, 67, "  "},
+                    FieldCase{"abc", 0, 63, 67, "abc"}, FieldCase{"12x", 0, 63, 67, "12x"},
+                    FieldCase{"inf", 0, 63, 67, "inf"}, FieldCase{"nan", 0, 63, 67, "nan"},
+                    // Fractions: the rounded number must be in range.
+                    FieldCase{"12.6", 0, 63, 0, "13"}, FieldCase{"12.5", 0, 63, 0, "13"},
+                    FieldCase{"63.4", 0, 63, 0, "63"}, FieldCase{"63.6", 0, 63, 41, "63"},
+                    FieldCase{"-0.4", 0, 63, 0, "0"}, FieldCase{"-0.5", 0, 63, 41, "0"},
+                    FieldCase{"20", 30, 5000, 41, "30"}, FieldCase{"6000", 30, 5000, 41, "5000"},
+                    FieldCase{"1e300", 30, 5000, 41, "5000"}, FieldCase{"5000", 30, 5000, 0, "5000"}));
+
+class CommSettingsTest : public testing::Test {
+protected:
+    ManualClock clock;
+    FakeSerialPort port{clock};
+    CommLink link{port, clock};
+    CommSettings settings{link};
+    QTemporaryDir dir;
+
+    QString iniPath(const char* name = "KVR260X.ini") const { return dir.filePath(QLatin1String(name)); }
+    void writeFile(const QString& path, const QByteArray& text)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+};
+
+TEST_F(CommSettingsTest, MissingSectionGivesTheDefaults)
+{
+    link.Settings.baudIndex = 0;
+    link.ReplyTimeout = 999;
+    IniFile ini(iniPath());
+    settings.load(ini);
+    const LinkSettings& s = link.Settings;
+    EXPECT_EQ(s.protocol, 0);
+    EXPECT_EQ(s.portIndex, 0);
+    EXPECT_EQ(s.baudIndex, 3);
+    EXPECT_EQ(s.parityIndex, 1);
+    EXPECT_EQ(s.stopIndex, 0);
+    EXPECT_EQ(s.sizeIndex, 1);
+    EXPECT_EQ(s.inverterNumber, 0);
+    EXPECT_FALSE(s.appendNo);
+    EXPECT_FALSE(s.douhou);
+    EXPECT_EQ(link.ReplyTimeout, 200);
+    EXPECT_EQ(link.FrameGap, 3);
+}
+
+TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults)
+{
+    writeFile(iniPath(), "[Comms]\r\nPrtocol=2\r\nCommport=-1\r\nBaudrate=6\r\nParity=x\r\n"
+                         "Stopbits=3\r\nBytesize=2\r\nID=64\r\nAppendNo=yes\r\nDouhou=\r\nDelay=29\r\n");
+    IniFile ini(iniPath());
+    settings.load(ini);
+    const LinkSettings& s = link.Settings;
+    EXPECT_EQ(s.protocol, 0);
+    EXPECT_EQ(s.portIndex, 0);
+    EXPECT_EQ(s.baudIndex, 3);
+    EXPECT_EQ(s.parityIndex, 1);
+    EXPECT_EQ(s.stopIndex, 0);
+    EXPECT_EQ(s.sizeIndex, 1);
+    EXPECT_EQ(s.inverterNumber, 0);
+    EXPECT_FALSE(s.appendNo);
+    EXPECT_FALSE(s.douhou);
+    EXPECT_EQ(link.ReplyTimeout, 200);
+
+    writeFile(iniPath(), "[Comms]\r\nPrtocol=-5\r\nDelay=5001\r\nID=-1\r\n");
+    IniFile again(iniPath());
+    settings.load(again);
+    EXPECT_EQ(link.Settings.protocol, 0);
+    EXPECT_EQ(link.ReplyTimeout, 200);
+    EXPECT_EQ(link.Settings.inverterNumber, 0);
+}
+
+TEST_F(CommSettingsTest, StoredValuesRoundTripInTheFixedKeyOrder)
+{
+    LinkSettings& s = link.Settings;
+    s = {1, 2, 5, 2, 2, 0, 17, true, false};
+    link.ReplyTimeout = 4500;
+    {
+        writeFile(iniPath(), "[Language]\r\nEnglish=1\r\n");
+        IniFile ini(iniPath());
+        settings.save(ini);
+        ASSERT_TRUE(ini.flush());
+    }
+    EXPECT_EQ(link.FrameGap, 1);
+    IniFile ini(iniPath());
+    EXPECT_EQ(ini.keys(QStringLiteral("Comms")),
+              QStringList({"Prtocol", "Commport", "Baudrate", "Parity", "Stopbits", "Bytesize", "ID",
+                           "AppendNo", "Douhou", "Delay"}));
+    EXPECT_EQ(ini.readString(QStringLiteral("Comms"), QStringLiteral("AppendNo")), QStringLiteral("1"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Comms"), QStringLiteral("Douhou")), QStringLiteral("0"));
+
+    s = LinkSettings();
+    link.ReplyTimeout = 200;
+    settings.load(ini);
+    EXPECT_EQ(s.protocol, 1);
+    EXPECT_EQ(s.portIndex, 2);
+    EXPECT_EQ(s.baudIndex, 5);
+    EXPECT_EQ(s.parityIndex, 2);
+    EXPECT_EQ(s.stopIndex, 2);
+    EXPECT_EQ(s.sizeIndex, 0);
+    EXPECT_EQ(s.inverterNumber, 17);
+    EXPECT_TRUE(s.appendNo);
+    EXPECT_FALSE(s.douhou);
+    EXPECT_EQ(link.ReplyTimeout, 4500);
+    EXPECT_EQ(link.FrameGap, 1);
+}
+
+TEST_F(CommSettingsTest, SetNumberAndBroadcastExcludeEachOther)
+{
+    settings.setAppendNo(true);
+    settings.setDouhou(true);
+    EXPECT_TRUE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.appendNo);
+    EXPECT_FALSE(settings.inverterNumberEnabled());
+    settings.setAppendNo(true);
+    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_TRUE(settings.inverterNumberEnabled());
+    // Unchecking one leaves the other unchecked: neither choice is allowed too.
+    settings.setAppendNo(false);
+    EXPECT_FALSE(link.Settings.appendNo);
+    EXPECT_FALSE(link.Settings.douhou);
+
+    // A file with both set keeps the station number.
+    writeFile(iniPath(), "[Comms]\r\nAppendNo=1\r\nDouhou=1\r\n");
+    IniFile ini(iniPath());
+    settings.load(ini);
+    EXPECT_TRUE(link.Settings.appendNo);
+    EXPECT_FALSE(link.Settings.douhou);
+}
+
+TEST_F(CommSettingsTest, PortListKeepsTheSelectedPortByName)
+{
+    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+    port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
+    EXPECT_EQ(settings.listSerialPorts(), 2);
+    EXPECT_EQ(settings.ports(), QStringList({"COM1", "COM3"}));
+    link.Settings.portIndex = 1; // COM3
+
+    port.existingPaths = {QStringLiteral("/dev/fake/COM2"), QStringLiteral("/dev/fake/COM3")};
+    ASSERT_EQ(link.openPort(QStringLiteral("COM2"), 3, 1), SerialError::None);
+    EXPECT_EQ(settings.listSerialPorts(), 2);
+    EXPECT_FALSE(link.PortOpen());
+    EXPECT_EQ(settings.selectedPort(), 1);
+
+    port.existingPaths = {QStringLiteral("/dev/fake/COM2"), QStringLiteral("/dev/fake/COM4")};
+    settings.listSerialPorts();
+    EXPECT_EQ(settings.selectedPort(), 0); // COM3 gone: the first one
+
+    // No port at all: the stored position stays for when the port comes back.
+    link.Settings.portIndex = 1;
+    port.existingPaths = {QStringLiteral("/dev/fake/none")};
+    EXPECT_EQ(settings.listSerialPorts(), 0);
+    EXPECT_EQ(link.Settings.portIndex, 1);
+    EXPECT_EQ(settings.selectedPort(), -1);
+}
+
+// ---- Default settings of the drive type ----
+
+class DriveDefaults : public CommSettingsTest {
+protected:
+    IniFile& info(const QByteArray& defComms)
+    {
+        writeFile(iniPath("Info.ini"), "[Setup]\r\nQuick=0\r\n[Def Comms]\r\n" + defComms);
+        info_ = std::make_unique<IniFile>(iniPath("Info.ini"));
+        return *info_;
+    }
+    std::unique_ptr<IniFile> info_;
+};
+
+TEST_F(DriveDefaults, ButtonsNeedAllFourIntegersOrOneParameterSource)
+{
+    struct Case {
+        QByteArray keys;
+        bool drive, table;
+    } cases[] = {
+        {"Protocol=0\r\nBaudrate=4\r\nParity=1\r\nInvNo=0\r\n", true, false},
+        {"Protocol=0\r\nBaudrate=4\r\nParity=1\r\n", false, false},
+        {"Protocol=0\r\nBaudrate=-1\r\nParity=1\r\nInvNo=0\r\n", false, false},
+        {"Para_Protocol=-\r\nPara_Baudrate=-\r\nPara_Parity=-\r\nPara_InvNo=-\r\n", false, false},
+        {"Para_Parity=Fixed\r\n", false, true},
+        {"Para_Baudrate=0F21\r\n", false, true},
+        {"", false, false},
+    };
+    for (const Case& c : cases) {
+        const DefaultButtons b = CommSettings::defaultButtons(info(c.keys));
+        EXPECT_EQ(b.driveDefaults, c.drive) << c.keys.constData();
+        EXPECT_EQ(b.tableDefaults, c.table) << c.keys.constData();
+    }
+}
+
+TEST_F(DriveDefaults, DriveDefaultsApplyWithOffsetsAndSetNumberFollowsTheNumber)
+{
+    settings.setAppendNo(true);
+    link.Settings.inverterNumber = 9;
+    settings.applyDriveDefaults(info("Protocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n"));
+    EXPECT_EQ(link.Settings.baudIndex, 4);
+    EXPECT_EQ(link.Settings.inverterNumber, 0);
+    EXPECT_FALSE(link.Settings.appendNo);
+
+    settings.setDouhou(true);
+    settings.applyDriveDefaults(info("Protocol=0\r\nProtocol_B=1\r\nBaudrate=2\r\nBaudrate_B=1\r\n"
+                                     "Parity=0\r\nParity_B=2\r\nInvNo=4\r\nInvNo_B=1\r\n"));
+    EXPECT_EQ(link.Settings.protocol, 1);
+    EXPECT_EQ(link.Settings.baudIndex, 3);
+    EXPECT_EQ(link.Settings.parityIndex, 2);
+    EXPECT_EQ(link.Settings.inverterNumber, 5);
+    EXPECT_TRUE(link.Settings.appendNo);
+    EXPECT_FALSE(link.Settings.douhou);
+
+    // Missing keys take the button's fall-backs.
+    settings.applyDriveDefaults(info(""));
+    EXPECT_EQ(link.Settings.protocol, 0);
+    EXPECT_EQ(link.Settings.baudIndex, 4);
+    EXPECT_EQ(link.Settings.parityIndex, 1);
+    EXPECT_EQ(link.Settings.inverterNumber, 0);
+}
+
+TEST_F(DriveDefaults, ResultsOutsideTheirListsLeaveTheSettingUnchanged)
+{
+    link.Settings = {1, 0, 2, 2, 0, 1, 7, true, false};
+    settings.applyDriveDefaults(info("Protocol=1\r\nProtocol_B=1\r\nBaudrate=5\r\nBaudrate_B=1\r\n"
+                                     "Parity=3\r\nInvNo=60\r\nInvNo_B=4\r\n"));
+    EXPECT_EQ(link.Settings.protocol, 1);
+    EXPECT_EQ(link.Settings.baudIndex, 2);
+    EXPECT_EQ(link.Settings.parityIndex, 2);
+    EXPECT_EQ(link.Settings.inverterNumber, 7);
+    EXPECT_TRUE(link.Settings.appendNo);
+}
+
+TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues)
+{
+    TParameters params;
+    const char* rows[][2] = {{"0000", "0"}, {"0F21", "2"}, {"0F22", "1.5"}, {"0F23", "h12"}, {"0F24", "9"}};
+    for (int i = 0; i < 5; ++i) {
+        params.ParaDat.setCell(PD_ComNo, i + 1, QLatin1String(rows[i][0]));
+        params.UPara.setCell(UP_Value, i + 1, QLatin1String(rows[i][1]));
+    }
+    params.rebuildComNoIndex(4);
+
+    link.Settings = {0, 0, 0, 0, 0, 1, 3, false, true};
+    settings.applyTableDefaults(info("Para_Protocol=0F22\r\nPara_Baudrate=0F21\r\nBaudrate_B=1\r\n"
+                                     "Para_Parity=Fixed\r\nParity=0\r\nParity_B=1\r\n"
+                                     "Para_InvNo=0F24\r\n"),
+                                &params);
+    EXPECT_EQ(link.Settings.protocol, 0);     // "1.5" is no integer: unchanged
+    EXPECT_EQ(link.Settings.baudIndex, 3);    // 2 + 1
+    EXPECT_EQ(link.Settings.parityIndex, 0);  // a fixed 0 is not taken
+    EXPECT_EQ(link.Settings.inverterNumber, 9);
+    EXPECT_TRUE(link.Settings.appendNo);
+    EXPECT_FALSE(link.Settings.douhou);
+
+    settings.applyTableDefaults(info("Para_Protocol=0F23\r\nPara_Baudrate=0999\r\nPara_Parity=Fixed\r\n"
+                                     "Parity=2\r\nPara_InvNo=0\r\n"),
+                                &params);
+    EXPECT_EQ(link.Settings.protocol, 0);    // hexadecimal display text: unchanged
+    EXPECT_EQ(link.Settings.baudIndex, 3);   // not in the table: unchanged
+    EXPECT_EQ(link.Settings.parityIndex, 2);
+    EXPECT_EQ(link.Settings.inverterNumber, 0); // "0" is "0000", whose value is 0
+    EXPECT_FALSE(link.Settings.appendNo);
+
+    // All sources "-": nothing at all changes, not even "Set number".
+    settings.setAppendNo(true);
+    link.Settings.inverterNumber = 0;
+    settings.applyTableDefaults(info("Para_Protocol=-\r\nProtocol=1\r\n"), &params);
+    EXPECT_TRUE(link.Settings.appendNo);
+    EXPECT_EQ(link.Settings.protocol, 0);
+}
+
+} // namespace
