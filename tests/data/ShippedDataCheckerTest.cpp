@@ -1,0 +1,96 @@
+// The data checks must find real faults: each case breaks one thing in a copy of the shipped
+// folder and expects the check to name it.
+#include "ShippedDataChecks.h"
+#include "support/TempProgramFolder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Fault {
+    const char* name;
+    const char* file;  // relative to the program folder
+    const char* from;  // first occurrence replaced; nullptr: the file is removed
+    const char* to;
+    const char* reported;
+};
+
+const Fault kFaults[] = {
+    {"DefaultChainThatLoops", "dat/HXA1(V110)/HXA1(Eng).inv", "0004,1,0003", "0004,1,0005", "(loop?)"},
+    {"DefaultNamingNoParameter", "dat/HXA1(V110)/HXA1(Eng).inv", "0010,1,0009", "0010,1,0027", "which is no parameter"},
+    {"ShortCommunicationNumber", "dat/HXA1(V110)/HXA1(Eng).inv", "\n0011,", "\n011,", "four-digit"},
+    {"DefaultModeOtherThanZeroOrOne", "dat/HXA1(V110)/HXA1(Eng).inv", "\n0006,0,", "\n0006,2,", "DIndex \"2\""},
+    {"DivisorZero", "dat/HXA1(V110)/HXA1(Eng).inv", "#.##,100,", "#.##,0,", "Mul \"0\""},
+    {"HighLimitNamingNoParameter", "dat/HXA1(V110)/HXA1(Eng).inv", "2,0,1,0005,", "2,0,1,0105,", "high limit"},
+    {"ShortLineEndsTheTableEarly", "dat/HXA1(V110)/HXA1(Eng).inv", "\r\n0003,", "\r\n\r\n0003,", "short line"},
+    {"LanguagesDifferBeyondNames", "dat/HXB3(V250)/HXB3(Jap).inv", ",F003,Hz,", ",F003,kHz,", "differ"},
+    {"CapacityDefaultAboveLimit", "dat/HXA1(V110)/HXA1-2007.cap", "0002,50", "0002,400", "outside"},
+    {"CapacityLineForAChainedDefault", "dat/HXA1(V110)/HXA1-2007.cap", "0002,50", "0010,50", "takes its default"},
+    {"CapacityCodeNotTheDrivesValue", "dat/HXA1(V110)/HXA1-2007.cap", "FB05,2", "FB05,3", "FB05 of HXA1-2007.cap"},
+    {"MonitorItemUnknown", "dat/HXA1(V110)/Info.ini", "FD03=Output current", "FD33=Output current", "monitor item"},
+    {"QuickCountWrong", "dat/HXA1(V110)/Info.ini", "Quick=10", "Quick=3", "Quick"},
+    {"CurrentVoltageKeyUnknown", "dat/HXA1(V110)/Info.ini", "0022=C", "0222=C", "[Disp CV]"},
+    {"BaudRateDefaultBeyondTheList", "dat/HXA1(V110)/Info.ini", "Baudrate_B=3", "Baudrate_B=5", "Baudrate"},
+    {"TripListWithoutNoTripCode", "dat/HXB3(V250)/Info.ini", "[HXB3 Trip (Eng)]\r\n0=", "[HXB3 Trip (Eng)]\r\n99=", "no-trip"},
+    {"TypeCodeWithoutIdentification", "dat/Inverter.ini", "[Type_Ident_52]", "[Type_Ident_53]", "[Type_Ident_52] missing"},
+    {"TypeCodeNotTheDrivesValue", "dat/Inverter.ini", "[Type]\r\nHXA1=41", "[Type]\r\nHXA1=42", "FB07"},
+    {"CapacityWithoutCatalogueCode", "dat/Inverter.ini", "-2015=3\r\n-2022", "-2022", "capacity -2015"},
+    {"TypeWithoutFolder", "dat/Inverter.ini", "HXB3=52", "HXB3=52\r\nHXC7=60", "HXC7 has no drive-type folder"},
+    {"JapaneseTypeFileMissing", "dat/HXB3(V250)/HXB3(Jap).inv", nullptr, nullptr, "HXB3(Jap).inv missing"},
+    {"MessageKeyMissing", "lng/English.ini", "Message5=-\r\n", "", "key 5 of [General] is Message6"},
+    {"MessageKeyOutOfOrder", "lng/Japanese.ini", "Message7=", "Message8=", "key 7 of [General]"},
+    {"EdgeBlankWithoutQuotes", "lng/English.ini", "Message2=\"File: \"", "Message2=File: ", "edge blanks"},
+    {"SectionOnlyInOneLanguage", "lng/Japanese.ini", "[KeyPad]", "[KeyPad2]", "different sections"},
+    {"LineEndsMixed", "lng/English.ini", "Message9=", "\nMessage9=", "CR LF"},
+};
+
+void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
+
+class DataChecksFind : public testing::TestWithParam<Fault> {};
+
+QStringList runChecks(const TempProgramFolder& folder)
+{
+    return DataChecks::checkProgramFolder(folder.path())
+           + DataChecks::checkLanguagePair(folder.filePath(QStringLiteral("lng/English.ini")),
+                                           folder.filePath(QStringLiteral("lng/Japanese.ini")));
+}
+
+} // namespace
+
+TEST_P(DataChecksFind, TheFault)
+{
+    const Fault& f = GetParam();
+    TempProgramFolder folder(true);
+    ASSERT_TRUE(runChecks(folder).isEmpty()) << "the copy of the shipped data is not sound to begin with";
+
+    const QString path = folder.filePath(QString::fromUtf8(f.file));
+    if (!f.from) {
+        ASSERT_TRUE(QFile::remove(path));
+    } else {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        file.close();
+        const qsizetype at = bytes.indexOf(f.from);
+        ASSERT_GE(at, 0) << f.from << " not in " << f.file;
+        bytes.replace(at, qsizetype(qstrlen(f.from)), f.to);
+        folder.writeFile(QString::fromUtf8(f.file), bytes);
+    }
+    const QString found = runChecks(folder).join(u'\n');
+    EXPECT_TRUE(found.contains(QString::fromUtf8(f.reported))) << "expected \"" << f.reported << "\", got:\n"
+                                                               << found.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DataChecksFind, testing::ValuesIn(kFaults),
+                         [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+TEST(DataChecks, SplitTypeLineFollowsTheLoaderRules)
+{
+    EXPECT_EQ(DataChecks::splitTypeLine(QStringLiteral("\"a\"\"b\"")), QStringList{QStringLiteral("a'b")});
+    EXPECT_EQ(DataChecks::splitTypeLine(QStringLiteral("x, y")), (QStringList{QStringLiteral("x"), QStringLiteral(" y")}));
+    EXPECT_EQ(DataChecks::splitTypeLine(QStringLiteral("a,\"b,c\",d")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b,c"), QStringLiteral("d")}));
+    EXPECT_EQ(DataChecks::splitTypeLine(QString()), QStringList{QString()});
+}
