@@ -318,6 +318,8 @@ void Options::show()
 
 bool Options::closeQuery()
 {
+    for (UpDownOption* f : {&ComSpMarg, &ComChkTimes})
+        takeTypedPosition(*f);
     bool ok = true;
     for (UpDownOption* f : {&UndoMaxSet, &LedDispTime, &TBValSet, &CntMonTime, &CntMonSmp, &ValMulti})
         ok = validate(*f) && ok;
@@ -348,6 +350,15 @@ bool Options::validate(UpDownOption& f)
     f.setPosition(static_cast<int>(std::trunc(value)));
     BadEntry = 0;
     return true;
+}
+
+void Options::takeTypedPosition(UpDownOption& f)
+{
+    double typed = 0;
+    if (ValueRules::parseNumber(f.text(), typed) && std::isfinite(typed))
+        f.setPosition(static_cast<int>(std::trunc(qBound<double>(f.minimum(), typed, f.maximum()))));
+    else
+        f.setPosition(f.position());
 }
 
 // ---- Factory defaults -------------------------------------------------------------------

@@ -184,6 +184,9 @@ public:
     // The check of one edit: message 67 for an empty or non-numeric text, message 41 with
     // the bound for one out of range. True when accepted.
     bool validate(UpDownOption& field);
+    // The edits without a check (Edit8, Edit3): the up-down takes a typed number, forced into
+    // its range, as it reads its edit; anything else puts the position back in the edit.
+    void takeTypedPosition(UpDownOption& field);
     // "Restore to factory settings" and "Set default colors".
     void DefBtnClick();
     void Button1Click();
