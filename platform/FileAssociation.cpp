@@ -34,7 +34,11 @@ QString kvrTypeOfPackage(const QString& path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
-    QXmlStreamReader xml(&f);
+    // The system's own package is megabytes long; most never mention the extension.
+    const QByteArray bytes = f.readAll();
+    if (!bytes.toLower().contains("kvr"))
+        return QString();
+    QXmlStreamReader xml(bytes);
     QString type;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
