@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
+#include "platform/UpDownEdit.h"
 
 #include <cmath>
 
@@ -57,23 +58,20 @@ bool tableValueOf(const TParameters* params, const QString& comNo, int& out)
 NumberCheck checkNumberField(const QString& text, int low, int high)
 {
     NumberCheck r;
-    const QString t = text.trimmed();
-    bool ok = false;
-    const double v = t.isEmpty() ? 0.0 : t.toDouble(&ok);
-    if (!ok || !std::isfinite(v)) {
+    double v = 0;
+    if (!UpDownEdit::parseNumber(text, v)) {
         r.message = 67;
         r.text = text;
         return r;
     }
-    // The number the spinner would take (half away from zero) is what must be in range.
-    const double rounded = std::round(v);
-    if (rounded < low || rounded > high) {
+    // Inclusive, and tested before the fraction goes, as every number field of the program.
+    if (v < low || v > high) {
         r.message = 41;
-        r.value = rounded < low ? low : high;
+        r.value = v < low ? low : high;
         r.text = QString::number(r.value);
         return r;
     }
-    r.value = int(rounded);
+    r.value = int(std::round(v)); // half away from zero
     r.text = QString::number(r.value);
     return r;
 }

@@ -21,8 +21,9 @@ struct NumberCheck {
 };
 
 // A decimal number (fractions allowed, C locale, blanks around it ignored), rounded half away
-// from zero; the rounded number must lie in the inclusive range, so 63.4 is 63 and 63.6 is
-// out of 0..63. An accepted fraction is shown as the rounded integer.
+// from zero; the inclusive range is tested before rounding (as in every number field of the
+// program), so 62.6 is 63 and 63.4 is out of 0..63. An accepted fraction is shown as the
+// rounded integer.
 NumberCheck checkNumberField(const QString& text, int low, int high);
 
 // The settings compared by MarkChangedSettings, as the dialog was shown.

@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
+#include "platform/UpDownEdit.h"
 #include "platform/WaitCursor.h"
 
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -70,7 +70,9 @@ void TRSset::buildControls()
     auto* idLayout = new QGridLayout(Label1);
     AppendNo = new QCheckBox(Label1);
     Douhou = new QCheckBox(Label1);
-    IdNmb = new QLineEdit(Label1);
+    IdNmb = new UpDownEdit(Label1);
+    IdNmb->setRange(CommSettings::kIdLow, CommSettings::kIdHigh);
+    IdNmb->setWrap(true);
     idLayout->addWidget(AppendNo, 0, 0);
     idLayout->addWidget(IdNmb, 0, 1);
     idLayout->addWidget(Douhou, 1, 0);
@@ -100,7 +102,8 @@ void TRSset::buildControls()
 
     Label3 = new QGroupBox(this);
     auto* delayLayout = new QHBoxLayout(Label3);
-    Edit1 = new QLineEdit(Label3);
+    Edit1 = new UpDownEdit(Label3);
+    Edit1->setRange(CommSettings::kDelayLow, CommSettings::kDelayHigh);
     delayLayout->addWidget(Edit1);
     delayLayout->addWidget(new QLabel(QStringLiteral("(ms)"), Label3));
     top->addWidget(Label3);
@@ -125,10 +128,14 @@ void TRSset::buildControls()
         b->setAutoDefault(false);
         b->setDefault(false);
     }
-    for (QWidget* field : {static_cast<QWidget*>(IdNmb), static_cast<QWidget*>(ComboBox1),
-                           static_cast<QWidget*>(Edit1), static_cast<QWidget*>(CommSpeed),
-                           static_cast<QWidget*>(CommParity)})
+    // The number fields run their checks themselves on leaving and on Enter; the lists are
+    // watched here.
+    IdNmb->setCheck([this] { return IdNmbExit(); });
+    Edit1->setCheck([this] { return Edit1Exit(); });
+    for (QWidget* field : {ComboBox1, CommSpeed, CommParity})
         field->installEventFilter(this);
+    // The arrows change the number the requests carry at once.
+    connect(IdNmb, &UpDownEdit::positionChanged, this, [this](int p) { settings_.setInverterNumber(p); });
 
     connect(ProtocolGr1, &QButtonGroup::idClicked, this, [this](int id) { settings_.link().Settings.protocol = id; });
     connect(AppendNo, &QCheckBox::clicked, this, [this] { AppendNoClick(); });
@@ -180,7 +187,7 @@ void TRSset::showSettings()
     ProtocolItems[s.protocol == 1 ? 1 : 0]->setChecked(true);
     AppendNo->setChecked(s.appendNo);
     Douhou->setChecked(s.douhou);
-    IdNmb->setText(QString::number(s.inverterNumber));
+    IdNmb->setPosition(s.inverterNumber);
     IdNmb->setEnabled(settings_.inverterNumberEnabled());
     setComboIndex(ComboBox1, s.portIndex);
     setComboIndex(CommSpeed, s.baudIndex);
@@ -191,7 +198,7 @@ void TRSset::LoadCommSettings()
 {
     settings_.load();
     showSettings();
-    Edit1->setText(QString::number(settings_.link().ReplyTimeout));
+    Edit1->setPosition(settings_.link().ReplyTimeout);
 }
 
 void TRSset::ListSerialPorts()
@@ -272,10 +279,11 @@ bool TRSset::fieldFailed(QWidget* field, int message)
 bool TRSset::IdNmbExit()
 {
     const NumberCheck c = checkNumberField(IdNmb->text(), CommSettings::kIdLow, CommSettings::kIdHigh);
-    IdNmb->setText(c.text);
+    if (c.message == 41)
+        IdNmb->setPosition(c.value);
     if (!c.ok())
         return fieldFailed(IdNmb, c.message);
-    settings_.setInverterNumber(c.value);
+    IdNmb->setPosition(c.value);
     FieldError = false;
     return true;
 }
@@ -296,9 +304,11 @@ bool TRSset::ComboBox1Exit()
 bool TRSset::Edit1Exit()
 {
     const NumberCheck c = checkNumberField(Edit1->text(), CommSettings::kDelayLow, CommSettings::kDelayHigh);
-    Edit1->setText(c.text);
+    if (c.message == 41)
+        Edit1->setPosition(c.value);
     if (!c.ok())
         return fieldFailed(Edit1, c.message);
+    Edit1->setPosition(c.value);
     FieldError = false;
     return true;
 }
@@ -329,12 +339,8 @@ bool TRSset::eventFilter(QObject* watched, QEvent* e)
     // A box shown by a check takes the focus away again: no check from inside another.
     if ((enter || e->type() == QEvent::FocusOut) && !checking_ && !closing_ && isVisible()) {
         checking_ = true;
-        if (watched == IdNmb)
-            IdNmbExit();
-        else if (watched == ComboBox1)
+        if (watched == ComboBox1)
             ComboBox1Exit();
-        else if (watched == Edit1)
-            Edit1Exit();
         else if (watched == CommSpeed)
             CommSpeedExit();
         else if (watched == CommParity)

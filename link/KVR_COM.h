@@ -14,10 +14,10 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QWidget;
+class UpDownEdit;
 
 class TRSset : public QDialog {
     Q_OBJECT
@@ -61,7 +61,7 @@ public:
     QGroupBox* Label1 = nullptr; // "Inverter number"
     QCheckBox* AppendNo = nullptr;
     QCheckBox* Douhou = nullptr;
-    QLineEdit* IdNmb = nullptr;
+    UpDownEdit* IdNmb = nullptr; // with UpDown1: 0..63, wraps
     QGroupBox* Label2 = nullptr; // "Serial port"
     QComboBox* ComboBox1 = nullptr;
     QGroupBox* Label4 = nullptr; // "Communication setting"
@@ -71,7 +71,7 @@ public:
     QLabel* Label42 = nullptr;   // "Parity"
     QComboBox* CommParity = nullptr;
     QGroupBox* Label3 = nullptr; // "Time out"
-    QLineEdit* Edit1 = nullptr;
+    UpDownEdit* Edit1 = nullptr; // with UpDown2: 30..5000
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button3 = nullptr;

@@ -40,10 +40,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldCase{"", 0, 63, 67, ""}, FieldCase{"  ", 0, 63, 67, "  "},
                     FieldCase{"abc", 0, 63, 67, "abc"}, FieldCase{"12x", 0, 63, 67, "12x"},
                     FieldCase{"inf", 0, 63, 67, "inf"}, FieldCase{"nan", 0, 63, 67, "nan"},
-                    // Fractions: the rounded number must be in range.
+                    // Fractions: the range is tested before rounding.
                     FieldCase{"12.6", 0, 63, 0, "13"}, FieldCase{"12.5", 0, 63, 0, "13"},
-                    FieldCase{"63.4", 0, 63, 0, "63"}, FieldCase{"63.6", 0, 63, 41, "63"},
-                    FieldCase{"-0.4", 0, 63, 0, "0"}, FieldCase{"-0.5", 0, 63, 41, "0"},
+                    FieldCase{"63.4", 0, 63, 41, "63"}, FieldCase{"63.6", 0, 63, 41, "63"},
+                    FieldCase{"-0.4", 0, 63, 41, "0"}, FieldCase{"62.6", 0, 63, 0, "63"},
                     FieldCase{"20", 30, 5000, 41, "30"}, FieldCase{"6000", 30, 5000, 41, "5000"},
                     FieldCase{"1e300", 30, 5000, 41, "5000"}, FieldCase{"5000", 30, 5000, 0, "5000"}));
 

@@ -6,6 +6,7 @@
 #include "app/Globals.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
+#include "platform/UpDownEdit.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
@@ -18,7 +19,6 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -122,6 +122,7 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen)
     EXPECT_TRUE(dlg.FieldError);
 
     // Enter in the field runs the check (and does not close the dialog).
+    dlg.AppendNo->click();
     dlg.IdNmb->setText(QStringLiteral("-1"));
     prompter.answer(BoxAnswer::Ok);
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -192,6 +193,14 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive)
     EXPECT_FALSE(dlg.Douhou->isChecked());
     EXPECT_TRUE(link.Settings.appendNo);
     EXPECT_FALSE(link.Settings.douhou);
+
+    // The number's arrows wrap, and the requests carry the new number at once.
+    dlg.IdNmb->setText(QStringLiteral("63"));
+    ASSERT_TRUE(dlg.IdNmbExit());
+    EXPECT_EQ(link.Settings.inverterNumber, 63);
+    dlg.IdNmb->stepBy(+1);
+    EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("0"));
+    EXPECT_EQ(link.Settings.inverterNumber, 0);
 }
 
 TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain)
