@@ -82,6 +82,24 @@ void modemLine(int fd, int line, bool on)
     (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
 }
 
+// tcsetattr() reads the settings back and fails when the parity bit did not stick, which a
+// pseudo-terminal never keeps; the kernel's own call has no such check.
+bool applyTermios(int fd, const termios& t)
+{
+    struct KernelTermios {
+        tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
+        cc_t c_line;
+        cc_t c_cc[19];
+    } k{};
+    k.c_iflag = t.c_iflag;
+    k.c_oflag = t.c_oflag;
+    k.c_cflag = t.c_cflag; // holds the speed bits as cfsetospeed() set them
+    k.c_lflag = t.c_lflag;
+    k.c_line = t.c_line;
+    std::copy_n(t.c_cc, std::min<std::size_t>(sizeof k.c_cc, NCCS), k.c_cc);
+    return ioctl(fd, TCSETS, &k) == 0;
+}
+
 qint64 monotonicMs()
 {
     using namespace std::chrono;
@@ -145,8 +163,7 @@ SerialError TermiosSerialPort::open(const QString& path, int baud, int dataBits,
     t.c_cc[VTIME] = 0;
     cfsetispeed(&t, speed);
     cfsetospeed(&t, speed);
-    // Not verified by reading back: a pseudo-terminal drops the parity bits.
-    if (tcsetattr(fd, TCSANOW, &t) < 0) {
+    if (!applyTermios(fd, t)) {
         ::close(fd);
         return SerialError::ConfigFailed;
     }
