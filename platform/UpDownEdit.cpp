@@ -176,10 +176,14 @@ void UpDownEdit::stepBy(int direction)
 void UpDownEdit::focusOutEvent(QFocusEvent* e)
 {
     QLineEdit::focusOutEvent(e);
-    // Only a move to another control of the window counts as leaving the field; a box or
-    // another window coming up does not.
-    if (!checkOnLeave_ || checking > 0 || e->reason() == Qt::ActiveWindowFocusReason ||
-        e->reason() == Qt::PopupFocusReason)
+    // Only the user moving to another control of the window counts as leaving the field. A
+    // box or another window coming up does not, nor a field taking the focus back after its
+    // own refused entry: that would check this field in turn, and two refused fields would
+    // take the focus from each other for ever.
+    const Qt::FocusReason r = e->reason();
+    const bool userMove = r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::MouseFocusReason ||
+                          r == Qt::ShortcutFocusReason;
+    if (!checkOnLeave_ || checking > 0 || !userMove)
         return;
     // The check runs once the focus has settled: a box shown from inside the focus change
     // would disturb it. A check run meanwhile (a close query) makes this one unneeded.

@@ -3,8 +3,9 @@
 // arrows (and the Up/Down keys) step the position by the increment and stop at the range
 // or wrap round; the text always shows the position after a step.
 //
-// Typed text is checked by validate(), which also runs when the field loses the focus to
-// another control and when Enter is typed: empty or not a number shows message 67; a
+// Typed text is checked by validate(), which also runs when the user moves to another
+// control (Tab, a click, a shortcut; a focus move made by code does not count) and when
+// Enter is typed: empty or not a number shows message 67; a
 // number outside the inclusive range (compared before rounding) shows message 41 and puts
 // the nearest bound in; both give the focus back to the field. An accepted number becomes
 // the position (rounded half away from zero, or cut toward zero) and the text shows it.

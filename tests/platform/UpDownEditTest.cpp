@@ -140,6 +140,20 @@ TEST_F(UpDownEditTest, LeavingARefusedFieldShowsOneBoxAndReturnsTheFocus)
     EXPECT_EQ(prompter.boxes().size(), 1u);
 }
 
+TEST_F(UpDownEditTest, FocusMovedByCodeDoesNotCheckTheFieldLeft)
+{
+    // An owner's check giving the focus back to its own field must not start this one's.
+    id->setText("");
+    timeout->setFocus(Qt::OtherFocusReason);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(prompter.boxes().empty());
+    // Leaving with the mouse does.
+    id->setFocus(Qt::OtherFocusReason);
+    timeout->setFocus(Qt::MouseFocusReason);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+}
+
 TEST_F(UpDownEditTest, ACheckRunMeanwhileReplacesTheOneOnLeaving)
 {
     id->setText("70");
