@@ -12,7 +12,27 @@ namespace ValueRules {
 
 namespace {
 
-std::string asciiTrimmed(const QString& text) { return text.trimmed().toStdString(); }
+// The text without surrounding blanks as ASCII bytes in buf; false when it holds any other
+// character (never part of a number) or is too long for buf.
+template <size_t N>
+bool asciiTrimmed(const QString& text, char (&buf)[N], size_t& len)
+{
+    qsizetype first = 0, last = text.size();
+    while (first < last && text[first].isSpace())
+        ++first;
+    while (last > first && text[last - 1].isSpace())
+        --last;
+    len = static_cast<size_t>(last - first);
+    if (len > N)
+        return false;
+    for (qsizetype i = first; i < last; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c > 0x7E)
+            return false;
+        buf[i - first] = static_cast<char>(c);
+    }
+    return true;
+}
 
 const TParameters* store() { return globals().Parameters; }
 
@@ -56,9 +76,12 @@ bool limitOf(const QString& mode, const QString& cell, double& value)
 
 bool parseNumber(const QString& text, double& value)
 {
-    const std::string s = asciiTrimmed(text);
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
+    char buf[400];
+    size_t len = 0;
+    if (!asciiTrimmed(text, buf, len))
+        return false;
+    const char* first = buf;
+    const char* last = buf + len;
     bool negative = false;
     if (first != last && (*first == '+' || *first == '-')) {
         negative = *first == '-';
@@ -77,9 +100,12 @@ bool parseNumber(const QString& text, double& value)
 
 bool parseInteger(const QString& text, qint64& value)
 {
-    const std::string s = asciiTrimmed(text);
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
+    char buf[64];
+    size_t len = 0;
+    if (!asciiTrimmed(text, buf, len))
+        return false;
+    const char* first = buf;
+    const char* last = buf + len;
     if (first != last && *first == '+')
         ++first;
     if (first == last || (*first == '-' && (first + 1 == last || first[1] < '0' || first[1] > '9')))
@@ -303,7 +329,11 @@ qint64 ParseHex(const QString& digits, int index, bool* ok)
 {
     if (ok)
         *ok = false;
-    const std::string s = asciiTrimmed(digits);
+    char buf[64];
+    size_t len = 0;
+    if (!asciiTrimmed(digits, buf, len))
+        return 0;
+    const std::string s(buf, len);
     const size_t significant = s.find_first_not_of('0');
     if (s.empty() || (significant != std::string::npos && s.size() - significant > 8))
         return 0;
