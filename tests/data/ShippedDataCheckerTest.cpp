@@ -50,11 +50,14 @@ void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
 
 class DataChecksFind : public testing::TestWithParam<Fault> {};
 
-QStringList runChecks(const TempProgramFolder& folder)
+// The copy starts sound (the shipped-data tests hold it so); only the checks of the broken
+// part of the folder run.
+QStringList runChecks(const TempProgramFolder& folder, const char* file)
 {
-    return DataChecks::checkProgramFolder(folder.path())
-           + DataChecks::checkLanguagePair(folder.filePath(QStringLiteral("lng/English.ini")),
-                                           folder.filePath(QStringLiteral("lng/Japanese.ini")));
+    if (QByteArray(file).startsWith("lng/"))
+        return DataChecks::checkLanguagePair(folder.filePath(QStringLiteral("lng/English.ini")),
+                                             folder.filePath(QStringLiteral("lng/Japanese.ini")));
+    return DataChecks::checkProgramFolder(folder.path());
 }
 
 } // namespace
@@ -63,7 +66,6 @@ TEST_P(DataChecksFind, TheFault)
 {
     const Fault& f = GetParam();
     TempProgramFolder folder(true);
-    ASSERT_TRUE(runChecks(folder).isEmpty()) << "the copy of the shipped data is not sound to begin with";
 
     const QString path = folder.filePath(QString::fromUtf8(f.file));
     if (!f.from) {
@@ -78,7 +80,7 @@ TEST_P(DataChecksFind, TheFault)
         bytes.replace(at, qsizetype(qstrlen(f.from)), f.to);
         folder.writeFile(QString::fromUtf8(f.file), bytes);
     }
-    const QString found = runChecks(folder).join(u'\n');
+    const QString found = runChecks(folder, f.file).join(u'\n');
     EXPECT_TRUE(found.contains(QString::fromUtf8(f.reported))) << "expected \"" << f.reported << "\", got:\n"
                                                                << found.toStdString();
 }

@@ -4,7 +4,11 @@
 #include "support/DriveTypeGenerator.h"
 #include "support/TempProgramFolder.h"
 
+#include "app/Datas.h"
+#include "app/DriveData.h"
+#include "app/Globals.h"
 #include "platform/IniFile.h"
+#include "support/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 
@@ -70,4 +74,32 @@ TEST(DriveTypeGenerator, RefusesOptionsThatMakeNoDriveType)
         EXPECT_FALSE(DriveTypeGenerator::write(folder.path(), o, nullptr, &error)) << c.count << c.capacity << c.cpu;
         EXPECT_FALSE(error.isEmpty());
     }
+}
+
+TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters)
+{
+    TempProgramFolder folder;
+    DriveTypeGenerator::Result r;
+    ASSERT_TRUE(DriveTypeGenerator::write(folder.path(), {}, &r));
+    ScriptedPrompter prompter;
+    resetGlobals();
+    TParameters store;
+    for (int n = 0; n < 110; ++n)
+        store.Messages << QStringLiteral("msg%1").arg(n);
+    Globals& g = globals();
+    g.Parameters = &store;
+    g.TypeFolder = g.CapacityFolder = r.typeFolder;
+    g.InfoIniPath = r.infoIniPath;
+    g.DriveTypeName = QStringLiteral("HXZ9");
+    g.DriveFormName = QStringLiteral("-4037");
+    g.LanguageSuffix = QStringLiteral("Jap");
+    EXPECT_TRUE(LoadTypeTable());
+    EXPECT_TRUE(LoadCapacityTable());
+    EXPECT_TRUE(InitValueTable());
+    EXPECT_EQ(prompter.texts(), QStringList());
+    EXPECT_EQ(g.ParaCountAll, 1999);
+    EXPECT_EQ(g.ParaCountNormal, r.lastOrdinaryIndex);
+    EXPECT_EQ(store.indexOfComNo(r.comNos.last()), 1999);
+    EXPECT_EQ(store.UPara.cell(UP_Value, store.indexOfComNo(QStringLiteral("0012")) + 1), QStringLiteral("880"));
+    resetGlobals();
 }

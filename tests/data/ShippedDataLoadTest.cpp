@@ -1,0 +1,95 @@
+// Every shipped drive type, in both languages and with every capacity, through the program's
+// own loaders: no box, and every working value inside its working limits.
+#include "ShippedDataChecks.h"
+
+#include "app/Datas.h"
+#include "app/DriveData.h"
+#include "app/Globals.h"
+#include "platform/IniFile.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestPaths.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Load {
+    QString folder, type, cpu, capacity, suffix;
+};
+
+std::vector<Load> everyLoad()
+{
+    std::vector<Load> loads;
+    const QDir dat(shippedDataDir() + QStringLiteral("/dat"));
+    for (const QString& d : dat.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const qsizetype open = d.lastIndexOf(QLatin1String("(V"));
+        const QString type = d.left(open);
+        const QString cpu = d.mid(open + 1).chopped(1);
+        for (const QString& cap : QDir(dat.filePath(d)).entryList({QStringLiteral("*.cap")}, QDir::Files, QDir::Name))
+            for (const QString& suffix : {QStringLiteral("Eng"), QStringLiteral("Jap")})
+                loads.push_back({dat.filePath(d), type, cpu, cap.mid(type.size()).chopped(4), suffix});
+    }
+    return loads;
+}
+
+} // namespace
+
+TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimits)
+{
+    ScriptedPrompter prompter;
+    const std::vector<Load> loads = everyLoad();
+    ASSERT_FALSE(loads.empty());
+    for (const Load& l : loads) {
+        const std::string what = (l.type + u'(' + l.cpu + u')' + l.capacity + u' ' + l.suffix).toStdString();
+        resetGlobals();
+        TParameters store;
+        for (int n = 0; n < 110; ++n)
+            store.Messages << QStringLiteral("msg%1").arg(n);
+        Globals& g = globals();
+        g.Parameters = &store;
+        g.TypeFolder = g.CapacityFolder = l.folder;
+        g.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
+        g.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
+        g.DriveTypeName = l.type;
+        g.DriveFormName = l.capacity;
+        g.DriveCpuVersion = l.cpu;
+        g.LanguageSuffix = l.suffix;
+        prompter.clear();
+        ASSERT_TRUE(LoadTypeTable()) << what;
+        ASSERT_TRUE(LoadCapacityTable()) << what;
+        ASSERT_TRUE(InitValueTable()) << what;
+        EXPECT_EQ(prompter.texts(), QStringList()) << what;
+
+        QStringList problems;
+        const auto rows = DataChecks::readTypeFile(l.folder + u'/' + l.type + u'(' + l.suffix + QStringLiteral(").inv"),
+                                                   problems);
+        ASSERT_EQ(g.ParaCountAll + 1, int(rows.size())) << what;
+        // Ordinary parameters end with the last one whose number has the ordinary prefix.
+        const QString disp = IniFile(g.InfoIniPath).readString(QStringLiteral("Setup"), QStringLiteral("Disp"),
+                                                               QStringLiteral("0*"));
+        int lastOrdinary = 0;
+        for (int k = 0; k < int(rows.size()); ++k)
+            if (rows[size_t(k)][0].startsWith(u'0') || rows[size_t(k)][0].left(2) == disp)
+                lastOrdinary = k;
+        EXPECT_EQ(g.ParaCountNormal, lastOrdinary) << what;
+
+        for (int k = 0; k <= g.ParaCountAll; ++k) {
+            bool okV = false, okH = false, okL = false;
+            const qint64 v = store.UPara.cell(UP_Value, k + 1).toLongLong(&okV);
+            const qint64 hi = store.UPara.cell(UP_HValue, k + 1).toLongLong(&okH);
+            const qint64 lo = store.UPara.cell(UP_LValue, k + 1).toLongLong(&okL);
+            const std::string com = store.ParaDat.cell(PD_ComNo, k + 1).toStdString();
+            ASSERT_TRUE(okV && okH && okL) << what << " " << com;
+            EXPECT_LE(lo, v) << what << " " << com;
+            EXPECT_LE(v, hi) << what << " " << com;
+        }
+        for (const QString& key : g.ListBuff) {
+            const int index = store.indexOfComNo(key);
+            ASSERT_GE(index, 0) << what << " " << key.toStdString();
+            EXPECT_FALSE(store.ParaDat.cell(PD_CurrentVoltIndex, index + 1).isEmpty()) << what;
+        }
+    }
+    resetGlobals();
+}
