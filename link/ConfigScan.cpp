@@ -85,8 +85,8 @@ ScanResult ConfigScan::ScanDriveConfig()
                 result.protocol = c.protocol;
                 return result;
             }
-            // A drive that lost the frame start may be waiting for the rest of a frame: the
-            // repeat without "/" lets it finish and reply, so the next combination starts clean.
+            // The repeat goes out, but only an answer to the whole probe identifies the
+            // settings; its own reply is never taken.
             retry_ = true;
             ScanTransact(kProbeNumber, QString(), link_.CommError, modbus, QStringLiteral("R"));
             retry_ = false;

@@ -52,10 +52,7 @@ public:
     // not evaluated). The port stays open with the last settings tried.
     ScanResult ScanDriveConfig();
 
-    // The next maker's request of this copy goes out without "/".
-    bool retry() const { return retry_; }
-
 private:
     CommLink& link_;
-    bool retry_ = false;
+    bool retry_ = false; // the next maker's request of this copy goes out without "/"
 };
