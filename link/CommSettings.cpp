@@ -15,8 +15,7 @@ const QString kDefSection = QStringLiteral("Def Comms");
 
 // A stored list position or number, or `def` when it is missing, not a number or outside
 // low..high.
-int readInRange(const IniFile& ini, const QString& key, int low, int high, int def)
-{
+int readInRange(const IniFile& ini, const QString& key, int low, int high, int def) {
     // A fall-back outside the range stands for "missing or not a number".
     const int a = ini.readInteger(kSection, key, low - 1);
     if (a < low || a > high)
@@ -24,14 +23,12 @@ int readInRange(const IniFile& ini, const QString& key, int low, int high, int d
     return a;
 }
 
-bool readFlag(const IniFile& ini, const QString& key)
-{
+bool readFlag(const IniFile& ini, const QString& key) {
     return ini.readInteger(kSection, key, 0) != 0;
 }
 
 // The whole text as a decimal integer (blanks around it allowed); false otherwise.
-bool parseWholeInt(const QString& text, int& out)
-{
+bool parseWholeInt(const QString& text, int& out) {
     bool ok = false;
     const int v = text.trimmed().toInt(&ok, 10);
     if (ok)
@@ -42,8 +39,7 @@ bool parseWholeInt(const QString& text, int& out)
 // The working value of the parameter with that communication number (shorter numbers padded
 // with "0" to four characters), looked up exactly; false when the table lacks the number or
 // its value is not an integer.
-bool tableValueOf(const TParameters* params, const QString& comNo, int& out)
-{
+bool tableValueOf(const TParameters* params, const QString& comNo, int& out) {
     if (!params || comNo.isEmpty())
         return false;
     const QString number = comNo.rightJustified(4, QLatin1Char('0'));
@@ -55,8 +51,7 @@ bool tableValueOf(const TParameters* params, const QString& comNo, int& out)
 
 } // namespace
 
-NumberCheck checkNumberField(const QString& text, int low, int high)
-{
+NumberCheck checkNumberField(const QString& text, int low, int high) {
     NumberCheck r;
     double v = 0;
     if (!UpDownEdit::parseNumber(text, v)) {
@@ -76,24 +71,21 @@ NumberCheck checkNumberField(const QString& text, int low, int high)
     return r;
 }
 
-QStringList CommSettings::allPortNames()
-{
+QStringList CommSettings::allPortNames() {
     QStringList names;
     for (int n = 1; n <= 15; ++n)
         names << QStringLiteral("COM%1").arg(n);
     return names;
 }
 
-QStringList CommSettings::baudTexts()
-{
+QStringList CommSettings::baudTexts() {
     return {QStringLiteral("   1,200"), QStringLiteral("   2,400"), QStringLiteral("   4,800"),
-            QStringLiteral("   9,600"), QStringLiteral(" 19,200"), QStringLiteral(" 38,400")};
+            QStringLiteral("   9,600"), QStringLiteral(" 19,200"),  QStringLiteral(" 38,400")};
 }
 
 CommSettings::CommSettings(CommLink& link) : link_(link) {}
 
-void CommSettings::load(const IniFile& ini)
-{
+void CommSettings::load(const IniFile& ini) {
     LinkSettings& s = link_.Settings;
     s.protocol = readInRange(ini, QStringLiteral("Prtocol"), 0, 1, 0);
     s.baudIndex = readInRange(ini, QStringLiteral("Baudrate"), 0, 5, 3);
@@ -113,14 +105,12 @@ void CommSettings::load(const IniFile& ini)
     link_.FrameGap = frameGapForBaudIndex(s.baudIndex);
 }
 
-void CommSettings::load()
-{
+void CommSettings::load() {
     IniFile ini(globals().SettingsIniPath);
     load(ini);
 }
 
-void CommSettings::save(IniFile& ini)
-{
+void CommSettings::save(IniFile& ini) {
     const LinkSettings& s = link_.Settings;
     link_.FrameGap = frameGapForBaudIndex(s.baudIndex);
     ini.writeInteger(kSection, QStringLiteral("Prtocol"), s.protocol);
@@ -135,41 +125,37 @@ void CommSettings::save(IniFile& ini)
     ini.writeInteger(kSection, QStringLiteral("Delay"), link_.ReplyTimeout);
 }
 
-bool CommSettings::save()
-{
+bool CommSettings::save() {
     IniFile ini(globals().SettingsIniPath);
     save(ini);
     return ini.flush();
 }
 
-void CommSettings::setInverterNumber(int n)
-{
+void CommSettings::setInverterNumber(int n) {
     link_.Settings.inverterNumber = qBound(kIdLow, n, kIdHigh);
 }
 
-void CommSettings::setReplyTimeout(int ms)
-{
+void CommSettings::setReplyTimeout(int ms) {
     link_.ReplyTimeout = qBound(kDelayLow, ms, kDelayHigh);
 }
 
-void CommSettings::setAppendNo(bool on)
-{
+void CommSettings::setAppendNo(bool on) {
     link_.Settings.appendNo = on;
     if (on)
         link_.Settings.douhou = false;
 }
 
-void CommSettings::setDouhou(bool on)
-{
+void CommSettings::setDouhou(bool on) {
     link_.Settings.douhou = on;
     if (on)
         link_.Settings.appendNo = false;
 }
 
-bool CommSettings::inverterNumberEnabled() const { return link_.Settings.appendNo; }
+bool CommSettings::inverterNumberEnabled() const {
+    return link_.Settings.appendNo;
+}
 
-int CommSettings::listSerialPorts()
-{
+int CommSettings::listSerialPorts() {
     const QString remembered = link_.PortsFound.value(link_.Settings.portIndex);
     link_.PortsFound = link_.findPorts(allPortNames());
     portCount_ = int(link_.PortsFound.size());
@@ -180,30 +166,27 @@ int CommSettings::listSerialPorts()
     return portCount_;
 }
 
-QStringList CommSettings::ports() const { return link_.PortsFound; }
+QStringList CommSettings::ports() const {
+    return link_.PortsFound;
+}
 
-int CommSettings::selectedPort() const
-{
+int CommSettings::selectedPort() const {
     const int i = link_.Settings.portIndex;
     return i >= 0 && i < link_.PortsFound.size() ? i : -1;
 }
 
-CommSnapshot CommSettings::snapshot() const
-{
+CommSnapshot CommSettings::snapshot() const {
     const LinkSettings& s = link_.Settings;
     return {s.protocol, s.portIndex, s.baudIndex, s.parityIndex, s.inverterNumber, s.appendNo};
 }
 
-CommChanges CommSettings::changesSince(const CommSnapshot& o) const
-{
+CommChanges CommSettings::changesSince(const CommSnapshot& o) const {
     const CommSnapshot n = snapshot();
-    return {n.protocol != o.protocol,       n.portIndex != o.portIndex,
-            n.baudIndex != o.baudIndex,     n.parityIndex != o.parityIndex,
-            n.inverterNumber != o.inverterNumber, n.appendNo != o.appendNo};
+    return {n.protocol != o.protocol,       n.portIndex != o.portIndex,           n.baudIndex != o.baudIndex,
+            n.parityIndex != o.parityIndex, n.inverterNumber != o.inverterNumber, n.appendNo != o.appendNo};
 }
 
-DefaultButtons CommSettings::defaultButtons(const IniFile& info)
-{
+DefaultButtons CommSettings::defaultButtons(const IniFile& info) {
     DefaultButtons b;
     b.driveDefaults = info.readInteger(kDefSection, QStringLiteral("Protocol"), -1) >= 0 &&
                       info.readInteger(kDefSection, QStringLiteral("Baudrate"), -1) >= 0 &&
@@ -215,34 +198,29 @@ DefaultButtons CommSettings::defaultButtons(const IniFile& info)
     return b;
 }
 
-void CommSettings::applyProtocol(int v)
-{
+void CommSettings::applyProtocol(int v) {
     if (v >= 0 && v <= 1)
         link_.Settings.protocol = v;
 }
 
-void CommSettings::applyBaud(int v)
-{
+void CommSettings::applyBaud(int v) {
     if (v >= 0 && v <= 5)
         link_.Settings.baudIndex = v;
 }
 
-void CommSettings::applyParity(int v)
-{
+void CommSettings::applyParity(int v) {
     if (v >= 0 && v <= 2)
         link_.Settings.parityIndex = v;
 }
 
-bool CommSettings::applyInverterNumber(int v)
-{
+bool CommSettings::applyInverterNumber(int v) {
     if (v < kIdLow || v > kIdHigh)
         return false;
     link_.Settings.inverterNumber = v;
     return true;
 }
 
-void CommSettings::applyDriveDefaults(const IniFile& info)
-{
+void CommSettings::applyDriveDefaults(const IniFile& info) {
     auto value = [&](const char* key, int def) {
         return info.readInteger(kDefSection, QLatin1String(key), def) +
                info.readInteger(kDefSection, QLatin1String(key) + QLatin1String("_B"), 0);
@@ -254,8 +232,7 @@ void CommSettings::applyDriveDefaults(const IniFile& info)
     setAppendNo(link_.Settings.inverterNumber != 0);
 }
 
-void CommSettings::applyTableDefaults(const IniFile& info, const TParameters* params)
-{
+void CommSettings::applyTableDefaults(const IniFile& info, const TParameters* params) {
     static const char* const plainKeys[] = {"Protocol", "Baudrate", "Parity", "InvNo"};
     QString sources[4];
     bool any = false;
@@ -282,10 +259,18 @@ void CommSettings::applyTableDefaults(const IniFile& info, const TParameters* pa
         }
         v += offset;
         switch (i) {
-        case 0: applyProtocol(v); break;
-        case 1: applyBaud(v); break;
-        case 2: applyParity(v); break;
-        default: applyInverterNumber(v); break;
+        case 0:
+            applyProtocol(v);
+            break;
+        case 1:
+            applyBaud(v);
+            break;
+        case 2:
+            applyParity(v);
+            break;
+        default:
+            applyInverterNumber(v);
+            break;
         }
     }
     setAppendNo(link_.Settings.inverterNumber != 0);

@@ -10,20 +10,17 @@ const QString kProbeNumber = QStringLiteral("0000");
 constexpr int kScanBauds[3] = {3, 4, 5};
 constexpr int kScanParities[3] = {1, 2, 0};
 
-bool validKind(const QString& kind)
-{
+bool validKind(const QString& kind) {
     return !kind.isEmpty() && (kind[0] == u'R' || kind[0] == u'W' || kind[0] == u'P');
 }
 
 } // namespace
 
-ScanCombination ConfigScan::combination(int i)
-{
+ScanCombination ConfigScan::combination(int i) {
     return {kScanBauds[(i / 2) % 3], kScanParities[(i / 6) % 3], i % 2};
 }
 
-int ConfigScan::OpenCommPortWith(int portIndex, int baudIndex, int parityIndex)
-{
+int ConfigScan::OpenCommPortWith(int portIndex, int baudIndex, int parityIndex) {
     if (portIndex < 0 || portIndex >= link_.PortsFound.size()) {
         link_.closePort();
         return 1;
@@ -35,8 +32,7 @@ int ConfigScan::OpenCommPortWith(int portIndex, int baudIndex, int parityIndex)
 }
 
 std::uint32_t ConfigScan::ScanTransact(const QString& comNo, const QString& valueText, bool& err, bool modbus,
-                                       const QString& kind)
-{
+                                       const QString& kind) {
     if (!validKind(kind)) {
         err = true;
         return 0;
@@ -59,8 +55,7 @@ std::uint32_t ConfigScan::ScanTransact(const QString& comNo, const QString& valu
     return res.value;
 }
 
-ScanResult ConfigScan::ScanDriveConfig()
-{
+ScanResult ConfigScan::ScanDriveConfig() {
     ScanResult result;
     const int count = int(link_.PortsFound.size());
     const int selected = link_.Settings.portIndex;

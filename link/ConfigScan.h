@@ -15,10 +15,7 @@ struct ScanResult {
     int baudIndex = kNotFound;
     int parityIndex = kNotFound;
     int protocol = kNotFound;
-    bool found() const
-    {
-        return baudIndex != kNotFound && parityIndex != kNotFound && protocol != kNotFound;
-    }
+    bool found() const { return baudIndex != kNotFound && parityIndex != kNotFound && protocol != kNotFound; }
 };
 
 // One combination of the scan table.

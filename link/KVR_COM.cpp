@@ -25,8 +25,7 @@ namespace {
 const QString kLangSection = QStringLiteral("RS232C");
 
 // Blue marks a setting changed since the dialog was shown; the window text colour clears it.
-void markBlue(QWidget* w, bool blue)
-{
+void markBlue(QWidget* w, bool blue) {
     const QPalette normal = QApplication::palette(w);
     QPalette p = w->palette();
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
@@ -34,15 +33,13 @@ void markBlue(QWidget* w, bool blue)
     w->setPalette(p);
 }
 
-void setComboIndex(QComboBox* box, int index)
-{
+void setComboIndex(QComboBox* box, int index) {
     box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
 }
 
 } // namespace
 
-TRSset::TRSset(CommLink& link, QWidget* parent) : QDialog(parent), settings_(link), scan_(link)
-{
+TRSset::TRSset(CommLink& link, QWidget* parent) : QDialog(parent), settings_(link), scan_(link) {
     buildControls();
     if (globals().StartupAbort)
         return;
@@ -51,8 +48,7 @@ TRSset::TRSset(CommLink& link, QWidget* parent) : QDialog(parent), settings_(lin
     LoadCommSettings();
 }
 
-void TRSset::buildControls()
-{
+void TRSset::buildControls() {
     setModal(true);
     auto* top = new QVBoxLayout(this);
 
@@ -137,12 +133,16 @@ void TRSset::buildControls()
     // The arrows change the number the requests carry at once.
     connect(IdNmb, &UpDownEdit::positionChanged, this, [this](int p) { settings_.setInverterNumber(p); });
 
-    connect(ProtocolGr1, &QButtonGroup::idClicked, this, [this](int id) { settings_.link().Settings.protocol = id; });
+    connect(ProtocolGr1, &QButtonGroup::idClicked, this,
+            [this](int id) { settings_.link().Settings.protocol = id; });
     connect(AppendNo, &QCheckBox::clicked, this, [this] { AppendNoClick(); });
     connect(Douhou, &QCheckBox::clicked, this, [this] { DouhouClick(); });
-    connect(ComboBox1, &QComboBox::activated, this, [this](int i) { settings_.link().Settings.portIndex = i; });
-    connect(CommSpeed, &QComboBox::activated, this, [this](int i) { settings_.link().Settings.baudIndex = i; });
-    connect(CommParity, &QComboBox::activated, this, [this](int i) { settings_.link().Settings.parityIndex = i; });
+    connect(ComboBox1, &QComboBox::activated, this,
+            [this](int i) { settings_.link().Settings.portIndex = i; });
+    connect(CommSpeed, &QComboBox::activated, this,
+            [this](int i) { settings_.link().Settings.baudIndex = i; });
+    connect(CommParity, &QComboBox::activated, this,
+            [this](int i) { settings_.link().Settings.parityIndex = i; });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
@@ -153,8 +153,7 @@ void TRSset::buildControls()
     resize(309, sizeHint().height());
 }
 
-void TRSset::loadTexts()
-{
+void TRSset::loadTexts() {
     IniFile lang(globals().LanguageIniPath);
     auto text = [&](const char* key, const char* def) {
         return lang.readString(kLangSection, QLatin1String(key), QLatin1String(def));
@@ -181,8 +180,7 @@ void TRSset::loadTexts()
     CancelBtn->setText(text("Button2", "Cancel"));
 }
 
-void TRSset::showSettings()
-{
+void TRSset::showSettings() {
     const LinkSettings& s = settings_.link().Settings;
     ProtocolItems[s.protocol == 1 ? 1 : 0]->setChecked(true);
     AppendNo->setChecked(s.appendNo);
@@ -194,15 +192,13 @@ void TRSset::showSettings()
     setComboIndex(CommParity, s.parityIndex);
 }
 
-void TRSset::LoadCommSettings()
-{
+void TRSset::LoadCommSettings() {
     settings_.load();
     showSettings();
     Edit1->setPosition(settings_.link().ReplyTimeout);
 }
 
-void TRSset::ListSerialPorts()
-{
+void TRSset::ListSerialPorts() {
     const int count = settings_.listSerialPorts();
     ComboBox1->clear();
     ComboBox1->addItems(settings_.ports());
@@ -211,35 +207,31 @@ void TRSset::ListSerialPorts()
     setComboIndex(ComboBox1, settings_.link().Settings.portIndex);
 }
 
-void TRSset::MarkChangedSettings()
-{
+void TRSset::MarkChangedSettings() {
     const CommChanges c = settings_.changesSince(snapshot_);
     markBlue(Label5, c.protocol);
     markBlue(IdNmb, c.inverterNumber);
     markBlue(AppendNo, c.appendNo);
     markBlue(ComboBox1, c.portIndex);
-    for (QWidget* w : {static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed),
-                       static_cast<QWidget*>(LabelBps)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed), static_cast<QWidget*>(LabelBps)})
         markBlue(w, c.baudIndex);
     markBlue(Label42, c.parityIndex);
     markBlue(CommParity, c.parityIndex);
 }
 
-void TRSset::LoadDriveCommDefaults()
-{
+void TRSset::LoadDriveCommDefaults() {
     const IniFile info(globals().InfoIniPath);
     const DefaultButtons b = CommSettings::defaultButtons(info);
     Button1->setEnabled(b.driveDefaults);
     Button2->setEnabled(b.tableDefaults);
 }
 
-void TRSset::FormShow()
-{
-    for (QWidget* w : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(AppendNo),
-                       static_cast<QWidget*>(IdNmb), static_cast<QWidget*>(ComboBox1),
-                       static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed),
-                       static_cast<QWidget*>(LabelBps), static_cast<QWidget*>(Label42),
-                       static_cast<QWidget*>(CommParity)})
+void TRSset::FormShow() {
+    for (QWidget* w :
+         {static_cast<QWidget*>(Label5), static_cast<QWidget*>(AppendNo), static_cast<QWidget*>(IdNmb),
+          static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed),
+          static_cast<QWidget*>(LabelBps), static_cast<QWidget*>(Label42), static_cast<QWidget*>(CommParity)})
         markBlue(w, false);
     snapshot_ = settings_.snapshot();
     ListSerialPorts();
@@ -248,27 +240,23 @@ void TRSset::FormShow()
     FieldError = false;
 }
 
-void TRSset::showEvent(QShowEvent* e)
-{
+void TRSset::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (!e->spontaneous())
         FormShow();
 }
 
-void TRSset::AppendNoClick()
-{
+void TRSset::AppendNoClick() {
     settings_.setAppendNo(AppendNo->isChecked());
     showSettings();
 }
 
-void TRSset::DouhouClick()
-{
+void TRSset::DouhouClick() {
     settings_.setDouhou(Douhou->isChecked());
     showSettings();
 }
 
-bool TRSset::fieldFailed(QWidget* field, int message)
-{
+bool TRSset::fieldFailed(QWidget* field, int message) {
     FieldError = true;
     ShowMsg(message, BoxIcon::Error, BoxButtons::Ok, this);
     if (field->isEnabled())
@@ -276,8 +264,7 @@ bool TRSset::fieldFailed(QWidget* field, int message)
     return false;
 }
 
-bool TRSset::IdNmbExit()
-{
+bool TRSset::IdNmbExit() {
     const NumberCheck c = checkNumberField(IdNmb->text(), CommSettings::kIdLow, CommSettings::kIdHigh);
     if (c.message == 41)
         IdNmb->setPosition(c.value);
@@ -288,8 +275,7 @@ bool TRSset::IdNmbExit()
     return true;
 }
 
-bool TRSset::ComboBox1Exit()
-{
+bool TRSset::ComboBox1Exit() {
     // With no port at all the list is disabled and cannot be corrected; the stored position
     // is kept.
     if (!ComboBox1->isEnabled())
@@ -301,8 +287,7 @@ bool TRSset::ComboBox1Exit()
     return true;
 }
 
-bool TRSset::Edit1Exit()
-{
+bool TRSset::Edit1Exit() {
     const NumberCheck c = checkNumberField(Edit1->text(), CommSettings::kDelayLow, CommSettings::kDelayHigh);
     if (c.message == 41)
         Edit1->setPosition(c.value);
@@ -313,8 +298,7 @@ bool TRSset::Edit1Exit()
     return true;
 }
 
-bool TRSset::CommSpeedExit()
-{
+bool TRSset::CommSpeedExit() {
     if (CommSpeed->currentIndex() < 0)
         return fieldFailed(CommSpeed, 67);
     settings_.link().Settings.baudIndex = CommSpeed->currentIndex();
@@ -322,8 +306,7 @@ bool TRSset::CommSpeedExit()
     return true;
 }
 
-bool TRSset::CommParityExit()
-{
+bool TRSset::CommParityExit() {
     if (CommParity->currentIndex() < 0)
         return fieldFailed(CommParity, 67);
     settings_.link().Settings.parityIndex = CommParity->currentIndex();
@@ -331,11 +314,10 @@ bool TRSset::CommParityExit()
     return true;
 }
 
-bool TRSset::eventFilter(QObject* watched, QEvent* e)
-{
-    const bool enter = e->type() == QEvent::KeyPress &&
-                       (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return ||
-                        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Enter);
+bool TRSset::eventFilter(QObject* watched, QEvent* e) {
+    const bool enter =
+        e->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return ||
+                                          static_cast<QKeyEvent*>(e)->key() == Qt::Key_Enter);
     // A box shown by a check takes the focus away again: no check from inside another.
     if ((enter || e->type() == QEvent::FocusOut) && !checking_ && !closing_ && isVisible()) {
         checking_ = true;
@@ -352,8 +334,7 @@ bool TRSset::eventFilter(QObject* watched, QEvent* e)
     return QDialog::eventFilter(watched, e);
 }
 
-bool TRSset::FormCloseQuery()
-{
+bool TRSset::FormCloseQuery() {
     // The first wrong field keeps the dialog open and takes the focus; one box is enough.
     checking_ = true;
     const bool ok = IdNmbExit() && ComboBox1Exit() && Edit1Exit() && CommSpeedExit() && CommParityExit();
@@ -361,8 +342,7 @@ bool TRSset::FormCloseQuery()
     return ok;
 }
 
-void TRSset::FormClose()
-{
+void TRSset::FormClose() {
     bool ok = false;
     const int delay = Edit1->text().trimmed().toInt(&ok);
     if (ok)
@@ -370,8 +350,7 @@ void TRSset::FormClose()
     settings_.save();
 }
 
-void TRSset::closeWith(int result)
-{
+void TRSset::closeWith(int result) {
     if (!FormCloseQuery())
         return;
     FormClose();
@@ -380,20 +359,17 @@ void TRSset::closeWith(int result)
     closing_ = false;
 }
 
-void TRSset::OkBtnClick()
-{
+void TRSset::OkBtnClick() {
     settings_.link().CommError = false;
     closeWith(Accepted);
 }
 
-void TRSset::CancelBtnClick()
-{
+void TRSset::CancelBtnClick() {
     LoadCommSettings();
     closeWith(Rejected);
 }
 
-void TRSset::done(int r)
-{
+void TRSset::done(int r) {
     if (closing_) {
         QDialog::done(r);
         return;
@@ -402,24 +378,21 @@ void TRSset::done(int r)
     CancelBtnClick();
 }
 
-void TRSset::Button1Click()
-{
+void TRSset::Button1Click() {
     const IniFile info(globals().InfoIniPath);
     settings_.applyDriveDefaults(info);
     showSettings();
     MarkChangedSettings();
 }
 
-void TRSset::Button2Click()
-{
+void TRSset::Button2Click() {
     const IniFile info(globals().InfoIniPath);
     settings_.applyTableDefaults(info, globals().Parameters);
     showSettings();
     MarkChangedSettings();
 }
 
-void TRSset::Button3Click()
-{
+void TRSset::Button3Click() {
     if (settings_.portCount() == 0) {
         ShowMsg(2, BoxIcon::Warning, BoxButtons::Ok, this);
         return;

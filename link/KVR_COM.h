@@ -67,8 +67,8 @@ public:
     QGroupBox* Label4 = nullptr; // "Communication setting"
     QLabel* Label41 = nullptr;   // "Baud rate"
     QComboBox* CommSpeed = nullptr;
-    QLabel* LabelBps = nullptr;  // "(bps)"
-    QLabel* Label42 = nullptr;   // "Parity"
+    QLabel* LabelBps = nullptr; // "(bps)"
+    QLabel* Label42 = nullptr;  // "Parity"
     QComboBox* CommParity = nullptr;
     QGroupBox* Label3 = nullptr; // "Time out"
     UpDownEdit* Edit1 = nullptr; // with UpDown2: 30..5000

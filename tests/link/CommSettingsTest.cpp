@@ -2,10 +2,10 @@
 // the station choices, the port list and the drive type's default settings.
 #include "link/CommSettings.h"
 
-#include "support/FakeSerialPort.h"
 #include "app/Datas.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
+#include "support/FakeSerialPort.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,8 +22,7 @@ struct FieldCase {
 
 class NumberField : public testing::TestWithParam<FieldCase> {};
 
-TEST_P(NumberField, AcceptsRoundsOrRejectsWithTheRightMessage)
-{
+TEST_P(NumberField, AcceptsRoundsOrRejectsWithTheRightMessage) {
     const FieldCase& c = GetParam();
     const NumberCheck r = checkNumberField(QString::fromLatin1(c.text), c.low, c.high);
     EXPECT_EQ(r.message, c.message);
@@ -35,11 +34,11 @@ TEST_P(NumberField, AcceptsRoundsOrRejectsWithTheRightMessage)
 INSTANTIATE_TEST_SUITE_P(
     InverterNumberAndTimeOut, NumberField,
     testing::Values(FieldCase{"0", 0, 63, 0, "0"}, FieldCase{"63", 0, 63, 0, "63"},
-                    FieldCase{" 7 ", 0, 63, 0, "7"},
-                    FieldCase{"64", 0, 63, 41, "63"}, FieldCase{"-1", 0, 63, 41, "0"},
-                    FieldCase{"", 0, 63, 67, ""}, FieldCase{"  ", 0, 63, 67, "  "},
-                    FieldCase{"abc", 0, 63, 67, "abc"}, FieldCase{"12x", 0, 63, 67, "12x"},
-                    FieldCase{"inf", 0, 63, 67, "inf"}, FieldCase{"nan", 0, 63, 67, "nan"},
+                    FieldCase{" 7 ", 0, 63, 0, "7"}, FieldCase{"64", 0, 63, 41, "63"},
+                    FieldCase{"-1", 0, 63, 41, "0"}, FieldCase{"", 0, 63, 67, ""},
+                    FieldCase{"  ", 0, 63, 67, "  "}, FieldCase{"abc", 0, 63, 67, "abc"},
+                    FieldCase{"12x", 0, 63, 67, "12x"}, FieldCase{"inf", 0, 63, 67, "inf"},
+                    FieldCase{"nan", 0, 63, 67, "nan"},
                     // Fractions: the range is tested before rounding.
                     FieldCase{"12.6", 0, 63, 0, "13"}, FieldCase{"12.5", 0, 63, 0, "13"},
                     FieldCase{"63.4", 0, 63, 41, "63"}, FieldCase{"63.6", 0, 63, 41, "63"},
@@ -56,16 +55,14 @@ protected:
     QTemporaryDir dir;
 
     QString iniPath(const char* name = "KVR260X.ini") const { return dir.filePath(QLatin1String(name)); }
-    void writeFile(const QString& path, const QByteArray& text)
-    {
+    void writeFile(const QString& path, const QByteArray& text) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
 };
 
-TEST_F(CommSettingsTest, MissingSectionGivesTheDefaults)
-{
+TEST_F(CommSettingsTest, MissingSectionGivesTheDefaults) {
     link.Settings.baudIndex = 0;
     link.ReplyTimeout = 999;
     IniFile ini(iniPath());
@@ -84,8 +81,7 @@ TEST_F(CommSettingsTest, MissingSectionGivesTheDefaults)
     EXPECT_EQ(link.FrameGap, 3);
 }
 
-TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults)
-{
+TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults) {
     writeFile(iniPath(), "[Comms]\r\nPrtocol=2\r\nCommport=-1\r\nBaudrate=6\r\nParity=x\r\n"
                          "Stopbits=3\r\nBytesize=2\r\nID=64\r\nAppendNo=yes\r\nDouhou=\r\nDelay=29\r\n");
     IniFile ini(iniPath());
@@ -110,8 +106,7 @@ TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults)
     EXPECT_EQ(link.Settings.inverterNumber, 0);
 }
 
-TEST_F(CommSettingsTest, StoredValuesRoundTripInTheFixedKeyOrder)
-{
+TEST_F(CommSettingsTest, StoredValuesRoundTripInTheFixedKeyOrder) {
     LinkSettings& s = link.Settings;
     s = {1, 2, 5, 2, 2, 0, 17, true, false};
     link.ReplyTimeout = 4500;
@@ -145,8 +140,7 @@ TEST_F(CommSettingsTest, StoredValuesRoundTripInTheFixedKeyOrder)
     EXPECT_EQ(link.FrameGap, 1);
 }
 
-TEST_F(CommSettingsTest, SetNumberAndBroadcastExcludeEachOther)
-{
+TEST_F(CommSettingsTest, SetNumberAndBroadcastExcludeEachOther) {
     settings.setAppendNo(true);
     settings.setDouhou(true);
     EXPECT_TRUE(link.Settings.douhou);
@@ -168,8 +162,7 @@ TEST_F(CommSettingsTest, SetNumberAndBroadcastExcludeEachOther)
     EXPECT_FALSE(link.Settings.douhou);
 }
 
-TEST_F(CommSettingsTest, PortListKeepsTheSelectedPortByName)
-{
+TEST_F(CommSettingsTest, PortListKeepsTheSelectedPortByName) {
     link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
     port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     EXPECT_EQ(settings.listSerialPorts(), 2);
@@ -198,8 +191,7 @@ TEST_F(CommSettingsTest, PortListKeepsTheSelectedPortByName)
 
 class DriveDefaults : public CommSettingsTest {
 protected:
-    IniFile& info(const QByteArray& defComms)
-    {
+    IniFile& info(const QByteArray& defComms) {
         writeFile(iniPath("Info.ini"), "[Setup]\r\nQuick=0\r\n[Def Comms]\r\n" + defComms);
         info_ = std::make_unique<IniFile>(iniPath("Info.ini"));
         return *info_;
@@ -207,8 +199,7 @@ protected:
     std::unique_ptr<IniFile> info_;
 };
 
-TEST_F(DriveDefaults, ButtonsNeedAllFourIntegersOrOneParameterSource)
-{
+TEST_F(DriveDefaults, ButtonsNeedAllFourIntegersOrOneParameterSource) {
     struct Case {
         QByteArray keys;
         bool drive, table;
@@ -228,8 +219,7 @@ TEST_F(DriveDefaults, ButtonsNeedAllFourIntegersOrOneParameterSource)
     }
 }
 
-TEST_F(DriveDefaults, DriveDefaultsApplyWithOffsetsAndSetNumberFollowsTheNumber)
-{
+TEST_F(DriveDefaults, DriveDefaultsApplyWithOffsetsAndSetNumberFollowsTheNumber) {
     settings.setAppendNo(true);
     link.Settings.inverterNumber = 9;
     settings.applyDriveDefaults(info("Protocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n"));
@@ -255,8 +245,7 @@ TEST_F(DriveDefaults, DriveDefaultsApplyWithOffsetsAndSetNumberFollowsTheNumber)
     EXPECT_EQ(link.Settings.inverterNumber, 0);
 }
 
-TEST_F(DriveDefaults, ResultsOutsideTheirListsLeaveTheSettingUnchanged)
-{
+TEST_F(DriveDefaults, ResultsOutsideTheirListsLeaveTheSettingUnchanged) {
     link.Settings = {1, 0, 2, 2, 0, 1, 7, true, false};
     settings.applyDriveDefaults(info("Protocol=1\r\nProtocol_B=1\r\nBaudrate=5\r\nBaudrate_B=1\r\n"
                                      "Parity=3\r\nInvNo=60\r\nInvNo_B=4\r\n"));
@@ -267,8 +256,7 @@ TEST_F(DriveDefaults, ResultsOutsideTheirListsLeaveTheSettingUnchanged)
     EXPECT_TRUE(link.Settings.appendNo);
 }
 
-TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues)
-{
+TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
     TParameters params;
     const char* rows[][2] = {{"0000", "0"}, {"0F21", "2"}, {"0F22", "1.5"}, {"0F23", "h12"}, {"0F24", "9"}};
     for (int i = 0; i < 5; ++i) {
@@ -282,9 +270,9 @@ TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues)
                                      "Para_Parity=Fixed\r\nParity=0\r\nParity_B=1\r\n"
                                      "Para_InvNo=0F24\r\n"),
                                 &params);
-    EXPECT_EQ(link.Settings.protocol, 0);     // "1.5" is no integer: unchanged
-    EXPECT_EQ(link.Settings.baudIndex, 3);    // 2 + 1
-    EXPECT_EQ(link.Settings.parityIndex, 0);  // a fixed 0 is not taken
+    EXPECT_EQ(link.Settings.protocol, 0);    // "1.5" is no integer: unchanged
+    EXPECT_EQ(link.Settings.baudIndex, 3);   // 2 + 1
+    EXPECT_EQ(link.Settings.parityIndex, 0); // a fixed 0 is not taken
     EXPECT_EQ(link.Settings.inverterNumber, 9);
     EXPECT_TRUE(link.Settings.appendNo);
     EXPECT_FALSE(link.Settings.douhou);
@@ -292,8 +280,8 @@ TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues)
     settings.applyTableDefaults(info("Para_Protocol=0F23\r\nPara_Baudrate=0999\r\nPara_Parity=Fixed\r\n"
                                      "Parity=2\r\nPara_InvNo=0\r\n"),
                                 &params);
-    EXPECT_EQ(link.Settings.protocol, 0);    // hexadecimal display text: unchanged
-    EXPECT_EQ(link.Settings.baudIndex, 3);   // not in the table: unchanged
+    EXPECT_EQ(link.Settings.protocol, 0);  // hexadecimal display text: unchanged
+    EXPECT_EQ(link.Settings.baudIndex, 3); // not in the table: unchanged
     EXPECT_EQ(link.Settings.parityIndex, 2);
     EXPECT_EQ(link.Settings.inverterNumber, 0); // "0" is "0000", whose value is 0
     EXPECT_FALSE(link.Settings.appendNo);

@@ -15,15 +15,13 @@ const Bytes kInverterProbe = {0x2F, 0x52, 0x00, 0x00, 0x81};
 const Bytes kInverterRetry = {0x52, 0x00, 0x00, 0x52};
 const Bytes kModbusProbe = {0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50};
 
-Bytes inverterReply(std::uint16_t value)
-{
+Bytes inverterReply(std::uint16_t value) {
     Bytes r = {0x2F, 0x52, 0x00, 0x00, std::uint8_t(value >> 8), std::uint8_t(value)};
     r.push_back(SumCheck(r, int(r.size()) - 1));
     return r;
 }
 
-Bytes modbusReply(std::uint8_t address, std::uint16_t value)
-{
+Bytes modbusReply(std::uint8_t address, std::uint16_t value) {
     Bytes r = {address, 0x03, 0x02, std::uint8_t(value >> 8), std::uint8_t(value)};
     AppendCrc(r);
     return r;
@@ -31,8 +29,7 @@ Bytes modbusReply(std::uint8_t address, std::uint16_t value)
 
 class ConfigScanTest : public testing::Test {
 protected:
-    ConfigScanTest()
-    {
+    ConfigScanTest() {
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         link.PortsFound = {QStringLiteral("COM1"), QStringLiteral("COM4")};
         link.ReplyTimeout = 200;
@@ -40,8 +37,7 @@ protected:
     }
 
     // A drive on `path` that answers a read of "0000" at one line setting and protocol.
-    void driveAt(const QString& path, int baud, SerialParity parity, Protocol protocol)
-    {
+    void driveAt(const QString& path, int baud, SerialParity parity, Protocol protocol) {
         port.responder = [=, this](const Bytes& req) -> std::vector<FakeSerialPort::Chunk> {
             const FakeSerialPort::Open& o = port.opens.back();
             if (o.path != path || o.baud != baud || o.parity != parity)
@@ -60,8 +56,7 @@ protected:
     ConfigScan scan{link};
 };
 
-TEST(ConfigScanTable, TriesBothProtocolsAtEachSpeedForEvenOddAndNoParity)
-{
+TEST(ConfigScanTable, TriesBothProtocolsAtEachSpeedForEvenOddAndNoParity) {
     const int bauds[] = {3, 4, 5};
     const int parities[] = {1, 2, 0};
     for (int i = 0; i < ConfigScan::kCombinationCount; ++i) {
@@ -72,8 +67,7 @@ TEST(ConfigScanTable, TriesBothProtocolsAtEachSpeedForEvenOddAndNoParity)
     }
 }
 
-TEST_F(ConfigScanTest, NothingAnsweringTriesEveryCombinationTwiceOnEveryPort)
-{
+TEST_F(ConfigScanTest, NothingAnsweringTriesEveryCombinationTwiceOnEveryPort) {
     link.Settings.portIndex = 1;
     const ScanResult r = scan.ScanDriveConfig();
     EXPECT_FALSE(r.found());
@@ -104,8 +98,7 @@ TEST_F(ConfigScanTest, NothingAnsweringTriesEveryCombinationTwiceOnEveryPort)
     EXPECT_TRUE(link.CommError);
 }
 
-TEST_F(ConfigScanTest, DriveOnTheOtherPortIsFoundAtItsCombination)
-{
+TEST_F(ConfigScanTest, DriveOnTheOtherPortIsFoundAtItsCombination) {
     link.Settings.portIndex = 0;
     driveAt(QStringLiteral("/dev/fake/COM4"), 19200, SerialParity::Odd, Protocol::Modbus);
     const ScanResult r = scan.ScanDriveConfig();
@@ -122,8 +115,7 @@ TEST_F(ConfigScanTest, DriveOnTheOtherPortIsFoundAtItsCombination)
     EXPECT_TRUE(link.PortOpen());
 }
 
-TEST_F(ConfigScanTest, TheFirstCombinationOfTheSelectedPortNeedsNoRepeat)
-{
+TEST_F(ConfigScanTest, TheFirstCombinationOfTheSelectedPortNeedsNoRepeat) {
     link.Settings.portIndex = 1;
     driveAt(QStringLiteral("/dev/fake/COM4"), 9600, SerialParity::Even, Protocol::Inverter);
     const ScanResult r = scan.ScanDriveConfig();
@@ -133,8 +125,7 @@ TEST_F(ConfigScanTest, TheFirstCombinationOfTheSelectedPortNeedsNoRepeat)
     EXPECT_EQ(port.writes.size(), 1u);
 }
 
-TEST_F(ConfigScanTest, ADriveAnsweringOnlyTheRepeatIsNotFound)
-{
+TEST_F(ConfigScanTest, ADriveAnsweringOnlyTheRepeatIsNotFound) {
     port.responder = [](const Bytes& req) -> std::vector<FakeSerialPort::Chunk> {
         if (req == kInverterRetry)
             return {{inverterReply(0), 10}};
@@ -143,8 +134,7 @@ TEST_F(ConfigScanTest, ADriveAnsweringOnlyTheRepeatIsNotFound)
     EXPECT_FALSE(scan.ScanDriveConfig().found());
 }
 
-TEST_F(ConfigScanTest, PortsThatDoNotOpenAreSkippedSilently)
-{
+TEST_F(ConfigScanTest, PortsThatDoNotOpenAreSkippedSilently) {
     port.openErrors[QStringLiteral("/dev/fake/COM1")] = SerialError::Busy;
     link.Settings.portIndex = 0;
     EXPECT_FALSE(scan.ScanDriveConfig().found());
@@ -153,8 +143,7 @@ TEST_F(ConfigScanTest, PortsThatDoNotOpenAreSkippedSilently)
         EXPECT_EQ(o.path, QStringLiteral("/dev/fake/COM4"));
 }
 
-TEST_F(ConfigScanTest, ScanTransactUsesTheStationAndChecksTheReply)
-{
+TEST_F(ConfigScanTest, ScanTransactUsesTheStationAndChecksTheReply) {
     ASSERT_EQ(scan.OpenCommPortWith(0, 3, 1), 0);
     EXPECT_EQ(scan.OpenCommPortWith(2, 3, 1), 1);
     EXPECT_FALSE(link.PortOpen());
@@ -181,8 +170,9 @@ TEST_F(ConfigScanTest, ScanTransactUsesTheStationAndChecksTheReply)
     Bytes echo = {0x05, 0x06, 0xFB, 0x91, 0x00, 0x7B};
     AppendCrc(echo);
     port.queueReply(echo);
-    EXPECT_EQ(scan.ScanTransact(QStringLiteral("FB91"), QStringLiteral("123"), err, true, QStringLiteral("P")),
-              123u);
+    EXPECT_EQ(
+        scan.ScanTransact(QStringLiteral("FB91"), QStringLiteral("123"), err, true, QStringLiteral("P")),
+        123u);
     EXPECT_FALSE(err);
 
     // Block numbers are read as single values here.

@@ -27,12 +27,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-bool isBlue(const QWidget* w) { return w->palette().color(QPalette::WindowText) == QColor(0, 0, 255); }
+bool isBlue(const QWidget* w) {
+    return w->palette().color(QPalette::WindowText) == QColor(0, 0, 255);
+}
 
 class TRSsetTest : public testing::Test {
 protected:
-    TRSsetTest()
-    {
+    TRSsetTest() {
         resetGlobals();
         Globals& g = globals();
         g.SettingsIniPath = folder.settingsIniPath();
@@ -48,13 +49,11 @@ protected:
     ~TRSsetTest() override { resetGlobals(); }
 
     void writeSettings(const QByteArray& text) { folder.writeFile(QStringLiteral("KVR260X.ini"), text); }
-    QString stored(const char* key)
-    {
+    QString stored(const char* key) {
         const IniFile ini(globals().SettingsIniPath);
         return ini.readString(QStringLiteral("Comms"), QLatin1String(key));
     }
-    void expectBox(int message, BoxIcon icon)
-    {
+    void expectBox(int message, BoxIcon icon) {
         ASSERT_EQ(prompter.boxes().size(), 1u);
         EXPECT_EQ(prompter.boxes()[0].text, params.Msg(message));
         EXPECT_EQ(prompter.boxes()[0].icon, icon);
@@ -69,8 +68,7 @@ protected:
     CommLink link{port, clock};
 };
 
-TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder)
-{
+TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) {
     TRSset dlg(link);
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("RS-232C Setup"));
@@ -91,15 +89,14 @@ TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder)
     EXPECT_EQ(ini.keys(QStringLiteral("Comms")),
               QStringList({"Prtocol", "Commport", "Baudrate", "Parity", "Stopbits", "Bytesize", "ID",
                            "AppendNo", "Douhou", "Delay"}));
-    const char* expected[][2] = {{"Prtocol", "0"}, {"Commport", "0"}, {"Baudrate", "3"}, {"Parity", "1"},
-                                 {"Stopbits", "0"}, {"Bytesize", "1"}, {"ID", "0"}, {"AppendNo", "0"},
-                                 {"Douhou", "0"}, {"Delay", "200"}};
+    const char* expected[][2] = {{"Prtocol", "0"},  {"Commport", "0"}, {"Baudrate", "3"}, {"Parity", "1"},
+                                 {"Stopbits", "0"}, {"Bytesize", "1"}, {"ID", "0"},       {"AppendNo", "0"},
+                                 {"Douhou", "0"},   {"Delay", "200"}};
     for (const auto& kv : expected)
         EXPECT_EQ(stored(kv[0]), QLatin1String(kv[1])) << kv[0];
 }
 
-TEST_F(TRSsetTest, StoredPortPositionSelectsAmongThePortsFound)
-{
+TEST_F(TRSsetTest, StoredPortPositionSelectsAmongThePortsFound) {
     writeSettings("[Comms]\r\nCommport=1\r\nPrtocol=1\r\nID=12\r\nAppendNo=1\r\n");
     TRSset dlg(link);
     dlg.show();
@@ -109,8 +106,7 @@ TEST_F(TRSsetTest, StoredPortPositionSelectsAmongThePortsFound)
     EXPECT_TRUE(dlg.IdNmb->isEnabled());
 }
 
-TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen)
-{
+TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
     TRSset dlg(link);
     dlg.show();
 
@@ -152,8 +148,7 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen)
     EXPECT_EQ(link.ReplyTimeout, 450);
 }
 
-TEST_F(TRSsetTest, CancelAndEscRestoreTheStoredSettingsAndOnlyOkClearsTheError)
-{
+TEST_F(TRSsetTest, CancelAndEscRestoreTheStoredSettingsAndOnlyOkClearsTheError) {
     writeSettings("[Comms]\r\nBaudrate=5\r\nDelay=300\r\n");
     TRSset dlg(link);
     link.CommError = true;
@@ -180,8 +175,7 @@ TEST_F(TRSsetTest, CancelAndEscRestoreTheStoredSettingsAndOnlyOkClearsTheError)
     EXPECT_FALSE(link.CommError);
 }
 
-TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive)
-{
+TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
     TRSset dlg(link);
     dlg.show();
     dlg.AppendNo->click();
@@ -203,8 +197,7 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive)
     EXPECT_EQ(link.Settings.inverterNumber, 0);
 }
 
-TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain)
-{
+TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain) {
     globals().InfoIniPath = folder.writeFile(
         QStringLiteral("dat/HXA1(V110)/Info.ini"),
         "[Def Comms]\r\nProtocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n");
@@ -235,8 +228,7 @@ TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain
     EXPECT_FALSE(dlg.Button2->isEnabled());
 }
 
-TEST_F(TRSsetTest, ScanWithoutAnyPortShowsMessageTwoAndTriesNothing)
-{
+TEST_F(TRSsetTest, ScanWithoutAnyPortShowsMessageTwoAndTriesNothing) {
     port.existingPaths = {QStringLiteral("/dev/fake/none")};
     TRSset dlg(link);
     dlg.show();
@@ -250,8 +242,7 @@ TEST_F(TRSsetTest, ScanWithoutAnyPortShowsMessageTwoAndTriesNothing)
     EXPECT_FALSE(dlg.isVisible());
 }
 
-TEST_F(TRSsetTest, ScanShowsTheSettingsOfTheDriveFound)
-{
+TEST_F(TRSsetTest, ScanShowsTheSettingsOfTheDriveFound) {
     port.responder = [this](const Bytes& req) -> std::vector<FakeSerialPort::Chunk> {
         const FakeSerialPort::Open& o = port.opens.back();
         if (o.path != QStringLiteral("/dev/fake/COM3") || o.baud != 19200 || o.parity != SerialParity::Odd ||
@@ -281,8 +272,7 @@ TEST_F(TRSsetTest, ScanShowsTheSettingsOfTheDriveFound)
     EXPECT_EQ(stored("Parity"), QStringLiteral("2"));
 }
 
-TEST_F(TRSsetTest, ScanWithNoAnswerShowsMessageThreeAndChangesNothing)
-{
+TEST_F(TRSsetTest, ScanWithNoAnswerShowsMessageThreeAndChangesNothing) {
     TRSset dlg(link);
     dlg.show();
     prompter.answer(BoxAnswer::Ok);
