@@ -16,8 +16,11 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+TKVROption* KVROption = nullptr;
 
 // ---- ColorSwatch ------------------------------------------------------------------------
 
@@ -143,6 +146,7 @@ TKVROption::TKVROption(Options& options, std::function<void()> connectDrive, QWi
     : QDialog(parent), options_(options)
 {
     setObjectName(QStringLiteral("KVROption"));
+    KVROption = this;
     setWindowTitle(english(""));
     build();
     connect(&options_, &Options::changed, this, &TKVROption::syncFromOptions);
@@ -157,6 +161,8 @@ TKVROption::TKVROption(Options& options, std::function<void()> connectDrive, QWi
         return;
     move(std::max(0, (640 - sizeHint().width()) / 2), 0);
     ApplyLanguage();
+    // Room for every tab's caption in the language chosen.
+    tabs_->setMinimumWidth(tabs_->tabBar()->sizeHint().width() + 8);
     options_.create(connectDrive);
     tabs_->setCurrentIndex(0);
     syncFromOptions();
@@ -164,6 +170,8 @@ TKVROption::TKVROption(Options& options, std::function<void()> connectDrive, QWi
 
 TKVROption::~TKVROption()
 {
+    if (KVROption == this)
+        KVROption = nullptr;
     // The options outlive the window: nothing may call back into it.
     disconnect(&options_, nullptr, this, nullptr);
     options_.setFocusBack({});
@@ -241,6 +249,7 @@ void TKVROption::build()
     auto* top = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("PageControl1"));
+    tabs_->setUsesScrollButtons(false);
     top->addWidget(tabs_);
 
     // Tab 1: start-up and communication.
@@ -348,8 +357,10 @@ void TKVROption::build()
         {o.CErrC, "CErr", "Error Counter Color on Chart."},
     };
     for (const auto& s : swatches) {
-        g4->addWidget(addSwatch(s.option, &s.option == &o.PSlctTextC, masters_), r, 0);
-        g4->addWidget(label(s.image, QString::fromLatin1(s.text), masters_), r++, 1);
+        auto* row = new QHBoxLayout;
+        row->addWidget(addSwatch(s.option, &s.option == &o.PSlctTextC, masters_));
+        row->addWidget(label(s.image, QString::fromLatin1(s.text), masters_), 1);
+        g4->addLayout(row, r++, 0, 1, 2);
     }
     Button1 = new QPushButton(QStringLiteral("Set default colors"), masters_);
     Button1->setObjectName(QStringLiteral("Button1"));

@@ -36,6 +36,10 @@ private:
     bool singleClick_;
 };
 
+class TKVROption;
+// The options window of the run while it exists (null before its creation and after it).
+extern TKVROption* KVROption;
+
 class TKVROption : public QDialog {
     Q_OBJECT
 public:
