@@ -20,64 +20,58 @@ constexpr int kDrainMarginMs = 100;
 // The main link's probe of the drive.
 const QString kProbeNumber = QStringLiteral("0000");
 
-bool validKind(const QString& kind)
-{
+bool validKind(const QString& kind) {
     return !kind.isEmpty() && (kind[0] == u'R' || kind[0] == u'W' || kind[0] == u'P');
 }
 
 } // namespace
 
-int frameGapForBaudIndex(int baudIndex)
-{
+int frameGapForBaudIndex(int baudIndex) {
     if (baudIndex < 0 || baudIndex >= int(std::size(kFrameGapMs)))
         return kFrameGapMs[0];
     return kFrameGapMs[baudIndex];
 }
 
-CommLink* commLink() { return gLink; }
-void installCommLink(CommLink* link) { gLink = link; }
+CommLink* commLink() {
+    return gLink;
+}
+void installCommLink(CommLink* link) {
+    gLink = link;
+}
 
-CommLink::CommLink(SerialPort& port, Clock& clock) : port_(port), clock_(clock)
-{
-    portPathResolver = [](const QString& name) {
-        return comPortPath(name, globals().SettingsIniPath);
-    };
+CommLink::CommLink(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {
+    portPathResolver = [](const QString& name) { return comPortPath(name, globals().SettingsIniPath); };
     timer1_.setSingleShot(true);
     timer1_.setInterval(kIdleDelayMs);
     timer1_.callOnTimeout([this] { Timer1Timer(); });
 }
 
-CommLink::~CommLink()
-{
+CommLink::~CommLink() {
     if (gLink == this)
         gLink = nullptr;
 }
 
-void CommLink::showIcon(LinkIcon icon)
-{
+void CommLink::showIcon(LinkIcon icon) {
     if (view_)
         view_->setLinkIcon(icon);
 }
 
-void CommLink::Timer1Timer()
-{
+void CommLink::Timer1Timer() {
     timer1_.stop();
     showIcon(LinkIcon::Idle);
 }
 
-int CommLink::FindParaRow(const QString& comNo) const
-{
+int CommLink::FindParaRow(const QString& comNo) const {
     const TParameters* p = globals().Parameters;
     return p ? p->indexOfComNo(comNo) : -1;
 }
 
 SerialError CommLink::openPort(const QString& name, int baudIndex, int parityIndex, int stopIndex,
-                               int sizeIndex)
-{
+                               int sizeIndex) {
     closePort();
     auto inRange = [](int i, std::size_t n) { return i >= 0 && std::size_t(i) < n; };
-    if (!inRange(baudIndex, std::size(kCommSpeed)) || !inRange(parityIndex, std::size(kCommParity))
-        || !inRange(stopIndex, std::size(kCommStop)) || !inRange(sizeIndex, std::size(kCommSize)))
+    if (!inRange(baudIndex, std::size(kCommSpeed)) || !inRange(parityIndex, std::size(kCommParity)) ||
+        !inRange(stopIndex, std::size(kCommStop)) || !inRange(sizeIndex, std::size(kCommSize)))
         return SerialError::ConfigFailed;
     const QString path = portPathResolver ? portPathResolver(name) : name;
     if (path.isEmpty())
@@ -88,15 +82,13 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
     return e;
 }
 
-void CommLink::closePort()
-{
+void CommLink::closePort() {
     if (port_.isOpen())
         port_.close();
     openBaud_ = 0;
 }
 
-QStringList CommLink::findPorts(const QStringList& names)
-{
+QStringList CommLink::findPorts(const QStringList& names) {
     closePort();
     QStringList found;
     for (const QString& name : names) {
@@ -107,8 +99,7 @@ QStringList CommLink::findPorts(const QStringList& names)
     return found;
 }
 
-int CommLink::OpenCommPort()
-{
+int CommLink::OpenCommPort() {
     closePort();
     const int i = Settings.portIndex;
     const QString name = i >= 0 && i < PortsFound.size() ? PortsFound.at(i) : QString();
@@ -121,8 +112,8 @@ int CommLink::OpenCommPort()
         return 1;
     }
     PortChk = true;
-    const SerialError e = openPort(name, Settings.baudIndex, Settings.parityIndex, Settings.stopIndex,
-                                   Settings.sizeIndex);
+    const SerialError e =
+        openPort(name, Settings.baudIndex, Settings.parityIndex, Settings.stopIndex, Settings.sizeIndex);
     if (e != SerialError::None) {
         // Once until the main window clears the flag: a connect runs on every activation of
         // the table window, and a box each time would never let the user get away.
@@ -136,8 +127,7 @@ int CommLink::OpenCommPort()
     return 0;
 }
 
-void CommLink::setAllDriveCommands(bool connected)
-{
+void CommLink::setAllDriveCommands(bool connected) {
     if (!view_)
         return;
     for (DriveCommand c : kAllDriveCommands) {
@@ -146,8 +136,7 @@ void CommLink::setAllDriveCommands(bool connected)
     }
 }
 
-bool CommLink::ConnectDrive()
-{
+bool CommLink::ConnectDrive() {
     if (globals().MonitorRunning)
         return false;
     if (OpenCommPort() != 0) {
@@ -165,8 +154,7 @@ bool CommLink::ConnectDrive()
     return !CommError;
 }
 
-ExchangeOptions CommLink::mainOptions() const
-{
+ExchangeOptions CommLink::mainOptions() const {
     ExchangeOptions o;
     o.protocol = Settings.protocolKind();
     o.replyTimeoutMs = ReplyTimeout;
@@ -175,8 +163,7 @@ ExchangeOptions CommLink::mainOptions() const
     return o;
 }
 
-FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t value, bool wide) const
-{
+FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t value, bool wide) const {
     FrameRequest r;
     r.comNo = comNo;
     r.kind = kind;
@@ -186,8 +173,7 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
     return r;
 }
 
-std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind)
-{
+std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
     const Globals& g = globals();
     if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind)) {
         // A wrong index would put another parameter's number on the wire.
@@ -206,8 +192,7 @@ std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& 
     return res.value;
 }
 
-ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions& opt)
-{
+ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions& opt) {
     ExchangeResult res;
     if (opt.icon != IconMode::None) {
         showIcon(LinkIcon::Busy);
@@ -253,16 +238,17 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
 
     if (port_.write(res.request) != int(res.request.size()))
         return failWithRtsDown(ExchangeFailure::WriteFailed);
-    const int drainLimit = opt.drainTimeoutMs > 0
-        ? opt.drainTimeoutMs
-        : kDrainFactor * WireTimeMs(int(res.request.size()), openBaud_ > 0 ? openBaud_ : kCommSpeed[0])
-            + kDrainMarginMs;
+    const int drainLimit =
+        opt.drainTimeoutMs > 0
+            ? opt.drainTimeoutMs
+            : kDrainFactor * WireTimeMs(int(res.request.size()), openBaud_ > 0 ? openBaud_ : kCommSpeed[0]) +
+                  kDrainMarginMs;
     if (!port_.drain(drainLimit))
         return failWithRtsDown(ExchangeFailure::DrainTimeout);
 
-    const int expected = std::clamp(opt.expectedLength > 0 ? opt.expectedLength
-                                                           : ExpectedReplyLength(opt.protocol, req),
-                                    1, kFrameBufferSize);
+    const int expected =
+        std::clamp(opt.expectedLength > 0 ? opt.expectedLength : ExpectedReplyLength(opt.protocol, req), 1,
+                   kFrameBufferSize);
     std::array<std::uint8_t, kFrameBufferSize> buf{};
     int have = 0;
     const qint64 start = clock_.now();
@@ -303,8 +289,7 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
     return finish(err ? ExchangeFailure::Exception : ExchangeFailure::None);
 }
 
-std::int64_t applyParameterSign(int index, std::uint32_t raw)
-{
+std::int64_t applyParameterSign(int index, std::uint32_t raw) {
     const Globals& g = globals();
     if (!g.Parameters)
         return raw;

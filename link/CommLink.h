@@ -19,8 +19,7 @@ class Clock;
 
 // Port configuration tables, indexed by the settings' list positions.
 inline constexpr int kCommSpeed[6] = {1200, 2400, 4800, 9600, 19200, 38400};
-inline constexpr SerialParity kCommParity[3] = {SerialParity::None, SerialParity::Even,
-                                                SerialParity::Odd};
+inline constexpr SerialParity kCommParity[3] = {SerialParity::None, SerialParity::Even, SerialParity::Odd};
 inline constexpr SerialStopBits kCommStop[3] = {SerialStopBits::One, SerialStopBits::OneAndHalf,
                                                 SerialStopBits::Two};
 inline constexpr int kCommSize[2] = {7, 8};
@@ -31,15 +30,15 @@ int frameGapForBaudIndex(int baudIndex);
 
 // The communication settings as the set-up dialog holds them (list positions and flags).
 struct LinkSettings {
-    int protocol = 0;      // ProtocolGr1: 1 MODBUS-RTU, any other value the maker's protocol
-    int portIndex = 0;     // ComboBox1: position in PortsFound
-    int baudIndex = 3;     // CommSpeed
-    int parityIndex = 1;   // CommParity
-    int stopIndex = 0;     // CommStop
-    int sizeIndex = 1;     // CommSize
+    int protocol = 0;       // ProtocolGr1: 1 MODBUS-RTU, any other value the maker's protocol
+    int portIndex = 0;      // ComboBox1: position in PortsFound
+    int baudIndex = 3;      // CommSpeed
+    int parityIndex = 1;    // CommParity
+    int stopIndex = 0;      // CommStop
+    int sizeIndex = 1;      // CommSize
     int inverterNumber = 0; // IdNmb, 0..63
-    bool appendNo = false; // "Set number"
-    bool douhou = false;   // "Broadcast"
+    bool appendNo = false;  // "Set number"
+    bool douhou = false;    // "Broadcast"
 
     Protocol protocolKind() const { return protocol == 1 ? Protocol::Modbus : Protocol::Inverter; }
     StationChoice station() const { return {appendNo, douhou, inverterNumber}; }
@@ -55,29 +54,29 @@ enum class IconMode {
 // Options of one exchange; CommLink::mainOptions() gives those of CommTransact.
 struct ExchangeOptions {
     Protocol protocol = Protocol::Inverter;
-    int replyTimeoutMs = 200;   // fail when more than this has passed without a full reply
-    int frameGapMs = 3;         // MODBUS: pause of more than this after a reply
+    int replyTimeoutMs = 200; // fail when more than this has passed without a full reply
+    int frameGapMs = 3;       // MODBUS: pause of more than this after a reply
     IconMode icon = IconMode::Timed;
-    int expectedLength = 0;     // 0: ExpectedReplyLength(); else wait for this many bytes
-    int drainTimeoutMs = 0;     // 0: a few times the request's wire time plus a margin
+    int expectedLength = 0;       // 0: ExpectedReplyLength(); else wait for this many bytes
+    int drainTimeoutMs = 0;       // 0: a few times the request's wire time plus a margin
     bool checkBlockReply = false; // a block read's reply is checked too (keypad)
 };
 
 // Why an exchange failed, named once.
 enum class ExchangeFailure {
     None,
-    Refused,       // index, kind or number not acceptable: nothing sent
-    NoPort,        // no port open: nothing sent
+    Refused, // index, kind or number not acceptable: nothing sent
+    NoPort,  // no port open: nothing sent
     WriteFailed,
-    DrainTimeout,  // the request did not leave the output queue in time
-    ReplyTimeout,  // the reply did not arrive (complete) in time
-    BadCheck,      // wrong sum or CRC
-    Exception,     // MODBUS reply with a function other than 3 or 6
-    PortError,     // the device failed while waiting (unplugged)
+    DrainTimeout, // the request did not leave the output queue in time
+    ReplyTimeout, // the reply did not arrive (complete) in time
+    BadCheck,     // wrong sum or CRC
+    Exception,    // MODBUS reply with a function other than 3 or 6
+    PortError,    // the device failed while waiting (unplugged)
 };
 
 struct ExchangeResult {
-    std::uint32_t value = 0;   // 0 whenever error is set
+    std::uint32_t value = 0; // 0 whenever error is set
     bool error = false;
     ExchangeFailure failure = ExchangeFailure::None;
     std::vector<std::uint8_t> request; // as sent
@@ -97,17 +96,17 @@ public:
     Clock& clock() { return clock_; }
 
     // ---- Link state (the names the rest of the program uses) ----
-    LinkSettings Settings;       // the set-up dialog's controls
-    QStringList PortsFound;      // PC_ComboPort_COM: names of the ports that could be opened
-    bool PortChk = true;         // cleared after the "no port name" message, set when a name is found
-    bool PortMsgShown = false;   // the "cannot open" message was shown; the main window clears it
-    bool SpDrv1 = false;         // the drive is specially set up (written by the special-setup check)
-    bool CommError = false;      // the last exchange failed; the dialog's OK clears it
+    LinkSettings Settings;     // the set-up dialog's controls
+    QStringList PortsFound;    // PC_ComboPort_COM: names of the ports that could be opened
+    bool PortChk = true;       // cleared after the "no port name" message, set when a name is found
+    bool PortMsgShown = false; // the "cannot open" message was shown; the main window clears it
+    bool SpDrv1 = false;       // the drive is specially set up (written by the special-setup check)
+    bool CommError = false;    // the last exchange failed; the dialog's OK clears it
     std::uint32_t ModbusAddress = kDefaultModbusAddress; // address of the last MODBUS request
-    int ReplyTimeout = 200;      // ms, settings "Delay" (30..5000)
+    int ReplyTimeout = 200;                              // ms, settings "Delay" (30..5000)
     int FrameGap = kFrameGapMs[3]; // ms, from the baud index when the settings are loaded or stored
-    int DataSize = 2;            // byte size of the parameter of the last maker's request
-    bool BlockRead = false;      // the last request was for a block number
+    int DataSize = 2;              // byte size of the parameter of the last maker's request
+    bool BlockRead = false;        // the last request was for a block number
     bool PortOpen() const { return port_.isOpen(); }
 
     // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else

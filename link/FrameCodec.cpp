@@ -5,8 +5,7 @@
 
 namespace {
 
-constexpr std::array<std::uint16_t, 256> makeCrcTable()
-{
+constexpr std::array<std::uint16_t, 256> makeCrcTable() {
     std::array<std::uint16_t, 256> t{};
     for (int i = 0; i < 256; ++i) {
         std::uint16_t c = std::uint16_t(i);
@@ -18,8 +17,7 @@ constexpr std::array<std::uint16_t, 256> makeCrcTable()
 }
 constexpr auto kCrcTable = makeCrcTable();
 
-void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes)
-{
+void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
         out.push_back(std::uint8_t(v >> (8 * i)));
 }
@@ -28,8 +26,7 @@ void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes)
 class Cursor {
 public:
     Cursor(std::span<const std::uint8_t> b, std::size_t pos) : b_(b), pos_(pos) {}
-    bool readBigEndian(int bytes, std::uint32_t& v)
-    {
+    bool readBigEndian(int bytes, std::uint32_t& v) {
         if (pos_ + std::size_t(bytes) > b_.size())
             return false;
         v = 0;
@@ -45,8 +42,7 @@ private:
 
 } // namespace
 
-int HexDigitValue(QChar c)
-{
+int HexDigitValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9')
         return u - '0';
@@ -57,27 +53,23 @@ int HexDigitValue(QChar c)
     return -1;
 }
 
-std::uint8_t HexPairToByte(QChar first, QChar second)
-{
+std::uint8_t HexPairToByte(QChar first, QChar second) {
     // Other characters count as -1 and wrap, so "r3" still gives a byte (0xF3).
     return std::uint8_t((HexDigitValue(first) * 16 + HexDigitValue(second)) & 0xFF);
 }
 
-std::uint16_t ComNoToRegister(QStringView comNo)
-{
+std::uint16_t ComNoToRegister(QStringView comNo) {
     const QChar z(u'0');
     auto at = [&](qsizetype i) { return i < comNo.size() ? comNo[i] : z; };
     return std::uint16_t((HexPairToByte(at(0), at(1)) << 8) | HexPairToByte(at(2), at(3)));
 }
 
-bool IsBlockNumber(QStringView comNo)
-{
-    return comNo.compare(u"FC10", Qt::CaseInsensitive) == 0
-        || comNo.compare(u"r300", Qt::CaseInsensitive) == 0;
+bool IsBlockNumber(QStringView comNo) {
+    return comNo.compare(u"FC10", Qt::CaseInsensitive) == 0 ||
+           comNo.compare(u"r300", Qt::CaseInsensitive) == 0;
 }
 
-std::int64_t ParseDecimalPrefix(QStringView text)
-{
+std::int64_t ParseDecimalPrefix(QStringView text) {
     qsizetype i = 0;
     while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
         ++i;
@@ -106,36 +98,31 @@ std::int64_t ParseDecimalPrefix(QStringView text)
     return v == kMin ? std::numeric_limits<std::int64_t>::max() : -v;
 }
 
-std::uint8_t SumCheck(std::span<const std::uint8_t> buf, int n)
-{
+std::uint8_t SumCheck(std::span<const std::uint8_t> buf, int n) {
     unsigned sum = 0;
     for (int i = 0; i <= n && std::size_t(i) < buf.size(); ++i)
         sum += buf[std::size_t(i)];
     return std::uint8_t(sum & 0xFF);
 }
 
-std::uint16_t Crc16Modbus(std::span<const std::uint8_t> buf, int n)
-{
+std::uint16_t Crc16Modbus(std::span<const std::uint8_t> buf, int n) {
     std::uint16_t crc = 0xFFFF;
     for (int i = 0; i < n && std::size_t(i) < buf.size(); ++i)
         crc = std::uint16_t((crc >> 8) ^ kCrcTable[(crc ^ buf[std::size_t(i)]) & 0xFF]);
     return crc;
 }
 
-void AppendCrc(std::vector<std::uint8_t>& frame)
-{
+void AppendCrc(std::vector<std::uint8_t>& frame) {
     const std::uint16_t crc = Crc16Modbus(frame);
     frame.push_back(std::uint8_t(crc & 0xFF));
     frame.push_back(std::uint8_t(crc >> 8));
 }
 
-bool IsBlockRead(const FrameRequest& r)
-{
+bool IsBlockRead(const FrameRequest& r) {
     return r.kind == 'R' && r.allowBlockRead && IsBlockNumber(r.comNo);
 }
 
-std::vector<std::uint8_t> BuildInverterFrame(const FrameRequest& r)
-{
+std::vector<std::uint8_t> BuildInverterFrame(const FrameRequest& r) {
     std::vector<std::uint8_t> f;
     f.reserve(11);
     if (!r.omitFirstByte)
@@ -152,8 +139,7 @@ std::vector<std::uint8_t> BuildInverterFrame(const FrameRequest& r)
     return f;
 }
 
-std::vector<std::uint8_t> BuildModbusFrame(const FrameRequest& r)
-{
+std::vector<std::uint8_t> BuildModbusFrame(const FrameRequest& r) {
     std::vector<std::uint8_t> f;
     f.reserve(8);
     f.push_back(r.station.modbusAddress());
@@ -177,55 +163,47 @@ std::vector<std::uint8_t> BuildModbusFrame(const FrameRequest& r)
     return f;
 }
 
-std::vector<std::uint8_t> BuildFrame(Protocol p, const FrameRequest& r)
-{
+std::vector<std::uint8_t> BuildFrame(Protocol p, const FrameRequest& r) {
     return p == Protocol::Modbus ? BuildModbusFrame(r) : BuildInverterFrame(r);
 }
 
-int ExpectedInverterReplyLength(bool wide, bool station, bool blockRead)
-{
+int ExpectedInverterReplyLength(bool wide, bool station, bool blockRead) {
     if (blockRead)
         return kBlockReplyLength;
     return (wide ? 10 : 7) + (station ? 1 : 0);
 }
 
-int ExpectedModbusReplyLength(char kind, bool blockRead)
-{
+int ExpectedModbusReplyLength(char kind, bool blockRead) {
     if (kind == 'R')
         return blockRead ? kBlockReplyLength : 7;
     return 8;
 }
 
-int ExpectedReplyLength(Protocol p, const FrameRequest& r)
-{
+int ExpectedReplyLength(Protocol p, const FrameRequest& r) {
     const bool block = IsBlockRead(r);
     if (p == Protocol::Modbus)
         return ExpectedModbusReplyLength(r.kind, block);
     return ExpectedInverterReplyLength(r.wide, r.station.hasStationByte(), block);
 }
 
-bool InverterReplySumOk(std::span<const std::uint8_t> reply, int length)
-{
+bool InverterReplySumOk(std::span<const std::uint8_t> reply, int length) {
     if (length < 2 || std::size_t(length) > reply.size())
         return false;
     return SumCheck(reply, length - 2) == reply[std::size_t(length - 1)];
 }
 
-bool ModbusReplyCrcOk(std::span<const std::uint8_t> reply, int length)
-{
+bool ModbusReplyCrcOk(std::span<const std::uint8_t> reply, int length) {
     if (length < 3 || std::size_t(length) > reply.size())
         return false;
     const std::uint16_t crc = Crc16Modbus(reply, length - 2);
     return reply[std::size_t(length - 2)] == (crc & 0xFF) && reply[std::size_t(length - 1)] == (crc >> 8);
 }
 
-bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length)
-{
+bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length) {
     return p == Protocol::Modbus ? ModbusReplyCrcOk(reply, length) : InverterReplySumOk(reply, length);
 }
 
-std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide, bool& err)
-{
+std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide, bool& err) {
     if (err)
         return 0;
     const std::size_t letter = 1 + (station ? 1 : 0) + (wide ? 1 : 0);
@@ -238,8 +216,7 @@ std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool stati
     return v;
 }
 
-std::uint32_t ParseModbusReply(std::span<const std::uint8_t> reply, bool& err)
-{
+std::uint32_t ParseModbusReply(std::span<const std::uint8_t> reply, bool& err) {
     if (err)
         return 0;
     std::uint32_t v = 0;
@@ -255,15 +232,13 @@ std::uint32_t ParseModbusReply(std::span<const std::uint8_t> reply, bool& err)
     return v;
 }
 
-std::uint32_t ParseReply(Protocol p, std::span<const std::uint8_t> reply, const FrameRequest& r, bool& err)
-{
+std::uint32_t ParseReply(Protocol p, std::span<const std::uint8_t> reply, const FrameRequest& r, bool& err) {
     if (p == Protocol::Modbus)
         return ParseModbusReply(reply, err);
     return ParseInverterReply(reply, r.station.hasStationByte(), r.wide, err);
 }
 
-int WireTimeMs(int bytes, int baud)
-{
+int WireTimeMs(int bytes, int baud) {
     if (baud <= 0 || bytes <= 0)
         return 0;
     const long long bits = 11LL * bytes;

@@ -13,7 +13,7 @@ enum class Protocol { Inverter = 0, Modbus = 1 };
 inline constexpr std::uint8_t kDefaultModbusAddress = 0xFB;
 // Request and reply buffers of the exchange; a reply is read up to this size.
 inline constexpr int kFrameBufferSize = 31;
-inline constexpr std::uint8_t kInverterStart = 0x2F;   // "/"
+inline constexpr std::uint8_t kInverterStart = 0x2F;    // "/"
 inline constexpr std::uint8_t kInverterLongMark = 0x4C; // "L": a 32-bit parameter
 inline constexpr std::uint8_t kInverterBroadcast = 0xFF;
 inline constexpr std::uint8_t kModbusRead = 3;
@@ -31,22 +31,20 @@ struct StationChoice {
 
     // The maker's frame carries a station byte.
     bool hasStationByte() const { return appendNo || broadcast; }
-    std::uint8_t inverterStation() const
-    {
+    std::uint8_t inverterStation() const {
         return appendNo ? std::uint8_t(number & 0xFF) : kInverterBroadcast;
     }
-    std::uint8_t modbusAddress() const
-    {
+    std::uint8_t modbusAddress() const {
         return appendNo ? std::uint8_t(number & 0xFF) : broadcast ? 0 : kDefaultModbusAddress;
     }
 };
 
 // One request as the exchange knows it.
 struct FrameRequest {
-    QString comNo;           // four characters, e.g. "0103", "FC10"
-    char kind = 'R';         // 'R' read, 'W' write to EEPROM, 'P' write to RAM
-    bool wide = false;       // the parameter is 32-bit (ParaDat "Byte" is 4); maker's protocol only
-    std::int64_t value = 0;  // value to write; sent as its low 16 or 32 bits
+    QString comNo;          // four characters, e.g. "0103", "FC10"
+    char kind = 'R';        // 'R' read, 'W' write to EEPROM, 'P' write to RAM
+    bool wide = false;      // the parameter is 32-bit (ParaDat "Byte" is 4); maker's protocol only
+    std::int64_t value = 0; // value to write; sent as its low 16 or 32 bits
     StationChoice station;
     bool allowBlockRead = true; // a read of "FC10"/"r300" asks for the whole block
     bool omitFirstByte = false; // the repeated probe of the scans (see BuildModbusFrame)
@@ -69,8 +67,7 @@ std::uint8_t SumCheck(std::span<const std::uint8_t> buf, int n);
 // CRC-16/MODBUS (init 0xFFFF, reflected 0xA001, no final xor) of the first n bytes; sent low
 // byte first.
 std::uint16_t Crc16Modbus(std::span<const std::uint8_t> buf, int n);
-inline std::uint16_t Crc16Modbus(std::span<const std::uint8_t> buf)
-{
+inline std::uint16_t Crc16Modbus(std::span<const std::uint8_t> buf) {
     return Crc16Modbus(buf, int(buf.size()));
 }
 // Appends the CRC of everything in frame, low byte first.
@@ -104,13 +101,11 @@ bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length);
 // The value of a maker's reply: after "/", the station byte (when configured) and "L" (when
 // wide), the letter and two number bytes, 2 or 4 bytes big-endian, unsigned. Returns 0 at
 // once when err is already set; sets err when the reply is too short.
-std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide,
-                                 bool& err);
+std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide, bool& err);
 // Function 3: the first register; 6: the echoed value; anything else (an exception reply):
 // err set, 0. Returns 0 at once when err is already set.
 std::uint32_t ParseModbusReply(std::span<const std::uint8_t> reply, bool& err);
-std::uint32_t ParseReply(Protocol p, std::span<const std::uint8_t> reply, const FrameRequest& r,
-                         bool& err);
+std::uint32_t ParseReply(Protocol p, std::span<const std::uint8_t> reply, const FrameRequest& r, bool& err);
 
 // Time the bytes need on the line at the given speed, 11 bits a byte (start, 8 data, parity,
 // stop), rounded up to whole milliseconds.

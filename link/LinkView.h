@@ -11,16 +11,16 @@ enum class LinkIcon { Failed = 0, Idle = 1, Busy = 2 };
 
 // The drive commands, menu item and tool button each.
 enum class DriveCommand {
-    Import,          // "Parameter Import": DownLoad, ToolBpr
-    Export,          // "Parameter Export": UpLoad, ToolBpw
-    SelectedImport,  // "Selected Parameter Import": PopDownLoad2, ToolBpsr
-    SelectedExport,  // "Selected Parameter Export": PopUpLoad2, ToolBpsw
-    Comparison,      // "Parameter Comparison": PopComp, ToolBpcp
-    KeyPad,          // "Key Pad": InvRun, ToolBpanel
-    InverterInfo,    // "Inverter Info.": MonInvInfo, ToolBInvInfo
+    Import,         // "Parameter Import": DownLoad, ToolBpr
+    Export,         // "Parameter Export": UpLoad, ToolBpw
+    SelectedImport, // "Selected Parameter Import": PopDownLoad2, ToolBpsr
+    SelectedExport, // "Selected Parameter Export": PopUpLoad2, ToolBpsw
+    Comparison,     // "Parameter Comparison": PopComp, ToolBpcp
+    KeyPad,         // "Key Pad": InvRun, ToolBpanel
+    InverterInfo,   // "Inverter Info.": MonInvInfo, ToolBInvInfo
 };
 inline constexpr DriveCommand kAllDriveCommands[] = {
-    DriveCommand::Import,     DriveCommand::Export, DriveCommand::SelectedImport,
+    DriveCommand::Import,         DriveCommand::Export,     DriveCommand::SelectedImport,
     DriveCommand::SelectedExport, DriveCommand::Comparison, DriveCommand::KeyPad,
     DriveCommand::InverterInfo,
 };

@@ -19,8 +19,7 @@
 
 namespace {
 
-SerialError errorFromErrno(int e)
-{
+SerialError errorFromErrno(int e) {
     switch (e) {
     case ENOENT:
     case ENODEV:
@@ -36,23 +35,38 @@ SerialError errorFromErrno(int e)
     }
 }
 
-bool speedConstant(int baud, speed_t& out)
-{
+bool speedConstant(int baud, speed_t& out) {
     switch (baud) {
-    case 1200: out = B1200; return true;
-    case 2400: out = B2400; return true;
-    case 4800: out = B4800; return true;
-    case 9600: out = B9600; return true;
-    case 19200: out = B19200; return true;
-    case 38400: out = B38400; return true;
-    case 57600: out = B57600; return true;
-    case 115200: out = B115200; return true;
-    default: return false;
+    case 1200:
+        out = B1200;
+        return true;
+    case 2400:
+        out = B2400;
+        return true;
+    case 4800:
+        out = B4800;
+        return true;
+    case 9600:
+        out = B9600;
+        return true;
+    case 19200:
+        out = B19200;
+        return true;
+    case 38400:
+        out = B38400;
+        return true;
+    case 57600:
+        out = B57600;
+        return true;
+    case 115200:
+        out = B115200;
+        return true;
+    default:
+        return false;
     }
 }
 
-int openExclusive(const QString& path, SerialError& error)
-{
+int openExclusive(const QString& path, SerialError& error) {
     const QByteArray p = QFile::encodeName(path);
     const int fd = ::open(p.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -76,16 +90,14 @@ int openExclusive(const QString& path, SerialError& error)
     return fd;
 }
 
-void modemLine(int fd, int line, bool on)
-{
+void modemLine(int fd, int line, bool on) {
     // ENOTTY / EINVAL on a pseudo-terminal: no modem lines there, nothing to do.
     (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
 }
 
 // tcsetattr() reads the settings back and fails when the parity bit did not stick, which a
 // pseudo-terminal never keeps; the kernel's own call has no such check.
-bool applyTermios(int fd, const termios& t)
-{
+bool applyTermios(int fd, const termios& t) {
     struct KernelTermios {
         tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
         cc_t c_line;
@@ -100,39 +112,41 @@ bool applyTermios(int fd, const termios& t)
     return ioctl(fd, TCSETS, &k) == 0;
 }
 
-qint64 monotonicMs()
-{
+qint64 monotonicMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace
 
-QString serialErrorText(SerialError e)
-{
+QString serialErrorText(SerialError e) {
     switch (e) {
-    case SerialError::None: return QStringLiteral("no error");
-    case SerialError::NotFound: return QStringLiteral("no such serial device");
-    case SerialError::Busy: return QStringLiteral("the serial device is in use");
-    case SerialError::AccessDenied: return QStringLiteral("no permission to use the serial device");
-    case SerialError::ConfigFailed: return QStringLiteral("the serial device refused the settings");
-    case SerialError::IoError: return QStringLiteral("serial device error");
+    case SerialError::None:
+        return QStringLiteral("no error");
+    case SerialError::NotFound:
+        return QStringLiteral("no such serial device");
+    case SerialError::Busy:
+        return QStringLiteral("the serial device is in use");
+    case SerialError::AccessDenied:
+        return QStringLiteral("no permission to use the serial device");
+    case SerialError::ConfigFailed:
+        return QStringLiteral("the serial device refused the settings");
+    case SerialError::IoError:
+        return QStringLiteral("serial device error");
     }
     return QString();
 }
 
-TermiosSerialPort::~TermiosSerialPort()
-{
+TermiosSerialPort::~TermiosSerialPort() {
     close();
 }
 
 SerialError TermiosSerialPort::open(const QString& path, int baud, int dataBits, SerialParity parity,
-                                    SerialStopBits stopBits)
-{
+                                    SerialStopBits stopBits) {
     close();
     speed_t speed = 0;
-    if (!speedConstant(baud, speed) || (dataBits != 7 && dataBits != 8)
-        || stopBits == SerialStopBits::OneAndHalf) // POSIX has no 1.5 stop bits
+    if (!speedConstant(baud, speed) || (dataBits != 7 && dataBits != 8) ||
+        stopBits == SerialStopBits::OneAndHalf) // POSIX has no 1.5 stop bits
         return SerialError::ConfigFailed;
 
     SerialError error = SerialError::None;
@@ -176,8 +190,7 @@ SerialError TermiosSerialPort::open(const QString& path, int baud, int dataBits,
     return SerialError::None;
 }
 
-SerialError TermiosSerialPort::probe(const QString& path)
-{
+SerialError TermiosSerialPort::probe(const QString& path) {
     SerialError error = SerialError::None;
     const int fd = openExclusive(path, error);
     if (fd >= 0) {
@@ -187,8 +200,7 @@ SerialError TermiosSerialPort::probe(const QString& path)
     return error;
 }
 
-void TermiosSerialPort::close()
-{
+void TermiosSerialPort::close() {
     if (fd_ >= 0) {
         ioctl(fd_, TIOCNXCL);
         ::close(fd_);
@@ -197,42 +209,36 @@ void TermiosSerialPort::close()
     path_.clear();
 }
 
-void TermiosSerialPort::purgeOutput()
-{
+void TermiosSerialPort::purgeOutput() {
     if (fd_ >= 0)
         tcflush(fd_, TCOFLUSH);
 }
 
-void TermiosSerialPort::purgeInput()
-{
+void TermiosSerialPort::purgeInput() {
     if (fd_ >= 0)
         tcflush(fd_, TCIFLUSH);
 }
 
-void TermiosSerialPort::setRts(bool on)
-{
+void TermiosSerialPort::setRts(bool on) {
     if (fd_ >= 0)
         modemLine(fd_, TIOCM_RTS, on);
 }
 
-int TermiosSerialPort::outputQueued()
-{
+int TermiosSerialPort::outputQueued() {
     int n = 0;
     if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &n) < 0)
         return -1;
     return n;
 }
 
-int TermiosSerialPort::inputQueued()
-{
+int TermiosSerialPort::inputQueued() {
     int n = 0;
     if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) < 0)
         return -1;
     return n;
 }
 
-int TermiosSerialPort::write(std::span<const std::uint8_t> data)
-{
+int TermiosSerialPort::write(std::span<const std::uint8_t> data) {
     if (fd_ < 0)
         return -1;
     std::size_t done = 0;
@@ -258,8 +264,7 @@ int TermiosSerialPort::write(std::span<const std::uint8_t> data)
     return int(done);
 }
 
-bool TermiosSerialPort::drain(int timeoutMs)
-{
+bool TermiosSerialPort::drain(int timeoutMs) {
     const qint64 start = monotonicMs();
     for (;;) {
         const int n = outputQueued();
@@ -272,8 +277,7 @@ bool TermiosSerialPort::drain(int timeoutMs)
     }
 }
 
-int TermiosSerialPort::read(std::span<std::uint8_t> buf)
-{
+int TermiosSerialPort::read(std::span<std::uint8_t> buf) {
     if (fd_ < 0)
         return -1;
     if (buf.empty())
@@ -288,8 +292,7 @@ int TermiosSerialPort::read(std::span<std::uint8_t> buf)
     }
 }
 
-WaitResult TermiosSerialPort::waitReadable(int timeoutMs)
-{
+WaitResult TermiosSerialPort::waitReadable(int timeoutMs) {
     if (fd_ < 0)
         return WaitResult::Error;
     const qint64 start = monotonicMs();
@@ -310,8 +313,7 @@ WaitResult TermiosSerialPort::waitReadable(int timeoutMs)
     }
 }
 
-QStringList realSerialDevices()
-{
+QStringList realSerialDevices() {
     auto byNumber = [](const QString& pattern) {
         QStringList names = QDir(QStringLiteral("/dev")).entryList({pattern}, QDir::System | QDir::Files);
         static const QRegularExpression digits(QStringLiteral("(\\d+)$"));
@@ -350,22 +352,21 @@ QStringList realSerialDevices()
     return out;
 }
 
-QString comPortPath(const QString& name, const IniFile& settings, const QStringList& realDevices)
-{
+QString comPortPath(const QString& name, const IniFile& settings, const QStringList& realDevices) {
     static const QRegularExpression com(QStringLiteral("^COM(\\d+)$"),
                                         QRegularExpression::CaseInsensitiveOption);
     const auto m = com.match(name.trimmed());
     if (!m.hasMatch())
         return name;
-    const QString mapped = settings.readString(QStringLiteral("Ports"), QStringLiteral("COM") + m.captured(1));
+    const QString mapped =
+        settings.readString(QStringLiteral("Ports"), QStringLiteral("COM") + m.captured(1));
     if (!mapped.isEmpty())
         return mapped;
     const int n = m.captured(1).toInt();
     return n >= 1 && n <= realDevices.size() ? realDevices.at(n - 1) : QString();
 }
 
-QString comPortPath(const QString& name, const QString& settingsIniPath)
-{
+QString comPortPath(const QString& name, const QString& settingsIniPath) {
     IniFile ini(settingsIniPath);
     // Listing the real devices opens them; only done when the settings do not name the path.
     const QString mapped = comPortPath(name, ini, {});

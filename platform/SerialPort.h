@@ -15,11 +15,11 @@ enum class SerialStopBits { One, OneAndHalf, Two };
 // Every way an open can fail, named once.
 enum class SerialError {
     None,
-    NotFound,      // no such device
-    Busy,          // held exclusively by another program
-    AccessDenied,  // no permission
-    ConfigFailed,  // the device refused the speed, frame or line settings
-    IoError,       // anything else
+    NotFound,     // no such device
+    Busy,         // held exclusively by another program
+    AccessDenied, // no permission
+    ConfigFailed, // the device refused the speed, frame or line settings
+    IoError,      // anything else
 };
 QString serialErrorText(SerialError e);
 

@@ -2,10 +2,10 @@
 // the main window sees of it.
 #include "link/CommLink.h"
 
-#include "support/FakeSerialPort.h"
-#include "support/ScriptedPrompter.h"
 #include "app/Datas.h"
 #include "app/Globals.h"
+#include "support/FakeSerialPort.h"
+#include "support/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +28,7 @@ public:
 enum { kP0000 = 0, kP0103 = 1, kPFC10 = 2, kPFB91 = 3, kP0001 = 4, kCount = 5 };
 
 Bytes inverterReply(std::uint8_t letter, std::uint16_t comNo, std::uint32_t value, bool wide = false,
-                    int station = -1)
-{
+                    int station = -1) {
     Bytes b{kInverterStart};
     if (station >= 0)
         b.push_back(std::uint8_t(station));
@@ -44,8 +43,7 @@ Bytes inverterReply(std::uint8_t letter, std::uint16_t comNo, std::uint32_t valu
     return b;
 }
 
-Bytes modbusRead(std::uint8_t address, std::vector<std::uint16_t> regs)
-{
+Bytes modbusRead(std::uint8_t address, std::vector<std::uint16_t> regs) {
     Bytes b{address, kModbusRead, std::uint8_t(regs.size() * 2)};
     for (std::uint16_t r : regs) {
         b.push_back(std::uint8_t(r >> 8));
@@ -57,12 +55,14 @@ Bytes modbusRead(std::uint8_t address, std::vector<std::uint16_t> regs)
 
 class Link : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         resetGlobals();
         params_ = std::make_unique<TParameters>();
-        const char* rows[kCount][3] = {
-            {"0000", "2", "0"}, {"0103", "4", "0"}, {"FC10", "2", "0"}, {"FB91", "2", "0"}, {"0001", "2", "-100"}};
+        const char* rows[kCount][3] = {{"0000", "2", "0"},
+                                       {"0103", "4", "0"},
+                                       {"FC10", "2", "0"},
+                                       {"FB91", "2", "0"},
+                                       {"0001", "2", "-100"}};
         for (int i = 0; i < kCount; ++i) {
             params_->ParaDat.setCell(PD_ComNo, i + 1, QString::fromLatin1(rows[i][0]));
             params_->ParaDat.setCell(PD_Byte, i + 1, QString::fromLatin1(rows[i][1]));
@@ -77,21 +77,19 @@ protected:
         link.PortsFound = {QStringLiteral("COM1")};
         link.setView(&view);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         globals().Parameters = nullptr;
         resetGlobals();
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
-    void modbus(int station = -1)
-    {
+    void modbus(int station = -1) {
         link.Settings.protocol = 1;
         link.Settings.appendNo = station >= 0;
         link.Settings.inverterNumber = std::max(station, 0);
     }
-    std::uint32_t transact(int index, const char* kind = "R", const char* value = "")
-    {
-        return link.CommTransact(index, QString::fromLatin1(value), link.CommError, QString::fromLatin1(kind));
+    std::uint32_t transact(int index, const char* kind = "R", const char* value = "") {
+        return link.CommTransact(index, QString::fromLatin1(value), link.CommError,
+                                 QString::fromLatin1(kind));
     }
 
     ManualClock clock;
@@ -114,8 +112,7 @@ struct LengthCase {
 
 class ReplyLength : public Link, public testing::WithParamInterface<LengthCase> {};
 
-TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted)
-{
+TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
     const LengthCase& c = GetParam();
     link.Settings.protocol = c.protocol;
     link.Settings.appendNo = c.station >= 0;
@@ -142,22 +139,22 @@ TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted)
     EXPECT_FALSE(link.CommError);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothProtocols, ReplyLength,
-    testing::Values(LengthCase{"InverterRead16", 0, kP0000, "R", -1, 7},
-                    LengthCase{"InverterRead16SetNumber", 0, kP0000, "R", 5, 8},
-                    LengthCase{"InverterRead32", 0, kP0103, "R", -1, 10},
-                    LengthCase{"InverterRead32SetNumber", 0, kP0103, "R", 5, 11},
-                    LengthCase{"InverterWrite16", 0, kP0000, "P", -1, 7},
-                    LengthCase{"InverterWrite32SetNumber", 0, kP0103, "W", 3, 11},
-                    LengthCase{"InverterBlockRead", 0, kPFC10, "R", -1, 15},
-                    LengthCase{"ModbusRead", 1, kP0000, "R", -1, 7},
-                    LengthCase{"ModbusWriteEcho", 1, kP0000, "W", -1, 8},
-                    LengthCase{"ModbusBlockRead", 1, kPFC10, "R", -1, 15}),
-    [](const testing::TestParamInfo<LengthCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(BothProtocols, ReplyLength,
+                         testing::Values(LengthCase{"InverterRead16", 0, kP0000, "R", -1, 7},
+                                         LengthCase{"InverterRead16SetNumber", 0, kP0000, "R", 5, 8},
+                                         LengthCase{"InverterRead32", 0, kP0103, "R", -1, 10},
+                                         LengthCase{"InverterRead32SetNumber", 0, kP0103, "R", 5, 11},
+                                         LengthCase{"InverterWrite16", 0, kP0000, "P", -1, 7},
+                                         LengthCase{"InverterWrite32SetNumber", 0, kP0103, "W", 3, 11},
+                                         LengthCase{"InverterBlockRead", 0, kPFC10, "R", -1, 15},
+                                         LengthCase{"ModbusRead", 1, kP0000, "R", -1, 7},
+                                         LengthCase{"ModbusWriteEcho", 1, kP0000, "W", -1, 8},
+                                         LengthCase{"ModbusBlockRead", 1, kPFC10, "R", -1, 15}),
+                         [](const testing::TestParamInfo<LengthCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
-TEST_F(Link, ReplySplitAtEveryByteIsReassembled)
-{
+TEST_F(Link, ReplySplitAtEveryByteIsReassembled) {
     for (int protocol : {0, 1}) {
         link.Settings.protocol = protocol;
         open();
@@ -171,8 +168,7 @@ TEST_F(Link, ReplySplitAtEveryByteIsReassembled)
     }
 }
 
-TEST_F(Link, ExtraBytesAreReadButTheCheckUsesTheExpectedPositions)
-{
+TEST_F(Link, ExtraBytesAreReadButTheCheckUsesTheExpectedPositions) {
     open();
     Bytes reply = inverterReply('R', 0, 42);
     reply.insert(reply.end(), 40, 0x55); // far more than the buffer holds
@@ -183,8 +179,7 @@ TEST_F(Link, ExtraBytesAreReadButTheCheckUsesTheExpectedPositions)
 
 // ---- Time-outs and bad replies ----
 
-TEST_F(Link, NoReplyFailsJustAfterTheTimeOutAndDropsRts)
-{
+TEST_F(Link, NoReplyFailsJustAfterTheTimeOutAndDropsRts) {
     link.ReplyTimeout = 200;
     open();
     port.queueNoReply();
@@ -198,8 +193,7 @@ TEST_F(Link, NoReplyFailsJustAfterTheTimeOutAndDropsRts)
     EXPECT_FALSE(port.rts[1].on);
 }
 
-TEST_F(Link, ReplyArrivingWithinTheTimeOutIsTakenAndALateOneIsNot)
-{
+TEST_F(Link, ReplyArrivingWithinTheTimeOutIsTakenAndALateOneIsNot) {
     link.ReplyTimeout = 100;
     open();
     port.queueReply(inverterReply('R', 0, 7), 100);
@@ -210,8 +204,7 @@ TEST_F(Link, ReplyArrivingWithinTheTimeOutIsTakenAndALateOneIsNot)
     EXPECT_TRUE(link.CommError);
 }
 
-TEST_F(Link, WrongSumOrCrcFailsWithZero)
-{
+TEST_F(Link, WrongSumOrCrcFailsWithZero) {
     open();
     Bytes bad = inverterReply('R', 0, 7);
     bad.back() ^= 0x01;
@@ -227,8 +220,7 @@ TEST_F(Link, WrongSumOrCrcFailsWithZero)
     EXPECT_TRUE(link.CommError);
 }
 
-TEST_F(Link, ModbusExceptionReplyIsAFailure)
-{
+TEST_F(Link, ModbusExceptionReplyIsAFailure) {
     modbus();
     open();
     link.ReplyTimeout = 50;
@@ -248,8 +240,7 @@ TEST_F(Link, ModbusExceptionReplyIsAFailure)
     EXPECT_EQ(r.value, 0u);
 }
 
-TEST_F(Link, ModbusWaitsLongerThanTheFrameGapAfterEveryReplyButNotAfterATimeOut)
-{
+TEST_F(Link, ModbusWaitsLongerThanTheFrameGapAfterEveryReplyButNotAfterATimeOut) {
     modbus();
     link.FrameGap = 3;
     open();
@@ -280,8 +271,7 @@ TEST_F(Link, ModbusWaitsLongerThanTheFrameGapAfterEveryReplyButNotAfterATimeOut)
     EXPECT_EQ(clock.now() - t, 5);
 }
 
-TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound)
-{
+TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound) {
     open();
     port.drainMs = -1;
     port.queueReply(inverterReply('R', 0, 1));
@@ -297,24 +287,24 @@ TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound)
     EXPECT_EQ(r.failure, ExchangeFailure::DrainTimeout);
 }
 
-TEST_F(Link, DeviceFailingWhileWaitingEndsTheExchangeAtOnce)
-{
+TEST_F(Link, DeviceFailingWhileWaitingEndsTheExchangeAtOnce) {
     open();
     link.ReplyTimeout = 5000;
     port.failWaits = true;
     const qint64 t = clock.now();
-    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure, ExchangeFailure::PortError);
+    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
+              ExchangeFailure::PortError);
     EXPECT_EQ(clock.now(), t);
     port.failWaits = false;
     port.failWrites = true;
-    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure, ExchangeFailure::WriteFailed);
+    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
+              ExchangeFailure::WriteFailed);
     EXPECT_FALSE(port.rtsOn());
 }
 
 // ---- Refusals ----
 
-TEST_F(Link, IndexOutsideTheTableOrUnknownKindSendsNothing)
-{
+TEST_F(Link, IndexOutsideTheTableOrUnknownKindSendsNothing) {
     open();
     for (int index : {-1, int(kCount), 100000}) {
         link.CommError = false;
@@ -331,8 +321,7 @@ TEST_F(Link, IndexOutsideTheTableOrUnknownKindSendsNothing)
     EXPECT_EQ(view.icons.back(), LinkIcon::Failed);
 }
 
-TEST_F(Link, WithoutAnOpenPortTheExchangeFailsAtOnce)
-{
+TEST_F(Link, WithoutAnOpenPortTheExchangeFailsAtOnce) {
     const qint64 t = clock.now();
     EXPECT_EQ(transact(kP0000), 0u);
     EXPECT_TRUE(link.CommError);
@@ -342,8 +331,7 @@ TEST_F(Link, WithoutAnOpenPortTheExchangeFailsAtOnce)
 
 // ---- Values ----
 
-TEST_F(Link, NegativeAndUnsignedValuesGoOutAsTheirLowBits)
-{
+TEST_F(Link, NegativeAndUnsignedValuesGoOutAsTheirLowBits) {
     open();
     port.queueReply(inverterReply('W', 0x0001, 0xFFFF));
     const std::uint32_t echo = transact(kP0001, "W", "-1");
@@ -365,8 +353,7 @@ TEST_F(Link, NegativeAndUnsignedValuesGoOutAsTheirLowBits)
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x50, 0x00, 0x00, 0x00, 0x00, 0x7F}));
 }
 
-TEST_F(Link, ModbusAddressFollowsTheStationChoice)
-{
+TEST_F(Link, ModbusAddressFollowsTheStationChoice) {
     modbus();
     open();
     port.queueReply(modbusRead(0xFB, {0}));
@@ -384,8 +371,7 @@ TEST_F(Link, ModbusAddressFollowsTheStationChoice)
     EXPECT_EQ(port.writes.back().bytes[0], 5);
 }
 
-TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs)
-{
+TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs) {
     open();
     Bytes block{0x2F, 0x52, 0xFC, 0x10, 0x01, 0x02, 3, 4, 5, 6, 7, 8, 9, 10, 0x00}; // wrong sum
     port.queueReply(block);
@@ -408,8 +394,7 @@ TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs)
     EXPECT_EQ(view.icons.back(), LinkIcon::Idle);
 }
 
-TEST_F(Link, ScanRetryGoesOutWithoutTheStartByte)
-{
+TEST_F(Link, ScanRetryGoesOutWithoutTheStartByte) {
     open();
     ExchangeOptions scan = link.mainOptions();
     scan.icon = IconMode::None;
@@ -426,8 +411,7 @@ TEST_F(Link, ScanRetryGoesOutWithoutTheStartByte)
 
 // ---- The link icon ----
 
-TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyWhenTheQuietTimerRuns)
-{
+TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyWhenTheQuietTimerRuns) {
     open();
     view.icons.clear();
     port.queueReply(inverterReply('R', 0, 1));
@@ -447,8 +431,7 @@ TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyWhenTheQuietTimerRuns)
 
 // ---- Open and connect ----
 
-TEST_F(Link, OpenUsesTheSettingsTables)
-{
+TEST_F(Link, OpenUsesTheSettingsTables) {
     link.Settings.baudIndex = 4;
     link.Settings.parityIndex = 2;
     link.Settings.stopIndex = 2;
@@ -464,8 +447,7 @@ TEST_F(Link, OpenUsesTheSettingsTables)
     EXPECT_EQ(port.closes, 1);
 }
 
-TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared)
-{
+TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared) {
     ScriptedPrompter prompter;
     port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
     prompter.answer(BoxAnswer::Ok);
@@ -489,8 +471,7 @@ TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared)
     EXPECT_FALSE(link.PortOpen());
 }
 
-TEST_F(Link, MissingPortNameShowsItsMessageOncePerPortChk)
-{
+TEST_F(Link, MissingPortNameShowsItsMessageOncePerPortChk) {
     ScriptedPrompter prompter;
     link.Settings.portIndex = 3; // not among the ports found
     prompter.answer(BoxAnswer::Ok);
@@ -504,8 +485,7 @@ TEST_F(Link, MissingPortNameShowsItsMessageOncePerPortChk)
     EXPECT_TRUE(port.opens.size() == 1);
 }
 
-TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands)
-{
+TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
     port.queueReply(inverterReply('R', 0, 1));
     EXPECT_TRUE(link.ConnectDrive());
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
@@ -525,8 +505,7 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands)
         EXPECT_FALSE(view.commands[c]);
 }
 
-TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns)
-{
+TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
     open();
     globals().MonitorRunning = 1;
     EXPECT_FALSE(link.ConnectDrive());
@@ -536,8 +515,7 @@ TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns)
     EXPECT_TRUE(view.commands.empty());
 }
 
-TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded)
-{
+TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded) {
     globals().Parameters = nullptr;
     globals().ParaCountAll = -1;
     port.queueReply(inverterReply('R', 0, 1));
@@ -545,8 +523,7 @@ TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded)
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
 }
 
-TEST_F(Link, FindPortsListsThoseThatOpenAndClosesTheLinksPort)
-{
+TEST_F(Link, FindPortsListsThoseThatOpenAndClosesTheLinksPort) {
     open();
     port.existingPaths = {QStringLiteral("/dev/fake-COM2"), QStringLiteral("/dev/fake-COM4")};
     const QStringList found = link.findPorts({"COM1", "COM2", "COM3", "COM4"});

@@ -29,8 +29,7 @@ class PtyResponder {
 public:
     using ReplyFn = std::function<std::optional<Bytes>(const Bytes& request)>;
 
-    explicit PtyResponder(ReplyFn reply) : reply_(std::move(reply))
-    {
+    explicit PtyResponder(ReplyFn reply) : reply_(std::move(reply)) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
             return;
@@ -39,8 +38,7 @@ public:
         keeper_ = ::open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
         thread_ = std::thread([this] { run(); });
     }
-    ~PtyResponder()
-    {
+    ~PtyResponder() {
         stop_ = true;
         if (thread_.joinable())
             thread_.join();
@@ -54,8 +52,7 @@ public:
     int requests() const { return requests_; }
 
 private:
-    void run()
-    {
+    void run() {
         Bytes pending;
         while (!stop_) {
             pollfd p{master_, POLLIN, 0};
@@ -87,8 +84,7 @@ private:
 
 // Answers a read of "0000" in either protocol with 0x1234 and echoes MODBUS writes; other
 // complete requests get no answer.
-std::optional<Bytes> driveReply(const Bytes& rq)
-{
+std::optional<Bytes> driveReply(const Bytes& rq) {
     const std::size_t need = rq.empty() || rq[0] == kInverterStart ? 5 : 8;
     if (rq.size() < need)
         return std::nullopt;
@@ -106,8 +102,7 @@ std::optional<Bytes> driveReply(const Bytes& rq)
 
 class PtyLink : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(drive.ok());
         link.portPathResolver = [this](const QString&) { return drive.slavePath(); };
         link.PortsFound = {QStringLiteral("COM1")};
@@ -118,8 +113,7 @@ protected:
     CommLink link{port, systemClock()};
 };
 
-TEST_F(PtyLink, BothProtocolsExchangeOverTheTermiosPort)
-{
+TEST_F(PtyLink, BothProtocolsExchangeOverTheTermiosPort) {
     ASSERT_EQ(link.OpenCommPort(), 0);
     ExchangeResult r = link.exchange(link.request("0000", 'R'), link.mainOptions());
     EXPECT_FALSE(r.error) << int(r.failure);
@@ -136,8 +130,7 @@ TEST_F(PtyLink, BothProtocolsExchangeOverTheTermiosPort)
     EXPECT_EQ(r.value, 0xFFFEu);
 }
 
-TEST_F(PtyLink, SilentDriveTimesOutAndTheNextExchangeStillWorks)
-{
+TEST_F(PtyLink, SilentDriveTimesOutAndTheNextExchangeStillWorks) {
     ASSERT_EQ(link.OpenCommPort(), 0);
     link.ReplyTimeout = 30;
     ExchangeResult r = link.exchange(link.request("0001", 'R'), link.mainOptions());
@@ -147,26 +140,26 @@ TEST_F(PtyLink, SilentDriveTimesOutAndTheNextExchangeStillWorks)
     EXPECT_FALSE(r.error);
 }
 
-TEST_F(PtyLink, PortIsOpenedExclusivelyAndReleasedOnClose)
-{
+TEST_F(PtyLink, PortIsOpenedExclusivelyAndReleasedOnClose) {
     ASSERT_EQ(link.OpenCommPort(), 0);
     TermiosSerialPort other;
     if (geteuid() != 0) // the super-user passes TIOCEXCL
         EXPECT_EQ(other.open(drive.slavePath(), 9600, 8, SerialParity::Even, SerialStopBits::One),
                   SerialError::Busy);
     link.closePort();
-    EXPECT_EQ(other.open(drive.slavePath(), 9600, 8, SerialParity::Even, SerialStopBits::One), SerialError::None);
+    EXPECT_EQ(other.open(drive.slavePath(), 9600, 8, SerialParity::Even, SerialStopBits::One),
+              SerialError::None);
     EXPECT_EQ(other.outputQueued(), 0);
     EXPECT_TRUE(other.drain(100));
     other.setRts(true); // refused by a pty, silently
     EXPECT_TRUE(other.isOpen());
 }
 
-TEST(TermiosPort, RefusesWhatItCannotOpenOrSet)
-{
+TEST(TermiosPort, RefusesWhatItCannotOpenOrSet) {
     TermiosSerialPort port;
-    EXPECT_EQ(port.open(QStringLiteral("/nonexistent/ttyX"), 9600, 8, SerialParity::None, SerialStopBits::One),
-              SerialError::NotFound);
+    EXPECT_EQ(
+        port.open(QStringLiteral("/nonexistent/ttyX"), 9600, 8, SerialParity::None, SerialStopBits::One),
+        SerialError::NotFound);
     EXPECT_EQ(port.open(QStringLiteral("/dev/null"), 9600, 8, SerialParity::None, SerialStopBits::One),
               SerialError::NotFound); // not a terminal
     PtyResponder drive{driveReply};
@@ -181,8 +174,7 @@ TEST(TermiosPort, RefusesWhatItCannotOpenOrSet)
     EXPECT_EQ(port.waitReadable(0), WaitResult::Error);
 }
 
-TEST(PortNames, SettingsSectionFirstThenTheNthRealDevice)
-{
+TEST(PortNames, SettingsSectionFirstThenTheNthRealDevice) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("KVR260X.ini"));
     {

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-SerialError FakeSerialPort::openError(const QString& path) const
-{
+SerialError FakeSerialPort::openError(const QString& path) const {
     if (auto it = openErrors.find(path); it != openErrors.end())
         return it->second;
     if (!existingPaths.isEmpty() && !existingPaths.contains(path))
@@ -12,8 +11,7 @@ SerialError FakeSerialPort::openError(const QString& path) const
 }
 
 SerialError FakeSerialPort::open(const QString& path, int baud, int dataBits, SerialParity parity,
-                                 SerialStopBits stopBits)
-{
+                                 SerialStopBits stopBits) {
     close();
     const SerialError e = openError(path);
     if (e != SerialError::None)
@@ -26,60 +24,52 @@ SerialError FakeSerialPort::open(const QString& path, int baud, int dataBits, Se
     return SerialError::None;
 }
 
-SerialError FakeSerialPort::probe(const QString& path)
-{
+SerialError FakeSerialPort::probe(const QString& path) {
     probes << path;
     return openError(path);
 }
 
-void FakeSerialPort::close()
-{
+void FakeSerialPort::close() {
     if (open_)
         ++closes;
     open_ = false;
     path_.clear();
 }
 
-void FakeSerialPort::deliverDue()
-{
+void FakeSerialPort::deliverDue() {
     while (!pending_.empty() && pending_.front().at <= clock_.now()) {
         rx_.insert(rx_.end(), pending_.front().bytes.begin(), pending_.front().bytes.end());
         pending_.pop_front();
     }
 }
 
-int FakeSerialPort::unreadBytes() const
-{
+int FakeSerialPort::unreadBytes() const {
     std::size_t n = rx_.size();
     for (const Pending& p : pending_)
         n += p.bytes.size();
     return int(n);
 }
 
-void FakeSerialPort::purgeInput()
-{
+void FakeSerialPort::purgeInput() {
     ++purgesIn;
     deliverDue();
     rx_.clear(); // what is still on its way arrives later, as a late reply does
 }
 
-int FakeSerialPort::outputQueued()
-{
+int FakeSerialPort::outputQueued() {
     if (!open_)
         return -1;
     return drainMs < 0 || clock_.now() < lastWriteAt_ + drainMs ? 1 : 0;
 }
 
-int FakeSerialPort::inputQueued()
-{
+int FakeSerialPort::inputQueued() {
     if (!open_)
         return -1;
     deliverDue();
     return int(rx_.size());
 }
 
-int FakeSerialPort::write(std::span<const std::uint8_t> data)
-{
+int FakeSerialPort::write(std::span<const std::uint8_t> data) {
     if (!open_ || failWrites)
         return -1;
     const Bytes request(data.begin(), data.end());
@@ -99,8 +89,7 @@ int FakeSerialPort::write(std::span<const std::uint8_t> data)
     return int(data.size());
 }
 
-bool FakeSerialPort::drain(int timeoutMs)
-{
+bool FakeSerialPort::drain(int timeoutMs) {
     if (!open_)
         return false;
     if (drainMs < 0 || drainMs > timeoutMs) {
@@ -113,8 +102,7 @@ bool FakeSerialPort::drain(int timeoutMs)
     return true;
 }
 
-int FakeSerialPort::read(std::span<std::uint8_t> buf)
-{
+int FakeSerialPort::read(std::span<std::uint8_t> buf) {
     if (!open_)
         return -1;
     deliverDue();
@@ -124,8 +112,7 @@ int FakeSerialPort::read(std::span<std::uint8_t> buf)
     return int(n);
 }
 
-WaitResult FakeSerialPort::waitReadable(int timeoutMs)
-{
+WaitResult FakeSerialPort::waitReadable(int timeoutMs) {
     if (!open_ || failWaits)
         return WaitResult::Error;
     deliverDue();

@@ -31,7 +31,7 @@ public:
         SerialStopBits stopBits = SerialStopBits::One;
     };
     struct Write {
-        qint64 at = 0;  // clock time of the write
+        qint64 at = 0; // clock time of the write
         Bytes bytes;
     };
     struct RtsChange {
