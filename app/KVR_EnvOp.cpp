@@ -25,8 +25,7 @@ TKVROption* KVROption = nullptr;
 // ---- ColorSwatch ------------------------------------------------------------------------
 
 ColorSwatch::ColorSwatch(ColorOption& option, bool singleClick, QWidget* parent)
-    : QFrame(parent), option_(option), singleClick_(singleClick)
-{
+    : QFrame(parent), option_(option), singleClick_(singleClick) {
     setObjectName(QString::fromLatin1(option.name()));
     setFrameShape(QFrame::Box);
     setFixedSize(40, 20);
@@ -35,29 +34,25 @@ ColorSwatch::ColorSwatch(ColorOption& option, bool singleClick, QWidget* parent)
     refresh();
 }
 
-void ColorSwatch::refresh()
-{
+void ColorSwatch::refresh() {
     QPalette p = palette();
     p.setColor(QPalette::Window, option_.color());
     setPalette(p);
 }
 
-void ColorSwatch::pick()
-{
+void ColorSwatch::pick() {
     QColor c = option_.color();
     if (Prompter::instance().chooseColor(c, this) && c.isValid())
         option_.setColor(c);
 }
 
-void ColorSwatch::mousePressEvent(QMouseEvent* e)
-{
+void ColorSwatch::mousePressEvent(QMouseEvent* e) {
     QFrame::mousePressEvent(e);
     if (singleClick_ && e->button() == Qt::LeftButton)
         pick();
 }
 
-void ColorSwatch::mouseDoubleClickEvent(QMouseEvent* e)
-{
+void ColorSwatch::mouseDoubleClickEvent(QMouseEvent* e) {
     QFrame::mouseDoubleClickEvent(e);
     if (!singleClick_ && e->button() == Qt::LeftButton)
         pick();
@@ -124,16 +119,14 @@ const LangText kTexts[] = {
     {"CheckE", "MonKeep", "Keep Monitor Setup"},
 };
 
-QString english(const char* control)
-{
+QString english(const char* control) {
     for (const LangText& t : kTexts)
         if (!qstrcmp(t.control, control))
             return QString::fromLatin1(t.text);
     return QString();
 }
 
-QWidget* heading(QLabel* l)
-{
+QWidget* heading(QLabel* l) {
     QFont f = l->font();
     f.setBold(true);
     l->setFont(f);
@@ -143,8 +136,7 @@ QWidget* heading(QLabel* l)
 } // namespace
 
 TKVROption::TKVROption(Options& options, std::function<void()> connectDrive, QWidget* parent)
-    : QDialog(parent), options_(options)
-{
+    : QDialog(parent), options_(options) {
     setObjectName(QStringLiteral("KVROption"));
     KVROption = this;
     setWindowTitle(english(""));
@@ -168,8 +160,7 @@ TKVROption::TKVROption(Options& options, std::function<void()> connectDrive, QWi
     syncFromOptions();
 }
 
-TKVROption::~TKVROption()
-{
+TKVROption::~TKVROption() {
     if (KVROption == this)
         KVROption = nullptr;
     // The options outlive the window: nothing may call back into it.
@@ -179,12 +170,15 @@ TKVROption::~TKVROption()
     delete datasView_;
 }
 
-UpDownEdit* TKVROption::edit(const UpDownOption& option) const { return edits_.value(&option); }
+UpDownEdit* TKVROption::edit(const UpDownOption& option) const {
+    return edits_.value(&option);
+}
 
-QCheckBox* TKVROption::box(const CheckOption& option) const { return checks_.value(&option); }
+QCheckBox* TKVROption::box(const CheckOption& option) const {
+    return checks_.value(&option);
+}
 
-QCheckBox* TKVROption::addCheck(CheckOption& option, const QString& caption, QWidget* parent)
-{
+QCheckBox* TKVROption::addCheck(CheckOption& option, const QString& caption, QWidget* parent) {
     auto* b = new QCheckBox(caption, parent);
     b->setObjectName(QString::fromLatin1(option.name()));
     b->setChecked(option.checked());
@@ -197,8 +191,7 @@ QCheckBox* TKVROption::addCheck(CheckOption& option, const QString& caption, QWi
     return b;
 }
 
-UpDownEdit* TKVROption::addEdit(UpDownOption& option, QWidget* parent)
-{
+UpDownEdit* TKVROption::addEdit(UpDownOption& option, QWidget* parent) {
     auto* e = new UpDownEdit(parent);
     e->setObjectName(QString::fromLatin1(option.field()));
     e->setRange(option.minimum(), option.maximum());
@@ -228,23 +221,20 @@ UpDownEdit* TKVROption::addEdit(UpDownOption& option, QWidget* parent)
     return e;
 }
 
-ColorSwatch* TKVROption::addSwatch(ColorOption& option, bool singleClick, QWidget* parent)
-{
+ColorSwatch* TKVROption::addSwatch(ColorOption& option, bool singleClick, QWidget* parent) {
     auto* s = new ColorSwatch(option, singleClick, parent);
     swatches_ << s;
     return s;
 }
 
-QLabel* TKVROption::label(const char* name, const QString& text, QWidget* parent)
-{
+QLabel* TKVROption::label(const char* name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
     labels_.insert(l->objectName(), l);
     return l;
 }
 
-void TKVROption::build()
-{
+void TKVROption::build() {
     Options& o = options_;
     auto* top = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
@@ -260,8 +250,8 @@ void TKVROption::build()
     for (CheckOption* c : {&o.StartLang, &o.StartInv, &o.PrinterChk, &o.TypCapChk})
         l1->addWidget(addCheck(*c, english(c->name()), t1));
     l1->addWidget(heading(label("Label1", english("Label1"), t1)));
-    for (CheckOption* c : {&o.EEPWriteEnable, &o.WriteNotChgPara, &o.ParaErrDisp, &o.ParaResult, &o.CompMsgDisp,
-                           &o.CompResult, &o.SUMode})
+    for (CheckOption* c : {&o.EEPWriteEnable, &o.WriteNotChgPara, &o.ParaErrDisp, &o.ParaResult,
+                           &o.CompMsgDisp, &o.CompResult, &o.SUMode})
         l1->addWidget(addCheck(*c, english(c->name()), t1));
     for (const char* n : {"Label14", "Label15", "Label18", "Label23"}) {
         QLabel* red = label(n, english(n), t1);
@@ -330,17 +320,22 @@ void TKVROption::build()
     masters_->setObjectName(QStringLiteral("TabSheet4"));
     auto* g4 = new QGridLayout(masters_);
     r = 0;
-    g4->addWidget(addCheck(o.MainteClear, QStringLiteral("Maintenance mode release at \"New\"."), masters_), r++, 0, 1, 2);
-    g4->addWidget(addCheck(o.DispBuffer, QStringLiteral("Display the Buffer Table."), masters_), r++, 0, 1, 2);
+    g4->addWidget(addCheck(o.MainteClear, QStringLiteral("Maintenance mode release at \"New\"."), masters_),
+                  r++, 0, 1, 2);
+    g4->addWidget(addCheck(o.DispBuffer, QStringLiteral("Display the Buffer Table."), masters_), r++, 0, 1,
+                  2);
     g4->addWidget(label("Label8", QStringLiteral("Communication Speed Margins (ms)."), masters_), r, 0);
     g4->addWidget(addEdit(o.ComSpMarg, masters_), r++, 1);
     g4->addWidget(label("Label7", QStringLiteral("Communication Check Times."), masters_), r, 0);
     g4->addWidget(addEdit(o.ComChkTimes, masters_), r++, 1);
-    g4->addWidget(addCheck(o.CheckBox1, QStringLiteral("0 Value when Commnunication Error"), masters_), r++, 0, 1, 2);
-    g4->addWidget(addCheck(o.CheckBox2, QStringLiteral("Current/Voltage Cell Color."), masters_), r++, 0, 1, 2);
-    g4->addWidget(addCheck(o.CheckBox3, QStringLiteral("Get Current/Voltage Base using On-Line"), masters_), r++, 0, 1,
+    g4->addWidget(addCheck(o.CheckBox1, QStringLiteral("0 Value when Commnunication Error"), masters_), r++,
+                  0, 1, 2);
+    g4->addWidget(addCheck(o.CheckBox2, QStringLiteral("Current/Voltage Cell Color."), masters_), r++, 0, 1,
                   2);
-    g4->addWidget(addCheck(o.WinHelpSlct, QStringLiteral("Use WinHelp as Parameter Help"), masters_), r++, 0, 1, 2);
+    g4->addWidget(addCheck(o.CheckBox3, QStringLiteral("Get Current/Voltage Base using On-Line"), masters_),
+                  r++, 0, 1, 2);
+    g4->addWidget(addCheck(o.WinHelpSlct, QStringLiteral("Use WinHelp as Parameter Help"), masters_), r++, 0,
+                  1, 2);
     const struct {
         ColorOption& option;
         const char* image;
@@ -372,8 +367,7 @@ void TKVROption::build()
     tabs_->addTab(masters_, QStringLiteral("Master's"));
 }
 
-void TKVROption::ApplyLanguage()
-{
+void TKVROption::ApplyLanguage() {
     IniFile ini(globals().LanguageIniPath);
     const QString section = QStringLiteral("Options");
     for (const LangText& t : kTexts) {
@@ -395,8 +389,7 @@ void TKVROption::ApplyLanguage()
     }
 }
 
-void TKVROption::syncFromOptions()
-{
+void TKVROption::syncFromOptions() {
     if (syncing_)
         return;
     syncing_ = true;
@@ -430,8 +423,7 @@ void TKVROption::syncFromOptions()
     syncing_ = false;
 }
 
-void TKVROption::showDataStore()
-{
+void TKVROption::showDataStore() {
     TParameters* store = globals().Parameters;
     if (!store)
         return;
@@ -452,21 +444,18 @@ void TKVROption::showDataStore()
     datasView_->raise();
 }
 
-void TKVROption::showEvent(QShowEvent* e)
-{
+void TKVROption::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     options_.show();
 }
 
-bool TKVROption::event(QEvent* e)
-{
+bool TKVROption::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate)
         emit activated();
     return QDialog::event(e);
 }
 
-void TKVROption::done(int r)
-{
+void TKVROption::done(int r) {
     // The close box and Esc come here too: neither may leave a refused entry behind.
     if (!options_.closeQuery())
         return;

@@ -25,10 +25,11 @@ constexpr int kMsgOutOfRange = 41;
 
 // ---- CheckOption ------------------------------------------------------------------------
 
-bool CheckOption::enabled() const { return owner_->enabledOf(*this); }
+bool CheckOption::enabled() const {
+    return owner_->enabledOf(*this);
+}
 
-void CheckOption::setChecked(bool on)
-{
+void CheckOption::setChecked(bool on) {
     if (checked_ == on)
         return;
     checked_ = on;
@@ -38,8 +39,7 @@ void CheckOption::setChecked(bool on)
 
 // ---- UpDownOption -----------------------------------------------------------------------
 
-bool UpDownOption::enabled() const
-{
+bool UpDownOption::enabled() const {
     if (this == &owner_->ValMulti)
         return owner_->FreeUnitMon.checked();
     if (this == &owner_->CntMonTime || this == &owner_->CntMonSmp)
@@ -47,22 +47,19 @@ bool UpDownOption::enabled() const
     return true;
 }
 
-QString UpDownOption::format(int p) const
-{
+QString UpDownOption::format(int p) const {
     if (std::strcmp(field_, "Edit9") == 0)
         return QString::number(p * 0.01, 'f', 2);
     return QString::number(p);
 }
 
-void UpDownOption::setPosition(int p)
-{
+void UpDownOption::setPosition(int p) {
     position_ = qBound(min_, p, max_);
     text_ = format(position_);
     owner_->emitChanged();
 }
 
-void UpDownOption::setText(const QString& t)
-{
+void UpDownOption::setText(const QString& t) {
     if (text_ == t)
         return;
     text_ = t;
@@ -71,24 +68,30 @@ void UpDownOption::setText(const QString& t)
 
 // ---- ColorOption ------------------------------------------------------------------------
 
-int ColorOption::toBgr(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+int ColorOption::toBgr(const QColor& c) {
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
 
-QColor ColorOption::fromBgr(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+QColor ColorOption::fromBgr(int bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
 
-QColor ColorOption::color() const { return fromBgr(value_); }
+QColor ColorOption::color() const {
+    return fromBgr(value_);
+}
 
-void ColorOption::setValue(int bgr)
-{
+void ColorOption::setValue(int bgr) {
     value_ = bgr & 0xFFFFFF;
     owner_->emitChanged();
 }
 
-void ColorOption::setColor(const QColor& c) { setValue(toBgr(c)); }
+void ColorOption::setColor(const QColor& c) {
+    setValue(toBgr(c));
+}
 
 // ---- Options ----------------------------------------------------------------------------
 
-Options::Options()
-{
+Options::Options() {
     for (UpDownOption* u : upDowns())
         u->text_ = u->format(u->position_);
     association_ = [](bool on) { applyFileAssociation(on); };
@@ -96,34 +99,30 @@ Options::Options()
 
 Options::~Options() = default;
 
-Options& options()
-{
+Options& options() {
     static Options instance;
     return instance;
 }
 
-QList<CheckOption*> Options::checks()
-{
-    return {&StartLang,   &StartInv,      &PrinterChk,  &TypCapChk,     &EEPWriteEnable, &WriteNotChgPara,
-            &ParaErrDisp, &ParaResult,    &CompMsgDisp, &CompResult,    &SUMode,         &SaveNotChgPara,
-            &ParaSkipSave, &FileRegist,   &ParaEnt,     &FreeUnitMon,   &CntMon,         &MonInvDrive,
-            &MonAlrmDisp, &MonTripDisp,   &MonTripDataDisp, &MonKeep,   &MainteClear,    &DispBuffer,
-            &CheckBox1,   &CheckBox2,     &CheckBox3,   &WinHelpSlct,   &Option2Chk};
+QList<CheckOption*> Options::checks() {
+    return {&StartLang,    &StartInv,    &PrinterChk,      &TypCapChk,   &EEPWriteEnable, &WriteNotChgPara,
+            &ParaErrDisp,  &ParaResult,  &CompMsgDisp,     &CompResult,  &SUMode,         &SaveNotChgPara,
+            &ParaSkipSave, &FileRegist,  &ParaEnt,         &FreeUnitMon, &CntMon,         &MonInvDrive,
+            &MonAlrmDisp,  &MonTripDisp, &MonTripDataDisp, &MonKeep,     &MainteClear,    &DispBuffer,
+            &CheckBox1,    &CheckBox2,   &CheckBox3,       &WinHelpSlct, &Option2Chk};
 }
 
-QList<UpDownOption*> Options::upDowns()
-{
-    return {&UndoMaxSet, &LedDispTime, &TBValSet,   &ValMulti,  &MonRecPoint,
+QList<UpDownOption*> Options::upDowns() {
+    return {&UndoMaxSet, &LedDispTime, &TBValSet,  &ValMulti,   &MonRecPoint,
             &CntMonTime, &CntMonSmp,   &ComSpMarg, &ComChkTimes};
 }
 
-QList<ColorOption*> Options::colors()
-{
-    return {&MonCB, &PSTextC, &PSCellC, &PNTextC, &PNCellC, &PSlctTextC, &PCVCellC, &WaitMsgC, &CTimeC, &CErrC};
+QList<ColorOption*> Options::colors() {
+    return {&MonCB,      &PSTextC,  &PSCellC,  &PNTextC, &PNCellC,
+            &PSlctTextC, &PCVCellC, &WaitMsgC, &CTimeC,  &CErrC};
 }
 
-void Options::setMastersTabVisible(bool on)
-{
+void Options::setMastersTabVisible(bool on) {
     if (mastersTab_ == on)
         return;
     mastersTab_ = on;
@@ -144,8 +143,7 @@ struct Key {
 };
 
 // Section "Options" in the order it is written. CheckInvTyp is written, never read.
-std::vector<Key> keyTable(Options& o)
-{
+std::vector<Key> keyTable(Options& o) {
     auto c = [](const char* k, CheckOption& b, bool d) { return Key{k, Kind::Check, &b, d ? 1 : 0}; };
     auto u = [](const char* k, UpDownOption& b, int d) { return Key{k, Kind::UpDown, &b, d}; };
     auto s = [](const char* k, ColorOption& b, int d) { return Key{k, Kind::Color, &b, d}; };
@@ -197,30 +195,35 @@ std::vector<Key> keyTable(Options& o)
 }
 
 // The order of reading and of the factory defaults: MonKeep right after PanelTime1.
-std::vector<Key> loadOrder(Options& o)
-{
+std::vector<Key> loadOrder(Options& o) {
     std::vector<Key> keys = keyTable(o);
-    auto monKeep = std::find_if(keys.begin(), keys.end(), [](const Key& k) { return !std::strcmp(k.key, "MonKeep"); });
+    auto monKeep =
+        std::find_if(keys.begin(), keys.end(), [](const Key& k) { return !std::strcmp(k.key, "MonKeep"); });
     const Key moved = *monKeep;
     keys.erase(monKeep);
-    auto panel = std::find_if(keys.begin(), keys.end(), [](const Key& k) { return !std::strcmp(k.key, "PanelTime1"); });
+    auto panel = std::find_if(keys.begin(), keys.end(),
+                              [](const Key& k) { return !std::strcmp(k.key, "PanelTime1"); });
     keys.insert(panel + 1, moved);
     return keys;
 }
 
-void applyDefault(const Key& k)
-{
+void applyDefault(const Key& k) {
     switch (k.kind) {
-    case Kind::Check: static_cast<CheckOption*>(k.option)->setChecked(k.def != 0); break;
-    case Kind::UpDown: static_cast<UpDownOption*>(k.option)->setPosition(k.def); break;
-    case Kind::Color: static_cast<ColorOption*>(k.option)->setValue(k.def); break;
+    case Kind::Check:
+        static_cast<CheckOption*>(k.option)->setChecked(k.def != 0);
+        break;
+    case Kind::UpDown:
+        static_cast<UpDownOption*>(k.option)->setPosition(k.def);
+        break;
+    case Kind::Color:
+        static_cast<ColorOption*>(k.option)->setValue(k.def);
+        break;
     }
 }
 
 } // namespace
 
-QStringList Options::settingsKeys()
-{
+QStringList Options::settingsKeys() {
     Options scratch;
     QStringList keys;
     for (const Key& k : keyTable(scratch))
@@ -228,8 +231,7 @@ QStringList Options::settingsKeys()
     return keys;
 }
 
-bool Options::create(const std::function<void()>& connectDrive)
-{
+bool Options::create(const std::function<void()>& connectDrive) {
     if (globals().StartupAbort)
         return false;
     setMastersTabVisible(false);
@@ -239,13 +241,12 @@ bool Options::create(const std::function<void()>& connectDrive)
     return true;
 }
 
-void Options::loadSettings(const std::function<void()>& connectDrive)
-{
+void Options::loadSettings(const std::function<void()>& connectDrive) {
     {
         IniFile ini(globals().SettingsIniPath);
         for (const Key& k : loadOrder(*this)) {
             if (!std::strcmp(k.key, "CheckInvTyp"))
-                continue;   // TypCapChk is on at every start
+                continue; // TypCapChk is on at every start
             const QString key = QString::fromLatin1(k.key);
             switch (k.kind) {
             case Kind::Check:
@@ -276,8 +277,7 @@ void Options::loadSettings(const std::function<void()>& connectDrive)
     Option2Chk.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
-bool Options::saveSettings()
-{
+bool Options::saveSettings() {
     const QString path = globals().SettingsIniPath;
     IniFile ini(path);
     const bool mainte = globals().Parameters && globals().Parameters->MainteFlag;
@@ -287,9 +287,15 @@ bool Options::saveSettings()
             continue;
         const QString key = QString::fromLatin1(k.key);
         switch (k.kind) {
-        case Kind::Check: ini.writeBool(kSection, key, static_cast<CheckOption*>(k.option)->checked()); break;
-        case Kind::UpDown: ini.writeInteger(kSection, key, static_cast<UpDownOption*>(k.option)->position()); break;
-        case Kind::Color: ini.writeInteger(kSection, key, static_cast<ColorOption*>(k.option)->value()); break;
+        case Kind::Check:
+            ini.writeBool(kSection, key, static_cast<CheckOption*>(k.option)->checked());
+            break;
+        case Kind::UpDown:
+            ini.writeInteger(kSection, key, static_cast<UpDownOption*>(k.option)->position());
+            break;
+        case Kind::Color:
+            ini.writeInteger(kSection, key, static_cast<ColorOption*>(k.option)->value());
+            break;
         }
     }
     QString error;
@@ -308,16 +314,14 @@ bool Options::saveSettings()
 
 // ---- Showing, closing and the number checks ----------------------------------------------
 
-void Options::show()
-{
+void Options::show() {
     BadEntry = 0;
     UpdateTripAlarmOptions();
     resultSavingRule();
     UpdateRunStopControl();
 }
 
-bool Options::closeQuery()
-{
+bool Options::closeQuery() {
     for (UpDownOption* f : {&ComSpMarg, &ComChkTimes})
         takeTypedPosition(*f);
     bool ok = true;
@@ -326,8 +330,7 @@ bool Options::closeQuery()
     return ok;
 }
 
-bool Options::validate(UpDownOption& f)
-{
+bool Options::validate(UpDownOption& f) {
     const bool percent = &f == &ValMulti;
     auto reject = [&](int msg) {
         if (focusBack_)
@@ -352,8 +355,7 @@ bool Options::validate(UpDownOption& f)
     return true;
 }
 
-void Options::takeTypedPosition(UpDownOption& f)
-{
+void Options::takeTypedPosition(UpDownOption& f) {
     double typed = 0;
     if (ValueRules::parseNumber(f.text(), typed) && std::isfinite(typed))
         f.setPosition(static_cast<int>(std::trunc(qBound<double>(f.minimum(), typed, f.maximum()))));
@@ -363,8 +365,7 @@ void Options::takeTypedPosition(UpDownOption& f)
 
 // ---- Factory defaults -------------------------------------------------------------------
 
-void Options::DefBtnClick()
-{
+void Options::DefBtnClick() {
     for (const Key& k : loadOrder(*this)) {
         applyDefault(k);
         if (!std::strcmp(k.key, "MonMode7"))
@@ -373,8 +374,7 @@ void Options::DefBtnClick()
     Button1Click();
 }
 
-void Options::Button1Click()
-{
+void Options::Button1Click() {
     PSTextC.setValue(0x000000);
     PSCellC.setValue(0xFFFFFF);
     PNTextC.setValue(0x000000);
@@ -394,8 +394,7 @@ void Options::Button1Click()
 
 // ---- Click rules and enabled states --------------------------------------------------------
 
-void Options::clicked(CheckOption& box)
-{
+void Options::clicked(CheckOption& box) {
     if (&box == &ParaResult || &box == &CompResult || &box == &ParaSkipSave) {
         resultSavingRule();
     } else if (&box == &CompMsgDisp) {
@@ -413,8 +412,7 @@ void Options::clicked(CheckOption& box)
     }
 }
 
-void Options::resultSavingRule()
-{
+void Options::resultSavingRule() {
     IniFile info(globals().InfoIniPath);
     option1_ = info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option1"), 0) != 0;
     if (!CompResult.checked() && !CompMsgDisp.checked())
@@ -422,8 +420,7 @@ void Options::resultSavingRule()
     emitChanged();
 }
 
-void Options::UpdateTripAlarmOptions()
-{
+void Options::UpdateTripAlarmOptions() {
     const Globals& g = globals();
     IniFile info(g.InfoIniPath);
     const QString type = g.DriveTypeName;
@@ -435,22 +432,21 @@ void Options::UpdateTripAlarmOptions()
     emitChanged();
 }
 
-void Options::UpdateRunStopControl() { emitChanged(); }
+void Options::UpdateRunStopControl() {
+    emitChanged();
+}
 
-bool Options::hasParameter(const char* comNo) const
-{
+bool Options::hasParameter(const char* comNo) const {
     return globals().Parameters && ValueRules::IndexOfComNo(QString::fromLatin1(comNo)) >= 0;
 }
 
-bool Options::maintenanceUnlocked() const
-{
+bool Options::maintenanceUnlocked() const {
     const TParameters* p = globals().Parameters;
     return p && (p->MainteFlag || p->SMainteFlag);
 }
 
 // One rule per option for everything that steers its enabled state, whichever window asks.
-bool Options::enabledOf(const CheckOption& box) const
-{
+bool Options::enabledOf(const CheckOption& box) const {
     if (&box == &ParaSkipSave)
         return !(ParaResult.checked() && CompResult.checked()) || option1_;
     if (&box == &MonAlrmDisp)
@@ -460,7 +456,7 @@ bool Options::enabledOf(const CheckOption& box) const
     if (&box == &MonTripDataDisp)
         return hasParameter("FC90") && tripList_ && MonTripDisp.checked();
     if (&box == &MonInvDrive)
-        return !CntMon.checked() && (!Option2Chk.checked() || maintenanceUnlocked()) && hasParameter("FA11") &&
-               hasParameter("FA10");
+        return !CntMon.checked() && (!Option2Chk.checked() || maintenanceUnlocked()) &&
+               hasParameter("FA11") && hasParameter("FA10");
     return true;
 }

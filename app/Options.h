@@ -46,8 +46,8 @@ public:
     const QString& text() const { return text_; }
     // Typed text, not yet checked.
     void setText(const QString& t);
-    const char* name() const { return name_; }     // the up-down's name
-    const char* field() const { return field_; }   // the edit's name
+    const char* name() const { return name_; }   // the up-down's name
+    const char* field() const { return field_; } // the edit's name
     // True for the edits checked on leaving them.
     bool validated() const { return validated_; }
 
@@ -56,9 +56,7 @@ private:
     UpDownOption(Options* owner, const char* name, const char* field, int min, int max, int step, int def,
                  bool validated)
         : owner_(owner), name_(name), field_(field), min_(min), max_(max), step_(step), position_(def),
-          validated_(validated)
-    {
-    }
+          validated_(validated) {}
     QString format(int p) const;
     Options* owner_;
     const char* name_;
@@ -232,9 +230,9 @@ private:
     void emitChanged() { emit changed(); }
 
     bool mastersTab_ = false;
-    bool option1_ = false;    // Info.ini [Setup] Option1: result saving always allowed
-    bool alarmList_ = true;   // the drive type lists its alarm bits
-    bool tripList_ = true;    // the drive type lists its trip codes
+    bool option1_ = false;  // Info.ini [Setup] Option1: result saving always allowed
+    bool alarmList_ = true; // the drive type lists its alarm bits
+    bool tripList_ = true;  // the drive type lists its trip codes
     bool saveFailureShown_ = false;
     std::function<void(bool)> association_;
     std::function<void()> dataStoreViewer_;

@@ -11,10 +11,11 @@
 
 namespace {
 
-QString progId() { return QString::fromLatin1(kKvrProgId); }
+QString progId() {
+    return QString::fromLatin1(kKvrProgId);
+}
 
-bool saveFile(const QString& path, const QByteArray& bytes)
-{
+bool saveFile(const QString& path, const QByteArray& bytes) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         qWarning("File association: cannot create the folder of %s", qPrintable(path));
         return false;
@@ -29,8 +30,7 @@ bool saveFile(const QString& path, const QByteArray& bytes)
 
 // The type a shared-mime-info package gives the glob "*.kvr" (globs match ignoring case
 // unless marked otherwise), or "" when it gives none.
-QString kvrTypeOfPackage(const QString& path)
-{
+QString kvrTypeOfPackage(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
@@ -49,8 +49,9 @@ QString kvrTypeOfPackage(const QString& path)
             const auto attrs = xml.attributes();
             const QString pattern = attrs.value(QLatin1String("pattern")).toString();
             const bool caseSensitive = attrs.value(QLatin1String("case-sensitive")) == QLatin1String("true");
-            const bool match = caseSensitive ? pattern == QLatin1String("*.kvr")
-                                             : pattern.compare(QLatin1String("*.kvr"), Qt::CaseInsensitive) == 0;
+            const bool match = caseSensitive
+                                   ? pattern == QLatin1String("*.kvr")
+                                   : pattern.compare(QLatin1String("*.kvr"), Qt::CaseInsensitive) == 0;
             if (match)
                 return type.isEmpty() ? QFileInfo(path).completeBaseName() : type;
         }
@@ -59,8 +60,7 @@ QString kvrTypeOfPackage(const QString& path)
 }
 
 // The value of key Exec in the [Desktop Entry] group of a desktop file, "" when absent.
-QString execOfDesktopFile(const QString& path)
-{
+QString execOfDesktopFile(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return QString();
@@ -78,8 +78,7 @@ QString execOfDesktopFile(const QString& path)
     return QString();
 }
 
-void startIfInstalled(const QString& tool, const QString& folder)
-{
+void startIfInstalled(const QString& tool, const QString& folder) {
     const QString exe = QStandardPaths::findExecutable(tool);
     if (!exe.isEmpty())
         QProcess::startDetached(exe, {folder});
@@ -87,8 +86,7 @@ void startIfInstalled(const QString& tool, const QString& folder)
 
 } // namespace
 
-AssociationAction applyFileAssociation(FileAssociation& store, bool on, const QString& programPath)
-{
+AssociationAction applyFileAssociation(FileAssociation& store, bool on, const QString& programPath) {
     const QString owner = store.owner();
     if (on) {
         if (owner.isEmpty()) {
@@ -116,12 +114,9 @@ AssociationAction applyFileAssociation(FileAssociation& store, bool on, const QS
 }
 
 XdgFileAssociation::XdgFileAssociation(const QString& dataHome, const QStringList& dataDirs)
-    : dataHome_(dataHome), dataDirs_(dataDirs)
-{
-}
+    : dataHome_(dataHome), dataDirs_(dataDirs) {}
 
-QString XdgFileAssociation::dataHome() const
-{
+QString XdgFileAssociation::dataHome() const {
     if (!dataHome_.isEmpty())
         return dataHome_;
     const QString env = qEnvironmentVariable("XDG_DATA_HOME");
@@ -131,18 +126,15 @@ QString XdgFileAssociation::dataHome() const
     return QDir::homePath() + QStringLiteral("/.local/share");
 }
 
-QString XdgFileAssociation::packagePath() const
-{
+QString XdgFileAssociation::packagePath() const {
     return dataHome() + QStringLiteral("/mime/packages/") + progId() + QStringLiteral(".xml");
 }
 
-QString XdgFileAssociation::desktopPath() const
-{
+QString XdgFileAssociation::desktopPath() const {
     return dataHome() + QStringLiteral("/applications/") + progId() + QStringLiteral(".desktop");
 }
 
-QStringList XdgFileAssociation::packageFolders() const
-{
+QStringList XdgFileAssociation::packageFolders() const {
     QStringList dirs = dataDirs_;
     if (dirs.isEmpty()) {
         const QString env = qEnvironmentVariable("XDG_DATA_DIRS");
@@ -155,8 +147,7 @@ QStringList XdgFileAssociation::packageFolders() const
     return folders;
 }
 
-QString XdgFileAssociation::owner() const
-{
+QString XdgFileAssociation::owner() const {
     if (QFileInfo::exists(packagePath()))
         return progId();
     const QString ours = QFileInfo(packagePath()).fileName();
@@ -173,12 +164,15 @@ QString XdgFileAssociation::owner() const
     return QString();
 }
 
-QString XdgFileAssociation::command() const { return execOfDesktopFile(desktopPath()); }
+QString XdgFileAssociation::command() const {
+    return execOfDesktopFile(desktopPath());
+}
 
-QString XdgFileAssociation::commandFor(const QString& programPath) const { return execLine(programPath); }
+QString XdgFileAssociation::commandFor(const QString& programPath) const {
+    return execLine(programPath);
+}
 
-QString XdgFileAssociation::execLine(const QString& programPath)
-{
+QString XdgFileAssociation::execLine(const QString& programPath) {
     // Inside a quoted argument ", `, $ and \ take a backslash, % is doubled; then the value
     // as a whole escapes its backslashes once more.
     QString quoted;
@@ -193,20 +187,23 @@ QString XdgFileAssociation::execLine(const QString& programPath)
     return QLatin1Char('"') + quoted + QStringLiteral("\" %f");
 }
 
-bool XdgFileAssociation::write(const QString& programPath)
-{
-    if (programPath.isEmpty() || programPath.contains(QLatin1Char('\n')) || programPath.contains(QLatin1Char('\r'))) {
+bool XdgFileAssociation::write(const QString& programPath) {
+    if (programPath.isEmpty() || programPath.contains(QLatin1Char('\n')) ||
+        programPath.contains(QLatin1Char('\r'))) {
         qWarning("File association: the program path cannot be written into a desktop entry");
         return false;
     }
-    const QByteArray package =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"" + QByteArray(kKvrMimeType) + "\">\n"
-        "    <comment>" + QByteArray(kKvrDescription) + "</comment>\n"
-        "    <glob pattern=\"*.kvr\"/>\n"
-        "  </mime-type>\n"
-        "</mime-info>\n";
+    const QByteArray package = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                               "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                               "  <mime-type type=\"" +
+                               QByteArray(kKvrMimeType) +
+                               "\">\n"
+                               "    <comment>" +
+                               QByteArray(kKvrDescription) +
+                               "</comment>\n"
+                               "    <glob pattern=\"*.kvr\"/>\n"
+                               "  </mime-type>\n"
+                               "</mime-info>\n";
     const QString desktop = QStringLiteral("[Desktop Entry]\n"
                                            "Type=Application\n"
                                            "Name=%1\n"
@@ -222,8 +219,7 @@ bool XdgFileAssociation::write(const QString& programPath)
     return saveFile(packagePath(), package) && saveFile(desktopPath(), desktop.toUtf8());
 }
 
-bool XdgFileAssociation::remove()
-{
+bool XdgFileAssociation::remove() {
     bool removed = false;
     for (const QString& path : {packagePath(), desktopPath()}) {
         if (!QFileInfo::exists(path))
@@ -236,8 +232,7 @@ bool XdgFileAssociation::remove()
     return removed;
 }
 
-void XdgFileAssociation::notify()
-{
+void XdgFileAssociation::notify() {
     if (notifier_) {
         notifier_();
         return;
@@ -246,8 +241,7 @@ void XdgFileAssociation::notify()
     startIfInstalled(QStringLiteral("update-desktop-database"), dataHome() + QStringLiteral("/applications"));
 }
 
-AssociationAction applyFileAssociation(bool on)
-{
+AssociationAction applyFileAssociation(bool on) {
     XdgFileAssociation store;
     return applyFileAssociation(store, on, QCoreApplication::applicationFilePath());
 }

@@ -60,8 +60,8 @@ public:
     void setNotifier(std::function<void()> notifier) { notifier_ = std::move(notifier); }
 
     QString dataHome() const;
-    QString packagePath() const;   // <dataHome>/mime/packages/VELRODI.INV.file.xml
-    QString desktopPath() const;   // <dataHome>/applications/VELRODI.INV.file.desktop
+    QString packagePath() const; // <dataHome>/mime/packages/VELRODI.INV.file.xml
+    QString desktopPath() const; // <dataHome>/applications/VELRODI.INV.file.desktop
 
     // The Exec value of a desktop entry starting programPath with one file: the path quoted
     // and escaped as the desktop entry format requires, then " %f".

@@ -16,19 +16,16 @@ namespace {
 
 class OptionsWindow : public OptionsFixture {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         window.reset();
         OptionsFixture::TearDown();
     }
-    TKVROption& open()
-    {
+    TKVROption& open() {
         window = std::make_unique<TKVROption>(*opt, [this] { events << "connect"; });
         return *window;
     }
     // Typing replaces the field's text as a user's edit does.
-    static void type(UpDownEdit* e, const QString& text)
-    {
+    static void type(UpDownEdit* e, const QString& text) {
         e->selectAll();
         e->insert(text);
     }
@@ -37,8 +34,7 @@ protected:
     std::unique_ptr<TKVROption> window;
 };
 
-TEST_F(OptionsWindow, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMastersTabHidden)
-{
+TEST_F(OptionsWindow, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMastersTabHidden) {
     writeSettings("[Options]\r\nUndoMax=20\r\nMonMode3=1\r\nMonMode4=1\r\nMonMode2Multi=250\r\n");
     globals().LanguageIniPath = dir.filePath("Test.ini");
     writeFile(globals().LanguageIniPath, "[Options]\r\nForm=Optionen\r\nTab2=Datei\r\nCheck21=EEPROM\r\n"
@@ -67,8 +63,7 @@ TEST_F(OptionsWindow, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMasters
     EXPECT_FALSE(label("Label_MonInv1")->isEnabled());
 }
 
-TEST_F(OptionsWindow, NothingIsLoadedOrConnectedAfterAFailedStartUp)
-{
+TEST_F(OptionsWindow, NothingIsLoadedOrConnectedAfterAFailedStartUp) {
     globals().StartupAbort = true;
     writeSettings("[Options]\r\nUndoMax=20\r\n");
     TKVROption& w = open();
@@ -76,8 +71,7 @@ TEST_F(OptionsWindow, NothingIsLoadedOrConnectedAfterAFailedStartUp)
     EXPECT_EQ(w.edit(opt->UndoMaxSet)->text(), "10");
 }
 
-TEST_F(OptionsWindow, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeAlike)
-{
+TEST_F(OptionsWindow, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeAlike) {
     TKVROption& w = open();
     w.show();
     UpDownEdit* edit1 = w.edit(opt->UndoMaxSet);
@@ -102,8 +96,7 @@ TEST_F(OptionsWindow, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeAlike
     EXPECT_EQ(prompter.boxes().size(), 2u);
 }
 
-TEST_F(OptionsWindow, EnterChecksTheFieldAndPressesNoButton)
-{
+TEST_F(OptionsWindow, EnterChecksTheFieldAndPressesNoButton) {
     TKVROption& w = open();
     w.show();
     opt->UndoMaxSet.setPosition(50);
@@ -119,8 +112,7 @@ TEST_F(OptionsWindow, EnterChecksTheFieldAndPressesNoButton)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(OptionsWindow, FieldsWithoutACheckTakeWhatWasTypedAtClose)
-{
+TEST_F(OptionsWindow, FieldsWithoutACheckTakeWhatWasTypedAtClose) {
     TKVROption& w = open();
     opt->setMastersTabVisible(true);
     w.show();
@@ -132,8 +124,7 @@ TEST_F(OptionsWindow, FieldsWithoutACheckTakeWhatWasTypedAtClose)
     EXPECT_EQ(w.edit(opt->ComChkTimes)->text(), "5");
 }
 
-TEST_F(OptionsWindow, ArrowsMoveThePositionByTheStep)
-{
+TEST_F(OptionsWindow, ArrowsMoveThePositionByTheStep) {
     TKVROption& w = open();
     w.edit(opt->LedDispTime)->stepBy(+1);
     EXPECT_EQ(opt->LedDispTime.position(), 265);
@@ -141,8 +132,7 @@ TEST_F(OptionsWindow, ArrowsMoveThePositionByTheStep)
     EXPECT_EQ(opt->CntMonTime.position(), 110);
 }
 
-TEST_F(OptionsWindow, ClickedBoxesRunTheirRulesAndTheOtherWidgetsFollow)
-{
+TEST_F(OptionsWindow, ClickedBoxesRunTheirRulesAndTheOtherWidgetsFollow) {
     TKVROption& w = open();
     w.box(opt->CompResult)->click();
     EXPECT_FALSE(opt->CompResult.checked());
@@ -161,8 +151,7 @@ TEST_F(OptionsWindow, ClickedBoxesRunTheirRulesAndTheOtherWidgetsFollow)
     EXPECT_TRUE(label("Label17")->isEnabled());
 }
 
-TEST_F(OptionsWindow, DriveTypeWithoutTripParameterGreysTheTripOptionsAtEveryShowing)
-{
+TEST_F(OptionsWindow, DriveTypeWithoutTripParameterGreysTheTripOptionsAtEveryShowing) {
     setParameters({"FC91", "FA10", "FA11"});
     TKVROption& w = open();
     w.show();
@@ -176,8 +165,7 @@ TEST_F(OptionsWindow, DriveTypeWithoutTripParameterGreysTheTripOptionsAtEverySho
     EXPECT_TRUE(w.box(opt->MonTripDataDisp)->isEnabled());
 }
 
-TEST_F(OptionsWindow, SwatchesOpenTheColourDialogPresetToTheirColour)
-{
+TEST_F(OptionsWindow, SwatchesOpenTheColourDialogPresetToTheirColour) {
     TKVROption& w = open();
     opt->setMastersTabVisible(true);
     EXPECT_TRUE(w.pages()->isTabVisible(3));
@@ -201,8 +189,7 @@ TEST_F(OptionsWindow, SwatchesOpenTheColourDialogPresetToTheirColour)
     EXPECT_EQ(swatch->palette().color(QPalette::Window), QColor(0xFF, 0xFF, 0xE0));
 }
 
-TEST_F(OptionsWindow, BufferTableShowsTheDataStoreAndClosingItUnchecksTheOption)
-{
+TEST_F(OptionsWindow, BufferTableShowsTheDataStoreAndClosingItUnchecksTheOption) {
     TKVROption& w = open();
     opt->setMastersTabVisible(true);
     w.box(opt->DispBuffer)->click();

@@ -1,10 +1,10 @@
 #pragma once
 // A program folder with a settings file, a drive type's Info.ini and a data store holding
 // the parameters a test names, for the options and their window.
-#include "support/ScriptedPrompter.h"
 #include "app/Datas.h"
 #include "app/Globals.h"
 #include "app/Options.h"
+#include "support/ScriptedPrompter.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,8 +14,7 @@
 
 class OptionsFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         savedXdg = qgetenv("XDG_DATA_HOME");
         // Nothing here may touch the user's own desktop associations.
@@ -37,8 +36,7 @@ protected:
         opt = std::make_unique<Options>();
         opt->setAssociationHandler([this](bool on) { events << (on ? "register" : "remove"); });
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         opt.reset();
         globals().Parameters = nullptr;
         if (savedXdg.isNull())
@@ -48,22 +46,19 @@ protected:
     }
 
     // The drive type's parameters, by communication number.
-    void setParameters(const QStringList& comNos)
-    {
+    void setParameters(const QStringList& comNos) {
         for (int i = 0; i < comNos.size(); ++i)
             store->ParaDat.setCell(PD_ComNo, i + 1, comNos[i]);
         globals().ParaCountAll = static_cast<int>(comNos.size()) - 1;
         globals().ParaCountNormal = globals().ParaCountAll;
         store->rebuildComNoIndex(globals().ParaCountAll);
     }
-    static void writeFile(const QString& path, const QByteArray& text)
-    {
+    static void writeFile(const QString& path, const QByteArray& text) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);
     }
-    static QByteArray readFile(const QString& path)
-    {
+    static QByteArray readFile(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }

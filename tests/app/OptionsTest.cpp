@@ -8,8 +8,7 @@ namespace {
 
 using OptionsSettings = OptionsFixture;
 
-TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrderKeepingTheRest)
-{
+TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrderKeepingTheRest) {
     const QByteArray before = "[Language]\r\nEnglish=0\r\n\r\n[Options]\r\nDF=\\dat\r\nOldKey=7\r\n\r\n"
                               "[Comms]\r\nID=3\r\n";
     writeSettings(before);
@@ -26,12 +25,26 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
     IniFile ini(globals().SettingsIniPath);
     EXPECT_EQ(ini.keys("Options"), QStringList({"DF", "OldKey"}) + keys);
     EXPECT_EQ(ini.readString("Options", "DF"), "\\dat");
-    const QList<std::pair<const char*, int>> expected = {
-        {"CheckLang", 1},  {"CheckInv", 1},         {"CheckInvTyp", 1},  {"Eeprom", 1},
-        {"ComDisp", 0},    {"UndoMax", 10},         {"PanelTime1", 260}, {"MonBack", 16777215},
-        {"MonVal", 15},    {"MonMode2Multi", 100},  {"MonMode2Point", 3000}, {"MonMode3T", 120},
-        {"MonMode3Smp", 10}, {"MonMode5", 1},       {"MNCC", 14745599},  {"MCVCC", 65535},
-        {"MWC", 8421504},  {"MMG", 50},             {"MMCT", 5},         {"MZV", 0}};
+    const QList<std::pair<const char*, int>> expected = {{"CheckLang", 1},
+                                                         {"CheckInv", 1},
+                                                         {"CheckInvTyp", 1},
+                                                         {"Eeprom", 1},
+                                                         {"ComDisp", 0},
+                                                         {"UndoMax", 10},
+                                                         {"PanelTime1", 260},
+                                                         {"MonBack", 16777215},
+                                                         {"MonVal", 15},
+                                                         {"MonMode2Multi", 100},
+                                                         {"MonMode2Point", 3000},
+                                                         {"MonMode3T", 120},
+                                                         {"MonMode3Smp", 10},
+                                                         {"MonMode5", 1},
+                                                         {"MNCC", 14745599},
+                                                         {"MCVCC", 65535},
+                                                         {"MWC", 8421504},
+                                                         {"MMG", 50},
+                                                         {"MMCT", 5},
+                                                         {"MZV", 0}};
     for (const auto& [key, value] : expected)
         EXPECT_EQ(ini.readInteger("Options", key, -1), value) << key;
     // The other sections stay byte for byte where they were.
@@ -41,8 +54,7 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart)
-{
+TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     opt->create();
     opt->PSCellC.setValue(0x123456);
     opt->PNCellC.setColor(QColor(1, 2, 3));
@@ -68,15 +80,13 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart)
     EXPECT_TRUE(next.CheckBox3.checked());
 }
 
-TEST_F(OptionsSettings, TypeCheckIsOnAtEveryStartWhateverWasStored)
-{
+TEST_F(OptionsSettings, TypeCheckIsOnAtEveryStartWhateverWasStored) {
     writeSettings("[Options]\r\nCheckInvTyp=0\r\n");
     opt->create();
     EXPECT_TRUE(opt->TypCapChk.checked());
 }
 
-TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked)
-{
+TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
     writeSettings("[Options]\r\nMainte=0\r\n");
     opt->create();
     store->MainteFlag = true;
@@ -94,8 +104,7 @@ TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked)
     EXPECT_FALSE(fresh.valueExists("Options", "Mainte"));
 }
 
-TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues)
-{
+TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues) {
     writeSettings("[Options]\r\nUndoMax=abc\r\nMonMode2Point=20000\r\nMonMode2Multi=0\r\nMonMode3T=-7\r\n"
                   "PanelTime1=99999999999999\r\nMonBack=-5\r\nMSCC=16777216\r\nEeprom=yes\r\n"
                   "MonMode3=\r\nMMCT=0\r\n");
@@ -114,8 +123,7 @@ TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues)
     EXPECT_EQ(opt->ComChkTimes.position(), 1);
 }
 
-TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn)
-{
+TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
     // A regular file where the settings folder should be: no user, root included, can write.
     writeFile(dir.filePath("blocked"), "x");
     globals().SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
@@ -128,8 +136,7 @@ TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn)
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
 }
 
-TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas)
-{
+TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
     if (geteuid() == 0)
         GTEST_SKIP() << "file modes do not bind the superuser";
     writeSettings("[Options]\r\nUndoMax=20\r\n");
@@ -143,16 +150,14 @@ TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas)
     EXPECT_EQ(settings(), "[Options]\r\nUndoMax=20\r\n");
 }
 
-TEST_F(OptionsSettings, CreationLoadsThenConnectsThenAppliesTheAssociation)
-{
+TEST_F(OptionsSettings, CreationLoadsThenConnectsThenAppliesTheAssociation) {
     writeSettings("[Options]\r\nRegistFile=0\r\n");
     opt->create([this] { events << "connect"; });
     // The stored state changes the box (its rule runs), then creation applies it again.
     EXPECT_EQ(events, QStringList({"remove", "connect", "remove"}));
 }
 
-TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed)
-{
+TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed) {
     globals().StartupAbort = true;
     writeSettings("[Options]\r\nUndoMax=50\r\n");
     EXPECT_FALSE(opt->create([this] { events << "connect"; }));
@@ -160,8 +165,7 @@ TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed)
     EXPECT_EQ(opt->UndoMaxSet.position(), 10);
 }
 
-TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading)
-{
+TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading) {
     setParameters({"0001", "0002", "FC90", "FC91", "FA10", "FA11"});
     globals().ParaCountNormal = 1;
     opt->create();
@@ -178,15 +182,14 @@ struct FieldCase {
     UpDownOption Options::*field;
     const char* typed;
     bool accepted;
-    int message;         // -1: no box
+    int message; // -1: no box
     const char* textAfter;
     int positionAfter;
 };
 
 class OptionsNumberField : public OptionsFixture, public ::testing::WithParamInterface<FieldCase> {};
 
-TEST_P(OptionsNumberField, ChecksTheTypedText)
-{
+TEST_P(OptionsNumberField, ChecksTheTypedText) {
     const FieldCase& c = GetParam();
     opt->create();
     UpDownOption& f = (*opt).*c.field;
@@ -219,7 +222,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"UndoDepthAboveRange", &Options::UndoMaxSet, "150", false, 41, "100", 100},
                       FieldCase{"UndoDepthBelowRange", &Options::UndoMaxSet, "-0.5", false, 41, "0", 0},
                       FieldCase{"UndoDepthFractionCut", &Options::UndoMaxSet, "12.9", true, -1, "12", 12},
-                      FieldCase{"BlinkTimeAboveRange", &Options::LedDispTime, "1001", false, 41, "1000", 1000},
+                      FieldCase{"BlinkTimeAboveRange", &Options::LedDispTime, "1001", false, 41, "1000",
+                                1000},
                       FieldCase{"BlinkTimeOffStep", &Options::LedDispTime, "263", true, -1, "263", 263},
                       FieldCase{"SignalLevelInfinite", &Options::TBValSet, "1e999", false, 67, "1e999", -1},
                       FieldCase{"RecordTimeBelowRange", &Options::CntMonTime, "29", false, 41, "30", 30},
@@ -234,8 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 using OptionsClose = OptionsFixture;
 
-TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue)
-{
+TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue) {
     opt->create();
     opt->UndoMaxSet.setText("abc");
     prompter.answer(BoxAnswer::Ok);
@@ -252,8 +255,7 @@ TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue)
     EXPECT_EQ(prompter.boxes().size(), 2u);
 }
 
-TEST_F(OptionsClose, RunsEveryCheckAndLeavesThePointsFieldAlone)
-{
+TEST_F(OptionsClose, RunsEveryCheckAndLeavesThePointsFieldAlone) {
     opt->create();
     opt->UndoMaxSet.setText("x");
     opt->ValMulti.setText("");
@@ -269,8 +271,7 @@ TEST_F(OptionsClose, RunsEveryCheckAndLeavesThePointsFieldAlone)
 
 using OptionsRules = OptionsFixture;
 
-TEST_F(OptionsRules, OneComparisonOutputAlwaysStaysOn)
-{
+TEST_F(OptionsRules, OneComparisonOutputAlwaysStaysOn) {
     opt->create();
     opt->CompResult.setChecked(false);
     EXPECT_TRUE(opt->CompMsgDisp.checked());
@@ -282,16 +283,14 @@ TEST_F(OptionsRules, OneComparisonOutputAlwaysStaysOn)
     EXPECT_TRUE(opt->CompResult.checked());
 }
 
-TEST_F(OptionsRules, StoredStateWithBothComparisonOutputsOffLoadsWithTheMessageOn)
-{
+TEST_F(OptionsRules, StoredStateWithBothComparisonOutputsOffLoadsWithTheMessageOn) {
     writeSettings("[Options]\r\nCompDisp=0\r\nResultC=0\r\n");
     opt->create();
     EXPECT_TRUE(opt->CompMsgDisp.checked());
     EXPECT_FALSE(opt->CompResult.checked());
 }
 
-TEST_F(OptionsRules, ResultSavingIsGreyedWhileBothResultWindowsShowUnlessTheDriveTypeAllowsIt)
-{
+TEST_F(OptionsRules, ResultSavingIsGreyedWhileBothResultWindowsShowUnlessTheDriveTypeAllowsIt) {
     opt->create();
     opt->ParaSkipSave.setChecked(true);
     EXPECT_FALSE(opt->ParaSkipSave.enabled());
@@ -304,8 +303,7 @@ TEST_F(OptionsRules, ResultSavingIsGreyedWhileBothResultWindowsShowUnlessTheDriv
     EXPECT_TRUE(opt->ParaSkipSave.enabled());
 }
 
-TEST_F(OptionsRules, CodeChangesRunTheClickRulesOnlyOnARealChange)
-{
+TEST_F(OptionsRules, CodeChangesRunTheClickRulesOnlyOnARealChange) {
     QStringList shown;
     opt->setDataStoreViewer([&] { shown << "store"; });
     opt->create();
@@ -320,8 +318,7 @@ TEST_F(OptionsRules, CodeChangesRunTheClickRulesOnlyOnARealChange)
     EXPECT_EQ(shown, QStringList{"store"});
 }
 
-TEST_F(OptionsRules, FreeUnitAndContinuousFieldsFollowTheirBoxes)
-{
+TEST_F(OptionsRules, FreeUnitAndContinuousFieldsFollowTheirBoxes) {
     opt->create();
     EXPECT_FALSE(opt->ValMulti.enabled());
     EXPECT_FALSE(opt->CntMonTime.enabled());
@@ -343,15 +340,14 @@ struct EnabledCase {
 
 class OptionsEnabledState : public OptionsFixture, public ::testing::WithParamInterface<EnabledCase> {};
 
-TEST_P(OptionsEnabledState, IsTheAndOfEveryConditionWhoeverRefreshesIt)
-{
+TEST_P(OptionsEnabledState, IsTheAndOfEveryConditionWhoeverRefreshesIt) {
     const EnabledCase& c = GetParam();
     setParameters(c.parameters);
     writeInfo(c.info);
     opt->create();
     for (int refresh = 0; refresh < 3; ++refresh) {
         if (refresh == 1)
-            opt->UpdateRunStopControl();   // as the monitor does after its lists
+            opt->UpdateRunStopControl(); // as the monitor does after its lists
         if (refresh == 2)
             opt->show();
         EXPECT_EQ(opt->MonTripDisp.enabled(), c.trip) << refresh;
@@ -372,26 +368,39 @@ INSTANTIATE_TEST_SUITE_P(
         EnabledCase{"Everything", {"FC90", "FC91", "FA10", "FA11"}, kLists, true, true, true, true},
         EnabledCase{"NoTripParameter", {"FC91", "FA10", "FA11"}, kLists, false, true, false, true},
         EnabledCase{"NoAlarmParameter", {"FC90", "FA10", "FA11"}, kLists, true, false, true, true},
-        EnabledCase{"TripParameterWithoutTripList", {"FC90", "FC91", "FA10", "FA11"},
-                    "[HX100 Alarm (Eng)]\nA0=x\n", false, true, false, true},
-        EnabledCase{"AlarmListOfAnotherLanguage", {"FC90", "FC91", "FA10", "FA11"},
-                    "[HX100 Alarm (Jap)]\nA0=x\n[HX100 Trip (Eng)]\n1=OC\n", true, false, true, true},
+        EnabledCase{"TripParameterWithoutTripList",
+                    {"FC90", "FC91", "FA10", "FA11"},
+                    "[HX100 Alarm (Eng)]\nA0=x\n",
+                    false,
+                    true,
+                    false,
+                    true},
+        EnabledCase{"AlarmListOfAnotherLanguage",
+                    {"FC90", "FC91", "FA10", "FA11"},
+                    "[HX100 Alarm (Jap)]\nA0=x\n[HX100 Trip (Eng)]\n1=OC\n",
+                    true,
+                    false,
+                    true,
+                    true},
         EnabledCase{"NoKeyCodeParameter", {"FC90", "FC91", "FA10"}, kLists, true, true, true, false},
         EnabledCase{"NoKeyHandshakeParameter", {"FC90", "FC91", "FA11"}, kLists, true, true, true, false},
-        EnabledCase{"RunStopLockedByTheDriveType", {"FC90", "FC91", "FA10", "FA11"},
-                    kLists + "[Setup]\nOption2=1\n", true, true, true, false}),
+        EnabledCase{"RunStopLockedByTheDriveType",
+                    {"FC90", "FC91", "FA10", "FA11"},
+                    kLists + "[Setup]\nOption2=1\n",
+                    true,
+                    true,
+                    true,
+                    false}),
     [](const ::testing::TestParamInfo<EnabledCase>& info) { return std::string(info.param.name); });
 
-TEST_F(OptionsRules, TripDataNeedsTheTripDisplayChecked)
-{
+TEST_F(OptionsRules, TripDataNeedsTheTripDisplayChecked) {
     opt->create();
     opt->MonTripDisp.setChecked(false);
     EXPECT_FALSE(opt->MonTripDataDisp.enabled());
     EXPECT_TRUE(opt->MonTripDataDisp.checked());
 }
 
-TEST_F(OptionsRules, RunStopLockOpensWithMaintenanceAndContinuousMonitoringAlwaysCloses)
-{
+TEST_F(OptionsRules, RunStopLockOpensWithMaintenanceAndContinuousMonitoringAlwaysCloses) {
     writeInfo(kLists + "[Setup]\nOption2=1\n");
     opt->create();
     EXPECT_TRUE(opt->Option2Chk.checked());
@@ -403,8 +412,7 @@ TEST_F(OptionsRules, RunStopLockOpensWithMaintenanceAndContinuousMonitoringAlway
     EXPECT_FALSE(opt->MonInvDrive.enabled());
 }
 
-TEST_F(OptionsRules, NewDriveTypeBringsItsOwnRunStopLock)
-{
+TEST_F(OptionsRules, NewDriveTypeBringsItsOwnRunStopLock) {
     opt->create();
     EXPECT_TRUE(opt->MonInvDrive.enabled());
     writeInfo(kLists + "[Setup]\nOption2=1\n");
@@ -412,8 +420,7 @@ TEST_F(OptionsRules, NewDriveTypeBringsItsOwnRunStopLock)
     EXPECT_FALSE(opt->MonInvDrive.enabled());
 }
 
-TEST_F(OptionsRules, NoDataStoreLeavesTheDriveDependentOptionsGreyed)
-{
+TEST_F(OptionsRules, NoDataStoreLeavesTheDriveDependentOptionsGreyed) {
     globals().Parameters = nullptr;
     opt->create();
     EXPECT_FALSE(opt->MonTripDisp.enabled());
@@ -423,8 +430,7 @@ TEST_F(OptionsRules, NoDataStoreLeavesTheDriveDependentOptionsGreyed)
 
 // ---- Factory settings -------------------------------------------------------------------------
 
-TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes)
-{
+TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
     opt->create();
     for (CheckOption* c : opt->checks())
         c->setChecked(!c->checked());
@@ -460,8 +466,7 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes)
     EXPECT_EQ(settings(), file);
 }
 
-TEST_F(OptionsRules, DefaultColoursResetOnlyTheMastersTab)
-{
+TEST_F(OptionsRules, DefaultColoursResetOnlyTheMastersTab) {
     opt->create();
     opt->MonCB.setValue(0x111111);
     opt->PNCellC.setValue(0x222222);
@@ -478,8 +483,7 @@ TEST_F(OptionsRules, DefaultColoursResetOnlyTheMastersTab)
     EXPECT_FALSE(opt->WinHelpSlct.checked());
 }
 
-TEST(OptionColor, SwatchValuesAreBlueGreenRed)
-{
+TEST(OptionColor, SwatchValuesAreBlueGreenRed) {
     EXPECT_EQ(ColorOption::toBgr(QColor(0xFF, 0xFF, 0xE0)), 0xE0FFFF);
     EXPECT_EQ(ColorOption::fromBgr(0x00FFFF), QColor(Qt::yellow));
 }

@@ -11,14 +11,12 @@
 
 namespace {
 
-QString readAll(const QString& path)
-{
+QString readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -26,8 +24,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 }
 
 // Another program's claim on ".kvr", as its package would stand in a data folder.
-void claimKvrForOtherProgram(const QString& dataDir)
-{
+void claimKvrForOtherProgram(const QString& dataDir) {
     writeFile(dataDir + "/mime/packages/other-viewer.xml",
               "<?xml version=\"1.0\"?>\n"
               "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
@@ -37,14 +34,12 @@ void claimKvrForOtherProgram(const QString& dataDir)
 
 class XdgAssociation : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(home.isValid());
         ASSERT_TRUE(system.isValid());
         store.setNotifier([this] { ++notifies; });
     }
-    AssociationAction apply(bool on, const QString& program = "/opt/kvr/KVR260X")
-    {
+    AssociationAction apply(bool on, const QString& program = "/opt/kvr/KVR260X") {
         return applyFileAssociation(store, on, program);
     }
 
@@ -54,8 +49,7 @@ protected:
     int notifies = 0;
 };
 
-TEST_F(XdgAssociation, FirstRegistrationWritesThePackageAndTheDesktopEntryAndNotifiesOnce)
-{
+TEST_F(XdgAssociation, FirstRegistrationWritesThePackageAndTheDesktopEntryAndNotifiesOnce) {
     EXPECT_EQ(apply(true), AssociationAction::Registered);
     EXPECT_EQ(notifies, 1);
     EXPECT_EQ(store.owner(), QString(kKvrProgId));
@@ -68,8 +62,7 @@ TEST_F(XdgAssociation, FirstRegistrationWritesThePackageAndTheDesktopEntryAndNot
     EXPECT_TRUE(desktop.contains(QString("\nMimeType=") + kKvrMimeType + ";\n"));
 }
 
-TEST_F(XdgAssociation, PresentRegistrationIsNotWrittenAgain)
-{
+TEST_F(XdgAssociation, PresentRegistrationIsNotWrittenAgain) {
     apply(true);
     const QDateTime written = QFileInfo(store.desktopPath()).lastModified();
     EXPECT_EQ(apply(true), AssociationAction::None);
@@ -77,8 +70,7 @@ TEST_F(XdgAssociation, PresentRegistrationIsNotWrittenAgain)
     EXPECT_EQ(QFileInfo(store.desktopPath()).lastModified(), written);
 }
 
-TEST_F(XdgAssociation, AnotherProgramsClaimIsNeverOverwrittenNorRemoved)
-{
+TEST_F(XdgAssociation, AnotherProgramsClaimIsNeverOverwrittenNorRemoved) {
     claimKvrForOtherProgram(system.path());
     EXPECT_EQ(store.owner(), "application/x-other-kvr");
     EXPECT_EQ(apply(true), AssociationAction::None);
@@ -90,15 +82,13 @@ TEST_F(XdgAssociation, AnotherProgramsClaimIsNeverOverwrittenNorRemoved)
     EXPECT_EQ(notifies, 0);
 }
 
-TEST_F(XdgAssociation, ClaimInTheUsersOwnFolderCountsAsWell)
-{
+TEST_F(XdgAssociation, ClaimInTheUsersOwnFolderCountsAsWell) {
     claimKvrForOtherProgram(home.path());
     EXPECT_EQ(apply(true), AssociationAction::None);
     EXPECT_FALSE(QFileInfo::exists(store.packagePath()));
 }
 
-TEST_F(XdgAssociation, RemovingDeletesOnlyOurOwnFiles)
-{
+TEST_F(XdgAssociation, RemovingDeletesOnlyOurOwnFiles) {
     writeFile(home.path() + "/applications/other.desktop", "[Desktop Entry]\n");
     apply(true);
     EXPECT_EQ(apply(false), AssociationAction::Removed);
@@ -111,16 +101,14 @@ TEST_F(XdgAssociation, RemovingDeletesOnlyOurOwnFiles)
     EXPECT_EQ(notifies, 2);
 }
 
-TEST_F(XdgAssociation, MovedProgramIsRegisteredAgainWithItsNewPath)
-{
+TEST_F(XdgAssociation, MovedProgramIsRegisteredAgainWithItsNewPath) {
     apply(true, "/opt/old/KVR260X");
     EXPECT_EQ(apply(true, "/home/user/new place/KVR260X"), AssociationAction::Rewritten);
     EXPECT_EQ(notifies, 2);
     EXPECT_EQ(store.command(), "\"/home/user/new place/KVR260X\" %f");
 }
 
-TEST_F(XdgAssociation, UncheckThenCheckInOneRunWritesTheAssociationAnew)
-{
+TEST_F(XdgAssociation, UncheckThenCheckInOneRunWritesTheAssociationAnew) {
     apply(true);
     apply(false);
     EXPECT_EQ(apply(true, "/usr/local/bin/KVR260X"), AssociationAction::Registered);
@@ -128,30 +116,26 @@ TEST_F(XdgAssociation, UncheckThenCheckInOneRunWritesTheAssociationAnew)
     EXPECT_EQ(notifies, 3);
 }
 
-TEST_F(XdgAssociation, ClaimWithoutItsDesktopEntryIsMended)
-{
+TEST_F(XdgAssociation, ClaimWithoutItsDesktopEntryIsMended) {
     apply(true);
     QFile::remove(store.desktopPath());
     EXPECT_EQ(apply(true), AssociationAction::Rewritten);
     EXPECT_TRUE(QFileInfo::exists(store.desktopPath()));
 }
 
-TEST_F(XdgAssociation, UnwritableDataFolderRegistersNothingAndTellsNobody)
-{
+TEST_F(XdgAssociation, UnwritableDataFolderRegistersNothingAndTellsNobody) {
     writeFile(home.path() + "/mime", "a file where the folder should be");
     EXPECT_EQ(apply(true), AssociationAction::None);
     EXPECT_EQ(notifies, 0);
 }
 
-TEST(XdgExecLine, ProgramPathIsQuotedAndEscapedForTheDesktopEntryFormat)
-{
+TEST(XdgExecLine, ProgramPathIsQuotedAndEscapedForTheDesktopEntryFormat) {
     EXPECT_EQ(XdgFileAssociation::execLine("/a b/KVR260X"), "\"/a b/KVR260X\" %f");
     EXPECT_EQ(XdgFileAssociation::execLine("/x$y/100%/q\"z"), "\"/x\\\\$y/100%%/q\\\\\"z\" %f");
     EXPECT_EQ(XdgFileAssociation::execLine("/back\\slash"), "\"/back\\\\\\\\slash\" %f");
 }
 
-TEST(XdgRunningProgram, UsesXdgDataHomeAndTheProgramsOwnPath)
-{
+TEST(XdgRunningProgram, UsesXdgDataHomeAndTheProgramsOwnPath) {
     QTemporaryDir home;
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
@@ -161,7 +145,8 @@ TEST(XdgRunningProgram, UsesXdgDataHomeAndTheProgramsOwnPath)
 
     applyFileAssociation(true);
     const QString desktop = readAll(home.path() + "/applications/VELRODI.INV.file.desktop");
-    EXPECT_TRUE(desktop.contains("Exec=" + XdgFileAssociation::execLine(QCoreApplication::applicationFilePath())));
+    EXPECT_TRUE(
+        desktop.contains("Exec=" + XdgFileAssociation::execLine(QCoreApplication::applicationFilePath())));
     EXPECT_TRUE(QFileInfo::exists(home.path() + "/mime/packages/VELRODI.INV.file.xml"));
     applyFileAssociation(false);
     EXPECT_FALSE(QFileInfo::exists(home.path() + "/applications/VELRODI.INV.file.desktop"));
@@ -174,8 +159,7 @@ TEST(XdgRunningProgram, UsesXdgDataHomeAndTheProgramsOwnPath)
         qputenv("XDG_DATA_HOME", saved);
 }
 
-TEST(XdgMimeDatabase, OurPackageIsAcceptedByTheMimeDatabaseTool)
-{
+TEST(XdgMimeDatabase, OurPackageIsAcceptedByTheMimeDatabaseTool) {
     const QString tool = QStandardPaths::findExecutable("update-mime-database");
     if (tool.isEmpty())
         GTEST_SKIP() << "update-mime-database is not installed";
