@@ -4,9 +4,6 @@
 #include "app/Globals.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
-#include "platform/UpDownEdit.h"
-
-#include <cmath>
 
 namespace {
 
@@ -50,26 +47,6 @@ bool tableValueOf(const TParameters* params, const QString& comNo, int& out) {
 }
 
 } // namespace
-
-NumberCheck checkNumberField(const QString& text, int low, int high) {
-    NumberCheck r;
-    double v = 0;
-    if (!UpDownEdit::parseNumber(text, v)) {
-        r.message = 67;
-        r.text = text;
-        return r;
-    }
-    // Inclusive, and tested before the fraction goes, as every number field of the program.
-    if (v < low || v > high) {
-        r.message = 41;
-        r.value = v < low ? low : high;
-        r.text = QString::number(r.value);
-        return r;
-    }
-    r.value = int(std::round(v)); // half away from zero
-    r.text = QString::number(r.value);
-    return r;
-}
 
 QStringList CommSettings::allPortNames() {
     QStringList names;

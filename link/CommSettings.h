@@ -1,8 +1,8 @@
 #pragma once
 // The rules of the communication settings, apart from the set-up dialog that shows them:
-// the settings section "Comms", the checks of the number fields, the exclusive station
-// choices, the list of usable ports, and the two ways of taking default settings from the
-// selected drive type (its Info.ini, or the values of its own parameters in the table).
+// the settings section "Comms", the exclusive station choices, the list of usable ports,
+// and the two ways of taking default settings from the selected drive type (its Info.ini,
+// or the values of its own parameters in the table).
 // The settings themselves are the link's (CommLink::Settings, ReplyTimeout, FrameGap), so
 // every exchange reads what the dialog shows.
 #include <QString>
@@ -11,20 +11,6 @@
 class CommLink;
 class IniFile;
 class TParameters;
-
-// Result of checking a number field.
-struct NumberCheck {
-    int message = 0; // 0 accepted; 67 empty or not a number; 41 out of range
-    int value = 0;   // accepted: the rounded number; out of range: the nearest bound
-    QString text;    // what the field shows afterwards
-    bool ok() const { return message == 0; }
-};
-
-// A decimal number (fractions allowed, C locale, blanks around it ignored), rounded half away
-// from zero; the inclusive range is tested before rounding (as in every number field of the
-// program), so 62.6 is 63 and 63.4 is out of 0..63. An accepted fraction is shown as the
-// rounded integer.
-NumberCheck checkNumberField(const QString& text, int low, int high);
 
 // The settings compared by MarkChangedSettings, as the dialog was shown.
 struct CommSnapshot {

@@ -126,6 +126,8 @@ void TRSset::buildControls() {
     }
     // The number fields run their checks themselves on leaving and on Enter; the lists are
     // watched here.
+    for (UpDownEdit* field : {IdNmb, Edit1})
+        field->setMessageSource([](int n) { return Msg(n); });
     IdNmb->setCheck([this] { return IdNmbExit(); });
     Edit1->setCheck([this] { return Edit1Exit(); });
     for (QWidget* field : {ComboBox1, CommSpeed, CommParity})
@@ -265,14 +267,11 @@ bool TRSset::fieldFailed(QWidget* field, int message) {
 }
 
 bool TRSset::IdNmbExit() {
-    const NumberCheck c = checkNumberField(IdNmb->text(), CommSettings::kIdLow, CommSettings::kIdHigh);
-    if (c.message == 41)
-        IdNmb->setPosition(c.value);
-    if (!c.ok())
-        return fieldFailed(IdNmb, c.message);
-    IdNmb->setPosition(c.value);
-    FieldError = false;
-    return true;
+    // The field's own check: message 67 or 41, the nearest bound, the focus back.
+    FieldError = !IdNmb->validate();
+    if (!FieldError)
+        settings_.setInverterNumber(IdNmb->position());
+    return !FieldError;
 }
 
 bool TRSset::ComboBox1Exit() {
@@ -288,14 +287,8 @@ bool TRSset::ComboBox1Exit() {
 }
 
 bool TRSset::Edit1Exit() {
-    const NumberCheck c = checkNumberField(Edit1->text(), CommSettings::kDelayLow, CommSettings::kDelayHigh);
-    if (c.message == 41)
-        Edit1->setPosition(c.value);
-    if (!c.ok())
-        return fieldFailed(Edit1, c.message);
-    Edit1->setPosition(c.value);
-    FieldError = false;
-    return true;
+    FieldError = !Edit1->validate();
+    return !FieldError;
 }
 
 bool TRSset::CommSpeedExit() {

@@ -1,5 +1,5 @@
-// The communication settings apart from their dialog: number fields, the "Comms" section,
-// the station choices, the port list and the drive type's default settings.
+// The communication settings apart from their dialog: the "Comms" section, the station
+// choices, the port list and the drive type's default settings.
 #include "link/CommSettings.h"
 
 #include "app/Datas.h"
@@ -12,39 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct FieldCase {
-    const char* text;
-    int low, high;
-    int message;
-    const char* shown;
-};
-
-class NumberField : public testing::TestWithParam<FieldCase> {};
-
-TEST_P(NumberField, AcceptsRoundsOrRejectsWithTheRightMessage) {
-    const FieldCase& c = GetParam();
-    const NumberCheck r = checkNumberField(QString::fromLatin1(c.text), c.low, c.high);
-    EXPECT_EQ(r.message, c.message);
-    EXPECT_EQ(r.text, QString::fromLatin1(c.shown));
-    if (r.ok())
-        EXPECT_EQ(QString::number(r.value), r.text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    InverterNumberAndTimeOut, NumberField,
-    testing::Values(FieldCase{"0", 0, 63, 0, "0"}, FieldCase{"63", 0, 63, 0, "63"},
-                    FieldCase{" 7 ", 0, 63, 0, "7"}, FieldCase{"64", 0, 63, 41, "63"},
-                    FieldCase{"-1", 0, 63, 41, "0"}, FieldCase{"", 0, 63, 67, ""},
-                    FieldCase{"  ", 0, 63, 67, "  "}, FieldCase{"abc", 0, 63, 67, "abc"},
-                    FieldCase{"12x", 0, 63, 67, "12x"}, FieldCase{"inf", 0, 63, 67, "inf"},
-                    FieldCase{"nan", 0, 63, 67, "nan"},
-                    // Fractions: the range is tested before rounding.
-                    FieldCase{"12.6", 0, 63, 0, "13"}, FieldCase{"12.5", 0, 63, 0, "13"},
-                    FieldCase{"63.4", 0, 63, 41, "63"}, FieldCase{"63.6", 0, 63, 41, "63"},
-                    FieldCase{"-0.4", 0, 63, 41, "0"}, FieldCase{"62.6", 0, 63, 0, "63"},
-                    FieldCase{"20", 30, 5000, 41, "30"}, FieldCase{"6000", 30, 5000, 41, "5000"},
-                    FieldCase{"1e300", 30, 5000, 41, "5000"}, FieldCase{"5000", 30, 5000, 0, "5000"}));
 
 class CommSettingsTest : public testing::Test {
 protected:
