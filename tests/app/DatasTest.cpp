@@ -206,3 +206,22 @@ TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable)
     view.close();
     EXPECT_EQ(closed, 1);
 }
+
+TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage)
+{
+    for (const char* name : {"English.ini", "Japanese.ini"}) {
+        const QString file = QStringLiteral(KVR_SOURCE_DIR "/data/lng/") + name;
+        if (!QFileInfo::exists(file))
+            GTEST_SKIP() << "no language files shipped yet";
+        resetGlobals();
+        TParameters shipped;
+        globals().Parameters = &shipped;
+        globals().LanguageIniPath = file;
+        shipped.FormCreate();
+        EXPECT_FALSE(globals().StartupAbort) << name;
+        EXPECT_EQ(shipped.Messages.size(), 110) << name;
+        EXPECT_FALSE(globals().MsgCaption.isEmpty()) << name;
+        EXPECT_EQ(globals().MsgEmptyInput, shipped.Msg(67)) << name;
+    }
+    EXPECT_TRUE(prompter.boxes().empty());
+}

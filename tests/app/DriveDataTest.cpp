@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
+#include "table/ValueRules.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -332,8 +333,9 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable)
         typeFile(c.text);
         prompter.answerFile("");
         EXPECT_FALSE(LoadTypeTable()) << c.name;
-        if (!c.boxes.isEmpty())
+        if (!c.boxes.isEmpty()) {
             EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
+        }
         EXPECT_TRUE(globals().StartupAbort) << c.name;
         EXPECT_EQ(globals().ParaCountAll, -1) << c.name;
         EXPECT_EQ(store.ComNoList(), "") << c.name;
@@ -367,36 +369,42 @@ TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded)
     EXPECT_EQ(store.UPara.rowCount(), 2001);
 }
 
-TEST_F(DriveDataTest, ShippedDriveTypesLoad)
+TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity)
 {
     const QString dat = shippedDataDir() + "/dat";
-    QDirIterator it(dat, {"*(Eng).inv"}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(dat, {"*.inv"}, QDir::Files, QDirIterator::Subdirectories);
     int loaded = 0;
     while (it.hasNext()) {
         const QFileInfo inv(it.next());
         const QString type = inv.fileName().section('(', 0, 0);
-        QDirIterator caps(inv.absolutePath(), {type + "-*.cap"}, QDir::Files, QDirIterator::Subdirectories);
-        if (!caps.hasNext())
-            continue;
-        const QFileInfo cap(caps.next());
-        resetGlobals();
-        TParameters shipped;
-        shipped.Messages = store.Messages;
-        Globals& g = globals();
-        g.Parameters = &shipped;
-        g.TypeFolder = inv.absolutePath();
-        g.CapacityFolder = cap.absolutePath();
-        g.InfoIniPath = inv.absolutePath() + "/Info.ini";
-        g.DriveTypeName = type;
-        g.DriveFormName = cap.completeBaseName().mid(type.size());
-        g.LanguageSuffix = "Eng";
-        prompter.clear();
-        EXPECT_TRUE(LoadTypeTable()) << qPrintable(inv.filePath());
-        EXPECT_TRUE(LoadCapacityTable()) << qPrintable(cap.filePath());
-        EXPECT_TRUE(InitValueTable()) << qPrintable(inv.filePath());
-        EXPECT_GE(g.ParaCountAll, 0);
-        EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(inv.filePath());
-        ++loaded;
+        const QString suffix = inv.fileName().section('(', 1).section(')', 0, 0);
+        QDirIterator caps(inv.absolutePath(), {type + "-*.cap"}, QDir::Files);
+        while (caps.hasNext()) {
+            const QFileInfo cap(caps.next());
+            resetGlobals();
+            TParameters shipped;
+            shipped.Messages = store.Messages;
+            Globals& g = globals();
+            g.Parameters = &shipped;
+            g.TypeFolder = inv.absolutePath();
+            g.CapacityFolder = cap.absolutePath();
+            g.InfoIniPath = inv.absolutePath() + "/Info.ini";
+            g.DriveTypeName = type;
+            g.DriveFormName = cap.completeBaseName().mid(type.size());
+            g.LanguageSuffix = suffix;
+            prompter.clear();
+            const QString what = inv.fileName() + " " + cap.fileName();
+            EXPECT_TRUE(LoadTypeTable() && LoadCapacityTable() && InitValueTable()) << qPrintable(what);
+            EXPECT_GE(g.ParaCountAll, 0) << qPrintable(what);
+            EXPECT_LE(g.ParaCountNormal, g.ParaCountAll) << qPrintable(what);
+            EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(what);
+            for (int i = 0; i <= g.ParaCountAll; ++i) {
+                qint64 v = 0;
+                EXPECT_TRUE(ValueRules::parseInteger(shipped.UPara.cell(UP_Value, i + 1), v))
+                    << qPrintable(what) << " " << qPrintable(shipped.ParaDat.cell(PD_ComNo, i + 1));
+            }
+            ++loaded;
+        }
     }
     if (loaded == 0)
         GTEST_SKIP() << "no drive types shipped yet";

@@ -102,8 +102,9 @@ TEST(NumberText, ParsesOnlyPlainDecimalNumbers)
     for (const auto& c : cases) {
         double v = 0;
         EXPECT_EQ(parseNumber(c.text, v), c.ok) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(v, c.value) << c.text;
+        }
     }
 }
 
