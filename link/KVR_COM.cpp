@@ -153,6 +153,9 @@ void TRSset::buildControls() {
 
     setWindowTitle(QStringLiteral("RS-232C Setup"));
     resize(309, sizeHint().height());
+    // Vertically in the 480-pixel frame of the small dialogs, centred on the main window.
+    const int left = parentWidget() ? parentWidget()->geometry().center().x() - width() / 2 : x();
+    move(left, (480 - height()) / 2);
 }
 
 void TRSset::loadTexts() {
