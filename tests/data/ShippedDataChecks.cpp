@@ -425,6 +425,17 @@ QStringList checkDriveTypeFolder(const QString& folder, const QString& catalogue
 
     const Table t = tableOf(rows[0]);
     checkRows(folder + u'/' + type + QStringLiteral("(Eng).inv"), t, problems);
+    // Parameter help, where shipped: a page for every titled parameter.
+    for (const QString& s : suffix) {
+        const QString help = folder + u'/' + type + u'(' + s + QStringLiteral(").chm");
+        if (!QFileInfo(help).isDir())
+            continue;
+        if (!QFileInfo::exists(help + QStringLiteral("/index.htm")))
+            problems << dirName + QStringLiteral(": %1 has no index.htm").arg(QFileInfo(help).fileName());
+        for (const QStringList& r : t.rows)
+            if (!r[FTitle].isEmpty() && !QFileInfo::exists(help + QStringLiteral("/html/") + r[FTitle].toLower() + QStringLiteral(".htm")))
+                problems << dirName + QStringLiteral(": no help page for %1 in %2").arg(r[FTitle], QFileInfo(help).fileName());
+    }
     for (const QString& c : requiredComNos())
         if (!t.find(c))
             problems << dirName + QStringLiteral(": parameter %1 missing").arg(c);
