@@ -331,21 +331,16 @@ QStringList realSerialDevices() {
     // Every 8250 port slot has a ttyS node; only those with a UART behind them count.
     for (const QString& dev : byNumber(QStringLiteral("ttyS*"))) {
         const QString name = QFileInfo(dev).fileName();
-        const QString sys = QStringLiteral("/sys/class/tty/") + name + QStringLiteral("/device");
-        if (!QFileInfo::exists(sys))
+        if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/") + name + QStringLiteral("/device")))
             continue;
-        const QString driver = QFileInfo(sys + QStringLiteral("/driver")).symLinkTarget();
-        if (!driver.endsWith(QStringLiteral("/serial8250"))) {
-            out << dev;
-            continue;
-        }
         const int fd = ::open(QFile::encodeName(dev).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
         serial_struct ss{};
-        const bool present = ioctl(fd, TIOCGSERIAL, &ss) == 0 && ss.type != PORT_UNKNOWN;
+        const bool known = ioctl(fd, TIOCGSERIAL, &ss) == 0;
+        const bool noSerialInfo = !known && errno == ENOTTY;
         ::close(fd);
-        if (present)
+        if ((known && ss.type != PORT_UNKNOWN) || noSerialInfo)
             out << dev;
     }
     out << byNumber(QStringLiteral("ttyUSB*")) << byNumber(QStringLiteral("ttyACM*"));
