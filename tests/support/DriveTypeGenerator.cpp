@@ -89,7 +89,7 @@ void fixedRows(const Options& o, QList<Row>& ordinary, QList<Row>& maintenance)
     ordinary << readOnly(QStringLiteral("0999"), QStringLiteral("2"), QStringLiteral("Special setting 2"), QStringLiteral("65535"));
 
     const QString cpuNumber = o.cpuVersion.mid(1);
-    Row fa01 = ram(frequency(QStringLiteral("FA01"), QStringLiteral("0"), QStringLiteral("Frequency command (comm.)")), false);
+    Row fa01 = ram(frequency(QStringLiteral("FA01"), QStringLiteral("0"), QStringLiteral("Frequency command (comm.)")), true);
     maintenance << fa01;
     maintenance << ram(row(QStringLiteral("FA10"), QStringLiteral("0"), QStringLiteral("Key handshake"), QStringLiteral("1")), true);
     maintenance << ram(row(QStringLiteral("FA11"), QStringLiteral("0"), QStringLiteral("Key code"), QStringLiteral("65535")), true);
