@@ -78,7 +78,9 @@ void TRSset::buildControls() {
     auto* portLayout = new QVBoxLayout(Label2);
     ComboBox1 = new QComboBox(Label2);
     portLayout->addWidget(ComboBox1);
-    top->addWidget(Label2);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(Label2);
+    top->addLayout(portRow);
 
     Label4 = new QGroupBox(this);
     auto* lineLayout = new QGridLayout(Label4);
@@ -102,7 +104,7 @@ void TRSset::buildControls() {
     Edit1->setRange(CommSettings::kDelayLow, CommSettings::kDelayHigh);
     delayLayout->addWidget(Edit1);
     delayLayout->addWidget(new QLabel(QStringLiteral("(ms)"), Label3));
-    top->addWidget(Label3);
+    portRow->addWidget(Label3);
 
     Button1 = new QPushButton(this);
     Button2 = new QPushButton(this);
@@ -155,7 +157,7 @@ void TRSset::buildControls() {
     resize(309, sizeHint().height());
     // Vertically in the 480-pixel frame of the small dialogs, centred on the main window.
     const int left = parentWidget() ? parentWidget()->geometry().center().x() - width() / 2 : x();
-    move(left, (480 - height()) / 2);
+    move(left, qMax(0, (480 - height()) / 2));
 }
 
 void TRSset::loadTexts() {
