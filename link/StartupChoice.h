@@ -1,0 +1,96 @@
+#pragma once
+// The rules of the start-up form, apart from its window: which languages and drive types
+// the settings and the data folder offer, which entries are preselected, and what the
+// choice hands to the rest of the program (globals, settings sections "Default" and
+// "Comms", the main window's CPU-version lists) when the form closes.
+//
+// Positions are list positions from 0; -1 is "none", and a position outside its list
+// yields an empty text, never an error.
+#include <QString>
+#include <QStringList>
+
+class IniFile;
+
+class StartupChoice {
+public:
+    // What the caller tells the form about the run it belongs to.
+    struct Context {
+        bool StartUp = false; // set once the main window has shown: this run comes from File > New
+        bool AssOp = false;   // started with a parameter file: the stored drive is not read
+        // The main window's CPU-version lists; the close replaces them (null: left alone).
+        QStringList* I_CpuForm_M = nullptr;
+        QStringList* I_CpuNo_M = nullptr;
+    };
+
+    // A settings key that was never written.
+    static constexpr int kMissing = 999;
+    // The languages offered when the settings name none, first the one preselected.
+    static QStringList defaultLanguages();
+
+    explicit StartupChoice(const Context& context = Context());
+
+    // The creation handler: reads the settings, lists the languages and drive types and
+    // preselects the last drive (or, when that is not wanted, the first entries). Boxes go
+    // through the prompter. Sets globals().StartupAbort and returns false when the data
+    // folder offers no drive type.
+    bool FormCreate();
+    // The close handler: commits the choice to the globals, the settings file and the main
+    // window's lists. Runs at most once; later calls do nothing.
+    void FormClose();
+    bool closed() const { return closed_; }
+
+    // ---- The lists and their positions -------------------------------------------------
+    QStringList LangForm;
+    int LangPos = -1;
+    QStringList I_TypeForm; // drive-type names, in the data folder's order
+    QStringList I_TypeNo;   // their catalogue codes
+    int TypePos = -1;
+    QStringList I_CapaForm; // capacity names, sorted
+    QStringList I_CapaNo;   // their catalogue codes
+    int CapaPos = -1;
+    QStringList I_CpuForm;  // CPU versions ("V110")
+    QStringList I_CpuNo;    // their numbers ("110")
+    int CpuPos = -1;
+    QStringList DatFolderName; // drive-type folder names, sorted
+
+    // ---- Fields ------------------------------------------------------------------------
+    int LangNo = 0;
+    int CheckInv = 0;
+    int CheckLang = kMissing;
+    int InvTypeNo = kMissing, InvFormNo = kMissing, InvCpuNo = kMissing; // stored positions
+    QString MsgNoPort, MsgClosed, MsgNoData, MsgNoLastData;
+    QString DataFolder;
+    // Communication settings the close writes to "Comms" after a detection.
+    int PortPos = 0;
+    int SpeedIdx = 3, ParityIdx = 1, ProtocolIdx = 0;
+    // The connected drive was looked for (its settings are then stored at close).
+    bool DetectionRan = false;
+
+    // ---- List builders -----------------------------------------------------------------
+    void ScanDataFolder(const QString& folderName);
+    void FillCpuList(const QString& typeName);
+    void FillCapacityList(const QString& typeName, const QString& cpuText);
+    void SelectDriveType(const QString& typeName, int cpuPos);
+    // The change rules the user's choice in a list runs (not run by code that sets a position).
+    void I_TypeFormChange();
+    void I_CpuFormChange();
+    // The common selection step: positions of type, capacity and CPU version.
+    void selectPositions(int typePos, int capaPos, int cpuPos);
+
+    // The entry at pos, "" when pos is outside the list.
+    static QString at(const QStringList& list, int pos);
+    // Position of text in list ignoring case (the program's list look-up), -1 when absent.
+    static int positionOf(const QStringList& list, const QString& text);
+
+    // The data folder as a path ("/" separated).
+    QString dataFolderPath() const;
+
+private:
+    void readMessages(const QString& languageIniPath);
+    void preselectLastDrive();
+    void detectAndSelect();
+    void writeSettings(bool storeComms);
+
+    Context context_;
+    bool closed_ = false;
+};
