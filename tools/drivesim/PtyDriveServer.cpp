@@ -208,5 +208,6 @@ bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock:
         }
         done += std::size_t(n);
     }
+    ++sent_;
     return true;
 }

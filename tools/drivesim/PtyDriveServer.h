@@ -33,6 +33,9 @@ public:
     // delays). Returns the number of replies written.
     int serveFor(int timeoutMs);
 
+    // Replies written to the line so far (a delayed one counts once it is out).
+    long repliesSent() const { return sent_; }
+
     // Stops and closes both sides.
     void close();
 
@@ -50,4 +53,5 @@ private:
     QString slavePath_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
+    std::atomic<long> sent_{0};
 };

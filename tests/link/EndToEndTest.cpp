@@ -1,0 +1,317 @@
+// The program's link against the simulated drive: the drive type loaded by the program's own
+// loaders, the exchange on the termios port, the drive on the other side of a pseudo-terminal
+// (in this process, and as the drivesim program), both protocols.
+#include "link/CommLink.h"
+#include "link/ConfigScan.h"
+#include "link/DrivesimSupport.h"
+#include "tools/drivesim/PtyDriveServer.h"
+
+#include "app/Datas.h"
+#include "app/DriveData.h"
+#include "app/Globals.h"
+#include "platform/Clock.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestPaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace simtest;
+
+namespace {
+
+// Loads the small drive type into a store of the program, as start-up does.
+class LoadedDriveType {
+public:
+    explicit LoadedDriveType(const QString& programFolder)
+    {
+        resetGlobals();
+        Globals& g = globals();
+        g.Parameters = &store;
+        g.DriveTypeName = QStringLiteral("HXA1");
+        g.DriveFormName = QStringLiteral("-0.75K");
+        g.DriveCpuVersion = QStringLiteral("V100");
+        g.LanguageSuffix = QStringLiteral("Eng");
+        g.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
+        g.CapacityFolder = g.TypeFolder;
+        g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
+        loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+    }
+    ~LoadedDriveType()
+    {
+        globals().Parameters = nullptr;
+        resetGlobals();
+    }
+    int index(const char* comNo) const { return store.indexOfComNo(QString::fromLatin1(comNo)); }
+
+    TParameters store;
+    bool loaded = false;
+};
+
+class EndToEnd : public testing::TestWithParam<SimProtocol> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        writeSmallDriveData(folder);
+        table = std::make_unique<LoadedDriveType>(folder.path());
+        ASSERT_TRUE(table->loaded);
+        ASSERT_TRUE(model.load(folder.path(), hxa1()));
+        config.protocol = GetParam();
+        config.station = 5;
+        sim = std::make_unique<DriveSimulator>(model, config);
+        server = std::make_unique<PtyDriveServer>(*sim);
+        ASSERT_TRUE(server->open());
+        ASSERT_TRUE(server->start());
+
+        link.portPathResolver = [this](const QString&) { return server->slavePath(); };
+        link.PortsFound = {QStringLiteral("COM1")};
+        link.Settings.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
+        link.ReplyTimeout = 1000; // generous: a loaded test machine must not fail a good exchange
+        ASSERT_TRUE(link.ConnectDrive());
+    }
+    void TearDown() override { server.reset(); }
+
+    bool modbus() const { return GetParam() == SimProtocol::Modbus; }
+    std::uint32_t transact(const char* comNo, const char* kind = "R", const QString& value = QString())
+    {
+        const int index = table->index(comNo);
+        EXPECT_GE(index, 0) << comNo;
+        return link.CommTransact(index, value, link.CommError, QString::fromLatin1(kind));
+    }
+    // The drive's value as the program's table would take it.
+    std::int64_t signedValue(const char* comNo, std::uint32_t raw)
+    {
+        return applyParameterSign(table->index(comNo), raw);
+    }
+
+    ScriptedPrompter prompter;
+    TempProgramFolder folder;
+    std::unique_ptr<LoadedDriveType> table;
+    DriveModel model;
+    SimConfig config;
+    std::unique_ptr<DriveSimulator> sim;
+    std::unique_ptr<PtyDriveServer> server;
+    TermiosSerialPort port;
+    CommLink link{port, systemClock()};
+};
+
+TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt)
+{
+    const Globals& g = globals();
+    for (int i = 0; i <= g.ParaCountAll; ++i) {
+        const QString comNo = table->store.ParaDat.cell(PD_ComNo, i + 1);
+        if (comNo == QStringLiteral("FC10"))
+            continue; // a block, below
+        const std::uint32_t v = link.CommTransact(i, QString(), link.CommError, QStringLiteral("R"));
+        ASSERT_FALSE(link.CommError) << comNo.toStdString();
+        const auto p = model.parameter(comNo);
+        ASSERT_TRUE(p);
+        // MODBUS carries 16 bits whatever the parameter's size.
+        EXPECT_EQ(v, modbus() ? (p->raw & 0xFFFF) : p->raw) << comNo.toStdString();
+    }
+    EXPECT_EQ(transact("0000"), 500u);
+    EXPECT_EQ(signedValue("0001", transact("0001")), -50);
+    EXPECT_EQ(transact("FB07"), 12u);
+    EXPECT_EQ(transact("FB05"), 3u);
+    EXPECT_EQ(transact("FE08"), 100u);
+}
+
+TEST_P(EndToEnd, WritesOfBothKindsAreStoredAndEchoed)
+{
+    EXPECT_EQ(signedValue("0001", transact("0001", "W", QStringLiteral("-7"))), -7);
+    EXPECT_FALSE(link.CommError);
+    EXPECT_EQ(model.parameter(QStringLiteral("0001"))->raw, 0xFFF9u);
+    EXPECT_EQ(transact("FB91", "P", QStringLiteral("123")), 123u);
+    EXPECT_FALSE(link.CommError);
+    EXPECT_EQ(transact("FB91"), 123u);
+
+    transact("0103", "W", QStringLiteral("-100000"));
+    EXPECT_FALSE(link.CommError);
+    if (modbus()) {
+        // Its low 16 bits go out; the drive extends them as the parameter's sign says.
+        EXPECT_EQ(model.parameter(QStringLiteral("0103"))->raw, std::uint32_t(-100000) & 0xFFFF);
+    } else {
+        EXPECT_EQ(signedValue("0104", transact("0104", "W", QStringLiteral("-100000"))), -100000);
+        EXPECT_EQ(model.parameter(QStringLiteral("0104"))->raw, std::uint32_t(-100000));
+    }
+}
+
+TEST_P(EndToEnd, TheDisplayBlockGivesItsFirstWord)
+{
+    EXPECT_EQ(transact("FC10"), 0xBF7Du);
+    EXPECT_FALSE(link.CommError);
+    EXPECT_TRUE(link.BlockRead);
+}
+
+TEST_P(EndToEnd, StationRulesDecideWhoAnswers)
+{
+    link.Settings.appendNo = true;
+    link.Settings.inverterNumber = 5;
+    EXPECT_EQ(transact("0000"), 500u);
+    EXPECT_FALSE(link.CommError);
+
+    link.ReplyTimeout = 100;
+    link.Settings.inverterNumber = 6; // another drive's number: silence
+    EXPECT_EQ(transact("0000"), 0u);
+    EXPECT_TRUE(link.CommError);
+
+    link.Settings.appendNo = false;
+    link.Settings.douhou = true;
+    transact("FB91", "P", QStringLiteral("77"));
+    EXPECT_EQ(model.parameter(QStringLiteral("FB91"))->raw, 77u); // every drive takes a broadcast
+    // The maker's drive answers a broadcast; a MODBUS broadcast has no reply.
+    EXPECT_EQ(link.CommError, modbus());
+}
+
+TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue)
+{
+    link.ReplyTimeout = 150;
+    std::vector<SimFaultKind> kinds = {SimFaultKind::NoReply, SimFaultKind::BadCheck, SimFaultKind::Garbage};
+    if (modbus())
+        kinds.push_back(SimFaultKind::Exception);
+    kinds.push_back(SimFaultKind::Late);
+    for (SimFaultKind kind : kinds) {
+        sim->setFaults({{kind, 1.0, 400}});
+        const long sentBefore = server->repliesSent();
+        EXPECT_EQ(transact("0000"), 0u) << int(kind);
+        EXPECT_TRUE(link.CommError) << int(kind);
+        sim->setFaults({});
+        if (kind == SimFaultKind::Late) {
+            // Let the late reply land before the next request; the exchange purges it.
+            while (server->repliesSent() == sentBefore)
+                QThread::msleep(5);
+            QThread::msleep(20); // the terminal passes written bytes on asynchronously
+        }
+        EXPECT_EQ(transact("0000"), 500u) << "after " << int(kind);
+        EXPECT_FALSE(link.CommError) << "after " << int(kind);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, testing::Values(SimProtocol::Inverter, SimProtocol::Modbus),
+                         [](const auto& info) {
+                             return std::string(info.param == SimProtocol::Modbus ? "Modbus" : "Inverter");
+                         });
+
+// ---- The program ----
+
+QString drivesimProgram() { return binaryDir() + QStringLiteral("/tools/drivesim/drivesim"); }
+
+// Starts drivesim with the given protocol and waits for its link; stopped by the test.
+class DrivesimProcess {
+public:
+    DrivesimProcess(const QString& programFolder, const QString& link, const QStringList& extra)
+    {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(drivesimProgram(),
+                      QStringList{"--data", programFolder, "--type", "HXA1", "--cpu", "V100", "--capacity",
+                                  "-0.75K", "--language", "Eng", "--link", link} +
+                          extra);
+        process.waitForStarted(5000);
+        for (int i = 0; i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
+            QThread::msleep(10);
+    }
+    ~DrivesimProcess()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    QProcess process;
+};
+
+TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm)
+{
+    ASSERT_TRUE(QFileInfo(drivesimProgram()).isExecutable())
+        << "build the drivesim target: " << drivesimProgram().toStdString();
+    TempProgramFolder folder;
+    writeSmallDriveData(folder);
+    ScriptedPrompter prompter;
+    for (const char* protocol : {"inverter", "modbus"}) {
+        const QString link = folder.filePath(QStringLiteral("sim-COM1"));
+        DrivesimProcess sim(folder.path(), link,
+                            {"--protocol", protocol, "--station", "3", "--wire-baud", "38400"});
+        ASSERT_EQ(sim.process.state(), QProcess::Running) << protocol;
+        ASSERT_FALSE(QFileInfo(link).symLinkTarget().isEmpty()) << protocol;
+
+        TermiosSerialPort port;
+        CommLink commLink(port, systemClock());
+        commLink.portPathResolver = [&](const QString&) { return link; };
+        commLink.PortsFound = {QStringLiteral("COM1")};
+        commLink.Settings.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
+        commLink.Settings.baudIndex = 5;
+        commLink.Settings.appendNo = true;
+        commLink.Settings.inverterNumber = 3;
+        commLink.ReplyTimeout = 1000;
+        ASSERT_TRUE(commLink.ConnectDrive()) << protocol; // no drive type loaded: probes "0000" by number
+        ExchangeResult r = commLink.exchange(commLink.request(QStringLiteral("FB07"), 'R'), commLink.mainOptions());
+        EXPECT_FALSE(r.error) << protocol;
+        EXPECT_EQ(r.value, 12u) << protocol;
+        r = commLink.exchange(commLink.request(QStringLiteral("0000"), 'P', 321), commLink.mainOptions());
+        EXPECT_EQ(r.value, 321u) << protocol;
+        r = commLink.exchange(commLink.request(QStringLiteral("0000"), 'R'), commLink.mainOptions());
+        EXPECT_EQ(r.value, 321u) << protocol;
+        commLink.closePort();
+
+        sim.process.terminate(); // SIGTERM
+        ASSERT_TRUE(sim.process.waitForFinished(5000)) << protocol;
+        EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit) << protocol;
+        EXPECT_EQ(sim.process.exitCode(), 0) << protocol;
+        EXPECT_FALSE(QFileInfo::exists(link) || QFileInfo(link).isSymLink()) << protocol;
+    }
+}
+
+TEST(EndToEndProgram, DrivesimRefusesAMissingDriveTypeWithoutLeavingALink)
+{
+    ASSERT_TRUE(QFileInfo(drivesimProgram()).isExecutable());
+    TempProgramFolder folder;
+    writeSmallDriveData(folder);
+    const QString link = folder.filePath(QStringLiteral("sim-COM1"));
+    QProcess p;
+    p.start(drivesimProgram(), {"--protocol", "inverter", "--data", folder.path(), "--type", "HXQ9", "--cpu",
+                                "V100", "--capacity", "-1", "--link", link});
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_NE(p.exitCode(), 0);
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("HXQ9(Eng).inv")));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+// ---- The configuration scan against the simulated drive ----
+
+TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings)
+{
+    ScriptedPrompter prompter;
+    resetGlobals();
+    DriveModel model;
+    model.setParameter(QStringLiteral("0000"), 42);
+    SimConfig c;
+    c.protocol = SimProtocol::Modbus;
+    c.onlyBaud = 19200;
+    c.onlyParity = 2;
+    DriveSimulator drive(model, c);
+
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    attachDrive(port, drive, QStringLiteral("/dev/fake-COM2"));
+    CommLink link(port, clock);
+    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
+    link.PortsFound = {QStringLiteral("COM1"), QStringLiteral("COM2")};
+    ConfigScan scan(link);
+    const ScanResult r = scan.ScanDriveConfig();
+    EXPECT_EQ(r.portIndex, 1);
+    EXPECT_EQ(r.baudIndex, 4);
+    EXPECT_EQ(r.parityIndex, 2);
+    EXPECT_EQ(r.protocol, 1);
+    // All 18 combinations on the first port, each probed twice, then 9 failures and the
+    // answered tenth on the second.
+    EXPECT_EQ(port.writes.size(), std::size_t(36 + 18 + 1));
+    resetGlobals();
+}
+
+} // namespace
