@@ -1,7 +1,12 @@
+#include "app/StartUp.h"
+
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("KVR260X"));
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    return StartUp::run(app, args);
 }

@@ -1,0 +1,876 @@
+#include "app/KVR_Main.h"
+
+#include "app/Datas.h"
+#include "app/Globals.h"
+#include "app/KVR_EnvOp.h"
+#include "app/Options.h"
+#include "app/ParaFile.h"
+#include "app/StartUp.h"
+#include "link/CommLink.h"
+#include "link/KVR_COM.h"
+#include "platform/HelpViewer.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/PumpEvents.h"
+
+#include <QAbstractPrintDialog>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QErrorMessage>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QHash>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+TMain* Main = nullptr;
+
+// ---- FormActivation ----------------------------------------------------------------------
+
+namespace {
+
+// Windows that are not forms of the program: boxes, common dialogs, the help window, popups.
+bool isForm(QWidget* w)
+{
+    if (!w || !w->isWindow())
+        return false;
+    const Qt::WindowType type = w->windowType();
+    if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
+        return false;
+    return !qobject_cast<QMessageBox*>(w) && !qobject_cast<QFileDialog*>(w) && !qobject_cast<QColorDialog*>(w) &&
+           !qobject_cast<QFontDialog*>(w) && !qobject_cast<QAbstractPrintDialog*>(w) &&
+           !qobject_cast<QInputDialog*>(w) && !qobject_cast<QProgressDialog*>(w) &&
+           !qobject_cast<QErrorMessage*>(w) && !qobject_cast<QTextBrowser*>(w);
+}
+
+class ActivationFilter : public QObject {
+public:
+    struct Watched {
+        std::function<void()> handler;
+        bool running = false;
+        bool pending = false;
+    };
+
+    static ActivationFilter& instance()
+    {
+        static ActivationFilter* f = [] {
+            auto* filter = new ActivationFilter;
+            qApp->installEventFilter(filter);
+            return filter;
+        }();
+        return *f;
+    }
+
+    void watch(QWidget* form, std::function<void()> handler)
+    {
+        watched_.insert(form, Watched{std::move(handler)});
+        connect(form, &QObject::destroyed, this, [this, form] {
+            watched_.remove(form);
+            if (last_ == form)
+                last_ = nullptr;
+        });
+    }
+    QWidget* last() const { return last_; }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::WindowActivate && o->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(o);
+            if (isForm(w) && w != last_) {
+                last_ = w;
+                auto it = watched_.find(w);
+                if (it != watched_.end() && !it->pending && !it->running) {
+                    it->pending = true;
+                    QTimer::singleShot(0, this, [this, w] { run(w); });
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    void run(QWidget* w)
+    {
+        auto it = watched_.find(w);
+        if (it == watched_.end())
+            return;
+        it->pending = false;
+        if (it->running)
+            return;
+        it->running = true;
+        const std::function<void()> handler = it->handler;
+        handler();
+        auto again = watched_.find(w); // the handler may have destroyed the window
+        if (again != watched_.end())
+            again->running = false;
+    }
+
+    QHash<QWidget*, Watched> watched_;
+    QWidget* last_ = nullptr;
+};
+
+// A small square icon with a glyph, for commands the style has no picture of.
+QIcon glyphIcon(const QString& glyph, const QColor& color)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(color.darker(150));
+    p.setBrush(color.lighter(170));
+    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    QFont f = p.font();
+    f.setPixelSize(glyph.size() > 1 ? 8 : 11);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(color.darker(200));
+    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, glyph);
+    return QIcon(pm);
+}
+
+QIcon linkIconImage(LinkIcon icon)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor c = icon == LinkIcon::Failed ? QColor(220, 40, 40)
+                     : icon == LinkIcon::Busy ? QColor(240, 200, 0)
+                                              : QColor(40, 170, 60);
+    p.setPen(c.darker(160));
+    p.setBrush(c);
+    p.drawEllipse(QRectF(2.5, 2.5, 11, 11));
+    return QIcon(pm);
+}
+
+const QString kMain = QStringLiteral("Main");
+
+} // namespace
+
+void FormActivation::watch(QWidget* form, std::function<void()> handler)
+{
+    ActivationFilter::instance().watch(form, std::move(handler));
+}
+
+QWidget* FormActivation::lastActiveForm() { return ActivationFilter::instance().last(); }
+
+// ---- TMain --------------------------------------------------------------------------------
+
+TMain::TMain(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      fileCommands_(std::make_unique<FileCommands>(*this)), CommentsChk(fileCommands_->CommentsChk),
+      CommentsBuff(fileCommands_->CommentsBuff), CFG_CNum(fileCommands_->CFG_CNum), CFG_Val(fileCommands_->CFG_Val)
+{
+    setObjectName(QStringLiteral("Main"));
+    Main = this;
+    setWindowTitle(QString::fromLatin1(kProductName));
+    buildMenus();
+    buildToolBar();
+    setLinkIcon(LinkIcon::Idle);
+    FormActivation::watch(this, [this] { FormActivate(); });
+}
+
+TMain::~TMain()
+{
+    if (CommLink* link = commLink())
+        link->setView(nullptr);
+    releaseStore();
+    if (Main == this)
+        Main = nullptr;
+}
+
+void TMain::adoptStore(std::unique_ptr<TParameters> store)
+{
+    globals().Parameters = store.get();
+    store_ = std::move(store);
+}
+
+void TMain::releaseStore()
+{
+    if (store_ && globals().Parameters == store_.get())
+        globals().Parameters = nullptr;
+    store_.reset();
+}
+
+QAction* TMain::item(QMenu* menu, const char* name, const QString& text, void (TMain::*handler)(),
+                     const QKeySequence& shortcut)
+{
+    auto* a = new QAction(text, this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty()) {
+        a->setShortcut(shortcut);
+        // Works while the table (a window of its own) is active too.
+        a->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    if (handler)
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    if (menu)
+        menu->addAction(a);
+    else
+        addAction(a);
+    return a;
+}
+
+QAction* TMain::separator(QMenu* menu, const char* name)
+{
+    QAction* s = menu->addSeparator();
+    s->setObjectName(QString::fromLatin1(name));
+    return s;
+}
+
+QAction* TMain::button(const char* name, void (TMain::*handler)(), QAction* gate)
+{
+    auto* a = new QAction(this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (handler)
+        connect(a, &QAction::triggered, this, [this, handler, gate] {
+            // A tool button's command runs only while its menu item is enabled.
+            if (gate && !gate->isEnabled())
+                return;
+            (this->*handler)();
+        });
+    ToolBar1->addAction(a);
+    return a;
+}
+
+void TMain::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    FileMenu = bar->addMenu(QStringLiteral("Files"));
+    FileMenu->setObjectName(QStringLiteral("FileMenu"));
+    ParaMakeNew = item(FileMenu, "ParaMakeNew", QStringLiteral("New"), &TMain::ParaMakeNewClick, QKeySequence(Qt::CTRL | Qt::Key_N));
+    ParaOpen = item(FileMenu, "ParaOpen", QStringLiteral("Open"), &TMain::ParaOpenClick, QKeySequence(Qt::CTRL | Qt::Key_O));
+    ParaSaveOverWrite = item(FileMenu, "ParaSaveOverWrite", QStringLiteral("Save"), &TMain::ParaSaveOverWriteClick);
+    ParaSaveChangeName = item(FileMenu, "ParaSaveChangeName", QStringLiteral("Save As"), &TMain::ParaSaveChangeNameClick);
+    separator(FileMenu, "N5");
+    PrinterSetup = item(FileMenu, "PrinterSetup", QStringLiteral("Printer Setup"), nullptr);
+    PrinterSetup->setVisible(false);
+    PrintSetup = item(FileMenu, "PrintSetup", QStringLiteral("Page Setup"), nullptr);
+    Print = item(FileMenu, "Print", QStringLiteral("Print"), nullptr);
+    separator(FileMenu, "N6");
+    RS232C1 = item(FileMenu, "RS232C1", QStringLiteral("RS-232C Setup"), &TMain::RS232C1Click);
+    separator(FileMenu, "N7");
+    ToolsEnd = item(FileMenu, "ToolsEnd", QStringLiteral("Exit"), &TMain::ToolsEndClick);
+
+    ParameterMenu = bar->addMenu(QStringLiteral("Parameter"));
+    ParameterMenu->setObjectName(QStringLiteral("ParameterMenu"));
+    QMenu* m = ParameterMenu;
+    ParameterEditor = item(m, "ParameterEditor", QStringLiteral("Parameter Table"), &TMain::ParameterEditorClick);
+    separator(m, "N15");
+    PopUndo2 = item(m, "PopUndo2", QStringLiteral("Undo"), &TMain::PopUndo2Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    PopRedo2 = item(m, "PopRedo2", QStringLiteral("Redo"), &TMain::PopRedo2Click,
+                    QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
+    N16 = separator(m, "N16");
+    PopCopy2 = item(m, "PopCopy2", QStringLiteral("Copy"), &TMain::PopCopy2Click, QKeySequence(Qt::CTRL | Qt::Key_C));
+    N1 = separator(m, "N1");
+    DownLoad = item(m, "DownLoad", QStringLiteral("Parameter Import"), nullptr);
+    UpLoad = item(m, "UpLoad", QStringLiteral("Parameter Export"), nullptr);
+    separator(m, "N17");
+    PopDownLoad2 = item(m, "PopDownLoad2", QStringLiteral("Selected Parameter Import"), nullptr, QKeySequence(Qt::Key_F3));
+    PopUpLoad2 = item(m, "PopUpLoad2", QStringLiteral("Selected Parameter Export"), nullptr, QKeySequence(Qt::Key_F2));
+    N20 = separator(m, "N20");
+    PopComp = item(m, "PopComp", QStringLiteral("Parameter Comparison"), nullptr);
+    separator(m, "N18");
+    PopChgDisp2 = item(m, "PopChgDisp2", QStringLiteral("'Changed' Only"), &TMain::PopChgDisp2Click);
+    PopCVDisp2 = item(m, "PopCVDisp2", QStringLiteral("Current/Voltage"), &TMain::PopCVDisp2Click);
+    PopQuick2 = item(m, "PopQuick2", QStringLiteral("Quick"), &TMain::PopQuick2Click);
+    separator(m, "N22");
+    PopSlct2 = item(m, "PopSlct2", QStringLiteral("Select"), &TMain::PopSlct2Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    PopSlctUnlock2 = item(m, "PopSlctUnlock2", QStringLiteral("Select Clear"), &TMain::PopSlctUnlock2Click,
+                          QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
+    PopBlind2 = item(m, "PopBlind2", QStringLiteral("Blind"), &TMain::PopBlind2Click);
+    PopDisp2 = item(m, "PopDisp2", QStringLiteral("All Parameters"), &TMain::PopDisp2Click);
+    PopDisp2->setEnabled(false);
+    N23 = separator(m, "N23");
+    PopHexDisp2 = item(m, "PopHexDisp2", QStringLiteral("Hex."), &TMain::PopHexDisp2Click);
+    PopDecDisp2 = item(m, "PopDecDisp2", QStringLiteral("Dec."), &TMain::PopDecDisp2Click);
+    N19 = separator(m, "N19");
+    PopDef2 = item(m, "PopDef2", QStringLiteral("Shipment"), &TMain::PopDef2Click);
+    N4 = separator(m, "N4");
+    PopParaHelp2 = item(m, "PopParaHelp2", QStringLiteral("Show Parameter Help"), &TMain::PopParaHelp2Click,
+                        QKeySequence(Qt::Key_F10));
+    N21 = separator(m, "N21");
+    PopFind2 = item(m, "PopFind2", QStringLiteral("Find"), &TMain::PopFind2Click, QKeySequence(Qt::CTRL | Qt::Key_F));
+    for (QAction* a : {PopChgDisp2, PopCVDisp2, PopQuick2, PopBlind2})
+        a->setCheckable(true);
+
+    InvRun = bar->addAction(QStringLiteral("Key Pad"));
+    InvRun->setObjectName(QStringLiteral("InvRun"));
+
+    Monitor = bar->addMenu(QStringLiteral("Monitoring"));
+    Monitor->setObjectName(QStringLiteral("Monitor"));
+    MonInvInfo = item(Monitor, "MonInvInfo", QStringLiteral("Inverter Info."), nullptr);
+    MonChart = item(Monitor, "MonChart", QStringLiteral("Monitor"), nullptr);
+
+    option = bar->addMenu(QStringLiteral("Tools"));
+    option->setObjectName(QStringLiteral("option"));
+    MMItoolsSetting = item(option, "MMItoolsSetting", QStringLiteral("Environment Options"), &TMain::MMItoolsSettingClick);
+    MMIMt = item(option, "MMIMt", QStringLiteral("Maintenance Mode"), nullptr);
+    MMIMt->setVisible(false);
+
+    Help1 = bar->addMenu(QStringLiteral("Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    MMItoolsHelp = item(Help1, "MMItoolsHelp", QStringLiteral("Contents"), &TMain::MMItoolsHelpClick, QKeySequence(Qt::Key_F1));
+    Version = item(Help1, "Version", QStringLiteral("About"), nullptr);
+
+    // Commands whose windows this program does not have yet are not offered.
+    for (QAction* a : {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopDownLoad2, PopUpLoad2, PopComp, InvRun,
+                       MonInvInfo, MonChart, MMIMt, Version})
+        a->setEnabled(false);
+}
+
+void TMain::buildToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->toggleViewAction()->setEnabled(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    QStyle* st = style();
+    ToolBline = button("ToolBline", &TMain::ToolBlineClick, nullptr);
+    ToolBar1->addSeparator();
+    ToolBnew = button("ToolBnew", &TMain::ParaMakeNewClick, ParaMakeNew);
+    ToolBnew->setIcon(st->standardIcon(QStyle::SP_FileIcon));
+    ToolBopen = button("ToolBopen", &TMain::ParaOpenClick, ParaOpen);
+    ToolBopen->setIcon(st->standardIcon(QStyle::SP_DialogOpenButton));
+    ToolBsav = button("ToolBsav", &TMain::ParaSaveOverWriteClick, ParaSaveOverWrite);
+    ToolBsav->setIcon(st->standardIcon(QStyle::SP_DialogSaveButton));
+    ToolBsavas = button("ToolBsavas", &TMain::ParaSaveChangeNameClick, ParaSaveChangeName);
+    ToolBsavas->setIcon(glyphIcon(QStringLiteral("S+"), QColor(60, 90, 200)));
+    ToolBprinter = button("ToolBprinter", nullptr, PrintSetup);
+    ToolBprinter->setIcon(glyphIcon(QStringLiteral("Pg"), QColor(110, 110, 110)));
+    ToolBprint = button("ToolBprint", nullptr, Print);
+    ToolBprint->setIcon(glyphIcon(QStringLiteral("Pr"), QColor(110, 110, 110)));
+    ToolBrs = button("ToolBrs", &TMain::RS232C1Click, nullptr);
+    ToolBrs->setIcon(glyphIcon(QStringLiteral("RS"), QColor(0, 130, 130)));
+    ToolBar1->addSeparator();
+    ToolBTable = button("ToolBTable", &TMain::ParameterEditorClick, ParameterEditor);
+    ToolBTable->setIcon(st->standardIcon(QStyle::SP_FileDialogDetailedView));
+    ToolBundo = button("ToolBundo", &TMain::PopUndo2Click, nullptr);
+    ToolBundo->setIcon(st->standardIcon(QStyle::SP_ArrowBack));
+    ToolBredo = button("ToolBredo", &TMain::PopRedo2Click, nullptr);
+    ToolBredo->setIcon(st->standardIcon(QStyle::SP_ArrowForward));
+    ToolBpr = button("ToolBpr", nullptr, DownLoad);
+    ToolBpr->setIcon(glyphIcon(QStringLiteral("R"), QColor(40, 150, 60)));
+    ToolBpw = button("ToolBpw", nullptr, UpLoad);
+    ToolBpw->setIcon(glyphIcon(QStringLiteral("W"), QColor(200, 90, 40)));
+    ToolBpsr = button("ToolBpsr", nullptr, PopDownLoad2);
+    ToolBpsr->setIcon(glyphIcon(QStringLiteral("r"), QColor(40, 150, 60)));
+    ToolBpsw = button("ToolBpsw", nullptr, PopUpLoad2);
+    ToolBpsw->setIcon(glyphIcon(QStringLiteral("w"), QColor(200, 90, 40)));
+    ToolBpcp = button("ToolBpcp", nullptr, PopComp);
+    ToolBpcp->setIcon(glyphIcon(QStringLiteral("="), QColor(120, 60, 160)));
+    ToolBfind = button("ToolBfind", &TMain::PopFind2Click, nullptr);
+    ToolBfind->setIcon(glyphIcon(QStringLiteral("F"), QColor(90, 90, 90)));
+    ToolBCV = button("ToolBCV", &TMain::PopCVDisp2Click, nullptr);
+    ToolBCV->setIcon(glyphIcon(QStringLiteral("CV"), QColor(200, 160, 0)));
+    ToolBCV->setCheckable(true);
+    ToolButton7 = ToolBar1->addSeparator();
+    ToolButton7->setObjectName(QStringLiteral("ToolButton7"));
+    ToolBQuick = button("ToolBQuick", &TMain::PopQuick2Click, nullptr);
+    ToolBQuick->setIcon(glyphIcon(QStringLiteral("Q"), QColor(0, 120, 200)));
+    ToolBQuick->setCheckable(true);
+    ToolBar1->addSeparator();
+    ToolBpanel = button("ToolBpanel", nullptr, InvRun);
+    ToolBpanel->setIcon(glyphIcon(QStringLiteral("K"), QColor(80, 80, 80)));
+    ToolBar1->addSeparator();
+    ToolBInvInfo = button("ToolBInvInfo", nullptr, MonInvInfo);
+    ToolBInvInfo->setIcon(st->standardIcon(QStyle::SP_MessageBoxInformation));
+    ToolBmon = button("ToolBmon", nullptr, MonChart);
+    ToolBmon->setIcon(glyphIcon(QStringLiteral("M"), QColor(0, 140, 70)));
+    ToolBar1->addSeparator();
+    ToolBop = button("ToolBop", &TMain::MMItoolsSettingClick, nullptr);
+    ToolBop->setIcon(glyphIcon(QStringLiteral("O"), QColor(120, 120, 40)));
+    ToolBar1->addSeparator();
+    ToolBhelp = button("ToolBhelp", &TMain::MMItoolsHelpClick, nullptr);
+    ToolBhelp->setIcon(st->standardIcon(QStyle::SP_DialogHelpButton));
+
+    // A tool button that stands for a command not built yet is not offered either.
+    for (QAction* a : {ToolBprinter, ToolBprint, ToolBpr, ToolBpw, ToolBpsr, ToolBpsw, ToolBpcp, ToolBpanel,
+                       ToolBInvInfo, ToolBmon})
+        a->setEnabled(false);
+    // Until the table is shown its own commands are not offered on the tool bar.
+    for (QAction* a : {ToolBundo, ToolBredo, ToolBfind, ToolBCV})
+        a->setEnabled(false);
+}
+
+// ---- Start-up and shut-down ---------------------------------------------------------------
+
+void TMain::FormCreate(const QString& fileArgument, const QString& programFileFolder)
+{
+    move(0, 0);
+    const int height = menuBar()->sizeHint().height() + ToolBar1->sizeHint().height();
+    setMinimumWidth(639);
+    resize(639, height);
+    setFixedHeight(height);
+    if (fileArgument.isEmpty())
+        StartUp::NormalStart(*this);
+    else
+        StartUp::FileArgumentStart(*this, fileArgument, programFileFolder);
+}
+
+void TMain::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (!shown_ && !e->spontaneous()) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TMain::FormShow()
+{
+    if (globals().StartupAbort)
+        return;
+    ApplyMainTexts();
+    FillPrinterList();
+    UpdateCurrentVoltageCommands();
+    ApplyQuickSetting();
+    SetHelpFileName();
+    // Its command comes with maintenance mode; the item stays disabled until then.
+    MMIMt->setVisible(true);
+    // A file given at start-up keeps its comment for the next save.
+    if (CommentsChk)
+        PrintSetComment = CommentsBuff;
+    if (table.Show)
+        table.Show();
+    DrvChkAct = true;
+    StartUp = true;
+    AssOp = false;
+}
+
+void TMain::FormActivate()
+{
+    if (specialSetupCheck)
+        specialSetupCheck();
+}
+
+bool TMain::FormCloseQuery() const { return globals().MonitorRunning == 0; }
+
+void TMain::FormClose()
+{
+    const Globals& g = globals();
+    if (!g.SettingsIniPath.isEmpty()) {
+        IniFile ini(g.SettingsIniPath);
+        ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), g.SavePath);
+        ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.LoadPath);
+        ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.MonPath);
+        // Closing is never blocked by a settings file that cannot be written.
+        ini.flush();
+    }
+    if (CommLink* link = commLink(); link && link->PortOpen())
+        link->closePort();
+    HelpViewer::closeAll();
+}
+
+void TMain::closeEvent(QCloseEvent* e)
+{
+    if (!FormCloseQuery()) {
+        e->ignore();
+        return;
+    }
+    FormClose();
+    e->accept();
+    // The table and other windows of their own would otherwise keep the program running.
+    QCoreApplication::quit();
+}
+
+// ---- Routines of the first show -----------------------------------------------------------
+
+void TMain::ApplyMainTexts()
+{
+    fileCommands_->updateFilters();
+    const Globals& g = globals();
+    std::unique_ptr<IniFile> ini;
+    if (!g.LanguageIniPath.isEmpty())
+        ini = std::make_unique<IniFile>(Paths::resolve(g.LanguageIniPath).isEmpty() ? g.LanguageIniPath
+                                                                                    : Paths::resolve(g.LanguageIniPath));
+    auto text = [&](const char* key, const char* def) {
+        const QString d = QString::fromUtf8(def);
+        return ini ? ini->readString(kMain, QString::fromLatin1(key), d) : d;
+    };
+    openDialog2Filter_ = text("OpenFile2", "Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap");
+    openDialog2Title_ = text("ToolB3", "Open");
+
+    struct MenuText {
+        QMenu* menu;
+        const char* key;
+        const char* def;
+    };
+    for (const MenuText& t : {MenuText{FileMenu, "Menu1", "Files"}, MenuText{ParameterMenu, "Menu2", "Parameter"},
+                              MenuText{Monitor, "Menu4", "Monitoring"}, MenuText{option, "Menu5", "Tools"},
+                              MenuText{Help1, "Menu6", "Help"}})
+        t.menu->setTitle(text(t.key, t.def));
+    InvRun->setText(text("Menu3", "Key Pad"));
+
+    struct ItemText {
+        QAction* action;
+        const char* key;
+        const char* def;
+    };
+    const ItemText items[] = {
+        {ParaMakeNew, "Menu11", "New"},
+        {ParaOpen, "Menu12", "Open"},
+        {ParaSaveOverWrite, "Menu13", "Save"},
+        {ParaSaveChangeName, "Menu14", "Save As"},
+        {PrintSetup, "Menu16", "Page Setup"},
+        {Print, "Menu17", "Print"},
+        {RS232C1, "Menu18", "RS-232C Setup"},
+        {ToolsEnd, "Menu19", "Exit"},
+        {ParameterEditor, "Menu21", "Parameter Table"},
+        {PopUndo2, "Menu22", "Undo"},
+        {PopRedo2, "Menu23", "Redo"},
+        {PopCopy2, "Menu24", "Copy"},
+        {DownLoad, "Menu25", "Parameter Import"},
+        {UpLoad, "Menu26", "Parameter Export"},
+        {PopDownLoad2, "Menu27", "Selected Parameter Import"},
+        {PopUpLoad2, "Menu28", "Selected Parameter Export"},
+        {PopComp, "Menu2j", "Parameter Comparison"},
+        {PopChgDisp2, "Menu29", "'Changed' Only"},
+        {PopCVDisp2, "Menu2l", "Current/Voltage"},
+        {PopQuick2, "Menu2k", "Quick"},
+        {PopSlct2, "Menu2a", "Select"},
+        {PopSlctUnlock2, "Menu2b", "Select Clear"},
+        {PopBlind2, "Menu2c", "Blind"},
+        {PopDisp2, "Menu2d", "All Parameters"},
+        {PopHexDisp2, "Menu2e", "Hex."},
+        {PopDecDisp2, "Menu2f", "Dec."},
+        {PopDef2, "Menu2g", "Shipment"},
+        {PopParaHelp2, "Menu2h", "Show Parameter Help"},
+        {PopFind2, "Menu2i", "Find"},
+        {MonInvInfo, "Menu41", "Inverter Info."},
+        {MonChart, "Menu42", "Monitor"},
+        {MMItoolsSetting, "Menu51", "Environment Options"},
+        {MMIMt, "Menu52", "Maintenance Mode"},
+        {MMItoolsHelp, "Menu61", "Contents"},
+        {Version, "Menu62", "About"},
+    };
+    for (const ItemText& t : items)
+        t.action->setText(text(t.key, t.def));
+
+    const ItemText hints[] = {
+        {ToolBline, "ToolB1", "Communication Check"},
+        {ToolBnew, "ToolB2", "New"},
+        {ToolBopen, "ToolB3", "Open"},
+        {ToolBsav, "ToolB4", "Save"},
+        {ToolBsavas, "ToolB5", "Save As"},
+        {ToolBprinter, "ToolB6", "Page Setup"},
+        {ToolBprint, "ToolB7", "Preview and Print"},
+        {ToolBrs, "ToolB8", "RS-232C Setup"},
+        {ToolBTable, "ToolB9", "Parameter Table"},
+        {ToolBundo, "ToolB10", "Undo"},
+        {ToolBredo, "ToolB11", "Redo"},
+        {ToolBpr, "ToolB12", "Parameter Import"},
+        {ToolBpw, "ToolB13", "Parameter Export"},
+        {ToolBpsr, "ToolB14", "Selected Parameter Import"},
+        {ToolBpsw, "ToolB15", "Selected Parameter Export"},
+        {ToolBfind, "ToolB16", "Find"},
+        {ToolBpanel, "ToolB17", "Key Pad"},
+        {ToolBmon, "ToolB18", "Monitoring"},
+        {ToolBop, "ToolB19", "Environment Options"},
+        {ToolBhelp, "ToolB20", "Help"},
+        {ToolBpcp, "ToolB21", "Parameter Comparison"},
+        {ToolBInvInfo, "ToolB22", "Inverter Infomation"},
+        {ToolBQuick, "ToolB23", "Quick"},
+        {ToolBCV, "ToolB24", "Current/Voltage"},
+    };
+    for (const ItemText& t : hints) {
+        const QString hint = text(t.key, t.def);
+        t.action->setText(hint);
+        t.action->setToolTip(hint);
+    }
+}
+
+void TMain::FillPrinterList()
+{
+    if (!options().PrinterChk.checked())
+        return;
+    cbPrinter.clear();
+    const QStringList names = QPrinterInfo::availablePrinterNames();
+    for (const QString& n : names) {
+        const int dot = n.indexOf(u'.');
+        cbPrinter << (dot >= 0 ? n.left(dot) : n);
+    }
+    // The print commands come with the printing windows; until then they stay disabled
+    // whether a printer exists or not.
+}
+
+void TMain::UpdateCurrentVoltageCommands()
+{
+    const bool on = !globals().ListBuff.isEmpty();
+    if (table.setCVDispEnabled)
+        table.setCVDispEnabled(on);
+    PopCVDisp2->setEnabled(on);
+    ToolBCV->setEnabled(on);
+}
+
+void TMain::ApplyQuickSetting()
+{
+    const QString& info = globals().InfoIniPath;
+    QuickSetting = info.isEmpty() ? 0 : IniFile(Paths::resolve(info).isEmpty() ? info : Paths::resolve(info))
+                                           .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
+    const bool on = QuickSetting > 0;
+    ToolBQuick->setVisible(on);
+    ToolButton7->setVisible(on);
+    PopQuick2->setVisible(on);
+    if (table.setQuickVisible)
+        table.setQuickVisible(on);
+}
+
+void TMain::SetHelpFileName()
+{
+    Globals& g = globals();
+    const QString ext = options().WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
+    g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + "(" + g.LanguageSuffix + ext);
+    const bool found = !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath);
+    PopParaHelp2->setEnabled(found);
+    if (table.setParaHelpEnabled)
+        table.setParaHelpEnabled(found);
+}
+
+// ---- Commands -----------------------------------------------------------------------------
+
+bool TMain::mayRun(const QAction* gate) const
+{
+    // While a monitor run holds the link the window is disabled; its shortcuts must not act.
+    if (!isEnabled())
+        return false;
+    return !gate || gate->isEnabled();
+}
+
+void TMain::forward(const QAction* gate, const std::function<void()>& handler)
+{
+    if (mayRun(gate) && handler)
+        handler();
+}
+
+void TMain::ParaMakeNewClick()
+{
+    if (mayRun(nullptr))
+        fileCommands_->ParaMakeNewClick();
+}
+void TMain::ParaOpenClick()
+{
+    if (mayRun(nullptr))
+        fileCommands_->ParaOpenClick();
+}
+void TMain::ParaSaveOverWriteClick()
+{
+    if (mayRun(nullptr))
+        fileCommands_->ParaSaveOverWriteClick();
+}
+void TMain::ParaSaveChangeNameClick()
+{
+    if (mayRun(nullptr))
+        fileCommands_->ParaSaveChangeNameClick();
+}
+
+void TMain::connectAgain()
+{
+    PumpEvents();
+    if (CommLink* link = commLink()) {
+        link->PortMsgShown = false;
+        link->ConnectDrive();
+    }
+}
+
+void TMain::RS232C1Click()
+{
+    if (!mayRun(nullptr) || !RSset)
+        return;
+    RSset->exec();
+    connectAgain();
+}
+
+void TMain::ToolBlineClick()
+{
+    if (!mayRun(nullptr))
+        return;
+    CommLink* link = commLink();
+    if (!link || link->ConnectDrive())
+        return;
+    if (RSset)
+        RSset->exec();
+    connectAgain();
+}
+
+void TMain::ToolsEndClick() { close(); }
+
+void TMain::ParameterEditorClick() { forward(ParameterEditor, table.Show); }
+
+void TMain::PopUndo2Click()
+{
+    if (!mayRun(PopUndo2))
+        return;
+    if (table.PopUndoClick)
+        table.PopUndoClick();
+    focusTableGrid();
+}
+
+void TMain::PopRedo2Click()
+{
+    if (!mayRun(PopRedo2))
+        return;
+    if (table.PopRedoClick)
+        table.PopRedoClick();
+    focusTableGrid();
+}
+
+void TMain::PopCopy2Click() { forward(nullptr, table.PopCopyClick); }
+void TMain::PopChgDisp2Click() { forward(nullptr, table.PopChgDispClick); }
+void TMain::PopCVDisp2Click() { forward(PopCVDisp2, table.PopCVDispClick); }
+void TMain::PopQuick2Click() { forward(PopQuick2, table.PopQuickClick); }
+void TMain::PopSlct2Click() { forward(nullptr, table.PopSlctClick); }
+void TMain::PopSlctUnlock2Click() { forward(nullptr, table.PopSlctUnlockClick); }
+void TMain::PopBlind2Click() { forward(nullptr, table.PopBlindClick); }
+void TMain::PopDisp2Click() { forward(PopDisp2, table.PopDispClick); }
+void TMain::PopHexDisp2Click() { forward(nullptr, table.PopHexDispClick); }
+void TMain::PopDecDisp2Click() { forward(nullptr, table.PopDecDispClick); }
+void TMain::PopDef2Click() { forward(nullptr, table.PopDefClick); }
+
+void TMain::PopParaHelp2Click()
+{
+    // F10 opens the help of the table's current parameter only when the table was the last
+    // of the program's windows to be active.
+    if (ParaTableAct)
+        forward(PopParaHelp2, table.PopParaHelpClick);
+}
+
+void TMain::PopFind2Click() { forward(PopFind2, table.ShowFind); }
+
+void TMain::MMItoolsSettingClick()
+{
+    if (!mayRun(nullptr) || !KVROption)
+        return;
+    KVROption->exec();
+}
+
+void TMain::MMItoolsHelpClick()
+{
+    Globals& g = globals();
+    g.HelpFilePath = Paths::join(g.ProgramFolder, QString::fromLatin1(kProductName) + "(" + g.LanguageSuffix + ").chm");
+    HelpViewer::displayTopic(g.HelpFilePath);
+}
+
+void TMain::FormHelp()
+{
+    if (!globals().HelpFilePath.isEmpty())
+        HelpViewer::displayTopic(globals().HelpFilePath);
+}
+
+// ---- LinkView -----------------------------------------------------------------------------
+
+void TMain::setLinkIcon(LinkIcon icon)
+{
+    linkIcon_ = icon;
+    if (!ToolBline)
+        return;
+    ToolBline->setIcon(linkIconImage(icon));
+    // The exchange that follows blocks the event loop: draw now.
+    if (QWidget* w = ToolBar1->widgetForAction(ToolBline); w && w->isVisible())
+        w->repaint();
+}
+
+void TMain::setDriveCommandEnabled(DriveCommand command, bool enabled)
+{
+    const int i = static_cast<int>(command);
+    if (i >= 0 && i < int(std::size(requested_)))
+        requested_[i] = enabled;
+    // Transfers, keypad and inverter information come with their own windows; until then
+    // the connection's verdict is kept but their commands stay disabled.
+}
+
+bool TMain::driveCommandRequested(DriveCommand command) const
+{
+    const int i = static_cast<int>(command);
+    return i >= 0 && i < int(std::size(requested_)) && requested_[i];
+}
+
+// ---- FileCommandHost ----------------------------------------------------------------------
+
+bool TMain::openEnabled() const { return ParaOpen->isEnabled(); }
+bool TMain::saveAsEnabled() const { return ParaSaveChangeName->isEnabled(); }
+bool TMain::newEnabled() const { return ParaMakeNew->isEnabled(); }
+bool TMain::saveEnabled() const { return ParaSaveOverWrite->isEnabled(); }
+
+void TMain::setSaveEnabled(bool on)
+{
+    ParaSaveOverWrite->setEnabled(on);
+    ToolBsav->setEnabled(on);
+}
+
+void TMain::setCaption(const QString& caption) { setWindowTitle(caption); }
+QString TMain::commentText() const { return PrintSetComment; }
+void TMain::setCommentText(const QString& text) { PrintSetComment = text; }
+bool TMain::blindViewOn() const { return table.BlindChecked ? table.BlindChecked() : PopBlind2->isChecked(); }
+
+void TMain::refreshTable()
+{
+    if (table.RefreshAll)
+        table.RefreshAll();
+}
+
+void TMain::focusTableGrid()
+{
+    // The table disables its tool button while it is open.
+    if (!ToolBTable->isEnabled() && table.FocusGrid)
+        table.FocusGrid();
+}
+
+QList<QStringList> TMain::tableRows() const { return table.Rows ? table.Rows() : QList<QStringList>(); }
+
+void TMain::clearPortMessageShown()
+{
+    if (CommLink* link = commLink())
+        link->PortMsgShown = false;
+}
+
+void TMain::runStartupForm()
+{
+    if (startupForm)
+        startupForm();
+}
+
+void TMain::reloadCommSettings()
+{
+    if (RSset)
+        RSset->LoadCommSettings();
+}
+
+void TMain::rearmSpecialSetupWarning()
+{
+    DrvChkAct = true;
+    DrvChkd = false;
+}
+
+void TMain::showTable()
+{
+    if (ToolBTable->isEnabled() && table.Show)
+        table.Show();
+    focusTableGrid();
+}
+
+void TMain::applyDriveTypeCommands()
+{
+    ApplyQuickSetting();
+    SetHelpFileName();
+}
+
+void TMain::quitApplication() { QCoreApplication::quit(); }

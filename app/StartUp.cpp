@@ -1,0 +1,363 @@
+#include "app/StartUp.h"
+
+#include "app/Datas.h"
+#include "app/DriveData.h"
+#include "app/Globals.h"
+#include "app/KVR_EnvOp.h"
+#include "app/KVR_Main.h"
+#include "app/Messages.h"
+#include "app/Options.h"
+#include "app/ParaFile.h"
+#include "link/CommLink.h"
+#include "link/KVR_COM.h"
+#include "platform/Clock.h"
+#include "platform/HelpViewer.h"
+#include "platform/IniFile.h"
+#include "platform/InstanceLock.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
+#include "platform/SerialPort.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <exception>
+
+namespace StartUp {
+
+namespace {
+
+const QString kLanguage = QStringLiteral("Language");
+const QString kDataIncorrect = QStringLiteral("Data is incorrect.");
+
+QString product() { return QString::fromLatin1(kProductName); }
+
+// One of the refusals of a file given at start-up: the box, then the start is over.
+void refuseFile(const QString& caption)
+{
+    Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
+    PumpEvents();
+    globals().StartupAbort = true;
+}
+
+int positionIn(const QStringList& list, const QString& text)
+{
+    for (int i = 0; i < list.size(); ++i)
+        if (list.at(i).compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// A new, empty data store in place of the old one; it loads the language file.
+bool createStore(TMain& main)
+{
+    main.adoptStore(std::make_unique<TParameters>());
+    globals().Parameters->FormCreate();
+    return !globals().StartupAbort;
+}
+
+void useLanguageCodePage()
+{
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(globals().LanguageName));
+}
+
+} // namespace
+
+void setProgramFolder(const QString& folder)
+{
+    Globals& g = globals();
+    g.ProgramFolder = folder;
+    while (g.ProgramFolder.size() > 1 && g.ProgramFolder.endsWith(u'/'))
+        g.ProgramFolder.chop(1);
+    g.LanguageFolder = Paths::join(g.ProgramFolder, QStringLiteral("lng"));
+    g.SettingsIniPath = Paths::join(g.ProgramFolder, product() + ".ini");
+    g.CatalogueIniPath = Paths::join(g.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
+}
+
+bool seedLanguageSection()
+{
+    Globals& g = globals();
+    IniFile ini(g.SettingsIniPath);
+    if (ini.readInteger(kLanguage, QStringLiteral("Japanese"), 999) != 999)
+        return true;
+    ini.writeInteger(kLanguage, QStringLiteral("Japanese"), 0);
+    ini.writeInteger(kLanguage, QStringLiteral("English"), 0);
+    QString error;
+    if (ini.flush(&error))
+        return true;
+    // Every choice made later would be lost: say so once and stop.
+    Prompter::instance().message(QStringLiteral("Cannot write the settings file %1.\n%2").arg(g.SettingsIniPath, error),
+                                 product(), BoxIcon::Error, BoxButtons::Ok);
+    g.StartupAbort = true;
+    return false;
+}
+
+void LoadSavedPaths()
+{
+    Globals& g = globals();
+    const IniFile ini(g.SettingsIniPath);
+    g.SavePath = Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), g.ProgramFolder));
+    g.LoadPath = Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.ProgramFolder));
+    g.MonPath = Paths::normalize(ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.ProgramFolder));
+    g.CurrentFileName.clear();
+    g.OpenedFileName.clear();
+    g.MonFileName.clear();
+}
+
+// The association is always the user's own on this system, as on the newer systems the
+// program knows.
+void DetectNewWindows() { globals().OsMajor6OrLater = true; }
+
+void RunStartupSequence(TMain& main)
+{
+    Globals& g = globals();
+    LoadSavedPaths();
+    // Drive data whose working values cannot be computed sends the user back to the form.
+    for (;;) {
+        main.runStartupForm();
+        if (g.StartupAbort)
+            return;
+        useLanguageCodePage();
+        DetectNewWindows();
+        g.BlindActive = false;
+        g.BlindCount = 0;
+        if (!createStore(main))
+            return;
+        if (!LoadTypeTable() || g.StartupAbort)
+            return;
+        if (!LoadCapacityTable() || g.StartupAbort)
+            return;
+        if (InitValueTable())
+            break;
+    }
+    main.setCaption(ParaFile::captionBase());
+    g.RowsInUse = g.ParaCountNormal;
+    main.setSaveEnabled(false);
+}
+
+void NormalStart(TMain& main)
+{
+    if (!seedLanguageSection())
+        return;
+    RunStartupSequence(main);
+}
+
+void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringList& names, QStringList& numbers)
+{
+    names.clear();
+    numbers.clear();
+    QDir dir(dataFolder);
+    QStringList folders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    for (const QString& f : std::as_const(folders)) {
+        const int v = f.lastIndexOf(QLatin1String("(V"));
+        // The part before the CPU version must be the type name itself, not merely as long.
+        if (v < 0 || f.left(v) != typeName)
+            continue;
+        QString cpu = f.mid(v + 1);
+        const int close = cpu.indexOf(u')');
+        if (close >= 0)
+            cpu.remove(close, 1);
+        names << cpu;
+        numbers << cpu.mid(1);
+    }
+}
+
+void FileArgumentStart(TMain& main, const QString& path, const QString& programFileFolder)
+{
+    Globals& g = globals();
+    setProgramFolder(programFileFolder);
+    const IniFile settings(g.SettingsIniPath);
+    const QStringList languages = settings.keys(kLanguage);
+    g.ListBuff = languages;
+
+    const QString file = Paths::normalize(path);
+    if (file.right(4).toUpper() != QLatin1String(".KVR")) {
+        refuseFile(QStringLiteral("Confirmation (File-type error)"));
+        return;
+    }
+    const QFileInfo info(file);
+    g.LoadPath = Paths::folderOf(info.absoluteFilePath());
+    g.OpenedFileFolder = g.LoadPath;
+    g.OpenedFileName = info.fileName();
+
+    QStringList lines;
+    if (!TextFile::readLines(file, lines)) {
+        ParaFile::showCannotOpen(file);
+        PumpEvents();
+        g.StartupAbort = true;
+        return;
+    }
+    ParaFile::Header header = ParaFile::parseHeader(lines);
+    if (header.form != ParaFile::Form::Full || lines.size() < 8) {
+        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        return;
+    }
+    const int langNo = positionIn(languages, header.language);
+    if (langNo < 0) {
+        refuseFile(QStringLiteral("Confirmation (Language error)"));
+        return;
+    }
+    // A file written on Windows in the language's code page: read it again in that page.
+    g.LanguageName = header.language;
+    useLanguageCodePage();
+    QFile raw(file);
+    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.readAll())) {
+        TextFile::readLines(file, lines);
+        header = ParaFile::parseHeader(lines);
+    }
+    // Blind lines that are not numbers would leave a half-read set behind: refuse first.
+    bool blindActive = false;
+    int blindCount = 0;
+    if (!ParaFile::parseBlindLines(header, blindActive, blindCount)) {
+        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        return;
+    }
+    const QString comment = ParaFile::commentOfLine(header.commentLine);
+    main.CommentsChk = !comment.isEmpty();
+    main.CommentsBuff = comment;
+    g.BlindActive = blindActive;
+    g.BlindCount = blindCount;
+
+    const IniFile catalogue(g.CatalogueIniPath);
+    g.ListBuff = catalogue.keys(QStringLiteral("Type"));
+    g.DriveTypeName = header.type;
+    g.DriveFormName = header.driveForm;
+    g.DriveCpuVersion = header.cpu;
+    g.DriveTypeCode = catalogue.readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("Not_Support_Type"));
+    g.DriveFormCode = catalogue.readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("Not_Support_Form"));
+    g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
+
+    g.LanguageSuffix = g.LanguageName.left(3);
+    main.AssOp = true;
+    g.DecimalComma = settings.readBool(kLanguage, g.LanguageName, false);
+    {
+        IniFile out(g.SettingsIniPath);
+        out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
+        out.flush();
+    }
+    DetectNewWindows();
+
+    g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + ".ini");
+    g.HelpFilePath = Paths::join(g.ProgramFolder, product() + "(" + g.LanguageSuffix + ").chm");
+    g.TypeFolder = Paths::join(g.ProgramFolder, "dat/" + g.DriveTypeName + "(" + g.DriveCpuVersion + ")");
+    g.CapacityFolder = g.TypeFolder;
+    g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
+    // No start-up form runs on this path; the CPU check needs the type's versions all the same.
+    const QString dataFolder =
+        Paths::normalize(settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
+    cpuVersionsOf(g.ProgramFolder + (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder), g.DriveTypeName,
+                  main.I_CpuForm_M, main.I_CpuNo_M);
+
+    if (!createStore(main) || !LoadTypeTable() || g.StartupAbort || !LoadCapacityTable() || g.StartupAbort)
+        return;
+    if (!InitValueTable()) {
+        // The file's values cannot be placed into drive data that is itself broken.
+        g.StartupAbort = true;
+        return;
+    }
+
+    g.SavePath = g.ProgramFolder;
+    g.MonPath = g.ProgramFolder;
+    g.CurrentFileName.clear();
+    g.MonFileName.clear();
+    main.setCaption(ParaFile::captionBase());
+    g.RowsInUse = g.ParaCountNormal;
+    // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
+    main.setSaveEnabled(false);
+
+    WaitCursor busy;
+    ParaFile::resetValuesToDefaults();
+    ParaFile::ReadOptions options;
+    options.acceptShortForms = false;
+    options.markerCheck = false;
+    options.identityChecks = false;
+    options.askOnUnknownNumber = false;
+    options.pumpAfterBoxes = true;
+    if (ParaFile::loadDataLines(lines, header.firstDataLine, false, options) != ParaFile::ReadResult::Loaded)
+        return;
+    main.setCaption(ParaFile::fileCaption(g.OpenedFileName, header.type + header.driveForm));
+    main.setSaveEnabled(true);
+}
+
+// ---- Program ------------------------------------------------------------------------------
+
+Program::Program(const Environment& env, SerialPort* port, Clock* clock) : env_(env), port_(port), clock_(clock)
+{
+    if (!port_) {
+        ownPort_ = std::make_unique<TermiosSerialPort>();
+        port_ = ownPort_.get();
+    }
+    if (!clock_)
+        clock_ = &systemClock();
+}
+
+Program::~Program()
+{
+    HelpViewer::closeAll();
+    option_.reset();
+    rsset_.reset();
+    main_.reset();
+    installCommLink(nullptr);
+    link_.reset();
+}
+
+bool Program::create()
+{
+    Globals& g = globals();
+    link_ = std::make_unique<CommLink>(*port_, *clock_);
+    installCommLink(link_.get());
+
+    setProgramFolder(env_.currentFolder);
+    main_ = std::make_unique<TMain>();
+    link_->setView(main_.get());
+    TMain& m = *main_;
+    m.startupForm = [this, &m] {
+        if (startupForm)
+            startupForm(m);
+    };
+    m.FormCreate(env_.fileArgument, env_.programFileFolder);
+
+    rsset_ = std::make_unique<TRSset>(*link_);
+    m.RSset = rsset_.get();
+    // The options window's creation ends by connecting to the drive.
+    option_ = std::make_unique<TKVROption>(options(), [this] { link_->ConnectDrive(); });
+    QObject::connect(option_.get(), &TKVROption::activated, &m, [&m] { m.ParaTableAct = false; });
+    return !g.StartupAbort;
+}
+
+void Program::showMain()
+{
+    if (main_)
+        main_->show();
+}
+
+int run(QApplication& app, const QStringList& args)
+{
+    InstanceLock lock;
+    if (!lock.tryLock(product())) {
+        Prompter::instance().message(QStringLiteral("Already running."), product(), BoxIcon::Error, BoxButtons::Ok);
+        return 1;
+    }
+    Environment env;
+    env.currentFolder = QDir::currentPath();
+    env.programFileFolder = QCoreApplication::applicationDirPath();
+    env.fileArgument = args.isEmpty() ? QString() : args.first();
+    try {
+        Program program(env);
+        if (!program.create())
+            return 0;
+        program.showMain();
+        app.exec();
+    } catch (const std::exception& e) {
+        Prompter::instance().message(QString::fromLocal8Bit(e.what()), product(), BoxIcon::Error, BoxButtons::Ok);
+    }
+    return 0;
+}
+
+} // namespace StartUp
