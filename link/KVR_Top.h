@@ -55,7 +55,6 @@ public:
 
 protected:
     void done(int r) override;
-    void closeEvent(QCloseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
 private:

@@ -11,16 +11,18 @@
 
 class IniFile;
 
+// What the caller tells the start-up form about the run it belongs to.
+struct StartupContext {
+    bool StartUp = false; // set once the main window has shown: this run comes from File > New
+    bool AssOp = false;   // started with a parameter file: the stored drive is not read
+    // The main window's CPU-version lists; the close replaces them (null: left alone).
+    QStringList* I_CpuForm_M = nullptr;
+    QStringList* I_CpuNo_M = nullptr;
+};
+
 class StartupChoice {
 public:
-    // What the caller tells the form about the run it belongs to.
-    struct Context {
-        bool StartUp = false; // set once the main window has shown: this run comes from File > New
-        bool AssOp = false;   // started with a parameter file: the stored drive is not read
-        // The main window's CPU-version lists; the close replaces them (null: left alone).
-        QStringList* I_CpuForm_M = nullptr;
-        QStringList* I_CpuNo_M = nullptr;
-    };
+    using Context = StartupContext;
 
     // A settings key that was never written.
     static constexpr int kMissing = 999;
@@ -38,6 +40,8 @@ public:
     // window's lists. Runs at most once; later calls do nothing.
     void FormClose();
     bool closed() const { return closed_; }
+    // FormCreate ran and found something to offer.
+    bool created() const { return created_; }
 
     // ---- The lists and their positions -------------------------------------------------
     QStringList LangForm;
@@ -89,8 +93,10 @@ private:
     void readMessages(const QString& languageIniPath);
     void preselectLastDrive();
     void detectAndSelect();
-    void writeSettings(bool storeComms);
+    // Writes "Default" (and "Comms" when asked), takes DecimalComma; returns the WHP option.
+    bool writeSettings(bool storeComms);
 
     Context context_;
     bool closed_ = false;
+    bool created_ = false;
 };

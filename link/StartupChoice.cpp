@@ -1,0 +1,318 @@
+#include "link/StartupChoice.h"
+
+#include "app/Globals.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The list positions a box can take: pos when it is in the list, else none.
+int fit(const QStringList& list, int pos) { return pos >= 0 && pos < list.size() ? pos : -1; }
+
+// Inserts text into a list kept sorted ignoring case, after any equal entries (the way a
+// sorted drop-down list takes its entries).
+void insertSorted(QStringList& list, const QString& text) {
+    qsizetype i = 0;
+    while (i < list.size() && QString::compare(list.at(i), text, Qt::CaseInsensitive) <= 0)
+        ++i;
+    list.insert(i, text);
+}
+
+void warn(const QString& text) {
+    Prompter::instance().message(text, globals().MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+    PumpEvents();
+}
+
+// The folder's entries in name order ignoring case: the order the data were made and
+// listed in, whatever order the file system returns.
+QFileInfoList entriesOf(const QString& folder) {
+    const QString found = Paths::resolve(folder);
+    if (found.isEmpty() || !QFileInfo(found).isDir())
+        return {};
+    return QDir(found).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                                     QDir::Name | QDir::IgnoreCase);
+}
+
+} // namespace
+
+QStringList StartupChoice::defaultLanguages() {
+    return {QStringLiteral("Japanese"), QStringLiteral("English")};
+}
+
+StartupChoice::StartupChoice(const Context& context) : context_(context) {}
+
+QString StartupChoice::at(const QStringList& list, int pos) {
+    return pos >= 0 && pos < list.size() ? list.at(pos) : QString();
+}
+
+int StartupChoice::positionOf(const QStringList& list, const QString& text) {
+    for (qsizetype i = 0; i < list.size(); ++i)
+        if (QString::compare(list.at(i), text, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+QString StartupChoice::dataFolderPath() const { return Paths::join(globals().ProgramFolder, DataFolder); }
+
+bool StartupChoice::FormCreate() {
+    Globals& g = globals();
+    const IniFile settings(g.SettingsIniPath);
+
+    LangForm = settings.keys(QStringLiteral("Language"));
+    // The start-up seeds the section before the form opens; should that have failed, the
+    // form still offers the shipped languages rather than an empty choice.
+    if (LangForm.isEmpty())
+        LangForm = defaultLanguages();
+    LangNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), 0);
+    if (!context_.AssOp) {
+        InvTypeNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvTypeNo"), kMissing);
+        InvFormNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvFormNo"), kMissing);
+        InvCpuNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvCpuNo"), kMissing);
+        g.DriveTypeName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvType"));
+        g.DriveFormName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvForm"));
+        g.DriveCpuVersion = settings.readString(QStringLiteral("Default"), QStringLiteral("InvCpu"));
+    }
+
+    CheckLang = settings.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), kMissing);
+    if (!context_.StartUp && CheckLang < 1)
+        LangNo = 0;
+
+    CheckInv = settings.readBool(QStringLiteral("Options"), QStringLiteral("CheckInv"), false) ? 1 : 0;
+    DataFolder = Paths::normalize(settings.readString(QStringLiteral("Options"), QStringLiteral("DF"),
+                                                      QStringLiteral("\\dat")));
+    SpeedIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Baudrate"), 3);
+    ParityIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Parity"), 1);
+    ProtocolIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Prtocol"), 0);
+
+    // Under File > New the program keeps running in its language: the form offers that one
+    // (its language box is disabled then), whatever the stored position or option says.
+    int runningLanguage = -1;
+    if (context_.StartUp)
+        runningLanguage = positionOf(LangForm, g.LanguageName);
+    // A stored position outside the list names no language: the texts fall back to English.
+    const QString language = runningLanguage >= 0 ? LangForm.at(runningLanguage) : at(LangForm, LangNo);
+    readMessages(Paths::join(g.LanguageFolder, language + QStringLiteral(".ini")));
+
+    DatFolderName.clear();
+    I_TypeForm.clear();
+    I_TypeNo.clear();
+    ScanDataFolder(DataFolder);
+
+    if (I_TypeForm.isEmpty()) {
+        warn(MsgNoData + u'\n' + MsgClosed);
+        g.StartupAbort = true;
+        return false;
+    }
+
+    const IniFile catalogue(g.CatalogueIniPath);
+    for (const QString& type : std::as_const(I_TypeForm))
+        I_TypeNo.append(catalogue.readString(QStringLiteral("Type"), type, QStringLiteral("99")));
+
+    // A position outside the list would leave the box empty and the choice without a
+    // language: the first language is offered instead.
+    if (runningLanguage >= 0)
+        LangPos = runningLanguage;
+    else if (CheckLang == kMissing || LangNo < 0 || LangNo >= LangForm.size())
+        LangPos = 0;
+    else
+        LangPos = LangNo;
+
+    if (CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing)
+        preselectLastDrive();
+    else
+        detectAndSelect();
+    created_ = true;
+    return true;
+}
+
+void StartupChoice::readMessages(const QString& languageIniPath) {
+    const QString found = Paths::resolve(languageIniPath);
+    const IniFile lang(found.isEmpty() ? languageIniPath : found);
+    const QString general = QStringLiteral("General");
+    globals().MsgCaption = lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
+    MsgNoPort = lang.readString(general, QStringLiteral("Message3"), QStringLiteral("Usable serial port is not found."));
+    MsgClosed = lang.readString(general, QStringLiteral("Message86"), QStringLiteral("KVR260X is closed."));
+    MsgNoData =
+        lang.readString(general, QStringLiteral("Message94"), QStringLiteral("Not found Inverter data file."));
+    MsgNoLastData = lang.readString(general, QStringLiteral("Message93"),
+                                    QStringLiteral("Not found the Last Inverter data file."));
+}
+
+void StartupChoice::ScanDataFolder(const QString& folderName) {
+    const QFileInfoList entries = entriesOf(Paths::join(globals().ProgramFolder, folderName));
+    if (entries.isEmpty())
+        return;
+    const QString prefix = QLatin1String(kModelPrefix);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (!entry.isDir() || name.size() < prefix.size() || name.left(prefix.size()).toUpper() != prefix)
+            continue;
+        insertSorted(DatFolderName, name);
+        const qsizetype v = name.lastIndexOf(QLatin1String("(V"));
+        const QString type = v >= 0 ? name.left(v) : name;
+        if (positionOf(I_TypeForm, type) < 0)
+            I_TypeForm.append(type);
+    }
+    TypePos = fit(I_TypeForm, 0);
+    I_TypeFormChange();
+}
+
+void StartupChoice::FillCpuList(const QString& typeName) {
+    I_CpuForm.clear();
+    I_CpuNo.clear();
+    for (const QString& folder : std::as_const(DatFolderName)) {
+        const qsizetype v = folder.lastIndexOf(QLatin1String("(V"));
+        // Only the type's own folders: a type whose name begins another's ("HXB3" and
+        // "HXB30") must not take the other's CPU versions.
+        if (v < 0 || QString::compare(folder.left(v), typeName, Qt::CaseInsensitive) != 0)
+            continue;
+        QString cpu = folder.mid(typeName.size() + 1);
+        const qsizetype close = cpu.indexOf(u')');
+        if (close >= 0)
+            cpu.remove(close, 1);
+        I_CpuForm.append(cpu);
+        I_CpuNo.append(cpu.mid(1));
+    }
+}
+
+void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpuText) {
+    I_CapaForm.clear();
+    I_CapaNo.clear();
+    const QString folder = Paths::join(dataFolderPath(), typeName + u'(' + cpuText + u')');
+    for (const QFileInfo& entry : entriesOf(folder)) {
+        const QString name = entry.fileName();
+        if (!entry.isFile() || !name.endsWith(QLatin1String(".cap"), Qt::CaseInsensitive))
+            continue;
+        const qsizetype length = name.size() - typeName.size() - 4;
+        insertSorted(I_CapaForm, length > 0 ? name.mid(typeName.size(), length) : QString());
+    }
+    const IniFile catalogue(globals().CatalogueIniPath);
+    for (const QString& capacity : std::as_const(I_CapaForm))
+        I_CapaNo.append(catalogue.readString(typeName, capacity, QStringLiteral("0")));
+}
+
+void StartupChoice::SelectDriveType(const QString& typeName, int cpuPos) {
+    FillCpuList(typeName);
+    FillCapacityList(typeName, at(I_CpuForm, cpuPos));
+}
+
+void StartupChoice::I_TypeFormChange() {
+    const QString type = at(I_TypeForm, TypePos);
+    FillCpuList(type);
+    CpuPos = fit(I_CpuForm, 0);
+    FillCapacityList(type, at(I_CpuForm, 0));
+    CapaPos = fit(I_CapaForm, 0);
+}
+
+void StartupChoice::I_CpuFormChange() {
+    FillCapacityList(at(I_TypeForm, TypePos), at(I_CpuForm, CpuPos));
+    CapaPos = fit(I_CapaForm, 0);
+}
+
+void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
+    TypePos = fit(I_TypeForm, typePos);
+    SelectDriveType(at(I_TypeForm, TypePos), cpuPos);
+    CapaPos = fit(I_CapaForm, capaPos);
+    CpuPos = fit(I_CpuForm, cpuPos);
+}
+
+void StartupChoice::preselectLastDrive() {
+    const Globals& g = globals();
+    TypePos = positionOf(I_TypeForm, g.DriveTypeName);
+    I_TypeFormChange();
+    FillCapacityList(g.DriveTypeName, g.DriveCpuVersion);
+
+    int typePos = 0, capaPos = 0, cpuPos = 0;
+    if (!g.DriveTypeName.isEmpty() && !g.DriveFormName.isEmpty() && !g.DriveCpuVersion.isEmpty()) {
+        typePos = positionOf(I_TypeForm, g.DriveTypeName);
+        capaPos = positionOf(I_CapaForm, g.DriveFormName);
+        cpuPos = positionOf(I_CpuForm, g.DriveCpuVersion);
+        if (typePos < 0 || capaPos < 0 || cpuPos < 0) {
+            warn(MsgNoLastData + u'\n' + g.DriveTypeName + u'(' + g.DriveCpuVersion + u')' + g.DriveFormName);
+            typePos = capaPos = cpuPos = 0;
+        }
+    }
+    selectPositions(typePos, capaPos, cpuPos);
+}
+
+void StartupChoice::detectAndSelect() {
+    // The connected drive is not looked for yet: the user picks it, starting from the first
+    // entries, and the stored communication settings stay as they are.
+    DetectionRan = false;
+    selectPositions(0, 0, 0);
+}
+
+void StartupChoice::FormClose() {
+    if (closed_ || !created_)
+        return;
+    closed_ = true;
+    Globals& g = globals();
+
+    LangNo = LangPos;
+    g.LanguageName = at(LangForm, LangPos);
+    g.LanguageSuffix = g.LanguageName.left(3);
+
+    InvTypeNo = TypePos;
+    InvFormNo = CapaPos;
+    InvCpuNo = CpuPos;
+    g.DriveTypeCode = at(I_TypeNo, TypePos);
+    g.DriveFormCode = at(I_CapaNo, CapaPos);
+    g.DriveCpuNumber = at(I_CpuNo, CpuPos);
+    g.DriveTypeName = at(I_TypeForm, TypePos);
+    g.DriveFormName = at(I_CapaForm, CapaPos);
+    g.DriveCpuVersion = at(I_CpuForm, CpuPos);
+
+    const bool keepComms =
+        CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing;
+    const bool winHelp = writeSettings(!keepComms && DetectionRan);
+
+    g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + QStringLiteral(".ini"));
+    g.TypeFolder = Paths::join(dataFolderPath(), g.DriveTypeName + u'(' + g.DriveCpuVersion + u')');
+    g.CapacityFolder = g.TypeFolder;
+    g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
+    // WHP chooses the older of the two forms of parameter help.
+    g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + u'(' + g.LanguageSuffix +
+                                                       (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
+
+    if (context_.I_CpuForm_M)
+        *context_.I_CpuForm_M = I_CpuForm;
+    if (context_.I_CpuNo_M)
+        *context_.I_CpuNo_M = I_CpuNo;
+}
+
+bool StartupChoice::writeSettings(bool storeComms) {
+    Globals& g = globals();
+    IniFile settings(g.SettingsIniPath);
+    g.DecimalComma = settings.readBool(QStringLiteral("Language"), g.LanguageName, false);
+
+    const QString def = QStringLiteral("Default");
+    settings.writeInteger(def, QStringLiteral("LangNo"), LangNo);
+    settings.writeInteger(def, QStringLiteral("InvTypeNo"), InvTypeNo);
+    settings.writeInteger(def, QStringLiteral("InvFormNo"), InvFormNo);
+    settings.writeInteger(def, QStringLiteral("InvCpuNo"), InvCpuNo);
+    settings.writeString(def, QStringLiteral("InvType"), g.DriveTypeName);
+    settings.writeString(def, QStringLiteral("InvForm"), g.DriveFormName);
+    settings.writeString(def, QStringLiteral("InvCpu"), g.DriveCpuVersion);
+
+    if (storeComms) {
+        const QString comms = QStringLiteral("Comms");
+        settings.writeInteger(comms, QStringLiteral("Commport"), PortPos);
+        settings.writeInteger(comms, QStringLiteral("Prtocol"), ProtocolIdx);
+        settings.writeInteger(comms, QStringLiteral("Baudrate"), SpeedIdx);
+        settings.writeInteger(comms, QStringLiteral("Parity"), ParityIdx);
+    }
+
+    const bool winHelp = settings.readBool(QStringLiteral("Options"), QStringLiteral("WHP"), false);
+
+    QString error;
+    if (!settings.flush(&error))
+        Prompter::instance().message(
+            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(g.SettingsIniPath, error), g.MsgCaption,
+            BoxIcon::Warning);
+    return winHelp;
+}
