@@ -47,6 +47,7 @@ const Fault kFaults[] = {
     {"MessageKeyMissing", "lng/English.ini", "Message5=-\r\n", "", "key 5 of [General] is Message6"},
     {"MessageKeyOutOfOrder", "lng/Japanese.ini", "Message7=", "Message8=", "key 7 of [General]"},
     {"EdgeBlankWithoutQuotes", "lng/English.ini", "Message2=\"File: \"", "Message2=File: ", "edge blanks"},
+    {"MessageUnusedInOneLanguageOnly", "lng/Japanese.ini", "Message16=", "Message16=-\r\nX=", "Message16 is unused"},
     {"SectionOnlyInOneLanguage", "lng/Japanese.ini", "[KeyPad]", "[KeyPad2]", "different sections"},
     {"LineEndsMixed", "lng/English.ini", "Message9=", "\nMessage9=", "CR LF"},
 };

@@ -372,6 +372,12 @@ QStringList checkLanguagePair(const QString& englishPath, const QString& japanes
 {
     QStringList problems = checkLanguageFile(englishPath) + checkLanguageFile(japanesePath);
     const IniFile en(englishPath), ja(japanesePath);
+    for (int n = 1; n <= 110; ++n) {
+        const QString key = QStringLiteral("Message%1").arg(n);
+        if ((en.readString(QStringLiteral("General"), key) == QLatin1String("-"))
+            != (ja.readString(QStringLiteral("General"), key) == QLatin1String("-")))
+            problems << QStringLiteral("%1 is unused in one language only").arg(key);
+    }
     if (en.sections() != ja.sections())
         problems << QStringLiteral("the language files hold different sections");
     for (const QString& s : en.sections()) {
