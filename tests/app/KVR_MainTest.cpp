@@ -1,0 +1,323 @@
+// The main window: texts, the routines of the first show, command gating and routing, the
+// link icon and the activation rule.
+#include "StartUpFixture.h"
+
+#include "app/Datas.h"
+#include "link/CommLink.h"
+#include "link/KVR_COM.h"
+#include "platform/HelpViewer.h"
+#include "support/FakeSerialPort.h"
+
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+class MainWindow : public StartUpTestBase {
+protected:
+    MainWindow()
+    {
+        choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
+        m.startupForm = [] { choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")); };
+    }
+    ~MainWindow() override { options().WinHelpSlct.setChecked(false); }
+
+    void writeLanguage(const QByteArray& mainSection)
+    {
+        folder.writeFile(QStringLiteral("lng/Test.ini"), "[General]\r\nMessage1=Confirmation\r\n[Main]\r\n" + mainSection);
+        globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
+    }
+
+    // A table stand-in that records what the main window asks of it.
+    void wireTable()
+    {
+        m.table.Show = [this] { calls << QStringLiteral("Show"); };
+        m.table.PopUndoClick = [this] { calls << QStringLiteral("Undo"); };
+        m.table.PopCopyClick = [this] { calls << QStringLiteral("Copy"); };
+        m.table.PopParaHelpClick = [this] { calls << QStringLiteral("ParaHelp"); };
+        m.table.FocusGrid = [this] { calls << QStringLiteral("Focus"); };
+        m.table.setQuickVisible = [this](bool on) { quickVisible = on; };
+        m.table.setCVDispEnabled = [this](bool on) { cvEnabled = on; };
+        m.table.setParaHelpEnabled = [this](bool on) { paraHelpEnabled = on; };
+    }
+
+    TMain m;
+    QStringList calls;
+    int quickVisible = -1, cvEnabled = -1, paraHelpEnabled = -1;
+};
+
+TEST_F(MainWindow, TextsComeFromTheLanguageFileWithEnglishDefaults)
+{
+    writeLanguage("Menu1=Dateien\r\nMenu2j=XYZ\r\nToolB9=Tabelle\r\n");
+    m.ApplyMainTexts();
+    EXPECT_EQ(m.FileMenu->title(), QStringLiteral("Dateien"));
+    EXPECT_EQ(m.PopComp->text(), QStringLiteral("XYZ"));
+    EXPECT_EQ(m.ToolBTable->toolTip(), QStringLiteral("Tabelle"));
+    EXPECT_EQ(m.ParameterEditor->text(), QStringLiteral("Parameter Table"));
+    EXPECT_EQ(m.ToolBInvInfo->toolTip(), QStringLiteral("Inverter Infomation"));
+    EXPECT_EQ(m.InvRun->text(), QStringLiteral("Key Pad"));
+    EXPECT_EQ(m.openDialog2Title(), QStringLiteral("Open"));
+    EXPECT_EQ(m.openDialog2Filter(), QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
+    // The shipped languages name every item.
+    globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
+    m.ApplyMainTexts();
+    EXPECT_NE(m.ParameterEditor->text(), QStringLiteral("Parameter Table"));
+}
+
+TEST_F(MainWindow, QuickSettingShowsOrHidesEveryQuickControl)
+{
+    wireTable();
+    const struct {
+        const char* name;
+        QByteArray setup;
+        bool visible;
+    } cases[] = {
+        {"absent", "", false},
+        {"zero", "Quick=0\r\n", false},
+        {"some", "Quick=10\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.writeFile(QStringLiteral("info/Info.ini"), "[Setup]\r\n" + c.setup);
+        globals().InfoIniPath = folder.filePath(QStringLiteral("info/Info.ini"));
+        m.ApplyQuickSetting();
+        EXPECT_EQ(m.ToolBQuick->isVisible(), c.visible);
+        EXPECT_EQ(m.ToolButton7->isVisible(), c.visible);
+        EXPECT_EQ(m.PopQuick2->isVisible(), c.visible);
+        EXPECT_EQ(quickVisible, int(c.visible));
+    }
+}
+
+TEST_F(MainWindow, CurrentVoltageCommandsFollowTheCapacityList)
+{
+    wireTable();
+    globals().ListBuff.clear();
+    m.UpdateCurrentVoltageCommands();
+    EXPECT_FALSE(m.PopCVDisp2->isEnabled());
+    EXPECT_FALSE(m.ToolBCV->isEnabled());
+    EXPECT_EQ(cvEnabled, 0);
+    globals().ListBuff = QStringList{QStringLiteral("0022")};
+    m.UpdateCurrentVoltageCommands();
+    EXPECT_TRUE(m.PopCVDisp2->isEnabled());
+    EXPECT_TRUE(m.ToolBCV->isEnabled());
+    EXPECT_EQ(cvEnabled, 1);
+}
+
+TEST_F(MainWindow, ParameterHelpNeedsTheFileOfTheChosenHelpKind)
+{
+    wireTable();
+    Globals& g = globals();
+    g.LanguageSuffix = QStringLiteral("Eng");
+    m.SetHelpFileName(); // the shipped type has its HTML help
+    EXPECT_EQ(g.ParaHelpFilePath, g.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
+    EXPECT_TRUE(m.PopParaHelp2->isEnabled());
+    EXPECT_EQ(paraHelpEnabled, 1);
+
+    options().WinHelpSlct.setChecked(true);
+    m.SetHelpFileName();
+    EXPECT_TRUE(g.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
+    EXPECT_FALSE(m.PopParaHelp2->isEnabled());
+    EXPECT_EQ(paraHelpEnabled, 0);
+
+    folder.writeFile(QStringLiteral("dat/HXA1(V110)/HXA1(Eng).hlp"), "help");
+    m.SetHelpFileName();
+    EXPECT_TRUE(m.PopParaHelp2->isEnabled());
+}
+
+TEST_F(MainWindow, AToolButtonActsOnlyWhileItsMenuItemIsEnabled)
+{
+    wireTable();
+    m.PopUndo2->setEnabled(false);
+    m.ToolBundo->setEnabled(true);
+    m.ToolBundo->trigger();
+    m.PopUndo2->trigger();
+    EXPECT_TRUE(calls.isEmpty());
+
+    m.PopUndo2->setEnabled(true);
+    m.ToolBTable->setEnabled(false); // the table is open
+    m.ToolBundo->trigger();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("Undo"), QStringLiteral("Focus")}));
+}
+
+TEST_F(MainWindow, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun)
+{
+    wireTable();
+    m.setEnabled(false);
+    m.PopCopy2->trigger();
+    m.ParameterEditor->trigger();
+    EXPECT_TRUE(calls.isEmpty());
+    m.setEnabled(true);
+    m.PopCopy2->trigger();
+    m.ParameterEditor->trigger();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("Copy"), QStringLiteral("Show")}));
+}
+
+TEST_F(MainWindow, ParameterHelpKeyActsOnlyAfterTheTableWasActive)
+{
+    wireTable();
+    m.PopParaHelp2->setEnabled(true);
+    m.ParaTableAct = false;
+    m.PopParaHelp2->trigger();
+    EXPECT_TRUE(calls.isEmpty());
+    m.ParaTableAct = true;
+    m.PopParaHelp2->trigger();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("ParaHelp")});
+}
+
+TEST_F(MainWindow, CommandsOfLaterWindowsStayDisabledEvenWhenTheDriveAnswers)
+{
+    m.setDriveCommandEnabled(DriveCommand::Import, true);
+    m.setDriveCommandEnabled(DriveCommand::KeyPad, true);
+    EXPECT_TRUE(m.driveCommandRequested(DriveCommand::Import));
+    EXPECT_FALSE(m.driveCommandRequested(DriveCommand::Export));
+    for (QAction* a : {m.DownLoad, m.ToolBpr, m.InvRun, m.ToolBpanel, m.MonChart, m.Version, m.PrintSetup})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    m.ToolBpr->trigger(); // nothing to run, nothing to crash
+}
+
+TEST_F(MainWindow, LinkIconShowsTheLinkState)
+{
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Idle);
+    m.setLinkIcon(LinkIcon::Busy);
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Busy);
+    m.setLinkIcon(LinkIcon::Failed);
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Failed);
+    EXPECT_FALSE(m.ToolBline->icon().isNull());
+}
+
+TEST_F(MainWindow, IsANarrowBarAtTheTopLeftWithoutMaximizeBox)
+{
+    m.FormCreate();
+    EXPECT_TRUE(m.isWindow());
+    EXPECT_EQ(m.pos(), QPoint(0, 0));
+    EXPECT_EQ(m.width(), 639);
+    EXPECT_EQ(m.minimumWidth(), 639);
+    EXPECT_EQ(m.minimumHeight(), m.maximumHeight());
+    EXPECT_FALSE(m.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(m.windowFlags() & Qt::WindowMinimizeButtonHint);
+}
+
+TEST_F(MainWindow, FirstShowPreparesTheCommandsAndShowsTheTable)
+{
+    wireTable();
+    m.FormCreate();
+    m.CommentsChk = true;
+    m.CommentsBuff = QStringLiteral("from the file");
+    m.AssOp = true;
+    m.show();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("Show")});
+    EXPECT_TRUE(m.StartUp);
+    EXPECT_TRUE(m.DrvChkAct);
+    EXPECT_FALSE(m.AssOp);
+    EXPECT_TRUE(m.MMIMt->isVisible());
+    EXPECT_EQ(quickVisible, 1);  // the shipped HXA1 has a Quick view
+    EXPECT_EQ(cvEnabled, 1);     // ... and current/voltage parameters
+    // A comment from a file given at start-up is saved with the set.
+    EXPECT_EQ(m.commentText(), QStringLiteral("from the file"));
+    // A second show is no first show.
+    calls.clear();
+    m.hide();
+    m.show();
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(MainWindow, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing)
+{
+    globals().LanguageSuffix = QStringLiteral("Eng");
+    m.MMItoolsHelpClick();
+    EXPECT_EQ(globals().HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
+    ASSERT_NE(HelpViewer::currentWindow(), nullptr);
+    EXPECT_TRUE(HelpViewer::currentWindow()->isVisible());
+    HelpViewer::closeAll();
+    QCoreApplication::processEvents();
+
+    globals().LanguageSuffix = QStringLiteral("Ger");
+    m.MMItoolsHelpClick();
+    EXPECT_TRUE(HelpViewer::currentWindow() == nullptr || !HelpViewer::currentWindow()->isVisible());
+}
+
+TEST_F(MainWindow, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore)
+{
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    CommLink link(port, clock);
+    installCommLink(&link);
+    link.setView(&m);
+    TRSset dialog(link);
+    m.RSset = &dialog;
+    int shown = 0;
+    QObject::connect(&dialog, &QDialog::finished, [&] { ++shown; });
+    QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
+    prompter.allowUnexpected(); // the port cannot be opened, said once per attempt
+
+    m.ToolBlineClick();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(link.PortOpen());
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Failed);
+    link.setView(nullptr);
+    installCommLink(nullptr);
+}
+
+// ---- Activation ---------------------------------------------------------------------------
+
+TEST(FormActivationRule, RunsWhenActivationComesFromAnotherWindowOfTheProgramOnly)
+{
+    QWidget a, b;
+    int runs = 0;
+    FormActivation::watch(&a, [&] { ++runs; });
+    auto activate = [](QWidget& w) {
+        w.show();
+        w.activateWindow();
+        QApplication::setActiveWindow(&w);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    };
+    activate(a);
+    const int first = runs;
+    EXPECT_EQ(FormActivation::lastActiveForm(), &a);
+    activate(a); // the same window again: as coming back from another program
+    EXPECT_EQ(runs, first);
+    activate(b);
+    activate(a);
+    EXPECT_EQ(runs, first + 1);
+    QMessageBox box;
+    activate(box);
+    activate(a); // after a message box closes
+    EXPECT_EQ(runs, first + 1);
+}
+
+TEST(FormActivationRule, AHandlerThatActivatesItsWindowAgainDoesNotNest)
+{
+    QWidget a, b;
+    int depth = 0, maxDepth = 0, runs = 0;
+    auto activate = [](QWidget& w) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    };
+    FormActivation::watch(&a, [&] {
+        ++runs;
+        maxDepth = std::max(maxDepth, ++depth);
+        if (runs < 3) {
+            // A dialog closing inside the handler re-activates the window.
+            QApplication::setActiveWindow(&b);
+            QCoreApplication::processEvents();
+            QApplication::setActiveWindow(&a);
+            QCoreApplication::processEvents();
+        }
+        --depth;
+    });
+    activate(a);
+    activate(b);
+    activate(a);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(maxDepth, 1);
+}
+
+} // namespace

@@ -1,0 +1,79 @@
+#pragma once
+// A program folder with the shipped data, the program's globals reset, the scripted prompter
+// and the user's folders (association, lock) redirected into the test's own folder.
+#include "app/Globals.h"
+#include "app/KVR_Main.h"
+#include "app/Options.h"
+#include "app/StartUp.h"
+#include "platform/IniFile.h"
+#include "platform/TextFile.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempProgramFolder.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+class StartUpTestBase : public ::testing::Test {
+protected:
+    StartUpTestBase() : folder(true)
+    {
+        for (const char* name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+            saved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+            qputenv(name, home.filePath(QString::fromLatin1(name)).toUtf8());
+        }
+        QDir().mkpath(home.filePath(QStringLiteral("XDG_RUNTIME_DIR")));
+        resetGlobals();
+        options().setAssociationHandler([](bool) {});
+        StartUp::setProgramFolder(folder.path());
+    }
+    ~StartUpTestBase() override
+    {
+        QApplication::closeAllWindows();
+        QCoreApplication::processEvents();
+        resetGlobals();
+        TextFile::setLegacyCodePage(QStringLiteral("CP1252"));
+        for (const auto& s : saved) {
+            if (s.wasSet)
+                qputenv(s.name, s.value);
+            else
+                qunsetenv(s.name);
+        }
+    }
+
+    // What the start-up form hands back for a choice, as its close does.
+    static void choose(const QString& type, const QString& cpu, const QString& form,
+                       const QString& language = QStringLiteral("English"))
+    {
+        Globals& g = globals();
+        g.LanguageName = language;
+        g.LanguageSuffix = language.left(3);
+        g.LanguageIniPath = g.LanguageFolder + "/" + language + ".ini";
+        g.DriveTypeName = type;
+        g.DriveFormName = form;
+        g.DriveCpuVersion = cpu;
+        g.TypeFolder = g.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
+        g.CapacityFolder = g.TypeFolder;
+        g.InfoIniPath = g.TypeFolder + "/Info.ini";
+    }
+
+    QString settingsText() const
+    {
+        QString text;
+        TextFile::readText(folder.settingsIniPath(), text);
+        return text;
+    }
+
+    QTemporaryDir home;
+    TempProgramFolder folder;
+    ScriptedPrompter prompter;
+
+private:
+    struct Saved {
+        const char* name;
+        QByteArray value;
+        bool wasSet;
+    };
+    std::vector<Saved> saved;
+};
