@@ -1,0 +1,126 @@
+#pragma once
+// The parameter table without its window: the grid of texts (column, row; row 0 the titles),
+// the state fields the table's commands share, the filling of the rows for each view, the
+// limits, the find buffer and how each cell is drawn. The views ('Changed' Only, Blind,
+// Quick, Current/Voltage) are the checked states of the table's commands.
+//
+// A Qt item model over the grid (model row = grid row - 1; grid row 0 is the header) and
+// its selection live here too, so that all of it runs without a window.
+#include "platform/TextGrid.h"
+#include "table/TableCommands.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QItemSelectionModel>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class ParaTableCore;
+
+// Table columns.
+enum ParaTableCol { TC_Title = 0, TC_ComNo, TC_Name, TC_Value, TC_Low, TC_High, TC_Unit, TC_Changed, TC_Count };
+
+class ParaTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ParaTableModel(ParaTableCore& core);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    friend class ParaTableCore;
+    ParaTableCore& core_;
+};
+
+// How one cell is drawn.
+struct CellStyle {
+    QColor background;      // invalid: the grid's own (the fixed column's button colour)
+    QColor text;            // invalid: the grid's own
+    bool bold = false;
+    Qt::Alignment alignment = Qt::AlignHCenter;
+};
+
+class ParaTableCore : public QObject {
+    Q_OBJECT
+public:
+    explicit ParaTableCore(TableCommands& commands);
+
+    TableCommands& commands() { return commands_; }
+    const TableCommands& commands() const { return commands_; }
+    const TextGrid& grid() const { return grid_; }
+    ParaTableModel* model() { return &model_; }
+    QItemSelectionModel* selection() { return &selection_; }
+
+    // ---- State shared by the table's commands ----------------------------------------------
+    int ChangedRowCount = 0;
+    int BlindRowCount = 0;
+    int UndoCount = 0;
+    int RedoCount = 0;
+    quint8 EditActive = 0;
+    QString SavedCellText;
+    int CursorRow = 1;
+    int TypedCount = 0;
+    QString EditBuffer;
+    int OutOfRange = 0;
+    int FindPos = 0;
+    int LastDataRow = 0;
+    int SearchStartRow = 0;
+    std::array<float, TC_Count> ColumnRatio{0.0889f, 0.0973f, 0.354f, 0.0889f, 0.0889f, 0.0889f, 0.0889f, 0.095f};
+    int UndoDepth = 0;
+    QStringList DummyList; // the find buffer: "number,name" per data row
+
+    // ---- Views ------------------------------------------------------------------------------
+    bool changedOnly() const { return commands_.checked(TableCommand::ChgDisp); }
+    bool blindView() const { return commands_.checked(TableCommand::Blind); }
+    bool quickView() const { return commands_.checked(TableCommand::Quick); }
+    bool currentVoltage() const { return commands_.checked(TableCommand::CVDisp); }
+    // 'Changed' Only, Blind or Quick: rows are packed and found by their numbers.
+    bool filtered() const { return changedOnly() || blindView() || quickView(); }
+
+    // ---- Filling ------------------------------------------------------------------------------
+    // The data part of a rebuild after the parameter set changed: command states, flags of
+    // the working table, undo lists, rows, find buffer. False when a refill stopped at a
+    // value that is no number (the rows filled so far stay).
+    bool refreshAll();
+    // Rows and header for the current view, then the limits. False as above.
+    bool FillRows();
+    // The limits columns of every shown row. False as above.
+    bool UpdateLimits();
+    void FillFindBuffer();
+    // Message 20 + " " + type + form + " (CPU Ver." + CPU version + ")".
+    static QString caption();
+    // The parameter index a data row shows; -1 for a row that shows none.
+    int indexOfRow(int row) const;
+
+    // ---- Drawing and layout ------------------------------------------------------------------
+    CellStyle cellStyle(int col, int row, bool selected) const;
+    // Column widths for a grid client width.
+    std::array<int, TC_Count> columnWidths(int clientWidth) const;
+
+    // ---- Rules that use the table's own fields -----------------------------------------------
+    double ClampToRange(const QString& valueText, int index);
+    int GridRowOfIndex(int index);
+
+    // ---- Grid position ---------------------------------------------------------------------
+    // The current cell in grid coordinates (row 0 = titles), or (-1, -1).
+    int currentCol() const;
+    int currentRow() const;
+    void setCurrentCell(int col, int row);
+
+signals:
+    // The row count or the texts changed.
+    void refilled();
+
+private:
+    void setRowCount(int rows);
+    void clampCursor();
+
+    TableCommands& commands_;
+    TextGrid grid_{TC_Count, 1};
+    ParaTableModel model_{*this};
+    QItemSelectionModel selection_{&model_};
+};
