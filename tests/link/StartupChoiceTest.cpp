@@ -1,0 +1,375 @@
+// The start-up form's rules without its window: the lists it offers, what it preselects and
+// what its close hands to the program.
+#include "link/StartupChoice.h"
+
+#include "StartupChoiceFixture.h"
+
+namespace {
+
+const QStringList kShippedTypes{"HXA1", "HXB3"};
+
+using StartupChoiceTest = StartupChoiceFixture;
+
+TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutABox) {
+    seedLanguages();
+    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    ASSERT_TRUE(c.FormCreate());
+
+    EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
+    EXPECT_EQ(c.LangPos, 0);
+    EXPECT_EQ(globals().MsgCaption, QString::fromUtf8("確認"));
+    EXPECT_EQ(c.I_TypeForm, kShippedTypes);
+    EXPECT_EQ(c.I_TypeNo, QStringList({"41", "52"}));
+    EXPECT_EQ(c.TypePos, 0);
+    EXPECT_EQ(c.I_CpuForm, QStringList({"V110", "V720"}));
+    EXPECT_EQ(c.I_CpuNo, QStringList({"110", "720"}));
+    EXPECT_EQ(c.CpuPos, 0);
+    EXPECT_EQ(c.I_CapaForm, QStringList({"-2004", "-2007", "-2015", "-2022", "-4015", "-4022"}));
+    EXPECT_EQ(c.I_CapaNo, QStringList({"1", "2", "3", "4", "11", "12"}));
+    EXPECT_EQ(c.CapaPos, 0);
+    EXPECT_TRUE(prompter.boxes().empty());
+    // Creation hands nothing to the main window; only the close does.
+    EXPECT_EQ(cpuFormsM, QStringList({"stale"}));
+}
+
+TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreOffered) {
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
+    EXPECT_EQ(c.LangPos, 0);
+}
+
+TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
+    seedLanguages();
+    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    ASSERT_TRUE(c.FormCreate());
+    c.LangPos = 1;
+    c.TypePos = 0;
+    c.I_TypeFormChange();
+    c.CpuPos = 1;
+    c.I_CpuFormChange();
+    c.CapaPos = 6; // -4037 exists for V720 only
+    c.FormClose();
+
+    const Globals& g = globals();
+    const QString dat = folder.filePath("dat");
+    EXPECT_EQ(g.LanguageName, "English");
+    EXPECT_EQ(g.LanguageSuffix, "Eng");
+    EXPECT_EQ(g.LanguageIniPath, folder.filePath("lng/English.ini"));
+    EXPECT_FALSE(g.DecimalComma);
+    EXPECT_EQ(g.DriveTypeName, "HXA1");
+    EXPECT_EQ(g.DriveFormName, "-4037");
+    EXPECT_EQ(g.DriveCpuVersion, "V720");
+    EXPECT_EQ(g.DriveTypeCode, "41");
+    EXPECT_EQ(g.DriveFormCode, "13");
+    EXPECT_EQ(g.DriveCpuNumber, "720");
+    EXPECT_EQ(g.TypeFolder, dat + "/HXA1(V720)");
+    EXPECT_EQ(g.CapacityFolder, g.TypeFolder);
+    EXPECT_EQ(g.InfoIniPath, dat + "/HXA1(V720)/Info.ini");
+    EXPECT_TRUE(QFile::exists(g.InfoIniPath));
+    EXPECT_EQ(g.ParaHelpFilePath, dat + "/HXA1(V720)/HXA1(Eng).chm");
+    EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
+    EXPECT_EQ(cpuNumbersM, QStringList({"110", "720"}));
+
+    EXPECT_TRUE(settingsText().contains("[Default]\r\nLangNo=1\r\nInvTypeNo=0\r\nInvFormNo=6\r\nInvCpuNo=1\r\n"
+                                        "InvType=HXA1\r\nInvForm=-4037\r\nInvCpu=V720\r\n"))
+        << settingsText().constData();
+    // Nothing was detected, so the communication settings are not touched.
+    EXPECT_FALSE(settingsText().contains("[Comms]"));
+}
+
+TEST_F(StartupChoiceTest, CloseRunsOnce) {
+    seedLanguages();
+    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    ASSERT_TRUE(c.FormCreate());
+    c.FormClose();
+    cpuFormsM = {"kept"};
+    c.TypePos = 1;
+    c.FormClose();
+    EXPECT_EQ(cpuFormsM, QStringList({"kept"}));
+    EXPECT_EQ(globals().DriveTypeName, "HXA1");
+    EXPECT_TRUE(c.closed());
+}
+
+TEST_F(StartupChoiceTest, TheLanguageFlagAndTheHelpOptionShapeTheOutputs) {
+    writeSettings("[Language]\r\nJapanese=0\r\nEnglish=1\r\n[Default]\r\nLangNo=1\r\n"
+                  "[Options]\r\nCheckLang=1\r\nWHP=1\r\n");
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    c.FormClose();
+    EXPECT_TRUE(globals().DecimalComma);
+    EXPECT_TRUE(globals().ParaHelpFilePath.endsWith("/HXA1(V110)/HXA1(Eng).hlp"));
+}
+
+TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
+    storeChoice("HXA1", "-4037", "V720");
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(c.LangPos, 1);
+    EXPECT_EQ(globals().MsgCaption, "Confirmation");
+    EXPECT_EQ(c.TypePos, 0);
+    EXPECT_EQ(c.CpuPos, 1);
+    EXPECT_EQ(StartupChoice::at(c.I_CapaForm, c.CapaPos), "-4037");
+    EXPECT_EQ(c.I_CapaForm.size(), 7);
+}
+
+TEST_F(StartupChoiceTest, StoredNamesAreFoundIgnoringCase) {
+    storeChoice("hxb3", "-4037", "v250");
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(c.TypePos, 1);
+    EXPECT_EQ(StartupChoice::at(c.I_CapaForm, c.CapaPos), "-4037");
+}
+
+// Each row leaves the stored drive unused; the first entries are preselected, without a box.
+struct NotPreselected {
+    const char* name;
+    QByteArray settings;
+};
+
+class StoredDriveNotUsed : public StartupChoiceFixture, public ::testing::WithParamInterface<NotPreselected> {};
+
+TEST_P(StoredDriveNotUsed, FirstEntriesArePreselected) {
+    writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + GetParam().settings);
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(c.TypePos, 0);
+    EXPECT_EQ(c.CpuPos, 0);
+    EXPECT_EQ(c.CapaPos, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartupChoice, StoredDriveNotUsed,
+    ::testing::Values(
+        NotPreselected{"OptionOff", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
+                                    "InvForm=-2015\r\nInvCpu=V250\r\n[Options]\r\nCheckInv=0\r\n"},
+        NotPreselected{"OptionMissing", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
+                                        "InvForm=-2015\r\nInvCpu=V250\r\n"},
+        NotPreselected{"OnePositionMissing", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=999\r\nInvCpuNo=0\r\n"
+                                             "InvType=HXB3\r\nInvForm=-2015\r\nInvCpu=V250\r\n"
+                                             "[Options]\r\nCheckInv=1\r\n"},
+        NotPreselected{"ANameEmpty", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
+                                     "InvForm=\r\nInvCpu=V250\r\n[Options]\r\nCheckInv=1\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesTaken) {
+    storeChoice("HXB9", "-1111", "V100");
+    prompter.answer(BoxAnswer::Ok);
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "Not found the Last Inverter data file.\nHXB9(V100)-1111");
+    EXPECT_EQ(prompter.boxes()[0].caption, "Confirmation");
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(c.TypePos, 0);
+    EXPECT_EQ(c.I_CpuForm, QStringList({"V110", "V720"}));
+    EXPECT_EQ(c.CpuPos, 0);
+    EXPECT_EQ(c.CapaPos, 0);
+    EXPECT_EQ(c.I_CapaForm.size(), 6);
+}
+
+TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
+    storeChoice("HXA1", "-4037", "V110");
+    prompter.answer(BoxAnswer::Ok);
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    ASSERT_EQ(prompter.texts(), QStringList({"Not found the Last Inverter data file.\nHXA1(V110)-4037"}));
+}
+
+TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
+    storeChoice("HXB3", "-4037", "V250");
+    globals().DriveTypeName = "HXA1";
+    StartupChoice c({false, true});
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_EQ(globals().DriveTypeName, "HXA1");
+    EXPECT_EQ(c.InvTypeNo, StartupChoice::kMissing);
+    EXPECT_EQ(c.TypePos, 0);
+}
+
+// ---- The language preselected -------------------------------------------------------------
+
+struct LanguageCase {
+    const char* name;
+    QByteArray settings; // after the [Language] section
+    bool fromNew;        // File > New, the program running in `running`
+    const char* running;
+    int expectedPos;
+    const char* expectedCaption; // message 1 of the language whose texts the form uses
+};
+
+class LanguagePreselection : public StartupChoiceFixture, public ::testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
+    const LanguageCase& p = GetParam();
+    writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + p.settings);
+    globals().LanguageName = QString::fromUtf8(p.running);
+    StartupChoice c({p.fromNew, false});
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_EQ(c.LangPos, p.expectedPos);
+    EXPECT_EQ(globals().MsgCaption, QString::fromUtf8(p.expectedCaption));
+    c.FormClose();
+    EXPECT_EQ(globals().LanguageName, c.LangForm.at(p.expectedPos));
+    EXPECT_EQ(IniFile(globals().SettingsIniPath).readInteger("Default", "LangNo", -9), p.expectedPos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartupChoice, LanguagePreselection,
+    ::testing::Values(
+        LanguageCase{"StoredLanguageKept", "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=1\r\n", false, "", 1,
+                     "Confirmation"},
+        LanguageCase{"OptionOffTakesTheFirst", "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=0\r\n", false, "", 0,
+                     "確認"},
+        // Until the options are first saved the first language is offered, though the texts
+        // come from the stored one.
+        LanguageCase{"OptionNeverSavedOffersTheFirst", "[Default]\r\nLangNo=1\r\n", false, "", 0, "Confirmation"},
+        // A position outside the list names no language: English texts, the first offered.
+        LanguageCase{"PositionBeyondTheList", "[Default]\r\nLangNo=5\r\n[Options]\r\nCheckLang=1\r\n", false, "",
+                     0, "Confirmation"},
+        LanguageCase{"NegativePosition", "[Default]\r\nLangNo=-1\r\n[Options]\r\nCheckLang=1\r\n", false, "", 0,
+                     "Confirmation"},
+        // File > New keeps the running language whatever the option and the stored position say.
+        LanguageCase{"NewKeepsTheRunningLanguage", "[Default]\r\nLangNo=1\r\n", true, "English", 1,
+                     "Confirmation"},
+        LanguageCase{"NewKeepsItOverAnotherStoredPosition", "[Default]\r\nLangNo=0\r\n[Options]\r\nCheckLang=1\r\n",
+                     true, "English", 1, "Confirmation"},
+        LanguageCase{"NewWithAnUnlistedLanguageUsesTheStoredPosition",
+                     "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=1\r\n", true, "German", 1, "Confirmation"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Lists from the data folder -----------------------------------------------------------
+
+TEST_F(EmptyProgramFolder, TypesComeFromPrefixedFoldersAndCpuVersionsFromTheirOwnFolders) {
+    for (const char* f : {"dat/HXB3(V110)", "dat/HXB3(V100)", "dat/hxa1(V200)", "dat/XY9(V100)", "dat/HXB30(V120)",
+                          "dat/HXD", "dat/HX10(V100)", "dat/HX20(VHX10)"})
+        makeFolder(f);
+    folder.writeFile("dat/HXC.txt", "not a folder");
+    folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\nHXB30=53\r\n");
+    StartupChoice c;
+    c.ScanDataFolder("/dat");
+    EXPECT_EQ(c.I_TypeForm, QStringList({"HX10", "HX20", "hxa1", "HXB3", "HXB30", "HXD"}));
+
+    const auto cpus = [&](const QString& type) {
+        c.FillCpuList(type);
+        return c.I_CpuForm.join(',') + '|' + c.I_CpuNo.join(',');
+    };
+    EXPECT_EQ(cpus("HXB3"), "V100,V110|100,110");
+    EXPECT_EQ(cpus("HXB30"), "V120|120");
+    EXPECT_EQ(cpus("HXD"), "|");
+    // A folder of another type whose CPU text happens to hold this type's name.
+    EXPECT_EQ(cpus("HX10"), "V100|100");
+    EXPECT_EQ(cpus("HXA1"), "V200|200");
+}
+
+TEST_F(EmptyProgramFolder, CapacitiesAreSortedWithTheirCatalogueCodes) {
+    folder.writeFile("dat/HXB3(V110)/HXB3-4037.cap", "");
+    folder.writeFile("dat/HXB3(V110)/HXB3-2015.cap", "");
+    folder.writeFile("dat/HXB3(V110)/HXB3-0750.CAP", "");
+    folder.writeFile("dat/HXB3(V110)/Info.ini", "");
+    folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\n[HXB3]\r\n-4037=37\r\n");
+    StartupChoice c;
+    c.DataFolder = "/dat";
+    c.FillCapacityList("HXB3", "V110");
+    EXPECT_EQ(c.I_CapaForm, QStringList({"-0750", "-2015", "-4037"}));
+    EXPECT_EQ(c.I_CapaNo, QStringList({"0", "0", "37"}));
+}
+
+TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
+    seedLanguages();
+    makeFolder("dat/HXZ9(V100)");
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_EQ(c.I_TypeNo, QStringList({"99"}));
+    EXPECT_TRUE(c.I_CapaForm.isEmpty());
+    EXPECT_EQ(c.CapaPos, -1);
+    c.FormClose();
+    EXPECT_EQ(globals().DriveTypeCode, "99");
+    EXPECT_EQ(globals().DriveFormName, "");
+    EXPECT_EQ(IniFile(globals().SettingsIniPath).readInteger("Default", "InvFormNo", 0), -1);
+}
+
+TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
+    seedLanguages();
+    makeFolder("dat/XY9(V100)");
+    prompter.answer(BoxAnswer::Ok);
+    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    EXPECT_FALSE(c.FormCreate());
+    EXPECT_TRUE(globals().StartupAbort);
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "Not found Inverter data file.\nKVR260X is closed.");
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    const QByteArray before = settingsText();
+    c.FormClose();
+    EXPECT_EQ(settingsText(), before);
+    EXPECT_EQ(cpuFormsM, QStringList({"stale"}));
+}
+
+TEST_F(StartupChoiceTest, AnotherDataFolderGivesTheTypesWhileTheCatalogueStays) {
+    storeChoice("HXB3", "-4037", "V250", 1, "DF=\\other\r\n");
+    folder.writeFile("other/HXB3(V250)/HXB3-4037.cap", "");
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    EXPECT_EQ(c.I_TypeForm, QStringList({"HXB3"}));
+    EXPECT_EQ(c.I_TypeNo, QStringList({"52"}));
+    EXPECT_EQ(c.I_CapaNo, QStringList({"13"}));
+    c.FormClose();
+    EXPECT_EQ(globals().TypeFolder, folder.filePath("other/HXB3(V250)"));
+}
+
+TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
+    seedLanguages();
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    c.TypePos = 1;
+    c.I_TypeFormChange();
+    EXPECT_EQ(c.I_CpuForm, QStringList({"V250"}));
+    EXPECT_EQ(c.I_CapaForm, QStringList({"-2007", "-2015", "-4015", "-4037"}));
+    EXPECT_EQ(c.I_CapaNo, QStringList({"2", "3", "11", "13"}));
+    EXPECT_EQ(c.CpuPos, 0);
+    EXPECT_EQ(c.CapaPos, 0);
+
+    c.TypePos = 0;
+    c.I_TypeFormChange();
+    c.CpuPos = 1;
+    c.CapaPos = 3;
+    c.I_CpuFormChange();
+    EXPECT_EQ(c.I_CapaForm.size(), 7);
+    EXPECT_EQ(c.CapaPos, 0);
+}
+
+TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
+    seedLanguages();
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    c.selectPositions(1, 40, 7);
+    EXPECT_EQ(c.TypePos, 1);
+    EXPECT_EQ(c.CapaPos, -1);
+    EXPECT_EQ(c.CpuPos, -1);
+    // The capacities of a CPU position that does not exist: none.
+    EXPECT_TRUE(c.I_CapaForm.isEmpty());
+    EXPECT_EQ(StartupChoice::at(c.I_CpuForm, -1), "");
+}
+
+TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKeepsTheDrive) {
+    seedLanguages();
+    StartupChoice c;
+    ASSERT_TRUE(c.FormCreate());
+    c.DetectionRan = true;
+    c.PortPos = 2;
+    c.ProtocolIdx = 1;
+    c.SpeedIdx = 5;
+    c.ParityIdx = 0;
+    c.FormClose();
+    EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=2\r\nPrtocol=1\r\nBaudrate=5\r\nParity=0\r\n"));
+
+    storeChoice("HXA1", "-2004", "V110", 1, "[Comms]\r\nCommport=1\r\n");
+    StartupChoice kept;
+    ASSERT_TRUE(kept.FormCreate());
+    kept.DetectionRan = true;
+    kept.FormClose();
+    EXPECT_TRUE(settingsText().endsWith("[Comms]\r\nCommport=1\r\n"));
+}
+
+} // namespace
