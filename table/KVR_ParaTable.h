@@ -35,12 +35,18 @@ public:
     virtual void CheckSpSetup() = 0;
 };
 
-// The grid: no keyboard search (typing is value entry, not a jump to a row).
+// The grid, without the item view's habits the table does not have: typing a letter does
+// not jump to a row, Ctrl+C and Ctrl+A do nothing of their own, the right button does not
+// move the highlighted block.
 class ParaGridView : public QTableView {
     Q_OBJECT
 public:
     explicit ParaGridView(QWidget* parent = nullptr);
     void keyboardSearch(const QString&) override {}
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 };
 
 class TParameter : public QWidget {
@@ -124,7 +130,6 @@ protected:
     void FormResize();
     void FormClose();
     void showEvent(QShowEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -132,8 +137,6 @@ private:
     void buildPopupMenu();
     QAction* popupItem(TableCommand c, const char* name, const QString& text, void (TParameter::*handler)());
     void showPopupMenu(const QPoint& pos);
-    // A conversion error of a refill, shown once per command.
-    void reportFillError();
 
     ParaTableHost& host_;
     ParaTableCore core_;

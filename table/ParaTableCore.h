@@ -83,10 +83,11 @@ public:
 
     // ---- Filling ------------------------------------------------------------------------------
     // The data part of a rebuild after the parameter set changed: command states, flags of
-    // the working table, undo lists, rows, find buffer. False when a refill stopped at a
-    // value that is no number (the rows filled so far stay).
+    // the working table, undo lists, rows, find buffer. False when the refill stopped at a
+    // value that is no number: message 42 was shown once and the rows filled so far stay.
     bool refreshAll();
-    // Rows and header for the current view, then the limits. False as above.
+    // Rows and header for the current view, then the limits; the cursor row and the current
+    // cell are kept inside the new rows. False as above.
     bool FillRows();
     // The limits columns of every shown row. False as above.
     bool UpdateLimits();
@@ -116,6 +117,7 @@ signals:
     void refilled();
 
 private:
+    bool updateLimits(bool notify);
     void setRowCount(int rows);
     void clampCursor();
 
@@ -123,4 +125,5 @@ private:
     TextGrid grid_{TC_Count, 1};
     ParaTableModel model_{*this};
     QItemSelectionModel selection_{&model_};
+    QStringList column1_; // the numbers of column 1 by grid row, for GridRowOfIndex
 };

@@ -1,0 +1,386 @@
+#include "table/KVR_ParaTable.h"
+
+#include "app/Globals.h"
+#include "app/KVR_Main.h"
+#include "app/Options.h"
+#include "platform/IniFile.h"
+#include "table/ValueRules.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QShowEvent>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+TParameter* Parameter = nullptr;
+
+namespace {
+constexpr int kRowHeight = 16;
+constexpr int kFontPixels = 12;
+} // namespace
+
+// Paints every cell by the table's drawing rules; texts are drawn as they stand ("&" is no
+// mnemonic), on one line, vertically centred.
+class ParaGridDelegate : public QStyledItemDelegate {
+public:
+    ParaGridDelegate(ParaTableCore& core, QObject* parent) : QStyledItemDelegate(parent), core_(core) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const int col = index.column();
+        const int row = index.row() + 1;
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        const CellStyle st = core_.cellStyle(col, row, selected);
+        const bool fixed = col == TC_Title;
+        QColor bg = st.background;
+        if (!bg.isValid())
+            bg = fixed ? option.palette.button().color() : option.palette.base().color();
+        QColor fg = st.text;
+        if (!fg.isValid())
+            fg = fixed ? option.palette.buttonText().color() : option.palette.text().color();
+
+        painter->save();
+        painter->fillRect(option.rect, bg);
+        QFont f = option.font;
+        f.setBold(st.bold);
+        painter->setFont(f);
+        painter->setPen(fg);
+        painter->drawText(option.rect, int(st.alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+
+private:
+    ParaTableCore& core_;
+};
+
+// ---- Grid view ------------------------------------------------------------------------------
+
+ParaGridView::ParaGridView(QWidget* parent) : QTableView(parent)
+{
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setShowGrid(true);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(kRowHeight);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* h = horizontalHeader();
+    h->setSectionResizeMode(QHeaderView::Interactive);
+    h->setSectionsClickable(false);
+    h->setHighlightSections(false);
+    h->setStretchLastSection(false);
+    h->setMinimumSectionSize(0);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void ParaGridView::keyPressEvent(QKeyEvent* e)
+{
+    // The grid has no whole-table selection and no one-cell copy of its own: Copy is the
+    // table's command (highlighted rows with their titles).
+    if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::SelectAll)) {
+        e->ignore();
+        return;
+    }
+    QTableView::keyPressEvent(e);
+}
+
+void ParaGridView::mousePressEvent(QMouseEvent* e)
+{
+    // The right button opens the pop-up menu on the highlighted block; it does not move it.
+    if (e->button() == Qt::RightButton) {
+        e->accept();
+        return;
+    }
+    QTableView::mousePressEvent(e);
+}
+
+// ---- Window ---------------------------------------------------------------------------------
+
+TParameter::TParameter(ParaTableHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      host_(host), core_(host.tableCommands())
+{
+    setObjectName(QStringLiteral("Parameter"));
+    setWindowTitle(QStringLiteral("Parameter Table"));
+    resize(639, 429);
+    setMinimumSize(639, 250);
+    QFont f = font();
+    f.setPixelSize(kFontPixels);
+    setFont(f);
+
+    StringGrid1 = new ParaGridView(this);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setModel(core_.model());
+    QItemSelectionModel* own = StringGrid1->selectionModel();
+    StringGrid1->setSelectionModel(core_.selection());
+    delete own;
+    delegate_ = new ParaGridDelegate(core_, StringGrid1);
+    StringGrid1->setItemDelegate(delegate_);
+    StringGrid1->viewport()->installEventFilter(this);
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this, &TParameter::showPopupMenu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(StringGrid1);
+
+    buildPopupMenu();
+    FormActivation::watch(this, [this] { FormActivate(); });
+    Parameter = this;
+}
+
+TParameter::~TParameter()
+{
+    if (Parameter == this)
+        Parameter = nullptr;
+}
+
+QAction* TParameter::popupItem(TableCommand c, const char* name, const QString& text, void (TParameter::*handler)())
+{
+    auto* a = new QAction(text, this);
+    a->setObjectName(QLatin1String(name));
+    a->setCheckable(c == TableCommand::ChgDisp || c == TableCommand::CVDisp || c == TableCommand::Quick ||
+                    c == TableCommand::Blind);
+    connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    PopupMenu1->addAction(a);
+    host_.tableCommands().bindPopupItem(c, a);
+    return a;
+}
+
+void TParameter::buildPopupMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    using C = TableCommand;
+    // The shortcuts belong to the main window's twins, which work from this window too; the
+    // pop-up only names them.
+    PopUndo = popupItem(C::Undo, "PopUndo", QStringLiteral("Undo\tCtrl+Z"), &TParameter::PopUndoClick);
+    PopRedo = popupItem(C::Redo, "PopRedo", QStringLiteral("Redo"), &TParameter::PopRedoClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N7"));
+    PopCopy = popupItem(C::Copy, "PopCopy", QStringLiteral("Copy\tCtrl+C"), &TParameter::PopCopyClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    PopDownLoad = popupItem(C::DownLoad, "PopDownLoad", QStringLiteral("Selected Parameter Import\tF3"),
+                            &TParameter::ImportSelected);
+    PopUpLoad = popupItem(C::UpLoad, "PopUpLoad", QStringLiteral("Selected Parameter Export\tF2"),
+                          &TParameter::PopUpLoadClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
+    PopChgDisp = popupItem(C::ChgDisp, "PopChgDisp", QStringLiteral("'Changed' Only"), &TParameter::PopChgDispClick);
+    PopCVDisp = popupItem(C::CVDisp, "PopCVDisp", QStringLiteral("Current / Voltage"), &TParameter::PopCVDispClick);
+    PopQuick = popupItem(C::Quick, "PopQuick", QStringLiteral("Quick"), &TParameter::PopQuickClick);
+    N10 = PopupMenu1->addSeparator();
+    N10->setObjectName(QStringLiteral("N10"));
+    host_.tableCommands().bindSeparatorOf(C::Quick, N10);
+    PopSlct = popupItem(C::Slct, "PopSlct", QStringLiteral("Select\tCtrl+S"), &TParameter::PopSlctClick);
+    PopSlctUnlock = popupItem(C::SlctUnlock, "PopSlctUnlock", QStringLiteral("Select Clear\tCtrl+Alt+S"),
+                              &TParameter::PopSlctUnlockClick);
+    PopBlind = popupItem(C::Blind, "PopBlind", QStringLiteral("Blind"), &TParameter::PopBlindClick);
+    PopDisp = popupItem(C::Disp, "PopDisp", QStringLiteral("All Parameters"), &TParameter::PopDispClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    PopHexDisp = popupItem(C::HexDisp, "PopHexDisp", QStringLiteral("Hex."), &TParameter::PopHexDispClick);
+    PopDecDisp = popupItem(C::DecDisp, "PopDecDisp", QStringLiteral("Dec."), &TParameter::PopDecDispClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    PopDef = popupItem(C::Def, "PopDef", QStringLiteral("Shipment"), &TParameter::PopDefClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N9"));
+    PopParaHelp = popupItem(C::ParaHelp, "PopParaHelp", QStringLiteral("Show Parameter Help\tF10"),
+                            &TParameter::PopParaHelpClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
+    PopFind = popupItem(C::Find, "PopFind", QStringLiteral("Find\tCtrl+F"), &TParameter::ShowFind);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N8"));
+    PopClose = new QAction(QStringLiteral("Close"), this);
+    PopClose->setObjectName(QStringLiteral("PopClose"));
+    connect(PopClose, &QAction::triggered, this, &TParameter::PopCloseClick);
+    PopupMenu1->addAction(PopClose);
+}
+
+void TParameter::showPopupMenu(const QPoint& pos)
+{
+    // A monitor run owns the link: the table stays readable, its commands wait.
+    if (!host_.tableCommands().popupMenuEnabled())
+        return;
+    PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
+}
+
+QRect TParameter::placementUnder(const QRect& mainFrame)
+{
+    return QRect(mainFrame.left(), mainFrame.top() + mainFrame.height(), mainFrame.width(),
+                 480 - mainFrame.height());
+}
+
+void TParameter::FormCreate()
+{
+    if (globals().StartupAbort)
+        return;
+    const QRect frame = placementUnder(host_.mainFrameGeometry());
+    // The rectangle includes the frame; the window manager adds its own around the client.
+    const QSize decoration = frameGeometry().size() - geometry().size();
+    move(frame.topLeft());
+    resize(std::max(frame.width() - decoration.width(), minimumWidth()),
+           std::max(frame.height() - decoration.height(), minimumHeight()));
+    ApplyLanguage();
+    RefreshAll();
+    core_.CursorRow = 1;
+}
+
+void TParameter::ApplyLanguage()
+{
+    const IniFile ini(globals().LanguageIniPath);
+    setWindowTitle(ini.readString(QStringLiteral("Parameter"), QStringLiteral("Form"), QStringLiteral("Parameter Table")));
+    const struct {
+        QAction* item;
+        const char* key;
+        const char* def;
+    } texts[] = {
+        {PopCopy, "Menu24", "Copy"},
+        {PopChgDisp, "Menu29", "'Changed' Only"},
+        {PopCVDisp, "Menu2l", "Current/Voltage"},
+        {PopQuick, "Menu2k", "Quick"},
+        {PopSlct, "Menu2a", "Select"},
+        {PopSlctUnlock, "Menu2b", "Select Clear"},
+        {PopBlind, "Menu2c", "Blind"},
+        {PopDisp, "Menu2d", "All Parameters"},
+        {PopHexDisp, "Menu2e", "Hex."},
+        {PopDecDisp, "Menu2f", "Dec."},
+        {PopParaHelp, "Menu2h", "Show Parameter Help"},
+        {PopFind, "Menu2i", "Find"},
+    };
+    for (const auto& t : texts) {
+        // Keep the shortcut named after the caption.
+        const QString old = t.item->text();
+        const qsizetype tab = old.indexOf(QLatin1Char('\t'));
+        const QString text = ini.readString(QStringLiteral("Main"), QLatin1String(t.key), QLatin1String(t.def));
+        t.item->setText(tab >= 0 ? text + old.mid(tab) : text);
+    }
+    PopClose->setText(ini.readString(QStringLiteral("Parameter"), QStringLiteral("PopMenu1"), QStringLiteral("Close")));
+}
+
+void TParameter::RefreshAll()
+{
+    core_.refreshAll();
+    setWindowTitle(ParaTableCore::caption());
+    host_.UpdateCurrentVoltageCommands();
+}
+
+void TParameter::FillRows() { core_.FillRows(); }
+void TParameter::UpdateLimits() { core_.UpdateLimits(); }
+void TParameter::FillFindBuffer() { core_.FillFindBuffer(); }
+
+QList<QStringList> TParameter::rows() const
+{
+    QList<QStringList> out;
+    const TextGrid& g = core_.grid();
+    out.reserve(g.rowCount());
+    for (int r = 0; r < g.rowCount(); ++r)
+        out.append(g.row(r));
+    return out;
+}
+
+void TParameter::Show()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void TParameter::FocusGrid()
+{
+    if (!isVisible() || !isEnabled() || !StringGrid1->isEnabled())
+        return;
+    activateWindow();
+    StringGrid1->setFocus();
+}
+
+void TParameter::FormShow() { host_.tableCommands().setTableShown(true); }
+
+void TParameter::FormActivate()
+{
+    // The current and voltage bases are refreshed here once the monitor's base reading exists.
+    core_.UndoDepth = options().UndoMaxSet.position();
+    host_.setParaTableAct(true);
+    host_.CheckSpSetup();
+}
+
+void TParameter::FormResize()
+{
+    const auto widths = core_.columnWidths(StringGrid1->viewport()->width());
+    for (int c = 0; c < TC_Count; ++c)
+        StringGrid1->setColumnWidth(c, widths[c]);
+}
+
+void TParameter::FormClose() { host_.tableCommands().setTableShown(false); }
+
+void TParameter::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    // Coming back from the minimized state is no new showing.
+    if (!e->spontaneous())
+        FormShow();
+}
+
+void TParameter::closeEvent(QCloseEvent* e)
+{
+    // Closing only hides the window.
+    e->accept();
+    FormClose();
+}
+
+bool TParameter::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == StringGrid1->viewport() && e->type() == QEvent::Resize)
+        FormResize();
+    return QWidget::eventFilter(watched, e);
+}
+
+// ---- Commands -------------------------------------------------------------------------------
+// The commands below belong to value entry, undo and redo, the view and mark commands, find,
+// the selected import and export and the parameter help; until they are built their items
+// stay disabled (TableCommands: not available), so these never run from a menu.
+
+void TParameter::PopUndoClick() {}
+void TParameter::PopRedoClick() {}
+void TParameter::PopCopyClick() {}
+void TParameter::PopChgDispClick() {}
+void TParameter::PopCVDispClick() {}
+void TParameter::PopQuickClick() {}
+void TParameter::PopSlctClick() {}
+void TParameter::PopSlctUnlockClick() {}
+void TParameter::PopBlindClick() {}
+void TParameter::PopDispClick() {}
+void TParameter::PopHexDispClick() {}
+void TParameter::PopDecDispClick() {}
+void TParameter::PopDefClick() {}
+void TParameter::PopParaHelpClick() {}
+void TParameter::ShowFind() {}
+void TParameter::ImportSelected() {}
+void TParameter::PopUpLoadClick() {}
+
+void TParameter::PopCloseClick() { close(); }
+
+// ---- Value rules --------------------------------------------------------------------------
+
+int TParameter::IndexOfComNo(const QString& comNo) { return ValueRules::IndexOfComNo(comNo); }
+qint64 TParameter::ValueOfComNo(const QString& comNo) { return ValueRules::ValueOfComNo(comNo); }
+QString TParameter::ValueTextOfComNo(const QString& comNo) { return ValueRules::ValueTextOfComNo(comNo); }
+QString TParameter::DefaultOf(const QString& comNo) { return ValueRules::DefaultOf(comNo); }
+int TParameter::UpdateChangedFlag(const QString& comNo, double raw, bool* ok)
+{
+    return ValueRules::UpdateChangedFlag(comNo, raw, ok);
+}
+QString TParameter::FormatValue(int index, double displayValue) { return ValueRules::FormatValue(index, displayValue); }
+QString TParameter::ToHexText(double raw, bool* ok) { return ValueRules::ToHexText(raw, ok); }
+qint64 TParameter::ParseHex(const QString& digits, int index, bool* ok) { return ValueRules::ParseHex(digits, index, ok); }
+QString TParameter::CurrentVoltageText(const QString& rawText, int index, bool* ok)
+{
+    return ValueRules::CurrentVoltageText(rawText, index, ok);
+}
+QString TParameter::ParseCurrentVoltage(const QString& text, int index, bool* ok)
+{
+    return ValueRules::ParseCurrentVoltage(text, index, ok);
+}
