@@ -1,0 +1,71 @@
+#pragma once
+// The checks run on the connected drive before a transfer: whether it has been specially
+// set up (such a drive takes part in no transfer), and whether its type, capacity and CPU
+// version are those the user selected. Also the window lock of a monitor run.
+//
+// The outcome lives in flags of the main window, reached through DriveCheckFlags, and in
+// CommLink::SpDrv1.
+#include "link/DriveNames.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class CommLink;
+
+// The main window's flags these checks read and write.
+struct DriveCheckFlags {
+    bool& ParaTableAct; // the parameter table is the active window
+    bool& DrvChkAct;    // the special-setup warning is due
+    bool& DrvChkd;      // ... and has been shown
+    bool& TypeCheck;    // the drive's type matches the selection
+    bool& FormCheck;    // the drive's capacity matches
+    bool& CPUCheck;     // cleared with the two above, never set
+    bool& ComCancel;    // Cancel in the identity warning
+};
+
+class DriveChecks {
+public:
+    // cpuForms/cpuNumbers: the main window's CPU-version lists (not owned).
+    DriveChecks(CommLink& link, DriveCheckFlags flags, const QStringList* cpuForms = nullptr,
+                const QStringList* cpuNumbers = nullptr);
+
+    // Marks link.SpDrv1 when the drive's "0998"/"0999" do not hold their normal values (for
+    // drive types whose Info.ini asks for it); warns once while the warning is due and the
+    // table is the active window. A call made while one runs returns at once.
+    void CheckSpSetup();
+    // Reads the drive's identity and compares it with the selection; sets TypeCheck,
+    // FormCheck and, through the warning's Cancel, ComCancel. transferMode 2 (comparison)
+    // reports a mismatch without asking.
+    void CheckDriveIdentity(int transferMode);
+
+    // OK in the identity warning: the environment options window, modal.
+    std::function<void()> openOptions;
+    // The CPU version text of the last identity check (the set-up dialog's CpuVerLabel).
+    QString CpuVerLabel;
+    // Called with it when it changes.
+    std::function<void(const QString&)> onCpuVersionText;
+
+    DriveNames& names() { return names_; }
+
+private:
+    QString readIdentityValue(const char* comNo);
+
+    CommLink& link_;
+    DriveCheckFlags flags_;
+    DriveNames names_;
+};
+
+// Writes the access value to "FB91" (request kind "P") when the drive type has that
+// parameter; a drive type without it gets no write at all. False when nothing was written
+// or the exchange failed.
+bool WriteAccessValue(CommLink& link, const QString& value);
+
+// The main window's lock while a monitor run owns the link: the installed handler is called
+// with globals().MonitorRunning != 0. The main window installs it (disabling itself and the
+// table's context menu, not the monitor's windows).
+void ApplyMonitorRunningState();
+void setMonitorRunningHandler(std::function<void(bool running)> handler);
+
+// Capacity names match when either contains the other; an empty name matches nothing.
+bool capacityNamesMatch(const QString& selected, const QString& drive);

@@ -1,0 +1,60 @@
+#pragma once
+// The main window's five transfer commands: Parameter Import, Parameter Export and
+// Parameter Comparison run the transfer engine over the whole table; Selected Parameter
+// Import and Export hand the table's selection to the table window. The main window's menu
+// items and tool buttons call these handlers; what the commands need of the main window
+// comes through TransferHost.
+#include "link/DriveChecks.h"
+#include "link/LinkView.h"
+
+#include <memory>
+
+class CommLink;
+class QDialog;
+class QWidget;
+class TWorkBar;
+
+class TransferHost {
+public:
+    virtual ~TransferHost() = default;
+    // The command's menu item is enabled (a tool button obeys its menu item).
+    virtual bool commandItemEnabled(DriveCommand command) const = 0;
+    // The main window's flags (ParaTableAct, TypeCheck, FormCheck, ComCancel, ...).
+    virtual DriveCheckFlags checkFlags() = 0;
+    // The parameter table rebuilds itself from the data store (after import and export).
+    virtual void refreshTable() = 0;
+    // The table grid takes the focus when the table window is open and the grid can take it.
+    virtual void focusTableGrid() = 0;
+    // The table's own selected import and export (the latter as its menu item's handler).
+    virtual void importSelected() = 0;
+    virtual void exportSelected() = 0;
+    // The window the transfer and result windows belong to (not their Qt parent).
+    virtual QWidget* ownerWindow() = 0;
+    // Shows a modal window and returns when it closes. Tests replace it.
+    virtual int showModal(QDialog& dialog);
+};
+
+class TransferCommands {
+public:
+    // The checks are the program's one DriveChecks (the main window's activation uses it too).
+    TransferCommands(CommLink& link, TransferHost& host, DriveChecks& checks);
+    ~TransferCommands();
+
+    void DownLoadClick();     // Parameter Import
+    void UpLoadClick();       // Parameter Export
+    void PopCompClick();      // Parameter Comparison
+    void PopDownLoad2Click(); // Selected Parameter Import
+    void PopUpLoad2Click();   // Selected Parameter Export
+
+    // The transfer window, made once and kept.
+    TWorkBar& workBar() { return *workBar_; }
+
+private:
+    void runWholeTable(DriveCommand command);
+    void runSelected(DriveCommand command);
+
+    CommLink& link_;
+    TransferHost& host_;
+    DriveChecks& checks_;
+    std::unique_ptr<TWorkBar> workBar_;
+};

@@ -1,0 +1,155 @@
+#pragma once
+// The transfer engine and its window: Parameter Import (every parameter from the drive into
+// the working table), Parameter Export (every parameter of the table to the drive) and
+// Parameter Comparison (read every parameter and list those that differ). One request per
+// parameter in table order; a failure or difference may ask Abort/Retry/Ignore; results go
+// to the parameter tables and to the result window's text.
+//
+// TransferEngine needs no window: it shows its progress through a WorkView. TWorkBar is the
+// modal window that carries it.
+#include <QDialog>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class CommLink;
+class ResultText;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// Transfer state shared by the commands, the engine and the result window.
+enum TransferModes : std::uint32_t {
+    kModeImport = 0,
+    kModeExport = 1,
+    kModeComparison = 2,
+    kModeInverterInfo = 3,
+    kModeTripInfo = 4,
+};
+extern std::uint32_t TransferMode;
+extern std::uint8_t TransferGo;     // cleared on Abort or when the window showed the outcome
+extern std::uint8_t TransferActive; // set when Start is pressed; the command clears it
+extern int LastParaIndex;           // last parameter index the job visits (inclusive)
+void resetTransferState();
+
+// A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
+// values sign-extended, unsigned 32-bit values kept unsigned.
+std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
+// The parameter's size and sign from ParaDat "Byte" (4: 32 bits) and UPara "LValue" (below 0:
+// signed; no number: unsigned).
+bool parameterIs32(int index);
+bool parameterIsSigned(int index);
+
+// What the engine shows; TWorkBar implements it.
+class WorkView {
+public:
+    virtual ~WorkView() = default;
+    virtual void setLabel1(const QString& text) = 0;
+    virtual void setLabel2(const QString& text, bool visible) = 0;
+    virtual void setProgress(int percent) = 0;
+    // The ready state (Start and Cancel shown and enabled, OK hidden) or the running state
+    // (Start and Cancel disabled).
+    virtual void setStartCancelEnabled(bool enabled) = 0;
+    virtual void showReadyButtons() = 0;
+    // The outcome is shown: Label2 (unless given), Start and Cancel hidden, OK shown.
+    virtual void showOkButton(bool keepLabel2) = 0;
+    virtual void closeWindow() = 0;
+    // Repaint now (the exchange that follows blocks the event loop).
+    virtual void repaintNow() = 0;
+};
+
+class TransferEngine {
+public:
+    explicit TransferEngine(CommLink& link) : link_(link) {}
+
+    void setView(WorkView* view) { view_ = view; }
+    // The result text of the job (the command's result window); may be null.
+    void setResult(ResultText* result) { result_ = result; }
+    // Saves the result without showing it (the result window's Save); set by the command.
+    std::function<void()> saveResult;
+
+    // At each showing: texts, the first status line, the ready state.
+    void FormShow();
+    // Start: runs the job of TransferMode over parameters 0..LastParaIndex.
+    void StBtnClick();
+    bool running() const { return running_; }
+
+    // Texts read at each showing.
+    QString Caption, StartText, CancelText, OkText;
+    QString Info1, Info2, Info3, NoErrInfo, NoDiffInfo, Buff, Result1, Result2, Result3;
+    static constexpr int kColumnWidth = 10;
+
+    int errorCount() const { return errors_; }
+    int differenceCount() const { return differences_; }
+
+private:
+    enum class Answer { Abort, Retry, Go };
+    void loadTexts();
+    void runImport();
+    void runExport();
+    void runComparison();
+    void endOfRun();
+    // The Abort/Retry/Ignore box when its option is on; Go when counted.
+    Answer ask(bool enabled, int heading, int second, const QString& title);
+    void progress(int nextIndex);
+    QString shownTitle(int index) const;
+    QString shownName(int index) const;
+    void setFlag(int index, const char* flag);
+    QString comparisonLine(int index, std::int64_t drive, std::int64_t table) const;
+    void importModelStep();
+
+    CommLink& link_;
+    WorkView* view_ = nullptr;
+    ResultText* result_ = nullptr;
+    int errors_ = 0;
+    int differences_ = 0;
+    bool autoClose_ = true;
+    bool running_ = false;
+    bool aborted_ = false;
+};
+
+class TWorkBar : public QDialog, public WorkView {
+    Q_OBJECT
+public:
+    explicit TWorkBar(CommLink& link, QWidget* parent = nullptr);
+
+    TransferEngine& engine() { return engine_; }
+
+    // Controls.
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QPushButton* StBtn = nullptr;
+    QPushButton* Button1 = nullptr; // Cancel
+    QPushButton* Button2 = nullptr; // OK
+
+    void StBtnClick() { engine_.StBtnClick(); }
+    void Button1Click() { done(QDialog::Rejected); }
+    void Button2Click() { done(QDialog::Accepted); }
+
+    // WorkView
+    void setLabel1(const QString& text) override;
+    void setLabel2(const QString& text, bool visible) override;
+    void setProgress(int percent) override;
+    void setStartCancelEnabled(bool enabled) override;
+    void showReadyButtons() override;
+    void showOkButton(bool keepLabel2) override;
+    void closeWindow() override;
+    void repaintNow() override;
+
+public slots:
+    // Esc and the close box do nothing while a job runs.
+    void reject() override;
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    TransferEngine engine_;
+    bool closeRequested_ = false;
+};
