@@ -80,16 +80,18 @@ bool Ttype::run() {
 
 void Ttype::okClick() { accept(); }
 
+// A change refills only the boxes below the one changed: the others keep what the user set.
 void Ttype::I_TypeFormChange() {
     choice_.TypePos = I_TypeForm->currentIndex();
     choice_.I_TypeFormChange();
-    showChoice();
+    fillBox(I_CpuForm, choice_.I_CpuForm, choice_.CpuPos);
+    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
 }
 
 void Ttype::I_CpuFormChange() {
     choice_.CpuPos = I_CpuForm->currentIndex();
     choice_.I_CpuFormChange();
-    showChoice();
+    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
 }
 
 void Ttype::FormClose() {

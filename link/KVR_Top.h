@@ -49,12 +49,13 @@ public:
     void I_CpuFormChange();
     // Commits the choice; runs once, from whichever close comes first.
     void FormClose();
+    // Every close ends here (accept, reject, Escape, close()): commits, then closes.
+    void done(int r) override;
 
     // Window size: the start-up picture's.
     static constexpr int kWidth = 358, kHeight = 239;
 
 protected:
-    void done(int r) override;
     void paintEvent(QPaintEvent* e) override;
 
 private:
