@@ -179,6 +179,7 @@ TMain::TMain(QWidget* parent)
     setWindowTitle(QString::fromLatin1(kProductName));
     buildMenus();
     buildToolBar();
+    bindTableCommands();
     setLinkIcon(LinkIcon::Idle);
     FormActivation::watch(this, [this] { FormActivate(); });
 }
@@ -279,8 +280,10 @@ void TMain::buildMenus()
     DownLoad = item(m, "DownLoad", QStringLiteral("Parameter Import"), nullptr);
     UpLoad = item(m, "UpLoad", QStringLiteral("Parameter Export"), nullptr);
     separator(m, "N17");
-    PopDownLoad2 = item(m, "PopDownLoad2", QStringLiteral("Selected Parameter Import"), nullptr, QKeySequence(Qt::Key_F3));
-    PopUpLoad2 = item(m, "PopUpLoad2", QStringLiteral("Selected Parameter Export"), nullptr, QKeySequence(Qt::Key_F2));
+    PopDownLoad2 = item(m, "PopDownLoad2", QStringLiteral("Selected Parameter Import"), &TMain::PopDownLoad2Click,
+                        QKeySequence(Qt::Key_F3));
+    PopUpLoad2 = item(m, "PopUpLoad2", QStringLiteral("Selected Parameter Export"), &TMain::PopUpLoad2Click,
+                      QKeySequence(Qt::Key_F2));
     N20 = separator(m, "N20");
     PopComp = item(m, "PopComp", QStringLiteral("Parameter Comparison"), nullptr);
     separator(m, "N18");
@@ -293,7 +296,6 @@ void TMain::buildMenus()
                           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
     PopBlind2 = item(m, "PopBlind2", QStringLiteral("Blind"), &TMain::PopBlind2Click);
     PopDisp2 = item(m, "PopDisp2", QStringLiteral("All Parameters"), &TMain::PopDisp2Click);
-    PopDisp2->setEnabled(false);
     N23 = separator(m, "N23");
     PopHexDisp2 = item(m, "PopHexDisp2", QStringLiteral("Hex."), &TMain::PopHexDisp2Click);
     PopDecDisp2 = item(m, "PopDecDisp2", QStringLiteral("Dec."), &TMain::PopDecDisp2Click);
@@ -327,8 +329,8 @@ void TMain::buildMenus()
     Version = item(Help1, "Version", QStringLiteral("About"), nullptr);
 
     // Commands whose windows this program does not have yet are not offered.
-    for (QAction* a : {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopDownLoad2, PopUpLoad2, PopComp, InvRun,
-                       MonInvInfo, MonChart, MMIMt, Version})
+    for (QAction* a : {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopComp, InvRun, MonInvInfo, MonChart, MMIMt,
+                       Version})
         a->setEnabled(false);
 }
 
@@ -371,9 +373,9 @@ void TMain::buildToolBar()
     ToolBpr->setIcon(glyphIcon(QStringLiteral("R"), QColor(40, 150, 60)));
     ToolBpw = button("ToolBpw", nullptr, UpLoad);
     ToolBpw->setIcon(glyphIcon(QStringLiteral("W"), QColor(200, 90, 40)));
-    ToolBpsr = button("ToolBpsr", nullptr, PopDownLoad2);
+    ToolBpsr = button("ToolBpsr", &TMain::PopDownLoad2Click, nullptr);
     ToolBpsr->setIcon(glyphIcon(QStringLiteral("r"), QColor(40, 150, 60)));
-    ToolBpsw = button("ToolBpsw", nullptr, PopUpLoad2);
+    ToolBpsw = button("ToolBpsw", &TMain::PopUpLoad2Click, nullptr);
     ToolBpsw->setIcon(glyphIcon(QStringLiteral("w"), QColor(200, 90, 40)));
     ToolBpcp = button("ToolBpcp", nullptr, PopComp);
     ToolBpcp->setIcon(glyphIcon(QStringLiteral("="), QColor(120, 60, 160)));
@@ -403,12 +405,40 @@ void TMain::buildToolBar()
     ToolBhelp->setIcon(st->standardIcon(QStyle::SP_DialogHelpButton));
 
     // A tool button that stands for a command not built yet is not offered either.
-    for (QAction* a : {ToolBprinter, ToolBprint, ToolBpr, ToolBpw, ToolBpsr, ToolBpsw, ToolBpcp, ToolBpanel,
-                       ToolBInvInfo, ToolBmon})
+    for (QAction* a : {ToolBprinter, ToolBprint, ToolBpr, ToolBpw, ToolBpcp, ToolBpanel, ToolBInvInfo, ToolBmon})
         a->setEnabled(false);
-    // Until the table is shown its own commands are not offered on the tool bar.
-    for (QAction* a : {ToolBundo, ToolBredo, ToolBfind, ToolBCV})
-        a->setEnabled(false);
+}
+
+void TMain::bindTableCommands()
+{
+    TableCommands& c = tableCommands_;
+    const std::pair<TableCommand, QAction*> mirrors[] = {
+        {TableCommand::Undo, PopUndo2},       {TableCommand::Redo, PopRedo2},
+        {TableCommand::Copy, PopCopy2},       {TableCommand::DownLoad, PopDownLoad2},
+        {TableCommand::UpLoad, PopUpLoad2},   {TableCommand::ChgDisp, PopChgDisp2},
+        {TableCommand::CVDisp, PopCVDisp2},   {TableCommand::Quick, PopQuick2},
+        {TableCommand::Slct, PopSlct2},       {TableCommand::SlctUnlock, PopSlctUnlock2},
+        {TableCommand::Blind, PopBlind2},     {TableCommand::Disp, PopDisp2},
+        {TableCommand::HexDisp, PopHexDisp2}, {TableCommand::DecDisp, PopDecDisp2},
+        {TableCommand::Def, PopDef2},         {TableCommand::ParaHelp, PopParaHelp2},
+        {TableCommand::Find, PopFind2},
+    };
+    for (const auto& [command, action] : mirrors)
+        c.bindMirrorItem(command, action);
+    const std::pair<TableCommand, QAction*> buttons[] = {
+        {TableCommand::Undo, ToolBundo},      {TableCommand::Redo, ToolBredo},   {TableCommand::DownLoad, ToolBpsr},
+        {TableCommand::UpLoad, ToolBpsw},     {TableCommand::CVDisp, ToolBCV},   {TableCommand::Quick, ToolBQuick},
+        {TableCommand::Find, ToolBfind},
+    };
+    for (const auto& [command, action] : buttons)
+        c.bindToolButton(command, action);
+    for (QAction* s : {N16, N1, N20, N23, N19, N4, N21})
+        c.bindMirrorSeparator(s);
+    c.bindSeparatorOf(TableCommand::Quick, ToolButton7);
+    c.bindOpener(ParameterEditor);
+    c.bindOpener(ToolBTable);
+    // All Parameters is offered only once the Blind view is on.
+    c.setEnabled(TableCommand::Disp, false);
 }
 
 // ---- Start-up and shut-down ---------------------------------------------------------------
@@ -456,7 +486,9 @@ void TMain::FormShow()
     AssOp = false;
 }
 
-void TMain::FormActivate()
+void TMain::FormActivate() { CheckSpSetup(); }
+
+void TMain::CheckSpSetup()
 {
     if (specialSetupCheck)
         specialSetupCheck();
@@ -614,11 +646,7 @@ void TMain::FillPrinterList()
 
 void TMain::UpdateCurrentVoltageCommands()
 {
-    const bool on = !globals().ListBuff.isEmpty();
-    if (table.setCVDispEnabled)
-        table.setCVDispEnabled(on);
-    PopCVDisp2->setEnabled(on);
-    ToolBCV->setEnabled(on);
+    tableCommands_.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
 }
 
 void TMain::ApplyQuickSetting()
@@ -626,12 +654,7 @@ void TMain::ApplyQuickSetting()
     const QString& info = globals().InfoIniPath;
     QuickSetting = info.isEmpty() ? 0 : IniFile(Paths::resolve(info).isEmpty() ? info : Paths::resolve(info))
                                            .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
-    const bool on = QuickSetting > 0;
-    ToolBQuick->setVisible(on);
-    ToolButton7->setVisible(on);
-    PopQuick2->setVisible(on);
-    if (table.setQuickVisible)
-        table.setQuickVisible(on);
+    tableCommands_.setVisible(TableCommand::Quick, QuickSetting > 0);
 }
 
 void TMain::SetHelpFileName()
@@ -639,10 +662,7 @@ void TMain::SetHelpFileName()
     Globals& g = globals();
     const QString ext = options().WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
     g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + "(" + g.LanguageSuffix + ext);
-    const bool found = !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath);
-    PopParaHelp2->setEnabled(found);
-    if (table.setParaHelpEnabled)
-        table.setParaHelpEnabled(found);
+    tableCommands_.setEnabled(TableCommand::ParaHelp, !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath));
 }
 
 // ---- Commands -----------------------------------------------------------------------------
@@ -733,6 +753,31 @@ void TMain::PopRedo2Click()
     focusTableGrid();
 }
 
+void TMain::PopDownLoad2Click()
+{
+    if (!mayRun(PopDownLoad2) || !ParaTableAct)
+        return;
+    CheckSpSetup();
+    // A specially set-up drive is never written or read parameter by parameter.
+    if (CommLink* link = commLink(); link && link->SpDrv1)
+        return;
+    if (table.ImportSelected)
+        table.ImportSelected();
+    focusTableGrid();
+}
+
+void TMain::PopUpLoad2Click()
+{
+    if (!mayRun(PopUpLoad2) || !ParaTableAct)
+        return;
+    CheckSpSetup();
+    if (CommLink* link = commLink(); link && link->SpDrv1)
+        return;
+    if (table.PopUpLoadClick)
+        table.PopUpLoadClick();
+    focusTableGrid();
+}
+
 void TMain::PopCopy2Click() { forward(nullptr, table.PopCopyClick); }
 void TMain::PopChgDisp2Click() { forward(nullptr, table.PopChgDispClick); }
 void TMain::PopCVDisp2Click() { forward(PopCVDisp2, table.PopCVDispClick); }
@@ -819,7 +864,7 @@ void TMain::setSaveEnabled(bool on)
 void TMain::setCaption(const QString& caption) { setWindowTitle(caption); }
 QString TMain::commentText() const { return PrintSetComment; }
 void TMain::setCommentText(const QString& text) { PrintSetComment = text; }
-bool TMain::blindViewOn() const { return table.BlindChecked ? table.BlindChecked() : PopBlind2->isChecked(); }
+bool TMain::blindViewOn() const { return tableCommands_.checked(TableCommand::Blind); }
 
 void TMain::refreshTable()
 {

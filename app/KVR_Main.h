@@ -10,6 +10,8 @@
 // the same commands must not register the same shortcuts again, or Qt fires neither.
 #include "app/FileCommands.h"
 #include "link/LinkView.h"
+#include "table/KVR_ParaTable.h"
+#include "table/TableCommands.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -31,16 +33,11 @@ struct TableHooks {
     std::function<void()> Show;         // make the window visible (not modal)
     std::function<void()> RefreshAll;   // rebuild the rows from the data store
     std::function<void()> FocusGrid;    // the grid takes the focus when it can
-    std::function<bool()> BlindChecked; // PopBlind is checked
     std::function<QList<QStringList>()> Rows;
     // The table's own handlers the Parameter menu forwards to.
     std::function<void()> PopUndoClick, PopRedoClick, PopCopyClick, PopChgDispClick, PopCVDispClick,
         PopQuickClick, PopSlctClick, PopSlctUnlockClick, PopBlindClick, PopDispClick, PopHexDispClick,
-        PopDecDispClick, PopDefClick, PopParaHelpClick, ShowFind;
-    // Shows or hides and enables the popup items the main window controls.
-    std::function<void(bool)> setCVDispEnabled;      // PopCVDisp
-    std::function<void(bool)> setQuickVisible;       // PopQuick and the separator N10 after it
-    std::function<void(bool)> setParaHelpEnabled;    // PopParaHelp
+        PopDecDispClick, PopDefClick, PopParaHelpClick, ShowFind, ImportSelected, PopUpLoadClick;
 };
 
 // Runs a window's activation handler the way the program's windows expect it: only when
@@ -60,7 +57,7 @@ class TMain;
 // The main window of the run while it exists.
 extern TMain* Main;
 
-class TMain : public QMainWindow, public LinkView, public FileCommandHost {
+class TMain : public QMainWindow, public LinkView, public FileCommandHost, public ParaTableHost {
     Q_OBJECT
     // First, so that the names below can refer to its lists.
     std::unique_ptr<FileCommands> fileCommands_;
@@ -126,6 +123,9 @@ public:
 
     // ---- Wiring --------------------------------------------------------------------------
     TableHooks table;
+    // The states of the table's commands; the main menu's twins, the tool buttons and the
+    // table's pop-up items follow them.
+    TableCommands& tableCommands() override { return tableCommands_; }
     // The communication set-up dialog (created after this window).
     TRSset* RSset = nullptr;
     // The start-up form, run modally (New and the start-up sequence): creates it, shows it
@@ -153,7 +153,7 @@ public:
     // ---- Routines of the first show (also run by New) ------------------------------------
     void ApplyMainTexts();
     void FillPrinterList();
-    void UpdateCurrentVoltageCommands();
+    void UpdateCurrentVoltageCommands() override;
     void ApplyQuickSetting();
     void SetHelpFileName();
     int QuickSetting = 0;
@@ -172,6 +172,8 @@ public:
     void ToolsEndClick();
     void ParameterEditorClick();
     void PopUndo2Click();
+    void PopDownLoad2Click();
+    void PopUpLoad2Click();
     void PopRedo2Click();
     void PopCopy2Click();
     void PopChgDisp2Click();
@@ -191,6 +193,11 @@ public:
     void ToolBlineClick();
     // A help request while the window is active (F1 without the menu).
     void FormHelp();
+
+    // ---- ParaTableHost -------------------------------------------------------------------
+    QRect mainFrameGeometry() const override { return frameGeometry(); }
+    void setParaTableAct(bool on) override { ParaTableAct = on; }
+    void CheckSpSetup() override;
 
     // ---- LinkView ------------------------------------------------------------------------
     void setLinkIcon(LinkIcon icon) override;
@@ -226,6 +233,7 @@ protected:
 private:
     void buildMenus();
     void buildToolBar();
+    void bindTableCommands();
     QAction* item(QMenu* menu, const char* name, const QString& text, void (TMain::*handler)(),
                   const QKeySequence& shortcut = QKeySequence());
     QAction* button(const char* name, void (TMain::*handler)(), QAction* gate);
@@ -237,6 +245,7 @@ private:
     void connectAgain();
 
     std::unique_ptr<TParameters> store_;
+    TableCommands tableCommands_;
     QString openDialog2Title_;
     QString openDialog2Filter_;
     LinkIcon linkIcon_ = LinkIcon::Idle;

@@ -10,6 +10,7 @@
 #include "app/ParaFile.h"
 #include "link/CommLink.h"
 #include "link/KVR_COM.h"
+#include "link/KVR_Top.h"
 #include "platform/Clock.h"
 #include "platform/HelpViewer.h"
 #include "platform/IniFile.h"
@@ -20,8 +21,10 @@
 #include "platform/SerialPort.h"
 #include "platform/TextFile.h"
 #include "platform/WaitCursor.h"
+#include "table/KVR_ParaTable.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -300,6 +303,9 @@ Program::Program(const Environment& env, SerialPort* port, Clock* clock) : env_(
 Program::~Program()
 {
     HelpViewer::closeAll();
+    if (main_)
+        main_->table = TableHooks();
+    table_.reset();
     option_.reset();
     rsset_.reset();
     main_.reset();
@@ -318,8 +324,16 @@ bool Program::create()
     link_->setView(main_.get());
     TMain& m = *main_;
     m.startupForm = [this, &m] {
-        if (startupForm)
+        if (startupForm) {
             startupForm(m);
+            return;
+        }
+        // A window of its own: disabling the main window must not disable it.
+        Ttype form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
+        // Under New the language cannot change: the running texts stay as they are.
+        if (m.StartUp)
+            form.LangForm->setEnabled(false);
+        form.run();
     };
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
@@ -328,6 +342,32 @@ bool Program::create()
     // The options window's creation ends by connecting to the drive.
     option_ = std::make_unique<TKVROption>(options(), [this] { link_->ConnectDrive(); });
     QObject::connect(option_.get(), &TKVROption::activated, &m, [&m] { m.ParaTableAct = false; });
+
+    table_ = std::make_unique<TParameter>(m);
+    TParameter* t = table_.get();
+    t->FormCreate();
+    TableHooks& h = m.table;
+    h.Show = [t] { t->Show(); };
+    h.RefreshAll = [t] { t->RefreshAll(); };
+    h.FocusGrid = [t] { t->FocusGrid(); };
+    h.Rows = [t] { return t->rows(); };
+    h.PopUndoClick = [t] { t->PopUndoClick(); };
+    h.PopRedoClick = [t] { t->PopRedoClick(); };
+    h.PopCopyClick = [t] { t->PopCopyClick(); };
+    h.PopChgDispClick = [t] { t->PopChgDispClick(); };
+    h.PopCVDispClick = [t] { t->PopCVDispClick(); };
+    h.PopQuickClick = [t] { t->PopQuickClick(); };
+    h.PopSlctClick = [t] { t->PopSlctClick(); };
+    h.PopSlctUnlockClick = [t] { t->PopSlctUnlockClick(); };
+    h.PopBlindClick = [t] { t->PopBlindClick(); };
+    h.PopDispClick = [t] { t->PopDispClick(); };
+    h.PopHexDispClick = [t] { t->PopHexDispClick(); };
+    h.PopDecDispClick = [t] { t->PopDecDispClick(); };
+    h.PopDefClick = [t] { t->PopDefClick(); };
+    h.PopParaHelpClick = [t] { t->PopParaHelpClick(); };
+    h.ShowFind = [t] { t->ShowFind(); };
+    h.ImportSelected = [t] { t->ImportSelected(); };
+    h.PopUpLoadClick = [t] { t->PopUpLoadClick(); };
     return !g.StartupAbort;
 }
 

@@ -14,6 +14,7 @@ class QApplication;
 class SerialPort;
 class TKVROption;
 class TMain;
+class TParameter;
 class TRSset;
 
 namespace StartUp {
@@ -64,6 +65,7 @@ public:
     TMain* main() const { return main_.get(); }
     CommLink* link() const { return link_.get(); }
     TRSset* rsset() const { return rsset_.get(); }
+    TParameter* table() const { return table_.get(); }
 
     // Replaces the start-up form (tests); called with the main window, runs modally.
     std::function<void(TMain&)> startupForm;
@@ -75,6 +77,7 @@ private:
     std::unique_ptr<TMain> main_;
     std::unique_ptr<TRSset> rsset_;
     std::unique_ptr<TKVROption> option_;
+    std::unique_ptr<TParameter> table_;
     SerialPort* port_ = nullptr;
     Clock* clock_ = nullptr;
 };

@@ -39,14 +39,15 @@ protected:
         m.table.PopCopyClick = [this] { calls << QStringLiteral("Copy"); };
         m.table.PopParaHelpClick = [this] { calls << QStringLiteral("ParaHelp"); };
         m.table.FocusGrid = [this] { calls << QStringLiteral("Focus"); };
-        m.table.setQuickVisible = [this](bool on) { quickVisible = on; };
-        m.table.setCVDispEnabled = [this](bool on) { cvEnabled = on; };
-        m.table.setParaHelpEnabled = [this](bool on) { paraHelpEnabled = on; };
+        TableCommands& c = m.tableCommands();
+        for (int i = 0; i < kTableCommandCount; ++i)
+            c.setAvailable(TableCommand(i), true);
+        c.setTableShown(true);
     }
+    bool enabled(TableCommand c) { return m.tableCommands().enabled(c); }
 
     TMain m;
     QStringList calls;
-    int quickVisible = -1, cvEnabled = -1, paraHelpEnabled = -1;
 };
 
 TEST_F(MainWindow, TextsComeFromTheLanguageFileWithEnglishDefaults)
@@ -87,7 +88,7 @@ TEST_F(MainWindow, QuickSettingShowsOrHidesEveryQuickControl)
         EXPECT_EQ(m.ToolBQuick->isVisible(), c.visible);
         EXPECT_EQ(m.ToolButton7->isVisible(), c.visible);
         EXPECT_EQ(m.PopQuick2->isVisible(), c.visible);
-        EXPECT_EQ(quickVisible, int(c.visible));
+        EXPECT_EQ(m.tableCommands().visible(TableCommand::Quick), c.visible);
     }
 }
 
@@ -98,12 +99,12 @@ TEST_F(MainWindow, CurrentVoltageCommandsFollowTheCapacityList)
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.PopCVDisp2->isEnabled());
     EXPECT_FALSE(m.ToolBCV->isEnabled());
-    EXPECT_EQ(cvEnabled, 0);
+    EXPECT_FALSE(enabled(TableCommand::CVDisp));
     globals().ListBuff = QStringList{QStringLiteral("0022")};
     m.UpdateCurrentVoltageCommands();
     EXPECT_TRUE(m.PopCVDisp2->isEnabled());
     EXPECT_TRUE(m.ToolBCV->isEnabled());
-    EXPECT_EQ(cvEnabled, 1);
+    EXPECT_TRUE(enabled(TableCommand::CVDisp));
 }
 
 TEST_F(MainWindow, ParameterHelpNeedsTheFileOfTheChosenHelpKind)
@@ -114,13 +115,13 @@ TEST_F(MainWindow, ParameterHelpNeedsTheFileOfTheChosenHelpKind)
     m.SetHelpFileName(); // the shipped type has its HTML help
     EXPECT_EQ(g.ParaHelpFilePath, g.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
     EXPECT_TRUE(m.PopParaHelp2->isEnabled());
-    EXPECT_EQ(paraHelpEnabled, 1);
+    EXPECT_TRUE(enabled(TableCommand::ParaHelp));
 
     options().WinHelpSlct.setChecked(true);
     m.SetHelpFileName();
     EXPECT_TRUE(g.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
     EXPECT_FALSE(m.PopParaHelp2->isEnabled());
-    EXPECT_EQ(paraHelpEnabled, 0);
+    EXPECT_FALSE(enabled(TableCommand::ParaHelp));
 
     folder.writeFile(QStringLiteral("dat/HXA1(V110)/HXA1(Eng).hlp"), "help");
     m.SetHelpFileName();
@@ -130,14 +131,14 @@ TEST_F(MainWindow, ParameterHelpNeedsTheFileOfTheChosenHelpKind)
 TEST_F(MainWindow, AToolButtonActsOnlyWhileItsMenuItemIsEnabled)
 {
     wireTable();
-    m.PopUndo2->setEnabled(false);
-    m.ToolBundo->setEnabled(true);
+    m.tableCommands().setEnabled(TableCommand::Undo, false);
+    m.ToolBundo->setEnabled(true); // as if the button had missed the state
     m.ToolBundo->trigger();
     m.PopUndo2->trigger();
     EXPECT_TRUE(calls.isEmpty());
 
-    m.PopUndo2->setEnabled(true);
-    m.ToolBTable->setEnabled(false); // the table is open
+    m.tableCommands().setEnabled(TableCommand::Undo, true);
+    EXPECT_FALSE(m.ToolBTable->isEnabled()); // the table is open
     m.ToolBundo->trigger();
     EXPECT_EQ(calls, (QStringList{QStringLiteral("Undo"), QStringLiteral("Focus")}));
 }
@@ -147,18 +148,16 @@ TEST_F(MainWindow, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun)
     wireTable();
     m.setEnabled(false);
     m.PopCopy2->trigger();
-    m.ParameterEditor->trigger();
+    m.PopUndo2->trigger();
     EXPECT_TRUE(calls.isEmpty());
     m.setEnabled(true);
     m.PopCopy2->trigger();
-    m.ParameterEditor->trigger();
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("Copy"), QStringLiteral("Show")}));
+    EXPECT_EQ(calls, QStringList{QStringLiteral("Copy")});
 }
 
 TEST_F(MainWindow, ParameterHelpKeyActsOnlyAfterTheTableWasActive)
 {
     wireTable();
-    m.PopParaHelp2->setEnabled(true);
     m.ParaTableAct = false;
     m.PopParaHelp2->trigger();
     EXPECT_TRUE(calls.isEmpty());
@@ -213,8 +212,8 @@ TEST_F(MainWindow, FirstShowPreparesTheCommandsAndShowsTheTable)
     EXPECT_TRUE(m.DrvChkAct);
     EXPECT_FALSE(m.AssOp);
     EXPECT_TRUE(m.MMIMt->isVisible());
-    EXPECT_EQ(quickVisible, 1);  // the shipped HXA1 has a Quick view
-    EXPECT_EQ(cvEnabled, 1);     // ... and current/voltage parameters
+    EXPECT_TRUE(m.tableCommands().visible(TableCommand::Quick)); // the shipped HXA1 has a Quick view
+    EXPECT_TRUE(enabled(TableCommand::CVDisp));                  // ... and current/voltage parameters
     // A comment from a file given at start-up is saved with the set.
     EXPECT_EQ(m.commentText(), QStringLiteral("from the file"));
     // A second show is no first show.

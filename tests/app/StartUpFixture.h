@@ -9,16 +9,21 @@
 #include "platform/TextFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestPaths.h"
 
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 class StartUpTestBase : public ::testing::Test {
 protected:
-    StartUpTestBase() : folder(true)
+    StartUpTestBase()
     {
+        copyProgramFiles();
         for (const char* name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
             saved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
             qputenv(name, home.filePath(QString::fromLatin1(name)).toUtf8());
@@ -56,6 +61,32 @@ protected:
         g.TypeFolder = g.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + "/Info.ini";
+    }
+
+    // The shipped files a start needs: languages, catalogue, help, and one drive type
+    // without its parameter help pages (the other types' folders only exist).
+    void copyProgramFiles()
+    {
+        const QString data = shippedDataDir();
+        folder.copyTree(data + QStringLiteral("/lng"), QStringLiteral("lng"));
+        folder.copyTree(data + QStringLiteral("/KVR260X(Eng).chm"), QStringLiteral("KVR260X(Eng).chm"));
+        QDir().mkpath(folder.filePath(QStringLiteral("dat")));
+        QFile::copy(data + QStringLiteral("/dat/Inverter.ini"), folder.filePath(QStringLiteral("dat/Inverter.ini")));
+        const QDir shipped(data + QStringLiteral("/dat"));
+        for (const QString& type : shipped.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QDir().mkpath(folder.filePath("dat/" + type));
+            if (type != QLatin1String("HXA1(V110)"))
+                continue;
+            const QDir from(shipped.filePath(type));
+            for (const QFileInfo& f : from.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+                const QString to = folder.filePath("dat/" + type + "/" + f.fileName());
+                if (f.isDir())
+                    QDir().mkpath(to);
+                else
+                    QFile::copy(f.filePath(), to);
+                QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
+            }
+        }
     }
 
     QString settingsText() const

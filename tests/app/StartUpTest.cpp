@@ -6,12 +6,17 @@
 #include "app/KVR_EnvOp.h"
 #include "app/Messages.h"
 #include "link/CommLink.h"
+#include "link/KVR_Top.h"
+#include "table/KVR_ParaTable.h"
 #include "platform/InstanceLock.h"
 #include "support/FakeSerialPort.h"
 #include "table/ValueRules.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -290,7 +295,8 @@ TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds)
 
 TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
 {
-    TempProgramFolder other(true);
+    TempProgramFolder other;
+    ASSERT_TRUE(other.copyTree(folder.path()));
     seedLanguages();
     const QString file = writeKvr(QStringLiteral("p.kvr"), kvr());
     {
@@ -317,6 +323,53 @@ TEST(StartUpCpuVersions, OnlyFoldersOfExactlyThatTypeCount)
     ::StartUp::cpuVersionsOf(f.filePath(QStringLiteral("dat")), QStringLiteral("HX10"), names, numbers);
     EXPECT_EQ(names, (QStringList{QStringLiteral("V100"), QStringLiteral("V110")}));
     EXPECT_EQ(numbers, (QStringList{QStringLiteral("100"), QStringLiteral("110")}));
+}
+
+TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledTable)
+{
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    ::StartUp::Environment env{folder.path(), QDir::tempPath(), QString()};
+    ::StartUp::Program program(env, &port, &clock);
+    prompter.allowUnexpected(); // no port to open
+
+    // The user picks English in the start-up form and presses OK.
+    QStringList offered;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* form = qobject_cast<Ttype*>(w);
+            if (!form || !form->isVisible())
+                continue;
+            user.stop();
+            for (int i = 0; i < form->LangForm->count(); ++i)
+                offered << form->LangForm->itemText(i);
+            EXPECT_EQ(form->LangForm->currentIndex(), 0);
+            form->LangForm->setCurrentIndex(1);
+            form->ok->click();
+        }
+    });
+    user.start(5);
+    ASSERT_TRUE(program.create());
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
+
+    program.showMain();
+    TMain* m = program.main();
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
+    EXPECT_EQ(globals().LanguageName, QStringLiteral("English"));
+    ASSERT_NE(program.table(), nullptr);
+    EXPECT_TRUE(program.table()->isVisible());
+    EXPECT_TRUE(program.table()->isWindow());
+    EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
+    EXPECT_FALSE(m->ParameterEditor->isEnabled());
+    const IniFile ini(folder.settingsIniPath());
+    EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
+    // Disabling the main window for a monitor run leaves the table usable.
+    m->setEnabled(false);
+    EXPECT_TRUE(program.table()->isEnabled());
+    m->setEnabled(true);
 }
 
 // ---- The run and its end --------------------------------------------------------------------
