@@ -160,8 +160,15 @@ BENCHMARK(BM_CommTransact)
     ->Args({1, 0})
     ->Args({1, 1})
     ->Unit(benchmark::kMicrosecond)
-    ->MinTime(1.0);
-BENCHMARK(BM_LibmodbusClient)->ArgNames({"wire38400"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+    ->UseRealTime()
+    ->MinTime(0.5);
+BENCHMARK(BM_LibmodbusClient)
+    ->ArgNames({"wire38400"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
 
 int main(int argc, char** argv)
 {

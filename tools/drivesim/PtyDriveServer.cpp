@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -85,6 +86,8 @@ bool PtyDriveServer::start()
         return false;
     stopping_ = false;
     thread_ = std::thread([this] {
+        // Replies paced to a line's speed should leave on time, not up to 50 us late.
+        prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
         int replies = 0;
         while (!stopping_ && serveStep(-1, &replies)) {
         }
@@ -188,15 +191,20 @@ bool PtyDriveServer::serveStep(int timeoutMs, int* replies)
 bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd)
 {
     const auto due = requestEnd + reply.delay;
+    // Sleep until shortly before the reply is due, then spin: a wake-up from sleep can be
+    // late by more than the pacing wants to be accurate to.
+    constexpr auto kSpin = std::chrono::microseconds(150);
     for (;;) {
         const auto left = due - std::chrono::steady_clock::now();
-        if (left <= std::chrono::nanoseconds(0))
+        if (left <= kSpin)
             break;
         pollfd wake{wake_, POLLIN, 0};
-        const timespec ts = toTimespec(left);
+        const timespec ts = toTimespec(left - kSpin);
         const int rc = ::ppoll(&wake, 1, &ts, nullptr);
         if (rc > 0)
             return false; // stop() during the delay
+    }
+    while (reply.delay.count() > 0 && std::chrono::steady_clock::now() < due) {
     }
     std::size_t done = 0;
     while (done < reply.bytes.size()) {
