@@ -1,0 +1,90 @@
+#pragma once
+// What every fuzz target needs: a core application, a prompter that answers each box with
+// a button chosen by the input (never a real window), and a small drive type in the store.
+#include "app/Datas.h"
+#include "app/Globals.h"
+#include "app/ParaFile.h"
+#include "platform/Prompter.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fuzz {
+
+class AnsweringPrompter : public Prompter {
+public:
+    // Answers cycle through this byte's bits so that both branches of each question run.
+    std::uint8_t seed = 0;
+    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons buttons, QWidget*) override
+    {
+        const bool first = (seed >> (count++ % 8)) & 1u;
+        switch (buttons) {
+        case BoxButtons::Ok: return BoxAnswer::Ok;
+        case BoxButtons::OkCancel: return first ? BoxAnswer::Ok : BoxAnswer::Cancel;
+        case BoxButtons::YesNo: return first ? BoxAnswer::Yes : BoxAnswer::No;
+        case BoxButtons::YesNoCancel: return first ? BoxAnswer::Yes : (count & 1 ? BoxAnswer::No : BoxAnswer::Cancel);
+        case BoxButtons::AbortRetryIgnore: return BoxAnswer::Abort;
+        }
+        return BoxAnswer::Ok;
+    }
+    QString openFile(const QString&, const QString&, const QString&, int, QWidget*) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override
+    {
+        return {};
+    }
+    bool chooseColor(QColor&, QWidget*) override { return false; }
+    bool chooseFont(QFont&, QWidget*) override { return false; }
+    bool choosePrinter(QPrinter&, QWidget*) override { return false; }
+    unsigned count = 0;
+};
+
+inline AnsweringPrompter& prompter()
+{
+    static AnsweringPrompter p;
+    return p;
+}
+
+// Once per process: the application object, the prompter and a drive type QX100 -4037 V110
+// whose parameters include the special-setup markers, a capacity parameter and a default
+// chain.
+inline void setUp()
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static TParameters store;
+    Prompter::install(&prompter());
+    Globals& g = globals();
+    g.DriveTypeName = "QX100";
+    g.DriveFormName = "-4037";
+    g.DriveCpuVersion = "V110";
+    g.DriveTypeCode = "65";
+    g.DriveFormCode = "6";
+    g.DriveCpuNumber = "105";
+    g.CapPara = QStringList{"0001"};
+    g.CapParaR = QStringList{"A012"};
+    for (int i = 0; i < 120; ++i)
+        store.Messages << QString("M%1").arg(i);
+    const char* const numbers[][3] = {{"0000", "0", "3"},   {"0001", "0", "600"}, {"0099", "0", "1"},
+                                      {"0105", "0", "4096"}, {"0998", "0", "1"},   {"0999", "0", "2"},
+                                      {"A012", "1", "0001"}, {"C000", "0", "-5"},  {"FB72", "0", "0"}};
+    const int n = int(std::size(numbers));
+    store.ParaDat.setRowCount(n + 1);
+    store.UPara.setRowCount(n + 1);
+    for (int i = 0; i < n; ++i) {
+        store.ParaDat.setCell(PD_ComNo, i + 1, numbers[i][0]);
+        store.ParaDat.setCell(PD_DIndex, i + 1, numbers[i][1]);
+        store.ParaDat.setCell(PD_Default, i + 1, numbers[i][2]);
+    }
+    g.ParaCountAll = n - 1;
+    g.ParaCountNormal = n - 1;
+    g.Parameters = &store;
+    store.rebuildComNoIndex(n - 1);
+    ParaFile::resetValuesToDefaults();
+}
+
+} // namespace fuzz

@@ -1,0 +1,73 @@
+// The CSV line splitter of the parameter files, and the table export: cells cut from the
+// input and written as one line must read back as the same cells under RFC 4180.
+#include "FuzzSupport.h"
+
+#include "app/CsvExport.h"
+#include "app/DriveData.h"
+
+#include <cstdlib>
+
+namespace {
+
+// A plain RFC 4180 reader of one record (fields may be quoted, quotes doubled inside).
+QStringList readRecord(const QString& line, QChar sep)
+{
+    QStringList out;
+    QString field;
+    bool quoted = false, wasQuoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < line.size() && line.at(i + 1) == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"' && field.isEmpty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (c == sep) {
+            out << field;
+            field.clear();
+            wasQuoted = false;
+        } else {
+            field += c;
+        }
+    }
+    out << field;
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::setUp();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data) + 1, int(size - 1));
+    QStringList fields;
+    SplitCsvLine(text, fields);
+    SplitDriveDataLine(text, fields);
+    ParaFile::splitFields(text);
+
+    // Eight cells cut at the byte 0x1F, as a table row.
+    QStringList cells = text.split(QChar(0x1F));
+    while (cells.size() < 8)
+        cells << QString();
+    cells = cells.mid(0, 8);
+    const bool comma = data[0] & 1;
+    const QString written = QString::fromUtf8(CsvExport::build({cells}, comma));
+    if (!written.endsWith(QLatin1String("\r\n")))
+        std::abort();
+    if (readRecord(written.chopped(2), CsvExport::separatorFor(comma)) != cells)
+        std::abort();
+    return 0;
+}
