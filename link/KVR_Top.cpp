@@ -107,19 +107,22 @@ void Ttype::done(int r) {
 }
 
 void Ttype::paintEvent(QPaintEvent*) {
-    // The start-up picture: the controls are drawn over it.
+    // The start-up picture: the product name in a dark band, a light ground under the
+    // controls so that their labels read.
     QPainter p(this);
-    QLinearGradient sky(0, 0, 0, height());
-    sky.setColorAt(0.0, QColor(0x1d, 0x3f, 0x72));
-    sky.setColorAt(1.0, QColor(0xd8, 0xe2, 0xf0));
-    p.fillRect(rect(), sky);
+    const QColor dark(0x1d, 0x3f, 0x72);
+    p.fillRect(rect(), QColor(0xe8, 0xee, 0xf6));
+    QLinearGradient band(0, 0, 0, 80);
+    band.setColorAt(0.0, dark);
+    band.setColorAt(1.0, QColor(0x3b, 0x6c, 0xb0));
+    p.fillRect(QRect(0, 0, width(), 80), band);
     p.setPen(Qt::white);
     QFont f = font();
     f.setPixelSize(36);
     f.setBold(true);
     p.setFont(f);
-    p.drawText(QRect(12, 12, width() - 24, 60), Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(kProductName));
-    p.setPen(QColor(0x1d, 0x3f, 0x72));
+    p.drawText(QRect(12, 10, width() - 24, 60), Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(kProductName));
+    p.setPen(dark);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 

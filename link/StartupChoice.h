@@ -71,6 +71,8 @@ public:
     bool DetectionRan = false;
 
     // ---- List builders -----------------------------------------------------------------
+    // Usable alone for the CPU versions of one type: set DataFolder, ScanDataFolder(DataFolder),
+    // then FillCpuList(type) fills I_CpuForm and I_CpuNo.
     void ScanDataFolder(const QString& folderName);
     void FillCpuList(const QString& typeName);
     void FillCapacityList(const QString& typeName, const QString& cpuText);
