@@ -18,8 +18,9 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        if (shipped_)
+        if (shipped_) {
             ASSERT_TRUE(copyShippedChoiceData());
+        }
         resetGlobals();
         Globals& g = globals();
         g.ProgramFolder = folder.path();
