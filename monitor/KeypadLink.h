@@ -1,0 +1,70 @@
+#pragma once
+// The keypad's read of the drive's display block: the LED character table, the decoders of
+// the block's ten data bytes, and PanelTransact, which is the link's one exchange with the
+// keypad's options (whole block, reply checked, twice the reply time in the maker's
+// protocol, the link icon set at once). Needs no window.
+#include "link/CommLink.h"
+
+#include <QChar>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <span>
+
+// ---- LED characters ------------------------------------------------------------------
+
+// Number of items of the LED character table (codes 0..255 and six blank spares).
+inline constexpr int kLedTableSize = 262;
+// The character the display shows for segment code c (bit 0 segment a .. bit 6 segment g,
+// bit 7 the decimal point); a blank for codes without a character and outside the table.
+QChar LedChar(int code);
+// The segment code of a display character: the inverse of the table, plus the few lower-case
+// letters the program's own texts use ("coMe" needs an "o"). 0 (nothing lit) for others.
+int LedSegments(QChar c);
+// Dotted digit of a digit ("0" -> "=", "1" -> "!", ...); the character itself for others.
+QChar DottedDigit(QChar digit);
+// Digit of a dotted digit; a null QChar when c is none.
+QChar DigitOfDotted(QChar c);
+
+// ---- Display block ----------------------------------------------------------------------
+
+// What the display shows: two images of four characters and their lamp bytes.
+struct KeypadDisplay {
+    QString ImageChars1 = QStringLiteral("    ");
+    QString ImageChars2 = QStringLiteral("    ");
+    std::uint8_t LampByte1 = 0;
+    std::uint8_t LampByte2 = 0;
+};
+
+using DisplayBlock = std::array<std::uint8_t, 10>;
+
+// Image 1 from d1 d0 d3 d2 (d2 without its point), image 2 from d5 d4 d7 d6, lamps d9 and d8.
+void DecodeDisplayBlock(const DisplayBlock& d, KeypadDisplay& display);
+// The data bytes of a reply: from byte 4 (maker's protocol), 5 (with a station byte) or 3
+// (MODBUS). A reply too short leaves the display alone. No check here.
+void DecodeInverterBlock(std::span<const std::uint8_t> reply, bool station, KeypadDisplay& display);
+void DecodeModbusBlock(std::span<const std::uint8_t> reply, KeypadDisplay& display);
+
+// ---- The exchange -------------------------------------------------------------------------
+
+class KeypadLink {
+public:
+    explicit KeypadLink(CommLink& link) : link_(link) {}
+
+    // The keypad's options of the exchange for the current settings.
+    ExchangeOptions options() const;
+    // The request for the parameter in ParaDat row index + 1, with the current station choice.
+    FrameRequest request(int index) const;
+
+    // Reads the display block of the parameter `index` ("FC10"). Success: CommError cleared
+    // and the display updated. Failure (time-out, wrong sum or CRC, no port): CommError set,
+    // the display kept. An index outside the table sends nothing (the header row is never a
+    // parameter): CommError set after a pause of ReplyTimeout, so a drive type without the
+    // block does not make the panel loop spin.
+    void PanelTransact(int index, KeypadDisplay& display);
+
+    CommLink& link() { return link_; }
+
+private:
+    CommLink& link_;
+};

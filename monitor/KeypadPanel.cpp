@@ -1,0 +1,411 @@
+#include "monitor/KeypadPanel.h"
+
+#include "app/Globals.h"
+#include "app/Messages.h"
+#include "app/Options.h"
+#include "platform/Clock.h"
+#include "platform/IniFile.h"
+#include "table/ValueRules.h"
+
+#include <cstdint>
+
+namespace {
+
+const QString kBlank4 = QStringLiteral("    ");
+const QString kCommErrorText = QStringLiteral("coMe");
+const QString kDirectPrompt = QStringLiteral("fc  ");
+const QString kDisplayBlockNo = QStringLiteral("FC10");
+const QString kKeyCodeNo = QStringLiteral("FA11");
+const QString kKeyFlagNo = QStringLiteral("FA10");
+const QString kFreqCommSection = QStringLiteral("Freq Comm No");
+constexpr int kConfirmBlinks = 3;
+
+enum { MsgConnectFailed = 3, MsgNoTarget = 40, MsgOutOfRange = 41, MsgBadEntry = 67 };
+
+bool isPlainDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+} // namespace
+
+std::optional<qint64> DirectInputRawValue(const QString& entryText, qint64 m) {
+    qint64 digits = 0;
+    int count = 0;
+    int decimals = -1; // digits after the dotted one; -1 while none was dotted
+    for (QChar c : entryText) {
+        QChar d = c;
+        bool dotted = false;
+        if (!isPlainDigit(c)) {
+            d = DigitOfDotted(c);
+            if (d.isNull() || decimals >= 0)
+                return std::nullopt;
+            dotted = true;
+        }
+        if (++count > 9) // more than any entry can hold
+            return std::nullopt;
+        digits = digits * 10 + (d.unicode() - u'0');
+        if (decimals >= 0)
+            ++decimals;
+        if (dotted)
+            decimals = 0;
+    }
+    if (count == 0)
+        return std::nullopt;
+    qint64 divisor = 1;
+    for (int i = 0; i < decimals; ++i)
+        divisor *= 10;
+    return digits * m / divisor;
+}
+
+KeypadPanel::KeypadPanel(CommLink& link, KeypadPanelView& view, QObject* parent)
+    : QObject(parent), link_(link), view_(view), keypadLink_(link) {
+    timer1_.setSingleShot(true);
+    timer1_.setInterval(kPanelStartDelayMs);
+    timer1_.callOnTimeout(this, [this] { Timer1Timer(); });
+    timer2_.callOnTimeout(this, [this] { Timer2Timer(); });
+}
+
+KeypadPanel::~KeypadPanel() = default;
+
+void KeypadPanel::showKeys(bool on) {
+    keysVisible_ = on;
+    view_.setKeysVisible(on);
+}
+
+void KeypadPanel::write(int index, qint64 value) {
+    // A drive type without the key parameters gets no frame for them.
+    if (index < 0)
+        return;
+    link_.CommTransact(index, QString::number(value), link_.CommError, QStringLiteral("P"));
+}
+
+void KeypadPanel::FormShow() {
+    RunKey = StopKey = UpKey = DownKey = MonKey = EntKey = 0;
+    BlinkPhase = 1;
+}
+
+void KeypadPanel::FormActivate() {
+    timer2_.setInterval(options().LedDispTime.position());
+    // An activation while the loop or direct input runs must not start a second loop.
+    if (PanelRunning || DirectInput || loopDepth_ > 0)
+        return;
+    timer1_.start();
+}
+
+void KeypadPanel::FormClose() {
+    timer1_.stop();
+    timer2_.stop();
+    PanelRunning = 0;
+    DirectInput = 0;
+    view_.setDirectChecked(false);
+    view_.showDirectText(QString());
+}
+
+void KeypadPanel::RKPExitClick() {
+    FormClose();
+    view_.closeWindow();
+}
+
+void KeypadPanel::Timer1Timer() {
+    timer1_.stop();
+    if (!view_.isShown() || PanelRunning || DirectInput || loopDepth_ > 0)
+        return;
+    RunPanelLoop();
+}
+
+void KeypadPanel::Timer2Timer() {
+    BlinkPhase = BlinkPhase ? 0 : 1;
+}
+
+void KeypadPanel::sendKey(int bit, qint64 base) {
+    write(KeyFlagIndex, 1);
+    write(KeyCodeIndex, base + bit);
+}
+
+void KeypadPanel::RunPanelLoop() {
+    if (loopDepth_ > 0) {
+        // Asked again from inside a pass (direct input left before the pass ended): the
+        // running loop simply goes on.
+        PanelRunning = 1;
+        return;
+    }
+    if (!view_.isShown())
+        return;
+    ++loopDepth_;
+    if (DirectInput)
+        leaveDirectInput();
+    DisplayBlockIndex = ValueRules::IndexOfComNo(kDisplayBlockNo);
+    KeyCodeIndex = ValueRules::IndexOfComNo(kKeyCodeNo);
+    KeyFlagIndex = ValueRules::IndexOfComNo(kKeyFlagNo);
+
+    Connected = link_.ConnectDrive() ? 1 : 0;
+    if (!Connected) {
+        ShowMsg(MsgConnectFailed, BoxIcon::Warning);
+        RKPExitClick();
+    } else {
+        PanelRunning = 1;
+        showKeys(true);
+        if (timer2_.interval() > 0) // an interval of 0 would fire without pause
+            timer2_.start();
+        Clock& clock = link_.clock();
+        qint64 last = clock.now();
+        while (PanelRunning && view_.isShown()) {
+            const qint64 now = clock.now();
+            // The tick count is 32 bits wide; its difference stays right across a wrap.
+            const qint64 t = std::int32_t(std::uint32_t(now) - std::uint32_t(last)) / 4;
+            last = now;
+            const qint64 base = t * 256;
+
+            keypadLink_.PanelTransact(DisplayBlockIndex, Display);
+            if (link_.CommError) {
+                view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
+            } else {
+                view_.showLamps(BlinkPhase ? Display.LampByte1 : Display.LampByte2);
+                view_.showLed(BlinkPhase ? Display.ImageChars1 : Display.ImageChars2);
+            }
+            ++passes_;
+
+            view_.processEvents();
+
+            if (RunKey) {
+                sendKey(KeyRun, base);
+                RunKey = 0;
+                write(KeyFlagIndex, 0);
+            }
+            if (StopKey) {
+                sendKey(KeyStop, base);
+                StopKey = 0;
+                write(KeyFlagIndex, 0);
+            }
+            if (UpKey) {
+                write(KeyCodeIndex, base + KeyUp);
+            } else if (UpRelease) {
+                UpRelease = 0;
+                write(KeyCodeIndex, kUpReleaseCode);
+                write(KeyFlagIndex, 0);
+            }
+            if (DownKey) {
+                write(KeyCodeIndex, base + KeyDown);
+            } else if (DownRelease) {
+                DownRelease = 0;
+                write(KeyCodeIndex, kDownReleaseCode);
+                write(KeyFlagIndex, 0);
+            }
+            if (MonKey) {
+                sendKey(KeyMon, base);
+                MonKey = 0;
+                write(KeyFlagIndex, 0);
+            }
+            if (EntKey) {
+                sendKey(KeyEnt, base);
+                EntKey = 0;
+                write(KeyFlagIndex, 0);
+            }
+        }
+        view_.showLamps(0);
+        view_.showLed(kBlank4);
+        timer2_.stop();
+    }
+    showKeys(false);
+    Connected = link_.ConnectDrive() ? 1 : 0;
+    --loopDepth_;
+}
+
+// ---- Keys ---------------------------------------------------------------------------------
+// The click areas exist only while the loop runs; a click that reaches a hidden area is none.
+
+void KeypadPanel::PaintBoxRunRKPClick() {
+    if (!keysVisible_)
+        return;
+    write(KeyCodeIndex, 0);
+    RunKey = 1;
+}
+
+void KeypadPanel::PaintBoxStopRKPClick() {
+    if (!keysVisible_)
+        return;
+    write(KeyCodeIndex, 0);
+    StopKey = 1;
+}
+
+void KeypadPanel::PaintBoxUpRKPMouseDown() {
+    if (!keysVisible_)
+        return;
+    write(KeyCodeIndex, 0);
+    write(KeyFlagIndex, 1);
+    UpKey = 1;
+    UpRelease = 1;
+}
+
+void KeypadPanel::PaintBoxUpRKPMouseUp() {
+    UpKey = 0;
+}
+
+void KeypadPanel::PaintBoxDownRKPMouseDown() {
+    if (!keysVisible_)
+        return;
+    write(KeyCodeIndex, 0);
+    write(KeyFlagIndex, 1);
+    DownKey = 1;
+    DownRelease = 1;
+}
+
+void KeypadPanel::PaintBoxDownRKPMouseUp() {
+    DownKey = 0;
+}
+
+void KeypadPanel::PaintBoxMonRKPClick() {
+    if (!keysVisible_)
+        return;
+    write(KeyCodeIndex, 0);
+    MonKey = 1;
+}
+
+void KeypadPanel::PaintBoxEntRKPClick() {
+    if (!keysVisible_)
+        return;
+    write(KeyCodeIndex, 0);
+    EntKey = 1;
+}
+
+// ---- Direct input ---------------------------------------------------------------------------
+
+void KeypadPanel::leaveDirectInput() {
+    DirectInput = 0;
+    DigitCount = 0;
+    view_.setDirectChecked(false);
+    view_.showDirectText(QString());
+}
+
+void KeypadPanel::FCLabelDblClick() {
+    if (DirectInput) {
+        leaveDirectInput();
+        RunPanelLoop();
+        return;
+    }
+    if (PanelRunning)
+        PanelRunning = 0;
+    DirectInput = 1;
+    EntryText.clear();
+    DigitCount = 0;
+    DecimalEntered = 0;
+    DecimalGlyph = QChar();
+    view_.showDirectText(kDirectPrompt);
+    view_.setDirectChecked(true);
+    view_.focusKeySink();
+}
+
+void KeypadPanel::Edit1KeyPress(QChar c) {
+    if (!DirectInput)
+        return;
+    if (isPlainDigit(c)) {
+        if (DigitCount >= kMaxDirectDigits)
+            return;
+        EntryText += c;
+        view_.showDirectText(EntryText);
+        ++DigitCount;
+        return;
+    }
+    if (c != u'.' && c != u',')
+        return;
+    if (DecimalEntered)
+        return; // one decimal sign per entry
+    if (EntryText.isEmpty() || !isPlainDigit(EntryText.back())) {
+        ShowMsg(MsgBadEntry, BoxIcon::Warning);
+        return;
+    }
+    DecimalGlyph = DottedDigit(EntryText.back());
+    EntryText.back() = DecimalGlyph;
+    DecimalEntered = 1;
+    view_.showDirectText(EntryText);
+}
+
+bool KeypadPanel::Edit1KeyDown(int key) {
+    if (!DirectInput)
+        return false;
+    switch (key) {
+    case 8: // Backspace
+        if (!EntryText.isEmpty()) {
+            const QChar digit = DigitOfDotted(EntryText.back());
+            if (!digit.isNull()) {
+                EntryText.back() = digit;
+                DecimalEntered = 0;
+            } else {
+                EntryText.chop(1);
+                --DigitCount;
+                if (EntryText.isEmpty()) {
+                    DigitCount = 0;
+                    DecimalEntered = 0;
+                }
+            }
+            view_.showDirectText(EntryText);
+        }
+        return true;
+    case 46: // Delete
+        EntryText.clear();
+        DigitCount = 0;
+        DecimalEntered = 0;
+        view_.showDirectText(QString());
+        return true;
+    case 27: // Esc
+        DirectInput = 0;
+        view_.setDirectChecked(false);
+        view_.showDirectText(QString());
+        RunPanelLoop();
+        return true;
+    case 13: // Enter
+        enterKey();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void KeypadPanel::enterKey() {
+    if (EntryText.isEmpty())
+        return;
+    const Globals& g = globals();
+    const QString target =
+        IniFile(g.CatalogueIniPath).readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-")).trimmed();
+    // No entry, or a number the drive type does not have: no target either.
+    const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(target);
+    if (i < 0) {
+        ShowMsg(MsgNoTarget, BoxIcon::Warning);
+        return;
+    }
+    qint64 m = qint64(ValueRules::mulOf(i));
+    if (m < 1)
+        m = 1;
+    // Whole numbers throughout: a product in floating point would lose one for many entries.
+    const std::optional<qint64> raw = DirectInputRawValue(EntryText, m);
+    if (!raw) {
+        ShowMsg(MsgBadEntry, BoxIcon::Warning);
+        return;
+    }
+    const QString r = QString::number(*raw);
+    bool outOfRange = false;
+    const double c = ValueRules::ClampToRange(r, i, outOfRange);
+    if (outOfRange || c != double(*raw)) {
+        ShowMsg(MsgOutOfRange, BoxIcon::Warning);
+        return;
+    }
+    link_.CommTransact(i, r, link_.CommError,
+                       options().EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
+    confirmationBlink();
+    DirectInput = 0;
+    view_.setDirectChecked(false);
+    view_.showDirectText(QString());
+    RunPanelLoop();
+}
+
+void KeypadPanel::confirmationBlink() {
+    const int ms = options().LedDispTime.position();
+    for (int k = 0; k < kConfirmBlinks; ++k) {
+        view_.showDirectText(EntryText);
+        if (ms > 0)
+            view_.waitPainting(ms);
+        view_.showDirectText(kDirectPrompt);
+        if (ms > 0)
+            view_.waitPainting(ms);
+    }
+}

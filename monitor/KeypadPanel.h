@@ -1,0 +1,135 @@
+#pragma once
+// The keypad panel's logic without its window: the panel loop that reads the drive's display
+// block and sends the pending key codes between reads, the key handlers, direct input of a
+// frequency command, and the two timers. The window (TRunPRKP) routes its events here and
+// shows what the view calls tell it.
+#include "monitor/KeypadLink.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <optional>
+
+// What the logic needs of its window.
+class KeypadPanelView {
+public:
+    virtual ~KeypadPanelView() = default;
+    // FLED's text, painted at once (the loop does not return to the event loop).
+    virtual void showLed(const QString& text) = 0;
+    // The seven lamps by the bits of a lamp byte.
+    virtual void showLamps(std::uint8_t bits) = 0;
+    // FCLabel's text (direct input), painted at once; Edit1 shows it too.
+    virtual void showDirectText(const QString& text) = 0;
+    // The check mark of "FC Direct Input".
+    virtual void setDirectChecked(bool on) = 0;
+    // The six click areas over the keys (ShowKeys / HideKeys).
+    virtual void setKeysVisible(bool on) = 0;
+    // Edit1 takes the keyboard.
+    virtual void focusKeySink() = 0;
+    // Lets pending window messages through once (the key handlers run here).
+    virtual void processEvents() = 0;
+    // The confirmation blink's pause: the window repaints, but takes no clicks or keys.
+    virtual void waitPainting(int ms) = 0;
+    virtual bool isShown() const = 0;
+    // Ends the modal run (the loop ends first when it is running).
+    virtual void closeWindow() = 0;
+};
+
+// Key bits of the key codes written to "FA11".
+enum KeypadKey : int {
+    KeyRun = 0x01,
+    KeyStop = 0x02,
+    KeyUp = 0x04,
+    KeyDown = 0x08,
+    KeyMon = 0x10,
+    KeyEnt = 0x20,
+};
+// Codes that end a held UP or DOWN.
+inline constexpr int kUpReleaseCode = 0x104;
+inline constexpr int kDownReleaseCode = 0x108;
+// The loop starts this long after the window was activated.
+inline constexpr int kPanelStartDelayMs = 200;
+// Digits of one direct-input entry.
+inline constexpr int kMaxDirectDigits = 4;
+
+// Converts a direct-input entry (digits, one of them possibly dotted) to the raw value of a
+// parameter with divisor m: the digits as an integer times m, divided by ten to the number
+// of digits after the dotted one, exactly (excess decimals are cut). Nothing for an entry
+// without digits or with another character.
+std::optional<qint64> DirectInputRawValue(const QString& entryText, qint64 m);
+
+class KeypadPanel : public QObject {
+    Q_OBJECT
+public:
+    KeypadPanel(CommLink& link, KeypadPanelView& view, QObject* parent = nullptr);
+    ~KeypadPanel() override;
+
+    // ---- State (the window's fields) ----
+    std::uint8_t RunKey = 0, StopKey = 0, UpKey = 0, DownKey = 0, MonKey = 0, EntKey = 0;
+    std::uint8_t UpRelease = 0, DownRelease = 0;
+    std::uint8_t PanelRunning = 0;
+    std::uint8_t Connected = 0;
+    std::uint8_t DirectInput = 0;
+    std::uint8_t DecimalEntered = 0;
+    std::uint8_t BlinkPhase = 1;
+    int DisplayBlockIndex = -1, KeyCodeIndex = -1, KeyFlagIndex = -1;
+    int DigitCount = 0;
+    KeypadDisplay Display; // ImageChars1/2, LampByte1/2
+    QString EntryText;
+    QChar DecimalGlyph;
+
+    // ---- Event handlers ----
+    void FormShow();
+    // At every activation: the loop's start is armed, the blink interval taken from the
+    // options. Nothing new is armed while the loop or direct input runs.
+    void FormActivate();
+    // The window closes (any way): the loop ends after its pass, both timers stop.
+    void FormClose();
+    void Timer1Timer();
+    void Timer2Timer();
+    void PaintBoxRunRKPClick();
+    void PaintBoxStopRKPClick();
+    void PaintBoxUpRKPMouseDown();
+    void PaintBoxUpRKPMouseUp();
+    void PaintBoxDownRKPMouseDown();
+    void PaintBoxDownRKPMouseUp();
+    void PaintBoxMonRKPClick();
+    void PaintBoxEntRKPClick();
+    void FCLabelDblClick();
+    // A character typed while direct input is on.
+    void Edit1KeyPress(QChar c);
+    // Backspace 8, Delete 46, Esc 27, Enter 13; true when the key was taken.
+    bool Edit1KeyDown(int key);
+    void RKPExitClick();
+
+    // The panel loop; returns when PanelRunning is cleared or the window is hidden. A call
+    // from inside a running loop only keeps that loop going.
+    void RunPanelLoop();
+
+    bool timer1Active() const { return timer1_.isActive(); }
+    bool timer2Active() const { return timer2_.isActive(); }
+    int timer2Interval() const { return timer2_.interval(); }
+    bool keysVisible() const { return keysVisible_; }
+    bool loopActive() const { return loopDepth_ > 0; }
+    // Passes of the loop so far (tests and the benchmark count refreshes).
+    long passCount() const { return passes_; }
+    KeypadLink& keypadLink() { return keypadLink_; }
+
+private:
+    void showKeys(bool on);
+    void write(int index, qint64 value);
+    void sendKey(int bit, qint64 base);
+    void leaveDirectInput();
+    void enterKey();
+    void confirmationBlink();
+
+    CommLink& link_;
+    KeypadPanelView& view_;
+    KeypadLink keypadLink_;
+    QTimer timer1_;
+    QTimer timer2_;
+    bool keysVisible_ = false;
+    int loopDepth_ = 0;
+    long passes_ = 0;
+};
