@@ -78,7 +78,9 @@ bool Ttype::run() {
     return true;
 }
 
-void Ttype::okClick() { accept(); }
+void Ttype::okClick() {
+    accept();
+}
 
 // A change refills only the boxes below the one changed: the others keep what the user set.
 void Ttype::I_TypeFormChange() {
@@ -121,7 +123,8 @@ void Ttype::paintEvent(QPaintEvent*) {
     f.setPixelSize(36);
     f.setBold(true);
     p.setFont(f);
-    p.drawText(QRect(12, 10, width() - 24, 60), Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(kProductName));
+    p.drawText(QRect(12, 10, width() - 24, 60), Qt::AlignLeft | Qt::AlignVCenter,
+               QLatin1String(kProductName));
     p.setPen(dark);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -12,7 +12,9 @@
 namespace {
 
 // The list positions a box can take: pos when it is in the list, else none.
-int fit(const QStringList& list, int pos) { return pos >= 0 && pos < list.size() ? pos : -1; }
+int fit(const QStringList& list, int pos) {
+    return pos >= 0 && pos < list.size() ? pos : -1;
+}
 
 // Inserts text into a list kept sorted ignoring case, after any equal entries (the way a
 // sorted drop-down list takes its entries).
@@ -57,7 +59,9 @@ int StartupChoice::positionOf(const QStringList& list, const QString& text) {
     return -1;
 }
 
-QString StartupChoice::dataFolderPath() const { return Paths::join(globals().ProgramFolder, DataFolder); }
+QString StartupChoice::dataFolderPath() const {
+    return Paths::join(globals().ProgramFolder, DataFolder);
+}
 
 bool StartupChoice::FormCreate() {
     Globals& g = globals();
@@ -83,8 +87,8 @@ bool StartupChoice::FormCreate() {
         LangNo = 0;
 
     CheckInv = settings.readBool(QStringLiteral("Options"), QStringLiteral("CheckInv"), false) ? 1 : 0;
-    DataFolder = Paths::normalize(settings.readString(QStringLiteral("Options"), QStringLiteral("DF"),
-                                                      QStringLiteral("\\dat")));
+    DataFolder = Paths::normalize(
+        settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
     SpeedIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Baudrate"), 3);
     ParityIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Parity"), 1);
     ProtocolIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Prtocol"), 0);
@@ -134,11 +138,13 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
     const QString found = Paths::resolve(languageIniPath);
     const IniFile lang(found.isEmpty() ? languageIniPath : found);
     const QString general = QStringLiteral("General");
-    globals().MsgCaption = lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
-    MsgNoPort = lang.readString(general, QStringLiteral("Message3"), QStringLiteral("Usable serial port is not found."));
+    globals().MsgCaption =
+        lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
+    MsgNoPort = lang.readString(general, QStringLiteral("Message3"),
+                                QStringLiteral("Usable serial port is not found."));
     MsgClosed = lang.readString(general, QStringLiteral("Message86"), QStringLiteral("KVR260X is closed."));
-    MsgNoData =
-        lang.readString(general, QStringLiteral("Message94"), QStringLiteral("Not found Inverter data file."));
+    MsgNoData = lang.readString(general, QStringLiteral("Message94"),
+                                QStringLiteral("Not found Inverter data file."));
     MsgNoLastData = lang.readString(general, QStringLiteral("Message93"),
                                     QStringLiteral("Not found the Last Inverter data file."));
 }
@@ -276,8 +282,9 @@ void StartupChoice::FormClose() {
     g.CapacityFolder = g.TypeFolder;
     g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
     // WHP chooses the older of the two forms of parameter help.
-    g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + u'(' + g.LanguageSuffix +
-                                                       (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
+    g.ParaHelpFilePath =
+        Paths::join(g.TypeFolder, g.DriveTypeName + u'(' + g.LanguageSuffix +
+                                      (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
 
     if (context_.I_CpuForm_M)
         *context_.I_CpuForm_M = I_CpuForm;
@@ -312,7 +319,7 @@ bool StartupChoice::writeSettings(bool storeComms) {
     QString error;
     if (!settings.flush(&error))
         Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(g.SettingsIniPath, error), g.MsgCaption,
-            BoxIcon::Warning);
+            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(g.SettingsIniPath, error),
+            g.MsgCaption, BoxIcon::Warning);
     return winHelp;
 }

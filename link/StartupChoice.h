@@ -52,8 +52,8 @@ public:
     QStringList I_CapaForm; // capacity names, sorted
     QStringList I_CapaNo;   // their catalogue codes
     int CapaPos = -1;
-    QStringList I_CpuForm;  // CPU versions ("V110")
-    QStringList I_CpuNo;    // their numbers ("110")
+    QStringList I_CpuForm; // CPU versions ("V110")
+    QStringList I_CpuNo;   // their numbers ("110")
     int CpuPos = -1;
     QStringList DatFolderName; // drive-type folder names, sorted
 

@@ -133,7 +133,8 @@ TEST_F(TtypeTest, NothingToOfferIsNotShownAndStoresNothing) {
     form.done(QDialog::Accepted);
     EXPECT_EQ(settingsText(), before);
     EXPECT_EQ(cpuFormsM, QStringList({"stale"}));
-    EXPECT_EQ(prompter.texts(), QStringList({"インバータデータファイルが見つかりません。\nKVR260X を終了します。"}));
+    EXPECT_EQ(prompter.texts(),
+              QStringList({"インバータデータファイルが見つかりません。\nKVR260X を終了します。"}));
 }
 
 } // namespace

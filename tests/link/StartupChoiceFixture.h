@@ -40,9 +40,10 @@ protected:
     // A stored choice as an earlier close writes it, with the options that keep it.
     void storeChoice(const QByteArray& type, const QByteArray& form, const QByteArray& cpu, int langNo = 1,
                      const QByteArray& extra = QByteArray()) {
-        writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=" + QByteArray::number(langNo) +
-                      "\r\nInvTypeNo=0\r\nInvFormNo=0\r\nInvCpuNo=0\r\nInvType=" + type + "\r\nInvForm=" + form +
-                      "\r\nInvCpu=" + cpu + "\r\n[Options]\r\nCheckLang=1\r\nCheckInv=1\r\n" + extra);
+        writeSettings(
+            "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=" + QByteArray::number(langNo) +
+            "\r\nInvTypeNo=0\r\nInvFormNo=0\r\nInvCpuNo=0\r\nInvType=" + type + "\r\nInvForm=" + form +
+            "\r\nInvCpu=" + cpu + "\r\n[Options]\r\nCheckLang=1\r\nCheckInv=1\r\n" + extra);
     }
     void makeFolder(const QString& relative) { QDir().mkpath(folder.filePath(relative)); }
 
@@ -55,7 +56,8 @@ protected:
         while (it.hasNext()) {
             const QString file = it.next();
             const QString relative = source.relativeFilePath(file);
-            const bool wanted = relative.startsWith("lng/") || relative.endsWith(".cap", Qt::CaseInsensitive) ||
+            const bool wanted = relative.startsWith("lng/") ||
+                                relative.endsWith(".cap", Qt::CaseInsensitive) ||
                                 relative.endsWith(".ini", Qt::CaseInsensitive);
             if (!wanted || relative.contains(".chm/", Qt::CaseInsensitive))
                 continue;

@@ -71,8 +71,9 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
     EXPECT_EQ(cpuNumbersM, QStringList({"110", "720"}));
 
-    EXPECT_TRUE(settingsText().contains("[Default]\r\nLangNo=1\r\nInvTypeNo=0\r\nInvFormNo=6\r\nInvCpuNo=1\r\n"
-                                        "InvType=HXA1\r\nInvForm=-4037\r\nInvCpu=V720\r\n"))
+    EXPECT_TRUE(
+        settingsText().contains("[Default]\r\nLangNo=1\r\nInvTypeNo=0\r\nInvFormNo=6\r\nInvCpuNo=1\r\n"
+                                "InvType=HXA1\r\nInvForm=-4037\r\nInvCpu=V720\r\n"))
         << settingsText().constData();
     // Nothing was detected, so the communication settings are not touched.
     EXPECT_FALSE(settingsText().contains("[Comms]"));
@@ -129,7 +130,8 @@ struct NotPreselected {
     QByteArray settings;
 };
 
-class StoredDriveNotUsed : public StartupChoiceFixture, public ::testing::WithParamInterface<NotPreselected> {};
+class StoredDriveNotUsed : public StartupChoiceFixture,
+                           public ::testing::WithParamInterface<NotPreselected> {};
 
 TEST_P(StoredDriveNotUsed, FirstEntriesArePreselected) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + GetParam().settings);
@@ -144,15 +146,18 @@ TEST_P(StoredDriveNotUsed, FirstEntriesArePreselected) {
 INSTANTIATE_TEST_SUITE_P(
     StartupChoice, StoredDriveNotUsed,
     ::testing::Values(
-        NotPreselected{"OptionOff", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
-                                    "InvForm=-2015\r\nInvCpu=V250\r\n[Options]\r\nCheckInv=0\r\n"},
-        NotPreselected{"OptionMissing", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
-                                        "InvForm=-2015\r\nInvCpu=V250\r\n"},
+        NotPreselected{"OptionOff",
+                       "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
+                       "InvForm=-2015\r\nInvCpu=V250\r\n[Options]\r\nCheckInv=0\r\n"},
+        NotPreselected{"OptionMissing",
+                       "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
+                       "InvForm=-2015\r\nInvCpu=V250\r\n"},
         NotPreselected{"OnePositionMissing", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=999\r\nInvCpuNo=0\r\n"
                                              "InvType=HXB3\r\nInvForm=-2015\r\nInvCpu=V250\r\n"
                                              "[Options]\r\nCheckInv=1\r\n"},
-        NotPreselected{"ANameEmpty", "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
-                                     "InvForm=\r\nInvCpu=V250\r\n[Options]\r\nCheckInv=1\r\n"}),
+        NotPreselected{"ANameEmpty",
+                       "[Default]\r\nInvTypeNo=1\r\nInvFormNo=1\r\nInvCpuNo=0\r\nInvType=HXB3\r\n"
+                       "InvForm=\r\nInvCpu=V250\r\n[Options]\r\nCheckInv=1\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesTaken) {
@@ -200,7 +205,8 @@ struct LanguageCase {
     const char* expectedCaption; // message 1 of the language whose texts the form uses
 };
 
-class LanguagePreselection : public StartupChoiceFixture, public ::testing::WithParamInterface<LanguageCase> {};
+class LanguagePreselection : public StartupChoiceFixture,
+                             public ::testing::WithParamInterface<LanguageCase> {};
 
 TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
     const LanguageCase& p = GetParam();
@@ -218,32 +224,35 @@ TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
 INSTANTIATE_TEST_SUITE_P(
     StartupChoice, LanguagePreselection,
     ::testing::Values(
-        LanguageCase{"StoredLanguageKept", "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=1\r\n", false, "", 1,
-                     "Confirmation"},
-        LanguageCase{"OptionOffTakesTheFirst", "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=0\r\n", false, "", 0,
-                     "確認"},
+        LanguageCase{"StoredLanguageKept", "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=1\r\n", false, "",
+                     1, "Confirmation"},
+        LanguageCase{"OptionOffTakesTheFirst", "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=0\r\n", false,
+                     "", 0, "確認"},
         // Until the options are first saved the first language is offered, though the texts
         // come from the stored one.
-        LanguageCase{"OptionNeverSavedOffersTheFirst", "[Default]\r\nLangNo=1\r\n", false, "", 0, "Confirmation"},
-        // A position outside the list names no language: English texts, the first offered.
-        LanguageCase{"PositionBeyondTheList", "[Default]\r\nLangNo=5\r\n[Options]\r\nCheckLang=1\r\n", false, "",
-                     0, "Confirmation"},
-        LanguageCase{"NegativePosition", "[Default]\r\nLangNo=-1\r\n[Options]\r\nCheckLang=1\r\n", false, "", 0,
+        LanguageCase{"OptionNeverSavedOffersTheFirst", "[Default]\r\nLangNo=1\r\n", false, "", 0,
                      "Confirmation"},
+        // A position outside the list names no language: English texts, the first offered.
+        LanguageCase{"PositionBeyondTheList", "[Default]\r\nLangNo=5\r\n[Options]\r\nCheckLang=1\r\n", false,
+                     "", 0, "Confirmation"},
+        LanguageCase{"NegativePosition", "[Default]\r\nLangNo=-1\r\n[Options]\r\nCheckLang=1\r\n", false, "",
+                     0, "Confirmation"},
         // File > New keeps the running language whatever the option and the stored position say.
         LanguageCase{"NewKeepsTheRunningLanguage", "[Default]\r\nLangNo=1\r\n", true, "English", 1,
                      "Confirmation"},
-        LanguageCase{"NewKeepsItOverAnotherStoredPosition", "[Default]\r\nLangNo=0\r\n[Options]\r\nCheckLang=1\r\n",
-                     true, "English", 1, "Confirmation"},
+        LanguageCase{"NewKeepsItOverAnotherStoredPosition",
+                     "[Default]\r\nLangNo=0\r\n[Options]\r\nCheckLang=1\r\n", true, "English", 1,
+                     "Confirmation"},
         LanguageCase{"NewWithAnUnlistedLanguageUsesTheStoredPosition",
-                     "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=1\r\n", true, "German", 1, "Confirmation"}),
+                     "[Default]\r\nLangNo=1\r\n[Options]\r\nCheckLang=1\r\n", true, "German", 1,
+                     "Confirmation"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Lists from the data folder -----------------------------------------------------------
 
 TEST_F(EmptyProgramFolder, TypesComeFromPrefixedFoldersAndCpuVersionsFromTheirOwnFolders) {
-    for (const char* f : {"dat/HXB3(V110)", "dat/HXB3(V100)", "dat/hxa1(V200)", "dat/XY9(V100)", "dat/HXB30(V120)",
-                          "dat/HXD", "dat/HX10(V100)", "dat/HX20(VHX10)"})
+    for (const char* f : {"dat/HXB3(V110)", "dat/HXB3(V100)", "dat/hxa1(V200)", "dat/XY9(V100)",
+                          "dat/HXB30(V120)", "dat/HXD", "dat/HX10(V100)", "dat/HX20(VHX10)"})
         makeFolder(f);
     folder.writeFile("dat/HXC.txt", "not a folder");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\nHXB30=53\r\n");
