@@ -101,6 +101,14 @@ void FileCommands::ParaOpenClick()
         finishOpen(folder, name, r.typeName + r.capacityName);
 }
 
+void FileCommands::takeStartFileComment(const QString& commentLine)
+{
+    const QString comment = ParaFile::commentOfLine(commentLine);
+    CommentsChk = commentLine != QLatin1String("No Comments.");
+    CommentsBuff = comment;
+    host_.setCommentText(comment);
+}
+
 void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity)
 {
     Globals& g = globals();

@@ -76,6 +76,10 @@ public:
     // A comment from a file given at start-up waits for the page set-up.
     bool CommentsChk = false;
     QString CommentsBuff;
+    // The comment line of the file the program was started with: pending for the page
+    // set-up as before, and put into its comment box at once, so that a save before the
+    // page set-up is shown keeps it.
+    void takeStartFileComment(const QString& commentLine);
 
     // How the configuration reader names a file's drive type and capacity.
     void setCfgNames(const CfgFile::Names& names) { cfgNames_ = names; }

@@ -81,6 +81,17 @@ TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment)
     EXPECT_EQ(prompter.fileFilters().value(0), "Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*");
 }
 
+TEST_F(FileCommandsTest, StartFileCommentReachesTheCommentBoxAtOnce)
+{
+    commands.takeStartFileComment("line 4 pump");
+    EXPECT_TRUE(commands.CommentsChk);
+    EXPECT_EQ(commands.CommentsBuff, "line 4 pump");
+    EXPECT_EQ(main.comment, "line 4 pump");
+    commands.takeStartFileComment("No Comments.");
+    EXPECT_FALSE(commands.CommentsChk);
+    EXPECT_EQ(main.comment, "");
+}
+
 TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder)
 {
     QDir(dir.path()).mkdir("other");

@@ -1,0 +1,42 @@
+// The drive-data loaders on arbitrary files: the input up to its first zero byte is the
+// drive-type file, the rest the capacity file. Every file chooser is cancelled.
+#include "FuzzSupport.h"
+
+#include "app/DriveData.h"
+#include "platform/TextFile.h"
+
+#include <QTemporaryDir>
+
+namespace {
+QTemporaryDir& folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::setUp();
+    Globals& g = globals();
+    g.TypeFolder = g.CapacityFolder = folder().path();
+    g.InfoIniPath = folder().filePath("Info.ini");
+    g.LanguageSuffix = "Eng";
+    TextFile::writeText(g.InfoIniPath, "[Setup]\r\nDisp=FA\r\n[Disp CV]\r\n0001=C\r\n0002=V\r\n");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+    const qsizetype cut = bytes.indexOf('\0');
+    Globals& g = globals();
+    g.StartupAbort = false;
+    g.DriveTypeName = "QX100";
+    g.DriveFormName = "-4037";
+    TextFile::writeBytes(folder().filePath("QX100(Eng).inv"), cut < 0 ? bytes : bytes.left(cut));
+    TextFile::writeBytes(folder().filePath("QX100-4037.cap"), cut < 0 ? QByteArray() : bytes.mid(cut + 1));
+    if (LoadTypeTable() && LoadCapacityTable())
+        InitValueTable();
+    return 0;
+}
