@@ -138,7 +138,8 @@ void DatasView::placeUnder(const QWidget* mainWindow)
 void DatasView::showRow(QTableView* target, int row, int columns)
 {
     QAbstractItemModel* model = target->model();
-    if (row < 0 || row >= model->rowCount())
+    // Row 0 holds the column names, not a parameter.
+    if (row <= 0 || row >= model->rowCount())
         return;
     const QModelIndex first = model->index(row, 0);
     const QModelIndex last = model->index(row, std::min(columns, model->columnCount()) - 1);

@@ -201,6 +201,10 @@ TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable)
     EXPECT_EQ(view.paraDatView()->rowAt(0), 12);
     EXPECT_EQ(view.paraDatView()->model()->data(view.paraDatView()->model()->index(0, 17)), "Current/VoltIndex");
 
+    emit view.paraDatView()->clicked(view.paraDatView()->model()->index(0, 2));
+    EXPECT_EQ(view.uParaView()->selectionModel()->selectedIndexes().first().row(), 7)
+        << "the names row is no parameter";
+
     int closed = 0;
     QObject::connect(&view, &DatasView::closed, [&closed] { ++closed; });
     view.close();
@@ -224,4 +228,19 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage)
         EXPECT_EQ(globals().MsgEmptyInput, shipped.Msg(67)) << name;
     }
     EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption)
+{
+    store.Messages = QStringList{"Caption", "First", "Second"};
+    globals().MsgCaption = "Caption";
+    ShowMsg(2, BoxIcon::Error);
+    ShowMsg(99);
+    globals().Parameters = nullptr;
+    EXPECT_EQ(Msg(1), "") << "no store yet";
+    ASSERT_EQ(prompter.boxes().size(), 2u);
+    EXPECT_EQ(prompter.boxes()[0].text, "Second");
+    EXPECT_EQ(prompter.boxes()[0].caption, "Caption");
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+    EXPECT_EQ(prompter.boxes()[1].text, "") << "a number past the last message shows an empty box";
 }
