@@ -176,8 +176,8 @@ void TResultForm1::place() {
     const QRect f = main->frameGeometry();
     const int h = std::max(480 - f.height(), kMinHeight);
     move(f.left(), f.top() + f.height());
+    setMinimumHeight(h); // first: a taller earlier minimum would stop the resize
     resize(width(), h);
-    setMinimumHeight(h);
 }
 
 void TResultForm1::FormShow() {
