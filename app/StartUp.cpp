@@ -9,6 +9,7 @@
 #include "app/Options.h"
 #include "app/ParaFile.h"
 #include "link/CommLink.h"
+#include "link/DriveChecks.h"
 #include "link/KVR_COM.h"
 #include "link/KVR_Top.h"
 #include "platform/Clock.h"
@@ -305,9 +306,13 @@ Program::~Program()
     HelpViewer::closeAll();
     if (main_)
         main_->table = TableHooks();
+    setMonitorRunningHandler({});
     table_.reset();
     option_.reset();
     rsset_.reset();
+    if (main_)
+        main_->specialSetupCheck = nullptr;
+    checks_.reset();
     main_.reset();
     installCommLink(nullptr);
     link_.reset();
@@ -336,6 +341,22 @@ bool Program::create()
         form.run();
     };
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
+
+    checks_ = std::make_unique<DriveChecks>(
+        *link_, DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck, m.FormCheck, m.CPUCheck, m.ComCancel},
+        &m.I_CpuForm_M, &m.I_CpuNo_M);
+    checks_->openOptions = [] {
+        if (KVROption)
+            KVROption->exec();
+    };
+    DriveChecks* checks = checks_.get();
+    m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
+    // the table itself stays usable (a window of its own).
+    setMonitorRunningHandler([&m](bool running) {
+        m.setEnabled(!running);
+        m.tableCommands().setPopupMenuEnabled(!running);
+    });
 
     rsset_ = std::make_unique<TRSset>(*link_);
     m.RSset = rsset_.get();

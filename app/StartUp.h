@@ -10,6 +10,7 @@
 
 class Clock;
 class CommLink;
+class DriveChecks;
 class QApplication;
 class SerialPort;
 class TKVROption;
@@ -66,6 +67,7 @@ public:
     CommLink* link() const { return link_.get(); }
     TRSset* rsset() const { return rsset_.get(); }
     TParameter* table() const { return table_.get(); }
+    DriveChecks* driveChecks() const { return checks_.get(); }
 
     // Replaces the start-up form (tests); called with the main window, runs modally.
     std::function<void(TMain&)> startupForm;
@@ -74,6 +76,7 @@ private:
     Environment env_;
     std::unique_ptr<SerialPort> ownPort_;
     std::unique_ptr<CommLink> link_;
+    std::unique_ptr<DriveChecks> checks_;
     std::unique_ptr<TMain> main_;
     std::unique_ptr<TRSset> rsset_;
     std::unique_ptr<TKVROption> option_;

@@ -6,6 +6,7 @@
 #include "app/KVR_EnvOp.h"
 #include "app/Messages.h"
 #include "link/CommLink.h"
+#include "link/DriveChecks.h"
 #include "link/KVR_Top.h"
 #include "table/KVR_ParaTable.h"
 #include "platform/InstanceLock.h"
@@ -366,10 +367,17 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     const IniFile ini(folder.settingsIniPath());
     EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
-    // Disabling the main window for a monitor run leaves the table usable.
-    m->setEnabled(false);
+    // A monitor run locks the main window and the table's pop-up menu, not the table.
+    globals().MonitorRunning = 1;
+    ApplyMonitorRunningState();
+    EXPECT_FALSE(m->isEnabled());
     EXPECT_TRUE(program.table()->isEnabled());
-    m->setEnabled(true);
+    EXPECT_FALSE(m->tableCommands().popupMenuEnabled());
+    EXPECT_FALSE(m->close());
+    globals().MonitorRunning = 0;
+    ApplyMonitorRunningState();
+    EXPECT_TRUE(m->isEnabled());
+    EXPECT_TRUE(m->tableCommands().popupMenuEnabled());
 }
 
 // ---- The run and its end --------------------------------------------------------------------
