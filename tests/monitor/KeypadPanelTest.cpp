@@ -1,0 +1,427 @@
+// The panel loop, its keys and direct input against the simulated drive on the fake port.
+#include "KeypadFixture.h"
+
+using namespace keypadtest;
+
+namespace {
+
+using Panel = KeypadFixture;
+
+// ---- Display ------------------------------------------------------------------------------
+
+TEST_F(Panel, DisplayFollowsTheDrivesBlockAndBlinkPhase) {
+    model.write(ComNoToRegister(u"FA01"), 6000);
+    drive.running = true;
+    view.script = [this](int p) {
+        if (p == 1)
+            panel.Timer2Timer(); // the second image from the next pass on
+        if (p == 2)
+            panel.PanelRunning = 0;
+    };
+    panel.RunPanelLoop();
+    ASSERT_GE(view.leds.size(), 3);
+    EXPECT_EQ(view.leds[0], QStringLiteral("6=00"));
+    EXPECT_EQ(view.lamps[0], 0x49); // RUN, MON, PC
+    EXPECT_EQ(panel.Display.ImageChars2, QStringLiteral("6=00"));
+    // After the loop: blank display, lamps off, keys hidden, the link connected again.
+    EXPECT_EQ(view.leds.back(), QStringLiteral("    "));
+    EXPECT_EQ(view.lamps.back(), 0);
+    EXPECT_FALSE(view.keysVisible);
+    EXPECT_FALSE(panel.timer2Active());
+    EXPECT_EQ(panel.Connected, 1);
+}
+
+TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinkingAndKeysStillGoOut) {
+    view.script = [this](int p) {
+        if (p == 1) {
+            drive.answer = false;
+        } else if (p == 2) {
+            panel.PaintBoxRunRKPClick();
+        } else if (p == 3) {
+            panel.Timer2Timer();
+        } else if (p == 4) {
+            panel.PanelRunning = 0;
+        }
+    };
+    panel.RunPanelLoop();
+    // Pass 1 good, pass 2 "coMe", pass 3 "coMe", pass 4 blank (the other blink phase).
+    ASSERT_GE(view.leds.size(), 4);
+    EXPECT_EQ(view.leds[1], QStringLiteral("coMe"));
+    EXPECT_EQ(view.leds[3], QStringLiteral("    "));
+    // Lamps keep what the last good read showed: one lamp call only.
+    EXPECT_EQ(view.lamps.size(), 2u); // the good pass and the end of the loop
+    EXPECT_EQ(writes().mid(0, 4), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
+}
+
+TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
+    setRows({{"0000", "3", "0", "1"}, {"FA01", "12000", "0", "100"}});
+    runLoop(2);
+    for (const QString& w : wire())
+        EXPECT_TRUE(w == QLatin1String("R 0000")) << w.toStdString(); // only the connect probes
+    EXPECT_EQ(view.leds[0], QStringLiteral("coMe"));
+    // The pass waited instead of spinning.
+    EXPECT_GE(clock.now(), 1000 + 2 * link.ReplyTimeout);
+}
+
+TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
+    setRows({{"0000", "3", "0", "1"}, {"FC10", "65535", "0", "1"}});
+    view.script = [this](int p) {
+        if (p == 1)
+            panel.PaintBoxRunRKPClick();
+        if (p == 2)
+            panel.PanelRunning = 0;
+    };
+    panel.RunPanelLoop();
+    EXPECT_TRUE(writes().isEmpty()) << writes().join(u',').toStdString();
+}
+
+// ---- Keys -----------------------------------------------------------------------------------
+
+TEST_F(Panel, RunAndStopClicksGoOutUnderTheHandshakeAndTheDriveFollows) {
+    model.write(ComNoToRegister(u"FA01"), 3000);
+    view.script = [this](int p) {
+        clock.advance(50);
+        if (p == 2)
+            panel.PaintBoxRunRKPClick();
+        if (p == 4)
+            panel.PaintBoxStopRKPClick();
+        if (p == 5)
+            panel.PanelRunning = 0;
+    };
+    panel.RunPanelLoop();
+    // The pass after 50 ms: t = 12, code 12 * 256 + 1.
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=3073 P", "FA10=0 P", "FA11=0 P", "FA10=1 P",
+                                     "FA11=3074 P", "FA10=0 P"}));
+    EXPECT_EQ(view.leds[2], QStringLiteral("3=00")); // running after the RUN pass
+    EXPECT_EQ(view.lamps[2] & 1, 1);
+    EXPECT_FALSE(drive.running);
+    EXPECT_EQ(view.leds[4], QStringLiteral(" =00"));
+}
+
+TEST_F(Panel, HeldUpSendsOneCodePerPassThenTheReleaseCodes) {
+    view.script = [this](int p) {
+        clock.advance(8);
+        if (p == 1)
+            panel.PaintBoxUpRKPMouseDown();
+        if (p == 3)
+            panel.PaintBoxUpRKPMouseUp();
+        if (p == 4)
+            panel.PanelRunning = 0;
+    };
+    panel.RunPanelLoop();
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=516 P", "FA11=260 P", "FA10=0 P"}));
+    EXPECT_EQ(rawOf("FA01"), 2); // two held codes
+}
+
+TEST_F(Panel, UpPressedAndReleasedWithinOnePassSendsOnlyTheRelease) {
+    view.script = [this](int p) {
+        if (p == 1) {
+            panel.PaintBoxUpRKPMouseDown();
+            panel.PaintBoxUpRKPMouseUp();
+        }
+        if (p == 2)
+            panel.PanelRunning = 0;
+    };
+    panel.RunPanelLoop();
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=260 P", "FA10=0 P"}));
+}
+
+TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
+    view.script = [this](int p) {
+        clock.advance(40);
+        if (p == 1) {
+            panel.PaintBoxDownRKPMouseDown();
+        } else if (p == 2) {
+            panel.PaintBoxStopRKPClick();
+            panel.PaintBoxDownRKPMouseUp();
+            panel.PaintBoxMonRKPClick();
+            panel.PaintBoxEntRKPClick();
+        } else {
+            panel.PanelRunning = 0;
+        }
+    };
+    panel.RunPanelLoop();
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=8 P", // pass 1: t = 0
+                                     "FA11=0 P", "FA11=0 P", "FA11=0 P",  // the clicks of pass 2
+                                     "FA10=1 P", "FA11=2562 P", "FA10=0 P", // STOP, t = 10
+                                     "FA11=264 P", "FA10=0 P",              // DOWN's release
+                                     "FA10=1 P", "FA11=2576 P", "FA10=0 P", // MON
+                                     "FA10=1 P", "FA11=2592 P", "FA10=0 P"})); // ENT
+}
+
+TEST_F(Panel, ALongPassGivesATimePartAbove255) {
+    view.script = [this](int p) {
+        if (p == 1)
+            clock.advance(1100);
+        if (p == 2)
+            panel.PaintBoxRunRKPClick();
+        if (p == 3)
+            panel.PanelRunning = 0;
+    };
+    panel.RunPanelLoop();
+    EXPECT_TRUE(writes().contains(QStringLiteral("FA11=%1 P").arg(((1100 / 4) << 8 | 1) & 0xFFFF)));
+}
+
+TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
+    panel.PaintBoxRunRKPClick();
+    panel.PaintBoxUpRKPMouseDown();
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(panel.RunKey, 0);
+}
+
+// ---- Start, activation and closing ------------------------------------------------------------
+
+TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
+    options().LedDispTime.setPosition(0);
+    panel.FormActivate();
+    EXPECT_TRUE(panel.timer1Active());
+    view.script = [this](int p) {
+        panel.FormActivate(); // re-activation inside the loop
+        EXPECT_FALSE(panel.timer1Active());
+        panel.Timer1Timer(); // a start that was armed before cannot nest
+        if (p == 2)
+            panel.PanelRunning = 0;
+    };
+    panel.Timer1Timer();
+    EXPECT_EQ(view.pass, 2);
+    // A blink interval of 0 never starts the blink timer.
+    EXPECT_FALSE(panel.timer2Active());
+
+    panel.FCLabelDblClick();
+    panel.FormActivate();
+    EXPECT_FALSE(panel.timer1Active());
+    EXPECT_EQ(panel.DirectInput, 1);
+}
+
+TEST_F(Panel, ClosingWithinTheStartDelayStopsTheTimersAndNothingRunsLater) {
+    panel.FormActivate();
+    panel.RKPExitClick();
+    EXPECT_FALSE(panel.timer1Active());
+    EXPECT_EQ(view.closes, 1);
+    panel.Timer1Timer(); // fired anyway: the window is hidden
+    EXPECT_TRUE(port.writes.empty());
+}
+
+TEST_F(Panel, ClosingDuringAPassEndsTheLoopAfterIt) {
+    view.script = [this](int p) {
+        if (p == 1) {
+            panel.PaintBoxRunRKPClick();
+            panel.RKPExitClick();
+        }
+    };
+    panel.RunPanelLoop();
+    EXPECT_EQ(view.pass, 1);
+    EXPECT_EQ(view.closes, 1);
+    EXPECT_FALSE(panel.timer2Active());
+    // The RUN of that pass still went out, then the link was connected again.
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
+    EXPECT_EQ(wire().back(), QStringLiteral("R 0000"));
+}
+
+TEST_F(Panel, AWindowHiddenAnotherWayEndsTheLoopToo) {
+    view.script = [this](int) { view.shown = false; };
+    panel.RunPanelLoop();
+    EXPECT_EQ(view.pass, 1);
+    EXPECT_FALSE(view.keysVisible);
+}
+
+TEST_F(Panel, AFailedConnectShowsMessage3AndClosesOnce) {
+    port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
+    prompter.allowUnexpected();
+    panel.FormActivate();
+    panel.Timer1Timer();
+    EXPECT_TRUE(prompter.texts().contains(QStringLiteral("msg3")));
+    EXPECT_EQ(view.closes, 1);
+    EXPECT_FALSE(panel.timer1Active());
+    const auto boxes = prompter.boxes().size();
+    panel.Timer1Timer();
+    EXPECT_EQ(prompter.boxes().size(), boxes);
+}
+
+// ---- Direct input -------------------------------------------------------------------------------
+
+class DirectInput : public KeypadFixture {
+protected:
+    void SetUp() override {
+        KeypadFixture::SetUp();
+        options().LedDispTime.setPosition(0);
+    }
+    // Enters the mode from a running loop and types `keys` ('\r' Enter, '\b' Backspace,
+    // '\x7f' Delete, '\x1b' Esc).
+    void type(const char* keys) {
+        for (const char* k = keys; *k; ++k) {
+            switch (*k) {
+            case '\r': panel.Edit1KeyDown(13); break;
+            case '\b': panel.Edit1KeyDown(8); break;
+            case '\x7f': panel.Edit1KeyDown(46); break;
+            case '\x1b': panel.Edit1KeyDown(27); break;
+            default: panel.Edit1KeyPress(QChar::fromLatin1(*k)); break;
+            }
+        }
+    }
+    void enterMode() {
+        view.script = [this](int) {
+            if (!panel.DirectInput)
+                panel.FCLabelDblClick();
+        };
+        panel.RunPanelLoop();
+        view.script = [this](int) { panel.PanelRunning = 0; };
+        ASSERT_EQ(panel.DirectInput, 1);
+        ASSERT_FALSE(view.keysVisible);
+        ASSERT_EQ(view.directTexts.back(), QStringLiteral("fc  "));
+    }
+};
+
+struct ExactCase {
+    const char* name;
+    const char* mul;
+    const char* typed;
+    int raw;
+};
+
+class ExactValue : public DirectInput, public testing::WithParamInterface<ExactCase> {};
+
+TEST_P(ExactValue, TheDriveHoldsExactlyTheTypedValue) {
+    const ExactCase& c = GetParam();
+    setMul("FA01", c.mul);
+    enterMode();
+    const auto from = port.writes.size();
+    type(c.typed);
+    type("\r");
+    EXPECT_EQ(writes(from).value(0), QStringLiteral("FA01=%1 W").arg(c.raw));
+    EXPECT_EQ(rawOf("FA01"), c.raw);
+    // The mode ends and the loop runs again.
+    EXPECT_EQ(panel.DirectInput, 0);
+    EXPECT_FALSE(view.directChecked);
+    EXPECT_EQ(view.pass, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Divisors, ExactValue,
+                         testing::Values(ExactCase{"Mul1", "1", "1234", 1234},
+                                         ExactCase{"Mul1DroppsDecimals", "1", "12.3", 12},
+                                         ExactCase{"Mul10", "10", "5.5", 55},
+                                         ExactCase{"Mul10Whole", "10", "60", 600},
+                                         ExactCase{"Mul100", "100", "2.1", 210},
+                                         ExactCase{"Mul100SmallFraction", "100", "0.53", 53},
+                                         ExactCase{"Mul100LoseNoneAtTheTop", "100", "99.99", 9999},
+                                         ExactCase{"Mul100PointLast", "100", "7.", 700},
+                                         ExactCase{"Mul1000", "1000", "1.001", 1001},
+                                         ExactCase{"Mul1000Fraction", "1000", "0.5", 500}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DirectInput, ExportToEepromOffWritesToRam) {
+    options().EEPWriteEnable.setChecked(false);
+    enterMode();
+    const auto from = port.writes.size();
+    type("10\r");
+    EXPECT_EQ(writes(from).value(0), QStringLiteral("FA01=1000 P"));
+}
+
+TEST_F(DirectInput, AValueAboveTheLimitIsRefusedAndNothingIsSent) {
+    enterMode();
+    const auto from = port.writes.size();
+    type("120\r"); // the limit itself
+    EXPECT_EQ(writes(from).value(0), QStringLiteral("FA01=12000 W"));
+    enterMode();
+    const auto from2 = port.writes.size();
+    prompter.answer(BoxAnswer::Ok);
+    type("120.1\r");
+    EXPECT_EQ(prompter.texts().value(0), QStringLiteral("msg41"));
+    EXPECT_EQ(port.writes.size(), from2);
+    EXPECT_EQ(panel.DirectInput, 1); // the mode stays
+}
+
+TEST_F(DirectInput, WithoutATargetNumberMessage40AndTheModeStays) {
+    for (const char* type : {"HXB3", "HXQ1", "HXZ9"}) { // "-", no entry, a number not in the table
+        globals().DriveTypeName = QString::fromLatin1(type);
+        enterMode();
+        prompter.answer(BoxAnswer::Ok);
+        const auto from = port.writes.size();
+        this->type("5\r");
+        EXPECT_EQ(prompter.texts().back(), QStringLiteral("msg40")) << type;
+        EXPECT_EQ(port.writes.size(), from);
+        EXPECT_EQ(panel.DirectInput, 1);
+        this->type("\x1b");
+    }
+}
+
+TEST_F(DirectInput, EntryEditing) {
+    enterMode();
+    prompter.answer(BoxAnswer::Ok);
+    type(".");
+    EXPECT_EQ(prompter.texts(), QStringList{QStringLiteral("msg67")});
+    EXPECT_EQ(view.directTexts.back(), QStringLiteral("fc  "));
+    type("1.0");
+    EXPECT_EQ(panel.EntryText, QStringLiteral("!0"));
+    type(".,x");
+    EXPECT_EQ(panel.EntryText, QStringLiteral("!0")); // a second sign and other keys ignored
+    type("\b\b");
+    EXPECT_EQ(panel.EntryText, QStringLiteral("1"));
+    EXPECT_EQ(panel.DecimalEntered, 0);
+    type(".5");
+    EXPECT_EQ(panel.EntryText, QStringLiteral("!5"));
+    type("\b\b\b\b");
+    EXPECT_TRUE(panel.EntryText.isEmpty());
+    EXPECT_EQ(panel.DigitCount, 0);
+    type("98\x7f");
+    EXPECT_TRUE(panel.EntryText.isEmpty());
+    const auto from = port.writes.size();
+    type("\r"); // nothing to send
+    EXPECT_EQ(port.writes.size(), from);
+    type("1=5"); // "=" is no key of the entry
+    EXPECT_EQ(panel.EntryText, QStringLiteral("15"));
+    type("345"); // a fifth digit is ignored
+    EXPECT_EQ(panel.EntryText, QStringLiteral("1534"));
+}
+
+TEST_F(DirectInput, EscLeavesTheModeAndTheToggleDoesToo) {
+    enterMode();
+    type("12\x1b");
+    EXPECT_EQ(panel.DirectInput, 0);
+    EXPECT_EQ(view.directTexts.back(), QString());
+    EXPECT_TRUE(writes().isEmpty());
+    enterMode();
+    panel.FCLabelDblClick();
+    EXPECT_EQ(panel.DirectInput, 0);
+    EXPECT_GT(view.pass, 0);
+}
+
+TEST_F(DirectInput, ConfirmationBlinksThreeTimesAtTheBlinkInterval) {
+    enterMode();
+    options().LedDispTime.setPosition(100);
+    view.directTexts.clear();
+    type("5\r");
+    EXPECT_EQ(view.waits, (std::vector<int>(6, 100)));
+    EXPECT_EQ(view.directTexts.mid(0, 7), (QStringList{"5", "5", "fc  ", "5", "fc  ", "5", "fc  "}));
+}
+
+TEST_F(DirectInput, LeavingFromInsideAPassKeepsThatLoopInsteadOfNestingOne) {
+    view.script = [this](int p) {
+        if (p == 1) {
+            panel.FCLabelDblClick(); // enter ...
+            panel.Edit1KeyDown(27);  // ... and leave in the same pass
+            EXPECT_TRUE(panel.loopActive());
+        }
+        if (p == 3)
+            panel.PanelRunning = 0;
+    };
+    panel.RunPanelLoop();
+    EXPECT_EQ(view.pass, 3);
+    // One connect before and one after the loop only.
+    EXPECT_EQ(wire().count(QStringLiteral("R 0000")), 2);
+}
+
+TEST(DirectInputValue, IsExactForEveryEntryOfTwoDecimals) {
+    for (int v = 0; v <= 9999; ++v) {
+        QString digits = QString::number(v).rightJustified(3, u'0');
+        const int at = int(digits.size()) - 3; // the digit before the two decimals
+        digits[at] = DottedDigit(digits[at]);
+        ASSERT_EQ(DirectInputRawValue(digits, 100), v) << digits.toStdString();
+    }
+    EXPECT_EQ(DirectInputRawValue(QStringLiteral("1=5"), 100), 1050);
+    EXPECT_FALSE(DirectInputRawValue(QStringLiteral("!=="), 1)); // two dotted digits are no entry
+    EXPECT_FALSE(DirectInputRawValue(QString(), 100));
+    EXPECT_FALSE(DirectInputRawValue(QStringLiteral("1a"), 100));
+}
+
+} // namespace
