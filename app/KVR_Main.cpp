@@ -82,6 +82,11 @@ public:
         });
     }
     QWidget* last() const { return last_; }
+    void observe(QObject* owner, std::function<void(QWidget*)> observer)
+    {
+        observerOwner_ = owner;
+        observer_ = std::move(observer);
+    }
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override
@@ -90,6 +95,8 @@ protected:
             auto* w = static_cast<QWidget*>(o);
             if (isForm(w) && w != last_) {
                 last_ = w;
+                if (observerOwner_ && observer_)
+                    observer_(w);
                 auto it = watched_.find(w);
                 if (it != watched_.end() && !it->pending && !it->running) {
                     it->pending = true;
@@ -119,6 +126,8 @@ private:
 
     QHash<QWidget*, Watched> watched_;
     QWidget* last_ = nullptr;
+    QPointer<QObject> observerOwner_;
+    std::function<void(QWidget*)> observer_;
 };
 
 // A small square icon with a glyph, for commands the style has no picture of.
@@ -166,6 +175,11 @@ void FormActivation::watch(QWidget* form, std::function<void()> handler)
 
 QWidget* FormActivation::lastActiveForm() { return ActivationFilter::instance().last(); }
 
+void FormActivation::observe(QObject* owner, std::function<void(QWidget*)> observer)
+{
+    ActivationFilter::instance().observe(owner, std::move(observer));
+}
+
 // ---- TMain --------------------------------------------------------------------------------
 
 TMain::TMain(QWidget* parent)
@@ -182,6 +196,11 @@ TMain::TMain(QWidget* parent)
     bindTableCommands();
     setLinkIcon(LinkIcon::Idle);
     FormActivation::watch(this, [this] { FormActivate(); });
+    // The table sets its flag when it becomes active; any other window but this one clears it.
+    FormActivation::observe(this, [this](QWidget* w) {
+        if (w != this && !qobject_cast<TParameter*>(w))
+            ParaTableAct = false;
+    });
 }
 
 TMain::~TMain()

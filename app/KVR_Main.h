@@ -51,6 +51,8 @@ public:
     static void watch(QWidget* form, std::function<void()> handler);
     // The window that last became active among the program's windows (tests).
     static QWidget* lastActiveForm();
+    // Told of every such change, whichever window it is, for as long as owner exists.
+    static void observe(QObject* owner, std::function<void(QWidget*)> observer);
 };
 
 class TMain;

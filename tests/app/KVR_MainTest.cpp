@@ -319,4 +319,20 @@ TEST(FormActivationRule, AHandlerThatActivatesItsWindowAgainDoesNotNest)
     EXPECT_EQ(maxDepth, 1);
 }
 
+TEST_F(MainWindow, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisOne)
+{
+    QWidget other;
+    auto activate = [](QWidget& w) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QCoreApplication::processEvents();
+    };
+    activate(other);
+    m.ParaTableAct = true;
+    activate(m);
+    EXPECT_TRUE(m.ParaTableAct);
+    activate(other);
+    EXPECT_FALSE(m.ParaTableAct);
+}
+
 } // namespace
