@@ -237,6 +237,7 @@ public:
         globals().Parameters = nullptr;
         resetGlobals();
         resetTransferState();
+        setDefaultOptions(); // the options are the program's one object
     }
 
     static void setDefaultOptions()
@@ -254,6 +255,8 @@ public:
     }
 
     bool modbus() const { return protocol_ == SimProtocol::Modbus; }
+    // Replaces the drive type's Info.ini.
+    void writeInfo(const QByteArray& text) { folder.writeFile(QStringLiteral("dat/HXA1(V100)/Info.ini"), text); }
     bool connect() { return link->ConnectDrive(); }
 
     // Every request written so far, decoded.

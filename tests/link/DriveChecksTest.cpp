@@ -1,0 +1,255 @@
+// The checks before a transfer against the simulated drive on the fake port: the special
+// setup of "0998"/"0999" and its one warning, the identity sequence on the wire and the
+// comparison of type, capacity and CPU version with the selection.
+#include "link/DriveChecks.h"
+#include "link/WorkingFixture.h"
+
+using namespace transfertest;
+
+namespace {
+
+struct MainFlags {
+    bool ParaTableAct = false, DrvChkAct = false, DrvChkd = false, TypeCheck = false, FormCheck = false,
+         CPUCheck = false, ComCancel = false;
+    DriveCheckFlags refs() { return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel}; }
+};
+
+// A prompter that runs something while its box is open.
+class HookPrompter : public ScriptedPrompter {
+public:
+    std::function<void()> whileOpen;
+    BoxAnswer message(const QString& text, const QString& caption, BoxIcon icon, BoxButtons buttons,
+                      QWidget* parent) override
+    {
+        if (whileOpen)
+            whileOpen();
+        return ScriptedPrompter::message(text, caption, icon, buttons, parent);
+    }
+};
+
+class SpecialSetupCheck : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(rig.loaded); }
+    TransferRig rig{SimProtocol::Inverter, Wire::Fake, "[Setup]\r\nSpChk=1\r\n"};
+    MainFlags flags;
+    DriveChecks checks{*rig.link, flags.refs()};
+};
+
+TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected)
+{
+    rig.writeInfo("");
+    rig.link->SpDrv1 = true;
+    rig.model.setParameter("0999", 5);
+    checks.CheckSpSetup();
+    EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"});
+    EXPECT_TRUE(rig.link->SpDrv1) << "kept from the last completed check";
+}
+
+TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive)
+{
+    rig.model.setParameter("0999", 5);
+    flags.ParaTableAct = true;
+    flags.DrvChkAct = true;
+    rig.prompter.answer(BoxAnswer::Ok);
+    checks.CheckSpSetup();
+    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_EQ(rig.frameTexts(), (std::vector<std::string>{"R 0000", "R 0998", "R 0999", "R 0000"}));
+    ASSERT_EQ(rig.prompter.boxes().size(), 1u);
+    EXPECT_EQ(rig.prompter.boxes()[0].text, "m100\n\n\nm101\nm102");
+    EXPECT_EQ(rig.prompter.boxes()[0].icon, BoxIcon::None);
+    EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::Ok);
+    EXPECT_FALSE(flags.DrvChkAct);
+    EXPECT_TRUE(flags.DrvChkd);
+
+    rig.model.setParameter("0998", 3);
+    checks.CheckSpSetup(); // marked again, no second box
+    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_EQ(rig.prompter.boxes().size(), 1u);
+
+    flags.DrvChkd = false; // a new parameter set arms it again
+    flags.DrvChkAct = true;
+    rig.prompter.answer(BoxAnswer::Ok);
+    checks.CheckSpSetup();
+    ASSERT_EQ(rig.prompter.boxes().size(), 2u);
+    EXPECT_EQ(rig.prompter.boxes()[1].text, "m99\nm100\n\n\nm101\nm102");
+}
+
+TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits)
+{
+    rig.model.setParameter("0998", 0);
+    flags.DrvChkAct = true;
+    checks.CheckSpSetup();
+    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_TRUE(rig.prompter.boxes().empty());
+    EXPECT_TRUE(flags.DrvChkAct);
+
+    flags.ParaTableAct = true;
+    rig.prompter.answer(BoxAnswer::Ok);
+    checks.CheckSpSetup();
+    EXPECT_EQ(rig.prompter.boxes().size(), 1u);
+}
+
+TEST_F(SpecialSetupCheck, NormalValuesAndUnansweredReadsClearTheMark)
+{
+    rig.link->SpDrv1 = true;
+    checks.CheckSpSetup();
+    EXPECT_FALSE(rig.link->SpDrv1);
+
+    rig.link->SpDrv1 = true;
+    rig.model.setParameter("0998", 4);
+    rig.silent = {{"0998", 0}, {"0999", 0}};
+    checks.CheckSpSetup();
+    EXPECT_FALSE(rig.link->SpDrv1) << "a drive that does not answer is never marked";
+}
+
+TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays)
+{
+    rig.link->SpDrv1 = true;
+    rig.link->PortMsgShown = true; // the port box was shown already
+    rig.fake->existingPaths = {"/dev/other"};
+    checks.CheckSpSetup();
+    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_EQ(rig.frameCount(), 0u);
+}
+
+TEST_F(SpecialSetupCheck, ACheckStartedWhileItsBoxIsOpenReturnsAtOnce)
+{
+    HookPrompter hook;
+    rig.model.setParameter("0999", 5);
+    flags.ParaTableAct = true;
+    flags.DrvChkAct = true;
+    std::size_t framesInBox = 0;
+    hook.whileOpen = [&] {
+        const std::size_t before = rig.frameCount();
+        checks.CheckSpSetup();
+        framesInBox = rig.frameCount() - before;
+    };
+    hook.answer(BoxAnswer::Ok);
+    checks.CheckSpSetup();
+    EXPECT_EQ(hook.boxes().size(), 1u);
+    EXPECT_EQ(framesInBox, 0u);
+}
+
+class DriveIdentityCheck : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        start = rig.frameCount();
+        checks.openOptions = [this] { ++optionsOpened; };
+    }
+    QStringList cpuForms{"V100", "V110"};
+    QStringList cpuNumbers{"100", "110"};
+    TransferRig rig{SimProtocol::Inverter};
+    MainFlags flags;
+    DriveChecks checks{*rig.link, flags.refs(), &cpuForms, &cpuNumbers};
+    std::size_t start = 0;
+    int optionsOpened = 0;
+};
+
+TEST_F(DriveIdentityCheck, TheSequenceWritesTheAccessValueThenReadsTypeCapacityCpuAndRevision)
+{
+    checks.CheckDriveIdentity(kModeImport);
+    EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"P FB91 100", "R FB07", "R FB05", "R FE08", "R FB72",
+                                                               "R FE08", "R FE08"}));
+    EXPECT_EQ(rig.model.parameter("FB91")->raw, 100u);
+    EXPECT_TRUE(flags.TypeCheck);
+    EXPECT_TRUE(flags.FormCheck);
+    EXPECT_FALSE(flags.CPUCheck);
+    EXPECT_EQ(checks.CpuVerLabel, "100");
+    EXPECT_TRUE(rig.prompter.boxes().empty());
+}
+
+TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther)
+{
+    EXPECT_TRUE(capacityNamesMatch("-4037", "-4037E"));
+    EXPECT_TRUE(capacityNamesMatch("-4037E", "-4037"));
+    EXPECT_FALSE(capacityNamesMatch("-2022", "-4037"));
+    EXPECT_FALSE(capacityNamesMatch("", "-4037")) << "an empty name matches nothing";
+    EXPECT_FALSE(capacityNamesMatch("-4037", ""));
+
+    globals().DriveFormName = "-0.75";
+    checks.CheckDriveIdentity(kModeImport);
+    EXPECT_TRUE(flags.FormCheck);
+}
+
+TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions)
+{
+    rig.setDrive(kCapa, 4); // -1.5K
+    rig.prompter.answer(BoxAnswer::Cancel);
+    checks.CheckDriveIdentity(kModeImport);
+    EXPECT_TRUE(flags.TypeCheck);
+    EXPECT_FALSE(flags.FormCheck);
+    EXPECT_TRUE(flags.ComCancel);
+    ASSERT_EQ(rig.prompter.boxes().size(), 1u);
+    EXPECT_EQ(rig.prompter.boxes()[0].text, "m78HXA1-1.5K (V100)\n\nm108\n\nm109");
+    EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::OkCancel);
+    EXPECT_EQ(rig.prompter.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(optionsOpened, 0);
+
+    flags.ComCancel = false;
+    rig.prompter.answer(BoxAnswer::Ok);
+    checks.CheckDriveIdentity(kModeExport);
+    EXPECT_EQ(optionsOpened, 1);
+    EXPECT_FALSE(flags.ComCancel);
+}
+
+TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent)
+{
+    options().TypCapChk.setChecked(false);
+    rig.setDrive(kType, 13);
+    flags.ComCancel = true;
+    checks.CheckDriveIdentity(kModeImport);
+    EXPECT_FALSE(flags.TypeCheck);
+    EXPECT_TRUE(flags.ComCancel);
+    EXPECT_TRUE(rig.prompter.boxes().empty());
+}
+
+TEST_F(DriveIdentityCheck, OnlyAComparisonReportsAnotherCpuVersion)
+{
+    globals().DriveCpuVersion = "V110";
+    checks.CheckDriveIdentity(kModeImport);
+    EXPECT_TRUE(rig.prompter.boxes().empty()) << "type and capacity match";
+
+    rig.prompter.answer(BoxAnswer::Ok);
+    checks.CheckDriveIdentity(kModeComparison);
+    ASSERT_EQ(rig.prompter.boxes().size(), 1u);
+    EXPECT_EQ(rig.prompter.boxes()[0].text, "m78HXA1-0.75K (V100)\n\nm106\n");
+    EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::Ok);
+}
+
+TEST_F(DriveIdentityCheck, AComparisonListsEveryMismatchInOrder)
+{
+    rig.setDrive(kType, 13);
+    rig.setDrive(kCpu, 650);
+    rig.prompter.answer(BoxAnswer::Ok);
+    checks.CheckDriveIdentity(kModeComparison);
+    ASSERT_EQ(rig.prompter.boxes().size(), 1u);
+    EXPECT_EQ(rig.prompter.boxes()[0].text, "m78Err.Err. (V650)\n\nm76\nm107\nm77\n");
+}
+
+TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite)
+{
+    rig.store.ParaDat.setCell(PD_ComNo, kAccess + 1, "FB92");
+    rig.store.rebuildComNoIndex(globals().ParaCountAll);
+    checks.CheckDriveIdentity(kModeImport);
+    EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
+    EXPECT_FALSE(WriteAccessValue(*rig.link, "100"));
+    EXPECT_EQ(rig.model.parameter("FB91")->raw, 0u);
+}
+
+TEST(MonitorLock, TheInstalledHandlerFollowsTheMonitorRun)
+{
+    std::vector<bool> calls;
+    setMonitorRunningHandler([&calls](bool running) { calls.push_back(running); });
+    globals().MonitorRunning = 1;
+    ApplyMonitorRunningState();
+    globals().MonitorRunning = 0;
+    ApplyMonitorRunningState();
+    setMonitorRunningHandler(nullptr);
+    ApplyMonitorRunningState();
+    EXPECT_EQ(calls, (std::vector<bool>{true, false}));
+}
+
+} // namespace
