@@ -26,6 +26,13 @@ QVariant TextGridModel::data(const QModelIndex& index, int role) const
     return grid_->cell(index.column(), index.row());
 }
 
+QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == Qt::DisplayRole)
+        return section;
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
 void TextGridModel::reload()
 {
     beginResetModel();
