@@ -28,7 +28,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
 status=0
 for t in "${targets[@]}"; do
-  exe=$(find "$dir/tests" -type f -name "$t" -perm -u+x | head -n1)
+  exe=$(find "$dir" -maxdepth 3 -type f -name "$t" -perm -u+x | head -n1)
   work="$dir/corpus/$t"
   findings="$dir/findings/$t"
   mkdir -p "$work" "$findings"
