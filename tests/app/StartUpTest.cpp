@@ -380,6 +380,47 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     EXPECT_TRUE(m->tableCommands().popupMenuEnabled());
 }
 
+TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable)
+{
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    ::StartUp::Environment env{folder.path(), QDir::tempPath(), QString()};
+    ::StartUp::Program program(env, &port, &clock);
+    prompter.allowUnexpected(); // no port to open
+
+    // The user takes what the form offers; under New notes whether the language could change.
+    int forms = 0;
+    bool languageFixed = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* form = qobject_cast<Ttype*>(w);
+            if (!form || !form->isVisible())
+                continue;
+            ++forms;
+            languageFixed = !form->LangForm->isEnabled();
+            form->ok->click();
+        }
+    });
+    user.start(5);
+    ASSERT_TRUE(program.create());
+    program.showMain();
+    TMain* m = program.main();
+    EXPECT_EQ(forms, 1);
+    EXPECT_FALSE(languageFixed);
+    const QString language = globals().LanguageName;
+
+    m->ParaMakeNew->trigger();
+    EXPECT_EQ(forms, 2);
+    EXPECT_TRUE(languageFixed);
+    EXPECT_EQ(globals().LanguageName, language);
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
+    EXPECT_FALSE(m->ParaSaveOverWrite->isEnabled());
+    EXPECT_TRUE(program.table()->isVisible());
+    EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
+}
+
 // ---- The run and its end --------------------------------------------------------------------
 
 TEST_F(StartUp, ASecondInstanceIsRefused)
