@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
@@ -36,12 +37,14 @@ public:
         const bool selected = option.state.testFlag(QStyle::State_Selected);
         const CellStyle st = core_.cellStyle(col, row, selected);
         const bool fixed = col == TC_Title;
+        // The fixed column is not an enabled item, but it is not drawn greyed either.
+        const QPalette& pal = option.palette;
         QColor bg = st.background;
         if (!bg.isValid())
-            bg = fixed ? option.palette.button().color() : option.palette.base().color();
+            bg = pal.color(QPalette::Active, fixed ? QPalette::Button : QPalette::Base);
         QColor fg = st.text;
         if (!fg.isValid())
-            fg = fixed ? option.palette.buttonText().color() : option.palette.text().color();
+            fg = pal.color(QPalette::Active, fixed ? QPalette::ButtonText : QPalette::Text);
 
         painter->save();
         painter->fillRect(option.rect, bg);
@@ -95,7 +98,9 @@ void ParaGridView::keyPressEvent(QKeyEvent* e)
 void ParaGridView::mousePressEvent(QMouseEvent* e)
 {
     // The right button opens the pop-up menu on the highlighted block; it does not move it.
-    if (e->button() == Qt::RightButton) {
+    // A click on the fixed title column does nothing.
+    const QModelIndex at = indexAt(e->position().toPoint());
+    if (e->button() == Qt::RightButton || (at.isValid() && at.column() == TC_Title)) {
         e->accept();
         return;
     }

@@ -115,9 +115,10 @@ Qt::ItemFlags ParaTableModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    // The title column is the grid's fixed column: never selected, never current.
+    // The title column is the grid's fixed column: never selected, never current (the view
+    // steps over cells that are not enabled).
     if (index.column() == TC_Title)
-        return Qt::ItemIsEnabled;
+        return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 namespace {
 const QString kNoMark = QStringLiteral("      ");
@@ -505,24 +506,40 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile)
     globals().LanguageIniPath = english;
 }
 
-TEST_F(ParaTableFixture, TypingALetterOrCtrlCInTheGridDoesNothingOfItsOwn)
+TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn)
 {
     TParameter& t = createTable();
     t.Show();
-    t.StringGrid1->setFocus();
+    ParaGridView* grid = t.StringGrid1;
+    grid->setFocus();
     t.core().setCurrentCell(TC_Value, 2);
     QApplication::clipboard()->setText("before");
-    press(t.StringGrid1, Qt::Key_F, Qt::NoModifier, "F");
-    press(t.StringGrid1, Qt::Key_0, Qt::NoModifier, "0");
+    // Typing is value entry, never a jump to a row.
+    press(grid, Qt::Key_F, Qt::NoModifier, "F");
+    press(grid, Qt::Key_0, Qt::NoModifier, "0");
     EXPECT_EQ(t.core().currentRow(), 2);
-    press(t.StringGrid1, Qt::Key_C, Qt::ControlModifier);
+    press(grid, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), "before");
-    press(t.StringGrid1, Qt::Key_A, Qt::ControlModifier);
+    press(grid, Qt::Key_A, Qt::ControlModifier);
     EXPECT_LE(t.core().selection()->selectedIndexes().size(), 1);
-    // The title column is the fixed column: never selected.
+
+    // The title column is the fixed column: never current, never selected.
+    t.core().setCurrentCell(TC_ComNo, 2);
+    press(grid, Qt::Key_Left);
+    EXPECT_EQ(t.core().currentCol(), TC_ComNo);
     t.core().selection()->select(QItemSelection(t.core().model()->index(0, 0), t.core().model()->index(3, 3)),
                                  QItemSelectionModel::ClearAndSelect);
     EXPECT_FALSE(t.core().selection()->isSelected(t.core().model()->index(1, TC_Title)));
+
+    // Clicks on the title column and right clicks leave the highlighted block where it is.
+    t.core().setCurrentCell(TC_Value, 2);
+    for (auto [col, button] : {std::pair{TC_Title, Qt::LeftButton}, std::pair{TC_Name, Qt::RightButton}}) {
+        const QPoint at = grid->visualRect(t.core().model()->index(5, col)).center();
+        QMouseEvent e(QEvent::MouseButtonPress, at, grid->viewport()->mapToGlobal(at), button, button, Qt::NoModifier);
+        QCoreApplication::sendEvent(grid->viewport(), &e);
+        EXPECT_EQ(t.core().currentRow(), 2) << col;
+        EXPECT_EQ(t.core().currentCol(), TC_Value) << col;
+    }
 }
 
 TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecksTheSetup)
