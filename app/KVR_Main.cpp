@@ -41,17 +41,17 @@ TMain* Main = nullptr;
 namespace {
 
 // Windows that are not forms of the program: boxes, common dialogs, the help window, popups.
-bool isForm(QWidget* w)
-{
+bool isForm(QWidget* w) {
     if (!w || !w->isWindow())
         return false;
     const Qt::WindowType type = w->windowType();
     if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
         return false;
-    return !qobject_cast<QMessageBox*>(w) && !qobject_cast<QFileDialog*>(w) && !qobject_cast<QColorDialog*>(w) &&
-           !qobject_cast<QFontDialog*>(w) && !qobject_cast<QAbstractPrintDialog*>(w) &&
-           !qobject_cast<QInputDialog*>(w) && !qobject_cast<QProgressDialog*>(w) &&
-           !qobject_cast<QErrorMessage*>(w) && !qobject_cast<QTextBrowser*>(w);
+    return !qobject_cast<QMessageBox*>(w) && !qobject_cast<QFileDialog*>(w) &&
+           !qobject_cast<QColorDialog*>(w) && !qobject_cast<QFontDialog*>(w) &&
+           !qobject_cast<QAbstractPrintDialog*>(w) && !qobject_cast<QInputDialog*>(w) &&
+           !qobject_cast<QProgressDialog*>(w) && !qobject_cast<QErrorMessage*>(w) &&
+           !qobject_cast<QTextBrowser*>(w);
 }
 
 class ActivationFilter : public QObject {
@@ -62,8 +62,7 @@ public:
         bool pending = false;
     };
 
-    static ActivationFilter& instance()
-    {
+    static ActivationFilter& instance() {
         static ActivationFilter* f = [] {
             auto* filter = new ActivationFilter;
             qApp->installEventFilter(filter);
@@ -72,8 +71,7 @@ public:
         return *f;
     }
 
-    void watch(QWidget* form, std::function<void()> handler)
-    {
+    void watch(QWidget* form, std::function<void()> handler) {
         watched_.insert(form, Watched{std::move(handler)});
         connect(form, &QObject::destroyed, this, [this, form] {
             watched_.remove(form);
@@ -82,15 +80,13 @@ public:
         });
     }
     QWidget* last() const { return last_; }
-    void observe(QObject* owner, std::function<void(QWidget*)> observer)
-    {
+    void observe(QObject* owner, std::function<void(QWidget*)> observer) {
         observerOwner_ = owner;
         observer_ = std::move(observer);
     }
 
 protected:
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
+    bool eventFilter(QObject* o, QEvent* e) override {
         if (e->type() == QEvent::WindowActivate && o->isWidgetType()) {
             auto* w = static_cast<QWidget*>(o);
             if (isForm(w) && w != last_) {
@@ -108,8 +104,7 @@ protected:
     }
 
 private:
-    void run(QWidget* w)
-    {
+    void run(QWidget* w) {
         auto it = watched_.find(w);
         if (it == watched_.end())
             return;
@@ -131,8 +126,7 @@ private:
 };
 
 // A small square icon with a glyph, for commands the style has no picture of.
-QIcon glyphIcon(const QString& glyph, const QColor& color)
-{
+QIcon glyphIcon(const QString& glyph, const QColor& color) {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -149,8 +143,7 @@ QIcon glyphIcon(const QString& glyph, const QColor& color)
     return QIcon(pm);
 }
 
-QIcon linkIconImage(LinkIcon icon)
-{
+QIcon linkIconImage(LinkIcon icon) {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -168,15 +161,15 @@ const QString kMain = QStringLiteral("Main");
 
 } // namespace
 
-void FormActivation::watch(QWidget* form, std::function<void()> handler)
-{
+void FormActivation::watch(QWidget* form, std::function<void()> handler) {
     ActivationFilter::instance().watch(form, std::move(handler));
 }
 
-QWidget* FormActivation::lastActiveForm() { return ActivationFilter::instance().last(); }
+QWidget* FormActivation::lastActiveForm() {
+    return ActivationFilter::instance().last();
+}
 
-void FormActivation::observe(QObject* owner, std::function<void(QWidget*)> observer)
-{
+void FormActivation::observe(QObject* owner, std::function<void(QWidget*)> observer) {
     ActivationFilter::instance().observe(owner, std::move(observer));
 }
 
@@ -186,8 +179,8 @@ TMain::TMain(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       fileCommands_(std::make_unique<FileCommands>(*this)), CommentsChk(fileCommands_->CommentsChk),
-      CommentsBuff(fileCommands_->CommentsBuff), CFG_CNum(fileCommands_->CFG_CNum), CFG_Val(fileCommands_->CFG_Val)
-{
+      CommentsBuff(fileCommands_->CommentsBuff), CFG_CNum(fileCommands_->CFG_CNum),
+      CFG_Val(fileCommands_->CFG_Val) {
     setObjectName(QStringLiteral("Main"));
     Main = this;
     setWindowTitle(QString::fromLatin1(kProductName));
@@ -203,8 +196,7 @@ TMain::TMain(QWidget* parent)
     });
 }
 
-TMain::~TMain()
-{
+TMain::~TMain() {
     if (CommLink* link = commLink())
         link->setView(nullptr);
     releaseStore();
@@ -212,22 +204,19 @@ TMain::~TMain()
         Main = nullptr;
 }
 
-void TMain::adoptStore(std::unique_ptr<TParameters> store)
-{
+void TMain::adoptStore(std::unique_ptr<TParameters> store) {
     globals().Parameters = store.get();
     store_ = std::move(store);
 }
 
-void TMain::releaseStore()
-{
+void TMain::releaseStore() {
     if (store_ && globals().Parameters == store_.get())
         globals().Parameters = nullptr;
     store_.reset();
 }
 
 QAction* TMain::item(QMenu* menu, const char* name, const QString& text, void (TMain::*handler)(),
-                     const QKeySequence& shortcut)
-{
+                     const QKeySequence& shortcut) {
     auto* a = new QAction(text, this);
     a->setObjectName(QString::fromLatin1(name));
     if (!shortcut.isEmpty()) {
@@ -244,15 +233,13 @@ QAction* TMain::item(QMenu* menu, const char* name, const QString& text, void (T
     return a;
 }
 
-QAction* TMain::separator(QMenu* menu, const char* name)
-{
+QAction* TMain::separator(QMenu* menu, const char* name) {
     QAction* s = menu->addSeparator();
     s->setObjectName(QString::fromLatin1(name));
     return s;
 }
 
-QAction* TMain::button(const char* name, void (TMain::*handler)(), QAction* gate)
-{
+QAction* TMain::button(const char* name, void (TMain::*handler)(), QAction* gate) {
     auto* a = new QAction(this);
     a->setObjectName(QString::fromLatin1(name));
     if (handler)
@@ -266,15 +253,18 @@ QAction* TMain::button(const char* name, void (TMain::*handler)(), QAction* gate
     return a;
 }
 
-void TMain::buildMenus()
-{
+void TMain::buildMenus() {
     QMenuBar* bar = menuBar();
     FileMenu = bar->addMenu(QStringLiteral("Files"));
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
-    ParaMakeNew = item(FileMenu, "ParaMakeNew", QStringLiteral("New"), &TMain::ParaMakeNewClick, QKeySequence(Qt::CTRL | Qt::Key_N));
-    ParaOpen = item(FileMenu, "ParaOpen", QStringLiteral("Open"), &TMain::ParaOpenClick, QKeySequence(Qt::CTRL | Qt::Key_O));
-    ParaSaveOverWrite = item(FileMenu, "ParaSaveOverWrite", QStringLiteral("Save"), &TMain::ParaSaveOverWriteClick);
-    ParaSaveChangeName = item(FileMenu, "ParaSaveChangeName", QStringLiteral("Save As"), &TMain::ParaSaveChangeNameClick);
+    ParaMakeNew = item(FileMenu, "ParaMakeNew", QStringLiteral("New"), &TMain::ParaMakeNewClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_N));
+    ParaOpen = item(FileMenu, "ParaOpen", QStringLiteral("Open"), &TMain::ParaOpenClick,
+                    QKeySequence(Qt::CTRL | Qt::Key_O));
+    ParaSaveOverWrite =
+        item(FileMenu, "ParaSaveOverWrite", QStringLiteral("Save"), &TMain::ParaSaveOverWriteClick);
+    ParaSaveChangeName =
+        item(FileMenu, "ParaSaveChangeName", QStringLiteral("Save As"), &TMain::ParaSaveChangeNameClick);
     separator(FileMenu, "N5");
     PrinterSetup = item(FileMenu, "PrinterSetup", QStringLiteral("Printer Setup"), nullptr);
     PrinterSetup->setVisible(false);
@@ -288,19 +278,22 @@ void TMain::buildMenus()
     ParameterMenu = bar->addMenu(QStringLiteral("Parameter"));
     ParameterMenu->setObjectName(QStringLiteral("ParameterMenu"));
     QMenu* m = ParameterMenu;
-    ParameterEditor = item(m, "ParameterEditor", QStringLiteral("Parameter Table"), &TMain::ParameterEditorClick);
+    ParameterEditor =
+        item(m, "ParameterEditor", QStringLiteral("Parameter Table"), &TMain::ParameterEditorClick);
     separator(m, "N15");
-    PopUndo2 = item(m, "PopUndo2", QStringLiteral("Undo"), &TMain::PopUndo2Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    PopUndo2 = item(m, "PopUndo2", QStringLiteral("Undo"), &TMain::PopUndo2Click,
+                    QKeySequence(Qt::CTRL | Qt::Key_Z));
     PopRedo2 = item(m, "PopRedo2", QStringLiteral("Redo"), &TMain::PopRedo2Click,
                     QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
     N16 = separator(m, "N16");
-    PopCopy2 = item(m, "PopCopy2", QStringLiteral("Copy"), &TMain::PopCopy2Click, QKeySequence(Qt::CTRL | Qt::Key_C));
+    PopCopy2 = item(m, "PopCopy2", QStringLiteral("Copy"), &TMain::PopCopy2Click,
+                    QKeySequence(Qt::CTRL | Qt::Key_C));
     N1 = separator(m, "N1");
     DownLoad = item(m, "DownLoad", QStringLiteral("Parameter Import"), nullptr);
     UpLoad = item(m, "UpLoad", QStringLiteral("Parameter Export"), nullptr);
     separator(m, "N17");
-    PopDownLoad2 = item(m, "PopDownLoad2", QStringLiteral("Selected Parameter Import"), &TMain::PopDownLoad2Click,
-                        QKeySequence(Qt::Key_F3));
+    PopDownLoad2 = item(m, "PopDownLoad2", QStringLiteral("Selected Parameter Import"),
+                        &TMain::PopDownLoad2Click, QKeySequence(Qt::Key_F3));
     PopUpLoad2 = item(m, "PopUpLoad2", QStringLiteral("Selected Parameter Export"), &TMain::PopUpLoad2Click,
                       QKeySequence(Qt::Key_F2));
     N20 = separator(m, "N20");
@@ -310,7 +303,8 @@ void TMain::buildMenus()
     PopCVDisp2 = item(m, "PopCVDisp2", QStringLiteral("Current/Voltage"), &TMain::PopCVDisp2Click);
     PopQuick2 = item(m, "PopQuick2", QStringLiteral("Quick"), &TMain::PopQuick2Click);
     separator(m, "N22");
-    PopSlct2 = item(m, "PopSlct2", QStringLiteral("Select"), &TMain::PopSlct2Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    PopSlct2 = item(m, "PopSlct2", QStringLiteral("Select"), &TMain::PopSlct2Click,
+                    QKeySequence(Qt::CTRL | Qt::Key_S));
     PopSlctUnlock2 = item(m, "PopSlctUnlock2", QStringLiteral("Select Clear"), &TMain::PopSlctUnlock2Click,
                           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
     PopBlind2 = item(m, "PopBlind2", QStringLiteral("Blind"), &TMain::PopBlind2Click);
@@ -324,7 +318,8 @@ void TMain::buildMenus()
     PopParaHelp2 = item(m, "PopParaHelp2", QStringLiteral("Show Parameter Help"), &TMain::PopParaHelp2Click,
                         QKeySequence(Qt::Key_F10));
     N21 = separator(m, "N21");
-    PopFind2 = item(m, "PopFind2", QStringLiteral("Find"), &TMain::PopFind2Click, QKeySequence(Qt::CTRL | Qt::Key_F));
+    PopFind2 = item(m, "PopFind2", QStringLiteral("Find"), &TMain::PopFind2Click,
+                    QKeySequence(Qt::CTRL | Qt::Key_F));
     for (QAction* a : {PopChgDisp2, PopCVDisp2, PopQuick2, PopBlind2})
         a->setCheckable(true);
 
@@ -338,23 +333,24 @@ void TMain::buildMenus()
 
     option = bar->addMenu(QStringLiteral("Tools"));
     option->setObjectName(QStringLiteral("option"));
-    MMItoolsSetting = item(option, "MMItoolsSetting", QStringLiteral("Environment Options"), &TMain::MMItoolsSettingClick);
+    MMItoolsSetting =
+        item(option, "MMItoolsSetting", QStringLiteral("Environment Options"), &TMain::MMItoolsSettingClick);
     MMIMt = item(option, "MMIMt", QStringLiteral("Maintenance Mode"), nullptr);
     MMIMt->setVisible(false);
 
     Help1 = bar->addMenu(QStringLiteral("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    MMItoolsHelp = item(Help1, "MMItoolsHelp", QStringLiteral("Contents"), &TMain::MMItoolsHelpClick, QKeySequence(Qt::Key_F1));
+    MMItoolsHelp = item(Help1, "MMItoolsHelp", QStringLiteral("Contents"), &TMain::MMItoolsHelpClick,
+                        QKeySequence(Qt::Key_F1));
     Version = item(Help1, "Version", QStringLiteral("About"), nullptr);
 
     // Commands whose windows this program does not have yet are not offered.
-    for (QAction* a : {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopComp, InvRun, MonInvInfo, MonChart, MMIMt,
-                       Version})
+    for (QAction* a : {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopComp, InvRun, MonInvInfo,
+                       MonChart, MMIMt, Version})
         a->setEnabled(false);
 }
 
-void TMain::buildToolBar()
-{
+void TMain::buildToolBar() {
     ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
@@ -424,12 +420,12 @@ void TMain::buildToolBar()
     ToolBhelp->setIcon(st->standardIcon(QStyle::SP_DialogHelpButton));
 
     // A tool button that stands for a command not built yet is not offered either.
-    for (QAction* a : {ToolBprinter, ToolBprint, ToolBpr, ToolBpw, ToolBpcp, ToolBpanel, ToolBInvInfo, ToolBmon})
+    for (QAction* a :
+         {ToolBprinter, ToolBprint, ToolBpr, ToolBpw, ToolBpcp, ToolBpanel, ToolBInvInfo, ToolBmon})
         a->setEnabled(false);
 }
 
-void TMain::bindTableCommands()
-{
+void TMain::bindTableCommands() {
     TableCommands& c = tableCommands_;
     const std::pair<TableCommand, QAction*> mirrors[] = {
         {TableCommand::Undo, PopUndo2},       {TableCommand::Redo, PopRedo2},
@@ -445,8 +441,8 @@ void TMain::bindTableCommands()
     for (const auto& [command, action] : mirrors)
         c.bindMirrorItem(command, action);
     const std::pair<TableCommand, QAction*> buttons[] = {
-        {TableCommand::Undo, ToolBundo},      {TableCommand::Redo, ToolBredo},   {TableCommand::DownLoad, ToolBpsr},
-        {TableCommand::UpLoad, ToolBpsw},     {TableCommand::CVDisp, ToolBCV},   {TableCommand::Quick, ToolBQuick},
+        {TableCommand::Undo, ToolBundo},  {TableCommand::Redo, ToolBredo}, {TableCommand::DownLoad, ToolBpsr},
+        {TableCommand::UpLoad, ToolBpsw}, {TableCommand::CVDisp, ToolBCV}, {TableCommand::Quick, ToolBQuick},
         {TableCommand::Find, ToolBfind},
     };
     for (const auto& [command, action] : buttons)
@@ -462,8 +458,7 @@ void TMain::bindTableCommands()
 
 // ---- Start-up and shut-down ---------------------------------------------------------------
 
-void TMain::FormCreate(const QString& fileArgument, const QString& programFileFolder)
-{
+void TMain::FormCreate(const QString& fileArgument, const QString& programFileFolder) {
     move(0, 0);
     const int height = menuBar()->sizeHint().height() + ToolBar1->sizeHint().height();
     setMinimumWidth(639);
@@ -475,8 +470,7 @@ void TMain::FormCreate(const QString& fileArgument, const QString& programFileFo
         StartUp::FileArgumentStart(*this, fileArgument, programFileFolder);
 }
 
-void TMain::showEvent(QShowEvent* e)
-{
+void TMain::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (!shown_ && !e->spontaneous()) {
         shown_ = true;
@@ -484,8 +478,7 @@ void TMain::showEvent(QShowEvent* e)
     }
 }
 
-void TMain::FormShow()
-{
+void TMain::FormShow() {
     if (globals().StartupAbort)
         return;
     ApplyMainTexts();
@@ -505,18 +498,20 @@ void TMain::FormShow()
     AssOp = false;
 }
 
-void TMain::FormActivate() { CheckSpSetup(); }
+void TMain::FormActivate() {
+    CheckSpSetup();
+}
 
-void TMain::CheckSpSetup()
-{
+void TMain::CheckSpSetup() {
     if (specialSetupCheck)
         specialSetupCheck();
 }
 
-bool TMain::FormCloseQuery() const { return globals().MonitorRunning == 0; }
+bool TMain::FormCloseQuery() const {
+    return globals().MonitorRunning == 0;
+}
 
-void TMain::FormClose()
-{
+void TMain::FormClose() {
     const Globals& g = globals();
     if (!g.SettingsIniPath.isEmpty()) {
         IniFile ini(g.SettingsIniPath);
@@ -531,8 +526,7 @@ void TMain::FormClose()
     HelpViewer::closeAll();
 }
 
-void TMain::closeEvent(QCloseEvent* e)
-{
+void TMain::closeEvent(QCloseEvent* e) {
     if (!FormCloseQuery()) {
         e->ignore();
         return;
@@ -545,14 +539,14 @@ void TMain::closeEvent(QCloseEvent* e)
 
 // ---- Routines of the first show -----------------------------------------------------------
 
-void TMain::ApplyMainTexts()
-{
+void TMain::ApplyMainTexts() {
     fileCommands_->updateFilters();
     const Globals& g = globals();
     std::unique_ptr<IniFile> ini;
     if (!g.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolve(g.LanguageIniPath).isEmpty() ? g.LanguageIniPath
-                                                                                    : Paths::resolve(g.LanguageIniPath));
+        ini = std::make_unique<IniFile>(Paths::resolve(g.LanguageIniPath).isEmpty()
+                                            ? g.LanguageIniPath
+                                            : Paths::resolve(g.LanguageIniPath));
     auto text = [&](const char* key, const char* def) {
         const QString d = QString::fromUtf8(def);
         return ini ? ini->readString(kMain, QString::fromLatin1(key), d) : d;
@@ -565,9 +559,10 @@ void TMain::ApplyMainTexts()
         const char* key;
         const char* def;
     };
-    for (const MenuText& t : {MenuText{FileMenu, "Menu1", "Files"}, MenuText{ParameterMenu, "Menu2", "Parameter"},
-                              MenuText{Monitor, "Menu4", "Monitoring"}, MenuText{option, "Menu5", "Tools"},
-                              MenuText{Help1, "Menu6", "Help"}})
+    for (const MenuText& t :
+         {MenuText{FileMenu, "Menu1", "Files"}, MenuText{ParameterMenu, "Menu2", "Parameter"},
+          MenuText{Monitor, "Menu4", "Monitoring"}, MenuText{option, "Menu5", "Tools"},
+          MenuText{Help1, "Menu6", "Help"}})
         t.menu->setTitle(text(t.key, t.def));
     InvRun->setText(text("Menu3", "Key Pad"));
 
@@ -649,8 +644,7 @@ void TMain::ApplyMainTexts()
     }
 }
 
-void TMain::FillPrinterList()
-{
+void TMain::FillPrinterList() {
     if (!options().PrinterChk.checked())
         return;
     cbPrinter.clear();
@@ -663,66 +657,58 @@ void TMain::FillPrinterList()
     // whether a printer exists or not.
 }
 
-void TMain::UpdateCurrentVoltageCommands()
-{
+void TMain::UpdateCurrentVoltageCommands() {
     tableCommands_.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
 }
 
-void TMain::ApplyQuickSetting()
-{
+void TMain::ApplyQuickSetting() {
     const QString& info = globals().InfoIniPath;
-    QuickSetting = info.isEmpty() ? 0 : IniFile(Paths::resolve(info).isEmpty() ? info : Paths::resolve(info))
-                                           .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
+    QuickSetting = info.isEmpty() ? 0
+                                  : IniFile(Paths::resolve(info).isEmpty() ? info : Paths::resolve(info))
+                                        .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
     tableCommands_.setVisible(TableCommand::Quick, QuickSetting > 0);
 }
 
-void TMain::SetHelpFileName()
-{
+void TMain::SetHelpFileName() {
     Globals& g = globals();
     const QString ext = options().WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
     g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + "(" + g.LanguageSuffix + ext);
-    tableCommands_.setEnabled(TableCommand::ParaHelp, !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath));
+    tableCommands_.setEnabled(TableCommand::ParaHelp,
+                              !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath));
 }
 
 // ---- Commands -----------------------------------------------------------------------------
 
-bool TMain::mayRun(const QAction* gate) const
-{
+bool TMain::mayRun(const QAction* gate) const {
     // While a monitor run holds the link the window is disabled; its shortcuts must not act.
     if (!isEnabled())
         return false;
     return !gate || gate->isEnabled();
 }
 
-void TMain::forward(const QAction* gate, const std::function<void()>& handler)
-{
+void TMain::forward(const QAction* gate, const std::function<void()>& handler) {
     if (mayRun(gate) && handler)
         handler();
 }
 
-void TMain::ParaMakeNewClick()
-{
+void TMain::ParaMakeNewClick() {
     if (mayRun(nullptr))
         fileCommands_->ParaMakeNewClick();
 }
-void TMain::ParaOpenClick()
-{
+void TMain::ParaOpenClick() {
     if (mayRun(nullptr))
         fileCommands_->ParaOpenClick();
 }
-void TMain::ParaSaveOverWriteClick()
-{
+void TMain::ParaSaveOverWriteClick() {
     if (mayRun(nullptr))
         fileCommands_->ParaSaveOverWriteClick();
 }
-void TMain::ParaSaveChangeNameClick()
-{
+void TMain::ParaSaveChangeNameClick() {
     if (mayRun(nullptr))
         fileCommands_->ParaSaveChangeNameClick();
 }
 
-void TMain::connectAgain()
-{
+void TMain::connectAgain() {
     PumpEvents();
     if (CommLink* link = commLink()) {
         link->PortMsgShown = false;
@@ -730,16 +716,14 @@ void TMain::connectAgain()
     }
 }
 
-void TMain::RS232C1Click()
-{
+void TMain::RS232C1Click() {
     if (!mayRun(nullptr) || !RSset)
         return;
     RSset->exec();
     connectAgain();
 }
 
-void TMain::ToolBlineClick()
-{
+void TMain::ToolBlineClick() {
     if (!mayRun(nullptr))
         return;
     CommLink* link = commLink();
@@ -750,12 +734,15 @@ void TMain::ToolBlineClick()
     connectAgain();
 }
 
-void TMain::ToolsEndClick() { close(); }
+void TMain::ToolsEndClick() {
+    close();
+}
 
-void TMain::ParameterEditorClick() { forward(ParameterEditor, table.Show); }
+void TMain::ParameterEditorClick() {
+    forward(ParameterEditor, table.Show);
+}
 
-void TMain::PopUndo2Click()
-{
+void TMain::PopUndo2Click() {
     if (!mayRun(PopUndo2))
         return;
     if (table.PopUndoClick)
@@ -763,8 +750,7 @@ void TMain::PopUndo2Click()
     focusTableGrid();
 }
 
-void TMain::PopRedo2Click()
-{
+void TMain::PopRedo2Click() {
     if (!mayRun(PopRedo2))
         return;
     if (table.PopRedoClick)
@@ -772,8 +758,7 @@ void TMain::PopRedo2Click()
     focusTableGrid();
 }
 
-void TMain::PopDownLoad2Click()
-{
+void TMain::PopDownLoad2Click() {
     if (!mayRun(PopDownLoad2) || !ParaTableAct)
         return;
     CheckSpSetup();
@@ -785,8 +770,7 @@ void TMain::PopDownLoad2Click()
     focusTableGrid();
 }
 
-void TMain::PopUpLoad2Click()
-{
+void TMain::PopUpLoad2Click() {
     if (!mayRun(PopUpLoad2) || !ParaTableAct)
         return;
     CheckSpSetup();
@@ -797,52 +781,72 @@ void TMain::PopUpLoad2Click()
     focusTableGrid();
 }
 
-void TMain::PopCopy2Click() { forward(nullptr, table.PopCopyClick); }
-void TMain::PopChgDisp2Click() { forward(nullptr, table.PopChgDispClick); }
-void TMain::PopCVDisp2Click() { forward(PopCVDisp2, table.PopCVDispClick); }
-void TMain::PopQuick2Click() { forward(PopQuick2, table.PopQuickClick); }
-void TMain::PopSlct2Click() { forward(nullptr, table.PopSlctClick); }
-void TMain::PopSlctUnlock2Click() { forward(nullptr, table.PopSlctUnlockClick); }
-void TMain::PopBlind2Click() { forward(nullptr, table.PopBlindClick); }
-void TMain::PopDisp2Click() { forward(PopDisp2, table.PopDispClick); }
-void TMain::PopHexDisp2Click() { forward(nullptr, table.PopHexDispClick); }
-void TMain::PopDecDisp2Click() { forward(nullptr, table.PopDecDispClick); }
-void TMain::PopDef2Click() { forward(nullptr, table.PopDefClick); }
+void TMain::PopCopy2Click() {
+    forward(nullptr, table.PopCopyClick);
+}
+void TMain::PopChgDisp2Click() {
+    forward(nullptr, table.PopChgDispClick);
+}
+void TMain::PopCVDisp2Click() {
+    forward(PopCVDisp2, table.PopCVDispClick);
+}
+void TMain::PopQuick2Click() {
+    forward(PopQuick2, table.PopQuickClick);
+}
+void TMain::PopSlct2Click() {
+    forward(nullptr, table.PopSlctClick);
+}
+void TMain::PopSlctUnlock2Click() {
+    forward(nullptr, table.PopSlctUnlockClick);
+}
+void TMain::PopBlind2Click() {
+    forward(nullptr, table.PopBlindClick);
+}
+void TMain::PopDisp2Click() {
+    forward(PopDisp2, table.PopDispClick);
+}
+void TMain::PopHexDisp2Click() {
+    forward(nullptr, table.PopHexDispClick);
+}
+void TMain::PopDecDisp2Click() {
+    forward(nullptr, table.PopDecDispClick);
+}
+void TMain::PopDef2Click() {
+    forward(nullptr, table.PopDefClick);
+}
 
-void TMain::PopParaHelp2Click()
-{
+void TMain::PopParaHelp2Click() {
     // F10 opens the help of the table's current parameter only when the table was the last
     // of the program's windows to be active.
     if (ParaTableAct)
         forward(PopParaHelp2, table.PopParaHelpClick);
 }
 
-void TMain::PopFind2Click() { forward(PopFind2, table.ShowFind); }
+void TMain::PopFind2Click() {
+    forward(PopFind2, table.ShowFind);
+}
 
-void TMain::MMItoolsSettingClick()
-{
+void TMain::MMItoolsSettingClick() {
     if (!mayRun(nullptr) || !KVROption)
         return;
     KVROption->exec();
 }
 
-void TMain::MMItoolsHelpClick()
-{
+void TMain::MMItoolsHelpClick() {
     Globals& g = globals();
-    g.HelpFilePath = Paths::join(g.ProgramFolder, QString::fromLatin1(kProductName) + "(" + g.LanguageSuffix + ").chm");
+    g.HelpFilePath =
+        Paths::join(g.ProgramFolder, QString::fromLatin1(kProductName) + "(" + g.LanguageSuffix + ").chm");
     HelpViewer::displayTopic(g.HelpFilePath);
 }
 
-void TMain::FormHelp()
-{
+void TMain::FormHelp() {
     if (!globals().HelpFilePath.isEmpty())
         HelpViewer::displayTopic(globals().HelpFilePath);
 }
 
 // ---- LinkView -----------------------------------------------------------------------------
 
-void TMain::setLinkIcon(LinkIcon icon)
-{
+void TMain::setLinkIcon(LinkIcon icon) {
     linkIcon_ = icon;
     if (!ToolBline)
         return;
@@ -852,8 +856,7 @@ void TMain::setLinkIcon(LinkIcon icon)
         w->repaint();
 }
 
-void TMain::setDriveCommandEnabled(DriveCommand command, bool enabled)
-{
+void TMain::setDriveCommandEnabled(DriveCommand command, bool enabled) {
     const int i = static_cast<int>(command);
     if (i >= 0 && i < int(std::size(requested_)))
         requested_[i] = enabled;
@@ -861,80 +864,90 @@ void TMain::setDriveCommandEnabled(DriveCommand command, bool enabled)
     // the connection's verdict is kept but their commands stay disabled.
 }
 
-bool TMain::driveCommandRequested(DriveCommand command) const
-{
+bool TMain::driveCommandRequested(DriveCommand command) const {
     const int i = static_cast<int>(command);
     return i >= 0 && i < int(std::size(requested_)) && requested_[i];
 }
 
 // ---- FileCommandHost ----------------------------------------------------------------------
 
-bool TMain::openEnabled() const { return ParaOpen->isEnabled(); }
-bool TMain::saveAsEnabled() const { return ParaSaveChangeName->isEnabled(); }
-bool TMain::newEnabled() const { return ParaMakeNew->isEnabled(); }
-bool TMain::saveEnabled() const { return ParaSaveOverWrite->isEnabled(); }
+bool TMain::openEnabled() const {
+    return ParaOpen->isEnabled();
+}
+bool TMain::saveAsEnabled() const {
+    return ParaSaveChangeName->isEnabled();
+}
+bool TMain::newEnabled() const {
+    return ParaMakeNew->isEnabled();
+}
+bool TMain::saveEnabled() const {
+    return ParaSaveOverWrite->isEnabled();
+}
 
-void TMain::setSaveEnabled(bool on)
-{
+void TMain::setSaveEnabled(bool on) {
     ParaSaveOverWrite->setEnabled(on);
     ToolBsav->setEnabled(on);
 }
 
-void TMain::setCaption(const QString& caption) { setWindowTitle(caption); }
-QString TMain::commentText() const { return PrintSetComment; }
-void TMain::setCommentText(const QString& text) { PrintSetComment = text; }
-bool TMain::blindViewOn() const { return tableCommands_.checked(TableCommand::Blind); }
+void TMain::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+QString TMain::commentText() const {
+    return PrintSetComment;
+}
+void TMain::setCommentText(const QString& text) {
+    PrintSetComment = text;
+}
+bool TMain::blindViewOn() const {
+    return tableCommands_.checked(TableCommand::Blind);
+}
 
-void TMain::refreshTable()
-{
+void TMain::refreshTable() {
     if (table.RefreshAll)
         table.RefreshAll();
 }
 
-void TMain::focusTableGrid()
-{
+void TMain::focusTableGrid() {
     // The table disables its tool button while it is open.
     if (!ToolBTable->isEnabled() && table.FocusGrid)
         table.FocusGrid();
 }
 
-QList<QStringList> TMain::tableRows() const { return table.Rows ? table.Rows() : QList<QStringList>(); }
+QList<QStringList> TMain::tableRows() const {
+    return table.Rows ? table.Rows() : QList<QStringList>();
+}
 
-void TMain::clearPortMessageShown()
-{
+void TMain::clearPortMessageShown() {
     if (CommLink* link = commLink())
         link->PortMsgShown = false;
 }
 
-void TMain::runStartupForm()
-{
+void TMain::runStartupForm() {
     if (startupForm)
         startupForm();
 }
 
-void TMain::reloadCommSettings()
-{
+void TMain::reloadCommSettings() {
     if (RSset)
         RSset->LoadCommSettings();
 }
 
-void TMain::rearmSpecialSetupWarning()
-{
+void TMain::rearmSpecialSetupWarning() {
     DrvChkAct = true;
     DrvChkd = false;
 }
 
-void TMain::showTable()
-{
+void TMain::showTable() {
     if (ToolBTable->isEnabled() && table.Show)
         table.Show();
     focusTableGrid();
 }
 
-void TMain::applyDriveTypeCommands()
-{
+void TMain::applyDriveTypeCommands() {
     ApplyQuickSetting();
     SetHelpFileName();
 }
 
-void TMain::quitApplication() { QCoreApplication::quit(); }
+void TMain::quitApplication() {
+    QCoreApplication::quit();
+}

@@ -30,9 +30,9 @@ class TRSset;
 // What the main window calls on the parameter table window. The start-up wires these to the
 // table; a command whose hook is empty does nothing.
 struct TableHooks {
-    std::function<void()> Show;         // make the window visible (not modal)
-    std::function<void()> RefreshAll;   // rebuild the rows from the data store
-    std::function<void()> FocusGrid;    // the grid takes the focus when it can
+    std::function<void()> Show;       // make the window visible (not modal)
+    std::function<void()> RefreshAll; // rebuild the rows from the data store
+    std::function<void()> FocusGrid;  // the grid takes the focus when it can
     std::function<QList<QStringList>()> Rows;
     // The table's own handlers the Parameter menu forwards to.
     std::function<void()> PopUndoClick, PopRedoClick, PopCopyClick, PopChgDispClick, PopCVDispClick,

@@ -38,18 +38,18 @@ namespace {
 const QString kLanguage = QStringLiteral("Language");
 const QString kDataIncorrect = QStringLiteral("Data is incorrect.");
 
-QString product() { return QString::fromLatin1(kProductName); }
+QString product() {
+    return QString::fromLatin1(kProductName);
+}
 
 // One of the refusals of a file given at start-up: the box, then the start is over.
-void refuseFile(const QString& caption)
-{
+void refuseFile(const QString& caption) {
     Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
     globals().StartupAbort = true;
 }
 
-int positionIn(const QStringList& list, const QString& text)
-{
+int positionIn(const QStringList& list, const QString& text) {
     for (int i = 0; i < list.size(); ++i)
         if (list.at(i).compare(text, Qt::CaseInsensitive) == 0)
             return i;
@@ -57,22 +57,19 @@ int positionIn(const QStringList& list, const QString& text)
 }
 
 // A new, empty data store in place of the old one; it loads the language file.
-bool createStore(TMain& main)
-{
+bool createStore(TMain& main) {
     main.adoptStore(std::make_unique<TParameters>());
     globals().Parameters->FormCreate();
     return !globals().StartupAbort;
 }
 
-void useLanguageCodePage()
-{
+void useLanguageCodePage() {
     TextFile::setLegacyCodePage(TextFile::codePageForLanguage(globals().LanguageName));
 }
 
 } // namespace
 
-void setProgramFolder(const QString& folder)
-{
+void setProgramFolder(const QString& folder) {
     Globals& g = globals();
     g.ProgramFolder = folder;
     while (g.ProgramFolder.size() > 1 && g.ProgramFolder.endsWith(u'/'))
@@ -82,8 +79,7 @@ void setProgramFolder(const QString& folder)
     g.CatalogueIniPath = Paths::join(g.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
 }
 
-bool seedLanguageSection()
-{
+bool seedLanguageSection() {
     Globals& g = globals();
     IniFile ini(g.SettingsIniPath);
     if (ini.readInteger(kLanguage, QStringLiteral("Japanese"), 999) != 999)
@@ -94,19 +90,22 @@ bool seedLanguageSection()
     if (ini.flush(&error))
         return true;
     // Every choice made later would be lost: say so once and stop.
-    Prompter::instance().message(QStringLiteral("Cannot write the settings file %1.\n%2").arg(g.SettingsIniPath, error),
-                                 product(), BoxIcon::Error, BoxButtons::Ok);
+    Prompter::instance().message(
+        QStringLiteral("Cannot write the settings file %1.\n%2").arg(g.SettingsIniPath, error), product(),
+        BoxIcon::Error, BoxButtons::Ok);
     g.StartupAbort = true;
     return false;
 }
 
-void LoadSavedPaths()
-{
+void LoadSavedPaths() {
     Globals& g = globals();
     const IniFile ini(g.SettingsIniPath);
-    g.SavePath = Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), g.ProgramFolder));
-    g.LoadPath = Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.ProgramFolder));
-    g.MonPath = Paths::normalize(ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.ProgramFolder));
+    g.SavePath =
+        Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), g.ProgramFolder));
+    g.LoadPath =
+        Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.ProgramFolder));
+    g.MonPath = Paths::normalize(
+        ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.ProgramFolder));
     g.CurrentFileName.clear();
     g.OpenedFileName.clear();
     g.MonFileName.clear();
@@ -114,10 +113,11 @@ void LoadSavedPaths()
 
 // The association is always the user's own on this system, as on the newer systems the
 // program knows.
-void DetectNewWindows() { globals().OsMajor6OrLater = true; }
+void DetectNewWindows() {
+    globals().OsMajor6OrLater = true;
+}
 
-void RunStartupSequence(TMain& main)
-{
+void RunStartupSequence(TMain& main) {
     Globals& g = globals();
     LoadSavedPaths();
     // Drive data whose working values cannot be computed sends the user back to the form.
@@ -143,15 +143,14 @@ void RunStartupSequence(TMain& main)
     main.setSaveEnabled(false);
 }
 
-void NormalStart(TMain& main)
-{
+void NormalStart(TMain& main) {
     if (!seedLanguageSection())
         return;
     RunStartupSequence(main);
 }
 
-void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringList& names, QStringList& numbers)
-{
+void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringList& names,
+                   QStringList& numbers) {
     names.clear();
     numbers.clear();
     QDir dir(dataFolder);
@@ -172,8 +171,7 @@ void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringLi
     }
 }
 
-void FileArgumentStart(TMain& main, const QString& path, const QString& programFileFolder)
-{
+void FileArgumentStart(TMain& main, const QString& path, const QString& programFileFolder) {
     Globals& g = globals();
     setProgramFolder(programFileFolder);
     const IniFile settings(g.SettingsIniPath);
@@ -233,8 +231,10 @@ void FileArgumentStart(TMain& main, const QString& path, const QString& programF
     g.DriveTypeName = header.type;
     g.DriveFormName = header.driveForm;
     g.DriveCpuVersion = header.cpu;
-    g.DriveTypeCode = catalogue.readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("Not_Support_Type"));
-    g.DriveFormCode = catalogue.readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("Not_Support_Form"));
+    g.DriveTypeCode =
+        catalogue.readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("Not_Support_Type"));
+    g.DriveFormCode =
+        catalogue.readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("Not_Support_Form"));
     g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
 
     g.LanguageSuffix = g.LanguageName.left(3);
@@ -253,10 +253,10 @@ void FileArgumentStart(TMain& main, const QString& path, const QString& programF
     g.CapacityFolder = g.TypeFolder;
     g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
     // No start-up form runs on this path; the CPU check needs the type's versions all the same.
-    const QString dataFolder =
-        Paths::normalize(settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
-    cpuVersionsOf(g.ProgramFolder + (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder), g.DriveTypeName,
-                  main.I_CpuForm_M, main.I_CpuNo_M);
+    const QString dataFolder = Paths::normalize(
+        settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
+    cpuVersionsOf(g.ProgramFolder + (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
+                  g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
     if (!createStore(main) || !LoadTypeTable() || g.StartupAbort || !LoadCapacityTable() || g.StartupAbort)
         return;
@@ -291,8 +291,8 @@ void FileArgumentStart(TMain& main, const QString& path, const QString& programF
 
 // ---- Program ------------------------------------------------------------------------------
 
-Program::Program(const Environment& env, SerialPort* port, Clock* clock) : env_(env), port_(port), clock_(clock)
-{
+Program::Program(const Environment& env, SerialPort* port, Clock* clock)
+    : env_(env), port_(port), clock_(clock) {
     if (!port_) {
         ownPort_ = std::make_unique<TermiosSerialPort>();
         port_ = ownPort_.get();
@@ -301,8 +301,7 @@ Program::Program(const Environment& env, SerialPort* port, Clock* clock) : env_(
         clock_ = &systemClock();
 }
 
-Program::~Program()
-{
+Program::~Program() {
     HelpViewer::closeAll();
     if (main_)
         main_->table = TableHooks();
@@ -318,8 +317,7 @@ Program::~Program()
     link_.reset();
 }
 
-bool Program::create()
-{
+bool Program::create() {
     Globals& g = globals();
     link_ = std::make_unique<CommLink>(*port_, *clock_);
     installCommLink(link_.get());
@@ -342,9 +340,11 @@ bool Program::create()
     };
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
-    checks_ = std::make_unique<DriveChecks>(
-        *link_, DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck, m.FormCheck, m.CPUCheck, m.ComCancel},
-        &m.I_CpuForm_M, &m.I_CpuNo_M);
+    checks_ =
+        std::make_unique<DriveChecks>(*link_,
+                                      DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck,
+                                                      m.FormCheck, m.CPUCheck, m.ComCancel},
+                                      &m.I_CpuForm_M, &m.I_CpuNo_M);
     checks_->openOptions = [] {
         if (KVROption)
             KVROption->exec();
@@ -392,17 +392,16 @@ bool Program::create()
     return !g.StartupAbort;
 }
 
-void Program::showMain()
-{
+void Program::showMain() {
     if (main_)
         main_->show();
 }
 
-int run(QApplication& app, const QStringList& args)
-{
+int run(QApplication& app, const QStringList& args) {
     InstanceLock lock;
     if (!lock.tryLock(product())) {
-        Prompter::instance().message(QStringLiteral("Already running."), product(), BoxIcon::Error, BoxButtons::Ok);
+        Prompter::instance().message(QStringLiteral("Already running."), product(), BoxIcon::Error,
+                                     BoxButtons::Ok);
         return 1;
     }
     Environment env;
@@ -416,7 +415,8 @@ int run(QApplication& app, const QStringList& args)
         program.showMain();
         app.exec();
     } catch (const std::exception& e) {
-        Prompter::instance().message(QString::fromLocal8Bit(e.what()), product(), BoxIcon::Error, BoxButtons::Ok);
+        Prompter::instance().message(QString::fromLocal8Bit(e.what()), product(), BoxIcon::Error,
+                                     BoxButtons::Ok);
     }
     return 0;
 }

@@ -3,34 +3,35 @@
 #include "StartUpFixture.h"
 
 #include "link/CommLink.h"
-#include "table/KVR_ParaTable.h"
 #include "support/TestPaths.h"
+#include "table/KVR_ParaTable.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace {
 
-QString drivesimProgram() { return binaryDir() + QStringLiteral("/tools/drivesim/drivesim"); }
+QString drivesimProgram() {
+    return binaryDir() + QStringLiteral("/tools/drivesim/drivesim");
+}
 
 // drivesim serving the shipped HXA1 (V110, -2004) in the maker's protocol, station 0.
 class Drivesim {
 public:
-    Drivesim(const QString& programFolder, const QString& link)
-    {
-        process.start(drivesimProgram(), {"--protocol", "inverter", "--data", programFolder, "--type", "HXA1", "--cpu",
-                                          "V110", "--capacity", "-2004", "--language", "Eng", "--station", "0",
-                                          "--link", link});
+    Drivesim(const QString& programFolder, const QString& link) {
+        process.start(drivesimProgram(),
+                      {"--protocol", "inverter", "--data", programFolder, "--type", "HXA1", "--cpu", "V110",
+                       "--capacity", "-2004", "--language", "Eng", "--station", "0", "--link", link});
         process.waitForStarted(5000);
-        for (int i = 0; i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
+        for (int i = 0;
+             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
              ++i)
             QThread::msleep(10);
     }
-    ~Drivesim()
-    {
+    ~Drivesim() {
         if (process.state() != QProcess::NotRunning) {
             process.terminate();
             if (!process.waitForFinished(3000)) {
@@ -41,8 +42,7 @@ public:
     }
     bool running() const { return process.state() == QProcess::Running; }
     // Ends the drive; its last words count what it served ("... 1 requests, 1 replies").
-    QString stop()
-    {
+    QString stop() {
         process.terminate();
         process.waitForFinished(5000);
         return QString::fromLocal8Bit(process.readAllStandardError());
@@ -52,22 +52,22 @@ public:
 
 class EndToEnd : public StartUpTestBase {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!QFileInfo(drivesimProgram()).isExecutable())
             GTEST_SKIP() << "build the drivesim target: " << drivesimProgram().toStdString();
         link = folder.filePath(QStringLiteral("sim-COM1"));
-        folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Ports]\r\nCOM1=" +
-                                                            link.toUtf8() + "\r\n");
-        kvr = folder.writeFile(QStringLiteral("p.kvr"),
-                               "###\r\nHXA1\r\n-2004\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n0002,75,0,0\r\n");
+        folder.writeFile(QStringLiteral("KVR260X.ini"),
+                         "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Ports]\r\nCOM1=" + link.toUtf8() +
+                             "\r\n");
+        kvr = folder.writeFile(
+            QStringLiteral("p.kvr"),
+            "###\r\nHXA1\r\n-2004\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n0002,75,0,0\r\n");
     }
     QString link;
     QString kvr;
 };
 
-TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable)
-{
+TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     Drivesim sim(folder.path(), link);
     ASSERT_TRUE(sim.running());
     ::StartUp::Environment env{QDir::tempPath(), folder.path(), kvr};
@@ -89,8 +89,7 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable)
 namespace {
 
 // Whether process pid holds a descriptor on the device a link points to.
-bool holdsDevice(qint64 pid, const QString& link)
-{
+bool holdsDevice(qint64 pid, const QString& link) {
     const QString device = QFileInfo(link).symLinkTarget();
     const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
     for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
@@ -99,8 +98,7 @@ bool holdsDevice(qint64 pid, const QString& link)
     return false;
 }
 
-TEST_F(EndToEnd, TheExecutableStartedWithAFileConnectsToTheDriveOnCom1)
-{
+TEST_F(EndToEnd, TheExecutableStartedWithAFileConnectsToTheDriveOnCom1) {
     const QString built = binaryDir() + QStringLiteral("/KVR260X");
     if (!QFileInfo(built).isExecutable())
         GTEST_SKIP() << "build the KVR260X target";
@@ -138,7 +136,9 @@ TEST_F(EndToEnd, TheExecutableStartedWithAFileConnectsToTheDriveOnCom1)
     ASSERT_TRUE(m.hasMatch()) << served.toStdString();
     EXPECT_GE(m.captured(1).toInt(), 1);
     // The start with a file wrote the language's position; nothing else stopped it.
-    EXPECT_EQ(IniFile(folder.settingsIniPath()).readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
+    EXPECT_EQ(IniFile(folder.settingsIniPath())
+                  .readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1),
+              1);
 }
 
 } // namespace

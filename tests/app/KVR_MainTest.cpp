@@ -18,22 +18,22 @@ namespace {
 
 class MainWindow : public StartUpTestBase {
 protected:
-    MainWindow()
-    {
+    MainWindow() {
         choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
-        m.startupForm = [] { choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")); };
+        m.startupForm = [] {
+            choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
+        };
     }
     ~MainWindow() override { options().WinHelpSlct.setChecked(false); }
 
-    void writeLanguage(const QByteArray& mainSection)
-    {
-        folder.writeFile(QStringLiteral("lng/Test.ini"), "[General]\r\nMessage1=Confirmation\r\n[Main]\r\n" + mainSection);
+    void writeLanguage(const QByteArray& mainSection) {
+        folder.writeFile(QStringLiteral("lng/Test.ini"),
+                         "[General]\r\nMessage1=Confirmation\r\n[Main]\r\n" + mainSection);
         globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
     }
 
     // A table stand-in that records what the main window asks of it.
-    void wireTable()
-    {
+    void wireTable() {
         m.table.Show = [this] { calls << QStringLiteral("Show"); };
         m.table.PopUndoClick = [this] { calls << QStringLiteral("Undo"); };
         m.table.PopCopyClick = [this] { calls << QStringLiteral("Copy"); };
@@ -50,8 +50,7 @@ protected:
     QStringList calls;
 };
 
-TEST_F(MainWindow, TextsComeFromTheLanguageFileWithEnglishDefaults)
-{
+TEST_F(MainWindow, TextsComeFromTheLanguageFileWithEnglishDefaults) {
     writeLanguage("Menu1=Dateien\r\nMenu2j=XYZ\r\nToolB9=Tabelle\r\n");
     m.ApplyMainTexts();
     EXPECT_EQ(m.FileMenu->title(), QStringLiteral("Dateien"));
@@ -61,15 +60,15 @@ TEST_F(MainWindow, TextsComeFromTheLanguageFileWithEnglishDefaults)
     EXPECT_EQ(m.ToolBInvInfo->toolTip(), QStringLiteral("Inverter Infomation"));
     EXPECT_EQ(m.InvRun->text(), QStringLiteral("Key Pad"));
     EXPECT_EQ(m.openDialog2Title(), QStringLiteral("Open"));
-    EXPECT_EQ(m.openDialog2Filter(), QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
+    EXPECT_EQ(m.openDialog2Filter(),
+              QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
     // The shipped languages name every item.
     globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
     m.ApplyMainTexts();
     EXPECT_NE(m.ParameterEditor->text(), QStringLiteral("Parameter Table"));
 }
 
-TEST_F(MainWindow, QuickSettingShowsOrHidesEveryQuickControl)
-{
+TEST_F(MainWindow, QuickSettingShowsOrHidesEveryQuickControl) {
     wireTable();
     const struct {
         const char* name;
@@ -92,8 +91,7 @@ TEST_F(MainWindow, QuickSettingShowsOrHidesEveryQuickControl)
     }
 }
 
-TEST_F(MainWindow, CurrentVoltageCommandsFollowTheCapacityList)
-{
+TEST_F(MainWindow, CurrentVoltageCommandsFollowTheCapacityList) {
     wireTable();
     globals().ListBuff.clear();
     m.UpdateCurrentVoltageCommands();
@@ -107,8 +105,7 @@ TEST_F(MainWindow, CurrentVoltageCommandsFollowTheCapacityList)
     EXPECT_TRUE(enabled(TableCommand::CVDisp));
 }
 
-TEST_F(MainWindow, ParameterHelpNeedsTheFileOfTheChosenHelpKind)
-{
+TEST_F(MainWindow, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
     wireTable();
     Globals& g = globals();
     g.LanguageSuffix = QStringLiteral("Eng");
@@ -128,8 +125,7 @@ TEST_F(MainWindow, ParameterHelpNeedsTheFileOfTheChosenHelpKind)
     EXPECT_TRUE(m.PopParaHelp2->isEnabled());
 }
 
-TEST_F(MainWindow, AToolButtonActsOnlyWhileItsMenuItemIsEnabled)
-{
+TEST_F(MainWindow, AToolButtonActsOnlyWhileItsMenuItemIsEnabled) {
     wireTable();
     m.tableCommands().setEnabled(TableCommand::Undo, false);
     m.ToolBundo->setEnabled(true); // as if the button had missed the state
@@ -143,8 +139,7 @@ TEST_F(MainWindow, AToolButtonActsOnlyWhileItsMenuItemIsEnabled)
     EXPECT_EQ(calls, (QStringList{QStringLiteral("Undo"), QStringLiteral("Focus")}));
 }
 
-TEST_F(MainWindow, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun)
-{
+TEST_F(MainWindow, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun) {
     wireTable();
     m.setEnabled(false);
     m.PopCopy2->trigger();
@@ -155,8 +150,7 @@ TEST_F(MainWindow, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun)
     EXPECT_EQ(calls, QStringList{QStringLiteral("Copy")});
 }
 
-TEST_F(MainWindow, ParameterHelpKeyActsOnlyAfterTheTableWasActive)
-{
+TEST_F(MainWindow, ParameterHelpKeyActsOnlyAfterTheTableWasActive) {
     wireTable();
     m.ParaTableAct = false;
     m.PopParaHelp2->trigger();
@@ -166,8 +160,7 @@ TEST_F(MainWindow, ParameterHelpKeyActsOnlyAfterTheTableWasActive)
     EXPECT_EQ(calls, QStringList{QStringLiteral("ParaHelp")});
 }
 
-TEST_F(MainWindow, CommandsOfLaterWindowsStayDisabledEvenWhenTheDriveAnswers)
-{
+TEST_F(MainWindow, CommandsOfLaterWindowsStayDisabledEvenWhenTheDriveAnswers) {
     m.setDriveCommandEnabled(DriveCommand::Import, true);
     m.setDriveCommandEnabled(DriveCommand::KeyPad, true);
     EXPECT_TRUE(m.driveCommandRequested(DriveCommand::Import));
@@ -177,8 +170,7 @@ TEST_F(MainWindow, CommandsOfLaterWindowsStayDisabledEvenWhenTheDriveAnswers)
     m.ToolBpr->trigger(); // nothing to run, nothing to crash
 }
 
-TEST_F(MainWindow, LinkIconShowsTheLinkState)
-{
+TEST_F(MainWindow, LinkIconShowsTheLinkState) {
     EXPECT_EQ(m.linkIcon(), LinkIcon::Idle);
     m.setLinkIcon(LinkIcon::Busy);
     EXPECT_EQ(m.linkIcon(), LinkIcon::Busy);
@@ -187,8 +179,7 @@ TEST_F(MainWindow, LinkIconShowsTheLinkState)
     EXPECT_FALSE(m.ToolBline->icon().isNull());
 }
 
-TEST_F(MainWindow, IsANarrowBarAtTheTopLeftWithoutMaximizeBox)
-{
+TEST_F(MainWindow, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
     m.FormCreate();
     EXPECT_TRUE(m.isWindow());
     EXPECT_EQ(m.pos(), QPoint(0, 0));
@@ -199,8 +190,7 @@ TEST_F(MainWindow, IsANarrowBarAtTheTopLeftWithoutMaximizeBox)
     EXPECT_TRUE(m.windowFlags() & Qt::WindowMinimizeButtonHint);
 }
 
-TEST_F(MainWindow, FirstShowPreparesTheCommandsAndShowsTheTable)
-{
+TEST_F(MainWindow, FirstShowPreparesTheCommandsAndShowsTheTable) {
     wireTable();
     m.FormCreate();
     m.CommentsChk = true;
@@ -223,8 +213,7 @@ TEST_F(MainWindow, FirstShowPreparesTheCommandsAndShowsTheTable)
     EXPECT_TRUE(calls.isEmpty());
 }
 
-TEST_F(MainWindow, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing)
-{
+TEST_F(MainWindow, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing) {
     globals().LanguageSuffix = QStringLiteral("Eng");
     m.MMItoolsHelpClick();
     EXPECT_EQ(globals().HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
@@ -238,8 +227,7 @@ TEST_F(MainWindow, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing)
     EXPECT_TRUE(HelpViewer::currentWindow() == nullptr || !HelpViewer::currentWindow()->isVisible());
 }
 
-TEST_F(MainWindow, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore)
-{
+TEST_F(MainWindow, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     ManualClock clock;
     FakeSerialPort port(clock);
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
@@ -263,8 +251,7 @@ TEST_F(MainWindow, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore)
 
 // ---- Activation ---------------------------------------------------------------------------
 
-TEST(FormActivationRule, RunsWhenActivationComesFromAnotherWindowOfTheProgramOnly)
-{
+TEST(FormActivationRule, RunsWhenActivationComesFromAnotherWindowOfTheProgramOnly) {
     QWidget a, b;
     int runs = 0;
     FormActivation::watch(&a, [&] { ++runs; });
@@ -289,8 +276,7 @@ TEST(FormActivationRule, RunsWhenActivationComesFromAnotherWindowOfTheProgramOnl
     EXPECT_EQ(runs, first + 1);
 }
 
-TEST(FormActivationRule, AHandlerThatActivatesItsWindowAgainDoesNotNest)
-{
+TEST(FormActivationRule, AHandlerThatActivatesItsWindowAgainDoesNotNest) {
     QWidget a, b;
     int depth = 0, maxDepth = 0, runs = 0;
     auto activate = [](QWidget& w) {
@@ -319,8 +305,7 @@ TEST(FormActivationRule, AHandlerThatActivatesItsWindowAgainDoesNotNest)
     EXPECT_EQ(maxDepth, 1);
 }
 
-TEST_F(MainWindow, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisOne)
-{
+TEST_F(MainWindow, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisOne) {
     QWidget other;
     auto activate = [](QWidget& w) {
         w.show();

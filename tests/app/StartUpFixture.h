@@ -21,8 +21,7 @@
 
 class StartUpTestBase : public ::testing::Test {
 protected:
-    StartUpTestBase()
-    {
+    StartUpTestBase() {
         copyProgramFiles();
         for (const char* name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
             saved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
@@ -33,8 +32,7 @@ protected:
         options().setAssociationHandler([](bool) {});
         StartUp::setProgramFolder(folder.path());
     }
-    ~StartUpTestBase() override
-    {
+    ~StartUpTestBase() override {
         QApplication::closeAllWindows();
         QCoreApplication::processEvents();
         resetGlobals();
@@ -49,8 +47,7 @@ protected:
 
     // What the start-up form hands back for a choice, as its close does.
     static void choose(const QString& type, const QString& cpu, const QString& form,
-                       const QString& language = QStringLiteral("English"))
-    {
+                       const QString& language = QStringLiteral("English")) {
         Globals& g = globals();
         g.LanguageName = language;
         g.LanguageSuffix = language.left(3);
@@ -65,13 +62,13 @@ protected:
 
     // The shipped files a start needs: languages, catalogue, help, and one drive type
     // without its parameter help pages (the other types' folders only exist).
-    void copyProgramFiles()
-    {
+    void copyProgramFiles() {
         const QString data = shippedDataDir();
         folder.copyTree(data + QStringLiteral("/lng"), QStringLiteral("lng"));
         folder.copyTree(data + QStringLiteral("/KVR260X(Eng).chm"), QStringLiteral("KVR260X(Eng).chm"));
         QDir().mkpath(folder.filePath(QStringLiteral("dat")));
-        QFile::copy(data + QStringLiteral("/dat/Inverter.ini"), folder.filePath(QStringLiteral("dat/Inverter.ini")));
+        QFile::copy(data + QStringLiteral("/dat/Inverter.ini"),
+                    folder.filePath(QStringLiteral("dat/Inverter.ini")));
         const QDir shipped(data + QStringLiteral("/dat"));
         for (const QString& type : shipped.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             QDir().mkpath(folder.filePath("dat/" + type));
@@ -89,8 +86,7 @@ protected:
         }
     }
 
-    QString settingsText() const
-    {
+    QString settingsText() const {
         QString text;
         TextFile::readText(folder.settingsIniPath(), text);
         return text;

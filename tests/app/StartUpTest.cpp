@@ -8,9 +8,9 @@
 #include "link/CommLink.h"
 #include "link/DriveChecks.h"
 #include "link/KVR_Top.h"
-#include "table/KVR_ParaTable.h"
 #include "platform/InstanceLock.h"
 #include "support/FakeSerialPort.h"
+#include "table/KVR_ParaTable.h"
 #include "table/ValueRules.h"
 
 #include <QComboBox>
@@ -26,8 +26,7 @@ protected:
     // A main window whose start-up form chooses the given drive and counts its runs.
     std::unique_ptr<TMain> mainWithChoice(const QString& type = QStringLiteral("HXA1"),
                                           const QString& cpu = QStringLiteral("V110"),
-                                          const QString& form = QStringLiteral("-2004"))
-    {
+                                          const QString& form = QStringLiteral("-2004")) {
         auto m = std::make_unique<TMain>();
         m->startupForm = [this, type, cpu, form] {
             ++formRuns;
@@ -37,27 +36,30 @@ protected:
         return m;
     }
 
-    QString value(const char* comNo) const
-    {
+    QString value(const char* comNo) const {
         const int i = ValueRules::IndexOfComNo(QString::fromLatin1(comNo));
         return i < 0 ? QStringLiteral("?") : globals().Parameters->UPara.cell(UP_Value, i + 1);
     }
 
-    QString writeKvr(const QString& name, const QStringList& lines)
-    {
+    QString writeKvr(const QString& name, const QStringList& lines) {
         return folder.writeFile(name, (lines.join(QStringLiteral("\r\n")) + "\r\n").toUtf8());
     }
 
     static QStringList kvr(const QString& language = QStringLiteral("English"),
-                           const QStringList& data = {QStringLiteral("0002,75,0,0"), QStringLiteral("0003,5000,1,0")})
-    {
-        QStringList l{QStringLiteral("###"), QStringLiteral("HXA1"), QStringLiteral("-2004"), QStringLiteral("V110"),
-                      language, QStringLiteral("Site 4, pump 2"), QStringLiteral("0"), QStringLiteral("0")};
+                           const QStringList& data = {QStringLiteral("0002,75,0,0"),
+                                                      QStringLiteral("0003,5000,1,0")}) {
+        QStringList l{QStringLiteral("###"),
+                      QStringLiteral("HXA1"),
+                      QStringLiteral("-2004"),
+                      QStringLiteral("V110"),
+                      language,
+                      QStringLiteral("Site 4, pump 2"),
+                      QStringLiteral("0"),
+                      QStringLiteral("0")};
         return l + data;
     }
 
-    void seedLanguages()
-    {
+    void seedLanguages() {
         IniFile ini(folder.settingsIniPath());
         ini.writeInteger(QStringLiteral("Language"), QStringLiteral("Japanese"), 0);
         ini.writeInteger(QStringLiteral("Language"), QStringLiteral("English"), 0);
@@ -68,8 +70,7 @@ protected:
     QStringList languagesSeenByForm;
 };
 
-TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDrive)
-{
+TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDrive) {
     ASSERT_FALSE(QFile::exists(folder.settingsIniPath()));
     auto m = mainWithChoice();
     m->FormCreate();
@@ -90,20 +91,21 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
     EXPECT_EQ(prompter.boxes().size(), 0u);
 }
 
-TEST_F(StartUp, StoredLanguagesAreLeftAsTheyAre)
-{
+TEST_F(StartUp, StoredLanguagesAreLeftAsTheyAre) {
     folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nEnglish=1\r\nJapanese=0\r\n");
     auto m = mainWithChoice();
     m->FormCreate();
     EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("English"), QStringLiteral("Japanese")}));
-    EXPECT_EQ(IniFile(folder.settingsIniPath()).readInteger(QStringLiteral("Language"), QStringLiteral("English"), 7), 1);
+    EXPECT_EQ(IniFile(folder.settingsIniPath())
+                  .readInteger(QStringLiteral("Language"), QStringLiteral("English"), 7),
+              1);
 }
 
-TEST_F(StartUp, SavedFoldersAreReadFromTheSettings)
-{
-    folder.writeFile(QStringLiteral("KVR260X.ini"),
-                     "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[File]\r\nSavePath=C:\\out\r\nLoadPath=/data/in\r\n"
-                     "[Monitor]\r\nMonPath=/data/mon\r\n");
+TEST_F(StartUp, SavedFoldersAreReadFromTheSettings) {
+    folder.writeFile(
+        QStringLiteral("KVR260X.ini"),
+        "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[File]\r\nSavePath=C:\\out\r\nLoadPath=/data/in\r\n"
+        "[Monitor]\r\nMonPath=/data/mon\r\n");
     auto m = mainWithChoice();
     m->FormCreate();
     EXPECT_EQ(globals().SavePath, QStringLiteral("C:/out"));
@@ -111,8 +113,7 @@ TEST_F(StartUp, SavedFoldersAreReadFromTheSettings)
     EXPECT_EQ(globals().MonPath, QStringLiteral("/data/mon"));
 }
 
-TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence)
-{
+TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence) {
     auto m = std::make_unique<TMain>();
     m->startupForm = [this] {
         ++formRuns;
@@ -124,10 +125,10 @@ TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence)
     EXPECT_EQ(globals().Parameters, nullptr);
 }
 
-TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm)
-{
+TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
     // A copy of a drive type whose first parameter names no usable default rule.
-    ASSERT_TRUE(folder.copyTree(folder.filePath(QStringLiteral("dat/HXA1(V110)")), QStringLiteral("dat/HXA1(V990)")));
+    ASSERT_TRUE(
+        folder.copyTree(folder.filePath(QStringLiteral("dat/HXA1(V110)")), QStringLiteral("dat/HXA1(V990)")));
     const QString inv = folder.filePath(QStringLiteral("dat/HXA1(V990)/HXA1(Eng).inv"));
     QStringList lines;
     ASSERT_TRUE(TextFile::readLines(inv, lines));
@@ -156,8 +157,7 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm)
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
 }
 
-TEST_F(StartUp, SettingsThatCannotBeWrittenStopTheFirstStartWithOneBox)
-{
+TEST_F(StartUp, SettingsThatCannotBeWrittenStopTheFirstStartWithOneBox) {
     QDir().mkpath(folder.settingsIniPath()); // a folder where the file should be
     auto m = mainWithChoice();
     m->FormCreate();
@@ -170,13 +170,12 @@ TEST_F(StartUp, SettingsThatCannotBeWrittenStopTheFirstStartWithOneBox)
 
 // ---- Start with a parameter file ------------------------------------------------------------
 
-TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile)
-{
+TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     seedLanguages();
-    const QString file = writeKvr(QStringLiteral("sets/pump.KvR"),
-                                  kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"),
-                                                                  QStringLiteral("0003,5000,1,0"), QString(),
-                                                                  QStringLiteral("0004,999,0,0")}));
+    const QString file = writeKvr(
+        QStringLiteral("sets/pump.KvR"),
+        kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("0003,5000,1,0"),
+                                        QString(), QStringLiteral("0004,999,0,0")}));
     TMain m;
     m.FormCreate(file, folder.path());
 
@@ -208,19 +207,20 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile)
                                    QStringLiteral("pump.KvR (HXA1-2004)"));
     EXPECT_TRUE(m.ParaSaveOverWrite->isEnabled());
     EXPECT_TRUE(m.ToolBsav->isEnabled());
-    EXPECT_EQ(IniFile(folder.settingsIniPath()).readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
+    EXPECT_EQ(IniFile(folder.settingsIniPath())
+                  .readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1),
+              1);
     // Without a start-up form the CPU check still knows the type's versions.
     EXPECT_EQ(m.I_CpuForm_M, (QStringList{QStringLiteral("V110"), QStringLiteral("V720")}));
     EXPECT_EQ(m.I_CpuNo_M, (QStringList{QStringLiteral("110"), QStringLiteral("720")}));
 }
 
-TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled)
-{
+TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
     seedLanguages();
-    const QString file = writeKvr(QStringLiteral("x.kvr"),
-                                  kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"),
-                                                                  QStringLiteral("FFFF,1,0,0"),
-                                                                  QStringLiteral("0003,5000,0,0")}));
+    const QString file =
+        writeKvr(QStringLiteral("x.kvr"),
+                 kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("FFFF,1,0,0"),
+                                                 QStringLiteral("0003,5000,0,0")}));
     TMain m;
     m.FormCreate(file, folder.path());
 
@@ -242,11 +242,10 @@ struct Refusal {
     const char* caption;
 };
 
-TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders)
-{
+TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders) {
     QStringList german = kvr(QStringLiteral("German"));
-    QStringList shortForm{QStringLiteral("##"), QStringLiteral("HXA1"), QStringLiteral("-2004"),
-                          QStringLiteral("No Comments."), QStringLiteral("0"), QStringLiteral("0"),
+    QStringList shortForm{QStringLiteral("##"),           QStringLiteral("HXA1"), QStringLiteral("-2004"),
+                          QStringLiteral("No Comments."), QStringLiteral("0"),    QStringLiteral("0"),
                           QStringLiteral("0002,75,0,0")};
     QStringList truncated = kvr().mid(0, 6);
     QStringList badBlind = kvr();
@@ -283,8 +282,7 @@ TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders
     }
 }
 
-TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds)
-{
+TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
     seedLanguages();
     TMain m;
     m.FormCreate(folder.filePath(QStringLiteral("missing.kvr")), folder.path());
@@ -294,8 +292,7 @@ TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds)
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
 }
 
-TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
-{
+TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder) {
     TempProgramFolder other;
     ASSERT_TRUE(other.copyTree(folder.path()));
     seedLanguages();
@@ -315,8 +312,7 @@ TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
     EXPECT_EQ(globals().SettingsIniPath, folder.settingsIniPath());
 }
 
-TEST(StartUpCpuVersions, OnlyFoldersOfExactlyThatTypeCount)
-{
+TEST(StartUpCpuVersions, OnlyFoldersOfExactlyThatTypeCount) {
     TempProgramFolder f;
     for (const char* d : {"HX10(V100)", "HX10(V110)", "HX20(VHX10)", "HX100(V200)", "HX10", "XY10(V100)"})
         QDir().mkpath(f.filePath(QString::fromLatin1("dat/") + d));
@@ -326,8 +322,7 @@ TEST(StartUpCpuVersions, OnlyFoldersOfExactlyThatTypeCount)
     EXPECT_EQ(numbers, (QStringList{QStringLiteral("100"), QStringLiteral("110")}));
 }
 
-TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledTable)
-{
+TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledTable) {
     ManualClock clock;
     FakeSerialPort port(clock);
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
@@ -380,8 +375,7 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     EXPECT_TRUE(m->tableCommands().popupMenuEnabled());
 }
 
-TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable)
-{
+TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
     ManualClock clock;
     FakeSerialPort port(clock);
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
@@ -423,8 +417,7 @@ TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable)
 
 // ---- The run and its end --------------------------------------------------------------------
 
-TEST_F(StartUp, ASecondInstanceIsRefused)
-{
+TEST_F(StartUp, ASecondInstanceIsRefused) {
     InstanceLock first;
     ASSERT_TRUE(first.tryLock(QStringLiteral("KVR260X")));
     EXPECT_EQ(::StartUp::run(*qApp, {folder.filePath(QStringLiteral("any.kvr"))}), 1);
@@ -436,8 +429,7 @@ TEST_F(StartUp, ASecondInstanceIsRefused)
     EXPECT_EQ(globals().Parameters, nullptr);
 }
 
-TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders)
-{
+TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders) {
     auto m = mainWithChoice();
     m->FormCreate();
     m->show();
@@ -462,8 +454,7 @@ TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders)
     EXPECT_GT(mon, l);
 }
 
-TEST_F(StartUp, FileStartWritesTheProgramAndFileFoldersBackAtClose)
-{
+TEST_F(StartUp, FileStartWritesTheProgramAndFileFoldersBackAtClose) {
     seedLanguages();
     const QString file = writeKvr(QStringLiteral("in/p.kvr"), kvr());
     ManualClock clock;
@@ -477,7 +468,8 @@ TEST_F(StartUp, FileStartWritesTheProgramAndFileFoldersBackAtClose)
     EXPECT_TRUE(program.main()->close());
     const IniFile ini(folder.settingsIniPath());
     EXPECT_EQ(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath")), folder.path());
-    EXPECT_EQ(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath")), folder.path() + QStringLiteral("/in"));
+    EXPECT_EQ(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath")),
+              folder.path() + QStringLiteral("/in"));
     EXPECT_EQ(ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath")), folder.path());
 }
 
