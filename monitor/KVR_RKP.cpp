@@ -155,12 +155,14 @@ void LedSegments7::buildFromFont(const QString& family, int pixelSize) {
     const QPainterPath one = glyph("1"), two = glyph("2"), three = glyph("3"), four = glyph("4"),
                        five = glyph("5"), seven = glyph("7"), eight = glyph("8"), zero = glyph("0");
     const QPainterPath g = eight.subtracted(zero);
-    segments_[0] = seven.subtracted(one);
+    const QPainterPath f = four.subtracted(three);
+    // The font's seven lights f as well.
+    segments_[0] = seven.subtracted(one).subtracted(f);
     segments_[1] = one.subtracted(five);
     segments_[2] = one.subtracted(two);
     segments_[3] = three.subtracted(seven).subtracted(g);
     segments_[4] = two.subtracted(three);
-    segments_[5] = four.subtracted(three);
+    segments_[5] = f;
     segments_[6] = g;
     segments_[7] = glyph("8.").subtracted(eight);
     for (const QPainterPath& s : segments_)
@@ -192,6 +194,7 @@ void LedSegments7::buildPolygons(int pixelSize) {
 
 QPainterPath LedSegments7::path(int segmentBits, QPointF topLeft) const {
     QPainterPath out;
+    out.setFillRule(Qt::WindingFill);
     for (int s = 0; s < 8; ++s)
         if (segmentBits & (1 << s))
             out.addPath(segments_[std::size_t(s)].translated(topLeft));
