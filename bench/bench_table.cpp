@@ -22,8 +22,7 @@ public:
     TableCommands& tableCommands() override { return commands; }
     QRect mainFrameGeometry() const override { return QRect(0, 0, 639, 51); }
     void setParaTableAct(bool) override {}
-    void UpdateCurrentVoltageCommands() override
-    {
+    void UpdateCurrentVoltageCommands() override {
         commands.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
     }
     void CheckSpSetup() override {}
@@ -38,8 +37,7 @@ struct Fixture {
     std::unique_ptr<TParameter> table;
     bool ok = false;
 
-    Fixture()
-    {
+    Fixture() {
         DriveTypeGenerator::Options options;
         options.parameterCount = 2000;
         QString error;
@@ -70,14 +68,12 @@ struct Fixture {
     }
 };
 
-Fixture& fixture()
-{
+Fixture& fixture() {
     static Fixture f;
     return f;
 }
 
-void BM_RefreshAll(benchmark::State& state)
-{
+void BM_RefreshAll(benchmark::State& state) {
     Fixture& f = fixture();
     if (!f.ok) {
         state.SkipWithError("no drive type");
@@ -90,8 +86,7 @@ void BM_RefreshAll(benchmark::State& state)
 BENCHMARK(BM_RefreshAll)->Unit(benchmark::kMillisecond);
 
 // The same with the window shown, its grid laid out and painted again.
-void BM_RefreshAllShown(benchmark::State& state)
-{
+void BM_RefreshAllShown(benchmark::State& state) {
     Fixture& f = fixture();
     if (!f.ok) {
         state.SkipWithError("no drive type");
@@ -109,8 +104,7 @@ void BM_RefreshAllShown(benchmark::State& state)
 BENCHMARK(BM_RefreshAllShown)->Unit(benchmark::kMillisecond);
 
 // The refill of a view change, in the view of all rows and in the current/voltage display.
-void BM_FillRows(benchmark::State& state)
-{
+void BM_FillRows(benchmark::State& state) {
     Fixture& f = fixture();
     if (!f.ok) {
         state.SkipWithError("no drive type");
@@ -123,8 +117,7 @@ void BM_FillRows(benchmark::State& state)
 }
 BENCHMARK(BM_FillRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-void BM_UpdateLimits(benchmark::State& state)
-{
+void BM_UpdateLimits(benchmark::State& state) {
     Fixture& f = fixture();
     if (!f.ok) {
         state.SkipWithError("no drive type");
@@ -137,8 +130,7 @@ BENCHMARK(BM_UpdateLimits)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -30,8 +30,8 @@ class ParaGridDelegate : public QStyledItemDelegate {
 public:
     ParaGridDelegate(ParaTableCore& core, QObject* parent) : QStyledItemDelegate(parent), core_(core) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         const int col = index.column();
         const int row = index.row() + 1;
         const bool selected = option.state.testFlag(QStyle::State_Selected);
@@ -63,8 +63,7 @@ private:
 
 // ---- Grid view ------------------------------------------------------------------------------
 
-ParaGridView::ParaGridView(QWidget* parent) : QTableView(parent)
-{
+ParaGridView::ParaGridView(QWidget* parent) : QTableView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -84,8 +83,7 @@ ParaGridView::ParaGridView(QWidget* parent) : QTableView(parent)
     setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
-void ParaGridView::keyPressEvent(QKeyEvent* e)
-{
+void ParaGridView::keyPressEvent(QKeyEvent* e) {
     // The grid has no whole-table selection and no one-cell copy of its own: Copy is the
     // table's command (highlighted rows with their titles).
     if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::SelectAll)) {
@@ -95,8 +93,7 @@ void ParaGridView::keyPressEvent(QKeyEvent* e)
     QTableView::keyPressEvent(e);
 }
 
-void ParaGridView::mousePressEvent(QMouseEvent* e)
-{
+void ParaGridView::mousePressEvent(QMouseEvent* e) {
     // The right button opens the pop-up menu on the highlighted block; it does not move it.
     // A click on the fixed title column does nothing.
     const QModelIndex at = indexAt(e->position().toPoint());
@@ -112,8 +109,7 @@ void ParaGridView::mousePressEvent(QMouseEvent* e)
 TParameter::TParameter(ParaTableHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      host_(host), core_(host.tableCommands())
-{
+      host_(host), core_(host.tableCommands()) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));
     resize(639, 429);
@@ -142,14 +138,13 @@ TParameter::TParameter(ParaTableHost& host, QWidget* parent)
     Parameter = this;
 }
 
-TParameter::~TParameter()
-{
+TParameter::~TParameter() {
     if (Parameter == this)
         Parameter = nullptr;
 }
 
-QAction* TParameter::popupItem(TableCommand c, const char* name, const QString& text, void (TParameter::*handler)())
-{
+QAction* TParameter::popupItem(TableCommand c, const char* name, const QString& text,
+                               void (TParameter::*handler)()) {
     auto* a = new QAction(text, this);
     a->setObjectName(QLatin1String(name));
     a->setCheckable(c == TableCommand::ChgDisp || c == TableCommand::CVDisp || c == TableCommand::Quick ||
@@ -160,8 +155,7 @@ QAction* TParameter::popupItem(TableCommand c, const char* name, const QString& 
     return a;
 }
 
-void TParameter::buildPopupMenu()
-{
+void TParameter::buildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     using C = TableCommand;
@@ -177,8 +171,10 @@ void TParameter::buildPopupMenu()
     PopUpLoad = popupItem(C::UpLoad, "PopUpLoad", QStringLiteral("Selected Parameter Export\tF2"),
                           &TParameter::PopUpLoadClick);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
-    PopChgDisp = popupItem(C::ChgDisp, "PopChgDisp", QStringLiteral("'Changed' Only"), &TParameter::PopChgDispClick);
-    PopCVDisp = popupItem(C::CVDisp, "PopCVDisp", QStringLiteral("Current / Voltage"), &TParameter::PopCVDispClick);
+    PopChgDisp =
+        popupItem(C::ChgDisp, "PopChgDisp", QStringLiteral("'Changed' Only"), &TParameter::PopChgDispClick);
+    PopCVDisp =
+        popupItem(C::CVDisp, "PopCVDisp", QStringLiteral("Current / Voltage"), &TParameter::PopCVDispClick);
     PopQuick = popupItem(C::Quick, "PopQuick", QStringLiteral("Quick"), &TParameter::PopQuickClick);
     N10 = PopupMenu1->addSeparator();
     N10->setObjectName(QStringLiteral("N10"));
@@ -205,22 +201,19 @@ void TParameter::buildPopupMenu()
     PopupMenu1->addAction(PopClose);
 }
 
-void TParameter::showPopupMenu(const QPoint& pos)
-{
+void TParameter::showPopupMenu(const QPoint& pos) {
     // A monitor run owns the link: the table stays readable, its commands wait.
     if (!host_.tableCommands().popupMenuEnabled())
         return;
     PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
 }
 
-QRect TParameter::placementUnder(const QRect& mainFrame)
-{
+QRect TParameter::placementUnder(const QRect& mainFrame) {
     return QRect(mainFrame.left(), mainFrame.top() + mainFrame.height(), mainFrame.width(),
                  480 - mainFrame.height());
 }
 
-void TParameter::FormCreate()
-{
+void TParameter::FormCreate() {
     if (globals().StartupAbort)
         return;
     const QRect frame = placementUnder(host_.mainFrameGeometry());
@@ -234,10 +227,10 @@ void TParameter::FormCreate()
     core_.CursorRow = 1;
 }
 
-void TParameter::ApplyLanguage()
-{
+void TParameter::ApplyLanguage() {
     const IniFile ini(globals().LanguageIniPath);
-    setWindowTitle(ini.readString(QStringLiteral("Parameter"), QStringLiteral("Form"), QStringLiteral("Parameter Table")));
+    setWindowTitle(ini.readString(QStringLiteral("Parameter"), QStringLiteral("Form"),
+                                  QStringLiteral("Parameter Table")));
     const struct {
         QAction* item;
         const char* key;
@@ -260,25 +253,31 @@ void TParameter::ApplyLanguage()
         // Keep the shortcut named after the caption.
         const QString old = t.item->text();
         const qsizetype tab = old.indexOf(QLatin1Char('\t'));
-        const QString text = ini.readString(QStringLiteral("Main"), QLatin1String(t.key), QLatin1String(t.def));
+        const QString text =
+            ini.readString(QStringLiteral("Main"), QLatin1String(t.key), QLatin1String(t.def));
         t.item->setText(tab >= 0 ? text + old.mid(tab) : text);
     }
-    PopClose->setText(ini.readString(QStringLiteral("Parameter"), QStringLiteral("PopMenu1"), QStringLiteral("Close")));
+    PopClose->setText(
+        ini.readString(QStringLiteral("Parameter"), QStringLiteral("PopMenu1"), QStringLiteral("Close")));
 }
 
-void TParameter::RefreshAll()
-{
+void TParameter::RefreshAll() {
     core_.refreshAll();
     setWindowTitle(ParaTableCore::caption());
     host_.UpdateCurrentVoltageCommands();
 }
 
-void TParameter::FillRows() { core_.FillRows(); }
-void TParameter::UpdateLimits() { core_.UpdateLimits(); }
-void TParameter::FillFindBuffer() { core_.FillFindBuffer(); }
+void TParameter::FillRows() {
+    core_.FillRows();
+}
+void TParameter::UpdateLimits() {
+    core_.UpdateLimits();
+}
+void TParameter::FillFindBuffer() {
+    core_.FillFindBuffer();
+}
 
-QList<QStringList> TParameter::rows() const
-{
+QList<QStringList> TParameter::rows() const {
     QList<QStringList> out;
     const TextGrid& g = core_.grid();
     out.reserve(g.rowCount());
@@ -287,57 +286,54 @@ QList<QStringList> TParameter::rows() const
     return out;
 }
 
-void TParameter::Show()
-{
+void TParameter::Show() {
     show();
     raise();
     activateWindow();
 }
 
-void TParameter::FocusGrid()
-{
+void TParameter::FocusGrid() {
     if (!isVisible() || !isEnabled() || !StringGrid1->isEnabled())
         return;
     activateWindow();
     StringGrid1->setFocus();
 }
 
-void TParameter::FormShow() { host_.tableCommands().setTableShown(true); }
+void TParameter::FormShow() {
+    host_.tableCommands().setTableShown(true);
+}
 
-void TParameter::FormActivate()
-{
+void TParameter::FormActivate() {
     // The current and voltage bases are refreshed here once the monitor's base reading exists.
     core_.UndoDepth = options().UndoMaxSet.position();
     host_.setParaTableAct(true);
     host_.CheckSpSetup();
 }
 
-void TParameter::FormResize()
-{
+void TParameter::FormResize() {
     const auto widths = core_.columnWidths(StringGrid1->viewport()->width());
     for (int c = 0; c < TC_Count; ++c)
         StringGrid1->setColumnWidth(c, widths[c]);
 }
 
-void TParameter::FormClose() { host_.tableCommands().setTableShown(false); }
+void TParameter::FormClose() {
+    host_.tableCommands().setTableShown(false);
+}
 
-void TParameter::showEvent(QShowEvent* e)
-{
+void TParameter::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     // Coming back from the minimized state is no new showing.
     if (!e->spontaneous())
         FormShow();
 }
 
-void TParameter::closeEvent(QCloseEvent* e)
-{
+void TParameter::closeEvent(QCloseEvent* e) {
     // Closing only hides the window.
     e->accept();
     FormClose();
 }
 
-bool TParameter::eventFilter(QObject* watched, QEvent* e)
-{
+bool TParameter::eventFilter(QObject* watched, QEvent* e) {
     if (watched == StringGrid1->viewport() && e->type() == QEvent::Resize)
         FormResize();
     return QWidget::eventFilter(watched, e);
@@ -366,26 +362,39 @@ void TParameter::ShowFind() {}
 void TParameter::ImportSelected() {}
 void TParameter::PopUpLoadClick() {}
 
-void TParameter::PopCloseClick() { close(); }
+void TParameter::PopCloseClick() {
+    close();
+}
 
 // ---- Value rules --------------------------------------------------------------------------
 
-int TParameter::IndexOfComNo(const QString& comNo) { return ValueRules::IndexOfComNo(comNo); }
-qint64 TParameter::ValueOfComNo(const QString& comNo) { return ValueRules::ValueOfComNo(comNo); }
-QString TParameter::ValueTextOfComNo(const QString& comNo) { return ValueRules::ValueTextOfComNo(comNo); }
-QString TParameter::DefaultOf(const QString& comNo) { return ValueRules::DefaultOf(comNo); }
-int TParameter::UpdateChangedFlag(const QString& comNo, double raw, bool* ok)
-{
+int TParameter::IndexOfComNo(const QString& comNo) {
+    return ValueRules::IndexOfComNo(comNo);
+}
+qint64 TParameter::ValueOfComNo(const QString& comNo) {
+    return ValueRules::ValueOfComNo(comNo);
+}
+QString TParameter::ValueTextOfComNo(const QString& comNo) {
+    return ValueRules::ValueTextOfComNo(comNo);
+}
+QString TParameter::DefaultOf(const QString& comNo) {
+    return ValueRules::DefaultOf(comNo);
+}
+int TParameter::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
     return ValueRules::UpdateChangedFlag(comNo, raw, ok);
 }
-QString TParameter::FormatValue(int index, double displayValue) { return ValueRules::FormatValue(index, displayValue); }
-QString TParameter::ToHexText(double raw, bool* ok) { return ValueRules::ToHexText(raw, ok); }
-qint64 TParameter::ParseHex(const QString& digits, int index, bool* ok) { return ValueRules::ParseHex(digits, index, ok); }
-QString TParameter::CurrentVoltageText(const QString& rawText, int index, bool* ok)
-{
+QString TParameter::FormatValue(int index, double displayValue) {
+    return ValueRules::FormatValue(index, displayValue);
+}
+QString TParameter::ToHexText(double raw, bool* ok) {
+    return ValueRules::ToHexText(raw, ok);
+}
+qint64 TParameter::ParseHex(const QString& digits, int index, bool* ok) {
+    return ValueRules::ParseHex(digits, index, ok);
+}
+QString TParameter::CurrentVoltageText(const QString& rawText, int index, bool* ok) {
     return ValueRules::CurrentVoltageText(rawText, index, ok);
 }
-QString TParameter::ParseCurrentVoltage(const QString& text, int index, bool* ok)
-{
+QString TParameter::ParseCurrentVoltage(const QString& text, int index, bool* ok) {
     return ValueRules::ParseCurrentVoltage(text, index, ok);
 }

@@ -23,32 +23,30 @@ constexpr int kRed = 0x0000FF;
 constexpr int kSilver = 0xC0C0C0;
 constexpr int kWhite = 0xFFFFFF;
 
-TParameters* store() { return globals().Parameters; }
+TParameters* store() {
+    return globals().Parameters;
+}
 
-const QString& para(int col, int index)
-{
+const QString& para(int col, int index) {
     static const QString empty;
     const TParameters* p = store();
     return p ? p->ParaDat.cell(col, index + 1) : empty;
 }
 
-const QString& work(int col, int index)
-{
+const QString& work(int col, int index) {
     static const QString empty;
     const TParameters* p = store();
     return p ? p->UPara.cell(col, index + 1) : empty;
 }
 
-void setWork(int col, int index, const QString& text)
-{
+void setWork(int col, int index, const QString& text) {
     if (TParameters* p = store())
         p->UPara.setCell(col, index + 1, text);
 }
 
 // Mul as the divisor of a display: a whole number other than 0 (anything else would be a
 // conversion error or a division by zero where the table divides).
-bool mulAsInteger(int index, double& m)
-{
+bool mulAsInteger(int index, double& m) {
     qint64 v = 0;
     if (!ValueRules::parseInteger(para(PD_Mul, index), v) || v == 0)
         return false;
@@ -56,16 +54,14 @@ bool mulAsInteger(int index, double& m)
     return true;
 }
 
-bool mulAsFloat(int index, double& m)
-{
+bool mulAsFloat(int index, double& m) {
     if (!ValueRules::parseNumber(para(PD_Mul, index), m) || m == 0.0)
         return false;
     return true;
 }
 
 // An empty value text counts as 0.
-bool readValue(const QString& text, double& v)
-{
+bool readValue(const QString& text, double& v) {
     if (text.isEmpty()) {
         v = 0;
         return true;
@@ -74,8 +70,7 @@ bool readValue(const QString& text, double& v)
 }
 
 // The unit column of a current or voltage parameter in the current/voltage display.
-QString stepText(double base, double m, const char* unit)
-{
+QString stepText(double base, double m, const char* unit) {
     const double step = 0.01 * base / m;
     return (step < 0.1 ? QStringLiteral("0.1") : ValueRules::fixedText(step, 2)) + QLatin1String(unit);
 }
@@ -86,22 +81,21 @@ QString stepText(double base, double m, const char* unit)
 
 ParaTableModel::ParaTableModel(ParaTableCore& core) : core_(core) {}
 
-int ParaTableModel::rowCount(const QModelIndex& parent) const
-{
+int ParaTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : std::max(core_.grid().rowCount() - 1, 0);
 }
 
-int ParaTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : TC_Count; }
+int ParaTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : TC_Count;
+}
 
-QVariant ParaTableModel::data(const QModelIndex& index, int role) const
-{
+QVariant ParaTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole)
         return {};
     return core_.grid().cell(index.column(), index.row() + 1);
 }
 
-QVariant ParaTableModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant ParaTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal)
         return {};
     if (role == Qt::DisplayRole)
@@ -111,8 +105,7 @@ QVariant ParaTableModel::headerData(int section, Qt::Orientation orientation, in
     return {};
 }
 
-Qt::ItemFlags ParaTableModel::flags(const QModelIndex& index) const
-{
+Qt::ItemFlags ParaTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     // The title column is the grid's fixed column: never selected, never current (the view
@@ -126,15 +119,13 @@ Qt::ItemFlags ParaTableModel::flags(const QModelIndex& index) const
 
 ParaTableCore::ParaTableCore(TableCommands& commands) : commands_(commands) {}
 
-QString ParaTableCore::caption()
-{
+QString ParaTableCore::caption() {
     const Globals& g = globals();
     return Msg(20) + QLatin1Char(' ') + g.DriveTypeName + g.DriveFormName + QLatin1String(" (CPU Ver.") +
            g.DriveCpuVersion + QLatin1Char(')');
 }
 
-bool ParaTableCore::refreshAll()
-{
+bool ParaTableCore::refreshAll() {
     Globals& g = globals();
     TableCommands& c = commands_;
     // Back to the view of all parameters (or the Blind view a file brought). The commands
@@ -189,8 +180,7 @@ bool ParaTableCore::refreshAll()
     return ok;
 }
 
-bool ParaTableCore::FillRows()
-{
+bool ParaTableCore::FillRows() {
     const WaitCursor busy;
     const Globals& g = globals();
     SearchStartRow = 0;
@@ -255,7 +245,8 @@ bool ParaTableCore::FillRows()
         const int changed = ValueRules::UpdateChangedFlag(comNo, v, &ok);
         if (!ok)
             break;
-        grid_.setCell(TC_Changed, r, changed == 1 && para(PD_Flag, p) != QLatin1String("2") ? changedMark : kNoMark);
+        grid_.setCell(TC_Changed, r,
+                      changed == 1 && para(PD_Flag, p) != QLatin1String("2") ? changedMark : kNoMark);
         ++r;
     }
     setRowCount(r);
@@ -280,16 +271,14 @@ bool ParaTableCore::FillRows()
     return ok;
 }
 
-bool ParaTableCore::UpdateLimits()
-{
+bool ParaTableCore::UpdateLimits() {
     const bool ok = updateLimits(true);
     if (!ok)
         ShowMsg(42);
     return ok;
 }
 
-bool ParaTableCore::updateLimits(bool notify)
-{
+bool ParaTableCore::updateLimits(bool notify) {
     const WaitCursor busy;
     LastDataRow = grid_.rowCount() - 2;
     SearchStartRow = 0;
@@ -341,22 +330,19 @@ bool ParaTableCore::updateLimits(bool notify)
     return ok;
 }
 
-void ParaTableCore::FillFindBuffer()
-{
+void ParaTableCore::FillFindBuffer() {
     const WaitCursor busy;
     for (int r = 1; r < grid_.rowCount(); ++r)
         DummyList.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
 }
 
-int ParaTableCore::indexOfRow(int row) const
-{
+int ParaTableCore::indexOfRow(int row) const {
     if (row < 1 || row >= grid_.rowCount())
         return -1;
     return filtered() ? ValueRules::IndexOfComNo(grid_.cell(TC_ComNo, row)) : row - 1;
 }
 
-CellStyle ParaTableCore::cellStyle(int col, int row, bool selected) const
-{
+CellStyle ParaTableCore::cellStyle(int col, int row, bool selected) const {
     CellStyle st;
     if (row == 0)
         return st;
@@ -410,16 +396,14 @@ CellStyle ParaTableCore::cellStyle(int col, int row, bool selected) const
     return st;
 }
 
-std::array<int, TC_Count> ParaTableCore::columnWidths(int clientWidth) const
-{
+std::array<int, TC_Count> ParaTableCore::columnWidths(int clientWidth) const {
     std::array<int, TC_Count> w{};
     for (int c = 0; c < TC_Count; ++c)
         w[c] = int(std::trunc(double(clientWidth) * double(ColumnRatio[c])));
     return w;
 }
 
-double ParaTableCore::ClampToRange(const QString& valueText, int index)
-{
+double ParaTableCore::ClampToRange(const QString& valueText, int index) {
     bool out = false;
     const double v = ValueRules::ClampToRange(valueText, index, out);
     if (out)
@@ -427,34 +411,31 @@ double ParaTableCore::ClampToRange(const QString& valueText, int index)
     return v;
 }
 
-int ParaTableCore::GridRowOfIndex(int index)
-{
+int ParaTableCore::GridRowOfIndex(int index) {
     return ValueRules::GridRowOfIndex(index, column1_, SearchStartRow, LastDataRow);
 }
 
-int ParaTableCore::currentCol() const
-{
+int ParaTableCore::currentCol() const {
     const QModelIndex i = selection_.currentIndex();
     return i.isValid() ? i.column() : -1;
 }
 
-int ParaTableCore::currentRow() const
-{
+int ParaTableCore::currentRow() const {
     const QModelIndex i = selection_.currentIndex();
     return i.isValid() ? i.row() + 1 : -1;
 }
 
-void ParaTableCore::setCurrentCell(int col, int row)
-{
+void ParaTableCore::setCurrentCell(int col, int row) {
     const QModelIndex i = model_.index(row - 1, col);
     if (i.isValid())
         selection_.setCurrentIndex(i, QItemSelectionModel::ClearAndSelect);
 }
 
-void ParaTableCore::setRowCount(int rows) { grid_.setRowCount(std::max(rows, 1)); }
+void ParaTableCore::setRowCount(int rows) {
+    grid_.setRowCount(std::max(rows, 1));
+}
 
-void ParaTableCore::clampCursor()
-{
+void ParaTableCore::clampCursor() {
     const int lastRow = grid_.rowCount() - 1;
     CursorRow = std::clamp(CursorRow, 1, std::max(lastRow, 1));
 }

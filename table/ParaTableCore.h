@@ -19,7 +19,17 @@
 class ParaTableCore;
 
 // Table columns.
-enum ParaTableCol { TC_Title = 0, TC_ComNo, TC_Name, TC_Value, TC_Low, TC_High, TC_Unit, TC_Changed, TC_Count };
+enum ParaTableCol {
+    TC_Title = 0,
+    TC_ComNo,
+    TC_Name,
+    TC_Value,
+    TC_Low,
+    TC_High,
+    TC_Unit,
+    TC_Changed,
+    TC_Count
+};
 
 class ParaTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -38,8 +48,8 @@ private:
 
 // How one cell is drawn.
 struct CellStyle {
-    QColor background;      // invalid: the grid's own (the fixed column's button colour)
-    QColor text;            // invalid: the grid's own
+    QColor background; // invalid: the grid's own (the fixed column's button colour)
+    QColor text;       // invalid: the grid's own
     bool bold = false;
     Qt::Alignment alignment = Qt::AlignHCenter;
 };
@@ -69,7 +79,8 @@ public:
     int FindPos = 0;
     int LastDataRow = 0;
     int SearchStartRow = 0;
-    std::array<float, TC_Count> ColumnRatio{0.0889f, 0.0973f, 0.354f, 0.0889f, 0.0889f, 0.0889f, 0.0889f, 0.095f};
+    std::array<float, TC_Count> ColumnRatio{0.0889f, 0.0973f, 0.354f,  0.0889f,
+                                            0.0889f, 0.0889f, 0.0889f, 0.095f};
     int UndoDepth = 0;
     QStringList DummyList; // the find buffer: "number,name" per data row
 

@@ -3,8 +3,7 @@
 #include <QAction>
 #include <QSignalBlocker>
 
-TableCommands::TableCommands()
-{
+TableCommands::TableCommands() {
     // As the window is designed: nothing to undo yet, All Parameters only in the Blind view.
     s(TableCommand::Undo).enabled = false;
     s(TableCommand::Disp).enabled = false;
@@ -12,56 +11,49 @@ TableCommands::TableCommands()
 
 TableCommands::~TableCommands() = default;
 
-void TableCommands::setEnabled(TableCommand c, bool on)
-{
+void TableCommands::setEnabled(TableCommand c, bool on) {
     if (s(c).enabled == on)
         return;
     s(c).enabled = on;
     applyAll();
 }
 
-void TableCommands::setChecked(TableCommand c, bool on)
-{
+void TableCommands::setChecked(TableCommand c, bool on) {
     if (s(c).checked == on)
         return;
     s(c).checked = on;
     applyAll();
 }
 
-void TableCommands::setVisible(TableCommand c, bool on)
-{
+void TableCommands::setVisible(TableCommand c, bool on) {
     if (s(c).visible == on)
         return;
     s(c).visible = on;
     applyAll();
 }
 
-void TableCommands::setAvailable(TableCommand c, bool on)
-{
+void TableCommands::setAvailable(TableCommand c, bool on) {
     if (s(c).available == on)
         return;
     s(c).available = on;
     applyAll();
 }
 
-void TableCommands::setTableShown(bool on)
-{
+void TableCommands::setTableShown(bool on) {
     if (tableShown_ == on)
         return;
     tableShown_ = on;
     applyAll();
 }
 
-void TableCommands::setPopupMenuEnabled(bool on)
-{
+void TableCommands::setPopupMenuEnabled(bool on) {
     if (popupMenuEnabled_ == on)
         return;
     popupMenuEnabled_ = on;
     applyAll();
 }
 
-bool TableCommands::hiddenInPopup(TableCommand c)
-{
+bool TableCommands::hiddenInPopup(TableCommand c) {
     switch (c) {
     case TableCommand::Undo:
     case TableCommand::Redo:
@@ -75,8 +67,7 @@ bool TableCommands::hiddenInPopup(TableCommand c)
     }
 }
 
-bool TableCommands::hasToolButton(TableCommand c)
-{
+bool TableCommands::hasToolButton(TableCommand c) {
     switch (c) {
     case TableCommand::Undo:
     case TableCommand::Redo:
@@ -91,40 +82,54 @@ bool TableCommands::hasToolButton(TableCommand c)
     }
 }
 
-bool TableCommands::popupItemVisible(TableCommand c) const { return s(c).visible && !hiddenInPopup(c); }
+bool TableCommands::popupItemVisible(TableCommand c) const {
+    return s(c).visible && !hiddenInPopup(c);
+}
 
-bool TableCommands::popupItemEnabled(TableCommand c) const { return s(c).available && s(c).enabled; }
+bool TableCommands::popupItemEnabled(TableCommand c) const {
+    return s(c).available && s(c).enabled;
+}
 
-bool TableCommands::mirrorItemVisible(TableCommand c) const
-{
+bool TableCommands::mirrorItemVisible(TableCommand c) const {
     if (c == TableCommand::Quick)
         return s(c).visible;
     return tableShown_ && s(c).visible;
 }
 
-bool TableCommands::mirrorItemEnabled(TableCommand c) const { return s(c).available && s(c).enabled; }
+bool TableCommands::mirrorItemEnabled(TableCommand c) const {
+    return s(c).available && s(c).enabled;
+}
 
-bool TableCommands::toolButtonVisible(TableCommand c) const
-{
+bool TableCommands::toolButtonVisible(TableCommand c) const {
     return hasToolButton(c) && (c != TableCommand::Quick || s(c).visible);
 }
 
-bool TableCommands::toolButtonEnabled(TableCommand c) const
-{
+bool TableCommands::toolButtonEnabled(TableCommand c) const {
     if (!hasToolButton(c) || !s(c).available || !s(c).enabled)
         return false;
     return c == TableCommand::Quick || tableShown_;
 }
 
-void TableCommands::bindPopupItem(TableCommand c, QAction* item) { bind(Kind::Popup, c, item); }
-void TableCommands::bindMirrorItem(TableCommand c, QAction* item) { bind(Kind::Mirror, c, item); }
-void TableCommands::bindToolButton(TableCommand c, QAction* button) { bind(Kind::Button, c, button); }
-void TableCommands::bindMirrorSeparator(QAction* separator) { bind(Kind::MirrorSeparator, TableCommand::Undo, separator); }
-void TableCommands::bindSeparatorOf(TableCommand c, QAction* separator) { bind(Kind::SeparatorOf, c, separator); }
-void TableCommands::bindOpener(QAction* item) { bind(Kind::Opener, TableCommand::Undo, item); }
+void TableCommands::bindPopupItem(TableCommand c, QAction* item) {
+    bind(Kind::Popup, c, item);
+}
+void TableCommands::bindMirrorItem(TableCommand c, QAction* item) {
+    bind(Kind::Mirror, c, item);
+}
+void TableCommands::bindToolButton(TableCommand c, QAction* button) {
+    bind(Kind::Button, c, button);
+}
+void TableCommands::bindMirrorSeparator(QAction* separator) {
+    bind(Kind::MirrorSeparator, TableCommand::Undo, separator);
+}
+void TableCommands::bindSeparatorOf(TableCommand c, QAction* separator) {
+    bind(Kind::SeparatorOf, c, separator);
+}
+void TableCommands::bindOpener(QAction* item) {
+    bind(Kind::Opener, TableCommand::Undo, item);
+}
 
-void TableCommands::bind(Kind kind, TableCommand c, QAction* a)
-{
+void TableCommands::bind(Kind kind, TableCommand c, QAction* a) {
     if (!a)
         return;
     Binding b{kind, c, a};
@@ -143,8 +148,7 @@ void TableCommands::bind(Kind kind, TableCommand c, QAction* a)
     apply(b);
 }
 
-void TableCommands::apply(const Binding& b) const
-{
+void TableCommands::apply(const Binding& b) const {
     QAction* a = b.action.data();
     if (!a)
         return;
@@ -178,8 +182,7 @@ void TableCommands::apply(const Binding& b) const
     }
 }
 
-void TableCommands::applyAll()
-{
+void TableCommands::applyAll() {
     bindings_.removeIf([](const Binding& b) { return b.action.isNull(); });
     for (const Binding& b : std::as_const(bindings_))
         apply(b);

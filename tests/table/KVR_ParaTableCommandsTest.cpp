@@ -9,8 +9,7 @@
 
 using C = TableCommand;
 
-TEST(TableCommands, OneStateDrivesAllThreeItems)
-{
+TEST(TableCommands, OneStateDrivesAllThreeItems) {
     TableCommands c;
     QAction popup, mirror, button;
     for (QAction* a : {&popup, &mirror, &button})
@@ -29,8 +28,7 @@ TEST(TableCommands, OneStateDrivesAllThreeItems)
     EXPECT_TRUE(popup.isEnabled() && mirror.isEnabled() && button.isEnabled());
 }
 
-TEST(TableCommands, AClickOnACheckableItemLeavesTheStateToTheHandler)
-{
+TEST(TableCommands, AClickOnACheckableItemLeavesTheStateToTheHandler) {
     TableCommands c;
     QAction item;
     item.setCheckable(true);
@@ -48,8 +46,7 @@ TEST(TableCommands, AClickOnACheckableItemLeavesTheStateToTheHandler)
     EXPECT_TRUE(c.checked(C::Quick));
 }
 
-TEST(TableCommands, UnavailableCommandsAndHiddenTableDisableWhatTheyShould)
-{
+TEST(TableCommands, UnavailableCommandsAndHiddenTableDisableWhatTheyShould) {
     TableCommands c;
     QAction popup, mirror, button, opener, sep, quickSep;
     c.bindPopupItem(C::Find, &popup);
@@ -76,8 +73,7 @@ TEST(TableCommands, UnavailableCommandsAndHiddenTableDisableWhatTheyShould)
     EXPECT_FALSE(c.mirrorItemVisible(C::Quick));
 }
 
-TEST(TableCommands, AnItemDestroyedIsDropped)
-{
+TEST(TableCommands, AnItemDestroyedIsDropped) {
     TableCommands c;
     auto item = std::make_unique<QAction>();
     c.bindMirrorItem(C::Copy, item.get());
@@ -87,8 +83,7 @@ TEST(TableCommands, AnItemDestroyedIsDropped)
     EXPECT_FALSE(c.enabled(C::Copy));
 }
 
-TEST(TableCommands, DesignStatesBeforeAnyRefresh)
-{
+TEST(TableCommands, DesignStatesBeforeAnyRefresh) {
     const TableCommands c;
     EXPECT_FALSE(c.enabled(C::Undo));
     EXPECT_FALSE(c.enabled(C::Disp));

@@ -19,8 +19,7 @@
 
 class FakeTableHost : public ParaTableHost {
 public:
-    FakeTableHost()
-    {
+    FakeTableHost() {
         using C = TableCommand;
         for (int i = 0; i < kTableCommandCount; ++i) {
             const auto c = C(i);
@@ -44,8 +43,7 @@ public:
     TableCommands& tableCommands() override { return commands; }
     QRect mainFrameGeometry() const override { return frame; }
     void setParaTableAct(bool on) override { paraTableAct = on; }
-    void UpdateCurrentVoltageCommands() override
-    {
+    void UpdateCurrentVoltageCommands() override {
         ++cvUpdates;
         commands.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
     }
@@ -67,14 +65,12 @@ public:
 class ParaTableFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { folder = new TempProgramFolder(true); }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         delete folder;
         folder = nullptr;
     }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
         resetGlobals();
         Globals& g = globals();
@@ -102,8 +98,7 @@ protected:
         savedCheckBox2 = options().CheckBox2.checked();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         table.reset();
         options().UndoMaxSet.setPosition(savedUndoMax);
         options().CheckBox2.setChecked(savedCheckBox2);
@@ -113,8 +108,7 @@ protected:
     }
 
     // The window, created and filled as the start-up does.
-    TParameter& createTable()
-    {
+    TParameter& createTable() {
         table = std::make_unique<TParameter>(host);
         table->FormCreate();
         return *table;
@@ -122,11 +116,14 @@ protected:
 
     int index(const QString& comNo) const { return store->indexOfComNo(comNo); }
     QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
-    void setWork(const QString& comNo, int col, const QString& v) { store->UPara.setCell(col, index(comNo) + 1, v); }
-    void setPara(const QString& comNo, int col, const QString& v) { store->ParaDat.setCell(col, index(comNo) + 1, v); }
+    void setWork(const QString& comNo, int col, const QString& v) {
+        store->UPara.setCell(col, index(comNo) + 1, v);
+    }
+    void setPara(const QString& comNo, int col, const QString& v) {
+        store->ParaDat.setCell(col, index(comNo) + 1, v);
+    }
     // The grid row showing a number, -1 when it is not shown.
-    int rowOf(const QString& comNo) const
-    {
+    int rowOf(const QString& comNo) const {
         const TextGrid& g = table->cells();
         for (int r = 1; r < g.rowCount(); ++r)
             if (g.cell(TC_ComNo, r) == comNo)

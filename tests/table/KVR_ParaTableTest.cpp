@@ -7,18 +7,20 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QHeaderView>
-#include <QMenu>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 
 namespace {
 const QString kNoMark = QStringLiteral("      ");
-QColor bgr(int v) { return ColorOption::fromBgr(v); }
+QColor bgr(int v) {
+    return ColorOption::fromBgr(v);
+}
 
-void press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = QString())
-{
+void press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
+           const QString& text = QString()) {
     QKeyEvent down(QEvent::KeyPress, key, mods, text);
     QCoreApplication::sendEvent(w, &down);
     QKeyEvent up(QEvent::KeyRelease, key, mods, text);
@@ -26,9 +28,7 @@ void press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, con
 }
 
 // Lets events through until the condition holds (bounded; the test then checks it).
-template <typename F>
-bool waitFor(F condition)
-{
+template <typename F> bool waitFor(F condition) {
     QElapsedTimer t;
     t.start();
     while (!condition() && t.elapsed() < 2000)
@@ -41,8 +41,7 @@ using C = TableCommand;
 
 // ---- Rows and texts ---------------------------------------------------------------------
 
-TEST_F(ParaTableFixture, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCaption)
-{
+TEST_F(ParaTableFixture, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCaption) {
     TParameter& t = createTable();
     const Globals& g = globals();
     ASSERT_EQ(rows(), g.RowsInUse + 2);
@@ -69,8 +68,7 @@ TEST_F(ParaTableFixture, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCap
     EXPECT_EQ(t.rows().at(4), t.cells().row(4));
 }
 
-TEST_F(ParaTableFixture, ValuesShowInHexAndChangedParametersCarryTheMark)
-{
+TEST_F(ParaTableFixture, ValuesShowInHexAndChangedParametersCarryTheMark) {
     TParameter& t = createTable();
     setWork("0009", UP_Value, "75");
     setWork("0020", UP_Value, "255");
@@ -92,8 +90,7 @@ TEST_F(ParaTableFixture, ValuesShowInHexAndChangedParametersCarryTheMark)
     EXPECT_EQ(cell(TC_Changed, "0001"), "Change");
 }
 
-TEST_F(ParaTableFixture, AFailedTransferHidesTheChangedMarkAndGreysTheRow)
-{
+TEST_F(ParaTableFixture, AFailedTransferHidesTheChangedMarkAndGreysTheRow) {
     TParameter& t = createTable();
     setPara("0009", PD_Flag, "2");
     setWork("0009", UP_Value, "75");
@@ -108,8 +105,7 @@ TEST_F(ParaTableFixture, AFailedTransferHidesTheChangedMarkAndGreysTheRow)
 
 // ---- Views ------------------------------------------------------------------------------
 
-TEST_F(ParaTableFixture, ChangedOnlyViewPacksTheChangedParametersFromRowOne)
-{
+TEST_F(ParaTableFixture, ChangedOnlyViewPacksTheChangedParametersFromRowOne) {
     TParameter& t = createTable();
     setWork("0009", UP_Value, "75");
     setWork("0030", UP_Value, "600");
@@ -126,8 +122,7 @@ TEST_F(ParaTableFixture, ChangedOnlyViewPacksTheChangedParametersFromRowOne)
     EXPECT_EQ(cell(TC_High, "0030"), "   100.0");
 }
 
-TEST_F(ParaTableFixture, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks)
-{
+TEST_F(ParaTableFixture, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks) {
     TParameter& t = createTable();
     Globals& g = globals();
     for (const char* n : {"0002", "0005", "0030"})
@@ -157,8 +152,7 @@ TEST_F(ParaTableFixture, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks)
     EXPECT_FALSE(t.core().DummyList.join('\n').contains("0005,"));
 }
 
-TEST_F(ParaTableFixture, QuickViewShowsTheQuickParametersWhateverTheirStoredCount)
-{
+TEST_F(ParaTableFixture, QuickViewShowsTheQuickParametersWhateverTheirStoredCount) {
     TParameter& t = createTable();
     int expected = 0;
     for (int p = 0; p <= globals().RowsInUse; ++p)
@@ -176,8 +170,7 @@ TEST_F(ParaTableFixture, QuickViewShowsTheQuickParametersWhateverTheirStoredCoun
     EXPECT_GT(rowOf("0009"), 0);
 }
 
-TEST_F(ParaTableFixture, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit)
-{
+TEST_F(ParaTableFixture, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
     TParameter& t = createTable();
     Globals& g = globals();
     ASSERT_EQ(store->ParaDat.cell(PD_CurrentVoltIndex, index("0022") + 1), "C");
@@ -205,8 +198,7 @@ TEST_F(ParaTableFixture, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit)
 
 // ---- Limits -----------------------------------------------------------------------------
 
-TEST_F(ParaTableFixture, LimitsFollowTheirReferencesAndANegativeReferenceNegatesToANumber)
-{
+TEST_F(ParaTableFixture, LimitsFollowTheirReferencesAndANegativeReferenceNegatesToANumber) {
     TParameter& t = createTable();
     // 0040: high = Value of 0003, low = minus Value of 0003.
     EXPECT_EQ(cell(TC_High, "0040"), "   60.00");
@@ -219,8 +211,7 @@ TEST_F(ParaTableFixture, LimitsFollowTheirReferencesAndANegativeReferenceNegates
     EXPECT_TRUE(prompter.texts().isEmpty());
 }
 
-TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42)
-{
+TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
     TParameter& t = createTable();
     setWork("0009", UP_Value, "abc");
     t.RefreshAll();
@@ -242,8 +233,7 @@ TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42)
 
 // ---- RefreshAll -------------------------------------------------------------------------
 
-TEST_F(ParaTableFixture, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
-{
+TEST_F(ParaTableFixture, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet) {
     TParameter& t = createTable();
     options().UndoMaxSet.setPosition(7);
     for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
@@ -286,8 +276,7 @@ TEST_F(ParaTableFixture, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
     EXPECT_EQ(rows(), globals().RowsInUse + 2);
 }
 
-TEST_F(ParaTableFixture, TheCursorStaysInsideTheRowsAfterARefill)
-{
+TEST_F(ParaTableFixture, TheCursorStaysInsideTheRowsAfterARefill) {
     TParameter& t = createTable();
     t.core().CursorRow = 30;
     t.core().setCurrentCell(TC_Value, 30);
@@ -300,8 +289,7 @@ TEST_F(ParaTableFixture, TheCursorStaysInsideTheRowsAfterARefill)
     EXPECT_EQ(t.core().currentCol(), TC_Value);
 }
 
-TEST_F(ParaTableFixture, RefreshAllWithoutCurrentVoltageListLeavesItsCommandsDisabled)
-{
+TEST_F(ParaTableFixture, RefreshAllWithoutCurrentVoltageListLeavesItsCommandsDisabled) {
     globals().ListBuff.clear();
     createTable();
     EXPECT_FALSE(host.commands.enabled(C::CVDisp));
@@ -312,8 +300,7 @@ TEST_F(ParaTableFixture, RefreshAllWithoutCurrentVoltageListLeavesItsCommandsDis
 
 // ---- Drawing and layout -----------------------------------------------------------------
 
-TEST_F(ParaTableFixture, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter)
-{
+TEST_F(ParaTableFixture, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter) {
     TParameter& t = createTable();
     Options& o = options();
     o.PNCellC.setValue(0x112233);
@@ -343,8 +330,7 @@ TEST_F(ParaTableFixture, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter)
     EXPECT_EQ(t.core().cellStyle(TC_Unit, rowOf("0012"), false).text, QColor(255, 0, 0));
 }
 
-TEST_F(ParaTableFixture, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColourOnlyInAll)
-{
+TEST_F(ParaTableFixture, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColourOnlyInAll) {
     TParameter& t = createTable();
     Options& o = options();
     o.CheckBox2.setChecked(true);
@@ -364,19 +350,18 @@ TEST_F(ParaTableFixture, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColou
     EXPECT_EQ(t.core().cellStyle(TC_Value, 1, false).background, QColor(0, 0, 255));
 }
 
-TEST_F(ParaTableFixture, TextsAlignByColumnAndTheTitleRowIsCentred)
-{
+TEST_F(ParaTableFixture, TextsAlignByColumnAndTheTitleRowIsCentred) {
     TParameter& t = createTable();
-    const Qt::Alignment want[TC_Count] = {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft,  Qt::AlignHCenter,
-                                          Qt::AlignRight,   Qt::AlignRight,   Qt::AlignRight, Qt::AlignHCenter};
+    const Qt::Alignment want[TC_Count] = {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft,
+                                          Qt::AlignHCenter, Qt::AlignRight,   Qt::AlignRight,
+                                          Qt::AlignRight,   Qt::AlignHCenter};
     for (int col = 0; col < TC_Count; ++col) {
         EXPECT_EQ(t.core().cellStyle(col, 3, false).alignment, want[col]) << col;
         EXPECT_EQ(t.core().cellStyle(col, 0, false).alignment, Qt::AlignHCenter) << col;
     }
 }
 
-TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios)
-{
+TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios) {
     TParameter& t = createTable();
     const auto w = t.core().columnWidths(1000);
     EXPECT_EQ(w[TC_Name], 354);
@@ -392,8 +377,7 @@ TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios)
 
 // ---- Window -----------------------------------------------------------------------------
 
-TEST_F(ParaTableFixture, OpensUnderTheMainWindowAtItsWidth)
-{
+TEST_F(ParaTableFixture, OpensUnderTheMainWindowAtItsWidth) {
     EXPECT_EQ(TParameter::placementUnder(QRect(0, 0, 639, 51)), QRect(0, 51, 639, 429));
     host.frame = QRect(10, 20, 700, 60);
     TParameter& t = createTable();
@@ -405,8 +389,7 @@ TEST_F(ParaTableFixture, OpensUnderTheMainWindowAtItsWidth)
     EXPECT_EQ(t.minimumSize(), QSize(639, 250));
 }
 
-TEST_F(ParaTableFixture, NothingIsFilledAfterAnAbortedStart)
-{
+TEST_F(ParaTableFixture, NothingIsFilledAfterAnAbortedStart) {
     globals().StartupAbort = true;
     globals().Parameters = nullptr;
     TParameter t(host);
@@ -416,8 +399,7 @@ TEST_F(ParaTableFixture, NothingIsFilledAfterAnAbortedStart)
     globals().Parameters = store.get();
 }
 
-TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands)
-{
+TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
     TParameter& t = createTable();
     host.commands.setEnabled(C::DownLoad, true);
     for (int i = 0; i < kTableCommandCount; ++i)
@@ -458,8 +440,7 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands)
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
 }
 
-TEST_F(ParaTableFixture, CommandsWithoutTheirHandlersYetStayDisabledEverywhere)
-{
+TEST_F(ParaTableFixture, CommandsWithoutTheirHandlersYetStayDisabledEverywhere) {
     TParameter& t = createTable();
     t.Show();
     for (QAction* a : {t.PopCopy, t.PopChgDisp, t.PopSlct, t.PopBlind, t.PopHexDisp, t.PopParaHelp})
@@ -473,8 +454,7 @@ TEST_F(ParaTableFixture, CommandsWithoutTheirHandlersYetStayDisabledEverywhere)
     EXPECT_TRUE(t.PopChgDisp->isVisible());
 }
 
-TEST_F(ParaTableFixture, ThePopupMenuClosesTheWindowAndStaysShutDuringAMonitorRun)
-{
+TEST_F(ParaTableFixture, ThePopupMenuClosesTheWindowAndStaysShutDuringAMonitorRun) {
     TParameter& t = createTable();
     t.Show();
     host.commands.setPopupMenuEnabled(false);
@@ -490,11 +470,11 @@ TEST_F(ParaTableFixture, ThePopupMenuClosesTheWindowAndStaysShutDuringAMonitorRu
     EXPECT_TRUE(host.ToolBTable->isEnabled());
 }
 
-TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile)
-{
+TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
     const QString english = folder->filePath("lng/English.ini");
-    const QString lng = folder->writeFile("lng/Test.ini", "[Parameter]\r\nForm=Tabelle\r\nPopMenu1=Schliessen\r\n"
-                                                          "[Main]\r\nMenu2c=Blenden\r\nMenu2i=Suchen\r\n");
+    const QString lng =
+        folder->writeFile("lng/Test.ini", "[Parameter]\r\nForm=Tabelle\r\nPopMenu1=Schliessen\r\n"
+                                          "[Main]\r\nMenu2c=Blenden\r\nMenu2i=Suchen\r\n");
     globals().LanguageIniPath = lng;
     TParameter t(host);
     t.ApplyLanguage();
@@ -506,8 +486,7 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile)
     globals().LanguageIniPath = english;
 }
 
-TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn)
-{
+TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn) {
     TParameter& t = createTable();
     t.Show();
     ParaGridView* grid = t.StringGrid1;
@@ -535,15 +514,15 @@ TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn)
     t.core().setCurrentCell(TC_Value, 2);
     for (auto [col, button] : {std::pair{TC_Title, Qt::LeftButton}, std::pair{TC_Name, Qt::RightButton}}) {
         const QPoint at = grid->visualRect(t.core().model()->index(5, col)).center();
-        QMouseEvent e(QEvent::MouseButtonPress, at, grid->viewport()->mapToGlobal(at), button, button, Qt::NoModifier);
+        QMouseEvent e(QEvent::MouseButtonPress, at, grid->viewport()->mapToGlobal(at), button, button,
+                      Qt::NoModifier);
         QCoreApplication::sendEvent(grid->viewport(), &e);
         EXPECT_EQ(t.core().currentRow(), 2) << col;
         EXPECT_EQ(t.core().currentCol(), TC_Value) << col;
     }
 }
 
-TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecksTheSetup)
-{
+TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecksTheSetup) {
     TParameter& t = createTable();
     options().UndoMaxSet.setPosition(4);
     QWidget other;
@@ -559,8 +538,7 @@ TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecks
 
 // ---- Value rules under the program's names ---------------------------------------------
 
-TEST_F(ParaTableFixture, ValueRulesAreReachedThroughTheTable)
-{
+TEST_F(ParaTableFixture, ValueRulesAreReachedThroughTheTable) {
     createTable();
     EXPECT_EQ(TParameter::IndexOfComNo("0003"), 3);
     EXPECT_EQ(TParameter::IndexOfComNo(""), -1);
