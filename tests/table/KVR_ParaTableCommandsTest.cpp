@@ -3,6 +3,8 @@
 #include "table/TableCommands.h"
 
 #include <QAction>
+#include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -90,4 +92,20 @@ TEST(TableCommands, DesignStatesBeforeAnyRefresh) {
     EXPECT_TRUE(c.enabled(C::Redo));
     EXPECT_TRUE(c.popupMenuEnabled());
     EXPECT_FALSE(c.tableShown());
+}
+
+TEST(TableCommands, APressedToolButtonShowsTheStateNotItsOwnClick) {
+    TableCommands c;
+    QToolBar bar;
+    QAction* quick = bar.addAction(QStringLiteral("Quick"));
+    quick->setCheckable(true);
+    c.setAvailable(C::Quick, true);
+    c.bindToolButton(C::Quick, quick);
+    auto* button = qobject_cast<QToolButton*>(bar.widgetForAction(quick));
+    ASSERT_NE(button, nullptr);
+    button->click();
+    EXPECT_FALSE(button->isChecked());
+    EXPECT_FALSE(quick->isChecked());
+    c.setChecked(C::Quick, true);
+    EXPECT_TRUE(button->isChecked());
 }
