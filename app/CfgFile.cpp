@@ -18,8 +18,7 @@ namespace CfgFile {
 
 namespace {
 
-constexpr std::array<std::uint16_t, 256> makeTable()
-{
+constexpr std::array<std::uint16_t, 256> makeTable() {
     std::array<std::uint16_t, 256> t{};
     for (unsigned i = 0; i < 256; ++i) {
         unsigned v = i;
@@ -31,10 +30,11 @@ constexpr std::array<std::uint16_t, 256> makeTable()
 }
 constexpr std::array<std::uint16_t, 256> kTable = makeTable();
 
-QString hex4(unsigned v) { return QString::number(v, 16).toUpper().rightJustified(4, u'0'); }
+QString hex4(unsigned v) {
+    return QString::number(v, 16).toUpper().rightJustified(4, u'0');
+}
 
-bool code16(const QString& text, unsigned& v)
-{
+bool code16(const QString& text, unsigned& v) {
     qint64 n = 0;
     if (!ValueRules::parseInteger(text, n) || n < 0 || n > 0xFFFF)
         return false;
@@ -42,8 +42,7 @@ bool code16(const QString& text, unsigned& v)
     return true;
 }
 
-bool isHex4(const QString& s)
-{
+bool isHex4(const QString& s) {
     if (s.size() != 4)
         return false;
     for (QChar c : s)
@@ -52,28 +51,25 @@ bool isHex4(const QString& s)
     return true;
 }
 
-BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons)
-{
+BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons) {
     return Prompter::instance().message(text, globals().MsgCaption, icon, buttons);
 }
 
 } // namespace
 
-std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count)
-{
+std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count) {
     for (int i = 0; i < count; ++i)
         crc = static_cast<std::uint16_t>(kTable[(crc ^ data[i]) & 0xFFu] ^ (crc >> 8));
     return crc;
 }
 
-WriteInput inputFromStore()
-{
+WriteInput inputFromStore() {
     const Globals& g = globals();
     WriteInput in;
-    in.deviceId = g.InfoIniPath.isEmpty()
-                      ? QStringLiteral("-")
-                      : IniFile(g.InfoIniPath).readString(QStringLiteral("Setup"), QStringLiteral("MLD_ID"),
-                                                          QStringLiteral("-"));
+    in.deviceId = g.InfoIniPath.isEmpty() ? QStringLiteral("-")
+                                          : IniFile(g.InfoIniPath)
+                                                .readString(QStringLiteral("Setup"), QStringLiteral("MLD_ID"),
+                                                            QStringLiteral("-"));
     in.typeCode = g.DriveTypeCode;
     in.formCode = g.DriveFormCode;
     in.cpuNumber = g.DriveCpuNumber;
@@ -88,8 +84,7 @@ WriteInput inputFromStore()
     return in;
 }
 
-bool build(const WriteInput& in, QByteArray& out, QStringList* skipped)
-{
+bool build(const WriteInput& in, QByteArray& out, QStringList* skipped) {
     unsigned type = 0, form = 0, cpu = 0;
     if (!code16(in.typeCode, type) || !code16(in.formCode, form) || !code16(in.cpuNumber, cpu))
         return false;
@@ -160,16 +155,15 @@ bool build(const WriteInput& in, QByteArray& out, QStringList* skipped)
     line(QStringLiteral("</ConfigurationSlot>"));
     line(QStringLiteral("</Device>"));
     line(QStringLiteral("</n1:SystemConfigurationFile>"));
-    const std::uint16_t crc =
-        Crc16Ccitt(0xFFFF, reinterpret_cast<const unsigned char*>(text.constData()), static_cast<int>(text.size()));
+    const std::uint16_t crc = Crc16Ccitt(0xFFFF, reinterpret_cast<const unsigned char*>(text.constData()),
+                                         static_cast<int>(text.size()));
     line(QStringLiteral("<!--ChecksumData::") + hex4(crc) + QStringLiteral("-->"));
     text += "\r\n";
     out = text;
     return true;
 }
 
-bool WriteConfigurationXml(const QString& path)
-{
+bool WriteConfigurationXml(const QString& path) {
     QByteArray bytes;
     QStringList skipped;
     if (!build(inputFromStore(), bytes, &skipped)) {
@@ -181,20 +175,19 @@ bool WriteConfigurationXml(const QString& path)
         return false;
     }
     if (!skipped.isEmpty())
-        box(ParaFile::mainText(QStringLiteral("CfgSkipped"),
-                     QStringLiteral("These parameters could not be stored in the configuration file:")) +
+        box(ParaFile::mainText(
+                QStringLiteral("CfgSkipped"),
+                QStringLiteral("These parameters could not be stored in the configuration file:")) +
                 "\n" + skipped.join(QStringLiteral(", ")),
             BoxIcon::Warning, BoxButtons::Ok);
     return true;
 }
 
-bool isConfigurationFile(const QStringList& lines)
-{
+bool isConfigurationFile(const QStringList& lines) {
     return lines.size() > 3 && lines.at(3).contains(QLatin1String("Created By"));
 }
 
-QList<Record> parseRecords(const QStringList& lines)
-{
+QList<Record> parseRecords(const QStringList& lines) {
     QList<Record> out;
     int at = lines.indexOf(QStringLiteral("<Data>"));
     if (at < 0)
@@ -214,16 +207,17 @@ QList<Record> parseRecords(const QStringList& lines)
     return out;
 }
 
-QString markerRefusalText(const QList<Record>& records)
-{
+QString markerRefusalText(const QList<Record>& records) {
     for (qsizetype i = 0; i < records.size();) {
         const int line = records.at(i).line;
         bool first = false, second = false;
         for (; i < records.size() && records.at(i).line == line; ++i) {
             const Record& r = records.at(i);
-            if (r.number == QLatin1String("0998") && r.value.compare(QLatin1String("0001"), Qt::CaseInsensitive))
+            if (r.number == QLatin1String("0998") &&
+                r.value.compare(QLatin1String("0001"), Qt::CaseInsensitive))
                 first = true;
-            if (r.number == QLatin1String("0999") && r.value.compare(QLatin1String("0002"), Qt::CaseInsensitive))
+            if (r.number == QLatin1String("0999") &&
+                r.value.compare(QLatin1String("0002"), Qt::CaseInsensitive))
                 second = true;
         }
         if (first || second) {
@@ -238,16 +232,15 @@ QString markerRefusalText(const QList<Record>& records)
     return QString();
 }
 
-QString LookupCfgValue(const QStringList& cnum, const QStringList& val, const QString& number)
-{
+QString LookupCfgValue(const QStringList& cnum, const QStringList& val, const QString& number) {
     for (qsizetype k = 0; k < cnum.size() && k < val.size(); ++k)
         if (cnum.at(k).compare(number, Qt::CaseInsensitive) == 0)
-            return isHex4(val.at(k)) ? QString::number(val.at(k).toUInt(nullptr, 16)) : QStringLiteral("Err.");
+            return isHex4(val.at(k)) ? QString::number(val.at(k).toUInt(nullptr, 16))
+                                     : QStringLiteral("Err.");
     return QStringLiteral("Err.");
 }
 
-Names catalogueNames()
-{
+Names catalogueNames() {
     Names n;
     n.fileTypeName = [](const QString& typeCode, const QString& identValue) -> QString {
         const QString path = globals().CatalogueIniPath;
@@ -257,7 +250,8 @@ Names catalogueNames()
         const QString section = QStringLiteral("Type_Ident_") + typeCode;
         if (ini.readString(section, QStringLiteral("Ident"), QStringLiteral("-")) == QLatin1String("-"))
             return QStringLiteral("Err.");
-        const QString name = ini.readString(section, QStringLiteral("Typ_") + identValue, QStringLiteral("-"));
+        const QString name =
+            ini.readString(section, QStringLiteral("Typ_") + identValue, QStringLiteral("-"));
         return name == QLatin1String("-") ? QStringLiteral("Err.") : name;
     };
     n.capacityName = [](const QString& typeName, const QString& capacityCode) -> QString {
@@ -274,8 +268,7 @@ Names catalogueNames()
 }
 
 ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum, QStringList& cfgVal,
-                                 const Names& names)
-{
+                                 const Names& names) {
     ReadOutcome out;
     if (!isConfigurationFile(lines)) {
         ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
@@ -307,9 +300,11 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
         p0099 = QStringLiteral("1");
     const QString typeCode = QString::number(typeHex.toUInt(nullptr, 16));
     const QString formCode = QString::number(formHex.toUInt(nullptr, 16));
-    const QString cpuText = QStringLiteral("V") + QString::number(cpuHex.toUInt(nullptr, 16)).rightJustified(3, u'0');
+    const QString cpuText =
+        QStringLiteral("V") + QString::number(cpuHex.toUInt(nullptr, 16)).rightJustified(3, u'0');
     out.typeName = names.fileTypeName ? names.fileTypeName(typeCode, p0099) : QStringLiteral("Err.");
-    out.capacityName = names.capacityName ? names.capacityName(out.typeName, formCode) : QStringLiteral("Err.");
+    out.capacityName =
+        names.capacityName ? names.capacityName(out.typeName, formCode) : QStringLiteral("Err.");
     const QString who = out.typeName + out.capacityName + " (" + cpuText + ") ";
 
     const Globals& g = globals();
@@ -319,7 +314,8 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
     }
     bool withCapacity = true;
     if (out.capacityName != g.DriveFormName) {
-        const QString text = Msg(10) + "\n* " + who + Msg(87) + "\n\n" + Msg(11) + "\n" + Msg(12) + "\n" + Msg(13);
+        const QString text =
+            Msg(10) + "\n* " + who + Msg(87) + "\n\n" + Msg(11) + "\n" + Msg(12) + "\n" + Msg(13);
         const BoxAnswer a = box(text, BoxIcon::Warning, BoxButtons::YesNoCancel);
         PumpEvents();
         if (a == BoxAnswer::No)

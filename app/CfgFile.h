@@ -18,8 +18,8 @@ std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count
 // ---- Writing -------------------------------------------------------------------------
 
 struct WriteInput {
-    QString deviceId;  // "MLD_ID" of the drive type's Info.ini, "-" when missing
-    QString typeCode;  // decimal texts of the drive's type, capacity and CPU codes
+    QString deviceId; // "MLD_ID" of the drive type's Info.ini, "-" when missing
+    QString typeCode; // decimal texts of the drive's type, capacity and CPU codes
     QString formCode;
     QString cpuNumber;
     // The Value cell of a parameter; a null QString when the drive type has no such number.
@@ -72,7 +72,7 @@ Names catalogueNames();
 enum class ReadResult { Loaded, Refused };
 struct ReadOutcome {
     ReadResult result = ReadResult::Refused;
-    QString typeName;     // the file's drive type and capacity as the caption names them
+    QString typeName; // the file's drive type and capacity as the caption names them
     QString capacityName;
 };
 

@@ -5,10 +5,11 @@
 
 namespace CsvExport {
 
-QChar separatorFor(bool decimalComma) { return decimalComma ? u';' : u','; }
+QChar separatorFor(bool decimalComma) {
+    return decimalComma ? u';' : u',';
+}
 
-QString cellText(const QString& cell, QChar separator)
-{
+QString cellText(const QString& cell, QChar separator) {
     if (!cell.contains(separator) && !cell.contains(u'"') && !cell.contains(u'\r') && !cell.contains(u'\n'))
         return cell;
     QString quoted = cell;
@@ -16,8 +17,7 @@ QString cellText(const QString& cell, QChar separator)
     return u'"' + quoted + u'"';
 }
 
-QByteArray build(const QList<QStringList>& rows, bool decimalComma)
-{
+QByteArray build(const QList<QStringList>& rows, bool decimalComma) {
     const QChar sep = separatorFor(decimalComma);
     QString text;
     text.reserve(rows.size() * 80);
@@ -32,8 +32,7 @@ QByteArray build(const QList<QStringList>& rows, bool decimalComma)
     return text.toUtf8();
 }
 
-bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma)
-{
+bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma) {
     if (!TextFile::writeBytes(path, build(rows, decimalComma))) {
         ParaFile::showCannotCreate(path);
         return false;

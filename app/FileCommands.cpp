@@ -22,46 +22,51 @@ const QString kCsv = QStringLiteral(".CSV");
 const QString kCfg = QStringLiteral(".CFG");
 
 // Formats are told apart by the last four characters of the name.
-QString extensionOf(const QString& name) { return name.right(4).toUpper(); }
+QString extensionOf(const QString& name) {
+    return name.right(4).toUpper();
+}
 
-int filterCount(const QString& pipeFilter) { return qMax(1, int(pipeFilter.split(u'|').size() / 2)); }
+int filterCount(const QString& pipeFilter) {
+    return qMax(1, int(pipeFilter.split(u'|').size() / 2));
+}
 
 } // namespace
 
-FileCommands::FileCommands(FileCommandHost& host) : host_(host), cfgNames_(CfgFile::catalogueNames())
-{
+FileCommands::FileCommands(FileCommandHost& host) : host_(host), cfgNames_(CfgFile::catalogueNames()) {
     updateFilters();
 }
 
-void FileCommands::updateFilters()
-{
+void FileCommands::updateFilters() {
     const Globals& g = globals();
-    const bool cfg = !g.InfoIniPath.isEmpty() &&
-                     IniFile(g.InfoIniPath).readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
+    const bool cfg =
+        !g.InfoIniPath.isEmpty() &&
+        IniFile(g.InfoIniPath).readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
     if (cfg) {
-        openFilter_ = ParaFile::mainText(QStringLiteral("OpenFile1M"),
-                               QStringLiteral("Parameter Datas (*.kvr)|*.kvr|RBN744M Config Data (*.cfg)|*.cfg|"
-                                              "All Files (*.*)|*.*"));
-        saveFilter_ = ParaFile::mainText(QStringLiteral("SaveFile1M"),
-                               QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv|"
-                                              "RBN744M Config Data (*.cfg)|*.cfg"));
+        openFilter_ = ParaFile::mainText(
+            QStringLiteral("OpenFile1M"),
+            QStringLiteral("Parameter Datas (*.kvr)|*.kvr|RBN744M Config Data (*.cfg)|*.cfg|"
+                           "All Files (*.*)|*.*"));
+        saveFilter_ = ParaFile::mainText(
+            QStringLiteral("SaveFile1M"),
+            QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv|"
+                           "RBN744M Config Data (*.cfg)|*.cfg"));
     } else {
         openFilter_ = ParaFile::mainText(QStringLiteral("OpenFile1"),
-                               QStringLiteral("Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*"));
-        saveFilter_ = ParaFile::mainText(QStringLiteral("SaveFile1"),
-                               QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv"));
+                                         QStringLiteral("Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*"));
+        saveFilter_ = ParaFile::mainText(
+            QStringLiteral("SaveFile1"),
+            QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv"));
     }
 }
 
-void FileCommands::ParaOpenClick()
-{
+void FileCommands::ParaOpenClick() {
     if (!host_.openEnabled())
         return;
     CFG_CNum.clear();
     CFG_Val.clear();
     Globals& g = globals();
-    const QString path = Prompter::instance().openFile(ParaFile::mainText(QStringLiteral("ToolB3"), QStringLiteral("Open")),
-                                                       g.LoadPath, openFilter_, 1);
+    const QString path = Prompter::instance().openFile(
+        ParaFile::mainText(QStringLiteral("ToolB3"), QStringLiteral("Open")), g.LoadPath, openFilter_, 1);
     if (path.isEmpty())
         return;
     const QString folder = Paths::folderOf(path);
@@ -88,7 +93,8 @@ void FileCommands::ParaOpenClick()
             // opened file, so Save still writes the previous one.
             host_.refreshTable();
             break;
-        default: break;
+        default:
+            break;
         }
         return;
     }
@@ -101,16 +107,14 @@ void FileCommands::ParaOpenClick()
         finishOpen(folder, name, r.typeName + r.capacityName);
 }
 
-void FileCommands::takeStartFileComment(const QString& commentLine)
-{
+void FileCommands::takeStartFileComment(const QString& commentLine) {
     const QString comment = ParaFile::commentOfLine(commentLine);
     CommentsChk = commentLine != QLatin1String("No Comments.");
     CommentsBuff = comment;
     host_.setCommentText(comment);
 }
 
-void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity)
-{
+void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity) {
     Globals& g = globals();
     g.OpenedFileFolder = folder;
     g.OpenedFileName = name;
@@ -120,8 +124,7 @@ void FileCommands::finishOpen(const QString& folder, const QString& name, const 
     host_.focusTableGrid();
 }
 
-void FileCommands::finishSave(const QString& folder)
-{
+void FileCommands::finishSave(const QString& folder) {
     Globals& g = globals();
     host_.setCaption(ParaFile::fileCaption(g.CurrentFileName));
     g.OpenedFileName = g.CurrentFileName;
@@ -129,8 +132,7 @@ void FileCommands::finishSave(const QString& folder)
     host_.setSaveEnabled(true);
 }
 
-bool FileCommands::write(const QString& ext, const QString& path, bool withCsv)
-{
+bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) {
     WaitCursor wait;
     if (ext == kCfg)
         return CfgFile::WriteConfigurationXml(path);
@@ -140,8 +142,7 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv)
                                         options().SaveNotChgPara.checked());
 }
 
-void FileCommands::ParaSaveOverWriteClick()
-{
+void FileCommands::ParaSaveOverWriteClick() {
     if (!host_.saveEnabled())
         return;
     Globals& g = globals();
@@ -155,9 +156,9 @@ void FileCommands::ParaSaveOverWriteClick()
     QString ext = extensionOf(g.CurrentFileName);
     if (ext == kCfg) {
         // A configuration file is never overwritten unasked.
-        const QString path = Prompter::instance().saveFile(ParaFile::mainText(QStringLiteral("ToolB4"), QStringLiteral("Save")),
-                                                           saveDialogFolder_, saveFilter_,
-                                                           qMin(3, filterCount(saveFilter_)), g.CurrentFileName);
+        const QString path = Prompter::instance().saveFile(
+            ParaFile::mainText(QStringLiteral("ToolB4"), QStringLiteral("Save")), saveDialogFolder_,
+            saveFilter_, qMin(3, filterCount(saveFilter_)), g.CurrentFileName);
         if (path.isEmpty())
             return;
         folder = Paths::folderOf(path);
@@ -174,16 +175,16 @@ void FileCommands::ParaSaveOverWriteClick()
     host_.focusTableGrid();
 }
 
-void FileCommands::ParaSaveChangeNameClick()
-{
+void FileCommands::ParaSaveChangeNameClick() {
     if (!host_.saveAsEnabled())
         return;
     Globals& g = globals();
     const QString current = extensionOf(g.CurrentFileName);
     const int preselected = qMin(current == kCsv ? 2 : current == kCfg ? 3 : 1, filterCount(saveFilter_));
     Prompter& prompter = Prompter::instance();
-    const QString path = prompter.saveFile(ParaFile::mainText(QStringLiteral("ToolB5"), QStringLiteral("Save As")), g.LoadPath,
-                                           saveFilter_, preselected, saveDialogName_);
+    const QString path =
+        prompter.saveFile(ParaFile::mainText(QStringLiteral("ToolB5"), QStringLiteral("Save As")), g.LoadPath,
+                          saveFilter_, preselected, saveDialogName_);
     if (path.isEmpty())
         return;
     const int chosen = prompter.lastFilterIndex();
@@ -202,9 +203,10 @@ void FileCommands::ParaSaveChangeNameClick()
         name += ext.toLower();
         // The dialog asked about the name as typed; the file written has another name.
         if (QFileInfo::exists(Paths::join(folder, name))) {
-            const QString text = ParaFile::mainText(QStringLiteral("OverWrite"),
-                                          QStringLiteral("%1 already exists.\nDo you want to replace it?"))
-                                     .arg(name);
+            const QString text =
+                ParaFile::mainText(QStringLiteral("OverWrite"),
+                                   QStringLiteral("%1 already exists.\nDo you want to replace it?"))
+                    .arg(name);
             if (Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo) !=
                 BoxAnswer::Yes)
                 return;
@@ -217,8 +219,7 @@ void FileCommands::ParaSaveChangeNameClick()
     host_.focusTableGrid();
 }
 
-void FileCommands::quitAfterNew()
-{
+void FileCommands::quitAfterNew() {
     // The main window's close handler does not run on this way out; keep the folders.
     const Globals& g = globals();
     if (!g.SettingsIniPath.isEmpty()) {
@@ -231,8 +232,7 @@ void FileCommands::quitAfterNew()
     host_.quitApplication();
 }
 
-void FileCommands::ParaMakeNewClick()
-{
+void FileCommands::ParaMakeNewClick() {
     if (!host_.newEnabled())
         return;
     Globals& g = globals();

@@ -17,12 +17,15 @@ namespace {
 
 const QString kNoComments = QStringLiteral("No Comments.");
 
-TParameters* store() { return globals().Parameters; }
+TParameters* store() {
+    return globals().Parameters;
+}
 
-QString lineAt(const QStringList& lines, int i) { return i >= 0 && i < lines.size() ? lines.at(i) : QString(); }
+QString lineAt(const QStringList& lines, int i) {
+    return i >= 0 && i < lines.size() ? lines.at(i) : QString();
+}
 
-BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons, bool pump)
-{
+BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons, bool pump) {
     const BoxAnswer a = Prompter::instance().message(text, globals().MsgCaption, icon, buttons);
     if (pump)
         PumpEvents();
@@ -31,19 +34,18 @@ BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons, bool pump)
 
 // The file's identity as the boxes name it: type and capacity run together, then the CPU
 // version in parentheses for the full form, a blank for the shorter ones.
-QString identityTail(const Header& h)
-{
+QString identityTail(const Header& h) {
     return h.form == Form::Full ? QStringLiteral(" (") + h.cpu + QStringLiteral(") ") : QStringLiteral(" ");
 }
 
 enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
 
-Identity checkIdentity(const Header& h, const ReadOptions& o)
-{
+Identity checkIdentity(const Header& h, const ReadOptions& o) {
     const Globals& g = globals();
     const QString who = h.type + h.driveForm;
     if (h.type != g.DriveTypeName) {
-        box(Msg(9) + "\n" + who + identityTail(h) + Msg(86), BoxIcon::Warning, BoxButtons::Ok, o.pumpAfterBoxes);
+        box(Msg(9) + "\n" + who + identityTail(h) + Msg(86), BoxIcon::Warning, BoxButtons::Ok,
+            o.pumpAfterBoxes);
         return Identity::Refused;
     }
     Identity result = Identity::LoadAll;
@@ -51,9 +53,13 @@ Identity checkIdentity(const Header& h, const ReadOptions& o)
         const QString text = Msg(10) + "\n* " + who + identityTail(h) + Msg(87) + "\n\n" + Msg(11) + "\n" +
                              Msg(12) + "\n" + Msg(13);
         switch (box(text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.pumpAfterBoxes)) {
-        case BoxAnswer::Yes: break;
-        case BoxAnswer::No: result = Identity::KeepCapacityDefaults; break;
-        default: return Identity::Refused;
+        case BoxAnswer::Yes:
+            break;
+        case BoxAnswer::No:
+            result = Identity::KeepCapacityDefaults;
+            break;
+        default:
+            return Identity::Refused;
         }
     }
     if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
@@ -64,12 +70,13 @@ Identity checkIdentity(const Header& h, const ReadOptions& o)
     return result;
 }
 
-bool parseIntLine(const QString& text, qint64& v) { return ValueRules::parseInteger(text, v); }
+bool parseIntLine(const QString& text, qint64& v) {
+    return ValueRules::parseInteger(text, v);
+}
 
 } // namespace
 
-Form formOf(const QString& firstLine)
-{
+Form formOf(const QString& firstLine) {
     if (firstLine == QLatin1String("###"))
         return Form::Full;
     if (firstLine == QLatin1String("##"))
@@ -79,8 +86,7 @@ Form formOf(const QString& firstLine)
     return Form::None;
 }
 
-Header parseHeader(const QStringList& lines)
-{
+Header parseHeader(const QStringList& lines) {
     Header h;
     h.form = formOf(lineAt(lines, 0));
     h.type = lineAt(lines, 1);
@@ -104,15 +110,17 @@ Header parseHeader(const QStringList& lines)
         h.commentLine = lineAt(lines, 3);
         h.firstDataLine = 4;
         break;
-    case Form::None: break;
+    case Form::None:
+        break;
     }
     return h;
 }
 
-QString commentOfLine(const QString& line) { return line == kNoComments ? QString() : line; }
+QString commentOfLine(const QString& line) {
+    return line == kNoComments ? QString() : line;
+}
 
-QStringList splitFields(const QString& line)
-{
+QStringList splitFields(const QString& line) {
     QStringList fields;
     SplitCsvLine(line, fields);
     if (fields.isEmpty())
@@ -128,17 +136,16 @@ QStringList splitFields(const QString& line)
     return fields;
 }
 
-int dataEnd(const QStringList& lines, int firstDataLine)
-{
-    const int limit = static_cast<int>(qMin<qsizetype>(lines.size(), qsizetype(firstDataLine) + kMaxDataLines));
+int dataEnd(const QStringList& lines, int firstDataLine) {
+    const int limit =
+        static_cast<int>(qMin<qsizetype>(lines.size(), qsizetype(firstDataLine) + kMaxDataLines));
     int i = firstDataLine;
     while (i < limit && !lines.at(i).isEmpty())
         ++i;
     return qMax(i, firstDataLine);
 }
 
-QString markerRefusalText(const QStringList& lines, const Header& header)
-{
+QString markerRefusalText(const QStringList& lines, const Header& header) {
     const int end = dataEnd(lines, header.firstDataLine);
     for (int i = header.firstDataLine; i < end; ++i) {
         const QString& line = lines.at(i);
@@ -157,8 +164,7 @@ QString markerRefusalText(const QStringList& lines, const Header& header)
     return QString();
 }
 
-void resetValuesToDefaults()
-{
+void resetValuesToDefaults() {
     TParameters* p = store();
     if (!p)
         return;
@@ -178,8 +184,7 @@ void resetValuesToDefaults()
     }
 }
 
-void takeValue(int index, const QString& value, double raw, const QString& select, const QString& blind)
-{
+void takeValue(int index, const QString& value, double raw, const QString& select, const QString& blind) {
     TParameters* p = store();
     if (!p)
         return;
@@ -196,56 +201,48 @@ void takeValue(int index, const QString& value, double raw, const QString& selec
         p->UPara.setCell(col, row, zero);
 }
 
-bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs)
-{
+bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs) {
     const Globals& g = globals();
     return g.CapPara.contains(comNo, cs) || g.CapParaR.contains(comNo, cs);
 }
 
-void showConversionError(const QString& text, bool floatingPoint)
-{
+void showConversionError(const QString& text, bool floatingPoint) {
     const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
     Prompter::instance().message(QStringLiteral("'%1' is not a valid %2 value.").arg(text, what),
                                  QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
-void showCannotOpen(const QString& path)
-{
+void showCannotOpen(const QString& path) {
     Prompter::instance().message(QStringLiteral("Cannot open file %1.").arg(path),
                                  QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
-void showCannotCreate(const QString& path)
-{
+void showCannotCreate(const QString& path) {
     Prompter::instance().message(QStringLiteral("Cannot create file %1.").arg(path),
                                  QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
-QString mainText(const QString& key, const QString& def)
-{
+QString mainText(const QString& key, const QString& def) {
     const QString path = globals().LanguageIniPath;
     if (path.isEmpty())
         return def;
     return IniFile(path).readString(QStringLiteral("Main"), key, def);
 }
 
-QString captionBase()
-{
+QString captionBase() {
     const Globals& g = globals();
     return QString::fromLatin1(kProductName) + " " + g.DriveTypeName + g.DriveFormName + " (CPU Ver." +
            g.DriveCpuVersion + ")";
 }
 
-QString fileCaption(const QString& fileName, const QString& fileIdentity)
-{
+QString fileCaption(const QString& fileName, const QString& fileIdentity) {
     QString c = captionBase() + " " + Msg(1) + fileName;
     if (!fileIdentity.isEmpty())
         c += " (" + fileIdentity + ")";
     return c;
 }
 
-bool parseBlindLines(const Header& header, bool& active, int& count, QString* badText)
-{
+bool parseBlindLines(const Header& header, bool& active, int& count, QString* badText) {
     qint64 flag = 0, n = 0;
     if (!parseIntLine(header.blindFlag, flag) || flag < INT_MIN || flag > INT_MAX) {
         if (badText)
@@ -263,8 +260,7 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
 }
 
 ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepCapacityDefaults,
-                         const ReadOptions& options)
-{
+                         const ReadOptions& options) {
     const int end = dataEnd(lines, firstDataLine);
     for (int i = firstDataLine; i < end; ++i) {
         const QStringList f = splitFields(lines.at(i));
@@ -293,8 +289,7 @@ ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepC
     return ReadResult::Loaded;
 }
 
-ReadOutcome read(const QStringList& lines, const ReadOptions& options)
-{
+ReadOutcome read(const QStringList& lines, const ReadOptions& options) {
     ReadOutcome out;
     out.header = parseHeader(lines);
     const Header& h = out.header;
@@ -342,8 +337,7 @@ ReadOutcome read(const QStringList& lines, const ReadOptions& options)
     return out;
 }
 
-QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly)
-{
+QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly) {
     const Globals& g = globals();
     QString c = comment;
     // One line per header entry: a line break in the comment would shift every line after it.
@@ -370,8 +364,7 @@ QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly)
     return out;
 }
 
-bool WriteParameterFile(const QString& path, const QString& comment, bool blindOn, bool changedOnly)
-{
+bool WriteParameterFile(const QString& path, const QString& comment, bool blindOn, bool changedOnly) {
     if (!TextFile::writeLines(path, buildLines(comment, blindOn, changedOnly))) {
         showCannotCreate(path);
         return false;

@@ -19,7 +19,7 @@ Form formOf(const QString& firstLine);
 
 struct Header {
     Form form = Form::None;
-    QString type;        // the file's drive type, capacity and CPU version
+    QString type; // the file's drive type, capacity and CPU version
     QString driveForm;
     QString cpu;         // "###" only
     QString language;    // "###" only
@@ -76,14 +76,14 @@ struct ReadOptions {
     // A number the drive type lacks: true asks (OK skips the line, Cancel stops); false
     // shows message 67 and stops.
     bool askOnUnknownNumber = true;
-    bool pumpAfterBoxes = false;  // let window messages through after each box
+    bool pumpAfterBoxes = false; // let window messages through after each box
 };
 
 enum class ReadResult {
-    Loaded,        // read to the end of its data
-    Refused,       // a check or an answer refused it; nothing changed
-    Stopped,       // stopped part-way: values read so far, defaults for the rest
-    NotOwnFormat,  // line 1 is no form marker (or a short form not accepted); nothing shown
+    Loaded,       // read to the end of its data
+    Refused,      // a check or an answer refused it; nothing changed
+    Stopped,      // stopped part-way: values read so far, defaults for the rest
+    NotOwnFormat, // line 1 is no form marker (or a short form not accepted); nothing shown
 };
 
 struct ReadOutcome {

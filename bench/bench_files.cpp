@@ -17,13 +17,11 @@ namespace {
 // Answers every box with its first button; a benchmark must never wait for a window.
 class SilentPrompter : public Prompter {
 public:
-    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons b, QWidget*) override
-    {
+    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons b, QWidget*) override {
         return b == BoxButtons::YesNo || b == BoxButtons::YesNoCancel ? BoxAnswer::Yes : BoxAnswer::Ok;
     }
     QString openFile(const QString&, const QString&, const QString&, int, QWidget*) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override
-    {
+    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override {
         return {};
     }
     bool chooseColor(QColor&, QWidget*) override { return false; }
@@ -33,8 +31,7 @@ public:
 
 // 2,000 parameters "0000".."0999", "A000".."A499", "C000".."C499" with values in 0..0xFFFF.
 struct Set {
-    Set()
-    {
+    Set() {
         Prompter::install(&prompter);
         resetGlobals();
         Globals& g = globals();
@@ -46,12 +43,13 @@ struct Set {
         g.DriveFormCode = "6";
         g.DriveCpuNumber = "110";
         g.CatalogueIniPath = dir.filePath("Inverter.ini");
-        TextFile::writeText(g.CatalogueIniPath, "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");
+        TextFile::writeText(g.CatalogueIniPath,
+                            "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");
         const int n = kMaxParams;
         store.ParaDat.setRowCount(n + 1);
         store.UPara.setRowCount(n + 1);
         for (int i = 0; i < n; ++i) {
-            const QString number = i < 1000 ? QString::number(i).rightJustified(4, '0')
+            const QString number = i < 1000   ? QString::number(i).rightJustified(4, '0')
                                    : i < 1500 ? "A" + QString::number(i - 1000).rightJustified(3, '0')
                                               : "C" + QString::number(i - 1500).rightJustified(3, '0');
             store.ParaDat.setCell(PD_ComNo, i + 1, number);
@@ -64,15 +62,20 @@ struct Set {
         ParaFile::resetValuesToDefaults();
         for (int i = 0; i < n; ++i)
             store.UPara.setCell(UP_Value, i + 1, QString::number((i * 7919) % 0x10000));
-        store.UPara.setCell(UP_Value, 999, "1");  // "0998" and "0999" at their normal values
+        store.UPara.setCell(UP_Value, 999, "1"); // "0998" and "0999" at their normal values
         store.UPara.setCell(UP_Value, 1000, "2");
-        store.UPara.setCell(UP_Value, 100, "1");  // "0099" names the type
+        store.UPara.setCell(UP_Value, 100, "1"); // "0099" names the type
         for (int r = 0; r <= n; ++r)
-            rows << QStringList{"F" + QString::number(r), store.ParaDat.cell(PD_ComNo, r), "Parameter name",
-                                "   60.00", "0", "400", "Hz", "      "};
+            rows << QStringList{"F" + QString::number(r),
+                                store.ParaDat.cell(PD_ComNo, r),
+                                "Parameter name",
+                                "   60.00",
+                                "0",
+                                "400",
+                                "Hz",
+                                "      "};
     }
-    ~Set()
-    {
+    ~Set() {
         globals().Parameters = nullptr;
         Prompter::install(nullptr);
     }
@@ -84,21 +87,18 @@ struct Set {
     QList<QStringList> rows;
 };
 
-Set& set()
-{
+Set& set() {
     static Set s;
     return s;
 }
 
-void BM_OwnFormatSave(benchmark::State& state)
-{
+void BM_OwnFormatSave(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(ParaFile::WriteParameterFile(set().path("a.kvr"), "bench", false, false));
 }
 BENCHMARK(BM_OwnFormatSave)->Unit(benchmark::kMillisecond);
 
-void BM_OwnFormatOpen(benchmark::State& state)
-{
+void BM_OwnFormatOpen(benchmark::State& state) {
     ParaFile::WriteParameterFile(set().path("a.kvr"), "bench", false, false);
     for (auto _ : state) {
         QStringList lines;
@@ -108,15 +108,13 @@ void BM_OwnFormatOpen(benchmark::State& state)
 }
 BENCHMARK(BM_OwnFormatOpen)->Unit(benchmark::kMillisecond);
 
-void BM_ConfigurationSave(benchmark::State& state)
-{
+void BM_ConfigurationSave(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(CfgFile::WriteConfigurationXml(set().path("a.cfg")));
 }
 BENCHMARK(BM_ConfigurationSave)->Unit(benchmark::kMillisecond);
 
-void BM_ConfigurationOpen(benchmark::State& state)
-{
+void BM_ConfigurationOpen(benchmark::State& state) {
     CfgFile::WriteConfigurationXml(set().path("a.cfg"));
     const CfgFile::Names names = CfgFile::catalogueNames();
     for (auto _ : state) {
@@ -127,8 +125,7 @@ void BM_ConfigurationOpen(benchmark::State& state)
 }
 BENCHMARK(BM_ConfigurationOpen)->Unit(benchmark::kMillisecond);
 
-void BM_CsvTableSave(benchmark::State& state)
-{
+void BM_CsvTableSave(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(CsvExport::WriteParameterTableCsv(set().path("a.csv"), set().rows, false));
 }
@@ -136,8 +133,7 @@ BENCHMARK(BM_CsvTableSave)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -36,8 +36,7 @@ const QStringList kExampleLines = {
     "<!--ChecksumData::9704-->",
 };
 
-QByteArray joined(const QStringList& lines, const char* eol = "\n")
-{
+QByteArray joined(const QStringList& lines, const char* eol = "\n") {
     QByteArray out;
     for (const QString& l : lines)
         out += l.toUtf8() + eol;
@@ -45,8 +44,7 @@ QByteArray joined(const QStringList& lines, const char* eol = "\n")
 }
 
 // A write input over a fixed set of values (null = no such parameter).
-WriteInput inputOf(QMap<QString, QString> values)
-{
+WriteInput inputOf(QMap<QString, QString> values) {
     WriteInput in;
     in.deviceId = "-";
     in.typeCode = "65";
@@ -58,8 +56,7 @@ WriteInput inputOf(QMap<QString, QString> values)
 
 class CfgFileTest : public ParaFileFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ParaFileFixture::SetUp();
         globals().DriveCpuVersion = "V105";
         globals().CatalogueIniPath = path("Inverter.ini");
@@ -68,8 +65,7 @@ protected:
         // Defaults unlike the example's values, so that each value read shows.
         setParams({{"0000", "0"}, {"0001", "1"}, {"0105", "2"}, {"A012", "5"}, {"0200", "7"}});
     }
-    ReadOutcome readLines(const QStringList& lines)
-    {
+    ReadOutcome readLines(const QStringList& lines) {
         cnum.clear();
         val.clear();
         return ReadConfigurationXml(lines, cnum, val, catalogueNames());
@@ -77,8 +73,7 @@ protected:
     QStringList cnum, val;
 };
 
-TEST(Crc16Ccitt, KnownAnswers)
-{
+TEST(Crc16Ccitt, KnownAnswers) {
     const unsigned char check[] = "123456789";
     EXPECT_EQ(Crc16Ccitt(0xFFFF, check, 9), 0x6F91);
     EXPECT_EQ(Crc16Ccitt(0x1234, check, 0), 0x1234);
@@ -86,17 +81,16 @@ TEST(Crc16Ccitt, KnownAnswers)
     EXPECT_EQ(Crc16Ccitt(Crc16Ccitt(0xFFFF, check, 4), check + 4, 5), 0x6F91);
 }
 
-TEST(CfgWriter, ReproducesTheExampleByteForByte)
-{
+TEST(CfgWriter, ReproducesTheExampleByteForByte) {
     QByteArray out;
-    ASSERT_TRUE(build(inputOf({{"0000", "3"}, {"0001", "600"}, {"0105", "4096"}, {"A012", "10"}, {"FB72", "0"}}), out));
+    ASSERT_TRUE(build(
+        inputOf({{"0000", "3"}, {"0001", "600"}, {"0105", "4096"}, {"A012", "10"}, {"FB72", "0"}}), out));
     EXPECT_EQ(out, joined(kExampleLines) + "\r\n");
     EXPECT_EQ(out.size(), 678);
     EXPECT_TRUE(out.endsWith("\n\r\n"));
 }
 
-TEST(CfgWriter, BlocksAndRecordsFollowThePeersLayout)
-{
+TEST(CfgWriter, BlocksAndRecordsFollowThePeersLayout) {
     QByteArray out;
     ASSERT_TRUE(build(inputOf({{"0950", "255"}}), out));
     EXPECT_TRUE(out.contains("<CfgFile DataSize=\"8\" CfgFileID=\"0.0.0.16\">\n<Data>\n095000ff</Data>\n"));
@@ -106,8 +100,7 @@ TEST(CfgWriter, BlocksAndRecordsFollowThePeersLayout)
     EXPECT_TRUE(out.contains("CfgFileID=\"0.0.2.16\">\n<Data>\nc9990000</Data>"));
 }
 
-TEST(CfgWriter, TypeWithoutRecordsClosesRightAfterTheHeader)
-{
+TEST(CfgWriter, TypeWithoutRecordsClosesRightAfterTheHeader) {
     QByteArray out;
     ASSERT_TRUE(build(inputOf({{"FB72", "0"}}), out));
     const QByteArray head = joined(kExampleLines.mid(0, 10));
@@ -116,8 +109,7 @@ TEST(CfgWriter, TypeWithoutRecordsClosesRightAfterTheHeader)
     EXPECT_EQ(out, covered + "<!--ChecksumData::CBCE-->\n\r\n");
 }
 
-TEST(CfgWriter, ValuesThatDoNotFitGiveNoRecordAndAreListed)
-{
+TEST(CfgWriter, ValuesThatDoNotFitGiveNoRecordAndAreListed) {
     QByteArray out;
     QStringList skipped;
     ASSERT_TRUE(build(inputOf({{"0000", "-5"}, {"0001", "65536"}, {"0002", "1.5"}, {"0100", "65535"}}), out,
@@ -127,8 +119,7 @@ TEST(CfgWriter, ValuesThatDoNotFitGiveNoRecordAndAreListed)
     EXPECT_TRUE(out.contains("0100ffff</Data>"));
 }
 
-TEST(CfgWriter, RefusesIdentityCodesThatAreNotNumbers)
-{
+TEST(CfgWriter, RefusesIdentityCodesThatAreNotNumbers) {
     QByteArray out;
     WriteInput in = inputOf({});
     in.formCode = "Not_Support_Form";
@@ -137,8 +128,7 @@ TEST(CfgWriter, RefusesIdentityCodesThatAreNotNumbers)
     EXPECT_FALSE(build(in, out));
 }
 
-TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing)
-{
+TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
     globals().DriveTypeCode = "Not_Support_Type";
     EXPECT_FALSE(WriteConfigurationXml(path("x.cfg")));
     EXPECT_FALSE(QFile::exists(path("x.cfg")));
@@ -146,16 +136,14 @@ TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing)
     EXPECT_EQ(prompter.boxes()[0].text, "M67");
 }
 
-TEST_F(CfgFileTest, WriterWarnsOnceAboutParametersItLeftOut)
-{
+TEST_F(CfgFileTest, WriterWarnsOnceAboutParametersItLeftOut) {
     setValue("0001", "-1");
     EXPECT_TRUE(WriteConfigurationXml(path("x.cfg")));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.endsWith("\n0001"));
 }
 
-TEST_F(CfgFileTest, ReadingTheExampleTakesItsValuesAndDefaultsForTheRest)
-{
+TEST_F(CfgFileTest, ReadingTheExampleTakesItsValuesAndDefaultsForTheRest) {
     setValue("0200", "99");
     const ReadOutcome r = readLines(kExampleLines);
     ASSERT_EQ(r.result, ReadResult::Loaded);
@@ -169,8 +157,7 @@ TEST_F(CfgFileTest, ReadingTheExampleTakesItsValuesAndDefaultsForTheRest)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(CfgFileTest, LineEndsAndLetterCaseOfRecordsDoNotMatter)
-{
+TEST_F(CfgFileTest, LineEndsAndLetterCaseOfRecordsDoNotMatter) {
     QByteArray bytes = joined(kExampleLines, "\r\n");
     bytes.replace("a012000A", "A012000a");
     writeFile("crlf.cfg", bytes);
@@ -180,16 +167,14 @@ TEST_F(CfgFileTest, LineEndsAndLetterCaseOfRecordsDoNotMatter)
     EXPECT_EQ(values(), (QStringList{"3", "600", "4096", "10", "7"}));
 }
 
-TEST_F(CfgFileTest, FirstRecordOfANumberWins)
-{
+TEST_F(CfgFileTest, FirstRecordOfANumberWins) {
     QStringList lines = kExampleLines;
     lines[20] = "a0120005A0120006</Data>";
     ASSERT_EQ(readLines(lines).result, ReadResult::Loaded);
     EXPECT_EQ(value("A012"), "5");
 }
 
-TEST_F(CfgFileTest, OtherCapacityAnswersDecideWhatIsTaken)
-{
+TEST_F(CfgFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
     QStringList lines = kExampleLines;
     lines[7] = "FB070041FB050007FB720000FE080069";
     globals().CapPara = QStringList{"0001"};
@@ -206,8 +191,7 @@ TEST_F(CfgFileTest, OtherCapacityAnswersDecideWhatIsTaken)
     EXPECT_EQ(prompter.boxes()[0].text, "M10\n* QX100-4075 (V105) M87\n\nM11\nM12\nM13");
 }
 
-TEST_F(CfgFileTest, OtherTypeAndOtherCpuAreRefusedOrAsked)
-{
+TEST_F(CfgFileTest, OtherTypeAndOtherCpuAreRefusedOrAsked) {
     QStringList lines = kExampleLines;
     lines[12] = "0000000300010258009900020100abcd</Data>"; // P0099 = 2 names QX200
     EXPECT_EQ(readLines(lines).result, ReadResult::Refused);
@@ -221,8 +205,7 @@ TEST_F(CfgFileTest, OtherTypeAndOtherCpuAreRefusedOrAsked)
     EXPECT_EQ(value("0001"), "1");
 }
 
-TEST_F(CfgFileTest, SpecialSetupRecordsRefuseTheFile)
-{
+TEST_F(CfgFileTest, SpecialSetupRecordsRefuseTheFile) {
     QStringList lines = kExampleLines;
     lines[16] = "0105100009980002</Data>";
     EXPECT_EQ(readLines(lines).result, ReadResult::Refused);
@@ -235,8 +218,7 @@ TEST_F(CfgFileTest, SpecialSetupRecordsRefuseTheFile)
     EXPECT_EQ(readLines(lines).result, ReadResult::Loaded);
 }
 
-TEST_F(CfgFileTest, MalformedIdentityLineIsRefusedWithMessage67)
-{
+TEST_F(CfgFileTest, MalformedIdentityLineIsRefusedWithMessage67) {
     for (const QString& bad : {QString("FB070041FB050006"), QString("FB07zz41FB050006FB720000FE080069")}) {
         QStringList lines = kExampleLines;
         lines[7] = bad;
@@ -247,8 +229,7 @@ TEST_F(CfgFileTest, MalformedIdentityLineIsRefusedWithMessage67)
     }
 }
 
-TEST_F(CfgFileTest, RecordsCutShortOrNotHexArePassedOver)
-{
+TEST_F(CfgFileTest, RecordsCutShortOrNotHexArePassedOver) {
     QStringList lines = kExampleLines;
     lines[12] = "00000003000100zz0002</Data>";
     ASSERT_EQ(readLines(lines).result, ReadResult::Loaded);
@@ -258,8 +239,7 @@ TEST_F(CfgFileTest, RecordsCutShortOrNotHexArePassedOver)
     EXPECT_EQ(LookupCfgValue(cnum, val, "A012"), "10");
 }
 
-TEST_F(CfgFileTest, RoundTripKeepsEveryValueOfTheThreeRanges)
-{
+TEST_F(CfgFileTest, RoundTripKeepsEveryValueOfTheThreeRanges) {
     setSyntheticParams(2000);
     for (int i = 0; i < 2000; ++i)
         store->UPara.setCell(UP_Value, i + 1, QString::number((i * 2654435761u) % 0x10000));

@@ -12,8 +12,7 @@ namespace {
 
 const QStringList kTitles = {"Title", "No.", "Name", "Value", "Low", "High", "Unit", "Change"};
 
-TEST(CsvExport, EveryRowIsOneLineOfEightCellsEndingInCrLf)
-{
+TEST(CsvExport, EveryRowIsOneLineOfEightCellsEndingInCrLf) {
     const QList<QStringList> rows = {
         kTitles,
         {"F00", "0000", "Frequency", "   60.00", "0", "400", "Hz", "      "},
@@ -24,14 +23,12 @@ TEST(CsvExport, EveryRowIsOneLineOfEightCellsEndingInCrLf)
                                              "F01,0001,Accel.,    10.0,,3600,s,Change\r\n"));
 }
 
-TEST(CsvExport, DecimalCommaLanguageSeparatesBySemicolon)
-{
+TEST(CsvExport, DecimalCommaLanguageSeparatesBySemicolon) {
     const QList<QStringList> rows = {{"F00", "0000", "Frequency", "    60,0", "0", "400", "Hz", "      "}};
     EXPECT_EQ(build(rows, true), QByteArray("F00;0000;Frequency;    60,0;0;400;Hz;      \r\n"));
 }
 
-TEST(CsvExport, CellsHoldingTheSeparatorOrAQuoteAreQuoted)
-{
+TEST(CsvExport, CellsHoldingTheSeparatorOrAQuoteAreQuoted) {
     EXPECT_EQ(cellText("Accel., Decel.", u','), "\"Accel., Decel.\"");
     EXPECT_EQ(cellText("Accel., Decel.", u';'), "Accel., Decel.");
     EXPECT_EQ(cellText("a;b", u';'), "\"a;b\"");
@@ -42,14 +39,12 @@ TEST(CsvExport, CellsHoldingTheSeparatorOrAQuoteAreQuoted)
     EXPECT_EQ(line, QByteArray("F02,0002,\"Accel., Decel.\",1,0,9,s,\r\n"));
 }
 
-TEST(CsvExport, NonAsciiTextIsWrittenAsUtf8WithoutByteOrderMark)
-{
+TEST(CsvExport, NonAsciiTextIsWrittenAsUtf8WithoutByteOrderMark) {
     const QByteArray out = build({{QString::fromUtf8("周波数")}}, false);
     EXPECT_EQ(out, QString::fromUtf8("周波数\r\n").toUtf8());
 }
 
-TEST(CsvExport, FailedWriteIsReportedWithThePath)
-{
+TEST(CsvExport, FailedWriteIsReportedWithThePath) {
     QTemporaryDir dir;
     ScriptedPrompter prompter;
     QFile blocker(dir.filePath("plain"));

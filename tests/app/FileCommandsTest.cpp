@@ -21,8 +21,7 @@ public:
     void focusTableGrid() override { events << "focus"; }
     QList<QStringList> tableRows() const override { return rows; }
     void clearPortMessageShown() override { events << "port"; }
-    void runStartupForm() override
-    {
+    void runStartupForm() override {
         events << "startup";
         if (startup)
             startup();
@@ -44,19 +43,18 @@ public:
 
 class FileCommandsTest : public ParaFileFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ParaFileFixture::SetUp();
         setParams({{"0000", "3"}, {"0001", "600"}});
     }
-    QByteArray kvr(const QString& type, const QStringList& data, const QString& comment = "No Comments.")
-    {
-        return (QStringList{"###", type, "-4037", "V110", "English", comment, "0", "0"} + data).join("\r\n").toUtf8() +
+    QByteArray kvr(const QString& type, const QStringList& data, const QString& comment = "No Comments.") {
+        return (QStringList{"###", type, "-4037", "V110", "English", comment, "0", "0"} + data)
+                   .join("\r\n")
+                   .toUtf8() +
                "\r\n";
     }
     // Opens a file through the command, the dialog answered with it.
-    void open(const QString& name)
-    {
+    void open(const QString& name) {
         prompter.answerFile(path(name));
         commands.ParaOpenClick();
     }
@@ -64,8 +62,7 @@ protected:
     FileCommands commands{main};
 };
 
-TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment)
-{
+TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment) {
     writeFile("x.kvr", kvr("QX100", {"0000,9"}, "pump 3"));
     main.comment = "old";
     commands.CommentsChk = true;
@@ -81,8 +78,7 @@ TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment)
     EXPECT_EQ(prompter.fileFilters().value(0), "Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*");
 }
 
-TEST_F(FileCommandsTest, StartFileCommentReachesTheCommentBoxAtOnce)
-{
+TEST_F(FileCommandsTest, StartFileCommentReachesTheCommentBoxAtOnce) {
     commands.takeStartFileComment("line 4 pump");
     EXPECT_TRUE(commands.CommentsChk);
     EXPECT_EQ(commands.CommentsBuff, "line 4 pump");
@@ -92,8 +88,7 @@ TEST_F(FileCommandsTest, StartFileCommentReachesTheCommentBoxAtOnce)
     EXPECT_EQ(main.comment, "");
 }
 
-TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder)
-{
+TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder) {
     QDir(dir.path()).mkdir("other");
     writeFile("other/y.kvr", kvr("QX200", {"0000,9"}));
     writeFile("other/z.txt", "hello\r\n");
@@ -113,8 +108,7 @@ TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder)
     EXPECT_EQ(value("0000"), "3");
 }
 
-TEST_F(FileCommandsTest, StoppedReadRebuildsTheTableButKeepsTheOpenedFile)
-{
+TEST_F(FileCommandsTest, StoppedReadRebuildsTheTableButKeepsTheOpenedFile) {
     writeFile("x.kvr", kvr("QX100", {"0000,9", "0001,bad"}));
     globals().OpenedFileName = "prev.kvr";
     open("x.kvr");
@@ -124,8 +118,7 @@ TEST_F(FileCommandsTest, StoppedReadRebuildsTheTableButKeepsTheOpenedFile)
     EXPECT_FALSE(main.save);
 }
 
-TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15)
-{
+TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15) {
     main.save = true;
     commands.ParaSaveOverWriteClick();
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -133,8 +126,7 @@ TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15)
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::None);
 }
 
-TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter)
-{
+TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     // A parameter file first, which becomes the opened file.
     prompter.answerFile(path("set.kvr"), 1);
     commands.ParaSaveChangeNameClick();
@@ -172,8 +164,7 @@ TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter)
     EXPECT_EQ(d[3].fileName, "x.txt");
 }
 
-TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile)
-{
+TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile) {
     writeFile("keep.kvr", "precious");
     prompter.answerFile(path("keep"), 1);
     prompter.answer(BoxAnswer::No);
@@ -189,8 +180,7 @@ TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile)
     EXPECT_TRUE(readFile("keep.kvr").startsWith("###"));
 }
 
-TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile)
-{
+TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile) {
     writeFile("x.kvr", kvr("QX100", {"0000,9"}));
     open("x.kvr");
     const QString caption = main.caption;
@@ -206,8 +196,7 @@ TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile)
     EXPECT_EQ(readFile("x.kvr"), before);
 }
 
-TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName)
-{
+TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
     globals().InfoIniPath = path("Info.ini");
     writeFile("Info.ini", "[Setup]\nMLD_flt=1\n");
     commands.updateFilters();
@@ -229,8 +218,7 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName)
     EXPECT_EQ(d[0].fileName, "a.cfg");
 }
 
-TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands)
-{
+TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
     globals().CatalogueIniPath = path("Inverter.ini");
     writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
     globals().DriveCpuVersion = "V105";
@@ -252,8 +240,7 @@ TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands)
 
 class NewParaSetTest : public FileCommandsTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FileCommandsTest::SetUp();
         DriveTypeGenerator::Options o;
         o.typeName = "QX300";
@@ -281,8 +268,7 @@ protected:
     DriveTypeGenerator::Result generated;
 };
 
-TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState)
-{
+TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
     {
         IniFile info(generated.infoIniPath);
         info.writeBool("Setup", "MLD_flt", true);
@@ -306,8 +292,7 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState)
     options().StartInv.setChecked(true);
 }
 
-TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew)
-{
+TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     store->MainteFlag = true;
     commands.ParaMakeNewClick();
     EXPECT_EQ(globals().RowsInUse, globals().ParaCountAll);
@@ -323,8 +308,7 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew)
     options().MainteClear.setChecked(false);
 }
 
-TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsTheFolders)
-{
+TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsTheFolders) {
     main.startup = [] { globals().StartupAbort = true; };
     globals().LoadPath = "/data/sets";
     commands.ParaMakeNewClick();

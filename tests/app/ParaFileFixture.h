@@ -2,11 +2,11 @@
 // A data store filled by the test (no drive-type files): the parameters a test names, or a
 // synthetic drive type of up to 2,000 parameters, with the drive identity QX100 -4037 V110
 // selected and every message n reading "Mn".
-#include "support/ScriptedPrompter.h"
 #include "app/Datas.h"
 #include "app/Globals.h"
 #include "app/Options.h"
 #include "app/ParaFile.h"
+#include "support/ScriptedPrompter.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,8 +24,7 @@ struct TestParam {
 
 class ParaFileFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         resetGlobals();
         Globals& g = globals();
@@ -47,8 +46,7 @@ protected:
     void TearDown() override { globals().Parameters = nullptr; }
 
     // Loads the parameters and gives every one its default.
-    void setParams(const std::vector<TestParam>& params)
-    {
+    void setParams(const std::vector<TestParam>& params) {
         const int n = static_cast<int>(params.size());
         store->ParaDat.setRowCount(n + 1);
         store->UPara.setRowCount(n + 1);
@@ -67,11 +65,10 @@ protected:
     }
     // A drive type of `count` parameters: "0000".."0999", then "A000".., then "C000".., each
     // with the default "<index mod 7>".
-    void setSyntheticParams(int count)
-    {
+    void setSyntheticParams(int count) {
         std::vector<TestParam> p;
         for (int i = 0; i < count; ++i) {
-            QString number = i < 1000 ? QString::number(i).rightJustified(4, '0')
+            QString number = i < 1000   ? QString::number(i).rightJustified(4, '0')
                              : i < 1500 ? "A" + QString::number(i - 1000).rightJustified(3, '0')
                                         : "C" + QString::number(i - 1500).rightJustified(3, '0');
             p.push_back({number, QString::number(i % 7)});
@@ -80,8 +77,7 @@ protected:
         normalMarkers();
     }
     // The drive's special-setup markers at their normal values, so files of the set open.
-    void normalMarkers()
-    {
+    void normalMarkers() {
         if (store->indexOfComNo("0998") >= 0)
             setValue("0998", "1");
         if (store->indexOfComNo("0999") >= 0)
@@ -89,17 +85,14 @@ protected:
     }
 
     QString value(const QString& comNo) const { return cell(comNo, UP_Value); }
-    QString cell(const QString& comNo, int col) const
-    {
+    QString cell(const QString& comNo, int col) const {
         return store->UPara.cell(col, store->indexOfComNo(comNo) + 1);
     }
-    void setValue(const QString& comNo, const QString& v)
-    {
+    void setValue(const QString& comNo, const QString& v) {
         store->UPara.setCell(UP_Value, store->indexOfComNo(comNo) + 1, v);
     }
     // Every Value, in parameter order.
-    QStringList values() const
-    {
+    QStringList values() const {
         QStringList out;
         for (int i = 0; i <= globals().ParaCountAll; ++i)
             out << store->UPara.cell(UP_Value, i + 1);
@@ -107,14 +100,12 @@ protected:
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
-    void writeFile(const QString& name, const QByteArray& bytes) const
-    {
+    void writeFile(const QString& name, const QByteArray& bytes) const {
         QFile f(path(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QByteArray readFile(const QString& name) const
-    {
+    QByteArray readFile(const QString& name) const {
         QFile f(path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }

@@ -8,36 +8,37 @@ namespace {
 
 class ParaFileTest : public ParaFileFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ParaFileFixture::SetUp();
-        setParams({{"0000", "3"}, {"0001", "600"}, {"0002", "0"}, {"0998", "1"}, {"0999", "2"}, {"A012", "0001", "1"}});
+        setParams({{"0000", "3"},
+                   {"0001", "600"},
+                   {"0002", "0"},
+                   {"0998", "1"},
+                   {"0999", "2"},
+                   {"A012", "0001", "1"}});
     }
     // A "###" file of the selected identity with these data lines.
     static QStringList fullFile(const QStringList& data, const QString& comment = "No Comments.",
-                                const QString& blind = "0", const QString& count = "0")
-    {
+                                const QString& blind = "0", const QString& count = "0") {
         return QStringList{"###", "QX100", "-4037", "V110", "English", comment, blind, count} + data;
     }
 };
 
-TEST_F(ParaFileTest, WriterLaysOutTheFullFormByteForByte)
-{
+TEST_F(ParaFileTest, WriterLaysOutTheFullFormByteForByte) {
     setParams({{"0000", "3"}, {"0001", "600"}});
     ASSERT_TRUE(WriteParameterFile(path("x.kvr"), QString(), false, false));
-    EXPECT_EQ(readFile("x.kvr"), QByteArray("###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n"
-                                            "0000,3,0,0\r\n0001,600,0,0\r\n"));
+    EXPECT_EQ(readFile("x.kvr"),
+              QByteArray("###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n"
+                         "0000,3,0,0\r\n0001,600,0,0\r\n"));
 }
 
-TEST_F(ParaFileTest, WriterKeepsTheCommentOnOneLine)
-{
+TEST_F(ParaFileTest, WriterKeepsTheCommentOnOneLine) {
     const QStringList lines = buildLines("two\r\nlines\nhere", true, false);
     EXPECT_EQ(lines.at(5), "two lines here");
     EXPECT_EQ(lines.at(6), "1");
 }
 
-TEST_F(ParaFileTest, ChangedOnlyWritesChangedAndHiddenParameters)
-{
+TEST_F(ParaFileTest, ChangedOnlyWritesChangedAndHiddenParameters) {
     setValue("0001", "700");
     store->UPara.setCell(UP_ChangeIndex, 2, "1");
     store->UPara.setCell(UP_BlindIndex, 3, "1"); // "0002": hidden, at its default
@@ -45,8 +46,7 @@ TEST_F(ParaFileTest, ChangedOnlyWritesChangedAndHiddenParameters)
     EXPECT_EQ(lines.mid(8), (QStringList{"0001,700,0,0", "0002,0,0,1"}));
 }
 
-TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBlindState)
-{
+TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBlindState) {
     setSyntheticParams(2000);
     for (int i = 0; i < 2000; i += 3)
         store->UPara.setCell(UP_Value, i + 1, QString::number(i * 11 - 5000));
@@ -73,8 +73,7 @@ TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBli
     EXPECT_EQ(store->UPara.cell(UP_ChangeIndex, 1), "1"); // -5000 differs from default 0
 }
 
-TEST_F(ParaFileTest, DataLinesAreReadWithoutBlanksAndMissingMarksReadAsZero)
-{
+TEST_F(ParaFileTest, DataLinesAreReadWithoutBlanksAndMissingMarksReadAsZero) {
     store->UPara.setCell(UP_BlindIndex, 3, "1"); // a stale mark of the previous set
     const ReadOutcome r = read(fullFile({" 0000 , 7 ,1, 1", "0001,601", "\"A012\",5,,"}));
     ASSERT_EQ(r.result, ReadResult::Loaded);
@@ -89,8 +88,7 @@ TEST_F(ParaFileTest, DataLinesAreReadWithoutBlanksAndMissingMarksReadAsZero)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ParaFileTest, ValuesAreTakenAsWrittenAndTheDefaultRuleFillsTheRest)
-{
+TEST_F(ParaFileTest, ValuesAreTakenAsWrittenAndTheDefaultRuleFillsTheRest) {
     setValue("A012", "99");
     ASSERT_EQ(read(fullFile({"0000,12.5", "0001,99999"})).result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "12.5");
@@ -98,15 +96,13 @@ TEST_F(ParaFileTest, ValuesAreTakenAsWrittenAndTheDefaultRuleFillsTheRest)
     EXPECT_EQ(value("A012"), "600"); // default taken from parameter 0001's default
 }
 
-TEST_F(ParaFileTest, AnEmptyLineEndsTheDataAndTheReadSucceeds)
-{
+TEST_F(ParaFileTest, AnEmptyLineEndsTheDataAndTheReadSucceeds) {
     ASSERT_EQ(read(fullFile({"0000,9", "", "0001,9"})).result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(value("0001"), "600");
 }
 
-TEST_F(ParaFileTest, ShorterFormsReadTheirOwnLines)
-{
+TEST_F(ParaFileTest, ShorterFormsReadTheirOwnLines) {
     globals().BlindActive = true;
     globals().BlindCount = 4;
     ReadOutcome r = read({"#", "QX100", "-9999", "old comment", "0000,5"});
@@ -124,8 +120,7 @@ TEST_F(ParaFileTest, ShorterFormsReadTheirOwnLines)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ParaFileTest, FirstLineMustBeExactlyAFormMarker)
-{
+TEST_F(ParaFileTest, FirstLineMustBeExactlyAFormMarker) {
     EXPECT_EQ(read({"### ", "QX100"}).result, ReadResult::NotOwnFormat);
     ReadOptions startUp;
     startUp.acceptShortForms = false;
@@ -141,8 +136,7 @@ struct MarkerCase {
 
 class ParaFileMarkerTest : public ParaFileTest, public ::testing::WithParamInterface<MarkerCase> {};
 
-TEST_P(ParaFileMarkerTest, MarkerCheckLooksOnlyAtTheMarkerDataLines)
-{
+TEST_P(ParaFileMarkerTest, MarkerCheckLooksOnlyAtTheMarkerDataLines) {
     const MarkerCase& c = GetParam();
     const QStringList before = values();
     globals().DriveTypeName = c.box.isEmpty() ? "QX100" : "OTHER"; // a refusal comes before identity
@@ -168,8 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MarkerCase{"ValueContainingTheDigits", {"0000,20999,0,0", "0001,10998"}, "x", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ParaFileTest, OtherDriveTypeIsRefusedWithTheFilesIdentity)
-{
+TEST_F(ParaFileTest, OtherDriveTypeIsRefusedWithTheFilesIdentity) {
     const QStringList before = values();
     QStringList f = fullFile({"0000,9"});
     f[1] = "QX200";
@@ -182,8 +175,7 @@ TEST_F(ParaFileTest, OtherDriveTypeIsRefusedWithTheFilesIdentity)
     EXPECT_EQ(values(), before);
 }
 
-TEST_F(ParaFileTest, OtherCapacityAnswersDecideWhatIsTaken)
-{
+TEST_F(ParaFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
     globals().CapPara = QStringList{"0001"};
     globals().CapParaR = QStringList{"A012"};
     QStringList f = fullFile({"0000,9", "0001,9", "A012,9"});
@@ -211,8 +203,7 @@ TEST_F(ParaFileTest, OtherCapacityAnswersDecideWhatIsTaken)
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNoCancel);
 }
 
-TEST_F(ParaFileTest, OtherCpuVersionAsksOkOrCancel)
-{
+TEST_F(ParaFileTest, OtherCpuVersionAsksOkOrCancel) {
     QStringList f = fullFile({"0000,9"});
     f[3] = "V120";
     const QStringList before = values();
@@ -226,8 +217,7 @@ TEST_F(ParaFileTest, OtherCpuVersionAsksOkOrCancel)
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::OkCancel);
 }
 
-TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay)
-{
+TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay) {
     setValue("0001", "123"); // the previous set
     const QStringList f = fullFile({"0000,9", "ZZZZ,5,0,0", "0001,9", "a012,4"});
     prompter.answer(BoxAnswer::Ok);
@@ -247,8 +237,7 @@ TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay)
     EXPECT_EQ(value("0001"), "600"); // default, not the previous value
 }
 
-TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryText)
-{
+TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryText) {
     EXPECT_EQ(read(fullFile({"0000,9", "0001,x1", "0002,5"})).result, ReadResult::Stopped);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(value("0001"), "600");
@@ -266,16 +255,14 @@ TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryText)
     EXPECT_EQ(prompter.boxes()[2].text, "'abc' is not a valid integer value.");
 }
 
-TEST_F(ParaFileTest, ShortHeaderStopsAtTheMissingBlindLine)
-{
+TEST_F(ParaFileTest, ShortHeaderStopsAtTheMissingBlindLine) {
     const ReadOutcome r = read({"###", "QX100", "-4037", "V110"});
     EXPECT_EQ(r.result, ReadResult::Stopped);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "'' is not a valid integer value.");
 }
 
-TEST_F(ParaFileTest, ReadLimitCoversEveryLineTheWriterWritesAndNoMore)
-{
+TEST_F(ParaFileTest, ReadLimitCoversEveryLineTheWriterWritesAndNoMore) {
     setSyntheticParams(2000);
     QStringList data;
     for (int i = 0; i < 2000; ++i)
@@ -286,8 +273,7 @@ TEST_F(ParaFileTest, ReadLimitCoversEveryLineTheWriterWritesAndNoMore)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ParaFileTest, StartUpOptionsStopAtAnUnknownNumberWithMessage67)
-{
+TEST_F(ParaFileTest, StartUpOptionsStopAtAnUnknownNumberWithMessage67) {
     ReadOptions o;
     o.markerCheck = false;
     o.identityChecks = false;

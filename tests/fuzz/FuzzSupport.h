@@ -18,21 +18,24 @@ class AnsweringPrompter : public Prompter {
 public:
     // Answers cycle through this byte's bits so that both branches of each question run.
     std::uint8_t seed = 0;
-    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons buttons, QWidget*) override
-    {
+    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons buttons, QWidget*) override {
         const bool first = (seed >> (count++ % 8)) & 1u;
         switch (buttons) {
-        case BoxButtons::Ok: return BoxAnswer::Ok;
-        case BoxButtons::OkCancel: return first ? BoxAnswer::Ok : BoxAnswer::Cancel;
-        case BoxButtons::YesNo: return first ? BoxAnswer::Yes : BoxAnswer::No;
-        case BoxButtons::YesNoCancel: return first ? BoxAnswer::Yes : (count & 1 ? BoxAnswer::No : BoxAnswer::Cancel);
-        case BoxButtons::AbortRetryIgnore: return BoxAnswer::Abort;
+        case BoxButtons::Ok:
+            return BoxAnswer::Ok;
+        case BoxButtons::OkCancel:
+            return first ? BoxAnswer::Ok : BoxAnswer::Cancel;
+        case BoxButtons::YesNo:
+            return first ? BoxAnswer::Yes : BoxAnswer::No;
+        case BoxButtons::YesNoCancel:
+            return first ? BoxAnswer::Yes : (count & 1 ? BoxAnswer::No : BoxAnswer::Cancel);
+        case BoxButtons::AbortRetryIgnore:
+            return BoxAnswer::Abort;
         }
         return BoxAnswer::Ok;
     }
     QString openFile(const QString&, const QString&, const QString&, int, QWidget*) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override
-    {
+    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override {
         return {};
     }
     bool chooseColor(QColor&, QWidget*) override { return false; }
@@ -41,8 +44,7 @@ public:
     unsigned count = 0;
 };
 
-inline AnsweringPrompter& prompter()
-{
+inline AnsweringPrompter& prompter() {
     static AnsweringPrompter p;
     return p;
 }
@@ -50,8 +52,7 @@ inline AnsweringPrompter& prompter()
 // Once per process: the application object, the prompter and a drive type QX100 -4037 V110
 // whose parameters include the special-setup markers, a capacity parameter and a default
 // chain.
-inline void setUp()
-{
+inline void setUp() {
     static int argc = 1;
     static char name[] = "fuzz";
     static char* argv[] = {name, nullptr};
@@ -69,7 +70,7 @@ inline void setUp()
     g.CapParaR = QStringList{"A012"};
     for (int i = 0; i < 120; ++i)
         store.Messages << QString("M%1").arg(i);
-    const char* const numbers[][3] = {{"0000", "0", "3"},   {"0001", "0", "600"}, {"0099", "0", "1"},
+    const char* const numbers[][3] = {{"0000", "0", "3"},    {"0001", "0", "600"}, {"0099", "0", "1"},
                                       {"0105", "0", "4096"}, {"0998", "0", "1"},   {"0999", "0", "2"},
                                       {"A012", "1", "0001"}, {"C000", "0", "-5"},  {"FB72", "0", "0"}};
     const int n = int(std::size(numbers));

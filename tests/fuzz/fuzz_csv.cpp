@@ -10,8 +10,7 @@
 namespace {
 
 // A plain RFC 4180 reader of one record (fields may be quoted, quotes doubled inside).
-QStringList readRecord(const QString& line, QChar sep)
-{
+QStringList readRecord(const QString& line, QChar sep) {
     QStringList out;
     QString field;
     bool quoted = false, wasQuoted = false;
@@ -42,14 +41,12 @@ QStringList readRecord(const QString& line, QChar sep)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::setUp();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data) + 1, int(size - 1));

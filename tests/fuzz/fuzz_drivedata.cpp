@@ -8,15 +8,13 @@
 #include <QTemporaryDir>
 
 namespace {
-QTemporaryDir& folder()
-{
+QTemporaryDir& folder() {
     static QTemporaryDir dir;
     return dir;
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::setUp();
     Globals& g = globals();
     g.TypeFolder = g.CapacityFolder = folder().path();
@@ -26,8 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     const qsizetype cut = bytes.indexOf('\0');
     Globals& g = globals();
