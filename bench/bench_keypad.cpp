@@ -1,0 +1,158 @@
+// Display refreshes per second of the keypad's panel loop against the simulated drive on a
+// pseudo-terminal, the drive answering at the pace of a 9,600 or 38,400 baud line, with no
+// key held and with UP held (one key-code write after every display read). Counters:
+//   refreshes/s   passes of the panel loop per second of wall time
+//   block_us      line time of one display block read (5-byte request, 15-byte reply)
+//   key_us        line time of one key-code write (7-byte request, 7-byte echo)
+//   overhead_%    wall time per pass beyond the line time it needs, in per cent of that
+#include "app/Datas.h"
+#include "app/Globals.h"
+#include "link/CommLink.h"
+#include "monitor/KeypadPanel.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "tools/drivesim/DriveModel.h"
+#include "tools/drivesim/DriveSimulator.h"
+#include "tools/drivesim/PtyDriveServer.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+constexpr int kBitsPerByte = 11;
+const char* const kNumbers[] = {"0000", "FA10", "FA11", "FC10"};
+
+struct KeypadTable {
+    KeypadTable() {
+        resetGlobals();
+        for (int i = 0; i < 4; ++i) {
+            store.ParaDat.setCell(PD_ComNo, i + 1, QString::fromLatin1(kNumbers[i]));
+            store.ParaDat.setCell(PD_Byte, i + 1, QStringLiteral("2"));
+            store.UPara.setCell(UP_LValue, i + 1, QStringLiteral("0"));
+        }
+        globals().Parameters = &store;
+        globals().ParaCountAll = 3;
+        store.rebuildComNoIndex(3);
+    }
+    ~KeypadTable() {
+        globals().Parameters = nullptr;
+        resetGlobals();
+    }
+    TParameters store;
+};
+
+// The loop's window: nothing to show; the benchmark decides when the loop ends.
+class BenchView : public KeypadPanelView {
+public:
+    void showLed(const QString&) override {}
+    void showLamps(std::uint8_t) override {}
+    void showDirectText(const QString&) override {}
+    void setDirectChecked(bool) override {}
+    void setKeysVisible(bool) override {}
+    void focusKeySink() override {}
+    void processEvents() override {
+        if (onPass)
+            onPass();
+    }
+    void waitPainting(int) override {}
+    bool isShown() const override { return true; }
+    void closeWindow() override {}
+    std::function<void()> onPass;
+};
+
+void BM_KeypadRefresh(benchmark::State& state) {
+    const int baud = int(state.range(0));
+    const bool upHeld = state.range(1) == 1;
+    const int baudIndex = baud == 9600 ? 3 : 5;
+
+    DriveModel model;
+    for (const char* n : kNumbers)
+        model.setParameter(QString::fromLatin1(n), 0);
+    SimConfig c;
+    c.wireBaud = baud;
+    c.bitsPerByte = kBitsPerByte;
+    DriveSimulator sim(model, c);
+    PtyDriveServer server(sim);
+    if (!server.open() || !server.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    KeypadTable table;
+    TermiosSerialPort port;
+    CommLink link(port, systemClock());
+    link.portPathResolver = [&](const QString&) { return server.slavePath(); };
+    link.PortsFound = {QStringLiteral("COM1")};
+    link.Settings.baudIndex = baudIndex;
+    link.FrameGap = frameGapForBaudIndex(baudIndex);
+    link.ReplyTimeout = 1000;
+
+    BenchView view;
+    KeypadPanel panel(link, view);
+    long failures = 0;
+    bool started = false;
+    long firstPass = 0;
+    long timedPasses = 0;
+    std::chrono::steady_clock::time_point start, end;
+    view.onPass = [&] {
+        if (!started) {
+            // The first pass follows the connect; time from here.
+            started = true;
+            if (upHeld) {
+                panel.PaintBoxUpRKPMouseDown();
+            }
+            firstPass = panel.passCount();
+            start = std::chrono::steady_clock::now();
+        }
+        if (link.CommError)
+            ++failures;
+        if (!state.KeepRunning()) {
+            end = std::chrono::steady_clock::now();
+            timedPasses = panel.passCount() - firstPass;
+            panel.PaintBoxUpRKPMouseUp();
+            panel.PanelRunning = 0;
+        }
+    };
+    panel.RunPanelLoop();
+    const auto elapsed = end - start;
+    server.stop();
+    if (failures > 0) {
+        state.SkipWithError("display reads failed");
+        return;
+    }
+
+    const double perPassUs =
+        std::chrono::duration<double, std::micro>(elapsed).count() / double(std::max<long>(timedPasses, 1));
+    const double blockUs = double(5 + 15) * kBitsPerByte * 1e6 / baud;
+    const double keyUs = double(7 + 7) * kBitsPerByte * 1e6 / baud;
+    const double lineUs = blockUs + (upHeld ? keyUs : 0.0);
+    state.counters["refreshes/s"] = 1e6 / perPassUs;
+    state.counters["block_us"] = blockUs;
+    state.counters["key_us"] = keyUs;
+    state.counters["overhead_%"] = (perPassUs - lineUs) / lineUs * 100.0;
+}
+
+} // namespace
+
+BENCHMARK(BM_KeypadRefresh)
+    ->ArgNames({"wire_baud", "up_held"})
+    ->Args({9600, 0})
+    ->Args({9600, 1})
+    ->Args({38400, 0})
+    ->Args({38400, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv); // the panel's timers are QTimers
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
