@@ -124,7 +124,7 @@ TEST_F(EndToEnd, TheExecutableStartedWithAFileConnectsToTheDriveOnCom1) {
         if (!connected)
             QThread::msleep(10);
     }
-    QThread::msleep(300); // the probe's reply
+    QThread::msleep(1000); // the probe's reply, with room for a loaded machine
     const QString served = sim.stop();
     const bool stillRunning = program.state() == QProcess::Running;
     program.kill();
