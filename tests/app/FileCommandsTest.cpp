@@ -319,3 +319,75 @@ TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsThe
 }
 
 } // namespace
+
+namespace {
+
+// A new user's round: start over with a drive type, save the set, change it, open it again,
+// save it as a CSV table and as a configuration file, open that, start over with another type.
+TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
+    DriveTypeGenerator::Options other;
+    other.typeName = "QX400";
+    other.cpuVersion = "V110";
+    other.parameterCount = 80;
+    other.typeCode = 91;
+    DriveTypeGenerator::Result second;
+    ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), other, &second));
+    QString type = "QX300";
+    main.startup = [&] {
+        Globals& g = globals();
+        const DriveTypeGenerator::Result& r = type == "QX300" ? generated : second;
+        g.DriveTypeName = type;
+        g.DriveFormName = "-4037";
+        g.DriveCpuVersion = "V110";
+        g.DriveTypeCode = type == "QX300" ? "90" : "91";
+        g.DriveFormCode = "13";
+        g.DriveCpuNumber = "110";
+        g.LanguageSuffix = "Eng";
+        g.TypeFolder = g.CapacityFolder = r.typeFolder;
+        g.InfoIniPath = r.infoIniPath;
+    };
+    globals().CatalogueIniPath = path("dat/Inverter.ini");
+    commands.ParaMakeNewClick();
+    ASSERT_EQ(globals().ParaCountAll, 119);
+    prompter.allowUnexpected(); // the configuration writer lists values it cannot store
+
+    QString number; // an ordinary parameter the configuration file carries
+    for (const QString& n : generated.comNos)
+        if (n.startsWith('0') && n != "0099" && n != "0998" && n != "0999") {
+            number = n;
+            break;
+        }
+    ASSERT_FALSE(number.isEmpty());
+    setValue(number, "42");
+
+    prompter.answerFile(path("pump.kvr"), 1);
+    commands.ParaSaveChangeNameClick();
+    setValue(number, "43");
+    open("pump.kvr");
+    EXPECT_EQ(value(number), "42");
+    EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110) M1pump.kvr (QX300-4037)");
+
+    prompter.answerFile(path("pump-table"), 2);
+    commands.ParaSaveChangeNameClick();
+    EXPECT_TRUE(QFile::exists(path("pump-table.csv")));
+    EXPECT_EQ(globals().OpenedFileName, "pump.kvr");
+
+    prompter.answerFile(path("pump"), 3);
+    commands.ParaSaveChangeNameClick();
+    EXPECT_EQ(globals().OpenedFileName, "pump.cfg");
+    setValue(number, "43");
+    open("pump.cfg");
+    EXPECT_EQ(value(number), "42");
+    EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110) M1pump.cfg (QX300-4037)");
+    EXPECT_TRUE(main.save);
+
+    type = "QX400";
+    commands.ParaMakeNewClick();
+    EXPECT_EQ(globals().ParaCountAll, 79);
+    EXPECT_EQ(main.caption, "KVR260X QX400-4037 (CPU Ver.V110)");
+    EXPECT_FALSE(main.save);
+    for (const auto& box : prompter.boxes())
+        EXPECT_NE(box.icon, BoxIcon::Error) << box.text.toStdString();
+}
+
+} // namespace
