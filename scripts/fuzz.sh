@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets of the file readers with clang and runs each one.
 #   scripts/fuzz.sh            each target for FUZZ_SECONDS (default 120) seconds
 #   scripts/fuzz.sh --brief    each target for 10 seconds (what the test run uses)
-# Findings (crash-*, timeout-*, leak-*) are written to build-fuzz/findings/<target>/.
+# Findings (crash-*, timeout-*, leak-*) are written to build-fuzz/findings/<target>/ (the
+# build folder is FUZZ_BUILD_DIR when set).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +15,7 @@ if ! command -v clang++ >/dev/null; then
   exit 1
 fi
 
-dir=build-fuzz
+dir=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=(fuzz_parafile fuzz_cfgfile fuzz_csv fuzz_drivedata)
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all"
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVR_BUILD_BENCH=OFF \
