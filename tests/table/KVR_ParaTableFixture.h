@@ -9,9 +9,11 @@
 #include "app/Options.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestPaths.h"
 #include "table/KVR_ParaTable.h"
 
 #include <QAction>
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -64,7 +66,17 @@ public:
 
 class ParaTableFixture : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { folder = new TempProgramFolder(true); }
+    // Only what the table reads is copied: the language files and one drive type.
+    static void SetUpTestSuite() {
+        folder = new TempProgramFolder;
+        const QString data = shippedDataDir();
+        for (const char* f : {"lng/English.ini", "dat/Inverter.ini", "dat/HXA1(V110)/Info.ini",
+                              "dat/HXA1(V110)/HXA1(Eng).inv", "dat/HXA1(V110)/HXA1-2004.cap"}) {
+            QFile source(data + '/' + f);
+            ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << f;
+            folder->writeFile(f, source.readAll());
+        }
+    }
     static void TearDownTestSuite() {
         delete folder;
         folder = nullptr;
