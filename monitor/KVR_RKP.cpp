@@ -378,7 +378,8 @@ void TRunPRKP::ApplyLanguage() {
     const IniFile ini(globals().LanguageIniPath);
     const QString section = QStringLiteral("KeyPad");
     setWindowTitle(ini.readString(section, QStringLiteral("Form"), QStringLiteral("Key Pad")));
-    RKPDirectFC->setText(ini.readString(section, QStringLiteral("PopMenu1"), QStringLiteral("FC Direct Input")));
+    RKPDirectFC->setText(
+        ini.readString(section, QStringLiteral("PopMenu1"), QStringLiteral("FC Direct Input")));
     RKPExit->setText(ini.readString(section, QStringLiteral("PopMenu2"), QStringLiteral("Close")));
 }
 
@@ -432,12 +433,21 @@ bool TRunPRKP::eventFilter(QObject* o, QEvent* e) {
         auto* ke = static_cast<QKeyEvent*>(e);
         int code = 0;
         switch (ke->key()) {
-        case Qt::Key_Backspace: code = 8; break;
-        case Qt::Key_Delete: code = 46; break;
-        case Qt::Key_Escape: code = 27; break;
+        case Qt::Key_Backspace:
+            code = 8;
+            break;
+        case Qt::Key_Delete:
+            code = 46;
+            break;
+        case Qt::Key_Escape:
+            code = 27;
+            break;
         case Qt::Key_Return:
-        case Qt::Key_Enter: code = 13; break;
-        default: break;
+        case Qt::Key_Enter:
+            code = 13;
+            break;
+        default:
+            break;
         }
         if (code) {
             panel_->Edit1KeyDown(code);
@@ -474,7 +484,8 @@ void TRunPRKP::setDirectChecked(bool on) {
 }
 
 void TRunPRKP::setKeysVisible(bool on) {
-    for (KeyArea* a : {PaintBoxRunRKP, PaintBoxStopRKP, PaintBoxMonRKP, PaintBoxUpRKP, PaintBoxDownRKP, PaintBoxEntRKP})
+    for (KeyArea* a :
+         {PaintBoxRunRKP, PaintBoxStopRKP, PaintBoxMonRKP, PaintBoxUpRKP, PaintBoxDownRKP, PaintBoxEntRKP})
         a->setVisible(on);
 }
 

@@ -84,8 +84,8 @@ public:
     QLabel* Image2 = nullptr;
     LedLabel* FLED = nullptr;
     LedLabel* FCLabel = nullptr;
-    QLabel *FRUN = nullptr, *FVEC = nullptr, *FECN = nullptr, *FMON = nullptr, *FPRG = nullptr, *FPC = nullptr,
-           *FPF = nullptr;
+    QLabel *FRUN = nullptr, *FVEC = nullptr, *FECN = nullptr, *FMON = nullptr, *FPRG = nullptr,
+           *FPC = nullptr, *FPF = nullptr;
     KeyArea *PaintBoxRunRKP = nullptr, *PaintBoxStopRKP = nullptr, *PaintBoxMonRKP = nullptr,
             *PaintBoxUpRKP = nullptr, *PaintBoxDownRKP = nullptr, *PaintBoxEntRKP = nullptr;
     QLabel* Label1 = nullptr;

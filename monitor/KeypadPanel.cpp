@@ -365,8 +365,9 @@ void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
     const Globals& g = globals();
-    const QString target =
-        IniFile(g.CatalogueIniPath).readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-")).trimmed();
+    const QString target = IniFile(g.CatalogueIniPath)
+                               .readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-"))
+                               .trimmed();
     // No entry, or a number the drive type does not have: no target either.
     const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(target);
     if (i < 0) {

@@ -103,12 +103,14 @@ TEST_F(KeyPadWindow, HoldingUpRaisesTheFrequencyUntilReleased) {
     exec([&](int p) {
         if (p == 1) {
             const QPointF at(5, 5);
-            QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton,
+                              Qt::NoModifier);
             QApplication::sendEvent(window->PaintBoxUpRKP, &press);
         }
         if (p == 4) {
             const QPointF at(500, 500); // released outside: still a release
-            QMouseEvent release(QEvent::MouseButtonRelease, at, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, at, at, Qt::LeftButton, Qt::NoButton,
+                                Qt::NoModifier);
             QApplication::sendEvent(window->PaintBoxUpRKP, &release);
         }
         if (p == 6)

@@ -30,7 +30,8 @@ struct WireRequest {
     char kind = 0;
     int value = 0;
     QString text() const {
-        return kind == 'R' ? QStringLiteral("R ") + comNo : comNo + u'=' + QString::number(value) + u' ' + kind;
+        return kind == 'R' ? QStringLiteral("R ") + comNo
+                           : comNo + u'=' + QString::number(value) + u' ' + kind;
     }
 };
 
@@ -43,12 +44,16 @@ inline WireRequest decodeRequest(const Bytes& b) {
         if (b.size() < at + 3)
             return r;
         r.kind = char(b[at]);
-        r.comNo = QStringLiteral("%1%2").arg(b[at + 1], 2, 16, QChar(u'0')).arg(b[at + 2], 2, 16, QChar(u'0')).toUpper();
+        r.comNo = QStringLiteral("%1%2")
+                      .arg(b[at + 1], 2, 16, QChar(u'0'))
+                      .arg(b[at + 2], 2, 16, QChar(u'0'))
+                      .toUpper();
         if (r.kind != 'R' && b.size() >= at + 5)
             r.value = (b[at + 3] << 8) | b[at + 4];
     } else if (b.size() >= 6) {
         r.kind = b[1] == kModbusWrite ? 'P' : 'R';
-        r.comNo = QStringLiteral("%1%2").arg(b[2], 2, 16, QChar(u'0')).arg(b[3], 2, 16, QChar(u'0')).toUpper();
+        r.comNo =
+            QStringLiteral("%1%2").arg(b[2], 2, 16, QChar(u'0')).arg(b[3], 2, 16, QChar(u'0')).toUpper();
         if (r.kind == 'P')
             r.value = (b[4] << 8) | b[5];
     }
@@ -56,7 +61,8 @@ inline WireRequest decodeRequest(const Bytes& b) {
 }
 
 // Segment codes of the digits, for building display blocks.
-inline constexpr std::uint8_t kDigitSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+inline constexpr std::uint8_t kDigitSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66,
+                                                    0x6D, 0x7D, 0x07, 0x7F, 0x6F};
 
 // The drive's keypad side: key codes count only while FA10 is 1; RUN starts the motor at the
 // frequency command FA01, STOP stops it, UP and DOWN change FA01 by one step per code.
@@ -203,7 +209,8 @@ protected:
                  {"FA10", "1", "0", "1"},
                  {"FA11", "65535", "0", "1"},
                  {"FC10", "65535", "0", "1"}});
-        folder.writeFile(QStringLiteral("dat/Inverter.ini"), "[Freq Comm No]\r\nHXA1=FA01\r\nHXB3=-\r\nHXZ9=FA77\r\n");
+        folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                         "[Freq Comm No]\r\nHXA1=FA01\r\nHXB3=-\r\nHXZ9=FA77\r\n");
         Globals& g = globals();
         g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
         g.DriveTypeName = QStringLiteral("HXA1");

@@ -90,8 +90,8 @@ TEST_F(Panel, RunAndStopClicksGoOutUnderTheHandshakeAndTheDriveFollows) {
     };
     panel.RunPanelLoop();
     // The pass after 50 ms: t = 12, code 12 * 256 + 1.
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=3073 P", "FA10=0 P", "FA11=0 P", "FA10=1 P",
-                                     "FA11=3074 P", "FA10=0 P"}));
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=3073 P", "FA10=0 P", "FA11=0 P",
+                                     "FA10=1 P", "FA11=3074 P", "FA10=0 P"}));
     EXPECT_EQ(view.leds[2], QStringLiteral("3=00")); // running after the RUN pass
     EXPECT_EQ(view.lamps[2] & 1, 1);
     EXPECT_FALSE(drive.running);
@@ -109,7 +109,8 @@ TEST_F(Panel, HeldUpSendsOneCodePerPassThenTheReleaseCodes) {
             panel.PanelRunning = 0;
     };
     panel.RunPanelLoop();
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=516 P", "FA11=260 P", "FA10=0 P"}));
+    EXPECT_EQ(writes(),
+              (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=516 P", "FA11=260 P", "FA10=0 P"}));
     EXPECT_EQ(rawOf("FA01"), 2); // two held codes
 }
 
@@ -141,11 +142,11 @@ TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
         }
     };
     panel.RunPanelLoop();
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=8 P", // pass 1: t = 0
-                                     "FA11=0 P", "FA11=0 P", "FA11=0 P",  // the clicks of pass 2
-                                     "FA10=1 P", "FA11=2562 P", "FA10=0 P", // STOP, t = 10
-                                     "FA11=264 P", "FA10=0 P",              // DOWN's release
-                                     "FA10=1 P", "FA11=2576 P", "FA10=0 P", // MON
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=8 P",       // pass 1: t = 0
+                                     "FA11=0 P", "FA11=0 P", "FA11=0 P",       // the clicks of pass 2
+                                     "FA10=1 P", "FA11=2562 P", "FA10=0 P",    // STOP, t = 10
+                                     "FA11=264 P", "FA10=0 P",                 // DOWN's release
+                                     "FA10=1 P", "FA11=2576 P", "FA10=0 P",    // MON
                                      "FA10=1 P", "FA11=2592 P", "FA10=0 P"})); // ENT
 }
 
@@ -251,11 +252,21 @@ protected:
     void type(const char* keys) {
         for (const char* k = keys; *k; ++k) {
             switch (*k) {
-            case '\r': panel.Edit1KeyDown(13); break;
-            case '\b': panel.Edit1KeyDown(8); break;
-            case '\x7f': panel.Edit1KeyDown(46); break;
-            case '\x1b': panel.Edit1KeyDown(27); break;
-            default: panel.Edit1KeyPress(QChar::fromLatin1(*k)); break;
+            case '\r':
+                panel.Edit1KeyDown(13);
+                break;
+            case '\b':
+                panel.Edit1KeyDown(8);
+                break;
+            case '\x7f':
+                panel.Edit1KeyDown(46);
+                break;
+            case '\x1b':
+                panel.Edit1KeyDown(27);
+                break;
+            default:
+                panel.Edit1KeyPress(QChar::fromLatin1(*k));
+                break;
             }
         }
     }
