@@ -357,6 +357,9 @@ void TMain::buildToolBar() {
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Every button has to fit the bar's fixed width.
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; } "
+                                           "QToolButton { padding: 1px; margin: 0px; }"));
     ToolBar1->toggleViewAction()->setEnabled(false);
     setContextMenuPolicy(Qt::NoContextMenu);
 
@@ -417,7 +420,7 @@ void TMain::buildToolBar() {
     ToolBop->setIcon(glyphIcon(QStringLiteral("O"), QColor(120, 120, 40)));
     ToolBar1->addSeparator();
     ToolBhelp = button("ToolBhelp", &TMain::MMItoolsHelpClick, nullptr);
-    ToolBhelp->setIcon(st->standardIcon(QStyle::SP_DialogHelpButton));
+    ToolBhelp->setIcon(glyphIcon(QStringLiteral("?"), QColor(40, 90, 180)));
 
     // A tool button that stands for a command not built yet is not offered either.
     for (QAction* a :
