@@ -14,16 +14,16 @@ const char* const kLanguageMissing = "Not found Language data file.";
 const char* const kLanguageInvalid = "Selected Language data file is not valid.";
 const char* const kLanguageFilter = "Language Data (*.ini)|*.ini|All Files (*.*)|*.*";
 
-QString closedText() { return QString::fromLatin1(kProductName) + QStringLiteral(" is closed."); }
+QString closedText() {
+    return QString::fromLatin1(kProductName) + QStringLiteral(" is closed.");
+}
 
-void notice(const QString& text)
-{
+void notice(const QString& text) {
     Prompter::instance().message(text, QString::fromLatin1(kConfirmation), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 // The language file at its full path, else under the same name in LanguageFolder.
-QString findLanguageFile()
-{
+QString findLanguageFile() {
     const Globals& g = globals();
     if (g.LanguageIniPath.isEmpty())
         return QString();
@@ -35,26 +35,24 @@ QString findLanguageFile()
 
 } // namespace
 
-const QStringList& paraDatColumnNames()
-{
-    static const QStringList names{"ComNo", "DIndex", "Default", "FName",  "FTitle", "Unit", "Byte",
-                                   "Sign",  "HIndex", "High",    "LIndex", "Low",    "TMul", "Mul",
-                                   "Memory", "Flag",  "Quick",   "Current/VoltIndex", "No"};
+const QStringList& paraDatColumnNames() {
+    static const QStringList names{"ComNo", "DIndex", "Default", "FName", "FTitle", "Unit",
+                                   "Byte",  "Sign",   "HIndex",  "High",  "LIndex", "Low",
+                                   "TMul",  "Mul",    "Memory",  "Flag",  "Quick",  "Current/VoltIndex",
+                                   "No"};
     return names;
 }
 
-const QStringList& uParaColumnNames()
-{
-    static const QStringList names{"Value",       "HValue",         "LValue",      "ChangeIndex",
-                                   "WriteIndex",  "HexIndex",       "BlindIndex",  "SelectIndex",
+const QStringList& uParaColumnNames() {
+    static const QStringList names{"Value",          "HValue",       "LValue",     "ChangeIndex",
+                                   "WriteIndex",     "HexIndex",     "BlindIndex", "SelectIndex",
                                    "OneSelectIndex", "CommErrIndex", "No"};
     return names;
 }
 
 TParameters::TParameters() = default;
 
-void TParameters::FormCreate()
-{
+void TParameters::FormCreate() {
     Globals& g = globals();
     if (g.StartupAbort)
         return;
@@ -94,10 +92,11 @@ void TParameters::FormCreate()
     g.MsgEmptyInput = Msg(67);
 }
 
-QString TParameters::Msg(int n) const { return n >= 0 && n < Messages.size() ? Messages[n] : QString(); }
+QString TParameters::Msg(int n) const {
+    return n >= 0 && n < Messages.size() ? Messages[n] : QString();
+}
 
-void TParameters::rebuildComNoIndex(int paraCountAll)
-{
+void TParameters::rebuildComNoIndex(int paraCountAll) {
     comNoList_.clear();
     comNoIndex_.clear();
     const int count = std::max(paraCountAll + 1, 0);
@@ -113,8 +112,7 @@ void TParameters::rebuildComNoIndex(int paraCountAll)
     }
 }
 
-int TParameters::indexOfComNo(const QString& comNo) const
-{
+int TParameters::indexOfComNo(const QString& comNo) const {
     if (comNo.size() != 4)
         return -1;
     return comNoIndex_.value(comNo, -1);

@@ -4,8 +4,8 @@
 #include "app/Globals.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,36 +13,37 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-TextGridModel::TextGridModel(const TextGrid* grid, QObject* parent) : QAbstractTableModel(parent), grid_(grid) {}
+TextGridModel::TextGridModel(const TextGrid* grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid) {}
 
-int TextGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : grid_->rowCount(); }
+int TextGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : grid_->rowCount();
+}
 
-int TextGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : grid_->colCount(); }
+int TextGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : grid_->colCount();
+}
 
-QVariant TextGridModel::data(const QModelIndex& index, int role) const
-{
+QVariant TextGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return QVariant();
     return grid_->cell(index.column(), index.row());
 }
 
-QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role == Qt::DisplayRole)
         return section;
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void TextGridModel::reload()
-{
+void TextGridModel::reload() {
     beginResetModel();
     endResetModel();
 }
 
 namespace {
 
-QTableView* makeTable(QAbstractItemModel* model, QWidget* parent)
-{
+QTableView* makeTable(QAbstractItemModel* model, QWidget* parent) {
     auto* view = new QTableView(parent);
     view->setModel(model);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -54,16 +55,14 @@ QTableView* makeTable(QAbstractItemModel* model, QWidget* parent)
     return view;
 }
 
-QPlainTextEdit* makeList(QWidget* parent)
-{
+QPlainTextEdit* makeList(QWidget* parent) {
     auto* list = new QPlainTextEdit(parent);
     list->setReadOnly(true);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
     return list;
 }
 
-QString pairs(const QStringList& a, const QStringList& b)
-{
+QString pairs(const QStringList& a, const QStringList& b) {
     QStringList lines;
     for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i)
         lines << a.value(i) + QLatin1Char('\t') + b.value(i);
@@ -72,8 +71,7 @@ QString pairs(const QStringList& a, const QStringList& b)
 
 } // namespace
 
-DatasView::DatasView(TParameters* store, QWidget* parent) : QWidget(parent, Qt::Window), store_(store)
-{
+DatasView::DatasView(TParameters* store, QWidget* parent) : QWidget(parent, Qt::Window), store_(store) {
     setWindowTitle(QStringLiteral("TParameters"));
     paraDatModel_ = new TextGridModel(&store_->ParaDat, this);
     uParaModel_ = new TextGridModel(&store_->UPara, this);
@@ -89,7 +87,9 @@ DatasView::DatasView(TParameters* store, QWidget* parent) : QWidget(parent, Qt::
     sMainteFlag_->setEnabled(false);
 
     auto* product = new QLabel(
-        (QString::fromLatin1(kProductName) + QLatin1Char(' ') + QCoreApplication::applicationVersion()).trimmed(), this);
+        (QString::fromLatin1(kProductName) + QLatin1Char(' ') + QCoreApplication::applicationVersion())
+            .trimmed(),
+        this);
     product->setStyleSheet(QStringLiteral("color: gray"));
 
     auto* lists = new QGridLayout;
@@ -123,8 +123,7 @@ DatasView::DatasView(TParameters* store, QWidget* parent) : QWidget(parent, Qt::
     refresh();
 }
 
-void DatasView::refresh()
-{
+void DatasView::refresh() {
     paraDatModel_->reload();
     uParaModel_->reload();
     undoList_->setPlainText(pairs(store_->UndoComNo, store_->UndoVal));
@@ -134,16 +133,14 @@ void DatasView::refresh()
     sMainteFlag_->setChecked(store_->SMainteFlag);
 }
 
-void DatasView::placeUnder(const QWidget* mainWindow)
-{
+void DatasView::placeUnder(const QWidget* mainWindow) {
     if (!mainWindow)
         return;
     const QRect frame = mainWindow->frameGeometry();
     move(frame.left(), frame.bottom() + 1);
 }
 
-void DatasView::showRow(QTableView* target, int row, int columns)
-{
+void DatasView::showRow(QTableView* target, int row, int columns) {
     QAbstractItemModel* model = target->model();
     // Row 0 holds the column names, not a parameter.
     if (row <= 0 || row >= model->rowCount())
@@ -154,14 +151,12 @@ void DatasView::showRow(QTableView* target, int row, int columns)
     target->scrollTo(first, QAbstractItemView::PositionAtTop);
 }
 
-void DatasView::showEvent(QShowEvent* event)
-{
+void DatasView::showEvent(QShowEvent* event) {
     refresh();
     QWidget::showEvent(event);
 }
 
-void DatasView::closeEvent(QCloseEvent* event)
-{
+void DatasView::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     emit closed();
 }

@@ -16,8 +16,7 @@
 
 namespace {
 
-void split(const QString& line, QStringList& fields, QChar doubledQuote)
-{
+void split(const QString& line, QStringList& fields, QChar doubledQuote) {
     fields.clear();
     fields.reserve(18);
     const QStringView view(line);
@@ -67,8 +66,7 @@ constexpr int kMinLineLength = 7;
 constexpr int kTypeFields = 16;
 
 // The lines of a data file; false when it is missing or cannot be read.
-bool readDataFile(const QString& path, QStringList& lines)
-{
+bool readDataFile(const QString& path, QStringList& lines) {
     lines.clear();
     const QString found = Paths::resolve(path);
     if (found.isEmpty())
@@ -82,18 +80,20 @@ bool readDataFile(const QString& path, QStringList& lines)
     return true;
 }
 
-bool typeFileHasData(const QStringList& lines) { return !lines.isEmpty() && lines[0].size() >= kMinLineLength; }
-bool capacityFileHasData(const QStringList& lines) { return !lines.isEmpty() && !lines[0].isEmpty(); }
+bool typeFileHasData(const QStringList& lines) {
+    return !lines.isEmpty() && lines[0].size() >= kMinLineLength;
+}
+bool capacityFileHasData(const QStringList& lines) {
+    return !lines.isEmpty() && !lines[0].isEmpty();
+}
 
-void abortStartup(int message)
-{
+void abortStartup(int message) {
     ShowMsg(message, BoxIcon::Warning);
     globals().StartupAbort = true;
 }
 
 // Leaves the store without parameters, so that a failed load never looks complete.
-void clearTypeTable(TParameters& store)
-{
+void clearTypeTable(TParameters& store) {
     Globals& g = globals();
     g.ParaCountAll = -1;
     g.ParaCountNormal = 0;
@@ -101,11 +101,12 @@ void clearTypeTable(TParameters& store)
     store.rebuildComNoIndex(-1);
 }
 
-QString infoIniFile() { return Paths::resolve(globals().InfoIniPath); }
+QString infoIniFile() {
+    return Paths::resolve(globals().InfoIniPath);
+}
 
 // A communication number must be four characters: the list and every look-up rely on it.
-bool validComNo(const QString& comNo)
-{
+bool validComNo(const QString& comNo) {
     if (comNo.size() != 4)
         return false;
     for (const QChar c : comNo)
@@ -114,8 +115,7 @@ bool validComNo(const QString& comNo)
     return true;
 }
 
-QString negatedNumber(const QString& text)
-{
+QString negatedNumber(const QString& text) {
     qint64 i = 0;
     if (ValueRules::parseInteger(text, i))
         return QString::number(-i);
@@ -127,12 +127,15 @@ QString negatedNumber(const QString& text)
 
 } // namespace
 
-void SplitCsvLine(const QString& line, QStringList& fields) { split(line, fields, QLatin1Char('"')); }
+void SplitCsvLine(const QString& line, QStringList& fields) {
+    split(line, fields, QLatin1Char('"'));
+}
 
-void SplitDriveDataLine(const QString& line, QStringList& fields) { split(line, fields, QLatin1Char('\'')); }
+void SplitDriveDataLine(const QString& line, QStringList& fields) {
+    split(line, fields, QLatin1Char('\''));
+}
 
-bool LoadTypeTable(const DriveFileDialog& dialog)
-{
+bool LoadTypeTable(const DriveFileDialog& dialog) {
     Globals& g = globals();
     TParameters* store = g.Parameters;
     if (!store || g.StartupAbort)
@@ -141,7 +144,8 @@ bool LoadTypeTable(const DriveFileDialog& dialog)
 
     QString disp = IniFile(infoIniFile()).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
     store->ParaDat.setRow(0, paraDatColumnNames());
-    g.TypeFile = Paths::join(g.TypeFolder, g.DriveTypeName + QLatin1Char('(') + g.LanguageSuffix + QStringLiteral(").inv"));
+    g.TypeFile = Paths::join(g.TypeFolder,
+                             g.DriveTypeName + QLatin1Char('(') + g.LanguageSuffix + QStringLiteral(").inv"));
 
     QStringList lines;
     if (!readDataFile(g.TypeFile, lines) || !typeFileHasData(lines)) {
@@ -201,7 +205,8 @@ bool LoadTypeTable(const DriveFileDialog& dialog)
             if (fields[c].isEmpty())
                 store->ParaDat.setCell(c, row, QString::fromLatin1(kEmptyDefaults[c - PD_TMul]));
         store->ParaDat.setCell(PD_Flag, row, fields[PD_Flag]);
-        store->ParaDat.setCell(PD_Quick, row, fields.size() > kTypeFields ? fields[PD_Quick] : QStringLiteral("0"));
+        store->ParaDat.setCell(PD_Quick, row,
+                               fields.size() > kTypeFields ? fields[PD_Quick] : QStringLiteral("0"));
         store->ParaDat.setCell(PD_CurrentVoltIndex, row, QString());
         store->ParaDat.setCell(PD_No, row, QString::number(k));
 
@@ -220,15 +225,15 @@ bool LoadTypeTable(const DriveFileDialog& dialog)
     return true;
 }
 
-bool LoadCapacityTable(const DriveFileDialog& dialog)
-{
+bool LoadCapacityTable(const DriveFileDialog& dialog) {
     Globals& g = globals();
     TParameters* store = g.Parameters;
     if (!store || g.StartupAbort)
         return false;
     WaitCursor hourglass;
 
-    g.CapacityFile = Paths::join(g.CapacityFolder, g.DriveTypeName + g.DriveFormName + QStringLiteral(".cap"));
+    g.CapacityFile =
+        Paths::join(g.CapacityFolder, g.DriveTypeName + g.DriveFormName + QStringLiteral(".cap"));
     g.CapPara.clear();
     g.CapParaR.clear();
     QStringList lines;
@@ -250,8 +255,8 @@ bool LoadCapacityTable(const DriveFileDialog& dialog)
             return false;
         }
         g.DriveFormName = base.mid(g.DriveTypeName.size());
-        g.DriveFormCode =
-            IniFile(Paths::resolve(g.CatalogueIniPath)).readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("0"));
+        g.DriveFormCode = IniFile(Paths::resolve(g.CatalogueIniPath))
+                              .readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("0"));
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
             abortStartup(85);
             return false;
@@ -291,8 +296,7 @@ bool LoadCapacityTable(const DriveFileDialog& dialog)
     return true;
 }
 
-bool InitValueTable()
-{
+bool InitValueTable() {
     Globals& g = globals();
     TParameters* store = g.Parameters;
     if (!store || g.StartupAbort)
@@ -312,9 +316,11 @@ bool InitValueTable()
             PumpEvents();
             return false;
         }
-        up.setCell(UP_Value, row, mode == 0 ? pd.cell(PD_Default, row) : ValueRules::DefaultOf(pd.cell(PD_Default, row)));
+        up.setCell(UP_Value, row,
+                   mode == 0 ? pd.cell(PD_Default, row) : ValueRules::DefaultOf(pd.cell(PD_Default, row)));
         up.setCell(UP_HValue, row,
-                   pd.cell(PD_HIndex, row) == zero ? pd.cell(PD_High, row) : ValueRules::DefaultOf(pd.cell(PD_High, row)));
+                   pd.cell(PD_HIndex, row) == zero ? pd.cell(PD_High, row)
+                                                   : ValueRules::DefaultOf(pd.cell(PD_High, row)));
         const QString& lowMode = pd.cell(PD_LIndex, row);
         QString low = pd.cell(PD_Low, row);
         if (lowMode != zero) {

@@ -21,7 +21,8 @@ void SplitDriveDataLine(const QString& line, QStringList& fields);
 // capacity file is missing. The main window passes its language texts once it has them.
 struct DriveFileDialog {
     QString title = QStringLiteral("Open");
-    QString filter = QStringLiteral("KVR260X Inverter Type Data (*.inv)|*.inv|KVR260X Inverter Capa. Data (*.cap)|*.cap");
+    QString filter =
+        QStringLiteral("KVR260X Inverter Type Data (*.inv)|*.inv|KVR260X Inverter Capa. Data (*.cap)|*.cap");
 };
 
 // Reads the drive-type file TypeFolder/DriveTypeName(LanguageSuffix).inv into ParaDat,

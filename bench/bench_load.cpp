@@ -22,8 +22,7 @@ struct Fixture {
     TParameters store;
     bool ok = false;
 
-    Fixture()
-    {
+    Fixture() {
         DriveTypeGenerator::Options options;
         options.parameterCount = 2000;
         QString error;
@@ -44,19 +43,16 @@ struct Fixture {
     }
 };
 
-Fixture& fixture()
-{
+Fixture& fixture() {
     static Fixture f;
     return f;
 }
 
-bool loadDriveType()
-{
+bool loadDriveType() {
     return LoadTypeTable() && LoadCapacityTable() && InitValueTable();
 }
 
-void BM_LoadDriveType(benchmark::State& state)
-{
+void BM_LoadDriveType(benchmark::State& state) {
     Fixture& f = fixture();
     if (!f.ok) {
         state.SkipWithError("no drive type");
@@ -73,9 +69,7 @@ void BM_LoadDriveType(benchmark::State& state)
 BENCHMARK(BM_LoadDriveType)->Unit(benchmark::kMillisecond);
 
 // The three steps apart, each after a full load, to see where the time goes.
-template <bool (*Step)(const DriveFileDialog&)>
-void BM_Step(benchmark::State& state)
-{
+template <bool (*Step)(const DriveFileDialog&)> void BM_Step(benchmark::State& state) {
     if (!fixture().ok || !loadDriveType()) {
         state.SkipWithError("no drive type");
         return;
@@ -83,13 +77,14 @@ void BM_Step(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(Step({}));
 }
-bool initValues(const DriveFileDialog&) { return InitValueTable(); }
+bool initValues(const DriveFileDialog&) {
+    return InitValueTable();
+}
 BENCHMARK(BM_Step<LoadTypeTable>)->Name("BM_LoadTypeTable")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Step<LoadCapacityTable>)->Name("BM_LoadCapacityTable")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Step<initValues>)->Name("BM_InitValueTable")->Unit(benchmark::kMillisecond);
 
-void BM_LookUpEveryComNo(benchmark::State& state)
-{
+void BM_LookUpEveryComNo(benchmark::State& state) {
     Fixture& f = fixture();
     if (!f.ok || !loadDriveType()) {
         state.SkipWithError("no drive type");
@@ -107,8 +102,7 @@ BENCHMARK(BM_LookUpEveryComNo)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

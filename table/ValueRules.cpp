@@ -14,9 +14,7 @@ namespace {
 
 // The text without surrounding blanks as ASCII bytes in buf; false when it holds any other
 // character (never part of a number) or is too long for buf.
-template <size_t N>
-bool asciiTrimmed(const QString& text, char (&buf)[N], size_t& len)
-{
+template <size_t N> bool asciiTrimmed(const QString& text, char (&buf)[N], size_t& len) {
     qsizetype first = 0, last = text.size();
     while (first < last && text[first].isSpace())
         ++first;
@@ -34,35 +32,32 @@ bool asciiTrimmed(const QString& text, char (&buf)[N], size_t& len)
     return true;
 }
 
-const TParameters* store() { return globals().Parameters; }
+const TParameters* store() {
+    return globals().Parameters;
+}
 
-bool validIndex(int index)
-{
+bool validIndex(int index) {
     const TParameters* p = store();
     return p && index >= 0 && index <= globals().ParaCountAll && index + 1 < p->ParaDat.rowCount();
 }
 
 // Cells of parameter `index`; empty for an index that is not a loaded parameter.
-QString paraCell(int col, int index)
-{
+QString paraCell(int col, int index) {
     return validIndex(index) ? store()->ParaDat.cell(col, index + 1) : QString();
 }
-QString valueCell(int col, int index)
-{
+QString valueCell(int col, int index) {
     return validIndex(index) ? store()->UPara.cell(col, index + 1) : QString();
 }
 
 // Value of the parameter a limit cell names, as a number.
-bool referencedValue(const QString& comNo, double& value)
-{
+bool referencedValue(const QString& comNo, double& value) {
     const int ref = IndexOfComNo(comNo);
     return ref >= 0 && parseNumber(valueCell(UP_Value, ref), value);
 }
 
 // Reads a limit: mode "0" = the cell is the limit, any other mode names a parameter whose
 // Value is the limit, negated for "-1".
-bool limitOf(const QString& mode, const QString& cell, double& value)
-{
+bool limitOf(const QString& mode, const QString& cell, double& value) {
     if (mode == QLatin1String("0"))
         return parseNumber(cell, value);
     if (!referencedValue(cell, value))
@@ -74,8 +69,7 @@ bool limitOf(const QString& mode, const QString& cell, double& value)
 
 } // namespace
 
-bool parseNumber(const QString& text, double& value)
-{
+bool parseNumber(const QString& text, double& value) {
     char buf[400];
     size_t len = 0;
     if (!asciiTrimmed(text, buf, len))
@@ -98,8 +92,7 @@ bool parseNumber(const QString& text, double& value)
     return true;
 }
 
-bool parseInteger(const QString& text, qint64& value)
-{
+bool parseInteger(const QString& text, qint64& value) {
     char buf[64];
     size_t len = 0;
     if (!asciiTrimmed(text, buf, len))
@@ -118,8 +111,7 @@ bool parseInteger(const QString& text, qint64& value)
     return true;
 }
 
-bool parseRawValue(const QString& text, qint64& value)
-{
+bool parseRawValue(const QString& text, qint64& value) {
     if (parseInteger(text, value))
         return true;
     double d = 0;
@@ -129,17 +121,19 @@ bool parseRawValue(const QString& text, qint64& value)
     return true;
 }
 
-QString fixedText(double value, int decimals, int width)
-{
+QString fixedText(double value, int decimals, int width) {
     decimals = std::clamp(decimals, 0, 30);
     QString out;
     if (!std::isfinite(value)) {
-        out = std::isnan(value) ? QStringLiteral("nan") : value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+        out = std::isnan(value) ? QStringLiteral("nan")
+              : value < 0       ? QStringLiteral("-inf")
+                                : QStringLiteral("inf");
     } else {
         // The shortest decimal form that reads back as the same double, so that rounding
         // works on the digits the user sees rather than on the binary fraction.
         char buf[400];
-        const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
+        const auto [end, ec] =
+            std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
         std::string digits(buf, ec == std::errc() ? end : buf);
         std::string intPart = digits, frac;
         if (const auto dot = digits.find('.'); dot != std::string::npos) {
@@ -180,8 +174,7 @@ QString fixedText(double value, int decimals, int width)
     return out;
 }
 
-QString floatText(double value)
-{
+QString floatText(double value) {
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     if (ec != std::errc())
@@ -189,8 +182,7 @@ QString floatText(double value)
     return QString::fromLatin1(buf, static_cast<qsizetype>(end - buf));
 }
 
-int IndexOfComNo(const QString& comNo)
-{
+int IndexOfComNo(const QString& comNo) {
     const TParameters* p = store();
     if (!p)
         return -1;
@@ -198,8 +190,7 @@ int IndexOfComNo(const QString& comNo)
     return validIndex(i) ? i : -1;
 }
 
-qint64 ValueOfComNo(const QString& comNo)
-{
+qint64 ValueOfComNo(const QString& comNo) {
     if (comNo.isEmpty())
         return -1;
     QString padded = comNo;
@@ -212,12 +203,14 @@ qint64 ValueOfComNo(const QString& comNo)
     return v;
 }
 
-QString ValueTextOfComNo(const QString& comNo) { return valueCell(UP_Value, IndexOfComNo(comNo)); }
+QString ValueTextOfComNo(const QString& comNo) {
+    return valueCell(UP_Value, IndexOfComNo(comNo));
+}
 
-double ClampToRange(const QString& valueText, int index, bool& outOfRange)
-{
+double ClampToRange(const QString& valueText, int index, bool& outOfRange) {
     double v = 0, high = 0, low = 0;
-    const bool ok = parseNumber(valueText, v) && limitOf(paraCell(PD_HIndex, index), paraCell(PD_High, index), high) &&
+    const bool ok = parseNumber(valueText, v) &&
+                    limitOf(paraCell(PD_HIndex, index), paraCell(PD_High, index), high) &&
                     limitOf(paraCell(PD_LIndex, index), paraCell(PD_Low, index), low);
     if (!ok) {
         ShowMsg(42, BoxIcon::Warning);
@@ -237,8 +230,7 @@ double ClampToRange(const QString& valueText, int index, bool& outOfRange)
     return v;
 }
 
-QString DefaultOf(const QString& comNo, bool showBox)
-{
+QString DefaultOf(const QString& comNo, bool showBox) {
     // A chain longer than the table must loop; stop it there.
     const int maxSteps = std::max(globals().ParaCountAll, 0) + 1;
     QString number = comNo;
@@ -258,8 +250,7 @@ QString DefaultOf(const QString& comNo, bool showBox)
     return QString::fromLatin1(kDefaultError);
 }
 
-int UpdateChangedFlag(const QString& comNo, double raw, bool* ok, bool showBox)
-{
+int UpdateChangedFlag(const QString& comNo, double raw, bool* ok, bool showBox) {
     if (ok)
         *ok = false;
     const int i = IndexOfComNo(comNo);
@@ -278,12 +269,11 @@ int UpdateChangedFlag(const QString& comNo, double raw, bool* ok, bool showBox)
     return flag;
 }
 
-int decimalsOfTMul(const QString& tmul)
-{
+int decimalsOfTMul(const QString& tmul) {
     static const struct {
         const char* code;
         int decimals;
-    } kFormats[] = {{"#.#", 1},  {"#.##", 2},  {"#.###", 3}, {"#.x", 1},   {"#.xx", 2},
+    } kFormats[] = {{"#.#", 1},   {"#.##", 2}, {"#.###", 3}, {"#.x", 1},  {"#.xx", 2},
                     {"#.xxx", 3}, {"#.#x", 2}, {"#.#xx", 3}, {"#.##x", 3}};
     for (const auto& f : kFormats)
         if (tmul == QLatin1String(f.code))
@@ -291,8 +281,7 @@ int decimalsOfTMul(const QString& tmul)
     return 0;
 }
 
-QString FormatValue(int index, double displayValue)
-{
+QString FormatValue(int index, double displayValue) {
     QString text = fixedText(displayValue, decimalsOfTMul(paraCell(PD_TMul, index)), 8);
     if (globals().DecimalComma) {
         const qsizetype dot = text.indexOf(QLatin1Char('.'));
@@ -302,16 +291,14 @@ QString FormatValue(int index, double displayValue)
     return text;
 }
 
-double mulOf(int index)
-{
+double mulOf(int index) {
     double m = 0;
     if (!parseNumber(paraCell(PD_Mul, index), m) || !(m > 0))
         return 1.0;
     return m;
 }
 
-QString ToHexText(double raw, bool* ok)
-{
+QString ToHexText(double raw, bool* ok) {
     if (ok)
         *ok = false;
     // Whole at 15 significant digits, as the value is shown everywhere else.
@@ -325,8 +312,7 @@ QString ToHexText(double raw, bool* ok)
     return QString::number(bits, 16).toUpper();
 }
 
-qint64 ParseHex(const QString& digits, int index, bool* ok)
-{
+qint64 ParseHex(const QString& digits, int index, bool* ok) {
     if (ok)
         *ok = false;
     char buf[64];
@@ -349,8 +335,7 @@ qint64 ParseHex(const QString& digits, int index, bool* ok)
     return isSigned ? static_cast<qint64>(static_cast<qint32>(bits)) : static_cast<qint64>(bits);
 }
 
-QString CurrentVoltageText(const QString& rawText, int index, bool* ok)
-{
+QString CurrentVoltageText(const QString& rawText, int index, bool* ok) {
     if (ok)
         *ok = false;
     double raw = 0;
@@ -379,8 +364,7 @@ QString CurrentVoltageText(const QString& rawText, int index, bool* ok)
     return text;
 }
 
-QString ParseCurrentVoltage(const QString& text, int index, bool* ok)
-{
+QString ParseCurrentVoltage(const QString& text, int index, bool* ok) {
     if (ok)
         *ok = false;
     const QString kind = paraCell(PD_CurrentVoltIndex, index);
@@ -405,8 +389,7 @@ QString ParseCurrentVoltage(const QString& text, int index, bool* ok)
     return fixedText(amount / base * 100.0, decimals);
 }
 
-int GridRowOfIndex(int index, const QStringList& column1, int& searchStartRow, int lastDataRow)
-{
+int GridRowOfIndex(int index, const QStringList& column1, int& searchStartRow, int lastDataRow) {
     for (int r = std::max(searchStartRow, 0); r <= lastDataRow && r + 1 < column1.size(); ++r) {
         if (IndexOfComNo(column1[r + 1]) == index) {
             searchStartRow = r;

@@ -6,16 +6,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QItemSelectionModel>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -24,8 +23,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         resetGlobals();
         ASSERT_TRUE(tmp.isValid());
         globals().Parameters = &store;
@@ -43,9 +41,9 @@ const QString kClosed = QStringLiteral("KVR260X is closed.");
 
 } // namespace
 
-TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile)
-{
-    writeFile(path("English.ini"), "[Main]\r\nMessage1=no\r\n[General]\r\nZeta=A\r\nAlpha=B\r\nMid=\"C \"\r\n");
+TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
+    writeFile(path("English.ini"),
+              "[Main]\r\nMessage1=no\r\n[General]\r\nZeta=A\r\nAlpha=B\r\nMid=\"C \"\r\n");
     globals().LanguageIniPath = path("English.ini");
     store.FormCreate();
 
@@ -65,8 +63,7 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile)
     EXPECT_EQ(store.UPara.rowCount(), 3000);
 }
 
-TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText)
-{
+TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
     QByteArray text = "[General]\n";
     for (int i = 1; i <= 70; ++i)
         text += "Message" + QByteArray::number(i) + "=text " + QByteArray::number(i - 1) + "\n";
@@ -78,8 +75,7 @@ TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText)
     EXPECT_EQ(store.Msg(22), "text 22") << "key Message23";
 }
 
-TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder)
-{
+TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder) {
     writeFile(path("English.ini"), "[General]\nMessage1=Here\n");
     globals().LanguageIniPath = QStringLiteral("/nowhere/English.ini");
     store.FormCreate();
@@ -87,8 +83,7 @@ TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder)
     EXPECT_EQ(store.Msg(0), "Here");
 }
 
-TEST_F(StoreTest, MissingLanguageFileOffersTheChooser)
-{
+TEST_F(StoreTest, MissingLanguageFileOffersTheChooser) {
     writeFile(path("l/Other.ini"), "[General]\nMessage1=Other caption\n");
     globals().LanguageIniPath = path("Missing.ini");
     prompter.answerFile(path("l/Other.ini"));
@@ -105,8 +100,7 @@ TEST_F(StoreTest, MissingLanguageFileOffersTheChooser)
     EXPECT_EQ(store.Msg(0), "Other caption");
 }
 
-TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart)
-{
+TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
     struct Case {
         const char* name;
         QString languagePath;
@@ -121,7 +115,10 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart)
         {"empty path", "", "", {"Not found Language data file.", kClosed}},
         {"no General keys", path("Empty.ini"), "", {invalid}},
         {"empty file", path("Blank.ini"), "", {invalid}},
-        {"chosen file vanished", path("Missing.ini"), path("Gone.ini"), {"Not found Language data file.", invalid}},
+        {"chosen file vanished",
+         path("Missing.ini"),
+         path("Gone.ini"),
+         {"Not found Language data file.", invalid}},
     };
     for (const Case& c : cases) {
         resetGlobals();
@@ -142,8 +139,7 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart)
     }
 }
 
-TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted)
-{
+TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     writeFile(path("English.ini"), "[General]\nMessage1=x\n");
     globals().LanguageIniPath = path("English.ini");
     globals().StartupAbort = true;
@@ -154,8 +150,7 @@ TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted)
     EXPECT_EQ(store.UPara.cell(0, 1), "");
 }
 
-TEST_F(StoreTest, ComNoIndexFindsWholeNumbersAndTheFirstOfTwins)
-{
+TEST_F(StoreTest, ComNoIndexFindsWholeNumbersAndTheFirstOfTwins) {
     const QStringList numbers{"0000", "0001", "FB91", "0001", "12345", "A0"};
     for (int i = 0; i < numbers.size(); ++i)
         store.ParaDat.setCell(PD_ComNo, i + 1, numbers[i]);
@@ -174,8 +169,7 @@ TEST_F(StoreTest, ComNoIndexFindsWholeNumbersAndTheFirstOfTwins)
     EXPECT_EQ(store.indexOfComNo("0000"), -1);
 }
 
-TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable)
-{
+TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable) {
     store.ParaDat.setRowCount(40);
     store.UPara.setRowCount(40);
     store.ParaDat.setRow(0, paraDatColumnNames());
@@ -199,7 +193,8 @@ TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable)
     emit view.uParaView()->clicked(view.uParaView()->model()->index(12, 0));
     EXPECT_EQ(view.paraDatView()->selectionModel()->selectedIndexes().size(), 18);
     EXPECT_EQ(view.paraDatView()->rowAt(0), 12);
-    EXPECT_EQ(view.paraDatView()->model()->data(view.paraDatView()->model()->index(0, 17)), "Current/VoltIndex");
+    EXPECT_EQ(view.paraDatView()->model()->data(view.paraDatView()->model()->index(0, 17)),
+              "Current/VoltIndex");
 
     emit view.paraDatView()->clicked(view.paraDatView()->model()->index(0, 2));
     EXPECT_EQ(view.uParaView()->selectionModel()->selectedIndexes().first().row(), 7)
@@ -211,8 +206,7 @@ TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable)
     EXPECT_EQ(closed, 1);
 }
 
-TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage)
-{
+TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
     for (const char* name : {"English.ini", "Japanese.ini"}) {
         const QString file = QStringLiteral(KVR_SOURCE_DIR "/data/lng/") + name;
         if (!QFileInfo::exists(file))
@@ -230,8 +224,7 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption)
-{
+TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
     store.Messages = QStringList{"Caption", "First", "Second"};
     globals().MsgCaption = "Caption";
     ShowMsg(2, BoxIcon::Error);

@@ -15,8 +15,7 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -31,8 +30,7 @@ const QByteArray kTypeFile = "0000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\r\n"
 
 class DriveDataTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         resetGlobals();
         ASSERT_TRUE(tmp.isValid());
         Globals& g = globals();
@@ -58,11 +56,12 @@ protected:
     void info(const QByteArray& text) { writeFile(typeFolder() + "/Info.ini", text); }
     void typeFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100(Eng).inv", text); }
     void capFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100-4075.cap", text); }
-    QString cell(int col, const char* comNo) const
-    {
+    QString cell(int col, const char* comNo) const {
         return store.ParaDat.cell(col, store.indexOfComNo(comNo) + 1);
     }
-    QString value(int col, const char* comNo) const { return store.UPara.cell(col, store.indexOfComNo(comNo) + 1); }
+    QString value(int col, const char* comNo) const {
+        return store.UPara.cell(col, store.indexOfComNo(comNo) + 1);
+    }
     bool loadAll() { return LoadTypeTable() && LoadCapacityTable() && InitValueTable(); }
 
     QTemporaryDir tmp;
@@ -72,8 +71,7 @@ protected:
 
 } // namespace
 
-TEST(SplitCsvLine, QuotesGroupFieldsAndBlanksStay)
-{
+TEST(SplitCsvLine, QuotesGroupFieldsAndBlanksStay) {
     const struct {
         const char* line;
         QStringList plain;
@@ -97,16 +95,14 @@ TEST(SplitCsvLine, QuotesGroupFieldsAndBlanksStay)
     }
 }
 
-TEST(SplitCsvLine, MultiByteCharactersStayWhole)
-{
+TEST(SplitCsvLine, MultiByteCharactersStayWhole) {
     QStringList fields;
     SplitCsvLine(QString::fromUtf8("周波数,\xF0\x9F\x98\x80x,表示"), fields);
     EXPECT_EQ(fields, QStringList({QString::fromUtf8("周波数"), QString::fromUtf8("\xF0\x9F\x98\x80x"),
                                    QString::fromUtf8("表示")}));
 }
 
-TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable)
-{
+TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
     ASSERT_TRUE(LoadTypeTable());
     const Globals& g = globals();
     EXPECT_EQ(g.ParaCountAll, 4);
@@ -114,8 +110,8 @@ TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable)
     EXPECT_EQ(store.ComNoList(), "0000,0001,A000,0002,F000,");
     EXPECT_EQ(store.ParaDat.rowCount(), 6);
     EXPECT_EQ(store.ParaDat.row(0), paraDatColumnNames());
-    EXPECT_EQ(store.ParaDat.row(1), QStringList({"0000", "0", "3", "Mode", "A00", "", "2", "0", "0", "3", "0", "0",
-                                                 "#", "1", "-", "0", "0", "", "0"}));
+    EXPECT_EQ(store.ParaDat.row(1), QStringList({"0000", "0", "3", "Mode", "A00", "", "2", "0", "0", "3", "0",
+                                                 "0", "#", "1", "-", "0", "0", "", "0"}));
     EXPECT_EQ(cell(PD_Quick, "0001"), "1");
     EXPECT_EQ(cell(PD_Mul, "0001"), "10");
     EXPECT_EQ(cell(PD_Memory, "A000"), "RAM");
@@ -128,8 +124,7 @@ TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable)
     EXPECT_EQ(g.ParaCountNormal, 4) << "numbers beginning with the Disp prefix are ordinary too";
 }
 
-TEST_F(DriveDataTest, ShortLineEndsTheTable)
-{
+TEST_F(DriveDataTest, ShortLineEndsTheTable) {
     typeFile("0000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n"
              "0001,0,500,Base,A01,Hz,2,0,0,4000,0,300,#.#,10,,0,1\n"
              "\n"
@@ -140,8 +135,7 @@ TEST_F(DriveDataTest, ShortLineEndsTheTable)
     EXPECT_EQ(store.indexOfComNo("A000"), -1);
 }
 
-TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType)
-{
+TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
     ASSERT_TRUE(loadAll());
     store.ParaDat.setCell(PD_Flag, 2, "2");
     // Another drive type: fewer parameters, none ordinary.
@@ -155,8 +149,8 @@ TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType)
     EXPECT_EQ(g.ParaCountNormal, 0);
     EXPECT_EQ(store.ParaDat.rowCount(), 3);
     EXPECT_EQ(store.UPara.rowCount(), 3);
-    EXPECT_EQ(store.ParaDat.row(1), QStringList({"F100", "0", "1", "Other", "X00", "", "2", "0", "0", "9", "0", "0",
-                                                 "#.##", "100", "-", "1", "0", "", "0"}));
+    EXPECT_EQ(store.ParaDat.row(1), QStringList({"F100", "0", "1", "Other", "X00", "", "2", "0", "0", "9",
+                                                 "0", "0", "#.##", "100", "-", "1", "0", "", "0"}));
     EXPECT_EQ(cell(PD_Default, "F101"), "9");
     EXPECT_EQ(store.indexOfComNo("0001"), -1);
     EXPECT_EQ(g.CapPara, QStringList({"F101"}));
@@ -164,8 +158,7 @@ TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType)
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "F100"), "");
 }
 
-TEST_F(DriveDataTest, CapacityAndWorkingValues)
-{
+TEST_F(DriveDataTest, CapacityAndWorkingValues) {
     ASSERT_TRUE(loadAll());
     const Globals& g = globals();
     EXPECT_EQ(cell(PD_Default, "0001"), "600");
@@ -175,15 +168,15 @@ TEST_F(DriveDataTest, CapacityAndWorkingValues)
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "C");
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0002"), "");
     EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
-    EXPECT_EQ(store.UPara.row(4), QStringList({"600", "600", "-600", "0", "0", "0", "0", "0", "0", "0", "3"}));
+    EXPECT_EQ(store.UPara.row(4),
+              QStringList({"600", "600", "-600", "0", "0", "0", "0", "0", "0", "0", "3"}));
     EXPECT_EQ(value(UP_Value, "0000"), "3");
     EXPECT_EQ(value(UP_HValue, "0000"), "3");
     EXPECT_EQ(value(UP_LValue, "0000"), "0");
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines)
-{
+TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines) {
     capFile("0002,1\n"
             "nocomma\n"
             "9999,5\n"
@@ -199,8 +192,7 @@ TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines)
     EXPECT_EQ(cell(PD_Default, "0000"), "3") << "reading stops at the empty line";
 }
 
-TEST_F(DriveDataTest, LowLimitUnderMinusOneIsTheNegatedNumber)
-{
+TEST_F(DriveDataTest, LowLimitUnderMinusOneIsTheNegatedNumber) {
     typeFile("0000,0,-5,Neg,A00,,2,0,0,9,0,0,,,,0\n"
              "0001,0,0,Zero,A01,,2,0,0,9,0,0,,,,0\n"
              "0002,0,1,Ref,A02,,2,0,0,9,-1,0000,,,,0\n"
@@ -213,8 +205,7 @@ TEST_F(DriveDataTest, LowLimitUnderMinusOneIsTheNegatedNumber)
     EXPECT_EQ(value(UP_LValue, "0004"), "-5");
 }
 
-TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad)
-{
+TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad) {
     typeFile("0000,1,0001,Loop,A00,,2,0,0,9,0,0,,,,0\n"
              "0001,1,0000,Loop,A01,,2,0,0,9,0,0,,,,0\n"
              "0002,2,5,Bad,A02,,2,0,0,9,0,0,,,,0\n");
@@ -236,8 +227,7 @@ TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad)
     EXPECT_FALSE(globals().StartupAbort) << "the caller shows the start-up form again";
 }
 
-TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart)
-{
+TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart) {
     QFile::remove(typeFolder() + "/QX100(Eng).inv");
     prompter.answerFile("");
     EXPECT_FALSE(LoadTypeTable());
@@ -249,8 +239,7 @@ TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart)
     EXPECT_FALSE(InitValueTable());
 }
 
-TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity)
-{
+TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
     QFile::remove(typeFolder() + "/QX100(Eng).inv");
     const QString other = tmp.filePath("QX200");
     writeFile(other + "/QX200(Eng).inv", kTypeFile);
@@ -269,8 +258,7 @@ TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity)
     EXPECT_EQ(g.ParaCountNormal, 4) << "Disp read again from the chosen folder";
 }
 
-TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart)
-{
+TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart) {
     QFile::remove(typeFolder() + "/QX100(Eng).inv");
     writeFile(tmp.filePath("empty(Eng).inv"), "");
     prompter.answerFile(tmp.filePath("empty(Eng).inv"));
@@ -279,8 +267,7 @@ TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart)
     EXPECT_TRUE(globals().StartupAbort);
 }
 
-TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType)
-{
+TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     ASSERT_TRUE(LoadTypeTable());
     QFile::remove(typeFolder() + "/QX100-4075.cap");
     writeFile(tmp.filePath("caps/QX200-4037.cap"), "0001,1\n");
@@ -312,8 +299,7 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType)
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
 }
 
-TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable)
-{
+TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
     const struct {
         const char* name;
         QByteArray text;
@@ -321,13 +307,19 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable)
     } cases[] = {
         {"empty file", "", {"msg6", "msg85"}},
         {"only a short line", "0000\n", {"msg6", "msg85"}},
-        {"truncated last line", kTypeFile + "0003,0,1,Cut,A0", {"msg67\nQX100(Eng).inv (6): 0003,0,1,Cut,A0"}},
-        {"five-character number", "00000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n", {"msg67\nQX100(Eng).inv (1): 00000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0"}},
-        {"comma inside a number", "\"0,00\",0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n", {"msg67\nQX100(Eng).inv (1): \"0,00\",0,3,Mode,A00,,2,0,0,3,0,0,,,,0"}},
+        {"truncated last line",
+         kTypeFile + "0003,0,1,Cut,A0",
+         {"msg67\nQX100(Eng).inv (6): 0003,0,1,Cut,A0"}},
+        {"five-character number",
+         "00000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n",
+         {"msg67\nQX100(Eng).inv (1): 00000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0"}},
+        {"comma inside a number",
+         "\"0,00\",0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n",
+         {"msg67\nQX100(Eng).inv (1): \"0,00\",0,3,Mode,A00,,2,0,0,3,0,0,,,,0"}},
         {"binary garbage", QByteArray("\x00\x01\x02\xff\xfe,,,,,,,,,\n", 15), {}},
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(loadAll()) << c.name;  // a good table first: nothing of it may survive
+        ASSERT_TRUE(loadAll()) << c.name; // a good table first: nothing of it may survive
         globals().StartupAbort = false;
         prompter.clear();
         typeFile(c.text);
@@ -345,8 +337,7 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable)
     }
 }
 
-TEST_F(DriveDataTest, EmptyCapacityFileIsTreatedAsMissing)
-{
+TEST_F(DriveDataTest, EmptyCapacityFileIsTreatedAsMissing) {
     capFile("");
     prompter.answerFile("");
     ASSERT_TRUE(LoadTypeTable());
@@ -354,8 +345,7 @@ TEST_F(DriveDataTest, EmptyCapacityFileIsTreatedAsMissing)
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
 }
 
-TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded)
-{
+TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded) {
     QByteArray text;
     for (int i = 0; i < 2100; ++i)
         text += QByteArray::number(i, 16).rightJustified(4, '0').toUpper() + ",0,1,P,T,,2,0,0,9,0,0,,,,0\n";
@@ -369,8 +359,7 @@ TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded)
     EXPECT_EQ(store.UPara.rowCount(), 2001);
 }
 
-TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity)
-{
+TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
     const QString dat = shippedDataDir() + "/dat";
     QDirIterator it(dat, {"*.inv"}, QDir::Files, QDirIterator::Subdirectories);
     int loaded = 0;

@@ -46,8 +46,7 @@ constexpr int kCount = static_cast<int>(std::size(kRows));
 
 class ValueRulesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         resetGlobals();
         globals().Parameters = &store;
         globals().ParaCountAll = kCount - 1;
@@ -89,16 +88,15 @@ protected:
 
 } // namespace
 
-TEST(NumberText, ParsesOnlyPlainDecimalNumbers)
-{
+TEST(NumberText, ParsesOnlyPlainDecimalNumbers) {
     const struct {
         const char* text;
         bool ok;
         double value;
-    } cases[] = {{"1.5", true, 1.5},  {" -2 ", true, -2},  {"+3", true, 3},     {".5", true, 0.5},
-                 {"1e3", true, 1000}, {"", false, 0},      {"inf", false, 0},   {"nan", false, 0},
-                 {"0x10", false, 0},  {"1.2.3", false, 0}, {"--1", false, 0},   {"12abc", false, 0},
-                 {"+", false, 0},     {"1,5", false, 0},   {"-", false, 0},     {"1e999", false, 0}};
+    } cases[] = {{"1.5", true, 1.5},  {" -2 ", true, -2},  {"+3", true, 3},   {".5", true, 0.5},
+                 {"1e3", true, 1000}, {"", false, 0},      {"inf", false, 0}, {"nan", false, 0},
+                 {"0x10", false, 0},  {"1.2.3", false, 0}, {"--1", false, 0}, {"12abc", false, 0},
+                 {"+", false, 0},     {"1,5", false, 0},   {"-", false, 0},   {"1e999", false, 0}};
     for (const auto& c : cases) {
         double v = 0;
         EXPECT_EQ(parseNumber(c.text, v), c.ok) << c.text;
@@ -108,8 +106,7 @@ TEST(NumberText, ParsesOnlyPlainDecimalNumbers)
     }
 }
 
-TEST(NumberText, IntegersAreSixtyFourBitAndRawValuesAreCutTowardZero)
-{
+TEST(NumberText, IntegersAreSixtyFourBitAndRawValuesAreCutTowardZero) {
     qint64 v = 0;
     EXPECT_TRUE(parseInteger("4294967295", v));
     EXPECT_EQ(v, 4294967295LL);
@@ -124,67 +121,77 @@ TEST(NumberText, IntegersAreSixtyFourBitAndRawValuesAreCutTowardZero)
     EXPECT_FALSE(parseRawValue("Error.", v));
 }
 
-TEST(NumberText, FixedTextRoundsTheShownDigitsHalfAwayFromZero)
-{
+TEST(NumberText, FixedTextRoundsTheShownDigitsHalfAwayFromZero) {
     const struct {
         double value;
         int decimals;
         int width;
         const char* text;
-    } cases[] = {{1.5, 2, 8, "    1.50"},         {12.5, 0, 8, "      13"},  {-12.5, 0, 0, "-13"},
-                 {1.15, 1, 0, "1.2"},             {115.0 / 100, 1, 0, "1.2"}, {2.675, 2, 0, "2.68"},
-                 {9.995, 2, 0, "10.00"},          {0.999, 2, 0, "1.00"},      {-0.001, 2, 0, "0.00"},
-                 {123456789.0, 0, 8, "123456789"}, {4294967295.0, 0, 0, "4294967295"},
-                 {0.05, 1, 0, "0.1"},             {1e-7, 3, 0, "0.000"}};
+    } cases[] = {{1.5, 2, 8, "    1.50"},
+                 {12.5, 0, 8, "      13"},
+                 {-12.5, 0, 0, "-13"},
+                 {1.15, 1, 0, "1.2"},
+                 {115.0 / 100, 1, 0, "1.2"},
+                 {2.675, 2, 0, "2.68"},
+                 {9.995, 2, 0, "10.00"},
+                 {0.999, 2, 0, "1.00"},
+                 {-0.001, 2, 0, "0.00"},
+                 {123456789.0, 0, 8, "123456789"},
+                 {4294967295.0, 0, 0, "4294967295"},
+                 {0.05, 1, 0, "0.1"},
+                 {1e-7, 3, 0, "0.000"}};
     for (const auto& c : cases)
         EXPECT_EQ(fixedText(c.value, c.decimals, c.width), QString(c.text)) << c.value << " " << c.decimals;
     EXPECT_EQ(floatText(4294967295.0), "4294967295");
     EXPECT_EQ(floatText(0.5), "0.5");
 }
 
-TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly)
-{
+TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly) {
     EXPECT_EQ(IndexOfComNo(""), -1);
     EXPECT_EQ(IndexOfComNo("0000"), 0);
     EXPECT_EQ(IndexOfComNo("FB00"), 8);
-    EXPECT_EQ(IndexOfComNo("A0"), -1);  // never lands inside another number
+    EXPECT_EQ(IndexOfComNo("A0"), -1); // never lands inside another number
     EXPECT_EQ(IndexOfComNo("0,00"), -1);
     EXPECT_EQ(IndexOfComNo("fb00"), -1);
     EXPECT_EQ(IndexOfComNo("FFFF"), -1);
     EXPECT_EQ(store.ComNoList(), "0000,0001,0002,0012,A000,A001,A002,0003,FB00,0004,");
 
-    EXPECT_EQ(ValueOfComNo("12"), -1);    // "0012" holds -1: the same as absent
-    EXPECT_EQ(ValueOfComNo("1"), 1000);   // padded to "0001"
+    EXPECT_EQ(ValueOfComNo("12"), -1);  // "0012" holds -1: the same as absent
+    EXPECT_EQ(ValueOfComNo("1"), 1000); // padded to "0001"
     EXPECT_EQ(ValueOfComNo(""), -1);
     EXPECT_EQ(ValueOfComNo("9999"), -1);
-    EXPECT_EQ(ValueOfComNo("0003"), 12);  // a value a file wrote with decimals
+    EXPECT_EQ(ValueOfComNo("0003"), 12); // a value a file wrote with decimals
     EXPECT_EQ(ValueOfComNo("FB00"), 4294967295LL);
     store.UPara.setCell(UP_Value, 1, "abc");
     EXPECT_EQ(ValueOfComNo("0000"), -1);
 
     EXPECT_EQ(ValueTextOfComNo("0001"), "1000");
-    EXPECT_EQ(ValueTextOfComNo("9999"), "");  // not the header "Value"
+    EXPECT_EQ(ValueTextOfComNo("9999"), ""); // not the header "Value"
 }
 
-TEST_F(ValueRulesTest, LookUpsWithoutAStoreFindNothing)
-{
+TEST_F(ValueRulesTest, LookUpsWithoutAStoreFindNothing) {
     globals().Parameters = nullptr;
     EXPECT_EQ(IndexOfComNo("0000"), -1);
     EXPECT_EQ(ValueOfComNo("0000"), -1);
     EXPECT_EQ(FormatValue(0, 1.5), "       2");
 }
 
-TEST_F(ValueRulesTest, ClampForcesValuesIntoTheLimits)
-{
+TEST_F(ValueRulesTest, ClampForcesValuesIntoTheLimits) {
     const struct {
         const char* comNo;
         const char* value;
         double result;
         bool clamped;
     } cases[] = {
-        {"0000", "100", 100, false}, {"0000", "0", 0, false},    {"0000", "101", 100, true},
-        {"0000", "-1", 0, true},     {"0002", "-600", -600, false}, {"0002", "-1001", -1000, true}, // LIndex "-1": minus the reference
-        {"0002", "1001", 1000, true}, {"0002", "-1000", -1000, false}, {"FB00", "4294967295", 4294967295.0, false},
+        {"0000", "100", 100, false},
+        {"0000", "0", 0, false},
+        {"0000", "101", 100, true},
+        {"0000", "-1", 0, true},
+        {"0002", "-600", -600, false},
+        {"0002", "-1001", -1000, true}, // LIndex "-1": minus the reference
+        {"0002", "1001", 1000, true},
+        {"0002", "-1000", -1000, false},
+        {"FB00", "4294967295", 4294967295.0, false},
     };
     for (const auto& c : cases) {
         bool out = false;
@@ -197,16 +204,15 @@ TEST_F(ValueRulesTest, ClampForcesValuesIntoTheLimits)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue)
-{
+TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue) {
     const struct {
         const char* comNo;
         const char* value;
         double result;
     } cases[] = {
-        {"0000", "abc", 150},  // the typed text
-        {"0003", "1", 12},     // High "y"; current value "12.5" is no integer
-        {"0004", "1", 1},      // High names a parameter that is not loaded
+        {"0000", "abc", 150}, // the typed text
+        {"0003", "1", 12},    // High "y"; current value "12.5" is no integer
+        {"0004", "1", 1},     // High names a parameter that is not loaded
     };
     for (const auto& c : cases) {
         prompter.clear();
@@ -222,8 +228,7 @@ TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue)
     EXPECT_EQ(ClampToRange("5", -1, out), 0) << "row 0 is never read as a parameter";
 }
 
-TEST_F(ValueRulesTest, DefaultsFollowChainsAndStopOnBadModes)
-{
+TEST_F(ValueRulesTest, DefaultsFollowChainsAndStopOnBadModes) {
     EXPECT_EQ(DefaultOf("0000"), "3");
     EXPECT_EQ(DefaultOf("0002"), "500");
     EXPECT_TRUE(prompter.boxes().empty());
@@ -240,8 +245,7 @@ TEST_F(ValueRulesTest, DefaultsFollowChainsAndStopOnBadModes)
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader)
-{
+TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
     bool ok = false;
     EXPECT_EQ(UpdateChangedFlag("0000", 3, &ok), 0);
     EXPECT_TRUE(ok);
@@ -250,7 +254,7 @@ TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader)
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "1");
     EXPECT_EQ(UpdateChangedFlag("0002", 500), 0);
 
-    EXPECT_EQ(UpdateChangedFlag("0003", 1, &ok), 0);  // default "x"
+    EXPECT_EQ(UpdateChangedFlag("0003", 1, &ok), 0); // default "x"
     EXPECT_FALSE(ok);
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 8), "0");
     EXPECT_EQ(UpdateChangedFlag("9999", 1, &ok, false), 0);
@@ -258,15 +262,14 @@ TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader)
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 0), "ChangeIndex");
 }
 
-TEST_F(ValueRulesTest, FormatValueFollowsTMul)
-{
+TEST_F(ValueRulesTest, FormatValueFollowsTMul) {
     const struct {
         const char* tmul;
         double value;
         const char* text;
-    } cases[] = {{"#.##", 1.5, "    1.50"}, {"#.#x", 1.5, "    1.50"}, {"#.#", 1.25, "     1.3"},
-                 {"#.###", -1.5, "  -1.500"}, {"#.x", 2, "     2.0"}, {"#.xxx", 2, "   2.000"},
-                 {"#.#xx", 2, "   2.000"}, {"#.##x", 2, "   2.000"}, {"#", 12.5, "      13"},
+    } cases[] = {{"#.##", 1.5, "    1.50"},      {"#.#x", 1.5, "    1.50"}, {"#.#", 1.25, "     1.3"},
+                 {"#.###", -1.5, "  -1.500"},    {"#.x", 2, "     2.0"},    {"#.xxx", 2, "   2.000"},
+                 {"#.#xx", 2, "   2.000"},       {"#.##x", 2, "   2.000"},  {"#", 12.5, "      13"},
                  {"", 123456789.0, "123456789"}, {"#.XX", 1.5, "       2"}};
     for (const auto& c : cases) {
         store.ParaDat.setCell(PD_TMul, 1, c.tmul);
@@ -277,12 +280,15 @@ TEST_F(ValueRulesTest, FormatValueFollowsTMul)
     EXPECT_EQ(FormatValue(0, 1.5), "    1,50");
 }
 
-TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned)
-{
+TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned) {
     const struct {
         double raw;
         const char* text;
-    } cases[] = {{0, "0"}, {255, "FF"}, {-1, "FFFFFFFF"}, {4294967295.0, "FFFFFFFF"}, {-2147483648.0, "80000000"},
+    } cases[] = {{0, "0"},
+                 {255, "FF"},
+                 {-1, "FFFFFFFF"},
+                 {4294967295.0, "FFFFFFFF"},
+                 {-2147483648.0, "80000000"},
                  {2147483648.0, "80000000"}};
     for (const auto& c : cases) {
         bool ok = false;
@@ -301,11 +307,16 @@ TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned)
         int index;
         qint64 value;
         bool ok;
-    } parses[] = {{"FFFF", unsignedPar, 65535, true}, {"FFFF", signedPar, 65535, true},
-                  {"FFFFFFFF", signedPar, -1, true},  {"FFFFFFFF", unsignedPar, 4294967295LL, true},
-                  {"ffffffff", unsignedPar, 4294967295LL, true}, {"00000000FF", unsignedPar, 255, true},
-                  {"123456789", unsignedPar, 0, false}, {"", unsignedPar, 0, false},
-                  {"12G", unsignedPar, 0, false}, {"-1", unsignedPar, 0, false}};
+    } parses[] = {{"FFFF", unsignedPar, 65535, true},
+                  {"FFFF", signedPar, 65535, true},
+                  {"FFFFFFFF", signedPar, -1, true},
+                  {"FFFFFFFF", unsignedPar, 4294967295LL, true},
+                  {"ffffffff", unsignedPar, 4294967295LL, true},
+                  {"00000000FF", unsignedPar, 255, true},
+                  {"123456789", unsignedPar, 0, false},
+                  {"", unsignedPar, 0, false},
+                  {"12G", unsignedPar, 0, false},
+                  {"-1", unsignedPar, 0, false}};
     for (const auto& p : parses) {
         bool ok = !p.ok;
         EXPECT_EQ(ParseHex(p.digits, p.index, &ok), p.value) << p.digits;
@@ -313,8 +324,7 @@ TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned)
     }
 }
 
-TEST_F(ValueRulesTest, CurrentAndVoltageTexts)
-{
+TEST_F(ValueRulesTest, CurrentAndVoltageTexts) {
     globals().AmpereBase = 5.0f;
     EXPECT_EQ(CurrentVoltageText("1000", indexOf("0001")), "5.0A");
     globals().AmpereBase = 20.0f;
@@ -342,8 +352,7 @@ TEST_F(ValueRulesTest, CurrentAndVoltageTexts)
     EXPECT_FALSE(ok) << "no base yet";
 }
 
-TEST_F(ValueRulesTest, GridRowScanResumesWhereTheLastMatchWas)
-{
+TEST_F(ValueRulesTest, GridRowScanResumesWhereTheLastMatchWas) {
     // Grid rows: titles, then a view showing 0000, 0002, A000, 0003.
     const QStringList column1{"ComNo", "0000", "0002", "A000", "0003"};
     int start = 0;
