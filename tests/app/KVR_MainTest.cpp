@@ -202,6 +202,8 @@ TEST_F(MainWindow, FirstShowPreparesTheCommandsAndShowsTheTable) {
     EXPECT_TRUE(m.DrvChkAct);
     EXPECT_FALSE(m.AssOp);
     EXPECT_TRUE(m.MMIMt->isVisible());
+    // No tool button is pushed into an overflow menu by the bar's fixed width.
+    EXPECT_LE(m.ToolBar1->sizeHint().width(), m.width());
     EXPECT_TRUE(m.tableCommands().visible(TableCommand::Quick)); // the shipped HXA1 has a Quick view
     EXPECT_TRUE(enabled(TableCommand::CVDisp));                  // ... and current/voltage parameters
     // A comment from a file given at start-up is saved with the set.
