@@ -187,6 +187,7 @@ bool ParaTableCore::FillRows() {
 
     const int keepCol = currentCol();
     const int keepRow = currentRow();
+    const GridRect keepBlock = Selection();
     model_.beginResetModel();
 
     // Every parameter could be kept; the rows not used are cut off afterwards, so the row
@@ -263,8 +264,12 @@ bool ParaTableCore::FillRows() {
 
     clampCursor();
     const int lastRow = grid_.rowCount() - 1;
-    if (lastRow >= 1)
+    if (lastRow >= 1) {
+        // The current cell and the highlighted block stay where they were, inside the rows.
         setCurrentCell(keepCol >= 1 ? keepCol : 1, keepRow >= 1 ? std::min(keepRow, lastRow) : CursorRow);
+        if (keepBlock.isValid() && keepBlock.Top <= lastRow)
+            setSelection(keepBlock);
+    }
     emit refilled();
     if (!ok)
         ShowMsg(42);
@@ -438,4 +443,33 @@ void ParaTableCore::setRowCount(int rows) {
 void ParaTableCore::clampCursor() {
     const int lastRow = grid_.rowCount() - 1;
     CursorRow = std::clamp(CursorRow, 1, std::max(lastRow, 1));
+}
+
+ParaTableCore::GridRect ParaTableCore::Selection() const {
+    GridRect r;
+    const QItemSelection sel = selection_.selection();
+    for (const QItemSelectionRange& range : sel) {
+        const int top = range.top() + 1, bottom = range.bottom() + 1;
+        if (!r.isValid()) {
+            r = {range.left(), top, range.right(), bottom};
+            continue;
+        }
+        r.Left = std::min(r.Left, range.left());
+        r.Top = std::min(r.Top, top);
+        r.Right = std::max(r.Right, range.right());
+        r.Bottom = std::max(r.Bottom, bottom);
+    }
+    if (!r.isValid() && currentRow() >= 1)
+        r = {currentCol(), currentRow(), currentCol(), currentRow()};
+    return r;
+}
+
+void ParaTableCore::setSelection(const GridRect& block) {
+    const int lastRow = grid_.rowCount() - 1;
+    const int top = std::max(block.Top, 1), bottom = std::min(block.Bottom, lastRow);
+    const int left = std::max(block.Left, int(TC_ComNo)), right = std::min(block.Right, TC_Count - 1);
+    if (top > bottom || left > right)
+        return;
+    selection_.select(QItemSelection(model_.index(top - 1, left), model_.index(bottom - 1, right)),
+                      QItemSelectionModel::ClearAndSelect);
 }

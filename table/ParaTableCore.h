@@ -118,6 +118,18 @@ public:
     int GridRowOfIndex(int index);
 
     // ---- Grid position ---------------------------------------------------------------------
+    // A block of cells in grid coordinates (row 0 = titles), edges included.
+    struct GridRect {
+        int Left = -1, Top = -1, Right = -1, Bottom = -1;
+        bool isValid() const { return Left >= 0 && Top >= 0 && Right >= Left && Bottom >= Top; }
+        bool operator==(const GridRect&) const = default;
+    };
+    // The highlighted block; the current cell alone when nothing else is highlighted;
+    // invalid without a current cell.
+    GridRect Selection() const;
+    // Highlights the block, cut to the data rows and to columns 1 to 7; the current cell
+    // stays where it is.
+    void setSelection(const GridRect& block);
     // The current cell in grid coordinates (row 0 = titles), or (-1, -1).
     int currentCol() const;
     int currentRow() const;

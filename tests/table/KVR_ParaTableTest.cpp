@@ -289,6 +289,29 @@ TEST_F(ParaTableFixture, TheCursorStaysInsideTheRowsAfterARefill) {
     EXPECT_EQ(t.core().currentCol(), TC_Value);
 }
 
+TEST_F(ParaTableFixture, TheHighlightedBlockSurvivesARefillCutToTheNewRows) {
+    TParameter& t = createTable();
+    using R = ParaTableCore::GridRect;
+    t.core().setCurrentCell(TC_Value, 3);
+    t.core().setSelection(R{TC_Value, 3, TC_High, 6});
+    EXPECT_EQ(t.core().Selection(), (R{TC_Value, 3, TC_High, 6}));
+    t.FillRows();
+    EXPECT_EQ(t.core().Selection(), (R{TC_Value, 3, TC_High, 6}));
+    EXPECT_EQ(t.core().currentRow(), 3);
+
+    // Four rows left: the block is cut at the last one.
+    for (const char* n : {"0000", "0001", "0002", "0003"})
+        setWork(n, UP_Value, "7");
+    t.FillRows();
+    host.commands.setChecked(C::ChgDisp, true);
+    t.FillRows();
+    ASSERT_EQ(rows(), 5);
+    EXPECT_EQ(t.core().Selection(), (R{TC_Value, 3, TC_High, 4}));
+    // The title column is never part of it.
+    t.core().setSelection(R{TC_Title, 1, TC_Name, 2});
+    EXPECT_EQ(t.core().Selection(), (R{TC_ComNo, 1, TC_Name, 2}));
+}
+
 TEST_F(ParaTableFixture, RefreshAllWithoutCurrentVoltageListLeavesItsCommandsDisabled) {
     globals().ListBuff.clear();
     createTable();
