@@ -385,6 +385,9 @@ void TRunPRKP::ApplyLanguage() {
 
 void TRunPRKP::FormShow() {
     panel_->FormShow();
+    // Showing a modal window activates it; arm the start here too, so that a desktop that
+    // withholds the activation does not leave the display dark.
+    panel_->FormActivate();
     const QString info = globals().InfoIniPath;
     Unit2005->setVisible(!info.isEmpty() &&
                          IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
@@ -409,13 +412,41 @@ void TRunPRKP::done(int r) {
 }
 
 void TRunPRKP::keyPressEvent(QKeyEvent* e) {
-    // Esc would reject the dialog; here it only leaves direct input.
-    if (e->key() == Qt::Key_Escape) {
-        panel_->Edit1KeyDown(27);
+    // Esc would reject the dialog: here it only leaves direct input. Keys that reach the
+    // window while Edit1 lost the focus still belong to direct input.
+    if (e->key() == Qt::Key_Escape || panel_->DirectInput) {
+        routeKey(e);
         e->accept();
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+void TRunPRKP::routeKey(QKeyEvent* e) {
+    int code = 0;
+    switch (e->key()) {
+    case Qt::Key_Backspace:
+        code = 8;
+        break;
+    case Qt::Key_Delete:
+        code = 46;
+        break;
+    case Qt::Key_Escape:
+        code = 27;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        code = 13;
+        break;
+    default:
+        break;
+    }
+    if (code) {
+        panel_->Edit1KeyDown(code);
+    } else {
+        for (QChar c : e->text())
+            panel_->Edit1KeyPress(c);
+    }
 }
 
 void TRunPRKP::contextMenuEvent(QContextMenuEvent* e) {
@@ -430,31 +461,7 @@ bool TRunPRKP::eventFilter(QObject* o, QEvent* e) {
         return true;
     }
     if (o == Edit1 && e->type() == QEvent::KeyPress) {
-        auto* ke = static_cast<QKeyEvent*>(e);
-        int code = 0;
-        switch (ke->key()) {
-        case Qt::Key_Backspace:
-            code = 8;
-            break;
-        case Qt::Key_Delete:
-            code = 46;
-            break;
-        case Qt::Key_Escape:
-            code = 27;
-            break;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            code = 13;
-            break;
-        default:
-            break;
-        }
-        if (code) {
-            panel_->Edit1KeyDown(code);
-        } else {
-            for (QChar c : ke->text())
-                panel_->Edit1KeyPress(c);
-        }
+        routeKey(static_cast<QKeyEvent*>(e));
         return true; // Edit1 keeps no text of its own
     }
     return QDialog::eventFilter(o, e);

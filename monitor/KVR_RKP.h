@@ -123,6 +123,7 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    void routeKey(QKeyEvent* e);
     void FormActivate();
 
     std::unique_ptr<KeypadPanel> panel_;

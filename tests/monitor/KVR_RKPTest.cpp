@@ -184,6 +184,20 @@ TEST_F(KeyPadWindow, DirectInputFromTheKeyboardSetsTheExactValue) {
     EXPECT_EQ(rawOf("FA01"), 350);
 }
 
+TEST_F(KeyPadWindow, KeysThatReachTheWindowInDirectInputAreTyped) {
+    options().LedDispTime.setPosition(0);
+    exec([&](int p) {
+        if (p == 1) {
+            window->panel().FCLabelDblClick();
+            key(window.get(), 0, QStringLiteral("7"));
+            key(window.get(), Qt::Key_Enter);
+        }
+        if (p == 2)
+            window->close();
+    });
+    EXPECT_EQ(rawOf("FA01"), 700);
+}
+
 TEST_F(KeyPadWindow, ClosingDuringDirectInputStopsEverything) {
     exec([&](int p) {
         if (p == 1) {
