@@ -1,0 +1,222 @@
+// Whole-table transfers of a 2,000-parameter drive type against the simulated drive on a
+// pseudo-terminal, in both protocols:
+//  - with the drive's wire model at 38,400 baud: the time of a full import and a full
+//    export against the time the same frames need on the wire (counter "overhead_pct";
+//    for MODBUS the silent interval after each reply is counted apart, "gap_ms");
+//  - without the wire model: parameters per second.
+#include "app/Datas.h"
+#include "app/DriveData.h"
+#include "app/Globals.h"
+#include "app/Options.h"
+#include "link/CommLink.h"
+#include "link/Working.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "tools/drivesim/DriveModel.h"
+#include "tools/drivesim/DriveSimulator.h"
+#include "tools/drivesim/PtyDriveServer.h"
+
+// The generator lives with the test helpers, which the benchmarks do not link.
+#include "support/DriveTypeGenerator.cpp"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int kWireBaud = 38400;
+constexpr int kBaudIndex = 5; // 38,400 in the link's table
+
+// Counts the bytes that cross the line.
+class CountingPort : public TermiosSerialPort {
+public:
+    long long bytesOut = 0, bytesIn = 0;
+    int write(std::span<const std::uint8_t> data) override
+    {
+        const int n = TermiosSerialPort::write(data);
+        bytesOut += n > 0 ? n : 0;
+        return n;
+    }
+    int read(std::span<std::uint8_t> buf) override
+    {
+        const int n = TermiosSerialPort::read(buf);
+        bytesIn += n > 0 ? n : 0;
+        return n;
+    }
+};
+
+struct DriveType {
+    QTemporaryDir folder;
+    DriveTypeGenerator::Options options;
+    TParameters store;
+    bool ok = false;
+
+    DriveType()
+    {
+        DriveTypeGenerator::Result files;
+        QString error;
+        ok = folder.isValid() && DriveTypeGenerator::write(folder.path(), options, &files, &error);
+        if (!ok) {
+            qWarning("Cannot write the drive type: %s", qPrintable(error));
+            return;
+        }
+        resetGlobals();
+        Globals& g = globals();
+        g.Parameters = &store;
+        g.ProgramFolder = folder.path();
+        g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+        g.TypeFolder = files.typeFolder;
+        g.CapacityFolder = files.typeFolder;
+        g.InfoIniPath = files.infoIniPath;
+        g.DriveTypeName = options.typeName;
+        g.DriveFormName = options.capacityName;
+        g.DriveCpuVersion = options.cpuVersion;
+        g.LanguageSuffix = QStringLiteral("Eng");
+        ok = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+    }
+};
+
+DriveType& driveType()
+{
+    static DriveType d;
+    return d;
+}
+
+// The simulated drive on its pseudo-terminal and the program's link to it.
+struct Bench {
+    DriveModel model;
+    std::unique_ptr<DriveSimulator> sim;
+    std::unique_ptr<PtyDriveServer> server;
+    CountingPort port;
+    std::unique_ptr<CommLink> link;
+    bool ok = false;
+
+    Bench(SimProtocol protocol, bool wire)
+    {
+        DriveType& d = driveType();
+        if (!d.ok || !model.load(d.folder.path(), {d.options.typeName, d.options.cpuVersion, d.options.capacityName}))
+            return;
+        SimConfig config;
+        config.protocol = protocol;
+        config.wireBaud = wire ? kWireBaud : 0;
+        sim = std::make_unique<DriveSimulator>(model, config);
+        server = std::make_unique<PtyDriveServer>(*sim);
+        if (!server->open() || !server->start())
+            return;
+        link = std::make_unique<CommLink>(port, systemClock());
+        link->portPathResolver = [this](const QString&) { return server->slavePath(); };
+        link->PortsFound = {QStringLiteral("COM1")};
+        link->Settings.protocol = protocol == SimProtocol::Modbus ? 1 : 0;
+        link->Settings.baudIndex = kBaudIndex;
+        link->FrameGap = frameGapForBaudIndex(kBaudIndex);
+        link->ReplyTimeout = 1000;
+        ok = link->ConnectDrive();
+    }
+    ~Bench()
+    {
+        link.reset();
+        if (server)
+            server->stop();
+    }
+};
+
+// One whole-table job; its time, and the bytes and exchanges it took.
+struct Run {
+    double seconds = 0;
+    long long bytes = 0;
+    long long exchanges = 0;
+    int errors = 0;
+};
+
+Run runJob(Bench& b, std::uint32_t mode)
+{
+    Options& o = options();
+    o.ParaErrDisp.setChecked(false);
+    o.WriteNotChgPara.setChecked(false); // every parameter is written
+    o.EEPWriteEnable.setChecked(true);
+    TransferMode = mode;
+    LastParaIndex = globals().ParaCountAll;
+    TransferGo = 1;
+    TransferEngine engine(*b.link);
+    engine.FormShow(); // its texts; no window
+    const long long before = b.port.bytesOut + b.port.bytesIn;
+    const long requests = b.sim->requestCount();
+    QElapsedTimer t;
+    t.start();
+    engine.StBtnClick();
+    Run r;
+    r.seconds = t.nsecsElapsed() / 1e9;
+    r.bytes = b.port.bytesOut + b.port.bytesIn - before;
+    r.exchanges = b.sim->requestCount() - requests;
+    r.errors = engine.errorCount();
+    return r;
+}
+
+void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool wire)
+{
+    Bench b(protocol, wire);
+    if (!b.ok) {
+        state.SkipWithError("no simulated drive");
+        return;
+    }
+    Run total;
+    for (auto _ : state) {
+        const Run r = runJob(b, mode);
+        state.SetIterationTime(r.seconds);
+        total.seconds += r.seconds;
+        total.bytes += r.bytes;
+        total.exchanges += r.exchanges;
+        total.errors += r.errors;
+    }
+    const double n = double(state.iterations());
+    state.counters["parameters"] = globals().ParaCountAll + 1;
+    state.counters["failed"] = total.errors / n;
+    state.SetItemsProcessed(state.iterations() * std::int64_t(globals().ParaCountAll + 1));
+    if (wire) {
+        const double wireMs = total.bytes * 11.0 * 1000.0 / kWireBaud / n;
+        // The silent interval after each MODBUS reply (strictly longer than FrameGap).
+        const double gapMs = protocol == SimProtocol::Modbus ? total.exchanges * (b.link->FrameGap + 1.0) / n : 0.0;
+        const double ms = total.seconds * 1000.0 / n;
+        state.counters["wire_ms"] = wireMs;
+        state.counters["gap_ms"] = gapMs;
+        state.counters["overhead_pct"] = (ms - gapMs - wireMs) * 100.0 / wireMs;
+    }
+}
+
+void registerAll()
+{
+    for (SimProtocol p : {SimProtocol::Inverter, SimProtocol::Modbus}) {
+        const std::string name = p == SimProtocol::Modbus ? "Modbus" : "Inverter";
+        for (std::uint32_t mode : {std::uint32_t(kModeImport), std::uint32_t(kModeExport)}) {
+            const std::string job = mode == kModeImport ? "Import" : "Export";
+            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/Wire38400").c_str(), BM_Transfer, p, mode, true)
+                ->UseManualTime()
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/NoWireModel").c_str(), BM_Transfer, p, mode,
+                                         false)
+                ->UseManualTime()
+                ->Iterations(3)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (!driveType().ok)
+        return EXIT_FAILURE;
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return EXIT_SUCCESS;
+}
