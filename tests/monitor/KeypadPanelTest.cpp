@@ -1,6 +1,9 @@
 // The panel loop, its keys and direct input against the simulated drive on the fake port.
 #include "KeypadFixture.h"
 
+#include "platform/SerialPort.h"
+#include "tools/drivesim/PtyDriveServer.h"
+
 using namespace keypadtest;
 
 namespace {
@@ -434,5 +437,54 @@ TEST(DirectInputValue, IsExactForEveryEntryOfTwoDecimals) {
     EXPECT_FALSE(DirectInputRawValue(QString(), 100));
     EXPECT_FALSE(DirectInputRawValue(QStringLiteral("1a"), 100));
 }
+
+} // namespace
+
+// ---- Over a pseudo-terminal -----------------------------------------------------------------------
+
+namespace {
+
+class OverPty : public KeypadFixture, public testing::WithParamInterface<SimProtocol> {};
+
+TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
+    DriveModel ptyModel;
+    for (const char* n : {"0000", "FA01", "FA10", "FA11", "FC10"})
+        ptyModel.setParameter(QString::fromLatin1(n), 0);
+    SimConfig c;
+    c.protocol = GetParam();
+    c.station = 5;
+    DriveSimulator sim(ptyModel, c);
+    PtyDriveServer server(sim);
+    ASSERT_TRUE(server.open());
+    ASSERT_TRUE(server.start());
+    TermiosSerialPort tty;
+    CommLink ptyLink(tty, systemClock());
+    ptyLink.portPathResolver = [&](const QString&) { return server.slavePath(); };
+    ptyLink.PortsFound = {QStringLiteral("COM1")};
+    ptyLink.Settings.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
+    ptyLink.Settings.appendNo = true;
+    ptyLink.Settings.inverterNumber = 5;
+    ptyLink.ReplyTimeout = 1000; // a loaded machine must not fail a good exchange
+
+    KeypadPanel ptyPanel(ptyLink, view);
+    view.script = [&](int p) {
+        if (p == 1)
+            ptyPanel.PaintBoxRunRKPClick();
+        if (p == 2)
+            ptyPanel.PanelRunning = 0;
+    };
+    ptyPanel.RunPanelLoop();
+    server.stop();
+    ASSERT_GE(view.leds.size(), 2);
+    EXPECT_EQ(view.leds[0], QStringLiteral("6=00")); // the simulated drive's idle display
+    EXPECT_EQ(view.lamps[0], 0x48);
+    EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA10"))->raw, 0u);           // the handshake ended
+    EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA11"))->raw & 0xFF, 0x01u); // RUN's code
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, OverPty, testing::Values(SimProtocol::Inverter, SimProtocol::Modbus),
+                         [](const auto& info) {
+                             return std::string(info.param == SimProtocol::Modbus ? "Modbus" : "Makers");
+                         });
 
 } // namespace
