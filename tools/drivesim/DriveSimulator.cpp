@@ -126,6 +126,12 @@ long DriveSimulator::replyCount() const
 
 int DriveSimulator::frameLength(std::span<const std::uint8_t> buf) const
 {
+    std::lock_guard lock(mutex_);
+    return frameLengthLocked(buf);
+}
+
+int DriveSimulator::frameLengthLocked(std::span<const std::uint8_t> buf) const
+{
     if (buf.empty())
         return 0;
     if (config_.protocol == SimProtocol::Modbus) {
@@ -161,7 +167,7 @@ int DriveSimulator::frameLength(std::span<const std::uint8_t> buf) const
 
 std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::span<const std::uint8_t> f)
 {
-    const int length = frameLength(f);
+    const int length = frameLengthLocked(f);
     if (length <= 0 || std::size_t(length) != f.size())
         return std::nullopt;
     if (sum8(f.first(f.size() - 1)) != f.back())
@@ -323,7 +329,7 @@ std::vector<SimReply> DriveSimulator::drainLocked(const SimLine& line)
     std::size_t at = 0;
     while (at < input_.size()) {
         const auto rest = std::span<const std::uint8_t>(input_).subspan(at);
-        const int length = frameLength(rest);
+        const int length = frameLengthLocked(rest);
         if (length < 0) {
             ++at; // not a frame start: noise, or the scan's repeat without its start byte
             continue;

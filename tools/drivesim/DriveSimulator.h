@@ -89,6 +89,7 @@ public:
     long replyCount() const;
 
 private:
+    int frameLengthLocked(std::span<const std::uint8_t> buf) const;
     std::optional<std::vector<std::uint8_t>> answerInverter(std::span<const std::uint8_t> f);
     std::optional<std::vector<std::uint8_t>> answerModbus(std::span<const std::uint8_t> f);
     std::optional<SimReply> respondLocked(std::span<const std::uint8_t> frame, const SimLine& line);
