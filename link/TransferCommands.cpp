@@ -17,6 +17,8 @@ namespace {
 constexpr const char* kGuard = "TransferCommands";
 } // namespace
 
+bool TransferCommands::running() { return CommandGuard::running(kGuard); }
+
 int TransferHost::showModal(QDialog& dialog) { return dialog.exec(); }
 
 TransferCommands::TransferCommands(CommLink& link, TransferHost& host, DriveChecks& checks)

@@ -46,6 +46,10 @@ public:
     void PopDownLoad2Click(); // Selected Parameter Import
     void PopUpLoad2Click();   // Selected Parameter Export
 
+    // True while one of the five commands runs (its modal windows included). The main
+    // window's activation check must not reconnect in the middle of one.
+    static bool running();
+
     // The transfer window, made once and kept.
     TWorkBar& workBar() { return *workBar_; }
 

@@ -329,7 +329,9 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone)
 TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce)
 {
     std::size_t nested = 0;
+    EXPECT_FALSE(TransferCommands::running());
     host.onTransferWindow = [&](TWorkBar& bar) {
+        EXPECT_TRUE(TransferCommands::running());
         const std::size_t before = rig.frameCount();
         commands.UpLoadClick();
         commands.PopCompClick();
