@@ -120,6 +120,20 @@ TEST_F(KeyPadWindow, HoldingUpRaisesTheFrequencyUntilReleased) {
     EXPECT_EQ(writes().mid(writes().size() - 2), (QStringList{"FA11=260 P", "FA10=0 P"}));
 }
 
+TEST_F(KeyPadWindow, OpensAgainAfterClosing) {
+    for (int round = 0; round < 2; ++round) {
+        exec([&](int p) {
+            if (p == 1)
+                click(window->PaintBoxRunRKP);
+            if (p == 2)
+                click(window->Label1);
+        });
+        EXPECT_EQ(passes, 2) << round;
+        EXPECT_FALSE(window->panel().timer1Active());
+    }
+    EXPECT_EQ(drive.acceptedCodes.size(), 2u);
+}
+
 TEST_F(KeyPadWindow, ClosingWithinTheStartDelayReadsNothing) {
     QTimer::singleShot(20, window.get(), [this] { click(window->Label1); });
     exec([](int) {});
