@@ -188,8 +188,47 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
     }
 }
 
+// The same reads without the engine: what the link and the line cost by themselves.
+void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire)
+{
+    Bench b(protocol, wire);
+    if (!b.ok) {
+        state.SkipWithError("no simulated drive");
+        return;
+    }
+    const int last = globals().ParaCountAll;
+    long long bytes = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        const long long before = b.port.bytesOut + b.port.bytesIn;
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i <= last; ++i)
+            b.link->CommTransact(i, QString(), b.link->CommError, QStringLiteral("R"));
+        const double s = t.nsecsElapsed() / 1e9;
+        state.SetIterationTime(s);
+        seconds += s;
+        bytes += b.port.bytesOut + b.port.bytesIn - before;
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(last + 1));
+    if (wire) {
+        const double n = double(state.iterations());
+        const double wireMs = bytes * 11.0 * 1000.0 / kWireBaud / n;
+        state.counters["wire_ms"] = wireMs;
+        state.counters["overhead_pct"] = (seconds * 1000.0 / n - wireMs) * 100.0 / wireMs;
+    }
+}
+
 void registerAll()
 {
+    benchmark::RegisterBenchmark("BM_BareReads/Inverter/Wire38400", BM_BareReads, SimProtocol::Inverter, true)
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_BareReads/Inverter/NoWireModel", BM_BareReads, SimProtocol::Inverter, false)
+        ->UseManualTime()
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
     for (SimProtocol p : {SimProtocol::Inverter, SimProtocol::Modbus}) {
         const std::string name = p == SimProtocol::Modbus ? "Modbus" : "Inverter";
         for (std::uint32_t mode : {std::uint32_t(kModeImport), std::uint32_t(kModeExport)}) {
