@@ -36,14 +36,12 @@ constexpr int kBaudIndex = 5; // 38,400 in the link's table
 class CountingPort : public TermiosSerialPort {
 public:
     long long bytesOut = 0, bytesIn = 0;
-    int write(std::span<const std::uint8_t> data) override
-    {
+    int write(std::span<const std::uint8_t> data) override {
         const int n = TermiosSerialPort::write(data);
         bytesOut += n > 0 ? n : 0;
         return n;
     }
-    int read(std::span<std::uint8_t> buf) override
-    {
+    int read(std::span<std::uint8_t> buf) override {
         const int n = TermiosSerialPort::read(buf);
         bytesIn += n > 0 ? n : 0;
         return n;
@@ -56,8 +54,7 @@ struct DriveType {
     TParameters store;
     bool ok = false;
 
-    DriveType()
-    {
+    DriveType() {
         DriveTypeGenerator::Result files;
         QString error;
         ok = folder.isValid() && DriveTypeGenerator::write(folder.path(), options, &files, &error);
@@ -81,8 +78,7 @@ struct DriveType {
     }
 };
 
-DriveType& driveType()
-{
+DriveType& driveType() {
     static DriveType d;
     return d;
 }
@@ -96,10 +92,10 @@ struct Bench {
     std::unique_ptr<CommLink> link;
     bool ok = false;
 
-    Bench(SimProtocol protocol, bool wire)
-    {
+    Bench(SimProtocol protocol, bool wire) {
         DriveType& d = driveType();
-        if (!d.ok || !model.load(d.folder.path(), {d.options.typeName, d.options.cpuVersion, d.options.capacityName}))
+        if (!d.ok ||
+            !model.load(d.folder.path(), {d.options.typeName, d.options.cpuVersion, d.options.capacityName}))
             return;
         SimConfig config;
         config.protocol = protocol;
@@ -117,8 +113,7 @@ struct Bench {
         link->ReplyTimeout = 1000;
         ok = link->ConnectDrive();
     }
-    ~Bench()
-    {
+    ~Bench() {
         link.reset();
         if (server)
             server->stop();
@@ -133,8 +128,7 @@ struct Run {
     int errors = 0;
 };
 
-Run runJob(Bench& b, std::uint32_t mode)
-{
+Run runJob(Bench& b, std::uint32_t mode) {
     Options& o = options();
     o.ParaErrDisp.setChecked(false);
     o.WriteNotChgPara.setChecked(false); // every parameter is written
@@ -157,8 +151,7 @@ Run runJob(Bench& b, std::uint32_t mode)
     return r;
 }
 
-void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool wire)
-{
+void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool wire) {
     Bench b(protocol, wire);
     if (!b.ok) {
         state.SkipWithError("no simulated drive");
@@ -180,7 +173,8 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
     if (wire) {
         const double wireMs = total.bytes * 11.0 * 1000.0 / kWireBaud / n;
         // The silent interval after each MODBUS reply (strictly longer than FrameGap).
-        const double gapMs = protocol == SimProtocol::Modbus ? total.exchanges * (b.link->FrameGap + 1.0) / n : 0.0;
+        const double gapMs =
+            protocol == SimProtocol::Modbus ? total.exchanges * (b.link->FrameGap + 1.0) / n : 0.0;
         const double ms = total.seconds * 1000.0 / n;
         state.counters["wire_ms"] = wireMs;
         state.counters["gap_ms"] = gapMs;
@@ -189,8 +183,7 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
 }
 
 // The same reads without the engine: what the link and the line cost by themselves.
-void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire)
-{
+void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire) {
     Bench b(protocol, wire);
     if (!b.ok) {
         state.SkipWithError("no simulated drive");
@@ -219,13 +212,13 @@ void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire)
     }
 }
 
-void registerAll()
-{
+void registerAll() {
     benchmark::RegisterBenchmark("BM_BareReads/Inverter/Wire38400", BM_BareReads, SimProtocol::Inverter, true)
         ->UseManualTime()
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("BM_BareReads/Inverter/NoWireModel", BM_BareReads, SimProtocol::Inverter, false)
+    benchmark::RegisterBenchmark("BM_BareReads/Inverter/NoWireModel", BM_BareReads, SimProtocol::Inverter,
+                                 false)
         ->UseManualTime()
         ->Iterations(3)
         ->Unit(benchmark::kMillisecond);
@@ -233,12 +226,13 @@ void registerAll()
         const std::string name = p == SimProtocol::Modbus ? "Modbus" : "Inverter";
         for (std::uint32_t mode : {std::uint32_t(kModeImport), std::uint32_t(kModeExport)}) {
             const std::string job = mode == kModeImport ? "Import" : "Export";
-            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/Wire38400").c_str(), BM_Transfer, p, mode, true)
+            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/Wire38400").c_str(), BM_Transfer, p,
+                                         mode, true)
                 ->UseManualTime()
                 ->Iterations(1)
                 ->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/NoWireModel").c_str(), BM_Transfer, p, mode,
-                                         false)
+            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/NoWireModel").c_str(), BM_Transfer, p,
+                                         mode, false)
                 ->UseManualTime()
                 ->Iterations(3)
                 ->Unit(benchmark::kMillisecond);
@@ -248,8 +242,7 @@ void registerAll()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (!driveType().ok)
         return EXIT_FAILURE;

@@ -9,6 +9,8 @@ inline constexpr int kDriveAccessValue = 100;
 inline constexpr const char* kDriveAccessNumber = "FB91";
 
 // The value as the exchange takes it (decimal text).
-inline QString driveAccessValueText() { return QString::number(kDriveAccessValue); }
+inline QString driveAccessValueText() {
+    return QString::number(kDriveAccessValue);
+}
 
 static_assert(kDriveAccessValue >= 100 && kDriveAccessValue <= 999, "three decimal digits");

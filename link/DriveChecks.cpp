@@ -65,7 +65,9 @@ void ApplyMonitorRunningState() {
         monitorRunningHandler()(globals().MonitorRunning != 0);
 }
 
-void setMonitorRunningHandler(std::function<void(bool)> handler) { monitorRunningHandler() = std::move(handler); }
+void setMonitorRunningHandler(std::function<void(bool)> handler) {
+    monitorRunningHandler() = std::move(handler);
+}
 
 DriveChecks::DriveChecks(CommLink& link, DriveCheckFlags flags, const QStringList* cpuForms,
                          const QStringList* cpuNumbers)
@@ -86,8 +88,8 @@ void DriveChecks::CheckSpSetup() {
     QString text;
     bool marked = false;
     auto check = [&](const char* comNo, std::uint32_t normal, int message) {
-        const std::uint32_t v =
-            scan.ScanTransact(QString::fromLatin1(comNo), QString(), link_.CommError, modbus, QStringLiteral("R"));
+        const std::uint32_t v = scan.ScanTransact(QString::fromLatin1(comNo), QString(), link_.CommError,
+                                                  modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
         if (!link_.CommError && v != normal) {
             text += Msg(message) + u'\n';

@@ -24,7 +24,9 @@ bool toInt(const QString& text, qint64& out) {
     return ok;
 }
 
-int signed16(std::uint32_t raw) { return std::int16_t(std::uint16_t(raw & 0xFFFF)); }
+int signed16(std::uint32_t raw) {
+    return std::int16_t(std::uint16_t(raw & 0xFFFF));
+}
 
 } // namespace
 
@@ -81,15 +83,16 @@ QString DriveNames::LookupTypeName(const QString& typeCode) {
 
 int DriveNames::FindTypeIndex(const QString& typeCode) {
     const QString section = QStringLiteral("Type_Ident_") + typeCode;
-    const QString ident = IniFile(cataloguePath()).readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
+    const QString ident =
+        IniFile(cataloguePath()).readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
     const int cpu = readCpuVersion();
     if (cpu >= kCustomCpu || ident == QLatin1String("-"))
         return int(I_TypeNo.indexOf(typeCode));
 
     // Types that share a code are told apart by one of their parameters.
     ConfigScan scan(link_);
-    const std::uint32_t raw = scan.ScanTransact(ident, QString(), link_.CommError, link_.Settings.protocol == 1,
-                                                QStringLiteral("R"));
+    const std::uint32_t raw = scan.ScanTransact(ident, QString(), link_.CommError,
+                                                link_.Settings.protocol == 1, QStringLiteral("R"));
     const QString key = QStringLiteral("Typ_") + QString::number(signed16(raw));
     const QString name = IniFile(cataloguePath()).readString(section, key, QStringLiteral("-"));
     if (name != QLatin1String("-")) {

@@ -14,7 +14,8 @@ class DriveNames {
 public:
     // The CPU-version lists of the main window (names "V110" and numbers "110", filled by
     // the start-up form for the selected drive type); not owned, may be null (empty).
-    DriveNames(CommLink& link, const QStringList* cpuForms = nullptr, const QStringList* cpuNumbers = nullptr);
+    DriveNames(CommLink& link, const QStringList* cpuForms = nullptr,
+               const QStringList* cpuNumbers = nullptr);
 
     static constexpr int kCustomCpu = 700;
     static inline const QString kNotFound = QStringLiteral("Err.");
@@ -27,7 +28,8 @@ public:
     // Capacity name for drives with a CPU version below 700.
     QString LookupCapacityName(const QString& typeName, const QString& capacityCode);
     // Capacity name for drives from CPU version 700 on (the type is looked up again).
-    QString LookupCapacityNameNewCpu(const QString& typeCode, const QString& cpuText, const QString& capacityCode);
+    QString LookupCapacityNameNewCpu(const QString& typeCode, const QString& cpuText,
+                                     const QString& capacityCode);
     // The CPU version's name from the main window's lists.
     QString CpuVersionName(const QString& typeCode, const QString& cpuText) const;
     // Type name of a parameter file's type code and identifying value; no exchange. Only

@@ -69,17 +69,28 @@ ResultTexts ResultTexts::forMode(int transferMode) {
     };
     ResultTexts t;
     switch (transferMode) {
-    case kModeImport: t.caption = rep("FormIm", "Import Result"); break;
-    case kModeExport: t.caption = rep("FormEx", "Export Result"); break;
-    case kModeComparison: t.caption = rep("FormComp", "Comparison Result"); break;
-    case kModeInverterInfo: t.caption = rep("FormInfo", "Inverter Infomation"); break;
-    default: t.caption = rep("FormTrip", "Trip Information"); break;
+    case kModeImport:
+        t.caption = rep("FormIm", "Import Result");
+        break;
+    case kModeExport:
+        t.caption = rep("FormEx", "Export Result");
+        break;
+    case kModeComparison:
+        t.caption = rep("FormComp", "Comparison Result");
+        break;
+    case kModeInverterInfo:
+        t.caption = rep("FormInfo", "Inverter Infomation");
+        break;
+    default:
+        t.caption = rep("FormTrip", "Trip Information");
+        break;
     }
     t.printButton = rep("Button1", "Print");
     t.saveButton = rep("Button2", "Save");
     t.filter = transferMode == kModeInverterInfo ? rep("SaveFile2", "Inverter Infomation (*.txt)|*.txt")
                                                  : rep("SaveFile1", "Communication Result (*.txt)|*.txt");
-    t.saveTitle = lang.readString(QStringLiteral("Main"), QStringLiteral("Menu14"), QStringLiteral("Save As"));
+    t.saveTitle =
+        lang.readString(QStringLiteral("Main"), QStringLiteral("Menu14"), QStringLiteral("Save As"));
     t.printTitle = rep("Title", "KVR260X");
     return t;
 }
@@ -220,8 +231,8 @@ void TResultForm1::Button1Click() {
     QString pdf = printToPdf;
     if (pdf.isEmpty() && QPrinterInfo::defaultPrinter().isNull()) {
         // No printer: a PDF file rather than a print job that silently goes nowhere.
-        pdf = Prompter::instance().saveFile(printTitle_, globals().ProgramFolder, QStringLiteral("PDF (*.pdf)|*.pdf"),
-                                            1, QString(), this);
+        pdf = Prompter::instance().saveFile(printTitle_, globals().ProgramFolder,
+                                            QStringLiteral("PDF (*.pdf)|*.pdf"), 1, QString(), this);
         if (pdf.isEmpty())
             return;
     }
@@ -238,7 +249,10 @@ void TResultForm1::Button1Click() {
 }
 
 void TResultForm1::Button2Click() {
-    SaveResultLines(lines(), int(TransferMode), currentTime ? currentTime() : QDateTime::currentDateTime(), this);
+    SaveResultLines(lines(), int(TransferMode), currentTime ? currentTime() : QDateTime::currentDateTime(),
+                    this);
 }
 
-void TResultForm1::PopRepCopyClick() { ResultDisp->copy(); }
+void TResultForm1::PopRepCopyClick() {
+    ResultDisp->copy();
+}

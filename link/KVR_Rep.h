@@ -21,8 +21,8 @@ class QAction;
 // What the result and transfer windows need of the main window. The main window fills it
 // once it exists; empty members are skipped.
 struct MainWindowLinks {
-    QWidget* window = nullptr;           // placement reference
-    std::function<bool()> printEnabled;  // its Print menu item is enabled (a printer exists)
+    QWidget* window = nullptr;          // placement reference
+    std::function<bool()> printEnabled; // its Print menu item is enabled (a printer exists)
     std::function<void()> clearParaTableAct;
 };
 MainWindowLinks& mainWindowLinks();
@@ -59,7 +59,8 @@ struct ResultTexts {
 // Save of a result: automatic name when the option "Save Comm./Comp. Result" is available
 // and on (not for inverter information), else a save dialog in the program folder. Lines
 // end in CR LF. A file that cannot be written is reported; true when a file was written.
-bool SaveResultLines(const QStringList& lines, int transferMode, const QDateTime& now, QWidget* parent = nullptr);
+bool SaveResultLines(const QStringList& lines, int transferMode, const QDateTime& now,
+                     QWidget* parent = nullptr);
 
 class TResultForm1 : public QDialog {
     Q_OBJECT
@@ -83,8 +84,8 @@ public:
     // Handlers.
     void FormShow();
     void FormActivate();
-    void Button1Click();   // Print
-    void Button2Click();   // Save (also called by the transfer engine without showing)
+    void Button1Click();    // Print
+    void Button2Click();    // Save (also called by the transfer engine without showing)
     void PopRepCopyClick(); // Copy
 
     // Controls.

@@ -17,20 +17,34 @@ namespace {
 constexpr const char* kGuard = "TransferCommands";
 } // namespace
 
-bool TransferCommands::running() { return CommandGuard::running(kGuard); }
+bool TransferCommands::running() {
+    return CommandGuard::running(kGuard);
+}
 
-int TransferHost::showModal(QDialog& dialog) { return dialog.exec(); }
+int TransferHost::showModal(QDialog& dialog) {
+    return dialog.exec();
+}
 
 TransferCommands::TransferCommands(CommLink& link, TransferHost& host, DriveChecks& checks)
     : link_(link), host_(host), checks_(checks), workBar_(std::make_unique<TWorkBar>(link)) {}
 
 TransferCommands::~TransferCommands() = default;
 
-void TransferCommands::DownLoadClick() { runWholeTable(DriveCommand::Import); }
-void TransferCommands::UpLoadClick() { runWholeTable(DriveCommand::Export); }
-void TransferCommands::PopCompClick() { runWholeTable(DriveCommand::Comparison); }
-void TransferCommands::PopDownLoad2Click() { runSelected(DriveCommand::SelectedImport); }
-void TransferCommands::PopUpLoad2Click() { runSelected(DriveCommand::SelectedExport); }
+void TransferCommands::DownLoadClick() {
+    runWholeTable(DriveCommand::Import);
+}
+void TransferCommands::UpLoadClick() {
+    runWholeTable(DriveCommand::Export);
+}
+void TransferCommands::PopCompClick() {
+    runWholeTable(DriveCommand::Comparison);
+}
+void TransferCommands::PopDownLoad2Click() {
+    runSelected(DriveCommand::SelectedImport);
+}
+void TransferCommands::PopUpLoad2Click() {
+    runSelected(DriveCommand::SelectedExport);
+}
 
 void TransferCommands::runWholeTable(DriveCommand command) {
     if (!host_.commandItemEnabled(command))
@@ -93,8 +107,8 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     engine.saveResult = nullptr;
 
     if (TransferActive) {
-        const bool wanted =
-            mode == kModeComparison ? o.CompResult.checked() || o.ParaResult.checked() : o.ParaResult.checked();
+        const bool wanted = mode == kModeComparison ? o.CompResult.checked() || o.ParaResult.checked()
+                                                    : o.ParaResult.checked();
         if (TransferGo == 1 && wanted)
             host_.showModal(result);
         // A comparison changes no value: the table (and its undo steps) stays as it is.

@@ -36,12 +36,22 @@ void resetTransferState() {
 
 namespace {
 
-const TextGrid& paraDat() { return globals().Parameters->ParaDat; }
-TextGrid& uPara() { return globals().Parameters->UPara; }
-const QString& datCell(int col, int index) { return paraDat().cell(col, index + 1); }
-const QString& valueCell(int index) { return uPara().cell(UP_Value, index + 1); }
+const TextGrid& paraDat() {
+    return globals().Parameters->ParaDat;
+}
+TextGrid& uPara() {
+    return globals().Parameters->UPara;
+}
+const QString& datCell(int col, int index) {
+    return paraDat().cell(col, index + 1);
+}
+const QString& valueCell(int index) {
+    return uPara().cell(UP_Value, index + 1);
+}
 
-QString padLeft(const QString& text, int width) { return text.rightJustified(width, u' '); }
+QString padLeft(const QString& text, int width) {
+    return text.rightJustified(width, u' ');
+}
 
 QString languageFile() {
     const QString stored = globals().LanguageIniPath;
@@ -50,7 +60,9 @@ QString languageFile() {
 }
 
 // A value text the way the frame builder reads it: its leading decimal integer, else 0.
-std::int64_t textValue(const QString& text) { return ParseDecimalPrefix(text); }
+std::int64_t textValue(const QString& text) {
+    return ParseDecimalPrefix(text);
+}
 
 } // namespace
 
@@ -83,9 +95,15 @@ void TransferEngine::loadTexts() {
         return lang.readString(QStringLiteral("WorkingRep"), QLatin1String(key), QLatin1String(def));
     };
     switch (TransferMode) {
-    case kModeImport: Caption = work("FormIm", "Parameter Import"); break;
-    case kModeExport: Caption = work("FormEx", "Parameter Export"); break;
-    default: Caption = work("FormComp", "Parameter Comparison"); break;
+    case kModeImport:
+        Caption = work("FormIm", "Parameter Import");
+        break;
+    case kModeExport:
+        Caption = work("FormEx", "Parameter Export");
+        break;
+    default:
+        Caption = work("FormComp", "Parameter Comparison");
+        break;
     }
     StartText = work("Button1", "Start");
     CancelText = work("Button2", "Cancel");
@@ -118,8 +136,7 @@ QString TransferEngine::shownTitle(int index) const {
 }
 
 QString TransferEngine::shownName(int index) const {
-    const bool maintenance =
-        datCell(PD_ComNo, index).startsWith(u'F') || datCell(PD_FTitle, index).isEmpty();
+    const bool maintenance = datCell(PD_ComNo, index).startsWith(u'F') || datCell(PD_FTitle, index).isEmpty();
     if (maintenance && !globals().Parameters->MainteFlag)
         return Buff;
     return datCell(PD_FName, index);
@@ -132,7 +149,8 @@ void TransferEngine::setFlag(int index, const char* flag) {
 
 void TransferEngine::progress(int nextIndex) {
     PumpEvents();
-    const int percent = LastParaIndex <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / LastParaIndex), 0, 100);
+    const int percent =
+        LastParaIndex <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / LastParaIndex), 0, 100);
     if (view_)
         view_->setProgress(percent);
 }
@@ -140,10 +158,10 @@ void TransferEngine::progress(int nextIndex) {
 TransferEngine::Answer TransferEngine::ask(bool enabled, int heading, int second, const QString& title) {
     if (!enabled)
         return Answer::Go;
-    const QString text = Msg(heading) + u'\n' + Msg(second) + u' ' + title + QStringLiteral("\n\n") + Msg(69) + u'\n' +
-                         Msg(70) + u'\n' + Msg(71);
-    const BoxAnswer a =
-        Prompter::instance().message(text, globals().MsgCaption, BoxIcon::Warning, BoxButtons::AbortRetryIgnore);
+    const QString text = Msg(heading) + u'\n' + Msg(second) + u' ' + title + QStringLiteral("\n\n") +
+                         Msg(69) + u'\n' + Msg(70) + u'\n' + Msg(71);
+    const BoxAnswer a = Prompter::instance().message(text, globals().MsgCaption, BoxIcon::Warning,
+                                                     BoxButtons::AbortRetryIgnore);
     PumpEvents();
     if (a == BoxAnswer::Abort)
         return Answer::Abort;
@@ -166,9 +184,15 @@ void TransferEngine::StBtnClick() {
     LastParaIndex = std::min(LastParaIndex, std::min(globals().ParaCountAll, kMaxParams - 1));
 
     switch (TransferMode) {
-    case kModeImport: runImport(); break;
-    case kModeExport: runExport(); break;
-    default: runComparison(); break;
+    case kModeImport:
+        runImport();
+        break;
+    case kModeExport:
+        runExport();
+        break;
+    default:
+        runComparison();
+        break;
     }
     if (aborted_) {
         // No second pass, no end-of-run step: the window just goes.
@@ -195,7 +219,8 @@ void TransferEngine::runImport() {
         const bool is32 = parameterIs32(i);
         const bool isSigned = parameterIsSigned(i);
         for (;;) {
-            const std::uint32_t raw = link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
+            const std::uint32_t raw =
+                link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
             if (!link_.CommError) {
                 setFlag(i, "0");
                 entries[std::size_t(i)] = normaliseRaw(raw, is32, isSigned);
@@ -312,8 +337,8 @@ QString TransferEngine::comparisonLine(int index, std::int64_t drive, std::int64
     auto shown = [&](std::int64_t v) {
         return padLeft(ValueRules::FormatValue(index, double(v) / mul), kColumnWidth);
     };
-    return title + QStringLiteral(": ") + shown(drive) + QStringLiteral(" ,") + shown(table) + QStringLiteral("  (") +
-           shownName(index) + u')';
+    return title + QStringLiteral(": ") + shown(drive) + QStringLiteral(" ,") + shown(table) +
+           QStringLiteral("  (") + shownName(index) + u')';
 }
 
 void TransferEngine::runComparison() {
@@ -325,8 +350,8 @@ void TransferEngine::runComparison() {
     }
     if (result_) {
         result_->addLine(Info2);
-        result_->addLine(QStringLiteral("      ") + Result1 + QStringLiteral("  ") + Result2 + QStringLiteral("  ") +
-                         Result3);
+        result_->addLine(QStringLiteral("      ") + Result1 + QStringLiteral("  ") + Result2 +
+                         QStringLiteral("  ") + Result3);
         result_->addBuffLine(Info1);
     }
 
@@ -334,7 +359,8 @@ void TransferEngine::runComparison() {
         const bool is32 = parameterIs32(i);
         const bool isSigned = parameterIsSigned(i);
         for (;;) {
-            const std::uint32_t raw = link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
+            const std::uint32_t raw =
+                link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
             if (link_.CommError) {
                 setFlag(i, "2");
                 const Answer a = ask(o.ParaErrDisp.checked(), 67, 68, shownTitle(i));
@@ -510,14 +536,18 @@ void TWorkBar::closeEvent(QCloseEvent* e) {
     QDialog::closeEvent(e);
 }
 
-void TWorkBar::setLabel1(const QString& text) { Label1->setText(text); }
+void TWorkBar::setLabel1(const QString& text) {
+    Label1->setText(text);
+}
 
 void TWorkBar::setLabel2(const QString& text, bool visible) {
     Label2->setText(text);
     Label2->setVisible(visible);
 }
 
-void TWorkBar::setProgress(int percent) { ProgressBar1->setValue(percent); }
+void TWorkBar::setProgress(int percent) {
+    ProgressBar1->setValue(percent);
+}
 
 void TWorkBar::setStartCancelEnabled(bool enabled) {
     StBtn->setEnabled(enabled);
@@ -544,6 +574,10 @@ void TWorkBar::showOkButton(bool keepLabel2) {
     Button2->setDefault(true);
 }
 
-void TWorkBar::closeWindow() { done(QDialog::Accepted); }
+void TWorkBar::closeWindow() {
+    done(QDialog::Accepted);
+}
 
-void TWorkBar::repaintNow() { Label1->repaint(); }
+void TWorkBar::repaintNow() {
+    Label1->repaint();
+}

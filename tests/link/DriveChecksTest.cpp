@@ -11,7 +11,9 @@ namespace {
 struct MainFlags {
     bool ParaTableAct = false, DrvChkAct = false, DrvChkd = false, TypeCheck = false, FormCheck = false,
          CPUCheck = false, ComCancel = false;
-    DriveCheckFlags refs() { return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel}; }
+    DriveCheckFlags refs() {
+        return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel};
+    }
 };
 
 // A prompter that runs something while its box is open.
@@ -19,8 +21,7 @@ class HookPrompter : public ScriptedPrompter {
 public:
     std::function<void()> whileOpen;
     BoxAnswer message(const QString& text, const QString& caption, BoxIcon icon, BoxButtons buttons,
-                      QWidget* parent) override
-    {
+                      QWidget* parent) override {
         if (whileOpen)
             whileOpen();
         return ScriptedPrompter::message(text, caption, icon, buttons, parent);
@@ -35,8 +36,7 @@ protected:
     DriveChecks checks{*rig.link, flags.refs()};
 };
 
-TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected)
-{
+TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected) {
     rig.writeInfo("");
     rig.link->SpDrv1 = true;
     rig.model.setParameter("0999", 5);
@@ -45,8 +45,7 @@ TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected)
     EXPECT_TRUE(rig.link->SpDrv1) << "kept from the last completed check";
 }
 
-TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive)
-{
+TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
     rig.model.setParameter("0999", 5);
     flags.ParaTableAct = true;
     flags.DrvChkAct = true;
@@ -74,8 +73,7 @@ TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive)
     EXPECT_EQ(rig.prompter.boxes()[1].text, "m99\nm100\n\n\nm101\nm102");
 }
 
-TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits)
-{
+TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits) {
     rig.model.setParameter("0998", 0);
     flags.DrvChkAct = true;
     checks.CheckSpSetup();
@@ -89,8 +87,7 @@ TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits)
     EXPECT_EQ(rig.prompter.boxes().size(), 1u);
 }
 
-TEST_F(SpecialSetupCheck, NormalValuesAndUnansweredReadsClearTheMark)
-{
+TEST_F(SpecialSetupCheck, NormalValuesAndUnansweredReadsClearTheMark) {
     rig.link->SpDrv1 = true;
     checks.CheckSpSetup();
     EXPECT_FALSE(rig.link->SpDrv1);
@@ -102,8 +99,7 @@ TEST_F(SpecialSetupCheck, NormalValuesAndUnansweredReadsClearTheMark)
     EXPECT_FALSE(rig.link->SpDrv1) << "a drive that does not answer is never marked";
 }
 
-TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays)
-{
+TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays) {
     rig.link->SpDrv1 = true;
     rig.link->PortMsgShown = true; // the port box was shown already
     rig.fake->existingPaths = {"/dev/other"};
@@ -112,8 +108,7 @@ TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays)
     EXPECT_EQ(rig.frameCount(), 0u);
 }
 
-TEST_F(SpecialSetupCheck, ACheckStartedWhileItsBoxIsOpenReturnsAtOnce)
-{
+TEST_F(SpecialSetupCheck, ACheckStartedWhileItsBoxIsOpenReturnsAtOnce) {
     HookPrompter hook;
     rig.model.setParameter("0999", 5);
     flags.ParaTableAct = true;
@@ -132,8 +127,7 @@ TEST_F(SpecialSetupCheck, ACheckStartedWhileItsBoxIsOpenReturnsAtOnce)
 
 class DriveIdentityCheck : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         ASSERT_TRUE(rig.connect());
         start = rig.frameCount();
@@ -148,11 +142,10 @@ protected:
     int optionsOpened = 0;
 };
 
-TEST_F(DriveIdentityCheck, TheSequenceWritesTheAccessValueThenReadsTypeCapacityCpuAndRevision)
-{
+TEST_F(DriveIdentityCheck, TheSequenceWritesTheAccessValueThenReadsTypeCapacityCpuAndRevision) {
     checks.CheckDriveIdentity(kModeImport);
-    EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"P FB91 100", "R FB07", "R FB05", "R FE08", "R FB72",
-                                                               "R FE08", "R FE08"}));
+    EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"P FB91 100", "R FB07", "R FB05", "R FE08",
+                                                               "R FB72", "R FE08", "R FE08"}));
     EXPECT_EQ(rig.model.parameter("FB91")->raw, 100u);
     EXPECT_TRUE(flags.TypeCheck);
     EXPECT_TRUE(flags.FormCheck);
@@ -161,8 +154,7 @@ TEST_F(DriveIdentityCheck, TheSequenceWritesTheAccessValueThenReadsTypeCapacityC
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
-TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther)
-{
+TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther) {
     EXPECT_TRUE(capacityNamesMatch("-4037", "-4037E"));
     EXPECT_TRUE(capacityNamesMatch("-4037E", "-4037"));
     EXPECT_FALSE(capacityNamesMatch("-2022", "-4037"));
@@ -174,8 +166,7 @@ TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther)
     EXPECT_TRUE(flags.FormCheck);
 }
 
-TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions)
-{
+TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions) {
     rig.setDrive(kCapa, 4); // -1.5K
     rig.prompter.answer(BoxAnswer::Cancel);
     checks.CheckDriveIdentity(kModeImport);
@@ -195,8 +186,7 @@ TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions)
     EXPECT_FALSE(flags.ComCancel);
 }
 
-TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent)
-{
+TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent) {
     options().TypCapChk.setChecked(false);
     rig.setDrive(kType, 13);
     flags.ComCancel = true;
@@ -206,8 +196,7 @@ TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent)
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
-TEST_F(DriveIdentityCheck, OnlyAComparisonReportsAnotherCpuVersion)
-{
+TEST_F(DriveIdentityCheck, OnlyAComparisonReportsAnotherCpuVersion) {
     globals().DriveCpuVersion = "V110";
     checks.CheckDriveIdentity(kModeImport);
     EXPECT_TRUE(rig.prompter.boxes().empty()) << "type and capacity match";
@@ -219,8 +208,7 @@ TEST_F(DriveIdentityCheck, OnlyAComparisonReportsAnotherCpuVersion)
     EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::Ok);
 }
 
-TEST_F(DriveIdentityCheck, AComparisonListsEveryMismatchInOrder)
-{
+TEST_F(DriveIdentityCheck, AComparisonListsEveryMismatchInOrder) {
     rig.setDrive(kType, 13);
     rig.setDrive(kCpu, 650);
     rig.prompter.answer(BoxAnswer::Ok);
@@ -229,8 +217,7 @@ TEST_F(DriveIdentityCheck, AComparisonListsEveryMismatchInOrder)
     EXPECT_EQ(rig.prompter.boxes()[0].text, "m78Err.Err. (V650)\n\nm76\nm107\nm77\n");
 }
 
-TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite)
-{
+TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite) {
     rig.store.ParaDat.setCell(PD_ComNo, kAccess + 1, "FB92");
     rig.store.rebuildComNoIndex(globals().ParaCountAll);
     checks.CheckDriveIdentity(kModeImport);
@@ -239,8 +226,7 @@ TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite)
     EXPECT_EQ(rig.model.parameter("FB91")->raw, 0u);
 }
 
-TEST(MonitorLock, TheInstalledHandlerFollowsTheMonitorRun)
-{
+TEST(MonitorLock, TheInstalledHandlerFollowsTheMonitorRun) {
     std::vector<bool> calls;
     setMonitorRunningHandler([&calls](bool running) { calls.push_back(running); });
     globals().MonitorRunning = 1;

@@ -9,8 +9,7 @@ namespace {
 
 class DriveNaming : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         ASSERT_TRUE(rig.connect());
         start = rig.frameCount();
@@ -22,8 +21,7 @@ protected:
     std::size_t start = 0;
 };
 
-TEST_F(DriveNaming, ATypeCodeListedTwiceIsNamedByItsFirstKey)
-{
+TEST_F(DriveNaming, ATypeCodeListedTwiceIsNamedByItsFirstKey) {
     EXPECT_EQ(names.LookupTypeName("12"), "HXA1");
     EXPECT_EQ(names.I_TypeForm, (QStringList{"HXA1", "HXA9", "HXB3", "HXB4"}));
     EXPECT_EQ(names.I_TypeNo, (QStringList{"12", "12", "20", "20"}));
@@ -33,8 +31,7 @@ TEST_F(DriveNaming, ATypeCodeListedTwiceIsNamedByItsFirstKey)
     EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"R FE08", "R FE08", "R FE08", "R FE08"}));
 }
 
-TEST_F(DriveNaming, FromCpuVersion700TheCustomSectionsApply)
-{
+TEST_F(DriveNaming, FromCpuVersion700TheCustomSectionsApply) {
     rig.setDrive(kCpu, 699);
     EXPECT_EQ(names.LookupTypeName("12"), "HXA1");
     EXPECT_EQ(names.LookupTypeName("112"), "Err.");
@@ -48,8 +45,7 @@ TEST_F(DriveNaming, FromCpuVersion700TheCustomSectionsApply)
     EXPECT_EQ(names.LookupCapacityNameNewCpu("112", "700", "3"), "Err.");
 }
 
-TEST_F(DriveNaming, TypesSharingACodeAreToldApartByTheirIdentifyingParameter)
-{
+TEST_F(DriveNaming, TypesSharingACodeAreToldApartByTheirIdentifyingParameter) {
     rig.model.setParameter("0F10", 1);
     EXPECT_EQ(names.LookupTypeName("20"), "HXB4");
     EXPECT_TRUE(names.IdentFound);
@@ -66,8 +62,7 @@ TEST_F(DriveNaming, TypesSharingACodeAreToldApartByTheirIdentifyingParameter)
     EXPECT_TRUE(names.IdentFound);
 }
 
-TEST(DriveNamingModbus, TheIdentifyingReadUsesTheSelectedProtocol)
-{
+TEST(DriveNamingModbus, TheIdentifyingReadUsesTheSelectedProtocol) {
     TransferRig rig(SimProtocol::Modbus);
     ASSERT_TRUE(rig.connect());
     rig.model.setParameter("0F10", 1);
@@ -75,29 +70,26 @@ TEST(DriveNamingModbus, TheIdentifyingReadUsesTheSelectedProtocol)
     EXPECT_EQ(names.LookupTypeName("20"), "HXB4");
 }
 
-TEST_F(DriveNaming, AnAbsentCapacityCodeIsNotNamed)
-{
+TEST_F(DriveNaming, AnAbsentCapacityCodeIsNotNamed) {
     EXPECT_EQ(names.LookupCapacityName("HXA1", "4"), "-1.5K");
     EXPECT_EQ(names.I_CapaForm, (QStringList{"-0.75K", "-1.5K"}));
     EXPECT_EQ(names.LookupCapacityName("HXA1", "9"), "Err.");
     EXPECT_EQ(names.LookupCapacityName("Err.", "3"), "Err.");
 }
 
-TEST_F(DriveNaming, CpuVersionsAreComparedAsNumbers)
-{
+TEST_F(DriveNaming, CpuVersionsAreComparedAsNumbers) {
     const struct {
         const char* cpu;
         const char* name;
     } cases[] = {
-        {"110", "V110"}, {"0110", "V110"}, {"650", "Err."},  {"699", "Err."}, {"700", "V700"},
-        {"701", "V701"}, {"1000", "V1000"}, {"99", "Err."}, {"", "Err."},
+        {"110", "V110"}, {"0110", "V110"},  {"650", "Err."}, {"699", "Err."}, {"700", "V700"},
+        {"701", "V701"}, {"1000", "V1000"}, {"99", "Err."},  {"", "Err."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(names.CpuVersionName("12", c.cpu), c.name) << c.cpu;
 }
 
-TEST_F(DriveNaming, WithoutFE08InTheTableTheCpuVersionCountsAs0)
-{
+TEST_F(DriveNaming, WithoutFE08InTheTableTheCpuVersionCountsAs0) {
     rig.setDrive(kCpu, 700);
     rig.store.ParaDat.setCell(PD_ComNo, kCpu + 1, "FE09");
     rig.store.rebuildComNoIndex(globals().ParaCountAll);
@@ -106,8 +98,7 @@ TEST_F(DriveNaming, WithoutFE08InTheTableTheCpuVersionCountsAs0)
     EXPECT_TRUE(rig.frameTexts(start).empty());
 }
 
-TEST_F(DriveNaming, AFilesTypeIsNamedOnlyThroughAnIdentificationSection)
-{
+TEST_F(DriveNaming, AFilesTypeIsNamedOnlyThroughAnIdentificationSection) {
     EXPECT_EQ(names.LookupFileTypeName("20", "1"), "HXB4");
     EXPECT_EQ(names.FindFileTypeIndex("20", "0"), "2");
     EXPECT_EQ(names.LookupFileTypeName("20", "9"), "Err.");

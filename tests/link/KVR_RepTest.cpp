@@ -25,8 +25,7 @@ namespace {
 
 class ResultWindow : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         resetGlobals();
         resetTransferState();
@@ -42,22 +41,19 @@ protected:
         form.addLine("* Communication Error Parameters");
         form.addLine("F01: Bias");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         mainWindowLinks() = {};
         options().ParaSkipSave.setChecked(false);
         options().CompResult.setChecked(true);
         resetTransferState();
         resetGlobals();
     }
-    static QByteArray read(const QString& path)
-    {
+    static QByteArray read(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     // "Save Comm./Comp. Result" is offered only while not both result windows are on.
-    static void automaticSaveOn()
-    {
+    static void automaticSaveOn() {
         options().CompResult.setChecked(false);
         options().ParaSkipSave.setChecked(true);
         ASSERT_TRUE(options().ParaSkipSave.enabled());
@@ -68,8 +64,7 @@ protected:
     TResultForm1 form;
 };
 
-TEST_F(ResultWindow, CaptionAndFilterFollowTheJobWithDefaultTexts)
-{
+TEST_F(ResultWindow, CaptionAndFilterFollowTheJobWithDefaultTexts) {
     const struct {
         std::uint32_t mode;
         const char* caption;
@@ -95,8 +90,7 @@ TEST_F(ResultWindow, CaptionAndFilterFollowTheJobWithDefaultTexts)
     }
 }
 
-TEST_F(ResultWindow, AnAutomaticSaveIsNamedByDayAndTimeAndHoldsTheLinesWithCrLf)
-{
+TEST_F(ResultWindow, AnAutomaticSaveIsNamedByDayAndTimeAndHoldsTheLinesWithCrLf) {
     automaticSaveOn();
     form.Button2Click();
     EXPECT_EQ(read(folder.filePath("7d9h5m3s.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
@@ -106,11 +100,11 @@ TEST_F(ResultWindow, AnAutomaticSaveIsNamedByDayAndTimeAndHoldsTheLinesWithCrLf)
     form.replaceFirstLine("X");
     form.Button2Click();
     EXPECT_EQ(read(folder.filePath("7d9h5m3s.txt")), "X\r\nF01: Bias\r\n");
-    EXPECT_EQ(automaticResultFileName("/p", QDateTime(QDate(2026, 12, 31), QTime(23, 59, 0))), "/p/31d23h59m0s.txt");
+    EXPECT_EQ(automaticResultFileName("/p", QDateTime(QDate(2026, 12, 31), QTime(23, 59, 0))),
+              "/p/31d23h59m0s.txt");
 }
 
-TEST_F(ResultWindow, InverterInformationAndTheOptionOffAskForAName)
-{
+TEST_F(ResultWindow, InverterInformationAndTheOptionOffAskForAName) {
     automaticSaveOn();
     TransferMode = kModeInverterInfo;
     prompter.answerFile(folder.filePath("info"));
@@ -132,8 +126,7 @@ TEST_F(ResultWindow, InverterInformationAndTheOptionOffAskForAName)
         << "a new file is accepted";
 }
 
-TEST_F(ResultWindow, ACancelledDialogSavesNothingAndAFailedWriteIsReported)
-{
+TEST_F(ResultWindow, ACancelledDialogSavesNothingAndAFailedWriteIsReported) {
     prompter.answerFile(QString());
     EXPECT_FALSE(SaveResultLines({"a"}, kModeImport, QDateTime::currentDateTime()));
     EXPECT_TRUE(prompter.boxes().empty());
@@ -148,8 +141,7 @@ TEST_F(ResultWindow, ACancelledDialogSavesNothingAndAFailedWriteIsReported)
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
 }
 
-TEST_F(ResultWindow, ItOpensUnderTheMainWindowWithItsHeightAsMinimum)
-{
+TEST_F(ResultWindow, ItOpensUnderTheMainWindowWithItsHeightAsMinimum) {
     QMainWindow main;
     mainWindowLinks().window = &main;
     main.setGeometry(0, 0, 400, 60);
@@ -168,8 +160,7 @@ TEST_F(ResultWindow, ItOpensUnderTheMainWindowWithItsHeightAsMinimum)
     EXPECT_EQ(form.minimumHeight(), TResultForm1::kMinHeight);
 }
 
-TEST_F(ResultWindow, PrintFollowsTheMainWindowsPrintItem)
-{
+TEST_F(ResultWindow, PrintFollowsTheMainWindowsPrintItem) {
     bool printItem = false;
     mainWindowLinks().printEnabled = [&printItem] { return printItem; };
     form.show();
@@ -180,8 +171,7 @@ TEST_F(ResultWindow, PrintFollowsTheMainWindowsPrintItem)
     EXPECT_TRUE(form.Button1->isEnabled());
 }
 
-TEST_F(ResultWindow, PrintPutsTheLinesOnThePage)
-{
+TEST_F(ResultWindow, PrintPutsTheLinesOnThePage) {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         GTEST_SKIP() << "pdftotext is not installed";
     form.printToPdf = folder.filePath("out.pdf");
@@ -195,8 +185,7 @@ TEST_F(ResultWindow, PrintPutsTheLinesOnThePage)
     EXPECT_TRUE(text.contains("F01: Bias")) << text.toStdString();
 }
 
-TEST_F(ResultWindow, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine)
-{
+TEST_F(ResultWindow, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine) {
     form.show();
     QTextCursor c = form.ResultDisp->textCursor();
     c.movePosition(QTextCursor::Start);
@@ -213,8 +202,7 @@ TEST_F(ResultWindow, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine)
     EXPECT_EQ(form.ResultDisp->toPlainText(), "Trip 3\nF01: Bias\nmore");
 }
 
-TEST_F(ResultWindow, TheGlobalPointsAtTheWindowWhileItExists)
-{
+TEST_F(ResultWindow, TheGlobalPointsAtTheWindowWhileItExists) {
     EXPECT_EQ(ResultForm1, &form);
     {
         TResultForm1 second;

@@ -1,8 +1,8 @@
 // The five transfer commands end to end: the program's link on a pseudo-terminal, the
 // simulated drive behind it in both protocols, the transfer and result windows offscreen.
 // What reached the drive is checked twice: the requests as written, and the drive's memory.
-#include "link/KVR_Rep.h"
 #include "link/TransferCommands.h"
+#include "link/KVR_Rep.h"
 #include "link/Working.h"
 #include "link/WorkingFixture.h"
 
@@ -19,7 +19,9 @@ namespace {
 struct MainFlags {
     bool ParaTableAct = false, DrvChkAct = false, DrvChkd = false, TypeCheck = false, FormCheck = false,
          CPUCheck = false, ComCancel = false;
-    DriveCheckFlags refs() { return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel}; }
+    DriveCheckFlags refs() {
+        return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel};
+    }
 };
 
 // The main window as the commands see it. Modal windows are run by hand: the transfer
@@ -34,8 +36,7 @@ public:
     void importSelected() override { events.push_back("import selected"); }
     void exportSelected() override { events.push_back("export selected"); }
     QWidget* ownerWindow() override { return nullptr; }
-    int showModal(QDialog& dialog) override
-    {
+    int showModal(QDialog& dialog) override {
         if (realModal)
             return TransferHost::showModal(dialog);
         if (auto* bar = qobject_cast<TWorkBar*>(&dialog)) {
@@ -64,8 +65,7 @@ public:
 
 class Commands : public testing::TestWithParam<SimProtocol> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         checks.openOptions = [this] {
             host.events.push_back("options");
@@ -76,19 +76,16 @@ protected:
     bool modbus() const { return rig.modbus(); }
     // The requests of a connect with the drive type's special-setup check off.
     static std::vector<std::string> connectAndCheck() { return {"R 0000", "R 0000"}; }
-    static std::vector<std::string> identity()
-    {
+    static std::vector<std::string> identity() {
         return {"P FB91 100", "R FB07", "R FB05", "R FE08", "R FB72", "R FE08", "R FE08"};
     }
-    static std::vector<std::string> readsUpTo(const TransferRig& rig, int last)
-    {
+    static std::vector<std::string> readsUpTo(const TransferRig& rig, int last) {
         std::vector<std::string> out;
         for (int i = 0; i <= last; ++i)
             out.push_back("R " + rig.comNo(i).toStdString());
         return out;
     }
-    static std::vector<std::string> join(std::initializer_list<std::vector<std::string>> parts)
-    {
+    static std::vector<std::string> join(std::initializer_list<std::vector<std::string>> parts) {
         std::vector<std::string> out;
         for (const auto& p : parts)
             out.insert(out.end(), p.begin(), p.end());
@@ -107,8 +104,7 @@ protected:
 INSTANTIATE_TEST_SUITE_P(BothProtocols, Commands, testing::Values(SimProtocol::Inverter, SimProtocol::Modbus),
                          protocolName);
 
-TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue)
-{
+TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue) {
     rig.setDrive(kFreq, 1234);
     rig.setDrive(kBias, 0xFFFF);
     rig.setDrive(kMonitor, 42);
@@ -116,8 +112,8 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue)
     expected["FB91"] = 100;
     commands.DownLoadClick();
 
-    EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity(),
-                                      readsUpTo(rig, globals().ParaCountAll)}));
+    EXPECT_EQ(rig.frameTexts(),
+              join({connectAndCheck(), {"P FB91 100"}, identity(), readsUpTo(rig, globals().ParaCountAll)}));
     EXPECT_EQ(rig.driveSnapshot(), expected);
     for (int i = 0; i <= globals().ParaCountAll; ++i) {
         const auto p = rig.model.parameter(rig.comNo(i));
@@ -132,8 +128,7 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue)
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
-TEST_P(Commands, ExportWithoutMaintenanceModeWritesChangedOrdinaryParametersOnly)
-{
+TEST_P(Commands, ExportWithoutMaintenanceModeWritesChangedOrdinaryParametersOnly) {
     rig.setValue(kFreq, "1234");
     rig.setChanged(kFreq, true);
     rig.setValue(kMonitor, "9");
@@ -159,8 +154,7 @@ TEST_P(Commands, ExportWithoutMaintenanceModeWritesChangedOrdinaryParametersOnly
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "refresh", "focus"}));
 }
 
-TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter)
-{
+TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter) {
     options().SUMode.setChecked(true);
     rig.setValue(kRev, "3");
     rig.setChanged(kRev, true);
@@ -172,8 +166,7 @@ TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter)
     EXPECT_EQ(rig.model.parameter("FB72")->raw, 3u);
 }
 
-TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable)
-{
+TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
     options().TypCapChk.setChecked(false);
     rig.setValue(kFreq, "1234");
     for (int i : {kPos, kOffset}) { // values a MODBUS register carries whole
@@ -183,7 +176,8 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable)
     const auto before = rig.driveSnapshot();
     commands.PopCompClick();
 
-    EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 0"}, readsUpTo(rig, globals().ParaCountNormal)}));
+    EXPECT_EQ(rig.frameTexts(),
+              join({connectAndCheck(), {"P FB91 0"}, readsUpTo(rig, globals().ParaCountNormal)}));
     auto expected = before;
     expected["FB91"] = 0;
     EXPECT_EQ(rig.driveSnapshot(), expected);
@@ -194,8 +188,7 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable)
     EXPECT_EQ(rig.value(kFreq), "1234");
 }
 
-TEST_P(Commands, AMismatchCancelledInTheWarningStartsNoTransfer)
-{
+TEST_P(Commands, AMismatchCancelledInTheWarningStartsNoTransfer) {
     rig.setDrive(kCapa, 4);
     rig.prompter.answer(BoxAnswer::Cancel);
     commands.DownLoadClick();
@@ -217,8 +210,7 @@ TEST_P(Commands, AMismatchCancelledInTheWarningStartsNoTransfer)
     EXPECT_EQ(host.events, (std::vector<std::string>{"options", "transfer window", "refresh", "focus"}));
 }
 
-TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns)
-{
+TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns) {
     rig.setDrive(kType, 13);
     rig.prompter.answer(BoxAnswer::Ok);
     commands.PopCompClick();
@@ -227,8 +219,7 @@ TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns)
     EXPECT_EQ(host.events.front(), "transfer window");
 }
 
-TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent)
-{
+TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
     rig.link->portPathResolver = [](const QString&) { return QStringLiteral("/nonexistent/tty"); };
     rig.link->SpDrv1 = true; // an earlier mark must not hide the failure
     rig.prompter.answer(BoxAnswer::Ok);
@@ -241,8 +232,7 @@ TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent)
     EXPECT_EQ(ResultForm1, nullptr);
 }
 
-TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently)
-{
+TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
     rig.writeInfo("[Setup]\r\nSpChk=1\r\n");
     rig.model.setParameter("0999", 5);
     host.flags.ParaTableAct = true;
@@ -259,8 +249,7 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently)
     EXPECT_EQ(rig.driveSnapshot(), before);
 }
 
-TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable)
-{
+TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable) {
     commands.PopDownLoad2Click();
     commands.PopUpLoad2Click();
     EXPECT_EQ(rig.frameCount(), 0u);
@@ -271,11 +260,11 @@ TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable)
     commands.PopDownLoad2Click();
     commands.PopUpLoad2Click();
     EXPECT_EQ(host.events, (std::vector<std::string>{"import selected", "focus"}));
-    EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"}) << "the special-setup check connects by itself";
+    EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"})
+        << "the special-setup check connects by itself";
 }
 
-TEST_P(Commands, ADisabledMenuItemStopsItsCommand)
-{
+TEST_P(Commands, ADisabledMenuItemStopsItsCommand) {
     host.disabled = {DriveCommand::Import, DriveCommand::Export, DriveCommand::Comparison};
     commands.DownLoadClick();
     commands.UpLoadClick();
@@ -284,8 +273,7 @@ TEST_P(Commands, ADisabledMenuItemStopsItsCommand)
     EXPECT_TRUE(host.events.empty());
 }
 
-TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone)
-{
+TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
     host.onTransferWindow = [](TWorkBar& bar) { bar.Button1->click(); };
     commands.DownLoadClick();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
@@ -293,8 +281,7 @@ TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone)
     EXPECT_EQ(TransferActive, 0);
 }
 
-TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone)
-{
+TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     options().ParaErrDisp.setChecked(true);
     rig.link->ReplyTimeout = 100;
     host.onTransferWindow = [this](TWorkBar& bar) {
@@ -322,12 +309,13 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone)
         rig.sim->setFaults({});
     };
     commands.DownLoadClick();
-    EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "result window", "refresh", "focus"}));
-    EXPECT_EQ(host.resultLines, (QStringList{"* Communication Error Parameters", "F00: Frequency", "F01: Bias"}));
+    EXPECT_EQ(host.events,
+              (std::vector<std::string>{"transfer window", "result window", "refresh", "focus"}));
+    EXPECT_EQ(host.resultLines,
+              (QStringList{"* Communication Error Parameters", "F00: Frequency", "F01: Bias"}));
 }
 
-TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce)
-{
+TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce) {
     std::size_t nested = 0;
     EXPECT_FALSE(TransferCommands::running());
     host.onTransferWindow = [&](TWorkBar& bar) {
@@ -342,8 +330,7 @@ TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce)
     EXPECT_EQ(nested, 0u);
 }
 
-TEST_P(Commands, TheRealModalWindowsRunTheJob)
-{
+TEST_P(Commands, TheRealModalWindowsRunTheJob) {
     host.realModal = true;
     rig.setDrive(kFreq, 777);
     options().ParaResult.setChecked(false); // the window closes itself

@@ -31,7 +31,9 @@
 #include <vector>
 
 // Readable failure messages for texts.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace transfertest {
 
@@ -39,27 +41,26 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Indexes of the drive type below.
 enum Index {
-    kFreq = 0,     // 0000: 16-bit unsigned, Mul 100, "#.##"
-    kBias = 1,     // 0001: 16-bit signed
-    kRef = 2,      // 0002: default taken from 0000
-    kPos = 3,      // 0103: 32-bit unsigned up to 4,000,000,000
-    kOffset = 4,   // 0104: 32-bit signed
-    kMonitor = 5,  // 0200: lives in RAM only
-    kLocked = 6,   // 0201: Flag "1"
-    kBrake = 7,    // 0630
-    kLast0 = 8,    // 0999: the last ordinary parameter
-    kType = 9,     // FB07
-    kCapa = 10,    // FB05
-    kRev = 11,     // FB72
-    kAccess = 12,  // FB91
-    kCpu = 13,     // FE08
+    kFreq = 0,    // 0000: 16-bit unsigned, Mul 100, "#.##"
+    kBias = 1,    // 0001: 16-bit signed
+    kRef = 2,     // 0002: default taken from 0000
+    kPos = 3,     // 0103: 32-bit unsigned up to 4,000,000,000
+    kOffset = 4,  // 0104: 32-bit signed
+    kMonitor = 5, // 0200: lives in RAM only
+    kLocked = 6,  // 0201: Flag "1"
+    kBrake = 7,   // 0630
+    kLast0 = 8,   // 0999: the last ordinary parameter
+    kType = 9,    // FB07
+    kCapa = 10,   // FB05
+    kRev = 11,    // FB72
+    kAccess = 12, // FB91
+    kCpu = 13,    // FE08
     kCount = 14,
 };
 
 // HXA1 (code 12) with capacities -0.75K (3) and -1.5K (4); with CPU 700 and above it is
 // code 112 and -0.75K is 33. HXB3 and HXB4 share code 20 and are told apart by 0F10.
-inline void writeTransferDriveData(TempProgramFolder& folder, const QByteArray& info = QByteArray())
-{
+inline void writeTransferDriveData(TempProgramFolder& folder, const QByteArray& info = QByteArray()) {
     folder.writeFile(QStringLiteral("dat/Inverter.ini"),
                      "[Type]\r\nHXA1=12\r\nHXA9=12\r\nHXB3=20\r\nHXB4=20\r\n"
                      "[Type_Custom]\r\nHXA1=112\r\n"
@@ -97,8 +98,7 @@ struct Frame {
     bool operator==(const Frame&) const = default;
 };
 
-inline std::optional<Frame> decodeRequest(const Bytes& f, bool modbus)
-{
+inline std::optional<Frame> decodeRequest(const Bytes& f, bool modbus) {
     Frame r;
     if (modbus) {
         if (f.size() != 8)
@@ -127,9 +127,9 @@ inline std::optional<Frame> decodeRequest(const Bytes& f, bool modbus)
     return r;
 }
 
-inline std::string frameText(const Frame& f)
-{
-    return std::string(1, f.kind) + ' ' + f.comNo.toStdString() + (f.kind == 'R' ? "" : ' ' + std::to_string(f.value));
+inline std::string frameText(const Frame& f) {
+    return std::string(1, f.kind) + ' ' + f.comNo.toStdString() +
+           (f.kind == 'R' ? "" : ' ' + std::to_string(f.value));
 }
 
 // A port that passes everything to another and records what was written.
@@ -137,8 +137,7 @@ class RecordingPort : public SerialPort {
 public:
     explicit RecordingPort(SerialPort& inner) : inner_(inner) {}
     std::vector<Bytes> writes;
-    SerialError open(const QString& p, int b, int d, SerialParity pa, SerialStopBits s) override
-    {
+    SerialError open(const QString& p, int b, int d, SerialParity pa, SerialStopBits s) override {
         return inner_.open(p, b, d, pa, s);
     }
     SerialError probe(const QString& p) override { return inner_.probe(p); }
@@ -150,8 +149,7 @@ public:
     void setRts(bool on) override { inner_.setRts(on); }
     int outputQueued() override { return inner_.outputQueued(); }
     int inputQueued() override { return inner_.inputQueued(); }
-    int write(std::span<const std::uint8_t> data) override
-    {
+    int write(std::span<const std::uint8_t> data) override {
         writes.emplace_back(data.begin(), data.end());
         return inner_.write(data);
     }
@@ -164,8 +162,7 @@ private:
 };
 
 // Puts the check of a changed reply right again (sum or CRC).
-inline void reseal(Bytes& reply, bool modbus)
-{
+inline void reseal(Bytes& reply, bool modbus) {
     if (modbus) {
         reply.resize(reply.size() - 2);
         AppendCrc(reply);
@@ -180,8 +177,7 @@ enum class Wire { Fake, Pty };
 class TransferRig {
 public:
     explicit TransferRig(SimProtocol protocol, Wire wire = Wire::Fake, const QByteArray& info = QByteArray())
-        : protocol_(protocol), wire_(wire)
-    {
+        : protocol_(protocol), wire_(wire) {
         writeTransferDriveData(folder, info);
         resetGlobals();
         resetTransferState();
@@ -203,8 +199,9 @@ public:
         loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
         setDefaultOptions();
 
-        loaded = loaded && model.load(folder.path(), DriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
-                                                                   QStringLiteral("-0.75K")});
+        loaded =
+            loaded && model.load(folder.path(), DriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
+                                                              QStringLiteral("-0.75K")});
         model.setParameter(QStringLiteral("0998"), 1);
         model.setParameter(QStringLiteral("FB72"), 7);
         SimConfig config;
@@ -229,8 +226,7 @@ public:
         link->Settings.protocol = modbus() ? 1 : 0;
         link->ReplyTimeout = wire == Wire::Pty ? 1000 : 200;
     }
-    ~TransferRig()
-    {
+    ~TransferRig() {
         link.reset();
         if (server)
             server->stop();
@@ -240,8 +236,7 @@ public:
         setDefaultOptions(); // the options are the program's one object
     }
 
-    static void setDefaultOptions()
-    {
+    static void setDefaultOptions() {
         Options& o = options();
         o.CompResult.setChecked(true);
         o.CompMsgDisp.setChecked(false);
@@ -256,20 +251,20 @@ public:
 
     bool modbus() const { return protocol_ == SimProtocol::Modbus; }
     // Replaces the drive type's Info.ini.
-    void writeInfo(const QByteArray& text) { folder.writeFile(QStringLiteral("dat/HXA1(V100)/Info.ini"), text); }
+    void writeInfo(const QByteArray& text) {
+        folder.writeFile(QStringLiteral("dat/HXA1(V100)/Info.ini"), text);
+    }
     bool connect() { return link->ConnectDrive(); }
 
     // Every request written so far, decoded.
-    std::vector<Frame> frames() const
-    {
+    std::vector<Frame> frames() const {
         std::vector<Frame> out;
         for (const Bytes& b : recorder->writes)
             if (auto f = decodeRequest(b, modbus()))
                 out.push_back(*f);
         return out;
     }
-    std::vector<std::string> frameTexts(std::size_t from = 0) const
-    {
+    std::vector<std::string> frameTexts(std::size_t from = 0) const {
         std::vector<std::string> out;
         const auto all = frames();
         for (std::size_t i = from; i < all.size(); ++i)
@@ -278,8 +273,7 @@ public:
     }
     std::size_t frameCount() const { return recorder->writes.size(); }
     // The writes among the frames from `from` on.
-    std::vector<std::string> writesSince(std::size_t from) const
-    {
+    std::vector<std::string> writesSince(std::size_t from) const {
         std::vector<std::string> out;
         const auto all = frames();
         for (std::size_t i = from; i < all.size(); ++i)
@@ -292,19 +286,16 @@ public:
     QString value(int index) const { return store.UPara.cell(UP_Value, index + 1); }
     void setValue(int index, const QString& v) { store.UPara.setCell(UP_Value, index + 1, v); }
     QString flag(int index) const { return store.ParaDat.cell(PD_Flag, index + 1); }
-    void setChanged(int index, bool on)
-    {
+    void setChanged(int index, bool on) {
         store.UPara.setCell(UP_ChangeIndex, index + 1, on ? QStringLiteral("1") : QStringLiteral("0"));
     }
     std::uint32_t driveRaw(int index) const { return model.parameter(comNo(index))->raw; }
-    void setDrive(int index, std::int64_t v)
-    {
+    void setDrive(int index, std::int64_t v) {
         const auto p = model.parameter(comNo(index));
         model.setParameter(comNo(index), v, p->is32, p->isSigned);
     }
     // Every parameter's raw value in the drive, by number.
-    std::map<QString, std::uint32_t> driveSnapshot() const
-    {
+    std::map<QString, std::uint32_t> driveSnapshot() const {
         std::map<QString, std::uint32_t> out;
         for (int i = 0; i < kCount; ++i)
             out[comNo(i)] = driveRaw(i);
@@ -331,8 +322,7 @@ public:
     std::unique_ptr<CommLink> link;
 
 private:
-    std::vector<FakeSerialPort::Chunk> respond(const Bytes& request)
-    {
+    std::vector<FakeSerialPort::Chunk> respond(const Bytes& request) {
         std::vector<FakeSerialPort::Chunk> out;
         const auto f = decodeRequest(request, modbus());
         if (f) {
@@ -355,8 +345,7 @@ private:
     Wire wire_;
 };
 
-inline std::string protocolName(const testing::TestParamInfo<SimProtocol>& info)
-{
+inline std::string protocolName(const testing::TestParamInfo<SimProtocol>& info) {
     return info.param == SimProtocol::Modbus ? "Modbus" : "Inverter";
 }
 

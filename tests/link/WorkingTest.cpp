@@ -1,16 +1,16 @@
 // The transfer engine and its window against the simulated drive on the fake port: import,
 // export and comparison in both protocols, failures answered Abort, Retry and Ignore, the
 // result lines, the end-of-run states and the automatic save.
-#include "link/KVR_Rep.h"
 #include "link/Working.h"
+#include "link/KVR_Rep.h"
 #include "link/WorkingFixture.h"
 
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 
 using namespace transfertest;
 
@@ -19,8 +19,7 @@ namespace {
 // One job in the transfer window as a command prepares it.
 class Job {
 public:
-    Job(TransferRig& rig, std::uint32_t mode, int last) : bar(*rig.link)
-    {
+    Job(TransferRig& rig, std::uint32_t mode, int last) : bar(*rig.link) {
         TransferMode = mode;
         LastParaIndex = last;
         TransferGo = 1;
@@ -37,12 +36,15 @@ public:
 
 class Transfer : public testing::TestWithParam<SimProtocol> {
 protected:
-    void SetUp() override { ASSERT_TRUE(rig.loaded); ASSERT_TRUE(rig.connect()); start = rig.frameCount(); }
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        start = rig.frameCount();
+    }
     bool modbus() const { return rig.modbus(); }
     // 32-bit values that a MODBUS register carries whole, so that a comparison finds them
     // equal in both protocols.
-    void fitRegisters()
-    {
+    void fitRegisters() {
         for (int i : {kPos, kOffset}) {
             rig.setValue(i, "7");
             rig.setDrive(i, 7);
@@ -55,8 +57,7 @@ protected:
 INSTANTIATE_TEST_SUITE_P(BothProtocols, Transfer, testing::Values(SimProtocol::Inverter, SimProtocol::Modbus),
                          protocolName);
 
-TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValues)
-{
+TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValues) {
     rig.setDrive(kFreq, 1234);
     rig.setDrive(kBias, 0xFFFF);
     rig.setDrive(kPos, 3000000000LL);
@@ -100,8 +101,7 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
-TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumber)
-{
+TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumber) {
     rig.silent = {{"0001", 0}, {"FB07", 0}};
     Job job(rig, kModeImport, globals().ParaCountAll);
     job.start();
@@ -122,8 +122,7 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
               (QStringList{"* Communication Error Parameters", "F01: Bias", "FB07: Type"}));
 }
 
-TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts)
-{
+TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
     options().ParaErrDisp.setChecked(true);
     rig.silent = {{"0001", 0}};
     rig.prompter.answer(BoxAnswer::Retry);
@@ -143,8 +142,7 @@ TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts)
     EXPECT_EQ(box.buttons, BoxButtons::AbortRetryIgnore);
 }
 
-TEST_P(Transfer, ARetryThatSucceedsCountsNothing)
-{
+TEST_P(Transfer, ARetryThatSucceedsCountsNothing) {
     options().ParaErrDisp.setChecked(true);
     rig.silent = {{"0001", 1}};
     rig.setDrive(kBias, 5);
@@ -156,8 +154,7 @@ TEST_P(Transfer, ARetryThatSucceedsCountsNothing)
     EXPECT_EQ(rig.flag(kBias), "0");
 }
 
-TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass)
-{
+TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
     options().ParaErrDisp.setChecked(true);
     rig.silent = {{"0001", 0}};
     rig.setDrive(kFreq, 1234);
@@ -175,8 +172,7 @@ TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass)
     EXPECT_TRUE(job.result.ResultDisp == QStringList{"* Communication Error Parameters"});
 }
 
-TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemoryGive)
-{
+TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemoryGive) {
     rig.setValue(kFreq, "1234");
     rig.setChanged(kFreq, true);
     rig.setValue(kMonitor, "9");
@@ -206,10 +202,11 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     const std::size_t second = rig.frameCount();
     Job all(rig, kModeExport, kBrake);
     all.start();
-    EXPECT_EQ(rig.writesSince(second),
-              (std::vector<std::string>{"P 0000 1234", modbus() ? "P 0001 65529" : "P 0001 65529", "P 0002 500",
-                                        modbus() ? "P 0103 34464" : "P 0103 100000",
-                                        modbus() ? "P 0104 65534" : "P 0104 4294967294", "P 0200 9", "P 0630 1"}));
+    EXPECT_EQ(
+        rig.writesSince(second),
+        (std::vector<std::string>{"P 0000 1234", modbus() ? "P 0001 65529" : "P 0001 65529", "P 0002 500",
+                                  modbus() ? "P 0103 34464" : "P 0103 100000",
+                                  modbus() ? "P 0104 65534" : "P 0104 4294967294", "P 0200 9", "P 0630 1"}));
     if (modbus()) {
         // 100000 and -2 do not fit a register: the echo differs and the parameter is listed.
         EXPECT_EQ(all.engine().errorCount(), 2);
@@ -221,8 +218,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     }
 }
 
-TEST_P(Transfer, AnEchoIsComparedAsANumber)
-{
+TEST_P(Transfer, AnEchoIsComparedAsANumber) {
     options().WriteNotChgPara.setChecked(false);
     rig.setValue(kFreq, "05");
     rig.setValue(kBias, "+3");
@@ -242,16 +238,15 @@ TEST_P(Transfer, AnEchoIsComparedAsANumber)
     EXPECT_EQ(rig.value(kRef), "70000") << "export never changes the working value";
     QStringList expected{"* Communication Error Parameters", "F02: Reference", "F630: Brake"};
     if (modbus())
-        expected = QStringList{"* Communication Error Parameters", "F02: Reference", "F103: Position", "F104: Offset",
-                               "F630: Brake"};
+        expected = QStringList{"* Communication Error Parameters", "F02: Reference", "F103: Position",
+                               "F104: Offset", "F630: Brake"};
     EXPECT_EQ(job.result.ResultDisp, expected);
 }
 
-TEST_P(Transfer, ComparisonListsDifferencesThenFailures)
-{
-    rig.setValue(kFreq, "1234");                         // drive 500
+TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
+    rig.setValue(kFreq, "1234");                           // drive 500
     rig.store.ParaDat.setCell(PD_FTitle, kBias + 1, "B1"); // a two-character title
-    rig.setValue(kBias, "-3");                           // drive -50
+    rig.setValue(kBias, "-3");                             // drive -50
     rig.silent = {{"0630", 0}};
     rig.setDrive(kRev, 9); // a maintenance parameter differs: listed only in maintenance mode
     fitRegisters();
@@ -278,13 +273,12 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures)
     EXPECT_EQ(TransferGo, 1);
 }
 
-TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow)
-{
+TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     fitRegisters();
     Job job(rig, kModeComparison, globals().ParaCountAll);
     job.start();
-    EXPECT_EQ(job.result.ResultDisp,
-              (QStringList{"* Different Value Parameters", "        Inverter     KVR260X  Title", "No Item."}));
+    EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Different Value Parameters",
+                                                  "        Inverter     KVR260X  Title", "No Item."}));
     EXPECT_TRUE(job.bar.isVisible());
     EXPECT_TRUE(job.bar.Label2->isVisible());
     EXPECT_EQ(job.bar.Label2->text(), "No Different Value.");
@@ -304,13 +298,16 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow)
 
 class TransferRun : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(rig.loaded); ASSERT_TRUE(rig.connect()); start = rig.frameCount(); }
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        start = rig.frameCount();
+    }
     TransferRig rig{SimProtocol::Inverter};
     std::size_t start = 0;
 };
 
-TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared)
-{
+TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
     globals().DriveTypeName = "HXB3";
     rig.setDrive(kCpu, 250);
     rig.setDrive(kBrake, 2);
@@ -321,8 +318,7 @@ TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared)
     EXPECT_EQ(rig.frameTexts(start).back(), "R FE08") << "read once more after the two passes";
 }
 
-TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersionIsNew)
-{
+TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersionIsNew) {
     globals().DriveTypeName = "HXB3";
     rig.setDrive(kBrake, 2);
     rig.silent = {{"FE08", 0}};
@@ -339,8 +335,7 @@ TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersion
     EXPECT_EQ(rig.value(kCpu), "1000");
 }
 
-TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport)
-{
+TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
     rig.setDrive(kPos, 3000000000LL);
     Job in(rig, kModeImport, globals().ParaCountNormal);
     in.start();
@@ -357,8 +352,7 @@ TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport)
     EXPECT_EQ(rig.writesSince(from).back(), "W 0103 3000000000");
 }
 
-TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn)
-{
+TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
     options().CompResult.setChecked(false); // the saving option is offered then
     options().ParaSkipSave.setChecked(true);
     ASSERT_TRUE(options().ParaSkipSave.enabled());
@@ -376,8 +370,7 @@ TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn)
     EXPECT_EQ(rig.prompter.fileDialogs(), 0);
 }
 
-TEST_F(TransferRun, NoFailureNoFile)
-{
+TEST_F(TransferRun, NoFailureNoFile) {
     options().CompResult.setChecked(false);
     options().ParaSkipSave.setChecked(true);
     int saves = 0;
@@ -391,8 +384,7 @@ TEST_F(TransferRun, NoFailureNoFile)
 class ImpatientBar : public TWorkBar {
 public:
     using TWorkBar::TWorkBar;
-    void repaintNow() override
-    {
+    void repaintNow() override {
         reject(); // Esc
         close();  // the close box
         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -403,8 +395,7 @@ public:
     bool stillVisible = false;
 };
 
-TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns)
-{
+TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
     TransferMode = kModeImport;
     LastParaIndex = kRef;
     TransferGo = 1;
@@ -418,8 +409,7 @@ TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns)
     EXPECT_FALSE(bar.isVisible()) << "once done, Esc closes it";
 }
 
-TEST_F(TransferRun, CancelBeforeStartSendsNothing)
-{
+TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
     Job job(rig, kModeImport, globals().ParaCountAll);
     job.bar.Button1->click();
     EXPECT_FALSE(job.bar.isVisible());
@@ -428,16 +418,14 @@ TEST_F(TransferRun, CancelBeforeStartSendsNothing)
     EXPECT_EQ(TransferGo, 1);
 }
 
-TEST_F(TransferRun, ASingleParameterJobEndsAtFullProgress)
-{
+TEST_F(TransferRun, ASingleParameterJobEndsAtFullProgress) {
     Job job(rig, kModeImport, 0);
     job.start();
     EXPECT_EQ(job.bar.ProgressBar1->value(), 100);
     EXPECT_EQ(rig.frameTexts(start), std::vector<std::string>{"R 0000"});
 }
 
-TEST_F(TransferRun, EachShowingStartsReady)
-{
+TEST_F(TransferRun, EachShowingStartsReady) {
     Job job(rig, kModeImport, kRef);
     job.start();
     ASSERT_TRUE(job.bar.Button2->isVisible());
@@ -458,8 +446,7 @@ TEST_F(TransferRun, EachShowingStartsReady)
     EXPECT_EQ(job.bar.ProgressBar1->value(), 0);
 }
 
-TEST(TransferValues, RawValuesKeepTheirSizeAndSign)
-{
+TEST(TransferValues, RawValuesKeepTheirSizeAndSign) {
     struct Case {
         std::int64_t raw;
         bool is32, isSigned;
@@ -474,7 +461,8 @@ TEST(TransferValues, RawValuesKeepTheirSizeAndSign)
         {-2, false, true, -2},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(normaliseRaw(c.raw, c.is32, c.isSigned), c.expected) << c.raw << " " << c.is32 << c.isSigned;
+        EXPECT_EQ(normaliseRaw(c.raw, c.is32, c.isSigned), c.expected)
+            << c.raw << " " << c.is32 << c.isSigned;
 }
 
 } // namespace
