@@ -436,6 +436,31 @@ void ParaTableCore::setCurrentCell(int col, int row) {
         selection_.setCurrentIndex(i, QItemSelectionModel::ClearAndSelect);
 }
 
+void ParaTableCore::setCell(int col, int row, const QString& text) {
+    if (!grid_.contains(col, row))
+        return;
+    grid_.setCell(col, row, text);
+    if (row >= 1) {
+        const QModelIndex i = model_.index(row - 1, col);
+        emit model_.dataChanged(i, i);
+    } else {
+        emit model_.headerDataChanged(Qt::Horizontal, col, col);
+    }
+}
+
+void ParaTableCore::repaintAll() {
+    if (grid_.rowCount() > 1)
+        emit model_.dataChanged(model_.index(0, 0), model_.index(grid_.rowCount() - 2, TC_Count - 1));
+}
+
+void ParaTableCore::CancelPendingEntry() {
+    if (EditActive)
+        setCell(TC_Value, CursorRow, SavedCellText);
+    EditBuffer.clear();
+    TypedCount = 0;
+    EditActive = 0;
+}
+
 void ParaTableCore::setRowCount(int rows) {
     grid_.setRowCount(std::max(rows, 1));
 }

@@ -135,6 +135,16 @@ public:
     int currentRow() const;
     void setCurrentCell(int col, int row);
 
+    // ---- Cell texts written by the commands ---------------------------------------------------
+    // One cell's text; the view repaints it.
+    void setCell(int col, int row, const QString& text);
+    // Every cell is repainted (marks drawn from the working table changed).
+    void repaintAll();
+    // A value being typed is given up: the cell shows what it showed before the first key.
+    // Commands that move the cursor row or rewrite rows call this first, so that the typed
+    // text can never be committed into another parameter.
+    void CancelPendingEntry();
+
 signals:
     // The row count or the texts changed.
     void refilled();
