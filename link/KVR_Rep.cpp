@@ -177,7 +177,8 @@ void TResultForm1::replaceFirstLine(const QString& line) {
 QStringList TResultForm1::lines() const {
     if (!shown_)
         return text_.ResultDisp;
-    return ResultDisp->toPlainText().split(u'\n');
+    const QString text = ResultDisp->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(u'\n');
 }
 
 void TResultForm1::place() {

@@ -7,6 +7,7 @@
 #include "link/DriveChecks.h"
 #include "link/LinkView.h"
 
+#include <functional>
 #include <memory>
 
 class CommLink;
@@ -32,6 +33,32 @@ public:
     virtual QWidget* ownerWindow() = 0;
     // Shows a modal window and returns when it closes. Tests replace it.
     virtual int showModal(QDialog& dialog);
+};
+
+// A host made of functions, for wiring the commands to a main window without deriving
+// from TransferHost. An empty function does nothing (and an item without one counts as
+// enabled).
+class TransferHostHooks : public TransferHost {
+public:
+    std::function<bool(DriveCommand)> itemEnabled;
+    std::function<DriveCheckFlags()> flags;
+    std::function<void()> refresh, focusGrid, selectedImport, selectedExport;
+    std::function<QWidget*()> owner;
+
+    explicit TransferHostHooks(std::function<DriveCheckFlags()> mainFlags) : flags(std::move(mainFlags)) {}
+    bool commandItemEnabled(DriveCommand c) const override { return !itemEnabled || itemEnabled(c); }
+    DriveCheckFlags checkFlags() override { return flags(); }
+    void refreshTable() override { call(refresh); }
+    void focusTableGrid() override { call(focusGrid); }
+    void importSelected() override { call(selectedImport); }
+    void exportSelected() override { call(selectedExport); }
+    QWidget* ownerWindow() override { return owner ? owner() : nullptr; }
+
+private:
+    static void call(const std::function<void()>& f) {
+        if (f)
+            f();
+    }
 };
 
 class TransferCommands {
