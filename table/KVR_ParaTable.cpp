@@ -90,7 +90,12 @@ void ParaGridView::keyPressEvent(QKeyEvent* e) {
         e->ignore();
         return;
     }
+    if (keyDown && keyDown(e))
+        return;
+    const QModelIndex before = currentIndex();
     QTableView::keyPressEvent(e);
+    if (userMoved && currentIndex() != before)
+        userMoved();
 }
 
 void ParaGridView::mousePressEvent(QMouseEvent* e) {
@@ -102,6 +107,8 @@ void ParaGridView::mousePressEvent(QMouseEvent* e) {
         return;
     }
     QTableView::mousePressEvent(e);
+    if (userMoved && e->button() == Qt::LeftButton)
+        userMoved();
 }
 
 // ---- Window ---------------------------------------------------------------------------------
@@ -134,6 +141,11 @@ TParameter::TParameter(ParaTableHost& host, QWidget* parent)
     layout->addWidget(StringGrid1);
 
     buildPopupMenu();
+    StringGrid1->keyDown = [this](QKeyEvent* e) { return gridKey(e); };
+    StringGrid1->userMoved = [this] { entry_.Click(); };
+    connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
+    connect(&entry_, &ValueEntry::deleteKey, this, &TParameter::PopDefClick);
+    connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
     FormActivation::watch(this, [this] { FormActivate(); });
     Parameter = this;
 }
@@ -205,6 +217,7 @@ void TParameter::showPopupMenu(const QPoint& pos) {
     // A monitor run owns the link: the table stays readable, its commands wait.
     if (!host_.tableCommands().popupMenuEnabled())
         return;
+    entry_.Click();
     PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
 }
 
@@ -305,7 +318,7 @@ void TParameter::FormShow() {
 
 void TParameter::FormActivate() {
     // The current and voltage bases are refreshed here once the monitor's base reading exists.
-    core_.UndoDepth = options().UndoMaxSet.position();
+    undoRedo_.readDepth();
     host_.setParaTableAct(true);
     host_.CheckSpSetup();
 }
@@ -344,8 +357,12 @@ bool TParameter::eventFilter(QObject* watched, QEvent* e) {
 // the selected import and export and the parameter help; until they are built their items
 // stay disabled (TableCommands: not available), so these never run from a menu.
 
-void TParameter::PopUndoClick() {}
-void TParameter::PopRedoClick() {}
+void TParameter::PopUndoClick() {
+    undoRedo_.PopUndoClick();
+}
+void TParameter::PopRedoClick() {
+    undoRedo_.PopRedoClick();
+}
 void TParameter::PopCopyClick() {}
 void TParameter::PopChgDispClick() {}
 void TParameter::PopCVDispClick() {}
@@ -361,6 +378,48 @@ void TParameter::PopParaHelpClick() {}
 void TParameter::ShowFind() {}
 void TParameter::ImportSelected() {}
 void TParameter::PopUpLoadClick() {}
+
+// Keys of the grid: Enter, Backspace, Esc and Delete are the table's; an arrow cancels the
+// typing and then moves; a printable character is typed (or ignored), never a row search.
+bool TParameter::gridKey(QKeyEvent* e) {
+    using K = ValueEntry::Key;
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        entry_.KeyDown(K::Enter);
+        return true;
+    case Qt::Key_Backspace:
+        entry_.KeyDown(K::Backspace);
+        return true;
+    case Qt::Key_Escape:
+        entry_.KeyDown(K::Escape);
+        return true;
+    case Qt::Key_Delete:
+        entry_.KeyDown(K::Delete);
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        entry_.KeyDown(K::Arrow);
+        return false;
+    default:
+        break;
+    }
+    const QString text = e->text();
+    if (text.size() != 1 || !text.front().isPrint())
+        return false;
+    entry_.KeyPress(text.front());
+    return true;
+}
+
+void TParameter::scrollToRow(int row, bool toTop) {
+    const QModelIndex at = core_.model()->index(row - 1, TC_Value);
+    const QRect r = StringGrid1->visualRect(at);
+    if (r.top() >= 0 && r.bottom() <= StringGrid1->viewport()->height())
+        return;
+    StringGrid1->scrollTo(at, toTop ? QAbstractItemView::PositionAtTop : QAbstractItemView::EnsureVisible);
+}
 
 void TParameter::PopCloseClick() {
     close();

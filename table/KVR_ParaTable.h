@@ -8,11 +8,14 @@
 // aborted start the store does not exist). The start-up then calls FormCreate.
 #include "table/ParaTableCore.h"
 #include "table/TableCommands.h"
+#include "table/UndoRedo.h"
+#include "table/ValueEntry.h"
 
 #include <QRect>
 #include <QStringList>
 #include <QTableView>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -43,6 +46,10 @@ class ParaGridView : public QTableView {
 public:
     explicit ParaGridView(QWidget* parent = nullptr);
     void keyboardSearch(const QString&) override {}
+    // The table's own key handling runs first; true when it took the key.
+    std::function<bool(QKeyEvent*)> keyDown;
+    // The user moved the current cell (mouse or keyboard); programmatic moves do not count.
+    std::function<void()> userMoved;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -76,6 +83,10 @@ public:
     void FillFindBuffer();
     ParaTableCore& core() { return core_; }
     const ParaTableCore& core() const { return core_; }
+    ValueEntry& entry() { return entry_; }
+    UndoRedo& undoRedo() { return undoRedo_; }
+    // A committed value's old Value as an undo step (its number was just added to UndoComNo).
+    void PushUndo(int index) { undoRedo_.PushUndo(index); }
     // Where the window goes for a main window with this outer rectangle (frame included).
     static QRect placementUnder(const QRect& mainFrame);
 
@@ -137,9 +148,13 @@ private:
     void buildPopupMenu();
     QAction* popupItem(TableCommand c, const char* name, const QString& text, void (TParameter::*handler)());
     void showPopupMenu(const QPoint& pos);
+    bool gridKey(QKeyEvent* e);
+    void scrollToRow(int row, bool toTop);
 
     ParaTableHost& host_;
     ParaTableCore core_;
+    UndoRedo undoRedo_{core_};
+    ValueEntry entry_{core_, undoRedo_};
     ParaGridDelegate* delegate_ = nullptr;
 };
 

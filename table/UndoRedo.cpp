@@ -1,0 +1,155 @@
+#include "table/UndoRedo.h"
+
+#include "app/Datas.h"
+#include "app/Globals.h"
+#include "app/Messages.h"
+#include "app/Options.h"
+#include "table/ParaTableCore.h"
+#include "table/ValueEntry.h"
+#include "table/ValueRules.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString kNoMark = QStringLiteral("      ");
+
+TParameters* store() {
+    return globals().Parameters;
+}
+
+// Drops the oldest lines of a pair of lists until both hold at most `keep` lines.
+void keepNewest(QStringList& numbers, QStringList& values, int keep) {
+    keep = std::max(keep, 0);
+    if (numbers.size() > keep)
+        numbers.remove(0, numbers.size() - keep);
+    if (values.size() > keep)
+        values.remove(0, values.size() - keep);
+}
+
+} // namespace
+
+UndoRedo::UndoRedo(ParaTableCore& core, QObject* parent) : QObject(parent), core_(core) {
+    core_.commands().setAvailable(TableCommand::Undo, true);
+    core_.commands().setAvailable(TableCommand::Redo, true);
+    // A lowered depth takes effect at once, not only at the table's next activation.
+    connect(&options(), &Options::changed, this, [this] {
+        if (options().UndoMaxSet.position() != core_.UndoDepth)
+            readDepth();
+    });
+}
+
+void UndoRedo::recordStep(int index) {
+    if (TParameters* p = store())
+        p->UndoComNo.append(p->ParaDat.cell(PD_ComNo, index + 1));
+    PushUndo(index);
+}
+
+void UndoRedo::PushUndo(int index) {
+    TParameters* p = store();
+    if (!p)
+        return;
+    p->UndoVal.append(p->UPara.cell(UP_Value, index + 1));
+    // A new step makes the steps taken back meaningless.
+    p->RedoComNo.clear();
+    p->RedoVal.clear();
+    core_.RedoCount = 0;
+    trim();
+}
+
+void UndoRedo::readDepth() {
+    setDepth(options().UndoMaxSet.position());
+}
+
+void UndoRedo::setDepth(int depth) {
+    core_.UndoDepth = std::max(depth, 0);
+    trim();
+}
+
+void UndoRedo::trim() {
+    TParameters* p = store();
+    if (!p)
+        return;
+    // Both histories stay within the depth, each list exactly as long as its count, so the
+    // newest step is always the last line.
+    keepNewest(p->UndoComNo, p->UndoVal, core_.UndoDepth);
+    keepNewest(p->RedoComNo, p->RedoVal, core_.UndoDepth);
+    core_.UndoCount = int(std::min(p->UndoComNo.size(), p->UndoVal.size()));
+    core_.RedoCount = int(std::min(p->RedoComNo.size(), p->RedoVal.size()));
+    keepNewest(p->UndoComNo, p->UndoVal, core_.UndoCount);
+    keepNewest(p->RedoComNo, p->RedoVal, core_.RedoCount);
+    updateCommands();
+}
+
+void UndoRedo::updateCommands() {
+    core_.commands().setEnabled(TableCommand::Undo, core_.UndoCount > 0);
+    core_.commands().setEnabled(TableCommand::Redo, core_.RedoCount > 0);
+}
+
+bool UndoRedo::PopUndoClick() {
+    return step(true);
+}
+
+bool UndoRedo::PopRedoClick() {
+    return step(false);
+}
+
+bool UndoRedo::step(bool undo) {
+    TParameters* p = store();
+    if (!p || !core_.commands().enabled(undo ? TableCommand::Undo : TableCommand::Redo))
+        return false;
+    core_.CancelPendingEntry();
+    QStringList& fromNumbers = undo ? p->UndoComNo : p->RedoComNo;
+    QStringList& fromValues = undo ? p->UndoVal : p->RedoVal;
+    QStringList& toNumbers = undo ? p->RedoComNo : p->UndoComNo;
+    QStringList& toValues = undo ? p->RedoVal : p->UndoVal;
+    const int n = undo ? core_.UndoCount : core_.RedoCount;
+    if (n < 1 || n > fromNumbers.size() || n > fromValues.size()) {
+        trim();
+        return false;
+    }
+    const QString number = fromNumbers.at(n - 1);
+    const QString old = fromValues.at(n - 1);
+    fromNumbers.removeAt(n - 1);
+    fromValues.removeAt(n - 1);
+    const int i = ValueRules::IndexOfComNo(number);
+    if (i < 0) {
+        // A number of another drive type cannot be restored; the step is dropped.
+        trim();
+        return false;
+    }
+
+    toNumbers.append(number);
+    toValues.append(p->UPara.cell(UP_Value, i + 1));
+    if (undo) {
+        --core_.UndoCount;
+        ++core_.RedoCount;
+    } else {
+        --core_.RedoCount;
+        ++core_.UndoCount;
+    }
+    updateCommands();
+
+    p->UPara.setCell(UP_Value, i + 1, old);
+    double v = 0;
+    bool changedOk = ValueRules::parseNumber(old, v);
+    const int changed = changedOk ? ValueRules::UpdateChangedFlag(number, v, &changedOk) : 0;
+
+    // The row showing the parameter in the current view; a parameter the view does not show
+    // keeps only its stored value and flag (its row appears with the next refill).
+    core_.SearchStartRow = 0;
+    const int row = core_.filtered() ? core_.GridRowOfIndex(i) + 1 : i + 1;
+    if (core_.grid().cell(TC_ComNo, row) == number && row >= 1) {
+        core_.CursorRow = row;
+        core_.setCurrentCell(TC_Value, row);
+        emit cursorMoved(row);
+        bool shownOk = false;
+        const QString shown = ValueEntry::shownValue(core_, i, old, &shownOk);
+        if (shownOk)
+            core_.setCell(TC_Value, row, shown);
+        if (changedOk)
+            core_.setCell(TC_Changed, row, changed == 1 ? Msg(30) : kNoMark);
+    }
+    core_.UpdateLimits();
+    return true;
+}

@@ -1,0 +1,255 @@
+#include "table/ValueEntry.h"
+
+#include "app/Datas.h"
+#include "app/Globals.h"
+#include "app/Messages.h"
+#include "app/Options.h"
+#include "table/ParaTableCore.h"
+#include "table/UndoRedo.h"
+#include "table/ValueRules.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kNoMark = QStringLiteral("      ");
+constexpr int kMaxTyped = 12;
+
+// Message numbers of the refusals.
+constexpr int kMsgEmpty = 40;
+constexpr int kMsgOutOfRange = 41;
+constexpr int kMsgNotANumber = 42;
+constexpr int kMsgChanged = 30;
+
+TParameters* store() {
+    return globals().Parameters;
+}
+
+bool isHexDigit(QChar c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+}
+
+// The typed text with its one decimal separator written as "."; false for a text with more
+// than one separator (a thousands separator is no part of a value).
+bool withDecimalPoint(const QString& text, QString& out) {
+    if (text.count(u'.') + text.count(u',') > 1)
+        return false;
+    out = text;
+    out.replace(u',', u'.');
+    return true;
+}
+
+} // namespace
+
+ValueEntry::ValueEntry(ParaTableCore& core, UndoRedo& undo, QObject* parent)
+    : QObject(parent), core_(core), undo_(undo) {}
+
+bool ValueEntry::parseTyped(const QString& text, double& value) {
+    QString t;
+    return withDecimalPoint(text, t) && ValueRules::parseNumber(t, value);
+}
+
+QString ValueEntry::shownValue(const ParaTableCore& core, int index, const QString& rawText, bool* ok) {
+    if (core.currentVoltage())
+        return ValueRules::CurrentVoltageText(rawText, index, ok);
+    if (ok)
+        *ok = false;
+    double raw = 0;
+    if (!ValueRules::parseNumber(rawText, raw))
+        return QString();
+    const TParameters* p = store();
+    if (p && p->UPara.cell(UP_HexIndex, index + 1) == QLatin1String("1")) {
+        const QString hex = ValueRules::ToHexText(raw, ok);
+        return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
+    }
+    if (ok)
+        *ok = true;
+    return ValueRules::FormatValue(index, raw / ValueRules::mulOf(index));
+}
+
+bool ValueEntry::KeyPress(QChar c) {
+    ParaTableCore& t = core_;
+    if (t.CursorRow < 1 || t.CursorRow >= t.grid().rowCount())
+        return false;
+    const bool accepted = (t.TypedCount < kMaxTyped && (isHexDigit(c) || c == u',' || c == u'-' || c == u'.' ||
+                                                        c == u'V' || c == u'v')) ||
+                          (t.TypedCount == 0 && (c == u'H' || c == u'h'));
+    if (!accepted)
+        return false;
+    if (!t.EditActive) {
+        t.SavedCellText = t.grid().cell(TC_Value, t.CursorRow);
+        t.EditActive = 1;
+    }
+    if (t.TypedCount == 0)
+        t.EditBuffer.clear();
+    t.EditBuffer.append(c);
+    ++t.TypedCount;
+    showBuffer();
+    return true;
+}
+
+void ValueEntry::KeyDown(Key key) {
+    ParaTableCore& t = core_;
+    t.OutOfRange = 0;
+    switch (key) {
+    case Key::Backspace:
+        if (!t.EditBuffer.isEmpty()) {
+            t.EditBuffer.chop(1);
+            t.TypedCount = std::max(t.TypedCount - 1, 0);
+            showBuffer();
+        }
+        break;
+    case Key::Escape:
+    case Key::Arrow:
+        t.CancelPendingEntry();
+        break;
+    case Key::Delete:
+        emit deleteKey();
+        break;
+    case Key::Enter:
+        Commit();
+        break;
+    case Key::Other:
+        break;
+    }
+}
+
+void ValueEntry::Click() {
+    core_.CancelPendingEntry();
+    const ParaTableCore::GridRect block = core_.Selection();
+    if (block.isValid())
+        core_.CursorRow = block.Top;
+}
+
+void ValueEntry::showBuffer() {
+    core_.setCell(TC_Value, core_.CursorRow, core_.EditBuffer);
+}
+
+void ValueEntry::refuse(int message) {
+    ShowMsg(message, BoxIcon::Warning);
+    core_.setCell(TC_Value, core_.CursorRow, core_.SavedCellText);
+    core_.EditBuffer.clear();
+    // The next key starts a new value (an "h" is accepted again, and all 12 characters).
+    core_.TypedCount = 0;
+}
+
+void ValueEntry::moveOn() {
+    ParaTableCore& t = core_;
+    // The last row of the view shown, whichever view it is.
+    const int lastRow = t.grid().rowCount() - 1;
+    if (options().ParaEnt.checked() && t.CursorRow < lastRow) {
+        ++t.CursorRow;
+        t.setCurrentCell(TC_Value, t.CursorRow);
+        emit cursorMoved(t.CursorRow);
+    }
+}
+
+bool ValueEntry::Commit() {
+    ParaTableCore& t = core_;
+    TParameters* p = store();
+    if (!t.EditActive || !p) {
+        // Nothing typed: the shown text may be rounded (a display format, amperes or volts),
+        // so storing it back would change the value silently. Enter only walks on.
+        t.CancelPendingEntry();
+        moveOn();
+        return false;
+    }
+    const int row = t.CursorRow;
+    const QString comNo = t.grid().cell(TC_ComNo, row);
+    const int i = ValueRules::IndexOfComNo(comNo);
+    if (i < 0) {
+        t.CancelPendingEntry();
+        return false;
+    }
+    QString text = t.EditBuffer;
+    if (text.isEmpty()) {
+        refuse(kMsgEmpty);
+        return false;
+    }
+    double m = 0;
+    if (!ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, i + 1), m) || m == 0) {
+        refuse(kMsgNotANumber);
+        return false;
+    }
+
+    // The raw value and the display the parameter takes; nothing is stored before the value
+    // has passed every check.
+    QString hexIndex = p->UPara.cell(UP_HexIndex, i + 1);
+    double raw = 0;
+    if (text.front() == u'h' || text.front() == u'H') {
+        const QString digits = text.mid(1);
+        if (digits.isEmpty()) {
+            refuse(kMsgEmpty);
+            return false;
+        }
+        bool ok = false;
+        raw = double(ValueRules::ParseHex(digits, i, &ok));
+        if (!ok) {
+            refuse(kMsgNotANumber);
+            return false;
+        }
+        hexIndex = QStringLiteral("1");
+    } else {
+        if (t.currentVoltage()) {
+            // Amperes or volts to percent of the base; other parameters keep their display.
+            QString decimal;
+            bool ok = withDecimalPoint(text, decimal);
+            if (ok)
+                text = ValueRules::ParseCurrentVoltage(decimal, i, &ok);
+            if (!ok) {
+                refuse(kMsgNotANumber);
+                return false;
+            }
+        } else {
+            hexIndex = QStringLiteral("0");
+        }
+        double shown = 0;
+        if (!parseTyped(text, shown)) {
+            refuse(kMsgNotANumber);
+            return false;
+        }
+        raw = shown * m;
+    }
+    // Raw values are whole numbers: a value between two steps of the parameter is rounded
+    // half away from zero, on the 15 digits a value is written with (so 1.005 x 100 is 101).
+    double rounded = 0;
+    if (!ValueRules::parseNumber(ValueRules::floatText(raw), rounded) || !std::isfinite(rounded)) {
+        refuse(kMsgNotANumber);
+        return false;
+    }
+    rounded = std::round(rounded);
+    if (rounded == 0)
+        rounded = 0; // no "-0"
+
+    const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
+    if (t.OutOfRange > 0)
+        ShowMsg(kMsgOutOfRange, BoxIcon::Warning);
+
+    bool flagOk = false;
+    const int changed = ValueRules::UpdateChangedFlag(comNo, v, &flagOk);
+    if (!flagOk) {
+        refuse(kMsgNotANumber);
+        return false;
+    }
+    t.setCell(TC_Changed, row, changed == 1 ? Msg(kMsgChanged) : kNoMark);
+
+    double current = 0;
+    if (!ValueRules::parseNumber(p->UPara.cell(UP_Value, i + 1), current) || current != v)
+        p->UPara.setCell(UP_WriteIndex, i + 1, QStringLiteral("1"));
+
+    undo_.recordStep(i);
+    const QString value = ValueRules::floatText(v);
+    p->UPara.setCell(UP_Value, i + 1, value);
+    p->UPara.setCell(UP_HexIndex, i + 1, hexIndex);
+    bool shownOk = false;
+    const QString shown = shownValue(t, i, value, &shownOk);
+    t.setCell(TC_Value, row, shownOk ? shown : value);
+
+    moveOn();
+    t.EditBuffer.clear();
+    t.TypedCount = 0;
+    t.UpdateLimits();
+    t.EditActive = 0;
+    return true;
+}
