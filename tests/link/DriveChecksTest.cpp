@@ -4,6 +4,8 @@
 #include "link/DriveChecks.h"
 #include "link/WorkingFixture.h"
 
+#include <QDir>
+
 using namespace transfertest;
 
 namespace {
@@ -237,5 +239,85 @@ TEST(MonitorLock, TheInstalledHandlerFollowsTheMonitorRun) {
     ApplyMonitorRunningState();
     EXPECT_EQ(calls, (std::vector<bool>{true, false}));
 }
+
+} // namespace
+
+namespace {
+
+// Every shipped drive type, played by the simulated drive, passes its own identity check
+// and is not taken for a specially set-up drive.
+struct ShippedDrive {
+    const char* type;
+    const char* cpu;
+    const char* capacity;
+};
+
+class ShippedIdentity : public testing::TestWithParam<ShippedDrive> {};
+
+TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
+    const ShippedDrive d = GetParam();
+    ScriptedPrompter prompter;
+    TempProgramFolder folder(true);
+    TParameters store;
+    resetGlobals();
+    Globals& g = globals();
+    g.Parameters = &store;
+    g.ProgramFolder = folder.path();
+    g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+    g.LanguageSuffix = "Eng";
+    g.DriveTypeName = d.type;
+    g.DriveFormName = d.capacity;
+    g.DriveCpuVersion = d.cpu;
+    g.TypeFolder = folder.filePath(QStringLiteral("dat/%1(%2)").arg(d.type, d.cpu));
+    g.CapacityFolder = g.TypeFolder;
+    g.InfoIniPath = g.TypeFolder + "/Info.ini";
+    for (int i = 0; i < 120; ++i)
+        store.Messages << QStringLiteral("m%1").arg(i);
+    ASSERT_TRUE(LoadTypeTable() && LoadCapacityTable() && InitValueTable());
+
+    DriveModel model;
+    ASSERT_TRUE(model.load(folder.path(), {d.type, d.cpu, d.capacity}));
+    DriveSimulator sim(model, SimConfig{});
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.responder = [&sim](const Bytes& request) {
+        std::vector<FakeSerialPort::Chunk> out;
+        for (SimReply& r : sim.respondToWrite(request))
+            out.push_back({std::move(r.bytes), 1});
+        return out;
+    };
+    CommLink link(port, clock);
+    link.portPathResolver = [](const QString&) { return QStringLiteral("/dev/fake0"); };
+    link.PortsFound = {"COM1"};
+
+    // The CPU-version lists as the start-up form fills them: the type's folders.
+    QStringList cpuForms, cpuNumbers;
+    for (const QString& f : QDir(folder.filePath("dat")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (f.startsWith(QString(d.type) + "(V")) {
+            cpuForms << f.mid(5, f.size() - 6);
+            cpuNumbers << f.mid(6, f.size() - 7);
+        }
+    MainFlags flags;
+    flags.ParaTableAct = flags.DrvChkAct = true;
+    DriveChecks checks(link, flags.refs(), &cpuForms, &cpuNumbers);
+    checks.CheckSpSetup();
+    EXPECT_FALSE(link.SpDrv1);
+    checks.CheckDriveIdentity(kModeComparison);
+    EXPECT_TRUE(flags.TypeCheck);
+    EXPECT_TRUE(flags.FormCheck);
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join("|").toStdString();
+    EXPECT_EQ(checks.CpuVerLabel, QString(d.cpu).mid(1));
+
+    g.Parameters = nullptr;
+    resetGlobals();
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, ShippedIdentity,
+                         testing::Values(ShippedDrive{"HXA1", "V110", "-2004"},
+                                         ShippedDrive{"HXA1", "V720", "-4037"},
+                                         ShippedDrive{"HXB3", "V250", "-4015"}),
+                         [](const auto& info) {
+                             return std::string(info.param.type) + "_" + std::string(info.param.cpu);
+                         });
 
 } // namespace
