@@ -1,0 +1,342 @@
+#include "table/SelectedTransfer.h"
+
+#include "app/Datas.h"
+#include "app/Globals.h"
+#include "app/Messages.h"
+#include "app/Options.h"
+#include "link/CommLink.h"
+#include "platform/WaitCursor.h"
+#include "table/ParaTableCore.h"
+#include "table/ValueRules.h"
+
+#include <cmath>
+
+namespace {
+
+const QLatin1String kOne("1");
+const QLatin1String kZero("0");
+const QString kNoMark = QStringLiteral("      ");
+
+QString work(int col, int index) {
+    const TParameters* p = globals().Parameters;
+    return p ? p->UPara.cell(col, index + 1) : QString();
+}
+
+void setWork(int col, int index, const QString& text) {
+    if (TParameters* p = globals().Parameters)
+        p->UPara.setCell(col, index + 1, text);
+}
+
+QString para(int col, int index) {
+    const TParameters* p = globals().Parameters;
+    return p ? p->ParaDat.cell(col, index + 1) : QString();
+}
+
+// After a successful transfer the parameter is no longer "last transfer failed"; a
+// parameter that must not be written keeps its mark.
+void clearFailedFlag(int index) {
+    if (para(PD_Flag, index) != kOne) {
+        if (TParameters* p = globals().Parameters)
+            p->ParaDat.setCell(PD_Flag, index + 1, kZero);
+    }
+}
+
+QString changedMark(int index, int changed) {
+    return changed == 1 && para(PD_Flag, index) != QLatin1String("2") ? Msg(30) : kNoMark;
+}
+
+// A decimal number typed with "." or "," as its point, whatever the locale.
+bool parseDecimal(QString text, double& value) {
+    if (text.count(QLatin1Char(',')) + text.count(QLatin1Char('.')) > 1)
+        return false;
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    return ValueRules::parseNumber(text, value);
+}
+
+} // namespace
+
+// ---- Targets ---------------------------------------------------------------------------------
+
+namespace CommandTargets {
+
+void MarkTargetRows(ParaTableCore& core) {
+    const ParaTableCore::GridRect block = core.Selection();
+    const bool filtered = core.filtered();
+    if (block.isValid()) {
+        for (int r = block.Top; r <= block.Bottom; ++r) {
+            const int i = core.indexOfRow(r);
+            if (i < 0)
+                continue;
+            if (filtered && work(UP_BlindIndex, i) == kOne)
+                continue;
+            setWork(UP_OneSelectIndex, i, kOne);
+        }
+    }
+    const int cursor = core.indexOfRow(core.CursorRow);
+    if (cursor >= 0)
+        setWork(UP_OneSelectIndex, cursor, kOne);
+}
+
+void forEachTarget(ParaTableCore& core, const std::function<bool(int row, int index)>& visit) {
+    core.LastDataRow = core.grid().rowCount() - 2;
+    core.SearchStartRow = 0;
+    MarkTargetRows(core);
+    const int lastRow = core.LastDataRow + 1;
+    bool going = true;
+    for (int r = 1; r <= lastRow; ++r) {
+        const int i = core.indexOfRow(r);
+        if (i < 0)
+            continue;
+        if (going && (work(UP_SelectIndex, i) == kOne || work(UP_OneSelectIndex, i) == kOne))
+            going = visit(r, i);
+        setWork(UP_OneSelectIndex, i, kZero);
+    }
+    const int cursor = core.indexOfRow(core.CursorRow);
+    if (cursor >= 0)
+        setWork(UP_OneSelectIndex, cursor, kZero);
+}
+
+} // namespace CommandTargets
+
+// ---- The program's link ----------------------------------------------------------------------
+
+bool ProgramDriveLink::ConnectDrive() {
+    CommLink* link = commLink();
+    return link && link->ConnectDrive();
+}
+
+std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
+    CommLink* link = commLink();
+    if (!link) {
+        err = true;
+        return 0;
+    }
+    // The link's own error flag is the shared one the other windows read.
+    const std::uint32_t reply = link->CommTransact(index, valueText, link->CommError, kind);
+    err = link->CommError;
+    return reply;
+}
+
+// ---- Commands ---------------------------------------------------------------------------------
+
+SelectedTransfer::SelectedTransfer(ParaTableCore& core, DriveLink& link) : core_(core), link_(link) {}
+
+QString SelectedTransfer::replyText(int index, std::uint32_t reply) {
+    return QString::number(applyParameterSign(index, reply));
+}
+
+int SelectedTransfer::parseTypedRaw(const QString& text, int index, bool currentVoltage, qint64& raw,
+                                    bool& isHex) {
+    isHex = false;
+    if (text.isEmpty())
+        return 40;
+    const double m = ValueRules::mulOf(index);
+    double value = 0;
+    if (text.at(0) == QLatin1Char('h') || text.at(0) == QLatin1Char('H')) {
+        const QString digits = text.mid(1);
+        if (digits.isEmpty())
+            return 40;
+        bool ok = false;
+        const qint64 v = ValueRules::ParseHex(digits, index, &ok);
+        if (!ok)
+            return 42;
+        isHex = true;
+        raw = v;
+        return 0;
+    }
+    QString number = text;
+    if (currentVoltage) {
+        bool ok = false;
+        number = ValueRules::ParseCurrentVoltage(text, index, &ok);
+        if (!ok)
+            return 42;
+    }
+    if (!parseDecimal(number, value))
+        return 42;
+    const double scaled = std::round(value * m); // std::round: half away from zero
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18)
+        return 42;
+    raw = qint64(scaled);
+    return 0;
+}
+
+void SelectedTransfer::redisplay(int row, int index) {
+    const QString value = work(UP_Value, index);
+    const QString rawText = value.isEmpty() ? QStringLiteral("0") : value;
+    QString text;
+    bool ok = true;
+    if (core_.currentVoltage()) {
+        text = ValueRules::CurrentVoltageText(rawText, index, &ok);
+    } else {
+        double v = 0;
+        ok = ValueRules::parseNumber(rawText, v);
+        if (ok && work(UP_HexIndex, index) == kOne)
+            text = QLatin1Char('h') + ValueRules::ToHexText(v, &ok);
+        else if (ok)
+            text = ValueRules::FormatValue(index, v / ValueRules::mulOf(index));
+    }
+    core_.setCell(TC_Value, row, ok ? text : rawText);
+}
+
+void SelectedTransfer::PopUpLoadClick() {
+    ExportRequestKind = options().EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P");
+    if (core_.TypedCount != 0)
+        ExportSelectedCommitting(ExportRequestKind);
+    else
+        ExportSelected(ExportRequestKind);
+}
+
+void SelectedTransfer::ImportSelected() {
+    if (!core_.commands().enabled(TableCommand::DownLoad) || globals().MonitorRunning)
+        return;
+    core_.CancelPendingEntry();
+    const WaitCursor busy;
+    core_.LastDataRow = core_.grid().rowCount() - 2;
+    core_.SearchStartRow = 0;
+    if (!link_.ConnectDrive()) {
+        ShowMsg(3);
+        return;
+    }
+    CommandTargets::forEachTarget(core_, [this](int row, int i) {
+        bool err = false;
+        const std::uint32_t reply = link_.CommTransact(i, QString(), err, QStringLiteral("R"));
+        if (err) {
+            // The value stays as it was, and so does the flag computed from it.
+            setWork(UP_CommErrIndex, i, kOne);
+        } else {
+            setWork(UP_CommErrIndex, i, kZero);
+            clearFailedFlag(i);
+            setWork(UP_Value, i, replyText(i, reply));
+        }
+        double v = 0;
+        if (!ValueRules::parseNumber(work(UP_Value, i), v))
+            v = 0;
+        const int changed = ValueRules::UpdateChangedFlag(para(PD_ComNo, i), v);
+        core_.setCell(TC_Changed, row, changedMark(i, changed));
+        redisplay(row, i);
+        setWork(UP_WriteIndex, i, kZero);
+        return true;
+    });
+    core_.UpdateLimits();
+    core_.repaintAll();
+}
+
+void SelectedTransfer::ExportSelected(const QString& kind) {
+    if (!core_.commands().enabled(TableCommand::UpLoad))
+        return;
+    core_.CancelPendingEntry();
+    const WaitCursor busy;
+    core_.LastDataRow = core_.grid().rowCount() - 2;
+    core_.SearchStartRow = 0;
+    if (!link_.ConnectDrive()) {
+        ShowMsg(3);
+        return;
+    }
+    CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
+        if (para(PD_Flag, i) == kOne) {
+            ShowMsg(46, BoxIcon::Stop);
+            return true;
+        }
+        const QString value = work(UP_Value, i);
+        qint64 raw = 0;
+        if (value.isEmpty()) {
+            ShowMsg(40);
+            return true;
+        }
+        if (!ValueRules::parseRawValue(value, raw)) {
+            ShowMsg(42);
+            return true;
+        }
+        bool err = false;
+        const std::uint32_t reply = link_.CommTransact(i, QString::number(raw), err, kind);
+        setWork(UP_WriteIndex, i, kZero);
+        if (err) {
+            setWork(UP_WriteIndex, i, kOne);
+            setWork(UP_CommErrIndex, i, kOne);
+        } else {
+            setWork(UP_CommErrIndex, i, kZero);
+            clearFailedFlag(i);
+            setWork(UP_Value, i, replyText(i, reply));
+        }
+        redisplay(row, i);
+        return true;
+    });
+    core_.repaintAll();
+}
+
+void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
+    if (!core_.commands().enabled(TableCommand::UpLoad) || globals().MonitorRunning)
+        return;
+    core_.OutOfRange = 0;
+    const int row = core_.CursorRow;
+    const int i = core_.indexOfRow(row);
+    if (i < 0)
+        return;
+    const QString text = core_.grid().cell(TC_Value, row);
+
+    qint64 raw = 0;
+    bool isHex = false;
+    if (const int refusal = parseTypedRaw(text, i, core_.currentVoltage(), raw, isHex)) {
+        ShowMsg(refusal, BoxIcon::Warning);
+        // The old text back and a fresh buffer: the next key starts a new value.
+        core_.setCell(TC_Value, row, core_.SavedCellText);
+        core_.EditBuffer.clear();
+        core_.TypedCount = 0;
+        return;
+    }
+    const double clamped = core_.ClampToRange(QString::number(raw), i);
+    if (core_.OutOfRange) {
+        // Nothing is sent: the engineer sees the limit message and the typed value stays.
+        ShowMsg(41);
+        return;
+    }
+    raw = qint64(std::llround(clamped));
+
+    const WaitCursor busy;
+    if (!link_.ConnectDrive()) {
+        ShowMsg(3);
+        return;
+    }
+    if (para(PD_Flag, i) == kOne) {
+        ShowMsg(46, BoxIcon::Stop);
+        setWork(UP_OneSelectIndex, i, kZero);
+        return;
+    }
+
+    // A hexadecimal entry shows in hexadecimal from now on, a decimal one in decimal; amperes
+    // and volts leave the parameter's own display as it was.
+    if (isHex)
+        setWork(UP_HexIndex, i, kOne);
+    else if (!core_.currentVoltage())
+        setWork(UP_HexIndex, i, kZero);
+
+    bool err = false;
+    const std::uint32_t reply = link_.CommTransact(i, QString::number(raw), err, kind);
+    QString stored = work(UP_Value, i);
+    if (err) {
+        // The typed value is dropped: the table keeps what the drive is known to hold.
+        setWork(UP_WriteIndex, i, kOne);
+        setWork(UP_CommErrIndex, i, kOne);
+    } else {
+        setWork(UP_WriteIndex, i, kZero);
+        setWork(UP_CommErrIndex, i, kZero);
+        clearFailedFlag(i);
+        stored = replyText(i, reply);
+    }
+    if (recordUndo)
+        recordUndo(i);
+    setWork(UP_Value, i, stored);
+    // Marked changed by what the drive now holds, once it has taken it.
+    double v = 0;
+    if (!ValueRules::parseNumber(stored, v))
+        v = 0;
+    const int changed = ValueRules::UpdateChangedFlag(para(PD_ComNo, i), v);
+    core_.setCell(TC_Changed, row, changedMark(i, changed));
+    redisplay(row, i);
+
+    core_.EditBuffer.clear();
+    core_.TypedCount = 0;
+    core_.UpdateLimits();
+    core_.EditActive = 0;
+    core_.repaintAll();
+}

@@ -1,0 +1,94 @@
+#pragma once
+// Reading and writing chosen parameters from the parameter table, one exchange per
+// parameter, without the main window's whole-table transfer. The chosen parameters (the
+// "targets" of a table command) are the shown rows that are highlighted, the cursor row, and
+// every shown parameter marked with Select; the view and display commands use the same rule.
+//
+// Export sends the raw value the table holds, never the text it shows: a shown text may be
+// rounded (a display format with fewer decimals, amperes and volts), and the drive must get
+// the value the engineer sees in bold, not a neighbour of it.
+//
+// Needs no window; the drive is reached through DriveLink so that tests can put a scripted
+// drive behind it.
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class ParaTableCore;
+
+// ---- Targets of a table command --------------------------------------------------------------
+
+namespace CommandTargets {
+
+// Marks (OneSelectIndex "1") the parameters of the highlighted rows and of the cursor row.
+// In a filtered view a highlighted row hidden by Blind is not marked; the cursor row always is.
+void MarkTargetRows(ParaTableCore& core);
+
+// Marks the targets, then calls visit(row, index) for every shown row whose parameter is
+// selected or marked, top to bottom; visit returns false to stop. Every mark is cleared
+// afterwards, also after a stop, so none outlives the command.
+void forEachTarget(ParaTableCore& core, const std::function<bool(int row, int index)>& visit);
+
+} // namespace CommandTargets
+
+// ---- The drive ---------------------------------------------------------------------------------
+
+class DriveLink {
+public:
+    virtual ~DriveLink() = default;
+    // Reopens the port and probes the drive; false when it does not answer or a monitor run
+    // holds the link.
+    virtual bool ConnectDrive() = 0;
+    // One request for parameter `index`: kind "R" reads, "W" and "P" write valueText (a
+    // decimal integer). Returns the reply unsigned; err is set when the exchange failed.
+    virtual std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) = 0;
+};
+
+// The program's link (commLink()); without one, nothing connects.
+class ProgramDriveLink : public DriveLink {
+public:
+    bool ConnectDrive() override;
+    std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override;
+};
+
+// ---- The commands ------------------------------------------------------------------------------
+
+class SelectedTransfer {
+public:
+    SelectedTransfer(ParaTableCore& core, DriveLink& link);
+
+    // Records the undo step of a committed export (the parameter's number appended, then its
+    // old value); the window connects it to the table's undo history.
+    std::function<void(int index)> recordUndo;
+
+    // F3: reads every target from the drive. Does nothing while its command is disabled or a
+    // monitor run is in progress.
+    void ImportSelected();
+    // F2: "W" (to the drive's EEPROM) when the option "Export to EEPROM" is checked, else "P";
+    // the value being typed is committed and written, or, with nothing typed, every target.
+    void PopUpLoadClick();
+    // Writes the stored value of every target. A parameter whose Flag is "1" is refused
+    // (message 46) and the others are written.
+    void ExportSelected(const QString& kind);
+    // Writes the value typed into the cursor row and commits it. Every refusal before the
+    // exchange leaves the typed value pending (or, for a text that is no value, the old text
+    // back), so nothing is stored that the drive has not been asked to take.
+    void ExportSelectedCommitting(const QString& kind);
+
+    // "W" or "P", set by each export command.
+    QString ExportRequestKind;
+
+    // A reply as parameter `index` reads it: 16 or 32 bits, signed when its low limit is below 0.
+    static QString replyText(int index, std::uint32_t reply);
+    // A typed text of parameter `index` as a raw value: "h" + hexadecimal, amperes or volts in
+    // the current/voltage display, else a decimal number; scaled by Mul and rounded half away
+    // from zero. 0 on success, else the message to show (40 nothing to read, 42 no number).
+    static int parseTypedRaw(const QString& text, int index, bool currentVoltage, qint64& raw, bool& isHex);
+
+private:
+    // The value cell of a row after its Value changed.
+    void redisplay(int row, int index);
+
+    ParaTableCore& core_;
+    DriveLink& link_;
+};

@@ -1,0 +1,326 @@
+#include "table/ViewCommands.h"
+
+#include "app/Datas.h"
+#include "app/Globals.h"
+#include "app/Messages.h"
+#include "platform/WaitCursor.h"
+#include "table/ParaTableCore.h"
+#include "table/SelectedTransfer.h"
+#include "table/ValueRules.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QStringList>
+#include <algorithm>
+
+namespace {
+
+const QLatin1String kOne("1");
+const QLatin1String kZero("0");
+const QString kNoMark = QStringLiteral("      ");
+using C = TableCommand;
+
+QString work(int col, int index) {
+    const TParameters* p = globals().Parameters;
+    return p ? p->UPara.cell(col, index + 1) : QString();
+}
+
+void setWork(int col, int index, const QString& text) {
+    if (TParameters* p = globals().Parameters)
+        p->UPara.setCell(col, index + 1, text);
+}
+
+QString para(int col, int index) {
+    const TParameters* p = globals().Parameters;
+    return p ? p->ParaDat.cell(col, index + 1) : QString();
+}
+
+// The parameters the table loops over: 0..RowsInUse, never beyond the loaded ones.
+int lastInUse() {
+    const Globals& g = globals();
+    return g.Parameters ? std::min(g.RowsInUse, g.ParaCountAll) : -1;
+}
+
+// An empty value counts as 0, as the rows show it.
+bool readValue(const QString& text, double& v) {
+    if (text.isEmpty()) {
+        v = 0;
+        return true;
+    }
+    return ValueRules::parseNumber(text, v);
+}
+
+} // namespace
+
+ViewCommands::ViewCommands(ParaTableCore& core) : core_(core) {}
+
+QString ViewCommands::shownValue(int index, const QString& rawText, bool* ok) const {
+    if (core_.currentVoltage())
+        return ValueRules::CurrentVoltageText(rawText, index, ok);
+    double v = 0;
+    if (!readValue(rawText, v)) {
+        if (ok)
+            *ok = false;
+        return QString();
+    }
+    if (work(UP_HexIndex, index) == kOne) {
+        const QString hex = ValueRules::ToHexText(v, ok);
+        return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
+    }
+    if (ok)
+        *ok = true;
+    return ValueRules::FormatValue(index, v / ValueRules::mulOf(index));
+}
+
+void ViewCommands::refillWithFindBuffer() {
+    core_.FillRows();
+    core_.DummyList.clear();
+    core_.FillFindBuffer();
+}
+
+// ---- Copy ---------------------------------------------------------------------------------
+
+QString ViewCommands::copyText() const {
+    const ParaTableCore::GridRect block = core_.Selection();
+    if (!block.isValid())
+        return QString();
+    const TextGrid& g = core_.grid();
+    // The title column is always the first field and is never part of a highlight.
+    const int left = std::max(block.Left, int(TC_ComNo));
+    auto line = [&](int row) {
+        QStringList fields{g.cell(TC_Title, row)};
+        for (int c = left; c <= block.Right; ++c)
+            fields.append(g.cell(c, row));
+        return fields.join(QLatin1Char('\t')) + QLatin1String("\r\n");
+    };
+    QString text = line(0);
+    for (int r = block.Top; r <= block.Bottom; ++r)
+        text += line(r);
+    return text;
+}
+
+void ViewCommands::PopCopyClick() {
+    const QString text = copyText();
+    if (text.isEmpty())
+        return;
+    if (QClipboard* clip = QGuiApplication::clipboard())
+        clip->setText(text);
+}
+
+// ---- Views --------------------------------------------------------------------------------
+
+void ViewCommands::PopChgDispClick() {
+    TableCommands& c = core_.commands();
+    if (!c.enabled(C::ChgDisp))
+        return;
+    core_.CancelPendingEntry();
+    if (!c.checked(C::ChgDisp)) {
+        int n = 0;
+        for (int i = 0; i <= lastInUse(); ++i)
+            n += work(UP_ChangeIndex, i) == kOne;
+        if (n == 0) {
+            ShowMsg(43);
+            return;
+        }
+        core_.ChangedRowCount = n;
+        c.setChecked(C::ChgDisp, true);
+        c.setEnabled(C::Quick, false);
+        c.setEnabled(C::Blind, false);
+        c.setEnabled(C::Find, false);
+        c.setEnabled(C::Disp, true);
+    } else {
+        core_.ChangedRowCount = 0;
+        c.setChecked(C::ChgDisp, false);
+        c.setEnabled(C::Quick, true);
+        c.setEnabled(C::Blind, true);
+        c.setEnabled(C::Find, true);
+        c.setEnabled(C::Disp, false);
+    }
+    core_.FillRows();
+}
+
+void ViewCommands::PopCVDispClick() {
+    TableCommands& c = core_.commands();
+    if (!c.enabled(C::CVDisp))
+        return;
+    core_.CancelPendingEntry();
+    const bool on = !c.checked(C::CVDisp);
+    c.setChecked(C::CVDisp, on);
+    c.setEnabled(C::HexDisp, !on);
+    c.setEnabled(C::DecDisp, !on);
+    core_.FillRows();
+}
+
+void ViewCommands::PopQuickClick() {
+    TableCommands& c = core_.commands();
+    if (!c.enabled(C::Quick))
+        return;
+    core_.CancelPendingEntry();
+    const bool on = !c.checked(C::Quick);
+    c.setChecked(C::Quick, on);
+    for (C other : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
+        c.setEnabled(other, !on);
+    core_.FillRows();
+}
+
+// ---- Marks --------------------------------------------------------------------------------
+
+void ViewCommands::PopSlctClick() {
+    if (!core_.commands().enabled(C::Slct))
+        return;
+    const ParaTableCore::GridRect block = core_.Selection();
+    if (!block.isValid() || block.Left > TC_Value || block.Right < TC_Value)
+        return;
+    for (int r = block.Top; r <= block.Bottom; ++r) {
+        const int i = core_.indexOfRow(r);
+        if (i >= 0)
+            setWork(UP_SelectIndex, i, work(UP_SelectIndex, i) == kOne ? kZero : kOne);
+    }
+    core_.repaintAll();
+}
+
+void ViewCommands::PopSlctUnlockClick() {
+    if (!core_.commands().enabled(C::SlctUnlock))
+        return;
+    for (int i = 0; i <= lastInUse(); ++i)
+        setWork(UP_SelectIndex, i, kZero);
+    core_.repaintAll();
+}
+
+bool ViewCommands::PopBlindClick() {
+    TableCommands& c = core_.commands();
+    if (!c.enabled(C::Blind))
+        return false;
+    const WaitCursor busy;
+    core_.CancelPendingEntry();
+    const int last = lastInUse();
+    // Counted before anything is marked: a refused Blind must leave no parameter hidden.
+    // Parameters hidden by an earlier Blind stay hidden and count too.
+    int selected = 0, hidden = 0;
+    for (int i = 0; i <= last; ++i) {
+        const bool sel = work(UP_SelectIndex, i) == kOne;
+        selected += sel;
+        hidden += sel || work(UP_BlindIndex, i) == kOne;
+    }
+    if (selected == 0) {
+        ShowMsg(44);
+        return false;
+    }
+    if (hidden > globals().RowsInUse) {
+        ShowMsg(47);
+        return false;
+    }
+    for (int i = 0; i <= last; ++i) {
+        if (work(UP_SelectIndex, i) == kOne)
+            setWork(UP_BlindIndex, i, kOne);
+    }
+    c.setEnabled(C::ChgDisp, false);
+    c.setEnabled(C::Quick, false);
+    c.setChecked(C::Blind, true);
+    c.setEnabled(C::Disp, true);
+    Globals& g = globals();
+    g.BlindActive = true;
+    g.BlindCount = hidden;
+    core_.BlindRowCount = g.RowsInUse - hidden;
+    refillWithFindBuffer();
+    return true;
+}
+
+void ViewCommands::PopDispClick() {
+    TableCommands& c = core_.commands();
+    if (!c.enabled(C::Disp))
+        return;
+    core_.CancelPendingEntry();
+    c.setChecked(C::ChgDisp, false);
+    c.setEnabled(C::ChgDisp, true);
+    c.setEnabled(C::Quick, true);
+    c.setChecked(C::Blind, false);
+    c.setEnabled(C::Blind, true);
+    for (int i = 0; i <= lastInUse(); ++i)
+        setWork(UP_BlindIndex, i, kZero);
+    Globals& g = globals();
+    g.BlindCount = 0;
+    c.setEnabled(C::Disp, false);
+    c.setEnabled(C::Find, true);
+    g.BlindActive = false;
+    core_.ChangedRowCount = 0;
+    refillWithFindBuffer();
+}
+
+// ---- Display ------------------------------------------------------------------------------
+
+void ViewCommands::PopHexDispClick() {
+    if (!core_.commands().enabled(C::HexDisp))
+        return;
+    core_.CancelPendingEntry();
+    // From the stored value, not the shown text: a display rounded to fewer decimals than the
+    // value has would give a wrong hexadecimal value, which could then be sent.
+    CommandTargets::forEachTarget(core_, [this](int row, int i) {
+        if (work(UP_HexIndex, i) == kOne)
+            return true;
+        double v = 0;
+        bool ok = readValue(work(UP_Value, i), v);
+        const QString hex = ok ? ValueRules::ToHexText(v, &ok) : QString();
+        if (!ok) {
+            ShowMsg(42);
+            return false;
+        }
+        core_.setCell(TC_Value, row, QLatin1Char('h') + hex);
+        setWork(UP_HexIndex, i, kOne);
+        return true;
+    });
+}
+
+void ViewCommands::PopDecDispClick() {
+    if (!core_.commands().enabled(C::DecDisp))
+        return;
+    core_.CancelPendingEntry();
+    CommandTargets::forEachTarget(core_, [this](int row, int i) {
+        if (work(UP_HexIndex, i) != kOne)
+            return true;
+        double v = 0;
+        if (!readValue(work(UP_Value, i), v)) {
+            ShowMsg(42);
+            return false;
+        }
+        core_.setCell(TC_Value, row, ValueRules::FormatValue(i, v / ValueRules::mulOf(i)));
+        setWork(UP_HexIndex, i, kZero);
+        return true;
+    });
+}
+
+void ViewCommands::PopDefClick() {
+    if (!core_.commands().enabled(C::Def))
+        return;
+    core_.CancelPendingEntry();
+    const WaitCursor busy;
+    bool any = false;
+    CommandTargets::forEachTarget(core_, [this, &any](int row, int i) {
+        // DefaultOf follows a default taken from another parameter, and reports a definition
+        // it cannot read (message 32); such a parameter is left as it is.
+        const QString defText = ValueRules::DefaultOf(para(PD_ComNo, i));
+        qint64 def = 0;
+        if (defText == QLatin1String(ValueRules::kDefaultError))
+            return true;
+        if (!ValueRules::parseRawValue(defText, def)) {
+            ShowMsg(32);
+            return true;
+        }
+        qint64 now = 0;
+        if (!ValueRules::parseRawValue(work(UP_Value, i), now) || now != def)
+            setWork(UP_WriteIndex, i, kOne);
+        setWork(UP_ChangeIndex, i, kZero);
+        const QString value = QString::number(def);
+        setWork(UP_Value, i, value);
+        core_.setCell(TC_Changed, row, kNoMark);
+        bool ok = true;
+        const QString shown = shownValue(i, value, &ok);
+        core_.setCell(TC_Value, row, ok ? shown : value);
+        any = true;
+        return true;
+    });
+    // Limits that follow a reset parameter are shown anew.
+    if (any)
+        core_.UpdateLimits();
+    core_.repaintAll();
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The parameter table's view, mark and display commands: the copy of the highlighted block,
+// the three filtered views ('Changed' Only, Quick, Blind) and the way back to all
+// parameters, the current/voltage display, the persistent selection, the per-parameter
+// hexadecimal or decimal display and the reset to the shipment values. None of them talks to
+// the drive. The checked and enabled states live in the table's command states, so the pop-up
+// item, the main menu's twin and the tool button always agree.
+//
+// Needs no window; the table window gives the grid the focus afterwards where a command
+// asks for it.
+#include <QString>
+
+class ParaTableCore;
+
+class ViewCommands {
+public:
+    explicit ViewCommands(ParaTableCore& core);
+
+    // The highlighted block as text: the captions line, then one line per highlighted row,
+    // each beginning with the row's title (the fixed column), fields separated by tabs, every
+    // line ended by CR LF. "" without a current cell.
+    QString copyText() const;
+    // copyText to the clipboard (left alone when there is nothing to copy).
+    void PopCopyClick();
+
+    // 'Changed' Only on or off. On with no changed parameter: message 43 and nothing changes.
+    void PopChgDispClick();
+    // Current/Voltage display on or off (Hex. and Dec. cannot be chosen while it is on).
+    void PopCVDispClick();
+    // Quick view on or off.
+    void PopQuickClick();
+    // Selects or unselects the parameters of the highlighted rows when the block covers the
+    // value column; the selection stays until Select Clear.
+    void PopSlctClick();
+    void PopSlctUnlockClick();
+    // Hides the selected parameters. Message 44 when none is selected, 47 when that would
+    // hide every parameter (then nothing is hidden). True when the view changed.
+    bool PopBlindClick();
+    // Back from the Blind or 'Changed' Only view to every parameter.
+    void PopDispClick();
+    // The targets' values in hexadecimal or decimal; Value is never touched.
+    void PopHexDispClick();
+    void PopDecDispClick();
+    // The targets back to their shipment (default) values, marked as edited and not yet sent
+    // where the value changes.
+    void PopDefClick();
+
+private:
+    // The three-way rule for a value cell of a raw value text.
+    QString shownValue(int index, const QString& rawText, bool* ok) const;
+    void refillWithFindBuffer();
+
+    ParaTableCore& core_;
+};
