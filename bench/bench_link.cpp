@@ -34,8 +34,7 @@ constexpr int kBitsPerByte = 11;
 
 // The simulated drive in a thread of its own, answering "0000" with 500.
 struct Drive {
-    explicit Drive(SimProtocol protocol, bool wirePaced)
-    {
+    explicit Drive(SimProtocol protocol, bool wirePaced) {
         model.setParameter(QStringLiteral("0000"), 500);
         SimConfig c;
         c.protocol = protocol;
@@ -53,8 +52,7 @@ struct Drive {
 
 // A one-parameter table in the program's store, as CommTransact needs it.
 struct OneParameterTable {
-    OneParameterTable()
-    {
+    OneParameterTable() {
         resetGlobals();
         store.ParaDat.setCell(PD_ComNo, 1, QStringLiteral("0000"));
         store.ParaDat.setCell(PD_Byte, 1, QStringLiteral("2"));
@@ -63,8 +61,7 @@ struct OneParameterTable {
         globals().ParaCountAll = 0;
         store.rebuildComNoIndex(0);
     }
-    ~OneParameterTable()
-    {
+    ~OneParameterTable() {
         globals().Parameters = nullptr;
         resetGlobals();
     }
@@ -72,8 +69,7 @@ struct OneParameterTable {
 };
 
 void report(benchmark::State& state, std::chrono::steady_clock::duration elapsed, int requestBytes,
-            int replyBytes, bool wirePaced, double gapUs)
-{
+            int replyBytes, bool wirePaced, double gapUs) {
     const double perReadUs =
         std::chrono::duration<double, std::micro>(elapsed).count() / double(state.iterations());
     state.counters["reads/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
@@ -84,8 +80,7 @@ void report(benchmark::State& state, std::chrono::steady_clock::duration elapsed
         state.counters["overhead_%"] = (perReadUs - wireUs - gapUs) / wireUs * 100.0;
 }
 
-void BM_CommTransact(benchmark::State& state)
-{
+void BM_CommTransact(benchmark::State& state) {
     const bool modbus = state.range(0) == 1;
     const bool wirePaced = state.range(1) == 1;
     Drive drive(modbus ? SimProtocol::Modbus : SimProtocol::Inverter, wirePaced);
@@ -119,13 +114,12 @@ void BM_CommTransact(benchmark::State& state)
     link.closePort();
 }
 
-void BM_LibmodbusClient(benchmark::State& state)
-{
+void BM_LibmodbusClient(benchmark::State& state) {
     const bool wirePaced = state.range(0) == 1;
     Drive drive(SimProtocol::Modbus, wirePaced);
-    modbus_t* ctx = drive.ok ? modbus_new_rtu(QFile::encodeName(drive.server->slavePath()).constData(), kBaud,
-                                              'E', 8, 1)
-                             : nullptr;
+    modbus_t* ctx =
+        drive.ok ? modbus_new_rtu(QFile::encodeName(drive.server->slavePath()).constData(), kBaud, 'E', 8, 1)
+                 : nullptr;
     if (!ctx || modbus_set_slave(ctx, 0xF7) != 0 || modbus_connect(ctx) != 0) {
         if (ctx)
             modbus_free(ctx);
@@ -175,8 +169,7 @@ BENCHMARK(BM_LibmodbusClient)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv); // the link's quiet timer is a QTimer
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -13,8 +13,7 @@ namespace simtest {
 // HXA1 / V100 / -0.75K: type code 12, capacity code 3. HXB3 and HXB4 share code 20 and are
 // told apart by parameter 0F10. Parameter 0000 defaults to 600, the capacity makes it 500;
 // 0002 takes 0000's default; 0001 is 16-bit signed (-50); 0103 and 0104 are 32-bit.
-inline void writeSmallDriveData(TempProgramFolder& folder)
-{
+inline void writeSmallDriveData(TempProgramFolder& folder) {
     folder.writeFile(QStringLiteral("dat/Inverter.ini"),
                      "[Type]\r\nHXA1=12\r\nHXB3=20\r\nHXB4=20\r\n"
                      "[Type_Custom]\r\nHXA1=112\r\n"
@@ -22,22 +21,21 @@ inline void writeSmallDriveData(TempProgramFolder& folder)
                      "[HXA1]\r\n-0.75K=3\r\n-1.5K=4\r\n"
                      "[HXA1(V700)]\r\n-0.75K=33\r\n"
                      "[HXB4]\r\n-0.75K=5\r\n");
-    const QByteArray inv =
-        "0000,0,600,Frequency,F00,Hz,2,0,0,4000,0,0,#,1,-,0\r\n"
-        "0001,0,-50,Bias,F01,%,2,1,0,100,0,-100,#,1,-,0\r\n"
-        "0002,1,0000,Reference,F02,Hz,2,0,0,4000,0,0,#,1,-,0\r\n"
-        "0103,0,100000,Position,F03,,4,0,0,2000000,0,0,#,1,-,0\r\n"
-        "0104,0,-2,Offset,F04,,4,1,0,100000,-1,0103,#,1,-,0\r\n"
-        "0998,0,1,Marker 1,F98,,2,0,0,9,0,0,#,1,-,0\r\n"
-        "0999,0,2,Marker 2,F99,,2,0,0,9,0,0,#,1,-,0\r\n"
-        "0F10,0,9,Model,M10,,2,0,0,9,0,0,#,1,-,0\r\n"
-        "FA10,0,0,Key flag,K10,,2,0,0,255,0,0,#,1,-,0\r\n"
-        "FA11,0,0,Key code,K11,,2,0,0,65535,0,0,#,1,-,0\r\n"
-        "FB07,0,0,Type,I07,,2,0,0,65535,0,0,#,1,-,0\r\n"
-        "FB05,0,0,Capacity,I05,,2,0,0,65535,0,0,#,1,-,0\r\n"
-        "FB91,0,0,Access,I91,,2,0,0,999,0,0,#,1,-,0\r\n"
-        "FC10,0,0,Display,D10,,2,0,0,65535,0,0,#,1,-,0\r\n"
-        "FE08,0,0,CPU,I08,,2,0,0,65535,0,0,#,1,-,0\r\n";
+    const QByteArray inv = "0000,0,600,Frequency,F00,Hz,2,0,0,4000,0,0,#,1,-,0\r\n"
+                           "0001,0,-50,Bias,F01,%,2,1,0,100,0,-100,#,1,-,0\r\n"
+                           "0002,1,0000,Reference,F02,Hz,2,0,0,4000,0,0,#,1,-,0\r\n"
+                           "0103,0,100000,Position,F03,,4,0,0,2000000,0,0,#,1,-,0\r\n"
+                           "0104,0,-2,Offset,F04,,4,1,0,100000,-1,0103,#,1,-,0\r\n"
+                           "0998,0,1,Marker 1,F98,,2,0,0,9,0,0,#,1,-,0\r\n"
+                           "0999,0,2,Marker 2,F99,,2,0,0,9,0,0,#,1,-,0\r\n"
+                           "0F10,0,9,Model,M10,,2,0,0,9,0,0,#,1,-,0\r\n"
+                           "FA10,0,0,Key flag,K10,,2,0,0,255,0,0,#,1,-,0\r\n"
+                           "FA11,0,0,Key code,K11,,2,0,0,65535,0,0,#,1,-,0\r\n"
+                           "FB07,0,0,Type,I07,,2,0,0,65535,0,0,#,1,-,0\r\n"
+                           "FB05,0,0,Capacity,I05,,2,0,0,65535,0,0,#,1,-,0\r\n"
+                           "FB91,0,0,Access,I91,,2,0,0,999,0,0,#,1,-,0\r\n"
+                           "FC10,0,0,Display,D10,,2,0,0,65535,0,0,#,1,-,0\r\n"
+                           "FE08,0,0,CPU,I08,,2,0,0,65535,0,0,#,1,-,0\r\n";
     for (const char* folderName : {"HXA1(V100)", "HXA1(V700)", "HXB4(V100)"}) {
         const QString f = QStringLiteral("dat/%1/").arg(QLatin1String(folderName));
         const QString type = QString::fromLatin1(folderName).left(4);
@@ -46,25 +44,22 @@ inline void writeSmallDriveData(TempProgramFolder& folder)
     }
 }
 
-inline DriveIdentity hxa1(const char* cpu = "V100")
-{
-    return {QStringLiteral("HXA1"), QString::fromLatin1(cpu), QStringLiteral("-0.75K"), QStringLiteral("Eng")};
+inline DriveIdentity hxa1(const char* cpu = "V100") {
+    return {QStringLiteral("HXA1"), QString::fromLatin1(cpu), QStringLiteral("-0.75K"),
+            QStringLiteral("Eng")};
 }
 
-inline SerialParity toSerialParity(int i)
-{
+inline SerialParity toSerialParity(int i) {
     return i == 0 ? SerialParity::None : i == 2 ? SerialParity::Odd : SerialParity::Even;
 }
 
-inline int parityIndex(SerialParity p)
-{
+inline int parityIndex(SerialParity p) {
     return p == SerialParity::None ? 0 : p == SerialParity::Odd ? 2 : 1;
 }
 
 // The simulated drive answers every request written to the fake port while it is open on
 // `path` (any path when empty), seeing the line settings the port was opened with.
-inline void attachDrive(FakeSerialPort& port, DriveSimulator& drive, const QString& path = QString())
-{
+inline void attachDrive(FakeSerialPort& port, DriveSimulator& drive, const QString& path = QString()) {
     port.responder = [&port, &drive, path](const FakeSerialPort::Bytes& request) {
         std::vector<FakeSerialPort::Chunk> out;
         if (!path.isEmpty() && port.path() != path)

@@ -20,22 +20,19 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes withSum(Bytes b)
-{
+Bytes withSum(Bytes b) {
     b.push_back(SumCheck(b, int(b.size()) - 1));
     return b;
 }
 
-Bytes withCrc(Bytes b)
-{
+Bytes withCrc(Bytes b) {
     AppendCrc(b);
     return b;
 }
 
 class DrivesimData : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         writeSmallDriveData(folder);
     }
@@ -44,13 +41,12 @@ protected:
 
 // ---- The drive model ----
 
-TEST_F(DrivesimData, DefaultsComeFromTheTypeFileWithTheCapacityFileOnTop)
-{
+TEST_F(DrivesimData, DefaultsComeFromTheTypeFileWithTheCapacityFileOnTop) {
     DriveModel m;
     QString error;
     ASSERT_TRUE(m.load(folder.path(), hxa1(), &error)) << error.toStdString();
-    EXPECT_EQ(m.parameter(QStringLiteral("0000"))->raw, 500u); // capacity default
-    EXPECT_EQ(m.parameter(QStringLiteral("0002"))->raw, 500u); // follows 0000's default
+    EXPECT_EQ(m.parameter(QStringLiteral("0000"))->raw, 500u);    // capacity default
+    EXPECT_EQ(m.parameter(QStringLiteral("0002"))->raw, 500u);    // follows 0000's default
     EXPECT_EQ(m.parameter(QStringLiteral("0001"))->raw, 0xFFCEu); // -50 in 16 bits
     EXPECT_TRUE(m.parameter(QStringLiteral("0001"))->isSigned);
     EXPECT_EQ(m.parameter(QStringLiteral("0103"))->raw, 100000u);
@@ -69,8 +65,7 @@ struct IdentityCase {
 
 class DrivesimIdentity : public DrivesimData, public testing::WithParamInterface<IdentityCase> {};
 
-TEST_P(DrivesimIdentity, ReportsTheCatalogueCodesOfItsTypeCapacityAndCpu)
-{
+TEST_P(DrivesimIdentity, ReportsTheCatalogueCodesOfItsTypeCapacityAndCpu) {
     const IdentityCase& c = GetParam();
     DriveModel m;
     ASSERT_TRUE(m.load(folder.path(), c.id));
@@ -85,21 +80,24 @@ INSTANTIATE_TEST_SUITE_P(
                     IdentityCase{"Cpu700UsesTheCustomSections", hxa1("V700"), 112, 33, 700},
                     IdentityCase{"BareCpuNumber", hxa1("100"), 12, 3, 100},
                     IdentityCase{"CapacityNotInCatalogue",
-                                 {QStringLiteral("HXB4"), QStringLiteral("V100"), QStringLiteral("-0.75K")}, 20, 5, 100}),
+                                 {QStringLiteral("HXB4"), QStringLiteral("V100"), QStringLiteral("-0.75K")},
+                                 20,
+                                 5,
+                                 100}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DrivesimData, ATypeSharingItsCodeCarriesTheValueThatNamesIt)
-{
+TEST_F(DrivesimData, ATypeSharingItsCodeCarriesTheValueThatNamesIt) {
     DriveModel m;
-    ASSERT_TRUE(m.load(folder.path(), {QStringLiteral("HXB4"), QStringLiteral("V100"), QStringLiteral("-0.75K")}));
+    ASSERT_TRUE(
+        m.load(folder.path(), {QStringLiteral("HXB4"), QStringLiteral("V100"), QStringLiteral("-0.75K")}));
     EXPECT_EQ(m.parameter(QStringLiteral("0F10"))->raw, 1u); // "Typ_1=HXB4"
 }
 
-TEST_F(DrivesimData, AMissingTypeFileIsReported)
-{
+TEST_F(DrivesimData, AMissingTypeFileIsReported) {
     DriveModel m;
     QString error;
-    EXPECT_FALSE(m.load(folder.path(), {QStringLiteral("HXA1"), QStringLiteral("V999"), QStringLiteral("-0.75K")}, &error));
+    EXPECT_FALSE(m.load(folder.path(),
+                        {QStringLiteral("HXA1"), QStringLiteral("V999"), QStringLiteral("-0.75K")}, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("HXA1(Eng).inv")));
 }
 
@@ -108,16 +106,14 @@ TEST_F(DrivesimData, AMissingTypeFileIsReported)
 // A drive model filled by hand, so the frame tables stand on their own.
 class DrivesimFrames : public testing::Test {
 protected:
-    DrivesimFrames()
-    {
+    DrivesimFrames() {
         model.setParameter(QStringLiteral("0000"), 500);
         model.setParameter(QStringLiteral("0001"), -50, false, true);
         model.setParameter(QStringLiteral("0103"), 100000, true);
         model.setParameter(QStringLiteral("0104"), -2, true, true);
         model.setParameter(QStringLiteral("FB91"), 0);
     }
-    std::optional<Bytes> answer(SimProtocol p, int station, const Bytes& request)
-    {
+    std::optional<Bytes> answer(SimProtocol p, int station, const Bytes& request) {
         SimConfig c;
         c.protocol = p;
         c.station = station;
@@ -140,8 +136,7 @@ struct AnswerCase {
 
 class DrivesimAnswers : public DrivesimFrames, public testing::WithParamInterface<AnswerCase> {};
 
-TEST_P(DrivesimAnswers, AnswerAsTheDriveDoes)
-{
+TEST_P(DrivesimAnswers, AnswerAsTheDriveDoes) {
     const AnswerCase& c = GetParam();
     EXPECT_EQ(answer(c.protocol, c.station, c.request), c.reply);
 }
@@ -152,8 +147,7 @@ const std::optional<Bytes> kSilent = std::nullopt;
 // The display block: "60.00" twice, monitor and PC lamps.
 const Bytes kBlock = {0xBF, 0x7D, 0x3F, 0x3F, 0xBF, 0x7D, 0x3F, 0x3F, 0x48, 0x48};
 
-Bytes concat(Bytes a, const Bytes& b)
-{
+Bytes concat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -161,59 +155,97 @@ Bytes concat(Bytes a, const Bytes& b)
 INSTANTIATE_TEST_SUITE_P(
     BothProtocols, DrivesimAnswers,
     testing::Values(
-        AnswerCase{"InverterReadWithoutStation", kInv, 5, {0x2F, 0x52, 0x00, 0x00, 0x81},
+        AnswerCase{"InverterReadWithoutStation",
+                   kInv,
+                   5,
+                   {0x2F, 0x52, 0x00, 0x00, 0x81},
                    Bytes{0x2F, 0x52, 0x00, 0x00, 0x01, 0xF4, 0x76}},
-        AnswerCase{"InverterReadOwnNumber", kInv, 5, {0x2F, 0x05, 0x52, 0x00, 0x00, 0x86},
+        AnswerCase{"InverterReadOwnNumber",
+                   kInv,
+                   5,
+                   {0x2F, 0x05, 0x52, 0x00, 0x00, 0x86},
                    Bytes{0x2F, 0x05, 0x52, 0x00, 0x00, 0x01, 0xF4, 0x7B}},
-        AnswerCase{"InverterReadAnotherNumberIsIgnored", kInv, 6, {0x2F, 0x05, 0x52, 0x00, 0x00, 0x86}, kSilent},
-        AnswerCase{"InverterBroadcastIsAnsweredWithItsStationByte", kInv, 6, {0x2F, 0xFF, 0x52, 0x00, 0x00, 0x80},
+        AnswerCase{
+            "InverterReadAnotherNumberIsIgnored", kInv, 6, {0x2F, 0x05, 0x52, 0x00, 0x00, 0x86}, kSilent},
+        AnswerCase{"InverterBroadcastIsAnsweredWithItsStationByte",
+                   kInv,
+                   6,
+                   {0x2F, 0xFF, 0x52, 0x00, 0x00, 0x80},
                    Bytes{0x2F, 0xFF, 0x52, 0x00, 0x00, 0x01, 0xF4, 0x75}},
-        AnswerCase{"InverterRead32", kInv, 0, {0x2F, 0x4C, 0x52, 0x01, 0x03, 0xD1},
+        AnswerCase{"InverterRead32",
+                   kInv,
+                   0,
+                   {0x2F, 0x4C, 0x52, 0x01, 0x03, 0xD1},
                    withSum({0x2F, 0x4C, 0x52, 0x01, 0x03, 0x00, 0x01, 0x86, 0xA0})},
         AnswerCase{"InverterRead32Negative", kInv, 0, withSum({0x2F, 0x4C, 0x52, 0x01, 0x04}),
                    withSum({0x2F, 0x4C, 0x52, 0x01, 0x04, 0xFF, 0xFF, 0xFF, 0xFE})},
         AnswerCase{"InverterRead16Negative", kInv, 0, withSum({0x2F, 0x52, 0x00, 0x01}),
                    withSum({0x2F, 0x52, 0x00, 0x01, 0xFF, 0xCE})},
-        AnswerCase{"InverterWrite32EchoesTheRequest", kInv, 5,
+        AnswerCase{"InverterWrite32EchoesTheRequest",
+                   kInv,
+                   5,
                    {0x2F, 0x05, 0x4C, 0x57, 0x01, 0x03, 0x00, 0x01, 0x86, 0xA0, 0x02},
                    Bytes{0x2F, 0x05, 0x4C, 0x57, 0x01, 0x03, 0x00, 0x01, 0x86, 0xA0, 0x02}},
         AnswerCase{"InverterRamWriteEchoes", kInv, 0, withSum({0x2F, 0x50, 0xFB, 0x91, 0x00, 0x7B}),
                    withSum({0x2F, 0x50, 0xFB, 0x91, 0x00, 0x7B})},
-        AnswerCase{"InverterBlockRead", kInv, 0, {0x2F, 0x52, 0xFC, 0x10, 0x8D},
+        AnswerCase{"InverterBlockRead",
+                   kInv,
+                   0,
+                   {0x2F, 0x52, 0xFC, 0x10, 0x8D},
                    withSum(concat({0x2F, 0x52, 0xFC, 0x10}, kBlock))},
-        AnswerCase{"InverterBlockReadWithStationIs16Bytes", kInv, 5, {0x2F, 0x05, 0x52, 0xFC, 0x10, 0x92},
+        AnswerCase{"InverterBlockReadWithStationIs16Bytes",
+                   kInv,
+                   5,
+                   {0x2F, 0x05, 0x52, 0xFC, 0x10, 0x92},
                    withSum(concat({0x2F, 0x05, 0x52, 0xFC, 0x10}, kBlock))},
         AnswerCase{"InverterWrongSumIsIgnored", kInv, 0, {0x2F, 0x52, 0x00, 0x00, 0x82}, kSilent},
         AnswerCase{"InverterUnknownNumberIsIgnored", kInv, 0, withSum({0x2F, 0x52, 0x12, 0x34}), kSilent},
         AnswerCase{"InverterRetryWithoutStartByteIsIgnored", kInv, 0, {0x52, 0x00, 0x00, 0x52}, kSilent},
-        AnswerCase{"ModbusReadAtTheDefaultAddress", kMod, 0, {0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50},
+        AnswerCase{"ModbusReadAtTheDefaultAddress",
+                   kMod,
+                   0,
+                   {0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50},
                    withCrc({0xFB, 0x03, 0x02, 0x01, 0xF4})},
-        AnswerCase{"ModbusReadAtItsOwnAddress", kMod, 1, {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
+        AnswerCase{"ModbusReadAtItsOwnAddress",
+                   kMod,
+                   1,
+                   {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
                    withCrc({0x01, 0x03, 0x02, 0x01, 0xF4})},
-        AnswerCase{"ModbusAnotherAddressIsIgnored", kMod, 2, {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
+        AnswerCase{"ModbusAnotherAddressIsIgnored",
+                   kMod,
+                   2,
+                   {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
                    kSilent},
-        AnswerCase{"ModbusStationZeroAnswersOnlyTheDefault", kMod, 0,
-                   {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}, kSilent},
-        AnswerCase{"ModbusBroadcastReadGetsNoReply", kMod, 1, withCrc({0x00, 0x03, 0x00, 0x00, 0x00, 0x01}), kSilent},
-        AnswerCase{"ModbusWriteEchoes", kMod, 1, {0x01, 0x06, 0xFB, 0x91, 0x00, 0x7B, 0xA9, 0x20},
+        AnswerCase{"ModbusStationZeroAnswersOnlyTheDefault",
+                   kMod,
+                   0,
+                   {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
+                   kSilent},
+        AnswerCase{"ModbusBroadcastReadGetsNoReply", kMod, 1, withCrc({0x00, 0x03, 0x00, 0x00, 0x00, 0x01}),
+                   kSilent},
+        AnswerCase{"ModbusWriteEchoes",
+                   kMod,
+                   1,
+                   {0x01, 0x06, 0xFB, 0x91, 0x00, 0x7B, 0xA9, 0x20},
                    Bytes{0x01, 0x06, 0xFB, 0x91, 0x00, 0x7B, 0xA9, 0x20}},
-        AnswerCase{"ModbusReadOf32BitGivesItsLow16Bits", kMod, 1, withCrc({0x01, 0x03, 0x01, 0x03, 0x00, 0x01}),
-                   withCrc({0x01, 0x03, 0x02, 0x86, 0xA0})},
+        AnswerCase{"ModbusReadOf32BitGivesItsLow16Bits", kMod, 1,
+                   withCrc({0x01, 0x03, 0x01, 0x03, 0x00, 0x01}), withCrc({0x01, 0x03, 0x02, 0x86, 0xA0})},
         AnswerCase{"ModbusBlockRead", kMod, 1, withCrc({0x01, 0x03, 0xFC, 0x10, 0x00, 0x05}),
                    withCrc(concat({0x01, 0x03, 0x0A}, kBlock))},
-        AnswerCase{"ModbusUnknownRegisterIsException2", kMod, 1, withCrc({0x01, 0x03, 0x12, 0x34, 0x00, 0x01}),
-                   withCrc({0x01, 0x83, 0x02})},
+        AnswerCase{"ModbusUnknownRegisterIsException2", kMod, 1,
+                   withCrc({0x01, 0x03, 0x12, 0x34, 0x00, 0x01}), withCrc({0x01, 0x83, 0x02})},
         AnswerCase{"ModbusWriteOfUnknownRegisterIsException2", kMod, 1,
                    withCrc({0x01, 0x06, 0x12, 0x34, 0x00, 0x01}), withCrc({0x01, 0x86, 0x02})},
         AnswerCase{"ModbusZeroRegistersIsException3", kMod, 1, withCrc({0x01, 0x03, 0x00, 0x00, 0x00, 0x00}),
                    withCrc({0x01, 0x83, 0x03})},
         AnswerCase{"ModbusOtherFunctionIsException1", kMod, 1,
-                   withCrc({0x01, 0x10, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x07}), withCrc({0x01, 0x90, 0x01})},
-        AnswerCase{"ModbusWrongCrcIsIgnored", kMod, 1, {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0B}, kSilent}),
+                   withCrc({0x01, 0x10, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x07}),
+                   withCrc({0x01, 0x90, 0x01})},
+        AnswerCase{
+            "ModbusWrongCrcIsIgnored", kMod, 1, {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0B}, kSilent}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DrivesimFrames, WritesAreStoredThroughEveryKindOfRequest)
-{
+TEST_F(DrivesimFrames, WritesAreStoredThroughEveryKindOfRequest) {
     SimConfig c;
     c.station = 1;
     DriveSimulator inverter(model, c);
@@ -234,8 +266,7 @@ TEST_F(DrivesimFrames, WritesAreStoredThroughEveryKindOfRequest)
     EXPECT_EQ(model.parameter(QStringLiteral("0103"))->raw, 0xFFF0u);
 }
 
-TEST_F(DrivesimFrames, AFrameSplitAtAnyByteGetsOneReply)
-{
+TEST_F(DrivesimFrames, AFrameSplitAtAnyByteGetsOneReply) {
     for (SimProtocol p : {kInv, kMod}) {
         const Bytes request = p == kInv ? Bytes{0x2F, 0x4C, 0x52, 0x01, 0x03, 0xD1}
                                         : Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50};
@@ -253,11 +284,11 @@ TEST_F(DrivesimFrames, AFrameSplitAtAnyByteGetsOneReply)
     }
 }
 
-TEST_F(DrivesimFrames, NoiseBeforeAFrameAndFramesBackToBackAreSortedOut)
-{
+TEST_F(DrivesimFrames, NoiseBeforeAFrameAndFramesBackToBackAreSortedOut) {
     // The maker's frames start with "/": anything before it is skipped.
     DriveSimulator inverter(model, {});
-    const Bytes stream = {0x00, 0x52, 0x00, 0x00, 0x52, 0x2F, 0x52, 0x00, 0x00, 0x81, 0x2F, 0x52, 0x00, 0x01, 0x82};
+    const Bytes stream = {0x00, 0x52, 0x00, 0x00, 0x52, 0x2F, 0x52, 0x00,
+                          0x00, 0x81, 0x2F, 0x52, 0x00, 0x01, 0x82};
     EXPECT_EQ(inverter.feed(stream).size(), 2u);
 
     // MODBUS frames end at silence: a stray byte spoils the frame it sticks to, and the
@@ -286,8 +317,7 @@ struct FaultCase {
 
 class DrivesimFaults : public DrivesimFrames, public testing::WithParamInterface<FaultCase> {};
 
-TEST_P(DrivesimFaults, SpoilTheReplySoThatNoMasterCanTakeIt)
-{
+TEST_P(DrivesimFaults, SpoilTheReplySoThatNoMasterCanTakeIt) {
     const FaultCase& c = GetParam();
     SimConfig config;
     config.protocol = c.protocol;
@@ -320,21 +350,19 @@ TEST_P(DrivesimFaults, SpoilTheReplySoThatNoMasterCanTakeIt)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryKind, DrivesimFaults,
-    testing::Values(FaultCase{"InverterNoReply", kInv, SimFaultKind::NoReply},
-                    FaultCase{"InverterBadSum", kInv, SimFaultKind::BadCheck},
-                    FaultCase{"InverterLate", kInv, SimFaultKind::Late},
-                    FaultCase{"InverterGarbage", kInv, SimFaultKind::Garbage},
-                    FaultCase{"ModbusNoReply", kMod, SimFaultKind::NoReply},
-                    FaultCase{"ModbusBadCrc", kMod, SimFaultKind::BadCheck},
-                    FaultCase{"ModbusException", kMod, SimFaultKind::Exception},
-                    FaultCase{"ModbusLate", kMod, SimFaultKind::Late},
-                    FaultCase{"ModbusGarbage", kMod, SimFaultKind::Garbage}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(EveryKind, DrivesimFaults,
+                         testing::Values(FaultCase{"InverterNoReply", kInv, SimFaultKind::NoReply},
+                                         FaultCase{"InverterBadSum", kInv, SimFaultKind::BadCheck},
+                                         FaultCase{"InverterLate", kInv, SimFaultKind::Late},
+                                         FaultCase{"InverterGarbage", kInv, SimFaultKind::Garbage},
+                                         FaultCase{"ModbusNoReply", kMod, SimFaultKind::NoReply},
+                                         FaultCase{"ModbusBadCrc", kMod, SimFaultKind::BadCheck},
+                                         FaultCase{"ModbusException", kMod, SimFaultKind::Exception},
+                                         FaultCase{"ModbusLate", kMod, SimFaultKind::Late},
+                                         FaultCase{"ModbusGarbage", kMod, SimFaultKind::Garbage}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DrivesimFrames, GarbageNeverChecksOutWhateverTheNoise)
-{
+TEST_F(DrivesimFrames, GarbageNeverChecksOutWhateverTheNoise) {
     for (std::uint32_t seed = 1; seed <= 300; ++seed) {
         for (SimProtocol p : {kInv, kMod}) {
             SimConfig c;
@@ -353,8 +381,7 @@ TEST_F(DrivesimFrames, GarbageNeverChecksOutWhateverTheNoise)
     }
 }
 
-TEST_F(DrivesimFrames, AFaultRateHitsAboutThatShareOfReplies)
-{
+TEST_F(DrivesimFrames, AFaultRateHitsAboutThatShareOfReplies) {
     SimConfig c;
     c.faults = {{SimFaultKind::NoReply, 0.25}};
     DriveSimulator sim(model, c);
@@ -369,8 +396,7 @@ TEST_F(DrivesimFrames, AFaultRateHitsAboutThatShareOfReplies)
     EXPECT_TRUE(sim.respond(Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
 }
 
-TEST_F(DrivesimFrames, AnswersOnlyAtItsOwnSpeedAndParityWhenTold)
-{
+TEST_F(DrivesimFrames, AnswersOnlyAtItsOwnSpeedAndParityWhenTold) {
     SimConfig c;
     c.protocol = kMod;
     c.onlyBaud = 19200;
@@ -383,8 +409,7 @@ TEST_F(DrivesimFrames, AnswersOnlyAtItsOwnSpeedAndParityWhenTold)
     EXPECT_TRUE(sim.respond(read, {19200, -1})); // a pseudo-terminal cannot tell the parity
 }
 
-TEST_F(DrivesimFrames, WireSpeedDelaysEachReplyByTheRequestAndReplyBytes)
-{
+TEST_F(DrivesimFrames, WireSpeedDelaysEachReplyByTheRequestAndReplyBytes) {
     SimConfig c;
     c.protocol = kMod;
     c.replyDelayMs = 5;
@@ -398,14 +423,14 @@ TEST_F(DrivesimFrames, WireSpeedDelaysEachReplyByTheRequestAndReplyBytes)
 
 // ---- Command line ----
 
-TEST(DrivesimOptions, TakesTheWholeCommandLine)
-{
+TEST(DrivesimOptions, TakesTheWholeCommandLine) {
     DrivesimOptions o;
     QString error;
     ASSERT_TRUE(parseDrivesimArgs(
-        {"--protocol", "modbus", "--data", "/p", "--type", "HXA1", "--cpu", "V110", "--capacity", "-2007",
-         "--language", "Jap", "--station", "5", "--link", "/tmp/x", "--reply-delay-ms", "7", "--wire-baud",
-         "38400", "--fault", "late:0.5:900", "--fault", "crc:1"},
+        {"--protocol",  "modbus", "--data",     "/p",           "--type",           "HXA1",
+         "--cpu",       "V110",   "--capacity", "-2007",        "--language",       "Jap",
+         "--station",   "5",      "--link",     "/tmp/x",       "--reply-delay-ms", "7",
+         "--wire-baud", "38400",  "--fault",    "late:0.5:900", "--fault",          "crc:1"},
         o, &error))
         << error.toStdString();
     EXPECT_EQ(o.sim.protocol, SimProtocol::Modbus);
@@ -425,17 +450,16 @@ TEST(DrivesimOptions, TakesTheWholeCommandLine)
     EXPECT_EQ(o.sim.faults[1].kind, SimFaultKind::BadCheck);
 }
 
-TEST(DrivesimOptions, RefusesWhatItCannotServe)
-{
-    const QStringList base = {"--protocol", "inverter", "--data", "/p", "--type", "HXA1", "--cpu", "V1",
-                              "--capacity", "-1", "--link", "/tmp/x"};
+TEST(DrivesimOptions, RefusesWhatItCannotServe) {
+    const QStringList base = {"--protocol", "inverter", "--data",     "/p", "--type", "HXA1",
+                              "--cpu",      "V1",       "--capacity", "-1", "--link", "/tmp/x"};
     DrivesimOptions o;
     QString error;
     EXPECT_TRUE(parseDrivesimArgs(base, o, &error));
     const QList<QStringList> bad = {
-        {"--protocol", "profibus"}, {"--station", "300"}, {"--station", "x"},      {"--fault", "late"},
-        {"--fault", "melt:1"},      {"--fault", "noreply:2"}, {"--wire-baud", "0"}, {"--bogus", "1"},
-        {"--link"},
+        {"--protocol", "profibus"}, {"--station", "300"},  {"--station", "x"},
+        {"--fault", "late"},        {"--fault", "melt:1"}, {"--fault", "noreply:2"},
+        {"--wire-baud", "0"},       {"--bogus", "1"},      {"--link"},
     };
     for (const QStringList& extra : bad) {
         DrivesimOptions b;
@@ -450,8 +474,7 @@ TEST(DrivesimOptions, RefusesWhatItCannotServe)
 
 // ---- The pseudo-terminal ----
 
-int openRaw(const QString& path)
-{
+int openRaw(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
         termios t{};
@@ -462,8 +485,7 @@ int openRaw(const QString& path)
     return fd;
 }
 
-Bytes readFor(int fd, std::size_t want, int timeoutMs)
-{
+Bytes readFor(int fd, std::size_t want, int timeoutMs) {
     Bytes got;
     while (got.size() < want) {
         pollfd p{fd, POLLIN, 0};
@@ -478,8 +500,7 @@ Bytes readFor(int fd, std::size_t want, int timeoutMs)
     return got;
 }
 
-TEST_F(DrivesimFrames, ServesOnAPseudoTerminalInAThreadAndOnDemand)
-{
+TEST_F(DrivesimFrames, ServesOnAPseudoTerminalInAThreadAndOnDemand) {
     DriveSimulator sim(model, {});
     PtyDriveServer server(sim);
     QString error;
@@ -504,8 +525,7 @@ TEST_F(DrivesimFrames, ServesOnAPseudoTerminalInAThreadAndOnDemand)
     ::close(fd);
 }
 
-TEST_F(DrivesimFrames, StopDoesNotWaitForADelayedReply)
-{
+TEST_F(DrivesimFrames, StopDoesNotWaitForADelayedReply) {
     SimConfig c;
     c.replyDelayMs = 600000; // the test would time out if stop() waited for it
     DriveSimulator sim(model, c);
@@ -523,8 +543,7 @@ TEST_F(DrivesimFrames, StopDoesNotWaitForADelayedReply)
     ::close(fd);
 }
 
-TEST(DrivesimDeviceLink, ReplacesAStaleLinkRefusesAFileAndRemovesOnlyItsOwn)
-{
+TEST(DrivesimDeviceLink, ReplacesAStaleLinkRefusesAFileAndRemovesOnlyItsOwn) {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("COM1"));
     ASSERT_TRUE(makeDeviceLink(link, QStringLiteral("/dev/pts/old")));

@@ -28,8 +28,7 @@ namespace {
 // Loads the small drive type into a store of the program, as start-up does.
 class LoadedDriveType {
 public:
-    explicit LoadedDriveType(const QString& programFolder)
-    {
+    explicit LoadedDriveType(const QString& programFolder) {
         resetGlobals();
         Globals& g = globals();
         g.Parameters = &store;
@@ -42,8 +41,7 @@ public:
         g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
         loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
     }
-    ~LoadedDriveType()
-    {
+    ~LoadedDriveType() {
         globals().Parameters = nullptr;
         resetGlobals();
     }
@@ -55,8 +53,7 @@ public:
 
 class EndToEnd : public testing::TestWithParam<SimProtocol> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         writeSmallDriveData(folder);
         table = std::make_unique<LoadedDriveType>(folder.path());
@@ -78,15 +75,13 @@ protected:
     void TearDown() override { server.reset(); }
 
     bool modbus() const { return GetParam() == SimProtocol::Modbus; }
-    std::uint32_t transact(const char* comNo, const char* kind = "R", const QString& value = QString())
-    {
+    std::uint32_t transact(const char* comNo, const char* kind = "R", const QString& value = QString()) {
         const int index = table->index(comNo);
         EXPECT_GE(index, 0) << comNo;
         return link.CommTransact(index, value, link.CommError, QString::fromLatin1(kind));
     }
     // The drive's value as the program's table would take it.
-    std::int64_t signedValue(const char* comNo, std::uint32_t raw)
-    {
+    std::int64_t signedValue(const char* comNo, std::uint32_t raw) {
         return applyParameterSign(table->index(comNo), raw);
     }
 
@@ -101,8 +96,7 @@ protected:
     CommLink link{port, systemClock()};
 };
 
-TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt)
-{
+TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
     const Globals& g = globals();
     for (int i = 0; i <= g.ParaCountAll; ++i) {
         const QString comNo = table->store.ParaDat.cell(PD_ComNo, i + 1);
@@ -122,8 +116,7 @@ TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt)
     EXPECT_EQ(transact("FE08"), 100u);
 }
 
-TEST_P(EndToEnd, WritesOfBothKindsAreStoredAndEchoed)
-{
+TEST_P(EndToEnd, WritesOfBothKindsAreStoredAndEchoed) {
     EXPECT_EQ(signedValue("0001", transact("0001", "W", QStringLiteral("-7"))), -7);
     EXPECT_FALSE(link.CommError);
     EXPECT_EQ(model.parameter(QStringLiteral("0001"))->raw, 0xFFF9u);
@@ -142,15 +135,13 @@ TEST_P(EndToEnd, WritesOfBothKindsAreStoredAndEchoed)
     }
 }
 
-TEST_P(EndToEnd, TheDisplayBlockGivesItsFirstWord)
-{
+TEST_P(EndToEnd, TheDisplayBlockGivesItsFirstWord) {
     EXPECT_EQ(transact("FC10"), 0xBF7Du);
     EXPECT_FALSE(link.CommError);
     EXPECT_TRUE(link.BlockRead);
 }
 
-TEST_P(EndToEnd, StationRulesDecideWhoAnswers)
-{
+TEST_P(EndToEnd, StationRulesDecideWhoAnswers) {
     link.Settings.appendNo = true;
     link.Settings.inverterNumber = 5;
     EXPECT_EQ(transact("0000"), 500u);
@@ -169,8 +160,7 @@ TEST_P(EndToEnd, StationRulesDecideWhoAnswers)
     EXPECT_EQ(link.CommError, modbus());
 }
 
-TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue)
-{
+TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue) {
     link.ReplyTimeout = 150;
     std::vector<SimFaultKind> kinds = {SimFaultKind::NoReply, SimFaultKind::BadCheck, SimFaultKind::Garbage};
     if (modbus())
@@ -200,24 +190,26 @@ INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, testing::Values(SimProtocol::I
 
 // ---- The program ----
 
-QString drivesimProgram() { return binaryDir() + QStringLiteral("/tools/drivesim/drivesim"); }
+QString drivesimProgram() {
+    return binaryDir() + QStringLiteral("/tools/drivesim/drivesim");
+}
 
 // Starts drivesim with the given protocol and waits for its link; stopped by the test.
 class DrivesimProcess {
 public:
-    DrivesimProcess(const QString& programFolder, const QString& link, const QStringList& extra)
-    {
+    DrivesimProcess(const QString& programFolder, const QString& link, const QStringList& extra) {
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(drivesimProgram(),
                       QStringList{"--data", programFolder, "--type", "HXA1", "--cpu", "V100", "--capacity",
                                   "-0.75K", "--language", "Eng", "--link", link} +
                           extra);
         process.waitForStarted(5000);
-        for (int i = 0; i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
+        for (int i = 0;
+             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
+             ++i)
             QThread::msleep(10);
     }
-    ~DrivesimProcess()
-    {
+    ~DrivesimProcess() {
         if (process.state() != QProcess::NotRunning) {
             process.kill();
             process.waitForFinished(5000);
@@ -226,8 +218,7 @@ public:
     QProcess process;
 };
 
-TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm)
-{
+TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
     ASSERT_TRUE(QFileInfo(drivesimProgram()).isExecutable())
         << "build the drivesim target: " << drivesimProgram().toStdString();
     TempProgramFolder folder;
@@ -250,7 +241,8 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm)
         commLink.Settings.inverterNumber = 3;
         commLink.ReplyTimeout = 1000;
         ASSERT_TRUE(commLink.ConnectDrive()) << protocol; // no drive type loaded: probes "0000" by number
-        ExchangeResult r = commLink.exchange(commLink.request(QStringLiteral("FB07"), 'R'), commLink.mainOptions());
+        ExchangeResult r =
+            commLink.exchange(commLink.request(QStringLiteral("FB07"), 'R'), commLink.mainOptions());
         EXPECT_FALSE(r.error) << protocol;
         EXPECT_EQ(r.value, 12u) << protocol;
         r = commLink.exchange(commLink.request(QStringLiteral("0000"), 'P', 321), commLink.mainOptions());
@@ -267,8 +259,7 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm)
     }
 }
 
-TEST(EndToEndProgram, DrivesimRefusesAMissingDriveTypeWithoutLeavingALink)
-{
+TEST(EndToEndProgram, DrivesimRefusesAMissingDriveTypeWithoutLeavingALink) {
     ASSERT_TRUE(QFileInfo(drivesimProgram()).isExecutable());
     TempProgramFolder folder;
     writeSmallDriveData(folder);
@@ -284,8 +275,7 @@ TEST(EndToEndProgram, DrivesimRefusesAMissingDriveTypeWithoutLeavingALink)
 
 // ---- The configuration scan against the simulated drive ----
 
-TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings)
-{
+TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
     ScriptedPrompter prompter;
     resetGlobals();
     DriveModel model;

@@ -20,8 +20,7 @@ namespace {
 
 class LibmodbusClientAgainstDrivesim : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         model.setParameter(QStringLiteral("0000"), 500);
         model.setParameter(QStringLiteral("0001"), -50, false, true);
         model.setParameter(QStringLiteral("0002"), 7);
@@ -40,8 +39,7 @@ protected:
         ASSERT_EQ(modbus_connect(ctx), 0);
         modbus_set_response_timeout(ctx, 1, 0);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (ctx) {
             modbus_close(ctx);
             modbus_free(ctx);
@@ -57,8 +55,7 @@ protected:
     modbus_t* ctx = nullptr;
 };
 
-TEST_F(LibmodbusClientAgainstDrivesim, ReadsSingleAndConsecutiveRegisters)
-{
+TEST_F(LibmodbusClientAgainstDrivesim, ReadsSingleAndConsecutiveRegisters) {
     std::uint16_t v = 0;
     ASSERT_EQ(readOne(0x0000, v), 1) << modbus_strerror(errno);
     EXPECT_EQ(v, 500);
@@ -71,8 +68,7 @@ TEST_F(LibmodbusClientAgainstDrivesim, ReadsSingleAndConsecutiveRegisters)
     EXPECT_EQ(three[2], 7);
 }
 
-TEST_F(LibmodbusClientAgainstDrivesim, ReadsTheDisplayBlock)
-{
+TEST_F(LibmodbusClientAgainstDrivesim, ReadsTheDisplayBlock) {
     std::uint16_t block[5] = {};
     ASSERT_EQ(modbus_read_registers(ctx, 0xFC10, 5, block), 5) << modbus_strerror(errno);
     const auto bytes = model.displayBlock();
@@ -80,8 +76,7 @@ TEST_F(LibmodbusClientAgainstDrivesim, ReadsTheDisplayBlock)
         EXPECT_EQ(block[i], (bytes[2 * i] << 8) | bytes[2 * i + 1]) << i;
 }
 
-TEST_F(LibmodbusClientAgainstDrivesim, WritesAreStoredAndTheEchoSatisfiesTheClient)
-{
+TEST_F(LibmodbusClientAgainstDrivesim, WritesAreStoredAndTheEchoSatisfiesTheClient) {
     ASSERT_EQ(modbus_write_register(ctx, 0xFB91, 123), 1) << modbus_strerror(errno);
     EXPECT_EQ(model.parameter(QStringLiteral("FB91"))->raw, 123u);
     std::uint16_t v = 0;
@@ -89,8 +84,7 @@ TEST_F(LibmodbusClientAgainstDrivesim, WritesAreStoredAndTheEchoSatisfiesTheClie
     EXPECT_EQ(v, 123);
 }
 
-TEST_F(LibmodbusClientAgainstDrivesim, UnknownRegistersAndFunctionsGetTheirExceptions)
-{
+TEST_F(LibmodbusClientAgainstDrivesim, UnknownRegistersAndFunctionsGetTheirExceptions) {
     std::uint16_t v = 0;
     EXPECT_EQ(readOne(0x1234, v), -1);
     EXPECT_EQ(errno, EMBXILADD);
@@ -102,8 +96,7 @@ TEST_F(LibmodbusClientAgainstDrivesim, UnknownRegistersAndFunctionsGetTheirExcep
     ASSERT_EQ(readOne(0x0000, v), 1) << modbus_strerror(errno);
 }
 
-TEST_F(LibmodbusClientAgainstDrivesim, InjectedFaultsAreWhatTheClientSaysTheyAre)
-{
+TEST_F(LibmodbusClientAgainstDrivesim, InjectedFaultsAreWhatTheClientSaysTheyAre) {
     std::uint16_t v = 0;
     sim->setFaults({{SimFaultKind::Exception, 1.0}});
     EXPECT_EQ(readOne(0x0000, v), -1);
@@ -125,8 +118,7 @@ TEST_F(LibmodbusClientAgainstDrivesim, InjectedFaultsAreWhatTheClientSaysTheyAre
     EXPECT_EQ(v, 500);
 }
 
-TEST_F(LibmodbusClientAgainstDrivesim, OnlyItsOwnAddressIsAnsweredAndABroadcastIsCarriedOutSilently)
-{
+TEST_F(LibmodbusClientAgainstDrivesim, OnlyItsOwnAddressIsAnsweredAndABroadcastIsCarriedOutSilently) {
     modbus_set_response_timeout(ctx, 0, 100000);
     modbus_set_slave(ctx, 2);
     std::uint16_t v = 0;

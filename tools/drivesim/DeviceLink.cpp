@@ -8,8 +8,7 @@
 
 namespace {
 
-QString linkTarget(const QByteArray& link)
-{
+QString linkTarget(const QByteArray& link) {
     char buf[4096];
     const ssize_t n = ::readlink(link.constData(), buf, sizeof buf - 1);
     return n < 0 ? QString() : QString::fromLocal8Bit(buf, int(n));
@@ -17,10 +16,9 @@ QString linkTarget(const QByteArray& link)
 
 } // namespace
 
-bool makeDeviceLink(const QString& link, const QString& target, QString* error)
-{
+bool makeDeviceLink(const QString& link, const QString& target, QString* error) {
     const QByteArray l = QFile::encodeName(link);
-    struct stat st{};
+    struct stat st {};
     if (::lstat(l.constData(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             if (error)
@@ -31,14 +29,14 @@ bool makeDeviceLink(const QString& link, const QString& target, QString* error)
     }
     if (::symlink(QFile::encodeName(target).constData(), l.constData()) != 0) {
         if (error)
-            *error = QStringLiteral("cannot link %1: %2").arg(link, QString::fromLocal8Bit(std::strerror(errno)));
+            *error =
+                QStringLiteral("cannot link %1: %2").arg(link, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     return true;
 }
 
-void removeDeviceLink(const QString& link, const QString& target)
-{
+void removeDeviceLink(const QString& link, const QString& target) {
     const QByteArray l = QFile::encodeName(link);
     if (linkTarget(l) == target)
         ::unlink(l.constData());

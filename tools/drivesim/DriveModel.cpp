@@ -9,10 +9,11 @@
 
 namespace {
 
-std::int64_t decimalPrefix(const QString& text) { return ParseDecimalPrefix(text); }
+std::int64_t decimalPrefix(const QString& text) {
+    return ParseDecimalPrefix(text);
+}
 
-QStringList splitDataLine(const QString& line)
-{
+QStringList splitDataLine(const QString& line) {
     QStringList fields;
     SplitDriveDataLine(line, fields);
     return fields;
@@ -24,16 +25,14 @@ struct Row {
 
 class DefaultResolver {
 public:
-    explicit DefaultResolver(const std::vector<Row>& rows) : rows_(rows)
-    {
+    explicit DefaultResolver(const std::vector<Row>& rows) : rows_(rows) {
         for (int i = 0; i < int(rows.size()); ++i)
             if (!index_.contains(rows[i].comNo))
                 index_.insert(rows[i].comNo, i);
     }
     // The default in raw units; a reference ("DIndex" 1) is followed, a broken or
     // circular one gives 0.
-    std::int64_t defaultOf(const QString& comNo, int depth = 0) const
-    {
+    std::int64_t defaultOf(const QString& comNo, int depth = 0) const {
         const auto it = index_.find(comNo);
         if (it == index_.end() || depth > 16)
             return 0;
@@ -42,8 +41,7 @@ public:
             return decimalPrefix(r.def);
         return defaultOf(r.def.trimmed(), depth + 1);
     }
-    bool lowIsNegative(const Row& r) const
-    {
+    bool lowIsNegative(const Row& r) const {
         const std::int64_t mode = decimalPrefix(r.lIndex);
         if (mode == 0)
             return decimalPrefix(r.low) < 0;
@@ -57,27 +55,28 @@ private:
     QHash<QString, int> index_;
 };
 
-std::uint32_t maskFor(bool is32) { return is32 ? 0xFFFFFFFFu : 0xFFFFu; }
+std::uint32_t maskFor(bool is32) {
+    return is32 ? 0xFFFFFFFFu : 0xFFFFu;
+}
 
 } // namespace
 
-int cpuNumberOf(const QString& cpuVersion)
-{
+int cpuNumberOf(const QString& cpuVersion) {
     QString t = cpuVersion.trimmed();
     if (t.startsWith(u'V') || t.startsWith(u'v'))
         t.remove(0, 1);
     return int(decimalPrefix(t));
 }
 
-bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QString* error)
-{
+bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QString* error) {
     QString cpu = id.cpuVersion.trimmed();
     if (!cpu.isEmpty() && !cpu.startsWith(u'V'))
         cpu.prepend(u'V');
     const QString datFolder = Paths::join(programFolder, QStringLiteral("dat"));
     const QString typeFolder = Paths::join(datFolder, id.typeName + u'(' + cpu + u')');
 
-    const QString invPath = Paths::join(typeFolder, id.typeName + u'(' + id.language + QStringLiteral(").inv"));
+    const QString invPath =
+        Paths::join(typeFolder, id.typeName + u'(' + id.language + QStringLiteral(").inv"));
     QStringList lines;
     const QString resolvedInv = Paths::resolve(invPath);
     if (resolvedInv.isEmpty() || !TextFile::readLines(resolvedInv, lines)) {
@@ -95,7 +94,8 @@ bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QSt
     }
 
     // Capacity defaults replace the type's defaults before references are followed.
-    const QString capPath = Paths::resolve(Paths::join(typeFolder, id.typeName + id.capacityName + QStringLiteral(".cap")));
+    const QString capPath =
+        Paths::resolve(Paths::join(typeFolder, id.typeName + id.capacityName + QStringLiteral(".cap")));
     if (!capPath.isEmpty() && TextFile::readLines(capPath, lines)) {
         for (int k = 0; k < lines.size() && k < int(rows.size()); ++k) {
             if (lines[k].isEmpty())
@@ -130,11 +130,11 @@ bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QSt
     const int cpuNumber = cpuNumberOf(cpu);
     const IniFile catalogue(Paths::resolve(Paths::join(datFolder, QStringLiteral("Inverter.ini"))));
     const bool custom = cpuNumber >= 700;
-    const int typeCode =
-        int(decimalPrefix(catalogue.readString(custom ? QStringLiteral("Type_Custom") : QStringLiteral("Type"),
-                                               id.typeName, QStringLiteral("99"))));
+    const int typeCode = int(decimalPrefix(catalogue.readString(
+        custom ? QStringLiteral("Type_Custom") : QStringLiteral("Type"), id.typeName, QStringLiteral("99"))));
     const QString capaSection = custom ? id.typeName + QStringLiteral("(V%1)").arg(cpuNumber) : id.typeName;
-    const int capacityCode = int(decimalPrefix(catalogue.readString(capaSection, id.capacityName, QStringLiteral("0"))));
+    const int capacityCode =
+        int(decimalPrefix(catalogue.readString(capaSection, id.capacityName, QStringLiteral("0"))));
     setIdentity(typeCode, capacityCode, cpuNumber);
 
     // Types sharing a code are told apart by one parameter's value: give it ours.
@@ -142,7 +142,8 @@ bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QSt
     const QString identNo = catalogue.readString(identSection, QStringLiteral("Ident"), QStringLiteral("-"));
     if (!custom && identNo != QStringLiteral("-")) {
         for (const QString& key : catalogue.keys(identSection)) {
-            if (key.startsWith(QStringLiteral("Typ_")) && catalogue.readString(identSection, key) == id.typeName) {
+            if (key.startsWith(QStringLiteral("Typ_")) &&
+                catalogue.readString(identSection, key) == id.typeName) {
                 const auto existing = parameter(identNo);
                 setParameter(identNo, decimalPrefix(key.mid(4)), false, existing ? existing->isSigned : true);
                 break;
@@ -152,8 +153,7 @@ bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QSt
     return true;
 }
 
-void DriveModel::setIdentity(int typeCode, int capacityCode, int cpuNumber)
-{
+void DriveModel::setIdentity(int typeCode, int capacityCode, int cpuNumber) {
     typeCode_ = typeCode;
     capacityCode_ = capacityCode;
     cpuNumber_ = cpuNumber;
@@ -162,8 +162,7 @@ void DriveModel::setIdentity(int typeCode, int capacityCode, int cpuNumber)
     setParameter(QStringLiteral("FE08"), cpuNumber);
 }
 
-void DriveModel::setParameter(const QString& comNo, std::int64_t value, bool is32, bool isSigned)
-{
+void DriveModel::setParameter(const QString& comNo, std::int64_t value, bool is32, bool isSigned) {
     std::lock_guard lock(mutex_);
     SimParameter p;
     p.comNo = comNo;
@@ -174,14 +173,12 @@ void DriveModel::setParameter(const QString& comNo, std::int64_t value, bool is3
     params_[p.address] = p;
 }
 
-std::size_t DriveModel::parameterCount() const
-{
+std::size_t DriveModel::parameterCount() const {
     std::lock_guard lock(mutex_);
     return params_.size();
 }
 
-std::optional<SimParameter> DriveModel::parameter(std::uint16_t address) const
-{
+std::optional<SimParameter> DriveModel::parameter(std::uint16_t address) const {
     std::lock_guard lock(mutex_);
     const auto it = params_.find(address);
     if (it == params_.end())
@@ -189,8 +186,7 @@ std::optional<SimParameter> DriveModel::parameter(std::uint16_t address) const
     return it->second;
 }
 
-bool DriveModel::write(std::uint16_t address, std::int64_t value)
-{
+bool DriveModel::write(std::uint16_t address, std::int64_t value) {
     std::lock_guard lock(mutex_);
     const auto it = params_.find(address);
     if (it == params_.end())
@@ -199,8 +195,7 @@ bool DriveModel::write(std::uint16_t address, std::int64_t value)
     return true;
 }
 
-bool DriveModel::writeRegister(std::uint16_t address, std::uint16_t value)
-{
+bool DriveModel::writeRegister(std::uint16_t address, std::uint16_t value) {
     std::lock_guard lock(mutex_);
     const auto it = params_.find(address);
     if (it == params_.end())
@@ -213,8 +208,7 @@ bool DriveModel::writeRegister(std::uint16_t address, std::uint16_t value)
     return true;
 }
 
-std::array<std::uint8_t, 10> DriveModel::displayBlock() const
-{
+std::array<std::uint8_t, 10> DriveModel::displayBlock() const {
     // "60.00" in both images (digit segment codes, the second with its point), with the
     // monitor and PC lamps lit: what an idle drive under PC control shows.
     const std::uint8_t six = 0x7D, zeroDot = 0xBF, zero = 0x3F, lamps = 0x08 | 0x40;

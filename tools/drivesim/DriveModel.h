@@ -14,18 +14,18 @@
 
 // Which drive the simulator plays: names as the start-up form offers them.
 struct DriveIdentity {
-    QString typeName;      // "HXA1"
-    QString cpuVersion;    // "V100" (a bare "100" is taken as "V100")
-    QString capacityName;  // "-0.75K", the leading "-" included
+    QString typeName;     // "HXA1"
+    QString cpuVersion;   // "V100" (a bare "100" is taken as "V100")
+    QString capacityName; // "-0.75K", the leading "-" included
     QString language = QStringLiteral("Eng");
 };
 
 struct SimParameter {
-    QString comNo;            // four characters as the drive-type file spells them
+    QString comNo;             // four characters as the drive-type file spells them
     std::uint16_t address = 0; // the number on the wire
-    bool is32 = false;        // "Byte" 4
-    bool isSigned = false;    // the lower limit is negative
-    std::uint32_t raw = 0;    // the value as the drive holds it (16-bit values masked)
+    bool is32 = false;         // "Byte" 4
+    bool isSigned = false;     // the lower limit is negative
+    std::uint32_t raw = 0;     // the value as the drive holds it (16-bit values masked)
 };
 
 // The CPU version's number: "V100" and "100" both give 100; 0 when there is none.
@@ -43,7 +43,9 @@ public:
 
     std::size_t parameterCount() const;
     std::optional<SimParameter> parameter(std::uint16_t address) const;
-    std::optional<SimParameter> parameter(const QString& comNo) const { return parameter(ComNoToRegister(comNo)); }
+    std::optional<SimParameter> parameter(const QString& comNo) const {
+        return parameter(ComNoToRegister(comNo));
+    }
 
     // The stored value of a write: 16-bit parameters keep the low 16 bits. False when the
     // drive has no such parameter.

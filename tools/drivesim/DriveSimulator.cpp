@@ -10,38 +10,37 @@ constexpr std::uint8_t kStart = kInverterStart;
 constexpr std::uint8_t kLong = kInverterLongMark;
 constexpr std::uint16_t kDisplayBlock = 0xFC10;
 
-std::uint8_t sum8(std::span<const std::uint8_t> bytes) { return SumCheck(bytes, int(bytes.size()) - 1); }
+std::uint8_t sum8(std::span<const std::uint8_t> bytes) {
+    return SumCheck(bytes, int(bytes.size()) - 1);
+}
 
-bool crcOk(std::span<const std::uint8_t> f)
-{
+bool crcOk(std::span<const std::uint8_t> f) {
     return f.size() >= 3 && ModbusReplyCrcOk(f, int(f.size()));
 }
 
-bool isCommand(std::uint8_t b) { return b == 'R' || b == 'W' || b == 'P'; }
+bool isCommand(std::uint8_t b) {
+    return b == 'R' || b == 'W' || b == 'P';
+}
 
-void putBe(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes)
-{
+void putBe(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
         out.push_back(std::uint8_t(v >> (8 * i)));
 }
 
-std::uint32_t getBe(std::span<const std::uint8_t> f, std::size_t at, int bytes)
-{
+std::uint32_t getBe(std::span<const std::uint8_t> f, std::size_t at, int bytes) {
     std::uint32_t v = 0;
     for (int i = 0; i < bytes; ++i)
         v = (v << 8) | f[at + i];
     return v;
 }
 
-std::vector<std::uint8_t> modbusException(std::uint8_t address, std::uint8_t function, std::uint8_t code)
-{
+std::vector<std::uint8_t> modbusException(std::uint8_t address, std::uint8_t function, std::uint8_t code) {
     std::vector<std::uint8_t> out{address, std::uint8_t(function | 0x80), code};
     AppendCrc(out);
     return out;
 }
 
-bool checkPasses(SimProtocol protocol, const std::vector<std::uint8_t>& r)
-{
+bool checkPasses(SimProtocol protocol, const std::vector<std::uint8_t>& r) {
     if (r.size() < 3)
         return false;
     if (protocol == SimProtocol::Inverter)
@@ -51,8 +50,7 @@ bool checkPasses(SimProtocol protocol, const std::vector<std::uint8_t>& r)
 
 } // namespace
 
-std::optional<SimFault> parseSimFault(const QString& text, QString* error)
-{
+std::optional<SimFault> parseSimFault(const QString& text, QString* error) {
     const QStringList parts = text.split(u':');
     auto fail = [&](const QString& why) {
         if (error)
@@ -65,7 +63,8 @@ std::optional<SimFault> parseSimFault(const QString& text, QString* error)
     const QString kind = parts[0].trimmed().toLower();
     if (kind == QStringLiteral("noreply") || kind == QStringLiteral("none"))
         f.kind = SimFaultKind::NoReply;
-    else if (kind == QStringLiteral("checksum") || kind == QStringLiteral("crc") || kind == QStringLiteral("sum"))
+    else if (kind == QStringLiteral("checksum") || kind == QStringLiteral("crc") ||
+             kind == QStringLiteral("sum"))
         f.kind = SimFaultKind::BadCheck;
     else if (kind == QStringLiteral("exception"))
         f.kind = SimFaultKind::Exception;
@@ -88,50 +87,41 @@ std::optional<SimFault> parseSimFault(const QString& text, QString* error)
 }
 
 DriveSimulator::DriveSimulator(DriveModel& model, SimConfig config)
-    : model_(model), config_(std::move(config)), random_(config_.seed)
-{
-}
+    : model_(model), config_(std::move(config)), random_(config_.seed) {}
 
-SimConfig DriveSimulator::config() const
-{
+SimConfig DriveSimulator::config() const {
     std::lock_guard lock(mutex_);
     return config_;
 }
 
-void DriveSimulator::setConfig(const SimConfig& config)
-{
+void DriveSimulator::setConfig(const SimConfig& config) {
     std::lock_guard lock(mutex_);
     config_ = config;
     random_.seed(config.seed);
     input_.clear();
 }
 
-void DriveSimulator::setFaults(std::vector<SimFault> faults)
-{
+void DriveSimulator::setFaults(std::vector<SimFault> faults) {
     std::lock_guard lock(mutex_);
     config_.faults = std::move(faults);
 }
 
-long DriveSimulator::requestCount() const
-{
+long DriveSimulator::requestCount() const {
     std::lock_guard lock(mutex_);
     return requests_;
 }
 
-long DriveSimulator::replyCount() const
-{
+long DriveSimulator::replyCount() const {
     std::lock_guard lock(mutex_);
     return replies_;
 }
 
-int DriveSimulator::frameLength(std::span<const std::uint8_t> buf) const
-{
+int DriveSimulator::frameLength(std::span<const std::uint8_t> buf) const {
     std::lock_guard lock(mutex_);
     return frameLengthLocked(buf);
 }
 
-int DriveSimulator::frameLengthLocked(std::span<const std::uint8_t> buf) const
-{
+int DriveSimulator::frameLengthLocked(std::span<const std::uint8_t> buf) const {
     if (buf.empty())
         return 0;
     if (config_.protocol == SimProtocol::Modbus) {
@@ -165,8 +155,7 @@ int DriveSimulator::frameLengthLocked(std::span<const std::uint8_t> buf) const
     return int(buf.size()) >= length ? length : 0;
 }
 
-std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::span<const std::uint8_t> f)
-{
+std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::span<const std::uint8_t> f) {
     const int length = frameLengthLocked(f);
     if (length <= 0 || std::size_t(length) != f.size())
         return std::nullopt;
@@ -212,15 +201,15 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::spa
     return out;
 }
 
-std::optional<std::vector<std::uint8_t>> DriveSimulator::answerModbus(std::span<const std::uint8_t> f)
-{
+std::optional<std::vector<std::uint8_t>> DriveSimulator::answerModbus(std::span<const std::uint8_t> f) {
     if (f.size() < 4)
         return std::nullopt;
     if (!crcOk(f))
         return std::nullopt;
     const int address = f[0];
     const bool broadcast = address == 0;
-    if (!broadcast && address != kDefaultModbusAddress && (config_.station == 0 || address != config_.station))
+    if (!broadcast && address != kDefaultModbusAddress &&
+        (config_.station == 0 || address != config_.station))
         return std::nullopt;
     const std::uint8_t function = f[1];
 
@@ -260,14 +249,13 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerModbus(std::span<
     return modbusException(f[0], function, 0x01);
 }
 
-std::optional<SimReply> DriveSimulator::respond(std::span<const std::uint8_t> frame, const SimLine& line)
-{
+std::optional<SimReply> DriveSimulator::respond(std::span<const std::uint8_t> frame, const SimLine& line) {
     std::lock_guard lock(mutex_);
     return respondLocked(frame, line);
 }
 
-std::optional<SimReply> DriveSimulator::respondLocked(std::span<const std::uint8_t> frame, const SimLine& line)
-{
+std::optional<SimReply> DriveSimulator::respondLocked(std::span<const std::uint8_t> frame,
+                                                      const SimLine& line) {
     ++requests_;
     if (config_.onlyBaud && line.baud > 0 && line.baud != *config_.onlyBaud)
         return std::nullopt;
@@ -316,15 +304,13 @@ std::optional<SimReply> DriveSimulator::respondLocked(std::span<const std::uint8
     return reply;
 }
 
-std::vector<SimReply> DriveSimulator::feed(std::span<const std::uint8_t> bytes, const SimLine& line)
-{
+std::vector<SimReply> DriveSimulator::feed(std::span<const std::uint8_t> bytes, const SimLine& line) {
     std::lock_guard lock(mutex_);
     input_.insert(input_.end(), bytes.begin(), bytes.end());
     return drainLocked(line);
 }
 
-std::vector<SimReply> DriveSimulator::drainLocked(const SimLine& line)
-{
+std::vector<SimReply> DriveSimulator::drainLocked(const SimLine& line) {
     std::vector<SimReply> replies;
     std::size_t at = 0;
     while (at < input_.size()) {
@@ -351,14 +337,12 @@ std::vector<SimReply> DriveSimulator::drainLocked(const SimLine& line)
     return replies;
 }
 
-std::vector<SimReply> DriveSimulator::silence(const SimLine& line)
-{
+std::vector<SimReply> DriveSimulator::silence(const SimLine& line) {
     std::lock_guard lock(mutex_);
     return silenceLocked(line);
 }
 
-std::vector<SimReply> DriveSimulator::silenceLocked(const SimLine& line)
-{
+std::vector<SimReply> DriveSimulator::silenceLocked(const SimLine& line) {
     std::vector<SimReply> replies;
     if (config_.protocol == SimProtocol::Modbus && input_.size() >= 4) {
         if (auto r = respondLocked(input_, line))
@@ -368,14 +352,13 @@ std::vector<SimReply> DriveSimulator::silenceLocked(const SimLine& line)
     return replies;
 }
 
-bool DriveSimulator::hasPartialInput() const
-{
+bool DriveSimulator::hasPartialInput() const {
     std::lock_guard lock(mutex_);
     return !input_.empty();
 }
 
-std::vector<SimReply> DriveSimulator::respondToWrite(std::span<const std::uint8_t> bytes, const SimLine& line)
-{
+std::vector<SimReply> DriveSimulator::respondToWrite(std::span<const std::uint8_t> bytes,
+                                                     const SimLine& line) {
     std::lock_guard lock(mutex_);
     input_.insert(input_.end(), bytes.begin(), bytes.end());
     std::vector<SimReply> replies = drainLocked(line);

@@ -1,7 +1,6 @@
 #include "tools/drivesim/DrivesimOptions.h"
 
-QString drivesimUsage()
-{
+QString drivesimUsage() {
     return QStringLiteral(
         "usage: drivesim --protocol inverter|modbus --data <program folder> --type <type name>\n"
         "                --cpu <V...> --capacity <capacity name> [--language Eng] --station <n>\n"
@@ -15,8 +14,7 @@ QString drivesimUsage()
         "                garbage; <rate> is the share of replies hit, 0 to 1; may be repeated\n");
 }
 
-bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* error)
-{
+bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
@@ -36,7 +34,11 @@ bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* e
             bool ok = false;
             const int v = value.toInt(&ok);
             if (!ok || v < lo || v > hi)
-                return fail(QStringLiteral("%1 takes a number from %2 to %3, not \"%4\"").arg(opt).arg(lo).arg(hi).arg(value));
+                return fail(QStringLiteral("%1 takes a number from %2 to %3, not \"%4\"")
+                                .arg(opt)
+                                .arg(lo)
+                                .arg(hi)
+                                .arg(value));
             into = v;
             return true;
         };

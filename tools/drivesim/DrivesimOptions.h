@@ -7,10 +7,10 @@
 #include <QStringList>
 
 struct DrivesimOptions {
-    QString dataFolder;  // the program folder holding dat/
+    QString dataFolder; // the program folder holding dat/
     DriveIdentity drive;
     SimConfig sim;
-    QString linkPath;    // symbolic link made to the pseudo-terminal's slave side
+    QString linkPath; // symbolic link made to the pseudo-terminal's slave side
     bool help = false;
 };
 

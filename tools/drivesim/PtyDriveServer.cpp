@@ -12,23 +12,30 @@
 
 namespace {
 
-int baudOf(speed_t s)
-{
+int baudOf(speed_t s) {
     switch (s) {
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    default: return 0;
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    default:
+        return 0;
     }
 }
 
-timespec toTimespec(std::chrono::nanoseconds d)
-{
+timespec toTimespec(std::chrono::nanoseconds d) {
     if (d.count() < 0)
         d = std::chrono::nanoseconds(0);
     timespec ts;
@@ -41,13 +48,15 @@ timespec toTimespec(std::chrono::nanoseconds d)
 
 PtyDriveServer::PtyDriveServer(DriveSimulator& simulator) : simulator_(simulator) {}
 
-PtyDriveServer::~PtyDriveServer() { close(); }
+PtyDriveServer::~PtyDriveServer() {
+    close();
+}
 
-bool PtyDriveServer::open(QString* error)
-{
+bool PtyDriveServer::open(QString* error) {
     auto fail = [&](const char* what) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+            *error = QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                                  QString::fromLocal8Bit(std::strerror(errno)));
         close();
         return false;
     };
@@ -80,8 +89,7 @@ bool PtyDriveServer::open(QString* error)
     return true;
 }
 
-bool PtyDriveServer::start()
-{
+bool PtyDriveServer::start() {
     if (master_ < 0 || thread_.joinable())
         return false;
     stopping_ = false;
@@ -95,8 +103,7 @@ bool PtyDriveServer::start()
     return true;
 }
 
-void PtyDriveServer::stop()
-{
+void PtyDriveServer::stop() {
     if (!thread_.joinable())
         return;
     stopping_ = true;
@@ -107,8 +114,7 @@ void PtyDriveServer::stop()
     [[maybe_unused]] const ssize_t m = ::read(wake_, &drained, sizeof drained);
 }
 
-void PtyDriveServer::close()
-{
+void PtyDriveServer::close() {
     stop();
     for (int* fd : {&master_, &slaveKeep_, &wake_}) {
         if (*fd >= 0)
@@ -118,12 +124,12 @@ void PtyDriveServer::close()
     slavePath_.clear();
 }
 
-int PtyDriveServer::serveFor(int timeoutMs)
-{
+int PtyDriveServer::serveFor(int timeoutMs) {
     int replies = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
         if (!serveStep(int(left.count()), &replies))
@@ -136,8 +142,7 @@ int PtyDriveServer::serveFor(int timeoutMs)
     return replies;
 }
 
-SimLine PtyDriveServer::line() const
-{
+SimLine PtyDriveServer::line() const {
     SimLine l;
     termios t{};
     if (master_ >= 0 && tcgetattr(master_, &t) == 0)
@@ -145,15 +150,13 @@ SimLine PtyDriveServer::line() const
     return l; // a pseudo-terminal does not keep the parity bit
 }
 
-int PtyDriveServer::silenceMs() const
-{
+int PtyDriveServer::silenceMs() const {
     // 3.5 characters at the line's speed, at least 2 ms for the scheduler's sake.
     const int baud = line().baud > 0 ? line().baud : 9600;
     return std::max(2, (35 * 11 * 1000 / baud + 9) / 10);
 }
 
-bool PtyDriveServer::serveStep(int timeoutMs, int* replies)
-{
+bool PtyDriveServer::serveStep(int timeoutMs, int* replies) {
     pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
     int wait = timeoutMs;
     const bool partial = simulator_.hasPartialInput();
@@ -188,8 +191,7 @@ bool PtyDriveServer::serveStep(int timeoutMs, int* replies)
     return true;
 }
 
-bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd)
-{
+bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd) {
     const auto due = requestEnd + reply.delay;
     // Sleep until shortly before the reply is due, then spin: a wake-up from sleep can be
     // late by more than the pacing wants to be accurate to.

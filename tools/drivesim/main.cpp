@@ -13,12 +13,13 @@
 
 namespace {
 
-void say(const QString& text) { std::fprintf(stderr, "drivesim: %s\n", qPrintable(text)); }
+void say(const QString& text) {
+    std::fprintf(stderr, "drivesim: %s\n", qPrintable(text));
+}
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -60,7 +61,8 @@ int main(int argc, char** argv)
     }
     server.start();
     say(QStringLiteral("%1 %2(%3)%4 (type %5, capacity %6, CPU %7; %8 parameters) on %9, linked as %10")
-            .arg(opt.sim.protocol == SimProtocol::Modbus ? QStringLiteral("MODBUS-RTU") : QStringLiteral("inverter"),
+            .arg(opt.sim.protocol == SimProtocol::Modbus ? QStringLiteral("MODBUS-RTU")
+                                                         : QStringLiteral("inverter"),
                  opt.drive.typeName, opt.drive.cpuVersion, opt.drive.capacityName)
             .arg(model.typeCode())
             .arg(model.capacityCode())
@@ -73,6 +75,8 @@ int main(int argc, char** argv)
     server.stop();
     removeDeviceLink(opt.linkPath, server.slavePath());
     server.close();
-    say(QStringLiteral("stopped after %1 requests, %2 replies").arg(simulator.requestCount()).arg(simulator.replyCount()));
+    say(QStringLiteral("stopped after %1 requests, %2 replies")
+            .arg(simulator.requestCount())
+            .arg(simulator.replyCount()));
     return 0;
 }
