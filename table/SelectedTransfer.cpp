@@ -7,6 +7,7 @@
 #include "link/CommLink.h"
 #include "platform/WaitCursor.h"
 #include "table/ParaTableCore.h"
+#include "table/ValueEntry.h"
 #include "table/ValueRules.h"
 
 #include <cmath>
@@ -43,14 +44,6 @@ void clearFailedFlag(int index) {
 
 QString changedMark(int index, int changed) {
     return changed == 1 && para(PD_Flag, index) != QLatin1String("2") ? Msg(30) : kNoMark;
-}
-
-// A decimal number typed with "." or "," as its point, whatever the locale.
-bool parseDecimal(QString text, double& value) {
-    if (text.count(QLatin1Char(',')) + text.count(QLatin1Char('.')) > 1)
-        return false;
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    return ValueRules::parseNumber(text, value);
 }
 
 } // namespace
@@ -130,7 +123,6 @@ int SelectedTransfer::parseTypedRaw(const QString& text, int index, bool current
     isHex = false;
     if (text.isEmpty())
         return 40;
-    const double m = ValueRules::mulOf(index);
     double value = 0;
     if (text.at(0) == QLatin1Char('h') || text.at(0) == QLatin1Char('H')) {
         const QString digits = text.mid(1);
@@ -144,37 +136,38 @@ int SelectedTransfer::parseTypedRaw(const QString& text, int index, bool current
         raw = v;
         return 0;
     }
+    double m = 0;
+    if (!ValueRules::parseNumber(para(PD_Mul, index), m) || m == 0)
+        return 42;
     QString number = text;
     if (currentVoltage) {
+        // Amperes or volts to percent of the base; other parameters are read as typed.
+        if (text.count(QLatin1Char(',')) + text.count(QLatin1Char('.')) > 1)
+            return 42;
+        number.replace(QLatin1Char(','), QLatin1Char('.'));
         bool ok = false;
-        number = ValueRules::ParseCurrentVoltage(text, index, &ok);
+        number = ValueRules::ParseCurrentVoltage(number, index, &ok);
         if (!ok)
             return 42;
     }
-    if (!parseDecimal(number, value))
+    if (!ValueEntry::parseTyped(number, value))
         return 42;
-    const double scaled = std::round(value * m); // std::round: half away from zero
-    if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18)
+    // Half away from zero on the 15 digits a value is written with, as a typed Enter rounds.
+    double rounded = 0;
+    if (!ValueRules::parseNumber(ValueRules::floatText(value * m), rounded))
         return 42;
-    raw = qint64(scaled);
+    rounded = std::round(rounded);
+    if (!std::isfinite(rounded) || std::fabs(rounded) >= 9.2e18)
+        return 42;
+    raw = qint64(rounded);
     return 0;
 }
 
 void SelectedTransfer::redisplay(int row, int index) {
     const QString value = work(UP_Value, index);
     const QString rawText = value.isEmpty() ? QStringLiteral("0") : value;
-    QString text;
-    bool ok = true;
-    if (core_.currentVoltage()) {
-        text = ValueRules::CurrentVoltageText(rawText, index, &ok);
-    } else {
-        double v = 0;
-        ok = ValueRules::parseNumber(rawText, v);
-        if (ok && work(UP_HexIndex, index) == kOne)
-            text = QLatin1Char('h') + ValueRules::ToHexText(v, &ok);
-        else if (ok)
-            text = ValueRules::FormatValue(index, v / ValueRules::mulOf(index));
-    }
+    bool ok = false;
+    const QString text = ValueEntry::shownValue(core_, index, rawText, &ok);
     core_.setCell(TC_Value, row, ok ? text : rawText);
 }
 

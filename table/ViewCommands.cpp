@@ -6,6 +6,7 @@
 #include "platform/WaitCursor.h"
 #include "table/ParaTableCore.h"
 #include "table/SelectedTransfer.h"
+#include "table/ValueEntry.h"
 #include "table/ValueRules.h"
 
 #include <QClipboard>
@@ -53,24 +54,6 @@ bool readValue(const QString& text, double& v) {
 } // namespace
 
 ViewCommands::ViewCommands(ParaTableCore& core) : core_(core) {}
-
-QString ViewCommands::shownValue(int index, const QString& rawText, bool* ok) const {
-    if (core_.currentVoltage())
-        return ValueRules::CurrentVoltageText(rawText, index, ok);
-    double v = 0;
-    if (!readValue(rawText, v)) {
-        if (ok)
-            *ok = false;
-        return QString();
-    }
-    if (work(UP_HexIndex, index) == kOne) {
-        const QString hex = ValueRules::ToHexText(v, ok);
-        return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
-    }
-    if (ok)
-        *ok = true;
-    return ValueRules::FormatValue(index, v / ValueRules::mulOf(index));
-}
 
 void ViewCommands::refillWithFindBuffer() {
     core_.FillRows();
@@ -314,7 +297,7 @@ void ViewCommands::PopDefClick() {
         setWork(UP_Value, i, value);
         core_.setCell(TC_Changed, row, kNoMark);
         bool ok = true;
-        const QString shown = shownValue(i, value, &ok);
+        const QString shown = ValueEntry::shownValue(core_, i, value, &ok);
         core_.setCell(TC_Value, row, ok ? shown : value);
         any = true;
         return true;

@@ -46,8 +46,6 @@ public:
     void PopDefClick();
 
 private:
-    // The three-way rule for a value cell of a raw value text.
-    QString shownValue(int index, const QString& rawText, bool* ok) const;
     void refillWithFindBuffer();
 
     ParaTableCore& core_;
