@@ -38,7 +38,9 @@ qsizetype findInText(const QString& text, const QString& what, qsizetype from, b
 
 // ---- Search -------------------------------------------------------------------------------
 
-FindSearch::FindSearch(ParaTableCore& core) : core_(core) {}
+FindSearch::FindSearch(ParaTableCore& core) : core_(core) {
+    core_.commands().setAvailable(TableCommand::Find, true);
+}
 
 void FindSearch::start() {
     core_.FindPos = 0;

@@ -146,6 +146,7 @@ TParameter::TParameter(ParaTableHost& host, QWidget* parent)
     connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
     connect(&entry_, &ValueEntry::deleteKey, this, &TParameter::PopDefClick);
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
+    transfer_.recordUndo = [this](int index) { undoRedo_.recordStep(index); };
     FormActivation::watch(this, [this] { FormActivate(); });
     Parameter = this;
 }
@@ -363,21 +364,85 @@ void TParameter::PopUndoClick() {
 void TParameter::PopRedoClick() {
     undoRedo_.PopRedoClick();
 }
-void TParameter::PopCopyClick() {}
-void TParameter::PopChgDispClick() {}
-void TParameter::PopCVDispClick() {}
-void TParameter::PopQuickClick() {}
-void TParameter::PopSlctClick() {}
-void TParameter::PopSlctUnlockClick() {}
-void TParameter::PopBlindClick() {}
-void TParameter::PopDispClick() {}
-void TParameter::PopHexDispClick() {}
-void TParameter::PopDecDispClick() {}
-void TParameter::PopDefClick() {}
+void TParameter::PopCopyClick() {
+    views_.PopCopyClick();
+}
+void TParameter::PopChgDispClick() {
+    views_.PopChgDispClick();
+}
+void TParameter::PopCVDispClick() {
+    views_.PopCVDispClick();
+}
+void TParameter::PopQuickClick() {
+    views_.PopQuickClick();
+}
+void TParameter::PopSlctClick() {
+    views_.PopSlctClick();
+}
+void TParameter::PopSlctUnlockClick() {
+    views_.PopSlctUnlockClick();
+}
+void TParameter::PopBlindClick() {
+    if (views_.PopBlindClick())
+        FocusGrid();
+}
+void TParameter::PopDispClick() {
+    if (!core_.commands().enabled(TableCommand::Disp))
+        return;
+    views_.PopDispClick();
+    FocusGrid();
+}
+void TParameter::PopHexDispClick() {
+    views_.PopHexDispClick();
+}
+void TParameter::PopDecDispClick() {
+    views_.PopDecDispClick();
+}
+void TParameter::PopDefClick() {
+    views_.PopDefClick();
+}
 void TParameter::PopParaHelpClick() {}
-void TParameter::ShowFind() {}
-void TParameter::ImportSelected() {}
-void TParameter::PopUpLoadClick() {}
+void TParameter::ShowFind() {
+    if (!core_.commands().enabled(TableCommand::Find))
+        return;
+    find_.start();
+    if (!FindDialog1) {
+        FindDialog1 = new FindDialog(this);
+        connect(FindDialog1, &FindDialog::findNext, this, &TParameter::FindDialog1Find);
+        connect(FindDialog1, &FindDialog::closed, this, &TParameter::FindDialog1Close);
+        // The buffer does not follow the 'Changed' Only and Quick views.
+        connect(&core_.commands(), &TableCommands::changed, FindDialog1,
+                [this] { FindDialog1->setFindOffered(core_.commands().enabled(TableCommand::Find)); });
+    }
+    FindDialog1->setFindOffered(true);
+    const ParaTableCore::GridRect block = core_.Selection();
+    const QString text = block.isValid() ? core_.grid().cell(block.Left, block.Top) : QString();
+    if (!text.isEmpty())
+        FindDialog1->setFindText(text);
+    FindDialog1->show();
+    FindDialog1->raise();
+    FindDialog1->activateWindow();
+}
+
+void TParameter::FindDialog1Find() {
+    if (!FindDialog1 || !core_.commands().enabled(TableCommand::Find))
+        return;
+    const int row = find_.findNext(FindDialog1->findText(), FindDialog1->matchCase(), FindDialog1->wholeWord());
+    if (row > 0)
+        StringGrid1->scrollTo(core_.model()->index(row - 1, TC_Value), QAbstractItemView::PositionAtTop);
+}
+
+void TParameter::FindDialog1Close() {
+    find_.close();
+    FocusGrid();
+}
+
+void TParameter::ImportSelected() {
+    transfer_.ImportSelected();
+}
+void TParameter::PopUpLoadClick() {
+    transfer_.PopUpLoadClick();
+}
 
 // Keys of the grid: Enter, Backspace, Esc and Delete are the table's; an arrow cancels the
 // typing and then moves; a printable character is typed (or ignored), never a row search.

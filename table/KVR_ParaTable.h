@@ -10,6 +10,9 @@
 #include "table/TableCommands.h"
 #include "table/UndoRedo.h"
 #include "table/ValueEntry.h"
+#include "table/FindDialog.h"
+#include "table/SelectedTransfer.h"
+#include "table/ViewCommands.h"
 
 #include <QRect>
 #include <QStringList>
@@ -84,6 +87,9 @@ public:
     ParaTableCore& core() { return core_; }
     const ParaTableCore& core() const { return core_; }
     ValueEntry& entry() { return entry_; }
+    ViewCommands& views() { return views_; }
+    SelectedTransfer& transfer() { return transfer_; }
+    FindSearch& findSearch() { return find_; }
     UndoRedo& undoRedo() { return undoRedo_; }
     // A committed value's old Value as an undo step (its number was just added to UndoComNo).
     void PushUndo(int index) { undoRedo_.PushUndo(index); }
@@ -106,6 +112,8 @@ public:
     void PopDefClick();
     void PopParaHelpClick();
     void ShowFind();
+    void FindDialog1Find();
+    void FindDialog1Close();
     void ImportSelected();
     void PopUpLoadClick();
     void PopCloseClick();
@@ -134,6 +142,7 @@ public:
             *PopHexDisp = nullptr, *PopDecDisp = nullptr, *PopDef = nullptr, *PopParaHelp = nullptr,
             *PopFind = nullptr, *PopClose = nullptr;
     QAction* N10 = nullptr; // the separator after Quick
+    FindDialog* FindDialog1 = nullptr; // made at the first Find
 
 protected:
     void FormShow();
@@ -155,6 +164,10 @@ private:
     ParaTableCore core_;
     UndoRedo undoRedo_{core_};
     ValueEntry entry_{core_, undoRedo_};
+    ViewCommands views_{core_};
+    ProgramDriveLink driveLink_;
+    SelectedTransfer transfer_{core_, driveLink_};
+    FindSearch find_{core_};
     ParaGridDelegate* delegate_ = nullptr;
 };
 

@@ -112,7 +112,10 @@ std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText
 
 // ---- Commands ---------------------------------------------------------------------------------
 
-SelectedTransfer::SelectedTransfer(ParaTableCore& core, DriveLink& link) : core_(core), link_(link) {}
+SelectedTransfer::SelectedTransfer(ParaTableCore& core, DriveLink& link) : core_(core), link_(&link) {
+    core_.commands().setAvailable(TableCommand::DownLoad, true);
+    core_.commands().setAvailable(TableCommand::UpLoad, true);
+}
 
 QString SelectedTransfer::replyText(int index, std::uint32_t reply) {
     return QString::number(applyParameterSign(index, reply));
@@ -186,13 +189,13 @@ void SelectedTransfer::ImportSelected() {
     const WaitCursor busy;
     core_.LastDataRow = core_.grid().rowCount() - 2;
     core_.SearchStartRow = 0;
-    if (!link_.ConnectDrive()) {
+    if (!link_->ConnectDrive()) {
         ShowMsg(3);
         return;
     }
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
         bool err = false;
-        const std::uint32_t reply = link_.CommTransact(i, QString(), err, QStringLiteral("R"));
+        const std::uint32_t reply = link_->CommTransact(i, QString(), err, QStringLiteral("R"));
         if (err) {
             // The value stays as it was, and so does the flag computed from it.
             setWork(UP_CommErrIndex, i, kOne);
@@ -221,7 +224,7 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
     const WaitCursor busy;
     core_.LastDataRow = core_.grid().rowCount() - 2;
     core_.SearchStartRow = 0;
-    if (!link_.ConnectDrive()) {
+    if (!link_->ConnectDrive()) {
         ShowMsg(3);
         return;
     }
@@ -241,7 +244,7 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             return true;
         }
         bool err = false;
-        const std::uint32_t reply = link_.CommTransact(i, QString::number(raw), err, kind);
+        const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
         setWork(UP_WriteIndex, i, kZero);
         if (err) {
             setWork(UP_WriteIndex, i, kOne);
@@ -286,7 +289,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     raw = qint64(std::llround(clamped));
 
     const WaitCursor busy;
-    if (!link_.ConnectDrive()) {
+    if (!link_->ConnectDrive()) {
         ShowMsg(3);
         return;
     }
@@ -304,7 +307,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         setWork(UP_HexIndex, i, kZero);
 
     bool err = false;
-    const std::uint32_t reply = link_.CommTransact(i, QString::number(raw), err, kind);
+    const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
     QString stored = work(UP_Value, i);
     if (err) {
         // The typed value is dropped: the table keeps what the drive is known to hold.

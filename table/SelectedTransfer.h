@@ -56,6 +56,8 @@ public:
 class SelectedTransfer {
 public:
     SelectedTransfer(ParaTableCore& core, DriveLink& link);
+    // The drive the commands talk to from now on (not owned).
+    void setLink(DriveLink& link) { link_ = &link; }
 
     // Records the undo step of a committed export (the parameter's number appended, then its
     // old value); the window connects it to the table's undo history.
@@ -90,5 +92,5 @@ private:
     void redisplay(int row, int index);
 
     ParaTableCore& core_;
-    DriveLink& link_;
+    DriveLink* link_;
 };

@@ -53,7 +53,11 @@ bool readValue(const QString& text, double& v) {
 
 } // namespace
 
-ViewCommands::ViewCommands(ParaTableCore& core) : core_(core) {}
+ViewCommands::ViewCommands(ParaTableCore& core) : core_(core) {
+    for (C c : {C::Copy, C::ChgDisp, C::CVDisp, C::Quick, C::Slct, C::SlctUnlock, C::Blind, C::Disp, C::HexDisp,
+                C::DecDisp, C::Def})
+        core_.commands().setAvailable(c, true);
+}
 
 void ViewCommands::refillWithFindBuffer() {
     core_.FillRows();

@@ -466,10 +466,14 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
 TEST_F(ParaTableFixture, CommandsWithoutTheirHandlersYetStayDisabledEverywhere) {
     TParameter& t = createTable();
     t.Show();
-    for (QAction* a : {t.PopCopy, t.PopChgDisp, t.PopSlct, t.PopBlind, t.PopHexDisp, t.PopParaHelp})
-        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_FALSE(host.mirror[C::ChgDisp]->isEnabled());
-    EXPECT_FALSE(host.button[C::Find]->isEnabled());
+    EXPECT_FALSE(t.PopParaHelp->isEnabled());
+    EXPECT_FALSE(host.mirror[C::ParaHelp]->isEnabled());
+    // The view, mark and display commands, find and the selected transfers have theirs.
+    for (QAction* a : {t.PopCopy, t.PopChgDisp, t.PopSlct, t.PopBlind, t.PopHexDisp})
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_TRUE(host.mirror[C::ChgDisp]->isEnabled());
+    EXPECT_TRUE(host.button[C::Find]->isEnabled());
+    EXPECT_TRUE(host.button[C::UpLoad]->isEnabled());
     EXPECT_TRUE(t.PopClose->isEnabled());
     // The items hidden by design are never in the pop-up, whatever their state.
     for (QAction* a : {t.PopUndo, t.PopRedo, t.PopDownLoad, t.PopUpLoad, t.PopDef, t.PopFind})
