@@ -863,6 +863,12 @@ void TMain::setDriveCommandEnabled(DriveCommand command, bool enabled) {
     const int i = static_cast<int>(command);
     if (i >= 0 && i < int(std::size(requested_)))
         requested_[i] = enabled;
+    // The selected transfers are the table's commands: one state for the table's item, the
+    // menu item and the tool button.
+    if (command == DriveCommand::SelectedImport)
+        tableCommands_.setEnabled(TableCommand::DownLoad, enabled);
+    else if (command == DriveCommand::SelectedExport)
+        tableCommands_.setEnabled(TableCommand::UpLoad, enabled);
     // Transfers, keypad and inverter information come with their own windows; until then
     // the connection's verdict is kept but their commands stay disabled.
 }
