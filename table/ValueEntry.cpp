@@ -68,6 +68,50 @@ QString ValueEntry::shownValue(const ParaTableCore& core, int index, const QStri
     return ValueRules::FormatValue(index, raw / ValueRules::mulOf(index));
 }
 
+int ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, double& raw, bool& hex) {
+    hex = false;
+    if (typed.isEmpty())
+        return kMsgEmpty;
+    double m = 0;
+    const TParameters* p = store();
+    if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
+        return kMsgNotANumber;
+    double value = 0;
+    if (typed.front() == u'h' || typed.front() == u'H') {
+        const QString digits = typed.mid(1);
+        if (digits.isEmpty())
+            return kMsgEmpty;
+        bool ok = false;
+        value = double(ValueRules::ParseHex(digits, index, &ok));
+        if (!ok)
+            return kMsgNotANumber;
+        hex = true;
+    } else {
+        QString text = typed;
+        if (currentVoltage) {
+            // Amperes or volts to percent of the base; other parameters come back as typed.
+            QString decimal;
+            bool ok = withDecimalPoint(text, decimal);
+            if (ok)
+                text = ValueRules::ParseCurrentVoltage(decimal, index, &ok);
+            if (!ok)
+                return kMsgNotANumber;
+        }
+        double shown = 0;
+        if (!parseTyped(text, shown))
+            return kMsgNotANumber;
+        value = shown * m;
+    }
+    // Raw values are whole numbers: a value between two steps of the parameter is rounded
+    // half away from zero, on the 15 digits a value is written with (so 1.005 x 100 is 101).
+    double rounded = 0;
+    if (!ValueRules::parseNumber(ValueRules::floatText(value), rounded) || !(std::fabs(rounded) < 9.2e18))
+        return kMsgNotANumber;
+    rounded = std::round(rounded);
+    raw = rounded == 0 ? 0.0 : rounded; // no "-0"
+    return 0;
+}
+
 bool ValueEntry::KeyPress(QChar c) {
     ParaTableCore& t = core_;
     if (t.CursorRow < 1 || t.CursorRow >= t.grid().rowCount())
@@ -162,65 +206,22 @@ bool ValueEntry::Commit() {
         t.CancelPendingEntry();
         return false;
     }
-    QString text = t.EditBuffer;
-    if (text.isEmpty()) {
-        refuse(kMsgEmpty);
-        return false;
-    }
-    double m = 0;
-    if (!ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, i + 1), m) || m == 0) {
-        refuse(kMsgNotANumber);
-        return false;
-    }
-
+    const QString text = t.EditBuffer;
     // The raw value and the display the parameter takes; nothing is stored before the value
     // has passed every check.
-    QString hexIndex = p->UPara.cell(UP_HexIndex, i + 1);
-    double raw = 0;
-    if (text.front() == u'h' || text.front() == u'H') {
-        const QString digits = text.mid(1);
-        if (digits.isEmpty()) {
-            refuse(kMsgEmpty);
-            return false;
-        }
-        bool ok = false;
-        raw = double(ValueRules::ParseHex(digits, i, &ok));
-        if (!ok) {
-            refuse(kMsgNotANumber);
-            return false;
-        }
-        hexIndex = QStringLiteral("1");
-    } else {
-        if (t.currentVoltage()) {
-            // Amperes or volts to percent of the base; other parameters keep their display.
-            QString decimal;
-            bool ok = withDecimalPoint(text, decimal);
-            if (ok)
-                text = ValueRules::ParseCurrentVoltage(decimal, i, &ok);
-            if (!ok) {
-                refuse(kMsgNotANumber);
-                return false;
-            }
-        } else {
-            hexIndex = QStringLiteral("0");
-        }
-        double shown = 0;
-        if (!parseTyped(text, shown)) {
-            refuse(kMsgNotANumber);
-            return false;
-        }
-        raw = shown * m;
-    }
-    // Raw values are whole numbers: a value between two steps of the parameter is rounded
-    // half away from zero, on the 15 digits a value is written with (so 1.005 x 100 is 101).
     double rounded = 0;
-    if (!ValueRules::parseNumber(ValueRules::floatText(raw), rounded) || !std::isfinite(rounded)) {
-        refuse(kMsgNotANumber);
+    bool typedHex = false;
+    if (const int refusal = typedRaw(text, i, t.currentVoltage(), rounded, typedHex)) {
+        refuse(refusal);
         return false;
     }
-    rounded = std::round(rounded);
-    if (rounded == 0)
-        rounded = 0; // no "-0"
+    // Hexadecimal shows in hexadecimal from now on, decimal in decimal; amperes and volts
+    // leave the parameter's own display as it was.
+    QString hexIndex = p->UPara.cell(UP_HexIndex, i + 1);
+    if (typedHex)
+        hexIndex = QStringLiteral("1");
+    else if (!t.currentVoltage())
+        hexIndex = QStringLiteral("0");
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.OutOfRange > 0)

@@ -43,6 +43,12 @@ public:
     // amperes or volts in the current/voltage display, "h" + hexadecimal for a parameter
     // shown in hexadecimal, else its display format. "" and ok false when it is no number.
     static QString shownValue(const ParaTableCore& core, int index, const QString& rawText, bool* ok = nullptr);
+    // The raw value of a typed text for parameter `index`: "h" + hexadecimal digits, or a
+    // decimal display value (amperes or volts for a current or voltage parameter when
+    // currentVoltage) times Mul, rounded to a whole number half away from zero; not yet
+    // clamped. Returns 0, or the message of the refusal: 40 for nothing typed, 42 for a text
+    // that is no number (or a Mul that is none). hex tells whether it was hexadecimal.
+    static int typedRaw(const QString& typed, int index, bool currentVoltage, double& raw, bool& hex);
     // A typed decimal text as a number: one "." or one "," as the decimal point.
     static bool parseTyped(const QString& text, double& value);
 
