@@ -116,8 +116,8 @@ bool ValueEntry::KeyPress(QChar c) {
     ParaTableCore& t = core_;
     if (t.CursorRow < 1 || t.CursorRow >= t.grid().rowCount())
         return false;
-    const bool accepted = (t.TypedCount < kMaxTyped && (isHexDigit(c) || c == u',' || c == u'-' || c == u'.' ||
-                                                        c == u'V' || c == u'v')) ||
+    const bool accepted = (t.TypedCount < kMaxTyped && (isHexDigit(c) || c == u',' || c == u'-' ||
+                                                        c == u'.' || c == u'V' || c == u'v')) ||
                           (t.TypedCount == 0 && (c == u'H' || c == u'h'));
     if (!accepted)
         return false;

@@ -42,7 +42,8 @@ public:
     // The value cell's text for a raw value text of parameter `index` in the current view:
     // amperes or volts in the current/voltage display, "h" + hexadecimal for a parameter
     // shown in hexadecimal, else its display format. "" and ok false when it is no number.
-    static QString shownValue(const ParaTableCore& core, int index, const QString& rawText, bool* ok = nullptr);
+    static QString shownValue(const ParaTableCore& core, int index, const QString& rawText,
+                              bool* ok = nullptr);
     // The raw value of a typed text for parameter `index`: "h" + hexadecimal digits, or a
     // decimal display value (amperes or volts for a current or voltage parameter when
     // currentVoltage) times Mul, rounded to a whole number half away from zero; not yet
