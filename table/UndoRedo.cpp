@@ -145,8 +145,7 @@ bool UndoRedo::step(bool undo) {
         emit cursorMoved(row);
         bool shownOk = false;
         const QString shown = ValueEntry::shownValue(core_, i, old, &shownOk);
-        if (shownOk)
-            core_.setCell(TC_Value, row, shown);
+        core_.setCell(TC_Value, row, shownOk ? shown : old);
         if (changedOk)
             core_.setCell(TC_Changed, row, changed == 1 ? Msg(30) : kNoMark);
     }
