@@ -1,0 +1,166 @@
+// The selected import and export against the simulated drive (the drivesim program) on a
+// pseudo-terminal, through the program's own link on the termios port, as an engineer uses
+// them: values written reach the drive and read back; a parameter the drive does not have
+// fails and is marked, the others go through; a monitor run keeps the link.
+#include "ValueEntryFixture.h"
+
+#include "link/CommLink.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+namespace {
+
+QString drivesimProgram() {
+    return binaryDir() + QStringLiteral("/tools/drivesim/drivesim");
+}
+
+// The drive's own program folder: the table's drive type without parameter 0013, so that
+// the drive never answers for it.
+void writeDriveFolder(TempProgramFolder& drive, const TempProgramFolder& table) {
+    auto copy = [&](const QString& f, bool dropMissing) {
+        QFile in(table.filePath(f));
+        if (!in.open(QIODevice::ReadOnly))
+            return;
+        QByteArray bytes;
+        for (const QByteArray& line : in.readAll().split('\n'))
+            if (!line.isEmpty() && !(dropMissing && line.startsWith("0013,")))
+                bytes += line + '\n';
+        drive.writeFile(f, bytes);
+    };
+    copy(QStringLiteral("dat/Inverter.ini"), false);
+    copy(QStringLiteral("dat/HXA1(V110)/HXA1(Eng).inv"), true);
+    copy(QStringLiteral("dat/HXA1(V110)/HXA1-2004.cap"), false);
+}
+
+// drivesim in the maker's protocol, station 0, for as long as the object lives.
+class Drivesim {
+public:
+    Drivesim(const QString& programFolder, const QString& link) {
+        process.start(drivesimProgram(),
+                      {"--protocol", "inverter", "--data", programFolder, "--type", "HXA1", "--cpu", "V110",
+                       "--capacity", "-2004", "--language", "Eng", "--station", "0", "--link", link});
+        process.waitForStarted(5000);
+        for (int i = 0;
+             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
+            QThread::msleep(10);
+    }
+    ~Drivesim() {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+    bool running() const { return process.state() == QProcess::Running; }
+    QProcess process;
+};
+
+class SelectedTransferDrivesim : public ValueEntryFixture {
+protected:
+    void SetUp() override {
+        if (!QFileInfo(drivesimProgram()).isExecutable())
+            GTEST_SKIP() << "build the drivesim target: " << drivesimProgram().toStdString();
+        ValueEntryFixture::SetUp();
+        ASSERT_TRUE(driveFolder.isValid());
+        writeDriveFolder(driveFolder, *folder);
+        linkPath = driveFolder.filePath(QStringLiteral("sim-COM1"));
+        sim = std::make_unique<Drivesim>(driveFolder.path(), linkPath);
+        ASSERT_TRUE(sim->running());
+        link.portPathResolver = [this](const QString&) { return linkPath; };
+        link.PortsFound = {QStringLiteral("COM1")};
+        // Room for a loaded machine; only the missing parameter waits it out.
+        link.ReplyTimeout = 400;
+        installCommLink(&link);
+        savedEeprom = options().EEPWriteEnable.checked();
+        options().EEPWriteEnable.setChecked(true);
+        table->Show();
+    }
+    void TearDown() override {
+        options().EEPWriteEnable.setChecked(savedEeprom);
+        installCommLink(nullptr);
+        sim.reset();
+        ValueEntryFixture::TearDown();
+    }
+    void set(const char* comNo, const char* v) { setWork(comNo, UP_Value, v); }
+    // Selects the parameters and puts the cursor on the first.
+    void choose(std::initializer_list<const char*> comNos) {
+        for (const char* n : comNos)
+            setWork(n, UP_SelectIndex, "1");
+        table->FillRows();
+        go(*comNos.begin());
+    }
+
+    TempProgramFolder driveFolder;
+    QString linkPath;
+    std::unique_ptr<Drivesim> sim;
+    TermiosSerialPort port;
+    CommLink link{port, systemClock()};
+    bool savedEeprom = true;
+};
+
+TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMissingOneMarked) {
+    set("0003", "5000");
+    set("0009", "75");
+    set("0013", "5");
+    choose({"0003", "0009", "0013"});
+    table->PopUpLoadClick();
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
+    for (const char* n : {"0003", "0009"}) {
+        EXPECT_EQ(work(n, UP_CommErrIndex), "0") << n;
+        EXPECT_EQ(work(n, UP_WriteIndex), "0") << n;
+    }
+    EXPECT_EQ(work("0013", UP_CommErrIndex), "1");
+    EXPECT_EQ(work("0013", UP_WriteIndex), "1");
+    EXPECT_EQ(value("0013"), "5");
+
+    // The table forgets; the drive remembers.
+    set("0003", "6000");
+    set("0009", "50");
+    table->FillRows();
+    table->ImportSelected();
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(value("0003"), "5000");
+    EXPECT_EQ(value("0009"), "75");
+    EXPECT_EQ(cell(TC_Value, "0009"), "     7.5");
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(30));
+    EXPECT_EQ(work("0003", UP_CommErrIndex), "0");
+    EXPECT_EQ(work("0013", UP_CommErrIndex), "1");
+    EXPECT_EQ(value("0013"), "5");
+}
+
+TEST_F(SelectedTransferDrivesim, ATypedValueIsCommittedOnTheDrive) {
+    go("0009");
+    type("12.5");
+    table->PopUpLoadClick();
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
+    EXPECT_EQ(value("0009"), "125");
+    EXPECT_EQ(work("0009", UP_WriteIndex), "0");
+    set("0009", "50");
+    table->ImportSelected();
+    EXPECT_EQ(value("0009"), "125");
+}
+
+TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
+    go("0003");
+    table->ImportSelected();
+    const QString before = value("0003");
+    ASSERT_EQ(work("0003", UP_CommErrIndex), "0");
+    set("0003", "4000");
+    globals().MonitorRunning = 1;
+    table->PopUpLoadClick();
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(3)});
+    table->ImportSelected();
+    EXPECT_EQ(value("0003"), "4000");
+    globals().MonitorRunning = 0;
+    table->ImportSelected();
+    EXPECT_EQ(value("0003"), before);
+}
+
+} // namespace
