@@ -60,7 +60,7 @@ protected:
 
 TEST_F(KeyPadWindow, RunsTheLoopAfterActivationAndShowsTheDrive) {
     model.write(ComNoToRegister(u"FA01"), 4500);
-    drive.running = true;
+    drive.setRunning(true);
     bool keysShown = false, runLamp = false;
     QString led;
     exec([&](int p) {
@@ -88,14 +88,14 @@ TEST_F(KeyPadWindow, ClickingRunAndStopMakesTheDriveFollow) {
         if (p == 1)
             click(window->PaintBoxRunRKP);
         if (p == 3) {
-            ranWhileOpen = drive.running;
+            ranWhileOpen = drive.running();
             click(window->PaintBoxStopRKP);
         }
         if (p == 5)
             window->RKPExit->trigger();
     });
     EXPECT_TRUE(ranWhileOpen);
-    EXPECT_FALSE(drive.running);
+    EXPECT_FALSE(drive.running());
     EXPECT_EQ(drive.acceptedCodes.size(), 2u);
 }
 

@@ -60,35 +60,27 @@ inline WireRequest decodeRequest(const Bytes& b) {
     return r;
 }
 
-// Segment codes of the digits, for building display blocks.
-inline constexpr std::uint8_t kDigitSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66,
-                                                    0x6D, 0x7D, 0x07, 0x7F, 0x6F};
-
-// The drive's keypad side: key codes count only while FA10 is 1; RUN starts the motor at the
-// frequency command FA01, STOP stops it, UP and DOWN change FA01 by one step per code.
+// The simulated drive behind the fake port. The model plays the drive's keypad side: key
+// codes count only while FA10 is 1; RUN starts the motor at the frequency command FA01, STOP
+// stops it, UP and DOWN change FA01 by one step per code; the display block shows the output
+// frequency and the RUN lamp. This records the codes the drive took.
 class KeypadDrive {
 public:
     explicit KeypadDrive(DriveModel& model, SimConfig config = {}) : model_(model), sim_(model, config) {}
 
     DriveSimulator& sim() { return sim_; }
-    bool running = false;
     std::vector<int> acceptedCodes; // codes taken under the handshake
     bool answer = true;             // false: the drive stops answering
 
-    // The display: the output frequency with two decimals ("0.00" when stopped), lamps MON
-    // and PC, and RUN while the motor runs.
-    DisplayBlock block() const {
-        const int shown = running ? int(model_.parameter(QStringLiteral("FA01"))->raw) : 0;
-        std::uint8_t c[4];
-        int v = shown % 10000;
-        for (int i = 3; i >= 0; --i, v /= 10)
-            c[i] = kDigitSegments[v % 10];
-        c[1] |= 0x80; // the point after the second digit
-        if (shown < 1000)
-            c[0] = 0; // no leading zero
-        const std::uint8_t lamps = std::uint8_t(0x48 | (running ? 0x01 : 0));
-        // Each image goes out as its second, first, fourth and third character.
-        return {c[1], c[0], c[3], c[2], c[1], c[0], c[3], c[2], lamps, lamps};
+    bool running() const { return model_.motorRunning(); }
+    // RUN or STOP as if pressed on a panel, leaving the key parameters as they were.
+    void setRunning(bool on) {
+        const auto flag = model_.parameter(QStringLiteral("FA10"));
+        const auto code = model_.parameter(QStringLiteral("FA11"));
+        model_.write(ComNoToRegister(u"FA10"), 1);
+        model_.write(ComNoToRegister(u"FA11"), on ? KeyRun : KeyStop);
+        model_.write(ComNoToRegister(u"FA11"), code ? code->raw : 0);
+        model_.write(ComNoToRegister(u"FA10"), flag ? flag->raw : 0);
     }
 
     void attach(FakeSerialPort& port) {
@@ -97,10 +89,8 @@ public:
             if (!answer)
                 return out;
             observe(decodeRequest(request));
-            for (SimReply& r : sim_.respondToWrite(request)) {
-                patchBlock(request, r.bytes);
+            for (SimReply& r : sim_.respondToWrite(request))
                 out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
-            }
             return out;
         };
     }
@@ -109,40 +99,10 @@ private:
     void observe(const WireRequest& r) {
         if (r.kind != 'P' && r.kind != 'W')
             return;
-        if (r.comNo == QLatin1String("FA10")) {
+        if (r.comNo == QLatin1String("FA10"))
             handshake_ = r.value == 1;
-        } else if (r.comNo == QLatin1String("FA11") && handshake_ && r.value != 0) {
+        else if (r.comNo == QLatin1String("FA11") && handshake_ && r.value != 0)
             acceptedCodes.push_back(r.value);
-            if (r.value == kUpReleaseCode || r.value == kDownReleaseCode)
-                return;
-            const int bits = r.value & 0xFF;
-            const auto f = model_.parameter(QStringLiteral("FA01"));
-            const int freq = f ? int(f->raw) : 0;
-            if (bits & KeyRun)
-                running = true;
-            if (bits & KeyStop)
-                running = false;
-            if (bits & KeyUp)
-                model_.write(ComNoToRegister(u"FA01"), freq + 1);
-            if ((bits & KeyDown) && freq > 0)
-                model_.write(ComNoToRegister(u"FA01"), freq - 1);
-        }
-    }
-
-    void patchBlock(const Bytes& request, Bytes& reply) const {
-        const WireRequest r = decodeRequest(request);
-        if (r.kind != 'R' || r.comNo != QLatin1String("FC10") || reply.size() < 15)
-            return;
-        const bool modbus = request[0] != kInverterStart;
-        const std::size_t at = modbus ? 3 : reply.size() == 16 ? 5 : 4;
-        const DisplayBlock b = block();
-        std::copy(b.begin(), b.end(), reply.begin() + std::ptrdiff_t(at));
-        if (modbus) {
-            reply.resize(reply.size() - 2);
-            AppendCrc(reply);
-        } else {
-            reply.back() = SumCheck(reply, int(reply.size()) - 2);
-        }
     }
 
     DriveModel& model_;

@@ -14,7 +14,7 @@ using Panel = KeypadFixture;
 
 TEST_F(Panel, DisplayFollowsTheDrivesBlockAndBlinkPhase) {
     model.write(ComNoToRegister(u"FA01"), 6000);
-    drive.running = true;
+    drive.setRunning(true);
     view.script = [this](int p) {
         if (p == 1)
             panel.Timer2Timer(); // the second image from the next pass on
@@ -97,7 +97,7 @@ TEST_F(Panel, RunAndStopClicksGoOutUnderTheHandshakeAndTheDriveFollows) {
                                      "FA10=1 P", "FA11=3074 P", "FA10=0 P"}));
     EXPECT_EQ(view.leds[2], QStringLiteral("3=00")); // running after the RUN pass
     EXPECT_EQ(view.lamps[2] & 1, 1);
-    EXPECT_FALSE(drive.running);
+    EXPECT_FALSE(drive.running());
     EXPECT_EQ(view.leds[4], QStringLiteral(" =00"));
 }
 
@@ -476,8 +476,9 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ptyPanel.RunPanelLoop();
     server.stop();
     ASSERT_GE(view.leds.size(), 2);
-    EXPECT_EQ(view.leds[0], QStringLiteral("6=00")); // the simulated drive's idle display
+    EXPECT_EQ(view.leds[0], QStringLiteral(" =00")); // a stopped drive shows 0.00
     EXPECT_EQ(view.lamps[0], 0x48);
+    EXPECT_TRUE(ptyModel.motorRunning());
     EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA10"))->raw, 0u);           // the handshake ended
     EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA11"))->raw & 0xFF, 0x01u); // RUN's code
 }

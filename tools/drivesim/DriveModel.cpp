@@ -59,6 +59,18 @@ std::uint32_t maskFor(bool is32) {
     return is32 ? 0xFFFFFFFFu : 0xFFFFu;
 }
 
+// The keypad side of the drive: the handshake flag, the key code and the frequency command.
+const std::uint16_t kKeyFlag = ComNoToRegister(u"FA10");
+const std::uint16_t kKeyCode = ComNoToRegister(u"FA11");
+const std::uint16_t kFreqCommand = ComNoToRegister(u"FA01");
+// Key bits of a key code, and the codes that end a held UP or DOWN.
+constexpr std::uint32_t kRunBit = 0x01, kStopBit = 0x02, kUpBit = 0x04, kDownBit = 0x08;
+constexpr std::uint32_t kUpRelease = 0x104, kDownRelease = 0x108;
+// Segment codes of the digits; bit 7 is the decimal point.
+constexpr std::uint8_t kDigitSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+constexpr std::uint8_t kPoint = 0x80;
+constexpr std::uint8_t kRunLamp = 0x01, kMonitorAndPcLamps = 0x08 | 0x40;
+
 } // namespace
 
 int cpuNumberOf(const QString& cpuVersion) {
@@ -192,6 +204,7 @@ bool DriveModel::write(std::uint16_t address, std::int64_t value) {
     if (it == params_.end())
         return false;
     it->second.raw = std::uint32_t(value) & maskFor(it->second.is32);
+    keyCodeWrittenLocked(address);
     return true;
 }
 
@@ -205,13 +218,63 @@ bool DriveModel::writeRegister(std::uint16_t address, std::uint16_t value) {
         p.raw = std::uint32_t(std::int32_t(std::int16_t(value)));
     else
         p.raw = value;
+    keyCodeWrittenLocked(address);
     return true;
 }
 
+void DriveModel::keyCodeWrittenLocked(std::uint16_t address) {
+    if (address != kKeyCode)
+        return;
+    const auto flag = params_.find(kKeyFlag);
+    if (flag == params_.end() || flag->second.raw != 1)
+        return;
+    const std::uint32_t code = params_.at(kKeyCode).raw;
+    if (code == 0 || code == kUpRelease || code == kDownRelease)
+        return;
+    if (code & kRunBit)
+        running_ = true;
+    if (code & kStopBit)
+        running_ = false;
+    const auto freq = params_.find(kFreqCommand);
+    if (freq == params_.end())
+        return;
+    std::uint32_t& f = freq->second.raw;
+    const std::uint32_t mask = maskFor(freq->second.is32);
+    if ((code & kUpBit) && f < mask)
+        ++f;
+    if ((code & kDownBit) && f > 0)
+        --f;
+}
+
+bool DriveModel::motorRunning() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
 std::array<std::uint8_t, 10> DriveModel::displayBlock() const {
-    // "60.00" in both images (digit segment codes, the second with its point), with the
-    // monitor and PC lamps lit: what an idle drive under PC control shows.
-    const std::uint8_t six = 0x7D, zeroDot = 0xBF, zero = 0x3F, lamps = 0x08 | 0x40;
-    // Each image is sent as its second, first, fourth and third character.
-    return {zeroDot, six, zero, zero, zeroDot, six, zero, zero, lamps, lamps};
+    std::lock_guard lock(mutex_);
+    const auto freq = params_.find(kFreqCommand);
+    if (freq == params_.end()) {
+        // "60.00" in both images (the second digit with its point), with the monitor and PC
+        // lamps lit: what an idle drive under PC control shows.
+        const std::uint8_t six = 0x7D, zeroDot = 0xBF, zero = 0x3F, lamps = kMonitorAndPcLamps;
+        // Each image is sent as its second, first, fourth and third character.
+        return {zeroDot, six, zero, zero, zeroDot, six, zero, zero, lamps, lamps};
+    }
+    // The output frequency in hundredths of a hertz: "0.00" to "99.99", then "100.0" on.
+    std::uint32_t shown = running_ ? freq->second.raw : 0;
+    int pointAt = 1;
+    if (shown >= 10000) {
+        shown = (shown / 10) % 10000;
+        pointAt = 2;
+    }
+    std::uint8_t c[4];
+    std::uint32_t v = shown;
+    for (int i = 3; i >= 0; --i, v /= 10)
+        c[i] = kDigitSegments[v % 10];
+    c[pointAt] |= kPoint;
+    if (pointAt == 1 && shown < 1000)
+        c[0] = 0; // no leading zero
+    const std::uint8_t lamps = std::uint8_t(kMonitorAndPcLamps | (running_ ? kRunLamp : 0));
+    return {c[1], c[0], c[3], c[2], c[1], c[0], c[3], c[2], lamps, lamps};
 }

@@ -54,8 +54,12 @@ public:
     // zero-extended as its lower limit says.
     bool writeRegister(std::uint16_t address, std::uint16_t value);
 
-    // The keypad display block: two four-character images and two lamp bytes.
+    // The keypad display block: two four-character images and two lamp bytes. A drive with
+    // the frequency command FA01 shows its output frequency (FA01 while running, 0.00 when
+    // stopped) with the RUN lamp; one without it shows a fixed "60.00".
     std::array<std::uint8_t, 10> displayBlock() const;
+    // The keypad's RUN and STOP: key codes written to FA11 count only while FA10 is 1.
+    bool motorRunning() const;
 
     int typeCode() const { return typeCode_; }
     int capacityCode() const { return capacityCode_; }
@@ -63,10 +67,13 @@ public:
 
 private:
     void setIdentity(int typeCode, int capacityCode, int cpuNumber);
+    // A write to the key-code parameter acts as the key it names.
+    void keyCodeWrittenLocked(std::uint16_t address);
 
     mutable std::mutex mutex_;
     std::map<std::uint16_t, SimParameter> params_;
     int typeCode_ = 99;
     int capacityCode_ = 0;
     int cpuNumber_ = 0;
+    bool running_ = false;
 };
