@@ -113,11 +113,11 @@ Fixture& fixture() {
     return f;
 }
 
-#define NEED_FIXTURE(f)                                                                                            \
-    Fixture& f = fixture();                                                                                        \
-    if (!f.ok) {                                                                                                   \
-        state.SkipWithError("no drive type");                                                                      \
-        return;                                                                                                    \
+#define NEED_FIXTURE(f)                                                                                      \
+    Fixture& f = fixture();                                                                                  \
+    if (!f.ok) {                                                                                             \
+        state.SkipWithError("no drive type");                                                                \
+        return;                                                                                              \
     }
 
 void BM_CopyEveryRow(benchmark::State& state) {

@@ -16,7 +16,8 @@ bool isWordChar(QChar c) {
 }
 } // namespace
 
-qsizetype findInText(const QString& text, const QString& what, qsizetype from, bool matchCase, bool wholeWord) {
+qsizetype findInText(const QString& text, const QString& what, qsizetype from, bool matchCase,
+                     bool wholeWord) {
     if (what.isEmpty() || from < 0)
         return -1;
     const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;

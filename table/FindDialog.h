@@ -18,7 +18,8 @@ class QPushButton;
 // Where `what` first occurs in `text` at or after `from`; -1 when it does not. Without
 // matchCase letters match in either case; with wholeWord the characters either side of the
 // match must not be letters, digits or "_".
-qsizetype findInText(const QString& text, const QString& what, qsizetype from, bool matchCase, bool wholeWord);
+qsizetype findInText(const QString& text, const QString& what, qsizetype from, bool matchCase,
+                     bool wholeWord);
 
 class FindSearch {
 public:

@@ -98,7 +98,8 @@ bool ProgramDriveLink::ConnectDrive() {
     return link && link->ConnectDrive();
 }
 
-std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
+std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText, bool& err,
+                                             const QString& kind) {
     CommLink* link = commLink();
     if (!link) {
         err = true;

@@ -41,7 +41,8 @@ public:
     virtual bool ConnectDrive() = 0;
     // One request for parameter `index`: kind "R" reads, "W" and "P" write valueText (a
     // decimal integer). Returns the reply unsigned; err is set when the exchange failed.
-    virtual std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) = 0;
+    virtual std::uint32_t CommTransact(int index, const QString& valueText, bool& err,
+                                       const QString& kind) = 0;
 };
 
 // The program's link (commLink()); without one, nothing connects.

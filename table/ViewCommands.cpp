@@ -54,8 +54,8 @@ bool readValue(const QString& text, double& v) {
 } // namespace
 
 ViewCommands::ViewCommands(ParaTableCore& core) : core_(core) {
-    for (C c : {C::Copy, C::ChgDisp, C::CVDisp, C::Quick, C::Slct, C::SlctUnlock, C::Blind, C::Disp, C::HexDisp,
-                C::DecDisp, C::Def})
+    for (C c : {C::Copy, C::ChgDisp, C::CVDisp, C::Quick, C::Slct, C::SlctUnlock, C::Blind, C::Disp,
+                C::HexDisp, C::DecDisp, C::Def})
         core_.commands().setAvailable(c, true);
 }
 

@@ -46,7 +46,8 @@ public:
                        "--capacity", "-2004", "--language", "Eng", "--station", "0", "--link", link});
         process.waitForStarted(5000);
         for (int i = 0;
-             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
+             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
+             ++i)
             QThread::msleep(10);
     }
     ~Drivesim() {

@@ -145,11 +145,11 @@ TEST_F(SelectedTransferTest, RepliesAreReadBySizeAndSign) {
         std::uint32_t reply;
         const char* value;
     } cases[] = {
-        {"0042", 0xFFFF, "-1"},              // 16-bit, low limit below 0
-        {"0013", 0xFFFF, "65535"},           // 16-bit unsigned
-        {"0042", 0x1FFFE, "-2"},             // only the low 16 bits count
-        {"0061", 0xFFFFFFFF, "-1"},          // 32-bit signed
-        {"0060", 0xFFFFFFFF, "4294967295"},  // 32-bit unsigned stays unsigned
+        {"0042", 0xFFFF, "-1"},             // 16-bit, low limit below 0
+        {"0013", 0xFFFF, "65535"},          // 16-bit unsigned
+        {"0042", 0x1FFFE, "-2"},            // only the low 16 bits count
+        {"0061", 0xFFFFFFFF, "-1"},         // 32-bit signed
+        {"0060", 0xFFFFFFFF, "4294967295"}, // 32-bit unsigned stays unsigned
     };
     for (const auto& c : cases) {
         drive.values[c.comNo] = c.reply;

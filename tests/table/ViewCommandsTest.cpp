@@ -54,8 +54,8 @@ TEST_F(ViewCommandsTest, CopyGivesTheCaptionsAndEachHighlightedRowBehindItsTitle
     const TextGrid& g = table->cells();
     highlight(TC_Value, 5, TC_Low, 6);
     const QString expected = "Title\tSet Val.\tLow limit.\r\n" + g.cell(0, 5) + "\t" + g.cell(3, 5) + "\t" +
-                             g.cell(4, 5) + "\r\n" + g.cell(0, 6) + "\t" + g.cell(3, 6) + "\t" + g.cell(4, 6) +
-                             "\r\n";
+                             g.cell(4, 5) + "\r\n" + g.cell(0, 6) + "\t" + g.cell(3, 6) + "\t" +
+                             g.cell(4, 6) + "\r\n";
     EXPECT_EQ(views().copyText(), expected);
     // Cells go as shown: leading blanks kept.
     EXPECT_TRUE(g.cell(3, 5).startsWith(' '));
@@ -87,8 +87,8 @@ TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherW
     QApplication::clipboard()->setText("before");
     main.PopCopy2->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), "Title\tFunction\r\n" + t.cells().cell(0, 3) + "\t" +
-                                                     t.cells().cell(2, 3) + "\r\n" + t.cells().cell(0, 4) + "\t" +
-                                                     t.cells().cell(2, 4) + "\r\n");
+                                                     t.cells().cell(2, 3) + "\r\n" + t.cells().cell(0, 4) +
+                                                     "\t" + t.cells().cell(2, 4) + "\r\n");
 }
 
 // ---- Views ----------------------------------------------------------------------------------
