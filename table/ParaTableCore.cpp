@@ -143,6 +143,9 @@ bool ParaTableCore::refreshAll() {
     c.setEnabled(TableCommand::Slct, true);
     c.setEnabled(TableCommand::SlctUnlock, true);
     c.setEnabled(TableCommand::Find, true);
+    // The current/voltage display is off again, so Hex. and Dec. can be chosen.
+    c.setEnabled(TableCommand::HexDisp, true);
+    c.setEnabled(TableCommand::DecDisp, true);
     c.setEnabled(TableCommand::Undo, false);
     c.setEnabled(TableCommand::Redo, false);
 

@@ -146,6 +146,11 @@ TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
     table->PopHexDispClick();
     EXPECT_EQ(work("0003", UP_HexIndex), "0");
 
+    // A new parameter set ends the display; Hex. and Dec. come back with it.
+    table->RefreshAll();
+    EXPECT_FALSE(commands().checked(C::CVDisp));
+    EXPECT_TRUE(host.mirror[C::HexDisp]->isEnabled() && host.mirror[C::DecDisp]->isEnabled());
+    table->PopCVDispClick();
     table->PopCVDispClick();
     EXPECT_FALSE(host.button[C::CVDisp]->isChecked());
     EXPECT_TRUE(host.mirror[C::HexDisp]->isEnabled() && host.mirror[C::DecDisp]->isEnabled());
