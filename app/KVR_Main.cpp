@@ -8,6 +8,9 @@
 #include "app/StartUp.h"
 #include "link/CommLink.h"
 #include "link/KVR_COM.h"
+#include "link/TransferCommands.h"
+#include "link/Working.h"
+#include "monitor/KVR_RKP.h"
 #include "platform/HelpViewer.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -289,15 +292,15 @@ void TMain::buildMenus() {
     PopCopy2 = item(m, "PopCopy2", QStringLiteral("Copy"), &TMain::PopCopy2Click,
                     QKeySequence(Qt::CTRL | Qt::Key_C));
     N1 = separator(m, "N1");
-    DownLoad = item(m, "DownLoad", QStringLiteral("Parameter Import"), nullptr);
-    UpLoad = item(m, "UpLoad", QStringLiteral("Parameter Export"), nullptr);
+    DownLoad = item(m, "DownLoad", QStringLiteral("Parameter Import"), &TMain::DownLoadClick);
+    UpLoad = item(m, "UpLoad", QStringLiteral("Parameter Export"), &TMain::UpLoadClick);
     separator(m, "N17");
     PopDownLoad2 = item(m, "PopDownLoad2", QStringLiteral("Selected Parameter Import"),
                         &TMain::PopDownLoad2Click, QKeySequence(Qt::Key_F3));
     PopUpLoad2 = item(m, "PopUpLoad2", QStringLiteral("Selected Parameter Export"), &TMain::PopUpLoad2Click,
                       QKeySequence(Qt::Key_F2));
     N20 = separator(m, "N20");
-    PopComp = item(m, "PopComp", QStringLiteral("Parameter Comparison"), nullptr);
+    PopComp = item(m, "PopComp", QStringLiteral("Parameter Comparison"), &TMain::PopCompClick);
     separator(m, "N18");
     PopChgDisp2 = item(m, "PopChgDisp2", QStringLiteral("'Changed' Only"), &TMain::PopChgDisp2Click);
     PopCVDisp2 = item(m, "PopCVDisp2", QStringLiteral("Current/Voltage"), &TMain::PopCVDisp2Click);
@@ -325,6 +328,7 @@ void TMain::buildMenus() {
 
     InvRun = bar->addAction(QStringLiteral("Key Pad"));
     InvRun->setObjectName(QStringLiteral("InvRun"));
+    connect(InvRun, &QAction::triggered, this, [this] { InvRunClick(); });
 
     Monitor = bar->addMenu(QStringLiteral("Monitoring"));
     Monitor->setObjectName(QStringLiteral("Monitor"));
@@ -344,7 +348,8 @@ void TMain::buildMenus() {
                         QKeySequence(Qt::Key_F1));
     Version = item(Help1, "Version", QStringLiteral("About"), nullptr);
 
-    // Commands whose windows this program does not have yet are not offered.
+    // The drive commands wait for the connection's verdict; commands whose windows this
+    // program does not have yet are not offered.
     for (QAction* a : {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopComp, InvRun, MonInvInfo,
                        MonChart, MMIMt, Version})
         a->setEnabled(false);
@@ -387,15 +392,15 @@ void TMain::buildToolBar() {
     ToolBundo->setIcon(st->standardIcon(QStyle::SP_ArrowBack));
     ToolBredo = button("ToolBredo", &TMain::PopRedo2Click, nullptr);
     ToolBredo->setIcon(st->standardIcon(QStyle::SP_ArrowForward));
-    ToolBpr = button("ToolBpr", nullptr, DownLoad);
+    ToolBpr = button("ToolBpr", &TMain::DownLoadClick, DownLoad);
     ToolBpr->setIcon(glyphIcon(QStringLiteral("R"), QColor(40, 150, 60)));
-    ToolBpw = button("ToolBpw", nullptr, UpLoad);
+    ToolBpw = button("ToolBpw", &TMain::UpLoadClick, UpLoad);
     ToolBpw->setIcon(glyphIcon(QStringLiteral("W"), QColor(200, 90, 40)));
     ToolBpsr = button("ToolBpsr", &TMain::PopDownLoad2Click, nullptr);
     ToolBpsr->setIcon(glyphIcon(QStringLiteral("r"), QColor(40, 150, 60)));
     ToolBpsw = button("ToolBpsw", &TMain::PopUpLoad2Click, nullptr);
     ToolBpsw->setIcon(glyphIcon(QStringLiteral("w"), QColor(200, 90, 40)));
-    ToolBpcp = button("ToolBpcp", nullptr, PopComp);
+    ToolBpcp = button("ToolBpcp", &TMain::PopCompClick, PopComp);
     ToolBpcp->setIcon(glyphIcon(QStringLiteral("="), QColor(120, 60, 160)));
     ToolBfind = button("ToolBfind", &TMain::PopFind2Click, nullptr);
     ToolBfind->setIcon(glyphIcon(QStringLiteral("F"), QColor(90, 90, 90)));
@@ -408,7 +413,7 @@ void TMain::buildToolBar() {
     ToolBQuick->setIcon(glyphIcon(QStringLiteral("Q"), QColor(0, 120, 200)));
     ToolBQuick->setCheckable(true);
     ToolBar1->addSeparator();
-    ToolBpanel = button("ToolBpanel", nullptr, InvRun);
+    ToolBpanel = button("ToolBpanel", &TMain::InvRunClick, InvRun);
     ToolBpanel->setIcon(glyphIcon(QStringLiteral("K"), QColor(80, 80, 80)));
     ToolBar1->addSeparator();
     ToolBInvInfo = button("ToolBInvInfo", nullptr, MonInvInfo);
@@ -422,7 +427,7 @@ void TMain::buildToolBar() {
     ToolBhelp = button("ToolBhelp", &TMain::MMItoolsHelpClick, nullptr);
     ToolBhelp->setIcon(glyphIcon(QStringLiteral("?"), QColor(40, 90, 180)));
 
-    // A tool button that stands for a command not built yet is not offered either.
+    // Their tool buttons likewise.
     for (QAction* a :
          {ToolBprinter, ToolBprint, ToolBpr, ToolBpw, ToolBpcp, ToolBpanel, ToolBInvInfo, ToolBmon})
         a->setEnabled(false);
@@ -502,6 +507,10 @@ void TMain::FormShow() {
 }
 
 void TMain::FormActivate() {
+    // A transfer command's own windows activate this one in passing; the command has made its
+    // checks and must not be reconnected under its feet.
+    if (TransferCommands::running())
+        return;
     CheckSpSetup();
 }
 
@@ -511,7 +520,9 @@ void TMain::CheckSpSetup() {
 }
 
 bool TMain::FormCloseQuery() const {
-    return globals().MonitorRunning == 0;
+    // Closing in the middle of a transfer would free the windows and the link it is running on
+    // and leave the drive half written.
+    return globals().MonitorRunning == 0 && !TransferActive && !TransferCommands::running();
 }
 
 void TMain::FormClose() {
@@ -761,6 +772,21 @@ void TMain::PopRedo2Click() {
     focusTableGrid();
 }
 
+void TMain::DownLoadClick() {
+    if (mayRun(DownLoad) && transfers)
+        transfers->DownLoadClick();
+}
+
+void TMain::UpLoadClick() {
+    if (mayRun(UpLoad) && transfers)
+        transfers->UpLoadClick();
+}
+
+void TMain::PopCompClick() {
+    if (mayRun(PopComp) && transfers)
+        transfers->PopCompClick();
+}
+
 void TMain::PopDownLoad2Click() {
     if (!mayRun(PopDownLoad2) || !ParaTableAct)
         return;
@@ -829,6 +855,11 @@ void TMain::PopFind2Click() {
     forward(PopFind2, table.ShowFind);
 }
 
+void TMain::InvRunClick() {
+    if (mayRun(InvRun))
+        ShowKeyPad(this);
+}
+
 void TMain::MMItoolsSettingClick() {
     if (!mayRun(nullptr) || !KVROption)
         return;
@@ -869,8 +900,29 @@ void TMain::setDriveCommandEnabled(DriveCommand command, bool enabled) {
         tableCommands_.setEnabled(TableCommand::DownLoad, enabled);
     else if (command == DriveCommand::SelectedExport)
         tableCommands_.setEnabled(TableCommand::UpLoad, enabled);
-    // Transfers, keypad and inverter information come with their own windows; until then
-    // the connection's verdict is kept but their commands stay disabled.
+    // Inverter information comes with its own window; until then the connection's verdict
+    // is kept but its command stays disabled.
+    std::pair<QAction*, QAction*> itemAndButton{nullptr, nullptr};
+    switch (command) {
+    case DriveCommand::Import:
+        itemAndButton = {DownLoad, ToolBpr};
+        break;
+    case DriveCommand::Export:
+        itemAndButton = {UpLoad, ToolBpw};
+        break;
+    case DriveCommand::Comparison:
+        itemAndButton = {PopComp, ToolBpcp};
+        break;
+    case DriveCommand::KeyPad:
+        itemAndButton = {InvRun, ToolBpanel};
+        break;
+    default:
+        break;
+    }
+    if (itemAndButton.first) {
+        itemAndButton.first->setEnabled(enabled);
+        itemAndButton.second->setEnabled(enabled);
+    }
 }
 
 bool TMain::driveCommandRequested(DriveCommand command) const {

@@ -26,6 +26,7 @@ class QMenu;
 class QToolBar;
 class TParameters;
 class TRSset;
+class TransferCommands;
 
 // What the main window calls on the parameter table window. The start-up wires these to the
 // table; a command whose hook is empty does nothing.
@@ -130,6 +131,8 @@ public:
     TableCommands& tableCommands() override { return tableCommands_; }
     // The communication set-up dialog (created after this window).
     TRSset* RSset = nullptr;
+    // Parameter Import, Export and Comparison (created after this window, with the drive checks).
+    TransferCommands* transfers = nullptr;
     // The start-up form, run modally (New and the start-up sequence): creates it, shows it
     // unless its creation set StartupAbort, frees it.
     std::function<void()> startupForm;
@@ -147,7 +150,7 @@ public:
     // The first show's routines; with StartupAbort set it does nothing (the caller ends).
     void FormShow();
     void FormActivate();
-    // False while a monitor run is in progress.
+    // False while a monitor run or a transfer command is in progress.
     bool FormCloseQuery() const;
     // Writes the folders back, closes the port and the help windows.
     void FormClose();
@@ -174,6 +177,9 @@ public:
     void ToolsEndClick();
     void ParameterEditorClick();
     void PopUndo2Click();
+    void DownLoadClick();
+    void UpLoadClick();
+    void PopCompClick();
     void PopDownLoad2Click();
     void PopUpLoad2Click();
     void PopRedo2Click();
@@ -190,6 +196,7 @@ public:
     void PopDef2Click();
     void PopParaHelp2Click();
     void PopFind2Click();
+    void InvRunClick();
     void MMItoolsSettingClick();
     void MMItoolsHelpClick();
     void ToolBlineClick();
@@ -203,7 +210,7 @@ public:
 
     // ---- LinkView ------------------------------------------------------------------------
     void setLinkIcon(LinkIcon icon) override;
-    // Drive commands whose handlers this program does not have yet stay disabled.
+    // Inverter information, whose window this program does not have yet, stays disabled.
     void setDriveCommandEnabled(DriveCommand command, bool enabled) override;
     bool driveCommandRequested(DriveCommand command) const;
 

@@ -11,7 +11,9 @@
 #include "link/CommLink.h"
 #include "link/DriveChecks.h"
 #include "link/KVR_COM.h"
+#include "link/KVR_Rep.h"
 #include "link/KVR_Top.h"
+#include "link/TransferCommands.h"
 #include "platform/Clock.h"
 #include "platform/HelpViewer.h"
 #include "platform/IniFile.h"
@@ -220,9 +222,7 @@ void FileArgumentStart(TMain& main, const QString& path, const QString& programF
         refuseFile(QStringLiteral("Confirmation (Data error)"));
         return;
     }
-    const QString comment = ParaFile::commentOfLine(header.commentLine);
-    main.CommentsChk = !comment.isEmpty();
-    main.CommentsBuff = comment;
+    main.fileCommands().takeStartFileComment(header.commentLine);
     g.BlindActive = blindActive;
     g.BlindCount = blindCount;
 
@@ -303,8 +303,14 @@ Program::Program(const Environment& env, SerialPort* port, Clock* clock)
 
 Program::~Program() {
     HelpViewer::closeAll();
-    if (main_)
+    if (main_) {
         main_->table = TableHooks();
+        main_->transfers = nullptr;
+        main_->fileCommands().setCfgNames(CfgFile::catalogueNames());
+    }
+    mainWindowLinks() = {};
+    transfers_.reset();
+    transferHost_.reset();
     setMonitorRunningHandler({});
     table_.reset();
     option_.reset();
@@ -351,6 +357,40 @@ bool Program::create() {
     };
     DriveChecks* checks = checks_.get();
     m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // A configuration file names its drive type and capacity as the drive's own identity does.
+    m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
+                                      return checks->names().LookupFileTypeName(typeCode, identValue);
+                                  },
+                                  [checks](const QString& typeName, const QString& capacityCode) {
+                                      return checks->names().LookupCapacityName(typeName, capacityCode);
+                                  }});
+
+    transferHost_ = std::make_unique<TransferHostHooks>([&m] {
+        return DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd,  m.TypeCheck,
+                               m.FormCheck,    m.CPUCheck,  m.ComCancel};
+    });
+    TransferHostHooks& host = *transferHost_;
+    host.itemEnabled = [&m](DriveCommand c) {
+        switch (c) {
+        case DriveCommand::Import:
+            return m.DownLoad->isEnabled();
+        case DriveCommand::Export:
+            return m.UpLoad->isEnabled();
+        case DriveCommand::Comparison:
+            return m.PopComp->isEnabled();
+        default:
+            return false;
+        }
+    };
+    host.refresh = [&m] { m.refreshTable(); };
+    host.focusGrid = [&m] { m.focusTableGrid(); };
+    host.owner = [&m]() -> QWidget* { return &m; };
+    transfers_ = std::make_unique<TransferCommands>(*link_, host, *checks);
+    m.transfers = transfers_.get();
+    MainWindowLinks& links = mainWindowLinks();
+    links.window = &m;
+    links.printEnabled = [&m] { return m.Print->isEnabled(); };
+    links.clearParaTableAct = [&m] { m.ParaTableAct = false; };
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
     setMonitorRunningHandler([&m](bool running) {

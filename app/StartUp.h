@@ -17,6 +17,8 @@ class TKVROption;
 class TMain;
 class TParameter;
 class TRSset;
+class TransferCommands;
+class TransferHostHooks;
 
 namespace StartUp {
 
@@ -68,6 +70,7 @@ public:
     TRSset* rsset() const { return rsset_.get(); }
     TParameter* table() const { return table_.get(); }
     DriveChecks* driveChecks() const { return checks_.get(); }
+    TransferCommands* transfers() const { return transfers_.get(); }
 
     // Replaces the start-up form (tests); called with the main window, runs modally.
     std::function<void(TMain&)> startupForm;
@@ -78,6 +81,8 @@ private:
     std::unique_ptr<CommLink> link_;
     std::unique_ptr<DriveChecks> checks_;
     std::unique_ptr<TMain> main_;
+    std::unique_ptr<TransferHostHooks> transferHost_;
+    std::unique_ptr<TransferCommands> transfers_;
     std::unique_ptr<TRSset> rsset_;
     std::unique_ptr<TKVROption> option_;
     std::unique_ptr<TParameter> table_;

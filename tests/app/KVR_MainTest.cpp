@@ -160,14 +160,30 @@ TEST_F(MainWindow, ParameterHelpKeyActsOnlyAfterTheTableWasActive) {
     EXPECT_EQ(calls, QStringList{QStringLiteral("ParaHelp")});
 }
 
-TEST_F(MainWindow, CommandsOfLaterWindowsStayDisabledEvenWhenTheDriveAnswers) {
-    m.setDriveCommandEnabled(DriveCommand::Import, true);
-    m.setDriveCommandEnabled(DriveCommand::KeyPad, true);
-    EXPECT_TRUE(m.driveCommandRequested(DriveCommand::Import));
-    EXPECT_FALSE(m.driveCommandRequested(DriveCommand::Export));
-    for (QAction* a : {m.DownLoad, m.ToolBpr, m.InvRun, m.ToolBpanel, m.MonChart, m.Version, m.PrintSetup})
+TEST_F(MainWindow, DriveCommandsFollowTheConnectionWhileThoseOfLaterWindowsStayDisabled) {
+    const std::pair<DriveCommand, std::vector<QAction*>> followers[] = {
+        {DriveCommand::Import, {m.DownLoad, m.ToolBpr}},
+        {DriveCommand::Export, {m.UpLoad, m.ToolBpw}},
+        {DriveCommand::Comparison, {m.PopComp, m.ToolBpcp}},
+        {DriveCommand::KeyPad, {m.InvRun, m.ToolBpanel}},
+    };
+    for (const auto& [command, actions] : followers)
+        for (QAction* a : actions)
+            EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString(); // no verdict yet
+    for (DriveCommand c : kAllDriveCommands)
+        m.setDriveCommandEnabled(c, true);
+    for (const auto& [command, actions] : followers)
+        for (QAction* a : actions)
+            EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    for (QAction* a : {m.MonInvInfo, m.ToolBInvInfo, m.MonChart, m.Version, m.PrintSetup})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    m.ToolBpr->trigger(); // nothing to run, nothing to crash
+    EXPECT_TRUE(m.driveCommandRequested(DriveCommand::InverterInfo));
+
+    m.setDriveCommandEnabled(DriveCommand::Export, false);
+    EXPECT_FALSE(m.UpLoad->isEnabled());
+    EXPECT_FALSE(m.ToolBpw->isEnabled());
+    EXPECT_TRUE(m.DownLoad->isEnabled());
+    m.ToolBpr->trigger(); // no transfer commands wired: nothing to run, nothing to crash
 }
 
 TEST_F(MainWindow, LinkIconShowsTheLinkState) {
