@@ -62,7 +62,7 @@ protected:
     }
 
     // Triggers a command as the user would and plays the user at its transfer window: tries
-    // to close the main window, presses Start, then OK once the outcome is shown.
+    // to close the main window, activates it, presses Start, then OK once the outcome is shown.
     void runTransfer(QAction* command) {
         QTimer user;
         bool started = false;
@@ -75,6 +75,11 @@ protected:
                 ++transferWindows;
                 if (main().close())
                     ++closedDuringTransfer;
+                // The activation check would reconnect to the drive.
+                const std::size_t writes = port.writes.size();
+                main().FormActivate();
+                if (port.writes.size() != writes)
+                    ++checkedDuringTransfer;
                 bar.StBtn->click();
             } else if (bar.Button2->isVisible()) {
                 bar.Button2->click();
@@ -91,6 +96,7 @@ protected:
     std::unique_ptr<::StartUp::Program> program;
     int transferWindows = 0;
     int closedDuringTransfer = 0;
+    int checkedDuringTransfer = 0;
 };
 
 TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons) {
@@ -119,6 +125,7 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
 
     EXPECT_EQ(transferWindows, 3);
     EXPECT_EQ(closedDuringTransfer, 0);
+    EXPECT_EQ(checkedDuringTransfer, 0);
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(TransferActive, 0);
 }
