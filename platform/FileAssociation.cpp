@@ -120,7 +120,7 @@ QString XdgFileAssociation::dataHome() const {
     if (!dataHome_.isEmpty())
         return dataHome_;
     const QString env = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores relative paths.
+    // Relative paths in the XDG variables are ignored, as the base-directory rules say.
     if (!env.isEmpty() && QDir::isAbsolutePath(env))
         return env;
     return QDir::homePath() + QStringLiteral("/.local/share");
