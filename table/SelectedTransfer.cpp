@@ -122,51 +122,6 @@ QString SelectedTransfer::replyText(int index, std::uint32_t reply) {
     return QString::number(applyParameterSign(index, reply));
 }
 
-int SelectedTransfer::parseTypedRaw(const QString& text, int index, bool currentVoltage, qint64& raw,
-                                    bool& isHex) {
-    isHex = false;
-    if (text.isEmpty())
-        return 40;
-    double value = 0;
-    if (text.at(0) == QLatin1Char('h') || text.at(0) == QLatin1Char('H')) {
-        const QString digits = text.mid(1);
-        if (digits.isEmpty())
-            return 40;
-        bool ok = false;
-        const qint64 v = ValueRules::ParseHex(digits, index, &ok);
-        if (!ok)
-            return 42;
-        isHex = true;
-        raw = v;
-        return 0;
-    }
-    double m = 0;
-    if (!ValueRules::parseNumber(para(PD_Mul, index), m) || m == 0)
-        return 42;
-    QString number = text;
-    if (currentVoltage) {
-        // Amperes or volts to percent of the base; other parameters are read as typed.
-        if (text.count(QLatin1Char(',')) + text.count(QLatin1Char('.')) > 1)
-            return 42;
-        number.replace(QLatin1Char(','), QLatin1Char('.'));
-        bool ok = false;
-        number = ValueRules::ParseCurrentVoltage(number, index, &ok);
-        if (!ok)
-            return 42;
-    }
-    if (!ValueEntry::parseTyped(number, value))
-        return 42;
-    // Half away from zero on the 15 digits a value is written with, as a typed Enter rounds.
-    double rounded = 0;
-    if (!ValueRules::parseNumber(ValueRules::floatText(value * m), rounded))
-        return 42;
-    rounded = std::round(rounded);
-    if (!std::isfinite(rounded) || std::fabs(rounded) >= 9.2e18)
-        return 42;
-    raw = qint64(rounded);
-    return 0;
-}
-
 void SelectedTransfer::redisplay(int row, int index) {
     const QString value = work(UP_Value, index);
     const QString rawText = value.isEmpty() ? QStringLiteral("0") : value;
@@ -271,9 +226,9 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         return;
     const QString text = core_.grid().cell(TC_Value, row);
 
-    qint64 raw = 0;
+    double typed = 0;
     bool isHex = false;
-    if (const int refusal = parseTypedRaw(text, i, core_.currentVoltage(), raw, isHex)) {
+    if (const int refusal = ValueEntry::typedRaw(text, i, core_.currentVoltage(), typed, isHex)) {
         ShowMsg(refusal, BoxIcon::Warning);
         // The old text back and a fresh buffer: the next key starts a new value.
         core_.setCell(TC_Value, row, core_.SavedCellText);
@@ -281,6 +236,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         core_.TypedCount = 0;
         return;
     }
+    qint64 raw = qint64(typed);
     const double clamped = core_.ClampToRange(QString::number(raw), i);
     if (core_.OutOfRange) {
         // Nothing is sent: the engineer sees the limit message and the typed value stays.

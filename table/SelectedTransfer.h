@@ -83,10 +83,6 @@ public:
 
     // A reply as parameter `index` reads it: 16 or 32 bits, signed when its low limit is below 0.
     static QString replyText(int index, std::uint32_t reply);
-    // A typed text of parameter `index` as a raw value: "h" + hexadecimal, amperes or volts in
-    // the current/voltage display, else a decimal number; scaled by Mul and rounded half away
-    // from zero. 0 on success, else the message to show (40 nothing to read, 42 no number).
-    static int parseTypedRaw(const QString& text, int index, bool currentVoltage, qint64& raw, bool& isHex);
 
 private:
     // The value cell of a row after its Value changed.
