@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 #include "app/Options.h"
 #include "platform/WaitCursor.h"
+#include "table/StoreCells.h"
 #include "table/ValueRules.h"
 
 #include <algorithm>
@@ -12,9 +13,7 @@
 
 namespace {
 
-const QLatin1String kOne("1");
-const QLatin1String kZero("0");
-const QString kNoMark = QStringLiteral("      ");
+using namespace StoreCells;
 
 // Colours of the drawing rules, as the settings store colours (0x00BBGGRR).
 constexpr int kBlue = 0xFF0000;
@@ -22,27 +21,6 @@ constexpr int kDarkBlue = 0xA00000;
 constexpr int kRed = 0x0000FF;
 constexpr int kSilver = 0xC0C0C0;
 constexpr int kWhite = 0xFFFFFF;
-
-TParameters* store() {
-    return globals().Parameters;
-}
-
-const QString& para(int col, int index) {
-    static const QString empty;
-    const TParameters* p = store();
-    return p ? p->ParaDat.cell(col, index + 1) : empty;
-}
-
-const QString& work(int col, int index) {
-    static const QString empty;
-    const TParameters* p = store();
-    return p ? p->UPara.cell(col, index + 1) : empty;
-}
-
-void setWork(int col, int index, const QString& text) {
-    if (TParameters* p = store())
-        p->UPara.setCell(col, index + 1, text);
-}
 
 // Mul as the divisor of a display: a whole number other than 0 (anything else would be a
 // conversion error or a division by zero where the table divides).

@@ -7,6 +7,7 @@
 #include "link/CommLink.h"
 #include "platform/WaitCursor.h"
 #include "table/ParaTableCore.h"
+#include "table/StoreCells.h"
 #include "table/ValueEntry.h"
 #include "table/ValueRules.h"
 
@@ -14,24 +15,7 @@
 
 namespace {
 
-const QLatin1String kOne("1");
-const QLatin1String kZero("0");
-const QString kNoMark = QStringLiteral("      ");
-
-QString work(int col, int index) {
-    const TParameters* p = globals().Parameters;
-    return p ? p->UPara.cell(col, index + 1) : QString();
-}
-
-void setWork(int col, int index, const QString& text) {
-    if (TParameters* p = globals().Parameters)
-        p->UPara.setCell(col, index + 1, text);
-}
-
-QString para(int col, int index) {
-    const TParameters* p = globals().Parameters;
-    return p ? p->ParaDat.cell(col, index + 1) : QString();
-}
+using namespace StoreCells;
 
 // After a successful transfer the parameter is no longer "last transfer failed"; a
 // parameter that must not be written keeps its mark.
@@ -138,17 +122,23 @@ void SelectedTransfer::PopUpLoadClick() {
         ExportSelected(ExportRequestKind);
 }
 
-void SelectedTransfer::ImportSelected() {
-    if (!core_.commands().enabled(TableCommand::DownLoad) || globals().MonitorRunning)
-        return;
+bool SelectedTransfer::startOnTargets() {
     core_.CancelPendingEntry();
-    const WaitCursor busy;
     core_.LastDataRow = core_.grid().rowCount() - 2;
     core_.SearchStartRow = 0;
     if (!link_->ConnectDrive()) {
         ShowMsg(3);
-        return;
+        return false;
     }
+    return true;
+}
+
+void SelectedTransfer::ImportSelected() {
+    if (!core_.commands().enabled(TableCommand::DownLoad) || globals().MonitorRunning)
+        return;
+    const WaitCursor busy;
+    if (!startOnTargets())
+        return;
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
         bool err = false;
         const std::uint32_t reply = link_->CommTransact(i, QString(), err, QStringLiteral("R"));
@@ -176,14 +166,9 @@ void SelectedTransfer::ImportSelected() {
 void SelectedTransfer::ExportSelected(const QString& kind) {
     if (!core_.commands().enabled(TableCommand::UpLoad))
         return;
-    core_.CancelPendingEntry();
     const WaitCursor busy;
-    core_.LastDataRow = core_.grid().rowCount() - 2;
-    core_.SearchStartRow = 0;
-    if (!link_->ConnectDrive()) {
-        ShowMsg(3);
+    if (!startOnTargets())
         return;
-    }
     CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
         if (para(PD_Flag, i) == kOne) {
             ShowMsg(46, BoxIcon::Stop);

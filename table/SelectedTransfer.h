@@ -85,6 +85,8 @@ public:
     static QString replyText(int index, std::uint32_t reply);
 
 private:
+    // The typing is cancelled and the drive connected; false (after message 3) when it is not.
+    bool startOnTargets();
     // The value cell of a row after its Value changed.
     void redisplay(int row, int index);
 

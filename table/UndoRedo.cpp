@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 #include "app/Options.h"
 #include "table/ParaTableCore.h"
+#include "table/StoreCells.h"
 #include "table/ValueEntry.h"
 #include "table/ValueRules.h"
 
@@ -12,11 +13,7 @@
 
 namespace {
 
-const QString kNoMark = QStringLiteral("      ");
-
-TParameters* store() {
-    return globals().Parameters;
-}
+using namespace StoreCells;
 
 // Drops the oldest lines of a pair of lists until both hold at most `keep` lines.
 void keepNewest(QStringList& numbers, QStringList& values, int keep) {

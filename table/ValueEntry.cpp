@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 #include "app/Options.h"
 #include "table/ParaTableCore.h"
+#include "table/StoreCells.h"
 #include "table/UndoRedo.h"
 #include "table/ValueRules.h"
 
@@ -13,7 +14,8 @@
 
 namespace {
 
-const QString kNoMark = QStringLiteral("      ");
+using namespace StoreCells;
+
 constexpr int kMaxTyped = 12;
 
 // Message numbers of the refusals.
@@ -21,10 +23,6 @@ constexpr int kMsgEmpty = 40;
 constexpr int kMsgOutOfRange = 41;
 constexpr int kMsgNotANumber = 42;
 constexpr int kMsgChanged = 30;
-
-TParameters* store() {
-    return globals().Parameters;
-}
 
 bool isHexDigit(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');

@@ -6,6 +6,7 @@
 #include "platform/WaitCursor.h"
 #include "table/ParaTableCore.h"
 #include "table/SelectedTransfer.h"
+#include "table/StoreCells.h"
 #include "table/ValueEntry.h"
 #include "table/ValueRules.h"
 
@@ -16,25 +17,8 @@
 
 namespace {
 
-const QLatin1String kOne("1");
-const QLatin1String kZero("0");
-const QString kNoMark = QStringLiteral("      ");
+using namespace StoreCells;
 using C = TableCommand;
-
-QString work(int col, int index) {
-    const TParameters* p = globals().Parameters;
-    return p ? p->UPara.cell(col, index + 1) : QString();
-}
-
-void setWork(int col, int index, const QString& text) {
-    if (TParameters* p = globals().Parameters)
-        p->UPara.setCell(col, index + 1, text);
-}
-
-QString para(int col, int index) {
-    const TParameters* p = globals().Parameters;
-    return p ? p->ParaDat.cell(col, index + 1) : QString();
-}
 
 // The parameters the table loops over: 0..RowsInUse, never beyond the loaded ones.
 int lastInUse() {

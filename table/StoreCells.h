@@ -1,0 +1,38 @@
+#pragma once
+// The data store's cells as the table's own code reads and writes them: parameter `index`
+// is row index + 1. With no drive type loaded a read gives "" and a write does nothing.
+#include "app/Datas.h"
+#include "app/Globals.h"
+
+#include <QLatin1String>
+#include <QString>
+
+namespace StoreCells {
+
+inline const QLatin1String kOne("1");
+inline const QLatin1String kZero("0");
+// The changed column of an unchanged parameter.
+inline const QString kNoMark = QStringLiteral("      ");
+
+inline TParameters* store() {
+    return globals().Parameters;
+}
+
+inline const QString& para(int col, int index) {
+    static const QString empty;
+    const TParameters* p = store();
+    return p ? p->ParaDat.cell(col, index + 1) : empty;
+}
+
+inline const QString& work(int col, int index) {
+    static const QString empty;
+    const TParameters* p = store();
+    return p ? p->UPara.cell(col, index + 1) : empty;
+}
+
+inline void setWork(int col, int index, const QString& text) {
+    if (TParameters* p = store())
+        p->UPara.setCell(col, index + 1, text);
+}
+
+} // namespace StoreCells
