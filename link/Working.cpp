@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 std::uint32_t TransferMode = 0;
@@ -170,6 +171,40 @@ TransferEngine::Answer TransferEngine::ask(bool enabled, int heading, int second
     return Answer::Go;
 }
 
+TransferEngine::Failure TransferEngine::commError(int index) {
+    return Failure{options().ParaErrDisp.checked(), 67, 68, [this, index] {
+                       ++errors_;
+                       if (result_ &&
+                           !(datCell(PD_ComNo, index).startsWith(u'F') && !globals().Parameters->MainteFlag))
+                           result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
+                   }};
+}
+
+void TransferEngine::eachParameter(const std::function<std::optional<Failure>(int index)>& request,
+                                   const std::function<bool(int index)>& skipped) {
+    for (int i = 0; i <= LastParaIndex; ++i) {
+        if (skipped && skipped(i))
+            continue;
+        for (;;) {
+            const std::optional<Failure> failure = request(i);
+            if (!failure)
+                break;
+            const Answer a = ask(failure->asks, failure->heading, failure->second, shownTitle(i));
+            if (a == Answer::Abort) {
+                aborted_ = true;
+                return;
+            }
+            if (a == Answer::Retry) {
+                progress(i);
+                continue;
+            }
+            failure->ignored();
+            break;
+        }
+        progress(i + 1);
+    }
+}
+
 void TransferEngine::StBtnClick() {
     if (running_ || !globals().Parameters)
         return;
@@ -215,39 +250,25 @@ void TransferEngine::runImport() {
         result_->addLine(Info1);
 
     std::vector<std::int64_t> entries(std::size_t(std::max(LastParaIndex + 1, 0)), 0);
-    for (int i = 0; i <= LastParaIndex; ++i) {
+    eachParameter([&](int i) -> std::optional<Failure> {
         const bool is32 = parameterIs32(i);
         const bool isSigned = parameterIsSigned(i);
-        for (;;) {
-            const std::uint32_t raw =
-                link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
-            if (!link_.CommError) {
-                setFlag(i, "0");
-                entries[std::size_t(i)] = normaliseRaw(raw, is32, isSigned);
-                break;
-            }
-            setFlag(i, "2");
-            // A failed read gives the default, so the table never keeps a stale value.
-            const QString def = datCell(PD_DIndex, i).trimmed() == QLatin1String("0")
-                                    ? datCell(PD_Default, i)
-                                    : ValueRules::DefaultOf(datCell(PD_Default, i));
-            entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
-            const Answer a = ask(options().ParaErrDisp.checked(), 67, 68, shownTitle(i));
-            if (a == Answer::Abort) {
-                aborted_ = true;
-                return;
-            }
-            if (a == Answer::Retry) {
-                progress(i);
-                continue;
-            }
-            ++errors_;
-            if (result_ && !(datCell(PD_ComNo, i).startsWith(u'F') && !store.MainteFlag))
-                result_->addLine(shownTitle(i) + QStringLiteral(": ") + shownName(i));
-            break;
+        const std::uint32_t raw = link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
+        if (!link_.CommError) {
+            setFlag(i, "0");
+            entries[std::size_t(i)] = normaliseRaw(raw, is32, isSigned);
+            return std::nullopt;
         }
-        progress(i + 1);
-    }
+        setFlag(i, "2");
+        // A failed read gives the default, so the table never keeps a stale value.
+        const QString def = datCell(PD_DIndex, i).trimmed() == QLatin1String("0")
+                                ? datCell(PD_Default, i)
+                                : ValueRules::DefaultOf(datCell(PD_Default, i));
+        entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
+        return commError(i);
+    });
+    if (aborted_)
+        return;
 
     for (int i = 0; i <= LastParaIndex; ++i) {
         const std::int64_t v = entries[std::size_t(i)];
@@ -286,44 +307,30 @@ void TransferEngine::runExport() {
     if (result_)
         result_->addLine(Info1);
 
-    for (int i = 0; i <= LastParaIndex; ++i) {
-        if (datCell(PD_Flag, i) == QLatin1String("1"))
-            continue;
-        if (o.WriteNotChgPara.checked() && store.UPara.cell(UP_ChangeIndex, i + 1) == QLatin1String("0"))
-            continue;
-        QString kind = o.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P");
-        if (datCell(PD_Memory, i).trimmed() == QLatin1String("RAM"))
-            kind = QStringLiteral("P");
-        const bool is32 = parameterIs32(i);
-        const bool isSigned = parameterIsSigned(i);
-        for (;;) {
+    const auto skipped = [&](int i) {
+        return datCell(PD_Flag, i) == QLatin1String("1") ||
+               (o.WriteNotChgPara.checked() && store.UPara.cell(UP_ChangeIndex, i + 1) == QLatin1String("0"));
+    };
+    eachParameter(
+        [&](int i) -> std::optional<Failure> {
+            QString kind = o.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P");
+            if (datCell(PD_Memory, i).trimmed() == QLatin1String("RAM"))
+                kind = QStringLiteral("P");
             const QString value = valueCell(i);
             const std::uint32_t echo = link_.CommTransact(i, value, link_.CommError, kind);
             // The echo by the parameter's size and sign against the value as a number.
-            if (!link_.CommError && normaliseRaw(echo, is32, isSigned) == textValue(value)) {
+            if (!link_.CommError &&
+                normaliseRaw(echo, parameterIs32(i), parameterIsSigned(i)) == textValue(value)) {
                 setFlag(i, "0");
                 store.UPara.setCell(UP_WriteIndex, i + 1, QStringLiteral("0"));
                 store.UPara.setCell(UP_CommErrIndex, i + 1, QStringLiteral("0"));
-                break;
+                return std::nullopt;
             }
             setFlag(i, "2");
-            const Answer a = ask(o.ParaErrDisp.checked(), 67, 68, shownTitle(i));
-            if (a == Answer::Abort) {
-                aborted_ = true;
-                return;
-            }
-            if (a == Answer::Retry) {
-                progress(i);
-                continue;
-            }
-            ++errors_;
-            if (result_ && !(datCell(PD_ComNo, i).startsWith(u'F') && !store.MainteFlag))
-                result_->addLine(shownTitle(i) + QStringLiteral(": ") + shownName(i));
-            break;
-        }
-        progress(i + 1);
-    }
-    if (view_)
+            return commError(i);
+        },
+        skipped);
+    if (!aborted_ && view_)
         view_->setProgress(100);
 }
 
@@ -355,50 +362,31 @@ void TransferEngine::runComparison() {
         result_->addBuffLine(Info1);
     }
 
-    for (int i = 0; i <= LastParaIndex; ++i) {
-        const bool is32 = parameterIs32(i);
-        const bool isSigned = parameterIsSigned(i);
-        for (;;) {
-            const std::uint32_t raw =
-                link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
-            if (link_.CommError) {
-                setFlag(i, "2");
-                const Answer a = ask(o.ParaErrDisp.checked(), 67, 68, shownTitle(i));
-                if (a == Answer::Abort) {
-                    aborted_ = true;
-                    return;
-                }
-                if (a == Answer::Retry) {
-                    progress(i);
-                    continue;
-                }
-                ++errors_;
-                if (result_)
-                    result_->addBuffLine(shownTitle(i) + QStringLiteral(": ") + shownName(i));
-                break;
-            }
-            const std::int64_t drive = normaliseRaw(raw, is32, isSigned);
-            const std::int64_t table = textValue(valueCell(i));
-            if (drive != table && (i <= globals().ParaCountNormal || store.MainteFlag)) {
-                const Answer a = ask(o.CompMsgDisp.checked(), 72, 73, shownTitle(i));
-                if (a == Answer::Abort) {
-                    aborted_ = true;
-                    return;
-                }
-                if (a == Answer::Retry) {
-                    progress(i);
-                    continue;
-                }
-                ++differences_;
-                if (result_)
-                    result_->addLine(comparisonLine(i, drive, table));
-                break;
-            }
-            setFlag(i, "0");
-            break;
+    eachParameter([&](int i) -> std::optional<Failure> {
+        const std::uint32_t raw = link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
+        if (link_.CommError) {
+            setFlag(i, "2");
+            // Errors of a comparison are listed after its differences, maintenance ones too.
+            return Failure{o.ParaErrDisp.checked(), 67, 68, [this, i] {
+                               ++errors_;
+                               if (result_)
+                                   result_->addBuffLine(shownTitle(i) + QStringLiteral(": ") + shownName(i));
+                           }};
         }
-        progress(i + 1);
-    }
+        const std::int64_t drive = normaliseRaw(raw, parameterIs32(i), parameterIsSigned(i));
+        const std::int64_t table = textValue(valueCell(i));
+        if (drive != table && (i <= globals().ParaCountNormal || store.MainteFlag)) {
+            return Failure{o.CompMsgDisp.checked(), 72, 73, [this, i, drive, table] {
+                               ++differences_;
+                               if (result_)
+                                   result_->addLine(comparisonLine(i, drive, table));
+                           }};
+        }
+        setFlag(i, "0");
+        return std::nullopt;
+    });
+    if (aborted_)
+        return;
 
     if (result_) {
         if (differences_ == 0)

@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class CommLink;
 class ResultText;
@@ -92,6 +93,21 @@ private:
     // The Abort/Retry/Ignore box when its option is on; Go when counted.
     Answer ask(bool enabled, int heading, int second, const QString& title);
     void progress(int nextIndex);
+    // A failed request (or a difference found) of parameter `index`: the Abort/Retry/Ignore
+    // box with messages heading and second when `asks`, and what Ignore counts and lists.
+    struct Failure {
+        bool asks;
+        int heading;
+        int second;
+        std::function<void()> ignored;
+    };
+    // Runs `request` for every parameter 0..LastParaIndex that `skipped` does not pass over,
+    // with the progress after each: Retry repeats the request, Abort ends the job (aborted_).
+    void eachParameter(const std::function<std::optional<Failure>(int index)>& request,
+                       const std::function<bool(int index)>& skipped = {});
+    // A failed exchange of an import or export: counted, and listed unless a hidden
+    // maintenance parameter.
+    Failure commError(int index);
     QString shownTitle(int index) const;
     QString shownName(int index) const;
     void setFlag(int index, const char* flag);
