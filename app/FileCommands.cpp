@@ -7,6 +7,7 @@
 #include "app/Messages.h"
 #include "app/Options.h"
 #include "app/ParaFile.h"
+#include "app/StartUp.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/PumpEvents.h"
@@ -221,14 +222,7 @@ void FileCommands::ParaSaveChangeNameClick() {
 
 void FileCommands::quitAfterNew() {
     // The main window's close handler does not run on this way out; keep the folders.
-    const Globals& g = globals();
-    if (!g.SettingsIniPath.isEmpty()) {
-        IniFile ini(g.SettingsIniPath);
-        ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), g.SavePath);
-        ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.LoadPath);
-        ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.MonPath);
-        ini.flush();
-    }
+    StartUp::StoreSavedPaths();
     host_.quitApplication();
 }
 

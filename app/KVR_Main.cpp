@@ -526,15 +526,7 @@ bool TMain::FormCloseQuery() const {
 }
 
 void TMain::FormClose() {
-    const Globals& g = globals();
-    if (!g.SettingsIniPath.isEmpty()) {
-        IniFile ini(g.SettingsIniPath);
-        ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), g.SavePath);
-        ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.LoadPath);
-        ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.MonPath);
-        // Closing is never blocked by a settings file that cannot be written.
-        ini.flush();
-    }
+    StartUp::StoreSavedPaths();
     if (CommLink* link = commLink(); link && link->PortOpen())
         link->closePort();
     HelpViewer::closeAll();

@@ -113,6 +113,17 @@ void LoadSavedPaths() {
     g.MonFileName.clear();
 }
 
+void StoreSavedPaths() {
+    const Globals& g = globals();
+    if (g.SettingsIniPath.isEmpty())
+        return;
+    IniFile ini(g.SettingsIniPath);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), g.SavePath);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.LoadPath);
+    ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.MonPath);
+    ini.flush();
+}
+
 // The association is always the user's own on this system, as on the newer systems the
 // program knows.
 void DetectNewWindows() {

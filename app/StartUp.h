@@ -29,6 +29,9 @@ void setProgramFolder(const QString& folder);
 bool seedLanguageSection();
 // The folders last used, from the settings file (the program folder when missing).
 void LoadSavedPaths();
+// The same folders back into the settings file on the way out (nothing without a settings
+// file; one that cannot be written never holds the program up).
+void StoreSavedPaths();
 void DetectNewWindows();
 // The normal start's steps from the saved folders to the loaded drive type; stops at the
 // first step that sets StartupAbort. Drive data whose working values cannot be computed
