@@ -527,6 +527,10 @@ bool TMain::FormCloseQuery() const {
 
 void TMain::FormClose() {
     StartUp::StoreSavedPaths();
+    // The options are kept at every close, not only when their window was closed: the
+    // start-up form reads "CheckLang" and "CheckInv" from the file, and without them the next
+    // start would not offer the language and drive chosen this time.
+    options().saveSettings();
     if (CommLink* link = commLink(); link && link->PortOpen())
         link->closePort();
     HelpViewer::closeAll();

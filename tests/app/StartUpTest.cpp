@@ -452,6 +452,10 @@ TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders) {
     EXPECT_GE(s, 0);
     EXPECT_GT(l, s);
     EXPECT_GT(mon, l);
+    // The options go with them, so the next start offers the language and drive chosen now.
+    const IniFile ini(folder.settingsIniPath());
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), 999), 1);
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Options"), QStringLiteral("CheckInv"), 0), 1);
 }
 
 TEST_F(StartUp, FileStartWritesTheProgramAndFileFoldersBackAtClose) {
