@@ -8,6 +8,7 @@ KVR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libmodbus-dev
   poppler-utils libwmf-bin
+  clang libclang-rt-dev
   fonts-dseg fonts-noto-cjk
 )
 
