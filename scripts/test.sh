@@ -21,11 +21,11 @@ run_suite() {
 
 echo "== normal build"
 run_suite build RelWithDebInfo
+echo "== fuzz targets of the file readers (brief run)"
+bash scripts/fuzz.sh --brief
+
 echo "== sanitizer build"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite build-asan Debug -DKVR_SANITIZE=ON
-
-echo "== fuzz targets of the file readers (brief run)"
-bash scripts/fuzz.sh --brief
