@@ -9,11 +9,19 @@
 #include "link/Working.h"
 #include "monitor/KVR_RKP.h"
 #include "support/FakeSerialPort.h"
+#include "table/KVR_ParaTable.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
+
+// The window system's own path for a key press: the shortcuts are offered the key first.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text = QString(), bool autorep = false,
+                                               ushort count = 1);
 
 namespace {
 
@@ -169,6 +177,97 @@ TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {
     EXPECT_TRUE(main().isVisible());
     TransferActive = 0;
     EXPECT_TRUE(main().close());
+}
+
+// The keys of the table's commands, pressed as the user presses them, with the table window
+// active and then with the main window active.
+TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
+    TParameter* t = program->table();
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(t->isVisible());
+    TParameters* store = globals().Parameters;
+    const int index = store->indexOfComNo(QStringLiteral("0002"));
+    int row = -1;
+    for (int r = 1; r < t->cells().rowCount(); ++r)
+        if (t->cells().cell(TC_ComNo, r) == QLatin1String("0002"))
+            row = r;
+    ASSERT_GT(row, 0);
+    const auto activate = [](QWidget* w) {
+        w->activateWindow();
+        QApplication::setActiveWindow(w);
+        QCoreApplication::processEvents();
+    };
+    const auto press = [](int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+        QWidget* to =
+            QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+        ASSERT_NE(to, nullptr);
+        if (qt_sendShortcutOverrideEvent(to, 0, key, mods, text))
+            return;
+        QKeyEvent down(QEvent::KeyPress, key, mods, text);
+        QCoreApplication::sendEvent(to, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, mods, text);
+        QCoreApplication::sendEvent(to, &up);
+    };
+    const auto select = [&] { return store->UPara.cell(UP_SelectIndex, index + 1); };
+
+    for (const bool fromMain : {false, true}) {
+        SCOPED_TRACE(fromMain ? "main window active" : "table window active");
+        // The value is typed in the grid; F2 and F3 need the table to have been active.
+        activate(t);
+        t->FocusGrid();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), t->StringGrid1);
+        t->core().setCurrentCell(TC_Value, row);
+        t->entry().Click(); // as a click on the cell does
+        const qint64 before = tableValue("0002");
+        const QString typed = fromMain ? QStringLiteral("9") : QStringLiteral("12");
+        for (QChar c : typed)
+            press(int(c.unicode()), Qt::NoModifier, QString(c));
+        press(Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        const qint64 entered = tableValue("0002");
+        ASSERT_EQ(entered, typed.toLongLong() * 10);
+        t->core().setCurrentCell(TC_Value, row);
+        t->core().setSelection({TC_Value, row, TC_Value, row});
+        if (fromMain) {
+            activate(&main());
+            ASSERT_EQ(QApplication::activeWindow(), &main());
+        }
+
+        press(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(tableValue("0002"), before);
+        press(Qt::Key_Z, Qt::ControlModifier | Qt::AltModifier);
+        EXPECT_EQ(tableValue("0002"), entered);
+
+        const QString marked = select();
+        press(Qt::Key_S, Qt::ControlModifier);
+        EXPECT_NE(select(), marked);
+        press(Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+        EXPECT_EQ(select(), QStringLiteral("0"));
+
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        press(Qt::Key_C, Qt::ControlModifier);
+        EXPECT_TRUE(QApplication::clipboard()->text().endsWith(t->cells().cell(TC_Value, row) + "\r\n"))
+            << QApplication::clipboard()->text().toStdString();
+
+        if (fromMain)
+            activate(&main()); // the keys above give the table's grid the focus again
+        press(Qt::Key_F2);
+        EXPECT_EQ(driveValue("0002"), entered);
+        setDrive("0002", 33);
+        if (fromMain)
+            activate(&main());
+        press(Qt::Key_F3);
+        EXPECT_EQ(tableValue("0002"), 33);
+
+        if (fromMain)
+            activate(&main());
+        press(Qt::Key_F, Qt::ControlModifier);
+        ASSERT_NE(t->FindDialog1, nullptr);
+        EXPECT_TRUE(t->FindDialog1->isVisible());
+        t->FindDialog1->close();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
 }
 
 } // namespace
