@@ -3,6 +3,7 @@
 #include "StartUpFixture.h"
 
 #include "app/Datas.h"
+#include "app/KVR_EnvOp.h"
 #include "link/CommLink.h"
 #include "link/KVR_COM.h"
 #include "platform/HelpViewer.h"
@@ -336,6 +337,28 @@ TEST_F(MainWindow, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisOne) 
     EXPECT_TRUE(m.ParaTableAct);
     activate(other);
     EXPECT_FALSE(m.ParaTableAct);
+}
+
+TEST_F(MainWindow, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirCloseWritesTheSettings) {
+    TKVROption window(options());
+    int shown = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!window.isVisible())
+            return;
+        ++shown;
+        window.close();
+    });
+    user.start(5);
+    m.MMItoolsSetting->trigger();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(IniFile(folder.settingsIniPath()).keys(QStringLiteral("Options")), Options::settingsKeys());
+
+    QFile::remove(folder.settingsIniPath());
+    m.ToolBop->trigger();
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(IniFile(folder.settingsIniPath()).sectionExists(QStringLiteral("Options")));
 }
 
 } // namespace
