@@ -284,6 +284,28 @@ TEST_F(ValueEntryFixture, EnterWalksDownOnlyWithTheOptionAndNotPastTheLastRow) {
     EXPECT_EQ(cursor(), lastShown);
 }
 
+TEST_F(ValueEntryFixture, AValueBeingTypedIsGivenUpWhenTheRowsAreReplaced) {
+    // A file loaded (or another drive type) brings new values and refills every row.
+    go("0009");
+    type("77");
+    setWork("0009", UP_Value, "60");
+    setWork("0013", UP_Value, "7");
+    table->RefreshAll();
+    QStringList before;
+    for (int i = 0; i <= globals().ParaCountAll; ++i)
+        before.append(store->UPara.cell(UP_Value, i + 1));
+    enter(); // no click in between: the cursor is still on the row typed into
+
+    QStringList after;
+    for (int i = 0; i <= globals().ParaCountAll; ++i)
+        after.append(store->UPara.cell(UP_Value, i + 1));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(value("0009"), "60");
+    EXPECT_EQ(cell(TC_Value, "0009"), "     6.0");
+    EXPECT_TRUE(undoLines().isEmpty());
+    EXPECT_TRUE(prompter.texts().isEmpty());
+}
+
 TEST_F(ValueEntryFixture, EnterWithoutTypingMovesOnAndNeverStoresTheShownText) {
     // 100.3 % of 5.0 A shows as 5.0A: storing the shown text would make it 100.0 %.
     setWork("0022", UP_Value, "1003");
