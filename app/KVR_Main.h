@@ -142,6 +142,7 @@ public:
     // The data store the start-up created (owned by the window).
     void adoptStore(std::unique_ptr<TParameters> store);
     void releaseStore();
+    TParameters* store() const { return store_.get(); }
 
     // ---- Start-up and shut-down ----------------------------------------------------------
     // Placement, then the normal start or the start with a file argument (empty = normal),

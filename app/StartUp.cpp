@@ -58,9 +58,14 @@ int positionIn(const QStringList& list, const QString& text) {
     return -1;
 }
 
-// A new, empty data store in place of the old one; it loads the language file.
+// An empty data store that loads the language file. The form shown again after drive data
+// without working values reloads into the store made the first time, emptied, so nothing
+// that took its address is left with a freed one.
 bool createStore(TMain& main) {
-    main.adoptStore(std::make_unique<TParameters>());
+    if (TParameters* store = main.store())
+        *store = TParameters();
+    else
+        main.adoptStore(std::make_unique<TParameters>());
     globals().Parameters->FormCreate();
     return !globals().StartupAbort;
 }

@@ -153,6 +153,7 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
     EXPECT_FALSE(globals().StartupAbort);
     ASSERT_NE(globals().Parameters, nullptr);
     EXPECT_NE(firstStore, nullptr);
+    EXPECT_EQ(globals().Parameters, firstStore) << "reloaded into the same store";
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
 }
