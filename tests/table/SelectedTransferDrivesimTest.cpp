@@ -148,6 +148,30 @@ TEST_F(SelectedTransferDrivesim, ATypedValueIsCommittedOnTheDrive) {
     EXPECT_EQ(value("0009"), "125");
 }
 
+TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDriveKeepsItsValue) {
+    go("0051");
+    table->ImportSelected();
+    ASSERT_EQ(work("0051", UP_CommErrIndex), "0");
+    const QString onDrive = value("0051");
+    const QString other = onDrive == "1" ? QStringLiteral("2") : QStringLiteral("1");
+    set("0051", other.toLatin1().constData());
+    set("0009", "75");
+    choose({"0009", "0051"});
+    table->PopUpLoadClick();
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(46));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
+    EXPECT_EQ(work("0009", UP_WriteIndex), "0");
+
+    // Read back: the other parameter was written, the refused one never was.
+    set("0009", "50");
+    table->FillRows();
+    table->ImportSelected();
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(value("0009"), "75");
+    EXPECT_EQ(value("0051"), onDrive);
+}
+
 TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     go("0003");
     table->ImportSelected();
