@@ -1,6 +1,7 @@
 #pragma once
 // The data store's cells as the table's own code reads and writes them: parameter `index`
-// is row index + 1. With no drive type loaded a read gives "" and a write does nothing.
+// is row index + 1. With no drive type loaded, or for a negative index (a number the drive
+// type lacks), a read gives "" and a write does nothing: row 0 holds the column names.
 #include "app/Datas.h"
 #include "app/Globals.h"
 
@@ -21,17 +22,17 @@ inline TParameters* store() {
 inline const QString& para(int col, int index) {
     static const QString empty;
     const TParameters* p = store();
-    return p ? p->ParaDat.cell(col, index + 1) : empty;
+    return p && index >= 0 ? p->ParaDat.cell(col, index + 1) : empty;
 }
 
 inline const QString& work(int col, int index) {
     static const QString empty;
     const TParameters* p = store();
-    return p ? p->UPara.cell(col, index + 1) : empty;
+    return p && index >= 0 ? p->UPara.cell(col, index + 1) : empty;
 }
 
 inline void setWork(int col, int index, const QString& text) {
-    if (TParameters* p = store())
+    if (TParameters* p = store(); p && index >= 0)
         p->UPara.setCell(col, index + 1, text);
 }
 

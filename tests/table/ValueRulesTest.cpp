@@ -3,6 +3,7 @@
 #include "app/Datas.h"
 #include "app/Globals.h"
 #include "support/ScriptedPrompter.h"
+#include "table/StoreCells.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,18 @@ TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly) {
 
     EXPECT_EQ(ValueTextOfComNo("0001"), "1000");
     EXPECT_EQ(ValueTextOfComNo("9999"), ""); // not the header "Value"
+}
+
+TEST_F(ValueRulesTest, TheTablesCellAccessorsNeverReachTheHeaderRow) {
+    // -1 is what a look-up of a number the drive type lacks gives.
+    const int absent = IndexOfComNo("9999");
+    EXPECT_EQ(StoreCells::para(PD_ComNo, absent), "");
+    EXPECT_EQ(StoreCells::work(UP_Value, absent), "");
+    StoreCells::setWork(UP_Value, absent, "7");
+    EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
+    EXPECT_EQ(StoreCells::para(PD_ComNo, 0), "0000");
+    StoreCells::setWork(UP_Value, 0, "7");
+    EXPECT_EQ(store.UPara.cell(UP_Value, 1), "7");
 }
 
 TEST_F(ValueRulesTest, LookUpsWithoutAStoreFindNothing) {
