@@ -96,6 +96,22 @@ TEST_F(OptionsWindow, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeAlike
     EXPECT_EQ(prompter.boxes().size(), 2u);
 }
 
+TEST_F(OptionsWindow, SettingsThatCannotBeWrittenAreReportedOnceAndTheWindowClosesAnyway) {
+    // A file where the settings folder should be: no user, root included, can write there.
+    writeFile(dir.filePath("blocked"), "x");
+    globals().SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
+    TKVROption& w = open();
+    w.show();
+    prompter.answer(BoxAnswer::Ok);
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    w.show();
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(globals().SettingsIniPath));
+}
+
 TEST_F(OptionsWindow, EnterChecksTheFieldAndPressesNoButton) {
     TKVROption& w = open();
     w.show();
