@@ -7,6 +7,7 @@
 #include "link/WorkingFixture.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QPushButton>
 #include <QTimer>
 
@@ -174,8 +175,10 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
         rig.setDrive(i, 7);
     }
     const auto before = rig.driveSnapshot();
+    QApplication::clipboard()->setText(QStringLiteral("the user's own text"));
     commands.PopCompClick();
 
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("the user's own text"));
     EXPECT_EQ(rig.frameTexts(),
               join({connectAndCheck(), {"P FB91 0"}, readsUpTo(rig, globals().ParaCountNormal)}));
     auto expected = before;
