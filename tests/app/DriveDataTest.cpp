@@ -337,6 +337,33 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
     }
 }
 
+TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
+    const struct {
+        const char* name;
+        QByteArray text;
+    } cases[] = {
+        {"empty file", ""},
+        {"binary garbage", QByteArray("\x00\xff[Setup\x00]\nDisp\x01=\xfe\n[Disp CV\n0001=C", 32)},
+        {"keys outside their sections", "Disp=F0\n0001=C\n[Other]\nDisp=F0\n"},
+        {"values of the wrong kind", "[Setup]\nDisp=\n[Disp CV]\n9999=C\n0001\n=V\n"},
+    };
+    for (const auto& c : cases) {
+        info(c.text);
+        prompter.clear();
+        ASSERT_TRUE(loadAll()) << c.name;
+        const Globals& g = globals();
+        EXPECT_EQ(g.ParaCountAll, 4) << c.name;
+        EXPECT_EQ(g.ParaCountNormal, 3) << c.name << ": only numbers beginning with 0 are ordinary";
+        EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "") << c.name;
+        EXPECT_TRUE(prompter.boxes().empty()) << c.name;
+    }
+    QFile::remove(typeFolder() + "/Info.ini");
+    ASSERT_TRUE(loadAll());
+    EXPECT_EQ(globals().ParaCountNormal, 3);
+    EXPECT_TRUE(globals().ListBuff.isEmpty());
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
 TEST_F(DriveDataTest, EmptyCapacityFileIsTreatedAsMissing) {
     capFile("");
     prompter.answerFile("");
