@@ -9,9 +9,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-StationChoice none() {
-    return {};
-}
 StationChoice number(int n) {
     return {true, false, n};
 }

@@ -143,9 +143,10 @@ TEST_F(PtyLink, SilentDriveTimesOutAndTheNextExchangeStillWorks) {
 TEST_F(PtyLink, PortIsOpenedExclusivelyAndReleasedOnClose) {
     ASSERT_EQ(link.OpenCommPort(), 0);
     TermiosSerialPort other;
-    if (geteuid() != 0) // the super-user passes TIOCEXCL
+    if (geteuid() != 0) { // the super-user passes TIOCEXCL
         EXPECT_EQ(other.open(drive.slavePath(), 9600, 8, SerialParity::Even, SerialStopBits::One),
                   SerialError::Busy);
+    }
     link.closePort();
     EXPECT_EQ(other.open(drive.slavePath(), 9600, 8, SerialParity::Even, SerialStopBits::One),
               SerialError::None);

@@ -100,8 +100,9 @@ TEST_F(ValueEntryFixture, AValueOutsideTheLimitsIsClampedWithMessage41) {
         commit(c.comNo, c.typed);
         EXPECT_EQ(value(c.comNo), c.value);
         EXPECT_EQ(prompter.texts(), c.message ? QStringList{Msg(41)} : QStringList{});
-        if (c.message)
+        if (c.message) {
             EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
+        }
     }
     EXPECT_EQ(Msg(41), "The value is out of range.");
 }
