@@ -467,20 +467,43 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ptyLink.ReplyTimeout = 1000; // a loaded machine must not fail a good exchange
 
     KeypadPanel ptyPanel(ptyLink, view);
+    bool ranAfterRun = false;
+    std::uint32_t runCode = 0;
     view.script = [&](int p) {
         if (p == 1)
             ptyPanel.PaintBoxRunRKPClick();
-        if (p == 2)
+        if (p == 2) {
+            ranAfterRun = ptyModel.motorRunning();
+            runCode = ptyModel.parameter(QStringLiteral("FA11"))->raw & 0xFF;
+            ptyPanel.PaintBoxStopRKPClick();
+        }
+        if (p == 3)
             ptyPanel.PanelRunning = 0;
     };
     ptyPanel.RunPanelLoop();
-    server.stop();
     ASSERT_GE(view.leds.size(), 2);
     EXPECT_EQ(view.leds[0], QStringLiteral(" =00")); // a stopped drive shows 0.00
     EXPECT_EQ(view.lamps[0], 0x48);
-    EXPECT_TRUE(ptyModel.motorRunning());
-    EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA10"))->raw, 0u);           // the handshake ended
-    EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA11"))->raw & 0xFF, 0x01u); // RUN's code
+    EXPECT_TRUE(ranAfterRun);
+    EXPECT_EQ(runCode, 0x01u); // RUN's code
+    EXPECT_FALSE(ptyModel.motorRunning());
+    EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA10"))->raw, 0u); // the handshake ended
+
+    // Direct input: the drive holds exactly the value typed.
+    setMul("FA01", "100");
+    view.script = [&](int) {
+        if (!ptyPanel.DirectInput)
+            ptyPanel.FCLabelDblClick();
+    };
+    ptyPanel.RunPanelLoop();
+    ASSERT_EQ(ptyPanel.DirectInput, 1);
+    view.script = [&](int) { ptyPanel.PanelRunning = 0; };
+    for (QChar c : QStringLiteral("2.1"))
+        ptyPanel.Edit1KeyPress(c);
+    ptyPanel.Edit1KeyDown(13);
+    server.stop();
+    EXPECT_EQ(ptyPanel.DirectInput, 0);
+    EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA01"))->raw, 210u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, OverPty, testing::Values(SimProtocol::Inverter, SimProtocol::Modbus),
