@@ -1,93 +1,18 @@
 // Typing a value into the parameter table of a 2,000-parameter drive type and taking it back:
 // the whole Enter road (parse, clamp, store, undo step, limits of every row), one Undo and
 // one Redo. The Enter road is measured with the window hidden and shown (painted again).
-#include "app/Datas.h"
-#include "app/DriveData.h"
+#include "BenchSupport.h"
+
 #include "app/Globals.h"
 #include "app/Options.h"
-#include "platform/Prompter.h"
-#include "table/KVR_ParaTable.h"
 
-// The generator lives with the test helpers, which the benchmarks do not link.
-#include "support/DriveTypeGenerator.cpp"
-
-#include <QApplication>
-#include <QTemporaryDir>
+#include <QCoreApplication>
 #include <benchmark/benchmark.h>
-
-#include <cstdlib>
-#include <memory>
 
 namespace {
 
-class BenchHost : public ParaTableHost {
-public:
-    TableCommands& tableCommands() override { return commands; }
-    QRect mainFrameGeometry() const override { return QRect(0, 0, 639, 51); }
-    void setParaTableAct(bool) override {}
-    void UpdateCurrentVoltageCommands() override {
-        commands.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
-    }
-    void CheckSpSetup() override {}
-    TableCommands commands;
-};
-
-// A box would stop the measurement; the values typed here never raise one, and any that
-// does is counted and reported.
-class CountingPrompter : public Prompter {
-public:
-    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons, QWidget*) override {
-        ++boxes;
-        return BoxAnswer::Ok;
-    }
-    QString openFile(const QString&, const QString&, const QString&, int, QWidget*) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override {
-        return {};
-    }
-    bool chooseColor(QColor&, QWidget*) override { return false; }
-    bool chooseFont(QFont&, QWidget*) override { return false; }
-    bool choosePrinter(QPrinter&, QWidget*) override { return false; }
-    int boxes = 0;
-};
-
-struct Fixture {
-    QTemporaryDir folder;
-    DriveTypeGenerator::Result files;
-    TParameters store;
-    BenchHost host;
-    CountingPrompter prompter;
-    std::unique_ptr<TParameter> table;
-    bool ok = false;
-
+struct Fixture : BenchParameterTable {
     Fixture() {
-        Prompter::install(&prompter);
-        DriveTypeGenerator::Options options;
-        options.parameterCount = 2000;
-        QString error;
-        ok = folder.isValid() && DriveTypeGenerator::write(folder.path(), options, &files, &error);
-        if (!ok) {
-            qWarning("Cannot write the drive type: %s", qPrintable(error));
-            return;
-        }
-        resetGlobals();
-        Globals& g = globals();
-        g.Parameters = &store;
-        for (int n = 0; n < 110; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
-        g.TypeFolder = files.typeFolder;
-        g.CapacityFolder = files.typeFolder;
-        g.InfoIniPath = files.infoIniPath;
-        g.DriveTypeName = options.typeName;
-        g.DriveFormName = options.capacityName;
-        g.DriveCpuVersion = options.cpuVersion;
-        g.LanguageSuffix = QStringLiteral("Eng");
-        ok = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
-        // Maintenance unlocked: every parameter is a row.
-        g.RowsInUse = g.ParaCountAll;
-        g.AmpereBase = 10.0f;
-        g.VoltBase = 400.0f;
-        table = std::make_unique<TParameter>(host);
-        table->FormCreate();
         // Enter keeps the cursor on the row, so every round types into the same parameter.
         ::options().ParaEnt.setChecked(false);
         ::options().UndoMaxSet.setPosition(100);
@@ -180,13 +105,5 @@ BENCHMARK(BM_Redo)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    fixture().table.reset();
-    Prompter::install(nullptr);
-    benchmark::Shutdown();
-    return EXIT_SUCCESS;
+    return runWindowBenchmarks(argc, argv, [] { fixture().closeWindow(); });
 }

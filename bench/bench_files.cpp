@@ -1,38 +1,22 @@
 // Open and save of a 2,000-parameter set in the own format, the configuration file and the
 // CSV table (which is only written).
+#include "BenchSupport.h"
+
 #include "app/CfgFile.h"
 #include "app/CsvExport.h"
 #include "app/Datas.h"
 #include "app/Globals.h"
 #include "app/ParaFile.h"
-#include "platform/Prompter.h"
 #include "platform/TextFile.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// Answers every box with its first button; a benchmark must never wait for a window.
-class SilentPrompter : public Prompter {
-public:
-    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons b, QWidget*) override {
-        return b == BoxButtons::YesNo || b == BoxButtons::YesNoCancel ? BoxAnswer::Yes : BoxAnswer::Ok;
-    }
-    QString openFile(const QString&, const QString&, const QString&, int, QWidget*) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override {
-        return {};
-    }
-    bool chooseColor(QColor&, QWidget*) override { return false; }
-    bool chooseFont(QFont&, QWidget*) override { return false; }
-    bool choosePrinter(QPrinter&, QWidget*) override { return false; }
-};
-
 // 2,000 parameters "0000".."0999", "A000".."A499", "C000".."C499" with values in 0..0xFFFF.
 struct Set {
     Set() {
-        Prompter::install(&prompter);
         resetGlobals();
         Globals& g = globals();
         g.DriveTypeName = "QX100";
@@ -75,13 +59,10 @@ struct Set {
                                 "Hz",
                                 "      "};
     }
-    ~Set() {
-        globals().Parameters = nullptr;
-        Prompter::install(nullptr);
-    }
+    ~Set() { globals().Parameters = nullptr; }
     QString path(const char* name) const { return dir.filePath(name); }
 
-    SilentPrompter prompter;
+    BenchPrompter prompter;
     QTemporaryDir dir;
     TParameters store;
     QList<QStringList> rows;
@@ -134,9 +115,5 @@ BENCHMARK(BM_CsvTableSave)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

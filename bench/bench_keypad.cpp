@@ -5,17 +5,13 @@
 //   block_us      line time of one display block read (5-byte request, 15-byte reply)
 //   key_us        line time of one key-code write (7-byte request, 7-byte echo)
 //   overhead_%    wall time per pass beyond the line time it needs, in per cent of that
-#include "app/Datas.h"
-#include "app/Globals.h"
+#include "BenchSupport.h"
+
 #include "link/CommLink.h"
 #include "monitor/KeypadPanel.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
-#include "tools/drivesim/DriveModel.h"
-#include "tools/drivesim/DriveSimulator.h"
-#include "tools/drivesim/PtyDriveServer.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -25,25 +21,6 @@ namespace {
 
 constexpr int kBitsPerByte = 11;
 const char* const kNumbers[] = {"0000", "FA10", "FA11", "FC10"};
-
-struct KeypadTable {
-    KeypadTable() {
-        resetGlobals();
-        for (int i = 0; i < 4; ++i) {
-            store.ParaDat.setCell(PD_ComNo, i + 1, QString::fromLatin1(kNumbers[i]));
-            store.ParaDat.setCell(PD_Byte, i + 1, QStringLiteral("2"));
-            store.UPara.setCell(UP_LValue, i + 1, QStringLiteral("0"));
-        }
-        globals().Parameters = &store;
-        globals().ParaCountAll = 3;
-        store.rebuildComNoIndex(3);
-    }
-    ~KeypadTable() {
-        globals().Parameters = nullptr;
-        resetGlobals();
-    }
-    TParameters store;
-};
 
 // The loop's window: nothing to show; the benchmark decides when the loop ends.
 class BenchView : public KeypadPanelView {
@@ -69,26 +46,20 @@ void BM_KeypadRefresh(benchmark::State& state) {
     const bool upHeld = state.range(1) == 1;
     const int baudIndex = baud == 9600 ? 3 : 5;
 
-    DriveModel model;
+    PtyDrive drive;
     for (const char* n : kNumbers)
-        model.setParameter(QString::fromLatin1(n), 0);
+        drive.model.setParameter(QString::fromLatin1(n), 0);
     SimConfig c;
     c.wireBaud = baud;
     c.bitsPerByte = kBitsPerByte;
-    DriveSimulator sim(model, c);
-    PtyDriveServer server(sim);
-    if (!server.open() || !server.start()) {
+    if (!drive.start(c)) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    KeypadTable table;
+    SmallParameterTable table{kNumbers[0], kNumbers[1], kNumbers[2], kNumbers[3]};
     TermiosSerialPort port;
     CommLink link(port, systemClock());
-    link.portPathResolver = [&](const QString&) { return server.slavePath(); };
-    link.PortsFound = {QStringLiteral("COM1")};
-    link.Settings.baudIndex = baudIndex;
-    link.FrameGap = frameGapForBaudIndex(baudIndex);
-    link.ReplyTimeout = 1000;
+    attachLink(link, drive, 0, baudIndex);
 
     BenchView view;
     KeypadPanel panel(link, view);
@@ -118,7 +89,7 @@ void BM_KeypadRefresh(benchmark::State& state) {
     };
     panel.RunPanelLoop();
     const auto elapsed = end - start;
-    server.stop();
+    drive.server->stop();
     if (failures > 0) {
         state.SkipWithError("display reads failed");
         return;
@@ -148,11 +119,5 @@ BENCHMARK(BM_KeypadRefresh)
     ->MinTime(0.5);
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv); // the panel's timers are QTimers
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

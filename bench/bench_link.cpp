@@ -9,16 +9,12 @@
 //                 a millisecond tick); 0 for the maker's protocol and for libmodbus
 //   overhead_%    wall time per read beyond wire_us and gap_us, in per cent of wire_us
 // Each is run five times; the median is the figure to quote on a machine that is busy.
-#include "app/Datas.h"
-#include "app/Globals.h"
+#include "BenchSupport.h"
+
 #include "link/CommLink.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
-#include "tools/drivesim/DriveModel.h"
-#include "tools/drivesim/DriveSimulator.h"
-#include "tools/drivesim/PtyDriveServer.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <benchmark/benchmark.h>
 #include <modbus/modbus.h>
@@ -32,40 +28,17 @@ constexpr int kBaudIndex = 5; // 38,400 baud
 constexpr int kBaud = 38400;
 constexpr int kBitsPerByte = 11;
 
-// The simulated drive in a thread of its own, answering "0000" with 500.
-struct Drive {
-    explicit Drive(SimProtocol protocol, bool wirePaced) {
+// The simulated drive, answering "0000" with 500.
+struct Drive : PtyDrive {
+    Drive(SimProtocol protocol, bool wirePaced) {
         model.setParameter(QStringLiteral("0000"), 500);
         SimConfig c;
         c.protocol = protocol;
         c.wireBaud = wirePaced ? kBaud : 0;
         c.bitsPerByte = kBitsPerByte;
-        sim = std::make_unique<DriveSimulator>(model, c);
-        server = std::make_unique<PtyDriveServer>(*sim);
-        ok = server->open() && server->start();
+        ok = start(c);
     }
-    DriveModel model;
-    std::unique_ptr<DriveSimulator> sim;
-    std::unique_ptr<PtyDriveServer> server;
     bool ok = false;
-};
-
-// A one-parameter table in the program's store, as CommTransact needs it.
-struct OneParameterTable {
-    OneParameterTable() {
-        resetGlobals();
-        store.ParaDat.setCell(PD_ComNo, 1, QStringLiteral("0000"));
-        store.ParaDat.setCell(PD_Byte, 1, QStringLiteral("2"));
-        store.UPara.setCell(UP_LValue, 1, QStringLiteral("0"));
-        globals().Parameters = &store;
-        globals().ParaCountAll = 0;
-        store.rebuildComNoIndex(0);
-    }
-    ~OneParameterTable() {
-        globals().Parameters = nullptr;
-        resetGlobals();
-    }
-    TParameters store;
 };
 
 void report(benchmark::State& state, std::chrono::steady_clock::duration elapsed, int requestBytes,
@@ -84,15 +57,10 @@ void BM_CommTransact(benchmark::State& state) {
     const bool modbus = state.range(0) == 1;
     const bool wirePaced = state.range(1) == 1;
     Drive drive(modbus ? SimProtocol::Modbus : SimProtocol::Inverter, wirePaced);
-    OneParameterTable table;
+    SmallParameterTable table{"0000"};
     TermiosSerialPort port;
     CommLink link(port, systemClock());
-    link.portPathResolver = [&](const QString&) { return drive.server->slavePath(); };
-    link.PortsFound = {QStringLiteral("COM1")};
-    link.Settings.protocol = modbus ? 1 : 0;
-    link.Settings.baudIndex = kBaudIndex;
-    link.FrameGap = frameGapForBaudIndex(kBaudIndex);
-    link.ReplyTimeout = 1000;
+    attachLink(link, drive, modbus ? 1 : 0, kBaudIndex);
     if (!drive.ok || link.OpenCommPort() != 0) {
         state.SkipWithError("no pseudo-terminal");
         return;
@@ -170,11 +138,5 @@ BENCHMARK(BM_LibmodbusClient)
     ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv); // the link's quiet timer is a QTimer
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -4,24 +4,17 @@
 //    export against the time the same frames need on the wire (counter "overhead_pct";
 //    for MODBUS the silent interval after each reply is counted apart, "gap_ms");
 //  - without the wire model: parameters per second.
-#include "app/Datas.h"
-#include "app/DriveData.h"
+#include "BenchSupport.h"
+
 #include "app/Globals.h"
 #include "app/Options.h"
 #include "link/CommLink.h"
 #include "link/Working.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
-#include "tools/drivesim/DriveModel.h"
-#include "tools/drivesim/DriveSimulator.h"
-#include "tools/drivesim/PtyDriveServer.h"
-
-// The generator lives with the test helpers, which the benchmarks do not link.
-#include "support/DriveTypeGenerator.cpp"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -48,34 +41,9 @@ public:
     }
 };
 
-struct DriveType {
-    QTemporaryDir folder;
-    DriveTypeGenerator::Options options;
-    TParameters store;
-    bool ok = false;
-
-    DriveType() {
-        DriveTypeGenerator::Result files;
-        QString error;
-        ok = folder.isValid() && DriveTypeGenerator::write(folder.path(), options, &files, &error);
-        if (!ok) {
-            qWarning("Cannot write the drive type: %s", qPrintable(error));
-            return;
-        }
-        resetGlobals();
-        Globals& g = globals();
-        g.Parameters = &store;
-        g.ProgramFolder = folder.path();
-        g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
-        g.TypeFolder = files.typeFolder;
-        g.CapacityFolder = files.typeFolder;
-        g.InfoIniPath = files.infoIniPath;
-        g.DriveTypeName = options.typeName;
-        g.DriveFormName = options.capacityName;
-        g.DriveCpuVersion = options.cpuVersion;
-        g.LanguageSuffix = QStringLiteral("Eng");
-        ok = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
-    }
+// The generated drive type, loaded.
+struct DriveType : GeneratedDriveType {
+    DriveType() { ok = ok && load(); }
 };
 
 DriveType& driveType() {
@@ -85,39 +53,27 @@ DriveType& driveType() {
 
 // The simulated drive on its pseudo-terminal and the program's link to it.
 struct Bench {
-    DriveModel model;
-    std::unique_ptr<DriveSimulator> sim;
-    std::unique_ptr<PtyDriveServer> server;
+    PtyDrive drive;
     CountingPort port;
     std::unique_ptr<CommLink> link;
     bool ok = false;
 
     Bench(SimProtocol protocol, bool wire) {
         DriveType& d = driveType();
-        if (!d.ok ||
-            !model.load(d.folder.path(), {d.options.typeName, d.options.cpuVersion, d.options.capacityName}))
+        if (!d.ok || !drive.model.load(d.folder.path(),
+                                       {d.options.typeName, d.options.cpuVersion, d.options.capacityName}))
             return;
         SimConfig config;
         config.protocol = protocol;
         config.wireBaud = wire ? kWireBaud : 0;
-        sim = std::make_unique<DriveSimulator>(model, config);
-        server = std::make_unique<PtyDriveServer>(*sim);
-        if (!server->open() || !server->start())
+        if (!drive.start(config))
             return;
         link = std::make_unique<CommLink>(port, systemClock());
-        link->portPathResolver = [this](const QString&) { return server->slavePath(); };
-        link->PortsFound = {QStringLiteral("COM1")};
-        link->Settings.protocol = protocol == SimProtocol::Modbus ? 1 : 0;
-        link->Settings.baudIndex = kBaudIndex;
-        link->FrameGap = frameGapForBaudIndex(kBaudIndex);
-        link->ReplyTimeout = 1000;
+        attachLink(*link, drive, protocol == SimProtocol::Modbus ? 1 : 0, kBaudIndex);
         ok = link->ConnectDrive();
     }
-    ~Bench() {
-        link.reset();
-        if (server)
-            server->stop();
-    }
+    // The link goes before the drive it talks to.
+    ~Bench() { link.reset(); }
 };
 
 // One whole-table job; its time, and the bytes and exchanges it took.
@@ -139,14 +95,14 @@ Run runJob(Bench& b, std::uint32_t mode) {
     TransferEngine engine(*b.link);
     engine.FormShow(); // its texts; no window
     const long long before = b.port.bytesOut + b.port.bytesIn;
-    const long requests = b.sim->requestCount();
+    const long requests = b.drive.sim->requestCount();
     QElapsedTimer t;
     t.start();
     engine.StBtnClick();
     Run r;
     r.seconds = t.nsecsElapsed() / 1e9;
     r.bytes = b.port.bytesOut + b.port.bytesIn - before;
-    r.exchanges = b.sim->requestCount() - requests;
+    r.exchanges = b.drive.sim->requestCount() - requests;
     r.errors = engine.errorCount();
     return r;
 }

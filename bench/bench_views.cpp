@@ -3,92 +3,16 @@
 // views on and off, the current/voltage display, Select and Select Clear over every row,
 // Blind and All Parameters, Hex. and Dec. of every row, Shipment of every row, and a Find
 // that runs to the end of the find buffer.
-#include "app/Datas.h"
-#include "app/DriveData.h"
+#include "BenchSupport.h"
+
 #include "app/Globals.h"
-#include "platform/Prompter.h"
-#include "table/KVR_ParaTable.h"
 #include "table/ValueRules.h"
 
-// The generator lives with the test helpers, which the benchmarks do not link.
-#include "support/DriveTypeGenerator.cpp"
-
-#include <QApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-
-#include <cstdlib>
-#include <memory>
 
 namespace {
 
-class BenchHost : public ParaTableHost {
-public:
-    TableCommands& tableCommands() override { return commands; }
-    QRect mainFrameGeometry() const override { return QRect(0, 0, 639, 51); }
-    void setParaTableAct(bool) override {}
-    void UpdateCurrentVoltageCommands() override { commands.setEnabled(TableCommand::CVDisp, true); }
-    void CheckSpSetup() override {}
-    TableCommands commands;
-};
-
-// A box would wait for a click; none is expected, and any that comes is counted.
-class CountingPrompter : public Prompter {
-public:
-    CountingPrompter() { Prompter::install(this); }
-    ~CountingPrompter() override { Prompter::install(nullptr); }
-    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons, QWidget*) override {
-        ++boxes;
-        return BoxAnswer::Ok;
-    }
-    QString openFile(const QString&, const QString&, const QString&, int, QWidget*) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override {
-        return {};
-    }
-    bool chooseColor(QColor&, QWidget*) override { return false; }
-    bool chooseFont(QFont&, QWidget*) override { return false; }
-    bool choosePrinter(QPrinter&, QWidget*) override { return false; }
-    int boxes = 0;
-};
-
-struct Fixture {
-    QTemporaryDir folder;
-    DriveTypeGenerator::Result files;
-    TParameters store;
-    BenchHost host;
-    std::unique_ptr<TParameter> table;
-    bool ok = false;
-
-    Fixture() {
-        DriveTypeGenerator::Options options;
-        options.parameterCount = 2000;
-        QString error;
-        ok = folder.isValid() && DriveTypeGenerator::write(folder.path(), options, &files, &error);
-        if (!ok) {
-            qWarning("Cannot write the drive type: %s", qPrintable(error));
-            return;
-        }
-        resetGlobals();
-        Globals& g = globals();
-        g.Parameters = &store;
-        for (int n = 0; n < 110; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
-        g.TypeFolder = files.typeFolder;
-        g.CapacityFolder = files.typeFolder;
-        g.InfoIniPath = files.infoIniPath;
-        g.DriveTypeName = options.typeName;
-        g.DriveFormName = options.capacityName;
-        g.DriveCpuVersion = options.cpuVersion;
-        g.LanguageSuffix = QStringLiteral("Eng");
-        ok = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
-        // Maintenance unlocked: every parameter is a row.
-        g.RowsInUse = g.ParaCountAll;
-        g.AmpereBase = 10.0f;
-        g.VoltBase = 400.0f;
-        table = std::make_unique<TParameter>(host);
-        table->FormCreate();
-    }
-
+struct Fixture : BenchParameterTable {
     ParaTableCore& core() { return table->core(); }
     int lastRow() { return core().grid().rowCount() - 1; }
     // Every data row highlighted in the value column, the cursor on the first.
@@ -219,15 +143,12 @@ BENCHMARK(BM_FindToTheLastRow)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    CountingPrompter prompter;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    fixture().table.reset();
-    benchmark::Shutdown();
-    if (prompter.boxes != 0)
-        qWarning("%d message boxes came up", prompter.boxes);
-    return EXIT_SUCCESS;
+    int boxes = 0;
+    const int rc = runWindowBenchmarks(argc, argv, [&] {
+        boxes = fixture().prompter.boxes;
+        fixture().closeWindow();
+    });
+    if (boxes != 0)
+        qWarning("%d message boxes came up", boxes);
+    return rc;
 }

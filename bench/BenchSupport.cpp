@@ -1,0 +1,139 @@
+#include "BenchSupport.h"
+
+#include "app/DriveData.h"
+#include "app/Globals.h"
+#include "link/CommLink.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+BenchPrompter::BenchPrompter() {
+    Prompter::install(this);
+}
+
+BenchPrompter::~BenchPrompter() {
+    Prompter::install(nullptr);
+}
+
+BoxAnswer BenchPrompter::message(const QString&, const QString&, BoxIcon, BoxButtons buttons, QWidget*) {
+    ++boxes;
+    return buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel ? BoxAnswer::Yes
+                                                                              : BoxAnswer::Ok;
+}
+
+GeneratedDriveType::GeneratedDriveType() {
+    options.parameterCount = 2000;
+    QString error;
+    ok = folder.isValid() && DriveTypeGenerator::write(folder.path(), options, &files, &error);
+    if (!ok) {
+        qWarning("Cannot write the drive type: %s", qPrintable(error));
+        return;
+    }
+    resetGlobals();
+    Globals& g = globals();
+    g.Parameters = &store;
+    g.ProgramFolder = folder.path();
+    g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+    g.TypeFolder = files.typeFolder;
+    g.CapacityFolder = files.typeFolder;
+    g.InfoIniPath = files.infoIniPath;
+    g.DriveTypeName = options.typeName;
+    g.DriveFormName = options.capacityName;
+    g.DriveCpuVersion = options.cpuVersion;
+    g.LanguageSuffix = QStringLiteral("Eng");
+}
+
+bool GeneratedDriveType::load() {
+    return LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+}
+
+void BenchTableHost::UpdateCurrentVoltageCommands() {
+    commands.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
+}
+
+BenchParameterTable::BenchParameterTable() {
+    if (!ok)
+        return;
+    Globals& g = globals();
+    for (int n = 0; n < 110; ++n)
+        store.Messages << QStringLiteral("msg%1").arg(n);
+    ok = load();
+    g.RowsInUse = g.ParaCountAll;
+    g.AmpereBase = 10.0f;
+    g.VoltBase = 400.0f;
+    table = std::make_unique<TParameter>(host);
+    table->FormCreate();
+}
+
+namespace {
+
+int runSpecified(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int runBenchmarks(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int rc = runSpecified(argc, argv);
+    benchmark::Shutdown();
+    return rc;
+}
+
+int runWindowBenchmarks(int argc, char** argv, const std::function<void()>& beforeQuit) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rc = runSpecified(argc, argv);
+    if (beforeQuit)
+        beforeQuit();
+    benchmark::Shutdown();
+    return rc;
+}
+
+PtyDrive::~PtyDrive() {
+    if (server)
+        server->stop();
+}
+
+bool PtyDrive::start(const SimConfig& config) {
+    sim = std::make_unique<DriveSimulator>(model, config);
+    server = std::make_unique<PtyDriveServer>(*sim);
+    return server->open() && server->start();
+}
+
+void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudIndex) {
+    PtyDriveServer* server = drive.server.get();
+    link.portPathResolver = [server](const QString&) { return server->slavePath(); };
+    link.PortsFound = {QStringLiteral("COM1")};
+    link.Settings.protocol = protocol;
+    link.Settings.baudIndex = baudIndex;
+    link.FrameGap = frameGapForBaudIndex(baudIndex);
+    link.ReplyTimeout = 1000;
+}
+
+SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comNos) {
+    resetGlobals();
+    int row = 1;
+    for (const char* n : comNos) {
+        store.ParaDat.setCell(PD_ComNo, row, QString::fromLatin1(n));
+        store.ParaDat.setCell(PD_Byte, row, QStringLiteral("2"));
+        store.UPara.setCell(UP_LValue, row, QStringLiteral("0"));
+        ++row;
+    }
+    const int last = int(comNos.size()) - 1;
+    globals().Parameters = &store;
+    globals().ParaCountAll = last;
+    store.rebuildComNoIndex(last);
+}
+
+SmallParameterTable::~SmallParameterTable() {
+    globals().Parameters = nullptr;
+    resetGlobals();
+}

@@ -1,0 +1,115 @@
+#pragma once
+// Set-ups the benchmarks share: a prompter that never opens a window, a generated drive type
+// of 2,000 parameters with the program's globals pointing at it, the parameter table window
+// over it, and the simulated drive on a pseudo-terminal with the program's link to it.
+#include "app/Datas.h"
+#include "platform/Prompter.h"
+#include "support/DriveTypeGenerator.h"
+#include "table/KVR_ParaTable.h"
+#include "table/TableCommands.h"
+#include "tools/drivesim/DriveModel.h"
+#include "tools/drivesim/DriveSimulator.h"
+#include "tools/drivesim/PtyDriveServer.h"
+
+#include <QTemporaryDir>
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+
+class CommLink;
+
+// Installed while it lives. A box would stop the measurement: each one is counted and
+// answered with its first button (Yes, else OK); file, colour, font and printer choices are
+// cancelled.
+class BenchPrompter : public Prompter {
+public:
+    BenchPrompter();
+    ~BenchPrompter() override;
+    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons buttons, QWidget*) override;
+    QString openFile(const QString&, const QString&, const QString&, int, QWidget*) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&, int, const QString&, QWidget*) override {
+        return {};
+    }
+    bool chooseColor(QColor&, QWidget*) override { return false; }
+    bool chooseFont(QFont&, QWidget*) override { return false; }
+    bool choosePrinter(QPrinter&, QWidget*) override { return false; }
+    int boxes = 0;
+};
+
+// A drive type of 2,000 parameters written into a temporary program folder; the globals
+// name its folders, files and names, and hold `store`. Not loaded yet. ok is false (after a
+// warning) when the files cannot be written.
+struct GeneratedDriveType {
+    GeneratedDriveType();
+    GeneratedDriveType(const GeneratedDriveType&) = delete;
+    GeneratedDriveType& operator=(const GeneratedDriveType&) = delete;
+
+    // The drive-type file, the capacity file and the working values.
+    static bool load();
+
+    QTemporaryDir folder;
+    DriveTypeGenerator::Options options;
+    DriveTypeGenerator::Result files;
+    TParameters store;
+    bool ok = false;
+};
+
+// The main window's side of the parameter table, reduced to its command states.
+class BenchTableHost : public ParaTableHost {
+public:
+    TableCommands& tableCommands() override { return commands; }
+    QRect mainFrameGeometry() const override { return QRect(0, 0, 639, 51); }
+    void setParaTableAct(bool) override {}
+    void UpdateCurrentVoltageCommands() override;
+    void CheckSpSetup() override {}
+    TableCommands commands;
+};
+
+// The generated drive type loaded with maintenance unlocked (every parameter is a row),
+// rated 10 A and 400 V, and the parameter table window created over it (hidden).
+struct BenchParameterTable : GeneratedDriveType {
+    BenchParameterTable();
+    // Before the application goes: the window must not outlive it.
+    void closeWindow() { table.reset(); }
+
+    BenchPrompter prompter;
+    BenchTableHost host;
+    std::unique_ptr<TParameter> table;
+};
+
+// Runs the registered benchmarks in an application without windows (timers and files need
+// one); 1 for an argument the benchmark library does not know.
+int runBenchmarks(int argc, char** argv);
+// Runs the registered benchmarks in an application that can hold windows (off screen unless
+// QT_QPA_PLATFORM says otherwise); `beforeQuit` frees the windows before it goes.
+int runWindowBenchmarks(int argc, char** argv, const std::function<void()>& beforeQuit);
+
+// The simulated drive serving `model` on a pseudo-terminal from a thread of its own.
+struct PtyDrive {
+    PtyDrive() = default;
+    PtyDrive(const PtyDrive&) = delete;
+    PtyDrive& operator=(const PtyDrive&) = delete;
+    ~PtyDrive();
+
+    // False when no pseudo-terminal can be opened or served.
+    bool start(const SimConfig& config);
+
+    DriveModel model;
+    std::unique_ptr<DriveSimulator> sim;
+    std::unique_ptr<PtyDriveServer> server;
+};
+
+// The program's link to `drive` as its only port, "COM1", in the given protocol (1 MODBUS-RTU)
+// and at the speed of the link's baud table entry, with a reply time-out of one second.
+void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudIndex);
+
+// A few 16-bit unsigned parameters in the program's store, as the exchange needs them; the
+// globals are reset when it comes and when it goes.
+struct SmallParameterTable {
+    explicit SmallParameterTable(std::initializer_list<const char*> comNos);
+    ~SmallParameterTable();
+    SmallParameterTable(const SmallParameterTable&) = delete;
+    SmallParameterTable& operator=(const SmallParameterTable&) = delete;
+    TParameters store;
+};
