@@ -214,24 +214,26 @@ void KeypadPanel::RunPanelLoop() {
 // ---- Keys ---------------------------------------------------------------------------------
 // The click areas exist only while the loop runs; a click that reaches a hidden area is none.
 
-void KeypadPanel::PaintBoxRunRKPClick() {
+bool KeypadPanel::takeKey() {
     if (!keysVisible_)
-        return;
+        return false;
     write(KeyCodeIndex, 0);
-    RunKey = 1;
+    return true;
+}
+
+void KeypadPanel::PaintBoxRunRKPClick() {
+    if (takeKey())
+        RunKey = 1;
 }
 
 void KeypadPanel::PaintBoxStopRKPClick() {
-    if (!keysVisible_)
-        return;
-    write(KeyCodeIndex, 0);
-    StopKey = 1;
+    if (takeKey())
+        StopKey = 1;
 }
 
 void KeypadPanel::PaintBoxUpRKPMouseDown() {
-    if (!keysVisible_)
+    if (!takeKey())
         return;
-    write(KeyCodeIndex, 0);
     write(KeyFlagIndex, 1);
     UpKey = 1;
     UpRelease = 1;
@@ -242,9 +244,8 @@ void KeypadPanel::PaintBoxUpRKPMouseUp() {
 }
 
 void KeypadPanel::PaintBoxDownRKPMouseDown() {
-    if (!keysVisible_)
+    if (!takeKey())
         return;
-    write(KeyCodeIndex, 0);
     write(KeyFlagIndex, 1);
     DownKey = 1;
     DownRelease = 1;
@@ -255,17 +256,13 @@ void KeypadPanel::PaintBoxDownRKPMouseUp() {
 }
 
 void KeypadPanel::PaintBoxMonRKPClick() {
-    if (!keysVisible_)
-        return;
-    write(KeyCodeIndex, 0);
-    MonKey = 1;
+    if (takeKey())
+        MonKey = 1;
 }
 
 void KeypadPanel::PaintBoxEntRKPClick() {
-    if (!keysVisible_)
-        return;
-    write(KeyCodeIndex, 0);
-    EntKey = 1;
+    if (takeKey())
+        EntKey = 1;
 }
 
 // ---- Direct input ---------------------------------------------------------------------------

@@ -119,6 +119,8 @@ public:
 private:
     void showKeys(bool on);
     void write(int index, qint64 value);
+    // A press on a shown key, which first writes 0 as the key code; false for a hidden key.
+    bool takeKey();
     void sendKey(int bit, qint64 base);
     void leaveDirectInput();
     void enterKey();
