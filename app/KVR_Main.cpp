@@ -783,27 +783,24 @@ void TMain::PopCompClick() {
         transfers->PopCompClick();
 }
 
-void TMain::PopDownLoad2Click() {
-    if (!mayRun(PopDownLoad2) || !ParaTableAct)
+void TMain::forwardSelectedTransfer(const QAction* gate, const std::function<void()>& handler) {
+    if (!mayRun(gate) || !ParaTableAct)
         return;
     CheckSpSetup();
     // A specially set-up drive is never written or read parameter by parameter.
     if (CommLink* link = commLink(); link && link->SpDrv1)
         return;
-    if (table.ImportSelected)
-        table.ImportSelected();
+    if (handler)
+        handler();
     focusTableGrid();
 }
 
+void TMain::PopDownLoad2Click() {
+    forwardSelectedTransfer(PopDownLoad2, table.ImportSelected);
+}
+
 void TMain::PopUpLoad2Click() {
-    if (!mayRun(PopUpLoad2) || !ParaTableAct)
-        return;
-    CheckSpSetup();
-    if (CommLink* link = commLink(); link && link->SpDrv1)
-        return;
-    if (table.PopUpLoadClick)
-        table.PopUpLoadClick();
-    focusTableGrid();
+    forwardSelectedTransfer(PopUpLoad2, table.PopUpLoadClick);
 }
 
 void TMain::PopCopy2Click() {
