@@ -783,24 +783,14 @@ void TMain::PopCompClick() {
         transfers->PopCompClick();
 }
 
-void TMain::forwardSelectedTransfer(const QAction* gate, const std::function<void()>& handler) {
-    if (!mayRun(gate) || !ParaTableAct)
-        return;
-    CheckSpSetup();
-    // A specially set-up drive is never written or read parameter by parameter.
-    if (CommLink* link = commLink(); link && link->SpDrv1)
-        return;
-    if (handler)
-        handler();
-    focusTableGrid();
-}
-
 void TMain::PopDownLoad2Click() {
-    forwardSelectedTransfer(PopDownLoad2, table.ImportSelected);
+    if (mayRun(PopDownLoad2) && transfers)
+        transfers->PopDownLoad2Click();
 }
 
 void TMain::PopUpLoad2Click() {
-    forwardSelectedTransfer(PopUpLoad2, table.PopUpLoadClick);
+    if (mayRun(PopUpLoad2) && transfers)
+        transfers->PopUpLoad2Click();
 }
 
 void TMain::PopCopy2Click() {

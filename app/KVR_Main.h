@@ -252,9 +252,6 @@ private:
     // command, its menu item is enabled.
     bool mayRun(const QAction* gate) const;
     void forward(const QAction* gate, const std::function<void()>& handler);
-    // The table's selected import or export: only with the table active, after the
-    // special set-up check, and the grid focused afterwards.
-    void forwardSelectedTransfer(const QAction* gate, const std::function<void()>& handler);
     void connectAgain();
 
     std::unique_ptr<TParameters> store_;

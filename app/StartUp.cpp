@@ -394,12 +394,24 @@ bool Program::create() {
             return m.UpLoad->isEnabled();
         case DriveCommand::Comparison:
             return m.PopComp->isEnabled();
+        case DriveCommand::SelectedImport:
+            return m.PopDownLoad2->isEnabled();
+        case DriveCommand::SelectedExport:
+            return m.PopUpLoad2->isEnabled();
         default:
             return false;
         }
     };
     host.refresh = [&m] { m.refreshTable(); };
     host.focusGrid = [&m] { m.focusTableGrid(); };
+    host.selectedImport = [&m] {
+        if (m.table.ImportSelected)
+            m.table.ImportSelected();
+    };
+    host.selectedExport = [&m] {
+        if (m.table.PopUpLoadClick)
+            m.table.PopUpLoadClick();
+    };
     host.owner = [&m]() -> QWidget* { return &m; };
     transfers_ = std::make_unique<TransferCommands>(*link_, host, *checks);
     m.transfers = transfers_.get();
