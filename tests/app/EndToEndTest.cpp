@@ -3,6 +3,7 @@
 #include "StartUpFixture.h"
 
 #include "link/CommLink.h"
+#include "support/DrivesimProcess.h"
 #include "support/TestPaths.h"
 #include "table/KVR_ParaTable.h"
 
@@ -14,47 +15,11 @@
 
 namespace {
 
-QString drivesimProgram() {
-    return binaryDir() + QStringLiteral("/tools/drivesim/drivesim");
-}
-
-// drivesim serving the shipped HXA1 (V110, -2004) in the maker's protocol, station 0.
-class Drivesim {
-public:
-    Drivesim(const QString& programFolder, const QString& link) {
-        process.start(drivesimProgram(),
-                      {"--protocol", "inverter", "--data", programFolder, "--type", "HXA1", "--cpu", "V110",
-                       "--capacity", "-2004", "--language", "Eng", "--station", "0", "--link", link});
-        process.waitForStarted(5000);
-        for (int i = 0;
-             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
-             ++i)
-            QThread::msleep(10);
-    }
-    ~Drivesim() {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(3000)) {
-                process.kill();
-                process.waitForFinished(3000);
-            }
-        }
-    }
-    bool running() const { return process.state() == QProcess::Running; }
-    // Ends the drive; its last words count what it served ("... 1 requests, 1 replies").
-    QString stop() {
-        process.terminate();
-        process.waitForFinished(5000);
-        return QString::fromLocal8Bit(process.readAllStandardError());
-    }
-    QProcess process;
-};
-
 class EndToEnd : public StartUpTestBase {
 protected:
     void SetUp() override {
-        if (!QFileInfo(drivesimProgram()).isExecutable())
-            GTEST_SKIP() << "build the drivesim target: " << drivesimProgram().toStdString();
+        if (!QFileInfo(DrivesimProcess::program()).isExecutable())
+            GTEST_SKIP() << "build the drivesim target: " << DrivesimProcess::program().toStdString();
         link = folder.filePath(QStringLiteral("sim-COM1"));
         folder.writeFile(QStringLiteral("KVR260X.ini"),
                          "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Ports]\r\nCOM1=" + link.toUtf8() +
@@ -68,7 +33,7 @@ protected:
 };
 
 TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
-    Drivesim sim(folder.path(), link);
+    DrivesimProcess sim(shippedHxa1Arguments(folder.path()), link);
     ASSERT_TRUE(sim.running());
     ::StartUp::Environment env{QDir::tempPath(), folder.path(), kvr};
     ::StartUp::Program program(env);
@@ -107,7 +72,7 @@ TEST_F(EndToEnd, TheExecutableStartedWithAFileConnectsToTheDriveOnCom1) {
     ASSERT_TRUE(QFile::copy(built, exe));
     QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
 
-    Drivesim sim(folder.path(), link);
+    DrivesimProcess sim(shippedHxa1Arguments(folder.path()), link);
     ASSERT_TRUE(sim.running());
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -10,14 +10,6 @@ using namespace transfertest;
 
 namespace {
 
-struct MainFlags {
-    bool ParaTableAct = false, DrvChkAct = false, DrvChkd = false, TypeCheck = false, FormCheck = false,
-         CPUCheck = false, ComCancel = false;
-    DriveCheckFlags refs() {
-        return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel};
-    }
-};
-
 // A prompter that runs something while its box is open.
 class HookPrompter : public ScriptedPrompter {
 public:

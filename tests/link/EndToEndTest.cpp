@@ -10,6 +10,7 @@
 #include "app/DriveData.h"
 #include "app/Globals.h"
 #include "platform/Clock.h"
+#include "support/DrivesimProcess.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
 
@@ -192,44 +193,18 @@ INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, testing::Values(SimProtocol::I
 
 // ---- The program ----
 
-QString drivesimProgram() {
-    return binaryDir() + QStringLiteral("/tools/drivesim/drivesim");
-}
-
-// Starts drivesim with the given protocol and waits for its link; stopped by the test.
-class DrivesimProcess {
-public:
-    DrivesimProcess(const QString& programFolder, const QString& link, const QStringList& extra) {
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(drivesimProgram(),
-                      QStringList{"--data", programFolder, "--type", "HXA1", "--cpu", "V100", "--capacity",
-                                  "-0.75K", "--language", "Eng", "--link", link} +
-                          extra);
-        process.waitForStarted(5000);
-        for (int i = 0;
-             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
-             ++i)
-            QThread::msleep(10);
-    }
-    ~DrivesimProcess() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    QProcess process;
-};
-
 TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
-    ASSERT_TRUE(QFileInfo(drivesimProgram()).isExecutable())
-        << "build the drivesim target: " << drivesimProgram().toStdString();
+    ASSERT_TRUE(QFileInfo(DrivesimProcess::program()).isExecutable())
+        << "build the drivesim target: " << DrivesimProcess::program().toStdString();
     TempProgramFolder folder;
     writeSmallDriveData(folder);
     ScriptedPrompter prompter;
     for (const char* protocol : {"inverter", "modbus"}) {
         const QString link = folder.filePath(QStringLiteral("sim-COM1"));
-        DrivesimProcess sim(folder.path(), link,
-                            {"--protocol", protocol, "--station", "3", "--wire-baud", "38400"});
+        DrivesimProcess sim(QStringList{"--data", folder.path(), "--type", "HXA1", "--cpu", "V100",
+                                        "--capacity", "-0.75K", "--language", "Eng", "--protocol", protocol,
+                                        "--station", "3", "--wire-baud", "38400"},
+                            link, true);
         ASSERT_EQ(sim.process.state(), QProcess::Running) << protocol;
         ASSERT_FALSE(QFileInfo(link).symLinkTarget().isEmpty()) << protocol;
 
@@ -262,13 +237,13 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
 }
 
 TEST(EndToEndProgram, DrivesimRefusesAMissingDriveTypeWithoutLeavingALink) {
-    ASSERT_TRUE(QFileInfo(drivesimProgram()).isExecutable());
+    ASSERT_TRUE(QFileInfo(DrivesimProcess::program()).isExecutable());
     TempProgramFolder folder;
     writeSmallDriveData(folder);
     const QString link = folder.filePath(QStringLiteral("sim-COM1"));
     QProcess p;
-    p.start(drivesimProgram(), {"--protocol", "inverter", "--data", folder.path(), "--type", "HXQ9", "--cpu",
-                                "V100", "--capacity", "-1", "--link", link});
+    p.start(DrivesimProcess::program(), {"--protocol", "inverter", "--data", folder.path(), "--type", "HXQ9",
+                                         "--cpu", "V100", "--capacity", "-1", "--link", link});
     ASSERT_TRUE(p.waitForFinished(5000));
     EXPECT_NE(p.exitCode(), 0);
     EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("HXQ9(Eng).inv")));

@@ -17,14 +17,6 @@ using namespace transfertest;
 
 namespace {
 
-struct MainFlags {
-    bool ParaTableAct = false, DrvChkAct = false, DrvChkd = false, TypeCheck = false, FormCheck = false,
-         CPUCheck = false, ComCancel = false;
-    DriveCheckFlags refs() {
-        return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel};
-    }
-};
-
 // The main window as the commands see it. Modal windows are run by hand: the transfer
 // window is shown and its Start pressed (or whatever the test says), the result window's
 // lines are kept.

@@ -3,6 +3,7 @@
 // them: values written reach the drive and read back; a parameter the drive does not have
 // fails and is marked, the others go through; a monitor run keeps the link.
 #include "ValueEntryFixture.h"
+#include "support/DrivesimProcess.h"
 
 #include "link/CommLink.h"
 #include "platform/Clock.h"
@@ -14,10 +15,6 @@
 #include <QThread>
 
 namespace {
-
-QString drivesimProgram() {
-    return binaryDir() + QStringLiteral("/tools/drivesim/drivesim");
-}
 
 // The drive's own program folder: the table's drive type without parameter 0013, so that
 // the drive never answers for it.
@@ -37,42 +34,16 @@ void writeDriveFolder(TempProgramFolder& drive, const TempProgramFolder& table) 
     copy(QStringLiteral("dat/HXA1(V110)/HXA1-2004.cap"), false);
 }
 
-// drivesim in the maker's protocol, station 0, for as long as the object lives.
-class Drivesim {
-public:
-    Drivesim(const QString& programFolder, const QString& link) {
-        process.start(drivesimProgram(),
-                      {"--protocol", "inverter", "--data", programFolder, "--type", "HXA1", "--cpu", "V110",
-                       "--capacity", "-2004", "--language", "Eng", "--station", "0", "--link", link});
-        process.waitForStarted(5000);
-        for (int i = 0;
-             i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
-             ++i)
-            QThread::msleep(10);
-    }
-    ~Drivesim() {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-    bool running() const { return process.state() == QProcess::Running; }
-    QProcess process;
-};
-
 class SelectedTransferDrivesim : public ValueEntryFixture {
 protected:
     void SetUp() override {
-        if (!QFileInfo(drivesimProgram()).isExecutable())
-            GTEST_SKIP() << "build the drivesim target: " << drivesimProgram().toStdString();
+        if (!QFileInfo(DrivesimProcess::program()).isExecutable())
+            GTEST_SKIP() << "build the drivesim target: " << DrivesimProcess::program().toStdString();
         ValueEntryFixture::SetUp();
         ASSERT_TRUE(driveFolder.isValid());
         writeDriveFolder(driveFolder, *folder);
         linkPath = driveFolder.filePath(QStringLiteral("sim-COM1"));
-        sim = std::make_unique<Drivesim>(driveFolder.path(), linkPath);
+        sim = std::make_unique<DrivesimProcess>(shippedHxa1Arguments(driveFolder.path()), linkPath);
         ASSERT_TRUE(sim->running());
         link.portPathResolver = [this](const QString&) { return linkPath; };
         link.PortsFound = {QStringLiteral("COM1")};
@@ -100,7 +71,7 @@ protected:
 
     TempProgramFolder driveFolder;
     QString linkPath;
-    std::unique_ptr<Drivesim> sim;
+    std::unique_ptr<DrivesimProcess> sim;
     TermiosSerialPort port;
     CommLink link{port, systemClock()};
     bool savedEeprom = true;
