@@ -554,9 +554,7 @@ void TMain::ApplyMainTexts() {
     const Globals& g = globals();
     std::unique_ptr<IniFile> ini;
     if (!g.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolve(g.LanguageIniPath).isEmpty()
-                                            ? g.LanguageIniPath
-                                            : Paths::resolve(g.LanguageIniPath));
+        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(g.LanguageIniPath));
     auto text = [&](const char* key, const char* def) {
         const QString d = QString::fromUtf8(def);
         return ini ? ini->readString(kMain, QString::fromLatin1(key), d) : d;
@@ -674,7 +672,7 @@ void TMain::UpdateCurrentVoltageCommands() {
 void TMain::ApplyQuickSetting() {
     const QString& info = globals().InfoIniPath;
     QuickSetting = info.isEmpty() ? 0
-                                  : IniFile(Paths::resolve(info).isEmpty() ? info : Paths::resolve(info))
+                                  : IniFile(Paths::resolvedOrAsGiven(info))
                                         .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
     tableCommands_.setVisible(TableCommand::Quick, QuickSetting > 0);
 }

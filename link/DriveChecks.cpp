@@ -22,9 +22,7 @@ std::function<void(bool)>& monitorRunningHandler() {
 }
 
 QString infoIniPath() {
-    const QString stored = globals().InfoIniPath;
-    const QString found = Paths::resolve(stored);
-    return found.isEmpty() ? stored : found;
+    return Paths::resolvedOrAsGiven(globals().InfoIniPath);
 }
 
 // "V" followed by digits: the number, else -1.

@@ -13,9 +13,7 @@ namespace {
 const QString kFe08 = QStringLiteral("FE08");
 
 QString cataloguePath() {
-    const QString stored = globals().CatalogueIniPath;
-    const QString found = Paths::resolve(stored);
-    return found.isEmpty() ? stored : found;
+    return Paths::resolvedOrAsGiven(globals().CatalogueIniPath);
 }
 
 bool toInt(const QString& text, qint64& out) {

@@ -34,9 +34,7 @@ MainWindowLinks& mainWindowLinks() {
 namespace {
 
 QString languageFile() {
-    const QString stored = globals().LanguageIniPath;
-    const QString found = Paths::resolve(stored);
-    return found.isEmpty() ? stored : found;
+    return Paths::resolvedOrAsGiven(globals().LanguageIniPath);
 }
 
 void showCannotCreate(const QString& path) {

@@ -55,9 +55,7 @@ QString padLeft(const QString& text, int width) {
 }
 
 QString languageFile() {
-    const QString stored = globals().LanguageIniPath;
-    const QString found = Paths::resolve(stored);
-    return found.isEmpty() ? stored : found;
+    return Paths::resolvedOrAsGiven(globals().LanguageIniPath);
 }
 
 // A value text the way the frame builder reads it: its leading decimal integer, else 0.

@@ -79,4 +79,10 @@ QString resolve(const QString& path)
 
 bool exists(const QString& path) { return !resolve(path).isEmpty(); }
 
+QString resolvedOrAsGiven(const QString& path)
+{
+    const QString found = resolve(path);
+    return found.isEmpty() ? path : found;
+}
+
 } // namespace Paths

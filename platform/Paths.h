@@ -13,5 +13,7 @@ QString fileNameOf(const QString& path);
 // ignoring case, component by component. Empty when neither exists.
 QString resolve(const QString& path);
 bool exists(const QString& path);               // exists(resolve(path))
+// resolve(path), else the path as given (a file that is not there yet keeps its own name).
+QString resolvedOrAsGiven(const QString& path);
 
 } // namespace Paths

@@ -39,6 +39,9 @@ TEST(Paths, ResolveFindsNamesDifferingInCaseComponentByComponent)
     EXPECT_TRUE(Paths::resolve(dir.filePath("dat/missing.ini")).isEmpty());
     EXPECT_FALSE(Paths::exists(dir.filePath("nope/Info.ini")));
     EXPECT_TRUE(Paths::resolve("").isEmpty());
+    // A file still to be written keeps the name it was given.
+    EXPECT_EQ(Paths::resolvedOrAsGiven(dir.filePath("dat/hx1(V110)/info.ini")), exact);
+    EXPECT_EQ(Paths::resolvedOrAsGiven(dir.filePath("dat/missing.ini")), dir.filePath("dat/missing.ini"));
 }
 
 TEST(Paths, ExactNameWinsOverACaseVariant)
