@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the program need.
 # Sourced by run.sh, test.sh and bench.sh.
 KVR_PACKAGES=(
-  cmake g++ make pkg-config ccache
+  cmake g++ make pkg-config ccache python3
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libgtest-dev libgmock-dev libbenchmark-dev
