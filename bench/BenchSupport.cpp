@@ -36,13 +36,18 @@ GeneratedDriveType::GeneratedDriveType() {
     g.Parameters = &store;
     g.ProgramFolder = folder.path();
     g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+    g.LanguageSuffix = QStringLiteral("Eng");
+    nameDriveType();
+}
+
+void GeneratedDriveType::nameDriveType() const {
+    Globals& g = globals();
     g.TypeFolder = files.typeFolder;
     g.CapacityFolder = files.typeFolder;
     g.InfoIniPath = files.infoIniPath;
     g.DriveTypeName = options.typeName;
     g.DriveFormName = options.capacityName;
     g.DriveCpuVersion = options.cpuVersion;
-    g.LanguageSuffix = QStringLiteral("Eng");
 }
 
 bool GeneratedDriveType::load() {

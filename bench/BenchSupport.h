@@ -47,6 +47,8 @@ struct GeneratedDriveType {
 
     // The drive-type file, the capacity file and the working values.
     static bool load();
+    // The globals that name the drive type: its folders, Info.ini, type, capacity and CPU.
+    void nameDriveType() const;
 
     QTemporaryDir folder;
     DriveTypeGenerator::Options options;

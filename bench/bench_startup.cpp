@@ -52,12 +52,7 @@ struct StartFolder : GeneratedDriveType {
         g.LanguageName = QStringLiteral("English");
         g.LanguageSuffix = QStringLiteral("Eng");
         g.LanguageIniPath = g.LanguageFolder + QStringLiteral("/English.ini");
-        g.DriveTypeName = options.typeName;
-        g.DriveFormName = options.capacityName;
-        g.DriveCpuVersion = options.cpuVersion;
-        g.TypeFolder = files.typeFolder;
-        g.CapacityFolder = files.typeFolder;
-        g.InfoIniPath = files.infoIniPath;
+        nameDriveType();
     }
 };
 
