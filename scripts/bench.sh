@@ -7,7 +7,7 @@ kvr_install_deps
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKVR_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j "$(nproc)"
 for b in build-bench/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b" "$@"
 done
