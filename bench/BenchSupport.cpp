@@ -1,7 +1,7 @@
 #include "BenchSupport.h"
 
-#include "app/DriveData.h"
-#include "app/Globals.h"
+#include "core/DriveData.h"
+#include "core/ProgramContext.h"
 #include "link/CommLink.h"
 
 #include <QApplication>
@@ -32,7 +32,7 @@ GeneratedDriveType::GeneratedDriveType() {
         return;
     }
     resetGlobals();
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.Parameters = &store;
     g.ProgramFolder = folder.path();
     g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
@@ -41,7 +41,7 @@ GeneratedDriveType::GeneratedDriveType() {
 }
 
 void GeneratedDriveType::nameDriveType() const {
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.TypeFolder = files.typeFolder;
     g.CapacityFolder = files.typeFolder;
     g.InfoIniPath = files.infoIniPath;
@@ -61,14 +61,14 @@ void BenchTableHost::UpdateCurrentVoltageCommands() {
 BenchParameterTable::BenchParameterTable() {
     if (!ok)
         return;
-    Globals& g = globals();
+    ProgramContext& g = globals();
     for (int n = 0; n < 110; ++n)
         store.Messages << QStringLiteral("msg%1").arg(n);
     ok = load();
     g.RowsInUse = g.ParaCountAll;
     g.AmpereBase = 10.0f;
     g.VoltBase = 400.0f;
-    table = std::make_unique<TParameter>(host);
+    table = std::make_unique<ParameterTableWindow>(host);
     table->FormCreate();
 }
 

@@ -2,14 +2,14 @@
 // Set-ups the benchmarks share: a prompter that never opens a window, a generated drive type
 // of 2,000 parameters with the program's globals pointing at it, the parameter table window
 // over it, and the simulated drive on a pseudo-terminal with the program's link to it.
-#include "app/Datas.h"
+#include "core/ParameterStore.h"
 #include "platform/Prompter.h"
 #include "support/DriveTypeGenerator.h"
-#include "table/KVR_ParaTable.h"
 #include "table/TableCommands.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 #include "tools/drivesim/PtyDriveServer.h"
+#include "ui/ParameterTableWindow.h"
 
 #include <QTemporaryDir>
 
@@ -53,12 +53,12 @@ struct GeneratedDriveType {
     QTemporaryDir folder;
     DriveTypeGenerator::Options options;
     DriveTypeGenerator::Result files;
-    TParameters store;
+    ParameterStore store;
     bool ok = false;
 };
 
 // The main window's side of the parameter table, reduced to its command states.
-class BenchTableHost : public ParaTableHost {
+class BenchTableHost : public TableWindowHost {
 public:
     TableCommands& tableCommands() override { return commands; }
     QRect mainFrameGeometry() const override { return QRect(0, 0, 639, 51); }
@@ -77,7 +77,7 @@ struct BenchParameterTable : GeneratedDriveType {
 
     BenchPrompter prompter;
     BenchTableHost host;
-    std::unique_ptr<TParameter> table;
+    std::unique_ptr<ParameterTableWindow> table;
 };
 
 // Runs the registered benchmarks in an application without windows (timers and files need
@@ -113,5 +113,5 @@ struct SmallParameterTable {
     ~SmallParameterTable();
     SmallParameterTable(const SmallParameterTable&) = delete;
     SmallParameterTable& operator=(const SmallParameterTable&) = delete;
-    TParameters store;
+    ParameterStore store;
 };

@@ -3,8 +3,8 @@
 // one Redo. The Enter road is measured with the window hidden and shown (painted again).
 #include "BenchSupport.h"
 
-#include "app/Globals.h"
-#include "app/Options.h"
+#include "core/Options.h"
+#include "core/ProgramContext.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
@@ -77,7 +77,7 @@ void undoOrRedo(benchmark::State& state, bool undo) {
     for (int k = 0; k < 50; ++k)
         f.type(k % 2 ? QStringLiteral("50") : QStringLiteral("60.25"));
     UndoRedo& h = f.table->undoRedo();
-    ParaTableCore& core = f.table->core();
+    ParameterTable& core = f.table->core();
     for (auto _ : state) {
         if ((undo ? core.UndoCount : core.RedoCount) == 0) {
             state.PauseTiming();

@@ -2,11 +2,11 @@
 // CSV table (which is only written).
 #include "BenchSupport.h"
 
-#include "app/CfgFile.h"
-#include "app/CsvExport.h"
-#include "app/Datas.h"
-#include "app/Globals.h"
-#include "app/ParaFile.h"
+#include "core/CfgFile.h"
+#include "core/CsvExport.h"
+#include "core/ParaFile.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/TextFile.h"
 
 #include <QTemporaryDir>
@@ -18,7 +18,7 @@ namespace {
 struct Set {
     Set() {
         resetGlobals();
-        Globals& g = globals();
+        ProgramContext& g = globals();
         g.DriveTypeName = "QX100";
         g.DriveFormName = "-4037";
         g.DriveCpuVersion = "V110";
@@ -64,7 +64,7 @@ struct Set {
 
     BenchPrompter prompter;
     QTemporaryDir dir;
-    TParameters store;
+    ParameterStore store;
     QList<QStringList> rows;
 };
 

@@ -2,9 +2,9 @@
 // values) and looking up every communication number of it.
 #include "BenchSupport.h"
 
-#include "app/DriveData.h"
-#include "app/Globals.h"
-#include "table/ValueRules.h"
+#include "core/DriveData.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,14 +5,14 @@
 // none at all. The counters tell whether it connected and how many boxes were answered.
 #include "BenchSupport.h"
 
-#include "app/Globals.h"
-#include "app/KVR_Main.h"
-#include "app/Options.h"
-#include "app/StartUp.h"
+#include "core/Options.h"
+#include "core/ProgramContext.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 #include "platform/TextFile.h"
-#include "table/KVR_ParaTable.h"
+#include "shell/MainWindow.h"
+#include "shell/StartUp.h"
+#include "ui/ParameterTableWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,7 +48,7 @@ struct StartFolder : GeneratedDriveType {
 
     // What the start-up form hands back when the user takes English and the drive type.
     void choose() const {
-        Globals& g = globals();
+        ProgramContext& g = globals();
         g.LanguageName = QStringLiteral("English");
         g.LanguageSuffix = QStringLiteral("Eng");
         g.LanguageIniPath = g.LanguageFolder + QStringLiteral("/English.ini");
@@ -89,7 +89,7 @@ void BM_StartToFirstShow(benchmark::State& state) {
         state.PauseTiming();
         resetGlobals();
         auto program = std::make_unique<StartUp::Program>(StartUp::Environment{f.folder.path(), {}, {}});
-        program->startupForm = [&f](TMain&) { f.choose(); };
+        program->startupForm = [&f](MainWindow&) { f.choose(); };
         state.ResumeTiming();
 
         if (!program->create()) {

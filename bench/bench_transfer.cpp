@@ -6,10 +6,10 @@
 //  - without the wire model: parameters per second.
 #include "BenchSupport.h"
 
-#include "app/Globals.h"
-#include "app/Options.h"
+#include "core/Options.h"
+#include "core/ProgramContext.h"
 #include "link/CommLink.h"
-#include "link/Working.h"
+#include "link/TransferEngine.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 

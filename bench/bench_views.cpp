@@ -5,15 +5,15 @@
 // that runs to the end of the find buffer.
 #include "BenchSupport.h"
 
-#include "app/Globals.h"
-#include "table/ValueRules.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
 struct Fixture : BenchParameterTable {
-    ParaTableCore& core() { return table->core(); }
+    ParameterTable& core() { return table->core(); }
     int lastRow() { return core().grid().rowCount() - 1; }
     // Every data row highlighted in the value column, the cursor on the first.
     void highlightAll() {

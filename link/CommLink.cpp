@@ -1,8 +1,8 @@
 #include "link/CommLink.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
@@ -62,7 +62,7 @@ void CommLink::Timer1Timer() {
 }
 
 int CommLink::FindParaRow(const QString& comNo) const {
-    const TParameters* p = globals().Parameters;
+    const ParameterStore* p = globals().Parameters;
     return p ? p->indexOfComNo(comNo) : -1;
 }
 
@@ -174,7 +174,7 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
 }
 
 std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind)) {
         // A wrong index would put another parameter's number on the wire.
         err = true;
@@ -290,7 +290,7 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
 }
 
 std::int64_t applyParameterSign(int index, std::uint32_t raw) {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     if (!g.Parameters)
         return raw;
     const int row = index + 1;

@@ -4,9 +4,9 @@
 // exchange (CommTransact), the configuration scan, the start-up detection and the keypad's
 // block read are that routine with different options. Needs no window: the main window
 // shows the link through LinkView.
-#include "link/FrameCodec.h"
 #include "link/LinkView.h"
 #include "platform/SerialPort.h"
+#include "protocol/FrameCodec.h"
 
 #include <QString>
 #include <QStringList>

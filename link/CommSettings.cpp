@@ -1,7 +1,7 @@
 #include "link/CommSettings.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 
@@ -36,7 +36,7 @@ bool parseWholeInt(const QString& text, int& out) {
 // The working value of the parameter with that communication number (shorter numbers padded
 // with "0" to four characters), looked up exactly; false when the table lacks the number or
 // its value is not an integer.
-bool tableValueOf(const TParameters* params, const QString& comNo, int& out) {
+bool tableValueOf(const ParameterStore* params, const QString& comNo, int& out) {
     if (!params || comNo.isEmpty())
         return false;
     const QString number = comNo.rightJustified(4, QLatin1Char('0'));
@@ -209,7 +209,7 @@ void CommSettings::applyDriveDefaults(const IniFile& info) {
     setAppendNo(link_.Settings.inverterNumber != 0);
 }
 
-void CommSettings::applyTableDefaults(const IniFile& info, const TParameters* params) {
+void CommSettings::applyTableDefaults(const IniFile& info, const ParameterStore* params) {
     static const char* const plainKeys[] = {"Protocol", "Baudrate", "Parity", "InvNo"};
     QString sources[4];
     bool any = false;

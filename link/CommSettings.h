@@ -10,7 +10,7 @@
 
 class CommLink;
 class IniFile;
-class TParameters;
+class ParameterStore;
 
 // The settings compared by MarkChangedSettings, as the dialog was shown.
 struct CommSnapshot {
@@ -98,7 +98,7 @@ public:
     // integer, leaves the setting unchanged), a source containing "Fixed" takes the plain key
     // when it is above 0, "-" leaves it. Then offsets and "Set number" as for Button1. Nothing
     // happens when all four sources are "-".
-    void applyTableDefaults(const IniFile& info, const TParameters* params);
+    void applyTableDefaults(const IniFile& info, const ParameterStore* params);
 
 private:
     void applyProtocol(int v);

@@ -1,8 +1,8 @@
 #include "link/DriveChecks.h"
 
-#include "app/Globals.h"
-#include "app/Messages.h"
-#include "app/Options.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ProgramContext.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "link/ConfigScan.h"
@@ -122,7 +122,7 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
 }
 
 void DriveChecks::CheckDriveIdentity(int transferMode) {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     flags_.TypeCheck = false;
     flags_.FormCheck = false;
     flags_.CPUCheck = false;

@@ -1,6 +1,6 @@
 #include "link/DriveNames.h"
 
-#include "app/Globals.h"
+#include "core/ProgramContext.h"
 #include "link/CommLink.h"
 #include "link/ConfigScan.h"
 #include "platform/IniFile.h"

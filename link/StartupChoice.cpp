@@ -1,6 +1,6 @@
 #include "link/StartupChoice.h"
 
-#include "app/Globals.h"
+#include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -64,7 +64,7 @@ QString StartupChoice::dataFolderPath() const {
 }
 
 bool StartupChoice::FormCreate() {
-    Globals& g = globals();
+    ProgramContext& g = globals();
     const IniFile settings(g.SettingsIniPath);
 
     LangForm = settings.keys(QStringLiteral("Language"));
@@ -228,7 +228,7 @@ void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
 }
 
 void StartupChoice::preselectLastDrive() {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     TypePos = positionOf(I_TypeForm, g.DriveTypeName);
     I_TypeFormChange();
     FillCapacityList(g.DriveTypeName, g.DriveCpuVersion);
@@ -257,7 +257,7 @@ void StartupChoice::FormClose() {
     if (closed_ || !created_)
         return;
     closed_ = true;
-    Globals& g = globals();
+    ProgramContext& g = globals();
 
     LangNo = LangPos;
     g.LanguageName = at(LangForm, LangPos);
@@ -293,7 +293,7 @@ void StartupChoice::FormClose() {
 }
 
 bool StartupChoice::writeSettings(bool storeComms) {
-    Globals& g = globals();
+    ProgramContext& g = globals();
     IniFile settings(g.SettingsIniPath);
     g.DecimalComma = settings.readBool(QStringLiteral("Language"), g.LanguageName, false);
 

@@ -1,7 +1,7 @@
 #include "monitor/KeypadLink.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
@@ -129,7 +129,7 @@ ExchangeOptions KeypadLink::options() const {
 }
 
 FrameRequest KeypadLink::request(int index) const {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     QString comNo;
     if (g.Parameters && index >= 0 && index <= g.ParaCountAll)
         comNo = g.Parameters->ParaDat.cell(PD_ComNo, index + 1).trimmed();
@@ -139,7 +139,7 @@ FrameRequest KeypadLink::request(int index) const {
 }
 
 void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     link_.CommError = false;
     if (!g.Parameters || index < 0 || index > g.ParaCountAll) {
         link_.CommError = true;

@@ -1,11 +1,11 @@
 #include "monitor/KeypadPanel.h"
 
-#include "app/Globals.h"
-#include "app/Messages.h"
-#include "app/Options.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
-#include "table/ValueRules.h"
 
 #include <cstdint>
 
@@ -361,7 +361,7 @@ bool KeypadPanel::Edit1KeyDown(int key) {
 void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     const QString target = IniFile(g.CatalogueIniPath)
                                .readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-"))
                                .trimmed();

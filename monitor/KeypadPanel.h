@@ -1,7 +1,7 @@
 #pragma once
 // The keypad panel's logic without its window: the panel loop that reads the drive's display
 // block and sends the pending key codes between reads, the key handlers, direct input of a
-// frequency command, and the two timers. The window (TRunPRKP) routes its events here and
+// frequency command, and the two timers. The window (KeypadWindow) routes its events here and
 // shows what the view calls tell it.
 #include "monitor/KeypadLink.h"
 

@@ -3,15 +3,13 @@
 #include <cerrno>
 #include <ctime>
 
-qint64 SystemClock::now() const
-{
+qint64 SystemClock::now() const {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<qint64>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-void SystemClock::sleepMs(int ms)
-{
+void SystemClock::sleepMs(int ms) {
     if (ms <= 0)
         return;
     timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
@@ -20,10 +18,11 @@ void SystemClock::sleepMs(int ms)
     }
 }
 
-Clock& systemClock()
-{
+Clock& systemClock() {
     static SystemClock clock;
     return clock;
 }
 
-qint64 TickCount() { return systemClock().now(); }
+qint64 TickCount() {
+    return systemClock().now();
+}

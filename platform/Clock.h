@@ -5,8 +5,8 @@
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual qint64 now() const = 0;     // monotonic milliseconds
-    virtual void sleepMs(int ms) = 0;   // waits; a fake clock just advances
+    virtual qint64 now() const = 0;   // monotonic milliseconds
+    virtual void sleepMs(int ms) = 0; // waits; a fake clock just advances
 };
 
 class SystemClock : public Clock {
@@ -21,6 +21,7 @@ public:
     qint64 now() const override { return now_; }
     void sleepMs(int ms) override { now_ += ms; }
     void advance(qint64 ms) { now_ += ms; }
+
 private:
     qint64 now_ = 1000;
 };

@@ -9,11 +9,12 @@
 
 namespace {
 
-QString fold(const QString& s) { return s.trimmed().toCaseFolded(); }
+QString fold(const QString& s) {
+    return s.trimmed().toCaseFolded();
+}
 
 // The section named by a "[name]" line, or a null string for any other line.
-QString headerName(const QString& text)
-{
+QString headerName(const QString& text) {
     const QString t = text.trimmed();
     if (!t.startsWith(u'['))
         return QString();
@@ -27,8 +28,7 @@ QString headerName(const QString& text)
 }
 
 // The key of a "key=value" line; empty for comments, blank lines and lines without "=".
-QString keyOf(const QString& text)
-{
+QString keyOf(const QString& text) {
     const QString t = text.trimmed();
     if (t.isEmpty() || t.startsWith(u';') || t.startsWith(u'['))
         return QString();
@@ -38,8 +38,7 @@ QString keyOf(const QString& text)
     return t.left(eq).trimmed();
 }
 
-QString valueOf(const QString& text)
-{
+QString valueOf(const QString& text) {
     const qsizetype eq = text.indexOf(u'=');
     QString v = text.mid(eq + 1).trimmed();
     if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
@@ -50,13 +49,11 @@ QString valueOf(const QString& text)
 // The value as it must stand in the file to read back unchanged: blanks at either end or
 // enclosing quotes would otherwise be lost, so such a value is quoted; a line break would
 // split the line, so it becomes a blank.
-QString storedValue(QString v)
-{
+QString storedValue(QString v) {
     v.replace(u'\r', u' ');
     v.replace(u'\n', u' ');
     const bool edgeBlank = !v.isEmpty() && (v.front().isSpace() || v.back().isSpace());
-    const bool quoted =
-        v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front();
+    const bool quoted = v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front();
     if (edgeBlank || quoted)
         return u'"' + v + u'"';
     return v;
@@ -64,8 +61,7 @@ QString storedValue(QString v)
 
 // Decimal, or hexadecimal after "0x" or "$", with an optional sign; the whole text must
 // be the number.
-bool parseInteger(const QString& text, int& out)
-{
+bool parseInteger(const QString& text, int& out) {
     QString t = text.trimmed();
     bool negative = false;
     if (t.startsWith(u'-') || t.startsWith(u'+')) {
@@ -115,8 +111,7 @@ bool parseInteger(const QString& text, int& out)
 
 // Splits bytes at CR LF, LF or CR, as TextFile::splitLines does with text. The codes of CR
 // and LF never occur inside a character of UTF-8, CP1252 or CP932.
-QList<QByteArray> splitByteLines(const QByteArray& bytes)
-{
+QList<QByteArray> splitByteLines(const QByteArray& bytes) {
     QList<QByteArray> lines;
     qsizetype start = 0;
     const qsizetype n = bytes.size();
@@ -136,10 +131,11 @@ QList<QByteArray> splitByteLines(const QByteArray& bytes)
 
 } // namespace
 
-IniFile::IniFile(const QString& path) : path_(path) { load(); }
+IniFile::IniFile(const QString& path) : path_(path) {
+    load();
+}
 
-IniFile::~IniFile()
-{
+IniFile::~IniFile() {
     if (!dirty_)
         return;
     QString error;
@@ -147,8 +143,7 @@ IniFile::~IniFile()
         qWarning().noquote() << error;
 }
 
-void IniFile::load()
-{
+void IniFile::load() {
     QFile f(path_);
     if (!f.exists())
         return;
@@ -181,8 +176,7 @@ void IniFile::load()
     }
 }
 
-QStringList IniFile::sections() const
-{
+QStringList IniFile::sections() const {
     QStringList out;
     QStringList seen;
     for (const Line& l : lines_) {
@@ -194,8 +188,7 @@ QStringList IniFile::sections() const
     return out;
 }
 
-int IniFile::findSectionLine(const QString& section) const
-{
+int IniFile::findSectionLine(const QString& section) const {
     const QString s = fold(section);
     for (size_t i = 0; i < lines_.size(); ++i)
         if (lines_[i].header && lines_[i].section == s)
@@ -203,10 +196,11 @@ int IniFile::findSectionLine(const QString& section) const
     return -1;
 }
 
-bool IniFile::sectionExists(const QString& section) const { return findSectionLine(section) >= 0; }
+bool IniFile::sectionExists(const QString& section) const {
+    return findSectionLine(section) >= 0;
+}
 
-int IniFile::findKeyLine(const QString& section, const QString& key) const
-{
+int IniFile::findKeyLine(const QString& section, const QString& key) const {
     const QString s = fold(section);
     const QString k = key.trimmed();
     // Lines before the first section belong to none.
@@ -220,8 +214,7 @@ int IniFile::findKeyLine(const QString& section, const QString& key) const
     return -1;
 }
 
-QStringList IniFile::keys(const QString& section) const
-{
+QStringList IniFile::keys(const QString& section) const {
     QStringList out;
     if (findSectionLine(section) < 0)
         return out;
@@ -232,21 +225,18 @@ QStringList IniFile::keys(const QString& section) const
     return out;
 }
 
-bool IniFile::valueExists(const QString& section, const QString& key) const
-{
+bool IniFile::valueExists(const QString& section, const QString& key) const {
     return findKeyLine(section, key) >= 0;
 }
 
-QString IniFile::readString(const QString& section, const QString& key, const QString& def) const
-{
+QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
     const int i = findKeyLine(section, key);
     if (i < 0)
         return def;
     return valueOf(lines_[static_cast<size_t>(i)].text);
 }
 
-int IniFile::readInteger(const QString& section, const QString& key, int def) const
-{
+int IniFile::readInteger(const QString& section, const QString& key, int def) const {
     const int i = findKeyLine(section, key);
     if (i < 0)
         return def;
@@ -254,13 +244,11 @@ int IniFile::readInteger(const QString& section, const QString& key, int def) co
     return parseInteger(valueOf(lines_[static_cast<size_t>(i)].text), v) ? v : def;
 }
 
-bool IniFile::readBool(const QString& section, const QString& key, bool def) const
-{
+bool IniFile::readBool(const QString& section, const QString& key, bool def) const {
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-int IniFile::sectionEndLine(int sectionLine) const
-{
+int IniFile::sectionEndLine(int sectionLine) const {
     // After the last key line of the section (or its header), so that blank lines and
     // comments before the next section stay where they are.
     const QString s = lines_[static_cast<size_t>(sectionLine)].section;
@@ -275,8 +263,7 @@ int IniFile::sectionEndLine(int sectionLine) const
     return last + 1;
 }
 
-void IniFile::setLine(int index, const QString& text, bool header, const QString& section)
-{
+void IniFile::setLine(int index, const QString& text, bool header, const QString& section) {
     Line& l = lines_[static_cast<size_t>(index)];
     l.text = text;
     l.header = header;
@@ -287,8 +274,7 @@ void IniFile::setLine(int index, const QString& text, bool header, const QString
     dirty_ = true;
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value)
-{
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
     const QString s = fold(section);
     const QString k = key.trimmed();
     if (s.isEmpty() || k.isEmpty())
@@ -317,18 +303,15 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     setLine(pos, k + u'=' + stored, false, s);
 }
 
-void IniFile::writeInteger(const QString& section, const QString& key, int value)
-{
+void IniFile::writeInteger(const QString& section, const QString& key, int value) {
     writeString(section, key, QString::number(value));
 }
 
-void IniFile::writeBool(const QString& section, const QString& key, bool value)
-{
+void IniFile::writeBool(const QString& section, const QString& key, bool value) {
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void IniFile::deleteKey(const QString& section, const QString& key)
-{
+void IniFile::deleteKey(const QString& section, const QString& key) {
     // Every occurrence goes, so that a later duplicate does not take the deleted key's place.
     for (int i = findKeyLine(section, key); i >= 0; i = findKeyLine(section, key)) {
         lines_.erase(lines_.begin() + i);
@@ -336,8 +319,7 @@ void IniFile::deleteKey(const QString& section, const QString& key)
     }
 }
 
-void IniFile::eraseSection(const QString& section)
-{
+void IniFile::eraseSection(const QString& section) {
     if (findSectionLine(section) < 0)
         return;
     const QString s = fold(section);
@@ -345,8 +327,7 @@ void IniFile::eraseSection(const QString& section)
     dirty_ = true;
 }
 
-bool IniFile::flush(QString* error)
-{
+bool IniFile::flush(QString* error) {
     if (!dirty_)
         return true;
     if (!loadError_.isEmpty()) {

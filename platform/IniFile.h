@@ -43,10 +43,10 @@ public:
 
 private:
     struct Line {
-        QString text;   // the line as in the file, without its end
-        QString key;    // key of a "key=value" line, else empty
+        QString text;    // the line as in the file, without its end
+        QString key;     // key of a "key=value" line, else empty
         QString section; // lower-cased section the line belongs to ("" before the first)
-        QByteArray raw; // the bytes as read; empty for a line written since
+        QByteArray raw;  // the bytes as read; empty for a line written since
         bool changed = false;
         bool header = false; // a "[section]" line
     };

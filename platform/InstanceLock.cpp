@@ -7,18 +7,18 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-InstanceLock::~InstanceLock() { unlock(); }
+InstanceLock::~InstanceLock() {
+    unlock();
+}
 
-QString InstanceLock::lockPath(const QString& name)
-{
+QString InstanceLock::lockPath(const QString& name) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return runtime + u'/' + name + QStringLiteral(".lock");
     return QStringLiteral("/tmp/%1-%2.lock").arg(name).arg(::getuid());
 }
 
-bool InstanceLock::tryLock(const QString& name)
-{
+bool InstanceLock::tryLock(const QString& name) {
     unlock();
     const QByteArray path = QFile::encodeName(lockPath(name));
     // No symlinks: in /tmp another user could otherwise point the name at a file of ours.
@@ -33,8 +33,7 @@ bool InstanceLock::tryLock(const QString& name)
     return true;
 }
 
-void InstanceLock::unlock()
-{
+void InstanceLock::unlock() {
     if (fd_ < 0)
         return;
     ::flock(fd_, LOCK_UN);

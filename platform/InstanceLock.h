@@ -15,6 +15,7 @@ public:
     void unlock();
     bool locked() const { return fd_ >= 0; }
     static QString lockPath(const QString& name);
+
 private:
     int fd_ = -1;
 };

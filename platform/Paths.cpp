@@ -5,15 +5,13 @@
 
 namespace Paths {
 
-QString normalize(const QString& stored)
-{
+QString normalize(const QString& stored) {
     QString p = stored;
     p.replace(u'\\', u'/');
     return p;
 }
 
-QString join(const QString& folder, const QString& name)
-{
+QString join(const QString& folder, const QString& name) {
     const QString f = normalize(folder);
     QString n = normalize(name);
     if (f.isEmpty())
@@ -25,8 +23,7 @@ QString join(const QString& folder, const QString& name)
     return f + u'/' + n;
 }
 
-QString folderOf(const QString& path)
-{
+QString folderOf(const QString& path) {
     const QString p = normalize(path);
     const qsizetype slash = p.lastIndexOf(u'/');
     if (slash < 0)
@@ -36,14 +33,12 @@ QString folderOf(const QString& path)
     return p.left(slash);
 }
 
-QString fileNameOf(const QString& path)
-{
+QString fileNameOf(const QString& path) {
     const QString p = normalize(path);
     return p.mid(p.lastIndexOf(u'/') + 1);
 }
 
-QString resolve(const QString& path)
-{
+QString resolve(const QString& path) {
     const QString p = normalize(path);
     if (p.isEmpty())
         return QString();
@@ -77,10 +72,11 @@ QString resolve(const QString& path)
     return found;
 }
 
-bool exists(const QString& path) { return !resolve(path).isEmpty(); }
+bool exists(const QString& path) {
+    return !resolve(path).isEmpty();
+}
 
-QString resolvedOrAsGiven(const QString& path)
-{
+QString resolvedOrAsGiven(const QString& path) {
     const QString found = resolve(path);
     return found.isEmpty() ? path : found;
 }

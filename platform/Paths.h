@@ -5,14 +5,14 @@
 
 namespace Paths {
 
-QString normalize(const QString& stored);       // "\" -> "/"
+QString normalize(const QString& stored); // "\" -> "/"
 QString join(const QString& folder, const QString& name);
-QString folderOf(const QString& path);          // without the trailing "/"
+QString folderOf(const QString& path); // without the trailing "/"
 QString fileNameOf(const QString& path);
 // The path as it exists on disk: the exact name, else the first entry whose name matches
 // ignoring case, component by component. Empty when neither exists.
 QString resolve(const QString& path);
-bool exists(const QString& path);               // exists(resolve(path))
+bool exists(const QString& path); // exists(resolve(path))
 // resolve(path), else the path as given (a file that is not there yet keeps its own name).
 QString resolvedOrAsGiven(const QString& path);
 

@@ -33,27 +33,17 @@ public:
     // entry asked for until then), for callers that pick the file format by the entry.
     int lastFilterIndex() const { return lastFilterIndex_; }
 
-    // The prompter in use: the widget prompter unless one was installed.
+    // The prompter in use: the installed one, else the program's default (the widget
+    // prompter, set by the program at start), else one that writes boxes to stderr and
+    // answers with their first button.
     static Prompter& instance();
-    // Installs p (not owned); nullptr restores the widget prompter.
+    // Installs p (not owned); nullptr restores the default.
     static void install(Prompter* p);
+    // The prompter used while none is installed (not owned).
+    static void setDefault(Prompter* p);
 
 protected:
     int lastFilterIndex_ = 1;
-};
-
-// The real boxes and dialogs (QMessageBox, QFileDialog without the native dialog, ...).
-class WidgetPrompter : public Prompter {
-public:
-    BoxAnswer message(const QString& text, const QString& caption, BoxIcon icon, BoxButtons buttons,
-                      QWidget* parent) override;
-    QString openFile(const QString& title, const QString& folder, const QString& filter, int filterIndex,
-                     QWidget* parent) override;
-    QString saveFile(const QString& title, const QString& folder, const QString& filter, int filterIndex,
-                     const QString& fileName, QWidget* parent) override;
-    bool chooseColor(QColor& color, QWidget* parent) override;
-    bool chooseFont(QFont& font, QWidget* parent) override;
-    bool choosePrinter(QPrinter& printer, QWidget* parent) override;
 };
 
 // "Desc|*.a|Desc2|*.b" -> "Desc (*.a);;Desc2 (*.b)" and the n-th (1-based) entry of it (the
@@ -63,3 +53,5 @@ QString qtFilterFromPipeFilter(const QString& pipeFilter);
 QString qtFilterEntry(const QString& pipeFilter, int index);
 // The extension ("kvr") of the n-th entry when it names exactly one, else "".
 QString filterEntrySuffix(const QString& pipeFilter, int index);
+// The answer of a box's first button (what a box without a user would give).
+BoxAnswer firstButtonAnswer(BoxButtons buttons);

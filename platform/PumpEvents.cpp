@@ -10,8 +10,7 @@ int pumpDepth = 0;
 std::vector<const char*> runningCommands;
 } // namespace
 
-bool PumpEvents()
-{
+bool PumpEvents() {
     if (pumpDepth > 0)
         return false;
     if (!QCoreApplication::instance())
@@ -22,14 +21,12 @@ bool PumpEvents()
     return true;
 }
 
-CommandGuard::CommandGuard(const char* command) : command_(command), busy_(running(command))
-{
+CommandGuard::CommandGuard(const char* command) : command_(command), busy_(running(command)) {
     if (!busy_)
         runningCommands.push_back(command_);
 }
 
-CommandGuard::~CommandGuard()
-{
+CommandGuard::~CommandGuard() {
     if (busy_)
         return;
     for (auto it = runningCommands.begin(); it != runningCommands.end(); ++it) {
@@ -40,8 +37,7 @@ CommandGuard::~CommandGuard()
     }
 }
 
-bool CommandGuard::running(const char* command)
-{
+bool CommandGuard::running(const char* command) {
     for (const char* c : runningCommands)
         if (std::strcmp(c, command) == 0)
             return true;

@@ -17,6 +17,7 @@ public:
     CommandGuard& operator=(const CommandGuard&) = delete;
     bool busy() const { return busy_; }
     static bool running(const char* command);
+
 private:
     const char* command_;
     bool busy_;

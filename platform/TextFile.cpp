@@ -13,28 +13,25 @@ namespace TextFile {
 
 namespace {
 
-QString& legacyName()
-{
+QString& legacyName() {
     static QString name = QStringLiteral("CP1252");
     return name;
 }
 
-bool isCp1252(const QString& name)
-{
+bool isCp1252(const QString& name) {
     return name.compare(QLatin1String("CP1252"), Qt::CaseInsensitive) == 0 ||
            name.compare(QLatin1String("windows-1252"), Qt::CaseInsensitive) == 0;
 }
 
 // Code points of CP1252's 0x80..0x9F; 0 where the page has no character (those bytes
 // then stand for the C1 control of the same value, as the system's conversion does).
-const char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+const char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Our own CP1252 table, used when the Qt build offers no converter for it.
-QString decodeCp1252(const QByteArray& bytes)
-{
+QString decodeCp1252(const QByteArray& bytes) {
     QString out;
     out.reserve(bytes.size());
     for (char c : bytes) {
@@ -47,14 +44,12 @@ QString decodeCp1252(const QByteArray& bytes)
     return out;
 }
 
-bool encodeCp1252(const QString& text, QByteArray& out)
-{
+bool encodeCp1252(const QString& text, QByteArray& out) {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (QChar ch : text) {
         const char16_t u = ch.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u < 0x100) ||
-            (u >= 0x80 && u < 0xA0 && kCp1252High[u - 0x80] == 0)) {
+        if (u < 0x80 || (u >= 0xA0 && u < 0x100) || (u >= 0x80 && u < 0xA0 && kCp1252High[u - 0x80] == 0)) {
             bytes.append(static_cast<char>(u));
             continue;
         }
@@ -72,26 +67,27 @@ bool encodeCp1252(const QString& text, QByteArray& out)
 
 } // namespace
 
-void setLegacyCodePage(const QString& name) { legacyName() = name; }
+void setLegacyCodePage(const QString& name) {
+    legacyName() = name;
+}
 
-QString legacyCodePage() { return legacyName(); }
+QString legacyCodePage() {
+    return legacyName();
+}
 
-QString codePageForLanguage(const QString& languageName)
-{
+QString codePageForLanguage(const QString& languageName) {
     if (languageName.trimmed().compare(QLatin1String("Japanese"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("CP932");
     return QStringLiteral("CP1252");
 }
 
-bool isUtf8(const QByteArray& bytes)
-{
+bool isUtf8(const QByteArray& bytes) {
     QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString ignored = dec.decode(bytes);
     return !dec.hasError();
 }
 
-QString decodeLegacy(const QByteArray& bytes)
-{
+QString decodeLegacy(const QByteArray& bytes) {
     const QString name = legacyName();
     if (isCp1252(name))
         return decodeCp1252(bytes);
@@ -101,8 +97,7 @@ QString decodeLegacy(const QByteArray& bytes)
     return dec.decode(bytes);
 }
 
-bool encodeLegacy(const QString& text, QByteArray& out)
-{
+bool encodeLegacy(const QString& text, QByteArray& out) {
     const QString name = legacyName();
     if (isCp1252(name))
         return encodeCp1252(text, out);
@@ -116,8 +111,7 @@ bool encodeLegacy(const QString& text, QByteArray& out)
     return true;
 }
 
-QString decode(const QByteArray& bytes)
-{
+QString decode(const QByteArray& bytes) {
     if (isUtf8(bytes)) {
         QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         return dec.decode(bytes); // drops a leading byte-order mark
@@ -125,8 +119,7 @@ QString decode(const QByteArray& bytes)
     return decodeLegacy(bytes);
 }
 
-QStringList splitLines(const QString& text)
-{
+QStringList splitLines(const QString& text) {
     QStringList lines;
     qsizetype start = 0;
     const qsizetype n = text.size();
@@ -144,8 +137,7 @@ QStringList splitLines(const QString& text)
     return lines;
 }
 
-bool readText(const QString& path, QString& text, QString* error)
-{
+bool readText(const QString& path, QString& text, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
@@ -162,8 +154,7 @@ bool readText(const QString& path, QString& text, QString* error)
     return true;
 }
 
-bool readLines(const QString& path, QStringList& lines, QString* error)
-{
+bool readLines(const QString& path, QStringList& lines, QString* error) {
     QString text;
     if (!readText(path, text, error))
         return false;
@@ -171,8 +162,7 @@ bool readLines(const QString& path, QStringList& lines, QString* error)
     return true;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error)
-{
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile f(path);
     // Never fall back to writing the file in place: a failure must leave the old file.
     f.setDirectWriteFallback(false);
@@ -202,13 +192,11 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error)
     return true;
 }
 
-bool writeText(const QString& path, const QString& text, QString* error)
-{
+bool writeText(const QString& path, const QString& text, QString* error) {
     return writeBytes(path, text.toUtf8(), error);
 }
 
-bool writeLines(const QString& path, const QStringList& lines, QString* error, const QString& eol)
-{
+bool writeLines(const QString& path, const QStringList& lines, QString* error, const QString& eol) {
     QString text;
     for (const QString& line : lines) {
         text += line;

@@ -6,6 +6,7 @@ public:
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+
 private:
     bool set_;
 };

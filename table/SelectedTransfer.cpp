@@ -1,15 +1,15 @@
 #include "table/SelectedTransfer.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
-#include "app/Messages.h"
-#include "app/Options.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/StoreCells.h"
+#include "core/ValueRules.h"
 #include "link/CommLink.h"
 #include "platform/WaitCursor.h"
-#include "table/ParaTableCore.h"
-#include "table/StoreCells.h"
+#include "table/ParameterTable.h"
 #include "table/ValueEntry.h"
-#include "table/ValueRules.h"
 
 #include <cmath>
 
@@ -21,7 +21,7 @@ using namespace StoreCells;
 // parameter that must not be written keeps its mark.
 void clearFailedFlag(int index) {
     if (para(PD_Flag, index) != kOne) {
-        if (TParameters* p = globals().Parameters)
+        if (ParameterStore* p = globals().Parameters)
             p->ParaDat.setCell(PD_Flag, index + 1, kZero);
     }
 }
@@ -36,8 +36,8 @@ QString changedMark(int index, int changed) {
 
 namespace CommandTargets {
 
-void MarkTargetRows(ParaTableCore& core) {
-    const ParaTableCore::GridRect block = core.Selection();
+void MarkTargetRows(ParameterTable& core) {
+    const ParameterTable::GridRect block = core.Selection();
     const bool filtered = core.filtered();
     if (block.isValid()) {
         for (int r = block.Top; r <= block.Bottom; ++r) {
@@ -54,7 +54,7 @@ void MarkTargetRows(ParaTableCore& core) {
         setWork(UP_OneSelectIndex, cursor, kOne);
 }
 
-void forEachTarget(ParaTableCore& core, const std::function<bool(int row, int index)>& visit) {
+void forEachTarget(ParameterTable& core, const std::function<bool(int row, int index)>& visit) {
     core.LastDataRow = core.grid().rowCount() - 2;
     core.SearchStartRow = 0;
     MarkTargetRows(core);
@@ -97,7 +97,7 @@ std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText
 
 // ---- Commands ---------------------------------------------------------------------------------
 
-SelectedTransfer::SelectedTransfer(ParaTableCore& core, DriveLink& link) : core_(core), link_(&link) {
+SelectedTransfer::SelectedTransfer(ParameterTable& core, DriveLink& link) : core_(core), link_(&link) {
     core_.commands().setAvailable(TableCommand::DownLoad, true);
     core_.commands().setAvailable(TableCommand::UpLoad, true);
 }

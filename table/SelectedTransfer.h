@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <functional>
 
-class ParaTableCore;
+class ParameterTable;
 
 // ---- Targets of a table command --------------------------------------------------------------
 
@@ -22,12 +22,12 @@ namespace CommandTargets {
 
 // Marks (OneSelectIndex "1") the parameters of the highlighted rows and of the cursor row.
 // In a filtered view a highlighted row hidden by Blind is not marked; the cursor row always is.
-void MarkTargetRows(ParaTableCore& core);
+void MarkTargetRows(ParameterTable& core);
 
 // Marks the targets, then calls visit(row, index) for every shown row whose parameter is
 // selected or marked, top to bottom; visit returns false to stop. Every mark is cleared
 // afterwards, also after a stop, so none outlives the command.
-void forEachTarget(ParaTableCore& core, const std::function<bool(int row, int index)>& visit);
+void forEachTarget(ParameterTable& core, const std::function<bool(int row, int index)>& visit);
 
 } // namespace CommandTargets
 
@@ -56,7 +56,7 @@ public:
 
 class SelectedTransfer {
 public:
-    SelectedTransfer(ParaTableCore& core, DriveLink& link);
+    SelectedTransfer(ParameterTable& core, DriveLink& link);
     // The drive the commands talk to from now on (not owned).
     void setLink(DriveLink& link) { link_ = &link; }
 
@@ -90,6 +90,6 @@ private:
     // The value cell of a row after its Value changed.
     void redisplay(int row, int index);
 
-    ParaTableCore& core_;
+    ParameterTable& core_;
     DriveLink* link_;
 };

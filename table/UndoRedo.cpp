@@ -1,13 +1,13 @@
 #include "table/UndoRedo.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
-#include "app/Messages.h"
-#include "app/Options.h"
-#include "table/ParaTableCore.h"
-#include "table/StoreCells.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/StoreCells.h"
+#include "core/ValueRules.h"
+#include "table/ParameterTable.h"
 #include "table/ValueEntry.h"
-#include "table/ValueRules.h"
 
 #include <algorithm>
 
@@ -26,7 +26,7 @@ void keepNewest(QStringList& numbers, QStringList& values, int keep) {
 
 } // namespace
 
-UndoRedo::UndoRedo(ParaTableCore& core, QObject* parent) : QObject(parent), core_(core) {
+UndoRedo::UndoRedo(ParameterTable& core, QObject* parent) : QObject(parent), core_(core) {
     core_.commands().setAvailable(TableCommand::Undo, true);
     core_.commands().setAvailable(TableCommand::Redo, true);
     // A lowered depth takes effect at once, not only at the table's next activation.
@@ -37,13 +37,13 @@ UndoRedo::UndoRedo(ParaTableCore& core, QObject* parent) : QObject(parent), core
 }
 
 void UndoRedo::recordStep(int index) {
-    if (TParameters* p = store())
+    if (ParameterStore* p = store())
         p->UndoComNo.append(p->ParaDat.cell(PD_ComNo, index + 1));
     PushUndo(index);
 }
 
 void UndoRedo::PushUndo(int index) {
-    TParameters* p = store();
+    ParameterStore* p = store();
     if (!p)
         return;
     p->UndoVal.append(p->UPara.cell(UP_Value, index + 1));
@@ -64,7 +64,7 @@ void UndoRedo::setDepth(int depth) {
 }
 
 void UndoRedo::trim() {
-    TParameters* p = store();
+    ParameterStore* p = store();
     if (!p)
         return;
     // Both histories stay within the depth, each list exactly as long as its count, so the
@@ -92,7 +92,7 @@ bool UndoRedo::PopRedoClick() {
 }
 
 bool UndoRedo::step(bool undo) {
-    TParameters* p = store();
+    ParameterStore* p = store();
     if (!p || !core_.commands().enabled(undo ? TableCommand::Undo : TableCommand::Redo))
         return false;
     core_.CancelPendingEntry();

@@ -14,13 +14,13 @@
 #include <QObject>
 #include <QString>
 
-class ParaTableCore;
+class ParameterTable;
 
 class UndoRedo : public QObject {
     Q_OBJECT
 public:
     // Marks the undo and redo commands as handled and follows the depth option from now on.
-    explicit UndoRedo(ParaTableCore& core, QObject* parent = nullptr);
+    explicit UndoRedo(ParameterTable& core, QObject* parent = nullptr);
 
     // Records parameter `index`'s current Value as the newest undo step; the caller has just
     // appended the parameter's communication number to UndoComNo. Empties the redo history.
@@ -49,5 +49,5 @@ private:
     void trim();
     void updateCommands();
 
-    ParaTableCore& core_;
+    ParameterTable& core_;
 };

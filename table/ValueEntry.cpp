@@ -1,13 +1,13 @@
 #include "table/ValueEntry.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
-#include "app/Messages.h"
-#include "app/Options.h"
-#include "table/ParaTableCore.h"
-#include "table/StoreCells.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/StoreCells.h"
+#include "core/ValueRules.h"
+#include "table/ParameterTable.h"
 #include "table/UndoRedo.h"
-#include "table/ValueRules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +40,7 @@ bool withDecimalPoint(const QString& text, QString& out) {
 
 } // namespace
 
-ValueEntry::ValueEntry(ParaTableCore& core, UndoRedo& undo, QObject* parent)
+ValueEntry::ValueEntry(ParameterTable& core, UndoRedo& undo, QObject* parent)
     : QObject(parent), core_(core), undo_(undo) {}
 
 bool ValueEntry::parseTyped(const QString& text, double& value) {
@@ -48,7 +48,7 @@ bool ValueEntry::parseTyped(const QString& text, double& value) {
     return withDecimalPoint(text, t) && ValueRules::parseNumber(t, value);
 }
 
-QString ValueEntry::shownValue(const ParaTableCore& core, int index, const QString& rawText, bool* ok) {
+QString ValueEntry::shownValue(const ParameterTable& core, int index, const QString& rawText, bool* ok) {
     if (core.currentVoltage())
         return ValueRules::CurrentVoltageText(rawText, index, ok);
     if (ok)
@@ -56,7 +56,7 @@ QString ValueEntry::shownValue(const ParaTableCore& core, int index, const QStri
     double raw = 0;
     if (!ValueRules::parseNumber(rawText, raw))
         return QString();
-    const TParameters* p = store();
+    const ParameterStore* p = store();
     if (p && p->UPara.cell(UP_HexIndex, index + 1) == QLatin1String("1")) {
         const QString hex = ValueRules::ToHexText(raw, ok);
         return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
@@ -71,7 +71,7 @@ int ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, d
     if (typed.isEmpty())
         return kMsgEmpty;
     double m = 0;
-    const TParameters* p = store();
+    const ParameterStore* p = store();
     if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
         return kMsgNotANumber;
     double value = 0;
@@ -111,7 +111,7 @@ int ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, d
 }
 
 bool ValueEntry::KeyPress(QChar c) {
-    ParaTableCore& t = core_;
+    ParameterTable& t = core_;
     if (t.CursorRow < 1 || t.CursorRow >= t.grid().rowCount())
         return false;
     const bool accepted = (t.TypedCount < kMaxTyped && (isHexDigit(c) || c == u',' || c == u'-' ||
@@ -132,7 +132,7 @@ bool ValueEntry::KeyPress(QChar c) {
 }
 
 void ValueEntry::KeyDown(Key key) {
-    ParaTableCore& t = core_;
+    ParameterTable& t = core_;
     t.OutOfRange = 0;
     switch (key) {
     case Key::Backspace:
@@ -159,7 +159,7 @@ void ValueEntry::KeyDown(Key key) {
 
 void ValueEntry::Click() {
     core_.CancelPendingEntry();
-    const ParaTableCore::GridRect block = core_.Selection();
+    const ParameterTable::GridRect block = core_.Selection();
     if (block.isValid())
         core_.CursorRow = block.Top;
 }
@@ -177,7 +177,7 @@ void ValueEntry::refuse(int message) {
 }
 
 void ValueEntry::moveOn() {
-    ParaTableCore& t = core_;
+    ParameterTable& t = core_;
     // The last row of the view shown, whichever view it is.
     const int lastRow = t.grid().rowCount() - 1;
     if (options().ParaEnt.checked() && t.CursorRow < lastRow) {
@@ -188,8 +188,8 @@ void ValueEntry::moveOn() {
 }
 
 bool ValueEntry::Commit() {
-    ParaTableCore& t = core_;
-    TParameters* p = store();
+    ParameterTable& t = core_;
+    ParameterStore* p = store();
     if (!t.EditActive || !p) {
         // Nothing typed: the shown text may be rounded (a display format, amperes or volts),
         // so storing it back would change the value silently. Enter only walks on.

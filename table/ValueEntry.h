@@ -6,7 +6,7 @@
 // stores it marked as changed and not yet sent, records an undo step and shows it again in
 // the parameter's display format. Esc, an arrow key, a click or any command that moves the
 // cursor or refills the rows cancels the typing and puts the old text back
-// (ParaTableCore::CancelPendingEntry).
+// (ParameterTable::CancelPendingEntry).
 //
 // Numbers are read without the user's locale; one "." or one "," is the decimal point.
 // Needs no window: the table window passes its keys and clicks in and scrolls to the row
@@ -14,13 +14,13 @@
 #include <QObject>
 #include <QString>
 
-class ParaTableCore;
+class ParameterTable;
 class UndoRedo;
 
 class ValueEntry : public QObject {
     Q_OBJECT
 public:
-    ValueEntry(ParaTableCore& core, UndoRedo& undo, QObject* parent = nullptr);
+    ValueEntry(ParameterTable& core, UndoRedo& undo, QObject* parent = nullptr);
 
     // Keys the grid handles itself; characters go to KeyPress.
     enum class Key { Enter, Backspace, Escape, Arrow, Delete, Other };
@@ -42,7 +42,7 @@ public:
     // The value cell's text for a raw value text of parameter `index` in the current view:
     // amperes or volts in the current/voltage display, "h" + hexadecimal for a parameter
     // shown in hexadecimal, else its display format. "" and ok false when it is no number.
-    static QString shownValue(const ParaTableCore& core, int index, const QString& rawText,
+    static QString shownValue(const ParameterTable& core, int index, const QString& rawText,
                               bool* ok = nullptr);
     // The raw value of a typed text for parameter `index`: "h" + hexadecimal digits, or a
     // decimal display value (amperes or volts for a current or voltage parameter when
@@ -66,6 +66,6 @@ private:
     void showBuffer();
     void moveOn();
 
-    ParaTableCore& core_;
+    ParameterTable& core_;
     UndoRedo& undo_;
 };

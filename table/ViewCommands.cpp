@@ -1,14 +1,14 @@
 #include "table/ViewCommands.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/StoreCells.h"
+#include "core/ValueRules.h"
 #include "platform/WaitCursor.h"
-#include "table/ParaTableCore.h"
+#include "table/ParameterTable.h"
 #include "table/SelectedTransfer.h"
-#include "table/StoreCells.h"
 #include "table/ValueEntry.h"
-#include "table/ValueRules.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -22,7 +22,7 @@ using C = TableCommand;
 
 // The parameters the table loops over: 0..RowsInUse, never beyond the loaded ones.
 int lastInUse() {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     return g.Parameters ? std::min(g.RowsInUse, g.ParaCountAll) : -1;
 }
 
@@ -37,7 +37,7 @@ bool readValue(const QString& text, double& v) {
 
 } // namespace
 
-ViewCommands::ViewCommands(ParaTableCore& core) : core_(core) {
+ViewCommands::ViewCommands(ParameterTable& core) : core_(core) {
     for (C c : {C::Copy, C::ChgDisp, C::CVDisp, C::Quick, C::Slct, C::SlctUnlock, C::Blind, C::Disp,
                 C::HexDisp, C::DecDisp, C::Def})
         core_.commands().setAvailable(c, true);
@@ -52,7 +52,7 @@ void ViewCommands::refillWithFindBuffer() {
 // ---- Copy ---------------------------------------------------------------------------------
 
 QString ViewCommands::copyText() const {
-    const ParaTableCore::GridRect block = core_.Selection();
+    const ParameterTable::GridRect block = core_.Selection();
     if (!block.isValid())
         return QString();
     const TextGrid& g = core_.grid();
@@ -139,7 +139,7 @@ void ViewCommands::PopQuickClick() {
 void ViewCommands::PopSlctClick() {
     if (!core_.commands().enabled(C::Slct))
         return;
-    const ParaTableCore::GridRect block = core_.Selection();
+    const ParameterTable::GridRect block = core_.Selection();
     if (!block.isValid() || block.Left > TC_Value || block.Right < TC_Value)
         return;
     for (int r = block.Top; r <= block.Bottom; ++r) {
@@ -189,7 +189,7 @@ bool ViewCommands::PopBlindClick() {
     c.setEnabled(C::Quick, false);
     c.setChecked(C::Blind, true);
     c.setEnabled(C::Disp, true);
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.BlindActive = true;
     g.BlindCount = hidden;
     core_.BlindRowCount = g.RowsInUse - hidden;
@@ -209,7 +209,7 @@ void ViewCommands::PopDispClick() {
     c.setEnabled(C::Blind, true);
     for (int i = 0; i <= lastInUse(); ++i)
         setWork(UP_BlindIndex, i, kZero);
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.BlindCount = 0;
     c.setEnabled(C::Disp, false);
     c.setEnabled(C::Find, true);

@@ -10,11 +10,11 @@
 // asks for it.
 #include <QString>
 
-class ParaTableCore;
+class ParameterTable;
 
 class ViewCommands {
 public:
-    explicit ViewCommands(ParaTableCore& core);
+    explicit ViewCommands(ParameterTable& core);
 
     // The highlighted block as text: the captions line, then one line per highlighted row,
     // each beginning with the row's title (the fixed column), fields separated by tabs, every
@@ -48,5 +48,5 @@ public:
 private:
     void refillWithFindBuffer();
 
-    ParaTableCore& core_;
+    ParameterTable& core_;
 };

@@ -15,17 +15,32 @@
 namespace DataChecks {
 namespace {
 
-enum Col { ComNo, DIndex, Default, FName, FTitle, Unit, Byte, Sign, HIndex, High, LIndex, Low, TMul, Mul, Memory,
-           Flag, Quick };
+enum Col {
+    ComNo,
+    DIndex,
+    Default,
+    FName,
+    FTitle,
+    Unit,
+    Byte,
+    Sign,
+    HIndex,
+    High,
+    LIndex,
+    Low,
+    TMul,
+    Mul,
+    Memory,
+    Flag,
+    Quick
+};
 
-bool isComNo(const QString& s)
-{
+bool isComNo(const QString& s) {
     static const QRegularExpression re(QStringLiteral("^[0-9A-F]{4}$"));
     return re.match(s).hasMatch();
 }
 
-std::optional<qint64> integer(const QString& s)
-{
+std::optional<qint64> integer(const QString& s) {
     bool ok = false;
     const qint64 v = s.toLongLong(&ok);
     if (!ok || s.trimmed() != s)
@@ -33,22 +48,22 @@ std::optional<qint64> integer(const QString& s)
     return v;
 }
 
-QStringList sectionKeys(const IniFile& ini, const QString& section) { return ini.keys(section); }
+QStringList sectionKeys(const IniFile& ini, const QString& section) {
+    return ini.keys(section);
+}
 
 // Default, high and low limit of every parameter, references resolved, for one capacity.
 struct Table {
     std::vector<QStringList> rows;
     QHash<QString, int> index;
 
-    const QStringList* find(const QString& com) const
-    {
+    const QStringList* find(const QString& com) const {
         const auto it = index.find(com);
         return it == index.end() ? nullptr : &rows[size_t(*it)];
     }
 
     // Follows DIndex "1" chains; nullopt on a loop, a dangling number or a non-number.
-    std::optional<qint64> defaultOf(const QString& com) const
-    {
+    std::optional<qint64> defaultOf(const QString& com) const {
         QString c = com;
         for (size_t steps = 0; steps <= rows.size(); ++steps) {
             const QStringList* r = find(c);
@@ -64,12 +79,13 @@ struct Table {
     }
 };
 
-QString where(const QString& path, int line) { return QStringLiteral("%1:%2").arg(QFileInfo(path).fileName()).arg(line); }
+QString where(const QString& path, int line) {
+    return QStringLiteral("%1:%2").arg(QFileInfo(path).fileName()).arg(line);
+}
 
-void checkRows(const QString& path, const Table& t, QStringList& problems)
-{
-    static const QSet<QString> tmuls{QStringLiteral("#"), QStringLiteral("#.#"), QStringLiteral("#.##"),
-                                     QStringLiteral("#.###"), QStringLiteral("#.x"), QStringLiteral("#.xx"),
+void checkRows(const QString& path, const Table& t, QStringList& problems) {
+    static const QSet<QString> tmuls{QStringLiteral("#"),     QStringLiteral("#.#"),  QStringLiteral("#.##"),
+                                     QStringLiteral("#.###"), QStringLiteral("#.x"),  QStringLiteral("#.xx"),
                                      QStringLiteral("#.xxx"), QStringLiteral("#.#x"), QStringLiteral("#.#xx"),
                                      QStringLiteral("#.##x")};
     for (size_t k = 0; k < t.rows.size(); ++k) {
@@ -80,17 +96,21 @@ void checkRows(const QString& path, const Table& t, QStringList& problems)
         else if (r[DIndex] == QLatin1String("1") && !t.find(r[Default]))
             problems << at + QStringLiteral(": default names %1, which is no parameter").arg(r[Default]);
         else if (!t.defaultOf(r[ComNo]))
-            problems << at + QStringLiteral(": default \"%1\" does not resolve to a number (loop?)").arg(r[Default]);
+            problems << at + QStringLiteral(": default \"%1\" does not resolve to a number (loop?)")
+                                 .arg(r[Default]);
         if (r[Byte] != QLatin1String("2") && r[Byte] != QLatin1String("4"))
             problems << at + QStringLiteral(": Byte \"%1\"").arg(r[Byte]);
         if (r[HIndex] == QLatin1String("0") ? !integer(r[High]) : !t.find(r[High]))
-            problems << at + QStringLiteral(": high limit \"%1\" (HIndex %2) does not resolve").arg(r[High], r[HIndex]);
+            problems << at + QStringLiteral(": high limit \"%1\" (HIndex %2) does not resolve")
+                                 .arg(r[High], r[HIndex]);
         if (r[HIndex] != QLatin1String("0") && r[HIndex] != QLatin1String("1"))
             problems << at + QStringLiteral(": HIndex \"%1\"").arg(r[HIndex]);
-        if (r[LIndex] != QLatin1String("0") && r[LIndex] != QLatin1String("1") && r[LIndex] != QLatin1String("-1"))
+        if (r[LIndex] != QLatin1String("0") && r[LIndex] != QLatin1String("1") &&
+            r[LIndex] != QLatin1String("-1"))
             problems << at + QStringLiteral(": LIndex \"%1\"").arg(r[LIndex]);
         else if (r[LIndex] == QLatin1String("0") ? !integer(r[Low]) : !t.find(r[Low]))
-            problems << at + QStringLiteral(": low limit \"%1\" (LIndex %2) does not resolve").arg(r[Low], r[LIndex]);
+            problems << at + QStringLiteral(": low limit \"%1\" (LIndex %2) does not resolve")
+                                 .arg(r[Low], r[LIndex]);
         bool ok = false;
         const double mul = r[Mul].toDouble(&ok);
         if (!ok || !(mul > 0))
@@ -107,8 +127,7 @@ void checkRows(const QString& path, const Table& t, QStringList& problems)
 }
 
 // Defaults of one capacity within the working limits, and within the value's size.
-void checkLimits(const QString& what, const Table& t, QStringList& problems)
-{
+void checkLimits(const QString& what, const Table& t, QStringList& problems) {
     for (const QStringList& r : t.rows) {
         const auto d = t.defaultOf(r[ComNo]);
         const auto hi = r[HIndex] == QLatin1String("0") ? integer(r[High]) : t.defaultOf(r[High]);
@@ -125,12 +144,12 @@ void checkLimits(const QString& what, const Table& t, QStringList& problems)
         const bool wide = r[Byte] == QLatin1String("4");
         const qint64 min = wide ? -2147483648LL : -32768, max = wide ? 4294967295LL : 65535;
         if (*lo < min || *hi > max)
-            problems << at + QStringLiteral(": limits %1..%2 do not fit %3 bytes").arg(*lo).arg(*hi).arg(r[Byte]);
+            problems
+                << at + QStringLiteral(": limits %1..%2 do not fit %3 bytes").arg(*lo).arg(*hi).arg(r[Byte]);
     }
 }
 
-Table tableOf(const std::vector<QStringList>& rows)
-{
+Table tableOf(const std::vector<QStringList>& rows) {
     Table t;
     t.rows = rows;
     for (size_t k = 0; k < rows.size(); ++k)
@@ -139,8 +158,7 @@ Table tableOf(const std::vector<QStringList>& rows)
 }
 
 void checkInfoIni(const QString& folder, const QString& type, const QString& cpu, const Table& t,
-                  QStringList& problems)
-{
+                  QStringList& problems) {
     const QString path = folder + QStringLiteral("/Info.ini");
     const IniFile ini(path);
     const QString at = type + u'(' + cpu + QStringLiteral(")/Info.ini");
@@ -148,11 +166,12 @@ void checkInfoIni(const QString& folder, const QString& type, const QString& cpu
         problems << at + QStringLiteral(": missing");
         return;
     }
-    if (ini.readString(QStringLiteral("Info"), QStringLiteral("Type")) != type
-        || ini.readString(QStringLiteral("Info"), QStringLiteral("Cpu")) != cpu)
+    if (ini.readString(QStringLiteral("Info"), QStringLiteral("Type")) != type ||
+        ini.readString(QStringLiteral("Info"), QStringLiteral("Cpu")) != cpu)
         problems << at + QStringLiteral(": [Info] does not name the folder's type and CPU version");
 
-    const QString disp = ini.readString(QStringLiteral("Setup"), QStringLiteral("Disp"), QStringLiteral("0*"));
+    const QString disp =
+        ini.readString(QStringLiteral("Setup"), QStringLiteral("Disp"), QStringLiteral("0*"));
     if (disp.size() != 2)
         problems << at + QStringLiteral(": Disp \"%1\" is not a two-character prefix").arg(disp);
     int lastOrdinary = -1;
@@ -165,7 +184,8 @@ void checkInfoIni(const QString& folder, const QString& type, const QString& cpu
         problems << at + QStringLiteral(": no ordinary parameter");
     for (size_t k = 0; int(k) <= lastOrdinary; ++k)
         if (t.rows[k][ComNo].startsWith(u'F'))
-            problems << at + QStringLiteral(": %1 stands among the ordinary parameters").arg(t.rows[k][ComNo]);
+            problems << at +
+                            QStringLiteral(": %1 stands among the ordinary parameters").arg(t.rows[k][ComNo]);
 
     int quick = 0;
     for (const QStringList& r : t.rows)
@@ -181,21 +201,31 @@ void checkInfoIni(const QString& folder, const QString& type, const QString& cpu
 
     // Communication defaults: the values the dialog applies must be valid choices.
     const QString dc = QStringLiteral("Def Comms");
-    struct Setting { const char* key; int max; };
-    for (const Setting s : {Setting{"Protocol", 1}, Setting{"Baudrate", 5}, Setting{"Parity", 2}, Setting{"InvNo", 63}}) {
+    struct Setting {
+        const char* key;
+        int max;
+    };
+    for (const Setting s :
+         {Setting{"Protocol", 1}, Setting{"Baudrate", 5}, Setting{"Parity", 2}, Setting{"InvNo", 63}}) {
         const QString key = QLatin1String(s.key);
         const int value = ini.readInteger(dc, key, -1);
         const int offset = ini.readInteger(dc, key + QStringLiteral("_B"), 0);
         if (value < 0 || value + offset > s.max)
-            problems << at + QStringLiteral(": [Def Comms] %1 %2 + %3 is no valid choice").arg(key).arg(value).arg(offset);
+            problems << at + QStringLiteral(": [Def Comms] %1 %2 + %3 is no valid choice")
+                                 .arg(key)
+                                 .arg(value)
+                                 .arg(offset);
         const QString source = ini.readString(dc, QStringLiteral("Para_") + key, QStringLiteral("-"));
         if (source == QLatin1String("-") || source.contains(QLatin1String("Fixed")))
             continue;
         const auto d = t.defaultOf(source);
         if (!d)
-            problems << at + QStringLiteral(": [Def Comms] Para_%1 names %2, which is no parameter").arg(key, source);
+            problems << at + QStringLiteral(": [Def Comms] Para_%1 names %2, which is no parameter")
+                                 .arg(key, source);
         else if (*d + offset < 0 || *d + offset > s.max)
-            problems << at + QStringLiteral(": [Def Comms] default of %1 + %2 is no valid choice").arg(source).arg(offset);
+            problems << at + QStringLiteral(": [Def Comms] default of %1 + %2 is no valid choice")
+                                 .arg(source)
+                                 .arg(offset);
     }
 
     const QString mon = type + QStringLiteral(" Monitor (Eng)");
@@ -216,7 +246,8 @@ void checkInfoIni(const QString& folder, const QString& type, const QString& cpu
     const QString unitSection = type + QStringLiteral(" Monitor Unit");
     const QStringList units = sectionKeys(ini, unitSection);
     if (!units.isEmpty() && units.size() != items.size())
-        problems << at + QStringLiteral(": %1 unit keys for %2 monitor items").arg(units.size()).arg(items.size());
+        problems
+            << at + QStringLiteral(": %1 unit keys for %2 monitor items").arg(units.size()).arg(items.size());
     for (const QString& u : units)
         if (u.size() < 3 || !ini.readString(unitSection, u).startsWith(u'('))
             problems << at + QStringLiteral(": unit key \"%1\"").arg(u);
@@ -239,8 +270,7 @@ void checkInfoIni(const QString& folder, const QString& type, const QString& cpu
 
 } // namespace
 
-QStringList splitTypeLine(const QString& line)
-{
+QStringList splitTypeLine(const QString& line) {
     QStringList fields;
     QString field;
     bool quoted = false;
@@ -262,8 +292,7 @@ QStringList splitTypeLine(const QString& line)
     return fields;
 }
 
-std::vector<QStringList> readTypeFile(const QString& path, QStringList& problems)
-{
+std::vector<QStringList> readTypeFile(const QString& path, QStringList& problems) {
     std::vector<QStringList> rows;
     QStringList lines;
     QString error;
@@ -276,7 +305,8 @@ std::vector<QStringList> readTypeFile(const QString& path, QStringList& problems
         if (lines[k].size() < 7) {
             for (int j = k + 1; j < lines.size(); ++j)
                 if (!lines[j].isEmpty())
-                    problems << where(path, k + 1) + QStringLiteral(": short line ends the table before line %1").arg(j + 1);
+                    problems << where(path, k + 1) +
+                                    QStringLiteral(": short line ends the table before line %1").arg(j + 1);
             break;
         }
         QStringList f = splitTypeLine(lines[k]);
@@ -293,7 +323,8 @@ std::vector<QStringList> readTypeFile(const QString& path, QStringList& problems
         if (f[Memory].isEmpty())
             f[Memory] = QStringLiteral("-");
         if (!isComNo(f[ComNo]))
-            problems << where(path, k + 1) + QStringLiteral(": \"%1\" is not a four-digit communication number").arg(f[ComNo]);
+            problems << where(path, k + 1) +
+                            QStringLiteral(": \"%1\" is not a four-digit communication number").arg(f[ComNo]);
         if (seen.contains(f[ComNo]))
             problems << where(path, k + 1) + QStringLiteral(": %1 listed twice").arg(f[ComNo]);
         seen.insert(f[ComNo]);
@@ -304,8 +335,7 @@ std::vector<QStringList> readTypeFile(const QString& path, QStringList& problems
     return rows;
 }
 
-QStringList requiredComNos()
-{
+QStringList requiredComNos() {
     return {QStringLiteral("0000"), QStringLiteral("0099"), QStringLiteral("0630"), QStringLiteral("0998"),
             QStringLiteral("0999"), QStringLiteral("FA01"), QStringLiteral("FA10"), QStringLiteral("FA11"),
             QStringLiteral("FB05"), QStringLiteral("FB07"), QStringLiteral("FB58"), QStringLiteral("FB72"),
@@ -315,8 +345,7 @@ QStringList requiredComNos()
             QStringLiteral("FE73")};
 }
 
-QStringList checkLanguageFile(const QString& path)
-{
+QStringList checkLanguageFile(const QString& path) {
     QStringList problems;
     const QString name = QFileInfo(path).fileName();
     QFile f(path);
@@ -335,7 +364,8 @@ QStringList checkLanguageFile(const QString& path)
             continue;
         const QString v = lines[k].mid(eq + 1);
         if (v != v.trimmed())
-            problems << where(path, k + 1) + QStringLiteral(": value with edge blanks written without quotes");
+            problems << where(path, k + 1) +
+                            QStringLiteral(": value with edge blanks written without quotes");
     }
 
     const IniFile ini(path);
@@ -351,8 +381,9 @@ QStringList checkLanguageFile(const QString& path)
         if (ini.readString(QStringLiteral("General"), key).isEmpty())
             problems << name + QStringLiteral(": %1 is empty (unused numbers hold \"-\")").arg(key);
 
-    for (const char* s : {"General", "Main", "Parameter", "RS232C", "Options", "Maintenance", "About", "Working",
-                          "WorkingRep", "PrintSet", "Print", "Monitor", "PrintMon", "InverterInfo", "KeyPad"})
+    for (const char* s :
+         {"General", "Main", "Parameter", "RS232C", "Options", "Maintenance", "About", "Working",
+          "WorkingRep", "PrintSet", "Print", "Monitor", "PrintMon", "InverterInfo", "KeyPad"})
         if (ini.keys(QLatin1String(s)).isEmpty())
             problems << name + QStringLiteral(": section [%1] missing or empty").arg(QLatin1String(s));
 
@@ -362,20 +393,20 @@ QStringList checkLanguageFile(const QString& path)
     if (QSet<QString>(info.begin(), info.end()).size() != info.size())
         problems << name + QStringLiteral(": [InverterInfo] captions are not unique");
     for (int i = 2; i < info.size(); ++i)
-        if (!info[i].startsWith(QLatin1String("cr"))
-            && !isComNo(ini.readString(QStringLiteral("InverterInfo"), info[i])))
-            problems << name + QStringLiteral(": [InverterInfo] %1 names no communication number").arg(info[i]);
+        if (!info[i].startsWith(QLatin1String("cr")) &&
+            !isComNo(ini.readString(QStringLiteral("InverterInfo"), info[i])))
+            problems << name +
+                            QStringLiteral(": [InverterInfo] %1 names no communication number").arg(info[i]);
     return problems;
 }
 
-QStringList checkLanguagePair(const QString& englishPath, const QString& japanesePath)
-{
+QStringList checkLanguagePair(const QString& englishPath, const QString& japanesePath) {
     QStringList problems = checkLanguageFile(englishPath) + checkLanguageFile(japanesePath);
     const IniFile en(englishPath), ja(japanesePath);
     for (int n = 1; n <= 110; ++n) {
         const QString key = QStringLiteral("Message%1").arg(n);
-        if ((en.readString(QStringLiteral("General"), key) == QLatin1String("-"))
-            != (ja.readString(QStringLiteral("General"), key) == QLatin1String("-")))
+        if ((en.readString(QStringLiteral("General"), key) == QLatin1String("-")) !=
+            (ja.readString(QStringLiteral("General"), key) == QLatin1String("-")))
             problems << QStringLiteral("%1 is unused in one language only").arg(key);
     }
     if (en.sections() != ja.sections())
@@ -395,8 +426,7 @@ QStringList checkLanguagePair(const QString& englishPath, const QString& japanes
     return problems;
 }
 
-QStringList checkDriveTypeFolder(const QString& folder, const QString& cataloguePath)
-{
+QStringList checkDriveTypeFolder(const QString& folder, const QString& cataloguePath) {
     QStringList problems;
     const QString dirName = QFileInfo(folder).fileName();
     const qsizetype open = dirName.lastIndexOf(QLatin1String("(V"));
@@ -439,8 +469,10 @@ QStringList checkDriveTypeFolder(const QString& folder, const QString& catalogue
         if (!QFileInfo::exists(help + QStringLiteral("/index.htm")))
             problems << dirName + QStringLiteral(": %1 has no index.htm").arg(QFileInfo(help).fileName());
         for (const QStringList& r : t.rows)
-            if (!r[FTitle].isEmpty() && !QFileInfo::exists(help + QStringLiteral("/html/") + r[FTitle].toLower() + QStringLiteral(".htm")))
-                problems << dirName + QStringLiteral(": no help page for %1 in %2").arg(r[FTitle], QFileInfo(help).fileName());
+            if (!r[FTitle].isEmpty() && !QFileInfo::exists(help + QStringLiteral("/html/") +
+                                                           r[FTitle].toLower() + QStringLiteral(".htm")))
+                problems << dirName + QStringLiteral(": no help page for %1 in %2")
+                                          .arg(r[FTitle], QFileInfo(help).fileName());
     }
     for (const QString& c : requiredComNos())
         if (!t.find(c))
@@ -475,7 +507,8 @@ QStringList checkDriveTypeFolder(const QString& folder, const QString& catalogue
         if (!capFile.startsWith(type + u'-'))
             problems << dirName + QStringLiteral(": %1 is not named <type>-<capacity>.cap").arg(capFile);
         const QString capCode = catalogue.readString(capSection, capName, QStringLiteral("0"));
-        if (capCode == QLatin1String("0") || catalogue.readString(type, capName, QStringLiteral("0")) == QLatin1String("0"))
+        if (capCode == QLatin1String("0") ||
+            catalogue.readString(type, capName, QStringLiteral("0")) == QLatin1String("0"))
             problems << dirName + QStringLiteral(": capacity %1 has no code in the catalogue").arg(capName);
         QStringList lines;
         TextFile::readLines(folder + u'/' + capFile, lines);
@@ -485,18 +518,21 @@ QStringList checkDriveTypeFolder(const QString& folder, const QString& catalogue
             const QStringList f = splitTypeLine(lines[k]);
             const QStringList* r = withCap.find(f[0]);
             if (f.size() < 2 || !r || !integer(f.last())) {
-                problems << where(capFile, k + 1) + QStringLiteral(": \"%1\" sets no parameter").arg(lines[k]);
+                problems << where(capFile, k + 1) +
+                                QStringLiteral(": \"%1\" sets no parameter").arg(lines[k]);
                 continue;
             }
             if ((*r)[DIndex] != QLatin1String("0"))
-                problems << where(capFile, k + 1) + QStringLiteral(": %1 takes its default from another parameter").arg(f[0]);
+                problems << where(capFile, k + 1) +
+                                QStringLiteral(": %1 takes its default from another parameter").arg(f[0]);
             withCap.rows[size_t(withCap.index[f[0]])][Default] = f.last();
             listed << f[0];
         }
         if (firstList.isEmpty())
             firstList = listed;
         else if (listed != firstList)
-            problems << dirName + QStringLiteral(": %1 lists other parameters than %2").arg(capFile, caps.first());
+            problems << dirName +
+                            QStringLiteral(": %1 lists other parameters than %2").arg(capFile, caps.first());
         if (withCap.defaultOf(QStringLiteral("FB05")) != integer(capCode))
             problems << dirName + QStringLiteral(": FB05 of %1 is not its code %2").arg(capFile, capCode);
         checkLimits(dirName + u' ' + capName, withCap, problems);
@@ -504,8 +540,7 @@ QStringList checkDriveTypeFolder(const QString& folder, const QString& catalogue
     return problems;
 }
 
-QStringList checkProgramFolder(const QString& programFolder)
-{
+QStringList checkProgramFolder(const QString& programFolder) {
     QStringList problems;
     const QString cataloguePath = programFolder + QStringLiteral("/dat/Inverter.ini");
     const IniFile catalogue(cataloguePath);

@@ -4,16 +4,15 @@
 #include "support/DriveTypeGenerator.h"
 #include "support/TempProgramFolder.h"
 
-#include "app/Datas.h"
-#include "app/DriveData.h"
-#include "app/Globals.h"
+#include "core/DriveData.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 
-TEST(DriveTypeGenerator, WritesTwoThousandSoundParametersBesideTheShippedTypes)
-{
+TEST(DriveTypeGenerator, WritesTwoThousandSoundParametersBesideTheShippedTypes) {
     TempProgramFolder folder(true);
     DriveTypeGenerator::Result result;
     QString error;
@@ -44,8 +43,7 @@ TEST(DriveTypeGenerator, WritesTwoThousandSoundParametersBesideTheShippedTypes)
     EXPECT_EQ(catalogue.readString(QStringLiteral("HXZ9"), QStringLiteral("-4037")), QStringLiteral("13"));
 }
 
-TEST(DriveTypeGenerator, NewCpuVersionGoesIntoTheCustomSections)
-{
+TEST(DriveTypeGenerator, NewCpuVersionGoesIntoTheCustomSections) {
     TempProgramFolder folder(true);
     DriveTypeGenerator::Options o;
     o.typeName = QStringLiteral("HXY2");
@@ -56,14 +54,19 @@ TEST(DriveTypeGenerator, NewCpuVersionGoesIntoTheCustomSections)
     const QStringList problems = DataChecks::checkProgramFolder(folder.path());
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     const IniFile catalogue(folder.filePath(QStringLiteral("dat/Inverter.ini")));
-    EXPECT_EQ(catalogue.readString(QStringLiteral("Type_Custom"), QStringLiteral("HXY2")), QStringLiteral("77"));
-    EXPECT_EQ(catalogue.readString(QStringLiteral("HXY2(V705)"), QStringLiteral("-4037")), QStringLiteral("13"));
+    EXPECT_EQ(catalogue.readString(QStringLiteral("Type_Custom"), QStringLiteral("HXY2")),
+              QStringLiteral("77"));
+    EXPECT_EQ(catalogue.readString(QStringLiteral("HXY2(V705)"), QStringLiteral("-4037")),
+              QStringLiteral("13"));
 }
 
-TEST(DriveTypeGenerator, RefusesOptionsThatMakeNoDriveType)
-{
+TEST(DriveTypeGenerator, RefusesOptionsThatMakeNoDriveType) {
     TempProgramFolder folder;
-    struct Case { int count; const char* capacity; const char* cpu; };
+    struct Case {
+        int count;
+        const char* capacity;
+        const char* cpu;
+    };
     for (const Case c : {Case{10, "-4037", "V100"}, Case{2001, "-4037", "V100"}, Case{500, "4037", "V100"},
                          Case{500, "-4037", "100"}}) {
         DriveTypeGenerator::Options o;
@@ -71,22 +74,22 @@ TEST(DriveTypeGenerator, RefusesOptionsThatMakeNoDriveType)
         o.capacityName = QLatin1String(c.capacity);
         o.cpuVersion = QLatin1String(c.cpu);
         QString error;
-        EXPECT_FALSE(DriveTypeGenerator::write(folder.path(), o, nullptr, &error)) << c.count << c.capacity << c.cpu;
+        EXPECT_FALSE(DriveTypeGenerator::write(folder.path(), o, nullptr, &error))
+            << c.count << c.capacity << c.cpu;
         EXPECT_FALSE(error.isEmpty());
     }
 }
 
-TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters)
-{
+TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     TempProgramFolder folder;
     DriveTypeGenerator::Result r;
     ASSERT_TRUE(DriveTypeGenerator::write(folder.path(), {}, &r));
     ScriptedPrompter prompter;
     resetGlobals();
-    TParameters store;
+    ParameterStore store;
     for (int n = 0; n < 110; ++n)
         store.Messages << QStringLiteral("msg%1").arg(n);
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.Parameters = &store;
     g.TypeFolder = g.CapacityFolder = r.typeFolder;
     g.InfoIniPath = r.infoIniPath;
@@ -100,6 +103,7 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters)
     EXPECT_EQ(g.ParaCountAll, 1999);
     EXPECT_EQ(g.ParaCountNormal, r.lastOrdinaryIndex);
     EXPECT_EQ(store.indexOfComNo(r.comNos.last()), 1999);
-    EXPECT_EQ(store.UPara.cell(UP_Value, store.indexOfComNo(QStringLiteral("0012")) + 1), QStringLiteral("880"));
+    EXPECT_EQ(store.UPara.cell(UP_Value, store.indexOfComNo(QStringLiteral("0012")) + 1),
+              QStringLiteral("880"));
     resetGlobals();
 }

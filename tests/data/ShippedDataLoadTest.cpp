@@ -2,9 +2,9 @@
 // own loaders: no box, and every working value inside its working limits.
 #include "ShippedDataChecks.h"
 
-#include "app/Datas.h"
-#include "app/DriveData.h"
-#include "app/Globals.h"
+#include "core/DriveData.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
@@ -19,15 +19,15 @@ struct Load {
     QString folder, type, cpu, capacity, suffix;
 };
 
-std::vector<Load> everyLoad()
-{
+std::vector<Load> everyLoad() {
     std::vector<Load> loads;
     const QDir dat(shippedDataDir() + QStringLiteral("/dat"));
     for (const QString& d : dat.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const qsizetype open = d.lastIndexOf(QLatin1String("(V"));
         const QString type = d.left(open);
         const QString cpu = d.mid(open + 1).chopped(1);
-        for (const QString& cap : QDir(dat.filePath(d)).entryList({QStringLiteral("*.cap")}, QDir::Files, QDir::Name))
+        for (const QString& cap :
+             QDir(dat.filePath(d)).entryList({QStringLiteral("*.cap")}, QDir::Files, QDir::Name))
             for (const QString& suffix : {QStringLiteral("Eng"), QStringLiteral("Jap")})
                 loads.push_back({dat.filePath(d), type, cpu, cap.mid(type.size()).chopped(4), suffix});
     }
@@ -36,18 +36,17 @@ std::vector<Load> everyLoad()
 
 } // namespace
 
-TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimits)
-{
+TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimits) {
     ScriptedPrompter prompter;
     const std::vector<Load> loads = everyLoad();
     ASSERT_FALSE(loads.empty());
     for (const Load& l : loads) {
         const std::string what = (l.type + u'(' + l.cpu + u')' + l.capacity + u' ' + l.suffix).toStdString();
         resetGlobals();
-        TParameters store;
+        ParameterStore store;
         for (int n = 0; n < 110; ++n)
             store.Messages << QStringLiteral("msg%1").arg(n);
-        Globals& g = globals();
+        ProgramContext& g = globals();
         g.Parameters = &store;
         g.TypeFolder = g.CapacityFolder = l.folder;
         g.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
@@ -63,12 +62,13 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         EXPECT_EQ(prompter.texts(), QStringList()) << what;
 
         QStringList problems;
-        const auto rows = DataChecks::readTypeFile(l.folder + u'/' + l.type + u'(' + l.suffix + QStringLiteral(").inv"),
-                                                   problems);
+        const auto rows = DataChecks::readTypeFile(
+            l.folder + u'/' + l.type + u'(' + l.suffix + QStringLiteral(").inv"), problems);
         ASSERT_EQ(g.ParaCountAll + 1, int(rows.size())) << what;
         // Ordinary parameters end with the last one whose number has the ordinary prefix.
-        const QString disp = IniFile(g.InfoIniPath).readString(QStringLiteral("Setup"), QStringLiteral("Disp"),
-                                                               QStringLiteral("0*"));
+        const QString disp =
+            IniFile(g.InfoIniPath)
+                .readString(QStringLiteral("Setup"), QStringLiteral("Disp"), QStringLiteral("0*"));
         int lastOrdinary = 0;
         for (int k = 0; k < int(rows.size()); ++k)
             if (rows[size_t(k)][0].startsWith(u'0') || rows[size_t(k)][0].left(2) == disp)

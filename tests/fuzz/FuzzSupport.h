@@ -1,9 +1,9 @@
 #pragma once
 // What every fuzz target needs: a core application, a prompter that answers each box with
 // a button chosen by the input (never a real window), and a small drive type in the store.
-#include "app/Datas.h"
-#include "app/Globals.h"
-#include "app/ParaFile.h"
+#include "core/ParaFile.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/Prompter.h"
 
 #include <QCoreApplication>
@@ -57,9 +57,9 @@ inline void setUp() {
     static char name[] = "fuzz";
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
-    static TParameters store;
+    static ParameterStore store;
     Prompter::install(&prompter());
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.DriveTypeName = "QX100";
     g.DriveFormName = "-4037";
     g.DriveCpuVersion = "V110";

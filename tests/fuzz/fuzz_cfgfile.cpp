@@ -1,7 +1,7 @@
 // The configuration file's reader on arbitrary bytes, and the writer on what it left.
 #include "FuzzSupport.h"
 
-#include "app/CfgFile.h"
+#include "core/CfgFile.h"
 #include "platform/TextFile.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -2,8 +2,8 @@
 // input and written as one line must read back as the same cells under RFC 4180.
 #include "FuzzSupport.h"
 
-#include "app/CsvExport.h"
-#include "app/DriveData.h"
+#include "core/CsvExport.h"
+#include "core/DriveData.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 // drive-type file, the rest the capacity file. Every file chooser is cancelled.
 #include "FuzzSupport.h"
 
-#include "app/DriveData.h"
+#include "core/DriveData.h"
 #include "platform/TextFile.h"
 
 #include <QTemporaryDir>
@@ -16,7 +16,7 @@ QTemporaryDir& folder() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::setUp();
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.TypeFolder = g.CapacityFolder = folder().path();
     g.InfoIniPath = folder().filePath("Info.ini");
     g.LanguageSuffix = "Eng";
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     const qsizetype cut = bytes.indexOf('\0');
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.StartupAbort = false;
     g.DriveTypeName = "QX100";
     g.DriveFormName = "-4037";

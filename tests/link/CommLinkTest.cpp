@@ -2,8 +2,8 @@
 // the main window sees of it.
 #include "link/CommLink.h"
 
-#include "app/Datas.h"
-#include "app/Globals.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedPrompter.h"
 
@@ -57,7 +57,7 @@ class Link : public testing::Test {
 protected:
     void SetUp() override {
         resetGlobals();
-        params_ = std::make_unique<TParameters>();
+        params_ = std::make_unique<ParameterStore>();
         const char* rows[kCount][3] = {{"0000", "2", "0"},
                                        {"0103", "4", "0"},
                                        {"FC10", "2", "0"},
@@ -96,7 +96,7 @@ protected:
     FakeSerialPort port{clock};
     FakeView view;
     CommLink link{port, clock};
-    std::unique_ptr<TParameters> params_;
+    std::unique_ptr<ParameterStore> params_;
 };
 
 // ---- What the exchange waits for ----

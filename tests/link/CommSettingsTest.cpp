@@ -2,7 +2,7 @@
 // choices, the port list and the drive type's default settings.
 #include "link/CommSettings.h"
 
-#include "app/Datas.h"
+#include "core/ParameterStore.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 #include "support/FakeSerialPort.h"
@@ -224,7 +224,7 @@ TEST_F(DriveDefaults, ResultsOutsideTheirListsLeaveTheSettingUnchanged) {
 }
 
 TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
-    TParameters params;
+    ParameterStore params;
     const char* rows[][2] = {{"0000", "0"}, {"0F21", "2"}, {"0F22", "1.5"}, {"0F23", "h12"}, {"0F24", "9"}};
     for (int i = 0; i < 5; ++i) {
         params.ParaDat.setCell(PD_ComNo, i + 1, QLatin1String(rows[i][0]));

@@ -2,7 +2,7 @@
 // setup of "0998"/"0999" and its one warning, the identity sequence on the wire and the
 // comparison of type, capacity and CPU version with the selection.
 #include "link/DriveChecks.h"
-#include "link/WorkingFixture.h"
+#include "support/TransferFixture.h"
 
 #include <QDir>
 
@@ -250,9 +250,9 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     const ShippedDrive d = GetParam();
     ScriptedPrompter prompter;
     TempProgramFolder folder(true);
-    TParameters store;
+    ParameterStore store;
     resetGlobals();
-    Globals& g = globals();
+    ProgramContext& g = globals();
     g.Parameters = &store;
     g.ProgramFolder = folder.path();
     g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");

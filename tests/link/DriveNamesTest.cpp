@@ -1,7 +1,7 @@
 // Names of the connected drive from the drive catalogue: type (with the CPU version's
 // sections and the identification sections), capacity and CPU version.
 #include "link/DriveNames.h"
-#include "link/WorkingFixture.h"
+#include "support/TransferFixture.h"
 
 using namespace transfertest;
 

@@ -3,12 +3,12 @@
 // (in this process, and as the drivesim program), both protocols.
 #include "link/CommLink.h"
 #include "link/ConfigScan.h"
-#include "link/DrivesimSupport.h"
+#include "support/DrivesimSupport.h"
 #include "tools/drivesim/PtyDriveServer.h"
 
-#include "app/Datas.h"
-#include "app/DriveData.h"
-#include "app/Globals.h"
+#include "core/DriveData.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/Clock.h"
 #include "support/DrivesimProcess.h"
 #include "support/ScriptedPrompter.h"
@@ -31,7 +31,7 @@ class LoadedDriveType {
 public:
     explicit LoadedDriveType(const QString& programFolder) {
         resetGlobals();
-        Globals& g = globals();
+        ProgramContext& g = globals();
         g.Parameters = &store;
         g.DriveTypeName = QStringLiteral("HXA1");
         g.DriveFormName = QStringLiteral("-0.75K");
@@ -48,7 +48,7 @@ public:
     }
     int index(const char* comNo) const { return store.indexOfComNo(QString::fromLatin1(comNo)); }
 
-    TParameters store;
+    ParameterStore store;
     bool loaded = false;
 };
 
@@ -98,7 +98,7 @@ protected:
 };
 
 TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     for (int i = 0; i <= g.ParaCountAll; ++i) {
         const QString comNo = table->store.ParaDat.cell(PD_ComNo, i + 1);
         if (comNo == QStringLiteral("FC10"))

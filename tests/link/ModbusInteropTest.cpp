@@ -2,7 +2,7 @@
 // (libmodbus) on its pseudo-terminal: what a simulator written from the same reading as the
 // link would share, a peer written by others does not. (Our exchange against a libmodbus
 // server is CommLinkModbusPeerTest.)
-#include "link/DrivesimSupport.h"
+#include "support/DrivesimSupport.h"
 #include "tools/drivesim/PtyDriveServer.h"
 
 #include <QFile>

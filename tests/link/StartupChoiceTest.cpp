@@ -2,7 +2,7 @@
 // what its close hands to the program.
 #include "link/StartupChoice.h"
 
-#include "StartupChoiceFixture.h"
+#include "support/StartupChoiceFixture.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     c.CapaPos = 6; // -4037 exists for V720 only
     c.FormClose();
 
-    const Globals& g = globals();
+    const ProgramContext& g = globals();
     const QString dat = folder.filePath("dat");
     EXPECT_EQ(g.LanguageName, "English");
     EXPECT_EQ(g.LanguageSuffix, "Eng");

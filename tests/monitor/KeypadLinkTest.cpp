@@ -1,5 +1,5 @@
 // The keypad's display block read: requests, reply lengths and checks, time limits, decoding.
-#include "KeypadFixture.h"
+#include "support/KeypadFixture.h"
 
 using namespace keypadtest;
 

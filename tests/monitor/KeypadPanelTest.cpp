@@ -1,5 +1,5 @@
 // The panel loop, its keys and direct input against the simulated drive on the fake port.
-#include "KeypadFixture.h"
+#include "support/KeypadFixture.h"
 
 #include "platform/SerialPort.h"
 #include "tools/drivesim/PtyDriveServer.h"

@@ -2,8 +2,8 @@
 #include "platform/TextFile.h"
 
 #include <QFile>
-#include <climits>
 #include <QTemporaryDir>
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -13,14 +13,12 @@ protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("test.ini")); }
 
-    void writeRaw(const QByteArray& bytes)
-    {
+    void writeRaw(const QByteArray& bytes) {
         QFile f(path());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QByteArray readRaw() const
-    {
+    QByteArray readRaw() const {
         QFile f(path());
         if (!f.open(QIODevice::ReadOnly))
             return {};
@@ -47,8 +45,7 @@ const QByteArray kSample = "; settings made by hand\r\n"
                            "Single='x'\r\n"
                            "\r\n";
 
-TEST_F(IniFileTest, GeneralIsAnOrdinarySectionWithKeysInFileOrder)
-{
+TEST_F(IniFileTest, GeneralIsAnOrdinarySectionWithKeysInFileOrder) {
     writeRaw(kSample);
     IniFile ini(path());
     EXPECT_TRUE(ini.fileExists());
@@ -58,8 +55,7 @@ TEST_F(IniFileTest, GeneralIsAnOrdinarySectionWithKeysInFileOrder)
     EXPECT_EQ(ini.readString("General", "Zeta"), "A");
 }
 
-TEST_F(IniFileTest, NamesMatchIgnoringCaseAndTheFirstOccurrenceWins)
-{
+TEST_F(IniFileTest, NamesMatchIgnoringCaseAndTheFirstOccurrenceWins) {
     writeRaw(kSample);
     IniFile ini(path());
     EXPECT_EQ(ini.readString("GENERAL", "alpha"), "B");
@@ -69,8 +65,7 @@ TEST_F(IniFileTest, NamesMatchIgnoringCaseAndTheFirstOccurrenceWins)
     EXPECT_EQ(ini.readString("Missing", "Zeta", "def"), "def");
 }
 
-TEST_F(IniFileTest, ValuesAreTrimmedAndOnePairOfQuotesIsDropped)
-{
+TEST_F(IniFileTest, ValuesAreTrimmedAndOnePairOfQuotesIsDropped) {
     writeRaw(kSample);
     IniFile ini(path());
     EXPECT_EQ(ini.readString("General", "Mid"), "  C  ");
@@ -79,8 +74,7 @@ TEST_F(IniFileTest, ValuesAreTrimmedAndOnePairOfQuotesIsDropped)
     EXPECT_FALSE(ini.valueExists("Options", "NoEquals"));
 }
 
-TEST_F(IniFileTest, IntegersAreDecimalOrHexElseTheDefault)
-{
+TEST_F(IniFileTest, IntegersAreDecimalOrHexElseTheDefault) {
     writeRaw(kSample);
     IniFile ini(path());
     EXPECT_EQ(ini.readInteger("Options", "Hex1", -1), 31);
@@ -95,8 +89,7 @@ TEST_F(IniFileTest, IntegersAreDecimalOrHexElseTheDefault)
     EXPECT_TRUE(ini.readBool("Options", "On", false));
 }
 
-TEST_F(IniFileTest, IntegerEdgeCases)
-{
+TEST_F(IniFileTest, IntegerEdgeCases) {
     writeRaw("[N]\r\nMax=2147483647\r\nMin=-2147483648\r\nOver=2147483648\r\nAllOnes=$FFFFFFFF\r\n"
              "Empty=\r\nSign=-\r\nBlank=1 2\r\nPlus=+3\r\n");
     IniFile ini(path());
@@ -110,8 +103,7 @@ TEST_F(IniFileTest, IntegerEdgeCases)
     EXPECT_EQ(ini.readInteger("N", "Plus", 9), 3);
 }
 
-TEST_F(IniFileTest, WritesChangeOnlyTheirLineAndKeepEveryOtherByte)
-{
+TEST_F(IniFileTest, WritesChangeOnlyTheirLineAndKeepEveryOtherByte) {
     // A file with LF ends, odd blanks and a comment: untouched lines keep their bytes.
     writeRaw("; top\n[A]\n  x = 1  \ny=2\n\n; about B\n[B]\nz=3\n");
     {
@@ -125,8 +117,7 @@ TEST_F(IniFileTest, WritesChangeOnlyTheirLineAndKeepEveryOtherByte)
                                     "\r\n[C]\r\nflag=1\r\n"));
 }
 
-TEST_F(IniFileTest, KeyAddedToAnEmptySectionFollowsItsHeader)
-{
+TEST_F(IniFileTest, KeyAddedToAnEmptySectionFollowsItsHeader) {
     writeRaw("[A]\r\n[B]\r\nk=v\r\n");
     IniFile ini(path());
     ini.writeString("A", "k", "w");
@@ -134,8 +125,7 @@ TEST_F(IniFileTest, KeyAddedToAnEmptySectionFollowsItsHeader)
     EXPECT_EQ(readRaw(), QByteArray("[A]\r\nk=w\r\n[B]\r\nk=v\r\n"));
 }
 
-TEST_F(IniFileTest, WrittenValuesReadBackUnchanged)
-{
+TEST_F(IniFileTest, WrittenValuesReadBackUnchanged) {
     IniFile ini(path());
     EXPECT_FALSE(ini.fileExists());
     const QStringList values = {"plain", "  lead", "trail  ", "\"quoted\"", "'q'", "", "a=b;c", "\\dat\\x"};
@@ -151,8 +141,7 @@ TEST_F(IniFileTest, WrittenValuesReadBackUnchanged)
     EXPECT_EQ(again.keys("S").size(), values.size() + 1);
 }
 
-TEST_F(IniFileTest, DeleteKeyRemovesEveryOccurrenceAndEraseSectionItsLines)
-{
+TEST_F(IniFileTest, DeleteKeyRemovesEveryOccurrenceAndEraseSectionItsLines) {
     writeRaw("[A]\r\nk=1\r\nk=2\r\nj=3\r\n[B]\r\nk=4\r\n");
     IniFile ini(path());
     ini.deleteKey("A", "K");
@@ -164,8 +153,7 @@ TEST_F(IniFileTest, DeleteKeyRemovesEveryOccurrenceAndEraseSectionItsLines)
     EXPECT_EQ(readRaw(), QByteArray("[A]\r\nj=3\r\n"));
 }
 
-TEST_F(IniFileTest, DestructorWritesPendingChanges)
-{
+TEST_F(IniFileTest, DestructorWritesPendingChanges) {
     {
         IniFile ini(path());
         ini.writeString("S", "k", "v");
@@ -174,8 +162,7 @@ TEST_F(IniFileTest, DestructorWritesPendingChanges)
     EXPECT_EQ(readRaw(), QByteArray("[S]\r\nk=v\r\n"));
 }
 
-TEST_F(IniFileTest, UnchangedFileIsNotRewritten)
-{
+TEST_F(IniFileTest, UnchangedFileIsNotRewritten) {
     writeRaw("[S]\nk=v\n");
     IniFile ini(path());
     ini.writeString("S", "K", "v"); // same value
@@ -184,8 +171,7 @@ TEST_F(IniFileTest, UnchangedFileIsNotRewritten)
     EXPECT_EQ(readRaw(), QByteArray("[S]\nk=v\n"));
 }
 
-TEST_F(IniFileTest, FailedWriteIsReportedAndTheValuesStayPending)
-{
+TEST_F(IniFileTest, FailedWriteIsReportedAndTheValuesStayPending) {
     // Tests run as root, so a read-only folder would not stop the write: use a folder
     // that is a file.
     const QString blocker = dir.filePath(QStringLiteral("notAFolder"));
@@ -202,11 +188,11 @@ TEST_F(IniFileTest, FailedWriteIsReportedAndTheValuesStayPending)
     EXPECT_EQ(ini.readString("S", "k"), "v");
 }
 
-TEST_F(IniFileTest, LegacyFileIsReadAndWrittenBackInItsCodePage)
-{
+TEST_F(IniFileTest, LegacyFileIsReadAndWrittenBackInItsCodePage) {
     TextFile::setLegacyCodePage(QStringLiteral("CP1252"));
     // "Größe" and a euro sign in CP1252.
-    writeRaw("[S]\r\nName=Gr\xf6\xdf" "e\r\nCur=\x80\r\nk=1\r\n");
+    writeRaw("[S]\r\nName=Gr\xf6\xdf"
+             "e\r\nCur=\x80\r\nk=1\r\n");
     {
         IniFile ini(path());
         EXPECT_EQ(ini.readString("S", "Name"), QString::fromUtf8("Größe"));
@@ -214,7 +200,8 @@ TEST_F(IniFileTest, LegacyFileIsReadAndWrittenBackInItsCodePage)
         ini.writeString("S", "k", QString::fromUtf8("é"));
         ASSERT_TRUE(ini.flush());
     }
-    EXPECT_EQ(readRaw(), QByteArray("[S]\r\nName=Gr\xf6\xdf" "e\r\nCur=\x80\r\nk=\xe9\r\n"));
+    EXPECT_EQ(readRaw(), QByteArray("[S]\r\nName=Gr\xf6\xdf"
+                                    "e\r\nCur=\x80\r\nk=\xe9\r\n"));
     {
         // A text the code page cannot hold turns the whole file into UTF-8, losing nothing.
         IniFile ini(path());
@@ -227,8 +214,7 @@ TEST_F(IniFileTest, LegacyFileIsReadAndWrittenBackInItsCodePage)
     EXPECT_TRUE(TextFile::isUtf8(readRaw()));
 }
 
-TEST_F(IniFileTest, ByteOrderMarkIsKeptAndIgnored)
-{
+TEST_F(IniFileTest, ByteOrderMarkIsKeptAndIgnored) {
     writeRaw("\xEF\xBB\xBF[S]\r\nk=v\r\n");
     IniFile ini(path());
     EXPECT_EQ(ini.readString("S", "k"), "v");
@@ -237,8 +223,7 @@ TEST_F(IniFileTest, ByteOrderMarkIsKeptAndIgnored)
     EXPECT_EQ(readRaw(), QByteArray("\xEF\xBB\xBF[S]\r\nk=w\r\n"));
 }
 
-TEST_F(IniFileTest, KeysBeforeTheFirstSectionBelongToNone)
-{
+TEST_F(IniFileTest, KeysBeforeTheFirstSectionBelongToNone) {
     writeRaw("loose=1\r\n[S]\r\nk=v\r\n");
     IniFile ini(path());
     EXPECT_FALSE(ini.valueExists("", "loose"));

@@ -9,14 +9,12 @@
 
 namespace {
 
-void touch(const QString& path)
-{
+void touch(const QString& path) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
 }
 
-TEST(Paths, StoredBackslashesBecomeSlashes)
-{
+TEST(Paths, StoredBackslashesBecomeSlashes) {
     EXPECT_EQ(Paths::normalize("dat\\HX1(V110)\\Info.ini"), "dat/HX1(V110)/Info.ini");
     EXPECT_EQ(Paths::join("/p/", "\\lng\\English.ini"), "/p/lng/English.ini");
     EXPECT_EQ(Paths::join("", "a"), "a");
@@ -26,8 +24,7 @@ TEST(Paths, StoredBackslashesBecomeSlashes)
     EXPECT_EQ(Paths::fileNameOf("c:\\d\\x.inv"), "x.inv");
 }
 
-TEST(Paths, ResolveFindsNamesDifferingInCaseComponentByComponent)
-{
+TEST(Paths, ResolveFindsNamesDifferingInCaseComponentByComponent) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("DAT/Hx1(v110)"));
     touch(dir.filePath("DAT/Hx1(v110)/INFO.INI"));
@@ -44,8 +41,7 @@ TEST(Paths, ResolveFindsNamesDifferingInCaseComponentByComponent)
     EXPECT_EQ(Paths::resolvedOrAsGiven(dir.filePath("dat/missing.ini")), dir.filePath("dat/missing.ini"));
 }
 
-TEST(Paths, ExactNameWinsOverACaseVariant)
-{
+TEST(Paths, ExactNameWinsOverACaseVariant) {
     QTemporaryDir dir;
     touch(dir.filePath("a.ini"));
     touch(dir.filePath("A.ini"));
@@ -55,8 +51,7 @@ TEST(Paths, ExactNameWinsOverACaseVariant)
     EXPECT_EQ(Paths::resolve(dir.filePath("a.INI")), dir.filePath("A.ini"));
 }
 
-TEST(Paths, RelativePathsResolveFromTheCurrentFolder)
-{
+TEST(Paths, RelativePathsResolveFromTheCurrentFolder) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("Lng"));
     touch(dir.filePath("Lng/English.ini"));
@@ -66,13 +61,13 @@ TEST(Paths, RelativePathsResolveFromTheCurrentFolder)
     QDir::setCurrent(saved);
 }
 
-TEST(Paths, ShippedDataCopiedToAProgramFolderIsFoundWhateverTheCase)
-{
+TEST(Paths, ShippedDataCopiedToAProgramFolderIsFoundWhateverTheCase) {
     TempProgramFolder folder(true);
     ASSERT_TRUE(folder.isValid());
     EXPECT_EQ(Paths::resolve(folder.filePath("LNG/english.INI")), folder.filePath("lng/English.ini"));
     EXPECT_TRUE(Paths::exists(folder.filePath("dat/inverter.ini")));
-    EXPECT_EQ(folder.writeFile("dat/New(V1)/Info.ini", "[Setup]\r\n"), folder.filePath("dat/New(V1)/Info.ini"));
+    EXPECT_EQ(folder.writeFile("dat/New(V1)/Info.ini", "[Setup]\r\n"),
+              folder.filePath("dat/New(V1)/Info.ini"));
     EXPECT_TRUE(Paths::exists(folder.filePath("DAT/new(v1)/INFO.ini")));
 }
 

@@ -1,5 +1,5 @@
-#include "platform/InstanceLock.h"
 #include "platform/PumpEvents.h"
+#include "platform/InstanceLock.h"
 #include "platform/WaitCursor.h"
 
 #include <QCoreApplication>
@@ -16,8 +16,7 @@
 
 namespace {
 
-TEST(PumpEvents, LetsPendingEventsThroughButNotFromInsideItself)
-{
+TEST(PumpEvents, LetsPendingEventsThroughButNotFromInsideItself) {
     int ran = 0;
     int innerResult = -1;
     QTimer::singleShot(0, [&] {
@@ -37,8 +36,7 @@ TEST(PumpEvents, LetsPendingEventsThroughButNotFromInsideItself)
     EXPECT_TRUE(PumpEvents());
 }
 
-TEST(CommandGuard, SecondGuardOfARunningCommandIsBusyUntilTheFirstEnds)
-{
+TEST(CommandGuard, SecondGuardOfARunningCommandIsBusyUntilTheFirstEnds) {
     // Commands are told apart by name, not by the pointer of their text.
     const char first[] = "Open";
     const char second[] = "Open";
@@ -61,8 +59,7 @@ TEST(CommandGuard, SecondGuardOfARunningCommandIsBusyUntilTheFirstEnds)
     EXPECT_FALSE(again.busy());
 }
 
-TEST(WaitCursor, RestoresTheCursorOnEveryWayOut)
-{
+TEST(WaitCursor, RestoresTheCursorOnEveryWayOut) {
     ASSERT_NE(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     auto work = [](bool early) {
@@ -70,9 +67,7 @@ TEST(WaitCursor, RestoresTheCursorOnEveryWayOut)
         EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
         if (early)
             return 1;
-        {
-            WaitCursor nested;
-        }
+        { WaitCursor nested; }
         EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
         return 2;
     };
@@ -87,8 +82,7 @@ protected:
     QTemporaryDir runtime;
     QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
     void SetUp() override { qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit()); }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (savedRuntime.isNull())
             qunsetenv("XDG_RUNTIME_DIR");
         else
@@ -96,15 +90,13 @@ protected:
     }
 };
 
-TEST_F(InstanceLockTest, LivesInTheRuntimeFolderElseInTmpPerUser)
-{
+TEST_F(InstanceLockTest, LivesInTheRuntimeFolderElseInTmpPerUser) {
     EXPECT_EQ(InstanceLock::lockPath("KVR260X"), runtime.path() + "/KVR260X.lock");
     qunsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(InstanceLock::lockPath("KVR260X"), QStringLiteral("/tmp/KVR260X-%1.lock").arg(getuid()));
 }
 
-TEST_F(InstanceLockTest, SecondLockFailsWhileTheFirstIsHeld)
-{
+TEST_F(InstanceLockTest, SecondLockFailsWhileTheFirstIsHeld) {
     const QString name = "KVR260X";
     InstanceLock first;
     ASSERT_TRUE(first.tryLock(name));
@@ -119,8 +111,7 @@ TEST_F(InstanceLockTest, SecondLockFailsWhileTheFirstIsHeld)
     EXPECT_TRUE(second.tryLock(name));
 }
 
-TEST_F(InstanceLockTest, LockHeldByAnotherOpenFileIsRefused)
-{
+TEST_F(InstanceLockTest, LockHeldByAnotherOpenFileIsRefused) {
     const QByteArray path = QFile::encodeName(InstanceLock::lockPath("KVR260X"));
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0);

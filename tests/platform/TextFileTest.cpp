@@ -10,8 +10,7 @@
 
 namespace {
 
-QByteArray readRaw(const QString& path)
-{
+QByteArray readRaw(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -22,8 +21,7 @@ struct CodePageScope {
     ~CodePageScope() { TextFile::setLegacyCodePage(saved); }
 };
 
-TEST(TextFile, LinesSplitAtCrLfLfAndCr)
-{
+TEST(TextFile, LinesSplitAtCrLfLfAndCr) {
     EXPECT_EQ(TextFile::splitLines("a\r\nb\nc\rd"), (QStringList{"a", "b", "c", "d"}));
     EXPECT_EQ(TextFile::splitLines("a\r\n\r\nb\r\n"), (QStringList{"a", "", "b"}));
     EXPECT_EQ(TextFile::splitLines("a\n\n"), (QStringList{"a", ""}));
@@ -31,17 +29,17 @@ TEST(TextFile, LinesSplitAtCrLfLfAndCr)
     EXPECT_EQ(TextFile::splitLines("\r\n"), QStringList{""});
 }
 
-TEST(TextFile, Utf8IsDecodedAsUtf8AndItsByteOrderMarkDropped)
-{
-    EXPECT_EQ(TextFile::decode("\xEF\xBB\xBF" "caf\xC3\xA9"), QString::fromUtf8("café"));
+TEST(TextFile, Utf8IsDecodedAsUtf8AndItsByteOrderMarkDropped) {
+    EXPECT_EQ(TextFile::decode("\xEF\xBB\xBF"
+                               "caf\xC3\xA9"),
+              QString::fromUtf8("café"));
     EXPECT_TRUE(TextFile::isUtf8("plain"));
     EXPECT_FALSE(TextFile::isUtf8("caf\xE9"));
     // A multi-byte character cut off at the end is not UTF-8.
     EXPECT_FALSE(TextFile::isUtf8("\xE6\x97"));
 }
 
-TEST(TextFile, OtherBytesAreDecodedInTheLanguagesCodePage)
-{
+TEST(TextFile, OtherBytesAreDecodedInTheLanguagesCodePage) {
     CodePageScope scope;
     TextFile::setLegacyCodePage(TextFile::codePageForLanguage("English"));
     EXPECT_EQ(TextFile::legacyCodePage(), "CP1252");
@@ -57,8 +55,7 @@ TEST(TextFile, OtherBytesAreDecodedInTheLanguagesCodePage)
     EXPECT_FALSE(TextFile::encodeLegacy(QString::fromUtf8("€é"), back));
 }
 
-TEST(TextFile, Cp1252RoundTripsEveryByte)
-{
+TEST(TextFile, Cp1252RoundTripsEveryByte) {
     CodePageScope scope;
     TextFile::setLegacyCodePage("CP1252");
     QByteArray all;
@@ -69,13 +66,13 @@ TEST(TextFile, Cp1252RoundTripsEveryByte)
     EXPECT_EQ(back, all);
 }
 
-TEST(TextFile, WrittenLinesEndInCrLfAndReadBack)
-{
+TEST(TextFile, WrittenLinesEndInCrLfAndReadBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath("t.txt");
     const QStringList lines = {QString::fromUtf8("Größe"), "", "last"};
     ASSERT_TRUE(TextFile::writeLines(path, lines));
-    EXPECT_EQ(readRaw(path), QByteArray("Gr\xC3\xB6\xC3\x9F" "e\r\n\r\nlast\r\n"));
+    EXPECT_EQ(readRaw(path), QByteArray("Gr\xC3\xB6\xC3\x9F"
+                                        "e\r\n\r\nlast\r\n"));
     QStringList back;
     ASSERT_TRUE(TextFile::readLines(path, back));
     EXPECT_EQ(back, lines);
@@ -83,16 +80,14 @@ TEST(TextFile, WrittenLinesEndInCrLfAndReadBack)
     EXPECT_EQ(readRaw(path), QByteArray("a\n"));
 }
 
-TEST(TextFile, WriteIntoAMissingFolderFailsWithAReason)
-{
+TEST(TextFile, WriteIntoAMissingFolderFailsWithAReason) {
     QTemporaryDir dir;
     QString error;
     EXPECT_FALSE(TextFile::writeText(dir.filePath("no/such/t.txt"), "new", &error));
     EXPECT_TRUE(error.contains("t.txt"));
 }
 
-TEST(TextFile, WriteFailingHalfWayLeavesTheOldFile)
-{
+TEST(TextFile, WriteFailingHalfWayLeavesTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("keep.txt");
     ASSERT_TRUE(TextFile::writeText(path, "old"));
@@ -115,8 +110,7 @@ TEST(TextFile, WriteFailingHalfWayLeavesTheOldFile)
     EXPECT_EQ(readRaw(path), QByteArray("new"));
 }
 
-TEST(TextFile, ReadingAMissingFileFailsWithAReason)
-{
+TEST(TextFile, ReadingAMissingFileFailsWithAReason) {
     QString text = "unchanged", error;
     EXPECT_FALSE(TextFile::readText("/nonexistent/folder/x.txt", text, &error));
     EXPECT_EQ(text, "unchanged");

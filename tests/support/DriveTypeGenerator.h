@@ -12,20 +12,20 @@ namespace DriveTypeGenerator {
 
 struct Options {
     QString typeName = QStringLiteral("HXZ9");
-    QString cpuVersion = QStringLiteral("V100"); // folder <type>(<cpu>)
+    QString cpuVersion = QStringLiteral("V100");    // folder <type>(<cpu>)
     QString capacityName = QStringLiteral("-4037"); // begins with "-"
-    int parameterCount = 2000;                   // drive-type files hold at most 2,000 lines
-    int typeCode = 90;                           // value of FB07
-    int capacityCode = 13;                       // value of FB05
+    int parameterCount = 2000;                      // drive-type files hold at most 2,000 lines
+    int typeCode = 90;                              // value of FB07
+    int capacityCode = 13;                          // value of FB05
 };
 
 struct Result {
-    QString typeFolder;       // <program folder>/dat/<type>(<cpu>)
+    QString typeFolder; // <program folder>/dat/<type>(<cpu>)
     QString infoIniPath;
-    QString englishTypeFile;  // <type>(Eng).inv
-    QString japaneseTypeFile; // <type>(Jap).inv
-    QString capacityFile;     // <type><capacity>.cap
-    QStringList comNos;       // every communication number, in file order
+    QString englishTypeFile;    // <type>(Eng).inv
+    QString japaneseTypeFile;   // <type>(Jap).inv
+    QString capacityFile;       // <type><capacity>.cap
+    QStringList comNos;         // every communication number, in file order
     int lastOrdinaryIndex = -1; // index of the last parameter before the maintenance ones
 };
 

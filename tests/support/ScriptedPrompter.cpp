@@ -3,25 +3,30 @@
 #include <gtest/gtest.h>
 
 namespace {
-BoxAnswer firstButton(BoxButtons b)
-{
+BoxAnswer firstButton(BoxButtons b) {
     switch (b) {
     case BoxButtons::Ok:
-    case BoxButtons::OkCancel: return BoxAnswer::Ok;
+    case BoxButtons::OkCancel:
+        return BoxAnswer::Ok;
     case BoxButtons::YesNo:
-    case BoxButtons::YesNoCancel: return BoxAnswer::Yes;
-    case BoxButtons::AbortRetryIgnore: return BoxAnswer::Abort;
+    case BoxButtons::YesNoCancel:
+        return BoxAnswer::Yes;
+    case BoxButtons::AbortRetryIgnore:
+        return BoxAnswer::Abort;
     }
     return BoxAnswer::Ok;
 }
 } // namespace
 
-ScriptedPrompter::ScriptedPrompter() { Prompter::install(this); }
+ScriptedPrompter::ScriptedPrompter() {
+    Prompter::install(this);
+}
 
-ScriptedPrompter::~ScriptedPrompter() { Prompter::install(nullptr); }
+ScriptedPrompter::~ScriptedPrompter() {
+    Prompter::install(nullptr);
+}
 
-QStringList ScriptedPrompter::texts() const
-{
+QStringList ScriptedPrompter::texts() const {
     QStringList out;
     for (const auto& b : boxes_)
         out << b.text;
@@ -29,8 +34,7 @@ QStringList ScriptedPrompter::texts() const
 }
 
 BoxAnswer ScriptedPrompter::message(const QString& text, const QString& caption, BoxIcon icon,
-                                    BoxButtons buttons, QWidget*)
-{
+                                    BoxButtons buttons, QWidget*) {
     boxes_.push_back({text, caption, icon, buttons});
     if (!answers_.empty()) {
         BoxAnswer a = answers_.front();
@@ -44,8 +48,7 @@ BoxAnswer ScriptedPrompter::message(const QString& text, const QString& caption,
 }
 
 QString ScriptedPrompter::nextFile(bool save, const QString& title, const QString& folder,
-                                   const QString& filter, int filterIndex, const QString& fileName)
-{
+                                   const QString& filter, int filterIndex, const QString& fileName) {
     ++fileDialogs_;
     filters_ << filter;
     dialogs_.push_back({save, title, folder, filter, filterIndex, fileName});
@@ -63,19 +66,16 @@ QString ScriptedPrompter::nextFile(bool save, const QString& title, const QStrin
 }
 
 QString ScriptedPrompter::openFile(const QString& title, const QString& folder, const QString& filter,
-                                   int filterIndex, QWidget*)
-{
+                                   int filterIndex, QWidget*) {
     return nextFile(false, title, folder, filter, filterIndex, QString());
 }
 
 QString ScriptedPrompter::saveFile(const QString& title, const QString& folder, const QString& filter,
-                                   int filterIndex, const QString& fileName, QWidget*)
-{
+                                   int filterIndex, const QString& fileName, QWidget*) {
     return nextFile(true, title, folder, filter, filterIndex, fileName);
 }
 
-bool ScriptedPrompter::chooseColor(QColor& color, QWidget*)
-{
+bool ScriptedPrompter::chooseColor(QColor& color, QWidget*) {
     if (colors_.empty()) {
         if (!allowUnexpected_)
             ADD_FAILURE() << "unexpected colour dialog";
@@ -88,8 +88,7 @@ bool ScriptedPrompter::chooseColor(QColor& color, QWidget*)
     return ok;
 }
 
-bool ScriptedPrompter::chooseFont(QFont& font, QWidget*)
-{
+bool ScriptedPrompter::chooseFont(QFont& font, QWidget*) {
     if (fonts_.empty()) {
         if (!allowUnexpected_)
             ADD_FAILURE() << "unexpected font dialog";
@@ -102,8 +101,7 @@ bool ScriptedPrompter::chooseFont(QFont& font, QWidget*)
     return ok;
 }
 
-bool ScriptedPrompter::choosePrinter(QPrinter&, QWidget*)
-{
+bool ScriptedPrompter::choosePrinter(QPrinter&, QWidget*) {
     if (printers_.empty()) {
         if (!allowUnexpected_)
             ADD_FAILURE() << "unexpected printer dialog";

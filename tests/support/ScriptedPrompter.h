@@ -45,10 +45,13 @@ public:
     int fileDialogs() const { return fileDialogs_; }
     QStringList fileFilters() const { return filters_; }
     const std::vector<FileDialog>& fileDialogRecords() const { return dialogs_; }
-    void clear() { boxes_.clear(); filters_.clear(); dialogs_.clear(); }
+    void clear() {
+        boxes_.clear();
+        filters_.clear();
+        dialogs_.clear();
+    }
     // Answers still queued (a test that queued more than was asked can check this).
-    size_t pendingAnswers() const
-    {
+    size_t pendingAnswers() const {
         return answers_.size() + files_.size() + colors_.size() + fonts_.size() + printers_.size();
     }
 

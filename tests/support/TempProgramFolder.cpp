@@ -7,18 +7,20 @@
 #include <QFile>
 #include <QFileInfo>
 
-TempProgramFolder::TempProgramFolder(bool withShippedData)
-{
+TempProgramFolder::TempProgramFolder(bool withShippedData) {
     if (withShippedData)
         copyShippedData();
 }
 
-QString TempProgramFolder::settingsIniPath() const { return filePath(QStringLiteral("KVR260X.ini")); }
+QString TempProgramFolder::settingsIniPath() const {
+    return filePath(QStringLiteral("KVR260X.ini"));
+}
 
-bool TempProgramFolder::copyShippedData() { return copyTree(shippedDataDir()); }
+bool TempProgramFolder::copyShippedData() {
+    return copyTree(shippedDataDir());
+}
 
-bool TempProgramFolder::copyTree(const QString& from, const QString& to)
-{
+bool TempProgramFolder::copyTree(const QString& from, const QString& to) {
     if (!isValid() || !QFileInfo(from).isDir())
         return false;
     const QDir source(from);
@@ -37,8 +39,7 @@ bool TempProgramFolder::copyTree(const QString& from, const QString& to)
     return ok;
 }
 
-QString TempProgramFolder::writeFile(const QString& relative, const QByteArray& bytes)
-{
+QString TempProgramFolder::writeFile(const QString& relative, const QByteArray& bytes) {
     const QString dest = filePath(relative);
     QDir().mkpath(QFileInfo(dest).path());
     QFile f(dest);
@@ -47,4 +48,6 @@ QString TempProgramFolder::writeFile(const QString& relative, const QByteArray& 
     return dest;
 }
 
-bool TempProgramFolder::removeFile(const QString& relative) { return QFile::remove(filePath(relative)); }
+bool TempProgramFolder::removeFile(const QString& relative) {
+    return QFile::remove(filePath(relative));
+}

@@ -1,6 +1,6 @@
 #include "tools/drivesim/DriveModel.h"
 
-#include "app/DriveData.h"
+#include "platform/CsvLine.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"

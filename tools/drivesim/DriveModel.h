@@ -2,7 +2,7 @@
 // The simulated drive's memory: its parameters with their wire values, taken from the
 // drive-type and capacity files of a program folder, and the identity values the drive
 // reports (type, capacity and CPU version codes of the drive catalogue).
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QString>
 #include <array>

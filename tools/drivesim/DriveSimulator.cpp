@@ -1,6 +1,6 @@
 #include "tools/drivesim/DriveSimulator.h"
 
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QStringList>
 

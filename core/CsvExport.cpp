@@ -1,0 +1,43 @@
+#include "core/CsvExport.h"
+
+#include "core/ParaFile.h"
+#include "platform/TextFile.h"
+
+namespace CsvExport {
+
+QChar separatorFor(bool decimalComma) {
+    return decimalComma ? u';' : u',';
+}
+
+QString cellText(const QString& cell, QChar separator) {
+    if (!cell.contains(separator) && !cell.contains(u'"') && !cell.contains(u'\r') && !cell.contains(u'\n'))
+        return cell;
+    QString quoted = cell;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QByteArray build(const QList<QStringList>& rows, bool decimalComma) {
+    const QChar sep = separatorFor(decimalComma);
+    QString text;
+    text.reserve(rows.size() * 80);
+    for (const QStringList& row : rows) {
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (c)
+                text += sep;
+            text += cellText(row.at(c), sep);
+        }
+        text += QLatin1String("\r\n");
+    }
+    return text.toUtf8();
+}
+
+bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma) {
+    if (!TextFile::writeBytes(path, build(rows, decimalComma))) {
+        ParaFile::showCannotCreate(path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace CsvExport

@@ -1,0 +1,289 @@
+#include "core/DriveData.h"
+
+#include "core/Messages.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+
+#include <QSet>
+#include <QtDebug>
+
+namespace {
+
+const QString kSetup = QStringLiteral("Setup");
+const QString kInfo = QStringLiteral("Info");
+const QString kDispCv = QStringLiteral("Disp CV");
+
+// A line shorter than this ends the drive-type file.
+constexpr int kMinLineLength = 7;
+// Fields of a drive-type line: 16, or 17 with the Quick mark.
+constexpr int kTypeFields = 16;
+
+// The lines of a data file; false when it is missing or cannot be read.
+bool readDataFile(const QString& path, QStringList& lines) {
+    lines.clear();
+    const QString found = Paths::resolve(path);
+    if (found.isEmpty())
+        return false;
+    QString error;
+    if (!TextFile::readLines(found, lines, &error)) {
+        qWarning("Cannot read %s: %s", qPrintable(found), qPrintable(error));
+        lines.clear();
+        return false;
+    }
+    return true;
+}
+
+bool typeFileHasData(const QStringList& lines) {
+    return !lines.isEmpty() && lines[0].size() >= kMinLineLength;
+}
+bool capacityFileHasData(const QStringList& lines) {
+    return !lines.isEmpty() && !lines[0].isEmpty();
+}
+
+void abortStartup(int message) {
+    ShowMsg(message, BoxIcon::Warning);
+    globals().StartupAbort = true;
+}
+
+// Leaves the store without parameters, so that a failed load never looks complete.
+void clearTypeTable(ParameterStore& store) {
+    ProgramContext& g = globals();
+    g.ParaCountAll = -1;
+    g.ParaCountNormal = 0;
+    store.ParaDat.setRowCount(1);
+    store.rebuildComNoIndex(-1);
+}
+
+QString infoIniFile() {
+    return Paths::resolve(globals().InfoIniPath);
+}
+
+// A communication number must be four characters: the list and every look-up rely on it.
+bool validComNo(const QString& comNo) {
+    if (comNo.size() != 4)
+        return false;
+    for (const QChar c : comNo)
+        if (c == QLatin1Char(',') || c.isSpace())
+            return false;
+    return true;
+}
+
+QString negatedNumber(const QString& text) {
+    qint64 i = 0;
+    if (ValueRules::parseInteger(text, i))
+        return QString::number(-i);
+    double d = 0;
+    if (ValueRules::parseNumber(text, d))
+        return ValueRules::floatText(d == 0 ? 0.0 : -d);
+    return text; // "Error." stays as it is
+}
+
+} // namespace
+
+bool LoadTypeTable(const DriveFileDialog& dialog) {
+    ProgramContext& g = globals();
+    ParameterStore* store = g.Parameters;
+    if (!store || g.StartupAbort)
+        return false;
+    WaitCursor hourglass;
+
+    QString disp = IniFile(infoIniFile()).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
+    store->ParaDat.setRow(0, paraDatColumnNames());
+    g.TypeFile = Paths::join(g.TypeFolder,
+                             g.DriveTypeName + QLatin1Char('(') + g.LanguageSuffix + QStringLiteral(").inv"));
+
+    QStringList lines;
+    if (!readDataFile(g.TypeFile, lines) || !typeFileHasData(lines)) {
+        ShowMsg(6, BoxIcon::Warning);
+        PumpEvents();
+        const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 1);
+        if (chosen.isEmpty()) {
+            clearTypeTable(*store);
+            abortStartup(85);
+            return false;
+        }
+        g.TypeFolder = Paths::folderOf(Paths::normalize(chosen));
+        g.TypeFile = Paths::fileNameOf(chosen);
+        g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
+        const IniFile info(infoIniFile());
+        g.DriveTypeName = info.readString(kInfo, QStringLiteral("Type"), QStringLiteral("-"));
+        g.DriveCpuVersion = info.readString(kInfo, QStringLiteral("Cpu"), QStringLiteral("-"));
+        disp = info.readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
+        // The identity codes follow the choice, or a configuration file written later
+        // would carry the previous drive's identity.
+        g.DriveTypeCode = IniFile(Paths::resolve(g.CatalogueIniPath))
+                              .readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("99"));
+        g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
+        if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
+            clearTypeTable(*store);
+            abortStartup(85);
+            return false;
+        }
+    }
+
+    g.ParaCountNormal = 0;
+    store->ParaDat.setRowCount(std::max(store->ParaDat.rowCount(), kMaxParams + 1));
+    const bool otherPrefix = disp != QLatin1String("0*");
+    const int maxLines = std::min<qsizetype>(lines.size(), kMaxParams);
+    int count = 0;
+    QStringList fields;
+    for (int k = 0; k < maxLines; ++k) {
+        const QString& line = lines[k];
+        if (line.size() < kMinLineLength)
+            break;
+        SplitDriveDataLine(line, fields);
+        if (fields.size() < kTypeFields || !validComNo(fields[0])) {
+            // A cut or garbled line would shift every later look-up; refuse the drive type.
+            clearTypeTable(*store);
+            Prompter::instance().message(Msg(67) + QLatin1Char('\n') + Paths::fileNameOf(g.TypeFile) +
+                                             QStringLiteral(" (%1): ").arg(k + 1) + line,
+                                         g.MsgCaption, BoxIcon::Stop);
+            g.StartupAbort = true;
+            return false;
+        }
+        const int row = k + 1;
+        // Every cell of the row is written, so nothing of a previous drive type survives.
+        for (int c = 0; c < PD_Flag; ++c)
+            store->ParaDat.setCell(c, row, fields[c]);
+        static const char* const kEmptyDefaults[] = {"#", "1", "-"}; // TMul, Mul, Memory
+        for (int c = PD_TMul; c <= PD_Memory; ++c)
+            if (fields[c].isEmpty())
+                store->ParaDat.setCell(c, row, QString::fromLatin1(kEmptyDefaults[c - PD_TMul]));
+        store->ParaDat.setCell(PD_Flag, row, fields[PD_Flag]);
+        store->ParaDat.setCell(PD_Quick, row,
+                               fields.size() > kTypeFields ? fields[PD_Quick] : QStringLiteral("0"));
+        store->ParaDat.setCell(PD_CurrentVoltIndex, row, QString());
+        store->ParaDat.setCell(PD_No, row, QString::number(k));
+
+        const QString& comNo = fields[PD_ComNo];
+        if ((otherPrefix && comNo.left(2) == disp) || comNo.startsWith(QLatin1Char('0')))
+            g.ParaCountNormal = k;
+        count = k + 1;
+    }
+    if (count == kMaxParams && lines.size() > kMaxParams && lines[kMaxParams].size() >= kMinLineLength)
+        qWarning("%s holds more than %d parameters; the rest is ignored", qPrintable(g.TypeFile), kMaxParams);
+
+    g.ParaCountAll = count - 1;
+    g.ParaCountNormal = std::min(g.ParaCountNormal, std::max(g.ParaCountAll, 0));
+    store->ParaDat.setRowCount(g.ParaCountAll + 2);
+    store->rebuildComNoIndex(g.ParaCountAll);
+    return true;
+}
+
+bool LoadCapacityTable(const DriveFileDialog& dialog) {
+    ProgramContext& g = globals();
+    ParameterStore* store = g.Parameters;
+    if (!store || g.StartupAbort)
+        return false;
+    WaitCursor hourglass;
+
+    g.CapacityFile =
+        Paths::join(g.CapacityFolder, g.DriveTypeName + g.DriveFormName + QStringLiteral(".cap"));
+    g.CapPara.clear();
+    g.CapParaR.clear();
+    QStringList lines;
+    if (!readDataFile(g.CapacityFile, lines) || !capacityFileHasData(lines)) {
+        ShowMsg(7, BoxIcon::Warning);
+        PumpEvents();
+        const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 2);
+        if (chosen.isEmpty()) {
+            abortStartup(85);
+            return false;
+        }
+        g.CapacityFolder = Paths::folderOf(Paths::normalize(chosen));
+        g.CapacityFile = Paths::fileNameOf(chosen);
+        // The name is the drive type, "-" and the capacity; a type name may itself hold "-".
+        const QString base = g.CapacityFile.left(g.CapacityFile.size() - 4);
+        const QString prefix = g.DriveTypeName + QLatin1Char('-');
+        if (!base.startsWith(prefix)) {
+            abortStartup(9);
+            return false;
+        }
+        g.DriveFormName = base.mid(g.DriveTypeName.size());
+        g.DriveFormCode = IniFile(Paths::resolve(g.CatalogueIniPath))
+                              .readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("0"));
+        if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
+            abortStartup(85);
+            return false;
+        }
+    }
+
+    QStringList fields;
+    for (int k = 0; k <= g.ParaCountAll && k < lines.size(); ++k) {
+        if (lines[k].isEmpty())
+            break;
+        SplitDriveDataLine(lines[k], fields);
+        if (fields.size() < 2)
+            continue; // no number on the line: nothing to change
+        g.CapPara << fields.first();
+        const int i = store->indexOfComNo(fields.first());
+        if (i >= 0 && i <= g.ParaCountAll)
+            store->ParaDat.setCell(PD_Default, i + 1, fields.last());
+    }
+
+    const IniFile info(infoIniFile());
+    g.ListBuff = info.keys(kDispCv);
+    // Both lists are matched ignoring case, as the program always did.
+    QSet<QString> capNumbers, cvNumbers;
+    for (const QString& n : std::as_const(g.CapPara))
+        capNumbers.insert(n.toUpper());
+    for (const QString& n : std::as_const(g.ListBuff))
+        cvNumbers.insert(n.toUpper());
+    for (int i = 0; i <= g.ParaCountAll; ++i) {
+        const int row = i + 1;
+        const QString& comNo = store->ParaDat.cell(PD_ComNo, row);
+        const QString upper = comNo.toUpper();
+        if (store->ParaDat.cell(PD_DIndex, row) == QLatin1String("1") && capNumbers.contains(upper))
+            g.CapParaR << comNo;
+        const QString kind = cvNumbers.contains(upper) ? info.readString(kDispCv, comNo) : QString();
+        store->ParaDat.setCell(PD_CurrentVoltIndex, row, kind);
+    }
+    return true;
+}
+
+bool InitValueTable() {
+    ProgramContext& g = globals();
+    ParameterStore* store = g.Parameters;
+    if (!store || g.StartupAbort)
+        return false;
+    WaitCursor hourglass;
+
+    TextGrid& up = store->UPara;
+    const TextGrid& pd = store->ParaDat;
+    up.setRowCount(g.ParaCountAll + 2);
+    up.setRow(0, uParaColumnNames());
+    const QString zero = QStringLiteral("0");
+    for (int k = 0; k <= g.ParaCountAll; ++k) {
+        const int row = k + 1;
+        qint64 mode = 0;
+        if (!ValueRules::parseInteger(pd.cell(PD_DIndex, row), mode)) {
+            Prompter::instance().message(Msg(67), g.MsgCaption, BoxIcon::Stop);
+            PumpEvents();
+            return false;
+        }
+        up.setCell(UP_Value, row,
+                   mode == 0 ? pd.cell(PD_Default, row) : ValueRules::DefaultOf(pd.cell(PD_Default, row)));
+        up.setCell(UP_HValue, row,
+                   pd.cell(PD_HIndex, row) == zero ? pd.cell(PD_High, row)
+                                                   : ValueRules::DefaultOf(pd.cell(PD_High, row)));
+        const QString& lowMode = pd.cell(PD_LIndex, row);
+        QString low = pd.cell(PD_Low, row);
+        if (lowMode != zero) {
+            low = ValueRules::DefaultOf(low);
+            if (lowMode == QLatin1String("-1"))
+                low = negatedNumber(low);
+        }
+        up.setCell(UP_LValue, row, low);
+        for (int c = UP_ChangeIndex; c <= UP_CommErrIndex; ++c)
+            up.setCell(c, row, zero);
+        up.setCell(UP_No, row, QString::number(k));
+    }
+    return true;
+}

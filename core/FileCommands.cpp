@@ -1,0 +1,279 @@
+#include "core/FileCommands.h"
+#include "core/ProgramFolder.h"
+
+#include "core/CsvExport.h"
+#include "core/DriveData.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParaFile.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/PumpEvents.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kKvr = QStringLiteral(".KVR");
+const QString kCsv = QStringLiteral(".CSV");
+const QString kCfg = QStringLiteral(".CFG");
+
+// Formats are told apart by the last four characters of the name.
+QString extensionOf(const QString& name) {
+    return name.right(4).toUpper();
+}
+
+int filterCount(const QString& pipeFilter) {
+    return qMax(1, int(pipeFilter.split(u'|').size() / 2));
+}
+
+} // namespace
+
+FileCommands::FileCommands(FileCommandHost& host) : host_(host), cfgNames_(CfgFile::catalogueNames()) {
+    updateFilters();
+}
+
+void FileCommands::updateFilters() {
+    const ProgramContext& g = globals();
+    const bool cfg =
+        !g.InfoIniPath.isEmpty() &&
+        IniFile(g.InfoIniPath).readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
+    if (cfg) {
+        openFilter_ = ParaFile::mainText(
+            QStringLiteral("OpenFile1M"),
+            QStringLiteral("Parameter Datas (*.kvr)|*.kvr|RBN744M Config Data (*.cfg)|*.cfg|"
+                           "All Files (*.*)|*.*"));
+        saveFilter_ = ParaFile::mainText(
+            QStringLiteral("SaveFile1M"),
+            QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv|"
+                           "RBN744M Config Data (*.cfg)|*.cfg"));
+    } else {
+        openFilter_ = ParaFile::mainText(QStringLiteral("OpenFile1"),
+                                         QStringLiteral("Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*"));
+        saveFilter_ = ParaFile::mainText(
+            QStringLiteral("SaveFile1"),
+            QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv"));
+    }
+}
+
+void FileCommands::ParaOpenClick() {
+    if (!host_.openEnabled())
+        return;
+    CFG_CNum.clear();
+    CFG_Val.clear();
+    ProgramContext& g = globals();
+    const QString path = Prompter::instance().openFile(
+        ParaFile::mainText(QStringLiteral("ToolB3"), QStringLiteral("Open")), g.LoadPath, openFilter_, 1);
+    if (path.isEmpty())
+        return;
+    const QString folder = Paths::folderOf(path);
+    const QString name = Paths::fileNameOf(path);
+    g.LoadPath = folder;
+    CommentsChk = false;
+
+    QStringList lines;
+    if (!TextFile::readLines(path, lines)) {
+        ParaFile::showCannotOpen(path);
+        return;
+    }
+
+    if (ParaFile::formOf(lines.value(0)) != ParaFile::Form::None) {
+        const ParaFile::ReadOutcome r = ParaFile::read(lines);
+        if (r.commentRead)
+            host_.setCommentText(r.comment);
+        switch (r.result) {
+        case ParaFile::ReadResult::Loaded:
+            finishOpen(folder, name, r.header.type + r.header.driveForm);
+            break;
+        case ParaFile::ReadResult::Stopped:
+            // What the table shows must be what the store now holds; the file is not the
+            // opened file, so Save still writes the previous one.
+            host_.refreshTable();
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (!CfgFile::isConfigurationFile(lines)) {
+        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        return;
+    }
+    const CfgFile::ReadOutcome r = CfgFile::ReadConfigurationXml(lines, CFG_CNum, CFG_Val, cfgNames_);
+    if (r.result == CfgFile::ReadResult::Loaded)
+        finishOpen(folder, name, r.typeName + r.capacityName);
+}
+
+void FileCommands::takeStartFileComment(const QString& commentLine) {
+    const QString comment = ParaFile::commentOfLine(commentLine);
+    CommentsChk = commentLine != QLatin1String("No Comments.");
+    CommentsBuff = comment;
+    host_.setCommentText(comment);
+}
+
+void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity) {
+    ProgramContext& g = globals();
+    g.OpenedFileFolder = folder;
+    g.OpenedFileName = name;
+    host_.setCaption(ParaFile::fileCaption(name, identity));
+    host_.refreshTable();
+    host_.setSaveEnabled(true);
+    host_.focusTableGrid();
+}
+
+void FileCommands::finishSave(const QString& folder) {
+    ProgramContext& g = globals();
+    host_.setCaption(ParaFile::fileCaption(g.CurrentFileName));
+    g.OpenedFileName = g.CurrentFileName;
+    g.OpenedFileFolder = folder;
+    host_.setSaveEnabled(true);
+}
+
+bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) {
+    WaitCursor wait;
+    if (ext == kCfg)
+        return CfgFile::WriteConfigurationXml(path);
+    if (withCsv && ext == kCsv)
+        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), globals().DecimalComma);
+    return ParaFile::WriteParameterFile(path, host_.commentText(), host_.blindViewOn(),
+                                        options().SaveNotChgPara.checked());
+}
+
+void FileCommands::ParaSaveOverWriteClick() {
+    if (!host_.saveEnabled())
+        return;
+    ProgramContext& g = globals();
+    g.SavePath = g.LoadPath;
+    g.CurrentFileName = g.OpenedFileName;
+    QString folder = g.OpenedFileFolder;
+    if (g.CurrentFileName.isEmpty()) {
+        ShowMsg(15, BoxIcon::None, BoxButtons::Ok);
+        return;
+    }
+    QString ext = extensionOf(g.CurrentFileName);
+    if (ext == kCfg) {
+        // A configuration file is never overwritten unasked.
+        const QString path = Prompter::instance().saveFile(
+            ParaFile::mainText(QStringLiteral("ToolB4"), QStringLiteral("Save")), saveDialogFolder_,
+            saveFilter_, qMin(3, filterCount(saveFilter_)), g.CurrentFileName);
+        if (path.isEmpty())
+            return;
+        folder = Paths::folderOf(path);
+        g.SavePath = folder;
+        g.CurrentFileName = Paths::fileNameOf(path);
+        saveDialogName_ = g.CurrentFileName;
+        if (g.CurrentFileName.isEmpty())
+            return;
+        ext = extensionOf(g.CurrentFileName);
+    }
+    const bool ok = write(ext, Paths::join(folder, g.CurrentFileName), false);
+    if (ok && (ext == kCfg || ext == kKvr))
+        finishSave(folder);
+    host_.focusTableGrid();
+}
+
+void FileCommands::ParaSaveChangeNameClick() {
+    if (!host_.saveAsEnabled())
+        return;
+    ProgramContext& g = globals();
+    const QString current = extensionOf(g.CurrentFileName);
+    const int preselected = qMin(current == kCsv ? 2 : current == kCfg ? 3 : 1, filterCount(saveFilter_));
+    Prompter& prompter = Prompter::instance();
+    const QString path =
+        prompter.saveFile(ParaFile::mainText(QStringLiteral("ToolB5"), QStringLiteral("Save As")), g.LoadPath,
+                          saveFilter_, preselected, saveDialogName_);
+    if (path.isEmpty())
+        return;
+    const int chosen = prompter.lastFilterIndex();
+    saveDialogFolder_ = g.LoadPath;
+    QString name = Paths::fileNameOf(path);
+    saveDialogName_ = name;
+    const QString folder = Paths::folderOf(path);
+    g.SavePath = folder;
+    g.CurrentFileName = name;
+    if (name.isEmpty())
+        return;
+
+    QString ext = extensionOf(name);
+    if (ext != kKvr && ext != kCsv && ext != kCfg) {
+        ext = chosen == 2 ? kCsv : chosen == 3 ? kCfg : kKvr;
+        name += ext.toLower();
+        // The dialog asked about the name as typed; the file written has another name.
+        if (QFileInfo::exists(Paths::join(folder, name))) {
+            const QString text =
+                ParaFile::mainText(QStringLiteral("OverWrite"),
+                                   QStringLiteral("%1 already exists.\nDo you want to replace it?"))
+                    .arg(name);
+            if (Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo) !=
+                BoxAnswer::Yes)
+                return;
+        }
+        g.CurrentFileName = name;
+    }
+    const bool ok = write(ext, Paths::join(folder, name), true);
+    if (ok && (ext == kCfg || ext == kKvr))
+        finishSave(folder);
+    host_.focusTableGrid();
+}
+
+void FileCommands::quitAfterNew() {
+    // The main window's close handler does not run on this way out; keep the folders.
+    ProgramFolder::StoreSavedPaths();
+    host_.quitApplication();
+}
+
+void FileCommands::ParaMakeNewClick() {
+    if (!host_.newEnabled())
+        return;
+    ProgramContext& g = globals();
+    host_.clearPortMessageShown();
+    for (;;) {
+        host_.runStartupForm();
+        PumpEvents();
+        // With nothing chosen the loaders would only ask for files of a program about to end.
+        if (g.StartupAbort || !LoadTypeTable() || g.StartupAbort || !LoadCapacityTable() || g.StartupAbort) {
+            quitAfterNew();
+            return;
+        }
+        if (InitValueTable())
+            break;
+        // Drive data whose working values cannot be computed: choose again.
+    }
+
+    host_.setCaption(ParaFile::captionBase());
+    updateFilters();
+    host_.setSaveEnabled(false);
+
+    ParameterStore* p = g.Parameters;
+    Options& o = options();
+    if (p && p->MainteFlag && o.MainteClear.checked()) {
+        p->MainteFlag = false;
+        p->SMainteFlag = false;
+        o.setMastersTabVisible(false);
+        o.DispBuffer.setChecked(false);
+        g.RowsInUse = g.ParaCountNormal;
+    } else if (p && p->MainteFlag) {
+        g.RowsInUse = g.ParaCountAll;
+    } else {
+        g.RowsInUse = g.ParaCountNormal;
+    }
+    g.RowsInUse = qMin(g.RowsInUse, g.ParaCountAll);
+
+    if (!o.StartInv.checked())
+        host_.reloadCommSettings();
+    host_.rearmSpecialSetupWarning();
+    CommentsChk = false;
+    CommentsBuff.clear();
+    g.BlindActive = false;
+    g.BlindCount = 0;
+
+    host_.refreshTable();
+    o.UpdateTripAlarmOptions();
+    host_.rebuildMonitor();
+    host_.showTable();
+    host_.applyDriveTypeCommands();
+}

@@ -1,0 +1,375 @@
+#include "core/ParaFile.h"
+
+#include "core/DriveData.h"
+#include "core/Messages.h"
+#include "core/ParameterStore.h"
+#include "core/ValueRules.h"
+#include "platform/IniFile.h"
+#include "platform/PumpEvents.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+
+#include <climits>
+
+namespace ParaFile {
+
+namespace {
+
+const QString kNoComments = QStringLiteral("No Comments.");
+
+ParameterStore* store() {
+    return globals().Parameters;
+}
+
+QString lineAt(const QStringList& lines, int i) {
+    return i >= 0 && i < lines.size() ? lines.at(i) : QString();
+}
+
+BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons, bool pump) {
+    const BoxAnswer a = Prompter::instance().message(text, globals().MsgCaption, icon, buttons);
+    if (pump)
+        PumpEvents();
+    return a;
+}
+
+// The file's identity as the boxes name it: type and capacity run together, then the CPU
+// version in parentheses for the full form, a blank for the shorter ones.
+QString identityTail(const Header& h) {
+    return h.form == Form::Full ? QStringLiteral(" (") + h.cpu + QStringLiteral(") ") : QStringLiteral(" ");
+}
+
+enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
+
+Identity checkIdentity(const Header& h, const ReadOptions& o) {
+    const ProgramContext& g = globals();
+    const QString who = h.type + h.driveForm;
+    if (h.type != g.DriveTypeName) {
+        box(Msg(9) + "\n" + who + identityTail(h) + Msg(86), BoxIcon::Warning, BoxButtons::Ok,
+            o.pumpAfterBoxes);
+        return Identity::Refused;
+    }
+    Identity result = Identity::LoadAll;
+    if (h.form != Form::Oldest && h.driveForm != g.DriveFormName) {
+        const QString text = Msg(10) + "\n* " + who + identityTail(h) + Msg(87) + "\n\n" + Msg(11) + "\n" +
+                             Msg(12) + "\n" + Msg(13);
+        switch (box(text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.pumpAfterBoxes)) {
+        case BoxAnswer::Yes:
+            break;
+        case BoxAnswer::No:
+            result = Identity::KeepCapacityDefaults;
+            break;
+        default:
+            return Identity::Refused;
+        }
+    }
+    if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
+        const QString text = Msg(14) + "\n* " + who + " (" + h.cpu + ") " + Msg(87);
+        if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
+            return Identity::Refused;
+    }
+    return result;
+}
+
+bool parseIntLine(const QString& text, qint64& v) {
+    return ValueRules::parseInteger(text, v);
+}
+
+} // namespace
+
+Form formOf(const QString& firstLine) {
+    if (firstLine == QLatin1String("###"))
+        return Form::Full;
+    if (firstLine == QLatin1String("##"))
+        return Form::Short;
+    if (firstLine == QLatin1String("#"))
+        return Form::Oldest;
+    return Form::None;
+}
+
+Header parseHeader(const QStringList& lines) {
+    Header h;
+    h.form = formOf(lineAt(lines, 0));
+    h.type = lineAt(lines, 1);
+    h.driveForm = lineAt(lines, 2);
+    switch (h.form) {
+    case Form::Full:
+        h.cpu = lineAt(lines, 3);
+        h.language = lineAt(lines, 4);
+        h.commentLine = lineAt(lines, 5);
+        h.blindFlag = lineAt(lines, 6);
+        h.blindCount = lineAt(lines, 7);
+        h.firstDataLine = 8;
+        break;
+    case Form::Short:
+        h.commentLine = lineAt(lines, 3);
+        h.blindFlag = lineAt(lines, 4);
+        h.blindCount = lineAt(lines, 5);
+        h.firstDataLine = 6;
+        break;
+    case Form::Oldest:
+        h.commentLine = lineAt(lines, 3);
+        h.firstDataLine = 4;
+        break;
+    case Form::None:
+        break;
+    }
+    return h;
+}
+
+QString commentOfLine(const QString& line) {
+    return line == kNoComments ? QString() : line;
+}
+
+QStringList splitFields(const QString& line) {
+    QStringList fields;
+    SplitCsvLine(line, fields);
+    if (fields.isEmpty())
+        fields << QString();
+    for (QString& f : fields) {
+        qsizetype b = 0, e = f.size();
+        while (b < e && (f.at(b) == u' ' || f.at(b) == u'\t'))
+            ++b;
+        while (e > b && (f.at(e - 1) == u' ' || f.at(e - 1) == u'\t'))
+            --e;
+        f = f.mid(b, e - b);
+    }
+    return fields;
+}
+
+int dataEnd(const QStringList& lines, int firstDataLine) {
+    const int limit =
+        static_cast<int>(qMin<qsizetype>(lines.size(), qsizetype(firstDataLine) + kMaxDataLines));
+    int i = firstDataLine;
+    while (i < limit && !lines.at(i).isEmpty())
+        ++i;
+    return qMax(i, firstDataLine);
+}
+
+QString markerRefusalText(const QStringList& lines, const Header& header) {
+    const int end = dataEnd(lines, header.firstDataLine);
+    for (int i = header.firstDataLine; i < end; ++i) {
+        const QString& line = lines.at(i);
+        if (!line.contains(QLatin1String("099"))) // cheap pre-test; the fields decide
+            continue;
+        const QStringList f = splitFields(line);
+        const QString value = f.size() > 1 ? f.at(1) : QString();
+        QString noted;
+        if (f.at(0) == QLatin1String("0998") && value != QLatin1String("1"))
+            noted = Msg(103) + "\n";
+        else if (f.at(0) == QLatin1String("0999") && value != QLatin1String("2"))
+            noted = Msg(104) + "\n";
+        if (!noted.isEmpty())
+            return noted + "\n\n" + Msg(105);
+    }
+    return QString();
+}
+
+void resetValuesToDefaults() {
+    ParameterStore* p = store();
+    if (!p)
+        return;
+    static const QString zero = QStringLiteral("0");
+    const int last = globals().ParaCountAll;
+    for (int i = 0; i <= last; ++i) {
+        const int row = i + 1;
+        const QString& def = p->ParaDat.cell(PD_Default, row);
+        qint64 dindex = 0;
+        QString value = def;
+        if (ValueRules::parseInteger(p->ParaDat.cell(PD_DIndex, row), dindex) && dindex != 0)
+            value = ValueRules::DefaultOf(def, false);
+        p->UPara.setCell(UP_Value, row, value);
+        for (int col : {UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex, UP_SelectIndex,
+                        UP_OneSelectIndex, UP_CommErrIndex})
+            p->UPara.setCell(col, row, zero);
+    }
+}
+
+void takeValue(int index, const QString& value, double raw, const QString& select, const QString& blind) {
+    ParameterStore* p = store();
+    if (!p)
+        return;
+    static const QString zero = QStringLiteral("0");
+    const int row = index + 1;
+    p->UPara.setCell(UP_Value, row, value);
+    p->UPara.setCell(UP_SelectIndex, row, select.isEmpty() ? zero : select);
+    p->UPara.setCell(UP_BlindIndex, row, blind.isEmpty() ? zero : blind);
+    bool ok = false;
+    ValueRules::UpdateChangedFlag(p->ParaDat.cell(PD_ComNo, row), raw, &ok, false);
+    if (!ok) // a default that is no number: count the value as changed so no save drops it
+        p->UPara.setCell(UP_ChangeIndex, row, QStringLiteral("1"));
+    for (int col : {UP_WriteIndex, UP_HexIndex, UP_OneSelectIndex, UP_CommErrIndex})
+        p->UPara.setCell(col, row, zero);
+}
+
+bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs) {
+    const ProgramContext& g = globals();
+    return g.CapPara.contains(comNo, cs) || g.CapParaR.contains(comNo, cs);
+}
+
+void showConversionError(const QString& text, bool floatingPoint) {
+    const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
+    Prompter::instance().message(QStringLiteral("'%1' is not a valid %2 value.").arg(text, what),
+                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+}
+
+void showCannotOpen(const QString& path) {
+    Prompter::instance().message(QStringLiteral("Cannot open file %1.").arg(path),
+                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+}
+
+void showCannotCreate(const QString& path) {
+    Prompter::instance().message(QStringLiteral("Cannot create file %1.").arg(path),
+                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+}
+
+QString mainText(const QString& key, const QString& def) {
+    const QString path = globals().LanguageIniPath;
+    if (path.isEmpty())
+        return def;
+    return IniFile(path).readString(QStringLiteral("Main"), key, def);
+}
+
+QString captionBase() {
+    const ProgramContext& g = globals();
+    return QString::fromLatin1(kProductName) + " " + g.DriveTypeName + g.DriveFormName + " (CPU Ver." +
+           g.DriveCpuVersion + ")";
+}
+
+QString fileCaption(const QString& fileName, const QString& fileIdentity) {
+    QString c = captionBase() + " " + Msg(1) + fileName;
+    if (!fileIdentity.isEmpty())
+        c += " (" + fileIdentity + ")";
+    return c;
+}
+
+bool parseBlindLines(const Header& header, bool& active, int& count, QString* badText) {
+    qint64 flag = 0, n = 0;
+    if (!parseIntLine(header.blindFlag, flag) || flag < INT_MIN || flag > INT_MAX) {
+        if (badText)
+            *badText = header.blindFlag;
+        return false;
+    }
+    active = flag != 0;
+    if (!parseIntLine(header.blindCount, n) || n < INT_MIN || n > INT_MAX) {
+        if (badText)
+            *badText = header.blindCount;
+        return false;
+    }
+    count = static_cast<int>(n);
+    return true;
+}
+
+ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepCapacityDefaults,
+                         const ReadOptions& options) {
+    const int end = dataEnd(lines, firstDataLine);
+    for (int i = firstDataLine; i < end; ++i) {
+        const QStringList f = splitFields(lines.at(i));
+        const QString& number = f.at(0);
+        if (keepCapacityDefaults && isCapacityParameter(number))
+            continue;
+        const int index = ValueRules::IndexOfComNo(number);
+        if (index < 0) {
+            if (!options.askOnUnknownNumber) {
+                box(Msg(67), BoxIcon::Warning, BoxButtons::Ok, options.pumpAfterBoxes);
+                return ReadResult::Stopped;
+            }
+            const QString text = Msg(67) + "\n" + Msg(80) + " " + number + "\n\n" + Msg(81) + "\n" + Msg(82);
+            if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) == BoxAnswer::Ok)
+                continue;
+            return ReadResult::Stopped;
+        }
+        const QString value = f.size() > 1 ? f.at(1) : QString();
+        double raw = 0;
+        if (!ValueRules::parseNumber(value, raw)) {
+            showConversionError(value, true);
+            return ReadResult::Stopped;
+        }
+        takeValue(index, value, raw, f.size() > 2 ? f.at(2) : QString(), f.size() > 3 ? f.at(3) : QString());
+    }
+    return ReadResult::Loaded;
+}
+
+ReadOutcome read(const QStringList& lines, const ReadOptions& options) {
+    ReadOutcome out;
+    out.header = parseHeader(lines);
+    const Header& h = out.header;
+    if (h.form == Form::None || (h.form != Form::Full && !options.acceptShortForms)) {
+        out.result = ReadResult::NotOwnFormat;
+        return out;
+    }
+    out.result = ReadResult::Refused;
+    if (options.markerCheck) {
+        const QString text = markerRefusalText(lines, h);
+        if (!text.isEmpty()) {
+            box(text, BoxIcon::None, BoxButtons::Ok, options.pumpAfterBoxes);
+            return out;
+        }
+    }
+    Identity identity = Identity::LoadAll;
+    if (options.identityChecks) {
+        identity = checkIdentity(h, options);
+        if (identity == Identity::Refused)
+            return out;
+    }
+
+    out.commentRead = true;
+    out.comment = commentOfLine(h.commentLine);
+    if (h.form != Form::Oldest) {
+        ProgramContext& g = globals();
+        qint64 flag = 0, n = 0;
+        if (!parseIntLine(h.blindFlag, flag)) {
+            showConversionError(h.blindFlag, false);
+            out.result = ReadResult::Stopped;
+            return out;
+        }
+        g.BlindActive = flag != 0;
+        if (!parseIntLine(h.blindCount, n) || n < INT_MIN || n > INT_MAX) {
+            showConversionError(h.blindCount, false);
+            out.result = ReadResult::Stopped;
+            return out;
+        }
+        g.BlindCount = static_cast<int>(n);
+    }
+
+    WaitCursor wait;
+    resetValuesToDefaults();
+    out.result = loadDataLines(lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults, options);
+    return out;
+}
+
+QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly) {
+    const ProgramContext& g = globals();
+    QString c = comment;
+    // One line per header entry: a line break in the comment would shift every line after it.
+    c.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    c.replace(u'\r', u' ');
+    c.replace(u'\n', u' ');
+    QStringList out;
+    out.reserve(g.ParaCountAll + 10);
+    out << QStringLiteral("###") << g.DriveTypeName << g.DriveFormName << g.DriveCpuVersion << g.LanguageName
+        << (c.isEmpty() ? kNoComments : c) << (blindOn ? QStringLiteral("1") : QStringLiteral("0"))
+        << QString::number(g.BlindCount);
+    const ParameterStore* p = store();
+    if (!p)
+        return out;
+    const QString one = QStringLiteral("1");
+    for (int i = 0; i <= g.ParaCountAll; ++i) {
+        const int row = i + 1;
+        const QString& blind = p->UPara.cell(UP_BlindIndex, row);
+        if (changedOnly && blind != one && p->UPara.cell(UP_ChangeIndex, row) != one)
+            continue;
+        out << p->ParaDat.cell(PD_ComNo, row) + u',' + p->UPara.cell(UP_Value, row) + u',' +
+                   p->UPara.cell(UP_SelectIndex, row) + u',' + blind;
+    }
+    return out;
+}
+
+bool WriteParameterFile(const QString& path, const QString& comment, bool blindOn, bool changedOnly) {
+    if (!TextFile::writeLines(path, buildLines(comment, blindOn, changedOnly))) {
+        showCannotCreate(path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace ParaFile

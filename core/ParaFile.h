@@ -1,0 +1,117 @@
+#pragma once
+// The program's own parameter file (".kvr"): a header naming the drive identity, the
+// comment and the Blind view, then one line per parameter ("ComNo,Value,Select,Blind").
+// One reader serves every way a file comes in (File > Open, the start with a file
+// argument, a file dropped on the table); what differs between them are the options.
+#include "core/ProgramContext.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace ParaFile {
+
+// Data lines read after the header: enough for every line the writer writes.
+inline constexpr int kMaxDataLines = kMaxParams;
+
+// "###" (the form written), "##" (no CPU and language lines), "#" (no blind lines).
+enum class Form { None, Full, Short, Oldest };
+Form formOf(const QString& firstLine);
+
+struct Header {
+    Form form = Form::None;
+    QString type; // the file's drive type, capacity and CPU version
+    QString driveForm;
+    QString cpu;         // "###" only
+    QString language;    // "###" only
+    QString commentLine; // as written ("No Comments." for none)
+    QString blindFlag;   // "###" and "##" only
+    QString blindCount;
+    int firstDataLine = 0; // index into the lines
+};
+// The header of the form line 1 names; lines missing at the end of a short file read as
+// empty texts.
+Header parseHeader(const QStringList& lines);
+
+// The comment a comment line stands for: "No Comments." is none.
+QString commentOfLine(const QString& line);
+// A data line's fields, split as CSV lines are (quotes group a field) and trimmed of
+// blanks and tabs.
+QStringList splitFields(const QString& line);
+// Index after the last data line: the first empty line, the end of the file or the limit.
+int dataEnd(const QStringList& lines, int firstDataLine);
+
+// The box text when a data line of "0998" holds other than "1" or one of "0999" other
+// than "2" (the drive's special-setup markers); "" when the file has none.
+QString markerRefusalText(const QStringList& lines, const Header& header);
+
+// ---- Shared by the readers of every format --------------------------------------------
+
+// Every Value back to its default, every mark of every row cleared.
+void resetValuesToDefaults();
+// A value read from a file into the working table: Value as written, the select and blind
+// marks, the changed flag against the default, the other marks cleared.
+void takeValue(int index, const QString& value, double raw, const QString& select, const QString& blind);
+// The communication number stands in the capacity lists (parameters whose default
+// depends on the capacity).
+bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs = Qt::CaseSensitive);
+// "'text' is not a valid integer value." and its floating-point and file counterparts, in
+// the error boxes captioned with the product name.
+void showConversionError(const QString& text, bool floatingPoint);
+void showCannotOpen(const QString& path);
+void showCannotCreate(const QString& path);
+// A text of the language file's section "Main", def when the key is missing.
+QString mainText(const QString& key, const QString& def);
+// "KVR260X <type><form> (CPU Ver.<cpu>)" of the selected drive type.
+QString captionBase();
+// The caption after a file was read: base, message 1, the file name and the file's
+// identity, or after a save (fileIdentity empty): base, message 1, the file name.
+QString fileCaption(const QString& fileName, const QString& fileIdentity = QString());
+
+// ---- Reading --------------------------------------------------------------------------
+
+struct ReadOptions {
+    bool acceptShortForms = true; // "##" and "#" (the start with a file argument takes "###" only)
+    bool markerCheck = true;      // refuse files recording a specially set-up drive
+    bool identityChecks = true;   // compare type, capacity and CPU with the selected ones
+    // A number the drive type lacks: true asks (OK skips the line, Cancel stops); false
+    // shows message 67 and stops.
+    bool askOnUnknownNumber = true;
+    bool pumpAfterBoxes = false; // let window messages through after each box
+};
+
+enum class ReadResult {
+    Loaded,       // read to the end of its data
+    Refused,      // a check or an answer refused it; nothing changed
+    Stopped,      // stopped part-way: values read so far, defaults for the rest
+    NotOwnFormat, // line 1 is no form marker (or a short form not accepted); nothing shown
+};
+
+struct ReadOutcome {
+    ReadResult result = ReadResult::Refused;
+    Header header;
+    bool commentRead = false; // the comment line was taken (it stays even when stopped)
+    QString comment;
+};
+
+// Checks and reads a file's lines into the working table and the Blind state, with the
+// boxes File > Open shows. The comment is handed back for the page set-up's box.
+ReadOutcome read(const QStringList& lines, const ReadOptions& options = {});
+
+// The blind lines of a "###" or "##" header as numbers. False with the offending text.
+bool parseBlindLines(const Header& header, bool& active, int& count, QString* badText = nullptr);
+
+// The data lines alone, after resetValuesToDefaults (the start with a file argument reads
+// its header before the drive data exists). keepCapacityDefaults skips the capacity lists.
+ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepCapacityDefaults,
+                         const ReadOptions& options);
+
+// ---- Writing --------------------------------------------------------------------------
+
+// The "###" file of the working set. changedOnly writes only parameters that are changed
+// or hidden in the Blind view.
+QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly);
+// Writes it (CR LF, replacing path only once the whole file is written); a failure shows
+// "Cannot create file ..." and leaves an existing file as it was.
+bool WriteParameterFile(const QString& path, const QString& comment, bool blindOn, bool changedOnly);
+
+} // namespace ParaFile

@@ -1,0 +1,119 @@
+#include "core/ParameterStore.h"
+
+#include "core/ProgramContext.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
+
+namespace {
+
+// Shown before any language file is loaded, so they cannot come from one.
+const char* const kConfirmation = "Confirmation";
+const char* const kLanguageMissing = "Not found Language data file.";
+const char* const kLanguageInvalid = "Selected Language data file is not valid.";
+const char* const kLanguageFilter = "Language Data (*.ini)|*.ini|All Files (*.*)|*.*";
+
+QString closedText() {
+    return QString::fromLatin1(kProductName) + QStringLiteral(" is closed.");
+}
+
+void notice(const QString& text) {
+    Prompter::instance().message(text, QString::fromLatin1(kConfirmation), BoxIcon::Warning, BoxButtons::Ok);
+}
+
+// The language file at its full path, else under the same name in LanguageFolder.
+QString findLanguageFile() {
+    const ProgramContext& g = globals();
+    if (g.LanguageIniPath.isEmpty())
+        return QString();
+    QString found = Paths::resolve(g.LanguageIniPath);
+    if (found.isEmpty() && !g.LanguageFolder.isEmpty())
+        found = Paths::resolve(Paths::join(g.LanguageFolder, Paths::fileNameOf(g.LanguageIniPath)));
+    return found;
+}
+
+} // namespace
+
+const QStringList& paraDatColumnNames() {
+    static const QStringList names{"ComNo", "DIndex", "Default", "FName", "FTitle", "Unit",
+                                   "Byte",  "Sign",   "HIndex",  "High",  "LIndex", "Low",
+                                   "TMul",  "Mul",    "Memory",  "Flag",  "Quick",  "Current/VoltIndex",
+                                   "No"};
+    return names;
+}
+
+const QStringList& uParaColumnNames() {
+    static const QStringList names{"Value",          "HValue",       "LValue",     "ChangeIndex",
+                                   "WriteIndex",     "HexIndex",     "BlindIndex", "SelectIndex",
+                                   "OneSelectIndex", "CommErrIndex", "No"};
+    return names;
+}
+
+ParameterStore::ParameterStore() = default;
+
+void ParameterStore::FormCreate() {
+    ProgramContext& g = globals();
+    if (g.StartupAbort)
+        return;
+    ParaDat.setRowCount(3000);
+    UPara.setRowCount(3000);
+
+    QString path = findLanguageFile();
+    if (path.isEmpty()) {
+        notice(QString::fromLatin1(kLanguageMissing));
+        PumpEvents();
+        const QString chosen = Prompter::instance().openFile(QStringLiteral("Open"), g.LanguageFolder,
+                                                             QString::fromLatin1(kLanguageFilter), 1);
+        if (chosen.isEmpty()) {
+            notice(closedText());
+            g.StartupAbort = true;
+            return;
+        }
+        g.LanguageFolder = Paths::folderOf(Paths::normalize(chosen));
+        g.LanguageIniPath = Paths::join(g.LanguageFolder, Paths::fileNameOf(chosen));
+        path = Paths::resolve(g.LanguageIniPath);
+        if (path.isEmpty())
+            path = g.LanguageIniPath; // read as an empty file below, which is refused
+    }
+
+    const IniFile ini(path);
+    const QString general = QStringLiteral("General");
+    MsgSec = ini.keys(general);
+    Messages.clear();
+    if (MsgSec.isEmpty()) {
+        notice(QString::fromLatin1(kLanguageInvalid) + QLatin1Char('\n') + closedText());
+        g.StartupAbort = true;
+        return;
+    }
+    for (const QString& key : std::as_const(MsgSec))
+        Messages << ini.readString(general, key, QStringLiteral("-"));
+    g.MsgCaption = Msg(0);
+    g.MsgEmptyInput = Msg(67);
+}
+
+QString ParameterStore::Msg(int n) const {
+    return n >= 0 && n < Messages.size() ? Messages[n] : QString();
+}
+
+void ParameterStore::rebuildComNoIndex(int paraCountAll) {
+    comNoList_.clear();
+    comNoIndex_.clear();
+    const int count = std::max(paraCountAll + 1, 0);
+    comNoList_.reserve(count * 5);
+    comNoIndex_.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QString& comNo = ParaDat.cell(PD_ComNo, i + 1);
+        comNoList_ += comNo;
+        comNoList_ += QLatin1Char(',');
+        // The first entry wins, as a search of the list from its start finds it.
+        if (comNo.size() == 4 && !comNoIndex_.contains(comNo))
+            comNoIndex_.insert(comNo, i);
+    }
+}
+
+int ParameterStore::indexOfComNo(const QString& comNo) const {
+    if (comNo.size() != 4)
+        return -1;
+    return comNoIndex_.value(comNo, -1);
+}

@@ -1,0 +1,13 @@
+#include "core/ProgramContext.h"
+
+namespace {
+ProgramContext g;
+}
+
+ProgramContext& globals() {
+    return g;
+}
+
+void resetGlobals() {
+    g = ProgramContext();
+}

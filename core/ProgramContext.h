@@ -1,0 +1,85 @@
+#pragma once
+// Program-wide state of the core: what the start-up form, the file readers and the drive
+// loaders set and every window reads. One object for the run; tests reset it.
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+class ParameterStore;
+
+// The two-letter prefix of every drive type name of our maker.
+inline constexpr const char* kModelPrefix = "HX";
+// The product name, used where no language text exists yet.
+inline constexpr const char* kProductName = "KVR260X";
+// At most this many parameters are loaded from a drive-type file.
+inline constexpr int kMaxParams = 2000;
+
+struct ProgramContext {
+    // Folders and files (Part of start-up; "/" separated).
+    QString ProgramFolder;
+    QString LanguageFolder;
+    QString SettingsIniPath;
+    QString CatalogueIniPath;
+    QString LanguageName;
+    QString LanguageSuffix;
+    QString LanguageIniPath;
+    bool DecimalComma = false;
+    QString HelpFilePath;
+    QString ParaHelpFilePath;
+
+    // The chosen drive identity and its files.
+    QString DriveTypeName;
+    QString DriveFormName; // the capacity name, beginning with "-"
+    QString DriveCpuVersion;
+    QString DriveTypeCode;
+    QString DriveFormCode;
+    QString DriveCpuNumber;
+    QString TypeFolder;
+    QString CapacityFolder;
+    QString InfoIniPath;
+    QString TypeFile;
+    QString CapacityFile;
+
+    // Last used folders and files.
+    QString SavePath;
+    QString LoadPath;
+    QString MonPath;
+    QString CurrentFileName;
+    QString OpenedFileName;
+    QString OpenedFileFolder;
+    QString MonFileName;
+
+    bool StartupAbort = false; // set once, never cleared
+    bool BlindActive = false;
+    int BlindCount = 0;
+    int RowsInUse = 0;
+    bool OsMajor6OrLater = true;
+
+    // Parameter counts of the loaded drive type.
+    int ParaCountAll = -1;   // index of the last parameter
+    int ParaCountNormal = 0; // index of the last ordinary parameter
+    int QuickCount = 0;
+
+    // Texts of the language file kept apart from the store.
+    QString MsgCaption;
+    QString MsgEmptyInput;
+
+    // Lists the drive loaders fill (hidden lists of the main window).
+    QStringList CapPara;  // numbers listed in the capacity file, file order
+    QStringList CapParaR; // DIndex "1" parameters the capacity file lists
+    QStringList ListBuff; // keys of Info.ini "Disp CV"
+
+    // 100 % of a current and of a voltage parameter, from the monitor's base reading.
+    float AmpereBase = 0.0f;
+    float VoltBase = 0.0f;
+
+    // Set while a monitor run is in progress; only the monitor writes it.
+    std::uint8_t MonitorRunning = 0;
+
+    // The data store; null until start-up creates it.
+    ParameterStore* Parameters = nullptr;
+};
+
+ProgramContext& globals();
+// Back to the state of a program that has just started (tests).
+void resetGlobals();

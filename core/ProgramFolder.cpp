@@ -1,0 +1,104 @@
+#include "core/ProgramFolder.h"
+
+#include "core/ProgramContext.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+
+#include <QDir>
+#include <algorithm>
+
+namespace ProgramFolder {
+
+namespace {
+
+const QString kLanguage = QStringLiteral("Language");
+
+QString product() {
+    return QString::fromLatin1(kProductName);
+}
+
+} // namespace
+
+void setProgramFolder(const QString& folder) {
+    ProgramContext& g = globals();
+    g.ProgramFolder = folder;
+    while (g.ProgramFolder.size() > 1 && g.ProgramFolder.endsWith(u'/'))
+        g.ProgramFolder.chop(1);
+    g.LanguageFolder = Paths::join(g.ProgramFolder, QStringLiteral("lng"));
+    g.SettingsIniPath = Paths::join(g.ProgramFolder, product() + ".ini");
+    g.CatalogueIniPath = Paths::join(g.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
+}
+
+bool seedLanguageSection() {
+    ProgramContext& g = globals();
+    IniFile ini(g.SettingsIniPath);
+    if (ini.readInteger(kLanguage, QStringLiteral("Japanese"), 999) != 999)
+        return true;
+    ini.writeInteger(kLanguage, QStringLiteral("Japanese"), 0);
+    ini.writeInteger(kLanguage, QStringLiteral("English"), 0);
+    QString error;
+    if (ini.flush(&error))
+        return true;
+    // Every choice made later would be lost: say so once and stop.
+    Prompter::instance().message(
+        QStringLiteral("Cannot write the settings file %1.\n%2").arg(g.SettingsIniPath, error), product(),
+        BoxIcon::Error, BoxButtons::Ok);
+    g.StartupAbort = true;
+    return false;
+}
+
+void LoadSavedPaths() {
+    ProgramContext& g = globals();
+    const IniFile ini(g.SettingsIniPath);
+    g.SavePath =
+        Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), g.ProgramFolder));
+    g.LoadPath =
+        Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.ProgramFolder));
+    g.MonPath = Paths::normalize(
+        ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.ProgramFolder));
+    g.CurrentFileName.clear();
+    g.OpenedFileName.clear();
+    g.MonFileName.clear();
+}
+
+void StoreSavedPaths() {
+    const ProgramContext& g = globals();
+    if (g.SettingsIniPath.isEmpty())
+        return;
+    IniFile ini(g.SettingsIniPath);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), g.SavePath);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.LoadPath);
+    ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.MonPath);
+    ini.flush();
+}
+
+// The association is always the user's own on this system, as on the newer systems the
+// program knows.
+void DetectNewWindows() {
+    globals().OsMajor6OrLater = true;
+}
+
+void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringList& names,
+                   QStringList& numbers) {
+    names.clear();
+    numbers.clear();
+    QDir dir(dataFolder);
+    QStringList folders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    for (const QString& f : std::as_const(folders)) {
+        const int v = f.lastIndexOf(QLatin1String("(V"));
+        // The part before the CPU version must be the type name itself, not merely as long.
+        if (v < 0 || f.left(v) != typeName)
+            continue;
+        QString cpu = f.mid(v + 1);
+        const int close = cpu.indexOf(u')');
+        if (close >= 0)
+            cpu.remove(close, 1);
+        names << cpu;
+        numbers << cpu.mid(1);
+    }
+}
+
+} // namespace ProgramFolder

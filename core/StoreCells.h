@@ -1,0 +1,39 @@
+#pragma once
+// The data store's cells as the table's own code reads and writes them: parameter `index`
+// is row index + 1. With no drive type loaded, or for a negative index (a number the drive
+// type lacks), a read gives "" and a write does nothing: row 0 holds the column names.
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+
+#include <QLatin1String>
+#include <QString>
+
+namespace StoreCells {
+
+inline const QLatin1String kOne("1");
+inline const QLatin1String kZero("0");
+// The changed column of an unchanged parameter.
+inline const QString kNoMark = QStringLiteral("      ");
+
+inline ParameterStore* store() {
+    return globals().Parameters;
+}
+
+inline const QString& para(int col, int index) {
+    static const QString empty;
+    const ParameterStore* p = store();
+    return p && index >= 0 ? p->ParaDat.cell(col, index + 1) : empty;
+}
+
+inline const QString& work(int col, int index) {
+    static const QString empty;
+    const ParameterStore* p = store();
+    return p && index >= 0 ? p->UPara.cell(col, index + 1) : empty;
+}
+
+inline void setWork(int col, int index, const QString& text) {
+    if (ParameterStore* p = store(); p && index >= 0)
+        p->UPara.setCell(col, index + 1, text);
+}
+
+} // namespace StoreCells

@@ -1,0 +1,97 @@
+#include "link/ResultText.h"
+
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "link/TransferEngine.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+
+#include <QFileInfo>
+
+void ResultText::replaceFirstLine(const QString& line) {
+    if (ResultDisp.isEmpty())
+        ResultDisp << line;
+    else
+        ResultDisp[0] = line;
+}
+
+QString automaticResultFileName(const QString& folder, const QDateTime& when) {
+    const QString name = QStringLiteral("%1d%2h%3m%4s.txt")
+                             .arg(when.date().day())
+                             .arg(when.time().hour())
+                             .arg(when.time().minute())
+                             .arg(when.time().second());
+    return Paths::join(folder, name);
+}
+
+namespace {
+
+QString languageFile() {
+    return Paths::resolvedOrAsGiven(globals().LanguageIniPath);
+}
+
+void showCannotCreate(const QString& path) {
+    Prompter::instance().message(QStringLiteral("Cannot create file %1.").arg(path),
+                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+}
+
+} // namespace
+
+ResultTexts ResultTexts::forMode(int transferMode) {
+    const IniFile lang(languageFile());
+    auto rep = [&](const char* key, const char* def) {
+        return lang.readString(QStringLiteral("WorkingRep"), QLatin1String(key), QLatin1String(def));
+    };
+    ResultTexts t;
+    switch (transferMode) {
+    case kModeImport:
+        t.caption = rep("FormIm", "Import Result");
+        break;
+    case kModeExport:
+        t.caption = rep("FormEx", "Export Result");
+        break;
+    case kModeComparison:
+        t.caption = rep("FormComp", "Comparison Result");
+        break;
+    case kModeInverterInfo:
+        t.caption = rep("FormInfo", "Inverter Infomation");
+        break;
+    default:
+        t.caption = rep("FormTrip", "Trip Information");
+        break;
+    }
+    t.printButton = rep("Button1", "Print");
+    t.saveButton = rep("Button2", "Save");
+    t.filter = transferMode == kModeInverterInfo ? rep("SaveFile2", "Inverter Infomation (*.txt)|*.txt")
+                                                 : rep("SaveFile1", "Communication Result (*.txt)|*.txt");
+    t.saveTitle =
+        lang.readString(QStringLiteral("Main"), QStringLiteral("Menu14"), QStringLiteral("Save As"));
+    t.printTitle = rep("Title", "KVR260X");
+    return t;
+}
+
+bool SaveResultLines(const QStringList& lines, int transferMode, const QDateTime& now, QWidget* parent) {
+    const ProgramContext& g = globals();
+    const CheckOption& autoSave = options().ParaSkipSave;
+    QString path;
+    if (autoSave.enabled() && autoSave.checked() && transferMode != kModeInverterInfo) {
+        path = automaticResultFileName(g.ProgramFolder, now);
+    } else {
+        const ResultTexts t = ResultTexts::forMode(transferMode);
+        path = Prompter::instance().saveFile(t.saveTitle, g.ProgramFolder, t.filter, 1, QString(), parent);
+        if (path.isEmpty())
+            return false;
+        if (!QFileInfo(path).fileName().contains(u'.'))
+            path += QStringLiteral(".txt");
+    }
+    WaitCursor wait;
+    if (!TextFile::writeLines(path, lines)) {
+        // Reported, and the caller (the transfer engine's end of run) goes on.
+        showCannotCreate(path);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,120 @@
+#pragma once
+// The transfer engine: Parameter Import (every parameter from the drive into
+// the working table), Parameter Export (every parameter of the table to the drive) and
+// Parameter Comparison (read every parameter and list those that differ). One request per
+// parameter in table order; a failure or difference may ask Abort/Retry/Ignore; results go
+// to the parameter tables and to the result window's text.
+//
+// TransferEngine needs no window: it shows its progress through a WorkView.
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class CommLink;
+class ResultText;
+
+// Transfer state shared by the commands, the engine and the result window.
+enum TransferModes : std::uint32_t {
+    kModeImport = 0,
+    kModeExport = 1,
+    kModeComparison = 2,
+    kModeInverterInfo = 3,
+    kModeTripInfo = 4,
+};
+extern std::uint32_t TransferMode;
+extern std::uint8_t TransferGo;     // cleared on Abort or when the window showed the outcome
+extern std::uint8_t TransferActive; // set when Start is pressed; the command clears it
+extern int LastParaIndex;           // last parameter index the job visits (inclusive)
+void resetTransferState();
+
+// A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
+// values sign-extended, unsigned 32-bit values kept unsigned.
+std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
+// The parameter's size and sign from ParaDat "Byte" (4: 32 bits) and UPara "LValue" (below 0:
+// signed; no number: unsigned).
+bool parameterIs32(int index);
+bool parameterIsSigned(int index);
+
+// What the engine shows; TransferWindow implements it.
+class WorkView {
+public:
+    virtual ~WorkView() = default;
+    virtual void setLabel1(const QString& text) = 0;
+    virtual void setLabel2(const QString& text, bool visible) = 0;
+    virtual void setProgress(int percent) = 0;
+    // The ready state (Start and Cancel shown and enabled, OK hidden) or the running state
+    // (Start and Cancel disabled).
+    virtual void setStartCancelEnabled(bool enabled) = 0;
+    virtual void showReadyButtons() = 0;
+    // The outcome is shown: Label2 (unless given), Start and Cancel hidden, OK shown.
+    virtual void showOkButton(bool keepLabel2) = 0;
+    virtual void closeWindow() = 0;
+    // Repaint now (the exchange that follows blocks the event loop).
+    virtual void repaintNow() = 0;
+};
+
+class TransferEngine {
+public:
+    explicit TransferEngine(CommLink& link) : link_(link) {}
+
+    void setView(WorkView* view) { view_ = view; }
+    // The result text of the job (the command's result window); may be null.
+    void setResult(ResultText* result) { result_ = result; }
+    // Saves the result without showing it (the result window's Save); set by the command.
+    std::function<void()> saveResult;
+
+    // At each showing: texts, the first status line, the ready state.
+    void FormShow();
+    // Start: runs the job of TransferMode over parameters 0..LastParaIndex.
+    void StBtnClick();
+    bool running() const { return running_; }
+
+    // Texts read at each showing.
+    QString Caption, StartText, CancelText, OkText;
+    QString Info1, Info2, Info3, NoErrInfo, NoDiffInfo, Buff, Result1, Result2, Result3;
+    static constexpr int kColumnWidth = 10;
+
+    int errorCount() const { return errors_; }
+    int differenceCount() const { return differences_; }
+
+private:
+    enum class Answer { Abort, Retry, Go };
+    void loadTexts();
+    void runImport();
+    void runExport();
+    void runComparison();
+    void endOfRun();
+    // The Abort/Retry/Ignore box when its option is on; Go when counted.
+    Answer ask(bool enabled, int heading, int second, const QString& title);
+    void progress(int nextIndex);
+    // A failed request (or a difference found) of parameter `index`: the Abort/Retry/Ignore
+    // box with messages heading and second when `asks`, and what Ignore counts and lists.
+    struct Failure {
+        bool asks;
+        int heading;
+        int second;
+        std::function<void()> ignored;
+    };
+    // Runs `request` for every parameter 0..LastParaIndex that `skipped` does not pass over,
+    // with the progress after each: Retry repeats the request, Abort ends the job (aborted_).
+    void eachParameter(const std::function<std::optional<Failure>(int index)>& request,
+                       const std::function<bool(int index)>& skipped = {});
+    // A failed exchange of an import or export: counted, and listed unless a hidden
+    // maintenance parameter.
+    Failure commError(int index);
+    QString shownTitle(int index) const;
+    QString shownName(int index) const;
+    void setFlag(int index, const char* flag);
+    QString comparisonLine(int index, std::int64_t drive, std::int64_t table) const;
+    void importModelStep();
+
+    CommLink& link_;
+    WorkView* view_ = nullptr;
+    ResultText* result_ = nullptr;
+    int errors_ = 0;
+    int differences_ = 0;
+    bool autoClose_ = true;
+    bool running_ = false;
+    bool aborted_ = false;
+};

@@ -1,0 +1,92 @@
+#pragma once
+// The "Environment Options" window: four tabs of widgets bound to the options object.
+// Every change takes effect at once; closing checks the number fields and writes the
+// settings. There is no OK or Cancel button.
+#include <QDialog>
+#include <QFrame>
+#include <QHash>
+#include <functional>
+
+class Options;
+class UpDownOption;
+class ColorOption;
+class CheckOption;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class UpDownEdit;
+class StoreInspector;
+
+// A colour swatch the user clicks (or double-clicks) to choose its colour.
+class ColorSwatch : public QFrame {
+    Q_OBJECT
+public:
+    ColorSwatch(ColorOption& option, bool singleClick, QWidget* parent = nullptr);
+    void refresh();
+    // Opens the colour dialog preset to the swatch's colour; the swatch takes a confirmed one.
+    void pick();
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    ColorOption& option_;
+    bool singleClick_;
+};
+
+class OptionsWindow;
+// The options window of the run while it exists (null before its creation and after it).
+extern OptionsWindow* KVROption;
+
+class OptionsWindow : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the window and runs its creation: language texts, the settings loaded, the
+    // drive connected through connectDrive (between loading and the file association), the
+    // trip and alarm options enabled for the drive type. Nothing happens after a failed
+    // start-up.
+    explicit OptionsWindow(Options& options, std::function<void()> connectDrive = {},
+                           QWidget* parent = nullptr);
+    ~OptionsWindow() override;
+
+    Options& options() const { return options_; }
+    QTabWidget* pages() const { return tabs_; }
+    UpDownEdit* edit(const UpDownOption& option) const;
+    QCheckBox* box(const CheckOption& option) const;
+
+    // Closing runs the checks of the number fields; a refused check keeps the window open.
+    void done(int r) override;
+
+signals:
+    // The window became the active window (the main window clears its table flag).
+    void activated();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    bool event(QEvent* e) override;
+
+private:
+    void build();
+    void ApplyLanguage();
+    void syncFromOptions();
+    void showDataStore();
+    QCheckBox* addCheck(CheckOption& option, const QString& caption, QWidget* parent);
+    UpDownEdit* addEdit(UpDownOption& option, QWidget* parent);
+    ColorSwatch* addSwatch(ColorOption& option, bool singleClick, QWidget* parent);
+    QLabel* label(const char* name, const QString& text, QWidget* parent);
+
+    Options& options_;
+    QTabWidget* tabs_ = nullptr;
+    QWidget* masters_ = nullptr;
+    QHash<const CheckOption*, QCheckBox*> checks_;
+    QHash<const UpDownOption*, UpDownEdit*> edits_;
+    QList<ColorSwatch*> swatches_;
+    QHash<QString, QLabel*> labels_;
+    QPushButton* DefBtn = nullptr;
+    QPushButton* Button1 = nullptr;
+    StoreInspector* datasView_ = nullptr;
+    const void* datasViewStore_ = nullptr;
+    bool syncing_ = false;
+};

@@ -1,0 +1,414 @@
+#include "shell/StartUp.h"
+
+#include "core/ProgramFolder.h"
+
+#include "core/DriveData.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParaFile.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "link/CommLink.h"
+#include "link/DriveChecks.h"
+#include "platform/Clock.h"
+#include "platform/IniFile.h"
+#include "platform/InstanceLock.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
+#include "platform/SerialPort.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+#include "shell/MainWindow.h"
+#include "shell/OptionsWindow.h"
+#include "ui/CommSetupDialog.h"
+#include "ui/DriveTypeDialog.h"
+#include "ui/HelpViewer.h"
+#include "ui/ParameterTableWindow.h"
+#include "ui/ResultWindow.h"
+#include "ui/TransferCommands.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <exception>
+
+namespace StartUp {
+
+namespace {
+
+const QString kLanguage = QStringLiteral("Language");
+const QString kDataIncorrect = QStringLiteral("Data is incorrect.");
+
+QString product() {
+    return QString::fromLatin1(kProductName);
+}
+
+// One of the refusals of a file given at start-up: the box, then the start is over.
+void refuseFile(const QString& caption) {
+    Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
+    PumpEvents();
+    globals().StartupAbort = true;
+}
+
+int positionIn(const QStringList& list, const QString& text) {
+    for (int i = 0; i < list.size(); ++i)
+        if (list.at(i).compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// An empty data store that loads the language file. The form shown again after drive data
+// without working values reloads into the store made the first time, emptied, so nothing
+// that took its address is left with a freed one.
+bool createStore(MainWindow& main) {
+    if (ParameterStore* store = main.store())
+        *store = ParameterStore();
+    else
+        main.adoptStore(std::make_unique<ParameterStore>());
+    globals().Parameters->FormCreate();
+    return !globals().StartupAbort;
+}
+
+void useLanguageCodePage() {
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(globals().LanguageName));
+}
+
+} // namespace
+
+void RunStartupSequence(MainWindow& main) {
+    ProgramContext& g = globals();
+    ProgramFolder::LoadSavedPaths();
+    // Drive data whose working values cannot be computed sends the user back to the form.
+    for (;;) {
+        main.runStartupForm();
+        if (g.StartupAbort)
+            return;
+        useLanguageCodePage();
+        ProgramFolder::DetectNewWindows();
+        g.BlindActive = false;
+        g.BlindCount = 0;
+        if (!createStore(main))
+            return;
+        if (!LoadTypeTable() || g.StartupAbort)
+            return;
+        if (!LoadCapacityTable() || g.StartupAbort)
+            return;
+        if (InitValueTable())
+            break;
+    }
+    main.setCaption(ParaFile::captionBase());
+    g.RowsInUse = g.ParaCountNormal;
+    main.setSaveEnabled(false);
+}
+
+void NormalStart(MainWindow& main) {
+    if (!ProgramFolder::seedLanguageSection())
+        return;
+    RunStartupSequence(main);
+}
+
+void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder) {
+    ProgramContext& g = globals();
+    ProgramFolder::setProgramFolder(programFileFolder);
+    const IniFile settings(g.SettingsIniPath);
+    const QStringList languages = settings.keys(kLanguage);
+    g.ListBuff = languages;
+
+    const QString file = Paths::normalize(path);
+    if (file.right(4).toUpper() != QLatin1String(".KVR")) {
+        refuseFile(QStringLiteral("Confirmation (File-type error)"));
+        return;
+    }
+    const QFileInfo info(file);
+    g.LoadPath = Paths::folderOf(info.absoluteFilePath());
+    g.OpenedFileFolder = g.LoadPath;
+    g.OpenedFileName = info.fileName();
+
+    QStringList lines;
+    if (!TextFile::readLines(file, lines)) {
+        ParaFile::showCannotOpen(file);
+        PumpEvents();
+        g.StartupAbort = true;
+        return;
+    }
+    ParaFile::Header header = ParaFile::parseHeader(lines);
+    if (header.form != ParaFile::Form::Full || lines.size() < 8) {
+        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        return;
+    }
+    const int langNo = positionIn(languages, header.language);
+    if (langNo < 0) {
+        refuseFile(QStringLiteral("Confirmation (Language error)"));
+        return;
+    }
+    // A file written on Windows in the language's code page: read it again in that page.
+    g.LanguageName = header.language;
+    useLanguageCodePage();
+    QFile raw(file);
+    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.readAll())) {
+        TextFile::readLines(file, lines);
+        header = ParaFile::parseHeader(lines);
+    }
+    // Blind lines that are not numbers would leave a half-read set behind: refuse first.
+    bool blindActive = false;
+    int blindCount = 0;
+    if (!ParaFile::parseBlindLines(header, blindActive, blindCount)) {
+        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        return;
+    }
+    main.fileCommands().takeStartFileComment(header.commentLine);
+    g.BlindActive = blindActive;
+    g.BlindCount = blindCount;
+
+    const IniFile catalogue(g.CatalogueIniPath);
+    g.ListBuff = catalogue.keys(QStringLiteral("Type"));
+    g.DriveTypeName = header.type;
+    g.DriveFormName = header.driveForm;
+    g.DriveCpuVersion = header.cpu;
+    g.DriveTypeCode =
+        catalogue.readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("Not_Support_Type"));
+    g.DriveFormCode =
+        catalogue.readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("Not_Support_Form"));
+    g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
+
+    g.LanguageSuffix = g.LanguageName.left(3);
+    main.AssOp = true;
+    g.DecimalComma = settings.readBool(kLanguage, g.LanguageName, false);
+    {
+        IniFile out(g.SettingsIniPath);
+        out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
+        out.flush();
+    }
+    ProgramFolder::DetectNewWindows();
+
+    g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + ".ini");
+    g.HelpFilePath = Paths::join(g.ProgramFolder, product() + "(" + g.LanguageSuffix + ").chm");
+    g.TypeFolder = Paths::join(g.ProgramFolder, "dat/" + g.DriveTypeName + "(" + g.DriveCpuVersion + ")");
+    g.CapacityFolder = g.TypeFolder;
+    g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
+    // No start-up form runs on this path; the CPU check needs the type's versions all the same.
+    const QString dataFolder = Paths::normalize(
+        settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
+    ProgramFolder::cpuVersionsOf(g.ProgramFolder +
+                                     (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
+                                 g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
+
+    if (!createStore(main) || !LoadTypeTable() || g.StartupAbort || !LoadCapacityTable() || g.StartupAbort)
+        return;
+    if (!InitValueTable()) {
+        // The file's values cannot be placed into drive data that is itself broken.
+        g.StartupAbort = true;
+        return;
+    }
+
+    g.SavePath = g.ProgramFolder;
+    g.MonPath = g.ProgramFolder;
+    g.CurrentFileName.clear();
+    g.MonFileName.clear();
+    main.setCaption(ParaFile::captionBase());
+    g.RowsInUse = g.ParaCountNormal;
+    // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
+    main.setSaveEnabled(false);
+
+    WaitCursor busy;
+    ParaFile::resetValuesToDefaults();
+    ParaFile::ReadOptions options;
+    options.acceptShortForms = false;
+    options.markerCheck = false;
+    options.identityChecks = false;
+    options.askOnUnknownNumber = false;
+    options.pumpAfterBoxes = true;
+    if (ParaFile::loadDataLines(lines, header.firstDataLine, false, options) != ParaFile::ReadResult::Loaded)
+        return;
+    main.setCaption(ParaFile::fileCaption(g.OpenedFileName, header.type + header.driveForm));
+    main.setSaveEnabled(true);
+}
+
+// ---- Program ------------------------------------------------------------------------------
+
+Program::Program(const Environment& env, SerialPort* port, Clock* clock)
+    : env_(env), port_(port), clock_(clock) {
+    if (!port_) {
+        ownPort_ = std::make_unique<TermiosSerialPort>();
+        port_ = ownPort_.get();
+    }
+    if (!clock_)
+        clock_ = &systemClock();
+}
+
+Program::~Program() {
+    HelpViewer::closeAll();
+    if (main_) {
+        main_->table = TableHooks();
+        main_->transfers = nullptr;
+        main_->fileCommands().setCfgNames(CfgFile::catalogueNames());
+    }
+    mainWindowLinks() = {};
+    transfers_.reset();
+    transferHost_.reset();
+    setMonitorRunningHandler({});
+    table_.reset();
+    option_.reset();
+    rsset_.reset();
+    if (main_)
+        main_->specialSetupCheck = nullptr;
+    checks_.reset();
+    main_.reset();
+    installCommLink(nullptr);
+    link_.reset();
+}
+
+bool Program::create() {
+    ProgramContext& g = globals();
+    link_ = std::make_unique<CommLink>(*port_, *clock_);
+    installCommLink(link_.get());
+
+    ProgramFolder::setProgramFolder(env_.currentFolder);
+    main_ = std::make_unique<MainWindow>();
+    link_->setView(main_.get());
+    MainWindow& m = *main_;
+    m.startupForm = [this, &m] {
+        if (startupForm) {
+            startupForm(m);
+            return;
+        }
+        // A window of its own: disabling the main window must not disable it.
+        DriveTypeDialog form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
+        // Under New the language cannot change: the running texts stay as they are.
+        if (m.StartUp)
+            form.LangForm->setEnabled(false);
+        form.run();
+    };
+    m.FormCreate(env_.fileArgument, env_.programFileFolder);
+
+    checks_ =
+        std::make_unique<DriveChecks>(*link_,
+                                      DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck,
+                                                      m.FormCheck, m.CPUCheck, m.ComCancel},
+                                      &m.I_CpuForm_M, &m.I_CpuNo_M);
+    checks_->openOptions = [] {
+        if (KVROption)
+            KVROption->exec();
+    };
+    DriveChecks* checks = checks_.get();
+    m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // A configuration file names its drive type and capacity as the drive's own identity does.
+    m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
+                                      return checks->names().LookupFileTypeName(typeCode, identValue);
+                                  },
+                                  [checks](const QString& typeName, const QString& capacityCode) {
+                                      return checks->names().LookupCapacityName(typeName, capacityCode);
+                                  }});
+
+    transferHost_ = std::make_unique<TransferHostHooks>([&m] {
+        return DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd,  m.TypeCheck,
+                               m.FormCheck,    m.CPUCheck,  m.ComCancel};
+    });
+    TransferHostHooks& host = *transferHost_;
+    host.itemEnabled = [&m](DriveCommand c) {
+        switch (c) {
+        case DriveCommand::Import:
+            return m.DownLoad->isEnabled();
+        case DriveCommand::Export:
+            return m.UpLoad->isEnabled();
+        case DriveCommand::Comparison:
+            return m.PopComp->isEnabled();
+        case DriveCommand::SelectedImport:
+            return m.PopDownLoad2->isEnabled();
+        case DriveCommand::SelectedExport:
+            return m.PopUpLoad2->isEnabled();
+        default:
+            return false;
+        }
+    };
+    host.refresh = [&m] { m.refreshTable(); };
+    host.focusGrid = [&m] { m.focusTableGrid(); };
+    host.selectedImport = [&m] {
+        if (m.table.ImportSelected)
+            m.table.ImportSelected();
+    };
+    host.selectedExport = [&m] {
+        if (m.table.PopUpLoadClick)
+            m.table.PopUpLoadClick();
+    };
+    host.owner = [&m]() -> QWidget* { return &m; };
+    transfers_ = std::make_unique<TransferCommands>(*link_, host, *checks);
+    m.transfers = transfers_.get();
+    MainWindowLinks& links = mainWindowLinks();
+    links.window = &m;
+    links.printEnabled = [&m] { return m.Print->isEnabled(); };
+    links.clearParaTableAct = [&m] { m.ParaTableAct = false; };
+    // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
+    // the table itself stays usable (a window of its own).
+    setMonitorRunningHandler([&m](bool running) {
+        m.setEnabled(!running);
+        m.tableCommands().setPopupMenuEnabled(!running);
+    });
+
+    rsset_ = std::make_unique<CommSetupDialog>(*link_);
+    m.RSset = rsset_.get();
+    // The options window's creation ends by connecting to the drive.
+    option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDrive(); });
+    QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
+
+    table_ = std::make_unique<ParameterTableWindow>(m);
+    ParameterTableWindow* t = table_.get();
+    t->FormCreate();
+    TableHooks& h = m.table;
+    h.Show = [t] { t->Show(); };
+    h.RefreshAll = [t] { t->RefreshAll(); };
+    h.FocusGrid = [t] { t->FocusGrid(); };
+    h.Rows = [t] { return t->rows(); };
+    h.PopUndoClick = [t] { t->PopUndoClick(); };
+    h.PopRedoClick = [t] { t->PopRedoClick(); };
+    h.PopCopyClick = [t] { t->PopCopyClick(); };
+    h.PopChgDispClick = [t] { t->PopChgDispClick(); };
+    h.PopCVDispClick = [t] { t->PopCVDispClick(); };
+    h.PopQuickClick = [t] { t->PopQuickClick(); };
+    h.PopSlctClick = [t] { t->PopSlctClick(); };
+    h.PopSlctUnlockClick = [t] { t->PopSlctUnlockClick(); };
+    h.PopBlindClick = [t] { t->PopBlindClick(); };
+    h.PopDispClick = [t] { t->PopDispClick(); };
+    h.PopHexDispClick = [t] { t->PopHexDispClick(); };
+    h.PopDecDispClick = [t] { t->PopDecDispClick(); };
+    h.PopDefClick = [t] { t->PopDefClick(); };
+    h.PopParaHelpClick = [t] { t->PopParaHelpClick(); };
+    h.ShowFind = [t] { t->ShowFind(); };
+    h.ImportSelected = [t] { t->ImportSelected(); };
+    h.PopUpLoadClick = [t] { t->PopUpLoadClick(); };
+    return !g.StartupAbort;
+}
+
+void Program::showMain() {
+    if (main_)
+        main_->show();
+}
+
+int run(QApplication& app, const QStringList& args) {
+    InstanceLock lock;
+    if (!lock.tryLock(product())) {
+        Prompter::instance().message(QStringLiteral("Already running."), product(), BoxIcon::Error,
+                                     BoxButtons::Ok);
+        return 1;
+    }
+    Environment env;
+    env.currentFolder = QDir::currentPath();
+    env.programFileFolder = QCoreApplication::applicationDirPath();
+    env.fileArgument = args.isEmpty() ? QString() : args.first();
+    try {
+        Program program(env);
+        if (!program.create())
+            return 0;
+        program.showMain();
+        app.exec();
+    } catch (const std::exception& e) {
+        Prompter::instance().message(QString::fromLocal8Bit(e.what()), product(), BoxIcon::Error,
+                                     BoxButtons::Ok);
+    }
+    return 0;
+}
+
+} // namespace StartUp

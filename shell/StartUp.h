@@ -1,0 +1,84 @@
+#pragma once
+// Start-up and shut-down of the program: the single-instance lock, the windows created in
+// their fixed order with the start-up sequence inside the main window's creation, the
+// normal start (start-up form, data store, drive-type tables) and the start with a
+// parameter file as argument.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class Clock;
+class CommLink;
+class DriveChecks;
+class QApplication;
+class SerialPort;
+class OptionsWindow;
+class MainWindow;
+class ParameterTableWindow;
+class CommSetupDialog;
+class TransferCommands;
+class TransferHostHooks;
+
+namespace StartUp {
+
+// The normal start's steps from the saved folders to the loaded drive type; stops at the
+// first step that sets StartupAbort. Drive data whose working values cannot be computed
+// sends the user back to the start-up form.
+void RunStartupSequence(MainWindow& main);
+void NormalStart(MainWindow& main);
+// The start with a parameter file as argument: language and drive type from the file.
+void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder);
+
+struct Environment {
+    QString currentFolder;     // the program folder of a normal start
+    QString programFileFolder; // the program folder of a start with a file argument
+    QString fileArgument;      // "" for a normal start
+};
+
+// The windows and the drive link of one run, created in the program's order; closing
+// frees them in reverse order.
+class Program {
+public:
+    // port and clock: null for the real serial port and the system clock.
+    explicit Program(const Environment& env, SerialPort* port = nullptr, Clock* clock = nullptr);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Creates every window. False when the start-up was aborted: nothing is shown then and
+    // the program ends.
+    bool create();
+    // The main window's first show (which shows the table).
+    void showMain();
+
+    MainWindow* main() const { return main_.get(); }
+    CommLink* link() const { return link_.get(); }
+    CommSetupDialog* rsset() const { return rsset_.get(); }
+    ParameterTableWindow* table() const { return table_.get(); }
+    DriveChecks* driveChecks() const { return checks_.get(); }
+    TransferCommands* transfers() const { return transfers_.get(); }
+
+    // Replaces the start-up form (tests); called with the main window, runs modally.
+    std::function<void(MainWindow&)> startupForm;
+
+private:
+    Environment env_;
+    std::unique_ptr<SerialPort> ownPort_;
+    std::unique_ptr<CommLink> link_;
+    std::unique_ptr<DriveChecks> checks_;
+    std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<TransferHostHooks> transferHost_;
+    std::unique_ptr<TransferCommands> transfers_;
+    std::unique_ptr<CommSetupDialog> rsset_;
+    std::unique_ptr<OptionsWindow> option_;
+    std::unique_ptr<ParameterTableWindow> table_;
+    SerialPort* port_ = nullptr;
+    Clock* clock_ = nullptr;
+};
+
+// The whole run: the lock ("Already running." and 1 when another instance holds it), the
+// windows, the message loop. args are the command-line arguments after the program name.
+int run(QApplication& app, const QStringList& args);
+
+} // namespace StartUp

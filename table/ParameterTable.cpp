@@ -1,0 +1,481 @@
+#include "table/ParameterTable.h"
+
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/StoreCells.h"
+#include "core/ValueRules.h"
+#include "platform/WaitCursor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using namespace StoreCells;
+
+// Colours of the drawing rules, as the settings store colours (0x00BBGGRR).
+constexpr int kBlue = 0xFF0000;
+constexpr int kDarkBlue = 0xA00000;
+constexpr int kRed = 0x0000FF;
+constexpr int kSilver = 0xC0C0C0;
+constexpr int kWhite = 0xFFFFFF;
+
+// Mul as the divisor of a display: a whole number other than 0 (anything else would be a
+// conversion error or a division by zero where the table divides).
+bool mulAsInteger(int index, double& m) {
+    qint64 v = 0;
+    if (!ValueRules::parseInteger(para(PD_Mul, index), v) || v == 0)
+        return false;
+    m = double(v);
+    return true;
+}
+
+bool mulAsFloat(int index, double& m) {
+    if (!ValueRules::parseNumber(para(PD_Mul, index), m) || m == 0.0)
+        return false;
+    return true;
+}
+
+// An empty value text counts as 0.
+bool readValue(const QString& text, double& v) {
+    if (text.isEmpty()) {
+        v = 0;
+        return true;
+    }
+    return ValueRules::parseNumber(text, v);
+}
+
+// The unit column of a current or voltage parameter in the current/voltage display.
+QString stepText(double base, double m, const char* unit) {
+    const double step = 0.01 * base / m;
+    return (step < 0.1 ? QStringLiteral("0.1") : ValueRules::fixedText(step, 2)) + QLatin1String(unit);
+}
+
+} // namespace
+
+// ---- Model ----------------------------------------------------------------------------------
+
+ParameterTableModel::ParameterTableModel(ParameterTable& core) : core_(core) {}
+
+int ParameterTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : std::max(core_.grid().rowCount() - 1, 0);
+}
+
+int ParameterTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : TC_Count;
+}
+
+QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole)
+        return {};
+    return core_.grid().cell(index.column(), index.row() + 1);
+}
+
+QVariant ParameterTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return core_.grid().cell(section, 0);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    return {};
+}
+
+Qt::ItemFlags ParameterTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    // The title column is the grid's fixed column: never selected, never current (the view
+    // steps over cells that are not enabled).
+    if (index.column() == TC_Title)
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+// ---- Core -----------------------------------------------------------------------------------
+
+ParameterTable::ParameterTable(TableCommands& commands) : commands_(commands) {}
+
+QString ParameterTable::caption() {
+    const ProgramContext& g = globals();
+    return Msg(20) + QLatin1Char(' ') + g.DriveTypeName + g.DriveFormName + QLatin1String(" (CPU Ver.") +
+           g.DriveCpuVersion + QLatin1Char(')');
+}
+
+bool ParameterTable::refreshAll() {
+    ProgramContext& g = globals();
+    TableCommands& c = commands_;
+    // Back to the view of all parameters (or the Blind view a file brought). The commands
+    // that 'Changed' Only and Quick switch off come back on, and with Blind on, the two views
+    // that cannot be combined with it stay off, as Blind itself leaves them.
+    c.setChecked(TableCommand::ChgDisp, false);
+    c.setEnabled(TableCommand::ChgDisp, !g.BlindActive);
+    c.setChecked(TableCommand::Blind, g.BlindActive);
+    c.setEnabled(TableCommand::Blind, true);
+    c.setEnabled(TableCommand::Disp, g.BlindActive);
+    c.setChecked(TableCommand::Quick, false);
+    c.setEnabled(TableCommand::Quick, !g.BlindActive);
+    c.setChecked(TableCommand::CVDisp, false);
+    c.setEnabled(TableCommand::CVDisp, true);
+    c.setEnabled(TableCommand::Slct, true);
+    c.setEnabled(TableCommand::SlctUnlock, true);
+    c.setEnabled(TableCommand::Find, true);
+    // The current/voltage display is off again, so Hex. and Dec. can be chosen.
+    c.setEnabled(TableCommand::HexDisp, true);
+    c.setEnabled(TableCommand::DecDisp, true);
+    c.setEnabled(TableCommand::Undo, false);
+    c.setEnabled(TableCommand::Redo, false);
+
+    // A value being typed belongs to the old rows.
+    EditActive = 0;
+    TypedCount = 0;
+    EditBuffer.clear();
+
+    const int last = std::min(g.RowsInUse, g.ParaCountAll);
+    if (g.BlindActive) {
+        BlindRowCount = g.RowsInUse - g.BlindCount;
+        for (int i = 0; i <= last; ++i) {
+            setWork(UP_ChangeIndex, i, kZero);
+            setWork(UP_WriteIndex, i, kZero);
+        }
+    } else {
+        for (int i = 0; i <= last; ++i) {
+            for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
+                setWork(col, i, kZero);
+        }
+    }
+
+    UndoDepth = options().UndoMaxSet.position();
+    UndoCount = RedoCount = 0;
+    if (ParameterStore* p = store()) {
+        p->UndoComNo.clear();
+        p->UndoVal.clear();
+        p->RedoComNo.clear();
+        p->RedoVal.clear();
+    }
+
+    const bool ok = FillRows();
+    DummyList.clear();
+    FillFindBuffer();
+    return ok;
+}
+
+bool ParameterTable::FillRows() {
+    const WaitCursor busy;
+    const ProgramContext& g = globals();
+    SearchStartRow = 0;
+
+    const int keepCol = currentCol();
+    const int keepRow = currentRow();
+    const GridRect keepBlock = Selection();
+    model_.beginResetModel();
+
+    // Every parameter could be kept; the rows not used are cut off afterwards, so the row
+    // count always matches the rows filled, whatever the stored counters say.
+    const int last = std::min(g.RowsInUse, g.ParaCountAll);
+    grid_.resize(TC_Count, std::max(last + 2, 1));
+    const int headerMsg[TC_Count] = {21, 22, 23, 25, 26, 27, 28, -1};
+    for (int col = 0; col < TC_Count; ++col)
+        grid_.setCell(col, 0, headerMsg[col] < 0 ? QString() : Msg(headerMsg[col]));
+
+    const bool chg = changedOnly(), blind = blindView(), quick = quickView(), cv = currentVoltage();
+    const QString changedMark = Msg(30);
+    bool ok = true;
+    int r = 1;
+    for (int p = 0; p <= last && ok; ++p) {
+        if (chg && work(UP_ChangeIndex, p) == kZero)
+            continue;
+        if (blind && work(UP_BlindIndex, p) == kOne)
+            continue;
+        if (quick && para(PD_Quick, p) == kZero)
+            continue;
+
+        const QString& comNo = para(PD_ComNo, p);
+        grid_.setCell(TC_Title, r, para(PD_FTitle, p));
+        grid_.setCell(TC_ComNo, r, comNo);
+        grid_.setCell(TC_Name, r, para(PD_FName, p));
+
+        double m = 1, v = 0;
+        const QString& valueCell = work(UP_Value, p);
+        const QString valueText = valueCell.isEmpty() ? QStringLiteral("0") : valueCell;
+        if (!mulAsInteger(p, m) || !readValue(valueText, v)) {
+            ok = false;
+            break;
+        }
+        QString shown;
+        if (cv)
+            shown = ValueRules::CurrentVoltageText(valueText, p, &ok);
+        else if (work(UP_HexIndex, p) == kOne)
+            shown = QLatin1Char('h') + ValueRules::ToHexText(v, &ok);
+        else
+            shown = ValueRules::FormatValue(p, v / m);
+        if (!ok)
+            break;
+        grid_.setCell(TC_Value, r, shown);
+
+        QString unit = para(PD_Unit, p);
+        if (cv) {
+            const QString& kind = para(PD_CurrentVoltIndex, p);
+            if (kind == QLatin1String("C"))
+                unit = stepText(g.AmpereBase, m, "A");
+            else if (kind == QLatin1String("V"))
+                unit = stepText(g.VoltBase, m, "V");
+        }
+        grid_.setCell(TC_Unit, r, unit);
+
+        const int changed = ValueRules::UpdateChangedFlag(comNo, v, &ok);
+        if (!ok)
+            break;
+        grid_.setCell(TC_Changed, r,
+                      changed == 1 && para(PD_Flag, p) != QLatin1String("2") ? changedMark : kNoMark);
+        ++r;
+    }
+    setRowCount(r);
+    column1_.clear();
+    column1_.reserve(r);
+    for (int row = 0; row < r; ++row)
+        column1_.append(grid_.cell(TC_ComNo, row));
+
+    if (ok)
+        ok = updateLimits(false);
+    else
+        LastDataRow = grid_.rowCount() - 2;
+    model_.endResetModel();
+
+    clampCursor();
+    const int lastRow = grid_.rowCount() - 1;
+    if (lastRow >= 1) {
+        // The current cell and the highlighted block stay where they were, inside the rows.
+        setCurrentCell(keepCol >= 1 ? keepCol : 1, keepRow >= 1 ? std::min(keepRow, lastRow) : CursorRow);
+        if (keepBlock.isValid() && keepBlock.Top <= lastRow)
+            setSelection(keepBlock);
+    }
+    emit refilled();
+    if (!ok)
+        ShowMsg(42);
+    return ok;
+}
+
+bool ParameterTable::UpdateLimits() {
+    const bool ok = updateLimits(true);
+    if (!ok)
+        ShowMsg(42);
+    return ok;
+}
+
+bool ParameterTable::updateLimits(bool notify) {
+    const WaitCursor busy;
+    LastDataRow = grid_.rowCount() - 2;
+    SearchStartRow = 0;
+    const bool cv = currentVoltage();
+    bool ok = true;
+    for (int r = 1; r <= LastDataRow + 1 && ok; ++r) {
+        const int i = ValueRules::IndexOfComNo(grid_.cell(TC_ComNo, r));
+        if (i < 0)
+            continue;
+        if (para(PD_HIndex, i) != kZero)
+            setWork(UP_HValue, i, ValueRules::ValueTextOfComNo(para(PD_High, i)));
+        if (para(PD_LIndex, i) != kZero) {
+            const QString t = ValueRules::ValueTextOfComNo(para(PD_Low, i));
+            QString low = t;
+            if (para(PD_LIndex, i) == QLatin1String("-1")) {
+                // Negated as a number: a negative referenced value must not become "--500".
+                double v = 0;
+                if (ValueRules::parseNumber(t, v))
+                    low = v == 0 ? QStringLiteral("0") : ValueRules::floatText(-v);
+                else
+                    low = QLatin1Char('-') + t;
+            }
+            setWork(UP_LValue, i, low);
+        }
+        double m = 1;
+        if (!mulAsFloat(i, m)) {
+            ok = false;
+            break;
+        }
+        for (auto [col, src] : {std::pair{TC_High, UP_HValue}, std::pair{TC_Low, UP_LValue}}) {
+            const QString& cell = work(src, i);
+            const QString text = cell.isEmpty() ? QStringLiteral("0") : cell;
+            QString shown;
+            if (cv) {
+                shown = ValueRules::CurrentVoltageText(text, i, &ok);
+            } else {
+                double v = 0;
+                ok = ValueRules::parseNumber(text, v);
+                if (ok)
+                    shown = ValueRules::FormatValue(i, v / m);
+            }
+            if (!ok)
+                break;
+            grid_.setCell(col, r, shown);
+        }
+    }
+    if (notify && grid_.rowCount() > 1)
+        emit model_.dataChanged(model_.index(0, TC_Low), model_.index(grid_.rowCount() - 2, TC_High));
+    return ok;
+}
+
+void ParameterTable::FillFindBuffer() {
+    const WaitCursor busy;
+    for (int r = 1; r < grid_.rowCount(); ++r)
+        DummyList.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
+}
+
+int ParameterTable::indexOfRow(int row) const {
+    if (row < 1 || row >= grid_.rowCount())
+        return -1;
+    return filtered() ? ValueRules::IndexOfComNo(grid_.cell(TC_ComNo, row)) : row - 1;
+}
+
+CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
+    CellStyle st;
+    if (row == 0)
+        return st;
+    switch (col) {
+    case TC_Name:
+        st.alignment = Qt::AlignLeft;
+        break;
+    case TC_Low:
+    case TC_High:
+    case TC_Unit:
+        st.alignment = Qt::AlignRight;
+        break;
+    default:
+        break;
+    }
+
+    const Options& o = options();
+    if (col == TC_Value)
+        st.background = o.PSCellC.color();
+    else if (col != TC_Title)
+        st.background = o.PNCellC.color();
+
+    const int i = indexOfRow(row);
+    const bool selectMark = work(UP_SelectIndex, i) == kOne;
+    if (col == TC_Value && selectMark)
+        st.background = ColorOption::fromBgr(kBlue);
+    if (!filtered() && o.CheckBox2.checked() && currentVoltage() && col == TC_Unit) {
+        const QString& kind = para(PD_CurrentVoltIndex, i);
+        if (kind == QLatin1String("C") || kind == QLatin1String("V"))
+            st.background = o.PCVCellC.color();
+    }
+    if (selected)
+        st.background = ColorOption::fromBgr(kDarkBlue);
+
+    if (col >= TC_ComNo) {
+        const QString& flag = para(PD_Flag, i);
+        if (flag == kOne)
+            st.text = ColorOption::fromBgr(kRed);
+        else if (flag == QLatin1String("2"))
+            st.text = ColorOption::fromBgr(kSilver);
+        if (col == TC_Value) {
+            st.bold = work(UP_WriteIndex, i) == kOne;
+            if (work(UP_CommErrIndex, i) == kOne)
+                st.text = ColorOption::fromBgr(kSilver);
+            if (selectMark)
+                st.text = ColorOption::fromBgr(kWhite);
+        }
+    }
+    if (selected)
+        st.text = o.PSlctTextC.color();
+    return st;
+}
+
+std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth) const {
+    std::array<int, TC_Count> w{};
+    for (int c = 0; c < TC_Count; ++c)
+        w[c] = int(std::trunc(double(clientWidth) * double(ColumnRatio[c])));
+    return w;
+}
+
+double ParameterTable::ClampToRange(const QString& valueText, int index) {
+    bool out = false;
+    const double v = ValueRules::ClampToRange(valueText, index, out);
+    if (out)
+        OutOfRange = 1;
+    return v;
+}
+
+int ParameterTable::GridRowOfIndex(int index) {
+    return ValueRules::GridRowOfIndex(index, column1_, SearchStartRow, LastDataRow);
+}
+
+int ParameterTable::currentCol() const {
+    const QModelIndex i = selection_.currentIndex();
+    return i.isValid() ? i.column() : -1;
+}
+
+int ParameterTable::currentRow() const {
+    const QModelIndex i = selection_.currentIndex();
+    return i.isValid() ? i.row() + 1 : -1;
+}
+
+void ParameterTable::setCurrentCell(int col, int row) {
+    const QModelIndex i = model_.index(row - 1, col);
+    if (i.isValid())
+        selection_.setCurrentIndex(i, QItemSelectionModel::ClearAndSelect);
+}
+
+void ParameterTable::setCell(int col, int row, const QString& text) {
+    if (!grid_.contains(col, row))
+        return;
+    grid_.setCell(col, row, text);
+    if (row >= 1) {
+        const QModelIndex i = model_.index(row - 1, col);
+        emit model_.dataChanged(i, i);
+    } else {
+        emit model_.headerDataChanged(Qt::Horizontal, col, col);
+    }
+}
+
+void ParameterTable::repaintAll() {
+    if (grid_.rowCount() > 1)
+        emit model_.dataChanged(model_.index(0, 0), model_.index(grid_.rowCount() - 2, TC_Count - 1));
+}
+
+void ParameterTable::CancelPendingEntry() {
+    if (EditActive)
+        setCell(TC_Value, CursorRow, SavedCellText);
+    EditBuffer.clear();
+    TypedCount = 0;
+    EditActive = 0;
+}
+
+void ParameterTable::setRowCount(int rows) {
+    grid_.setRowCount(std::max(rows, 1));
+}
+
+void ParameterTable::clampCursor() {
+    const int lastRow = grid_.rowCount() - 1;
+    CursorRow = std::clamp(CursorRow, 1, std::max(lastRow, 1));
+}
+
+ParameterTable::GridRect ParameterTable::Selection() const {
+    GridRect r;
+    const QItemSelection sel = selection_.selection();
+    for (const QItemSelectionRange& range : sel) {
+        const int top = range.top() + 1, bottom = range.bottom() + 1;
+        if (!r.isValid()) {
+            r = {range.left(), top, range.right(), bottom};
+            continue;
+        }
+        r.Left = std::min(r.Left, range.left());
+        r.Top = std::min(r.Top, top);
+        r.Right = std::max(r.Right, range.right());
+        r.Bottom = std::max(r.Bottom, bottom);
+    }
+    if (!r.isValid() && currentRow() >= 1)
+        r = {currentCol(), currentRow(), currentCol(), currentRow()};
+    return r;
+}
+
+void ParameterTable::setSelection(const GridRect& block) {
+    const int lastRow = grid_.rowCount() - 1;
+    const int top = std::max(block.Top, 1), bottom = std::min(block.Bottom, lastRow);
+    const int left = std::max(block.Left, int(TC_ComNo)), right = std::min(block.Right, TC_Count - 1);
+    if (top > bottom || left > right)
+        return;
+    selection_.select(QItemSelection(model_.index(top - 1, left), model_.index(bottom - 1, right)),
+                      QItemSelectionModel::ClearAndSelect);
+}

@@ -1,0 +1,162 @@
+#pragma once
+// The parameter table without its window: the grid of texts (column, row; row 0 the titles),
+// the state fields the table's commands share, the filling of the rows for each view, the
+// limits, the find buffer and how each cell is drawn. The views ('Changed' Only, Blind,
+// Quick, Current/Voltage) are the checked states of the table's commands.
+//
+// A Qt item model over the grid (model row = grid row - 1; grid row 0 is the header) and
+// its selection live here too, so that all of it runs without a window.
+#include "platform/TextGrid.h"
+#include "table/TableCommands.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QItemSelectionModel>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class ParameterTable;
+
+// Table columns.
+enum ParaTableCol {
+    TC_Title = 0,
+    TC_ComNo,
+    TC_Name,
+    TC_Value,
+    TC_Low,
+    TC_High,
+    TC_Unit,
+    TC_Changed,
+    TC_Count
+};
+
+class ParameterTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ParameterTableModel(ParameterTable& core);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    friend class ParameterTable;
+    ParameterTable& core_;
+};
+
+// How one cell is drawn.
+struct CellStyle {
+    QColor background; // invalid: the grid's own (the fixed column's button colour)
+    QColor text;       // invalid: the grid's own
+    bool bold = false;
+    Qt::Alignment alignment = Qt::AlignHCenter;
+};
+
+class ParameterTable : public QObject {
+    Q_OBJECT
+public:
+    explicit ParameterTable(TableCommands& commands);
+
+    TableCommands& commands() { return commands_; }
+    const TableCommands& commands() const { return commands_; }
+    const TextGrid& grid() const { return grid_; }
+    ParameterTableModel* model() { return &model_; }
+    QItemSelectionModel* selection() { return &selection_; }
+
+    // ---- State shared by the table's commands ----------------------------------------------
+    int ChangedRowCount = 0;
+    int BlindRowCount = 0;
+    int UndoCount = 0;
+    int RedoCount = 0;
+    quint8 EditActive = 0;
+    QString SavedCellText;
+    int CursorRow = 1;
+    int TypedCount = 0;
+    QString EditBuffer;
+    int OutOfRange = 0;
+    int FindPos = 0;
+    int LastDataRow = 0;
+    int SearchStartRow = 0;
+    std::array<float, TC_Count> ColumnRatio{0.0889f, 0.0973f, 0.354f,  0.0889f,
+                                            0.0889f, 0.0889f, 0.0889f, 0.095f};
+    int UndoDepth = 0;
+    QStringList DummyList; // the find buffer: "number,name" per data row
+
+    // ---- Views ------------------------------------------------------------------------------
+    bool changedOnly() const { return commands_.checked(TableCommand::ChgDisp); }
+    bool blindView() const { return commands_.checked(TableCommand::Blind); }
+    bool quickView() const { return commands_.checked(TableCommand::Quick); }
+    bool currentVoltage() const { return commands_.checked(TableCommand::CVDisp); }
+    // 'Changed' Only, Blind or Quick: rows are packed and found by their numbers.
+    bool filtered() const { return changedOnly() || blindView() || quickView(); }
+
+    // ---- Filling ------------------------------------------------------------------------------
+    // The data part of a rebuild after the parameter set changed: command states, flags of
+    // the working table, undo lists, rows, find buffer. False when the refill stopped at a
+    // value that is no number: message 42 was shown once and the rows filled so far stay.
+    bool refreshAll();
+    // Rows and header for the current view, then the limits; the cursor row and the current
+    // cell are kept inside the new rows. False as above.
+    bool FillRows();
+    // The limits columns of every shown row. False as above.
+    bool UpdateLimits();
+    void FillFindBuffer();
+    // Message 20 + " " + type + form + " (CPU Ver." + CPU version + ")".
+    static QString caption();
+    // The parameter index a data row shows; -1 for a row that shows none.
+    int indexOfRow(int row) const;
+
+    // ---- Drawing and layout ------------------------------------------------------------------
+    CellStyle cellStyle(int col, int row, bool selected) const;
+    // Column widths for a grid client width.
+    std::array<int, TC_Count> columnWidths(int clientWidth) const;
+
+    // ---- Rules that use the table's own fields -----------------------------------------------
+    double ClampToRange(const QString& valueText, int index);
+    int GridRowOfIndex(int index);
+
+    // ---- Grid position ---------------------------------------------------------------------
+    // A block of cells in grid coordinates (row 0 = titles), edges included.
+    struct GridRect {
+        int Left = -1, Top = -1, Right = -1, Bottom = -1;
+        bool isValid() const { return Left >= 0 && Top >= 0 && Right >= Left && Bottom >= Top; }
+        bool operator==(const GridRect&) const = default;
+    };
+    // The highlighted block; the current cell alone when nothing else is highlighted;
+    // invalid without a current cell.
+    GridRect Selection() const;
+    // Highlights the block, cut to the data rows and to columns 1 to 7; the current cell
+    // stays where it is.
+    void setSelection(const GridRect& block);
+    // The current cell in grid coordinates (row 0 = titles), or (-1, -1).
+    int currentCol() const;
+    int currentRow() const;
+    void setCurrentCell(int col, int row);
+
+    // ---- Cell texts written by the commands ---------------------------------------------------
+    // One cell's text; the view repaints it.
+    void setCell(int col, int row, const QString& text);
+    // Every cell is repainted (marks drawn from the working table changed).
+    void repaintAll();
+    // A value being typed is given up: the cell shows what it showed before the first key.
+    // Commands that move the cursor row or rewrite rows call this first, so that the typed
+    // text can never be committed into another parameter.
+    void CancelPendingEntry();
+
+signals:
+    // The row count or the texts changed.
+    void refilled();
+
+private:
+    bool updateLimits(bool notify);
+    void setRowCount(int rows);
+    void clampCursor();
+
+    TableCommands& commands_;
+    TextGrid grid_{TC_Count, 1};
+    ParameterTableModel model_{*this};
+    QItemSelectionModel selection_{&model_};
+    QStringList column1_; // the numbers of column 1 by grid row, for GridRowOfIndex
+};

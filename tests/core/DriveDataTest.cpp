@@ -1,0 +1,427 @@
+#include "core/DriveData.h"
+
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestPaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+const QByteArray kTypeFile = "0000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\r\n"
+                             "0001,0,500,Base,A01,Hz,2,0,0,4000,0,300,#.#,10,,0,1\r\n"
+                             "A000,0,0,Memo,B00,,2,0,0,9,0,0,#,1,RAM,1\r\n"
+                             "0002,1,0001,Max,A02,Hz,2,0,1,0001,-1,0001,#.#,10,-,0\r\n"
+                             "F000,0,7,Mnt,Z00,,2,0,0,99,0,0,#,1,-,0\r\n";
+
+class DriveDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetGlobals();
+        ASSERT_TRUE(tmp.isValid());
+        ProgramContext& g = globals();
+        g.Parameters = &store;
+        for (int n = 0; n < 110; ++n)
+            store.Messages << QStringLiteral("msg%1").arg(n);
+        g.MsgCaption = "msg0";
+        g.TypeFolder = tmp.filePath("QX100");
+        g.CapacityFolder = g.TypeFolder;
+        g.InfoIniPath = g.TypeFolder + "/Info.ini";
+        g.CatalogueIniPath = tmp.filePath("Inverter.ini");
+        g.DriveTypeName = "QX100";
+        g.DriveFormName = "-4075";
+        g.LanguageSuffix = "Eng";
+        writeFile(g.CatalogueIniPath, "[Type]\nQX100=11\nQX200=12\n[QX100]\n-4075=3\n[QX200]\n-4037=5\n");
+        info("[Setup]\nDisp=0*\n[Disp CV]\n0001=C\n");
+        typeFile(kTypeFile);
+        capFile("0001,600\n");
+    }
+    void TearDown() override { resetGlobals(); }
+
+    QString typeFolder() const { return globals().TypeFolder; }
+    void info(const QByteArray& text) { writeFile(typeFolder() + "/Info.ini", text); }
+    void typeFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100(Eng).inv", text); }
+    void capFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100-4075.cap", text); }
+    QString cell(int col, const char* comNo) const {
+        return store.ParaDat.cell(col, store.indexOfComNo(comNo) + 1);
+    }
+    QString value(int col, const char* comNo) const {
+        return store.UPara.cell(col, store.indexOfComNo(comNo) + 1);
+    }
+    bool loadAll() { return LoadTypeTable() && LoadCapacityTable() && InitValueTable(); }
+
+    QTemporaryDir tmp;
+    ScriptedPrompter prompter;
+    ParameterStore store;
+};
+
+} // namespace
+
+TEST(SplitCsvLine, QuotesGroupFieldsAndBlanksStay) {
+    const struct {
+        const char* line;
+        QStringList plain;
+        QStringList driveData;
+    } cases[] = {
+        {"\"a\"\"b\"", {"a\"b"}, {"a'b"}},
+        {"x, y", {"x", " y"}, {"x", " y"}},
+        {"", {""}, {""}},
+        {"a,\"b,c\",d", {"a", "b,c", "d"}, {"a", "b,c", "d"}},
+        {"\"\"", {"\""}, {"'"}},
+        {"a, \"b\"\"c\" ,d", {"a", " b\"c ", "d"}, {"a", " b'c ", "d"}},
+        {"a,,", {"a", "", ""}, {"a", "", ""}},
+        {"\"open,end", {"open,end"}, {"open,end"}},
+    };
+    for (const auto& c : cases) {
+        QStringList fields{"stale"};
+        SplitCsvLine(QString::fromUtf8(c.line), fields);
+        EXPECT_EQ(fields, c.plain) << c.line;
+        SplitDriveDataLine(QString::fromUtf8(c.line), fields);
+        EXPECT_EQ(fields, c.driveData) << c.line;
+    }
+}
+
+TEST(SplitCsvLine, MultiByteCharactersStayWhole) {
+    QStringList fields;
+    SplitCsvLine(QString::fromUtf8("周波数,\xF0\x9F\x98\x80x,表示"), fields);
+    EXPECT_EQ(fields, QStringList({QString::fromUtf8("周波数"), QString::fromUtf8("\xF0\x9F\x98\x80x"),
+                                   QString::fromUtf8("表示")}));
+}
+
+TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
+    ASSERT_TRUE(LoadTypeTable());
+    const ProgramContext& g = globals();
+    EXPECT_EQ(g.ParaCountAll, 4);
+    EXPECT_EQ(g.ParaCountNormal, 3);
+    EXPECT_EQ(store.ComNoList(), "0000,0001,A000,0002,F000,");
+    EXPECT_EQ(store.ParaDat.rowCount(), 6);
+    EXPECT_EQ(store.ParaDat.row(0), paraDatColumnNames());
+    EXPECT_EQ(store.ParaDat.row(1), QStringList({"0000", "0", "3", "Mode", "A00", "", "2", "0", "0", "3", "0",
+                                                 "0", "#", "1", "-", "0", "0", "", "0"}));
+    EXPECT_EQ(cell(PD_Quick, "0001"), "1");
+    EXPECT_EQ(cell(PD_Mul, "0001"), "10");
+    EXPECT_EQ(cell(PD_Memory, "A000"), "RAM");
+    EXPECT_EQ(cell(PD_No, "F000"), "4");
+    EXPECT_EQ(g.TypeFile, typeFolder() + "/QX100(Eng).inv");
+    EXPECT_TRUE(prompter.boxes().empty());
+
+    info("[Setup]\nDisp=F0\n");
+    ASSERT_TRUE(LoadTypeTable());
+    EXPECT_EQ(g.ParaCountNormal, 4) << "numbers beginning with the Disp prefix are ordinary too";
+}
+
+TEST_F(DriveDataTest, ShortLineEndsTheTable) {
+    typeFile("0000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n"
+             "0001,0,500,Base,A01,Hz,2,0,0,4000,0,300,#.#,10,,0,1\n"
+             "\n"
+             "A000,0,0,Memo,B00,,2,0,0,9,0,0,#,1,RAM,1\n");
+    ASSERT_TRUE(LoadTypeTable());
+    EXPECT_EQ(globals().ParaCountAll, 1);
+    EXPECT_EQ(store.ComNoList(), "0000,0001,");
+    EXPECT_EQ(store.indexOfComNo("A000"), -1);
+}
+
+TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
+    ASSERT_TRUE(loadAll());
+    store.ParaDat.setCell(PD_Flag, 2, "2");
+    // Another drive type: fewer parameters, none ordinary.
+    typeFile("F100,0,1,Other,X00,,2,0,0,9,0,0,#.##,100,,1\n"
+             "F101,0,2,Other2,X01,,4,0,0,9,0,0,,,,0\n");
+    capFile("F101,9\n");
+    info("[Setup]\nDisp=0*\n");
+    ASSERT_TRUE(loadAll());
+    const ProgramContext& g = globals();
+    EXPECT_EQ(g.ParaCountAll, 1);
+    EXPECT_EQ(g.ParaCountNormal, 0);
+    EXPECT_EQ(store.ParaDat.rowCount(), 3);
+    EXPECT_EQ(store.UPara.rowCount(), 3);
+    EXPECT_EQ(store.ParaDat.row(1), QStringList({"F100", "0", "1", "Other", "X00", "", "2", "0", "0", "9",
+                                                 "0", "0", "#.##", "100", "-", "1", "0", "", "0"}));
+    EXPECT_EQ(cell(PD_Default, "F101"), "9");
+    EXPECT_EQ(store.indexOfComNo("0001"), -1);
+    EXPECT_EQ(g.CapPara, QStringList({"F101"}));
+    EXPECT_TRUE(g.ListBuff.isEmpty());
+    EXPECT_EQ(cell(PD_CurrentVoltIndex, "F100"), "");
+}
+
+TEST_F(DriveDataTest, CapacityAndWorkingValues) {
+    ASSERT_TRUE(loadAll());
+    const ProgramContext& g = globals();
+    EXPECT_EQ(cell(PD_Default, "0001"), "600");
+    EXPECT_EQ(g.CapPara, QStringList({"0001"}));
+    EXPECT_TRUE(g.CapParaR.isEmpty());
+    EXPECT_EQ(g.ListBuff, QStringList({"0001"}));
+    EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "C");
+    EXPECT_EQ(cell(PD_CurrentVoltIndex, "0002"), "");
+    EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
+    EXPECT_EQ(store.UPara.row(4),
+              QStringList({"600", "600", "-600", "0", "0", "0", "0", "0", "0", "0", "3"}));
+    EXPECT_EQ(value(UP_Value, "0000"), "3");
+    EXPECT_EQ(value(UP_HValue, "0000"), "3");
+    EXPECT_EQ(value(UP_LValue, "0000"), "0");
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines) {
+    capFile("0002,1\n"
+            "nocomma\n"
+            "9999,5\n"
+            "0001,x,700\n"
+            "\n"
+            "0000,1\n");
+    ASSERT_TRUE(LoadTypeTable());
+    ASSERT_TRUE(LoadCapacityTable());
+    const ProgramContext& g = globals();
+    EXPECT_EQ(g.CapPara, QStringList({"0002", "9999", "0001"}));
+    EXPECT_EQ(g.CapParaR, QStringList({"0002"}));
+    EXPECT_EQ(cell(PD_Default, "0001"), "700") << "the last field is the value";
+    EXPECT_EQ(cell(PD_Default, "0000"), "3") << "reading stops at the empty line";
+}
+
+TEST_F(DriveDataTest, LowLimitUnderMinusOneIsTheNegatedNumber) {
+    typeFile("0000,0,-5,Neg,A00,,2,0,0,9,0,0,,,,0\n"
+             "0001,0,0,Zero,A01,,2,0,0,9,0,0,,,,0\n"
+             "0002,0,1,Ref,A02,,2,0,0,9,-1,0000,,,,0\n"
+             "0003,0,1,Ref,A03,,2,0,0,9,-1,0001,,,,0\n"
+             "0004,0,1,Ref,A04,,2,0,0,9,1,0000,,,,0\n");
+    capFile("0000,-5\n");
+    ASSERT_TRUE(loadAll());
+    EXPECT_EQ(value(UP_LValue, "0002"), "5");
+    EXPECT_EQ(value(UP_LValue, "0003"), "0");
+    EXPECT_EQ(value(UP_LValue, "0004"), "-5");
+}
+
+TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad) {
+    typeFile("0000,1,0001,Loop,A00,,2,0,0,9,0,0,,,,0\n"
+             "0001,1,0000,Loop,A01,,2,0,0,9,0,0,,,,0\n"
+             "0002,2,5,Bad,A02,,2,0,0,9,0,0,,,,0\n");
+    capFile("0002,5\n");
+    ASSERT_TRUE(loadAll());
+    EXPECT_EQ(value(UP_Value, "0000"), "Error.");
+    EXPECT_EQ(value(UP_Value, "0002"), "Error.");
+    EXPECT_EQ(prompter.texts(), QStringList({"msg32", "msg32", "msg32"}));
+
+    prompter.clear();
+    typeFile("0000,0,1,Fine,A00,,2,0,0,9,0,0,,,,0\n"
+             "0001,x,1,Bad,A01,,2,0,0,9,0,0,,,,0\n");
+    ASSERT_TRUE(LoadTypeTable());
+    ASSERT_TRUE(LoadCapacityTable());
+    EXPECT_FALSE(InitValueTable());
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "msg67");
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
+    EXPECT_FALSE(globals().StartupAbort) << "the caller shows the start-up form again";
+}
+
+TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart) {
+    QFile::remove(typeFolder() + "/QX100(Eng).inv");
+    prompter.answerFile("");
+    EXPECT_FALSE(LoadTypeTable());
+    EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
+    EXPECT_EQ(prompter.fileFilters().size(), 1);
+    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_EQ(globals().ParaCountAll, -1);
+    EXPECT_FALSE(LoadCapacityTable()) << "later loaders do nothing";
+    EXPECT_FALSE(InitValueTable());
+}
+
+TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
+    QFile::remove(typeFolder() + "/QX100(Eng).inv");
+    const QString other = tmp.filePath("QX200");
+    writeFile(other + "/QX200(Eng).inv", kTypeFile);
+    writeFile(other + "/info.ini", "[Info]\nType=QX200\nCpu=V710\n[Setup]\nDisp=F0\n");
+    prompter.answerFile(other + "/QX200(Eng).inv");
+    ASSERT_TRUE(LoadTypeTable());
+    const ProgramContext& g = globals();
+    EXPECT_EQ(prompter.texts(), QStringList({"msg6"}));
+    EXPECT_EQ(g.TypeFolder, other);
+    EXPECT_EQ(g.TypeFile, "QX200(Eng).inv");
+    EXPECT_EQ(g.InfoIniPath, other + "/Info.ini");
+    EXPECT_EQ(g.DriveTypeName, "QX200");
+    EXPECT_EQ(g.DriveCpuVersion, "V710");
+    EXPECT_EQ(g.DriveCpuNumber, "710");
+    EXPECT_EQ(g.DriveTypeCode, "12");
+    EXPECT_EQ(g.ParaCountNormal, 4) << "Disp read again from the chosen folder";
+}
+
+TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart) {
+    QFile::remove(typeFolder() + "/QX100(Eng).inv");
+    writeFile(tmp.filePath("empty(Eng).inv"), "");
+    prompter.answerFile(tmp.filePath("empty(Eng).inv"));
+    EXPECT_FALSE(LoadTypeTable());
+    EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
+    EXPECT_TRUE(globals().StartupAbort);
+}
+
+TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
+    ASSERT_TRUE(LoadTypeTable());
+    QFile::remove(typeFolder() + "/QX100-4075.cap");
+    writeFile(tmp.filePath("caps/QX200-4037.cap"), "0001,1\n");
+    writeFile(tmp.filePath("caps/QX100-4075.cap"), "0001,650\n");
+    ProgramContext& g = globals();
+    g.DriveFormName = "-9999";
+
+    prompter.answerFile(tmp.filePath("caps/QX200-4037.cap"));
+    EXPECT_FALSE(LoadCapacityTable());
+    EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg9"}));
+    EXPECT_TRUE(g.StartupAbort);
+
+    g.StartupAbort = false;
+    prompter.clear();
+    prompter.answerFile(tmp.filePath("caps/QX100-4075.cap"));
+    ASSERT_TRUE(LoadCapacityTable());
+    EXPECT_EQ(prompter.texts(), QStringList({"msg7"}));
+    EXPECT_EQ(g.DriveFormName, "-4075");
+    EXPECT_EQ(g.CapacityFile, "QX100-4075.cap");
+    EXPECT_EQ(g.CapacityFolder, tmp.filePath("caps"));
+    EXPECT_EQ(g.DriveFormCode, "3");
+    EXPECT_EQ(cell(PD_Default, "0001"), "650");
+
+    g.StartupAbort = false;
+    prompter.clear();
+    QFile::remove(tmp.filePath("caps/QX100-4075.cap"));
+    prompter.answerFile("");
+    EXPECT_FALSE(LoadCapacityTable());
+    EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
+}
+
+TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
+    const struct {
+        const char* name;
+        QByteArray text;
+        QStringList boxes;
+    } cases[] = {
+        {"empty file", "", {"msg6", "msg85"}},
+        {"only a short line", "0000\n", {"msg6", "msg85"}},
+        {"truncated last line",
+         kTypeFile + "0003,0,1,Cut,A0",
+         {"msg67\nQX100(Eng).inv (6): 0003,0,1,Cut,A0"}},
+        {"five-character number",
+         "00000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n",
+         {"msg67\nQX100(Eng).inv (1): 00000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0"}},
+        {"comma inside a number",
+         "\"0,00\",0,3,Mode,A00,,2,0,0,3,0,0,,,,0\n",
+         {"msg67\nQX100(Eng).inv (1): \"0,00\",0,3,Mode,A00,,2,0,0,3,0,0,,,,0"}},
+        {"binary garbage", QByteArray("\x00\x01\x02\xff\xfe,,,,,,,,,\n", 15), {}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(loadAll()) << c.name; // a good table first: nothing of it may survive
+        globals().StartupAbort = false;
+        prompter.clear();
+        typeFile(c.text);
+        prompter.answerFile("");
+        EXPECT_FALSE(LoadTypeTable()) << c.name;
+        if (!c.boxes.isEmpty()) {
+            EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
+        }
+        EXPECT_TRUE(globals().StartupAbort) << c.name;
+        EXPECT_EQ(globals().ParaCountAll, -1) << c.name;
+        EXPECT_EQ(store.ComNoList(), "") << c.name;
+        EXPECT_EQ(store.indexOfComNo("0000"), -1) << c.name;
+        globals().StartupAbort = false;
+        typeFile(kTypeFile);
+    }
+}
+
+TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
+    const struct {
+        const char* name;
+        QByteArray text;
+    } cases[] = {
+        {"empty file", ""},
+        {"binary garbage", QByteArray("\x00\xff[Setup\x00]\nDisp\x01=\xfe\n[Disp CV\n0001=C", 32)},
+        {"keys outside their sections", "Disp=F0\n0001=C\n[Other]\nDisp=F0\n"},
+        {"values of the wrong kind", "[Setup]\nDisp=\n[Disp CV]\n9999=C\n0001\n=V\n"},
+    };
+    for (const auto& c : cases) {
+        info(c.text);
+        prompter.clear();
+        ASSERT_TRUE(loadAll()) << c.name;
+        const ProgramContext& g = globals();
+        EXPECT_EQ(g.ParaCountAll, 4) << c.name;
+        EXPECT_EQ(g.ParaCountNormal, 3) << c.name << ": only numbers beginning with 0 are ordinary";
+        EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "") << c.name;
+        EXPECT_TRUE(prompter.boxes().empty()) << c.name;
+    }
+    QFile::remove(typeFolder() + "/Info.ini");
+    ASSERT_TRUE(loadAll());
+    EXPECT_EQ(globals().ParaCountNormal, 3);
+    EXPECT_TRUE(globals().ListBuff.isEmpty());
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(DriveDataTest, EmptyCapacityFileIsTreatedAsMissing) {
+    capFile("");
+    prompter.answerFile("");
+    ASSERT_TRUE(LoadTypeTable());
+    EXPECT_FALSE(LoadCapacityTable());
+    EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
+}
+
+TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded) {
+    QByteArray text;
+    for (int i = 0; i < 2100; ++i)
+        text += QByteArray::number(i, 16).rightJustified(4, '0').toUpper() + ",0,1,P,T,,2,0,0,9,0,0,,,,0\n";
+    typeFile(text);
+    capFile("0000,1\n");
+    ASSERT_TRUE(loadAll());
+    EXPECT_EQ(globals().ParaCountAll, 1999);
+    EXPECT_EQ(globals().ParaCountNormal, 1999);
+    EXPECT_EQ(store.indexOfComNo("07CF"), 1999);
+    EXPECT_EQ(store.indexOfComNo("07D0"), -1);
+    EXPECT_EQ(store.UPara.rowCount(), 2001);
+}
+
+TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
+    const QString dat = shippedDataDir() + "/dat";
+    QDirIterator it(dat, {"*.inv"}, QDir::Files, QDirIterator::Subdirectories);
+    int loaded = 0;
+    while (it.hasNext()) {
+        const QFileInfo inv(it.next());
+        const QString type = inv.fileName().section('(', 0, 0);
+        const QString suffix = inv.fileName().section('(', 1).section(')', 0, 0);
+        QDirIterator caps(inv.absolutePath(), {type + "-*.cap"}, QDir::Files);
+        while (caps.hasNext()) {
+            const QFileInfo cap(caps.next());
+            resetGlobals();
+            ParameterStore shipped;
+            shipped.Messages = store.Messages;
+            ProgramContext& g = globals();
+            g.Parameters = &shipped;
+            g.TypeFolder = inv.absolutePath();
+            g.CapacityFolder = cap.absolutePath();
+            g.InfoIniPath = inv.absolutePath() + "/Info.ini";
+            g.DriveTypeName = type;
+            g.DriveFormName = cap.completeBaseName().mid(type.size());
+            g.LanguageSuffix = suffix;
+            prompter.clear();
+            const QString what = inv.fileName() + " " + cap.fileName();
+            EXPECT_TRUE(LoadTypeTable() && LoadCapacityTable() && InitValueTable()) << qPrintable(what);
+            EXPECT_GE(g.ParaCountAll, 0) << qPrintable(what);
+            EXPECT_LE(g.ParaCountNormal, g.ParaCountAll) << qPrintable(what);
+            EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(what);
+            for (int i = 0; i <= g.ParaCountAll; ++i) {
+                qint64 v = 0;
+                EXPECT_TRUE(ValueRules::parseInteger(shipped.UPara.cell(UP_Value, i + 1), v))
+                    << qPrintable(what) << " " << qPrintable(shipped.ParaDat.cell(PD_ComNo, i + 1));
+            }
+            ++loaded;
+        }
+    }
+    if (loaded == 0)
+        GTEST_SKIP() << "no drive types shipped yet";
+}

@@ -1,0 +1,491 @@
+#include "core/OptionsFixture.h"
+
+#include "platform/IniFile.h"
+
+#include <unistd.h>
+
+namespace {
+
+using OptionsSettings = OptionsFixture;
+
+TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrderKeepingTheRest) {
+    const QByteArray before = "[Language]\r\nEnglish=0\r\n\r\n[Options]\r\nDF=\\dat\r\nOldKey=7\r\n\r\n"
+                              "[Comms]\r\nID=3\r\n";
+    writeSettings(before);
+    ASSERT_TRUE(opt->create());
+    EXPECT_TRUE(opt->TypCapChk.checked());
+    EXPECT_EQ(opt->UndoMaxSet.position(), 10);
+    EXPECT_EQ(opt->ValMulti.text(), "1.00");
+    EXPECT_EQ(opt->PNCellC.value(), 14745599);
+    ASSERT_TRUE(opt->saveSettings());
+
+    const QStringList keys = Options::settingsKeys();
+    ASSERT_EQ(keys.size(), 45);
+    EXPECT_FALSE(keys.contains("DF"));
+    IniFile ini(globals().SettingsIniPath);
+    EXPECT_EQ(ini.keys("Options"), QStringList({"DF", "OldKey"}) + keys);
+    EXPECT_EQ(ini.readString("Options", "DF"), "\\dat");
+    const QList<std::pair<const char*, int>> expected = {{"CheckLang", 1},
+                                                         {"CheckInv", 1},
+                                                         {"CheckInvTyp", 1},
+                                                         {"Eeprom", 1},
+                                                         {"ComDisp", 0},
+                                                         {"UndoMax", 10},
+                                                         {"PanelTime1", 260},
+                                                         {"MonBack", 16777215},
+                                                         {"MonVal", 15},
+                                                         {"MonMode2Multi", 100},
+                                                         {"MonMode2Point", 3000},
+                                                         {"MonMode3T", 120},
+                                                         {"MonMode3Smp", 10},
+                                                         {"MonMode5", 1},
+                                                         {"MNCC", 14745599},
+                                                         {"MCVCC", 65535},
+                                                         {"MWC", 8421504},
+                                                         {"MMG", 50},
+                                                         {"MMCT", 5},
+                                                         {"MZV", 0}};
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(ini.readInteger("Options", key, -1), value) << key;
+    // The other sections stay byte for byte where they were.
+    const QByteArray after = settings();
+    EXPECT_TRUE(after.startsWith("[Language]\r\nEnglish=0\r\n\r\n[Options]\r\nDF=\\dat\r\nOldKey=7\r\n"));
+    EXPECT_TRUE(after.endsWith("[Comms]\r\nID=3\r\n"));
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
+    opt->create();
+    opt->PSCellC.setValue(0x123456);
+    opt->PNCellC.setColor(QColor(1, 2, 3));
+    opt->EEPWriteEnable.setChecked(false);
+    opt->MonKeep.setChecked(true);
+    opt->LedDispTime.setPosition(505);
+    opt->ValMulti.setPosition(29);
+    opt->CheckBox3.setChecked(true);
+    opt->saveSettings();
+    IniFile ini(globals().SettingsIniPath);
+    EXPECT_EQ(ini.readInteger("Options", "MSCC", 0), 0x123456);
+    EXPECT_EQ(ini.readInteger("Options", "MNCC", 0), 0x030201);
+
+    Options next;
+    next.setAssociationHandler([](bool) {});
+    next.create();
+    EXPECT_EQ(next.PSCellC.value(), 0x123456);
+    EXPECT_EQ(next.PNCellC.color(), QColor(1, 2, 3));
+    EXPECT_FALSE(next.EEPWriteEnable.checked());
+    EXPECT_TRUE(next.MonKeep.checked());
+    EXPECT_EQ(next.LedDispTime.position(), 505);
+    EXPECT_EQ(next.Edit9(), "0.29");
+    EXPECT_TRUE(next.CheckBox3.checked());
+}
+
+TEST_F(OptionsSettings, TypeCheckIsOnAtEveryStartWhateverWasStored) {
+    writeSettings("[Options]\r\nCheckInvTyp=0\r\n");
+    opt->create();
+    EXPECT_TRUE(opt->TypCapChk.checked());
+}
+
+TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
+    writeSettings("[Options]\r\nMainte=0\r\n");
+    opt->create();
+    store->MainteFlag = true;
+    opt->SUMode.setChecked(true);
+    opt->saveSettings();
+    IniFile ini(globals().SettingsIniPath);
+    EXPECT_EQ(ini.readString("Options", "Mainte"), "0");
+    EXPECT_EQ(ini.keys("Options").size(), 45);
+
+    // Without the section, that close writes the other 44 keys.
+    QFile::remove(globals().SettingsIniPath);
+    opt->saveSettings();
+    IniFile fresh(globals().SettingsIniPath);
+    EXPECT_EQ(fresh.keys("Options").size(), 44);
+    EXPECT_FALSE(fresh.valueExists("Options", "Mainte"));
+}
+
+TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues) {
+    writeSettings("[Options]\r\nUndoMax=abc\r\nMonMode2Point=20000\r\nMonMode2Multi=0\r\nMonMode3T=-7\r\n"
+                  "PanelTime1=99999999999999\r\nMonBack=-5\r\nMSCC=16777216\r\nEeprom=yes\r\n"
+                  "MonMode3=\r\nMMCT=0\r\n");
+    opt->create();
+    EXPECT_EQ(opt->UndoMaxSet.position(), 10);
+    EXPECT_EQ(opt->MonRecPoint.position(), 10000);
+    EXPECT_EQ(opt->MonRecPoint.text(), "10000");
+    EXPECT_EQ(opt->ValMulti.position(), 1);
+    EXPECT_EQ(opt->Edit9(), "0.01");
+    EXPECT_EQ(opt->CntMonTime.position(), 30);
+    EXPECT_EQ(opt->LedDispTime.position(), 260);
+    EXPECT_EQ(opt->MonCB.value(), 0xFFFFFF);
+    EXPECT_EQ(opt->PSCellC.value(), 0xFFFFFF);
+    EXPECT_TRUE(opt->EEPWriteEnable.checked());
+    EXPECT_FALSE(opt->CntMon.checked());
+    EXPECT_EQ(opt->ComChkTimes.position(), 1);
+}
+
+TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
+    // A regular file where the settings folder should be: no user, root included, can write.
+    writeFile(dir.filePath("blocked"), "x");
+    globals().SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
+    opt->create();
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(opt->saveSettings());
+    EXPECT_FALSE(opt->saveSettings());
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(globals().SettingsIniPath));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+}
+
+TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "file modes do not bind the superuser";
+    writeSettings("[Options]\r\nUndoMax=20\r\n");
+    QFile::setPermissions(globals().SettingsIniPath, QFile::ReadOwner);
+    opt->create();
+    EXPECT_EQ(opt->UndoMaxSet.position(), 20);
+    opt->UndoMaxSet.setPosition(30);
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(opt->saveSettings());
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(settings(), "[Options]\r\nUndoMax=20\r\n");
+}
+
+TEST_F(OptionsSettings, CreationLoadsThenConnectsThenAppliesTheAssociation) {
+    writeSettings("[Options]\r\nRegistFile=0\r\n");
+    opt->create([this] { events << "connect"; });
+    // The stored state changes the box (its rule runs), then creation applies it again.
+    EXPECT_EQ(events, QStringList({"remove", "connect", "remove"}));
+}
+
+TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed) {
+    globals().StartupAbort = true;
+    writeSettings("[Options]\r\nUndoMax=50\r\n");
+    EXPECT_FALSE(opt->create([this] { events << "connect"; }));
+    EXPECT_TRUE(events.isEmpty());
+    EXPECT_EQ(opt->UndoMaxSet.position(), 10);
+}
+
+TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading) {
+    setParameters({"0001", "0002", "FC90", "FC91", "FA10", "FA11"});
+    globals().ParaCountNormal = 1;
+    opt->create();
+    EXPECT_EQ(globals().RowsInUse, 1);
+    store->MainteFlag = true;
+    opt->loadSettings();
+    EXPECT_EQ(globals().RowsInUse, 5);
+}
+
+// ---- Number fields --------------------------------------------------------------------
+
+struct FieldCase {
+    const char* name;
+    UpDownOption Options::*field;
+    const char* typed;
+    bool accepted;
+    int message; // -1: no box
+    const char* textAfter;
+    int positionAfter;
+};
+
+class OptionsNumberField : public OptionsFixture, public ::testing::WithParamInterface<FieldCase> {};
+
+TEST_P(OptionsNumberField, ChecksTheTypedText) {
+    const FieldCase& c = GetParam();
+    opt->create();
+    UpDownOption& f = (*opt).*c.field;
+    const int before = f.position();
+    QList<UpDownOption*> focused;
+    opt->setFocusBack([&](UpDownOption& u) { focused << &u; });
+    f.setText(c.typed);
+    if (c.message >= 0)
+        prompter.answer(BoxAnswer::Ok);
+    EXPECT_EQ(opt->validate(f), c.accepted);
+    EXPECT_EQ(f.text(), c.textAfter);
+    EXPECT_EQ(f.position(), c.positionAfter < 0 ? before : c.positionAfter);
+    EXPECT_EQ(opt->BadEntry, c.accepted ? 0 : 1);
+    if (c.message < 0) {
+        EXPECT_TRUE(prompter.boxes().empty());
+        EXPECT_TRUE(focused.isEmpty());
+    } else {
+        ASSERT_EQ(prompter.boxes().size(), 1u);
+        EXPECT_EQ(prompter.boxes()[0].text, QString("m%1").arg(c.message));
+        EXPECT_EQ(prompter.boxes()[0].caption, "m0");
+        EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+        EXPECT_EQ(focused, QList<UpDownOption*>{&f});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, OptionsNumberField,
+    ::testing::Values(FieldCase{"UndoDepthNotANumber", &Options::UndoMaxSet, "abc", false, 67, "abc", -1},
+                      FieldCase{"UndoDepthEmpty", &Options::UndoMaxSet, "  ", false, 67, "  ", -1},
+                      FieldCase{"UndoDepthAboveRange", &Options::UndoMaxSet, "150", false, 41, "100", 100},
+                      FieldCase{"UndoDepthBelowRange", &Options::UndoMaxSet, "-0.5", false, 41, "0", 0},
+                      FieldCase{"UndoDepthFractionCut", &Options::UndoMaxSet, "12.9", true, -1, "12", 12},
+                      FieldCase{"BlinkTimeAboveRange", &Options::LedDispTime, "1001", false, 41, "1000",
+                                1000},
+                      FieldCase{"BlinkTimeOffStep", &Options::LedDispTime, "263", true, -1, "263", 263},
+                      FieldCase{"SignalLevelInfinite", &Options::TBValSet, "1e999", false, 67, "1e999", -1},
+                      FieldCase{"RecordTimeBelowRange", &Options::CntMonTime, "29", false, 41, "30", 30},
+                      FieldCase{"SamplingAboveRange", &Options::CntMonSmp, "301", false, 41, "300", 300},
+                      FieldCase{"PointsBelowRange", &Options::MonRecPoint, "1000", false, 41, "1250", 1250},
+                      FieldCase{"FactorInHundredths", &Options::ValMulti, "0.29", true, -1, "0.29", 29},
+                      FieldCase{"FactorRounded", &Options::ValMulti, "1.006", true, -1, "1.01", 101},
+                      FieldCase{"FactorTooSmall", &Options::ValMulti, "0.004", false, 41, "0.01", 1},
+                      FieldCase{"FactorTooLarge", &Options::ValMulti, "250", false, 41, "200.00", 20000},
+                      FieldCase{"FactorHuge", &Options::ValMulti, "1e300", false, 41, "200.00", 20000}),
+    [](const ::testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.name); });
+
+using OptionsClose = OptionsFixture;
+
+TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue) {
+    opt->create();
+    opt->UndoMaxSet.setText("abc");
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(opt->closeQuery());
+    ASSERT_EQ(prompter.texts(), QStringList{"m67"});
+
+    opt->UndoMaxSet.setText("150");
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_EQ(opt->UndoMaxSet.text(), "100");
+    EXPECT_EQ(opt->UndoMaxSet.position(), 100);
+
+    EXPECT_TRUE(opt->closeQuery());
+    EXPECT_EQ(prompter.boxes().size(), 2u);
+}
+
+TEST_F(OptionsClose, RunsEveryCheckAndLeavesThePointsFieldAlone) {
+    opt->create();
+    opt->UndoMaxSet.setText("x");
+    opt->ValMulti.setText("");
+    opt->MonRecPoint.setText("garbage");
+    prompter.answer(BoxAnswer::Ok);
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_EQ(prompter.texts(), QStringList({"m67", "m67"}));
+    EXPECT_EQ(opt->MonRecPoint.text(), "garbage");
+}
+
+// ---- Click rules, interlocks, enabled states ------------------------------------------------
+
+using OptionsRules = OptionsFixture;
+
+TEST_F(OptionsRules, OneComparisonOutputAlwaysStaysOn) {
+    opt->create();
+    opt->CompResult.setChecked(false);
+    EXPECT_TRUE(opt->CompMsgDisp.checked());
+
+    opt->CompResult.setChecked(true);
+    opt->CompMsgDisp.setChecked(false);
+    opt->CompResult.setChecked(false);
+    opt->CompMsgDisp.setChecked(false);
+    EXPECT_TRUE(opt->CompResult.checked());
+}
+
+TEST_F(OptionsRules, StoredStateWithBothComparisonOutputsOffLoadsWithTheMessageOn) {
+    writeSettings("[Options]\r\nCompDisp=0\r\nResultC=0\r\n");
+    opt->create();
+    EXPECT_TRUE(opt->CompMsgDisp.checked());
+    EXPECT_FALSE(opt->CompResult.checked());
+}
+
+TEST_F(OptionsRules, ResultSavingIsGreyedWhileBothResultWindowsShowUnlessTheDriveTypeAllowsIt) {
+    opt->create();
+    opt->ParaSkipSave.setChecked(true);
+    EXPECT_FALSE(opt->ParaSkipSave.enabled());
+    opt->ParaResult.setChecked(false);
+    EXPECT_TRUE(opt->ParaSkipSave.enabled());
+    EXPECT_TRUE(opt->ParaSkipSave.checked());
+
+    writeInfo("[Setup]\nOption1=1\n");
+    opt->ParaResult.setChecked(true);
+    EXPECT_TRUE(opt->ParaSkipSave.enabled());
+}
+
+TEST_F(OptionsRules, CodeChangesRunTheClickRulesOnlyOnARealChange) {
+    QStringList shown;
+    opt->setDataStoreViewer([&] { shown << "store"; });
+    opt->create();
+    events.clear();
+    opt->FileRegist.setChecked(true);
+    EXPECT_TRUE(events.isEmpty());
+    opt->FileRegist.setChecked(false);
+    opt->FileRegist.setChecked(true);
+    EXPECT_EQ(events, QStringList({"remove", "register"}));
+    opt->DispBuffer.setChecked(true);
+    opt->DispBuffer.setChecked(false);
+    EXPECT_EQ(shown, QStringList{"store"});
+}
+
+TEST_F(OptionsRules, FreeUnitAndContinuousFieldsFollowTheirBoxes) {
+    opt->create();
+    EXPECT_FALSE(opt->ValMulti.enabled());
+    EXPECT_FALSE(opt->CntMonTime.enabled());
+    opt->FreeUnitMon.setChecked(true);
+    opt->CntMon.setChecked(true);
+    EXPECT_TRUE(opt->ValMulti.enabled());
+    EXPECT_TRUE(opt->CntMonSmp.enabled());
+    EXPECT_TRUE(opt->continuousFieldsEnabled());
+    opt->MonInvDrive.setChecked(true);
+    EXPECT_TRUE(opt->runStopLabelsVisible());
+}
+
+struct EnabledCase {
+    const char* name;
+    QStringList parameters;
+    QByteArray info;
+    bool trip, alarm, tripData, runStop;
+};
+
+class OptionsEnabledState : public OptionsFixture, public ::testing::WithParamInterface<EnabledCase> {};
+
+TEST_P(OptionsEnabledState, IsTheAndOfEveryConditionWhoeverRefreshesIt) {
+    const EnabledCase& c = GetParam();
+    setParameters(c.parameters);
+    writeInfo(c.info);
+    opt->create();
+    for (int refresh = 0; refresh < 3; ++refresh) {
+        if (refresh == 1)
+            opt->UpdateRunStopControl(); // as the monitor does after its lists
+        if (refresh == 2)
+            opt->show();
+        EXPECT_EQ(opt->MonTripDisp.enabled(), c.trip) << refresh;
+        EXPECT_EQ(opt->MonAlrmDisp.enabled(), c.alarm) << refresh;
+        EXPECT_EQ(opt->MonTripDataDisp.enabled(), c.tripData) << refresh;
+        EXPECT_EQ(opt->MonInvDrive.enabled(), c.runStop) << refresh;
+    }
+    // Marks stay, and are stored, whatever the enabled state.
+    EXPECT_TRUE(opt->MonTripDisp.checked());
+    EXPECT_TRUE(opt->MonAlrmDisp.checked());
+}
+
+const QByteArray kLists = "[HX100 Alarm (Eng)]\nA0=x\n[HX100 Trip (Eng)]\n1=OC\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    DriveTypes, OptionsEnabledState,
+    ::testing::Values(
+        EnabledCase{"Everything", {"FC90", "FC91", "FA10", "FA11"}, kLists, true, true, true, true},
+        EnabledCase{"NoTripParameter", {"FC91", "FA10", "FA11"}, kLists, false, true, false, true},
+        EnabledCase{"NoAlarmParameter", {"FC90", "FA10", "FA11"}, kLists, true, false, true, true},
+        EnabledCase{"TripParameterWithoutTripList",
+                    {"FC90", "FC91", "FA10", "FA11"},
+                    "[HX100 Alarm (Eng)]\nA0=x\n",
+                    false,
+                    true,
+                    false,
+                    true},
+        EnabledCase{"AlarmListOfAnotherLanguage",
+                    {"FC90", "FC91", "FA10", "FA11"},
+                    "[HX100 Alarm (Jap)]\nA0=x\n[HX100 Trip (Eng)]\n1=OC\n",
+                    true,
+                    false,
+                    true,
+                    true},
+        EnabledCase{"NoKeyCodeParameter", {"FC90", "FC91", "FA10"}, kLists, true, true, true, false},
+        EnabledCase{"NoKeyHandshakeParameter", {"FC90", "FC91", "FA11"}, kLists, true, true, true, false},
+        EnabledCase{"RunStopLockedByTheDriveType",
+                    {"FC90", "FC91", "FA10", "FA11"},
+                    kLists + "[Setup]\nOption2=1\n",
+                    true,
+                    true,
+                    true,
+                    false}),
+    [](const ::testing::TestParamInfo<EnabledCase>& info) { return std::string(info.param.name); });
+
+TEST_F(OptionsRules, TripDataNeedsTheTripDisplayChecked) {
+    opt->create();
+    opt->MonTripDisp.setChecked(false);
+    EXPECT_FALSE(opt->MonTripDataDisp.enabled());
+    EXPECT_TRUE(opt->MonTripDataDisp.checked());
+}
+
+TEST_F(OptionsRules, RunStopLockOpensWithMaintenanceAndContinuousMonitoringAlwaysCloses) {
+    writeInfo(kLists + "[Setup]\nOption2=1\n");
+    opt->create();
+    EXPECT_TRUE(opt->Option2Chk.checked());
+    EXPECT_FALSE(opt->MonInvDrive.enabled());
+    store->SMainteFlag = true;
+    opt->UpdateRunStopControl();
+    EXPECT_TRUE(opt->MonInvDrive.enabled());
+    opt->CntMon.setChecked(true);
+    EXPECT_FALSE(opt->MonInvDrive.enabled());
+}
+
+TEST_F(OptionsRules, NewDriveTypeBringsItsOwnRunStopLock) {
+    opt->create();
+    EXPECT_TRUE(opt->MonInvDrive.enabled());
+    writeInfo(kLists + "[Setup]\nOption2=1\n");
+    opt->UpdateTripAlarmOptions();
+    EXPECT_FALSE(opt->MonInvDrive.enabled());
+}
+
+TEST_F(OptionsRules, NoDataStoreLeavesTheDriveDependentOptionsGreyed) {
+    globals().Parameters = nullptr;
+    opt->create();
+    EXPECT_FALSE(opt->MonTripDisp.enabled());
+    EXPECT_FALSE(opt->MonInvDrive.enabled());
+    globals().Parameters = store.get();
+}
+
+// ---- Factory settings -------------------------------------------------------------------------
+
+TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
+    opt->create();
+    for (CheckOption* c : opt->checks())
+        c->setChecked(!c->checked());
+    for (UpDownOption* u : opt->upDowns())
+        u->setPosition(u->minimum() + 1);
+    for (ColorOption* c : opt->colors())
+        c->setValue(0x010203);
+    const bool mainteClear = opt->MainteClear.checked();
+    const bool dispBuffer = opt->DispBuffer.checked();
+    const bool option2 = opt->Option2Chk.checked();
+    const QByteArray file = settings();
+    events.clear();
+
+    opt->DefBtnClick();
+
+    Options fresh;
+    for (int i = 0; i < opt->checks().size(); ++i) {
+        CheckOption* c = opt->checks()[i];
+        if (c == &opt->MainteClear || c == &opt->DispBuffer || c == &opt->Option2Chk)
+            continue;
+        EXPECT_EQ(c->checked(), fresh.checks()[i]->checked()) << c->name();
+    }
+    for (int i = 0; i < opt->upDowns().size(); ++i) {
+        EXPECT_EQ(opt->upDowns()[i]->position(), fresh.upDowns()[i]->position()) << opt->upDowns()[i]->name();
+        EXPECT_EQ(opt->upDowns()[i]->text(), fresh.upDowns()[i]->text());
+    }
+    for (int i = 0; i < opt->colors().size(); ++i)
+        EXPECT_EQ(opt->colors()[i]->value(), fresh.colors()[i]->value()) << opt->colors()[i]->name();
+    EXPECT_EQ(opt->MainteClear.checked(), mainteClear);
+    EXPECT_EQ(opt->DispBuffer.checked(), dispBuffer);
+    EXPECT_EQ(opt->Option2Chk.checked(), option2);
+    EXPECT_EQ(events, QStringList{"register"});
+    EXPECT_EQ(settings(), file);
+}
+
+TEST_F(OptionsRules, DefaultColoursResetOnlyTheMastersTab) {
+    opt->create();
+    opt->MonCB.setValue(0x111111);
+    opt->PNCellC.setValue(0x222222);
+    opt->WaitMsgC.setValue(0x333333);
+    opt->ComChkTimes.setPosition(50);
+    opt->WinHelpSlct.setChecked(true);
+    opt->UndoMaxSet.setPosition(99);
+    opt->Button1Click();
+    EXPECT_EQ(opt->MonCB.value(), 0x111111);
+    EXPECT_EQ(opt->UndoMaxSet.position(), 99);
+    EXPECT_EQ(opt->PNCellC.value(), 0xE0FFFF);
+    EXPECT_EQ(opt->WaitMsgC.value(), 0x808080);
+    EXPECT_EQ(opt->ComChkTimes.position(), 5);
+    EXPECT_FALSE(opt->WinHelpSlct.checked());
+}
+
+TEST(OptionColor, SwatchValuesAreBlueGreenRed) {
+    EXPECT_EQ(ColorOption::toBgr(QColor(0xFF, 0xFF, 0xE0)), 0xE0FFFF);
+    EXPECT_EQ(ColorOption::fromBgr(0x00FFFF), QColor(Qt::yellow));
+}
+
+} // namespace

@@ -1,0 +1,117 @@
+#pragma once
+// A data store filled by the test (no drive-type files): the parameters a test names, or a
+// synthetic drive type of up to 2,000 parameters, with the drive identity QX100 -4037 V110
+// selected and every message n reading "Mn".
+#include "core/Options.h"
+#include "core/ParaFile.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+struct TestParam {
+    QString comNo;
+    QString def;
+    QString dIndex = QStringLiteral("0");
+};
+
+class ParaFileFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        resetGlobals();
+        ProgramContext& g = globals();
+        g.DriveTypeName = "QX100";
+        g.DriveFormName = "-4037";
+        g.DriveCpuVersion = "V110";
+        g.LanguageName = "English";
+        g.DriveTypeCode = "65";
+        g.DriveFormCode = "6";
+        g.DriveCpuNumber = "105";
+        g.MsgCaption = "M0";
+        g.LoadPath = dir.path();
+        store = std::make_unique<ParameterStore>();
+        for (int i = 0; i < 120; ++i)
+            store->Messages << QString("M%1").arg(i);
+        g.Parameters = store.get();
+        options().SaveNotChgPara.setChecked(false);
+    }
+    void TearDown() override { globals().Parameters = nullptr; }
+
+    // Loads the parameters and gives every one its default.
+    void setParams(const std::vector<TestParam>& params) {
+        const int n = static_cast<int>(params.size());
+        store->ParaDat.setRowCount(n + 1);
+        store->UPara.setRowCount(n + 1);
+        store->ParaDat.setRow(0, paraDatColumnNames());
+        store->UPara.setRow(0, uParaColumnNames());
+        for (int i = 0; i < n; ++i) {
+            store->ParaDat.setCell(PD_ComNo, i + 1, params[i].comNo);
+            store->ParaDat.setCell(PD_DIndex, i + 1, params[i].dIndex);
+            store->ParaDat.setCell(PD_Default, i + 1, params[i].def);
+            store->UPara.setCell(UP_No, i + 1, QString::number(i));
+        }
+        globals().ParaCountAll = n - 1;
+        globals().ParaCountNormal = n - 1;
+        store->rebuildComNoIndex(n - 1);
+        ParaFile::resetValuesToDefaults();
+    }
+    // A drive type of `count` parameters: "0000".."0999", then "A000".., then "C000".., each
+    // with the default "<index mod 7>".
+    void setSyntheticParams(int count) {
+        std::vector<TestParam> p;
+        for (int i = 0; i < count; ++i) {
+            QString number = i < 1000   ? QString::number(i).rightJustified(4, '0')
+                             : i < 1500 ? "A" + QString::number(i - 1000).rightJustified(3, '0')
+                                        : "C" + QString::number(i - 1500).rightJustified(3, '0');
+            p.push_back({number, QString::number(i % 7)});
+        }
+        setParams(p);
+        normalMarkers();
+    }
+    // The drive's special-setup markers at their normal values, so files of the set open.
+    void normalMarkers() {
+        if (store->indexOfComNo("0998") >= 0)
+            setValue("0998", "1");
+        if (store->indexOfComNo("0999") >= 0)
+            setValue("0999", "2");
+    }
+
+    QString value(const QString& comNo) const { return cell(comNo, UP_Value); }
+    QString cell(const QString& comNo, int col) const {
+        return store->UPara.cell(col, store->indexOfComNo(comNo) + 1);
+    }
+    void setValue(const QString& comNo, const QString& v) {
+        store->UPara.setCell(UP_Value, store->indexOfComNo(comNo) + 1, v);
+    }
+    // Every Value, in parameter order.
+    QStringList values() const {
+        QStringList out;
+        for (int i = 0; i <= globals().ParaCountAll; ++i)
+            out << store->UPara.cell(UP_Value, i + 1);
+        return out;
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void writeFile(const QString& name, const QByteArray& bytes) const {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray readFile(const QString& name) const {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Every box goes to it; a box a test did not expect fails that test instead of waiting.
+    ScriptedPrompter prompter;
+    QTemporaryDir dir;
+    std::unique_ptr<ParameterStore> store;
+};

@@ -1,0 +1,379 @@
+#include "core/ValueRules.h"
+
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/StoreCells.h"
+#include "support/ScriptedPrompter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace ValueRules;
+
+namespace {
+
+struct Row {
+    const char* comNo;
+    const char* dIndex;
+    const char* def;
+    const char* hIndex;
+    const char* high;
+    const char* lIndex;
+    const char* low;
+    const char* tmul;
+    const char* mul;
+    const char* cv;
+    const char* value;
+    const char* lValue;
+    const char* hex;
+};
+
+// A small drive type covering the rules: limits by value and by reference, default chains
+// (one looping), 32-bit unsigned values and the current/voltage kinds.
+const Row kRows[] = {
+    {"0000", "0", "3", "0", "100", "0", "0", "#.##", "100", "", "150", "0", "0"},
+    {"0001", "0", "500", "0", "4000", "0", "300", "#.#", "10", "C", "1000", "300", "0"},
+    {"0002", "1", "0001", "1", "0001", "-1", "0001", "#", "1", "", "500", "-500", "0"},
+    {"0012", "0", "-5", "0", "10", "0", "-10", "#", "1", "V", "-1", "-10", "0"},
+    {"A000", "2", "7", "0", "9", "0", "0", "#", "1", "", "7", "0", "0"},
+    {"A001", "1", "A002", "0", "9", "0", "0", "#", "1", "", "0", "0", "0"},
+    {"A002", "1", "A001", "0", "9", "0", "0", "#", "1", "", "0", "0", "0"},
+    {"0003", "0", "x", "0", "y", "0", "0", "#", "0", "", "12.5", "0", "0"},
+    {"FB00", "0", "0", "0", "4294967295", "0", "0", "", "1", "", "4294967295", "0", "1"},
+    {"0004", "0", "1", "7", "ZZZZ", "0", "0", "#.##x", "1", "", "1", "0", "0"},
+};
+constexpr int kCount = static_cast<int>(std::size(kRows));
+
+class ValueRulesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetGlobals();
+        globals().Parameters = &store;
+        globals().ParaCountAll = kCount - 1;
+        store.ParaDat.setRowCount(kCount + 1);
+        store.UPara.setRowCount(kCount + 1);
+        store.ParaDat.setRow(0, paraDatColumnNames());
+        store.UPara.setRow(0, uParaColumnNames());
+        for (int i = 0; i < kCount; ++i) {
+            const Row& r = kRows[i];
+            TextGrid& pd = store.ParaDat;
+            const int row = i + 1;
+            pd.setCell(PD_ComNo, row, r.comNo);
+            pd.setCell(PD_DIndex, row, r.dIndex);
+            pd.setCell(PD_Default, row, r.def);
+            pd.setCell(PD_HIndex, row, r.hIndex);
+            pd.setCell(PD_High, row, r.high);
+            pd.setCell(PD_LIndex, row, r.lIndex);
+            pd.setCell(PD_Low, row, r.low);
+            pd.setCell(PD_TMul, row, r.tmul);
+            pd.setCell(PD_Mul, row, r.mul);
+            pd.setCell(PD_CurrentVoltIndex, row, r.cv);
+            store.UPara.setCell(UP_Value, row, r.value);
+            store.UPara.setCell(UP_LValue, row, r.lValue);
+            store.UPara.setCell(UP_ChangeIndex, row, "0");
+            store.UPara.setCell(UP_HexIndex, row, r.hex);
+        }
+        store.rebuildComNoIndex(kCount - 1);
+        for (int n = 0; n < 110; ++n)
+            store.Messages << QStringLiteral("msg%1").arg(n);
+        globals().MsgCaption = store.Msg(0);
+    }
+    void TearDown() override { resetGlobals(); }
+
+    int indexOf(const char* comNo) const { return store.indexOfComNo(comNo); }
+
+    ParameterStore store;
+    ScriptedPrompter prompter;
+};
+
+} // namespace
+
+TEST(NumberText, ParsesOnlyPlainDecimalNumbers) {
+    const struct {
+        const char* text;
+        bool ok;
+        double value;
+    } cases[] = {{"1.5", true, 1.5},  {" -2 ", true, -2},  {"+3", true, 3},   {".5", true, 0.5},
+                 {"1e3", true, 1000}, {"", false, 0},      {"inf", false, 0}, {"nan", false, 0},
+                 {"0x10", false, 0},  {"1.2.3", false, 0}, {"--1", false, 0}, {"12abc", false, 0},
+                 {"+", false, 0},     {"1,5", false, 0},   {"-", false, 0},   {"1e999", false, 0}};
+    for (const auto& c : cases) {
+        double v = 0;
+        EXPECT_EQ(parseNumber(c.text, v), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        }
+    }
+}
+
+TEST(NumberText, IntegersAreSixtyFourBitAndRawValuesAreCutTowardZero) {
+    qint64 v = 0;
+    EXPECT_TRUE(parseInteger("4294967295", v));
+    EXPECT_EQ(v, 4294967295LL);
+    EXPECT_TRUE(parseInteger(" -7 ", v));
+    EXPECT_EQ(v, -7);
+    for (const char* bad : {"", "-", "1.0", "1e2", "0x1", "12 3"})
+        EXPECT_FALSE(parseInteger(bad, v)) << bad;
+    EXPECT_TRUE(parseRawValue("12.5", v));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(parseRawValue("-12.9", v));
+    EXPECT_EQ(v, -12);
+    EXPECT_FALSE(parseRawValue("Error.", v));
+}
+
+TEST(NumberText, FixedTextRoundsTheShownDigitsHalfAwayFromZero) {
+    const struct {
+        double value;
+        int decimals;
+        int width;
+        const char* text;
+    } cases[] = {{1.5, 2, 8, "    1.50"},
+                 {12.5, 0, 8, "      13"},
+                 {-12.5, 0, 0, "-13"},
+                 {1.15, 1, 0, "1.2"},
+                 {115.0 / 100, 1, 0, "1.2"},
+                 {2.675, 2, 0, "2.68"},
+                 {9.995, 2, 0, "10.00"},
+                 {0.999, 2, 0, "1.00"},
+                 {-0.001, 2, 0, "0.00"},
+                 {123456789.0, 0, 8, "123456789"},
+                 {4294967295.0, 0, 0, "4294967295"},
+                 {0.05, 1, 0, "0.1"},
+                 {1e-7, 3, 0, "0.000"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(fixedText(c.value, c.decimals, c.width), QString(c.text)) << c.value << " " << c.decimals;
+    EXPECT_EQ(floatText(4294967295.0), "4294967295");
+    EXPECT_EQ(floatText(0.5), "0.5");
+}
+
+TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly) {
+    EXPECT_EQ(IndexOfComNo(""), -1);
+    EXPECT_EQ(IndexOfComNo("0000"), 0);
+    EXPECT_EQ(IndexOfComNo("FB00"), 8);
+    EXPECT_EQ(IndexOfComNo("A0"), -1); // never lands inside another number
+    EXPECT_EQ(IndexOfComNo("0,00"), -1);
+    EXPECT_EQ(IndexOfComNo("fb00"), -1);
+    EXPECT_EQ(IndexOfComNo("FFFF"), -1);
+    EXPECT_EQ(store.ComNoList(), "0000,0001,0002,0012,A000,A001,A002,0003,FB00,0004,");
+
+    EXPECT_EQ(ValueOfComNo("12"), -1);  // "0012" holds -1: the same as absent
+    EXPECT_EQ(ValueOfComNo("1"), 1000); // padded to "0001"
+    EXPECT_EQ(ValueOfComNo(""), -1);
+    EXPECT_EQ(ValueOfComNo("9999"), -1);
+    EXPECT_EQ(ValueOfComNo("0003"), 12); // a value a file wrote with decimals
+    EXPECT_EQ(ValueOfComNo("FB00"), 4294967295LL);
+    store.UPara.setCell(UP_Value, 1, "abc");
+    EXPECT_EQ(ValueOfComNo("0000"), -1);
+
+    EXPECT_EQ(ValueTextOfComNo("0001"), "1000");
+    EXPECT_EQ(ValueTextOfComNo("9999"), ""); // not the header "Value"
+}
+
+TEST_F(ValueRulesTest, TheTablesCellAccessorsNeverReachTheHeaderRow) {
+    // -1 is what a look-up of a number the drive type lacks gives.
+    const int absent = IndexOfComNo("9999");
+    EXPECT_EQ(StoreCells::para(PD_ComNo, absent), "");
+    EXPECT_EQ(StoreCells::work(UP_Value, absent), "");
+    StoreCells::setWork(UP_Value, absent, "7");
+    EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
+    EXPECT_EQ(StoreCells::para(PD_ComNo, 0), "0000");
+    StoreCells::setWork(UP_Value, 0, "7");
+    EXPECT_EQ(store.UPara.cell(UP_Value, 1), "7");
+}
+
+TEST_F(ValueRulesTest, LookUpsWithoutAStoreFindNothing) {
+    globals().Parameters = nullptr;
+    EXPECT_EQ(IndexOfComNo("0000"), -1);
+    EXPECT_EQ(ValueOfComNo("0000"), -1);
+    EXPECT_EQ(FormatValue(0, 1.5), "       2");
+}
+
+TEST_F(ValueRulesTest, ClampForcesValuesIntoTheLimits) {
+    const struct {
+        const char* comNo;
+        const char* value;
+        double result;
+        bool clamped;
+    } cases[] = {
+        {"0000", "100", 100, false},
+        {"0000", "0", 0, false},
+        {"0000", "101", 100, true},
+        {"0000", "-1", 0, true},
+        {"0002", "-600", -600, false},
+        {"0002", "-1001", -1000, true}, // LIndex "-1": minus the reference
+        {"0002", "1001", 1000, true},
+        {"0002", "-1000", -1000, false},
+        {"FB00", "4294967295", 4294967295.0, false},
+    };
+    for (const auto& c : cases) {
+        bool out = false;
+        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out), c.result) << c.comNo << " " << c.value;
+        EXPECT_EQ(out, c.clamped) << c.comNo << " " << c.value;
+    }
+    bool out = true;
+    EXPECT_EQ(ClampToRange("50", indexOf("0000"), out), 50);
+    EXPECT_TRUE(out) << "never cleared by the rule";
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue) {
+    const struct {
+        const char* comNo;
+        const char* value;
+        double result;
+    } cases[] = {
+        {"0000", "abc", 150}, // the typed text
+        {"0003", "1", 12},    // High "y"; current value "12.5" is no integer
+        {"0004", "1", 1},     // High names a parameter that is not loaded
+    };
+    for (const auto& c : cases) {
+        prompter.clear();
+        bool out = false;
+        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out), c.result) << c.comNo;
+        EXPECT_FALSE(out);
+        ASSERT_EQ(prompter.boxes().size(), 1u) << c.comNo;
+        EXPECT_EQ(prompter.boxes()[0].text, "msg42");
+        EXPECT_EQ(prompter.boxes()[0].caption, "msg0");
+    }
+    prompter.clear();
+    bool out = false;
+    EXPECT_EQ(ClampToRange("5", -1, out), 0) << "row 0 is never read as a parameter";
+}
+
+TEST_F(ValueRulesTest, DefaultsFollowChainsAndStopOnBadModes) {
+    EXPECT_EQ(DefaultOf("0000"), "3");
+    EXPECT_EQ(DefaultOf("0002"), "500");
+    EXPECT_TRUE(prompter.boxes().empty());
+
+    for (const char* bad : {"A000", "A001", "9999", ""}) {
+        prompter.clear();
+        EXPECT_EQ(DefaultOf(bad), "Error.") << bad;
+        ASSERT_EQ(prompter.boxes().size(), 1u) << bad;
+        EXPECT_EQ(prompter.boxes()[0].text, "msg32");
+        EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    }
+    prompter.clear();
+    EXPECT_EQ(DefaultOf("A000", false), "Error.");
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
+    bool ok = false;
+    EXPECT_EQ(UpdateChangedFlag("0000", 3, &ok), 0);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "0");
+    EXPECT_EQ(UpdateChangedFlag("0000", 3.0000001, &ok), 1);
+    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "1");
+    EXPECT_EQ(UpdateChangedFlag("0002", 500), 0);
+
+    EXPECT_EQ(UpdateChangedFlag("0003", 1, &ok), 0); // default "x"
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 8), "0");
+    EXPECT_EQ(UpdateChangedFlag("9999", 1, &ok, false), 0);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 0), "ChangeIndex");
+}
+
+TEST_F(ValueRulesTest, FormatValueFollowsTMul) {
+    const struct {
+        const char* tmul;
+        double value;
+        const char* text;
+    } cases[] = {{"#.##", 1.5, "    1.50"},      {"#.#x", 1.5, "    1.50"}, {"#.#", 1.25, "     1.3"},
+                 {"#.###", -1.5, "  -1.500"},    {"#.x", 2, "     2.0"},    {"#.xxx", 2, "   2.000"},
+                 {"#.#xx", 2, "   2.000"},       {"#.##x", 2, "   2.000"},  {"#", 12.5, "      13"},
+                 {"", 123456789.0, "123456789"}, {"#.XX", 1.5, "       2"}};
+    for (const auto& c : cases) {
+        store.ParaDat.setCell(PD_TMul, 1, c.tmul);
+        EXPECT_EQ(FormatValue(0, c.value), QString(c.text)) << c.tmul;
+    }
+    globals().DecimalComma = true;
+    store.ParaDat.setCell(PD_TMul, 1, "#.##");
+    EXPECT_EQ(FormatValue(0, 1.5), "    1,50");
+}
+
+TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned) {
+    const struct {
+        double raw;
+        const char* text;
+    } cases[] = {{0, "0"},
+                 {255, "FF"},
+                 {-1, "FFFFFFFF"},
+                 {4294967295.0, "FFFFFFFF"},
+                 {-2147483648.0, "80000000"},
+                 {2147483648.0, "80000000"}};
+    for (const auto& c : cases) {
+        bool ok = false;
+        EXPECT_EQ(ToHexText(c.raw, &ok), QString(c.text)) << c.raw;
+        EXPECT_TRUE(ok);
+    }
+    for (double bad : {1.5, 4294967296.0, -2147483649.0, std::nan("")}) {
+        bool ok = true;
+        EXPECT_EQ(ToHexText(bad, &ok), "") << bad;
+        EXPECT_FALSE(ok);
+    }
+
+    const int unsignedPar = indexOf("0000"), signedPar = indexOf("0012");
+    const struct {
+        const char* digits;
+        int index;
+        qint64 value;
+        bool ok;
+    } parses[] = {{"FFFF", unsignedPar, 65535, true},
+                  {"FFFF", signedPar, 65535, true},
+                  {"FFFFFFFF", signedPar, -1, true},
+                  {"FFFFFFFF", unsignedPar, 4294967295LL, true},
+                  {"ffffffff", unsignedPar, 4294967295LL, true},
+                  {"00000000FF", unsignedPar, 255, true},
+                  {"123456789", unsignedPar, 0, false},
+                  {"", unsignedPar, 0, false},
+                  {"12G", unsignedPar, 0, false},
+                  {"-1", unsignedPar, 0, false}};
+    for (const auto& p : parses) {
+        bool ok = !p.ok;
+        EXPECT_EQ(ParseHex(p.digits, p.index, &ok), p.value) << p.digits;
+        EXPECT_EQ(ok, p.ok) << p.digits;
+    }
+}
+
+TEST_F(ValueRulesTest, CurrentAndVoltageTexts) {
+    globals().AmpereBase = 5.0f;
+    EXPECT_EQ(CurrentVoltageText("1000", indexOf("0001")), "5.0A");
+    globals().AmpereBase = 20.0f;
+    store.ParaDat.setCell(PD_Mul, 2, "1");
+    EXPECT_EQ(CurrentVoltageText("50", indexOf("0001")), "10.00A");
+    globals().VoltBase = 200.0f;
+    EXPECT_EQ(CurrentVoltageText("50", indexOf("0012")), "100.00V");
+    EXPECT_EQ(CurrentVoltageText("31", indexOf("FB00")), "h1F");
+    EXPECT_EQ(CurrentVoltageText("150", indexOf("0000")), "    1.50");
+    EXPECT_EQ(CurrentVoltageText("5", indexOf("0003")), "       5") << "Mul 0 divides by 1";
+    bool ok = true;
+    EXPECT_EQ(CurrentVoltageText("abc", indexOf("0000"), &ok), "");
+    EXPECT_FALSE(ok);
+
+    globals().AmpereBase = 5.0f;
+    store.ParaDat.setCell(PD_Mul, 2, "10");
+    EXPECT_EQ(ParseCurrentVoltage("2.5A", indexOf("0001")), "50.0");
+    EXPECT_EQ(ParseCurrentVoltage("2.5", indexOf("0001")), "50.0");
+    EXPECT_EQ(ParseCurrentVoltage("2.5V", indexOf("0012")), "1") << "Mul 1: no decimals";
+    EXPECT_EQ(ParseCurrentVoltage("2.5A", indexOf("0000")), "2.5A");
+    EXPECT_EQ(ParseCurrentVoltage("2.5V", indexOf("0001"), &ok), "");
+    EXPECT_FALSE(ok);
+    globals().AmpereBase = 0.0f;
+    EXPECT_EQ(ParseCurrentVoltage("2.5", indexOf("0001"), &ok), "");
+    EXPECT_FALSE(ok) << "no base yet";
+}
+
+TEST_F(ValueRulesTest, GridRowScanResumesWhereTheLastMatchWas) {
+    // Grid rows: titles, then a view showing 0000, 0002, A000, 0003.
+    const QStringList column1{"ComNo", "0000", "0002", "A000", "0003"};
+    int start = 0;
+    EXPECT_EQ(GridRowOfIndex(indexOf("0000"), column1, start, 3), 0);
+    EXPECT_EQ(GridRowOfIndex(indexOf("A000"), column1, start, 3), 2);
+    EXPECT_EQ(start, 2);
+    EXPECT_EQ(GridRowOfIndex(indexOf("0003"), column1, start, 3), 3);
+    EXPECT_EQ(GridRowOfIndex(indexOf("0002"), column1, start, 3), indexOf("0002")) << "behind the start";
+    EXPECT_EQ(start, 3);
+    EXPECT_EQ(GridRowOfIndex(indexOf("0003"), column1, start, 10), 3) << "rows past the grid are not read";
+}

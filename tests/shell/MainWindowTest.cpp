@@ -1,0 +1,364 @@
+// The main window: texts, the routines of the first show, command gating and routing, the
+// link icon and the activation rule.
+#include "shell/StartUpFixture.h"
+
+#include "core/ParameterStore.h"
+#include "link/CommLink.h"
+#include "shell/OptionsWindow.h"
+#include "support/FakeSerialPort.h"
+#include "ui/CommSetupDialog.h"
+#include "ui/HelpViewer.h"
+
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+class MainWindowTest : public StartUpTestBase {
+protected:
+    MainWindowTest() {
+        choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
+        m.startupForm = [] {
+            choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
+        };
+    }
+    ~MainWindowTest() override { options().WinHelpSlct.setChecked(false); }
+
+    void writeLanguage(const QByteArray& mainSection) {
+        folder.writeFile(QStringLiteral("lng/Test.ini"),
+                         "[General]\r\nMessage1=Confirmation\r\n[Main]\r\n" + mainSection);
+        globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
+    }
+
+    // A table stand-in that records what the main window asks of it.
+    void wireTable() {
+        m.table.Show = [this] { calls << QStringLiteral("Show"); };
+        m.table.PopUndoClick = [this] { calls << QStringLiteral("Undo"); };
+        m.table.PopCopyClick = [this] { calls << QStringLiteral("Copy"); };
+        m.table.PopParaHelpClick = [this] { calls << QStringLiteral("ParaHelp"); };
+        m.table.FocusGrid = [this] { calls << QStringLiteral("Focus"); };
+        TableCommands& c = m.tableCommands();
+        for (int i = 0; i < kTableCommandCount; ++i)
+            c.setAvailable(TableCommand(i), true);
+        c.setTableShown(true);
+    }
+    bool enabled(TableCommand c) { return m.tableCommands().enabled(c); }
+
+    MainWindow m;
+    QStringList calls;
+};
+
+TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
+    writeLanguage("Menu1=Dateien\r\nMenu2j=XYZ\r\nToolB9=Tabelle\r\n");
+    m.ApplyMainTexts();
+    EXPECT_EQ(m.FileMenu->title(), QStringLiteral("Dateien"));
+    EXPECT_EQ(m.PopComp->text(), QStringLiteral("XYZ"));
+    EXPECT_EQ(m.ToolBTable->toolTip(), QStringLiteral("Tabelle"));
+    EXPECT_EQ(m.ParameterEditor->text(), QStringLiteral("Parameter Table"));
+    EXPECT_EQ(m.ToolBInvInfo->toolTip(), QStringLiteral("Inverter Infomation"));
+    EXPECT_EQ(m.InvRun->text(), QStringLiteral("Key Pad"));
+    EXPECT_EQ(m.openDialog2Title(), QStringLiteral("Open"));
+    EXPECT_EQ(m.openDialog2Filter(),
+              QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
+    // The shipped languages name every item.
+    globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
+    m.ApplyMainTexts();
+    EXPECT_NE(m.ParameterEditor->text(), QStringLiteral("Parameter Table"));
+}
+
+TEST_F(MainWindowTest, QuickSettingShowsOrHidesEveryQuickControl) {
+    wireTable();
+    const struct {
+        const char* name;
+        QByteArray setup;
+        bool visible;
+    } cases[] = {
+        {"absent", "", false},
+        {"zero", "Quick=0\r\n", false},
+        {"some", "Quick=10\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.writeFile(QStringLiteral("info/Info.ini"), "[Setup]\r\n" + c.setup);
+        globals().InfoIniPath = folder.filePath(QStringLiteral("info/Info.ini"));
+        m.ApplyQuickSetting();
+        EXPECT_EQ(m.ToolBQuick->isVisible(), c.visible);
+        EXPECT_EQ(m.ToolButton7->isVisible(), c.visible);
+        EXPECT_EQ(m.PopQuick2->isVisible(), c.visible);
+        EXPECT_EQ(m.tableCommands().visible(TableCommand::Quick), c.visible);
+    }
+}
+
+TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityList) {
+    wireTable();
+    globals().ListBuff.clear();
+    m.UpdateCurrentVoltageCommands();
+    EXPECT_FALSE(m.PopCVDisp2->isEnabled());
+    EXPECT_FALSE(m.ToolBCV->isEnabled());
+    EXPECT_FALSE(enabled(TableCommand::CVDisp));
+    globals().ListBuff = QStringList{QStringLiteral("0022")};
+    m.UpdateCurrentVoltageCommands();
+    EXPECT_TRUE(m.PopCVDisp2->isEnabled());
+    EXPECT_TRUE(m.ToolBCV->isEnabled());
+    EXPECT_TRUE(enabled(TableCommand::CVDisp));
+}
+
+TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
+    wireTable();
+    ProgramContext& g = globals();
+    g.LanguageSuffix = QStringLiteral("Eng");
+    m.SetHelpFileName(); // the shipped type has its HTML help
+    EXPECT_EQ(g.ParaHelpFilePath, g.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
+    EXPECT_TRUE(m.PopParaHelp2->isEnabled());
+    EXPECT_TRUE(enabled(TableCommand::ParaHelp));
+
+    options().WinHelpSlct.setChecked(true);
+    m.SetHelpFileName();
+    EXPECT_TRUE(g.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
+    EXPECT_FALSE(m.PopParaHelp2->isEnabled());
+    EXPECT_FALSE(enabled(TableCommand::ParaHelp));
+
+    folder.writeFile(QStringLiteral("dat/HXA1(V110)/HXA1(Eng).hlp"), "help");
+    m.SetHelpFileName();
+    EXPECT_TRUE(m.PopParaHelp2->isEnabled());
+}
+
+TEST_F(MainWindowTest, AToolButtonActsOnlyWhileItsMenuItemIsEnabled) {
+    wireTable();
+    m.tableCommands().setEnabled(TableCommand::Undo, false);
+    m.ToolBundo->setEnabled(true); // as if the button had missed the state
+    m.ToolBundo->trigger();
+    m.PopUndo2->trigger();
+    EXPECT_TRUE(calls.isEmpty());
+
+    m.tableCommands().setEnabled(TableCommand::Undo, true);
+    EXPECT_FALSE(m.ToolBTable->isEnabled()); // the table is open
+    m.ToolBundo->trigger();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("Undo"), QStringLiteral("Focus")}));
+}
+
+TEST_F(MainWindowTest, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun) {
+    wireTable();
+    m.setEnabled(false);
+    m.PopCopy2->trigger();
+    m.PopUndo2->trigger();
+    EXPECT_TRUE(calls.isEmpty());
+    m.setEnabled(true);
+    m.PopCopy2->trigger();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("Copy")});
+}
+
+TEST_F(MainWindowTest, ParameterHelpKeyActsOnlyAfterTheTableWasActive) {
+    wireTable();
+    m.ParaTableAct = false;
+    m.PopParaHelp2->trigger();
+    EXPECT_TRUE(calls.isEmpty());
+    m.ParaTableAct = true;
+    m.PopParaHelp2->trigger();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("ParaHelp")});
+}
+
+TEST_F(MainWindowTest, DriveCommandsFollowTheConnectionWhileThoseOfLaterWindowsStayDisabled) {
+    const std::pair<DriveCommand, std::vector<QAction*>> followers[] = {
+        {DriveCommand::Import, {m.DownLoad, m.ToolBpr}},
+        {DriveCommand::Export, {m.UpLoad, m.ToolBpw}},
+        {DriveCommand::Comparison, {m.PopComp, m.ToolBpcp}},
+        {DriveCommand::KeyPad, {m.InvRun, m.ToolBpanel}},
+    };
+    for (const auto& [command, actions] : followers)
+        for (QAction* a : actions)
+            EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString(); // no verdict yet
+    for (DriveCommand c : kAllDriveCommands)
+        m.setDriveCommandEnabled(c, true);
+    for (const auto& [command, actions] : followers)
+        for (QAction* a : actions)
+            EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    for (QAction* a : {m.MonInvInfo, m.ToolBInvInfo, m.MonChart, m.Version, m.PrintSetup})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_TRUE(m.driveCommandRequested(DriveCommand::InverterInfo));
+
+    m.setDriveCommandEnabled(DriveCommand::Export, false);
+    EXPECT_FALSE(m.UpLoad->isEnabled());
+    EXPECT_FALSE(m.ToolBpw->isEnabled());
+    EXPECT_TRUE(m.DownLoad->isEnabled());
+    m.ToolBpr->trigger(); // no transfer commands wired: nothing to run, nothing to crash
+}
+
+TEST_F(MainWindowTest, LinkIconShowsTheLinkState) {
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Idle);
+    m.setLinkIcon(LinkIcon::Busy);
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Busy);
+    m.setLinkIcon(LinkIcon::Failed);
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Failed);
+    EXPECT_FALSE(m.ToolBline->icon().isNull());
+}
+
+TEST_F(MainWindowTest, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
+    m.FormCreate();
+    EXPECT_TRUE(m.isWindow());
+    EXPECT_EQ(m.pos(), QPoint(0, 0));
+    EXPECT_EQ(m.width(), 639);
+    EXPECT_EQ(m.minimumWidth(), 639);
+    EXPECT_EQ(m.minimumHeight(), m.maximumHeight());
+    EXPECT_FALSE(m.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(m.windowFlags() & Qt::WindowMinimizeButtonHint);
+}
+
+TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
+    wireTable();
+    m.FormCreate();
+    m.CommentsChk = true;
+    m.CommentsBuff = QStringLiteral("from the file");
+    m.AssOp = true;
+    m.show();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("Show")});
+    EXPECT_TRUE(m.StartUp);
+    EXPECT_TRUE(m.DrvChkAct);
+    EXPECT_FALSE(m.AssOp);
+    EXPECT_TRUE(m.MMIMt->isVisible());
+    // No tool button is pushed into an overflow menu by the bar's fixed width.
+    EXPECT_LE(m.ToolBar1->sizeHint().width(), m.width());
+    EXPECT_TRUE(m.tableCommands().visible(TableCommand::Quick)); // the shipped HXA1 has a Quick view
+    EXPECT_TRUE(enabled(TableCommand::CVDisp));                  // ... and current/voltage parameters
+    // A comment from a file given at start-up is saved with the set.
+    EXPECT_EQ(m.commentText(), QStringLiteral("from the file"));
+    // A second show is no first show.
+    calls.clear();
+    m.hide();
+    m.show();
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(MainWindowTest, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing) {
+    globals().LanguageSuffix = QStringLiteral("Eng");
+    m.MMItoolsHelpClick();
+    EXPECT_EQ(globals().HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
+    ASSERT_NE(HelpViewer::currentWindow(), nullptr);
+    EXPECT_TRUE(HelpViewer::currentWindow()->isVisible());
+    HelpViewer::closeAll();
+    QCoreApplication::processEvents();
+
+    globals().LanguageSuffix = QStringLiteral("Ger");
+    m.MMItoolsHelpClick();
+    EXPECT_TRUE(HelpViewer::currentWindow() == nullptr || !HelpViewer::currentWindow()->isVisible());
+}
+
+TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    CommLink link(port, clock);
+    installCommLink(&link);
+    link.setView(&m);
+    CommSetupDialog dialog(link);
+    m.RSset = &dialog;
+    int shown = 0;
+    QObject::connect(&dialog, &QDialog::finished, [&] { ++shown; });
+    QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
+    prompter.allowUnexpected(); // the port cannot be opened, said once per attempt
+
+    m.ToolBlineClick();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(link.PortOpen());
+    EXPECT_EQ(m.linkIcon(), LinkIcon::Failed);
+    link.setView(nullptr);
+    installCommLink(nullptr);
+}
+
+// ---- Activation ---------------------------------------------------------------------------
+
+TEST(FormActivationRule, RunsWhenActivationComesFromAnotherWindowOfTheProgramOnly) {
+    QWidget a, b;
+    int runs = 0;
+    FormActivation::watch(&a, [&] { ++runs; });
+    auto activate = [](QWidget& w) {
+        w.show();
+        w.activateWindow();
+        QApplication::setActiveWindow(&w);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    };
+    activate(a);
+    const int first = runs;
+    EXPECT_EQ(FormActivation::lastActiveForm(), &a);
+    activate(a); // the same window again: as coming back from another program
+    EXPECT_EQ(runs, first);
+    activate(b);
+    activate(a);
+    EXPECT_EQ(runs, first + 1);
+    QMessageBox box;
+    activate(box);
+    activate(a); // after a message box closes
+    EXPECT_EQ(runs, first + 1);
+}
+
+TEST(FormActivationRule, AHandlerThatActivatesItsWindowAgainDoesNotNest) {
+    QWidget a, b;
+    int depth = 0, maxDepth = 0, runs = 0;
+    auto activate = [](QWidget& w) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    };
+    FormActivation::watch(&a, [&] {
+        ++runs;
+        maxDepth = std::max(maxDepth, ++depth);
+        if (runs < 3) {
+            // A dialog closing inside the handler re-activates the window.
+            QApplication::setActiveWindow(&b);
+            QCoreApplication::processEvents();
+            QApplication::setActiveWindow(&a);
+            QCoreApplication::processEvents();
+        }
+        --depth;
+    });
+    activate(a);
+    activate(b);
+    activate(a);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(maxDepth, 1);
+}
+
+TEST_F(MainWindowTest, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisOne) {
+    QWidget other;
+    auto activate = [](QWidget& w) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QCoreApplication::processEvents();
+    };
+    activate(other);
+    m.ParaTableAct = true;
+    activate(m);
+    EXPECT_TRUE(m.ParaTableAct);
+    activate(other);
+    EXPECT_FALSE(m.ParaTableAct);
+}
+
+TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirCloseWritesTheSettings) {
+    OptionsWindow window(options());
+    int shown = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!window.isVisible())
+            return;
+        ++shown;
+        window.close();
+    });
+    user.start(5);
+    m.MMItoolsSetting->trigger();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(IniFile(folder.settingsIniPath()).keys(QStringLiteral("Options")), Options::settingsKeys());
+
+    QFile::remove(folder.settingsIniPath());
+    m.ToolBop->trigger();
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(IniFile(folder.settingsIniPath()).sectionExists(QStringLiteral("Options")));
+}
+
+} // namespace

@@ -1,0 +1,273 @@
+// The main window as the start-up wires it: its transfer and keypad commands reach the
+// simulated drive in this process through the fake port, and it stays open while a transfer
+// runs.
+#include "shell/StartUpFixture.h"
+
+#include "core/ParameterStore.h"
+#include "link/CommLink.h"
+#include "support/FakeSerialPort.h"
+#include "tools/drivesim/DriveModel.h"
+#include "tools/drivesim/DriveSimulator.h"
+#include "ui/KeypadWindow.h"
+#include "ui/ParameterTableWindow.h"
+#include "ui/TransferCommands.h"
+#include "ui/TransferWindow.h"
+
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+
+// The window system's own path for a key press: the shortcuts are offered the key first.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text = QString(), bool autorep = false,
+                                               ushort count = 1);
+
+namespace {
+
+class MainWiring : public StartUpTestBase {
+protected:
+    void SetUp() override {
+        folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nJapanese=0\r\nEnglish=0\r\n");
+        const QString kvr = folder.writeFile(
+            QStringLiteral("p.kvr"),
+            "###\r\nHXA1\r\n-2004\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n0002,75,0,0\r\n");
+        QString error;
+        ASSERT_TRUE(model.load(
+            folder.path(), {QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")}, &error))
+            << error.toStdString();
+        port.responder = [this](const FakeSerialPort::Bytes& request) {
+            std::vector<FakeSerialPort::Chunk> out;
+            for (SimReply& r : sim.respondToWrite(request))
+                out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
+            return out;
+        };
+        program = std::make_unique<::StartUp::Program>(
+            ::StartUp::Environment{QDir::tempPath(), folder.path(), kvr}, &port, &clock);
+        ASSERT_TRUE(program->create());
+        ASSERT_TRUE(program->link()->PortOpen());
+        // The outcome is not shown: the commands end when the transfer window closes.
+        options().ParaResult.setChecked(false);
+        options().CompResult.setChecked(false);
+        program->showMain();
+    }
+    void TearDown() override {
+        program.reset();
+        options().ParaResult.setChecked(true);
+        options().CompResult.setChecked(true);
+    }
+
+    MainWindow& main() { return *program->main(); }
+    qint64 tableValue(const char* comNo) const {
+        const ParameterStore* p = globals().Parameters;
+        return p->UPara.cell(UP_Value, p->indexOfComNo(QString::fromLatin1(comNo)) + 1).toLongLong();
+    }
+    qint64 driveValue(const char* comNo) const {
+        return qint64(model.parameter(QString::fromLatin1(comNo))->raw);
+    }
+    void setDrive(const char* comNo, qint64 v) {
+        model.write(ComNoToRegister(QString::fromLatin1(comNo)), v);
+    }
+
+    // Triggers a command as the user would and plays the user at its transfer window: tries
+    // to close the main window, activates it, presses Start, then OK once the outcome is shown.
+    void runTransfer(QAction* command) {
+        QTimer user;
+        bool started = false;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            TransferWindow& bar = program->transfers()->workBar();
+            if (!bar.isVisible())
+                return;
+            if (!started) {
+                started = true;
+                ++transferWindows;
+                if (main().close())
+                    ++closedDuringTransfer;
+                // The activation check would reconnect to the drive.
+                const std::size_t writes = port.writes.size();
+                main().FormActivate();
+                if (port.writes.size() != writes)
+                    ++checkedDuringTransfer;
+                bar.StBtn->click();
+            } else if (bar.Button2->isVisible()) {
+                bar.Button2->click();
+            }
+        });
+        user.start(5);
+        command->trigger();
+    }
+
+    ManualClock clock;
+    FakeSerialPort port{clock};
+    DriveModel model;
+    DriveSimulator sim{model, SimConfig{}};
+    std::unique_ptr<::StartUp::Program> program;
+    int transferWindows = 0;
+    int closedDuringTransfer = 0;
+    int checkedDuringTransfer = 0;
+};
+
+TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons) {
+    for (QAction* a :
+         {main().DownLoad, main().ToolBpr, main().UpLoad, main().ToolBpw, main().PopComp, main().ToolBpcp})
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString(); // the drive answered
+
+    setDrive("0002", 123);
+    runTransfer(main().DownLoad);
+    EXPECT_EQ(TransferMode, std::uint32_t(kModeImport));
+    EXPECT_EQ(tableValue("0002"), 123);
+
+    globals().Parameters->UPara.setCell(UP_Value, globals().Parameters->indexOfComNo("0002") + 1, "200");
+    runTransfer(main().ToolBpw);
+    EXPECT_EQ(TransferMode, std::uint32_t(kModeExport));
+    EXPECT_EQ(driveValue("0002"), 200);
+
+    setDrive("0002", 7);
+    prompter.answer(BoxAnswer::Ignore);
+    runTransfer(main().ToolBpcp);
+    EXPECT_EQ(TransferMode, std::uint32_t(kModeComparison));
+    EXPECT_EQ(tableValue("0002"), 200); // a comparison changes nothing
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("F002"))) // the one difference
+        << prompter.texts().join(u'|').toStdString();
+
+    EXPECT_EQ(transferWindows, 3);
+    EXPECT_EQ(closedDuringTransfer, 0);
+    EXPECT_EQ(checkedDuringTransfer, 0);
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(TransferActive, 0);
+}
+
+TEST_F(MainWiring, ATransferButtonDoesNothingWhileItsMenuItemIsDisabled) {
+    main().DownLoad->setEnabled(false);
+    setDrive("0002", 123);
+    runTransfer(main().ToolBpr);
+    EXPECT_EQ(transferWindows, 0);
+    EXPECT_EQ(tableValue("0002"), 75);
+}
+
+TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
+    EXPECT_TRUE(main().InvRun->isEnabled());
+    EXPECT_TRUE(main().ToolBpanel->isEnabled());
+    int shown = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (RunPRKP && RunPRKP->isVisible()) {
+            ++shown;
+            RunPRKP->RKPExit->trigger();
+        }
+    });
+    user.start(5);
+    main().InvRun->trigger();
+    EXPECT_EQ(shown, 1);
+    ASSERT_NE(RunPRKP, nullptr);
+    EXPECT_FALSE(RunPRKP->isVisible());
+
+    main().InvRun->setEnabled(false);
+    main().ToolBpanel->trigger();
+    EXPECT_EQ(shown, 1);
+    main().InvRun->setEnabled(true);
+    main().ToolBpanel->trigger();
+    EXPECT_EQ(shown, 2);
+}
+
+TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {
+    TransferActive = 1;
+    EXPECT_FALSE(main().close());
+    EXPECT_TRUE(main().isVisible());
+    TransferActive = 0;
+    EXPECT_TRUE(main().close());
+}
+
+// The keys of the table's commands, pressed as the user presses them, with the table window
+// active and then with the main window active.
+TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
+    ParameterTableWindow* t = program->table();
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(t->isVisible());
+    ParameterStore* store = globals().Parameters;
+    const int index = store->indexOfComNo(QStringLiteral("0002"));
+    int row = -1;
+    for (int r = 1; r < t->cells().rowCount(); ++r)
+        if (t->cells().cell(TC_ComNo, r) == QLatin1String("0002"))
+            row = r;
+    ASSERT_GT(row, 0);
+    const auto activate = [](QWidget* w) {
+        w->activateWindow();
+        QApplication::setActiveWindow(w);
+        QCoreApplication::processEvents();
+    };
+    const auto press = [](int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+        QWidget* to =
+            QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+        ASSERT_NE(to, nullptr);
+        if (qt_sendShortcutOverrideEvent(to, 0, key, mods, text))
+            return;
+        QKeyEvent down(QEvent::KeyPress, key, mods, text);
+        QCoreApplication::sendEvent(to, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, mods, text);
+        QCoreApplication::sendEvent(to, &up);
+    };
+    const auto select = [&] { return store->UPara.cell(UP_SelectIndex, index + 1); };
+
+    for (const bool fromMain : {false, true}) {
+        SCOPED_TRACE(fromMain ? "main window active" : "table window active");
+        // The value is typed in the grid; F2 and F3 need the table to have been active.
+        activate(t);
+        t->FocusGrid();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), t->StringGrid1);
+        t->core().setCurrentCell(TC_Value, row);
+        t->entry().Click(); // as a click on the cell does
+        const qint64 before = tableValue("0002");
+        const QString typed = fromMain ? QStringLiteral("9") : QStringLiteral("12");
+        for (QChar c : typed)
+            press(int(c.unicode()), Qt::NoModifier, QString(c));
+        press(Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        const qint64 entered = tableValue("0002");
+        ASSERT_EQ(entered, typed.toLongLong() * 10);
+        t->core().setCurrentCell(TC_Value, row);
+        t->core().setSelection({TC_Value, row, TC_Value, row});
+        if (fromMain) {
+            activate(&main());
+            ASSERT_EQ(QApplication::activeWindow(), &main());
+        }
+
+        press(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(tableValue("0002"), before);
+        press(Qt::Key_Z, Qt::ControlModifier | Qt::AltModifier);
+        EXPECT_EQ(tableValue("0002"), entered);
+
+        const QString marked = select();
+        press(Qt::Key_S, Qt::ControlModifier);
+        EXPECT_NE(select(), marked);
+        press(Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+        EXPECT_EQ(select(), QStringLiteral("0"));
+
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        press(Qt::Key_C, Qt::ControlModifier);
+        EXPECT_TRUE(QApplication::clipboard()->text().endsWith(t->cells().cell(TC_Value, row) + "\r\n"))
+            << QApplication::clipboard()->text().toStdString();
+
+        if (fromMain)
+            activate(&main()); // the keys above give the table's grid the focus again
+        press(Qt::Key_F2);
+        EXPECT_EQ(driveValue("0002"), entered);
+        setDrive("0002", 33);
+        if (fromMain)
+            activate(&main());
+        press(Qt::Key_F3);
+        EXPECT_EQ(tableValue("0002"), 33);
+
+        if (fromMain)
+            activate(&main());
+        press(Qt::Key_F, Qt::ControlModifier);
+        ASSERT_NE(t->FindDialog1, nullptr);
+        EXPECT_TRUE(t->FindDialog1->isVisible());
+        t->FindDialog1->close();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+} // namespace

@@ -1,0 +1,222 @@
+#include "core/OptionsFixture.h"
+
+#include "platform/IniFile.h"
+#include "shell/OptionsWindow.h"
+#include "shell/StoreInspector.h"
+#include "ui/UpDownEdit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+class OptionsWindowTest : public OptionsFixture {
+protected:
+    void TearDown() override {
+        window.reset();
+        OptionsFixture::TearDown();
+    }
+    OptionsWindow& open() {
+        window = std::make_unique<OptionsWindow>(*opt, [this] { events << "connect"; });
+        return *window;
+    }
+    // Typing replaces the field's text as a user's edit does.
+    static void type(UpDownEdit* e, const QString& text) {
+        e->selectAll();
+        e->insert(text);
+    }
+    QLabel* label(const char* name) const { return window->findChild<QLabel*>(name); }
+
+    std::unique_ptr<OptionsWindow> window;
+};
+
+TEST_F(OptionsWindowTest, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMastersTabHidden) {
+    writeSettings("[Options]\r\nUndoMax=20\r\nMonMode3=1\r\nMonMode4=1\r\nMonMode2Multi=250\r\n");
+    globals().LanguageIniPath = dir.filePath("Test.ini");
+    writeFile(globals().LanguageIniPath, "[Options]\r\nForm=Optionen\r\nTab2=Datei\r\nCheck21=EEPROM\r\n"
+                                         "Label91=Zeit\r\n");
+    OptionsWindow& w = open();
+    EXPECT_EQ(events, QStringList({"connect", "register"}));
+    EXPECT_EQ(w.windowTitle(), "Optionen");
+    EXPECT_EQ(w.pages()->tabText(1), "Datei");
+    EXPECT_EQ(w.pages()->tabText(2), "Key Pad/Monitoring");
+    EXPECT_EQ(w.box(opt->EEPWriteEnable)->text(), "EEPROM");
+    EXPECT_EQ(label("Label16")->text(), "Zeit");
+    EXPECT_EQ(label("Label_MonInv1")->text(), "RUN:[Shift]+[F9]");
+    EXPECT_EQ(label("Label_MonInv2")->text(), "STOP:[F9]");
+    EXPECT_FALSE(w.pages()->isTabVisible(3));
+    EXPECT_EQ(w.pages()->currentIndex(), 0);
+
+    EXPECT_EQ(w.edit(opt->UndoMaxSet)->text(), "20");
+    EXPECT_EQ(w.edit(opt->ValMulti)->text(), "2.50");
+    EXPECT_FALSE(w.edit(opt->ValMulti)->isEnabled());
+    EXPECT_TRUE(w.edit(opt->CntMonTime)->isEnabled());
+    EXPECT_TRUE(w.box(opt->TypCapChk)->isChecked());
+    // Continuous monitoring greys the RUN/STOP option; its labels show with its mark.
+    EXPECT_FALSE(w.box(opt->MonInvDrive)->isEnabled());
+    EXPECT_TRUE(w.box(opt->MonInvDrive)->isChecked());
+    EXPECT_FALSE(label("Label_MonInv1")->isHidden());
+    EXPECT_FALSE(label("Label_MonInv1")->isEnabled());
+}
+
+TEST_F(OptionsWindowTest, NothingIsLoadedOrConnectedAfterAFailedStartUp) {
+    globals().StartupAbort = true;
+    writeSettings("[Options]\r\nUndoMax=20\r\n");
+    OptionsWindow& w = open();
+    EXPECT_TRUE(events.isEmpty());
+    EXPECT_EQ(w.edit(opt->UndoMaxSet)->text(), "10");
+}
+
+TEST_F(OptionsWindowTest, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeAlike) {
+    OptionsWindow& w = open();
+    w.show();
+    UpDownEdit* edit1 = w.edit(opt->UndoMaxSet);
+    type(edit1, "abc");
+    EXPECT_EQ(opt->UndoMaxSet.text(), "abc");
+    prompter.answer(BoxAnswer::Ok);
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(prompter.texts(), QStringList{"m67"});
+
+    type(edit1, "150");
+    prompter.answer(BoxAnswer::Ok);
+    w.reject();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(edit1->text(), "100");
+    EXPECT_FALSE(QFileInfo::exists(globals().SettingsIniPath));
+
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    IniFile ini(globals().SettingsIniPath);
+    EXPECT_EQ(ini.readInteger("Options", "UndoMax", 0), 100);
+    EXPECT_EQ(prompter.boxes().size(), 2u);
+}
+
+TEST_F(OptionsWindowTest, SettingsThatCannotBeWrittenAreReportedOnceAndTheWindowClosesAnyway) {
+    // A file where the settings folder should be: no user, root included, can write there.
+    writeFile(dir.filePath("blocked"), "x");
+    globals().SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
+    OptionsWindow& w = open();
+    w.show();
+    prompter.answer(BoxAnswer::Ok);
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    w.show();
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(globals().SettingsIniPath));
+}
+
+TEST_F(OptionsWindowTest, EnterChecksTheFieldAndPressesNoButton) {
+    OptionsWindow& w = open();
+    w.show();
+    opt->UndoMaxSet.setPosition(50);
+    UpDownEdit* edit9 = w.edit(opt->ValMulti);
+    w.box(opt->FreeUnitMon)->click();
+    ASSERT_TRUE(edit9->isEnabled());
+    type(edit9, "0.29");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(edit9, &enter);
+    EXPECT_EQ(opt->ValMulti.position(), 29);
+    EXPECT_EQ(opt->Edit9(), "0.29");
+    EXPECT_EQ(opt->UndoMaxSet.position(), 50);
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(OptionsWindowTest, FieldsWithoutACheckTakeWhatWasTypedAtClose) {
+    OptionsWindow& w = open();
+    opt->setMastersTabVisible(true);
+    w.show();
+    type(w.edit(opt->ComSpMarg), "70");
+    type(w.edit(opt->ComChkTimes), "x");
+    w.close();
+    EXPECT_EQ(opt->ComSpMarg.position(), 70);
+    EXPECT_EQ(opt->ComChkTimes.position(), 5);
+    EXPECT_EQ(w.edit(opt->ComChkTimes)->text(), "5");
+}
+
+TEST_F(OptionsWindowTest, ArrowsMoveThePositionByTheStep) {
+    OptionsWindow& w = open();
+    w.edit(opt->LedDispTime)->stepBy(+1);
+    EXPECT_EQ(opt->LedDispTime.position(), 265);
+    w.edit(opt->CntMonTime)->stepBy(-1);
+    EXPECT_EQ(opt->CntMonTime.position(), 110);
+}
+
+TEST_F(OptionsWindowTest, ClickedBoxesRunTheirRulesAndTheOtherWidgetsFollow) {
+    OptionsWindow& w = open();
+    w.box(opt->CompResult)->click();
+    EXPECT_FALSE(opt->CompResult.checked());
+    EXPECT_TRUE(w.box(opt->CompMsgDisp)->isChecked());
+    w.box(opt->CompResult)->click();
+    EXPECT_FALSE(w.box(opt->ParaSkipSave)->isEnabled());
+
+    events.clear();
+    w.box(opt->FileRegist)->click();
+    EXPECT_EQ(events, QStringList{"remove"});
+
+    // Code changing an option shows at once.
+    opt->CntMon.setChecked(true);
+    EXPECT_TRUE(w.box(opt->CntMon)->isChecked());
+    EXPECT_TRUE(w.edit(opt->CntMonSmp)->isEnabled());
+    EXPECT_TRUE(label("Label17")->isEnabled());
+}
+
+TEST_F(OptionsWindowTest, DriveTypeWithoutTripParameterGreysTheTripOptionsAtEveryShowing) {
+    setParameters({"FC91", "FA10", "FA11"});
+    OptionsWindow& w = open();
+    w.show();
+    EXPECT_FALSE(w.box(opt->MonTripDisp)->isEnabled());
+    EXPECT_FALSE(w.box(opt->MonTripDataDisp)->isEnabled());
+    EXPECT_TRUE(w.box(opt->MonTripDisp)->isChecked());
+    EXPECT_TRUE(w.box(opt->MonAlrmDisp)->isEnabled());
+    w.close();
+    setParameters({"FC90", "FC91", "FA10", "FA11"});
+    w.show();
+    EXPECT_TRUE(w.box(opt->MonTripDataDisp)->isEnabled());
+}
+
+TEST_F(OptionsWindowTest, SwatchesOpenTheColourDialogPresetToTheirColour) {
+    OptionsWindow& w = open();
+    opt->setMastersTabVisible(true);
+    EXPECT_TRUE(w.pages()->isTabVisible(3));
+    auto* swatch = w.findChild<ColorSwatch*>("PNCellC");
+    ASSERT_TRUE(swatch);
+    prompter.answerColor(true, QColor(10, 20, 30));
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(swatch, &dbl);
+    EXPECT_EQ(opt->PNCellC.value(), 0x1E140A);
+    EXPECT_EQ(swatch->palette().color(QPalette::Window), QColor(10, 20, 30));
+
+    // The selected-text swatch opens on a single click; a cancelled dialog changes nothing.
+    prompter.answerColor(false);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(w.findChild<ColorSwatch*>("PSlctTextC"), &press);
+    EXPECT_EQ(opt->PSlctTextC.value(), 0xFFFFFF);
+
+    w.findChild<QPushButton*>("DefBtn")->click();
+    EXPECT_EQ(swatch->palette().color(QPalette::Window), QColor(0xFF, 0xFF, 0xE0));
+}
+
+TEST_F(OptionsWindowTest, BufferTableShowsTheDataStoreAndClosingItUnchecksTheOption) {
+    OptionsWindow& w = open();
+    opt->setMastersTabVisible(true);
+    w.box(opt->DispBuffer)->click();
+    StoreInspector* view = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* v = qobject_cast<StoreInspector*>(top); v && v->isVisible())
+            view = v;
+    ASSERT_TRUE(view);
+    view->close();
+    EXPECT_FALSE(opt->DispBuffer.checked());
+    EXPECT_FALSE(w.box(opt->DispBuffer)->isChecked());
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+#pragma once
+// A program folder with the shipped data, the program's globals reset, the scripted prompter
+// and the user's folders (association, lock) redirected into the test's own folder.
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "core/ProgramFolder.h"
+#include "platform/IniFile.h"
+#include "platform/TextFile.h"
+#include "shell/MainWindow.h"
+#include "shell/StartUp.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPaths.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+class StartUpTestBase : public ::testing::Test {
+protected:
+    StartUpTestBase() {
+        copyProgramFiles();
+        for (const char* name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+            saved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+            qputenv(name, home.filePath(QString::fromLatin1(name)).toUtf8());
+        }
+        QDir().mkpath(home.filePath(QStringLiteral("XDG_RUNTIME_DIR")));
+        resetGlobals();
+        options().setAssociationHandler([](bool) {});
+        ProgramFolder::setProgramFolder(folder.path());
+    }
+    ~StartUpTestBase() override {
+        QApplication::closeAllWindows();
+        QCoreApplication::processEvents();
+        resetGlobals();
+        TextFile::setLegacyCodePage(QStringLiteral("CP1252"));
+        for (const auto& s : saved) {
+            if (s.wasSet)
+                qputenv(s.name, s.value);
+            else
+                qunsetenv(s.name);
+        }
+    }
+
+    // What the start-up form hands back for a choice, as its close does.
+    static void choose(const QString& type, const QString& cpu, const QString& form,
+                       const QString& language = QStringLiteral("English")) {
+        ProgramContext& g = globals();
+        g.LanguageName = language;
+        g.LanguageSuffix = language.left(3);
+        g.LanguageIniPath = g.LanguageFolder + "/" + language + ".ini";
+        g.DriveTypeName = type;
+        g.DriveFormName = form;
+        g.DriveCpuVersion = cpu;
+        g.TypeFolder = g.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
+        g.CapacityFolder = g.TypeFolder;
+        g.InfoIniPath = g.TypeFolder + "/Info.ini";
+    }
+
+    // The shipped files a start needs: languages, catalogue, help, and one drive type
+    // without its parameter help pages (the other types' folders only exist).
+    void copyProgramFiles() {
+        const QString data = shippedDataDir();
+        folder.copyTree(data + QStringLiteral("/lng"), QStringLiteral("lng"));
+        folder.copyTree(data + QStringLiteral("/KVR260X(Eng).chm"), QStringLiteral("KVR260X(Eng).chm"));
+        QDir().mkpath(folder.filePath(QStringLiteral("dat")));
+        QFile::copy(data + QStringLiteral("/dat/Inverter.ini"),
+                    folder.filePath(QStringLiteral("dat/Inverter.ini")));
+        const QDir shipped(data + QStringLiteral("/dat"));
+        for (const QString& type : shipped.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QDir().mkpath(folder.filePath("dat/" + type));
+            if (type != QLatin1String("HXA1(V110)"))
+                continue;
+            const QDir from(shipped.filePath(type));
+            for (const QFileInfo& f : from.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+                const QString to = folder.filePath("dat/" + type + "/" + f.fileName());
+                if (f.isDir())
+                    QDir().mkpath(to);
+                else
+                    QFile::copy(f.filePath(), to);
+                QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
+            }
+        }
+    }
+
+    QString settingsText() const {
+        QString text;
+        TextFile::readText(folder.settingsIniPath(), text);
+        return text;
+    }
+
+    QTemporaryDir home;
+    TempProgramFolder folder;
+    ScriptedPrompter prompter;
+
+private:
+    struct Saved {
+        const char* name;
+        QByteArray value;
+        bool wasSet;
+    };
+    std::vector<Saved> saved;
+};

@@ -1,0 +1,482 @@
+// The start-up sequence inside the main window's creation, the start with a parameter file,
+// the single-instance lock and the rules for closing.
+#include "core/ProgramFolder.h"
+#include "shell/StartUpFixture.h"
+
+#include "core/Messages.h"
+#include "core/ParameterStore.h"
+#include "core/ValueRules.h"
+#include "link/CommLink.h"
+#include "link/DriveChecks.h"
+#include "platform/InstanceLock.h"
+#include "shell/OptionsWindow.h"
+#include "support/FakeSerialPort.h"
+#include "ui/DriveTypeDialog.h"
+#include "ui/ParameterTableWindow.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+class StartUp : public StartUpTestBase {
+protected:
+    // A main window whose start-up form chooses the given drive and counts its runs.
+    std::unique_ptr<MainWindow> mainWithChoice(const QString& type = QStringLiteral("HXA1"),
+                                               const QString& cpu = QStringLiteral("V110"),
+                                               const QString& form = QStringLiteral("-2004")) {
+        auto m = std::make_unique<MainWindow>();
+        m->startupForm = [this, type, cpu, form] {
+            ++formRuns;
+            languagesSeenByForm = IniFile(globals().SettingsIniPath).keys(QStringLiteral("Language"));
+            choose(type, cpu, form);
+        };
+        return m;
+    }
+
+    QString value(const char* comNo) const {
+        const int i = ValueRules::IndexOfComNo(QString::fromLatin1(comNo));
+        return i < 0 ? QStringLiteral("?") : globals().Parameters->UPara.cell(UP_Value, i + 1);
+    }
+
+    QString writeKvr(const QString& name, const QStringList& lines) {
+        return folder.writeFile(name, (lines.join(QStringLiteral("\r\n")) + "\r\n").toUtf8());
+    }
+
+    static QStringList kvr(const QString& language = QStringLiteral("English"),
+                           const QStringList& data = {QStringLiteral("0002,75,0,0"),
+                                                      QStringLiteral("0003,5000,1,0")}) {
+        QStringList l{QStringLiteral("###"),
+                      QStringLiteral("HXA1"),
+                      QStringLiteral("-2004"),
+                      QStringLiteral("V110"),
+                      language,
+                      QStringLiteral("Site 4, pump 2"),
+                      QStringLiteral("0"),
+                      QStringLiteral("0")};
+        return l + data;
+    }
+
+    void seedLanguages() {
+        IniFile ini(folder.settingsIniPath());
+        ini.writeInteger(QStringLiteral("Language"), QStringLiteral("Japanese"), 0);
+        ini.writeInteger(QStringLiteral("Language"), QStringLiteral("English"), 0);
+        ini.flush();
+    }
+
+    int formRuns = 0;
+    QStringList languagesSeenByForm;
+};
+
+TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDrive) {
+    ASSERT_FALSE(QFile::exists(folder.settingsIniPath()));
+    auto m = mainWithChoice();
+    m->FormCreate();
+
+    EXPECT_EQ(formRuns, 1);
+    EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
+    EXPECT_FALSE(globals().StartupAbort);
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
+    EXPECT_EQ(globals().RowsInUse, globals().ParaCountNormal);
+    EXPECT_GT(globals().ParaCountNormal, 0);
+    EXPECT_FALSE(m->ParaSaveOverWrite->isEnabled());
+    EXPECT_FALSE(m->ToolBsav->isEnabled());
+    EXPECT_EQ(value("0002"), QStringLiteral("60"));
+    // The folders default to the program folder until the user uses others.
+    EXPECT_EQ(globals().SavePath, folder.path());
+    EXPECT_EQ(globals().MonPath, folder.path());
+    EXPECT_TRUE(globals().OsMajor6OrLater);
+    EXPECT_EQ(prompter.boxes().size(), 0u);
+}
+
+TEST_F(StartUp, StoredLanguagesAreLeftAsTheyAre) {
+    folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nEnglish=1\r\nJapanese=0\r\n");
+    auto m = mainWithChoice();
+    m->FormCreate();
+    EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("English"), QStringLiteral("Japanese")}));
+    EXPECT_EQ(IniFile(folder.settingsIniPath())
+                  .readInteger(QStringLiteral("Language"), QStringLiteral("English"), 7),
+              1);
+}
+
+TEST_F(StartUp, SavedFoldersAreReadFromTheSettings) {
+    folder.writeFile(
+        QStringLiteral("KVR260X.ini"),
+        "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[File]\r\nSavePath=C:\\out\r\nLoadPath=/data/in\r\n"
+        "[Monitor]\r\nMonPath=/data/mon\r\n");
+    auto m = mainWithChoice();
+    m->FormCreate();
+    EXPECT_EQ(globals().SavePath, QStringLiteral("C:/out"));
+    EXPECT_EQ(globals().LoadPath, QStringLiteral("/data/in"));
+    EXPECT_EQ(globals().MonPath, QStringLiteral("/data/mon"));
+}
+
+TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence) {
+    auto m = std::make_unique<MainWindow>();
+    m->startupForm = [this] {
+        ++formRuns;
+        globals().StartupAbort = true;
+    };
+    m->FormCreate();
+    EXPECT_EQ(formRuns, 1);
+    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_EQ(globals().Parameters, nullptr);
+}
+
+TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
+    // A copy of a drive type whose first parameter names no usable default rule.
+    ASSERT_TRUE(
+        folder.copyTree(folder.filePath(QStringLiteral("dat/HXA1(V110)")), QStringLiteral("dat/HXA1(V990)")));
+    const QString inv = folder.filePath(QStringLiteral("dat/HXA1(V990)/HXA1(Eng).inv"));
+    QStringList lines;
+    ASSERT_TRUE(TextFile::readLines(inv, lines));
+    lines[0].replace(QStringLiteral("0000,0,0,"), QStringLiteral("0000,x,0,"));
+    ASSERT_TRUE(TextFile::writeLines(inv, lines));
+
+    auto m = std::make_unique<MainWindow>();
+    const ParameterStore* firstStore = nullptr;
+    m->startupForm = [&] {
+        ++formRuns;
+        if (formRuns == 1) {
+            choose(QStringLiteral("HXA1"), QStringLiteral("V990"), QStringLiteral("-2004"));
+        } else {
+            firstStore = globals().Parameters;
+            choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
+        }
+    };
+    prompter.allowUnexpected(); // the drive data's own complaint
+    m->FormCreate();
+
+    EXPECT_EQ(formRuns, 2);
+    EXPECT_FALSE(globals().StartupAbort);
+    ASSERT_NE(globals().Parameters, nullptr);
+    EXPECT_NE(firstStore, nullptr);
+    EXPECT_EQ(globals().Parameters, firstStore) << "reloaded into the same store";
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
+    EXPECT_EQ(value("0002"), QStringLiteral("60"));
+}
+
+TEST_F(StartUp, SettingsThatCannotBeWrittenStopTheFirstStartWithOneBox) {
+    QDir().mkpath(folder.settingsIniPath()); // a folder where the file should be
+    auto m = mainWithChoice();
+    m->FormCreate();
+    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_EQ(formRuns, 0);
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(folder.settingsIniPath()));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+}
+
+// ---- Start with a parameter file ------------------------------------------------------------
+
+TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
+    seedLanguages();
+    const QString file = writeKvr(
+        QStringLiteral("sets/pump.KvR"),
+        kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("0003,5000,1,0"),
+                                        QString(), QStringLiteral("0004,999,0,0")}));
+    MainWindow m;
+    m.FormCreate(file, folder.path());
+
+    ASSERT_FALSE(globals().StartupAbort);
+    EXPECT_EQ(prompter.boxes().size(), 0u);
+    const ProgramContext& g = globals();
+    EXPECT_EQ(g.LanguageName, QStringLiteral("English"));
+    EXPECT_EQ(g.LanguageSuffix, QStringLiteral("Eng"));
+    EXPECT_EQ(g.DriveTypeCode, QStringLiteral("41"));
+    EXPECT_EQ(g.DriveFormCode, QStringLiteral("1"));
+    EXPECT_EQ(g.DriveCpuNumber, QStringLiteral("110"));
+    EXPECT_EQ(g.TypeFolder, folder.path() + QStringLiteral("/dat/HXA1(V110)"));
+    EXPECT_EQ(g.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
+    EXPECT_EQ(g.LoadPath, folder.path() + QStringLiteral("/sets"));
+    EXPECT_EQ(g.OpenedFileName, QStringLiteral("pump.KvR"));
+    EXPECT_EQ(g.SavePath, folder.path());
+    EXPECT_TRUE(m.AssOp);
+    EXPECT_TRUE(m.CommentsChk);
+    EXPECT_EQ(m.CommentsBuff, QStringLiteral("Site 4, pump 2"));
+    // The lines before the empty line only; the others keep their defaults.
+    EXPECT_EQ(value("0002"), QStringLiteral("75"));
+    EXPECT_EQ(value("0003"), QStringLiteral("5000"));
+    EXPECT_NE(value("0004"), QStringLiteral("999"));
+    EXPECT_EQ(g.Parameters->UPara.cell(UP_ChangeIndex, ValueRules::IndexOfComNo(QStringLiteral("0002")) + 1),
+              QStringLiteral("1"));
+    EXPECT_EQ(g.Parameters->UPara.cell(UP_SelectIndex, ValueRules::IndexOfComNo(QStringLiteral("0003")) + 1),
+              QStringLiteral("1"));
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") + Msg(1) +
+                                   QStringLiteral("pump.KvR (HXA1-2004)"));
+    EXPECT_TRUE(m.ParaSaveOverWrite->isEnabled());
+    EXPECT_TRUE(m.ToolBsav->isEnabled());
+    EXPECT_EQ(IniFile(folder.settingsIniPath())
+                  .readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1),
+              1);
+    // Without a start-up form the CPU check still knows the type's versions.
+    EXPECT_EQ(m.I_CpuForm_M, (QStringList{QStringLiteral("V110"), QStringLiteral("V720")}));
+    EXPECT_EQ(m.I_CpuNo_M, (QStringList{QStringLiteral("110"), QStringLiteral("720")}));
+}
+
+TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
+    seedLanguages();
+    const QString file =
+        writeKvr(QStringLiteral("x.kvr"),
+                 kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("FFFF,1,0,0"),
+                                                 QStringLiteral("0003,5000,0,0")}));
+    MainWindow m;
+    m.FormCreate(file, folder.path());
+
+    EXPECT_FALSE(globals().StartupAbort);
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(67));
+    EXPECT_EQ(prompter.boxes()[0].caption, Msg(0));
+    EXPECT_EQ(value("0002"), QStringLiteral("75"));
+    EXPECT_NE(value("0003"), QStringLiteral("5000"));
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
+    // A half-read set must not overwrite the user's file.
+    EXPECT_FALSE(m.ParaSaveOverWrite->isEnabled());
+}
+
+struct Refusal {
+    const char* name;
+    const char* file;
+    QStringList lines;
+    const char* caption;
+};
+
+TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders) {
+    QStringList german = kvr(QStringLiteral("German"));
+    QStringList shortForm{QStringLiteral("##"),           QStringLiteral("HXA1"), QStringLiteral("-2004"),
+                          QStringLiteral("No Comments."), QStringLiteral("0"),    QStringLiteral("0"),
+                          QStringLiteral("0002,75,0,0")};
+    QStringList truncated = kvr().mid(0, 6);
+    QStringList badBlind = kvr();
+    badBlind[6] = QStringLiteral("yes");
+    const Refusal cases[] = {
+        {"other extension", "a.txt", kvr(), "Confirmation (File-type error)"},
+        {"short form", "b.KvR", shortForm, "Confirmation (Data error)"},
+        {"header cut short", "c.kvr", truncated, "Confirmation (Data error)"},
+        {"blind flag not a number", "d.kvr", badBlind, "Confirmation (Data error)"},
+        {"language not offered", "e.kvr", german, "Confirmation (Language error)"},
+    };
+    folder.writeFile(QStringLiteral("lng/German.ini"), "[General]\r\nMessage1=Bestätigung\r\n");
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetGlobals();
+        seedLanguages();
+        prompter.clear();
+        const QString file = writeKvr(QString::fromLatin1(c.file), c.lines);
+        {
+            ::StartUp::Environment env{folder.path(), folder.path(), file};
+            ManualClock clock;
+            FakeSerialPort port(clock);
+            ::StartUp::Program program(env, &port, &clock);
+            EXPECT_FALSE(program.create());
+            EXPECT_TRUE(port.writes.empty());
+        }
+        ASSERT_EQ(prompter.boxes().size(), 1u);
+        EXPECT_EQ(prompter.boxes()[0].text, QStringLiteral("Data is incorrect."));
+        EXPECT_EQ(prompter.boxes()[0].caption, QString::fromLatin1(c.caption));
+        EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+        const IniFile ini(folder.settingsIniPath());
+        EXPECT_FALSE(ini.sectionExists(QStringLiteral("File")));
+        EXPECT_FALSE(ini.sectionExists(QStringLiteral("Monitor")));
+    }
+}
+
+TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
+    seedLanguages();
+    MainWindow m;
+    m.FormCreate(folder.filePath(QStringLiteral("missing.kvr")), folder.path());
+    EXPECT_TRUE(globals().StartupAbort);
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("missing.kvr")));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+}
+
+TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder) {
+    TempProgramFolder other;
+    ASSERT_TRUE(other.copyTree(folder.path()));
+    seedLanguages();
+    const QString file = writeKvr(QStringLiteral("p.kvr"), kvr());
+    {
+        ::ProgramFolder::setProgramFolder(other.path());
+        auto m = mainWithChoice();
+        m->FormCreate();
+        EXPECT_EQ(globals().SettingsIniPath, other.path() + QStringLiteral("/KVR260X.ini"));
+        EXPECT_TRUE(QFile::exists(other.settingsIniPath()));
+    }
+    resetGlobals();
+    ::ProgramFolder::setProgramFolder(other.path());
+    MainWindow m;
+    m.FormCreate(file, folder.path());
+    EXPECT_EQ(globals().ProgramFolder, folder.path());
+    EXPECT_EQ(globals().SettingsIniPath, folder.settingsIniPath());
+}
+
+TEST(StartUpCpuVersions, OnlyFoldersOfExactlyThatTypeCount) {
+    TempProgramFolder f;
+    for (const char* d : {"HX10(V100)", "HX10(V110)", "HX20(VHX10)", "HX100(V200)", "HX10", "XY10(V100)"})
+        QDir().mkpath(f.filePath(QString::fromLatin1("dat/") + d));
+    QStringList names, numbers;
+    ::ProgramFolder::cpuVersionsOf(f.filePath(QStringLiteral("dat")), QStringLiteral("HX10"), names, numbers);
+    EXPECT_EQ(names, (QStringList{QStringLiteral("V100"), QStringLiteral("V110")}));
+    EXPECT_EQ(numbers, (QStringList{QStringLiteral("100"), QStringLiteral("110")}));
+}
+
+TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledTable) {
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    ::StartUp::Environment env{folder.path(), QDir::tempPath(), QString()};
+    ::StartUp::Program program(env, &port, &clock);
+    prompter.allowUnexpected(); // no port to open
+
+    // The user picks English in the start-up form and presses OK.
+    QStringList offered;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* form = qobject_cast<DriveTypeDialog*>(w);
+            if (!form || !form->isVisible())
+                continue;
+            user.stop();
+            for (int i = 0; i < form->LangForm->count(); ++i)
+                offered << form->LangForm->itemText(i);
+            EXPECT_EQ(form->LangForm->currentIndex(), 0);
+            form->LangForm->setCurrentIndex(1);
+            form->ok->click();
+        }
+    });
+    user.start(5);
+    ASSERT_TRUE(program.create());
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
+
+    program.showMain();
+    MainWindow* m = program.main();
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
+    EXPECT_EQ(globals().LanguageName, QStringLiteral("English"));
+    ASSERT_NE(program.table(), nullptr);
+    EXPECT_TRUE(program.table()->isVisible());
+    EXPECT_TRUE(program.table()->isWindow());
+    EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
+    EXPECT_FALSE(m->ParameterEditor->isEnabled());
+    const IniFile ini(folder.settingsIniPath());
+    EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
+    // A monitor run locks the main window and the table's pop-up menu, not the table.
+    globals().MonitorRunning = 1;
+    ApplyMonitorRunningState();
+    EXPECT_FALSE(m->isEnabled());
+    EXPECT_TRUE(program.table()->isEnabled());
+    EXPECT_FALSE(m->tableCommands().popupMenuEnabled());
+    EXPECT_FALSE(m->close());
+    globals().MonitorRunning = 0;
+    ApplyMonitorRunningState();
+    EXPECT_TRUE(m->isEnabled());
+    EXPECT_TRUE(m->tableCommands().popupMenuEnabled());
+}
+
+TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    ::StartUp::Environment env{folder.path(), QDir::tempPath(), QString()};
+    ::StartUp::Program program(env, &port, &clock);
+    prompter.allowUnexpected(); // no port to open
+
+    // The user takes what the form offers; under New notes whether the language could change.
+    int forms = 0;
+    bool languageFixed = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* form = qobject_cast<DriveTypeDialog*>(w);
+            if (!form || !form->isVisible())
+                continue;
+            ++forms;
+            languageFixed = !form->LangForm->isEnabled();
+            form->ok->click();
+        }
+    });
+    user.start(5);
+    ASSERT_TRUE(program.create());
+    program.showMain();
+    MainWindow* m = program.main();
+    EXPECT_EQ(forms, 1);
+    EXPECT_FALSE(languageFixed);
+    const QString language = globals().LanguageName;
+
+    m->ParaMakeNew->trigger();
+    EXPECT_EQ(forms, 2);
+    EXPECT_TRUE(languageFixed);
+    EXPECT_EQ(globals().LanguageName, language);
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
+    EXPECT_FALSE(m->ParaSaveOverWrite->isEnabled());
+    EXPECT_TRUE(program.table()->isVisible());
+    EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
+}
+
+// ---- The run and its end --------------------------------------------------------------------
+
+TEST_F(StartUp, ASecondInstanceIsRefused) {
+    InstanceLock first;
+    ASSERT_TRUE(first.tryLock(QStringLiteral("KVR260X")));
+    EXPECT_EQ(::StartUp::run(*qApp, {folder.filePath(QStringLiteral("any.kvr"))}), 1);
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, QStringLiteral("Already running."));
+    EXPECT_EQ(prompter.boxes()[0].caption, QStringLiteral("KVR260X"));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+    EXPECT_TRUE(first.locked());
+    EXPECT_EQ(globals().Parameters, nullptr);
+}
+
+TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders) {
+    auto m = mainWithChoice();
+    m->FormCreate();
+    m->show();
+    globals().SavePath = QStringLiteral("/s");
+    globals().LoadPath = QStringLiteral("/l");
+    globals().MonPath = QStringLiteral("/m");
+
+    globals().MonitorRunning = 1;
+    EXPECT_FALSE(m->close());
+    EXPECT_TRUE(m->isVisible());
+    EXPECT_FALSE(IniFile(folder.settingsIniPath()).sectionExists(QStringLiteral("File")));
+    EXPECT_EQ(prompter.boxes().size(), 0u);
+
+    globals().MonitorRunning = 0;
+    EXPECT_TRUE(m->close());
+    const QString text = settingsText();
+    const int s = text.indexOf(QStringLiteral("SavePath=/s"));
+    const int l = text.indexOf(QStringLiteral("LoadPath=/l"));
+    const int mon = text.indexOf(QStringLiteral("MonPath=/m"));
+    EXPECT_GE(s, 0);
+    EXPECT_GT(l, s);
+    EXPECT_GT(mon, l);
+    // The options go with them, so the next start offers the language and drive chosen now.
+    const IniFile ini(folder.settingsIniPath());
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), 999), 1);
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Options"), QStringLiteral("CheckInv"), 0), 1);
+}
+
+TEST_F(StartUp, FileStartWritesTheProgramAndFileFoldersBackAtClose) {
+    seedLanguages();
+    const QString file = writeKvr(QStringLiteral("in/p.kvr"), kvr());
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    ::StartUp::Environment env{QDir::tempPath(), folder.path(), file};
+    ::StartUp::Program program(env, &port, &clock);
+    prompter.allowUnexpected(); // no port to open
+    ASSERT_TRUE(program.create());
+    program.showMain();
+    EXPECT_TRUE(program.main()->close());
+    const IniFile ini(folder.settingsIniPath());
+    EXPECT_EQ(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath")), folder.path());
+    EXPECT_EQ(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath")),
+              folder.path() + QStringLiteral("/in"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath")), folder.path());
+}
+
+} // namespace

@@ -1,0 +1,362 @@
+#pragma once
+// A drive type of our own for the transfer tests, loaded into a data store as start-up
+// does, and the simulated drive behind the link: in process on the fake port (fast, with
+// replies that can be dropped or changed per parameter) or on a pseudo-terminal. Every
+// request the link writes is recorded and decoded.
+#include "core/DriveData.h"
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "link/CommLink.h"
+#include "link/DriveChecks.h"
+#include "link/TransferEngine.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "protocol/FrameCodec.h"
+#include "support/FakeSerialPort.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempProgramFolder.h"
+#include "tools/drivesim/DriveModel.h"
+#include "tools/drivesim/DriveSimulator.h"
+#include "tools/drivesim/PtyDriveServer.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace transfertest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Indexes of the drive type below.
+enum Index {
+    kFreq = 0,    // 0000: 16-bit unsigned, Mul 100, "#.##"
+    kBias = 1,    // 0001: 16-bit signed
+    kRef = 2,     // 0002: default taken from 0000
+    kPos = 3,     // 0103: 32-bit unsigned up to 4,000,000,000
+    kOffset = 4,  // 0104: 32-bit signed
+    kMonitor = 5, // 0200: lives in RAM only
+    kLocked = 6,  // 0201: Flag "1"
+    kBrake = 7,   // 0630
+    kLast0 = 8,   // 0999: the last ordinary parameter
+    kType = 9,    // FB07
+    kCapa = 10,   // FB05
+    kRev = 11,    // FB72
+    kAccess = 12, // FB91
+    kCpu = 13,    // FE08
+    kCount = 14,
+};
+
+// HXA1 (code 12) with capacities -0.75K (3) and -1.5K (4); with CPU 700 and above it is
+// code 112 and -0.75K is 33. HXB3 and HXB4 share code 20 and are told apart by 0F10.
+inline void writeTransferDriveData(TempProgramFolder& folder, const QByteArray& info = QByteArray()) {
+    folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                     "[Type]\r\nHXA1=12\r\nHXA9=12\r\nHXB3=20\r\nHXB4=20\r\n"
+                     "[Type_Custom]\r\nHXA1=112\r\n"
+                     "[Type_Ident_20]\r\nIdent=0F10\r\nTyp_0=HXB3\r\nTyp_1=HXB4\r\n"
+                     "[HXA1]\r\n-0.75K=3\r\n-1.5K=4\r\n"
+                     "[HXA1(V700)]\r\n-0.75K=33\r\n"
+                     "[HXB4]\r\n-2022=5\r\n");
+    const QByteArray inv = "0000,0,600,Frequency,F00,Hz,2,0,0,4000,0,0,#.##,100,-,0\r\n"
+                           "0001,0,-50,Bias,F01,%,2,1,0,100,0,-100,#,1,-,0\r\n"
+                           "0002,1,0000,Reference,F02,Hz,2,0,0,4000,0,0,#,1,-,0\r\n"
+                           "0103,0,100000,Position,F103,,4,0,0,4000000000,0,0,#,1,-,0\r\n"
+                           "0104,0,-2,Offset,F104,,4,1,0,100000,0,-100000,#,1,-,0\r\n"
+                           "0200,0,7,Monitor,F200,,2,0,0,100,0,0,#,1,RAM,0\r\n"
+                           "0201,0,3,Locked,F201,,2,0,0,100,0,0,#,1,-,1\r\n"
+                           "0630,0,1,Brake,F630,,2,0,0,2,0,0,#,1,-,0\r\n"
+                           "0999,0,2,Marker 2,F999,,2,0,0,9,0,0,#,1,-,0\r\n"
+                           "FB07,0,0,Type,,,2,0,0,65535,0,0,#,1,-,0\r\n"
+                           "FB05,0,0,Capacity,,,2,0,0,65535,0,0,#,1,-,0\r\n"
+                           "FB72,0,0,Revision,,,2,0,0,255,0,0,#,1,-,0\r\n"
+                           "FB91,0,0,Access,,,2,0,0,999,0,0,#,1,-,0\r\n"
+                           "FE08,0,0,CPU,,,2,0,0,999,0,0,#,1,-,0\r\n";
+    for (const char* folderName : {"HXA1(V100)", "HXA1(V700)"}) {
+        const QString f = QStringLiteral("dat/%1/").arg(QLatin1String(folderName));
+        folder.writeFile(f + QStringLiteral("HXA1(Eng).inv"), inv);
+        folder.writeFile(f + QStringLiteral("HXA1-0.75K.cap"), "0000,Frequency,500\r\n");
+        folder.writeFile(f + QStringLiteral("Info.ini"), info);
+    }
+}
+
+// A request as the link wrote it (no station byte).
+struct Frame {
+    char kind = 0; // 'R', 'W' or 'P'; MODBUS writes read as 'P'
+    QString comNo;
+    qint64 value = 0;
+    bool operator==(const Frame&) const = default;
+};
+
+inline std::optional<Frame> decodeRequest(const Bytes& f, bool modbus) {
+    Frame r;
+    if (modbus) {
+        if (f.size() != 8)
+            return std::nullopt;
+        r.kind = f[1] == 3 ? 'R' : f[1] == 6 ? 'P' : '?';
+        r.comNo = QStringLiteral("%1").arg((f[2] << 8) | f[3], 4, 16, QLatin1Char('0')).toUpper();
+        if (r.kind != 'R')
+            r.value = (f[4] << 8) | f[5];
+        return r;
+    }
+    if (f.size() < 5 || f[0] != kInverterStart)
+        return std::nullopt;
+    std::size_t at = 1;
+    const bool wide = f[1] == kInverterLongMark;
+    if (wide)
+        ++at;
+    r.kind = char(f[at]);
+    r.comNo = QStringLiteral("%1").arg((f[at + 1] << 8) | f[at + 2], 4, 16, QLatin1Char('0')).toUpper();
+    if (r.kind != 'R') {
+        const int width = wide ? 4 : 2;
+        std::uint32_t v = 0;
+        for (int k = 0; k < width && at + 3 + std::size_t(k) < f.size(); ++k)
+            v = (v << 8) | f[at + 3 + std::size_t(k)];
+        r.value = v;
+    }
+    return r;
+}
+
+inline std::string frameText(const Frame& f) {
+    return std::string(1, f.kind) + ' ' + f.comNo.toStdString() +
+           (f.kind == 'R' ? "" : ' ' + std::to_string(f.value));
+}
+
+// A port that passes everything to another and records what was written.
+class RecordingPort : public SerialPort {
+public:
+    explicit RecordingPort(SerialPort& inner) : inner_(inner) {}
+    std::vector<Bytes> writes;
+    SerialError open(const QString& p, int b, int d, SerialParity pa, SerialStopBits s) override {
+        return inner_.open(p, b, d, pa, s);
+    }
+    SerialError probe(const QString& p) override { return inner_.probe(p); }
+    void close() override { inner_.close(); }
+    bool isOpen() const override { return inner_.isOpen(); }
+    QString path() const override { return inner_.path(); }
+    void purgeOutput() override { inner_.purgeOutput(); }
+    void purgeInput() override { inner_.purgeInput(); }
+    void setRts(bool on) override { inner_.setRts(on); }
+    int outputQueued() override { return inner_.outputQueued(); }
+    int inputQueued() override { return inner_.inputQueued(); }
+    int write(std::span<const std::uint8_t> data) override {
+        writes.emplace_back(data.begin(), data.end());
+        return inner_.write(data);
+    }
+    bool drain(int t) override { return inner_.drain(t); }
+    int read(std::span<std::uint8_t> buf) override { return inner_.read(buf); }
+    WaitResult waitReadable(int t) override { return inner_.waitReadable(t); }
+
+private:
+    SerialPort& inner_;
+};
+
+// Puts the check of a changed reply right again (sum or CRC).
+inline void reseal(Bytes& reply, bool modbus) {
+    if (modbus) {
+        reply.resize(reply.size() - 2);
+        AppendCrc(reply);
+    } else {
+        reply.back() = SumCheck(reply, int(reply.size()) - 2);
+    }
+}
+
+enum class Wire { Fake, Pty };
+
+// Everything a transfer needs: program folder, store, options, simulated drive, link.
+class TransferRig {
+public:
+    explicit TransferRig(SimProtocol protocol, Wire wire = Wire::Fake, const QByteArray& info = QByteArray())
+        : protocol_(protocol), wire_(wire) {
+        writeTransferDriveData(folder, info);
+        resetGlobals();
+        resetTransferState();
+        ProgramContext& g = globals();
+        g.Parameters = &store;
+        g.ProgramFolder = folder.path();
+        g.SettingsIniPath = folder.settingsIniPath();
+        g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+        g.LanguageSuffix = QStringLiteral("Eng");
+        g.DriveTypeName = QStringLiteral("HXA1");
+        g.DriveFormName = QStringLiteral("-0.75K");
+        g.DriveCpuVersion = QStringLiteral("V100");
+        g.TypeFolder = folder.filePath(QStringLiteral("dat/HXA1(V100)"));
+        g.CapacityFolder = g.TypeFolder;
+        g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
+        for (int i = 0; i < 120; ++i)
+            store.Messages << QStringLiteral("m%1").arg(i);
+        g.MsgCaption = QStringLiteral("m0");
+        loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+        setDefaultOptions();
+
+        loaded =
+            loaded && model.load(folder.path(), DriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
+                                                              QStringLiteral("-0.75K")});
+        model.setParameter(QStringLiteral("0998"), 1);
+        model.setParameter(QStringLiteral("FB72"), 7);
+        SimConfig config;
+        config.protocol = protocol;
+        sim = std::make_unique<DriveSimulator>(model, config);
+
+        if (wire == Wire::Fake) {
+            fake = std::make_unique<FakeSerialPort>(clock);
+            fake->responder = [this](const Bytes& request) { return respond(request); };
+            recorder = std::make_unique<RecordingPort>(*fake);
+            link = std::make_unique<CommLink>(*recorder, clock);
+            link->portPathResolver = [](const QString&) { return QStringLiteral("/dev/fake0"); };
+        } else {
+            server = std::make_unique<PtyDriveServer>(*sim);
+            loaded = loaded && server->open() && server->start();
+            termios = std::make_unique<TermiosSerialPort>();
+            recorder = std::make_unique<RecordingPort>(*termios);
+            link = std::make_unique<CommLink>(*recorder, systemClock());
+            link->portPathResolver = [this](const QString&) { return server->slavePath(); };
+        }
+        link->PortsFound = {QStringLiteral("COM1")};
+        link->Settings.protocol = modbus() ? 1 : 0;
+        link->ReplyTimeout = wire == Wire::Pty ? 1000 : 200;
+    }
+    ~TransferRig() {
+        link.reset();
+        if (server)
+            server->stop();
+        globals().Parameters = nullptr;
+        resetGlobals();
+        resetTransferState();
+        setDefaultOptions(); // the options are the program's one object
+    }
+
+    static void setDefaultOptions() {
+        Options& o = options();
+        o.CompResult.setChecked(true);
+        o.CompMsgDisp.setChecked(false);
+        o.ParaResult.setChecked(true);
+        o.ParaSkipSave.setChecked(false);
+        o.TypCapChk.setChecked(true);
+        o.EEPWriteEnable.setChecked(true);
+        o.WriteNotChgPara.setChecked(true);
+        o.ParaErrDisp.setChecked(false);
+        o.SUMode.setChecked(false);
+    }
+
+    bool modbus() const { return protocol_ == SimProtocol::Modbus; }
+    // Replaces the drive type's Info.ini.
+    void writeInfo(const QByteArray& text) {
+        folder.writeFile(QStringLiteral("dat/HXA1(V100)/Info.ini"), text);
+    }
+    bool connect() { return link->ConnectDrive(); }
+
+    // Every request written so far, decoded.
+    std::vector<Frame> frames() const {
+        std::vector<Frame> out;
+        for (const Bytes& b : recorder->writes)
+            if (auto f = decodeRequest(b, modbus()))
+                out.push_back(*f);
+        return out;
+    }
+    std::vector<std::string> frameTexts(std::size_t from = 0) const {
+        std::vector<std::string> out;
+        const auto all = frames();
+        for (std::size_t i = from; i < all.size(); ++i)
+            out.push_back(frameText(all[i]));
+        return out;
+    }
+    std::size_t frameCount() const { return recorder->writes.size(); }
+    // The writes among the frames from `from` on.
+    std::vector<std::string> writesSince(std::size_t from) const {
+        std::vector<std::string> out;
+        const auto all = frames();
+        for (std::size_t i = from; i < all.size(); ++i)
+            if (all[i].kind != 'R')
+                out.push_back(frameText(all[i]));
+        return out;
+    }
+
+    QString comNo(int index) const { return store.ParaDat.cell(PD_ComNo, index + 1); }
+    QString value(int index) const { return store.UPara.cell(UP_Value, index + 1); }
+    void setValue(int index, const QString& v) { store.UPara.setCell(UP_Value, index + 1, v); }
+    QString flag(int index) const { return store.ParaDat.cell(PD_Flag, index + 1); }
+    void setChanged(int index, bool on) {
+        store.UPara.setCell(UP_ChangeIndex, index + 1, on ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    std::uint32_t driveRaw(int index) const { return model.parameter(comNo(index))->raw; }
+    void setDrive(int index, std::int64_t v) {
+        const auto p = model.parameter(comNo(index));
+        model.setParameter(comNo(index), v, p->is32, p->isSigned);
+    }
+    // Every parameter's raw value in the drive, by number.
+    std::map<QString, std::uint32_t> driveSnapshot() const {
+        std::map<QString, std::uint32_t> out;
+        for (int i = 0; i < kCount; ++i)
+            out[comNo(i)] = driveRaw(i);
+        return out;
+    }
+
+    // Fake port only: requests for these numbers go unanswered (each entry is used up by
+    // one request when its count is positive; a count of 0 never runs out).
+    std::map<QString, int> silent;
+    // Fake port only: a reply may be changed before it arrives.
+    std::function<void(const Frame&, Bytes&)> tamper;
+
+    ScriptedPrompter prompter;
+    TempProgramFolder folder;
+    ParameterStore store;
+    bool loaded = false;
+    DriveModel model;
+    std::unique_ptr<DriveSimulator> sim;
+    ManualClock clock;
+    std::unique_ptr<FakeSerialPort> fake;
+    std::unique_ptr<PtyDriveServer> server;
+    std::unique_ptr<TermiosSerialPort> termios;
+    std::unique_ptr<RecordingPort> recorder;
+    std::unique_ptr<CommLink> link;
+
+private:
+    std::vector<FakeSerialPort::Chunk> respond(const Bytes& request) {
+        std::vector<FakeSerialPort::Chunk> out;
+        const auto f = decodeRequest(request, modbus());
+        if (f) {
+            auto it = silent.find(f->comNo);
+            if (it != silent.end()) {
+                if (it->second > 0 && --it->second == 0)
+                    silent.erase(it);
+                return out;
+            }
+        }
+        for (SimReply& r : sim->respondToWrite(request)) {
+            if (tamper && f)
+                tamper(*f, r.bytes);
+            out.push_back({std::move(r.bytes), 1});
+        }
+        return out;
+    }
+
+    SimProtocol protocol_;
+    Wire wire_;
+};
+
+inline std::string protocolName(const testing::TestParamInfo<SimProtocol>& info) {
+    return info.param == SimProtocol::Modbus ? "Modbus" : "Inverter";
+}
+
+// The main window's flags that the drive checks and the transfer commands read and set.
+struct MainFlags {
+    bool ParaTableAct = false, DrvChkAct = false, DrvChkd = false, TypeCheck = false, FormCheck = false,
+         CPUCheck = false, ComCancel = false;
+    DriveCheckFlags refs() {
+        return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel};
+    }
+};
+
+} // namespace transfertest

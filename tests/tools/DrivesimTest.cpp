@@ -1,0 +1,567 @@
+// The simulated drive: what it loads, how it answers both protocols, its station rules, its
+// faults, the command line and the pseudo-terminal it serves on.
+#include "protocol/FrameCodec.h"
+#include "support/DrivesimSupport.h"
+#include "tools/drivesim/DeviceLink.h"
+#include "tools/drivesim/DrivesimOptions.h"
+#include "tools/drivesim/PtyDriveServer.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace simtest;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes withSum(Bytes b) {
+    b.push_back(SumCheck(b, int(b.size()) - 1));
+    return b;
+}
+
+Bytes withCrc(Bytes b) {
+    AppendCrc(b);
+    return b;
+}
+
+class DrivesimData : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        writeSmallDriveData(folder);
+    }
+    TempProgramFolder folder;
+};
+
+// ---- The drive model ----
+
+TEST_F(DrivesimData, DefaultsComeFromTheTypeFileWithTheCapacityFileOnTop) {
+    DriveModel m;
+    QString error;
+    ASSERT_TRUE(m.load(folder.path(), hxa1(), &error)) << error.toStdString();
+    EXPECT_EQ(m.parameter(QStringLiteral("0000"))->raw, 500u);    // capacity default
+    EXPECT_EQ(m.parameter(QStringLiteral("0002"))->raw, 500u);    // follows 0000's default
+    EXPECT_EQ(m.parameter(QStringLiteral("0001"))->raw, 0xFFCEu); // -50 in 16 bits
+    EXPECT_TRUE(m.parameter(QStringLiteral("0001"))->isSigned);
+    EXPECT_EQ(m.parameter(QStringLiteral("0103"))->raw, 100000u);
+    EXPECT_TRUE(m.parameter(QStringLiteral("0103"))->is32);
+    EXPECT_EQ(m.parameter(QStringLiteral("0104"))->raw, 0xFFFFFFFEu);
+    EXPECT_TRUE(m.parameter(QStringLiteral("0104"))->isSigned); // lower limit is minus 0103's default
+    EXPECT_FALSE(m.parameter(QStringLiteral("0999"))->isSigned);
+    EXPECT_FALSE(m.parameter(std::uint16_t(0x1234)));
+}
+
+struct IdentityCase {
+    const char* name;
+    DriveIdentity id;
+    int typeCode, capacityCode, cpu;
+};
+
+class DrivesimIdentity : public DrivesimData, public testing::WithParamInterface<IdentityCase> {};
+
+TEST_P(DrivesimIdentity, ReportsTheCatalogueCodesOfItsTypeCapacityAndCpu) {
+    const IdentityCase& c = GetParam();
+    DriveModel m;
+    ASSERT_TRUE(m.load(folder.path(), c.id));
+    EXPECT_EQ(m.parameter(QStringLiteral("FB07"))->raw, std::uint32_t(c.typeCode));
+    EXPECT_EQ(m.parameter(QStringLiteral("FB05"))->raw, std::uint32_t(c.capacityCode));
+    EXPECT_EQ(m.parameter(QStringLiteral("FE08"))->raw, std::uint32_t(c.cpu));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogue, DrivesimIdentity,
+    testing::Values(IdentityCase{"BelowCpu700", hxa1("V100"), 12, 3, 100},
+                    IdentityCase{"Cpu700UsesTheCustomSections", hxa1("V700"), 112, 33, 700},
+                    IdentityCase{"BareCpuNumber", hxa1("100"), 12, 3, 100},
+                    IdentityCase{"CapacityNotInCatalogue",
+                                 {QStringLiteral("HXB4"), QStringLiteral("V100"), QStringLiteral("-0.75K")},
+                                 20,
+                                 5,
+                                 100}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DrivesimData, ATypeSharingItsCodeCarriesTheValueThatNamesIt) {
+    DriveModel m;
+    ASSERT_TRUE(
+        m.load(folder.path(), {QStringLiteral("HXB4"), QStringLiteral("V100"), QStringLiteral("-0.75K")}));
+    EXPECT_EQ(m.parameter(QStringLiteral("0F10"))->raw, 1u); // "Typ_1=HXB4"
+}
+
+TEST_F(DrivesimData, AMissingTypeFileIsReported) {
+    DriveModel m;
+    QString error;
+    EXPECT_FALSE(m.load(folder.path(),
+                        {QStringLiteral("HXA1"), QStringLiteral("V999"), QStringLiteral("-0.75K")}, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("HXA1(Eng).inv")));
+}
+
+// ---- Answers ----
+
+// A drive model filled by hand, so the frame tables stand on their own.
+class DrivesimFrames : public testing::Test {
+protected:
+    DrivesimFrames() {
+        model.setParameter(QStringLiteral("0000"), 500);
+        model.setParameter(QStringLiteral("0001"), -50, false, true);
+        model.setParameter(QStringLiteral("0103"), 100000, true);
+        model.setParameter(QStringLiteral("0104"), -2, true, true);
+        model.setParameter(QStringLiteral("FB91"), 0);
+    }
+    std::optional<Bytes> answer(SimProtocol p, int station, const Bytes& request) {
+        SimConfig c;
+        c.protocol = p;
+        c.station = station;
+        DriveSimulator sim(model, c);
+        auto r = sim.respond(request);
+        if (!r)
+            return std::nullopt;
+        return r->bytes;
+    }
+    DriveModel model;
+};
+
+struct AnswerCase {
+    const char* name;
+    SimProtocol protocol;
+    int station;
+    Bytes request;
+    std::optional<Bytes> reply;
+};
+
+class DrivesimAnswers : public DrivesimFrames, public testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(DrivesimAnswers, AnswerAsTheDriveDoes) {
+    const AnswerCase& c = GetParam();
+    EXPECT_EQ(answer(c.protocol, c.station, c.request), c.reply);
+}
+
+const SimProtocol kInv = SimProtocol::Inverter;
+const SimProtocol kMod = SimProtocol::Modbus;
+const std::optional<Bytes> kSilent = std::nullopt;
+// The display block: "60.00" twice, monitor and PC lamps.
+const Bytes kBlock = {0xBF, 0x7D, 0x3F, 0x3F, 0xBF, 0x7D, 0x3F, 0x3F, 0x48, 0x48};
+
+Bytes concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothProtocols, DrivesimAnswers,
+    testing::Values(
+        AnswerCase{"InverterReadWithoutStation",
+                   kInv,
+                   5,
+                   {0x2F, 0x52, 0x00, 0x00, 0x81},
+                   Bytes{0x2F, 0x52, 0x00, 0x00, 0x01, 0xF4, 0x76}},
+        AnswerCase{"InverterReadOwnNumber",
+                   kInv,
+                   5,
+                   {0x2F, 0x05, 0x52, 0x00, 0x00, 0x86},
+                   Bytes{0x2F, 0x05, 0x52, 0x00, 0x00, 0x01, 0xF4, 0x7B}},
+        AnswerCase{
+            "InverterReadAnotherNumberIsIgnored", kInv, 6, {0x2F, 0x05, 0x52, 0x00, 0x00, 0x86}, kSilent},
+        AnswerCase{"InverterBroadcastIsAnsweredWithItsStationByte",
+                   kInv,
+                   6,
+                   {0x2F, 0xFF, 0x52, 0x00, 0x00, 0x80},
+                   Bytes{0x2F, 0xFF, 0x52, 0x00, 0x00, 0x01, 0xF4, 0x75}},
+        AnswerCase{"InverterRead32",
+                   kInv,
+                   0,
+                   {0x2F, 0x4C, 0x52, 0x01, 0x03, 0xD1},
+                   withSum({0x2F, 0x4C, 0x52, 0x01, 0x03, 0x00, 0x01, 0x86, 0xA0})},
+        AnswerCase{"InverterRead32Negative", kInv, 0, withSum({0x2F, 0x4C, 0x52, 0x01, 0x04}),
+                   withSum({0x2F, 0x4C, 0x52, 0x01, 0x04, 0xFF, 0xFF, 0xFF, 0xFE})},
+        AnswerCase{"InverterRead16Negative", kInv, 0, withSum({0x2F, 0x52, 0x00, 0x01}),
+                   withSum({0x2F, 0x52, 0x00, 0x01, 0xFF, 0xCE})},
+        AnswerCase{"InverterWrite32EchoesTheRequest",
+                   kInv,
+                   5,
+                   {0x2F, 0x05, 0x4C, 0x57, 0x01, 0x03, 0x00, 0x01, 0x86, 0xA0, 0x02},
+                   Bytes{0x2F, 0x05, 0x4C, 0x57, 0x01, 0x03, 0x00, 0x01, 0x86, 0xA0, 0x02}},
+        AnswerCase{"InverterRamWriteEchoes", kInv, 0, withSum({0x2F, 0x50, 0xFB, 0x91, 0x00, 0x7B}),
+                   withSum({0x2F, 0x50, 0xFB, 0x91, 0x00, 0x7B})},
+        AnswerCase{"InverterBlockRead",
+                   kInv,
+                   0,
+                   {0x2F, 0x52, 0xFC, 0x10, 0x8D},
+                   withSum(concat({0x2F, 0x52, 0xFC, 0x10}, kBlock))},
+        AnswerCase{"InverterBlockReadWithStationIs16Bytes",
+                   kInv,
+                   5,
+                   {0x2F, 0x05, 0x52, 0xFC, 0x10, 0x92},
+                   withSum(concat({0x2F, 0x05, 0x52, 0xFC, 0x10}, kBlock))},
+        AnswerCase{"InverterWrongSumIsIgnored", kInv, 0, {0x2F, 0x52, 0x00, 0x00, 0x82}, kSilent},
+        AnswerCase{"InverterUnknownNumberIsIgnored", kInv, 0, withSum({0x2F, 0x52, 0x12, 0x34}), kSilent},
+        AnswerCase{"InverterRetryWithoutStartByteIsIgnored", kInv, 0, {0x52, 0x00, 0x00, 0x52}, kSilent},
+        AnswerCase{"ModbusReadAtTheDefaultAddress",
+                   kMod,
+                   0,
+                   {0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50},
+                   withCrc({0xFB, 0x03, 0x02, 0x01, 0xF4})},
+        AnswerCase{"ModbusReadAtItsOwnAddress",
+                   kMod,
+                   1,
+                   {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
+                   withCrc({0x01, 0x03, 0x02, 0x01, 0xF4})},
+        AnswerCase{"ModbusAnotherAddressIsIgnored",
+                   kMod,
+                   2,
+                   {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
+                   kSilent},
+        AnswerCase{"ModbusStationZeroAnswersOnlyTheDefault",
+                   kMod,
+                   0,
+                   {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A},
+                   kSilent},
+        AnswerCase{"ModbusBroadcastReadGetsNoReply", kMod, 1, withCrc({0x00, 0x03, 0x00, 0x00, 0x00, 0x01}),
+                   kSilent},
+        AnswerCase{"ModbusWriteEchoes",
+                   kMod,
+                   1,
+                   {0x01, 0x06, 0xFB, 0x91, 0x00, 0x7B, 0xA9, 0x20},
+                   Bytes{0x01, 0x06, 0xFB, 0x91, 0x00, 0x7B, 0xA9, 0x20}},
+        AnswerCase{"ModbusReadOf32BitGivesItsLow16Bits", kMod, 1,
+                   withCrc({0x01, 0x03, 0x01, 0x03, 0x00, 0x01}), withCrc({0x01, 0x03, 0x02, 0x86, 0xA0})},
+        AnswerCase{"ModbusBlockRead", kMod, 1, withCrc({0x01, 0x03, 0xFC, 0x10, 0x00, 0x05}),
+                   withCrc(concat({0x01, 0x03, 0x0A}, kBlock))},
+        AnswerCase{"ModbusUnknownRegisterIsException2", kMod, 1,
+                   withCrc({0x01, 0x03, 0x12, 0x34, 0x00, 0x01}), withCrc({0x01, 0x83, 0x02})},
+        AnswerCase{"ModbusWriteOfUnknownRegisterIsException2", kMod, 1,
+                   withCrc({0x01, 0x06, 0x12, 0x34, 0x00, 0x01}), withCrc({0x01, 0x86, 0x02})},
+        AnswerCase{"ModbusZeroRegistersIsException3", kMod, 1, withCrc({0x01, 0x03, 0x00, 0x00, 0x00, 0x00}),
+                   withCrc({0x01, 0x83, 0x03})},
+        AnswerCase{"ModbusOtherFunctionIsException1", kMod, 1,
+                   withCrc({0x01, 0x10, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x07}),
+                   withCrc({0x01, 0x90, 0x01})},
+        AnswerCase{
+            "ModbusWrongCrcIsIgnored", kMod, 1, {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0B}, kSilent}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DrivesimFrames, WritesAreStoredThroughEveryKindOfRequest) {
+    SimConfig c;
+    c.station = 1;
+    DriveSimulator inverter(model, c);
+    ASSERT_TRUE(inverter.respond(withSum({0x2F, 0x57, 0x00, 0x00, 0x00, 0x7B}))); // "W" := 123
+    EXPECT_EQ(model.parameter(QStringLiteral("0000"))->raw, 123u);
+    ASSERT_TRUE(inverter.respond(withSum({0x2F, 0x50, 0x00, 0x01, 0xFF, 0xFF}))); // "P" := -1
+    EXPECT_EQ(model.parameter(QStringLiteral("0001"))->raw, 0xFFFFu);
+
+    c.protocol = SimProtocol::Modbus;
+    DriveSimulator modbus(model, c);
+    // A broadcast write is carried out without a reply.
+    EXPECT_FALSE(modbus.respond(withCrc({0x00, 0x06, 0x00, 0x00, 0x01, 0x2C})));
+    EXPECT_EQ(model.parameter(QStringLiteral("0000"))->raw, 300u);
+    // One register into a signed 32-bit parameter is sign-extended.
+    ASSERT_TRUE(modbus.respond(withCrc({0x01, 0x06, 0x01, 0x04, 0xFF, 0xF0})));
+    EXPECT_EQ(model.parameter(QStringLiteral("0104"))->raw, 0xFFFFFFF0u);
+    ASSERT_TRUE(modbus.respond(withCrc({0x01, 0x06, 0x01, 0x03, 0xFF, 0xF0})));
+    EXPECT_EQ(model.parameter(QStringLiteral("0103"))->raw, 0xFFF0u);
+}
+
+TEST_F(DrivesimFrames, AFrameSplitAtAnyByteGetsOneReply) {
+    for (SimProtocol p : {kInv, kMod}) {
+        const Bytes request = p == kInv ? Bytes{0x2F, 0x4C, 0x52, 0x01, 0x03, 0xD1}
+                                        : Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50};
+        SimConfig c;
+        c.protocol = p;
+        for (std::size_t cut = 1; cut < request.size(); ++cut) {
+            DriveSimulator sim(model, c);
+            const auto first = sim.feed(std::span(request).first(cut));
+            const auto second = sim.feed(std::span(request).subspan(cut));
+            EXPECT_TRUE(first.empty()) << cut;
+            ASSERT_EQ(second.size(), 1u) << cut;
+            EXPECT_EQ(second[0].bytes, *answer(p, 0, request)) << cut;
+            EXPECT_FALSE(sim.hasPartialInput());
+        }
+    }
+}
+
+TEST_F(DrivesimFrames, NoiseBeforeAFrameAndFramesBackToBackAreSortedOut) {
+    // The maker's frames start with "/": anything before it is skipped.
+    DriveSimulator inverter(model, {});
+    const Bytes stream = {0x00, 0x52, 0x00, 0x00, 0x52, 0x2F, 0x52, 0x00,
+                          0x00, 0x81, 0x2F, 0x52, 0x00, 0x01, 0x82};
+    EXPECT_EQ(inverter.feed(stream).size(), 2u);
+
+    // MODBUS frames end at silence: a stray byte spoils the frame it sticks to, and the
+    // line is good again after the silence.
+    SimConfig c;
+    c.protocol = kMod;
+    DriveSimulator modbus(model, c);
+    const Bytes read = {0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50};
+    Bytes twice = read;
+    twice.insert(twice.end(), read.begin(), read.end());
+    EXPECT_EQ(modbus.feed(twice).size(), 2u);
+    Bytes stray = {0x55};
+    stray.insert(stray.end(), read.begin(), read.end());
+    EXPECT_TRUE(modbus.feed(stray).empty());
+    EXPECT_TRUE(modbus.silence().empty());
+    EXPECT_EQ(modbus.feed(read).size(), 1u);
+}
+
+// ---- Faults, line settings and timing ----
+
+struct FaultCase {
+    const char* name;
+    SimProtocol protocol;
+    SimFaultKind kind;
+};
+
+class DrivesimFaults : public DrivesimFrames, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(DrivesimFaults, SpoilTheReplySoThatNoMasterCanTakeIt) {
+    const FaultCase& c = GetParam();
+    SimConfig config;
+    config.protocol = c.protocol;
+    config.faults = {{c.kind, 1.0, 250}};
+    DriveSimulator sim(model, config);
+    const Bytes write = c.protocol == kInv ? withSum({0x2F, 0x57, 0x00, 0x00, 0x00, 0x7B})
+                                           : withCrc({0xFB, 0x06, 0x00, 0x00, 0x00, 0x7B});
+    const auto good = answer(c.protocol, 0, write);
+    model.setParameter(QStringLiteral("0000"), 500);
+    const auto r = sim.respond(write);
+    EXPECT_EQ(model.parameter(QStringLiteral("0000"))->raw, 123u); // the request was carried out
+    switch (c.kind) {
+    case SimFaultKind::NoReply:
+        EXPECT_FALSE(r);
+        break;
+    case SimFaultKind::Late:
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->bytes, *good);
+        EXPECT_EQ(r->delay, std::chrono::milliseconds(250));
+        break;
+    case SimFaultKind::Exception:
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->bytes, withCrc({0xFB, 0x86, 0x04}));
+        break;
+    default:
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->bytes.size(), good->size());
+        EXPECT_FALSE(ReplyCheckOk(c.protocol == kInv ? Protocol::Inverter : Protocol::Modbus, r->bytes,
+                                  int(r->bytes.size())));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, DrivesimFaults,
+                         testing::Values(FaultCase{"InverterNoReply", kInv, SimFaultKind::NoReply},
+                                         FaultCase{"InverterBadSum", kInv, SimFaultKind::BadCheck},
+                                         FaultCase{"InverterLate", kInv, SimFaultKind::Late},
+                                         FaultCase{"InverterGarbage", kInv, SimFaultKind::Garbage},
+                                         FaultCase{"ModbusNoReply", kMod, SimFaultKind::NoReply},
+                                         FaultCase{"ModbusBadCrc", kMod, SimFaultKind::BadCheck},
+                                         FaultCase{"ModbusException", kMod, SimFaultKind::Exception},
+                                         FaultCase{"ModbusLate", kMod, SimFaultKind::Late},
+                                         FaultCase{"ModbusGarbage", kMod, SimFaultKind::Garbage}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DrivesimFrames, GarbageNeverChecksOutWhateverTheNoise) {
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        for (SimProtocol p : {kInv, kMod}) {
+            SimConfig c;
+            c.protocol = p;
+            c.seed = seed;
+            c.faults = {{SimFaultKind::Garbage, 1.0}};
+            DriveSimulator sim(model, c);
+            const Bytes read = p == kInv ? Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}
+                                         : Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50};
+            const auto r = sim.respond(read);
+            ASSERT_TRUE(r);
+            ASSERT_FALSE(ReplyCheckOk(p == kInv ? Protocol::Inverter : Protocol::Modbus, r->bytes,
+                                      int(r->bytes.size())))
+                << seed;
+        }
+    }
+}
+
+TEST_F(DrivesimFrames, AFaultRateHitsAboutThatShareOfReplies) {
+    SimConfig c;
+    c.faults = {{SimFaultKind::NoReply, 0.25}};
+    DriveSimulator sim(model, c);
+    int answered = 0;
+    for (int i = 0; i < 1000; ++i)
+        answered += sim.respond(Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}) ? 1 : 0;
+    EXPECT_GT(answered, 700);
+    EXPECT_LT(answered, 800);
+
+    c.faults = {{SimFaultKind::NoReply, 0.0}};
+    sim.setConfig(c);
+    EXPECT_TRUE(sim.respond(Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
+}
+
+TEST_F(DrivesimFrames, AnswersOnlyAtItsOwnSpeedAndParityWhenTold) {
+    SimConfig c;
+    c.protocol = kMod;
+    c.onlyBaud = 19200;
+    c.onlyParity = 2;
+    DriveSimulator sim(model, c);
+    const Bytes read = {0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50};
+    EXPECT_FALSE(sim.respond(read, {9600, 2}));
+    EXPECT_FALSE(sim.respond(read, {19200, 1}));
+    EXPECT_TRUE(sim.respond(read, {19200, 2}));
+    EXPECT_TRUE(sim.respond(read, {19200, -1})); // a pseudo-terminal cannot tell the parity
+}
+
+TEST_F(DrivesimFrames, WireSpeedDelaysEachReplyByTheRequestAndReplyBytes) {
+    SimConfig c;
+    c.protocol = kMod;
+    c.replyDelayMs = 5;
+    c.wireBaud = 38400;
+    DriveSimulator sim(model, c);
+    const auto r = sim.respond(Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50});
+    ASSERT_TRUE(r);
+    // 8 + 7 bytes of 11 bits at 38,400 baud, after the fixed delay.
+    EXPECT_EQ(r->delay.count(), 5000 + 15 * 11 * 1000000LL / 38400);
+}
+
+// ---- Command line ----
+
+TEST(DrivesimOptions, TakesTheWholeCommandLine) {
+    DrivesimOptions o;
+    QString error;
+    ASSERT_TRUE(parseDrivesimArgs(
+        {"--protocol",  "modbus", "--data",     "/p",           "--type",           "HXA1",
+         "--cpu",       "V110",   "--capacity", "-2007",        "--language",       "Jap",
+         "--station",   "5",      "--link",     "/tmp/x",       "--reply-delay-ms", "7",
+         "--wire-baud", "38400",  "--fault",    "late:0.5:900", "--fault",          "crc:1"},
+        o, &error))
+        << error.toStdString();
+    EXPECT_EQ(o.sim.protocol, SimProtocol::Modbus);
+    EXPECT_EQ(o.dataFolder, QStringLiteral("/p"));
+    EXPECT_EQ(o.drive.typeName, QStringLiteral("HXA1"));
+    EXPECT_EQ(o.drive.cpuVersion, QStringLiteral("V110"));
+    EXPECT_EQ(o.drive.capacityName, QStringLiteral("-2007")); // a value, though it begins with "-"
+    EXPECT_EQ(o.drive.language, QStringLiteral("Jap"));
+    EXPECT_EQ(o.sim.station, 5);
+    EXPECT_EQ(o.linkPath, QStringLiteral("/tmp/x"));
+    EXPECT_EQ(o.sim.replyDelayMs, 7);
+    EXPECT_EQ(o.sim.wireBaud, 38400);
+    ASSERT_EQ(o.sim.faults.size(), 2u);
+    EXPECT_EQ(o.sim.faults[0].kind, SimFaultKind::Late);
+    EXPECT_EQ(o.sim.faults[0].rate, 0.5);
+    EXPECT_EQ(o.sim.faults[0].lateMs, 900);
+    EXPECT_EQ(o.sim.faults[1].kind, SimFaultKind::BadCheck);
+}
+
+TEST(DrivesimOptions, RefusesWhatItCannotServe) {
+    const QStringList base = {"--protocol", "inverter", "--data",     "/p", "--type", "HXA1",
+                              "--cpu",      "V1",       "--capacity", "-1", "--link", "/tmp/x"};
+    DrivesimOptions o;
+    QString error;
+    EXPECT_TRUE(parseDrivesimArgs(base, o, &error));
+    const QList<QStringList> bad = {
+        {"--protocol", "profibus"}, {"--station", "300"},  {"--station", "x"},
+        {"--fault", "late"},        {"--fault", "melt:1"}, {"--fault", "noreply:2"},
+        {"--wire-baud", "0"},       {"--bogus", "1"},      {"--link"},
+    };
+    for (const QStringList& extra : bad) {
+        DrivesimOptions b;
+        EXPECT_FALSE(parseDrivesimArgs(base + extra, b, &error)) << extra.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+    DrivesimOptions noLink;
+    EXPECT_FALSE(parseDrivesimArgs(base.mid(0, base.size() - 2), noLink, &error));
+    DrivesimOptions noProtocol;
+    EXPECT_FALSE(parseDrivesimArgs(base.mid(2), noProtocol, &error));
+}
+
+// ---- The pseudo-terminal ----
+
+int openRaw(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+        termios t{};
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+    }
+    return fd;
+}
+
+Bytes readFor(int fd, std::size_t want, int timeoutMs) {
+    Bytes got;
+    while (got.size() < want) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0)
+            break;
+        std::uint8_t buf[64];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        got.insert(got.end(), buf, buf + n);
+    }
+    return got;
+}
+
+TEST_F(DrivesimFrames, ServesOnAPseudoTerminalInAThreadAndOnDemand) {
+    DriveSimulator sim(model, {});
+    PtyDriveServer server(sim);
+    QString error;
+    ASSERT_TRUE(server.open(&error)) << error.toStdString();
+    const int fd = openRaw(server.slavePath());
+    ASSERT_GE(fd, 0);
+    const Bytes read = {0x2F, 0x52, 0x00, 0x00, 0x81};
+
+    ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
+    EXPECT_EQ(server.serveFor(200), 1);
+    EXPECT_EQ(readFor(fd, 7, 1000), *answer(kInv, 0, read));
+
+    ASSERT_TRUE(server.start());
+    EXPECT_FALSE(server.start());
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
+        EXPECT_EQ(readFor(fd, 7, 2000), *answer(kInv, 0, read));
+    }
+    server.stop();
+    EXPECT_FALSE(server.running());
+    EXPECT_EQ(sim.replyCount(), 4);
+    ::close(fd);
+}
+
+TEST_F(DrivesimFrames, StopDoesNotWaitForADelayedReply) {
+    SimConfig c;
+    c.replyDelayMs = 600000; // the test would time out if stop() waited for it
+    DriveSimulator sim(model, c);
+    PtyDriveServer server(sim);
+    ASSERT_TRUE(server.open());
+    const int fd = openRaw(server.slavePath());
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(server.start());
+    const Bytes read = {0x2F, 0x52, 0x00, 0x00, 0x81};
+    ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
+    while (sim.requestCount() == 0)
+        usleep(1000);
+    server.close();
+    EXPECT_FALSE(server.isOpen());
+    ::close(fd);
+}
+
+TEST(DrivesimDeviceLink, ReplacesAStaleLinkRefusesAFileAndRemovesOnlyItsOwn) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("COM1"));
+    ASSERT_TRUE(makeDeviceLink(link, QStringLiteral("/dev/pts/old")));
+    ASSERT_TRUE(makeDeviceLink(link, QStringLiteral("/dev/pts/new")));
+    EXPECT_EQ(QFile::symLinkTarget(link), QStringLiteral("/dev/pts/new"));
+
+    removeDeviceLink(link, QStringLiteral("/dev/pts/old")); // another run's link stays
+    EXPECT_FALSE(QFile::symLinkTarget(link).isEmpty());
+    removeDeviceLink(link, QStringLiteral("/dev/pts/new"));
+    EXPECT_TRUE(QFile::symLinkTarget(link).isEmpty());
+
+    const QString file = dir.filePath(QStringLiteral("plain"));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    QString error;
+    EXPECT_FALSE(makeDeviceLink(file, QStringLiteral("/dev/pts/1"), &error));
+    EXPECT_TRUE(QFile::exists(file));
+}
+
+} // namespace

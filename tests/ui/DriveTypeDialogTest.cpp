@@ -1,0 +1,140 @@
+// The start-up form's window: its boxes show the choice, only the user's choice refills the
+// lists below it, and every way of closing commits the choice once.
+#include "ui/DriveTypeDialog.h"
+
+#include "support/StartupChoiceFixture.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+QStringList itemsOf(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+class TtypeTest : public StartupChoiceFixture {
+protected:
+    void pick(QComboBox* box, int index) {
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    StartupContext context() { return {false, false, &cpuFormsM, &cpuNumbersM}; }
+};
+
+TEST_F(TtypeTest, FirstStartShowsJapaneseFirstAndTheFirstDrive) {
+    seedLanguages();
+    DriveTypeDialog form(context());
+    EXPECT_EQ(itemsOf(form.LangForm), QStringList({"Japanese", "English"}));
+    EXPECT_EQ(form.LangForm->currentIndex(), 0);
+    EXPECT_EQ(itemsOf(form.I_TypeForm), QStringList({"HXA1", "HXB3"}));
+    EXPECT_EQ(form.I_TypeForm->currentIndex(), 0);
+    EXPECT_EQ(itemsOf(form.I_CpuForm), QStringList({"V110", "V720"}));
+    EXPECT_EQ(form.I_CapaForm->currentText(), "-2004");
+    EXPECT_EQ(form.I_CapaForm->count(), 6);
+    EXPECT_EQ(form.TypeLabel->text(), "Inverter Type-Form");
+    EXPECT_EQ(form.size(), QSize(DriveTypeDialog::kWidth, DriveTypeDialog::kHeight));
+    EXPECT_EQ(form.pos(), QPoint(25, 25));
+    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(TtypeTest, TheStoredDriveIsShownPreselected) {
+    storeChoice("HXA1", "-4037", "V720");
+    DriveTypeDialog form(context());
+    EXPECT_EQ(form.LangForm->currentText(), "English");
+    EXPECT_EQ(form.I_TypeForm->currentText(), "HXA1");
+    EXPECT_EQ(form.I_CpuForm->currentText(), "V720");
+    EXPECT_EQ(form.I_CapaForm->currentText(), "-4037");
+}
+
+TEST_F(TtypeTest, OnlyTheUsersChoiceOfTypeOrCpuRefillsTheListsBelow) {
+    seedLanguages();
+    DriveTypeDialog form(context());
+    // Code moving the position is not a choice: the lists below stay.
+    form.I_TypeForm->setCurrentIndex(1);
+    EXPECT_EQ(itemsOf(form.I_CpuForm), QStringList({"V110", "V720"}));
+
+    pick(form.I_TypeForm, 1);
+    EXPECT_EQ(itemsOf(form.I_CpuForm), QStringList({"V250"}));
+    EXPECT_EQ(itemsOf(form.I_CapaForm), QStringList({"-2007", "-2015", "-4015", "-4037"}));
+    EXPECT_EQ(form.I_CapaForm->currentIndex(), 0);
+
+    pick(form.I_TypeForm, 0);
+    pick(form.I_CpuForm, 1);
+    EXPECT_EQ(form.I_CapaForm->count(), 7);
+    EXPECT_EQ(form.I_CpuForm->currentText(), "V720");
+}
+
+TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
+    seedLanguages();
+    DriveTypeDialog form(context());
+    form.LangForm->setCurrentIndex(1);
+    pick(form.I_TypeForm, 1);
+    form.I_CapaForm->setCurrentIndex(3);
+    QTimer::singleShot(0, &form, [&] { form.ok->click(); });
+    EXPECT_TRUE(form.run());
+
+    const ProgramContext& g = globals();
+    EXPECT_EQ(g.LanguageName, "English");
+    EXPECT_EQ(g.DriveTypeName, "HXB3");
+    EXPECT_EQ(g.DriveFormName, "-4037");
+    EXPECT_EQ(g.DriveCpuVersion, "V250");
+    EXPECT_EQ(g.DriveFormCode, "13");
+    EXPECT_EQ(g.TypeFolder, folder.filePath("dat/HXB3(V250)"));
+    EXPECT_EQ(cpuFormsM, QStringList({"V250"}));
+    EXPECT_EQ(cpuNumbersM, QStringList({"250"}));
+    EXPECT_TRUE(settingsText().contains("InvType=HXB3\r\nInvForm=-4037\r\nInvCpu=V250\r\n"));
+}
+
+// The form has no cancel: Escape and the window manager's close commit like OK, once.
+TEST_F(TtypeTest, EscapeCommitsLikeOkAndOnlyOnce) {
+    seedLanguages();
+    DriveTypeDialog form(context());
+    pick(form.I_TypeForm, 1);
+    QTimer::singleShot(0, &form, [&] {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &esc);
+    });
+    EXPECT_TRUE(form.run());
+    EXPECT_EQ(globals().DriveTypeName, "HXB3");
+
+    cpuFormsM = {"after"};
+    form.close();
+    form.done(QDialog::Accepted);
+    EXPECT_EQ(cpuFormsM, QStringList({"after"}));
+}
+
+TEST_F(TtypeTest, AWindowManagerCloseCommits) {
+    seedLanguages();
+    DriveTypeDialog form(context());
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    EXPECT_TRUE(form.run());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(globals().DriveTypeName, "HXA1");
+    EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
+}
+
+TEST_F(TtypeTest, NothingToOfferIsNotShownAndStoresNothing) {
+    writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Options]\r\nDF=\\none\r\n");
+    prompter.answer(BoxAnswer::Ok);
+    DriveTypeDialog form(context());
+    EXPECT_TRUE(globals().StartupAbort);
+    const QByteArray before = settingsText();
+    EXPECT_FALSE(form.run());
+    EXPECT_FALSE(form.isVisible());
+    form.done(QDialog::Accepted);
+    EXPECT_EQ(settingsText(), before);
+    EXPECT_EQ(cpuFormsM, QStringList({"stale"}));
+    EXPECT_EQ(prompter.texts(),
+              QStringList({"インバータデータファイルが見つかりません。\nKVR260X を終了します。"}));
+}
+
+} // namespace

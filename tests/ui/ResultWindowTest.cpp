@@ -1,0 +1,214 @@
+// The communication result window: captions and filters by job, placement under the main
+// window, the automatic and the chosen save, copy, print and the first-line replacement.
+#include "ui/ResultWindow.h"
+#include "link/TransferEngine.h"
+
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempProgramFolder.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTextCursor>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ResultWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        resetGlobals();
+        resetTransferState();
+        ProgramContext& g = globals();
+        g.ProgramFolder = folder.path();
+        g.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
+        g.InfoIniPath = folder.filePath("Info.ini");
+        options().CompResult.setChecked(true);
+        options().ParaResult.setChecked(true);
+        options().ParaSkipSave.setChecked(false);
+        mainWindowLinks() = {};
+        form.currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
+        form.addLine("* Communication Error Parameters");
+        form.addLine("F01: Bias");
+    }
+    void TearDown() override {
+        mainWindowLinks() = {};
+        options().ParaSkipSave.setChecked(false);
+        options().CompResult.setChecked(true);
+        resetTransferState();
+        resetGlobals();
+    }
+    static QByteArray read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // "Save Comm./Comp. Result" is offered only while not both result windows are on.
+    static void automaticSaveOn() {
+        options().CompResult.setChecked(false);
+        options().ParaSkipSave.setChecked(true);
+        ASSERT_TRUE(options().ParaSkipSave.enabled());
+    }
+
+    ScriptedPrompter prompter;
+    TempProgramFolder folder;
+    ResultWindow form;
+};
+
+TEST_F(ResultWindowTest, CaptionAndFilterFollowTheJobWithDefaultTexts) {
+    const struct {
+        std::uint32_t mode;
+        const char* caption;
+        const char* filter;
+    } cases[] = {
+        {kModeImport, "Import Result", "Communication Result (*.txt)|*.txt"},
+        {kModeExport, "Export Result", "Communication Result (*.txt)|*.txt"},
+        {kModeComparison, "Comparison Result", "Communication Result (*.txt)|*.txt"},
+        {kModeInverterInfo, "Inverter Infomation", "Inverter Infomation (*.txt)|*.txt"},
+        {kModeTripInfo, "Trip Information", "Communication Result (*.txt)|*.txt"},
+    };
+    for (const auto& c : cases) {
+        TransferMode = c.mode;
+        const ResultTexts t = ResultTexts::forMode(int(c.mode));
+        EXPECT_EQ(t.caption, c.caption);
+        EXPECT_EQ(t.filter, c.filter);
+        EXPECT_EQ(t.saveTitle, "Save As");
+        form.show();
+        EXPECT_EQ(form.windowTitle(), c.caption);
+        EXPECT_EQ(form.Button1->text(), "Print");
+        EXPECT_EQ(form.Button2->text(), "Save");
+        form.hide();
+    }
+}
+
+TEST_F(ResultWindowTest, AnAutomaticSaveIsNamedByDayAndTimeAndHoldsTheLinesWithCrLf) {
+    automaticSaveOn();
+    form.Button2Click();
+    EXPECT_EQ(read(folder.filePath("7d9h5m3s.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
+    EXPECT_EQ(prompter.fileDialogs(), 0);
+
+    // The same second again replaces the file.
+    form.replaceFirstLine("X");
+    form.Button2Click();
+    EXPECT_EQ(read(folder.filePath("7d9h5m3s.txt")), "X\r\nF01: Bias\r\n");
+    EXPECT_EQ(automaticResultFileName("/p", QDateTime(QDate(2026, 12, 31), QTime(23, 59, 0))),
+              "/p/31d23h59m0s.txt");
+}
+
+TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
+    automaticSaveOn();
+    TransferMode = kModeInverterInfo;
+    prompter.answerFile(folder.filePath("info"));
+    form.Button2Click();
+    ASSERT_EQ(prompter.fileDialogRecords().size(), 1u);
+    const auto& dialog = prompter.fileDialogRecords().front();
+    EXPECT_TRUE(dialog.save);
+    EXPECT_EQ(dialog.title, "Save As");
+    EXPECT_EQ(dialog.folder, folder.path());
+    EXPECT_EQ(dialog.filter, "Inverter Infomation (*.txt)|*.txt");
+    EXPECT_EQ(read(folder.filePath("info.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("7d9h5m3s.txt")));
+
+    options().ParaSkipSave.setChecked(false);
+    TransferMode = kModeImport;
+    prompter.answerFile(folder.filePath("res"));
+    form.Button2Click();
+    EXPECT_EQ(read(folder.filePath("res.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n")
+        << "a new file is accepted";
+}
+
+TEST_F(ResultWindowTest, ACancelledDialogSavesNothingAndAFailedWriteIsReported) {
+    prompter.answerFile(QString());
+    EXPECT_FALSE(SaveResultLines({"a"}, kModeImport, QDateTime::currentDateTime()));
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList());
+
+    const QString blocked = folder.filePath("missing/folder/out.txt");
+    prompter.answerFile(blocked);
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(SaveResultLines({"a"}, kModeImport, QDateTime::currentDateTime()));
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + blocked + ".");
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+}
+
+TEST_F(ResultWindowTest, ItOpensUnderTheMainWindowWithItsHeightAsMinimum) {
+    QMainWindow main;
+    mainWindowLinks().window = &main;
+    main.setGeometry(0, 0, 400, 60);
+    main.move(0, 0);
+    main.show();
+    const QRect f = main.frameGeometry();
+    form.show();
+    EXPECT_EQ(form.pos(), QPoint(f.left(), f.top() + f.height()));
+    EXPECT_EQ(form.height(), 480 - f.height());
+    EXPECT_EQ(form.minimumHeight(), form.height());
+    form.hide();
+
+    main.resize(400, 200); // the window's own minimum height holds
+    form.show();
+    EXPECT_EQ(form.height(), ResultWindow::kMinHeight);
+    EXPECT_EQ(form.minimumHeight(), ResultWindow::kMinHeight);
+}
+
+TEST_F(ResultWindowTest, PrintFollowsTheMainWindowsPrintItem) {
+    bool printItem = false;
+    mainWindowLinks().printEnabled = [&printItem] { return printItem; };
+    form.show();
+    EXPECT_FALSE(form.Button1->isEnabled());
+    form.hide();
+    printItem = true;
+    form.show();
+    EXPECT_TRUE(form.Button1->isEnabled());
+}
+
+TEST_F(ResultWindowTest, PrintPutsTheLinesOnThePage) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
+    form.printToPdf = folder.filePath("out.pdf");
+    form.show();
+    form.Button1Click();
+    QProcess p;
+    p.start("pdftotext", {"-layout", form.printToPdf, "-"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(text.contains("* Communication Error Parameters")) << text.toStdString();
+    EXPECT_TRUE(text.contains("F01: Bias")) << text.toStdString();
+}
+
+TEST_F(ResultWindowTest, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine) {
+    form.show();
+    QTextCursor c = form.ResultDisp->textCursor();
+    c.movePosition(QTextCursor::Start);
+    c.movePosition(QTextCursor::Down);
+    c.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+    form.ResultDisp->setTextCursor(c);
+    QApplication::clipboard()->setText("before");
+    form.PopRepCopyClick();
+    EXPECT_EQ(QApplication::clipboard()->text(), "F01: Bias");
+
+    form.replaceFirstLine("Trip 3");
+    form.addLine("more");
+    EXPECT_EQ(form.lines(), (QStringList{"Trip 3", "F01: Bias", "more"}));
+    EXPECT_EQ(form.ResultDisp->toPlainText(), "Trip 3\nF01: Bias\nmore");
+}
+
+TEST_F(ResultWindowTest, TheGlobalPointsAtTheWindowWhileItExists) {
+    EXPECT_EQ(ResultForm1, &form);
+    {
+        ResultWindow second;
+        EXPECT_EQ(ResultForm1, &second);
+    }
+    EXPECT_EQ(ResultForm1, nullptr);
+}
+
+} // namespace

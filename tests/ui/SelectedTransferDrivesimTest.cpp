@@ -1,0 +1,162 @@
+// The selected import and export against the simulated drive (the drivesim program) on a
+// pseudo-terminal, through the program's own link on the termios port, as an engineer uses
+// them: values written reach the drive and read back; a parameter the drive does not have
+// fails and is marked, the others go through; a monitor run keeps the link.
+#include "support/DrivesimProcess.h"
+#include "ui/ValueEntryFixture.h"
+
+#include "link/CommLink.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+namespace {
+
+// The drive's own program folder: the table's drive type without parameter 0013, so that
+// the drive never answers for it.
+void writeDriveFolder(TempProgramFolder& drive, const TempProgramFolder& table) {
+    auto copy = [&](const QString& f, bool dropMissing) {
+        QFile in(table.filePath(f));
+        if (!in.open(QIODevice::ReadOnly))
+            return;
+        QByteArray bytes;
+        for (const QByteArray& line : in.readAll().split('\n'))
+            if (!line.isEmpty() && !(dropMissing && line.startsWith("0013,")))
+                bytes += line + '\n';
+        drive.writeFile(f, bytes);
+    };
+    copy(QStringLiteral("dat/Inverter.ini"), false);
+    copy(QStringLiteral("dat/HXA1(V110)/HXA1(Eng).inv"), true);
+    copy(QStringLiteral("dat/HXA1(V110)/HXA1-2004.cap"), false);
+}
+
+class SelectedTransferDrivesim : public ValueEntryFixture {
+protected:
+    void SetUp() override {
+        if (!QFileInfo(DrivesimProcess::program()).isExecutable())
+            GTEST_SKIP() << "build the drivesim target: " << DrivesimProcess::program().toStdString();
+        ValueEntryFixture::SetUp();
+        ASSERT_TRUE(driveFolder.isValid());
+        writeDriveFolder(driveFolder, *folder);
+        linkPath = driveFolder.filePath(QStringLiteral("sim-COM1"));
+        sim = std::make_unique<DrivesimProcess>(shippedHxa1Arguments(driveFolder.path()), linkPath);
+        ASSERT_TRUE(sim->running());
+        link.portPathResolver = [this](const QString&) { return linkPath; };
+        link.PortsFound = {QStringLiteral("COM1")};
+        // Room for a loaded machine; only the missing parameter waits it out.
+        link.ReplyTimeout = 400;
+        installCommLink(&link);
+        savedEeprom = options().EEPWriteEnable.checked();
+        options().EEPWriteEnable.setChecked(true);
+        table->Show();
+    }
+    void TearDown() override {
+        options().EEPWriteEnable.setChecked(savedEeprom);
+        installCommLink(nullptr);
+        sim.reset();
+        ValueEntryFixture::TearDown();
+    }
+    void set(const char* comNo, const char* v) { setWork(comNo, UP_Value, v); }
+    // Selects the parameters and puts the cursor on the first.
+    void choose(std::initializer_list<const char*> comNos) {
+        for (const char* n : comNos)
+            setWork(n, UP_SelectIndex, "1");
+        table->FillRows();
+        go(*comNos.begin());
+    }
+
+    TempProgramFolder driveFolder;
+    QString linkPath;
+    std::unique_ptr<DrivesimProcess> sim;
+    TermiosSerialPort port;
+    CommLink link{port, systemClock()};
+    bool savedEeprom = true;
+};
+
+TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMissingOneMarked) {
+    set("0003", "5000");
+    set("0009", "75");
+    set("0013", "5");
+    choose({"0003", "0009", "0013"});
+    table->PopUpLoadClick();
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
+    for (const char* n : {"0003", "0009"}) {
+        EXPECT_EQ(work(n, UP_CommErrIndex), "0") << n;
+        EXPECT_EQ(work(n, UP_WriteIndex), "0") << n;
+    }
+    EXPECT_EQ(work("0013", UP_CommErrIndex), "1");
+    EXPECT_EQ(work("0013", UP_WriteIndex), "1");
+    EXPECT_EQ(value("0013"), "5");
+
+    // The table forgets; the drive remembers.
+    set("0003", "6000");
+    set("0009", "50");
+    table->FillRows();
+    table->ImportSelected();
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(value("0003"), "5000");
+    EXPECT_EQ(value("0009"), "75");
+    EXPECT_EQ(cell(TC_Value, "0009"), "     7.5");
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(30));
+    EXPECT_EQ(work("0003", UP_CommErrIndex), "0");
+    EXPECT_EQ(work("0013", UP_CommErrIndex), "1");
+    EXPECT_EQ(value("0013"), "5");
+}
+
+TEST_F(SelectedTransferDrivesim, ATypedValueIsCommittedOnTheDrive) {
+    go("0009");
+    type("12.5");
+    table->PopUpLoadClick();
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
+    EXPECT_EQ(value("0009"), "125");
+    EXPECT_EQ(work("0009", UP_WriteIndex), "0");
+    set("0009", "50");
+    table->ImportSelected();
+    EXPECT_EQ(value("0009"), "125");
+}
+
+TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDriveKeepsItsValue) {
+    go("0051");
+    table->ImportSelected();
+    ASSERT_EQ(work("0051", UP_CommErrIndex), "0");
+    const QString onDrive = value("0051");
+    const QString other = onDrive == "1" ? QStringLiteral("2") : QStringLiteral("1");
+    set("0051", other.toLatin1().constData());
+    set("0009", "75");
+    choose({"0009", "0051"});
+    table->PopUpLoadClick();
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(46));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
+    EXPECT_EQ(work("0009", UP_WriteIndex), "0");
+
+    // Read back: the other parameter was written, the refused one never was.
+    set("0009", "50");
+    table->FillRows();
+    table->ImportSelected();
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(value("0009"), "75");
+    EXPECT_EQ(value("0051"), onDrive);
+}
+
+TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
+    go("0003");
+    table->ImportSelected();
+    const QString before = value("0003");
+    ASSERT_EQ(work("0003", UP_CommErrIndex), "0");
+    set("0003", "4000");
+    globals().MonitorRunning = 1;
+    table->PopUpLoadClick();
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(3)});
+    table->ImportSelected();
+    EXPECT_EQ(value("0003"), "4000");
+    globals().MonitorRunning = 0;
+    table->ImportSelected();
+    EXPECT_EQ(value("0003"), before);
+}
+
+} // namespace

@@ -1,0 +1,468 @@
+// The transfer engine and its window against the simulated drive on the fake port: import,
+// export and comparison in both protocols, failures answered Abort, Retry and Ignore, the
+// result lines, the end-of-run states and the automatic save.
+#include "support/TransferFixture.h"
+#include "ui/ResultWindow.h"
+#include "ui/TransferWindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace transfertest;
+
+namespace {
+
+// One job in the transfer window as a command prepares it.
+class Job {
+public:
+    Job(TransferRig& rig, std::uint32_t mode, int last) : bar(*rig.link) {
+        TransferMode = mode;
+        LastParaIndex = last;
+        TransferGo = 1;
+        bar.engine().setResult(&result);
+        bar.Label2->hide();
+        bar.show();
+    }
+    void start() { bar.StBtnClick(); }
+    TransferEngine& engine() { return bar.engine(); }
+
+    TransferWindow bar;
+    ResultText result;
+};
+
+class Transfer : public testing::TestWithParam<SimProtocol> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        start = rig.frameCount();
+    }
+    bool modbus() const { return rig.modbus(); }
+    // 32-bit values that a MODBUS register carries whole, so that a comparison finds them
+    // equal in both protocols.
+    void fitRegisters() {
+        for (int i : {kPos, kOffset}) {
+            rig.setValue(i, "7");
+            rig.setDrive(i, 7);
+        }
+    }
+    TransferRig rig{GetParam()};
+    std::size_t start = 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothProtocols, Transfer, testing::Values(SimProtocol::Inverter, SimProtocol::Modbus),
+                         protocolName);
+
+TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValues) {
+    rig.setDrive(kFreq, 1234);
+    rig.setDrive(kBias, 0xFFFF);
+    rig.setDrive(kPos, 3000000000LL);
+    rig.setDrive(kOffset, -100000);
+    rig.setDrive(kMonitor, 9);
+    const int last = globals().ParaCountAll;
+    Job job(rig, kModeImport, last);
+    EXPECT_EQ(job.bar.Label1->text(), "m61");
+    job.start();
+
+    std::vector<std::string> expected;
+    for (int i = 0; i <= last; ++i)
+        expected.push_back("R " + rig.comNo(i).toStdString());
+    EXPECT_EQ(rig.frameTexts(start), expected);
+    EXPECT_EQ(rig.value(kFreq), "1234");
+    EXPECT_EQ(rig.value(kBias), "-1"); // 16-bit signed: 0xFFFF is -1
+    EXPECT_EQ(rig.value(kMonitor), "9");
+    EXPECT_EQ(rig.value(kType), "12");
+    if (modbus()) {
+        // A MODBUS register carries the low 16 bits of a 32-bit parameter.
+        EXPECT_EQ(rig.value(kPos), QString::number(3000000000LL & 0xFFFF));
+        EXPECT_EQ(rig.value(kOffset), QString::number(std::uint32_t(-100000) & 0xFFFF));
+    } else {
+        EXPECT_EQ(rig.value(kPos), "3000000000");
+        EXPECT_EQ(rig.value(kOffset), "-100000");
+    }
+    for (int i = 0; i <= last; ++i)
+        EXPECT_EQ(rig.flag(i), i == kLocked ? "1" : "0") << i;
+    EXPECT_EQ(rig.store.UPara.cell(UP_ChangeIndex, kFreq + 1), "1");
+    EXPECT_EQ(rig.store.UPara.cell(UP_ChangeIndex, kRef + 1), "0") << "500 is its default, taken from 0000";
+
+    // No failure and "Display Communication Result" on: the outcome stays in the window.
+    EXPECT_TRUE(job.bar.isVisible());
+    EXPECT_EQ(job.bar.Label1->text(), "Communication was finished without error.");
+    EXPECT_TRUE(job.bar.Button2->isVisible());
+    EXPECT_FALSE(job.bar.StBtn->isVisible());
+    EXPECT_EQ(job.bar.ProgressBar1->value(), 100);
+    EXPECT_EQ(TransferGo, 0);
+    EXPECT_EQ(TransferActive, 1);
+    EXPECT_EQ(job.result.ResultDisp, QStringList{"* Communication Error Parameters"});
+    EXPECT_TRUE(rig.prompter.boxes().empty());
+}
+
+TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumber) {
+    rig.silent = {{"0001", 0}, {"FB07", 0}};
+    Job job(rig, kModeImport, globals().ParaCountAll);
+    job.start();
+
+    EXPECT_EQ(rig.value(kBias), "-50");
+    EXPECT_EQ(rig.flag(kBias), "2");
+    EXPECT_EQ(rig.value(kType), "0");
+    EXPECT_EQ(rig.flag(kType), "2");
+    EXPECT_EQ(job.engine().errorCount(), 2);
+    EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Communication Error Parameters", "F01: Bias"}));
+    EXPECT_FALSE(job.bar.isVisible()) << "closes by itself after failures";
+    EXPECT_EQ(TransferGo, 1);
+
+    rig.store.MainteFlag = true;
+    Job again(rig, kModeImport, globals().ParaCountAll);
+    again.start();
+    EXPECT_EQ(again.result.ResultDisp,
+              (QStringList{"* Communication Error Parameters", "F01: Bias", "FB07: Type"}));
+}
+
+TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
+    options().ParaErrDisp.setChecked(true);
+    rig.silent = {{"0001", 0}};
+    rig.prompter.answer(BoxAnswer::Retry);
+    rig.prompter.answer(BoxAnswer::Retry);
+    rig.prompter.answer(BoxAnswer::Ignore);
+    Job job(rig, kModeImport, kRef);
+    job.start();
+
+    EXPECT_EQ(rig.frameTexts(start),
+              (std::vector<std::string>{"R 0000", "R 0001", "R 0001", "R 0001", "R 0002"}));
+    EXPECT_EQ(job.engine().errorCount(), 1);
+    ASSERT_EQ(rig.prompter.boxes().size(), 3u);
+    const auto& box = rig.prompter.boxes().front();
+    EXPECT_EQ(box.text, "m67\nm68 F01\n\nm69\nm70\nm71");
+    EXPECT_EQ(box.caption, "m0");
+    EXPECT_EQ(box.icon, BoxIcon::Warning);
+    EXPECT_EQ(box.buttons, BoxButtons::AbortRetryIgnore);
+}
+
+TEST_P(Transfer, ARetryThatSucceedsCountsNothing) {
+    options().ParaErrDisp.setChecked(true);
+    rig.silent = {{"0001", 1}};
+    rig.setDrive(kBias, 5);
+    rig.prompter.answer(BoxAnswer::Retry);
+    Job job(rig, kModeImport, kRef);
+    job.start();
+    EXPECT_EQ(job.engine().errorCount(), 0);
+    EXPECT_EQ(rig.value(kBias), "5");
+    EXPECT_EQ(rig.flag(kBias), "0");
+}
+
+TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
+    options().ParaErrDisp.setChecked(true);
+    rig.silent = {{"0001", 0}};
+    rig.setDrive(kFreq, 1234);
+    rig.prompter.answer(BoxAnswer::Abort);
+    Job job(rig, kModeImport, globals().ParaCountAll);
+    job.start();
+
+    EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"R 0000", "R 0001"}));
+    EXPECT_EQ(rig.value(kFreq), "500") << "working values stay as they were";
+    EXPECT_EQ(rig.flag(kFreq), "0");
+    EXPECT_EQ(rig.flag(kBias), "2");
+    EXPECT_EQ(TransferGo, 0);
+    EXPECT_EQ(TransferActive, 1);
+    EXPECT_FALSE(job.bar.isVisible());
+    EXPECT_TRUE(job.result.ResultDisp == QStringList{"* Communication Error Parameters"});
+}
+
+TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemoryGive) {
+    rig.setValue(kFreq, "1234");
+    rig.setChanged(kFreq, true);
+    rig.setValue(kMonitor, "9");
+    rig.setChanged(kMonitor, true);
+    rig.setValue(kLocked, "44");
+    rig.setChanged(kLocked, true);
+    rig.setValue(kBias, "-7"); // not marked changed: not written
+    const auto before = rig.driveSnapshot();
+    Job job(rig, kModeExport, globals().ParaCountNormal);
+    EXPECT_EQ(job.bar.Label2->text(), "m83") << "the note on unchanged parameters";
+    EXPECT_TRUE(job.bar.Label2->isVisible());
+    job.start();
+
+    const char w = modbus() ? 'P' : 'W'; // MODBUS has one write function for both kinds
+    EXPECT_EQ(rig.frameTexts(start),
+              (std::vector<std::string>{std::string(1, w) + " 0000 1234", "P 0200 9"}));
+    auto after = before;
+    after["0000"] = 1234;
+    after["0200"] = 9;
+    EXPECT_EQ(rig.driveSnapshot(), after) << "nothing else was written";
+    EXPECT_EQ(rig.flag(kFreq), "0");
+    EXPECT_EQ(rig.flag(kLocked), "1");
+    EXPECT_EQ(job.bar.ProgressBar1->value(), 100);
+
+    options().EEPWriteEnable.setChecked(false);
+    options().WriteNotChgPara.setChecked(false);
+    const std::size_t second = rig.frameCount();
+    Job all(rig, kModeExport, kBrake);
+    all.start();
+    EXPECT_EQ(
+        rig.writesSince(second),
+        (std::vector<std::string>{"P 0000 1234", modbus() ? "P 0001 65529" : "P 0001 65529", "P 0002 500",
+                                  modbus() ? "P 0103 34464" : "P 0103 100000",
+                                  modbus() ? "P 0104 65534" : "P 0104 4294967294", "P 0200 9", "P 0630 1"}));
+    if (modbus()) {
+        // 100000 and -2 do not fit a register: the echo differs and the parameter is listed.
+        EXPECT_EQ(all.engine().errorCount(), 2);
+        EXPECT_EQ(all.result.ResultDisp,
+                  (QStringList{"* Communication Error Parameters", "F103: Position", "F104: Offset"}));
+    } else {
+        EXPECT_EQ(all.engine().errorCount(), 0);
+        EXPECT_EQ(rig.driveRaw(kOffset), std::uint32_t(-2));
+    }
+}
+
+TEST_P(Transfer, AnEchoIsComparedAsANumber) {
+    options().WriteNotChgPara.setChecked(false);
+    rig.setValue(kFreq, "05");
+    rig.setValue(kBias, "+3");
+    rig.setValue(kRef, "70000"); // more than 16 bits carry
+    rig.tamper = [this](const Frame& f, Bytes& reply) {
+        if (f.comNo == "0630" && f.kind != 'R') {
+            reply[reply.size() - (modbus() ? 3 : 2)] ^= 1; // the drive took another value
+            reseal(reply, modbus());
+        }
+    };
+    Job job(rig, kModeExport, kBrake);
+    job.start();
+    EXPECT_EQ(rig.flag(kFreq), "0");
+    EXPECT_EQ(rig.flag(kBias), "0");
+    EXPECT_EQ(rig.flag(kRef), "2");
+    EXPECT_EQ(rig.flag(kBrake), "2");
+    EXPECT_EQ(rig.value(kRef), "70000") << "export never changes the working value";
+    QStringList expected{"* Communication Error Parameters", "F02: Reference", "F630: Brake"};
+    if (modbus())
+        expected = QStringList{"* Communication Error Parameters", "F02: Reference", "F103: Position",
+                               "F104: Offset", "F630: Brake"};
+    EXPECT_EQ(job.result.ResultDisp, expected);
+}
+
+TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
+    rig.setValue(kFreq, "1234");                           // drive 500
+    rig.store.ParaDat.setCell(PD_FTitle, kBias + 1, "B1"); // a two-character title
+    rig.setValue(kBias, "-3");                             // drive -50
+    rig.silent = {{"0630", 0}};
+    rig.setDrive(kRev, 9); // a maintenance parameter differs: listed only in maintenance mode
+    fitRegisters();
+    rig.store.ParaDat.setCell(PD_Flag, kFreq + 1, "2");
+    Job job(rig, kModeComparison, globals().ParaCountAll);
+    EXPECT_EQ(job.bar.Label1->text(), "m63");
+    job.start();
+
+    EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
+    EXPECT_EQ(job.result.ResultDisp, (QStringList{
+                                         "* Different Value Parameters",
+                                         "        Inverter     KVR260X  Title",
+                                         " F00:       5.00 ,     12.34  (Frequency)",
+                                         "  B1:        -50 ,        -3  (Bias)",
+                                         "",
+                                         "* Communication Error Parameters",
+                                         "F630: Brake",
+                                     }));
+    EXPECT_EQ(rig.flag(kFreq), "2") << "a difference leaves the flag as it was";
+    EXPECT_EQ(rig.flag(kBrake), "2");
+    EXPECT_EQ(rig.flag(kRev), "0");
+    EXPECT_EQ(rig.value(kFreq), "1234");
+    EXPECT_FALSE(job.bar.isVisible());
+    EXPECT_EQ(TransferGo, 1);
+}
+
+TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
+    fitRegisters();
+    Job job(rig, kModeComparison, globals().ParaCountAll);
+    job.start();
+    EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Different Value Parameters",
+                                                  "        Inverter     KVR260X  Title", "No Item."}));
+    EXPECT_TRUE(job.bar.isVisible());
+    EXPECT_TRUE(job.bar.Label2->isVisible());
+    EXPECT_EQ(job.bar.Label2->text(), "No Different Value.");
+    EXPECT_TRUE(job.bar.Button2->isVisible());
+    EXPECT_EQ(TransferGo, 0);
+
+    // A difference alone keeps the window open too, and the result window follows.
+    rig.setValue(kBias, "1");
+    Job diff(rig, kModeComparison, globals().ParaCountAll);
+    diff.start();
+    EXPECT_TRUE(diff.bar.isVisible());
+    EXPECT_FALSE(diff.bar.Label2->isVisible());
+    EXPECT_EQ(TransferGo, 1);
+}
+
+// ---- One protocol is enough below --------------------------------------------------------
+
+class TransferRun : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        start = rig.frameCount();
+    }
+    TransferRig rig{SimProtocol::Inverter};
+    std::size_t start = 0;
+};
+
+TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
+    globals().DriveTypeName = "HXB3";
+    rig.setDrive(kCpu, 250);
+    rig.setDrive(kBrake, 2);
+    Job job(rig, kModeImport, globals().ParaCountAll);
+    job.start();
+    EXPECT_EQ(rig.value(kCpu), "250");
+    EXPECT_EQ(rig.value(kBrake), "0");
+    EXPECT_EQ(rig.frameTexts(start).back(), "R FE08") << "read once more after the two passes";
+}
+
+TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersionIsNew) {
+    globals().DriveTypeName = "HXB3";
+    rig.setDrive(kBrake, 2);
+    rig.silent = {{"FE08", 0}};
+    Job failed(rig, kModeImport, globals().ParaCountNormal);
+    failed.start();
+    EXPECT_EQ(rig.value(kBrake), "2") << "a failed read is no version 0";
+    EXPECT_EQ(rig.value(kCpu), "0");
+
+    rig.silent.clear();
+    rig.setDrive(kCpu, 1000); // 1000 comes after 300 as a number
+    Job newer(rig, kModeImport, globals().ParaCountNormal);
+    newer.start();
+    EXPECT_EQ(rig.value(kBrake), "2");
+    EXPECT_EQ(rig.value(kCpu), "1000");
+}
+
+TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
+    rig.setDrive(kPos, 3000000000LL);
+    Job in(rig, kModeImport, globals().ParaCountNormal);
+    in.start();
+    ASSERT_EQ(rig.value(kPos), "3000000000");
+
+    rig.setDrive(kPos, 1);
+    options().WriteNotChgPara.setChecked(false);
+    const std::size_t from = rig.frameCount();
+    Job out(rig, kModeExport, kPos);
+    out.start();
+    EXPECT_EQ(out.engine().errorCount(), 0);
+    EXPECT_EQ(rig.flag(kPos), "0");
+    EXPECT_EQ(rig.driveRaw(kPos), 3000000000u);
+    EXPECT_EQ(rig.writesSince(from).back(), "W 0103 3000000000");
+}
+
+TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
+    options().CompResult.setChecked(false); // the saving option is offered then
+    options().ParaSkipSave.setChecked(true);
+    ASSERT_TRUE(options().ParaSkipSave.enabled());
+    rig.silent = {{"0001", 0}};
+    ResultWindow form;
+    form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
+    Job job(rig, kModeImport, kRef);
+    job.engine().setResult(&form.text());
+    job.engine().saveResult = [&form] { form.Button2Click(); };
+    job.start();
+
+    QFile file(rig.folder.filePath("7d9h5m3s.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "* Communication Error Parameters\r\nF01: Bias\r\n");
+    EXPECT_EQ(rig.prompter.fileDialogs(), 0);
+}
+
+TEST_F(TransferRun, NoFailureNoFile) {
+    options().CompResult.setChecked(false);
+    options().ParaSkipSave.setChecked(true);
+    int saves = 0;
+    Job job(rig, kModeImport, kRef);
+    job.engine().saveResult = [&saves] { ++saves; };
+    job.start();
+    EXPECT_EQ(saves, 0);
+}
+
+// A window that tries to close itself the ways a user can while the job runs.
+class ImpatientBar : public TransferWindow {
+public:
+    using TransferWindow::TransferWindow;
+    void repaintNow() override {
+        reject(); // Esc
+        close();  // the close box
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(this, &esc);
+        stillVisible = isVisible();
+        TransferWindow::repaintNow();
+    }
+    bool stillVisible = false;
+};
+
+TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
+    TransferMode = kModeImport;
+    LastParaIndex = kRef;
+    TransferGo = 1;
+    ImpatientBar bar(*rig.link);
+    bar.show();
+    bar.StBtnClick();
+    EXPECT_TRUE(bar.stillVisible);
+    EXPECT_TRUE(bar.isVisible()) << "the outcome is shown";
+    EXPECT_EQ(rig.frameTexts(start).size(), 3u) << "the job ran to its end";
+    bar.reject();
+    EXPECT_FALSE(bar.isVisible()) << "once done, Esc closes it";
+}
+
+TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
+    Job job(rig, kModeImport, globals().ParaCountAll);
+    job.bar.Button1->click();
+    EXPECT_FALSE(job.bar.isVisible());
+    EXPECT_EQ(rig.frameCount(), start);
+    EXPECT_EQ(TransferActive, 0);
+    EXPECT_EQ(TransferGo, 1);
+}
+
+TEST_F(TransferRun, ASingleParameterJobEndsAtFullProgress) {
+    Job job(rig, kModeImport, 0);
+    job.start();
+    EXPECT_EQ(job.bar.ProgressBar1->value(), 100);
+    EXPECT_EQ(rig.frameTexts(start), std::vector<std::string>{"R 0000"});
+}
+
+TEST_F(TransferRun, EachShowingStartsReady) {
+    Job job(rig, kModeImport, kRef);
+    job.start();
+    ASSERT_TRUE(job.bar.Button2->isVisible());
+    job.bar.Button2->click();
+    EXPECT_FALSE(job.bar.isVisible());
+
+    TransferMode = kModeExport;
+    options().WriteNotChgPara.setChecked(false);
+    job.bar.Label2->hide();
+    job.bar.show();
+    EXPECT_EQ(job.bar.windowTitle(), "Parameter Export");
+    EXPECT_EQ(job.bar.Label1->text(), "m62");
+    EXPECT_FALSE(job.bar.Label2->isVisible());
+    EXPECT_TRUE(job.bar.StBtn->isVisible());
+    EXPECT_TRUE(job.bar.StBtn->isEnabled());
+    EXPECT_TRUE(job.bar.Button1->isEnabled());
+    EXPECT_FALSE(job.bar.Button2->isVisible());
+    EXPECT_EQ(job.bar.ProgressBar1->value(), 0);
+}
+
+TEST(TransferValues, RawValuesKeepTheirSizeAndSign) {
+    struct Case {
+        std::int64_t raw;
+        bool is32, isSigned;
+        std::int64_t expected;
+    } cases[] = {
+        {0xFFFF, false, true, -1},
+        {0xFFFF, false, false, 65535},
+        {0x1FFFF, false, false, 65535},
+        {3000000000LL, true, false, 3000000000LL},
+        {3000000000LL, true, true, 3000000000LL - 4294967296LL},
+        {-2, true, false, 4294967294LL},
+        {-2, false, true, -2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(normaliseRaw(c.raw, c.is32, c.isSigned), c.expected)
+            << c.raw << " " << c.is32 << c.isSigned;
+}
+
+} // namespace

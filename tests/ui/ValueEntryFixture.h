@@ -1,0 +1,58 @@
+#pragma once
+// The table window over the shipped drive type with keys sent to its grid as the user types
+// them; the options the entry reads are put back after each test.
+#include "ui/ParameterTableFixture.h"
+
+#include "core/Messages.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+class ValueEntryFixture : public ParaTableFixture {
+protected:
+    void SetUp() override {
+        ParaTableFixture::SetUp();
+        savedParaEnt = options().ParaEnt.checked();
+        options().ParaEnt.setChecked(true);
+        globals().AmpereBase = 5.0f;
+        globals().VoltBase = 200.0f;
+        createTable();
+    }
+    void TearDown() override {
+        options().ParaEnt.setChecked(savedParaEnt);
+        ParaTableFixture::TearDown();
+    }
+
+    void key(int k, const QString& text = QString(), Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent down(QEvent::KeyPress, k, mods, text);
+        QCoreApplication::sendEvent(table->StringGrid1, &down);
+        QKeyEvent up(QEvent::KeyRelease, k, mods, text);
+        QCoreApplication::sendEvent(table->StringGrid1, &up);
+    }
+    void type(const QString& text) {
+        for (QChar c : text) {
+            const int k = c.isLetter() ? int(Qt::Key_A) + (c.toUpper().unicode() - 'A') : int(c.unicode());
+            key(k, QString(c), c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
+        }
+    }
+    void enter() { key(Qt::Key_Return); }
+    // The cursor on a parameter's row, as a click on its value cell puts it there.
+    void go(const QString& comNo) {
+        const int r = rowOf(comNo);
+        ASSERT_GE(r, 1) << comNo.toStdString();
+        table->core().setCurrentCell(TC_Value, r);
+        table->entry().Click();
+        ASSERT_EQ(table->core().CursorRow, r);
+    }
+    // Types a value into a parameter's row and commits it.
+    void commit(const QString& comNo, const QString& text) {
+        go(comNo);
+        type(text);
+        enter();
+    }
+    QString value(const QString& comNo) const { return work(comNo, UP_Value); }
+    int cursor() const { return table->core().CursorRow; }
+    QStringList undoLines() const { return store->UndoComNo; }
+
+    bool savedParaEnt = true;
+};

@@ -1,0 +1,415 @@
+#include "ui/CommSetupDialog.h"
+
+#include "core/Messages.h"
+#include "core/ProgramContext.h"
+#include "link/CommLink.h"
+#include "platform/IniFile.h"
+#include "platform/WaitCursor.h"
+#include "ui/UpDownEdit.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kLangSection = QStringLiteral("RS232C");
+
+// Blue marks a setting changed since the dialog was shown; the window text colour clears it.
+void markBlue(QWidget* w, bool blue) {
+    const QPalette normal = QApplication::palette(w);
+    QPalette p = w->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        p.setColor(role, blue ? QColor(0, 0, 255) : normal.color(role));
+    w->setPalette(p);
+}
+
+void setComboIndex(QComboBox* box, int index) {
+    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+}
+
+} // namespace
+
+CommSetupDialog::CommSetupDialog(CommLink& link, QWidget* parent)
+    : QDialog(parent), settings_(link), scan_(link) {
+    buildControls();
+    if (globals().StartupAbort)
+        return;
+    loadTexts();
+    ListSerialPorts();
+    LoadCommSettings();
+}
+
+void CommSetupDialog::buildControls() {
+    setModal(true);
+    auto* top = new QVBoxLayout(this);
+
+    Label5 = new QGroupBox(this);
+    ProtocolGr1 = new QButtonGroup(this);
+    auto* protocolLayout = new QVBoxLayout(Label5);
+    for (int i = 0; i < 2; ++i) {
+        ProtocolItems[i] = new QRadioButton(Label5);
+        ProtocolGr1->addButton(ProtocolItems[i], i);
+        protocolLayout->addWidget(ProtocolItems[i]);
+    }
+    top->addWidget(Label5);
+
+    Label1 = new QGroupBox(this);
+    auto* idLayout = new QGridLayout(Label1);
+    AppendNo = new QCheckBox(Label1);
+    Douhou = new QCheckBox(Label1);
+    IdNmb = new UpDownEdit(Label1);
+    IdNmb->setRange(CommSettings::kIdLow, CommSettings::kIdHigh);
+    IdNmb->setWrap(true);
+    idLayout->addWidget(AppendNo, 0, 0);
+    idLayout->addWidget(IdNmb, 0, 1);
+    idLayout->addWidget(Douhou, 1, 0);
+    top->addWidget(Label1);
+
+    Label2 = new QGroupBox(this);
+    auto* portLayout = new QVBoxLayout(Label2);
+    ComboBox1 = new QComboBox(Label2);
+    portLayout->addWidget(ComboBox1);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(Label2);
+    top->addLayout(portRow);
+
+    Label4 = new QGroupBox(this);
+    auto* lineLayout = new QGridLayout(Label4);
+    Label41 = new QLabel(Label4);
+    CommSpeed = new QComboBox(Label4);
+    CommSpeed->addItems(CommSettings::baudTexts());
+    LabelBps = new QLabel(QStringLiteral("(bps)"), Label4);
+    Label42 = new QLabel(Label4);
+    CommParity = new QComboBox(Label4);
+    CommParity->addItems({QStringLiteral("Non"), QStringLiteral("Even"), QStringLiteral("Odd")});
+    lineLayout->addWidget(Label41, 0, 0);
+    lineLayout->addWidget(CommSpeed, 0, 1);
+    lineLayout->addWidget(LabelBps, 0, 2);
+    lineLayout->addWidget(Label42, 1, 0);
+    lineLayout->addWidget(CommParity, 1, 1);
+    top->addWidget(Label4);
+
+    Label3 = new QGroupBox(this);
+    auto* delayLayout = new QHBoxLayout(Label3);
+    Edit1 = new UpDownEdit(Label3);
+    Edit1->setRange(CommSettings::kDelayLow, CommSettings::kDelayHigh);
+    delayLayout->addWidget(Edit1);
+    delayLayout->addWidget(new QLabel(QStringLiteral("(ms)"), Label3));
+    portRow->addWidget(Label3);
+
+    Button1 = new QPushButton(this);
+    Button2 = new QPushButton(this);
+    Button3 = new QPushButton(this);
+    top->addWidget(Button1);
+    top->addWidget(Button2);
+    top->addWidget(Button3);
+
+    auto* okRow = new QHBoxLayout;
+    OkBtn = new QPushButton(this);
+    CancelBtn = new QPushButton(this);
+    okRow->addStretch();
+    okRow->addWidget(OkBtn);
+    okRow->addWidget(CancelBtn);
+    top->addLayout(okRow);
+
+    // Enter in a field runs its check; it must not close the dialog through a default button.
+    for (QPushButton* b : {Button1, Button2, Button3, OkBtn, CancelBtn}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    // The number fields run their checks themselves on leaving and on Enter; the lists are
+    // watched here.
+    for (UpDownEdit* field : {IdNmb, Edit1})
+        field->setMessageSource([](int n) { return Msg(n); });
+    IdNmb->setCheck([this] { return IdNmbExit(); });
+    Edit1->setCheck([this] { return Edit1Exit(); });
+    for (QWidget* field : {ComboBox1, CommSpeed, CommParity})
+        field->installEventFilter(this);
+    // The arrows change the number the requests carry at once.
+    connect(IdNmb, &UpDownEdit::positionChanged, this, [this](int p) { settings_.setInverterNumber(p); });
+
+    connect(ProtocolGr1, &QButtonGroup::idClicked, this,
+            [this](int id) { settings_.link().Settings.protocol = id; });
+    connect(AppendNo, &QCheckBox::clicked, this, [this] { AppendNoClick(); });
+    connect(Douhou, &QCheckBox::clicked, this, [this] { DouhouClick(); });
+    connect(ComboBox1, &QComboBox::activated, this,
+            [this](int i) { settings_.link().Settings.portIndex = i; });
+    connect(CommSpeed, &QComboBox::activated, this,
+            [this](int i) { settings_.link().Settings.baudIndex = i; });
+    connect(CommParity, &QComboBox::activated, this,
+            [this](int i) { settings_.link().Settings.parityIndex = i; });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
+    connect(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
+
+    setWindowTitle(QStringLiteral("RS-232C Setup"));
+    resize(309, sizeHint().height());
+    // Vertically in the 480-pixel frame of the small dialogs, centred on the main window.
+    const int left = parentWidget() ? parentWidget()->geometry().center().x() - width() / 2 : x();
+    move(left, qMax(0, (480 - height()) / 2));
+}
+
+void CommSetupDialog::loadTexts() {
+    IniFile lang(globals().LanguageIniPath);
+    auto text = [&](const char* key, const char* def) {
+        return lang.readString(kLangSection, QLatin1String(key), QLatin1String(def));
+    };
+    setWindowTitle(text("Form", "RS-232C Setup"));
+    Label5->setTitle(text("Label5", "Protocol"));
+    ProtocolItems[0]->setText(text("ProtocolItems1", "VELRODI Inverter"));
+    ProtocolItems[1]->setText(text("ProtocolItems2", "MODBUS-RTU"));
+    Label1->setTitle(text("Label1", "Inverter number"));
+    AppendNo->setText(text("Check11", "Set number"));
+    Douhou->setText(text("Check12", "Broadcast"));
+    Label2->setTitle(text("Label2", "Serial port"));
+    Label3->setTitle(text("Label3", "Time out"));
+    Label4->setTitle(text("Label4", "Communication setting"));
+    Label41->setText(text("Label41", "Baud rate"));
+    Label42->setText(text("Label42", "Parity"));
+    CommParity->setItemText(0, text("ParityItems1", "Non"));
+    CommParity->setItemText(1, text("ParityItems2", "Even"));
+    CommParity->setItemText(2, text("ParityItems3", "Odd"));
+    Button1->setText(text("ButtonQ1", "Use the Default value of selected drive"));
+    Button2->setText(text("ButtonQ2", "Use the Parameter Table value"));
+    Button3->setText(text("ButtonQ3", "Check the value with connected drive"));
+    OkBtn->setText(text("Button1", "OK"));
+    CancelBtn->setText(text("Button2", "Cancel"));
+}
+
+void CommSetupDialog::showSettings() {
+    const LinkSettings& s = settings_.link().Settings;
+    ProtocolItems[s.protocol == 1 ? 1 : 0]->setChecked(true);
+    AppendNo->setChecked(s.appendNo);
+    Douhou->setChecked(s.douhou);
+    IdNmb->setPosition(s.inverterNumber);
+    IdNmb->setEnabled(settings_.inverterNumberEnabled());
+    setComboIndex(ComboBox1, s.portIndex);
+    setComboIndex(CommSpeed, s.baudIndex);
+    setComboIndex(CommParity, s.parityIndex);
+}
+
+void CommSetupDialog::LoadCommSettings() {
+    settings_.load();
+    showSettings();
+    Edit1->setPosition(settings_.link().ReplyTimeout);
+}
+
+void CommSetupDialog::ListSerialPorts() {
+    const int count = settings_.listSerialPorts();
+    ComboBox1->clear();
+    ComboBox1->addItems(settings_.ports());
+    Label2->setEnabled(count > 0);
+    ComboBox1->setEnabled(count > 0);
+    setComboIndex(ComboBox1, settings_.link().Settings.portIndex);
+}
+
+void CommSetupDialog::MarkChangedSettings() {
+    const CommChanges c = settings_.changesSince(snapshot_);
+    markBlue(Label5, c.protocol);
+    markBlue(IdNmb, c.inverterNumber);
+    markBlue(AppendNo, c.appendNo);
+    markBlue(ComboBox1, c.portIndex);
+    for (QWidget* w :
+         {static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed), static_cast<QWidget*>(LabelBps)})
+        markBlue(w, c.baudIndex);
+    markBlue(Label42, c.parityIndex);
+    markBlue(CommParity, c.parityIndex);
+}
+
+void CommSetupDialog::LoadDriveCommDefaults() {
+    const IniFile info(globals().InfoIniPath);
+    const DefaultButtons b = CommSettings::defaultButtons(info);
+    Button1->setEnabled(b.driveDefaults);
+    Button2->setEnabled(b.tableDefaults);
+}
+
+void CommSetupDialog::FormShow() {
+    for (QWidget* w :
+         {static_cast<QWidget*>(Label5), static_cast<QWidget*>(AppendNo), static_cast<QWidget*>(IdNmb),
+          static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed),
+          static_cast<QWidget*>(LabelBps), static_cast<QWidget*>(Label42), static_cast<QWidget*>(CommParity)})
+        markBlue(w, false);
+    snapshot_ = settings_.snapshot();
+    ListSerialPorts();
+    LoadDriveCommDefaults();
+    OkBtn->setFocus();
+    FieldError = false;
+}
+
+void CommSetupDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        FormShow();
+}
+
+void CommSetupDialog::AppendNoClick() {
+    settings_.setAppendNo(AppendNo->isChecked());
+    showSettings();
+}
+
+void CommSetupDialog::DouhouClick() {
+    settings_.setDouhou(Douhou->isChecked());
+    showSettings();
+}
+
+bool CommSetupDialog::fieldFailed(QWidget* field, int message) {
+    FieldError = true;
+    ShowMsg(message, BoxIcon::Error, BoxButtons::Ok, this);
+    if (field->isEnabled())
+        field->setFocus();
+    return false;
+}
+
+bool CommSetupDialog::IdNmbExit() {
+    // The field's own check: message 67 or 41, the nearest bound, the focus back.
+    FieldError = !IdNmb->validate();
+    if (!FieldError)
+        settings_.setInverterNumber(IdNmb->position());
+    return !FieldError;
+}
+
+bool CommSetupDialog::ComboBox1Exit() {
+    // With no port at all the list is disabled and cannot be corrected; the stored position
+    // is kept.
+    if (!ComboBox1->isEnabled())
+        return true;
+    if (ComboBox1->currentIndex() < 0)
+        return fieldFailed(ComboBox1, 67);
+    settings_.link().Settings.portIndex = ComboBox1->currentIndex();
+    FieldError = false;
+    return true;
+}
+
+bool CommSetupDialog::Edit1Exit() {
+    FieldError = !Edit1->validate();
+    return !FieldError;
+}
+
+bool CommSetupDialog::CommSpeedExit() {
+    if (CommSpeed->currentIndex() < 0)
+        return fieldFailed(CommSpeed, 67);
+    settings_.link().Settings.baudIndex = CommSpeed->currentIndex();
+    FieldError = false;
+    return true;
+}
+
+bool CommSetupDialog::CommParityExit() {
+    if (CommParity->currentIndex() < 0)
+        return fieldFailed(CommParity, 67);
+    settings_.link().Settings.parityIndex = CommParity->currentIndex();
+    FieldError = false;
+    return true;
+}
+
+bool CommSetupDialog::eventFilter(QObject* watched, QEvent* e) {
+    const bool enter =
+        e->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return ||
+                                          static_cast<QKeyEvent*>(e)->key() == Qt::Key_Enter);
+    // A box shown by a check takes the focus away again: no check from inside another.
+    if ((enter || e->type() == QEvent::FocusOut) && !checking_ && !closing_ && isVisible()) {
+        checking_ = true;
+        if (watched == ComboBox1)
+            ComboBox1Exit();
+        else if (watched == CommSpeed)
+            CommSpeedExit();
+        else if (watched == CommParity)
+            CommParityExit();
+        checking_ = false;
+        if (enter)
+            return true;
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+bool CommSetupDialog::FormCloseQuery() {
+    // The first wrong field keeps the dialog open and takes the focus; one box is enough.
+    checking_ = true;
+    const bool ok = IdNmbExit() && ComboBox1Exit() && Edit1Exit() && CommSpeedExit() && CommParityExit();
+    checking_ = false;
+    return ok;
+}
+
+void CommSetupDialog::FormClose() {
+    bool ok = false;
+    const int delay = Edit1->text().trimmed().toInt(&ok);
+    if (ok)
+        settings_.setReplyTimeout(delay);
+    settings_.save();
+}
+
+void CommSetupDialog::closeWith(int result) {
+    if (!FormCloseQuery())
+        return;
+    FormClose();
+    closing_ = true;
+    QDialog::done(result);
+    closing_ = false;
+}
+
+void CommSetupDialog::OkBtnClick() {
+    settings_.link().CommError = false;
+    closeWith(Accepted);
+}
+
+void CommSetupDialog::CancelBtnClick() {
+    LoadCommSettings();
+    closeWith(Rejected);
+}
+
+void CommSetupDialog::done(int r) {
+    if (closing_) {
+        QDialog::done(r);
+        return;
+    }
+    // Esc or the close box: the stored settings stay, as with Cancel.
+    CancelBtnClick();
+}
+
+void CommSetupDialog::Button1Click() {
+    const IniFile info(globals().InfoIniPath);
+    settings_.applyDriveDefaults(info);
+    showSettings();
+    MarkChangedSettings();
+}
+
+void CommSetupDialog::Button2Click() {
+    const IniFile info(globals().InfoIniPath);
+    settings_.applyTableDefaults(info, globals().Parameters);
+    showSettings();
+    MarkChangedSettings();
+}
+
+void CommSetupDialog::Button3Click() {
+    if (settings_.portCount() == 0) {
+        ShowMsg(2, BoxIcon::Warning, BoxButtons::Ok, this);
+        return;
+    }
+    ScanResult r;
+    {
+        WaitCursor hourglass;
+        r = scan_.ScanDriveConfig();
+    }
+    if (!r.found()) {
+        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok, this);
+        return;
+    }
+    LinkSettings& s = settings_.link().Settings;
+    s.protocol = r.protocol;
+    s.portIndex = r.portIndex;
+    s.baudIndex = r.baudIndex;
+    s.parityIndex = r.parityIndex;
+    showSettings();
+    MarkChangedSettings();
+}

@@ -1,0 +1,144 @@
+#include "ui/DriveTypeDialog.h"
+
+#include "core/ProgramContext.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+
+QLabel* boldLabel(QWidget* parent, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    label->adjustSize();
+    label->move(left, top);
+    return label;
+}
+
+QComboBox* dropDown(QWidget* parent, const char* name, int left, int top, int width, int lines) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(false);
+    box->setMaxVisibleItems(lines);
+    box->setGeometry(left, top, width, box->sizeHint().height());
+    return box;
+}
+
+void fillBox(QComboBox* box, const QStringList& items, int pos) {
+    const QSignalBlocker block(box);
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(pos >= 0 && pos < items.size() ? pos : -1);
+}
+
+} // namespace
+
+DriveTypeDialog::DriveTypeDialog(const StartupChoice::Context& context, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), choice_(context) {
+    setObjectName(QStringLiteral("type"));
+    // The window sits 25 pixels from the screen's top left corner, sized to its picture.
+    setFixedSize(kWidth, kHeight);
+    move(25, 25);
+
+    LangLabel = boldLabel(this, QStringLiteral("Language"), 12, 92);
+    LangForm = dropDown(this, "LangForm", 12, 110, 145, 8);
+    TypeLabel = boldLabel(this, QStringLiteral("Inverter Type-Form"), 12, 146);
+    I_TypeForm = dropDown(this, "I_TypeForm", 12, 164, 109, 10);
+    I_CapaForm = dropDown(this, "I_CapaForm", 128, 164, 133, 10);
+    CpuLabel = boldLabel(this, QStringLiteral("CPU Ver."), 12, 190);
+    I_CpuForm = dropDown(this, "I_CpuForm", 12, 208, 93, 9);
+    ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setGeometry(272, 202, 73, ok->sizeHint().height());
+    ok->setDefault(true);
+
+    // Only the user's choice runs the change rules; the code's own positioning must not
+    // undo a preselection.
+    connect(I_TypeForm, &QComboBox::activated, this, [this] { I_TypeFormChange(); });
+    connect(I_CpuForm, &QComboBox::activated, this, [this] { I_CpuFormChange(); });
+    connect(ok, &QPushButton::clicked, this, [this] { okClick(); });
+
+    choice_.FormCreate();
+    showChoice();
+}
+
+DriveTypeDialog::~DriveTypeDialog() = default;
+
+bool DriveTypeDialog::run() {
+    // A form with nothing to offer is not shown: closing it would store an empty choice
+    // over the last one, and the program ends anyway.
+    if (!choice_.created())
+        return false;
+    exec();
+    return true;
+}
+
+void DriveTypeDialog::okClick() {
+    accept();
+}
+
+// A change refills only the boxes below the one changed: the others keep what the user set.
+void DriveTypeDialog::I_TypeFormChange() {
+    choice_.TypePos = I_TypeForm->currentIndex();
+    choice_.I_TypeFormChange();
+    fillBox(I_CpuForm, choice_.I_CpuForm, choice_.CpuPos);
+    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
+}
+
+void DriveTypeDialog::I_CpuFormChange() {
+    choice_.CpuPos = I_CpuForm->currentIndex();
+    choice_.I_CpuFormChange();
+    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
+}
+
+void DriveTypeDialog::FormClose() {
+    if (choice_.closed() || !choice_.created())
+        return;
+    takePositions();
+    choice_.FormClose();
+}
+
+void DriveTypeDialog::done(int r) {
+    FormClose();
+    QDialog::done(r);
+}
+
+void DriveTypeDialog::paintEvent(QPaintEvent*) {
+    // The start-up picture: the product name in a dark band, a light ground under the
+    // controls so that their labels read.
+    QPainter p(this);
+    const QColor dark(0x1d, 0x3f, 0x72);
+    p.fillRect(rect(), QColor(0xe8, 0xee, 0xf6));
+    QLinearGradient band(0, 0, 0, 80);
+    band.setColorAt(0.0, dark);
+    band.setColorAt(1.0, QColor(0x3b, 0x6c, 0xb0));
+    p.fillRect(QRect(0, 0, width(), 80), band);
+    p.setPen(Qt::white);
+    QFont f = font();
+    f.setPixelSize(36);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRect(12, 10, width() - 24, 60), Qt::AlignLeft | Qt::AlignVCenter,
+               QLatin1String(kProductName));
+    p.setPen(dark);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void DriveTypeDialog::showChoice() {
+    fillBox(LangForm, choice_.LangForm, choice_.LangPos);
+    fillBox(I_TypeForm, choice_.I_TypeForm, choice_.TypePos);
+    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
+    fillBox(I_CpuForm, choice_.I_CpuForm, choice_.CpuPos);
+}
+
+void DriveTypeDialog::takePositions() {
+    choice_.LangPos = LangForm->currentIndex();
+    choice_.TypePos = I_TypeForm->currentIndex();
+    choice_.CapaPos = I_CapaForm->currentIndex();
+    choice_.CpuPos = I_CpuForm->currentIndex();
+}

@@ -1,0 +1,531 @@
+#include "ui/ParameterTableWindow.h"
+
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
+#include "platform/IniFile.h"
+#include "ui/FormActivation.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShowEvent>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+ParameterTableWindow* Parameter = nullptr;
+
+namespace {
+constexpr int kRowHeight = 16;
+constexpr int kFontPixels = 12;
+} // namespace
+
+// Paints every cell by the table's drawing rules; texts are drawn as they stand ("&" is no
+// mnemonic), on one line, vertically centred.
+class ParaGridDelegate : public QStyledItemDelegate {
+public:
+    ParaGridDelegate(ParameterTable& core, QObject* parent) : QStyledItemDelegate(parent), core_(core) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const int col = index.column();
+        const int row = index.row() + 1;
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        const CellStyle st = core_.cellStyle(col, row, selected);
+        const bool fixed = col == TC_Title;
+        // The fixed column is not an enabled item, but it is not drawn greyed either.
+        const QPalette& pal = option.palette;
+        QColor bg = st.background;
+        if (!bg.isValid())
+            bg = pal.color(QPalette::Active, fixed ? QPalette::Button : QPalette::Base);
+        QColor fg = st.text;
+        if (!fg.isValid())
+            fg = pal.color(QPalette::Active, fixed ? QPalette::ButtonText : QPalette::Text);
+
+        painter->save();
+        painter->fillRect(option.rect, bg);
+        QFont f = option.font;
+        f.setBold(st.bold);
+        painter->setFont(f);
+        painter->setPen(fg);
+        painter->drawText(option.rect, int(st.alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+
+private:
+    ParameterTable& core_;
+};
+
+// ---- Grid view ------------------------------------------------------------------------------
+
+ParameterGridView::ParameterGridView(QWidget* parent) : QTableView(parent) {
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setShowGrid(true);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(kRowHeight);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* h = horizontalHeader();
+    h->setSectionResizeMode(QHeaderView::Interactive);
+    h->setSectionsClickable(false);
+    h->setHighlightSections(false);
+    h->setStretchLastSection(false);
+    h->setMinimumSectionSize(0);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void ParameterGridView::keyPressEvent(QKeyEvent* e) {
+    // The grid has no whole-table selection and no one-cell copy of its own: Copy is the
+    // table's command (highlighted rows with their titles).
+    if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::SelectAll)) {
+        e->ignore();
+        return;
+    }
+    if (keyDown && keyDown(e))
+        return;
+    const QModelIndex before = currentIndex();
+    QTableView::keyPressEvent(e);
+    if (userMoved && currentIndex() != before)
+        userMoved();
+}
+
+void ParameterGridView::mousePressEvent(QMouseEvent* e) {
+    // The right button opens the pop-up menu on the highlighted block; it does not move it.
+    // A click on the fixed title column does nothing.
+    const QModelIndex at = indexAt(e->position().toPoint());
+    if (e->button() == Qt::RightButton || (at.isValid() && at.column() == TC_Title)) {
+        e->accept();
+        return;
+    }
+    QTableView::mousePressEvent(e);
+    if (userMoved && e->button() == Qt::LeftButton)
+        userMoved();
+}
+
+// ---- Window ---------------------------------------------------------------------------------
+
+ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      host_(host), core_(host.tableCommands()) {
+    setObjectName(QStringLiteral("Parameter"));
+    setWindowTitle(QStringLiteral("Parameter Table"));
+    resize(639, 429);
+    setMinimumSize(639, 250);
+    QFont f = font();
+    f.setPixelSize(kFontPixels);
+    setFont(f);
+
+    StringGrid1 = new ParameterGridView(this);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setModel(core_.model());
+    QItemSelectionModel* own = StringGrid1->selectionModel();
+    StringGrid1->setSelectionModel(core_.selection());
+    delete own;
+    delegate_ = new ParaGridDelegate(core_, StringGrid1);
+    StringGrid1->setItemDelegate(delegate_);
+    StringGrid1->viewport()->installEventFilter(this);
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this, &ParameterTableWindow::showPopupMenu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(StringGrid1);
+
+    buildPopupMenu();
+    StringGrid1->keyDown = [this](QKeyEvent* e) { return gridKey(e); };
+    StringGrid1->userMoved = [this] { entry_.Click(); };
+    connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
+    connect(&entry_, &ValueEntry::deleteKey, this, &ParameterTableWindow::PopDefClick);
+    connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
+    transfer_.recordUndo = [this](int index) { undoRedo_.recordStep(index); };
+    FormActivation::watch(this, [this] { FormActivate(); });
+    Parameter = this;
+}
+
+ParameterTableWindow::~ParameterTableWindow() {
+    if (Parameter == this)
+        Parameter = nullptr;
+}
+
+QAction* ParameterTableWindow::popupItem(TableCommand c, const char* name, const QString& text,
+                                         void (ParameterTableWindow::*handler)()) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(QLatin1String(name));
+    a->setCheckable(c == TableCommand::ChgDisp || c == TableCommand::CVDisp || c == TableCommand::Quick ||
+                    c == TableCommand::Blind);
+    connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    PopupMenu1->addAction(a);
+    host_.tableCommands().bindPopupItem(c, a);
+    return a;
+}
+
+void ParameterTableWindow::buildPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    using C = TableCommand;
+    // The shortcuts belong to the main window's twins, which work from this window too; the
+    // pop-up only names them.
+    PopUndo =
+        popupItem(C::Undo, "PopUndo", QStringLiteral("Undo\tCtrl+Z"), &ParameterTableWindow::PopUndoClick);
+    PopRedo = popupItem(C::Redo, "PopRedo", QStringLiteral("Redo"), &ParameterTableWindow::PopRedoClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N7"));
+    PopCopy =
+        popupItem(C::Copy, "PopCopy", QStringLiteral("Copy\tCtrl+C"), &ParameterTableWindow::PopCopyClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    PopDownLoad = popupItem(C::DownLoad, "PopDownLoad", QStringLiteral("Selected Parameter Import\tF3"),
+                            &ParameterTableWindow::ImportSelected);
+    PopUpLoad = popupItem(C::UpLoad, "PopUpLoad", QStringLiteral("Selected Parameter Export\tF2"),
+                          &ParameterTableWindow::PopUpLoadClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
+    PopChgDisp = popupItem(C::ChgDisp, "PopChgDisp", QStringLiteral("'Changed' Only"),
+                           &ParameterTableWindow::PopChgDispClick);
+    PopCVDisp = popupItem(C::CVDisp, "PopCVDisp", QStringLiteral("Current / Voltage"),
+                          &ParameterTableWindow::PopCVDispClick);
+    PopQuick = popupItem(C::Quick, "PopQuick", QStringLiteral("Quick"), &ParameterTableWindow::PopQuickClick);
+    N10 = PopupMenu1->addSeparator();
+    N10->setObjectName(QStringLiteral("N10"));
+    host_.tableCommands().bindSeparatorOf(C::Quick, N10);
+    PopSlct =
+        popupItem(C::Slct, "PopSlct", QStringLiteral("Select\tCtrl+S"), &ParameterTableWindow::PopSlctClick);
+    PopSlctUnlock = popupItem(C::SlctUnlock, "PopSlctUnlock", QStringLiteral("Select Clear\tCtrl+Alt+S"),
+                              &ParameterTableWindow::PopSlctUnlockClick);
+    PopBlind = popupItem(C::Blind, "PopBlind", QStringLiteral("Blind"), &ParameterTableWindow::PopBlindClick);
+    PopDisp =
+        popupItem(C::Disp, "PopDisp", QStringLiteral("All Parameters"), &ParameterTableWindow::PopDispClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    PopHexDisp =
+        popupItem(C::HexDisp, "PopHexDisp", QStringLiteral("Hex."), &ParameterTableWindow::PopHexDispClick);
+    PopDecDisp =
+        popupItem(C::DecDisp, "PopDecDisp", QStringLiteral("Dec."), &ParameterTableWindow::PopDecDispClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    PopDef = popupItem(C::Def, "PopDef", QStringLiteral("Shipment"), &ParameterTableWindow::PopDefClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N9"));
+    PopParaHelp = popupItem(C::ParaHelp, "PopParaHelp", QStringLiteral("Show Parameter Help\tF10"),
+                            &ParameterTableWindow::PopParaHelpClick);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
+    PopFind = popupItem(C::Find, "PopFind", QStringLiteral("Find\tCtrl+F"), &ParameterTableWindow::ShowFind);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N8"));
+    PopClose = new QAction(QStringLiteral("Close"), this);
+    PopClose->setObjectName(QStringLiteral("PopClose"));
+    connect(PopClose, &QAction::triggered, this, &ParameterTableWindow::PopCloseClick);
+    PopupMenu1->addAction(PopClose);
+}
+
+void ParameterTableWindow::showPopupMenu(const QPoint& pos) {
+    // A monitor run owns the link: the table stays readable, its commands wait.
+    if (!host_.tableCommands().popupMenuEnabled())
+        return;
+    entry_.Click();
+    PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
+}
+
+QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
+    return QRect(mainFrame.left(), mainFrame.top() + mainFrame.height(), mainFrame.width(),
+                 480 - mainFrame.height());
+}
+
+void ParameterTableWindow::FormCreate() {
+    if (globals().StartupAbort)
+        return;
+    const QRect frame = placementUnder(host_.mainFrameGeometry());
+    // The rectangle includes the frame; the window manager adds its own around the client.
+    const QSize decoration = frameGeometry().size() - geometry().size();
+    move(frame.topLeft());
+    resize(std::max(frame.width() - decoration.width(), minimumWidth()),
+           std::max(frame.height() - decoration.height(), minimumHeight()));
+    ApplyLanguage();
+    RefreshAll();
+    core_.CursorRow = 1;
+}
+
+void ParameterTableWindow::ApplyLanguage() {
+    const IniFile ini(globals().LanguageIniPath);
+    setWindowTitle(ini.readString(QStringLiteral("Parameter"), QStringLiteral("Form"),
+                                  QStringLiteral("Parameter Table")));
+    const struct {
+        QAction* item;
+        const char* key;
+        const char* def;
+    } texts[] = {
+        {PopCopy, "Menu24", "Copy"},
+        {PopChgDisp, "Menu29", "'Changed' Only"},
+        {PopCVDisp, "Menu2l", "Current/Voltage"},
+        {PopQuick, "Menu2k", "Quick"},
+        {PopSlct, "Menu2a", "Select"},
+        {PopSlctUnlock, "Menu2b", "Select Clear"},
+        {PopBlind, "Menu2c", "Blind"},
+        {PopDisp, "Menu2d", "All Parameters"},
+        {PopHexDisp, "Menu2e", "Hex."},
+        {PopDecDisp, "Menu2f", "Dec."},
+        {PopParaHelp, "Menu2h", "Show Parameter Help"},
+        {PopFind, "Menu2i", "Find"},
+    };
+    for (const auto& t : texts) {
+        // Keep the shortcut named after the caption.
+        const QString old = t.item->text();
+        const qsizetype tab = old.indexOf(QLatin1Char('\t'));
+        const QString text =
+            ini.readString(QStringLiteral("Main"), QLatin1String(t.key), QLatin1String(t.def));
+        t.item->setText(tab >= 0 ? text + old.mid(tab) : text);
+    }
+    PopClose->setText(
+        ini.readString(QStringLiteral("Parameter"), QStringLiteral("PopMenu1"), QStringLiteral("Close")));
+}
+
+void ParameterTableWindow::RefreshAll() {
+    core_.refreshAll();
+    setWindowTitle(ParameterTable::caption());
+    host_.UpdateCurrentVoltageCommands();
+}
+
+void ParameterTableWindow::FillRows() {
+    core_.FillRows();
+}
+void ParameterTableWindow::UpdateLimits() {
+    core_.UpdateLimits();
+}
+void ParameterTableWindow::FillFindBuffer() {
+    core_.FillFindBuffer();
+}
+
+QList<QStringList> ParameterTableWindow::rows() const {
+    QList<QStringList> out;
+    const TextGrid& g = core_.grid();
+    out.reserve(g.rowCount());
+    for (int r = 0; r < g.rowCount(); ++r)
+        out.append(g.row(r));
+    return out;
+}
+
+void ParameterTableWindow::Show() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void ParameterTableWindow::FocusGrid() {
+    if (!isVisible() || !isEnabled() || !StringGrid1->isEnabled())
+        return;
+    activateWindow();
+    StringGrid1->setFocus();
+}
+
+void ParameterTableWindow::FormShow() {
+    host_.tableCommands().setTableShown(true);
+}
+
+void ParameterTableWindow::FormActivate() {
+    // The current and voltage bases are refreshed here once the monitor's base reading exists.
+    undoRedo_.readDepth();
+    host_.setParaTableAct(true);
+    host_.CheckSpSetup();
+}
+
+void ParameterTableWindow::FormResize() {
+    const auto widths = core_.columnWidths(StringGrid1->viewport()->width());
+    for (int c = 0; c < TC_Count; ++c)
+        StringGrid1->setColumnWidth(c, widths[c]);
+}
+
+void ParameterTableWindow::FormClose() {
+    host_.tableCommands().setTableShown(false);
+}
+
+void ParameterTableWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    // Coming back from the minimized state is no new showing.
+    if (!e->spontaneous())
+        FormShow();
+}
+
+void ParameterTableWindow::closeEvent(QCloseEvent* e) {
+    // Closing only hides the window.
+    e->accept();
+    FormClose();
+}
+
+bool ParameterTableWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == StringGrid1->viewport() && e->type() == QEvent::Resize)
+        FormResize();
+    return QWidget::eventFilter(watched, e);
+}
+
+// ---- Commands -------------------------------------------------------------------------------
+// The commands below belong to value entry, undo and redo, the view and mark commands, find,
+// the selected import and export and the parameter help; until they are built their items
+// stay disabled (TableCommands: not available), so these never run from a menu.
+
+void ParameterTableWindow::PopUndoClick() {
+    undoRedo_.PopUndoClick();
+}
+void ParameterTableWindow::PopRedoClick() {
+    undoRedo_.PopRedoClick();
+}
+void ParameterTableWindow::PopCopyClick() {
+    views_.PopCopyClick();
+}
+void ParameterTableWindow::PopChgDispClick() {
+    views_.PopChgDispClick();
+}
+void ParameterTableWindow::PopCVDispClick() {
+    views_.PopCVDispClick();
+}
+void ParameterTableWindow::PopQuickClick() {
+    views_.PopQuickClick();
+}
+void ParameterTableWindow::PopSlctClick() {
+    views_.PopSlctClick();
+}
+void ParameterTableWindow::PopSlctUnlockClick() {
+    views_.PopSlctUnlockClick();
+}
+void ParameterTableWindow::PopBlindClick() {
+    if (views_.PopBlindClick())
+        FocusGrid();
+}
+void ParameterTableWindow::PopDispClick() {
+    if (!core_.commands().enabled(TableCommand::Disp))
+        return;
+    views_.PopDispClick();
+    FocusGrid();
+}
+void ParameterTableWindow::PopHexDispClick() {
+    views_.PopHexDispClick();
+}
+void ParameterTableWindow::PopDecDispClick() {
+    views_.PopDecDispClick();
+}
+void ParameterTableWindow::PopDefClick() {
+    views_.PopDefClick();
+}
+void ParameterTableWindow::PopParaHelpClick() {}
+void ParameterTableWindow::ShowFind() {
+    if (!core_.commands().enabled(TableCommand::Find))
+        return;
+    find_.start();
+    if (!FindDialog1) {
+        FindDialog1 = new FindDialog(this);
+        connect(FindDialog1, &FindDialog::findNext, this, &ParameterTableWindow::FindDialog1Find);
+        connect(FindDialog1, &FindDialog::closed, this, &ParameterTableWindow::FindDialog1Close);
+        // The buffer does not follow the 'Changed' Only and Quick views.
+        connect(&core_.commands(), &TableCommands::changed, FindDialog1,
+                [this] { FindDialog1->setFindOffered(core_.commands().enabled(TableCommand::Find)); });
+    }
+    FindDialog1->setFindOffered(true);
+    const ParameterTable::GridRect block = core_.Selection();
+    const QString text = block.isValid() ? core_.grid().cell(block.Left, block.Top) : QString();
+    if (!text.isEmpty())
+        FindDialog1->setFindText(text);
+    FindDialog1->show();
+    FindDialog1->raise();
+    FindDialog1->activateWindow();
+}
+
+void ParameterTableWindow::FindDialog1Find() {
+    if (!FindDialog1 || !core_.commands().enabled(TableCommand::Find))
+        return;
+    const int row =
+        find_.findNext(FindDialog1->findText(), FindDialog1->matchCase(), FindDialog1->wholeWord());
+    if (row > 0)
+        StringGrid1->scrollTo(core_.model()->index(row - 1, TC_Value), QAbstractItemView::PositionAtTop);
+}
+
+void ParameterTableWindow::FindDialog1Close() {
+    find_.close();
+    FocusGrid();
+}
+
+void ParameterTableWindow::ImportSelected() {
+    transfer_.ImportSelected();
+}
+void ParameterTableWindow::PopUpLoadClick() {
+    transfer_.PopUpLoadClick();
+}
+
+// Keys of the grid: Enter, Backspace, Esc and Delete are the table's; an arrow cancels the
+// typing and then moves; a printable character is typed (or ignored), never a row search.
+bool ParameterTableWindow::gridKey(QKeyEvent* e) {
+    using K = ValueEntry::Key;
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        entry_.KeyDown(K::Enter);
+        return true;
+    case Qt::Key_Backspace:
+        entry_.KeyDown(K::Backspace);
+        return true;
+    case Qt::Key_Escape:
+        entry_.KeyDown(K::Escape);
+        return true;
+    case Qt::Key_Delete:
+        entry_.KeyDown(K::Delete);
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        entry_.KeyDown(K::Arrow);
+        return false;
+    default:
+        break;
+    }
+    const QString text = e->text();
+    if (text.size() != 1 || !text.front().isPrint())
+        return false;
+    entry_.KeyPress(text.front());
+    return true;
+}
+
+void ParameterTableWindow::scrollToRow(int row, bool toTop) {
+    const QModelIndex at = core_.model()->index(row - 1, TC_Value);
+    const QRect r = StringGrid1->visualRect(at);
+    if (r.top() >= 0 && r.bottom() <= StringGrid1->viewport()->height())
+        return;
+    StringGrid1->scrollTo(at, toTop ? QAbstractItemView::PositionAtTop : QAbstractItemView::EnsureVisible);
+}
+
+void ParameterTableWindow::PopCloseClick() {
+    close();
+}
+
+// ---- Value rules --------------------------------------------------------------------------
+
+int ParameterTableWindow::IndexOfComNo(const QString& comNo) {
+    return ValueRules::IndexOfComNo(comNo);
+}
+qint64 ParameterTableWindow::ValueOfComNo(const QString& comNo) {
+    return ValueRules::ValueOfComNo(comNo);
+}
+QString ParameterTableWindow::ValueTextOfComNo(const QString& comNo) {
+    return ValueRules::ValueTextOfComNo(comNo);
+}
+QString ParameterTableWindow::DefaultOf(const QString& comNo) {
+    return ValueRules::DefaultOf(comNo);
+}
+int ParameterTableWindow::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
+    return ValueRules::UpdateChangedFlag(comNo, raw, ok);
+}
+QString ParameterTableWindow::FormatValue(int index, double displayValue) {
+    return ValueRules::FormatValue(index, displayValue);
+}
+QString ParameterTableWindow::ToHexText(double raw, bool* ok) {
+    return ValueRules::ToHexText(raw, ok);
+}
+qint64 ParameterTableWindow::ParseHex(const QString& digits, int index, bool* ok) {
+    return ValueRules::ParseHex(digits, index, ok);
+}
+QString ParameterTableWindow::CurrentVoltageText(const QString& rawText, int index, bool* ok) {
+    return ValueRules::CurrentVoltageText(rawText, index, ok);
+}
+QString ParameterTableWindow::ParseCurrentVoltage(const QString& text, int index, bool* ok) {
+    return ValueRules::ParseCurrentVoltage(text, index, ok);
+}

@@ -1,0 +1,176 @@
+#pragma once
+// The parameter table window: one row per parameter of the loaded drive type with its
+// code, number, name, value, limits, unit and changed mark. The rows and the state live in
+// ParameterTable (no window); this window shows them in a grid, with the pop-up menu, the
+// placement under the main window and the show, activate and close rules.
+//
+// Created once at start-up, hidden; its constructor does not touch the data store (after an
+// aborted start the store does not exist). The start-up then calls FormCreate.
+#include "table/ParameterTable.h"
+#include "table/SelectedTransfer.h"
+#include "table/TableCommands.h"
+#include "table/UndoRedo.h"
+#include "table/ValueEntry.h"
+#include "table/ViewCommands.h"
+#include "ui/FindDialog.h"
+
+#include <QRect>
+#include <QStringList>
+#include <QTableView>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+class ParaGridDelegate;
+
+// What the table needs of the main window; MainWindow implements it.
+class TableWindowHost {
+public:
+    virtual ~TableWindowHost() = default;
+    // The command states the main window's twins are bound to (owned by the main window).
+    virtual TableCommands& tableCommands() = 0;
+    // The main window's outer rectangle (frame included): the table opens under it.
+    virtual QRect mainFrameGeometry() const = 0;
+    // The hidden flag "Parameter Table Active": set when the table becomes active.
+    virtual void setParaTableAct(bool on) = 0;
+    // Enables the Current/Voltage commands when the capacity file listed any.
+    virtual void UpdateCurrentVoltageCommands() = 0;
+    // The special-setup check run at every activation of the table.
+    virtual void CheckSpSetup() = 0;
+};
+
+// The grid, without the item view's habits the table does not have: typing a letter does
+// not jump to a row, Ctrl+C and Ctrl+A do nothing of their own, the right button does not
+// move the highlighted block.
+class ParameterGridView : public QTableView {
+    Q_OBJECT
+public:
+    explicit ParameterGridView(QWidget* parent = nullptr);
+    void keyboardSearch(const QString&) override {}
+    // The table's own key handling runs first; true when it took the key.
+    std::function<bool(QKeyEvent*)> keyDown;
+    // The user moved the current cell (mouse or keyboard); programmatic moves do not count.
+    std::function<void()> userMoved;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+};
+
+class ParameterTableWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ParameterTableWindow(TableWindowHost& host, QWidget* parent = nullptr);
+    ~ParameterTableWindow() override;
+
+    // ---- What the main window and the start-up call --------------------------------------
+    // Fills the window once; does nothing once start-up has failed.
+    void FormCreate();
+    // Makes the window visible, not modal.
+    void Show();
+    // Rebuilds the table after the parameter set changed.
+    void RefreshAll();
+    // The grid takes the keyboard focus (and its window becomes active) when it can.
+    void FocusGrid();
+    // The grid's texts, row 0 being the titles.
+    const TextGrid& cells() const { return core_.grid(); }
+    QList<QStringList> rows() const;
+    bool blindChecked() const { return core_.commands().checked(TableCommand::Blind); }
+
+    // ---- The window's own routines ---------------------------------------------------------
+    void ApplyLanguage();
+    void FillRows();
+    void UpdateLimits();
+    void FillFindBuffer();
+    ParameterTable& core() { return core_; }
+    const ParameterTable& core() const { return core_; }
+    ValueEntry& entry() { return entry_; }
+    ViewCommands& views() { return views_; }
+    SelectedTransfer& transfer() { return transfer_; }
+    FindSearch& findSearch() { return find_; }
+    UndoRedo& undoRedo() { return undoRedo_; }
+    // A committed value's old Value as an undo step (its number was just added to UndoComNo).
+    void PushUndo(int index) { undoRedo_.PushUndo(index); }
+    // Where the window goes for a main window with this outer rectangle (frame included).
+    static QRect placementUnder(const QRect& mainFrame);
+
+    // ---- Command handlers (their twins in the main window call them) ----------------------
+    void PopUndoClick();
+    void PopRedoClick();
+    void PopCopyClick();
+    void PopChgDispClick();
+    void PopCVDispClick();
+    void PopQuickClick();
+    void PopSlctClick();
+    void PopSlctUnlockClick();
+    void PopBlindClick();
+    void PopDispClick();
+    void PopHexDispClick();
+    void PopDecDispClick();
+    void PopDefClick();
+    void PopParaHelpClick();
+    void ShowFind();
+    void FindDialog1Find();
+    void FindDialog1Close();
+    void ImportSelected();
+    void PopUpLoadClick();
+    void PopCloseClick();
+
+    // ---- Value rules under the names the program uses -------------------------------------
+    static int IndexOfComNo(const QString& comNo);
+    static qint64 ValueOfComNo(const QString& comNo);
+    static QString ValueTextOfComNo(const QString& comNo);
+    static QString DefaultOf(const QString& comNo);
+    static int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr);
+    static QString FormatValue(int index, double displayValue);
+    static QString ToHexText(double raw, bool* ok = nullptr);
+    static qint64 ParseHex(const QString& digits, int index, bool* ok = nullptr);
+    static QString CurrentVoltageText(const QString& rawText, int index, bool* ok = nullptr);
+    static QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr);
+    // These two use the window's own fields (OutOfRange, SearchStartRow).
+    double ClampToRange(const QString& valueText, int index) { return core_.ClampToRange(valueText, index); }
+    int GridRowOfIndex(int index) { return core_.GridRowOfIndex(index); }
+
+    // ---- Controls ----------------------------------------------------------------------------
+    ParameterGridView* StringGrid1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction *PopUndo = nullptr, *PopRedo = nullptr, *PopCopy = nullptr, *PopDownLoad = nullptr,
+            *PopUpLoad = nullptr, *PopChgDisp = nullptr, *PopCVDisp = nullptr, *PopQuick = nullptr,
+            *PopSlct = nullptr, *PopSlctUnlock = nullptr, *PopBlind = nullptr, *PopDisp = nullptr,
+            *PopHexDisp = nullptr, *PopDecDisp = nullptr, *PopDef = nullptr, *PopParaHelp = nullptr,
+            *PopFind = nullptr, *PopClose = nullptr;
+    QAction* N10 = nullptr;            // the separator after Quick
+    FindDialog* FindDialog1 = nullptr; // made at the first Find
+
+protected:
+    void FormShow();
+    void FormActivate();
+    void FormResize();
+    void FormClose();
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void buildPopupMenu();
+    QAction* popupItem(TableCommand c, const char* name, const QString& text,
+                       void (ParameterTableWindow::*handler)());
+    void showPopupMenu(const QPoint& pos);
+    bool gridKey(QKeyEvent* e);
+    void scrollToRow(int row, bool toTop);
+
+    TableWindowHost& host_;
+    ParameterTable core_;
+    UndoRedo undoRedo_{core_};
+    ValueEntry entry_{core_, undoRedo_};
+    ViewCommands views_{core_};
+    ProgramDriveLink driveLink_;
+    SelectedTransfer transfer_{core_, driveLink_};
+    FindSearch find_{core_};
+    ParaGridDelegate* delegate_ = nullptr;
+};
+
+// The table window of the run while it exists.
+extern ParameterTableWindow* Parameter;

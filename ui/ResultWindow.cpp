@@ -1,0 +1,170 @@
+#include "ui/ResultWindow.h"
+
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "link/TransferEngine.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <algorithm>
+
+ResultWindow* ResultForm1 = nullptr;
+
+MainWindowLinks& mainWindowLinks() {
+    static MainWindowLinks links;
+    return links;
+}
+
+ResultWindow::ResultWindow(QWidget* /*owner*/) : QDialog(nullptr) {
+    // The owner (the window whose command made this one, and which releases it) is not the
+    // Qt parent: a disabled main window would disable this window too.
+    setModal(true);
+    setMinimumSize(kMinWidth, kMinHeight);
+    auto* top = new QVBoxLayout(this);
+    ResultDisp = new QPlainTextEdit(this);
+    ResultDisp->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ResultDisp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ResultDisp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ResultDisp->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopupMenu1 = new QMenu(this);
+    PopRepCopy = PopupMenu1->addAction(QStringLiteral("Copy"));
+    PopRepCopy->setShortcut(QKeySequence::Copy);
+    connect(PopRepCopy, &QAction::triggered, this, [this] { PopRepCopyClick(); });
+    connect(ResultDisp, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->exec(ResultDisp->mapToGlobal(at)); });
+    top->addWidget(ResultDisp);
+    auto* buttons = new QHBoxLayout;
+    Button1 = new QPushButton(this);
+    Button2 = new QPushButton(this);
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    top->addLayout(buttons);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    resize(560, kMinHeight);
+    ResultForm1 = this;
+}
+
+ResultWindow::~ResultWindow() {
+    if (ResultForm1 == this)
+        ResultForm1 = nullptr;
+}
+
+void ResultWindow::showText() {
+    ResultDisp->setPlainText(text_.ResultDisp.join(u'\n'));
+}
+
+void ResultWindow::addLine(const QString& line) {
+    text_.addLine(line);
+    if (shown_)
+        ResultDisp->appendPlainText(line);
+}
+
+void ResultWindow::replaceFirstLine(const QString& line) {
+    if (shown_)
+        text_.ResultDisp = lines();
+    text_.replaceFirstLine(line);
+    if (shown_)
+        showText();
+}
+
+QStringList ResultWindow::lines() const {
+    if (!shown_)
+        return text_.ResultDisp;
+    const QString text = ResultDisp->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(u'\n');
+}
+
+void ResultWindow::place() {
+    QWidget* main = mainWindowLinks().window;
+    if (!main)
+        return;
+    const QRect f = main->frameGeometry();
+    const int h = std::max(480 - f.height(), kMinHeight);
+    move(f.left(), f.top() + f.height());
+    setMinimumHeight(h); // first: a taller earlier minimum would stop the resize
+    resize(width(), h);
+}
+
+void ResultWindow::FormShow() {
+    place();
+    const ResultTexts t = ResultTexts::forMode(int(TransferMode));
+    setWindowTitle(t.caption);
+    Button1->setText(t.printButton);
+    Button2->setText(t.saveButton);
+    printTitle_ = t.printTitle;
+    if (!shown_) {
+        showText();
+        shown_ = true;
+    }
+    ResultDisp->moveCursor(QTextCursor::Start);
+    ResultDisp->setFocus();
+    const auto& printEnabled = mainWindowLinks().printEnabled;
+    Button1->setEnabled(!printEnabled || printEnabled());
+}
+
+void ResultWindow::showEvent(QShowEvent* e) {
+    FormShow();
+    QDialog::showEvent(e);
+}
+
+void ResultWindow::FormActivate() {
+    if (mainWindowLinks().clearParaTableAct)
+        mainWindowLinks().clearParaTableAct();
+}
+
+void ResultWindow::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+    QDialog::changeEvent(e);
+}
+
+void ResultWindow::Button1Click() {
+    if (printTitle_.isEmpty())
+        printTitle_ = ResultTexts::forMode(int(TransferMode)).printTitle;
+    QPrinter printer(QPrinter::HighResolution);
+    QString pdf = printToPdf;
+    if (pdf.isEmpty() && QPrinterInfo::defaultPrinter().isNull()) {
+        // No printer: a PDF file rather than a print job that silently goes nowhere.
+        pdf = Prompter::instance().saveFile(printTitle_, globals().ProgramFolder,
+                                            QStringLiteral("PDF (*.pdf)|*.pdf"), 1, QString(), this);
+        if (pdf.isEmpty())
+            return;
+    }
+    if (!pdf.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+    }
+    printer.setDocName(printTitle_);
+    WaitCursor wait;
+    QTextDocument doc;
+    doc.setDefaultFont(ResultDisp->font());
+    doc.setPlainText(lines().join(u'\n'));
+    doc.print(&printer);
+}
+
+void ResultWindow::Button2Click() {
+    SaveResultLines(lines(), int(TransferMode), currentTime ? currentTime() : QDateTime::currentDateTime(),
+                    this);
+}
+
+void ResultWindow::PopRepCopyClick() {
+    ResultDisp->copy();
+}

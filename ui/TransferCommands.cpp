@@ -1,0 +1,136 @@
+#include "ui/TransferCommands.h"
+
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "link/AccessValue.h"
+#include "link/CommLink.h"
+#include "platform/PumpEvents.h"
+#include "ui/ResultWindow.h"
+#include "ui/TransferWindow.h"
+
+#include <QDialog>
+#include <QLabel>
+
+namespace {
+// One guard for all five: a command must not start inside another's modal windows.
+constexpr const char* kGuard = "TransferCommands";
+} // namespace
+
+bool TransferCommands::running() {
+    return CommandGuard::running(kGuard);
+}
+
+int TransferHost::showModal(QDialog& dialog) {
+    return dialog.exec();
+}
+
+TransferCommands::TransferCommands(CommLink& link, TransferHost& host, DriveChecks& checks)
+    : link_(link), host_(host), checks_(checks), workBar_(std::make_unique<TransferWindow>(link)) {}
+
+TransferCommands::~TransferCommands() = default;
+
+void TransferCommands::DownLoadClick() {
+    runWholeTable(DriveCommand::Import);
+}
+void TransferCommands::UpLoadClick() {
+    runWholeTable(DriveCommand::Export);
+}
+void TransferCommands::PopCompClick() {
+    runWholeTable(DriveCommand::Comparison);
+}
+void TransferCommands::PopDownLoad2Click() {
+    runSelected(DriveCommand::SelectedImport);
+}
+void TransferCommands::PopUpLoad2Click() {
+    runSelected(DriveCommand::SelectedExport);
+}
+
+void TransferCommands::runWholeTable(DriveCommand command) {
+    if (!host_.commandItemEnabled(command))
+        return;
+    CommandGuard guard(kGuard);
+    if (guard.busy())
+        return;
+    const ProgramContext& g = globals();
+    const Options& o = options();
+    DriveCheckFlags flags = host_.checkFlags();
+
+    // A failed connection is reported before anything else: an earlier special-setup mark
+    // must not swallow it.
+    if (!link_.ConnectDrive()) {
+        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok);
+        host_.focusTableGrid();
+        return;
+    }
+    checks_.CheckSpSetup();
+    if (link_.SpDrv1)
+        return;
+
+    TransferGo = 1;
+    ResultWindow result(host_.ownerWindow());
+    std::uint32_t mode = kModeImport;
+    if (command == DriveCommand::Import) {
+        WriteAccessValue(link_, driveAccessValueText());
+        LastParaIndex = g.ParaCountAll;
+    } else {
+        mode = command == DriveCommand::Export ? kModeExport : kModeComparison;
+        if (o.SUMode.checked()) {
+            WriteAccessValue(link_, driveAccessValueText());
+            LastParaIndex = g.ParaCountAll;
+        } else {
+            // Without maintenance mode the maintenance parameters are left out.
+            WriteAccessValue(link_, QStringLiteral("0"));
+            LastParaIndex = g.ParaCountNormal;
+        }
+    }
+    TransferMode = mode;
+    if (mode != kModeComparison)
+        flags.ComCancel = false;
+
+    if (mode != kModeComparison || o.TypCapChk.checked())
+        checks_.CheckDriveIdentity(int(mode));
+    if (mode != kModeComparison) {
+        // The warning's OK opens the options, where the user may switch the check off.
+        const bool go = (flags.TypeCheck && flags.FormCheck) || (!o.TypCapChk.checked() && !flags.ComCancel);
+        if (!go)
+            return;
+    }
+
+    TransferEngine& engine = workBar_->engine();
+    engine.setResult(&result.text());
+    engine.saveResult = [&result] { result.Button2Click(); };
+    workBar_->Label2->hide();
+    host_.showModal(*workBar_);
+    PumpEvents();
+    engine.setResult(nullptr);
+    engine.saveResult = nullptr;
+
+    if (TransferActive) {
+        const bool wanted = mode == kModeComparison ? o.CompResult.checked() || o.ParaResult.checked()
+                                                    : o.ParaResult.checked();
+        if (TransferGo == 1 && wanted)
+            host_.showModal(result);
+        // A comparison changes no value: the table (and its undo steps) stays as it is.
+        if (mode != kModeComparison)
+            host_.refreshTable();
+    }
+    TransferActive = 0;
+    host_.focusTableGrid();
+}
+
+void TransferCommands::runSelected(DriveCommand command) {
+    if (!host_.commandItemEnabled(command) || !host_.checkFlags().ParaTableAct)
+        return;
+    CommandGuard guard(kGuard);
+    if (guard.busy())
+        return;
+    checks_.CheckSpSetup();
+    if (link_.SpDrv1)
+        return;
+    if (command == DriveCommand::SelectedImport)
+        host_.importSelected();
+    else
+        host_.exportSelected();
+    host_.focusTableGrid();
+}
