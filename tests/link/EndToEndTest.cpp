@@ -236,6 +236,68 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
     }
 }
 
+// Spinning instead of sleeping, the program still answers, records each write it carried out
+// by the time its reply is in, trips on cue and ends on SIGTERM.
+TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
+    ASSERT_TRUE(QFileInfo(DrivesimProcess::program()).isExecutable());
+    TempProgramFolder folder;
+    ScriptedPrompter prompter;
+    for (const char* protocol : {"inverter", "modbus"}) {
+        const QString link = folder.filePath(QStringLiteral("sim-COM1"));
+        const QString log = folder.filePath(QStringLiteral("writes-%1.log").arg(QLatin1String(protocol)));
+        QStringList args = shippedHxa1Arguments(shippedDataDir());
+        args[args.indexOf(QStringLiteral("--protocol")) + 1] = QString::fromLatin1(protocol);
+        DrivesimProcess sim(args + QStringList{"--busy-poll", "--write-log", log, "--trip-after-ms", "0:16"},
+                            link, true);
+        ASSERT_EQ(sim.process.state(), QProcess::Running) << protocol;
+
+        TermiosSerialPort port;
+        CommLink commLink(port, systemClock());
+        commLink.portPathResolver = [&](const QString&) { return link; };
+        commLink.PortsFound = {QStringLiteral("COM1")};
+        commLink.Settings.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
+        commLink.ReplyTimeout = 1000;
+        ASSERT_TRUE(commLink.ConnectDrive()) << protocol;
+        auto logLines = [&log] {
+            QFile f(log);
+            return f.open(QIODevice::ReadOnly)
+                       ? QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                       : QStringList();
+        };
+        const qsizetype before = logLines().size();
+        for (const int value : {2, 3}) {
+            const ExchangeResult r = commLink.exchange(commLink.request(QStringLiteral("0000"), 'P', value),
+                                                       commLink.mainOptions());
+            EXPECT_FALSE(r.error) << protocol;
+            const QStringList lines = logLines();
+            ASSERT_EQ(lines.size(), before + value - 1) << protocol;
+            EXPECT_TRUE(lines.last().startsWith(QStringLiteral("0000 %1 ").arg(value)))
+                << lines.last().toStdString();
+        }
+        // A number the drive lacks is refused and not recorded (the maker's drive stays silent).
+        commLink.ReplyTimeout = 200;
+        EXPECT_TRUE(
+            commLink.exchange(commLink.request(QStringLiteral("1234"), 'P', 5), commLink.mainOptions())
+                .error);
+        EXPECT_EQ(logLines().size(), before + 2) << protocol;
+        commLink.ReplyTimeout = 1000;
+
+        EXPECT_EQ(
+            commLink.exchange(commLink.request(QStringLiteral("FC90"), 'R'), commLink.mainOptions()).value,
+            16u);
+        EXPECT_EQ(
+            commLink.exchange(commLink.request(QStringLiteral("FE10"), 'R'), commLink.mainOptions()).value,
+            16u);
+        commLink.closePort();
+
+        sim.process.terminate(); // SIGTERM
+        ASSERT_TRUE(sim.process.waitForFinished(5000)) << protocol;
+        EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit) << protocol;
+        EXPECT_EQ(sim.process.exitCode(), 0) << protocol;
+        EXPECT_FALSE(QFileInfo(link).isSymLink()) << protocol;
+    }
+}
+
 TEST(EndToEndProgram, DrivesimRefusesAMissingDriveTypeWithoutLeavingALink) {
     ASSERT_TRUE(QFileInfo(DrivesimProcess::program()).isExecutable());
     TempProgramFolder folder;

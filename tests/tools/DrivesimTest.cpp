@@ -5,8 +5,10 @@
 #include "tools/drivesim/DeviceLink.h"
 #include "tools/drivesim/DrivesimOptions.h"
 #include "tools/drivesim/PtyDriveServer.h"
+#include "tools/drivesim/WriteLog.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -266,6 +268,110 @@ TEST_F(DrivesimFrames, WritesAreStoredThroughEveryKindOfRequest) {
     EXPECT_EQ(model.parameter(QStringLiteral("0103"))->raw, 0xFFF0u);
 }
 
+// ---- The record of writes ----
+
+struct WriteLogCase {
+    const char* name;
+    SimProtocol protocol;
+    Bytes request;
+    std::vector<std::pair<const char*, std::int64_t>> logged;
+    std::vector<SimFault> faults = {};
+};
+
+class DrivesimWriteLog : public DrivesimFrames, public testing::WithParamInterface<WriteLogCase> {};
+
+TEST_P(DrivesimWriteLog, HoldsExactlyTheWritesCarriedOut) {
+    const WriteLogCase& c = GetParam();
+    SimConfig config;
+    config.protocol = c.protocol;
+    config.station = 1;
+    config.faults = c.faults;
+    DriveSimulator sim(model, config);
+    std::vector<SimWrite> writes;
+    sim.setWriteObserver([&writes](const SimWrite& w) { writes.push_back(w); });
+    const auto before = std::chrono::system_clock::now();
+    sim.respondToWrite(c.request);
+    ASSERT_EQ(writes.size(), c.logged.size());
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        EXPECT_EQ(writes[i].comNo, QLatin1String(c.logged[i].first));
+        EXPECT_EQ(writes[i].value, c.logged[i].second);
+        EXPECT_GE(writes[i].time, before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothProtocols, DrivesimWriteLog,
+    testing::Values(
+        WriteLogCase{"InverterWrite", kInv, withSum({0x2F, 0x57, 0x00, 0x00, 0x00, 0x7B}), {{"0000", 123}}},
+        WriteLogCase{"InverterRamWriteOfASignedValue",
+                     kInv,
+                     withSum({0x2F, 0x50, 0x00, 0x01, 0xFF, 0xFF}),
+                     {{"0001", -1}}},
+        WriteLogCase{"InverterLongWrite",
+                     kInv,
+                     withSum({0x2F, 0x4C, 0x57, 0x01, 0x03, 0x00, 0x01, 0x86, 0xA0}),
+                     {{"0103", 100000}}},
+        WriteLogCase{"InverterLongWriteSigned",
+                     kInv,
+                     withSum({0x2F, 0x4C, 0x57, 0x01, 0x04, 0xFF, 0xFF, 0xFF, 0xF0}),
+                     {{"0104", -16}}},
+        WriteLogCase{"InverterTwoFramesInOneWrite",
+                     kInv,
+                     concat(withSum({0x2F, 0x57, 0x00, 0x00, 0x00, 0x01}),
+                            withSum({0x2F, 0x50, 0xFB, 0x91, 0x00, 0x7B})),
+                     {{"0000", 1}, {"FB91", 123}}},
+        WriteLogCase{"InverterWriteWhoseReplyIsLost",
+                     kInv,
+                     withSum({0x2F, 0x57, 0x00, 0x00, 0x00, 0x7B}),
+                     {{"0000", 123}},
+                     {{SimFaultKind::NoReply, 1.0}}},
+        WriteLogCase{"InverterUnknownNumber", kInv, withSum({0x2F, 0x57, 0x12, 0x34, 0x00, 0x01}), {}},
+        WriteLogCase{"InverterWrongSum", kInv, {0x2F, 0x57, 0x00, 0x00, 0x00, 0x7B, 0x00}, {}},
+        WriteLogCase{"InverterAnotherStation", kInv, withSum({0x2F, 0x02, 0x57, 0x00, 0x00, 0x00, 0x7B}), {}},
+        WriteLogCase{"InverterRead", kInv, {0x2F, 0x52, 0x00, 0x00, 0x81}, {}},
+        WriteLogCase{"ModbusWrite", kMod, withCrc({0x01, 0x06, 0x00, 0x00, 0x01, 0x2C}), {{"0000", 300}}},
+        WriteLogCase{
+            "ModbusWriteIntoSigned32", kMod, withCrc({0x01, 0x06, 0x01, 0x04, 0xFF, 0xF0}), {{"0104", -16}}},
+        WriteLogCase{
+            "ModbusBroadcastWrite", kMod, withCrc({0x00, 0x06, 0xFB, 0x91, 0x00, 0x4D}), {{"FB91", 77}}},
+        WriteLogCase{"ModbusWriteAnsweredWithGarbage",
+                     kMod,
+                     withCrc({0x01, 0x06, 0x00, 0x00, 0x01, 0x2C}),
+                     {{"0000", 300}},
+                     {{SimFaultKind::Garbage, 1.0}}},
+        WriteLogCase{"ModbusUnknownRegister", kMod, withCrc({0x01, 0x06, 0x12, 0x34, 0x00, 0x01}), {}},
+        WriteLogCase{"ModbusWrongCrc", kMod, {0x01, 0x06, 0x00, 0x00, 0x01, 0x2C, 0x00, 0x00}, {}},
+        WriteLogCase{"ModbusAnotherAddress", kMod, withCrc({0x02, 0x06, 0x00, 0x00, 0x01, 0x2C}), {}},
+        WriteLogCase{"ModbusRead", kMod, withCrc({0x01, 0x03, 0x00, 0x00, 0x00, 0x01}), {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DrivesimWriteLogFile, AppendsOneLinePerWriteReadableAtOnce) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("writes.log"));
+    const auto t = std::chrono::system_clock::now();
+    for (int run = 0; run < 2; ++run) { // a second run appends to the first one's lines
+        WriteLogFile log;
+        QString error;
+        ASSERT_TRUE(log.open(path, &error)) << error.toStdString();
+        log.append({QStringLiteral("0000"), 321 + run, t});
+        log.append({QStringLiteral("0104"), -16, t});
+        QFile f(path); // read while the log is still open: nothing is held back
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2 * (run + 1));
+        const QRegularExpression form(
+            QStringLiteral("^(\\S+) (-?\\d+) \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
+        for (const QString& line : lines)
+            EXPECT_TRUE(form.match(line).hasMatch()) << line.toStdString();
+        EXPECT_TRUE(lines[2 * run].startsWith(QStringLiteral("0000 %1 ").arg(321 + run)));
+        EXPECT_TRUE(lines[2 * run + 1].startsWith(QStringLiteral("0104 -16 ")));
+    }
+    WriteLogFile bad;
+    QString error;
+    EXPECT_FALSE(bad.open(dir.filePath(QStringLiteral("missing/writes.log")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("missing/writes.log")));
+}
+
 TEST_F(DrivesimFrames, AFrameSplitAtAnyByteGetsOneReply) {
     for (SimProtocol p : {kInv, kMod}) {
         const Bytes request = p == kInv ? Bytes{0x2F, 0x4C, 0x52, 0x01, 0x03, 0xD1}
@@ -426,13 +532,46 @@ TEST_F(DrivesimFrames, WireSpeedDelaysEachReplyByTheRequestAndReplyBytes) {
 TEST(DrivesimOptions, TakesTheWholeCommandLine) {
     DrivesimOptions o;
     QString error;
-    ASSERT_TRUE(parseDrivesimArgs(
-        {"--protocol",  "modbus", "--data",     "/p",           "--type",           "HXA1",
-         "--cpu",       "V110",   "--capacity", "-2007",        "--language",       "Jap",
-         "--station",   "5",      "--link",     "/tmp/x",       "--reply-delay-ms", "7",
-         "--wire-baud", "38400",  "--fault",    "late:0.5:900", "--fault",          "crc:1"},
-        o, &error))
+    ASSERT_TRUE(parseDrivesimArgs({"--protocol",
+                                   "modbus",
+                                   "--data",
+                                   "/p",
+                                   "--type",
+                                   "HXA1",
+                                   "--cpu",
+                                   "V110",
+                                   "--capacity",
+                                   "-2007",
+                                   "--language",
+                                   "Jap",
+                                   "--station",
+                                   "5",
+                                   "--link",
+                                   "/tmp/x",
+                                   "--reply-delay-ms",
+                                   "7",
+                                   "--wire-baud",
+                                   "38400",
+                                   "--fault",
+                                   "late:0.5:900",
+                                   "--fault",
+                                   "crc:1",
+                                   "--busy-poll",
+                                   "--write-log",
+                                   "/tmp/w.log",
+                                   "--trip-after-ms",
+                                   "3000:16",
+                                   "--alarm-after-ms",
+                                   "1000"},
+                                  o, &error))
         << error.toStdString();
+    EXPECT_TRUE(o.busyPoll);
+    EXPECT_EQ(o.writeLogPath, QStringLiteral("/tmp/w.log"));
+    ASSERT_EQ(o.statusEvents.size(), 2u);
+    EXPECT_EQ(o.statusEvents[0].kind, SimStatusEvent::Kind::Trip);
+    EXPECT_EQ(o.statusEvents[0].value, 16u);
+    EXPECT_EQ(o.statusEvents[1].kind, SimStatusEvent::Kind::Alarm);
+    EXPECT_EQ(o.statusEvents[1].after.count(), 1000);
     EXPECT_EQ(o.sim.protocol, SimProtocol::Modbus);
     EXPECT_EQ(o.dataFolder, QStringLiteral("/p"));
     EXPECT_EQ(o.drive.typeName, QStringLiteral("HXA1"));
@@ -457,9 +596,18 @@ TEST(DrivesimOptions, RefusesWhatItCannotServe) {
     QString error;
     EXPECT_TRUE(parseDrivesimArgs(base, o, &error));
     const QList<QStringList> bad = {
-        {"--protocol", "profibus"}, {"--station", "300"},  {"--station", "x"},
-        {"--fault", "late"},        {"--fault", "melt:1"}, {"--fault", "noreply:2"},
-        {"--wire-baud", "0"},       {"--bogus", "1"},      {"--link"},
+        {"--protocol", "profibus"},
+        {"--station", "300"},
+        {"--station", "x"},
+        {"--fault", "late"},
+        {"--fault", "melt:1"},
+        {"--fault", "noreply:2"},
+        {"--wire-baud", "0"},
+        {"--bogus", "1"},
+        {"--link"},
+        {"--write-log"},
+        {"--trip-after-ms", "soon"},
+        {"--alarm-after-ms", "5:0"},
     };
     for (const QStringList& extra : bad) {
         DrivesimOptions b;
@@ -538,6 +686,84 @@ TEST_F(DrivesimFrames, StopDoesNotWaitForADelayedReply) {
     ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
     while (sim.requestCount() == 0)
         usleep(1000);
+    server.close();
+    EXPECT_FALSE(server.isOpen());
+    ::close(fd);
+}
+
+// With busy polling the server spins instead of sleeping; it must answer the same, keep the
+// pacing of a line's speed, end a frame at silence and still stop at once.
+TEST_F(DrivesimFrames, BusyPollingServesBothProtocolsWithTheirPacing) {
+    struct Case {
+        SimProtocol protocol;
+        Bytes request;
+        std::size_t replyLength;
+    };
+    const Case cases[] = {
+        {kInv, {0x2F, 0x52, 0x00, 0x00, 0x81}, 7},
+        {kMod, {0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50}, 7},
+        // Ended by silence alone: function 16 is answered by exception 1.
+        {kMod, withCrc({0xFB, 0x10, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x07}), 5},
+    };
+    for (const Case& c : cases) {
+        SimConfig config;
+        config.protocol = c.protocol;
+        config.wireBaud = 2400;
+        DriveSimulator sim(model, config);
+        PtyDriveServer server(sim);
+        server.setBusyPoll(true);
+        ASSERT_TRUE(server.open());
+        const int fd = openRaw(server.slavePath());
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(server.start());
+        for (int i = 0; i < 2; ++i) {
+            const auto sent = std::chrono::steady_clock::now();
+            ASSERT_EQ(::write(fd, c.request.data(), c.request.size()), ssize_t(c.request.size()));
+            const Bytes reply = readFor(fd, c.replyLength, 2000);
+            const auto took = std::chrono::steady_clock::now() - sent;
+            ASSERT_EQ(reply.size(), c.replyLength);
+            EXPECT_EQ(reply, sim.respond(c.request)->bytes);
+            // Never before the request and the reply could have crossed such a line.
+            EXPECT_GE(took,
+                      std::chrono::microseconds((c.request.size() + c.replyLength) * 11 * 1000000 / 2400));
+        }
+        server.stop();
+        EXPECT_FALSE(server.running());
+        ::close(fd);
+    }
+}
+
+TEST_F(DrivesimFrames, BusyPollingStopsDuringADelayedReplyAndALineThatIsNotRead) {
+    SimConfig c;
+    c.replyDelayMs = 600000; // the test would time out if stop() waited for it
+    DriveSimulator sim(model, c);
+    PtyDriveServer server(sim);
+    server.setBusyPoll(true);
+    ASSERT_TRUE(server.open());
+    const int fd = openRaw(server.slavePath());
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(server.start());
+    const Bytes read = {0x2F, 0x52, 0x00, 0x00, 0x81};
+    ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
+    while (sim.requestCount() == 0)
+        usleep(1000);
+    server.stop();
+    EXPECT_FALSE(server.running());
+
+    // Without delay, replies to a master that never reads fill the line; stop() still ends it.
+    sim.setConfig({});
+    ASSERT_TRUE(server.start());
+    Bytes many;
+    for (int i = 0; i < 400; ++i)
+        many.insert(many.end(), read.begin(), read.end());
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    int refused = 0; // writes the line no longer takes: the drive has stopped reading
+    for (int i = 0; i < 2000 && refused < 20; ++i) {
+        if (::write(fd, many.data(), many.size()) < 0)
+            ++refused;
+        usleep(1000);
+    }
+    EXPECT_EQ(refused, 20);
     server.close();
     EXPECT_FALSE(server.isOpen());
     ::close(fd);

@@ -6,6 +6,8 @@
 #include "platform/TextFile.h"
 
 #include <QHash>
+#include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -63,6 +65,25 @@ std::uint32_t maskFor(bool is32) {
 const std::uint16_t kKeyFlag = ComNoToRegister(u"FA10");
 const std::uint16_t kKeyCode = ComNoToRegister(u"FA11");
 const std::uint16_t kFreqCommand = ComNoToRegister(u"FA01");
+// The drive's status words and its trip history, newest first.
+const std::uint16_t kTripCode = ComNoToRegister(u"FC90");
+const std::uint16_t kAlarmWord = ComNoToRegister(u"FC91");
+const std::uint16_t kTripHistory[] = {ComNoToRegister(u"FE10"), ComNoToRegister(u"FE11"),
+                                      ComNoToRegister(u"FE12"), ComNoToRegister(u"FE13")};
+// The drive's own readings, each a share of the output frequency (0.01 Hz): a four-pole
+// motor on a straight voltage-per-frequency line, at half its rated current at 60 Hz.
+struct LiveReading {
+    std::uint16_t address;
+    std::int64_t numerator, denominator, ceiling; // ceiling 0: none
+    bool command;                                 // follows the command even when stopped
+};
+const LiveReading kLiveReadings[] = {
+    {ComNoToRegister(u"FD00"), 1, 1, 0, false},    // output frequency, 0.01 Hz
+    {ComNoToRegister(u"FD01"), 1, 1, 0, true},     // frequency command, 0.01 Hz
+    {ComNoToRegister(u"FD03"), 1, 12, 0, false},   // output current, 0.1 % of rated
+    {ComNoToRegister(u"FD04"), 1, 6, 1000, false}, // output voltage, 0.1 % of rated
+    {ComNoToRegister(u"FD11"), 30, 100, 0, false}, // motor speed, r/min
+};
 // Key bits of a key code, and the codes that end a held UP or DOWN.
 constexpr std::uint32_t kRunBit = 0x01, kStopBit = 0x02, kUpBit = 0x04, kDownBit = 0x08;
 constexpr std::uint32_t kUpRelease = 0x104, kDownRelease = 0x108;
@@ -72,6 +93,33 @@ constexpr std::uint8_t kPoint = 0x80;
 constexpr std::uint8_t kRunLamp = 0x01, kMonitorAndPcLamps = 0x08 | 0x40;
 
 } // namespace
+
+std::optional<SimStatusEvent> parseSimStatusEvent(SimStatusEvent::Kind kind, const QString& text,
+                                                  QString* error) {
+    auto fail = [&]() {
+        if (error)
+            *error = QStringLiteral("a status event is <ms>[:<value>], not \"%1\"").arg(text);
+        return std::optional<SimStatusEvent>();
+    };
+    const QStringList parts = text.split(u':');
+    if (parts.size() > 2)
+        return fail();
+    SimStatusEvent e;
+    e.kind = kind;
+    e.value = kind == SimStatusEvent::Kind::Trip ? 1u : 0x0004u;
+    bool ok = false;
+    const int ms = parts[0].trimmed().toInt(&ok);
+    if (!ok || ms < 0)
+        return fail();
+    e.after = std::chrono::milliseconds(ms);
+    if (parts.size() == 2) {
+        const uint v = parts[1].trimmed().toUInt(&ok, 0);
+        if (!ok || v == 0 || v > 0xFFFF)
+            return fail();
+        e.value = v;
+    }
+    return e;
+}
 
 int cpuNumberOf(const QString& cpuVersion) {
     QString t = cpuVersion.trimmed();
@@ -196,6 +244,85 @@ std::optional<SimParameter> DriveModel::parameter(std::uint16_t address) const {
     if (it == params_.end())
         return std::nullopt;
     return it->second;
+}
+
+std::optional<SimParameter> DriveModel::read(std::uint16_t address) const {
+    std::lock_guard lock(mutex_);
+    const auto it = params_.find(address);
+    if (it == params_.end())
+        return std::nullopt;
+    SimParameter p = it->second;
+    if (const auto live = liveValueLocked(address))
+        p.raw = *live & maskFor(p.is32);
+    return p;
+}
+
+std::optional<std::uint32_t> DriveModel::liveValueLocked(std::uint16_t address) const {
+    const auto freq = params_.find(kFreqCommand);
+    if (freq == params_.end())
+        return std::nullopt;
+    for (const LiveReading& r : kLiveReadings) {
+        if (r.address != address)
+            continue;
+        const std::int64_t f = running_ || r.command ? std::int64_t(freq->second.raw) : 0;
+        std::int64_t v = f * r.numerator / r.denominator;
+        if (r.ceiling > 0 && v > r.ceiling)
+            v = r.ceiling;
+        return std::uint32_t(v);
+    }
+    return std::nullopt;
+}
+
+void DriveModel::trip(std::uint32_t code) {
+    std::lock_guard lock(mutex_);
+    tripLocked(code);
+}
+
+void DriveModel::raiseAlarm(std::uint32_t bits) {
+    std::lock_guard lock(mutex_);
+    raiseAlarmLocked(bits);
+}
+
+void DriveModel::tripLocked(std::uint32_t code) {
+    running_ = false;
+    if (const auto it = params_.find(kTripCode); it != params_.end())
+        it->second.raw = code & maskFor(it->second.is32);
+    std::uint32_t carried = code;
+    for (const std::uint16_t address : kTripHistory) {
+        const auto it = params_.find(address);
+        if (it == params_.end())
+            break;
+        std::swap(carried, it->second.raw);
+    }
+}
+
+void DriveModel::raiseAlarmLocked(std::uint32_t bits) {
+    if (const auto it = params_.find(kAlarmWord); it != params_.end())
+        it->second.raw = (it->second.raw | bits) & maskFor(it->second.is32);
+}
+
+void DriveModel::schedule(const SimStatusEvent& event) {
+    std::lock_guard lock(mutex_);
+    pending_.push_back({std::chrono::steady_clock::now() + event.after, event});
+}
+
+void DriveModel::applyDueEvents() {
+    std::lock_guard lock(mutex_);
+    if (pending_.empty())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    // In the order they fall due, so that a trip history lists them as they happened.
+    std::stable_sort(pending_.begin(), pending_.end(),
+                     [](const PendingEvent& a, const PendingEvent& b) { return a.due < b.due; });
+    std::size_t done = 0;
+    for (; done < pending_.size() && pending_[done].due <= now; ++done) {
+        const SimStatusEvent& e = pending_[done].event;
+        if (e.kind == SimStatusEvent::Kind::Trip)
+            tripLocked(e.value);
+        else
+            raiseAlarmLocked(e.value);
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(done));
 }
 
 bool DriveModel::write(std::uint16_t address, std::int64_t value) {

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -26,7 +27,27 @@ struct SimParameter {
     bool is32 = false;         // "Byte" 4
     bool isSigned = false;     // the lower limit is negative
     std::uint32_t raw = 0;     // the value as the drive holds it (16-bit values masked)
+
+    // raw as a number: negative only for a signed parameter.
+    std::int64_t value() const {
+        if (!isSigned)
+            return raw;
+        return is32 ? std::int64_t(std::int32_t(raw)) : std::int64_t(std::int16_t(raw));
+    }
 };
+
+// A change of the drive's status at a moment after the simulation starts: a trip (value =
+// trip code) or alarm bits (value = bits set in the alarm word).
+struct SimStatusEvent {
+    enum class Kind { Alarm, Trip };
+    Kind kind = Kind::Trip;
+    std::uint32_t value = 1;
+    std::chrono::milliseconds after{0};
+};
+
+// Parses "<ms>[:<value>]"; the value defaults to trip code 1 or alarm bit 2 (overload pre-alarm).
+std::optional<SimStatusEvent> parseSimStatusEvent(SimStatusEvent::Kind kind, const QString& text,
+                                                  QString* error = nullptr);
 
 // The CPU version's number: "V100" and "100" both give 100; 0 when there is none.
 int cpuNumberOf(const QString& cpuVersion);
@@ -46,6 +67,20 @@ public:
     std::optional<SimParameter> parameter(const QString& comNo) const {
         return parameter(ComNoToRegister(comNo));
     }
+
+    // What a read of the parameter answers: the stored value, except for the drive's own
+    // readings (output frequency, frequency command, output current and voltage, motor
+    // speed), which follow the frequency command FA01 while the motor runs.
+    std::optional<SimParameter> read(std::uint16_t address) const;
+
+    // A trip stops the motor, sets the trip code FC90 and pushes it onto the trip history
+    // FE10..FE13; an alarm sets bits of the alarm word FC91.
+    void trip(std::uint32_t code);
+    void raiseAlarm(std::uint32_t bits);
+    // Schedules an event counted from now; applyDueEvents() (called before every answer)
+    // carries out those whose time has come.
+    void schedule(const SimStatusEvent& event);
+    void applyDueEvents();
 
     // The stored value of a write: 16-bit parameters keep the low 16 bits. False when the
     // drive has no such parameter.
@@ -69,6 +104,9 @@ private:
     void setIdentity(int typeCode, int capacityCode, int cpuNumber);
     // A write to the key-code parameter acts as the key it names.
     void keyCodeWrittenLocked(std::uint16_t address);
+    void tripLocked(std::uint32_t code);
+    void raiseAlarmLocked(std::uint32_t bits);
+    std::optional<std::uint32_t> liveValueLocked(std::uint16_t address) const;
 
     mutable std::mutex mutex_;
     std::map<std::uint16_t, SimParameter> params_;
@@ -76,4 +114,9 @@ private:
     int capacityCode_ = 0;
     int cpuNumber_ = 0;
     bool running_ = false;
+    struct PendingEvent {
+        std::chrono::steady_clock::time_point due;
+        SimStatusEvent event;
+    };
+    std::vector<PendingEvent> pending_;
 };

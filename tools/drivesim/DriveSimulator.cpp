@@ -106,6 +106,19 @@ void DriveSimulator::setFaults(std::vector<SimFault> faults) {
     config_.faults = std::move(faults);
 }
 
+void DriveSimulator::setWriteObserver(std::function<void(const SimWrite&)> observer) {
+    std::lock_guard lock(mutex_);
+    writeObserver_ = std::move(observer);
+}
+
+void DriveSimulator::noteWriteLocked(std::uint16_t address) {
+    if (!writeObserver_)
+        return;
+    const auto p = model_.parameter(address);
+    if (p)
+        writeObserver_({p->comNo, p->value(), std::chrono::system_clock::now()});
+}
+
 long DriveSimulator::requestCount() const {
     std::lock_guard lock(mutex_);
     return requests_;
@@ -184,7 +197,7 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::spa
         const auto block = model_.displayBlock();
         out.insert(out.end(), block.begin(), block.end());
     } else if (command == 'R') {
-        const auto p = model_.parameter(address);
+        const auto p = model_.read(address);
         if (!p)
             return std::nullopt;
         putBe(out, width == 4 ? p->raw : (p->raw & 0xFFFF), width);
@@ -194,6 +207,7 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerInverter(std::spa
                                        : model_.writeRegister(address, std::uint16_t(value));
         if (!stored)
             return std::nullopt;
+        noteWriteLocked(address);
         const auto p = model_.parameter(address);
         putBe(out, width == 4 ? p->raw : (p->raw & 0xFFFF), width);
     }
@@ -216,6 +230,8 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerModbus(std::span<
     if (function == 6 && f.size() == 8) {
         const std::uint16_t reg = std::uint16_t(getBe(f, 2, 2));
         const bool stored = model_.writeRegister(reg, std::uint16_t(getBe(f, 4, 2)));
+        if (stored)
+            noteWriteLocked(reg);
         if (broadcast)
             return std::nullopt;
         if (!stored)
@@ -237,7 +253,7 @@ std::optional<std::vector<std::uint8_t>> DriveSimulator::answerModbus(std::span<
             out.insert(out.end(), block.begin(), block.begin() + 2 * count);
         } else {
             for (int i = 0; i < count; ++i) {
-                const auto p = model_.parameter(std::uint16_t(start + i));
+                const auto p = model_.read(std::uint16_t(start + i));
                 if (!p)
                     return modbusException(f[0], function, 0x02);
                 putBe(out, p->raw & 0xFFFF, 2);
@@ -261,6 +277,7 @@ std::optional<SimReply> DriveSimulator::respondLocked(std::span<const std::uint8
         return std::nullopt;
     if (config_.onlyParity && line.parity >= 0 && line.parity != *config_.onlyParity)
         return std::nullopt;
+    model_.applyDueEvents();
     auto bytes = config_.protocol == SimProtocol::Modbus ? answerModbus(frame) : answerInverter(frame);
     if (!bytes)
         return std::nullopt;

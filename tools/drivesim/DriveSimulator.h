@@ -7,6 +7,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -56,6 +57,13 @@ struct SimConfig {
     std::uint32_t seed = 1;
 };
 
+// A write the drive carried out (whether or not its reply then reached the master).
+struct SimWrite {
+    QString comNo;      // as the drive-type file spells it
+    std::int64_t value; // as stored: 16-bit parameters keep their low 16 bits; signed ones read as such
+    std::chrono::system_clock::time_point time;
+};
+
 struct SimReply {
     std::vector<std::uint8_t> bytes;
     std::chrono::microseconds delay{0}; // from the end of the request
@@ -85,6 +93,10 @@ public:
     // 0 more bytes are needed (or silence), -1 the first byte begins no frame.
     int frameLength(std::span<const std::uint8_t> buf) const;
 
+    // Called for every write the drive carries out, in order, before its reply is sent.
+    // It runs under the simulator's lock: it must not call back into the simulator.
+    void setWriteObserver(std::function<void(const SimWrite&)> observer);
+
     long requestCount() const;
     long replyCount() const;
 
@@ -95,12 +107,14 @@ private:
     std::optional<SimReply> respondLocked(std::span<const std::uint8_t> frame, const SimLine& line);
     std::vector<SimReply> drainLocked(const SimLine& line);
     std::vector<SimReply> silenceLocked(const SimLine& line);
+    void noteWriteLocked(std::uint16_t address);
 
     DriveModel& model_;
     mutable std::mutex mutex_;
     SimConfig config_;
     std::mt19937 random_;
     std::vector<std::uint8_t> input_;
+    std::function<void(const SimWrite&)> writeObserver_;
     long requests_ = 0;
     long replies_ = 0;
 };

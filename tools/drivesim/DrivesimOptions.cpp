@@ -5,13 +5,18 @@ QString drivesimUsage() {
         "usage: drivesim --protocol inverter|modbus --data <program folder> --type <type name>\n"
         "                --cpu <V...> --capacity <capacity name> [--language Eng] --station <n>\n"
         "                --link <path> [--reply-delay-ms <n>] [--wire-baud <baud>]\n"
-        "                [--fault <kind>:<rate>[:<ms>]]...\n"
+        "                [--fault <kind>:<rate>[:<ms>]]... [--write-log <file>] [--busy-poll]\n"
+        "                [--trip-after-ms <ms>[:<code>]]... [--alarm-after-ms <ms>[:<bits>]]...\n"
         "Serves a simulated drive on a pseudo-terminal and links <path> to it until SIGTERM.\n"
         "  --station     maker's protocol: the inverter number a station byte must carry (255\n"
         "                reaches every drive); MODBUS: the slave address besides 251 (0: 251 only)\n"
         "  --wire-baud   also delay each reply by the request's and reply's time on such a line\n"
         "  --fault       noreply, checksum, exception (MODBUS), late (by <ms>, default 600),\n"
-        "                garbage; <rate> is the share of replies hit, 0 to 1; may be repeated\n");
+        "                garbage; <rate> is the share of replies hit, 0 to 1; may be repeated\n"
+        "  --write-log   append \"<number> <value> <time>\" to <file> for every write carried out\n"
+        "  --busy-poll   never sleep: spin on the line as a drive's firmware does (takes a core)\n"
+        "  --trip-after-ms   trip <ms> after the start with trip code <code> (default 1)\n"
+        "  --alarm-after-ms  set alarm word bits <bits> (default 4) <ms> after the start\n");
 }
 
 bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* error) {
@@ -26,6 +31,10 @@ bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* e
         if (opt == QStringLiteral("--help") || opt == QStringLiteral("-h")) {
             out.help = true;
             return true;
+        }
+        if (opt == QStringLiteral("--busy-poll")) {
+            out.busyPoll = true;
+            continue;
         }
         if (i + 1 >= args.size())
             return fail(QStringLiteral("%1 needs a value").arg(opt));
@@ -77,6 +86,17 @@ bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* e
             if (!f)
                 return fail(why);
             out.sim.faults.push_back(*f);
+        } else if (opt == QStringLiteral("--write-log")) {
+            out.writeLogPath = value;
+        } else if (opt == QStringLiteral("--trip-after-ms") || opt == QStringLiteral("--alarm-after-ms")) {
+            QString why;
+            const auto e =
+                parseSimStatusEvent(opt == QStringLiteral("--trip-after-ms") ? SimStatusEvent::Kind::Trip
+                                                                             : SimStatusEvent::Kind::Alarm,
+                                    value, &why);
+            if (!e)
+                return fail(QStringLiteral("%1: %2").arg(opt, why));
+            out.statusEvents.push_back(*e);
         } else {
             return fail(QStringLiteral("unknown option \"%1\"").arg(opt));
         }

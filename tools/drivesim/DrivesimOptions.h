@@ -10,7 +10,10 @@ struct DrivesimOptions {
     QString dataFolder; // the program folder holding dat/
     DriveIdentity drive;
     SimConfig sim;
-    QString linkPath; // symbolic link made to the pseudo-terminal's slave side
+    QString linkPath;     // symbolic link made to the pseudo-terminal's slave side
+    QString writeLogPath; // when set, every write carried out is appended there
+    bool busyPoll = false;
+    std::vector<SimStatusEvent> statusEvents; // trips and alarms on cue
     bool help = false;
 };
 

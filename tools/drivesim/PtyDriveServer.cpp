@@ -93,7 +93,12 @@ bool PtyDriveServer::start() {
     if (master_ < 0 || thread_.joinable())
         return false;
     stopping_ = false;
+    spinning_ = busyPoll_;
     thread_ = std::thread([this] {
+        if (spinning_) {
+            serveBusy();
+            return;
+        }
         // Replies paced to a line's speed should leave on time, not up to 50 us late.
         prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
         int replies = 0;
@@ -110,6 +115,7 @@ void PtyDriveServer::stop() {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
     thread_.join();
+    spinning_ = false;
     std::uint64_t drained = 0;
     [[maybe_unused]] const ssize_t m = ::read(wake_, &drained, sizeof drained);
 }
@@ -191,8 +197,68 @@ bool PtyDriveServer::serveStep(int timeoutMs, int* replies) {
     return true;
 }
 
+void PtyDriveServer::serveBusy() {
+    const int flags = ::fcntl(master_, F_GETFL);
+    ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    SimLine l = line();
+    auto silence = std::chrono::milliseconds(silenceMs());
+    bool partial = false;
+    auto lastByte = std::chrono::steady_clock::now();
+    while (!stopping_) {
+        std::uint8_t buf[256];
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        std::vector<SimReply> out;
+        auto requestEnd = std::chrono::steady_clock::now();
+        if (n > 0) {
+            // The master may have changed the line's speed since the last request.
+            l = line();
+            silence = std::chrono::milliseconds(silenceMs());
+            out = simulator_.feed(std::span<const std::uint8_t>(buf, std::size_t(n)), l);
+            partial = simulator_.hasPartialInput();
+            lastByte = requestEnd;
+        } else if (partial && requestEnd - lastByte >= silence) {
+            out = simulator_.silence(l);
+            partial = false;
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            // Cannot happen while slaveKeep_ is open; do not spin on a broken line if it does.
+            pollfd wake{wake_, POLLIN, 0};
+            ::poll(&wake, 1, 10);
+        }
+        for (const SimReply& r : out)
+            if (!sendAfter(r, requestEnd))
+                break;
+    }
+    ::fcntl(master_, F_SETFL, flags);
+}
+
+bool PtyDriveServer::writeAll(const std::vector<std::uint8_t>& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN) { // busy polling: the line is full, the master not reading
+                if (stopping_)
+                    return false;
+                continue;
+            }
+            return true; // the line is gone; the request still counts as served
+        }
+        done += std::size_t(n);
+    }
+    ++sent_;
+    return true;
+}
+
 bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd) {
     const auto due = requestEnd + reply.delay;
+    if (spinning_) {
+        while (reply.delay.count() > 0 && std::chrono::steady_clock::now() < due)
+            if (stopping_)
+                return false;
+        return writeAll(reply.bytes);
+    }
     // Sleep until shortly before the reply is due, then spin: a wake-up from sleep can be
     // late by more than the pacing wants to be accurate to.
     constexpr auto kSpin = std::chrono::microseconds(150);
@@ -208,16 +274,5 @@ bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock:
     }
     while (reply.delay.count() > 0 && std::chrono::steady_clock::now() < due) {
     }
-    std::size_t done = 0;
-    while (done < reply.bytes.size()) {
-        const ssize_t n = ::write(master_, reply.bytes.data() + done, reply.bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return true; // the line is gone; the request still counts as served
-        }
-        done += std::size_t(n);
-    }
-    ++sent_;
-    return true;
+    return writeAll(reply.bytes);
 }

@@ -23,6 +23,13 @@ public:
     QString slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
 
+    // With busy polling the serving thread never sleeps: it spins on non-blocking reads and
+    // waits out reply delays by spinning too, as a drive's firmware polls its UART, so that
+    // the drive's own wake-up is not part of a measured exchange. It costs a whole core while
+    // serving. Takes effect at the next start().
+    void setBusyPoll(bool on) { busyPoll_ = on; }
+    bool busyPoll() const { return busyPoll_; }
+
     // Serves in a thread until stop(); false when not open or already running.
     bool start();
     // Ends the thread (a reply being delayed is abandoned) and waits for it. Idempotent.
@@ -42,7 +49,11 @@ public:
 private:
     // One wait for input; false when woken by stop().
     bool serveStep(int timeoutMs, int* replies);
+    // The thread's loop with busy polling.
+    void serveBusy();
     bool sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd);
+    // Writes the whole reply; false when stop() came while the line would not take it.
+    bool writeAll(const std::vector<std::uint8_t>& bytes);
     SimLine line() const;
     int silenceMs() const;
 
@@ -53,5 +64,7 @@ private:
     QString slavePath_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> busyPoll_{false};
+    bool spinning_ = false; // the thread runs serveBusy()
     std::atomic<long> sent_{0};
 };

@@ -5,6 +5,7 @@
 #include "tools/drivesim/DriveSimulator.h"
 #include "tools/drivesim/DrivesimOptions.h"
 #include "tools/drivesim/PtyDriveServer.h"
+#include "tools/drivesim/WriteLog.h"
 
 #include <QStringList>
 #include <csignal>
@@ -50,7 +51,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     DriveSimulator simulator(model, opt.sim);
+    WriteLogFile writeLog;
+    if (!opt.writeLogPath.isEmpty()) {
+        if (!writeLog.open(opt.writeLogPath, &error)) {
+            say(error);
+            return 1;
+        }
+        simulator.setWriteObserver([&writeLog](const SimWrite& w) { writeLog.append(w); });
+    }
     PtyDriveServer server(simulator);
+    server.setBusyPoll(opt.busyPoll);
     if (!server.open(&error)) {
         say(error);
         return 1;
@@ -59,6 +69,8 @@ int main(int argc, char** argv) {
         say(error);
         return 1;
     }
+    for (const SimStatusEvent& e : opt.statusEvents)
+        model.schedule(e); // counted from here, when the drive starts answering
     server.start();
     say(QStringLiteral("%1 %2(%3)%4 (type %5, capacity %6, CPU %7; %8 parameters) on %9, linked as %10")
             .arg(opt.sim.protocol == SimProtocol::Modbus ? QStringLiteral("MODBUS-RTU")
