@@ -1,7 +1,7 @@
 // The simulated drive as the monitor sees it: the numbers it reads from every shipped drive
 // type, the readings that follow the frequency command, and trips and alarms on cue.
-#include "link/FrameCodec.h"
 #include "platform/IniFile.h"
+#include "protocol/FrameCodec.h"
 #include "support/TestPaths.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
