@@ -132,9 +132,9 @@ public:
     CheckOption DispBuffer{this, "DispBuffer", false};
     UpDownOption ComSpMarg{this, "ComSpMarg", "Edit8", 0, 100, 1, 50, false};
     UpDownOption ComChkTimes{this, "ComChkTimes", "Edit3", 1, 100, 1, 5, false};
-    CheckOption CheckBox1{this, "CheckBox1", false};
-    CheckOption CheckBox2{this, "CheckBox2", false};
-    CheckOption CheckBox3{this, "CheckBox3", false};
+    CheckOption zeroOnCommError{this, "CheckBox1", false};
+    CheckOption currentVoltageCellColor{this, "CheckBox2", false};
+    CheckOption onlineCurrentVoltageBase{this, "CheckBox3", false};
     CheckOption WinHelpSlct{this, "WinHelpSlct", false};
     ColorOption PSTextC{this, "PSTextC", 0x000000};
     ColorOption PSCellC{this, "PSCellC", 0xFFFFFF};
@@ -146,10 +146,10 @@ public:
     ColorOption CTimeC{this, "CTimeC", 0x808080};
     ColorOption CErrC{this, "CErrC", 0x808080};
     // Never shown: the drive type's RUN/STOP lock (Info.ini [Setup] Option2).
-    CheckOption Option2Chk{this, "Option2Chk", false};
+    CheckOption runStopLock{this, "Option2Chk", false};
 
     // The free-unit factor as the monitor reads it: the text of Edit9 ("1.00" for 100).
-    QString Edit9() const { return ValMulti.text(); }
+    QString freeUnitFactorText() const { return ValMulti.text(); }
     // The RUN/STOP hint labels: visible while MonInvDrive is checked, enabled with it.
     bool runStopLabelsVisible() const { return MonInvDrive.checked(); }
     // Label16/Label17 and the continuous-recording fields follow CntMon.
@@ -186,8 +186,8 @@ public:
     // its range, as it reads its edit; anything else puts the position back in the edit.
     void takeTypedPosition(UpDownOption& field);
     // "Restore to factory settings" and "Set default colors".
-    void DefBtnClick();
-    void Button1Click();
+    void restoreFactorySettings();
+    void setDefaultColors();
 
     // Enabled states of the options that depend on the drive type and the program state.
     // Re-reads the drive type's Info.ini (its Option2 lock and its alarm and trip lists);
@@ -230,9 +230,9 @@ private:
     void emitChanged() { emit changed(); }
 
     bool mastersTab_ = false;
-    bool option1_ = false;  // Info.ini [Setup] Option1: result saving always allowed
-    bool alarmList_ = true; // the drive type lists its alarm bits
-    bool tripList_ = true;  // the drive type lists its trip codes
+    bool resultSavingAlwaysAllowed_ = false; // Info.ini [Setup] Option1
+    bool alarmList_ = true;                  // the drive type lists its alarm bits
+    bool tripList_ = true;                   // the drive type lists its trip codes
     bool saveFailureShown_ = false;
     std::function<void(bool)> association_;
     std::function<void()> dataStoreViewer_;

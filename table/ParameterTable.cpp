@@ -355,7 +355,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
     const bool selectMark = work(UP_SelectIndex, i) == kOne;
     if (col == TC_Value && selectMark)
         st.background = ColorOption::fromBgr(kBlue);
-    if (!filtered() && o.CheckBox2.checked() && currentVoltage() && col == TC_Unit) {
+    if (!filtered() && o.currentVoltageCellColor.checked() && currentVoltage() && col == TC_Unit) {
         const QString& kind = para(PD_CurrentVoltIndex, i);
         if (kind == QLatin1String("C") || kind == QLatin1String("V"))
             st.background = o.PCVCellC.color();

@@ -107,14 +107,14 @@ protected:
         g.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
         savedUndoMax = options().UndoMaxSet.position();
-        savedCheckBox2 = options().CheckBox2.checked();
+        savedCurrentVoltageCellColor = options().currentVoltageCellColor.checked();
     }
 
     void TearDown() override {
         table.reset();
         options().UndoMaxSet.setPosition(savedUndoMax);
-        options().CheckBox2.setChecked(savedCheckBox2);
-        options().Button1Click(); // the default colours
+        options().currentVoltageCellColor.setChecked(savedCurrentVoltageCellColor);
+        options().setDefaultColors(); // the default colours
         globals().Parameters = nullptr;
         resetGlobals();
     }
@@ -151,5 +151,5 @@ protected:
     FakeTableHost host;
     std::unique_ptr<ParameterTableWindow> table;
     int savedUndoMax = 10;
-    bool savedCheckBox2 = false;
+    bool savedCurrentVoltageCellColor = false;
 };

@@ -356,7 +356,7 @@ TEST_F(ParaTableFixture, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter) {
 TEST_F(ParaTableFixture, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColourOnlyInAll) {
     ParameterTableWindow& t = createTable();
     Options& o = options();
-    o.CheckBox2.setChecked(true);
+    o.currentVoltageCellColor.setChecked(true);
     o.PCVCellC.setValue(0x00FFFF);
     setWork("0022", UP_SelectIndex, "1");
     setWork("0022", UP_Value, "1600");
