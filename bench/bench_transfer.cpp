@@ -98,7 +98,7 @@ Run runJob(Bench& b, std::uint32_t mode) {
     const long requests = b.drive.sim->requestCount();
     QElapsedTimer t;
     t.start();
-    engine.StBtnClick();
+    engine.start();
     Run r;
     r.seconds = t.nsecsElapsed() / 1e9;
     r.bytes = b.port.bytesOut + b.port.bytesIn - before;

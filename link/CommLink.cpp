@@ -41,9 +41,9 @@ void installCommLink(CommLink* link) {
 
 CommLink::CommLink(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {
     portPathResolver = [](const QString& name) { return comPortPath(name, globals().SettingsIniPath); };
-    timer1_.setSingleShot(true);
-    timer1_.setInterval(kIdleDelayMs);
-    timer1_.callOnTimeout([this] { Timer1Timer(); });
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setInterval(kIdleDelayMs);
+    idleTimer_.callOnTimeout([this] { idleTimeout(); });
 }
 
 CommLink::~CommLink() {
@@ -56,8 +56,8 @@ void CommLink::showIcon(LinkIcon icon) {
         view_->setLinkIcon(icon);
 }
 
-void CommLink::Timer1Timer() {
-    timer1_.stop();
+void CommLink::idleTimeout() {
+    idleTimer_.stop();
     showIcon(LinkIcon::Idle);
 }
 
@@ -132,7 +132,7 @@ void CommLink::setAllDriveCommands(bool connected) {
         return;
     for (DriveCommand c : kAllDriveCommands) {
         const bool keptForSpecialSetup = c == DriveCommand::KeyPad || c == DriveCommand::InverterInfo;
-        view_->setDriveCommandEnabled(c, connected && (!SpDrv1 || keptForSpecialSetup));
+        view_->setDriveCommandEnabled(c, connected && (!specialSetup || keptForSpecialSetup));
     }
 }
 
@@ -178,7 +178,7 @@ std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& 
     if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind)) {
         // A wrong index would put another parameter's number on the wire.
         err = true;
-        timer1_.stop();
+        idleTimer_.stop();
         showIcon(LinkIcon::Failed);
         return 0;
     }
@@ -197,7 +197,7 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
     if (opt.icon != IconMode::None) {
         showIcon(LinkIcon::Busy);
         if (opt.icon == IconMode::Timed)
-            timer1_.start(); // restarts a running timer
+            idleTimer_.start(); // restarts a running timer
     }
 
     res.request = BuildFrame(opt.protocol, req);
@@ -215,7 +215,7 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
         }
         if (opt.icon != IconMode::None) {
             if (res.error) {
-                timer1_.stop();
+                idleTimer_.stop();
                 showIcon(LinkIcon::Failed);
             } else if (opt.icon == IconMode::Immediate) {
                 showIcon(LinkIcon::Idle);

@@ -38,10 +38,10 @@ struct LinkSettings {
     int sizeIndex = 1;      // CommSize
     int inverterNumber = 0; // IdNmb, 0..63
     bool appendNo = false;  // "Set number"
-    bool douhou = false;    // "Broadcast"
+    bool broadcast = false; // "Broadcast"
 
     Protocol protocolKind() const { return protocol == 1 ? Protocol::Modbus : Protocol::Inverter; }
-    StationChoice station() const { return {appendNo, douhou, inverterNumber}; }
+    StationChoice station() const { return {appendNo, broadcast, inverterNumber}; }
 };
 
 // How the link icon follows an exchange.
@@ -100,7 +100,7 @@ public:
     QStringList PortsFound;    // PC_ComboPort_COM: names of the ports that could be opened
     bool PortChk = true;       // cleared after the "no port name" message, set when a name is found
     bool PortMsgShown = false; // the "cannot open" message was shown; the main window clears it
-    bool SpDrv1 = false;       // the drive is specially set up (written by the special-setup check)
+    bool specialSetup = false; // the drive is specially set up (written by the special-setup check)
     bool CommError = false;    // the last exchange failed; the dialog's OK clears it
     std::uint32_t ModbusAddress = kDefaultModbusAddress; // address of the last MODBUS request
     int ReplyTimeout = 200;                              // ms, settings "Delay" (30..5000)
@@ -127,8 +127,8 @@ public:
     // The parameter index of a communication number, -1 when the table lacks it.
     int FindParaRow(const QString& comNo) const;
     // The 300 ms quiet timer's handler: icon back to idle.
-    void Timer1Timer();
-    bool timer1Active() const { return timer1_.isActive(); }
+    void idleTimeout();
+    bool idleTimerActive() const { return idleTimer_.isActive(); }
 
     // ---- Primitives for the other exchanges (scan, start-up detection, keypad) ----
     // Closes an open port and opens `name` with the given list positions; no messages, no
@@ -156,7 +156,7 @@ private:
     SerialPort& port_;
     Clock& clock_;
     LinkView* view_ = nullptr;
-    QTimer timer1_;
+    QTimer idleTimer_;
     int openBaud_ = 0; // speed of the open port, for the drain bound
 };
 

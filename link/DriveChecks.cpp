@@ -98,7 +98,7 @@ void DriveChecks::CheckSpSetup() {
     check("0999", 2, 100);
 
     if (!marked) {
-        link_.SpDrv1 = false;
+        link_.specialSetup = false;
     } else {
         if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
             text += QStringLiteral("\n\n") + Msg(101) + u'\n' + Msg(102);
@@ -107,7 +107,7 @@ void DriveChecks::CheckSpSetup() {
             flags_.DrvChkAct = false;
             flags_.DrvChkd = true;
         }
-        link_.SpDrv1 = true;
+        link_.specialSetup = true;
     }
     link_.ConnectDrive();
 }

@@ -4,7 +4,7 @@
 // version are those the user selected. Also the window lock of a monitor run.
 //
 // The outcome lives in flags of the main window, reached through DriveCheckFlags, and in
-// CommLink::SpDrv1.
+// CommLink::specialSetup.
 #include "link/DriveNames.h"
 
 #include <QString>
@@ -30,7 +30,7 @@ public:
     DriveChecks(CommLink& link, DriveCheckFlags flags, const QStringList* cpuForms = nullptr,
                 const QStringList* cpuNumbers = nullptr);
 
-    // Marks link.SpDrv1 when the drive's "0998"/"0999" do not hold their normal values (for
+    // Marks link.specialSetup when the drive's "0998"/"0999" do not hold their normal values (for
     // drive types whose Info.ini asks for it); warns once while the warning is due and the
     // table is the active window. A call made while one runs returns at once.
     void CheckSpSetup();

@@ -100,24 +100,24 @@ void TransferEngine::loadTexts() {
     StartText = work("Button1", "Start");
     CancelText = work("Button2", "Cancel");
     OkText = work("Button3", "OK");
-    Info1 = rep("Info1", "* Communication Error Parameters");
-    Info2 = rep("Info2", "* Different Value Parameters");
+    errorHeading = rep("Info1", "* Communication Error Parameters");
+    differenceHeading = rep("Info2", "* Different Value Parameters");
     NoErrInfo = work("NoErrInfo", "Communication was finished without error.");
     NoDiffInfo = work("NoDiffInfo", "No Different Value.");
-    Info3 = rep("Info3", "No Item.");
+    noItemText = rep("Info3", "No Item.");
     Buff = rep("Buff", "Maintenance Parameter");
-    Result1 = padLeft(rep("Result1", "Inverter"), kColumnWidth);
-    Result2 = padLeft(rep("Result2", "KVR260X"), kColumnWidth);
-    Result3 = rep("Result3", "Title");
+    driveColumnTitle = padLeft(rep("Result1", "Inverter"), kColumnWidth);
+    programColumnTitle = padLeft(rep("Result2", "KVR260X"), kColumnWidth);
+    titleColumnTitle = rep("Result3", "Title");
 }
 
 void TransferEngine::FormShow() {
     loadTexts();
     if (!view_)
         return;
-    view_->setLabel1(Msg(TransferMode == kModeImport ? 61 : TransferMode == kModeExport ? 62 : 63));
+    view_->setStatusText(Msg(TransferMode == kModeImport ? 61 : TransferMode == kModeExport ? 62 : 63));
     if (TransferMode == kModeExport && options().WriteNotChgPara.checked())
-        view_->setLabel2(Msg(83), true);
+        view_->setNoteText(Msg(83), true);
     view_->showReadyButtons();
     view_->setProgress(0);
 }
@@ -196,7 +196,7 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
     }
 }
 
-void TransferEngine::StBtnClick() {
+void TransferEngine::start() {
     if (running_ || !globals().Parameters)
         return;
     running_ = true;
@@ -234,11 +234,11 @@ void TransferEngine::StBtnClick() {
 void TransferEngine::runImport() {
     ParameterStore& store = *globals().Parameters;
     if (view_) {
-        view_->setLabel1(Msg(64));
+        view_->setStatusText(Msg(64));
         view_->repaintNow();
     }
     if (result_)
-        result_->addLine(Info1);
+        result_->addLine(errorHeading);
 
     std::vector<std::int64_t> entries(std::size_t(std::max(LastParaIndex + 1, 0)), 0);
     eachParameter([&](int i) -> std::optional<Failure> {
@@ -292,11 +292,11 @@ void TransferEngine::runExport() {
     ParameterStore& store = *globals().Parameters;
     const Options& o = options();
     if (view_) {
-        view_->setLabel1(Msg(65));
+        view_->setStatusText(Msg(65));
         view_->repaintNow();
     }
     if (result_)
-        result_->addLine(Info1);
+        result_->addLine(errorHeading);
 
     const auto skipped = [&](int i) {
         return datCell(PD_Flag, i) == QLatin1String("1") ||
@@ -343,14 +343,14 @@ void TransferEngine::runComparison() {
     ParameterStore& store = *globals().Parameters;
     const Options& o = options();
     if (view_) {
-        view_->setLabel1(Msg(66));
+        view_->setStatusText(Msg(66));
         view_->repaintNow();
     }
     if (result_) {
-        result_->addLine(Info2);
-        result_->addLine(QStringLiteral("      ") + Result1 + QStringLiteral("  ") + Result2 +
-                         QStringLiteral("  ") + Result3);
-        result_->addBuffLine(Info1);
+        result_->addLine(differenceHeading);
+        result_->addLine(QStringLiteral("      ") + driveColumnTitle + QStringLiteral("  ") +
+                         programColumnTitle + QStringLiteral("  ") + titleColumnTitle);
+        result_->addBuffLine(errorHeading);
     }
 
     eachParameter([&](int i) -> std::optional<Failure> {
@@ -381,7 +381,7 @@ void TransferEngine::runComparison() {
 
     if (result_) {
         if (differences_ == 0)
-            result_->addLine(Info3);
+            result_->addLine(noItemText);
         if (errors_ > 0) {
             result_->addLine(QString());
             result_->appendBuffer();
@@ -392,10 +392,10 @@ void TransferEngine::runComparison() {
 void TransferEngine::endOfRun() {
     const Options& o = options();
     const bool comparison = TransferMode != kModeImport && TransferMode != kModeExport;
-    auto okState = [&](bool label2) {
+    auto okState = [&](bool keepNote) {
         if (view_) {
-            view_->setLabel1(NoErrInfo);
-            view_->showOkButton(label2);
+            view_->setStatusText(NoErrInfo);
+            view_->showOkButton(keepNote);
         }
         autoClose_ = false;
     };
@@ -410,7 +410,7 @@ void TransferEngine::endOfRun() {
             TransferGo = 0;
     } else if (differences_ == 0 && errors_ == 0) {
         if (o.CompResult.checked() && view_)
-            view_->setLabel2(NoDiffInfo, true);
+            view_->setNoteText(NoDiffInfo, true);
         okState(o.CompResult.checked());
         TransferGo = 0;
     }

@@ -192,7 +192,7 @@ void CommSetupDialog::showSettings() {
     const LinkSettings& s = settings_.link().Settings;
     ProtocolItems[s.protocol == 1 ? 1 : 0]->setChecked(true);
     AppendNo->setChecked(s.appendNo);
-    Douhou->setChecked(s.douhou);
+    Douhou->setChecked(s.broadcast);
     IdNmb->setPosition(s.inverterNumber);
     IdNmb->setEnabled(settings_.inverterNumberEnabled());
     setComboIndex(ComboBox1, s.portIndex);
@@ -260,7 +260,7 @@ void CommSetupDialog::AppendNoClick() {
 }
 
 void CommSetupDialog::DouhouClick() {
-    settings_.setDouhou(Douhou->isChecked());
+    settings_.setBroadcast(Douhou->isChecked());
     showSettings();
 }
 

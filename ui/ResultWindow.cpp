@@ -24,7 +24,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-ResultWindow* ResultForm1 = nullptr;
+ResultWindow* currentResultWindow = nullptr;
 
 MainWindowLinks& mainWindowLinks() {
     static MainWindowLinks links;
@@ -42,29 +42,29 @@ ResultWindow::ResultWindow(QWidget* /*owner*/) : QDialog(nullptr) {
     ResultDisp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultDisp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ResultDisp->setContextMenuPolicy(Qt::CustomContextMenu);
-    PopupMenu1 = new QMenu(this);
-    PopRepCopy = PopupMenu1->addAction(QStringLiteral("Copy"));
+    contextMenu = new QMenu(this);
+    PopRepCopy = contextMenu->addAction(QStringLiteral("Copy"));
     PopRepCopy->setShortcut(QKeySequence::Copy);
     connect(PopRepCopy, &QAction::triggered, this, [this] { PopRepCopyClick(); });
     connect(ResultDisp, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->exec(ResultDisp->mapToGlobal(at)); });
+            [this](const QPoint& at) { contextMenu->exec(ResultDisp->mapToGlobal(at)); });
     top->addWidget(ResultDisp);
     auto* buttons = new QHBoxLayout;
-    Button1 = new QPushButton(this);
-    Button2 = new QPushButton(this);
+    printButton = new QPushButton(this);
+    saveButton = new QPushButton(this);
     buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
+    buttons->addWidget(printButton);
+    buttons->addWidget(saveButton);
     top->addLayout(buttons);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(printButton, &QPushButton::clicked, this, [this] { printText(); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveText(); });
     resize(560, kMinHeight);
-    ResultForm1 = this;
+    currentResultWindow = this;
 }
 
 ResultWindow::~ResultWindow() {
-    if (ResultForm1 == this)
-        ResultForm1 = nullptr;
+    if (currentResultWindow == this)
+        currentResultWindow = nullptr;
 }
 
 void ResultWindow::showText() {
@@ -107,8 +107,8 @@ void ResultWindow::FormShow() {
     place();
     const ResultTexts t = ResultTexts::forMode(int(TransferMode));
     setWindowTitle(t.caption);
-    Button1->setText(t.printButton);
-    Button2->setText(t.saveButton);
+    printButton->setText(t.printButton);
+    saveButton->setText(t.saveButton);
     printTitle_ = t.printTitle;
     if (!shown_) {
         showText();
@@ -117,7 +117,7 @@ void ResultWindow::FormShow() {
     ResultDisp->moveCursor(QTextCursor::Start);
     ResultDisp->setFocus();
     const auto& printEnabled = mainWindowLinks().printEnabled;
-    Button1->setEnabled(!printEnabled || printEnabled());
+    printButton->setEnabled(!printEnabled || printEnabled());
 }
 
 void ResultWindow::showEvent(QShowEvent* e) {
@@ -136,7 +136,7 @@ void ResultWindow::changeEvent(QEvent* e) {
     QDialog::changeEvent(e);
 }
 
-void ResultWindow::Button1Click() {
+void ResultWindow::printText() {
     if (printTitle_.isEmpty())
         printTitle_ = ResultTexts::forMode(int(TransferMode)).printTitle;
     QPrinter printer(QPrinter::HighResolution);
@@ -160,7 +160,7 @@ void ResultWindow::Button1Click() {
     doc.print(&printer);
 }
 
-void ResultWindow::Button2Click() {
+void ResultWindow::saveText() {
     SaveResultLines(lines(), int(TransferMode), currentTime ? currentTime() : QDateTime::currentDateTime(),
                     this);
 }

@@ -50,15 +50,15 @@ public:
     // Handlers.
     void FormShow();
     void FormActivate();
-    void Button1Click();    // Print
-    void Button2Click();    // Save (also called by the transfer engine without showing)
+    void printText();
+    void saveText();        // also called by the transfer engine without showing
     void PopRepCopyClick(); // Copy
 
     // Controls.
     QPlainTextEdit* ResultDisp = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
+    QPushButton* printButton = nullptr;
+    QPushButton* saveButton = nullptr;
+    QMenu* contextMenu = nullptr;
     QAction* PopRepCopy = nullptr;
 
     static constexpr int kMinWidth = 360, kMinHeight = 406;
@@ -78,4 +78,4 @@ private:
 
 // The result window of the job in progress while it exists (the monitor and the transfer
 // commands set and clear it).
-extern ResultWindow* ResultForm1;
+extern ResultWindow* currentResultWindow;

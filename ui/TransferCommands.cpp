@@ -64,7 +64,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         return;
     }
     checks_.CheckSpSetup();
-    if (link_.SpDrv1)
+    if (link_.specialSetup)
         return;
 
     TransferGo = 1;
@@ -99,8 +99,8 @@ void TransferCommands::runWholeTable(DriveCommand command) {
 
     TransferEngine& engine = workBar_->engine();
     engine.setResult(&result.text());
-    engine.saveResult = [&result] { result.Button2Click(); };
-    workBar_->Label2->hide();
+    engine.saveResult = [&result] { result.saveText(); };
+    workBar_->noteLabel->hide();
     host_.showModal(*workBar_);
     PumpEvents();
     engine.setResult(nullptr);
@@ -126,7 +126,7 @@ void TransferCommands::runSelected(DriveCommand command) {
     if (guard.busy())
         return;
     checks_.CheckSpSetup();
-    if (link_.SpDrv1)
+    if (link_.specialSetup)
         return;
     if (command == DriveCommand::SelectedImport)
         host_.importSelected();

@@ -360,10 +360,10 @@ TEST_F(Link, ModbusAddressFollowsTheStationChoice) {
     transact(kP0000);
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50}));
     EXPECT_EQ(link.ModbusAddress, 0xFBu);
-    link.Settings.douhou = true;
+    link.Settings.broadcast = true;
     transact(kP0000);
     EXPECT_EQ(link.ModbusAddress, 0u);
-    link.Settings.douhou = false;
+    link.Settings.broadcast = false;
     link.Settings.appendNo = true;
     link.Settings.inverterNumber = 5;
     transact(kP0000);
@@ -417,16 +417,16 @@ TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyWhenTheQuietTimerRuns) {
     port.queueReply(inverterReply('R', 0, 1));
     transact(kP0000);
     EXPECT_EQ(view.icons, std::vector<LinkIcon>{LinkIcon::Busy});
-    EXPECT_TRUE(link.timer1Active());
-    link.Timer1Timer();
+    EXPECT_TRUE(link.idleTimerActive());
+    link.idleTimeout();
     EXPECT_EQ(view.icons.back(), LinkIcon::Idle);
-    EXPECT_FALSE(link.timer1Active());
+    EXPECT_FALSE(link.idleTimerActive());
 
     view.icons.clear();
     port.queueNoReply();
     transact(kP0000);
     EXPECT_EQ(view.icons, (std::vector<LinkIcon>{LinkIcon::Busy, LinkIcon::Failed}));
-    EXPECT_FALSE(link.timer1Active()); // stays at 0
+    EXPECT_FALSE(link.idleTimerActive()); // stays at 0
 }
 
 // ---- Open and connect ----
@@ -492,7 +492,7 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
     for (DriveCommand c : kAllDriveCommands)
         EXPECT_TRUE(view.commands[c]);
 
-    link.SpDrv1 = true;
+    link.specialSetup = true;
     port.queueReply(inverterReply('R', 0, 1));
     EXPECT_TRUE(link.ConnectDrive());
     for (DriveCommand c : kAllDriveCommands)

@@ -88,9 +88,9 @@ protected:
                 main().FormActivate();
                 if (port.writes.size() != writes)
                     ++checkedDuringTransfer;
-                bar.StBtn->click();
-            } else if (bar.Button2->isVisible()) {
-                bar.Button2->click();
+                bar.startButton->click();
+            } else if (bar.okButton->isVisible()) {
+                bar.okButton->click();
             }
         });
         user.start(5);

@@ -186,7 +186,7 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
     dlg.AppendNo->click();
     EXPECT_FALSE(dlg.Douhou->isChecked());
     EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.broadcast);
 
     // The number's arrows wrap, and the requests carry the new number at once.
     dlg.IdNmb->setText(QStringLiteral("63"));

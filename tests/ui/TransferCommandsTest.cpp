@@ -38,9 +38,9 @@ public:
             if (onTransferWindow)
                 onTransferWindow(*bar);
             else
-                bar->StBtn->click();
+                bar->startButton->click();
             if (bar->isVisible())
-                bar->Button2Click();
+                bar->okClicked();
         } else if (auto* result = qobject_cast<ResultWindow*>(&dialog)) {
             events.push_back("result window");
             resultLines = result->lines();
@@ -216,7 +216,7 @@ TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns) {
 
 TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
     rig.link->portPathResolver = [](const QString&) { return QStringLiteral("/nonexistent/tty"); };
-    rig.link->SpDrv1 = true; // an earlier mark must not hide the failure
+    rig.link->specialSetup = true; // an earlier mark must not hide the failure
     rig.prompter.answer(BoxAnswer::Ok);
     rig.prompter.answer(BoxAnswer::Ok);
     commands.DownLoadClick();
@@ -224,7 +224,7 @@ TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
     EXPECT_EQ(rig.prompter.boxes()[1].icon, BoxIcon::Warning);
     EXPECT_EQ(rig.frameCount(), 0u);
     EXPECT_EQ(host.events, std::vector<std::string>{"focus"});
-    EXPECT_EQ(ResultForm1, nullptr);
+    EXPECT_EQ(currentResultWindow, nullptr);
 }
 
 TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
@@ -237,7 +237,7 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
     commands.PopCompClick();
     commands.PopDownLoad2Click();
     commands.PopUpLoad2Click();
-    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_EQ(host.events, std::vector<std::string>{});
     EXPECT_TRUE(rig.prompter.boxes().empty());
     EXPECT_EQ(rig.writesSince(0), std::vector<std::string>{});
@@ -269,7 +269,7 @@ TEST_P(Commands, ADisabledMenuItemStopsItsCommand) {
 }
 
 TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
-    host.onTransferWindow = [](TransferWindow& bar) { bar.Button1->click(); };
+    host.onTransferWindow = [](TransferWindow& bar) { bar.cancelButton->click(); };
     commands.DownLoadClick();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "focus"}));
@@ -281,7 +281,7 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     rig.link->ReplyTimeout = 100;
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
-        bar.StBtn->click();
+        bar.startButton->click();
         rig.sim->setFaults({});
     };
     rig.prompter.answer(BoxAnswer::Retry);
@@ -300,7 +300,7 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
         LastParaIndex = kBias; // two parameters are enough to wait for
-        bar.StBtn->click();
+        bar.startButton->click();
         rig.sim->setFaults({});
     };
     commands.DownLoadClick();
@@ -319,7 +319,7 @@ TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce) {
         commands.UpLoadClick();
         commands.PopCompClick();
         nested = rig.frameCount() - before;
-        bar.Button1->click();
+        bar.cancelButton->click();
     };
     commands.DownLoadClick();
     EXPECT_EQ(nested, 0u);
@@ -331,7 +331,7 @@ TEST_P(Commands, TheRealModalWindowsRunTheJob) {
     options().ParaResult.setChecked(false); // the window closes itself
     QTimer::singleShot(0, [] {
         if (auto* bar = qobject_cast<TransferWindow*>(QApplication::activeModalWidget()))
-            bar->StBtn->click();
+            bar->startButton->click();
     });
     commands.DownLoadClick();
     EXPECT_EQ(rig.value(kFreq), "777");
