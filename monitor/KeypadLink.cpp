@@ -90,10 +90,10 @@ void DecodeDisplayBlock(const DisplayBlock& d, KeypadDisplay& display) {
         s += LedChar(d[std::size_t(first + 2)] & 0x7F); // the last digit never shows a point
         return s;
     };
-    display.ImageChars1 = chars(0);
-    display.ImageChars2 = chars(4);
-    display.LampByte1 = d[9];
-    display.LampByte2 = d[8];
+    display.ledText = chars(0);
+    display.blinkLedText = chars(4);
+    display.lampBits = d[9];
+    display.blinkLampBits = d[8];
 }
 
 namespace {

@@ -28,12 +28,13 @@ QChar DigitOfDotted(QChar c);
 
 // ---- Display block ----------------------------------------------------------------------
 
-// What the display shows: two images of four characters and their lamp bytes.
+// What the display shows: two images of four characters and their lamp bytes, one for each
+// phase of the blink.
 struct KeypadDisplay {
-    QString ImageChars1 = QStringLiteral("    ");
-    QString ImageChars2 = QStringLiteral("    ");
-    std::uint8_t LampByte1 = 0;
-    std::uint8_t LampByte2 = 0;
+    QString ledText = QStringLiteral("    ");
+    QString blinkLedText = QStringLiteral("    ");
+    std::uint8_t lampBits = 0;
+    std::uint8_t blinkLampBits = 0;
 };
 
 using DisplayBlock = std::array<std::uint8_t, 10>;

@@ -59,10 +59,10 @@ std::optional<qint64> DirectInputRawValue(const QString& entryText, qint64 m) {
 
 KeypadPanel::KeypadPanel(CommLink& link, KeypadPanelView& view, QObject* parent)
     : QObject(parent), link_(link), view_(view), keypadLink_(link) {
-    timer1_.setSingleShot(true);
-    timer1_.setInterval(kPanelStartDelayMs);
-    timer1_.callOnTimeout(this, [this] { Timer1Timer(); });
-    timer2_.callOnTimeout(this, [this] { Timer2Timer(); });
+    startTimer_.setSingleShot(true);
+    startTimer_.setInterval(kPanelStartDelayMs);
+    startTimer_.callOnTimeout(this, [this] { startDelayElapsed(); });
+    blinkTimer_.callOnTimeout(this, [this] { blinkTick(); });
 }
 
 KeypadPanel::~KeypadPanel() = default;
@@ -85,16 +85,16 @@ void KeypadPanel::FormShow() {
 }
 
 void KeypadPanel::FormActivate() {
-    timer2_.setInterval(options().LedDispTime.position());
+    blinkTimer_.setInterval(options().LedDispTime.position());
     // An activation while the loop or direct input runs must not start a second loop.
     if (PanelRunning || DirectInput || loopDepth_ > 0)
         return;
-    timer1_.start();
+    startTimer_.start();
 }
 
 void KeypadPanel::FormClose() {
-    timer1_.stop();
-    timer2_.stop();
+    startTimer_.stop();
+    blinkTimer_.stop();
     PanelRunning = 0;
     DirectInput = 0;
     view_.setDirectChecked(false);
@@ -106,14 +106,14 @@ void KeypadPanel::RKPExitClick() {
     view_.closeWindow();
 }
 
-void KeypadPanel::Timer1Timer() {
-    timer1_.stop();
+void KeypadPanel::startDelayElapsed() {
+    startTimer_.stop();
     if (!view_.isShown() || PanelRunning || DirectInput || loopDepth_ > 0)
         return;
     RunPanelLoop();
 }
 
-void KeypadPanel::Timer2Timer() {
+void KeypadPanel::blinkTick() {
     BlinkPhase = BlinkPhase ? 0 : 1;
 }
 
@@ -145,8 +145,8 @@ void KeypadPanel::RunPanelLoop() {
     } else {
         PanelRunning = 1;
         showKeys(true);
-        if (timer2_.interval() > 0) // an interval of 0 would fire without pause
-            timer2_.start();
+        if (blinkTimer_.interval() > 0) // an interval of 0 would fire without pause
+            blinkTimer_.start();
         Clock& clock = link_.clock();
         qint64 last = clock.now();
         while (PanelRunning && view_.isShown()) {
@@ -160,8 +160,8 @@ void KeypadPanel::RunPanelLoop() {
             if (link_.CommError) {
                 view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
             } else {
-                view_.showLamps(BlinkPhase ? Display.LampByte1 : Display.LampByte2);
-                view_.showLed(BlinkPhase ? Display.ImageChars1 : Display.ImageChars2);
+                view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);
+                view_.showLed(BlinkPhase ? Display.ledText : Display.blinkLedText);
             }
             ++passes_;
 
@@ -204,7 +204,7 @@ void KeypadPanel::RunPanelLoop() {
         }
         view_.showLamps(0);
         view_.showLed(kBlank4);
-        timer2_.stop();
+        blinkTimer_.stop();
     }
     showKeys(false);
     Connected = link_.ConnectDrive() ? 1 : 0;
@@ -292,7 +292,7 @@ void KeypadPanel::FCLabelDblClick() {
     view_.focusKeySink();
 }
 
-void KeypadPanel::Edit1KeyPress(QChar c) {
+void KeypadPanel::directInputKeyPress(QChar c) {
     if (!DirectInput)
         return;
     if (isPlainDigit(c)) {
@@ -317,7 +317,7 @@ void KeypadPanel::Edit1KeyPress(QChar c) {
     view_.showDirectText(EntryText);
 }
 
-bool KeypadPanel::Edit1KeyDown(int key) {
+bool KeypadPanel::directInputKeyDown(int key) {
     if (!DirectInput)
         return false;
     switch (key) {

@@ -266,9 +266,9 @@ KeypadWindow::KeypadWindow(CommLink& link, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     panel_ = std::make_unique<KeypadPanel>(link, *this);
 
-    Image2 = new QLabel(this);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(0, 0, kClientWidth, kClientHeight);
+    panelImage = new QLabel(this);
+    panelImage->setObjectName(QStringLiteral("Image2"));
+    panelImage->setGeometry(0, 0, kClientWidth, kClientHeight);
 
     FLED = new LedLabel(kLedPixelSize, Qt::AlignHCenter, this);
     FLED->setObjectName(QStringLiteral("FLED"));
@@ -315,35 +315,35 @@ KeypadWindow::KeypadWindow(CommLink& link, QWidget* parent)
     PaintBoxDownRKP->onPress = [this] { panel_->PaintBoxDownRKPMouseDown(); };
     PaintBoxDownRKP->onRelease = [this] { panel_->PaintBoxDownRKPMouseUp(); };
 
-    Label1 = new QLabel(QStringLiteral("Close"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(kCloseRect);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setStyleSheet(QStringLiteral("color: #b0b0b0;"));
-    Label1->setCursor(Qt::PointingHandCursor);
-    Label1->installEventFilter(this);
+    closeLabel = new QLabel(QStringLiteral("Close"), this);
+    closeLabel->setObjectName(QStringLiteral("Label1"));
+    closeLabel->setGeometry(kCloseRect);
+    closeLabel->setAlignment(Qt::AlignCenter);
+    closeLabel->setStyleSheet(QStringLiteral("color: #b0b0b0;"));
+    closeLabel->setCursor(Qt::PointingHandCursor);
+    closeLabel->installEventFilter(this);
 
-    Unit2005 = new QLabel(QStringLiteral("UNIT"), this);
-    Unit2005->setObjectName(QStringLiteral("Unit2005"));
-    Unit2005->setGeometry(kUnitRect);
-    Unit2005->setAlignment(Qt::AlignCenter);
-    Unit2005->setStyleSheet(QStringLiteral("color: #e0e0e0; border: 1px solid #e0e0e0; font-size: 9px;"));
-    Unit2005->hide();
+    unitLabel = new QLabel(QStringLiteral("UNIT"), this);
+    unitLabel->setObjectName(QStringLiteral("Unit2005"));
+    unitLabel->setGeometry(kUnitRect);
+    unitLabel->setAlignment(Qt::AlignCenter);
+    unitLabel->setStyleSheet(QStringLiteral("color: #e0e0e0; border: 1px solid #e0e0e0; font-size: 9px;"));
+    unitLabel->hide();
 
     // The keyboard of direct input goes to an edit outside the visible area.
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(-200, -200, 40, 20);
-    Edit1->installEventFilter(this);
+    directInputEdit = new QLineEdit(this);
+    directInputEdit->setObjectName(QStringLiteral("Edit1"));
+    directInputEdit->setGeometry(-200, -200, 40, 20);
+    directInputEdit->installEventFilter(this);
 
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    RKPOnLine = PopupMenu2->addAction(QStringLiteral("On-line"));
+    contextMenu = new QMenu(this);
+    contextMenu->setObjectName(QStringLiteral("PopupMenu2"));
+    RKPOnLine = contextMenu->addAction(QStringLiteral("On-line"));
     RKPOnLine->setVisible(false);
-    RKPOffLine = PopupMenu2->addAction(QStringLiteral("Off-line"));
+    RKPOffLine = contextMenu->addAction(QStringLiteral("Off-line"));
     RKPOffLine->setVisible(false);
-    PopupMenu2->addSeparator()->setVisible(false);
-    RKPDirectFC = PopupMenu2->addAction(QStringLiteral("FC Direct Input"));
+    contextMenu->addSeparator()->setVisible(false);
+    RKPDirectFC = contextMenu->addAction(QStringLiteral("FC Direct Input"));
     RKPDirectFC->setObjectName(QStringLiteral("RKPDirectFC"));
     RKPDirectFC->setCheckable(true);
     connect(RKPDirectFC, &QAction::triggered, this, [this] {
@@ -351,8 +351,8 @@ KeypadWindow::KeypadWindow(CommLink& link, QWidget* parent)
         RKPDirectFC->setChecked(panel_->DirectInput);
         panel_->FCLabelDblClick();
     });
-    PopupMenu2->addSeparator();
-    RKPExit = PopupMenu2->addAction(QStringLiteral("Close"));
+    contextMenu->addSeparator();
+    RKPExit = contextMenu->addAction(QStringLiteral("Close"));
     RKPExit->setObjectName(QStringLiteral("RKPExit"));
     connect(RKPExit, &QAction::triggered, this, [this] { panel_->RKPExitClick(); });
 
@@ -368,8 +368,8 @@ KeypadWindow::~KeypadWindow() {
 void KeypadWindow::FormCreate() {
     if (globals().StartupAbort)
         return;
-    Image2->setPixmap(panelPicture());
-    setFixedWidth(Image2->width());
+    panelImage->setPixmap(panelPicture());
+    setFixedWidth(panelImage->width());
     panel_->DirectInput = 0;
     ApplyLanguage();
 }
@@ -389,8 +389,8 @@ void KeypadWindow::FormShow() {
     // withholds the activation does not leave the display dark.
     panel_->FormActivate();
     const QString info = globals().InfoIniPath;
-    Unit2005->setVisible(!info.isEmpty() &&
-                         IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
+    unitLabel->setVisible(!info.isEmpty() &&
+                          IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
 }
 
@@ -411,7 +411,7 @@ void KeypadWindow::done(int r) {
 
 void KeypadWindow::keyPressEvent(QKeyEvent* e) {
     // Esc would reject the dialog: here it only leaves direct input. Keys that reach the
-    // window while Edit1 lost the focus still belong to direct input.
+    // window while the direct-input field lost the focus still belong to direct input.
     if (e->key() == Qt::Key_Escape || panel_->DirectInput) {
         routeKey(e);
         e->accept();
@@ -440,27 +440,27 @@ void KeypadWindow::routeKey(QKeyEvent* e) {
         break;
     }
     if (code) {
-        panel_->Edit1KeyDown(code);
+        panel_->directInputKeyDown(code);
     } else {
         for (QChar c : e->text())
-            panel_->Edit1KeyPress(c);
+            panel_->directInputKeyPress(c);
     }
 }
 
 void KeypadWindow::contextMenuEvent(QContextMenuEvent* e) {
-    PopupMenu2->popup(e->globalPos());
+    contextMenu->popup(e->globalPos());
 }
 
 bool KeypadWindow::eventFilter(QObject* o, QEvent* e) {
-    if (o == Label1 && e->type() == QEvent::MouseButtonRelease) {
+    if (o == closeLabel && e->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(e);
-        if (me->button() == Qt::LeftButton && Label1->rect().contains(me->position().toPoint()))
+        if (me->button() == Qt::LeftButton && closeLabel->rect().contains(me->position().toPoint()))
             panel_->RKPExitClick();
         return true;
     }
-    if (o == Edit1 && e->type() == QEvent::KeyPress) {
+    if (o == directInputEdit && e->type() == QEvent::KeyPress) {
         routeKey(static_cast<QKeyEvent*>(e));
-        return true; // Edit1 keeps no text of its own
+        return true; // the field keeps no text of its own
     }
     return QDialog::eventFilter(o, e);
 }
@@ -481,7 +481,7 @@ void KeypadWindow::showLamps(std::uint8_t bits) {
 void KeypadWindow::showDirectText(const QString& text) {
     FCLabel->setText(text);
     FCLabel->repaint();
-    Edit1->setText(text);
+    directInputEdit->setText(text);
 }
 
 void KeypadWindow::setDirectChecked(bool on) {
@@ -495,7 +495,7 @@ void KeypadWindow::setKeysVisible(bool on) {
 }
 
 void KeypadWindow::focusKeySink() {
-    Edit1->setFocus();
+    directInputEdit->setFocus();
 }
 
 void KeypadWindow::processEvents() {

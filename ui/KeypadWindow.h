@@ -81,17 +81,17 @@ public:
     KeypadPanel& panel() { return *panel_; }
 
     // ---- Controls ----
-    QLabel* Image2 = nullptr;
+    QLabel* panelImage = nullptr;
     LedLabel* FLED = nullptr;
     LedLabel* FCLabel = nullptr;
     QLabel *FRUN = nullptr, *FVEC = nullptr, *FECN = nullptr, *FMON = nullptr, *FPRG = nullptr,
            *FPC = nullptr, *FPF = nullptr;
     KeyArea *PaintBoxRunRKP = nullptr, *PaintBoxStopRKP = nullptr, *PaintBoxMonRKP = nullptr,
             *PaintBoxUpRKP = nullptr, *PaintBoxDownRKP = nullptr, *PaintBoxEntRKP = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Unit2005 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QMenu* PopupMenu2 = nullptr;
+    QLabel* closeLabel = nullptr;
+    QLabel* unitLabel = nullptr;
+    QLineEdit* directInputEdit = nullptr;
+    QMenu* contextMenu = nullptr;
     QAction *RKPDirectFC = nullptr, *RKPExit = nullptr, *RKPOnLine = nullptr, *RKPOffLine = nullptr;
 
     // Runs after the pending events of each pass of the panel loop (tests, benchmark).
