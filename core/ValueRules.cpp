@@ -389,9 +389,9 @@ QString ParseCurrentVoltage(const QString& text, int index, bool* ok) {
     return fixedText(amount / base * 100.0, decimals);
 }
 
-int GridRowOfIndex(int index, const QStringList& column1, int& searchStartRow, int lastDataRow) {
-    for (int r = std::max(searchStartRow, 0); r <= lastDataRow && r + 1 < column1.size(); ++r) {
-        if (IndexOfComNo(column1[r + 1]) == index) {
+int GridRowOfIndex(int index, const QStringList& numberColumn, int& searchStartRow, int lastDataRow) {
+    for (int r = std::max(searchStartRow, 0); r <= lastDataRow && r + 1 < numberColumn.size(); ++r) {
+        if (IndexOfComNo(numberColumn[r + 1]) == index) {
             searchStartRow = r;
             return r;
         }

@@ -102,9 +102,9 @@ QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr);
 // ---- Grid rows -----------------------------------------------------------------------
 
 // The data row of the table grid showing parameter `index`: scans grid rows
-// searchStartRow + 1 .. lastDataRow + 1, whose communication numbers column1 holds (one
+// searchStartRow + 1 .. lastDataRow + 1, whose communication numbers numberColumn holds (one
 // text per grid row, row 0 being the titles); the first match r is returned and stored in
 // searchStartRow. No match returns index itself and leaves searchStartRow alone.
-int GridRowOfIndex(int index, const QStringList& column1, int& searchStartRow, int lastDataRow);
+int GridRowOfIndex(int index, const QStringList& numberColumn, int& searchStartRow, int lastDataRow);
 
 } // namespace ValueRules

@@ -156,7 +156,7 @@ bool ParameterTable::refreshAll() {
     }
 
     const bool ok = FillRows();
-    DummyList.clear();
+    findBuffer.clear();
     FillFindBuffer();
     return ok;
 }
@@ -232,10 +232,10 @@ bool ParameterTable::FillRows() {
         ++r;
     }
     setRowCount(r);
-    column1_.clear();
-    column1_.reserve(r);
+    numberColumn_.clear();
+    numberColumn_.reserve(r);
     for (int row = 0; row < r; ++row)
-        column1_.append(grid_.cell(TC_ComNo, row));
+        numberColumn_.append(grid_.cell(TC_ComNo, row));
 
     if (ok)
         ok = updateLimits(false);
@@ -319,7 +319,7 @@ bool ParameterTable::updateLimits(bool notify) {
 void ParameterTable::FillFindBuffer() {
     const WaitCursor busy;
     for (int r = 1; r < grid_.rowCount(); ++r)
-        DummyList.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
+        findBuffer.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
 }
 
 int ParameterTable::indexOfRow(int row) const {
@@ -398,7 +398,7 @@ double ParameterTable::ClampToRange(const QString& valueText, int index) {
 }
 
 int ParameterTable::GridRowOfIndex(int index) {
-    return ValueRules::GridRowOfIndex(index, column1_, SearchStartRow, LastDataRow);
+    return ValueRules::GridRowOfIndex(index, numberColumn_, SearchStartRow, LastDataRow);
 }
 
 int ParameterTable::currentCol() const {

@@ -112,8 +112,8 @@ public:
     void PopDefClick();
     void PopParaHelpClick();
     void ShowFind();
-    void FindDialog1Find();
-    void FindDialog1Close();
+    void findNextClicked();
+    void findDialogClosed();
     void ImportSelected();
     void PopUpLoadClick();
     void PopCloseClick();
@@ -134,15 +134,15 @@ public:
     int GridRowOfIndex(int index) { return core_.GridRowOfIndex(index); }
 
     // ---- Controls ----------------------------------------------------------------------------
-    ParameterGridView* StringGrid1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
+    ParameterGridView* gridView = nullptr;
+    QMenu* popupMenu = nullptr;
     QAction *PopUndo = nullptr, *PopRedo = nullptr, *PopCopy = nullptr, *PopDownLoad = nullptr,
             *PopUpLoad = nullptr, *PopChgDisp = nullptr, *PopCVDisp = nullptr, *PopQuick = nullptr,
             *PopSlct = nullptr, *PopSlctUnlock = nullptr, *PopBlind = nullptr, *PopDisp = nullptr,
             *PopHexDisp = nullptr, *PopDecDisp = nullptr, *PopDef = nullptr, *PopParaHelp = nullptr,
             *PopFind = nullptr, *PopClose = nullptr;
-    QAction* N10 = nullptr;            // the separator after Quick
-    FindDialog* FindDialog1 = nullptr; // made at the first Find
+    QAction* quickSeparator = nullptr; // the separator after Quick
+    FindDialog* findDialog = nullptr;  // made at the first Find
 
 protected:
     void FormShow();

@@ -216,7 +216,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         activate(t);
         t->FocusGrid();
         QCoreApplication::processEvents();
-        ASSERT_EQ(QApplication::focusWidget(), t->StringGrid1);
+        ASSERT_EQ(QApplication::focusWidget(), t->gridView);
         t->core().setCurrentCell(TC_Value, row);
         t->entry().Click(); // as a click on the cell does
         const qint64 before = tableValue("0002");
@@ -262,9 +262,9 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         if (fromMain)
             activate(&main());
         press(Qt::Key_F, Qt::ControlModifier);
-        ASSERT_NE(t->FindDialog1, nullptr);
-        EXPECT_TRUE(t->FindDialog1->isVisible());
-        t->FindDialog1->close();
+        ASSERT_NE(t->findDialog, nullptr);
+        EXPECT_TRUE(t->findDialog->isVisible());
+        t->findDialog->close();
         QCoreApplication::processEvents();
     }
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();

@@ -230,8 +230,8 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     EXPECT_EQ(table->core().BlindRowCount, inUse - 3);
     EXPECT_EQ(rows(), inUse - 3 + 2);
     EXPECT_EQ(rowOf("0005"), -1);
-    EXPECT_EQ(table->core().DummyList.size(), inUse - 2);
-    EXPECT_FALSE(table->core().DummyList.contains("0005,Upper limit frequency"));
+    EXPECT_EQ(table->core().findBuffer.size(), inUse - 2);
+    EXPECT_FALSE(table->core().findBuffer.contains("0005,Upper limit frequency"));
     EXPECT_TRUE(table->PopBlind->isChecked() && host.mirror[C::Blind]->isChecked());
     EXPECT_FALSE(commands().enabled(C::ChgDisp) || commands().enabled(C::Quick));
     EXPECT_TRUE(commands().enabled(C::Disp) && commands().enabled(C::Find));
@@ -250,7 +250,7 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     EXPECT_FALSE(g.BlindActive);
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
     EXPECT_EQ(rows(), inUse + 2);
-    EXPECT_EQ(table->core().DummyList.size(), inUse + 1);
+    EXPECT_EQ(table->core().findBuffer.size(), inUse + 1);
     EXPECT_FALSE(commands().checked(C::Blind));
     EXPECT_FALSE(commands().enabled(C::Disp));
     EXPECT_TRUE(commands().enabled(C::Quick) && commands().enabled(C::ChgDisp));

@@ -61,8 +61,8 @@ TEST_F(ParaTableFixture, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCap
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Changed, "0003"), kNoMark);
     // The find buffer has one "number,name" line per row.
-    ASSERT_EQ(t.core().DummyList.size(), g.RowsInUse + 1);
-    EXPECT_EQ(t.core().DummyList.first(), "0000,Control mode");
+    ASSERT_EQ(t.core().findBuffer.size(), g.RowsInUse + 1);
+    EXPECT_EQ(t.core().findBuffer.first(), "0000,Control mode");
     // The main window's export reads the same rows.
     EXPECT_EQ(t.rows().size(), rows());
     EXPECT_EQ(t.rows().at(4), t.cells().row(4));
@@ -148,8 +148,8 @@ TEST_F(ParaTableFixture, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks) 
     EXPECT_TRUE(host.commands.enabled(C::Disp));
     EXPECT_FALSE(host.commands.enabled(C::ChgDisp));
     EXPECT_FALSE(host.commands.enabled(C::Quick));
-    ASSERT_EQ(t.core().DummyList.size(), rows() - 1);
-    EXPECT_FALSE(t.core().DummyList.join('\n').contains("0005,"));
+    ASSERT_EQ(t.core().findBuffer.size(), rows() - 1);
+    EXPECT_FALSE(t.core().findBuffer.join('\n').contains("0005,"));
 }
 
 TEST_F(ParaTableFixture, QuickViewShowsTheQuickParametersWhateverTheirStoredCount) {
@@ -393,9 +393,9 @@ TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios) {
     t.resize(900, 400);
     t.show();
     QCoreApplication::processEvents();
-    const int client = t.StringGrid1->viewport()->width();
-    EXPECT_EQ(t.StringGrid1->columnWidth(TC_Name), int(client * 0.354f));
-    EXPECT_EQ(t.StringGrid1->verticalHeader()->defaultSectionSize(), 16);
+    const int client = t.gridView->viewport()->width();
+    EXPECT_EQ(t.gridView->columnWidth(TC_Name), int(client * 0.354f));
+    EXPECT_EQ(t.gridView->verticalHeader()->defaultSectionSize(), 16);
 }
 
 // ---- Window -----------------------------------------------------------------------------
@@ -428,22 +428,22 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
     for (int i = 0; i < kTableCommandCount; ++i)
         host.commands.setAvailable(C(i), true); // as once every handler exists
     EXPECT_FALSE(host.mirror[C::Copy]->isVisible());
-    EXPECT_FALSE(host.N16->isVisible());
+    EXPECT_FALSE(host.mirrorSeparator->isVisible());
 
     t.Show();
-    EXPECT_FALSE(host.ParameterEditor->isEnabled());
-    EXPECT_FALSE(host.ToolBTable->isEnabled());
+    EXPECT_FALSE(host.tableItem->isEnabled());
+    EXPECT_FALSE(host.tableButton->isEnabled());
     EXPECT_TRUE(host.mirror[C::Copy]->isVisible());
     EXPECT_TRUE(host.mirror[C::ParaHelp]->isVisible());
-    EXPECT_TRUE(host.N16->isVisible());
+    EXPECT_TRUE(host.mirrorSeparator->isVisible());
     EXPECT_FALSE(host.button[C::Undo]->isEnabled()); // as PopUndo
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
     EXPECT_TRUE(host.button[C::DownLoad]->isEnabled());
 
     t.close();
     EXPECT_FALSE(t.isVisible());
-    EXPECT_TRUE(host.ParameterEditor->isEnabled());
-    EXPECT_TRUE(host.ToolBTable->isEnabled());
+    EXPECT_TRUE(host.tableItem->isEnabled());
+    EXPECT_TRUE(host.tableButton->isEnabled());
     for (int i = 0; i < kTableCommandCount; ++i) {
         const C c = C(i);
         if (c == C::Quick)
@@ -453,7 +453,7 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
             EXPECT_FALSE(host.button[c]->isEnabled()) << i;
         }
     }
-    EXPECT_FALSE(host.N16->isVisible());
+    EXPECT_FALSE(host.mirrorSeparator->isVisible());
     // The Quick commands belong to the drive type, not to the window.
     EXPECT_TRUE(host.mirror[C::Quick]->isVisible());
     EXPECT_TRUE(host.button[C::Quick]->isEnabled());
@@ -485,16 +485,16 @@ TEST_F(ParaTableFixture, ThePopupMenuClosesTheWindowAndStaysShutDuringAMonitorRu
     ParameterTableWindow& t = createTable();
     t.Show();
     host.commands.setPopupMenuEnabled(false);
-    emit t.StringGrid1->customContextMenuRequested(QPoint(5, 5));
-    EXPECT_FALSE(t.PopupMenu1->isVisible());
+    emit t.gridView->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_FALSE(t.popupMenu->isVisible());
     EXPECT_TRUE(t.isEnabled());
     host.commands.setPopupMenuEnabled(true);
-    emit t.StringGrid1->customContextMenuRequested(QPoint(5, 5));
-    EXPECT_TRUE(t.PopupMenu1->isVisible());
-    t.PopupMenu1->hide();
+    emit t.gridView->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(t.popupMenu->isVisible());
+    t.popupMenu->hide();
     t.PopClose->trigger();
     EXPECT_FALSE(t.isVisible());
-    EXPECT_TRUE(host.ToolBTable->isEnabled());
+    EXPECT_TRUE(host.tableButton->isEnabled());
 }
 
 TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
@@ -516,7 +516,7 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
 TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn) {
     ParameterTableWindow& t = createTable();
     t.Show();
-    ParameterGridView* grid = t.StringGrid1;
+    ParameterGridView* grid = t.gridView;
     grid->setFocus();
     t.core().setCurrentCell(TC_Value, 2);
     QApplication::clipboard()->setText("before");
