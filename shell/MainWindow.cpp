@@ -669,27 +669,27 @@ void MainWindow::PopRedo2Click() {
 
 void MainWindow::DownLoadClick() {
     if (mayRun(DownLoad) && transfers)
-        transfers->DownLoadClick();
+        transfers->importAll();
 }
 
 void MainWindow::UpLoadClick() {
     if (mayRun(UpLoad) && transfers)
-        transfers->UpLoadClick();
+        transfers->exportAll();
 }
 
 void MainWindow::PopCompClick() {
     if (mayRun(PopComp) && transfers)
-        transfers->PopCompClick();
+        transfers->compareAll();
 }
 
 void MainWindow::PopDownLoad2Click() {
     if (mayRun(PopDownLoad2) && transfers)
-        transfers->PopDownLoad2Click();
+        transfers->importSelected();
 }
 
 void MainWindow::PopUpLoad2Click() {
     if (mayRun(PopUpLoad2) && transfers)
-        transfers->PopUpLoad2Click();
+        transfers->exportSelected();
 }
 
 void MainWindow::PopCopy2Click() {

@@ -30,19 +30,19 @@ TransferCommands::TransferCommands(CommLink& link, TransferHost& host, DriveChec
 
 TransferCommands::~TransferCommands() = default;
 
-void TransferCommands::DownLoadClick() {
+void TransferCommands::importAll() {
     runWholeTable(DriveCommand::Import);
 }
-void TransferCommands::UpLoadClick() {
+void TransferCommands::exportAll() {
     runWholeTable(DriveCommand::Export);
 }
-void TransferCommands::PopCompClick() {
+void TransferCommands::compareAll() {
     runWholeTable(DriveCommand::Comparison);
 }
-void TransferCommands::PopDownLoad2Click() {
+void TransferCommands::importSelected() {
     runSelected(DriveCommand::SelectedImport);
 }
-void TransferCommands::PopUpLoad2Click() {
+void TransferCommands::exportSelected() {
     runSelected(DriveCommand::SelectedExport);
 }
 

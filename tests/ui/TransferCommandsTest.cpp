@@ -103,7 +103,7 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue) {
     rig.setDrive(kMonitor, 42);
     auto expected = rig.driveSnapshot();
     expected["FB91"] = 100;
-    commands.DownLoadClick();
+    commands.importAll();
 
     EXPECT_EQ(rig.frameTexts(),
               join({connectAndCheck(), {"P FB91 100"}, identity(), readsUpTo(rig, globals().ParaCountAll)}));
@@ -134,7 +134,7 @@ TEST_P(Commands, ExportWithoutMaintenanceModeWritesChangedOrdinaryParametersOnly
     expected["0000"] = 1234;
     expected["0200"] = 9;
     expected["FB91"] = 100;
-    commands.UpLoadClick();
+    commands.exportAll();
 
     const std::string eeprom = modbus() ? "P" : "W";
     EXPECT_EQ(rig.frameTexts(),
@@ -151,7 +151,7 @@ TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter) {
     options().SUMode.setChecked(true);
     rig.setValue(kRev, "3");
     rig.setChanged(kRev, true);
-    commands.UpLoadClick();
+    commands.exportAll();
     const auto frames = rig.frameTexts();
     ASSERT_GE(frames.size(), 3u);
     EXPECT_EQ(frames[2], "P FB91 100");
@@ -168,7 +168,7 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
     }
     const auto before = rig.driveSnapshot();
     QApplication::clipboard()->setText(QStringLiteral("the user's own text"));
-    commands.PopCompClick();
+    commands.compareAll();
 
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("the user's own text"));
     EXPECT_EQ(rig.frameTexts(),
@@ -186,14 +186,14 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
 TEST_P(Commands, AMismatchCancelledInTheWarningStartsNoTransfer) {
     rig.setDrive(kCapa, 4);
     rig.prompter.answer(BoxAnswer::Cancel);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
     EXPECT_EQ(host.events, std::vector<std::string>{});
     EXPECT_TRUE(host.flags.ComCancel);
 
     // OK opens the options; the check left on still stops the transfer.
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(host.events, std::vector<std::string>{"options"});
     EXPECT_FALSE(host.flags.ComCancel) << "cleared by the command before the check";
 
@@ -201,14 +201,14 @@ TEST_P(Commands, AMismatchCancelledInTheWarningStartsNoTransfer) {
     host.events.clear();
     optionsSwitchCheckOff = true;
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(host.events, (std::vector<std::string>{"options", "transfer window", "refresh", "focus"}));
 }
 
 TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns) {
     rig.setDrive(kType, 13);
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.PopCompClick();
+    commands.compareAll();
     ASSERT_EQ(rig.prompter.boxes().size(), 1u);
     EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::Ok);
     EXPECT_EQ(host.events.front(), "transfer window");
@@ -219,7 +219,7 @@ TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
     rig.link->specialSetup = true; // an earlier mark must not hide the failure
     rig.prompter.answer(BoxAnswer::Ok);
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.prompter.texts(), (QStringList{"m2", "m3"}));
     EXPECT_EQ(rig.prompter.boxes()[1].icon, BoxIcon::Warning);
     EXPECT_EQ(rig.frameCount(), 0u);
@@ -232,11 +232,11 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
     rig.model.setParameter("0999", 5);
     host.flags.ParaTableAct = true;
     const auto before = rig.driveSnapshot();
-    commands.DownLoadClick();
-    commands.UpLoadClick();
-    commands.PopCompClick();
-    commands.PopDownLoad2Click();
-    commands.PopUpLoad2Click();
+    commands.importAll();
+    commands.exportAll();
+    commands.compareAll();
+    commands.importSelected();
+    commands.exportSelected();
     EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_EQ(host.events, std::vector<std::string>{});
     EXPECT_TRUE(rig.prompter.boxes().empty());
@@ -245,15 +245,15 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
 }
 
 TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable) {
-    commands.PopDownLoad2Click();
-    commands.PopUpLoad2Click();
+    commands.importSelected();
+    commands.exportSelected();
     EXPECT_EQ(rig.frameCount(), 0u);
     EXPECT_TRUE(host.events.empty());
 
     host.flags.ParaTableAct = true;
     host.disabled = {DriveCommand::SelectedExport};
-    commands.PopDownLoad2Click();
-    commands.PopUpLoad2Click();
+    commands.importSelected();
+    commands.exportSelected();
     EXPECT_EQ(host.events, (std::vector<std::string>{"import selected", "focus"}));
     EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"})
         << "the special-setup check connects by itself";
@@ -261,16 +261,16 @@ TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable) {
 
 TEST_P(Commands, ADisabledMenuItemStopsItsCommand) {
     host.disabled = {DriveCommand::Import, DriveCommand::Export, DriveCommand::Comparison};
-    commands.DownLoadClick();
-    commands.UpLoadClick();
-    commands.PopCompClick();
+    commands.importAll();
+    commands.exportAll();
+    commands.compareAll();
     EXPECT_EQ(rig.frameCount(), 0u);
     EXPECT_TRUE(host.events.empty());
 }
 
 TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
     host.onTransferWindow = [](TransferWindow& bar) { bar.cancelButton->click(); };
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "focus"}));
     EXPECT_EQ(TransferActive, 0);
@@ -287,7 +287,7 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     rig.prompter.answer(BoxAnswer::Retry);
     rig.prompter.answer(BoxAnswer::Abort);
     const QString before = rig.value(kFreq);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity(), {"R 0000", "R 0000"}}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "refresh", "focus"}))
         << "aborted: the table is rebuilt, no result shown";
@@ -303,7 +303,7 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
         bar.startButton->click();
         rig.sim->setFaults({});
     };
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(host.events,
               (std::vector<std::string>{"transfer window", "result window", "refresh", "focus"}));
     EXPECT_EQ(host.resultLines,
@@ -316,12 +316,12 @@ TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce) {
     host.onTransferWindow = [&](TransferWindow& bar) {
         EXPECT_TRUE(TransferCommands::running());
         const std::size_t before = rig.frameCount();
-        commands.UpLoadClick();
-        commands.PopCompClick();
+        commands.exportAll();
+        commands.compareAll();
         nested = rig.frameCount() - before;
         bar.cancelButton->click();
     };
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(nested, 0u);
 }
 
@@ -333,7 +333,7 @@ TEST_P(Commands, TheRealModalWindowsRunTheJob) {
         if (auto* bar = qobject_cast<TransferWindow*>(QApplication::activeModalWidget()))
             bar->startButton->click();
     });
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.value(kFreq), "777");
     EXPECT_FALSE(commands.workBar().isVisible());
 }
