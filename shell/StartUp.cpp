@@ -242,7 +242,7 @@ Program::Program(const Environment& env, SerialPort* port, Clock* clock)
 Program::~Program() {
     HelpViewer::closeAll();
     if (main_) {
-        main_->table = TableHooks();
+        main_->setTable(nullptr);
         main_->transfers = nullptr;
         main_->fileCommands().setCfgNames(CfgFile::catalogueNames());
     }
@@ -311,35 +311,35 @@ bool Program::create() {
     host.itemEnabled = [&m](DriveCommand c) {
         switch (c) {
         case DriveCommand::Import:
-            return m.DownLoad->isEnabled();
+            return m.item(MainCommand::Import)->isEnabled();
         case DriveCommand::Export:
-            return m.UpLoad->isEnabled();
+            return m.item(MainCommand::Export)->isEnabled();
         case DriveCommand::Comparison:
-            return m.PopComp->isEnabled();
+            return m.item(MainCommand::Comparison)->isEnabled();
         case DriveCommand::SelectedImport:
-            return m.PopDownLoad2->isEnabled();
+            return m.item(MainCommand::SelectedImport)->isEnabled();
         case DriveCommand::SelectedExport:
-            return m.PopUpLoad2->isEnabled();
+            return m.item(MainCommand::SelectedExport)->isEnabled();
         default:
             return false;
         }
     };
     host.refresh = [&m] { m.refreshTable(); };
     host.focusGrid = [&m] { m.focusTableGrid(); };
-    host.selectedImport = [&m] {
-        if (m.table.ImportSelected)
-            m.table.ImportSelected();
+    host.selectedImport = [this] {
+        if (table_)
+            table_->runCommand(TableCommand::DownLoad);
     };
-    host.selectedExport = [&m] {
-        if (m.table.PopUpLoadClick)
-            m.table.PopUpLoadClick();
+    host.selectedExport = [this] {
+        if (table_)
+            table_->runCommand(TableCommand::UpLoad);
     };
     host.owner = [&m]() -> QWidget* { return &m; };
     transfers_ = std::make_unique<TransferCommands>(*link_, host, *checks);
     m.transfers = transfers_.get();
     MainWindowLinks& links = mainWindowLinks();
     links.window = &m;
-    links.printEnabled = [&m] { return m.Print->isEnabled(); };
+    links.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
     links.clearParaTableAct = [&m] { m.ParaTableAct = false; };
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
@@ -357,28 +357,7 @@ bool Program::create() {
     table_ = std::make_unique<ParameterTableWindow>(m);
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
-    TableHooks& h = m.table;
-    h.Show = [t] { t->Show(); };
-    h.RefreshAll = [t] { t->RefreshAll(); };
-    h.FocusGrid = [t] { t->FocusGrid(); };
-    h.Rows = [t] { return t->rows(); };
-    h.PopUndoClick = [t] { t->PopUndoClick(); };
-    h.PopRedoClick = [t] { t->PopRedoClick(); };
-    h.PopCopyClick = [t] { t->PopCopyClick(); };
-    h.PopChgDispClick = [t] { t->PopChgDispClick(); };
-    h.PopCVDispClick = [t] { t->PopCVDispClick(); };
-    h.PopQuickClick = [t] { t->PopQuickClick(); };
-    h.PopSlctClick = [t] { t->PopSlctClick(); };
-    h.PopSlctUnlockClick = [t] { t->PopSlctUnlockClick(); };
-    h.PopBlindClick = [t] { t->PopBlindClick(); };
-    h.PopDispClick = [t] { t->PopDispClick(); };
-    h.PopHexDispClick = [t] { t->PopHexDispClick(); };
-    h.PopDecDispClick = [t] { t->PopDecDispClick(); };
-    h.PopDefClick = [t] { t->PopDefClick(); };
-    h.PopParaHelpClick = [t] { t->PopParaHelpClick(); };
-    h.ShowFind = [t] { t->ShowFind(); };
-    h.ImportSelected = [t] { t->ImportSelected(); };
-    h.PopUpLoadClick = [t] { t->PopUpLoadClick(); };
+    m.setTable(t);
     return !g.StartupAbort;
 }
 

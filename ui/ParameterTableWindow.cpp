@@ -165,7 +165,13 @@ QAction* ParameterTableWindow::popupItem(TableCommand c, const char* name, const
     connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     popupMenu->addAction(a);
     host_.tableCommands().bindPopupItem(c, a);
+    commandHandlers_[std::size_t(c)] = handler;
     return a;
+}
+
+void ParameterTableWindow::runCommand(TableCommand command) {
+    if (const auto handler = commandHandlers_[std::size_t(command)])
+        (this->*handler)();
 }
 
 void ParameterTableWindow::buildPopupMenu() {

@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -41,6 +42,22 @@ public:
     virtual void CheckSpSetup() = 0;
 };
 
+// The table window as the main window uses it (ParameterTableWindow; a stand-in in tests).
+class TableWindowControl {
+public:
+    virtual ~TableWindowControl() = default;
+    // Makes the window visible (not modal).
+    virtual void Show() = 0;
+    // Rebuilds the rows from the data store.
+    virtual void RefreshAll() = 0;
+    // The grid takes the keyboard focus when it can.
+    virtual void FocusGrid() = 0;
+    // The grid's texts, row 0 being the titles.
+    virtual QList<QStringList> rows() const = 0;
+    // Does what the command's item in the table's pop-up menu does.
+    virtual void runCommand(TableCommand command) = 0;
+};
+
 // The grid, without the item view's habits the table does not have: typing a letter does
 // not jump to a row, Ctrl+C and Ctrl+A do nothing of their own, the right button does not
 // move the highlighted block.
@@ -59,7 +76,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
 };
 
-class ParameterTableWindow : public QWidget {
+class ParameterTableWindow : public QWidget, public TableWindowControl {
     Q_OBJECT
 public:
     explicit ParameterTableWindow(TableWindowHost& host, QWidget* parent = nullptr);
@@ -69,14 +86,15 @@ public:
     // Fills the window once; does nothing once start-up has failed.
     void FormCreate();
     // Makes the window visible, not modal.
-    void Show();
+    void Show() override;
     // Rebuilds the table after the parameter set changed.
-    void RefreshAll();
+    void RefreshAll() override;
     // The grid takes the keyboard focus (and its window becomes active) when it can.
-    void FocusGrid();
+    void FocusGrid() override;
     // The grid's texts, row 0 being the titles.
     const TextGrid& cells() const { return core_.grid(); }
-    QList<QStringList> rows() const;
+    QList<QStringList> rows() const override;
+    void runCommand(TableCommand command) override;
     bool blindChecked() const { return core_.commands().checked(TableCommand::Blind); }
 
     // ---- The window's own routines ---------------------------------------------------------
@@ -170,6 +188,8 @@ private:
     SelectedTransfer transfer_{core_, driveLink_};
     FindSearch find_{core_};
     ParaGridDelegate* delegate_ = nullptr;
+    // The handler of each command's pop-up item (runCommand).
+    std::array<void (ParameterTableWindow::*)(), kTableCommandCount> commandHandlers_{};
 };
 
 // The table window of the run while it exists.

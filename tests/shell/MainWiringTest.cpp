@@ -108,23 +108,24 @@ protected:
 };
 
 TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons) {
-    for (QAction* a :
-         {main().DownLoad, main().ToolBpr, main().UpLoad, main().ToolBpw, main().PopComp, main().ToolBpcp})
+    for (QAction* a : {main().item(MainCommand::Import), main().button(MainCommand::Import),
+                       main().item(MainCommand::Export), main().button(MainCommand::Export),
+                       main().item(MainCommand::Comparison), main().button(MainCommand::Comparison)})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString(); // the drive answered
 
     setDrive("0002", 123);
-    runTransfer(main().DownLoad);
+    runTransfer(main().item(MainCommand::Import));
     EXPECT_EQ(TransferMode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
     globals().Parameters->UPara.setCell(UP_Value, globals().Parameters->indexOfComNo("0002") + 1, "200");
-    runTransfer(main().ToolBpw);
+    runTransfer(main().button(MainCommand::Export));
     EXPECT_EQ(TransferMode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
 
     setDrive("0002", 7);
     prompter.answer(BoxAnswer::Ignore);
-    runTransfer(main().ToolBpcp);
+    runTransfer(main().button(MainCommand::Comparison));
     EXPECT_EQ(TransferMode, std::uint32_t(kModeComparison));
     EXPECT_EQ(tableValue("0002"), 200); // a comparison changes nothing
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -139,16 +140,16 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
 }
 
 TEST_F(MainWiring, ATransferButtonDoesNothingWhileItsMenuItemIsDisabled) {
-    main().DownLoad->setEnabled(false);
+    main().item(MainCommand::Import)->setEnabled(false);
     setDrive("0002", 123);
-    runTransfer(main().ToolBpr);
+    runTransfer(main().button(MainCommand::Import));
     EXPECT_EQ(transferWindows, 0);
     EXPECT_EQ(tableValue("0002"), 75);
 }
 
 TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
-    EXPECT_TRUE(main().InvRun->isEnabled());
-    EXPECT_TRUE(main().ToolBpanel->isEnabled());
+    EXPECT_TRUE(main().item(MainCommand::KeyPad)->isEnabled());
+    EXPECT_TRUE(main().button(MainCommand::KeyPad)->isEnabled());
     int shown = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
@@ -158,16 +159,16 @@ TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
         }
     });
     user.start(5);
-    main().InvRun->trigger();
+    main().item(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 1);
     ASSERT_NE(RunPRKP, nullptr);
     EXPECT_FALSE(RunPRKP->isVisible());
 
-    main().InvRun->setEnabled(false);
-    main().ToolBpanel->trigger();
+    main().item(MainCommand::KeyPad)->setEnabled(false);
+    main().button(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 1);
-    main().InvRun->setEnabled(true);
-    main().ToolBpanel->trigger();
+    main().item(MainCommand::KeyPad)->setEnabled(true);
+    main().button(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 2);
 }
 

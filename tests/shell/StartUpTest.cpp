@@ -82,8 +82,8 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     EXPECT_EQ(globals().RowsInUse, globals().ParaCountNormal);
     EXPECT_GT(globals().ParaCountNormal, 0);
-    EXPECT_FALSE(m->ParaSaveOverWrite->isEnabled());
-    EXPECT_FALSE(m->ToolBsav->isEnabled());
+    EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
+    EXPECT_FALSE(m->button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
     // The folders default to the program folder until the user uses others.
     EXPECT_EQ(globals().SavePath, folder.path());
@@ -207,8 +207,8 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
               QStringLiteral("1"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") + Msg(1) +
                                    QStringLiteral("pump.KvR (HXA1-2004)"));
-    EXPECT_TRUE(m.ParaSaveOverWrite->isEnabled());
-    EXPECT_TRUE(m.ToolBsav->isEnabled());
+    EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
+    EXPECT_TRUE(m.button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(IniFile(folder.settingsIniPath())
                   .readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1),
               1);
@@ -234,7 +234,7 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
     EXPECT_NE(value("0003"), QStringLiteral("5000"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     // A half-read set must not overwrite the user's file.
-    EXPECT_FALSE(m.ParaSaveOverWrite->isEnabled());
+    EXPECT_FALSE(m.item(MainCommand::Save)->isEnabled());
 }
 
 struct Refusal {
@@ -360,7 +360,7 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     EXPECT_TRUE(program.table()->isVisible());
     EXPECT_TRUE(program.table()->isWindow());
     EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
-    EXPECT_FALSE(m->ParameterEditor->isEnabled());
+    EXPECT_FALSE(m->item(MainCommand::ParameterTable)->isEnabled());
     const IniFile ini(folder.settingsIniPath());
     EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
@@ -407,12 +407,12 @@ TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
     EXPECT_FALSE(languageFixed);
     const QString language = globals().LanguageName;
 
-    m->ParaMakeNew->trigger();
+    m->item(MainCommand::New)->trigger();
     EXPECT_EQ(forms, 2);
     EXPECT_TRUE(languageFixed);
     EXPECT_EQ(globals().LanguageName, language);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_FALSE(m->ParaSaveOverWrite->isEnabled());
+    EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_TRUE(program.table()->isVisible());
     EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
 }

@@ -77,15 +77,15 @@ TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherW
     MainWindow main;
     ParameterTableWindow t(main);
     t.FormCreate();
-    main.table.PopCopyClick = [&t] { t.PopCopyClick(); };
+    main.setTable(&t);
     t.Show();
-    EXPECT_EQ(main.PopCopy2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    EXPECT_EQ(main.PopCopy2->shortcutContext(), Qt::ApplicationShortcut);
-    EXPECT_TRUE(main.PopCopy2->isEnabled());
+    EXPECT_EQ(main.item(MainCommand::Copy)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(main.item(MainCommand::Copy)->shortcutContext(), Qt::ApplicationShortcut);
+    EXPECT_TRUE(main.item(MainCommand::Copy)->isEnabled());
     t.core().setCurrentCell(TC_Name, 3);
     t.core().setSelection({TC_Name, 3, TC_Name, 4});
     QApplication::clipboard()->setText("before");
-    main.PopCopy2->trigger();
+    main.item(MainCommand::Copy)->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), "Title\tFunction\r\n" + t.cells().cell(0, 3) + "\t" +
                                                      t.cells().cell(2, 3) + "\r\n" + t.cells().cell(0, 4) +
                                                      "\t" + t.cells().cell(2, 4) + "\r\n");
