@@ -60,7 +60,7 @@ void FileCommands::updateFilters() {
     }
 }
 
-void FileCommands::ParaOpenClick() {
+void FileCommands::openParameterFile() {
     if (!host_.openEnabled())
         return;
     CFG_CNum.clear();
@@ -143,7 +143,7 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
                                         options().SaveNotChgPara.checked());
 }
 
-void FileCommands::ParaSaveOverWriteClick() {
+void FileCommands::saveParameterFile() {
     if (!host_.saveEnabled())
         return;
     ProgramContext& g = globals();
@@ -176,7 +176,7 @@ void FileCommands::ParaSaveOverWriteClick() {
     host_.focusTableGrid();
 }
 
-void FileCommands::ParaSaveChangeNameClick() {
+void FileCommands::saveParameterFileAs() {
     if (!host_.saveAsEnabled())
         return;
     ProgramContext& g = globals();
@@ -226,7 +226,7 @@ void FileCommands::quitAfterNew() {
     host_.quitApplication();
 }
 
-void FileCommands::ParaMakeNewClick() {
+void FileCommands::newParameterSet() {
     if (!host_.newEnabled())
         return;
     ProgramContext& g = globals();

@@ -59,10 +59,10 @@ public:
     explicit FileCommands(FileCommandHost& host);
 
     // File > Open, Save, Save As and New.
-    void ParaOpenClick();
-    void ParaSaveOverWriteClick();
-    void ParaSaveChangeNameClick();
-    void ParaMakeNewClick();
+    void openParameterFile();
+    void saveParameterFile();
+    void saveParameterFileAs();
+    void newParameterSet();
 
     // The dialog filters of the drive type ("MLD_flt" of its Info.ini offers the
     // configuration file) in the texts of the language file.

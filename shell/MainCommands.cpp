@@ -617,16 +617,16 @@ void MainWindow::run(MainCommand command) {
 }
 
 void MainWindow::newParameterSet() {
-    fileCommands_->ParaMakeNewClick();
+    fileCommands_->newParameterSet();
 }
 void MainWindow::openParameterFile() {
-    fileCommands_->ParaOpenClick();
+    fileCommands_->openParameterFile();
 }
 void MainWindow::saveParameterFile() {
-    fileCommands_->ParaSaveOverWriteClick();
+    fileCommands_->saveParameterFile();
 }
 void MainWindow::saveParameterFileAs() {
-    fileCommands_->ParaSaveChangeNameClick();
+    fileCommands_->saveParameterFileAs();
 }
 
 void MainWindow::connectAgain() {

@@ -56,7 +56,7 @@ protected:
     // Opens a file through the command, the dialog answered with it.
     void open(const QString& name) {
         prompter.answerFile(path(name));
-        commands.ParaOpenClick();
+        commands.openParameterFile();
     }
     FakeMain main;
     FileCommands commands{main};
@@ -120,7 +120,7 @@ TEST_F(FileCommandsTest, StoppedReadRebuildsTheTableButKeepsTheOpenedFile) {
 
 TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15) {
     main.save = true;
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "M15");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::None);
@@ -129,30 +129,30 @@ TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15) {
 TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     // A parameter file first, which becomes the opened file.
     prompter.answerFile(path("set.kvr"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(globals().OpenedFileName, "set.kvr");
     EXPECT_TRUE(main.save);
     const QString caption = main.caption;
     EXPECT_EQ(caption, "KVR260X QX100-4037 (CPU Ver.V110) M1set.kvr");
 
     prompter.answerFile(path("abc"), 2);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("abc.csv").startsWith("Title,No.,"));
     EXPECT_EQ(globals().CurrentFileName, "abc.csv");
     EXPECT_EQ(main.caption, caption);
 
     prompter.answerFile(path("x.txt"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("x.txt.kvr").startsWith("###\r\n"));
 
     prompter.answerFile(path("y.CSV"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("y.CSV").startsWith("Title,"));
     EXPECT_EQ(globals().OpenedFileName, "x.txt.kvr");
 
     // Save writes the opened parameter file, not the last CSV table.
     QFile::remove(path("x.txt.kvr"));
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     EXPECT_TRUE(readFile("x.txt.kvr").startsWith("###\r\n"));
 
     // The preselected filter follows the last name saved.
@@ -168,7 +168,7 @@ TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile) {
     writeFile("keep.kvr", "precious");
     prompter.answerFile(path("keep"), 1);
     prompter.answer(BoxAnswer::No);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(readFile("keep.kvr"), "precious");
     EXPECT_TRUE(globals().OpenedFileName.isEmpty());
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -176,7 +176,7 @@ TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile) {
 
     prompter.answerFile(path("keep"), 1);
     prompter.answer(BoxAnswer::Yes);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("keep.kvr").startsWith("###"));
 }
 
@@ -187,7 +187,7 @@ TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile) {
     const QByteArray before = readFile("x.kvr");
     writeFile("plain", "a file where a folder should be");
     prompter.answerFile(path("plain/new.kvr"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + path("plain/new.kvr") + ".");
     EXPECT_EQ(main.caption, caption);
@@ -205,11 +205,11 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
     main.save = true;
 
     prompter.answerFile(QString());
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     EXPECT_FALSE(QFile::exists(path("a.cfg")));
 
     prompter.answerFile(path("b.kvr"));
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     EXPECT_TRUE(readFile("b.kvr").startsWith("###"));
     EXPECT_EQ(globals().OpenedFileName, "b.kvr");
     const auto& d = prompter.fileDialogRecords();
@@ -225,7 +225,7 @@ TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
     commands.setCfgNames(CfgFile::catalogueNames());
     setValue("0001", "700");
     prompter.answerFile(path("set.cfg"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(globals().OpenedFileName, "set.cfg");
 
     setValue("0001", "1");
@@ -275,7 +275,7 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
         ASSERT_TRUE(info.flush());
     }
     options().StartInv.setChecked(false);
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     const ProgramContext& g = globals();
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
@@ -294,13 +294,13 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
 
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     store->MainteFlag = true;
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_EQ(globals().RowsInUse, globals().ParaCountAll);
     EXPECT_TRUE(store->MainteFlag);
 
     options().MainteClear.setChecked(true);
     options().setMastersTabVisible(true);
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_FALSE(store->MainteFlag);
     EXPECT_FALSE(options().mastersTabVisible());
     EXPECT_FALSE(options().DispBuffer.checked());
@@ -311,7 +311,7 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
 TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsTheFolders) {
     main.startup = [] { globals().StartupAbort = true; };
     globals().LoadPath = "/data/sets";
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_TRUE(prompter.boxes().empty()); // no "file missing" box, no chooser
     EXPECT_EQ(prompter.fileDialogs(), 0);
     EXPECT_EQ(main.events.last(), "quit");
@@ -347,7 +347,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
         g.InfoIniPath = r.infoIniPath;
     };
     globals().CatalogueIniPath = path("dat/Inverter.ini");
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     ASSERT_EQ(globals().ParaCountAll, 119);
     prompter.allowUnexpected(); // the configuration writer lists values it cannot store
 
@@ -361,19 +361,19 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     setValue(number, "42");
 
     prompter.answerFile(path("pump.kvr"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     setValue(number, "43");
     open("pump.kvr");
     EXPECT_EQ(value(number), "42");
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110) M1pump.kvr (QX300-4037)");
 
     prompter.answerFile(path("pump-table"), 2);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(QFile::exists(path("pump-table.csv")));
     EXPECT_EQ(globals().OpenedFileName, "pump.kvr");
 
     prompter.answerFile(path("pump"), 3);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(globals().OpenedFileName, "pump.cfg");
     setValue(number, "43");
     open("pump.cfg");
@@ -382,7 +382,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     EXPECT_TRUE(main.save);
 
     type = "QX400";
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_EQ(globals().ParaCountAll, 79);
     EXPECT_EQ(main.caption, "KVR260X QX400-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
