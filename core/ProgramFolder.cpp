@@ -73,8 +73,7 @@ void StoreSavedPaths() {
     ini.flush();
 }
 
-// The association is always the user's own on this system, as on the newer systems the
-// program knows.
+// The association is always the user's own on this system: the newer systems' branch.
 void DetectNewWindows() {
     globals().OsMajor6OrLater = true;
 }

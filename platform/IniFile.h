@@ -1,6 +1,6 @@
 #pragma once
 // Profile files (settings, language, drive catalogue, drive-type info) with the semantics
-// the program was written for: section and key names match ignoring case, the first
+// the program's files rely on: section and key names match ignoring case, the first
 // occurrence wins, key names are listed in file order, values are trimmed and one pair of
 // enclosing quotes is stripped, integers are decimal (or "0x"/"$" hex), booleans are
 // integers. Writes change only the line they touch; the file is written (CR LF, through a

@@ -54,7 +54,7 @@ public:
     void useTableDefaults();
     void scanDrive();
 
-    // The controls, named as the settings are named elsewhere.
+    // The controls.
     QGroupBox* protocolGroup = nullptr; // "Protocol"
     QButtonGroup* protocolButtons = nullptr;
     QRadioButton* ProtocolItems[2] = {nullptr, nullptr};

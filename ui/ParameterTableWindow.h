@@ -136,7 +136,7 @@ public:
     void PopUpLoadClick();
     void PopCloseClick();
 
-    // ---- Value rules under the names the program uses -------------------------------------
+    // ---- Value rules, reachable through the table window ----------------------------------
     static int IndexOfComNo(const QString& comNo);
     static qint64 ValueOfComNo(const QString& comNo);
     static QString ValueTextOfComNo(const QString& comNo);

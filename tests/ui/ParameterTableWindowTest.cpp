@@ -475,7 +475,7 @@ TEST_F(ParaTableFixture, CommandsWithoutTheirHandlersYetStayDisabledEverywhere) 
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
     EXPECT_TRUE(host.button[C::UpLoad]->isEnabled());
     EXPECT_TRUE(t.PopClose->isEnabled());
-    // The items hidden by design are never in the pop-up, whatever their state.
+    // The items the pop-up never offers are not in it, whatever their state.
     for (QAction* a : {t.PopUndo, t.PopRedo, t.PopDownLoad, t.PopUpLoad, t.PopDef, t.PopFind})
         EXPECT_FALSE(a->isVisible()) << a->objectName().toStdString();
     EXPECT_TRUE(t.PopChgDisp->isVisible());
@@ -563,7 +563,7 @@ TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecks
     EXPECT_EQ(t.core().UndoDepth, 4);
 }
 
-// ---- Value rules under the program's names ---------------------------------------------
+// ---- Value rules through the table window ----------------------------------------------
 
 TEST_F(ParaTableFixture, ValueRulesAreReachedThroughTheTable) {
     createTable();
