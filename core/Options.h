@@ -42,7 +42,7 @@ public:
     bool enabled() const;
     // The position, forced into the range as the up-down does.
     void setPosition(int p);
-    // The text of the edit beside it (for the free-unit factor: Edit9, position / 100).
+    // The text of the edit beside it (for the free-unit factor: position / 100).
     const QString& text() const { return text_; }
     // Typed text, not yet checked.
     void setText(const QString& t);
@@ -148,11 +148,11 @@ public:
     // Never shown: the drive type's RUN/STOP lock (Info.ini [Setup] Option2).
     CheckOption runStopLock{this, "Option2Chk", false};
 
-    // The free-unit factor as the monitor reads it: the text of Edit9 ("1.00" for 100).
+    // The free-unit factor as the monitor reads it: the text of its edit ("1.00" for 100).
     QString freeUnitFactorText() const { return ValMulti.text(); }
     // The RUN/STOP hint labels: visible while MonInvDrive is checked, enabled with it.
     bool runStopLabelsVisible() const { return MonInvDrive.checked(); }
-    // Label16/Label17 and the continuous-recording fields follow CntMon.
+    // The continuous-recording fields and their labels follow CntMon.
     bool continuousFieldsEnabled() const { return CntMon.checked(); }
 
     // The hidden "Master's" tab, shown by maintenance mode.
@@ -182,7 +182,7 @@ public:
     // The check of one edit: message 67 for an empty or non-numeric text, message 41 with
     // the bound for one out of range. True when accepted.
     bool validate(UpDownOption& field);
-    // The edits without a check (Edit8, Edit3): the up-down takes a typed number, forced into
+    // The edits without a check (ComSpMarg, ComChkTimes): the up-down takes a typed number, forced into
     // its range, as it reads its edit; anything else puts the position back in the edit.
     void takeTypedPosition(UpDownOption& field);
     // "Restore to factory settings" and "Set default colors".

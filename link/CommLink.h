@@ -31,7 +31,7 @@ int frameGapForBaudIndex(int baudIndex);
 // The communication settings as the set-up dialog holds them (list positions and flags).
 struct LinkSettings {
     int protocol = 0;       // ProtocolGr1: 1 MODBUS-RTU, any other value the maker's protocol
-    int portIndex = 0;      // ComboBox1: position in PortsFound
+    int portIndex = 0;      // the port list's position in PortsFound
     int baudIndex = 3;      // CommSpeed
     int parityIndex = 1;    // CommParity
     int stopIndex = 0;      // CommStop

@@ -34,8 +34,8 @@ struct CommChanges {
 
 // Availability of the two default buttons for the selected drive type.
 struct DefaultButtons {
-    bool driveDefaults = false; // Button1: every "Def Comms" integer is 0 or more
-    bool tableDefaults = false; // Button2: at least one "Para_" source is not "-"
+    bool driveDefaults = false; // every "Def Comms" integer is 0 or more
+    bool tableDefaults = false; // at least one "Para_" source is not "-"
 };
 
 class CommSettings {
