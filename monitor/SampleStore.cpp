@@ -154,7 +154,7 @@ void SampleStore::reduce(int channel, double xFirst, double xLast, std::span<Col
     for (int p = pBegin; p <= pEnd; ++p) {
         if (c.kind[p] == PointKind::Gap)
             continue;
-        const int col = std::min(columns - 1, static_cast<int>((p - xFirst) * perSample));
+        const int col = std::clamp(static_cast<int>((p - xFirst) * perSample), 0, columns - 1);
         ColumnSpan& s = out[col];
         const float y = static_cast<float>(c.y[p]);
         if (s.firstIndex < 0) {
