@@ -185,6 +185,14 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
     const int after = previousLast + 1;
     if (previousLast != INT_MIN && after > xMax_ && store_->hasPoint(channel, after))
         appendPoint(current, px(after), py(store_->plotted(channel, after)));
+    // A range between two neighbouring samples still crosses the line that joins them.
+    if (previousLast == INT_MIN && std::floor(xMin_) == std::floor(xMax_) && std::abs(xMin_) < INT_MAX) {
+        const int before = static_cast<int>(std::floor(xMin_));
+        if (store_->hasPoint(channel, before) && store_->hasPoint(channel, before + 1)) {
+            appendPoint(current, px(before), py(store_->plotted(channel, before)));
+            appendPoint(current, px(before + 1), py(store_->plotted(channel, before + 1)));
+        }
+    }
     flush();
     return out;
 }

@@ -47,8 +47,7 @@ ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     look_.font = font();
-    // The chart's size in the monitor window's layout.
-    resize(465, 263);
+    resize(sizeHint());
 }
 
 void ChartWidget::setSource(const SampleStore* store, SampleWindow* window) {
@@ -146,13 +145,23 @@ std::optional<ChartWidget::Hit> ChartWidget::seriesAt(const QPoint& pos) const {
     const QRect plot = plotRect();
     if (!plot.adjusted(-kHitDistance, -kHitDistance, kHitDistance, kHitDistance).contains(pos))
         return std::nullopt;
-    const ChartPainter cp = painter();
+    // Only the columns near the position are drawn again: the same mapping over a narrow
+    // strip, so a hit test costs little however many samples the window holds.
+    const double min = window_ ? window_->minimum() : 0.0;
+    const double max = window_ ? window_->maximum() : double(SampleWindow::kRunWidth);
+    const int left = std::max(plot.left(), pos.x() - kHitDistance - 1);
+    const int right = std::min(plot.right(), pos.x() + kHitDistance + 1);
+    if (right < left)
+        return std::nullopt;
+    const QRect strip(left, plot.top(), right - left + 1, plot.height());
+    const ChartPainter cp(look_, store_, ChartPainter::pixelToX(plot, min, max, left),
+                          ChartPainter::pixelToX(plot, min, max, right + 1));
     // The last series is drawn on top, so it is the one a click meets first.
     for (int ch = SampleStore::kChannels - 1; ch >= 0; --ch) {
         if (!look_.active[ch])
             continue;
         bool near = false;
-        for (const QPolygon& poly : cp.curve(ch, plot)) {
+        for (const QPolygon& poly : cp.curve(ch, strip)) {
             if (polylineNear(poly, pos, kHitDistance)) {
                 near = true;
                 break;

@@ -30,6 +30,8 @@ public:
     };
 
     explicit ChartWidget(QWidget* parent = nullptr);
+    // The chart's size in the monitor window's layout.
+    QSize sizeHint() const override { return {465, 263}; }
 
     // Both must outlive the widget or be replaced first; either may be null (empty chart).
     void setSource(const SampleStore* store, SampleWindow* window);

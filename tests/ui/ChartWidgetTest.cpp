@@ -227,6 +227,20 @@ TEST_F(Chart, ALeftClickOnACurveAsksForThatPointsReadout) {
     }
 }
 
+TEST_F(Chart, AClickBetweenFarApartPointsMeetsTheLineJoiningThemAtTheNearerPoint) {
+    fill(101, 0, [](int p) { return std::optional<double>(40 + p); });
+    window.applyScope(5); // samples 0 .. 5 across the plot
+    const QPoint a = chart.pointPixel(0, 2), b = chart.pointPixel(0, 3);
+    ASSERT_GT(b.x() - a.x(), 40);
+    Emissions<int, int> readout(&chart, &ChartWidget::readoutRequested);
+    click(a + (b - a) / 4, Qt::LeftButton);
+    click(a + (b - a) * 3 / 4, Qt::LeftButton);
+    click(a + (b - a) / 2 - QPoint(0, 20), Qt::LeftButton); // off the line
+    ASSERT_EQ(readout.count(), 2);
+    EXPECT_EQ(readout.seen[0], std::make_tuple(0, 2));
+    EXPECT_EQ(readout.seen[1], std::make_tuple(0, 3));
+}
+
 TEST_F(Chart, ZoomModeClicksOnTheBackgroundStepTheScope) {
     fill(1001, 0, [](int) { return std::optional<double>(90); });
     view(1000, 300, 400, 10);
