@@ -143,7 +143,8 @@ void SampleStore::setScale(int channel, float multiplier, qint16 offset) {
 void SampleStore::reduce(int channel, double xFirst, double xLast, std::span<ColumnSpan> out) const {
     std::fill(out.begin(), out.end(), ColumnSpan{});
     const int columns = static_cast<int>(out.size());
-    if (columns == 0 || channel < 0 || channel >= kChannels || !(xLast > xFirst) || size_ == 0)
+    if (columns == 0 || channel < 0 || channel >= kChannels || !(xLast > xFirst) || xFirst > size_ - 1 ||
+        xLast < 0)
         return;
     const int pBegin = std::max(0, static_cast<int>(std::ceil(std::max(xFirst, -1.0))));
     const int pEnd = static_cast<int>(std::min(std::floor(xLast), static_cast<double>(size_ - 1)));

@@ -59,14 +59,14 @@ double ChartPainter::pixelToX(const QRect& plot, double xMin, double xMax, doubl
 }
 
 double ChartPainter::yToPixel(const QRect& plot, double yMax, double y) {
-    if (!(yMax > 0))
+    if (!(yMax > 0) || !std::isfinite(yMax))
         yMax = 100;
     return plot.bottom() - y / yMax * (plot.bottom() - plot.top());
 }
 
 std::vector<double> ChartPainter::bottomDivisions(double xMin, double xMax, int plotWidth, int minSpacing) {
     std::vector<double> out;
-    if (!(xMax > xMin) || plotWidth <= 0)
+    if (!(xMax > xMin) || !std::isfinite(xMin) || !std::isfinite(xMax) || plotWidth <= 0)
         return out;
     const double pixelsPerSample = plotWidth / (xMax - xMin);
     static constexpr int kFactors[] = {1, 2, 5};
@@ -84,14 +84,18 @@ std::vector<double> ChartPainter::bottomDivisions(double xMin, double xMax, int 
         if (found)
             break;
     }
-    for (double x = std::ceil(xMin / step) * step; x <= xMax; x += step)
+    const double first = std::ceil(xMin / step) * step;
+    // A range no step fits (beyond any record) gets no divisions rather than millions.
+    if ((xMax - first) / step > plotWidth)
+        return out;
+    for (double x = first; x <= xMax; x += step)
         out.push_back(x);
     return out;
 }
 
 std::vector<double> ChartPainter::leftDivisions(double yMax, int plotHeight, int minSpacing) {
     std::vector<double> out;
-    if (!(yMax > 0) || plotHeight <= 0)
+    if (!(yMax > 0) || !std::isfinite(yMax) || plotHeight <= 0)
         return out;
     static constexpr int kFactors[] = {1, 2, 5};
     double step = 0;

@@ -84,7 +84,7 @@ void ChartWidget::setSeriesTitle(int channel, const QString& title) {
 }
 
 void ChartWidget::setYMaximum(double yMax) {
-    if (!(yMax > 0))
+    if (!(yMax > 0) || !std::isfinite(yMax))
         return;
     look_.yMaximum = yMax;
     // Wider numbers on the left axis move the plot's left edge.

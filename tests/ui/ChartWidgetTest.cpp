@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,8 @@ TEST(ChartAxes, BottomDivisionsKeepAStepOfFiveSamplesWhileTheyFit) {
         {"whole long record", 0, 10005, 440, 0, 500, 21},
         {"window starting below 0", -36, 64, 440, -35, 5, 20},
         {"empty range", 50, 50, 440, 0, 0, 0},
+        {"beyond any record", 0, 1e18, 440, 0, 0, 0},
+        {"endless", 0, std::numeric_limits<double>::infinity(), 440, 0, 0, 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
