@@ -164,7 +164,7 @@ void TPrintSetWindow::buildControls() {
     label("Label20", QStringLiteral("90 characters max."), QRect(150, 138, 270, 20));
     commentEdit = new QLineEdit(this);
     commentEdit->setObjectName(QStringLiteral("Edit1"));
-    commentEdit->setGeometry(QRect(24, 160, 600, 22));
+    commentEdit->setGeometry(QRect(24, 160, 406, 22));
     shipmentCheck = check("DefValPrint", QStringLiteral("Shipment Value"), QRect(24, 188, 180, 20));
     valueColorButton = new QPushButton(QStringLiteral("'Value' Color"), this);
     valueColorButton->setObjectName(QStringLiteral("DBFontColor"));

@@ -3,7 +3,7 @@
 // long list, paper sizes and margins in points.
 #include "report/ParamReport.h"
 
-#include "PdfReadBack.h"
+#include "support/PdfReadBack.h"
 #include "support/ReportFixtures.h"
 
 #include <QLocale>
