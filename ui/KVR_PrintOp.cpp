@@ -179,14 +179,14 @@ void TPrintSetWindow::buildControls() {
     connect(valueColorButton, &QPushButton::clicked, this, [this] { chooseValueColor(); });
     // The limit holds for typing only: a longer comment read from a file stays whole.
     connect(commentEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
-        const QString before = commentEdit->property("kvrPrevious").toString();
+        const QString& before = commentBefore_;
         if (text.size() > report::kCommentMaxLength && text.size() > before.size()) {
             const int cursor = commentEdit->cursorPosition() - int(text.size() - before.size());
             commentEdit->setText(before);
             commentEdit->setCursorPosition(std::max(0, cursor));
             return;
         }
-        commentEdit->setProperty("kvrPrevious", text);
+        commentBefore_ = text;
     });
 
     // Detail.
@@ -338,7 +338,7 @@ QString TPrintSetWindow::comment() const {
 
 void TPrintSetWindow::setComment(const QString& text) {
     commentEdit->setText(text);
-    commentEdit->setProperty("kvrPrevious", text);
+    commentBefore_ = text;
 }
 
 bool TPrintSetWindow::showCheck(const EntryCheck& check, QWidget* field, bool withFlag) {

@@ -116,6 +116,7 @@ private:
     PageSketch* sketch_ = nullptr;
     QStringList families_;
     QString settingsIniPath_;
+    QString commentBefore_; // the comment before the last key, for the typing limit
     int valueColor_ = 0;
     bool inputError_ = false;
     bool checking_ = false;
