@@ -8,6 +8,7 @@
 #include "app/Messages.h"
 #include "app/Options.h"
 #include "app/ParaFile.h"
+#include "core/ParameterFileChecks.h"
 #include "link/CommLink.h"
 #include "link/DriveChecks.h"
 #include "link/KVR_COM.h"
@@ -207,8 +208,7 @@ void FileArgumentStart(TMain& main, const QString& path, const QString& programF
     g.OpenedFileName = info.fileName();
 
     QStringList lines;
-    if (!TextFile::readLines(file, lines)) {
-        ParaFile::showCannotOpen(file);
+    if (!ParameterFileChecks::readLines(file, lines)) {
         PumpEvents();
         g.StartupAbort = true;
         return;
@@ -227,8 +227,12 @@ void FileArgumentStart(TMain& main, const QString& path, const QString& programF
     g.LanguageName = header.language;
     useLanguageCodePage();
     QFile raw(file);
-    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.readAll())) {
-        TextFile::readLines(file, lines);
+    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
+        if (!ParameterFileChecks::readLines(file, lines)) {
+            PumpEvents();
+            g.StartupAbort = true;
+            return;
+        }
         header = ParaFile::parseHeader(lines);
     }
     // Blind lines that are not numbers would leave a half-read set behind: refuse first.
@@ -299,7 +303,12 @@ void FileArgumentStart(TMain& main, const QString& path, const QString& programF
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
     options.pumpAfterBoxes = true;
-    if (ParaFile::loadDataLines(lines, header.firstDataLine, false, options) != ParaFile::ReadResult::Loaded)
+    QList<int> taken;
+    const ParaFile::ReadResult result =
+        ParaFile::loadDataLines(lines, header.firstDataLine, false, options, &taken);
+    // Values read before a stop are in the table too, and may be exported.
+    ParameterFileChecks::reportOutOfLimits(g.Parameters, taken);
+    if (result != ParaFile::ReadResult::Loaded)
         return;
     main.setCaption(ParaFile::fileCaption(g.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);

@@ -4,12 +4,18 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QSet>
 
 #include <climits>
 
 namespace {
 
 QString fold(const QString& s) { return s.trimmed().toCaseFolded(); }
+
+QString keyIndexName(const QString& foldedSection, const QString& foldedKey)
+{
+    return foldedSection + QChar(0) + foldedKey;
+}
 
 // The section named by a "[name]" line, or a null string for any other line.
 QString headerName(const QString& text)
@@ -184,23 +190,39 @@ void IniFile::load()
 QStringList IniFile::sections() const
 {
     QStringList out;
-    QStringList seen;
+    QSet<QString> seen;
     for (const Line& l : lines_) {
         if (!l.header || seen.contains(l.section))
             continue;
-        seen << l.section;
+        seen.insert(l.section);
         out << headerName(l.text);
     }
     return out;
 }
 
+void IniFile::buildIndex() const
+{
+    index_.sections.clear();
+    index_.keys.clear();
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& l = lines_[i];
+        if (l.header) {
+            if (!index_.sections.contains(l.section))
+                index_.sections.insert(l.section, static_cast<int>(i));
+        } else if (!l.key.isEmpty() && !l.section.isEmpty()) {
+            const QString name = keyIndexName(l.section, l.key.toCaseFolded());
+            if (!index_.keys.contains(name))
+                index_.keys.insert(name, static_cast<int>(i));
+        }
+    }
+    index_.valid = true;
+}
+
 int IniFile::findSectionLine(const QString& section) const
 {
-    const QString s = fold(section);
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].header && lines_[i].section == s)
-            return static_cast<int>(i);
-    return -1;
+    if (!index_.valid)
+        buildIndex();
+    return index_.sections.value(fold(section), -1);
 }
 
 bool IniFile::sectionExists(const QString& section) const { return findSectionLine(section) >= 0; }
@@ -208,16 +230,13 @@ bool IniFile::sectionExists(const QString& section) const { return findSectionLi
 int IniFile::findKeyLine(const QString& section, const QString& key) const
 {
     const QString s = fold(section);
-    const QString k = key.trimmed();
+    const QString k = fold(key);
     // Lines before the first section belong to none.
     if (s.isEmpty() || k.isEmpty())
         return -1;
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const Line& l = lines_[i];
-        if (!l.header && l.section == s && !l.key.isEmpty() && l.key.compare(k, Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
+    if (!index_.valid)
+        buildIndex();
+    return index_.keys.value(keyIndexName(s, k), -1);
 }
 
 QStringList IniFile::keys(const QString& section) const
@@ -287,6 +306,27 @@ void IniFile::setLine(int index, const QString& text, bool header, const QString
     dirty_ = true;
 }
 
+void IniFile::insertLine(int index, const QString& text, bool header, const QString& section)
+{
+    lines_.insert(lines_.begin() + index, Line());
+    setLine(index, text, header, section);
+    if (!index_.valid)
+        return;
+    // Lines from here on moved down by one; the new line is the first of its name, as the
+    // callers insert only what they did not find.
+    for (auto it = index_.sections.begin(); it != index_.sections.end(); ++it)
+        if (*it >= index)
+            ++*it;
+    for (auto it = index_.keys.begin(); it != index_.keys.end(); ++it)
+        if (*it >= index)
+            ++*it;
+    const Line& l = lines_[static_cast<size_t>(index)];
+    if (l.header && !index_.sections.contains(l.section))
+        index_.sections.insert(l.section, index);
+    else if (!l.header && !l.key.isEmpty() && !l.section.isEmpty())
+        index_.keys.insert(keyIndexName(l.section, l.key.toCaseFolded()), index);
+}
+
 void IniFile::writeString(const QString& section, const QString& key, const QString& value)
 {
     const QString s = fold(section);
@@ -304,17 +344,12 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     }
     int header = findSectionLine(section);
     if (header < 0) {
-        if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty()) {
-            lines_.push_back(Line());
-            setLine(static_cast<int>(lines_.size()) - 1, QString(), false, s);
-        }
-        lines_.push_back(Line());
-        header = static_cast<int>(lines_.size()) - 1;
-        setLine(header, u'[' + section.trimmed() + u']', true, s);
+        if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty())
+            insertLine(static_cast<int>(lines_.size()), QString(), false, s);
+        header = static_cast<int>(lines_.size());
+        insertLine(header, u'[' + section.trimmed() + u']', true, s);
     }
-    const int pos = sectionEndLine(header);
-    lines_.insert(lines_.begin() + pos, Line());
-    setLine(pos, k + u'=' + stored, false, s);
+    insertLine(sectionEndLine(header), k + u'=' + stored, false, s);
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value)
@@ -330,10 +365,15 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value)
 void IniFile::deleteKey(const QString& section, const QString& key)
 {
     // Every occurrence goes, so that a later duplicate does not take the deleted key's place.
-    for (int i = findKeyLine(section, key); i >= 0; i = findKeyLine(section, key)) {
-        lines_.erase(lines_.begin() + i);
-        dirty_ = true;
-    }
+    const QString s = fold(section);
+    const QString k = fold(key);
+    if (findKeyLine(section, key) < 0)
+        return;
+    std::erase_if(lines_, [&](const Line& l) {
+        return !l.header && l.section == s && !l.key.isEmpty() && l.key.toCaseFolded() == k;
+    });
+    index_.valid = false;
+    dirty_ = true;
 }
 
 void IniFile::eraseSection(const QString& section)
@@ -342,6 +382,7 @@ void IniFile::eraseSection(const QString& section)
         return;
     const QString s = fold(section);
     std::erase_if(lines_, [&](const Line& l) { return l.section == s; });
+    index_.valid = false;
     dirty_ = true;
 }
 

@@ -5,6 +5,11 @@
 // enclosing quotes is stripped, integers are decimal (or "0x"/"$" hex), booleans are
 // integers. Writes change only the line they touch; the file is written (CR LF, through a
 // temporary file and a rename) by flush() or, if still dirty, by the destructor.
+//
+// The file is read once, when the object is made; every read after that is served from
+// memory through an index of sections and keys, so a group of reads through one object
+// costs one read of the file however large it is.
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -55,6 +60,18 @@ private:
     int sectionEndLine(int sectionLine) const;
     void load();
     void setLine(int index, const QString& text, bool header, const QString& section);
+    void insertLine(int index, const QString& text, bool header, const QString& section);
+    void buildIndex() const;
+
+    // Line of the first header of each (folded) section and of the first occurrence of each
+    // key ("<folded section>\0<folded key>"). Rebuilt on the first look-up after lines were
+    // removed; an inserted line shifts it in place.
+    struct Index {
+        QHash<QString, int> sections;
+        QHash<QString, int> keys;
+        bool valid = false;
+    };
+    mutable Index index_;
 
     QString loadError_;
     bool legacy_ = false; // the file is in the legacy code page, and is written back in it

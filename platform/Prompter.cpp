@@ -71,6 +71,7 @@ BoxAnswer firstAnswer(BoxButtons b)
     case BoxButtons::YesNo:
     case BoxButtons::YesNoCancel: return BoxAnswer::Yes;
     case BoxButtons::AbortRetryIgnore: return BoxAnswer::Abort;
+    case BoxButtons::YesNoDefaultNo: return BoxAnswer::No;
     }
     return BoxAnswer::Ok;
 }
@@ -141,7 +142,8 @@ BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, B
         qbuttons = QMessageBox::Ok | QMessageBox::Cancel;
         escape = QMessageBox::Cancel;
         break;
-    case BoxButtons::YesNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
+    case BoxButtons::YesNo:
+    case BoxButtons::YesNoDefaultNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
     case BoxButtons::YesNoCancel:
         qbuttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
         escape = QMessageBox::Cancel;
@@ -149,13 +151,14 @@ BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, B
     case BoxButtons::AbortRetryIgnore: qbuttons = QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore; break;
     }
     QMessageBox box(qicon, caption, text, qbuttons, parent);
-    // The first button is the default, as in the system's boxes.
+    // The first button is the default, as in the system's boxes, unless the caller asks for No.
     switch (buttons) {
     case BoxButtons::Ok:
     case BoxButtons::OkCancel: box.setDefaultButton(QMessageBox::Ok); break;
     case BoxButtons::YesNo:
     case BoxButtons::YesNoCancel: box.setDefaultButton(QMessageBox::Yes); break;
     case BoxButtons::AbortRetryIgnore: box.setDefaultButton(QMessageBox::Abort); break;
+    case BoxButtons::YesNoDefaultNo: box.setDefaultButton(QMessageBox::No); break;
     }
     if (escape != QMessageBox::NoButton)
         box.setEscapeButton(escape);

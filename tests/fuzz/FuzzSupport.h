@@ -26,6 +26,7 @@ public:
         case BoxButtons::OkCancel:
             return first ? BoxAnswer::Ok : BoxAnswer::Cancel;
         case BoxButtons::YesNo:
+        case BoxButtons::YesNoDefaultNo:
             return first ? BoxAnswer::Yes : BoxAnswer::No;
         case BoxButtons::YesNoCancel:
             return first ? BoxAnswer::Yes : (count & 1 ? BoxAnswer::No : BoxAnswer::Cancel);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 namespace {
+// The button Enter presses.
 BoxAnswer firstButton(BoxButtons b)
 {
     switch (b) {
@@ -11,6 +12,7 @@ BoxAnswer firstButton(BoxButtons b)
     case BoxButtons::YesNo:
     case BoxButtons::YesNoCancel: return BoxAnswer::Yes;
     case BoxButtons::AbortRetryIgnore: return BoxAnswer::Abort;
+    case BoxButtons::YesNoDefaultNo: return BoxAnswer::No;
     }
     return BoxAnswer::Ok;
 }
