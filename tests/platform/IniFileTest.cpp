@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <climits>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -243,6 +244,46 @@ TEST_F(IniFileTest, KeysBeforeTheFirstSectionBelongToNone)
     IniFile ini(path());
     EXPECT_FALSE(ini.valueExists("", "loose"));
     EXPECT_EQ(ini.sections(), QStringList{"S"});
+}
+
+TEST_F(IniFileTest, ReadsAreServedFromMemoryAfterTheOneRead)
+{
+    writeRaw("[S]\r\nk=v\r\n");
+    IniFile ini(path());
+    writeRaw("[S]\r\nk=changed on disk\r\nnew=1\r\n");
+    EXPECT_EQ(ini.readString("S", "k"), "v");
+    EXPECT_FALSE(ini.valueExists("S", "new"));
+}
+
+// Lines inserted in front of others move what the index knows; every look-up after a run of
+// writes and deletes must find what a fresh read of the written file finds.
+TEST_F(IniFileTest, LookUpsAfterWritesAndDeletesMatchAFreshRead)
+{
+    writeRaw("; head\r\n[A]\r\na0=1\r\n\r\n[B]\r\nb0=2\r\nB0=dup\r\n[a]\r\na9=late\r\n[C]\r\n");
+    const QStringList sections = {"A", "b", "C", "D", "E"};
+    const QStringList keys = {"a0", "B0", "a9", "k1", "K2", "k3"};
+    QRandomGenerator random(13);
+    IniFile ini(path());
+    for (int step = 0; step < 300; ++step) {
+        const QString s = sections[random.bounded(int(sections.size()))];
+        const QString k = keys[random.bounded(int(keys.size()))];
+        switch (random.bounded(6)) {
+        case 0: ini.deleteKey(s, k); break;
+        case 1: ini.eraseSection(s); break;
+        default: ini.writeInteger(s, k, step); break;
+        }
+        if (step % 10 != 9)
+            continue;
+        ASSERT_TRUE(ini.flush());
+        IniFile fresh(path());
+        for (const QString& section : sections) {
+            ASSERT_EQ(ini.sectionExists(section), fresh.sectionExists(section)) << step;
+            ASSERT_EQ(ini.keys(section), fresh.keys(section)) << step;
+            for (const QString& key : keys)
+                ASSERT_EQ(ini.readString(section, key, "-"), fresh.readString(section, key, "-"))
+                    << step << " " << section.toStdString() << " " << key.toStdString();
+        }
+    }
 }
 
 } // namespace
