@@ -6,16 +6,12 @@
 #include <QFile>
 #include <QSet>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
 
 QString fold(const QString& s) { return s.trimmed().toCaseFolded(); }
-
-QString keyIndexName(const QString& foldedSection, const QString& foldedKey)
-{
-    return foldedSection + QChar(0) + foldedKey;
-}
 
 // The section named by a "[name]" line, or a null string for any other line.
 QString headerName(const QString& text)
@@ -200,29 +196,40 @@ QStringList IniFile::sections() const
     return out;
 }
 
-void IniFile::buildIndex() const
+IniFile::SectionIndex* IniFile::sectionIndex(const QString& foldedSection) const
 {
-    index_.sections.clear();
-    index_.keys.clear();
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const Line& l = lines_[i];
-        if (l.header) {
-            if (!index_.sections.contains(l.section))
-                index_.sections.insert(l.section, static_cast<int>(i));
-        } else if (!l.key.isEmpty() && !l.section.isEmpty()) {
-            const QString name = keyIndexName(l.section, l.key.toCaseFolded());
-            if (!index_.keys.contains(name))
-                index_.keys.insert(name, static_cast<int>(i));
-        }
+    if (!index_.valid) {
+        // Only the headers are looked at, so that a large file costs no more than its read.
+        index_.sections.clear();
+        for (size_t i = 0; i < lines_.size(); ++i)
+            if (lines_[i].header)
+                index_.sections[lines_[i].section].headers.push_back(static_cast<int>(i));
+        index_.valid = true;
     }
-    index_.valid = true;
+    const auto it = index_.sections.find(foldedSection);
+    if (it == index_.sections.end())
+        return nullptr;
+    SectionIndex& si = *it;
+    if (!si.keysFound) {
+        for (int h : si.headers) {
+            for (size_t i = static_cast<size_t>(h) + 1; i < lines_.size() && !lines_[i].header; ++i) {
+                const QString& key = lines_[i].key;
+                if (key.isEmpty())
+                    continue;
+                const QString folded = key.toCaseFolded();
+                if (!si.keys.contains(folded))
+                    si.keys.insert(folded, static_cast<int>(i));
+            }
+        }
+        si.keysFound = true;
+    }
+    return &si;
 }
 
 int IniFile::findSectionLine(const QString& section) const
 {
-    if (!index_.valid)
-        buildIndex();
-    return index_.sections.value(fold(section), -1);
+    const SectionIndex* si = sectionIndex(fold(section));
+    return si ? si->headers.front() : -1;
 }
 
 bool IniFile::sectionExists(const QString& section) const { return findSectionLine(section) >= 0; }
@@ -234,9 +241,8 @@ int IniFile::findKeyLine(const QString& section, const QString& key) const
     // Lines before the first section belong to none.
     if (s.isEmpty() || k.isEmpty())
         return -1;
-    if (!index_.valid)
-        buildIndex();
-    return index_.keys.value(keyIndexName(s, k), -1);
+    const SectionIndex* si = sectionIndex(s);
+    return si ? si->keys.value(k, -1) : -1;
 }
 
 QStringList IniFile::keys(const QString& section) const
@@ -314,17 +320,23 @@ void IniFile::insertLine(int index, const QString& text, bool header, const QStr
         return;
     // Lines from here on moved down by one; the new line is the first of its name, as the
     // callers insert only what they did not find.
-    for (auto it = index_.sections.begin(); it != index_.sections.end(); ++it)
-        if (*it >= index)
-            ++*it;
-    for (auto it = index_.keys.begin(); it != index_.keys.end(); ++it)
-        if (*it >= index)
-            ++*it;
+    for (SectionIndex& si : index_.sections) {
+        for (int& h : si.headers)
+            if (h >= index)
+                ++h;
+        for (int& k : si.keys)
+            if (k >= index)
+                ++k;
+    }
     const Line& l = lines_[static_cast<size_t>(index)];
-    if (l.header && !index_.sections.contains(l.section))
-        index_.sections.insert(l.section, index);
-    else if (!l.header && !l.key.isEmpty() && !l.section.isEmpty())
-        index_.keys.insert(keyIndexName(l.section, l.key.toCaseFolded()), index);
+    if (l.header) {
+        SectionIndex& si = index_.sections[l.section];
+        si.headers.insert(std::upper_bound(si.headers.begin(), si.headers.end(), index), index);
+    } else if (!l.key.isEmpty()) {
+        const auto it = index_.sections.find(l.section);
+        if (it != index_.sections.end() && it->keysFound)
+            it->keys.insert(l.key.toCaseFolded(), index);
+    }
 }
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value)

@@ -61,16 +61,20 @@ private:
     void load();
     void setLine(int index, const QString& text, bool header, const QString& section);
     void insertLine(int index, const QString& text, bool header, const QString& section);
-    void buildIndex() const;
 
-    // Line of the first header of each (folded) section and of the first occurrence of each
-    // key ("<folded section>\0<folded key>"). Rebuilt on the first look-up after lines were
-    // removed; an inserted line shifts it in place.
+    // Where each (folded) section's headers stand, found in one pass over the lines; the
+    // first line of each of its keys, found when a key of the section is first looked up.
+    // Dropped when lines are removed; an inserted line shifts it in place.
+    struct SectionIndex {
+        std::vector<int> headers;
+        QHash<QString, int> keys; // folded key -> line
+        bool keysFound = false;
+    };
     struct Index {
-        QHash<QString, int> sections;
-        QHash<QString, int> keys;
+        QHash<QString, SectionIndex> sections;
         bool valid = false;
     };
+    SectionIndex* sectionIndex(const QString& foldedSection) const;
     mutable Index index_;
 
     QString loadError_;
