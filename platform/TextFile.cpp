@@ -254,8 +254,11 @@ bool writeAll(int fd, const QByteArray& bytes)
         const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
             return false;
+        }
         p += n;
         left -= n;
     }
@@ -286,8 +289,8 @@ QStringList leftoverTemporaryFiles(const QString& path)
     if (name.isEmpty())
         return out;
     const QDir folder = target.absoluteDir();
-    const QStringList entries =
-        folder.entryList({name + kTempMark + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
+    // No name filter: its wildcards would read a "[" in the target's name as a pattern.
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& entry : entries)
         if (isTemporaryNameFor(name, entry))
             out << folder.filePath(entry);

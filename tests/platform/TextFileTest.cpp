@@ -134,19 +134,19 @@ void writeRaw(const QString& path, const QByteArray& bytes)
 TEST(TextFile, SaveRemovesLeftoversOfItsOwnEarlierSavesOfThatTargetOnly)
 {
     QTemporaryDir dir;
-    const QString target = dir.filePath("set.kvr");
-    const QStringList ours = {"set.kvr.kvrtmp-AbC123", "set.kvr.kvrtmp-zzzzzz"};
-    const QStringList others = {"set.kvr.kvrtmp-abc",        // not our length
-                                "set.kvr.kvrtmp-ab_123",     // not our characters
-                                "set.kvr.backup",            // the user's
-                                "other.kvr.kvrtmp-AbC123",   // another target's
-                                "xset.kvr.kvrtmp-AbC123"};
+    const QString target = dir.filePath("set[1].kvr");
+    const QStringList ours = {"set[1].kvr.kvrtmp-AbC123", "set[1].kvr.kvrtmp-zzzzzz"};
+    const QStringList others = {"set[1].kvr.kvrtmp-abc",     // not our length
+                                "set[1].kvr.kvrtmp-ab_123",  // not our characters
+                                "set[1].kvr.backup",         // the user's
+                                "set1.kvr.kvrtmp-AbC123",    // another target's
+                                "xset[1].kvr.kvrtmp-AbC123"};
     for (const QString& name : ours + others)
         writeRaw(dir.filePath(name), "partial");
     EXPECT_EQ(TextFile::leftoverTemporaryFiles(target).size(), ours.size());
     ASSERT_TRUE(TextFile::writeText(target, "whole"));
     QStringList expected = others;
-    expected << "set.kvr";
+    expected << "set[1].kvr";
     expected.sort();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
     EXPECT_EQ(readRaw(target), QByteArray("whole"));
