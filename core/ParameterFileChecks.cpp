@@ -54,7 +54,7 @@ QList<OutOfLimit> findOutOfLimits(const TParameters& store, const QList<int>& in
         if (!ValueRules::parseNumber(value, v) || !ValueRules::LimitsOf(index, low, high))
             continue;
         if (v < low || v > high)
-            out.append({index, store.ParaDat.cell(PD_ComNo, index + 1), value, low, high});
+            out.append({index, store.ParaDat.cell(PD_ComNo, index + 1), value, v, low, high});
     }
     return out;
 }
@@ -64,9 +64,7 @@ QString outOfLimitText(const QList<OutOfLimit>& found) {
     const qsizetype listed = qMin<qsizetype>(found.size(), kListedValues);
     for (qsizetype i = 0; i < listed; ++i) {
         const OutOfLimit& o = found.at(i);
-        double v = 0;
-        ValueRules::parseNumber(o.value, v);
-        text += u'\n' + o.comNo + QStringLiteral(" : ") + shown(o.index, v) + QStringLiteral("  (") +
+        text += u'\n' + o.comNo + QStringLiteral(" : ") + shown(o.index, o.raw) + QStringLiteral("  (") +
                 shown(o.index, o.low) + QStringLiteral(" .. ") + shown(o.index, o.high) + u')';
     }
     if (found.size() > listed)

@@ -28,7 +28,8 @@ bool readLines(const QString& path, QStringList& lines);
 struct OutOfLimit {
     int index = -1;
     QString comNo;
-    QString value; // the Value cell as read
+    QString value;  // the Value cell as read
+    double raw = 0; // and as a number
     double low = 0;
     double high = 0;
 };
