@@ -6,6 +6,7 @@
 #include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParaFile.h"
+#include "core/ParameterFileChecks.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
@@ -128,8 +129,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.OpenedFileName = info.fileName();
 
     QStringList lines;
-    if (!TextFile::readLines(file, lines)) {
-        ParaFile::showCannotOpen(file);
+    if (!ParameterFileChecks::readLines(file, lines)) {
         PumpEvents();
         g.StartupAbort = true;
         return;
@@ -148,8 +148,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.LanguageName = header.language;
     useLanguageCodePage();
     QFile raw(file);
-    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.readAll())) {
-        TextFile::readLines(file, lines);
+    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
+        if (!ParameterFileChecks::readLines(file, lines)) {
+            PumpEvents();
+            g.StartupAbort = true;
+            return;
+        }
         header = ParaFile::parseHeader(lines);
     }
     // Blind lines that are not numbers would leave a half-read set behind: refuse first.
@@ -221,7 +225,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
     options.pumpAfterBoxes = true;
-    if (ParaFile::loadDataLines(lines, header.firstDataLine, false, options) != ParaFile::ReadResult::Loaded)
+    QList<int> taken;
+    const ParaFile::ReadResult result =
+        ParaFile::loadDataLines(lines, header.firstDataLine, false, options, &taken);
+    // Values read before a stop are in the table too, and may be exported.
+    ParameterFileChecks::reportOutOfLimits(g.Parameters, taken);
+    if (result != ParaFile::ReadResult::Loaded)
         return;
     main.setCaption(ParaFile::fileCaption(g.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);
