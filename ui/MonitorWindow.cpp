@@ -273,7 +273,7 @@ void MonitorWindow::buildDisplayPage() {
         MonitorChannelRow& r = rows[std::size_t(i)];
         r.sourceLabel = new ClickLabel(channelName(i), displayPage);
         r.sourceLabel->setObjectName(QStringLiteral("AryTrgCH%1").arg(i + 1));
-        r.sourceLabel->setFixedWidth(56);
+        r.sourceLabel->setFixedWidth(96);
         r.sourceLabel->onClick = [this, i] { sourceLabelClicked(i); };
         r.readout = new QLineEdit(QStringLiteral("0"), displayPage);
         r.readout->setObjectName(QStringLiteral("AryValue%1").arg(i + 1));
