@@ -234,7 +234,7 @@ void MainWindow::buildMenus() {
     Monitor = bar->addMenu(QStringLiteral("Monitoring"));
     Monitor->setObjectName(QStringLiteral("Monitor"));
     MonInvInfo = item(Monitor, "MonInvInfo", QStringLiteral("Inverter Info."), nullptr);
-    MonChart = item(Monitor, "MonChart", QStringLiteral("Monitor"), nullptr);
+    MonChart = item(Monitor, "MonChart", QStringLiteral("Monitor"), &MainWindow::MonChartClick);
 
     option = bar->addMenu(QStringLiteral("Tools"));
     option->setObjectName(QStringLiteral("option"));
@@ -319,7 +319,7 @@ void MainWindow::buildToolBar() {
     ToolBar1->addSeparator();
     ToolBInvInfo = button("ToolBInvInfo", nullptr, MonInvInfo);
     ToolBInvInfo->setIcon(st->standardIcon(QStyle::SP_MessageBoxInformation));
-    ToolBmon = button("ToolBmon", nullptr, MonChart);
+    ToolBmon = button("ToolBmon", &MainWindow::MonChartClick, MonChart);
     ToolBmon->setIcon(glyphIcon(QStringLiteral("M"), QColor(0, 140, 70)));
     ToolBar1->addSeparator();
     ToolBop = button("ToolBop", &MainWindow::MMItoolsSettingClick, nullptr);
@@ -758,6 +758,23 @@ void MainWindow::MMItoolsHelpClick() {
 void MainWindow::FormHelp() {
     if (!globals().HelpFilePath.isEmpty())
         HelpViewer::displayTopic(globals().HelpFilePath);
+}
+
+// ---- Monitor -------------------------------------------------------------------------------
+
+void MainWindow::MonChartClick() {
+    if (mayRun(MonChart) && monitorHooks.Show)
+        monitorHooks.Show();
+}
+
+void MainWindow::setMonitorCommandEnabled(bool on) {
+    MonChart->setEnabled(on);
+    ToolBmon->setEnabled(on);
+}
+
+void MainWindow::rebuildMonitor() {
+    if (monitorHooks.Rebuild)
+        monitorHooks.Rebuild();
 }
 
 // ---- LinkView -----------------------------------------------------------------------------

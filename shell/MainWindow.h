@@ -190,6 +190,19 @@ public:
     // A help request while the window is active (F1 without the menu).
     void FormHelp();
 
+    // ---- Monitor -------------------------------------------------------------------------
+    // The monitor window's entry points; the start-up wires them to the window.
+    struct MonitorHooks {
+        std::function<void()> Show;    // show it, not modal
+        std::function<void()> Rebuild; // follow a new drive type (lists, saved set-up)
+    };
+    MonitorHooks monitorHooks;
+    // "Monitor" (menu item MonChart and tool button ToolBmon).
+    void MonChartClick();
+    // The monitor enables the command when the drive type has items and while it is closed.
+    void setMonitorCommandEnabled(bool on);
+    void rebuildMonitor() override;
+
     // ---- TableWindowHost -------------------------------------------------------------------
     QRect mainFrameGeometry() const override { return frameGeometry(); }
     void setParaTableAct(bool on) override { ParaTableAct = on; }

@@ -25,6 +25,7 @@
 #include "ui/CommSetupDialog.h"
 #include "ui/DriveTypeDialog.h"
 #include "ui/HelpViewer.h"
+#include "ui/MonitorWindow.h"
 #include "ui/ParameterTableWindow.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
@@ -259,6 +260,9 @@ Program::~Program() {
     transfers_.reset();
     transferHost_.reset();
     setMonitorRunningHandler({});
+    if (main_)
+        main_->monitorHooks = {};
+    monitor_.reset();
     table_.reset();
     option_.reset();
     rsset_.reset();
@@ -388,6 +392,15 @@ bool Program::create() {
     h.ShowFind = [t] { t->ShowFind(); };
     h.ImportSelected = [t] { t->ImportSelected(); };
     h.PopUpLoadClick = [t] { t->PopUpLoadClick(); };
+
+    // The monitor window, made once for the run; its command follows its item list.
+    monitor_ = std::make_unique<MonitorWindow>(
+        g, options(), *link_,
+        MonitorWindowHooks{[&m] { return m.frameGeometry(); },
+                           [&m](bool on) { m.setMonitorCommandEnabled(on); }});
+    MonitorWindow* mon = monitor_.get();
+    mon->FormCreate();
+    m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); }};
     return !g.StartupAbort;
 }
 
