@@ -118,9 +118,9 @@ bool writeJpeg(const QString& path, const QImage& image, QString* error) {
     const bool closed = std::fclose(out) == 0;
     if (!encoded || !flushed || !closed) {
         file.cancelWriting();
-        setError(error, QStringLiteral("Cannot write %1: %2")
-                            .arg(path, encoded ? QStringLiteral("write error")
-                                               : QString::fromLocal8Bit(message)));
+        setError(error,
+                 QStringLiteral("Cannot write %1: %2")
+                     .arg(path, encoded ? QStringLiteral("write error") : QString::fromLocal8Bit(message)));
         return false;
     }
     if (!file.commit()) {

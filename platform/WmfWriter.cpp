@@ -138,8 +138,7 @@ QPoint rounded(const QPointF& p) {
 
 class WmfPaintEngine : public QPaintEngine {
 public:
-    explicit WmfPaintEngine(const QSize& size)
-        : QPaintEngine(QPaintEngine::AllFeatures), size_(size) {}
+    explicit WmfPaintEngine(const QSize& size) : QPaintEngine(QPaintEngine::AllFeatures), size_(size) {}
 
     using QPaintEngine::drawLines;
     using QPaintEngine::drawPoints;
@@ -382,8 +381,8 @@ private:
             key.color = 0;
         if (penSelected_ >= 0 && key == penKey_)
             return;
-        const int created = createObject(
-            Record(kCreatePenIndirect).word(key.style).word(key.width).word(0).dword(key.color));
+        const int created =
+            createObject(Record(kCreatePenIndirect).word(key.style).word(key.width).word(0).dword(key.color));
         replaceSelected(penSelected_, created);
         penKey_ = key;
     }
@@ -396,7 +395,8 @@ private:
             key = {kBrushSolid, colorRef(brush_.color())};
         if (brushSelected_ >= 0 && key == brushKey_)
             return;
-        const int created = createObject(Record(kCreateBrushIndirect).word(key.style).dword(key.color).word(0));
+        const int created =
+            createObject(Record(kCreateBrushIndirect).word(key.style).dword(key.color).word(0));
         replaceSelected(brushSelected_, created);
         brushKey_ = key;
     }

@@ -101,7 +101,8 @@ TEST_F(ImageWriterTest, JpegIsColourBaselineAtQualityHundred) {
 TEST_F(ImageWriterTest, JpegOpensInDjpeg) {
     ASSERT_TRUE(ImageWriter::writeJpeg(path("a.jpg"), testPicture()));
     int rc = -1;
-    const auto ppm = picturetest::runTool(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), path("a.jpg")}, rc);
+    const auto ppm =
+        picturetest::runTool(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), path("a.jpg")}, rc);
     if (!ppm)
         GTEST_SKIP() << "djpeg is not installed";
     EXPECT_EQ(rc, 0);

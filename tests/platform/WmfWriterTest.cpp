@@ -61,7 +61,8 @@ std::vector<WmfRecord> records(const QByteArray& b) {
 }
 
 int count(const std::vector<WmfRecord>& rs, quint16 function) {
-    return int(std::count_if(rs.begin(), rs.end(), [&](const WmfRecord& r) { return r.function == function; }));
+    return int(
+        std::count_if(rs.begin(), rs.end(), [&](const WmfRecord& r) { return r.function == function; }));
 }
 
 class WmfWriterTest : public testing::Test {
@@ -87,9 +88,11 @@ TEST_F(WmfWriterTest, HeadersDescribeThePictureAndTheRecordsAddUp) {
     EXPECT_EQ(rs.back().function, 0x0000);
     EXPECT_EQ(count(rs, 0x041B), 1); // the background
     ASSERT_EQ(count(rs, 0x0325), 1); // the line
-    const auto line = std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x0325; });
-    EXPECT_EQ((std::vector<int>{line->param(0), line->param(1), line->param(2), line->param(3), line->param(4)}),
-              (std::vector<int>{2, 10, 10, 190, 90}));
+    const auto line =
+        std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x0325; });
+    EXPECT_EQ(
+        (std::vector<int>{line->param(0), line->param(1), line->param(2), line->param(3), line->param(4)}),
+        (std::vector<int>{2, 10, 10, 190, 90}));
 }
 
 TEST_F(WmfWriterTest, PenChangesReuseTheObjectSlots) {
@@ -103,8 +106,8 @@ TEST_F(WmfWriterTest, PenChangesReuseTheObjectSlots) {
         }
     }
     const auto rs = records(device.bytes());
-    EXPECT_EQ(count(rs, 0x02FA), 40);     // one pen a colour
-    EXPECT_EQ(count(rs, 0x01F0), 39);     // each replaced one deleted
+    EXPECT_EQ(count(rs, 0x02FA), 40);            // one pen a colour
+    EXPECT_EQ(count(rs, 0x01F0), 39);            // each replaced one deleted
     EXPECT_EQ(word(device.bytes(), 22 + 10), 2); // never more than two alive at once
     for (const WmfRecord& r : rs) {
         if (r.function == 0x012D) { // every selection names a live slot: 0 or 1
@@ -136,8 +139,8 @@ TEST_F(WmfWriterTest, LinesAreCutToTheClipAndThePicture) {
             pts.push_back(r.param(i));
         lines.push_back(pts);
     }
-    EXPECT_EQ(lines, (std::vector<std::vector<int>>{
-                         {0, 50, 99, 50}, {20, 30, 50, 30, 50, 20}, {0, 0, 10, 10}}));
+    EXPECT_EQ(lines,
+              (std::vector<std::vector<int>>{{0, 50, 99, 50}, {20, 30, 50, 30, 50, 20}, {0, 0, 10, 10}}));
 }
 
 TEST_F(WmfWriterTest, TextKeepsItsFontAndColour) {
@@ -151,16 +154,19 @@ TEST_F(WmfWriterTest, TextKeepsItsFontAndColour) {
         p.drawText(QPoint(10, 30), QStringLiteral("Output frequency"));
     }
     const auto rs = records(device.bytes());
-    const auto font = std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x02FB; });
+    const auto font =
+        std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x02FB; });
     ASSERT_NE(font, rs.end());
     EXPECT_EQ(font->param(0), -14);
     EXPECT_TRUE(font->params.mid(18).startsWith("Sans"));
-    const auto text = std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x0A32; });
+    const auto text =
+        std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x0A32; });
     ASSERT_NE(text, rs.end());
     EXPECT_EQ(text->param(0), 30); // baseline
     EXPECT_EQ(text->param(1), 10);
     EXPECT_EQ(text->params.mid(8, text->param(2)), QByteArray("Output frequency"));
-    const auto color = std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x0209; });
+    const auto color =
+        std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x0209; });
     ASSERT_NE(color, rs.end());
     EXPECT_EQ(dword(color->params, 0), 0x00008000u); // dark green as 00BBGGRR
 }

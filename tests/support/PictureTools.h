@@ -31,7 +31,7 @@ inline std::optional<QByteArray> runTool(const QString& program, const QStringLi
 // What an SVG drawing holds, as far as the tests look at it.
 struct SvgDrawing {
     struct Line {
-        QString stroke;            // "red", "#ff00ff", ...
+        QString stroke; // "red", "#ff00ff", ...
         std::vector<QPointF> points;
     };
     std::vector<Line> lines; // polylines and lines
@@ -63,11 +63,15 @@ inline SvgDrawing parseSvg(const QByteArray& svg) {
             if (line.stroke.isEmpty())
                 line.stroke = attrs.value(QStringLiteral("stroke")).toString();
             if (name == QLatin1String("line")) {
-                line.points = {{attrs.value(QStringLiteral("x1")).toDouble(), attrs.value(QStringLiteral("y1")).toDouble()},
-                               {attrs.value(QStringLiteral("x2")).toDouble(), attrs.value(QStringLiteral("y2")).toDouble()}};
+                line.points = {{attrs.value(QStringLiteral("x1")).toDouble(),
+                                attrs.value(QStringLiteral("y1")).toDouble()},
+                               {attrs.value(QStringLiteral("x2")).toDouble(),
+                                attrs.value(QStringLiteral("y2")).toDouble()}};
             } else {
-                const QStringList pairs =
-                    attrs.value(QStringLiteral("points")).toString().simplified().split(u' ', Qt::SkipEmptyParts);
+                const QStringList pairs = attrs.value(QStringLiteral("points"))
+                                              .toString()
+                                              .simplified()
+                                              .split(u' ', Qt::SkipEmptyParts);
                 for (const QString& pair : pairs) {
                     const QStringList xy = pair.split(u',');
                     if (xy.size() == 2)
