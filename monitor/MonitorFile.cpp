@@ -157,6 +157,10 @@ bool readChannel(const Reader& reader, const std::vector<QStringList>& rows, int
 
 } // namespace
 
+QString ChannelSetup::multiplierText() const {
+    return ValueRules::fixedText(multiplierStep / 10.0, 1);
+}
+
 namespace MonitorFile {
 
 QStringList lines(const MonitorFileHeader& h, const SampleStore& store) {

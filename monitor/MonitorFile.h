@@ -34,6 +34,8 @@ struct ChannelSetup {
     bool on = false;
 
     float multiplier() const { return float(multiplierStep) * 0.1f; }
+    // What the "Multi." edit shows for the step: one decimal ("0.7", "1.0", "10.0").
+    QString multiplierText() const;
 };
 
 // The identity and set-up lines of a monitor file. Text fields are what the window's edits

@@ -89,6 +89,7 @@ TEST_F(MonitorFileTest, ExampleRunReadsBackAndSavesToTheSameBytes) {
     EXPECT_EQ(back.lastPoint(), 1);
     EXPECT_EQ(got.channels[0].multiplierStep, 7);
     EXPECT_FLOAT_EQ(got.channels[0].multiplier(), 0.7f);
+    EXPECT_EQ(got.channels[0].multiplierText(), "0.7"); // what the "Multi." edit shows
     EXPECT_EQ(got.channels[0].offset, "10");
     applyScales(back, got);
     EXPECT_NEAR(back.plotted(0, 0), 18.75, 1e-5);
@@ -239,6 +240,9 @@ TEST_F(MonitorFileTest, SetUpValuesOutsideTheirListsAreHeldInside) {
     EXPECT_EQ((std::vector<int>{header.channels[0].multiplierStep, header.channels[1].multiplierStep,
                                 header.channels[2].multiplierStep}),
               (std::vector<int>{100, 1, 10}));
+    EXPECT_EQ((QStringList{header.channels[0].multiplierText(), header.channels[1].multiplierText(),
+                           header.channels[2].multiplierText()}),
+              (QStringList{"10.0", "0.1", "1.0"}));
 }
 
 // Broken files: refused as a whole when the set-up is bad, read up to the bad row otherwise.
