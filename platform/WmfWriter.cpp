@@ -227,7 +227,9 @@ public:
             // The format leaves out the right and bottom edge of the pen's outline and one
             // more pixel of the filling: one past Qt's outer edge gives the same pixels.
             QRect out(r.topLeft(), QPoint(r.right() + 2, r.bottom() + 2));
-            out = out.intersected(limits().toRect().adjusted(0, 0, 1, 1));
+            const QRectF lim = limits();
+            out = out.intersected(QRect(QPoint(int(lim.left()), int(lim.top())),
+                                        QPoint(int(lim.right()) + 2, int(lim.bottom()) + 2)));
             if (out.isEmpty())
                 continue;
             selectPen();

@@ -86,7 +86,11 @@ TEST_F(WmfWriterTest, HeadersDescribeThePictureAndTheRecordsAddUp) {
     const auto rs = records(b);
     ASSERT_FALSE(rs.empty());
     EXPECT_EQ(rs.back().function, 0x0000);
-    EXPECT_EQ(count(rs, 0x041B), 1); // the background
+    ASSERT_EQ(count(rs, 0x041B), 1); // the background: bottom, right, top, left one past its pixels
+    const auto fill =
+        std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x041B; });
+    EXPECT_EQ((std::vector<int>{fill->param(0), fill->param(1), fill->param(2), fill->param(3)}),
+              (std::vector<int>{101, 201, 0, 0}));
     ASSERT_EQ(count(rs, 0x0325), 1); // the line
     const auto line =
         std::find_if(rs.begin(), rs.end(), [](const WmfRecord& r) { return r.function == 0x0325; });
