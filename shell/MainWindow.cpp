@@ -233,7 +233,7 @@ void MainWindow::buildMenus() {
 
     Monitor = bar->addMenu(QStringLiteral("Monitoring"));
     Monitor->setObjectName(QStringLiteral("Monitor"));
-    MonInvInfo = item(Monitor, "MonInvInfo", QStringLiteral("Inverter Info."), nullptr);
+    MonInvInfo = item(Monitor, "MonInvInfo", QStringLiteral("Inverter Info."), &MainWindow::MonInvInfoClick);
     MonChart = item(Monitor, "MonChart", QStringLiteral("Monitor"), &MainWindow::MonChartClick);
 
     option = bar->addMenu(QStringLiteral("Tools"));
@@ -317,7 +317,7 @@ void MainWindow::buildToolBar() {
     ToolBpanel = button("ToolBpanel", &MainWindow::InvRunClick, InvRun);
     ToolBpanel->setIcon(glyphIcon(QStringLiteral("K"), QColor(80, 80, 80)));
     ToolBar1->addSeparator();
-    ToolBInvInfo = button("ToolBInvInfo", nullptr, MonInvInfo);
+    ToolBInvInfo = button("ToolBInvInfo", &MainWindow::MonInvInfoClick, MonInvInfo);
     ToolBInvInfo->setIcon(st->standardIcon(QStyle::SP_MessageBoxInformation));
     ToolBmon = button("ToolBmon", &MainWindow::MonChartClick, MonChart);
     ToolBmon->setIcon(glyphIcon(QStringLiteral("M"), QColor(0, 140, 70)));
@@ -742,6 +742,11 @@ void MainWindow::InvRunClick() {
         ShowKeyPad(this);
 }
 
+void MainWindow::MonInvInfoClick() {
+    if (mayRun(MonInvInfo) && inverterInfo)
+        inverterInfo();
+}
+
 void MainWindow::MMItoolsSettingClick() {
     if (!mayRun(nullptr) || !KVROption)
         return;
@@ -799,8 +804,6 @@ void MainWindow::setDriveCommandEnabled(DriveCommand command, bool enabled) {
         tableCommands_.setEnabled(TableCommand::DownLoad, enabled);
     else if (command == DriveCommand::SelectedExport)
         tableCommands_.setEnabled(TableCommand::UpLoad, enabled);
-    // Inverter information comes with its own window; until then the connection's verdict
-    // is kept but its command stays disabled.
     std::pair<QAction*, QAction*> itemAndButton{nullptr, nullptr};
     switch (command) {
     case DriveCommand::Import:
@@ -814,6 +817,9 @@ void MainWindow::setDriveCommandEnabled(DriveCommand command, bool enabled) {
         break;
     case DriveCommand::KeyPad:
         itemAndButton = {InvRun, ToolBpanel};
+        break;
+    case DriveCommand::InverterInfo:
+        itemAndButton = {MonInvInfo, ToolBInvInfo};
         break;
     default:
         break;

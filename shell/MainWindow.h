@@ -124,6 +124,8 @@ public:
     std::function<void()> startupForm;
     // The special-setup check run at activation (it reconnects and may warn once).
     std::function<void()> specialSetupCheck;
+    // "Inverter Info.": connect, read the drive's information, show it (set by the start-up).
+    std::function<void()> inverterInfo;
     FileCommands& fileCommands() { return *fileCommands_; }
     // The data store the start-up created (owned by the window).
     void adoptStore(std::unique_ptr<ParameterStore> store);
@@ -184,6 +186,7 @@ public:
     void PopParaHelp2Click();
     void PopFind2Click();
     void InvRunClick();
+    void MonInvInfoClick();
     void MMItoolsSettingClick();
     void MMItoolsHelpClick();
     void ToolBlineClick();

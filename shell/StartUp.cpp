@@ -25,6 +25,7 @@
 #include "ui/CommSetupDialog.h"
 #include "ui/DriveTypeDialog.h"
 #include "ui/HelpViewer.h"
+#include "ui/InverterInfoCommand.h"
 #include "ui/MonitorWindow.h"
 #include "ui/ParameterTableWindow.h"
 #include "ui/ResultWindow.h"
@@ -308,6 +309,11 @@ bool Program::create() {
     };
     DriveChecks* checks = checks_.get();
     m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
+    m.inverterInfo = [this, &m] {
+        if (checks_)
+            InverterInfoCommand(*link_, checks_->names(), globals()).run(&m);
+    };
     // A configuration file names its drive type and capacity as the drive's own identity does.
     m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
                                       return checks->names().LookupFileTypeName(typeCode, identValue);

@@ -67,6 +67,10 @@ public:
     // nearest to that position's sample index.
     std::optional<Hit> seriesAt(const QPoint& pos) const;
 
+    // Colours, titles, active series, Y maximum, background and font as the chart draws them
+    // (pictures start from a copy).
+    const ChartLook& look() const { return look_; }
+
     // The room a legend adds at the left of a picture.
     int legendExtraWidth() const;
     // The chart drawn into an image of `size` with this widget's look and window; the

@@ -10,6 +10,7 @@
 #include "tools/drivesim/DriveSimulator.h"
 #include "ui/KeypadWindow.h"
 #include "ui/ParameterTableWindow.h"
+#include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
 #include "ui/TransferWindow.h"
 
@@ -169,6 +170,32 @@ TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
     main().InvRun->setEnabled(true);
     main().ToolBpanel->trigger();
     EXPECT_EQ(shown, 2);
+}
+
+TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem) {
+    EXPECT_TRUE(main().MonInvInfo->isEnabled()); // the drive answered
+    EXPECT_TRUE(main().ToolBInvInfo->isEnabled());
+    model.trip(5);
+    QStringList shown;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* r = qobject_cast<ResultWindow*>(w); r && r->isVisible()) {
+                shown << r->lines().join(u'|');
+                r->close();
+            }
+    });
+    user.start(5);
+    main().MonInvInfo->trigger();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("Inverter Information|Inverter Type:HXA1|Inverter Form:-2004|"))
+        << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains("|Last Trip:Overvoltage|")) << shown[0].toStdString();
+    EXPECT_EQ(TransferMode, std::uint32_t(kModeInverterInfo));
+
+    main().MonInvInfo->setEnabled(false);
+    main().ToolBInvInfo->trigger();
+    EXPECT_EQ(shown.size(), 1);
 }
 
 TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {
