@@ -6,7 +6,6 @@
 #include "platform/Paths.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
@@ -190,10 +189,4 @@ void AboutBox::showEvent(QShowEvent* e) {
     // The program's small dialogs sit in the same place of a 640 x 480 frame.
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
     QDialog::showEvent(e);
-}
-
-bool AboutBox::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate)
-        emit activated();
-    return QDialog::event(e);
 }

@@ -62,13 +62,8 @@ public:
     QTreeWidget* folderTree = nullptr;    // "TreeView1", kept out of sight
     QTimer* refreshTimer = nullptr;       // "Timer1"
 
-signals:
-    // The window became the active one (the main window clears its table flag).
-    void activated();
-
 protected:
     void showEvent(QShowEvent* e) override;
-    bool event(QEvent* e) override;
 
 private:
     void applyLanguage();

@@ -5,7 +5,6 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 
-#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -81,12 +80,6 @@ void MaintenanceDialog::showEvent(QShowEvent* e) {
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
     QDialog::showEvent(e);
     passwordEdit->setFocus();
-}
-
-bool MaintenanceDialog::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate)
-        emit activated();
-    return QDialog::event(e);
 }
 
 void MaintenanceDialog::okClick() {

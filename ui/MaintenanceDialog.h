@@ -34,13 +34,8 @@ public:
     // OK (and Enter in the password field, through the default button).
     void okClick();
 
-signals:
-    // The window became the active one (the main window clears its table flag).
-    void activated();
-
 protected:
     void showEvent(QShowEvent* e) override;
-    bool event(QEvent* e) override;
 
 private:
     void applyLanguage();
