@@ -193,14 +193,4 @@ TEST_F(MaintenancePassword, ADriveTypeWithoutTheAccessParameterIsNeverWrittenTo)
         EXPECT_EQ(w.rfind("R ", 0), 0u) << w; // the connect step's probe only
 }
 
-TEST(MaintenanceLevels, PasswordsMatchExactly) {
-    const QString master = QStringLiteral("Pulvex");
-    EXPECT_EQ(MaintenanceMode::levelOf("(QWKM)", master), MaintenanceLevel::Service);
-    EXPECT_EQ(MaintenanceMode::levelOf("9a07b3d", master), MaintenanceLevel::ServiceConfirmed);
-    EXPECT_EQ(MaintenanceMode::levelOf("5d1e8a6", master), MaintenanceLevel::ServiceOffline);
-    EXPECT_EQ(MaintenanceMode::levelOf("Pulvex", master), MaintenanceLevel::Master);
-    EXPECT_EQ(MaintenanceMode::levelOf("pulvex", master), MaintenanceLevel::None);
-    EXPECT_EQ(MaintenanceMode::levelOf("", QString()), MaintenanceLevel::None);
-}
-
 } // namespace
