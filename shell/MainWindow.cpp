@@ -6,15 +6,18 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "link/MaintenanceMode.h"
 #include "link/TransferEngine.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/PumpEvents.h"
 #include "shell/OptionsWindow.h"
 #include "shell/StartUp.h"
+#include "ui/AboutBox.h"
 #include "ui/CommSetupDialog.h"
 #include "ui/HelpViewer.h"
 #include "ui/KeypadWindow.h"
+#include "ui/MaintenanceDialog.h"
 #include "ui/TransferCommands.h"
 
 #include <QAbstractPrintDialog>
@@ -240,19 +243,19 @@ void MainWindow::buildMenus() {
     option->setObjectName(QStringLiteral("option"));
     MMItoolsSetting = item(option, "MMItoolsSetting", QStringLiteral("Environment Options"),
                            &MainWindow::MMItoolsSettingClick);
-    MMIMt = item(option, "MMIMt", QStringLiteral("Maintenance Mode"), nullptr);
+    MMIMt = item(option, "MMIMt", QStringLiteral("Maintenance Mode"), &MainWindow::MMIMtClick);
     MMIMt->setVisible(false);
 
     Help1 = bar->addMenu(QStringLiteral("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     MMItoolsHelp = item(Help1, "MMItoolsHelp", QStringLiteral("Contents"), &MainWindow::MMItoolsHelpClick,
                         QKeySequence(Qt::Key_F1));
-    Version = item(Help1, "Version", QStringLiteral("About"), nullptr);
+    Version = item(Help1, "Version", QStringLiteral("About"), &MainWindow::VersionClick);
 
     // The drive commands wait for the connection's verdict; commands whose windows this
     // program does not have yet are not offered.
-    for (QAction* a : {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopComp, InvRun, MonInvInfo,
-                       MonChart, MMIMt, Version})
+    for (QAction* a :
+         {PrinterSetup, PrintSetup, Print, DownLoad, UpLoad, PopComp, InvRun, MonInvInfo, MonChart})
         a->setEnabled(false);
 }
 
@@ -395,7 +398,6 @@ void MainWindow::FormShow() {
     UpdateCurrentVoltageCommands();
     ApplyQuickSetting();
     SetHelpFileName();
-    // Its command comes with maintenance mode; the item stays disabled until then.
     MMIMt->setVisible(true);
     // A file given at start-up keeps its comment for the next save.
     if (CommentsChk)
@@ -751,6 +753,27 @@ void MainWindow::MMItoolsSettingClick() {
     if (!mayRun(nullptr) || !KVROption)
         return;
     KVROption->exec();
+}
+
+// ---- Maintenance mode and the about box ------------------------------------------------------
+
+void MainWindow::MMIMtClick() {
+    CommLink* link = commLink();
+    if (!mayRun(nullptr) || !link)
+        return;
+    MaintenanceMode mode(*link, options(), globals());
+    MaintenanceDialog dialog(mode, this);
+    dialog.exec();
+    PumpEvents();
+    // An unlock leaves TransferActive set: the table now has the maintenance parameters too.
+    if (TransferActive && table.RefreshAll)
+        table.RefreshAll();
+    TransferActive = 0;
+}
+
+void MainWindow::VersionClick() {
+    AboutBox about(globals(), readMemoryStatus, this);
+    about.exec();
 }
 
 void MainWindow::MMItoolsHelpClick() {

@@ -188,6 +188,10 @@ public:
     void InvRunClick();
     void MonInvInfoClick();
     void MMItoolsSettingClick();
+    // Maintenance mode: the password window, then the table rebuilt when it unlocked.
+    void MMIMtClick();
+    // The about box, modal, created for this showing.
+    void VersionClick();
     void MMItoolsHelpClick();
     void ToolBlineClick();
     // A help request while the window is active (F1 without the menu).

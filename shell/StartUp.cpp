@@ -290,7 +290,7 @@ bool Program::create() {
             return;
         }
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
+        DriveTypeDialog form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get()});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.StartUp)
             form.LangForm->setEnabled(false);

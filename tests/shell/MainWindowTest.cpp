@@ -177,7 +177,7 @@ TEST_F(MainWindowTest, DriveCommandsFollowTheConnectionWhileThoseOfLaterWindowsS
     for (const auto& [command, actions] : followers)
         for (QAction* a : actions)
             EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
-    for (QAction* a : {m.MonChart, m.Version, m.PrintSetup})
+    for (QAction* a : {m.MonChart, m.PrintSetup})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
 
     m.setDriveCommandEnabled(DriveCommand::Export, false);
@@ -219,6 +219,8 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     EXPECT_TRUE(m.DrvChkAct);
     EXPECT_FALSE(m.AssOp);
     EXPECT_TRUE(m.MMIMt->isVisible());
+    EXPECT_TRUE(m.MMIMt->isEnabled());
+    EXPECT_TRUE(m.Version->isEnabled());
     // No tool button is pushed into an overflow menu by the bar's fixed width.
     EXPECT_LE(m.ToolBar1->sizeHint().width(), m.width());
     EXPECT_TRUE(m.tableCommands().visible(TableCommand::Quick)); // the shipped HXA1 has a Quick view
