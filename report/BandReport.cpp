@@ -261,6 +261,8 @@ bool ReportPages::print(QPrinter& printer, QString* error) const {
             printer.outputFileName().isEmpty()
                 ? QStringLiteral("The printer \"%1\" could not be opened.").arg(printer.printerName())
                 : QStringLiteral("The file \"%1\" could not be written.").arg(printer.outputFileName()));
+    // Pictures here are line art (the monitor chart): JPEG would blur its lines and digits.
+    p.setRenderHint(QPainter::LosslessImageRendering);
     const double scale = printer.resolution() / kDesignDpi;
     for (int i = 0; i < pageCount(); ++i) {
         if (i > 0 && !printer.newPage()) {

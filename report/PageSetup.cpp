@@ -145,6 +145,10 @@ QString defaultFace(const QString& languageName, const QStringList& families) {
     return QString();
 }
 
+QString printedFace(const QString& setupFace) {
+    return installedFamily(setupFace.isEmpty() ? QGuiApplication::font().family() : setupFace);
+}
+
 int fontSizePositionFor(const QString& text) {
     int v = 0;
     if (!parseWhole(text, v))

@@ -68,6 +68,9 @@ int colorRefFromColor(const QColor& color);
 // "Japanese"; when the machine lacks it, the face it substitutes, when that is listed, else
 // the application's own face. Empty when none of them is in `families`.
 QString defaultFace(const QString& languageName, const QStringList& families);
+// The face a report prints with for the page set-up's face: the one the machine uses for it,
+// or the application's face when none is chosen.
+QString printedFace(const QString& setupFace);
 // The position to store for a typed font size: its list position, else that of the nearest
 // entry (the lower one on a tie); -1 for a text that is no whole number.
 int fontSizePositionFor(const QString& text);

@@ -1,7 +1,6 @@
 #include "report/ParamReport.h"
 
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QHash>
 #include <cmath>
 
@@ -79,8 +78,7 @@ std::vector<ParamRowTexts> buildParamReportRows(const ParamReportSource& source)
 
 ParamReportFaces paramReportFaces(const QString& setupFace) {
     ParamReportFaces faces;
-    faces.text =
-        setupFace.isEmpty() ? installedFamily(QGuiApplication::font().family()) : installedFamily(setupFace);
+    faces.text = printedFace(setupFace);
     const QStringList families = QFontDatabase::families();
     const QString led = QString::fromLatin1(kLedFace);
     if (families.contains(led))

@@ -55,6 +55,14 @@ std::vector<QSizeF> pageSizes(const QString& pdf) {
     return sizes;
 }
 
+QImage renderPage(const QString& pdf, int page, int dpi) {
+    const QString n = QString::number(page);
+    QImage image;
+    image.loadFromData(
+        run("pdftoppm", {"-png", "-r", QString::number(dpi), "-f", n, "-l", n, "-singlefile", pdf}), "PNG");
+    return image;
+}
+
 QRectF boxOf(const std::vector<Word>& words, const QString& text) {
     for (const Word& w : words)
         if (w.text == text)

@@ -1,10 +1,16 @@
 // The page set-up and print windows offscreen, with the scripted prompter: the record read
 // and written through the settings file, the entry checks as the user meets them, the
-// sketch, the preview's paging and zoom, printing to PDF with and without a printer, and the
-// "still producing pages" state on every way out of a run.
+// sketch, the preview's paging and zoom, printing to PDF with and without a printer, the
+// "still producing pages" state on every way out of a run, and the monitor's page with the
+// chart as the chart draws it.
+#include "ui/ChartWidget.h"
+#include "ui/MonitorPrintWindow.h"
 #include "ui/PageSetupWindow.h"
 #include "ui/ParameterPrintWindow.h"
 #include "ui/ReportPreview.h"
+
+#include "monitor/SampleStore.h"
+#include "monitor/SampleWindow.h"
 
 #include "platform/IniFile.h"
 #include "support/PdfReadBack.h"
@@ -23,6 +29,8 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -76,6 +84,19 @@ protected:
         auto w = std::make_unique<ParameterPrintWindow>(setup, std::move(links));
         w->FormCreate(language);
         w->currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
+        return w;
+    }
+
+    std::unique_ptr<MonitorPrintWindow> makeMonitorPrint(PageSetupWindow& setup) {
+        ReportWindowLinks links;
+        links.message = messageText;
+        auto w = std::make_unique<MonitorPrintWindow>(setup, std::move(links));
+        w->FormCreate(language);
+        w->currentTime = [this] {
+            if (duringPass)
+                duringPass();
+            return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3));
+        };
         return w;
     }
 
@@ -361,6 +382,169 @@ TEST_F(PrintWindows, TheWindowCannotCloseWhileProducingPagesAndEveryWayOutEndsTh
     EXPECT_THROW(w->startPreview(), std::runtime_error);
     EXPECT_FALSE(w->producingPages());
     EXPECT_TRUE(w->cancelButton->isEnabled());
+    duringPass = nullptr;
+    EXPECT_TRUE(w->close());
+}
+
+// ---- Monitor print window ------------------------------------------------------------------
+
+// Lines of a page's text with blanks between words made one, a ligature read as its letters.
+QStringList linesOf(const QString& page) {
+    QStringList out;
+    for (const QString& l : page.split(u'\n'))
+        if (!l.trimmed().isEmpty())
+            out << l.simplified().normalized(QString::NormalizationForm_KC);
+    return out;
+}
+
+TEST_F(PrintWindows, MonitorPagePreviewsAndPrintsTheSameRowsEveryPass) {
+    auto setup = makeSetup();
+    // The parameter list's paper is not the monitor page's.
+    setup->paperCombo->setEditText("A3");
+    setup->landscapeRadio->click();
+    auto w = makeMonitorPrint(*setup);
+    EXPECT_EQ(w->objectName(), "PrintWindowM");
+    EXPECT_EQ(w->windowTitle(), "Preview and Print");
+    EXPECT_EQ(w->printingLabel->objectName(), "Label3");
+    EXPECT_EQ(w->printButton->objectName(), "Button1");
+    EXPECT_EQ(w->cancelButton->objectName(), "Button2");
+    EXPECT_EQ(w->data().captions.columns[report::MC_Item], "Monitor Item") << "the key written \"label3\"";
+
+    w->showAndPreview(ReportFixtures::monitorData(8));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->preview()->pageCount(), 1);
+    EXPECT_EQ(w->zoomCombo->currentText(), "100");
+    EXPECT_FALSE(w->producingPages());
+    for (QWidget* c : {static_cast<QWidget*>(w->zoomCombo), static_cast<QWidget*>(w->printButton),
+                       static_cast<QWidget*>(w->cancelButton)})
+        EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
+
+    w->startPreview();
+    QStringList printed;
+    for (const char* name : {"first.pdf", "second.pdf"}) {
+        w->printToPdf = folder.filePath(name);
+        w->printButton->click();
+        EXPECT_FALSE(w->printingLabel->isVisible());
+        const auto sizes = PdfReadBack::pageSizes(w->printToPdf);
+        ASSERT_EQ(sizes.size(), 1u);
+        EXPECT_NEAR(sizes[0].width(), 595.3, 0.6) << "A4 portrait";
+        EXPECT_NEAR(sizes[0].height(), 841.9, 0.6);
+        printed << PdfReadBack::pageTexts(w->printToPdf).value(0);
+    }
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(printed[0], printed[1]);
+    const QStringList lines = linesOf(printed[0]);
+    EXPECT_TRUE(lines.contains("CH Monitor Monitor Item Multi. Offset Min. Max. Start Stop"));
+    EXPECT_TRUE(lines.contains("1 ON Item1 1.5 0 -0.5 100 0.25 50"));
+    EXPECT_TRUE(lines.contains("8 OFF Item8 1.5 70 - - - -"));
+    EXPECT_FALSE(lines.join(u'\n').contains("Item9"));
+    EXPECT_TRUE(lines.contains("Trigger Delay : 30"));
+
+    w->cancelButton->click();
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(PrintWindows, MonitorPageShowsTheChartAsTheChartDrawsIt) {
+    SampleStore store;
+    SampleWindow window;
+    for (int p = 0; p < 80; ++p) {
+        store.appendSample(quint32(p * 100));
+        store.setValue(0, p, 50 + 40 * std::sin(p / 8.0));
+        store.setValue(1, p, p);
+    }
+    ChartWidget chart;
+    chart.setSource(&store, &window);
+    report::MonitorReportData data = ReportFixtures::monitorData(10);
+    data.chart = chart.renderImage(QSize(report::kChartPictureWidth, report::kChartPictureHeight), false);
+
+    auto setup = makeSetup();
+    // Margins of a whole number of design units (32 and 48), so that the picture's pixels fall
+    // on whole pixels of the page; the picture keeps its full width.
+    setup->marginEdits[PageSetupWindow::Left]->setText("8.4666667");
+    setup->marginEdits[PageSetupWindow::Right]->setText("8.4666667");
+    setup->marginEdits[PageSetupWindow::Top]->setText("12.7");
+    auto w = makeMonitorPrint(*setup);
+    w->showAndPreview(data);
+    w->printToPdf = folder.filePath("chart.pdf");
+    ASSERT_TRUE(w->printReport());
+
+    // Drawn at 192 dots per inch each pixel of the picture covers two by two of the page.
+    const QImage page = PdfReadBack::renderPage(w->printToPdf, 1, 192);
+    ASSERT_FALSE(page.isNull());
+    const QPoint origin(32 + 4, 48 + 15 + 15 + 8);
+    // An inked pixel of the chart matches when the page has its colour in its square or next
+    // to it: the PDF's page box is whole points, so the page may sit a fraction of a pixel off.
+    auto near = [](const QColor& a, const QColor& b) {
+        return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                         std::abs(a.blue() - b.blue())}) <= 64;
+    };
+    int differing = 0, inked = 0;
+    for (int y = 1; y < data.chart.height() - 1; ++y) {
+        for (int x = 1; x < data.chart.width() - 1; ++x) {
+            const QColor want = data.chart.pixelColor(x, y);
+            if (want == QColor(Qt::white))
+                continue;
+            ++inked;
+            const QPoint square = (origin + QPoint(x, y)) * 2;
+            bool found = false;
+            for (int dy = -1; dy <= 2 && !found; ++dy)
+                for (int dx = -1; dx <= 2 && !found; ++dx)
+                    found = near(want, page.pixelColor(square + QPoint(dx, dy)));
+            differing += found ? 0 : 1;
+        }
+    }
+    const int pixels = (data.chart.width() - 2) * (data.chart.height() - 2);
+    EXPECT_GT(inked, pixels / 50) << "the chart has curves, axes and grid to compare";
+    EXPECT_LT(differing, inked / 50) << "of " << inked << " inked pixels";
+}
+
+TEST_F(PrintWindows, MonitorPrintZoomNoPrinterAndFailures) {
+    auto setup = makeSetup();
+    auto w = makeMonitorPrint(*setup);
+    w->showAndPreview(ReportFixtures::monitorData());
+
+    // Zoom: the preview follows the text; 1 is refused, and so is closing until it is mended.
+    w->zoomCombo->setEditText("150");
+    EXPECT_EQ(w->preview()->zoom(), 150);
+    w->zoomCombo->setEditText("1");
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(prompter.texts(), QStringList({"msg41"}));
+    EXPECT_EQ(w->zoomCombo->currentText(), "2");
+    EXPECT_TRUE(w->inputError());
+    prompter.clear();
+
+    // A print that fails says so, and the window can print again.
+    w->printToPdf = folder.filePath("no/such/folder/monitor.pdf");
+    EXPECT_FALSE(w->printReport());
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+    EXPECT_TRUE(w->printButton->isEnabled());
+    EXPECT_FALSE(w->producingPages());
+    prompter.clear();
+
+    // No printer: said so, a PDF offered.
+    w->printToPdf.clear();
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        prompter.answer(BoxAnswer::No);
+        EXPECT_FALSE(w->printReport());
+        ASSERT_EQ(prompter.boxes().size(), 1u);
+        EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNo);
+        const QString pdf = folder.filePath("saved.pdf");
+        prompter.answer(BoxAnswer::Yes);
+        prompter.answerFile(pdf);
+        EXPECT_TRUE(w->printReport());
+        EXPECT_TRUE(PdfReadBack::pageTexts(pdf).value(0).contains("HXZ9-4037"));
+    }
+
+    // Closing while the page is produced is refused; afterwards it is allowed.
+    bool closedDuringPass = true;
+    duringPass = [&] {
+        EXPECT_TRUE(w->producingPages());
+        EXPECT_FALSE(w->printButton->isEnabled());
+        closedDuringPass = w->close();
+    };
+    w->startPreview();
+    EXPECT_FALSE(closedDuringPass);
     duringPass = nullptr;
     EXPECT_TRUE(w->close());
 }
