@@ -6,6 +6,7 @@
 #include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParaFile.h"
+#include "core/ParameterFileChecks.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
@@ -76,10 +77,8 @@ void FileCommands::openParameterFile() {
     CommentsChk = false;
 
     QStringList lines;
-    if (!TextFile::readLines(path, lines)) {
-        ParaFile::showCannotOpen(path);
+    if (!ParameterFileChecks::readLines(path, lines))
         return;
-    }
 
     if (ParaFile::formOf(lines.value(0)) != ParaFile::Form::None) {
         const ParaFile::ReadOutcome r = ParaFile::read(lines);
@@ -87,9 +86,12 @@ void FileCommands::openParameterFile() {
             host_.setCommentText(r.comment);
         switch (r.result) {
         case ParaFile::ReadResult::Loaded:
+            ParameterFileChecks::reportOutOfLimits(g.Parameters, r.taken);
             finishOpen(folder, name, r.header.type + r.header.driveForm);
             break;
         case ParaFile::ReadResult::Stopped:
+            // Values read before the stop are in the table, and may be exported.
+            ParameterFileChecks::reportOutOfLimits(g.Parameters, r.taken);
             // What the table shows must be what the store now holds; the file is not the
             // opened file, so Save still writes the previous one.
             host_.refreshTable();
@@ -103,9 +105,16 @@ void FileCommands::openParameterFile() {
         ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
+    // A file cut short or changed since it was written would load part of a set silently.
+    if (!CfgFile::checksumMatches(lines) &&
+        Prompter::instance().message(Msg(96) + u'\n' + path, g.MsgCaption, BoxIcon::Warning,
+                                     BoxButtons::YesNoDefaultNo) != BoxAnswer::Yes)
+        return;
     const CfgFile::ReadOutcome r = CfgFile::ReadConfigurationXml(lines, CFG_CNum, CFG_Val, cfgNames_);
-    if (r.result == CfgFile::ReadResult::Loaded)
+    if (r.result == CfgFile::ReadResult::Loaded) {
+        ParameterFileChecks::reportOutOfLimits(g.Parameters, r.taken);
         finishOpen(folder, name, r.typeName + r.capacityName);
+    }
 }
 
 void FileCommands::takeStartFileComment(const QString& commentLine) {

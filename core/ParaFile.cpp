@@ -4,6 +4,7 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ValueRules.h"
+#include "platform/BoxText.h"
 #include "platform/IniFile.h"
 #include "platform/PumpEvents.h"
 #include "platform/TextFile.h"
@@ -35,14 +36,15 @@ BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons, bool pump) 
 // The file's identity as the boxes name it: type and capacity run together, then the CPU
 // version in parentheses for the full form, a blank for the shorter ones.
 QString identityTail(const Header& h) {
-    return h.form == Form::Full ? QStringLiteral(" (") + h.cpu + QStringLiteral(") ") : QStringLiteral(" ");
+    return h.form == Form::Full ? QStringLiteral(" (") + BoxText::quoted(h.cpu) + QStringLiteral(") ")
+                                : QStringLiteral(" ");
 }
 
 enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
 
 Identity checkIdentity(const Header& h, const ReadOptions& o) {
     const ProgramContext& g = globals();
-    const QString who = h.type + h.driveForm;
+    const QString who = BoxText::quoted(h.type + h.driveForm);
     if (h.type != g.DriveTypeName) {
         box(Msg(9) + "\n" + who + identityTail(h) + Msg(86), BoxIcon::Warning, BoxButtons::Ok,
             o.pumpAfterBoxes);
@@ -63,7 +65,7 @@ Identity checkIdentity(const Header& h, const ReadOptions& o) {
         }
     }
     if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
-        const QString text = Msg(14) + "\n* " + who + " (" + h.cpu + ") " + Msg(87);
+        const QString text = Msg(14) + "\n* " + who + identityTail(h) + Msg(87);
         if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
             return Identity::Refused;
     }
@@ -208,8 +210,9 @@ bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs) {
 
 void showConversionError(const QString& text, bool floatingPoint) {
     const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
-    Prompter::instance().message(QStringLiteral("'%1' is not a valid %2 value.").arg(text, what),
-                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+    Prompter::instance().message(
+        QStringLiteral("'%1' is not a valid %2 value.").arg(BoxText::quoted(text), what),
+        QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
 void showCannotOpen(const QString& path) {
@@ -260,7 +263,7 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
 }
 
 ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepCapacityDefaults,
-                         const ReadOptions& options) {
+                         const ReadOptions& options, QList<int>* taken) {
     const int end = dataEnd(lines, firstDataLine);
     for (int i = firstDataLine; i < end; ++i) {
         const QStringList f = splitFields(lines.at(i));
@@ -273,7 +276,8 @@ ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepC
                 box(Msg(67), BoxIcon::Warning, BoxButtons::Ok, options.pumpAfterBoxes);
                 return ReadResult::Stopped;
             }
-            const QString text = Msg(67) + "\n" + Msg(80) + " " + number + "\n\n" + Msg(81) + "\n" + Msg(82);
+            const QString text =
+                Msg(67) + "\n" + Msg(80) + " " + BoxText::quoted(number) + "\n\n" + Msg(81) + "\n" + Msg(82);
             if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) == BoxAnswer::Ok)
                 continue;
             return ReadResult::Stopped;
@@ -285,6 +289,8 @@ ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepC
             return ReadResult::Stopped;
         }
         takeValue(index, value, raw, f.size() > 2 ? f.at(2) : QString(), f.size() > 3 ? f.at(3) : QString());
+        if (taken)
+            taken->append(index);
     }
     return ReadResult::Loaded;
 }
@@ -333,7 +339,8 @@ ReadOutcome read(const QStringList& lines, const ReadOptions& options) {
 
     WaitCursor wait;
     resetValuesToDefaults();
-    out.result = loadDataLines(lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults, options);
+    out.result = loadDataLines(lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults, options,
+                               &out.taken);
     return out;
 }
 

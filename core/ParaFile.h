@@ -5,6 +5,7 @@
 // argument, a file dropped on the table); what differs between them are the options.
 #include "core/ProgramContext.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -55,7 +56,7 @@ void takeValue(int index, const QString& value, double raw, const QString& selec
 // depends on the capacity).
 bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs = Qt::CaseSensitive);
 // "'text' is not a valid integer value." and its floating-point and file counterparts, in
-// the error boxes captioned with the product name.
+// the error boxes captioned with the product name. A text from a file is quoted cut short.
 void showConversionError(const QString& text, bool floatingPoint);
 void showCannotOpen(const QString& path);
 void showCannotCreate(const QString& path);
@@ -91,6 +92,7 @@ struct ReadOutcome {
     Header header;
     bool commentRead = false; // the comment line was taken (it stays even when stopped)
     QString comment;
+    QList<int> taken; // indices of the parameters whose value came from the file
 };
 
 // Checks and reads a file's lines into the working table and the Blind state, with the
@@ -102,8 +104,9 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
 
 // The data lines alone, after resetValuesToDefaults (the start with a file argument reads
 // its header before the drive data exists). keepCapacityDefaults skips the capacity lists.
+// taken (when given) receives the indices of the parameters whose value was read.
 ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepCapacityDefaults,
-                         const ReadOptions& options);
+                         const ReadOptions& options, QList<int>* taken = nullptr);
 
 // ---- Writing --------------------------------------------------------------------------
 

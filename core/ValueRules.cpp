@@ -207,11 +207,14 @@ QString ValueTextOfComNo(const QString& comNo) {
     return valueCell(UP_Value, IndexOfComNo(comNo));
 }
 
+bool LimitsOf(int index, double& low, double& high) {
+    return limitOf(paraCell(PD_HIndex, index), paraCell(PD_High, index), high) &&
+           limitOf(paraCell(PD_LIndex, index), paraCell(PD_Low, index), low);
+}
+
 double ClampToRange(const QString& valueText, int index, bool& outOfRange) {
     double v = 0, high = 0, low = 0;
-    const bool ok = parseNumber(valueText, v) &&
-                    limitOf(paraCell(PD_HIndex, index), paraCell(PD_High, index), high) &&
-                    limitOf(paraCell(PD_LIndex, index), paraCell(PD_Low, index), low);
+    const bool ok = parseNumber(valueText, v) && LimitsOf(index, low, high);
     if (!ok) {
         ShowMsg(42, BoxIcon::Warning);
         qint64 current = 0;

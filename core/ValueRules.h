@@ -56,6 +56,9 @@ QString ValueTextOfComNo(const QString& comNo);
 // HIndex other than "0" and LIndex other than "0" name another parameter whose Value is
 // the limit; LIndex "-1" negates it.
 double ClampToRange(const QString& valueText, int index, bool& outOfRange);
+// The limits ClampToRange applies to parameter `index`, as raw values; false (and no box)
+// when a limit or the parameter it names cannot be read as a number.
+bool LimitsOf(int index, double& low, double& high);
 
 // Default (shipment) raw value of a parameter as text: DIndex "0" its Default cell,
 // DIndex "1" the default of the parameter its Default cell names, followed at most

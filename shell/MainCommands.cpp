@@ -2,15 +2,20 @@
 // texts of section "Main" of the language file and the routing of every command.
 #include "shell/MainWindow.h"
 
+#include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "link/MaintenanceMode.h"
+#include "link/TransferEngine.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/PumpEvents.h"
 #include "shell/OptionsWindow.h"
+#include "ui/AboutBox.h"
 #include "ui/CommSetupDialog.h"
 #include "ui/HelpViewer.h"
 #include "ui/KeypadWindow.h"
+#include "ui/MaintenanceDialog.h"
 #include "ui/TransferCommands.h"
 
 #include <QMenu>
@@ -323,12 +328,16 @@ const CommandRow kCommands[] = {
      .item = {"MonInvInfo", "Menu41", "Inverter Info."},
      .button = {"ToolBInvInfo", "ToolB22", "Inverter Infomation"},
      .icon = standard(QStyle::SP_MessageBoxInformation),
+     .gate = Gate::Item,
+     .handler = &MainWindow::inverterInformation,
      .flags = Disabled},
     {.command = C::MonitorChart,
      .place = Place::Monitoring,
      .item = {"MonChart", "Menu42", "Monitor"},
      .button = {"ToolBmon", "ToolB18", "Monitoring"},
      .icon = glyph("M", 0, 140, 70),
+     .gate = Gate::Item,
+     .handler = &MainWindow::monitorChart,
      .flags = Disabled},
 
     {.command = C::EnvironmentOptions,
@@ -341,7 +350,9 @@ const CommandRow kCommands[] = {
     {.command = C::MaintenanceMode,
      .place = Place::Tools,
      .item = {"MMIMt", "Menu52", "Maintenance Mode"},
-     .flags = Disabled | Hidden},
+     .gate = Gate::Window,
+     .handler = &MainWindow::maintenanceMode,
+     .flags = Hidden},
 
     {.command = C::HelpContents,
      .place = Place::Help,
@@ -350,7 +361,10 @@ const CommandRow kCommands[] = {
      .button = {"ToolBhelp", "ToolB20", "Help"},
      .icon = glyph("?", 40, 90, 180),
      .handler = &MainWindow::helpContents},
-    {.command = C::About, .place = Place::Help, .item = {"Version", "Menu62", "About"}, .flags = Disabled},
+    {.command = C::About,
+     .place = Place::Help,
+     .item = {"Version", "Menu62", "About"},
+     .handler = &MainWindow::about},
 
     // Its image is the link's state (MainWindow::setLinkIcon).
     {.command = C::CommunicationCheck,
@@ -706,9 +720,38 @@ void MainWindow::keyPad() {
     ShowKeyPad(this);
 }
 
+void MainWindow::inverterInformation() {
+    if (inverterInfo)
+        inverterInfo();
+}
+
+void MainWindow::monitorChart() {
+    if (monitorHooks.Show)
+        monitorHooks.Show();
+}
+
 void MainWindow::environmentOptions() {
     if (KVROption)
         KVROption->exec();
+}
+
+void MainWindow::maintenanceMode() {
+    CommLink* link = commLink();
+    if (!link)
+        return;
+    MaintenanceMode mode(*link, options(), globals());
+    MaintenanceDialog dialog(mode, this);
+    dialog.exec();
+    PumpEvents();
+    // An unlock leaves TransferActive set: the table now has the maintenance parameters too.
+    if (TransferActive && table_)
+        table_->RefreshAll();
+    TransferActive = 0;
+}
+
+void MainWindow::about() {
+    AboutBox box(globals(), readMemoryStatus, this);
+    box.exec();
 }
 
 void MainWindow::helpContents() {

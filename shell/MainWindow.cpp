@@ -113,7 +113,6 @@ void MainWindow::FormShow() {
     UpdateCurrentVoltageCommands();
     ApplyQuickSetting();
     SetHelpFileName();
-    // Its command comes with maintenance mode; the item stays disabled until then.
     item(MainCommand::MaintenanceMode)->setVisible(true);
     // A file given at start-up keeps its comment for the next save.
     if (CommentsChk)
@@ -201,6 +200,18 @@ void MainWindow::SetHelpFileName() {
                               !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath));
 }
 
+// ---- Monitor -------------------------------------------------------------------------------
+
+void MainWindow::setMonitorCommandEnabled(bool on) {
+    item(MainCommand::MonitorChart)->setEnabled(on);
+    button(MainCommand::MonitorChart)->setEnabled(on);
+}
+
+void MainWindow::rebuildMonitor() {
+    if (monitorHooks.Rebuild)
+        monitorHooks.Rebuild();
+}
+
 // ---- LinkView -----------------------------------------------------------------------------
 
 void MainWindow::setLinkIcon(LinkIcon icon) {
@@ -224,8 +235,6 @@ void MainWindow::setDriveCommandEnabled(DriveCommand command, bool enabled) {
         tableCommands_.setEnabled(TableCommand::DownLoad, enabled);
     else if (command == DriveCommand::SelectedExport)
         tableCommands_.setEnabled(TableCommand::UpLoad, enabled);
-    // Inverter information comes with its own window; until then the connection's verdict
-    // is kept but its command stays disabled.
     std::optional<MainCommand> follower;
     switch (command) {
     case DriveCommand::Import:
@@ -239,6 +248,9 @@ void MainWindow::setDriveCommandEnabled(DriveCommand command, bool enabled) {
         break;
     case DriveCommand::KeyPad:
         follower = MainCommand::KeyPad;
+        break;
+    case DriveCommand::InverterInfo:
+        follower = MainCommand::InverterInfo;
         break;
     default:
         break;

@@ -139,6 +139,8 @@ public:
     std::function<void()> startupForm;
     // The special-setup check run at activation (it reconnects and may warn once).
     std::function<void()> specialSetupCheck;
+    // "Inverter Info.": connect, read the drive's information, show it (set by the start-up).
+    std::function<void()> inverterInfo;
     FileCommands& fileCommands() { return *fileCommands_; }
     // The data store the start-up created (owned by the window).
     void adoptStore(std::unique_ptr<ParameterStore> store);
@@ -193,12 +195,31 @@ public:
     void exportSelected();
     void parameterHelp();
     void keyPad();
+    // "Inverter Info.": the start-up's inverterInfo, which connects and shows what it read.
+    void inverterInformation();
+    // "Monitor": the monitor window, not modal.
+    void monitorChart();
     void environmentOptions();
+    // Maintenance mode: the password window, then the table rebuilt when it unlocked.
+    void maintenanceMode();
     void helpContents();
+    // The about box, modal, created for this showing.
+    void about();
     // The link icon's button: connects, and on failure offers the set-up and tries again.
     void communicationCheck();
     // A help request while the window is active (F1 without the menu).
     void FormHelp();
+
+    // ---- Monitor -------------------------------------------------------------------------
+    // The monitor window's entry points; the start-up wires them to the window.
+    struct MonitorHooks {
+        std::function<void()> Show;    // show it, not modal
+        std::function<void()> Rebuild; // follow a new drive type (lists, saved set-up)
+    };
+    MonitorHooks monitorHooks;
+    // The monitor enables the command when the drive type has items and while it is closed.
+    void setMonitorCommandEnabled(bool on);
+    void rebuildMonitor() override;
 
     // ---- TableWindowHost -------------------------------------------------------------------
     QRect mainFrameGeometry() const override { return frameGeometry(); }
@@ -207,7 +228,6 @@ public:
 
     // ---- LinkView ------------------------------------------------------------------------
     void setLinkIcon(LinkIcon icon) override;
-    // Inverter information, whose window this program does not have yet, stays disabled.
     void setDriveCommandEnabled(DriveCommand command, bool enabled) override;
     bool driveCommandRequested(DriveCommand command) const;
 

@@ -6,6 +6,7 @@
 #include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParaFile.h"
+#include "core/ParameterFileChecks.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
@@ -24,6 +25,8 @@
 #include "ui/CommSetupDialog.h"
 #include "ui/DriveTypeDialog.h"
 #include "ui/HelpViewer.h"
+#include "ui/InverterInfoCommand.h"
+#include "ui/MonitorWindow.h"
 #include "ui/ParameterTableWindow.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
@@ -128,8 +131,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.OpenedFileName = info.fileName();
 
     QStringList lines;
-    if (!TextFile::readLines(file, lines)) {
-        ParaFile::showCannotOpen(file);
+    if (!ParameterFileChecks::readLines(file, lines)) {
         PumpEvents();
         g.StartupAbort = true;
         return;
@@ -148,8 +150,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.LanguageName = header.language;
     useLanguageCodePage();
     QFile raw(file);
-    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.readAll())) {
-        TextFile::readLines(file, lines);
+    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
+        if (!ParameterFileChecks::readLines(file, lines)) {
+            PumpEvents();
+            g.StartupAbort = true;
+            return;
+        }
         header = ParaFile::parseHeader(lines);
     }
     // Blind lines that are not numbers would leave a half-read set behind: refuse first.
@@ -221,7 +227,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
     options.pumpAfterBoxes = true;
-    if (ParaFile::loadDataLines(lines, header.firstDataLine, false, options) != ParaFile::ReadResult::Loaded)
+    QList<int> taken;
+    const ParaFile::ReadResult result =
+        ParaFile::loadDataLines(lines, header.firstDataLine, false, options, &taken);
+    // Values read before a stop are in the table too, and may be exported.
+    ParameterFileChecks::reportOutOfLimits(g.Parameters, taken);
+    if (result != ParaFile::ReadResult::Loaded)
         return;
     main.setCaption(ParaFile::fileCaption(g.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);
@@ -250,6 +261,9 @@ Program::~Program() {
     transfers_.reset();
     transferHost_.reset();
     setMonitorRunningHandler({});
+    if (main_)
+        main_->monitorHooks = {};
+    monitor_.reset();
     table_.reset();
     option_.reset();
     rsset_.reset();
@@ -276,7 +290,7 @@ bool Program::create() {
             return;
         }
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
+        DriveTypeDialog form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get()});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.StartUp)
             form.LangForm->setEnabled(false);
@@ -295,6 +309,11 @@ bool Program::create() {
     };
     DriveChecks* checks = checks_.get();
     m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
+    m.inverterInfo = [this, &m] {
+        if (checks_)
+            InverterInfoCommand(*link_, checks_->names(), globals()).run(&m);
+    };
     // A configuration file names its drive type and capacity as the drive's own identity does.
     m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
                                       return checks->names().LookupFileTypeName(typeCode, identValue);
@@ -358,6 +377,15 @@ bool Program::create() {
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
     m.setTable(t);
+
+    // The monitor window, made once for the run; its command follows its item list.
+    monitor_ = std::make_unique<MonitorWindow>(
+        g, options(), *link_,
+        MonitorWindowHooks{[&m] { return m.frameGeometry(); },
+                           [&m](bool on) { m.setMonitorCommandEnabled(on); }});
+    MonitorWindow* mon = monitor_.get();
+    mon->FormCreate();
+    m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); }};
     return !g.StartupAbort;
 }
 

@@ -16,6 +16,7 @@ class SerialPort;
 class OptionsWindow;
 class MainWindow;
 class ParameterTableWindow;
+class MonitorWindow;
 class CommSetupDialog;
 class TransferCommands;
 class TransferHostHooks;
@@ -58,6 +59,7 @@ public:
     ParameterTableWindow* table() const { return table_.get(); }
     DriveChecks* driveChecks() const { return checks_.get(); }
     TransferCommands* transfers() const { return transfers_.get(); }
+    MonitorWindow* monitor() const { return monitor_.get(); }
 
     // Replaces the start-up form (tests); called with the main window, runs modally.
     std::function<void(MainWindow&)> startupForm;
@@ -73,6 +75,7 @@ private:
     std::unique_ptr<CommSetupDialog> rsset_;
     std::unique_ptr<OptionsWindow> option_;
     std::unique_ptr<ParameterTableWindow> table_;
+    std::unique_ptr<MonitorWindow> monitor_;
     SerialPort* port_ = nullptr;
     Clock* clock_ = nullptr;
 };

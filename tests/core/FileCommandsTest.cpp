@@ -1,6 +1,8 @@
 #include "core/ParaFileFixture.h"
 
 #include "core/FileCommands.h"
+#include "core/ParameterFileChecks.h"
+#include "platform/BoxText.h"
 #include "platform/IniFile.h"
 #include "support/DriveTypeGenerator.h"
 
@@ -234,6 +236,156 @@ TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
     EXPECT_EQ(commands.CFG_CNum, (QStringList{"0000", "0001"}));
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V105) M1set.cfg (QX100-4037)");
     EXPECT_TRUE(prompter.boxes().empty());
+}
+
+// ---- Damaged files --------------------------------------------------------------------
+
+struct DamagedFileCase {
+    const char* name;
+    std::function<QByteArray(const QByteArray& good)> damage;
+    QString box; // the message heading the refusal
+};
+
+class FileCommandsDamagedTest : public FileCommandsTest,
+                                public ::testing::WithParamInterface<DamagedFileCase> {};
+
+// Power loss leaves a tail of zero bytes; a stray editor, a megabyte of letters. Either is
+// refused at the file's read with a short box, before a value of it reaches the table.
+TEST_P(FileCommandsDamagedTest, RefusedWithAShortBoxAndTheTableAsItWas) {
+    const DamagedFileCase& c = GetParam();
+    writeFile("x.kvr", c.damage(kvr("QX100", {"0000,9", "0001,601"})));
+    globals().OpenedFileName = "prev.kvr";
+    open("x.kvr");
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, c.box + "\n" + path("x.kvr"));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(value("0000"), "3");
+    EXPECT_EQ(value("0001"), "600");
+    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
+    EXPECT_TRUE(main.events.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileCommandsDamagedTest,
+    ::testing::Values(
+        DamagedFileCase{
+            "MegabyteOfLettersAsAValue",
+            [](const QByteArray& good) { return good + "0002," + QByteArray(1 << 20, 'x') + "\r\n"; }, "M95"},
+        DamagedFileCase{"MegabyteTailOfZeroBytes",
+                        [](const QByteArray& good) { return good + QByteArray(1 << 20, '\0'); }, "M95"},
+        DamagedFileCase{"ValueCutByZeroBytes",
+                        [](const QByteArray& good) { return good.chopped(2) + QByteArray(1 << 20, '\0'); },
+                        "M95"},
+        DamagedFileCase{"LargerThanAnyParameterSet",
+                        [](const QByteArray& good) {
+                            QByteArray big = good;
+                            while (big.size() <= ParameterFileChecks::kMaxFileBytes)
+                                big += "0002,1\r\n";
+                            return big;
+                        },
+                        "M94"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileCommandsTest, ABadValueTooLongForABoxIsQuotedCutShort) {
+    writeFile("x.kvr", kvr("QX100", {"0000,9", "0001," + QString(5000, 'x')}));
+    open("x.kvr");
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "'" + QString(BoxText::kQuotedLength - 1, 'x') +
+                                            QString::fromUtf8("…") +
+                                            "' is not a valid floating point value.");
+    EXPECT_EQ(value("0000"), "9"); // read before the stop, as for any bad value
+}
+
+TEST_F(FileCommandsTest, ValuesOutsideTheirLimitsAreListedAndMarkedAfterLoading) {
+    setParams(
+        {{"0000", "3", "0", "0", "400"}, {"0001", "600", "0", "0", "1000"}, {"0002", "0", "0", "0", "9"}});
+    writeFile("x.kvr", kvr("QX100", {"0000,401", "0001,700", "0002,-1"}));
+    open("x.kvr");
+    EXPECT_EQ(prompter.texts(), QStringList{"M97\n0000 : 401  (0 .. 400)\n0002 : -1  (0 .. 9)"});
+    EXPECT_EQ(cell("0000", UP_ChangeIndex), "1");
+    EXPECT_EQ(cell("0002", UP_ChangeIndex), "1");
+    EXPECT_EQ(value("0000"), "401"); // shown as read, for the user to decide
+    EXPECT_EQ(globals().OpenedFileName, "x.kvr");
+    EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
+
+    // A stop part-way still lists what was read before it.
+    prompter.clear();
+    writeFile("y.kvr", kvr("QX100", {"0000,500", "0001,bad"}));
+    open("y.kvr");
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{"'bad' is not a valid floating point value.", "M97\n0000 : 500  (0 .. 400)"}));
+}
+
+class FileCommandsCfgTest : public FileCommandsTest {
+protected:
+    void SetUp() override {
+        FileCommandsTest::SetUp();
+        globals().CatalogueIniPath = path("Inverter.ini");
+        writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
+        globals().DriveCpuVersion = "V105";
+        commands.setCfgNames(CfgFile::catalogueNames());
+        setParams({{"0000", "3", "0", "0", "400"}, {"0001", "600", "0", "0", "1000"}});
+        setValue("0000", "7");
+        setValue("0001", "700");
+        EXPECT_TRUE(CfgFile::WriteConfigurationXml(path("set.cfg")));
+        good = readFile("set.cfg");
+        ParaFile::resetValuesToDefaults();
+        globals().OpenedFileName = "prev.kvr";
+    }
+    // The file with one byte of a record's value changed: "0001" = 0x2bc (700) becomes 0x1bc (444).
+    QByteArray flipped() const {
+        QByteArray bytes = good;
+        const qsizetype at = bytes.indexOf("000102bc");
+        EXPECT_GE(at, 0);
+        bytes[at + 5] = '1';
+        return bytes;
+    }
+    QByteArray good;
+};
+
+TEST_F(FileCommandsCfgTest, ChecksumMismatchAsksNamingTheFileAndNoLeavesTheTable) {
+    writeFile("bad.cfg", flipped());
+    const QString caption = main.caption;
+    prompter.answer(BoxAnswer::No);
+    open("bad.cfg");
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "M96\n" + path("bad.cfg"));
+    EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNoDefaultNo);
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(values(), (QStringList{"3", "600"}));
+    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
+    EXPECT_EQ(main.caption, caption);
+    EXPECT_TRUE(main.events.isEmpty());
+
+    prompter.answer(BoxAnswer::Yes);
+    open("bad.cfg");
+    EXPECT_EQ(values(), (QStringList{"7", "444"}));
+    EXPECT_EQ(globals().OpenedFileName, "bad.cfg");
+}
+
+TEST_F(FileCommandsCfgTest, FileCutShortAsksAndAnIntactOneDoesNot) {
+    writeFile("cut.cfg", good.left(good.indexOf("</ConfigurationSlot>")));
+    prompter.answer(BoxAnswer::No);
+    open("cut.cfg");
+    EXPECT_EQ(prompter.texts(), QStringList{"M96\n" + path("cut.cfg")});
+    EXPECT_EQ(values(), (QStringList{"3", "600"}));
+
+    prompter.clear();
+    open("set.cfg");
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(values(), (QStringList{"7", "700"}));
+}
+
+TEST_F(FileCommandsCfgTest, ValuesOutsideTheirLimitsAreListedAndMarked) {
+    QByteArray bytes = good;
+    bytes.replace("000102bc", "000107d0"); // 2000, above 1000
+    writeFile("high.cfg", bytes);
+    prompter.answer(BoxAnswer::Yes); // the changed record breaks the checksum
+    open("high.cfg");
+    ASSERT_EQ(prompter.boxes().size(), 2u);
+    EXPECT_EQ(prompter.boxes()[1].text, "M97\n0001 : 2000  (0 .. 1000)");
+    EXPECT_EQ(cell("0001", UP_ChangeIndex), "1");
+    EXPECT_EQ(value("0001"), "2000");
 }
 
 // ---- New ---------------------------------------------------------------------------------

@@ -20,6 +20,9 @@ struct TestParam {
     QString comNo;
     QString def;
     QString dIndex = QStringLiteral("0");
+    // Fixed limits when given; without them the value rules cannot read any.
+    QString low = QString();
+    QString high = QString();
 };
 
 class ParaFileFixture : public ::testing::Test {
@@ -56,6 +59,12 @@ protected:
             store->ParaDat.setCell(PD_ComNo, i + 1, params[i].comNo);
             store->ParaDat.setCell(PD_DIndex, i + 1, params[i].dIndex);
             store->ParaDat.setCell(PD_Default, i + 1, params[i].def);
+            if (!params[i].low.isNull()) {
+                store->ParaDat.setCell(PD_LIndex, i + 1, "0");
+                store->ParaDat.setCell(PD_Low, i + 1, params[i].low);
+                store->ParaDat.setCell(PD_HIndex, i + 1, "0");
+                store->ParaDat.setCell(PD_High, i + 1, params[i].high);
+            }
             store->UPara.setCell(UP_No, i + 1, QString::number(i));
         }
         globals().ParaCountAll = n - 1;

@@ -4,17 +4,24 @@
 #include "shell/StartUpFixture.h"
 
 #include "core/ParameterStore.h"
+#include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "support/FakeSerialPort.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
+#include "ui/AboutBox.h"
 #include "ui/KeypadWindow.h"
+#include "ui/MaintenanceDialog.h"
 #include "ui/ParameterTableWindow.h"
+#include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
 #include "ui/TransferWindow.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -55,6 +62,24 @@ protected:
         program.reset();
         options().ParaResult.setChecked(true);
         options().CompResult.setChecked(true);
+        options().SUMode.setChecked(false);
+        options().setMastersTabVisible(false);
+    }
+    // Plays the user at the first visible top-level window of type W until the command returns.
+    template <class W> int whileShown(QAction* command, const std::function<void(W&)>& user) {
+        int shown = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<W*>(w); window && window->isVisible()) {
+                    ++shown;
+                    user(*window);
+                    return;
+                }
+        });
+        timer.start(5);
+        command->trigger();
+        return shown;
     }
 
     MainWindow& main() { return *program->main(); }
@@ -170,6 +195,67 @@ TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
     main().item(MainCommand::KeyPad)->setEnabled(true);
     main().button(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 2);
+}
+
+TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem) {
+    EXPECT_TRUE(main().item(MainCommand::InverterInfo)->isEnabled()); // the drive answered
+    EXPECT_TRUE(main().button(MainCommand::InverterInfo)->isEnabled());
+    model.trip(5);
+    QStringList shown;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* r = qobject_cast<ResultWindow*>(w); r && r->isVisible()) {
+                shown << r->lines().join(u'|');
+                r->close();
+            }
+    });
+    user.start(5);
+    main().item(MainCommand::InverterInfo)->trigger();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("Inverter Information|Inverter Type:HXA1|Inverter Form:-2004|"))
+        << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains("|Last Trip:Overvoltage|")) << shown[0].toStdString();
+    EXPECT_EQ(TransferMode, std::uint32_t(kModeInverterInfo));
+
+    main().item(MainCommand::InverterInfo)->setEnabled(false);
+    main().button(MainCommand::InverterInfo)->trigger();
+    EXPECT_EQ(shown.size(), 1);
+}
+
+TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
+    const ProgramContext& g = globals();
+    ASSERT_GT(g.ParaCountAll, g.ParaCountNormal);
+    EXPECT_EQ(program->table()->rows().size(), g.ParaCountNormal + 2);
+    ASSERT_TRUE(main().item(MainCommand::MaintenanceMode)->isEnabled());
+    prompter.answer(BoxAnswer::Ok); // "Maintenance mode is enabled."
+    const int shown =
+        whileShown<MaintenanceDialog>(main().item(MainCommand::MaintenanceMode), [](MaintenanceDialog& d) {
+            d.passwordEdit->setText(QStringLiteral("(QWKM)"));
+            d.okButton->click();
+        });
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(prompter.texts(), QStringList({QStringLiteral("Maintenance mode is enabled.")}));
+    EXPECT_EQ(driveValue("FB91"), kDriveAccessValue);
+    EXPECT_TRUE(options().SUMode.checked());
+    EXPECT_EQ(g.RowsInUse, g.ParaCountAll);
+    EXPECT_EQ(program->table()->rows().size(), g.ParaCountAll + 2);
+    EXPECT_EQ(TransferActive, 0);
+}
+
+TEST_F(MainWiring, AboutShowsTheVersionAndTheModelsOfTheDataFolder) {
+    ASSERT_TRUE(main().item(MainCommand::About)->isEnabled());
+    QString title;
+    QStringList models;
+    const int shown = whileShown<AboutBox>(main().item(MainCommand::About), [&](AboutBox& box) {
+        title = box.windowTitle();
+        for (int i = 0; i < box.modelList->count(); ++i)
+            models << box.modelList->itemText(i);
+        box.close();
+    });
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(title, QStringLiteral("Version"));
+    EXPECT_TRUE(models.contains(QStringLiteral("HXA1(V110)"))) << models.join(u',').toStdString();
 }
 
 TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {

@@ -4,6 +4,7 @@
 #include "shell/StartUpFixture.h"
 
 #include "core/Messages.h"
+#include "core/ParameterFileChecks.h"
 #include "core/ParameterStore.h"
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
@@ -292,6 +293,32 @@ TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("missing.kvr")));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+}
+
+TEST_F(StartUp, FileArgumentValuesOutsideTheirLimitsAreListedAndMarked) {
+    seedLanguages();
+    const QString file = writeKvr(QStringLiteral("x.kvr"),
+                                  kvr(QStringLiteral("English"), {QStringLiteral("0002,99999999,0,0")}));
+    MainWindow m;
+    m.FormCreate(file, folder.path());
+    EXPECT_FALSE(globals().StartupAbort);
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(97) + QStringLiteral("\n0002 : ")));
+    EXPECT_EQ(globals().Parameters->UPara.cell(UP_ChangeIndex,
+                                               ValueRules::IndexOfComNo(QStringLiteral("0002")) + 1),
+              QStringLiteral("1"));
+    EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
+}
+
+TEST_F(StartUp, FileArgumentLargerThanAnyParameterSetIsRefusedUnread) {
+    seedLanguages();
+    QStringList lines = kvr(QStringLiteral("English"));
+    lines << QString(ParameterFileChecks::kMaxFileBytes, u'0');
+    const QString file = writeKvr(QStringLiteral("big.kvr"), lines);
+    MainWindow m;
+    m.FormCreate(file, folder.path());
+    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(94) + u'\n' + file});
 }
 
 TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder) {

@@ -1,0 +1,28 @@
+#include "ui/InverterInfoCommand.h"
+
+#include "core/Messages.h"
+#include "core/ProgramContext.h"
+#include "link/CommLink.h"
+#include "link/TransferEngine.h"
+#include "monitor/InverterInfo.h"
+#include "platform/Prompter.h"
+#include "ui/ResultWindow.h"
+
+InverterInfoCommand::InverterInfoCommand(CommLink& link, DriveNames& names, ProgramContext& context)
+    : link_(link), names_(names), context_(context) {}
+
+void InverterInfoCommand::run(QWidget* owner) {
+    if (!link_.ConnectDrive()) {
+        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok, owner);
+        return;
+    }
+    TransferMode = kModeInverterInfo;
+    ResultWindow result(owner);
+    currentResultWindow = &result;
+    InverterInfo info(link_, names_, context_, Prompter::instance());
+    // The trip history lines are named from the drive type's trip list.
+    info.readInverterInfo(result.text(), MonitorItemLists::read(context_.InfoIniPath, context_.DriveTypeName,
+                                                                context_.LanguageSuffix));
+    showModal(result);
+    currentResultWindow = nullptr;
+}
