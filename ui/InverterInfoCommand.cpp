@@ -21,7 +21,7 @@ void InverterInfoCommand::run(QWidget* owner) {
     ResultForm1 = &result;
     InverterInfo info(link_, names_, context_, Prompter::instance());
     // The trip history lines are named from the drive type's trip list.
-    info.readInverterInfo(result.text(), MonitorItemLists::read(context_.InfoIniPath, context_.DriveTypeName,
+    info.readInverterInfo(result.text(), InverterInfoLists::read(context_.InfoIniPath, context_.DriveTypeName,
                                                                 context_.LanguageSuffix));
     showModal(result);
     ResultForm1 = nullptr;
