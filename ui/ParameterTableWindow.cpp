@@ -368,9 +368,8 @@ bool ParameterTableWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 // ---- Commands -------------------------------------------------------------------------------
-// The commands below belong to value entry, undo and redo, the view and mark commands, find,
-// the selected import and export and the parameter help; until they are built their items
-// stay disabled (TableCommands: not available), so these never run from a menu.
+// The commands below hand over to value entry, undo and redo, the view and mark commands,
+// find, the selected import and export and the parameter help.
 
 void ParameterTableWindow::PopUndoClick() {
     undoRedo_.PopUndoClick();

@@ -5,8 +5,6 @@
 #include "core/ParameterFileDrop.h"
 
 #include <QDir>
-#include <QUrl>
-#include <functional>
 
 namespace {
 
@@ -40,13 +38,9 @@ protected:
         return ((lines + data).join("\r\n") + "\r\n").toUtf8();
     }
     QString dropped(const QString& name) const { return path("drop/" + name); }
-    Outcome drop(const QStringList& names) {
-        QStringList paths;
-        for (const QString& n : names)
-            paths << dropped(n);
-        return ParameterFileDrop(commands, main, globals()).load(paths);
+    Outcome drop(const QString& name) {
+        return ParameterFileDrop(commands, main, globals()).load({dropped(name)});
     }
-    Outcome drop(const QString& name) { return drop(QStringList{name}); }
 
     // Nothing of the store, the caption, the opened file or Save changed.
     void expectUnchanged() const {
@@ -64,16 +58,14 @@ protected:
     FileCommands commands{main};
 };
 
-TEST_F(ParameterFileDropTest, OneFileIsLoadedAndBecomesTheOpenedFile) {
+TEST_F(ParameterFileDropTest, OneFileIsLoadedAndSaveThenRewritesItWhereItLies) {
     writeFile("drop/param.kvr", file("###", {"0001,1500,1,0", "0002,7,,"}, "-4037", "V110", "Pump A"));
     EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
     EXPECT_EQ(values(), (QStringList{"3", "1500", "7"}));
     EXPECT_EQ(cell("0001", UP_SelectIndex), "1");
     EXPECT_EQ(cell("0002", UP_SelectIndex), "0"); // an empty flag reads as 0
-    EXPECT_EQ(cell("0002", UP_BlindIndex), "0");
     EXPECT_EQ(main.comment, "Pump A");
     EXPECT_FALSE(commands.CommentsChk);
-    EXPECT_TRUE(globals().BlindActive);
     EXPECT_EQ(globals().BlindCount, 2);
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110) M1param.kvr (QX100-4037)");
     EXPECT_TRUE(main.save);
@@ -81,65 +73,57 @@ TEST_F(ParameterFileDropTest, OneFileIsLoadedAndBecomesTheOpenedFile) {
     EXPECT_EQ(globals().OpenedFileFolder, path("drop"));
     EXPECT_EQ(globals().LoadPath, path("drop"));
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
-    EXPECT_TRUE(prompter.boxes().empty());
-}
 
-TEST_F(ParameterFileDropTest, SaveAfterADropRewritesTheDroppedFileWhereItLies) {
-    writeFile("drop/param.kvr", file("###", {"0001,1500,1,0"}));
-    ASSERT_EQ(drop("param.kvr"), Outcome::Loaded);
     setValue("0001", "1600");
     commands.ParaSaveOverWriteClick();
     EXPECT_TRUE(readFile("drop/param.kvr").contains("0001,1600,1,0"));
     EXPECT_FALSE(QFile::exists(path("prev/param.kvr")));
-    EXPECT_FALSE(QFile::exists(path("param.kvr")));
+    EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ParameterFileDropTest, BothExtensionsAreReadInAnyCaseAndEveryForm) {
+TEST_F(ParameterFileDropTest, BothExtensionsAreReadInAnyCaseAndInEveryForm) {
     const struct {
         const char* name;
-        QByteArray bytes;
-    } files[] = {
-        {"param.kvr", file("###", {"0001,11"})},
-        {"PARAM.KVR", file("##", {"0001,12"})},
-        {"old.dat", file("#", {"0001,13"})},
-    };
-    int expected = 11;
+        const char* form;
+        const char* value;
+    } files[] = {{"param.kvr", "###", "11"}, {"PARAM.KVR", "##", "12"}, {"old.dat", "#", "13"}};
     for (const auto& f : files) {
-        SCOPED_TRACE(f.name);
-        writeFile(QStringLiteral("drop/") + f.name, f.bytes);
-        EXPECT_EQ(drop(f.name), Outcome::Loaded);
-        EXPECT_EQ(value("0001"), QString::number(expected++));
-        EXPECT_EQ(globals().OpenedFileName, f.name);
+        writeFile(QStringLiteral("drop/") + f.name, file(f.form, {QStringLiteral("0001,") + f.value}));
+        EXPECT_EQ(drop(f.name), Outcome::Loaded) << f.name;
+        EXPECT_EQ(value("0001"), f.value) << f.name;
     }
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
 // ---- Refusals ---------------------------------------------------------------------------------
 
-class ParameterFileDropRefusal;
 struct RefusalCase {
     const char* name;
-    QStringList dropped; // file names in the drop folder
-    std::function<void(ParameterFileDropRefusal&)> prepare;
+    QStringList dropped; // file names in the drop folder ("" = a URL of no local file)
+    QByteArray bytes;    // of each of them; null: a folder of that name
     std::vector<BoxAnswer> answers;
     QStringList boxes; // "%1" stands for the drop folder
     bool loadPathSet;  // the load folder follows the drop once its name passed
 };
 
 class ParameterFileDropRefusal : public ParameterFileDropTest,
-                                 public ::testing::WithParamInterface<RefusalCase> {
-public:
-    void write(const QString& name, const QByteArray& bytes) { writeFile("drop/" + name, bytes); }
-    void makeFolder(const QString& name) { ASSERT_TRUE(QDir(dir.path()).mkpath("drop/" + name)); }
-};
+                                 public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(ParameterFileDropRefusal, ShowsItsBoxAndChangesNothing) {
     const RefusalCase& c = GetParam();
-    if (c.prepare)
-        c.prepare(*this);
+    QStringList paths;
+    for (const QString& name : c.dropped) {
+        paths << (name.isEmpty() ? QString() : dropped(name));
+        if (name.isEmpty())
+            continue;
+        if (c.bytes.isNull())
+            ASSERT_TRUE(QDir(dir.path()).mkpath("drop/" + name));
+        else
+            writeFile("drop/" + name, c.bytes);
+    }
     for (BoxAnswer a : c.answers)
         prompter.answer(a);
-    EXPECT_EQ(drop(c.dropped), Outcome::Refused);
+    EXPECT_EQ(ParameterFileDrop(commands, main, globals()).load(paths), Outcome::Refused);
     QStringList boxes;
     for (const QString& b : c.boxes)
         boxes << b.arg(path("drop"));
@@ -151,66 +135,37 @@ TEST_P(ParameterFileDropRefusal, ShowsItsBoxAndChangesNothing) {
     EXPECT_EQ(prompter.pendingAnswers(), 0u);
 }
 
-const auto kvrFile = [](const QByteArray& bytes) {
-    return [bytes](ParameterFileDropRefusal& t) { t.write("param.kvr", bytes); };
-};
+const QByteArray kGood = "###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nx\r\n0\r\n0\r\n0001,9\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Drops, ParameterFileDropRefusal,
     ::testing::Values(
-        RefusalCase{"TwoFiles",
-                    {"a.kvr", "b.kvr"},
-                    [](ParameterFileDropRefusal& t) {
-                        t.write("a.kvr", "###\r\n");
-                        t.write("b.kvr", "###\r\n");
-                    },
-                    {},
-                    {"M79"},
-                    false},
-        RefusalCase{"OtherExtension",
-                    {"param.txt"},
-                    [](ParameterFileDropRefusal& t) {
-                        t.write("param.txt", "###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nx\r\n0\r\n0\r\n");
-                    },
-                    {},
-                    {"M67"},
-                    false},
-        RefusalCase{"NotTheOwnFormat", {"param.kvr"}, kvrFile("Title,No.\r\n0001,5\r\n"), {}, {"M67"}, true},
-        RefusalCase{"HeaderCutShort", {"param.kvr"}, kvrFile("###\r\nQX100\r\n-4037\r\n"), {}, {"M67"}, true},
+        RefusalCase{"TwoFiles", {"a.kvr", "b.kvr"}, kGood, {}, {"M79"}, false},
+        RefusalCase{"OtherExtension", {"param.txt"}, kGood, {}, {"M67"}, false},
+        RefusalCase{"NoLocalFile", {""}, {}, {}, {"M67"}, false},
+        RefusalCase{"NotTheOwnFormat", {"p.kvr"}, "Title,No.\r\n0001,5\r\n", {}, {"M67"}, true},
+        RefusalCase{"HeaderCutShort", {"p.kvr"}, "###\r\nQX100\r\n-4037\r\n", {}, {"M67"}, true},
         RefusalCase{"OtherDriveType",
-                    {"param.kvr"},
-                    kvrFile("##\r\nQX200\r\n-4037\r\nx\r\n0\r\n0\r\n0001,9\r\n"),
+                    {"p.kvr"},
+                    "##\r\nQX200\r\n-4037\r\nx\r\n0\r\n0\r\n0001,9\r\n",
                     {},
                     {"M9\nQX200-4037 M86"},
                     true},
         RefusalCase{"OtherCapacityCancelled",
-                    {"param.kvr"},
-                    kvrFile("##\r\nQX100\r\n-2007\r\nx\r\n0\r\n0\r\n0001,9\r\n"),
+                    {"p.kvr"},
+                    "##\r\nQX100\r\n-2007\r\nx\r\n0\r\n0\r\n0001,9\r\n",
                     {BoxAnswer::Cancel},
                     {"M10\n* QX100-2007 M87\n\nM11\nM12\nM13"},
                     true},
         RefusalCase{"OtherCpuCancelled",
-                    {"param.kvr"},
-                    kvrFile("###\r\nQX100\r\n-4037\r\nV200\r\nEnglish\r\nx\r\n0\r\n0\r\n0001,9\r\n"),
+                    {"p.kvr"},
+                    "###\r\nQX100\r\n-4037\r\nV200\r\nEnglish\r\nx\r\n0\r\n0\r\n0001,9\r\n",
                     {BoxAnswer::Cancel},
                     {"M14\n* QX100-4037 (V200) M87"},
                     true},
-        RefusalCase{"AFolderNamedLikeAFile",
-                    {"folder.kvr"},
-                    [](ParameterFileDropRefusal& t) { t.makeFolder("folder.kvr"); },
-                    {},
-                    {"Cannot open file %1/folder.kvr."},
-                    true}),
+        RefusalCase{
+            "AFolderNamedLikeAFile", {"f.kvr"}, QByteArray(), {}, {"Cannot open file %1/f.kvr."}, true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ParameterFileDropTest, AUrlOfNoLocalFileIsRefusedByItsName) {
-    const QStringList paths = ParameterFileDrop::localFiles(
-        {QUrl::fromLocalFile(dropped("a.kvr")), QUrl("https://example.com/a.kvr")});
-    EXPECT_EQ(paths, (QStringList{dropped("a.kvr"), QString()}));
-    EXPECT_EQ(ParameterFileDrop(commands, main, globals()).load({paths.at(1)}), Outcome::Refused);
-    EXPECT_EQ(prompter.texts(), QStringList{"M67"});
-    expectUnchanged();
-}
 
 // ---- Answers and stops --------------------------------------------------------------------------
 
@@ -223,19 +178,23 @@ TEST_F(ParameterFileDropTest, NoToAnotherCapacityKeepsTheCapacityParametersAtThe
     EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
     EXPECT_EQ(values(), (QStringList{"30", "600", "5"}));
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110) M1param.kvr (QX100-2007)");
-
-    prompter.answer(BoxAnswer::Yes);
-    EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
-    EXPECT_EQ(values(), (QStringList{"30", "1500", "50"}));
 }
 
-TEST_F(ParameterFileDropTest, OkToAnotherCpuVersionLoadsEveryValue) {
-    writeFile("drop/param.kvr", file("###", {"0000,30", "0001,1500"}, "-4037", "V200"));
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
-    EXPECT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::OkCancel);
-    EXPECT_EQ(values(), (QStringList{"30", "1500", "5"}));
+// Cancel at a number the drive type lacks: the values before the line stay, the rest fall
+// back to their defaults, the table is rebuilt from the store, and the file does not become
+// the opened file.
+TEST_F(ParameterFileDropTest, CancelAtAnUnknownNumberStopsWithTheTableShowingTheStore) {
+    writeFile("drop/param.kvr", file("###", {"0002,9", "ZZZZ,1", "0001,1500"}));
+    setValue("0000", "4");
+    prompter.answer(BoxAnswer::Cancel);
+    EXPECT_EQ(drop("param.kvr"), Outcome::Stopped);
+    EXPECT_EQ(prompter.texts(), QStringList{"M67\nM80 ZZZZ\n\nM81\nM82"});
+    EXPECT_EQ(values(), (QStringList{"3", "600", "9"}));
+    EXPECT_EQ(main.events, QStringList{"refresh"});
+    EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110)");
+    EXPECT_FALSE(main.save);
+    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
+    EXPECT_EQ(globals().OpenedFileFolder, path("prev"));
 }
 
 // Unlike File > Open, a drop does not refuse a file recording a drive's special set-up.
@@ -245,46 +204,6 @@ TEST_F(ParameterFileDropTest, SpecialSetUpMarkersAreNotChecked) {
     EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
     EXPECT_EQ(value("0998"), "5");
     EXPECT_TRUE(prompter.boxes().empty());
-}
-
-TEST_F(ParameterFileDropTest, AnUnknownNumberIsSkippedOnOkAndStopsTheDropOnCancel) {
-    writeFile("drop/param.kvr", file("###", {"0000,30", "ZZZZ,1", "0001,1500"}));
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
-    EXPECT_EQ(prompter.texts(), QStringList{"M67\nM80 ZZZZ\n\nM81\nM82"});
-    EXPECT_EQ(values(), (QStringList{"30", "1500", "5"}));
-
-    // Cancel: the values before the line stay, the rest fall back to their defaults, the
-    // table is rebuilt from the store, and the file does not become the opened file.
-    globals().OpenedFileName = "prev.kvr";
-    main.caption = "before";
-    main.save = false;
-    main.events.clear();
-    writeFile("drop/other.kvr", file("###", {"0002,9", "ZZZZ,1", "0001,1500"}));
-    prompter.answer(BoxAnswer::Cancel);
-    EXPECT_EQ(drop("other.kvr"), Outcome::Stopped);
-    EXPECT_EQ(values(), (QStringList{"3", "600", "9"}));
-    EXPECT_EQ(main.events, QStringList{"refresh"});
-    EXPECT_EQ(main.caption, "before");
-    EXPECT_FALSE(main.save);
-    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
-}
-
-TEST_F(ParameterFileDropTest, AValueThatIsNoNumberStopsTheDropWithItsBox) {
-    writeFile("drop/param.kvr", file("###", {"0000,30", "0001,1x5"}));
-    EXPECT_EQ(drop("param.kvr"), Outcome::Stopped);
-    ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, "'1x5' is not a valid floating point value.");
-    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
-    EXPECT_EQ(values(), (QStringList{"30", "600", "5"}));
-    EXPECT_EQ(main.events, QStringList{"refresh"});
-    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
-}
-
-TEST_F(ParameterFileDropTest, TheFirstEmptyLineEndsTheData) {
-    writeFile("drop/param.kvr", file("###", {"0000,30", "", "0001,1500"}));
-    EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
-    EXPECT_EQ(values(), (QStringList{"30", "600", "5"}));
 }
 
 } // namespace
