@@ -106,6 +106,10 @@ struct RefusalCase {
     bool loadPathSet;  // the load folder follows the drop once its name passed
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ParameterFileDropRefusal : public ParameterFileDropTest,
                                  public ::testing::WithParamInterface<RefusalCase> {};
 
