@@ -7,6 +7,7 @@
 #include "core/Options.h"
 #include "core/ParaFile.h"
 #include "core/ParameterFileChecks.h"
+#include "core/ParameterFileDrop.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
@@ -398,6 +399,10 @@ bool Program::create() {
     h.ShowFind = [t] { t->ShowFind(); };
     h.ImportSelected = [t] { t->ImportSelected(); };
     h.PopUpLoadClick = [t] { t->PopUpLoadClick(); };
+    // A file dropped on the table is loaded as File > Open loads it.
+    t->loadDroppedFiles = [&m, &g](const QStringList& paths) {
+        ParameterFileDrop(m.fileCommands(), m, g).load(paths);
+    };
 
     // The monitor window, made once for the run; its command follows its item list.
     monitor_ = std::make_unique<MonitorWindow>(
