@@ -27,7 +27,7 @@ bool isTripHistory(const QString& code) {
 } // namespace
 
 InverterInfoLists InverterInfoLists::read(const QString& infoIniPath, const QString& typeName,
-                                        const QString& languageSuffix) {
+                                          const QString& languageSuffix) {
     InverterInfoLists lists;
     const IniFile info(Paths::resolvedOrAsGiven(infoIniPath));
     const QString items = typeName + QStringLiteral(" Monitor (") + languageSuffix + u')';
