@@ -31,10 +31,11 @@ public:
     void setDirectChecked(bool) override {}
     void setKeysVisible(bool) override {}
     void focusKeySink() override {}
-    void processEvents() override {
+    void waitEvents(int) override {
         if (onPass)
             onPass();
     }
+    void wake() override {}
     void waitPainting(int) override {}
     bool isShown() const override { return true; }
     void closeWindow() override {}
