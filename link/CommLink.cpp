@@ -550,6 +550,8 @@ ExchangeResult CommLink::finish(Exchange& x) {
         else if (failure == ExchangeFailure::ReplyTimeout)
             ++silentExchanges_;
         if (failure != ExchangeFailure::None) {
+            // A late reply may come from now on: the quiet the next request waits for starts here.
+            lastLineEventUs_ = clock_.nowUs();
             // MODBUS replies do not name their request: after any failure the line must fall
             // quiet. The maker's replies do; bytes of a broken one may still be coming.
             if (opt.protocol == Protocol::Modbus || x.have > 0)
