@@ -251,15 +251,15 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
     if (done)
         probeDone_.push_back(std::move(done));
     begin(*probe_);
-    if (probe_->over) {
+    // A port that cannot be watched (a test's fake line) is waited for at once.
+    const int fd = port_.pollHandle();
+    if (probe_->over || fd < 0) {
         completeProbe(true);
         return;
     }
-    if (const int fd = port_.pollHandle(); fd >= 0) {
-        probeNotifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
-        QObject::connect(probeNotifier_.get(), &QSocketNotifier::activated, probeNotifier_.get(),
-                         [this] { continueProbe(); });
-    }
+    probeNotifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
+    QObject::connect(probeNotifier_.get(), &QSocketNotifier::activated, probeNotifier_.get(),
+                     [this] { continueProbe(); });
     probeTimer_.start(probe_->options.replyTimeoutMs + 1);
 }
 

@@ -141,7 +141,8 @@ public:
     // The same connect without waiting for the drive: the port is opened (with its message
     // as above) and the probe written at once; the answer is taken from the event loop when
     // the reply or the time-out comes, and then `done` is called with it (a second call while
-    // the probe runs only adds its `done`). Any other use of the port first waits for it.
+    // the probe runs only adds its `done`). Any other use of the port first waits for it. A
+    // port that offers nothing to watch (SerialPort::pollHandle) is waited for at once.
     void ConnectDriveInBackground(std::function<void(bool connected)> done = {});
     bool probePending() const { return probe_ != nullptr; }
     // Takes what has arrived for a background probe and ends it when complete or timed out

@@ -7,10 +7,12 @@
 
 #include "link/ResultText.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QTimer>
+#include <QThread>
 
 #include <csignal>
+#include <utility>
 
 using namespace transfertest;
 
@@ -227,6 +229,16 @@ TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEvery
 
 // ---- A drive that stops answering ----
 
+// The process is stopped ("T" in its state).
+bool stopped(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close > 0 && text.mid(close + 2, 1) == "T";
+}
+
 class SilentDrive : public testing::TestWithParam<SimProtocol> {};
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, SilentDrive,
@@ -248,15 +260,32 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     ASSERT_FALSE(options().ParaErrDisp.checked());
     ASSERT_TRUE(rig.connect());
 
-    // The drive stops between two parameters (the engine lets events through there).
+    // The drive stops after the first parameter, once the kernel says it has stopped.
     const qint64 pid = drive.process.processId();
     std::size_t writesAtStop = 0;
     qint64 stoppedAt = 0;
-    QTimer::singleShot(0, [&] {
+    class Progress : public WorkView {
+    public:
+        std::function<void()> first;
+        void setLabel1(const QString&) override {}
+        void setLabel2(const QString&, bool) override {}
+        void setProgress(int) override {
+            if (first)
+                std::exchange(first, nullptr)();
+        }
+        void setStartCancelEnabled(bool) override {}
+        void showReadyButtons() override {}
+        void showOkButton(bool) override {}
+        void closeWindow() override {}
+        void repaintNow() override {}
+    } progress;
+    progress.first = [&] {
         ::kill(pid_t(pid), SIGSTOP);
+        for (int i = 0; i < 500 && !stopped(pid); ++i)
+            QThread::msleep(2);
         stoppedAt = TickCount();
         writesAtStop = rig.frameCount();
-    });
+    };
     std::size_t writesAtBox = 0;
     qint64 boxAt = 0;
     class BoxClock : public ScriptedPrompter {
@@ -279,6 +308,7 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     LastParaIndex = globals().ParaCountAll;
     TransferGo = 1;
     TransferEngine engine(*rig.link);
+    engine.setView(&progress);
     engine.StBtnClick();
     ::kill(pid_t(pid), SIGCONT);
 
