@@ -42,8 +42,10 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     ASSERT_NE(program.link(), nullptr);
     // The connect's answer comes from the event loop (and an activation's special-setup check
     // may follow it, which leaves the keypad's command enabled whatever it finds).
-    for (int i = 0; i < 100 && program.link()->probePending(); ++i)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    for (int i = 0; i < 1000 && program.link()->probePending(); ++i) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
     EXPECT_TRUE(program.link()->PortOpen());
     EXPECT_FALSE(program.link()->CommError);
     EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::KeyPad));
