@@ -4,6 +4,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "platform/Clock.h"
+#include "platform/WaitCursor.h"
 
 #include <QSocketNotifier>
 
@@ -202,6 +203,8 @@ void CommLink::noteConnection(bool connected) {
 bool CommLink::ConnectDrive() {
     if (globals().MonitorRunning)
         return false;
+    // A connect that waits for the drive shows that it does.
+    WaitCursor busy;
     if (probe_) {
         // A probe of the same settings is on its way: its answer is as fresh as a new one.
         completeProbe(false);
