@@ -36,7 +36,7 @@ int frameGapForBaudIndex(int baudIndex);
 qint64 modbusSilenceUs(int frameGapMs, int baud);
 // What the link waits beyond that interval: enough for the sleep's own wake-up, far less
 // than a tick.
-inline constexpr qint64 kSilenceMarginUs = 50;
+inline constexpr qint64 kSilenceMarginUs = 20;
 // Consecutive exchanges without a single byte of reply after which the drive counts as
 // silent (the transfer then offers its Abort/Retry/Ignore box whatever the options say).
 inline constexpr int kSilentDriveExchanges = 3;
