@@ -309,7 +309,8 @@ bool Program::create() {
             KVROption->exec();
     };
     DriveChecks* checks = checks_.get();
-    m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // Activations take the kept answer of the link and never wait for the drive.
+    m.specialSetupCheck = [checks] { checks->CheckSpSetupOnActivation(); };
     // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
     m.inverterInfo = [this, &m] {
         if (checks_)
@@ -370,8 +371,9 @@ bool Program::create() {
 
     rsset_ = std::make_unique<CommSetupDialog>(*link_);
     m.RSset = rsset_.get();
-    // The options window's creation ends by connecting to the drive.
-    option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDrive(); });
+    // The options window's creation ends by connecting to the drive; the probe's answer comes
+    // from the event loop, so that the windows appear without waiting for it.
+    option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDriveInBackground(); });
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
 
     table_ = std::make_unique<ParameterTableWindow>(m);
