@@ -84,9 +84,11 @@ public:
     // How the configuration reader names a file's drive type and capacity.
     void setCfgNames(const CfgFile::Names& names) { cfgNames_ = names; }
 
-private:
-    // The end of a successful read: the file becomes the opened file.
+    // The end of a successful read (File > Open or a file dropped on the table): the file
+    // becomes the opened file, so that Save writes it where it lies.
     void finishOpen(const QString& folder, const QString& name, const QString& identity);
+
+private:
     // The end of a save in the own or the configuration format.
     void finishSave(const QString& folder);
     bool write(const QString& ext, const QString& path, bool withCsv);

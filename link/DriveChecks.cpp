@@ -72,11 +72,29 @@ DriveChecks::DriveChecks(CommLink& link, DriveCheckFlags flags, const QStringLis
     : link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
 
 void DriveChecks::CheckSpSetup() {
+    checkSpSetup(false);
+}
+
+void DriveChecks::CheckSpSetupOnActivation() {
+    if (CommandGuard::running("CheckSpSetup"))
+        return;
+    if (link_.probePending() || !link_.keptConnection()) {
+        link_.ConnectDriveInBackground([this](bool connected) {
+            if (connected)
+                checkSpSetup(true);
+        });
+        return;
+    }
+    checkSpSetup(true);
+}
+
+void DriveChecks::checkSpSetup(bool keptConnection) {
     // The warning box lets events through, and activations start this check again.
     CommandGuard guard("CheckSpSetup");
     if (guard.busy())
         return;
-    if (!link_.ConnectDrive())
+    auto connect = [&] { return keptConnection ? link_.ConnectDriveKept() : link_.ConnectDrive(); };
+    if (!connect())
         return;
     if (!IniFile(infoIniPath()).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false))
         return;
@@ -109,7 +127,7 @@ void DriveChecks::CheckSpSetup() {
         }
         link_.specialSetup = true;
     }
-    link_.ConnectDrive();
+    connect();
 }
 
 QString DriveChecks::readIdentityValue(const char* comNo) {

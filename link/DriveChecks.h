@@ -34,6 +34,10 @@ public:
     // drive types whose Info.ini asks for it); warns once while the warning is due and the
     // table is the active window. A call made while one runs returns at once.
     void CheckSpSetup();
+    // The same check at a window's activation, which must never wait for the drive: a
+    // connection answered moments ago (or a "no drive" kept since) is taken as it stands;
+    // without one the probe runs in the background and the check follows its answer.
+    void CheckSpSetupOnActivation();
     // Reads the drive's identity and compares it with the selection; sets TypeCheck,
     // FormCheck and, through the warning's Cancel, ComCancel. transferMode 2 (comparison)
     // reports a mismatch without asking.
@@ -49,6 +53,8 @@ public:
     DriveNames& names() { return names_; }
 
 private:
+    // keptConnection: the connects at both ends may take the link's kept answer.
+    void checkSpSetup(bool keptConnection);
     QString readIdentityValue(const char* comNo);
 
     CommLink& link_;

@@ -180,7 +180,12 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
             const std::optional<Failure> failure = request(i);
             if (!failure)
                 break;
-            const Answer a = ask(failure->asks, failure->heading, failure->second, shownTitle(i));
+            // A drive that has fallen silent would hold the user for a time-out per parameter
+            // with no way out: the box comes whatever the option says.
+            const bool silent = link_.silentExchanges() >= kSilentDriveExchanges;
+            if (silent)
+                link_.resetSilentExchanges();
+            const Answer a = ask(failure->asks || silent, failure->heading, failure->second, shownTitle(i));
             if (a == Answer::Abort) {
                 aborted_ = true;
                 return;

@@ -26,9 +26,9 @@ bool isTripHistory(const QString& code) {
 
 } // namespace
 
-MonitorItemLists MonitorItemLists::read(const QString& infoIniPath, const QString& typeName,
-                                        const QString& languageSuffix) {
-    MonitorItemLists lists;
+InverterInfoLists InverterInfoLists::read(const QString& infoIniPath, const QString& typeName,
+                                          const QString& languageSuffix) {
+    InverterInfoLists lists;
     const IniFile info(Paths::resolvedOrAsGiven(infoIniPath));
     const QString items = typeName + QStringLiteral(" Monitor (") + languageSuffix + u')';
     for (const QString& key : info.keys(items)) {
@@ -82,7 +82,7 @@ bool InverterInfo::readIdentity(const char* comNo, int& value) {
     return true;
 }
 
-bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lists) {
+bool InverterInfo::readInverterInfo(ResultText& out, const InverterInfoLists& lists) {
     const IniFile language(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
     keys_ = language.keys(kSection);
     numbers_.clear();
@@ -123,7 +123,7 @@ bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lis
     return true;
 }
 
-QString InverterInfo::lineText(const QString& code, int index, const MonitorItemLists& lists) {
+QString InverterInfo::lineText(const QString& code, int index, const InverterInfoLists& lists) {
     const Reading r = readParameter(index);
     if (code == QLatin1String("FB07")) {
         typeName_ = names_.LookupTypeName(ValueRules::floatText(r.value));
@@ -160,7 +160,7 @@ QString InverterInfo::lineText(const QString& code, int index, const MonitorItem
     return monitorNumber(mul, r.value, context_.DecimalComma);
 }
 
-void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) {
+void InverterInfo::readTripData(ResultText& out, const InverterInfoLists& lists) {
     out.replaceFirstLine(numbers_.size() > 1 ? numbers_.at(1) : QString());
     out.addLine(QString());
     for (qsizetype e = 0; e < lists.itemKeys.size(); ++e) {

@@ -19,8 +19,8 @@ class Prompter;
 class ResultText;
 struct ProgramContext;
 
-// The drive type's lists the two reports need (the monitor window holds the same ones).
-struct MonitorItemLists {
+// The drive type's item and trip lists the two reports need.
+struct InverterInfoLists {
     QStringList itemKeys;  // monitorable items: "FD00", or "FD07-02" for bit 2 of FD07
     QStringList itemNames; // their names, index for index
     QStringList tripCodes; // trip codes as text ("5")
@@ -28,8 +28,8 @@ struct MonitorItemLists {
 
     // From the drive type's Info.ini: sections "<type> Monitor (<suffix>)" and
     // "<type> Trip (<suffix>)".
-    static MonitorItemLists read(const QString& infoIniPath, const QString& typeName,
-                                 const QString& languageSuffix);
+    static InverterInfoLists read(const QString& infoIniPath, const QString& typeName,
+                                  const QString& languageSuffix);
 };
 
 class InverterInfo {
@@ -40,10 +40,10 @@ public:
 
     // Appends the inverter information to `out`: its title, then one line per key. With no
     // keys in the section, message 8 and no lines; false then.
-    bool readInverterInfo(ResultText& out, const MonitorItemLists& lists);
+    bool readInverterInfo(ResultText& out, const InverterInfoLists& lists);
     // The trip data: the first line becomes the trip data's title (added when `out` is
     // empty), then an empty line and one line per monitorable item, "<name> : <value>".
-    void readTripData(ResultText& out, const MonitorItemLists& lists);
+    void readTripData(ResultText& out, const InverterInfoLists& lists);
 
     // The section's keys and values as the last readInverterInfo found them.
     const QStringList& keys() const { return keys_; }
@@ -63,7 +63,7 @@ private:
     // An identity value as a signed 16-bit number; false (nothing sent) when the drive type
     // lacks it.
     bool readIdentity(const char* comNo, int& value);
-    QString lineText(const QString& code, int index, const MonitorItemLists& lists);
+    QString lineText(const QString& code, int index, const InverterInfoLists& lists);
 
     CommLink& link_;
     DriveNames& names_;

@@ -2,7 +2,6 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
-#include "platform/Clock.h"
 
 #include <algorithm>
 
@@ -143,7 +142,6 @@ void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
     link_.CommError = false;
     if (!g.Parameters || index < 0 || index > g.ParaCountAll) {
         link_.CommError = true;
-        link_.clock().sleepMs(link_.ReplyTimeout);
         return;
     }
     const ExchangeOptions o = options();

@@ -60,8 +60,7 @@ public:
     // Reads the display block of the parameter `index` ("FC10"). Success: CommError cleared
     // and the display updated. Failure (time-out, wrong sum or CRC, no port): CommError set,
     // the display kept. An index outside the table sends nothing (the header row is never a
-    // parameter): CommError set after a pause of ReplyTimeout, so a drive type without the
-    // block does not make the panel loop spin.
+    // parameter): CommError set at once; the panel loop keeps its own pace.
     void PanelTransact(int index, KeypadDisplay& display);
 
     CommLink& link() { return link_; }

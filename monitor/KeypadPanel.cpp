@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -81,6 +82,7 @@ void KeypadPanel::write(int index, qint64 value) {
 
 void KeypadPanel::FormShow() {
     RunKey = StopKey = UpKey = DownKey = MonKey = EntKey = 0;
+    UpLatch = DownLatch = 0;
     BlinkPhase = 1;
 }
 
@@ -99,6 +101,7 @@ void KeypadPanel::FormClose() {
     DirectInput = 0;
     view_.setDirectChecked(false);
     view_.showDirectText(QString());
+    view_.wake();
 }
 
 void KeypadPanel::RKPExitClick() {
@@ -165,7 +168,8 @@ void KeypadPanel::RunPanelLoop() {
             }
             ++passes_;
 
-            view_.processEvents();
+            // Nothing more to do until the next pass is due or a key is pressed.
+            view_.waitEvents(int(std::max<qint64>(0, now + kPanelPassMs - clock.now())));
 
             if (RunKey) {
                 sendKey(KeyRun, base);
@@ -177,14 +181,16 @@ void KeypadPanel::RunPanelLoop() {
                 StopKey = 0;
                 write(KeyFlagIndex, 0);
             }
-            if (UpKey) {
+            if (UpKey || UpLatch) {
+                UpLatch = 0;
                 write(KeyCodeIndex, base + KeyUp);
             } else if (UpRelease) {
                 UpRelease = 0;
                 write(KeyCodeIndex, kUpReleaseCode);
                 write(KeyFlagIndex, 0);
             }
-            if (DownKey) {
+            if (DownKey || DownLatch) {
+                DownLatch = 0;
                 write(KeyCodeIndex, base + KeyDown);
             } else if (DownRelease) {
                 DownRelease = 0;
@@ -224,11 +230,13 @@ bool KeypadPanel::takeKey() {
 void KeypadPanel::PaintBoxRunRKPClick() {
     if (takeKey())
         RunKey = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxStopRKPClick() {
     if (takeKey())
         StopKey = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxUpRKPMouseDown() {
@@ -237,10 +245,13 @@ void KeypadPanel::PaintBoxUpRKPMouseDown() {
     write(KeyFlagIndex, 1);
     UpKey = 1;
     UpRelease = 1;
+    UpLatch = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxUpRKPMouseUp() {
     UpKey = 0;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxDownRKPMouseDown() {
@@ -249,20 +260,25 @@ void KeypadPanel::PaintBoxDownRKPMouseDown() {
     write(KeyFlagIndex, 1);
     DownKey = 1;
     DownRelease = 1;
+    DownLatch = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxDownRKPMouseUp() {
     DownKey = 0;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxMonRKPClick() {
     if (takeKey())
         MonKey = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxEntRKPClick() {
     if (takeKey())
         EntKey = 1;
+    view_.wake();
 }
 
 // ---- Direct input ---------------------------------------------------------------------------
@@ -280,8 +296,10 @@ void KeypadPanel::FCLabelDblClick() {
         RunPanelLoop();
         return;
     }
-    if (PanelRunning)
+    if (PanelRunning) {
         PanelRunning = 0;
+        view_.wake();
+    }
     DirectInput = 1;
     EntryText.clear();
     DigitCount = 0;

@@ -27,8 +27,11 @@ public:
     virtual void setKeysVisible(bool on) = 0;
     // The direct-input field takes the keyboard.
     virtual void focusKeySink() = 0;
-    // Lets pending window messages through once (the key handlers run here).
-    virtual void processEvents() = 0;
+    // Lets window messages through (the key handlers run here), sleeping in the event loop
+    // until ms have passed or wake() is called; with ms 0 only what is pending.
+    virtual void waitEvents(int ms) = 0;
+    // Ends a waitEvents early: a key waits to be sent, or the loop is to end.
+    virtual void wake() = 0;
     // The confirmation blink's pause: the window repaints, but takes no clicks or keys.
     virtual void waitPainting(int ms) = 0;
     virtual bool isShown() const = 0;
@@ -50,6 +53,9 @@ inline constexpr int kUpReleaseCode = 0x104;
 inline constexpr int kDownReleaseCode = 0x108;
 // The loop starts this long after the window was activated.
 inline constexpr int kPanelStartDelayMs = 200;
+// A pass of the panel loop begins at most this often: a line that answers at once would
+// otherwise repaint the display as fast as the processor allows. A key press ends the wait.
+inline constexpr int kPanelPassMs = 50;
 // Digits of one direct-input entry.
 inline constexpr int kMaxDirectDigits = 4;
 
@@ -68,6 +74,8 @@ public:
     // ---- State (the window's fields) ----
     std::uint8_t RunKey = 0, StopKey = 0, UpKey = 0, DownKey = 0, MonKey = 0, EntKey = 0;
     std::uint8_t UpRelease = 0, DownRelease = 0;
+    // A press of UP or DOWN not yet sent: a click shorter than a pass still reaches the drive.
+    std::uint8_t UpLatch = 0, DownLatch = 0;
     std::uint8_t PanelRunning = 0;
     std::uint8_t Connected = 0;
     std::uint8_t DirectInput = 0;

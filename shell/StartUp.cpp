@@ -7,6 +7,7 @@
 #include "core/Options.h"
 #include "core/ParaFile.h"
 #include "core/ParameterFileChecks.h"
+#include "core/ParameterFileDrop.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
@@ -308,7 +309,8 @@ bool Program::create() {
             KVROption->exec();
     };
     DriveChecks* checks = checks_.get();
-    m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // Activations take the kept answer of the link and never wait for the drive.
+    m.specialSetupCheck = [checks] { checks->CheckSpSetupOnActivation(); };
     // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
     m.inverterInfo = [this, &m] {
         if (checks_)
@@ -369,14 +371,19 @@ bool Program::create() {
 
     rsset_ = std::make_unique<CommSetupDialog>(*link_);
     m.RSset = rsset_.get();
-    // The options window's creation ends by connecting to the drive.
-    option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDrive(); });
+    // The options window's creation ends by connecting to the drive; the probe's answer comes
+    // from the event loop, so that the windows appear without waiting for it.
+    option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDriveInBackground(); });
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
 
     table_ = std::make_unique<ParameterTableWindow>(m);
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
     m.setTable(t);
+    // A file dropped on the table is loaded as File > Open loads it.
+    t->loadDroppedFiles = [&m, &g](const QStringList& paths) {
+        ParameterFileDrop(m.fileCommands(), m, g).load(paths);
+    };
 
     // The monitor window, made once for the run; its command follows its item list.
     monitor_ = std::make_unique<MonitorWindow>(

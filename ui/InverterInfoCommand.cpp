@@ -21,8 +21,8 @@ void InverterInfoCommand::run(QWidget* owner) {
     currentResultWindow = &result;
     InverterInfo info(link_, names_, context_, Prompter::instance());
     // The trip history lines are named from the drive type's trip list.
-    info.readInverterInfo(result.text(), MonitorItemLists::read(context_.InfoIniPath, context_.DriveTypeName,
-                                                                context_.LanguageSuffix));
+    info.readInverterInfo(result.text(), InverterInfoLists::read(context_.InfoIniPath, context_.DriveTypeName,
+                                                                 context_.LanguageSuffix));
     showModal(result);
     currentResultWindow = nullptr;
 }

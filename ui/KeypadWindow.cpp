@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QThread>
+#include <QTimer>
 
 KeypadWindow* RunPRKP = nullptr;
 
@@ -498,18 +500,41 @@ void KeypadWindow::focusKeySink() {
     directInputEdit->setFocus();
 }
 
-void KeypadWindow::processEvents() {
-    QCoreApplication::processEvents();
+namespace {
+// Runs the event loop for ms, sleeping while nothing comes; `loop` lets a handler end it early.
+void sleepInEventLoop(int ms, QEventLoop::ProcessEventsFlags flags, QEventLoop*& running) {
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
+    running = &loop;
+    loop.exec(flags);
+    running = nullptr;
+}
+} // namespace
+
+void KeypadWindow::waitEvents(int ms) {
+    if (ms > 0 && !woken_)
+        sleepInEventLoop(ms, QEventLoop::AllEvents, waitLoop_);
+    else
+        QCoreApplication::processEvents();
+    woken_ = false;
     if (passHook)
         passHook();
 }
 
+void KeypadWindow::wake() {
+    woken_ = true;
+    if (waitLoop_)
+        waitLoop_->quit();
+}
+
 void KeypadWindow::waitPainting(int ms) {
-    const QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(qMin<qint64>(5, qMax<qint64>(deadline.remainingTime(), 0)));
-    }
+    // Repaints come through; clicks and keys wait until the blink is over.
+    QEventLoop* none = nullptr;
+    sleepInEventLoop(ms, QEventLoop::ExcludeUserInputEvents, none);
 }
 
 void KeypadWindow::closeWindow() {

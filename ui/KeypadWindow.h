@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAction;
+class QEventLoop;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -94,7 +95,7 @@ public:
     QMenu* contextMenu = nullptr;
     QAction *RKPDirectFC = nullptr, *RKPExit = nullptr, *RKPOnLine = nullptr, *RKPOffLine = nullptr;
 
-    // Runs after the pending events of each pass of the panel loop (tests, benchmark).
+    // Runs after the events of each pass of the panel loop (tests, benchmark).
     std::function<void()> passHook;
 
     // ---- KeypadPanelView ----
@@ -104,7 +105,8 @@ public:
     void setDirectChecked(bool on) override;
     void setKeysVisible(bool on) override;
     void focusKeySink() override;
-    void processEvents() override;
+    void waitEvents(int ms) override;
+    void wake() override;
     void waitPainting(int ms) override;
     bool isShown() const override { return isVisible(); }
     void closeWindow() override;
@@ -128,6 +130,8 @@ private:
 
     std::unique_ptr<KeypadPanel> panel_;
     std::array<QLabel*, 8> lamps_{}; // by lamp bit; bit 5 has none
+    QEventLoop* waitLoop_ = nullptr; // the panel loop's wait, while it sleeps
+    bool woken_ = false;
 };
 
 // The keypad of the run, made on first use with the main window as parent; null before.

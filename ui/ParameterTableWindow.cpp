@@ -1,16 +1,20 @@
 #include "ui/ParameterTableWindow.h"
 
 #include "core/Options.h"
+#include "core/ParameterFileDrop.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 #include "platform/IniFile.h"
 #include "ui/FormActivation.h"
+#include "ui/HelpViewer.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShowEvent>
@@ -116,7 +120,7 @@ void ParameterGridView::mousePressEvent(QMouseEvent* e) {
 ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      host_(host), core_(host.tableCommands()) {
+      host_(host), core_(host.tableCommands()), help_(core_, globals(), options(), HelpViewer::displayTopic) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));
     resize(639, 429);
@@ -135,6 +139,10 @@ ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* paren
     gridView->setItemDelegate(delegate_);
     gridView->viewport()->installEventFilter(this);
     connect(gridView, &QWidget::customContextMenuRequested, this, &ParameterTableWindow::showPopupMenu);
+    connect(gridView, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& at) { help_.openRow(at.row() + 1); });
+    // Parameter files dropped anywhere on the window; the grid itself takes no drops.
+    setAcceptDrops(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -366,9 +374,8 @@ bool ParameterTableWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 // ---- Commands -------------------------------------------------------------------------------
-// The commands below belong to value entry, undo and redo, the view and mark commands, find,
-// the selected import and export and the parameter help; until they are built their items
-// stay disabled (TableCommands: not available), so these never run from a menu.
+// The commands below hand over to value entry, undo and redo, the view and mark commands,
+// find, the selected import and export and the parameter help.
 
 void ParameterTableWindow::PopUndoClick() {
     undoRedo_.PopUndoClick();
@@ -413,7 +420,9 @@ void ParameterTableWindow::PopDecDispClick() {
 void ParameterTableWindow::PopDefClick() {
     views_.PopDefClick();
 }
-void ParameterTableWindow::PopParaHelpClick() {}
+void ParameterTableWindow::PopParaHelpClick() {
+    help_.PopParaHelpClick();
+}
 void ParameterTableWindow::ShowFind() {
     if (!core_.commands().enabled(TableCommand::Find))
         return;
@@ -500,6 +509,53 @@ void ParameterTableWindow::scrollToRow(int row, bool toTop) {
 
 void ParameterTableWindow::PopCloseClick() {
     close();
+}
+
+// ---- Dropped files --------------------------------------------------------------------------
+
+namespace {
+// File managers offer files as URLs. Reading a file is a copy: a source whose move were
+// accepted would delete the file afterwards.
+bool acceptFiles(QDropEvent* e) {
+    if (!e->mimeData() || !e->mimeData()->hasUrls())
+        return false;
+    if (e->possibleActions() & Qt::CopyAction)
+        e->setDropAction(Qt::CopyAction);
+    else if (e->possibleActions() & Qt::LinkAction)
+        e->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    e->accept();
+    return true;
+}
+} // namespace
+
+void ParameterTableWindow::dragEnterEvent(QDragEnterEvent* e) {
+    if (!acceptFiles(e))
+        e->ignore();
+}
+
+void ParameterTableWindow::dragMoveEvent(QDragMoveEvent* e) {
+    if (!acceptFiles(e))
+        e->ignore();
+}
+
+void ParameterTableWindow::dropEvent(QDropEvent* e) {
+    if (!acceptFiles(e)) {
+        e->ignore();
+        return;
+    }
+    const QStringList paths = ParameterFileDrop::localFiles(e->mimeData()->urls());
+    // The source waits for the drop to end; the load's boxes come after it.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { handleDroppedFiles(paths); }, Qt::QueuedConnection);
+}
+
+void ParameterTableWindow::handleDroppedFiles(const QStringList& paths) {
+    // A value being typed belongs to the rows the file may replace.
+    core_.CancelPendingEntry();
+    if (loadDroppedFiles)
+        loadDroppedFiles(paths);
 }
 
 // ---- Value rules --------------------------------------------------------------------------

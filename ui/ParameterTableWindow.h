@@ -6,6 +6,7 @@
 //
 // Created once at start-up, hidden; its constructor does not touch the data store (after an
 // aborted start the store does not exist). The start-up then calls FormCreate.
+#include "table/ParameterHelp.h"
 #include "table/ParameterTable.h"
 #include "table/SelectedTransfer.h"
 #include "table/TableCommands.h"
@@ -136,6 +137,13 @@ public:
     void PopUpLoadClick();
     void PopCloseClick();
 
+    // ---- Parameter help and dropped files -------------------------------------------------
+    ParameterHelp& help() { return help_; }
+    // Loads files dropped on the table; the start-up wires it to the file commands.
+    std::function<void(const QStringList&)> loadDroppedFiles;
+    // The files of a drop, handled once the drop event is over.
+    void handleDroppedFiles(const QStringList& paths);
+
     // ---- Value rules, reachable through the table window ----------------------------------
     static int IndexOfComNo(const QString& comNo);
     static qint64 ValueOfComNo(const QString& comNo);
@@ -170,6 +178,9 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void buildPopupMenu();
@@ -187,6 +198,7 @@ private:
     ProgramDriveLink driveLink_;
     SelectedTransfer transfer_{core_, driveLink_};
     FindSearch find_{core_};
+    ParameterHelp help_;
     ParaGridDelegate* delegate_ = nullptr;
     // The handler of each command's pop-up item (runCommand).
     std::array<void (ParameterTableWindow::*)(), kTableCommandCount> commandHandlers_{};

@@ -140,7 +140,7 @@ TEST(MonitorItemListsTest, ComeFromTheDriveTypesInfoFile) {
         QStringLiteral("Info.ini"), "[HXA1 Monitor (Eng)]\r\nFD00=Output frequency\r\nFD07-02=Terminal X3\r\n"
                                     "[HXA1 Trip (Eng)]\r\n0=No trip\r\n5=Overvoltage\r\n"
                                     "[HXA1 Trip (Jap)]\r\n5=x\r\n");
-    const MonitorItemLists l = MonitorItemLists::read(path, "HXA1", "Eng");
+    const InverterInfoLists l = InverterInfoLists::read(path, "HXA1", "Eng");
     EXPECT_EQ(l.itemKeys, (QStringList{"FD00", "FD07-02"}));
     EXPECT_EQ(l.itemNames, (QStringList{"Output frequency", "Terminal X3"}));
     EXPECT_EQ(l.tripCodes, (QStringList{"0", "5"}));

@@ -76,7 +76,7 @@ TEST_F(BlockRead, AWrongSumFailsAndKeepsTheDisplay) {
     EXPECT_FALSE(link.CommError);
 }
 
-TEST_F(BlockRead, AWrongCrcFailsAfterTheFrameGap) {
+TEST_F(BlockRead, AWrongCrcFailsAndTheNextReadKeepsTheFrameGap) {
     link.Settings.protocol = 1;
     link.FrameGap = 6;
     open();
@@ -86,7 +86,10 @@ TEST_F(BlockRead, AWrongCrcFailsAfterTheFrameGap) {
     const qint64 t0 = clock.now();
     read();
     EXPECT_TRUE(link.CommError);
-    EXPECT_GT(clock.now() - t0, 10 + 6);
+    port.queueReply(kModbusReply);
+    read();
+    ASSERT_EQ(port.writes.size(), 2u);
+    EXPECT_GT(port.writes[1].at - t0, 10 + 6);
 }
 
 TEST_F(BlockRead, WithAStationByteTheReplyIs16Bytes) {

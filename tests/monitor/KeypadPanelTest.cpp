@@ -62,8 +62,8 @@ TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
     for (const QString& w : wire())
         EXPECT_TRUE(w == QLatin1String("R 0000")) << w.toStdString(); // only the connect probes
     EXPECT_EQ(view.leds[0], QStringLiteral("coMe"));
-    // The pass waited instead of spinning.
-    EXPECT_GE(clock.now(), 1000 + 2 * link.ReplyTimeout);
+    // Each pass waited out its period in the event loop instead of spinning.
+    EXPECT_EQ(view.sleeps, (std::vector<int>{kPanelPassMs, kPanelPassMs}));
 }
 
 TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
@@ -117,17 +117,47 @@ TEST_F(Panel, HeldUpSendsOneCodePerPassThenTheReleaseCodes) {
     EXPECT_EQ(rawOf("FA01"), 2); // two held codes
 }
 
-TEST_F(Panel, UpPressedAndReleasedWithinOnePassSendsOnlyTheRelease) {
+TEST_F(Panel, UpOrDownPressedAndReleasedWithinOnePassStillReachesTheDrive) {
     view.script = [this](int p) {
+        clock.advance(8);
         if (p == 1) {
             panel.PaintBoxUpRKPMouseDown();
             panel.PaintBoxUpRKPMouseUp();
         }
-        if (p == 2)
+        if (p == 3) {
+            panel.PaintBoxDownRKPMouseDown();
+            panel.PaintBoxDownRKPMouseUp();
+        }
+        if (p == 5)
             panel.PanelRunning = 0;
     };
     panel.RunPanelLoop();
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=260 P", "FA10=0 P"}));
+    // The press goes out in its own pass, the release in the next.
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=260 P", "FA10=0 P", //
+                                     "FA11=0 P", "FA10=1 P", "FA11=520 P", "FA11=264 P", "FA10=0 P"}));
+    EXPECT_EQ(drive.acceptedCodes, (std::vector<int>{4, 260, 520, 264}));
+}
+
+TEST_F(Panel, ThePassWaitsForItsTimeInTheEventLoopAndAKeyEndsTheWait) {
+    port.drainMs = 20; // every request takes 20 ms to leave
+    view.script = [this](int p) {
+        if (p == 2)
+            port.drainMs = kPanelPassMs + 10; // a read slower than the whole period
+        if (p == 3)
+            port.drainMs = 0;
+        if (p == 4)
+            panel.PaintBoxRunRKPClick();
+        if (p == 5)
+            panel.PanelRunning = 0;
+    };
+    const int wakesBefore = view.wakes;
+    panel.RunPanelLoop();
+    // Each pass sleeps out what its display read left of the period, and nothing when the
+    // read took longer.
+    EXPECT_EQ(view.sleeps,
+              (std::vector<int>{kPanelPassMs - 20, kPanelPassMs - 20, 0, kPanelPassMs, kPanelPassMs}));
+    EXPECT_EQ(view.wakes - wakesBefore, 1); // the click
+    EXPECT_TRUE(writes().contains(QStringLiteral("FA10=1 P")));
 }
 
 TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {

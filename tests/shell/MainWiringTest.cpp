@@ -10,6 +10,7 @@
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 #include "ui/AboutBox.h"
+#include "ui/HelpViewer.h"
 #include "ui/KeypadWindow.h"
 #include "ui/MaintenanceDialog.h"
 #include "ui/ParameterTableWindow.h"
@@ -20,9 +21,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QTimer>
 
 // The window system's own path for a key press: the shortcuts are offered the key first.
@@ -354,6 +358,68 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         t->findDialog->close();
         QCoreApplication::processEvents();
     }
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+// A parameter file dragged from a file manager onto the table: loaded once the drop is over,
+// and File > Save then rewrites it in its own folder.
+TEST_F(MainWiring, AFileDroppedOnTheTableIsLoadedAndSaveWritesItWhereItLies) {
+    ParameterTableWindow* t = program->table();
+    ASSERT_TRUE(t && t->isVisible());
+    const QString dropped =
+        folder.writeFile(QStringLiteral("sets/pump.kvr"),
+                         "###\r\nHXA1\r\n-2004\r\nV110\r\nEnglish\r\nPump A\r\n0\r\n0\r\n0002,90,1,0\r\n");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dropped)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(t, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(t, &drop);
+    ASSERT_TRUE(drop.isAccepted());
+    EXPECT_EQ(tableValue("0002"), 75); // not read inside the drop event
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(tableValue("0002"), 90);
+    EXPECT_TRUE(main().windowTitle().endsWith(QStringLiteral("pump.kvr (HXA1-2004)")))
+        << main().windowTitle().toStdString();
+    EXPECT_EQ(globals().OpenedFileFolder, folder.filePath(QStringLiteral("sets")));
+    ASSERT_TRUE(main().item(MainCommand::Save)->isEnabled());
+    ParameterStore* store = globals().Parameters;
+    store->UPara.setCell(UP_Value, store->indexOfComNo(QStringLiteral("0002")) + 1, QStringLiteral("95"));
+    main().item(MainCommand::Save)->trigger();
+    QFile saved(dropped);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    EXPECT_TRUE(text.contains("\r\nPump A\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\r\n0002,95,")) << text.constData();
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+// F10 with the table active opens the help page of the cursor row's parameter.
+TEST_F(MainWiring, F10OnTheTableOpensTheHelpPageOfTheCursorRow) {
+    folder.copyTree(shippedDataDir() + QStringLiteral("/dat/HXA1(V110)/HXA1(Eng).chm"),
+                    QStringLiteral("dat/HXA1(V110)/HXA1(Eng).chm"));
+    ParameterTableWindow* t = program->table();
+    ASSERT_TRUE(t && t->isVisible());
+    ASSERT_TRUE(main().item(MainCommand::ParameterHelp)->isEnabled());
+    t->activateWindow();
+    QApplication::setActiveWindow(t);
+    QCoreApplication::processEvents();
+    t->FocusGrid();
+    for (int r = 1; r < t->cells().rowCount(); ++r)
+        if (t->cells().cell(TC_ComNo, r) == QLatin1String("0002"))
+            t->core().setCurrentCell(TC_Value, r);
+    t->entry().Click(); // as a click on the cell does
+    QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : t;
+    ASSERT_TRUE(qt_sendShortcutOverrideEvent(to, 0, Qt::Key_F10, Qt::NoModifier));
+    QTextBrowser* view = HelpViewer::currentWindow();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(view->source().toLocalFile().endsWith(QStringLiteral("HXA1(Eng).chm/html/f002.htm")))
+        << view->source().toString().toStdString();
+    HelpViewer::closeAll();
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
 }
 

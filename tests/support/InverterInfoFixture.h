@@ -124,7 +124,7 @@ protected:
     DriveModel model;
     DriveSimulator sim{model, SimConfig{}};
     std::unique_ptr<ParameterStore> params;
-    MonitorItemLists lists;
+    InverterInfoLists lists;
 };
 
 } // namespace inverterinfotest

@@ -463,15 +463,16 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
 }
 
-TEST_F(ParaTableFixture, CommandsWithoutTheirHandlersYetStayDisabledEverywhere) {
+TEST_F(ParaTableFixture, EveryCommandHasItsHandlerAndTheHiddenItemsStayOutOfThePopup) {
     ParameterTableWindow& t = createTable();
     t.Show();
-    EXPECT_FALSE(t.PopParaHelp->isEnabled());
-    EXPECT_FALSE(host.mirror[C::ParaHelp]->isEnabled());
-    // The view, mark and display commands, find and the selected transfers have theirs.
-    for (QAction* a : {t.PopCopy, t.PopChgDisp, t.PopSlct, t.PopBlind, t.PopHexDisp})
+    for (int i = 0; i < kTableCommandCount; ++i)
+        EXPECT_TRUE(host.commands.available(C(i))) << i;
+    // The view, mark and display commands, find, the selected transfers and the help.
+    for (QAction* a : {t.PopCopy, t.PopChgDisp, t.PopSlct, t.PopBlind, t.PopHexDisp, t.PopParaHelp})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(host.mirror[C::ChgDisp]->isEnabled());
+    EXPECT_TRUE(host.mirror[C::ParaHelp]->isEnabled());
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
     EXPECT_TRUE(host.button[C::UpLoad]->isEnabled());
     EXPECT_TRUE(t.PopClose->isEnabled());
