@@ -157,6 +157,24 @@ TEST_F(TriggeredRun, AFewSamplesBeforeAnEarlyTriggerAndStopWhileWaiting) {
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false, true, false}));
 }
 
+TEST_F(TriggeredRun, AFailedReadRightAtTheTriggerIsAnErrorAtOnce) {
+    delay(10);
+    commandSteps(5, 1000, 9000);
+    // The drive is silent for the first sample after the trigger (the seventh of the run).
+    afterEachSample([this](int taken) { driveAnswers = taken != 6; });
+    pacer.onWait = [this](int wait) {
+        if (wait == 9)
+            run->stop();
+    };
+    EXPECT_EQ(run->start(), RunEnd::Stopped);
+    const SampleStore& s = model->samples;
+    ASSERT_EQ(model->sampleWindow.triggerRingIndex(), 5);
+    EXPECT_EQ(s.kind(0, 5), SampleStore::PointKind::ZeroOnError);
+    EXPECT_DOUBLE_EQ(s.plotted(0, 5), 0.0);
+    EXPECT_EQ(s.kind(0, 6), SampleStore::PointKind::Measured);
+    EXPECT_EQ(run->display().errorCount, 1);
+}
+
 TEST_F(TriggeredRun, ASourceThatIsNotSampledRefusesTheStart) {
     model->setTriggerSourceIndex(5);
     model->setTriggerChecked(true);
