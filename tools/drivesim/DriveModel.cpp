@@ -415,7 +415,7 @@ std::array<std::uint8_t, 10> DriveModel::displayBlock() const {
         return {zeroDot, six, zero, zero, zeroDot, six, zero, zero, lamps, lamps};
     }
     // The output frequency in hundredths of a hertz: "0.00" to "99.99", then "100.0" on.
-    std::uint32_t shown = running_ ? freq->second.raw : 0;
+    std::uint32_t shown = std::uint32_t(outputFrequencyLocked());
     int pointAt = 1;
     if (shown >= 10000) {
         shown = (shown / 10) % 10000;
