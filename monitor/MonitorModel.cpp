@@ -58,6 +58,10 @@ MonitorModel::MonitorModel(ProgramContext& context, Options& options, CommLink& 
     : QObject(parent), ctx_(context), opt_(options), link_(link) {
     for (int i = 0; i < kMonitorChannels; ++i)
         channels[std::size_t(i)].colour = kDefaultChannelColours[i];
+    connect(this, &MonitorModel::scaleChanged, this, [this](int i) {
+        const MonitorChannel& c = channels[std::size_t(i)];
+        samples.setScale(i, c.multiplier, c.offset);
+    });
 }
 
 MonitorModel::~MonitorModel() = default;

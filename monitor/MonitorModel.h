@@ -7,6 +7,9 @@
 // (MonitorSettings.cpp) and the activation steps that talk to the drive (MonitorActivation.cpp)
 // are members too. The window (ui/MonitorWindow) shows this state and routes its events here;
 // the run, the chart, the files and the reports read it.
+#include "monitor/SampleStore.h"
+#include "monitor/SampleWindow.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -100,7 +103,9 @@ public:
     ~MonitorModel() override;
 
     ProgramContext& context() { return ctx_; }
+    const ProgramContext& context() const { return ctx_; }
     Options& options() { return opt_; }
+    const Options& options() const { return opt_; }
     CommLink& link() { return link_; }
 
     // ---- Drive type ----------------------------------------------------------------------
@@ -154,8 +159,16 @@ public:
     bool runStopEnabled = false; // the RUN/STOP keys of the pop-up menu
     bool DriveRunRequest = false, DriveStopRequest = false;
     int LastPoint = 0;
+    bool Tripped = false; // the last run saw a trip code; cleared at the next Start
     // The last typed setting handled was refused; the window does not close while it is set.
     bool InputError = false;
+
+    // ---- Samples ---------------------------------------------------------------------------
+    // The samples of the last run (the chart, the readout, the files and the reports read
+    // them) and the part of them the chart shows. A channel's new multiplier or offset is
+    // applied to the points it holds.
+    SampleStore samples;
+    SampleWindow sampleWindow;
 
     // Gives the focus to an edit before its check shows a box (the window sets it).
     std::function<void(MonitorField, int channel)> focusField;

@@ -330,6 +330,27 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
     return true;
 }
 
+bool appendBytes(const QString& path, const QByteArray& bytes, QString* error) {
+    auto fail = [&](int code) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, systemError(code));
+        return false;
+    };
+    // Opened and closed for each piece, so that whatever was appended is in the file whenever
+    // the writer stops. A file that has gone is not made again without what stood before.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno);
+    if (!writeAll(fd, bytes)) {
+        const int code = errno;
+        ::close(fd);
+        return fail(code);
+    }
+    if (::close(fd) != 0)
+        return fail(errno);
+    return true;
+}
+
 bool writeText(const QString& path, const QString& text, QString* error) {
     return writeBytes(path, text.toUtf8(), error);
 }

@@ -49,6 +49,9 @@ bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds
 // temporary file beside the target named "<name>.kvrtmp-XXXXXX" first; leftovers of that
 // name from an earlier save that was cut off are removed by the next save of the target.
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// Adds bytes at the end of an existing file (a log or a recording row by row); false when the
+// file is missing or cannot take them.
+bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 bool writeText(const QString& path, const QString& text, QString* error = nullptr);
 // Every line, the last one included, ends with eol.
 bool writeLines(const QString& path, const QStringList& lines, QString* error = nullptr,

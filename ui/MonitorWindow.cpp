@@ -1,13 +1,20 @@
 #include "ui/MonitorWindow.h"
 
 #include "core/Options.h"
+#include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "monitor/ChannelValues.h"
+#include "monitor/ChartReadout.h"
+#include "monitor/MonitorRun.h"
+#include "monitor/RunPacing.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
+#include "ui/ChartWidget.h"
 #include "ui/FormActivation.h"
 #include "ui/UpDownEdit.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,6 +30,8 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace {
 
@@ -132,13 +141,58 @@ void SlopePicture::mouseDoubleClickEvent(QMouseEvent* e) {
         onDoubleClick();
 }
 
+TriggerMarker::TriggerMarker(QWidget* parent) : QWidget(parent) {
+    setFixedSize(18, 12);
+    setCursor(Qt::SplitVCursor);
+}
+
+void TriggerMarker::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(128, 0, 0), 1));
+    p.setBrush(QColor(255, 0, 0));
+    // Pointing left into the plot, its tip at the row of the level.
+    const qreal tip = kMarkerOffset;
+    p.drawPolygon(
+        QPolygonF({QPointF(0.5, tip), QPointF(width() - 0.5, 0.5), QPointF(width() - 0.5, height() - 0.5)}));
+}
+
+void TriggerMarker::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton)
+        return;
+    dragging_ = true;
+    grabY_ = int(e->position().y());
+}
+
+void TriggerMarker::mouseMoveEvent(QMouseEvent* e) {
+    if (!dragging_)
+        return;
+    const int top = y() + int(e->position().y()) - grabY_;
+    if (onMove)
+        onMove(top);
+}
+
+void TriggerMarker::mouseReleaseEvent(QMouseEvent* e) {
+    if (!dragging_ || e->button() != Qt::LeftButton)
+        return;
+    dragging_ = false;
+    if (onRelease)
+        onRelease(y());
+}
+
 // ---- MonitorWindow ------------------------------------------------------------------------------
 
 MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink& link,
-                             MonitorWindowHooks hooks, QWidget* parent)
+                             MonitorWindowHooks hooks, QWidget* parent, RunPacer* pacer)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       model_(std::make_unique<MonitorModel>(context, options, link)), hooks_(std::move(hooks)) {
+    if (!pacer) {
+        fineClock_ = std::make_unique<SystemFineClock>();
+        ownPacer_ = std::make_unique<EventLoopPacer>(*fineClock_);
+        pacer = ownPacer_.get();
+    }
+    run_ = std::make_unique<MonitorRun>(*model_, *pacer);
     setObjectName(QStringLiteral("Monitoring"));
     setWindowTitle(model_->FormCaptionText);
     setMinimumSize(kClientWidth, kClientHeight);
@@ -168,8 +222,46 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
         if (hooks_.setMonitorCommandEnabled)
             hooks_.setMonitorCommandEnabled(on && !isVisible());
     });
+    connect(&m, &MonitorModel::scaleChanged, chart, [this] { chart->update(); });
     FormActivation::watch(this, [this] { FormActivate(); });
     FormActivation::watchDeactivation(this, [this] { FormDeactivate(); });
+
+    MonitorRun& r = *run_;
+    connect(&r, &MonitorRun::runStarted, this, [this] {
+        const MonitorModel& mm = *model_;
+        for (int i = 0; i < kMonitorChannels; ++i) {
+            const MonitorChannel& c = mm.channels[std::size_t(i)];
+            chart->setSeriesActive(i, c.active());
+            chart->setSeriesTitle(i, c.itemText);
+        }
+        chart->setRunning(true);
+        refresh();
+        showRunState();
+        pageChanged();
+    });
+    connect(&r, &MonitorRun::sampleTaken, this, &MonitorWindow::showRunState);
+    connect(&r, &MonitorRun::runFinished, this, [this] {
+        chart->setRunning(false);
+        refresh();
+        showRunState();
+    });
+    connect(startButton, &QPushButton::clicked, this, [this] { MonStartClick(); });
+    connect(stopButton, &QPushButton::clicked, this, [this] { MonStopClick(); });
+    connect(pages, &QTabWidget::currentChanged, this, [this] { pageChanged(); });
+
+    // Not in any menu: the options window names the keys beside "MonInvDrive".
+    runAction = new QAction(QStringLiteral("Inverter Run"), this);
+    runAction->setObjectName(QStringLiteral("InvRun"));
+    runAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F9));
+    stopAction = new QAction(QStringLiteral("Inverter Stop"), this);
+    stopAction->setObjectName(QStringLiteral("InvStop"));
+    stopAction->setShortcut(QKeySequence(Qt::Key_F9));
+    for (QAction* a : {runAction, stopAction}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+    }
+    connect(runAction, &QAction::triggered, this, [this] { run_->driveRun(); });
+    connect(stopAction, &QAction::triggered, this, [this] { run_->driveStop(); });
     refresh();
 }
 
@@ -295,12 +387,44 @@ void MonitorWindow::buildDisplayPage() {
     page->addLayout(left);
 
     auto* right = new QVBoxLayout;
-    chartArea = new QFrame(displayPage);
-    chartArea->setObjectName(QStringLiteral("Chart2"));
-    chartArea->setFrameShape(QFrame::StyledPanel);
-    chartArea->setAutoFillBackground(true);
-    chartArea->setMinimumSize(300, 180);
-    right->addWidget(chartArea, 1);
+    chart = new ChartWidget(displayPage);
+    chart->setObjectName(QStringLiteral("Chart2"));
+    chart->setMinimumSize(300, 180);
+    chart->setSource(&model_->samples, &model_->sampleWindow);
+    right->addWidget(chart, 1);
+    auto overlay = [this](const char* name, const QString& text) {
+        auto* l = new QLabel(text, chart);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        return l;
+    };
+    alarmLabel = overlay("Label_Alarm", QString());
+    tripLabel = overlay("Label_Trip", QString());
+    waitLabel = overlay("Label_Wait", QStringLiteral("Waiting for Trigger"));
+    errLabel = overlay("Label_Err", QStringLiteral("Err.:"));
+    errCountLabel = overlay("Label_ErrNo", QStringLiteral("0"));
+    timeBaseLabel = overlay("Label_TimeVal", QString());
+    timeBaseUnit = overlay("Label_TimeUnit2", QStringLiteral("(s/div)"));
+    setTextColour(alarmLabel, Qt::red);
+    setTextColour(tripLabel, Qt::red);
+    QFont f = tripLabel->font();
+    f.setBold(true);
+    tripLabel->setFont(f);
+    f = waitLabel->font();
+    f.setItalic(true);
+    waitLabel->setFont(f);
+    for (QLabel* l : {waitLabel, errLabel, errCountLabel})
+        l->hide();
+    marker = new TriggerMarker(chart);
+    marker->setObjectName(QStringLiteral("TrigMak"));
+    marker->onMove = [this](int top) { markerMoved(top, false); };
+    marker->onRelease = [this](int top) { markerMoved(top, true); };
+    connect(chart, &ChartWidget::plotRectChanged, this, [this] {
+        placeOverlays();
+        placeMarker();
+    });
+    connect(chart, &ChartWidget::readoutRequested, this, &MonitorWindow::showReadout);
+    connect(chart, &ChartWidget::windowChanged, this, [this] { showRunState(); });
 
     auto* settings = new QHBoxLayout;
     maxCaption = new QLabel(QStringLiteral("Max."), displayPage);
@@ -323,11 +447,28 @@ void MonitorWindow::buildDisplayPage() {
     zoomBox = new QCheckBox(QStringLiteral("Zoom"), displayPage);
     zoomBox->setObjectName(QStringLiteral("CheckBoxZoom"));
     connect(zoomBox, &QCheckBox::clicked, this, [this](bool on) { model_->setZoomChecked(on); });
+    zoomCaption = new QLabel(QStringLiteral("Zoom"), displayPage);
+    zoomCaption->setObjectName(QStringLiteral("Label_Zoom"));
+    scopeEdit = new UpDownEdit(displayPage);
+    scopeEdit->setObjectName(QStringLiteral("ZoomVal"));
+    scopeEdit->setFixedWidth(kEditWidth);
+    scopeEdit->setRange(SampleWindow::kScopeMin, SampleWindow::kScopeMax);
+    scopeEdit->setIncrement(SampleWindow::kScopeStep);
+    scopeEdit->setPosition(SampleWindow::kScopeMax);
+    scopeEdit->setCheck([this] { return enterScope(); });
+    connect(scopeEdit, &UpDownEdit::positionChanged, this, [this](int p) {
+        if (refreshing_)
+            return;
+        model_->sampleWindow.applyScope(p);
+        showRunState();
+    });
     for (QWidget* w : {static_cast<QWidget*>(maxCaption), static_cast<QWidget*>(yMaximumEdit),
                        static_cast<QWidget*>(timeCaption), static_cast<QWidget*>(timeEdit),
                        static_cast<QWidget*>(continuousTime), static_cast<QWidget*>(timeUnit)})
         settings->addWidget(w);
     settings->addSpacing(8);
+    settings->addWidget(zoomCaption);
+    settings->addWidget(scopeEdit);
     settings->addWidget(zoomBox);
     settings->addStretch(1);
     right->addLayout(settings);
@@ -368,7 +509,7 @@ void MonitorWindow::buildDisplayPage() {
         auto* b = new QPushButton(QString::fromLatin1(text), displayPage);
         b->setObjectName(QString::fromLatin1(name));
         b->setFixedSize(67, 25);
-        // The run, the monitor files and printing come with their own parts of the window.
+        // The monitor files and printing come with their own parts of the window.
         b->setEnabled(false);
         buttons->addWidget(b);
         return b;
@@ -464,6 +605,8 @@ void MonitorWindow::refresh() {
         if (e->text() != s.text)
             e->setText(s.text);
     };
+    // While a run is in progress the set-up it took stays as it is.
+    const bool idle = !m.context().MonitorRunning;
     const bool sourceShown = m.triggerChecked && m.triggerEnabled;
     for (int i = 0; i < kMonitorChannels; ++i) {
         MonitorChannelRow& r = rows[std::size_t(i)];
@@ -479,16 +622,21 @@ void MonitorWindow::refresh() {
             const QSignalBlocker block(r.itemCombo);
             r.itemCombo->setCurrentIndex(c.item);
         }
+        r.channelBox->setEnabled(idle);
         r.unitBox->setChecked(c.unitChecked);
-        r.unitBox->setEnabled(c.unitEnabled);
+        r.unitBox->setEnabled(c.unitEnabled && idle);
         showSetting(r.multiplierEdit, c.multiplierEdit);
         showSetting(r.offsetEdit, c.offsetEdit);
         for (QWidget* w : {static_cast<QWidget*>(r.itemCombo), static_cast<QWidget*>(r.multiplierEdit),
-                           static_cast<QWidget*>(r.offsetEdit), static_cast<QWidget*>(r.sourceLabel),
-                           static_cast<QWidget*>(r.readout), static_cast<QWidget*>(r.unitLabel)})
+                           static_cast<QWidget*>(r.offsetEdit)})
+            w->setEnabled(c.controlsEnabled && idle);
+        for (QWidget* w : {static_cast<QWidget*>(r.sourceLabel), static_cast<QWidget*>(r.readout),
+                           static_cast<QWidget*>(r.unitLabel)})
             w->setEnabled(c.controlsEnabled);
         const QColor colour = ColorOption::fromBgr(c.colour);
         r.swatch->setColour(colour);
+        r.swatch->setEnabled(idle);
+        chart->setSeriesColor(i, colour);
         r.sourceLabel->setText(c.itemText.isEmpty() ? channelName(i) : c.itemText);
         r.sourceLabel->setToolTip(c.itemText);
         const bool source = sourceShown && i == m.TriggerChannel;
@@ -506,25 +654,191 @@ void MonitorWindow::refresh() {
     showSetting(yMaximumEdit, m.yMaximumEdit);
     showSetting(timeEdit, m.timeBaseEdit);
     zoomBox->setChecked(m.zoomChecked);
+    for (QWidget* w : {static_cast<QWidget*>(maxCaption), static_cast<QWidget*>(yMaximumEdit),
+                       static_cast<QWidget*>(timeCaption), static_cast<QWidget*>(timeEdit),
+                       static_cast<QWidget*>(timeUnit), static_cast<QWidget*>(zoomCaption),
+                       static_cast<QWidget*>(scopeEdit), static_cast<QWidget*>(zoomBox)})
+        w->setEnabled(idle);
+    chart->setYMaximum(m.axisMaximum);
+    // Zoom mode is the box checked and usable; a run takes no clicks on the chart at all.
+    chart->setZoomMode(m.zoomChecked && idle);
+    startButton->setEnabled(m.startEnabled && idle);
+    stopButton->setEnabled(!idle && run_->running());
+    runAction->setEnabled(m.runStopEnabled);
+    stopAction->setEnabled(m.runStopEnabled);
 
     const bool continuous = m.continuousMode;
     triggerBox->setChecked(m.triggerChecked);
-    triggerBox->setEnabled(m.triggerEnabled);
+    triggerBox->setEnabled(m.triggerEnabled && idle);
     triggerBox->setHidden(continuous);
     for (QWidget* w : {static_cast<QWidget*>(triggerHeading), static_cast<QWidget*>(sourceCaption),
                        static_cast<QWidget*>(sourceDisplay), static_cast<QWidget*>(slopeCaption),
                        static_cast<QWidget*>(slopePicture)})
         w->setHidden(continuous || !sourceShown);
     sourceDisplay->setText(channelName(m.triggerSourceIndex));
-    sourceDisplay->setEnabled(m.sourceLabelEnabled);
+    sourceDisplay->setEnabled(m.sourceLabelEnabled && idle);
     slopePicture->setSlope(m.triggerSlope);
-    slopePicture->setEnabled(m.triggerEnabled);
+    slopePicture->setEnabled(m.triggerEnabled && idle);
     slopePicture->setToolTip(m.slopeText());
     continuousCaption->setHidden(!continuous);
     timeEdit->setHidden(continuous);
     continuousTime->setHidden(!continuous);
     continuousTime->setText(m.ContTimeVal);
+    placeMarker();
     refreshing_ = false;
+}
+
+void MonitorWindow::showRunState() {
+    const RunDisplay& d = run_->display();
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        QLineEdit* readout = rows[std::size_t(i)].readout;
+        if (readout->text() != d.readouts[std::size_t(i)])
+            readout->setText(d.readouts[std::size_t(i)]);
+    }
+    alarmLabel->setText(d.alarm);
+    tripLabel->setText(d.trip);
+    waitLabel->setVisible(d.waiting);
+    errLabel->setVisible(d.errorsShown);
+    errCountLabel->setVisible(d.errorsShown);
+    errCountLabel->setText(QString::number(d.errorCount));
+    timeBaseLabel->setText(d.timeBase);
+    const int scope = model_->sampleWindow.scope();
+    if (scopeEdit->position() != scope || scopeEdit->text() != QString::number(scope)) {
+        refreshing_ = true;
+        scopeEdit->setPosition(scope);
+        refreshing_ = false;
+    }
+    placeOverlays();
+    chart->update();
+}
+
+void MonitorWindow::placeOverlays() {
+    const QRect plot = chart->plotRect();
+    for (QLabel* l : {alarmLabel, tripLabel, waitLabel, errLabel, errCountLabel, timeBaseLabel, timeBaseUnit})
+        l->adjustSize();
+    alarmLabel->move(plot.left() + 4, plot.top() + 5);
+    tripLabel->move(plot.left() + 4, alarmLabel->y() + 17);
+    waitLabel->move(plot.center().x() - waitLabel->width() / 2, plot.top() + 5);
+    errCountLabel->move(plot.right() - 24 - errCountLabel->width(), plot.top() + 5);
+    errLabel->move(errCountLabel->x() - 2 - errLabel->width(), plot.top() + 5);
+    timeBaseLabel->move(plot.left() + 4, plot.bottom() - 16);
+    timeBaseUnit->move(timeBaseLabel->x() + timeBaseLabel->width() + 4, timeBaseLabel->y());
+}
+
+void MonitorWindow::placeMarker() {
+    const MonitorModel& m = *model_;
+    const QRect plot = chart->plotRect();
+    // Held inside the plot; shown only with the level trigger in use.
+    const int top = std::min(m.markerTop(plot.top(), plot.bottom()), plot.bottom() - kMarkerOffset);
+    marker->move(plot.right() + 1 - marker->width(), top);
+    marker->setVisible(m.triggerChecked && !m.continuousMode && top > plot.top() - kMarkerOffset);
+    marker->setToolTip(m.triggerLevelEdit.text);
+    marker->setEnabled(!m.context().MonitorRunning);
+}
+
+void MonitorWindow::markerMoved(int top, bool released) {
+    MonitorModel& m = *model_;
+    const QRect plot = chart->plotRect();
+    top = std::clamp(top, plot.top() - kMarkerOffset, plot.bottom() - kMarkerOffset);
+    marker->move(marker->x(), top);
+    // The level at the row the marker points at, as the marker's placement rule inverted.
+    const int h2 = (plot.bottom() - plot.top()) / 2;
+    if (h2 <= 0)
+        return;
+    const double half = m.axisMaximum * 0.5;
+    const int d = top + kMarkerOffset - (plot.top() + h2);
+    const float q = float(d * half / h2);
+    const int level = int(std::trunc(std::trunc(m.axisMaximum) - (std::trunc(q) + half)));
+    marker->setToolTip(QString::number(level));
+    if (!released)
+        return;
+    m.setText(MonitorField::TriggerLevel, 0, QString::number(level));
+    m.enter(MonitorField::TriggerLevel);
+}
+
+bool MonitorWindow::enterScope() {
+    MonitorModel& m = *model_;
+    const ProgramContext& ctx = m.context();
+    auto refuseWith = [&](int n) {
+        m.InputError = true;
+        scopeEdit->takeFocusBack();
+        Prompter::instance().message(ctx.Parameters ? ctx.Parameters->Msg(n) : QString(), ctx.MsgCaption,
+                                     BoxIcon::Error, BoxButtons::Ok, this);
+        return false;
+    };
+    double v = 0;
+    if (!UpDownEdit::parseNumber(scopeEdit->text(), v))
+        return refuseWith(67);
+    if (v < SampleWindow::kScopeMin || v > SampleWindow::kScopeMax) {
+        refuseWith(41);
+        scopeEdit->setText(
+            QString::number(v < SampleWindow::kScopeMin ? SampleWindow::kScopeMin : SampleWindow::kScopeMax));
+        return false;
+    }
+    m.InputError = false;
+    m.sampleWindow.applyScope(int(std::trunc(v)));
+    showRunState();
+    return true;
+}
+
+void MonitorWindow::pageChanged() {
+    if (model_->context().MonitorRunning) {
+        pages->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    auto focusable = [](QWidget* w) { return w->isVisible() && w->isEnabled(); };
+    if (pages->currentWidget() == displayPage) {
+        if (focusable(startButton))
+            startButton->setFocus(Qt::OtherFocusReason);
+        else if (focusable(stopButton))
+            stopButton->setFocus(Qt::OtherFocusReason);
+        else
+            yMaximumEdit->setFocus(Qt::OtherFocusReason);
+    } else if (pages->currentWidget() == settingPage) {
+        if (focusable(rows[0].itemCombo))
+            rows[0].itemCombo->setFocus(Qt::OtherFocusReason);
+        else
+            rows[0].channelBox->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+RunEnd MonitorWindow::MonStartClick() {
+    if (model_->context().MonitorRunning || run_->running())
+        return RunEnd::Refused;
+    run_->saveTitle = saveTitle_;
+    run_->saveFilter = texts_.value(QStringLiteral("SaveFile2"), run_->saveFilter);
+    return run_->start();
+}
+
+void MonitorWindow::MonStopClick() {
+    run_->stop();
+}
+
+void MonitorWindow::showReadout(int channel, int index) {
+    const MonitorModel& m = *model_;
+    if (m.context().MonitorRunning || channel < 0 || channel >= kMonitorChannels ||
+        !m.samples.hasPoint(channel, index))
+        return;
+    const ProgramContext& ctx = m.context();
+    const SampleStore::Scale scale = m.samples.scale(channel);
+    ReadoutPoint point;
+    point.channel = channel;
+    point.itemText = m.channels[std::size_t(channel)].itemText;
+    point.valueText =
+        ChannelValues::formatNumber(ctx.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+                                    m.samples.unscaled(channel, index), ctx.DecimalComma);
+    point.multiplier = scale.multiplier;
+    point.offset = scale.offset;
+    point.index = index;
+    point.timeBase = run_->display().timeBase;
+    point.decimalComma = ctx.DecimalComma;
+    ReadoutCaptions captions;
+    captions.value = texts_.value(QStringLiteral("Label12"), captions.value);
+    captions.multiplier = texts_.value(QStringLiteral("Label62"), captions.multiplier);
+    captions.offset = texts_.value(QStringLiteral("Label63"), captions.offset);
+    captions.passedTime = texts_.value(QStringLiteral("LabelA"), captions.passedTime);
+    Prompter::instance().message(chartReadoutText(captions, point), QString::fromLatin1(kProductName),
+                                 BoxIcon::None, BoxButtons::Ok, this);
 }
 
 // ---- Life --------------------------------------------------------------------------------------
@@ -559,6 +873,10 @@ void MonitorWindow::LoadMonitorTexts() {
         return t;
     };
     model_->FormCaptionText = text("Form", "Monitoring");
+    // The file dialogs' title is the main window's "Save As".
+    saveTitle_ =
+        ini ? ini->readString(QStringLiteral("Main"), QStringLiteral("ToolB5"), QStringLiteral("Save As"))
+            : QStringLiteral("Save As");
     text("OpenFile1", "Monitor Datas(*.mon)|*.mon");
     text("SaveFile1", "Monitor Datas(*.mon)|*.mon|Monitor Datas(*.csv)|*.csv|Monitor Picture(*.bmp)|*.bmp|"
                       "Monitor Picture(*.jpg)|*.jpg");
@@ -570,7 +888,8 @@ void MonitorWindow::LoadMonitorTexts() {
     maxCaption->setText(text("Label21", "Max."));
     timeCaption->setText(text("Label22", "Time"));
     timeUnit->setText(text("Label23", "(s/div)"));
-    text("Label24", "Zoom");
+    zoomCaption->setText(text("Label24", "Zoom"));
+    timeBaseUnit->setText(texts_.value(QStringLiteral("Label23")));
     zoomBox->setText(text("Check3", "Zoom"));
     triggerBox->setText(text("Check4", "Use Level Trigger"));
     continuousCaption->setText(text("Label41", "Continuous Monitoring"));
@@ -624,10 +943,15 @@ void MonitorWindow::FormShow() {
 void MonitorWindow::FormActivate() {
     const Options& o = model_->options();
     const QColor back = o.MonCB.color();
-    setBackground(chartArea, back);
+    chart->setBackgroundColor(back);
     for (MonitorChannelRow& r : rows)
         setBackground(r.readout, back);
     setTextColour(continuousTime, o.CTimeC.color());
+    setTextColour(waitLabel, o.WaitMsgC.color());
+    setTextColour(timeBaseLabel, o.CTimeC.color());
+    setTextColour(timeBaseUnit, o.CTimeC.color());
+    setTextColour(errLabel, o.CErrC.color());
+    setTextColour(errCountLabel, o.CErrC.color());
     model_->FormActivate();
 }
 

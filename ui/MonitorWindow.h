@@ -22,6 +22,14 @@ class QPushButton;
 class QTabWidget;
 class UpDownEdit;
 
+class ChartWidget;
+class EventLoopPacer;
+class MonitorRun;
+class QAction;
+class RunPacer;
+class SystemFineClock;
+enum class RunEnd;
+
 // A label that reports clicks and double clicks (disabled, it reports nothing).
 class ClickLabel : public QLabel {
 public:
@@ -65,6 +73,25 @@ private:
     int slope_ = 0;
 };
 
+// The trigger marker at the chart's left edge: it points at the trigger level, and dragging
+// it up or down sets the level.
+class TriggerMarker : public QWidget {
+public:
+    explicit TriggerMarker(QWidget* parent = nullptr);
+    // The marker's top while it is dragged (held inside the plot); the end of the drag.
+    std::function<void(int top)> onMove, onRelease;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    bool dragging_ = false;
+    int grabY_ = 0;
+};
+
 // The controls of one channel.
 struct MonitorChannelRow {
     // "Setting" page
@@ -91,11 +118,14 @@ struct MonitorWindowHooks {
 class MonitorWindow : public QWidget {
     Q_OBJECT
 public:
+    // pacer: what the runs wait with (tests pass one that moves virtual time); null takes
+    // the system's clock and the event loop.
     MonitorWindow(ProgramContext& context, Options& options, CommLink& link, MonitorWindowHooks hooks,
-                  QWidget* parent = nullptr);
+                  QWidget* parent = nullptr, RunPacer* pacer = nullptr);
     ~MonitorWindow() override;
 
     MonitorModel& model() { return *model_; }
+    MonitorRun& run() { return *run_; }
 
     // Creation: placement, texts, the saved set-up forgotten unless it is kept, the lists of
     // the drive type and the set-up restored. Does nothing once start-up has failed.
@@ -121,8 +151,16 @@ public:
     UpDownEdit* levelEdit = nullptr;
     UpDownEdit* delayEdit = nullptr;
     QLabel *triggerHeading = nullptr, *valueHeading = nullptr;
-    // Where the chart goes; empty until the chart widget lands.
-    QFrame* chartArea = nullptr;
+    ChartWidget* chart = nullptr;
+    // Over the chart: alarm names, trip name, "Waiting for Trigger", the error count, the
+    // time base of the run; and the trigger marker.
+    QLabel *alarmLabel = nullptr, *tripLabel = nullptr, *waitLabel = nullptr, *errLabel = nullptr,
+           *errCountLabel = nullptr, *timeBaseLabel = nullptr, *timeBaseUnit = nullptr;
+    TriggerMarker* marker = nullptr;
+    QLabel* zoomCaption = nullptr;
+    UpDownEdit* scopeEdit = nullptr; // the visible share of the record, in percent
+    // RUN (Shift+F9) and STOP (F9) of the drive; in no menu.
+    QAction *runAction = nullptr, *stopAction = nullptr;
     QLabel *maxCaption = nullptr, *timeCaption = nullptr, *timeUnit = nullptr;
     UpDownEdit* yMaximumEdit = nullptr;
     UpDownEdit* timeEdit = nullptr;
@@ -145,6 +183,12 @@ public:
     void FormActivate();
     void FormDeactivate();
 
+    // Start and Stop.
+    RunEnd MonStartClick();
+    void MonStopClick();
+    // A click on point `index` of a channel's curve: the readout box.
+    void showReadout(int channel, int index);
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -161,9 +205,21 @@ private:
     void unitBoxClicked(int i, bool on);
     void swatchDoubleClicked(int i);
     void sourceLabelClicked(int i);
+    // What a run shows beside the chart (each sample).
+    void showRunState();
+    void placeOverlays();
+    void placeMarker();
+    void markerMoved(int top, bool released);
+    void pageChanged();
+    // The scope typed into its field: message 67 or 41 as the other fields; true when taken.
+    bool enterScope();
 
     std::unique_ptr<MonitorModel> model_;
+    std::unique_ptr<SystemFineClock> fineClock_;
+    std::unique_ptr<EventLoopPacer> ownPacer_;
+    std::unique_ptr<MonitorRun> run_;
     MonitorWindowHooks hooks_;
     QHash<QString, QString> texts_;
+    QString saveTitle_ = QStringLiteral("Save As");
     bool refreshing_ = false;
 };

@@ -1,7 +1,7 @@
 // The monitor's CSV export, byte for byte, with and without the decimal comma.
 #include "monitor/MonitorCsv.h"
 
-#include "support/MonitorRunFixture.h"
+#include "support/RecordedRunFixture.h"
 
 #include <QFile>
 #include <QLocale>

@@ -4,7 +4,7 @@
 
 #include "monitor/SampleWindow.h"
 #include "platform/TextFile.h"
-#include "support/MonitorRunFixture.h"
+#include "support/RecordedRunFixture.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QFile>

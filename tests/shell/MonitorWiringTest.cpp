@@ -4,6 +4,7 @@
 #include "shell/StartUpFixture.h"
 
 #include "link/CommLink.h"
+#include "monitor/MonitorRun.h"
 #include "support/FakeSerialPort.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
 
 namespace {
 
@@ -84,6 +86,31 @@ TEST_F(MonitorWiring, TheMonitorCommandOpensTheWindowAndNewGivesItTheNewTypesLis
     monitor().close();
     EXPECT_TRUE(main().item(MainCommand::MonitorChart)->isEnabled());
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+TEST_F(MonitorWiring, ARunLocksTheMainWindowAndTheTablesMenuUntilItEndsAndTheMonitorStaysOpen) {
+    main().button(MainCommand::MonitorChart)->trigger();
+    ASSERT_TRUE(monitor().isVisible());
+    monitor().FormActivate(); // connects and measures the link, as an activation does
+    struct During {
+        bool mainEnabled = true, popupEnabled = true, closed = true;
+    } during;
+    QObject::connect(&monitor().run(), &MonitorRun::sampleTaken, &monitor(), [&] {
+        during.mainEnabled = main().isEnabled();
+        during.popupEnabled = main().tableCommands().popupMenuEnabled();
+        // Closing is refused while the run holds the link.
+        during.closed = monitor().close();
+        monitor().MonStopClick();
+    });
+    ASSERT_TRUE(monitor().startButton->isEnabled());
+    EXPECT_EQ(monitor().MonStartClick(), RunEnd::Stopped);
+    EXPECT_FALSE(during.mainEnabled);
+    EXPECT_FALSE(during.popupEnabled);
+    EXPECT_FALSE(during.closed);
+    EXPECT_TRUE(monitor().isVisible());
+    EXPECT_TRUE(main().isEnabled());
+    EXPECT_TRUE(main().tableCommands().popupMenuEnabled());
+    EXPECT_EQ(globals().MonitorRunning, 0);
 }
 
 } // namespace

@@ -1,67 +1,89 @@
 #pragma once
-// A recorded monitor run for the tests of its files and pictures: the selected drive QX100
-// -4037 V110, the set-up a user would have made, and a sample store filled as a run fills it.
-#include "core/ParameterStore.h"
-#include "core/ProgramContext.h"
-#include "monitor/MonitorFile.h"
-#include "monitor/SampleStore.h"
+// A monitor run over the monitor's model (MonitorFixture: HXA1 with the simulated drive
+// behind the fake port) in virtual time: the pacer moves its clock to each deadline, so
+// runs of thousands of samples take no time. The window lock's states and the writes the
+// drive carries out are recorded, each write with the number of samples taken before it.
+#include "link/DriveChecks.h"
+#include "monitor/MonitorRun.h"
+#include "support/FakeRunPacer.h"
+#include "support/MonitorFixture.h"
 
-#include <QString>
-#include <QStringList>
+#include <initializer_list>
+#include <memory>
+#include <ostream>
+#include <utility>
 
-#include <cmath>
+class MonitorRunFixture : public MonitorFixture {
+protected:
+    struct DriveWrite {
+        QString comNo;
+        std::int64_t value;
+        int samplesBefore;
+        bool operator==(const DriveWrite&) const = default;
+        friend void PrintTo(const DriveWrite& w, std::ostream* os) {
+            *os << w.comNo.toStdString() << "=" << w.value << "@" << w.samplesBefore;
+        }
+    };
 
-namespace monitortest {
-
-// The selection the files are checked against, with messages "msg0".."msg99".
-struct SelectedDrive {
-    ParameterStore store;
-    ProgramContext context;
-    SelectedDrive() {
-        for (int n = 0; n < 100; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
-        context.Parameters = &store;
-        context.DriveTypeName = QStringLiteral("QX100");
-        context.DriveFormName = QStringLiteral("-4037");
-        context.DriveCpuVersion = QStringLiteral("V110");
-        context.MsgCaption = QStringLiteral("Caption");
+    void SetUp() override {
+        MonitorFixture::SetUp();
+        opts.MonRecPoint.setPosition(1250);
+        create();
+        model->FormActivate();
+        // The link answers at once: the shortest time base is five samples of 50 ms per item.
+        model->MinItemTime = 50;
+        model->recount(MonitorModel::TimeBaseRule::Keep);
+        run = std::make_unique<MonitorRun>(*model, pacer);
+        setMonitorRunningHandler([this](bool on) { lockStates.push_back(on); });
+        sim.setWriteObserver([this](const SimWrite& w) {
+            writes.push_back({w.comNo, w.value, model ? model->samples.size() : 0});
+        });
     }
+    void TearDown() override {
+        setMonitorRunningHandler({});
+        run.reset();
+        MonitorFixture::TearDown();
+    }
+
+    // Only these channels (channel index, item index) are checked; the status items on or off.
+    void useChannels(std::initializer_list<std::pair<int, int>> channelItems, bool alarm = false,
+                     bool trip = false) {
+        opts.MonAlrmDisp.setChecked(alarm);
+        opts.MonTripDisp.setChecked(trip);
+        model->SetStatusItems();
+        for (int i = 0; i < kMonitorChannels; ++i)
+            model->setChannelChecked(i, false);
+        for (const auto& [channel, item] : channelItems) {
+            model->chooseItem(channel, item);
+            model->setChannelChecked(channel, true);
+        }
+    }
+    void setTimeBase(const char* secondsPerDivision) {
+        model->MinItemTime = 50;
+        model->recount(MonitorModel::TimeBaseRule::Keep);
+        model->setText(MonitorField::TimeBase, 0, QString::fromLatin1(secondsPerDivision));
+        ASSERT_TRUE(model->enter(MonitorField::TimeBase));
+    }
+    // A value the simulated drive holds (its readings that follow FA01 excepted).
+    void setRaw(const char* comNo, std::int64_t raw) {
+        ASSERT_TRUE(driveModel.write(ComNoToRegister(QString::fromLatin1(comNo)), raw)) << comNo;
+    }
+    // Called after each sample with the number of samples the run has taken so far.
+    void afterEachSample(std::function<void(int taken)> f) {
+        auto n = std::make_shared<int>(0);
+        QObject::connect(run.get(), &MonitorRun::runStarted, run.get(), [n] { *n = 0; });
+        QObject::connect(run.get(), &MonitorRun::sampleTaken, run.get(), [f, n] { f(++*n); });
+    }
+    std::vector<DriveWrite> keyWrites() const {
+        std::vector<DriveWrite> out;
+        for (const DriveWrite& w : writes)
+            if (w.comNo == QStringLiteral("FA10") || w.comNo == QStringLiteral("FA11"))
+                out.push_back(w);
+        return out;
+    }
+
+    FakeRunPacer pacer;
+    std::unique_ptr<MonitorRun> run;
+    std::vector<bool> lockStates;
+    std::vector<DriveWrite> writes;
 };
-
-// The set-up of the example run: CH1 on with item 2, multiplier 0.7 (step 7) and offset 10;
-// the other channels off.
-inline MonitorFileHeader exampleHeader() {
-    MonitorFileHeader h;
-    h.typeName = QStringLiteral("QX100");
-    h.formName = QStringLiteral("-4037");
-    h.cpuVersion = QStringLiteral("V110");
-    h.timeBase = QStringLiteral("1.0");
-    h.channels[0] = {2, 7, QStringLiteral("10"), true};
-    return h;
-}
-
-// The store's scales as the window applies them from a set-up.
-inline void applyScales(SampleStore& s, const MonitorFileHeader& h) {
-    for (int c = 0; c < SampleStore::kChannels; ++c)
-        s.setScale(c, h.channels[c].multiplier(), qint16(h.channels[c].offset.toInt()));
-}
-
-// Samples every 50 ms; each channel that is on gets value(channel, p).
-template <typename Value> void fillRun(SampleStore& s, const MonitorFileHeader& h, int samples, Value value) {
-    s.clear();
-    applyScales(s, h);
-    for (int p = 0; p < samples; ++p) {
-        const int at = s.appendSample(quint32(p * 50));
-        for (int c = 0; c < SampleStore::kChannels; ++c)
-            if (h.channels[c].on)
-                s.setValue(c, at, value(c, p));
-    }
-}
-
-// A smooth reading of each channel that fits a 32-bit float exactly (two decimals at most
-// are not exact; quarters are).
-inline double wave(int channel, int p) {
-    return std::round((40 + 30 * std::sin((p + 7 * channel) / 9.0)) * 4) / 4;
-}
-
-} // namespace monitortest

@@ -4,8 +4,8 @@
 #include "ui/ChartPictures.h"
 
 #include "monitor/SampleWindow.h"
-#include "support/MonitorRunFixture.h"
 #include "support/PictureTools.h"
+#include "support/RecordedRunFixture.h"
 #include "ui/ChartWidget.h"
 
 #include <QClipboard>
