@@ -8,6 +8,7 @@
 #include "link/DriveChecks.h"
 #include "link/DriveNames.h"
 #include "link/ResultText.h"
+#include "monitor/ChannelValues.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -26,43 +27,9 @@ bool isTripHistory(const QString& code) {
 
 } // namespace
 
-InverterInfoLists InverterInfoLists::read(const QString& infoIniPath, const QString& typeName,
-                                          const QString& languageSuffix) {
-    InverterInfoLists lists;
-    const IniFile info(Paths::resolvedOrAsGiven(infoIniPath));
-    const QString items = typeName + QStringLiteral(" Monitor (") + languageSuffix + u')';
-    for (const QString& key : info.keys(items)) {
-        lists.itemKeys << key;
-        lists.itemNames << info.readString(items, key, QStringLiteral("99"));
-    }
-    const QString trips = typeName + QStringLiteral(" Trip (") + languageSuffix + u')';
-    for (const QString& key : info.keys(trips)) {
-        lists.tripCodes << key;
-        lists.tripNames << info.readString(trips, key, QStringLiteral("-"));
-    }
-    return lists;
-}
-
 InverterInfo::InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context,
                            Prompter& prompter)
     : link_(link), names_(names), context_(context), prompter_(prompter) {}
-
-QString InverterInfo::monitorNumber(const QString& mulText, double value, bool decimalComma) {
-    int decimals = 0;
-    if (mulText == QLatin1String("10"))
-        decimals = 1;
-    else if (mulText == QLatin1String("100"))
-        decimals = 2;
-    else if (mulText == QLatin1String("1000"))
-        decimals = 3;
-    QString text = ValueRules::fixedText(value, decimals);
-    if (decimalComma) {
-        const qsizetype dot = text.indexOf(u'.');
-        if (dot >= 0)
-            text[dot] = u',';
-    }
-    return text;
-}
 
 InverterInfo::Reading InverterInfo::readParameter(int index) {
     // A failed read is not reported: the line shows what the exchange returned.
@@ -82,7 +49,7 @@ bool InverterInfo::readIdentity(const char* comNo, int& value) {
     return true;
 }
 
-bool InverterInfo::readInverterInfo(ResultText& out, const InverterInfoLists& lists) {
+bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lists) {
     const IniFile language(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
     keys_ = language.keys(kSection);
     numbers_.clear();
@@ -123,7 +90,7 @@ bool InverterInfo::readInverterInfo(ResultText& out, const InverterInfoLists& li
     return true;
 }
 
-QString InverterInfo::lineText(const QString& code, int index, const InverterInfoLists& lists) {
+QString InverterInfo::lineText(const QString& code, int index, const MonitorItemLists& lists) {
     const Reading r = readParameter(index);
     if (code == QLatin1String("FB07")) {
         typeName_ = names_.LookupTypeName(ValueRules::floatText(r.value));
@@ -155,17 +122,15 @@ QString InverterInfo::lineText(const QString& code, int index, const InverterInf
     }
     if (code == QLatin1String("FE14"))
         return ValueRules::floatText(r.value * 100);
-    const QString mul =
-        context_.Parameters ? context_.Parameters->ParaDat.cell(PD_Mul, index + 1) : QString();
-    return monitorNumber(mul, r.value, context_.DecimalComma);
+    return ChannelValues::formatNumber(context_.Parameters, index, r.value, context_.DecimalComma);
 }
 
-void InverterInfo::readTripData(ResultText& out, const InverterInfoLists& lists) {
+void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) {
     out.replaceFirstLine(numbers_.size() > 1 ? numbers_.at(1) : QString());
     out.addLine(QString());
-    for (qsizetype e = 0; e < lists.itemKeys.size(); ++e) {
-        const QString& key = lists.itemKeys.at(e);
-        const QString name = lists.itemNames.value(e);
+    for (qsizetype e = 0; e < lists.codes.size(); ++e) {
+        const QString& key = lists.codes.at(e);
+        const QString name = lists.names.value(e);
         const int index = ValueRules::IndexOfComNo(key.left(4));
         QString text = QStringLiteral("-");
         if (index >= 0) {
@@ -177,9 +142,8 @@ void InverterInfo::readTripData(ResultText& out, const InverterInfoLists& lists)
                 const bool on = ok && bit >= 0 && bit <= 15 && ((quint64(r.raw) & 0xFFFFu) >> bit) & 1u;
                 text = on ? QStringLiteral("ON") : QStringLiteral("OFF");
             } else {
-                const QString mul =
-                    context_.Parameters ? context_.Parameters->ParaDat.cell(PD_Mul, index + 1) : QString();
-                text = monitorNumber(mul, r.value, context_.DecimalComma);
+                text =
+                    ChannelValues::formatNumber(context_.Parameters, index, r.value, context_.DecimalComma);
             }
         }
         out.addLine(name + QStringLiteral(" : ") + text);

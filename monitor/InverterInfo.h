@@ -10,6 +10,8 @@
 //
 // Every value is read through the link's main exchange. A number the drive type lacks is
 // shown as "-" and never sent.
+#include "monitor/MonitorModel.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,19 +21,6 @@ class Prompter;
 class ResultText;
 struct ProgramContext;
 
-// The drive type's item and trip lists the two reports need.
-struct InverterInfoLists {
-    QStringList itemKeys;  // monitorable items: "FD00", or "FD07-02" for bit 2 of FD07
-    QStringList itemNames; // their names, index for index
-    QStringList tripCodes; // trip codes as text ("5")
-    QStringList tripNames; // their names, index for index
-
-    // From the drive type's Info.ini: sections "<type> Monitor (<suffix>)" and
-    // "<type> Trip (<suffix>)".
-    static InverterInfoLists read(const QString& infoIniPath, const QString& typeName,
-                                  const QString& languageSuffix);
-};
-
 class InverterInfo {
 public:
     // `context` gives the language file and drive catalogue paths, the selected drive type,
@@ -39,20 +28,16 @@ public:
     InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context, Prompter& prompter);
 
     // Appends the inverter information to `out`: its title, then one line per key. With no
-    // keys in the section, message 8 and no lines; false then.
-    bool readInverterInfo(ResultText& out, const InverterInfoLists& lists);
+    // keys in the section, message 8 and no lines; false then. `lists` are the drive type's
+    // monitor lists (the trip names of the trip history lines, the items of the trip data).
+    bool readInverterInfo(ResultText& out, const MonitorItemLists& lists);
     // The trip data: the first line becomes the trip data's title (added when `out` is
     // empty), then an empty line and one line per monitorable item, "<name> : <value>".
-    void readTripData(ResultText& out, const InverterInfoLists& lists);
+    void readTripData(ResultText& out, const MonitorItemLists& lists);
 
     // The section's keys and values as the last readInverterInfo found them.
     const QStringList& keys() const { return keys_; }
     const QStringList& numbers() const { return numbers_; }
-
-    // A value as the monitor shows it: the decimals the parameter's Mul text gives ("10"
-    // one, "100" two, "1000" three, else none), rounded half away from zero, with a comma
-    // under the decimal comma.
-    static QString monitorNumber(const QString& mulText, double value, bool decimalComma);
 
 private:
     struct Reading {
@@ -63,7 +48,7 @@ private:
     // An identity value as a signed 16-bit number; false (nothing sent) when the drive type
     // lacks it.
     bool readIdentity(const char* comNo, int& value);
-    QString lineText(const QString& code, int index, const InverterInfoLists& lists);
+    QString lineText(const QString& code, int index, const MonitorItemLists& lists);
 
     CommLink& link_;
     DriveNames& names_;

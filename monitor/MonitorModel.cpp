@@ -43,6 +43,31 @@ void MonitorItemLists::clear() {
     *this = MonitorItemLists();
 }
 
+MonitorItemLists MonitorItemLists::read(const QString& infoIniPath, const QString& typeName,
+                                        const QString& languageSuffix) {
+    MonitorItemLists lists;
+    const IniFile info(Paths::resolvedOrAsGiven(infoIniPath));
+    const QString language = QStringLiteral(" (") + languageSuffix + QLatin1Char(')');
+    // Keys in file order, each with its value (or the section's default) index for index.
+    auto section = [&info](const QString& name, QStringList& keys, QStringList* values, const QString& def) {
+        keys = info.keys(name);
+        if (values)
+            for (const QString& key : std::as_const(keys))
+                *values << info.readString(name, key, def);
+    };
+    section(typeName + QStringLiteral(" Monitor") + language, lists.codes, &lists.names,
+            QStringLiteral("99"));
+    section(typeName + QStringLiteral(" Monitor Unit"), lists.unitKeys, &lists.changedUnits, kNoUnit);
+    lists.hasUnitSection = !lists.unitKeys.isEmpty();
+    for (const QString& key : std::as_const(lists.unitKeys))
+        lists.normalUnits << key.mid(2);
+    section(typeName + QStringLiteral(" Alarm") + language, lists.alarmBits, &lists.alarmNames,
+            QStringLiteral("-"));
+    section(typeName + QStringLiteral(" Trip") + language, lists.tripCodes, &lists.tripNames,
+            QStringLiteral("-"));
+    return lists;
+}
+
 // ---- MonitorBatch ----------------------------------------------------------------------------
 
 MonitorBatch::~MonitorBatch() {
@@ -93,13 +118,11 @@ bool MonitorModel::BuildMonitorItemLists() {
     }
     ChannelRecs.fill(MonChannelRec());
 
-    const IniFile info(Paths::resolvedOrAsGiven(ctx_.InfoIniPath));
-    const QString type = ctx_.DriveTypeName;
-    const QString language = QStringLiteral(" (") + ctx_.LanguageSuffix + QLatin1Char(')');
-    const QString itemSection = type + QStringLiteral(" Monitor") + language;
-    lists.codes = info.keys(itemSection);
+    lists = MonitorItemLists::read(ctx_.InfoIniPath, ctx_.DriveTypeName, ctx_.LanguageSuffix);
     ItemCount = int(lists.codes.size());
     if (ItemCount < 1) {
+        // Nothing of a type without items is used.
+        lists.clear();
         Prompter::instance().message(message(8), ctx_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
         emit monitorCommandEnabled(false);
         emit listsRebuilt();
@@ -107,28 +130,9 @@ bool MonitorModel::BuildMonitorItemLists() {
         return false;
     }
     ItemListLoaded = true;
-    for (const QString& key : lists.codes)
-        lists.names << info.readString(itemSection, key, QStringLiteral("99"));
-
-    const QString unitSection = type + QStringLiteral(" Monitor Unit");
-    lists.unitKeys = info.keys(unitSection);
-    lists.hasUnitSection = !lists.unitKeys.isEmpty();
-    for (const QString& key : lists.unitKeys) {
-        lists.normalUnits << key.mid(2);
-        lists.changedUnits << info.readString(unitSection, key, kNoUnit);
-    }
     for (MonitorChannel& c : channels)
         c.unitEnabled = lists.hasUnitSection;
-
-    const QString alarmSection = type + QStringLiteral(" Alarm") + language;
-    lists.alarmBits = info.keys(alarmSection);
-    for (const QString& key : lists.alarmBits)
-        lists.alarmNames << info.readString(alarmSection, key, QStringLiteral("-"));
-    const QString tripSection = type + QStringLiteral(" Trip") + language;
-    lists.tripCodes = info.keys(tripSection);
     TripItemCount = int(lists.tripCodes.size());
-    for (const QString& key : lists.tripCodes)
-        lists.tripNames << info.readString(tripSection, key, QStringLiteral("-"));
 
     // Whether the alarm, trip and RUN/STOP options can be used is the options' one rule (it
     // reads the same sections and parameters); they only need to look again.

@@ -74,6 +74,11 @@ struct MonitorItemLists {
     // The changed unit of item k ("(-)" when there is none).
     QString changedUnit(int k) const;
     void clear();
+
+    // The sections "<type> Monitor (<suffix>)", "<type> Monitor Unit", "<type> Alarm
+    // (<suffix>)" and "<type> Trip (<suffix>)" of the drive type's Info.ini.
+    static MonitorItemLists read(const QString& infoIniPath, const QString& typeName,
+                                 const QString& languageSuffix);
 };
 
 struct MonitorChannel {

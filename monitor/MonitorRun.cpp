@@ -210,6 +210,14 @@ void MonitorRun::requestEnd(RunEnd why) {
     pacer_.interrupt();
 }
 
+void MonitorRun::showRecord(const QString& timeBase, int errorCount) {
+    display_ = RunDisplay();
+    display_.readouts.fill(QStringLiteral("0"));
+    display_.timeBase = timeBase;
+    display_.errorCount = errorCount;
+    display_.errorsShown = errorCount > 0;
+}
+
 void MonitorRun::stop() {
     if (running_)
         requestEnd(RunEnd::Stopped);

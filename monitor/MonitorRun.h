@@ -87,6 +87,9 @@ public:
     bool running() const { return running_; }
     RunKind kind() const { return kind_; }
     const RunDisplay& display() const { return display_; }
+    // What the window shows beside the chart for a record opened from a file: readouts of
+    // "0", the record's time base and its failed reads.
+    void showRecord(const QString& timeBase, int errorCount);
     // Samples of the last run that came after their whole slot had passed.
     int lateSamples() const { return late_; }
     // The sample period of the last run in microseconds.

@@ -22,16 +22,12 @@ timespec toTimespec(qint64 micros) {
 } // namespace
 
 qint64 SystemFineClock::nowMicros() const {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * kMicrosPerSecond + ts.tv_nsec / 1000;
+    return clock_.nowUs();
 }
 
 bool SystemFineClock::sleepUntil(qint64 deadlineMicros, int fd) {
     if (fd < 0) {
-        const timespec at = toTimespec(deadlineMicros);
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-        }
+        clock_.sleepUntilUs(deadlineMicros);
         return false;
     }
     for (;;) {

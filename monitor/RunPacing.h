@@ -9,6 +9,8 @@
 // EventLoopPacer waits in the event dispatcher's poll, woken by a precise timer a little
 // before the deadline, and sleeps the last stretch to the deadline itself; it never spins.
 // Tests drive a run with a pacer of their own that moves virtual time.
+#include "platform/Clock.h"
+
 #include <QtGlobal>
 
 class QEventLoop;
@@ -23,12 +25,16 @@ public:
     virtual bool sleepUntil(qint64 deadlineMicros, int fd = -1) = 0;
 };
 
-// CLOCK_MONOTONIC; the sleep is clock_nanosleep with TIMER_ABSTIME, or ppoll when it also
-// watches a descriptor.
+// The program's clock (platform/Clock: CLOCK_MONOTONIC, an absolute clock_nanosleep); a wait
+// that also watches a descriptor is a ppoll against it.
 class SystemFineClock final : public FineClock {
 public:
+    explicit SystemFineClock(Clock& clock = systemClock()) : clock_(clock) {}
     qint64 nowMicros() const override;
     bool sleepUntil(qint64 deadlineMicros, int fd = -1) override;
+
+private:
+    Clock& clock_;
 };
 
 class RunPacer {

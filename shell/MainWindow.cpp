@@ -11,13 +11,13 @@
 #include "shell/StartUp.h"
 #include "ui/CommSetupDialog.h"
 #include "ui/HelpViewer.h"
+#include "ui/PageSetupWindow.h"
 #include "ui/TransferCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPrinterInfo>
 #include <QToolBar>
 #include <optional>
 
@@ -114,9 +114,6 @@ void MainWindow::FormShow() {
     ApplyQuickSetting();
     SetHelpFileName();
     item(MainCommand::MaintenanceMode)->setVisible(true);
-    // A file given at start-up keeps its comment for the next save.
-    if (CommentsChk)
-        PrintSetComment = CommentsBuff;
     if (table_)
         table_->Show();
     DrvChkAct = true;
@@ -166,19 +163,6 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 }
 
 // ---- Routines of the first show -----------------------------------------------------------
-
-void MainWindow::FillPrinterList() {
-    if (!options().PrinterChk.checked())
-        return;
-    cbPrinter.clear();
-    const QStringList names = QPrinterInfo::availablePrinterNames();
-    for (const QString& n : names) {
-        const int dot = n.indexOf(u'.');
-        cbPrinter << (dot >= 0 ? n.left(dot) : n);
-    }
-    // The print commands come with the printing windows; until then they stay disabled
-    // whether a printer exists or not.
-}
 
 void MainWindow::UpdateCurrentVoltageCommands() {
     tableCommands_.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
@@ -290,10 +274,11 @@ void MainWindow::setCaption(const QString& caption) {
     setWindowTitle(caption);
 }
 QString MainWindow::commentText() const {
-    return PrintSetComment;
+    return pageSetupWindow ? pageSetupWindow->comment() : QString();
 }
 void MainWindow::setCommentText(const QString& text) {
-    PrintSetComment = text;
+    if (pageSetupWindow)
+        pageSetupWindow->setComment(text);
 }
 bool MainWindow::blindViewOn() const {
     return tableCommands_.checked(TableCommand::Blind);

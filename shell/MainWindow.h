@@ -26,6 +26,9 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
+class PageSetupWindow;
+class ParameterPrintWindow;
 class QToolBar;
 class ParameterStore;
 class CommSetupDialog;
@@ -170,8 +173,22 @@ public:
     // Title and filter of the chooser for a missing drive-type or capacity file.
     const QString& missingFileTitle() const { return missingFileTitle_; }
     const QString& missingFileFilter() const { return missingFileFilter_; }
-    // The page set-up's comment box until that window exists.
-    QString PrintSetComment;
+
+    // ---- Printing (PrintCommands.cpp) ------------------------------------------------------
+    // The page set-up window (its comment is the one a save writes), the parameter print
+    // window and the program's printer; the start-up creates them after this window.
+    PageSetupWindow* pageSetupWindow = nullptr;
+    ParameterPrintWindow* printWindow = nullptr;
+    QPrinter* printer = nullptr;
+    // "Page Setup": the page set-up, modal; the printer takes its orientation.
+    void pageSetup();
+    // "Print": the print window with the parameter list's preview.
+    void printParameters();
+    // "Printer Setup": the printer's own dialog (the menu item is never shown).
+    void printerSetup();
+    // Page Setup, Printer Setup and Print with their tool buttons. The print window turns
+    // them off while it is shown; without a printer (the printer check) they stay off.
+    void setPrintCommandsEnabled(bool on);
 
     // ---- Commands ------------------------------------------------------------------------
     // Runs a command as its menu item does: nothing while the window is disabled for a
@@ -213,8 +230,9 @@ public:
     // ---- Monitor -------------------------------------------------------------------------
     // The monitor window's entry points; the start-up wires them to the window.
     struct MonitorHooks {
-        std::function<void()> Show;    // show it, not modal
-        std::function<void()> Rebuild; // follow a new drive type (lists, saved set-up)
+        std::function<void()> Show;                // show it, not modal
+        std::function<void()> Rebuild;             // follow a new drive type (lists, saved set-up)
+        std::function<void(bool)> SetPrintEnabled; // its Print button (the printer check)
     };
     MonitorHooks monitorHooks;
     // The monitor enables the command when the drive type has items and while it is closed.
@@ -276,4 +294,5 @@ private:
     LinkIcon linkIcon_ = LinkIcon::Idle;
     bool shown_ = false;
     bool requested_[8] = {};
+    bool noPrinter_ = false; // the printer check found none
 };

@@ -27,7 +27,11 @@
 #include "ui/DriveTypeDialog.h"
 #include "ui/HelpViewer.h"
 #include "ui/InverterInfoCommand.h"
+#include "ui/MonitorPrintWindow.h"
 #include "ui/MonitorWindow.h"
+#include "ui/PageSetupWindow.h"
+#include "ui/ParamReportFromStore.h"
+#include "ui/ParameterPrintWindow.h"
 #include "ui/ParameterTableWindow.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
@@ -36,6 +40,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QPrinter>
 #include <algorithm>
 #include <exception>
 
@@ -259,12 +264,21 @@ Program::~Program() {
         main_->fileCommands().setCfgNames(CfgFile::catalogueNames());
     }
     mainWindowLinks() = {};
+    if (main_) {
+        main_->pageSetupWindow = nullptr;
+        main_->printWindow = nullptr;
+        main_->printer = nullptr;
+    }
+    monitorPrint_.reset();
+    printWindow_.reset();
     transfers_.reset();
     transferHost_.reset();
     setMonitorRunningHandler({});
     if (main_)
         main_->monitorHooks = {};
     monitor_.reset();
+    pageSetup_.reset();
+    printer_.reset();
     table_.reset();
     option_.reset();
     rsset_.reset();
@@ -385,15 +399,83 @@ bool Program::create() {
         ParameterFileDrop(m.fileCommands(), m, g).load(paths);
     };
 
+    createPrinting();
+
     // The monitor window, made once for the run; its command follows its item list.
-    monitor_ = std::make_unique<MonitorWindow>(
-        g, options(), *link_,
-        MonitorWindowHooks{[&m] { return m.frameGeometry(); },
-                           [&m](bool on) { m.setMonitorCommandEnabled(on); }});
+    MonitorWindowHooks monitorHooks;
+    monitorHooks.mainFrame = [&m] { return m.frameGeometry(); };
+    monitorHooks.setMonitorCommandEnabled = [&m](bool on) { m.setMonitorCommandEnabled(on); };
+    // Print hands the run's page to the monitor print window.
+    monitorHooks.print = [this](report::MonitorReportData data) {
+        if (monitorPrint_)
+            monitorPrint_->showAndPreview(std::move(data));
+    };
+    // A trip seen during a run: the inverter information and the trip data, read at once.
+    monitorHooks.tripReport = [this] {
+        if (!checks_ || !monitor_)
+            return;
+        const CheckOption& show = options().MonTripDataDisp;
+        InverterInfoCommand(*link_, checks_->names(), globals())
+            .tripReport(monitor_->model().lists, show.checked() && show.enabled(), monitor_.get());
+    };
+    monitor_ = std::make_unique<MonitorWindow>(g, options(), *link_, std::move(monitorHooks));
     MonitorWindow* mon = monitor_.get();
     mon->FormCreate();
-    m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); }};
+    m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
+                      [mon](bool on) { mon->setPrintAllowed(on); }};
     return !g.StartupAbort;
+}
+
+void Program::createPrinting() {
+    ProgramContext& g = globals();
+    if (g.StartupAbort)
+        return;
+    MainWindow& m = *main_;
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m.printer = printer_.get();
+    mainWindowLinks().printer = printer_.get();
+    const auto frame = [&m] { return m.frameGeometry(); };
+    const auto clearParaTableAct = [&m] { m.ParaTableAct = false; };
+    const auto message = [](int n) {
+        const ProgramContext& c = globals();
+        return n == 0 ? c.MsgCaption : c.Parameters ? c.Parameters->Msg(n) : QString();
+    };
+
+    // The page set-up holds the comment a save writes: a file given at start-up hands its
+    // comment over once.
+    pageSetup_ = std::make_unique<PageSetupWindow>(PageSetupLinks{frame, clearParaTableAct, message,
+                                                                  [&m] { return m.CommentsChk; },
+                                                                  [&m] {
+                                                                      m.CommentsChk = false;
+                                                                      return m.CommentsBuff;
+                                                                  }});
+    pageSetup_->FormCreate(g.LanguageIniPath, g.SettingsIniPath, g.LanguageName);
+    m.pageSetupWindow = pageSetup_.get();
+    if (m.CommentsChk) {
+        pageSetup_->setComment(m.CommentsBuff);
+        m.CommentsChk = false;
+    }
+
+    PrintWindowLinks links;
+    links.mainFrame = frame;
+    links.clearParaTableAct = clearParaTableAct;
+    links.message = message;
+    links.printer = printer_.get();
+    links.setPrintCommandsEnabled = [&m](bool on) { m.setPrintCommandsEnabled(on); };
+    // The list as the table shows it now.
+    links.source = [&m] {
+        const TableCommands& c = m.tableCommands();
+        return paramReportSourceFromStore(c.checked(TableCommand::ChgDisp), c.checked(TableCommand::Blind),
+                                          c.checked(TableCommand::Quick));
+    };
+    links.typeForm = [] { return globals().DriveTypeName + globals().DriveFormName; };
+    printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
+    printWindow_->FormCreate(g.LanguageIniPath);
+    m.printWindow = printWindow_.get();
+
+    monitorPrint_ = std::make_unique<MonitorPrintWindow>(
+        *pageSetup_, ReportWindowLinks{frame, clearParaTableAct, message, printer_.get()});
+    monitorPrint_->FormCreate(g.LanguageIniPath);
 }
 
 void Program::showMain() {

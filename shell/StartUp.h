@@ -20,6 +20,10 @@ class MonitorWindow;
 class CommSetupDialog;
 class TransferCommands;
 class TransferHostHooks;
+class QPrinter;
+class PageSetupWindow;
+class ParameterPrintWindow;
+class MonitorPrintWindow;
 
 namespace StartUp {
 
@@ -60,11 +64,18 @@ public:
     DriveChecks* driveChecks() const { return checks_.get(); }
     TransferCommands* transfers() const { return transfers_.get(); }
     MonitorWindow* monitor() const { return monitor_.get(); }
+    PageSetupWindow* pageSetup() const { return pageSetup_.get(); }
+    ParameterPrintWindow* printWindow() const { return printWindow_.get(); }
+    MonitorPrintWindow* monitorPrint() const { return monitorPrint_.get(); }
+    QPrinter* printer() const { return printer_.get(); }
 
     // Replaces the start-up form (tests); called with the main window, runs modally.
     std::function<void(MainWindow&)> startupForm;
 
 private:
+    // The program's printer, the page set-up and the two print windows.
+    void createPrinting();
+
     Environment env_;
     std::unique_ptr<SerialPort> ownPort_;
     std::unique_ptr<CommLink> link_;
@@ -76,6 +87,10 @@ private:
     std::unique_ptr<OptionsWindow> option_;
     std::unique_ptr<ParameterTableWindow> table_;
     std::unique_ptr<MonitorWindow> monitor_;
+    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<PageSetupWindow> pageSetup_;
+    std::unique_ptr<ParameterPrintWindow> printWindow_;
+    std::unique_ptr<MonitorPrintWindow> monitorPrint_;
     SerialPort* port_ = nullptr;
     Clock* clock_ = nullptr;
 };

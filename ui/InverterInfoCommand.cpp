@@ -21,8 +21,22 @@ void InverterInfoCommand::run(QWidget* owner) {
     currentResultWindow = &result;
     InverterInfo info(link_, names_, context_, Prompter::instance());
     // The trip history lines are named from the drive type's trip list.
-    info.readInverterInfo(result.text(), InverterInfoLists::read(context_.InfoIniPath, context_.DriveTypeName,
-                                                                 context_.LanguageSuffix));
+    info.readInverterInfo(result.text(), MonitorItemLists::read(context_.InfoIniPath, context_.DriveTypeName,
+                                                                context_.LanguageSuffix));
     showModal(result);
+    currentResultWindow = nullptr;
+}
+
+void InverterInfoCommand::tripReport(const MonitorItemLists& lists, bool show, QWidget* owner) {
+    TransferMode = kModeTripInfo;
+    ResultWindow result(owner);
+    currentResultWindow = &result;
+    InverterInfo info(link_, names_, context_, Prompter::instance());
+    // Without the section's lines there is no title for the trip data either.
+    if (info.readInverterInfo(result.text(), lists)) {
+        info.readTripData(result.text(), lists);
+        if (show)
+            showModal(result);
+    }
     currentResultWindow = nullptr;
 }

@@ -3,12 +3,8 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
-#include "monitor/ChannelValues.h"
-#include "monitor/ChartReadout.h"
 #include "monitor/MonitorRun.h"
 #include "monitor/RunPacing.h"
-#include "platform/IniFile.h"
-#include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "ui/ChartWidget.h"
 #include "ui/FormActivation.h"
@@ -59,126 +55,6 @@ void setBackground(QWidget* w, const QColor& c) {
 }
 
 } // namespace
-
-// ---- Small controls ---------------------------------------------------------------------------
-
-void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
-    QLabel::mouseReleaseEvent(e);
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && onClick)
-        onClick();
-}
-
-void ClickLabel::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && onDoubleClick)
-        onDoubleClick();
-}
-
-ColourSwatch::ColourSwatch(QWidget* parent) : QWidget(parent) {
-    setFixedSize(45, 17);
-    setCursor(Qt::PointingHandCursor);
-}
-
-void ColourSwatch::setColour(const QColor& c) {
-    if (c == colour_)
-        return;
-    colour_ = c;
-    update();
-}
-
-void ColourSwatch::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setPen(palette().color(QPalette::WindowText));
-    p.setBrush(colour_);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
-void ColourSwatch::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && onDoubleClick)
-        onDoubleClick();
-}
-
-SlopePicture::SlopePicture(QWidget* parent) : QWidget(parent) {
-    setFixedSize(24, 16);
-}
-
-void SlopePicture::setSlope(int slope) {
-    if (slope == slope_)
-        return;
-    slope_ = slope;
-    update();
-}
-
-void SlopePicture::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(isEnabled() ? QColor(200, 0, 0) : palette().color(QPalette::Disabled, QPalette::WindowText),
-                  1.5));
-    const qreal w = width(), h = height();
-    // A step crossing the level, with an arrow head on the crossing edge.
-    auto edge = [&](qreal x, bool up) {
-        QPainterPath path;
-        path.moveTo(x - 5, up ? h - 3 : 3);
-        path.lineTo(x, up ? h - 3 : 3);
-        path.lineTo(x, up ? 3 : h - 3);
-        path.lineTo(x + 5, up ? 3 : h - 3);
-        p.drawPath(path);
-        const qreal tip = h / 2 + (up ? -3 : 3);
-        p.drawLine(QPointF(x, tip), QPointF(x - 2.5, tip + (up ? 3 : -3)));
-        p.drawLine(QPointF(x, tip), QPointF(x + 2.5, tip + (up ? 3 : -3)));
-    };
-    if (slope_ == 0)
-        edge(w / 2, true);
-    else if (slope_ == 1)
-        edge(w / 2, false);
-    else {
-        edge(w / 2 - 5, true);
-        edge(w / 2 + 5, false);
-    }
-}
-
-void SlopePicture::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && onDoubleClick)
-        onDoubleClick();
-}
-
-TriggerMarker::TriggerMarker(QWidget* parent) : QWidget(parent) {
-    setFixedSize(18, 12);
-    setCursor(Qt::SplitVCursor);
-}
-
-void TriggerMarker::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(128, 0, 0), 1));
-    p.setBrush(QColor(255, 0, 0));
-    // Pointing left into the plot, its tip at the row of the level.
-    const qreal tip = kMarkerOffset;
-    p.drawPolygon(
-        QPolygonF({QPointF(0.5, tip), QPointF(width() - 0.5, 0.5), QPointF(width() - 0.5, height() - 0.5)}));
-}
-
-void TriggerMarker::mousePressEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton)
-        return;
-    dragging_ = true;
-    grabY_ = int(e->position().y());
-}
-
-void TriggerMarker::mouseMoveEvent(QMouseEvent* e) {
-    if (!dragging_)
-        return;
-    const int top = y() + int(e->position().y()) - grabY_;
-    if (onMove)
-        onMove(top);
-}
-
-void TriggerMarker::mouseReleaseEvent(QMouseEvent* e) {
-    if (!dragging_ || e->button() != Qt::LeftButton)
-        return;
-    dragging_ = false;
-    if (onRelease)
-        onRelease(y());
-}
 
 // ---- MonitorWindow ------------------------------------------------------------------------------
 
@@ -247,6 +123,9 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
     });
     connect(startButton, &QPushButton::clicked, this, [this] { MonStartClick(); });
     connect(stopButton, &QPushButton::clicked, this, [this] { MonStopClick(); });
+    connect(openButton, &QPushButton::clicked, this, [this] { MonFileOpenClick(); });
+    connect(saveAsButton, &QPushButton::clicked, this, [this] { MonFileClick(); });
+    connect(printButton, &QPushButton::clicked, this, [this] { MonPrintClick(); });
     connect(pages, &QTabWidget::currentChanged, this, [this] { pageChanged(); });
 
     // Not in any menu: the options window names the keys beside "MonInvDrive".
@@ -509,8 +388,6 @@ void MonitorWindow::buildDisplayPage() {
         auto* b = new QPushButton(QString::fromLatin1(text), displayPage);
         b->setObjectName(QString::fromLatin1(name));
         b->setFixedSize(67, 25);
-        // The monitor files and printing come with their own parts of the window.
-        b->setEnabled(false);
         buttons->addWidget(b);
         return b;
     };
@@ -664,6 +541,9 @@ void MonitorWindow::refresh() {
     chart->setZoomMode(m.zoomChecked && idle);
     startButton->setEnabled(m.startEnabled && idle);
     stopButton->setEnabled(!idle && run_->running());
+    openButton->setEnabled(idle);
+    saveAsButton->setEnabled(idle);
+    printButton->setEnabled(idle && printAllowed_);
     runAction->setEnabled(m.runStopEnabled);
     stopAction->setEnabled(m.runStopEnabled);
 
@@ -802,45 +682,6 @@ void MonitorWindow::pageChanged() {
     }
 }
 
-RunEnd MonitorWindow::MonStartClick() {
-    if (model_->context().MonitorRunning || run_->running())
-        return RunEnd::Refused;
-    run_->saveTitle = saveTitle_;
-    run_->saveFilter = texts_.value(QStringLiteral("SaveFile2"), run_->saveFilter);
-    return run_->start();
-}
-
-void MonitorWindow::MonStopClick() {
-    run_->stop();
-}
-
-void MonitorWindow::showReadout(int channel, int index) {
-    const MonitorModel& m = *model_;
-    if (m.context().MonitorRunning || channel < 0 || channel >= kMonitorChannels ||
-        !m.samples.hasPoint(channel, index))
-        return;
-    const ProgramContext& ctx = m.context();
-    const SampleStore::Scale scale = m.samples.scale(channel);
-    ReadoutPoint point;
-    point.channel = channel;
-    point.itemText = m.channels[std::size_t(channel)].itemText;
-    point.valueText =
-        ChannelValues::formatNumber(ctx.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
-                                    m.samples.unscaled(channel, index), ctx.DecimalComma);
-    point.multiplier = scale.multiplier;
-    point.offset = scale.offset;
-    point.index = index;
-    point.timeBase = run_->display().timeBase;
-    point.decimalComma = ctx.DecimalComma;
-    ReadoutCaptions captions;
-    captions.value = texts_.value(QStringLiteral("Label12"), captions.value);
-    captions.multiplier = texts_.value(QStringLiteral("Label62"), captions.multiplier);
-    captions.offset = texts_.value(QStringLiteral("Label63"), captions.offset);
-    captions.passedTime = texts_.value(QStringLiteral("LabelA"), captions.passedTime);
-    Prompter::instance().message(chartReadoutText(captions, point), QString::fromLatin1(kProductName),
-                                 BoxIcon::None, BoxButtons::Ok, this);
-}
-
 // ---- Life --------------------------------------------------------------------------------------
 
 void MonitorWindow::FormCreate() {
@@ -857,62 +698,6 @@ void MonitorWindow::FormCreate() {
     if (m.BuildMonitorItemLists())
         m.RestoreMonitorSetup();
     pages->setCurrentWidget(displayPage);
-}
-
-void MonitorWindow::LoadMonitorTexts() {
-    const ProgramContext& g = model_->context();
-    std::unique_ptr<IniFile> ini;
-    if (!g.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(g.LanguageIniPath));
-    texts_.clear();
-    auto text = [&](const char* key, const char* def) {
-        const QString k = QString::fromLatin1(key);
-        const QString d = QString::fromUtf8(def);
-        const QString t = ini ? ini->readString(QStringLiteral("Monitor"), k, d) : d;
-        texts_.insert(k, t);
-        return t;
-    };
-    model_->FormCaptionText = text("Form", "Monitoring");
-    // The file dialogs' title is the main window's "Save As".
-    saveTitle_ =
-        ini ? ini->readString(QStringLiteral("Main"), QStringLiteral("ToolB5"), QStringLiteral("Save As"))
-            : QStringLiteral("Save As");
-    text("OpenFile1", "Monitor Datas(*.mon)|*.mon");
-    text("SaveFile1", "Monitor Datas(*.mon)|*.mon|Monitor Datas(*.csv)|*.csv|Monitor Picture(*.bmp)|*.bmp|"
-                      "Monitor Picture(*.jpg)|*.jpg");
-    text("SaveFile2", "Monitor Datas(*.csv)|*.csv");
-    text("SaveFile3", "Monitor Picture(*.bmp)|*.bmp");
-    pages->setTabText(pages->indexOf(displayPage), text("Tab2", "Display"));
-    triggerHeading->setText(text("Label11", "Trigger"));
-    valueHeading->setText(text("Label12", "Value"));
-    maxCaption->setText(text("Label21", "Max."));
-    timeCaption->setText(text("Label22", "Time"));
-    timeUnit->setText(text("Label23", "(s/div)"));
-    zoomCaption->setText(text("Label24", "Zoom"));
-    timeBaseUnit->setText(texts_.value(QStringLiteral("Label23")));
-    zoomBox->setText(text("Check3", "Zoom"));
-    triggerBox->setText(text("Check4", "Use Level Trigger"));
-    continuousCaption->setText(text("Label41", "Continuous Monitoring"));
-    sourceCaption->setText(text("Label42", "Sourse"));
-    slopeCaption->setText(text("Label43", "Slope"));
-    startButton->setText(text("Button1", "Start"));
-    stopButton->setText(text("Button2", "Stop"));
-    openButton->setText(text("Button3", "Open"));
-    saveAsButton->setText(text("Button4", "Save As"));
-    printButton->setText(text("Button5", "Print"));
-    pages->setTabText(pages->indexOf(settingPage), text("Tab1", "Setting"));
-    unitHeading->setText(text("Label61", "Unit Chg."));
-    multiplierHeading->setText(text("Label62", "Multi."));
-    offsetHeading->setText(text("Label63", "Offset"));
-    colourHeading->setText(text("Label64", "Color"));
-    triggerGroup->setTitle(text("Group7", "Trigger Setting"));
-    levelCaption->setText(text("Label71", "Level"));
-    delayCaption->setText(text("Label72", "Delay (%)"));
-    model_->slopeTexts = {text("Item71", "Up"), text("Item72", "Down"), text("Item73", "Both")};
-    text("Label81", "Trigger Sourse");
-    text("Label82", "Trigger Slope");
-    text("LabelA", "Passed Time");
-    refresh();
 }
 
 void MonitorWindow::ShowMonitor() {

@@ -5,6 +5,8 @@
 // window by the "Monitor" command. Its state and every check live in MonitorModel; the window
 // routes its events there and shows what the model holds.
 #include "monitor/MonitorModel.h"
+#include "report/MonitorReport.h"
+#include "ui/MonitorControls.h"
 
 #include <QHash>
 #include <QLabel>
@@ -30,68 +32,6 @@ class RunPacer;
 class SystemFineClock;
 enum class RunEnd;
 
-// A label that reports clicks and double clicks (disabled, it reports nothing).
-class ClickLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-    std::function<void()> onClick, onDoubleClick;
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-};
-
-// The channel colour; a double click picks another.
-class ColourSwatch : public QWidget {
-public:
-    explicit ColourSwatch(QWidget* parent = nullptr);
-    void setColour(const QColor& c);
-    QColor colour() const { return colour_; }
-    std::function<void()> onDoubleClick;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-
-private:
-    QColor colour_;
-};
-
-// The trigger slope as a picture (rising, falling, both); a double click steps it.
-class SlopePicture : public QWidget {
-public:
-    explicit SlopePicture(QWidget* parent = nullptr);
-    void setSlope(int slope);
-    int slope() const { return slope_; }
-    std::function<void()> onDoubleClick;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-
-private:
-    int slope_ = 0;
-};
-
-// The trigger marker at the chart's left edge: it points at the trigger level, and dragging
-// it up or down sets the level.
-class TriggerMarker : public QWidget {
-public:
-    explicit TriggerMarker(QWidget* parent = nullptr);
-    // The marker's top while it is dragged (held inside the plot); the end of the drag.
-    std::function<void(int top)> onMove, onRelease;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-
-private:
-    bool dragging_ = false;
-    int grabY_ = 0;
-};
-
 // The controls of one channel.
 struct MonitorChannelRow {
     // "Setting" page
@@ -113,6 +53,11 @@ struct MonitorWindowHooks {
     std::function<QRect()> mainFrame;
     // The main window's "Monitor" item and tool button.
     std::function<void(bool)> setMonitorCommandEnabled;
+    // "Print": the run's page to the monitor print window, shown and previewed.
+    std::function<void(report::MonitorReportData)> print;
+    // After a run that saw a trip with the trip data kept: the inverter information and the
+    // trip data read into a result window, shown when "Display Data at Trip" is on.
+    std::function<void()> tripReport;
 };
 
 class MonitorWindow : public QWidget {
@@ -183,9 +128,21 @@ public:
     void FormActivate();
     void FormDeactivate();
 
-    // Start and Stop.
+    // Start and Stop. A run that saw a trip with the trip data kept ends with the trip report.
     RunEnd MonStartClick();
     void MonStopClick();
+    // Open: a monitor file read back (set-up and samples). False when nothing was read.
+    bool MonFileOpenClick();
+    // Save As: a monitor file, the CSV export or a picture by the name's extension; pictures
+    // only in continuous mode. False when nothing was written.
+    bool MonFileClick();
+    // Print: the chart to the clipboard and the run's page to the print window.
+    void MonPrintClick();
+    // The run's page as the print window lays it out: the model's set-up, the channel rows
+    // from the samples and `chart` as the picture.
+    report::MonitorReportData reportData(const QImage& chart) const;
+    // The main window's printer check: without a printer the Print button stays off.
+    void setPrintAllowed(bool on);
     // A click on point `index` of a channel's curve: the readout box.
     void showReadout(int channel, int index);
 
@@ -220,6 +177,8 @@ private:
     std::unique_ptr<MonitorRun> run_;
     MonitorWindowHooks hooks_;
     QHash<QString, QString> texts_;
+    QString openTitle_ = QStringLiteral("Open");
     QString saveTitle_ = QStringLiteral("Save As");
     bool refreshing_ = false;
+    bool printAllowed_ = true;
 };

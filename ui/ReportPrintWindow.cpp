@@ -4,6 +4,7 @@
 #include "platform/Prompter.h"
 #include "platform/WaitCursor.h"
 #include "report/PageSetup.h"
+#include "ui/PrintDestination.h"
 #include "ui/ReportPreview.h"
 
 #include <QCloseEvent>
@@ -194,32 +195,14 @@ bool ReportPrintWindow::printReport() {
 
 bool ReportPrintWindow::sendToPrinter() {
     const QString title = pages_->document().title;
-    QString pdf = printToPdf;
-    QPrinter* printer = links_.printer;
-    const bool toFile = printer && printer->outputFormat() == QPrinter::PdfFormat;
-    if (pdf.isEmpty() && !toFile && QPrinterInfo::availablePrinterNames().isEmpty()) {
-        // No printer: say so, and offer a PDF file rather than a print that goes nowhere.
-        const BoxAnswer a = Prompter::instance().message(
-            printText("NoPrinter", "No printer is installed. Save the pages as a PDF file instead?"),
-            message(0), BoxIcon::Warning, BoxButtons::YesNo, this);
-        if (a != BoxAnswer::Yes)
-            return false;
-        pdf = Prompter::instance().saveFile(title, QString(), QStringLiteral("PDF (*.pdf)|*.pdf"), 1,
-                                            title + QStringLiteral(".pdf"), this);
-        if (pdf.isEmpty())
-            return false;
-    }
-    std::unique_ptr<QPrinter> own;
-    if (!pdf.isEmpty() || !printer) {
-        own = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        if (!pdf.isEmpty()) {
-            own->setOutputFormat(QPrinter::PdfFormat);
-            own->setOutputFileName(pdf);
-        }
-        printer = own.get();
-    }
+    PrintDestination::Texts texts;
+    texts.noPrinter = printText("NoPrinter", texts.noPrinter.toUtf8().constData());
+    texts.caption = message(0);
+    const PrintDestination to = PrintDestination::choose(links_.printer, printToPdf, title, texts, this);
+    if (!to)
+        return false;
     QString error;
-    if (pages_->print(*printer, &error))
+    if (pages_->print(*to.printer(), &error))
         return true;
     Prompter::instance().message(printText("PrintFailed", "The pages could not be printed.") + u'\n' + error,
                                  message(0), BoxIcon::Error, BoxButtons::Ok, this);

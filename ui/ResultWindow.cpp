@@ -8,6 +8,8 @@
 #include "platform/Prompter.h"
 #include "platform/TextFile.h"
 #include "platform/WaitCursor.h"
+#include "report/TextReport.h"
+#include "ui/PrintDestination.h"
 
 #include <QAction>
 #include <QEvent>
@@ -15,12 +17,9 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -136,28 +135,25 @@ void ResultWindow::changeEvent(QEvent* e) {
     QDialog::changeEvent(e);
 }
 
-void ResultWindow::printText() {
+bool ResultWindow::printText() {
     if (printTitle_.isEmpty())
         printTitle_ = ResultTexts::forMode(int(TransferMode)).printTitle;
-    QPrinter printer(QPrinter::HighResolution);
-    QString pdf = printToPdf;
-    if (pdf.isEmpty() && QPrinterInfo::defaultPrinter().isNull()) {
-        // No printer: a PDF file rather than a print job that silently goes nowhere.
-        pdf = Prompter::instance().saveFile(printTitle_, globals().ProgramFolder,
-                                            QStringLiteral("PDF (*.pdf)|*.pdf"), 1, QString(), this);
-        if (pdf.isEmpty())
-            return;
-    }
-    if (!pdf.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-    }
-    printer.setDocName(printTitle_);
+    const PrintDestination::Texts texts = PrintDestination::languageTexts();
+    const PrintDestination to =
+        PrintDestination::choose(mainWindowLinks().printer, printToPdf, printTitle_, texts, this);
+    if (!to)
+        return false;
     WaitCursor wait;
-    QTextDocument doc;
-    doc.setDefaultFont(ResultDisp->font());
-    doc.setPlainText(lines().join(u'\n'));
-    doc.print(&printer);
+    // The lines in the window's own font, laid out as every printed page is.
+    const QFont font = ResultDisp->font();
+    const report::ReportPages pages(report::layoutTextReport(
+        printTitle_, lines(),
+        report::FontSpec{font.family(), font.pointSizeF() > 0 ? font.pointSizeF() : 9.0}));
+    QString error;
+    if (pages.print(*to.printer(), &error))
+        return true;
+    Prompter::instance().message(error, texts.caption, BoxIcon::Error, BoxButtons::Ok, this);
+    return false;
 }
 
 void ResultWindow::saveText() {

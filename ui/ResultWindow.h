@@ -18,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QMenu;
 class QAction;
+class QPrinter;
 
 // What the result and transfer windows need of the main window. The main window fills it
 // once it exists; empty members are skipped.
@@ -25,6 +26,8 @@ struct MainWindowLinks {
     QWidget* window = nullptr;          // placement reference
     std::function<bool()> printEnabled; // its Print menu item is enabled (a printer exists)
     std::function<void()> clearParaTableAct;
+    // The program's printer (the main window's printer set-up chooses it); null: the default.
+    QPrinter* printer = nullptr;
 };
 MainWindowLinks& mainWindowLinks();
 
@@ -50,7 +53,9 @@ public:
     // Handlers.
     void FormShow();
     void FormActivate();
-    void printText();
+    // Print: the lines on the program's printer, or a PDF file with none installed. False when
+    // nothing was printed.
+    bool printText();
     void saveText();        // also called by the transfer engine without showing
     void PopRepCopyClick(); // Copy
 

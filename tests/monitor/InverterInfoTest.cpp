@@ -3,6 +3,9 @@
 // drive type lacks, and the trip data after a trip the drive was told to make.
 #include "support/InverterInfoFixture.h"
 
+#include "core/ParameterStore.h"
+#include "monitor/ChannelValues.h"
+
 #include <chrono>
 
 namespace {
@@ -112,11 +115,12 @@ TEST_F(InverterInfoTest, TripDataWithoutATripTitleStartsWithAnEmptyTitle) {
     ResultText out;
     InverterInfo info(link, names, globals(), prompter);
     ASSERT_TRUE(info.readInverterInfo(out, lists));
-    lists.itemKeys = QStringList{"FD00"};
+    lists.codes = QStringList{"FD00"};
     info.readTripData(out, lists);
     EXPECT_EQ(out.ResultDisp, (QStringList{"", "", "Output frequency : 12.34"}));
 }
 
+// The information's numbers are the monitor's: one rule for both.
 TEST(InverterInfoNumbers, DecimalsFollowMulAndRoundHalfAwayFromZero) {
     struct Case {
         const char* mul;
@@ -128,10 +132,14 @@ TEST(InverterInfoNumbers, DecimalsFollowMulAndRoundHalfAwayFromZero) {
         {"100", 12.3456, false, "12.35"}, {"100", 12.3456, true, "12,35"}, {"1", 12.3456, false, "12"},
         {"10", -0.05, false, "-0.1"},     {"1000", 2.5, false, "2.500"},   {"0.1", 7.25, false, "7"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(InverterInfo::monitorNumber(QString::fromLatin1(c.mul), c.value, c.comma),
-                  QString::fromLatin1(c.text))
+    ParameterStore store;
+    for (const Case& c : cases) {
+        store.ParaDat.setCell(PD_Mul, 1, QString::fromLatin1(c.mul));
+        EXPECT_EQ(ChannelValues::formatNumber(&store, 0, c.value, c.comma), QString::fromLatin1(c.text))
             << c.mul << " " << c.value;
+    }
+    // A number the drive type lacks has no Mul: no decimals.
+    EXPECT_EQ(ChannelValues::formatNumber(&store, -1, 2.5, false), QStringLiteral("3"));
 }
 
 TEST(MonitorItemListsTest, ComeFromTheDriveTypesInfoFile) {
@@ -140,11 +148,13 @@ TEST(MonitorItemListsTest, ComeFromTheDriveTypesInfoFile) {
         QStringLiteral("Info.ini"), "[HXA1 Monitor (Eng)]\r\nFD00=Output frequency\r\nFD07-02=Terminal X3\r\n"
                                     "[HXA1 Trip (Eng)]\r\n0=No trip\r\n5=Overvoltage\r\n"
                                     "[HXA1 Trip (Jap)]\r\n5=x\r\n");
-    const InverterInfoLists l = InverterInfoLists::read(path, "HXA1", "Eng");
-    EXPECT_EQ(l.itemKeys, (QStringList{"FD00", "FD07-02"}));
-    EXPECT_EQ(l.itemNames, (QStringList{"Output frequency", "Terminal X3"}));
+    const MonitorItemLists l = MonitorItemLists::read(path, "HXA1", "Eng");
+    EXPECT_EQ(l.codes, (QStringList{"FD00", "FD07-02"}));
+    EXPECT_EQ(l.names, (QStringList{"Output frequency", "Terminal X3"}));
     EXPECT_EQ(l.tripCodes, (QStringList{"0", "5"}));
     EXPECT_EQ(l.tripNames, (QStringList{"No trip", "Overvoltage"}));
+    EXPECT_TRUE(l.alarmBits.isEmpty());
+    EXPECT_FALSE(l.hasUnitSection);
 }
 
 } // namespace

@@ -28,6 +28,16 @@ TEST(RunPacing, TheSleepEndsAtItsDeadlineOrWhenTheDescriptorHasAByte) {
     close(fds[1]);
 }
 
+TEST(RunPacing, TheFineClockIsTheProgramsClock) {
+    ManualClock manual;
+    SystemFineClock clock(manual);
+    EXPECT_EQ(clock.nowMicros(), manual.nowUs());
+    // The sleep to a deadline is the clock's own: a manual clock just moves to it.
+    EXPECT_FALSE(clock.sleepUntil(manual.nowUs() + 1500));
+    EXPECT_EQ(manual.deadlineSleeps(), 1);
+    EXPECT_EQ(clock.nowMicros(), 1000 * 1000 + 1500);
+}
+
 TEST(RunPacing, TheWaitLetsEventsThroughAndAHandlerCanEndIt) {
     SystemFineClock clock;
     EventLoopPacer pacer(clock);

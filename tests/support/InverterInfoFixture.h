@@ -68,8 +68,8 @@ protected:
         ASSERT_EQ(link.OpenCommPort(), 0);
         lists.tripCodes = QStringList{"0", "1", "5", "7"};
         lists.tripNames = QStringList{"No trip", "Overcurrent", "Overvoltage", "Undervoltage"};
-        lists.itemKeys = QStringList{"FD00", "FD01", "FD07-12", "FD07-11", "FC90", "FD99"};
-        lists.itemNames =
+        lists.codes = QStringList{"FD00", "FD01", "FD07-12", "FD07-11", "FC90", "FD99"};
+        lists.names =
             QStringList{"Output frequency", "Bias", "Terminal X12", "Terminal X11", "Trip code", "Missing"};
     }
     void TearDown() override {
@@ -124,7 +124,7 @@ protected:
     DriveModel model;
     DriveSimulator sim{model, SimConfig{}};
     std::unique_ptr<ParameterStore> params;
-    InverterInfoLists lists;
+    MonitorItemLists lists;
 };
 
 } // namespace inverterinfotest

@@ -55,4 +55,31 @@ TEST_F(InverterInfoCommandTest, AFailedConnectionShowsMessageThreeAndNoWindow) {
     EXPECT_EQ(port.writes.size(), before);
 }
 
+TEST_F(InverterInfoCommandTest, TheTripReportReadsTheInformationThenEveryItemAndIsShownOnlyWhenAsked) {
+    // After a monitor run the link is up: the report reads without connecting again.
+    command.tripReport(lists, true, nullptr);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0],
+              "Trip Data|Inverter Type:HXA1|Inverter Form:-4037|CPU Version:110|ROM Version:1A2B||"
+              "Last Trip:Undervoltage|2nd Last Trip:Overcurrent|3rd Last Trip:No trip|4th Last Trip:99||"
+              "Total Run Time (h):12300||Output frequency : 12.34|Bias : -2.50|Terminal X12 : ON|"
+              "Terminal X11 : OFF|Trip code : 0|Missing : -");
+    EXPECT_EQ(modeWhenShown, int(kModeTripInfo));
+    EXPECT_EQ(currentResultWindow, nullptr);
+
+    // "Display Data at Trip" off: read as well, never shown.
+    const std::size_t before = port.writes.size();
+    command.tripReport(lists, false, nullptr);
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_GT(port.writes.size(), before);
+
+    // Without the section's lines: message 8, and no trip data read.
+    setLanguage("[Other]\r\nx=1\r\n");
+    prompter.allowUnexpected();
+    command.tripReport(lists, true, nullptr);
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(prompter.boxes().back().text, "msg8");
+    EXPECT_TRUE(prompter.boxes().size() == 1);
+}
+
 } // namespace

@@ -28,9 +28,9 @@ protected:
         opts.MonRecPoint.setPosition(1250);
         opts.MonAlrmDisp.setChecked(true);
         opts.MonTripDisp.setChecked(false);
-        window = std::make_unique<MonitorWindow>(globals(), opts, link,
-                                                 MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); }, {}},
-                                                 nullptr, &pacer);
+        window = std::make_unique<MonitorWindow>(
+            globals(), opts, link, MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); }, {}, {}, {}},
+            nullptr, &pacer);
         window->FormCreate();
         window->resize(700, 420);
         window->show();

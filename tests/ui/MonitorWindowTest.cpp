@@ -32,7 +32,9 @@ protected:
         window = std::make_unique<MonitorWindow>(
             globals(), opts, link,
             MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); },
-                               [this](bool on) { commandStates.push_back(on); }});
+                               [this](bool on) { commandStates.push_back(on); },
+                               {},
+                               {}});
         window->FormCreate();
     }
     void TearDown() override {

@@ -1,0 +1,116 @@
+#include "monitor/MonitorRecord.h"
+
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "monitor/MonitorModel.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <memory>
+
+MonitorFileHeader monitorFileHeader(const MonitorModel& model, const QString& timeBase, int errorCount) {
+    const ProgramContext& g = model.context();
+    MonitorFileHeader h;
+    h.typeName = g.DriveTypeName;
+    h.formName = g.DriveFormName;
+    h.cpuVersion = g.DriveCpuVersion;
+    h.alarmWord = model.AlarmChk;
+    h.tripCode = model.TripChk;
+    h.tripData = model.TripDatas;
+    h.yMaximum = model.yMaximumEdit.text;
+    h.timeBase = timeBase;
+    h.triggerChannel = model.triggerSourceIndex;
+    h.triggerSlope = model.triggerSlope;
+    h.triggerLevel = model.triggerLevelEdit.text;
+    h.triggerDelay = model.triggerDelayEdit.text;
+    h.triggerOn = model.triggerChecked;
+    h.errorCount = errorCount;
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        const MonitorChannel& c = model.channels[std::size_t(i)];
+        ChannelSetup& ch = h.channels[std::size_t(i)];
+        // A channel without an item reads back as the first item.
+        ch.itemIndex = c.item < 0 ? 0 : c.item;
+        ch.multiplierStep = c.multiplierEdit.position;
+        // The offset the samples were drawn with, not an edit's untaken text.
+        ch.offset = QString::number(c.offset);
+        ch.on = c.checked;
+    }
+    return h;
+}
+
+void applyMonitorFileHeader(MonitorModel& model, const MonitorFileHeader& h,
+                            const MonitorFile::ReadResult& result) {
+    if (!result.accepted())
+        return;
+    MonitorBatch batch(model);
+    auto enterText = [&model](MonitorField field, int channel, const QString& text) {
+        model.setText(field, channel, text);
+        model.enter(field, channel);
+    };
+    if (result.form == MonitorFile::Form::Current) {
+        Options& o = model.options();
+        o.MonAlrmDisp.setChecked(h.alarmWord);
+        o.MonTripDisp.setChecked(h.tripCode);
+        o.MonTripDataDisp.setChecked(h.tripData);
+        model.SetStatusItems();
+        enterText(MonitorField::YMaximum, 0, h.yMaximum);
+        model.setTriggerSourceIndex(h.triggerChannel);
+        model.setSlope(h.triggerSlope);
+        enterText(MonitorField::TriggerLevel, 0, h.triggerLevel);
+        enterText(MonitorField::TriggerDelay, 0, h.triggerDelay);
+        model.setTriggerChecked(h.triggerOn);
+    } else {
+        enterText(MonitorField::YMaximum, 0, h.yMaximum);
+        if (h.timeBasePosition >= 0)
+            model.step(MonitorField::TimeBase, 0, h.timeBasePosition);
+    }
+    const int channels = std::min(result.channels, kMonitorChannels);
+    for (int i = 0; i < channels; ++i) {
+        const ChannelSetup& ch = h.channels[std::size_t(i)];
+        model.chooseItem(i, ch.itemIndex);
+        model.step(MonitorField::Multiplier, i, ch.multiplierStep);
+        enterText(MonitorField::Offset, i, ch.offset);
+        model.channels[std::size_t(i)].checked = ch.on;
+    }
+    // The boxes were set as a file sets them; one click's recount follows.
+    model.setChannelChecked(0, model.channels[0].checked);
+}
+
+int scrollingChannelOf(const MonitorModel& model) {
+    for (int i = 0; i < kMonitorChannels; ++i)
+        if (model.channels[std::size_t(i)].checked && model.samples.lastPointOf(i) >= 0)
+            return i;
+    return -1;
+}
+
+MonitorCsvSetup monitorCsvSetup(const MonitorModel& model, int errorCount) {
+    const ProgramContext& g = model.context();
+    MonitorCsvSetup s;
+    s.typeName = g.DriveTypeName;
+    s.formName = g.DriveFormName;
+    s.decimalComma = g.DecimalComma;
+    s.errorCount = QString::number(errorCount);
+    if (!g.LanguageIniPath.isEmpty()) {
+        const IniFile ini(Paths::resolvedOrAsGiven(g.LanguageIniPath));
+        const QString section = QStringLiteral("PrintMon");
+        s.itemCaption = ini.readString(section, QStringLiteral("Label3"), s.itemCaption);
+        s.multiplierCaption = ini.readString(section, QStringLiteral("Label4"), s.multiplierCaption);
+        s.offsetCaption = ini.readString(section, QStringLiteral("Label5"), s.offsetCaption);
+    }
+    if (g.Parameters) {
+        s.channelCaption = g.Parameters->Msg(55);
+        s.errorCaption = g.Parameters->Msg(84);
+    }
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        const MonitorChannel& c = model.channels[std::size_t(i)];
+        MonitorCsvChannel& ch = s.channels[std::size_t(i)];
+        ch.itemText = c.itemText;
+        ch.on = c.checked;
+        ch.itemEnabled = c.controlsEnabled;
+        ch.multiplier = c.multiplier;
+        ch.offset = c.offset;
+    }
+    return s;
+}

@@ -1,0 +1,306 @@
+// The monitor window's texts and its buttons: Start and Stop, the readout of a clicked point,
+// Open and Save As of monitor files, the CSV export and the pictures, and Print.
+#include "ui/MonitorWindow.h"
+
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "monitor/ChannelValues.h"
+#include "monitor/ChartReadout.h"
+#include "monitor/MonitorCsv.h"
+#include "monitor/MonitorFile.h"
+#include "monitor/MonitorRecord.h"
+#include "monitor/MonitorRun.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
+#include "platform/TextFile.h"
+#include "platform/WaitCursor.h"
+#include "ui/ChartPictures.h"
+#include "ui/ChartWidget.h"
+#include "ui/MonitorReportRows.h"
+#include "ui/UpDownEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+QString message(const ProgramContext& g, int n) {
+    return g.Parameters ? g.Parameters->Msg(n) : QString();
+}
+
+// A file that could not be written or read: the system's reason in a box.
+void reportFailure(const ProgramContext& g, const QString& error, QWidget* parent) {
+    Prompter::instance().message(error, g.MsgCaption, BoxIcon::Error, BoxButtons::Ok, parent);
+    PumpEvents();
+}
+
+} // namespace
+
+void MonitorWindow::LoadMonitorTexts() {
+    const ProgramContext& g = model_->context();
+    std::unique_ptr<IniFile> ini;
+    if (!g.LanguageIniPath.isEmpty())
+        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(g.LanguageIniPath));
+    texts_.clear();
+    auto text = [&](const char* key, const char* def) {
+        const QString k = QString::fromLatin1(key);
+        const QString d = QString::fromUtf8(def);
+        const QString t = ini ? ini->readString(QStringLiteral("Monitor"), k, d) : d;
+        texts_.insert(k, t);
+        return t;
+    };
+    model_->FormCaptionText = text("Form", "Monitoring");
+    // The file dialogs' titles are the main window's "Open" and "Save As".
+    auto mainText = [&ini](const char* key, const char* def) {
+        const QString d = QString::fromLatin1(def);
+        return ini ? ini->readString(QStringLiteral("Main"), QString::fromLatin1(key), d) : d;
+    };
+    openTitle_ = mainText("ToolB3", "Open");
+    saveTitle_ = mainText("ToolB5", "Save As");
+    text("OpenFile1", "Monitor Datas(*.mon)|*.mon");
+    // Save As offers every kind it writes, and the picture dialog every picture.
+    text("SaveFile1", MonitorFile::kSaveFilterDefault);
+    text("SaveFile2", "Monitor Datas(*.csv)|*.csv");
+    text("SaveFile3", MonitorFile::kPictureFilterDefault);
+    pages->setTabText(pages->indexOf(displayPage), text("Tab2", "Display"));
+    triggerHeading->setText(text("Label11", "Trigger"));
+    valueHeading->setText(text("Label12", "Value"));
+    maxCaption->setText(text("Label21", "Max."));
+    timeCaption->setText(text("Label22", "Time"));
+    timeUnit->setText(text("Label23", "(s/div)"));
+    zoomCaption->setText(text("Label24", "Zoom"));
+    timeBaseUnit->setText(texts_.value(QStringLiteral("Label23")));
+    zoomBox->setText(text("Check3", "Zoom"));
+    triggerBox->setText(text("Check4", "Use Level Trigger"));
+    continuousCaption->setText(text("Label41", "Continuous Monitoring"));
+    sourceCaption->setText(text("Label42", "Sourse"));
+    slopeCaption->setText(text("Label43", "Slope"));
+    startButton->setText(text("Button1", "Start"));
+    stopButton->setText(text("Button2", "Stop"));
+    openButton->setText(text("Button3", "Open"));
+    saveAsButton->setText(text("Button4", "Save As"));
+    printButton->setText(text("Button5", "Print"));
+    pages->setTabText(pages->indexOf(settingPage), text("Tab1", "Setting"));
+    unitHeading->setText(text("Label61", "Unit Chg."));
+    multiplierHeading->setText(text("Label62", "Multi."));
+    offsetHeading->setText(text("Label63", "Offset"));
+    colourHeading->setText(text("Label64", "Color"));
+    triggerGroup->setTitle(text("Group7", "Trigger Setting"));
+    levelCaption->setText(text("Label71", "Level"));
+    delayCaption->setText(text("Label72", "Delay (%)"));
+    model_->slopeTexts = {text("Item71", "Up"), text("Item72", "Down"), text("Item73", "Both")};
+    text("Label81", "Trigger Sourse");
+    text("Label82", "Trigger Slope");
+    text("LabelA", "Passed Time");
+    refresh();
+}
+
+RunEnd MonitorWindow::MonStartClick() {
+    if (model_->context().MonitorRunning || run_->running())
+        return RunEnd::Refused;
+    run_->saveTitle = saveTitle_;
+    run_->saveFilter = texts_.value(QStringLiteral("SaveFile2"), run_->saveFilter);
+    const RunEnd end = run_->start();
+    // A trip seen while the trip data are kept: what the drive holds now, before anything
+    // else talks to it.
+    if (model_->TripDatas && model_->Tripped && hooks_.tripReport)
+        hooks_.tripReport();
+    return end;
+}
+
+void MonitorWindow::MonStopClick() {
+    run_->stop();
+}
+
+void MonitorWindow::showReadout(int channel, int index) {
+    const MonitorModel& m = *model_;
+    if (m.context().MonitorRunning || channel < 0 || channel >= kMonitorChannels ||
+        !m.samples.hasPoint(channel, index))
+        return;
+    const ProgramContext& ctx = m.context();
+    const SampleStore::Scale scale = m.samples.scale(channel);
+    ReadoutPoint point;
+    point.channel = channel;
+    point.itemText = m.channels[std::size_t(channel)].itemText;
+    point.valueText =
+        ChannelValues::formatNumber(ctx.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+                                    m.samples.unscaled(channel, index), ctx.DecimalComma);
+    point.multiplier = scale.multiplier;
+    point.offset = scale.offset;
+    point.index = index;
+    point.timeBase = run_->display().timeBase;
+    point.decimalComma = ctx.DecimalComma;
+    ReadoutCaptions captions;
+    captions.value = texts_.value(QStringLiteral("Label12"), captions.value);
+    captions.multiplier = texts_.value(QStringLiteral("Label62"), captions.multiplier);
+    captions.offset = texts_.value(QStringLiteral("Label63"), captions.offset);
+    captions.passedTime = texts_.value(QStringLiteral("LabelA"), captions.passedTime);
+    Prompter::instance().message(chartReadoutText(captions, point), QString::fromLatin1(kProductName),
+                                 BoxIcon::None, BoxButtons::Ok, this);
+}
+
+// ---- Files -------------------------------------------------------------------------------------
+
+bool MonitorWindow::MonFileOpenClick() {
+    MonitorModel& m = *model_;
+    ProgramContext& g = m.context();
+    if (g.MonitorRunning || run_->running())
+        return false;
+    const QString chosen = Prompter::instance().openFile(openTitle_, g.MonPath,
+                                                         texts_.value(QStringLiteral("OpenFile1")), 1, this);
+    if (chosen.isEmpty())
+        return false;
+    const QFileInfo info(chosen);
+    g.MonPath = Paths::folderOf(info.absoluteFilePath());
+    g.MonFileName = info.fileName();
+    if (g.MonFileName.isEmpty())
+        return false;
+
+    QStringList lines;
+    QString error;
+    WaitCursor wait;
+    if (!TextFile::readLines(chosen, lines, &error)) {
+        reportFailure(g, error, this);
+        return false;
+    }
+    // The older form keeps what its file does not carry: start from the set-up as it stands.
+    const RunDisplay& shown = run_->display();
+    MonitorFileHeader header = monitorFileHeader(m, shown.timeBase, shown.errorCount);
+    const MonitorFile::ReadResult result =
+        MonitorFile::read(lines, g, m.ItemCount, Prompter::instance(), header, m.samples);
+    if (!result.accepted())
+        return false;
+    {
+        MonitorBatch batch(m);
+        applyMonitorFileHeader(m, header, result);
+        m.LastPoint = m.samples.lastPoint();
+        MonitorFile::showWholeRecord(m.sampleWindow, m.samples, scrollingChannelOf(m));
+    }
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        const MonitorChannel& c = m.channels[std::size_t(i)];
+        chart->setSeriesActive(i, c.active());
+        chart->setSeriesTitle(i, c.itemText);
+    }
+    run_->showRecord(header.timeBase, header.errorCount);
+    setWindowTitle(m.FormCaptionText + u' ' + message(g, 1) + g.MonFileName + QStringLiteral(" (") +
+                   header.typeName + header.formName + u')');
+    refresh();
+    showRunState();
+    return true;
+}
+
+bool MonitorWindow::MonFileClick() {
+    MonitorModel& m = *model_;
+    ProgramContext& g = m.context();
+    if (g.MonitorRunning || run_->running())
+        return false;
+    // A continuous recording is in its own file: Save As gives pictures of the chart only.
+    const bool picturesOnly = m.options().CntMon.checked();
+    Prompter& prompter = Prompter::instance();
+    const QString chosen = prompter.saveFile(
+        saveTitle_, g.MonPath,
+        texts_.value(picturesOnly ? QStringLiteral("SaveFile3") : QStringLiteral("SaveFile1")),
+        MonitorFile::saveFilterIndex(g.MonFileName, picturesOnly), QString(), this);
+    if (chosen.isEmpty())
+        return false;
+    const QFileInfo info(chosen);
+    g.MonPath = Paths::folderOf(info.absoluteFilePath());
+    if (info.fileName().isEmpty())
+        return false;
+    const QString name =
+        MonitorFile::nameWithExtension(info.fileName(), prompter.lastFilterIndex(), picturesOnly);
+    if (!picturesOnly)
+        g.MonFileName = name;
+    const QString path = Paths::join(g.MonPath, name);
+
+    WaitCursor wait;
+    const RunDisplay& shown = run_->display();
+    const MonitorFile::SaveKind kind = MonitorFile::saveKindOf(name);
+    QString error;
+    bool written = false;
+    switch (kind) {
+    case MonitorFile::SaveKind::Monitor:
+        written = MonitorFile::write(path, monitorFileHeader(m, shown.timeBase, shown.errorCount), m.samples,
+                                     &error);
+        if (written)
+            setWindowTitle(m.FormCaptionText + u' ' + message(g, 1) + name);
+        break;
+    case MonitorFile::SaveKind::Csv:
+        written = MonitorCsv::write(path, monitorCsvSetup(m, shown.errorCount), m.samples, &error);
+        break;
+    default: {
+        std::array<bool, kMonitorChannels> on{};
+        std::array<QString, kMonitorChannels> titles;
+        for (int i = 0; i < kMonitorChannels; ++i) {
+            on[std::size_t(i)] = m.channels[std::size_t(i)].active();
+            titles[std::size_t(i)] = m.channels[std::size_t(i)].itemText;
+        }
+        written = saveChartPicture(chartPicture(*chart, on, titles), kind, path, &error);
+        break;
+    }
+    }
+    if (!written)
+        reportFailure(g, error, this);
+    return written;
+}
+
+// ---- Print -------------------------------------------------------------------------------------
+
+void MonitorWindow::setPrintAllowed(bool on) {
+    printAllowed_ = on;
+    refresh();
+}
+
+void MonitorWindow::MonPrintClick() {
+    if (model_->context().MonitorRunning || run_->running())
+        return;
+    // The chart as it stands on screen is the page's picture, and the clipboard's.
+    const QImage image = chart->renderImage(chart->size(), false);
+    copyImageToClipboard(image);
+    if (hooks_.print)
+        hooks_.print(reportData(image));
+}
+
+report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) const {
+    const MonitorModel& m = *model_;
+    const ProgramContext& g = m.context();
+    report::MonitorReportData data;
+    data.typeForm = g.DriveTypeName + g.DriveFormName;
+    report::MonitorReportSettings& s = data.settings;
+    s.continuous = m.options().CntMon.checked();
+    s.timeBase = run_->display().timeBase;
+    s.continuousTimeBase = m.ContTimeVal;
+    s.scope = scopeEdit->text();
+    s.scopePosition = m.sampleWindow.scope();
+    s.trigger = m.triggerChecked;
+    s.triggerSource = QStringLiteral("CH") + QString::number(m.triggerSourceIndex + 1);
+    s.triggerLevel = m.triggerLevelEdit.text;
+    s.triggerSlope = m.slopeText();
+    s.triggerDelay = m.triggerDelayEdit.text;
+
+    std::array<MonitorChannelState, SampleStore::kChannels> channels;
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        const MonitorChannel& c = m.channels[std::size_t(i)];
+        MonitorChannelState& state = channels[std::size_t(i)];
+        state.on = c.checked;
+        state.item = c.itemText;
+        state.multiplier = c.multiplier;
+        state.offset = c.offset;
+        state.color = ColorOption::fromBgr(c.colour);
+    }
+    const MonitorValueFormat format = [&m, &g](int channel, double value) {
+        return ChannelValues::formatNumber(g.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex, value,
+                                           g.DecimalComma);
+    };
+    data.rows = monitorReportRows(m.samples, channels, m.AlarmChk, m.TripChk, m.samples.lastPoint(), format);
+    data.chart = chartImage;
+    return data;
+}
