@@ -473,7 +473,7 @@ void MonitorWindow::refreshItemLists() {
 void MonitorWindow::refresh() {
     const MonitorModel& m = *model_;
     refreshing_ = true;
-    setWindowTitle(m.FormCaptionText);
+    setWindowTitle(fileCaption_.isEmpty() ? m.FormCaptionText : fileCaption_);
     auto showSetting = [](UpDownEdit* e, const NumberSetting& s) {
         e->setRange(s.minimum, s.maximum);
         e->setIncrement(s.step);

@@ -181,4 +181,6 @@ private:
     QString saveTitle_ = QStringLiteral("Save As");
     bool refreshing_ = false;
     bool printAllowed_ = true;
+    // The caption after a monitor file was opened or saved (empty: the window's own).
+    QString fileCaption_;
 };

@@ -190,8 +190,8 @@ bool MonitorWindow::MonFileOpenClick() {
         chart->setSeriesTitle(i, c.itemText);
     }
     run_->showRecord(header.timeBase, header.errorCount);
-    setWindowTitle(m.FormCaptionText + u' ' + message(g, 1) + g.MonFileName + QStringLiteral(" (") +
-                   header.typeName + header.formName + u')');
+    fileCaption_ = m.FormCaptionText + u' ' + message(g, 1) + g.MonFileName + QStringLiteral(" (") +
+                   header.typeName + header.formName + u')';
     refresh();
     showRunState();
     return true;
@@ -230,8 +230,10 @@ bool MonitorWindow::MonFileClick() {
     case MonitorFile::SaveKind::Monitor:
         written = MonitorFile::write(path, monitorFileHeader(m, shown.timeBase, shown.errorCount), m.samples,
                                      &error);
-        if (written)
-            setWindowTitle(m.FormCaptionText + u' ' + message(g, 1) + name);
+        if (written) {
+            fileCaption_ = m.FormCaptionText + u' ' + message(g, 1) + name;
+            refresh();
+        }
         break;
     case MonitorFile::SaveKind::Csv:
         written = MonitorCsv::write(path, monitorCsvSetup(m, shown.errorCount), m.samples, &error);

@@ -13,6 +13,7 @@
 #include "shell/OptionsWindow.h"
 #include "support/FakeSerialPort.h"
 #include "ui/DriveTypeDialog.h"
+#include "ui/PageSetupWindow.h"
 #include "ui/ParameterTableWindow.h"
 
 #include <QComboBox>
@@ -504,6 +505,37 @@ TEST_F(StartUp, FileStartWritesTheProgramAndFileFoldersBackAtClose) {
     EXPECT_EQ(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath")),
               folder.path() + QStringLiteral("/in"));
     EXPECT_EQ(ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath")), folder.path());
+}
+
+TEST_F(StartUp, AFileArgumentsCommentGoesToThePageSetupOnceAndASaveWritesIt) {
+    seedLanguages();
+    const QString file = writeKvr(QStringLiteral("in/p.kvr"), kvr());
+    ManualClock clock;
+    FakeSerialPort port(clock);
+    port.existingPaths = {QStringLiteral("/nonexistent/port")};
+    ::StartUp::Program program({QDir::tempPath(), folder.path(), file}, &port, &clock);
+    prompter.allowUnexpected(); // no port to open
+    ASSERT_TRUE(program.create());
+    MainWindow& m = *program.main();
+    ASSERT_NE(program.pageSetup(), nullptr);
+    EXPECT_EQ(program.pageSetup()->comment(), QStringLiteral("Site 4, pump 2"));
+    EXPECT_FALSE(m.CommentsChk);
+    EXPECT_EQ(m.commentText(), QStringLiteral("Site 4, pump 2"));
+    program.showMain();
+
+    // The user's edit survives the next showing of the page set-up.
+    program.pageSetup()->setComment(QStringLiteral("edited"));
+    QTimer::singleShot(0, program.pageSetup(), [&program] { program.pageSetup()->close(); });
+    m.item(MainCommand::PageSetup)->trigger();
+    EXPECT_EQ(m.commentText(), QStringLiteral("edited"));
+    const QString saved = folder.filePath(QStringLiteral("out/p2.kvr"));
+    QDir().mkpath(QFileInfo(saved).path());
+    prompter.answerFile(saved, 1);
+    m.fileCommands().saveParameterFileAs();
+    QStringList lines;
+    ASSERT_TRUE(TextFile::readLines(saved, lines));
+    EXPECT_TRUE(lines.join(u'|').contains(QStringLiteral("edited")))
+        << lines.mid(0, 8).join(u'|').toStdString();
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -183,6 +184,30 @@ TEST_F(ResultWindowTest, PrintPutsTheLinesOnThePage) {
     const QString text = QString::fromUtf8(p.readAllStandardOutput());
     EXPECT_TRUE(text.contains("* Communication Error Parameters")) << text.toStdString();
     EXPECT_TRUE(text.contains("F01: Bias")) << text.toStdString();
+}
+
+TEST_F(ResultWindowTest, PrintWithoutAPrinterOffersAPdfAndNeverClaimsAPrintItDidNotMake) {
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        GTEST_SKIP() << "a printer is installed";
+    form.show();
+    prompter.answer(BoxAnswer::No); // no PDF either
+    EXPECT_FALSE(form.printText());
+    prompter.answer(BoxAnswer::Yes);
+    prompter.answerFile(QString()); // the file dialog cancelled
+    EXPECT_FALSE(form.printText());
+    const QString pdf = folder.filePath("result.pdf");
+    prompter.answer(BoxAnswer::Yes);
+    prompter.answerFile(pdf);
+    EXPECT_TRUE(form.printText());
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+    ASSERT_EQ(prompter.boxes().size(), 3u);
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    // A file that cannot be written is said so.
+    prompter.answer(BoxAnswer::Yes);
+    prompter.answerFile(folder.filePath("missing/folder/result.pdf"));
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(form.printText());
+    EXPECT_EQ(prompter.boxes().back().icon, BoxIcon::Error);
 }
 
 TEST_F(ResultWindowTest, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine) {

@@ -1,0 +1,222 @@
+// Printing and the monitor's files as the start-up wires them: Page Setup turns the printer,
+// Print previews the parameter list and prints it to PDF while the print commands wait, the
+// printer check without a printer turns them off (the monitor's Print too), and a monitor run
+// is saved, exported, drawn, read back and printed from the monitor window's buttons.
+#include "shell/StartUpFixture.h"
+
+#include "core/ParameterStore.h"
+#include "link/CommLink.h"
+#include "monitor/MonitorRun.h"
+#include "platform/TextFile.h"
+#include "support/FakeSerialPort.h"
+#include "support/PdfReadBack.h"
+#include "tools/drivesim/DriveModel.h"
+#include "tools/drivesim/DriveSimulator.h"
+#include "ui/ChartWidget.h"
+#include "ui/MonitorPrintWindow.h"
+#include "ui/MonitorWindow.h"
+#include "ui/PageSetupWindow.h"
+#include "ui/ParameterPrintWindow.h"
+#include "ui/ReportPreview.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+
+class PrintWiring : public StartUpTestBase {
+protected:
+    void SetUp() override {
+        folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nJapanese=0\r\nEnglish=0\r\n");
+        QString error;
+        ASSERT_TRUE(model.load(
+            folder.path(), {QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")}, &error))
+            << error.toStdString();
+        port.responder = [this](const FakeSerialPort::Bytes& request) {
+            std::vector<FakeSerialPort::Chunk> out;
+            for (SimReply& r : sim.respondToWrite(request))
+                out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
+            return out;
+        };
+        program = std::make_unique<::StartUp::Program>(
+            ::StartUp::Environment{folder.path(), folder.path(), {}}, &port, &clock);
+        program->startupForm = [](MainWindow&) {
+            choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
+        };
+        ASSERT_TRUE(program->create());
+        program->showMain();
+    }
+    void TearDown() override {
+        program.reset();
+        options().PrinterChk.setChecked(false);
+    }
+
+    MainWindow& main() { return *program->main(); }
+    MonitorWindow& monitor() { return *program->monitor(); }
+    std::vector<QAction*> printCommands() {
+        // Printer Setup's item is never shown, so never enabled either.
+        return {main().item(MainCommand::PageSetup), main().button(MainCommand::PageSetup),
+                main().item(MainCommand::Print), main().button(MainCommand::Print)};
+    }
+    static bool havePdfTools() {
+        return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
+    }
+
+    ManualClock clock;
+    FakeSerialPort port{clock};
+    DriveModel model;
+    DriveSimulator sim{model, SimConfig{}};
+    std::unique_ptr<::StartUp::Program> program;
+};
+
+TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParameterList) {
+    for (QAction* a : printCommands())
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    PageSetupWindow& setup = *program->pageSetup();
+    QTimer::singleShot(0, &setup, [&setup] {
+        setup.landscapeRadio->click();
+        setup.close();
+    });
+    main().button(MainCommand::PageSetup)->trigger();
+    EXPECT_FALSE(setup.isVisible());
+    EXPECT_EQ(program->printer()->pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(IniFile(folder.settingsIniPath()).readString(QStringLiteral("Page"), QStringLiteral("PSet1")),
+              QStringLiteral("0"));
+
+    main().button(MainCommand::Print)->trigger();
+    ParameterPrintWindow& w = *program->printWindow();
+    ASSERT_TRUE(w.isVisible());
+    ASSERT_NE(w.pages(), nullptr);
+    EXPECT_GE(w.pages()->pageCount(), 1);
+    EXPECT_FALSE(w.pages()->document().format.portrait);
+    // While the window is up the print commands wait for it.
+    for (QAction* a : printCommands())
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    main().item(MainCommand::PageSetup)->trigger(); // gated: nothing opens
+
+    w.printToPdf = folder.filePath(QStringLiteral("list.pdf"));
+    ASSERT_TRUE(w.printReport());
+    if (havePdfTools()) {
+        const QStringList pages = PdfReadBack::pageTexts(w.printToPdf);
+        ASSERT_EQ(pages.size(), w.pages()->pageCount());
+        const QString name = globals().Parameters->ParaDat.cell(PD_FName, 1);
+        EXPECT_TRUE(pages.value(0).contains(name)) << name.toStdString();
+        const std::vector<QSizeF> sizes = PdfReadBack::pageSizes(w.printToPdf);
+        ASSERT_FALSE(sizes.empty());
+        EXPECT_GT(sizes[0].width(), sizes[0].height());
+    }
+    EXPECT_TRUE(w.close());
+    for (QAction* a : printCommands())
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+TEST_F(PrintWiring, ThePrinterCheckWithoutAPrinterTurnsPrintingOffAndTheMonitorsPrintToo) {
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        GTEST_SKIP() << "a printer is installed";
+    options().PrinterChk.setChecked(true);
+    main().FillPrinterList();
+    EXPECT_TRUE(main().cbPrinter.isEmpty());
+    for (QAction* a : printCommands())
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_FALSE(monitor().printButton->isEnabled());
+    EXPECT_TRUE(monitor().saveAsButton->isEnabled());
+    main().button(MainCommand::Print)->trigger();
+    EXPECT_FALSE(program->printWindow()->isVisible());
+    // The print window's close does not turn them on behind the check's back.
+    main().setPrintCommandsEnabled(true);
+    EXPECT_FALSE(main().item(MainCommand::Print)->isEnabled());
+}
+
+TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
+    main().button(MainCommand::MonitorChart)->trigger();
+    MonitorWindow& mon = monitor();
+    ASSERT_TRUE(mon.isVisible());
+    mon.FormActivate();
+    int taken = 0;
+    QObject::connect(&mon.run(), &MonitorRun::sampleTaken, &mon, [&] {
+        if (++taken == 5)
+            mon.MonStopClick();
+    });
+    ASSERT_EQ(mon.MonStartClick(), RunEnd::Stopped);
+    MonitorModel& m = mon.model();
+    const int held = m.samples.size();
+    ASSERT_GE(held, 4);
+    EXPECT_TRUE(mon.openButton->isEnabled());
+    EXPECT_TRUE(mon.printButton->isEnabled());
+    std::vector<double> ch1;
+    for (int p = 0; p < held; ++p)
+        ch1.push_back(m.samples.unscaled(0, p));
+
+    const QString dir = folder.filePath(QStringLiteral("runs"));
+    QDir().mkpath(dir);
+    // A name without an extension takes the chosen entry's.
+    prompter.answerFile(dir + QStringLiteral("/trend"), 1);
+    ASSERT_TRUE(mon.MonFileClick());
+    EXPECT_EQ(globals().MonFileName, QStringLiteral("trend.mon"));
+    EXPECT_EQ(globals().MonPath, dir);
+    QStringList lines;
+    ASSERT_TRUE(TextFile::readLines(dir + QStringLiteral("/trend.mon"), lines));
+    EXPECT_EQ(lines.size(), 19 + held);
+    EXPECT_EQ(lines.value(1), QStringLiteral("HXA1"));
+    EXPECT_TRUE(mon.windowTitle().endsWith(QStringLiteral("trend.mon")));
+
+    // The name decides what is written, whatever the entry.
+    for (const char* name : {"trend.csv", "trend.jpg", "trend.wmf", "trend.BMP"}) {
+        prompter.answerFile(dir + u'/' + QLatin1String(name), 1);
+        ASSERT_TRUE(mon.MonFileClick()) << name;
+        EXPECT_GT(QFileInfo(dir + u'/' + QLatin1String(name)).size(), 0) << name;
+    }
+    ASSERT_TRUE(TextFile::readLines(dir + QStringLiteral("/trend.csv"), lines));
+    EXPECT_EQ(lines.size(), 6 + held);
+    const QImage jpeg(dir + QStringLiteral("/trend.jpg"));
+    ASSERT_FALSE(jpeg.isNull());
+    EXPECT_GT(jpeg.width(), mon.chart->width()); // the legend widens the picture
+    EXPECT_EQ(jpeg.height(), mon.chart->height());
+    EXPECT_EQ(globals().MonFileName, QStringLiteral("trend.BMP"));
+
+    // Another set-up, then the file brings the record back.
+    m.setChannelChecked(0, false);
+    m.step(MonitorField::Multiplier, 1, 30);
+    prompter.answerFile(dir + QStringLiteral("/trend.mon"));
+    ASSERT_TRUE(mon.MonFileOpenClick());
+    EXPECT_TRUE(m.channels[0].checked);
+    EXPECT_FLOAT_EQ(m.channels[1].multiplier, 1.0f);
+    ASSERT_EQ(m.samples.size(), held);
+    EXPECT_EQ(m.LastPoint, held - 1);
+    for (int p = 0; p < held; ++p)
+        EXPECT_FLOAT_EQ(float(m.samples.unscaled(0, p)), float(ch1[std::size_t(p)])) << p;
+    EXPECT_TRUE(mon.windowTitle().endsWith(QStringLiteral("trend.mon (HXA1-2004)")));
+    EXPECT_EQ(mon.rows[0].readout->text(), QStringLiteral("0"));
+
+    // Print: the chart to the clipboard and the run's page to the print window.
+    mon.MonPrintClick();
+    MonitorPrintWindow& pw = *program->monitorPrint();
+    ASSERT_TRUE(pw.isVisible());
+    EXPECT_EQ(pw.data().typeForm, QStringLiteral("HXA1-2004"));
+    EXPECT_EQ(pw.data().rows.size(),
+              std::size_t(kMonitorChannels - (m.AlarmChk ? 1 : 0) - (m.TripChk ? 1 : 0)));
+    EXPECT_EQ(pw.data().rows[0].texts[report::MC_State], QStringLiteral("ON"));
+    EXPECT_EQ(pw.data().rows[0].texts[report::MC_Item], m.channels[0].itemText);
+    EXPECT_EQ(pw.data().chart.size(), mon.chart->size());
+    EXPECT_EQ(QApplication::clipboard()->image().size(), mon.chart->size());
+    pw.printToPdf = dir + QStringLiteral("/chart.pdf");
+    ASSERT_TRUE(pw.printReport());
+    if (havePdfTools()) {
+        const QString page = PdfReadBack::pageTexts(pw.printToPdf).value(0);
+        EXPECT_TRUE(page.contains(QStringLiteral("HXA1-2004"))) << page.toStdString();
+        EXPECT_TRUE(page.contains(m.channels[0].itemText)) << page.toStdString();
+    }
+    EXPECT_TRUE(pw.close());
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+} // namespace
