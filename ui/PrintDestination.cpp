@@ -17,7 +17,10 @@ PrintDestination PrintDestination::choose(QPrinter* printer, const QString& pdf,
                                           const Texts& texts, QWidget* parent) {
     PrintDestination d;
     QString file = pdf;
-    const bool toFile = printer && printer->outputFormat() == QPrinter::PdfFormat;
+    // A printer made where none is installed is a PDF printer without a file: that is no
+    // destination either.
+    const bool toFile =
+        printer && printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty();
     if (file.isEmpty() && !toFile && QPrinterInfo::availablePrinterNames().isEmpty()) {
         // No printer: say so, and offer a PDF file rather than a print that goes nowhere.
         const BoxAnswer a = Prompter::instance().message(texts.noPrinter, texts.caption, BoxIcon::Warning,

@@ -113,10 +113,23 @@ TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParamete
         ASSERT_FALSE(sizes.empty());
         EXPECT_GT(sizes[0].width(), sizes[0].height());
     }
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+
+    // Print with the program's printer on a machine without printers: the user is told and
+    // names a PDF file instead of being told the pages could not be printed.
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        w.printToPdf.clear();
+        const QString pdf = folder.filePath(QStringLiteral("chosen.pdf"));
+        prompter.answer(BoxAnswer::Yes);
+        prompter.answerFile(pdf);
+        EXPECT_TRUE(w.printReport());
+        EXPECT_GT(QFileInfo(pdf).size(), 0);
+        ASSERT_EQ(prompter.boxes().size(), 1u);
+        EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    }
     EXPECT_TRUE(w.close());
     for (QAction* a : printCommands())
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
 }
 
 TEST_F(PrintWiring, ThePrinterCheckWithoutAPrinterTurnsPrintingOffAndTheMonitorsPrintToo) {
