@@ -109,7 +109,8 @@ private:
 
     QHash<QWidget*, Watched> watched_;
     QHash<QWidget*, std::function<void()>> deactivated_;
-    QWidget* last_ = nullptr;
+    // Cleared when the form goes, so a new window at the same address is still a change.
+    QPointer<QWidget> last_;
     QPointer<QObject> observerOwner_;
     std::function<void(QWidget*)> observer_;
 };
