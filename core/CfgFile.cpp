@@ -167,7 +167,7 @@ bool WriteConfigurationXml(const QString& path) {
     QByteArray bytes;
     QStringList skipped;
     if (!build(inputFromStore(), bytes, &skipped)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return false;
     }
     if (!TextFile::writeBytes(path, bytes)) {
@@ -223,10 +223,10 @@ QString markerRefusalText(const QList<Record>& records) {
         if (first || second) {
             QString text;
             if (first)
-                text += Msg(103) + "\n";
+                text += Msg(MsgId::FileSpecial0998) + "\n";
             if (second)
-                text += Msg(104) + "\n";
-            return text + "\n" + Msg(105);
+                text += Msg(MsgId::FileSpecial0999) + "\n";
+            return text + "\n" + Msg(MsgId::FileCannotBeOpened);
         }
     }
     return QString();
@@ -271,7 +271,7 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
                                  const Names& names) {
     ReadOutcome out;
     if (!isConfigurationFile(lines)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return out;
     }
     const QList<Record> records = parseRecords(lines);
@@ -287,7 +287,7 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
     const QString id = lines.size() > 7 ? lines.at(7) : QString();
     const QString typeHex = id.mid(4, 4), formHex = id.mid(12, 4), cpuHex = id.mid(28, 4);
     if (id.size() < 32 || !isHex4(typeHex) || !isHex4(formHex) || !isHex4(cpuHex)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return out;
     }
     for (const Record& r : records) {
@@ -309,13 +309,15 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
 
     const ProgramContext& g = globals();
     if (out.typeName != g.DriveTypeName) {
-        box(Msg(9) + "\n" + who + Msg(86), BoxIcon::Warning, BoxButtons::Ok);
+        box(Msg(MsgId::FileTypeDiffers) + "\n" + who + Msg(MsgId::FileDriveNotReadable), BoxIcon::Warning,
+            BoxButtons::Ok);
         return out;
     }
     bool withCapacity = true;
     if (out.capacityName != g.DriveFormName) {
-        const QString text =
-            Msg(10) + "\n* " + who + Msg(87) + "\n\n" + Msg(11) + "\n" + Msg(12) + "\n" + Msg(13);
+        const QString text = Msg(MsgId::FileFormDiffers) + "\n* " + who + Msg(MsgId::FileDriveIs) + "\n\n" +
+                             Msg(MsgId::YesReadAll) + "\n" + Msg(MsgId::NoSkipCapacity) + "\n" +
+                             Msg(MsgId::CancelDoNotRead);
         const BoxAnswer a = box(text, BoxIcon::Warning, BoxButtons::YesNoCancel);
         PumpEvents();
         if (a == BoxAnswer::No)
@@ -324,7 +326,8 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
             return out;
     }
     if (cpuText != g.DriveCpuVersion) {
-        if (box(Msg(14) + "\n* " + who + Msg(87), BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok)
+        if (box(Msg(MsgId::FileCpuDiffers) + "\n* " + who + Msg(MsgId::FileDriveIs), BoxIcon::Warning,
+                BoxButtons::OkCancel) != BoxAnswer::Ok)
             return out;
     }
 

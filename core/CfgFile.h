@@ -35,7 +35,7 @@ WriteInput inputFromStore();
 bool build(const WriteInput& in, QByteArray& out, QStringList* skipped = nullptr);
 
 // Writes the file for the loaded drive type. Refuses codes that are not numbers
-// (message 67), reports a file that cannot be written ("Cannot create file ...") and lists
+// (message DataIncorrect), reports a file that cannot be written ("Cannot create file ...") and lists
 // the parameters it had to leave out. True when the file was written.
 bool WriteConfigurationXml(const QString& path);
 

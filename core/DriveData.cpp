@@ -47,7 +47,7 @@ bool capacityFileHasData(const QStringList& lines) {
     return !lines.isEmpty() && !lines[0].isEmpty();
 }
 
-void abortStartup(int message) {
+void abortStartup(MsgId message) {
     ShowMsg(message, BoxIcon::Warning);
     globals().StartupAbort = true;
 }
@@ -101,12 +101,12 @@ bool LoadTypeTable(const DriveFileDialog& dialog) {
 
     QStringList lines;
     if (!readDataFile(g.TypeFile, lines) || !typeFileHasData(lines)) {
-        ShowMsg(6, BoxIcon::Warning);
+        ShowMsg(MsgId::TypeFileMissing, BoxIcon::Warning);
         PumpEvents();
         const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 1);
         if (chosen.isEmpty()) {
             clearTypeTable(*store);
-            abortStartup(85);
+            abortStartup(MsgId::ProgramClosed);
             return false;
         }
         g.TypeFolder = Paths::folderOf(Paths::normalize(chosen));
@@ -123,7 +123,7 @@ bool LoadTypeTable(const DriveFileDialog& dialog) {
         g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
         if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
             clearTypeTable(*store);
-            abortStartup(85);
+            abortStartup(MsgId::ProgramClosed);
             return false;
         }
     }
@@ -142,7 +142,8 @@ bool LoadTypeTable(const DriveFileDialog& dialog) {
         if (fields.size() < kTypeFields || !validComNo(fields[0])) {
             // A cut or garbled line would shift every later look-up; refuse the drive type.
             clearTypeTable(*store);
-            Prompter::instance().message(Msg(67) + QLatin1Char('\n') + Paths::fileNameOf(g.TypeFile) +
+            Prompter::instance().message(Msg(MsgId::DataIncorrect) + QLatin1Char('\n') +
+                                             Paths::fileNameOf(g.TypeFile) +
                                              QStringLiteral(" (%1): ").arg(k + 1) + line,
                                          g.MsgCaption, BoxIcon::Stop);
             g.StartupAbort = true;
@@ -190,11 +191,11 @@ bool LoadCapacityTable(const DriveFileDialog& dialog) {
     g.CapParaR.clear();
     QStringList lines;
     if (!readDataFile(g.CapacityFile, lines) || !capacityFileHasData(lines)) {
-        ShowMsg(7, BoxIcon::Warning);
+        ShowMsg(MsgId::CapacityFileMissing, BoxIcon::Warning);
         PumpEvents();
         const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 2);
         if (chosen.isEmpty()) {
-            abortStartup(85);
+            abortStartup(MsgId::ProgramClosed);
             return false;
         }
         g.CapacityFolder = Paths::folderOf(Paths::normalize(chosen));
@@ -203,14 +204,14 @@ bool LoadCapacityTable(const DriveFileDialog& dialog) {
         const QString base = g.CapacityFile.left(g.CapacityFile.size() - 4);
         const QString prefix = g.DriveTypeName + QLatin1Char('-');
         if (!base.startsWith(prefix)) {
-            abortStartup(9);
+            abortStartup(MsgId::FileTypeDiffers);
             return false;
         }
         g.DriveFormName = base.mid(g.DriveTypeName.size());
         g.DriveFormCode = IniFile(Paths::resolve(g.CatalogueIniPath))
                               .readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("0"));
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
-            abortStartup(85);
+            abortStartup(MsgId::ProgramClosed);
             return false;
         }
     }
@@ -264,7 +265,7 @@ bool InitValueTable() {
         const int row = k + 1;
         qint64 mode = 0;
         if (!ValueRules::parseInteger(pd.cell(PD_DIndex, row), mode)) {
-            Prompter::instance().message(Msg(67), g.MsgCaption, BoxIcon::Stop);
+            Prompter::instance().message(Msg(MsgId::DataIncorrect), g.MsgCaption, BoxIcon::Stop);
             PumpEvents();
             return false;
         }

@@ -20,20 +20,21 @@ struct DriveFileDialog {
 
 // Reads the drive-type file TypeFolder/DriveTypeName(LanguageSuffix).inv into ParaDat,
 // sets ParaCountAll, ParaCountNormal, TypeFile and the store's ComNoList and index. A
-// missing or empty file offers the chooser (message 6); cancelling it (message 85), an
-// unreadable chosen file (85) or malformed data (message 67 naming the line) sets
+// missing or empty file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed),
+// an unreadable chosen file (ProgramClosed) or malformed data (message DataIncorrect naming the line) sets
 // StartupAbort and leaves no parameter loaded. Returns false exactly then.
 bool LoadTypeTable(const DriveFileDialog& dialog = {});
 
 // Reads the capacity file CapacityFolder/DriveTypeName DriveFormName.cap into the Default
 // cells it names and the "Disp CV" section of Info.ini into column Current/VoltIndex;
 // fills CapPara, CapParaR and ListBuff. A missing or empty file offers the chooser
-// (message 7); a chosen file of another drive type (message 9), cancelling (message 85)
-// or an unreadable chosen file (85) sets StartupAbort. Returns false exactly then.
+// (message CapacityFileMissing); a chosen file of another drive type (message FileTypeDiffers), cancelling
+// (message ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false
+// exactly then.
 bool LoadCapacityTable(const DriveFileDialog& dialog = {});
 
 // Fills UPara with the working values: Value from the default rule, HValue and LValue
-// from the limits, flags "0". A DIndex that is not an integer shows message 67 (stop
+// from the limits, flags "0". A DIndex that is not an integer shows message DataIncorrect (stop
 // icon) and returns false: the caller then shows the start-up form again and reloads
 // into the same store.
 bool InitValueTable();

@@ -100,7 +100,7 @@ void FileCommands::ParaOpenClick() {
         return;
     }
     if (!CfgFile::isConfigurationFile(lines)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
     const CfgFile::ReadOutcome r = CfgFile::ReadConfigurationXml(lines, CFG_CNum, CFG_Val, cfgNames_);
@@ -151,7 +151,7 @@ void FileCommands::ParaSaveOverWriteClick() {
     g.CurrentFileName = g.OpenedFileName;
     QString folder = g.OpenedFileFolder;
     if (g.CurrentFileName.isEmpty()) {
-        ShowMsg(15, BoxIcon::None, BoxButtons::Ok);
+        ShowMsg(MsgId::NoFileToOverwrite, BoxIcon::None, BoxButtons::Ok);
         return;
     }
     QString ext = extensionOf(g.CurrentFileName);

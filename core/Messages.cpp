@@ -3,11 +3,11 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
-QString Msg(int n) {
+QString Msg(MsgId id) {
     const ParameterStore* p = globals().Parameters;
-    return p ? p->Msg(n) : QString();
+    return p ? p->Msg(id) : QString();
 }
 
-BoxAnswer ShowMsg(int n, BoxIcon icon, BoxButtons buttons, QWidget* parent) {
-    return Prompter::instance().message(Msg(n), globals().MsgCaption, icon, buttons, parent);
+BoxAnswer ShowMsg(MsgId id, BoxIcon icon, BoxButtons buttons, QWidget* parent) {
+    return Prompter::instance().message(Msg(id), globals().MsgCaption, icon, buttons, parent);
 }

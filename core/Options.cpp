@@ -17,10 +17,6 @@ namespace {
 
 const QString kSection = QStringLiteral("Options");
 
-// Message numbers of the language file used by the number checks.
-constexpr int kMsgNotANumber = 67;
-constexpr int kMsgOutOfRange = 41;
-
 } // namespace
 
 // ---- CheckOption ------------------------------------------------------------------------
@@ -332,7 +328,7 @@ bool Options::closeQuery() {
 
 bool Options::validate(UpDownOption& f) {
     const bool percent = &f == &ValMulti;
-    auto reject = [&](int msg) {
+    auto reject = [&](MsgId msg) {
         if (focusBack_)
             focusBack_(f);
         ShowMsg(msg, BoxIcon::Error);
@@ -340,13 +336,13 @@ bool Options::validate(UpDownOption& f) {
     };
     double typed = 0;
     if (!ValueRules::parseNumber(f.text(), typed) || !std::isfinite(typed)) {
-        reject(kMsgNotANumber);
+        reject(MsgId::DataIncorrect);
         return false;
     }
     // The free-unit factor is typed in units, kept in hundredths.
     const double value = percent ? std::round(typed * 100.0) : typed;
     if (value < f.minimum() || value > f.maximum()) {
-        reject(kMsgOutOfRange);
+        reject(MsgId::OutOfRange);
         f.setPosition(value < f.minimum() ? f.minimum() : f.maximum());
         return false;
     }

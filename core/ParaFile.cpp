@@ -44,14 +44,15 @@ Identity checkIdentity(const Header& h, const ReadOptions& o) {
     const ProgramContext& g = globals();
     const QString who = h.type + h.driveForm;
     if (h.type != g.DriveTypeName) {
-        box(Msg(9) + "\n" + who + identityTail(h) + Msg(86), BoxIcon::Warning, BoxButtons::Ok,
-            o.pumpAfterBoxes);
+        box(Msg(MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) + Msg(MsgId::FileDriveNotReadable),
+            BoxIcon::Warning, BoxButtons::Ok, o.pumpAfterBoxes);
         return Identity::Refused;
     }
     Identity result = Identity::LoadAll;
     if (h.form != Form::Oldest && h.driveForm != g.DriveFormName) {
-        const QString text = Msg(10) + "\n* " + who + identityTail(h) + Msg(87) + "\n\n" + Msg(11) + "\n" +
-                             Msg(12) + "\n" + Msg(13);
+        const QString text = Msg(MsgId::FileFormDiffers) + "\n* " + who + identityTail(h) +
+                             Msg(MsgId::FileDriveIs) + "\n\n" + Msg(MsgId::YesReadAll) + "\n" +
+                             Msg(MsgId::NoSkipCapacity) + "\n" + Msg(MsgId::CancelDoNotRead);
         switch (box(text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.pumpAfterBoxes)) {
         case BoxAnswer::Yes:
             break;
@@ -63,7 +64,8 @@ Identity checkIdentity(const Header& h, const ReadOptions& o) {
         }
     }
     if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
-        const QString text = Msg(14) + "\n* " + who + " (" + h.cpu + ") " + Msg(87);
+        const QString text =
+            Msg(MsgId::FileCpuDiffers) + "\n* " + who + " (" + h.cpu + ") " + Msg(MsgId::FileDriveIs);
         if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
             return Identity::Refused;
     }
@@ -155,11 +157,11 @@ QString markerRefusalText(const QStringList& lines, const Header& header) {
         const QString value = f.size() > 1 ? f.at(1) : QString();
         QString noted;
         if (f.at(0) == QLatin1String("0998") && value != QLatin1String("1"))
-            noted = Msg(103) + "\n";
+            noted = Msg(MsgId::FileSpecial0998) + "\n";
         else if (f.at(0) == QLatin1String("0999") && value != QLatin1String("2"))
-            noted = Msg(104) + "\n";
+            noted = Msg(MsgId::FileSpecial0999) + "\n";
         if (!noted.isEmpty())
-            return noted + "\n\n" + Msg(105);
+            return noted + "\n\n" + Msg(MsgId::FileCannotBeOpened);
     }
     return QString();
 }
@@ -236,7 +238,7 @@ QString captionBase() {
 }
 
 QString fileCaption(const QString& fileName, const QString& fileIdentity) {
-    QString c = captionBase() + " " + Msg(1) + fileName;
+    QString c = captionBase() + " " + Msg(MsgId::FileLabel) + fileName;
     if (!fileIdentity.isEmpty())
         c += " (" + fileIdentity + ")";
     return c;
@@ -270,10 +272,12 @@ ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepC
         const int index = ValueRules::IndexOfComNo(number);
         if (index < 0) {
             if (!options.askOnUnknownNumber) {
-                box(Msg(67), BoxIcon::Warning, BoxButtons::Ok, options.pumpAfterBoxes);
+                box(Msg(MsgId::DataIncorrect), BoxIcon::Warning, BoxButtons::Ok, options.pumpAfterBoxes);
                 return ReadResult::Stopped;
             }
-            const QString text = Msg(67) + "\n" + Msg(80) + " " + number + "\n\n" + Msg(81) + "\n" + Msg(82);
+            const QString text = Msg(MsgId::DataIncorrect) + "\n" + Msg(MsgId::NumberNotInDrive) + " " +
+                                 number + "\n\n" + Msg(MsgId::OkSkipLine) + "\n" +
+                                 Msg(MsgId::CancelStopReading);
             if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) == BoxAnswer::Ok)
                 continue;
             return ReadResult::Stopped;

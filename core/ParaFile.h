@@ -63,8 +63,8 @@ void showCannotCreate(const QString& path);
 QString mainText(const QString& key, const QString& def);
 // "KVR260X <type><form> (CPU Ver.<cpu>)" of the selected drive type.
 QString captionBase();
-// The caption after a file was read: base, message 1, the file name and the file's
-// identity, or after a save (fileIdentity empty): base, message 1, the file name.
+// The caption after a file was read: base, message FileLabel, the file name and the file's
+// identity, or after a save (fileIdentity empty): base, message FileLabel, the file name.
 QString fileCaption(const QString& fileName, const QString& fileIdentity = QString());
 
 // ---- Reading --------------------------------------------------------------------------
@@ -74,7 +74,7 @@ struct ReadOptions {
     bool markerCheck = true;      // refuse files recording a specially set-up drive
     bool identityChecks = true;   // compare type, capacity and CPU with the selected ones
     // A number the drive type lacks: true asks (OK skips the line, Cancel stops); false
-    // shows message 67 and stops.
+    // shows message DataIncorrect and stops.
     bool askOnUnknownNumber = true;
     bool pumpAfterBoxes = false; // let window messages through after each box
 };

@@ -88,8 +88,8 @@ void ParameterStore::FormCreate() {
     }
     for (const QString& key : std::as_const(MsgSec))
         Messages << ini.readString(general, key, QStringLiteral("-"));
-    g.MsgCaption = Msg(0);
-    g.MsgEmptyInput = Msg(67);
+    g.MsgCaption = Msg(MsgId::Caption);
+    g.MsgEmptyInput = Msg(MsgId::DataIncorrect);
 }
 
 QString ParameterStore::Msg(int n) const {

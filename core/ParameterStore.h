@@ -2,6 +2,7 @@
 // The parameter data store: the definition table, the working table, the undo and redo
 // lists, the language texts and the maintenance flags of a run. Needs no window; the
 // inspection window (StoreInspector) shows it.
+#include "core/Messages.h"
 #include "platform/TextGrid.h"
 
 #include <QHash>
@@ -73,6 +74,7 @@ public:
 
     // Message n; "" for a number outside the list.
     QString Msg(int n) const;
+    QString Msg(MsgId id) const { return Msg(msgNumber(id)); }
 
     // Communication numbers of the loaded drive type: every number followed by ",".
     const QString& ComNoList() const { return comNoList_; }

@@ -213,7 +213,7 @@ double ClampToRange(const QString& valueText, int index, bool& outOfRange) {
                     limitOf(paraCell(PD_HIndex, index), paraCell(PD_High, index), high) &&
                     limitOf(paraCell(PD_LIndex, index), paraCell(PD_Low, index), low);
     if (!ok) {
-        ShowMsg(42, BoxIcon::Warning);
+        ShowMsg(MsgId::NotANumber, BoxIcon::Warning);
         qint64 current = 0;
         if (!parseRawValue(valueCell(UP_Value, index), current))
             current = 0;
@@ -246,7 +246,7 @@ QString DefaultOf(const QString& comNo, bool showBox) {
         number = paraCell(PD_Default, i);
     }
     if (showBox)
-        ShowMsg(32, BoxIcon::Warning);
+        ShowMsg(MsgId::DefaultNotDefined, BoxIcon::Warning);
     return QString::fromLatin1(kDefaultError);
 }
 
@@ -256,7 +256,7 @@ int UpdateChangedFlag(const QString& comNo, double raw, bool* ok, bool showBox) 
     const int i = IndexOfComNo(comNo);
     if (i < 0) {
         if (showBox)
-            ShowMsg(32, BoxIcon::Warning);
+            ShowMsg(MsgId::DefaultNotDefined, BoxIcon::Warning);
         return 0;
     }
     double def = 0;

@@ -51,7 +51,7 @@ QString ValueTextOfComNo(const QString& comNo);
 // The raw value of valueText forced into the limits of parameter `index`. Sets outOfRange
 // to true when it clamps and never clears it (callers clear it first). A value equal to a
 // limit passes unchanged. When the value, a limit or a referenced parameter cannot be read
-// as a number, message 42 is shown and the parameter's current Value is returned as an
+// as a number, message NotANumber is shown and the parameter's current Value is returned as an
 // integer (0 when that is no number either); outOfRange is left alone then.
 // HIndex other than "0" and LIndex other than "0" name another parameter whose Value is
 // the limit; LIndex "-1" negates it.
@@ -60,7 +60,7 @@ double ClampToRange(const QString& valueText, int index, bool& outOfRange);
 // Default (shipment) raw value of a parameter as text: DIndex "0" its Default cell,
 // DIndex "1" the default of the parameter its Default cell names, followed at most
 // ParaCountAll + 1 steps. Any other DIndex, an unknown number or a chain that loops gives
-// "Error." and (when showBox) message 32.
+// "Error." and (when showBox) message DefaultNotDefined.
 QString DefaultOf(const QString& comNo, bool showBox = true);
 inline constexpr const char* kDefaultError = "Error.";
 

@@ -115,7 +115,7 @@ public:
 
     // ---- The main link ----
     // Opens PortsFound[Settings.portIndex] with the settings: 0 when open and configured, 1
-    // on any failure (message 2 of the language file as the rules say, icon 0).
+    // on any failure (message NoUsablePort of the language file as the rules say, icon 0).
     int OpenCommPort();
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
     // once, touching nothing, while a monitor run is in progress.

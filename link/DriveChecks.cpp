@@ -85,7 +85,7 @@ void DriveChecks::CheckSpSetup() {
     const bool modbus = link_.Settings.protocol == 1;
     QString text;
     bool marked = false;
-    auto check = [&](const char* comNo, std::uint32_t normal, int message) {
+    auto check = [&](const char* comNo, std::uint32_t normal, MsgId message) {
         const std::uint32_t v = scan.ScanTransact(QString::fromLatin1(comNo), QString(), link_.CommError,
                                                   modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
@@ -94,14 +94,15 @@ void DriveChecks::CheckSpSetup() {
             marked = true;
         }
     };
-    check("0998", 1, 99);
-    check("0999", 2, 100);
+    check("0998", 1, MsgId::DriveSpecial0998);
+    check("0999", 2, MsgId::DriveSpecial0999);
 
     if (!marked) {
         link_.SpDrv1 = false;
     } else {
         if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
-            text += QStringLiteral("\n\n") + Msg(101) + u'\n' + Msg(102);
+            text += QStringLiteral("\n\n") + Msg(MsgId::SpecialDriveNoTransfer) + u'\n' +
+                    Msg(MsgId::ContactSupplier);
             Prompter::instance().message(text, globals().MsgCaption, BoxIcon::None, BoxButtons::Ok);
             PumpEvents();
             flags_.DrvChkAct = false;
@@ -139,35 +140,36 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     QStringList lines;
     const QString typeName = names_.LookupTypeName(typeCode);
     if (typeName == DriveNames::kNotFound)
-        lines << Msg(76);
+        lines << Msg(MsgId::DriveTypeUnknown);
     else if (typeName != g.DriveTypeName)
-        lines << Msg(74);
+        lines << Msg(MsgId::DriveTypeDiffers);
     else
         flags_.TypeCheck = true;
 
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
-        lines << Msg(107);
+        lines << Msg(MsgId::DriveCpuUnknown);
     else if (transferMode == 2 && !sameCpuVersion(cpuName, g.DriveCpuVersion))
-        lines << Msg(106);
+        lines << Msg(MsgId::DriveCpuDiffers);
 
     const QString capacityName = cpuText.toInt() < DriveNames::kCustomCpu
                                      ? names_.LookupCapacityName(typeName, capacityCode)
                                      : names_.LookupCapacityNameNewCpu(typeCode, cpuText, capacityCode);
     if (capacityName == DriveNames::kNotFound)
-        lines << Msg(77);
+        lines << Msg(MsgId::DriveFormUnknown);
     else if (capacityNamesMatch(g.DriveFormName, capacityName))
         flags_.FormCheck = true;
     else
-        lines << Msg(75);
+        lines << Msg(MsgId::DriveFormDiffers);
 
     if (lines.isEmpty() || !options().TypCapChk.checked())
         return;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';
     if (transferMode != 2) {
-        const QString text =
-            Msg(78) + identity + QStringLiteral("\n\n") + Msg(108) + QStringLiteral("\n\n") + Msg(109);
+        const QString text = Msg(MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n") +
+                             Msg(MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
+                             Msg(MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
             Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
@@ -177,7 +179,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             flags_.ComCancel = true;
         }
     } else {
-        QString text = Msg(78) + identity + QStringLiteral("\n\n");
+        QString text = Msg(MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
         Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);

@@ -115,9 +115,11 @@ void TransferEngine::FormShow() {
     loadTexts();
     if (!view_)
         return;
-    view_->setLabel1(Msg(TransferMode == kModeImport ? 61 : TransferMode == kModeExport ? 62 : 63));
+    view_->setLabel1(Msg(TransferMode == kModeImport   ? MsgId::PressStartToImport
+                         : TransferMode == kModeExport ? MsgId::PressStartToExport
+                                                       : MsgId::PressStartToCompare));
     if (TransferMode == kModeExport && options().WriteNotChgPara.checked())
-        view_->setLabel2(Msg(83), true);
+        view_->setLabel2(Msg(MsgId::OnlyChangedExported), true);
     view_->showReadyButtons();
     view_->setProgress(0);
 }
@@ -147,11 +149,12 @@ void TransferEngine::progress(int nextIndex) {
         view_->setProgress(percent);
 }
 
-TransferEngine::Answer TransferEngine::ask(bool enabled, int heading, int second, const QString& title) {
+TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId second, const QString& title) {
     if (!enabled)
         return Answer::Go;
     const QString text = Msg(heading) + u'\n' + Msg(second) + u' ' + title + QStringLiteral("\n\n") +
-                         Msg(69) + u'\n' + Msg(70) + u'\n' + Msg(71);
+                         Msg(MsgId::AbortStopsJob) + u'\n' + Msg(MsgId::RetryParameter) + u'\n' +
+                         Msg(MsgId::IgnoreAndGoOn);
     const BoxAnswer a = Prompter::instance().message(text, globals().MsgCaption, BoxIcon::Warning,
                                                      BoxButtons::AbortRetryIgnore);
     PumpEvents();
@@ -163,12 +166,12 @@ TransferEngine::Answer TransferEngine::ask(bool enabled, int heading, int second
 }
 
 TransferEngine::Failure TransferEngine::commError(int index) {
-    return Failure{options().ParaErrDisp.checked(), 67, 68, [this, index] {
-                       ++errors_;
-                       if (result_ &&
-                           !(datCell(PD_ComNo, index).startsWith(u'F') && !globals().Parameters->MainteFlag))
-                           result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
-                   }};
+    return Failure{
+        options().ParaErrDisp.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter, [this, index] {
+            ++errors_;
+            if (result_ && !(datCell(PD_ComNo, index).startsWith(u'F') && !globals().Parameters->MainteFlag))
+                result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
+        }};
 }
 
 void TransferEngine::eachParameter(const std::function<std::optional<Failure>(int index)>& request,
@@ -234,7 +237,7 @@ void TransferEngine::StBtnClick() {
 void TransferEngine::runImport() {
     ParameterStore& store = *globals().Parameters;
     if (view_) {
-        view_->setLabel1(Msg(64));
+        view_->setLabel1(Msg(MsgId::Importing));
         view_->repaintNow();
     }
     if (result_)
@@ -292,7 +295,7 @@ void TransferEngine::runExport() {
     ParameterStore& store = *globals().Parameters;
     const Options& o = options();
     if (view_) {
-        view_->setLabel1(Msg(65));
+        view_->setLabel1(Msg(MsgId::Exporting));
         view_->repaintNow();
     }
     if (result_)
@@ -343,7 +346,7 @@ void TransferEngine::runComparison() {
     ParameterStore& store = *globals().Parameters;
     const Options& o = options();
     if (view_) {
-        view_->setLabel1(Msg(66));
+        view_->setLabel1(Msg(MsgId::Comparing));
         view_->repaintNow();
     }
     if (result_) {
@@ -358,7 +361,8 @@ void TransferEngine::runComparison() {
         if (link_.CommError) {
             setFlag(i, "2");
             // Errors of a comparison are listed after its differences, maintenance ones too.
-            return Failure{o.ParaErrDisp.checked(), 67, 68, [this, i] {
+            return Failure{o.ParaErrDisp.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
+                           [this, i] {
                                ++errors_;
                                if (result_)
                                    result_->addBuffLine(shownTitle(i) + QStringLiteral(": ") + shownName(i));
@@ -367,7 +371,8 @@ void TransferEngine::runComparison() {
         const std::int64_t drive = normaliseRaw(raw, parameterIs32(i), parameterIsSigned(i));
         const std::int64_t table = textValue(valueCell(i));
         if (drive != table && (i <= globals().ParaCountNormal || store.MainteFlag)) {
-            return Failure{o.CompMsgDisp.checked(), 72, 73, [this, i, drive, table] {
+            return Failure{o.CompMsgDisp.checked(), MsgId::DifferentValueFound, MsgId::DifferentValueAt,
+                           [this, i, drive, table] {
                                ++differences_;
                                if (result_)
                                    result_->addLine(comparisonLine(i, drive, table));

@@ -6,6 +6,8 @@
 // to the parameter tables and to the result window's text.
 //
 // TransferEngine needs no window: it shows its progress through a WorkView.
+#include "core/Messages.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -86,14 +88,14 @@ private:
     void runComparison();
     void endOfRun();
     // The Abort/Retry/Ignore box when its option is on; Go when counted.
-    Answer ask(bool enabled, int heading, int second, const QString& title);
+    Answer ask(bool enabled, MsgId heading, MsgId second, const QString& title);
     void progress(int nextIndex);
     // A failed request (or a difference found) of parameter `index`: the Abort/Retry/Ignore
     // box with messages heading and second when `asks`, and what Ignore counts and lists.
     struct Failure {
         bool asks;
-        int heading;
-        int second;
+        MsgId heading;
+        MsgId second;
         std::function<void()> ignored;
     };
     // Runs `request` for every parameter 0..LastParaIndex that `skipped` does not pass over,

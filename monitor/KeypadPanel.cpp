@@ -20,8 +20,6 @@ const QString kKeyFlagNo = QStringLiteral("FA10");
 const QString kFreqCommSection = QStringLiteral("Freq Comm No");
 constexpr int kConfirmBlinks = 3;
 
-enum { MsgConnectFailed = 3, MsgNoTarget = 40, MsgOutOfRange = 41, MsgBadEntry = 67 };
-
 bool isPlainDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -140,7 +138,7 @@ void KeypadPanel::RunPanelLoop() {
 
     Connected = link_.ConnectDrive() ? 1 : 0;
     if (!Connected) {
-        ShowMsg(MsgConnectFailed, BoxIcon::Warning);
+        ShowMsg(MsgId::CannotConnect, BoxIcon::Warning);
         RKPExitClick();
     } else {
         PanelRunning = 1;
@@ -308,7 +306,7 @@ void KeypadPanel::Edit1KeyPress(QChar c) {
     if (DecimalEntered)
         return; // one decimal sign per entry
     if (EntryText.isEmpty() || !isPlainDigit(EntryText.back())) {
-        ShowMsg(MsgBadEntry, BoxIcon::Warning);
+        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     DecimalGlyph = DottedDigit(EntryText.back());
@@ -368,7 +366,7 @@ void KeypadPanel::enterKey() {
     // No entry, or a number the drive type does not have: no target either.
     const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(target);
     if (i < 0) {
-        ShowMsg(MsgNoTarget, BoxIcon::Warning);
+        ShowMsg(MsgId::ValueCannotBeSet, BoxIcon::Warning);
         return;
     }
     qint64 m = qint64(ValueRules::mulOf(i));
@@ -377,14 +375,14 @@ void KeypadPanel::enterKey() {
     // Whole numbers throughout: a product in floating point would lose one for many entries.
     const std::optional<qint64> raw = DirectInputRawValue(EntryText, m);
     if (!raw) {
-        ShowMsg(MsgBadEntry, BoxIcon::Warning);
+        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     const QString r = QString::number(*raw);
     bool outOfRange = false;
     const double c = ValueRules::ClampToRange(r, i, outOfRange);
     if (outOfRange || c != double(*raw)) {
-        ShowMsg(MsgOutOfRange, BoxIcon::Warning);
+        ShowMsg(MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
     link_.CommTransact(i, r, link_.CommError,

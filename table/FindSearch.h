@@ -3,7 +3,7 @@
 // and each Find Next moves the table's cursor to the value cell of the next row whose
 // "number,name" line holds it. The search runs over the table's find buffer (one line per
 // row), forward only, from where the previous match ended; there is no wrap to the top:
-// past the last match every search reports message 45 until the dialog is opened again.
+// past the last match every search reports message SearchTextNotFound until the dialog is opened again.
 //
 // FindSearch is the search without a window.
 #include <QString>
@@ -24,7 +24,7 @@ public:
     void start();
     // One search step from FindPos. Found: the match is selected, FindPos moves behind it,
     // the cursor row becomes the match's row and the current cell its value cell; the row is
-    // returned. Not found: message 45 and -1, nothing else changes. An empty text: -1.
+    // returned. Not found: message SearchTextNotFound and -1, nothing else changes. An empty text: -1.
     int findNext(const QString& what, bool matchCase, bool wholeWord);
     // The dialog closed: no match stays selected.
     void close() { selectionLength = 0; }

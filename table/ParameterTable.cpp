@@ -99,8 +99,8 @@ ParameterTable::ParameterTable(TableCommands& commands) : commands_(commands) {}
 
 QString ParameterTable::caption() {
     const ProgramContext& g = globals();
-    return Msg(20) + QLatin1Char(' ') + g.DriveTypeName + g.DriveFormName + QLatin1String(" (CPU Ver.") +
-           g.DriveCpuVersion + QLatin1Char(')');
+    return Msg(MsgId::TableTitle) + QLatin1Char(' ') + g.DriveTypeName + g.DriveFormName +
+           QLatin1String(" (CPU Ver.") + g.DriveCpuVersion + QLatin1Char(')');
 }
 
 bool ParameterTable::refreshAll() {
@@ -175,12 +175,15 @@ bool ParameterTable::FillRows() {
     // count always matches the rows filled, whatever the stored counters say.
     const int last = std::min(g.RowsInUse, g.ParaCountAll);
     grid_.resize(TC_Count, std::max(last + 2, 1));
-    const int headerMsg[TC_Count] = {21, 22, 23, 25, 26, 27, 28, -1};
+    // The changed column has no title.
+    const MsgId headerMsg[TC_Count - 1] = {MsgId::ColumnTitle, MsgId::ColumnComNo,    MsgId::ColumnFunction,
+                                           MsgId::ColumnValue, MsgId::ColumnLowLimit, MsgId::ColumnHighLimit,
+                                           MsgId::ColumnUnit};
     for (int col = 0; col < TC_Count; ++col)
-        grid_.setCell(col, 0, headerMsg[col] < 0 ? QString() : Msg(headerMsg[col]));
+        grid_.setCell(col, 0, col == TC_Changed ? QString() : Msg(headerMsg[col]));
 
     const bool chg = changedOnly(), blind = blindView(), quick = quickView(), cv = currentVoltage();
-    const QString changedMark = Msg(30);
+    const QString changedMark = Msg(MsgId::ChangedMark);
     bool ok = true;
     int r = 1;
     for (int p = 0; p <= last && ok; ++p) {
@@ -253,14 +256,14 @@ bool ParameterTable::FillRows() {
     }
     emit refilled();
     if (!ok)
-        ShowMsg(42);
+        ShowMsg(MsgId::NotANumber);
     return ok;
 }
 
 bool ParameterTable::UpdateLimits() {
     const bool ok = updateLimits(true);
     if (!ok)
-        ShowMsg(42);
+        ShowMsg(MsgId::NotANumber);
     return ok;
 }
 

@@ -95,7 +95,7 @@ public:
     // ---- Filling ------------------------------------------------------------------------------
     // The data part of a rebuild after the parameter set changed: command states, flags of
     // the working table, undo lists, rows, find buffer. False when the refill stopped at a
-    // value that is no number: message 42 was shown once and the rows filled so far stay.
+    // value that is no number: message NotANumber was shown once and the rows filled so far stay.
     bool refreshAll();
     // Rows and header for the current view, then the limits; the cursor row and the current
     // cell are kept inside the new rows. False as above.

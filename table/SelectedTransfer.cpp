@@ -27,7 +27,7 @@ void clearFailedFlag(int index) {
 }
 
 QString changedMark(int index, int changed) {
-    return changed == 1 && para(PD_Flag, index) != QLatin1String("2") ? Msg(30) : kNoMark;
+    return changed == 1 && para(PD_Flag, index) != QLatin1String("2") ? Msg(MsgId::ChangedMark) : kNoMark;
 }
 
 } // namespace
@@ -127,7 +127,7 @@ bool SelectedTransfer::startOnTargets() {
     core_.LastDataRow = core_.grid().rowCount() - 2;
     core_.SearchStartRow = 0;
     if (!link_->ConnectDrive()) {
-        ShowMsg(3);
+        ShowMsg(MsgId::CannotConnect);
         return false;
     }
     return true;
@@ -171,17 +171,17 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
         return;
     CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
         if (para(PD_Flag, i) == kOne) {
-            ShowMsg(46, BoxIcon::Stop);
+            ShowMsg(MsgId::CannotBeWritten, BoxIcon::Stop);
             return true;
         }
         const QString value = work(UP_Value, i);
         qint64 raw = 0;
         if (value.isEmpty()) {
-            ShowMsg(40);
+            ShowMsg(MsgId::ValueCannotBeSet);
             return true;
         }
         if (!ValueRules::parseRawValue(value, raw)) {
-            ShowMsg(42);
+            ShowMsg(MsgId::NotANumber);
             return true;
         }
         bool err = false;
@@ -213,8 +213,9 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
 
     double typed = 0;
     bool isHex = false;
-    if (const int refusal = ValueEntry::typedRaw(text, i, core_.currentVoltage(), typed, isHex)) {
-        ShowMsg(refusal, BoxIcon::Warning);
+    if (const std::optional<MsgId> refusal =
+            ValueEntry::typedRaw(text, i, core_.currentVoltage(), typed, isHex)) {
+        ShowMsg(*refusal, BoxIcon::Warning);
         // The old text back and a fresh buffer: the next key starts a new value.
         core_.setCell(TC_Value, row, core_.SavedCellText);
         core_.EditBuffer.clear();
@@ -225,18 +226,18 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     const double clamped = core_.ClampToRange(QString::number(raw), i);
     if (core_.OutOfRange) {
         // Nothing is sent: the engineer sees the limit message and the typed value stays.
-        ShowMsg(41);
+        ShowMsg(MsgId::OutOfRange);
         return;
     }
     raw = qint64(std::llround(clamped));
 
     const WaitCursor busy;
     if (!link_->ConnectDrive()) {
-        ShowMsg(3);
+        ShowMsg(MsgId::CannotConnect);
         return;
     }
     if (para(PD_Flag, i) == kOne) {
-        ShowMsg(46, BoxIcon::Stop);
+        ShowMsg(MsgId::CannotBeWritten, BoxIcon::Stop);
         setWork(UP_OneSelectIndex, i, kZero);
         return;
     }

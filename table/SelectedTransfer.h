@@ -71,7 +71,7 @@ public:
     // the value being typed is committed and written, or, with nothing typed, every target.
     void PopUpLoadClick();
     // Writes the stored value of every target. A parameter whose Flag is "1" is refused
-    // (message 46) and the others are written.
+    // (message CannotBeWritten) and the others are written.
     void ExportSelected(const QString& kind);
     // Writes the value typed into the cursor row and commits it. Every refusal before the
     // exchange leaves the typed value pending (or, for a text that is no value, the old text
@@ -85,7 +85,7 @@ public:
     static QString replyText(int index, std::uint32_t reply);
 
 private:
-    // The typing is cancelled and the drive connected; false (after message 3) when it is not.
+    // The typing is cancelled and the drive connected; false (after message CannotConnect) when it is not.
     bool startOnTargets();
     // The value cell of a row after its Value changed.
     void redisplay(int row, int index);

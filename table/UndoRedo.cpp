@@ -144,7 +144,7 @@ bool UndoRedo::step(bool undo) {
         const QString shown = ValueEntry::shownValue(core_, i, old, &shownOk);
         core_.setCell(TC_Value, row, shownOk ? shown : old);
         if (changedOk)
-            core_.setCell(TC_Changed, row, changed == 1 ? Msg(30) : kNoMark);
+            core_.setCell(TC_Changed, row, changed == 1 ? Msg(MsgId::ChangedMark) : kNoMark);
     }
     core_.UpdateLimits();
     return true;

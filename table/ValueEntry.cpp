@@ -18,12 +18,6 @@ using namespace StoreCells;
 
 constexpr int kMaxTyped = 12;
 
-// Message numbers of the refusals.
-constexpr int kMsgEmpty = 40;
-constexpr int kMsgOutOfRange = 41;
-constexpr int kMsgNotANumber = 42;
-constexpr int kMsgChanged = 30;
-
 bool isHexDigit(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
 }
@@ -66,23 +60,24 @@ QString ValueEntry::shownValue(const ParameterTable& core, int index, const QStr
     return ValueRules::FormatValue(index, raw / ValueRules::mulOf(index));
 }
 
-int ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, double& raw, bool& hex) {
+std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, double& raw,
+                                          bool& hex) {
     hex = false;
     if (typed.isEmpty())
-        return kMsgEmpty;
+        return MsgId::ValueCannotBeSet;
     double m = 0;
     const ParameterStore* p = store();
     if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
-        return kMsgNotANumber;
+        return MsgId::NotANumber;
     double value = 0;
     if (typed.front() == u'h' || typed.front() == u'H') {
         const QString digits = typed.mid(1);
         if (digits.isEmpty())
-            return kMsgEmpty;
+            return MsgId::ValueCannotBeSet;
         bool ok = false;
         value = double(ValueRules::ParseHex(digits, index, &ok));
         if (!ok)
-            return kMsgNotANumber;
+            return MsgId::NotANumber;
         hex = true;
     } else {
         QString text = typed;
@@ -93,21 +88,21 @@ int ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, d
             if (ok)
                 text = ValueRules::ParseCurrentVoltage(decimal, index, &ok);
             if (!ok)
-                return kMsgNotANumber;
+                return MsgId::NotANumber;
         }
         double shown = 0;
         if (!parseTyped(text, shown))
-            return kMsgNotANumber;
+            return MsgId::NotANumber;
         value = shown * m;
     }
     // Raw values are whole numbers: a value between two steps of the parameter is rounded
     // half away from zero, on the 15 digits a value is written with (so 1.005 x 100 is 101).
     double rounded = 0;
     if (!ValueRules::parseNumber(ValueRules::floatText(value), rounded) || !(std::fabs(rounded) < 9.2e18))
-        return kMsgNotANumber;
+        return MsgId::NotANumber;
     rounded = std::round(rounded);
     raw = rounded == 0 ? 0.0 : rounded; // no "-0"
-    return 0;
+    return std::nullopt;
 }
 
 bool ValueEntry::KeyPress(QChar c) {
@@ -168,7 +163,7 @@ void ValueEntry::showBuffer() {
     core_.setCell(TC_Value, core_.CursorRow, core_.EditBuffer);
 }
 
-void ValueEntry::refuse(int message) {
+void ValueEntry::refuse(MsgId message) {
     ShowMsg(message, BoxIcon::Warning);
     core_.setCell(TC_Value, core_.CursorRow, core_.SavedCellText);
     core_.EditBuffer.clear();
@@ -209,8 +204,8 @@ bool ValueEntry::Commit() {
     // has passed every check.
     double rounded = 0;
     bool typedHex = false;
-    if (const int refusal = typedRaw(text, i, t.currentVoltage(), rounded, typedHex)) {
-        refuse(refusal);
+    if (const std::optional<MsgId> refusal = typedRaw(text, i, t.currentVoltage(), rounded, typedHex)) {
+        refuse(*refusal);
         return false;
     }
     // Hexadecimal shows in hexadecimal from now on, decimal in decimal; amperes and volts
@@ -223,15 +218,15 @@ bool ValueEntry::Commit() {
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.OutOfRange > 0)
-        ShowMsg(kMsgOutOfRange, BoxIcon::Warning);
+        ShowMsg(MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
     const int changed = ValueRules::UpdateChangedFlag(comNo, v, &flagOk);
     if (!flagOk) {
-        refuse(kMsgNotANumber);
+        refuse(MsgId::NotANumber);
         return false;
     }
-    t.setCell(TC_Changed, row, changed == 1 ? Msg(kMsgChanged) : kNoMark);
+    t.setCell(TC_Changed, row, changed == 1 ? Msg(MsgId::ChangedMark) : kNoMark);
 
     double current = 0;
     if (!ValueRules::parseNumber(p->UPara.cell(UP_Value, i + 1), current) || current != v)

@@ -90,7 +90,7 @@ void ViewCommands::PopChgDispClick() {
         for (int i = 0; i <= lastInUse(); ++i)
             n += work(UP_ChangeIndex, i) == kOne;
         if (n == 0) {
-            ShowMsg(43);
+            ShowMsg(MsgId::NoChangedParameter);
             return;
         }
         core_.ChangedRowCount = n;
@@ -174,11 +174,11 @@ bool ViewCommands::PopBlindClick() {
         hidden += sel || work(UP_BlindIndex, i) == kOne;
     }
     if (selected == 0) {
-        ShowMsg(44);
+        ShowMsg(MsgId::NoSelectedParameter);
         return false;
     }
     if (hidden > globals().RowsInUse) {
-        ShowMsg(47);
+        ShowMsg(MsgId::CannotHideAll);
         return false;
     }
     for (int i = 0; i <= last; ++i) {
@@ -233,7 +233,7 @@ void ViewCommands::PopHexDispClick() {
         bool ok = readValue(work(UP_Value, i), v);
         const QString hex = ok ? ValueRules::ToHexText(v, &ok) : QString();
         if (!ok) {
-            ShowMsg(42);
+            ShowMsg(MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row, QLatin1Char('h') + hex);
@@ -251,7 +251,7 @@ void ViewCommands::PopDecDispClick() {
             return true;
         double v = 0;
         if (!readValue(work(UP_Value, i), v)) {
-            ShowMsg(42);
+            ShowMsg(MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row, ValueRules::FormatValue(i, v / ValueRules::mulOf(i)));
@@ -268,13 +268,13 @@ void ViewCommands::PopDefClick() {
     bool any = false;
     CommandTargets::forEachTarget(core_, [this, &any](int row, int i) {
         // DefaultOf follows a default taken from another parameter, and reports a definition
-        // it cannot read (message 32); such a parameter is left as it is.
+        // it cannot read (message DefaultNotDefined); such a parameter is left as it is.
         const QString defText = ValueRules::DefaultOf(para(PD_ComNo, i));
         qint64 def = 0;
         if (defText == QLatin1String(ValueRules::kDefaultError))
             return true;
         if (!ValueRules::parseRawValue(defText, def)) {
-            ShowMsg(32);
+            ShowMsg(MsgId::DefaultNotDefined);
             return true;
         }
         qint64 now = 0;

@@ -130,7 +130,7 @@ void CommSetupDialog::buildControls() {
     // The number fields run their checks themselves on leaving and on Enter; the lists are
     // watched here.
     for (UpDownEdit* field : {IdNmb, Edit1})
-        field->setMessageSource([](int n) { return Msg(n); });
+        field->setMessageSource([](MsgId id) { return Msg(id); });
     IdNmb->setCheck([this] { return IdNmbExit(); });
     Edit1->setCheck([this] { return Edit1Exit(); });
     for (QWidget* field : {ComboBox1, CommSpeed, CommParity})
@@ -264,7 +264,7 @@ void CommSetupDialog::DouhouClick() {
     showSettings();
 }
 
-bool CommSetupDialog::fieldFailed(QWidget* field, int message) {
+bool CommSetupDialog::fieldFailed(QWidget* field, MsgId message) {
     FieldError = true;
     ShowMsg(message, BoxIcon::Error, BoxButtons::Ok, this);
     if (field->isEnabled())
@@ -273,7 +273,7 @@ bool CommSetupDialog::fieldFailed(QWidget* field, int message) {
 }
 
 bool CommSetupDialog::IdNmbExit() {
-    // The field's own check: message 67 or 41, the nearest bound, the focus back.
+    // The field's own check: DataIncorrect or OutOfRange, the nearest bound, the focus back.
     FieldError = !IdNmb->validate();
     if (!FieldError)
         settings_.setInverterNumber(IdNmb->position());
@@ -286,7 +286,7 @@ bool CommSetupDialog::ComboBox1Exit() {
     if (!ComboBox1->isEnabled())
         return true;
     if (ComboBox1->currentIndex() < 0)
-        return fieldFailed(ComboBox1, 67);
+        return fieldFailed(ComboBox1, MsgId::DataIncorrect);
     settings_.link().Settings.portIndex = ComboBox1->currentIndex();
     FieldError = false;
     return true;
@@ -299,7 +299,7 @@ bool CommSetupDialog::Edit1Exit() {
 
 bool CommSetupDialog::CommSpeedExit() {
     if (CommSpeed->currentIndex() < 0)
-        return fieldFailed(CommSpeed, 67);
+        return fieldFailed(CommSpeed, MsgId::DataIncorrect);
     settings_.link().Settings.baudIndex = CommSpeed->currentIndex();
     FieldError = false;
     return true;
@@ -307,7 +307,7 @@ bool CommSetupDialog::CommSpeedExit() {
 
 bool CommSetupDialog::CommParityExit() {
     if (CommParity->currentIndex() < 0)
-        return fieldFailed(CommParity, 67);
+        return fieldFailed(CommParity, MsgId::DataIncorrect);
     settings_.link().Settings.parityIndex = CommParity->currentIndex();
     FieldError = false;
     return true;
@@ -393,7 +393,7 @@ void CommSetupDialog::Button2Click() {
 
 void CommSetupDialog::Button3Click() {
     if (settings_.portCount() == 0) {
-        ShowMsg(2, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(MsgId::NoUsablePort, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     ScanResult r;
@@ -402,7 +402,7 @@ void CommSetupDialog::Button3Click() {
         r = scan_.ScanDriveConfig();
     }
     if (!r.found()) {
-        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     LinkSettings& s = settings_.link().Settings;

@@ -3,6 +3,7 @@
 // time-out, the two default-settings buttons and the scan of the connected drive. The
 // controls show the link's settings (CommLink::Settings); the rules live in CommSettings and
 // ConfigScan, the dialog only binds widgets to them.
+#include "core/Messages.h"
 #include "link/CommSettings.h"
 #include "link/ConfigScan.h"
 
@@ -94,7 +95,7 @@ private:
     void FormShow();
     // The controls from the settings, without running their handlers.
     void showSettings();
-    bool fieldFailed(QWidget* field, int message);
+    bool fieldFailed(QWidget* field, MsgId message);
     void closeWith(int result);
 
     CommSettings settings_;

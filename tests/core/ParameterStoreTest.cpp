@@ -1,6 +1,7 @@
 #include "core/ParameterStore.h"
 #include "core/Messages.h"
 #include "core/ProgramContext.h"
+#include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QDir>
@@ -55,7 +56,7 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     EXPECT_EQ(store.Msg(67), "");
     EXPECT_EQ(globals().MsgCaption, "A");
     EXPECT_EQ(globals().MsgEmptyInput, "");
-    EXPECT_EQ(Msg(1), "B") << "the global accessor reads the program's store";
+    EXPECT_EQ(Msg(MsgId::FileLabel), "B") << "the global accessor reads the program's store";
     EXPECT_EQ(store.ParaDat.rowCount(), 3000);
     EXPECT_EQ(store.UPara.rowCount(), 3000);
 }
@@ -184,13 +185,101 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
+// The names of the messages say what the shipped English texts say: a wrong number in the
+// list would show another message under a right-looking name.
+TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
+    const QString file = QStringLiteral(KVR_SOURCE_DIR "/data/lng/English.ini");
+    const IniFile lang(file);
+    const QStringList keys = lang.keys(QStringLiteral("General"));
+    ASSERT_EQ(keys.size(), 110);
+    const struct {
+        MsgId id;
+        const char* begins;
+    } rows[] = {
+        {MsgId::Caption, "Confirmation"},
+        {MsgId::FileLabel, "File:"},
+        {MsgId::NoUsablePort, "Usable serial port is not found."},
+        {MsgId::CannotConnect, "Cannot connect. Please check the con"},
+        {MsgId::TypeFileMissing, "Not found the Inverter Type data fil"},
+        {MsgId::CapacityFileMissing, "Not found the Inverter Capacity data"},
+        {MsgId::FileTypeDiffers, "The inverter type of the file is dif"},
+        {MsgId::FileFormDiffers, "The inverter form (capacity) of the"},
+        {MsgId::YesReadAll, "[Yes] : Read all parameters of the f"},
+        {MsgId::NoSkipCapacity, "[No] : Do not read the capacity-depe"},
+        {MsgId::CancelDoNotRead, "[Cancel] : Do not read the file."},
+        {MsgId::FileCpuDiffers, "The CPU version of the file is diffe"},
+        {MsgId::NoFileToOverwrite, "There is no file to overwrite. Pleas"},
+        {MsgId::TableTitle, "Parameter Table"},
+        {MsgId::ColumnTitle, "Title"},
+        {MsgId::ColumnComNo, "Comm. No."},
+        {MsgId::ColumnFunction, "Function"},
+        {MsgId::ColumnValue, "Set Val."},
+        {MsgId::ColumnLowLimit, "Low limit."},
+        {MsgId::ColumnHighLimit, "Up limit."},
+        {MsgId::ColumnUnit, "Unit"},
+        {MsgId::ChangedMark, "Change"},
+        {MsgId::DefaultNotDefined, "The default value of this parameter"},
+        {MsgId::ValueCannotBeSet, "The value cannot be set."},
+        {MsgId::OutOfRange, "The value is out of range."},
+        {MsgId::NotANumber, "The value is not a valid number."},
+        {MsgId::NoChangedParameter, "There is no changed parameter."},
+        {MsgId::NoSelectedParameter, "There is no selected parameter."},
+        {MsgId::SearchTextNotFound, "The search text was not found."},
+        {MsgId::CannotBeWritten, "This parameter cannot be written to"},
+        {MsgId::CannotHideAll, "All parameters cannot be hidden."},
+        {MsgId::PressStartToImport, "Press [Start] to import all paramete"},
+        {MsgId::PressStartToExport, "Press [Start] to export all paramete"},
+        {MsgId::PressStartToCompare, "Press [Start] to compare all paramet"},
+        {MsgId::Importing, "Importing parameters ..."},
+        {MsgId::Exporting, "Exporting parameters ..."},
+        {MsgId::Comparing, "Comparing parameters ..."},
+        {MsgId::DataIncorrect, "Data is incorrect."},
+        {MsgId::CommErrorAtParameter, "Communication error at parameter"},
+        {MsgId::AbortStopsJob, "[Abort] : Stop the job."},
+        {MsgId::RetryParameter, "[Retry] : Try this parameter again."},
+        {MsgId::IgnoreAndGoOn, "[Ignore] : Skip this parameter and g"},
+        {MsgId::DifferentValueFound, "A different value was found."},
+        {MsgId::DifferentValueAt, "Different value at parameter"},
+        {MsgId::DriveTypeDiffers, "The inverter type is different from"},
+        {MsgId::DriveFormDiffers, "The inverter form (capacity) is diff"},
+        {MsgId::DriveTypeUnknown, "The inverter type cannot be identifi"},
+        {MsgId::DriveFormUnknown, "The inverter form (capacity) cannot"},
+        {MsgId::ConnectedDrive, "Connected inverter :"},
+        {MsgId::NumberNotInDrive, "Communication No. not found in the s"},
+        {MsgId::OkSkipLine, "[OK] : Skip this line and go on."},
+        {MsgId::CancelStopReading, "[Cancel] : Stop reading the file."},
+        {MsgId::OnlyChangedExported, "* Only the changed parameters are ex"},
+        {MsgId::ProgramClosed, "KVR260X is closed."},
+        {MsgId::FileDriveNotReadable, "is the inverter of the file. The fil"},
+        {MsgId::FileDriveIs, "is the inverter of the file."},
+        {MsgId::DriveSpecial0998, "The inverter has a special setting ("},
+        {MsgId::DriveSpecial0999, "The inverter has a special setting ("},
+        {MsgId::SpecialDriveNoTransfer, "Parameters of this inverter cannot b"},
+        {MsgId::ContactSupplier, "Please contact your supplier."},
+        {MsgId::FileSpecial0998, "The file holds a special setting (09"},
+        {MsgId::FileSpecial0999, "The file holds a special setting (09"},
+        {MsgId::FileCannotBeOpened, "This file cannot be opened."},
+        {MsgId::DriveCpuDiffers, "The CPU version is different from th"},
+        {MsgId::DriveCpuUnknown, "The CPU version cannot be identified"},
+        {MsgId::SelectionMismatch, "It does not match the selected Inver"},
+        {MsgId::OkChangeCheckOrCancel, "[OK] : Change the check in Environme"},
+    };
+    for (const auto& r : rows) {
+        QString text = lang.readString(QStringLiteral("General"), keys.at(msgNumber(r.id)));
+        if (text.size() > 1 && text.startsWith(u'"') && text.endsWith(u'"'))
+            text = text.mid(1, text.size() - 2);
+        EXPECT_TRUE(text.startsWith(QLatin1String(r.begins)))
+            << msgNumber(r.id) << ": " << text.toStdString();
+    }
+}
+
 TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
     store.Messages = QStringList{"Caption", "First", "Second"};
     globals().MsgCaption = "Caption";
-    ShowMsg(2, BoxIcon::Error);
-    ShowMsg(99);
+    ShowMsg(MsgId::NoUsablePort, BoxIcon::Error);
+    ShowMsg(MsgId::DriveSpecial0998);
     globals().Parameters = nullptr;
-    EXPECT_EQ(Msg(1), "") << "no store yet";
+    EXPECT_EQ(Msg(MsgId::FileLabel), "") << "no store yet";
     ASSERT_EQ(prompter.boxes().size(), 2u);
     EXPECT_EQ(prompter.boxes()[0].text, "Second");
     EXPECT_EQ(prompter.boxes()[0].caption, "Caption");

@@ -205,7 +205,7 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
               QStringLiteral("1"));
     EXPECT_EQ(g.Parameters->UPara.cell(UP_SelectIndex, ValueRules::IndexOfComNo(QStringLiteral("0003")) + 1),
               QStringLiteral("1"));
-    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") + Msg(1) +
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") + Msg(MsgId::FileLabel) +
                                    QStringLiteral("pump.KvR (HXA1-2004)"));
     EXPECT_TRUE(m.ParaSaveOverWrite->isEnabled());
     EXPECT_TRUE(m.ToolBsav->isEnabled());
@@ -228,8 +228,8 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
 
     EXPECT_FALSE(globals().StartupAbort);
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(67));
-    EXPECT_EQ(prompter.boxes()[0].caption, Msg(0));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(MsgId::DataIncorrect));
+    EXPECT_EQ(prompter.boxes()[0].caption, Msg(MsgId::Caption));
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_NE(value("0003"), QStringLiteral("5000"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));

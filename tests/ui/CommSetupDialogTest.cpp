@@ -42,7 +42,7 @@ protected:
         for (const QString& key : lang.keys(QStringLiteral("General")))
             params.Messages << lang.readString(QStringLiteral("General"), key);
         g.Parameters = &params;
-        g.MsgCaption = params.Msg(0);
+        g.MsgCaption = params.Msg(MsgId::Caption);
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }
@@ -53,7 +53,7 @@ protected:
         const IniFile ini(globals().SettingsIniPath);
         return ini.readString(QStringLiteral("Comms"), QLatin1String(key));
     }
-    void expectBox(int message, BoxIcon icon) {
+    void expectBox(MsgId message, BoxIcon icon) {
         ASSERT_EQ(prompter.boxes().size(), 1u);
         EXPECT_EQ(prompter.boxes()[0].text, params.Msg(message));
         EXPECT_EQ(prompter.boxes()[0].icon, icon);
@@ -113,7 +113,7 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
     dlg.IdNmb->setText(QStringLiteral("64"));
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(dlg.IdNmbExit());
-    expectBox(41, BoxIcon::Error);
+    expectBox(MsgId::OutOfRange, BoxIcon::Error);
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("63"));
     EXPECT_TRUE(dlg.FieldError);
 
@@ -123,20 +123,20 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
     prompter.answer(BoxAnswer::Ok);
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(dlg.IdNmb, &enter);
-    expectBox(41, BoxIcon::Error);
+    expectBox(MsgId::OutOfRange, BoxIcon::Error);
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("0"));
     EXPECT_TRUE(dlg.isVisible());
 
     dlg.Edit1->setText(QString());
     prompter.answer(BoxAnswer::Ok);
     dlg.OkBtn->click();
-    expectBox(67, BoxIcon::Error);
+    expectBox(MsgId::DataIncorrect, BoxIcon::Error);
     EXPECT_TRUE(dlg.isVisible());
 
     dlg.Edit1->setText(QStringLiteral("6000"));
     prompter.answer(BoxAnswer::Ok);
     dlg.OkBtn->click();
-    expectBox(41, BoxIcon::Error);
+    expectBox(MsgId::OutOfRange, BoxIcon::Error);
     EXPECT_EQ(dlg.Edit1->text(), QStringLiteral("5000"));
     EXPECT_TRUE(dlg.isVisible());
 
@@ -235,7 +235,7 @@ TEST_F(TRSsetTest, ScanWithoutAnyPortShowsMessageTwoAndTriesNothing) {
     EXPECT_FALSE(dlg.ComboBox1->isEnabled());
     prompter.answer(BoxAnswer::Ok);
     dlg.Button3->click();
-    expectBox(2, BoxIcon::Warning);
+    expectBox(MsgId::NoUsablePort, BoxIcon::Warning);
     EXPECT_TRUE(port.opens.empty());
     // The disabled port list does not keep the dialog from closing.
     dlg.OkBtn->click();
@@ -277,7 +277,7 @@ TEST_F(TRSsetTest, ScanWithNoAnswerShowsMessageThreeAndChangesNothing) {
     dlg.show();
     prompter.answer(BoxAnswer::Ok);
     dlg.Button3->click();
-    expectBox(3, BoxIcon::Warning);
+    expectBox(MsgId::CannotConnect, BoxIcon::Warning);
     EXPECT_EQ(port.opens.size(), 36u);
     EXPECT_TRUE(dlg.ProtocolItems[0]->isChecked());
     EXPECT_EQ(dlg.CommSpeed->currentIndex(), 3);
