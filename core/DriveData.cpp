@@ -261,6 +261,14 @@ bool InitValueTable() {
     up.setRowCount(g.ParaCountAll + 2);
     up.setRow(0, uParaColumnNames());
     const QString zero = QStringLiteral("0");
+    // A default that cannot be followed is reported as it is met and loads as "Error.".
+    const auto defaultOf = [](const QString& comNo) {
+        ValueRules::Failure failure;
+        const QString def = ValueRules::DefaultOf(comNo, &failure);
+        if (failure)
+            ShowMsg(*failure, BoxIcon::Warning);
+        return def;
+    };
     for (int k = 0; k <= g.ParaCountAll; ++k) {
         const int row = k + 1;
         qint64 mode = 0;
@@ -269,15 +277,14 @@ bool InitValueTable() {
             PumpEvents();
             return false;
         }
-        up.setCell(UP_Value, row,
-                   mode == 0 ? pd.cell(PD_Default, row) : ValueRules::DefaultOf(pd.cell(PD_Default, row)));
+        up.setCell(UP_Value, row, mode == 0 ? pd.cell(PD_Default, row) : defaultOf(pd.cell(PD_Default, row)));
         up.setCell(UP_HValue, row,
                    pd.cell(PD_HIndex, row) == zero ? pd.cell(PD_High, row)
-                                                   : ValueRules::DefaultOf(pd.cell(PD_High, row)));
+                                                   : defaultOf(pd.cell(PD_High, row)));
         const QString& lowMode = pd.cell(PD_LIndex, row);
         QString low = pd.cell(PD_Low, row);
         if (lowMode != zero) {
-            low = ValueRules::DefaultOf(low);
+            low = defaultOf(low);
             if (lowMode == QLatin1String("-1"))
                 low = negatedNumber(low);
         }

@@ -178,7 +178,7 @@ void resetValuesToDefaults() {
         qint64 dindex = 0;
         QString value = def;
         if (ValueRules::parseInteger(p->ParaDat.cell(PD_DIndex, row), dindex) && dindex != 0)
-            value = ValueRules::DefaultOf(def, false);
+            value = ValueRules::DefaultOf(def);
         p->UPara.setCell(UP_Value, row, value);
         for (int col : {UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex, UP_SelectIndex,
                         UP_OneSelectIndex, UP_CommErrIndex})
@@ -196,7 +196,7 @@ void takeValue(int index, const QString& value, double raw, const QString& selec
     p->UPara.setCell(UP_SelectIndex, row, select.isEmpty() ? zero : select);
     p->UPara.setCell(UP_BlindIndex, row, blind.isEmpty() ? zero : blind);
     bool ok = false;
-    ValueRules::UpdateChangedFlag(p->ParaDat.cell(PD_ComNo, row), raw, &ok, false);
+    ValueRules::UpdateChangedFlag(p->ParaDat.cell(PD_ComNo, row), raw, &ok);
     if (!ok) // a default that is no number: count the value as changed so no save drops it
         p->UPara.setCell(UP_ChangeIndex, row, QStringLiteral("1"));
     for (int col : {UP_WriteIndex, UP_HexIndex, UP_OneSelectIndex, UP_CommErrIndex})

@@ -1,6 +1,5 @@
 #include "core/ValueRules.h"
 
-#include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
@@ -207,13 +206,13 @@ QString ValueTextOfComNo(const QString& comNo) {
     return valueCell(UP_Value, IndexOfComNo(comNo));
 }
 
-double ClampToRange(const QString& valueText, int index, bool& outOfRange) {
+double ClampToRange(const QString& valueText, int index, bool& outOfRange, Failure& failure) {
     double v = 0, high = 0, low = 0;
     const bool ok = parseNumber(valueText, v) &&
                     limitOf(paraCell(PD_HIndex, index), paraCell(PD_High, index), high) &&
                     limitOf(paraCell(PD_LIndex, index), paraCell(PD_Low, index), low);
     if (!ok) {
-        ShowMsg(MsgId::NotANumber, BoxIcon::Warning);
+        failure = MsgId::NotANumber;
         qint64 current = 0;
         if (!parseRawValue(valueCell(UP_Value, index), current))
             current = 0;
@@ -230,7 +229,7 @@ double ClampToRange(const QString& valueText, int index, bool& outOfRange) {
     return v;
 }
 
-QString DefaultOf(const QString& comNo, bool showBox) {
+QString DefaultOf(const QString& comNo, Failure* failure) {
     // A chain longer than the table must loop; stop it there.
     const int maxSteps = std::max(globals().ParaCountAll, 0) + 1;
     QString number = comNo;
@@ -245,22 +244,22 @@ QString DefaultOf(const QString& comNo, bool showBox) {
             break;
         number = paraCell(PD_Default, i);
     }
-    if (showBox)
-        ShowMsg(MsgId::DefaultNotDefined, BoxIcon::Warning);
+    if (failure)
+        *failure = MsgId::DefaultNotDefined;
     return QString::fromLatin1(kDefaultError);
 }
 
-int UpdateChangedFlag(const QString& comNo, double raw, bool* ok, bool showBox) {
+int UpdateChangedFlag(const QString& comNo, double raw, bool* ok, Failure* failure) {
     if (ok)
         *ok = false;
     const int i = IndexOfComNo(comNo);
     if (i < 0) {
-        if (showBox)
-            ShowMsg(MsgId::DefaultNotDefined, BoxIcon::Warning);
+        if (failure)
+            *failure = MsgId::DefaultNotDefined;
         return 0;
     }
     double def = 0;
-    if (!parseNumber(DefaultOf(comNo, showBox), def))
+    if (!parseNumber(DefaultOf(comNo, failure), def))
         return 0;
     const int flag = raw == def ? 0 : 1;
     globals().Parameters->UPara.setCell(UP_ChangeIndex, i + 1, QString::number(flag));

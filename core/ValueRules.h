@@ -9,12 +9,20 @@
 // names) is never treated as a parameter.
 //
 // Numbers are read and written in the C locale whatever the user's locale; conversion
-// failures come back as a status (ok = false), never as an exception.
+// failures come back as a status (ok = false), never as an exception. The rules show no box:
+// a rule that cannot be applied hands its message back (Failure) and the caller reports it.
+#include "core/Messages.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <optional>
 
 namespace ValueRules {
+
+// What a rule could not do, for its caller to report in a warning box: the message. A rule
+// sets it when it fails and leaves it alone otherwise.
+using Failure = std::optional<MsgId>;
 
 // ---- Number texts --------------------------------------------------------------------
 
@@ -51,24 +59,25 @@ QString ValueTextOfComNo(const QString& comNo);
 // The raw value of valueText forced into the limits of parameter `index`. Sets outOfRange
 // to true when it clamps and never clears it (callers clear it first). A value equal to a
 // limit passes unchanged. When the value, a limit or a referenced parameter cannot be read
-// as a number, message NotANumber is shown and the parameter's current Value is returned as an
-// integer (0 when that is no number either); outOfRange is left alone then.
+// as a number, failure becomes NotANumber and the parameter's current Value is returned as
+// an integer (0 when that is no number either); outOfRange is left alone then.
 // HIndex other than "0" and LIndex other than "0" name another parameter whose Value is
 // the limit; LIndex "-1" negates it.
-double ClampToRange(const QString& valueText, int index, bool& outOfRange);
+double ClampToRange(const QString& valueText, int index, bool& outOfRange, Failure& failure);
 
 // Default (shipment) raw value of a parameter as text: DIndex "0" its Default cell,
 // DIndex "1" the default of the parameter its Default cell names, followed at most
 // ParaCountAll + 1 steps. Any other DIndex, an unknown number or a chain that loops gives
-// "Error." and (when showBox) message DefaultNotDefined.
-QString DefaultOf(const QString& comNo, bool showBox = true);
+// "Error." and the failure DefaultNotDefined (when failure is given).
+QString DefaultOf(const QString& comNo, Failure* failure = nullptr);
 inline constexpr const char* kDefaultError = "Error.";
 
 // Writes ChangeIndex of the parameter: "0" when raw equals its default exactly, else "1";
 // returns the flag. When the number is unknown or its default is no number, nothing is
 // written, 0 is returned and ok (when given) becomes false; the caller decides how to
-// count it. showBox is passed to DefaultOf.
-int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr, bool showBox = true);
+// count it. An unknown number, or a default DefaultOf cannot follow, gives the failure
+// DefaultNotDefined (when failure is given).
+int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr, Failure* failure = nullptr);
 
 // ---- Display texts -------------------------------------------------------------------
 

@@ -255,9 +255,12 @@ void TransferEngine::runImport() {
         }
         setFlag(i, "2");
         // A failed read gives the default, so the table never keeps a stale value.
+        ValueRules::Failure failure;
         const QString def = datCell(PD_DIndex, i).trimmed() == QLatin1String("0")
                                 ? datCell(PD_Default, i)
-                                : ValueRules::DefaultOf(datCell(PD_Default, i));
+                                : ValueRules::DefaultOf(datCell(PD_Default, i), &failure);
+        if (failure)
+            ShowMsg(*failure, BoxIcon::Warning);
         entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
         return commError(i);
     });
@@ -267,7 +270,10 @@ void TransferEngine::runImport() {
     for (int i = 0; i <= LastParaIndex; ++i) {
         const std::int64_t v = entries[std::size_t(i)];
         store.UPara.setCell(UP_Value, i + 1, QString::number(v));
-        ValueRules::UpdateChangedFlag(datCell(PD_ComNo, i), double(v));
+        ValueRules::Failure failure;
+        ValueRules::UpdateChangedFlag(datCell(PD_ComNo, i), double(v), nullptr, &failure);
+        if (failure)
+            ShowMsg(*failure, BoxIcon::Warning);
     }
     importModelStep();
 }

@@ -380,7 +380,10 @@ void KeypadPanel::enterKey() {
     }
     const QString r = QString::number(*raw);
     bool outOfRange = false;
-    const double c = ValueRules::ClampToRange(r, i, outOfRange);
+    ValueRules::Failure failure;
+    const double c = ValueRules::ClampToRange(r, i, outOfRange, failure);
+    if (failure)
+        ShowMsg(*failure, BoxIcon::Warning);
     if (outOfRange || c != double(*raw)) {
         ShowMsg(MsgId::OutOfRange, BoxIcon::Warning);
         return;

@@ -227,7 +227,7 @@ bool ParameterTable::FillRows() {
         }
         grid_.setCell(TC_Unit, r, unit);
 
-        const int changed = ValueRules::UpdateChangedFlag(comNo, v, &ok);
+        const int changed = UpdateChangedFlag(comNo, v, &ok);
         if (!ok)
             break;
         grid_.setCell(TC_Changed, r,
@@ -394,10 +394,29 @@ std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth) const {
 
 double ParameterTable::ClampToRange(const QString& valueText, int index) {
     bool out = false;
-    const double v = ValueRules::ClampToRange(valueText, index, out);
+    ValueRules::Failure failure;
+    const double v = ValueRules::ClampToRange(valueText, index, out, failure);
+    if (failure)
+        ShowMsg(*failure, BoxIcon::Warning);
     if (out)
         OutOfRange = 1;
     return v;
+}
+
+QString ParameterTable::DefaultOf(const QString& comNo) {
+    ValueRules::Failure failure;
+    const QString def = ValueRules::DefaultOf(comNo, &failure);
+    if (failure)
+        ShowMsg(*failure, BoxIcon::Warning);
+    return def;
+}
+
+int ParameterTable::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
+    ValueRules::Failure failure;
+    const int flag = ValueRules::UpdateChangedFlag(comNo, raw, ok, &failure);
+    if (failure)
+        ShowMsg(*failure, BoxIcon::Warning);
+    return flag;
 }
 
 int ParameterTable::GridRowOfIndex(int index) {

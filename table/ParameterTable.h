@@ -114,7 +114,11 @@ public:
     std::array<int, TC_Count> columnWidths(int clientWidth) const;
 
     // ---- Rules that use the table's own fields -----------------------------------------------
+    // The value rules of the same names; a rule that fails is reported here (a warning box
+    // with its message) before the result is returned.
     double ClampToRange(const QString& valueText, int index);
+    QString DefaultOf(const QString& comNo);
+    int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr);
     int GridRowOfIndex(int index);
 
     // ---- Grid position ---------------------------------------------------------------------

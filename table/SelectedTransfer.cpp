@@ -153,7 +153,7 @@ void SelectedTransfer::ImportSelected() {
         double v = 0;
         if (!ValueRules::parseNumber(work(UP_Value, i), v))
             v = 0;
-        const int changed = ValueRules::UpdateChangedFlag(para(PD_ComNo, i), v);
+        const int changed = core_.UpdateChangedFlag(para(PD_ComNo, i), v);
         core_.setCell(TC_Changed, row, changedMark(i, changed));
         redisplay(row, i);
         setWork(UP_WriteIndex, i, kZero);
@@ -269,7 +269,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     double v = 0;
     if (!ValueRules::parseNumber(stored, v))
         v = 0;
-    const int changed = ValueRules::UpdateChangedFlag(para(PD_ComNo, i), v);
+    const int changed = core_.UpdateChangedFlag(para(PD_ComNo, i), v);
     core_.setCell(TC_Changed, row, changedMark(i, changed));
     redisplay(row, i);
 

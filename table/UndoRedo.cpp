@@ -130,7 +130,7 @@ bool UndoRedo::step(bool undo) {
     p->UPara.setCell(UP_Value, i + 1, old);
     double v = 0;
     bool changedOk = ValueRules::parseNumber(old, v);
-    const int changed = changedOk ? ValueRules::UpdateChangedFlag(number, v, &changedOk) : 0;
+    const int changed = changedOk ? core_.UpdateChangedFlag(number, v, &changedOk) : 0;
 
     // The row showing the parameter in the current view; a parameter the view does not show
     // keeps only its stored value and flag (its row appears with the next refill).

@@ -221,7 +221,7 @@ bool ValueEntry::Commit() {
         ShowMsg(MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
-    const int changed = ValueRules::UpdateChangedFlag(comNo, v, &flagOk);
+    const int changed = t.UpdateChangedFlag(comNo, v, &flagOk);
     if (!flagOk) {
         refuse(MsgId::NotANumber);
         return false;

@@ -269,7 +269,7 @@ void ViewCommands::PopDefClick() {
     CommandTargets::forEachTarget(core_, [this, &any](int row, int i) {
         // DefaultOf follows a default taken from another parameter, and reports a definition
         // it cannot read (message DefaultNotDefined); such a parameter is left as it is.
-        const QString defText = ValueRules::DefaultOf(para(PD_ComNo, i));
+        const QString defText = core_.DefaultOf(para(PD_ComNo, i));
         qint64 def = 0;
         if (defText == QLatin1String(ValueRules::kDefaultError))
             return true;

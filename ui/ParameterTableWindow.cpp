@@ -509,10 +509,18 @@ QString ParameterTableWindow::ValueTextOfComNo(const QString& comNo) {
     return ValueRules::ValueTextOfComNo(comNo);
 }
 QString ParameterTableWindow::DefaultOf(const QString& comNo) {
-    return ValueRules::DefaultOf(comNo);
+    ValueRules::Failure failure;
+    const QString def = ValueRules::DefaultOf(comNo, &failure);
+    if (failure)
+        ShowMsg(*failure, BoxIcon::Warning);
+    return def;
 }
 int ParameterTableWindow::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
-    return ValueRules::UpdateChangedFlag(comNo, raw, ok);
+    ValueRules::Failure failure;
+    const int flag = ValueRules::UpdateChangedFlag(comNo, raw, ok, &failure);
+    if (failure)
+        ShowMsg(*failure, BoxIcon::Warning);
+    return flag;
 }
 QString ParameterTableWindow::FormatValue(int index, double displayValue) {
     return ValueRules::FormatValue(index, displayValue);

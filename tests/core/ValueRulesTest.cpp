@@ -208,16 +208,20 @@ TEST_F(ValueRulesTest, ClampForcesValuesIntoTheLimits) {
     };
     for (const auto& c : cases) {
         bool out = false;
-        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out), c.result) << c.comNo << " " << c.value;
+        Failure failure;
+        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out, failure), c.result)
+            << c.comNo << " " << c.value;
         EXPECT_EQ(out, c.clamped) << c.comNo << " " << c.value;
+        EXPECT_FALSE(failure);
     }
     bool out = true;
-    EXPECT_EQ(ClampToRange("50", indexOf("0000"), out), 50);
+    Failure failure;
+    EXPECT_EQ(ClampToRange("50", indexOf("0000"), out, failure), 50);
     EXPECT_TRUE(out) << "never cleared by the rule";
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue) {
+TEST_F(ValueRulesTest, ClampOfSomethingUnreadableFailsWithNotANumberAndKeepsTheValue) {
     const struct {
         const char* comNo;
         const char* value;
@@ -228,17 +232,17 @@ TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue)
         {"0004", "1", 1},     // High names a parameter that is not loaded
     };
     for (const auto& c : cases) {
-        prompter.clear();
         bool out = false;
-        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out), c.result) << c.comNo;
+        Failure failure;
+        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out, failure), c.result) << c.comNo;
         EXPECT_FALSE(out);
-        ASSERT_EQ(prompter.boxes().size(), 1u) << c.comNo;
-        EXPECT_EQ(prompter.boxes()[0].text, "msg42");
-        EXPECT_EQ(prompter.boxes()[0].caption, "msg0");
+        EXPECT_EQ(failure, MsgId::NotANumber) << c.comNo;
     }
-    prompter.clear();
     bool out = false;
-    EXPECT_EQ(ClampToRange("5", -1, out), 0) << "row 0 is never read as a parameter";
+    Failure failure;
+    EXPECT_EQ(ClampToRange("5", -1, out, failure), 0) << "row 0 is never read as a parameter";
+    EXPECT_EQ(failure, MsgId::NotANumber);
+    EXPECT_TRUE(prompter.boxes().empty()) << "the caller reports the failure";
 }
 
 TEST_F(ValueRulesTest, DefaultsFollowChainsAndStopOnBadModes) {
@@ -246,16 +250,16 @@ TEST_F(ValueRulesTest, DefaultsFollowChainsAndStopOnBadModes) {
     EXPECT_EQ(DefaultOf("0002"), "500");
     EXPECT_TRUE(prompter.boxes().empty());
 
+    Failure none;
+    EXPECT_EQ(DefaultOf("0002", &none), "500");
+    EXPECT_FALSE(none);
     for (const char* bad : {"A000", "A001", "9999", ""}) {
-        prompter.clear();
-        EXPECT_EQ(DefaultOf(bad), "Error.") << bad;
-        ASSERT_EQ(prompter.boxes().size(), 1u) << bad;
-        EXPECT_EQ(prompter.boxes()[0].text, "msg32");
-        EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+        Failure failure;
+        EXPECT_EQ(DefaultOf(bad, &failure), "Error.") << bad;
+        EXPECT_EQ(failure, MsgId::DefaultNotDefined) << bad;
     }
-    prompter.clear();
-    EXPECT_EQ(DefaultOf("A000", false), "Error.");
-    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(DefaultOf("A000"), "Error.") << "without a failure to fill";
+    EXPECT_TRUE(prompter.boxes().empty()) << "the caller reports the failure";
 }
 
 TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
@@ -267,11 +271,18 @@ TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "1");
     EXPECT_EQ(UpdateChangedFlag("0002", 500), 0);
 
-    EXPECT_EQ(UpdateChangedFlag("0003", 1, &ok), 0); // default "x"
+    Failure failure;
+    EXPECT_EQ(UpdateChangedFlag("0003", 1, &ok, &failure), 0); // default "x": no failure of the rule
     EXPECT_FALSE(ok);
+    EXPECT_FALSE(failure);
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 8), "0");
-    EXPECT_EQ(UpdateChangedFlag("9999", 1, &ok, false), 0);
-    EXPECT_FALSE(ok);
+    for (const char* bad : {"9999", "A001"}) { // unknown; a default chain that loops
+        failure.reset();
+        EXPECT_EQ(UpdateChangedFlag(bad, 1, &ok, &failure), 0) << bad;
+        EXPECT_FALSE(ok) << bad;
+        EXPECT_EQ(failure, MsgId::DefaultNotDefined) << bad;
+    }
+    EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 0), "ChangeIndex");
 }
 
