@@ -51,7 +51,7 @@ void GeneratedDriveType::nameDriveType() const {
 }
 
 bool GeneratedDriveType::load() {
-    return LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+    return LoadTypeTable(globals()) && LoadCapacityTable(globals()) && InitValueTable(globals());
 }
 
 void BenchTableHost::UpdateCurrentVoltageCommands() {

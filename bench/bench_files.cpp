@@ -43,7 +43,7 @@ struct Set {
         g.ParaCountAll = n - 1;
         g.Parameters = &store;
         store.rebuildComNoIndex(n - 1);
-        ParaFile::resetValuesToDefaults();
+        ParaFile::resetValuesToDefaults(globals());
         for (int i = 0; i < n; ++i)
             store.UPara.setCell(UP_Value, i + 1, QString::number((i * 7919) % 0x10000));
         store.UPara.setCell(UP_Value, 999, "1"); // "0998" and "0999" at their normal values
@@ -75,33 +75,34 @@ Set& set() {
 
 void BM_OwnFormatSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(ParaFile::WriteParameterFile(set().path("a.kvr"), "bench", false, false));
+        benchmark::DoNotOptimize(
+            ParaFile::WriteParameterFile(globals(), set().path("a.kvr"), "bench", false, false));
 }
 BENCHMARK(BM_OwnFormatSave)->Unit(benchmark::kMillisecond);
 
 void BM_OwnFormatOpen(benchmark::State& state) {
-    ParaFile::WriteParameterFile(set().path("a.kvr"), "bench", false, false);
+    ParaFile::WriteParameterFile(globals(), set().path("a.kvr"), "bench", false, false);
     for (auto _ : state) {
         QStringList lines;
         TextFile::readLines(set().path("a.kvr"), lines);
-        benchmark::DoNotOptimize(ParaFile::read(lines).result);
+        benchmark::DoNotOptimize(ParaFile::read(globals(), lines).result);
     }
 }
 BENCHMARK(BM_OwnFormatOpen)->Unit(benchmark::kMillisecond);
 
 void BM_ConfigurationSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(CfgFile::WriteConfigurationXml(set().path("a.cfg")));
+        benchmark::DoNotOptimize(CfgFile::WriteConfigurationXml(globals(), set().path("a.cfg")));
 }
 BENCHMARK(BM_ConfigurationSave)->Unit(benchmark::kMillisecond);
 
 void BM_ConfigurationOpen(benchmark::State& state) {
-    CfgFile::WriteConfigurationXml(set().path("a.cfg"));
-    const CfgFile::Names names = CfgFile::catalogueNames();
+    CfgFile::WriteConfigurationXml(globals(), set().path("a.cfg"));
+    const CfgFile::Names names = CfgFile::catalogueNames(globals());
     for (auto _ : state) {
         QStringList lines, cnum, val;
         TextFile::readLines(set().path("a.cfg"), lines);
-        benchmark::DoNotOptimize(CfgFile::ReadConfigurationXml(lines, cnum, val, names).result);
+        benchmark::DoNotOptimize(CfgFile::ReadConfigurationXml(globals(), lines, cnum, val, names).result);
     }
 }
 BENCHMARK(BM_ConfigurationOpen)->Unit(benchmark::kMillisecond);

@@ -43,7 +43,7 @@ template <bool (*Step)(const DriveFileDialog&)> void BM_Step(benchmark::State& s
         benchmark::DoNotOptimize(Step({}));
 }
 bool initValues(const DriveFileDialog&) {
-    return InitValueTable();
+    return InitValueTable(globals());
 }
 BENCHMARK(BM_Step<LoadTypeTable>)->Name("BM_LoadTypeTable")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Step<LoadCapacityTable>)->Name("BM_LoadCapacityTable")->Unit(benchmark::kMillisecond);
@@ -58,7 +58,7 @@ void BM_LookUpEveryComNo(benchmark::State& state) {
     for (auto _ : state) {
         int sum = 0;
         for (const QString& comNo : f.files.comNos)
-            sum += ValueRules::IndexOfComNo(comNo);
+            sum += ValueRules::IndexOfComNo(globals(), comNo);
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * f.files.comNos.size());

@@ -2,13 +2,15 @@
 // The line splitter of the program's comma-separated files and the three loaders that fill
 // the data store from a drive type's files (type file ".inv", capacity file ".cap" and the
 // drive type's Info.ini). They work on the store and the globals and need no window; boxes
-// and file choosers go through the Prompter. The loaders fill the program's store,
-// globals().Parameters, and do nothing (returning false) while it is null or
-// StartupAbort is set.
+// and file choosers go through the Prompter. The loaders fill the store of the program
+// context they are given and do nothing (returning false) while it is null or StartupAbort
+// is set.
 #include <QString>
 #include <QStringList>
 
 #include "platform/CsvLine.h"
+
+struct ProgramContext;
 
 // Title and filter ("Desc|*.inv|Desc|*.cap") of the chooser offered when a drive-type or
 // capacity file is missing. The main window passes its language texts once it has them.
@@ -23,7 +25,7 @@ struct DriveFileDialog {
 // missing or empty file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed),
 // an unreadable chosen file (ProgramClosed) or malformed data (message DataIncorrect naming the line) sets
 // StartupAbort and leaves no parameter loaded. Returns false exactly then.
-bool LoadTypeTable(const DriveFileDialog& dialog = {});
+bool LoadTypeTable(ProgramContext& context, const DriveFileDialog& dialog = {});
 
 // Reads the capacity file CapacityFolder/DriveTypeName DriveFormName.cap into the Default
 // cells it names and the "Disp CV" section of Info.ini into column Current/VoltIndex;
@@ -31,10 +33,10 @@ bool LoadTypeTable(const DriveFileDialog& dialog = {});
 // (message CapacityFileMissing); a chosen file of another drive type (message FileTypeDiffers), cancelling
 // (message ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false
 // exactly then.
-bool LoadCapacityTable(const DriveFileDialog& dialog = {});
+bool LoadCapacityTable(ProgramContext& context, const DriveFileDialog& dialog = {});
 
 // Fills UPara with the working values: Value from the default rule, HValue and LValue
 // from the limits, flags "0". A DIndex that is not an integer shows message DataIncorrect (stop
 // icon) and returns false: the caller then shows the start-up form again and reloads
 // into the same store.
-bool InitValueTable();
+bool InitValueTable(ProgramContext& context);

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QWidget;
+struct ProgramContext;
 
 // The messages of the language file's section "General" the program shows, by what they
 // say. The value is the message's position in that section (key "Message<value + 1>"): the
@@ -83,8 +84,8 @@ constexpr int msgNumber(MsgId id) {
     return static_cast<int>(id);
 }
 
-// Message id of the loaded language file; "" when none is loaded.
-QString Msg(MsgId id);
-// Shows the message with the caption MsgCaption.
-BoxAnswer ShowMsg(MsgId id, BoxIcon icon = BoxIcon::Warning, BoxButtons buttons = BoxButtons::Ok,
-                  QWidget* parent = nullptr);
+// The message of the language file the context's store loaded; "" when there is none.
+QString Msg(const ProgramContext& context, MsgId id);
+// Shows the message with the context's caption (MsgCaption).
+BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
+                  BoxButtons buttons = BoxButtons::Ok, QWidget* parent = nullptr);

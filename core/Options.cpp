@@ -87,7 +87,7 @@ void ColorOption::setColor(const QColor& c) {
 
 // ---- Options ----------------------------------------------------------------------------
 
-Options::Options() {
+Options::Options(ProgramContext& context) : context_(context) {
     for (UpDownOption* u : upDowns())
         u->text_ = u->format(u->position_);
     association_ = [](bool on) { applyFileAssociation(on); };
@@ -96,7 +96,7 @@ Options::Options() {
 Options::~Options() = default;
 
 Options& options() {
-    static Options instance;
+    static Options instance(globals());
     return instance;
 }
 
@@ -220,7 +220,8 @@ void applyDefault(const Key& k) {
 } // namespace
 
 QStringList Options::settingsKeys() {
-    Options scratch;
+    ProgramContext none;
+    Options scratch(none);
     QStringList keys;
     for (const Key& k : keyTable(scratch))
         keys << QString::fromLatin1(k.key);
@@ -228,7 +229,7 @@ QStringList Options::settingsKeys() {
 }
 
 bool Options::create(const std::function<void()>& connectDrive) {
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return false;
     setMastersTabVisible(false);
     TypCapChk.setChecked(true);
@@ -239,7 +240,7 @@ bool Options::create(const std::function<void()>& connectDrive) {
 
 void Options::loadSettings(const std::function<void()>& connectDrive) {
     {
-        IniFile ini(globals().SettingsIniPath);
+        IniFile ini(context_.SettingsIniPath);
         for (const Key& k : loadOrder(*this)) {
             if (!std::strcmp(k.key, "CheckInvTyp"))
                 continue; // TypCapChk is on at every start
@@ -267,16 +268,16 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
         association_(FileRegist.checked());
     UpdateRunStopControl();
 
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     g.RowsInUse = g.Parameters && g.Parameters->MainteFlag ? g.ParaCountAll : g.ParaCountNormal;
     IniFile info(g.InfoIniPath);
     Option2Chk.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
 bool Options::saveSettings() {
-    const QString path = globals().SettingsIniPath;
+    const QString path = context_.SettingsIniPath;
     IniFile ini(path);
-    const bool mainte = globals().Parameters && globals().Parameters->MainteFlag;
+    const bool mainte = context_.Parameters && context_.Parameters->MainteFlag;
     for (const Key& k : keyTable(*this)) {
         // A check set by unlocking maintenance mode is not kept.
         if (mainte && !std::strcmp(k.key, "Mainte"))
@@ -302,7 +303,7 @@ bool Options::saveSettings() {
     if (!saveFailureShown_) {
         saveFailureShown_ = true;
         Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error), globals().MsgCaption,
+            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error), context_.MsgCaption,
             BoxIcon::Warning);
     }
     return false;
@@ -331,7 +332,7 @@ bool Options::validate(UpDownOption& f) {
     auto reject = [&](MsgId msg) {
         if (focusBack_)
             focusBack_(f);
-        ShowMsg(msg, BoxIcon::Error);
+        ShowMsg(context_, msg, BoxIcon::Error);
         BadEntry = 1;
     };
     double typed = 0;
@@ -409,7 +410,7 @@ void Options::clicked(CheckOption& box) {
 }
 
 void Options::resultSavingRule() {
-    IniFile info(globals().InfoIniPath);
+    IniFile info(context_.InfoIniPath);
     option1_ = info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option1"), 0) != 0;
     if (!CompResult.checked() && !CompMsgDisp.checked())
         CompMsgDisp.setChecked(true);
@@ -417,7 +418,7 @@ void Options::resultSavingRule() {
 }
 
 void Options::UpdateTripAlarmOptions() {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     IniFile info(g.InfoIniPath);
     const QString type = g.DriveTypeName;
     const QString suffix = g.LanguageSuffix;
@@ -433,11 +434,11 @@ void Options::UpdateRunStopControl() {
 }
 
 bool Options::hasParameter(const char* comNo) const {
-    return globals().Parameters && ValueRules::IndexOfComNo(QString::fromLatin1(comNo)) >= 0;
+    return context_.Parameters && ValueRules::IndexOfComNo(context_, QString::fromLatin1(comNo)) >= 0;
 }
 
 bool Options::maintenanceUnlocked() const {
-    const ParameterStore* p = globals().Parameters;
+    const ParameterStore* p = context_.Parameters;
     return p && (p->MainteFlag || p->SMainteFlag);
 }
 

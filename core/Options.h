@@ -12,6 +12,7 @@
 #include <functional>
 
 class Options;
+struct ProgramContext;
 
 // A check box of the options window.
 class CheckOption {
@@ -25,6 +26,7 @@ public:
 
 private:
     friend class Options;
+    struct ProgramContext;
     CheckOption(Options* owner, const char* name, bool def) : owner_(owner), name_(name), checked_(def) {}
     Options* owner_;
     const char* name_;
@@ -53,6 +55,7 @@ public:
 
 private:
     friend class Options;
+    struct ProgramContext;
     UpDownOption(Options* owner, const char* name, const char* field, int min, int max, int step, int def,
                  bool validated)
         : owner_(owner), name_(name), field_(field), min_(min), max_(max), step_(step), position_(def),
@@ -80,6 +83,7 @@ public:
 
 private:
     friend class Options;
+    struct ProgramContext;
     ColorOption(Options* owner, const char* name, int def) : owner_(owner), name_(name), value_(def) {}
     Options* owner_;
     const char* name_;
@@ -89,7 +93,8 @@ private:
 class Options : public QObject {
     Q_OBJECT
 public:
-    Options();
+    // The options of the program whose settings file, drive type and store the context names.
+    explicit Options(ProgramContext& context);
     ~Options() override;
     Options(const Options&) = delete;
     Options& operator=(const Options&) = delete;
@@ -229,6 +234,7 @@ private:
     bool enabledOf(const CheckOption& box) const;
     void emitChanged() { emit changed(); }
 
+    ProgramContext& context_;
     bool mastersTab_ = false;
     bool option1_ = false;  // Info.ini [Setup] Option1: result saving always allowed
     bool alarmList_ = true; // the drive type lists its alarm bits

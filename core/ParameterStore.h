@@ -48,6 +48,8 @@ enum UParaCol {
     UP_ColCount
 };
 
+struct ProgramContext;
+
 const QStringList& paraDatColumnNames();
 const QStringList& uParaColumnNames();
 
@@ -55,9 +57,9 @@ class ParameterStore {
 public:
     ParameterStore();
 
-    // Loads the language file as the store's creation does (boxes, chooser, StartupAbort).
-    // Does nothing while StartupAbort is set.
-    void FormCreate();
+    // Loads the language file of the context as the store's creation does (boxes, chooser,
+    // StartupAbort, the context's captions). Does nothing while StartupAbort is set.
+    void FormCreate(ProgramContext& context);
 
     TextGrid ParaDat{PD_ColCount, 3000};
     TextGrid UPara{UP_ColCount, 3000};

@@ -105,7 +105,7 @@ int CommLink::OpenCommPort() {
     const QString name = i >= 0 && i < PortsFound.size() ? PortsFound.at(i) : QString();
     if (name.isEmpty()) {
         if (PortChk) {
-            ShowMsg(MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(globals(), MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             PortChk = false;
         }
         showIcon(LinkIcon::Failed);
@@ -118,7 +118,7 @@ int CommLink::OpenCommPort() {
         // Once until the main window clears the flag: a connect runs on every activation of
         // the table window, and a box each time would never let the user get away.
         if (!PortMsgShown) {
-            ShowMsg(MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(globals(), MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             PortMsgShown = true;
         }
         showIcon(LinkIcon::Failed);

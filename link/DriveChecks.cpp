@@ -90,7 +90,7 @@ void DriveChecks::CheckSpSetup() {
                                                   modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
         if (!link_.CommError && v != normal) {
-            text += Msg(message) + u'\n';
+            text += Msg(globals(), message) + u'\n';
             marked = true;
         }
     };
@@ -101,8 +101,8 @@ void DriveChecks::CheckSpSetup() {
         link_.SpDrv1 = false;
     } else {
         if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
-            text += QStringLiteral("\n\n") + Msg(MsgId::SpecialDriveNoTransfer) + u'\n' +
-                    Msg(MsgId::ContactSupplier);
+            text += QStringLiteral("\n\n") + Msg(globals(), MsgId::SpecialDriveNoTransfer) + u'\n' +
+                    Msg(globals(), MsgId::ContactSupplier);
             Prompter::instance().message(text, globals().MsgCaption, BoxIcon::None, BoxButtons::Ok);
             PumpEvents();
             flags_.DrvChkAct = false;
@@ -140,36 +140,36 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     QStringList lines;
     const QString typeName = names_.LookupTypeName(typeCode);
     if (typeName == DriveNames::kNotFound)
-        lines << Msg(MsgId::DriveTypeUnknown);
+        lines << Msg(globals(), MsgId::DriveTypeUnknown);
     else if (typeName != g.DriveTypeName)
-        lines << Msg(MsgId::DriveTypeDiffers);
+        lines << Msg(globals(), MsgId::DriveTypeDiffers);
     else
         flags_.TypeCheck = true;
 
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
-        lines << Msg(MsgId::DriveCpuUnknown);
+        lines << Msg(globals(), MsgId::DriveCpuUnknown);
     else if (transferMode == 2 && !sameCpuVersion(cpuName, g.DriveCpuVersion))
-        lines << Msg(MsgId::DriveCpuDiffers);
+        lines << Msg(globals(), MsgId::DriveCpuDiffers);
 
     const QString capacityName = cpuText.toInt() < DriveNames::kCustomCpu
                                      ? names_.LookupCapacityName(typeName, capacityCode)
                                      : names_.LookupCapacityNameNewCpu(typeCode, cpuText, capacityCode);
     if (capacityName == DriveNames::kNotFound)
-        lines << Msg(MsgId::DriveFormUnknown);
+        lines << Msg(globals(), MsgId::DriveFormUnknown);
     else if (capacityNamesMatch(g.DriveFormName, capacityName))
         flags_.FormCheck = true;
     else
-        lines << Msg(MsgId::DriveFormDiffers);
+        lines << Msg(globals(), MsgId::DriveFormDiffers);
 
     if (lines.isEmpty() || !options().TypCapChk.checked())
         return;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';
     if (transferMode != 2) {
-        const QString text = Msg(MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n") +
-                             Msg(MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
-                             Msg(MsgId::OkChangeCheckOrCancel);
+        const QString text = Msg(globals(), MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n") +
+                             Msg(globals(), MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
+                             Msg(globals(), MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
             Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
@@ -179,7 +179,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             flags_.ComCancel = true;
         }
     } else {
-        QString text = Msg(MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
+        QString text = Msg(globals(), MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
         Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);

@@ -115,11 +115,11 @@ void TransferEngine::FormShow() {
     loadTexts();
     if (!view_)
         return;
-    view_->setLabel1(Msg(TransferMode == kModeImport   ? MsgId::PressStartToImport
-                         : TransferMode == kModeExport ? MsgId::PressStartToExport
-                                                       : MsgId::PressStartToCompare));
+    view_->setLabel1(Msg(globals(), TransferMode == kModeImport   ? MsgId::PressStartToImport
+                                    : TransferMode == kModeExport ? MsgId::PressStartToExport
+                                                                  : MsgId::PressStartToCompare));
     if (TransferMode == kModeExport && options().WriteNotChgPara.checked())
-        view_->setLabel2(Msg(MsgId::OnlyChangedExported), true);
+        view_->setLabel2(Msg(globals(), MsgId::OnlyChangedExported), true);
     view_->showReadyButtons();
     view_->setProgress(0);
 }
@@ -152,9 +152,9 @@ void TransferEngine::progress(int nextIndex) {
 TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId second, const QString& title) {
     if (!enabled)
         return Answer::Go;
-    const QString text = Msg(heading) + u'\n' + Msg(second) + u' ' + title + QStringLiteral("\n\n") +
-                         Msg(MsgId::AbortStopsJob) + u'\n' + Msg(MsgId::RetryParameter) + u'\n' +
-                         Msg(MsgId::IgnoreAndGoOn);
+    const QString text = Msg(globals(), heading) + u'\n' + Msg(globals(), second) + u' ' + title +
+                         QStringLiteral("\n\n") + Msg(globals(), MsgId::AbortStopsJob) + u'\n' +
+                         Msg(globals(), MsgId::RetryParameter) + u'\n' + Msg(globals(), MsgId::IgnoreAndGoOn);
     const BoxAnswer a = Prompter::instance().message(text, globals().MsgCaption, BoxIcon::Warning,
                                                      BoxButtons::AbortRetryIgnore);
     PumpEvents();
@@ -237,7 +237,7 @@ void TransferEngine::StBtnClick() {
 void TransferEngine::runImport() {
     ParameterStore& store = *globals().Parameters;
     if (view_) {
-        view_->setLabel1(Msg(MsgId::Importing));
+        view_->setLabel1(Msg(globals(), MsgId::Importing));
         view_->repaintNow();
     }
     if (result_)
@@ -258,9 +258,9 @@ void TransferEngine::runImport() {
         ValueRules::Failure failure;
         const QString def = datCell(PD_DIndex, i).trimmed() == QLatin1String("0")
                                 ? datCell(PD_Default, i)
-                                : ValueRules::DefaultOf(datCell(PD_Default, i), &failure);
+                                : ValueRules::DefaultOf(globals(), datCell(PD_Default, i), &failure);
         if (failure)
-            ShowMsg(*failure, BoxIcon::Warning);
+            ShowMsg(globals(), *failure, BoxIcon::Warning);
         entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
         return commError(i);
     });
@@ -271,9 +271,9 @@ void TransferEngine::runImport() {
         const std::int64_t v = entries[std::size_t(i)];
         store.UPara.setCell(UP_Value, i + 1, QString::number(v));
         ValueRules::Failure failure;
-        ValueRules::UpdateChangedFlag(datCell(PD_ComNo, i), double(v), nullptr, &failure);
+        ValueRules::UpdateChangedFlag(globals(), datCell(PD_ComNo, i), double(v), nullptr, &failure);
         if (failure)
-            ShowMsg(*failure, BoxIcon::Warning);
+            ShowMsg(globals(), *failure, BoxIcon::Warning);
     }
     importModelStep();
 }
@@ -301,7 +301,7 @@ void TransferEngine::runExport() {
     ParameterStore& store = *globals().Parameters;
     const Options& o = options();
     if (view_) {
-        view_->setLabel1(Msg(MsgId::Exporting));
+        view_->setLabel1(Msg(globals(), MsgId::Exporting));
         view_->repaintNow();
     }
     if (result_)
@@ -340,9 +340,9 @@ QString TransferEngine::comparisonLine(int index, std::int64_t drive, std::int64
         title.prepend(QStringLiteral("  "));
     else if (title.size() == 3)
         title.prepend(u' ');
-    const double mul = ValueRules::mulOf(index);
+    const double mul = ValueRules::mulOf(globals(), index);
     auto shown = [&](std::int64_t v) {
-        return padLeft(ValueRules::FormatValue(index, double(v) / mul), kColumnWidth);
+        return padLeft(ValueRules::FormatValue(globals(), index, double(v) / mul), kColumnWidth);
     };
     return title + QStringLiteral(": ") + shown(drive) + QStringLiteral(" ,") + shown(table) +
            QStringLiteral("  (") + shownName(index) + u')';
@@ -352,7 +352,7 @@ void TransferEngine::runComparison() {
     ParameterStore& store = *globals().Parameters;
     const Options& o = options();
     if (view_) {
-        view_->setLabel1(Msg(MsgId::Comparing));
+        view_->setLabel1(Msg(globals(), MsgId::Comparing));
         view_->repaintNow();
     }
     if (result_) {

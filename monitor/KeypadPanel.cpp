@@ -132,13 +132,13 @@ void KeypadPanel::RunPanelLoop() {
     ++loopDepth_;
     if (DirectInput)
         leaveDirectInput();
-    DisplayBlockIndex = ValueRules::IndexOfComNo(kDisplayBlockNo);
-    KeyCodeIndex = ValueRules::IndexOfComNo(kKeyCodeNo);
-    KeyFlagIndex = ValueRules::IndexOfComNo(kKeyFlagNo);
+    DisplayBlockIndex = ValueRules::IndexOfComNo(globals(), kDisplayBlockNo);
+    KeyCodeIndex = ValueRules::IndexOfComNo(globals(), kKeyCodeNo);
+    KeyFlagIndex = ValueRules::IndexOfComNo(globals(), kKeyFlagNo);
 
     Connected = link_.ConnectDrive() ? 1 : 0;
     if (!Connected) {
-        ShowMsg(MsgId::CannotConnect, BoxIcon::Warning);
+        ShowMsg(globals(), MsgId::CannotConnect, BoxIcon::Warning);
         RKPExitClick();
     } else {
         PanelRunning = 1;
@@ -306,7 +306,7 @@ void KeypadPanel::Edit1KeyPress(QChar c) {
     if (DecimalEntered)
         return; // one decimal sign per entry
     if (EntryText.isEmpty() || !isPlainDigit(EntryText.back())) {
-        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning);
+        ShowMsg(globals(), MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     DecimalGlyph = DottedDigit(EntryText.back());
@@ -364,28 +364,28 @@ void KeypadPanel::enterKey() {
                                .readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-"))
                                .trimmed();
     // No entry, or a number the drive type does not have: no target either.
-    const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(target);
+    const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(globals(), target);
     if (i < 0) {
-        ShowMsg(MsgId::ValueCannotBeSet, BoxIcon::Warning);
+        ShowMsg(globals(), MsgId::ValueCannotBeSet, BoxIcon::Warning);
         return;
     }
-    qint64 m = qint64(ValueRules::mulOf(i));
+    qint64 m = qint64(ValueRules::mulOf(globals(), i));
     if (m < 1)
         m = 1;
     // Whole numbers throughout: a product in floating point would lose one for many entries.
     const std::optional<qint64> raw = DirectInputRawValue(EntryText, m);
     if (!raw) {
-        ShowMsg(MsgId::DataIncorrect, BoxIcon::Warning);
+        ShowMsg(globals(), MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     const QString r = QString::number(*raw);
     bool outOfRange = false;
     ValueRules::Failure failure;
-    const double c = ValueRules::ClampToRange(r, i, outOfRange, failure);
+    const double c = ValueRules::ClampToRange(globals(), r, i, outOfRange, failure);
     if (failure)
-        ShowMsg(*failure, BoxIcon::Warning);
+        ShowMsg(globals(), *failure, BoxIcon::Warning);
     if (outOfRange || c != double(*raw)) {
-        ShowMsg(MsgId::OutOfRange, BoxIcon::Warning);
+        ShowMsg(globals(), MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
     link_.CommTransact(i, r, link_.CommError,

@@ -82,9 +82,9 @@ const QString kMain = QStringLiteral("Main");
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      fileCommands_(std::make_unique<FileCommands>(*this)), CommentsChk(fileCommands_->CommentsChk),
-      CommentsBuff(fileCommands_->CommentsBuff), CFG_CNum(fileCommands_->CFG_CNum),
-      CFG_Val(fileCommands_->CFG_Val) {
+      fileCommands_(std::make_unique<FileCommands>(globals(), options(), *this)),
+      CommentsChk(fileCommands_->CommentsChk), CommentsBuff(fileCommands_->CommentsBuff),
+      CFG_CNum(fileCommands_->CFG_CNum), CFG_Val(fileCommands_->CFG_Val) {
     setObjectName(QStringLiteral("Main"));
     Main = this;
     setWindowTitle(QString::fromLatin1(kProductName));
@@ -427,7 +427,7 @@ bool MainWindow::FormCloseQuery() const {
 }
 
 void MainWindow::FormClose() {
-    ProgramFolder::StoreSavedPaths();
+    ProgramFolder::StoreSavedPaths(globals());
     // The options are kept at every close, not only when their window was closed: the
     // start-up form reads "CheckLang" and "CheckInv" from the file, and without them the next
     // start would not offer the language and drive chosen this time.

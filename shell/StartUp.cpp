@@ -68,7 +68,7 @@ bool createStore(MainWindow& main) {
         *store = ParameterStore();
     else
         main.adoptStore(std::make_unique<ParameterStore>());
-    globals().Parameters->FormCreate();
+    globals().Parameters->FormCreate(globals());
     return !globals().StartupAbort;
 }
 
@@ -80,39 +80,39 @@ void useLanguageCodePage() {
 
 void RunStartupSequence(MainWindow& main) {
     ProgramContext& g = globals();
-    ProgramFolder::LoadSavedPaths();
+    ProgramFolder::LoadSavedPaths(globals());
     // Drive data whose working values cannot be computed sends the user back to the form.
     for (;;) {
         main.runStartupForm();
         if (g.StartupAbort)
             return;
         useLanguageCodePage();
-        ProgramFolder::DetectNewWindows();
+        ProgramFolder::DetectNewWindows(globals());
         g.BlindActive = false;
         g.BlindCount = 0;
         if (!createStore(main))
             return;
-        if (!LoadTypeTable() || g.StartupAbort)
+        if (!LoadTypeTable(globals()) || g.StartupAbort)
             return;
-        if (!LoadCapacityTable() || g.StartupAbort)
+        if (!LoadCapacityTable(globals()) || g.StartupAbort)
             return;
-        if (InitValueTable())
+        if (InitValueTable(globals()))
             break;
     }
-    main.setCaption(ParaFile::captionBase());
+    main.setCaption(ParaFile::captionBase(globals()));
     g.RowsInUse = g.ParaCountNormal;
     main.setSaveEnabled(false);
 }
 
 void NormalStart(MainWindow& main) {
-    if (!ProgramFolder::seedLanguageSection())
+    if (!ProgramFolder::seedLanguageSection(globals()))
         return;
     RunStartupSequence(main);
 }
 
 void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder) {
     ProgramContext& g = globals();
-    ProgramFolder::setProgramFolder(programFileFolder);
+    ProgramFolder::setProgramFolder(globals(), programFileFolder);
     const IniFile settings(g.SettingsIniPath);
     const QStringList languages = settings.keys(kLanguage);
     g.ListBuff = languages;
@@ -182,7 +182,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
         out.flush();
     }
-    ProgramFolder::DetectNewWindows();
+    ProgramFolder::DetectNewWindows(globals());
 
     g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + ".ini");
     g.HelpFilePath = Paths::join(g.ProgramFolder, product() + "(" + g.LanguageSuffix + ").chm");
@@ -196,9 +196,10 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
                                  g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
-    if (!createStore(main) || !LoadTypeTable() || g.StartupAbort || !LoadCapacityTable() || g.StartupAbort)
+    if (!createStore(main) || !LoadTypeTable(globals()) || g.StartupAbort || !LoadCapacityTable(globals()) ||
+        g.StartupAbort)
         return;
-    if (!InitValueTable()) {
+    if (!InitValueTable(globals())) {
         // The file's values cannot be placed into drive data that is itself broken.
         g.StartupAbort = true;
         return;
@@ -208,22 +209,23 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.MonPath = g.ProgramFolder;
     g.CurrentFileName.clear();
     g.MonFileName.clear();
-    main.setCaption(ParaFile::captionBase());
+    main.setCaption(ParaFile::captionBase(globals()));
     g.RowsInUse = g.ParaCountNormal;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 
     WaitCursor busy;
-    ParaFile::resetValuesToDefaults();
+    ParaFile::resetValuesToDefaults(globals());
     ParaFile::ReadOptions options;
     options.acceptShortForms = false;
     options.markerCheck = false;
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
     options.pumpAfterBoxes = true;
-    if (ParaFile::loadDataLines(lines, header.firstDataLine, false, options) != ParaFile::ReadResult::Loaded)
+    if (ParaFile::loadDataLines(globals(), lines, header.firstDataLine, false, options) !=
+        ParaFile::ReadResult::Loaded)
         return;
-    main.setCaption(ParaFile::fileCaption(g.OpenedFileName, header.type + header.driveForm));
+    main.setCaption(ParaFile::fileCaption(globals(), g.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);
 }
 
@@ -244,7 +246,7 @@ Program::~Program() {
     if (main_) {
         main_->table = TableHooks();
         main_->transfers = nullptr;
-        main_->fileCommands().setCfgNames(CfgFile::catalogueNames());
+        main_->fileCommands().setCfgNames(CfgFile::catalogueNames(globals()));
     }
     mainWindowLinks() = {};
     transfers_.reset();
@@ -266,7 +268,7 @@ bool Program::create() {
     link_ = std::make_unique<CommLink>(*port_, *clock_);
     installCommLink(link_.get());
 
-    ProgramFolder::setProgramFolder(env_.currentFolder);
+    ProgramFolder::setProgramFolder(globals(), env_.currentFolder);
     main_ = std::make_unique<MainWindow>();
     link_->setView(main_.get());
     MainWindow& m = *main_;

@@ -20,14 +20,16 @@ using namespace StoreCells;
 // After a successful transfer the parameter is no longer "last transfer failed"; a
 // parameter that must not be written keeps its mark.
 void clearFailedFlag(int index) {
-    if (para(PD_Flag, index) != kOne) {
+    if (para(globals(), PD_Flag, index) != kOne) {
         if (ParameterStore* p = globals().Parameters)
             p->ParaDat.setCell(PD_Flag, index + 1, kZero);
     }
 }
 
 QString changedMark(int index, int changed) {
-    return changed == 1 && para(PD_Flag, index) != QLatin1String("2") ? Msg(MsgId::ChangedMark) : kNoMark;
+    return changed == 1 && para(globals(), PD_Flag, index) != QLatin1String("2")
+               ? Msg(globals(), MsgId::ChangedMark)
+               : kNoMark;
 }
 
 } // namespace
@@ -44,14 +46,14 @@ void MarkTargetRows(ParameterTable& core) {
             const int i = core.indexOfRow(r);
             if (i < 0)
                 continue;
-            if (filtered && work(UP_BlindIndex, i) == kOne)
+            if (filtered && work(globals(), UP_BlindIndex, i) == kOne)
                 continue;
-            setWork(UP_OneSelectIndex, i, kOne);
+            setWork(globals(), UP_OneSelectIndex, i, kOne);
         }
     }
     const int cursor = core.indexOfRow(core.CursorRow);
     if (cursor >= 0)
-        setWork(UP_OneSelectIndex, cursor, kOne);
+        setWork(globals(), UP_OneSelectIndex, cursor, kOne);
 }
 
 void forEachTarget(ParameterTable& core, const std::function<bool(int row, int index)>& visit) {
@@ -64,13 +66,14 @@ void forEachTarget(ParameterTable& core, const std::function<bool(int row, int i
         const int i = core.indexOfRow(r);
         if (i < 0)
             continue;
-        if (going && (work(UP_SelectIndex, i) == kOne || work(UP_OneSelectIndex, i) == kOne))
+        if (going &&
+            (work(globals(), UP_SelectIndex, i) == kOne || work(globals(), UP_OneSelectIndex, i) == kOne))
             going = visit(r, i);
-        setWork(UP_OneSelectIndex, i, kZero);
+        setWork(globals(), UP_OneSelectIndex, i, kZero);
     }
     const int cursor = core.indexOfRow(core.CursorRow);
     if (cursor >= 0)
-        setWork(UP_OneSelectIndex, cursor, kZero);
+        setWork(globals(), UP_OneSelectIndex, cursor, kZero);
 }
 
 } // namespace CommandTargets
@@ -107,7 +110,7 @@ QString SelectedTransfer::replyText(int index, std::uint32_t reply) {
 }
 
 void SelectedTransfer::redisplay(int row, int index) {
-    const QString value = work(UP_Value, index);
+    const QString value = work(globals(), UP_Value, index);
     const QString rawText = value.isEmpty() ? QStringLiteral("0") : value;
     bool ok = false;
     const QString text = ValueEntry::shownValue(core_, index, rawText, &ok);
@@ -127,7 +130,7 @@ bool SelectedTransfer::startOnTargets() {
     core_.LastDataRow = core_.grid().rowCount() - 2;
     core_.SearchStartRow = 0;
     if (!link_->ConnectDrive()) {
-        ShowMsg(MsgId::CannotConnect);
+        ShowMsg(globals(), MsgId::CannotConnect);
         return false;
     }
     return true;
@@ -144,19 +147,19 @@ void SelectedTransfer::ImportSelected() {
         const std::uint32_t reply = link_->CommTransact(i, QString(), err, QStringLiteral("R"));
         if (err) {
             // The value stays as it was, and so does the flag computed from it.
-            setWork(UP_CommErrIndex, i, kOne);
+            setWork(globals(), UP_CommErrIndex, i, kOne);
         } else {
-            setWork(UP_CommErrIndex, i, kZero);
+            setWork(globals(), UP_CommErrIndex, i, kZero);
             clearFailedFlag(i);
-            setWork(UP_Value, i, replyText(i, reply));
+            setWork(globals(), UP_Value, i, replyText(i, reply));
         }
         double v = 0;
-        if (!ValueRules::parseNumber(work(UP_Value, i), v))
+        if (!ValueRules::parseNumber(work(globals(), UP_Value, i), v))
             v = 0;
-        const int changed = core_.UpdateChangedFlag(para(PD_ComNo, i), v);
+        const int changed = core_.UpdateChangedFlag(para(globals(), PD_ComNo, i), v);
         core_.setCell(TC_Changed, row, changedMark(i, changed));
         redisplay(row, i);
-        setWork(UP_WriteIndex, i, kZero);
+        setWork(globals(), UP_WriteIndex, i, kZero);
         return true;
     });
     core_.UpdateLimits();
@@ -170,30 +173,30 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
     if (!startOnTargets())
         return;
     CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
-        if (para(PD_Flag, i) == kOne) {
-            ShowMsg(MsgId::CannotBeWritten, BoxIcon::Stop);
+        if (para(globals(), PD_Flag, i) == kOne) {
+            ShowMsg(globals(), MsgId::CannotBeWritten, BoxIcon::Stop);
             return true;
         }
-        const QString value = work(UP_Value, i);
+        const QString value = work(globals(), UP_Value, i);
         qint64 raw = 0;
         if (value.isEmpty()) {
-            ShowMsg(MsgId::ValueCannotBeSet);
+            ShowMsg(globals(), MsgId::ValueCannotBeSet);
             return true;
         }
         if (!ValueRules::parseRawValue(value, raw)) {
-            ShowMsg(MsgId::NotANumber);
+            ShowMsg(globals(), MsgId::NotANumber);
             return true;
         }
         bool err = false;
         const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
-        setWork(UP_WriteIndex, i, kZero);
+        setWork(globals(), UP_WriteIndex, i, kZero);
         if (err) {
-            setWork(UP_WriteIndex, i, kOne);
-            setWork(UP_CommErrIndex, i, kOne);
+            setWork(globals(), UP_WriteIndex, i, kOne);
+            setWork(globals(), UP_CommErrIndex, i, kOne);
         } else {
-            setWork(UP_CommErrIndex, i, kZero);
+            setWork(globals(), UP_CommErrIndex, i, kZero);
             clearFailedFlag(i);
-            setWork(UP_Value, i, replyText(i, reply));
+            setWork(globals(), UP_Value, i, replyText(i, reply));
         }
         redisplay(row, i);
         return true;
@@ -215,7 +218,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     bool isHex = false;
     if (const std::optional<MsgId> refusal =
             ValueEntry::typedRaw(text, i, core_.currentVoltage(), typed, isHex)) {
-        ShowMsg(*refusal, BoxIcon::Warning);
+        ShowMsg(globals(), *refusal, BoxIcon::Warning);
         // The old text back and a fresh buffer: the next key starts a new value.
         core_.setCell(TC_Value, row, core_.SavedCellText);
         core_.EditBuffer.clear();
@@ -226,50 +229,50 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     const double clamped = core_.ClampToRange(QString::number(raw), i);
     if (core_.OutOfRange) {
         // Nothing is sent: the engineer sees the limit message and the typed value stays.
-        ShowMsg(MsgId::OutOfRange);
+        ShowMsg(globals(), MsgId::OutOfRange);
         return;
     }
     raw = qint64(std::llround(clamped));
 
     const WaitCursor busy;
     if (!link_->ConnectDrive()) {
-        ShowMsg(MsgId::CannotConnect);
+        ShowMsg(globals(), MsgId::CannotConnect);
         return;
     }
-    if (para(PD_Flag, i) == kOne) {
-        ShowMsg(MsgId::CannotBeWritten, BoxIcon::Stop);
-        setWork(UP_OneSelectIndex, i, kZero);
+    if (para(globals(), PD_Flag, i) == kOne) {
+        ShowMsg(globals(), MsgId::CannotBeWritten, BoxIcon::Stop);
+        setWork(globals(), UP_OneSelectIndex, i, kZero);
         return;
     }
 
     // A hexadecimal entry shows in hexadecimal from now on, a decimal one in decimal; amperes
     // and volts leave the parameter's own display as it was.
     if (isHex)
-        setWork(UP_HexIndex, i, kOne);
+        setWork(globals(), UP_HexIndex, i, kOne);
     else if (!core_.currentVoltage())
-        setWork(UP_HexIndex, i, kZero);
+        setWork(globals(), UP_HexIndex, i, kZero);
 
     bool err = false;
     const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
-    QString stored = work(UP_Value, i);
+    QString stored = work(globals(), UP_Value, i);
     if (err) {
         // The typed value is dropped: the table keeps what the drive is known to hold.
-        setWork(UP_WriteIndex, i, kOne);
-        setWork(UP_CommErrIndex, i, kOne);
+        setWork(globals(), UP_WriteIndex, i, kOne);
+        setWork(globals(), UP_CommErrIndex, i, kOne);
     } else {
-        setWork(UP_WriteIndex, i, kZero);
-        setWork(UP_CommErrIndex, i, kZero);
+        setWork(globals(), UP_WriteIndex, i, kZero);
+        setWork(globals(), UP_CommErrIndex, i, kZero);
         clearFailedFlag(i);
         stored = replyText(i, reply);
     }
     if (recordUndo)
         recordUndo(i);
-    setWork(UP_Value, i, stored);
+    setWork(globals(), UP_Value, i, stored);
     // Marked changed by what the drive now holds, once it has taken it.
     double v = 0;
     if (!ValueRules::parseNumber(stored, v))
         v = 0;
-    const int changed = core_.UpdateChangedFlag(para(PD_ComNo, i), v);
+    const int changed = core_.UpdateChangedFlag(para(globals(), PD_ComNo, i), v);
     core_.setCell(TC_Changed, row, changedMark(i, changed));
     redisplay(row, i);
 

@@ -37,13 +37,13 @@ UndoRedo::UndoRedo(ParameterTable& core, QObject* parent) : QObject(parent), cor
 }
 
 void UndoRedo::recordStep(int index) {
-    if (ParameterStore* p = store())
+    if (ParameterStore* p = store(globals()))
         p->UndoComNo.append(p->ParaDat.cell(PD_ComNo, index + 1));
     PushUndo(index);
 }
 
 void UndoRedo::PushUndo(int index) {
-    ParameterStore* p = store();
+    ParameterStore* p = store(globals());
     if (!p)
         return;
     p->UndoVal.append(p->UPara.cell(UP_Value, index + 1));
@@ -64,7 +64,7 @@ void UndoRedo::setDepth(int depth) {
 }
 
 void UndoRedo::trim() {
-    ParameterStore* p = store();
+    ParameterStore* p = store(globals());
     if (!p)
         return;
     // Both histories stay within the depth, each list exactly as long as its count, so the
@@ -92,7 +92,7 @@ bool UndoRedo::PopRedoClick() {
 }
 
 bool UndoRedo::step(bool undo) {
-    ParameterStore* p = store();
+    ParameterStore* p = store(globals());
     if (!p || !core_.commands().enabled(undo ? TableCommand::Undo : TableCommand::Redo))
         return false;
     core_.CancelPendingEntry();
@@ -109,7 +109,7 @@ bool UndoRedo::step(bool undo) {
     const QString old = fromValues.at(n - 1);
     fromNumbers.removeAt(n - 1);
     fromValues.removeAt(n - 1);
-    const int i = ValueRules::IndexOfComNo(number);
+    const int i = ValueRules::IndexOfComNo(globals(), number);
     if (i < 0) {
         // A number of another drive type cannot be restored; the step is dropped.
         trim();
@@ -144,7 +144,7 @@ bool UndoRedo::step(bool undo) {
         const QString shown = ValueEntry::shownValue(core_, i, old, &shownOk);
         core_.setCell(TC_Value, row, shownOk ? shown : old);
         if (changedOk)
-            core_.setCell(TC_Changed, row, changed == 1 ? Msg(MsgId::ChangedMark) : kNoMark);
+            core_.setCell(TC_Changed, row, changed == 1 ? Msg(globals(), MsgId::ChangedMark) : kNoMark);
     }
     core_.UpdateLimits();
     return true;

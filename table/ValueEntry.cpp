@@ -44,20 +44,20 @@ bool ValueEntry::parseTyped(const QString& text, double& value) {
 
 QString ValueEntry::shownValue(const ParameterTable& core, int index, const QString& rawText, bool* ok) {
     if (core.currentVoltage())
-        return ValueRules::CurrentVoltageText(rawText, index, ok);
+        return ValueRules::CurrentVoltageText(globals(), rawText, index, ok);
     if (ok)
         *ok = false;
     double raw = 0;
     if (!ValueRules::parseNumber(rawText, raw))
         return QString();
-    const ParameterStore* p = store();
+    const ParameterStore* p = store(globals());
     if (p && p->UPara.cell(UP_HexIndex, index + 1) == QLatin1String("1")) {
         const QString hex = ValueRules::ToHexText(raw, ok);
         return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
     }
     if (ok)
         *ok = true;
-    return ValueRules::FormatValue(index, raw / ValueRules::mulOf(index));
+    return ValueRules::FormatValue(globals(), index, raw / ValueRules::mulOf(globals(), index));
 }
 
 std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, double& raw,
@@ -66,7 +66,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool 
     if (typed.isEmpty())
         return MsgId::ValueCannotBeSet;
     double m = 0;
-    const ParameterStore* p = store();
+    const ParameterStore* p = store(globals());
     if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
         return MsgId::NotANumber;
     double value = 0;
@@ -75,7 +75,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool 
         if (digits.isEmpty())
             return MsgId::ValueCannotBeSet;
         bool ok = false;
-        value = double(ValueRules::ParseHex(digits, index, &ok));
+        value = double(ValueRules::ParseHex(globals(), digits, index, &ok));
         if (!ok)
             return MsgId::NotANumber;
         hex = true;
@@ -86,7 +86,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool 
             QString decimal;
             bool ok = withDecimalPoint(text, decimal);
             if (ok)
-                text = ValueRules::ParseCurrentVoltage(decimal, index, &ok);
+                text = ValueRules::ParseCurrentVoltage(globals(), decimal, index, &ok);
             if (!ok)
                 return MsgId::NotANumber;
         }
@@ -164,7 +164,7 @@ void ValueEntry::showBuffer() {
 }
 
 void ValueEntry::refuse(MsgId message) {
-    ShowMsg(message, BoxIcon::Warning);
+    ShowMsg(globals(), message, BoxIcon::Warning);
     core_.setCell(TC_Value, core_.CursorRow, core_.SavedCellText);
     core_.EditBuffer.clear();
     // The next key starts a new value (an "h" is accepted again, and all 12 characters).
@@ -184,7 +184,7 @@ void ValueEntry::moveOn() {
 
 bool ValueEntry::Commit() {
     ParameterTable& t = core_;
-    ParameterStore* p = store();
+    ParameterStore* p = store(globals());
     if (!t.EditActive || !p) {
         // Nothing typed: the shown text may be rounded (a display format, amperes or volts),
         // so storing it back would change the value silently. Enter only walks on.
@@ -194,7 +194,7 @@ bool ValueEntry::Commit() {
     }
     const int row = t.CursorRow;
     const QString comNo = t.grid().cell(TC_ComNo, row);
-    const int i = ValueRules::IndexOfComNo(comNo);
+    const int i = ValueRules::IndexOfComNo(globals(), comNo);
     if (i < 0) {
         t.CancelPendingEntry();
         return false;
@@ -218,7 +218,7 @@ bool ValueEntry::Commit() {
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.OutOfRange > 0)
-        ShowMsg(MsgId::OutOfRange, BoxIcon::Warning);
+        ShowMsg(globals(), MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
     const int changed = t.UpdateChangedFlag(comNo, v, &flagOk);
@@ -226,7 +226,7 @@ bool ValueEntry::Commit() {
         refuse(MsgId::NotANumber);
         return false;
     }
-    t.setCell(TC_Changed, row, changed == 1 ? Msg(MsgId::ChangedMark) : kNoMark);
+    t.setCell(TC_Changed, row, changed == 1 ? Msg(globals(), MsgId::ChangedMark) : kNoMark);
 
     double current = 0;
     if (!ValueRules::parseNumber(p->UPara.cell(UP_Value, i + 1), current) || current != v)

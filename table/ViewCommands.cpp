@@ -88,9 +88,9 @@ void ViewCommands::PopChgDispClick() {
     if (!c.checked(C::ChgDisp)) {
         int n = 0;
         for (int i = 0; i <= lastInUse(); ++i)
-            n += work(UP_ChangeIndex, i) == kOne;
+            n += work(globals(), UP_ChangeIndex, i) == kOne;
         if (n == 0) {
-            ShowMsg(MsgId::NoChangedParameter);
+            ShowMsg(globals(), MsgId::NoChangedParameter);
             return;
         }
         core_.ChangedRowCount = n;
@@ -145,7 +145,7 @@ void ViewCommands::PopSlctClick() {
     for (int r = block.Top; r <= block.Bottom; ++r) {
         const int i = core_.indexOfRow(r);
         if (i >= 0)
-            setWork(UP_SelectIndex, i, work(UP_SelectIndex, i) == kOne ? kZero : kOne);
+            setWork(globals(), UP_SelectIndex, i, work(globals(), UP_SelectIndex, i) == kOne ? kZero : kOne);
     }
     core_.repaintAll();
 }
@@ -154,7 +154,7 @@ void ViewCommands::PopSlctUnlockClick() {
     if (!core_.commands().enabled(C::SlctUnlock))
         return;
     for (int i = 0; i <= lastInUse(); ++i)
-        setWork(UP_SelectIndex, i, kZero);
+        setWork(globals(), UP_SelectIndex, i, kZero);
     core_.repaintAll();
 }
 
@@ -169,21 +169,21 @@ bool ViewCommands::PopBlindClick() {
     // Parameters hidden by an earlier Blind stay hidden and count too.
     int selected = 0, hidden = 0;
     for (int i = 0; i <= last; ++i) {
-        const bool sel = work(UP_SelectIndex, i) == kOne;
+        const bool sel = work(globals(), UP_SelectIndex, i) == kOne;
         selected += sel;
-        hidden += sel || work(UP_BlindIndex, i) == kOne;
+        hidden += sel || work(globals(), UP_BlindIndex, i) == kOne;
     }
     if (selected == 0) {
-        ShowMsg(MsgId::NoSelectedParameter);
+        ShowMsg(globals(), MsgId::NoSelectedParameter);
         return false;
     }
     if (hidden > globals().RowsInUse) {
-        ShowMsg(MsgId::CannotHideAll);
+        ShowMsg(globals(), MsgId::CannotHideAll);
         return false;
     }
     for (int i = 0; i <= last; ++i) {
-        if (work(UP_SelectIndex, i) == kOne)
-            setWork(UP_BlindIndex, i, kOne);
+        if (work(globals(), UP_SelectIndex, i) == kOne)
+            setWork(globals(), UP_BlindIndex, i, kOne);
     }
     c.setEnabled(C::ChgDisp, false);
     c.setEnabled(C::Quick, false);
@@ -208,7 +208,7 @@ void ViewCommands::PopDispClick() {
     c.setChecked(C::Blind, false);
     c.setEnabled(C::Blind, true);
     for (int i = 0; i <= lastInUse(); ++i)
-        setWork(UP_BlindIndex, i, kZero);
+        setWork(globals(), UP_BlindIndex, i, kZero);
     ProgramContext& g = globals();
     g.BlindCount = 0;
     c.setEnabled(C::Disp, false);
@@ -227,17 +227,17 @@ void ViewCommands::PopHexDispClick() {
     // From the stored value, not the shown text: a display rounded to fewer decimals than the
     // value has would give a wrong hexadecimal value, which could then be sent.
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
-        if (work(UP_HexIndex, i) == kOne)
+        if (work(globals(), UP_HexIndex, i) == kOne)
             return true;
         double v = 0;
-        bool ok = readValue(work(UP_Value, i), v);
+        bool ok = readValue(work(globals(), UP_Value, i), v);
         const QString hex = ok ? ValueRules::ToHexText(v, &ok) : QString();
         if (!ok) {
-            ShowMsg(MsgId::NotANumber);
+            ShowMsg(globals(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row, QLatin1Char('h') + hex);
-        setWork(UP_HexIndex, i, kOne);
+        setWork(globals(), UP_HexIndex, i, kOne);
         return true;
     });
 }
@@ -247,15 +247,16 @@ void ViewCommands::PopDecDispClick() {
         return;
     core_.CancelPendingEntry();
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
-        if (work(UP_HexIndex, i) != kOne)
+        if (work(globals(), UP_HexIndex, i) != kOne)
             return true;
         double v = 0;
-        if (!readValue(work(UP_Value, i), v)) {
-            ShowMsg(MsgId::NotANumber);
+        if (!readValue(work(globals(), UP_Value, i), v)) {
+            ShowMsg(globals(), MsgId::NotANumber);
             return false;
         }
-        core_.setCell(TC_Value, row, ValueRules::FormatValue(i, v / ValueRules::mulOf(i)));
-        setWork(UP_HexIndex, i, kZero);
+        core_.setCell(TC_Value, row,
+                      ValueRules::FormatValue(globals(), i, v / ValueRules::mulOf(globals(), i)));
+        setWork(globals(), UP_HexIndex, i, kZero);
         return true;
     });
 }
@@ -269,20 +270,20 @@ void ViewCommands::PopDefClick() {
     CommandTargets::forEachTarget(core_, [this, &any](int row, int i) {
         // DefaultOf follows a default taken from another parameter, and reports a definition
         // it cannot read (message DefaultNotDefined); such a parameter is left as it is.
-        const QString defText = core_.DefaultOf(para(PD_ComNo, i));
+        const QString defText = core_.DefaultOf(para(globals(), PD_ComNo, i));
         qint64 def = 0;
         if (defText == QLatin1String(ValueRules::kDefaultError))
             return true;
         if (!ValueRules::parseRawValue(defText, def)) {
-            ShowMsg(MsgId::DefaultNotDefined);
+            ShowMsg(globals(), MsgId::DefaultNotDefined);
             return true;
         }
         qint64 now = 0;
-        if (!ValueRules::parseRawValue(work(UP_Value, i), now) || now != def)
-            setWork(UP_WriteIndex, i, kOne);
-        setWork(UP_ChangeIndex, i, kZero);
+        if (!ValueRules::parseRawValue(work(globals(), UP_Value, i), now) || now != def)
+            setWork(globals(), UP_WriteIndex, i, kOne);
+        setWork(globals(), UP_ChangeIndex, i, kZero);
         const QString value = QString::number(def);
-        setWork(UP_Value, i, value);
+        setWork(globals(), UP_Value, i, value);
         core_.setCell(TC_Changed, row, kNoMark);
         bool ok = true;
         const QString shown = ValueEntry::shownValue(core_, i, value, &ok);

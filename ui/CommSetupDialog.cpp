@@ -130,7 +130,7 @@ void CommSetupDialog::buildControls() {
     // The number fields run their checks themselves on leaving and on Enter; the lists are
     // watched here.
     for (UpDownEdit* field : {IdNmb, Edit1})
-        field->setMessageSource([](MsgId id) { return Msg(id); });
+        field->setMessageSource([](MsgId id) { return Msg(globals(), id); });
     IdNmb->setCheck([this] { return IdNmbExit(); });
     Edit1->setCheck([this] { return Edit1Exit(); });
     for (QWidget* field : {ComboBox1, CommSpeed, CommParity})
@@ -266,7 +266,7 @@ void CommSetupDialog::DouhouClick() {
 
 bool CommSetupDialog::fieldFailed(QWidget* field, MsgId message) {
     FieldError = true;
-    ShowMsg(message, BoxIcon::Error, BoxButtons::Ok, this);
+    ShowMsg(globals(), message, BoxIcon::Error, BoxButtons::Ok, this);
     if (field->isEnabled())
         field->setFocus();
     return false;
@@ -393,7 +393,7 @@ void CommSetupDialog::Button2Click() {
 
 void CommSetupDialog::Button3Click() {
     if (settings_.portCount() == 0) {
-        ShowMsg(MsgId::NoUsablePort, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(globals(), MsgId::NoUsablePort, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     ScanResult r;
@@ -402,7 +402,7 @@ void CommSetupDialog::Button3Click() {
         r = scan_.ScanDriveConfig();
     }
     if (!r.found()) {
-        ShowMsg(MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(globals(), MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     LinkSettings& s = settings_.link().Settings;

@@ -500,40 +500,40 @@ void ParameterTableWindow::PopCloseClick() {
 // ---- Value rules --------------------------------------------------------------------------
 
 int ParameterTableWindow::IndexOfComNo(const QString& comNo) {
-    return ValueRules::IndexOfComNo(comNo);
+    return ValueRules::IndexOfComNo(globals(), comNo);
 }
 qint64 ParameterTableWindow::ValueOfComNo(const QString& comNo) {
-    return ValueRules::ValueOfComNo(comNo);
+    return ValueRules::ValueOfComNo(globals(), comNo);
 }
 QString ParameterTableWindow::ValueTextOfComNo(const QString& comNo) {
-    return ValueRules::ValueTextOfComNo(comNo);
+    return ValueRules::ValueTextOfComNo(globals(), comNo);
 }
 QString ParameterTableWindow::DefaultOf(const QString& comNo) {
     ValueRules::Failure failure;
-    const QString def = ValueRules::DefaultOf(comNo, &failure);
+    const QString def = ValueRules::DefaultOf(globals(), comNo, &failure);
     if (failure)
-        ShowMsg(*failure, BoxIcon::Warning);
+        ShowMsg(globals(), *failure, BoxIcon::Warning);
     return def;
 }
 int ParameterTableWindow::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
     ValueRules::Failure failure;
-    const int flag = ValueRules::UpdateChangedFlag(comNo, raw, ok, &failure);
+    const int flag = ValueRules::UpdateChangedFlag(globals(), comNo, raw, ok, &failure);
     if (failure)
-        ShowMsg(*failure, BoxIcon::Warning);
+        ShowMsg(globals(), *failure, BoxIcon::Warning);
     return flag;
 }
 QString ParameterTableWindow::FormatValue(int index, double displayValue) {
-    return ValueRules::FormatValue(index, displayValue);
+    return ValueRules::FormatValue(globals(), index, displayValue);
 }
 QString ParameterTableWindow::ToHexText(double raw, bool* ok) {
     return ValueRules::ToHexText(raw, ok);
 }
 qint64 ParameterTableWindow::ParseHex(const QString& digits, int index, bool* ok) {
-    return ValueRules::ParseHex(digits, index, ok);
+    return ValueRules::ParseHex(globals(), digits, index, ok);
 }
 QString ParameterTableWindow::CurrentVoltageText(const QString& rawText, int index, bool* ok) {
-    return ValueRules::CurrentVoltageText(rawText, index, ok);
+    return ValueRules::CurrentVoltageText(globals(), rawText, index, ok);
 }
 QString ParameterTableWindow::ParseCurrentVoltage(const QString& text, int index, bool* ok) {
-    return ValueRules::ParseCurrentVoltage(text, index, ok);
+    return ValueRules::ParseCurrentVoltage(globals(), text, index, ok);
 }

@@ -59,7 +59,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     // A failed connection is reported before anything else: an earlier special-setup mark
     // must not swallow it.
     if (!link_.ConnectDrive()) {
-        ShowMsg(MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(globals(), MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
         host_.focusTableGrid();
         return;
     }

@@ -33,7 +33,7 @@ protected:
         g.MsgCaption = "m0";
         setParameters({"FC90", "FC91", "FA10", "FA11"});
         writeInfo("[HX100 Alarm (Eng)]\nA0=Overcurrent\n[HX100 Trip (Eng)]\n1=OC\n");
-        opt = std::make_unique<Options>();
+        opt = std::make_unique<Options>(globals());
         opt->setAssociationHandler([this](bool on) { events << (on ? "register" : "remove"); });
     }
     void TearDown() override {

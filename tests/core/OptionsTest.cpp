@@ -68,7 +68,7 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     EXPECT_EQ(ini.readInteger("Options", "MSCC", 0), 0x123456);
     EXPECT_EQ(ini.readInteger("Options", "MNCC", 0), 0x030201);
 
-    Options next;
+    Options next(globals());
     next.setAssociationHandler([](bool) {});
     next.create();
     EXPECT_EQ(next.PSCellC.value(), 0x123456);
@@ -446,7 +446,7 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
 
     opt->DefBtnClick();
 
-    Options fresh;
+    Options fresh(globals());
     for (int i = 0; i < opt->checks().size(); ++i) {
         CheckOption* c = opt->checks()[i];
         if (c == &opt->MainteClear || c == &opt->DispBuffer || c == &opt->Option2Chk)

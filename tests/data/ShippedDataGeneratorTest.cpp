@@ -96,9 +96,9 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     g.DriveTypeName = QStringLiteral("HXZ9");
     g.DriveFormName = QStringLiteral("-4037");
     g.LanguageSuffix = QStringLiteral("Jap");
-    EXPECT_TRUE(LoadTypeTable());
-    EXPECT_TRUE(LoadCapacityTable());
-    EXPECT_TRUE(InitValueTable());
+    EXPECT_TRUE(LoadTypeTable(globals()));
+    EXPECT_TRUE(LoadCapacityTable(globals()));
+    EXPECT_TRUE(InitValueTable(globals()));
     EXPECT_EQ(prompter.texts(), QStringList());
     EXPECT_EQ(g.ParaCountAll, 1999);
     EXPECT_EQ(g.ParaCountNormal, r.lastOrdinaryIndex);

@@ -56,9 +56,9 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         g.DriveCpuVersion = l.cpu;
         g.LanguageSuffix = l.suffix;
         prompter.clear();
-        ASSERT_TRUE(LoadTypeTable()) << what;
-        ASSERT_TRUE(LoadCapacityTable()) << what;
-        ASSERT_TRUE(InitValueTable()) << what;
+        ASSERT_TRUE(LoadTypeTable(globals())) << what;
+        ASSERT_TRUE(LoadCapacityTable(globals())) << what;
+        ASSERT_TRUE(InitValueTable(globals())) << what;
         EXPECT_EQ(prompter.texts(), QStringList()) << what;
 
         QStringList problems;

@@ -85,7 +85,7 @@ inline void setUp() {
     g.ParaCountNormal = n - 1;
     g.Parameters = &store;
     store.rebuildComNoIndex(n - 1);
-    ParaFile::resetValuesToDefaults();
+    ParaFile::resetValuesToDefaults(globals());
 }
 
 } // namespace fuzz

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.identityChecks = false;
         options.askOnUnknownNumber = false;
     }
-    ParaFile::read(lines, options);
-    ParaFile::buildLines(QString::fromUtf8("c"), globals().BlindActive, data[0] & 1);
+    ParaFile::read(globals(), lines, options);
+    ParaFile::buildLines(globals(), QString::fromUtf8("c"), globals().BlindActive, data[0] & 1);
     return 0;
 }

@@ -265,7 +265,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     g.InfoIniPath = g.TypeFolder + "/Info.ini";
     for (int i = 0; i < 120; ++i)
         store.Messages << QStringLiteral("m%1").arg(i);
-    ASSERT_TRUE(LoadTypeTable() && LoadCapacityTable() && InitValueTable());
+    ASSERT_TRUE(LoadTypeTable(globals()) && LoadCapacityTable(globals()) && InitValueTable(globals()));
 
     DriveModel model;
     ASSERT_TRUE(model.load(folder.path(), {d.type, d.cpu, d.capacity}));

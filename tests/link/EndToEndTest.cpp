@@ -40,7 +40,7 @@ public:
         g.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
-        loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+        loaded = LoadTypeTable(globals()) && LoadCapacityTable(globals()) && InitValueTable(globals());
     }
     ~LoadedDriveType() {
         globals().Parameters = nullptr;

@@ -31,7 +31,7 @@ protected:
         QDir().mkpath(home.filePath(QStringLiteral("XDG_RUNTIME_DIR")));
         resetGlobals();
         options().setAssociationHandler([](bool) {});
-        ProgramFolder::setProgramFolder(folder.path());
+        ProgramFolder::setProgramFolder(globals(), folder.path());
     }
     ~StartUpTestBase() override {
         QApplication::closeAllWindows();

@@ -38,7 +38,7 @@ protected:
     }
 
     QString value(const char* comNo) const {
-        const int i = ValueRules::IndexOfComNo(QString::fromLatin1(comNo));
+        const int i = ValueRules::IndexOfComNo(globals(), QString::fromLatin1(comNo));
         return i < 0 ? QStringLiteral("?") : globals().Parameters->UPara.cell(UP_Value, i + 1);
     }
 
@@ -201,12 +201,14 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_EQ(value("0003"), QStringLiteral("5000"));
     EXPECT_NE(value("0004"), QStringLiteral("999"));
-    EXPECT_EQ(g.Parameters->UPara.cell(UP_ChangeIndex, ValueRules::IndexOfComNo(QStringLiteral("0002")) + 1),
+    EXPECT_EQ(g.Parameters->UPara.cell(UP_ChangeIndex,
+                                       ValueRules::IndexOfComNo(globals(), QStringLiteral("0002")) + 1),
               QStringLiteral("1"));
-    EXPECT_EQ(g.Parameters->UPara.cell(UP_SelectIndex, ValueRules::IndexOfComNo(QStringLiteral("0003")) + 1),
+    EXPECT_EQ(g.Parameters->UPara.cell(UP_SelectIndex,
+                                       ValueRules::IndexOfComNo(globals(), QStringLiteral("0003")) + 1),
               QStringLiteral("1"));
-    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") + Msg(MsgId::FileLabel) +
-                                   QStringLiteral("pump.KvR (HXA1-2004)"));
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") +
+                                   Msg(globals(), MsgId::FileLabel) + QStringLiteral("pump.KvR (HXA1-2004)"));
     EXPECT_TRUE(m.ParaSaveOverWrite->isEnabled());
     EXPECT_TRUE(m.ToolBsav->isEnabled());
     EXPECT_EQ(IniFile(folder.settingsIniPath())
@@ -228,8 +230,8 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
 
     EXPECT_FALSE(globals().StartupAbort);
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(MsgId::DataIncorrect));
-    EXPECT_EQ(prompter.boxes()[0].caption, Msg(MsgId::Caption));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(globals(), MsgId::DataIncorrect));
+    EXPECT_EQ(prompter.boxes()[0].caption, Msg(globals(), MsgId::Caption));
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_NE(value("0003"), QStringLiteral("5000"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
@@ -300,14 +302,14 @@ TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
     seedLanguages();
     const QString file = writeKvr(QStringLiteral("p.kvr"), kvr());
     {
-        ::ProgramFolder::setProgramFolder(other.path());
+        ::ProgramFolder::setProgramFolder(globals(), other.path());
         auto m = mainWithChoice();
         m->FormCreate();
         EXPECT_EQ(globals().SettingsIniPath, other.path() + QStringLiteral("/KVR260X.ini"));
         EXPECT_TRUE(QFile::exists(other.settingsIniPath()));
     }
     resetGlobals();
-    ::ProgramFolder::setProgramFolder(other.path());
+    ::ProgramFolder::setProgramFolder(globals(), other.path());
     MainWindow m;
     m.FormCreate(file, folder.path());
     EXPECT_EQ(globals().ProgramFolder, folder.path());

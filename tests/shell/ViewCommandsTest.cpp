@@ -96,7 +96,7 @@ TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherW
 TEST_F(ViewCommandsTest, ChangedOnlyWithNothingChangedSaysSoAndChangesNothing) {
     const auto before = states();
     table->PopChgDispClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(MsgId::NoChangedParameter)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(globals(), MsgId::NoChangedParameter)});
     EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
     EXPECT_EQ(states(), before);
     EXPECT_EQ(rows(), globals().RowsInUse + 2);
@@ -258,7 +258,7 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
 
 TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
     table->PopBlindClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(MsgId::NoSelectedParameter)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(globals(), MsgId::NoSelectedParameter)});
     EXPECT_FALSE(globals().BlindActive);
 
     prompter.clear();
@@ -266,7 +266,7 @@ TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
         store->UPara.setCell(UP_SelectIndex, i + 1, "1");
     const auto before = states();
     table->PopBlindClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(MsgId::CannotHideAll)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(globals(), MsgId::CannotHideAll)});
     // Nothing is hidden by a refused Blind: the next Blind and the files see no stray marks.
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
     EXPECT_FALSE(globals().BlindActive);
@@ -312,7 +312,7 @@ TEST_F(ViewCommandsTest, HexStopsAtAValueThatIsNoNumberAndLeavesNoMarkBehind) {
     setWork("0005", UP_Value, "x");
     highlight(TC_Value, rowOf("0004"), TC_Value, rowOf("0006"));
     table->views().PopHexDispClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(MsgId::NotANumber)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(globals(), MsgId::NotANumber)});
     EXPECT_EQ(work("0004", UP_HexIndex), "1");
     EXPECT_EQ(work("0005", UP_HexIndex), "0");
     EXPECT_EQ(work("0006", UP_HexIndex), "0"); // after the stop
@@ -354,7 +354,7 @@ TEST_F(ViewCommandsTest, ShipmentLeavesAParameterWithAnUnreadableDefaultAsItIs) 
     setWork("0013", UP_Value, "5");
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
     table->PopDefClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(MsgId::DefaultNotDefined)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(globals(), MsgId::DefaultNotDefined)});
     EXPECT_EQ(work("0013", UP_Value), "5");
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
 }

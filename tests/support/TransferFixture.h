@@ -197,7 +197,7 @@ public:
         for (int i = 0; i < 120; ++i)
             store.Messages << QStringLiteral("m%1").arg(i);
         g.MsgCaption = QStringLiteral("m0");
-        loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+        loaded = LoadTypeTable(globals()) && LoadCapacityTable(globals()) && InitValueTable(globals());
         setDefaultOptions();
 
         loaded =

@@ -99,10 +99,10 @@ protected:
         g.DriveCpuVersion = "V110";
         store = std::make_unique<ParameterStore>();
         g.Parameters = store.get();
-        store->FormCreate();
-        ASSERT_TRUE(LoadTypeTable());
-        ASSERT_TRUE(LoadCapacityTable());
-        ASSERT_TRUE(InitValueTable());
+        store->FormCreate(globals());
+        ASSERT_TRUE(LoadTypeTable(globals()));
+        ASSERT_TRUE(LoadCapacityTable(globals()));
+        ASSERT_TRUE(InitValueTable(globals()));
         g.RowsInUse = g.ParaCountNormal;
         g.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());

@@ -215,7 +215,7 @@ TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
     ParameterTableWindow& t = createTable();
     setWork("0009", UP_Value, "abc");
     t.RefreshAll();
-    ASSERT_EQ(prompter.texts(), QStringList{Msg(MsgId::NotANumber)});
+    ASSERT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::NotANumber)});
     // The rows before it stay; nothing after it is shown stale.
     EXPECT_EQ(rows(), index("0009") + 1);
     EXPECT_EQ(t.cells().cell(TC_ComNo, rows() - 1), "0008");
@@ -227,7 +227,8 @@ TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
     setWork("0009", UP_Value, "50");
     setPara("0011", PD_DIndex, "2");
     t.FillRows();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(MsgId::DefaultNotDefined), Msg(MsgId::NotANumber)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(globals(), MsgId::DefaultNotDefined), Msg(globals(), MsgId::NotANumber)}));
     EXPECT_EQ(rows(), index("0011") + 1);
 }
 

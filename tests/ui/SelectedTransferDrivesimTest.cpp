@@ -101,7 +101,7 @@ TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMi
     EXPECT_EQ(value("0003"), "5000");
     EXPECT_EQ(value("0009"), "75");
     EXPECT_EQ(cell(TC_Value, "0009"), "     7.5");
-    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(MsgId::ChangedMark));
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(globals(), MsgId::ChangedMark));
     EXPECT_EQ(work("0003", UP_CommErrIndex), "0");
     EXPECT_EQ(work("0013", UP_CommErrIndex), "1");
     EXPECT_EQ(value("0013"), "5");
@@ -130,7 +130,7 @@ TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDr
     choose({"0009", "0051"});
     table->PopUpLoadClick();
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(MsgId::CannotBeWritten));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(globals(), MsgId::CannotBeWritten));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
     EXPECT_EQ(work("0009", UP_WriteIndex), "0");
 
@@ -151,7 +151,7 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     set("0003", "4000");
     globals().MonitorRunning = 1;
     table->PopUpLoadClick();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(MsgId::CannotConnect)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::CannotConnect)});
     table->ImportSelected();
     EXPECT_EQ(value("0003"), "4000");
     globals().MonitorRunning = 0;

@@ -98,7 +98,7 @@ TEST_F(SelectedTransferTest, WithNothingChosenTheCursorRowAloneIsRead) {
     EXPECT_EQ(value("0003"), "5000");
     EXPECT_EQ(cell(TC_Value, "0003"), "   50.00");
     EXPECT_EQ(work("0003", UP_ChangeIndex), "1");
-    EXPECT_EQ(cell(TC_Changed, "0003"), Msg(MsgId::ChangedMark));
+    EXPECT_EQ(cell(TC_Changed, "0003"), Msg(globals(), MsgId::ChangedMark));
     EXPECT_EQ(work("0003", UP_CommErrIndex), "0");
     // The limits that follow the value read are shown anew.
     EXPECT_EQ(cell(TC_High, "0007"), "   50.00");
@@ -202,7 +202,7 @@ TEST_F(SelectedTransferTest, AParameterThatMustNotBeWrittenIsRefusedAndTheOthers
     go("0055");
     exportSelected();
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(MsgId::CannotBeWritten));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(globals(), MsgId::CannotBeWritten));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
     EXPECT_EQ(drive.requests, (std::vector<Request>{{"0050", "W", "0"}, {"0055", "W", "220"}}));
     EXPECT_EQ(para("0051", PD_Flag), "1");
@@ -228,7 +228,7 @@ TEST_F(SelectedTransferTest, AFailedExchangeMarksTheParameterSilverKeepsItsValue
     EXPECT_EQ(work("0012", UP_CommErrIndex), "1");
     // The changed flag follows the value kept.
     EXPECT_EQ(work("0012", UP_ChangeIndex), "1");
-    EXPECT_EQ(cell(TC_Changed, "0012"), Msg(MsgId::ChangedMark));
+    EXPECT_EQ(cell(TC_Changed, "0012"), Msg(globals(), MsgId::ChangedMark));
     EXPECT_EQ(table->core().cellStyle(TC_Value, rowOf("0012"), false).text, ColorOption::fromBgr(0xC0C0C0));
     EXPECT_EQ(value("0013"), "7");
     EXPECT_EQ(work("0013", UP_CommErrIndex), "0");
@@ -256,9 +256,10 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     drive.answers = false;
     go("0003");
     importSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(MsgId::CannotConnect)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::CannotConnect)});
     exportSelected();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(MsgId::CannotConnect), Msg(MsgId::CannotConnect)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(globals(), MsgId::CannotConnect), Msg(globals(), MsgId::CannotConnect)}));
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(marks(), 0);
 
@@ -275,7 +276,7 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     EXPECT_EQ(table->core().EditActive, 1);
     key(Qt::Key_Escape);
     exportSelected(); // the link refuses
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(MsgId::CannotConnect)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::CannotConnect)});
     EXPECT_TRUE(drive.requests.empty());
     globals().MonitorRunning = 0;
 
@@ -303,7 +304,7 @@ TEST_F(SelectedTransferTest, ATypedValueIsWrittenThenCommittedAsOneUndoStep) {
     EXPECT_EQ(cell(TC_Value, "0013"), "h1F");
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
     EXPECT_EQ(work("0013", UP_ChangeIndex), "1");
-    EXPECT_EQ(cell(TC_Changed, "0013"), Msg(MsgId::ChangedMark));
+    EXPECT_EQ(cell(TC_Changed, "0013"), Msg(globals(), MsgId::ChangedMark));
     EXPECT_EQ(table->core().EditActive, 0);
     EXPECT_EQ(table->core().TypedCount, 0);
     EXPECT_EQ(undoLines(), QStringList{"0013"});
@@ -324,7 +325,7 @@ TEST_F(SelectedTransferTest, ATypedValueOutsideTheLimitsIsNeitherSentNorLost) {
     go("0013"); // 0 .. 50
     type("51");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(MsgId::OutOfRange)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::OutOfRange)});
     EXPECT_EQ(drive.connects, 0); // not even the probe went out
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(cell(TC_Value, "0013"), "51");
@@ -339,11 +340,12 @@ TEST_F(SelectedTransferTest, ATypedTextThatIsNoValueIsRefusedAndTheNextTryStarts
     const QString shown = cell(TC_Value, "0013");
     type("h");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(MsgId::ValueCannotBeSet)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::ValueCannotBeSet)});
     EXPECT_EQ(cell(TC_Value, "0013"), shown);
     type("1-");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(MsgId::ValueCannotBeSet), Msg(MsgId::NotANumber)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(globals(), MsgId::ValueCannotBeSet), Msg(globals(), MsgId::NotANumber)}));
     EXPECT_TRUE(drive.requests.empty());
     // The "h" counts as a first character again.
     type("h1F");
@@ -355,7 +357,7 @@ TEST_F(SelectedTransferTest, ATypedValueForAParameterThatMustNotBeWrittenStaysPe
     go("0051");
     type("1");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(MsgId::CannotBeWritten)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::CannotBeWritten)});
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(value("0051"), "0");
     EXPECT_EQ(work("0051", UP_ChangeIndex), "0");

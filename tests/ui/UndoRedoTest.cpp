@@ -61,7 +61,7 @@ TEST_F(UndoRedoFixture, UndoAndRedoRestoreValuesMarksAndTexts) {
     ASSERT_TRUE(redo());
     EXPECT_EQ(value("0009"), "125");
     EXPECT_EQ(cell(TC_Value, "0009"), "    12.5");
-    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(MsgId::ChangedMark));
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(globals(), MsgId::ChangedMark));
     EXPECT_EQ(work("0009", UP_ChangeIndex), "1");
     ASSERT_TRUE(redo());
     EXPECT_EQ(value("0013"), "31");

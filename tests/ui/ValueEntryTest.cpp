@@ -69,7 +69,7 @@ TEST_F(ValueEntryFixture, EachNotationIsStoredAsAWholeRawValueAndShownAgain) {
 
 TEST_F(ValueEntryFixture, TheChangedMarkFollowsTheDefault) {
     commit("0009", "7.5");
-    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(MsgId::ChangedMark));
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(globals(), MsgId::ChangedMark));
     EXPECT_EQ(work("0009", UP_ChangeIndex), "1");
     commit("0009", "5");
     EXPECT_EQ(cell(TC_Changed, "0009"), kNoMark);
@@ -99,12 +99,13 @@ TEST_F(ValueEntryFixture, AValueOutsideTheLimitsIsClampedWithMessage41) {
         prompter.clear();
         commit(c.comNo, c.typed);
         EXPECT_EQ(value(c.comNo), c.value);
-        EXPECT_EQ(prompter.texts(), c.message ? QStringList{Msg(MsgId::OutOfRange)} : QStringList{});
+        EXPECT_EQ(prompter.texts(),
+                  c.message ? QStringList{Msg(globals(), MsgId::OutOfRange)} : QStringList{});
         if (c.message) {
             EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
         }
     }
-    EXPECT_EQ(Msg(MsgId::OutOfRange), "The value is out of range.");
+    EXPECT_EQ(Msg(globals(), MsgId::OutOfRange), "The value is out of range.");
 }
 
 TEST_F(ValueEntryFixture, TheLimitsOfDependentParametersFollowTheEntry) {
@@ -139,7 +140,7 @@ TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
         const QString shown = cell(TC_Value, "0030");
         prompter.clear();
         commit("0030", c.typed);
-        EXPECT_EQ(prompter.texts(), QStringList{Msg(c.message)});
+        EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), c.message)});
         EXPECT_EQ(value("0030"), "500");
         EXPECT_EQ(work("0030", UP_WriteIndex), "0");
         EXPECT_EQ(work("0030", UP_HexIndex), "0");
@@ -161,7 +162,7 @@ TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
     EXPECT_EQ(cell(TC_Value, "0030"), "");
     key(Qt::Key_Backspace); // on an empty buffer: nothing
     enter();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(MsgId::ValueCannotBeSet)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::ValueCannotBeSet)});
     EXPECT_EQ(cell(TC_Value, "0030"), shownBefore);
 }
 
@@ -169,7 +170,7 @@ TEST_F(ValueEntryFixture, AfterARefusalTheNextKeysStartAFreshValue) {
     go("0013");
     type("h");
     enter();
-    ASSERT_EQ(prompter.texts(), QStringList{Msg(MsgId::ValueCannotBeSet)});
+    ASSERT_EQ(prompter.texts(), QStringList{Msg(globals(), MsgId::ValueCannotBeSet)});
     // "h" is a first character again, and the whole length is free.
     type("h1F");
     EXPECT_EQ(cell(TC_Value, "0013"), "h1F");
@@ -183,8 +184,9 @@ TEST_F(ValueEntryFixture, AfterARefusalTheNextKeysStartAFreshValue) {
     type("x1.2.3");
     enter();
     enter();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(MsgId::ValueCannotBeSet), Msg(MsgId::NotANumber),
-                                             Msg(MsgId::ValueCannotBeSet)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(globals(), MsgId::ValueCannotBeSet), Msg(globals(), MsgId::NotANumber),
+                           Msg(globals(), MsgId::ValueCannotBeSet)}));
     EXPECT_EQ(value("0009"), "50");
 }
 
