@@ -39,8 +39,9 @@ void installCommLink(CommLink* link) {
     gLink = link;
 }
 
-CommLink::CommLink(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {
-    portPathResolver = [](const QString& name) { return comPortPath(name, globals().SettingsIniPath); };
+CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
+    : context_(context), port_(port), clock_(clock) {
+    portPathResolver = [this](const QString& name) { return comPortPath(name, context_.SettingsIniPath); };
     timer1_.setSingleShot(true);
     timer1_.setInterval(kIdleDelayMs);
     timer1_.callOnTimeout([this] { Timer1Timer(); });
@@ -62,7 +63,7 @@ void CommLink::Timer1Timer() {
 }
 
 int CommLink::FindParaRow(const QString& comNo) const {
-    const ParameterStore* p = globals().Parameters;
+    const ParameterStore* p = context_.Parameters;
     return p ? p->indexOfComNo(comNo) : -1;
 }
 
@@ -105,7 +106,7 @@ int CommLink::OpenCommPort() {
     const QString name = i >= 0 && i < PortsFound.size() ? PortsFound.at(i) : QString();
     if (name.isEmpty()) {
         if (PortChk) {
-            ShowMsg(globals(), MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             PortChk = false;
         }
         showIcon(LinkIcon::Failed);
@@ -118,7 +119,7 @@ int CommLink::OpenCommPort() {
         // Once until the main window clears the flag: a connect runs on every activation of
         // the table window, and a box each time would never let the user get away.
         if (!PortMsgShown) {
-            ShowMsg(globals(), MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             PortMsgShown = true;
         }
         showIcon(LinkIcon::Failed);
@@ -137,14 +138,14 @@ void CommLink::setAllDriveCommands(bool connected) {
 }
 
 bool CommLink::ConnectDrive() {
-    if (globals().MonitorRunning)
+    if (context_.MonitorRunning)
         return false;
     if (OpenCommPort() != 0) {
         setAllDriveCommands(false);
         return false;
     }
     const int index = FindParaRow(kProbeNumber);
-    if (index >= 0 && index <= globals().ParaCountAll) {
+    if (index >= 0 && index <= context_.ParaCountAll) {
         CommTransact(index, QString(), CommError, QStringLiteral("R"));
     } else {
         // No drive type loaded (or one without "0000"): the drive answers the probe anyway.
@@ -174,7 +175,7 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
 }
 
 std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind)) {
         // A wrong index would put another parameter's number on the wire.
         err = true;
@@ -289,8 +290,7 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
     return finish(err ? ExchangeFailure::Exception : ExchangeFailure::None);
 }
 
-std::int64_t applyParameterSign(int index, std::uint32_t raw) {
-    const ProgramContext& g = globals();
+std::int64_t applyParameterSign(const ProgramContext& g, int index, std::uint32_t raw) {
     if (!g.Parameters)
         return raw;
     const int row = index + 1;

@@ -16,6 +16,7 @@
 #include <vector>
 
 class Clock;
+struct ProgramContext;
 
 // Port configuration tables, indexed by the settings' list positions.
 inline constexpr int kCommSpeed[6] = {1200, 2400, 4800, 9600, 19200, 38400};
@@ -85,13 +86,15 @@ struct ExchangeResult {
 
 class CommLink {
 public:
-    // The link neither owns the port nor the clock.
-    CommLink(SerialPort& port, Clock& clock);
+    // The link of the program the context describes (its drive type, store and settings
+    // file). It owns neither the context, the port nor the clock.
+    CommLink(ProgramContext& context, SerialPort& port, Clock& clock);
     ~CommLink();
     CommLink(const CommLink&) = delete;
     CommLink& operator=(const CommLink&) = delete;
 
     void setView(LinkView* view) { view_ = view; }
+    ProgramContext& context() { return context_; }
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
 
@@ -153,6 +156,7 @@ private:
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
 
+    ProgramContext& context_;
     SerialPort& port_;
     Clock& clock_;
     LinkView* view_ = nullptr;
@@ -160,10 +164,11 @@ private:
     int openBaud_ = 0; // speed of the open port, for the drain bound
 };
 
-// The program's link, installed by start-up (or a test); null before.
+// The program's link, installed by start-up (or a test); null before. Only until the table
+// and window layers are given their link.
 CommLink* commLink();
 void installCommLink(CommLink* link);
 
 // A raw value as the parameter reads it: its low 16 bits unless ParaDat "Byte" is 4; signed
 // when its UPara LValue is below 0.
-std::int64_t applyParameterSign(int index, std::uint32_t raw);
+std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw);

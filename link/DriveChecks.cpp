@@ -16,13 +16,8 @@
 
 namespace {
 
-std::function<void(bool)>& monitorRunningHandler() {
-    static std::function<void(bool)> handler;
-    return handler;
-}
-
-QString infoIniPath() {
-    return Paths::resolvedOrAsGiven(globals().InfoIniPath);
+QString infoIniPath(const ProgramContext& context) {
+    return Paths::resolvedOrAsGiven(context.InfoIniPath);
 }
 
 // "V" followed by digits: the number, else -1.
@@ -58,18 +53,14 @@ bool WriteAccessValue(CommLink& link, const QString& value) {
     return !link.CommError;
 }
 
-void ApplyMonitorRunningState() {
-    if (monitorRunningHandler())
-        monitorRunningHandler()(globals().MonitorRunning != 0);
+void MonitorRunLock::apply() const {
+    if (handler_)
+        handler_(context_.MonitorRunning != 0);
 }
 
-void setMonitorRunningHandler(std::function<void(bool)> handler) {
-    monitorRunningHandler() = std::move(handler);
-}
-
-DriveChecks::DriveChecks(CommLink& link, DriveCheckFlags flags, const QStringList* cpuForms,
-                         const QStringList* cpuNumbers)
-    : link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
+DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLink& link,
+                         DriveCheckFlags flags, const QStringList* cpuForms, const QStringList* cpuNumbers)
+    : context_(context), options_(options), link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
 
 void DriveChecks::CheckSpSetup() {
     // The warning box lets events through, and activations start this check again.
@@ -78,7 +69,7 @@ void DriveChecks::CheckSpSetup() {
         return;
     if (!link_.ConnectDrive())
         return;
-    if (!IniFile(infoIniPath()).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false))
+    if (!IniFile(infoIniPath(context_)).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false))
         return;
 
     ConfigScan scan(link_);
@@ -90,7 +81,7 @@ void DriveChecks::CheckSpSetup() {
                                                   modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
         if (!link_.CommError && v != normal) {
-            text += Msg(globals(), message) + u'\n';
+            text += Msg(context_, message) + u'\n';
             marked = true;
         }
     };
@@ -101,9 +92,9 @@ void DriveChecks::CheckSpSetup() {
         link_.SpDrv1 = false;
     } else {
         if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
-            text += QStringLiteral("\n\n") + Msg(globals(), MsgId::SpecialDriveNoTransfer) + u'\n' +
-                    Msg(globals(), MsgId::ContactSupplier);
-            Prompter::instance().message(text, globals().MsgCaption, BoxIcon::None, BoxButtons::Ok);
+            text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
+                    Msg(context_, MsgId::ContactSupplier);
+            Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
             PumpEvents();
             flags_.DrvChkAct = false;
             flags_.DrvChkd = true;
@@ -123,7 +114,7 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
 }
 
 void DriveChecks::CheckDriveIdentity(int transferMode) {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     flags_.TypeCheck = false;
     flags_.FormCheck = false;
     flags_.CPUCheck = false;
@@ -140,36 +131,36 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     QStringList lines;
     const QString typeName = names_.LookupTypeName(typeCode);
     if (typeName == DriveNames::kNotFound)
-        lines << Msg(globals(), MsgId::DriveTypeUnknown);
+        lines << Msg(context_, MsgId::DriveTypeUnknown);
     else if (typeName != g.DriveTypeName)
-        lines << Msg(globals(), MsgId::DriveTypeDiffers);
+        lines << Msg(context_, MsgId::DriveTypeDiffers);
     else
         flags_.TypeCheck = true;
 
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
-        lines << Msg(globals(), MsgId::DriveCpuUnknown);
+        lines << Msg(context_, MsgId::DriveCpuUnknown);
     else if (transferMode == 2 && !sameCpuVersion(cpuName, g.DriveCpuVersion))
-        lines << Msg(globals(), MsgId::DriveCpuDiffers);
+        lines << Msg(context_, MsgId::DriveCpuDiffers);
 
     const QString capacityName = cpuText.toInt() < DriveNames::kCustomCpu
                                      ? names_.LookupCapacityName(typeName, capacityCode)
                                      : names_.LookupCapacityNameNewCpu(typeCode, cpuText, capacityCode);
     if (capacityName == DriveNames::kNotFound)
-        lines << Msg(globals(), MsgId::DriveFormUnknown);
+        lines << Msg(context_, MsgId::DriveFormUnknown);
     else if (capacityNamesMatch(g.DriveFormName, capacityName))
         flags_.FormCheck = true;
     else
-        lines << Msg(globals(), MsgId::DriveFormDiffers);
+        lines << Msg(context_, MsgId::DriveFormDiffers);
 
-    if (lines.isEmpty() || !options().TypCapChk.checked())
+    if (lines.isEmpty() || !options_.TypCapChk.checked())
         return;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';
     if (transferMode != 2) {
-        const QString text = Msg(globals(), MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n") +
-                             Msg(globals(), MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
-                             Msg(globals(), MsgId::OkChangeCheckOrCancel);
+        const QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n") +
+                             Msg(context_, MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
+                             Msg(context_, MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
             Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
@@ -179,7 +170,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             flags_.ComCancel = true;
         }
     } else {
-        QString text = Msg(globals(), MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
+        QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
         Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);

@@ -423,7 +423,8 @@ void MainWindow::CheckSpSetup() {
 bool MainWindow::FormCloseQuery() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
-    return globals().MonitorRunning == 0 && !TransferActive && !TransferCommands::running();
+    return globals().MonitorRunning == 0 && !(transfers && transfers->job().active) &&
+           !TransferCommands::running();
 }
 
 void MainWindow::FormClose() {

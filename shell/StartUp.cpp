@@ -232,7 +232,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
 // ---- Program ------------------------------------------------------------------------------
 
 Program::Program(const Environment& env, SerialPort* port, Clock* clock)
-    : env_(env), port_(port), clock_(clock) {
+    : env_(env), monitorLock_(globals()), port_(port), clock_(clock) {
     if (!port_) {
         ownPort_ = std::make_unique<TermiosSerialPort>();
         port_ = ownPort_.get();
@@ -248,10 +248,10 @@ Program::~Program() {
         main_->transfers = nullptr;
         main_->fileCommands().setCfgNames(CfgFile::catalogueNames(globals()));
     }
-    mainWindowLinks() = {};
+    mainLinks_ = {};
     transfers_.reset();
     transferHost_.reset();
-    setMonitorRunningHandler({});
+    monitorLock_.setHandler({});
     table_.reset();
     option_.reset();
     rsset_.reset();
@@ -265,7 +265,7 @@ Program::~Program() {
 
 bool Program::create() {
     ProgramContext& g = globals();
-    link_ = std::make_unique<CommLink>(*port_, *clock_);
+    link_ = std::make_unique<CommLink>(g, *port_, *clock_);
     installCommLink(link_.get());
 
     ProgramFolder::setProgramFolder(globals(), env_.currentFolder);
@@ -278,7 +278,7 @@ bool Program::create() {
             return;
         }
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
+        DriveTypeDialog form(globals(), {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.StartUp)
             form.LangForm->setEnabled(false);
@@ -287,7 +287,7 @@ bool Program::create() {
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
     checks_ =
-        std::make_unique<DriveChecks>(*link_,
+        std::make_unique<DriveChecks>(g, options(), *link_,
                                       DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck,
                                                       m.FormCheck, m.CPUCheck, m.ComCancel},
                                       &m.I_CpuForm_M, &m.I_CpuNo_M);
@@ -337,15 +337,14 @@ bool Program::create() {
             m.table.PopUpLoadClick();
     };
     host.owner = [&m]() -> QWidget* { return &m; };
-    transfers_ = std::make_unique<TransferCommands>(*link_, host, *checks);
+    mainLinks_.window = &m;
+    mainLinks_.printEnabled = [&m] { return m.Print->isEnabled(); };
+    mainLinks_.clearParaTableAct = [&m] { m.ParaTableAct = false; };
+    transfers_ = std::make_unique<TransferCommands>(g, options(), *link_, host, *checks, mainLinks_);
     m.transfers = transfers_.get();
-    MainWindowLinks& links = mainWindowLinks();
-    links.window = &m;
-    links.printEnabled = [&m] { return m.Print->isEnabled(); };
-    links.clearParaTableAct = [&m] { m.ParaTableAct = false; };
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
-    setMonitorRunningHandler([&m](bool running) {
+    monitorLock_.setHandler([&m](bool running) {
         m.setEnabled(!running);
         m.tableCommands().setPopupMenuEnabled(!running);
     });

@@ -3,6 +3,9 @@
 // their fixed order with the start-up sequence inside the main window's creation, the
 // normal start (start-up form, data store, drive-type tables) and the start with a
 // parameter file as argument.
+#include "link/DriveChecks.h"
+#include "ui/ResultWindow.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -10,7 +13,6 @@
 
 class Clock;
 class CommLink;
-class DriveChecks;
 class QApplication;
 class SerialPort;
 class OptionsWindow;
@@ -58,12 +60,16 @@ public:
     ParameterTableWindow* table() const { return table_.get(); }
     DriveChecks* driveChecks() const { return checks_.get(); }
     TransferCommands* transfers() const { return transfers_.get(); }
+    // The main window's lock while a monitor run owns the link.
+    MonitorRunLock& monitorLock() { return monitorLock_; }
 
     // Replaces the start-up form (tests); called with the main window, runs modally.
     std::function<void(MainWindow&)> startupForm;
 
 private:
     Environment env_;
+    MonitorRunLock monitorLock_;
+    MainWindowLinks mainLinks_;
     std::unique_ptr<SerialPort> ownPort_;
     std::unique_ptr<CommLink> link_;
     std::unique_ptr<DriveChecks> checks_;

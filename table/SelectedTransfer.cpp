@@ -106,7 +106,7 @@ SelectedTransfer::SelectedTransfer(ParameterTable& core, DriveLink& link) : core
 }
 
 QString SelectedTransfer::replyText(int index, std::uint32_t reply) {
-    return QString::number(applyParameterSign(index, reply));
+    return QString::number(applyParameterSign(globals(), index, reply));
 }
 
 void SelectedTransfer::redisplay(int row, int index) {

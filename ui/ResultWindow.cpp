@@ -24,14 +24,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-ResultWindow* ResultForm1 = nullptr;
-
-MainWindowLinks& mainWindowLinks() {
-    static MainWindowLinks links;
-    return links;
-}
-
-ResultWindow::ResultWindow(QWidget* /*owner*/) : QDialog(nullptr) {
+ResultWindow::ResultWindow(const ProgramContext& context, const Options& options, const TransferJob& job,
+                           const MainWindowLinks& links, QWidget* /*owner*/)
+    : QDialog(nullptr), context_(context), options_(options), job_(job), links_(links) {
     // The owner (the window whose command made this one, and which releases it) is not the
     // Qt parent: a disabled main window would disable this window too.
     setModal(true);
@@ -59,13 +54,9 @@ ResultWindow::ResultWindow(QWidget* /*owner*/) : QDialog(nullptr) {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     resize(560, kMinHeight);
-    ResultForm1 = this;
 }
 
-ResultWindow::~ResultWindow() {
-    if (ResultForm1 == this)
-        ResultForm1 = nullptr;
-}
+ResultWindow::~ResultWindow() = default;
 
 void ResultWindow::showText() {
     ResultDisp->setPlainText(text_.ResultDisp.join(u'\n'));
@@ -93,7 +84,7 @@ QStringList ResultWindow::lines() const {
 }
 
 void ResultWindow::place() {
-    QWidget* main = mainWindowLinks().window;
+    QWidget* main = links_.window;
     if (!main)
         return;
     const QRect f = main->frameGeometry();
@@ -105,7 +96,7 @@ void ResultWindow::place() {
 
 void ResultWindow::FormShow() {
     place();
-    const ResultTexts t = ResultTexts::forMode(int(TransferMode));
+    const ResultTexts t = ResultTexts::forMode(context_, int(job_.mode));
     setWindowTitle(t.caption);
     Button1->setText(t.printButton);
     Button2->setText(t.saveButton);
@@ -116,7 +107,7 @@ void ResultWindow::FormShow() {
     }
     ResultDisp->moveCursor(QTextCursor::Start);
     ResultDisp->setFocus();
-    const auto& printEnabled = mainWindowLinks().printEnabled;
+    const auto& printEnabled = links_.printEnabled;
     Button1->setEnabled(!printEnabled || printEnabled());
 }
 
@@ -126,8 +117,8 @@ void ResultWindow::showEvent(QShowEvent* e) {
 }
 
 void ResultWindow::FormActivate() {
-    if (mainWindowLinks().clearParaTableAct)
-        mainWindowLinks().clearParaTableAct();
+    if (links_.clearParaTableAct)
+        links_.clearParaTableAct();
 }
 
 void ResultWindow::changeEvent(QEvent* e) {
@@ -138,12 +129,12 @@ void ResultWindow::changeEvent(QEvent* e) {
 
 void ResultWindow::Button1Click() {
     if (printTitle_.isEmpty())
-        printTitle_ = ResultTexts::forMode(int(TransferMode)).printTitle;
+        printTitle_ = ResultTexts::forMode(context_, int(job_.mode)).printTitle;
     QPrinter printer(QPrinter::HighResolution);
     QString pdf = printToPdf;
     if (pdf.isEmpty() && QPrinterInfo::defaultPrinter().isNull()) {
         // No printer: a PDF file rather than a print job that silently goes nowhere.
-        pdf = Prompter::instance().saveFile(printTitle_, globals().ProgramFolder,
+        pdf = Prompter::instance().saveFile(printTitle_, context_.ProgramFolder,
                                             QStringLiteral("PDF (*.pdf)|*.pdf"), 1, QString(), this);
         if (pdf.isEmpty())
             return;
@@ -161,8 +152,8 @@ void ResultWindow::Button1Click() {
 }
 
 void ResultWindow::Button2Click() {
-    SaveResultLines(lines(), int(TransferMode), currentTime ? currentTime() : QDateTime::currentDateTime(),
-                    this);
+    SaveResultLines(context_, options_, lines(), int(job_.mode),
+                    currentTime ? currentTime() : QDateTime::currentDateTime(), this);
 }
 
 void ResultWindow::PopRepCopyClick() {

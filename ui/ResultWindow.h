@@ -14,24 +14,31 @@
 #include <QStringList>
 #include <functional>
 
+class Options;
 class QPlainTextEdit;
 class QPushButton;
 class QMenu;
 class QAction;
 
-// What the result and transfer windows need of the main window. The main window fills it
-// once it exists; empty members are skipped.
+struct ProgramContext;
+struct TransferJob;
+
+// What the result and transfer windows need of the main window. The start-up fills it once
+// the main window exists and hands it to the commands that make those windows; empty
+// members are skipped.
 struct MainWindowLinks {
     QWidget* window = nullptr;          // placement reference
     std::function<bool()> printEnabled; // its Print menu item is enabled (a printer exists)
     std::function<void()> clearParaTableAct;
 };
-MainWindowLinks& mainWindowLinks();
 
 class ResultWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit ResultWindow(QWidget* owner = nullptr);
+    // The result of `job` (its mode names the window and its files), for the program of
+    // `context`; none of the references is owned.
+    ResultWindow(const ProgramContext& context, const Options& options, const TransferJob& job,
+                 const MainWindowLinks& links, QWidget* owner = nullptr);
     ~ResultWindow() override;
 
     ResultText& text() { return text_; }
@@ -71,11 +78,11 @@ private:
     void place();
     void showText();
 
+    const ProgramContext& context_;
+    const Options& options_;
+    const TransferJob& job_;
+    const MainWindowLinks& links_;
     ResultText text_;
     bool shown_ = false;
     QString printTitle_;
 };
-
-// The result window of the job in progress while it exists (the monitor and the transfer
-// commands set and clear it).
-extern ResultWindow* ResultForm1;

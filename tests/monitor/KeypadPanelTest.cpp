@@ -458,7 +458,7 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ASSERT_TRUE(server.open());
     ASSERT_TRUE(server.start());
     TermiosSerialPort tty;
-    CommLink ptyLink(tty, systemClock());
+    CommLink ptyLink(globals(), tty, systemClock());
     ptyLink.portPathResolver = [&](const QString&) { return server.slavePath(); };
     ptyLink.PortsFound = {QStringLiteral("COM1")};
     ptyLink.Settings.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;

@@ -250,7 +250,7 @@ TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     ManualClock clock;
     FakeSerialPort port(clock);
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
-    CommLink link(port, clock);
+    CommLink link(globals(), port, clock);
     installCommLink(&link);
     link.setView(&m);
     CommSetupDialog dialog(link);

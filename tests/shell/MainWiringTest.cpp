@@ -114,18 +114,18 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
 
     setDrive("0002", 123);
     runTransfer(main().DownLoad);
-    EXPECT_EQ(TransferMode, std::uint32_t(kModeImport));
+    EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
     globals().Parameters->UPara.setCell(UP_Value, globals().Parameters->indexOfComNo("0002") + 1, "200");
     runTransfer(main().ToolBpw);
-    EXPECT_EQ(TransferMode, std::uint32_t(kModeExport));
+    EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
 
     setDrive("0002", 7);
     prompter.answer(BoxAnswer::Ignore);
     runTransfer(main().ToolBpcp);
-    EXPECT_EQ(TransferMode, std::uint32_t(kModeComparison));
+    EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeComparison));
     EXPECT_EQ(tableValue("0002"), 200); // a comparison changes nothing
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("F002"))) // the one difference
@@ -135,7 +135,7 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
     EXPECT_EQ(closedDuringTransfer, 0);
     EXPECT_EQ(checkedDuringTransfer, 0);
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(TransferActive, 0);
+    EXPECT_FALSE(program->transfers()->job().active);
 }
 
 TEST_F(MainWiring, ATransferButtonDoesNothingWhileItsMenuItemIsDisabled) {
@@ -172,10 +172,10 @@ TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
 }
 
 TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {
-    TransferActive = 1;
+    program->transfers()->job().active = true;
     EXPECT_FALSE(main().close());
     EXPECT_TRUE(main().isVisible());
-    TransferActive = 0;
+    program->transfers()->job().active = false;
     EXPECT_TRUE(main().close());
 }
 

@@ -368,13 +368,13 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
     // A monitor run locks the main window and the table's pop-up menu, not the table.
     globals().MonitorRunning = 1;
-    ApplyMonitorRunningState();
+    program.monitorLock().apply();
     EXPECT_FALSE(m->isEnabled());
     EXPECT_TRUE(program.table()->isEnabled());
     EXPECT_FALSE(m->tableCommands().popupMenuEnabled());
     EXPECT_FALSE(m->close());
     globals().MonitorRunning = 0;
-    ApplyMonitorRunningState();
+    program.monitorLock().apply();
     EXPECT_TRUE(m->isEnabled());
     EXPECT_TRUE(m->tableCommands().popupMenuEnabled());
 }

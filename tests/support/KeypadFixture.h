@@ -249,7 +249,7 @@ protected:
     ScriptedPrompter prompter;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{globals(), port, clock};
     DriveModel model;
     KeypadDrive drive{model};
     std::unique_ptr<ParameterStore> params;

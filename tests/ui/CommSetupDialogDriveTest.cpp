@@ -34,7 +34,7 @@ protected:
     ScriptedPrompter prompter;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{globals(), port, clock};
     DriveModel model;
 };
 

@@ -65,7 +65,7 @@ protected:
     ScriptedPrompter prompter;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{globals(), port, clock};
 };
 
 TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) {

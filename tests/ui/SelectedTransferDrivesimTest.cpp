@@ -73,7 +73,7 @@ protected:
     QString linkPath;
     std::unique_ptr<DrivesimProcess> sim;
     TermiosSerialPort port;
-    CommLink link{port, systemClock()};
+    CommLink link{globals(), port, systemClock()};
     bool savedEeprom = true;
 };
 
