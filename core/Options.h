@@ -26,7 +26,6 @@ public:
 
 private:
     friend class Options;
-    struct ProgramContext;
     CheckOption(Options* owner, const char* name, bool def) : owner_(owner), name_(name), checked_(def) {}
     Options* owner_;
     const char* name_;
@@ -55,7 +54,6 @@ public:
 
 private:
     friend class Options;
-    struct ProgramContext;
     UpDownOption(Options* owner, const char* name, const char* field, int min, int max, int step, int def,
                  bool validated)
         : owner_(owner), name_(name), field_(field), min_(min), max_(max), step_(step), position_(def),
@@ -83,7 +81,6 @@ public:
 
 private:
     friend class Options;
-    struct ProgramContext;
     ColorOption(Options* owner, const char* name, int def) : owner_(owner), name_(name), value_(def) {}
     Options* owner_;
     const char* name_;

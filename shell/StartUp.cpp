@@ -355,7 +355,7 @@ bool Program::create() {
     option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDrive(); });
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
 
-    table_ = std::make_unique<ParameterTableWindow>(m);
+    table_ = std::make_unique<ParameterTableWindow>(g, options(), link_.get(), m);
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
     TableHooks& h = m.table;

@@ -16,7 +16,9 @@
 #include <QStringList>
 #include <array>
 
+class Options;
 class ParameterTable;
+struct ProgramContext;
 
 // Table columns.
 enum ParaTableCol {
@@ -57,7 +59,14 @@ struct CellStyle {
 class ParameterTable : public QObject {
     Q_OBJECT
 public:
-    explicit ParameterTable(TableCommands& commands);
+    // The table of the program the context describes (its store and counts), with its
+    // options; nothing is owned.
+    ParameterTable(ProgramContext& context, Options& options, TableCommands& commands);
+
+    ProgramContext& context() { return context_; }
+    const ProgramContext& context() const { return context_; }
+    Options& options() { return options_; }
+    const Options& options() const { return options_; }
 
     TableCommands& commands() { return commands_; }
     const TableCommands& commands() const { return commands_; }
@@ -104,7 +113,7 @@ public:
     bool UpdateLimits();
     void FillFindBuffer();
     // Message 20 + " " + type + form + " (CPU Ver." + CPU version + ")".
-    static QString caption();
+    QString caption() const;
     // The parameter index a data row shows; -1 for a row that shows none.
     int indexOfRow(int row) const;
 
@@ -158,6 +167,8 @@ private:
     void setRowCount(int rows);
     void clampCursor();
 
+    ProgramContext& context_;
+    Options& options_;
     TableCommands& commands_;
     TextGrid grid_{TC_Count, 1};
     ParameterTableModel model_{*this};

@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <functional>
 
+class CommLink;
 class ParameterTable;
+struct ProgramContext;
 
 // ---- Targets of a table command --------------------------------------------------------------
 
@@ -45,11 +47,16 @@ public:
                                        const QString& kind) = 0;
 };
 
-// The program's link (commLink()); without one, nothing connects.
+// The program's link; without one, nothing connects.
 class ProgramDriveLink : public DriveLink {
 public:
+    explicit ProgramDriveLink(CommLink* link = nullptr) : link_(link) {}
+    void setLink(CommLink* link) { link_ = link; }
     bool ConnectDrive() override;
     std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override;
+
+private:
+    CommLink* link_;
 };
 
 // ---- The commands ------------------------------------------------------------------------------
@@ -82,7 +89,7 @@ public:
     QString ExportRequestKind;
 
     // A reply as parameter `index` reads it: 16 or 32 bits, signed when its low limit is below 0.
-    static QString replyText(int index, std::uint32_t reply);
+    static QString replyText(const ProgramContext& context, int index, std::uint32_t reply);
 
 private:
     // The typing is cancelled and the drive connected; false (after message CannotConnect) when it is not.

@@ -44,29 +44,29 @@ bool ValueEntry::parseTyped(const QString& text, double& value) {
 
 QString ValueEntry::shownValue(const ParameterTable& core, int index, const QString& rawText, bool* ok) {
     if (core.currentVoltage())
-        return ValueRules::CurrentVoltageText(globals(), rawText, index, ok);
+        return ValueRules::CurrentVoltageText(core.context(), rawText, index, ok);
     if (ok)
         *ok = false;
     double raw = 0;
     if (!ValueRules::parseNumber(rawText, raw))
         return QString();
-    const ParameterStore* p = store(globals());
+    const ParameterStore* p = store(core.context());
     if (p && p->UPara.cell(UP_HexIndex, index + 1) == QLatin1String("1")) {
         const QString hex = ValueRules::ToHexText(raw, ok);
         return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
     }
     if (ok)
         *ok = true;
-    return ValueRules::FormatValue(globals(), index, raw / ValueRules::mulOf(globals(), index));
+    return ValueRules::FormatValue(core.context(), index, raw / ValueRules::mulOf(core.context(), index));
 }
 
-std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, double& raw,
-                                          bool& hex) {
+std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const QString& typed, int index,
+                                          bool currentVoltage, double& raw, bool& hex) {
     hex = false;
     if (typed.isEmpty())
         return MsgId::ValueCannotBeSet;
     double m = 0;
-    const ParameterStore* p = store(globals());
+    const ParameterStore* p = store(context);
     if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
         return MsgId::NotANumber;
     double value = 0;
@@ -75,7 +75,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool 
         if (digits.isEmpty())
             return MsgId::ValueCannotBeSet;
         bool ok = false;
-        value = double(ValueRules::ParseHex(globals(), digits, index, &ok));
+        value = double(ValueRules::ParseHex(context, digits, index, &ok));
         if (!ok)
             return MsgId::NotANumber;
         hex = true;
@@ -86,7 +86,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const QString& typed, int index, bool 
             QString decimal;
             bool ok = withDecimalPoint(text, decimal);
             if (ok)
-                text = ValueRules::ParseCurrentVoltage(globals(), decimal, index, &ok);
+                text = ValueRules::ParseCurrentVoltage(context, decimal, index, &ok);
             if (!ok)
                 return MsgId::NotANumber;
         }
@@ -164,7 +164,7 @@ void ValueEntry::showBuffer() {
 }
 
 void ValueEntry::refuse(MsgId message) {
-    ShowMsg(globals(), message, BoxIcon::Warning);
+    ShowMsg(core_.context(), message, BoxIcon::Warning);
     core_.setCell(TC_Value, core_.CursorRow, core_.SavedCellText);
     core_.EditBuffer.clear();
     // The next key starts a new value (an "h" is accepted again, and all 12 characters).
@@ -175,7 +175,7 @@ void ValueEntry::moveOn() {
     ParameterTable& t = core_;
     // The last row of the view shown, whichever view it is.
     const int lastRow = t.grid().rowCount() - 1;
-    if (options().ParaEnt.checked() && t.CursorRow < lastRow) {
+    if (core_.options().ParaEnt.checked() && t.CursorRow < lastRow) {
         ++t.CursorRow;
         t.setCurrentCell(TC_Value, t.CursorRow);
         emit cursorMoved(t.CursorRow);
@@ -184,7 +184,7 @@ void ValueEntry::moveOn() {
 
 bool ValueEntry::Commit() {
     ParameterTable& t = core_;
-    ParameterStore* p = store(globals());
+    ParameterStore* p = store(core_.context());
     if (!t.EditActive || !p) {
         // Nothing typed: the shown text may be rounded (a display format, amperes or volts),
         // so storing it back would change the value silently. Enter only walks on.
@@ -194,7 +194,7 @@ bool ValueEntry::Commit() {
     }
     const int row = t.CursorRow;
     const QString comNo = t.grid().cell(TC_ComNo, row);
-    const int i = ValueRules::IndexOfComNo(globals(), comNo);
+    const int i = ValueRules::IndexOfComNo(core_.context(), comNo);
     if (i < 0) {
         t.CancelPendingEntry();
         return false;
@@ -204,7 +204,8 @@ bool ValueEntry::Commit() {
     // has passed every check.
     double rounded = 0;
     bool typedHex = false;
-    if (const std::optional<MsgId> refusal = typedRaw(text, i, t.currentVoltage(), rounded, typedHex)) {
+    if (const std::optional<MsgId> refusal =
+            typedRaw(core_.context(), text, i, t.currentVoltage(), rounded, typedHex)) {
         refuse(*refusal);
         return false;
     }
@@ -218,7 +219,7 @@ bool ValueEntry::Commit() {
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.OutOfRange > 0)
-        ShowMsg(globals(), MsgId::OutOfRange, BoxIcon::Warning);
+        ShowMsg(core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
     const int changed = t.UpdateChangedFlag(comNo, v, &flagOk);
@@ -226,7 +227,7 @@ bool ValueEntry::Commit() {
         refuse(MsgId::NotANumber);
         return false;
     }
-    t.setCell(TC_Changed, row, changed == 1 ? Msg(globals(), MsgId::ChangedMark) : kNoMark);
+    t.setCell(TC_Changed, row, changed == 1 ? Msg(core_.context(), MsgId::ChangedMark) : kNoMark);
 
     double current = 0;
     if (!ValueRules::parseNumber(p->UPara.cell(UP_Value, i + 1), current) || current != v)

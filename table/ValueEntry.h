@@ -18,6 +18,7 @@
 #include <optional>
 
 class ParameterTable;
+struct ProgramContext;
 class UndoRedo;
 
 class ValueEntry : public QObject {
@@ -53,8 +54,8 @@ public:
     // clamped. Returns nothing, or the message of the refusal: ValueCannotBeSet for nothing
     // typed, NotANumber for a text that is no number (or a Mul that is none). hex tells
     // whether it was hexadecimal.
-    static std::optional<MsgId> typedRaw(const QString& typed, int index, bool currentVoltage, double& raw,
-                                         bool& hex);
+    static std::optional<MsgId> typedRaw(const ProgramContext& context, const QString& typed, int index,
+                                         bool currentVoltage, double& raw, bool& hex);
     // A typed decimal text as a number: one "." or one "," as the decimal point.
     static bool parseTyped(const QString& text, double& value);
 

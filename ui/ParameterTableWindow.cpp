@@ -17,8 +17,6 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-ParameterTableWindow* Parameter = nullptr;
-
 namespace {
 constexpr int kRowHeight = 16;
 constexpr int kFontPixels = 12;
@@ -113,10 +111,11 @@ void ParameterGridView::mousePressEvent(QMouseEvent* e) {
 
 // ---- Window ---------------------------------------------------------------------------------
 
-ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* parent)
+ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& options, CommLink* link,
+                                           TableWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      host_(host), core_(host.tableCommands()) {
+      link_(link), host_(host), core_(context, options, host.tableCommands()) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));
     resize(639, 429);
@@ -148,13 +147,9 @@ ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* paren
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
     transfer_.recordUndo = [this](int index) { undoRedo_.recordStep(index); };
     FormActivation::watch(this, [this] { FormActivate(); });
-    Parameter = this;
 }
 
-ParameterTableWindow::~ParameterTableWindow() {
-    if (Parameter == this)
-        Parameter = nullptr;
-}
+ParameterTableWindow::~ParameterTableWindow() = default;
 
 QAction* ParameterTableWindow::popupItem(TableCommand c, const char* name, const QString& text,
                                          void (ParameterTableWindow::*handler)()) {
@@ -234,7 +229,7 @@ QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
 }
 
 void ParameterTableWindow::FormCreate() {
-    if (globals().StartupAbort)
+    if (core_.context().StartupAbort)
         return;
     const QRect frame = placementUnder(host_.mainFrameGeometry());
     // The rectangle includes the frame; the window manager adds its own around the client.
@@ -248,7 +243,7 @@ void ParameterTableWindow::FormCreate() {
 }
 
 void ParameterTableWindow::ApplyLanguage() {
-    const IniFile ini(globals().LanguageIniPath);
+    const IniFile ini(core_.context().LanguageIniPath);
     setWindowTitle(ini.readString(QStringLiteral("Parameter"), QStringLiteral("Form"),
                                   QStringLiteral("Parameter Table")));
     const struct {
@@ -283,7 +278,7 @@ void ParameterTableWindow::ApplyLanguage() {
 
 void ParameterTableWindow::RefreshAll() {
     core_.refreshAll();
-    setWindowTitle(ParameterTable::caption());
+    setWindowTitle(core_.caption());
     host_.UpdateCurrentVoltageCommands();
 }
 
@@ -499,41 +494,27 @@ void ParameterTableWindow::PopCloseClick() {
 
 // ---- Value rules --------------------------------------------------------------------------
 
-int ParameterTableWindow::IndexOfComNo(const QString& comNo) {
-    return ValueRules::IndexOfComNo(globals(), comNo);
+int ParameterTableWindow::IndexOfComNo(const QString& comNo) const {
+    return ValueRules::IndexOfComNo(core_.context(), comNo);
 }
-qint64 ParameterTableWindow::ValueOfComNo(const QString& comNo) {
-    return ValueRules::ValueOfComNo(globals(), comNo);
+qint64 ParameterTableWindow::ValueOfComNo(const QString& comNo) const {
+    return ValueRules::ValueOfComNo(core_.context(), comNo);
 }
-QString ParameterTableWindow::ValueTextOfComNo(const QString& comNo) {
-    return ValueRules::ValueTextOfComNo(globals(), comNo);
+QString ParameterTableWindow::ValueTextOfComNo(const QString& comNo) const {
+    return ValueRules::ValueTextOfComNo(core_.context(), comNo);
 }
-QString ParameterTableWindow::DefaultOf(const QString& comNo) {
-    ValueRules::Failure failure;
-    const QString def = ValueRules::DefaultOf(globals(), comNo, &failure);
-    if (failure)
-        ShowMsg(globals(), *failure, BoxIcon::Warning);
-    return def;
-}
-int ParameterTableWindow::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
-    ValueRules::Failure failure;
-    const int flag = ValueRules::UpdateChangedFlag(globals(), comNo, raw, ok, &failure);
-    if (failure)
-        ShowMsg(globals(), *failure, BoxIcon::Warning);
-    return flag;
-}
-QString ParameterTableWindow::FormatValue(int index, double displayValue) {
-    return ValueRules::FormatValue(globals(), index, displayValue);
+QString ParameterTableWindow::FormatValue(int index, double displayValue) const {
+    return ValueRules::FormatValue(core_.context(), index, displayValue);
 }
 QString ParameterTableWindow::ToHexText(double raw, bool* ok) {
     return ValueRules::ToHexText(raw, ok);
 }
-qint64 ParameterTableWindow::ParseHex(const QString& digits, int index, bool* ok) {
-    return ValueRules::ParseHex(globals(), digits, index, ok);
+qint64 ParameterTableWindow::ParseHex(const QString& digits, int index, bool* ok) const {
+    return ValueRules::ParseHex(core_.context(), digits, index, ok);
 }
-QString ParameterTableWindow::CurrentVoltageText(const QString& rawText, int index, bool* ok) {
-    return ValueRules::CurrentVoltageText(globals(), rawText, index, ok);
+QString ParameterTableWindow::CurrentVoltageText(const QString& rawText, int index, bool* ok) const {
+    return ValueRules::CurrentVoltageText(core_.context(), rawText, index, ok);
 }
-QString ParameterTableWindow::ParseCurrentVoltage(const QString& text, int index, bool* ok) {
-    return ValueRules::ParseCurrentVoltage(globals(), text, index, ok);
+QString ParameterTableWindow::ParseCurrentVoltage(const QString& text, int index, bool* ok) const {
+    return ValueRules::ParseCurrentVoltage(core_.context(), text, index, ok);
 }

@@ -62,7 +62,10 @@ protected:
 class ParameterTableWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit ParameterTableWindow(TableWindowHost& host, QWidget* parent = nullptr);
+    // The table of the program the context describes, with its options; link is the
+    // program's drive link for the selected transfers (none: nothing connects).
+    ParameterTableWindow(ProgramContext& context, Options& options, CommLink* link, TableWindowHost& host,
+                         QWidget* parent = nullptr);
     ~ParameterTableWindow() override;
 
     // ---- What the main window and the start-up call --------------------------------------
@@ -119,16 +122,18 @@ public:
     void PopCloseClick();
 
     // ---- Value rules under the names the program uses -------------------------------------
-    static int IndexOfComNo(const QString& comNo);
-    static qint64 ValueOfComNo(const QString& comNo);
-    static QString ValueTextOfComNo(const QString& comNo);
-    static QString DefaultOf(const QString& comNo);
-    static int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr);
-    static QString FormatValue(int index, double displayValue);
+    int IndexOfComNo(const QString& comNo) const;
+    qint64 ValueOfComNo(const QString& comNo) const;
+    QString ValueTextOfComNo(const QString& comNo) const;
+    QString DefaultOf(const QString& comNo) { return core_.DefaultOf(comNo); }
+    int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr) {
+        return core_.UpdateChangedFlag(comNo, raw, ok);
+    }
+    QString FormatValue(int index, double displayValue) const;
     static QString ToHexText(double raw, bool* ok = nullptr);
-    static qint64 ParseHex(const QString& digits, int index, bool* ok = nullptr);
-    static QString CurrentVoltageText(const QString& rawText, int index, bool* ok = nullptr);
-    static QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr);
+    qint64 ParseHex(const QString& digits, int index, bool* ok = nullptr) const;
+    QString CurrentVoltageText(const QString& rawText, int index, bool* ok = nullptr) const;
+    QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr) const;
     // These two use the window's own fields (OutOfRange, SearchStartRow).
     double ClampToRange(const QString& valueText, int index) { return core_.ClampToRange(valueText, index); }
     int GridRowOfIndex(int index) { return core_.GridRowOfIndex(index); }
@@ -161,16 +166,14 @@ private:
     bool gridKey(QKeyEvent* e);
     void scrollToRow(int row, bool toTop);
 
+    CommLink* link_;
     TableWindowHost& host_;
     ParameterTable core_;
     UndoRedo undoRedo_{core_};
     ValueEntry entry_{core_, undoRedo_};
     ViewCommands views_{core_};
-    ProgramDriveLink driveLink_;
+    ProgramDriveLink driveLink_{link_};
     SelectedTransfer transfer_{core_, driveLink_};
     FindSearch find_{core_};
     ParaGridDelegate* delegate_ = nullptr;
 };
-
-// The table window of the run while it exists.
-extern ParameterTableWindow* Parameter;

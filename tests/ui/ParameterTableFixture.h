@@ -21,7 +21,7 @@
 
 class FakeTableHost : public TableWindowHost {
 public:
-    FakeTableHost() {
+    explicit FakeTableHost(const ProgramContext& context) : context_(context) {
         using C = TableCommand;
         for (int i = 0; i < kTableCommandCount; ++i) {
             const auto c = C(i);
@@ -47,7 +47,7 @@ public:
     void setParaTableAct(bool on) override { paraTableAct = on; }
     void UpdateCurrentVoltageCommands() override {
         ++cvUpdates;
-        commands.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
+        commands.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
     }
     void CheckSpSetup() override { ++spChecks; }
 
@@ -62,6 +62,9 @@ public:
     bool paraTableAct = false;
     int cvUpdates = 0;
     int spChecks = 0;
+
+private:
+    const ProgramContext& context_;
 };
 
 class ParaTableFixture : public ::testing::Test {
@@ -85,7 +88,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
         resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.ProgramFolder = folder->path();
         g.LanguageFolder = folder->filePath("lng");
         g.LanguageIniPath = folder->filePath("lng/English.ini");
@@ -99,29 +102,32 @@ protected:
         g.DriveCpuVersion = "V110";
         store = std::make_unique<ParameterStore>();
         g.Parameters = store.get();
-        store->FormCreate(globals());
-        ASSERT_TRUE(LoadTypeTable(globals()));
-        ASSERT_TRUE(LoadCapacityTable(globals()));
-        ASSERT_TRUE(InitValueTable(globals()));
+        store->FormCreate(g);
+        ASSERT_TRUE(LoadTypeTable(g));
+        ASSERT_TRUE(LoadCapacityTable(g));
+        ASSERT_TRUE(InitValueTable(g));
         g.RowsInUse = g.ParaCountNormal;
         g.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
-        savedUndoMax = options().UndoMaxSet.position();
-        savedCheckBox2 = options().CheckBox2.checked();
+        savedUndoMax = options.UndoMaxSet.position();
+        savedCheckBox2 = options.CheckBox2.checked();
     }
 
     void TearDown() override {
         table.reset();
-        options().UndoMaxSet.setPosition(savedUndoMax);
-        options().CheckBox2.setChecked(savedCheckBox2);
-        options().Button1Click(); // the default colours
-        globals().Parameters = nullptr;
+        options.UndoMaxSet.setPosition(savedUndoMax);
+        options.CheckBox2.setChecked(savedCheckBox2);
+        options.Button1Click(); // the default colours
+        context.Parameters = nullptr;
         resetGlobals();
     }
 
+    // The drive link the table's selected transfers use (none by default).
+    virtual CommLink* tableLink() { return nullptr; }
+
     // The window, created and filled as the start-up does.
     ParameterTableWindow& createTable() {
-        table = std::make_unique<ParameterTableWindow>(host);
+        table = std::make_unique<ParameterTableWindow>(context, options, tableLink(), host);
         table->FormCreate();
         return *table;
     }
@@ -147,8 +153,11 @@ protected:
 
     static inline TempProgramFolder* folder = nullptr;
     ScriptedPrompter prompter;
+    // The program's own until the main window is given its context.
+    ProgramContext& context = globals();
+    Options& options = ::options();
     std::unique_ptr<ParameterStore> store;
-    FakeTableHost host;
+    FakeTableHost host{context};
     std::unique_ptr<ParameterTableWindow> table;
     int savedUndoMax = 10;
     bool savedCheckBox2 = false;

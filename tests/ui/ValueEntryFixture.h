@@ -12,14 +12,14 @@ class ValueEntryFixture : public ParaTableFixture {
 protected:
     void SetUp() override {
         ParaTableFixture::SetUp();
-        savedParaEnt = options().ParaEnt.checked();
-        options().ParaEnt.setChecked(true);
-        globals().AmpereBase = 5.0f;
-        globals().VoltBase = 200.0f;
+        savedParaEnt = options.ParaEnt.checked();
+        options.ParaEnt.setChecked(true);
+        context.AmpereBase = 5.0f;
+        context.VoltBase = 200.0f;
         createTable();
     }
     void TearDown() override {
-        options().ParaEnt.setChecked(savedParaEnt);
+        options.ParaEnt.setChecked(savedParaEnt);
         ParaTableFixture::TearDown();
     }
 
