@@ -55,8 +55,9 @@ std::optional<qint64> DirectInputRawValue(const QString& entryText, qint64 m) {
     return digits * m / divisor;
 }
 
-KeypadPanel::KeypadPanel(CommLink& link, KeypadPanelView& view, QObject* parent)
-    : QObject(parent), link_(link), view_(view), keypadLink_(link) {
+KeypadPanel::KeypadPanel(ProgramContext& context, const Options& options, CommLink& link,
+                         KeypadPanelView& view, QObject* parent)
+    : QObject(parent), context_(context), options_(options), link_(link), view_(view), keypadLink_(link) {
     timer1_.setSingleShot(true);
     timer1_.setInterval(kPanelStartDelayMs);
     timer1_.callOnTimeout(this, [this] { Timer1Timer(); });
@@ -83,7 +84,7 @@ void KeypadPanel::FormShow() {
 }
 
 void KeypadPanel::FormActivate() {
-    timer2_.setInterval(options().LedDispTime.position());
+    timer2_.setInterval(options_.LedDispTime.position());
     // An activation while the loop or direct input runs must not start a second loop.
     if (PanelRunning || DirectInput || loopDepth_ > 0)
         return;
@@ -132,13 +133,13 @@ void KeypadPanel::RunPanelLoop() {
     ++loopDepth_;
     if (DirectInput)
         leaveDirectInput();
-    DisplayBlockIndex = ValueRules::IndexOfComNo(globals(), kDisplayBlockNo);
-    KeyCodeIndex = ValueRules::IndexOfComNo(globals(), kKeyCodeNo);
-    KeyFlagIndex = ValueRules::IndexOfComNo(globals(), kKeyFlagNo);
+    DisplayBlockIndex = ValueRules::IndexOfComNo(context_, kDisplayBlockNo);
+    KeyCodeIndex = ValueRules::IndexOfComNo(context_, kKeyCodeNo);
+    KeyFlagIndex = ValueRules::IndexOfComNo(context_, kKeyFlagNo);
 
     Connected = link_.ConnectDrive() ? 1 : 0;
     if (!Connected) {
-        ShowMsg(globals(), MsgId::CannotConnect, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning);
         RKPExitClick();
     } else {
         PanelRunning = 1;
@@ -306,7 +307,7 @@ void KeypadPanel::Edit1KeyPress(QChar c) {
     if (DecimalEntered)
         return; // one decimal sign per entry
     if (EntryText.isEmpty() || !isPlainDigit(EntryText.back())) {
-        ShowMsg(globals(), MsgId::DataIncorrect, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     DecimalGlyph = DottedDigit(EntryText.back());
@@ -359,37 +360,37 @@ bool KeypadPanel::Edit1KeyDown(int key) {
 void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     const QString target = IniFile(g.CatalogueIniPath)
                                .readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-"))
                                .trimmed();
     // No entry, or a number the drive type does not have: no target either.
-    const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(globals(), target);
+    const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(context_, target);
     if (i < 0) {
-        ShowMsg(globals(), MsgId::ValueCannotBeSet, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::ValueCannotBeSet, BoxIcon::Warning);
         return;
     }
-    qint64 m = qint64(ValueRules::mulOf(globals(), i));
+    qint64 m = qint64(ValueRules::mulOf(context_, i));
     if (m < 1)
         m = 1;
     // Whole numbers throughout: a product in floating point would lose one for many entries.
     const std::optional<qint64> raw = DirectInputRawValue(EntryText, m);
     if (!raw) {
-        ShowMsg(globals(), MsgId::DataIncorrect, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     const QString r = QString::number(*raw);
     bool outOfRange = false;
     ValueRules::Failure failure;
-    const double c = ValueRules::ClampToRange(globals(), r, i, outOfRange, failure);
+    const double c = ValueRules::ClampToRange(context_, r, i, outOfRange, failure);
     if (failure)
-        ShowMsg(globals(), *failure, BoxIcon::Warning);
+        ShowMsg(context_, *failure, BoxIcon::Warning);
     if (outOfRange || c != double(*raw)) {
-        ShowMsg(globals(), MsgId::OutOfRange, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
     link_.CommTransact(i, r, link_.CommError,
-                       options().EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
+                       options_.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
     confirmationBlink();
     DirectInput = 0;
     view_.setDirectChecked(false);
@@ -398,7 +399,7 @@ void KeypadPanel::enterKey() {
 }
 
 void KeypadPanel::confirmationBlink() {
-    const int ms = options().LedDispTime.position();
+    const int ms = options_.LedDispTime.position();
     for (int k = 0; k < kConfirmBlinks; ++k) {
         view_.showDirectText(EntryText);
         if (ms > 0)

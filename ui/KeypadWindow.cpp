@@ -1,5 +1,6 @@
 #include "ui/KeypadWindow.h"
 
+#include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "ui/FormActivation.h"
@@ -258,13 +259,13 @@ void KeyArea::mouseReleaseEvent(QMouseEvent* e) {
 
 // ---- KeypadWindow -------------------------------------------------------------------------------
 
-KeypadWindow::KeypadWindow(CommLink& link, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, CommLink& link, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), context_(context) {
     setObjectName(QStringLiteral("RunPRKP"));
     setWindowTitle(QStringLiteral("Key Pad"));
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
-    panel_ = std::make_unique<KeypadPanel>(link, *this);
+    panel_ = std::make_unique<KeypadPanel>(context, options, link, *this);
 
     Image2 = new QLabel(this);
     Image2->setObjectName(QStringLiteral("Image2"));
@@ -366,7 +367,7 @@ KeypadWindow::~KeypadWindow() {
 }
 
 void KeypadWindow::FormCreate() {
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return;
     Image2->setPixmap(panelPicture());
     setFixedWidth(Image2->width());
@@ -375,7 +376,7 @@ void KeypadWindow::FormCreate() {
 }
 
 void KeypadWindow::ApplyLanguage() {
-    const IniFile ini(globals().LanguageIniPath);
+    const IniFile ini(context_.LanguageIniPath);
     const QString section = QStringLiteral("KeyPad");
     setWindowTitle(ini.readString(section, QStringLiteral("Form"), QStringLiteral("Key Pad")));
     RKPDirectFC->setText(
@@ -388,7 +389,7 @@ void KeypadWindow::FormShow() {
     // Showing a modal window activates it; arm the start here too, so that a desktop that
     // withholds the activation does not leave the display dark.
     panel_->FormActivate();
-    const QString info = globals().InfoIniPath;
+    const QString info = context_.InfoIniPath;
     Unit2005->setVisible(!info.isEmpty() &&
                          IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
@@ -520,7 +521,7 @@ void KeypadWindow::closeWindow() {
 
 KeypadWindow* keyPadForm(QWidget* parent) {
     if (!RunPRKP && commLink())
-        RunPRKP = new KeypadWindow(*commLink(), parent);
+        RunPRKP = new KeypadWindow(globals(), options(), *commLink(), parent);
     return RunPRKP;
 }
 

@@ -75,7 +75,8 @@ protected:
 class KeypadWindow : public QDialog, public KeypadPanelView {
     Q_OBJECT
 public:
-    explicit KeypadWindow(CommLink& link, QWidget* parent = nullptr);
+    // The keypad of the program the context describes, with its options, on its link.
+    KeypadWindow(ProgramContext& context, const Options& options, CommLink& link, QWidget* parent = nullptr);
     ~KeypadWindow() override;
 
     KeypadPanel& panel() { return *panel_; }
@@ -126,6 +127,7 @@ private:
     void routeKey(QKeyEvent* e);
     void FormActivate();
 
+    ProgramContext& context_;
     std::unique_ptr<KeypadPanel> panel_;
     std::array<QLabel*, 8> lamps_{}; // by lamp bit; bit 5 has none
 };
