@@ -40,9 +40,9 @@ void setComboIndex(QComboBox* box, int index) {
 } // namespace
 
 CommSetupDialog::CommSetupDialog(CommLink& link, QWidget* parent)
-    : QDialog(parent), settings_(link), scan_(link) {
+    : QDialog(parent), context_(link.context()), settings_(link), scan_(link) {
     buildControls();
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return;
     loadTexts();
     ListSerialPorts();
@@ -130,7 +130,7 @@ void CommSetupDialog::buildControls() {
     // The number fields run their checks themselves on leaving and on Enter; the lists are
     // watched here.
     for (UpDownEdit* field : {IdNmb, Edit1})
-        field->setMessageSource([](MsgId id) { return Msg(globals(), id); });
+        field->setMessageSource([this](MsgId id) { return Msg(context_, id); });
     IdNmb->setCheck([this] { return IdNmbExit(); });
     Edit1->setCheck([this] { return Edit1Exit(); });
     for (QWidget* field : {ComboBox1, CommSpeed, CommParity})
@@ -162,7 +162,7 @@ void CommSetupDialog::buildControls() {
 }
 
 void CommSetupDialog::loadTexts() {
-    IniFile lang(globals().LanguageIniPath);
+    IniFile lang(context_.LanguageIniPath);
     auto text = [&](const char* key, const char* def) {
         return lang.readString(kLangSection, QLatin1String(key), QLatin1String(def));
     };
@@ -229,7 +229,7 @@ void CommSetupDialog::MarkChangedSettings() {
 }
 
 void CommSetupDialog::LoadDriveCommDefaults() {
-    const IniFile info(globals().InfoIniPath);
+    const IniFile info(context_.InfoIniPath);
     const DefaultButtons b = CommSettings::defaultButtons(info);
     Button1->setEnabled(b.driveDefaults);
     Button2->setEnabled(b.tableDefaults);
@@ -266,7 +266,7 @@ void CommSetupDialog::DouhouClick() {
 
 bool CommSetupDialog::fieldFailed(QWidget* field, MsgId message) {
     FieldError = true;
-    ShowMsg(globals(), message, BoxIcon::Error, BoxButtons::Ok, this);
+    ShowMsg(context_, message, BoxIcon::Error, BoxButtons::Ok, this);
     if (field->isEnabled())
         field->setFocus();
     return false;
@@ -378,22 +378,22 @@ void CommSetupDialog::done(int r) {
 }
 
 void CommSetupDialog::Button1Click() {
-    const IniFile info(globals().InfoIniPath);
+    const IniFile info(context_.InfoIniPath);
     settings_.applyDriveDefaults(info);
     showSettings();
     MarkChangedSettings();
 }
 
 void CommSetupDialog::Button2Click() {
-    const IniFile info(globals().InfoIniPath);
-    settings_.applyTableDefaults(info, globals().Parameters);
+    const IniFile info(context_.InfoIniPath);
+    settings_.applyTableDefaults(info, context_.Parameters);
     showSettings();
     MarkChangedSettings();
 }
 
 void CommSetupDialog::Button3Click() {
     if (settings_.portCount() == 0) {
-        ShowMsg(globals(), MsgId::NoUsablePort, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     ScanResult r;
@@ -402,7 +402,7 @@ void CommSetupDialog::Button3Click() {
         r = scan_.ScanDriveConfig();
     }
     if (!r.found()) {
-        ShowMsg(globals(), MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     LinkSettings& s = settings_.link().Settings;

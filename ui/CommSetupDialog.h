@@ -10,6 +10,7 @@
 #include <QDialog>
 
 class CommLink;
+struct ProgramContext;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -98,6 +99,7 @@ private:
     bool fieldFailed(QWidget* field, MsgId message);
     void closeWith(int result);
 
+    ProgramContext& context_; // the link's program
     CommSettings settings_;
     ConfigScan scan_;
     CommSnapshot snapshot_;

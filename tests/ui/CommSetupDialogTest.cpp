@@ -34,8 +34,7 @@ bool isBlue(const QWidget* w) {
 class TRSsetTest : public testing::Test {
 protected:
     TRSsetTest() {
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.SettingsIniPath = folder.settingsIniPath();
         g.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
         const IniFile lang(g.LanguageIniPath);
@@ -46,11 +45,10 @@ protected:
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }
-    ~TRSsetTest() override { resetGlobals(); }
 
     void writeSettings(const QByteArray& text) { folder.writeFile(QStringLiteral("KVR260X.ini"), text); }
     QString stored(const char* key) {
-        const IniFile ini(globals().SettingsIniPath);
+        const IniFile ini(context.SettingsIniPath);
         return ini.readString(QStringLiteral("Comms"), QLatin1String(key));
     }
     void expectBox(MsgId message, BoxIcon icon) {
@@ -61,11 +59,12 @@ protected:
     }
 
     TempProgramFolder folder;
+    ProgramContext context;
     ParameterStore params;
     ScriptedPrompter prompter;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{globals(), port, clock};
+    CommLink link{context, port, clock};
 };
 
 TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) {
@@ -85,7 +84,7 @@ TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) 
     dlg.OkBtn->click();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_TRUE(prompter.boxes().empty());
-    const IniFile ini(globals().SettingsIniPath);
+    const IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.keys(QStringLiteral("Comms")),
               QStringList({"Prtocol", "Commport", "Baudrate", "Parity", "Stopbits", "Bytesize", "ID",
                            "AppendNo", "Douhou", "Delay"}));
@@ -198,7 +197,7 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
 }
 
 TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain) {
-    globals().InfoIniPath = folder.writeFile(
+    context.InfoIniPath = folder.writeFile(
         QStringLiteral("dat/HXA1(V110)/Info.ini"),
         "[Def Comms]\r\nProtocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n");
     CommSetupDialog dlg(link);
@@ -222,7 +221,7 @@ TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain
     dlg.CancelBtn->click();
 
     // A drive type without "Def Comms": neither button.
-    globals().InfoIniPath = folder.writeFile(QStringLiteral("dat/X/Info.ini"), "[Setup]\r\n");
+    context.InfoIniPath = folder.writeFile(QStringLiteral("dat/X/Info.ini"), "[Setup]\r\n");
     dlg.show();
     EXPECT_FALSE(dlg.Button1->isEnabled());
     EXPECT_FALSE(dlg.Button2->isEnabled());
