@@ -58,11 +58,11 @@ void BM_KeypadRefresh(benchmark::State& state) {
     }
     SmallParameterTable table{kNumbers[0], kNumbers[1], kNumbers[2], kNumbers[3]};
     TermiosSerialPort port;
-    CommLink link(port, systemClock());
+    CommLink link(table.context, port, systemClock());
     attachLink(link, drive, 0, baudIndex);
 
     BenchView view;
-    KeypadPanel panel(link, view);
+    KeypadPanel panel(table.context, table.options, link, view);
     long failures = 0;
     bool started = false;
     long firstPass = 0;

@@ -47,12 +47,11 @@ struct StartFolder : GeneratedDriveType {
     }
 
     // What the start-up form hands back when the user takes English and the drive type.
-    void choose() const {
-        ProgramContext& g = globals();
+    void choose(ProgramContext& g) const {
         g.LanguageName = QStringLiteral("English");
         g.LanguageSuffix = QStringLiteral("Eng");
         g.LanguageIniPath = g.LanguageFolder + QStringLiteral("/English.ini");
-        nameDriveType();
+        nameDriveType(g);
     }
 };
 
@@ -87,9 +86,8 @@ void BM_StartToFirstShow(benchmark::State& state) {
     bool connected = false;
     for (auto _ : state) {
         state.PauseTiming();
-        resetGlobals();
         auto program = std::make_unique<StartUp::Program>(StartUp::Environment{f.folder.path(), {}, {}});
-        program->startupForm = [&f](MainWindow&) { f.choose(); };
+        program->startupForm = [&f](MainWindow& m) { f.choose(m.context()); };
         state.ResumeTiming();
 
         if (!program->create()) {
@@ -109,7 +107,6 @@ void BM_StartToFirstShow(benchmark::State& state) {
     state.counters["rows"] = rows;
     state.counters["connected"] = connected;
     state.counters["boxes"] = benchmark::Counter(prompter.boxes, benchmark::Counter::kAvgIterations);
-    resetGlobals();
 }
 BENCHMARK(BM_StartToFirstShow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 

@@ -95,11 +95,6 @@ Options::Options(ProgramContext& context) : context_(context) {
 
 Options::~Options() = default;
 
-Options& options() {
-    static Options instance(globals());
-    return instance;
-}
-
 QList<CheckOption*> Options::checks() {
     return {&StartLang,    &StartInv,    &PrinterChk,      &TypCapChk,   &EEPWriteEnable, &WriteNotChgPara,
             &ParaErrDisp,  &ParaResult,  &CompMsgDisp,     &CompResult,  &SUMode,         &SaveNotChgPara,

@@ -241,6 +241,3 @@ private:
     std::function<void()> dataStoreViewer_;
     std::function<void(UpDownOption&)> focusBack_;
 };
-
-// The options of the program run.
-Options& options();

@@ -10,8 +10,6 @@
 
 namespace {
 
-CommLink* gLink = nullptr;
-
 // Milliseconds the link icon shows "busy" after a good exchange before it returns to idle.
 constexpr int kIdleDelayMs = 300;
 // Bound of the output drain beyond the request's own wire time.
@@ -32,13 +30,6 @@ int frameGapForBaudIndex(int baudIndex) {
     return kFrameGapMs[baudIndex];
 }
 
-CommLink* commLink() {
-    return gLink;
-}
-void installCommLink(CommLink* link) {
-    gLink = link;
-}
-
 CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
     : context_(context), port_(port), clock_(clock) {
     portPathResolver = [this](const QString& name) { return comPortPath(name, context_.SettingsIniPath); };
@@ -47,10 +38,7 @@ CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
     timer1_.callOnTimeout([this] { Timer1Timer(); });
 }
 
-CommLink::~CommLink() {
-    if (gLink == this)
-        gLink = nullptr;
-}
+CommLink::~CommLink() = default;
 
 void CommLink::showIcon(LinkIcon icon) {
     if (view_)

@@ -164,11 +164,6 @@ private:
     int openBaud_ = 0; // speed of the open port, for the drain bound
 };
 
-// The program's link, installed by start-up (or a test); null before. Only until the table
-// and window layers are given their link.
-CommLink* commLink();
-void installCommLink(CommLink* link);
-
 // A raw value as the parameter reads it: its low 16 bits unless ParaDat "Byte" is 4; signed
 // when its UPara LValue is below 0.
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw);

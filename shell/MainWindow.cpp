@@ -38,8 +38,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-MainWindow* Main = nullptr;
-
 namespace {
 
 QIcon glyphIcon(const QString& glyph, const QColor& color) {
@@ -79,14 +77,14 @@ const QString kMain = QStringLiteral("Main");
 
 // ---- MainWindow --------------------------------------------------------------------------------
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      fileCommands_(std::make_unique<FileCommands>(globals(), options(), *this)),
+      context_(context), options_(options), link_(link),
+      fileCommands_(std::make_unique<FileCommands>(context, options, *this)),
       CommentsChk(fileCommands_->CommentsChk), CommentsBuff(fileCommands_->CommentsBuff),
       CFG_CNum(fileCommands_->CFG_CNum), CFG_Val(fileCommands_->CFG_Val) {
     setObjectName(QStringLiteral("Main"));
-    Main = this;
     setWindowTitle(QString::fromLatin1(kProductName));
     buildMenus();
     buildToolBar();
@@ -101,21 +99,19 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    if (CommLink* link = commLink())
-        link->setView(nullptr);
+    if (link_)
+        link_->setView(nullptr);
     releaseStore();
-    if (Main == this)
-        Main = nullptr;
 }
 
 void MainWindow::adoptStore(std::unique_ptr<ParameterStore> store) {
-    globals().Parameters = store.get();
+    context_.Parameters = store.get();
     store_ = std::move(store);
 }
 
 void MainWindow::releaseStore() {
-    if (store_ && globals().Parameters == store_.get())
-        globals().Parameters = nullptr;
+    if (store_ && context_.Parameters == store_.get())
+        context_.Parameters = nullptr;
     store_.reset();
 }
 
@@ -388,7 +384,7 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::FormShow() {
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return;
     ApplyMainTexts();
     FillPrinterList();
@@ -423,18 +419,18 @@ void MainWindow::CheckSpSetup() {
 bool MainWindow::FormCloseQuery() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
-    return globals().MonitorRunning == 0 && !(transfers && transfers->job().active) &&
+    return context_.MonitorRunning == 0 && !(transfers && transfers->job().active) &&
            !TransferCommands::running();
 }
 
 void MainWindow::FormClose() {
-    ProgramFolder::StoreSavedPaths(globals());
+    ProgramFolder::StoreSavedPaths(context_);
     // The options are kept at every close, not only when their window was closed: the
     // start-up form reads "CheckLang" and "CheckInv" from the file, and without them the next
     // start would not offer the language and drive chosen this time.
-    options().saveSettings();
-    if (CommLink* link = commLink(); link && link->PortOpen())
-        link->closePort();
+    options_.saveSettings();
+    if (link_ && link_->PortOpen())
+        link_->closePort();
     HelpViewer::closeAll();
 }
 
@@ -453,7 +449,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 
 void MainWindow::ApplyMainTexts() {
     fileCommands_->updateFilters();
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     std::unique_ptr<IniFile> ini;
     if (!g.LanguageIniPath.isEmpty())
         ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(g.LanguageIniPath));
@@ -555,7 +551,7 @@ void MainWindow::ApplyMainTexts() {
 }
 
 void MainWindow::FillPrinterList() {
-    if (!options().PrinterChk.checked())
+    if (!options_.PrinterChk.checked())
         return;
     cbPrinter.clear();
     const QStringList names = QPrinterInfo::availablePrinterNames();
@@ -568,11 +564,11 @@ void MainWindow::FillPrinterList() {
 }
 
 void MainWindow::UpdateCurrentVoltageCommands() {
-    tableCommands_.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
+    tableCommands_.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
 }
 
 void MainWindow::ApplyQuickSetting() {
-    const QString& info = globals().InfoIniPath;
+    const QString& info = context_.InfoIniPath;
     QuickSetting = info.isEmpty() ? 0
                                   : IniFile(Paths::resolvedOrAsGiven(info))
                                         .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
@@ -580,8 +576,8 @@ void MainWindow::ApplyQuickSetting() {
 }
 
 void MainWindow::SetHelpFileName() {
-    ProgramContext& g = globals();
-    const QString ext = options().WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
+    ProgramContext& g = context_;
+    const QString ext = options_.WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
     g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + "(" + g.LanguageSuffix + ext);
     tableCommands_.setEnabled(TableCommand::ParaHelp,
                               !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath));
@@ -620,9 +616,9 @@ void MainWindow::ParaSaveChangeNameClick() {
 
 void MainWindow::connectAgain() {
     PumpEvents();
-    if (CommLink* link = commLink()) {
-        link->PortMsgShown = false;
-        link->ConnectDrive();
+    if (link_) {
+        link_->PortMsgShown = false;
+        link_->ConnectDrive();
     }
 }
 
@@ -636,8 +632,7 @@ void MainWindow::RS232C1Click() {
 void MainWindow::ToolBlineClick() {
     if (!mayRun(nullptr))
         return;
-    CommLink* link = commLink();
-    if (!link || link->ConnectDrive())
+    if (!link_ || link_->ConnectDrive())
         return;
     if (RSset)
         RSset->exec();
@@ -739,26 +734,34 @@ void MainWindow::PopFind2Click() {
 }
 
 void MainWindow::InvRunClick() {
-    if (mayRun(InvRun))
-        ShowKeyPad(this);
+    if (!mayRun(InvRun) || !link_)
+        return;
+    // Made on first use and kept: a child of this window, freed with it.
+    if (!keypad_)
+        keypad_ = new KeypadWindow(context_, options_, *link_, this);
+    keypad_->exec();
+}
+
+KeypadWindow* MainWindow::keypadWindow() const {
+    return keypad_;
 }
 
 void MainWindow::MMItoolsSettingClick() {
-    if (!mayRun(nullptr) || !KVROption)
+    if (!mayRun(nullptr) || !optionsWindow)
         return;
-    KVROption->exec();
+    optionsWindow->exec();
 }
 
 void MainWindow::MMItoolsHelpClick() {
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     g.HelpFilePath =
         Paths::join(g.ProgramFolder, QString::fromLatin1(kProductName) + "(" + g.LanguageSuffix + ").chm");
     HelpViewer::displayTopic(g.HelpFilePath);
 }
 
 void MainWindow::FormHelp() {
-    if (!globals().HelpFilePath.isEmpty())
-        HelpViewer::displayTopic(globals().HelpFilePath);
+    if (!context_.HelpFilePath.isEmpty())
+        HelpViewer::displayTopic(context_.HelpFilePath);
 }
 
 // ---- LinkView -----------------------------------------------------------------------------
@@ -862,8 +865,8 @@ QList<QStringList> MainWindow::tableRows() const {
 }
 
 void MainWindow::clearPortMessageShown() {
-    if (CommLink* link = commLink())
-        link->PortMsgShown = false;
+    if (link_)
+        link_->PortMsgShown = false;
 }
 
 void MainWindow::runStartupForm() {

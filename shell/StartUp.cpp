@@ -47,10 +47,10 @@ QString product() {
 }
 
 // One of the refusals of a file given at start-up: the box, then the start is over.
-void refuseFile(const QString& caption) {
+void refuseFile(ProgramContext& g, const QString& caption) {
     Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
-    globals().StartupAbort = true;
+    g.StartupAbort = true;
 }
 
 int positionIn(const QStringList& list, const QString& text) {
@@ -68,58 +68,59 @@ bool createStore(MainWindow& main) {
         *store = ParameterStore();
     else
         main.adoptStore(std::make_unique<ParameterStore>());
-    globals().Parameters->FormCreate(globals());
-    return !globals().StartupAbort;
+    ProgramContext& g = main.context();
+    g.Parameters->FormCreate(g);
+    return !g.StartupAbort;
 }
 
-void useLanguageCodePage() {
-    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(globals().LanguageName));
+void useLanguageCodePage(const ProgramContext& g) {
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(g.LanguageName));
 }
 
 } // namespace
 
 void RunStartupSequence(MainWindow& main) {
-    ProgramContext& g = globals();
-    ProgramFolder::LoadSavedPaths(globals());
+    ProgramContext& g = main.context();
+    ProgramFolder::LoadSavedPaths(g);
     // Drive data whose working values cannot be computed sends the user back to the form.
     for (;;) {
         main.runStartupForm();
         if (g.StartupAbort)
             return;
-        useLanguageCodePage();
-        ProgramFolder::DetectNewWindows(globals());
+        useLanguageCodePage(g);
+        ProgramFolder::DetectNewWindows(g);
         g.BlindActive = false;
         g.BlindCount = 0;
         if (!createStore(main))
             return;
-        if (!LoadTypeTable(globals()) || g.StartupAbort)
+        if (!LoadTypeTable(g) || g.StartupAbort)
             return;
-        if (!LoadCapacityTable(globals()) || g.StartupAbort)
+        if (!LoadCapacityTable(g) || g.StartupAbort)
             return;
-        if (InitValueTable(globals()))
+        if (InitValueTable(g))
             break;
     }
-    main.setCaption(ParaFile::captionBase(globals()));
+    main.setCaption(ParaFile::captionBase(g));
     g.RowsInUse = g.ParaCountNormal;
     main.setSaveEnabled(false);
 }
 
 void NormalStart(MainWindow& main) {
-    if (!ProgramFolder::seedLanguageSection(globals()))
+    if (!ProgramFolder::seedLanguageSection(main.context()))
         return;
     RunStartupSequence(main);
 }
 
 void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder) {
-    ProgramContext& g = globals();
-    ProgramFolder::setProgramFolder(globals(), programFileFolder);
+    ProgramContext& g = main.context();
+    ProgramFolder::setProgramFolder(g, programFileFolder);
     const IniFile settings(g.SettingsIniPath);
     const QStringList languages = settings.keys(kLanguage);
     g.ListBuff = languages;
 
     const QString file = Paths::normalize(path);
     if (file.right(4).toUpper() != QLatin1String(".KVR")) {
-        refuseFile(QStringLiteral("Confirmation (File-type error)"));
+        refuseFile(g, QStringLiteral("Confirmation (File-type error)"));
         return;
     }
     const QFileInfo info(file);
@@ -136,17 +137,17 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     }
     ParaFile::Header header = ParaFile::parseHeader(lines);
     if (header.form != ParaFile::Form::Full || lines.size() < 8) {
-        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        refuseFile(g, QStringLiteral("Confirmation (Data error)"));
         return;
     }
     const int langNo = positionIn(languages, header.language);
     if (langNo < 0) {
-        refuseFile(QStringLiteral("Confirmation (Language error)"));
+        refuseFile(g, QStringLiteral("Confirmation (Language error)"));
         return;
     }
     // A file written on Windows in the language's code page: read it again in that page.
     g.LanguageName = header.language;
-    useLanguageCodePage();
+    useLanguageCodePage(g);
     QFile raw(file);
     if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.readAll())) {
         TextFile::readLines(file, lines);
@@ -156,7 +157,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     bool blindActive = false;
     int blindCount = 0;
     if (!ParaFile::parseBlindLines(header, blindActive, blindCount)) {
-        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        refuseFile(g, QStringLiteral("Confirmation (Data error)"));
         return;
     }
     main.fileCommands().takeStartFileComment(header.commentLine);
@@ -182,7 +183,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
         out.flush();
     }
-    ProgramFolder::DetectNewWindows(globals());
+    ProgramFolder::DetectNewWindows(g);
 
     g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + ".ini");
     g.HelpFilePath = Paths::join(g.ProgramFolder, product() + "(" + g.LanguageSuffix + ").chm");
@@ -196,10 +197,9 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
                                  g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
-    if (!createStore(main) || !LoadTypeTable(globals()) || g.StartupAbort || !LoadCapacityTable(globals()) ||
-        g.StartupAbort)
+    if (!createStore(main) || !LoadTypeTable(g) || g.StartupAbort || !LoadCapacityTable(g) || g.StartupAbort)
         return;
-    if (!InitValueTable(globals())) {
+    if (!InitValueTable(g)) {
         // The file's values cannot be placed into drive data that is itself broken.
         g.StartupAbort = true;
         return;
@@ -209,30 +209,30 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.MonPath = g.ProgramFolder;
     g.CurrentFileName.clear();
     g.MonFileName.clear();
-    main.setCaption(ParaFile::captionBase(globals()));
+    main.setCaption(ParaFile::captionBase(g));
     g.RowsInUse = g.ParaCountNormal;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 
     WaitCursor busy;
-    ParaFile::resetValuesToDefaults(globals());
+    ParaFile::resetValuesToDefaults(g);
     ParaFile::ReadOptions options;
     options.acceptShortForms = false;
     options.markerCheck = false;
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
     options.pumpAfterBoxes = true;
-    if (ParaFile::loadDataLines(globals(), lines, header.firstDataLine, false, options) !=
+    if (ParaFile::loadDataLines(g, lines, header.firstDataLine, false, options) !=
         ParaFile::ReadResult::Loaded)
         return;
-    main.setCaption(ParaFile::fileCaption(globals(), g.OpenedFileName, header.type + header.driveForm));
+    main.setCaption(ParaFile::fileCaption(g, g.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);
 }
 
 // ---- Program ------------------------------------------------------------------------------
 
 Program::Program(const Environment& env, SerialPort* port, Clock* clock)
-    : env_(env), monitorLock_(globals()), port_(port), clock_(clock) {
+    : env_(env), monitorLock_(context_), port_(port), clock_(clock) {
     if (!port_) {
         ownPort_ = std::make_unique<TermiosSerialPort>();
         port_ = ownPort_.get();
@@ -246,7 +246,7 @@ Program::~Program() {
     if (main_) {
         main_->table = TableHooks();
         main_->transfers = nullptr;
-        main_->fileCommands().setCfgNames(CfgFile::catalogueNames(globals()));
+        main_->fileCommands().setCfgNames(CfgFile::catalogueNames(context_));
     }
     mainLinks_ = {};
     transfers_.reset();
@@ -259,17 +259,15 @@ Program::~Program() {
         main_->specialSetupCheck = nullptr;
     checks_.reset();
     main_.reset();
-    installCommLink(nullptr);
     link_.reset();
 }
 
 bool Program::create() {
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     link_ = std::make_unique<CommLink>(g, *port_, *clock_);
-    installCommLink(link_.get());
 
-    ProgramFolder::setProgramFolder(globals(), env_.currentFolder);
-    main_ = std::make_unique<MainWindow>();
+    ProgramFolder::setProgramFolder(g, env_.currentFolder);
+    main_ = std::make_unique<MainWindow>(g, options_, link_.get());
     link_->setView(main_.get());
     MainWindow& m = *main_;
     m.startupForm = [this, &m] {
@@ -278,7 +276,7 @@ bool Program::create() {
             return;
         }
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form(globals(), {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
+        DriveTypeDialog form(context_, {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.StartUp)
             form.LangForm->setEnabled(false);
@@ -287,13 +285,13 @@ bool Program::create() {
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
     checks_ =
-        std::make_unique<DriveChecks>(g, options(), *link_,
+        std::make_unique<DriveChecks>(g, options_, *link_,
                                       DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck,
                                                       m.FormCheck, m.CPUCheck, m.ComCancel},
                                       &m.I_CpuForm_M, &m.I_CpuNo_M);
-    checks_->openOptions = [] {
-        if (KVROption)
-            KVROption->exec();
+    checks_->openOptions = [this] {
+        if (option_)
+            option_->exec();
     };
     DriveChecks* checks = checks_.get();
     m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
@@ -340,7 +338,7 @@ bool Program::create() {
     mainLinks_.window = &m;
     mainLinks_.printEnabled = [&m] { return m.Print->isEnabled(); };
     mainLinks_.clearParaTableAct = [&m] { m.ParaTableAct = false; };
-    transfers_ = std::make_unique<TransferCommands>(g, options(), *link_, host, *checks, mainLinks_);
+    transfers_ = std::make_unique<TransferCommands>(g, options_, *link_, host, *checks, mainLinks_);
     m.transfers = transfers_.get();
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
@@ -352,10 +350,11 @@ bool Program::create() {
     rsset_ = std::make_unique<CommSetupDialog>(*link_);
     m.RSset = rsset_.get();
     // The options window's creation ends by connecting to the drive.
-    option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDrive(); });
+    option_ = std::make_unique<OptionsWindow>(g, options_, [this] { link_->ConnectDrive(); });
+    m.optionsWindow = option_.get();
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
 
-    table_ = std::make_unique<ParameterTableWindow>(g, options(), link_.get(), m);
+    table_ = std::make_unique<ParameterTableWindow>(g, options_, link_.get(), m);
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
     TableHooks& h = m.table;

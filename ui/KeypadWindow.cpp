@@ -20,8 +20,6 @@
 #include <QPainter>
 #include <QThread>
 
-KeypadWindow* RunPRKP = nullptr;
-
 namespace {
 
 const QString kDsegFolder = QStringLiteral("/usr/share/fonts/truetype/dseg/");
@@ -361,10 +359,7 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
     FormCreate();
 }
 
-KeypadWindow::~KeypadWindow() {
-    if (RunPRKP == this)
-        RunPRKP = nullptr;
-}
+KeypadWindow::~KeypadWindow() = default;
 
 void KeypadWindow::FormCreate() {
     if (context_.StartupAbort)
@@ -515,17 +510,4 @@ void KeypadWindow::waitPainting(int ms) {
 
 void KeypadWindow::closeWindow() {
     reject();
-}
-
-// ---- Entry points ---------------------------------------------------------------------------
-
-KeypadWindow* keyPadForm(QWidget* parent) {
-    if (!RunPRKP && commLink())
-        RunPRKP = new KeypadWindow(globals(), options(), *commLink(), parent);
-    return RunPRKP;
-}
-
-void ShowKeyPad(QWidget* parent) {
-    if (KeypadWindow* form = keyPadForm(parent))
-        form->exec();
 }

@@ -131,9 +131,3 @@ private:
     std::unique_ptr<KeypadPanel> panel_;
     std::array<QLabel*, 8> lamps_{}; // by lamp bit; bit 5 has none
 };
-
-// The keypad of the run, made on first use with the main window as parent; null before.
-extern KeypadWindow* RunPRKP;
-KeypadWindow* keyPadForm(QWidget* parent);
-// The "Key Pad" command: shows the keypad modally. Nothing without an installed link.
-void ShowKeyPad(QWidget* parent);

@@ -49,6 +49,12 @@ inline AnsweringPrompter& prompter() {
     return p;
 }
 
+// The program context every input is read into: one per process, as the program has one.
+inline ProgramContext& context() {
+    static ProgramContext c;
+    return c;
+}
+
 // Once per process: the application object, the prompter and a drive type QX100 -4037 V110
 // whose parameters include the special-setup markers, a capacity parameter and a default
 // chain.
@@ -59,7 +65,7 @@ inline void setUp() {
     static QCoreApplication app(argc, argv);
     static ParameterStore store;
     Prompter::install(&prompter());
-    ProgramContext& g = globals();
+    ProgramContext& g = context();
     g.DriveTypeName = "QX100";
     g.DriveFormName = "-4037";
     g.DriveCpuVersion = "V110";
@@ -85,7 +91,7 @@ inline void setUp() {
     g.ParaCountNormal = n - 1;
     g.Parameters = &store;
     store.rebuildComNoIndex(n - 1);
-    ParaFile::resetValuesToDefaults(globals());
+    ParaFile::resetValuesToDefaults(g);
 }
 
 } // namespace fuzz

@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return code == QLatin1String("6") ? QStringLiteral("-4037") : QStringLiteral("Err.");
     };
     QStringList cnum, val;
-    CfgFile::ReadConfigurationXml(globals(), lines, cnum, val, names);
+    CfgFile::ReadConfigurationXml(fuzz::context(), lines, cnum, val, names);
     for (const QString& n : cnum)
         CfgFile::LookupCfgValue(cnum, val, n);
     QByteArray out;
-    CfgFile::build(CfgFile::inputFromStore(globals()), out);
+    CfgFile::build(CfgFile::inputFromStore(fuzz::context()), out);
     return 0;
 }

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.identityChecks = false;
         options.askOnUnknownNumber = false;
     }
-    ParaFile::read(globals(), lines, options);
-    ParaFile::buildLines(globals(), QString::fromUtf8("c"), globals().BlindActive, data[0] & 1);
+    ParaFile::read(fuzz::context(), lines, options);
+    ParaFile::buildLines(fuzz::context(), QString::fromUtf8("c"), fuzz::context().BlindActive, data[0] & 1);
     return 0;
 }

@@ -44,22 +44,19 @@ protected:
         };
         program = std::make_unique<::StartUp::Program>(
             ::StartUp::Environment{QDir::tempPath(), folder.path(), kvr}, &port, &clock);
+        program->options().setAssociationHandler([](bool) {});
         ASSERT_TRUE(program->create());
         ASSERT_TRUE(program->link()->PortOpen());
         // The outcome is not shown: the commands end when the transfer window closes.
-        options().ParaResult.setChecked(false);
-        options().CompResult.setChecked(false);
+        program->options().ParaResult.setChecked(false);
+        program->options().CompResult.setChecked(false);
         program->showMain();
     }
-    void TearDown() override {
-        program.reset();
-        options().ParaResult.setChecked(true);
-        options().CompResult.setChecked(true);
-    }
+    void TearDown() override { program.reset(); }
 
     MainWindow& main() { return *program->main(); }
     qint64 tableValue(const char* comNo) const {
-        const ParameterStore* p = globals().Parameters;
+        const ParameterStore* p = program->context().Parameters;
         return p->UPara.cell(UP_Value, p->indexOfComNo(QString::fromLatin1(comNo)) + 1).toLongLong();
     }
     qint64 driveValue(const char* comNo) const {
@@ -117,7 +114,8 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
-    globals().Parameters->UPara.setCell(UP_Value, globals().Parameters->indexOfComNo("0002") + 1, "200");
+    program->context().Parameters->UPara.setCell(
+        UP_Value, program->context().Parameters->indexOfComNo("0002") + 1, "200");
     runTransfer(main().ToolBpw);
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
@@ -152,16 +150,17 @@ TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
     int shown = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (RunPRKP && RunPRKP->isVisible()) {
+        KeypadWindow* keypad = main().keypadWindow();
+        if (keypad && keypad->isVisible()) {
             ++shown;
-            RunPRKP->RKPExit->trigger();
+            keypad->RKPExit->trigger();
         }
     });
     user.start(5);
     main().InvRun->trigger();
     EXPECT_EQ(shown, 1);
-    ASSERT_NE(RunPRKP, nullptr);
-    EXPECT_FALSE(RunPRKP->isVisible());
+    ASSERT_NE(main().keypadWindow(), nullptr);
+    EXPECT_FALSE(main().keypadWindow()->isVisible());
 
     main().InvRun->setEnabled(false);
     main().ToolBpanel->trigger();
@@ -185,7 +184,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
     ParameterTableWindow* t = program->table();
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(t->isVisible());
-    ParameterStore* store = globals().Parameters;
+    ParameterStore* store = program->context().Parameters;
     const int index = store->indexOfComNo(QStringLiteral("0002"));
     int row = -1;
     for (int r = 1; r < t->cells().rowCount(); ++r)

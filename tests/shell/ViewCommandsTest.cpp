@@ -74,7 +74,7 @@ TEST_F(ViewCommandsTest, CopyGivesTheCaptionsAndEachHighlightedRowBehindItsTitle
 
 TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherWindow) {
     // The main window as the start-up wires it to the table.
-    MainWindow main;
+    MainWindow main(context, options, nullptr);
     ParameterTableWindow t(context, options, nullptr, main);
     t.FormCreate();
     main.table.PopCopyClick = [&t] { t.PopCopyClick(); };

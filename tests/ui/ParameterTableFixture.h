@@ -10,6 +10,7 @@
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
+#include "support/TestProgram.h"
 #include "ui/ParameterTableWindow.h"
 
 #include <QAction>
@@ -87,7 +88,6 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
-        resetGlobals();
         ProgramContext& g = context;
         g.ProgramFolder = folder->path();
         g.LanguageFolder = folder->filePath("lng");
@@ -100,8 +100,6 @@ protected:
         g.DriveTypeName = "HXA1";
         g.DriveFormName = "-2004";
         g.DriveCpuVersion = "V110";
-        store = std::make_unique<ParameterStore>();
-        g.Parameters = store.get();
         store->FormCreate(g);
         ASSERT_TRUE(LoadTypeTable(g));
         ASSERT_TRUE(LoadCapacityTable(g));
@@ -109,18 +107,9 @@ protected:
         g.RowsInUse = g.ParaCountNormal;
         g.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
-        savedUndoMax = options.UndoMaxSet.position();
-        savedCheckBox2 = options.CheckBox2.checked();
     }
 
-    void TearDown() override {
-        table.reset();
-        options.UndoMaxSet.setPosition(savedUndoMax);
-        options.CheckBox2.setChecked(savedCheckBox2);
-        options.Button1Click(); // the default colours
-        context.Parameters = nullptr;
-        resetGlobals();
-    }
+    void TearDown() override { table.reset(); }
 
     // The drive link the table's selected transfers use (none by default).
     virtual CommLink* tableLink() { return nullptr; }
@@ -153,12 +142,10 @@ protected:
 
     static inline TempProgramFolder* folder = nullptr;
     ScriptedPrompter prompter;
-    // The program's own until the main window is given its context.
-    ProgramContext& context = globals();
-    Options& options = ::options();
-    std::unique_ptr<ParameterStore> store;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    Options& options = program.options;
+    ParameterStore* const store = &program.store;
     FakeTableHost host{context};
     std::unique_ptr<ParameterTableWindow> table;
-    int savedUndoMax = 10;
-    bool savedCheckBox2 = false;
 };

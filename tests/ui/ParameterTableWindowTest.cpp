@@ -420,7 +420,7 @@ TEST_F(ParaTableFixture, NothingIsFilledAfterAnAbortedStart) {
     t.FormCreate();
     EXPECT_EQ(t.cells().rowCount(), 1);
     EXPECT_EQ(t.windowTitle(), "Parameter Table");
-    context.Parameters = store.get();
+    context.Parameters = store;
 }
 
 TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {

@@ -49,12 +49,10 @@ protected:
         link.PortsFound = {QStringLiteral("COM1")};
         // Room for a loaded machine; only the missing parameter waits it out.
         link.ReplyTimeout = 400;
-        savedEeprom = options.EEPWriteEnable.checked();
         options.EEPWriteEnable.setChecked(true);
         table->Show();
     }
     void TearDown() override {
-        options.EEPWriteEnable.setChecked(savedEeprom);
         sim.reset();
         ValueEntryFixture::TearDown();
     }
@@ -74,7 +72,6 @@ protected:
     CommLink link{context, port, systemClock()};
 
     CommLink* tableLink() override { return &link; }
-    bool savedEeprom = true;
 };
 
 TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMissingOneMarked) {

@@ -55,14 +55,9 @@ class SelectedTransferTest : public ValueEntryFixture {
 protected:
     void SetUp() override {
         ValueEntryFixture::SetUp();
-        savedEeprom = options.EEPWriteEnable.checked();
         options.EEPWriteEnable.setChecked(true);
         table->transfer().setLink(drive);
         table->Show();
-    }
-    void TearDown() override {
-        options.EEPWriteEnable.setChecked(savedEeprom);
-        ValueEntryFixture::TearDown();
     }
     using Request = ScriptedDrive::Request;
     // Highlights rows of the value column; the cursor row is the block's top row.
@@ -87,7 +82,6 @@ protected:
     void exportSelected() { table->PopUpLoadClick(); }
 
     ScriptedDrive drive{context};
-    bool savedEeprom = true;
 };
 
 // ---- Targets ------------------------------------------------------------------------------
