@@ -1,7 +1,7 @@
 #pragma once
 // The line splitter of the program's comma-separated files and the three loaders that fill
 // the data store from a drive type's files (type file ".inv", capacity file ".cap" and the
-// drive type's Info.ini). They work on the store and the globals and need no window; boxes
+// drive type's Info.ini). They work on a program context and its store and need no window; boxes
 // and file choosers go through the Prompter. The loaders fill the store of the program
 // context they are given and do nothing (returning false) while it is null or StartupAbort
 // is set.

@@ -38,7 +38,7 @@ public:
     // through the prompter. Sets the program's StartupAbort and returns false when the data
     // folder offers no drive type.
     bool FormCreate();
-    // The close handler: commits the choice to the globals, the settings file and the main
+    // The close handler: commits the choice to the program context, the settings file and the main
     // window's lists. Runs at most once; later calls do nothing.
     void FormClose();
     bool closed() const { return closed_; }

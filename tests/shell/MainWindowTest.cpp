@@ -25,7 +25,6 @@ protected:
             choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
         };
     }
-    ~MainWindowTest() override { options.WinHelpSlct.setChecked(false); }
 
     void writeLanguage(const QByteArray& mainSection) {
         folder.writeFile(QStringLiteral("lng/Test.ini"),

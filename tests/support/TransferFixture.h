@@ -194,7 +194,6 @@ public:
         g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
         program.setMessages(QStringLiteral("m"), 120);
         loaded = LoadTypeTable(context) && LoadCapacityTable(context) && InitValueTable(context);
-        setDefaultOptions();
 
         loaded =
             loaded && model.load(folder.path(), DriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
@@ -227,19 +226,6 @@ public:
         link.reset();
         if (server)
             server->stop();
-    }
-
-    void setDefaultOptions() {
-        Options& o = options;
-        o.CompResult.setChecked(true);
-        o.CompMsgDisp.setChecked(false);
-        o.ParaResult.setChecked(true);
-        o.ParaSkipSave.setChecked(false);
-        o.TypCapChk.setChecked(true);
-        o.EEPWriteEnable.setChecked(true);
-        o.WriteNotChgPara.setChecked(true);
-        o.ParaErrDisp.setChecked(false);
-        o.SUMode.setChecked(false);
     }
 
     bool modbus() const { return protocol_ == SimProtocol::Modbus; }
