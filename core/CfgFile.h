@@ -36,9 +36,9 @@ WriteInput inputFromStore(const ProgramContext& context);
 // 0xFFFF, not a whole number) give no record; their numbers are listed in skipped.
 bool build(const WriteInput& in, QByteArray& out, QStringList* skipped = nullptr);
 
-// Writes the file for the loaded drive type. Refuses codes that are not numbers
-// (message DataIncorrect), reports a file that cannot be written ("Cannot create file ...") and lists
-// the parameters it had to leave out. True when the file was written.
+// Writes the file for the loaded drive type. Refuses codes that are not numbers (message
+// DataIncorrect), reports a file that cannot be written ("Cannot create file ...") and lists the
+// parameters it had to leave out. True when the file was written.
 bool WriteConfigurationXml(const ProgramContext& context, const QString& path);
 
 // ---- Reading -------------------------------------------------------------------------

@@ -181,8 +181,8 @@ public:
     void show();
     // The checks run on closing; false (the window stays) when any of them rejected.
     bool closeQuery();
-    // The check of one edit: message DataIncorrect for an empty or non-numeric text, message OutOfRange with
-    // the bound for one out of range. True when accepted.
+    // The check of one edit: message DataIncorrect for an empty or non-numeric text, message
+    // OutOfRange with the bound for one out of range. True when accepted.
     bool validate(UpDownOption& field);
     // The edits without a check (Edit8, Edit3): the up-down takes a typed number, forced into
     // its range, as it reads its edit; anything else puts the position back in the edit.

@@ -50,8 +50,7 @@ public:
 // The program's link; without one, nothing connects.
 class ProgramDriveLink : public DriveLink {
 public:
-    explicit ProgramDriveLink(CommLink* link = nullptr) : link_(link) {}
-    void setLink(CommLink* link) { link_ = link; }
+    explicit ProgramDriveLink(CommLink* link) : link_(link) {}
     bool ConnectDrive() override;
     std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override;
 
@@ -92,7 +91,8 @@ public:
     static QString replyText(const ProgramContext& context, int index, std::uint32_t reply);
 
 private:
-    // The typing is cancelled and the drive connected; false (after message CannotConnect) when it is not.
+    // The typing is cancelled and the drive connected; false (after message CannotConnect) when it
+    // is not.
     bool startOnTargets();
     // The value cell of a row after its Value changed.
     void redisplay(int row, int index);

@@ -6,7 +6,8 @@
 // drop-down boxes.
 //
 // Use (start-up and File > New):
-//     DriveTypeDialog form(context, {main.StartUp, main.AssOp, &main.I_CpuForm_M, &main.I_CpuNo_M}, &main);
+//     DriveTypeDialog form(context, {main.StartUp, main.AssOp, &main.I_CpuForm_M, &main.I_CpuNo_M},
+//                          &main);
 //     // File > New: form.LangForm->setEnabled(false);
 //     form.run(); // false, without showing, when the context's StartupAbort was set
 // The constructor neither needs nor touches the data store.

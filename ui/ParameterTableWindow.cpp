@@ -115,7 +115,7 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
                                            TableWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      link_(link), host_(host), core_(context, options, host.tableCommands()) {
+      host_(host), core_(context, options, host.tableCommands()), driveLink_(link) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));
     resize(639, 429);

@@ -166,13 +166,12 @@ private:
     bool gridKey(QKeyEvent* e);
     void scrollToRow(int row, bool toTop);
 
-    CommLink* link_;
     TableWindowHost& host_;
     ParameterTable core_;
     UndoRedo undoRedo_{core_};
     ValueEntry entry_{core_, undoRedo_};
     ViewCommands views_{core_};
-    ProgramDriveLink driveLink_{link_};
+    ProgramDriveLink driveLink_;
     SelectedTransfer transfer_{core_, driveLink_};
     FindSearch find_{core_};
     ParaGridDelegate* delegate_ = nullptr;

@@ -267,7 +267,8 @@ TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
     EXPECT_EQ(UpdateChangedFlag(context, "0002", 500), 0);
 
     Failure failure;
-    EXPECT_EQ(UpdateChangedFlag(context, "0003", 1, &ok, &failure), 0); // default "x": no failure of the rule
+    // A default that is no number ("x") is no failure of the rule: the caller counts it.
+    EXPECT_EQ(UpdateChangedFlag(context, "0003", 1, &ok, &failure), 0);
     EXPECT_FALSE(ok);
     EXPECT_FALSE(failure);
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 8), "0");
