@@ -19,8 +19,10 @@ BenchPrompter::~BenchPrompter() {
 
 BoxAnswer BenchPrompter::message(const QString&, const QString&, BoxIcon, BoxButtons buttons, QWidget*) {
     ++boxes;
-    return buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel ? BoxAnswer::Yes
-                                                                              : BoxAnswer::Ok;
+    return buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel ||
+                   buttons == BoxButtons::YesNoDefaultNo
+               ? BoxAnswer::Yes
+               : BoxAnswer::Ok;
 }
 
 GeneratedDriveType::GeneratedDriveType() {

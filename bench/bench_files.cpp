@@ -1,5 +1,5 @@
 // Open and save of a 2,000-parameter set in the own format, the configuration file and the
-// CSV table (which is only written).
+// CSV table (which is only written); reading the settings file when it has grown large.
 #include "BenchSupport.h"
 
 #include "core/CfgFile.h"
@@ -7,6 +7,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "platform/IniFile.h"
 #include "platform/TextFile.h"
 
 #include <QTemporaryDir>
@@ -112,6 +113,54 @@ void BM_CsvTableSave(benchmark::State& state) {
         benchmark::DoNotOptimize(CsvExport::WriteParameterTableCsv(set().path("a.csv"), set().rows, false));
 }
 BENCHMARK(BM_CsvTableSave)->Unit(benchmark::kMillisecond);
+
+// A settings file of some 14 MB (400,000 lines of other sections ahead of the
+// options, as a damaged or endlessly appended file may hold) and the 120 option keys the
+// start reads from it through one object.
+struct LargeSettings {
+    LargeSettings() {
+        QByteArray bytes;
+        bytes.reserve(15 << 20);
+        for (int s = 0; s < 400; ++s) {
+            bytes += "[History" + QByteArray::number(s) + "]\r\n";
+            for (int k = 0; k < 1000; ++k)
+                bytes += "Entry" + QByteArray::number(k) + "=C:\\Data\\Site " + QByteArray::number(s) +
+                         "\\set.kvr\r\n";
+        }
+        bytes += "[Options]\r\n";
+        for (int k = 0; k < kKeys; ++k)
+            bytes += "Option" + QByteArray::number(k) + "=" + QByteArray::number(k) + "\r\n";
+        TextFile::writeBytes(path(), bytes);
+    }
+    QString path() const { return dir.filePath("KVR260X.ini"); }
+    static constexpr int kKeys = 120;
+    QTemporaryDir dir;
+};
+
+LargeSettings& largeSettings() {
+    static LargeSettings s;
+    return s;
+}
+
+void BM_LargeSettingsOpen(benchmark::State& state) {
+    for (auto _ : state) {
+        const IniFile ini(largeSettings().path());
+        benchmark::DoNotOptimize(ini.fileExists());
+    }
+}
+BENCHMARK(BM_LargeSettingsOpen)->Unit(benchmark::kMillisecond);
+
+// Should cost about one open: the reads after it come from memory.
+void BM_LargeSettingsReadManyKeys(benchmark::State& state) {
+    for (auto _ : state) {
+        const IniFile ini(largeSettings().path());
+        int sum = 0;
+        for (int k = 0; k < LargeSettings::kKeys; ++k)
+            sum += ini.readInteger(QStringLiteral("Options"), QStringLiteral("Option%1").arg(k), 0);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_LargeSettingsReadManyKeys)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -16,7 +16,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
 #include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,6 +116,107 @@ void BM_StartToFirstShow(benchmark::State& state) {
     state.counters["boxes"] = benchmark::Counter(prompter.boxes, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_StartToFirstShow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// A pseudo-terminal whose other side nobody reads: a port with no drive behind it.
+struct DeafLine {
+    DeafLine() {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128];
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 &&
+            ptsname_r(master, name, sizeof name) == 0)
+            path = QString::fromLocal8Bit(name);
+    }
+    ~DeafLine() {
+        if (master >= 0)
+            ::close(master);
+    }
+    int master = -1;
+    QString path;
+};
+
+// Lets events through for ms; the longest time the event loop went without running a 2 ms
+// timer (the window's longest freeze).
+double longestStallMs(int ms) {
+    QElapsedTimer total, tick;
+    total.start();
+    tick.start();
+    double longest = 0;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        longest = std::max(longest, tick.nsecsElapsed() / 1e6);
+        tick.restart();
+    });
+    timer.start(2);
+    while (total.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return std::max(longest, tick.nsecsElapsed() / 1e6);
+}
+
+void activate(QWidget* w) {
+    QEvent e(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(w, &e);
+    QCoreApplication::processEvents();
+}
+
+// COM1 is a port with nothing behind it, and the reply time-out is one second. The time is
+// from the start to the moment the shown main window takes its first event; then the
+// longest freeze of the next second (the probe's time-out passes in it) and of switching
+// between the main and the table window ten times.
+void BM_StartWithoutADrive(benchmark::State& state) {
+    StartFolder& f = folder();
+    DeafLine line;
+    if (!f.ok || line.path.isEmpty() || !f.writeSettings(line.path)) {
+        state.SkipWithError("no program folder or pseudo-terminal");
+        return;
+    }
+    IniFile settings(f.folder.filePath(QStringLiteral("KVR260X.ini")));
+    settings.writeInteger(QStringLiteral("Comms"), QStringLiteral("Delay"), 1000);
+    if (!settings.flush()) {
+        state.SkipWithError("settings not written");
+        return;
+    }
+    BenchPrompter prompter;
+    double stall = 0, switchMs = 0, switchStall = 0;
+    int timeout = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto program = std::make_unique<StartUp::Program>(StartUp::Environment{f.folder.path(), {}, {}});
+        program->startupForm = [&f](MainWindow& m) { f.choose(m.context()); };
+        state.ResumeTiming();
+
+        if (!program->create()) {
+            state.SkipWithError("start-up aborted");
+            break;
+        }
+        program->showMain();
+        bool answered = false;
+        QTimer::singleShot(0, program->main(), [&] { answered = true; });
+        while (!answered)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+        state.PauseTiming();
+        timeout = program->link()->ReplyTimeout;
+        stall = longestStallMs(1200);
+        QElapsedTimer t;
+        t.start();
+        for (int k = 0; k < 10; ++k) {
+            activate(program->table());
+            activate(program->main());
+        }
+        switchMs = t.nsecsElapsed() / 1e6 / 20;
+        switchStall = longestStallMs(300);
+        program.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["reply_timeout_ms"] = timeout;
+    state.counters["freeze_after_show_ms"] = stall;
+    state.counters["window_switch_ms"] = switchMs;
+    state.counters["freeze_after_switches_ms"] = switchStall;
+    state.counters["boxes"] = benchmark::Counter(prompter.boxes, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_StartWithoutADrive)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

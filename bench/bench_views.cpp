@@ -132,7 +132,7 @@ BENCHMARK(BM_ShipmentEveryRow)->Unit(benchmark::kMillisecond);
 // A search whose only match is on the last row: the whole buffer is scanned.
 void BM_FindToTheLastRow(benchmark::State& state) {
     NEED_FIXTURE(f);
-    const QString last = f.core().DummyList.last();
+    const QString last = f.core().findBuffer.last();
     for (auto _ : state) {
         f.table->findSearch().start();
         benchmark::DoNotOptimize(f.table->findSearch().findNext(last, true, false));

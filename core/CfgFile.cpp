@@ -187,6 +187,31 @@ bool isConfigurationFile(const QStringList& lines) {
     return lines.size() > 3 && lines.at(3).contains(QLatin1String("Created By"));
 }
 
+bool checksumMatches(const QStringList& lines) {
+    qsizetype last = lines.size() - 1;
+    while (last >= 0 && lines.at(last).trimmed().isEmpty())
+        --last;
+    if (last < 0)
+        return false;
+    const QString mark = lines.at(last).trimmed();
+    static const QLatin1String kHead("<!--ChecksumData::"), kTail("-->");
+    if (mark.size() != kHead.size() + 4 + kTail.size() || !mark.startsWith(kHead) || !mark.endsWith(kTail))
+        return false;
+    const QString digits = mark.mid(kHead.size(), 4);
+    if (!isHex4(digits))
+        return false;
+    const auto expected = static_cast<std::uint16_t>(digits.toUInt(nullptr, 16));
+    static const unsigned char kLf[] = {'\n'}, kCrLf[] = {'\r', '\n'};
+    std::uint16_t lf = 0xFFFF, crlf = 0xFFFF;
+    for (qsizetype i = 0; i < last; ++i) {
+        const QByteArray bytes = lines.at(i).toUtf8();
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+        lf = Crc16Ccitt(Crc16Ccitt(lf, data, static_cast<int>(bytes.size())), kLf, 1);
+        crlf = Crc16Ccitt(Crc16Ccitt(crlf, data, static_cast<int>(bytes.size())), kCrLf, 2);
+    }
+    return lf == expected || crlf == expected;
+}
+
 QList<Record> parseRecords(const QStringList& lines) {
     QList<Record> out;
     int at = lines.indexOf(QStringLiteral("<Data>"));
@@ -352,6 +377,7 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
         if (value == QLatin1String("Err.") || index < 0)
             continue;
         ParaFile::takeValue(context, index, value, value.toDouble(), QString(), QString());
+        out.taken.append(index);
     }
     out.result = ReadResult::Loaded;
     return out;

@@ -46,6 +46,11 @@ bool WriteConfigurationXml(const ProgramContext& context, const QString& path);
 // Line 4 names the creating program.
 bool isConfigurationFile(const QStringList& lines);
 
+// The file's last line that is not blank is its checksum comment and the CRC of every line
+// before it, each ended by "\n" as the writer ends them (or by "\r\n"), matches it. A file
+// cut short, changed or with anything after the checksum fails.
+bool checksumMatches(const QStringList& lines);
+
 struct Record {
     QString number; // as the file holds it ("0005", "a012")
     QString value;  // the four value characters, unchanged
@@ -76,6 +81,7 @@ struct ReadOutcome {
     ReadResult result = ReadResult::Refused;
     QString typeName; // the file's drive type and capacity as the caption names them
     QString capacityName;
+    QList<int> taken; // indices of the parameters whose value came from the file
 };
 
 // Reads a file already found to be a configuration file into the working table, with the

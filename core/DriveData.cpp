@@ -228,7 +228,7 @@ bool LoadCapacityTable(ProgramContext& g, const DriveFileDialog& dialog) {
 
     const IniFile info(infoIniFile(g));
     g.ListBuff = info.keys(kDispCv);
-    // Both lists are matched ignoring case, as the program always did.
+    // Both lists are matched ignoring case.
     QSet<QString> capNumbers, cvNumbers;
     for (const QString& n : std::as_const(g.CapPara))
         capNumbers.insert(n.toUpper());

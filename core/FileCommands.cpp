@@ -6,6 +6,7 @@
 #include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParaFile.h"
+#include "core/ParameterFileChecks.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
@@ -61,7 +62,7 @@ void FileCommands::updateFilters() {
     }
 }
 
-void FileCommands::ParaOpenClick() {
+void FileCommands::openParameterFile() {
     if (!host_.openEnabled())
         return;
     CFG_CNum.clear();
@@ -78,10 +79,8 @@ void FileCommands::ParaOpenClick() {
     CommentsChk = false;
 
     QStringList lines;
-    if (!TextFile::readLines(path, lines)) {
-        ParaFile::showCannotOpen(path);
+    if (!ParameterFileChecks::readLines(context_, path, lines))
         return;
-    }
 
     if (ParaFile::formOf(lines.value(0)) != ParaFile::Form::None) {
         const ParaFile::ReadOutcome r = ParaFile::read(context_, lines);
@@ -89,9 +88,12 @@ void FileCommands::ParaOpenClick() {
             host_.setCommentText(r.comment);
         switch (r.result) {
         case ParaFile::ReadResult::Loaded:
+            ParameterFileChecks::reportOutOfLimits(g, r.taken);
             finishOpen(folder, name, r.header.type + r.header.driveForm);
             break;
         case ParaFile::ReadResult::Stopped:
+            // Values read before the stop are in the table, and may be exported.
+            ParameterFileChecks::reportOutOfLimits(g, r.taken);
             // What the table shows must be what the store now holds; the file is not the
             // opened file, so Save still writes the previous one.
             host_.refreshTable();
@@ -105,10 +107,18 @@ void FileCommands::ParaOpenClick() {
         ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
+    // A file cut short or changed since it was written would load part of a set silently.
+    if (!CfgFile::checksumMatches(lines) &&
+        Prompter::instance().message(Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path,
+                                     g.MsgCaption, BoxIcon::Warning,
+                                     BoxButtons::YesNoDefaultNo) != BoxAnswer::Yes)
+        return;
     const CfgFile::ReadOutcome r =
         CfgFile::ReadConfigurationXml(context_, lines, CFG_CNum, CFG_Val, cfgNames_);
-    if (r.result == CfgFile::ReadResult::Loaded)
+    if (r.result == CfgFile::ReadResult::Loaded) {
+        ParameterFileChecks::reportOutOfLimits(g, r.taken);
         finishOpen(folder, name, r.typeName + r.capacityName);
+    }
 }
 
 void FileCommands::takeStartFileComment(const QString& commentLine) {
@@ -146,7 +156,7 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
                                         options_.SaveNotChgPara.checked());
 }
 
-void FileCommands::ParaSaveOverWriteClick() {
+void FileCommands::saveParameterFile() {
     if (!host_.saveEnabled())
         return;
     ProgramContext& g = context_;
@@ -179,7 +189,7 @@ void FileCommands::ParaSaveOverWriteClick() {
     host_.focusTableGrid();
 }
 
-void FileCommands::ParaSaveChangeNameClick() {
+void FileCommands::saveParameterFileAs() {
     if (!host_.saveAsEnabled())
         return;
     ProgramContext& g = context_;
@@ -229,7 +239,7 @@ void FileCommands::quitAfterNew() {
     host_.quitApplication();
 }
 
-void FileCommands::ParaMakeNewClick() {
+void FileCommands::newParameterSet() {
     if (!host_.newEnabled())
         return;
     ProgramContext& g = context_;

@@ -62,10 +62,10 @@ public:
     FileCommands(ProgramContext& context, Options& options, FileCommandHost& host);
 
     // File > Open, Save, Save As and New.
-    void ParaOpenClick();
-    void ParaSaveOverWriteClick();
-    void ParaSaveChangeNameClick();
-    void ParaMakeNewClick();
+    void openParameterFile();
+    void saveParameterFile();
+    void saveParameterFileAs();
+    void newParameterSet();
 
     // The dialog filters of the drive type ("MLD_flt" of its Info.ini offers the
     // configuration file) in the texts of the language file.
@@ -87,9 +87,11 @@ public:
     // How the configuration reader names a file's drive type and capacity.
     void setCfgNames(const CfgFile::Names& names) { cfgNames_ = names; }
 
-private:
-    // The end of a successful read: the file becomes the opened file.
+    // The end of a successful read (File > Open or a file dropped on the table): the file
+    // becomes the opened file, so that Save writes it where it lies.
     void finishOpen(const QString& folder, const QString& name, const QString& identity);
+
+private:
     // The end of a save in the own or the configuration format.
     void finishSave(const QString& folder);
     bool write(const QString& ext, const QString& path, bool withCsv);

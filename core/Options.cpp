@@ -96,11 +96,35 @@ Options::Options(ProgramContext& context) : context_(context) {
 Options::~Options() = default;
 
 QList<CheckOption*> Options::checks() {
-    return {&StartLang,    &StartInv,    &PrinterChk,      &TypCapChk,   &EEPWriteEnable, &WriteNotChgPara,
-            &ParaErrDisp,  &ParaResult,  &CompMsgDisp,     &CompResult,  &SUMode,         &SaveNotChgPara,
-            &ParaSkipSave, &FileRegist,  &ParaEnt,         &FreeUnitMon, &CntMon,         &MonInvDrive,
-            &MonAlrmDisp,  &MonTripDisp, &MonTripDataDisp, &MonKeep,     &MainteClear,    &DispBuffer,
-            &CheckBox1,    &CheckBox2,   &CheckBox3,       &WinHelpSlct, &Option2Chk};
+    return {&StartLang,
+            &StartInv,
+            &PrinterChk,
+            &TypCapChk,
+            &EEPWriteEnable,
+            &WriteNotChgPara,
+            &ParaErrDisp,
+            &ParaResult,
+            &CompMsgDisp,
+            &CompResult,
+            &SUMode,
+            &SaveNotChgPara,
+            &ParaSkipSave,
+            &FileRegist,
+            &ParaEnt,
+            &FreeUnitMon,
+            &CntMon,
+            &MonInvDrive,
+            &MonAlrmDisp,
+            &MonTripDisp,
+            &MonTripDataDisp,
+            &MonKeep,
+            &MainteClear,
+            &DispBuffer,
+            &zeroOnCommError,
+            &currentVoltageCellColor,
+            &onlineCurrentVoltageBase,
+            &WinHelpSlct,
+            &runStopLock};
 }
 
 QList<UpDownOption*> Options::upDowns() {
@@ -173,16 +197,16 @@ std::vector<Key> keyTable(Options& o) {
             s("MNTC", o.PNTextC, 0x000000),
             s("MNCC", o.PNCellC, 0xE0FFFF),
             s("MSLTC", o.PSlctTextC, 0xFFFFFF),
-            c("MCVCCC", o.CheckBox2, false),
+            c("MCVCCC", o.currentVoltageCellColor, false),
             s("MCVCC", o.PCVCellC, 0x00FFFF),
-            c("MCVBOC", o.CheckBox3, false),
+            c("MCVBOC", o.onlineCurrentVoltageBase, false),
             c("WHP", o.WinHelpSlct, false),
             u("MMG", o.ComSpMarg, 50),
             u("MMCT", o.ComChkTimes, 5),
             s("MWC", o.WaitMsgC, 0x808080),
             s("MTC", o.CTimeC, 0x808080),
             s("MEC", o.CErrC, 0x808080),
-            c("MZV", o.CheckBox1, false)};
+            c("MZV", o.zeroOnCommError, false)};
 }
 
 // The order of reading and of the factory defaults: MonKeep right after PanelTime1.
@@ -266,7 +290,7 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     ProgramContext& g = context_;
     g.RowsInUse = g.Parameters && g.Parameters->MainteFlag ? g.ParaCountAll : g.ParaCountNormal;
     IniFile info(g.InfoIniPath);
-    Option2Chk.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
+    runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
 bool Options::saveSettings() {
@@ -357,31 +381,31 @@ void Options::takeTypedPosition(UpDownOption& f) {
 
 // ---- Factory defaults -------------------------------------------------------------------
 
-void Options::DefBtnClick() {
+void Options::restoreFactorySettings() {
     for (const Key& k : loadOrder(*this)) {
         applyDefault(k);
         if (!std::strcmp(k.key, "MonMode7"))
             break;
     }
-    Button1Click();
+    setDefaultColors();
 }
 
-void Options::Button1Click() {
+void Options::setDefaultColors() {
     PSTextC.setValue(0x000000);
     PSCellC.setValue(0xFFFFFF);
     PNTextC.setValue(0x000000);
     PNCellC.setValue(0xE0FFFF);
     PSlctTextC.setValue(0xFFFFFF);
-    CheckBox2.setChecked(false);
+    currentVoltageCellColor.setChecked(false);
     PCVCellC.setValue(0x00FFFF);
-    CheckBox3.setChecked(false);
+    onlineCurrentVoltageBase.setChecked(false);
     WinHelpSlct.setChecked(false);
     ComSpMarg.setPosition(50);
     ComChkTimes.setPosition(5);
     WaitMsgC.setValue(0x808080);
     CTimeC.setValue(0x808080);
     CErrC.setValue(0x808080);
-    CheckBox1.setChecked(false);
+    zeroOnCommError.setChecked(false);
 }
 
 // ---- Click rules and enabled states --------------------------------------------------------
@@ -406,7 +430,7 @@ void Options::clicked(CheckOption& box) {
 
 void Options::resultSavingRule() {
     IniFile info(context_.InfoIniPath);
-    option1_ = info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option1"), 0) != 0;
+    resultSavingAlwaysAllowed_ = info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option1"), 0) != 0;
     if (!CompResult.checked() && !CompMsgDisp.checked())
         CompMsgDisp.setChecked(true);
     emitChanged();
@@ -420,7 +444,7 @@ void Options::UpdateTripAlarmOptions() {
     alarmList_ = !info.keys(type + QStringLiteral(" Alarm (") + suffix + QLatin1Char(')')).isEmpty();
     tripList_ = !info.keys(type + QStringLiteral(" Trip (") + suffix + QLatin1Char(')')).isEmpty();
     // The RUN/STOP lock belongs to the drive type loaded now, not to the one of start-up.
-    Option2Chk.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
+    runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
     emitChanged();
 }
 
@@ -440,7 +464,7 @@ bool Options::maintenanceUnlocked() const {
 // One rule per option for everything that steers its enabled state, whichever window asks.
 bool Options::enabledOf(const CheckOption& box) const {
     if (&box == &ParaSkipSave)
-        return !(ParaResult.checked() && CompResult.checked()) || option1_;
+        return !(ParaResult.checked() && CompResult.checked()) || resultSavingAlwaysAllowed_;
     if (&box == &MonAlrmDisp)
         return hasParameter("FC91") && alarmList_;
     if (&box == &MonTripDisp)
@@ -448,7 +472,7 @@ bool Options::enabledOf(const CheckOption& box) const {
     if (&box == &MonTripDataDisp)
         return hasParameter("FC90") && tripList_ && MonTripDisp.checked();
     if (&box == &MonInvDrive)
-        return !CntMon.checked() && (!Option2Chk.checked() || maintenanceUnlocked()) &&
+        return !CntMon.checked() && (!runStopLock.checked() || maintenanceUnlocked()) &&
                hasParameter("FA11") && hasParameter("FA10");
     return true;
 }

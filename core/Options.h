@@ -43,7 +43,7 @@ public:
     bool enabled() const;
     // The position, forced into the range as the up-down does.
     void setPosition(int p);
-    // The text of the edit beside it (for the free-unit factor: Edit9, position / 100).
+    // The text of the edit beside it (for the free-unit factor: position / 100).
     const QString& text() const { return text_; }
     // Typed text, not yet checked.
     void setText(const QString& t);
@@ -134,9 +134,9 @@ public:
     CheckOption DispBuffer{this, "DispBuffer", false};
     UpDownOption ComSpMarg{this, "ComSpMarg", "Edit8", 0, 100, 1, 50, false};
     UpDownOption ComChkTimes{this, "ComChkTimes", "Edit3", 1, 100, 1, 5, false};
-    CheckOption CheckBox1{this, "CheckBox1", false};
-    CheckOption CheckBox2{this, "CheckBox2", false};
-    CheckOption CheckBox3{this, "CheckBox3", false};
+    CheckOption zeroOnCommError{this, "CheckBox1", false};
+    CheckOption currentVoltageCellColor{this, "CheckBox2", false};
+    CheckOption onlineCurrentVoltageBase{this, "CheckBox3", false};
     CheckOption WinHelpSlct{this, "WinHelpSlct", false};
     ColorOption PSTextC{this, "PSTextC", 0x000000};
     ColorOption PSCellC{this, "PSCellC", 0xFFFFFF};
@@ -148,13 +148,13 @@ public:
     ColorOption CTimeC{this, "CTimeC", 0x808080};
     ColorOption CErrC{this, "CErrC", 0x808080};
     // Never shown: the drive type's RUN/STOP lock (Info.ini [Setup] Option2).
-    CheckOption Option2Chk{this, "Option2Chk", false};
+    CheckOption runStopLock{this, "Option2Chk", false};
 
-    // The free-unit factor as the monitor reads it: the text of Edit9 ("1.00" for 100).
-    QString Edit9() const { return ValMulti.text(); }
+    // The free-unit factor as the monitor reads it: the text of its edit ("1.00" for 100).
+    QString freeUnitFactorText() const { return ValMulti.text(); }
     // The RUN/STOP hint labels: visible while MonInvDrive is checked, enabled with it.
     bool runStopLabelsVisible() const { return MonInvDrive.checked(); }
-    // Label16/Label17 and the continuous-recording fields follow CntMon.
+    // The continuous-recording fields and their labels follow CntMon.
     bool continuousFieldsEnabled() const { return CntMon.checked(); }
 
     // The hidden "Master's" tab, shown by maintenance mode.
@@ -184,12 +184,12 @@ public:
     // The check of one edit: message DataIncorrect for an empty or non-numeric text, message
     // OutOfRange with the bound for one out of range. True when accepted.
     bool validate(UpDownOption& field);
-    // The edits without a check (Edit8, Edit3): the up-down takes a typed number, forced into
+    // The edits without a check (ComSpMarg, ComChkTimes): the up-down takes a typed number, forced into
     // its range, as it reads its edit; anything else puts the position back in the edit.
     void takeTypedPosition(UpDownOption& field);
     // "Restore to factory settings" and "Set default colors".
-    void DefBtnClick();
-    void Button1Click();
+    void restoreFactorySettings();
+    void setDefaultColors();
 
     // Enabled states of the options that depend on the drive type and the program state.
     // Re-reads the drive type's Info.ini (its Option2 lock and its alarm and trip lists);
@@ -233,9 +233,9 @@ private:
 
     ProgramContext& context_;
     bool mastersTab_ = false;
-    bool option1_ = false;  // Info.ini [Setup] Option1: result saving always allowed
-    bool alarmList_ = true; // the drive type lists its alarm bits
-    bool tripList_ = true;  // the drive type lists its trip codes
+    bool resultSavingAlwaysAllowed_ = false; // Info.ini [Setup] Option1
+    bool alarmList_ = true;                  // the drive type lists its alarm bits
+    bool tripList_ = true;                   // the drive type lists its trip codes
     bool saveFailureShown_ = false;
     std::function<void(bool)> association_;
     std::function<void()> dataStoreViewer_;

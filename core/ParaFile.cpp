@@ -4,6 +4,7 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ValueRules.h"
+#include "platform/BoxText.h"
 #include "platform/IniFile.h"
 #include "platform/PumpEvents.h"
 #include "platform/TextFile.h"
@@ -32,13 +33,14 @@ BoxAnswer box(const ProgramContext& context, const QString& text, BoxIcon icon, 
 // The file's identity as the boxes name it: type and capacity run together, then the CPU
 // version in parentheses for the full form, a blank for the shorter ones.
 QString identityTail(const Header& h) {
-    return h.form == Form::Full ? QStringLiteral(" (") + h.cpu + QStringLiteral(") ") : QStringLiteral(" ");
+    return h.form == Form::Full ? QStringLiteral(" (") + BoxText::quoted(h.cpu) + QStringLiteral(") ")
+                                : QStringLiteral(" ");
 }
 
 enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
 
 Identity checkIdentity(const ProgramContext& g, const Header& h, const ReadOptions& o) {
-    const QString who = h.type + h.driveForm;
+    const QString who = BoxText::quoted(h.type + h.driveForm);
     if (h.type != g.DriveTypeName) {
         box(g,
             Msg(g, MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) +
@@ -63,7 +65,7 @@ Identity checkIdentity(const ProgramContext& g, const Header& h, const ReadOptio
     }
     if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
         const QString text =
-            Msg(g, MsgId::FileCpuDiffers) + "\n* " + who + " (" + h.cpu + ") " + Msg(g, MsgId::FileDriveIs);
+            Msg(g, MsgId::FileCpuDiffers) + "\n* " + who + identityTail(h) + Msg(g, MsgId::FileDriveIs);
         if (box(g, text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
             return Identity::Refused;
     }
@@ -208,8 +210,9 @@ bool isCapacityParameter(const ProgramContext& g, const QString& comNo, Qt::Case
 
 void showConversionError(const QString& text, bool floatingPoint) {
     const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
-    Prompter::instance().message(QStringLiteral("'%1' is not a valid %2 value.").arg(text, what),
-                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+    Prompter::instance().message(
+        QStringLiteral("'%1' is not a valid %2 value.").arg(BoxText::quoted(text), what),
+        QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
 void showCannotOpen(const QString& path) {
@@ -259,7 +262,7 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
 }
 
 ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
-                         bool keepCapacityDefaults, const ReadOptions& options) {
+                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken) {
     const int end = dataEnd(lines, firstDataLine);
     for (int i = firstDataLine; i < end; ++i) {
         const QStringList f = splitFields(lines.at(i));
@@ -274,8 +277,8 @@ ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int 
                 return ReadResult::Stopped;
             }
             const QString text = Msg(context, MsgId::DataIncorrect) + "\n" +
-                                 Msg(context, MsgId::NumberNotInDrive) + " " + number + "\n\n" +
-                                 Msg(context, MsgId::OkSkipLine) + "\n" +
+                                 Msg(context, MsgId::NumberNotInDrive) + " " + BoxText::quoted(number) +
+                                 "\n\n" + Msg(context, MsgId::OkSkipLine) + "\n" +
                                  Msg(context, MsgId::CancelStopReading);
             if (box(context, text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) ==
                 BoxAnswer::Ok)
@@ -290,6 +293,8 @@ ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int 
         }
         takeValue(context, index, value, raw, f.size() > 2 ? f.at(2) : QString(),
                   f.size() > 3 ? f.at(3) : QString());
+        if (taken)
+            taken->append(index);
     }
     return ReadResult::Loaded;
 }
@@ -338,8 +343,8 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOp
 
     WaitCursor wait;
     resetValuesToDefaults(context);
-    out.result =
-        loadDataLines(context, lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults, options);
+    out.result = loadDataLines(context, lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults,
+                               options, &out.taken);
     return out;
 }
 

@@ -5,6 +5,7 @@
 // argument, a file dropped on the table); what differs between them are the options.
 #include "core/ProgramContext.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -57,7 +58,7 @@ void takeValue(const ProgramContext& context, int index, const QString& value, d
 bool isCapacityParameter(const ProgramContext& context, const QString& comNo,
                          Qt::CaseSensitivity cs = Qt::CaseSensitive);
 // "'text' is not a valid integer value." and its floating-point and file counterparts, in
-// the error boxes captioned with the product name.
+// the error boxes captioned with the product name. A text from a file is quoted cut short.
 void showConversionError(const QString& text, bool floatingPoint);
 void showCannotOpen(const QString& path);
 void showCannotCreate(const QString& path);
@@ -94,6 +95,7 @@ struct ReadOutcome {
     Header header;
     bool commentRead = false; // the comment line was taken (it stays even when stopped)
     QString comment;
+    QList<int> taken; // indices of the parameters whose value came from the file
 };
 
 // Checks and reads a file's lines into the working table and the Blind state, with the
@@ -105,8 +107,9 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
 
 // The data lines alone, after resetValuesToDefaults (the start with a file argument reads
 // its header before the drive data exists). keepCapacityDefaults skips the capacity lists.
+// taken (when given) receives the indices of the parameters whose value was read.
 ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
-                         bool keepCapacityDefaults, const ReadOptions& options);
+                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken = nullptr);
 
 // ---- Writing --------------------------------------------------------------------------
 

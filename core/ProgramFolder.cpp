@@ -69,8 +69,7 @@ void StoreSavedPaths(const ProgramContext& g) {
     ini.flush();
 }
 
-// The association is always the user's own on this system, as on the newer systems the
-// program knows.
+// The association is always the user's own on this system: the newer systems' branch.
 void DetectNewWindows(ProgramContext& g) {
     g.OsMajor6OrLater = true;
 }

@@ -202,13 +202,15 @@ QString ValueTextOfComNo(const ProgramContext& context, const QString& comNo) {
     return valueCell(context, UP_Value, IndexOfComNo(context, comNo));
 }
 
+bool LimitsOf(const ProgramContext& context, int index, double& low, double& high) {
+    return limitOf(context, paraCell(context, PD_HIndex, index), paraCell(context, PD_High, index), high) &&
+           limitOf(context, paraCell(context, PD_LIndex, index), paraCell(context, PD_Low, index), low);
+}
+
 double ClampToRange(const ProgramContext& context, const QString& valueText, int index, bool& outOfRange,
                     Failure& failure) {
     double v = 0, high = 0, low = 0;
-    const bool ok =
-        parseNumber(valueText, v) &&
-        limitOf(context, paraCell(context, PD_HIndex, index), paraCell(context, PD_High, index), high) &&
-        limitOf(context, paraCell(context, PD_LIndex, index), paraCell(context, PD_Low, index), low);
+    const bool ok = parseNumber(valueText, v) && LimitsOf(context, index, low, high);
     if (!ok) {
         failure = MsgId::NotANumber;
         qint64 current = 0;
@@ -387,10 +389,10 @@ QString ParseCurrentVoltage(const ProgramContext& context, const QString& text, 
     return fixedText(amount / base * 100.0, decimals);
 }
 
-int GridRowOfIndex(const ProgramContext& context, int index, const QStringList& column1, int& searchStartRow,
-                   int lastDataRow) {
-    for (int r = std::max(searchStartRow, 0); r <= lastDataRow && r + 1 < column1.size(); ++r) {
-        if (IndexOfComNo(context, column1[r + 1]) == index) {
+int GridRowOfIndex(const ProgramContext& context, int index, const QStringList& numberColumn,
+                   int& searchStartRow, int lastDataRow) {
+    for (int r = std::max(searchStartRow, 0); r <= lastDataRow && r + 1 < numberColumn.size(); ++r) {
+        if (IndexOfComNo(context, numberColumn[r + 1]) == index) {
             searchStartRow = r;
             return r;
         }

@@ -67,6 +67,9 @@ QString ValueTextOfComNo(const ProgramContext& context, const QString& comNo);
 // the limit; LIndex "-1" negates it.
 double ClampToRange(const ProgramContext& context, const QString& valueText, int index, bool& outOfRange,
                     Failure& failure);
+// The limits ClampToRange applies to parameter `index`, as raw values; false (and no box)
+// when a limit or the parameter it names cannot be read as a number.
+bool LimitsOf(const ProgramContext& context, int index, double& low, double& high);
 
 // Default (shipment) raw value of a parameter as text: DIndex "0" its Default cell,
 // DIndex "1" the default of the parameter its Default cell names, followed at most
@@ -117,10 +120,10 @@ QString ParseCurrentVoltage(const ProgramContext& context, const QString& text, 
 // ---- Grid rows -----------------------------------------------------------------------
 
 // The data row of the table grid showing parameter `index`: scans grid rows
-// searchStartRow + 1 .. lastDataRow + 1, whose communication numbers column1 holds (one
+// searchStartRow + 1 .. lastDataRow + 1, whose communication numbers numberColumn holds (one
 // text per grid row, row 0 being the titles); the first match r is returned and stored in
 // searchStartRow. No match returns index itself and leaves searchStartRow alone.
-int GridRowOfIndex(const ProgramContext& context, int index, const QStringList& column1, int& searchStartRow,
-                   int lastDataRow);
+int GridRowOfIndex(const ProgramContext& context, int index, const QStringList& numberColumn,
+                   int& searchStartRow, int lastDataRow);
 
 } // namespace ValueRules

@@ -4,22 +4,33 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "platform/Clock.h"
+#include "platform/WaitCursor.h"
+
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <array>
 
 namespace {
 
-// Milliseconds the link icon shows "busy" after a good exchange before it returns to idle.
+// Milliseconds the link icon shows "busy" after the last exchange before it returns to idle.
 constexpr int kIdleDelayMs = 300;
 // Bound of the output drain beyond the request's own wire time.
 constexpr int kDrainFactor = 4;
 constexpr int kDrainMarginMs = 100;
+// A line that never falls quiet is read for at most this many reply time-outs; the next
+// request then goes out and its reply's check decides.
+constexpr int kQuietDrainBound = 5;
 // The main link's probe of the drive.
 const QString kProbeNumber = QStringLiteral("0000");
 
 bool validKind(const QString& kind) {
     return !kind.isEmpty() && (kind[0] == u'R' || kind[0] == u'W' || kind[0] == u'P');
+}
+
+// Whole milliseconds that cover `us`, at least one: a wait of 0 would not advance.
+int waitMsFor(qint64 us) {
+    return int(std::max<qint64>(1, (us + 999) / 1000));
 }
 
 } // namespace
@@ -30,29 +41,77 @@ int frameGapForBaudIndex(int baudIndex) {
     return kFrameGapMs[baudIndex];
 }
 
+qint64 modbusSilenceUs(int frameGapMs, int baud) {
+    const qint64 gap = qint64(std::max(frameGapMs, 0)) * 1000 + 1;
+    // 3.5 characters of 11 bits, rounded up to the microsecond.
+    const qint64 chars = baud > 0 ? (35LL * 11 * 1000000 + 10LL * baud - 1) / (10LL * baud) : 0;
+    return std::max(gap, chars);
+}
+
+// One exchange on its way: what was asked, what has come.
+struct CommLink::Exchange {
+    FrameRequest request;
+    ExchangeOptions options;
+    ExchangeResult result;
+    std::array<std::uint8_t, kFrameBufferSize> buf{};
+    int have = 0;
+    int expected = 1;
+    qint64 sentUs = 0;
+    bool over = false; // nothing more to wait for
+    ExchangeFailure failure = ExchangeFailure::None;
+    bool rtsUp = false;
+};
+
 CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
     : context_(context), port_(port), clock_(clock) {
     portPathResolver = [this](const QString& name) { return comPortPath(name, context_.SettingsIniPath); };
-    timer1_.setSingleShot(true);
-    timer1_.setInterval(kIdleDelayMs);
-    timer1_.callOnTimeout([this] { Timer1Timer(); });
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setInterval(kIdleDelayMs);
+    idleTimer_.callOnTimeout([this] { idleTimeout(); });
+    probeTimer_.setSingleShot(true);
+    probeTimer_.setTimerType(Qt::PreciseTimer);
+    probeTimer_.callOnTimeout([this] { continueProbe(); });
 }
 
-CommLink::~CommLink() = default;
+CommLink::~CommLink() {
+    cancelProbe();
+}
+
+void CommLink::setView(LinkView* view) {
+    view_ = view;
+    shownIcon_.reset();
+}
 
 void CommLink::showIcon(LinkIcon icon) {
-    if (view_)
-        view_->setLinkIcon(icon);
+    // The window draws the icon at once; an exchange that finds it as it should be leaves
+    // it alone.
+    if (!view_ || shownIcon_ == icon)
+        return;
+    shownIcon_ = icon;
+    view_->setLinkIcon(icon);
 }
 
-void CommLink::Timer1Timer() {
-    timer1_.stop();
+void CommLink::idleTimeout() {
+    const qint64 quiet = clock_.now() - lastExchangeMs_;
+    if (shownIcon_ == LinkIcon::Busy && quiet < kIdleDelayMs) {
+        idleTimer_.start(int(kIdleDelayMs - quiet));
+        return;
+    }
+    idleTimer_.stop();
     showIcon(LinkIcon::Idle);
 }
 
 int CommLink::FindParaRow(const QString& comNo) const {
     const ParameterStore* p = context_.Parameters;
     return p ? p->indexOfComNo(comNo) : -1;
+}
+
+void CommLink::resetLineState() {
+    // The time of the last thing on the line is kept: a port opened again at once is the same
+    // line, and the drive still needs the silent interval before the next frame.
+    drainBeforeNext_ = false;
+    purgeBeforeNext_ = false;
+    outputStuck_ = false;
 }
 
 SerialError CommLink::openPort(const QString& name, int baudIndex, int parityIndex, int stopIndex,
@@ -68,13 +127,16 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
     const SerialError e = port_.open(path, kCommSpeed[baudIndex], kCommSize[sizeIndex],
                                      kCommParity[parityIndex], kCommStop[stopIndex]);
     openBaud_ = e == SerialError::None ? kCommSpeed[baudIndex] : 0;
+    ++openGeneration_;
     return e;
 }
 
 void CommLink::closePort() {
+    cancelProbe();
     if (port_.isOpen())
         port_.close();
     openBaud_ = 0;
+    resetLineState();
 }
 
 QStringList CommLink::findPorts(const QStringList& names) {
@@ -121,15 +183,27 @@ void CommLink::setAllDriveCommands(bool connected) {
         return;
     for (DriveCommand c : kAllDriveCommands) {
         const bool keptForSpecialSetup = c == DriveCommand::KeyPad || c == DriveCommand::InverterInfo;
-        view_->setDriveCommandEnabled(c, connected && (!SpDrv1 || keptForSpecialSetup));
+        view_->setDriveCommandEnabled(c, connected && (!specialSetup || keptForSpecialSetup));
     }
+}
+
+void CommLink::noteConnection(bool connected) {
+    kept_ = KeptConnection{connected, Settings, PortsFound, ReplyTimeout, openGeneration_};
 }
 
 bool CommLink::ConnectDrive() {
     if (context_.MonitorRunning)
         return false;
+    // A connect that waits for the drive shows that it does.
+    WaitCursor busy;
+    if (probe_) {
+        // A probe of the same settings is on its way: its answer is as fresh as a new one.
+        completeProbe(false);
+        return !CommError;
+    }
     if (OpenCommPort() != 0) {
         setAllDriveCommands(false);
+        noteConnection(false);
         return false;
     }
     const int index = FindParaRow(kProbeNumber);
@@ -140,7 +214,116 @@ bool CommLink::ConnectDrive() {
         CommError = exchange(request(kProbeNumber, 'R'), mainOptions()).error;
     }
     setAllDriveCommands(!CommError);
+    noteConnection(!CommError);
     return !CommError;
+}
+
+void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
+    if (context_.MonitorRunning)
+        return;
+    if (probe_) {
+        if (done)
+            probeDone_.push_back(std::move(done));
+        return;
+    }
+    auto fail = [&] {
+        setAllDriveCommands(false);
+        noteConnection(false);
+        if (done)
+            done(false);
+    };
+    if (OpenCommPort() != 0)
+        return fail();
+    FrameRequest r;
+    const int index = FindParaRow(kProbeNumber);
+    if (!(index >= 0 && index <= context_.ParaCountAll &&
+          requestFor(index, QString(), QStringLiteral("R"), r)))
+        r = request(kProbeNumber, 'R');
+    probe_ = std::make_unique<Exchange>();
+    probe_->request = r;
+    probe_->options = mainOptions();
+    if (done)
+        probeDone_.push_back(std::move(done));
+    begin(*probe_);
+    // A port that cannot be watched (a test's fake line) is waited for at once.
+    const int fd = port_.pollHandle();
+    if (probe_->over || fd < 0) {
+        completeProbe(true);
+        return;
+    }
+    probeNotifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
+    QObject::connect(probeNotifier_.get(), &QSocketNotifier::activated, probeNotifier_.get(),
+                     [this] { continueProbe(); });
+    probeTimer_.start(probe_->options.replyTimeoutMs + 1);
+}
+
+void CommLink::continueProbe() {
+    if (!probe_)
+        return;
+    if (collect(*probe_, false)) {
+        completeProbe(true);
+        return;
+    }
+    // Not complete and not yet timed out (a timer may fire a little early): wait for the rest.
+    const qint64 left = probe_->sentUs + qint64(probe_->options.replyTimeoutMs) * 1000 - clock_.nowUs();
+    probeTimer_.start(waitMsFor(left + 1));
+}
+
+void CommLink::completeProbe(bool notify) {
+    if (!probe_)
+        return;
+    probeTimer_.stop();
+    probeNotifier_.reset();
+    while (!collect(*probe_, true)) {
+    }
+    const std::unique_ptr<Exchange> x = std::move(probe_);
+    CommError = finish(*x).error;
+    setAllDriveCommands(!CommError);
+    noteConnection(!CommError);
+    // Waited for by another use of the port, the answer is that caller's; what was to follow
+    // the probe is left to it.
+    const auto done = std::move(probeDone_);
+    probeDone_.clear();
+    if (notify)
+        for (const auto& f : done)
+            f(!CommError);
+}
+
+void CommLink::cancelProbe() {
+    if (!probe_)
+        return;
+    probeTimer_.stop();
+    probeNotifier_.reset();
+    if (probe_->rtsUp)
+        port_.setRts(false);
+    probe_.reset();
+    probeDone_.clear();
+    // Its reply may still come: the next exchange takes nothing that arrived before it.
+    drainBeforeNext_ = true;
+    lastLineEventUs_ = clock_.nowUs();
+}
+
+std::optional<bool> CommLink::keptConnection() const {
+    if (!kept_ || probe_ || kept_->settings != Settings || kept_->ports != PortsFound ||
+        kept_->replyTimeout != ReplyTimeout)
+        return std::nullopt;
+    if (!kept_->connected)
+        return false;
+    if (port_.isOpen() && kept_->openGeneration == openGeneration_ && lastExchangeOk_ &&
+        clock_.now() - lastGoodMs_ <= kKeptConnectionMs)
+        return true;
+    return std::nullopt;
+}
+
+bool CommLink::ConnectDriveKept() {
+    if (context_.MonitorRunning)
+        return false;
+    const std::optional<bool> kept = keptConnection();
+    if (!kept)
+        return ConnectDrive();
+    CommError = !*kept;
+    setAllDriveCommands(*kept);
+    return *kept;
 }
 
 ExchangeOptions CommLink::mainOptions() const {
@@ -162,120 +345,237 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
     return r;
 }
 
-std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
+bool CommLink::requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const {
     const ProgramContext& g = context_;
-    if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind)) {
-        // A wrong index would put another parameter's number on the wire.
-        err = true;
-        timer1_.stop();
-        showIcon(LinkIcon::Failed);
-        return 0;
-    }
+    // A wrong index would put another parameter's number on the wire.
+    if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind))
+        return false;
     const TextGrid& dat = g.Parameters->ParaDat;
     const int row = index + 1;
     const bool wide = dat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
     const std::int64_t value = kind[0] == u'R' ? 0 : ParseDecimalPrefix(valueText);
-    const FrameRequest r = request(dat.cell(PD_ComNo, row), char(kind[0].unicode()), value, wide);
+    out = request(dat.cell(PD_ComNo, row), char(kind[0].unicode()), value, wide);
+    return true;
+}
+
+std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
+    FrameRequest r;
+    if (!requestFor(index, valueText, kind, r)) {
+        err = true;
+        idleTimer_.stop();
+        showIcon(LinkIcon::Failed);
+        return 0;
+    }
     const ExchangeResult res = exchange(r, mainOptions());
     err = res.error;
     return res.value;
 }
 
+void CommLink::drainUntilQuiet(int quietMs) {
+    const qint64 quietUs = qint64(std::max(quietMs, 1)) * 1000;
+    const qint64 giveUpAt = clock_.nowUs() + kQuietDrainBound * quietUs;
+    // Quiet since the failure counts; whatever is waiting now came later.
+    qint64 quietUntil = lastLineEventUs_ + quietUs;
+    std::array<std::uint8_t, 64> sink{};
+    for (;;) {
+        const qint64 left = quietUntil - clock_.nowUs();
+        const WaitResult w = port_.waitReadable(left > 0 ? waitMsFor(left) : 0);
+        if (w == WaitResult::Error)
+            break;
+        if (w == WaitResult::Readable) {
+            if (port_.read(sink) < 0)
+                break;
+            quietUntil = clock_.nowUs() + quietUs;
+            if (clock_.nowUs() >= giveUpAt)
+                break;
+            continue;
+        }
+        if (clock_.nowUs() >= quietUntil)
+            break;
+    }
+    lastLineEventUs_ = clock_.nowUs();
+}
+
+void CommLink::prepareLine(const ExchangeOptions& opt) {
+    if (drainBeforeNext_)
+        drainUntilQuiet(opt.replyTimeoutMs);
+    if (opt.protocol == Protocol::Modbus) {
+        // The silent interval from the last thing on the line, to the microsecond.
+        if (lastLineEventUs_ > 0)
+            clock_.sleepUntilUs(lastLineEventUs_ + modbusSilenceUs(opt.frameGapMs, openBaud_) +
+                                kSilenceMarginUs);
+        port_.purgeInput();
+    } else if (purgeBeforeNext_ || drainBeforeNext_) {
+        port_.purgeInput();
+    }
+    if (outputStuck_)
+        port_.purgeOutput();
+    drainBeforeNext_ = purgeBeforeNext_ = outputStuck_ = false;
+}
+
 ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions& opt) {
-    ExchangeResult res;
+    completeProbe(false);
+    Exchange x;
+    x.request = req;
+    x.options = opt;
+    begin(x);
+    while (!collect(x, true)) {
+    }
+    return finish(x);
+}
+
+void CommLink::begin(Exchange& x) {
+    const ExchangeOptions& opt = x.options;
+    const FrameRequest& req = x.request;
     if (opt.icon != IconMode::None) {
         showIcon(LinkIcon::Busy);
-        if (opt.icon == IconMode::Timed)
-            timer1_.start(); // restarts a running timer
+        if (opt.icon == IconMode::Timed) {
+            lastExchangeMs_ = clock_.now();
+            if (!idleTimer_.isActive())
+                idleTimer_.start(kIdleDelayMs);
+        }
     }
 
-    res.request = BuildFrame(opt.protocol, req);
+    x.result.request = BuildFrame(opt.protocol, req);
     BlockRead = IsBlockNumber(req.comNo);
     if (opt.protocol == Protocol::Modbus)
         ModbusAddress = req.station.modbusAddress();
     else
         DataSize = req.wide ? 4 : 2;
-
-    auto finish = [&](ExchangeFailure f) {
-        if (f != ExchangeFailure::None) {
-            res.error = true;
-            res.failure = f;
-            res.value = 0;
-        }
-        if (opt.icon != IconMode::None) {
-            if (res.error) {
-                timer1_.stop();
-                showIcon(LinkIcon::Failed);
-            } else if (opt.icon == IconMode::Immediate) {
-                showIcon(LinkIcon::Idle);
-            }
-        }
-        return res;
-    };
-
-    // Without a port there is nothing to wait for.
-    if (!port_.isOpen())
-        return finish(ExchangeFailure::NoPort);
-
-    port_.purgeOutput();
-    port_.purgeInput();
-    port_.setRts(true);
-    auto failWithRtsDown = [&](ExchangeFailure f) {
-        port_.setRts(false);
-        return finish(f);
-    };
-
-    if (port_.write(res.request) != int(res.request.size()))
-        return failWithRtsDown(ExchangeFailure::WriteFailed);
-    const int drainLimit =
-        opt.drainTimeoutMs > 0
-            ? opt.drainTimeoutMs
-            : kDrainFactor * WireTimeMs(int(res.request.size()), openBaud_ > 0 ? openBaud_ : kCommSpeed[0]) +
-                  kDrainMarginMs;
-    if (!port_.drain(drainLimit))
-        return failWithRtsDown(ExchangeFailure::DrainTimeout);
-
-    const int expected =
+    x.expected =
         std::clamp(opt.expectedLength > 0 ? opt.expectedLength : ExpectedReplyLength(opt.protocol, req), 1,
                    kFrameBufferSize);
-    std::array<std::uint8_t, kFrameBufferSize> buf{};
-    int have = 0;
-    const qint64 start = clock_.now();
+
+    auto stop = [&](ExchangeFailure f) {
+        x.failure = f;
+        x.over = true;
+    };
+    // Without a port there is nothing to wait for.
+    if (!port_.isOpen())
+        return stop(ExchangeFailure::NoPort);
+
+    prepareLine(opt);
+    port_.setRts(true);
+    x.rtsUp = true;
+    if (port_.write(x.result.request) != int(x.result.request.size()))
+        return stop(ExchangeFailure::WriteFailed);
+    const int drainLimit = opt.drainTimeoutMs > 0
+                               ? opt.drainTimeoutMs
+                               : kDrainFactor * WireTimeMs(int(x.result.request.size()),
+                                                           openBaud_ > 0 ? openBaud_ : kCommSpeed[0]) +
+                                     kDrainMarginMs;
+    if (!port_.drain(drainLimit)) {
+        outputStuck_ = true;
+        return stop(ExchangeFailure::DrainTimeout);
+    }
+    x.sentUs = clock_.nowUs();
+    lastLineEventUs_ = x.sentUs;
+}
+
+bool CommLink::collect(Exchange& x, bool block) {
+    if (x.over)
+        return true;
+    const qint64 timeoutUs = qint64(x.options.replyTimeoutMs) * 1000;
     for (;;) {
-        const int n = port_.read(std::span(buf).subspan(std::size_t(have)));
-        if (n < 0)
-            return failWithRtsDown(ExchangeFailure::PortError);
-        have += n;
-        if (have >= expected)
-            break;
-        const qint64 elapsed = clock_.now() - start;
-        if (elapsed > opt.replyTimeoutMs) {
-            res.reply.assign(buf.begin(), buf.begin() + have);
-            return failWithRtsDown(ExchangeFailure::ReplyTimeout);
+        const qint64 elapsed = clock_.nowUs() - x.sentUs;
+        if (elapsed > timeoutUs) {
+            x.failure = ExchangeFailure::ReplyTimeout;
+            x.over = true;
+            return true;
         }
-        // Sleep in poll until a byte arrives or the time-out has passed.
-        if (port_.waitReadable(int(opt.replyTimeoutMs - elapsed + 1)) == WaitResult::Error)
-            return failWithRtsDown(ExchangeFailure::PortError);
+        // Sleep in poll until a byte arrives or the time-out has passed; then read what came.
+        const WaitResult w = port_.waitReadable(block ? waitMsFor(timeoutUs - elapsed + 1) : 0);
+        if (w == WaitResult::Error) {
+            x.failure = ExchangeFailure::PortError;
+            x.over = true;
+            return true;
+        }
+        if (w == WaitResult::Timeout) {
+            if (!block)
+                return false;
+            continue;
+        }
+        const int n = port_.read(std::span(x.buf).subspan(std::size_t(x.have)));
+        if (n < 0) {
+            x.failure = ExchangeFailure::PortError;
+            x.over = true;
+            return true;
+        }
+        if (n > 0) {
+            x.have += n;
+            lastLineEventUs_ = clock_.nowUs();
+        }
+        if (x.have >= x.expected) {
+            x.over = true;
+            return true;
+        }
     }
-    res.reply.assign(buf.begin(), buf.begin() + have);
+}
 
-    ExchangeFailure failure = ExchangeFailure::None;
-    if ((!IsBlockRead(req) || opt.checkBlockReply) && !ReplyCheckOk(opt.protocol, buf, expected))
-        failure = ExchangeFailure::BadCheck;
-    if (opt.protocol == Protocol::Modbus) {
-        // The silent interval after every complete reply, good or bad: strictly longer
-        // than the gap.
-        const qint64 t0 = clock_.now();
-        for (qint64 waited = 0; waited <= opt.frameGapMs; waited = clock_.now() - t0)
-            clock_.sleepMs(int(opt.frameGapMs + 1 - waited));
+ExchangeResult CommLink::finish(Exchange& x) {
+    const ExchangeOptions& opt = x.options;
+    const FrameRequest& req = x.request;
+    ExchangeResult& res = x.result;
+    res.reply.assign(x.buf.begin(), x.buf.begin() + x.have);
+    const bool complete = x.failure == ExchangeFailure::None;
+    if (x.rtsUp)
+        port_.setRts(false);
+
+    ExchangeFailure failure = x.failure;
+    if (complete) {
+        if ((!IsBlockRead(req) || opt.checkBlockReply) && !ReplyCheckOk(opt.protocol, x.buf, x.expected))
+            failure = ExchangeFailure::BadCheck;
+        else if (opt.protocol == Protocol::Inverter &&
+                 !InverterReplyEchoOk(std::span(x.buf).first(std::size_t(x.expected)), req))
+            failure = ExchangeFailure::WrongEcho;
     }
-    port_.setRts(false);
-    if (failure != ExchangeFailure::None)
-        return finish(failure);
+    if (failure == ExchangeFailure::None) {
+        bool err = false;
+        res.value = ParseReply(opt.protocol, std::span(x.buf).first(std::size_t(x.have)), req, err);
+        if (err)
+            failure = ExchangeFailure::Exception;
+    }
 
-    bool err = false;
-    res.value = ParseReply(opt.protocol, std::span(buf).first(std::size_t(have)), req, err);
-    return finish(err ? ExchangeFailure::Exception : ExchangeFailure::None);
+    // What the next request must expect on the line.
+    const bool wentOut = failure != ExchangeFailure::NoPort && failure != ExchangeFailure::WriteFailed;
+    if (wentOut) {
+        if (x.have > 0)
+            silentExchanges_ = 0;
+        else if (failure == ExchangeFailure::ReplyTimeout)
+            ++silentExchanges_;
+        if (failure != ExchangeFailure::None) {
+            // A late reply may come from now on: the quiet the next request waits for starts here.
+            lastLineEventUs_ = clock_.nowUs();
+            // MODBUS replies do not name their request: after any failure the line must fall
+            // quiet. The maker's replies do; bytes of a broken one may still be coming.
+            if (opt.protocol == Protocol::Modbus || x.have > 0)
+                drainBeforeNext_ = true;
+            else
+                purgeBeforeNext_ = true;
+        } else if (x.have > x.expected) {
+            purgeBeforeNext_ = true;
+        }
+    }
+
+    if (failure != ExchangeFailure::None) {
+        res.error = true;
+        res.failure = failure;
+        res.value = 0;
+    }
+    if (wentOut) {
+        lastExchangeOk_ = !res.error;
+        if (!res.error)
+            lastGoodMs_ = clock_.now();
+    }
+    if (opt.icon != IconMode::None) {
+        if (res.error) {
+            idleTimer_.stop();
+            showIcon(LinkIcon::Failed);
+        } else if (opt.icon == IconMode::Immediate) {
+            showIcon(LinkIcon::Idle);
+        }
+    }
+    return res;
 }
 
 std::int64_t applyParameterSign(const ProgramContext& g, int index, std::uint32_t raw) {

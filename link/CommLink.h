@@ -11,11 +11,15 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 class Clock;
+class QSocketNotifier;
 struct ProgramContext;
 
 // Port configuration tables, indexed by the settings' list positions.
@@ -28,27 +32,39 @@ inline constexpr int kCommSize[2] = {7, 8};
 inline constexpr int kFrameGapMs[6] = {24, 12, 6, 3, 2, 1};
 // FrameGap for a baud index; an index outside the table gets the slowest speed's gap.
 int frameGapForBaudIndex(int baudIndex);
+// The MODBUS silent interval between frames in microseconds: more than frameGapMs, and never
+// less than 3.5 characters of 11 bits at the line's speed.
+qint64 modbusSilenceUs(int frameGapMs, int baud);
+// What the link waits beyond that interval: enough for the sleep's own wake-up, far less
+// than a tick.
+inline constexpr qint64 kSilenceMarginUs = 20;
+// Consecutive exchanges without a single byte of reply after which the drive counts as
+// silent (the transfer then offers its Abort/Retry/Ignore box whatever the options say).
+inline constexpr int kSilentDriveExchanges = 3;
+// How long a drive that answered counts as connected for a check that may use a kept answer.
+inline constexpr int kKeptConnectionMs = 2000;
 
 // The communication settings as the set-up dialog holds them (list positions and flags).
 struct LinkSettings {
     int protocol = 0;       // ProtocolGr1: 1 MODBUS-RTU, any other value the maker's protocol
-    int portIndex = 0;      // ComboBox1: position in PortsFound
+    int portIndex = 0;      // the port list's position in PortsFound
     int baudIndex = 3;      // CommSpeed
     int parityIndex = 1;    // CommParity
     int stopIndex = 0;      // CommStop
     int sizeIndex = 1;      // CommSize
     int inverterNumber = 0; // IdNmb, 0..63
     bool appendNo = false;  // "Set number"
-    bool douhou = false;    // "Broadcast"
+    bool broadcast = false; // "Broadcast"
 
     Protocol protocolKind() const { return protocol == 1 ? Protocol::Modbus : Protocol::Inverter; }
-    StationChoice station() const { return {appendNo, douhou, inverterNumber}; }
+    StationChoice station() const { return {appendNo, broadcast, inverterNumber}; }
+    bool operator==(const LinkSettings&) const = default;
 };
 
 // How the link icon follows an exchange.
 enum class IconMode {
     None,      // untouched (scan, start-up detection)
-    Timed,     // 2 during the exchange; 0 on failure; 1 after 300 ms of quiet (Timer1)
+    Timed,     // 2 during the exchange; 0 on failure; 1 after 300 ms without an exchange (the idle timer)
     Immediate, // 2 during the exchange; then 1 or 0 at once (keypad)
 };
 
@@ -56,7 +72,7 @@ enum class IconMode {
 struct ExchangeOptions {
     Protocol protocol = Protocol::Inverter;
     int replyTimeoutMs = 200; // fail when more than this has passed without a full reply
-    int frameGapMs = 3;       // MODBUS: pause of more than this after a reply
+    int frameGapMs = 3;       // MODBUS: silence of more than this between frames
     IconMode icon = IconMode::Timed;
     int expectedLength = 0;       // 0: ExpectedReplyLength(); else wait for this many bytes
     int drainTimeoutMs = 0;       // 0: a few times the request's wire time plus a margin
@@ -72,6 +88,7 @@ enum class ExchangeFailure {
     DrainTimeout, // the request did not leave the output queue in time
     ReplyTimeout, // the reply did not arrive (complete) in time
     BadCheck,     // wrong sum or CRC
+    WrongEcho,    // maker's protocol: the reply answers another request (a late reply)
     Exception,    // MODBUS reply with a function other than 3 or 6
     PortError,    // the device failed while waiting (unplugged)
 };
@@ -93,7 +110,7 @@ public:
     CommLink(const CommLink&) = delete;
     CommLink& operator=(const CommLink&) = delete;
 
-    void setView(LinkView* view) { view_ = view; }
+    void setView(LinkView* view);
     ProgramContext& context() { return context_; }
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
@@ -103,7 +120,7 @@ public:
     QStringList PortsFound;    // PC_ComboPort_COM: names of the ports that could be opened
     bool PortChk = true;       // cleared after the "no port name" message, set when a name is found
     bool PortMsgShown = false; // the "cannot open" message was shown; the main window clears it
-    bool SpDrv1 = false;       // the drive is specially set up (written by the special-setup check)
+    bool specialSetup = false; // the drive is specially set up (written by the special-setup check)
     bool CommError = false;    // the last exchange failed; the dialog's OK clears it
     std::uint32_t ModbusAddress = kDefaultModbusAddress; // address of the last MODBUS request
     int ReplyTimeout = 200;                              // ms, settings "Delay" (30..5000)
@@ -121,17 +138,39 @@ public:
     // on any failure (message NoUsablePort of the language file as the rules say, icon 0).
     int OpenCommPort();
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
-    // once, touching nothing, while a monitor run is in progress.
+    // once, touching nothing, while a monitor run is in progress. A probe started in the
+    // background is waited for and its answer taken instead.
     bool ConnectDrive();
+    // The same connect without waiting for the drive: the port is opened (with its message
+    // as above) and the probe written at once; the answer is taken from the event loop when
+    // the reply or the time-out comes, and then `done` is called with it (a second call while
+    // the probe runs only adds its `done`). Any other use of the port first waits for it. A
+    // port that offers nothing to watch (SerialPort::pollHandle) is waited for at once.
+    void ConnectDriveInBackground(std::function<void(bool connected)> done = {});
+    bool probePending() const { return probe_ != nullptr; }
+    // Takes what has arrived for a background probe and ends it when complete or timed out
+    // (the event loop calls it; tests with a fake clock call it themselves).
+    void continueProbe();
+    // The answer of the last connect while it still holds: "connected" while the link's last
+    // exchange was good and came within kKeptConnectionMs, "no drive" until the settings, the
+    // port list or the time-out change or a connect is made again. Nothing when neither holds.
+    std::optional<bool> keptConnection() const;
+    // The kept answer applied as ConnectDrive applies its own (drive commands, CommError),
+    // without touching the port; a connect as above when there is none.
+    bool ConnectDriveKept();
+    // Consecutive exchanges that ended in a time-out without a single byte; reset by any byte.
+    int silentExchanges() const { return silentExchanges_; }
+    void resetSilentExchanges() { silentExchanges_ = 0; }
     // One exchange for the parameter in ParaDat row index + 1. kind "R", "W" or "P".
     // Refuses (err set, nothing sent) an index outside 0..ParaCountAll or another kind.
     // Returns the reply's value unsigned (callers apply the sign), 0 on failure.
     std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind);
     // The parameter index of a communication number, -1 when the table lacks it.
     int FindParaRow(const QString& comNo) const;
-    // The 300 ms quiet timer's handler: icon back to idle.
-    void Timer1Timer();
-    bool timer1Active() const { return timer1_.isActive(); }
+    // The quiet timer's handler: icon back to idle once 300 ms have passed since the last
+    // exchange, else the timer is set for the rest.
+    void idleTimeout();
+    bool idleTimerActive() const { return idleTimer_.isActive(); }
 
     // ---- Primitives for the other exchanges (scan, start-up detection, keypad) ----
     // Closes an open port and opens `name` with the given list positions; no messages, no
@@ -147,21 +186,76 @@ public:
     ExchangeOptions mainOptions() const;
     // A request for comNo with the current station choice.
     FrameRequest request(const QString& comNo, char kind, std::int64_t value = 0, bool wide = false) const;
-    // The one exchange: purge, RTS up, write, bounded drain, wait for the reply with the
-    // time-out (poll, no spinning), check, MODBUS frame gap, RTS down, parse. Sets
-    // ModbusAddress, BlockRead and DataSize as the builders do. Does not touch CommError.
+    // The one exchange: the line made ready (below), RTS up, write, bounded drain, wait for
+    // the reply with the time-out (in poll), sum or CRC, the maker's echo, RTS down, parse.
+    // Sets ModbusAddress, BlockRead and DataSize as the builders do. Does not touch CommError.
+    //
+    // A reply must answer the request it follows. After a failed exchange the bytes of a
+    // late reply may still be on their way: before the next request the line is read empty
+    // until it has been quiet for the reply time-out (MODBUS after every failure; the
+    // maker's protocol, whose replies name their request, after a failure that brought
+    // bytes, and after a silent one its input is only purged). MODBUS clears its input right
+    // before every request and keeps the silent interval (modbusSilenceUs) from the last byte
+    // read, or the end of the last drain, to an absolute deadline.
     ExchangeResult exchange(const FrameRequest& request, const ExchangeOptions& options);
 
 private:
+    struct Exchange;
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
+    // The request of the parameter in ParaDat row index + 1; false (nothing built) for an
+    // index outside the table or another kind.
+    bool requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const;
+    void begin(Exchange& x);
+    // Takes what has arrived; with `block`, waits in poll until the reply is complete or the
+    // time-out has passed. True when the wait is over.
+    bool collect(Exchange& x, bool block);
+    ExchangeResult finish(Exchange& x);
+    void prepareLine(const ExchangeOptions& opt);
+    void drainUntilQuiet(int quietMs);
+    // Waits for the rest of a background probe and takes its answer; `notify` runs what was
+    // to follow it.
+    void completeProbe(bool notify);
+    void cancelProbe();
+    void noteConnection(bool connected);
+    void resetLineState();
 
     ProgramContext& context_;
     SerialPort& port_;
     Clock& clock_;
     LinkView* view_ = nullptr;
-    QTimer timer1_;
-    int openBaud_ = 0; // speed of the open port, for the drain bound
+    QTimer idleTimer_;
+    int openBaud_ = 0; // speed of the open port, for the drain bound and the silent interval
+
+    // The line between exchanges.
+    qint64 lastLineEventUs_ = 0; // last byte read, end of a drain or of a request's output
+    bool drainBeforeNext_ = false;
+    bool purgeBeforeNext_ = false;
+    bool outputStuck_ = false; // a request that did not leave: purged before the next
+    int silentExchanges_ = 0;
+
+    // The link icon: shown only on a change; the idle timer set once per quiet period.
+    std::optional<LinkIcon> shownIcon_;
+    qint64 lastExchangeMs_ = 0;
+
+    // The answer of the last connect.
+    struct KeptConnection {
+        bool connected = false;
+        LinkSettings settings;
+        QStringList ports;
+        int replyTimeout = 0;
+        int openGeneration = 0;
+    };
+    int openGeneration_ = 0; // counts the opens: another open (a scan) ends a kept "connected"
+    std::optional<KeptConnection> kept_;
+    bool lastExchangeOk_ = false;
+    qint64 lastGoodMs_ = 0;
+
+    // A probe running in the background.
+    std::unique_ptr<Exchange> probe_;
+    std::vector<std::function<void(bool)>> probeDone_;
+    std::unique_ptr<QSocketNotifier> probeNotifier_;
+    QTimer probeTimer_;
 };
 
 // A raw value as the parameter reads it: its low 16 bits unless ParaDat "Byte" is 4; signed

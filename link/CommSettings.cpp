@@ -74,7 +74,7 @@ void CommSettings::load(const IniFile& ini) {
     s.sizeIndex = readInRange(ini, QStringLiteral("Bytesize"), 0, 1, 1);
     s.inverterNumber = readInRange(ini, QStringLiteral("ID"), kIdLow, kIdHigh, 0);
     s.appendNo = readFlag(ini, QStringLiteral("AppendNo"));
-    s.douhou = readFlag(ini, QStringLiteral("Douhou"));
+    s.broadcast = readFlag(ini, QStringLiteral("Douhou"));
     link_.ReplyTimeout = readInRange(ini, QStringLiteral("Delay"), kDelayLow, kDelayHigh, kDefaultDelay);
     // The "Set number" rule runs after loading, so a file with both choices set keeps the
     // station number.
@@ -98,7 +98,7 @@ void CommSettings::save(IniFile& ini) {
     ini.writeInteger(kSection, QStringLiteral("Bytesize"), s.sizeIndex);
     ini.writeInteger(kSection, QStringLiteral("ID"), s.inverterNumber);
     ini.writeBool(kSection, QStringLiteral("AppendNo"), s.appendNo);
-    ini.writeBool(kSection, QStringLiteral("Douhou"), s.douhou);
+    ini.writeBool(kSection, QStringLiteral("Douhou"), s.broadcast);
     ini.writeInteger(kSection, QStringLiteral("Delay"), link_.ReplyTimeout);
 }
 
@@ -119,11 +119,11 @@ void CommSettings::setReplyTimeout(int ms) {
 void CommSettings::setAppendNo(bool on) {
     link_.Settings.appendNo = on;
     if (on)
-        link_.Settings.douhou = false;
+        link_.Settings.broadcast = false;
 }
 
-void CommSettings::setDouhou(bool on) {
-    link_.Settings.douhou = on;
+void CommSettings::setBroadcast(bool on) {
+    link_.Settings.broadcast = on;
     if (on)
         link_.Settings.appendNo = false;
 }

@@ -34,8 +34,8 @@ struct CommChanges {
 
 // Availability of the two default buttons for the selected drive type.
 struct DefaultButtons {
-    bool driveDefaults = false; // Button1: every "Def Comms" integer is 0 or more
-    bool tableDefaults = false; // Button2: at least one "Para_" source is not "-"
+    bool driveDefaults = false; // every "Def Comms" integer is 0 or more
+    bool tableDefaults = false; // at least one "Para_" source is not "-"
 };
 
 class CommSettings {
@@ -71,7 +71,7 @@ public:
     // "Set number" checked: "Broadcast" cleared. "Broadcast" checked: "Set number" cleared.
     // Unchecking either leaves the other as it is.
     void setAppendNo(bool on);
-    void setDouhou(bool on);
+    void setBroadcast(bool on);
     // Whether the inverter number can be edited.
     bool inverterNumberEnabled() const;
 
@@ -89,15 +89,15 @@ public:
 
     // LoadDriveCommDefaults from the drive type's Info.ini section "Def Comms".
     static DefaultButtons defaultButtons(const IniFile& info);
-    // Button1: the drive type's defaults plus their offsets. A result outside its list (or an
-    // inverter number outside 0..63) leaves that setting unchanged; "Set number" follows the
-    // inverter number (checked unless it is 0).
+    // "Use the Default value of selected drive": the drive type's defaults plus their offsets. A result
+    // outside its list (or an inverter number outside 0..63) leaves that setting unchanged; "Set number"
+    // follows the inverter number (checked unless it is 0).
     void applyDriveDefaults(const IniFile& info);
-    // Button2: each setting from its "Para_" source: a communication number takes that
-    // parameter's value in the table (a number the table lacks, or a value that is not an
-    // integer, leaves the setting unchanged), a source containing "Fixed" takes the plain key
-    // when it is above 0, "-" leaves it. Then offsets and "Set number" as for Button1. Nothing
-    // happens when all four sources are "-".
+    // "Use the Parameter Table value": each setting from its "Para_" source: a communication number takes
+    // that parameter's value in the table (a number the table lacks, or a value that is not an integer,
+    // leaves the setting unchanged), a source containing "Fixed" takes the plain key when it is above 0, "-"
+    // leaves it. Then offsets and "Set number" as for the drive's defaults. Nothing happens when all four
+    // sources are "-".
     void applyTableDefaults(const IniFile& info, const ParameterStore* params);
 
 private:

@@ -63,11 +63,29 @@ DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLi
     : context_(context), options_(options), link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
 
 void DriveChecks::CheckSpSetup() {
+    checkSpSetup(false);
+}
+
+void DriveChecks::CheckSpSetupOnActivation() {
+    if (CommandGuard::running("CheckSpSetup"))
+        return;
+    if (link_.probePending() || !link_.keptConnection()) {
+        link_.ConnectDriveInBackground([this](bool connected) {
+            if (connected)
+                checkSpSetup(true);
+        });
+        return;
+    }
+    checkSpSetup(true);
+}
+
+void DriveChecks::checkSpSetup(bool keptConnection) {
     // The warning box lets events through, and activations start this check again.
     CommandGuard guard("CheckSpSetup");
     if (guard.busy())
         return;
-    if (!link_.ConnectDrive())
+    auto connect = [&] { return keptConnection ? link_.ConnectDriveKept() : link_.ConnectDrive(); };
+    if (!connect())
         return;
     if (!IniFile(infoIniPath(context_)).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false))
         return;
@@ -89,7 +107,7 @@ void DriveChecks::CheckSpSetup() {
     check("0999", 2, MsgId::DriveSpecial0999);
 
     if (!marked) {
-        link_.SpDrv1 = false;
+        link_.specialSetup = false;
     } else {
         if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
             text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
@@ -99,9 +117,9 @@ void DriveChecks::CheckSpSetup() {
             flags_.DrvChkAct = false;
             flags_.DrvChkd = true;
         }
-        link_.SpDrv1 = true;
+        link_.specialSetup = true;
     }
-    link_.ConnectDrive();
+    connect();
 }
 
 QString DriveChecks::readIdentityValue(const char* comNo) {

@@ -4,7 +4,7 @@
 // version are those the user selected. Also the window lock of a monitor run.
 //
 // The outcome lives in flags of the main window, reached through DriveCheckFlags, and in
-// CommLink::SpDrv1.
+// CommLink::specialSetup.
 #include "link/DriveNames.h"
 
 #include <QString>
@@ -32,10 +32,14 @@ public:
     DriveChecks(ProgramContext& context, const Options& options, CommLink& link, DriveCheckFlags flags,
                 const QStringList* cpuForms = nullptr, const QStringList* cpuNumbers = nullptr);
 
-    // Marks link.SpDrv1 when the drive's "0998"/"0999" do not hold their normal values (for
+    // Marks link.specialSetup when the drive's "0998"/"0999" do not hold their normal values (for
     // drive types whose Info.ini asks for it); warns once while the warning is due and the
     // table is the active window. A call made while one runs returns at once.
     void CheckSpSetup();
+    // The same check at a window's activation, which must never wait for the drive: a
+    // connection answered moments ago (or a "no drive" kept since) is taken as it stands;
+    // without one the probe runs in the background and the check follows its answer.
+    void CheckSpSetupOnActivation();
     // Reads the drive's identity and compares it with the selection; sets TypeCheck,
     // FormCheck and, through the warning's Cancel, ComCancel. transferMode 2 (comparison)
     // reports a mismatch without asking.
@@ -51,6 +55,8 @@ public:
     DriveNames& names() { return names_; }
 
 private:
+    // keptConnection: the connects at both ends may take the link's kept answer.
+    void checkSpSetup(bool keptConnection);
     QString readIdentityValue(const char* comNo);
 
     ProgramContext& context_;

@@ -120,11 +120,11 @@ QString DriveNames::LookupCapacityName(const QString& typeName, const QString& c
 
 QString DriveNames::LookupCapacityNameNewCpu(const QString& typeCode, const QString& cpuText,
                                              const QString& capacityCode) {
-    I_CapaForm2.clear();
+    I_CapaFormNewCpu.clear();
     I_CapaNo.clear();
-    I_CapaNo2.clear();
+    I_CapaNoNewCpu.clear();
     const QString typeName = LookupTypeName(typeCode);
-    return capacityFrom(typeName + QStringLiteral("(V") + cpuText + u')', I_CapaForm2, capacityCode);
+    return capacityFrom(typeName + QStringLiteral("(V") + cpuText + u')', I_CapaFormNewCpu, capacityCode);
 }
 
 QString DriveNames::CpuVersionName(const QString& /*typeCode*/, const QString& cpuText) const {

@@ -45,7 +45,7 @@ public:
 
     // Working lists, rebuilt by each look-up.
     QStringList I_TypeForm, I_TypeNo;
-    QStringList I_CapaForm, I_CapaForm2, I_CapaNo, I_CapaNo2;
+    QStringList I_CapaForm, I_CapaFormNewCpu, I_CapaNo, I_CapaNoNewCpu;
     bool IdentFound = false;
     QString IdentTypeName;
 

@@ -1,6 +1,7 @@
 #include "link/StartupChoice.h"
 
 #include "core/ProgramContext.h"
+#include "link/DriveDetection.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -249,10 +250,15 @@ void StartupChoice::preselectLastDrive() {
 }
 
 void StartupChoice::detectAndSelect() {
-    // The connected drive is not looked for yet: the user picks it, starting from the first
-    // entries, and the stored communication settings stay as they are.
-    DetectionRan = false;
-    selectPositions(0, 0, 0);
+    if (!context_.link) {
+        // Nowhere to look: the user picks the drive, starting from the first entries, and
+        // the stored communication settings stay as they are.
+        DetectionRan = false;
+        selectPositions(0, 0, 0);
+        return;
+    }
+    DriveDetection detection(*context_.link, program_);
+    detection.run(*this);
 }
 
 void StartupChoice::FormClose() {

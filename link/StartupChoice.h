@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+class CommLink;
 class IniFile;
 struct ProgramContext;
 
@@ -19,6 +20,9 @@ struct StartupContext {
     // The main window's CPU-version lists; the close replaces them (null: left alone).
     QStringList* I_CpuForm_M = nullptr;
     QStringList* I_CpuNo_M = nullptr;
+    // The drive link the connected drive is looked for on (null: the first entries are
+    // preselected instead and the stored communication settings stay).
+    CommLink* link = nullptr;
 };
 
 class StartupChoice {
@@ -34,9 +38,9 @@ public:
     explicit StartupChoice(ProgramContext& program, const Context& context = Context());
 
     // The creation handler: reads the settings, lists the languages and drive types and
-    // preselects the last drive (or, when that is not wanted, the first entries). Boxes go
-    // through the prompter. Sets the program's StartupAbort and returns false when the data
-    // folder offers no drive type.
+    // preselects the last drive (or, when that is not wanted, the drive found on the link).
+    // Boxes go through the prompter. Sets the program's StartupAbort and returns false when
+    // the data folder offers no drive type.
     bool FormCreate();
     // The close handler: commits the choice to the program context, the settings file and the main
     // window's lists. Runs at most once; later calls do nothing.

@@ -87,15 +87,15 @@ void TransferEngine::loadTexts() {
     StartText = work("Button1", "Start");
     CancelText = work("Button2", "Cancel");
     OkText = work("Button3", "OK");
-    Info1 = rep("Info1", "* Communication Error Parameters");
-    Info2 = rep("Info2", "* Different Value Parameters");
+    errorHeading = rep("Info1", "* Communication Error Parameters");
+    differenceHeading = rep("Info2", "* Different Value Parameters");
     NoErrInfo = work("NoErrInfo", "Communication was finished without error.");
     NoDiffInfo = work("NoDiffInfo", "No Different Value.");
-    Info3 = rep("Info3", "No Item.");
+    noItemText = rep("Info3", "No Item.");
     Buff = rep("Buff", "Maintenance Parameter");
-    Result1 = padLeft(rep("Result1", "Inverter"), kColumnWidth);
-    Result2 = padLeft(rep("Result2", "KVR260X"), kColumnWidth);
-    Result3 = rep("Result3", "Title");
+    driveColumnTitle = padLeft(rep("Result1", "Inverter"), kColumnWidth);
+    programColumnTitle = padLeft(rep("Result2", "KVR260X"), kColumnWidth);
+    titleColumnTitle = rep("Result3", "Title");
 }
 
 void TransferEngine::FormShow() {
@@ -104,11 +104,11 @@ void TransferEngine::FormShow() {
     loadTexts();
     if (!view_)
         return;
-    view_->setLabel1(Msg(context_, job_->mode == kModeImport   ? MsgId::PressStartToImport
-                                   : job_->mode == kModeExport ? MsgId::PressStartToExport
-                                                               : MsgId::PressStartToCompare));
+    view_->setStatusText(Msg(context_, job_->mode == kModeImport   ? MsgId::PressStartToImport
+                                       : job_->mode == kModeExport ? MsgId::PressStartToExport
+                                                                   : MsgId::PressStartToCompare));
     if (job_->mode == kModeExport && options_.WriteNotChgPara.checked())
-        view_->setLabel2(Msg(context_, MsgId::OnlyChangedExported), true);
+        view_->setNoteText(Msg(context_, MsgId::OnlyChangedExported), true);
     view_->showReadyButtons();
     view_->setProgress(0);
 }
@@ -173,7 +173,12 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
             const std::optional<Failure> failure = request(i);
             if (!failure)
                 break;
-            const Answer a = ask(failure->asks, failure->heading, failure->second, shownTitle(i));
+            // A drive that has fallen silent would hold the user for a time-out per parameter
+            // with no way out: the box comes whatever the option says.
+            const bool silent = link_.silentExchanges() >= kSilentDriveExchanges;
+            if (silent)
+                link_.resetSilentExchanges();
+            const Answer a = ask(failure->asks || silent, failure->heading, failure->second, shownTitle(i));
             if (a == Answer::Abort) {
                 aborted_ = true;
                 return;
@@ -189,7 +194,7 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
     }
 }
 
-void TransferEngine::StBtnClick() {
+void TransferEngine::start() {
     if (running_ || !job_ || !context_.Parameters)
         return;
     running_ = true;
@@ -227,11 +232,11 @@ void TransferEngine::StBtnClick() {
 void TransferEngine::runImport() {
     ParameterStore& store = *context_.Parameters;
     if (view_) {
-        view_->setLabel1(Msg(context_, MsgId::Importing));
+        view_->setStatusText(Msg(context_, MsgId::Importing));
         view_->repaintNow();
     }
     if (result_)
-        result_->addLine(Info1);
+        result_->addLine(errorHeading);
 
     std::vector<std::int64_t> entries(std::size_t(std::max(job_->lastParaIndex + 1, 0)), 0);
     eachParameter([&](int i) -> std::optional<Failure> {
@@ -292,11 +297,11 @@ void TransferEngine::runExport() {
     ParameterStore& store = *context_.Parameters;
     const Options& o = options_;
     if (view_) {
-        view_->setLabel1(Msg(context_, MsgId::Exporting));
+        view_->setStatusText(Msg(context_, MsgId::Exporting));
         view_->repaintNow();
     }
     if (result_)
-        result_->addLine(Info1);
+        result_->addLine(errorHeading);
 
     const auto skipped = [&](int i) {
         return datCell(PD_Flag, i) == QLatin1String("1") ||
@@ -343,14 +348,14 @@ void TransferEngine::runComparison() {
     ParameterStore& store = *context_.Parameters;
     const Options& o = options_;
     if (view_) {
-        view_->setLabel1(Msg(context_, MsgId::Comparing));
+        view_->setStatusText(Msg(context_, MsgId::Comparing));
         view_->repaintNow();
     }
     if (result_) {
-        result_->addLine(Info2);
-        result_->addLine(QStringLiteral("      ") + Result1 + QStringLiteral("  ") + Result2 +
-                         QStringLiteral("  ") + Result3);
-        result_->addBuffLine(Info1);
+        result_->addLine(differenceHeading);
+        result_->addLine(QStringLiteral("      ") + driveColumnTitle + QStringLiteral("  ") +
+                         programColumnTitle + QStringLiteral("  ") + titleColumnTitle);
+        result_->addBuffLine(errorHeading);
     }
 
     eachParameter([&](int i) -> std::optional<Failure> {
@@ -384,7 +389,7 @@ void TransferEngine::runComparison() {
 
     if (result_) {
         if (differences_ == 0)
-            result_->addLine(Info3);
+            result_->addLine(noItemText);
         if (errors_ > 0) {
             result_->addLine(QString());
             result_->appendBuffer();
@@ -395,10 +400,10 @@ void TransferEngine::runComparison() {
 void TransferEngine::endOfRun() {
     const Options& o = options_;
     const bool comparison = job_->mode != kModeImport && job_->mode != kModeExport;
-    auto okState = [&](bool label2) {
+    auto okState = [&](bool keepNote) {
         if (view_) {
-            view_->setLabel1(NoErrInfo);
-            view_->showOkButton(label2);
+            view_->setStatusText(NoErrInfo);
+            view_->showOkButton(keepNote);
         }
         autoClose_ = false;
     };
@@ -413,7 +418,7 @@ void TransferEngine::endOfRun() {
             job_->go = false;
     } else if (differences_ == 0 && errors_ == 0) {
         if (o.CompResult.checked() && view_)
-            view_->setLabel2(NoDiffInfo, true);
+            view_->setNoteText(NoDiffInfo, true);
         okState(o.CompResult.checked());
         job_->go = false;
     }

@@ -48,15 +48,15 @@ bool parameterIsSigned(const ProgramContext& context, int index);
 class WorkView {
 public:
     virtual ~WorkView() = default;
-    virtual void setLabel1(const QString& text) = 0;
-    virtual void setLabel2(const QString& text, bool visible) = 0;
+    virtual void setStatusText(const QString& text) = 0;
+    virtual void setNoteText(const QString& text, bool visible) = 0;
     virtual void setProgress(int percent) = 0;
     // The ready state (Start and Cancel shown and enabled, OK hidden) or the running state
     // (Start and Cancel disabled).
     virtual void setStartCancelEnabled(bool enabled) = 0;
     virtual void showReadyButtons() = 0;
-    // The outcome is shown: Label2 (unless given), Start and Cancel hidden, OK shown.
-    virtual void showOkButton(bool keepLabel2) = 0;
+    // The outcome is shown: the note hidden (unless kept), Start and Cancel hidden, OK shown.
+    virtual void showOkButton(bool keepNote) = 0;
     virtual void closeWindow() = 0;
     // Repaint now (the exchange that follows blocks the event loop).
     virtual void repaintNow() = 0;
@@ -77,12 +77,13 @@ public:
     // At each showing: texts, the first status line, the ready state.
     void FormShow();
     // Start: runs the job over parameters 0..lastParaIndex.
-    void StBtnClick();
+    void start();
     bool running() const { return running_; }
 
     // Texts read at each showing.
     QString Caption, StartText, CancelText, OkText;
-    QString Info1, Info2, Info3, NoErrInfo, NoDiffInfo, Buff, Result1, Result2, Result3;
+    QString errorHeading, differenceHeading, noItemText, NoErrInfo, NoDiffInfo, Buff, driveColumnTitle,
+        programColumnTitle, titleColumnTitle;
     static constexpr int kColumnWidth = 10;
 
     int errorCount() const { return errors_; }

@@ -2,7 +2,6 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
-#include "platform/Clock.h"
 
 #include <algorithm>
 
@@ -90,10 +89,10 @@ void DecodeDisplayBlock(const DisplayBlock& d, KeypadDisplay& display) {
         s += LedChar(d[std::size_t(first + 2)] & 0x7F); // the last digit never shows a point
         return s;
     };
-    display.ImageChars1 = chars(0);
-    display.ImageChars2 = chars(4);
-    display.LampByte1 = d[9];
-    display.LampByte2 = d[8];
+    display.ledText = chars(0);
+    display.blinkLedText = chars(4);
+    display.lampBits = d[9];
+    display.blinkLampBits = d[8];
 }
 
 namespace {
@@ -143,7 +142,6 @@ void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
     link_.CommError = false;
     if (!g.Parameters || index < 0 || index > g.ParaCountAll) {
         link_.CommError = true;
-        link_.clock().sleepMs(link_.ReplyTimeout);
         return;
     }
     const ExchangeOptions o = options();

@@ -28,12 +28,13 @@ QChar DigitOfDotted(QChar c);
 
 // ---- Display block ----------------------------------------------------------------------
 
-// What the display shows: two images of four characters and their lamp bytes.
+// What the display shows: two images of four characters and their lamp bytes, one for each
+// phase of the blink.
 struct KeypadDisplay {
-    QString ImageChars1 = QStringLiteral("    ");
-    QString ImageChars2 = QStringLiteral("    ");
-    std::uint8_t LampByte1 = 0;
-    std::uint8_t LampByte2 = 0;
+    QString ledText = QStringLiteral("    ");
+    QString blinkLedText = QStringLiteral("    ");
+    std::uint8_t lampBits = 0;
+    std::uint8_t blinkLampBits = 0;
 };
 
 using DisplayBlock = std::array<std::uint8_t, 10>;
@@ -59,8 +60,7 @@ public:
     // Reads the display block of the parameter `index` ("FC10"). Success: CommError cleared
     // and the display updated. Failure (time-out, wrong sum or CRC, no port): CommError set,
     // the display kept. An index outside the table sends nothing (the header row is never a
-    // parameter): CommError set after a pause of ReplyTimeout, so a drive type without the
-    // block does not make the panel loop spin.
+    // parameter): CommError set at once; the panel loop keeps its own pace.
     void PanelTransact(int index, KeypadDisplay& display);
 
     CommLink& link() { return link_; }

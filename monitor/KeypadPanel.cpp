@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -58,10 +59,10 @@ std::optional<qint64> DirectInputRawValue(const QString& entryText, qint64 m) {
 KeypadPanel::KeypadPanel(ProgramContext& context, const Options& options, CommLink& link,
                          KeypadPanelView& view, QObject* parent)
     : QObject(parent), context_(context), options_(options), link_(link), view_(view), keypadLink_(link) {
-    timer1_.setSingleShot(true);
-    timer1_.setInterval(kPanelStartDelayMs);
-    timer1_.callOnTimeout(this, [this] { Timer1Timer(); });
-    timer2_.callOnTimeout(this, [this] { Timer2Timer(); });
+    startTimer_.setSingleShot(true);
+    startTimer_.setInterval(kPanelStartDelayMs);
+    startTimer_.callOnTimeout(this, [this] { startDelayElapsed(); });
+    blinkTimer_.callOnTimeout(this, [this] { blinkTick(); });
 }
 
 KeypadPanel::~KeypadPanel() = default;
@@ -80,24 +81,26 @@ void KeypadPanel::write(int index, qint64 value) {
 
 void KeypadPanel::FormShow() {
     RunKey = StopKey = UpKey = DownKey = MonKey = EntKey = 0;
+    UpLatch = DownLatch = 0;
     BlinkPhase = 1;
 }
 
 void KeypadPanel::FormActivate() {
-    timer2_.setInterval(options_.LedDispTime.position());
+    blinkTimer_.setInterval(options_.LedDispTime.position());
     // An activation while the loop or direct input runs must not start a second loop.
     if (PanelRunning || DirectInput || loopDepth_ > 0)
         return;
-    timer1_.start();
+    startTimer_.start();
 }
 
 void KeypadPanel::FormClose() {
-    timer1_.stop();
-    timer2_.stop();
+    startTimer_.stop();
+    blinkTimer_.stop();
     PanelRunning = 0;
     DirectInput = 0;
     view_.setDirectChecked(false);
     view_.showDirectText(QString());
+    view_.wake();
 }
 
 void KeypadPanel::RKPExitClick() {
@@ -105,14 +108,14 @@ void KeypadPanel::RKPExitClick() {
     view_.closeWindow();
 }
 
-void KeypadPanel::Timer1Timer() {
-    timer1_.stop();
+void KeypadPanel::startDelayElapsed() {
+    startTimer_.stop();
     if (!view_.isShown() || PanelRunning || DirectInput || loopDepth_ > 0)
         return;
     RunPanelLoop();
 }
 
-void KeypadPanel::Timer2Timer() {
+void KeypadPanel::blinkTick() {
     BlinkPhase = BlinkPhase ? 0 : 1;
 }
 
@@ -144,8 +147,8 @@ void KeypadPanel::RunPanelLoop() {
     } else {
         PanelRunning = 1;
         showKeys(true);
-        if (timer2_.interval() > 0) // an interval of 0 would fire without pause
-            timer2_.start();
+        if (blinkTimer_.interval() > 0) // an interval of 0 would fire without pause
+            blinkTimer_.start();
         Clock& clock = link_.clock();
         qint64 last = clock.now();
         while (PanelRunning && view_.isShown()) {
@@ -159,12 +162,13 @@ void KeypadPanel::RunPanelLoop() {
             if (link_.CommError) {
                 view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
             } else {
-                view_.showLamps(BlinkPhase ? Display.LampByte1 : Display.LampByte2);
-                view_.showLed(BlinkPhase ? Display.ImageChars1 : Display.ImageChars2);
+                view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);
+                view_.showLed(BlinkPhase ? Display.ledText : Display.blinkLedText);
             }
             ++passes_;
 
-            view_.processEvents();
+            // Nothing more to do until the next pass is due or a key is pressed.
+            view_.waitEvents(int(std::max<qint64>(0, now + kPanelPassMs - clock.now())));
 
             if (RunKey) {
                 sendKey(KeyRun, base);
@@ -176,14 +180,16 @@ void KeypadPanel::RunPanelLoop() {
                 StopKey = 0;
                 write(KeyFlagIndex, 0);
             }
-            if (UpKey) {
+            if (UpKey || UpLatch) {
+                UpLatch = 0;
                 write(KeyCodeIndex, base + KeyUp);
             } else if (UpRelease) {
                 UpRelease = 0;
                 write(KeyCodeIndex, kUpReleaseCode);
                 write(KeyFlagIndex, 0);
             }
-            if (DownKey) {
+            if (DownKey || DownLatch) {
+                DownLatch = 0;
                 write(KeyCodeIndex, base + KeyDown);
             } else if (DownRelease) {
                 DownRelease = 0;
@@ -203,7 +209,7 @@ void KeypadPanel::RunPanelLoop() {
         }
         view_.showLamps(0);
         view_.showLed(kBlank4);
-        timer2_.stop();
+        blinkTimer_.stop();
     }
     showKeys(false);
     Connected = link_.ConnectDrive() ? 1 : 0;
@@ -223,11 +229,13 @@ bool KeypadPanel::takeKey() {
 void KeypadPanel::PaintBoxRunRKPClick() {
     if (takeKey())
         RunKey = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxStopRKPClick() {
     if (takeKey())
         StopKey = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxUpRKPMouseDown() {
@@ -236,10 +244,13 @@ void KeypadPanel::PaintBoxUpRKPMouseDown() {
     write(KeyFlagIndex, 1);
     UpKey = 1;
     UpRelease = 1;
+    UpLatch = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxUpRKPMouseUp() {
     UpKey = 0;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxDownRKPMouseDown() {
@@ -248,20 +259,25 @@ void KeypadPanel::PaintBoxDownRKPMouseDown() {
     write(KeyFlagIndex, 1);
     DownKey = 1;
     DownRelease = 1;
+    DownLatch = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxDownRKPMouseUp() {
     DownKey = 0;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxMonRKPClick() {
     if (takeKey())
         MonKey = 1;
+    view_.wake();
 }
 
 void KeypadPanel::PaintBoxEntRKPClick() {
     if (takeKey())
         EntKey = 1;
+    view_.wake();
 }
 
 // ---- Direct input ---------------------------------------------------------------------------
@@ -279,8 +295,10 @@ void KeypadPanel::FCLabelDblClick() {
         RunPanelLoop();
         return;
     }
-    if (PanelRunning)
+    if (PanelRunning) {
         PanelRunning = 0;
+        view_.wake();
+    }
     DirectInput = 1;
     EntryText.clear();
     DigitCount = 0;
@@ -291,7 +309,7 @@ void KeypadPanel::FCLabelDblClick() {
     view_.focusKeySink();
 }
 
-void KeypadPanel::Edit1KeyPress(QChar c) {
+void KeypadPanel::directInputKeyPress(QChar c) {
     if (!DirectInput)
         return;
     if (isPlainDigit(c)) {
@@ -316,7 +334,7 @@ void KeypadPanel::Edit1KeyPress(QChar c) {
     view_.showDirectText(EntryText);
 }
 
-bool KeypadPanel::Edit1KeyDown(int key) {
+bool KeypadPanel::directInputKeyDown(int key) {
     if (!DirectInput)
         return false;
     switch (key) {

@@ -22,16 +22,19 @@ public:
     virtual void showLed(const QString& text) = 0;
     // The seven lamps by the bits of a lamp byte.
     virtual void showLamps(std::uint8_t bits) = 0;
-    // FCLabel's text (direct input), painted at once; Edit1 shows it too.
+    // FCLabel's text (direct input), painted at once; the direct-input field shows it too.
     virtual void showDirectText(const QString& text) = 0;
     // The check mark of "FC Direct Input".
     virtual void setDirectChecked(bool on) = 0;
     // The six click areas over the keys (ShowKeys / HideKeys).
     virtual void setKeysVisible(bool on) = 0;
-    // Edit1 takes the keyboard.
+    // The direct-input field takes the keyboard.
     virtual void focusKeySink() = 0;
-    // Lets pending window messages through once (the key handlers run here).
-    virtual void processEvents() = 0;
+    // Lets window messages through (the key handlers run here), sleeping in the event loop
+    // until ms have passed or wake() is called; with ms 0 only what is pending.
+    virtual void waitEvents(int ms) = 0;
+    // Ends a waitEvents early: a key waits to be sent, or the loop is to end.
+    virtual void wake() = 0;
     // The confirmation blink's pause: the window repaints, but takes no clicks or keys.
     virtual void waitPainting(int ms) = 0;
     virtual bool isShown() const = 0;
@@ -53,6 +56,9 @@ inline constexpr int kUpReleaseCode = 0x104;
 inline constexpr int kDownReleaseCode = 0x108;
 // The loop starts this long after the window was activated.
 inline constexpr int kPanelStartDelayMs = 200;
+// A pass of the panel loop begins at most this often: a line that answers at once would
+// otherwise repaint the display as fast as the processor allows. A key press ends the wait.
+inline constexpr int kPanelPassMs = 50;
 // Digits of one direct-input entry.
 inline constexpr int kMaxDirectDigits = 4;
 
@@ -73,6 +79,8 @@ public:
     // ---- State (the window's fields) ----
     std::uint8_t RunKey = 0, StopKey = 0, UpKey = 0, DownKey = 0, MonKey = 0, EntKey = 0;
     std::uint8_t UpRelease = 0, DownRelease = 0;
+    // A press of UP or DOWN not yet sent: a click shorter than a pass still reaches the drive.
+    std::uint8_t UpLatch = 0, DownLatch = 0;
     std::uint8_t PanelRunning = 0;
     std::uint8_t Connected = 0;
     std::uint8_t DirectInput = 0;
@@ -80,7 +88,7 @@ public:
     std::uint8_t BlinkPhase = 1;
     int DisplayBlockIndex = -1, KeyCodeIndex = -1, KeyFlagIndex = -1;
     int DigitCount = 0;
-    KeypadDisplay Display; // ImageChars1/2, LampByte1/2
+    KeypadDisplay Display;
     QString EntryText;
     QChar DecimalGlyph;
 
@@ -91,8 +99,8 @@ public:
     void FormActivate();
     // The window closes (any way): the loop ends after its pass, both timers stop.
     void FormClose();
-    void Timer1Timer();
-    void Timer2Timer();
+    void startDelayElapsed();
+    void blinkTick();
     void PaintBoxRunRKPClick();
     void PaintBoxStopRKPClick();
     void PaintBoxUpRKPMouseDown();
@@ -103,18 +111,18 @@ public:
     void PaintBoxEntRKPClick();
     void FCLabelDblClick();
     // A character typed while direct input is on.
-    void Edit1KeyPress(QChar c);
+    void directInputKeyPress(QChar c);
     // Backspace 8, Delete 46, Esc 27, Enter 13; true when the key was taken.
-    bool Edit1KeyDown(int key);
+    bool directInputKeyDown(int key);
     void RKPExitClick();
 
     // The panel loop; returns when PanelRunning is cleared or the window is hidden. A call
     // from inside a running loop only keeps that loop going.
     void RunPanelLoop();
 
-    bool timer1Active() const { return timer1_.isActive(); }
-    bool timer2Active() const { return timer2_.isActive(); }
-    int timer2Interval() const { return timer2_.interval(); }
+    bool startTimerActive() const { return startTimer_.isActive(); }
+    bool blinkTimerActive() const { return blinkTimer_.isActive(); }
+    int blinkInterval() const { return blinkTimer_.interval(); }
     bool keysVisible() const { return keysVisible_; }
     bool loopActive() const { return loopDepth_ > 0; }
     // Passes of the loop so far (tests and the benchmark count refreshes).
@@ -136,8 +144,8 @@ private:
     CommLink& link_;
     KeypadPanelView& view_;
     KeypadLink keypadLink_;
-    QTimer timer1_;
-    QTimer timer2_;
+    QTimer startTimer_;
+    QTimer blinkTimer_;
     bool keysVisible_ = false;
     int loopDepth_ = 0;
     long passes_ = 0;

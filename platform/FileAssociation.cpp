@@ -1,11 +1,12 @@
 #include "platform/FileAssociation.h"
 
+#include "platform/TextFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 
@@ -20,9 +21,9 @@ bool saveFile(const QString& path, const QByteArray& bytes) {
         qWarning("File association: cannot create the folder of %s", qPrintable(path));
         return false;
     }
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        qWarning("File association: cannot write %s: %s", qPrintable(path), qPrintable(f.errorString()));
+    QString error;
+    if (!TextFile::writeBytes(path, bytes, &error)) {
+        qWarning("File association: %s", qPrintable(error));
         return false;
     }
     return true;

@@ -10,7 +10,8 @@
 #include <QStringList>
 #include <functional>
 
-// The identity of our file type and its description, as the program has always named them.
+// The identity of our file type and its description; fixed, so that an association made by an
+// earlier run still matches.
 inline constexpr const char* kKvrProgId = "VELRODI.INV.file";
 inline constexpr const char* kKvrDescription = "KALDRIX Parameter data";
 inline constexpr const char* kKvrMimeType = "application/x-velrodi-inv-file";

@@ -4,7 +4,9 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QSet>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -178,22 +180,48 @@ void IniFile::load() {
 
 QStringList IniFile::sections() const {
     QStringList out;
-    QStringList seen;
+    QSet<QString> seen;
     for (const Line& l : lines_) {
         if (!l.header || seen.contains(l.section))
             continue;
-        seen << l.section;
+        seen.insert(l.section);
         out << headerName(l.text);
     }
     return out;
 }
 
+IniFile::SectionIndex* IniFile::sectionIndex(const QString& foldedSection) const {
+    if (!index_.valid) {
+        // Only the headers are looked at, so that a large file costs no more than its read.
+        index_.sections.clear();
+        for (size_t i = 0; i < lines_.size(); ++i)
+            if (lines_[i].header)
+                index_.sections[lines_[i].section].headers.push_back(static_cast<int>(i));
+        index_.valid = true;
+    }
+    const auto it = index_.sections.find(foldedSection);
+    if (it == index_.sections.end())
+        return nullptr;
+    SectionIndex& si = *it;
+    if (!si.keysFound) {
+        for (int h : si.headers) {
+            for (size_t i = static_cast<size_t>(h) + 1; i < lines_.size() && !lines_[i].header; ++i) {
+                const QString& key = lines_[i].key;
+                if (key.isEmpty())
+                    continue;
+                const QString folded = key.toCaseFolded();
+                if (!si.keys.contains(folded))
+                    si.keys.insert(folded, static_cast<int>(i));
+            }
+        }
+        si.keysFound = true;
+    }
+    return &si;
+}
+
 int IniFile::findSectionLine(const QString& section) const {
-    const QString s = fold(section);
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].header && lines_[i].section == s)
-            return static_cast<int>(i);
-    return -1;
+    const SectionIndex* si = sectionIndex(fold(section));
+    return si ? si->headers.front() : -1;
 }
 
 bool IniFile::sectionExists(const QString& section) const {
@@ -202,16 +230,12 @@ bool IniFile::sectionExists(const QString& section) const {
 
 int IniFile::findKeyLine(const QString& section, const QString& key) const {
     const QString s = fold(section);
-    const QString k = key.trimmed();
+    const QString k = fold(key);
     // Lines before the first section belong to none.
     if (s.isEmpty() || k.isEmpty())
         return -1;
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const Line& l = lines_[i];
-        if (!l.header && l.section == s && !l.key.isEmpty() && l.key.compare(k, Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
+    const SectionIndex* si = sectionIndex(s);
+    return si ? si->keys.value(k, -1) : -1;
 }
 
 QStringList IniFile::keys(const QString& section) const {
@@ -274,6 +298,32 @@ void IniFile::setLine(int index, const QString& text, bool header, const QString
     dirty_ = true;
 }
 
+void IniFile::insertLine(int index, const QString& text, bool header, const QString& section) {
+    lines_.insert(lines_.begin() + index, Line());
+    setLine(index, text, header, section);
+    if (!index_.valid)
+        return;
+    // Lines from here on moved down by one; the new line is the first of its name, as the
+    // callers insert only what they did not find.
+    for (SectionIndex& si : index_.sections) {
+        for (int& h : si.headers)
+            if (h >= index)
+                ++h;
+        for (int& k : si.keys)
+            if (k >= index)
+                ++k;
+    }
+    const Line& l = lines_[static_cast<size_t>(index)];
+    if (l.header) {
+        SectionIndex& si = index_.sections[l.section];
+        si.headers.insert(std::upper_bound(si.headers.begin(), si.headers.end(), index), index);
+    } else if (!l.key.isEmpty()) {
+        const auto it = index_.sections.find(l.section);
+        if (it != index_.sections.end() && it->keysFound)
+            it->keys.insert(l.key.toCaseFolded(), index);
+    }
+}
+
 void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
     const QString s = fold(section);
     const QString k = key.trimmed();
@@ -290,17 +340,12 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     }
     int header = findSectionLine(section);
     if (header < 0) {
-        if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty()) {
-            lines_.push_back(Line());
-            setLine(static_cast<int>(lines_.size()) - 1, QString(), false, s);
-        }
-        lines_.push_back(Line());
-        header = static_cast<int>(lines_.size()) - 1;
-        setLine(header, u'[' + section.trimmed() + u']', true, s);
+        if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty())
+            insertLine(static_cast<int>(lines_.size()), QString(), false, s);
+        header = static_cast<int>(lines_.size());
+        insertLine(header, u'[' + section.trimmed() + u']', true, s);
     }
-    const int pos = sectionEndLine(header);
-    lines_.insert(lines_.begin() + pos, Line());
-    setLine(pos, k + u'=' + stored, false, s);
+    insertLine(sectionEndLine(header), k + u'=' + stored, false, s);
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
@@ -313,10 +358,15 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value) 
 
 void IniFile::deleteKey(const QString& section, const QString& key) {
     // Every occurrence goes, so that a later duplicate does not take the deleted key's place.
-    for (int i = findKeyLine(section, key); i >= 0; i = findKeyLine(section, key)) {
-        lines_.erase(lines_.begin() + i);
-        dirty_ = true;
-    }
+    const QString s = fold(section);
+    const QString k = fold(key);
+    if (findKeyLine(section, key) < 0)
+        return;
+    std::erase_if(lines_, [&](const Line& l) {
+        return !l.header && l.section == s && !l.key.isEmpty() && l.key.toCaseFolded() == k;
+    });
+    index_.valid = false;
+    dirty_ = true;
 }
 
 void IniFile::eraseSection(const QString& section) {
@@ -324,6 +374,7 @@ void IniFile::eraseSection(const QString& section) {
         return;
     const QString s = fold(section);
     std::erase_if(lines_, [&](const Line& l) { return l.section == s; });
+    index_.valid = false;
     dirty_ = true;
 }
 

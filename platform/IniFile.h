@@ -1,10 +1,15 @@
 #pragma once
 // Profile files (settings, language, drive catalogue, drive-type info) with the semantics
-// the program was written for: section and key names match ignoring case, the first
+// the program's files rely on: section and key names match ignoring case, the first
 // occurrence wins, key names are listed in file order, values are trimmed and one pair of
 // enclosing quotes is stripped, integers are decimal (or "0x"/"$" hex), booleans are
 // integers. Writes change only the line they touch; the file is written (CR LF, through a
 // temporary file and a rename) by flush() or, if still dirty, by the destructor.
+//
+// The file is read once, when the object is made; every read after that is served from
+// memory through an index of sections and keys, so a group of reads through one object
+// costs one read of the file however large it is.
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -55,6 +60,22 @@ private:
     int sectionEndLine(int sectionLine) const;
     void load();
     void setLine(int index, const QString& text, bool header, const QString& section);
+    void insertLine(int index, const QString& text, bool header, const QString& section);
+
+    // Where each (folded) section's headers stand, found in one pass over the lines; the
+    // first line of each of its keys, found when a key of the section is first looked up.
+    // Dropped when lines are removed; an inserted line shifts it in place.
+    struct SectionIndex {
+        std::vector<int> headers;
+        QHash<QString, int> keys; // folded key -> line
+        bool keysFound = false;
+    };
+    struct Index {
+        QHash<QString, SectionIndex> sections;
+        bool valid = false;
+    };
+    SectionIndex* sectionIndex(const QString& foldedSection) const;
+    mutable Index index_;
 
     QString loadError_;
     bool legacy_ = false; // the file is in the legacy code page, and is written back in it

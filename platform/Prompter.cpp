@@ -56,6 +56,8 @@ BoxAnswer firstButtonAnswer(BoxButtons b) {
     case BoxButtons::YesNo:
     case BoxButtons::YesNoCancel:
         return BoxAnswer::Yes;
+    case BoxButtons::YesNoDefaultNo:
+        return BoxAnswer::No;
     case BoxButtons::AbortRetryIgnore:
         return BoxAnswer::Abort;
     }

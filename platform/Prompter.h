@@ -9,7 +9,8 @@ class QWidget;
 class QPrinter;
 
 enum class BoxIcon { None, Warning, Error, Stop, Information, Question };
-enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel, AbortRetryIgnore };
+// YesNoDefaultNo: a question whose safe answer is No (Enter and a box without windows give No).
+enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel, AbortRetryIgnore, YesNoDefaultNo };
 enum class BoxAnswer { Ok, Cancel, Yes, No, Abort, Retry, Ignore };
 
 class Prompter {

@@ -21,6 +21,14 @@ bool PumpEvents() {
     return true;
 }
 
+void LetWindowsRepaint() {
+    if (pumpDepth > 0 || !QCoreApplication::instance())
+        return;
+    ++pumpDepth;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    --pumpDepth;
+}
+
 CommandGuard::CommandGuard(const char* command) : command_(command), busy_(running(command)) {
     if (!busy_)
         runningCommands.push_back(command_);

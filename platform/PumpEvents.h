@@ -6,6 +6,9 @@
 // Processes pending events. Returns false when called from inside another PumpEvents
 // (nothing is processed then).
 bool PumpEvents();
+// Lets the windows repaint from inside a long wait that must not take the user's input
+// (clicks and keys stay queued until the wait is over). Nothing inside PumpEvents.
+void LetWindowsRepaint();
 
 // Held by a command for as long as it runs; a second guard for the same command while the
 // first lives reports busy() and the command returns at once.

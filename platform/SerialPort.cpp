@@ -90,9 +90,9 @@ int openExclusive(const QString& path, SerialError& error) {
     return fd;
 }
 
-void modemLine(int fd, int line, bool on) {
-    // ENOTTY / EINVAL on a pseudo-terminal: no modem lines there, nothing to do.
-    (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
+// False when the device has no such line (ENOTTY / EINVAL on a pseudo-terminal).
+bool modemLine(int fd, int line, bool on) {
+    return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
 }
 
 // tcsetattr() reads the settings back and fails when the parity bit did not stick, which a
@@ -182,9 +182,11 @@ SerialError TermiosSerialPort::open(const QString& path, int baud, int dataBits,
         return SerialError::ConfigFailed;
     }
     // The request raises RTS; DTR stays up as the adapter expects.
-    modemLine(fd, TIOCM_RTS, false);
+    const bool rts = modemLine(fd, TIOCM_RTS, false);
+    const int e = errno;
     modemLine(fd, TIOCM_DTR, true);
     tcflush(fd, TCIOFLUSH);
+    noModemLines_ = !rts && (e == ENOTTY || e == EINVAL);
     fd_ = fd;
     path_ = path;
     return SerialError::None;
@@ -206,6 +208,7 @@ void TermiosSerialPort::close() {
         ::close(fd_);
     }
     fd_ = -1;
+    noModemLines_ = false;
     path_.clear();
 }
 
@@ -220,7 +223,7 @@ void TermiosSerialPort::purgeInput() {
 }
 
 void TermiosSerialPort::setRts(bool on) {
-    if (fd_ >= 0)
+    if (fd_ >= 0 && !noModemLines_)
         modemLine(fd_, TIOCM_RTS, on);
 }
 
@@ -265,6 +268,8 @@ int TermiosSerialPort::write(std::span<const std::uint8_t> data) {
 }
 
 bool TermiosSerialPort::drain(int timeoutMs) {
+    if (fd_ >= 0 && noModemLines_)
+        return true;
     const qint64 start = monotonicMs();
     for (;;) {
         const int n = outputQueued();

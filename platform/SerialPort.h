@@ -43,6 +43,8 @@ public:
     virtual void purgeInput() = 0;
     // Errors are ignored: a pseudo-terminal has no modem lines.
     virtual void setRts(bool on) = 0;
+    // The descriptor to watch for input (a socket notifier), -1 when there is none.
+    virtual int pollHandle() const { return -1; }
 
     // Bytes waiting in the output and input queues; -1 on error or when closed.
     virtual int outputQueued() = 0;
@@ -61,7 +63,9 @@ public:
 
 // POSIX termios port: O_NOCTTY + TIOCEXCL, raw mode, no flow control, CLOCAL. Parity bits
 // are checked on input (a byte with a parity error reads as 0), so a wrong line setting shows
-// up as a bad sum rather than a plausible value.
+// up as a bad sum rather than a plausible value. A device that refuses the modem lines at the
+// open (a pseudo-terminal) is asked for them no more, and has no output queue to wait for:
+// what is written is with the other side at once.
 class TermiosSerialPort : public SerialPort {
 public:
     TermiosSerialPort() = default;
@@ -78,6 +82,7 @@ public:
     void purgeOutput() override;
     void purgeInput() override;
     void setRts(bool on) override;
+    int pollHandle() const override { return fd_; }
     int outputQueued() override;
     int inputQueued() override;
     int write(std::span<const std::uint8_t> data) override;
@@ -86,9 +91,12 @@ public:
     WaitResult waitReadable(int timeoutMs) override;
 
     int fd() const { return fd_; }
+    // The device refused the modem lines when it was opened.
+    bool noModemLines() const { return noModemLines_; }
 
 private:
     int fd_ = -1;
+    bool noModemLines_ = false;
     QString path_;
 };
 

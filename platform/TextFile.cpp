@@ -1,12 +1,16 @@
 #include "platform/TextFile.h"
 
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace TextFile {
@@ -162,33 +166,188 @@ bool readLines(const QString& path, QStringList& lines, QString* error) {
     return true;
 }
 
+bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds, ReadProblem& problem) {
+    problem = ReadProblem();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        problem.failure = ReadFailure::CannotOpen;
+        problem.error = f.errorString();
+        return false;
+    }
+    auto tooLarge = [&](qint64 size) {
+        problem.failure = ReadFailure::TooLarge;
+        problem.size = size;
+        return false;
+    };
+    if (bounds.maxBytes > 0 && f.size() > bounds.maxBytes)
+        return tooLarge(f.size());
+    // One byte more than the bound tells a file that grew (or a device) from one that fits.
+    const QByteArray bytes = bounds.maxBytes > 0 ? f.read(bounds.maxBytes + 1) : f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        problem.failure = ReadFailure::CannotRead;
+        problem.error = f.errorString();
+        return false;
+    }
+    if (bounds.maxBytes > 0 && bytes.size() > bounds.maxBytes)
+        return tooLarge(bytes.size());
+    if (bounds.maxLineBytes > 0) {
+        const char* p = bytes.constData();
+        const qsizetype n = bytes.size();
+        qsizetype start = 0;
+        int line = 1;
+        for (qsizetype i = 0; i < n; ++i) {
+            const char c = p[i];
+            if (c != '\r' && c != '\n') {
+                if (i + 1 - start > bounds.maxLineBytes) {
+                    problem.failure = ReadFailure::LineTooLong;
+                    problem.line = line;
+                    return false;
+                }
+                continue;
+            }
+            if (c == '\r' && i + 1 < n && p[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+            ++line;
+        }
+    }
+    lines = splitLines(decode(bytes));
+    return true;
+}
+
+namespace {
+
+// Recognisable, so that a later save removes exactly our own leftovers and never a file of
+// the user's that merely starts with the target's name.
+const QLatin1String kTempMark(".kvrtmp-");
+constexpr int kTempSuffixLength = 6;
+
+QString systemError(int code) {
+    return QString::fromLocal8Bit(strerror(code));
+}
+
+QString randomSuffix() {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString out;
+    for (int i = 0; i < kTempSuffixLength; ++i)
+        out += QLatin1Char(kChars[QRandomGenerator::global()->bounded(int(sizeof kChars) - 1)]);
+    return out;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isTemporaryNameFor(const QString& targetFileName, const QString& candidate) {
+    const qsizetype stem = targetFileName.size() + kTempMark.size();
+    if (candidate.size() != stem + kTempSuffixLength || !candidate.startsWith(targetFileName) ||
+        QStringView(candidate).mid(targetFileName.size(), kTempMark.size()) != kTempMark)
+        return false;
+    for (qsizetype i = stem; i < candidate.size(); ++i) {
+        const char16_t c = candidate.at(i).unicode();
+        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')))
+            return false;
+    }
+    return true;
+}
+
+QStringList leftoverTemporaryFiles(const QString& path) {
+    const QFileInfo target(path);
+    const QString name = target.fileName();
+    QStringList out;
+    if (name.isEmpty())
+        return out;
+    const QDir folder = target.absoluteDir();
+    // No name filter: its wildcards would read a "[" in the target's name as a pattern.
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries)
+        if (isTemporaryNameFor(name, entry))
+            out << folder.filePath(entry);
+    return out;
+}
+
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile f(path);
-    // Never fall back to writing the file in place: a failure must leave the old file.
-    f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly)) {
+    auto fail = [&](const QString& reason) {
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, f.errorString());
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
         return false;
+    };
+    // A link is followed, so that the file it points at is replaced and the link stays.
+    QFileInfo info(path);
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+    info = QFileInfo(target);
+    if (info.isDir())
+        return fail(QStringLiteral("it is a folder"));
+    if (info.exists() && !info.isWritable())
+        return fail(QStringLiteral("the file is read-only"));
+
+    for (const QString& leftover : leftoverTemporaryFiles(target))
+        QFile::remove(leftover);
+
+    const QByteArray final = QFile::encodeName(target);
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = final + QFile::encodeName(kTempMark + randomSuffix());
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return fail(systemError(errno));
     }
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, f.errorString());
-        f.cancelWriting();
-        return false;
-    }
+    if (fd < 0)
+        return fail(systemError(EEXIST));
+    // The new file keeps the permissions of the one it replaces.
+    struct stat old {};
+    if (::stat(final.constData(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
     // The data must be on disk before the rename makes it the file.
-    if (::fsync(f.handle()) != 0) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
-        f.cancelWriting();
-        return false;
+    if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
+        const int code = errno;
+        ::close(fd);
+        ::unlink(temp.constData());
+        return fail(systemError(code));
     }
-    if (!f.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, f.errorString());
-        return false;
+    if (::close(fd) != 0 || ::rename(temp.constData(), final.constData()) != 0) {
+        const int code = errno;
+        ::unlink(temp.constData());
+        return fail(systemError(code));
     }
+    return true;
+}
+
+bool appendBytes(const QString& path, const QByteArray& bytes, QString* error) {
+    auto fail = [&](int code) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, systemError(code));
+        return false;
+    };
+    // Opened and closed for each piece, so that whatever was appended is in the file whenever
+    // the writer stops. A file that has gone is not made again without what stood before.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno);
+    if (!writeAll(fd, bytes)) {
+        const int code = errno;
+        ::close(fd);
+        return fail(code);
+    }
+    if (::close(fd) != 0)
+        return fail(errno);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 namespace TextFile {
 
@@ -28,11 +29,37 @@ QStringList splitLines(const QString& text);
 bool readText(const QString& path, QString& text, QString* error = nullptr);
 bool readLines(const QString& path, QStringList& lines, QString* error = nullptr);
 
-// Replaces the file atomically; a failure leaves the old file as it was.
+// Bounds of a reader that knows how large its files can be: a file above maxBytes is refused
+// before it is read, and a line above maxLineBytes (counted in the file's bytes, without its
+// end) stops the reading there, so that neither ever reaches a box or a parser.
+struct ReadBounds {
+    qint64 maxBytes = 0;
+    qsizetype maxLineBytes = 0;
+};
+enum class ReadFailure { None, CannotOpen, CannotRead, TooLarge, LineTooLong };
+struct ReadProblem {
+    ReadFailure failure = ReadFailure::None;
+    qint64 size = 0; // of the file, when TooLarge
+    int line = 0;    // 1-based, when LineTooLong
+    QString error;   // the system's reason, when CannotOpen or CannotRead
+};
+bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds, ReadProblem& problem);
+
+// Replaces the file atomically; a failure leaves the old file as it was. The bytes go to a
+// temporary file beside the target named "<name>.kvrtmp-XXXXXX" first; leftovers of that
+// name from an earlier save that was cut off are removed by the next save of the target.
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// Adds bytes at the end of an existing file (a log or a recording row by row); false when the
+// file is missing or cannot take them.
+bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 bool writeText(const QString& path, const QString& text, QString* error = nullptr);
 // Every line, the last one included, ends with eol.
 bool writeLines(const QString& path, const QStringList& lines, QString* error = nullptr,
                 const QString& eol = QStringLiteral("\r\n"));
+
+// The temporary files a save of path leaves when it is cut off (only names of our own
+// pattern), and whether a file name is one of them.
+QStringList leftoverTemporaryFiles(const QString& path);
+bool isTemporaryNameFor(const QString& targetFileName, const QString& candidate);
 
 } // namespace TextFile

@@ -203,6 +203,18 @@ bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length) {
     return p == Protocol::Modbus ? ModbusReplyCrcOk(reply, length) : InverterReplySumOk(reply, length);
 }
 
+bool InverterReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r) {
+    std::size_t at = 1 + (r.station.hasStationByte() ? 1 : 0);
+    const bool longMark = r.wide && !IsBlockRead(r);
+    if (reply.size() < at + (longMark ? 1 : 0) + 3 || reply[0] != kInverterStart)
+        return false;
+    if (longMark && reply[at++] != kInverterLongMark)
+        return false;
+    const std::uint16_t number = ComNoToRegister(r.comNo);
+    return reply[at] == std::uint8_t(r.kind) && reply[at + 1] == std::uint8_t(number >> 8) &&
+           reply[at + 2] == std::uint8_t(number & 0xFF);
+}
+
 std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide, bool& err) {
     if (err)
         return 0;

@@ -98,6 +98,11 @@ bool InverterReplySumOk(std::span<const std::uint8_t> reply, int length);
 bool ModbusReplyCrcOk(std::span<const std::uint8_t> reply, int length);
 bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length);
 
+// A maker's reply answers the request: its start byte, long mark (a 32-bit parameter, not a
+// block read), command letter and number are those of the request. The station byte is not
+// compared (a broadcast may be answered with the drive's own number). False when shorter.
+bool InverterReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r);
+
 // The value of a maker's reply: after "/", the station byte (when configured) and "L" (when
 // wide), the letter and two number bytes, 2 or 4 bytes big-endian, unsigned. Returns 0 at
 // once when err is already set; sets err when the reply is too short.

@@ -16,7 +16,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 dir=${FUZZ_BUILD_DIR:-build-fuzz}
-targets=(fuzz_parafile fuzz_cfgfile fuzz_csv fuzz_drivedata)
+targets=(fuzz_parafile fuzz_cfgfile fuzz_csv fuzz_drivedata fuzz_monitorfile)
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all"
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVR_BUILD_BENCH=OFF \
   -DKVR_FUZZ=ON -DCMAKE_CXX_FLAGS="$flags" \

@@ -31,7 +31,8 @@ trap cleanup EXIT
 if [ $sim = 1 ] && [ -x build/tools/drivesim/drivesim ]; then
   link="$PWD/$run/sim-COM1"
   build/tools/drivesim/drivesim --protocol inverter --data "$PWD/$run" \
-      --type HXA1 --cpu V110 --capacity -2004 --language Eng --station 1 --link "$link" &
+      --type HXA1 --cpu V110 --capacity -2004 --language Eng --station 1 --link "$link" \
+      --ramp-ms 5000 --command 5000 &
   sim_pid=$!
   for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
   # Point COM1 at the simulated drive; other settings in the file are kept.

@@ -3,22 +3,24 @@
 // commands to the file commands, the parameter table, the set-up dialogs and help, shows the
 // drive link's icon, and holds the hidden state flags other windows read and write.
 //
-// Its menu items and tool buttons are separate actions, named as the program names them:
-// the table shows and hides the menu items while it disables or presses the buttons, and a
-// button's command runs only while its menu item is enabled. The menu items' shortcuts are
-// application-wide (they work while the table is the active window); a window that offers
-// the same commands must not register the same shortcuts again, or Qt fires neither.
+// Every command is one row of the command table (MainCommands.cpp): its menu item and its
+// tool button are separate actions, named by the object names the language file and the
+// tests know: the table shows and hides the menu items while it disables or presses the
+// buttons, and a button's command runs only while its menu item is enabled. The menu items'
+// shortcuts are application-wide (they work while the table is the active window); a window
+// that offers the same commands must not register the same shortcuts again, or Qt fires
+// neither.
 #include "core/FileCommands.h"
 #include "link/LinkView.h"
 #include "table/TableCommands.h"
 #include "ui/FormActivation.h"
 #include "ui/ParameterTableWindow.h"
 
-#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -34,18 +36,49 @@ class ParameterStore;
 class TransferCommands;
 struct ProgramContext;
 
-// What the main window calls on the parameter table window. The start-up wires these to the
-// table; a command whose hook is empty does nothing.
-struct TableHooks {
-    std::function<void()> Show;       // make the window visible (not modal)
-    std::function<void()> RefreshAll; // rebuild the rows from the data store
-    std::function<void()> FocusGrid;  // the grid takes the focus when it can
-    std::function<QList<QStringList>()> Rows;
-    // The table's own handlers the Parameter menu forwards to.
-    std::function<void()> PopUndoClick, PopRedoClick, PopCopyClick, PopChgDispClick, PopCVDispClick,
-        PopQuickClick, PopSlctClick, PopSlctUnlockClick, PopBlindClick, PopDispClick, PopHexDispClick,
-        PopDecDispClick, PopDefClick, PopParaHelpClick, ShowFind, ImportSelected, PopUpLoadClick;
+// The main window's commands, in the order of its menus; CommunicationCheck is the link
+// icon's tool button, which has no menu item.
+enum class MainCommand {
+    New,
+    Open,
+    Save,
+    SaveAs,
+    PrinterSetup,
+    PageSetup,
+    Print,
+    CommSetup,
+    Exit,
+    ParameterTable,
+    Undo,
+    Redo,
+    Copy,
+    Import,
+    Export,
+    SelectedImport,
+    SelectedExport,
+    Comparison,
+    ChangedOnly,
+    CurrentVoltage,
+    Quick,
+    Select,
+    SelectClear,
+    Blind,
+    AllParameters,
+    Hex,
+    Dec,
+    Shipment,
+    ParameterHelp,
+    Find,
+    KeyPad,
+    InverterInfo,
+    MonitorChart,
+    EnvironmentOptions,
+    MaintenanceMode,
+    HelpContents,
+    About,
+    CommunicationCheck,
 };
+inline constexpr int kMainCommandCount = int(MainCommand::CommunicationCheck) + 1;
 
 class MainWindow : public QMainWindow, public LinkView, public FileCommandHost, public TableWindowHost {
     Q_OBJECT
@@ -75,49 +108,31 @@ public:
     QStringList I_CpuForm_M; // CPU versions of the selected type and their numbers
     QStringList I_CpuNo_M;
     QStringList cbPrinter;
-    // The file commands keep these; the names are the program's.
+    // The file commands keep these.
     bool& CommentsChk;
     QString& CommentsBuff;
     QStringList& CFG_CNum;
     QStringList& CFG_Val;
 
-    // ---- Menus ---------------------------------------------------------------------------
-    QMenu* FileMenu = nullptr;
-    QAction *ParaMakeNew = nullptr, *ParaOpen = nullptr, *ParaSaveOverWrite = nullptr,
-            *ParaSaveChangeName = nullptr, *PrinterSetup = nullptr, *PrintSetup = nullptr, *Print = nullptr,
-            *RS232C1 = nullptr, *ToolsEnd = nullptr;
-    QMenu* ParameterMenu = nullptr;
-    QAction *ParameterEditor = nullptr, *PopUndo2 = nullptr, *PopRedo2 = nullptr, *PopCopy2 = nullptr,
-            *DownLoad = nullptr, *UpLoad = nullptr, *PopDownLoad2 = nullptr, *PopUpLoad2 = nullptr,
-            *PopComp = nullptr, *PopChgDisp2 = nullptr, *PopCVDisp2 = nullptr, *PopQuick2 = nullptr,
-            *PopSlct2 = nullptr, *PopSlctUnlock2 = nullptr, *PopBlind2 = nullptr, *PopDisp2 = nullptr,
-            *PopHexDisp2 = nullptr, *PopDecDisp2 = nullptr, *PopDef2 = nullptr, *PopParaHelp2 = nullptr,
-            *PopFind2 = nullptr;
-    // Separators of the Parameter menu the table shows and hides with its mirror items.
-    QAction *N16 = nullptr, *N1 = nullptr, *N20 = nullptr, *N23 = nullptr, *N19 = nullptr, *N4 = nullptr,
-            *N21 = nullptr;
-    QAction* InvRun = nullptr; // the Key Pad entry of the menu bar
-    QMenu* Monitor = nullptr;
-    QAction *MonInvInfo = nullptr, *MonChart = nullptr;
-    QMenu* option = nullptr;
-    QAction *MMItoolsSetting = nullptr, *MMIMt = nullptr;
-    QMenu* Help1 = nullptr;
-    QAction *MMItoolsHelp = nullptr, *Version = nullptr;
-
-    // ---- Tool bar ------------------------------------------------------------------------
-    QToolBar* ToolBar1 = nullptr;
-    QAction *ToolBline = nullptr, *ToolBnew = nullptr, *ToolBopen = nullptr, *ToolBsav = nullptr,
-            *ToolBsavas = nullptr, *ToolBprinter = nullptr, *ToolBprint = nullptr, *ToolBrs = nullptr,
-            *ToolBTable = nullptr, *ToolBundo = nullptr, *ToolBredo = nullptr, *ToolBpr = nullptr,
-            *ToolBpw = nullptr, *ToolBpsr = nullptr, *ToolBpsw = nullptr, *ToolBpcp = nullptr,
-            *ToolBfind = nullptr, *ToolBCV = nullptr, *ToolButton7 = nullptr, *ToolBQuick = nullptr,
-            *ToolBpanel = nullptr, *ToolBInvInfo = nullptr, *ToolBmon = nullptr, *ToolBop = nullptr,
-            *ToolBhelp = nullptr;
-    // The image ToolBline shows (0 failed, 1 idle, 2 busy).
+    // ---- Menus and tool bar --------------------------------------------------------------
+    QMenu* fileMenu = nullptr;
+    QMenu* parameterMenu = nullptr;
+    QMenu* monitoringMenu = nullptr;
+    QMenu* toolsMenu = nullptr;
+    QMenu* helpMenu = nullptr;
+    QToolBar* toolBar = nullptr;
+    // The tool bar's separator before the Quick button, which comes and goes with it.
+    QAction* quickSeparator = nullptr;
+    // A command's menu item (the Key Pad entry of the menu bar for KeyPad) and its tool
+    // button; null where the command has none.
+    QAction* item(MainCommand command) const { return items_[std::size_t(command)]; }
+    QAction* button(MainCommand command) const { return buttons_[std::size_t(command)]; }
+    // The image of the link icon's button (0 failed, 1 idle, 2 busy).
     LinkIcon linkIcon() const { return linkIcon_; }
 
     // ---- Wiring --------------------------------------------------------------------------
-    TableHooks table;
+    // The parameter table window the Parameter menu's commands go to (none: they do nothing).
+    void setTable(TableWindowControl* table) { table_ = table; }
     // The states of the table's commands; the main menu's twins, the tool buttons and the
     // table's pop-up items follow them.
     TableCommands& tableCommands() override { return tableCommands_; }
@@ -135,6 +150,8 @@ public:
     std::function<void()> startupForm;
     // The special-setup check run at activation (it reconnects and may warn once).
     std::function<void()> specialSetupCheck;
+    // "Inverter Info.": connect, read the drive's information, show it (set by the start-up).
+    std::function<void()> inverterInfo;
     FileCommands& fileCommands() { return *fileCommands_; }
     // The data store the start-up created (owned by the window).
     void adoptStore(std::unique_ptr<ParameterStore> store);
@@ -154,6 +171,7 @@ public:
     void FormClose();
 
     // ---- Routines of the first show (also run by New) ------------------------------------
+    // The menus' and tool buttons' texts from section "Main" of the language file.
     void ApplyMainTexts();
     void FillPrinterList();
     void UpdateCurrentVoltageCommands() override;
@@ -161,45 +179,58 @@ public:
     void SetHelpFileName();
     int QuickSetting = 0;
     // Title and filter of the chooser for a missing drive-type or capacity file.
-    const QString& openDialog2Title() const { return openDialog2Title_; }
-    const QString& openDialog2Filter() const { return openDialog2Filter_; }
+    const QString& missingFileTitle() const { return missingFileTitle_; }
+    const QString& missingFileFilter() const { return missingFileFilter_; }
     // The page set-up's comment box until that window exists.
     QString PrintSetComment;
 
     // ---- Commands ------------------------------------------------------------------------
-    void ParaMakeNewClick();
-    void ParaOpenClick();
-    void ParaSaveOverWriteClick();
-    void ParaSaveChangeNameClick();
-    void RS232C1Click();
-    void ToolsEndClick();
-    void ParameterEditorClick();
-    void PopUndo2Click();
-    void DownLoadClick();
-    void UpLoadClick();
-    void PopCompClick();
-    void PopDownLoad2Click();
-    void PopUpLoad2Click();
-    void PopRedo2Click();
-    void PopCopy2Click();
-    void PopChgDisp2Click();
-    void PopCVDisp2Click();
-    void PopQuick2Click();
-    void PopSlct2Click();
-    void PopSlctUnlock2Click();
-    void PopBlind2Click();
-    void PopDisp2Click();
-    void PopHexDisp2Click();
-    void PopDecDisp2Click();
-    void PopDef2Click();
-    void PopParaHelp2Click();
-    void PopFind2Click();
-    void InvRunClick();
-    void MMItoolsSettingClick();
-    void MMItoolsHelpClick();
-    void ToolBlineClick();
+    // Runs a command as its menu item does: nothing while the window is disabled for a
+    // monitor run, nothing for a gated command whose item is disabled; then its handler or
+    // the table command it forwards.
+    void run(MainCommand command);
+    // What the commands do once they may run.
+    void newParameterSet();
+    void openParameterFile();
+    void saveParameterFile();
+    void saveParameterFileAs();
+    void communicationSetup();
+    void exitProgram();
+    void showParameterTable();
+    void undo();
+    void redo();
+    void importAll();
+    void exportAll();
+    void compareAll();
+    void importSelected();
+    void exportSelected();
+    void parameterHelp();
+    void keyPad();
+    // "Inverter Info.": the start-up's inverterInfo, which connects and shows what it read.
+    void inverterInformation();
+    // "Monitor": the monitor window, not modal.
+    void monitorChart();
+    void environmentOptions();
+    // Maintenance mode: the password window, then the table rebuilt when it unlocked.
+    void maintenanceMode();
+    void helpContents();
+    // The about box, modal, created for this showing.
+    void about();
+    // The link icon's button: connects, and on failure offers the set-up and tries again.
+    void communicationCheck();
     // A help request while the window is active (F1 without the menu).
     void FormHelp();
+
+    // ---- Monitor -------------------------------------------------------------------------
+    // The monitor window's entry points; the start-up wires them to the window.
+    struct MonitorHooks {
+        std::function<void()> Show;    // show it, not modal
+        std::function<void()> Rebuild; // follow a new drive type (lists, saved set-up)
+    };
+    MonitorHooks monitorHooks;
+    // The monitor enables the command when the drive type has items and while it is closed.
+    void setMonitorCommandEnabled(bool on);
+    void rebuildMonitor() override;
 
     // ---- TableWindowHost -------------------------------------------------------------------
     QRect mainFrameGeometry() const override { return frameGeometry(); }
@@ -208,7 +239,6 @@ public:
 
     // ---- LinkView ------------------------------------------------------------------------
     void setLinkIcon(LinkIcon icon) override;
-    // Inverter information, whose window this program does not have yet, stays disabled.
     void setDriveCommandEnabled(DriveCommand command, bool enabled) override;
     bool driveCommandRequested(DriveCommand command) const;
 
@@ -238,24 +268,23 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Built from the command table (MainCommands.cpp).
     void buildMenus();
     void buildToolBar();
     void bindTableCommands();
-    QAction* item(QMenu* menu, const char* name, const QString& text, void (MainWindow::*handler)(),
-                  const QKeySequence& shortcut = QKeySequence());
-    QAction* button(const char* name, void (MainWindow::*handler)(), QAction* gate);
-    QAction* separator(QMenu* menu, const char* name);
     // True when a command may run: the window is enabled (no monitor run) and, for a gated
     // command, its menu item is enabled.
     bool mayRun(const QAction* gate) const;
-    void forward(const QAction* gate, const std::function<void()>& handler);
     void connectAgain();
 
     std::unique_ptr<ParameterStore> store_;
     QPointer<KeypadWindow> keypad_;
     TableCommands tableCommands_;
-    QString openDialog2Title_;
-    QString openDialog2Filter_;
+    TableWindowControl* table_ = nullptr;
+    std::array<QAction*, kMainCommandCount> items_{};
+    std::array<QAction*, kMainCommandCount> buttons_{};
+    QString missingFileTitle_;
+    QString missingFileFilter_;
     LinkIcon linkIcon_ = LinkIcon::Idle;
     bool shown_ = false;
     bool requested_[8] = {};

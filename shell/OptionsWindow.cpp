@@ -239,99 +239,105 @@ void OptionsWindow::build() {
     top->addWidget(tabs_);
 
     // Tab 1: start-up and communication.
-    auto* t1 = new QWidget;
-    t1->setObjectName(QStringLiteral("TabSheet1"));
-    auto* l1 = new QVBoxLayout(t1);
-    l1->addWidget(heading(label("Label4", english("Label4"), t1)));
+    auto* startupTab = new QWidget;
+    startupTab->setObjectName(QStringLiteral("TabSheet1"));
+    auto* startupLayout = new QVBoxLayout(startupTab);
+    startupLayout->addWidget(heading(label("Label4", english("Label4"), startupTab)));
     for (CheckOption* c : {&o.StartLang, &o.StartInv, &o.PrinterChk, &o.TypCapChk})
-        l1->addWidget(addCheck(*c, english(c->name()), t1));
-    l1->addWidget(heading(label("Label1", english("Label1"), t1)));
+        startupLayout->addWidget(addCheck(*c, english(c->name()), startupTab));
+    startupLayout->addWidget(heading(label("Label1", english("Label1"), startupTab)));
     for (CheckOption* c : {&o.EEPWriteEnable, &o.WriteNotChgPara, &o.ParaErrDisp, &o.ParaResult,
                            &o.CompMsgDisp, &o.CompResult, &o.SUMode})
-        l1->addWidget(addCheck(*c, english(c->name()), t1));
+        startupLayout->addWidget(addCheck(*c, english(c->name()), startupTab));
     for (const char* n : {"Label14", "Label15", "Label18", "Label23"}) {
-        QLabel* red = label(n, english(n), t1);
+        QLabel* red = label(n, english(n), startupTab);
         red->setStyleSheet(QStringLiteral("color: red"));
-        l1->addWidget(red);
+        startupLayout->addWidget(red);
     }
-    DefBtn = new QPushButton(english("DefBtn"), t1);
-    DefBtn->setObjectName(QStringLiteral("DefBtn"));
+    factorySettingsButton = new QPushButton(english("DefBtn"), startupTab);
+    factorySettingsButton->setObjectName(QStringLiteral("DefBtn"));
     // Enter in a field must not press a button of the dialog.
-    DefBtn->setAutoDefault(false);
-    connect(DefBtn, &QPushButton::clicked, this, [this] { options_.DefBtnClick(); });
-    l1->addWidget(DefBtn);
-    l1->addStretch();
-    tabs_->addTab(t1, english("TabSheet1"));
+    factorySettingsButton->setAutoDefault(false);
+    connect(factorySettingsButton, &QPushButton::clicked, this,
+            [this] { options_.restoreFactorySettings(); });
+    startupLayout->addWidget(factorySettingsButton);
+    startupLayout->addStretch();
+    tabs_->addTab(startupTab, english("TabSheet1"));
 
     // Tab 2: files and the parameter table.
-    auto* t2 = new QWidget;
-    t2->setObjectName(QStringLiteral("TabSheet2"));
-    auto* l2 = new QVBoxLayout(t2);
-    l2->addWidget(heading(label("Label22", english("Label22"), t2)));
+    auto* fileTab = new QWidget;
+    fileTab->setObjectName(QStringLiteral("TabSheet2"));
+    auto* fileLayout = new QVBoxLayout(fileTab);
+    fileLayout->addWidget(heading(label("Label22", english("Label22"), fileTab)));
     for (CheckOption* c : {&o.SaveNotChgPara, &o.ParaSkipSave, &o.FileRegist})
-        l2->addWidget(addCheck(*c, english(c->name()), t2));
-    l2->addWidget(heading(label("Label2", english("Label2"), t2)));
-    l2->addWidget(addCheck(o.ParaEnt, english("ParaEnt"), t2));
+        fileLayout->addWidget(addCheck(*c, english(c->name()), fileTab));
+    fileLayout->addWidget(heading(label("Label2", english("Label2"), fileTab)));
+    fileLayout->addWidget(addCheck(o.ParaEnt, english("ParaEnt"), fileTab));
     auto* undo = new QHBoxLayout;
-    undo->addWidget(label("Label3", english("Label3"), t2));
-    undo->addWidget(addEdit(o.UndoMaxSet, t2));
+    undo->addWidget(label("Label3", english("Label3"), fileTab));
+    undo->addWidget(addEdit(o.UndoMaxSet, fileTab));
     undo->addStretch();
-    l2->addLayout(undo);
-    l2->addStretch();
-    tabs_->addTab(t2, english("TabSheet2"));
+    fileLayout->addLayout(undo);
+    fileLayout->addStretch();
+    tabs_->addTab(fileTab, english("TabSheet2"));
 
     // Tab 3: keypad and monitor.
-    auto* t3 = new QWidget;
-    t3->setObjectName(QStringLiteral("TabSheet3"));
-    auto* g3 = new QGridLayout(t3);
+    auto* monitorTab = new QWidget;
+    monitorTab->setObjectName(QStringLiteral("TabSheet3"));
+    auto* monitorGrid = new QGridLayout(monitorTab);
     int r = 0;
-    g3->addWidget(heading(label("Label19", english("Label19"), t3)), r++, 0, 1, 3);
-    g3->addWidget(label("Label20", english("Label20"), t3), r, 0);
-    g3->addWidget(addEdit(o.LedDispTime, t3), r++, 1);
-    g3->addWidget(heading(label("Label5", english("Label5"), t3)), r++, 0, 1, 3);
-    g3->addWidget(label("Label9", english("Label9"), t3), r, 0);
-    g3->addWidget(addSwatch(o.MonCB, false, t3), r++, 1);
-    g3->addWidget(label("Label10", english("Label10"), t3), r, 0);
-    g3->addWidget(addEdit(o.TBValSet, t3), r++, 1);
-    g3->addWidget(addCheck(o.FreeUnitMon, english("FreeUnitMon"), t3), r, 0);
-    g3->addWidget(addEdit(o.ValMulti, t3), r++, 1);
-    g3->addWidget(label("Label26", english("Label26"), t3), r, 0);
-    g3->addWidget(addEdit(o.MonRecPoint, t3), r++, 1);
-    g3->addWidget(addCheck(o.CntMon, english("CntMon"), t3), r++, 0);
-    g3->addWidget(label("Label16", english("Label16"), t3), r, 0);
-    g3->addWidget(addEdit(o.CntMonTime, t3), r++, 1);
-    g3->addWidget(label("Label17", english("Label17"), t3), r, 0);
-    g3->addWidget(addEdit(o.CntMonSmp, t3), r++, 1);
-    g3->addWidget(addCheck(o.MonInvDrive, english("MonInvDrive"), t3), r, 0);
-    g3->addWidget(label("Label_MonInv1", english("Label_MonInv1"), t3), r, 1);
-    g3->addWidget(label("Label_MonInv2", english("Label_MonInv2"), t3), r++, 2);
+    monitorGrid->addWidget(heading(label("Label19", english("Label19"), monitorTab)), r++, 0, 1, 3);
+    monitorGrid->addWidget(label("Label20", english("Label20"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.LedDispTime, monitorTab), r++, 1);
+    monitorGrid->addWidget(heading(label("Label5", english("Label5"), monitorTab)), r++, 0, 1, 3);
+    monitorGrid->addWidget(label("Label9", english("Label9"), monitorTab), r, 0);
+    monitorGrid->addWidget(addSwatch(o.MonCB, false, monitorTab), r++, 1);
+    monitorGrid->addWidget(label("Label10", english("Label10"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.TBValSet, monitorTab), r++, 1);
+    monitorGrid->addWidget(addCheck(o.FreeUnitMon, english("FreeUnitMon"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.ValMulti, monitorTab), r++, 1);
+    monitorGrid->addWidget(label("Label26", english("Label26"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.MonRecPoint, monitorTab), r++, 1);
+    monitorGrid->addWidget(addCheck(o.CntMon, english("CntMon"), monitorTab), r++, 0);
+    monitorGrid->addWidget(label("Label16", english("Label16"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.CntMonTime, monitorTab), r++, 1);
+    monitorGrid->addWidget(label("Label17", english("Label17"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.CntMonSmp, monitorTab), r++, 1);
+    monitorGrid->addWidget(addCheck(o.MonInvDrive, english("MonInvDrive"), monitorTab), r, 0);
+    monitorGrid->addWidget(label("Label_MonInv1", english("Label_MonInv1"), monitorTab), r, 1);
+    monitorGrid->addWidget(label("Label_MonInv2", english("Label_MonInv2"), monitorTab), r++, 2);
     for (CheckOption* c : {&o.MonAlrmDisp, &o.MonTripDisp, &o.MonTripDataDisp, &o.MonKeep})
-        g3->addWidget(addCheck(*c, english(c->name()), t3), r++, 0, 1, 3);
-    g3->setRowStretch(r, 1);
-    g3->setColumnStretch(2, 1);
-    tabs_->addTab(t3, english("TabSheet3"));
+        monitorGrid->addWidget(addCheck(*c, english(c->name()), monitorTab), r++, 0, 1, 3);
+    monitorGrid->setRowStretch(r, 1);
+    monitorGrid->setColumnStretch(2, 1);
+    tabs_->addTab(monitorTab, english("TabSheet3"));
 
     // Tab 4: the master level's settings, shown by maintenance mode only.
     masters_ = new QWidget;
     masters_->setObjectName(QStringLiteral("TabSheet4"));
-    auto* g4 = new QGridLayout(masters_);
+    auto* mastersGrid = new QGridLayout(masters_);
     r = 0;
-    g4->addWidget(addCheck(o.MainteClear, QStringLiteral("Maintenance mode release at \"New\"."), masters_),
-                  r++, 0, 1, 2);
-    g4->addWidget(addCheck(o.DispBuffer, QStringLiteral("Display the Buffer Table."), masters_), r++, 0, 1,
-                  2);
-    g4->addWidget(label("Label8", QStringLiteral("Communication Speed Margins (ms)."), masters_), r, 0);
-    g4->addWidget(addEdit(o.ComSpMarg, masters_), r++, 1);
-    g4->addWidget(label("Label7", QStringLiteral("Communication Check Times."), masters_), r, 0);
-    g4->addWidget(addEdit(o.ComChkTimes, masters_), r++, 1);
-    g4->addWidget(addCheck(o.CheckBox1, QStringLiteral("0 Value when Commnunication Error"), masters_), r++,
-                  0, 1, 2);
-    g4->addWidget(addCheck(o.CheckBox2, QStringLiteral("Current/Voltage Cell Color."), masters_), r++, 0, 1,
-                  2);
-    g4->addWidget(addCheck(o.CheckBox3, QStringLiteral("Get Current/Voltage Base using On-Line"), masters_),
-                  r++, 0, 1, 2);
-    g4->addWidget(addCheck(o.WinHelpSlct, QStringLiteral("Use WinHelp as Parameter Help"), masters_), r++, 0,
-                  1, 2);
+    mastersGrid->addWidget(
+        addCheck(o.MainteClear, QStringLiteral("Maintenance mode release at \"New\"."), masters_), r++, 0, 1,
+        2);
+    mastersGrid->addWidget(addCheck(o.DispBuffer, QStringLiteral("Display the Buffer Table."), masters_), r++,
+                           0, 1, 2);
+    mastersGrid->addWidget(label("Label8", QStringLiteral("Communication Speed Margins (ms)."), masters_), r,
+                           0);
+    mastersGrid->addWidget(addEdit(o.ComSpMarg, masters_), r++, 1);
+    mastersGrid->addWidget(label("Label7", QStringLiteral("Communication Check Times."), masters_), r, 0);
+    mastersGrid->addWidget(addEdit(o.ComChkTimes, masters_), r++, 1);
+    mastersGrid->addWidget(
+        addCheck(o.zeroOnCommError, QStringLiteral("0 Value when Commnunication Error"), masters_), r++, 0, 1,
+        2);
+    mastersGrid->addWidget(
+        addCheck(o.currentVoltageCellColor, QStringLiteral("Current/Voltage Cell Color."), masters_), r++, 0,
+        1, 2);
+    mastersGrid->addWidget(addCheck(o.onlineCurrentVoltageBase,
+                                    QStringLiteral("Get Current/Voltage Base using On-Line"), masters_),
+                           r++, 0, 1, 2);
+    mastersGrid->addWidget(addCheck(o.WinHelpSlct, QStringLiteral("Use WinHelp as Parameter Help"), masters_),
+                           r++, 0, 1, 2);
     const struct {
         ColorOption& option;
         const char* image;
@@ -351,15 +357,15 @@ void OptionsWindow::build() {
         auto* row = new QHBoxLayout;
         row->addWidget(addSwatch(s.option, &s.option == &o.PSlctTextC, masters_));
         row->addWidget(label(s.image, QString::fromLatin1(s.text), masters_), 1);
-        g4->addLayout(row, r++, 0, 1, 2);
+        mastersGrid->addLayout(row, r++, 0, 1, 2);
     }
-    Button1 = new QPushButton(QStringLiteral("Set default colors"), masters_);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
-    connect(Button1, &QPushButton::clicked, this, [this] { options_.Button1Click(); });
-    g4->addWidget(Button1, r++, 0, 1, 2);
-    g4->setRowStretch(r, 1);
-    g4->setColumnStretch(1, 1);
+    defaultColorsButton = new QPushButton(QStringLiteral("Set default colors"), masters_);
+    defaultColorsButton->setObjectName(QStringLiteral("Button1"));
+    defaultColorsButton->setAutoDefault(false);
+    connect(defaultColorsButton, &QPushButton::clicked, this, [this] { options_.setDefaultColors(); });
+    mastersGrid->addWidget(defaultColorsButton, r++, 0, 1, 2);
+    mastersGrid->setRowStretch(r, 1);
+    mastersGrid->setColumnStretch(1, 1);
     tabs_->addTab(masters_, QStringLiteral("Master's"));
 }
 
@@ -376,7 +382,7 @@ void OptionsWindow::ApplyLanguage() {
         } else if (QLabel* l = labels_.value(control)) {
             l->setText(text);
         } else if (control == QLatin1String("DefBtn")) {
-            DefBtn->setText(text);
+            factorySettingsButton->setText(text);
         } else {
             for (QCheckBox* b : std::as_const(checks_))
                 if (b->objectName() == control)

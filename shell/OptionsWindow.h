@@ -83,8 +83,8 @@ private:
     QHash<const UpDownOption*, UpDownEdit*> edits_;
     QList<ColorSwatch*> swatches_;
     QHash<QString, QLabel*> labels_;
-    QPushButton* DefBtn = nullptr;
-    QPushButton* Button1 = nullptr;
+    QPushButton* factorySettingsButton = nullptr;
+    QPushButton* defaultColorsButton = nullptr;
     StoreInspector* datasView_ = nullptr;
     const void* datasViewStore_ = nullptr;
     bool syncing_ = false;

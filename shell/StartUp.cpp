@@ -6,6 +6,8 @@
 #include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParaFile.h"
+#include "core/ParameterFileChecks.h"
+#include "core/ParameterFileDrop.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
@@ -24,6 +26,8 @@
 #include "ui/CommSetupDialog.h"
 #include "ui/DriveTypeDialog.h"
 #include "ui/HelpViewer.h"
+#include "ui/InverterInfoCommand.h"
+#include "ui/MonitorWindow.h"
 #include "ui/ParameterTableWindow.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
@@ -129,8 +133,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.OpenedFileName = info.fileName();
 
     QStringList lines;
-    if (!TextFile::readLines(file, lines)) {
-        ParaFile::showCannotOpen(file);
+    if (!ParameterFileChecks::readLines(g, file, lines)) {
         PumpEvents();
         g.StartupAbort = true;
         return;
@@ -149,8 +152,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.LanguageName = header.language;
     useLanguageCodePage(g);
     QFile raw(file);
-    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.readAll())) {
-        TextFile::readLines(file, lines);
+    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
+        if (!ParameterFileChecks::readLines(g, file, lines)) {
+            PumpEvents();
+            g.StartupAbort = true;
+            return;
+        }
         header = ParaFile::parseHeader(lines);
     }
     // Blind lines that are not numbers would leave a half-read set behind: refuse first.
@@ -222,8 +229,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
     options.pumpAfterBoxes = true;
-    if (ParaFile::loadDataLines(g, lines, header.firstDataLine, false, options) !=
-        ParaFile::ReadResult::Loaded)
+    QList<int> taken;
+    const ParaFile::ReadResult result =
+        ParaFile::loadDataLines(g, lines, header.firstDataLine, false, options, &taken);
+    // Values read before a stop are in the table too, and may be exported.
+    ParameterFileChecks::reportOutOfLimits(g, taken);
+    if (result != ParaFile::ReadResult::Loaded)
         return;
     main.setCaption(ParaFile::fileCaption(g, g.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);
@@ -244,7 +255,7 @@ Program::Program(const Environment& env, SerialPort* port, Clock* clock)
 Program::~Program() {
     HelpViewer::closeAll();
     if (main_) {
-        main_->table = TableHooks();
+        main_->setTable(nullptr);
         main_->transfers = nullptr;
         main_->fileCommands().setCfgNames(CfgFile::catalogueNames(context_));
     }
@@ -252,6 +263,9 @@ Program::~Program() {
     transfers_.reset();
     transferHost_.reset();
     monitorLock_.setHandler({});
+    if (main_)
+        main_->monitorHooks = {};
+    monitor_.reset();
     table_.reset();
     option_.reset();
     rsset_.reset();
@@ -276,7 +290,7 @@ bool Program::create() {
             return;
         }
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form(context_, {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M});
+        DriveTypeDialog form(context_, {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get()});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.StartUp)
             form.LangForm->setEnabled(false);
@@ -294,7 +308,13 @@ bool Program::create() {
             option_->exec();
     };
     DriveChecks* checks = checks_.get();
-    m.specialSetupCheck = [checks] { checks->CheckSpSetup(); };
+    // Activations take the kept answer of the link and never wait for the drive.
+    m.specialSetupCheck = [checks] { checks->CheckSpSetupOnActivation(); };
+    // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
+    m.inverterInfo = [this, &m] {
+        if (checks_)
+            InverterInfoCommand(*link_, checks_->names(), context_, options_, mainLinks_).run(&m);
+    };
     // A configuration file names its drive type and capacity as the drive's own identity does.
     m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
                                       return checks->names().LookupFileTypeName(typeCode, identValue);
@@ -311,32 +331,32 @@ bool Program::create() {
     host.itemEnabled = [&m](DriveCommand c) {
         switch (c) {
         case DriveCommand::Import:
-            return m.DownLoad->isEnabled();
+            return m.item(MainCommand::Import)->isEnabled();
         case DriveCommand::Export:
-            return m.UpLoad->isEnabled();
+            return m.item(MainCommand::Export)->isEnabled();
         case DriveCommand::Comparison:
-            return m.PopComp->isEnabled();
+            return m.item(MainCommand::Comparison)->isEnabled();
         case DriveCommand::SelectedImport:
-            return m.PopDownLoad2->isEnabled();
+            return m.item(MainCommand::SelectedImport)->isEnabled();
         case DriveCommand::SelectedExport:
-            return m.PopUpLoad2->isEnabled();
+            return m.item(MainCommand::SelectedExport)->isEnabled();
         default:
             return false;
         }
     };
     host.refresh = [&m] { m.refreshTable(); };
     host.focusGrid = [&m] { m.focusTableGrid(); };
-    host.selectedImport = [&m] {
-        if (m.table.ImportSelected)
-            m.table.ImportSelected();
+    host.selectedImport = [this] {
+        if (table_)
+            table_->runCommand(TableCommand::DownLoad);
     };
-    host.selectedExport = [&m] {
-        if (m.table.PopUpLoadClick)
-            m.table.PopUpLoadClick();
+    host.selectedExport = [this] {
+        if (table_)
+            table_->runCommand(TableCommand::UpLoad);
     };
     host.owner = [&m]() -> QWidget* { return &m; };
     mainLinks_.window = &m;
-    mainLinks_.printEnabled = [&m] { return m.Print->isEnabled(); };
+    mainLinks_.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
     mainLinks_.clearParaTableAct = [&m] { m.ParaTableAct = false; };
     transfers_ = std::make_unique<TransferCommands>(g, options_, *link_, host, *checks, mainLinks_);
     m.transfers = transfers_.get();
@@ -349,36 +369,29 @@ bool Program::create() {
 
     rsset_ = std::make_unique<CommSetupDialog>(*link_);
     m.RSset = rsset_.get();
-    // The options window's creation ends by connecting to the drive.
-    option_ = std::make_unique<OptionsWindow>(g, options_, [this] { link_->ConnectDrive(); });
+    // The options window's creation ends by connecting to the drive; the probe's answer comes
+    // from the event loop, so that the windows appear without waiting for it.
+    option_ = std::make_unique<OptionsWindow>(g, options_, [this] { link_->ConnectDriveInBackground(); });
     m.optionsWindow = option_.get();
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
 
     table_ = std::make_unique<ParameterTableWindow>(g, options_, link_.get(), m);
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
-    TableHooks& h = m.table;
-    h.Show = [t] { t->Show(); };
-    h.RefreshAll = [t] { t->RefreshAll(); };
-    h.FocusGrid = [t] { t->FocusGrid(); };
-    h.Rows = [t] { return t->rows(); };
-    h.PopUndoClick = [t] { t->PopUndoClick(); };
-    h.PopRedoClick = [t] { t->PopRedoClick(); };
-    h.PopCopyClick = [t] { t->PopCopyClick(); };
-    h.PopChgDispClick = [t] { t->PopChgDispClick(); };
-    h.PopCVDispClick = [t] { t->PopCVDispClick(); };
-    h.PopQuickClick = [t] { t->PopQuickClick(); };
-    h.PopSlctClick = [t] { t->PopSlctClick(); };
-    h.PopSlctUnlockClick = [t] { t->PopSlctUnlockClick(); };
-    h.PopBlindClick = [t] { t->PopBlindClick(); };
-    h.PopDispClick = [t] { t->PopDispClick(); };
-    h.PopHexDispClick = [t] { t->PopHexDispClick(); };
-    h.PopDecDispClick = [t] { t->PopDecDispClick(); };
-    h.PopDefClick = [t] { t->PopDefClick(); };
-    h.PopParaHelpClick = [t] { t->PopParaHelpClick(); };
-    h.ShowFind = [t] { t->ShowFind(); };
-    h.ImportSelected = [t] { t->ImportSelected(); };
-    h.PopUpLoadClick = [t] { t->PopUpLoadClick(); };
+    m.setTable(t);
+    // A file dropped on the table is loaded as File > Open loads it.
+    t->loadDroppedFiles = [&m, &g](const QStringList& paths) {
+        ParameterFileDrop(m.fileCommands(), m, g).load(paths);
+    };
+
+    // The monitor window, made once for the run; its command follows its item list.
+    monitor_ = std::make_unique<MonitorWindow>(
+        g, options_, *link_,
+        MonitorWindowHooks{[&m] { return m.frameGeometry(); },
+                           [&m](bool on) { m.setMonitorCommandEnabled(on); }, &monitorLock_});
+    MonitorWindow* mon = monitor_.get();
+    mon->FormCreate();
+    m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); }};
     return !g.StartupAbort;
 }
 

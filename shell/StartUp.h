@@ -20,6 +20,7 @@ class SerialPort;
 class OptionsWindow;
 class MainWindow;
 class ParameterTableWindow;
+class MonitorWindow;
 class CommSetupDialog;
 class TransferCommands;
 class TransferHostHooks;
@@ -67,6 +68,7 @@ public:
     TransferCommands* transfers() const { return transfers_.get(); }
     // The main window's lock while a monitor run owns the link.
     MonitorRunLock& monitorLock() { return monitorLock_; }
+    MonitorWindow* monitor() const { return monitor_.get(); }
 
     // Replaces the start-up form (tests); called with the main window, runs modally.
     std::function<void(MainWindow&)> startupForm;
@@ -86,6 +88,7 @@ private:
     std::unique_ptr<CommSetupDialog> rsset_;
     std::unique_ptr<OptionsWindow> option_;
     std::unique_ptr<ParameterTableWindow> table_;
+    std::unique_ptr<MonitorWindow> monitor_;
     SerialPort* port_ = nullptr;
     Clock* clock_ = nullptr;
 };

@@ -46,7 +46,7 @@ void FindSearch::start() {
 int FindSearch::findNext(const QString& what, bool matchCase, bool wholeWord) {
     if (what.isEmpty())
         return -1;
-    const QString text = core_.DummyList.join(QLatin1Char('\n'));
+    const QString text = core_.findBuffer.join(QLatin1Char('\n'));
     const qsizetype p = findInText(text, what, core_.FindPos, matchCase, wholeWord);
     // Line k of the buffer is grid row k + 1.
     const int row = p < 0 ? -1 : int(QStringView(text).left(p).count(QLatin1Char('\n'))) + 1;

@@ -157,7 +157,7 @@ bool ParameterTable::refreshAll() {
     }
 
     const bool ok = FillRows();
-    DummyList.clear();
+    findBuffer.clear();
     FillFindBuffer();
     return ok;
 }
@@ -237,10 +237,10 @@ bool ParameterTable::FillRows() {
         ++r;
     }
     setRowCount(r);
-    column1_.clear();
-    column1_.reserve(r);
+    numberColumn_.clear();
+    numberColumn_.reserve(r);
     for (int row = 0; row < r; ++row)
-        column1_.append(grid_.cell(TC_ComNo, row));
+        numberColumn_.append(grid_.cell(TC_ComNo, row));
 
     if (ok)
         ok = updateLimits(false);
@@ -325,7 +325,7 @@ bool ParameterTable::updateLimits(bool notify) {
 void ParameterTable::FillFindBuffer() {
     const WaitCursor busy;
     for (int r = 1; r < grid_.rowCount(); ++r)
-        DummyList.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
+        findBuffer.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
 }
 
 int ParameterTable::indexOfRow(int row) const {
@@ -361,7 +361,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
     const bool selectMark = work(context_, UP_SelectIndex, i) == kOne;
     if (col == TC_Value && selectMark)
         st.background = ColorOption::fromBgr(kBlue);
-    if (!filtered() && o.CheckBox2.checked() && currentVoltage() && col == TC_Unit) {
+    if (!filtered() && o.currentVoltageCellColor.checked() && currentVoltage() && col == TC_Unit) {
         const QString& kind = para(context_, PD_CurrentVoltIndex, i);
         if (kind == QLatin1String("C") || kind == QLatin1String("V"))
             st.background = o.PCVCellC.color();
@@ -423,7 +423,7 @@ int ParameterTable::UpdateChangedFlag(const QString& comNo, double raw, bool* ok
 }
 
 int ParameterTable::GridRowOfIndex(int index) {
-    return ValueRules::GridRowOfIndex(context_, index, column1_, SearchStartRow, LastDataRow);
+    return ValueRules::GridRowOfIndex(context_, index, numberColumn_, SearchStartRow, LastDataRow);
 }
 
 int ParameterTable::currentCol() const {

@@ -91,7 +91,7 @@ public:
     std::array<float, TC_Count> ColumnRatio{0.0889f, 0.0973f, 0.354f,  0.0889f,
                                             0.0889f, 0.0889f, 0.0889f, 0.095f};
     int UndoDepth = 0;
-    QStringList DummyList; // the find buffer: "number,name" per data row
+    QStringList findBuffer; // "number,name" per data row, searched by Find
 
     // ---- Views ------------------------------------------------------------------------------
     bool changedOnly() const { return commands_.checked(TableCommand::ChgDisp); }
@@ -173,5 +173,5 @@ private:
     TextGrid grid_{TC_Count, 1};
     ParameterTableModel model_{*this};
     QItemSelectionModel selection_{&model_};
-    QStringList column1_; // the numbers of column 1 by grid row, for GridRowOfIndex
+    QStringList numberColumn_; // the numbers of column 1 by grid row, for GridRowOfIndex
 };

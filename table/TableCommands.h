@@ -85,10 +85,9 @@ public:
     void bindPopupItem(TableCommand c, QAction* item);
     void bindMirrorItem(TableCommand c, QAction* item);
     void bindToolButton(TableCommand c, QAction* button);
-    // Separators of the main menu's table items (N16, N1, N20, N23, N19, N4, N21): visible
-    // while the table is shown.
+    // Separators between the main menu's table items: visible while the table is shown.
     void bindMirrorSeparator(QAction* separator);
-    // A separator that comes and goes with a command (N10 and ToolButton7 with Quick).
+    // A separator that comes and goes with a command (those before the Quick item and button).
     void bindSeparatorOf(TableCommand c, QAction* separator);
     // The commands that open the table (ParameterEditor, ToolBTable): enabled while it is
     // not shown.

@@ -44,7 +44,7 @@ ViewCommands::ViewCommands(ParameterTable& core) : core_(core) {
 
 void ViewCommands::refillWithFindBuffer() {
     core_.FillRows();
-    core_.DummyList.clear();
+    core_.findBuffer.clear();
     core_.FillFindBuffer();
 }
 

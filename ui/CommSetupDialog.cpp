@@ -53,66 +53,66 @@ void CommSetupDialog::buildControls() {
     setModal(true);
     auto* top = new QVBoxLayout(this);
 
-    Label5 = new QGroupBox(this);
-    ProtocolGr1 = new QButtonGroup(this);
-    auto* protocolLayout = new QVBoxLayout(Label5);
+    protocolGroup = new QGroupBox(this);
+    protocolButtons = new QButtonGroup(this);
+    auto* protocolLayout = new QVBoxLayout(protocolGroup);
     for (int i = 0; i < 2; ++i) {
-        ProtocolItems[i] = new QRadioButton(Label5);
-        ProtocolGr1->addButton(ProtocolItems[i], i);
+        ProtocolItems[i] = new QRadioButton(protocolGroup);
+        protocolButtons->addButton(ProtocolItems[i], i);
         protocolLayout->addWidget(ProtocolItems[i]);
     }
-    top->addWidget(Label5);
+    top->addWidget(protocolGroup);
 
-    Label1 = new QGroupBox(this);
-    auto* idLayout = new QGridLayout(Label1);
-    AppendNo = new QCheckBox(Label1);
-    Douhou = new QCheckBox(Label1);
-    IdNmb = new UpDownEdit(Label1);
+    stationGroup = new QGroupBox(this);
+    auto* idLayout = new QGridLayout(stationGroup);
+    AppendNo = new QCheckBox(stationGroup);
+    broadcastCheck = new QCheckBox(stationGroup);
+    IdNmb = new UpDownEdit(stationGroup);
     IdNmb->setRange(CommSettings::kIdLow, CommSettings::kIdHigh);
     IdNmb->setWrap(true);
     idLayout->addWidget(AppendNo, 0, 0);
     idLayout->addWidget(IdNmb, 0, 1);
-    idLayout->addWidget(Douhou, 1, 0);
-    top->addWidget(Label1);
+    idLayout->addWidget(broadcastCheck, 1, 0);
+    top->addWidget(stationGroup);
 
-    Label2 = new QGroupBox(this);
-    auto* portLayout = new QVBoxLayout(Label2);
-    ComboBox1 = new QComboBox(Label2);
-    portLayout->addWidget(ComboBox1);
+    portGroup = new QGroupBox(this);
+    auto* portLayout = new QVBoxLayout(portGroup);
+    portCombo = new QComboBox(portGroup);
+    portLayout->addWidget(portCombo);
     auto* portRow = new QHBoxLayout;
-    portRow->addWidget(Label2);
+    portRow->addWidget(portGroup);
     top->addLayout(portRow);
 
-    Label4 = new QGroupBox(this);
-    auto* lineLayout = new QGridLayout(Label4);
-    Label41 = new QLabel(Label4);
-    CommSpeed = new QComboBox(Label4);
+    lineGroup = new QGroupBox(this);
+    auto* lineLayout = new QGridLayout(lineGroup);
+    baudRateLabel = new QLabel(lineGroup);
+    CommSpeed = new QComboBox(lineGroup);
     CommSpeed->addItems(CommSettings::baudTexts());
-    LabelBps = new QLabel(QStringLiteral("(bps)"), Label4);
-    Label42 = new QLabel(Label4);
-    CommParity = new QComboBox(Label4);
+    LabelBps = new QLabel(QStringLiteral("(bps)"), lineGroup);
+    parityLabel = new QLabel(lineGroup);
+    CommParity = new QComboBox(lineGroup);
     CommParity->addItems({QStringLiteral("Non"), QStringLiteral("Even"), QStringLiteral("Odd")});
-    lineLayout->addWidget(Label41, 0, 0);
+    lineLayout->addWidget(baudRateLabel, 0, 0);
     lineLayout->addWidget(CommSpeed, 0, 1);
     lineLayout->addWidget(LabelBps, 0, 2);
-    lineLayout->addWidget(Label42, 1, 0);
+    lineLayout->addWidget(parityLabel, 1, 0);
     lineLayout->addWidget(CommParity, 1, 1);
-    top->addWidget(Label4);
+    top->addWidget(lineGroup);
 
-    Label3 = new QGroupBox(this);
-    auto* delayLayout = new QHBoxLayout(Label3);
-    Edit1 = new UpDownEdit(Label3);
-    Edit1->setRange(CommSettings::kDelayLow, CommSettings::kDelayHigh);
-    delayLayout->addWidget(Edit1);
-    delayLayout->addWidget(new QLabel(QStringLiteral("(ms)"), Label3));
-    portRow->addWidget(Label3);
+    timeoutGroup = new QGroupBox(this);
+    auto* delayLayout = new QHBoxLayout(timeoutGroup);
+    timeoutEdit = new UpDownEdit(timeoutGroup);
+    timeoutEdit->setRange(CommSettings::kDelayLow, CommSettings::kDelayHigh);
+    delayLayout->addWidget(timeoutEdit);
+    delayLayout->addWidget(new QLabel(QStringLiteral("(ms)"), timeoutGroup));
+    portRow->addWidget(timeoutGroup);
 
-    Button1 = new QPushButton(this);
-    Button2 = new QPushButton(this);
-    Button3 = new QPushButton(this);
-    top->addWidget(Button1);
-    top->addWidget(Button2);
-    top->addWidget(Button3);
+    driveDefaultsButton = new QPushButton(this);
+    tableDefaultsButton = new QPushButton(this);
+    scanDriveButton = new QPushButton(this);
+    top->addWidget(driveDefaultsButton);
+    top->addWidget(tableDefaultsButton);
+    top->addWidget(scanDriveButton);
 
     auto* okRow = new QHBoxLayout;
     OkBtn = new QPushButton(this);
@@ -123,34 +123,34 @@ void CommSetupDialog::buildControls() {
     top->addLayout(okRow);
 
     // Enter in a field runs its check; it must not close the dialog through a default button.
-    for (QPushButton* b : {Button1, Button2, Button3, OkBtn, CancelBtn}) {
+    for (QPushButton* b : {driveDefaultsButton, tableDefaultsButton, scanDriveButton, OkBtn, CancelBtn}) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
     // The number fields run their checks themselves on leaving and on Enter; the lists are
     // watched here.
-    for (UpDownEdit* field : {IdNmb, Edit1})
+    for (UpDownEdit* field : {IdNmb, timeoutEdit})
         field->setMessageSource([this](MsgId id) { return Msg(context_, id); });
     IdNmb->setCheck([this] { return IdNmbExit(); });
-    Edit1->setCheck([this] { return Edit1Exit(); });
-    for (QWidget* field : {ComboBox1, CommSpeed, CommParity})
+    timeoutEdit->setCheck([this] { return timeoutEditExit(); });
+    for (QWidget* field : {portCombo, CommSpeed, CommParity})
         field->installEventFilter(this);
     // The arrows change the number the requests carry at once.
     connect(IdNmb, &UpDownEdit::positionChanged, this, [this](int p) { settings_.setInverterNumber(p); });
 
-    connect(ProtocolGr1, &QButtonGroup::idClicked, this,
+    connect(protocolButtons, &QButtonGroup::idClicked, this,
             [this](int id) { settings_.link().Settings.protocol = id; });
     connect(AppendNo, &QCheckBox::clicked, this, [this] { AppendNoClick(); });
-    connect(Douhou, &QCheckBox::clicked, this, [this] { DouhouClick(); });
-    connect(ComboBox1, &QComboBox::activated, this,
+    connect(broadcastCheck, &QCheckBox::clicked, this, [this] { broadcastClicked(); });
+    connect(portCombo, &QComboBox::activated, this,
             [this](int i) { settings_.link().Settings.portIndex = i; });
     connect(CommSpeed, &QComboBox::activated, this,
             [this](int i) { settings_.link().Settings.baudIndex = i; });
     connect(CommParity, &QComboBox::activated, this,
             [this](int i) { settings_.link().Settings.parityIndex = i; });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(driveDefaultsButton, &QPushButton::clicked, this, [this] { useDriveDefaults(); });
+    connect(tableDefaultsButton, &QPushButton::clicked, this, [this] { useTableDefaults(); });
+    connect(scanDriveButton, &QPushButton::clicked, this, [this] { scanDrive(); });
     connect(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
     connect(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
 
@@ -167,23 +167,23 @@ void CommSetupDialog::loadTexts() {
         return lang.readString(kLangSection, QLatin1String(key), QLatin1String(def));
     };
     setWindowTitle(text("Form", "RS-232C Setup"));
-    Label5->setTitle(text("Label5", "Protocol"));
+    protocolGroup->setTitle(text("Label5", "Protocol"));
     ProtocolItems[0]->setText(text("ProtocolItems1", "VELRODI Inverter"));
     ProtocolItems[1]->setText(text("ProtocolItems2", "MODBUS-RTU"));
-    Label1->setTitle(text("Label1", "Inverter number"));
+    stationGroup->setTitle(text("Label1", "Inverter number"));
     AppendNo->setText(text("Check11", "Set number"));
-    Douhou->setText(text("Check12", "Broadcast"));
-    Label2->setTitle(text("Label2", "Serial port"));
-    Label3->setTitle(text("Label3", "Time out"));
-    Label4->setTitle(text("Label4", "Communication setting"));
-    Label41->setText(text("Label41", "Baud rate"));
-    Label42->setText(text("Label42", "Parity"));
+    broadcastCheck->setText(text("Check12", "Broadcast"));
+    portGroup->setTitle(text("Label2", "Serial port"));
+    timeoutGroup->setTitle(text("Label3", "Time out"));
+    lineGroup->setTitle(text("Label4", "Communication setting"));
+    baudRateLabel->setText(text("Label41", "Baud rate"));
+    parityLabel->setText(text("Label42", "Parity"));
     CommParity->setItemText(0, text("ParityItems1", "Non"));
     CommParity->setItemText(1, text("ParityItems2", "Even"));
     CommParity->setItemText(2, text("ParityItems3", "Odd"));
-    Button1->setText(text("ButtonQ1", "Use the Default value of selected drive"));
-    Button2->setText(text("ButtonQ2", "Use the Parameter Table value"));
-    Button3->setText(text("ButtonQ3", "Check the value with connected drive"));
+    driveDefaultsButton->setText(text("ButtonQ1", "Use the Default value of selected drive"));
+    tableDefaultsButton->setText(text("ButtonQ2", "Use the Parameter Table value"));
+    scanDriveButton->setText(text("ButtonQ3", "Check the value with connected drive"));
     OkBtn->setText(text("Button1", "OK"));
     CancelBtn->setText(text("Button2", "Cancel"));
 }
@@ -192,10 +192,10 @@ void CommSetupDialog::showSettings() {
     const LinkSettings& s = settings_.link().Settings;
     ProtocolItems[s.protocol == 1 ? 1 : 0]->setChecked(true);
     AppendNo->setChecked(s.appendNo);
-    Douhou->setChecked(s.douhou);
+    broadcastCheck->setChecked(s.broadcast);
     IdNmb->setPosition(s.inverterNumber);
     IdNmb->setEnabled(settings_.inverterNumberEnabled());
-    setComboIndex(ComboBox1, s.portIndex);
+    setComboIndex(portCombo, s.portIndex);
     setComboIndex(CommSpeed, s.baudIndex);
     setComboIndex(CommParity, s.parityIndex);
 }
@@ -203,43 +203,44 @@ void CommSetupDialog::showSettings() {
 void CommSetupDialog::LoadCommSettings() {
     settings_.load();
     showSettings();
-    Edit1->setPosition(settings_.link().ReplyTimeout);
+    timeoutEdit->setPosition(settings_.link().ReplyTimeout);
 }
 
 void CommSetupDialog::ListSerialPorts() {
     const int count = settings_.listSerialPorts();
-    ComboBox1->clear();
-    ComboBox1->addItems(settings_.ports());
-    Label2->setEnabled(count > 0);
-    ComboBox1->setEnabled(count > 0);
-    setComboIndex(ComboBox1, settings_.link().Settings.portIndex);
+    portCombo->clear();
+    portCombo->addItems(settings_.ports());
+    portGroup->setEnabled(count > 0);
+    portCombo->setEnabled(count > 0);
+    setComboIndex(portCombo, settings_.link().Settings.portIndex);
 }
 
 void CommSetupDialog::MarkChangedSettings() {
     const CommChanges c = settings_.changesSince(snapshot_);
-    markBlue(Label5, c.protocol);
+    markBlue(protocolGroup, c.protocol);
     markBlue(IdNmb, c.inverterNumber);
     markBlue(AppendNo, c.appendNo);
-    markBlue(ComboBox1, c.portIndex);
-    for (QWidget* w :
-         {static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed), static_cast<QWidget*>(LabelBps)})
+    markBlue(portCombo, c.portIndex);
+    for (QWidget* w : {static_cast<QWidget*>(baudRateLabel), static_cast<QWidget*>(CommSpeed),
+                       static_cast<QWidget*>(LabelBps)})
         markBlue(w, c.baudIndex);
-    markBlue(Label42, c.parityIndex);
+    markBlue(parityLabel, c.parityIndex);
     markBlue(CommParity, c.parityIndex);
 }
 
 void CommSetupDialog::LoadDriveCommDefaults() {
     const IniFile info(context_.InfoIniPath);
     const DefaultButtons b = CommSettings::defaultButtons(info);
-    Button1->setEnabled(b.driveDefaults);
-    Button2->setEnabled(b.tableDefaults);
+    driveDefaultsButton->setEnabled(b.driveDefaults);
+    tableDefaultsButton->setEnabled(b.tableDefaults);
 }
 
 void CommSetupDialog::FormShow() {
     for (QWidget* w :
-         {static_cast<QWidget*>(Label5), static_cast<QWidget*>(AppendNo), static_cast<QWidget*>(IdNmb),
-          static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(Label41), static_cast<QWidget*>(CommSpeed),
-          static_cast<QWidget*>(LabelBps), static_cast<QWidget*>(Label42), static_cast<QWidget*>(CommParity)})
+         {static_cast<QWidget*>(protocolGroup), static_cast<QWidget*>(AppendNo), static_cast<QWidget*>(IdNmb),
+          static_cast<QWidget*>(portCombo), static_cast<QWidget*>(baudRateLabel),
+          static_cast<QWidget*>(CommSpeed), static_cast<QWidget*>(LabelBps),
+          static_cast<QWidget*>(parityLabel), static_cast<QWidget*>(CommParity)})
         markBlue(w, false);
     snapshot_ = settings_.snapshot();
     ListSerialPorts();
@@ -259,8 +260,8 @@ void CommSetupDialog::AppendNoClick() {
     showSettings();
 }
 
-void CommSetupDialog::DouhouClick() {
-    settings_.setDouhou(Douhou->isChecked());
+void CommSetupDialog::broadcastClicked() {
+    settings_.setBroadcast(broadcastCheck->isChecked());
     showSettings();
 }
 
@@ -280,20 +281,20 @@ bool CommSetupDialog::IdNmbExit() {
     return !FieldError;
 }
 
-bool CommSetupDialog::ComboBox1Exit() {
+bool CommSetupDialog::portComboExit() {
     // With no port at all the list is disabled and cannot be corrected; the stored position
     // is kept.
-    if (!ComboBox1->isEnabled())
+    if (!portCombo->isEnabled())
         return true;
-    if (ComboBox1->currentIndex() < 0)
-        return fieldFailed(ComboBox1, MsgId::DataIncorrect);
-    settings_.link().Settings.portIndex = ComboBox1->currentIndex();
+    if (portCombo->currentIndex() < 0)
+        return fieldFailed(portCombo, MsgId::DataIncorrect);
+    settings_.link().Settings.portIndex = portCombo->currentIndex();
     FieldError = false;
     return true;
 }
 
-bool CommSetupDialog::Edit1Exit() {
-    FieldError = !Edit1->validate();
+bool CommSetupDialog::timeoutEditExit() {
+    FieldError = !timeoutEdit->validate();
     return !FieldError;
 }
 
@@ -320,8 +321,8 @@ bool CommSetupDialog::eventFilter(QObject* watched, QEvent* e) {
     // A box shown by a check takes the focus away again: no check from inside another.
     if ((enter || e->type() == QEvent::FocusOut) && !checking_ && !closing_ && isVisible()) {
         checking_ = true;
-        if (watched == ComboBox1)
-            ComboBox1Exit();
+        if (watched == portCombo)
+            portComboExit();
         else if (watched == CommSpeed)
             CommSpeedExit();
         else if (watched == CommParity)
@@ -336,14 +337,15 @@ bool CommSetupDialog::eventFilter(QObject* watched, QEvent* e) {
 bool CommSetupDialog::FormCloseQuery() {
     // The first wrong field keeps the dialog open and takes the focus; one box is enough.
     checking_ = true;
-    const bool ok = IdNmbExit() && ComboBox1Exit() && Edit1Exit() && CommSpeedExit() && CommParityExit();
+    const bool ok =
+        IdNmbExit() && portComboExit() && timeoutEditExit() && CommSpeedExit() && CommParityExit();
     checking_ = false;
     return ok;
 }
 
 void CommSetupDialog::FormClose() {
     bool ok = false;
-    const int delay = Edit1->text().trimmed().toInt(&ok);
+    const int delay = timeoutEdit->text().trimmed().toInt(&ok);
     if (ok)
         settings_.setReplyTimeout(delay);
     settings_.save();
@@ -377,21 +379,21 @@ void CommSetupDialog::done(int r) {
     CancelBtnClick();
 }
 
-void CommSetupDialog::Button1Click() {
+void CommSetupDialog::useDriveDefaults() {
     const IniFile info(context_.InfoIniPath);
     settings_.applyDriveDefaults(info);
     showSettings();
     MarkChangedSettings();
 }
 
-void CommSetupDialog::Button2Click() {
+void CommSetupDialog::useTableDefaults() {
     const IniFile info(context_.InfoIniPath);
     settings_.applyTableDefaults(info, context_.Parameters);
     showSettings();
     MarkChangedSettings();
 }
 
-void CommSetupDialog::Button3Click() {
+void CommSetupDialog::scanDrive() {
     if (settings_.portCount() == 0) {
         ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::Warning, BoxButtons::Ok, this);
         return;

@@ -39,11 +39,11 @@ public:
     void LoadDriveCommDefaults();
 
     void AppendNoClick();
-    void DouhouClick();
+    void broadcastClicked();
     // Field checks: false (box shown, focus back, FieldError set) when the field is wrong.
     bool IdNmbExit();
-    bool ComboBox1Exit();
-    bool Edit1Exit();
+    bool portComboExit();
+    bool timeoutEditExit();
     bool CommSpeedExit();
     bool CommParityExit();
     void OkBtnClick();
@@ -52,31 +52,31 @@ public:
     bool FormCloseQuery();
     // Stores the settings (OK and Cancel alike).
     void FormClose();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void useDriveDefaults();
+    void useTableDefaults();
+    void scanDrive();
 
-    // The controls, named as the settings are named elsewhere.
-    QGroupBox* Label5 = nullptr; // "Protocol"
-    QButtonGroup* ProtocolGr1 = nullptr;
+    // The controls.
+    QGroupBox* protocolGroup = nullptr; // "Protocol"
+    QButtonGroup* protocolButtons = nullptr;
     QRadioButton* ProtocolItems[2] = {nullptr, nullptr};
-    QGroupBox* Label1 = nullptr; // "Inverter number"
+    QGroupBox* stationGroup = nullptr; // "Inverter number"
     QCheckBox* AppendNo = nullptr;
-    QCheckBox* Douhou = nullptr;
-    UpDownEdit* IdNmb = nullptr; // with UpDown1: 0..63, wraps
-    QGroupBox* Label2 = nullptr; // "Serial port"
-    QComboBox* ComboBox1 = nullptr;
-    QGroupBox* Label4 = nullptr; // "Communication setting"
-    QLabel* Label41 = nullptr;   // "Baud rate"
+    QCheckBox* broadcastCheck = nullptr;
+    UpDownEdit* IdNmb = nullptr;    // 0..63, wraps
+    QGroupBox* portGroup = nullptr; // "Serial port"
+    QComboBox* portCombo = nullptr;
+    QGroupBox* lineGroup = nullptr;  // "Communication setting"
+    QLabel* baudRateLabel = nullptr; // "Baud rate"
     QComboBox* CommSpeed = nullptr;
-    QLabel* LabelBps = nullptr; // "(bps)"
-    QLabel* Label42 = nullptr;  // "Parity"
+    QLabel* LabelBps = nullptr;    // "(bps)"
+    QLabel* parityLabel = nullptr; // "Parity"
     QComboBox* CommParity = nullptr;
-    QGroupBox* Label3 = nullptr; // "Time out"
-    UpDownEdit* Edit1 = nullptr; // with UpDown2: 30..5000
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
+    QGroupBox* timeoutGroup = nullptr; // "Time out"
+    UpDownEdit* timeoutEdit = nullptr; // 30..5000 ms
+    QPushButton* driveDefaultsButton = nullptr;
+    QPushButton* tableDefaultsButton = nullptr;
+    QPushButton* scanDriveButton = nullptr;
     QPushButton* OkBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 

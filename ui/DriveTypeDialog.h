@@ -6,11 +6,12 @@
 // drop-down boxes.
 //
 // Use (start-up and File > New):
-//     DriveTypeDialog form(context, {main.StartUp, main.AssOp, &main.I_CpuForm_M, &main.I_CpuNo_M},
+//     DriveTypeDialog form(context, {main.StartUp, main.AssOp, &main.I_CpuForm_M, &main.I_CpuNo_M, &link},
 //                          &main);
 //     // File > New: form.LangForm->setEnabled(false);
 //     form.run(); // false, without showing, when the context's StartupAbort was set
-// The constructor neither needs nor touches the data store.
+// The constructor neither needs nor touches the data store; with a link it looks for the
+// connected drive there (when the last drive is not to be preselected) and preselects it.
 #include "link/StartupChoice.h"
 
 #include <QDialog>

@@ -55,6 +55,10 @@ public:
                 last_ = nullptr;
         });
     }
+    void watchDeactivation(QWidget* form, std::function<void()> handler) {
+        deactivated_.insert(form, std::move(handler));
+        connect(form, &QObject::destroyed, this, [this, form] { deactivated_.remove(form); });
+    }
     QWidget* last() const { return last_; }
     void observe(QObject* owner, std::function<void(QWidget*)> observer) {
         observerOwner_ = owner;
@@ -66,7 +70,15 @@ protected:
         if (e->type() == QEvent::WindowActivate && o->isWidgetType()) {
             auto* w = static_cast<QWidget*>(o);
             if (isForm(w) && w != last_) {
+                QWidget* previous = last_;
                 last_ = w;
+                if (previous) {
+                    const auto d = deactivated_.constFind(previous);
+                    if (d != deactivated_.constEnd()) {
+                        const std::function<void()> handler = d.value();
+                        handler();
+                    }
+                }
                 if (observerOwner_ && observer_)
                     observer_(w);
                 auto it = watched_.find(w);
@@ -96,6 +108,7 @@ private:
     }
 
     QHash<QWidget*, Watched> watched_;
+    QHash<QWidget*, std::function<void()>> deactivated_;
     QWidget* last_ = nullptr;
     QPointer<QObject> observerOwner_;
     std::function<void(QWidget*)> observer_;
@@ -106,6 +119,10 @@ private:
 
 void FormActivation::watch(QWidget* form, std::function<void()> handler) {
     ActivationFilter::instance().watch(form, std::move(handler));
+}
+
+void FormActivation::watchDeactivation(QWidget* form, std::function<void()> handler) {
+    ActivationFilter::instance().watchDeactivation(form, std::move(handler));
 }
 
 QWidget* FormActivation::lastActiveForm() {

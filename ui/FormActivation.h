@@ -16,4 +16,7 @@ public:
     static QWidget* lastActiveForm();
     // Told of every such change, whichever window it is, for as long as owner exists.
     static void observe(QObject* owner, std::function<void(QWidget*)> observer);
+    // Runs `handler` when another of the program's windows becomes active after `form` was
+    // the active one (boxes and file dialogs do not count), for as long as form exists.
+    static void watchDeactivation(QWidget* form, std::function<void()> handler);
 };

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -19,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -265,9 +267,9 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
     setFixedSize(kClientWidth, kClientHeight);
     panel_ = std::make_unique<KeypadPanel>(context, options, link, *this);
 
-    Image2 = new QLabel(this);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(0, 0, kClientWidth, kClientHeight);
+    panelImage = new QLabel(this);
+    panelImage->setObjectName(QStringLiteral("Image2"));
+    panelImage->setGeometry(0, 0, kClientWidth, kClientHeight);
 
     FLED = new LedLabel(kLedPixelSize, Qt::AlignHCenter, this);
     FLED->setObjectName(QStringLiteral("FLED"));
@@ -314,35 +316,35 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
     PaintBoxDownRKP->onPress = [this] { panel_->PaintBoxDownRKPMouseDown(); };
     PaintBoxDownRKP->onRelease = [this] { panel_->PaintBoxDownRKPMouseUp(); };
 
-    Label1 = new QLabel(QStringLiteral("Close"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(kCloseRect);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setStyleSheet(QStringLiteral("color: #b0b0b0;"));
-    Label1->setCursor(Qt::PointingHandCursor);
-    Label1->installEventFilter(this);
+    closeLabel = new QLabel(QStringLiteral("Close"), this);
+    closeLabel->setObjectName(QStringLiteral("Label1"));
+    closeLabel->setGeometry(kCloseRect);
+    closeLabel->setAlignment(Qt::AlignCenter);
+    closeLabel->setStyleSheet(QStringLiteral("color: #b0b0b0;"));
+    closeLabel->setCursor(Qt::PointingHandCursor);
+    closeLabel->installEventFilter(this);
 
-    Unit2005 = new QLabel(QStringLiteral("UNIT"), this);
-    Unit2005->setObjectName(QStringLiteral("Unit2005"));
-    Unit2005->setGeometry(kUnitRect);
-    Unit2005->setAlignment(Qt::AlignCenter);
-    Unit2005->setStyleSheet(QStringLiteral("color: #e0e0e0; border: 1px solid #e0e0e0; font-size: 9px;"));
-    Unit2005->hide();
+    unitLabel = new QLabel(QStringLiteral("UNIT"), this);
+    unitLabel->setObjectName(QStringLiteral("Unit2005"));
+    unitLabel->setGeometry(kUnitRect);
+    unitLabel->setAlignment(Qt::AlignCenter);
+    unitLabel->setStyleSheet(QStringLiteral("color: #e0e0e0; border: 1px solid #e0e0e0; font-size: 9px;"));
+    unitLabel->hide();
 
     // The keyboard of direct input goes to an edit outside the visible area.
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(-200, -200, 40, 20);
-    Edit1->installEventFilter(this);
+    directInputEdit = new QLineEdit(this);
+    directInputEdit->setObjectName(QStringLiteral("Edit1"));
+    directInputEdit->setGeometry(-200, -200, 40, 20);
+    directInputEdit->installEventFilter(this);
 
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    RKPOnLine = PopupMenu2->addAction(QStringLiteral("On-line"));
+    contextMenu = new QMenu(this);
+    contextMenu->setObjectName(QStringLiteral("PopupMenu2"));
+    RKPOnLine = contextMenu->addAction(QStringLiteral("On-line"));
     RKPOnLine->setVisible(false);
-    RKPOffLine = PopupMenu2->addAction(QStringLiteral("Off-line"));
+    RKPOffLine = contextMenu->addAction(QStringLiteral("Off-line"));
     RKPOffLine->setVisible(false);
-    PopupMenu2->addSeparator()->setVisible(false);
-    RKPDirectFC = PopupMenu2->addAction(QStringLiteral("FC Direct Input"));
+    contextMenu->addSeparator()->setVisible(false);
+    RKPDirectFC = contextMenu->addAction(QStringLiteral("FC Direct Input"));
     RKPDirectFC->setObjectName(QStringLiteral("RKPDirectFC"));
     RKPDirectFC->setCheckable(true);
     connect(RKPDirectFC, &QAction::triggered, this, [this] {
@@ -350,8 +352,8 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
         RKPDirectFC->setChecked(panel_->DirectInput);
         panel_->FCLabelDblClick();
     });
-    PopupMenu2->addSeparator();
-    RKPExit = PopupMenu2->addAction(QStringLiteral("Close"));
+    contextMenu->addSeparator();
+    RKPExit = contextMenu->addAction(QStringLiteral("Close"));
     RKPExit->setObjectName(QStringLiteral("RKPExit"));
     connect(RKPExit, &QAction::triggered, this, [this] { panel_->RKPExitClick(); });
 
@@ -364,8 +366,8 @@ KeypadWindow::~KeypadWindow() = default;
 void KeypadWindow::FormCreate() {
     if (context_.StartupAbort)
         return;
-    Image2->setPixmap(panelPicture());
-    setFixedWidth(Image2->width());
+    panelImage->setPixmap(panelPicture());
+    setFixedWidth(panelImage->width());
     panel_->DirectInput = 0;
     ApplyLanguage();
 }
@@ -385,8 +387,8 @@ void KeypadWindow::FormShow() {
     // withholds the activation does not leave the display dark.
     panel_->FormActivate();
     const QString info = context_.InfoIniPath;
-    Unit2005->setVisible(!info.isEmpty() &&
-                         IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
+    unitLabel->setVisible(!info.isEmpty() &&
+                          IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
 }
 
@@ -407,7 +409,7 @@ void KeypadWindow::done(int r) {
 
 void KeypadWindow::keyPressEvent(QKeyEvent* e) {
     // Esc would reject the dialog: here it only leaves direct input. Keys that reach the
-    // window while Edit1 lost the focus still belong to direct input.
+    // window while the direct-input field lost the focus still belong to direct input.
     if (e->key() == Qt::Key_Escape || panel_->DirectInput) {
         routeKey(e);
         e->accept();
@@ -436,27 +438,27 @@ void KeypadWindow::routeKey(QKeyEvent* e) {
         break;
     }
     if (code) {
-        panel_->Edit1KeyDown(code);
+        panel_->directInputKeyDown(code);
     } else {
         for (QChar c : e->text())
-            panel_->Edit1KeyPress(c);
+            panel_->directInputKeyPress(c);
     }
 }
 
 void KeypadWindow::contextMenuEvent(QContextMenuEvent* e) {
-    PopupMenu2->popup(e->globalPos());
+    contextMenu->popup(e->globalPos());
 }
 
 bool KeypadWindow::eventFilter(QObject* o, QEvent* e) {
-    if (o == Label1 && e->type() == QEvent::MouseButtonRelease) {
+    if (o == closeLabel && e->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(e);
-        if (me->button() == Qt::LeftButton && Label1->rect().contains(me->position().toPoint()))
+        if (me->button() == Qt::LeftButton && closeLabel->rect().contains(me->position().toPoint()))
             panel_->RKPExitClick();
         return true;
     }
-    if (o == Edit1 && e->type() == QEvent::KeyPress) {
+    if (o == directInputEdit && e->type() == QEvent::KeyPress) {
         routeKey(static_cast<QKeyEvent*>(e));
-        return true; // Edit1 keeps no text of its own
+        return true; // the field keeps no text of its own
     }
     return QDialog::eventFilter(o, e);
 }
@@ -477,7 +479,7 @@ void KeypadWindow::showLamps(std::uint8_t bits) {
 void KeypadWindow::showDirectText(const QString& text) {
     FCLabel->setText(text);
     FCLabel->repaint();
-    Edit1->setText(text);
+    directInputEdit->setText(text);
 }
 
 void KeypadWindow::setDirectChecked(bool on) {
@@ -491,21 +493,44 @@ void KeypadWindow::setKeysVisible(bool on) {
 }
 
 void KeypadWindow::focusKeySink() {
-    Edit1->setFocus();
+    directInputEdit->setFocus();
 }
 
-void KeypadWindow::processEvents() {
-    QCoreApplication::processEvents();
+namespace {
+// Runs the event loop for ms, sleeping while nothing comes; `loop` lets a handler end it early.
+void sleepInEventLoop(int ms, QEventLoop::ProcessEventsFlags flags, QEventLoop*& running) {
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
+    running = &loop;
+    loop.exec(flags);
+    running = nullptr;
+}
+} // namespace
+
+void KeypadWindow::waitEvents(int ms) {
+    if (ms > 0 && !woken_)
+        sleepInEventLoop(ms, QEventLoop::AllEvents, waitLoop_);
+    else
+        QCoreApplication::processEvents();
+    woken_ = false;
     if (passHook)
         passHook();
 }
 
+void KeypadWindow::wake() {
+    woken_ = true;
+    if (waitLoop_)
+        waitLoop_->quit();
+}
+
 void KeypadWindow::waitPainting(int ms) {
-    const QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(qMin<qint64>(5, qMax<qint64>(deadline.remainingTime(), 0)));
-    }
+    // Repaints come through; clicks and keys wait until the blink is over.
+    QEventLoop* none = nullptr;
+    sleepInEventLoop(ms, QEventLoop::ExcludeUserInputEvents, none);
 }
 
 void KeypadWindow::closeWindow() {

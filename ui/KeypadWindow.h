@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAction;
+class QEventLoop;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -82,20 +83,20 @@ public:
     KeypadPanel& panel() { return *panel_; }
 
     // ---- Controls ----
-    QLabel* Image2 = nullptr;
+    QLabel* panelImage = nullptr;
     LedLabel* FLED = nullptr;
     LedLabel* FCLabel = nullptr;
     QLabel *FRUN = nullptr, *FVEC = nullptr, *FECN = nullptr, *FMON = nullptr, *FPRG = nullptr,
            *FPC = nullptr, *FPF = nullptr;
     KeyArea *PaintBoxRunRKP = nullptr, *PaintBoxStopRKP = nullptr, *PaintBoxMonRKP = nullptr,
             *PaintBoxUpRKP = nullptr, *PaintBoxDownRKP = nullptr, *PaintBoxEntRKP = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Unit2005 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QMenu* PopupMenu2 = nullptr;
+    QLabel* closeLabel = nullptr;
+    QLabel* unitLabel = nullptr;
+    QLineEdit* directInputEdit = nullptr;
+    QMenu* contextMenu = nullptr;
     QAction *RKPDirectFC = nullptr, *RKPExit = nullptr, *RKPOnLine = nullptr, *RKPOffLine = nullptr;
 
-    // Runs after the pending events of each pass of the panel loop (tests, benchmark).
+    // Runs after the events of each pass of the panel loop (tests, benchmark).
     std::function<void()> passHook;
 
     // ---- KeypadPanelView ----
@@ -105,7 +106,8 @@ public:
     void setDirectChecked(bool on) override;
     void setKeysVisible(bool on) override;
     void focusKeySink() override;
-    void processEvents() override;
+    void waitEvents(int ms) override;
+    void wake() override;
     void waitPainting(int ms) override;
     bool isShown() const override { return isVisible(); }
     void closeWindow() override;
@@ -130,4 +132,6 @@ private:
     ProgramContext& context_;
     std::unique_ptr<KeypadPanel> panel_;
     std::array<QLabel*, 8> lamps_{}; // by lamp bit; bit 5 has none
+    QEventLoop* waitLoop_ = nullptr; // the panel loop's wait, while it sleeps
+    bool woken_ = false;
 };

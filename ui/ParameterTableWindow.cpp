@@ -1,16 +1,20 @@
 #include "ui/ParameterTableWindow.h"
 
 #include "core/Options.h"
+#include "core/ParameterFileDrop.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 #include "platform/IniFile.h"
 #include "ui/FormActivation.h"
+#include "ui/HelpViewer.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShowEvent>
@@ -115,7 +119,8 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
                                            TableWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      host_(host), core_(context, options, host.tableCommands()), driveLink_(link) {
+      host_(host), core_(context, options, host.tableCommands()), driveLink_(link),
+      help_(core_, context, options, HelpViewer::displayTopic) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));
     resize(639, 429);
@@ -124,24 +129,28 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
     f.setPixelSize(kFontPixels);
     setFont(f);
 
-    StringGrid1 = new ParameterGridView(this);
-    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-    StringGrid1->setModel(core_.model());
-    QItemSelectionModel* own = StringGrid1->selectionModel();
-    StringGrid1->setSelectionModel(core_.selection());
+    gridView = new ParameterGridView(this);
+    gridView->setObjectName(QStringLiteral("StringGrid1"));
+    gridView->setModel(core_.model());
+    QItemSelectionModel* own = gridView->selectionModel();
+    gridView->setSelectionModel(core_.selection());
     delete own;
-    delegate_ = new ParaGridDelegate(core_, StringGrid1);
-    StringGrid1->setItemDelegate(delegate_);
-    StringGrid1->viewport()->installEventFilter(this);
-    connect(StringGrid1, &QWidget::customContextMenuRequested, this, &ParameterTableWindow::showPopupMenu);
+    delegate_ = new ParaGridDelegate(core_, gridView);
+    gridView->setItemDelegate(delegate_);
+    gridView->viewport()->installEventFilter(this);
+    connect(gridView, &QWidget::customContextMenuRequested, this, &ParameterTableWindow::showPopupMenu);
+    connect(gridView, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& at) { help_.openRow(at.row() + 1); });
+    // Parameter files dropped anywhere on the window; the grid itself takes no drops.
+    setAcceptDrops(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(StringGrid1);
+    layout->addWidget(gridView);
 
     buildPopupMenu();
-    StringGrid1->keyDown = [this](QKeyEvent* e) { return gridKey(e); };
-    StringGrid1->userMoved = [this] { entry_.Click(); };
+    gridView->keyDown = [this](QKeyEvent* e) { return gridKey(e); };
+    gridView->userMoved = [this] { entry_.Click(); };
     connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
     connect(&entry_, &ValueEntry::deleteKey, this, &ParameterTableWindow::PopDefClick);
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
@@ -158,37 +167,43 @@ QAction* ParameterTableWindow::popupItem(TableCommand c, const char* name, const
     a->setCheckable(c == TableCommand::ChgDisp || c == TableCommand::CVDisp || c == TableCommand::Quick ||
                     c == TableCommand::Blind);
     connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    PopupMenu1->addAction(a);
+    popupMenu->addAction(a);
     host_.tableCommands().bindPopupItem(c, a);
+    commandHandlers_[std::size_t(c)] = handler;
     return a;
 }
 
+void ParameterTableWindow::runCommand(TableCommand command) {
+    if (const auto handler = commandHandlers_[std::size_t(command)])
+        (this->*handler)();
+}
+
 void ParameterTableWindow::buildPopupMenu() {
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    popupMenu = new QMenu(this);
+    popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
     using C = TableCommand;
     // The shortcuts belong to the main window's twins, which work from this window too; the
     // pop-up only names them.
     PopUndo =
         popupItem(C::Undo, "PopUndo", QStringLiteral("Undo\tCtrl+Z"), &ParameterTableWindow::PopUndoClick);
     PopRedo = popupItem(C::Redo, "PopRedo", QStringLiteral("Redo"), &ParameterTableWindow::PopRedoClick);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N7"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N7"));
     PopCopy =
         popupItem(C::Copy, "PopCopy", QStringLiteral("Copy\tCtrl+C"), &ParameterTableWindow::PopCopyClick);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N3"));
     PopDownLoad = popupItem(C::DownLoad, "PopDownLoad", QStringLiteral("Selected Parameter Import\tF3"),
                             &ParameterTableWindow::ImportSelected);
     PopUpLoad = popupItem(C::UpLoad, "PopUpLoad", QStringLiteral("Selected Parameter Export\tF2"),
                           &ParameterTableWindow::PopUpLoadClick);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N5"));
     PopChgDisp = popupItem(C::ChgDisp, "PopChgDisp", QStringLiteral("'Changed' Only"),
                            &ParameterTableWindow::PopChgDispClick);
     PopCVDisp = popupItem(C::CVDisp, "PopCVDisp", QStringLiteral("Current / Voltage"),
                           &ParameterTableWindow::PopCVDispClick);
     PopQuick = popupItem(C::Quick, "PopQuick", QStringLiteral("Quick"), &ParameterTableWindow::PopQuickClick);
-    N10 = PopupMenu1->addSeparator();
-    N10->setObjectName(QStringLiteral("N10"));
-    host_.tableCommands().bindSeparatorOf(C::Quick, N10);
+    quickSeparator = popupMenu->addSeparator();
+    quickSeparator->setObjectName(QStringLiteral("N10"));
+    host_.tableCommands().bindSeparatorOf(C::Quick, quickSeparator);
     PopSlct =
         popupItem(C::Slct, "PopSlct", QStringLiteral("Select\tCtrl+S"), &ParameterTableWindow::PopSlctClick);
     PopSlctUnlock = popupItem(C::SlctUnlock, "PopSlctUnlock", QStringLiteral("Select Clear\tCtrl+Alt+S"),
@@ -196,23 +211,23 @@ void ParameterTableWindow::buildPopupMenu() {
     PopBlind = popupItem(C::Blind, "PopBlind", QStringLiteral("Blind"), &ParameterTableWindow::PopBlindClick);
     PopDisp =
         popupItem(C::Disp, "PopDisp", QStringLiteral("All Parameters"), &ParameterTableWindow::PopDispClick);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N1"));
     PopHexDisp =
         popupItem(C::HexDisp, "PopHexDisp", QStringLiteral("Hex."), &ParameterTableWindow::PopHexDispClick);
     PopDecDisp =
         popupItem(C::DecDisp, "PopDecDisp", QStringLiteral("Dec."), &ParameterTableWindow::PopDecDispClick);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N2"));
     PopDef = popupItem(C::Def, "PopDef", QStringLiteral("Shipment"), &ParameterTableWindow::PopDefClick);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N9"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N9"));
     PopParaHelp = popupItem(C::ParaHelp, "PopParaHelp", QStringLiteral("Show Parameter Help\tF10"),
                             &ParameterTableWindow::PopParaHelpClick);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N4"));
     PopFind = popupItem(C::Find, "PopFind", QStringLiteral("Find\tCtrl+F"), &ParameterTableWindow::ShowFind);
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N8"));
+    popupMenu->addSeparator()->setObjectName(QStringLiteral("N8"));
     PopClose = new QAction(QStringLiteral("Close"), this);
     PopClose->setObjectName(QStringLiteral("PopClose"));
     connect(PopClose, &QAction::triggered, this, &ParameterTableWindow::PopCloseClick);
-    PopupMenu1->addAction(PopClose);
+    popupMenu->addAction(PopClose);
 }
 
 void ParameterTableWindow::showPopupMenu(const QPoint& pos) {
@@ -220,7 +235,7 @@ void ParameterTableWindow::showPopupMenu(const QPoint& pos) {
     if (!host_.tableCommands().popupMenuEnabled())
         return;
     entry_.Click();
-    PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
+    popupMenu->popup(gridView->viewport()->mapToGlobal(pos));
 }
 
 QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
@@ -308,10 +323,10 @@ void ParameterTableWindow::Show() {
 }
 
 void ParameterTableWindow::FocusGrid() {
-    if (!isVisible() || !isEnabled() || !StringGrid1->isEnabled())
+    if (!isVisible() || !isEnabled() || !gridView->isEnabled())
         return;
     activateWindow();
-    StringGrid1->setFocus();
+    gridView->setFocus();
 }
 
 void ParameterTableWindow::FormShow() {
@@ -326,9 +341,9 @@ void ParameterTableWindow::FormActivate() {
 }
 
 void ParameterTableWindow::FormResize() {
-    const auto widths = core_.columnWidths(StringGrid1->viewport()->width());
+    const auto widths = core_.columnWidths(gridView->viewport()->width());
     for (int c = 0; c < TC_Count; ++c)
-        StringGrid1->setColumnWidth(c, widths[c]);
+        gridView->setColumnWidth(c, widths[c]);
 }
 
 void ParameterTableWindow::FormClose() {
@@ -349,15 +364,14 @@ void ParameterTableWindow::closeEvent(QCloseEvent* e) {
 }
 
 bool ParameterTableWindow::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == StringGrid1->viewport() && e->type() == QEvent::Resize)
+    if (watched == gridView->viewport() && e->type() == QEvent::Resize)
         FormResize();
     return QWidget::eventFilter(watched, e);
 }
 
 // ---- Commands -------------------------------------------------------------------------------
-// The commands below belong to value entry, undo and redo, the view and mark commands, find,
-// the selected import and export and the parameter help; until they are built their items
-// stay disabled (TableCommands: not available), so these never run from a menu.
+// The commands below hand over to value entry, undo and redo, the view and mark commands,
+// find, the selected import and export and the parameter help.
 
 void ParameterTableWindow::PopUndoClick() {
     undoRedo_.PopUndoClick();
@@ -402,39 +416,40 @@ void ParameterTableWindow::PopDecDispClick() {
 void ParameterTableWindow::PopDefClick() {
     views_.PopDefClick();
 }
-void ParameterTableWindow::PopParaHelpClick() {}
+void ParameterTableWindow::PopParaHelpClick() {
+    help_.PopParaHelpClick();
+}
 void ParameterTableWindow::ShowFind() {
     if (!core_.commands().enabled(TableCommand::Find))
         return;
     find_.start();
-    if (!FindDialog1) {
-        FindDialog1 = new FindDialog(this);
-        connect(FindDialog1, &FindDialog::findNext, this, &ParameterTableWindow::FindDialog1Find);
-        connect(FindDialog1, &FindDialog::closed, this, &ParameterTableWindow::FindDialog1Close);
+    if (!findDialog) {
+        findDialog = new FindDialog(this);
+        connect(findDialog, &FindDialog::findNext, this, &ParameterTableWindow::findNextClicked);
+        connect(findDialog, &FindDialog::closed, this, &ParameterTableWindow::findDialogClosed);
         // The buffer does not follow the 'Changed' Only and Quick views.
-        connect(&core_.commands(), &TableCommands::changed, FindDialog1,
-                [this] { FindDialog1->setFindOffered(core_.commands().enabled(TableCommand::Find)); });
+        connect(&core_.commands(), &TableCommands::changed, findDialog,
+                [this] { findDialog->setFindOffered(core_.commands().enabled(TableCommand::Find)); });
     }
-    FindDialog1->setFindOffered(true);
+    findDialog->setFindOffered(true);
     const ParameterTable::GridRect block = core_.Selection();
     const QString text = block.isValid() ? core_.grid().cell(block.Left, block.Top) : QString();
     if (!text.isEmpty())
-        FindDialog1->setFindText(text);
-    FindDialog1->show();
-    FindDialog1->raise();
-    FindDialog1->activateWindow();
+        findDialog->setFindText(text);
+    findDialog->show();
+    findDialog->raise();
+    findDialog->activateWindow();
 }
 
-void ParameterTableWindow::FindDialog1Find() {
-    if (!FindDialog1 || !core_.commands().enabled(TableCommand::Find))
+void ParameterTableWindow::findNextClicked() {
+    if (!findDialog || !core_.commands().enabled(TableCommand::Find))
         return;
-    const int row =
-        find_.findNext(FindDialog1->findText(), FindDialog1->matchCase(), FindDialog1->wholeWord());
+    const int row = find_.findNext(findDialog->findText(), findDialog->matchCase(), findDialog->wholeWord());
     if (row > 0)
-        StringGrid1->scrollTo(core_.model()->index(row - 1, TC_Value), QAbstractItemView::PositionAtTop);
+        gridView->scrollTo(core_.model()->index(row - 1, TC_Value), QAbstractItemView::PositionAtTop);
 }
 
-void ParameterTableWindow::FindDialog1Close() {
+void ParameterTableWindow::findDialogClosed() {
     find_.close();
     FocusGrid();
 }
@@ -482,14 +497,61 @@ bool ParameterTableWindow::gridKey(QKeyEvent* e) {
 
 void ParameterTableWindow::scrollToRow(int row, bool toTop) {
     const QModelIndex at = core_.model()->index(row - 1, TC_Value);
-    const QRect r = StringGrid1->visualRect(at);
-    if (r.top() >= 0 && r.bottom() <= StringGrid1->viewport()->height())
+    const QRect r = gridView->visualRect(at);
+    if (r.top() >= 0 && r.bottom() <= gridView->viewport()->height())
         return;
-    StringGrid1->scrollTo(at, toTop ? QAbstractItemView::PositionAtTop : QAbstractItemView::EnsureVisible);
+    gridView->scrollTo(at, toTop ? QAbstractItemView::PositionAtTop : QAbstractItemView::EnsureVisible);
 }
 
 void ParameterTableWindow::PopCloseClick() {
     close();
+}
+
+// ---- Dropped files --------------------------------------------------------------------------
+
+namespace {
+// File managers offer files as URLs. Reading a file is a copy: a source whose move were
+// accepted would delete the file afterwards.
+bool acceptFiles(QDropEvent* e) {
+    if (!e->mimeData() || !e->mimeData()->hasUrls())
+        return false;
+    if (e->possibleActions() & Qt::CopyAction)
+        e->setDropAction(Qt::CopyAction);
+    else if (e->possibleActions() & Qt::LinkAction)
+        e->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    e->accept();
+    return true;
+}
+} // namespace
+
+void ParameterTableWindow::dragEnterEvent(QDragEnterEvent* e) {
+    if (!acceptFiles(e))
+        e->ignore();
+}
+
+void ParameterTableWindow::dragMoveEvent(QDragMoveEvent* e) {
+    if (!acceptFiles(e))
+        e->ignore();
+}
+
+void ParameterTableWindow::dropEvent(QDropEvent* e) {
+    if (!acceptFiles(e)) {
+        e->ignore();
+        return;
+    }
+    const QStringList paths = ParameterFileDrop::localFiles(e->mimeData()->urls());
+    // The source waits for the drop to end; the load's boxes come after it.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { handleDroppedFiles(paths); }, Qt::QueuedConnection);
+}
+
+void ParameterTableWindow::handleDroppedFiles(const QStringList& paths) {
+    // A value being typed belongs to the rows the file may replace.
+    core_.CancelPendingEntry();
+    if (loadDroppedFiles)
+        loadDroppedFiles(paths);
 }
 
 // ---- Value rules --------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 //
 // Created once at start-up, hidden; its constructor does not touch the data store (after an
 // aborted start the store does not exist). The start-up then calls FormCreate.
+#include "table/ParameterHelp.h"
 #include "table/ParameterTable.h"
 #include "table/SelectedTransfer.h"
 #include "table/TableCommands.h"
@@ -18,6 +19,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -41,6 +43,22 @@ public:
     virtual void CheckSpSetup() = 0;
 };
 
+// The table window as the main window uses it (ParameterTableWindow; a stand-in in tests).
+class TableWindowControl {
+public:
+    virtual ~TableWindowControl() = default;
+    // Makes the window visible (not modal).
+    virtual void Show() = 0;
+    // Rebuilds the rows from the data store.
+    virtual void RefreshAll() = 0;
+    // The grid takes the keyboard focus when it can.
+    virtual void FocusGrid() = 0;
+    // The grid's texts, row 0 being the titles.
+    virtual QList<QStringList> rows() const = 0;
+    // Does what the command's item in the table's pop-up menu does.
+    virtual void runCommand(TableCommand command) = 0;
+};
+
 // The grid, without the item view's habits the table does not have: typing a letter does
 // not jump to a row, Ctrl+C and Ctrl+A do nothing of their own, the right button does not
 // move the highlighted block.
@@ -59,7 +77,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
 };
 
-class ParameterTableWindow : public QWidget {
+class ParameterTableWindow : public QWidget, public TableWindowControl {
     Q_OBJECT
 public:
     // The table of the program the context describes, with its options; link is the
@@ -72,14 +90,15 @@ public:
     // Fills the window once; does nothing once start-up has failed.
     void FormCreate();
     // Makes the window visible, not modal.
-    void Show();
+    void Show() override;
     // Rebuilds the table after the parameter set changed.
-    void RefreshAll();
+    void RefreshAll() override;
     // The grid takes the keyboard focus (and its window becomes active) when it can.
-    void FocusGrid();
+    void FocusGrid() override;
     // The grid's texts, row 0 being the titles.
     const TextGrid& cells() const { return core_.grid(); }
-    QList<QStringList> rows() const;
+    QList<QStringList> rows() const override;
+    void runCommand(TableCommand command) override;
     bool blindChecked() const { return core_.commands().checked(TableCommand::Blind); }
 
     // ---- The window's own routines ---------------------------------------------------------
@@ -115,11 +134,18 @@ public:
     void PopDefClick();
     void PopParaHelpClick();
     void ShowFind();
-    void FindDialog1Find();
-    void FindDialog1Close();
+    void findNextClicked();
+    void findDialogClosed();
     void ImportSelected();
     void PopUpLoadClick();
     void PopCloseClick();
+
+    // ---- Parameter help and dropped files -------------------------------------------------
+    ParameterHelp& help() { return help_; }
+    // Loads files dropped on the table; the start-up wires it to the file commands.
+    std::function<void(const QStringList&)> loadDroppedFiles;
+    // The files of a drop, handled once the drop event is over.
+    void handleDroppedFiles(const QStringList& paths);
 
     // ---- Value rules under the names the program uses -------------------------------------
     int IndexOfComNo(const QString& comNo) const;
@@ -139,15 +165,15 @@ public:
     int GridRowOfIndex(int index) { return core_.GridRowOfIndex(index); }
 
     // ---- Controls ----------------------------------------------------------------------------
-    ParameterGridView* StringGrid1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
+    ParameterGridView* gridView = nullptr;
+    QMenu* popupMenu = nullptr;
     QAction *PopUndo = nullptr, *PopRedo = nullptr, *PopCopy = nullptr, *PopDownLoad = nullptr,
             *PopUpLoad = nullptr, *PopChgDisp = nullptr, *PopCVDisp = nullptr, *PopQuick = nullptr,
             *PopSlct = nullptr, *PopSlctUnlock = nullptr, *PopBlind = nullptr, *PopDisp = nullptr,
             *PopHexDisp = nullptr, *PopDecDisp = nullptr, *PopDef = nullptr, *PopParaHelp = nullptr,
             *PopFind = nullptr, *PopClose = nullptr;
-    QAction* N10 = nullptr;            // the separator after Quick
-    FindDialog* FindDialog1 = nullptr; // made at the first Find
+    QAction* quickSeparator = nullptr; // the separator after Quick
+    FindDialog* findDialog = nullptr;  // made at the first Find
 
 protected:
     void FormShow();
@@ -157,6 +183,9 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void buildPopupMenu();
@@ -174,5 +203,8 @@ private:
     ProgramDriveLink driveLink_;
     SelectedTransfer transfer_{core_, driveLink_};
     FindSearch find_{core_};
+    ParameterHelp help_;
     ParaGridDelegate* delegate_ = nullptr;
+    // The handler of each command's pop-up item (runCommand).
+    std::array<void (ParameterTableWindow::*)(), kTableCommandCount> commandHandlers_{};
 };

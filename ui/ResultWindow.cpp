@@ -37,22 +37,22 @@ ResultWindow::ResultWindow(const ProgramContext& context, const Options& options
     ResultDisp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultDisp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ResultDisp->setContextMenuPolicy(Qt::CustomContextMenu);
-    PopupMenu1 = new QMenu(this);
-    PopRepCopy = PopupMenu1->addAction(QStringLiteral("Copy"));
+    contextMenu = new QMenu(this);
+    PopRepCopy = contextMenu->addAction(QStringLiteral("Copy"));
     PopRepCopy->setShortcut(QKeySequence::Copy);
     connect(PopRepCopy, &QAction::triggered, this, [this] { PopRepCopyClick(); });
     connect(ResultDisp, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->exec(ResultDisp->mapToGlobal(at)); });
+            [this](const QPoint& at) { contextMenu->exec(ResultDisp->mapToGlobal(at)); });
     top->addWidget(ResultDisp);
     auto* buttons = new QHBoxLayout;
-    Button1 = new QPushButton(this);
-    Button2 = new QPushButton(this);
+    printButton = new QPushButton(this);
+    saveButton = new QPushButton(this);
     buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
+    buttons->addWidget(printButton);
+    buttons->addWidget(saveButton);
     top->addLayout(buttons);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(printButton, &QPushButton::clicked, this, [this] { printText(); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveText(); });
     resize(560, kMinHeight);
 }
 
@@ -98,8 +98,8 @@ void ResultWindow::FormShow() {
     place();
     const ResultTexts t = ResultTexts::forMode(context_, int(job_.mode));
     setWindowTitle(t.caption);
-    Button1->setText(t.printButton);
-    Button2->setText(t.saveButton);
+    printButton->setText(t.printButton);
+    saveButton->setText(t.saveButton);
     printTitle_ = t.printTitle;
     if (!shown_) {
         showText();
@@ -108,7 +108,7 @@ void ResultWindow::FormShow() {
     ResultDisp->moveCursor(QTextCursor::Start);
     ResultDisp->setFocus();
     const auto& printEnabled = links_.printEnabled;
-    Button1->setEnabled(!printEnabled || printEnabled());
+    printButton->setEnabled(!printEnabled || printEnabled());
 }
 
 void ResultWindow::showEvent(QShowEvent* e) {
@@ -127,7 +127,7 @@ void ResultWindow::changeEvent(QEvent* e) {
     QDialog::changeEvent(e);
 }
 
-void ResultWindow::Button1Click() {
+void ResultWindow::printText() {
     if (printTitle_.isEmpty())
         printTitle_ = ResultTexts::forMode(context_, int(job_.mode)).printTitle;
     QPrinter printer(QPrinter::HighResolution);
@@ -151,7 +151,7 @@ void ResultWindow::Button1Click() {
     doc.print(&printer);
 }
 
-void ResultWindow::Button2Click() {
+void ResultWindow::saveText() {
     SaveResultLines(context_, options_, lines(), int(job_.mode),
                     currentTime ? currentTime() : QDateTime::currentDateTime(), this);
 }

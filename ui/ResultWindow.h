@@ -48,6 +48,8 @@ public:
     void replaceFirstLine(const QString& line);
     // The lines as they stand (the window's text once shown: the user may edit it).
     QStringList lines() const;
+    // The job the result is of.
+    const TransferJob& job() const { return job_; }
 
     // The current time for automatic file names; tests replace it.
     std::function<QDateTime()> currentTime = [] { return QDateTime::currentDateTime(); };
@@ -57,15 +59,15 @@ public:
     // Handlers.
     void FormShow();
     void FormActivate();
-    void Button1Click();    // Print
-    void Button2Click();    // Save (also called by the transfer engine without showing)
+    void printText();
+    void saveText();        // also called by the transfer engine without showing
     void PopRepCopyClick(); // Copy
 
     // Controls.
     QPlainTextEdit* ResultDisp = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
+    QPushButton* printButton = nullptr;
+    QPushButton* saveButton = nullptr;
+    QMenu* contextMenu = nullptr;
     QAction* PopRepCopy = nullptr;
 
     static constexpr int kMinWidth = 360, kMinHeight = 406;

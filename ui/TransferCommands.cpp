@@ -34,19 +34,19 @@ TransferCommands::TransferCommands(ProgramContext& context, const Options& optio
 
 TransferCommands::~TransferCommands() = default;
 
-void TransferCommands::DownLoadClick() {
+void TransferCommands::importAll() {
     runWholeTable(DriveCommand::Import);
 }
-void TransferCommands::UpLoadClick() {
+void TransferCommands::exportAll() {
     runWholeTable(DriveCommand::Export);
 }
-void TransferCommands::PopCompClick() {
+void TransferCommands::compareAll() {
     runWholeTable(DriveCommand::Comparison);
 }
-void TransferCommands::PopDownLoad2Click() {
+void TransferCommands::importSelected() {
     runSelected(DriveCommand::SelectedImport);
 }
-void TransferCommands::PopUpLoad2Click() {
+void TransferCommands::exportSelected() {
     runSelected(DriveCommand::SelectedExport);
 }
 
@@ -68,7 +68,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         return;
     }
     checks_.CheckSpSetup();
-    if (link_.SpDrv1)
+    if (link_.specialSetup)
         return;
 
     job_ = TransferJob();
@@ -104,8 +104,8 @@ void TransferCommands::runWholeTable(DriveCommand command) {
 
     TransferEngine& engine = workBar_->engine();
     engine.setResult(&result.text());
-    engine.saveResult = [&result] { result.Button2Click(); };
-    workBar_->Label2->hide();
+    engine.saveResult = [&result] { result.saveText(); };
+    workBar_->noteLabel->hide();
     host_.showModal(*workBar_);
     PumpEvents();
     engine.setResult(nullptr);
@@ -131,7 +131,7 @@ void TransferCommands::runSelected(DriveCommand command) {
     if (guard.busy())
         return;
     checks_.CheckSpSetup();
-    if (link_.SpDrv1)
+    if (link_.specialSetup)
         return;
     if (command == DriveCommand::SelectedImport)
         host_.importSelected();

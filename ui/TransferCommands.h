@@ -74,11 +74,11 @@ public:
                      DriveChecks& checks, const MainWindowLinks& links);
     ~TransferCommands();
 
-    void DownLoadClick();     // Parameter Import
-    void UpLoadClick();       // Parameter Export
-    void PopCompClick();      // Parameter Comparison
-    void PopDownLoad2Click(); // Selected Parameter Import
-    void PopUpLoad2Click();   // Selected Parameter Export
+    void importAll();      // Parameter Import
+    void exportAll();      // Parameter Export
+    void compareAll();     // Parameter Comparison
+    void importSelected(); // Selected Parameter Import
+    void exportSelected(); // Selected Parameter Export
 
     // True while one of the five commands runs (its modal windows included). The main
     // window's activation check must not reconnect in the middle of one.

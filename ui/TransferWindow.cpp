@@ -19,39 +19,39 @@ TransferWindow::TransferWindow(ProgramContext& context, const Options& options, 
     setModal(true);
     engine_.setView(this);
     auto* top = new QVBoxLayout(this);
-    Label1 = new QLabel(this);
-    Label1->setWordWrap(true);
-    Label2 = new QLabel(this);
-    Label2->setWordWrap(true);
-    Label2->hide();
+    statusLabel = new QLabel(this);
+    statusLabel->setWordWrap(true);
+    noteLabel = new QLabel(this);
+    noteLabel->setWordWrap(true);
+    noteLabel->hide();
     auto* numberRow = new QHBoxLayout;
-    Label3 = new QLabel(QStringLiteral("Communication. No. :"), this);
-    Label4 = new QLabel(this);
-    Label3->hide();
-    Label4->hide();
-    numberRow->addWidget(Label3);
-    numberRow->addWidget(Label4);
+    numberCaption = new QLabel(QStringLiteral("Communication. No. :"), this);
+    numberLabel = new QLabel(this);
+    numberCaption->hide();
+    numberLabel->hide();
+    numberRow->addWidget(numberCaption);
+    numberRow->addWidget(numberLabel);
     numberRow->addStretch();
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setRange(0, 100);
+    progressBar = new QProgressBar(this);
+    progressBar->setRange(0, 100);
     auto* buttons = new QHBoxLayout;
-    StBtn = new QPushButton(this);
-    Button1 = new QPushButton(this);
-    Button2 = new QPushButton(this);
-    Button2->hide();
+    startButton = new QPushButton(this);
+    cancelButton = new QPushButton(this);
+    okButton = new QPushButton(this);
+    okButton->hide();
     buttons->addStretch();
-    buttons->addWidget(StBtn);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
+    buttons->addWidget(startButton);
+    buttons->addWidget(cancelButton);
+    buttons->addWidget(okButton);
     buttons->addStretch();
-    top->addWidget(Label1);
-    top->addWidget(Label2);
+    top->addWidget(statusLabel);
+    top->addWidget(noteLabel);
     top->addLayout(numberRow);
-    top->addWidget(ProgressBar1);
+    top->addWidget(progressBar);
     top->addLayout(buttons);
-    connect(StBtn, &QPushButton::clicked, this, [this] { StBtnClick(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(startButton, &QPushButton::clicked, this, [this] { startClicked(); });
+    connect(cancelButton, &QPushButton::clicked, this, [this] { cancelClicked(); });
+    connect(okButton, &QPushButton::clicked, this, [this] { okClicked(); });
     resize(420, 170);
     // As the program's small dialogs: in a 640 x 480 frame until shown under the main window.
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
@@ -60,11 +60,11 @@ TransferWindow::TransferWindow(ProgramContext& context, const Options& options, 
 void TransferWindow::showEvent(QShowEvent* e) {
     engine_.FormShow();
     setWindowTitle(engine_.Caption);
-    StBtn->setText(engine_.StartText);
-    Button1->setText(engine_.CancelText);
-    Button2->setText(engine_.OkText);
-    Label3->hide();
-    Label4->hide();
+    startButton->setText(engine_.StartText);
+    cancelButton->setText(engine_.CancelText);
+    okButton->setText(engine_.OkText);
+    numberCaption->hide();
+    numberLabel->hide();
     if (QWidget* main = links_.window) {
         const QRect f = main->frameGeometry();
         move(f.left() + (f.width() - frameGeometry().width()) / 2, y());
@@ -98,42 +98,42 @@ void TransferWindow::closeEvent(QCloseEvent* e) {
     QDialog::closeEvent(e);
 }
 
-void TransferWindow::setLabel1(const QString& text) {
-    Label1->setText(text);
+void TransferWindow::setStatusText(const QString& text) {
+    statusLabel->setText(text);
 }
 
-void TransferWindow::setLabel2(const QString& text, bool visible) {
-    Label2->setText(text);
-    Label2->setVisible(visible);
+void TransferWindow::setNoteText(const QString& text, bool visible) {
+    noteLabel->setText(text);
+    noteLabel->setVisible(visible);
 }
 
 void TransferWindow::setProgress(int percent) {
-    ProgressBar1->setValue(percent);
+    progressBar->setValue(percent);
 }
 
 void TransferWindow::setStartCancelEnabled(bool enabled) {
-    StBtn->setEnabled(enabled);
-    Button1->setEnabled(enabled);
+    startButton->setEnabled(enabled);
+    cancelButton->setEnabled(enabled);
 }
 
 void TransferWindow::showReadyButtons() {
-    StBtn->show();
-    Button1->show();
-    StBtn->setEnabled(true);
-    Button1->setEnabled(true);
-    Button2->hide();
-    Button2->setEnabled(false);
-    StBtn->setDefault(true);
+    startButton->show();
+    cancelButton->show();
+    startButton->setEnabled(true);
+    cancelButton->setEnabled(true);
+    okButton->hide();
+    okButton->setEnabled(false);
+    startButton->setDefault(true);
 }
 
-void TransferWindow::showOkButton(bool keepLabel2) {
-    if (!keepLabel2)
-        Label2->hide();
-    StBtn->hide();
-    Button1->hide();
-    Button2->show();
-    Button2->setEnabled(true);
-    Button2->setDefault(true);
+void TransferWindow::showOkButton(bool keepNote) {
+    if (!keepNote)
+        noteLabel->hide();
+    startButton->hide();
+    cancelButton->hide();
+    okButton->show();
+    okButton->setEnabled(true);
+    okButton->setDefault(true);
 }
 
 void TransferWindow::closeWindow() {
@@ -141,5 +141,5 @@ void TransferWindow::closeWindow() {
 }
 
 void TransferWindow::repaintNow() {
-    Label1->repaint();
+    statusLabel->repaint();
 }

@@ -20,26 +20,26 @@ public:
     TransferEngine& engine() { return engine_; }
 
     // Controls.
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
-    QPushButton* StBtn = nullptr;
-    QPushButton* Button1 = nullptr; // Cancel
-    QPushButton* Button2 = nullptr; // OK
+    QLabel* statusLabel = nullptr;
+    QLabel* noteLabel = nullptr;
+    QLabel* numberCaption = nullptr;
+    QLabel* numberLabel = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QPushButton* startButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* okButton = nullptr;
 
-    void StBtnClick() { engine_.StBtnClick(); }
-    void Button1Click() { done(QDialog::Rejected); }
-    void Button2Click() { done(QDialog::Accepted); }
+    void startClicked() { engine_.start(); }
+    void cancelClicked() { done(QDialog::Rejected); }
+    void okClicked() { done(QDialog::Accepted); }
 
     // WorkView
-    void setLabel1(const QString& text) override;
-    void setLabel2(const QString& text, bool visible) override;
+    void setStatusText(const QString& text) override;
+    void setNoteText(const QString& text, bool visible) override;
     void setProgress(int percent) override;
     void setStartCancelEnabled(bool enabled) override;
     void showReadyButtons() override;
-    void showOkButton(bool keepLabel2) override;
+    void showOkButton(bool keepNote) override;
     void closeWindow() override;
     void repaintNow() override;
 

@@ -158,7 +158,7 @@ void UpDownEdit::stepBy(int direction) {
     // system's up-down reads its buddy.
     int base = position_;
     double typed = 0;
-    if (parseNumber(text(), typed)) {
+    if (stepFromText_ && parseNumber(text(), typed)) {
         double value = roundHalfAway(typed * scaleOf(decimals_));
         if (value >= min_ && value <= max_)
             base = static_cast<int>(value);

@@ -31,6 +31,9 @@ public:
     void setIncrement(int step) { step_ = step > 0 ? step : 1; }
     int increment() const { return step_; }
     void setWrap(bool wrap) { wrap_ = wrap; }
+    // Whether a step starts from the number the field shows (the default) or from the
+    // position alone (a field that shows the position in other units than it holds it).
+    void setStepFromText(bool on) { stepFromText_ = on; }
     bool wrap() const { return wrap_; }
     // How an accepted fraction becomes the position.
     void setFraction(Fraction f) { fraction_ = f; }
@@ -92,6 +95,7 @@ private:
     int max_ = 100;
     int step_ = 1;
     bool wrap_ = false;
+    bool stepFromText_ = true;
     int decimals_ = 0;
     Fraction fraction_ = Fraction::Round;
     int position_ = 0;

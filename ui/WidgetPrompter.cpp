@@ -58,6 +58,7 @@ BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, B
         escape = QMessageBox::Cancel;
         break;
     case BoxButtons::YesNo:
+    case BoxButtons::YesNoDefaultNo:
         qbuttons = QMessageBox::Yes | QMessageBox::No;
         break;
     case BoxButtons::YesNoCancel:
@@ -69,7 +70,7 @@ BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, B
         break;
     }
     QMessageBox box(qicon, caption, text, qbuttons, parent);
-    // The first button is the default, as in the system's boxes.
+    // The first button is the default, as in the system's boxes, unless the caller asks for No.
     switch (buttons) {
     case BoxButtons::Ok:
     case BoxButtons::OkCancel:
@@ -81,6 +82,9 @@ BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, B
         break;
     case BoxButtons::AbortRetryIgnore:
         box.setDefaultButton(QMessageBox::Abort);
+        break;
+    case BoxButtons::YesNoDefaultNo:
+        box.setDefaultButton(QMessageBox::No);
         break;
     }
     if (escape != QMessageBox::NoButton)

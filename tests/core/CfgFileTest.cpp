@@ -128,6 +128,46 @@ TEST(CfgWriter, RefusesIdentityCodesThatAreNotNumbers) {
     EXPECT_FALSE(build(in, out));
 }
 
+TEST(CfgChecksum, MatchesWhatTheWriterWroteAndNothingChangedOrCut) {
+    QByteArray out;
+    ASSERT_TRUE(build(inputOf({{"0000", "3"}, {"0105", "4096"}, {"FB72", "0"}}), out));
+    const QStringList written = TextFile::splitLines(QString::fromUtf8(out));
+    const struct {
+        const char* name;
+        QStringList lines;
+        bool matches;
+    } cases[] = {
+        {"as written", written, true},
+        {"the example", kExampleLines, true},
+        {"without the blank last line", written.mid(0, written.size() - 1), true},
+        {"checksum in lower case",
+         kExampleLines.mid(0, 10) + QStringList{"</ConfigurationSlot>", "</Device>",
+                                                "</n1:SystemConfigurationFile>", "<!--ChecksumData::cbce-->"},
+         true},
+        {"one record changed", QStringList(kExampleLines).replaceInStrings("01051000", "01051001"), false},
+        {"cut before the checksum", kExampleLines.mid(0, 25), false},
+        {"cut inside the records", kExampleLines.mid(0, 14), false},
+        {"a line after the checksum", QStringList(kExampleLines) << "x", false},
+        {"checksum not hexadecimal", QStringList(kExampleLines.mid(0, 25)) << "<!--ChecksumData::97G4-->",
+         false},
+        {"empty", QStringList(), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(checksumMatches(c.lines), c.matches) << c.name;
+}
+
+TEST(CfgChecksum, LinesEndedByCrLfMayBeCoveredEitherWay) {
+    // The writer covers its lines with "\n"; a file checked over its CR LF line ends passes too.
+    QStringList lines = kExampleLines.mid(0, 25);
+    std::uint16_t crc = 0xFFFF;
+    for (const QString& l : lines) {
+        const QByteArray b = l.toUtf8() + "\r\n";
+        crc = Crc16Ccitt(crc, reinterpret_cast<const unsigned char*>(b.constData()), int(b.size()));
+    }
+    lines << "<!--ChecksumData::" + QString::number(crc, 16).toUpper().rightJustified(4, '0') + "-->";
+    EXPECT_TRUE(checksumMatches(lines));
+}
+
 TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
     context.DriveTypeCode = "Not_Support_Type";
     EXPECT_FALSE(WriteConfigurationXml(context, path("x.cfg")));

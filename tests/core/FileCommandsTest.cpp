@@ -1,49 +1,15 @@
+#include "core/FakeFileCommandHost.h"
 #include "core/ParaFileFixture.h"
 
 #include "core/FileCommands.h"
+#include "core/ParameterFileChecks.h"
+#include "platform/BoxText.h"
 #include "platform/IniFile.h"
 #include "support/DriveTypeGenerator.h"
 
 #include <functional>
 
 namespace {
-
-// The main window as the file commands see it.
-class FakeMain : public FileCommandHost {
-public:
-    explicit FakeMain(const ProgramContext& context) : context_(context) {}
-    bool saveEnabled() const override { return save; }
-    void setSaveEnabled(bool on) override { save = on; }
-    void setCaption(const QString& c) override { caption = c; }
-    QString commentText() const override { return comment; }
-    void setCommentText(const QString& t) override { comment = t; }
-    bool blindViewOn() const override { return context_.BlindActive; }
-    void refreshTable() override { events << "refresh"; }
-    void focusTableGrid() override { events << "focus"; }
-    QList<QStringList> tableRows() const override { return rows; }
-    void clearPortMessageShown() override { events << "port"; }
-    void runStartupForm() override {
-        events << "startup";
-        if (startup)
-            startup();
-    }
-    void reloadCommSettings() override { events << "comms"; }
-    void rearmSpecialSetupWarning() override { events << "drvchk"; }
-    void rebuildMonitor() override { events << "monitor"; }
-    void showTable() override { events << "table"; }
-    void applyDriveTypeCommands() override { events << "quick"; }
-    void quitApplication() override { events << "quit"; }
-
-    bool save = false;
-    QString caption = "KVR260X QX100-4037 (CPU Ver.V110)";
-    QString comment;
-    QStringList events;
-    QList<QStringList> rows{{"Title", "No.", "Name", "Value", "Low", "High", "Unit", "Change"}};
-    std::function<void()> startup;
-
-private:
-    const ProgramContext& context_;
-};
 
 class FileCommandsTest : public ParaFileFixture {
 protected:
@@ -60,7 +26,7 @@ protected:
     // Opens a file through the command, the dialog answered with it.
     void open(const QString& name) {
         prompter.answerFile(path(name));
-        commands.ParaOpenClick();
+        commands.openParameterFile();
     }
     FakeMain main{context};
     FileCommands commands{context, options, main};
@@ -124,7 +90,7 @@ TEST_F(FileCommandsTest, StoppedReadRebuildsTheTableButKeepsTheOpenedFile) {
 
 TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15) {
     main.save = true;
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "M15");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::None);
@@ -133,30 +99,30 @@ TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15) {
 TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     // A parameter file first, which becomes the opened file.
     prompter.answerFile(path("set.kvr"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(context.OpenedFileName, "set.kvr");
     EXPECT_TRUE(main.save);
     const QString caption = main.caption;
     EXPECT_EQ(caption, "KVR260X QX100-4037 (CPU Ver.V110) M1set.kvr");
 
     prompter.answerFile(path("abc"), 2);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("abc.csv").startsWith("Title,No.,"));
     EXPECT_EQ(context.CurrentFileName, "abc.csv");
     EXPECT_EQ(main.caption, caption);
 
     prompter.answerFile(path("x.txt"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("x.txt.kvr").startsWith("###\r\n"));
 
     prompter.answerFile(path("y.CSV"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("y.CSV").startsWith("Title,"));
     EXPECT_EQ(context.OpenedFileName, "x.txt.kvr");
 
     // Save writes the opened parameter file, not the last CSV table.
     QFile::remove(path("x.txt.kvr"));
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     EXPECT_TRUE(readFile("x.txt.kvr").startsWith("###\r\n"));
 
     // The preselected filter follows the last name saved.
@@ -172,7 +138,7 @@ TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile) {
     writeFile("keep.kvr", "precious");
     prompter.answerFile(path("keep"), 1);
     prompter.answer(BoxAnswer::No);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(readFile("keep.kvr"), "precious");
     EXPECT_TRUE(context.OpenedFileName.isEmpty());
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -180,7 +146,7 @@ TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile) {
 
     prompter.answerFile(path("keep"), 1);
     prompter.answer(BoxAnswer::Yes);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("keep.kvr").startsWith("###"));
 }
 
@@ -191,7 +157,7 @@ TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile) {
     const QByteArray before = readFile("x.kvr");
     writeFile("plain", "a file where a folder should be");
     prompter.answerFile(path("plain/new.kvr"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + path("plain/new.kvr") + ".");
     EXPECT_EQ(main.caption, caption);
@@ -209,11 +175,11 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
     main.save = true;
 
     prompter.answerFile(QString());
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     EXPECT_FALSE(QFile::exists(path("a.cfg")));
 
     prompter.answerFile(path("b.kvr"));
-    commands.ParaSaveOverWriteClick();
+    commands.saveParameterFile();
     EXPECT_TRUE(readFile("b.kvr").startsWith("###"));
     EXPECT_EQ(context.OpenedFileName, "b.kvr");
     const auto& d = prompter.fileDialogRecords();
@@ -229,7 +195,7 @@ TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
     commands.setCfgNames(CfgFile::catalogueNames(context));
     setValue("0001", "700");
     prompter.answerFile(path("set.cfg"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(context.OpenedFileName, "set.cfg");
 
     setValue("0001", "1");
@@ -238,6 +204,156 @@ TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
     EXPECT_EQ(commands.CFG_CNum, (QStringList{"0000", "0001"}));
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V105) M1set.cfg (QX100-4037)");
     EXPECT_TRUE(prompter.boxes().empty());
+}
+
+// ---- Damaged files --------------------------------------------------------------------
+
+struct DamagedFileCase {
+    const char* name;
+    std::function<QByteArray(const QByteArray& good)> damage;
+    QString box; // the message heading the refusal
+};
+
+class FileCommandsDamagedTest : public FileCommandsTest,
+                                public ::testing::WithParamInterface<DamagedFileCase> {};
+
+// Power loss leaves a tail of zero bytes; a stray editor, a megabyte of letters. Either is
+// refused at the file's read with a short box, before a value of it reaches the table.
+TEST_P(FileCommandsDamagedTest, RefusedWithAShortBoxAndTheTableAsItWas) {
+    const DamagedFileCase& c = GetParam();
+    writeFile("x.kvr", c.damage(kvr("QX100", {"0000,9", "0001,601"})));
+    context.OpenedFileName = "prev.kvr";
+    open("x.kvr");
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, c.box + "\n" + path("x.kvr"));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(value("0000"), "3");
+    EXPECT_EQ(value("0001"), "600");
+    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
+    EXPECT_TRUE(main.events.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileCommandsDamagedTest,
+    ::testing::Values(
+        DamagedFileCase{
+            "MegabyteOfLettersAsAValue",
+            [](const QByteArray& good) { return good + "0002," + QByteArray(1 << 20, 'x') + "\r\n"; }, "M95"},
+        DamagedFileCase{"MegabyteTailOfZeroBytes",
+                        [](const QByteArray& good) { return good + QByteArray(1 << 20, '\0'); }, "M95"},
+        DamagedFileCase{"ValueCutByZeroBytes",
+                        [](const QByteArray& good) { return good.chopped(2) + QByteArray(1 << 20, '\0'); },
+                        "M95"},
+        DamagedFileCase{"LargerThanAnyParameterSet",
+                        [](const QByteArray& good) {
+                            QByteArray big = good;
+                            while (big.size() <= ParameterFileChecks::kMaxFileBytes)
+                                big += "0002,1\r\n";
+                            return big;
+                        },
+                        "M94"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileCommandsTest, ABadValueTooLongForABoxIsQuotedCutShort) {
+    writeFile("x.kvr", kvr("QX100", {"0000,9", "0001," + QString(5000, 'x')}));
+    open("x.kvr");
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "'" + QString(BoxText::kQuotedLength - 1, 'x') +
+                                            QString::fromUtf8("…") +
+                                            "' is not a valid floating point value.");
+    EXPECT_EQ(value("0000"), "9"); // read before the stop, as for any bad value
+}
+
+TEST_F(FileCommandsTest, ValuesOutsideTheirLimitsAreListedAndMarkedAfterLoading) {
+    setParams(
+        {{"0000", "3", "0", "0", "400"}, {"0001", "600", "0", "0", "1000"}, {"0002", "0", "0", "0", "9"}});
+    writeFile("x.kvr", kvr("QX100", {"0000,401", "0001,700", "0002,-1"}));
+    open("x.kvr");
+    EXPECT_EQ(prompter.texts(), QStringList{"M97\n0000 : 401  (0 .. 400)\n0002 : -1  (0 .. 9)"});
+    EXPECT_EQ(cell("0000", UP_ChangeIndex), "1");
+    EXPECT_EQ(cell("0002", UP_ChangeIndex), "1");
+    EXPECT_EQ(value("0000"), "401"); // shown as read, for the user to decide
+    EXPECT_EQ(context.OpenedFileName, "x.kvr");
+    EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
+
+    // A stop part-way still lists what was read before it.
+    prompter.clear();
+    writeFile("y.kvr", kvr("QX100", {"0000,500", "0001,bad"}));
+    open("y.kvr");
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{"'bad' is not a valid floating point value.", "M97\n0000 : 500  (0 .. 400)"}));
+}
+
+class FileCommandsCfgTest : public FileCommandsTest {
+protected:
+    void SetUp() override {
+        FileCommandsTest::SetUp();
+        context.CatalogueIniPath = path("Inverter.ini");
+        writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
+        context.DriveCpuVersion = "V105";
+        commands.setCfgNames(CfgFile::catalogueNames(context));
+        setParams({{"0000", "3", "0", "0", "400"}, {"0001", "600", "0", "0", "1000"}});
+        setValue("0000", "7");
+        setValue("0001", "700");
+        EXPECT_TRUE(CfgFile::WriteConfigurationXml(context, path("set.cfg")));
+        good = readFile("set.cfg");
+        ParaFile::resetValuesToDefaults(context);
+        context.OpenedFileName = "prev.kvr";
+    }
+    // The file with one byte of a record's value changed: "0001" = 0x2bc (700) becomes 0x1bc (444).
+    QByteArray flipped() const {
+        QByteArray bytes = good;
+        const qsizetype at = bytes.indexOf("000102bc");
+        EXPECT_GE(at, 0);
+        bytes[at + 5] = '1';
+        return bytes;
+    }
+    QByteArray good;
+};
+
+TEST_F(FileCommandsCfgTest, ChecksumMismatchAsksNamingTheFileAndNoLeavesTheTable) {
+    writeFile("bad.cfg", flipped());
+    const QString caption = main.caption;
+    prompter.answer(BoxAnswer::No);
+    open("bad.cfg");
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, "M96\n" + path("bad.cfg"));
+    EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNoDefaultNo);
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(values(), (QStringList{"3", "600"}));
+    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
+    EXPECT_EQ(main.caption, caption);
+    EXPECT_TRUE(main.events.isEmpty());
+
+    prompter.answer(BoxAnswer::Yes);
+    open("bad.cfg");
+    EXPECT_EQ(values(), (QStringList{"7", "444"}));
+    EXPECT_EQ(context.OpenedFileName, "bad.cfg");
+}
+
+TEST_F(FileCommandsCfgTest, FileCutShortAsksAndAnIntactOneDoesNot) {
+    writeFile("cut.cfg", good.left(good.indexOf("</ConfigurationSlot>")));
+    prompter.answer(BoxAnswer::No);
+    open("cut.cfg");
+    EXPECT_EQ(prompter.texts(), QStringList{"M96\n" + path("cut.cfg")});
+    EXPECT_EQ(values(), (QStringList{"3", "600"}));
+
+    prompter.clear();
+    open("set.cfg");
+    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(values(), (QStringList{"7", "700"}));
+}
+
+TEST_F(FileCommandsCfgTest, ValuesOutsideTheirLimitsAreListedAndMarked) {
+    QByteArray bytes = good;
+    bytes.replace("000102bc", "000107d0"); // 2000, above 1000
+    writeFile("high.cfg", bytes);
+    prompter.answer(BoxAnswer::Yes); // the changed record breaks the checksum
+    open("high.cfg");
+    ASSERT_EQ(prompter.boxes().size(), 2u);
+    EXPECT_EQ(prompter.boxes()[1].text, "M97\n0001 : 2000  (0 .. 1000)");
+    EXPECT_EQ(cell("0001", UP_ChangeIndex), "1");
+    EXPECT_EQ(value("0001"), "2000");
 }
 
 // ---- New ---------------------------------------------------------------------------------
@@ -279,7 +395,7 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
         ASSERT_TRUE(info.flush());
     }
     options.StartInv.setChecked(false);
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     const ProgramContext& g = context;
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
@@ -298,13 +414,13 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
 
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     store->MainteFlag = true;
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
     EXPECT_TRUE(store->MainteFlag);
 
     options.MainteClear.setChecked(true);
     options.setMastersTabVisible(true);
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_FALSE(store->MainteFlag);
     EXPECT_FALSE(options.mastersTabVisible());
     EXPECT_FALSE(options.DispBuffer.checked());
@@ -315,7 +431,7 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
 TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsTheFolders) {
     main.startup = [this] { context.StartupAbort = true; };
     context.LoadPath = "/data/sets";
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_TRUE(prompter.boxes().empty()); // no "file missing" box, no chooser
     EXPECT_EQ(prompter.fileDialogs(), 0);
     EXPECT_EQ(main.events.last(), "quit");
@@ -351,7 +467,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
         g.InfoIniPath = r.infoIniPath;
     };
     context.CatalogueIniPath = path("dat/Inverter.ini");
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     ASSERT_EQ(context.ParaCountAll, 119);
     prompter.allowUnexpected(); // the configuration writer lists values it cannot store
 
@@ -365,19 +481,19 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     setValue(number, "42");
 
     prompter.answerFile(path("pump.kvr"), 1);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     setValue(number, "43");
     open("pump.kvr");
     EXPECT_EQ(value(number), "42");
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110) M1pump.kvr (QX300-4037)");
 
     prompter.answerFile(path("pump-table"), 2);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_TRUE(QFile::exists(path("pump-table.csv")));
     EXPECT_EQ(context.OpenedFileName, "pump.kvr");
 
     prompter.answerFile(path("pump"), 3);
-    commands.ParaSaveChangeNameClick();
+    commands.saveParameterFileAs();
     EXPECT_EQ(context.OpenedFileName, "pump.cfg");
     setValue(number, "43");
     open("pump.cfg");
@@ -386,7 +502,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     EXPECT_TRUE(main.save);
 
     type = "QX400";
-    commands.ParaMakeNewClick();
+    commands.newParameterSet();
     EXPECT_EQ(context.ParaCountAll, 79);
     EXPECT_EQ(main.caption, "KVR260X QX400-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);

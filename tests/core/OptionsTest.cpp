@@ -62,7 +62,7 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     opt->MonKeep.setChecked(true);
     opt->LedDispTime.setPosition(505);
     opt->ValMulti.setPosition(29);
-    opt->CheckBox3.setChecked(true);
+    opt->onlineCurrentVoltageBase.setChecked(true);
     opt->saveSettings();
     IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readInteger("Options", "MSCC", 0), 0x123456);
@@ -76,8 +76,8 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     EXPECT_FALSE(next.EEPWriteEnable.checked());
     EXPECT_TRUE(next.MonKeep.checked());
     EXPECT_EQ(next.LedDispTime.position(), 505);
-    EXPECT_EQ(next.Edit9(), "0.29");
-    EXPECT_TRUE(next.CheckBox3.checked());
+    EXPECT_EQ(next.freeUnitFactorText(), "0.29");
+    EXPECT_TRUE(next.onlineCurrentVoltageBase.checked());
 }
 
 TEST_F(OptionsSettings, TypeCheckIsOnAtEveryStartWhateverWasStored) {
@@ -113,7 +113,7 @@ TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues) {
     EXPECT_EQ(opt->MonRecPoint.position(), 10000);
     EXPECT_EQ(opt->MonRecPoint.text(), "10000");
     EXPECT_EQ(opt->ValMulti.position(), 1);
-    EXPECT_EQ(opt->Edit9(), "0.01");
+    EXPECT_EQ(opt->freeUnitFactorText(), "0.01");
     EXPECT_EQ(opt->CntMonTime.position(), 30);
     EXPECT_EQ(opt->LedDispTime.position(), 260);
     EXPECT_EQ(opt->MonCB.value(), 0xFFFFFF);
@@ -403,7 +403,7 @@ TEST_F(OptionsRules, TripDataNeedsTheTripDisplayChecked) {
 TEST_F(OptionsRules, RunStopLockOpensWithMaintenanceAndContinuousMonitoringAlwaysCloses) {
     writeInfo(kLists + "[Setup]\nOption2=1\n");
     opt->create();
-    EXPECT_TRUE(opt->Option2Chk.checked());
+    EXPECT_TRUE(opt->runStopLock.checked());
     EXPECT_FALSE(opt->MonInvDrive.enabled());
     store->SMainteFlag = true;
     opt->UpdateRunStopControl();
@@ -440,16 +440,16 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
         c->setValue(0x010203);
     const bool mainteClear = opt->MainteClear.checked();
     const bool dispBuffer = opt->DispBuffer.checked();
-    const bool option2 = opt->Option2Chk.checked();
+    const bool lockBefore = opt->runStopLock.checked();
     const QByteArray file = settings();
     events.clear();
 
-    opt->DefBtnClick();
+    opt->restoreFactorySettings();
 
     Options fresh(context);
     for (int i = 0; i < opt->checks().size(); ++i) {
         CheckOption* c = opt->checks()[i];
-        if (c == &opt->MainteClear || c == &opt->DispBuffer || c == &opt->Option2Chk)
+        if (c == &opt->MainteClear || c == &opt->DispBuffer || c == &opt->runStopLock)
             continue;
         EXPECT_EQ(c->checked(), fresh.checks()[i]->checked()) << c->name();
     }
@@ -461,7 +461,7 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
         EXPECT_EQ(opt->colors()[i]->value(), fresh.colors()[i]->value()) << opt->colors()[i]->name();
     EXPECT_EQ(opt->MainteClear.checked(), mainteClear);
     EXPECT_EQ(opt->DispBuffer.checked(), dispBuffer);
-    EXPECT_EQ(opt->Option2Chk.checked(), option2);
+    EXPECT_EQ(opt->runStopLock.checked(), lockBefore);
     EXPECT_EQ(events, QStringList{"register"});
     EXPECT_EQ(settings(), file);
 }
@@ -474,7 +474,7 @@ TEST_F(OptionsRules, DefaultColoursResetOnlyTheMastersTab) {
     opt->ComChkTimes.setPosition(50);
     opt->WinHelpSlct.setChecked(true);
     opt->UndoMaxSet.setPosition(99);
-    opt->Button1Click();
+    opt->setDefaultColors();
     EXPECT_EQ(opt->MonCB.value(), 0x111111);
     EXPECT_EQ(opt->UndoMaxSet.position(), 99);
     EXPECT_EQ(opt->PNCellC.value(), 0xE0FFFF);

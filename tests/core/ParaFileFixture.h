@@ -21,6 +21,9 @@ struct TestParam {
     QString comNo;
     QString def;
     QString dIndex = QStringLiteral("0");
+    // Fixed limits when given; without them the value rules cannot read any.
+    QString low = QString();
+    QString high = QString();
 };
 
 class ParaFileFixture : public ::testing::Test {
@@ -48,6 +51,12 @@ protected:
         for (int i = 0; i < static_cast<int>(params.size()); ++i) {
             program.setPara(i, PD_DIndex, params[i].dIndex);
             program.setPara(i, PD_Default, params[i].def);
+            if (!params[i].low.isNull()) {
+                program.setPara(i, PD_LIndex, "0");
+                program.setPara(i, PD_Low, params[i].low);
+                program.setPara(i, PD_HIndex, "0");
+                program.setPara(i, PD_High, params[i].high);
+            }
         }
         ParaFile::resetValuesToDefaults(context);
     }

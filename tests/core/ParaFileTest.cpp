@@ -1,5 +1,6 @@
 #include "core/ParaFileFixture.h"
 
+#include "platform/BoxText.h"
 #include "platform/TextFile.h"
 
 using namespace ParaFile;
@@ -254,6 +255,20 @@ TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryText) {
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
     EXPECT_EQ(prompter.boxes()[1].text, "'' is not a valid floating point value.");
     EXPECT_EQ(prompter.boxes()[2].text, "'abc' is not a valid integer value.");
+}
+
+TEST_F(ParaFileTest, TextsOfTheFileQuotedInBoxesAreCutShort) {
+    const QString longText(100000, 'Z');
+    const QString cut = QString(BoxText::kQuotedLength - 1, 'Z') + QString::fromUtf8("…");
+    prompter.answer(BoxAnswer::Cancel);
+    EXPECT_EQ(read(context, fullFile({longText + ",1"})).result, ReadResult::Stopped);
+    EXPECT_EQ(read(context, fullFile({"0000,9"}, "c", longText)).result, ReadResult::Stopped);
+    QStringList f = fullFile({"0000,9"});
+    f[1] = longText;
+    EXPECT_EQ(read(context, f).result, ReadResult::Refused);
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{"M67\nM80 " + cut + "\n\nM81\nM82", "'" + cut + "' is not a valid integer value.",
+                           "M9\n" + cut + " (V110) M86"}));
 }
 
 TEST_F(ParaFileTest, ShortHeaderStopsAtTheMissingBlindLine) {

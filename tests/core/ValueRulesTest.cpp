@@ -374,15 +374,15 @@ TEST_F(ValueRulesTest, CurrentAndVoltageTexts) {
 
 TEST_F(ValueRulesTest, GridRowScanResumesWhereTheLastMatchWas) {
     // Grid rows: titles, then a view showing 0000, 0002, A000, 0003.
-    const QStringList column1{"ComNo", "0000", "0002", "A000", "0003"};
+    const QStringList numberColumn{"ComNo", "0000", "0002", "A000", "0003"};
     int start = 0;
-    EXPECT_EQ(GridRowOfIndex(context, indexOf("0000"), column1, start, 3), 0);
-    EXPECT_EQ(GridRowOfIndex(context, indexOf("A000"), column1, start, 3), 2);
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0000"), numberColumn, start, 3), 0);
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("A000"), numberColumn, start, 3), 2);
     EXPECT_EQ(start, 2);
-    EXPECT_EQ(GridRowOfIndex(context, indexOf("0003"), column1, start, 3), 3);
-    EXPECT_EQ(GridRowOfIndex(context, indexOf("0002"), column1, start, 3), indexOf("0002"))
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0003"), numberColumn, start, 3), 3);
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0002"), numberColumn, start, 3), indexOf("0002"))
         << "behind the start";
     EXPECT_EQ(start, 3);
-    EXPECT_EQ(GridRowOfIndex(context, indexOf("0003"), column1, start, 10), 3)
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0003"), numberColumn, start, 10), 3)
         << "rows past the grid are not read";
 }

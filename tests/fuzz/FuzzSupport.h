@@ -26,6 +26,7 @@ public:
         case BoxButtons::OkCancel:
             return first ? BoxAnswer::Ok : BoxAnswer::Cancel;
         case BoxButtons::YesNo:
+        case BoxButtons::YesNoDefaultNo:
             return first ? BoxAnswer::Yes : BoxAnswer::No;
         case BoxButtons::YesNoCancel:
             return first ? BoxAnswer::Yes : (count & 1 ? BoxAnswer::No : BoxAnswer::Cancel);
@@ -56,8 +57,8 @@ inline ProgramContext& context() {
 }
 
 // Once per process: the application object, the prompter and a drive type QX100 -4037 V110
-// whose parameters include the special-setup markers, a capacity parameter and a default
-// chain.
+// whose parameters include the special-setup markers, a capacity parameter, a default chain
+// and limits (one of them another parameter's value).
 inline void setUp() {
     static int argc = 1;
     static char name[] = "fuzz";
@@ -86,6 +87,12 @@ inline void setUp() {
         store.ParaDat.setCell(PD_ComNo, i + 1, numbers[i][0]);
         store.ParaDat.setCell(PD_DIndex, i + 1, numbers[i][1]);
         store.ParaDat.setCell(PD_Default, i + 1, numbers[i][2]);
+        // Fixed limits, and for "0105" limits that follow the Value of "0001".
+        const bool follows = i == 3;
+        store.ParaDat.setCell(PD_HIndex, i + 1, follows ? "0001" : "0");
+        store.ParaDat.setCell(PD_High, i + 1, follows ? "0001" : "1000");
+        store.ParaDat.setCell(PD_LIndex, i + 1, follows ? "-1" : "0");
+        store.ParaDat.setCell(PD_Low, i + 1, follows ? "0001" : "-10");
     }
     g.ParaCountAll = n - 1;
     g.ParaCountNormal = n - 1;

@@ -12,3 +12,5 @@ foreach(src ${fuzz_srcs})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE kvr_core)
 endforeach()
+# The monitor's reader lives a layer up.
+target_link_libraries(fuzz_monitorfile PRIVATE kvr_monitor)

@@ -1,7 +1,9 @@
-// The configuration file's reader on arbitrary bytes, and the writer on what it left.
+// The configuration file's reader and its checksum check on arbitrary bytes, the check of the
+// values it took against their limits, and the writer on what it left.
 #include "FuzzSupport.h"
 
 #include "core/CfgFile.h"
+#include "core/ParameterFileChecks.h"
 #include "platform/TextFile.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -24,7 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return code == QLatin1String("6") ? QStringLiteral("-4037") : QStringLiteral("Err.");
     };
     QStringList cnum, val;
-    CfgFile::ReadConfigurationXml(fuzz::context(), lines, cnum, val, names);
+    CfgFile::checksumMatches(lines);
+    const CfgFile::ReadOutcome outcome =
+        CfgFile::ReadConfigurationXml(fuzz::context(), lines, cnum, val, names);
+    ParameterFileChecks::reportOutOfLimits(fuzz::context(), outcome.taken);
     for (const QString& n : cnum)
         CfgFile::LookupCfgValue(cnum, val, n);
     QByteArray out;

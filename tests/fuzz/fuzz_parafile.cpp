@@ -1,6 +1,8 @@
-// The own parameter file's reader on arbitrary bytes, with every option set the callers use.
+// The own parameter file's reader on arbitrary bytes, with every option set the callers use,
+// and the check of the values it took against their limits.
 #include "FuzzSupport.h"
 
+#include "core/ParameterFileChecks.h"
 #include "platform/TextFile.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -21,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.identityChecks = false;
         options.askOnUnknownNumber = false;
     }
-    ParaFile::read(fuzz::context(), lines, options);
+    const ParaFile::ReadOutcome outcome = ParaFile::read(fuzz::context(), lines, options);
+    ParameterFileChecks::reportOutOfLimits(fuzz::context(), outcome.taken);
     ParaFile::buildLines(fuzz::context(), QString::fromUtf8("c"), fuzz::context().BlindActive, data[0] & 1);
     return 0;
 }

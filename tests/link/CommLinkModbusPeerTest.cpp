@@ -211,7 +211,7 @@ TEST_F(ModbusPeer, ABroadcastOrAnotherStationGetsNoReply) {
     link.ReplyTimeout = 100;
     // A broadcast write is carried out but never answered.
     link.Settings.appendNo = false;
-    link.Settings.douhou = true;
+    link.Settings.broadcast = true;
     EXPECT_EQ(run("0002", 'P', 42).failure, ExchangeFailure::ReplyTimeout);
     for (int i = 0; i < 100 && server->reg(0x0002) != 42; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10)); // a loaded machine
@@ -219,7 +219,7 @@ TEST_F(ModbusPeer, ABroadcastOrAnotherStationGetsNoReply) {
 
     // Last: after a frame for another station the server takes the next frame for that
     // station's reply, as on a shared line.
-    link.Settings.douhou = false;
+    link.Settings.broadcast = false;
     link.Settings.appendNo = true;
     link.Settings.inverterNumber = kServerStation + 1;
     EXPECT_EQ(run("0000", 'R').failure, ExchangeFailure::ReplyTimeout);

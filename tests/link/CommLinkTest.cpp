@@ -117,6 +117,14 @@ TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
     // Block replies are not checked, others need a good sum or CRC: make the right tail.
     auto frame = [&](int n) {
         Bytes b(std::size_t(n), 0x11);
+        if (c.protocol != 1) {
+            // The maker's reply names its request: the request's bytes up to its number.
+            const bool wide = c.index == kP0103;
+            const Bytes request =
+                BuildFrame(Protocol::Inverter, link.request(program.store.ParaDat.cell(PD_ComNo, c.index + 1),
+                                                            c.kind[0], 1, wide));
+            std::copy_n(request.begin(), 4 + (c.station >= 0) + wide, b.begin());
+        }
         if (c.protocol == 1) {
             b[1] = kModbusRead;
             b.resize(std::size_t(n - 2));
@@ -236,28 +244,18 @@ TEST_F(Link, ModbusExceptionReplyIsAFailure) {
     EXPECT_EQ(r.value, 0u);
 }
 
-TEST_F(Link, ModbusWaitsLongerThanTheFrameGapAfterEveryReplyButNotAfterATimeOut) {
+TEST_F(Link, ModbusKeepsTheSilentIntervalBeforeTheNextRequestButTheMakersProtocolDoesNot) {
     modbus();
     link.FrameGap = 3;
     open();
+    // The reply ends the exchange at once; the silence is kept before the next request.
     port.queueReply(modbusRead(0xFB, {1}), 5);
     qint64 t = clock.now();
     transact(kP0000);
-    EXPECT_EQ(clock.now() - t, 5 + 4);
-
-    Bytes bad = modbusRead(0xFB, {1});
-    bad.back() ^= 1;
-    port.queueReply(bad, 5);
-    t = clock.now();
+    EXPECT_EQ(clock.now() - t, 5);
+    port.queueReply(modbusRead(0xFB, {1}), 5);
     transact(kP0000);
-    EXPECT_TRUE(link.CommError);
-    EXPECT_EQ(clock.now() - t, 5 + 4);
-
-    link.ReplyTimeout = 40;
-    port.queueNoReply();
-    t = clock.now();
-    transact(kP0000);
-    EXPECT_EQ(clock.now() - t, 41);
+    EXPECT_EQ(port.writes[1].at - port.writes[0].at, 5 + 4); // 4.01 ms: 3.5 characters at 9,600
 
     // The maker's protocol has no gap.
     link.Settings.protocol = 0;
@@ -265,6 +263,159 @@ TEST_F(Link, ModbusWaitsLongerThanTheFrameGapAfterEveryReplyButNotAfterATimeOut)
     t = clock.now();
     transact(kP0000);
     EXPECT_EQ(clock.now() - t, 5);
+    port.queueReply(inverterReply('R', 0, 1), 5);
+    transact(kP0000);
+    EXPECT_EQ(port.writes[3].at - port.writes[2].at, 5);
+}
+
+// ---- A reply must answer its request ----
+
+TEST_F(Link, AMakersReplyNamingAnotherRequestFailsTheExchange) {
+    open();
+    // Another number, another command letter, a missing long mark: each answers another request.
+    port.queueReply(inverterReply('R', 0x0103, 7));
+    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
+              ExchangeFailure::WrongEcho);
+    port.queueReply(inverterReply('W', 0x0000, 7));
+    EXPECT_EQ(link.exchange(link.request("0000", 'P', 7), link.mainOptions()).failure,
+              ExchangeFailure::WrongEcho);
+    Bytes shortMark = inverterReply('R', 0x0103, 0x0102);
+    shortMark.insert(shortMark.begin() + 5, {0, 0, 0}); // a 32-bit reply's length, no "L"
+    shortMark.back() = SumCheck(shortMark, int(shortMark.size()) - 2);
+    port.queueReply(shortMark);
+    EXPECT_EQ(transact(kP0103), 0u);
+    EXPECT_TRUE(link.CommError);
+    // The station byte is not compared: a broadcast may be answered by the drive's own number.
+    link.Settings.broadcast = true;
+    port.queueReply(inverterReply('R', 0x0000, 9, false, 12));
+    EXPECT_EQ(transact(kP0000), 9u);
+    EXPECT_FALSE(link.CommError);
+}
+
+TEST_F(Link, ALateMakersReplyIsRefusedAndTheLineReadEmptyBeforeTheNextRequest) {
+    link.ReplyTimeout = 100;
+    open();
+    // 0000's reply comes 150 ms late; the drive answers 0001 only after it, as a drive does
+    // that handles one request at a time.
+    port.queueReply(inverterReply('R', 0x0000, 7), 150);
+    port.queueReply(inverterReply('R', 0x0001, 0xFFFF), 160 - 101);
+    port.queueReply(inverterReply('R', 0x0000, 8), 5);
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_EQ(link.silentExchanges(), 1);
+    const ExchangeResult second = link.exchange(link.request("0001", 'R'), link.mainOptions());
+    EXPECT_EQ(second.failure, ExchangeFailure::WrongEcho);
+    EXPECT_EQ(link.silentExchanges(), 0);
+    // The rest of the line is read away until it has been quiet for the time-out.
+    EXPECT_EQ(transact(kP0000), 8u);
+    EXPECT_FALSE(link.CommError);
+    ASSERT_EQ(port.writes.size(), 3u);
+    EXPECT_GE(port.writes[2].atUs - port.readsAtUs[port.readsAtUs.size() - 2], 100 * 1000);
+    EXPECT_EQ(port.unreadBytes(), 0);
+}
+
+TEST_F(Link, AfterAFailedModbusExchangeTheNextRequestWaitsForQuietSoALateReplyIsNeverTaken) {
+    modbus();
+    link.ReplyTimeout = 100;
+    open();
+    port.queueReply(modbusRead(0xFB, {7}), 150); // late
+    port.queueReply(modbusRead(0xFB, {8}), 5);
+    EXPECT_EQ(transact(kP0000), 0u);
+    EXPECT_TRUE(link.CommError);
+    EXPECT_EQ(transact(kP0000), 8u);
+    EXPECT_FALSE(link.CommError);
+    // The late reply came at 150 ms; the line was then quiet for a whole time-out.
+    ASSERT_EQ(port.writes.size(), 2u);
+    EXPECT_GE(port.writes[1].at - port.writes[0].at, 150 + 100);
+
+    // A bad CRC, a wrong function: the same wait, from the last byte.
+    Bytes badCrc = modbusRead(0xFB, {1});
+    badCrc.back() ^= 1;
+    Bytes exception{0xFB, 0x83, 0x02, 0x00, 0x00};
+    AppendCrc(exception);
+    for (const Bytes& bad : {badCrc, exception}) {
+        port.queueReply(bad, 5);
+        port.queueReply(modbusRead(0xFB, {9}), 5);
+        const std::size_t before = port.writes.size();
+        EXPECT_EQ(transact(kP0000), 0u);
+        EXPECT_EQ(transact(kP0000), 9u);
+        EXPECT_GE(port.writes[before + 1].atUs - port.readsAtUs[port.readsAtUs.size() - 2], 100 * 1000);
+    }
+}
+
+TEST_F(Link, ModbusClearsItsInputBeforeEveryRequestAndTheMakersProtocolOnlyWhereStaleBytesCanWait) {
+    for (int protocol : {1, 0}) {
+        link.Settings.protocol = protocol;
+        link.ReplyTimeout = 50;
+        open();
+        const Bytes good = protocol == 1 ? modbusRead(0xFB, {1}) : inverterReply('R', 0, 1);
+        const int before = port.purgesIn;
+        for (int k = 0; k < 3; ++k) {
+            port.queueReply(good, 2);
+            transact(kP0000);
+        }
+        EXPECT_EQ(port.purgesIn - before, protocol == 1 ? 3 : 0) << protocol;
+        port.queueNoReply();
+        transact(kP0000);
+        port.queueReply(good, 2);
+        transact(kP0000);
+        EXPECT_EQ(port.purgesIn - before, protocol == 1 ? 5 : 1) << protocol;
+        EXPECT_EQ(port.purgesOut, 0) << "nothing was left in the output queue";
+    }
+}
+
+TEST_F(Link, ThreeSilentExchangesInARowAreCountedAndAnyByteEndsTheCount) {
+    link.ReplyTimeout = 30;
+    open();
+    for (int k = 1; k <= kSilentDriveExchanges; ++k) {
+        port.queueNoReply();
+        transact(kP0000);
+        EXPECT_EQ(link.silentExchanges(), k);
+    }
+    port.queueReply(Bytes{0x2F}, 2); // one byte, then nothing: not silent
+    transact(kP0000);
+    EXPECT_EQ(link.silentExchanges(), 0);
+}
+
+// ---- The MODBUS silent interval ----
+
+TEST_F(Link, TheSilentIntervalRunsFromTheLastByteReadToItsDeadlineAtEverySpeed) {
+    modbus();
+    for (int b = 0; b < int(std::size(kCommSpeed)); ++b) {
+        link.Settings.baudIndex = b;
+        link.FrameGap = frameGapForBaudIndex(b);
+        open();
+        port.queueReply(modbusRead(0xFB, {1}), 7);
+        transact(kP0000);
+        clock.advanceUs(123); // the caller's own work counts towards the silence
+        port.queueReply(modbusRead(0xFB, {2}), 7);
+        EXPECT_EQ(transact(kP0000), 2u);
+        const qint64 lastByte = port.readsAtUs[port.readsAtUs.size() - 2];
+        const qint64 silence = port.writes.back().atUs - lastByte;
+        const double charsUs = 3.5 * 11 * 1e6 / kCommSpeed[b];
+        EXPECT_GT(silence, link.FrameGap * 1000) << kCommSpeed[b];
+        EXPECT_GE(double(silence), charsUs) << kCommSpeed[b];
+        EXPECT_LE(double(silence), std::max(charsUs, link.FrameGap * 1000.0) + 1 + kSilenceMarginUs)
+            << kCommSpeed[b];
+    }
+    // Silence that has already passed costs nothing.
+    port.queueReply(modbusRead(0xFB, {1}), 7);
+    transact(kP0000);
+    clock.advance(100);
+    const int sleeps = clock.deadlineSleeps();
+    port.queueReply(modbusRead(0xFB, {1}), 7);
+    transact(kP0000);
+    EXPECT_EQ(port.writes.back().at, clock.now() - 7);
+    EXPECT_LE(clock.deadlineSleeps() - sleeps, 1);
+}
+
+TEST_F(Link, TheReplyIsAwaitedInPollBeforeAnyRead) {
+    open();
+    port.queueReply(inverterReply('R', 0, 1), 3);
+    const std::size_t readsBefore = port.readsAtUs.size();
+    const std::size_t waitsBefore = port.waits.size();
+    transact(kP0000);
+    EXPECT_EQ(port.waits.size() - waitsBefore, 1u);
+    EXPECT_EQ(port.readsAtUs.size() - readsBefore, 1u);
 }
 
 TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound) {
@@ -356,10 +507,10 @@ TEST_F(Link, ModbusAddressFollowsTheStationChoice) {
     transact(kP0000);
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50}));
     EXPECT_EQ(link.ModbusAddress, 0xFBu);
-    link.Settings.douhou = true;
+    link.Settings.broadcast = true;
     transact(kP0000);
     EXPECT_EQ(link.ModbusAddress, 0u);
-    link.Settings.douhou = false;
+    link.Settings.broadcast = false;
     link.Settings.appendNo = true;
     link.Settings.inverterNumber = 5;
     transact(kP0000);
@@ -407,22 +558,33 @@ TEST_F(Link, ScanRetryGoesOutWithoutTheStartByte) {
 
 // ---- The link icon ----
 
-TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyWhenTheQuietTimerRuns) {
+TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyAfter300MsWithoutOne) {
     open();
     view.icons.clear();
     port.queueReply(inverterReply('R', 0, 1));
     transact(kP0000);
     EXPECT_EQ(view.icons, std::vector<LinkIcon>{LinkIcon::Busy});
-    EXPECT_TRUE(link.timer1Active());
-    link.Timer1Timer();
+    EXPECT_TRUE(link.idleTimerActive());
+    // Exchanges in quick succession draw nothing and leave the running timer alone.
+    clock.advance(200);
+    port.queueReply(inverterReply('R', 0, 1));
+    transact(kP0000);
+    EXPECT_EQ(view.icons, std::vector<LinkIcon>{LinkIcon::Busy});
+    // The timer fires 300 ms after the first: the second was 100 ms ago, so it waits on.
+    clock.advance(100);
+    link.idleTimeout();
+    EXPECT_EQ(view.icons, std::vector<LinkIcon>{LinkIcon::Busy});
+    EXPECT_TRUE(link.idleTimerActive());
+    clock.advance(200);
+    link.idleTimeout();
     EXPECT_EQ(view.icons.back(), LinkIcon::Idle);
-    EXPECT_FALSE(link.timer1Active());
+    EXPECT_FALSE(link.idleTimerActive());
 
     view.icons.clear();
     port.queueNoReply();
     transact(kP0000);
     EXPECT_EQ(view.icons, (std::vector<LinkIcon>{LinkIcon::Busy, LinkIcon::Failed}));
-    EXPECT_FALSE(link.timer1Active()); // stays at 0
+    EXPECT_FALSE(link.idleTimerActive()); // stays at 0
 }
 
 // ---- Open and connect ----
@@ -450,7 +612,7 @@ TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared) {
     EXPECT_FALSE(link.ConnectDrive());
     EXPECT_FALSE(link.ConnectDrive());
     EXPECT_EQ(prompter.texts(), QStringList{"Usable serial port is not found."});
-    EXPECT_EQ(view.icons, (std::vector<LinkIcon>{LinkIcon::Failed, LinkIcon::Failed}));
+    EXPECT_EQ(view.icons, std::vector<LinkIcon>{LinkIcon::Failed}); // and stays so
     for (DriveCommand c : kAllDriveCommands)
         EXPECT_FALSE(view.commands[c]);
 
@@ -488,7 +650,7 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
     for (DriveCommand c : kAllDriveCommands)
         EXPECT_TRUE(view.commands[c]);
 
-    link.SpDrv1 = true;
+    link.specialSetup = true;
     port.queueReply(inverterReply('R', 0, 1));
     EXPECT_TRUE(link.ConnectDrive());
     for (DriveCommand c : kAllDriveCommands)

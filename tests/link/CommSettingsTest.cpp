@@ -45,7 +45,7 @@ TEST_F(CommSettingsTest, MissingSectionGivesTheDefaults) {
     EXPECT_EQ(s.sizeIndex, 1);
     EXPECT_EQ(s.inverterNumber, 0);
     EXPECT_FALSE(s.appendNo);
-    EXPECT_FALSE(s.douhou);
+    EXPECT_FALSE(s.broadcast);
     EXPECT_EQ(link.ReplyTimeout, 200);
     EXPECT_EQ(link.FrameGap, 3);
 }
@@ -64,7 +64,7 @@ TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults) {
     EXPECT_EQ(s.sizeIndex, 1);
     EXPECT_EQ(s.inverterNumber, 0);
     EXPECT_FALSE(s.appendNo);
-    EXPECT_FALSE(s.douhou);
+    EXPECT_FALSE(s.broadcast);
     EXPECT_EQ(link.ReplyTimeout, 200);
 
     writeFile(iniPath(), "[Comms]\r\nPrtocol=-5\r\nDelay=5001\r\nID=-1\r\n");
@@ -104,31 +104,31 @@ TEST_F(CommSettingsTest, StoredValuesRoundTripInTheFixedKeyOrder) {
     EXPECT_EQ(s.sizeIndex, 0);
     EXPECT_EQ(s.inverterNumber, 17);
     EXPECT_TRUE(s.appendNo);
-    EXPECT_FALSE(s.douhou);
+    EXPECT_FALSE(s.broadcast);
     EXPECT_EQ(link.ReplyTimeout, 4500);
     EXPECT_EQ(link.FrameGap, 1);
 }
 
 TEST_F(CommSettingsTest, SetNumberAndBroadcastExcludeEachOther) {
     settings.setAppendNo(true);
-    settings.setDouhou(true);
-    EXPECT_TRUE(link.Settings.douhou);
+    settings.setBroadcast(true);
+    EXPECT_TRUE(link.Settings.broadcast);
     EXPECT_FALSE(link.Settings.appendNo);
     EXPECT_FALSE(settings.inverterNumberEnabled());
     settings.setAppendNo(true);
-    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.broadcast);
     EXPECT_TRUE(settings.inverterNumberEnabled());
     // Unchecking one leaves the other unchecked: neither choice is allowed too.
     settings.setAppendNo(false);
     EXPECT_FALSE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.broadcast);
 
     // A file with both set keeps the station number.
     writeFile(iniPath(), "[Comms]\r\nAppendNo=1\r\nDouhou=1\r\n");
     IniFile ini(iniPath());
     settings.load(ini);
     EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.broadcast);
 }
 
 TEST_F(CommSettingsTest, PortListKeepsTheSelectedPortByName) {
@@ -196,7 +196,7 @@ TEST_F(DriveDefaults, DriveDefaultsApplyWithOffsetsAndSetNumberFollowsTheNumber)
     EXPECT_EQ(link.Settings.inverterNumber, 0);
     EXPECT_FALSE(link.Settings.appendNo);
 
-    settings.setDouhou(true);
+    settings.setBroadcast(true);
     settings.applyDriveDefaults(info("Protocol=0\r\nProtocol_B=1\r\nBaudrate=2\r\nBaudrate_B=1\r\n"
                                      "Parity=0\r\nParity_B=2\r\nInvNo=4\r\nInvNo_B=1\r\n"));
     EXPECT_EQ(link.Settings.protocol, 1);
@@ -204,7 +204,7 @@ TEST_F(DriveDefaults, DriveDefaultsApplyWithOffsetsAndSetNumberFollowsTheNumber)
     EXPECT_EQ(link.Settings.parityIndex, 2);
     EXPECT_EQ(link.Settings.inverterNumber, 5);
     EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.broadcast);
 
     // Missing keys take the button's fall-backs.
     settings.applyDriveDefaults(info(""));
@@ -244,7 +244,7 @@ TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
     EXPECT_EQ(link.Settings.parityIndex, 0); // a fixed 0 is not taken
     EXPECT_EQ(link.Settings.inverterNumber, 9);
     EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.broadcast);
 
     settings.applyTableDefaults(info("Para_Protocol=0F23\r\nPara_Baudrate=0999\r\nPara_Parity=Fixed\r\n"
                                      "Parity=2\r\nPara_InvNo=0\r\n"),

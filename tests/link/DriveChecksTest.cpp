@@ -32,11 +32,11 @@ protected:
 
 TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected) {
     rig.writeInfo("");
-    rig.link->SpDrv1 = true;
+    rig.link->specialSetup = true;
     rig.model.setParameter("0999", 5);
     checks.CheckSpSetup();
     EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"});
-    EXPECT_TRUE(rig.link->SpDrv1) << "kept from the last completed check";
+    EXPECT_TRUE(rig.link->specialSetup) << "kept from the last completed check";
 }
 
 TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
@@ -45,7 +45,7 @@ TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
     flags.DrvChkAct = true;
     rig.prompter.answer(BoxAnswer::Ok);
     checks.CheckSpSetup();
-    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_EQ(rig.frameTexts(), (std::vector<std::string>{"R 0000", "R 0998", "R 0999", "R 0000"}));
     ASSERT_EQ(rig.prompter.boxes().size(), 1u);
     EXPECT_EQ(rig.prompter.boxes()[0].text, "m100\n\n\nm101\nm102");
@@ -56,7 +56,7 @@ TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
 
     rig.model.setParameter("0998", 3);
     checks.CheckSpSetup(); // marked again, no second box
-    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_EQ(rig.prompter.boxes().size(), 1u);
 
     flags.DrvChkd = false; // a new parameter set arms it again
@@ -71,7 +71,7 @@ TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits) {
     rig.model.setParameter("0998", 0);
     flags.DrvChkAct = true;
     checks.CheckSpSetup();
-    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_TRUE(rig.prompter.boxes().empty());
     EXPECT_TRUE(flags.DrvChkAct);
 
@@ -82,23 +82,23 @@ TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits) {
 }
 
 TEST_F(SpecialSetupCheck, NormalValuesAndUnansweredReadsClearTheMark) {
-    rig.link->SpDrv1 = true;
+    rig.link->specialSetup = true;
     checks.CheckSpSetup();
-    EXPECT_FALSE(rig.link->SpDrv1);
+    EXPECT_FALSE(rig.link->specialSetup);
 
-    rig.link->SpDrv1 = true;
+    rig.link->specialSetup = true;
     rig.model.setParameter("0998", 4);
     rig.silent = {{"0998", 0}, {"0999", 0}};
     checks.CheckSpSetup();
-    EXPECT_FALSE(rig.link->SpDrv1) << "a drive that does not answer is never marked";
+    EXPECT_FALSE(rig.link->specialSetup) << "a drive that does not answer is never marked";
 }
 
 TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays) {
-    rig.link->SpDrv1 = true;
+    rig.link->specialSetup = true;
     rig.link->PortMsgShown = true; // the port box was shown already
     rig.fake->existingPaths = {"/dev/other"};
     checks.CheckSpSetup();
-    EXPECT_TRUE(rig.link->SpDrv1);
+    EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_EQ(rig.frameCount(), 0u);
 }
 
@@ -293,7 +293,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     flags.ParaTableAct = flags.DrvChkAct = true;
     DriveChecks checks(g, program.options, link, flags.refs(), &cpuForms, &cpuNumbers);
     checks.CheckSpSetup();
-    EXPECT_FALSE(link.SpDrv1);
+    EXPECT_FALSE(link.specialSetup);
     checks.CheckDriveIdentity(kModeComparison);
     EXPECT_TRUE(flags.TypeCheck);
     EXPECT_TRUE(flags.FormCheck);

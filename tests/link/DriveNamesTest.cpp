@@ -41,7 +41,7 @@ TEST_F(DriveNaming, FromCpuVersion700TheCustomSectionsApply) {
     EXPECT_EQ(names.LookupTypeName("112"), "HXA1");
     EXPECT_EQ(names.LookupTypeName("12"), "Err.");
     EXPECT_EQ(names.LookupCapacityNameNewCpu("112", "700", "33"), "-0.75K");
-    EXPECT_EQ(names.I_CapaForm2, QStringList{"-0.75K"});
+    EXPECT_EQ(names.I_CapaFormNewCpu, QStringList{"-0.75K"});
     EXPECT_EQ(names.LookupCapacityNameNewCpu("112", "700", "3"), "Err.");
 }
 

@@ -149,7 +149,7 @@ TEST_P(EndToEnd, StationRulesDecideWhoAnswers) {
     EXPECT_TRUE(link.CommError);
 
     link.Settings.appendNo = false;
-    link.Settings.douhou = true;
+    link.Settings.broadcast = true;
     link.ReplyTimeout = modbus() ? 100 : 1000;
     transact("FB91", "P", QStringLiteral("77"));
     EXPECT_EQ(model.parameter(QStringLiteral("FB91"))->raw, 77u); // every drive takes a broadcast

@@ -7,7 +7,9 @@
 #include "platform/IniFile.h"
 #include "platform/SerialPort.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -156,6 +158,36 @@ TEST_F(PtyLink, PortIsOpenedExclusivelyAndReleasedOnClose) {
     EXPECT_TRUE(other.drain(100));
     other.setRts(true); // refused by a pty, silently
     EXPECT_TRUE(other.isOpen());
+}
+
+TEST_F(PtyLink, APseudoTerminalIsAskedForItsModemLinesOnceAtTheOpen) {
+    ASSERT_EQ(link.OpenCommPort(), 0);
+    EXPECT_TRUE(port.noModemLines());
+    EXPECT_TRUE(port.drain(0)); // nothing to wait for
+    link.closePort();
+    EXPECT_FALSE(port.noModemLines());
+}
+
+TEST_F(PtyLink, ABackgroundConnectReturnsAtOnceAndTakesItsAnswerFromTheEventLoop) {
+    int calls = 0;
+    bool connected = false;
+    link.ConnectDriveInBackground([&](bool ok) {
+        ++calls;
+        connected = ok;
+    });
+    EXPECT_TRUE(link.probePending());
+    EXPECT_EQ(calls, 0);
+    for (int i = 0; i < 400 && calls == 0; ++i) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(connected);
+    EXPECT_FALSE(link.CommError);
+    EXPECT_EQ(link.keptConnection(), std::optional<bool>(true));
+    // Other settings: the kept answer no longer holds.
+    link.ReplyTimeout = 500;
+    EXPECT_EQ(link.keptConnection(), std::nullopt);
 }
 
 TEST(TermiosPort, RefusesWhatItCannotOpenOrSet) {

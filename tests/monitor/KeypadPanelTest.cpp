@@ -17,7 +17,7 @@ TEST_F(Panel, DisplayFollowsTheDrivesBlockAndBlinkPhase) {
     drive.setRunning(true);
     view.script = [this](int p) {
         if (p == 1)
-            panel.Timer2Timer(); // the second image from the next pass on
+            panel.blinkTick(); // the second image from the next pass on
         if (p == 2)
             panel.PanelRunning = 0;
     };
@@ -25,12 +25,12 @@ TEST_F(Panel, DisplayFollowsTheDrivesBlockAndBlinkPhase) {
     ASSERT_GE(view.leds.size(), 3);
     EXPECT_EQ(view.leds[0], QStringLiteral("6=00"));
     EXPECT_EQ(view.lamps[0], 0x49); // RUN, MON, PC
-    EXPECT_EQ(panel.Display.ImageChars2, QStringLiteral("6=00"));
+    EXPECT_EQ(panel.Display.blinkLedText, QStringLiteral("6=00"));
     // After the loop: blank display, lamps off, keys hidden, the link connected again.
     EXPECT_EQ(view.leds.back(), QStringLiteral("    "));
     EXPECT_EQ(view.lamps.back(), 0);
     EXPECT_FALSE(view.keysVisible);
-    EXPECT_FALSE(panel.timer2Active());
+    EXPECT_FALSE(panel.blinkTimerActive());
     EXPECT_EQ(panel.Connected, 1);
 }
 
@@ -41,7 +41,7 @@ TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinkingAndKeysStillGoOut) {
         } else if (p == 2) {
             panel.PaintBoxRunRKPClick();
         } else if (p == 3) {
-            panel.Timer2Timer();
+            panel.blinkTick();
         } else if (p == 4) {
             panel.PanelRunning = 0;
         }
@@ -62,8 +62,8 @@ TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
     for (const QString& w : wire())
         EXPECT_TRUE(w == QLatin1String("R 0000")) << w.toStdString(); // only the connect probes
     EXPECT_EQ(view.leds[0], QStringLiteral("coMe"));
-    // The pass waited instead of spinning.
-    EXPECT_GE(clock.now(), 1000 + 2 * link.ReplyTimeout);
+    // Each pass waited out its period in the event loop instead of spinning.
+    EXPECT_EQ(view.sleeps, (std::vector<int>{kPanelPassMs, kPanelPassMs}));
 }
 
 TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
@@ -117,17 +117,47 @@ TEST_F(Panel, HeldUpSendsOneCodePerPassThenTheReleaseCodes) {
     EXPECT_EQ(rawOf("FA01"), 2); // two held codes
 }
 
-TEST_F(Panel, UpPressedAndReleasedWithinOnePassSendsOnlyTheRelease) {
+TEST_F(Panel, UpOrDownPressedAndReleasedWithinOnePassStillReachesTheDrive) {
     view.script = [this](int p) {
+        clock.advance(8);
         if (p == 1) {
             panel.PaintBoxUpRKPMouseDown();
             panel.PaintBoxUpRKPMouseUp();
         }
-        if (p == 2)
+        if (p == 3) {
+            panel.PaintBoxDownRKPMouseDown();
+            panel.PaintBoxDownRKPMouseUp();
+        }
+        if (p == 5)
             panel.PanelRunning = 0;
     };
     panel.RunPanelLoop();
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=260 P", "FA10=0 P"}));
+    // The press goes out in its own pass, the release in the next.
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=260 P", "FA10=0 P", //
+                                     "FA11=0 P", "FA10=1 P", "FA11=520 P", "FA11=264 P", "FA10=0 P"}));
+    EXPECT_EQ(drive.acceptedCodes, (std::vector<int>{4, 260, 520, 264}));
+}
+
+TEST_F(Panel, ThePassWaitsForItsTimeInTheEventLoopAndAKeyEndsTheWait) {
+    port.drainMs = 20; // every request takes 20 ms to leave
+    view.script = [this](int p) {
+        if (p == 2)
+            port.drainMs = kPanelPassMs + 10; // a read slower than the whole period
+        if (p == 3)
+            port.drainMs = 0;
+        if (p == 4)
+            panel.PaintBoxRunRKPClick();
+        if (p == 5)
+            panel.PanelRunning = 0;
+    };
+    const int wakesBefore = view.wakes;
+    panel.RunPanelLoop();
+    // Each pass sleeps out what its display read left of the period, and nothing when the
+    // read took longer.
+    EXPECT_EQ(view.sleeps,
+              (std::vector<int>{kPanelPassMs - 20, kPanelPassMs - 20, 0, kPanelPassMs, kPanelPassMs}));
+    EXPECT_EQ(view.wakes - wakesBefore, 1); // the click
+    EXPECT_TRUE(writes().contains(QStringLiteral("FA10=1 P")));
 }
 
 TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
@@ -178,31 +208,31 @@ TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
 TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
     options.LedDispTime.setPosition(0);
     panel.FormActivate();
-    EXPECT_TRUE(panel.timer1Active());
+    EXPECT_TRUE(panel.startTimerActive());
     view.script = [this](int p) {
         panel.FormActivate(); // re-activation inside the loop
-        EXPECT_FALSE(panel.timer1Active());
-        panel.Timer1Timer(); // a start that was armed before cannot nest
+        EXPECT_FALSE(panel.startTimerActive());
+        panel.startDelayElapsed(); // a start that was armed before cannot nest
         if (p == 2)
             panel.PanelRunning = 0;
     };
-    panel.Timer1Timer();
+    panel.startDelayElapsed();
     EXPECT_EQ(view.pass, 2);
     // A blink interval of 0 never starts the blink timer.
-    EXPECT_FALSE(panel.timer2Active());
+    EXPECT_FALSE(panel.blinkTimerActive());
 
     panel.FCLabelDblClick();
     panel.FormActivate();
-    EXPECT_FALSE(panel.timer1Active());
+    EXPECT_FALSE(panel.startTimerActive());
     EXPECT_EQ(panel.DirectInput, 1);
 }
 
 TEST_F(Panel, ClosingWithinTheStartDelayStopsTheTimersAndNothingRunsLater) {
     panel.FormActivate();
     panel.RKPExitClick();
-    EXPECT_FALSE(panel.timer1Active());
+    EXPECT_FALSE(panel.startTimerActive());
     EXPECT_EQ(view.closes, 1);
-    panel.Timer1Timer(); // fired anyway: the window is hidden
+    panel.startDelayElapsed(); // fired anyway: the window is hidden
     EXPECT_TRUE(port.writes.empty());
 }
 
@@ -216,7 +246,7 @@ TEST_F(Panel, ClosingDuringAPassEndsTheLoopAfterIt) {
     panel.RunPanelLoop();
     EXPECT_EQ(view.pass, 1);
     EXPECT_EQ(view.closes, 1);
-    EXPECT_FALSE(panel.timer2Active());
+    EXPECT_FALSE(panel.blinkTimerActive());
     // The RUN of that pass still went out, then the link was connected again.
     EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
     EXPECT_EQ(wire().back(), QStringLiteral("R 0000"));
@@ -233,12 +263,12 @@ TEST_F(Panel, AFailedConnectShowsMessage3AndClosesOnce) {
     port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
     prompter.allowUnexpected();
     panel.FormActivate();
-    panel.Timer1Timer();
+    panel.startDelayElapsed();
     EXPECT_TRUE(prompter.texts().contains(QStringLiteral("msg3")));
     EXPECT_EQ(view.closes, 1);
-    EXPECT_FALSE(panel.timer1Active());
+    EXPECT_FALSE(panel.startTimerActive());
     const auto boxes = prompter.boxes().size();
-    panel.Timer1Timer();
+    panel.startDelayElapsed();
     EXPECT_EQ(prompter.boxes().size(), boxes);
 }
 
@@ -256,19 +286,19 @@ protected:
         for (const char* k = keys; *k; ++k) {
             switch (*k) {
             case '\r':
-                panel.Edit1KeyDown(13);
+                panel.directInputKeyDown(13);
                 break;
             case '\b':
-                panel.Edit1KeyDown(8);
+                panel.directInputKeyDown(8);
                 break;
             case '\x7f':
-                panel.Edit1KeyDown(46);
+                panel.directInputKeyDown(46);
                 break;
             case '\x1b':
-                panel.Edit1KeyDown(27);
+                panel.directInputKeyDown(27);
                 break;
             default:
-                panel.Edit1KeyPress(QChar::fromLatin1(*k));
+                panel.directInputKeyPress(QChar::fromLatin1(*k));
                 break;
             }
         }
@@ -337,11 +367,11 @@ TEST_F(DirectInput, AValueAboveTheLimitIsRefusedAndNothingIsSent) {
     type("120\r"); // the limit itself
     EXPECT_EQ(writes(from).value(0), QStringLiteral("FA01=12000 W"));
     enterMode();
-    const auto from2 = port.writes.size();
+    const auto fromSecond = port.writes.size();
     prompter.answer(BoxAnswer::Ok);
     type("120.1\r");
     EXPECT_EQ(prompter.texts().value(0), QStringLiteral("msg41"));
-    EXPECT_EQ(port.writes.size(), from2);
+    EXPECT_EQ(port.writes.size(), fromSecond);
     EXPECT_EQ(panel.DirectInput, 1); // the mode stays
 }
 
@@ -412,8 +442,8 @@ TEST_F(DirectInput, ConfirmationBlinksThreeTimesAtTheBlinkInterval) {
 TEST_F(DirectInput, LeavingFromInsideAPassKeepsThatLoopInsteadOfNestingOne) {
     view.script = [this](int p) {
         if (p == 1) {
-            panel.FCLabelDblClick(); // enter ...
-            panel.Edit1KeyDown(27);  // ... and leave in the same pass
+            panel.FCLabelDblClick();      // enter ...
+            panel.directInputKeyDown(27); // ... and leave in the same pass
             EXPECT_TRUE(panel.loopActive());
         }
         if (p == 3)
@@ -499,8 +529,8 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ASSERT_EQ(ptyPanel.DirectInput, 1);
     view.script = [&](int) { ptyPanel.PanelRunning = 0; };
     for (QChar c : QStringLiteral("2.1"))
-        ptyPanel.Edit1KeyPress(c);
-    ptyPanel.Edit1KeyDown(13);
+        ptyPanel.directInputKeyPress(c);
+    ptyPanel.directInputKeyDown(13);
     server.stop();
     EXPECT_EQ(ptyPanel.DirectInput, 0);
     EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA01"))->raw, 210u);

@@ -2,6 +2,7 @@
 #include "platform/TextFile.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <climits>
 #include <gtest/gtest.h>
@@ -228,6 +229,63 @@ TEST_F(IniFileTest, KeysBeforeTheFirstSectionBelongToNone) {
     IniFile ini(path());
     EXPECT_FALSE(ini.valueExists("", "loose"));
     EXPECT_EQ(ini.sections(), QStringList{"S"});
+}
+
+TEST_F(IniFileTest, ReadsAreServedFromMemoryAfterTheOneRead) {
+    writeRaw("[S]\r\nk=v\r\n");
+    IniFile ini(path());
+    writeRaw("[S]\r\nk=changed on disk\r\nnew=1\r\n");
+    EXPECT_EQ(ini.readString("S", "k"), "v");
+    EXPECT_FALSE(ini.valueExists("S", "new"));
+}
+
+// Lines inserted in front of others move what the index knows, and keys of a section are
+// only indexed when first looked up: after a few writes and deletes, every look-up must find
+// what a fresh read of the written file finds. Many short runs, each from the same file.
+TEST_F(IniFileTest, LookUpsAfterWritesAndDeletesMatchAFreshRead) {
+    const QByteArray sample =
+        "; head\r\n[A]\r\na0=1\r\n\r\n[B]\r\nb0=2\r\nB0=dup\r\n[a]\r\na9=late\r\n[C]\r\n";
+    const QStringList sections = {"A", "b", "C", "D"};
+    const QStringList keys = {"a0", "B0", "a9", "k1", "K2"};
+    QRandomGenerator random(13);
+    for (int run = 0; run < 300; ++run) {
+        writeRaw(sample);
+        IniFile ini(path());
+        QStringList done;
+        for (int step = random.bounded(1, 6); step > 0; --step) {
+            const QString s = sections[random.bounded(int(sections.size()))];
+            const QString k = keys[random.bounded(int(keys.size()))];
+            switch (random.bounded(8)) {
+            case 0:
+                ini.deleteKey(s, k);
+                done << "delete " + s + "/" + k;
+                break;
+            case 1:
+                ini.eraseSection(s);
+                done << "erase " + s;
+                break;
+            case 2:
+                ini.readString(s, k);
+                done << "read " + s + "/" + k;
+                break;
+            default:
+                ini.writeInteger(s, k, step);
+                done << "write " + s + "/" + k;
+                break;
+            }
+        }
+        ASSERT_TRUE(ini.flush());
+        IniFile fresh(path());
+        for (const QString& section : sections) {
+            ASSERT_EQ(ini.sectionExists(section), fresh.sectionExists(section))
+                << done.join(", ").toStdString();
+            ASSERT_EQ(ini.keys(section), fresh.keys(section)) << done.join(", ").toStdString();
+            for (const QString& key : keys)
+                ASSERT_EQ(ini.readString(section, key, "-"), fresh.readString(section, key, "-"))
+                    << done.join(", ").toStdString() << ": " << section.toStdString() << "/"
+                    << key.toStdString();
+        }
+    }
 }
 
 } // namespace

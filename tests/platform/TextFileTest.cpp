@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -115,6 +116,108 @@ TEST(TextFile, ReadingAMissingFileFailsWithAReason) {
     EXPECT_FALSE(TextFile::readText("/nonexistent/folder/x.txt", text, &error));
     EXPECT_EQ(text, "unchanged");
     EXPECT_TRUE(error.contains("x.txt"));
+}
+
+void writeRaw(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+TEST(TextFile, SaveRemovesLeftoversOfItsOwnEarlierSavesOfThatTargetOnly) {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("set[1].kvr");
+    const QStringList ours = {"set[1].kvr.kvrtmp-AbC123", "set[1].kvr.kvrtmp-zzzzzz"};
+    const QStringList others = {"set[1].kvr.kvrtmp-abc",    // not our length
+                                "set[1].kvr.kvrtmp-ab_123", // not our characters
+                                "set[1].kvr.backup",        // the user's
+                                "set1.kvr.kvrtmp-AbC123",   // another target's
+                                "xset[1].kvr.kvrtmp-AbC123"};
+    for (const QString& name : ours + others)
+        writeRaw(dir.filePath(name), "partial");
+    EXPECT_EQ(TextFile::leftoverTemporaryFiles(target).size(), ours.size());
+    ASSERT_TRUE(TextFile::writeText(target, "whole"));
+    QStringList expected = others;
+    expected << "set[1].kvr";
+    expected.sort();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
+    EXPECT_EQ(readRaw(target), QByteArray("whole"));
+}
+
+TEST(TextFile, TemporaryNamesFollowOnePattern) {
+    EXPECT_TRUE(TextFile::isTemporaryNameFor("a.ini", "a.ini.kvrtmp-Z9z9Z9"));
+    EXPECT_FALSE(TextFile::isTemporaryNameFor("a.ini", "a.ini.kvrtmp-Z9z9Z"));
+    EXPECT_FALSE(TextFile::isTemporaryNameFor("a.ini", "a.ini.kvrtmp-Z9z9Z9a"));
+    EXPECT_FALSE(TextFile::isTemporaryNameFor("a.ini", "A.ini.kvrtmp-Z9z9Z9"));
+    EXPECT_FALSE(TextFile::isTemporaryNameFor("a.ini", "a.ini.KVRTMP-Z9z9Z9"));
+}
+
+TEST(TextFile, SaveKeepsThePermissionsAndLinkOfTheFileItReplaces) {
+    QTemporaryDir dir;
+    const QString real = dir.filePath("real.ini");
+    const QString link = dir.filePath("link.ini");
+    ASSERT_TRUE(TextFile::writeText(real, "old"));
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(real, link));
+    ASSERT_TRUE(TextFile::writeText(link, "new"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readRaw(real), QByteArray("new"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+struct BoundedReadCase {
+    const char* name;
+    QByteArray bytes;
+    TextFile::ReadFailure failure;
+    int line;
+};
+
+// Bounds of 64 bytes a file and 8 bytes a line.
+class TextFileBoundedRead : public ::testing::TestWithParam<BoundedReadCase> {};
+
+TEST_P(TextFileBoundedRead, StopsAtTheBoundsBeforeAnyLineIsReturned) {
+    const BoundedReadCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("f.txt");
+    writeRaw(path, c.bytes);
+    QStringList lines = {"before"};
+    TextFile::ReadProblem problem;
+    const bool ok = TextFile::readLines(path, lines, {64, 8}, problem);
+    EXPECT_EQ(ok, c.failure == TextFile::ReadFailure::None);
+    EXPECT_EQ(problem.failure, c.failure);
+    EXPECT_EQ(problem.line, c.line);
+    if (ok)
+        EXPECT_EQ(lines, TextFile::splitLines(TextFile::decode(c.bytes)));
+    else
+        EXPECT_EQ(lines, QStringList{"before"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, TextFileBoundedRead,
+    ::testing::Values(
+        BoundedReadCase{"LinesAtTheBoundFit", "12345678\r\n12345678\n12345678\r1",
+                        TextFile::ReadFailure::None, 0},
+        BoundedReadCase{"EmptyFileFits", "", TextFile::ReadFailure::None, 0},
+        BoundedReadCase{"LongLineIsNamed", "a\r\nb\r\n123456789\r\nc", TextFile::ReadFailure::LineTooLong, 3},
+        BoundedReadCase{"LongLastLineWithoutEnd", "a\n123456789", TextFile::ReadFailure::LineTooLong, 2},
+        BoundedReadCase{"TailOfZeroBytes", QByteArray("a,1\r\n") + QByteArray(40, '\0'),
+                        TextFile::ReadFailure::LineTooLong, 2},
+        BoundedReadCase{"FileAboveTheBound", QByteArray(65, '\n'), TextFile::ReadFailure::TooLarge, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextFile, BoundedReadNamesAMissingFileAndTheSizeOfALargeOne) {
+    QTemporaryDir dir;
+    QStringList lines;
+    TextFile::ReadProblem problem;
+    EXPECT_FALSE(TextFile::readLines(dir.filePath("missing"), lines, {64, 8}, problem));
+    EXPECT_EQ(problem.failure, TextFile::ReadFailure::CannotOpen);
+    EXPECT_FALSE(problem.error.isEmpty());
+    writeRaw(dir.filePath("big"), QByteArray(1000, 'x'));
+    EXPECT_FALSE(TextFile::readLines(dir.filePath("big"), lines, {64, 8}, problem));
+    EXPECT_EQ(problem.failure, TextFile::ReadFailure::TooLarge);
+    EXPECT_EQ(problem.size, 1000);
 }
 
 } // namespace

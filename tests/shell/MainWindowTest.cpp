@@ -32,13 +32,33 @@ protected:
         context.LanguageIniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
     }
 
-    // A table stand-in that records what the main window asks of it.
+    // A table stand-in that records some of what the main window asks of it.
+    struct RecordingTable : TableWindowControl {
+        explicit RecordingTable(QStringList& calls) : calls(calls) {}
+        void Show() override { calls << QStringLiteral("Show"); }
+        void RefreshAll() override {}
+        void FocusGrid() override { calls << QStringLiteral("Focus"); }
+        QList<QStringList> rows() const override { return {}; }
+        void runCommand(TableCommand c) override {
+            switch (c) {
+            case TableCommand::Undo:
+                calls << QStringLiteral("Undo");
+                break;
+            case TableCommand::Copy:
+                calls << QStringLiteral("Copy");
+                break;
+            case TableCommand::ParaHelp:
+                calls << QStringLiteral("ParaHelp");
+                break;
+            default:
+                break;
+            }
+        }
+        QStringList& calls;
+    };
+
     void wireTable() {
-        m.table.Show = [this] { calls << QStringLiteral("Show"); };
-        m.table.PopUndoClick = [this] { calls << QStringLiteral("Undo"); };
-        m.table.PopCopyClick = [this] { calls << QStringLiteral("Copy"); };
-        m.table.PopParaHelpClick = [this] { calls << QStringLiteral("ParaHelp"); };
-        m.table.FocusGrid = [this] { calls << QStringLiteral("Focus"); };
+        m.setTable(&table);
         TableCommands& c = m.tableCommands();
         for (int i = 0; i < kTableCommandCount; ++i)
             c.setAvailable(TableCommand(i), true);
@@ -46,26 +66,41 @@ protected:
     }
     bool enabled(TableCommand c) { return m.tableCommands().enabled(c); }
 
-    MainWindow m{context, options, nullptr};
     QStringList calls;
+    RecordingTable table{calls};
+    MainWindow m{context, options, nullptr};
 };
 
 TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
     writeLanguage("Menu1=Dateien\r\nMenu2j=XYZ\r\nToolB9=Tabelle\r\n");
     m.ApplyMainTexts();
-    EXPECT_EQ(m.FileMenu->title(), QStringLiteral("Dateien"));
-    EXPECT_EQ(m.PopComp->text(), QStringLiteral("XYZ"));
-    EXPECT_EQ(m.ToolBTable->toolTip(), QStringLiteral("Tabelle"));
-    EXPECT_EQ(m.ParameterEditor->text(), QStringLiteral("Parameter Table"));
-    EXPECT_EQ(m.ToolBInvInfo->toolTip(), QStringLiteral("Inverter Infomation"));
-    EXPECT_EQ(m.InvRun->text(), QStringLiteral("Key Pad"));
-    EXPECT_EQ(m.openDialog2Title(), QStringLiteral("Open"));
-    EXPECT_EQ(m.openDialog2Filter(),
+    EXPECT_EQ(m.fileMenu->title(), QStringLiteral("Dateien"));
+    EXPECT_EQ(m.item(MainCommand::Comparison)->text(), QStringLiteral("XYZ"));
+    EXPECT_EQ(m.button(MainCommand::ParameterTable)->toolTip(), QStringLiteral("Tabelle"));
+    EXPECT_EQ(m.item(MainCommand::ParameterTable)->text(), QStringLiteral("Parameter Table"));
+    EXPECT_EQ(m.button(MainCommand::InverterInfo)->toolTip(), QStringLiteral("Inverter Infomation"));
+    EXPECT_EQ(m.item(MainCommand::KeyPad)->text(), QStringLiteral("Key Pad"));
+    EXPECT_EQ(m.missingFileTitle(), QStringLiteral("Open"));
+    EXPECT_EQ(m.missingFileFilter(),
               QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
     // The shipped languages name every item.
     context.LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
     m.ApplyMainTexts();
-    EXPECT_NE(m.ParameterEditor->text(), QStringLiteral("Parameter Table"));
+    EXPECT_NE(m.item(MainCommand::ParameterTable)->text(), QStringLiteral("Parameter Table"));
+}
+
+TEST_F(MainWindowTest, EveryCommandHasAnItemOrAButtonUnderANameOfItsOwn) {
+    QStringList names;
+    for (int i = 0; i < kMainCommandCount; ++i) {
+        const MainCommand c = MainCommand(i);
+        ASSERT_TRUE(m.item(c) || m.button(c)) << "command " << i << " has no row";
+        for (QAction* a : {m.item(c), m.button(c)}) {
+            if (!a)
+                continue;
+            EXPECT_FALSE(names.contains(a->objectName())) << a->objectName().toStdString();
+            names << a->objectName();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, QuickSettingShowsOrHidesEveryQuickControl) {
@@ -84,9 +119,9 @@ TEST_F(MainWindowTest, QuickSettingShowsOrHidesEveryQuickControl) {
         folder.writeFile(QStringLiteral("info/Info.ini"), "[Setup]\r\n" + c.setup);
         context.InfoIniPath = folder.filePath(QStringLiteral("info/Info.ini"));
         m.ApplyQuickSetting();
-        EXPECT_EQ(m.ToolBQuick->isVisible(), c.visible);
-        EXPECT_EQ(m.ToolButton7->isVisible(), c.visible);
-        EXPECT_EQ(m.PopQuick2->isVisible(), c.visible);
+        EXPECT_EQ(m.button(MainCommand::Quick)->isVisible(), c.visible);
+        EXPECT_EQ(m.quickSeparator->isVisible(), c.visible);
+        EXPECT_EQ(m.item(MainCommand::Quick)->isVisible(), c.visible);
         EXPECT_EQ(m.tableCommands().visible(TableCommand::Quick), c.visible);
     }
 }
@@ -95,13 +130,13 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityList) {
     wireTable();
     context.ListBuff.clear();
     m.UpdateCurrentVoltageCommands();
-    EXPECT_FALSE(m.PopCVDisp2->isEnabled());
-    EXPECT_FALSE(m.ToolBCV->isEnabled());
+    EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
+    EXPECT_FALSE(m.button(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));
     context.ListBuff = QStringList{QStringLiteral("0022")};
     m.UpdateCurrentVoltageCommands();
-    EXPECT_TRUE(m.PopCVDisp2->isEnabled());
-    EXPECT_TRUE(m.ToolBCV->isEnabled());
+    EXPECT_TRUE(m.item(MainCommand::CurrentVoltage)->isEnabled());
+    EXPECT_TRUE(m.button(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_TRUE(enabled(TableCommand::CVDisp));
 }
 
@@ -111,61 +146,63 @@ TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
     g.LanguageSuffix = QStringLiteral("Eng");
     m.SetHelpFileName(); // the shipped type has its HTML help
     EXPECT_EQ(g.ParaHelpFilePath, g.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
-    EXPECT_TRUE(m.PopParaHelp2->isEnabled());
+    EXPECT_TRUE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_TRUE(enabled(TableCommand::ParaHelp));
 
     options.WinHelpSlct.setChecked(true);
     m.SetHelpFileName();
     EXPECT_TRUE(g.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
-    EXPECT_FALSE(m.PopParaHelp2->isEnabled());
+    EXPECT_FALSE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::ParaHelp));
 
     folder.writeFile(QStringLiteral("dat/HXA1(V110)/HXA1(Eng).hlp"), "help");
     m.SetHelpFileName();
-    EXPECT_TRUE(m.PopParaHelp2->isEnabled());
+    EXPECT_TRUE(m.item(MainCommand::ParameterHelp)->isEnabled());
 }
 
 TEST_F(MainWindowTest, AToolButtonActsOnlyWhileItsMenuItemIsEnabled) {
     wireTable();
     m.tableCommands().setEnabled(TableCommand::Undo, false);
-    m.ToolBundo->setEnabled(true); // as if the button had missed the state
-    m.ToolBundo->trigger();
-    m.PopUndo2->trigger();
+    m.button(MainCommand::Undo)->setEnabled(true); // as if the button had missed the state
+    m.button(MainCommand::Undo)->trigger();
+    m.item(MainCommand::Undo)->trigger();
     EXPECT_TRUE(calls.isEmpty());
 
     m.tableCommands().setEnabled(TableCommand::Undo, true);
-    EXPECT_FALSE(m.ToolBTable->isEnabled()); // the table is open
-    m.ToolBundo->trigger();
+    EXPECT_FALSE(m.button(MainCommand::ParameterTable)->isEnabled()); // the table is open
+    m.button(MainCommand::Undo)->trigger();
     EXPECT_EQ(calls, (QStringList{QStringLiteral("Undo"), QStringLiteral("Focus")}));
 }
 
 TEST_F(MainWindowTest, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun) {
     wireTable();
     m.setEnabled(false);
-    m.PopCopy2->trigger();
-    m.PopUndo2->trigger();
+    m.item(MainCommand::Copy)->trigger();
+    m.item(MainCommand::Undo)->trigger();
     EXPECT_TRUE(calls.isEmpty());
     m.setEnabled(true);
-    m.PopCopy2->trigger();
+    m.item(MainCommand::Copy)->trigger();
     EXPECT_EQ(calls, QStringList{QStringLiteral("Copy")});
 }
 
 TEST_F(MainWindowTest, ParameterHelpKeyActsOnlyAfterTheTableWasActive) {
     wireTable();
     m.ParaTableAct = false;
-    m.PopParaHelp2->trigger();
+    m.item(MainCommand::ParameterHelp)->trigger();
     EXPECT_TRUE(calls.isEmpty());
     m.ParaTableAct = true;
-    m.PopParaHelp2->trigger();
+    m.item(MainCommand::ParameterHelp)->trigger();
     EXPECT_EQ(calls, QStringList{QStringLiteral("ParaHelp")});
 }
 
 TEST_F(MainWindowTest, DriveCommandsFollowTheConnectionWhileThoseOfLaterWindowsStayDisabled) {
     const std::pair<DriveCommand, std::vector<QAction*>> followers[] = {
-        {DriveCommand::Import, {m.DownLoad, m.ToolBpr}},
-        {DriveCommand::Export, {m.UpLoad, m.ToolBpw}},
-        {DriveCommand::Comparison, {m.PopComp, m.ToolBpcp}},
-        {DriveCommand::KeyPad, {m.InvRun, m.ToolBpanel}},
+        {DriveCommand::Import, {m.item(MainCommand::Import), m.button(MainCommand::Import)}},
+        {DriveCommand::Export, {m.item(MainCommand::Export), m.button(MainCommand::Export)}},
+        {DriveCommand::Comparison, {m.item(MainCommand::Comparison), m.button(MainCommand::Comparison)}},
+        {DriveCommand::KeyPad, {m.item(MainCommand::KeyPad), m.button(MainCommand::KeyPad)}},
+        {DriveCommand::InverterInfo,
+         {m.item(MainCommand::InverterInfo), m.button(MainCommand::InverterInfo)}},
     };
     for (const auto& [command, actions] : followers)
         for (QAction* a : actions)
@@ -175,15 +212,14 @@ TEST_F(MainWindowTest, DriveCommandsFollowTheConnectionWhileThoseOfLaterWindowsS
     for (const auto& [command, actions] : followers)
         for (QAction* a : actions)
             EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
-    for (QAction* a : {m.MonInvInfo, m.ToolBInvInfo, m.MonChart, m.Version, m.PrintSetup})
+    for (QAction* a : {m.item(MainCommand::MonitorChart), m.item(MainCommand::PageSetup)})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_TRUE(m.driveCommandRequested(DriveCommand::InverterInfo));
 
     m.setDriveCommandEnabled(DriveCommand::Export, false);
-    EXPECT_FALSE(m.UpLoad->isEnabled());
-    EXPECT_FALSE(m.ToolBpw->isEnabled());
-    EXPECT_TRUE(m.DownLoad->isEnabled());
-    m.ToolBpr->trigger(); // no transfer commands wired: nothing to run, nothing to crash
+    EXPECT_FALSE(m.item(MainCommand::Export)->isEnabled());
+    EXPECT_FALSE(m.button(MainCommand::Export)->isEnabled());
+    EXPECT_TRUE(m.item(MainCommand::Import)->isEnabled());
+    m.button(MainCommand::Import)->trigger(); // no transfer commands wired: nothing to run, nothing to crash
 }
 
 TEST_F(MainWindowTest, LinkIconShowsTheLinkState) {
@@ -192,7 +228,7 @@ TEST_F(MainWindowTest, LinkIconShowsTheLinkState) {
     EXPECT_EQ(m.linkIcon(), LinkIcon::Busy);
     m.setLinkIcon(LinkIcon::Failed);
     EXPECT_EQ(m.linkIcon(), LinkIcon::Failed);
-    EXPECT_FALSE(m.ToolBline->icon().isNull());
+    EXPECT_FALSE(m.button(MainCommand::CommunicationCheck)->icon().isNull());
 }
 
 TEST_F(MainWindowTest, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
@@ -217,9 +253,11 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     EXPECT_TRUE(m.StartUp);
     EXPECT_TRUE(m.DrvChkAct);
     EXPECT_FALSE(m.AssOp);
-    EXPECT_TRUE(m.MMIMt->isVisible());
+    EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isVisible());
+    EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isEnabled());
+    EXPECT_TRUE(m.item(MainCommand::About)->isEnabled());
     // No tool button is pushed into an overflow menu by the bar's fixed width.
-    EXPECT_LE(m.ToolBar1->sizeHint().width(), m.width());
+    EXPECT_LE(m.toolBar->sizeHint().width(), m.width());
     EXPECT_TRUE(m.tableCommands().visible(TableCommand::Quick)); // the shipped HXA1 has a Quick view
     EXPECT_TRUE(enabled(TableCommand::CVDisp));                  // ... and current/voltage parameters
     // A comment from a file given at start-up is saved with the set.
@@ -233,7 +271,7 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
 
 TEST_F(MainWindowTest, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing) {
     context.LanguageSuffix = QStringLiteral("Eng");
-    m.MMItoolsHelpClick();
+    m.run(MainCommand::HelpContents);
     EXPECT_EQ(context.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
     ASSERT_NE(HelpViewer::currentWindow(), nullptr);
     EXPECT_TRUE(HelpViewer::currentWindow()->isVisible());
@@ -241,7 +279,7 @@ TEST_F(MainWindowTest, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissin
     QCoreApplication::processEvents();
 
     context.LanguageSuffix = QStringLiteral("Ger");
-    m.MMItoolsHelpClick();
+    m.run(MainCommand::HelpContents);
     EXPECT_TRUE(HelpViewer::currentWindow() == nullptr || !HelpViewer::currentWindow()->isVisible());
 }
 
@@ -259,7 +297,7 @@ TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
     prompter.allowUnexpected(); // the port cannot be opened, said once per attempt
 
-    linked.ToolBlineClick();
+    linked.run(MainCommand::CommunicationCheck);
     EXPECT_EQ(shown, 1);
     EXPECT_FALSE(link.PortOpen());
     EXPECT_EQ(linked.linkIcon(), LinkIcon::Failed);
@@ -349,13 +387,13 @@ TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirClo
         window.close();
     });
     user.start(5);
-    m.MMItoolsSetting->trigger();
+    m.item(MainCommand::EnvironmentOptions)->trigger();
     EXPECT_EQ(shown, 1);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(IniFile(folder.settingsIniPath()).keys(QStringLiteral("Options")), Options::settingsKeys());
 
     QFile::remove(folder.settingsIniPath());
-    m.ToolBop->trigger();
+    m.button(MainCommand::EnvironmentOptions)->trigger();
     EXPECT_EQ(shown, 2);
     EXPECT_TRUE(IniFile(folder.settingsIniPath()).sectionExists(QStringLiteral("Options")));
 }

@@ -4,18 +4,29 @@
 #include "shell/StartUpFixture.h"
 
 #include "core/ParameterStore.h"
+#include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "support/FakeSerialPort.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
+#include "ui/AboutBox.h"
+#include "ui/HelpViewer.h"
 #include "ui/KeypadWindow.h"
+#include "ui/MaintenanceDialog.h"
 #include "ui/ParameterTableWindow.h"
+#include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
 #include "ui/TransferWindow.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QTimer>
 
 // The window system's own path for a key press: the shortcuts are offered the key first.
@@ -53,6 +64,22 @@ protected:
         program->showMain();
     }
     void TearDown() override { program.reset(); }
+    // Plays the user at the first visible top-level window of type W until the command returns.
+    template <class W> int whileShown(QAction* command, const std::function<void(W&)>& user) {
+        int shown = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<W*>(w); window && window->isVisible()) {
+                    ++shown;
+                    user(*window);
+                    return;
+                }
+        });
+        timer.start(5);
+        command->trigger();
+        return shown;
+    }
 
     MainWindow& main() { return *program->main(); }
     qint64 tableValue(const char* comNo) const {
@@ -85,9 +112,9 @@ protected:
                 main().FormActivate();
                 if (port.writes.size() != writes)
                     ++checkedDuringTransfer;
-                bar.StBtn->click();
-            } else if (bar.Button2->isVisible()) {
-                bar.Button2->click();
+                bar.startButton->click();
+            } else if (bar.okButton->isVisible()) {
+                bar.okButton->click();
             }
         });
         user.start(5);
@@ -105,24 +132,25 @@ protected:
 };
 
 TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons) {
-    for (QAction* a :
-         {main().DownLoad, main().ToolBpr, main().UpLoad, main().ToolBpw, main().PopComp, main().ToolBpcp})
+    for (QAction* a : {main().item(MainCommand::Import), main().button(MainCommand::Import),
+                       main().item(MainCommand::Export), main().button(MainCommand::Export),
+                       main().item(MainCommand::Comparison), main().button(MainCommand::Comparison)})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString(); // the drive answered
 
     setDrive("0002", 123);
-    runTransfer(main().DownLoad);
+    runTransfer(main().item(MainCommand::Import));
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
     program->context().Parameters->UPara.setCell(
         UP_Value, program->context().Parameters->indexOfComNo("0002") + 1, "200");
-    runTransfer(main().ToolBpw);
+    runTransfer(main().button(MainCommand::Export));
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
 
     setDrive("0002", 7);
     prompter.answer(BoxAnswer::Ignore);
-    runTransfer(main().ToolBpcp);
+    runTransfer(main().button(MainCommand::Comparison));
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeComparison));
     EXPECT_EQ(tableValue("0002"), 200); // a comparison changes nothing
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -137,16 +165,16 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
 }
 
 TEST_F(MainWiring, ATransferButtonDoesNothingWhileItsMenuItemIsDisabled) {
-    main().DownLoad->setEnabled(false);
+    main().item(MainCommand::Import)->setEnabled(false);
     setDrive("0002", 123);
-    runTransfer(main().ToolBpr);
+    runTransfer(main().button(MainCommand::Import));
     EXPECT_EQ(transferWindows, 0);
     EXPECT_EQ(tableValue("0002"), 75);
 }
 
 TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
-    EXPECT_TRUE(main().InvRun->isEnabled());
-    EXPECT_TRUE(main().ToolBpanel->isEnabled());
+    EXPECT_TRUE(main().item(MainCommand::KeyPad)->isEnabled());
+    EXPECT_TRUE(main().button(MainCommand::KeyPad)->isEnabled());
     int shown = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
@@ -157,17 +185,79 @@ TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
         }
     });
     user.start(5);
-    main().InvRun->trigger();
+    main().item(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 1);
     ASSERT_NE(main().keypadWindow(), nullptr);
     EXPECT_FALSE(main().keypadWindow()->isVisible());
 
-    main().InvRun->setEnabled(false);
-    main().ToolBpanel->trigger();
+    main().item(MainCommand::KeyPad)->setEnabled(false);
+    main().button(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 1);
-    main().InvRun->setEnabled(true);
-    main().ToolBpanel->trigger();
+    main().item(MainCommand::KeyPad)->setEnabled(true);
+    main().button(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 2);
+}
+
+TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem) {
+    EXPECT_TRUE(main().item(MainCommand::InverterInfo)->isEnabled()); // the drive answered
+    EXPECT_TRUE(main().button(MainCommand::InverterInfo)->isEnabled());
+    model.trip(5);
+    QStringList shown;
+    std::vector<std::uint32_t> modes;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* r = qobject_cast<ResultWindow*>(w); r && r->isVisible()) {
+                shown << r->lines().join(u'|');
+                modes.push_back(r->job().mode);
+                r->close();
+            }
+    });
+    user.start(5);
+    main().item(MainCommand::InverterInfo)->trigger();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("Inverter Information|Inverter Type:HXA1|Inverter Form:-2004|"))
+        << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains("|Last Trip:Overvoltage|")) << shown[0].toStdString();
+    EXPECT_EQ(modes, std::vector<std::uint32_t>{kModeInverterInfo});
+
+    main().item(MainCommand::InverterInfo)->setEnabled(false);
+    main().button(MainCommand::InverterInfo)->trigger();
+    EXPECT_EQ(shown.size(), 1);
+}
+
+TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
+    const ProgramContext& g = program->context();
+    ASSERT_GT(g.ParaCountAll, g.ParaCountNormal);
+    EXPECT_EQ(program->table()->rows().size(), g.ParaCountNormal + 2);
+    ASSERT_TRUE(main().item(MainCommand::MaintenanceMode)->isEnabled());
+    prompter.answer(BoxAnswer::Ok); // "Maintenance mode is enabled."
+    const int shown =
+        whileShown<MaintenanceDialog>(main().item(MainCommand::MaintenanceMode), [](MaintenanceDialog& d) {
+            d.passwordEdit->setText(QStringLiteral("(QWKM)"));
+            d.okButton->click();
+        });
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(prompter.texts(), QStringList({QStringLiteral("Maintenance mode is enabled.")}));
+    EXPECT_EQ(driveValue("FB91"), kDriveAccessValue);
+    EXPECT_TRUE(program->options().SUMode.checked());
+    EXPECT_EQ(g.RowsInUse, g.ParaCountAll);
+    EXPECT_EQ(program->table()->rows().size(), g.ParaCountAll + 2);
+}
+
+TEST_F(MainWiring, AboutShowsTheVersionAndTheModelsOfTheDataFolder) {
+    ASSERT_TRUE(main().item(MainCommand::About)->isEnabled());
+    QString title;
+    QStringList models;
+    const int shown = whileShown<AboutBox>(main().item(MainCommand::About), [&](AboutBox& box) {
+        title = box.windowTitle();
+        for (int i = 0; i < box.modelList->count(); ++i)
+            models << box.modelList->itemText(i);
+        box.close();
+    });
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(title, QStringLiteral("Version"));
+    EXPECT_TRUE(models.contains(QStringLiteral("HXA1(V110)"))) << models.join(u',').toStdString();
 }
 
 TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {
@@ -215,7 +305,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         activate(t);
         t->FocusGrid();
         QCoreApplication::processEvents();
-        ASSERT_EQ(QApplication::focusWidget(), t->StringGrid1);
+        ASSERT_EQ(QApplication::focusWidget(), t->gridView);
         t->core().setCurrentCell(TC_Value, row);
         t->entry().Click(); // as a click on the cell does
         const qint64 before = tableValue("0002");
@@ -261,11 +351,73 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         if (fromMain)
             activate(&main());
         press(Qt::Key_F, Qt::ControlModifier);
-        ASSERT_NE(t->FindDialog1, nullptr);
-        EXPECT_TRUE(t->FindDialog1->isVisible());
-        t->FindDialog1->close();
+        ASSERT_NE(t->findDialog, nullptr);
+        EXPECT_TRUE(t->findDialog->isVisible());
+        t->findDialog->close();
         QCoreApplication::processEvents();
     }
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+// A parameter file dragged from a file manager onto the table: loaded once the drop is over,
+// and File > Save then rewrites it in its own folder.
+TEST_F(MainWiring, AFileDroppedOnTheTableIsLoadedAndSaveWritesItWhereItLies) {
+    ParameterTableWindow* t = program->table();
+    ASSERT_TRUE(t && t->isVisible());
+    const QString dropped =
+        folder.writeFile(QStringLiteral("sets/pump.kvr"),
+                         "###\r\nHXA1\r\n-2004\r\nV110\r\nEnglish\r\nPump A\r\n0\r\n0\r\n0002,90,1,0\r\n");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dropped)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(t, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(t, &drop);
+    ASSERT_TRUE(drop.isAccepted());
+    EXPECT_EQ(tableValue("0002"), 75); // not read inside the drop event
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(tableValue("0002"), 90);
+    EXPECT_TRUE(main().windowTitle().endsWith(QStringLiteral("pump.kvr (HXA1-2004)")))
+        << main().windowTitle().toStdString();
+    EXPECT_EQ(program->context().OpenedFileFolder, folder.filePath(QStringLiteral("sets")));
+    ASSERT_TRUE(main().item(MainCommand::Save)->isEnabled());
+    ParameterStore* store = program->context().Parameters;
+    store->UPara.setCell(UP_Value, store->indexOfComNo(QStringLiteral("0002")) + 1, QStringLiteral("95"));
+    main().item(MainCommand::Save)->trigger();
+    QFile saved(dropped);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    EXPECT_TRUE(text.contains("\r\nPump A\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\r\n0002,95,")) << text.constData();
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+// F10 with the table active opens the help page of the cursor row's parameter.
+TEST_F(MainWiring, F10OnTheTableOpensTheHelpPageOfTheCursorRow) {
+    folder.copyTree(shippedDataDir() + QStringLiteral("/dat/HXA1(V110)/HXA1(Eng).chm"),
+                    QStringLiteral("dat/HXA1(V110)/HXA1(Eng).chm"));
+    ParameterTableWindow* t = program->table();
+    ASSERT_TRUE(t && t->isVisible());
+    ASSERT_TRUE(main().item(MainCommand::ParameterHelp)->isEnabled());
+    t->activateWindow();
+    QApplication::setActiveWindow(t);
+    QCoreApplication::processEvents();
+    t->FocusGrid();
+    for (int r = 1; r < t->cells().rowCount(); ++r)
+        if (t->cells().cell(TC_ComNo, r) == QLatin1String("0002"))
+            t->core().setCurrentCell(TC_Value, r);
+    t->entry().Click(); // as a click on the cell does
+    QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : t;
+    ASSERT_TRUE(qt_sendShortcutOverrideEvent(to, 0, Qt::Key_F10, Qt::NoModifier));
+    QTextBrowser* view = HelpViewer::currentWindow();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(view->source().toLocalFile().endsWith(QStringLiteral("HXA1(Eng).chm/html/f002.htm")))
+        << view->source().toString().toStdString();
+    HelpViewer::closeAll();
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
 }
 

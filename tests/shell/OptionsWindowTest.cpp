@@ -74,19 +74,19 @@ TEST_F(OptionsWindowTest, NothingIsLoadedOrConnectedAfterAFailedStartUp) {
 TEST_F(OptionsWindowTest, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeAlike) {
     OptionsWindow& w = open();
     w.show();
-    UpDownEdit* edit1 = w.edit(opt->UndoMaxSet);
-    type(edit1, "abc");
+    UpDownEdit* undoEdit = w.edit(opt->UndoMaxSet);
+    type(undoEdit, "abc");
     EXPECT_EQ(opt->UndoMaxSet.text(), "abc");
     prompter.answer(BoxAnswer::Ok);
     w.close();
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(prompter.texts(), QStringList{"m67"});
 
-    type(edit1, "150");
+    type(undoEdit, "150");
     prompter.answer(BoxAnswer::Ok);
     w.reject();
     EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(edit1->text(), "100");
+    EXPECT_EQ(undoEdit->text(), "100");
     EXPECT_FALSE(QFileInfo::exists(context.SettingsIniPath));
 
     w.close();
@@ -116,14 +116,14 @@ TEST_F(OptionsWindowTest, EnterChecksTheFieldAndPressesNoButton) {
     OptionsWindow& w = open();
     w.show();
     opt->UndoMaxSet.setPosition(50);
-    UpDownEdit* edit9 = w.edit(opt->ValMulti);
+    UpDownEdit* factorEdit = w.edit(opt->ValMulti);
     w.box(opt->FreeUnitMon)->click();
-    ASSERT_TRUE(edit9->isEnabled());
-    type(edit9, "0.29");
+    ASSERT_TRUE(factorEdit->isEnabled());
+    type(factorEdit, "0.29");
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(edit9, &enter);
+    QApplication::sendEvent(factorEdit, &enter);
     EXPECT_EQ(opt->ValMulti.position(), 29);
-    EXPECT_EQ(opt->Edit9(), "0.29");
+    EXPECT_EQ(opt->freeUnitFactorText(), "0.29");
     EXPECT_EQ(opt->UndoMaxSet.position(), 50);
     EXPECT_TRUE(prompter.boxes().empty());
 }

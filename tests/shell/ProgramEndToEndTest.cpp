@@ -41,9 +41,15 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     ASSERT_TRUE(program.create());
     EXPECT_EQ(prompter.boxes().size(), 0u) << prompter.texts().join(QLatin1Char('|')).toStdString();
     ASSERT_NE(program.link(), nullptr);
+    // The connect's answer comes from the event loop (and an activation's special-setup check
+    // may follow it, which leaves the keypad's command enabled whatever it finds).
+    for (int i = 0; i < 1000 && program.link()->probePending(); ++i) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
     EXPECT_TRUE(program.link()->PortOpen());
     EXPECT_FALSE(program.link()->CommError);
-    EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::Import));
+    EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::KeyPad));
     program.showMain();
     EXPECT_TRUE(program.table()->isVisible());
     EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);

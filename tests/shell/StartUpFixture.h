@@ -49,7 +49,11 @@ protected:
     // What the start-up form hands back for a choice, as its close does.
     void choose(const QString& type, const QString& cpu, const QString& form,
                 const QString& language = QStringLiteral("English")) {
-        ProgramContext& g = context;
+        choose(context, type, cpu, form, language);
+    }
+    // The same for a program of its own (a StartUp::Program's context).
+    static void choose(ProgramContext& g, const QString& type, const QString& cpu, const QString& form,
+                       const QString& language = QStringLiteral("English")) {
         g.LanguageName = language;
         g.LanguageSuffix = language.left(3);
         g.LanguageIniPath = g.LanguageFolder + "/" + language + ".ini";

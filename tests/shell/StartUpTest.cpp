@@ -4,6 +4,7 @@
 #include "shell/StartUpFixture.h"
 
 #include "core/Messages.h"
+#include "core/ParameterFileChecks.h"
 #include "core/ParameterStore.h"
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
@@ -82,8 +83,8 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
     EXPECT_GT(context.ParaCountNormal, 0);
-    EXPECT_FALSE(m->ParaSaveOverWrite->isEnabled());
-    EXPECT_FALSE(m->ToolBsav->isEnabled());
+    EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
+    EXPECT_FALSE(m->button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
     // The folders default to the program folder until the user uses others.
     EXPECT_EQ(context.SavePath, folder.path());
@@ -209,8 +210,8 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
               QStringLiteral("1"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") +
                                    Msg(context, MsgId::FileLabel) + QStringLiteral("pump.KvR (HXA1-2004)"));
-    EXPECT_TRUE(m.ParaSaveOverWrite->isEnabled());
-    EXPECT_TRUE(m.ToolBsav->isEnabled());
+    EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
+    EXPECT_TRUE(m.button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(IniFile(folder.settingsIniPath())
                   .readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1),
               1);
@@ -236,7 +237,7 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
     EXPECT_NE(value("0003"), QStringLiteral("5000"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     // A half-read set must not overwrite the user's file.
-    EXPECT_FALSE(m.ParaSaveOverWrite->isEnabled());
+    EXPECT_FALSE(m.item(MainCommand::Save)->isEnabled());
 }
 
 struct Refusal {
@@ -294,6 +295,33 @@ TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("missing.kvr")));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+}
+
+TEST_F(StartUp, FileArgumentValuesOutsideTheirLimitsAreListedAndMarked) {
+    seedLanguages();
+    const QString file = writeKvr(QStringLiteral("x.kvr"),
+                                  kvr(QStringLiteral("English"), {QStringLiteral("0002,99999999,0,0")}));
+    MainWindow m(context, options, nullptr);
+    m.FormCreate(file, folder.path());
+    EXPECT_FALSE(context.StartupAbort);
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(context, MsgId::ValuesOutsideLimits) +
+                                                    QStringLiteral("\n0002 : ")));
+    EXPECT_EQ(context.Parameters->UPara.cell(UP_ChangeIndex,
+                                             ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
+              QStringLiteral("1"));
+    EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
+}
+
+TEST_F(StartUp, FileArgumentLargerThanAnyParameterSetIsRefusedUnread) {
+    seedLanguages();
+    QStringList lines = kvr(QStringLiteral("English"));
+    lines << QString(ParameterFileChecks::kMaxFileBytes, u'0');
+    const QString file = writeKvr(QStringLiteral("big.kvr"), lines);
+    MainWindow m(context, options, nullptr);
+    m.FormCreate(file, folder.path());
+    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::FileTooLarge) + u'\n' + file});
 }
 
 TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder) {
@@ -363,7 +391,7 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     EXPECT_TRUE(program.table()->isVisible());
     EXPECT_TRUE(program.table()->isWindow());
     EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
-    EXPECT_FALSE(m->ParameterEditor->isEnabled());
+    EXPECT_FALSE(m->item(MainCommand::ParameterTable)->isEnabled());
     const IniFile ini(folder.settingsIniPath());
     EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
@@ -411,12 +439,12 @@ TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
     EXPECT_FALSE(languageFixed);
     const QString language = program.context().LanguageName;
 
-    m->ParaMakeNew->trigger();
+    m->item(MainCommand::New)->trigger();
     EXPECT_EQ(forms, 2);
     EXPECT_TRUE(languageFixed);
     EXPECT_EQ(program.context().LanguageName, language);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_FALSE(m->ParaSaveOverWrite->isEnabled());
+    EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_TRUE(program.table()->isVisible());
     EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
 }

@@ -77,15 +77,15 @@ TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherW
     MainWindow main(context, options, nullptr);
     ParameterTableWindow t(context, options, nullptr, main);
     t.FormCreate();
-    main.table.PopCopyClick = [&t] { t.PopCopyClick(); };
+    main.setTable(&t);
     t.Show();
-    EXPECT_EQ(main.PopCopy2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    EXPECT_EQ(main.PopCopy2->shortcutContext(), Qt::ApplicationShortcut);
-    EXPECT_TRUE(main.PopCopy2->isEnabled());
+    EXPECT_EQ(main.item(MainCommand::Copy)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(main.item(MainCommand::Copy)->shortcutContext(), Qt::ApplicationShortcut);
+    EXPECT_TRUE(main.item(MainCommand::Copy)->isEnabled());
     t.core().setCurrentCell(TC_Name, 3);
     t.core().setSelection({TC_Name, 3, TC_Name, 4});
     QApplication::clipboard()->setText("before");
-    main.PopCopy2->trigger();
+    main.item(MainCommand::Copy)->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), "Title\tFunction\r\n" + t.cells().cell(0, 3) + "\t" +
                                                      t.cells().cell(2, 3) + "\r\n" + t.cells().cell(0, 4) +
                                                      "\t" + t.cells().cell(2, 4) + "\r\n");
@@ -230,8 +230,8 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     EXPECT_EQ(table->core().BlindRowCount, inUse - 3);
     EXPECT_EQ(rows(), inUse - 3 + 2);
     EXPECT_EQ(rowOf("0005"), -1);
-    EXPECT_EQ(table->core().DummyList.size(), inUse - 2);
-    EXPECT_FALSE(table->core().DummyList.contains("0005,Upper limit frequency"));
+    EXPECT_EQ(table->core().findBuffer.size(), inUse - 2);
+    EXPECT_FALSE(table->core().findBuffer.contains("0005,Upper limit frequency"));
     EXPECT_TRUE(table->PopBlind->isChecked() && host.mirror[C::Blind]->isChecked());
     EXPECT_FALSE(commands().enabled(C::ChgDisp) || commands().enabled(C::Quick));
     EXPECT_TRUE(commands().enabled(C::Disp) && commands().enabled(C::Find));
@@ -250,7 +250,7 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     EXPECT_FALSE(g.BlindActive);
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
     EXPECT_EQ(rows(), inUse + 2);
-    EXPECT_EQ(table->core().DummyList.size(), inUse + 1);
+    EXPECT_EQ(table->core().findBuffer.size(), inUse + 1);
     EXPECT_FALSE(commands().checked(C::Blind));
     EXPECT_FALSE(commands().enabled(C::Disp));
     EXPECT_TRUE(commands().enabled(C::Quick) && commands().enabled(C::ChgDisp));

@@ -74,7 +74,7 @@ int FakeSerialPort::write(std::span<const std::uint8_t> data) {
         return -1;
     const Bytes request(data.begin(), data.end());
     lastWriteAt_ = clock_.now();
-    writes.push_back({lastWriteAt_, request});
+    writes.push_back({lastWriteAt_, request, clock_.nowUs()});
     std::vector<Chunk> reply;
     if (!replies_.empty()) {
         reply = std::move(replies_.front());
@@ -109,12 +109,15 @@ int FakeSerialPort::read(std::span<std::uint8_t> buf) {
     const std::size_t n = std::min(buf.size(), rx_.size());
     std::copy_n(rx_.begin(), n, buf.begin());
     rx_.erase(rx_.begin(), rx_.begin() + std::ptrdiff_t(n));
+    if (n > 0)
+        readsAtUs.push_back(clock_.nowUs());
     return int(n);
 }
 
 WaitResult FakeSerialPort::waitReadable(int timeoutMs) {
     if (!open_ || failWaits)
         return WaitResult::Error;
+    waits.push_back(timeoutMs);
     deliverDue();
     if (!rx_.empty())
         return WaitResult::Readable;

@@ -33,6 +33,7 @@ public:
     struct Write {
         qint64 at = 0; // clock time of the write
         Bytes bytes;
+        qint64 atUs = 0; // the same in microseconds
     };
     struct RtsChange {
         qint64 at = 0;
@@ -64,6 +65,9 @@ public:
     QStringList probes;
     std::vector<Write> writes;
     std::vector<RtsChange> rts;
+    // Clock time (us) of every read that took bytes, and the waits the link asked for.
+    std::vector<qint64> readsAtUs;
+    std::vector<int> waits;
     int purgesIn = 0;
     int purgesOut = 0;
     int closes = 0;

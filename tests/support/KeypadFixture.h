@@ -134,11 +134,16 @@ public:
     void setDirectChecked(bool on) override { directChecked = on; }
     void setKeysVisible(bool on) override { keysVisible = on; }
     void focusKeySink() override {}
-    void processEvents() override {
+    // The waits the loop asked for, one a pass; the clock moves only when the script says.
+    std::vector<int> sleeps;
+    int wakes = 0;
+    void waitEvents(int ms) override {
+        sleeps.push_back(ms);
         ++pass;
         if (script)
             script(pass);
     }
+    void wake() override { ++wakes; }
     void waitPainting(int ms) override {
         waits.push_back(ms);
         clock_.advance(ms);

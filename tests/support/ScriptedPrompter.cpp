@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 namespace {
+// The button Enter presses.
 BoxAnswer firstButton(BoxButtons b) {
     switch (b) {
     case BoxButtons::Ok:
@@ -13,6 +14,8 @@ BoxAnswer firstButton(BoxButtons b) {
         return BoxAnswer::Yes;
     case BoxButtons::AbortRetryIgnore:
         return BoxAnswer::Abort;
+    case BoxButtons::YesNoDefaultNo:
+        return BoxAnswer::No;
     }
     return BoxAnswer::Ok;
 }

@@ -562,10 +562,16 @@ TEST(DrivesimOptions, TakesTheWholeCommandLine) {
                                    "--trip-after-ms",
                                    "3000:16",
                                    "--alarm-after-ms",
-                                   "1000"},
+                                   "1000",
+                                   "--ramp-ms",
+                                   "5000",
+                                   "--command",
+                                   "4500"},
                                   o, &error))
         << error.toStdString();
     EXPECT_TRUE(o.busyPoll);
+    EXPECT_EQ(o.rampMs, 5000);
+    EXPECT_EQ(o.command, 4500);
     EXPECT_EQ(o.writeLogPath, QStringLiteral("/tmp/w.log"));
     ASSERT_EQ(o.statusEvents.size(), 2u);
     EXPECT_EQ(o.statusEvents[0].kind, SimStatusEvent::Kind::Trip);
@@ -608,6 +614,8 @@ TEST(DrivesimOptions, RefusesWhatItCannotServe) {
         {"--write-log"},
         {"--trip-after-ms", "soon"},
         {"--alarm-after-ms", "5:0"},
+        {"--ramp-ms", "-1"},
+        {"--command", "70000"},
     };
     for (const QStringList& extra : bad) {
         DrivesimOptions b;

@@ -47,10 +47,10 @@ TEST_F(TRSsetDriveTest, FindsAModbusDriveOnTheSecondPort) {
 
     CommSetupDialog dlg(link);
     dlg.show();
-    dlg.Button3->click();
+    dlg.scanDriveButton->click();
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(dlg.ProtocolItems[1]->isChecked());
-    EXPECT_EQ(dlg.ComboBox1->currentText(), QStringLiteral("COM3"));
+    EXPECT_EQ(dlg.portCombo->currentText(), QStringLiteral("COM3"));
     EXPECT_EQ(dlg.CommSpeed->currentText(), QStringLiteral(" 19,200"));
     EXPECT_EQ(dlg.CommParity->currentText(), QStringLiteral("Odd"));
     EXPECT_EQ(drive.replyCount(), 1);
@@ -78,16 +78,16 @@ TEST_F(TRSsetDriveTest, FindsAStationDriveInTheMakersProtocolWithTheNumberSet) {
     dlg.IdNmb->setText(QStringLiteral("6"));
     ASSERT_TRUE(dlg.IdNmbExit());
     prompter.answer(BoxAnswer::Ok);
-    dlg.Button3->click();
+    dlg.scanDriveButton->click();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     prompter.clear();
 
     dlg.IdNmb->setText(QStringLiteral("5"));
     ASSERT_TRUE(dlg.IdNmbExit());
-    dlg.Button3->click();
+    dlg.scanDriveButton->click();
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(dlg.ProtocolItems[0]->isChecked());
-    EXPECT_EQ(dlg.ComboBox1->currentText(), QStringLiteral("COM1"));
+    EXPECT_EQ(dlg.portCombo->currentText(), QStringLiteral("COM1"));
     EXPECT_EQ(dlg.CommSpeed->currentText(), QStringLiteral(" 38,400"));
     EXPECT_EQ(dlg.CommParity->currentText(), QStringLiteral("Non"));
     EXPECT_TRUE(dlg.AppendNo->isChecked());

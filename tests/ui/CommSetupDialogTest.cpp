@@ -77,9 +77,9 @@ TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) 
     EXPECT_EQ(dlg.CommParity->currentText(), QStringLiteral("Even"));
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("0"));
     EXPECT_FALSE(dlg.IdNmb->isEnabled());
-    EXPECT_EQ(dlg.Edit1->text(), QStringLiteral("200"));
-    EXPECT_EQ(dlg.ComboBox1->count(), 2);
-    EXPECT_EQ(dlg.ComboBox1->currentText(), QStringLiteral("COM1"));
+    EXPECT_EQ(dlg.timeoutEdit->text(), QStringLiteral("200"));
+    EXPECT_EQ(dlg.portCombo->count(), 2);
+    EXPECT_EQ(dlg.portCombo->currentText(), QStringLiteral("COM1"));
 
     dlg.OkBtn->click();
     EXPECT_FALSE(dlg.isVisible());
@@ -99,7 +99,7 @@ TEST_F(TRSsetTest, StoredPortPositionSelectsAmongThePortsFound) {
     writeSettings("[Comms]\r\nCommport=1\r\nPrtocol=1\r\nID=12\r\nAppendNo=1\r\n");
     CommSetupDialog dlg(link);
     dlg.show();
-    EXPECT_EQ(dlg.ComboBox1->currentText(), QStringLiteral("COM3"));
+    EXPECT_EQ(dlg.portCombo->currentText(), QStringLiteral("COM3"));
     EXPECT_TRUE(dlg.ProtocolItems[1]->isChecked());
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("12"));
     EXPECT_TRUE(dlg.IdNmb->isEnabled());
@@ -126,21 +126,21 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("0"));
     EXPECT_TRUE(dlg.isVisible());
 
-    dlg.Edit1->setText(QString());
+    dlg.timeoutEdit->setText(QString());
     prompter.answer(BoxAnswer::Ok);
     dlg.OkBtn->click();
     expectBox(MsgId::DataIncorrect, BoxIcon::Error);
     EXPECT_TRUE(dlg.isVisible());
 
-    dlg.Edit1->setText(QStringLiteral("6000"));
+    dlg.timeoutEdit->setText(QStringLiteral("6000"));
     prompter.answer(BoxAnswer::Ok);
     dlg.OkBtn->click();
     expectBox(MsgId::OutOfRange, BoxIcon::Error);
-    EXPECT_EQ(dlg.Edit1->text(), QStringLiteral("5000"));
+    EXPECT_EQ(dlg.timeoutEdit->text(), QStringLiteral("5000"));
     EXPECT_TRUE(dlg.isVisible());
 
     // A fraction is taken rounded, and stored as the integer.
-    dlg.Edit1->setText(QStringLiteral("449.5"));
+    dlg.timeoutEdit->setText(QStringLiteral("449.5"));
     dlg.OkBtn->click();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(stored("Delay"), QStringLiteral("450"));
@@ -156,7 +156,7 @@ TEST_F(TRSsetTest, CancelAndEscRestoreTheStoredSettingsAndOnlyOkClearsTheError) 
         dlg.show();
         dlg.CommSpeed->setCurrentIndex(1);
         emit dlg.CommSpeed->activated(1);
-        dlg.Edit1->setText(QStringLiteral("abc")); // wrong, but Cancel restores it first
+        dlg.timeoutEdit->setText(QStringLiteral("abc")); // wrong, but Cancel restores it first
         if (way == 0)
             dlg.CancelBtn->click();
         else
@@ -164,7 +164,7 @@ TEST_F(TRSsetTest, CancelAndEscRestoreTheStoredSettingsAndOnlyOkClearsTheError) 
         EXPECT_FALSE(dlg.isVisible()) << way;
         EXPECT_TRUE(prompter.boxes().empty()) << way;
         EXPECT_EQ(link.Settings.baudIndex, 5) << way;
-        EXPECT_EQ(dlg.Edit1->text(), QStringLiteral("300")) << way;
+        EXPECT_EQ(dlg.timeoutEdit->text(), QStringLiteral("300")) << way;
         EXPECT_EQ(stored("Baudrate"), QStringLiteral("5")) << way;
         EXPECT_TRUE(link.CommError) << way;
     }
@@ -179,13 +179,13 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
     dlg.show();
     dlg.AppendNo->click();
     EXPECT_TRUE(dlg.IdNmb->isEnabled());
-    dlg.Douhou->click();
+    dlg.broadcastCheck->click();
     EXPECT_FALSE(dlg.AppendNo->isChecked());
     EXPECT_FALSE(dlg.IdNmb->isEnabled());
     dlg.AppendNo->click();
-    EXPECT_FALSE(dlg.Douhou->isChecked());
+    EXPECT_FALSE(dlg.broadcastCheck->isChecked());
     EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.douhou);
+    EXPECT_FALSE(link.Settings.broadcast);
 
     // The number's arrows wrap, and the requests carry the new number at once.
     dlg.IdNmb->setText(QStringLiteral("63"));
@@ -202,38 +202,38 @@ TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain
         "[Def Comms]\r\nProtocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n");
     CommSetupDialog dlg(link);
     dlg.show();
-    EXPECT_TRUE(dlg.Button1->isEnabled());
-    EXPECT_FALSE(dlg.Button2->isEnabled());
+    EXPECT_TRUE(dlg.driveDefaultsButton->isEnabled());
+    EXPECT_FALSE(dlg.tableDefaultsButton->isEnabled());
 
-    dlg.Button1->click();
+    dlg.driveDefaultsButton->click();
     EXPECT_EQ(dlg.CommSpeed->currentText(), QStringLiteral(" 19,200"));
     EXPECT_FALSE(dlg.AppendNo->isChecked());
-    EXPECT_TRUE(isBlue(dlg.Label41));
+    EXPECT_TRUE(isBlue(dlg.baudRateLabel));
     EXPECT_TRUE(isBlue(dlg.CommSpeed));
     EXPECT_TRUE(isBlue(dlg.LabelBps));
     EXPECT_FALSE(isBlue(dlg.CommParity));
-    EXPECT_FALSE(isBlue(dlg.Label5));
+    EXPECT_FALSE(isBlue(dlg.protocolGroup));
 
     dlg.OkBtn->click();
     dlg.show();
     EXPECT_FALSE(isBlue(dlg.CommSpeed));
-    EXPECT_FALSE(isBlue(dlg.Label41));
+    EXPECT_FALSE(isBlue(dlg.baudRateLabel));
     dlg.CancelBtn->click();
 
     // A drive type without "Def Comms": neither button.
     context.InfoIniPath = folder.writeFile(QStringLiteral("dat/X/Info.ini"), "[Setup]\r\n");
     dlg.show();
-    EXPECT_FALSE(dlg.Button1->isEnabled());
-    EXPECT_FALSE(dlg.Button2->isEnabled());
+    EXPECT_FALSE(dlg.driveDefaultsButton->isEnabled());
+    EXPECT_FALSE(dlg.tableDefaultsButton->isEnabled());
 }
 
 TEST_F(TRSsetTest, ScanWithoutAnyPortShowsMessageTwoAndTriesNothing) {
     port.existingPaths = {QStringLiteral("/dev/fake/none")};
     CommSetupDialog dlg(link);
     dlg.show();
-    EXPECT_FALSE(dlg.ComboBox1->isEnabled());
+    EXPECT_FALSE(dlg.portCombo->isEnabled());
     prompter.answer(BoxAnswer::Ok);
-    dlg.Button3->click();
+    dlg.scanDriveButton->click();
     expectBox(MsgId::NoUsablePort, BoxIcon::Warning);
     EXPECT_TRUE(port.opens.empty());
     // The disabled port list does not keep the dialog from closing.
@@ -253,14 +253,14 @@ TEST_F(TRSsetTest, ScanShowsTheSettingsOfTheDriveFound) {
     };
     CommSetupDialog dlg(link);
     dlg.show();
-    dlg.Button3->click();
+    dlg.scanDriveButton->click();
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(dlg.ProtocolItems[1]->isChecked());
-    EXPECT_EQ(dlg.ComboBox1->currentText(), QStringLiteral("COM3"));
+    EXPECT_EQ(dlg.portCombo->currentText(), QStringLiteral("COM3"));
     EXPECT_EQ(dlg.CommSpeed->currentText(), QStringLiteral(" 19,200"));
     EXPECT_EQ(dlg.CommParity->currentText(), QStringLiteral("Odd"));
-    EXPECT_TRUE(isBlue(dlg.Label5));
-    EXPECT_TRUE(isBlue(dlg.ComboBox1));
+    EXPECT_TRUE(isBlue(dlg.protocolGroup));
+    EXPECT_TRUE(isBlue(dlg.portCombo));
     EXPECT_TRUE(isBlue(dlg.CommParity));
     EXPECT_TRUE(link.PortOpen());
 
@@ -275,7 +275,7 @@ TEST_F(TRSsetTest, ScanWithNoAnswerShowsMessageThreeAndChangesNothing) {
     CommSetupDialog dlg(link);
     dlg.show();
     prompter.answer(BoxAnswer::Ok);
-    dlg.Button3->click();
+    dlg.scanDriveButton->click();
     expectBox(MsgId::CannotConnect, BoxIcon::Warning);
     EXPECT_EQ(port.opens.size(), 36u);
     EXPECT_TRUE(dlg.ProtocolItems[0]->isChecked());

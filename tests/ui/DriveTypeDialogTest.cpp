@@ -2,10 +2,13 @@
 // lists below it, and every way of closing commits the choice once.
 #include "ui/DriveTypeDialog.h"
 
+#include "link/CommLink.h"
+#include "support/DrivesimSupport.h"
 #include "support/StartupChoiceFixture.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -135,6 +138,46 @@ TEST_F(TtypeTest, NothingToOfferIsNotShownAndStoresNothing) {
     EXPECT_EQ(cpuFormsM, QStringList({"stale"}));
     EXPECT_EQ(prompter.texts(),
               QStringList({"インバータデータファイルが見つかりません。\nKVR260X を終了します。"}));
+}
+
+// With a link the form looks for the drive before it shows, under the busy cursor, and
+// shows what it found.
+TEST_F(TtypeTest, TheDriveFoundOnTheLinkIsShownPreselected) {
+    writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=1\r\n"
+                  "[Options]\r\nCheckLang=1\r\n");
+    ManualClock clock;
+    FakeSerialPort port{clock};
+    CommLink link{context, port, clock};
+    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+    port.existingPaths = {QStringLiteral("/dev/fake/COM2")};
+    DriveModel model;
+    for (const auto& [comNo, value] :
+         {std::pair{"0000", 0}, {"FB91", 0}, {"FB07", 52}, {"0099", 3}, {"FE08", 250}, {"FB05", 13}})
+        model.setParameter(QString::fromLatin1(comNo), value);
+    SimConfig at19200;
+    at19200.onlyBaud = 19200;
+    DriveSimulator drive(model, at19200);
+    simtest::attachDrive(port, drive);
+    int requests = 0, underBusyCursor = 0;
+    const auto answer = port.responder;
+    port.responder = [&](const FakeSerialPort::Bytes& request) {
+        ++requests;
+        const QCursor* c = QGuiApplication::overrideCursor();
+        if (c && c->shape() == Qt::WaitCursor)
+            ++underBusyCursor;
+        return answer(request);
+    };
+
+    StartupContext withLink = startup();
+    withLink.link = &link;
+    DriveTypeDialog form(context, withLink);
+    EXPECT_EQ(form.I_TypeForm->currentText(), "HXB3");
+    EXPECT_EQ(form.I_CpuForm->currentText(), "V250");
+    EXPECT_EQ(form.I_CapaForm->currentText(), "-4037");
+    EXPECT_GT(requests, 0);
+    EXPECT_EQ(underBusyCursor, requests);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(prompter.boxes().empty());
 }
 
 } // namespace

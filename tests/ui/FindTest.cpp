@@ -47,14 +47,14 @@ protected:
         table->resize(640, 400);
         table->Show();
     }
-    FindDialog& dialog() { return *table->FindDialog1; }
+    FindDialog& dialog() { return *table->findDialog; }
     void open(const QString& text) {
         table->ShowFind();
-        ASSERT_NE(table->FindDialog1, nullptr);
+        ASSERT_NE(table->findDialog, nullptr);
         dialog().setFindText(text);
     }
     void findNext() { dialog().FindNextButton->click(); }
-    int topRow() const { return table->StringGrid1->rowAt(0) + 1; }
+    int topRow() const { return table->gridView->rowAt(0) + 1; }
 };
 
 TEST_F(FindTest, FindNextMovesTheCursorToEachMatchInTurnAndThenSaysNotFound) {
@@ -135,7 +135,7 @@ TEST_F(FindTest, FindIsNotOfferedInTheViewsItsBufferDoesNotFollow) {
     EXPECT_TRUE(dialog().FindNextButton->isEnabled());
     table->PopQuickClick();
     EXPECT_FALSE(dialog().FindNextButton->isEnabled());
-    table->FindDialog1Find();
+    table->findNextClicked();
     EXPECT_TRUE(prompter.boxes().empty());
     table->PopQuickClick();
     EXPECT_TRUE(dialog().FindNextButton->isEnabled());

@@ -51,7 +51,7 @@ protected:
     }
     void typeInto(const char* s) {
         for (const char* c = s; *c; ++c)
-            key(window->Edit1, 0, QString(QChar::fromLatin1(*c)));
+            key(window->directInputEdit, 0, QString(QChar::fromLatin1(*c)));
     }
 
     std::unique_ptr<KeypadWindow> window;
@@ -68,7 +68,7 @@ TEST_F(KeyPadWindow, RunsTheLoopAfterActivationAndShowsTheDrive) {
             keysShown = window->PaintBoxRunRKP->isVisible();
             runLamp = window->FRUN->isVisible() && !window->FVEC->isVisible();
             led = window->FLED->text();
-            click(window->Label1);
+            click(window->closeLabel);
         }
     });
     EXPECT_TRUE(keysShown);
@@ -78,7 +78,7 @@ TEST_F(KeyPadWindow, RunsTheLoopAfterActivationAndShowsTheDrive) {
     EXPECT_FALSE(window->PaintBoxRunRKP->isVisible());
     EXPECT_FALSE(window->FRUN->isVisible());
     EXPECT_FALSE(window->panel().loopActive());
-    EXPECT_FALSE(window->panel().timer2Active());
+    EXPECT_FALSE(window->panel().blinkTimerActive());
     EXPECT_EQ(passes, 3);
 }
 
@@ -126,19 +126,19 @@ TEST_F(KeyPadWindow, OpensAgainAfterClosing) {
             if (p == 1)
                 click(window->PaintBoxRunRKP);
             if (p == 2)
-                click(window->Label1);
+                click(window->closeLabel);
         });
         EXPECT_EQ(passes, 2) << round;
-        EXPECT_FALSE(window->panel().timer1Active());
+        EXPECT_FALSE(window->panel().startTimerActive());
     }
     EXPECT_EQ(drive.acceptedCodes.size(), 2u);
 }
 
 TEST_F(KeyPadWindow, ClosingWithinTheStartDelayReadsNothing) {
-    QTimer::singleShot(20, window.get(), [this] { click(window->Label1); });
+    QTimer::singleShot(20, window.get(), [this] { click(window->closeLabel); });
     exec([](int) {});
     EXPECT_EQ(passes, 0);
-    EXPECT_FALSE(window->panel().timer1Active());
+    EXPECT_FALSE(window->panel().startTimerActive());
     EXPECT_FALSE(wire().contains(QStringLiteral("R FC10")));
 }
 
@@ -163,7 +163,7 @@ TEST_F(KeyPadWindow, EscNeverClosesButLeavesDirectInput) {
             EXPECT_EQ(window->panel().DirectInput, 1);
             EXPECT_TRUE(window->RKPDirectFC->isChecked());
             EXPECT_EQ(window->FCLabel->text(), QStringLiteral("fc  "));
-            key(window->Edit1, Qt::Key_Escape);
+            key(window->directInputEdit, Qt::Key_Escape);
         }
         if (p == 2) {
             // The loop came back after Esc.
@@ -186,10 +186,10 @@ TEST_F(KeyPadWindow, DirectInputFromTheKeyboardSetsTheExactValue) {
             typeInto("2.1");
             EXPECT_EQ(window->FCLabel->text(), QStringLiteral("+1"));
             for (int i = 0; i < 3; ++i)
-                key(window->Edit1, Qt::Key_Backspace);
+                key(window->directInputEdit, Qt::Key_Backspace);
             typeInto("3,5");
             EXPECT_EQ(window->FCLabel->text(), QStringLiteral("#5"));
-            key(window->Edit1, Qt::Key_Return);
+            key(window->directInputEdit, Qt::Key_Return);
         }
         if (p == 2)
             window->close();
@@ -216,13 +216,13 @@ TEST_F(KeyPadWindow, ClosingDuringDirectInputStopsEverything) {
     exec([&](int p) {
         if (p == 1) {
             window->panel().FCLabelDblClick();
-            QTimer::singleShot(0, window.get(), [this] { click(window->Label1); });
+            QTimer::singleShot(0, window.get(), [this] { click(window->closeLabel); });
         }
     });
     EXPECT_EQ(passes, 1);
     EXPECT_EQ(window->panel().DirectInput, 0);
     EXPECT_FALSE(window->RKPDirectFC->isChecked());
-    EXPECT_FALSE(window->panel().timer1Active());
+    EXPECT_FALSE(window->panel().startTimerActive());
 }
 
 TEST_F(KeyPadWindow, AFailedConnectClosesTheWindowAfterMessage3) {
@@ -241,7 +241,7 @@ TEST_F(KeyPadWindow, TextsComeFromTheLanguageFile) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Panel"));
     EXPECT_EQ(window->RKPDirectFC->text(), QStringLiteral("Direct"));
     EXPECT_EQ(window->RKPExit->text(), QStringLiteral("Close"));
-    EXPECT_EQ(window->Label1->text(), QStringLiteral("Close"));
+    EXPECT_EQ(window->closeLabel->text(), QStringLiteral("Close"));
 }
 
 TEST(LedSegments, EightLightsSevenSeparateSegmentsAndThePoint) {

@@ -37,10 +37,10 @@ public:
                 commands.bindToolButton(c, b);
             }
         }
-        commands.bindMirrorSeparator(N16);
-        commands.bindOpener(ParameterEditor);
-        commands.bindOpener(ToolBTable);
-        commands.bindSeparatorOf(TableCommand::Quick, ToolButton7);
+        commands.bindMirrorSeparator(mirrorSeparator);
+        commands.bindOpener(tableItem);
+        commands.bindOpener(tableButton);
+        commands.bindSeparatorOf(TableCommand::Quick, quickSeparator);
     }
 
     TableCommands& tableCommands() override { return commands; }
@@ -55,10 +55,10 @@ public:
     QObject owner;
     TableCommands commands;
     std::map<TableCommand, QAction*> mirror, button;
-    QAction* N16 = new QAction(&owner);
-    QAction* ParameterEditor = new QAction(&owner);
-    QAction* ToolBTable = new QAction(&owner);
-    QAction* ToolButton7 = new QAction(&owner);
+    QAction* mirrorSeparator = new QAction(&owner);
+    QAction* tableItem = new QAction(&owner);
+    QAction* tableButton = new QAction(&owner);
+    QAction* quickSeparator = new QAction(&owner);
     QRect frame{0, 0, 639, 51};
     bool paraTableAct = false;
     int cvUpdates = 0;

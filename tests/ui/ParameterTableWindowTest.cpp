@@ -61,8 +61,8 @@ TEST_F(ParaTableFixture, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCap
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Changed, "0003"), kNoMark);
     // The find buffer has one "number,name" line per row.
-    ASSERT_EQ(t.core().DummyList.size(), g.RowsInUse + 1);
-    EXPECT_EQ(t.core().DummyList.first(), "0000,Control mode");
+    ASSERT_EQ(t.core().findBuffer.size(), g.RowsInUse + 1);
+    EXPECT_EQ(t.core().findBuffer.first(), "0000,Control mode");
     // The main window's export reads the same rows.
     EXPECT_EQ(t.rows().size(), rows());
     EXPECT_EQ(t.rows().at(4), t.cells().row(4));
@@ -148,8 +148,8 @@ TEST_F(ParaTableFixture, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks) 
     EXPECT_TRUE(host.commands.enabled(C::Disp));
     EXPECT_FALSE(host.commands.enabled(C::ChgDisp));
     EXPECT_FALSE(host.commands.enabled(C::Quick));
-    ASSERT_EQ(t.core().DummyList.size(), rows() - 1);
-    EXPECT_FALSE(t.core().DummyList.join('\n').contains("0005,"));
+    ASSERT_EQ(t.core().findBuffer.size(), rows() - 1);
+    EXPECT_FALSE(t.core().findBuffer.join('\n').contains("0005,"));
 }
 
 TEST_F(ParaTableFixture, QuickViewShowsTheQuickParametersWhateverTheirStoredCount) {
@@ -357,7 +357,7 @@ TEST_F(ParaTableFixture, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter) {
 TEST_F(ParaTableFixture, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColourOnlyInAll) {
     ParameterTableWindow& t = createTable();
     Options& o = options;
-    o.CheckBox2.setChecked(true);
+    o.currentVoltageCellColor.setChecked(true);
     o.PCVCellC.setValue(0x00FFFF);
     setWork("0022", UP_SelectIndex, "1");
     setWork("0022", UP_Value, "1600");
@@ -394,9 +394,9 @@ TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios) {
     t.resize(900, 400);
     t.show();
     QCoreApplication::processEvents();
-    const int client = t.StringGrid1->viewport()->width();
-    EXPECT_EQ(t.StringGrid1->columnWidth(TC_Name), int(client * 0.354f));
-    EXPECT_EQ(t.StringGrid1->verticalHeader()->defaultSectionSize(), 16);
+    const int client = t.gridView->viewport()->width();
+    EXPECT_EQ(t.gridView->columnWidth(TC_Name), int(client * 0.354f));
+    EXPECT_EQ(t.gridView->verticalHeader()->defaultSectionSize(), 16);
 }
 
 // ---- Window -----------------------------------------------------------------------------
@@ -429,22 +429,22 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
     for (int i = 0; i < kTableCommandCount; ++i)
         host.commands.setAvailable(C(i), true); // as once every handler exists
     EXPECT_FALSE(host.mirror[C::Copy]->isVisible());
-    EXPECT_FALSE(host.N16->isVisible());
+    EXPECT_FALSE(host.mirrorSeparator->isVisible());
 
     t.Show();
-    EXPECT_FALSE(host.ParameterEditor->isEnabled());
-    EXPECT_FALSE(host.ToolBTable->isEnabled());
+    EXPECT_FALSE(host.tableItem->isEnabled());
+    EXPECT_FALSE(host.tableButton->isEnabled());
     EXPECT_TRUE(host.mirror[C::Copy]->isVisible());
     EXPECT_TRUE(host.mirror[C::ParaHelp]->isVisible());
-    EXPECT_TRUE(host.N16->isVisible());
+    EXPECT_TRUE(host.mirrorSeparator->isVisible());
     EXPECT_FALSE(host.button[C::Undo]->isEnabled()); // as PopUndo
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
     EXPECT_TRUE(host.button[C::DownLoad]->isEnabled());
 
     t.close();
     EXPECT_FALSE(t.isVisible());
-    EXPECT_TRUE(host.ParameterEditor->isEnabled());
-    EXPECT_TRUE(host.ToolBTable->isEnabled());
+    EXPECT_TRUE(host.tableItem->isEnabled());
+    EXPECT_TRUE(host.tableButton->isEnabled());
     for (int i = 0; i < kTableCommandCount; ++i) {
         const C c = C(i);
         if (c == C::Quick)
@@ -454,7 +454,7 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
             EXPECT_FALSE(host.button[c]->isEnabled()) << i;
         }
     }
-    EXPECT_FALSE(host.N16->isVisible());
+    EXPECT_FALSE(host.mirrorSeparator->isVisible());
     // The Quick commands belong to the drive type, not to the window.
     EXPECT_TRUE(host.mirror[C::Quick]->isVisible());
     EXPECT_TRUE(host.button[C::Quick]->isEnabled());
@@ -464,19 +464,20 @@ TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
 }
 
-TEST_F(ParaTableFixture, CommandsWithoutTheirHandlersYetStayDisabledEverywhere) {
+TEST_F(ParaTableFixture, EveryCommandHasItsHandlerAndTheHiddenItemsStayOutOfThePopup) {
     ParameterTableWindow& t = createTable();
     t.Show();
-    EXPECT_FALSE(t.PopParaHelp->isEnabled());
-    EXPECT_FALSE(host.mirror[C::ParaHelp]->isEnabled());
-    // The view, mark and display commands, find and the selected transfers have theirs.
-    for (QAction* a : {t.PopCopy, t.PopChgDisp, t.PopSlct, t.PopBlind, t.PopHexDisp})
+    for (int i = 0; i < kTableCommandCount; ++i)
+        EXPECT_TRUE(host.commands.available(C(i))) << i;
+    // The view, mark and display commands, find, the selected transfers and the help.
+    for (QAction* a : {t.PopCopy, t.PopChgDisp, t.PopSlct, t.PopBlind, t.PopHexDisp, t.PopParaHelp})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(host.mirror[C::ChgDisp]->isEnabled());
+    EXPECT_TRUE(host.mirror[C::ParaHelp]->isEnabled());
     EXPECT_TRUE(host.button[C::Find]->isEnabled());
     EXPECT_TRUE(host.button[C::UpLoad]->isEnabled());
     EXPECT_TRUE(t.PopClose->isEnabled());
-    // The items hidden by design are never in the pop-up, whatever their state.
+    // The items the pop-up never offers are not in it, whatever their state.
     for (QAction* a : {t.PopUndo, t.PopRedo, t.PopDownLoad, t.PopUpLoad, t.PopDef, t.PopFind})
         EXPECT_FALSE(a->isVisible()) << a->objectName().toStdString();
     EXPECT_TRUE(t.PopChgDisp->isVisible());
@@ -486,16 +487,16 @@ TEST_F(ParaTableFixture, ThePopupMenuClosesTheWindowAndStaysShutDuringAMonitorRu
     ParameterTableWindow& t = createTable();
     t.Show();
     host.commands.setPopupMenuEnabled(false);
-    emit t.StringGrid1->customContextMenuRequested(QPoint(5, 5));
-    EXPECT_FALSE(t.PopupMenu1->isVisible());
+    emit t.gridView->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_FALSE(t.popupMenu->isVisible());
     EXPECT_TRUE(t.isEnabled());
     host.commands.setPopupMenuEnabled(true);
-    emit t.StringGrid1->customContextMenuRequested(QPoint(5, 5));
-    EXPECT_TRUE(t.PopupMenu1->isVisible());
-    t.PopupMenu1->hide();
+    emit t.gridView->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(t.popupMenu->isVisible());
+    t.popupMenu->hide();
     t.PopClose->trigger();
     EXPECT_FALSE(t.isVisible());
-    EXPECT_TRUE(host.ToolBTable->isEnabled());
+    EXPECT_TRUE(host.tableButton->isEnabled());
 }
 
 TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
@@ -517,7 +518,7 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
 TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn) {
     ParameterTableWindow& t = createTable();
     t.Show();
-    ParameterGridView* grid = t.StringGrid1;
+    ParameterGridView* grid = t.gridView;
     grid->setFocus();
     t.core().setCurrentCell(TC_Value, 2);
     QApplication::clipboard()->setText("before");
@@ -564,7 +565,7 @@ TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecks
     EXPECT_EQ(t.core().UndoDepth, 4);
 }
 
-// ---- Value rules under the program's names ---------------------------------------------
+// ---- Value rules through the table window ----------------------------------------------
 
 TEST_F(ParaTableFixture, ValueRulesAreReachedThroughTheTable) {
     createTable();

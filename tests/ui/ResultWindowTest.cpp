@@ -77,21 +77,21 @@ TEST_F(ResultWindowTest, CaptionAndFilterFollowTheJobWithDefaultTexts) {
         EXPECT_EQ(t.saveTitle, "Save As");
         form.show();
         EXPECT_EQ(form.windowTitle(), c.caption);
-        EXPECT_EQ(form.Button1->text(), "Print");
-        EXPECT_EQ(form.Button2->text(), "Save");
+        EXPECT_EQ(form.printButton->text(), "Print");
+        EXPECT_EQ(form.saveButton->text(), "Save");
         form.hide();
     }
 }
 
 TEST_F(ResultWindowTest, AnAutomaticSaveIsNamedByDayAndTimeAndHoldsTheLinesWithCrLf) {
     automaticSaveOn();
-    form.Button2Click();
+    form.saveText();
     EXPECT_EQ(read(folder.filePath("7d9h5m3s.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
     EXPECT_EQ(prompter.fileDialogs(), 0);
 
     // The same second again replaces the file.
     form.replaceFirstLine("X");
-    form.Button2Click();
+    form.saveText();
     EXPECT_EQ(read(folder.filePath("7d9h5m3s.txt")), "X\r\nF01: Bias\r\n");
     EXPECT_EQ(automaticResultFileName("/p", QDateTime(QDate(2026, 12, 31), QTime(23, 59, 0))),
               "/p/31d23h59m0s.txt");
@@ -101,7 +101,7 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
     automaticSaveOn();
     job.mode = kModeInverterInfo;
     prompter.answerFile(folder.filePath("info"));
-    form.Button2Click();
+    form.saveText();
     ASSERT_EQ(prompter.fileDialogRecords().size(), 1u);
     const auto& dialog = prompter.fileDialogRecords().front();
     EXPECT_TRUE(dialog.save);
@@ -114,7 +114,7 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
     options.ParaSkipSave.setChecked(false);
     job.mode = kModeImport;
     prompter.answerFile(folder.filePath("res"));
-    form.Button2Click();
+    form.saveText();
     EXPECT_EQ(read(folder.filePath("res.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n")
         << "a new file is accepted";
 }
@@ -157,11 +157,11 @@ TEST_F(ResultWindowTest, PrintFollowsTheMainWindowsPrintItem) {
     bool printItem = false;
     links.printEnabled = [&printItem] { return printItem; };
     form.show();
-    EXPECT_FALSE(form.Button1->isEnabled());
+    EXPECT_FALSE(form.printButton->isEnabled());
     form.hide();
     printItem = true;
     form.show();
-    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.printButton->isEnabled());
 }
 
 TEST_F(ResultWindowTest, PrintPutsTheLinesOnThePage) {
@@ -169,7 +169,7 @@ TEST_F(ResultWindowTest, PrintPutsTheLinesOnThePage) {
         GTEST_SKIP() << "pdftotext is not installed";
     form.printToPdf = folder.filePath("out.pdf");
     form.show();
-    form.Button1Click();
+    form.printText();
     QProcess p;
     p.start("pdftotext", {"-layout", form.printToPdf, "-"});
     ASSERT_TRUE(p.waitForFinished(10000));

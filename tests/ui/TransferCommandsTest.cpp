@@ -38,9 +38,9 @@ public:
             if (onTransferWindow)
                 onTransferWindow(*bar);
             else
-                bar->StBtn->click();
+                bar->startButton->click();
             if (bar->isVisible())
-                bar->Button2Click();
+                bar->okClicked();
         } else if (auto* result = qobject_cast<ResultWindow*>(&dialog)) {
             events.push_back("result window");
             resultLines = result->lines();
@@ -104,7 +104,7 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue) {
     rig.setDrive(kMonitor, 42);
     auto expected = rig.driveSnapshot();
     expected["FB91"] = 100;
-    commands.DownLoadClick();
+    commands.importAll();
 
     EXPECT_EQ(
         rig.frameTexts(),
@@ -136,7 +136,7 @@ TEST_P(Commands, ExportWithoutMaintenanceModeWritesChangedOrdinaryParametersOnly
     expected["0000"] = 1234;
     expected["0200"] = 9;
     expected["FB91"] = 100;
-    commands.UpLoadClick();
+    commands.exportAll();
 
     const std::string eeprom = modbus() ? "P" : "W";
     EXPECT_EQ(rig.frameTexts(),
@@ -153,7 +153,7 @@ TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter) {
     rig.options.SUMode.setChecked(true);
     rig.setValue(kRev, "3");
     rig.setChanged(kRev, true);
-    commands.UpLoadClick();
+    commands.exportAll();
     const auto frames = rig.frameTexts();
     ASSERT_GE(frames.size(), 3u);
     EXPECT_EQ(frames[2], "P FB91 100");
@@ -170,7 +170,7 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
     }
     const auto before = rig.driveSnapshot();
     QApplication::clipboard()->setText(QStringLiteral("the user's own text"));
-    commands.PopCompClick();
+    commands.compareAll();
 
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("the user's own text"));
     EXPECT_EQ(rig.frameTexts(),
@@ -188,14 +188,14 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
 TEST_P(Commands, AMismatchCancelledInTheWarningStartsNoTransfer) {
     rig.setDrive(kCapa, 4);
     rig.prompter.answer(BoxAnswer::Cancel);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
     EXPECT_EQ(host.events, std::vector<std::string>{});
     EXPECT_TRUE(host.flags.ComCancel);
 
     // OK opens the options; the check left on still stops the transfer.
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(host.events, std::vector<std::string>{"options"});
     EXPECT_FALSE(host.flags.ComCancel) << "cleared by the command before the check";
 
@@ -203,14 +203,14 @@ TEST_P(Commands, AMismatchCancelledInTheWarningStartsNoTransfer) {
     host.events.clear();
     optionsSwitchCheckOff = true;
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(host.events, (std::vector<std::string>{"options", "transfer window", "refresh", "focus"}));
 }
 
 TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns) {
     rig.setDrive(kType, 13);
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.PopCompClick();
+    commands.compareAll();
     ASSERT_EQ(rig.prompter.boxes().size(), 1u);
     EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::Ok);
     EXPECT_EQ(host.events.front(), "transfer window");
@@ -218,10 +218,10 @@ TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns) {
 
 TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
     rig.link->portPathResolver = [](const QString&) { return QStringLiteral("/nonexistent/tty"); };
-    rig.link->SpDrv1 = true; // an earlier mark must not hide the failure
+    rig.link->specialSetup = true; // an earlier mark must not hide the failure
     rig.prompter.answer(BoxAnswer::Ok);
     rig.prompter.answer(BoxAnswer::Ok);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.prompter.texts(), (QStringList{"m2", "m3"}));
     EXPECT_EQ(rig.prompter.boxes()[1].icon, BoxIcon::Warning);
     EXPECT_EQ(rig.frameCount(), 0u);
@@ -234,12 +234,12 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
     rig.model.setParameter("0999", 5);
     host.flags.ParaTableAct = true;
     const auto before = rig.driveSnapshot();
-    commands.DownLoadClick();
-    commands.UpLoadClick();
-    commands.PopCompClick();
-    commands.PopDownLoad2Click();
-    commands.PopUpLoad2Click();
-    EXPECT_TRUE(rig.link->SpDrv1);
+    commands.importAll();
+    commands.exportAll();
+    commands.compareAll();
+    commands.importSelected();
+    commands.exportSelected();
+    EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_EQ(host.events, std::vector<std::string>{});
     EXPECT_TRUE(rig.prompter.boxes().empty());
     EXPECT_EQ(rig.writesSince(0), std::vector<std::string>{});
@@ -247,15 +247,15 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
 }
 
 TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable) {
-    commands.PopDownLoad2Click();
-    commands.PopUpLoad2Click();
+    commands.importSelected();
+    commands.exportSelected();
     EXPECT_EQ(rig.frameCount(), 0u);
     EXPECT_TRUE(host.events.empty());
 
     host.flags.ParaTableAct = true;
     host.disabled = {DriveCommand::SelectedExport};
-    commands.PopDownLoad2Click();
-    commands.PopUpLoad2Click();
+    commands.importSelected();
+    commands.exportSelected();
     EXPECT_EQ(host.events, (std::vector<std::string>{"import selected", "focus"}));
     EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"})
         << "the special-setup check connects by itself";
@@ -263,16 +263,16 @@ TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable) {
 
 TEST_P(Commands, ADisabledMenuItemStopsItsCommand) {
     host.disabled = {DriveCommand::Import, DriveCommand::Export, DriveCommand::Comparison};
-    commands.DownLoadClick();
-    commands.UpLoadClick();
-    commands.PopCompClick();
+    commands.importAll();
+    commands.exportAll();
+    commands.compareAll();
     EXPECT_EQ(rig.frameCount(), 0u);
     EXPECT_TRUE(host.events.empty());
 }
 
 TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
-    host.onTransferWindow = [](TransferWindow& bar) { bar.Button1->click(); };
-    commands.DownLoadClick();
+    host.onTransferWindow = [](TransferWindow& bar) { bar.cancelButton->click(); };
+    commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "focus"}));
     EXPECT_FALSE(commands.job().active);
@@ -283,13 +283,13 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     rig.link->ReplyTimeout = 100;
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
-        bar.StBtn->click();
+        bar.startButton->click();
         rig.sim->setFaults({});
     };
     rig.prompter.answer(BoxAnswer::Retry);
     rig.prompter.answer(BoxAnswer::Abort);
     const QString before = rig.value(kFreq);
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity(), {"R 0000", "R 0000"}}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "refresh", "focus"}))
         << "aborted: the table is rebuilt, no result shown";
@@ -302,10 +302,10 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
         commands.job().lastParaIndex = kBias; // two parameters are enough to wait for
-        bar.StBtn->click();
+        bar.startButton->click();
         rig.sim->setFaults({});
     };
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(host.events,
               (std::vector<std::string>{"transfer window", "result window", "refresh", "focus"}));
     EXPECT_EQ(host.resultLines,
@@ -318,12 +318,12 @@ TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce) {
     host.onTransferWindow = [&](TransferWindow& bar) {
         EXPECT_TRUE(TransferCommands::running());
         const std::size_t before = rig.frameCount();
-        commands.UpLoadClick();
-        commands.PopCompClick();
+        commands.exportAll();
+        commands.compareAll();
         nested = rig.frameCount() - before;
-        bar.Button1->click();
+        bar.cancelButton->click();
     };
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(nested, 0u);
 }
 
@@ -333,9 +333,9 @@ TEST_P(Commands, TheRealModalWindowsRunTheJob) {
     rig.options.ParaResult.setChecked(false); // the window closes itself
     QTimer::singleShot(0, [] {
         if (auto* bar = qobject_cast<TransferWindow*>(QApplication::activeModalWidget()))
-            bar->StBtn->click();
+            bar->startButton->click();
     });
-    commands.DownLoadClick();
+    commands.importAll();
     EXPECT_EQ(rig.value(kFreq), "777");
     EXPECT_FALSE(commands.workBar().isVisible());
 }

@@ -25,10 +25,10 @@ public:
         transfer.go = true;
         bar.engine().setJob(&transfer);
         bar.engine().setResult(&result);
-        bar.Label2->hide();
+        bar.noteLabel->hide();
         bar.show();
     }
-    void start() { bar.StBtnClick(); }
+    void start() { bar.startClicked(); }
     TransferEngine& engine() { return bar.engine(); }
 
     TransferJob transfer;
@@ -68,7 +68,7 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     rig.setDrive(kMonitor, 9);
     const int last = rig.context.ParaCountAll;
     Job job(rig, kModeImport, last);
-    EXPECT_EQ(job.bar.Label1->text(), "m61");
+    EXPECT_EQ(job.bar.statusLabel->text(), "m61");
     job.start();
 
     std::vector<std::string> expected;
@@ -94,10 +94,10 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
 
     // No failure and "Display Communication Result" on: the outcome stays in the window.
     EXPECT_TRUE(job.bar.isVisible());
-    EXPECT_EQ(job.bar.Label1->text(), "Communication was finished without error.");
-    EXPECT_TRUE(job.bar.Button2->isVisible());
-    EXPECT_FALSE(job.bar.StBtn->isVisible());
-    EXPECT_EQ(job.bar.ProgressBar1->value(), 100);
+    EXPECT_EQ(job.bar.statusLabel->text(), "Communication was finished without error.");
+    EXPECT_TRUE(job.bar.okButton->isVisible());
+    EXPECT_FALSE(job.bar.startButton->isVisible());
+    EXPECT_EQ(job.bar.progressBar->value(), 100);
     EXPECT_FALSE(job.transfer.go);
     EXPECT_TRUE(job.transfer.active);
     EXPECT_EQ(job.result.ResultDisp, QStringList{"* Communication Error Parameters"});
@@ -185,8 +185,8 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     rig.setValue(kBias, "-7"); // not marked changed: not written
     const auto before = rig.driveSnapshot();
     Job job(rig, kModeExport, rig.context.ParaCountNormal);
-    EXPECT_EQ(job.bar.Label2->text(), "m83") << "the note on unchanged parameters";
-    EXPECT_TRUE(job.bar.Label2->isVisible());
+    EXPECT_EQ(job.bar.noteLabel->text(), "m83") << "the note on unchanged parameters";
+    EXPECT_TRUE(job.bar.noteLabel->isVisible());
     job.start();
 
     const char w = modbus() ? 'P' : 'W'; // MODBUS has one write function for both kinds
@@ -198,7 +198,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     EXPECT_EQ(rig.driveSnapshot(), after) << "nothing else was written";
     EXPECT_EQ(rig.flag(kFreq), "0");
     EXPECT_EQ(rig.flag(kLocked), "1");
-    EXPECT_EQ(job.bar.ProgressBar1->value(), 100);
+    EXPECT_EQ(job.bar.progressBar->value(), 100);
 
     rig.options.EEPWriteEnable.setChecked(false);
     rig.options.WriteNotChgPara.setChecked(false);
@@ -255,7 +255,7 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     fitRegisters();
     rig.store.ParaDat.setCell(PD_Flag, kFreq + 1, "2");
     Job job(rig, kModeComparison, rig.context.ParaCountAll);
-    EXPECT_EQ(job.bar.Label1->text(), "m63");
+    EXPECT_EQ(job.bar.statusLabel->text(), "m63");
     job.start();
 
     EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
@@ -283,9 +283,9 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Different Value Parameters",
                                                   "        Inverter     KVR260X  Title", "No Item."}));
     EXPECT_TRUE(job.bar.isVisible());
-    EXPECT_TRUE(job.bar.Label2->isVisible());
-    EXPECT_EQ(job.bar.Label2->text(), "No Different Value.");
-    EXPECT_TRUE(job.bar.Button2->isVisible());
+    EXPECT_TRUE(job.bar.noteLabel->isVisible());
+    EXPECT_EQ(job.bar.noteLabel->text(), "No Different Value.");
+    EXPECT_TRUE(job.bar.okButton->isVisible());
     EXPECT_FALSE(job.transfer.go);
 
     // A difference alone keeps the window open too, and the result window follows.
@@ -293,7 +293,7 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     Job diff(rig, kModeComparison, rig.context.ParaCountAll);
     diff.start();
     EXPECT_TRUE(diff.bar.isVisible());
-    EXPECT_FALSE(diff.bar.Label2->isVisible());
+    EXPECT_FALSE(diff.bar.noteLabel->isVisible());
     EXPECT_TRUE(diff.transfer.go);
 }
 
@@ -364,7 +364,7 @@ TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
     ResultWindow form(rig.context, rig.options, job.transfer, job.links);
     form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
     job.engine().setResult(&form.text());
-    job.engine().saveResult = [&form] { form.Button2Click(); };
+    job.engine().saveResult = [&form] { form.saveText(); };
     job.start();
 
     QFile file(rig.folder.filePath("7d9h5m3s.txt"));
@@ -404,7 +404,7 @@ TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
     ImpatientBar bar(rig.context, rig.options, *rig.link, links);
     bar.engine().setJob(&transfer);
     bar.show();
-    bar.StBtnClick();
+    bar.startClicked();
     EXPECT_TRUE(bar.stillVisible);
     EXPECT_TRUE(bar.isVisible()) << "the outcome is shown";
     EXPECT_EQ(rig.frameTexts(start).size(), 3u) << "the job ran to its end";
@@ -414,7 +414,7 @@ TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
 
 TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
     Job job(rig, kModeImport, rig.context.ParaCountAll);
-    job.bar.Button1->click();
+    job.bar.cancelButton->click();
     EXPECT_FALSE(job.bar.isVisible());
     EXPECT_EQ(rig.frameCount(), start);
     EXPECT_FALSE(job.transfer.active);
@@ -424,29 +424,29 @@ TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
 TEST_F(TransferRun, ASingleParameterJobEndsAtFullProgress) {
     Job job(rig, kModeImport, 0);
     job.start();
-    EXPECT_EQ(job.bar.ProgressBar1->value(), 100);
+    EXPECT_EQ(job.bar.progressBar->value(), 100);
     EXPECT_EQ(rig.frameTexts(start), std::vector<std::string>{"R 0000"});
 }
 
 TEST_F(TransferRun, EachShowingStartsReady) {
     Job job(rig, kModeImport, kRef);
     job.start();
-    ASSERT_TRUE(job.bar.Button2->isVisible());
-    job.bar.Button2->click();
+    ASSERT_TRUE(job.bar.okButton->isVisible());
+    job.bar.okButton->click();
     EXPECT_FALSE(job.bar.isVisible());
 
     job.transfer.mode = kModeExport;
     rig.options.WriteNotChgPara.setChecked(false);
-    job.bar.Label2->hide();
+    job.bar.noteLabel->hide();
     job.bar.show();
     EXPECT_EQ(job.bar.windowTitle(), "Parameter Export");
-    EXPECT_EQ(job.bar.Label1->text(), "m62");
-    EXPECT_FALSE(job.bar.Label2->isVisible());
-    EXPECT_TRUE(job.bar.StBtn->isVisible());
-    EXPECT_TRUE(job.bar.StBtn->isEnabled());
-    EXPECT_TRUE(job.bar.Button1->isEnabled());
-    EXPECT_FALSE(job.bar.Button2->isVisible());
-    EXPECT_EQ(job.bar.ProgressBar1->value(), 0);
+    EXPECT_EQ(job.bar.statusLabel->text(), "m62");
+    EXPECT_FALSE(job.bar.noteLabel->isVisible());
+    EXPECT_TRUE(job.bar.startButton->isVisible());
+    EXPECT_TRUE(job.bar.startButton->isEnabled());
+    EXPECT_TRUE(job.bar.cancelButton->isEnabled());
+    EXPECT_FALSE(job.bar.okButton->isVisible());
+    EXPECT_EQ(job.bar.progressBar->value(), 0);
 }
 
 TEST(TransferValues, RawValuesKeepTheirSizeAndSign) {

@@ -19,9 +19,9 @@ protected:
     }
     void key(int k, const QString& text = QString(), Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QKeyEvent down(QEvent::KeyPress, k, mods, text);
-        QCoreApplication::sendEvent(table->StringGrid1, &down);
+        QCoreApplication::sendEvent(table->gridView, &down);
         QKeyEvent up(QEvent::KeyRelease, k, mods, text);
-        QCoreApplication::sendEvent(table->StringGrid1, &up);
+        QCoreApplication::sendEvent(table->gridView, &up);
     }
     void type(const QString& text) {
         for (QChar c : text) {

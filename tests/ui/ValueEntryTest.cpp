@@ -233,13 +233,13 @@ TEST_F(ValueEntryFixture, EscArrowsAndClicksGiveUpTheTypedValue) {
     // A click on another row.
     go("0009");
     type("77");
-    table->StringGrid1->resize(640, 400);
-    table->StringGrid1->scrollToTop();
+    table->gridView->resize(640, 400);
+    table->gridView->scrollToTop();
     const QModelIndex at = table->core().model()->index(1, TC_Name);
-    const QPoint p = table->StringGrid1->visualRect(at).center();
-    QMouseEvent click(QEvent::MouseButtonPress, p, table->StringGrid1->viewport()->mapToGlobal(p),
+    const QPoint p = table->gridView->visualRect(at).center();
+    QMouseEvent click(QEvent::MouseButtonPress, p, table->gridView->viewport()->mapToGlobal(p),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(table->StringGrid1->viewport(), &click);
+    QCoreApplication::sendEvent(table->gridView->viewport(), &click);
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
     EXPECT_EQ(cursor(), 2);
     EXPECT_TRUE(undoLines().isEmpty());

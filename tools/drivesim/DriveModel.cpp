@@ -264,13 +264,34 @@ std::optional<std::uint32_t> DriveModel::liveValueLocked(std::uint16_t address) 
     for (const LiveReading& r : kLiveReadings) {
         if (r.address != address)
             continue;
-        const std::int64_t f = running_ || r.command ? std::int64_t(freq->second.raw) : 0;
+        const std::int64_t f = r.command ? std::int64_t(freq->second.raw) : outputFrequencyLocked();
         std::int64_t v = f * r.numerator / r.denominator;
         if (r.ceiling > 0 && v > r.ceiling)
             v = r.ceiling;
         return std::uint32_t(v);
     }
     return std::nullopt;
+}
+
+std::int64_t DriveModel::outputFrequencyLocked() const {
+    const auto freq = params_.find(kFreqCommand);
+    const double target = running_ && freq != params_.end() ? double(freq->second.raw) : 0.0;
+    const auto now = std::chrono::steady_clock::now();
+    if (ramp_.count() <= 0) {
+        output_ = target;
+    } else {
+        const double ms = std::chrono::duration<double, std::milli>(now - outputAt_).count();
+        const double step = 6000.0 * ms / double(ramp_.count());
+        output_ = output_ < target ? std::min(target, output_ + step) : std::max(target, output_ - step);
+    }
+    outputAt_ = now;
+    return std::int64_t(output_);
+}
+
+void DriveModel::setRampTime(std::chrono::milliseconds forSixtyHertz) {
+    std::lock_guard lock(mutex_);
+    outputFrequencyLocked();
+    ramp_ = forSixtyHertz;
 }
 
 void DriveModel::trip(std::uint32_t code) {
@@ -284,6 +305,7 @@ void DriveModel::raiseAlarm(std::uint32_t bits) {
 }
 
 void DriveModel::tripLocked(std::uint32_t code) {
+    outputFrequencyLocked();
     running_ = false;
     if (const auto it = params_.find(kTripCode); it != params_.end())
         it->second.raw = code & maskFor(it->second.is32);
@@ -330,6 +352,8 @@ bool DriveModel::write(std::uint16_t address, std::int64_t value) {
     const auto it = params_.find(address);
     if (it == params_.end())
         return false;
+    if (address == kFreqCommand || address == kKeyCode)
+        outputFrequencyLocked();
     it->second.raw = std::uint32_t(value) & maskFor(it->second.is32);
     keyCodeWrittenLocked(address);
     return true;
@@ -340,6 +364,8 @@ bool DriveModel::writeRegister(std::uint16_t address, std::uint16_t value) {
     const auto it = params_.find(address);
     if (it == params_.end())
         return false;
+    if (address == kFreqCommand || address == kKeyCode)
+        outputFrequencyLocked();
     SimParameter& p = it->second;
     if (p.is32 && p.isSigned)
         p.raw = std::uint32_t(std::int32_t(std::int16_t(value)));
@@ -389,7 +415,7 @@ std::array<std::uint8_t, 10> DriveModel::displayBlock() const {
         return {zeroDot, six, zero, zero, zeroDot, six, zero, zero, lamps, lamps};
     }
     // The output frequency in hundredths of a hertz: "0.00" to "99.99", then "100.0" on.
-    std::uint32_t shown = running_ ? freq->second.raw : 0;
+    std::uint32_t shown = std::uint32_t(outputFrequencyLocked());
     int pointAt = 1;
     if (shown >= 10000) {
         shown = (shown / 10) % 10000;

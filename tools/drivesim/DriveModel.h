@@ -71,6 +71,8 @@ public:
     // What a read of the parameter answers: the stored value, except for the drive's own
     // readings (output frequency, frequency command, output current and voltage, motor
     // speed), which follow the frequency command FA01 while the motor runs.
+    // With a ramp time the output frequency does not jump to the command (or to 0 at a STOP
+    // or a trip) but changes by 60 Hz in that time, and the readings follow it.
     std::optional<SimParameter> read(std::uint16_t address) const;
 
     // A trip stops the motor, sets the trip code FC90 and pushes it onto the trip history
@@ -95,6 +97,8 @@ public:
     std::array<std::uint8_t, 10> displayBlock() const;
     // The keypad's RUN and STOP: key codes written to FA11 count only while FA10 is 1.
     bool motorRunning() const;
+    // Time the output frequency takes to change by 60 Hz; 0 (the default) makes it jump.
+    void setRampTime(std::chrono::milliseconds forSixtyHertz);
 
     int typeCode() const { return typeCode_; }
     int capacityCode() const { return capacityCode_; }
@@ -107,6 +111,9 @@ private:
     void tripLocked(std::uint32_t code);
     void raiseAlarmLocked(std::uint32_t bits);
     std::optional<std::uint32_t> liveValueLocked(std::uint16_t address) const;
+    // The output frequency now (0.01 Hz), moved along the ramp since it was last taken. Called
+    // before anything changes where it heads.
+    std::int64_t outputFrequencyLocked() const;
 
     mutable std::mutex mutex_;
     std::map<std::uint16_t, SimParameter> params_;
@@ -114,6 +121,9 @@ private:
     int capacityCode_ = 0;
     int cpuNumber_ = 0;
     bool running_ = false;
+    std::chrono::milliseconds ramp_{0};
+    mutable double output_ = 0;
+    mutable std::chrono::steady_clock::time_point outputAt_{};
     struct PendingEvent {
         std::chrono::steady_clock::time_point due;
         SimStatusEvent event;

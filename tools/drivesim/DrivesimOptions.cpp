@@ -7,6 +7,7 @@ QString drivesimUsage() {
         "                --link <path> [--reply-delay-ms <n>] [--wire-baud <baud>]\n"
         "                [--fault <kind>:<rate>[:<ms>]]... [--write-log <file>] [--busy-poll]\n"
         "                [--trip-after-ms <ms>[:<code>]]... [--alarm-after-ms <ms>[:<bits>]]...\n"
+        "                [--ramp-ms <ms>] [--command <hundredths of Hz>]\n"
         "Serves a simulated drive on a pseudo-terminal and links <path> to it until SIGTERM.\n"
         "  --station     maker's protocol: the inverter number a station byte must carry (255\n"
         "                reaches every drive); MODBUS: the slave address besides 251 (0: 251 only)\n"
@@ -16,7 +17,11 @@ QString drivesimUsage() {
         "  --write-log   append \"<number> <value> <time>\" to <file> for every write carried out\n"
         "  --busy-poll   never sleep: spin on the line as a drive's firmware does (takes a core)\n"
         "  --trip-after-ms   trip <ms> after the start with trip code <code> (default 1)\n"
-        "  --alarm-after-ms  set alarm word bits <bits> (default 4) <ms> after the start\n");
+        "  --alarm-after-ms  set alarm word bits <bits> (default 4) <ms> after the start\n"
+        "  --ramp-ms     the output frequency (and the readings that follow it) changes by 60 Hz\n"
+        "                in <ms> after a RUN, a STOP, a trip or a new command (default 0: at once)\n"
+        "  --command     the frequency command FA01 at start, in 0.01 Hz (default: the drive\n"
+        "                type's default)\n");
 }
 
 bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* error) {
@@ -79,6 +84,12 @@ bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* e
                 return false;
         } else if (opt == QStringLiteral("--wire-baud")) {
             if (!number(50, 4000000, out.sim.wireBaud))
+                return false;
+        } else if (opt == QStringLiteral("--command")) {
+            if (!number(0, 65535, out.command))
+                return false;
+        } else if (opt == QStringLiteral("--ramp-ms")) {
+            if (!number(0, 3600000, out.rampMs))
                 return false;
         } else if (opt == QStringLiteral("--fault")) {
             QString why;

@@ -13,6 +13,8 @@ struct DrivesimOptions {
     QString linkPath;     // symbolic link made to the pseudo-terminal's slave side
     QString writeLogPath; // when set, every write carried out is appended there
     bool busyPoll = false;
+    int rampMs = 0;   // the output frequency's time for 60 Hz; 0: it jumps
+    int command = -1; // the frequency command FA01 at start (0.01 Hz); -1: the drive type's default
     std::vector<SimStatusEvent> statusEvents; // trips and alarms on cue
     bool help = false;
 };

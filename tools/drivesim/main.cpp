@@ -69,6 +69,9 @@ int main(int argc, char** argv) {
         say(error);
         return 1;
     }
+    model.setRampTime(std::chrono::milliseconds(opt.rampMs));
+    if (opt.command >= 0)
+        model.write(ComNoToRegister(u"FA01"), opt.command);
     for (const SimStatusEvent& e : opt.statusEvents)
         model.schedule(e); // counted from here, when the drive starts answering
     server.start();

@@ -1,0 +1,93 @@
+#include "core/ParameterFileDrop.h"
+
+#include "core/FileCommands.h"
+#include "core/Messages.h"
+#include "core/ParaFile.h"
+#include "core/ParameterFileChecks.h"
+#include "core/ProgramContext.h"
+#include "platform/Paths.h"
+#include "platform/PumpEvents.h"
+#include "platform/WaitCursor.h"
+
+namespace {
+
+// The drop's own boxes, like the reader's, let window messages through once answered.
+void showAndPump(const ProgramContext& context, MsgId message) {
+    ShowMsg(context, message, BoxIcon::Warning, BoxButtons::Ok);
+    PumpEvents();
+}
+
+bool hasParameterFileName(const QString& name) {
+    const QString ext = name.right(4).toUpper();
+    return ext == QLatin1String(".KVR") || ext == QLatin1String(".DAT");
+}
+
+} // namespace
+
+ParameterFileDrop::ParameterFileDrop(FileCommands& commands, FileCommandHost& host, ProgramContext& context)
+    : commands_(commands), host_(host), context_(context) {}
+
+QStringList ParameterFileDrop::localFiles(const QList<QUrl>& urls) {
+    QStringList paths;
+    paths.reserve(urls.size());
+    for (const QUrl& url : urls)
+        paths << (url.isLocalFile() ? url.toLocalFile() : QString());
+    return paths;
+}
+
+ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
+    // The boxes below let messages through, and with them a second drop; it waits its turn
+    // no more than a second File > Open would.
+    CommandGuard guard("ParameterFileDrop");
+    if (guard.busy() || paths.isEmpty())
+        return Outcome::Refused;
+    if (paths.size() > 1) {
+        showAndPump(context_, MsgId::DropOneFile);
+        return Outcome::Refused;
+    }
+    const QString& path = paths.front();
+    const QString folder = Paths::folderOf(path);
+    const QString name = Paths::fileNameOf(path);
+    if (path.isEmpty() || !hasParameterFileName(name)) {
+        showAndPump(context_, MsgId::DataIncorrect);
+        return Outcome::Refused;
+    }
+
+    // As File > Open: the folder is where the next dialog starts, and a comment still waiting
+    // from a start-up file gives way to this file's. The opened file's name and folder change
+    // only once the file is loaded, so that Save never writes a file that was refused.
+    context_.LoadPath = folder;
+    commands_.CommentsChk = false;
+    QStringList lines;
+    {
+        WaitCursor wait;
+        if (!ParameterFileChecks::readLines(context_, path, lines))
+            return Outcome::Refused;
+    }
+    const ParaFile::Header header = ParaFile::parseHeader(lines);
+    // A header cut short would be read as empty lines: refuse it before anything changes.
+    if (header.form == ParaFile::Form::None || lines.size() < header.firstDataLine) {
+        showAndPump(context_, MsgId::DataIncorrect);
+        return Outcome::Refused;
+    }
+
+    ParaFile::ReadOptions options;
+    options.markerCheck = false;
+    options.pumpAfterBoxes = true;
+    const ParaFile::ReadOutcome r = ParaFile::read(context_, lines, options);
+    if (r.commentRead)
+        host_.setCommentText(r.comment);
+    switch (r.result) {
+    case ParaFile::ReadResult::Loaded:
+        ParameterFileChecks::reportOutOfLimits(context_, r.taken);
+        commands_.finishOpen(folder, name, r.header.type + r.header.driveForm);
+        return Outcome::Loaded;
+    case ParaFile::ReadResult::Stopped:
+        ParameterFileChecks::reportOutOfLimits(context_, r.taken);
+        // The table shows what the store now holds; Save still writes the previous file.
+        host_.refreshTable();
+        return Outcome::Stopped;
+    default:
+        return Outcome::Refused;
+    }
+}

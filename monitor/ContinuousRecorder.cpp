@@ -1,0 +1,93 @@
+#include "monitor/ContinuousRecorder.h"
+
+#include "core/CsvExport.h"
+#include "core/ValueRules.h"
+#include "monitor/SampleStore.h"
+#include "platform/TextFile.h"
+
+#include <algorithm>
+
+namespace RecordingFile {
+
+QString withCsvSuffix(const QString& fileName) {
+    if (fileName.right(4).toUpper() == QLatin1String(".CSV"))
+        return fileName;
+    return fileName + QStringLiteral(".csv");
+}
+
+QByteArray header(const RecordingHeader& h, bool decimalComma) {
+    const QChar sep = CsvExport::separatorFor(decimalComma);
+    QString text = h.driveType + h.driveForm + QStringLiteral("\r\n");
+    text += QString::number(h.minutes) + QStringLiteral("(min)\r\n");
+    text += QString::number(h.secondsPerPoint) + QStringLiteral("(s/point)\r\n");
+    text += CsvExport::cellText(h.timeCaption, sep);
+    for (const QString& item : h.items)
+        text += sep + (item.isEmpty() ? QStringLiteral("-") : CsvExport::cellText(item, sep));
+    text += QStringLiteral("\r\n ");
+    for (int i = 0; i < kMonitorChannels; ++i)
+        text += sep + QStringLiteral("(CH%1)").arg(i + 1);
+    text += QStringLiteral("\r\n");
+    return text.toUtf8();
+}
+
+QByteArray row(quint32 elapsedMs, const ChannelArray& values, bool decimalComma) {
+    QByteArray out = QByteArray::number(elapsedMs);
+    out.reserve(160);
+    for (double v : values) {
+        if (decimalComma) {
+            out += ';';
+            out += ValueRules::floatText(v).replace(u'.', u',').toLatin1();
+        } else {
+            out += ',';
+            out += QByteArray::number(v, 'f', 6);
+        }
+    }
+    out += "\r\n";
+    return out;
+}
+
+} // namespace RecordingFile
+
+ContinuousRecorder::ContinuousRecorder(SampleStore& store, int stepFactor, bool decimalComma)
+    : store_(store), step_(std::max(stepFactor, 1)), decimalComma_(decimalComma) {}
+
+bool ContinuousRecorder::create(const QString& path, const RecordingHeader& h) {
+    path_ = path;
+    return TextFile::writeBytes(path, RecordingFile::header(h, decimalComma_));
+}
+
+bool ContinuousRecorder::write(quint32 elapsedMs, const ChannelArray& values) const {
+    if (!TextFile::appendBytes(path_, RecordingFile::row(elapsedMs, values, decimalComma_)))
+        return false;
+    ++rows_;
+    return true;
+}
+
+int ContinuousRecorder::plot(quint32 elapsedMs, const ChannelArray& values,
+                             const std::array<bool, kMonitorChannels>& recorded,
+                             const std::array<bool, kMonitorChannels>& gap) {
+    ChannelArray mean{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!recorded[i])
+            continue;
+        mean[i] = (values[i] + previous_[i]) * 0.5;
+        previous_[i] = values[i];
+    }
+    if (count_ < step_) {
+        ++count_;
+        return -1;
+    }
+    count_ = 1;
+    if (chartFull_)
+        return -1;
+    const int p = store_.appendSample(elapsedMs);
+    if (p < 0) {
+        chartFull_ = true;
+        return -1;
+    }
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        if (recorded[std::size_t(i)] && !gap[std::size_t(i)])
+            store_.setValue(i, p, mean[std::size_t(i)]);
+    }
+    return p;
+}

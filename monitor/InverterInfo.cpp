@@ -1,0 +1,188 @@
+#include "monitor/InverterInfo.h"
+
+#include "core/Messages.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
+#include "link/AccessValue.h"
+#include "link/CommLink.h"
+#include "link/DriveChecks.h"
+#include "link/DriveNames.h"
+#include "link/ResultText.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
+
+#include <cstdint>
+
+namespace {
+
+const QString kSection = QStringLiteral("InverterInfo");
+
+bool isTripHistory(const QString& code) {
+    return code == QLatin1String("FE10") || code == QLatin1String("FE11") || code == QLatin1String("FE12") ||
+           code == QLatin1String("FE13");
+}
+
+} // namespace
+
+InverterInfoLists InverterInfoLists::read(const QString& infoIniPath, const QString& typeName,
+                                          const QString& languageSuffix) {
+    InverterInfoLists lists;
+    const IniFile info(Paths::resolvedOrAsGiven(infoIniPath));
+    const QString items = typeName + QStringLiteral(" Monitor (") + languageSuffix + u')';
+    for (const QString& key : info.keys(items)) {
+        lists.itemKeys << key;
+        lists.itemNames << info.readString(items, key, QStringLiteral("99"));
+    }
+    const QString trips = typeName + QStringLiteral(" Trip (") + languageSuffix + u')';
+    for (const QString& key : info.keys(trips)) {
+        lists.tripCodes << key;
+        lists.tripNames << info.readString(trips, key, QStringLiteral("-"));
+    }
+    return lists;
+}
+
+InverterInfo::InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context,
+                           Prompter& prompter)
+    : link_(link), names_(names), context_(context), prompter_(prompter) {}
+
+QString InverterInfo::monitorNumber(const QString& mulText, double value, bool decimalComma) {
+    int decimals = 0;
+    if (mulText == QLatin1String("10"))
+        decimals = 1;
+    else if (mulText == QLatin1String("100"))
+        decimals = 2;
+    else if (mulText == QLatin1String("1000"))
+        decimals = 3;
+    QString text = ValueRules::fixedText(value, decimals);
+    if (decimalComma) {
+        const qsizetype dot = text.indexOf(u'.');
+        if (dot >= 0)
+            text[dot] = u',';
+    }
+    return text;
+}
+
+InverterInfo::Reading InverterInfo::readParameter(int index) {
+    // A failed read is not reported: the line shows what the exchange returned.
+    const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
+    Reading r;
+    r.raw = applyParameterSign(context_, index, raw);
+    r.value = double(r.raw) / ValueRules::mulOf(context_, index);
+    return r;
+}
+
+bool InverterInfo::readIdentity(const char* comNo, int& value) {
+    const int index = ValueRules::IndexOfComNo(context_, QString::fromLatin1(comNo));
+    if (index < 0)
+        return false;
+    const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
+    value = std::int16_t(std::uint16_t(raw & 0xFFFF));
+    return true;
+}
+
+bool InverterInfo::readInverterInfo(ResultText& out, const InverterInfoLists& lists) {
+    const IniFile language(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    keys_ = language.keys(kSection);
+    numbers_.clear();
+
+    // The drive's identity feeds the capacity look-up. A drive type without one of these
+    // numbers gives CPU version 0 and an empty code (the look-ups then name nothing).
+    int v = 0;
+    cpu_ = readIdentity("FE08", v) ? v : 0;
+    formCode_ = readIdentity("FB05", v) ? QString::number(v) : QString();
+    typeCode_ = readIdentity("FB07", v) ? QString::number(v) : QString();
+    typeName_.clear();
+    typeNameKnown_ = false;
+
+    if (keys_.isEmpty()) {
+        const QString text = Msg(context_, MsgId::NoItemsToShow);
+        prompter_.message(text, context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+        PumpEvents();
+        return false;
+    }
+    for (const QString& key : std::as_const(keys_))
+        numbers_ << language.readString(kSection, key, QStringLiteral("-"));
+    const IniFile catalogue(Paths::resolvedOrAsGiven(context_.CatalogueIniPath));
+    cpu2_ = catalogue.readString(context_.DriveTypeName, QStringLiteral("CPU2"), QStringLiteral("D"));
+
+    out.addLine(numbers_.at(0));
+    WriteAccessValue(link_, driveAccessValueText());
+    // Position 1 is the trip data's title.
+    for (qsizetype j = 2; j < keys_.size(); ++j) {
+        const QString& key = keys_.at(j);
+        if (key.startsWith(QLatin1String("cr"))) {
+            out.addLine(QString());
+            continue;
+        }
+        const QString& code = numbers_.at(j);
+        const int index = ValueRules::IndexOfComNo(context_, code);
+        out.addLine(key + (index < 0 ? QStringLiteral("-") : lineText(code, index, lists)));
+    }
+    return true;
+}
+
+QString InverterInfo::lineText(const QString& code, int index, const InverterInfoLists& lists) {
+    const Reading r = readParameter(index);
+    if (code == QLatin1String("FB07")) {
+        typeName_ = names_.LookupTypeName(ValueRules::floatText(r.value));
+        typeNameKnown_ = true;
+        return typeName_;
+    }
+    if (code == QLatin1String("FB05")) {
+        if (cpu_ >= DriveNames::kCustomCpu)
+            return names_.LookupCapacityNameNewCpu(typeCode_, QString::number(cpu_), formCode_);
+        // The type name comes from an earlier "FB07" line; without one, from the type code
+        // read at the start, so the order of the lines does not change the name.
+        if (!typeNameKnown_) {
+            typeName_ = names_.LookupTypeName(typeCode_);
+            typeNameKnown_ = true;
+        }
+        return names_.LookupCapacityName(typeName_, ValueRules::floatText(r.value));
+    }
+    if (code == QLatin1String("FE73")) {
+        // The drive's own value in hexadecimal: the raw number, which is whole whatever Mul says.
+        if (cpu2_ != QLatin1String("D"))
+            return ValueRules::ToHexText(double(r.raw));
+        return ValueRules::floatText(r.value);
+    }
+    if (isTripHistory(code)) {
+        const QString rawText = QString::number(r.raw);
+        const qsizetype at = lists.tripCodes.indexOf(rawText);
+        // A code the trip list lacks is shown as the number the drive gave.
+        return at >= 0 && at < lists.tripNames.size() ? lists.tripNames.at(at) : rawText;
+    }
+    if (code == QLatin1String("FE14"))
+        return ValueRules::floatText(r.value * 100);
+    const QString mul =
+        context_.Parameters ? context_.Parameters->ParaDat.cell(PD_Mul, index + 1) : QString();
+    return monitorNumber(mul, r.value, context_.DecimalComma);
+}
+
+void InverterInfo::readTripData(ResultText& out, const InverterInfoLists& lists) {
+    out.replaceFirstLine(numbers_.size() > 1 ? numbers_.at(1) : QString());
+    out.addLine(QString());
+    for (qsizetype e = 0; e < lists.itemKeys.size(); ++e) {
+        const QString& key = lists.itemKeys.at(e);
+        const QString name = lists.itemNames.value(e);
+        const int index = ValueRules::IndexOfComNo(context_, key.left(4));
+        QString text = QStringLiteral("-");
+        if (index >= 0) {
+            const Reading r = readParameter(index);
+            if (key.size() > 4 && key.at(4) == u'-') {
+                // One bit of a 16-bit word; a bit number outside 0..15 names no bit.
+                bool ok = false;
+                const int bit = key.mid(5).toInt(&ok);
+                const bool on = ok && bit >= 0 && bit <= 15 && ((quint64(r.raw) & 0xFFFFu) >> bit) & 1u;
+                text = on ? QStringLiteral("ON") : QStringLiteral("OFF");
+            } else {
+                const QString mul =
+                    context_.Parameters ? context_.Parameters->ParaDat.cell(PD_Mul, index + 1) : QString();
+                text = monitorNumber(mul, r.value, context_.DecimalComma);
+            }
+        }
+        out.addLine(name + QStringLiteral(" : ") + text);
+    }
+}

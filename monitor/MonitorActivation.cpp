@@ -1,0 +1,142 @@
+// What the monitor refreshes each time its window becomes active: the drive's rated voltage
+// and current, the least time one item takes on the link, and the alarm and trip status
+// items that take the places of CH10 and CH9.
+#include "monitor/MonitorModel.h"
+
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
+#include "link/CommLink.h"
+#include "platform/Clock.h"
+
+#include <algorithm>
+
+namespace {
+
+// The divisor of a base parameter: its Mul, 10 when the drive type lacks the parameter, and
+// never 0.
+double divisorOf(const ProgramContext& ctx, int index) {
+    if (index < 0 || !ctx.Parameters)
+        return 10.0;
+    double m = 0;
+    if (!ValueRules::parseNumber(ctx.Parameters->ParaDat.cell(PD_Mul, index + 1), m) || !(m > 0))
+        return 1.0;
+    return m;
+}
+
+bool workingValue(const ProgramContext& ctx, int index, double& value) {
+    return index >= 0 && ctx.Parameters &&
+           ValueRules::parseNumber(ctx.Parameters->UPara.cell(UP_Value, index + 1), value);
+}
+
+int indexOf(const ProgramContext& ctx, const char* comNo) {
+    return ctx.Parameters ? ctx.Parameters->indexOfComNo(QString::fromLatin1(comNo)) : -1;
+}
+
+} // namespace
+
+int FallbackVoltage(const QString& formName) {
+    if (formName.isEmpty())
+        return 0;
+    const int at = formName[0] == u'S' ? 2 : 1;
+    if (at >= formName.size() || !formName[at].isDigit())
+        return 0;
+    return formName[at].digitValue() * 100;
+}
+
+bool ReadConversionBases(CommLink& link, ProgramContext& ctx, const Options& options) {
+    const float fallback = float(FallbackVoltage(ctx.DriveFormName));
+    const bool online = options.onlineCurrentVoltageBase.checked();
+
+    const int volt = indexOf(ctx, "FE71");
+    const double voltDivisor = divisorOf(ctx, volt);
+    const bool portOk = link.ConnectDrive();
+    double v = 0;
+    ctx.VoltBase = workingValue(ctx, volt, v) ? float(v / voltDivisor) : fallback;
+    if (online && portOk && volt >= 0) {
+        bool err = false;
+        const std::uint32_t raw = link.CommTransact(volt, QString(), err, QStringLiteral("R"));
+        ctx.VoltBase = err ? fallback : float(raw / voltDivisor);
+    }
+
+    int current = indexOf(ctx, "FE70");
+    if (current < 0)
+        current = indexOf(ctx, "FB58");
+    const double currentDivisor = divisorOf(ctx, current);
+    // Without either parameter there is no rated current: 0, which the current display and
+    // the unit change refuse to divide by.
+    double a = 0;
+    const float working = workingValue(ctx, current, a) ? float(a / currentDivisor) : 0.0f;
+    ctx.AmpereBase = working;
+    if (online && portOk && current >= 0) {
+        bool err = false;
+        const std::uint32_t raw = link.CommTransact(current, QString(), err, QStringLiteral("R"));
+        ctx.AmpereBase = err ? working : float(raw / currentDivisor);
+    }
+    return portOk;
+}
+
+void MonitorModel::MeasureCommSpeed() {
+    PortOk = link_.ConnectDrive();
+    if (!PortOk) {
+        startEnabled = false;
+        MinItemTime = 500;
+        return;
+    }
+    startEnabled = true;
+    const int margin = opt_.ComSpMarg.position();
+    const int reads = std::max(1, opt_.ComChkTimes.position());
+    // CH2's item as a rule; an item the drive type lacks would measure nothing, so then the
+    // first channel whose item it has.
+    int index = ChannelRecs[1].ParaIndex;
+    for (int i = 0; index < 0 && i < kMonitorChannels; ++i)
+        index = ChannelRecs[std::size_t(i)].ParaIndex;
+    ReadTime = 0;
+    if (index >= 0) {
+        const qint64 t0 = link_.clock().now();
+        for (int n = 0; n < reads; ++n) {
+            bool err = false;
+            link_.CommTransact(index, QString(), err, QStringLiteral("R"));
+        }
+        ReadTime = int((link_.clock().now() - t0) / reads);
+    }
+    MinItemTime = ((ReadTime + margin) / 50) * 50 + 50;
+}
+
+void MonitorModel::SetStatusItems() {
+    const bool alarm = opt_.MonAlrmDisp.checked() && opt_.MonAlrmDisp.enabled();
+    const bool trip = opt_.MonTripDisp.checked() && opt_.MonTripDisp.enabled();
+    // One status item takes CH10's row, two take CH9's as well.
+    channels[9].shown = !(alarm || trip);
+    channels[8].shown = !(alarm && trip);
+    fillRecord(ChannelRecs[kAlarmRecord], alarm ? QStringLiteral("FC91") : QString());
+    AlarmChk = alarm && ChannelRecs[kAlarmRecord].ParaIndex >= 0;
+    fillRecord(ChannelRecs[kTripRecord], trip ? QStringLiteral("FC90") : QString());
+    TripChk = trip && ChannelRecs[kTripRecord].ParaIndex >= 0;
+    recount(TimeBaseRule::Keep);
+    TripDatas = opt_.MonTripDataDisp.checked() && opt_.MonTripDataDisp.enabled();
+}
+
+void MonitorModel::FormActivate() {
+    // A box shown by the link re-activates the window when it closes: no second pass inside
+    // the first.
+    if (activating_)
+        return;
+    activating_ = true;
+    {
+        MonitorBatch batch(*this);
+        BitOnValue = opt_.TBValSet.position();
+        if (!ctx_.MonitorRunning) {
+            PortOk = ReadConversionBases(link_, ctx_, opt_);
+            MeasureCommSpeed();
+            SetStatusItems();
+        }
+        runStopEnabled = opt_.MonInvDrive.checked() && opt_.MonInvDrive.enabled();
+        continuousMode = opt_.CntMon.checked();
+        if (continuousMode)
+            UpdateContinuousTimeBase();
+        notify();
+    }
+    activating_ = false;
+}

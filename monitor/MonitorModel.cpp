@@ -1,0 +1,656 @@
+#include "monitor/MonitorModel.h"
+
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
+#include "link/CommLink.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/WaitCursor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kNoUnit = QStringLiteral("(-)");
+
+// Products like 2.3 x 10 land a hair below the whole number in binary; the cut toward
+// zero must not lose the digit the user typed.
+int truncated(double v) {
+    return static_cast<int>(std::trunc(v + (v >= 0 ? 1e-9 : -1e-9)));
+}
+
+QString oneDecimal(double v) {
+    return ValueRules::fixedText(v, 1);
+}
+
+} // namespace
+
+// ---- MonitorItemLists ----------------------------------------------------------------------
+
+QString MonitorItemLists::normalUnit(int k) const {
+    return k >= 0 && k < normalUnits.size() ? normalUnits[k] : QString();
+}
+
+QString MonitorItemLists::changedUnit(int k) const {
+    return k >= 0 && k < changedUnits.size() ? changedUnits[k] : kNoUnit;
+}
+
+void MonitorItemLists::clear() {
+    *this = MonitorItemLists();
+}
+
+// ---- MonitorBatch ----------------------------------------------------------------------------
+
+MonitorBatch::~MonitorBatch() {
+    if (--m_.batch_ == 0 && m_.pending_) {
+        m_.pending_ = false;
+        emit m_.changed();
+    }
+}
+
+// ---- MonitorModel ----------------------------------------------------------------------------
+
+MonitorModel::MonitorModel(ProgramContext& context, Options& options, CommLink& link, QObject* parent)
+    : QObject(parent), ctx_(context), opt_(options), link_(link) {
+    for (int i = 0; i < kMonitorChannels; ++i)
+        channels[std::size_t(i)].colour = kDefaultChannelColours[i];
+    connect(this, &MonitorModel::scaleChanged, this, [this](int i) {
+        const MonitorChannel& c = channels[std::size_t(i)];
+        samples.setScale(i, c.multiplier, c.offset);
+    });
+}
+
+MonitorModel::~MonitorModel() = default;
+
+void MonitorModel::notify() {
+    if (batch_ > 0)
+        pending_ = true;
+    else
+        emit changed();
+}
+
+QString MonitorModel::message(MsgId id) const {
+    return Msg(ctx_, id);
+}
+
+bool MonitorModel::BuildMonitorItemLists() {
+    WaitCursor wait;
+    MonitorBatch batch(*this);
+    lists.clear();
+    ItemCount = 0;
+    TripItemCount = 0;
+    ItemListLoaded = false;
+    KeyCodeIndex = KeyFlagIndex = -1;
+    for (MonitorChannel& c : channels) {
+        c.item = -1;
+        c.code.clear();
+        c.itemText.clear();
+        c.unitLabel = kNoUnit;
+    }
+    ChannelRecs.fill(MonChannelRec());
+
+    const IniFile info(Paths::resolvedOrAsGiven(ctx_.InfoIniPath));
+    const QString type = ctx_.DriveTypeName;
+    const QString language = QStringLiteral(" (") + ctx_.LanguageSuffix + QLatin1Char(')');
+    const QString itemSection = type + QStringLiteral(" Monitor") + language;
+    lists.codes = info.keys(itemSection);
+    ItemCount = int(lists.codes.size());
+    if (ItemCount < 1) {
+        Prompter::instance().message(message(MsgId::NoItemsToShow), ctx_.MsgCaption, BoxIcon::Warning,
+                                     BoxButtons::Ok);
+        emit monitorCommandEnabled(false);
+        emit listsRebuilt();
+        notify();
+        return false;
+    }
+    ItemListLoaded = true;
+    for (const QString& key : lists.codes)
+        lists.names << info.readString(itemSection, key, QStringLiteral("99"));
+
+    const QString unitSection = type + QStringLiteral(" Monitor Unit");
+    lists.unitKeys = info.keys(unitSection);
+    lists.hasUnitSection = !lists.unitKeys.isEmpty();
+    for (const QString& key : lists.unitKeys) {
+        lists.normalUnits << key.mid(2);
+        lists.changedUnits << info.readString(unitSection, key, kNoUnit);
+    }
+    for (MonitorChannel& c : channels)
+        c.unitEnabled = lists.hasUnitSection;
+
+    const QString alarmSection = type + QStringLiteral(" Alarm") + language;
+    lists.alarmBits = info.keys(alarmSection);
+    for (const QString& key : lists.alarmBits)
+        lists.alarmNames << info.readString(alarmSection, key, QStringLiteral("-"));
+    const QString tripSection = type + QStringLiteral(" Trip") + language;
+    lists.tripCodes = info.keys(tripSection);
+    TripItemCount = int(lists.tripCodes.size());
+    for (const QString& key : lists.tripCodes)
+        lists.tripNames << info.readString(tripSection, key, QStringLiteral("-"));
+
+    // Whether the alarm, trip and RUN/STOP options can be used is the options' one rule (it
+    // reads the same sections and parameters); they only need to look again.
+    if (ctx_.Parameters) {
+        KeyCodeIndex = ctx_.Parameters->indexOfComNo(QStringLiteral("FA11"));
+        KeyFlagIndex = ctx_.Parameters->indexOfComNo(QStringLiteral("FA10"));
+    }
+    opt_.UpdateRunStopControl();
+
+    emit monitorCommandEnabled(true);
+    emit listsRebuilt();
+    notify();
+    return true;
+}
+
+void MonitorModel::fillRecord(MonChannelRec& rec, const QString& code) const {
+    rec = MonChannelRec();
+    if (!ctx_.Parameters)
+        return;
+    rec.ParaIndex = ctx_.Parameters->indexOfComNo(code);
+    if (rec.ParaIndex < 0)
+        return; // such an item reads as a failed read; its record never touches the header row
+    const TextGrid& d = ctx_.Parameters->ParaDat;
+    const int row = rec.ParaIndex + 1;
+    qint64 n = 0;
+    if (ValueRules::parseInteger(d.cell(PD_Byte, row), n))
+        rec.Byte = int(n);
+    if (ValueRules::parseRawValue(d.cell(PD_Low, row), n))
+        rec.Low = int(std::clamp<qint64>(n, INT_MIN, INT_MAX));
+    double m = 0;
+    if (ValueRules::parseNumber(d.cell(PD_Mul, row), m) && m > 0)
+        rec.Mul = float(m);
+}
+
+// ---- Channels --------------------------------------------------------------------------------
+
+void MonitorModel::setChannelChecked(int i, bool on) {
+    if (i < 0 || i >= kMonitorChannels)
+        return;
+    channels[std::size_t(i)].checked = on;
+    recount(TimeBaseRule::Reset);
+    notify();
+}
+
+void MonitorModel::chooseItem(int i, int item) {
+    if (i < 0 || i >= kMonitorChannels)
+        return;
+    if (item < 0 || item >= ItemCount)
+        item = ItemCount > 0 ? 0 : -1;
+    channels[std::size_t(i)].item = item;
+    applyItem(i);
+    notify();
+}
+
+void MonitorModel::applyItem(int i) {
+    MonitorChannel& c = channels[std::size_t(i)];
+    MonChannelRec& rec = ChannelRecs[std::size_t(i)];
+    const int k = c.item;
+    if (k < 0 || k >= ItemCount) {
+        c.code.clear();
+        c.itemText.clear();
+        rec = MonChannelRec();
+        c.unitLabel = kNoUnit;
+        return;
+    }
+    const QString entry = lists.codes[k];
+    c.code = entry.left(4);
+    fillRecord(rec, c.code);
+    rec.BitNo = entry.size() > 4 && entry[4] == u'-' ? entry.mid(5, 2) : QString();
+    c.itemText = lists.names.value(k);
+    if (lists.changedUnit(k) == kNoUnit) {
+        c.unitChecked = false;
+        c.unitEnabled = false;
+    } else {
+        c.unitEnabled = true;
+    }
+    applyUnitLabel(i);
+}
+
+void MonitorModel::applyUnitLabel(int i) {
+    MonitorChannel& c = channels[std::size_t(i)];
+    if (c.item < 0)
+        c.unitLabel = kNoUnit;
+    else
+        c.unitLabel = c.unitChecked ? lists.changedUnit(c.item) : lists.normalUnit(c.item);
+}
+
+void MonitorModel::setUnitChecked(int i, bool on) {
+    if (i < 0 || i >= kMonitorChannels)
+        return;
+    MonitorChannel& c = channels[std::size_t(i)];
+    // A box that cannot be used stays unchecked: its item has no changed unit.
+    c.unitChecked = on && c.unitEnabled;
+    applyUnitLabel(i);
+    notify();
+}
+
+void MonitorModel::setColour(int i, int bgr) {
+    if (i < 0 || i >= kMonitorChannels)
+        return;
+    channels[std::size_t(i)].colour = bgr;
+    notify();
+}
+
+// ---- Typed settings ---------------------------------------------------------------------------
+
+NumberSetting& MonitorModel::settingRef(MonitorField field, int channel) {
+    const std::size_t i = std::size_t(std::clamp(channel, 0, kMonitorChannels - 1));
+    switch (field) {
+    case MonitorField::Multiplier:
+        return channels[i].multiplierEdit;
+    case MonitorField::Offset:
+        return channels[i].offsetEdit;
+    case MonitorField::TriggerLevel:
+        return triggerLevelEdit;
+    case MonitorField::TriggerDelay:
+        return triggerDelayEdit;
+    case MonitorField::YMaximum:
+        return yMaximumEdit;
+    case MonitorField::TimeBase:
+        break;
+    }
+    return timeBaseEdit;
+}
+
+const NumberSetting& MonitorModel::setting(MonitorField field, int channel) const {
+    return const_cast<MonitorModel*>(this)->settingRef(field, channel);
+}
+
+void MonitorModel::setText(MonitorField field, int channel, const QString& text) {
+    settingRef(field, channel).text = text;
+}
+
+void MonitorModel::refuse(MonitorField field, int channel, MsgId id) {
+    InputError = true;
+    if (focusField)
+        focusField(field, channel);
+    Prompter::instance().message(message(id), ctx_.MsgCaption, BoxIcon::Error, BoxButtons::Ok);
+}
+
+bool MonitorModel::enter(MonitorField field, int channel) {
+    if ((field == MonitorField::Multiplier || field == MonitorField::Offset) &&
+        (channel < 0 || channel >= kMonitorChannels))
+        return false;
+    bool ok = false;
+    switch (field) {
+    case MonitorField::Multiplier:
+        ok = enterMultiplier(channel);
+        break;
+    case MonitorField::Offset:
+        ok = enterOffset(channel);
+        break;
+    case MonitorField::TriggerLevel:
+        ok = enterTriggerLevel();
+        break;
+    case MonitorField::TriggerDelay:
+        ok = enterTriggerDelay();
+        break;
+    case MonitorField::YMaximum:
+        ok = enterYMaximum();
+        break;
+    case MonitorField::TimeBase:
+        ok = enterTimeBase();
+        break;
+    }
+    notify();
+    return ok;
+}
+
+bool MonitorModel::enterMultiplier(int i) {
+    MonitorChannel& c = channels[std::size_t(i)];
+    NumberSetting& s = c.multiplierEdit;
+    double v = 0;
+    if (!ValueRules::parseNumber(s.text, v)) {
+        refuse(MonitorField::Multiplier, i, MsgId::DataIncorrect);
+        return false;
+    }
+    const double tenths = v * 10;
+    if (tenths < s.minimum || tenths > s.maximum) {
+        refuse(MonitorField::Multiplier, i, MsgId::OutOfRange);
+        s.text = oneDecimal((tenths < s.minimum ? s.minimum : s.maximum) * 0.1);
+        return false;
+    }
+    InputError = false;
+    s.position = std::clamp(truncated(tenths), s.minimum, s.maximum);
+    // The edit shows the multiplier in use, so that what is saved and printed is what the
+    // chart was drawn with.
+    s.text = oneDecimal(s.position * 0.1);
+    const float before = c.multiplier;
+    c.multiplier = float(s.position * 0.1);
+    if (c.multiplier != before)
+        emit scaleChanged(i);
+    return true;
+}
+
+bool MonitorModel::enterOffset(int i) {
+    MonitorChannel& c = channels[std::size_t(i)];
+    NumberSetting& s = c.offsetEdit;
+    double v = 0;
+    if (!ValueRules::parseNumber(s.text, v)) {
+        refuse(MonitorField::Offset, i, MsgId::DataIncorrect);
+        return false;
+    }
+    if (v < s.minimum || v > s.maximum) {
+        refuse(MonitorField::Offset, i, MsgId::OutOfRange);
+        s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
+        return false;
+    }
+    InputError = false;
+    s.position = std::clamp(truncated(v), s.minimum, s.maximum);
+    s.text = QString::number(s.position);
+    const qint16 before = c.offset;
+    c.offset = qint16(s.position);
+    if (c.offset != before)
+        emit scaleChanged(i);
+    return true;
+}
+
+bool MonitorModel::enterTriggerLevel() {
+    NumberSetting& s = triggerLevelEdit;
+    double v = 0;
+    if (!ValueRules::parseNumber(s.text, v)) {
+        refuse(MonitorField::TriggerLevel, 0, MsgId::DataIncorrect);
+        return false;
+    }
+    // Checked against the level's own range whatever the Y maximum is.
+    if (v < s.minimum || v > s.maximum) {
+        refuse(MonitorField::TriggerLevel, 0, MsgId::OutOfRange);
+        s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
+        return false;
+    }
+    InputError = false;
+    s.position = std::clamp(truncated(v), s.minimum, s.maximum);
+    TriggerLevel = s.position;
+    return true;
+}
+
+bool MonitorModel::enterTriggerDelay() {
+    NumberSetting& s = triggerDelayEdit;
+    double v = 0;
+    if (!ValueRules::parseNumber(s.text, v)) {
+        refuse(MonitorField::TriggerDelay, 0, MsgId::DataIncorrect);
+        return false;
+    }
+    if (v < s.minimum || v > s.maximum) {
+        refuse(MonitorField::TriggerDelay, 0, MsgId::OutOfRange);
+        s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
+        return false;
+    }
+    InputError = false;
+    s.position = std::clamp(truncated(v), s.minimum, s.maximum);
+    return true;
+}
+
+bool MonitorModel::enterYMaximum() {
+    NumberSetting& s = yMaximumEdit;
+    double v = 0;
+    if (!ValueRules::parseNumber(s.text, v)) {
+        refuse(MonitorField::YMaximum, 0, MsgId::DataIncorrect);
+        return false;
+    }
+    if (v < s.minimum || v > s.maximum) {
+        refuse(MonitorField::YMaximum, 0, MsgId::OutOfRange);
+        s.position = v < s.minimum ? s.minimum : s.maximum;
+        s.text = QString::number(s.position);
+        return false;
+    }
+    InputError = false;
+    // A value off the up-down's steps (150.5) scales the axis as typed; the up-down holds
+    // its whole part.
+    axisMaximum = v;
+    s.position = std::clamp(truncated(v), s.minimum, s.maximum);
+    return true;
+}
+
+bool MonitorModel::enterTimeBase() {
+    NumberSetting& s = timeBaseEdit;
+    double v = 0;
+    if (!ValueRules::parseNumber(s.text, v)) {
+        refuse(MonitorField::TimeBase, 0, MsgId::DataIncorrect);
+        return false;
+    }
+    const double ms = std::round(v * 1000);
+    if (ms < s.minimum || ms > s.maximum) {
+        refuse(MonitorField::TimeBase, 0, MsgId::OutOfRange);
+        s.position = ms < s.minimum ? s.minimum : s.maximum;
+        s.text = oneDecimal(s.position * 0.001);
+        return false;
+    }
+    InputError = false;
+    s.position = std::clamp(truncated(v * 1000), s.minimum, s.maximum);
+    s.text = oneDecimal(s.position * 0.001);
+    return true;
+}
+
+void MonitorModel::step(MonitorField field, int channel, int p) {
+    if ((field == MonitorField::Multiplier || field == MonitorField::Offset) &&
+        (channel < 0 || channel >= kMonitorChannels))
+        return;
+    NumberSetting& s = settingRef(field, channel);
+    const bool inRange = p >= s.minimum && p <= s.maximum;
+    p = std::clamp(p, s.minimum, s.maximum);
+    switch (field) {
+    case MonitorField::Multiplier: {
+        s.position = p;
+        s.text = oneDecimal(p * 0.1);
+        MonitorChannel& c = channels[std::size_t(channel)];
+        if (inRange && c.multiplier != float(p * 0.1)) {
+            c.multiplier = float(p * 0.1);
+            emit scaleChanged(channel);
+        }
+        break;
+    }
+    case MonitorField::Offset: {
+        s.position = p;
+        s.text = QString::number(p);
+        MonitorChannel& c = channels[std::size_t(channel)];
+        if (inRange && c.offset != qint16(p)) {
+            c.offset = qint16(p);
+            emit scaleChanged(channel);
+        }
+        break;
+    }
+    case MonitorField::TriggerLevel:
+    case MonitorField::YMaximum:
+        // The arrows write the edit; its check applies it.
+        s.text = QString::number(p);
+        enter(field, channel);
+        return;
+    case MonitorField::TriggerDelay:
+        s.position = p;
+        s.text = QString::number(p);
+        break;
+    case MonitorField::TimeBase:
+        s.position = p;
+        s.text = oneDecimal(p * 0.001);
+        break;
+    }
+    notify();
+}
+
+// ---- Trigger ------------------------------------------------------------------------------------
+
+void MonitorModel::triggerDisplay() {
+    TriggerChannel = std::clamp(triggerSourceIndex, 0, kMonitorChannels - 1);
+    sourceLabelEnabled = channels[std::size_t(TriggerChannel)].active();
+}
+
+void MonitorModel::setTriggerChecked(bool on) {
+    triggerChecked = on;
+    triggerDisplay();
+    notify();
+}
+
+void MonitorModel::clickTriggerSource(int i) {
+    if (i < 0 || i >= kMonitorChannels || !triggerChecked || !triggerEnabled || ctx_.MonitorRunning ||
+        opt_.CntMon.checked())
+        return;
+    triggerSourceIndex = i;
+    triggerDisplay();
+    notify();
+}
+
+void MonitorModel::nextTriggerSource() {
+    if (!triggerChecked || !triggerEnabled)
+        return;
+    // Through CH1..CH(ChannelSlots) only; a source past them is left by the first step.
+    int c = triggerSourceIndex;
+    for (int tries = 0; tries <= ChannelSlots; ++tries) {
+        ++c;
+        if (c >= ChannelSlots)
+            c = 0;
+        if (channels[std::size_t(c)].checked) {
+            triggerSourceIndex = c;
+            break;
+        }
+    }
+    triggerDisplay();
+    notify();
+}
+
+void MonitorModel::setTriggerSourceIndex(int i) {
+    triggerSourceIndex = i >= 0 && i < kMonitorChannels ? i : 0;
+    notify();
+}
+
+void MonitorModel::setSlope(int slope) {
+    triggerSlope = slope >= 0 && slope <= 2 ? slope : 0;
+    notify();
+}
+
+void MonitorModel::nextSlope() {
+    if (!triggerEnabled)
+        return;
+    setSlope((triggerSlope + 1) % 3);
+}
+
+QString MonitorModel::slopeText() const {
+    return slopeTexts.value(triggerSlope);
+}
+
+void MonitorModel::setZoomChecked(bool on) {
+    zoomChecked = on;
+    notify();
+}
+
+// ---- Recount ------------------------------------------------------------------------------------
+
+void MonitorModel::recount(TimeBaseRule rule) {
+    ChannelSlots = 10;
+    ActiveCount = 0;
+    for (MonitorChannel& c : channels) {
+        if (c.active()) {
+            ++ActiveCount;
+            c.controlsEnabled = true;
+            if (lists.changedUnit(c.item) != kNoUnit)
+                c.unitEnabled = true;
+        } else {
+            c.controlsEnabled = false;
+            c.unitEnabled = false;
+        }
+    }
+    if (ActiveCount < 1) {
+        startEnabled = false;
+    } else if (PortOk) {
+        startEnabled = true;
+    }
+    for (bool status : {AlarmChk, TripChk}) {
+        if (status) {
+            --ChannelSlots;
+            ++ActiveCount;
+        }
+    }
+    ScrollingSeries = 0;
+    if (!channels[0].checked) {
+        for (int j = 1; j < kMonitorChannels; ++j) {
+            if (channels[std::size_t(j)].checked) {
+                ScrollingSeries = j;
+                break;
+            }
+        }
+    }
+    sourceLabelEnabled = channels[std::size_t(std::clamp(TriggerChannel, 0, kMonitorChannels - 1))].active();
+
+    if (ActiveCount >= 1) {
+        PointsPerChannel = std::min(opt_.MonRecPoint.position() / ActiveCount, kMaxSampleTimes - 1);
+        NumberSetting& t = timeBaseEdit;
+        t.minimum = MinItemTime * ActiveCount * 5;
+        // A slow link can need more than the longest time base; the window must still take one.
+        t.maximum = std::max(kTimeBaseMaximum, t.minimum);
+        if (rule == TimeBaseRule::Reset || t.position < t.minimum) {
+            t.position = t.minimum;
+            t.text = oneDecimal(t.minimum * 0.001);
+        } else if (t.position > t.maximum) {
+            t.position = t.maximum;
+            t.text = oneDecimal(t.maximum * 0.001);
+        }
+        if (opt_.CntMon.checked())
+            UpdateContinuousTimeBase();
+    }
+}
+
+int MonitorModel::UpdateContinuousTimeBase() {
+    ContMinutes = opt_.CntMonTime.position();
+    ContSecondsPerPoint = std::max(1, opt_.CntMonSmp.position());
+    const unsigned samples = unsigned(ContMinutes) * 60u / unsigned(ContSecondsPerPoint);
+    const long long size = (110LL * samples - 17930) / 1000;
+    ContSizeText = QString::number(size < 0 ? 1 : size);
+    // Before any channel was active there is no share yet: one item takes all points.
+    const int points = PointsPerChannel > 0 ? PointsPerChannel : std::max(1, opt_.MonRecPoint.position());
+    const float r = float(double(ContMinutes) * samples / points);
+    int k = 1;
+    while (float(ContSecondsPerPoint) * 5 * k <= r && k < 100000)
+        ++k;
+    ContStepFactor = k;
+    const int shown = ContSecondsPerPoint * k * 5;
+    ContTimeVal = QString::number(shown);
+    return shown;
+}
+
+int MonitorModel::markerTop(int plotTop, int plotBottom) const {
+    const double half = axisMaximum * 0.5;
+    double level = TriggerLevel;
+    ValueRules::parseNumber(triggerLevelEdit.text, level);
+    const int h = (plotBottom - plotTop) / 2;
+    if (!(half > 0))
+        return plotTop + h - kMarkerOffset;
+    return int(std::lround((half - level) * h / half + plotTop + h - kMarkerOffset));
+}
+
+// ---- Window life ---------------------------------------------------------------------------------
+
+void MonitorModel::FormShow() {
+    InputError = false;
+    DriveRunRequest = false;
+    DriveStopRequest = false;
+    notify();
+}
+
+bool MonitorModel::FormCloseQuery() {
+    if (ctx_.MonitorRunning)
+        return false;
+    MonitorBatch batch(*this);
+    // An edit that cannot take the focus could never be corrected: it goes back to the value
+    // its up-down holds instead of keeping the window open for ever.
+    for (MonitorChannel& c : channels) {
+        if (c.shown && c.controlsEnabled)
+            continue;
+        c.multiplierEdit.text = oneDecimal(c.multiplierEdit.position * 0.1);
+        c.offsetEdit.text = QString::number(c.offsetEdit.position);
+    }
+    if (continuousMode)
+        timeBaseEdit.text = oneDecimal(timeBaseEdit.position * 0.001);
+    if (!enter(MonitorField::TimeBase))
+        return false;
+    for (int i = 0; i < kMonitorChannels; ++i)
+        if (!enter(MonitorField::Multiplier, i))
+            return false;
+    for (int i = 0; i < kMonitorChannels; ++i)
+        if (!enter(MonitorField::Offset, i))
+            return false;
+    return !InputError;
+}

@@ -1,0 +1,283 @@
+#include "report/BandReport.h"
+
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+// Text is drawn in a coordinate system this many times finer than the design unit: a pixel
+// size is a whole number, and 8 points are 10.67 design units.
+constexpr double kTextScale = 16.0;
+constexpr double kEpsilon = 1e-6;
+
+QFont fineFont(const FontSpec& spec) {
+    QFont f(spec.family);
+    f.setPixelSize(std::max(1, int(std::lround(spec.pointSize * kDesignDpi / 72.0 * kTextScale))));
+    f.setBold(spec.bold);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setKerning(false);
+    return f;
+}
+
+QRectF scaled(const QRectF& r, double k) {
+    return QRectF(r.x() * k, r.y() * k, r.width() * k, r.height() * k);
+}
+
+double bandsHeight(const std::vector<Band>& bands) {
+    double h = 0;
+    for (const Band& b : bands)
+        h += b.height;
+    return h;
+}
+
+void drawFrame(QPainter& p, const QRectF& r, int sides, const QColor& color = Qt::black) {
+    if (sides & FrameLeft)
+        p.fillRect(QRectF(r.left(), r.top(), 1, r.height()), color);
+    if (sides & FrameRight)
+        p.fillRect(QRectF(r.right() - 1, r.top(), 1, r.height()), color);
+    if (sides & FrameTop)
+        p.fillRect(QRectF(r.left(), r.top(), r.width(), 1), color);
+    if (sides & FrameBottom)
+        p.fillRect(QRectF(r.left(), r.bottom() - 1, r.width(), 1), color);
+}
+
+} // namespace
+
+QPageSize pageSizeOf(Paper paper) {
+    switch (paper) {
+    case Paper::A3:
+        return QPageSize(QPageSize::A3);
+    case Paper::A5:
+        return QPageSize(QPageSize::A5);
+    case Paper::B4:
+        return QPageSize(QPageSize::B4);
+    case Paper::B5:
+        return QPageSize(QPageSize::B5);
+    case Paper::A4:
+        break;
+    }
+    return QPageSize(QPageSize::A4);
+}
+
+QPageLayout pageLayoutOf(const PageFormat& format) {
+    return QPageLayout(pageSizeOf(format.paper),
+                       format.portrait ? QPageLayout::Portrait : QPageLayout::Landscape, format.marginsMm,
+                       QPageLayout::Millimeter);
+}
+
+QSizeF paperSizeInDesign(const PageFormat& format) {
+    const QSizeF mm = pageSizeOf(format.paper).size(QPageSize::Millimeter);
+    const QSizeF d(mmToDesign(mm.width()), mmToDesign(mm.height()));
+    return format.portrait ? d : d.transposed();
+}
+
+QSizeF printableSizeInDesign(const PageFormat& format) {
+    const QSizeF paper = paperSizeInDesign(format);
+    const QMarginsF& m = format.marginsMm;
+    return QSizeF(std::max(0.0, paper.width() - mmToDesign(m.left() + m.right())),
+                  std::max(0.0, paper.height() - mmToDesign(m.top() + m.bottom())));
+}
+
+QString installedFamily(const QString& family) {
+    return QFontInfo(QFont(family)).family();
+}
+
+double textWidth(const FontSpec& font, const QString& text) {
+    return QFontMetricsF(fineFont(font)).horizontalAdvance(text) / kTextScale;
+}
+
+double lineHeight(const FontSpec& font) {
+    return QFontMetricsF(fineFont(font)).height() / kTextScale;
+}
+
+double wrappedHeight(const FontSpec& font, const QString& text, double width) {
+    const QRectF r = QFontMetricsF(fineFont(font))
+                         .boundingRect(QRectF(0, 0, std::max(1.0, width) * kTextScale, 1e9),
+                                       Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    return r.height() / kTextScale;
+}
+
+ReportPages::ReportPages(ReportDocument document) : doc_(std::move(document)) {
+    paginate();
+}
+
+void ReportPages::paginate() {
+    pages_.clear();
+    const double height = printableSizeInDesign(doc_.format).height();
+    const double top = bandsHeight(doc_.pageHeader) + bandsHeight(doc_.columnHeader);
+    footerTop_ = std::max(top, height - bandsHeight(doc_.pageFooter));
+    const int n = int(doc_.details.size());
+    int i = 0;
+    while (i < n) {
+        PageRange page{i, 0};
+        double y = top;
+        while (i < n &&
+               (page.detailCount == 0 || y + doc_.details[size_t(i)].height <= footerTop_ + kEpsilon)) {
+            y += doc_.details[size_t(i)].height;
+            ++i;
+            ++page.detailCount;
+        }
+        pages_.push_back(page);
+    }
+    if (pages_.empty())
+        pages_.push_back(PageRange{});
+}
+
+void ReportPages::paintBand(QPainter& p, const Band& band, double top, int pageNumber) const {
+    const double width = printableSizeInDesign(doc_.format).width();
+    p.save();
+    p.translate(0, top);
+    for (const ImageItem& img : band.images) {
+        if (!img.image.isNull())
+            p.drawImage(img.rect, img.image);
+        if (img.frame)
+            drawFrame(p, img.rect, FrameAll);
+    }
+    for (const RectItem& r : band.rects)
+        p.fillRect(r.rect, r.color);
+    drawFrame(p, QRectF(0, 0, width, band.height), band.frame);
+
+    const QLocale locale = QLocale::system();
+    for (const TextItem& t : band.texts) {
+        QString text = t.text;
+        switch (t.sys) {
+        case SysData::Date:
+            text = locale.toString(doc_.printedAt.date(), QLocale::ShortFormat);
+            break;
+        case SysData::Time:
+            text = doc_.printedAt.time().toString(QStringLiteral("HH:mm:ss"));
+            break;
+        case SysData::PageNumber:
+            text = QString::number(pageNumber);
+            break;
+        case SysData::None:
+            break;
+        }
+        if (text.isEmpty())
+            continue;
+        p.save();
+        if (t.clip)
+            p.setClipRect(t.rect, Qt::IntersectClip);
+        p.scale(1.0 / kTextScale, 1.0 / kTextScale);
+        p.setFont(fineFont(t.font));
+        p.setPen(t.color);
+        int flags = int(t.alignment);
+        if (t.wrap)
+            flags |= Qt::TextWordWrap;
+        if (!t.clip)
+            flags |= Qt::TextDontClip;
+        p.drawText(scaled(t.rect, kTextScale), flags, text);
+        p.restore();
+    }
+    p.restore();
+}
+
+void ReportPages::paintPage(QPainter& p, int index) const {
+    if (index < 0 || index >= pageCount())
+        return;
+    const PageRange& range = pages_[size_t(index)];
+    const int pageNumber = index + 1;
+    double y = 0;
+    for (const Band& b : doc_.pageHeader) {
+        paintBand(p, b, y, pageNumber);
+        y += b.height;
+    }
+    for (const Band& b : doc_.columnHeader) {
+        paintBand(p, b, y, pageNumber);
+        y += b.height;
+    }
+    const double width = printableSizeInDesign(doc_.format).width();
+    for (int i = range.firstDetail; i < range.firstDetail + range.detailCount; ++i) {
+        const Band& b = doc_.details[size_t(i)];
+        if (y + b.height > footerTop_ + kEpsilon) {
+            // Taller than a page: cut at the footer.
+            p.save();
+            p.setClipRect(QRectF(0, y, width, std::max(0.0, footerTop_ - y)), Qt::IntersectClip);
+            paintBand(p, b, y, pageNumber);
+            p.restore();
+        } else {
+            paintBand(p, b, y, pageNumber);
+        }
+        y += b.height;
+    }
+    y = footerTop_;
+    for (const Band& b : doc_.pageFooter) {
+        paintBand(p, b, y, pageNumber);
+        y += b.height;
+    }
+}
+
+void ReportPages::paintSheet(QPainter& p, int index) const {
+    const QSizeF paper = paperSizeInDesign(doc_.format);
+    p.save();
+    p.fillRect(QRectF(QPointF(0, 0), paper), Qt::white);
+    p.translate(mmToDesign(doc_.format.marginsMm.left()), mmToDesign(doc_.format.marginsMm.top()));
+    paintPage(p, index);
+    p.restore();
+}
+
+QImage ReportPages::renderPage(int index, double scale) const {
+    const QSizeF paper = paperSizeInDesign(doc_.format) * scale;
+    QImage image(std::max(1, int(std::ceil(paper.width()))), std::max(1, int(std::ceil(paper.height()))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.scale(scale, scale);
+    paintSheet(p, index);
+    return image;
+}
+
+bool ReportPages::print(QPrinter& printer, QString* error) const {
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    printer.setDocName(doc_.title);
+    // The whole sheet is ours: the margins are placed here to the exact millimetre, whatever
+    // the printer would round them to.
+    QPageLayout layout = pageLayoutOf(doc_.format);
+    layout.setMode(QPageLayout::FullPageMode);
+    if (!printer.setPageLayout(layout)) {
+        if (!printer.setPageSize(pageSizeOf(doc_.format.paper)))
+            return fail(QStringLiteral("The printer does not take the paper size %1.")
+                            .arg(pageSizeOf(doc_.format.paper).name()));
+        printer.setPageOrientation(doc_.format.portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
+    }
+    printer.setFullPage(true);
+    QPainter p;
+    if (!p.begin(&printer))
+        return fail(
+            printer.outputFileName().isEmpty()
+                ? QStringLiteral("The printer \"%1\" could not be opened.").arg(printer.printerName())
+                : QStringLiteral("The file \"%1\" could not be written.").arg(printer.outputFileName()));
+    // Pictures here are line art (the monitor chart): JPEG would blur its lines and digits.
+    p.setRenderHint(QPainter::LosslessImageRendering);
+    const double scale = printer.resolution() / kDesignDpi;
+    for (int i = 0; i < pageCount(); ++i) {
+        if (i > 0 && !printer.newPage()) {
+            p.end();
+            return fail(QStringLiteral("The printer stopped after page %1.").arg(i));
+        }
+        p.save();
+        p.scale(scale, scale);
+        p.translate(mmToDesign(doc_.format.marginsMm.left()), mmToDesign(doc_.format.marginsMm.top()));
+        paintPage(p, i);
+        p.restore();
+    }
+    if (!p.end())
+        return fail(QStringLiteral("The pages could not be finished."));
+    return true;
+}
+
+} // namespace report

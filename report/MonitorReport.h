@@ -1,0 +1,104 @@
+#pragma once
+// The printed page of a monitor run: drive type and form, date, time and comment; the chart
+// as a picture; the time base, scope and trigger settings; and a table with one row per
+// channel (number, on or off, item, multiplier, offset, least and greatest value, first and
+// last value), each row in the colour of its curve.
+//
+// The page is always A4 portrait: the page set-up gives it margins, row height, font and the
+// header items, not paper or orientation. Laid out without a window from plain texts, so
+// that whoever holds the monitor's state only has to fill MonitorReportData.
+#include "report/BandReport.h"
+#include "report/PageSetup.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace report {
+
+enum MonitorColumn {
+    MC_Channel = 0,
+    MC_State,
+    MC_Item,
+    MC_Multiplier,
+    MC_Offset,
+    MC_Minimum,
+    MC_Maximum,
+    MC_First,
+    MC_Last,
+    MC_Count
+};
+using MonitorRowTexts = std::array<QString, MC_Count>;
+
+// What a value column prints when there is no value.
+inline const QString kNoValue = QStringLiteral("-");
+
+struct MonitorReportRow {
+    MonitorRowTexts texts; // "ON"/"OFF" in MC_State, kNoValue where there is no value
+    QColor color = Qt::black;
+};
+
+// The report's own captions (language file) and those of the monitor window it repeats.
+struct MonitorReportCaptions {
+    MonitorRowTexts columns{"CH",   "Monitor", "Title", "Multi.", "Offset",
+                            "Min.", "Max.",    "Start", "Stop"}; // "PrintMon" Label2..9
+    QString time = QStringLiteral("Time");                       // "Monitor" Label22
+    QString timeUnit = QStringLiteral("(s/div)");                // "Monitor" Label23
+    QString scope = QStringLiteral("Zoom");                      // "Monitor" Label24
+    QString scopeUnit = QStringLiteral("(%)");                   // after the scope value
+    QString triggerSource = QStringLiteral("Trigger Sourse");    // "Monitor" Label81
+    QString triggerLevel = QStringLiteral("Trigger Level");      // "Monitor" Label83
+    QString triggerSlope = QStringLiteral("Trigger Slope");      // "Monitor" Label82
+    QString triggerDelay = QStringLiteral("Trigger Delay");      // "Monitor" Label84
+};
+
+// The monitor's settings at the time of printing, as its window shows them.
+struct MonitorReportSettings {
+    bool continuous = false;    // continuous recording (option "Continuous")
+    QString timeBase;           // seconds per division of the last run, as the chart shows it
+    QString continuousTimeBase; // seconds per division of continuous recording
+    QString scope;              // percent of the record in view, as typed
+    int scopePosition = 100;    // the same as a number; 100 shows the whole record
+    bool trigger = false;       // "Use Level Trigger"
+    QString triggerSource;      // "CH1" .. "CH10"
+    QString triggerLevel;
+    QString triggerSlope; // "Up", "Down", "Both" (the language's)
+    QString triggerDelay; // percent
+};
+
+// The six lines under the chart: caption and value (": " and the setting) each.
+struct MonitorSettingLine {
+    QString caption;
+    QString value;
+};
+std::array<MonitorSettingLine, 6> monitorSettingLines(const MonitorReportCaptions& captions,
+                                                      const MonitorReportSettings& settings);
+
+// The chart picture's frame as laid out on a page wide enough for it; a picture of another
+// size is stretched into the frame.
+inline constexpr int kChartPictureWidth = 709;
+inline constexpr int kChartPictureHeight = 273;
+
+struct MonitorReportData {
+    QString title = QStringLiteral("KVR260X"); // language "Print"/"Title": the document's name
+    QString typeForm;                          // drive type followed by its form
+    MonitorReportCaptions captions;
+    MonitorReportSettings settings;
+    std::vector<MonitorReportRow> rows; // CH1 first
+    QImage chart;
+    QDateTime printedAt;
+};
+
+// The separators of the table for a printable width W: the design positions scaled to W
+// (truncated).
+std::array<int, 8> monitorColumnSeparators(int printableWidth);
+
+// The page: A4 portrait, the page set-up's margins (fractions kept), row height, font size
+// and face (`face`, the one that really prints) and header items.
+ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetup& setup,
+                                   const QString& face);
+
+} // namespace report

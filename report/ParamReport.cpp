@@ -1,0 +1,274 @@
+#include "report/ParamReport.h"
+
+#include <QFontDatabase>
+#include <QHash>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+const QString kSevenSegmentFace = QStringLiteral("DSEG7 Classic");
+const QString kValueSample = QStringLiteral("00000.00");
+const QString kUnitSample = QStringLiteral("0000000");
+
+bool parseWholeNumber(const QString& text, qint64& value) {
+    bool ok = false;
+    value = text.trimmed().toLongLong(&ok, 10);
+    return ok;
+}
+
+int widthOf(const FontSpec& font, const QString& text) {
+    return int(std::ceil(textWidth(font, text) - 1e-9));
+}
+
+} // namespace
+
+std::vector<ParamRowTexts> buildParamReportRows(const ParamReportSource& source) {
+    std::vector<ParamRowTexts> out;
+    const int last = std::min(source.lastIndex, int(source.rows.size()) - 1);
+    QHash<QString, int> indexOf;
+    for (int i = int(source.rows.size()) - 1; i >= 0; --i)
+        indexOf.insert(source.rows[size_t(i)].comNo, i);
+
+    for (int i = 0; i <= last; ++i) {
+        const ParamSourceRow& r = source.rows[size_t(i)];
+        if (source.changedOnly && r.changeIndex == QLatin1String("0"))
+            continue;
+        if (source.blindView && r.blindIndex == QLatin1String("1"))
+            continue;
+        if (source.quickView && r.quick == QLatin1String("0"))
+            continue;
+
+        qint64 mul = 0;
+        const bool mulOk = parseWholeNumber(r.mul, mul) && mul != 0;
+        auto display = [&](const QString& rawText) -> QString {
+            double raw = 0;
+            if (!mulOk || !parseDecimal(rawText, raw) || !source.formatValue)
+                return QString();
+            return source.formatValue(i, raw / double(mul));
+        };
+
+        ParamRowTexts t;
+        t[PC_Title] = r.title.toLower();
+        t[PC_ComNo] = r.comNo;
+        t[PC_Name] = r.name;
+        // The shipment value follows references among the loaded parameters; more steps
+        // than there are parameters means a circle.
+        for (size_t step = 0, j = size_t(i); step <= source.rows.size(); ++step) {
+            const ParamSourceRow& d = source.rows[j];
+            if (d.dIndex == QLatin1String("0")) {
+                t[PC_Shipment] = display(d.defaultText);
+                break;
+            }
+            const int next = indexOf.value(d.defaultText, -1);
+            if (next < 0)
+                break;
+            j = size_t(next);
+        }
+        t[PC_Value] = display(r.value);
+        t[PC_Low] = display(r.lowValue);
+        t[PC_High] = display(r.highValue);
+        t[PC_Unit] = r.unit;
+        t[PC_Changed] = r.changeIndex == QLatin1String("1") ? source.changedMark : kNoChangeMark;
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+ParamReportFaces paramReportFaces(const QString& setupFace) {
+    ParamReportFaces faces;
+    faces.text = printedFace(setupFace);
+    const QStringList families = QFontDatabase::families();
+    const QString led = QString::fromLatin1(kLedFace);
+    if (families.contains(led))
+        faces.led = led;
+    else if (families.contains(kSevenSegmentFace))
+        faces.led = kSevenSegmentFace;
+    else
+        faces.led = faces.text;
+    return faces;
+}
+
+ParamColumns paramColumns(int w) {
+    static constexpr double kFactors[8] = {0.078, 0.156, 0.4958, 0.585, 0.6741, 0.7632, 0.8524, 0.9304};
+    ParamColumns c;
+    c.width = w;
+    for (int k = 0; k < 8; ++k)
+        c.separators[size_t(k)] = int(w * kFactors[k]);
+    c.typeFormLeft = int(w * 0.0111);
+    c.dateLeft = int(w * 0.86);
+    c.timeLeft = int(w * 0.96);
+    c.pageNumberLeft = int(w * 0.454);
+    return c;
+}
+
+ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& setup,
+                                 const ParamReportFaces& faces) {
+    ReportDocument doc;
+    doc.title = data.title;
+    doc.format = setup.pageFormat();
+    doc.printedAt = data.printedAt;
+
+    const int w = int(printableSizeInDesign(doc.format).width());
+    const ParamColumns cols = paramColumns(w);
+    const auto& s = cols.separators;
+    const int afterTitle = s[0], afterComNo = s[1], afterName = s[2], beforeValue = s[3], beforeLow = s[4],
+              beforeHigh = s[5], beforeUnit = s[6], beforeMark = s[7];
+    const int h = setup.cellHeightValue();
+    const bool shipment = setup.printShipment;
+
+    const FontSpec plain{faces.text, double(setup.fontPoints()), false};
+    const FontSpec bold{faces.text, double(setup.fontPoints()), true};
+    const FontSpec led{faces.led, double(setup.fontPoints()), false};
+
+    auto label = [](const FontSpec& font, double left, double top, double width, double height,
+                    const QString& text, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+        TextItem t;
+        t.rect = QRectF(left, top, std::max(1.0, width), height);
+        t.text = text;
+        t.font = font;
+        t.alignment = align;
+        return t;
+    };
+    // A label as wide as its text, centred in [a, b].
+    auto centred = [&](const FontSpec& font, int a, int b, double height, const QString& text) {
+        const int width = widthOf(font, text);
+        return label(font, centredLeft(a, b, width), 0, width, height, text);
+    };
+
+    // ---- Page header: type and form, comment, date, time ------------------------------
+    {
+        Band band;
+        band.height = h;
+        const QString typeForm = setup.printTypeForm ? data.typeForm : QString();
+        const int typeFormWidth = widthOf(plain, typeForm);
+        band.texts.push_back(label(plain, cols.typeFormLeft, 0, typeFormWidth, h, typeForm));
+        if (setup.printDate) {
+            TextItem t = label(plain, cols.dateLeft, 0, 1, h, QString());
+            t.sys = SysData::Date;
+            band.texts.push_back(t);
+        }
+        if (setup.printTime) {
+            // Starts near the right edge and runs into the margin: the margin is not clipped.
+            TextItem t = label(plain, cols.timeLeft, 0, 1, h, QString());
+            t.sys = SysData::Time;
+            band.texts.push_back(t);
+        }
+        const QString comment = setup.printComment ? setup.comment : QString();
+        if (!comment.isEmpty()) {
+            // The comment wraps before the date (or at the edge) and the band grows to hold it.
+            const int left = cols.typeFormLeft + typeFormWidth + 6;
+            const int right = setup.printDate || setup.printTime ? cols.dateLeft - 6 : w;
+            const double wrapWidth = std::max(right - left, 1);
+            const double top = std::max(0.0, (h - lineHeight(plain)) / 2);
+            const double height = wrappedHeight(plain, comment, wrapWidth);
+            TextItem t = label(plain, left, top, wrapWidth, height, comment, Qt::AlignLeft | Qt::AlignTop);
+            t.wrap = true;
+            band.texts.push_back(t);
+            band.height = std::max(double(h), top + height);
+        }
+        doc.pageHeader.push_back(std::move(band));
+    }
+
+    // ---- Column header: captions, separators, underline ---------------------------------
+    {
+        Band band;
+        band.height = h + 3;
+        band.frame = FrameAll;
+        for (int k = 0; k < 8; ++k) {
+            if (k == 2 && !shipment)
+                continue;
+            band.rects.push_back({QRectF(s[size_t(k)], 0, 1, h + 3)});
+        }
+        band.rects.push_back({QRectF(0, h + 3 - 4, w, 1)});
+        const auto& hd = data.headers;
+        band.texts.push_back(centred(plain, 0, afterTitle, h, hd[PC_Title]));
+        band.texts.push_back(centred(plain, afterTitle, afterComNo, h, hd[PC_ComNo]));
+        band.texts.push_back(centred(plain, afterComNo, shipment ? afterName : beforeValue, h, hd[PC_Name]));
+        if (shipment)
+            band.texts.push_back(centred(plain, afterName, beforeValue, h, hd[PC_Shipment]));
+        {
+            const int width = widthOf(bold, hd[PC_Value]);
+            band.texts.push_back(
+                label(bold, half(beforeValue + beforeLow + 2) - half(width), 0, width, h, hd[PC_Value]));
+        }
+        band.texts.push_back(centred(plain, beforeLow, beforeHigh, h, hd[PC_Low]));
+        band.texts.push_back(centred(plain, beforeHigh, beforeUnit, h, hd[PC_High]));
+        band.texts.push_back(centred(plain, beforeUnit, beforeMark, h, hd[PC_Unit]));
+        band.texts.push_back(centred(plain, beforeMark, w, h, hd[PC_Changed]));
+        doc.columnHeader.push_back(std::move(band));
+    }
+
+    // ---- Details ------------------------------------------------------------------------
+    {
+        const QColor valueColor = colorFromColorRef(setup.valueColor);
+        const int valueWidth = widthOf(plain, kValueSample);
+        const int boldValueWidth = widthOf(bold, kValueSample);
+        const int unitWidth = widthOf(plain, kUnitSample);
+        const int nameLeft = afterComNo + 5;
+        const int nameWidth = (shipment ? afterName : beforeValue) - 5 - nameLeft;
+        const double oneLine = lineHeight(plain);
+        auto value = [&](const FontSpec& font, int sampleWidth, int a, int b, const QString& text) {
+            return label(font, centredLeft(a, b, sampleWidth), 0, sampleWidth, h, text,
+                         Qt::AlignRight | Qt::AlignVCenter);
+        };
+
+        Band pattern;
+        pattern.height = h;
+        pattern.frame = FrameLeft | FrameRight | FrameBottom;
+        for (int k = 0; k < 8; ++k) {
+            if (k == 2 && !shipment)
+                continue;
+            pattern.rects.push_back({QRectF(s[size_t(k)], 0, 1, h)});
+        }
+        doc.details.reserve(data.rows.size());
+        for (const ParamRowTexts& row : data.rows) {
+            Band band = pattern;
+            band.texts.reserve(9);
+            {
+                const int width = widthOf(led, row[PC_Title]);
+                band.texts.push_back(
+                    label(led, half(afterTitle - 1) - half(width), 0, width, h, row[PC_Title]));
+            }
+            band.texts.push_back(centred(plain, afterTitle, afterComNo, h, row[PC_ComNo]));
+            {
+                // Wraps inside its column and is cut at the row's height.
+                const bool oneLineFits = textWidth(plain, row[PC_Name]) <= nameWidth;
+                TextItem t =
+                    label(plain, nameLeft, 0, nameWidth, h, row[PC_Name],
+                          Qt::AlignLeft | (oneLineFits || oneLine > h ? Qt::AlignVCenter : Qt::AlignTop));
+                t.wrap = true;
+                t.clip = true;
+                band.texts.push_back(t);
+            }
+            if (shipment)
+                band.texts.push_back(value(plain, valueWidth, afterName, beforeValue, row[PC_Shipment]));
+            {
+                TextItem t = value(bold, boldValueWidth, beforeValue, beforeLow, row[PC_Value]);
+                t.color = valueColor;
+                band.texts.push_back(t);
+            }
+            band.texts.push_back(value(plain, valueWidth, beforeLow, beforeHigh, row[PC_Low]));
+            band.texts.push_back(value(plain, valueWidth, beforeHigh, beforeUnit, row[PC_High]));
+            band.texts.push_back(value(plain, unitWidth, beforeUnit, beforeMark, row[PC_Unit]));
+            band.texts.push_back(centred(plain, beforeMark, w, h, row[PC_Changed]));
+            doc.details.push_back(std::move(band));
+        }
+    }
+
+    // ---- Page footer: page number -------------------------------------------------------
+    {
+        Band band;
+        band.height = h;
+        if (setup.printPageNumber) {
+            TextItem t = label(plain, cols.pageNumberLeft, 0, 1, h, QString());
+            t.sys = SysData::PageNumber;
+            band.texts.push_back(t);
+        }
+        doc.pageFooter.push_back(std::move(band));
+    }
+    return doc;
+}
+
+} // namespace report

@@ -1,0 +1,123 @@
+#pragma once
+// The printed parameter list: one row per parameter (title, communication number, name,
+// optional shipment value, set value, limits, unit, changed mark) under a page header (drive
+// type and form, comment, date, time) and above a page footer (page number).
+//
+// Two steps, both without a window: the rows of the table become the report's texts
+// (buildParamReportRows), then the texts and the page set-up become the pages
+// (layoutParamReport).
+#include "report/BandReport.h"
+#include "report/PageSetup.h"
+
+#include <QString>
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace report {
+
+// One parameter as the data store holds it: the texts of its cells.
+struct ParamSourceRow {
+    QString comNo;  // four hexadecimal digits
+    QString dIndex; // "0": defaultText is the shipment value; else it names another parameter
+    QString defaultText;
+    QString name;
+    QString title;
+    QString unit;
+    QString mul;   // divisor of the raw values, a whole number
+    QString quick; // "0": not in the Quick view
+    QString value; // raw values, whole numbers
+    QString highValue;
+    QString lowValue;
+    QString changeIndex; // "1" changed
+    QString blindIndex;  // "1" hidden by the Blind view
+};
+
+struct ParamReportSource {
+    // Every loaded parameter in index order (a shipment value may name any of them).
+    std::vector<ParamSourceRow> rows;
+    // Index of the last parameter printed (the rows the table shows).
+    int lastIndex = -1;
+    // The table's views: a row prints only when none of them hides it.
+    bool changedOnly = false;
+    bool blindView = false;
+    bool quickView = false;
+    // The display text of a value of parameter `index` (raw value / Mul), as the table
+    // formats it for print: decimal, with the parameter's decimals.
+    std::function<QString(int index, double displayValue)> formatValue;
+    // The changed mark (ChangedMark of the language file).
+    QString changedMark;
+};
+
+enum ParamColumn {
+    PC_Title = 0,
+    PC_ComNo,
+    PC_Name,
+    PC_Shipment,
+    PC_Value,
+    PC_Low,
+    PC_High,
+    PC_Unit,
+    PC_Changed,
+    PC_Count
+};
+using ParamRowTexts = std::array<QString, PC_Count>;
+
+// The mark of an unchanged parameter.
+inline const QString kNoChangeMark = QStringLiteral("      ");
+
+// The printed rows, in table order. A value cell that cannot be shown (a value or Mul that
+// is no whole number, a Mul of 0, a shipment value whose chain of references names no
+// loaded parameter or goes round in a circle) prints empty; the row still prints.
+std::vector<ParamRowTexts> buildParamReportRows(const ParamReportSource& source);
+
+// Everything the pages show apart from the page set-up.
+struct ParamReportData {
+    QString title = QStringLiteral("KVR260X"); // language "Print"/"Title"
+    QString typeForm;                          // drive type followed by its form
+    ParamRowTexts headers{"Title",      "Comm. No.", "Function", "Default", "Set Val.",
+                          "Low limit.", "Up limit.", "Unit",     "Notes"}; // "General" Message22..30
+    std::vector<ParamRowTexts> rows;
+    QDateTime printedAt;
+};
+
+// The faces the parameter list prints with.
+inline constexpr const char* kLedFace = "HXK52LED";
+struct ParamReportFaces {
+    QString text; // every label but the titles
+    QString led;  // the title column
+};
+// The faces that will really print: the page set-up's face and the LED face, each replaced
+// by what the machine substitutes when it is not installed (the LED face by the installed
+// seven-segment face first).
+ParamReportFaces paramReportFaces(const QString& setupFace);
+
+// Horizontal positions of the columns for a printable width W (design units): the eight
+// separators (after the title, after the number, after the name, before the set value, the
+// low limit, the high limit, the unit, the changed mark) and the header item positions.
+struct ParamColumns {
+    int width = 0;
+    std::array<int, 8> separators{};
+    int typeFormLeft = 0;
+    int dateLeft = 0;
+    int timeLeft = 0;
+    int pageNumberLeft = 0;
+};
+ParamColumns paramColumns(int printableWidth);
+
+// "Half" as the layout means it: integer division by 2, truncating toward zero.
+inline int half(int v) {
+    return v / 2;
+}
+// The left edge of a label `width` wide centred in [a, b].
+inline int centredLeft(int a, int b, int width) {
+    return half(a + b) - half(width);
+}
+
+// The pages' bands. Column positions follow paramColumns(); the value labels are as wide as
+// the sample "00000.00" (the unit "0000000") centred in their column, and values end at
+// the right edge of that sample.
+ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& setup,
+                                 const ParamReportFaces& faces);
+
+} // namespace report

@@ -1,0 +1,56 @@
+#include "table/ParameterHelp.h"
+
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "table/ParameterTable.h"
+
+ParameterHelp::ParameterHelp(ParameterTable& core, const ProgramContext& context, const Options& options,
+                             ShowPage show)
+    : core_(core), context_(context), options_(options), show_(std::move(show)) {
+    core_.commands().setAvailable(TableCommand::ParaHelp, true);
+}
+
+QString ParameterHelp::pageOfTitle(const QString& title) {
+    if (title.isEmpty() || title.contains(u'/') || title.contains(u'\\') ||
+        title.contains(QLatin1String("..")))
+        return QString();
+    return QStringLiteral("html/") + title.toLower() + QStringLiteral(".htm");
+}
+
+ParameterHelp::Page ParameterHelp::pageOfRow(int row) const {
+    if (context_.ParaHelpFilePath.isEmpty() || core_.indexOfRow(row) < 0)
+        return {};
+    if (options_.WinHelpSlct.checked())
+        return {context_.ParaHelpFilePath, QString()};
+    const QString page = pageOfTitle(core_.grid().cell(TC_Title, row));
+    if (page.isEmpty())
+        return {};
+    return {context_.ParaHelpFilePath, page};
+}
+
+void ParameterHelp::PopParaHelpClick() {
+    if (!core_.commands().enabled(TableCommand::ParaHelp))
+        return;
+    openRow(core_.CursorRow);
+}
+
+void ParameterHelp::openRow(int row) {
+    const Page p = pageOfRow(row);
+    if (p.helpFile.isEmpty())
+        return;
+    if (show_ && show_(p.helpFile, p.page))
+        return;
+    // Name what is missing: the whole help when its folder is gone, else the one page.
+    const bool helpThere = Paths::exists(p.helpFile);
+    const QString missing = helpThere ? Paths::join(Paths::normalize(p.helpFile),
+                                                    p.page.isEmpty() ? QStringLiteral("index.htm") : p.page)
+                                      : Paths::normalize(p.helpFile);
+    if (reported_.contains(missing))
+        return;
+    reported_.insert(missing);
+    const QString text = helpThere ? QStringLiteral("The help page %1 is not found.")
+                                   : QStringLiteral("The parameter help %1 is not found.");
+    Prompter::instance().message(text.arg(missing), context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+}

@@ -1,0 +1,331 @@
+// Whole transfers against the simulated drive on a pseudo-terminal while it misbehaves: late
+// replies (just past the time-out), lost replies, bad sums, noise and exceptions. Whatever
+// fails must be marked and listed, and nothing may be stored from a reply that answered
+// another request. A drive that stops altogether brings the Abort/Retry/Ignore box.
+#include "support/DrivesimProcess.h"
+#include "support/TransferFixture.h"
+
+#include "link/ResultText.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <csignal>
+#include <utility>
+
+using namespace transfertest;
+
+namespace {
+
+constexpr int kTimeoutMs = 80;
+constexpr int kLateMs = kTimeoutMs + 25; // just past the time-out
+
+struct FaultCase {
+    const char* name;
+    SimProtocol protocol;
+    SimFaultKind kind;
+    int runs; // whole-table jobs: about 5 % of their exchanges are hit
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string caseName(const testing::TestParamInfo<FaultCase>& info) {
+    return info.param.name;
+}
+
+// Values the drive holds for a run: neighbours differ, so a value taken from the wrong reply
+// shows. 32-bit values fit a MODBUS register.
+std::int64_t driveValue(int index, int run) {
+    switch (index) {
+    case kFreq:
+        return 100 + run * 7;
+    case kBias:
+        return -1 - run % 90;
+    case kRef:
+        return 2000 + run * 3;
+    case kPos:
+        return 20000 + run;
+    case kOffset:
+        return 3000 + run;
+    case kMonitor:
+        return run % 50;
+    case kLocked:
+        return 60 + run % 30;
+    case kBrake:
+        return run % 3;
+    case kLast0:
+        return 4 + run % 5;
+    case kAccess:
+        return 500 + run;
+    case kCpu:
+        return 100 + run;
+    default:
+        return -1; // the identity stays as the drive has it
+    }
+}
+
+class TransferFaults : public testing::TestWithParam<FaultCase> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        rig.store.MainteFlag = true; // every failure is listed
+        rig.link->ReplyTimeout = kTimeoutMs;
+        ASSERT_TRUE(rig.connect());
+        // A silent drive brings its box whatever the options say; three lost replies in a row
+        // can happen at 5 %: go on then.
+        for (int i = 0; i < 20; ++i)
+            rig.prompter.answer(BoxAnswer::Ignore);
+    }
+    void hitReplies() {
+        SimFault f;
+        f.kind = GetParam().kind;
+        f.rate = 0.05;
+        f.lateMs = kLateMs;
+        rig.sim->setFaults({f});
+    }
+    void setDriveValues(int run) {
+        for (int i = 0; i < kCount; ++i)
+            if (driveValue(i, run) >= 0 || i == kBias)
+                rig.setDrive(i, driveValue(i, run));
+    }
+    std::int64_t driveNumber(int index) const {
+        return normaliseRaw(rig.driveRaw(index), parameterIs32(rig.context, index),
+                            parameterIsSigned(rig.context, index));
+    }
+    QString line(int index) const {
+        const QString title = rig.store.ParaDat.cell(PD_FTitle, index + 1);
+        return (title.isEmpty() ? rig.comNo(index) : title) + QStringLiteral(": ") +
+               rig.store.ParaDat.cell(PD_FName, index + 1);
+    }
+    // Marked "2", or for a parameter whose flag is "1" (which keeps it), listed.
+    bool failed(int index, const QStringList& lines) const {
+        const QString flag = rig.flag(index);
+        return flag == QLatin1String("2") || (flag == QLatin1String("1") && lines.contains(line(index)));
+    }
+    static std::string text(const QStringList& lines) { return lines.join(QLatin1Char('|')).toStdString(); }
+    int run(std::uint32_t mode, ResultText& result) {
+        TransferJob job;
+        job.mode = mode;
+        job.lastParaIndex = rig.context.ParaCountAll;
+        job.go = true;
+        TransferEngine engine(rig.context, rig.options, *rig.link);
+        engine.setJob(&job);
+        engine.setResult(&result);
+        engine.start();
+        return engine.errorCount() + engine.differenceCount() * 1000;
+    }
+
+    TransferRig rig{GetParam().protocol, Wire::Pty};
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TransferFaults,
+    testing::Values(FaultCase{"InverterLate", SimProtocol::Inverter, SimFaultKind::Late, 16},
+                    FaultCase{"ModbusLate", SimProtocol::Modbus, SimFaultKind::Late, 16},
+                    FaultCase{"InverterNoReply", SimProtocol::Inverter, SimFaultKind::NoReply, 8},
+                    FaultCase{"ModbusNoReply", SimProtocol::Modbus, SimFaultKind::NoReply, 8},
+                    FaultCase{"InverterChecksum", SimProtocol::Inverter, SimFaultKind::BadCheck, 8},
+                    FaultCase{"ModbusCrc", SimProtocol::Modbus, SimFaultKind::BadCheck, 8},
+                    FaultCase{"InverterGarbage", SimProtocol::Inverter, SimFaultKind::Garbage, 8},
+                    FaultCase{"ModbusGarbage", SimProtocol::Modbus, SimFaultKind::Garbage, 8},
+                    FaultCase{"ModbusException", SimProtocol::Modbus, SimFaultKind::Exception, 8}),
+    caseName);
+
+TEST_P(TransferFaults, ImportStoresOnlyTheDrivesOwnValuesAndMarksAndListsEveryFailure) {
+    hitReplies();
+    int failures = 0;
+    for (int r = 0; r < GetParam().runs; ++r) {
+        setDriveValues(r);
+        ResultText result;
+        const int errors = run(kModeImport, result);
+        QStringList listed;
+        for (int i = 0; i < kCount; ++i) {
+            if (failed(i, result.ResultDisp)) {
+                listed << line(i);
+                continue;
+            }
+            EXPECT_EQ(ParseDecimalPrefix(rig.value(i)), driveNumber(i))
+                << "run " << r << ", " << rig.comNo(i).toStdString() << ": a value no reply of its own gave";
+        }
+        EXPECT_EQ(text(result.ResultDisp.mid(1)), text(listed)) << "run " << r;
+        EXPECT_EQ(errors, listed.size()) << "run " << r;
+        failures += errors;
+    }
+    EXPECT_GT(failures, 0) << "the faults never hit";
+}
+
+TEST_P(TransferFaults, ComparisonWithAnEqualTableFindsNoDifferenceAndListsEveryFailure) {
+    hitReplies();
+    int failures = 0;
+    for (int r = 0; r < GetParam().runs; ++r) {
+        setDriveValues(r);
+        for (int i = 0; i < kCount; ++i)
+            rig.setValue(i, QString::number(driveNumber(i)));
+        ResultText result;
+        const int outcome = run(kModeComparison, result);
+        EXPECT_LT(outcome, 1000) << "run " << r << ": a difference that a wrong reply made";
+        QStringList listed;
+        for (int i = 0; i < kCount; ++i)
+            if (failed(i, result.ResultBuff))
+                listed << line(i);
+        EXPECT_EQ(text(result.ResultBuff.mid(1)), text(listed)) << "run " << r;
+        failures += outcome % 1000;
+    }
+    EXPECT_GT(failures, 0) << "the faults never hit";
+}
+
+TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEveryFailure) {
+    std::vector<SimWrite> log;
+    std::mutex logMutex;
+    rig.sim->setWriteObserver([&](const SimWrite& w) {
+        std::lock_guard lock(logMutex);
+        log.push_back(w);
+    });
+    hitReplies();
+    int failures = 0;
+    for (int r = 0; r < GetParam().runs; ++r) {
+        setDriveValues(r);
+        std::map<QString, std::int64_t> intended;
+        for (int i = 0; i < kCount; ++i) {
+            const std::int64_t v = driveValue(i, r + 1);
+            if (v < 0 && i != kBias)
+                continue;
+            rig.setValue(i, QString::number(v));
+            rig.setChanged(i, true);
+            if (rig.flag(i) != QLatin1String("1"))
+                intended[rig.comNo(i)] = v;
+        }
+        {
+            std::lock_guard lock(logMutex);
+            log.clear();
+        }
+        ResultText result;
+        const int errors = run(kModeExport, result);
+        std::lock_guard lock(logMutex);
+        for (const SimWrite& w : log) {
+            ASSERT_TRUE(intended.count(w.comNo))
+                << "run " << r << ": " << w.comNo.toStdString() << " written";
+            EXPECT_EQ(w.value, intended[w.comNo]) << "run " << r << ", " << w.comNo.toStdString();
+        }
+        QStringList listed;
+        for (int i = 0; i < kCount; ++i) {
+            if (!intended.count(rig.comNo(i)))
+                continue;
+            if (failed(i, result.ResultDisp))
+                listed << line(i);
+            else
+                EXPECT_EQ(driveNumber(i), intended[rig.comNo(i)])
+                    << "run " << r << ", " << rig.comNo(i).toStdString();
+        }
+        EXPECT_EQ(text(result.ResultDisp.mid(1)), text(listed)) << "run " << r;
+        EXPECT_EQ(errors, listed.size());
+        failures += errors;
+        for (int i = 0; i < kCount; ++i)
+            rig.store.ParaDat.setCell(PD_Flag, i + 1,
+                                      i == kLocked ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    EXPECT_GT(failures, 0) << "the faults never hit";
+}
+
+// ---- A drive that stops answering ----
+
+// The process is stopped ("T" in its state).
+bool stopped(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close > 0 && text.mid(close + 2, 1) == "T";
+}
+
+class SilentDrive : public testing::TestWithParam<SimProtocol> {};
+
+INSTANTIATE_TEST_SUITE_P(BothProtocols, SilentDrive,
+                         testing::Values(SimProtocol::Inverter, SimProtocol::Modbus), protocolName);
+
+TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErrorDisplayOff) {
+    if (!QFileInfo(DrivesimProcess::program()).isExecutable())
+        GTEST_SKIP() << "build the drivesim target";
+    TransferRig rig{GetParam(), Wire::Pty};
+    ASSERT_TRUE(rig.loaded);
+    rig.server->close();
+    const QString path = rig.folder.filePath(QStringLiteral("sim-COM1"));
+    DrivesimProcess drive({"--protocol", rig.modbus() ? "modbus" : "inverter", "--data", rig.folder.path(),
+                           "--type", "HXA1", "--cpu", "V100", "--capacity", "-0.75K", "--station", "0"},
+                          path);
+    ASSERT_TRUE(drive.running());
+    rig.link->portPathResolver = [path](const QString&) { return path; };
+    rig.link->ReplyTimeout = 100;
+    ASSERT_FALSE(rig.options.ParaErrDisp.checked());
+    ASSERT_TRUE(rig.connect());
+
+    // The drive stops after the first parameter, once the kernel says it has stopped.
+    const qint64 pid = drive.process.processId();
+    std::size_t writesAtStop = 0;
+    qint64 stoppedAt = 0;
+    class Progress : public WorkView {
+    public:
+        std::function<void()> first;
+        void setStatusText(const QString&) override {}
+        void setNoteText(const QString&, bool) override {}
+        void setProgress(int) override {
+            if (first)
+                std::exchange(first, nullptr)();
+        }
+        void setStartCancelEnabled(bool) override {}
+        void showReadyButtons() override {}
+        void showOkButton(bool) override {}
+        void closeWindow() override {}
+        void repaintNow() override {}
+    } progress;
+    progress.first = [&] {
+        ::kill(pid_t(pid), SIGSTOP);
+        for (int i = 0; i < 500 && !stopped(pid); ++i)
+            QThread::msleep(2);
+        stoppedAt = TickCount();
+        writesAtStop = rig.frameCount();
+    };
+    std::size_t writesAtBox = 0;
+    qint64 boxAt = 0;
+    class BoxClock : public ScriptedPrompter {
+    public:
+        std::function<void()> onBox;
+        BoxAnswer message(const QString& t, const QString& c, BoxIcon i, BoxButtons b, QWidget* p) override {
+            if (onBox)
+                onBox();
+            return ScriptedPrompter::message(t, c, i, b, p);
+        }
+    };
+    BoxClock prompter;
+    prompter.onBox = [&] {
+        boxAt = TickCount();
+        writesAtBox = rig.frameCount();
+    };
+    prompter.answer(BoxAnswer::Abort);
+
+    TransferJob job;
+    job.mode = kModeImport;
+    job.lastParaIndex = rig.context.ParaCountAll;
+    job.go = true;
+    TransferEngine engine(rig.context, rig.options, *rig.link);
+    engine.setJob(&job);
+    engine.setView(&progress);
+    engine.start();
+    ::kill(pid_t(pid), SIGCONT);
+
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::AbortRetryIgnore);
+    ASSERT_GT(writesAtStop, 0u);
+    EXPECT_EQ(writesAtBox - writesAtStop, std::size_t(kSilentDriveExchanges));
+    // Three time-outs (and for MODBUS the quiet the line must keep between them), with room
+    // for a loaded machine.
+    const int timeouts = rig.modbus() ? 2 * kSilentDriveExchanges - 1 : kSilentDriveExchanges;
+    EXPECT_LT(boxAt - stoppedAt, timeouts * 100 + 1000);
+    EXPECT_EQ(rig.frameCount(), writesAtBox) << "Abort ends the job at once";
+}
+
+} // namespace

@@ -1,0 +1,101 @@
+// The monitor's CSV export, byte for byte, with and without the decimal comma.
+#include "monitor/MonitorCsv.h"
+
+#include "support/RecordedRunFixture.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace monitortest;
+
+namespace {
+
+QByteArray readRaw(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString repeat(const char* field, int n, QChar sep) {
+    QStringList l;
+    for (int i = 0; i < n; ++i)
+        l << QString::fromLatin1(field);
+    return l.join(sep);
+}
+
+// The example run: CH1 on ("Output frequency", 0.7, offset 10), samples 12.5 and 13.0.
+MonitorCsvSetup exampleSetup(bool decimalComma) {
+    MonitorCsvSetup s;
+    s.typeName = "QX100";
+    s.formName = "-4037";
+    s.itemCaption = "Monitoring";
+    s.channelCaption = "msg55";
+    s.errorCaption = "msg84";
+    s.errorCount = "0";
+    s.decimalComma = decimalComma;
+    s.channels[0] = {"Output frequency", true, true, 0.7f, 10};
+    for (int c = 1; c < 10; ++c)
+        s.channels[c].itemText = "Output current";
+    return s;
+}
+
+class MonitorCsvTest : public testing::Test {
+protected:
+    MonitorCsvTest() {
+        fillRun(store, exampleHeader(), 2, [](int, int p) { return p == 0 ? 12.5 : 13.0; });
+    }
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    SampleStore store;
+    QTemporaryDir dir;
+};
+
+TEST_F(MonitorCsvTest, ExampleRunIsWrittenByteForByte) {
+    ASSERT_TRUE(MonitorCsv::write(path("t.csv"), exampleSetup(false), store));
+    const QStringList expected = {
+        "QX100-4037",
+        "Monitoring,Output frequency," + repeat("-", 9, u','),
+        "Multi.,0.7," + repeat("1", 9, u','),
+        "Offset,10," + repeat("0", 9, u','),
+        "msg55,(CH1),(CH2),(CH3),(CH4),(CH5),(CH6),(CH7),(CH8),(CH9),(CH10)",
+        "msg840",
+        "0,12.500000," + repeat("0.000000", 9, u','),
+        "50,13.000000," + repeat("0.000000", 9, u','),
+    };
+    EXPECT_EQ(readRaw(path("t.csv")), (expected.join("\r\n") + "\r\n").toUtf8());
+}
+
+TEST_F(MonitorCsvTest, DecimalCommaSeparatesWithSemicolonsEverywhere) {
+    // The system's locale has no say: the option decides.
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::English));
+    const QStringList lines = MonitorCsv::lines(exampleSetup(true), store);
+    QLocale::setDefault(saved);
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[1], "Monitoring;Output frequency;" + repeat("-", 9, u';'));
+    EXPECT_EQ(lines[2], "Multi.;0,7;" + repeat("1", 9, u';'));
+    EXPECT_EQ(lines[3], "Offset;10;" + repeat("0", 9, u';'));
+    EXPECT_EQ(lines[4], "msg55;(CH1);(CH2);(CH3);(CH4);(CH5);(CH6);(CH7);(CH8);(CH9);(CH10)");
+    EXPECT_EQ(lines[6], "0;12,5;" + repeat("0", 9, u';'));
+    EXPECT_EQ(lines[7], "50;13;" + repeat("0", 9, u';'));
+}
+
+TEST_F(MonitorCsvTest, ItemColumnShowsOnlyChannelsThatAreOnWithTheirItemEnabled) {
+    MonitorCsvSetup s = exampleSetup(false);
+    s.channels[0].itemEnabled = false; // on, but its item cannot be chosen: "-", values still written
+    s.channels[2] = {"Output voltage", false, true, 2.5f, 40};
+    const QStringList lines = MonitorCsv::lines(s, store);
+    EXPECT_EQ(lines[1], "Monitoring," + repeat("-", 10, u','));
+    EXPECT_EQ(lines[2], "Multi.,0.7,1,2.5," + repeat("1", 7, u','));
+    EXPECT_EQ(lines[3], "Offset,10,0,40," + repeat("0", 7, u','));
+    EXPECT_TRUE(lines[6].startsWith("0,12.500000,0.000000,0.000000,"));
+}
+
+TEST_F(MonitorCsvTest, BeforeAnyRunOnlyTheHeaderIsWritten) {
+    SampleStore empty;
+    EXPECT_EQ(MonitorCsv::lines(exampleSetup(false), empty).size(), 6);
+    fillRun(store, exampleHeader(), 240, wave);
+    EXPECT_EQ(MonitorCsv::lines(exampleSetup(false), store).size(), 6 + 240);
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+// The monitor's activation against the simulated drive (the drivesim program) on a
+// pseudo-terminal, through the program's own link on the termios port: the speed test, the
+// rated current and voltage read on-line or taken from the table, and the status items.
+#include "support/DrivesimProcess.h"
+#include "support/MonitorFixture.h"
+
+#include "platform/SerialPort.h"
+
+#include <QFileInfo>
+
+namespace {
+
+class MonitorDrivesim : public MonitorFixture {
+protected:
+    void SetUp() override {
+        if (!QFileInfo(DrivesimProcess::program()).isExecutable())
+            GTEST_SKIP() << "build the drivesim target: " << DrivesimProcess::program().toStdString();
+        MonitorFixture::SetUp();
+        linkPath = folder->filePath(QStringLiteral("sim-COM1"));
+        drive = std::make_unique<DrivesimProcess>(shippedHxa1Arguments(folder->path()), linkPath);
+        ASSERT_TRUE(drive->running());
+        ptyLink.portPathResolver = [this](const QString&) { return linkPath; };
+        ptyLink.PortsFound = {QStringLiteral("COM1")};
+        ptyLink.ReplyTimeout = 400; // room for a loaded machine
+        model = std::make_unique<MonitorModel>(context, opts, ptyLink);
+        ASSERT_TRUE(model->BuildMonitorItemLists());
+        model->RestoreMonitorSetup();
+    }
+    void TearDown() override {
+        model.reset();
+        drive.reset();
+        MonitorFixture::TearDown();
+    }
+    void setWorking(const char* comNo, const char* value) {
+        store->UPara.setCell(UP_Value, index(comNo) + 1, QString::fromLatin1(value));
+    }
+
+    QString linkPath;
+    std::unique_ptr<DrivesimProcess> drive;
+    TermiosSerialPort termios;
+    CommLink ptyLink{context, termios, systemClock()};
+};
+
+TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTheStatusItems) {
+    // The table holds other values than the drive, so the source of each base shows.
+    setWorking("FE70", "99");
+    setWorking("FE71", "1234");
+    const double ratedCurrent = driveModel.parameter(QStringLiteral("FE70"))->raw / 10.0;
+    const double ratedVoltage = driveModel.parameter(QStringLiteral("FE71"))->raw / 10.0;
+    ASSERT_GT(ratedCurrent, 0);
+
+    opts.onlineCurrentVoltageBase.setChecked(true);
+    model->FormActivate();
+    EXPECT_TRUE(model->PortOk);
+    EXPECT_TRUE(model->startEnabled);
+    EXPECT_FLOAT_EQ(context.AmpereBase, float(ratedCurrent));
+    EXPECT_FLOAT_EQ(context.VoltBase, float(ratedVoltage));
+    // The speed figure: the measured read plus the margin, rounded down to 50 ms, plus 50.
+    EXPECT_GE(model->ReadTime, 0);
+    EXPECT_EQ(model->MinItemTime, (model->ReadTime + 50) / 50 * 50 + 50);
+    EXPECT_EQ(model->timeBaseEdit.minimum, model->MinItemTime * model->ActiveCount * 5);
+
+    opts.onlineCurrentVoltageBase.setChecked(false);
+    model->FormActivate();
+    EXPECT_FLOAT_EQ(context.AmpereBase, 9.9f);
+    EXPECT_FLOAT_EQ(context.VoltBase, 123.4f);
+
+    struct Case {
+        bool alarm, trip, tripData;
+        bool ch9Shown, ch10Shown;
+        int channelSlots, active;
+    };
+    for (const Case& c :
+         {Case{true, true, true, false, false, 8, 7}, Case{true, false, false, true, false, 9, 6},
+          Case{false, true, true, true, false, 9, 6}, Case{false, false, false, true, true, 10, 5}}) {
+        opts.MonAlrmDisp.setChecked(c.alarm);
+        opts.MonTripDisp.setChecked(c.trip);
+        opts.MonTripDataDisp.setChecked(true);
+        model->FormActivate();
+        EXPECT_EQ(model->AlarmChk, c.alarm);
+        EXPECT_EQ(model->TripChk, c.trip);
+        EXPECT_EQ(model->TripDatas, c.tripData) << c.alarm << c.trip; // only with the trip item
+        EXPECT_EQ(model->channels[8].shown, c.ch9Shown);
+        EXPECT_EQ(model->channels[9].shown, c.ch10Shown);
+        EXPECT_EQ(model->ChannelSlots, c.channelSlots);
+        EXPECT_EQ(model->ActiveCount, c.active);
+    }
+    EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
+}
+
+} // namespace

@@ -1,0 +1,611 @@
+// The monitor's set-up without its window: the lists of the shipped drive types, every typed
+// setting's checks, the recount, the trigger source, the settings section "Monitor" and the
+// activation over the fake port.
+#include "support/MonitorFixture.h"
+
+#include "core/ValueRules.h"
+
+namespace {
+
+using Monitor = MonitorFixture;
+
+// ---- Lists --------------------------------------------------------------------------------
+
+TEST_F(Monitor, ListsComeFromTheDriveTypesInfoIniInFileOrder) {
+    MonitorModel& m = create();
+    ASSERT_TRUE(m.ItemListLoaded);
+    EXPECT_EQ(m.ItemCount, 13);
+    EXPECT_EQ(m.lists.codes.mid(0, 3), (QStringList{"FD00", "FD01", "FD03"}));
+    EXPECT_EQ(m.lists.codes[8], QStringLiteral("FD07-00"));
+    EXPECT_EQ(m.lists.names[0], QStringLiteral("Output frequency"));
+    // Line k of the unit section belongs to item k.
+    EXPECT_EQ(m.lists.unitKeys.size(), 13);
+    EXPECT_EQ(m.lists.normalUnits.size(), 13);
+    EXPECT_EQ(m.lists.changedUnits.size(), 13);
+    EXPECT_EQ(m.lists.normalUnits[2], QStringLiteral("(%)"));
+    EXPECT_EQ(m.lists.changedUnits[2], QStringLiteral("(A)"));
+    EXPECT_EQ(m.lists.alarmBits.size(), 16);
+    EXPECT_EQ(m.lists.alarmNames[0], QStringLiteral("Overcurrent limit"));
+    EXPECT_EQ(m.TripItemCount, 14);
+    EXPECT_EQ(m.lists.tripCodes[4], QStringLiteral("5"));
+    EXPECT_EQ(m.lists.tripNames[4], QStringLiteral("Overvoltage"));
+    EXPECT_EQ(m.KeyCodeIndex, index("FA11"));
+    EXPECT_EQ(m.KeyFlagIndex, index("FA10"));
+    EXPECT_TRUE(prompter.boxes().empty());
+
+    // The language's own names, the same items.
+    loadDriveType("HXA1", "V110", "-2004", "Japanese");
+    m.BuildMonitorItemLists();
+    EXPECT_EQ(m.ItemCount, 13);
+    EXPECT_NE(m.lists.names[0], QStringLiteral("Output frequency"));
+    EXPECT_EQ(m.lists.names[0], IniFile(context.InfoIniPath).readString("HXA1 Monitor (Jap)", "FD00"));
+}
+
+TEST_F(Monitor, ListsAreRebuiltWholeForAnotherDriveType) {
+    MonitorModel& m = create();
+    loadDriveType("HXB3", "V250", "-4015");
+    int rebuilt = 0;
+    QObject::connect(&m, &MonitorModel::listsRebuilt, [&] { ++rebuilt; });
+    m.BuildMonitorItemLists();
+    m.RestoreMonitorSetup();
+    EXPECT_EQ(rebuilt, 1);
+    EXPECT_EQ(m.ItemCount, 11);
+    for (const QStringList* l :
+         {&m.lists.names, &m.lists.unitKeys, &m.lists.normalUnits, &m.lists.changedUnits})
+        EXPECT_EQ(l->size(), 11);
+    EXPECT_EQ(m.lists.codes[7], QStringLiteral("FD07-00"));
+    // Every record points into the new table.
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        EXPECT_EQ(m.channels[i].item, i);
+        EXPECT_EQ(m.ChannelRecs[i].ParaIndex, index(m.lists.codes[i].left(4).toLatin1().constData())) << i;
+    }
+}
+
+TEST_F(Monitor, ATypeWithoutItemsSaysSoOnceAndKeepsTheMonitorCommandOff) {
+    context.LanguageSuffix = QStringLiteral("Ger"); // no section for it
+    model = std::make_unique<MonitorModel>(context, opts, link);
+    std::vector<bool> command;
+    QObject::connect(model.get(), &MonitorModel::monitorCommandEnabled,
+                     [&](bool on) { command.push_back(on); });
+    writeMonitorKeys({{"Inv1", "HXA1"}, {"Inv3", "V110"}, {"Select6", "1"}});
+    EXPECT_FALSE(model->BuildMonitorItemLists());
+    model->RestoreMonitorSetup();
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(MsgId::NoItemsToShow));
+    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(command, std::vector<bool>{false});
+    EXPECT_TRUE(model->lists.codes.isEmpty());
+    EXPECT_FALSE(model->channels[5].checked);              // nothing read
+    EXPECT_EQ(monitorKey("Select6"), QStringLiteral("1")); // nothing erased
+    EXPECT_FALSE(model->WriteMonitorSetup());
+}
+
+// ---- Items ----------------------------------------------------------------------------------
+
+TEST_F(Monitor, AnItemGivesItsCodeBitRecordAndUnits) {
+    MonitorModel& m = create();
+    struct Case {
+        int item;
+        const char* code;
+        const char* bit;
+        bool unitEnabled;
+        const char* label;
+    };
+    const Case cases[] = {
+        {0, "FD00", "", false, "(Hz)"},                                   // no changed unit
+        {2, "FD03", "", true, "(%)"},    {8, "FD07", "00", false, "(-)"}, // a bit of FD07
+        {99, "FD00", "", false, "(Hz)"},                                  // outside the list: the first item
+        {-1, "FD00", "", false, "(Hz)"},
+    };
+    for (const Case& c : cases) {
+        m.chooseItem(1, c.item);
+        const MonChannelRec& r = m.ChannelRecs[1];
+        EXPECT_EQ(m.channels[1].code, QLatin1String(c.code)) << c.item;
+        EXPECT_EQ(r.BitNo, QLatin1String(c.bit)) << c.item;
+        EXPECT_EQ(r.ParaIndex, index(c.code)) << c.item;
+        EXPECT_EQ(m.channels[1].unitEnabled, c.unitEnabled) << c.item;
+        EXPECT_EQ(m.channels[1].unitLabel, QLatin1String(c.label)) << c.item;
+    }
+    m.chooseItem(1, 2);
+    EXPECT_EQ(m.ChannelRecs[1].Mul, 10.0f); // FD03 shows tenths
+    m.setUnitChecked(1, true);
+    EXPECT_EQ(m.channels[1].unitLabel, QStringLiteral("(A)"));
+    // An item without a changed unit unchecks the box and takes its own unit.
+    m.chooseItem(1, 0);
+    EXPECT_FALSE(m.channels[1].unitChecked);
+    EXPECT_EQ(m.channels[1].unitLabel, QStringLiteral("(Hz)"));
+    m.setUnitChecked(1, true);
+    EXPECT_FALSE(m.channels[1].unitChecked);
+
+    // An item the parameter table lacks reads as a failed read, never from the header row.
+    m.lists.codes[3] = QStringLiteral("FZ99");
+    m.chooseItem(1, 3);
+    EXPECT_EQ(m.ChannelRecs[1].ParaIndex, -1);
+    EXPECT_EQ(m.ChannelRecs[1].Byte, 2);
+    EXPECT_EQ(m.ChannelRecs[1].Mul, 1.0f);
+}
+
+// ---- Typed settings --------------------------------------------------------------------------
+
+struct FieldCase {
+    MonitorField field;
+    const char* text;
+    int message; // 0: accepted
+    const char* shown;
+    int position;
+};
+
+TEST_F(Monitor, EachTypedSettingIsCheckedAndShowsWhatIsApplied) {
+    MonitorModel& m = create();
+    m.channels[2].multiplierEdit.position = 10;
+    const FieldCase cases[] = {
+        {MonitorField::Multiplier, "abc", 67, "abc", 10},
+        {MonitorField::Multiplier, "", 67, "", 10},
+        {MonitorField::Multiplier, "20", 41, "10.0", 10},
+        {MonitorField::Multiplier, "0.05", 41, "0.1", 10},
+        {MonitorField::Multiplier, "0.7", 0, "0.7", 7},
+        {MonitorField::Multiplier, "1.25", 0, "1.2", 12},
+        {MonitorField::Multiplier, "2.3", 0, "2.3", 23},
+        {MonitorField::Multiplier, "10", 0, "10.0", 100},
+        {MonitorField::Offset, "600", 41, "500", 0},
+        {MonitorField::Offset, "-1", 41, "0", 0},
+        {MonitorField::Offset, "2.5", 0, "2", 2},
+        {MonitorField::Offset, "500", 0, "500", 500},
+        {MonitorField::TriggerLevel, "501", 41, "500", 0},
+        {MonitorField::TriggerLevel, "50.7", 0, "50.7", 50},
+        {MonitorField::TriggerDelay, "101", 41, "100", 0},
+        {MonitorField::TriggerDelay, "-5", 41, "0", 0},
+        {MonitorField::TriggerDelay, "25", 0, "25", 25},
+        {MonitorField::YMaximum, "99", 41, "100", 100},
+        {MonitorField::YMaximum, "150.5", 0, "150.5", 150},
+        {MonitorField::YMaximum, "x", 67, "x", 150},
+    };
+    QList<std::pair<MonitorField, int>> focused;
+    m.focusField = [&](MonitorField f, int ch) { focused.append({f, ch}); };
+    for (const FieldCase& c : cases) {
+        prompter.clear();
+        focused.clear();
+        m.setText(c.field, 2, QString::fromLatin1(c.text));
+        const bool ok = m.enter(c.field, 2);
+        const QString what = QString::fromLatin1(c.text);
+        EXPECT_EQ(ok, c.message == 0) << what.toStdString();
+        EXPECT_EQ(m.InputError, c.message != 0) << what.toStdString();
+        EXPECT_EQ(m.setting(c.field, 2).text, QLatin1String(c.shown)) << what.toStdString();
+        if (c.message) {
+            ASSERT_EQ(prompter.boxes().size(), 1u) << what.toStdString();
+            EXPECT_EQ(prompter.boxes()[0].text, store->Msg(c.message));
+            EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
+            EXPECT_EQ(prompter.boxes()[0].caption, context.MsgCaption);
+            const int channel =
+                c.field == MonitorField::Multiplier || c.field == MonitorField::Offset ? 2 : 0;
+            EXPECT_EQ(focused, (QList<std::pair<MonitorField, int>>{{c.field, channel}})); // before the box
+        } else {
+            EXPECT_TRUE(prompter.boxes().empty()) << what.toStdString();
+            EXPECT_EQ(m.setting(c.field, 2).position, c.position) << what.toStdString();
+        }
+    }
+    EXPECT_EQ(m.axisMaximum, 150.5);
+    EXPECT_EQ(m.TriggerLevel, 50);
+    EXPECT_EQ(m.channels[2].multiplier, 10.0f);
+    EXPECT_EQ(m.channels[2].offset, 500);
+}
+
+TEST_F(Monitor, TheTimeBaseKeepsWithinItsShortestAndLongest) {
+    MonitorModel& m = create();
+    m.MinItemTime = 50;
+    for (int i = 0; i < kMonitorChannels; ++i)
+        m.channels[i].checked = i == 0;
+    m.recount(MonitorModel::TimeBaseRule::Reset);
+    EXPECT_EQ(m.timeBaseEdit.minimum, 250);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("0.3")); // 250 ms, rounded half up
+    const FieldCase cases[] = {
+        {MonitorField::TimeBase, "0.1", 41, "0.3", 250},
+        {MonitorField::TimeBase, "40", 41, "30.0", 30000},
+        {MonitorField::TimeBase, "2.55", 0, "2.6", 2550},
+        {MonitorField::TimeBase, "0.2499", 0, "0.3", 250},
+        {MonitorField::TimeBase, "seven", 67, "seven", 250},
+    };
+    for (const FieldCase& c : cases) {
+        prompter.clear();
+        m.setText(c.field, 0, QString::fromLatin1(c.text));
+        EXPECT_EQ(m.enter(c.field), c.message == 0) << c.text;
+        EXPECT_EQ(m.timeBaseEdit.text, QLatin1String(c.shown)) << c.text;
+        EXPECT_EQ(m.timeBaseEdit.position, c.position) << c.text;
+        EXPECT_EQ(prompter.boxes().size(), c.message ? 1u : 0u) << c.text;
+    }
+    // The arrows move the position by whole steps and show it in seconds.
+    m.step(MonitorField::TimeBase, 0, 750);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("0.8"));
+}
+
+TEST_F(Monitor, AMultiplierOrOffsetChangeIsAnnouncedWhetherTypedOrStepped) {
+    MonitorModel& m = create();
+    std::vector<int> scale;
+    QObject::connect(&m, &MonitorModel::scaleChanged, [&](int ch) { scale.push_back(ch); });
+    m.setText(MonitorField::Multiplier, 0, "1.5");
+    m.enter(MonitorField::Multiplier, 0);
+    m.step(MonitorField::Multiplier, 0, 16);
+    m.setText(MonitorField::Offset, 4, "20");
+    m.enter(MonitorField::Offset, 4);
+    m.step(MonitorField::Offset, 4, 21);
+    m.step(MonitorField::Offset, 4, 501); // beyond the range: held at 500, nothing applied
+    EXPECT_EQ(scale, (std::vector<int>{0, 0, 4, 4}));
+    EXPECT_FLOAT_EQ(m.channels[0].multiplier, 1.6f);
+    EXPECT_EQ(m.channels[0].multiplierEdit.text, QStringLiteral("1.6"));
+    EXPECT_EQ(m.channels[4].offset, 21);
+    EXPECT_EQ(m.channels[4].offsetEdit.text, QStringLiteral("500"));
+    // The same value again changes nothing that depends on it.
+    m.setText(MonitorField::Multiplier, 0, "1.6");
+    m.enter(MonitorField::Multiplier, 0);
+    EXPECT_EQ(scale.size(), 4u);
+}
+
+// ---- Recount ----------------------------------------------------------------------------------
+
+TEST_F(Monitor, RecountSetsTheShortestTimeBaseAndTheShareOfPoints) {
+    MonitorModel& m = create();
+    m.MinItemTime = 100;
+    m.setChannelChecked(0, true); // CH1..CH5 on from the defaults
+    EXPECT_EQ(m.ActiveCount, 5);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("2.5"));
+    m.setChannelChecked(5, true);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("3.0"));
+    EXPECT_EQ(m.PointsPerChannel, 500);
+
+    // Both status items take CH9 and CH10; a checked box there no longer counts.
+    m.setChannelChecked(9, true);
+    m.SetStatusItems();
+    EXPECT_TRUE(m.AlarmChk);
+    EXPECT_TRUE(m.TripChk);
+    EXPECT_FALSE(m.channels[9].shown);
+    EXPECT_FALSE(m.channels[8].shown);
+    EXPECT_EQ(m.ChannelSlots, 8);
+    EXPECT_EQ(m.ActiveCount, 8);
+    EXPECT_EQ(m.PointsPerChannel, 375);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("4.0"));
+    EXPECT_EQ(m.ChannelRecs[kAlarmRecord].ParaIndex, index("FC91"));
+    EXPECT_EQ(m.ChannelRecs[kTripRecord].ParaIndex, index("FC90"));
+
+    // A longer time base survives an activation's recount, not a click on a channel box.
+    m.setText(MonitorField::TimeBase, 0, "10");
+    m.enter(MonitorField::TimeBase);
+    m.SetStatusItems();
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("10.0"));
+    m.setChannelChecked(5, false);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("3.5"));
+
+    // No channel and no status item: nothing to start, the time base as it was.
+    opts.MonAlrmDisp.setChecked(false);
+    opts.MonTripDisp.setChecked(false);
+    m.SetStatusItems();
+    EXPECT_TRUE(m.channels[9].shown);
+    for (int i = 0; i < kMonitorChannels; ++i)
+        m.setChannelChecked(i, false);
+    EXPECT_EQ(m.ActiveCount, 0);
+    EXPECT_FALSE(m.startEnabled);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("0.5"));
+    EXPECT_EQ(m.PointsPerChannel, 3000);
+}
+
+TEST_F(Monitor, ASlowLinkStillLeavesATimeBaseThatCanBeTaken) {
+    MonitorModel& m = create();
+    m.MinItemTime = 1100;
+    for (int i = 0; i < kMonitorChannels; ++i)
+        m.channels[i].checked = true;
+    m.recount(MonitorModel::TimeBaseRule::Reset);
+    EXPECT_EQ(m.timeBaseEdit.minimum, 55000);
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("55.0"));
+    EXPECT_TRUE(m.FormCloseQuery());
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(Monitor, CloseIsRefusedForARefusedValueUnlessItsRowCannotTakeTheFocus) {
+    MonitorModel& m = create();
+    m.setText(MonitorField::Multiplier, 1, "abc");
+    EXPECT_FALSE(m.FormCloseQuery());
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+    // CH2 switched off: its edit is disabled and goes back to its value.
+    m.setChannelChecked(1, false);
+    EXPECT_TRUE(m.FormCloseQuery());
+    EXPECT_EQ(m.channels[1].multiplierEdit.text, QStringLiteral("1.0"));
+    context.MonitorRunning = 1;
+    EXPECT_FALSE(m.FormCloseQuery());
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+}
+
+// ---- Trigger ----------------------------------------------------------------------------------
+
+TEST_F(Monitor, TheTriggerSourceStepsThroughCheckedChannelsOfTheSlots) {
+    MonitorModel& m = create();
+    for (int i = 0; i < kMonitorChannels; ++i)
+        m.channels[i].checked = i == 0 || i == 2 || i == 4;
+    m.recount(MonitorModel::TimeBaseRule::Keep);
+    m.clickTriggerSource(2); // trigger off: no effect
+    EXPECT_EQ(m.triggerSourceIndex, 0);
+    m.setTriggerChecked(true);
+    m.clickTriggerSource(2);
+    EXPECT_EQ(m.TriggerChannel, 2);
+    m.nextTriggerSource();
+    EXPECT_EQ(m.TriggerChannel, 4);
+    m.nextTriggerSource();
+    EXPECT_EQ(m.TriggerChannel, 0);
+    EXPECT_TRUE(m.sourceLabelEnabled);
+
+    // CH9 and CH10 belong to the status items: never chosen.
+    m.channels[7].checked = m.channels[9].checked = true;
+    m.SetStatusItems();
+    m.clickTriggerSource(7);
+    m.nextTriggerSource();
+    EXPECT_EQ(m.TriggerChannel, 0);
+
+    // During a run or a continuous recording a click does not change the source.
+    context.MonitorRunning = 1;
+    m.clickTriggerSource(2);
+    context.MonitorRunning = 0;
+    opts.CntMon.setChecked(true);
+    m.clickTriggerSource(2);
+    EXPECT_EQ(m.TriggerChannel, 0);
+
+    m.nextSlope();
+    m.nextSlope();
+    EXPECT_EQ(m.slopeText(), QStringLiteral("Both"));
+    m.nextSlope();
+    EXPECT_EQ(m.triggerSlope, 0);
+    m.triggerEnabled = false;
+    m.nextSlope();
+    EXPECT_EQ(m.triggerSlope, 0);
+}
+
+TEST_F(Monitor, ContinuousTimeBaseAndMarkerFollowTheirFormulas) {
+    MonitorModel& m = create();
+    struct Case {
+        int minutes, seconds, points;
+        int shown;
+        const char* size;
+    };
+    for (const Case& c : {Case{120, 10, 3000, 50, "61"}, Case{30, 300, 3000, 1500, "1"},
+                          Case{1440, 10, 375, 33200, "932"}, Case{120, 10, 0, 50, "61"}}) {
+        opts.CntMonTime.setPosition(c.minutes);
+        opts.CntMonSmp.setPosition(c.seconds);
+        m.PointsPerChannel = c.points;
+        EXPECT_EQ(m.UpdateContinuousTimeBase(), c.shown) << c.minutes << " " << c.points;
+        EXPECT_EQ(m.ContSizeText, QLatin1String(c.size)) << c.minutes;
+    }
+    m.setText(MonitorField::TriggerLevel, 0, "50");
+    m.enter(MonitorField::TriggerLevel);
+    EXPECT_EQ(m.markerTop(13, 238), 118);
+    m.setText(MonitorField::TriggerLevel, 0, "0");
+    m.enter(MonitorField::TriggerLevel);
+    EXPECT_EQ(m.markerTop(13, 238), 230); // the bottom edge
+    m.setText(MonitorField::YMaximum, 0, "200");
+    m.enter(MonitorField::YMaximum);
+    m.setText(MonitorField::TriggerLevel, 0, "50");
+    m.enter(MonitorField::TriggerLevel);
+    EXPECT_EQ(m.markerTop(13, 238), 174);
+}
+
+// ---- Settings section "Monitor" -------------------------------------------------------------------
+
+TEST_F(Monitor, AFreshStartHasTheDefaultSetUp) {
+    MonitorModel& m = create();
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        const MonitorChannel& c = m.channels[i];
+        EXPECT_EQ(c.checked, i < 5) << i;
+        EXPECT_EQ(c.item, i);
+        EXPECT_EQ(c.multiplierEdit.text, QStringLiteral("1.0"));
+        EXPECT_EQ(c.offsetEdit.text, QStringLiteral("0"));
+        EXPECT_EQ(c.colour, kDefaultChannelColours[i]);
+    }
+    EXPECT_EQ(m.yMaximumEdit.text, QStringLiteral("100"));
+    EXPECT_FALSE(m.zoomChecked);
+    EXPECT_FALSE(m.triggerChecked);
+    EXPECT_EQ(m.TriggerChannel, 0);
+    EXPECT_EQ(m.triggerSlope, 0);
+    EXPECT_EQ(m.triggerLevelEdit.text, QStringLiteral("0"));
+    EXPECT_EQ(m.triggerDelayEdit.text, QStringLiteral("0"));
+    EXPECT_EQ(m.timeBaseEdit.position, m.timeBaseEdit.minimum);
+    EXPECT_FALSE(m.InputError);
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
+TEST_F(Monitor, ASetUpIsWrittenInItsKeyOrderAndRestoredForItsOwnDriveType) {
+    MonitorModel& m = create();
+    m.setChannelChecked(5, true);
+    m.chooseItem(1, 5);
+    m.chooseItem(2, 3);
+    m.setUnitChecked(2, true);
+    m.setText(MonitorField::Multiplier, 3, "2.5");
+    m.enter(MonitorField::Multiplier, 3);
+    m.setText(MonitorField::Offset, 4, "40");
+    m.enter(MonitorField::Offset, 4);
+    m.setColour(6, 0x123456);
+    m.setText(MonitorField::YMaximum, 0, "250");
+    m.enter(MonitorField::YMaximum);
+    m.setZoomChecked(true);
+    m.setTriggerChecked(true);
+    m.clickTriggerSource(2);
+    m.setSlope(2);
+    m.setText(MonitorField::TriggerLevel, 0, "40");
+    m.enter(MonitorField::TriggerLevel);
+    m.setText(MonitorField::TriggerDelay, 0, "25");
+    m.enter(MonitorField::TriggerDelay);
+    m.setText(MonitorField::TimeBase, 0, "8");
+    m.enter(MonitorField::TimeBase);
+    ASSERT_TRUE(m.WriteMonitorSetup());
+
+    EXPECT_EQ(IniFile(settingsPath()).keys("Monitor"), MonitorModel::settingsKeys());
+    EXPECT_EQ(MonitorModel::settingsKeys().first(), QStringLiteral("Inv1"));
+    EXPECT_EQ(MonitorModel::settingsKeys().last(), QStringLiteral("Time"));
+    for (const auto& [key, value] : QList<std::pair<const char*, const char*>>{{"Inv1", "HXA1"},
+                                                                               {"Inv2", "-2004"},
+                                                                               {"Inv3", "V110"},
+                                                                               {"Select6", "1"},
+                                                                               {"Select7", "0"},
+                                                                               {"Item2", "5"},
+                                                                               {"Unit3", "1"},
+                                                                               {"Bi4", "2.5"},
+                                                                               {"Plus5", "40"},
+                                                                               {"MonCh7", "1193046"},
+                                                                               {"Max", "250"},
+                                                                               {"Zoom", "1"},
+                                                                               {"Trig", "1"},
+                                                                               {"TrigCh", "2"},
+                                                                               {"TrigSlope", "2"},
+                                                                               {"TrigLv", "40"},
+                                                                               {"TrigPos", "25"},
+                                                                               {"Time", "8.0"}})
+        EXPECT_EQ(monitorKey(QString::fromLatin1(key)), QLatin1String(value)) << key;
+
+    // Kept: the next start restores it.
+    opts.MonKeep.setChecked(true);
+    MonitorModel& again = create();
+    EXPECT_TRUE(again.channels[5].checked);
+    EXPECT_EQ(again.channels[1].item, 5);
+    EXPECT_TRUE(again.channels[2].unitChecked);
+    EXPECT_TRUE(again.channels[2].unitEnabled);
+    EXPECT_EQ(again.channels[2].unitLabel, QStringLiteral("(V)"));
+    EXPECT_FLOAT_EQ(again.channels[3].multiplier, 2.5f);
+    EXPECT_EQ(again.channels[4].offset, 40);
+    EXPECT_EQ(again.channels[6].colour, 0x123456);
+    EXPECT_EQ(again.axisMaximum, 250.0);
+    EXPECT_TRUE(again.zoomChecked);
+    EXPECT_TRUE(again.triggerChecked);
+    EXPECT_EQ(again.TriggerChannel, 2);
+    EXPECT_EQ(again.triggerSlope, 2);
+    EXPECT_EQ(again.TriggerLevel, 40);
+    EXPECT_EQ(again.triggerDelayEdit.position, 25);
+    EXPECT_EQ(again.timeBaseEdit.text, QStringLiteral("8.0"));
+    EXPECT_TRUE(prompter.boxes().empty());
+
+    // Not kept: forgotten at the next start.
+    opts.MonKeep.setChecked(false);
+    MonitorModel& fresh = create();
+    EXPECT_FALSE(fresh.channels[5].checked);
+    EXPECT_EQ(monitorKey("Inv1"), QStringLiteral("<none>"));
+}
+
+TEST_F(Monitor, ASetUpOfAnotherDriveTypeOrCpuIsErasedButAnotherFormKeepsIt) {
+    opts.MonKeep.setChecked(true);
+    struct Case {
+        const char* type;
+        const char* cpu;
+        const char* form;
+        bool kept;
+    };
+    for (const Case& c : {Case{"HXA1", "V110", "-4015", true}, Case{"HXB3", "V250", "-4015", false}}) {
+        loadDriveType("HXA1", "V110", "-2004");
+        MonitorModel& m = create();
+        m.setChannelChecked(6, true);
+        m.WriteMonitorSetup();
+        loadDriveType(c.type, c.cpu, c.form);
+        m.BuildMonitorItemLists();
+        m.RestoreMonitorSetup();
+        EXPECT_EQ(m.channels[6].checked, c.kept) << c.type << c.form;
+        EXPECT_EQ(monitorKey("Select7"), c.kept ? QStringLiteral("1") : QStringLiteral("<none>")) << c.type;
+    }
+    writeMonitorKeys({{"Inv1", "HXA1"}, {"Inv3", "V999"}, {"Select7", "1"}});
+    loadDriveType("HXA1", "V110", "-2004");
+    EXPECT_FALSE(create().channels[6].checked);
+}
+
+TEST_F(Monitor, RestoredValuesPassTheChecksOfTypedOnes) {
+    opts.MonKeep.setChecked(true);
+    writeMonitorKeys({{"Inv1", "HXA1"},
+                      {"Inv3", "V110"},
+                      {"Item4", "99"},
+                      {"Unit1", "1"},
+                      {"Bi3", "abc"},
+                      {"Plus2", "900"},
+                      {"MonCh2", "-5"},
+                      {"Max", "150.5"},
+                      {"TrigCh", "12"},
+                      {"TrigSlope", "-1"},
+                      {"Time", "0.01"}});
+    MonitorModel& m = create();
+    ASSERT_EQ(prompter.boxes().size(), 3u) << prompter.texts().join('|').toStdString();
+    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(MsgId::DataIncorrect)); // Bi3
+    EXPECT_EQ(prompter.boxes()[1].text, store->Msg(MsgId::OutOfRange));    // Plus2
+    EXPECT_EQ(prompter.boxes()[2].text, store->Msg(MsgId::OutOfRange));    // Time
+    EXPECT_EQ(m.channels[2].multiplierEdit.text, QStringLiteral("abc"));
+    EXPECT_EQ(m.channels[1].offsetEdit.text, QStringLiteral("500"));
+    EXPECT_EQ(m.channels[3].item, 0);
+    EXPECT_FALSE(m.channels[0].unitChecked); // FD00 has no changed unit
+    EXPECT_EQ(m.channels[1].colour, kDefaultChannelColours[1]);
+    EXPECT_EQ(m.axisMaximum, 150.5);
+    EXPECT_EQ(m.yMaximumEdit.position, 150);
+    EXPECT_EQ(m.triggerSourceIndex, 0);
+    EXPECT_EQ(m.triggerSlope, 0);
+    EXPECT_EQ(m.timeBaseEdit.position, m.timeBaseEdit.minimum);
+    // The refused text keeps the window open until it is put right.
+    EXPECT_FALSE(m.FormCloseQuery());
+}
+
+// ---- Activation -----------------------------------------------------------------------------------
+
+TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
+    MonitorModel& m = create();
+    opts.ComChkTimes.setPosition(5);
+    opts.ComSpMarg.setPosition(50);
+    replyMs = 37;
+    m.FormActivate();
+    EXPECT_TRUE(m.PortOk);
+    EXPECT_EQ(m.ReadTime, 37);
+    EXPECT_EQ(m.MinItemTime, 100);
+    EXPECT_TRUE(m.startEnabled);
+    EXPECT_EQ(m.BitOnValue, 15);
+    // From the working table (on-line option off): 2000 / 10 V, the capacity's current.
+    EXPECT_FLOAT_EQ(context.VoltBase, 200.0f);
+    EXPECT_GT(context.AmpereBase, 0.0f);
+
+    opts.ComSpMarg.setPosition(0);
+    replyMs = 0;
+    m.FormActivate();
+    EXPECT_EQ(m.MinItemTime, 50);
+
+    // No drive: nothing to start, the slowest pace.
+    driveAnswers = false;
+    m.FormActivate();
+    EXPECT_FALSE(m.PortOk);
+    EXPECT_FALSE(m.startEnabled);
+    EXPECT_EQ(m.MinItemTime, 500);
+
+    // While a run owns the link the activation sends nothing.
+    driveAnswers = true;
+    context.MonitorRunning = 1;
+    const std::size_t writes = port.writes.size();
+    m.FormActivate();
+    EXPECT_EQ(port.writes.size(), writes);
+}
+
+TEST_F(Monitor, AnActivationStartedInsideAnotherDoesNothing) {
+    MonitorModel& m = create();
+    int nested = -1;
+    port.responder = [&](const FakeSerialPort::Bytes& request) {
+        if (nested < 0) {
+            const int before = requests;
+            nested = 0;
+            m.FormActivate(); // a box closing during the first pass activates the window again
+            nested = requests - before;
+        }
+        ++requests;
+        std::vector<FakeSerialPort::Chunk> out;
+        for (SimReply& r : sim.respondToWrite(request))
+            out.push_back({std::move(r.bytes), 0});
+        return out;
+    };
+    m.FormActivate();
+    EXPECT_EQ(nested, 0);
+    EXPECT_FALSE(m.activating());
+}
+
+TEST_F(Monitor, VoltageFallsBackOnTheFormsDigit) {
+    struct Case {
+        const char* form;
+        int volts;
+    };
+    for (const Case& c : {Case{"-2004", 200}, Case{"-4015", 400}, Case{"S24..", 400}, Case{"S2", 0},
+                          Case{"-", 0}, Case{"", 0}, Case{"-X04", 0}})
+        EXPECT_EQ(FallbackVoltage(QString::fromLatin1(c.form)), c.volts) << c.form;
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+// The program started on a port with nothing behind it (a pseudo-terminal nobody reads): its
+// windows appear and switch without ever waiting for the drive, and the "no drive" answer is
+// kept until the user asks again.
+#include "shell/StartUpFixture.h"
+
+#include "link/CommLink.h"
+#include "platform/SerialPort.h"
+#include "ui/ParameterTableWindow.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QThread>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+// The termios port, counting the waits for input that could block and the requests written.
+class WatchedPort : public TermiosSerialPort {
+public:
+    int blockingWaits = 0;
+    int writes = 0;
+    WaitResult waitReadable(int timeoutMs) override {
+        if (timeoutMs > 0)
+            ++blockingWaits;
+        return TermiosSerialPort::waitReadable(timeoutMs);
+    }
+    int write(std::span<const std::uint8_t> data) override {
+        ++writes;
+        return TermiosSerialPort::write(data);
+    }
+};
+
+// A pseudo-terminal whose other side is open but never read: every request goes unanswered.
+class DeafLine {
+public:
+    DeafLine() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128];
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 &&
+            ptsname_r(master_, name, sizeof name) == 0)
+            path = QString::fromLocal8Bit(name);
+    }
+    ~DeafLine() {
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    QString path;
+
+private:
+    int master_ = -1;
+};
+
+class NoDrive : public StartUpTestBase {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(line.path.isEmpty()) << "no pseudo-terminal";
+        folder.writeFile(QStringLiteral("KVR260X.ini"),
+                         "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Ports]\r\nCOM1=" + line.path.toUtf8() +
+                             "\r\n");
+        kvr = folder.writeFile(
+            QStringLiteral("p.kvr"),
+            "###\r\nHXA1\r\n-2004\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n0\r\n0002,75,0,0\r\n");
+    }
+    static void activate(QWidget* w) {
+        QEvent e(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(w, &e);
+        QCoreApplication::processEvents();
+    }
+
+    DeafLine line;
+    WatchedPort port;
+    QString kvr;
+};
+
+TEST_F(NoDrive, TheWindowsAppearAndSwitchWithoutWaitingAndTheAnswerIsKept) {
+    ::StartUp::Program program(::StartUp::Environment{QDir::tempPath(), folder.path(), kvr}, &port);
+    ASSERT_TRUE(program.create());
+    program.showMain();
+    QCoreApplication::processEvents();
+    CommLink& link = *program.link();
+    EXPECT_TRUE(link.PortOpen());
+    EXPECT_EQ(port.blockingWaits, 0) << "the first show waited for the drive";
+    EXPECT_EQ(port.writes, 1) << "one probe, in the background";
+
+    // The probe's time-out comes from the event loop.
+    QElapsedTimer t;
+    t.start();
+    while (link.probePending() && t.elapsed() < 5000) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_FALSE(link.probePending());
+    EXPECT_EQ(port.blockingWaits, 0);
+    EXPECT_TRUE(link.CommError);
+    EXPECT_FALSE(program.main()->driveCommandRequested(DriveCommand::Import));
+    EXPECT_EQ(link.keptConnection(), std::optional<bool>(false));
+
+    // Switching between the windows takes the kept answer: no probe, no wait.
+    for (int k = 0; k < 3; ++k) {
+        activate(program.table());
+        activate(program.main());
+    }
+    EXPECT_EQ(port.writes, 1);
+    EXPECT_EQ(port.blockingWaits, 0);
+    EXPECT_FALSE(program.main()->driveCommandRequested(DriveCommand::Import));
+
+    // New settings end the kept answer: the next activation probes again, in the background.
+    link.ReplyTimeout = 300;
+    activate(program.table());
+    EXPECT_EQ(port.writes, 2);
+    EXPECT_TRUE(link.probePending());
+    EXPECT_EQ(port.blockingWaits, 0);
+    // The user asking waits for that probe rather than sending another.
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_EQ(port.writes, 2);
+    EXPECT_TRUE(program.main()->close());
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+#pragma once
+// Builders for the printed reports' tests: parameters as the store holds them, a long drive
+// type, the value format of a parameter with one decimal, a monitor run's page, and a PDF of
+// pages. Header only: linked by the tests that link the report library.
+#include "report/MonitorReport.h"
+#include "report/ParamReport.h"
+
+#include <QPrinter>
+#include <QString>
+
+namespace ReportFixtures {
+
+// A parameter with plain values: the shipment value is its own default.
+inline report::ParamSourceRow parameter(const QString& comNo, const QString& value = QStringLiteral("10"),
+                                        const QString& mul = QStringLiteral("1")) {
+    report::ParamSourceRow r;
+    r.comNo = comNo;
+    r.dIndex = QStringLiteral("0");
+    r.defaultText = QStringLiteral("10");
+    r.name = QStringLiteral("Function ") + comNo;
+    r.title = QStringLiteral("F") + comNo;
+    r.unit = QStringLiteral("Hz");
+    r.mul = mul;
+    r.quick = QStringLiteral("1");
+    r.value = value;
+    r.highValue = QStringLiteral("5000");
+    r.lowValue = QStringLiteral("0");
+    r.changeIndex = value == r.defaultText ? QStringLiteral("0") : QStringLiteral("1");
+    r.blindIndex = QStringLiteral("0");
+    return r;
+}
+
+// Numbers "0000", "0001", ... in hexadecimal, as drive types number their parameters.
+inline QString comNoOf(int i) {
+    return QStringLiteral("%1").arg(i, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// The display value with one decimal, right-aligned in eight characters.
+inline QString oneDecimal(int, double v) {
+    return QString::number(v, 'f', 1).rightJustified(8);
+}
+
+// `count` parameters, every one printed, with the format above.
+inline report::ParamReportSource longSource(int count) {
+    report::ParamReportSource s;
+    for (int i = 0; i < count; ++i)
+        s.rows.push_back(parameter(comNoOf(i), QString::number(i)));
+    s.lastIndex = count - 1;
+    s.formatValue = oneDecimal;
+    s.changedMark = QStringLiteral("Change");
+    return s;
+}
+
+// An empty band of the given height.
+inline report::Band band(double height) {
+    report::Band b;
+    b.height = height;
+    return b;
+}
+
+// A monitor run's page: drive "HXZ9-4037", a triggered run at 0.5 s/div, `rows` channels
+// (the odd ones off), each row in its own colour, and a chart picture of one colour.
+inline const QColor kMonitorChartColor(20, 160, 60);
+inline report::MonitorReportData monitorData(int rows = 10) {
+    static const QColor colors[] = {Qt::red,     Qt::blue,     Qt::darkGreen,  Qt::magenta,     Qt::darkCyan,
+                                    Qt::darkRed, Qt::darkBlue, Qt::darkYellow, Qt::darkMagenta, Qt::black};
+    report::MonitorReportData d;
+    d.typeForm = QStringLiteral("HXZ9-4037");
+    d.settings.timeBase = QStringLiteral("0.5");
+    d.settings.continuousTimeBase = QStringLiteral("12.0");
+    d.settings.scope = QStringLiteral("100");
+    d.settings.scopePosition = 100;
+    d.settings.trigger = true;
+    d.settings.triggerSource = QStringLiteral("CH2");
+    d.settings.triggerLevel = QStringLiteral("40");
+    d.settings.triggerSlope = QStringLiteral("Up");
+    d.settings.triggerDelay = QStringLiteral("30");
+    for (int i = 0; i < rows; ++i) {
+        report::MonitorReportRow r;
+        const bool on = i % 2 == 0;
+        r.texts = {QString::number(i + 1),
+                   on ? QStringLiteral("ON") : QStringLiteral("OFF"),
+                   QStringLiteral("Item%1").arg(i + 1),
+                   QStringLiteral("1.5"),
+                   QString::number(i * 10),
+                   on ? QString::number(-i - 0.5) : report::kNoValue,
+                   on ? QString::number(100 + i) : report::kNoValue,
+                   on ? QString::number(i + 0.25) : report::kNoValue,
+                   on ? QString::number(50 + i) : report::kNoValue};
+        r.color = colors[i % 10];
+        d.rows.push_back(r);
+    }
+    d.chart = QImage(report::kChartPictureWidth, report::kChartPictureHeight, QImage::Format_RGB32);
+    d.chart.fill(kMonitorChartColor);
+    d.printedAt = QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3));
+    return d;
+}
+
+// Prints the pages to a PDF file; false with the reason in `error`.
+inline bool printToPdf(const report::ReportPages& pages, const QString& path, QString* error = nullptr) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    return pages.print(printer, error);
+}
+
+} // namespace ReportFixtures

@@ -1,0 +1,85 @@
+// The parameter list's rows taken from the data store: values formatted by the value rules
+// (decimals, decimal comma, decimal whatever the table's hexadecimal display), shipment
+// values found through other parameters, the changed mark of the language file.
+#include "ui/ParamReportFromStore.h"
+
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ParamReportFromStore : public testing::Test {
+protected:
+    void SetUp() override {
+        context.Parameters = &store;
+        struct Row {
+            const char *comNo, *dIndex, *def, *title, *tmul, *mul, *value, *hex, *changed;
+        };
+        const Row rows[] = {
+            {"0000", "1", "0002", "F000", "#.#", "10", "1500", "0", "1"},
+            {"0001", "0", "255", "F001", "#", "1", "255", "1", "0"},
+            {"0002", "0", "50", "F002", "#", "1", "50", "0", "0"},
+            {"0003", "0", "7", "M003", "#", "1", "7", "0", "0"}, // a maintenance parameter
+        };
+        const int count = int(std::size(rows));
+        store.ParaDat.setRowCount(count + 1);
+        store.UPara.setRowCount(count + 1);
+        for (int i = 0; i < count; ++i) {
+            const Row& r = rows[i];
+            const int row = i + 1;
+            store.ParaDat.setCell(PD_ComNo, row, r.comNo);
+            store.ParaDat.setCell(PD_DIndex, row, r.dIndex);
+            store.ParaDat.setCell(PD_Default, row, r.def);
+            store.ParaDat.setCell(PD_FTitle, row, r.title);
+            store.ParaDat.setCell(PD_FName, row, QStringLiteral("Name ") + r.comNo);
+            store.ParaDat.setCell(PD_TMul, row, r.tmul);
+            store.ParaDat.setCell(PD_Mul, row, r.mul);
+            store.ParaDat.setCell(PD_Quick, row, "1");
+            store.UPara.setCell(UP_Value, row, r.value);
+            store.UPara.setCell(UP_LValue, row, "0");
+            store.UPara.setCell(UP_HValue, row, "3000");
+            store.UPara.setCell(UP_HexIndex, row, r.hex);
+            store.UPara.setCell(UP_ChangeIndex, row, r.changed);
+            store.UPara.setCell(UP_BlindIndex, row, "0");
+        }
+        context.ParaCountAll = count - 1;
+        context.RowsInUse = count - 2;
+        store.rebuildComNoIndex(count - 1);
+        for (int n = 0; n < 40; ++n)
+            store.Messages << QStringLiteral("msg%1").arg(n);
+    }
+    ParameterStore store;
+    ProgramContext context;
+};
+
+TEST_F(ParamReportFromStore, RowsPrintAsTheValueRulesFormatThem) {
+    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
+    ASSERT_EQ(rows.size(), 3u) << "up to the last parameter the table shows";
+    EXPECT_EQ(rows[0][report::PC_Title], "f000");
+    EXPECT_EQ(rows[0][report::PC_Value], "   150.0");
+    EXPECT_EQ(rows[0][report::PC_Shipment], "     5.0") << "0002's 50 with this parameter's scale";
+    EXPECT_EQ(rows[0][report::PC_Changed], "msg30");
+    EXPECT_EQ(rows[1][report::PC_Value], "     255") << "decimal although the table shows it in hex";
+    EXPECT_EQ(rows[1][report::PC_Changed], report::kNoChangeMark);
+
+    context.DecimalComma = true;
+    EXPECT_EQ(report::buildParamReportRows(
+                  paramReportSourceFromStore(context, false, false, false))[0][report::PC_Value],
+              "   150,0");
+}
+
+TEST_F(ParamReportFromStore, ShipmentValuesReachTheMaintenanceParameters) {
+    store.ParaDat.setCell(PD_Default, 1, "0003");
+    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
+    EXPECT_EQ(rows[0][report::PC_Shipment], "     0.7");
+}
+
+TEST_F(ParamReportFromStore, TheTablesViewsArePassedOn) {
+    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, true, false, false));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][report::PC_ComNo], "0000");
+}
+
+} // namespace

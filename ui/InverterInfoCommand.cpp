@@ -1,0 +1,29 @@
+#include "ui/InverterInfoCommand.h"
+
+#include "core/Messages.h"
+#include "core/ProgramContext.h"
+#include "link/CommLink.h"
+#include "link/TransferEngine.h"
+#include "monitor/InverterInfo.h"
+#include "platform/Prompter.h"
+#include "ui/ResultWindow.h"
+
+InverterInfoCommand::InverterInfoCommand(CommLink& link, DriveNames& names, ProgramContext& context,
+                                         const Options& options, const MainWindowLinks& links)
+    : link_(link), names_(names), context_(context), options_(options), links_(links) {}
+
+void InverterInfoCommand::run(QWidget* owner) {
+    if (!link_.ConnectDrive()) {
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, owner);
+        return;
+    }
+    // The result names its window and files after this job.
+    TransferJob job;
+    job.mode = kModeInverterInfo;
+    ResultWindow result(context_, options_, job, links_, owner);
+    InverterInfo info(link_, names_, context_, Prompter::instance());
+    // The trip history lines are named from the drive type's trip list.
+    info.readInverterInfo(result.text(), InverterInfoLists::read(context_.InfoIniPath, context_.DriveTypeName,
+                                                                 context_.LanguageSuffix));
+    showModal(result);
+}
