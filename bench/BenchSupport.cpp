@@ -33,17 +33,15 @@ GeneratedDriveType::GeneratedDriveType() {
         qWarning("Cannot write the drive type: %s", qPrintable(error));
         return;
     }
-    resetGlobals();
-    ProgramContext& g = globals();
+    ProgramContext& g = context;
     g.Parameters = &store;
     g.ProgramFolder = folder.path();
     g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
     g.LanguageSuffix = QStringLiteral("Eng");
-    nameDriveType();
+    nameDriveType(g);
 }
 
-void GeneratedDriveType::nameDriveType() const {
-    ProgramContext& g = globals();
+void GeneratedDriveType::nameDriveType(ProgramContext& g) const {
     g.TypeFolder = files.typeFolder;
     g.CapacityFolder = files.typeFolder;
     g.InfoIniPath = files.infoIniPath;
@@ -53,24 +51,24 @@ void GeneratedDriveType::nameDriveType() const {
 }
 
 bool GeneratedDriveType::load() {
-    return LoadTypeTable() && LoadCapacityTable() && InitValueTable();
+    return LoadTypeTable(context) && LoadCapacityTable(context) && InitValueTable(context);
 }
 
 void BenchTableHost::UpdateCurrentVoltageCommands() {
-    commands.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
+    commands.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
 }
 
 BenchParameterTable::BenchParameterTable() {
     if (!ok)
         return;
-    ProgramContext& g = globals();
+    ProgramContext& g = context;
     for (int n = 0; n < 110; ++n)
         store.Messages << QStringLiteral("msg%1").arg(n);
     ok = load();
     g.RowsInUse = g.ParaCountAll;
     g.AmpereBase = 10.0f;
     g.VoltBase = 400.0f;
-    table = std::make_unique<ParameterTableWindow>(host);
+    table = std::make_unique<ParameterTableWindow>(context, programOptions, nullptr, host);
     table->FormCreate();
 }
 
@@ -126,7 +124,6 @@ void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudInd
 }
 
 SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comNos) {
-    resetGlobals();
     int row = 1;
     for (const char* n : comNos) {
         store.ParaDat.setCell(PD_ComNo, row, QString::fromLatin1(n));
@@ -135,12 +132,7 @@ SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comN
         ++row;
     }
     const int last = int(comNos.size()) - 1;
-    globals().Parameters = &store;
-    globals().ParaCountAll = last;
+    context.Parameters = &store;
+    context.ParaCountAll = last;
     store.rebuildComNoIndex(last);
-}
-
-SmallParameterTable::~SmallParameterTable() {
-    globals().Parameters = nullptr;
-    resetGlobals();
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Set-ups the benchmarks share: a prompter that never opens a window, a generated drive type
-// of 2,000 parameters with the program's globals pointing at it, the parameter table window
-// over it, and the simulated drive on a pseudo-terminal with the program's link to it.
+// of 2,000 parameters with a program context of its own pointing at it, the parameter table
+// window over it, and the simulated drive on a pseudo-terminal with the program's link to it.
+#include "core/Options.h"
 #include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
 #include "platform/Prompter.h"
 #include "support/DriveTypeGenerator.h"
 #include "table/TableCommands.h"
@@ -37,22 +39,24 @@ public:
     int boxes = 0;
 };
 
-// A drive type of 2,000 parameters written into a temporary program folder; the globals
-// name its folders, files and names, and hold `store`. Not loaded yet. ok is false (after a
-// warning) when the files cannot be written.
+// A drive type of 2,000 parameters written into a temporary program folder; the context
+// names its folders, files and names, and holds `store`. Not loaded yet. ok is false (after
+// a warning) when the files cannot be written.
 struct GeneratedDriveType {
     GeneratedDriveType();
     GeneratedDriveType(const GeneratedDriveType&) = delete;
     GeneratedDriveType& operator=(const GeneratedDriveType&) = delete;
 
     // The drive-type file, the capacity file and the working values.
-    static bool load();
-    // The globals that name the drive type: its folders, Info.ini, type, capacity and CPU.
-    void nameDriveType() const;
+    bool load();
+    // What names the drive type in a context: its folders, Info.ini, type, capacity and CPU.
+    void nameDriveType(ProgramContext& g) const;
 
     QTemporaryDir folder;
     DriveTypeGenerator::Options options;
     DriveTypeGenerator::Result files;
+    ProgramContext context;
+    Options programOptions{context};
     ParameterStore store;
     bool ok = false;
 };
@@ -60,12 +64,16 @@ struct GeneratedDriveType {
 // The main window's side of the parameter table, reduced to its command states.
 class BenchTableHost : public TableWindowHost {
 public:
+    explicit BenchTableHost(const ProgramContext& context) : context_(context) {}
     TableCommands& tableCommands() override { return commands; }
     QRect mainFrameGeometry() const override { return QRect(0, 0, 639, 51); }
     void setParaTableAct(bool) override {}
     void UpdateCurrentVoltageCommands() override;
     void CheckSpSetup() override {}
     TableCommands commands;
+
+private:
+    const ProgramContext& context_;
 };
 
 // The generated drive type loaded with maintenance unlocked (every parameter is a row),
@@ -76,7 +84,7 @@ struct BenchParameterTable : GeneratedDriveType {
     void closeWindow() { table.reset(); }
 
     BenchPrompter prompter;
-    BenchTableHost host;
+    BenchTableHost host{context};
     std::unique_ptr<ParameterTableWindow> table;
 };
 
@@ -106,12 +114,13 @@ struct PtyDrive {
 // and at the speed of the link's baud table entry, with a reply time-out of one second.
 void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudIndex);
 
-// A few 16-bit unsigned parameters in the program's store, as the exchange needs them; the
-// globals are reset when it comes and when it goes.
+// A few 16-bit unsigned parameters in a store of a program context of its own, as the
+// exchange needs them.
 struct SmallParameterTable {
     explicit SmallParameterTable(std::initializer_list<const char*> comNos);
-    ~SmallParameterTable();
     SmallParameterTable(const SmallParameterTable&) = delete;
     SmallParameterTable& operator=(const SmallParameterTable&) = delete;
+    ProgramContext context;
+    Options options{context};
     ParameterStore store;
 };

@@ -28,14 +28,14 @@ void BM_DetectionWithNothingAnswering(benchmark::State& state) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
+    ProgramContext context;
     TermiosSerialPort port;
-    CommLink link(port, systemClock());
+    CommLink link(context, port, systemClock());
     PtyDriveServer* server = drive.server.get();
     link.portPathResolver = [server](const QString& name) {
         return name == QLatin1String("COM1") ? server->slavePath() : QString();
     };
-    resetGlobals();
-    DriveDetection detection(link, globals());
+    DriveDetection detection(link, context);
 
     const double triesMs = 2.0 * ConfigScan::kCombinationCount * DriveDetection::kReplyTimeMs;
     double lastMs = 0;
@@ -52,7 +52,6 @@ void BM_DetectionWithNothingAnswering(benchmark::State& state) {
     }
     state.counters["tries_ms"] = triesMs;
     state.counters["overhead_%"] = (lastMs - triesMs) / triesMs * 100.0;
-    resetGlobals();
 }
 
 } // namespace

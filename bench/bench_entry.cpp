@@ -14,8 +14,8 @@ namespace {
 struct Fixture : BenchParameterTable {
     Fixture() {
         // Enter keeps the cursor on the row, so every round types into the same parameter.
-        ::options().ParaEnt.setChecked(false);
-        ::options().UndoMaxSet.setPosition(100);
+        programOptions.ParaEnt.setChecked(false);
+        programOptions.UndoMaxSet.setPosition(100);
         table->undoRedo().readDepth();
     }
 

@@ -18,8 +18,7 @@ namespace {
 // 2,000 parameters "0000".."0999", "A000".."A499", "C000".."C499" with values in 0..0xFFFF.
 struct Set {
     Set() {
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.DriveTypeName = "QX100";
         g.DriveFormName = "-4037";
         g.DriveCpuVersion = "V110";
@@ -44,7 +43,7 @@ struct Set {
         g.ParaCountAll = n - 1;
         g.Parameters = &store;
         store.rebuildComNoIndex(n - 1);
-        ParaFile::resetValuesToDefaults();
+        ParaFile::resetValuesToDefaults(g);
         for (int i = 0; i < n; ++i)
             store.UPara.setCell(UP_Value, i + 1, QString::number((i * 7919) % 0x10000));
         store.UPara.setCell(UP_Value, 999, "1"); // "0998" and "0999" at their normal values
@@ -60,11 +59,11 @@ struct Set {
                                 "Hz",
                                 "      "};
     }
-    ~Set() { globals().Parameters = nullptr; }
     QString path(const char* name) const { return dir.filePath(name); }
 
     BenchPrompter prompter;
     QTemporaryDir dir;
+    ProgramContext context;
     ParameterStore store;
     QList<QStringList> rows;
 };
@@ -76,33 +75,35 @@ Set& set() {
 
 void BM_OwnFormatSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(ParaFile::WriteParameterFile(set().path("a.kvr"), "bench", false, false));
+        benchmark::DoNotOptimize(
+            ParaFile::WriteParameterFile(set().context, set().path("a.kvr"), "bench", false, false));
 }
 BENCHMARK(BM_OwnFormatSave)->Unit(benchmark::kMillisecond);
 
 void BM_OwnFormatOpen(benchmark::State& state) {
-    ParaFile::WriteParameterFile(set().path("a.kvr"), "bench", false, false);
+    ParaFile::WriteParameterFile(set().context, set().path("a.kvr"), "bench", false, false);
     for (auto _ : state) {
         QStringList lines;
         TextFile::readLines(set().path("a.kvr"), lines);
-        benchmark::DoNotOptimize(ParaFile::read(lines).result);
+        benchmark::DoNotOptimize(ParaFile::read(set().context, lines).result);
     }
 }
 BENCHMARK(BM_OwnFormatOpen)->Unit(benchmark::kMillisecond);
 
 void BM_ConfigurationSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(CfgFile::WriteConfigurationXml(set().path("a.cfg")));
+        benchmark::DoNotOptimize(CfgFile::WriteConfigurationXml(set().context, set().path("a.cfg")));
 }
 BENCHMARK(BM_ConfigurationSave)->Unit(benchmark::kMillisecond);
 
 void BM_ConfigurationOpen(benchmark::State& state) {
-    CfgFile::WriteConfigurationXml(set().path("a.cfg"));
-    const CfgFile::Names names = CfgFile::catalogueNames();
+    CfgFile::WriteConfigurationXml(set().context, set().path("a.cfg"));
+    const CfgFile::Names names = CfgFile::catalogueNames(set().context);
     for (auto _ : state) {
         QStringList lines, cnum, val;
         TextFile::readLines(set().path("a.cfg"), lines);
-        benchmark::DoNotOptimize(CfgFile::ReadConfigurationXml(lines, cnum, val, names).result);
+        benchmark::DoNotOptimize(
+            CfgFile::ReadConfigurationXml(set().context, lines, cnum, val, names).result);
     }
 }
 BENCHMARK(BM_ConfigurationOpen)->Unit(benchmark::kMillisecond);

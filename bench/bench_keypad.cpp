@@ -68,11 +68,11 @@ void BM_KeypadRefresh(benchmark::State& state) {
     }
     SmallParameterTable table{kNumbers[0], kNumbers[1], kNumbers[2], kNumbers[3]};
     TermiosSerialPort port;
-    CommLink link(port, systemClock());
+    CommLink link(table.context, port, systemClock());
     attachLink(link, drive, 0, baudIndex);
 
     BenchView view;
-    KeypadPanel panel(link, view);
+    KeypadPanel panel(table.context, table.options, link, view);
     long failures = 0;
     bool started = false;
     long firstPass = 0;
@@ -135,13 +135,13 @@ void BM_KeypadCpu(benchmark::State& state) {
     }
     SmallParameterTable table{kNumbers[0], kNumbers[1], kNumbers[2], kNumbers[3]};
     TermiosSerialPort port;
-    CommLink link(port, systemClock());
+    CommLink link(table.context, port, systemClock());
     attachLink(link, drive, 0, 3);
     link.ReplyTimeout = 200;
     double cpu = 0, wall = 0;
     long passes = 0;
     for (auto _ : state) {
-        KeypadWindow window(link);
+        KeypadWindow window(table.context, table.options, link);
         double cpu0 = 0;
         long passes0 = 0;
         QElapsedTimer t;

@@ -24,26 +24,27 @@ void BM_LoadDriveType(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        if (!Fixture::load()) {
+        if (!f.load()) {
             state.SkipWithError("load failed");
             return;
         }
     }
-    state.counters["parameters"] = globals().ParaCountAll + 1;
+    state.counters["parameters"] = f.context.ParaCountAll + 1;
 }
 BENCHMARK(BM_LoadDriveType)->Unit(benchmark::kMillisecond);
 
 // The three steps apart, each after a full load, to see where the time goes.
-template <bool (*Step)(const DriveFileDialog&)> void BM_Step(benchmark::State& state) {
-    if (!fixture().ok || !Fixture::load()) {
+template <bool (*Step)(ProgramContext&, const DriveFileDialog&)> void BM_Step(benchmark::State& state) {
+    Fixture& f = fixture();
+    if (!f.ok || !f.load()) {
         state.SkipWithError("no drive type");
         return;
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(Step({}));
+        benchmark::DoNotOptimize(Step(f.context, {}));
 }
-bool initValues(const DriveFileDialog&) {
-    return InitValueTable();
+bool initValues(ProgramContext& context, const DriveFileDialog&) {
+    return InitValueTable(context);
 }
 BENCHMARK(BM_Step<LoadTypeTable>)->Name("BM_LoadTypeTable")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Step<LoadCapacityTable>)->Name("BM_LoadCapacityTable")->Unit(benchmark::kMillisecond);
@@ -51,14 +52,14 @@ BENCHMARK(BM_Step<initValues>)->Name("BM_InitValueTable")->Unit(benchmark::kMill
 
 void BM_LookUpEveryComNo(benchmark::State& state) {
     Fixture& f = fixture();
-    if (!f.ok || !Fixture::load()) {
+    if (!f.ok || !f.load()) {
         state.SkipWithError("no drive type");
         return;
     }
     for (auto _ : state) {
         int sum = 0;
         for (const QString& comNo : f.files.comNos)
-            sum += ValueRules::IndexOfComNo(comNo);
+            sum += ValueRules::IndexOfComNo(f.context, comNo);
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * f.files.comNos.size());

@@ -151,11 +151,11 @@ void BM_RunSampleBeyondTheExchange(benchmark::State& state) {
     DriveSimulator sim(drive, SimConfig{});
     InstantPort port(sim);
     ManualClock clock;
-    CommLink link(port, clock);
+    CommLink link(table.context, port, clock);
     link.portPathResolver = [](const QString&) { return QStringLiteral("/dev/instant"); };
     link.PortsFound = {QStringLiteral("COM1")};
-    Options options;
-    MonitorModel model(globals(), options, link);
+    Options options{table.context};
+    MonitorModel model(table.context, options, link);
     constexpr int kChannels = 4;
     setUpChannels(model, kChannels, 250);
     NoWaitPacer pacer;
@@ -201,10 +201,10 @@ void BM_RunPacing(benchmark::State& state) {
     SmallParameterTable table{kNumbers[0], kNumbers[1], kNumbers[2], kNumbers[3],
                               kNumbers[4], kNumbers[5], kNumbers[6]};
     TermiosSerialPort port;
-    CommLink link(port, systemClock());
+    CommLink link(table.context, port, systemClock());
     attachLink(link, drive, 0, 5);
-    Options options;
-    MonitorModel model(globals(), options, link);
+    Options options{table.context};
+    MonitorModel model(table.context, options, link);
     setUpChannels(model, 1, msPerDiv);
     SystemFineClock clock;
     MeasuringPacer pacer(clock);

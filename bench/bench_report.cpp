@@ -22,8 +22,9 @@ Fixture& fixture() {
 
 report::ReportDocument layOut() {
     report::ParamReportData data;
-    data.typeForm = globals().DriveTypeName + globals().DriveFormName;
-    data.rows = report::buildParamReportRows(paramReportSourceFromStore(false, false, false));
+    const ProgramContext& g = fixture().context;
+    data.typeForm = g.DriveTypeName + g.DriveFormName;
+    data.rows = report::buildParamReportRows(paramReportSourceFromStore(g, false, false, false));
     data.printedAt = QDateTime::currentDateTime();
     report::PageSetup setup;
     setup.printShipment = true;
@@ -31,12 +32,12 @@ report::ReportDocument layOut() {
 }
 
 bool loaded(benchmark::State& state) {
-    if (!fixture().ok || !Fixture::load()) {
+    if (!fixture().ok || !fixture().load()) {
         state.SkipWithError("no drive type");
         return false;
     }
     // Every parameter printed, the maintenance ones too.
-    globals().RowsInUse = globals().ParaCountAll;
+    fixture().context.RowsInUse = fixture().context.ParaCountAll;
     return true;
 }
 

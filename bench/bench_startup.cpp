@@ -54,12 +54,11 @@ struct StartFolder : GeneratedDriveType {
     }
 
     // What the start-up form hands back when the user takes English and the drive type.
-    void choose() const {
-        ProgramContext& g = globals();
+    void choose(ProgramContext& g) const {
         g.LanguageName = QStringLiteral("English");
         g.LanguageSuffix = QStringLiteral("Eng");
         g.LanguageIniPath = g.LanguageFolder + QStringLiteral("/English.ini");
-        nameDriveType();
+        nameDriveType(g);
     }
 };
 
@@ -94,9 +93,8 @@ void BM_StartToFirstShow(benchmark::State& state) {
     bool connected = false;
     for (auto _ : state) {
         state.PauseTiming();
-        resetGlobals();
         auto program = std::make_unique<StartUp::Program>(StartUp::Environment{f.folder.path(), {}, {}});
-        program->startupForm = [&f](MainWindow&) { f.choose(); };
+        program->startupForm = [&f](MainWindow& m) { f.choose(m.context()); };
         state.ResumeTiming();
 
         if (!program->create()) {
@@ -116,7 +114,6 @@ void BM_StartToFirstShow(benchmark::State& state) {
     state.counters["rows"] = rows;
     state.counters["connected"] = connected;
     state.counters["boxes"] = benchmark::Counter(prompter.boxes, benchmark::Counter::kAvgIterations);
-    resetGlobals();
 }
 BENCHMARK(BM_StartToFirstShow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
@@ -184,9 +181,8 @@ void BM_StartWithoutADrive(benchmark::State& state) {
     int timeout = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        resetGlobals();
         auto program = std::make_unique<StartUp::Program>(StartUp::Environment{f.folder.path(), {}, {}});
-        program->startupForm = [&f](MainWindow&) { f.choose(); };
+        program->startupForm = [&f](MainWindow& m) { f.choose(m.context()); };
         state.ResumeTiming();
 
         if (!program->create()) {
@@ -219,7 +215,6 @@ void BM_StartWithoutADrive(benchmark::State& state) {
     state.counters["window_switch_ms"] = switchMs;
     state.counters["freeze_after_switches_ms"] = switchStall;
     state.counters["boxes"] = benchmark::Counter(prompter.boxes, benchmark::Counter::kAvgIterations);
-    resetGlobals();
 }
 BENCHMARK(BM_StartWithoutADrive)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -101,7 +101,7 @@ struct Bench {
         DriveType& d = driveType();
         if (!d.ok)
             return;
-        link = std::make_unique<CommLink>(port, systemClock());
+        link = std::make_unique<CommLink>(d.context, port, systemClock());
         if (wire) {
             const QString path = d.folder.filePath(QStringLiteral("sim-COM1"));
             process = std::make_unique<DriveProcess>(protocol, path);
@@ -138,14 +138,17 @@ struct Run {
 };
 
 Run runJob(Bench& b, std::uint32_t mode) {
-    Options& o = options();
+    DriveType& d = driveType();
+    Options& o = d.programOptions;
     o.ParaErrDisp.setChecked(false);
     o.WriteNotChgPara.setChecked(false); // every parameter is written
     o.EEPWriteEnable.setChecked(true);
-    TransferMode = mode;
-    LastParaIndex = globals().ParaCountAll;
-    TransferGo = 1;
-    TransferEngine engine(*b.link);
+    TransferJob job;
+    job.mode = mode;
+    job.lastParaIndex = d.context.ParaCountAll;
+    job.go = true;
+    TransferEngine engine(d.context, o, *b.link);
+    engine.setJob(&job);
     engine.FormShow(); // its texts; no window
     const long long before = b.port.bytesOut + b.port.bytesIn;
     const long long requests = b.port.requests;
@@ -176,9 +179,9 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
         total.errors += r.errors;
     }
     const double n = double(state.iterations());
-    state.counters["parameters"] = globals().ParaCountAll + 1;
+    state.counters["parameters"] = driveType().context.ParaCountAll + 1;
     state.counters["failed"] = total.errors / n;
-    state.SetItemsProcessed(state.iterations() * std::int64_t(globals().ParaCountAll + 1));
+    state.SetItemsProcessed(state.iterations() * std::int64_t(driveType().context.ParaCountAll + 1));
     if (wire) {
         const double wireMs = total.bytes * 11.0 * 1000.0 / kWireBaud / n;
         // The silent interval the line requires between frames, once per exchange.
@@ -201,7 +204,7 @@ void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire) {
         state.SkipWithError("no simulated drive");
         return;
     }
-    const int last = globals().ParaCountAll;
+    const int last = driveType().context.ParaCountAll;
     long long bytes = 0;
     double seconds = 0;
     for (auto _ : state) {

@@ -51,8 +51,8 @@ bool isHex4(const QString& s) {
     return true;
 }
 
-BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons) {
-    return Prompter::instance().message(text, globals().MsgCaption, icon, buttons);
+BoxAnswer box(const ProgramContext& context, const QString& text, BoxIcon icon, BoxButtons buttons) {
+    return Prompter::instance().message(text, context.MsgCaption, icon, buttons);
 }
 
 } // namespace
@@ -63,8 +63,7 @@ std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count
     return crc;
 }
 
-WriteInput inputFromStore() {
-    const ProgramContext& g = globals();
+WriteInput inputFromStore(const ProgramContext& g) {
     WriteInput in;
     in.deviceId = g.InfoIniPath.isEmpty() ? QStringLiteral("-")
                                           : IniFile(g.InfoIniPath)
@@ -73,9 +72,9 @@ WriteInput inputFromStore() {
     in.typeCode = g.DriveTypeCode;
     in.formCode = g.DriveFormCode;
     in.cpuNumber = g.DriveCpuNumber;
-    in.valueText = [](const QString& comNo) -> QString {
-        const int index = ValueRules::IndexOfComNo(comNo);
-        const ParameterStore* p = globals().Parameters;
+    in.valueText = [&g](const QString& comNo) -> QString {
+        const int index = ValueRules::IndexOfComNo(g, comNo);
+        const ParameterStore* p = g.Parameters;
         if (index < 0 || !p)
             return QString();
         const QString& v = p->UPara.cell(UP_Value, index + 1);
@@ -163,11 +162,11 @@ bool build(const WriteInput& in, QByteArray& out, QStringList* skipped) {
     return true;
 }
 
-bool WriteConfigurationXml(const QString& path) {
+bool WriteConfigurationXml(const ProgramContext& context, const QString& path) {
     QByteArray bytes;
     QStringList skipped;
-    if (!build(inputFromStore(), bytes, &skipped)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+    if (!build(inputFromStore(context), bytes, &skipped)) {
+        ShowMsg(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return false;
     }
     if (!TextFile::writeBytes(path, bytes)) {
@@ -175,8 +174,9 @@ bool WriteConfigurationXml(const QString& path) {
         return false;
     }
     if (!skipped.isEmpty())
-        box(ParaFile::mainText(
-                QStringLiteral("CfgSkipped"),
+        box(context,
+            ParaFile::mainText(
+                context, QStringLiteral("CfgSkipped"),
                 QStringLiteral("These parameters could not be stored in the configuration file:")) +
                 "\n" + skipped.join(QStringLiteral(", ")),
             BoxIcon::Warning, BoxButtons::Ok);
@@ -232,7 +232,7 @@ QList<Record> parseRecords(const QStringList& lines) {
     return out;
 }
 
-QString markerRefusalText(const QList<Record>& records) {
+QString markerRefusalText(const ProgramContext& context, const QList<Record>& records) {
     for (qsizetype i = 0; i < records.size();) {
         const int line = records.at(i).line;
         bool first = false, second = false;
@@ -248,10 +248,10 @@ QString markerRefusalText(const QList<Record>& records) {
         if (first || second) {
             QString text;
             if (first)
-                text += Msg(103) + "\n";
+                text += Msg(context, MsgId::FileSpecial0998) + "\n";
             if (second)
-                text += Msg(104) + "\n";
-            return text + "\n" + Msg(105);
+                text += Msg(context, MsgId::FileSpecial0999) + "\n";
+            return text + "\n" + Msg(context, MsgId::FileCannotBeOpened);
         }
     }
     return QString();
@@ -265,10 +265,10 @@ QString LookupCfgValue(const QStringList& cnum, const QStringList& val, const QS
     return QStringLiteral("Err.");
 }
 
-Names catalogueNames() {
+Names catalogueNames(const ProgramContext& context) {
     Names n;
-    n.fileTypeName = [](const QString& typeCode, const QString& identValue) -> QString {
-        const QString path = globals().CatalogueIniPath;
+    n.fileTypeName = [&context](const QString& typeCode, const QString& identValue) -> QString {
+        const QString path = context.CatalogueIniPath;
         if (path.isEmpty())
             return QStringLiteral("Err.");
         IniFile ini(path);
@@ -279,8 +279,8 @@ Names catalogueNames() {
             ini.readString(section, QStringLiteral("Typ_") + identValue, QStringLiteral("-"));
         return name == QLatin1String("-") ? QStringLiteral("Err.") : name;
     };
-    n.capacityName = [](const QString& typeName, const QString& capacityCode) -> QString {
-        const QString path = globals().CatalogueIniPath;
+    n.capacityName = [&context](const QString& typeName, const QString& capacityCode) -> QString {
+        const QString path = context.CatalogueIniPath;
         if (path.isEmpty())
             return QStringLiteral("Err.");
         IniFile ini(path);
@@ -292,17 +292,17 @@ Names catalogueNames() {
     return n;
 }
 
-ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum, QStringList& cfgVal,
-                                 const Names& names) {
+ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lines, QStringList& cfgCNum,
+                                 QStringList& cfgVal, const Names& names) {
     ReadOutcome out;
     if (!isConfigurationFile(lines)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return out;
     }
     const QList<Record> records = parseRecords(lines);
-    const QString marker = markerRefusalText(records);
+    const QString marker = markerRefusalText(context, records);
     if (!marker.isEmpty()) {
-        box(marker, BoxIcon::None, BoxButtons::Ok);
+        box(context, marker, BoxIcon::None, BoxButtons::Ok);
         PumpEvents();
         return out;
     }
@@ -312,7 +312,7 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
     const QString id = lines.size() > 7 ? lines.at(7) : QString();
     const QString typeHex = id.mid(4, 4), formHex = id.mid(12, 4), cpuHex = id.mid(28, 4);
     if (id.size() < 32 || !isHex4(typeHex) || !isHex4(formHex) || !isHex4(cpuHex)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return out;
     }
     for (const Record& r : records) {
@@ -332,16 +332,20 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
         names.capacityName ? names.capacityName(out.typeName, formCode) : QStringLiteral("Err.");
     const QString who = out.typeName + out.capacityName + " (" + cpuText + ") ";
 
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     if (out.typeName != g.DriveTypeName) {
-        box(Msg(9) + "\n" + who + Msg(86), BoxIcon::Warning, BoxButtons::Ok);
+        box(context,
+            Msg(context, MsgId::FileTypeDiffers) + "\n" + who + Msg(context, MsgId::FileDriveNotReadable),
+            BoxIcon::Warning, BoxButtons::Ok);
         return out;
     }
     bool withCapacity = true;
     if (out.capacityName != g.DriveFormName) {
-        const QString text =
-            Msg(10) + "\n* " + who + Msg(87) + "\n\n" + Msg(11) + "\n" + Msg(12) + "\n" + Msg(13);
-        const BoxAnswer a = box(text, BoxIcon::Warning, BoxButtons::YesNoCancel);
+        const QString text = Msg(context, MsgId::FileFormDiffers) + "\n* " + who +
+                             Msg(context, MsgId::FileDriveIs) + "\n\n" + Msg(context, MsgId::YesReadAll) +
+                             "\n" + Msg(context, MsgId::NoSkipCapacity) + "\n" +
+                             Msg(context, MsgId::CancelDoNotRead);
+        const BoxAnswer a = box(context, text, BoxIcon::Warning, BoxButtons::YesNoCancel);
         PumpEvents();
         if (a == BoxAnswer::No)
             withCapacity = false;
@@ -349,12 +353,14 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
             return out;
     }
     if (cpuText != g.DriveCpuVersion) {
-        if (box(Msg(14) + "\n* " + who + Msg(87), BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok)
+        if (box(context,
+                Msg(context, MsgId::FileCpuDiffers) + "\n* " + who + Msg(context, MsgId::FileDriveIs),
+                BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok)
             return out;
     }
 
     WaitCursor wait;
-    ParaFile::resetValuesToDefaults();
+    ParaFile::resetValuesToDefaults(context);
     // The value of a number is that of its first record (as LookupCfgValue gives it).
     QHash<QString, QString> firstValue;
     for (qsizetype k = 0; k < cfgCNum.size(); ++k) {
@@ -364,13 +370,13 @@ ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum,
                                                         : QStringLiteral("Err."));
     }
     for (const QString& number : std::as_const(cfgCNum)) {
-        if (!withCapacity && ParaFile::isCapacityParameter(number, Qt::CaseInsensitive))
+        if (!withCapacity && ParaFile::isCapacityParameter(context, number, Qt::CaseInsensitive))
             continue;
         const QString value = firstValue.value(number.toUpper());
-        const int index = ValueRules::IndexOfComNo(number.toUpper());
+        const int index = ValueRules::IndexOfComNo(context, number.toUpper());
         if (value == QLatin1String("Err.") || index < 0)
             continue;
-        ParaFile::takeValue(index, value, value.toDouble(), QString(), QString());
+        ParaFile::takeValue(context, index, value, value.toDouble(), QString(), QString());
         out.taken.append(index);
     }
     out.result = ReadResult::Loaded;

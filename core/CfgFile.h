@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+struct ProgramContext;
+
 namespace CfgFile {
 
 // CRC-16 with the reflected polynomial 0x8408, no final exclusive-or; "123456789" from
@@ -26,18 +28,18 @@ struct WriteInput {
     std::function<QString(const QString& comNo)> valueText;
 };
 
-// The input taken from the globals, the drive type's Info.ini and the working table.
-WriteInput inputFromStore();
+// The input taken from the context, the drive type's Info.ini and the working table.
+WriteInput inputFromStore(const ProgramContext& context);
 
 // The file's bytes. False (nothing built) when a code is not a decimal number 0..65535.
 // Parameters whose value cannot be stored in four hexadecimal digits (negative, above
 // 0xFFFF, not a whole number) give no record; their numbers are listed in skipped.
 bool build(const WriteInput& in, QByteArray& out, QStringList* skipped = nullptr);
 
-// Writes the file for the loaded drive type. Refuses codes that are not numbers
-// (message 67), reports a file that cannot be written ("Cannot create file ...") and lists
-// the parameters it had to leave out. True when the file was written.
-bool WriteConfigurationXml(const QString& path);
+// Writes the file for the loaded drive type. Refuses codes that are not numbers (message
+// DataIncorrect), reports a file that cannot be written ("Cannot create file ...") and lists the
+// parameters it had to leave out. True when the file was written.
+bool WriteConfigurationXml(const ProgramContext& context, const QString& path);
 
 // ---- Reading -------------------------------------------------------------------------
 
@@ -60,7 +62,7 @@ QList<Record> parseRecords(const QStringList& lines);
 
 // The box text for records that mark a specially set-up drive ("0998" other than 1,
 // "0999" other than 2), "" when there are none.
-QString markerRefusalText(const QList<Record>& records);
+QString markerRefusalText(const ProgramContext& context, const QList<Record>& records);
 
 // The value of a record number (letter case ignored, first record wins) as decimal text;
 // "Err." when absent or not four hexadecimal digits.
@@ -71,8 +73,8 @@ struct Names {
     std::function<QString(const QString& typeCode, const QString& identValue)> fileTypeName;
     std::function<QString(const QString& typeName, const QString& capacityCode)> capacityName;
 };
-// The look-ups in the drive catalogue (CatalogueIniPath).
-Names catalogueNames();
+// The look-ups in the drive catalogue of the context (CatalogueIniPath, read at each look-up).
+Names catalogueNames(const ProgramContext& context);
 
 enum class ReadResult { Loaded, Refused };
 struct ReadOutcome {
@@ -85,7 +87,7 @@ struct ReadOutcome {
 // Reads a file already found to be a configuration file into the working table, with the
 // checks and questions of File > Open. cfgCNum/cfgVal receive the records (left empty when
 // the file is refused for its special-setup records or its identity line).
-ReadOutcome ReadConfigurationXml(const QStringList& lines, QStringList& cfgCNum, QStringList& cfgVal,
-                                 const Names& names);
+ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lines, QStringList& cfgCNum,
+                                 QStringList& cfgVal, const Names& names);
 
 } // namespace CfgFile

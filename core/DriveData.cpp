@@ -47,22 +47,21 @@ bool capacityFileHasData(const QStringList& lines) {
     return !lines.isEmpty() && !lines[0].isEmpty();
 }
 
-void abortStartup(int message) {
-    ShowMsg(message, BoxIcon::Warning);
-    globals().StartupAbort = true;
+void abortStartup(ProgramContext& g, MsgId message) {
+    ShowMsg(g, message, BoxIcon::Warning);
+    g.StartupAbort = true;
 }
 
 // Leaves the store without parameters, so that a failed load never looks complete.
-void clearTypeTable(ParameterStore& store) {
-    ProgramContext& g = globals();
+void clearTypeTable(ProgramContext& g, ParameterStore& store) {
     g.ParaCountAll = -1;
     g.ParaCountNormal = 0;
     store.ParaDat.setRowCount(1);
     store.rebuildComNoIndex(-1);
 }
 
-QString infoIniFile() {
-    return Paths::resolve(globals().InfoIniPath);
+QString infoIniFile(const ProgramContext& g) {
+    return Paths::resolve(g.InfoIniPath);
 }
 
 // A communication number must be four characters: the list and every look-up rely on it.
@@ -87,32 +86,31 @@ QString negatedNumber(const QString& text) {
 
 } // namespace
 
-bool LoadTypeTable(const DriveFileDialog& dialog) {
-    ProgramContext& g = globals();
+bool LoadTypeTable(ProgramContext& g, const DriveFileDialog& dialog) {
     ParameterStore* store = g.Parameters;
     if (!store || g.StartupAbort)
         return false;
     WaitCursor hourglass;
 
-    QString disp = IniFile(infoIniFile()).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
+    QString disp = IniFile(infoIniFile(g)).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
     store->ParaDat.setRow(0, paraDatColumnNames());
     g.TypeFile = Paths::join(g.TypeFolder,
                              g.DriveTypeName + QLatin1Char('(') + g.LanguageSuffix + QStringLiteral(").inv"));
 
     QStringList lines;
     if (!readDataFile(g.TypeFile, lines) || !typeFileHasData(lines)) {
-        ShowMsg(6, BoxIcon::Warning);
+        ShowMsg(g, MsgId::TypeFileMissing, BoxIcon::Warning);
         PumpEvents();
         const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 1);
         if (chosen.isEmpty()) {
-            clearTypeTable(*store);
-            abortStartup(85);
+            clearTypeTable(g, *store);
+            abortStartup(g, MsgId::ProgramClosed);
             return false;
         }
         g.TypeFolder = Paths::folderOf(Paths::normalize(chosen));
         g.TypeFile = Paths::fileNameOf(chosen);
         g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
-        const IniFile info(infoIniFile());
+        const IniFile info(infoIniFile(g));
         g.DriveTypeName = info.readString(kInfo, QStringLiteral("Type"), QStringLiteral("-"));
         g.DriveCpuVersion = info.readString(kInfo, QStringLiteral("Cpu"), QStringLiteral("-"));
         disp = info.readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
@@ -122,8 +120,8 @@ bool LoadTypeTable(const DriveFileDialog& dialog) {
                               .readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("99"));
         g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
         if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
-            clearTypeTable(*store);
-            abortStartup(85);
+            clearTypeTable(g, *store);
+            abortStartup(g, MsgId::ProgramClosed);
             return false;
         }
     }
@@ -141,8 +139,9 @@ bool LoadTypeTable(const DriveFileDialog& dialog) {
         SplitDriveDataLine(line, fields);
         if (fields.size() < kTypeFields || !validComNo(fields[0])) {
             // A cut or garbled line would shift every later look-up; refuse the drive type.
-            clearTypeTable(*store);
-            Prompter::instance().message(Msg(67) + QLatin1Char('\n') + Paths::fileNameOf(g.TypeFile) +
+            clearTypeTable(g, *store);
+            Prompter::instance().message(Msg(g, MsgId::DataIncorrect) + QLatin1Char('\n') +
+                                             Paths::fileNameOf(g.TypeFile) +
                                              QStringLiteral(" (%1): ").arg(k + 1) + line,
                                          g.MsgCaption, BoxIcon::Stop);
             g.StartupAbort = true;
@@ -177,8 +176,7 @@ bool LoadTypeTable(const DriveFileDialog& dialog) {
     return true;
 }
 
-bool LoadCapacityTable(const DriveFileDialog& dialog) {
-    ProgramContext& g = globals();
+bool LoadCapacityTable(ProgramContext& g, const DriveFileDialog& dialog) {
     ParameterStore* store = g.Parameters;
     if (!store || g.StartupAbort)
         return false;
@@ -190,11 +188,11 @@ bool LoadCapacityTable(const DriveFileDialog& dialog) {
     g.CapParaR.clear();
     QStringList lines;
     if (!readDataFile(g.CapacityFile, lines) || !capacityFileHasData(lines)) {
-        ShowMsg(7, BoxIcon::Warning);
+        ShowMsg(g, MsgId::CapacityFileMissing, BoxIcon::Warning);
         PumpEvents();
         const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 2);
         if (chosen.isEmpty()) {
-            abortStartup(85);
+            abortStartup(g, MsgId::ProgramClosed);
             return false;
         }
         g.CapacityFolder = Paths::folderOf(Paths::normalize(chosen));
@@ -203,14 +201,14 @@ bool LoadCapacityTable(const DriveFileDialog& dialog) {
         const QString base = g.CapacityFile.left(g.CapacityFile.size() - 4);
         const QString prefix = g.DriveTypeName + QLatin1Char('-');
         if (!base.startsWith(prefix)) {
-            abortStartup(9);
+            abortStartup(g, MsgId::FileTypeDiffers);
             return false;
         }
         g.DriveFormName = base.mid(g.DriveTypeName.size());
         g.DriveFormCode = IniFile(Paths::resolve(g.CatalogueIniPath))
                               .readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("0"));
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
-            abortStartup(85);
+            abortStartup(g, MsgId::ProgramClosed);
             return false;
         }
     }
@@ -228,7 +226,7 @@ bool LoadCapacityTable(const DriveFileDialog& dialog) {
             store->ParaDat.setCell(PD_Default, i + 1, fields.last());
     }
 
-    const IniFile info(infoIniFile());
+    const IniFile info(infoIniFile(g));
     g.ListBuff = info.keys(kDispCv);
     // Both lists are matched ignoring case.
     QSet<QString> capNumbers, cvNumbers;
@@ -248,8 +246,7 @@ bool LoadCapacityTable(const DriveFileDialog& dialog) {
     return true;
 }
 
-bool InitValueTable() {
-    ProgramContext& g = globals();
+bool InitValueTable(ProgramContext& g) {
     ParameterStore* store = g.Parameters;
     if (!store || g.StartupAbort)
         return false;
@@ -260,23 +257,30 @@ bool InitValueTable() {
     up.setRowCount(g.ParaCountAll + 2);
     up.setRow(0, uParaColumnNames());
     const QString zero = QStringLiteral("0");
+    // A default that cannot be followed is reported as it is met and loads as "Error.".
+    const auto defaultOf = [&g](const QString& comNo) {
+        ValueRules::Failure failure;
+        const QString def = ValueRules::DefaultOf(g, comNo, &failure);
+        if (failure)
+            ShowMsg(g, *failure, BoxIcon::Warning);
+        return def;
+    };
     for (int k = 0; k <= g.ParaCountAll; ++k) {
         const int row = k + 1;
         qint64 mode = 0;
         if (!ValueRules::parseInteger(pd.cell(PD_DIndex, row), mode)) {
-            Prompter::instance().message(Msg(67), g.MsgCaption, BoxIcon::Stop);
+            Prompter::instance().message(Msg(g, MsgId::DataIncorrect), g.MsgCaption, BoxIcon::Stop);
             PumpEvents();
             return false;
         }
-        up.setCell(UP_Value, row,
-                   mode == 0 ? pd.cell(PD_Default, row) : ValueRules::DefaultOf(pd.cell(PD_Default, row)));
+        up.setCell(UP_Value, row, mode == 0 ? pd.cell(PD_Default, row) : defaultOf(pd.cell(PD_Default, row)));
         up.setCell(UP_HValue, row,
                    pd.cell(PD_HIndex, row) == zero ? pd.cell(PD_High, row)
-                                                   : ValueRules::DefaultOf(pd.cell(PD_High, row)));
+                                                   : defaultOf(pd.cell(PD_High, row)));
         const QString& lowMode = pd.cell(PD_LIndex, row);
         QString low = pd.cell(PD_Low, row);
         if (lowMode != zero) {
-            low = ValueRules::DefaultOf(low);
+            low = defaultOf(low);
             if (lowMode == QLatin1String("-1"))
                 low = negatedNumber(low);
         }

@@ -1,14 +1,16 @@
 #pragma once
 // The line splitter of the program's comma-separated files and the three loaders that fill
 // the data store from a drive type's files (type file ".inv", capacity file ".cap" and the
-// drive type's Info.ini). They work on the store and the globals and need no window; boxes
-// and file choosers go through the Prompter. The loaders fill the program's store,
-// globals().Parameters, and do nothing (returning false) while it is null or
-// StartupAbort is set.
+// drive type's Info.ini). They work on a program context and its store and need no window; boxes
+// and file choosers go through the Prompter. The loaders fill the store of the program
+// context they are given and do nothing (returning false) while it is null or StartupAbort
+// is set.
 #include <QString>
 #include <QStringList>
 
 #include "platform/CsvLine.h"
+
+struct ProgramContext;
 
 // Title and filter ("Desc|*.inv|Desc|*.cap") of the chooser offered when a drive-type or
 // capacity file is missing. The main window passes its language texts once it has them.
@@ -18,22 +20,23 @@ struct DriveFileDialog {
         QStringLiteral("KVR260X Inverter Type Data (*.inv)|*.inv|KVR260X Inverter Capa. Data (*.cap)|*.cap");
 };
 
-// Reads the drive-type file TypeFolder/DriveTypeName(LanguageSuffix).inv into ParaDat,
-// sets ParaCountAll, ParaCountNormal, TypeFile and the store's ComNoList and index. A
-// missing or empty file offers the chooser (message 6); cancelling it (message 85), an
-// unreadable chosen file (85) or malformed data (message 67 naming the line) sets
-// StartupAbort and leaves no parameter loaded. Returns false exactly then.
-bool LoadTypeTable(const DriveFileDialog& dialog = {});
+// Reads the drive-type file TypeFolder/DriveTypeName(LanguageSuffix).inv into ParaDat, sets
+// ParaCountAll, ParaCountNormal, TypeFile and the store's ComNoList and index. A missing or empty
+// file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed), an
+// unreadable chosen file (ProgramClosed) or malformed data (message DataIncorrect naming the line)
+// sets StartupAbort and leaves no parameter loaded. Returns false exactly then.
+bool LoadTypeTable(ProgramContext& context, const DriveFileDialog& dialog = {});
 
-// Reads the capacity file CapacityFolder/DriveTypeName DriveFormName.cap into the Default
-// cells it names and the "Disp CV" section of Info.ini into column Current/VoltIndex;
-// fills CapPara, CapParaR and ListBuff. A missing or empty file offers the chooser
-// (message 7); a chosen file of another drive type (message 9), cancelling (message 85)
-// or an unreadable chosen file (85) sets StartupAbort. Returns false exactly then.
-bool LoadCapacityTable(const DriveFileDialog& dialog = {});
+// Reads the capacity file CapacityFolder/DriveTypeName DriveFormName.cap into the Default cells it
+// names and the "Disp CV" section of Info.ini into column Current/VoltIndex; fills CapPara,
+// CapParaR and ListBuff. A missing or empty file offers the chooser (message CapacityFileMissing);
+// a chosen file of another drive type (message FileTypeDiffers), cancelling (message
+// ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false
+// exactly then.
+bool LoadCapacityTable(ProgramContext& context, const DriveFileDialog& dialog = {});
 
 // Fills UPara with the working values: Value from the default rule, HValue and LValue
-// from the limits, flags "0". A DIndex that is not an integer shows message 67 (stop
+// from the limits, flags "0". A DIndex that is not an integer shows message DataIncorrect (stop
 // icon) and returns false: the caller then shows the start-up form again and reloads
 // into the same store.
-bool InitValueTable();
+bool InitValueTable(ProgramContext& context);

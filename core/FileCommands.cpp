@@ -34,29 +34,30 @@ int filterCount(const QString& pipeFilter) {
 
 } // namespace
 
-FileCommands::FileCommands(FileCommandHost& host) : host_(host), cfgNames_(CfgFile::catalogueNames()) {
+FileCommands::FileCommands(ProgramContext& context, Options& options, FileCommandHost& host)
+    : context_(context), options_(options), host_(host), cfgNames_(CfgFile::catalogueNames(context)) {
     updateFilters();
 }
 
 void FileCommands::updateFilters() {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     const bool cfg =
         !g.InfoIniPath.isEmpty() &&
         IniFile(g.InfoIniPath).readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
     if (cfg) {
         openFilter_ = ParaFile::mainText(
-            QStringLiteral("OpenFile1M"),
+            context_, QStringLiteral("OpenFile1M"),
             QStringLiteral("Parameter Datas (*.kvr)|*.kvr|RBN744M Config Data (*.cfg)|*.cfg|"
                            "All Files (*.*)|*.*"));
         saveFilter_ = ParaFile::mainText(
-            QStringLiteral("SaveFile1M"),
+            context_, QStringLiteral("SaveFile1M"),
             QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv|"
                            "RBN744M Config Data (*.cfg)|*.cfg"));
     } else {
-        openFilter_ = ParaFile::mainText(QStringLiteral("OpenFile1"),
+        openFilter_ = ParaFile::mainText(context_, QStringLiteral("OpenFile1"),
                                          QStringLiteral("Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*"));
         saveFilter_ = ParaFile::mainText(
-            QStringLiteral("SaveFile1"),
+            context_, QStringLiteral("SaveFile1"),
             QStringLiteral("Parameter Datas (*.kvr)|*.kvr|Parameter Table Datas (*.csv)|*.csv"));
     }
 }
@@ -66,9 +67,10 @@ void FileCommands::openParameterFile() {
         return;
     CFG_CNum.clear();
     CFG_Val.clear();
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     const QString path = Prompter::instance().openFile(
-        ParaFile::mainText(QStringLiteral("ToolB3"), QStringLiteral("Open")), g.LoadPath, openFilter_, 1);
+        ParaFile::mainText(context_, QStringLiteral("ToolB3"), QStringLiteral("Open")), g.LoadPath,
+        openFilter_, 1);
     if (path.isEmpty())
         return;
     const QString folder = Paths::folderOf(path);
@@ -77,21 +79,21 @@ void FileCommands::openParameterFile() {
     CommentsChk = false;
 
     QStringList lines;
-    if (!ParameterFileChecks::readLines(path, lines))
+    if (!ParameterFileChecks::readLines(context_, path, lines))
         return;
 
     if (ParaFile::formOf(lines.value(0)) != ParaFile::Form::None) {
-        const ParaFile::ReadOutcome r = ParaFile::read(lines);
+        const ParaFile::ReadOutcome r = ParaFile::read(context_, lines);
         if (r.commentRead)
             host_.setCommentText(r.comment);
         switch (r.result) {
         case ParaFile::ReadResult::Loaded:
-            ParameterFileChecks::reportOutOfLimits(g.Parameters, r.taken);
+            ParameterFileChecks::reportOutOfLimits(g, r.taken);
             finishOpen(folder, name, r.header.type + r.header.driveForm);
             break;
         case ParaFile::ReadResult::Stopped:
             // Values read before the stop are in the table, and may be exported.
-            ParameterFileChecks::reportOutOfLimits(g.Parameters, r.taken);
+            ParameterFileChecks::reportOutOfLimits(g, r.taken);
             // What the table shows must be what the store now holds; the file is not the
             // opened file, so Save still writes the previous one.
             host_.refreshTable();
@@ -102,17 +104,19 @@ void FileCommands::openParameterFile() {
         return;
     }
     if (!CfgFile::isConfigurationFile(lines)) {
-        ShowMsg(67, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
     // A file cut short or changed since it was written would load part of a set silently.
     if (!CfgFile::checksumMatches(lines) &&
-        Prompter::instance().message(Msg(96) + u'\n' + path, g.MsgCaption, BoxIcon::Warning,
+        Prompter::instance().message(Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path,
+                                     g.MsgCaption, BoxIcon::Warning,
                                      BoxButtons::YesNoDefaultNo) != BoxAnswer::Yes)
         return;
-    const CfgFile::ReadOutcome r = CfgFile::ReadConfigurationXml(lines, CFG_CNum, CFG_Val, cfgNames_);
+    const CfgFile::ReadOutcome r =
+        CfgFile::ReadConfigurationXml(context_, lines, CFG_CNum, CFG_Val, cfgNames_);
     if (r.result == CfgFile::ReadResult::Loaded) {
-        ParameterFileChecks::reportOutOfLimits(g.Parameters, r.taken);
+        ParameterFileChecks::reportOutOfLimits(g, r.taken);
         finishOpen(folder, name, r.typeName + r.capacityName);
     }
 }
@@ -125,18 +129,18 @@ void FileCommands::takeStartFileComment(const QString& commentLine) {
 }
 
 void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity) {
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     g.OpenedFileFolder = folder;
     g.OpenedFileName = name;
-    host_.setCaption(ParaFile::fileCaption(name, identity));
+    host_.setCaption(ParaFile::fileCaption(context_, name, identity));
     host_.refreshTable();
     host_.setSaveEnabled(true);
     host_.focusTableGrid();
 }
 
 void FileCommands::finishSave(const QString& folder) {
-    ProgramContext& g = globals();
-    host_.setCaption(ParaFile::fileCaption(g.CurrentFileName));
+    ProgramContext& g = context_;
+    host_.setCaption(ParaFile::fileCaption(context_, g.CurrentFileName));
     g.OpenedFileName = g.CurrentFileName;
     g.OpenedFileFolder = folder;
     host_.setSaveEnabled(true);
@@ -145,29 +149,29 @@ void FileCommands::finishSave(const QString& folder) {
 bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) {
     WaitCursor wait;
     if (ext == kCfg)
-        return CfgFile::WriteConfigurationXml(path);
+        return CfgFile::WriteConfigurationXml(context_, path);
     if (withCsv && ext == kCsv)
-        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), globals().DecimalComma);
-    return ParaFile::WriteParameterFile(path, host_.commentText(), host_.blindViewOn(),
-                                        options().SaveNotChgPara.checked());
+        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma);
+    return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
+                                        options_.SaveNotChgPara.checked());
 }
 
 void FileCommands::saveParameterFile() {
     if (!host_.saveEnabled())
         return;
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     g.SavePath = g.LoadPath;
     g.CurrentFileName = g.OpenedFileName;
     QString folder = g.OpenedFileFolder;
     if (g.CurrentFileName.isEmpty()) {
-        ShowMsg(15, BoxIcon::None, BoxButtons::Ok);
+        ShowMsg(context_, MsgId::NoFileToOverwrite, BoxIcon::None, BoxButtons::Ok);
         return;
     }
     QString ext = extensionOf(g.CurrentFileName);
     if (ext == kCfg) {
         // A configuration file is never overwritten unasked.
         const QString path = Prompter::instance().saveFile(
-            ParaFile::mainText(QStringLiteral("ToolB4"), QStringLiteral("Save")), saveDialogFolder_,
+            ParaFile::mainText(context_, QStringLiteral("ToolB4"), QStringLiteral("Save")), saveDialogFolder_,
             saveFilter_, qMin(3, filterCount(saveFilter_)), g.CurrentFileName);
         if (path.isEmpty())
             return;
@@ -188,13 +192,13 @@ void FileCommands::saveParameterFile() {
 void FileCommands::saveParameterFileAs() {
     if (!host_.saveAsEnabled())
         return;
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     const QString current = extensionOf(g.CurrentFileName);
     const int preselected = qMin(current == kCsv ? 2 : current == kCfg ? 3 : 1, filterCount(saveFilter_));
     Prompter& prompter = Prompter::instance();
     const QString path =
-        prompter.saveFile(ParaFile::mainText(QStringLiteral("ToolB5"), QStringLiteral("Save As")), g.LoadPath,
-                          saveFilter_, preselected, saveDialogName_);
+        prompter.saveFile(ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")),
+                          g.LoadPath, saveFilter_, preselected, saveDialogName_);
     if (path.isEmpty())
         return;
     const int chosen = prompter.lastFilterIndex();
@@ -214,7 +218,7 @@ void FileCommands::saveParameterFileAs() {
         // The dialog asked about the name as typed; the file written has another name.
         if (QFileInfo::exists(Paths::join(folder, name))) {
             const QString text =
-                ParaFile::mainText(QStringLiteral("OverWrite"),
+                ParaFile::mainText(context_, QStringLiteral("OverWrite"),
                                    QStringLiteral("%1 already exists.\nDo you want to replace it?"))
                     .arg(name);
             if (Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo) !=
@@ -231,34 +235,35 @@ void FileCommands::saveParameterFileAs() {
 
 void FileCommands::quitAfterNew() {
     // The main window's close handler does not run on this way out; keep the folders.
-    ProgramFolder::StoreSavedPaths();
+    ProgramFolder::StoreSavedPaths(context_);
     host_.quitApplication();
 }
 
 void FileCommands::newParameterSet() {
     if (!host_.newEnabled())
         return;
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     host_.clearPortMessageShown();
     for (;;) {
         host_.runStartupForm();
         PumpEvents();
         // With nothing chosen the loaders would only ask for files of a program about to end.
-        if (g.StartupAbort || !LoadTypeTable() || g.StartupAbort || !LoadCapacityTable() || g.StartupAbort) {
+        if (g.StartupAbort || !LoadTypeTable(g) || g.StartupAbort || !LoadCapacityTable(g) ||
+            g.StartupAbort) {
             quitAfterNew();
             return;
         }
-        if (InitValueTable())
+        if (InitValueTable(g))
             break;
         // Drive data whose working values cannot be computed: choose again.
     }
 
-    host_.setCaption(ParaFile::captionBase());
+    host_.setCaption(ParaFile::captionBase(g));
     updateFilters();
     host_.setSaveEnabled(false);
 
     ParameterStore* p = g.Parameters;
-    Options& o = options();
+    Options& o = options_;
     if (p && p->MainteFlag && o.MainteClear.checked()) {
         p->MainteFlag = false;
         p->SMainteFlag = false;

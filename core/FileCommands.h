@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+class Options;
+struct ProgramContext;
+
 // What the file commands use of the main window and the windows it reaches.
 class FileCommandHost {
 public:
@@ -38,7 +41,7 @@ public:
     // The next failure to open the serial port is reported again.
     virtual void clearPortMessageShown() {}
     // Runs the start-up form modally with its language box disabled; it hands back the
-    // drive identity through the globals and sets StartupAbort when it finds nothing.
+    // drive identity through the program context and sets StartupAbort when it finds nothing.
     virtual void runStartupForm() = 0;
     // The communication settings are read again from the settings file.
     virtual void reloadCommSettings() {}
@@ -56,7 +59,7 @@ public:
 
 class FileCommands {
 public:
-    explicit FileCommands(FileCommandHost& host);
+    FileCommands(ProgramContext& context, Options& options, FileCommandHost& host);
 
     // File > Open, Save, Save As and New.
     void openParameterFile();
@@ -94,6 +97,8 @@ private:
     bool write(const QString& ext, const QString& path, bool withCsv);
     void quitAfterNew();
 
+    ProgramContext& context_;
+    Options& options_;
     FileCommandHost& host_;
     CfgFile::Names cfgNames_;
     QString openFilter_;

@@ -3,11 +3,12 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
-QString Msg(int n) {
-    const ParameterStore* p = globals().Parameters;
-    return p ? p->Msg(n) : QString();
+QString Msg(const ProgramContext& context, MsgId id) {
+    const ParameterStore* p = context.Parameters;
+    return p ? p->Msg(id) : QString();
 }
 
-BoxAnswer ShowMsg(int n, BoxIcon icon, BoxButtons buttons, QWidget* parent) {
-    return Prompter::instance().message(Msg(n), globals().MsgCaption, icon, buttons, parent);
+BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons,
+                  QWidget* parent) {
+    return Prompter::instance().message(Msg(context, id), context.MsgCaption, icon, buttons, parent);
 }

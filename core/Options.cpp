@@ -17,10 +17,6 @@ namespace {
 
 const QString kSection = QStringLiteral("Options");
 
-// Message numbers of the language file used by the number checks.
-constexpr int kMsgNotANumber = 67;
-constexpr int kMsgOutOfRange = 41;
-
 } // namespace
 
 // ---- CheckOption ------------------------------------------------------------------------
@@ -91,18 +87,13 @@ void ColorOption::setColor(const QColor& c) {
 
 // ---- Options ----------------------------------------------------------------------------
 
-Options::Options() {
+Options::Options(ProgramContext& context) : context_(context) {
     for (UpDownOption* u : upDowns())
         u->text_ = u->format(u->position_);
     association_ = [](bool on) { applyFileAssociation(on); };
 }
 
 Options::~Options() = default;
-
-Options& options() {
-    static Options instance;
-    return instance;
-}
 
 QList<CheckOption*> Options::checks() {
     return {&StartLang,
@@ -248,7 +239,8 @@ void applyDefault(const Key& k) {
 } // namespace
 
 QStringList Options::settingsKeys() {
-    Options scratch;
+    ProgramContext none;
+    Options scratch(none);
     QStringList keys;
     for (const Key& k : keyTable(scratch))
         keys << QString::fromLatin1(k.key);
@@ -256,7 +248,7 @@ QStringList Options::settingsKeys() {
 }
 
 bool Options::create(const std::function<void()>& connectDrive) {
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return false;
     setMastersTabVisible(false);
     TypCapChk.setChecked(true);
@@ -267,7 +259,7 @@ bool Options::create(const std::function<void()>& connectDrive) {
 
 void Options::loadSettings(const std::function<void()>& connectDrive) {
     {
-        IniFile ini(globals().SettingsIniPath);
+        IniFile ini(context_.SettingsIniPath);
         for (const Key& k : loadOrder(*this)) {
             if (!std::strcmp(k.key, "CheckInvTyp"))
                 continue; // TypCapChk is on at every start
@@ -295,16 +287,16 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
         association_(FileRegist.checked());
     UpdateRunStopControl();
 
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     g.RowsInUse = g.Parameters && g.Parameters->MainteFlag ? g.ParaCountAll : g.ParaCountNormal;
     IniFile info(g.InfoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
 bool Options::saveSettings() {
-    const QString path = globals().SettingsIniPath;
+    const QString path = context_.SettingsIniPath;
     IniFile ini(path);
-    const bool mainte = globals().Parameters && globals().Parameters->MainteFlag;
+    const bool mainte = context_.Parameters && context_.Parameters->MainteFlag;
     for (const Key& k : keyTable(*this)) {
         // A check set by unlocking maintenance mode is not kept.
         if (mainte && !std::strcmp(k.key, "Mainte"))
@@ -330,7 +322,7 @@ bool Options::saveSettings() {
     if (!saveFailureShown_) {
         saveFailureShown_ = true;
         Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error), globals().MsgCaption,
+            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error), context_.MsgCaption,
             BoxIcon::Warning);
     }
     return false;
@@ -356,21 +348,21 @@ bool Options::closeQuery() {
 
 bool Options::validate(UpDownOption& f) {
     const bool percent = &f == &ValMulti;
-    auto reject = [&](int msg) {
+    auto reject = [&](MsgId msg) {
         if (focusBack_)
             focusBack_(f);
-        ShowMsg(msg, BoxIcon::Error);
+        ShowMsg(context_, msg, BoxIcon::Error);
         BadEntry = 1;
     };
     double typed = 0;
     if (!ValueRules::parseNumber(f.text(), typed) || !std::isfinite(typed)) {
-        reject(kMsgNotANumber);
+        reject(MsgId::DataIncorrect);
         return false;
     }
     // The free-unit factor is typed in units, kept in hundredths.
     const double value = percent ? std::round(typed * 100.0) : typed;
     if (value < f.minimum() || value > f.maximum()) {
-        reject(kMsgOutOfRange);
+        reject(MsgId::OutOfRange);
         f.setPosition(value < f.minimum() ? f.minimum() : f.maximum());
         return false;
     }
@@ -437,7 +429,7 @@ void Options::clicked(CheckOption& box) {
 }
 
 void Options::resultSavingRule() {
-    IniFile info(globals().InfoIniPath);
+    IniFile info(context_.InfoIniPath);
     resultSavingAlwaysAllowed_ = info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option1"), 0) != 0;
     if (!CompResult.checked() && !CompMsgDisp.checked())
         CompMsgDisp.setChecked(true);
@@ -445,7 +437,7 @@ void Options::resultSavingRule() {
 }
 
 void Options::UpdateTripAlarmOptions() {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     IniFile info(g.InfoIniPath);
     const QString type = g.DriveTypeName;
     const QString suffix = g.LanguageSuffix;
@@ -461,11 +453,11 @@ void Options::UpdateRunStopControl() {
 }
 
 bool Options::hasParameter(const char* comNo) const {
-    return globals().Parameters && ValueRules::IndexOfComNo(QString::fromLatin1(comNo)) >= 0;
+    return context_.Parameters && ValueRules::IndexOfComNo(context_, QString::fromLatin1(comNo)) >= 0;
 }
 
 bool Options::maintenanceUnlocked() const {
-    const ParameterStore* p = globals().Parameters;
+    const ParameterStore* p = context_.Parameters;
     return p && (p->MainteFlag || p->SMainteFlag);
 }
 

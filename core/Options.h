@@ -12,6 +12,7 @@
 #include <functional>
 
 class Options;
+struct ProgramContext;
 
 // A check box of the options window.
 class CheckOption {
@@ -89,7 +90,8 @@ private:
 class Options : public QObject {
     Q_OBJECT
 public:
-    Options();
+    // The options of the program whose settings file, drive type and store the context names.
+    explicit Options(ProgramContext& context);
     ~Options() override;
     Options(const Options&) = delete;
     Options& operator=(const Options&) = delete;
@@ -179,8 +181,8 @@ public:
     void show();
     // The checks run on closing; false (the window stays) when any of them rejected.
     bool closeQuery();
-    // The check of one edit: message 67 for an empty or non-numeric text, message 41 with
-    // the bound for one out of range. True when accepted.
+    // The check of one edit: message DataIncorrect for an empty or non-numeric text, message
+    // OutOfRange with the bound for one out of range. True when accepted.
     bool validate(UpDownOption& field);
     // The edits without a check (ComSpMarg, ComChkTimes): the up-down takes a typed number, forced into
     // its range, as it reads its edit; anything else puts the position back in the edit.
@@ -229,6 +231,7 @@ private:
     bool enabledOf(const CheckOption& box) const;
     void emitChanged() { emit changed(); }
 
+    ProgramContext& context_;
     bool mastersTab_ = false;
     bool resultSavingAlwaysAllowed_ = false; // Info.ini [Setup] Option1
     bool alarmList_ = true;                  // the drive type lists its alarm bits
@@ -238,6 +241,3 @@ private:
     std::function<void()> dataStoreViewer_;
     std::function<void(UpDownOption&)> focusBack_;
 };
-
-// The options of the program run.
-Options& options();

@@ -18,16 +18,13 @@ namespace {
 
 const QString kNoComments = QStringLiteral("No Comments.");
 
-ParameterStore* store() {
-    return globals().Parameters;
-}
-
 QString lineAt(const QStringList& lines, int i) {
     return i >= 0 && i < lines.size() ? lines.at(i) : QString();
 }
 
-BoxAnswer box(const QString& text, BoxIcon icon, BoxButtons buttons, bool pump) {
-    const BoxAnswer a = Prompter::instance().message(text, globals().MsgCaption, icon, buttons);
+BoxAnswer box(const ProgramContext& context, const QString& text, BoxIcon icon, BoxButtons buttons,
+              bool pump) {
+    const BoxAnswer a = Prompter::instance().message(text, context.MsgCaption, icon, buttons);
     if (pump)
         PumpEvents();
     return a;
@@ -42,19 +39,21 @@ QString identityTail(const Header& h) {
 
 enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
 
-Identity checkIdentity(const Header& h, const ReadOptions& o) {
-    const ProgramContext& g = globals();
+Identity checkIdentity(const ProgramContext& g, const Header& h, const ReadOptions& o) {
     const QString who = BoxText::quoted(h.type + h.driveForm);
     if (h.type != g.DriveTypeName) {
-        box(Msg(9) + "\n" + who + identityTail(h) + Msg(86), BoxIcon::Warning, BoxButtons::Ok,
-            o.pumpAfterBoxes);
+        box(g,
+            Msg(g, MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) +
+                Msg(g, MsgId::FileDriveNotReadable),
+            BoxIcon::Warning, BoxButtons::Ok, o.pumpAfterBoxes);
         return Identity::Refused;
     }
     Identity result = Identity::LoadAll;
     if (h.form != Form::Oldest && h.driveForm != g.DriveFormName) {
-        const QString text = Msg(10) + "\n* " + who + identityTail(h) + Msg(87) + "\n\n" + Msg(11) + "\n" +
-                             Msg(12) + "\n" + Msg(13);
-        switch (box(text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.pumpAfterBoxes)) {
+        const QString text = Msg(g, MsgId::FileFormDiffers) + "\n* " + who + identityTail(h) +
+                             Msg(g, MsgId::FileDriveIs) + "\n\n" + Msg(g, MsgId::YesReadAll) + "\n" +
+                             Msg(g, MsgId::NoSkipCapacity) + "\n" + Msg(g, MsgId::CancelDoNotRead);
+        switch (box(g, text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.pumpAfterBoxes)) {
         case BoxAnswer::Yes:
             break;
         case BoxAnswer::No:
@@ -65,8 +64,9 @@ Identity checkIdentity(const Header& h, const ReadOptions& o) {
         }
     }
     if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
-        const QString text = Msg(14) + "\n* " + who + identityTail(h) + Msg(87);
-        if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
+        const QString text =
+            Msg(g, MsgId::FileCpuDiffers) + "\n* " + who + identityTail(h) + Msg(g, MsgId::FileDriveIs);
+        if (box(g, text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
             return Identity::Refused;
     }
     return result;
@@ -147,7 +147,7 @@ int dataEnd(const QStringList& lines, int firstDataLine) {
     return qMax(i, firstDataLine);
 }
 
-QString markerRefusalText(const QStringList& lines, const Header& header) {
+QString markerRefusalText(const ProgramContext& context, const QStringList& lines, const Header& header) {
     const int end = dataEnd(lines, header.firstDataLine);
     for (int i = header.firstDataLine; i < end; ++i) {
         const QString& line = lines.at(i);
@@ -157,28 +157,28 @@ QString markerRefusalText(const QStringList& lines, const Header& header) {
         const QString value = f.size() > 1 ? f.at(1) : QString();
         QString noted;
         if (f.at(0) == QLatin1String("0998") && value != QLatin1String("1"))
-            noted = Msg(103) + "\n";
+            noted = Msg(context, MsgId::FileSpecial0998) + "\n";
         else if (f.at(0) == QLatin1String("0999") && value != QLatin1String("2"))
-            noted = Msg(104) + "\n";
+            noted = Msg(context, MsgId::FileSpecial0999) + "\n";
         if (!noted.isEmpty())
-            return noted + "\n\n" + Msg(105);
+            return noted + "\n\n" + Msg(context, MsgId::FileCannotBeOpened);
     }
     return QString();
 }
 
-void resetValuesToDefaults() {
-    ParameterStore* p = store();
+void resetValuesToDefaults(const ProgramContext& context) {
+    ParameterStore* p = context.Parameters;
     if (!p)
         return;
     static const QString zero = QStringLiteral("0");
-    const int last = globals().ParaCountAll;
+    const int last = context.ParaCountAll;
     for (int i = 0; i <= last; ++i) {
         const int row = i + 1;
         const QString& def = p->ParaDat.cell(PD_Default, row);
         qint64 dindex = 0;
         QString value = def;
         if (ValueRules::parseInteger(p->ParaDat.cell(PD_DIndex, row), dindex) && dindex != 0)
-            value = ValueRules::DefaultOf(def, false);
+            value = ValueRules::DefaultOf(context, def);
         p->UPara.setCell(UP_Value, row, value);
         for (int col : {UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex, UP_SelectIndex,
                         UP_OneSelectIndex, UP_CommErrIndex})
@@ -186,8 +186,9 @@ void resetValuesToDefaults() {
     }
 }
 
-void takeValue(int index, const QString& value, double raw, const QString& select, const QString& blind) {
-    ParameterStore* p = store();
+void takeValue(const ProgramContext& context, int index, const QString& value, double raw,
+               const QString& select, const QString& blind) {
+    ParameterStore* p = context.Parameters;
     if (!p)
         return;
     static const QString zero = QStringLiteral("0");
@@ -196,15 +197,14 @@ void takeValue(int index, const QString& value, double raw, const QString& selec
     p->UPara.setCell(UP_SelectIndex, row, select.isEmpty() ? zero : select);
     p->UPara.setCell(UP_BlindIndex, row, blind.isEmpty() ? zero : blind);
     bool ok = false;
-    ValueRules::UpdateChangedFlag(p->ParaDat.cell(PD_ComNo, row), raw, &ok, false);
+    ValueRules::UpdateChangedFlag(context, p->ParaDat.cell(PD_ComNo, row), raw, &ok);
     if (!ok) // a default that is no number: count the value as changed so no save drops it
         p->UPara.setCell(UP_ChangeIndex, row, QStringLiteral("1"));
     for (int col : {UP_WriteIndex, UP_HexIndex, UP_OneSelectIndex, UP_CommErrIndex})
         p->UPara.setCell(col, row, zero);
 }
 
-bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs) {
-    const ProgramContext& g = globals();
+bool isCapacityParameter(const ProgramContext& g, const QString& comNo, Qt::CaseSensitivity cs) {
     return g.CapPara.contains(comNo, cs) || g.CapParaR.contains(comNo, cs);
 }
 
@@ -225,21 +225,20 @@ void showCannotCreate(const QString& path) {
                                  QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
-QString mainText(const QString& key, const QString& def) {
-    const QString path = globals().LanguageIniPath;
+QString mainText(const ProgramContext& context, const QString& key, const QString& def) {
+    const QString path = context.LanguageIniPath;
     if (path.isEmpty())
         return def;
     return IniFile(path).readString(QStringLiteral("Main"), key, def);
 }
 
-QString captionBase() {
-    const ProgramContext& g = globals();
+QString captionBase(const ProgramContext& g) {
     return QString::fromLatin1(kProductName) + " " + g.DriveTypeName + g.DriveFormName + " (CPU Ver." +
            g.DriveCpuVersion + ")";
 }
 
-QString fileCaption(const QString& fileName, const QString& fileIdentity) {
-    QString c = captionBase() + " " + Msg(1) + fileName;
+QString fileCaption(const ProgramContext& context, const QString& fileName, const QString& fileIdentity) {
+    QString c = captionBase(context) + " " + Msg(context, MsgId::FileLabel) + fileName;
     if (!fileIdentity.isEmpty())
         c += " (" + fileIdentity + ")";
     return c;
@@ -262,23 +261,27 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
     return true;
 }
 
-ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepCapacityDefaults,
-                         const ReadOptions& options, QList<int>* taken) {
+ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
+                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken) {
     const int end = dataEnd(lines, firstDataLine);
     for (int i = firstDataLine; i < end; ++i) {
         const QStringList f = splitFields(lines.at(i));
         const QString& number = f.at(0);
-        if (keepCapacityDefaults && isCapacityParameter(number))
+        if (keepCapacityDefaults && isCapacityParameter(context, number))
             continue;
-        const int index = ValueRules::IndexOfComNo(number);
+        const int index = ValueRules::IndexOfComNo(context, number);
         if (index < 0) {
             if (!options.askOnUnknownNumber) {
-                box(Msg(67), BoxIcon::Warning, BoxButtons::Ok, options.pumpAfterBoxes);
+                box(context, Msg(context, MsgId::DataIncorrect), BoxIcon::Warning, BoxButtons::Ok,
+                    options.pumpAfterBoxes);
                 return ReadResult::Stopped;
             }
-            const QString text =
-                Msg(67) + "\n" + Msg(80) + " " + BoxText::quoted(number) + "\n\n" + Msg(81) + "\n" + Msg(82);
-            if (box(text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) == BoxAnswer::Ok)
+            const QString text = Msg(context, MsgId::DataIncorrect) + "\n" +
+                                 Msg(context, MsgId::NumberNotInDrive) + " " + BoxText::quoted(number) +
+                                 "\n\n" + Msg(context, MsgId::OkSkipLine) + "\n" +
+                                 Msg(context, MsgId::CancelStopReading);
+            if (box(context, text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) ==
+                BoxAnswer::Ok)
                 continue;
             return ReadResult::Stopped;
         }
@@ -288,14 +291,15 @@ ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepC
             showConversionError(value, true);
             return ReadResult::Stopped;
         }
-        takeValue(index, value, raw, f.size() > 2 ? f.at(2) : QString(), f.size() > 3 ? f.at(3) : QString());
+        takeValue(context, index, value, raw, f.size() > 2 ? f.at(2) : QString(),
+                  f.size() > 3 ? f.at(3) : QString());
         if (taken)
             taken->append(index);
     }
     return ReadResult::Loaded;
 }
 
-ReadOutcome read(const QStringList& lines, const ReadOptions& options) {
+ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOptions& options) {
     ReadOutcome out;
     out.header = parseHeader(lines);
     const Header& h = out.header;
@@ -305,15 +309,15 @@ ReadOutcome read(const QStringList& lines, const ReadOptions& options) {
     }
     out.result = ReadResult::Refused;
     if (options.markerCheck) {
-        const QString text = markerRefusalText(lines, h);
+        const QString text = markerRefusalText(context, lines, h);
         if (!text.isEmpty()) {
-            box(text, BoxIcon::None, BoxButtons::Ok, options.pumpAfterBoxes);
+            box(context, text, BoxIcon::None, BoxButtons::Ok, options.pumpAfterBoxes);
             return out;
         }
     }
     Identity identity = Identity::LoadAll;
     if (options.identityChecks) {
-        identity = checkIdentity(h, options);
+        identity = checkIdentity(context, h, options);
         if (identity == Identity::Refused)
             return out;
     }
@@ -321,7 +325,7 @@ ReadOutcome read(const QStringList& lines, const ReadOptions& options) {
     out.commentRead = true;
     out.comment = commentOfLine(h.commentLine);
     if (h.form != Form::Oldest) {
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         qint64 flag = 0, n = 0;
         if (!parseIntLine(h.blindFlag, flag)) {
             showConversionError(h.blindFlag, false);
@@ -338,14 +342,13 @@ ReadOutcome read(const QStringList& lines, const ReadOptions& options) {
     }
 
     WaitCursor wait;
-    resetValuesToDefaults();
-    out.result = loadDataLines(lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults, options,
-                               &out.taken);
+    resetValuesToDefaults(context);
+    out.result = loadDataLines(context, lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults,
+                               options, &out.taken);
     return out;
 }
 
-QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly) {
-    const ProgramContext& g = globals();
+QStringList buildLines(const ProgramContext& g, const QString& comment, bool blindOn, bool changedOnly) {
     QString c = comment;
     // One line per header entry: a line break in the comment would shift every line after it.
     c.replace(QLatin1String("\r\n"), QLatin1String(" "));
@@ -356,7 +359,7 @@ QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly) {
     out << QStringLiteral("###") << g.DriveTypeName << g.DriveFormName << g.DriveCpuVersion << g.LanguageName
         << (c.isEmpty() ? kNoComments : c) << (blindOn ? QStringLiteral("1") : QStringLiteral("0"))
         << QString::number(g.BlindCount);
-    const ParameterStore* p = store();
+    const ParameterStore* p = g.Parameters;
     if (!p)
         return out;
     const QString one = QStringLiteral("1");
@@ -371,8 +374,9 @@ QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly) {
     return out;
 }
 
-bool WriteParameterFile(const QString& path, const QString& comment, bool blindOn, bool changedOnly) {
-    if (!TextFile::writeLines(path, buildLines(comment, blindOn, changedOnly))) {
+bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
+                        bool blindOn, bool changedOnly) {
+    if (!TextFile::writeLines(path, buildLines(context, comment, blindOn, changedOnly))) {
         showCannotCreate(path);
         return false;
     }

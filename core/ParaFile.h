@@ -43,30 +43,33 @@ int dataEnd(const QStringList& lines, int firstDataLine);
 
 // The box text when a data line of "0998" holds other than "1" or one of "0999" other
 // than "2" (the drive's special-setup markers); "" when the file has none.
-QString markerRefusalText(const QStringList& lines, const Header& header);
+QString markerRefusalText(const ProgramContext& context, const QStringList& lines, const Header& header);
 
 // ---- Shared by the readers of every format --------------------------------------------
 
 // Every Value back to its default, every mark of every row cleared.
-void resetValuesToDefaults();
+void resetValuesToDefaults(const ProgramContext& context);
 // A value read from a file into the working table: Value as written, the select and blind
 // marks, the changed flag against the default, the other marks cleared.
-void takeValue(int index, const QString& value, double raw, const QString& select, const QString& blind);
+void takeValue(const ProgramContext& context, int index, const QString& value, double raw,
+               const QString& select, const QString& blind);
 // The communication number stands in the capacity lists (parameters whose default
 // depends on the capacity).
-bool isCapacityParameter(const QString& comNo, Qt::CaseSensitivity cs = Qt::CaseSensitive);
+bool isCapacityParameter(const ProgramContext& context, const QString& comNo,
+                         Qt::CaseSensitivity cs = Qt::CaseSensitive);
 // "'text' is not a valid integer value." and its floating-point and file counterparts, in
 // the error boxes captioned with the product name. A text from a file is quoted cut short.
 void showConversionError(const QString& text, bool floatingPoint);
 void showCannotOpen(const QString& path);
 void showCannotCreate(const QString& path);
 // A text of the language file's section "Main", def when the key is missing.
-QString mainText(const QString& key, const QString& def);
+QString mainText(const ProgramContext& context, const QString& key, const QString& def);
 // "KVR260X <type><form> (CPU Ver.<cpu>)" of the selected drive type.
-QString captionBase();
-// The caption after a file was read: base, message 1, the file name and the file's
-// identity, or after a save (fileIdentity empty): base, message 1, the file name.
-QString fileCaption(const QString& fileName, const QString& fileIdentity = QString());
+QString captionBase(const ProgramContext& context);
+// The caption after a file was read: base, message FileLabel, the file name and the file's
+// identity, or after a save (fileIdentity empty): base, message FileLabel, the file name.
+QString fileCaption(const ProgramContext& context, const QString& fileName,
+                    const QString& fileIdentity = QString());
 
 // ---- Reading --------------------------------------------------------------------------
 
@@ -75,7 +78,7 @@ struct ReadOptions {
     bool markerCheck = true;      // refuse files recording a specially set-up drive
     bool identityChecks = true;   // compare type, capacity and CPU with the selected ones
     // A number the drive type lacks: true asks (OK skips the line, Cancel stops); false
-    // shows message 67 and stops.
+    // shows message DataIncorrect and stops.
     bool askOnUnknownNumber = true;
     bool pumpAfterBoxes = false; // let window messages through after each box
 };
@@ -97,7 +100,7 @@ struct ReadOutcome {
 
 // Checks and reads a file's lines into the working table and the Blind state, with the
 // boxes File > Open shows. The comment is handed back for the page set-up's box.
-ReadOutcome read(const QStringList& lines, const ReadOptions& options = {});
+ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOptions& options = {});
 
 // The blind lines of a "###" or "##" header as numbers. False with the offending text.
 bool parseBlindLines(const Header& header, bool& active, int& count, QString* badText = nullptr);
@@ -105,16 +108,17 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
 // The data lines alone, after resetValuesToDefaults (the start with a file argument reads
 // its header before the drive data exists). keepCapacityDefaults skips the capacity lists.
 // taken (when given) receives the indices of the parameters whose value was read.
-ReadResult loadDataLines(const QStringList& lines, int firstDataLine, bool keepCapacityDefaults,
-                         const ReadOptions& options, QList<int>* taken = nullptr);
+ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
+                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken = nullptr);
 
 // ---- Writing --------------------------------------------------------------------------
 
 // The "###" file of the working set. changedOnly writes only parameters that are changed
 // or hidden in the Blind view.
-QStringList buildLines(const QString& comment, bool blindOn, bool changedOnly);
+QStringList buildLines(const ProgramContext& context, const QString& comment, bool blindOn, bool changedOnly);
 // Writes it (CR LF, replacing path only once the whole file is written); a failure shows
 // "Cannot create file ..." and leaves an existing file as it was.
-bool WriteParameterFile(const QString& path, const QString& comment, bool blindOn, bool changedOnly);
+bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
+                        bool blindOn, bool changedOnly);
 
 } // namespace ParaFile

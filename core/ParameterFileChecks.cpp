@@ -15,8 +15,9 @@ namespace ParameterFileChecks {
 namespace {
 
 // As the table shows a raw value of the parameter.
-QString shown(int index, double raw) {
-    return BoxText::quoted(ValueRules::FormatValue(index, raw / ValueRules::mulOf(index)).trimmed());
+QString shown(const ProgramContext& context, int index, double raw) {
+    return BoxText::quoted(
+        ValueRules::FormatValue(context, index, raw / ValueRules::mulOf(context, index)).trimmed());
 }
 
 } // namespace
@@ -25,25 +26,31 @@ TextFile::ReadBounds bounds() {
     return {kMaxFileBytes, kMaxLineBytes};
 }
 
-QString refusalText(const QString& path, const TextFile::ReadProblem& problem) {
-    return Msg(problem.failure == TextFile::ReadFailure::TooLarge ? 94 : 95) + u'\n' + path;
+QString refusalText(const ProgramContext& context, const QString& path,
+                    const TextFile::ReadProblem& problem) {
+    return Msg(context, problem.failure == TextFile::ReadFailure::TooLarge ? MsgId::FileTooLarge
+                                                                           : MsgId::LineTooLong) +
+           u'\n' + path;
 }
 
-bool readLines(const QString& path, QStringList& lines) {
+bool readLines(const ProgramContext& context, const QString& path, QStringList& lines) {
     TextFile::ReadProblem problem;
     if (TextFile::readLines(path, lines, bounds(), problem))
         return true;
     if (problem.failure == TextFile::ReadFailure::TooLarge ||
         problem.failure == TextFile::ReadFailure::LineTooLong)
-        Prompter::instance().message(refusalText(path, problem), globals().MsgCaption, BoxIcon::Warning,
-                                     BoxButtons::Ok);
+        Prompter::instance().message(refusalText(context, path, problem), context.MsgCaption,
+                                     BoxIcon::Warning, BoxButtons::Ok);
     else
         ParaFile::showCannotOpen(path);
     return false;
 }
 
-QList<OutOfLimit> findOutOfLimits(const ParameterStore& store, const QList<int>& indices) {
+QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int>& indices) {
     QList<OutOfLimit> out;
+    if (!context.Parameters)
+        return out;
+    const ParameterStore& store = *context.Parameters;
     QSet<int> seen; // a number recorded twice is read once
     for (int index : indices) {
         if (seen.contains(index))
@@ -51,7 +58,7 @@ QList<OutOfLimit> findOutOfLimits(const ParameterStore& store, const QList<int>&
         seen.insert(index);
         const QString& value = store.UPara.cell(UP_Value, index + 1);
         double v = 0, low = 0, high = 0;
-        if (!ValueRules::parseNumber(value, v) || !ValueRules::LimitsOf(index, low, high))
+        if (!ValueRules::parseNumber(value, v) || !ValueRules::LimitsOf(context, index, low, high))
             continue;
         if (v < low || v > high)
             out.append({index, store.ParaDat.cell(PD_ComNo, index + 1), value, v, low, high});
@@ -59,29 +66,31 @@ QList<OutOfLimit> findOutOfLimits(const ParameterStore& store, const QList<int>&
     return out;
 }
 
-QString outOfLimitText(const QList<OutOfLimit>& found) {
-    QString text = Msg(97);
+QString outOfLimitText(const ProgramContext& context, const QList<OutOfLimit>& found) {
+    QString text = Msg(context, MsgId::ValuesOutsideLimits);
     const qsizetype listed = qMin<qsizetype>(found.size(), kListedValues);
     for (qsizetype i = 0; i < listed; ++i) {
         const OutOfLimit& o = found.at(i);
-        text += u'\n' + o.comNo + QStringLiteral(" : ") + shown(o.index, o.raw) + QStringLiteral("  (") +
-                shown(o.index, o.low) + QStringLiteral(" .. ") + shown(o.index, o.high) + u')';
+        text += u'\n' + o.comNo + QStringLiteral(" : ") + shown(context, o.index, o.raw) +
+                QStringLiteral("  (") + shown(context, o.index, o.low) + QStringLiteral(" .. ") +
+                shown(context, o.index, o.high) + u')';
     }
     if (found.size() > listed)
         text += QStringLiteral("\n\u2026 (+%1)").arg(found.size() - listed);
     return text;
 }
 
-int reportOutOfLimits(ParameterStore* store, const QList<int>& indices) {
+int reportOutOfLimits(const ProgramContext& context, const QList<int>& indices) {
+    ParameterStore* store = context.Parameters;
     if (!store)
         return 0;
-    const QList<OutOfLimit> found = findOutOfLimits(*store, indices);
+    const QList<OutOfLimit> found = findOutOfLimits(context, indices);
     if (found.isEmpty())
         return 0;
     static const QString one = QStringLiteral("1");
     for (const OutOfLimit& o : found)
         store->UPara.setCell(UP_ChangeIndex, o.index + 1, one);
-    Prompter::instance().message(outOfLimitText(found), globals().MsgCaption, BoxIcon::Warning,
+    Prompter::instance().message(outOfLimitText(context, found), context.MsgCaption, BoxIcon::Warning,
                                  BoxButtons::Ok);
     return static_cast<int>(found.size());
 }

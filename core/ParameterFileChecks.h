@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-class ParameterStore;
+struct ProgramContext;
 
 namespace ParameterFileChecks {
 
@@ -18,12 +18,12 @@ inline constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
 inline constexpr qsizetype kMaxLineBytes = 8 * 1024;
 TextFile::ReadBounds bounds();
 
-// The refusal of a file beyond the bounds, quoting nothing of its contents: message 94 (too
-// large) or 95 (a line too long), and the file's path.
-QString refusalText(const QString& path, const TextFile::ReadProblem& problem);
+// The refusal of a file beyond the bounds, quoting nothing of its contents: FileTooLarge or
+// LineTooLong, and the file's path.
+QString refusalText(const ProgramContext& context, const QString& path, const TextFile::ReadProblem& problem);
 // Reads the file's lines within the bounds; a failure shows its refusal (or "Cannot open
 // file ...") in one box and returns false before anything of the file reaches a parser.
-bool readLines(const QString& path, QStringList& lines);
+bool readLines(const ProgramContext& context, const QString& path, QStringList& lines);
 
 struct OutOfLimit {
     int index = -1;
@@ -35,13 +35,13 @@ struct OutOfLimit {
 };
 // The parameters among `indices` whose Value lies outside the limits the value rules give
 // it. A parameter whose value or limits cannot be read as numbers is not listed.
-QList<OutOfLimit> findOutOfLimits(const ParameterStore& store, const QList<int>& indices);
-// The box listing them (message 97, one line each as the table shows the values, at most
+QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int>& indices);
+// The box listing them (ValuesOutsideLimits, one line each as the table shows the values, at most
 // kListedValues lines and then a count of the rest).
 inline constexpr int kListedValues = 20;
-QString outOfLimitText(const QList<OutOfLimit>& found);
+QString outOfLimitText(const ProgramContext& context, const QList<OutOfLimit>& found);
 // Marks every value read from a file that lies outside its limits as changed and lists them
 // in one warning box; nothing happens when there are none. Returns how many there were.
-int reportOutOfLimits(ParameterStore* store, const QList<int>& indices);
+int reportOutOfLimits(const ProgramContext& context, const QList<int>& indices);
 
 } // namespace ParameterFileChecks

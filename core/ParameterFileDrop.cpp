@@ -12,8 +12,8 @@
 namespace {
 
 // The drop's own boxes, like the reader's, let window messages through once answered.
-void showAndPump(int message) {
-    ShowMsg(message, BoxIcon::Warning, BoxButtons::Ok);
+void showAndPump(const ProgramContext& context, MsgId message) {
+    ShowMsg(context, message, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
 }
 
@@ -42,14 +42,14 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     if (guard.busy() || paths.isEmpty())
         return Outcome::Refused;
     if (paths.size() > 1) {
-        showAndPump(79);
+        showAndPump(context_, MsgId::DropOneFile);
         return Outcome::Refused;
     }
     const QString& path = paths.front();
     const QString folder = Paths::folderOf(path);
     const QString name = Paths::fileNameOf(path);
     if (path.isEmpty() || !hasParameterFileName(name)) {
-        showAndPump(67);
+        showAndPump(context_, MsgId::DataIncorrect);
         return Outcome::Refused;
     }
 
@@ -61,29 +61,29 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     QStringList lines;
     {
         WaitCursor wait;
-        if (!ParameterFileChecks::readLines(path, lines))
+        if (!ParameterFileChecks::readLines(context_, path, lines))
             return Outcome::Refused;
     }
     const ParaFile::Header header = ParaFile::parseHeader(lines);
     // A header cut short would be read as empty lines: refuse it before anything changes.
     if (header.form == ParaFile::Form::None || lines.size() < header.firstDataLine) {
-        showAndPump(67);
+        showAndPump(context_, MsgId::DataIncorrect);
         return Outcome::Refused;
     }
 
     ParaFile::ReadOptions options;
     options.markerCheck = false;
     options.pumpAfterBoxes = true;
-    const ParaFile::ReadOutcome r = ParaFile::read(lines, options);
+    const ParaFile::ReadOutcome r = ParaFile::read(context_, lines, options);
     if (r.commentRead)
         host_.setCommentText(r.comment);
     switch (r.result) {
     case ParaFile::ReadResult::Loaded:
-        ParameterFileChecks::reportOutOfLimits(context_.Parameters, r.taken);
+        ParameterFileChecks::reportOutOfLimits(context_, r.taken);
         commands_.finishOpen(folder, name, r.header.type + r.header.driveForm);
         return Outcome::Loaded;
     case ParaFile::ReadResult::Stopped:
-        ParameterFileChecks::reportOutOfLimits(context_.Parameters, r.taken);
+        ParameterFileChecks::reportOutOfLimits(context_, r.taken);
         // The table shows what the store now holds; Save still writes the previous file.
         host_.refreshTable();
         return Outcome::Stopped;

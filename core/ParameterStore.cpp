@@ -23,8 +23,7 @@ void notice(const QString& text) {
 }
 
 // The language file at its full path, else under the same name in LanguageFolder.
-QString findLanguageFile() {
-    const ProgramContext& g = globals();
+QString findLanguageFile(const ProgramContext& g) {
     if (g.LanguageIniPath.isEmpty())
         return QString();
     QString found = Paths::resolve(g.LanguageIniPath);
@@ -52,14 +51,13 @@ const QStringList& uParaColumnNames() {
 
 ParameterStore::ParameterStore() = default;
 
-void ParameterStore::FormCreate() {
-    ProgramContext& g = globals();
+void ParameterStore::FormCreate(ProgramContext& g) {
     if (g.StartupAbort)
         return;
     ParaDat.setRowCount(3000);
     UPara.setRowCount(3000);
 
-    QString path = findLanguageFile();
+    QString path = findLanguageFile(g);
     if (path.isEmpty()) {
         notice(QString::fromLatin1(kLanguageMissing));
         PumpEvents();
@@ -88,8 +86,8 @@ void ParameterStore::FormCreate() {
     }
     for (const QString& key : std::as_const(MsgSec))
         Messages << ini.readString(general, key, QStringLiteral("-"));
-    g.MsgCaption = Msg(0);
-    g.MsgEmptyInput = Msg(67);
+    g.MsgCaption = Msg(MsgId::Caption);
+    g.MsgEmptyInput = Msg(MsgId::DataIncorrect);
 }
 
 QString ParameterStore::Msg(int n) const {

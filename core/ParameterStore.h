@@ -2,6 +2,7 @@
 // The parameter data store: the definition table, the working table, the undo and redo
 // lists, the language texts and the maintenance flags of a run. Needs no window; the
 // inspection window (StoreInspector) shows it.
+#include "core/Messages.h"
 #include "platform/TextGrid.h"
 
 #include <QHash>
@@ -47,6 +48,8 @@ enum UParaCol {
     UP_ColCount
 };
 
+struct ProgramContext;
+
 const QStringList& paraDatColumnNames();
 const QStringList& uParaColumnNames();
 
@@ -54,9 +57,9 @@ class ParameterStore {
 public:
     ParameterStore();
 
-    // Loads the language file as the store's creation does (boxes, chooser, StartupAbort).
-    // Does nothing while StartupAbort is set.
-    void FormCreate();
+    // Loads the language file of the context as the store's creation does (boxes, chooser,
+    // StartupAbort, the context's captions). Does nothing while StartupAbort is set.
+    void FormCreate(ProgramContext& context);
 
     TextGrid ParaDat{PD_ColCount, 3000};
     TextGrid UPara{UP_ColCount, 3000};
@@ -73,6 +76,7 @@ public:
 
     // Message n; "" for a number outside the list.
     QString Msg(int n) const;
+    QString Msg(MsgId id) const { return Msg(msgNumber(id)); }
 
     // Communication numbers of the loaded drive type: every number followed by ",".
     const QString& ComNoList() const { return comNoList_; }

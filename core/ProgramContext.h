@@ -1,6 +1,7 @@
 #pragma once
-// Program-wide state of the core: what the start-up form, the file readers and the drive
-// loaders set and every window reads. One object for the run; tests reset it.
+// The state of one program run: its folders and files, the chosen drive identity, the counts
+// of the loaded drive type and the data store. The start-up owns one and hands it by
+// reference to every object and function that reads or sets it; a test makes its own.
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -79,7 +80,3 @@ struct ProgramContext {
     // The data store; null until start-up creates it.
     ParameterStore* Parameters = nullptr;
 };
-
-ProgramContext& globals();
-// Back to the state of a program that has just started (tests).
-void resetGlobals();

@@ -20,8 +20,7 @@ QString product() {
 
 } // namespace
 
-void setProgramFolder(const QString& folder) {
-    ProgramContext& g = globals();
+void setProgramFolder(ProgramContext& g, const QString& folder) {
     g.ProgramFolder = folder;
     while (g.ProgramFolder.size() > 1 && g.ProgramFolder.endsWith(u'/'))
         g.ProgramFolder.chop(1);
@@ -30,8 +29,7 @@ void setProgramFolder(const QString& folder) {
     g.CatalogueIniPath = Paths::join(g.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
 }
 
-bool seedLanguageSection() {
-    ProgramContext& g = globals();
+bool seedLanguageSection(ProgramContext& g) {
     IniFile ini(g.SettingsIniPath);
     if (ini.readInteger(kLanguage, QStringLiteral("Japanese"), 999) != 999)
         return true;
@@ -48,8 +46,7 @@ bool seedLanguageSection() {
     return false;
 }
 
-void LoadSavedPaths() {
-    ProgramContext& g = globals();
+void LoadSavedPaths(ProgramContext& g) {
     const IniFile ini(g.SettingsIniPath);
     g.SavePath =
         Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), g.ProgramFolder));
@@ -62,8 +59,7 @@ void LoadSavedPaths() {
     g.MonFileName.clear();
 }
 
-void StoreSavedPaths() {
-    const ProgramContext& g = globals();
+void StoreSavedPaths(const ProgramContext& g) {
     if (g.SettingsIniPath.isEmpty())
         return;
     IniFile ini(g.SettingsIniPath);
@@ -74,8 +70,8 @@ void StoreSavedPaths() {
 }
 
 // The association is always the user's own on this system: the newer systems' branch.
-void DetectNewWindows() {
-    globals().OsMajor6OrLater = true;
+void DetectNewWindows(ProgramContext& g) {
+    g.OsMajor6OrLater = true;
 }
 
 void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringList& names,

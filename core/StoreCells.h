@@ -15,24 +15,24 @@ inline const QLatin1String kZero("0");
 // The changed column of an unchanged parameter.
 inline const QString kNoMark = QStringLiteral("      ");
 
-inline ParameterStore* store() {
-    return globals().Parameters;
+inline ParameterStore* store(const ProgramContext& context) {
+    return context.Parameters;
 }
 
-inline const QString& para(int col, int index) {
+inline const QString& para(const ProgramContext& context, int col, int index) {
     static const QString empty;
-    const ParameterStore* p = store();
+    const ParameterStore* p = store(context);
     return p && index >= 0 ? p->ParaDat.cell(col, index + 1) : empty;
 }
 
-inline const QString& work(int col, int index) {
+inline const QString& work(const ProgramContext& context, int col, int index) {
     static const QString empty;
-    const ParameterStore* p = store();
+    const ParameterStore* p = store(context);
     return p && index >= 0 ? p->UPara.cell(col, index + 1) : empty;
 }
 
-inline void setWork(int col, int index, const QString& text) {
-    if (ParameterStore* p = store(); p && index >= 0)
+inline void setWork(const ProgramContext& context, int col, int index, const QString& text) {
+    if (ParameterStore* p = store(context); p && index >= 0)
         p->UPara.setCell(col, index + 1, text);
 }
 

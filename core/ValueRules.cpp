@@ -1,6 +1,5 @@
 #include "core/ValueRules.h"
 
-#include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
@@ -32,35 +31,31 @@ template <size_t N> bool asciiTrimmed(const QString& text, char (&buf)[N], size_
     return true;
 }
 
-const ParameterStore* store() {
-    return globals().Parameters;
-}
-
-bool validIndex(int index) {
-    const ParameterStore* p = store();
-    return p && index >= 0 && index <= globals().ParaCountAll && index + 1 < p->ParaDat.rowCount();
+bool validIndex(const ProgramContext& context, int index) {
+    const ParameterStore* p = context.Parameters;
+    return p && index >= 0 && index <= context.ParaCountAll && index + 1 < p->ParaDat.rowCount();
 }
 
 // Cells of parameter `index`; empty for an index that is not a loaded parameter.
-QString paraCell(int col, int index) {
-    return validIndex(index) ? store()->ParaDat.cell(col, index + 1) : QString();
+QString paraCell(const ProgramContext& context, int col, int index) {
+    return validIndex(context, index) ? context.Parameters->ParaDat.cell(col, index + 1) : QString();
 }
-QString valueCell(int col, int index) {
-    return validIndex(index) ? store()->UPara.cell(col, index + 1) : QString();
+QString valueCell(const ProgramContext& context, int col, int index) {
+    return validIndex(context, index) ? context.Parameters->UPara.cell(col, index + 1) : QString();
 }
 
 // Value of the parameter a limit cell names, as a number.
-bool referencedValue(const QString& comNo, double& value) {
-    const int ref = IndexOfComNo(comNo);
-    return ref >= 0 && parseNumber(valueCell(UP_Value, ref), value);
+bool referencedValue(const ProgramContext& context, const QString& comNo, double& value) {
+    const int ref = IndexOfComNo(context, comNo);
+    return ref >= 0 && parseNumber(valueCell(context, UP_Value, ref), value);
 }
 
 // Reads a limit: mode "0" = the cell is the limit, any other mode names a parameter whose
 // Value is the limit, negated for "-1".
-bool limitOf(const QString& mode, const QString& cell, double& value) {
+bool limitOf(const ProgramContext& context, const QString& mode, const QString& cell, double& value) {
     if (mode == QLatin1String("0"))
         return parseNumber(cell, value);
-    if (!referencedValue(cell, value))
+    if (!referencedValue(context, cell, value))
         return false;
     if (mode == QLatin1String("-1"))
         value = -value;
@@ -182,43 +177,44 @@ QString floatText(double value) {
     return QString::fromLatin1(buf, static_cast<qsizetype>(end - buf));
 }
 
-int IndexOfComNo(const QString& comNo) {
-    const ParameterStore* p = store();
+int IndexOfComNo(const ProgramContext& context, const QString& comNo) {
+    const ParameterStore* p = context.Parameters;
     if (!p)
         return -1;
     const int i = p->indexOfComNo(comNo);
-    return validIndex(i) ? i : -1;
+    return validIndex(context, i) ? i : -1;
 }
 
-qint64 ValueOfComNo(const QString& comNo) {
+qint64 ValueOfComNo(const ProgramContext& context, const QString& comNo) {
     if (comNo.isEmpty())
         return -1;
     QString padded = comNo;
     if (padded.size() < 4)
         padded = QString(4 - padded.size(), QLatin1Char('0')) + padded;
-    const int i = IndexOfComNo(padded);
+    const int i = IndexOfComNo(context, padded);
     qint64 v = -1;
-    if (i < 0 || !parseRawValue(valueCell(UP_Value, i), v))
+    if (i < 0 || !parseRawValue(valueCell(context, UP_Value, i), v))
         return -1;
     return v;
 }
 
-QString ValueTextOfComNo(const QString& comNo) {
-    return valueCell(UP_Value, IndexOfComNo(comNo));
+QString ValueTextOfComNo(const ProgramContext& context, const QString& comNo) {
+    return valueCell(context, UP_Value, IndexOfComNo(context, comNo));
 }
 
-bool LimitsOf(int index, double& low, double& high) {
-    return limitOf(paraCell(PD_HIndex, index), paraCell(PD_High, index), high) &&
-           limitOf(paraCell(PD_LIndex, index), paraCell(PD_Low, index), low);
+bool LimitsOf(const ProgramContext& context, int index, double& low, double& high) {
+    return limitOf(context, paraCell(context, PD_HIndex, index), paraCell(context, PD_High, index), high) &&
+           limitOf(context, paraCell(context, PD_LIndex, index), paraCell(context, PD_Low, index), low);
 }
 
-double ClampToRange(const QString& valueText, int index, bool& outOfRange) {
+double ClampToRange(const ProgramContext& context, const QString& valueText, int index, bool& outOfRange,
+                    Failure& failure) {
     double v = 0, high = 0, low = 0;
-    const bool ok = parseNumber(valueText, v) && LimitsOf(index, low, high);
+    const bool ok = parseNumber(valueText, v) && LimitsOf(context, index, low, high);
     if (!ok) {
-        ShowMsg(42, BoxIcon::Warning);
+        failure = MsgId::NotANumber;
         qint64 current = 0;
-        if (!parseRawValue(valueCell(UP_Value, index), current))
+        if (!parseRawValue(valueCell(context, UP_Value, index), current))
             current = 0;
         return static_cast<double>(current);
     }
@@ -233,40 +229,41 @@ double ClampToRange(const QString& valueText, int index, bool& outOfRange) {
     return v;
 }
 
-QString DefaultOf(const QString& comNo, bool showBox) {
+QString DefaultOf(const ProgramContext& context, const QString& comNo, Failure* failure) {
     // A chain longer than the table must loop; stop it there.
-    const int maxSteps = std::max(globals().ParaCountAll, 0) + 1;
+    const int maxSteps = std::max(context.ParaCountAll, 0) + 1;
     QString number = comNo;
     for (int step = 0; step <= maxSteps; ++step) {
-        const int i = IndexOfComNo(number);
+        const int i = IndexOfComNo(context, number);
         if (i < 0)
             break;
-        const QString& mode = paraCell(PD_DIndex, i);
+        const QString& mode = paraCell(context, PD_DIndex, i);
         if (mode == QLatin1String("0"))
-            return paraCell(PD_Default, i);
+            return paraCell(context, PD_Default, i);
         if (mode != QLatin1String("1"))
             break;
-        number = paraCell(PD_Default, i);
+        number = paraCell(context, PD_Default, i);
     }
-    if (showBox)
-        ShowMsg(32, BoxIcon::Warning);
+    if (failure)
+        *failure = MsgId::DefaultNotDefined;
     return QString::fromLatin1(kDefaultError);
 }
 
-int UpdateChangedFlag(const QString& comNo, double raw, bool* ok, bool showBox) {
+int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, double raw, bool* ok,
+                      Failure* failure) {
     if (ok)
         *ok = false;
-    const int i = IndexOfComNo(comNo);
+    const int i = IndexOfComNo(context, comNo);
     if (i < 0) {
-        if (showBox)
-            ShowMsg(32, BoxIcon::Warning);
+        if (failure)
+            *failure = MsgId::DefaultNotDefined;
         return 0;
     }
     double def = 0;
-    if (!parseNumber(DefaultOf(comNo, showBox), def))
+    if (!parseNumber(DefaultOf(context, comNo, failure), def))
         return 0;
     const int flag = raw == def ? 0 : 1;
-    globals().Parameters->UPara.setCell(UP_ChangeIndex, i + 1, QString::number(flag));
+    context.Parameters->UPara.setCell(UP_ChangeIndex, i + 1, QString::number(flag));
     if (ok)
         *ok = true;
     return flag;
@@ -284,9 +281,9 @@ int decimalsOfTMul(const QString& tmul) {
     return 0;
 }
 
-QString FormatValue(int index, double displayValue) {
-    QString text = fixedText(displayValue, decimalsOfTMul(paraCell(PD_TMul, index)), 8);
-    if (globals().DecimalComma) {
+QString FormatValue(const ProgramContext& context, int index, double displayValue) {
+    QString text = fixedText(displayValue, decimalsOfTMul(paraCell(context, PD_TMul, index)), 8);
+    if (context.DecimalComma) {
         const qsizetype dot = text.indexOf(QLatin1Char('.'));
         if (dot >= 0)
             text[dot] = QLatin1Char(',');
@@ -294,9 +291,9 @@ QString FormatValue(int index, double displayValue) {
     return text;
 }
 
-double mulOf(int index) {
+double mulOf(const ProgramContext& context, int index) {
     double m = 0;
-    if (!parseNumber(paraCell(PD_Mul, index), m) || !(m > 0))
+    if (!parseNumber(paraCell(context, PD_Mul, index), m) || !(m > 0))
         return 1.0;
     return m;
 }
@@ -315,7 +312,7 @@ QString ToHexText(double raw, bool* ok) {
     return QString::number(bits, 16).toUpper();
 }
 
-qint64 ParseHex(const QString& digits, int index, bool* ok) {
+qint64 ParseHex(const ProgramContext& context, const QString& digits, int index, bool* ok) {
     if (ok)
         *ok = false;
     char buf[64];
@@ -331,46 +328,46 @@ qint64 ParseHex(const QString& digits, int index, bool* ok) {
     if (ec != std::errc() || ptr != s.data() + s.size())
         return 0;
     qint64 low = 0;
-    const bool isSigned = parseRawValue(valueCell(UP_LValue, index), low) && low < 0;
+    const bool isSigned = parseRawValue(valueCell(context, UP_LValue, index), low) && low < 0;
     if (ok)
         *ok = true;
     const auto bits = static_cast<quint32>(v);
     return isSigned ? static_cast<qint64>(static_cast<qint32>(bits)) : static_cast<qint64>(bits);
 }
 
-QString CurrentVoltageText(const QString& rawText, int index, bool* ok) {
+QString CurrentVoltageText(const ProgramContext& context, const QString& rawText, int index, bool* ok) {
     if (ok)
         *ok = false;
     double raw = 0;
     if (!parseNumber(rawText, raw))
         return QString();
-    const double m = mulOf(index);
-    const QString kind = paraCell(PD_CurrentVoltIndex, index);
+    const double m = mulOf(context, index);
+    const QString kind = paraCell(context, PD_CurrentVoltIndex, index);
     QString text;
     if (kind == QLatin1String("C") || kind == QLatin1String("V")) {
         const bool current = kind == QLatin1String("C");
-        const double base = current ? globals().AmpereBase : globals().VoltBase;
+        const double base = current ? context.AmpereBase : context.VoltBase;
         const double step = 0.01 * base / m;
         const double value = raw / m * 0.01 * base;
         text = fixedText(value, step >= 0.1 ? 2 : 1) + (current ? QLatin1Char('A') : QLatin1Char('V'));
-    } else if (valueCell(UP_HexIndex, index) == QLatin1String("1")) {
+    } else if (valueCell(context, UP_HexIndex, index) == QLatin1String("1")) {
         bool hexOk = false;
         const QString hex = ToHexText(raw, &hexOk);
         if (!hexOk)
             return QString();
         text = QLatin1Char('h') + hex;
     } else {
-        text = FormatValue(index, raw / m);
+        text = FormatValue(context, index, raw / m);
     }
     if (ok)
         *ok = true;
     return text;
 }
 
-QString ParseCurrentVoltage(const QString& text, int index, bool* ok) {
+QString ParseCurrentVoltage(const ProgramContext& context, const QString& text, int index, bool* ok) {
     if (ok)
         *ok = false;
-    const QString kind = paraCell(PD_CurrentVoltIndex, index);
+    const QString kind = paraCell(context, PD_CurrentVoltIndex, index);
     const bool current = kind == QLatin1String("C");
     if (!current && kind != QLatin1String("V")) {
         if (ok)
@@ -382,19 +379,20 @@ QString ParseCurrentVoltage(const QString& text, int index, bool* ok) {
     if (const qsizetype at = number.indexOf(unit); at >= 0)
         number.remove(at, 1);
     double amount = 0;
-    const double base = current ? globals().AmpereBase : globals().VoltBase;
+    const double base = current ? context.AmpereBase : context.VoltBase;
     if (!parseNumber(number, amount) || base == 0)
         return QString();
-    const double m = mulOf(index);
+    const double m = mulOf(context, index);
     const int decimals = m == 1 ? 0 : m == 10 ? 1 : m == 100 ? 2 : 3;
     if (ok)
         *ok = true;
     return fixedText(amount / base * 100.0, decimals);
 }
 
-int GridRowOfIndex(int index, const QStringList& numberColumn, int& searchStartRow, int lastDataRow) {
+int GridRowOfIndex(const ProgramContext& context, int index, const QStringList& numberColumn,
+                   int& searchStartRow, int lastDataRow) {
     for (int r = std::max(searchStartRow, 0); r <= lastDataRow && r + 1 < numberColumn.size(); ++r) {
-        if (IndexOfComNo(numberColumn[r + 1]) == index) {
+        if (IndexOfComNo(context, numberColumn[r + 1]) == index) {
             searchStartRow = r;
             return r;
         }

@@ -1,20 +1,30 @@
 #pragma once
 // The value rules: from a communication number to its parameter, from a raw drive value to
 // the text shown and back, the limits, the default and the "changed" flag. Free functions
-// over the data store (globals().Parameters) and the globals, so that windows created
-// before the parameter table can use them. Nothing here talks to the drive.
+// over the data store and the counts of a program context, so that windows created before
+// the parameter table can use them. Nothing here talks to the drive.
 //
 // Parameter index i addresses row i + 1 of ParaDat and UPara. An index outside
 // 0..ParaCountAll reads as a row of empty cells and is never written: row 0 (the column
 // names) is never treated as a parameter.
 //
 // Numbers are read and written in the C locale whatever the user's locale; conversion
-// failures come back as a status (ok = false), never as an exception.
+// failures come back as a status (ok = false), never as an exception. The rules show no box:
+// a rule that cannot be applied hands its message back (Failure) and the caller reports it.
+#include "core/Messages.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <optional>
+
+struct ProgramContext;
 
 namespace ValueRules {
+
+// What a rule could not do, for its caller to report in a warning box: the message. A rule
+// sets it when it fails and leaves it alone otherwise.
+using Failure = std::optional<MsgId>;
 
 // ---- Number texts --------------------------------------------------------------------
 
@@ -38,40 +48,43 @@ bool parseRawValue(const QString& text, qint64& value);
 
 // Parameter index of a whole four-character communication number; -1 when the text is
 // not exactly such a number of the loaded drive type (so "" and "A0" give -1). O(1).
-int IndexOfComNo(const QString& comNo);
+int IndexOfComNo(const ProgramContext& context, const QString& comNo);
 // Raw value of a parameter. A number shorter than four characters is padded on the left
 // with "0" ("12" finds "0012"). -1 for an empty text, an unknown number, or a Value that
 // is not a number (so a value of -1 looks like "absent", as callers expect).
-qint64 ValueOfComNo(const QString& comNo);
+qint64 ValueOfComNo(const ProgramContext& context, const QString& comNo);
 // The Value cell of the parameter; "" for an unknown number.
-QString ValueTextOfComNo(const QString& comNo);
+QString ValueTextOfComNo(const ProgramContext& context, const QString& comNo);
 
 // ---- Limits, defaults, changed flag --------------------------------------------------
 
 // The raw value of valueText forced into the limits of parameter `index`. Sets outOfRange
 // to true when it clamps and never clears it (callers clear it first). A value equal to a
 // limit passes unchanged. When the value, a limit or a referenced parameter cannot be read
-// as a number, message 42 is shown and the parameter's current Value is returned as an
-// integer (0 when that is no number either); outOfRange is left alone then.
+// as a number, failure becomes NotANumber and the parameter's current Value is returned as
+// an integer (0 when that is no number either); outOfRange is left alone then.
 // HIndex other than "0" and LIndex other than "0" name another parameter whose Value is
 // the limit; LIndex "-1" negates it.
-double ClampToRange(const QString& valueText, int index, bool& outOfRange);
+double ClampToRange(const ProgramContext& context, const QString& valueText, int index, bool& outOfRange,
+                    Failure& failure);
 // The limits ClampToRange applies to parameter `index`, as raw values; false (and no box)
 // when a limit or the parameter it names cannot be read as a number.
-bool LimitsOf(int index, double& low, double& high);
+bool LimitsOf(const ProgramContext& context, int index, double& low, double& high);
 
 // Default (shipment) raw value of a parameter as text: DIndex "0" its Default cell,
 // DIndex "1" the default of the parameter its Default cell names, followed at most
 // ParaCountAll + 1 steps. Any other DIndex, an unknown number or a chain that loops gives
-// "Error." and (when showBox) message 32.
-QString DefaultOf(const QString& comNo, bool showBox = true);
+// "Error." and the failure DefaultNotDefined (when failure is given).
+QString DefaultOf(const ProgramContext& context, const QString& comNo, Failure* failure = nullptr);
 inline constexpr const char* kDefaultError = "Error.";
 
 // Writes ChangeIndex of the parameter: "0" when raw equals its default exactly, else "1";
 // returns the flag. When the number is unknown or its default is no number, nothing is
 // written, 0 is returned and ok (when given) becomes false; the caller decides how to
-// count it. showBox is passed to DefaultOf.
-int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr, bool showBox = true);
+// count it. An unknown number, or a default DefaultOf cannot follow, gives the failure
+// DefaultNotDefined (when failure is given).
+int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, double raw, bool* ok = nullptr,
+                      Failure* failure = nullptr);
 
 // ---- Display texts -------------------------------------------------------------------
 
@@ -79,10 +92,10 @@ int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr, bool
 int decimalsOfTMul(const QString& tmul);
 // The display value (raw / Mul) of parameter `index` as shown: TMul decimals, at least 8
 // characters right-aligned, "," for "." when DecimalComma is set. Not cut when longer.
-QString FormatValue(int index, double displayValue);
+QString FormatValue(const ProgramContext& context, int index, double displayValue);
 // Mul of the parameter as a positive divisor; 1 when it is missing, zero, negative or no
 // number (a display must never divide by zero).
-double mulOf(int index);
+double mulOf(const ProgramContext& context, int index);
 
 // Upper-case hexadecimal digits of a whole raw value, without leading zeros ("0" for 0).
 // Accepts -2^31 .. 2^32 - 1 and prints the low 32 bits (so -1 and 4294967295 both give
@@ -91,16 +104,18 @@ QString ToHexText(double raw, bool* ok = nullptr);
 // Raw value of up to eight significant hexadecimal digits (no prefix; blanks around them
 // allowed): signed 32-bit when the parameter's LValue is below 0, else unsigned. "" or a
 // non-digit or a ninth significant digit gives 0 and ok false.
-qint64 ParseHex(const QString& digits, int index, bool* ok = nullptr);
+qint64 ParseHex(const ProgramContext& context, const QString& digits, int index, bool* ok = nullptr);
 
 // The value as the current/voltage display shows it: "C" parameters in amperes ("5.0A"),
 // "V" in volts, other parameters "h" + hexadecimal when HexIndex is "1", else FormatValue.
 // A raw text that is no number gives "" and ok false.
-QString CurrentVoltageText(const QString& rawText, int index, bool* ok = nullptr);
+QString CurrentVoltageText(const ProgramContext& context, const QString& rawText, int index,
+                           bool* ok = nullptr);
 // A typed amperes or volts text ("2.5A", "2.5") of a "C" or "V" parameter as a display
 // value in percent of the base, with the decimals Mul gives; the text unchanged for other
 // parameters. A text that is no number, or a base of 0, gives "" and ok false.
-QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr);
+QString ParseCurrentVoltage(const ProgramContext& context, const QString& text, int index,
+                            bool* ok = nullptr);
 
 // ---- Grid rows -----------------------------------------------------------------------
 
@@ -108,6 +123,7 @@ QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr);
 // searchStartRow + 1 .. lastDataRow + 1, whose communication numbers numberColumn holds (one
 // text per grid row, row 0 being the titles); the first match r is returned and stored in
 // searchStartRow. No match returns index itself and leaves searchStartRow alone.
-int GridRowOfIndex(int index, const QStringList& numberColumn, int& searchStartRow, int lastDataRow);
+int GridRowOfIndex(const ProgramContext& context, int index, const QStringList& numberColumn,
+                   int& searchStartRow, int lastDataRow);
 
 } // namespace ValueRules

@@ -13,8 +13,6 @@
 
 namespace {
 
-CommLink* gLink = nullptr;
-
 // Milliseconds the link icon shows "busy" after the last exchange before it returns to idle.
 constexpr int kIdleDelayMs = 300;
 // Bound of the output drain beyond the request's own wire time.
@@ -50,13 +48,6 @@ qint64 modbusSilenceUs(int frameGapMs, int baud) {
     return std::max(gap, chars);
 }
 
-CommLink* commLink() {
-    return gLink;
-}
-void installCommLink(CommLink* link) {
-    gLink = link;
-}
-
 // One exchange on its way: what was asked, what has come.
 struct CommLink::Exchange {
     FrameRequest request;
@@ -71,8 +62,9 @@ struct CommLink::Exchange {
     bool rtsUp = false;
 };
 
-CommLink::CommLink(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {
-    portPathResolver = [](const QString& name) { return comPortPath(name, globals().SettingsIniPath); };
+CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
+    : context_(context), port_(port), clock_(clock) {
+    portPathResolver = [this](const QString& name) { return comPortPath(name, context_.SettingsIniPath); };
     idleTimer_.setSingleShot(true);
     idleTimer_.setInterval(kIdleDelayMs);
     idleTimer_.callOnTimeout([this] { idleTimeout(); });
@@ -83,8 +75,6 @@ CommLink::CommLink(SerialPort& port, Clock& clock) : port_(port), clock_(clock) 
 
 CommLink::~CommLink() {
     cancelProbe();
-    if (gLink == this)
-        gLink = nullptr;
 }
 
 void CommLink::setView(LinkView* view) {
@@ -112,7 +102,7 @@ void CommLink::idleTimeout() {
 }
 
 int CommLink::FindParaRow(const QString& comNo) const {
-    const ParameterStore* p = globals().Parameters;
+    const ParameterStore* p = context_.Parameters;
     return p ? p->indexOfComNo(comNo) : -1;
 }
 
@@ -166,7 +156,7 @@ int CommLink::OpenCommPort() {
     const QString name = i >= 0 && i < PortsFound.size() ? PortsFound.at(i) : QString();
     if (name.isEmpty()) {
         if (PortChk) {
-            ShowMsg(2, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             PortChk = false;
         }
         showIcon(LinkIcon::Failed);
@@ -179,7 +169,7 @@ int CommLink::OpenCommPort() {
         // Once until the main window clears the flag: a connect runs on every activation of
         // the table window, and a box each time would never let the user get away.
         if (!PortMsgShown) {
-            ShowMsg(2, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             PortMsgShown = true;
         }
         showIcon(LinkIcon::Failed);
@@ -202,7 +192,7 @@ void CommLink::noteConnection(bool connected) {
 }
 
 bool CommLink::ConnectDrive() {
-    if (globals().MonitorRunning)
+    if (context_.MonitorRunning)
         return false;
     // A connect that waits for the drive shows that it does.
     WaitCursor busy;
@@ -217,7 +207,7 @@ bool CommLink::ConnectDrive() {
         return false;
     }
     const int index = FindParaRow(kProbeNumber);
-    if (index >= 0 && index <= globals().ParaCountAll) {
+    if (index >= 0 && index <= context_.ParaCountAll) {
         CommTransact(index, QString(), CommError, QStringLiteral("R"));
     } else {
         // No drive type loaded (or one without "0000"): the drive answers the probe anyway.
@@ -229,7 +219,7 @@ bool CommLink::ConnectDrive() {
 }
 
 void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
-    if (globals().MonitorRunning)
+    if (context_.MonitorRunning)
         return;
     if (probe_) {
         if (done)
@@ -246,7 +236,7 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
         return fail();
     FrameRequest r;
     const int index = FindParaRow(kProbeNumber);
-    if (!(index >= 0 && index <= globals().ParaCountAll &&
+    if (!(index >= 0 && index <= context_.ParaCountAll &&
           requestFor(index, QString(), QStringLiteral("R"), r)))
         r = request(kProbeNumber, 'R');
     probe_ = std::make_unique<Exchange>();
@@ -326,7 +316,7 @@ std::optional<bool> CommLink::keptConnection() const {
 }
 
 bool CommLink::ConnectDriveKept() {
-    if (globals().MonitorRunning)
+    if (context_.MonitorRunning)
         return false;
     const std::optional<bool> kept = keptConnection();
     if (!kept)
@@ -356,7 +346,7 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
 }
 
 bool CommLink::requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     // A wrong index would put another parameter's number on the wire.
     if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind))
         return false;
@@ -588,8 +578,7 @@ ExchangeResult CommLink::finish(Exchange& x) {
     return res;
 }
 
-std::int64_t applyParameterSign(int index, std::uint32_t raw) {
-    const ProgramContext& g = globals();
+std::int64_t applyParameterSign(const ProgramContext& g, int index, std::uint32_t raw) {
     if (!g.Parameters)
         return raw;
     const int row = index + 1;

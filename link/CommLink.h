@@ -20,6 +20,7 @@
 
 class Clock;
 class QSocketNotifier;
+struct ProgramContext;
 
 // Port configuration tables, indexed by the settings' list positions.
 inline constexpr int kCommSpeed[6] = {1200, 2400, 4800, 9600, 19200, 38400};
@@ -102,13 +103,15 @@ struct ExchangeResult {
 
 class CommLink {
 public:
-    // The link neither owns the port nor the clock.
-    CommLink(SerialPort& port, Clock& clock);
+    // The link of the program the context describes (its drive type, store and settings
+    // file). It owns neither the context, the port nor the clock.
+    CommLink(ProgramContext& context, SerialPort& port, Clock& clock);
     ~CommLink();
     CommLink(const CommLink&) = delete;
     CommLink& operator=(const CommLink&) = delete;
 
     void setView(LinkView* view);
+    ProgramContext& context() { return context_; }
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
 
@@ -132,7 +135,7 @@ public:
 
     // ---- The main link ----
     // Opens PortsFound[Settings.portIndex] with the settings: 0 when open and configured, 1
-    // on any failure (message 2 of the language file as the rules say, icon 0).
+    // on any failure (message NoUsablePort of the language file as the rules say, icon 0).
     int OpenCommPort();
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
     // once, touching nothing, while a monitor run is in progress. A probe started in the
@@ -217,6 +220,7 @@ private:
     void noteConnection(bool connected);
     void resetLineState();
 
+    ProgramContext& context_;
     SerialPort& port_;
     Clock& clock_;
     LinkView* view_ = nullptr;
@@ -254,10 +258,6 @@ private:
     QTimer probeTimer_;
 };
 
-// The program's link, installed by start-up (or a test); null before.
-CommLink* commLink();
-void installCommLink(CommLink* link);
-
 // A raw value as the parameter reads it: its low 16 bits unless ParaDat "Byte" is 4; signed
 // when its UPara LValue is below 0.
-std::int64_t applyParameterSign(int index, std::uint32_t raw);
+std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw);

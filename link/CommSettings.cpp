@@ -83,7 +83,7 @@ void CommSettings::load(const IniFile& ini) {
 }
 
 void CommSettings::load() {
-    IniFile ini(globals().SettingsIniPath);
+    IniFile ini(link_.context().SettingsIniPath);
     load(ini);
 }
 
@@ -103,7 +103,7 @@ void CommSettings::save(IniFile& ini) {
 }
 
 bool CommSettings::save() {
-    IniFile ini(globals().SettingsIniPath);
+    IniFile ini(link_.context().SettingsIniPath);
     save(ini);
     return ini.flush();
 }

@@ -56,7 +56,7 @@ public:
     // missing, non-numeric or out-of-range value gives that key's default; the protocol is
     // therefore always 0 or 1, so every reader of it agrees.
     void load(const IniFile& settings);
-    // Opens SettingsIniPath.
+    // Opens the link's settings file (SettingsIniPath of its program context).
     void load();
     // Writes "Comms" in the order Prtocol, Commport, Baudrate, Parity, Stopbits, Bytesize, ID,
     // AppendNo, Douhou, Delay (appended in that order to a new section) and sets FrameGap.

@@ -16,13 +16,8 @@
 
 namespace {
 
-std::function<void(bool)>& monitorRunningHandler() {
-    static std::function<void(bool)> handler;
-    return handler;
-}
-
-QString infoIniPath() {
-    return Paths::resolvedOrAsGiven(globals().InfoIniPath);
+QString infoIniPath(const ProgramContext& context) {
+    return Paths::resolvedOrAsGiven(context.InfoIniPath);
 }
 
 // "V" followed by digits: the number, else -1.
@@ -58,18 +53,14 @@ bool WriteAccessValue(CommLink& link, const QString& value) {
     return !link.CommError;
 }
 
-void ApplyMonitorRunningState() {
-    if (monitorRunningHandler())
-        monitorRunningHandler()(globals().MonitorRunning != 0);
+void MonitorRunLock::apply() const {
+    if (handler_)
+        handler_(context_.MonitorRunning != 0);
 }
 
-void setMonitorRunningHandler(std::function<void(bool)> handler) {
-    monitorRunningHandler() = std::move(handler);
-}
-
-DriveChecks::DriveChecks(CommLink& link, DriveCheckFlags flags, const QStringList* cpuForms,
-                         const QStringList* cpuNumbers)
-    : link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
+DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLink& link,
+                         DriveCheckFlags flags, const QStringList* cpuForms, const QStringList* cpuNumbers)
+    : context_(context), options_(options), link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
 
 void DriveChecks::CheckSpSetup() {
     checkSpSetup(false);
@@ -96,31 +87,32 @@ void DriveChecks::checkSpSetup(bool keptConnection) {
     auto connect = [&] { return keptConnection ? link_.ConnectDriveKept() : link_.ConnectDrive(); };
     if (!connect())
         return;
-    if (!IniFile(infoIniPath()).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false))
+    if (!IniFile(infoIniPath(context_)).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false))
         return;
 
     ConfigScan scan(link_);
     const bool modbus = link_.Settings.protocol == 1;
     QString text;
     bool marked = false;
-    auto check = [&](const char* comNo, std::uint32_t normal, int message) {
+    auto check = [&](const char* comNo, std::uint32_t normal, MsgId message) {
         const std::uint32_t v = scan.ScanTransact(QString::fromLatin1(comNo), QString(), link_.CommError,
                                                   modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
         if (!link_.CommError && v != normal) {
-            text += Msg(message) + u'\n';
+            text += Msg(context_, message) + u'\n';
             marked = true;
         }
     };
-    check("0998", 1, 99);
-    check("0999", 2, 100);
+    check("0998", 1, MsgId::DriveSpecial0998);
+    check("0999", 2, MsgId::DriveSpecial0999);
 
     if (!marked) {
         link_.specialSetup = false;
     } else {
         if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
-            text += QStringLiteral("\n\n") + Msg(101) + u'\n' + Msg(102);
-            Prompter::instance().message(text, globals().MsgCaption, BoxIcon::None, BoxButtons::Ok);
+            text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
+                    Msg(context_, MsgId::ContactSupplier);
+            Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
             PumpEvents();
             flags_.DrvChkAct = false;
             flags_.DrvChkd = true;
@@ -140,7 +132,7 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
 }
 
 void DriveChecks::CheckDriveIdentity(int transferMode) {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     flags_.TypeCheck = false;
     flags_.FormCheck = false;
     flags_.CPUCheck = false;
@@ -157,35 +149,36 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     QStringList lines;
     const QString typeName = names_.LookupTypeName(typeCode);
     if (typeName == DriveNames::kNotFound)
-        lines << Msg(76);
+        lines << Msg(context_, MsgId::DriveTypeUnknown);
     else if (typeName != g.DriveTypeName)
-        lines << Msg(74);
+        lines << Msg(context_, MsgId::DriveTypeDiffers);
     else
         flags_.TypeCheck = true;
 
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
-        lines << Msg(107);
+        lines << Msg(context_, MsgId::DriveCpuUnknown);
     else if (transferMode == 2 && !sameCpuVersion(cpuName, g.DriveCpuVersion))
-        lines << Msg(106);
+        lines << Msg(context_, MsgId::DriveCpuDiffers);
 
     const QString capacityName = cpuText.toInt() < DriveNames::kCustomCpu
                                      ? names_.LookupCapacityName(typeName, capacityCode)
                                      : names_.LookupCapacityNameNewCpu(typeCode, cpuText, capacityCode);
     if (capacityName == DriveNames::kNotFound)
-        lines << Msg(77);
+        lines << Msg(context_, MsgId::DriveFormUnknown);
     else if (capacityNamesMatch(g.DriveFormName, capacityName))
         flags_.FormCheck = true;
     else
-        lines << Msg(75);
+        lines << Msg(context_, MsgId::DriveFormDiffers);
 
-    if (lines.isEmpty() || !options().TypCapChk.checked())
+    if (lines.isEmpty() || !options_.TypCapChk.checked())
         return;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';
     if (transferMode != 2) {
-        const QString text =
-            Msg(78) + identity + QStringLiteral("\n\n") + Msg(108) + QStringLiteral("\n\n") + Msg(109);
+        const QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n") +
+                             Msg(context_, MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
+                             Msg(context_, MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
             Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
@@ -195,7 +188,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             flags_.ComCancel = true;
         }
     } else {
-        QString text = Msg(78) + identity + QStringLiteral("\n\n");
+        QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
         Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);

@@ -12,6 +12,8 @@
 #include <functional>
 
 class CommLink;
+class Options;
+struct ProgramContext;
 
 // The main window's flags these checks read and write.
 struct DriveCheckFlags {
@@ -27,8 +29,8 @@ struct DriveCheckFlags {
 class DriveChecks {
 public:
     // cpuForms/cpuNumbers: the main window's CPU-version lists (not owned).
-    DriveChecks(CommLink& link, DriveCheckFlags flags, const QStringList* cpuForms = nullptr,
-                const QStringList* cpuNumbers = nullptr);
+    DriveChecks(ProgramContext& context, const Options& options, CommLink& link, DriveCheckFlags flags,
+                const QStringList* cpuForms = nullptr, const QStringList* cpuNumbers = nullptr);
 
     // Marks link.specialSetup when the drive's "0998"/"0999" do not hold their normal values (for
     // drive types whose Info.ini asks for it); warns once while the warning is due and the
@@ -57,6 +59,8 @@ private:
     void checkSpSetup(bool keptConnection);
     QString readIdentityValue(const char* comNo);
 
+    ProgramContext& context_;
+    const Options& options_;
     CommLink& link_;
     DriveCheckFlags flags_;
     DriveNames names_;
@@ -67,11 +71,20 @@ private:
 // or the exchange failed.
 bool WriteAccessValue(CommLink& link, const QString& value);
 
-// The main window's lock while a monitor run owns the link: the installed handler is called
-// with globals().MonitorRunning != 0. The main window installs it (disabling itself and the
-// table's context menu, not the monitor's windows).
-void ApplyMonitorRunningState();
-void setMonitorRunningHandler(std::function<void(bool running)> handler);
+// The main window's lock while a monitor run owns the link: apply() calls the handler with
+// MonitorRunning != 0 of the program context. The start-up installs the handler (the main
+// window disables itself and the table's context menu, not the monitor's windows); the
+// monitor calls apply() whenever it starts or ends a run.
+class MonitorRunLock {
+public:
+    explicit MonitorRunLock(const ProgramContext& context) : context_(context) {}
+    void setHandler(std::function<void(bool running)> handler) { handler_ = std::move(handler); }
+    void apply() const;
+
+private:
+    const ProgramContext& context_;
+    std::function<void(bool running)> handler_;
+};
 
 // Capacity names match when either contains the other; an empty name matches nothing.
 bool capacityNamesMatch(const QString& selected, const QString& drive);

@@ -12,8 +12,8 @@ namespace {
 
 const QString kFe08 = QStringLiteral("FE08");
 
-QString cataloguePath() {
-    return Paths::resolvedOrAsGiven(globals().CatalogueIniPath);
+QString cataloguePath(const ProgramContext& context) {
+    return Paths::resolvedOrAsGiven(context.CatalogueIniPath);
 }
 
 bool toInt(const QString& text, qint64& out) {
@@ -60,7 +60,7 @@ int DriveNames::readCpuVersion() {
 void DriveNames::fillTypeLists(const QString& section) {
     I_TypeForm.clear();
     I_TypeNo.clear();
-    const IniFile ini(cataloguePath());
+    const IniFile ini(cataloguePath(link_.context()));
     for (const QString& key : ini.keys(section)) {
         I_TypeForm << key;
         I_TypeNo << ini.readString(section, key, QStringLiteral("99"));
@@ -81,8 +81,8 @@ QString DriveNames::LookupTypeName(const QString& typeCode) {
 
 int DriveNames::FindTypeIndex(const QString& typeCode) {
     const QString section = QStringLiteral("Type_Ident_") + typeCode;
-    const QString ident =
-        IniFile(cataloguePath()).readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
+    const QString ident = IniFile(cataloguePath(link_.context()))
+                              .readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
     const int cpu = readCpuVersion();
     if (cpu >= kCustomCpu || ident == QLatin1String("-"))
         return int(I_TypeNo.indexOf(typeCode));
@@ -92,7 +92,8 @@ int DriveNames::FindTypeIndex(const QString& typeCode) {
     const std::uint32_t raw = scan.ScanTransact(ident, QString(), link_.CommError,
                                                 link_.Settings.protocol == 1, QStringLiteral("R"));
     const QString key = QStringLiteral("Typ_") + QString::number(signed16(raw));
-    const QString name = IniFile(cataloguePath()).readString(section, key, QStringLiteral("-"));
+    const QString name =
+        IniFile(cataloguePath(link_.context())).readString(section, key, QStringLiteral("-"));
     if (name != QLatin1String("-")) {
         IdentFound = true;
         IdentTypeName = name;
@@ -102,7 +103,7 @@ int DriveNames::FindTypeIndex(const QString& typeCode) {
 }
 
 QString DriveNames::capacityFrom(const QString& section, QStringList& names, const QString& capacityCode) {
-    const IniFile ini(cataloguePath());
+    const IniFile ini(cataloguePath(link_.context()));
     for (const QString& key : ini.keys(section)) {
         names << key;
         I_CapaNo << ini.readString(section, key, QStringLiteral("0"));
@@ -139,7 +140,7 @@ QString DriveNames::CpuVersionName(const QString& /*typeCode*/, const QString& c
 
 QString DriveNames::FindFileTypeIndex(const QString& typeCode, const QString& identValue) {
     const QString section = QStringLiteral("Type_Ident_") + typeCode;
-    const IniFile ini(cataloguePath());
+    const IniFile ini(cataloguePath(link_.context()));
     if (ini.readString(section, QStringLiteral("Ident"), QStringLiteral("-")) == QLatin1String("-"))
         return kNotFound;
     const QString name = ini.readString(section, QStringLiteral("Typ_") + identValue, QStringLiteral("-"));

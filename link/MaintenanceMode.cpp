@@ -11,15 +11,10 @@
 
 namespace {
 
-constexpr int kMsgNotConnected = 3;
-constexpr int kMsgUnlocked = 57;
-constexpr int kMsgNotWritten = 58;
-constexpr int kMsgWrongPassword = 59;
-
 const QString kMasterGreeting = QStringLiteral("Hello, the master.");
 
-void showBox(const QString& text, BoxIcon icon) {
-    Prompter::instance().message(text, globals().MsgCaption, icon, BoxButtons::Ok);
+void showBox(const ProgramContext& context, const QString& text, BoxIcon icon) {
+    Prompter::instance().message(text, context.MsgCaption, icon, BoxButtons::Ok);
 }
 
 } // namespace
@@ -51,34 +46,36 @@ bool MaintenanceMode::writeAccessValue() {
 
 MaintenanceMode::Outcome MaintenanceMode::check(const QString& password, const QString& masterWord) {
     written_ = false;
+    unlocked_ = false;
     const MaintenanceLevel level = levelOf(password, masterWord);
-    const QString notWritten = u'\n' + Msg(kMsgNotWritten);
+    const QString notWritten = u'\n' + Msg(context_, MsgId::AccessValueNotWritten);
 
     switch (level) {
     case MaintenanceLevel::None:
-        ShowMsg(kMsgWrongPassword, BoxIcon::Stop, BoxButtons::Ok);
+        ShowMsg(context_, MsgId::PasswordIncorrect, BoxIcon::Stop, BoxButtons::Ok);
         return Outcome::Refused;
     case MaintenanceLevel::Service:
         written_ = writeAccessValue();
-        showBox(Msg(kMsgUnlocked) + (written_ ? QString() : notWritten), BoxIcon::Warning);
+        showBox(context_, Msg(context_, MsgId::MaintenanceEnabled) + (written_ ? QString() : notWritten),
+                BoxIcon::Warning);
         unlock(false);
         return Outcome::Unlocked;
     case MaintenanceLevel::ServiceConfirmed:
         written_ = writeAccessValue();
         if (!written_) {
-            ShowMsg(kMsgNotConnected, BoxIcon::Warning, BoxButtons::Ok);
+            ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
             return Outcome::NotWritten;
         }
-        showBox(Msg(kMsgUnlocked), BoxIcon::Warning);
+        showBox(context_, Msg(context_, MsgId::MaintenanceEnabled), BoxIcon::Warning);
         unlock(false);
         return Outcome::Unlocked;
     case MaintenanceLevel::ServiceOffline:
-        showBox(Msg(kMsgUnlocked) + notWritten, BoxIcon::Warning);
+        showBox(context_, Msg(context_, MsgId::MaintenanceEnabled) + notWritten, BoxIcon::Warning);
         unlock(false);
         return Outcome::Unlocked;
     case MaintenanceLevel::Master:
         written_ = writeAccessValue();
-        showBox(kMasterGreeting + (written_ ? QString() : notWritten), BoxIcon::Warning);
+        showBox(context_, kMasterGreeting + (written_ ? QString() : notWritten), BoxIcon::Warning);
         unlock(true);
         return Outcome::Unlocked;
     }
@@ -97,5 +94,5 @@ void MaintenanceMode::unlock(bool master) {
         options_.setMastersTabVisible(true);
     // Options whose use depends on the unlock (the keypad's RUN/STOP) are offered now.
     options_.UpdateRunStopControl();
-    TransferActive = 1;
+    unlocked_ = true;
 }

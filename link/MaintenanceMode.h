@@ -20,8 +20,8 @@ enum class MaintenanceLevel {
 class MaintenanceMode {
 public:
     enum class Outcome {
-        Refused,    // empty or wrong password: message 59
-        NotWritten, // the confirmed level could not write the access value: message 3
+        Refused,    // empty or wrong password: PasswordIncorrect
+        NotWritten, // the confirmed level could not write the access value: CannotConnect
         Unlocked,
     };
 
@@ -33,12 +33,16 @@ public:
 
     // The OK of the dialog: the password checked first (a wrong one never touches the drive),
     // then, for the levels that tell the drive, the link connected and the access value
-    // written to "FB91"; one box; then the unlock. Leaves TransferActive set after an unlock
-    // so that the caller rebuilds the parameter table.
+    // written to "FB91"; one box; then the unlock. After an unlock the caller rebuilds the
+    // parameter table (unlocked()).
     Outcome check(const QString& password, const QString& masterWord);
 
     // The access value reached the drive during the last check.
     bool accessValueWritten() const { return written_; }
+    // The last check unlocked maintenance mode.
+    bool unlocked() const { return unlocked_; }
+    // The program the mode unlocks (its language file names the dialog's texts).
+    const ProgramContext& context() const { return context_; }
 
 private:
     bool writeAccessValue();
@@ -48,4 +52,5 @@ private:
     Options& options_;
     ProgramContext& context_;
     bool written_ = false;
+    bool unlocked_ = false;
 };

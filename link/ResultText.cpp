@@ -29,8 +29,8 @@ QString automaticResultFileName(const QString& folder, const QDateTime& when) {
 
 namespace {
 
-QString languageFile() {
-    return Paths::resolvedOrAsGiven(globals().LanguageIniPath);
+QString languageFile(const ProgramContext& context) {
+    return Paths::resolvedOrAsGiven(context.LanguageIniPath);
 }
 
 void showCannotCreate(const QString& path) {
@@ -40,8 +40,8 @@ void showCannotCreate(const QString& path) {
 
 } // namespace
 
-ResultTexts ResultTexts::forMode(int transferMode) {
-    const IniFile lang(languageFile());
+ResultTexts ResultTexts::forMode(const ProgramContext& context, int transferMode) {
+    const IniFile lang(languageFile(context));
     auto rep = [&](const char* key, const char* def) {
         return lang.readString(QStringLiteral("WorkingRep"), QLatin1String(key), QLatin1String(def));
     };
@@ -73,14 +73,14 @@ ResultTexts ResultTexts::forMode(int transferMode) {
     return t;
 }
 
-bool SaveResultLines(const QStringList& lines, int transferMode, const QDateTime& now, QWidget* parent) {
-    const ProgramContext& g = globals();
-    const CheckOption& autoSave = options().ParaSkipSave;
+bool SaveResultLines(const ProgramContext& g, const Options& options, const QStringList& lines,
+                     int transferMode, const QDateTime& now, QWidget* parent) {
+    const CheckOption& autoSave = options.ParaSkipSave;
     QString path;
     if (autoSave.enabled() && autoSave.checked() && transferMode != kModeInverterInfo) {
         path = automaticResultFileName(g.ProgramFolder, now);
     } else {
-        const ResultTexts t = ResultTexts::forMode(transferMode);
+        const ResultTexts t = ResultTexts::forMode(g, transferMode);
         path = Prompter::instance().saveFile(t.saveTitle, g.ProgramFolder, t.filter, 1, QString(), parent);
         if (path.isEmpty())
             return false;

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+class Options;
 class QWidget;
+struct ProgramContext;
 
 // The lines of a result, without a window.
 class ResultText {
@@ -23,7 +25,7 @@ public:
 // zeros ("7d9h5m3s.txt").
 QString automaticResultFileName(const QString& folder, const QDateTime& when);
 
-// The result window's texts for a transfer mode (read from the language file).
+// The result window's texts for a transfer mode (read from the context's language file).
 struct ResultTexts {
     QString caption;
     QString printButton;
@@ -31,11 +33,11 @@ struct ResultTexts {
     QString filter; // "desc|pattern"
     QString saveTitle;
     QString printTitle;
-    static ResultTexts forMode(int transferMode);
+    static ResultTexts forMode(const ProgramContext& context, int transferMode);
 };
 
 // Save of a result: automatic name when the option "Save Comm./Comp. Result" is available
 // and on (not for inverter information), else a save dialog in the program folder. Lines
 // end in CR LF. A file that cannot be written is reported; true when a file was written.
-bool SaveResultLines(const QStringList& lines, int transferMode, const QDateTime& now,
-                     QWidget* parent = nullptr);
+bool SaveResultLines(const ProgramContext& context, const Options& options, const QStringList& lines,
+                     int transferMode, const QDateTime& now, QWidget* parent = nullptr);

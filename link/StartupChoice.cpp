@@ -26,8 +26,8 @@ void insertSorted(QStringList& list, const QString& text) {
     list.insert(i, text);
 }
 
-void warn(const QString& text) {
-    Prompter::instance().message(text, globals().MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+void warn(const ProgramContext& program, const QString& text) {
+    Prompter::instance().message(text, program.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
 }
 
@@ -47,7 +47,8 @@ QStringList StartupChoice::defaultLanguages() {
     return {QStringLiteral("Japanese"), QStringLiteral("English")};
 }
 
-StartupChoice::StartupChoice(const Context& context) : context_(context) {}
+StartupChoice::StartupChoice(ProgramContext& program, const Context& context)
+    : program_(program), context_(context) {}
 
 QString StartupChoice::at(const QStringList& list, int pos) {
     return pos >= 0 && pos < list.size() ? list.at(pos) : QString();
@@ -61,11 +62,11 @@ int StartupChoice::positionOf(const QStringList& list, const QString& text) {
 }
 
 QString StartupChoice::dataFolderPath() const {
-    return Paths::join(globals().ProgramFolder, DataFolder);
+    return Paths::join(program_.ProgramFolder, DataFolder);
 }
 
 bool StartupChoice::FormCreate() {
-    ProgramContext& g = globals();
+    ProgramContext& g = program_;
     const IniFile settings(g.SettingsIniPath);
 
     LangForm = settings.keys(QStringLiteral("Language"));
@@ -109,7 +110,7 @@ bool StartupChoice::FormCreate() {
     ScanDataFolder(DataFolder);
 
     if (I_TypeForm.isEmpty()) {
-        warn(MsgNoData + u'\n' + MsgClosed);
+        warn(program_, MsgNoData + u'\n' + MsgClosed);
         g.StartupAbort = true;
         return false;
     }
@@ -139,7 +140,7 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
     const QString found = Paths::resolve(languageIniPath);
     const IniFile lang(found.isEmpty() ? languageIniPath : found);
     const QString general = QStringLiteral("General");
-    globals().MsgCaption =
+    program_.MsgCaption =
         lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
     MsgNoPort = lang.readString(general, QStringLiteral("Message3"),
                                 QStringLiteral("Usable serial port is not found."));
@@ -151,7 +152,7 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
 }
 
 void StartupChoice::ScanDataFolder(const QString& folderName) {
-    const QFileInfoList entries = entriesOf(Paths::join(globals().ProgramFolder, folderName));
+    const QFileInfoList entries = entriesOf(Paths::join(program_.ProgramFolder, folderName));
     if (entries.isEmpty())
         return;
     const QString prefix = QLatin1String(kModelPrefix);
@@ -198,7 +199,7 @@ void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpu
         const qsizetype length = name.size() - typeName.size() - 4;
         insertSorted(I_CapaForm, length > 0 ? name.mid(typeName.size(), length) : QString());
     }
-    const IniFile catalogue(globals().CatalogueIniPath);
+    const IniFile catalogue(program_.CatalogueIniPath);
     for (const QString& capacity : std::as_const(I_CapaForm))
         I_CapaNo.append(catalogue.readString(typeName, capacity, QStringLiteral("0")));
 }
@@ -229,7 +230,7 @@ void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
 }
 
 void StartupChoice::preselectLastDrive() {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = program_;
     TypePos = positionOf(I_TypeForm, g.DriveTypeName);
     I_TypeFormChange();
     FillCapacityList(g.DriveTypeName, g.DriveCpuVersion);
@@ -240,7 +241,8 @@ void StartupChoice::preselectLastDrive() {
         capaPos = positionOf(I_CapaForm, g.DriveFormName);
         cpuPos = positionOf(I_CpuForm, g.DriveCpuVersion);
         if (typePos < 0 || capaPos < 0 || cpuPos < 0) {
-            warn(MsgNoLastData + u'\n' + g.DriveTypeName + u'(' + g.DriveCpuVersion + u')' + g.DriveFormName);
+            warn(g,
+                 MsgNoLastData + u'\n' + g.DriveTypeName + u'(' + g.DriveCpuVersion + u')' + g.DriveFormName);
             typePos = capaPos = cpuPos = 0;
         }
     }
@@ -255,7 +257,7 @@ void StartupChoice::detectAndSelect() {
         selectPositions(0, 0, 0);
         return;
     }
-    DriveDetection detection(*context_.link, globals());
+    DriveDetection detection(*context_.link, program_);
     detection.run(*this);
 }
 
@@ -263,7 +265,7 @@ void StartupChoice::FormClose() {
     if (closed_ || !created_)
         return;
     closed_ = true;
-    ProgramContext& g = globals();
+    ProgramContext& g = program_;
 
     LangNo = LangPos;
     g.LanguageName = at(LangForm, LangPos);
@@ -299,7 +301,7 @@ void StartupChoice::FormClose() {
 }
 
 bool StartupChoice::writeSettings(bool storeComms) {
-    ProgramContext& g = globals();
+    ProgramContext& g = program_;
     IniFile settings(g.SettingsIniPath);
     g.DecimalComma = settings.readBool(QStringLiteral("Language"), g.LanguageName, false);
 

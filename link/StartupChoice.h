@@ -1,7 +1,7 @@
 #pragma once
 // The rules of the start-up form, apart from its window: which languages and drive types
 // the settings and the data folder offer, which entries are preselected, and what the
-// choice hands to the rest of the program (globals, settings sections "Default" and
+// choice hands to the rest of the program (its context, settings sections "Default" and
 // "Comms", the main window's CPU-version lists) when the form closes.
 //
 // Positions are list positions from 0; -1 is "none", and a position outside its list
@@ -11,6 +11,7 @@
 
 class CommLink;
 class IniFile;
+struct ProgramContext;
 
 // What the caller tells the start-up form about the run it belongs to.
 struct StartupContext {
@@ -33,14 +34,15 @@ public:
     // The languages offered when the settings name none, first the one preselected.
     static QStringList defaultLanguages();
 
-    explicit StartupChoice(const Context& context = Context());
+    // The choice of the program the context describes; the close hands it over there.
+    explicit StartupChoice(ProgramContext& program, const Context& context = Context());
 
     // The creation handler: reads the settings, lists the languages and drive types and
     // preselects the last drive (or, when that is not wanted, the drive found on the link).
-    // Boxes go through the prompter. Sets globals().StartupAbort and returns false when the
-    // data folder offers no drive type.
+    // Boxes go through the prompter. Sets the program's StartupAbort and returns false when
+    // the data folder offers no drive type.
     bool FormCreate();
-    // The close handler: commits the choice to the globals, the settings file and the main
+    // The close handler: commits the choice to the program context, the settings file and the main
     // window's lists. Runs at most once; later calls do nothing.
     void FormClose();
     bool closed() const { return closed_; }
@@ -102,6 +104,7 @@ private:
     // Writes "Default" (and "Comms" when asked), takes DecimalComma; returns the WHP option.
     bool writeSettings(bool storeComms);
 
+    ProgramContext& program_;
     Context context_;
     bool closed_ = false;
     bool created_ = false;

@@ -16,39 +16,14 @@
 #include <optional>
 #include <vector>
 
-std::uint32_t TransferMode = 0;
-std::uint8_t TransferGo = 0;
-std::uint8_t TransferActive = 0;
-int LastParaIndex = 0;
-
-void resetTransferState() {
-    TransferMode = 0;
-    TransferGo = 0;
-    TransferActive = 0;
-    LastParaIndex = 0;
-}
-
 namespace {
-
-const TextGrid& paraDat() {
-    return globals().Parameters->ParaDat;
-}
-TextGrid& uPara() {
-    return globals().Parameters->UPara;
-}
-const QString& datCell(int col, int index) {
-    return paraDat().cell(col, index + 1);
-}
-const QString& valueCell(int index) {
-    return uPara().cell(UP_Value, index + 1);
-}
 
 QString padLeft(const QString& text, int width) {
     return text.rightJustified(width, u' ');
 }
 
-QString languageFile() {
-    return Paths::resolvedOrAsGiven(globals().LanguageIniPath);
+QString languageFile(const ProgramContext& context) {
+    return Paths::resolvedOrAsGiven(context.LanguageIniPath);
 }
 
 // A value text the way the frame builder reads it: its leading decimal integer, else 0.
@@ -64,29 +39,41 @@ std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned) {
     return isSigned ? std::int64_t(std::int16_t(std::uint16_t(raw))) : std::int64_t(std::uint16_t(raw));
 }
 
-bool parameterIs32(int index) {
+bool parameterIs32(const ProgramContext& context, int index) {
     bool ok = false;
-    return globals().Parameters && datCell(PD_Byte, index).trimmed().toInt(&ok) == 4 && ok;
+    return context.Parameters &&
+           context.Parameters->ParaDat.cell(PD_Byte, index + 1).trimmed().toInt(&ok) == 4 && ok;
 }
 
-bool parameterIsSigned(int index) {
-    if (!globals().Parameters)
+bool parameterIsSigned(const ProgramContext& context, int index) {
+    if (!context.Parameters)
         return false;
     double low = 0;
-    return ValueRules::parseNumber(uPara().cell(UP_LValue, index + 1), low) && low < 0;
+    return ValueRules::parseNumber(context.Parameters->UPara.cell(UP_LValue, index + 1), low) && low < 0;
 }
 
 // ---- Engine -------------------------------------------------------------------------------
 
+TransferEngine::TransferEngine(ProgramContext& context, const Options& options, CommLink& link)
+    : context_(context), options_(options), link_(link) {}
+
+const QString& TransferEngine::datCell(int col, int index) const {
+    return context_.Parameters->ParaDat.cell(col, index + 1);
+}
+
+const QString& TransferEngine::valueCell(int index) const {
+    return context_.Parameters->UPara.cell(UP_Value, index + 1);
+}
+
 void TransferEngine::loadTexts() {
-    const IniFile lang(languageFile());
+    const IniFile lang(languageFile(context_));
     auto work = [&](const char* key, const char* def) {
         return lang.readString(QStringLiteral("Working"), QLatin1String(key), QLatin1String(def));
     };
     auto rep = [&](const char* key, const char* def) {
         return lang.readString(QStringLiteral("WorkingRep"), QLatin1String(key), QLatin1String(def));
     };
-    switch (TransferMode) {
+    switch (job_->mode) {
     case kModeImport:
         Caption = work("FormIm", "Parameter Import");
         break;
@@ -112,12 +99,16 @@ void TransferEngine::loadTexts() {
 }
 
 void TransferEngine::FormShow() {
+    if (!job_)
+        return;
     loadTexts();
     if (!view_)
         return;
-    view_->setStatusText(Msg(TransferMode == kModeImport ? 61 : TransferMode == kModeExport ? 62 : 63));
-    if (TransferMode == kModeExport && options().WriteNotChgPara.checked())
-        view_->setNoteText(Msg(83), true);
+    view_->setStatusText(Msg(context_, job_->mode == kModeImport   ? MsgId::PressStartToImport
+                                       : job_->mode == kModeExport ? MsgId::PressStartToExport
+                                                                   : MsgId::PressStartToCompare));
+    if (job_->mode == kModeExport && options_.WriteNotChgPara.checked())
+        view_->setNoteText(Msg(context_, MsgId::OnlyChangedExported), true);
     view_->showReadyButtons();
     view_->setProgress(0);
 }
@@ -129,30 +120,32 @@ QString TransferEngine::shownTitle(int index) const {
 
 QString TransferEngine::shownName(int index) const {
     const bool maintenance = datCell(PD_ComNo, index).startsWith(u'F') || datCell(PD_FTitle, index).isEmpty();
-    if (maintenance && !globals().Parameters->MainteFlag)
+    if (maintenance && !context_.Parameters->MainteFlag)
         return Buff;
     return datCell(PD_FName, index);
 }
 
 void TransferEngine::setFlag(int index, const char* flag) {
     if (datCell(PD_Flag, index) != QLatin1String("1"))
-        globals().Parameters->ParaDat.setCell(PD_Flag, index + 1, QString::fromLatin1(flag));
+        context_.Parameters->ParaDat.setCell(PD_Flag, index + 1, QString::fromLatin1(flag));
 }
 
 void TransferEngine::progress(int nextIndex) {
     PumpEvents();
-    const int percent =
-        LastParaIndex <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / LastParaIndex), 0, 100);
+    const int percent = job_->lastParaIndex <= 0
+                            ? 100
+                            : std::clamp(int(qint64(nextIndex) * 100 / job_->lastParaIndex), 0, 100);
     if (view_)
         view_->setProgress(percent);
 }
 
-TransferEngine::Answer TransferEngine::ask(bool enabled, int heading, int second, const QString& title) {
+TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId second, const QString& title) {
     if (!enabled)
         return Answer::Go;
-    const QString text = Msg(heading) + u'\n' + Msg(second) + u' ' + title + QStringLiteral("\n\n") +
-                         Msg(69) + u'\n' + Msg(70) + u'\n' + Msg(71);
-    const BoxAnswer a = Prompter::instance().message(text, globals().MsgCaption, BoxIcon::Warning,
+    const QString text = Msg(context_, heading) + u'\n' + Msg(context_, second) + u' ' + title +
+                         QStringLiteral("\n\n") + Msg(context_, MsgId::AbortStopsJob) + u'\n' +
+                         Msg(context_, MsgId::RetryParameter) + u'\n' + Msg(context_, MsgId::IgnoreAndGoOn);
+    const BoxAnswer a = Prompter::instance().message(text, context_.MsgCaption, BoxIcon::Warning,
                                                      BoxButtons::AbortRetryIgnore);
     PumpEvents();
     if (a == BoxAnswer::Abort)
@@ -163,17 +156,17 @@ TransferEngine::Answer TransferEngine::ask(bool enabled, int heading, int second
 }
 
 TransferEngine::Failure TransferEngine::commError(int index) {
-    return Failure{options().ParaErrDisp.checked(), 67, 68, [this, index] {
-                       ++errors_;
-                       if (result_ &&
-                           !(datCell(PD_ComNo, index).startsWith(u'F') && !globals().Parameters->MainteFlag))
-                           result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
-                   }};
+    return Failure{
+        options_.ParaErrDisp.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter, [this, index] {
+            ++errors_;
+            if (result_ && !(datCell(PD_ComNo, index).startsWith(u'F') && !context_.Parameters->MainteFlag))
+                result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
+        }};
 }
 
 void TransferEngine::eachParameter(const std::function<std::optional<Failure>(int index)>& request,
                                    const std::function<bool(int index)>& skipped) {
-    for (int i = 0; i <= LastParaIndex; ++i) {
+    for (int i = 0; i <= job_->lastParaIndex; ++i) {
         if (skipped && skipped(i))
             continue;
         for (;;) {
@@ -202,19 +195,19 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
 }
 
 void TransferEngine::start() {
-    if (running_ || !globals().Parameters)
+    if (running_ || !job_ || !context_.Parameters)
         return;
     running_ = true;
     aborted_ = false;
     if (view_)
         view_->setStartCancelEnabled(false);
-    TransferActive = 1;
+    job_->active = true;
     errors_ = 0;
     differences_ = 0;
     autoClose_ = true;
-    LastParaIndex = std::min(LastParaIndex, std::min(globals().ParaCountAll, kMaxParams - 1));
+    job_->lastParaIndex = std::min(job_->lastParaIndex, std::min(context_.ParaCountAll, kMaxParams - 1));
 
-    switch (TransferMode) {
+    switch (job_->mode) {
     case kModeImport:
         runImport();
         break;
@@ -228,7 +221,7 @@ void TransferEngine::start() {
     if (aborted_) {
         // No second pass, no end-of-run step: the window just goes.
         running_ = false;
-        TransferGo = 0;
+        job_->go = false;
         if (view_)
             view_->closeWindow();
         return;
@@ -237,18 +230,18 @@ void TransferEngine::start() {
 }
 
 void TransferEngine::runImport() {
-    ParameterStore& store = *globals().Parameters;
+    ParameterStore& store = *context_.Parameters;
     if (view_) {
-        view_->setStatusText(Msg(64));
+        view_->setStatusText(Msg(context_, MsgId::Importing));
         view_->repaintNow();
     }
     if (result_)
         result_->addLine(errorHeading);
 
-    std::vector<std::int64_t> entries(std::size_t(std::max(LastParaIndex + 1, 0)), 0);
+    std::vector<std::int64_t> entries(std::size_t(std::max(job_->lastParaIndex + 1, 0)), 0);
     eachParameter([&](int i) -> std::optional<Failure> {
-        const bool is32 = parameterIs32(i);
-        const bool isSigned = parameterIsSigned(i);
+        const bool is32 = parameterIs32(context_, i);
+        const bool isSigned = parameterIsSigned(context_, i);
         const std::uint32_t raw = link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
         if (!link_.CommError) {
             setFlag(i, "0");
@@ -257,19 +250,25 @@ void TransferEngine::runImport() {
         }
         setFlag(i, "2");
         // A failed read gives the default, so the table never keeps a stale value.
+        ValueRules::Failure failure;
         const QString def = datCell(PD_DIndex, i).trimmed() == QLatin1String("0")
                                 ? datCell(PD_Default, i)
-                                : ValueRules::DefaultOf(datCell(PD_Default, i));
+                                : ValueRules::DefaultOf(context_, datCell(PD_Default, i), &failure);
+        if (failure)
+            ShowMsg(context_, *failure, BoxIcon::Warning);
         entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
         return commError(i);
     });
     if (aborted_)
         return;
 
-    for (int i = 0; i <= LastParaIndex; ++i) {
+    for (int i = 0; i <= job_->lastParaIndex; ++i) {
         const std::int64_t v = entries[std::size_t(i)];
         store.UPara.setCell(UP_Value, i + 1, QString::number(v));
-        ValueRules::UpdateChangedFlag(datCell(PD_ComNo, i), double(v));
+        ValueRules::Failure failure;
+        ValueRules::UpdateChangedFlag(context_, datCell(PD_ComNo, i), double(v), nullptr, &failure);
+        if (failure)
+            ShowMsg(context_, *failure, BoxIcon::Warning);
     }
     importModelStep();
 }
@@ -277,27 +276,28 @@ void TransferEngine::runImport() {
 // The "HXB3" drives report their CPU version, and before version 300 parameter "0630"
 // must be 0.
 void TransferEngine::importModelStep() {
-    if (globals().DriveTypeName != QLatin1String("HXB3"))
+    if (context_.DriveTypeName != QLatin1String("HXB3"))
         return;
-    ParameterStore& store = *globals().Parameters;
+    ParameterStore& store = *context_.Parameters;
     const int fe08 = store.indexOfComNo(QStringLiteral("FE08"));
     const int p0630 = store.indexOfComNo(QStringLiteral("0630"));
-    if (fe08 < 0 || fe08 > globals().ParaCountAll)
+    if (fe08 < 0 || fe08 > context_.ParaCountAll)
         return;
     const std::uint32_t raw = link_.CommTransact(fe08, valueCell(fe08), link_.CommError, QStringLiteral("R"));
     if (link_.CommError)
         return; // a failed read must not pass for version 0
-    const std::int64_t cpu = normaliseRaw(raw, parameterIs32(fe08), parameterIsSigned(fe08));
+    const std::int64_t cpu =
+        normaliseRaw(raw, parameterIs32(context_, fe08), parameterIsSigned(context_, fe08));
     store.UPara.setCell(UP_Value, fe08 + 1, QString::number(cpu));
     if (cpu < 300 && p0630 >= 0)
         store.UPara.setCell(UP_Value, p0630 + 1, QStringLiteral("0"));
 }
 
 void TransferEngine::runExport() {
-    ParameterStore& store = *globals().Parameters;
-    const Options& o = options();
+    ParameterStore& store = *context_.Parameters;
+    const Options& o = options_;
     if (view_) {
-        view_->setStatusText(Msg(65));
+        view_->setStatusText(Msg(context_, MsgId::Exporting));
         view_->repaintNow();
     }
     if (result_)
@@ -315,8 +315,8 @@ void TransferEngine::runExport() {
             const QString value = valueCell(i);
             const std::uint32_t echo = link_.CommTransact(i, value, link_.CommError, kind);
             // The echo by the parameter's size and sign against the value as a number.
-            if (!link_.CommError &&
-                normaliseRaw(echo, parameterIs32(i), parameterIsSigned(i)) == textValue(value)) {
+            if (!link_.CommError && normaliseRaw(echo, parameterIs32(context_, i),
+                                                 parameterIsSigned(context_, i)) == textValue(value)) {
                 setFlag(i, "0");
                 store.UPara.setCell(UP_WriteIndex, i + 1, QStringLiteral("0"));
                 store.UPara.setCell(UP_CommErrIndex, i + 1, QStringLiteral("0"));
@@ -336,19 +336,19 @@ QString TransferEngine::comparisonLine(int index, std::int64_t drive, std::int64
         title.prepend(QStringLiteral("  "));
     else if (title.size() == 3)
         title.prepend(u' ');
-    const double mul = ValueRules::mulOf(index);
+    const double mul = ValueRules::mulOf(context_, index);
     auto shown = [&](std::int64_t v) {
-        return padLeft(ValueRules::FormatValue(index, double(v) / mul), kColumnWidth);
+        return padLeft(ValueRules::FormatValue(context_, index, double(v) / mul), kColumnWidth);
     };
     return title + QStringLiteral(": ") + shown(drive) + QStringLiteral(" ,") + shown(table) +
            QStringLiteral("  (") + shownName(index) + u')';
 }
 
 void TransferEngine::runComparison() {
-    ParameterStore& store = *globals().Parameters;
-    const Options& o = options();
+    ParameterStore& store = *context_.Parameters;
+    const Options& o = options_;
     if (view_) {
-        view_->setStatusText(Msg(66));
+        view_->setStatusText(Msg(context_, MsgId::Comparing));
         view_->repaintNow();
     }
     if (result_) {
@@ -363,16 +363,19 @@ void TransferEngine::runComparison() {
         if (link_.CommError) {
             setFlag(i, "2");
             // Errors of a comparison are listed after its differences, maintenance ones too.
-            return Failure{o.ParaErrDisp.checked(), 67, 68, [this, i] {
+            return Failure{o.ParaErrDisp.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
+                           [this, i] {
                                ++errors_;
                                if (result_)
                                    result_->addBuffLine(shownTitle(i) + QStringLiteral(": ") + shownName(i));
                            }};
         }
-        const std::int64_t drive = normaliseRaw(raw, parameterIs32(i), parameterIsSigned(i));
+        const std::int64_t drive =
+            normaliseRaw(raw, parameterIs32(context_, i), parameterIsSigned(context_, i));
         const std::int64_t table = textValue(valueCell(i));
-        if (drive != table && (i <= globals().ParaCountNormal || store.MainteFlag)) {
-            return Failure{o.CompMsgDisp.checked(), 72, 73, [this, i, drive, table] {
+        if (drive != table && (i <= context_.ParaCountNormal || store.MainteFlag)) {
+            return Failure{o.CompMsgDisp.checked(), MsgId::DifferentValueFound, MsgId::DifferentValueAt,
+                           [this, i, drive, table] {
                                ++differences_;
                                if (result_)
                                    result_->addLine(comparisonLine(i, drive, table));
@@ -395,8 +398,8 @@ void TransferEngine::runComparison() {
 }
 
 void TransferEngine::endOfRun() {
-    const Options& o = options();
-    const bool comparison = TransferMode != kModeImport && TransferMode != kModeExport;
+    const Options& o = options_;
+    const bool comparison = job_->mode != kModeImport && job_->mode != kModeExport;
     auto okState = [&](bool keepNote) {
         if (view_) {
             view_->setStatusText(NoErrInfo);
@@ -407,17 +410,17 @@ void TransferEngine::endOfRun() {
     if (!comparison) {
         if (o.ParaResult.checked() && errors_ == 0) {
             okState(false);
-            TransferGo = 0;
+            job_->go = false;
         }
     } else if (differences_ > 0 && errors_ == 0 && o.ParaResult.checked()) {
         okState(false);
         if (!o.CompResult.checked())
-            TransferGo = 0;
+            job_->go = false;
     } else if (differences_ == 0 && errors_ == 0) {
         if (o.CompResult.checked() && view_)
             view_->setNoteText(NoDiffInfo, true);
         okState(o.CompResult.checked());
-        TransferGo = 0;
+        job_->go = false;
     }
 
     const bool somethingToKeep = errors_ > 0 || (comparison && differences_ > 0);
@@ -425,7 +428,8 @@ void TransferEngine::endOfRun() {
         if (saveResult)
             saveResult();
         else if (result_)
-            SaveResultLines(result_->ResultDisp, int(TransferMode), QDateTime::currentDateTime());
+            SaveResultLines(context_, options_, result_->ResultDisp, int(job_->mode),
+                            QDateTime::currentDateTime());
     }
     running_ = false;
     if (view_) {

@@ -6,15 +6,19 @@
 // to the parameter tables and to the result window's text.
 //
 // TransferEngine needs no window: it shows its progress through a WorkView.
+#include "core/Messages.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
 
 class CommLink;
+class Options;
 class ResultText;
+struct ProgramContext;
 
-// Transfer state shared by the commands, the engine and the result window.
+// What a result is about; a transfer job is one of the first three.
 enum TransferModes : std::uint32_t {
     kModeImport = 0,
     kModeExport = 1,
@@ -22,19 +26,23 @@ enum TransferModes : std::uint32_t {
     kModeInverterInfo = 3,
     kModeTripInfo = 4,
 };
-extern std::uint32_t TransferMode;
-extern std::uint8_t TransferGo;     // cleared on Abort or when the window showed the outcome
-extern std::uint8_t TransferActive; // set when Start is pressed; the command clears it
-extern int LastParaIndex;           // last parameter index the job visits (inclusive)
-void resetTransferState();
+
+// One whole-table transfer: the command that owns it sets it up, the engine runs it and the
+// result window names its result after it.
+struct TransferJob {
+    std::uint32_t mode = kModeImport;
+    int lastParaIndex = 0; // the last parameter index the job visits (inclusive)
+    bool go = false;       // cleared on Abort or when the transfer window showed the outcome
+    bool active = false;   // set when Start is pressed; the command clears it
+};
 
 // A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
 // values sign-extended, unsigned 32-bit values kept unsigned.
 std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
 // The parameter's size and sign from ParaDat "Byte" (4: 32 bits) and UPara "LValue" (below 0:
 // signed; no number: unsigned).
-bool parameterIs32(int index);
-bool parameterIsSigned(int index);
+bool parameterIs32(const ProgramContext& context, int index);
+bool parameterIsSigned(const ProgramContext& context, int index);
 
 // What the engine shows; TransferWindow implements it.
 class WorkView {
@@ -56,9 +64,11 @@ public:
 
 class TransferEngine {
 public:
-    explicit TransferEngine(CommLink& link) : link_(link) {}
+    TransferEngine(ProgramContext& context, const Options& options, CommLink& link);
 
     void setView(WorkView* view) { view_ = view; }
+    // The job the next showing and Start are for (not owned); without one they do nothing.
+    void setJob(TransferJob* job) { job_ = job; }
     // The result text of the job (the command's result window); may be null.
     void setResult(ResultText* result) { result_ = result; }
     // Saves the result without showing it (the result window's Save); set by the command.
@@ -66,7 +76,7 @@ public:
 
     // At each showing: texts, the first status line, the ready state.
     void FormShow();
-    // Start: runs the job of TransferMode over parameters 0..LastParaIndex.
+    // Start: runs the job over parameters 0..lastParaIndex.
     void start();
     bool running() const { return running_; }
 
@@ -87,17 +97,17 @@ private:
     void runComparison();
     void endOfRun();
     // The Abort/Retry/Ignore box when its option is on; Go when counted.
-    Answer ask(bool enabled, int heading, int second, const QString& title);
+    Answer ask(bool enabled, MsgId heading, MsgId second, const QString& title);
     void progress(int nextIndex);
     // A failed request (or a difference found) of parameter `index`: the Abort/Retry/Ignore
     // box with messages heading and second when `asks`, and what Ignore counts and lists.
     struct Failure {
         bool asks;
-        int heading;
-        int second;
+        MsgId heading;
+        MsgId second;
         std::function<void()> ignored;
     };
-    // Runs `request` for every parameter 0..LastParaIndex that `skipped` does not pass over,
+    // Runs `request` for every parameter 0..lastParaIndex that `skipped` does not pass over,
     // with the progress after each: Retry repeats the request, Abort ends the job (aborted_).
     void eachParameter(const std::function<std::optional<Failure>(int index)>& request,
                        const std::function<bool(int index)>& skipped = {});
@@ -110,7 +120,13 @@ private:
     QString comparisonLine(int index, std::int64_t drive, std::int64_t table) const;
     void importModelStep();
 
+    const QString& datCell(int col, int index) const;
+    const QString& valueCell(int index) const;
+
+    ProgramContext& context_;
+    const Options& options_;
     CommLink& link_;
+    TransferJob* job_ = nullptr;
     WorkView* view_ = nullptr;
     ResultText* result_ = nullptr;
     int errors_ = 0;

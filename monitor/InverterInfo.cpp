@@ -1,5 +1,6 @@
 #include "monitor/InverterInfo.h"
 
+#include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
@@ -35,13 +36,13 @@ InverterInfo::Reading InverterInfo::readParameter(int index) {
     // A failed read is not reported: the line shows what the exchange returned.
     const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
     Reading r;
-    r.raw = applyParameterSign(index, raw);
-    r.value = double(r.raw) / ValueRules::mulOf(index);
+    r.raw = applyParameterSign(context_, index, raw);
+    r.value = double(r.raw) / ValueRules::mulOf(context_, index);
     return r;
 }
 
 bool InverterInfo::readIdentity(const char* comNo, int& value) {
-    const int index = ValueRules::IndexOfComNo(QString::fromLatin1(comNo));
+    const int index = ValueRules::IndexOfComNo(context_, QString::fromLatin1(comNo));
     if (index < 0)
         return false;
     const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
@@ -64,7 +65,7 @@ bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lis
     typeNameKnown_ = false;
 
     if (keys_.isEmpty()) {
-        const QString text = context_.Parameters ? context_.Parameters->Msg(8) : QString();
+        const QString text = Msg(context_, MsgId::NoItemsToShow);
         prompter_.message(text, context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
         PumpEvents();
         return false;
@@ -84,7 +85,7 @@ bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lis
             continue;
         }
         const QString& code = numbers_.at(j);
-        const int index = ValueRules::IndexOfComNo(code);
+        const int index = ValueRules::IndexOfComNo(context_, code);
         out.addLine(key + (index < 0 ? QStringLiteral("-") : lineText(code, index, lists)));
     }
     return true;
@@ -131,7 +132,7 @@ void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) 
     for (qsizetype e = 0; e < lists.codes.size(); ++e) {
         const QString& key = lists.codes.at(e);
         const QString name = lists.names.value(e);
-        const int index = ValueRules::IndexOfComNo(key.left(4));
+        const int index = ValueRules::IndexOfComNo(context_, key.left(4));
         QString text = QStringLiteral("-");
         if (index >= 0) {
             const Reading r = readParameter(index);

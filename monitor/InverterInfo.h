@@ -28,7 +28,7 @@ public:
     InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context, Prompter& prompter);
 
     // Appends the inverter information to `out`: its title, then one line per key. With no
-    // keys in the section, message 8 and no lines; false then. `lists` are the drive type's
+    // keys in the section, NoItemsToShow and no lines; false then. `lists` are the drive type's
     // monitor lists (the trip names of the trip history lines, the items of the trip data).
     bool readInverterInfo(ResultText& out, const MonitorItemLists& lists);
     // The trip data: the first line becomes the trip data's title (added when `out` is

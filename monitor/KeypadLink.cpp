@@ -128,7 +128,7 @@ ExchangeOptions KeypadLink::options() const {
 }
 
 FrameRequest KeypadLink::request(int index) const {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = link_.context();
     QString comNo;
     if (g.Parameters && index >= 0 && index <= g.ParaCountAll)
         comNo = g.Parameters->ParaDat.cell(PD_ComNo, index + 1).trimmed();
@@ -138,7 +138,7 @@ FrameRequest KeypadLink::request(int index) const {
 }
 
 void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = link_.context();
     link_.CommError = false;
     if (!g.Parameters || index < 0 || index > g.ParaCountAll) {
         link_.CommError = true;

@@ -21,8 +21,6 @@ const QString kKeyFlagNo = QStringLiteral("FA10");
 const QString kFreqCommSection = QStringLiteral("Freq Comm No");
 constexpr int kConfirmBlinks = 3;
 
-enum { MsgConnectFailed = 3, MsgNoTarget = 40, MsgOutOfRange = 41, MsgBadEntry = 67 };
-
 bool isPlainDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -58,8 +56,9 @@ std::optional<qint64> DirectInputRawValue(const QString& entryText, qint64 m) {
     return digits * m / divisor;
 }
 
-KeypadPanel::KeypadPanel(CommLink& link, KeypadPanelView& view, QObject* parent)
-    : QObject(parent), link_(link), view_(view), keypadLink_(link) {
+KeypadPanel::KeypadPanel(ProgramContext& context, const Options& options, CommLink& link,
+                         KeypadPanelView& view, QObject* parent)
+    : QObject(parent), context_(context), options_(options), link_(link), view_(view), keypadLink_(link) {
     startTimer_.setSingleShot(true);
     startTimer_.setInterval(kPanelStartDelayMs);
     startTimer_.callOnTimeout(this, [this] { startDelayElapsed(); });
@@ -87,7 +86,7 @@ void KeypadPanel::FormShow() {
 }
 
 void KeypadPanel::FormActivate() {
-    blinkTimer_.setInterval(options().LedDispTime.position());
+    blinkTimer_.setInterval(options_.LedDispTime.position());
     // An activation while the loop or direct input runs must not start a second loop.
     if (PanelRunning || DirectInput || loopDepth_ > 0)
         return;
@@ -137,13 +136,13 @@ void KeypadPanel::RunPanelLoop() {
     ++loopDepth_;
     if (DirectInput)
         leaveDirectInput();
-    DisplayBlockIndex = ValueRules::IndexOfComNo(kDisplayBlockNo);
-    KeyCodeIndex = ValueRules::IndexOfComNo(kKeyCodeNo);
-    KeyFlagIndex = ValueRules::IndexOfComNo(kKeyFlagNo);
+    DisplayBlockIndex = ValueRules::IndexOfComNo(context_, kDisplayBlockNo);
+    KeyCodeIndex = ValueRules::IndexOfComNo(context_, kKeyCodeNo);
+    KeyFlagIndex = ValueRules::IndexOfComNo(context_, kKeyFlagNo);
 
     Connected = link_.ConnectDrive() ? 1 : 0;
     if (!Connected) {
-        ShowMsg(MsgConnectFailed, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning);
         RKPExitClick();
     } else {
         PanelRunning = 1;
@@ -326,7 +325,7 @@ void KeypadPanel::directInputKeyPress(QChar c) {
     if (DecimalEntered)
         return; // one decimal sign per entry
     if (EntryText.isEmpty() || !isPlainDigit(EntryText.back())) {
-        ShowMsg(MsgBadEntry, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     DecimalGlyph = DottedDigit(EntryText.back());
@@ -379,34 +378,37 @@ bool KeypadPanel::directInputKeyDown(int key) {
 void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     const QString target = IniFile(g.CatalogueIniPath)
                                .readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-"))
                                .trimmed();
     // No entry, or a number the drive type does not have: no target either.
-    const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(target);
+    const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(context_, target);
     if (i < 0) {
-        ShowMsg(MsgNoTarget, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::ValueCannotBeSet, BoxIcon::Warning);
         return;
     }
-    qint64 m = qint64(ValueRules::mulOf(i));
+    qint64 m = qint64(ValueRules::mulOf(context_, i));
     if (m < 1)
         m = 1;
     // Whole numbers throughout: a product in floating point would lose one for many entries.
     const std::optional<qint64> raw = DirectInputRawValue(EntryText, m);
     if (!raw) {
-        ShowMsg(MsgBadEntry, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     const QString r = QString::number(*raw);
     bool outOfRange = false;
-    const double c = ValueRules::ClampToRange(r, i, outOfRange);
+    ValueRules::Failure failure;
+    const double c = ValueRules::ClampToRange(context_, r, i, outOfRange, failure);
+    if (failure)
+        ShowMsg(context_, *failure, BoxIcon::Warning);
     if (outOfRange || c != double(*raw)) {
-        ShowMsg(MsgOutOfRange, BoxIcon::Warning);
+        ShowMsg(context_, MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
     link_.CommTransact(i, r, link_.CommError,
-                       options().EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
+                       options_.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
     confirmationBlink();
     DirectInput = 0;
     view_.setDirectChecked(false);
@@ -415,7 +417,7 @@ void KeypadPanel::enterKey() {
 }
 
 void KeypadPanel::confirmationBlink() {
-    const int ms = options().LedDispTime.position();
+    const int ms = options_.LedDispTime.position();
     for (int k = 0; k < kConfirmBlinks; ++k) {
         view_.showDirectText(EntryText);
         if (ms > 0)

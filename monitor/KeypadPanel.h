@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <optional>
 
+class Options;
+struct ProgramContext;
+
 // What the logic needs of its window.
 class KeypadPanelView {
 public:
@@ -68,7 +71,9 @@ std::optional<qint64> DirectInputRawValue(const QString& entryText, qint64 m);
 class KeypadPanel : public QObject {
     Q_OBJECT
 public:
-    KeypadPanel(CommLink& link, KeypadPanelView& view, QObject* parent = nullptr);
+    // The keypad of the program the context describes, with its options, on its link.
+    KeypadPanel(ProgramContext& context, const Options& options, CommLink& link, KeypadPanelView& view,
+                QObject* parent = nullptr);
     ~KeypadPanel() override;
 
     // ---- State (the window's fields) ----
@@ -134,6 +139,8 @@ private:
     void enterKey();
     void confirmationBlink();
 
+    ProgramContext& context_;
+    const Options& options_;
     CommLink& link_;
     KeypadPanelView& view_;
     KeypadLink keypadLink_;

@@ -27,8 +27,8 @@ struct MonitorCsvSetup {
     QString itemCaption = QStringLiteral("Monitoring");
     QString multiplierCaption = QStringLiteral("Multi.");
     QString offsetCaption = QStringLiteral("Offset");
-    QString channelCaption; // message 55
-    QString errorCaption;   // message 84
+    QString channelCaption; // TimeMsColumn
+    QString errorCaption;   // CommErrorCount
     QString errorCount = QStringLiteral("0");
     bool decimalComma = false;
     std::array<MonitorCsvChannel, 10> channels;

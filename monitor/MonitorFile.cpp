@@ -1,5 +1,6 @@
 #include "monitor/MonitorFile.h"
 
+#include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
@@ -62,7 +63,7 @@ class Reader {
 public:
     Reader(const ProgramContext& context, Prompter& prompter) : context_(context), prompter_(prompter) {}
 
-    QString msg(int n) const { return context_.Parameters ? context_.Parameters->Msg(n) : QString(); }
+    QString msg(MsgId id) const { return Msg(context_, id); }
 
     void conversionError(const QString& text, bool floatingPoint) const {
         const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
@@ -81,16 +82,17 @@ public:
     bool typeMatches(const QString& type, const QString& identity) const {
         if (type == context_.DriveTypeName)
             return true;
-        prompter_.message(msg(9) + u'\n' + identity + msg(86), context_.MsgCaption, BoxIcon::Warning,
-                          BoxButtons::Ok);
+        prompter_.message(msg(MsgId::FileTypeDiffers) + u'\n' + identity + msg(MsgId::FileDriveNotReadable),
+                          context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
         return false;
     }
 
     bool cpuAccepted(const QString& cpu, const QString& identity) const {
         if (cpu == context_.DriveCpuVersion)
             return true;
-        return prompter_.message(msg(14) + QStringLiteral("\n* ") + identity + msg(87), context_.MsgCaption,
-                                 BoxIcon::Warning, BoxButtons::OkCancel) == BoxAnswer::Ok;
+        return prompter_.message(
+                   msg(MsgId::FileCpuDiffers) + QStringLiteral("\n* ") + identity + msg(MsgId::FileDriveIs),
+                   context_.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel) == BoxAnswer::Ok;
     }
 
 private:

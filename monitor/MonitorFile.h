@@ -91,10 +91,10 @@ struct ReadResult {
 
 // Reads a monitor file of either form, already split into lines. The file is checked
 // against the selected drive (`context`: type, CPU version, messages and their caption): a
-// file of another type is refused with message 9 and 86; one of another CPU version asks
-// with messages 14 and 87, and only OK reads it. A number that is not one shows the
-// conversion box: in the set-up lines that refuses the file; in a sample row the reading
-// stops there, keeping the rows before it.
+// file of another type is refused with FileTypeDiffers and FileDriveNotReadable; one of another CPU version
+// asks with messages 14 and 87, and only OK reads it. A number that is not one shows the conversion box: in
+// the set-up lines that refuses the file; in a sample row the reading stops there, keeping the rows before
+// it.
 //
 // Once accepted, `header` holds the file's set-up (for the older form only what it
 // carries: the type and form, the Y maximum, the time-base position and CH1..CH5), an item

@@ -1,5 +1,6 @@
 #include "monitor/MonitorModel.h"
 
+#include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -98,8 +99,8 @@ void MonitorModel::notify() {
         emit changed();
 }
 
-QString MonitorModel::message(int n) const {
-    return ctx_.Parameters ? ctx_.Parameters->Msg(n) : QString();
+QString MonitorModel::message(MsgId id) const {
+    return Msg(ctx_, id);
 }
 
 bool MonitorModel::BuildMonitorItemLists() {
@@ -123,7 +124,8 @@ bool MonitorModel::BuildMonitorItemLists() {
     if (ItemCount < 1) {
         // Nothing of a type without items is used.
         lists.clear();
-        Prompter::instance().message(message(8), ctx_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+        Prompter::instance().message(message(MsgId::NoItemsToShow), ctx_.MsgCaption, BoxIcon::Warning,
+                                     BoxButtons::Ok);
         emit monitorCommandEnabled(false);
         emit listsRebuilt();
         notify();
@@ -266,11 +268,11 @@ void MonitorModel::setText(MonitorField field, int channel, const QString& text)
     settingRef(field, channel).text = text;
 }
 
-void MonitorModel::refuse(MonitorField field, int channel, int n) {
+void MonitorModel::refuse(MonitorField field, int channel, MsgId id) {
     InputError = true;
     if (focusField)
         focusField(field, channel);
-    Prompter::instance().message(message(n), ctx_.MsgCaption, BoxIcon::Error, BoxButtons::Ok);
+    Prompter::instance().message(message(id), ctx_.MsgCaption, BoxIcon::Error, BoxButtons::Ok);
 }
 
 bool MonitorModel::enter(MonitorField field, int channel) {
@@ -307,12 +309,12 @@ bool MonitorModel::enterMultiplier(int i) {
     NumberSetting& s = c.multiplierEdit;
     double v = 0;
     if (!ValueRules::parseNumber(s.text, v)) {
-        refuse(MonitorField::Multiplier, i, 67);
+        refuse(MonitorField::Multiplier, i, MsgId::DataIncorrect);
         return false;
     }
     const double tenths = v * 10;
     if (tenths < s.minimum || tenths > s.maximum) {
-        refuse(MonitorField::Multiplier, i, 41);
+        refuse(MonitorField::Multiplier, i, MsgId::OutOfRange);
         s.text = oneDecimal((tenths < s.minimum ? s.minimum : s.maximum) * 0.1);
         return false;
     }
@@ -333,11 +335,11 @@ bool MonitorModel::enterOffset(int i) {
     NumberSetting& s = c.offsetEdit;
     double v = 0;
     if (!ValueRules::parseNumber(s.text, v)) {
-        refuse(MonitorField::Offset, i, 67);
+        refuse(MonitorField::Offset, i, MsgId::DataIncorrect);
         return false;
     }
     if (v < s.minimum || v > s.maximum) {
-        refuse(MonitorField::Offset, i, 41);
+        refuse(MonitorField::Offset, i, MsgId::OutOfRange);
         s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
         return false;
     }
@@ -355,12 +357,12 @@ bool MonitorModel::enterTriggerLevel() {
     NumberSetting& s = triggerLevelEdit;
     double v = 0;
     if (!ValueRules::parseNumber(s.text, v)) {
-        refuse(MonitorField::TriggerLevel, 0, 67);
+        refuse(MonitorField::TriggerLevel, 0, MsgId::DataIncorrect);
         return false;
     }
     // Checked against the level's own range whatever the Y maximum is.
     if (v < s.minimum || v > s.maximum) {
-        refuse(MonitorField::TriggerLevel, 0, 41);
+        refuse(MonitorField::TriggerLevel, 0, MsgId::OutOfRange);
         s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
         return false;
     }
@@ -374,11 +376,11 @@ bool MonitorModel::enterTriggerDelay() {
     NumberSetting& s = triggerDelayEdit;
     double v = 0;
     if (!ValueRules::parseNumber(s.text, v)) {
-        refuse(MonitorField::TriggerDelay, 0, 67);
+        refuse(MonitorField::TriggerDelay, 0, MsgId::DataIncorrect);
         return false;
     }
     if (v < s.minimum || v > s.maximum) {
-        refuse(MonitorField::TriggerDelay, 0, 41);
+        refuse(MonitorField::TriggerDelay, 0, MsgId::OutOfRange);
         s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
         return false;
     }
@@ -391,11 +393,11 @@ bool MonitorModel::enterYMaximum() {
     NumberSetting& s = yMaximumEdit;
     double v = 0;
     if (!ValueRules::parseNumber(s.text, v)) {
-        refuse(MonitorField::YMaximum, 0, 67);
+        refuse(MonitorField::YMaximum, 0, MsgId::DataIncorrect);
         return false;
     }
     if (v < s.minimum || v > s.maximum) {
-        refuse(MonitorField::YMaximum, 0, 41);
+        refuse(MonitorField::YMaximum, 0, MsgId::OutOfRange);
         s.position = v < s.minimum ? s.minimum : s.maximum;
         s.text = QString::number(s.position);
         return false;
@@ -412,12 +414,12 @@ bool MonitorModel::enterTimeBase() {
     NumberSetting& s = timeBaseEdit;
     double v = 0;
     if (!ValueRules::parseNumber(s.text, v)) {
-        refuse(MonitorField::TimeBase, 0, 67);
+        refuse(MonitorField::TimeBase, 0, MsgId::DataIncorrect);
         return false;
     }
     const double ms = std::round(v * 1000);
     if (ms < s.minimum || ms > s.maximum) {
-        refuse(MonitorField::TimeBase, 0, 41);
+        refuse(MonitorField::TimeBase, 0, MsgId::OutOfRange);
         s.position = ms < s.minimum ? s.minimum : s.maximum;
         s.text = oneDecimal(s.position * 0.001);
         return false;

@@ -7,6 +7,7 @@
 // (MonitorSettings.cpp) and the activation steps that talk to the drive (MonitorActivation.cpp)
 // are members too. The window (ui/MonitorWindow) shows this state and routes its events here;
 // the run, the chart, the files and the reports read it.
+#include "core/Messages.h"
 #include "monitor/SampleStore.h"
 #include "monitor/SampleWindow.h"
 
@@ -18,6 +19,7 @@
 
 class CommLink;
 class Options;
+class MonitorRunLock;
 struct ProgramContext;
 
 inline constexpr int kMonitorChannels = 10;
@@ -110,6 +112,9 @@ public:
     ProgramContext& context() { return ctx_; }
     const ProgramContext& context() const { return ctx_; }
     Options& options() { return opt_; }
+    // The main window's lock a run applies while it owns the link (none: nothing is locked).
+    void setRunLock(const MonitorRunLock* lock) { runLock_ = lock; }
+    const MonitorRunLock* runLock() const { return runLock_; }
     const Options& options() const { return opt_; }
     CommLink& link() { return link_; }
 
@@ -180,7 +185,7 @@ public:
 
     // ---- Item lists ----------------------------------------------------------------------
     // Rebuilds every list from the drive type's Info.ini (nothing is kept from the last
-    // type), clears the channel records, and looks up the keypad parameters. Message 8 when
+    // type), clears the channel records, and looks up the keypad parameters. NoItemsToShow when
     // the type has no monitorable items; then ItemListLoaded is false and the main window's
     // Monitor command is disabled (monitorCommandEnabled).
     bool BuildMonitorItemLists();
@@ -195,9 +200,9 @@ public:
     // The text of an edit as the user types it (no check yet).
     void setText(MonitorField field, int channel, const QString& text);
     const NumberSetting& setting(MonitorField field, int channel) const;
-    // The check run on leaving an edit, on Enter, at restore and at the close query: message
-    // 67 for a text that is no number, message 41 (and the limit written back) for one out of
-    // range. True when the value was taken.
+    // The check run on leaving an edit, on Enter, at restore and at the close query:
+    // DataIncorrect for a text that is no number, OutOfRange (and the limit written back) for
+    // one out of range. True when the value was taken.
     bool enter(MonitorField field, int channel = 0);
     // An arrow of the edit's up-down moved it to position p (forced into the range).
     void step(MonitorField field, int channel, int p);
@@ -267,8 +272,8 @@ signals:
 private:
     friend class MonitorBatch;
     void notify();
-    QString message(int n) const;
-    void refuse(MonitorField field, int channel, int n);
+    QString message(MsgId id) const;
+    void refuse(MonitorField field, int channel, MsgId id);
     bool enterMultiplier(int i);
     bool enterOffset(int i);
     bool enterTriggerLevel();
@@ -283,6 +288,7 @@ private:
 
     ProgramContext& ctx_;
     Options& opt_;
+    const MonitorRunLock* runLock_ = nullptr;
     CommLink& link_;
     int batch_ = 0;
     bool pending_ = false;

@@ -1,5 +1,6 @@
 #include "monitor/MonitorRun.h"
 
+#include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
@@ -53,14 +54,17 @@ struct MonitorRun::Setup {
 
 // ---- MonitorRunningGuard ---------------------------------------------------------------------
 
-MonitorRunningGuard::MonitorRunningGuard(ProgramContext& context) : ctx_(context) {
+MonitorRunningGuard::MonitorRunningGuard(ProgramContext& context, const MonitorRunLock* lock)
+    : ctx_(context), lock_(lock) {
     ctx_.MonitorRunning = 1;
-    ApplyMonitorRunningState();
+    if (lock_)
+        lock_->apply();
 }
 
 MonitorRunningGuard::~MonitorRunningGuard() {
     ctx_.MonitorRunning = 0;
-    ApplyMonitorRunningState();
+    if (lock_)
+        lock_->apply();
 }
 
 // ---- MonitorRun -------------------------------------------------------------------------------
@@ -78,9 +82,9 @@ qint64 MonitorRun::keyCode(int key, qint64 holdMs, bool wideKeyCode) {
     return (quarters << 8) + key;
 }
 
-RunEnd MonitorRun::refuse(int message, bool errorIcon) {
+RunEnd MonitorRun::refuse(MsgId message, bool errorIcon) {
     const ProgramContext& ctx = m_.context();
-    const QString text = ctx.Parameters ? ctx.Parameters->Msg(message) : QString();
+    const QString text = Msg(ctx, message);
     Prompter::instance().message(text, ctx.MsgCaption, errorIcon ? BoxIcon::Error : BoxIcon::Warning,
                                  BoxButtons::Ok);
     return RunEnd::Refused;
@@ -140,16 +144,16 @@ RunEnd MonitorRun::start() {
     // The connect step refuses once a run holds the link, so it comes first.
     m_.PortOk = m_.link().ConnectDrive();
     if (!m_.PortOk)
-        return refuse(3, false);
+        return refuse(MsgId::CannotConnect, false);
     if (m_.ActiveCount < 1)
-        return refuse(49, true);
+        return refuse(MsgId::NoChannelSelected, true);
     kind_ = opt.CntMon.checked() ? RunKind::Continuous
             : m_.triggerChecked  ? RunKind::Triggered
                                  : RunKind::Normal;
     // A source that is not sampled has no value to compare.
     if (kind_ == RunKind::Triggered &&
         !m_.channels[std::size_t(std::clamp(m_.TriggerChannel, 0, kMonitorChannels - 1))].active())
-        return refuse(49, true);
+        return refuse(MsgId::NoChannelSelected, true);
     if (kind_ == RunKind::Continuous)
         m_.UpdateContinuousTimeBase();
 
@@ -175,7 +179,7 @@ RunEnd MonitorRun::start() {
             display_.alarm.clear();
             display_.trip.clear();
         });
-        MonitorRunningGuard guard(ctx);
+        MonitorRunningGuard guard(ctx, m_.runLock());
         SampleStore& store = m_.samples;
         store.clear();
         for (int i = 0; i < kMonitorChannels; ++i) {
@@ -311,7 +315,7 @@ void MonitorRun::noteNoNumber(int) {
     const ProgramContext& ctx = m_.context();
     QString text = ctx.MsgEmptyInput;
     if (text.isEmpty() && ctx.Parameters)
-        text = ctx.Parameters->Msg(67);
+        text = Msg(ctx, MsgId::DataIncorrect);
     Prompter::instance().message(text, ctx.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
 }
 
@@ -553,10 +557,12 @@ RunEnd MonitorRun::runTriggered() {
 std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     ProgramContext& ctx = m_.context();
     const Setup& s = *s_;
-    auto msg = [&](int n) { return ctx.Parameters ? ctx.Parameters->Msg(n) : QString(); };
-    const QString info = msg(50) + QString::number(s.minutes) + QStringLiteral("(min)\n") + msg(51) +
-                         QString::number(s.secondsPerPoint) + QStringLiteral("(s/point)\n\n") + msg(52) +
-                         QStringLiteral("\n") + msg(53) + m_.ContSizeText + msg(54);
+    auto msg = [&](MsgId id) { return Msg(ctx, id); };
+    const QString info = msg(MsgId::RecordTimeLabel) + QString::number(s.minutes) +
+                         QStringLiteral("(min)\n") + msg(MsgId::SamplingTimeLabel) +
+                         QString::number(s.secondsPerPoint) + QStringLiteral("(s/point)\n\n") +
+                         msg(MsgId::RecordingToCsv) + QStringLiteral("\n") + msg(MsgId::EstimatedFileSize) +
+                         m_.ContSizeText + msg(MsgId::KilobyteUnit);
     Prompter& prompter = Prompter::instance();
     prompter.message(info, ctx.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
     const QString chosen = prompter.saveFile(saveTitle, ctx.MonPath, saveFilter, 1, QString(), nullptr);
@@ -587,7 +593,7 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     h.driveForm = ctx.DriveFormName;
     h.minutes = s.minutes;
     h.secondsPerPoint = s.secondsPerPoint;
-    if (const QString caption = msg(55); !caption.isEmpty())
+    if (const QString caption = msg(MsgId::TimeMsColumn); !caption.isEmpty())
         h.timeCaption = caption;
     h.items = s.items;
     if (!recorder.create(path, h)) {

@@ -31,6 +31,7 @@
 #include <optional>
 
 class RunPacer;
+class MonitorRunLock;
 class ContinuousRecorder;
 
 enum class RunKind { Normal, Triggered, Continuous };
@@ -59,13 +60,14 @@ struct RunDisplay {
 // Holds MonitorRunning set and the window lock applied for as long as it lives.
 class MonitorRunningGuard {
 public:
-    explicit MonitorRunningGuard(ProgramContext& context);
+    MonitorRunningGuard(ProgramContext& context, const MonitorRunLock* lock);
     ~MonitorRunningGuard();
     MonitorRunningGuard(const MonitorRunningGuard&) = delete;
     MonitorRunningGuard& operator=(const MonitorRunningGuard&) = delete;
 
 private:
     ProgramContext& ctx_;
+    const MonitorRunLock* lock_;
 };
 
 class MonitorRun : public QObject {
@@ -119,7 +121,7 @@ private:
         double value = 0;
     };
 
-    RunEnd refuse(int message, bool errorIcon);
+    RunEnd refuse(MsgId message, bool errorIcon);
     void prepare(Setup& s);
     void requestEnd(RunEnd why);
     RunEnd runNormal();

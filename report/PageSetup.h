@@ -3,11 +3,13 @@
 // value colour, paper, orientation, margins, row height and font. It is kept in the settings
 // section "Page" (the comment is not: it travels with the parameter files). The checks of
 // its entries live here too, so that the window only shows their messages.
+#include "core/Messages.h"
 #include "report/BandReport.h"
 
 #include <QColor>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class IniFile;
 
@@ -76,18 +78,14 @@ QString printedFace(const QString& setupFace);
 int fontSizePositionFor(const QString& text);
 
 // ---- Entry checks ------------------------------------------------------------------------
-// The outcome of one check: message 0 when it passed, else the message number of the
-// language file to show (17 paper, 18 font, 41 out of range, 67 empty or no number) and,
-// for 41, the limit text to put back.
+// The outcome of one check: no message when it passed, else the message of the language
+// file to show (SelectPaperSize, SelectFont, OutOfRange, DataIncorrect for empty or no
+// number) and, for OutOfRange, the limit text to put back.
 struct EntryCheck {
-    int message = 0;
+    std::optional<MsgId> message;
     QString replacement;
-    bool passed() const { return message == 0; }
+    bool passed() const { return !message; }
 };
-inline constexpr int kMsgPaperNotListed = 17;
-inline constexpr int kMsgFontNotListed = 18;
-inline constexpr int kMsgOutOfRange = 41;
-inline constexpr int kMsgEmptyInput = 67;
 
 // Margins: any number from 0 to 30, fractions included.
 EntryCheck checkMargin(const QString& text);

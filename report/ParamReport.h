@@ -45,7 +45,7 @@ struct ParamReportSource {
     // The display text of a value of parameter `index` (raw value / Mul), as the table
     // formats it for print: decimal, with the parameter's decimals.
     std::function<QString(int index, double displayValue)> formatValue;
-    // The changed mark (message 30 of the language file).
+    // The changed mark (ChangedMark of the language file).
     QString changedMark;
 };
 

@@ -584,7 +584,7 @@ void MainWindow::bindTableCommands() {
 
 void MainWindow::ApplyMainTexts() {
     fileCommands_->updateFilters();
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     std::unique_ptr<IniFile> ini;
     if (!g.LanguageIniPath.isEmpty())
         ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(g.LanguageIniPath));
@@ -648,9 +648,9 @@ void MainWindow::saveParameterFileAs() {
 
 void MainWindow::connectAgain() {
     PumpEvents();
-    if (CommLink* link = commLink()) {
-        link->PortMsgShown = false;
-        link->ConnectDrive();
+    if (link_) {
+        link_->PortMsgShown = false;
+        link_->ConnectDrive();
     }
 }
 
@@ -662,8 +662,7 @@ void MainWindow::communicationSetup() {
 }
 
 void MainWindow::communicationCheck() {
-    CommLink* link = commLink();
-    if (!link || link->ConnectDrive())
+    if (!link_ || link_->ConnectDrive())
         return;
     if (RSset)
         RSset->exec();
@@ -720,7 +719,16 @@ void MainWindow::parameterHelp() {
 }
 
 void MainWindow::keyPad() {
-    ShowKeyPad(this);
+    if (!link_)
+        return;
+    // Made on first use and kept: a child of this window, freed with it.
+    if (!keypad_)
+        keypad_ = new KeypadWindow(context_, options_, *link_, this);
+    keypad_->exec();
+}
+
+KeypadWindow* MainWindow::keypadWindow() const {
+    return keypad_;
 }
 
 void MainWindow::inverterInformation() {
@@ -734,37 +742,35 @@ void MainWindow::monitorChart() {
 }
 
 void MainWindow::environmentOptions() {
-    if (KVROption)
-        KVROption->exec();
+    if (optionsWindow)
+        optionsWindow->exec();
 }
 
 void MainWindow::maintenanceMode() {
-    CommLink* link = commLink();
-    if (!link)
+    if (!link_)
         return;
-    MaintenanceMode mode(*link, options(), globals());
+    MaintenanceMode mode(*link_, options_, context_);
     MaintenanceDialog dialog(mode, this);
     dialog.exec();
     PumpEvents();
-    // An unlock leaves TransferActive set: the table now has the maintenance parameters too.
-    if (TransferActive && table_)
+    // After an unlock the table has the maintenance parameters too.
+    if (mode.unlocked() && table_)
         table_->RefreshAll();
-    TransferActive = 0;
 }
 
 void MainWindow::about() {
-    AboutBox box(globals(), readMemoryStatus, this);
+    AboutBox box(context_, readMemoryStatus, this);
     box.exec();
 }
 
 void MainWindow::helpContents() {
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     g.HelpFilePath =
         Paths::join(g.ProgramFolder, QString::fromLatin1(kProductName) + "(" + g.LanguageSuffix + ").chm");
     HelpViewer::displayTopic(g.HelpFilePath);
 }
 
 void MainWindow::FormHelp() {
-    if (!globals().HelpFilePath.isEmpty())
-        HelpViewer::displayTopic(globals().HelpFilePath);
+    if (!context_.HelpFilePath.isEmpty())
+        HelpViewer::displayTopic(context_.HelpFilePath);
 }

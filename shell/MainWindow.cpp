@@ -21,8 +21,6 @@
 #include <QToolBar>
 #include <optional>
 
-MainWindow* Main = nullptr;
-
 namespace {
 
 QIcon linkIconImage(LinkIcon icon) {
@@ -43,14 +41,14 @@ QIcon linkIconImage(LinkIcon icon) {
 
 // ---- MainWindow --------------------------------------------------------------------------------
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      fileCommands_(std::make_unique<FileCommands>(*this)), CommentsChk(fileCommands_->CommentsChk),
-      CommentsBuff(fileCommands_->CommentsBuff), CFG_CNum(fileCommands_->CFG_CNum),
-      CFG_Val(fileCommands_->CFG_Val) {
+      context_(context), options_(options), link_(link),
+      fileCommands_(std::make_unique<FileCommands>(context, options, *this)),
+      CommentsChk(fileCommands_->CommentsChk), CommentsBuff(fileCommands_->CommentsBuff),
+      CFG_CNum(fileCommands_->CFG_CNum), CFG_Val(fileCommands_->CFG_Val) {
     setObjectName(QStringLiteral("Main"));
-    Main = this;
     setWindowTitle(QString::fromLatin1(kProductName));
     buildMenus();
     buildToolBar();
@@ -65,21 +63,19 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    if (CommLink* link = commLink())
-        link->setView(nullptr);
+    if (link_)
+        link_->setView(nullptr);
     releaseStore();
-    if (Main == this)
-        Main = nullptr;
 }
 
 void MainWindow::adoptStore(std::unique_ptr<ParameterStore> store) {
-    globals().Parameters = store.get();
+    context_.Parameters = store.get();
     store_ = std::move(store);
 }
 
 void MainWindow::releaseStore() {
-    if (store_ && globals().Parameters == store_.get())
-        globals().Parameters = nullptr;
+    if (store_ && context_.Parameters == store_.get())
+        context_.Parameters = nullptr;
     store_.reset();
 }
 
@@ -106,7 +102,7 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::FormShow() {
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return;
     ApplyMainTexts();
     FillPrinterList();
@@ -137,17 +133,18 @@ void MainWindow::CheckSpSetup() {
 bool MainWindow::FormCloseQuery() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
-    return globals().MonitorRunning == 0 && !TransferActive && !TransferCommands::running();
+    return context_.MonitorRunning == 0 && !(transfers && transfers->job().active) &&
+           !TransferCommands::running();
 }
 
 void MainWindow::FormClose() {
-    ProgramFolder::StoreSavedPaths();
+    ProgramFolder::StoreSavedPaths(context_);
     // The options are kept at every close, not only when their window was closed: the
     // start-up form reads "CheckLang" and "CheckInv" from the file, and without them the next
     // start would not offer the language and drive chosen this time.
-    options().saveSettings();
-    if (CommLink* link = commLink(); link && link->PortOpen())
-        link->closePort();
+    options_.saveSettings();
+    if (link_ && link_->PortOpen())
+        link_->closePort();
     HelpViewer::closeAll();
 }
 
@@ -165,11 +162,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 // ---- Routines of the first show -----------------------------------------------------------
 
 void MainWindow::UpdateCurrentVoltageCommands() {
-    tableCommands_.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
+    tableCommands_.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
 }
 
 void MainWindow::ApplyQuickSetting() {
-    const QString& info = globals().InfoIniPath;
+    const QString& info = context_.InfoIniPath;
     QuickSetting = info.isEmpty() ? 0
                                   : IniFile(Paths::resolvedOrAsGiven(info))
                                         .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
@@ -177,8 +174,8 @@ void MainWindow::ApplyQuickSetting() {
 }
 
 void MainWindow::SetHelpFileName() {
-    ProgramContext& g = globals();
-    const QString ext = options().WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
+    ProgramContext& g = context_;
+    const QString ext = options_.WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
     g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + "(" + g.LanguageSuffix + ext);
     tableCommands_.setEnabled(TableCommand::ParaHelp,
                               !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath));
@@ -300,8 +297,8 @@ QList<QStringList> MainWindow::tableRows() const {
 }
 
 void MainWindow::clearPortMessageShown() {
-    if (CommLink* link = commLink())
-        link->PortMsgShown = false;
+    if (link_)
+        link_->PortMsgShown = false;
 }
 
 void MainWindow::runStartupForm() {

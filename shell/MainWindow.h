@@ -30,9 +30,14 @@ class QPrinter;
 class PageSetupWindow;
 class ParameterPrintWindow;
 class QToolBar;
-class ParameterStore;
+class CommLink;
 class CommSetupDialog;
+class KeypadWindow;
+class Options;
+class OptionsWindow;
+class ParameterStore;
 class TransferCommands;
+struct ProgramContext;
 
 // The main window's commands, in the order of its menus; CommunicationCheck is the link
 // icon's tool button, which has no menu item.
@@ -78,18 +83,19 @@ enum class MainCommand {
 };
 inline constexpr int kMainCommandCount = int(MainCommand::CommunicationCheck) + 1;
 
-class MainWindow;
-// The main window of the run while it exists.
-extern MainWindow* Main;
-
 class MainWindow : public QMainWindow, public LinkView, public FileCommandHost, public TableWindowHost {
     Q_OBJECT
-    // First, so that the names below can refer to its lists.
+    ProgramContext& context_;
+    Options& options_;
+    CommLink* link_;
+    // Before the public names, so that they can refer to its lists.
     std::unique_ptr<FileCommands> fileCommands_;
 
 public:
-    // Builds the window (menus, tool bar, icons); the start-up itself runs in FormCreate.
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Builds the window (menus, tool bar, icons) of the program the context describes, with
+    // its options and drive link (none: the drive commands do nothing); the start-up itself
+    // runs in FormCreate. Nothing given is owned.
+    MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // ---- Hidden state (never shown) ------------------------------------------------------
@@ -133,8 +139,13 @@ public:
     // The states of the table's commands; the main menu's twins, the tool buttons and the
     // table's pop-up items follow them.
     TableCommands& tableCommands() override { return tableCommands_; }
-    // The communication set-up dialog (created after this window).
+    ProgramContext& context() { return context_; }
+    Options& options() { return options_; }
+    // The communication set-up dialog and the environment options (created after this window).
     CommSetupDialog* RSset = nullptr;
+    OptionsWindow* optionsWindow = nullptr;
+    // The keypad, once the Key Pad command has made it.
+    KeypadWindow* keypadWindow() const;
     // Parameter Import, Export and Comparison (created after this window, with the drive checks).
     TransferCommands* transfers = nullptr;
     // The start-up form, run modally (New and the start-up sequence): creates it, shows it
@@ -285,6 +296,7 @@ private:
     void connectAgain();
 
     std::unique_ptr<ParameterStore> store_;
+    QPointer<KeypadWindow> keypad_;
     TableCommands tableCommands_;
     TableWindowControl* table_ = nullptr;
     std::array<QAction*, kMainCommandCount> items_{};

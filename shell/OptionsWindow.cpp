@@ -20,8 +20,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-OptionsWindow* KVROption = nullptr;
-
 // ---- ColorSwatch ------------------------------------------------------------------------
 
 ColorSwatch::ColorSwatch(ColorOption& option, bool singleClick, QWidget* parent)
@@ -135,10 +133,10 @@ QWidget* heading(QLabel* l) {
 
 } // namespace
 
-OptionsWindow::OptionsWindow(Options& options, std::function<void()> connectDrive, QWidget* parent)
-    : QDialog(parent), options_(options) {
+OptionsWindow::OptionsWindow(ProgramContext& context, Options& options, std::function<void()> connectDrive,
+                             QWidget* parent)
+    : QDialog(parent), context_(context), options_(options) {
     setObjectName(QStringLiteral("KVROption"));
-    KVROption = this;
     setWindowTitle(english(""));
     build();
     connect(&options_, &Options::changed, this, &OptionsWindow::syncFromOptions);
@@ -149,7 +147,7 @@ OptionsWindow::OptionsWindow(Options& options, std::function<void()> connectDriv
     options_.setDataStoreViewer([this] { showDataStore(); });
     syncFromOptions();
 
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return;
     move(std::max(0, (640 - sizeHint().width()) / 2), 0);
     ApplyLanguage();
@@ -161,8 +159,6 @@ OptionsWindow::OptionsWindow(Options& options, std::function<void()> connectDriv
 }
 
 OptionsWindow::~OptionsWindow() {
-    if (KVROption == this)
-        KVROption = nullptr;
     // The options outlive the window: nothing may call back into it.
     disconnect(&options_, nullptr, this, nullptr);
     options_.setFocusBack({});
@@ -374,7 +370,7 @@ void OptionsWindow::build() {
 }
 
 void OptionsWindow::ApplyLanguage() {
-    IniFile ini(globals().LanguageIniPath);
+    IniFile ini(context_.LanguageIniPath);
     const QString section = QStringLiteral("Options");
     for (const LangText& t : kTexts) {
         const QString text = ini.readString(section, QString::fromLatin1(t.key), QString::fromLatin1(t.text));
@@ -430,7 +426,7 @@ void OptionsWindow::syncFromOptions() {
 }
 
 void OptionsWindow::showDataStore() {
-    ParameterStore* store = globals().Parameters;
+    ParameterStore* store = context_.Parameters;
     if (!store)
         return;
     // A restarted start-up makes a new store; the view must show that one.

@@ -8,6 +8,7 @@
 #include <functional>
 
 class Options;
+struct ProgramContext;
 class UpDownOption;
 class ColorOption;
 class CheckOption;
@@ -36,19 +37,16 @@ private:
     bool singleClick_;
 };
 
-class OptionsWindow;
-// The options window of the run while it exists (null before its creation and after it).
-extern OptionsWindow* KVROption;
-
 class OptionsWindow : public QDialog {
     Q_OBJECT
 public:
     // Builds the window and runs its creation: language texts, the settings loaded, the
     // drive connected through connectDrive (between loading and the file association), the
     // trip and alarm options enabled for the drive type. Nothing happens after a failed
-    // start-up.
-    explicit OptionsWindow(Options& options, std::function<void()> connectDrive = {},
-                           QWidget* parent = nullptr);
+    // start-up. The options are those of the program the context describes; neither is
+    // owned.
+    OptionsWindow(ProgramContext& context, Options& options, std::function<void()> connectDrive = {},
+                  QWidget* parent = nullptr);
     ~OptionsWindow() override;
 
     Options& options() const { return options_; }
@@ -77,6 +75,7 @@ private:
     ColorSwatch* addSwatch(ColorOption& option, bool singleClick, QWidget* parent);
     QLabel* label(const char* name, const QString& text, QWidget* parent);
 
+    ProgramContext& context_;
     Options& options_;
     QTabWidget* tabs_ = nullptr;
     QWidget* masters_ = nullptr;

@@ -62,7 +62,7 @@ void MainWindow::printerSetup() {
     if (cbPrinter.isEmpty() || !printer)
         return;
     if (!printer->isValid()) {
-        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(context(), MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     Prompter::instance().choosePrinter(*printer, this);

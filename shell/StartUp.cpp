@@ -56,10 +56,10 @@ QString product() {
 }
 
 // One of the refusals of a file given at start-up: the box, then the start is over.
-void refuseFile(const QString& caption) {
+void refuseFile(ProgramContext& g, const QString& caption) {
     Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
-    globals().StartupAbort = true;
+    g.StartupAbort = true;
 }
 
 int positionIn(const QStringList& list, const QString& text) {
@@ -77,58 +77,59 @@ bool createStore(MainWindow& main) {
         *store = ParameterStore();
     else
         main.adoptStore(std::make_unique<ParameterStore>());
-    globals().Parameters->FormCreate();
-    return !globals().StartupAbort;
+    ProgramContext& g = main.context();
+    g.Parameters->FormCreate(g);
+    return !g.StartupAbort;
 }
 
-void useLanguageCodePage() {
-    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(globals().LanguageName));
+void useLanguageCodePage(const ProgramContext& g) {
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(g.LanguageName));
 }
 
 } // namespace
 
 void RunStartupSequence(MainWindow& main) {
-    ProgramContext& g = globals();
-    ProgramFolder::LoadSavedPaths();
+    ProgramContext& g = main.context();
+    ProgramFolder::LoadSavedPaths(g);
     // Drive data whose working values cannot be computed sends the user back to the form.
     for (;;) {
         main.runStartupForm();
         if (g.StartupAbort)
             return;
-        useLanguageCodePage();
-        ProgramFolder::DetectNewWindows();
+        useLanguageCodePage(g);
+        ProgramFolder::DetectNewWindows(g);
         g.BlindActive = false;
         g.BlindCount = 0;
         if (!createStore(main))
             return;
-        if (!LoadTypeTable() || g.StartupAbort)
+        if (!LoadTypeTable(g) || g.StartupAbort)
             return;
-        if (!LoadCapacityTable() || g.StartupAbort)
+        if (!LoadCapacityTable(g) || g.StartupAbort)
             return;
-        if (InitValueTable())
+        if (InitValueTable(g))
             break;
     }
-    main.setCaption(ParaFile::captionBase());
+    main.setCaption(ParaFile::captionBase(g));
     g.RowsInUse = g.ParaCountNormal;
     main.setSaveEnabled(false);
 }
 
 void NormalStart(MainWindow& main) {
-    if (!ProgramFolder::seedLanguageSection())
+    if (!ProgramFolder::seedLanguageSection(main.context()))
         return;
     RunStartupSequence(main);
 }
 
 void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder) {
-    ProgramContext& g = globals();
-    ProgramFolder::setProgramFolder(programFileFolder);
+    ProgramContext& g = main.context();
+    ProgramFolder::setProgramFolder(g, programFileFolder);
     const IniFile settings(g.SettingsIniPath);
     const QStringList languages = settings.keys(kLanguage);
     g.ListBuff = languages;
 
     const QString file = Paths::normalize(path);
     if (file.right(4).toUpper() != QLatin1String(".KVR")) {
-        refuseFile(QStringLiteral("Confirmation (File-type error)"));
+        refuseFile(g, QStringLiteral("Confirmation (File-type error)"));
         return;
     }
     const QFileInfo info(file);
@@ -137,27 +138,27 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.OpenedFileName = info.fileName();
 
     QStringList lines;
-    if (!ParameterFileChecks::readLines(file, lines)) {
+    if (!ParameterFileChecks::readLines(g, file, lines)) {
         PumpEvents();
         g.StartupAbort = true;
         return;
     }
     ParaFile::Header header = ParaFile::parseHeader(lines);
     if (header.form != ParaFile::Form::Full || lines.size() < 8) {
-        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        refuseFile(g, QStringLiteral("Confirmation (Data error)"));
         return;
     }
     const int langNo = positionIn(languages, header.language);
     if (langNo < 0) {
-        refuseFile(QStringLiteral("Confirmation (Language error)"));
+        refuseFile(g, QStringLiteral("Confirmation (Language error)"));
         return;
     }
     // A file written on Windows in the language's code page: read it again in that page.
     g.LanguageName = header.language;
-    useLanguageCodePage();
+    useLanguageCodePage(g);
     QFile raw(file);
     if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
-        if (!ParameterFileChecks::readLines(file, lines)) {
+        if (!ParameterFileChecks::readLines(g, file, lines)) {
             PumpEvents();
             g.StartupAbort = true;
             return;
@@ -168,7 +169,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     bool blindActive = false;
     int blindCount = 0;
     if (!ParaFile::parseBlindLines(header, blindActive, blindCount)) {
-        refuseFile(QStringLiteral("Confirmation (Data error)"));
+        refuseFile(g, QStringLiteral("Confirmation (Data error)"));
         return;
     }
     main.fileCommands().takeStartFileComment(header.commentLine);
@@ -194,7 +195,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
         out.flush();
     }
-    ProgramFolder::DetectNewWindows();
+    ProgramFolder::DetectNewWindows(g);
 
     g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + ".ini");
     g.HelpFilePath = Paths::join(g.ProgramFolder, product() + "(" + g.LanguageSuffix + ").chm");
@@ -208,9 +209,9 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
                                  g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
-    if (!createStore(main) || !LoadTypeTable() || g.StartupAbort || !LoadCapacityTable() || g.StartupAbort)
+    if (!createStore(main) || !LoadTypeTable(g) || g.StartupAbort || !LoadCapacityTable(g) || g.StartupAbort)
         return;
-    if (!InitValueTable()) {
+    if (!InitValueTable(g)) {
         // The file's values cannot be placed into drive data that is itself broken.
         g.StartupAbort = true;
         return;
@@ -220,13 +221,13 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.MonPath = g.ProgramFolder;
     g.CurrentFileName.clear();
     g.MonFileName.clear();
-    main.setCaption(ParaFile::captionBase());
+    main.setCaption(ParaFile::captionBase(g));
     g.RowsInUse = g.ParaCountNormal;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 
     WaitCursor busy;
-    ParaFile::resetValuesToDefaults();
+    ParaFile::resetValuesToDefaults(g);
     ParaFile::ReadOptions options;
     options.acceptShortForms = false;
     options.markerCheck = false;
@@ -235,19 +236,19 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     options.pumpAfterBoxes = true;
     QList<int> taken;
     const ParaFile::ReadResult result =
-        ParaFile::loadDataLines(lines, header.firstDataLine, false, options, &taken);
+        ParaFile::loadDataLines(g, lines, header.firstDataLine, false, options, &taken);
     // Values read before a stop are in the table too, and may be exported.
-    ParameterFileChecks::reportOutOfLimits(g.Parameters, taken);
+    ParameterFileChecks::reportOutOfLimits(g, taken);
     if (result != ParaFile::ReadResult::Loaded)
         return;
-    main.setCaption(ParaFile::fileCaption(g.OpenedFileName, header.type + header.driveForm));
+    main.setCaption(ParaFile::fileCaption(g, g.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);
 }
 
 // ---- Program ------------------------------------------------------------------------------
 
 Program::Program(const Environment& env, SerialPort* port, Clock* clock)
-    : env_(env), port_(port), clock_(clock) {
+    : env_(env), monitorLock_(context_), port_(port), clock_(clock) {
     if (!port_) {
         ownPort_ = std::make_unique<TermiosSerialPort>();
         port_ = ownPort_.get();
@@ -261,9 +262,9 @@ Program::~Program() {
     if (main_) {
         main_->setTable(nullptr);
         main_->transfers = nullptr;
-        main_->fileCommands().setCfgNames(CfgFile::catalogueNames());
+        main_->fileCommands().setCfgNames(CfgFile::catalogueNames(context_));
     }
-    mainWindowLinks() = {};
+    mainLinks_ = {};
     if (main_) {
         main_->pageSetupWindow = nullptr;
         main_->printWindow = nullptr;
@@ -273,7 +274,7 @@ Program::~Program() {
     printWindow_.reset();
     transfers_.reset();
     transferHost_.reset();
-    setMonitorRunningHandler({});
+    monitorLock_.setHandler({});
     if (main_)
         main_->monitorHooks = {};
     monitor_.reset();
@@ -286,17 +287,15 @@ Program::~Program() {
         main_->specialSetupCheck = nullptr;
     checks_.reset();
     main_.reset();
-    installCommLink(nullptr);
     link_.reset();
 }
 
 bool Program::create() {
-    ProgramContext& g = globals();
-    link_ = std::make_unique<CommLink>(*port_, *clock_);
-    installCommLink(link_.get());
+    ProgramContext& g = context_;
+    link_ = std::make_unique<CommLink>(g, *port_, *clock_);
 
-    ProgramFolder::setProgramFolder(env_.currentFolder);
-    main_ = std::make_unique<MainWindow>();
+    ProgramFolder::setProgramFolder(g, env_.currentFolder);
+    main_ = std::make_unique<MainWindow>(g, options_, link_.get());
     link_->setView(main_.get());
     MainWindow& m = *main_;
     m.startupForm = [this, &m] {
@@ -305,7 +304,7 @@ bool Program::create() {
             return;
         }
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form({m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get()});
+        DriveTypeDialog form(context_, {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get()});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.StartUp)
             form.LangForm->setEnabled(false);
@@ -314,13 +313,13 @@ bool Program::create() {
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
     checks_ =
-        std::make_unique<DriveChecks>(*link_,
+        std::make_unique<DriveChecks>(g, options_, *link_,
                                       DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck,
                                                       m.FormCheck, m.CPUCheck, m.ComCancel},
                                       &m.I_CpuForm_M, &m.I_CpuNo_M);
-    checks_->openOptions = [] {
-        if (KVROption)
-            KVROption->exec();
+    checks_->openOptions = [this] {
+        if (option_)
+            option_->exec();
     };
     DriveChecks* checks = checks_.get();
     // Activations take the kept answer of the link and never wait for the drive.
@@ -328,7 +327,7 @@ bool Program::create() {
     // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
     m.inverterInfo = [this, &m] {
         if (checks_)
-            InverterInfoCommand(*link_, checks_->names(), globals()).run(&m);
+            InverterInfoCommand(*link_, checks_->names(), context_, options_, mainLinks_).run(&m);
     };
     // A configuration file names its drive type and capacity as the drive's own identity does.
     m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
@@ -370,15 +369,14 @@ bool Program::create() {
             table_->runCommand(TableCommand::UpLoad);
     };
     host.owner = [&m]() -> QWidget* { return &m; };
-    transfers_ = std::make_unique<TransferCommands>(*link_, host, *checks);
+    mainLinks_.window = &m;
+    mainLinks_.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
+    mainLinks_.clearParaTableAct = [&m] { m.ParaTableAct = false; };
+    transfers_ = std::make_unique<TransferCommands>(g, options_, *link_, host, *checks, mainLinks_);
     m.transfers = transfers_.get();
-    MainWindowLinks& links = mainWindowLinks();
-    links.window = &m;
-    links.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
-    links.clearParaTableAct = [&m] { m.ParaTableAct = false; };
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
-    setMonitorRunningHandler([&m](bool running) {
+    monitorLock_.setHandler([&m](bool running) {
         m.setEnabled(!running);
         m.tableCommands().setPopupMenuEnabled(!running);
     });
@@ -387,10 +385,11 @@ bool Program::create() {
     m.RSset = rsset_.get();
     // The options window's creation ends by connecting to the drive; the probe's answer comes
     // from the event loop, so that the windows appear without waiting for it.
-    option_ = std::make_unique<OptionsWindow>(options(), [this] { link_->ConnectDriveInBackground(); });
+    option_ = std::make_unique<OptionsWindow>(g, options_, [this] { link_->ConnectDriveInBackground(); });
+    m.optionsWindow = option_.get();
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
 
-    table_ = std::make_unique<ParameterTableWindow>(m);
+    table_ = std::make_unique<ParameterTableWindow>(g, options_, link_.get(), m);
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
     m.setTable(t);
@@ -403,6 +402,7 @@ bool Program::create() {
 
     // The monitor window, made once for the run; its command follows its item list.
     MonitorWindowHooks monitorHooks;
+    monitorHooks.runLock = &monitorLock_;
     monitorHooks.mainFrame = [&m] { return m.frameGeometry(); };
     monitorHooks.setMonitorCommandEnabled = [&m](bool on) { m.setMonitorCommandEnabled(on); };
     // Print hands the run's page to the monitor print window.
@@ -414,11 +414,11 @@ bool Program::create() {
     monitorHooks.tripReport = [this] {
         if (!checks_ || !monitor_)
             return;
-        const CheckOption& show = options().MonTripDataDisp;
-        InverterInfoCommand(*link_, checks_->names(), globals())
+        const CheckOption& show = options_.MonTripDataDisp;
+        InverterInfoCommand(*link_, checks_->names(), context_, options_, mainLinks_)
             .tripReport(monitor_->model().lists, show.checked() && show.enabled(), monitor_.get());
     };
-    monitor_ = std::make_unique<MonitorWindow>(g, options(), *link_, std::move(monitorHooks));
+    monitor_ = std::make_unique<MonitorWindow>(g, options_, *link_, std::move(monitorHooks));
     MonitorWindow* mon = monitor_.get();
     mon->FormCreate();
     m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
@@ -427,18 +427,17 @@ bool Program::create() {
 }
 
 void Program::createPrinting() {
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     if (g.StartupAbort)
         return;
     MainWindow& m = *main_;
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     m.printer = printer_.get();
-    mainWindowLinks().printer = printer_.get();
+    mainLinks_.printer = printer_.get();
     const auto frame = [&m] { return m.frameGeometry(); };
     const auto clearParaTableAct = [&m] { m.ParaTableAct = false; };
-    const auto message = [](int n) {
-        const ProgramContext& c = globals();
-        return n == 0 ? c.MsgCaption : c.Parameters ? c.Parameters->Msg(n) : QString();
+    const auto message = [&g](MsgId id) {
+        return id == MsgId::Caption ? g.MsgCaption : g.Parameters ? g.Parameters->Msg(id) : QString();
     };
 
     // The page set-up holds the comment a save writes: a file given at start-up hands its
@@ -465,10 +464,10 @@ void Program::createPrinting() {
     // The list as the table shows it now.
     links.source = [&m] {
         const TableCommands& c = m.tableCommands();
-        return paramReportSourceFromStore(c.checked(TableCommand::ChgDisp), c.checked(TableCommand::Blind),
-                                          c.checked(TableCommand::Quick));
+        return paramReportSourceFromStore(m.context(), c.checked(TableCommand::ChgDisp),
+                                          c.checked(TableCommand::Blind), c.checked(TableCommand::Quick));
     };
-    links.typeForm = [] { return globals().DriveTypeName + globals().DriveFormName; };
+    links.typeForm = [&g] { return g.DriveTypeName + g.DriveFormName; };
     printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
     printWindow_->FormCreate(g.LanguageIniPath);
     m.printWindow = printWindow_.get();

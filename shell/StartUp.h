@@ -3,6 +3,11 @@
 // their fixed order with the start-up sequence inside the main window's creation, the
 // normal start (start-up form, data store, drive-type tables) and the start with a
 // parameter file as argument.
+#include "core/Options.h"
+#include "core/ProgramContext.h"
+#include "link/DriveChecks.h"
+#include "ui/ResultWindow.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -10,7 +15,6 @@
 
 class Clock;
 class CommLink;
-class DriveChecks;
 class QApplication;
 class SerialPort;
 class OptionsWindow;
@@ -41,8 +45,9 @@ struct Environment {
     QString fileArgument;      // "" for a normal start
 };
 
-// The windows and the drive link of one run, created in the program's order; closing
-// frees them in reverse order.
+// The program context and options of one run, and its windows and drive link, created in
+// the program's order; closing frees them in reverse order. Every object of the run is given
+// the context and the options it works on by reference.
 class Program {
 public:
     // port and clock: null for the real serial port and the system clock.
@@ -57,12 +62,16 @@ public:
     // The main window's first show (which shows the table).
     void showMain();
 
+    ProgramContext& context() { return context_; }
+    Options& options() { return options_; }
     MainWindow* main() const { return main_.get(); }
     CommLink* link() const { return link_.get(); }
     CommSetupDialog* rsset() const { return rsset_.get(); }
     ParameterTableWindow* table() const { return table_.get(); }
     DriveChecks* driveChecks() const { return checks_.get(); }
     TransferCommands* transfers() const { return transfers_.get(); }
+    // The main window's lock while a monitor run owns the link.
+    MonitorRunLock& monitorLock() { return monitorLock_; }
     MonitorWindow* monitor() const { return monitor_.get(); }
     PageSetupWindow* pageSetup() const { return pageSetup_.get(); }
     ParameterPrintWindow* printWindow() const { return printWindow_.get(); }
@@ -77,6 +86,10 @@ private:
     void createPrinting();
 
     Environment env_;
+    ProgramContext context_;
+    Options options_{context_};
+    MonitorRunLock monitorLock_;
+    MainWindowLinks mainLinks_;
     std::unique_ptr<SerialPort> ownPort_;
     std::unique_ptr<CommLink> link_;
     std::unique_ptr<DriveChecks> checks_;

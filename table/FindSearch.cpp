@@ -1,6 +1,7 @@
 #include "table/FindSearch.h"
 
 #include "core/Messages.h"
+#include "core/ProgramContext.h"
 #include "table/ParameterTable.h"
 
 namespace {
@@ -51,7 +52,7 @@ int FindSearch::findNext(const QString& what, bool matchCase, bool wholeWord) {
     const int row = p < 0 ? -1 : int(QStringView(text).left(p).count(QLatin1Char('\n'))) + 1;
     if (p < 0 || row >= core_.grid().rowCount()) {
         // FindPos stays: every further search says the same until the dialog is opened again.
-        ShowMsg(45, BoxIcon::Stop);
+        ShowMsg(core_.context(), MsgId::SearchTextNotFound, BoxIcon::Stop);
         return -1;
     }
     selectionStart = p;

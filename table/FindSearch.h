@@ -1,9 +1,9 @@
 #pragma once
-// Find in the parameter table: the engineer types part of a communication number or name,
-// and each Find Next moves the table's cursor to the value cell of the next row whose
-// "number,name" line holds it. The search runs over the table's find buffer (one line per
-// row), forward only, from where the previous match ended; there is no wrap to the top:
-// past the last match every search reports message 45 until the dialog is opened again.
+// Find in the parameter table: the engineer types part of a communication number or name, and each
+// Find Next moves the table's cursor to the value cell of the next row whose "number,name" line
+// holds it. The search runs over the table's find buffer (one line per row), forward only, from
+// where the previous match ended; there is no wrap to the top: past the last match every search
+// reports message SearchTextNotFound until the dialog is opened again.
 //
 // FindSearch is the search without a window.
 #include <QString>
@@ -22,9 +22,9 @@ public:
 
     // A new search from the top of the buffer (FindPos 0, no match selected).
     void start();
-    // One search step from FindPos. Found: the match is selected, FindPos moves behind it,
-    // the cursor row becomes the match's row and the current cell its value cell; the row is
-    // returned. Not found: message 45 and -1, nothing else changes. An empty text: -1.
+    // One search step from FindPos. Found: the match is selected, FindPos moves behind it, the
+    // cursor row becomes the match's row and the current cell its value cell; the row is returned.
+    // Not found: message SearchTextNotFound and -1, nothing else changes. An empty text: -1.
     int findNext(const QString& what, bool matchCase, bool wholeWord);
     // The dialog closed: no match stays selected.
     void close() { selectionLength = 0; }

@@ -24,16 +24,16 @@ constexpr int kWhite = 0xFFFFFF;
 
 // Mul as the divisor of a display: a whole number other than 0 (anything else would be a
 // conversion error or a division by zero where the table divides).
-bool mulAsInteger(int index, double& m) {
+bool mulAsInteger(const ProgramContext& context, int index, double& m) {
     qint64 v = 0;
-    if (!ValueRules::parseInteger(para(PD_Mul, index), v) || v == 0)
+    if (!ValueRules::parseInteger(para(context, PD_Mul, index), v) || v == 0)
         return false;
     m = double(v);
     return true;
 }
 
-bool mulAsFloat(int index, double& m) {
-    if (!ValueRules::parseNumber(para(PD_Mul, index), m) || m == 0.0)
+bool mulAsFloat(const ProgramContext& context, int index, double& m) {
+    if (!ValueRules::parseNumber(para(context, PD_Mul, index), m) || m == 0.0)
         return false;
     return true;
 }
@@ -95,16 +95,17 @@ Qt::ItemFlags ParameterTableModel::flags(const QModelIndex& index) const {
 
 // ---- Core -----------------------------------------------------------------------------------
 
-ParameterTable::ParameterTable(TableCommands& commands) : commands_(commands) {}
+ParameterTable::ParameterTable(ProgramContext& context, Options& options, TableCommands& commands)
+    : context_(context), options_(options), commands_(commands) {}
 
-QString ParameterTable::caption() {
-    const ProgramContext& g = globals();
-    return Msg(20) + QLatin1Char(' ') + g.DriveTypeName + g.DriveFormName + QLatin1String(" (CPU Ver.") +
-           g.DriveCpuVersion + QLatin1Char(')');
+QString ParameterTable::caption() const {
+    const ProgramContext& g = context_;
+    return Msg(context_, MsgId::TableTitle) + QLatin1Char(' ') + g.DriveTypeName + g.DriveFormName +
+           QLatin1String(" (CPU Ver.") + g.DriveCpuVersion + QLatin1Char(')');
 }
 
 bool ParameterTable::refreshAll() {
-    ProgramContext& g = globals();
+    ProgramContext& g = context_;
     TableCommands& c = commands_;
     // Back to the view of all parameters (or the Blind view a file brought). The commands
     // that 'Changed' Only and Quick switch off come back on, and with Blind on, the two views
@@ -136,19 +137,19 @@ bool ParameterTable::refreshAll() {
     if (g.BlindActive) {
         BlindRowCount = g.RowsInUse - g.BlindCount;
         for (int i = 0; i <= last; ++i) {
-            setWork(UP_ChangeIndex, i, kZero);
-            setWork(UP_WriteIndex, i, kZero);
+            setWork(context_, UP_ChangeIndex, i, kZero);
+            setWork(context_, UP_WriteIndex, i, kZero);
         }
     } else {
         for (int i = 0; i <= last; ++i) {
             for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
-                setWork(col, i, kZero);
+                setWork(context_, col, i, kZero);
         }
     }
 
-    UndoDepth = options().UndoMaxSet.position();
+    UndoDepth = options_.UndoMaxSet.position();
     UndoCount = RedoCount = 0;
-    if (ParameterStore* p = store()) {
+    if (ParameterStore* p = store(context_)) {
         p->UndoComNo.clear();
         p->UndoVal.clear();
         p->RedoComNo.clear();
@@ -163,7 +164,7 @@ bool ParameterTable::refreshAll() {
 
 bool ParameterTable::FillRows() {
     const WaitCursor busy;
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context_;
     SearchStartRow = 0;
 
     const int keepCol = currentCol();
@@ -175,48 +176,51 @@ bool ParameterTable::FillRows() {
     // count always matches the rows filled, whatever the stored counters say.
     const int last = std::min(g.RowsInUse, g.ParaCountAll);
     grid_.resize(TC_Count, std::max(last + 2, 1));
-    const int headerMsg[TC_Count] = {21, 22, 23, 25, 26, 27, 28, -1};
+    // The changed column has no title.
+    const MsgId headerMsg[TC_Count - 1] = {MsgId::ColumnTitle, MsgId::ColumnComNo,    MsgId::ColumnFunction,
+                                           MsgId::ColumnValue, MsgId::ColumnLowLimit, MsgId::ColumnHighLimit,
+                                           MsgId::ColumnUnit};
     for (int col = 0; col < TC_Count; ++col)
-        grid_.setCell(col, 0, headerMsg[col] < 0 ? QString() : Msg(headerMsg[col]));
+        grid_.setCell(col, 0, col == TC_Changed ? QString() : Msg(context_, headerMsg[col]));
 
     const bool chg = changedOnly(), blind = blindView(), quick = quickView(), cv = currentVoltage();
-    const QString changedMark = Msg(30);
+    const QString changedMark = Msg(context_, MsgId::ChangedMark);
     bool ok = true;
     int r = 1;
     for (int p = 0; p <= last && ok; ++p) {
-        if (chg && work(UP_ChangeIndex, p) == kZero)
+        if (chg && work(context_, UP_ChangeIndex, p) == kZero)
             continue;
-        if (blind && work(UP_BlindIndex, p) == kOne)
+        if (blind && work(context_, UP_BlindIndex, p) == kOne)
             continue;
-        if (quick && para(PD_Quick, p) == kZero)
+        if (quick && para(context_, PD_Quick, p) == kZero)
             continue;
 
-        const QString& comNo = para(PD_ComNo, p);
-        grid_.setCell(TC_Title, r, para(PD_FTitle, p));
+        const QString& comNo = para(context_, PD_ComNo, p);
+        grid_.setCell(TC_Title, r, para(context_, PD_FTitle, p));
         grid_.setCell(TC_ComNo, r, comNo);
-        grid_.setCell(TC_Name, r, para(PD_FName, p));
+        grid_.setCell(TC_Name, r, para(context_, PD_FName, p));
 
         double m = 1, v = 0;
-        const QString& valueCell = work(UP_Value, p);
+        const QString& valueCell = work(context_, UP_Value, p);
         const QString valueText = valueCell.isEmpty() ? QStringLiteral("0") : valueCell;
-        if (!mulAsInteger(p, m) || !readValue(valueText, v)) {
+        if (!mulAsInteger(context_, p, m) || !readValue(valueText, v)) {
             ok = false;
             break;
         }
         QString shown;
         if (cv)
-            shown = ValueRules::CurrentVoltageText(valueText, p, &ok);
-        else if (work(UP_HexIndex, p) == kOne)
+            shown = ValueRules::CurrentVoltageText(context_, valueText, p, &ok);
+        else if (work(context_, UP_HexIndex, p) == kOne)
             shown = QLatin1Char('h') + ValueRules::ToHexText(v, &ok);
         else
-            shown = ValueRules::FormatValue(p, v / m);
+            shown = ValueRules::FormatValue(context_, p, v / m);
         if (!ok)
             break;
         grid_.setCell(TC_Value, r, shown);
 
-        QString unit = para(PD_Unit, p);
+        QString unit = para(context_, PD_Unit, p);
         if (cv) {
-            const QString& kind = para(PD_CurrentVoltIndex, p);
+            const QString& kind = para(context_, PD_CurrentVoltIndex, p);
             if (kind == QLatin1String("C"))
                 unit = stepText(g.AmpereBase, m, "A");
             else if (kind == QLatin1String("V"))
@@ -224,11 +228,12 @@ bool ParameterTable::FillRows() {
         }
         grid_.setCell(TC_Unit, r, unit);
 
-        const int changed = ValueRules::UpdateChangedFlag(comNo, v, &ok);
+        const int changed = UpdateChangedFlag(comNo, v, &ok);
         if (!ok)
             break;
         grid_.setCell(TC_Changed, r,
-                      changed == 1 && para(PD_Flag, p) != QLatin1String("2") ? changedMark : kNoMark);
+                      changed == 1 && para(context_, PD_Flag, p) != QLatin1String("2") ? changedMark
+                                                                                       : kNoMark);
         ++r;
     }
     setRowCount(r);
@@ -253,14 +258,14 @@ bool ParameterTable::FillRows() {
     }
     emit refilled();
     if (!ok)
-        ShowMsg(42);
+        ShowMsg(context_, MsgId::NotANumber);
     return ok;
 }
 
 bool ParameterTable::UpdateLimits() {
     const bool ok = updateLimits(true);
     if (!ok)
-        ShowMsg(42);
+        ShowMsg(context_, MsgId::NotANumber);
     return ok;
 }
 
@@ -271,15 +276,16 @@ bool ParameterTable::updateLimits(bool notify) {
     const bool cv = currentVoltage();
     bool ok = true;
     for (int r = 1; r <= LastDataRow + 1 && ok; ++r) {
-        const int i = ValueRules::IndexOfComNo(grid_.cell(TC_ComNo, r));
+        const int i = ValueRules::IndexOfComNo(context_, grid_.cell(TC_ComNo, r));
         if (i < 0)
             continue;
-        if (para(PD_HIndex, i) != kZero)
-            setWork(UP_HValue, i, ValueRules::ValueTextOfComNo(para(PD_High, i)));
-        if (para(PD_LIndex, i) != kZero) {
-            const QString t = ValueRules::ValueTextOfComNo(para(PD_Low, i));
+        if (para(context_, PD_HIndex, i) != kZero)
+            setWork(context_, UP_HValue, i,
+                    ValueRules::ValueTextOfComNo(context_, para(context_, PD_High, i)));
+        if (para(context_, PD_LIndex, i) != kZero) {
+            const QString t = ValueRules::ValueTextOfComNo(context_, para(context_, PD_Low, i));
             QString low = t;
-            if (para(PD_LIndex, i) == QLatin1String("-1")) {
+            if (para(context_, PD_LIndex, i) == QLatin1String("-1")) {
                 // Negated as a number: a negative referenced value must not become "--500".
                 double v = 0;
                 if (ValueRules::parseNumber(t, v))
@@ -287,24 +293,24 @@ bool ParameterTable::updateLimits(bool notify) {
                 else
                     low = QLatin1Char('-') + t;
             }
-            setWork(UP_LValue, i, low);
+            setWork(context_, UP_LValue, i, low);
         }
         double m = 1;
-        if (!mulAsFloat(i, m)) {
+        if (!mulAsFloat(context_, i, m)) {
             ok = false;
             break;
         }
         for (auto [col, src] : {std::pair{TC_High, UP_HValue}, std::pair{TC_Low, UP_LValue}}) {
-            const QString& cell = work(src, i);
+            const QString& cell = work(context_, src, i);
             const QString text = cell.isEmpty() ? QStringLiteral("0") : cell;
             QString shown;
             if (cv) {
-                shown = ValueRules::CurrentVoltageText(text, i, &ok);
+                shown = ValueRules::CurrentVoltageText(context_, text, i, &ok);
             } else {
                 double v = 0;
                 ok = ValueRules::parseNumber(text, v);
                 if (ok)
-                    shown = ValueRules::FormatValue(i, v / m);
+                    shown = ValueRules::FormatValue(context_, i, v / m);
             }
             if (!ok)
                 break;
@@ -325,7 +331,7 @@ void ParameterTable::FillFindBuffer() {
 int ParameterTable::indexOfRow(int row) const {
     if (row < 1 || row >= grid_.rowCount())
         return -1;
-    return filtered() ? ValueRules::IndexOfComNo(grid_.cell(TC_ComNo, row)) : row - 1;
+    return filtered() ? ValueRules::IndexOfComNo(context_, grid_.cell(TC_ComNo, row)) : row - 1;
 }
 
 CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
@@ -345,18 +351,18 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
         break;
     }
 
-    const Options& o = options();
+    const Options& o = options_;
     if (col == TC_Value)
         st.background = o.PSCellC.color();
     else if (col != TC_Title)
         st.background = o.PNCellC.color();
 
     const int i = indexOfRow(row);
-    const bool selectMark = work(UP_SelectIndex, i) == kOne;
+    const bool selectMark = work(context_, UP_SelectIndex, i) == kOne;
     if (col == TC_Value && selectMark)
         st.background = ColorOption::fromBgr(kBlue);
     if (!filtered() && o.currentVoltageCellColor.checked() && currentVoltage() && col == TC_Unit) {
-        const QString& kind = para(PD_CurrentVoltIndex, i);
+        const QString& kind = para(context_, PD_CurrentVoltIndex, i);
         if (kind == QLatin1String("C") || kind == QLatin1String("V"))
             st.background = o.PCVCellC.color();
     }
@@ -364,14 +370,14 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
         st.background = ColorOption::fromBgr(kDarkBlue);
 
     if (col >= TC_ComNo) {
-        const QString& flag = para(PD_Flag, i);
+        const QString& flag = para(context_, PD_Flag, i);
         if (flag == kOne)
             st.text = ColorOption::fromBgr(kRed);
         else if (flag == QLatin1String("2"))
             st.text = ColorOption::fromBgr(kSilver);
         if (col == TC_Value) {
-            st.bold = work(UP_WriteIndex, i) == kOne;
-            if (work(UP_CommErrIndex, i) == kOne)
+            st.bold = work(context_, UP_WriteIndex, i) == kOne;
+            if (work(context_, UP_CommErrIndex, i) == kOne)
                 st.text = ColorOption::fromBgr(kSilver);
             if (selectMark)
                 st.text = ColorOption::fromBgr(kWhite);
@@ -391,14 +397,33 @@ std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth) const {
 
 double ParameterTable::ClampToRange(const QString& valueText, int index) {
     bool out = false;
-    const double v = ValueRules::ClampToRange(valueText, index, out);
+    ValueRules::Failure failure;
+    const double v = ValueRules::ClampToRange(context_, valueText, index, out, failure);
+    if (failure)
+        ShowMsg(context_, *failure, BoxIcon::Warning);
     if (out)
         OutOfRange = 1;
     return v;
 }
 
+QString ParameterTable::DefaultOf(const QString& comNo) {
+    ValueRules::Failure failure;
+    const QString def = ValueRules::DefaultOf(context_, comNo, &failure);
+    if (failure)
+        ShowMsg(context_, *failure, BoxIcon::Warning);
+    return def;
+}
+
+int ParameterTable::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
+    ValueRules::Failure failure;
+    const int flag = ValueRules::UpdateChangedFlag(context_, comNo, raw, ok, &failure);
+    if (failure)
+        ShowMsg(context_, *failure, BoxIcon::Warning);
+    return flag;
+}
+
 int ParameterTable::GridRowOfIndex(int index) {
-    return ValueRules::GridRowOfIndex(index, numberColumn_, SearchStartRow, LastDataRow);
+    return ValueRules::GridRowOfIndex(context_, index, numberColumn_, SearchStartRow, LastDataRow);
 }
 
 int ParameterTable::currentCol() const {

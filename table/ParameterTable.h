@@ -16,7 +16,9 @@
 #include <QStringList>
 #include <array>
 
+class Options;
 class ParameterTable;
+struct ProgramContext;
 
 // Table columns.
 enum ParaTableCol {
@@ -57,7 +59,14 @@ struct CellStyle {
 class ParameterTable : public QObject {
     Q_OBJECT
 public:
-    explicit ParameterTable(TableCommands& commands);
+    // The table of the program the context describes (its store and counts), with its
+    // options; nothing is owned.
+    ParameterTable(ProgramContext& context, Options& options, TableCommands& commands);
+
+    ProgramContext& context() { return context_; }
+    const ProgramContext& context() const { return context_; }
+    Options& options() { return options_; }
+    const Options& options() const { return options_; }
 
     TableCommands& commands() { return commands_; }
     const TableCommands& commands() const { return commands_; }
@@ -95,7 +104,7 @@ public:
     // ---- Filling ------------------------------------------------------------------------------
     // The data part of a rebuild after the parameter set changed: command states, flags of
     // the working table, undo lists, rows, find buffer. False when the refill stopped at a
-    // value that is no number: message 42 was shown once and the rows filled so far stay.
+    // value that is no number: message NotANumber was shown once and the rows filled so far stay.
     bool refreshAll();
     // Rows and header for the current view, then the limits; the cursor row and the current
     // cell are kept inside the new rows. False as above.
@@ -104,7 +113,7 @@ public:
     bool UpdateLimits();
     void FillFindBuffer();
     // Message 20 + " " + type + form + " (CPU Ver." + CPU version + ")".
-    static QString caption();
+    QString caption() const;
     // The parameter index a data row shows; -1 for a row that shows none.
     int indexOfRow(int row) const;
 
@@ -114,7 +123,11 @@ public:
     std::array<int, TC_Count> columnWidths(int clientWidth) const;
 
     // ---- Rules that use the table's own fields -----------------------------------------------
+    // The value rules of the same names; a rule that fails is reported here (a warning box
+    // with its message) before the result is returned.
     double ClampToRange(const QString& valueText, int index);
+    QString DefaultOf(const QString& comNo);
+    int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr);
     int GridRowOfIndex(int index);
 
     // ---- Grid position ---------------------------------------------------------------------
@@ -154,6 +167,8 @@ private:
     void setRowCount(int rows);
     void clampCursor();
 
+    ProgramContext& context_;
+    Options& options_;
     TableCommands& commands_;
     TextGrid grid_{TC_Count, 1};
     ParameterTableModel model_{*this};

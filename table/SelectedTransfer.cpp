@@ -19,15 +19,17 @@ using namespace StoreCells;
 
 // After a successful transfer the parameter is no longer "last transfer failed"; a
 // parameter that must not be written keeps its mark.
-void clearFailedFlag(int index) {
-    if (para(PD_Flag, index) != kOne) {
-        if (ParameterStore* p = globals().Parameters)
+void clearFailedFlag(const ProgramContext& context, int index) {
+    if (para(context, PD_Flag, index) != kOne) {
+        if (ParameterStore* p = context.Parameters)
             p->ParaDat.setCell(PD_Flag, index + 1, kZero);
     }
 }
 
-QString changedMark(int index, int changed) {
-    return changed == 1 && para(PD_Flag, index) != QLatin1String("2") ? Msg(30) : kNoMark;
+QString changedMark(const ProgramContext& context, int index, int changed) {
+    return changed == 1 && para(context, PD_Flag, index) != QLatin1String("2")
+               ? Msg(context, MsgId::ChangedMark)
+               : kNoMark;
 }
 
 } // namespace
@@ -44,14 +46,14 @@ void MarkTargetRows(ParameterTable& core) {
             const int i = core.indexOfRow(r);
             if (i < 0)
                 continue;
-            if (filtered && work(UP_BlindIndex, i) == kOne)
+            if (filtered && work(core.context(), UP_BlindIndex, i) == kOne)
                 continue;
-            setWork(UP_OneSelectIndex, i, kOne);
+            setWork(core.context(), UP_OneSelectIndex, i, kOne);
         }
     }
     const int cursor = core.indexOfRow(core.CursorRow);
     if (cursor >= 0)
-        setWork(UP_OneSelectIndex, cursor, kOne);
+        setWork(core.context(), UP_OneSelectIndex, cursor, kOne);
 }
 
 void forEachTarget(ParameterTable& core, const std::function<bool(int row, int index)>& visit) {
@@ -64,13 +66,14 @@ void forEachTarget(ParameterTable& core, const std::function<bool(int row, int i
         const int i = core.indexOfRow(r);
         if (i < 0)
             continue;
-        if (going && (work(UP_SelectIndex, i) == kOne || work(UP_OneSelectIndex, i) == kOne))
+        if (going && (work(core.context(), UP_SelectIndex, i) == kOne ||
+                      work(core.context(), UP_OneSelectIndex, i) == kOne))
             going = visit(r, i);
-        setWork(UP_OneSelectIndex, i, kZero);
+        setWork(core.context(), UP_OneSelectIndex, i, kZero);
     }
     const int cursor = core.indexOfRow(core.CursorRow);
     if (cursor >= 0)
-        setWork(UP_OneSelectIndex, cursor, kZero);
+        setWork(core.context(), UP_OneSelectIndex, cursor, kZero);
 }
 
 } // namespace CommandTargets
@@ -78,20 +81,18 @@ void forEachTarget(ParameterTable& core, const std::function<bool(int row, int i
 // ---- The program's link ----------------------------------------------------------------------
 
 bool ProgramDriveLink::ConnectDrive() {
-    CommLink* link = commLink();
-    return link && link->ConnectDrive();
+    return link_ && link_->ConnectDrive();
 }
 
 std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText, bool& err,
                                              const QString& kind) {
-    CommLink* link = commLink();
-    if (!link) {
+    if (!link_) {
         err = true;
         return 0;
     }
     // The link's own error flag is the shared one the other windows read.
-    const std::uint32_t reply = link->CommTransact(index, valueText, link->CommError, kind);
-    err = link->CommError;
+    const std::uint32_t reply = link_->CommTransact(index, valueText, link_->CommError, kind);
+    err = link_->CommError;
     return reply;
 }
 
@@ -102,12 +103,12 @@ SelectedTransfer::SelectedTransfer(ParameterTable& core, DriveLink& link) : core
     core_.commands().setAvailable(TableCommand::UpLoad, true);
 }
 
-QString SelectedTransfer::replyText(int index, std::uint32_t reply) {
-    return QString::number(applyParameterSign(index, reply));
+QString SelectedTransfer::replyText(const ProgramContext& context, int index, std::uint32_t reply) {
+    return QString::number(applyParameterSign(context, index, reply));
 }
 
 void SelectedTransfer::redisplay(int row, int index) {
-    const QString value = work(UP_Value, index);
+    const QString value = work(core_.context(), UP_Value, index);
     const QString rawText = value.isEmpty() ? QStringLiteral("0") : value;
     bool ok = false;
     const QString text = ValueEntry::shownValue(core_, index, rawText, &ok);
@@ -115,7 +116,7 @@ void SelectedTransfer::redisplay(int row, int index) {
 }
 
 void SelectedTransfer::PopUpLoadClick() {
-    ExportRequestKind = options().EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P");
+    ExportRequestKind = core_.options().EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P");
     if (core_.TypedCount != 0)
         ExportSelectedCommitting(ExportRequestKind);
     else
@@ -127,14 +128,14 @@ bool SelectedTransfer::startOnTargets() {
     core_.LastDataRow = core_.grid().rowCount() - 2;
     core_.SearchStartRow = 0;
     if (!link_->ConnectDrive()) {
-        ShowMsg(3);
+        ShowMsg(core_.context(), MsgId::CannotConnect);
         return false;
     }
     return true;
 }
 
 void SelectedTransfer::ImportSelected() {
-    if (!core_.commands().enabled(TableCommand::DownLoad) || globals().MonitorRunning)
+    if (!core_.commands().enabled(TableCommand::DownLoad) || core_.context().MonitorRunning)
         return;
     const WaitCursor busy;
     if (!startOnTargets())
@@ -144,19 +145,19 @@ void SelectedTransfer::ImportSelected() {
         const std::uint32_t reply = link_->CommTransact(i, QString(), err, QStringLiteral("R"));
         if (err) {
             // The value stays as it was, and so does the flag computed from it.
-            setWork(UP_CommErrIndex, i, kOne);
+            setWork(core_.context(), UP_CommErrIndex, i, kOne);
         } else {
-            setWork(UP_CommErrIndex, i, kZero);
-            clearFailedFlag(i);
-            setWork(UP_Value, i, replyText(i, reply));
+            setWork(core_.context(), UP_CommErrIndex, i, kZero);
+            clearFailedFlag(core_.context(), i);
+            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply));
         }
         double v = 0;
-        if (!ValueRules::parseNumber(work(UP_Value, i), v))
+        if (!ValueRules::parseNumber(work(core_.context(), UP_Value, i), v))
             v = 0;
-        const int changed = ValueRules::UpdateChangedFlag(para(PD_ComNo, i), v);
-        core_.setCell(TC_Changed, row, changedMark(i, changed));
+        const int changed = core_.UpdateChangedFlag(para(core_.context(), PD_ComNo, i), v);
+        core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
         redisplay(row, i);
-        setWork(UP_WriteIndex, i, kZero);
+        setWork(core_.context(), UP_WriteIndex, i, kZero);
         return true;
     });
     core_.UpdateLimits();
@@ -170,30 +171,30 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
     if (!startOnTargets())
         return;
     CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
-        if (para(PD_Flag, i) == kOne) {
-            ShowMsg(46, BoxIcon::Stop);
+        if (para(core_.context(), PD_Flag, i) == kOne) {
+            ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
             return true;
         }
-        const QString value = work(UP_Value, i);
+        const QString value = work(core_.context(), UP_Value, i);
         qint64 raw = 0;
         if (value.isEmpty()) {
-            ShowMsg(40);
+            ShowMsg(core_.context(), MsgId::ValueCannotBeSet);
             return true;
         }
         if (!ValueRules::parseRawValue(value, raw)) {
-            ShowMsg(42);
+            ShowMsg(core_.context(), MsgId::NotANumber);
             return true;
         }
         bool err = false;
         const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
-        setWork(UP_WriteIndex, i, kZero);
+        setWork(core_.context(), UP_WriteIndex, i, kZero);
         if (err) {
-            setWork(UP_WriteIndex, i, kOne);
-            setWork(UP_CommErrIndex, i, kOne);
+            setWork(core_.context(), UP_WriteIndex, i, kOne);
+            setWork(core_.context(), UP_CommErrIndex, i, kOne);
         } else {
-            setWork(UP_CommErrIndex, i, kZero);
-            clearFailedFlag(i);
-            setWork(UP_Value, i, replyText(i, reply));
+            setWork(core_.context(), UP_CommErrIndex, i, kZero);
+            clearFailedFlag(core_.context(), i);
+            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply));
         }
         redisplay(row, i);
         return true;
@@ -202,7 +203,7 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
 }
 
 void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
-    if (!core_.commands().enabled(TableCommand::UpLoad) || globals().MonitorRunning)
+    if (!core_.commands().enabled(TableCommand::UpLoad) || core_.context().MonitorRunning)
         return;
     core_.OutOfRange = 0;
     const int row = core_.CursorRow;
@@ -213,8 +214,9 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
 
     double typed = 0;
     bool isHex = false;
-    if (const int refusal = ValueEntry::typedRaw(text, i, core_.currentVoltage(), typed, isHex)) {
-        ShowMsg(refusal, BoxIcon::Warning);
+    if (const std::optional<MsgId> refusal =
+            ValueEntry::typedRaw(core_.context(), text, i, core_.currentVoltage(), typed, isHex)) {
+        ShowMsg(core_.context(), *refusal, BoxIcon::Warning);
         // The old text back and a fresh buffer: the next key starts a new value.
         core_.setCell(TC_Value, row, core_.SavedCellText);
         core_.EditBuffer.clear();
@@ -225,51 +227,51 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     const double clamped = core_.ClampToRange(QString::number(raw), i);
     if (core_.OutOfRange) {
         // Nothing is sent: the engineer sees the limit message and the typed value stays.
-        ShowMsg(41);
+        ShowMsg(core_.context(), MsgId::OutOfRange);
         return;
     }
     raw = qint64(std::llround(clamped));
 
     const WaitCursor busy;
     if (!link_->ConnectDrive()) {
-        ShowMsg(3);
+        ShowMsg(core_.context(), MsgId::CannotConnect);
         return;
     }
-    if (para(PD_Flag, i) == kOne) {
-        ShowMsg(46, BoxIcon::Stop);
-        setWork(UP_OneSelectIndex, i, kZero);
+    if (para(core_.context(), PD_Flag, i) == kOne) {
+        ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
+        setWork(core_.context(), UP_OneSelectIndex, i, kZero);
         return;
     }
 
     // A hexadecimal entry shows in hexadecimal from now on, a decimal one in decimal; amperes
     // and volts leave the parameter's own display as it was.
     if (isHex)
-        setWork(UP_HexIndex, i, kOne);
+        setWork(core_.context(), UP_HexIndex, i, kOne);
     else if (!core_.currentVoltage())
-        setWork(UP_HexIndex, i, kZero);
+        setWork(core_.context(), UP_HexIndex, i, kZero);
 
     bool err = false;
     const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
-    QString stored = work(UP_Value, i);
+    QString stored = work(core_.context(), UP_Value, i);
     if (err) {
         // The typed value is dropped: the table keeps what the drive is known to hold.
-        setWork(UP_WriteIndex, i, kOne);
-        setWork(UP_CommErrIndex, i, kOne);
+        setWork(core_.context(), UP_WriteIndex, i, kOne);
+        setWork(core_.context(), UP_CommErrIndex, i, kOne);
     } else {
-        setWork(UP_WriteIndex, i, kZero);
-        setWork(UP_CommErrIndex, i, kZero);
-        clearFailedFlag(i);
-        stored = replyText(i, reply);
+        setWork(core_.context(), UP_WriteIndex, i, kZero);
+        setWork(core_.context(), UP_CommErrIndex, i, kZero);
+        clearFailedFlag(core_.context(), i);
+        stored = replyText(core_.context(), i, reply);
     }
     if (recordUndo)
         recordUndo(i);
-    setWork(UP_Value, i, stored);
+    setWork(core_.context(), UP_Value, i, stored);
     // Marked changed by what the drive now holds, once it has taken it.
     double v = 0;
     if (!ValueRules::parseNumber(stored, v))
         v = 0;
-    const int changed = ValueRules::UpdateChangedFlag(para(PD_ComNo, i), v);
-    core_.setCell(TC_Changed, row, changedMark(i, changed));
+    const int changed = core_.UpdateChangedFlag(para(core_.context(), PD_ComNo, i), v);
+    core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
     redisplay(row, i);
 
     core_.EditBuffer.clear();

@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <functional>
 
+class CommLink;
 class ParameterTable;
+struct ProgramContext;
 
 // ---- Targets of a table command --------------------------------------------------------------
 
@@ -45,11 +47,15 @@ public:
                                        const QString& kind) = 0;
 };
 
-// The program's link (commLink()); without one, nothing connects.
+// The program's link; without one, nothing connects.
 class ProgramDriveLink : public DriveLink {
 public:
+    explicit ProgramDriveLink(CommLink* link) : link_(link) {}
     bool ConnectDrive() override;
     std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override;
+
+private:
+    CommLink* link_;
 };
 
 // ---- The commands ------------------------------------------------------------------------------
@@ -71,7 +77,7 @@ public:
     // the value being typed is committed and written, or, with nothing typed, every target.
     void PopUpLoadClick();
     // Writes the stored value of every target. A parameter whose Flag is "1" is refused
-    // (message 46) and the others are written.
+    // (message CannotBeWritten) and the others are written.
     void ExportSelected(const QString& kind);
     // Writes the value typed into the cursor row and commits it. Every refusal before the
     // exchange leaves the typed value pending (or, for a text that is no value, the old text
@@ -82,10 +88,11 @@ public:
     QString ExportRequestKind;
 
     // A reply as parameter `index` reads it: 16 or 32 bits, signed when its low limit is below 0.
-    static QString replyText(int index, std::uint32_t reply);
+    static QString replyText(const ProgramContext& context, int index, std::uint32_t reply);
 
 private:
-    // The typing is cancelled and the drive connected; false (after message 3) when it is not.
+    // The typing is cancelled and the drive connected; false (after message CannotConnect) when it
+    // is not.
     bool startOnTargets();
     // The value cell of a row after its Value changed.
     void redisplay(int row, int index);

@@ -30,20 +30,20 @@ UndoRedo::UndoRedo(ParameterTable& core, QObject* parent) : QObject(parent), cor
     core_.commands().setAvailable(TableCommand::Undo, true);
     core_.commands().setAvailable(TableCommand::Redo, true);
     // A lowered depth takes effect at once, not only at the table's next activation.
-    connect(&options(), &Options::changed, this, [this] {
-        if (options().UndoMaxSet.position() != core_.UndoDepth)
+    connect(&core_.options(), &Options::changed, this, [this] {
+        if (core_.options().UndoMaxSet.position() != core_.UndoDepth)
             readDepth();
     });
 }
 
 void UndoRedo::recordStep(int index) {
-    if (ParameterStore* p = store())
+    if (ParameterStore* p = store(core_.context()))
         p->UndoComNo.append(p->ParaDat.cell(PD_ComNo, index + 1));
     PushUndo(index);
 }
 
 void UndoRedo::PushUndo(int index) {
-    ParameterStore* p = store();
+    ParameterStore* p = store(core_.context());
     if (!p)
         return;
     p->UndoVal.append(p->UPara.cell(UP_Value, index + 1));
@@ -55,7 +55,7 @@ void UndoRedo::PushUndo(int index) {
 }
 
 void UndoRedo::readDepth() {
-    setDepth(options().UndoMaxSet.position());
+    setDepth(core_.options().UndoMaxSet.position());
 }
 
 void UndoRedo::setDepth(int depth) {
@@ -64,7 +64,7 @@ void UndoRedo::setDepth(int depth) {
 }
 
 void UndoRedo::trim() {
-    ParameterStore* p = store();
+    ParameterStore* p = store(core_.context());
     if (!p)
         return;
     // Both histories stay within the depth, each list exactly as long as its count, so the
@@ -92,7 +92,7 @@ bool UndoRedo::PopRedoClick() {
 }
 
 bool UndoRedo::step(bool undo) {
-    ParameterStore* p = store();
+    ParameterStore* p = store(core_.context());
     if (!p || !core_.commands().enabled(undo ? TableCommand::Undo : TableCommand::Redo))
         return false;
     core_.CancelPendingEntry();
@@ -109,7 +109,7 @@ bool UndoRedo::step(bool undo) {
     const QString old = fromValues.at(n - 1);
     fromNumbers.removeAt(n - 1);
     fromValues.removeAt(n - 1);
-    const int i = ValueRules::IndexOfComNo(number);
+    const int i = ValueRules::IndexOfComNo(core_.context(), number);
     if (i < 0) {
         // A number of another drive type cannot be restored; the step is dropped.
         trim();
@@ -130,7 +130,7 @@ bool UndoRedo::step(bool undo) {
     p->UPara.setCell(UP_Value, i + 1, old);
     double v = 0;
     bool changedOk = ValueRules::parseNumber(old, v);
-    const int changed = changedOk ? ValueRules::UpdateChangedFlag(number, v, &changedOk) : 0;
+    const int changed = changedOk ? core_.UpdateChangedFlag(number, v, &changedOk) : 0;
 
     // The row showing the parameter in the current view; a parameter the view does not show
     // keeps only its stored value and flag (its row appears with the next refill).
@@ -144,7 +144,7 @@ bool UndoRedo::step(bool undo) {
         const QString shown = ValueEntry::shownValue(core_, i, old, &shownOk);
         core_.setCell(TC_Value, row, shownOk ? shown : old);
         if (changedOk)
-            core_.setCell(TC_Changed, row, changed == 1 ? Msg(30) : kNoMark);
+            core_.setCell(TC_Changed, row, changed == 1 ? Msg(core_.context(), MsgId::ChangedMark) : kNoMark);
     }
     core_.UpdateLimits();
     return true;

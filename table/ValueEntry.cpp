@@ -18,12 +18,6 @@ using namespace StoreCells;
 
 constexpr int kMaxTyped = 12;
 
-// Message numbers of the refusals.
-constexpr int kMsgEmpty = 40;
-constexpr int kMsgOutOfRange = 41;
-constexpr int kMsgNotANumber = 42;
-constexpr int kMsgChanged = 30;
-
 bool isHexDigit(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
 }
@@ -50,39 +44,40 @@ bool ValueEntry::parseTyped(const QString& text, double& value) {
 
 QString ValueEntry::shownValue(const ParameterTable& core, int index, const QString& rawText, bool* ok) {
     if (core.currentVoltage())
-        return ValueRules::CurrentVoltageText(rawText, index, ok);
+        return ValueRules::CurrentVoltageText(core.context(), rawText, index, ok);
     if (ok)
         *ok = false;
     double raw = 0;
     if (!ValueRules::parseNumber(rawText, raw))
         return QString();
-    const ParameterStore* p = store();
+    const ParameterStore* p = store(core.context());
     if (p && p->UPara.cell(UP_HexIndex, index + 1) == QLatin1String("1")) {
         const QString hex = ValueRules::ToHexText(raw, ok);
         return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
     }
     if (ok)
         *ok = true;
-    return ValueRules::FormatValue(index, raw / ValueRules::mulOf(index));
+    return ValueRules::FormatValue(core.context(), index, raw / ValueRules::mulOf(core.context(), index));
 }
 
-int ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, double& raw, bool& hex) {
+std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const QString& typed, int index,
+                                          bool currentVoltage, double& raw, bool& hex) {
     hex = false;
     if (typed.isEmpty())
-        return kMsgEmpty;
+        return MsgId::ValueCannotBeSet;
     double m = 0;
-    const ParameterStore* p = store();
+    const ParameterStore* p = store(context);
     if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
-        return kMsgNotANumber;
+        return MsgId::NotANumber;
     double value = 0;
     if (typed.front() == u'h' || typed.front() == u'H') {
         const QString digits = typed.mid(1);
         if (digits.isEmpty())
-            return kMsgEmpty;
+            return MsgId::ValueCannotBeSet;
         bool ok = false;
-        value = double(ValueRules::ParseHex(digits, index, &ok));
+        value = double(ValueRules::ParseHex(context, digits, index, &ok));
         if (!ok)
-            return kMsgNotANumber;
+            return MsgId::NotANumber;
         hex = true;
     } else {
         QString text = typed;
@@ -91,23 +86,23 @@ int ValueEntry::typedRaw(const QString& typed, int index, bool currentVoltage, d
             QString decimal;
             bool ok = withDecimalPoint(text, decimal);
             if (ok)
-                text = ValueRules::ParseCurrentVoltage(decimal, index, &ok);
+                text = ValueRules::ParseCurrentVoltage(context, decimal, index, &ok);
             if (!ok)
-                return kMsgNotANumber;
+                return MsgId::NotANumber;
         }
         double shown = 0;
         if (!parseTyped(text, shown))
-            return kMsgNotANumber;
+            return MsgId::NotANumber;
         value = shown * m;
     }
     // Raw values are whole numbers: a value between two steps of the parameter is rounded
     // half away from zero, on the 15 digits a value is written with (so 1.005 x 100 is 101).
     double rounded = 0;
     if (!ValueRules::parseNumber(ValueRules::floatText(value), rounded) || !(std::fabs(rounded) < 9.2e18))
-        return kMsgNotANumber;
+        return MsgId::NotANumber;
     rounded = std::round(rounded);
     raw = rounded == 0 ? 0.0 : rounded; // no "-0"
-    return 0;
+    return std::nullopt;
 }
 
 bool ValueEntry::KeyPress(QChar c) {
@@ -168,8 +163,8 @@ void ValueEntry::showBuffer() {
     core_.setCell(TC_Value, core_.CursorRow, core_.EditBuffer);
 }
 
-void ValueEntry::refuse(int message) {
-    ShowMsg(message, BoxIcon::Warning);
+void ValueEntry::refuse(MsgId message) {
+    ShowMsg(core_.context(), message, BoxIcon::Warning);
     core_.setCell(TC_Value, core_.CursorRow, core_.SavedCellText);
     core_.EditBuffer.clear();
     // The next key starts a new value (an "h" is accepted again, and all 12 characters).
@@ -180,7 +175,7 @@ void ValueEntry::moveOn() {
     ParameterTable& t = core_;
     // The last row of the view shown, whichever view it is.
     const int lastRow = t.grid().rowCount() - 1;
-    if (options().ParaEnt.checked() && t.CursorRow < lastRow) {
+    if (core_.options().ParaEnt.checked() && t.CursorRow < lastRow) {
         ++t.CursorRow;
         t.setCurrentCell(TC_Value, t.CursorRow);
         emit cursorMoved(t.CursorRow);
@@ -189,7 +184,7 @@ void ValueEntry::moveOn() {
 
 bool ValueEntry::Commit() {
     ParameterTable& t = core_;
-    ParameterStore* p = store();
+    ParameterStore* p = store(core_.context());
     if (!t.EditActive || !p) {
         // Nothing typed: the shown text may be rounded (a display format, amperes or volts),
         // so storing it back would change the value silently. Enter only walks on.
@@ -199,7 +194,7 @@ bool ValueEntry::Commit() {
     }
     const int row = t.CursorRow;
     const QString comNo = t.grid().cell(TC_ComNo, row);
-    const int i = ValueRules::IndexOfComNo(comNo);
+    const int i = ValueRules::IndexOfComNo(core_.context(), comNo);
     if (i < 0) {
         t.CancelPendingEntry();
         return false;
@@ -209,8 +204,9 @@ bool ValueEntry::Commit() {
     // has passed every check.
     double rounded = 0;
     bool typedHex = false;
-    if (const int refusal = typedRaw(text, i, t.currentVoltage(), rounded, typedHex)) {
-        refuse(refusal);
+    if (const std::optional<MsgId> refusal =
+            typedRaw(core_.context(), text, i, t.currentVoltage(), rounded, typedHex)) {
+        refuse(*refusal);
         return false;
     }
     // Hexadecimal shows in hexadecimal from now on, decimal in decimal; amperes and volts
@@ -223,15 +219,15 @@ bool ValueEntry::Commit() {
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.OutOfRange > 0)
-        ShowMsg(kMsgOutOfRange, BoxIcon::Warning);
+        ShowMsg(core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
-    const int changed = ValueRules::UpdateChangedFlag(comNo, v, &flagOk);
+    const int changed = t.UpdateChangedFlag(comNo, v, &flagOk);
     if (!flagOk) {
-        refuse(kMsgNotANumber);
+        refuse(MsgId::NotANumber);
         return false;
     }
-    t.setCell(TC_Changed, row, changed == 1 ? Msg(kMsgChanged) : kNoMark);
+    t.setCell(TC_Changed, row, changed == 1 ? Msg(core_.context(), MsgId::ChangedMark) : kNoMark);
 
     double current = 0;
     if (!ValueRules::parseNumber(p->UPara.cell(UP_Value, i + 1), current) || current != v)

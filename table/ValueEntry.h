@@ -11,10 +11,14 @@
 // Numbers are read without the user's locale; one "." or one "," is the decimal point.
 // Needs no window: the table window passes its keys and clicks in and scrolls to the row
 // when told (cursorMoved).
+#include "core/Messages.h"
+
 #include <QObject>
 #include <QString>
+#include <optional>
 
 class ParameterTable;
+struct ProgramContext;
 class UndoRedo;
 
 class ValueEntry : public QObject {
@@ -47,9 +51,11 @@ public:
     // The raw value of a typed text for parameter `index`: "h" + hexadecimal digits, or a
     // decimal display value (amperes or volts for a current or voltage parameter when
     // currentVoltage) times Mul, rounded to a whole number half away from zero; not yet
-    // clamped. Returns 0, or the message of the refusal: 40 for nothing typed, 42 for a text
-    // that is no number (or a Mul that is none). hex tells whether it was hexadecimal.
-    static int typedRaw(const QString& typed, int index, bool currentVoltage, double& raw, bool& hex);
+    // clamped. Returns nothing, or the message of the refusal: ValueCannotBeSet for nothing
+    // typed, NotANumber for a text that is no number (or a Mul that is none). hex tells
+    // whether it was hexadecimal.
+    static std::optional<MsgId> typedRaw(const ProgramContext& context, const QString& typed, int index,
+                                         bool currentVoltage, double& raw, bool& hex);
     // A typed decimal text as a number: one "." or one "," as the decimal point.
     static bool parseTyped(const QString& text, double& value);
 
@@ -62,7 +68,7 @@ signals:
 private:
     // A refused Enter: the message, the old text back, an empty buffer. The typing state
     // stays, so the next key starts a fresh value.
-    void refuse(int message);
+    void refuse(MsgId message);
     void showBuffer();
     void moveOn();
 

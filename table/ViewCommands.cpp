@@ -21,8 +21,7 @@ using namespace StoreCells;
 using C = TableCommand;
 
 // The parameters the table loops over: 0..RowsInUse, never beyond the loaded ones.
-int lastInUse() {
-    const ProgramContext& g = globals();
+int lastInUse(const ProgramContext& g) {
     return g.Parameters ? std::min(g.RowsInUse, g.ParaCountAll) : -1;
 }
 
@@ -87,10 +86,10 @@ void ViewCommands::PopChgDispClick() {
     core_.CancelPendingEntry();
     if (!c.checked(C::ChgDisp)) {
         int n = 0;
-        for (int i = 0; i <= lastInUse(); ++i)
-            n += work(UP_ChangeIndex, i) == kOne;
+        for (int i = 0; i <= lastInUse(core_.context()); ++i)
+            n += work(core_.context(), UP_ChangeIndex, i) == kOne;
         if (n == 0) {
-            ShowMsg(43);
+            ShowMsg(core_.context(), MsgId::NoChangedParameter);
             return;
         }
         core_.ChangedRowCount = n;
@@ -145,7 +144,8 @@ void ViewCommands::PopSlctClick() {
     for (int r = block.Top; r <= block.Bottom; ++r) {
         const int i = core_.indexOfRow(r);
         if (i >= 0)
-            setWork(UP_SelectIndex, i, work(UP_SelectIndex, i) == kOne ? kZero : kOne);
+            setWork(core_.context(), UP_SelectIndex, i,
+                    work(core_.context(), UP_SelectIndex, i) == kOne ? kZero : kOne);
     }
     core_.repaintAll();
 }
@@ -153,8 +153,8 @@ void ViewCommands::PopSlctClick() {
 void ViewCommands::PopSlctUnlockClick() {
     if (!core_.commands().enabled(C::SlctUnlock))
         return;
-    for (int i = 0; i <= lastInUse(); ++i)
-        setWork(UP_SelectIndex, i, kZero);
+    for (int i = 0; i <= lastInUse(core_.context()); ++i)
+        setWork(core_.context(), UP_SelectIndex, i, kZero);
     core_.repaintAll();
 }
 
@@ -164,32 +164,32 @@ bool ViewCommands::PopBlindClick() {
         return false;
     const WaitCursor busy;
     core_.CancelPendingEntry();
-    const int last = lastInUse();
+    const int last = lastInUse(core_.context());
     // Counted before anything is marked: a refused Blind must leave no parameter hidden.
     // Parameters hidden by an earlier Blind stay hidden and count too.
     int selected = 0, hidden = 0;
     for (int i = 0; i <= last; ++i) {
-        const bool sel = work(UP_SelectIndex, i) == kOne;
+        const bool sel = work(core_.context(), UP_SelectIndex, i) == kOne;
         selected += sel;
-        hidden += sel || work(UP_BlindIndex, i) == kOne;
+        hidden += sel || work(core_.context(), UP_BlindIndex, i) == kOne;
     }
     if (selected == 0) {
-        ShowMsg(44);
+        ShowMsg(core_.context(), MsgId::NoSelectedParameter);
         return false;
     }
-    if (hidden > globals().RowsInUse) {
-        ShowMsg(47);
+    if (hidden > core_.context().RowsInUse) {
+        ShowMsg(core_.context(), MsgId::CannotHideAll);
         return false;
     }
     for (int i = 0; i <= last; ++i) {
-        if (work(UP_SelectIndex, i) == kOne)
-            setWork(UP_BlindIndex, i, kOne);
+        if (work(core_.context(), UP_SelectIndex, i) == kOne)
+            setWork(core_.context(), UP_BlindIndex, i, kOne);
     }
     c.setEnabled(C::ChgDisp, false);
     c.setEnabled(C::Quick, false);
     c.setChecked(C::Blind, true);
     c.setEnabled(C::Disp, true);
-    ProgramContext& g = globals();
+    ProgramContext& g = core_.context();
     g.BlindActive = true;
     g.BlindCount = hidden;
     core_.BlindRowCount = g.RowsInUse - hidden;
@@ -207,9 +207,9 @@ void ViewCommands::PopDispClick() {
     c.setEnabled(C::Quick, true);
     c.setChecked(C::Blind, false);
     c.setEnabled(C::Blind, true);
-    for (int i = 0; i <= lastInUse(); ++i)
-        setWork(UP_BlindIndex, i, kZero);
-    ProgramContext& g = globals();
+    for (int i = 0; i <= lastInUse(core_.context()); ++i)
+        setWork(core_.context(), UP_BlindIndex, i, kZero);
+    ProgramContext& g = core_.context();
     g.BlindCount = 0;
     c.setEnabled(C::Disp, false);
     c.setEnabled(C::Find, true);
@@ -227,17 +227,17 @@ void ViewCommands::PopHexDispClick() {
     // From the stored value, not the shown text: a display rounded to fewer decimals than the
     // value has would give a wrong hexadecimal value, which could then be sent.
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
-        if (work(UP_HexIndex, i) == kOne)
+        if (work(core_.context(), UP_HexIndex, i) == kOne)
             return true;
         double v = 0;
-        bool ok = readValue(work(UP_Value, i), v);
+        bool ok = readValue(work(core_.context(), UP_Value, i), v);
         const QString hex = ok ? ValueRules::ToHexText(v, &ok) : QString();
         if (!ok) {
-            ShowMsg(42);
+            ShowMsg(core_.context(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row, QLatin1Char('h') + hex);
-        setWork(UP_HexIndex, i, kOne);
+        setWork(core_.context(), UP_HexIndex, i, kOne);
         return true;
     });
 }
@@ -247,15 +247,16 @@ void ViewCommands::PopDecDispClick() {
         return;
     core_.CancelPendingEntry();
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
-        if (work(UP_HexIndex, i) != kOne)
+        if (work(core_.context(), UP_HexIndex, i) != kOne)
             return true;
         double v = 0;
-        if (!readValue(work(UP_Value, i), v)) {
-            ShowMsg(42);
+        if (!readValue(work(core_.context(), UP_Value, i), v)) {
+            ShowMsg(core_.context(), MsgId::NotANumber);
             return false;
         }
-        core_.setCell(TC_Value, row, ValueRules::FormatValue(i, v / ValueRules::mulOf(i)));
-        setWork(UP_HexIndex, i, kZero);
+        core_.setCell(TC_Value, row,
+                      ValueRules::FormatValue(core_.context(), i, v / ValueRules::mulOf(core_.context(), i)));
+        setWork(core_.context(), UP_HexIndex, i, kZero);
         return true;
     });
 }
@@ -268,21 +269,21 @@ void ViewCommands::PopDefClick() {
     bool any = false;
     CommandTargets::forEachTarget(core_, [this, &any](int row, int i) {
         // DefaultOf follows a default taken from another parameter, and reports a definition
-        // it cannot read (message 32); such a parameter is left as it is.
-        const QString defText = ValueRules::DefaultOf(para(PD_ComNo, i));
+        // it cannot read (message DefaultNotDefined); such a parameter is left as it is.
+        const QString defText = core_.DefaultOf(para(core_.context(), PD_ComNo, i));
         qint64 def = 0;
         if (defText == QLatin1String(ValueRules::kDefaultError))
             return true;
         if (!ValueRules::parseRawValue(defText, def)) {
-            ShowMsg(32);
+            ShowMsg(core_.context(), MsgId::DefaultNotDefined);
             return true;
         }
         qint64 now = 0;
-        if (!ValueRules::parseRawValue(work(UP_Value, i), now) || now != def)
-            setWork(UP_WriteIndex, i, kOne);
-        setWork(UP_ChangeIndex, i, kZero);
+        if (!ValueRules::parseRawValue(work(core_.context(), UP_Value, i), now) || now != def)
+            setWork(core_.context(), UP_WriteIndex, i, kOne);
+        setWork(core_.context(), UP_ChangeIndex, i, kZero);
         const QString value = QString::number(def);
-        setWork(UP_Value, i, value);
+        setWork(core_.context(), UP_Value, i, value);
         core_.setCell(TC_Changed, row, kNoMark);
         bool ok = true;
         const QString shown = ValueEntry::shownValue(core_, i, value, &ok);

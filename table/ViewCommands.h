@@ -23,7 +23,8 @@ public:
     // copyText to the clipboard (left alone when there is nothing to copy).
     void PopCopyClick();
 
-    // 'Changed' Only on or off. On with no changed parameter: message 43 and nothing changes.
+    // 'Changed' Only on or off. On with no changed parameter: message NoChangedParameter and
+    // nothing changes.
     void PopChgDispClick();
     // Current/Voltage display on or off (Hex. and Dec. cannot be chosen while it is on).
     void PopCVDispClick();

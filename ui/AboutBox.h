@@ -4,7 +4,7 @@
 // showing and freed after it.
 //
 // Use (the main window's About command):
-//     AboutBox about(globals(), readMemoryStatus, &main);
+//     AboutBox about(context, readMemoryStatus, &main);
 //     about.exec();
 #include "platform/MemoryStatus.h"
 

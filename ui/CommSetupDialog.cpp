@@ -40,9 +40,9 @@ void setComboIndex(QComboBox* box, int index) {
 } // namespace
 
 CommSetupDialog::CommSetupDialog(CommLink& link, QWidget* parent)
-    : QDialog(parent), settings_(link), scan_(link) {
+    : QDialog(parent), context_(link.context()), settings_(link), scan_(link) {
     buildControls();
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return;
     loadTexts();
     ListSerialPorts();
@@ -130,7 +130,7 @@ void CommSetupDialog::buildControls() {
     // The number fields run their checks themselves on leaving and on Enter; the lists are
     // watched here.
     for (UpDownEdit* field : {IdNmb, timeoutEdit})
-        field->setMessageSource([](int n) { return Msg(n); });
+        field->setMessageSource([this](MsgId id) { return Msg(context_, id); });
     IdNmb->setCheck([this] { return IdNmbExit(); });
     timeoutEdit->setCheck([this] { return timeoutEditExit(); });
     for (QWidget* field : {portCombo, CommSpeed, CommParity})
@@ -162,7 +162,7 @@ void CommSetupDialog::buildControls() {
 }
 
 void CommSetupDialog::loadTexts() {
-    IniFile lang(globals().LanguageIniPath);
+    IniFile lang(context_.LanguageIniPath);
     auto text = [&](const char* key, const char* def) {
         return lang.readString(kLangSection, QLatin1String(key), QLatin1String(def));
     };
@@ -229,7 +229,7 @@ void CommSetupDialog::MarkChangedSettings() {
 }
 
 void CommSetupDialog::LoadDriveCommDefaults() {
-    const IniFile info(globals().InfoIniPath);
+    const IniFile info(context_.InfoIniPath);
     const DefaultButtons b = CommSettings::defaultButtons(info);
     driveDefaultsButton->setEnabled(b.driveDefaults);
     tableDefaultsButton->setEnabled(b.tableDefaults);
@@ -265,16 +265,16 @@ void CommSetupDialog::broadcastClicked() {
     showSettings();
 }
 
-bool CommSetupDialog::fieldFailed(QWidget* field, int message) {
+bool CommSetupDialog::fieldFailed(QWidget* field, MsgId message) {
     FieldError = true;
-    ShowMsg(message, BoxIcon::Error, BoxButtons::Ok, this);
+    ShowMsg(context_, message, BoxIcon::Error, BoxButtons::Ok, this);
     if (field->isEnabled())
         field->setFocus();
     return false;
 }
 
 bool CommSetupDialog::IdNmbExit() {
-    // The field's own check: message 67 or 41, the nearest bound, the focus back.
+    // The field's own check: DataIncorrect or OutOfRange, the nearest bound, the focus back.
     FieldError = !IdNmb->validate();
     if (!FieldError)
         settings_.setInverterNumber(IdNmb->position());
@@ -287,7 +287,7 @@ bool CommSetupDialog::portComboExit() {
     if (!portCombo->isEnabled())
         return true;
     if (portCombo->currentIndex() < 0)
-        return fieldFailed(portCombo, 67);
+        return fieldFailed(portCombo, MsgId::DataIncorrect);
     settings_.link().Settings.portIndex = portCombo->currentIndex();
     FieldError = false;
     return true;
@@ -300,7 +300,7 @@ bool CommSetupDialog::timeoutEditExit() {
 
 bool CommSetupDialog::CommSpeedExit() {
     if (CommSpeed->currentIndex() < 0)
-        return fieldFailed(CommSpeed, 67);
+        return fieldFailed(CommSpeed, MsgId::DataIncorrect);
     settings_.link().Settings.baudIndex = CommSpeed->currentIndex();
     FieldError = false;
     return true;
@@ -308,7 +308,7 @@ bool CommSetupDialog::CommSpeedExit() {
 
 bool CommSetupDialog::CommParityExit() {
     if (CommParity->currentIndex() < 0)
-        return fieldFailed(CommParity, 67);
+        return fieldFailed(CommParity, MsgId::DataIncorrect);
     settings_.link().Settings.parityIndex = CommParity->currentIndex();
     FieldError = false;
     return true;
@@ -380,22 +380,22 @@ void CommSetupDialog::done(int r) {
 }
 
 void CommSetupDialog::useDriveDefaults() {
-    const IniFile info(globals().InfoIniPath);
+    const IniFile info(context_.InfoIniPath);
     settings_.applyDriveDefaults(info);
     showSettings();
     MarkChangedSettings();
 }
 
 void CommSetupDialog::useTableDefaults() {
-    const IniFile info(globals().InfoIniPath);
-    settings_.applyTableDefaults(info, globals().Parameters);
+    const IniFile info(context_.InfoIniPath);
+    settings_.applyTableDefaults(info, context_.Parameters);
     showSettings();
     MarkChangedSettings();
 }
 
 void CommSetupDialog::scanDrive() {
     if (settings_.portCount() == 0) {
-        ShowMsg(2, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     ScanResult r;
@@ -404,7 +404,7 @@ void CommSetupDialog::scanDrive() {
         r = scan_.ScanDriveConfig();
     }
     if (!r.found()) {
-        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok, this);
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
     LinkSettings& s = settings_.link().Settings;

@@ -3,12 +3,14 @@
 // time-out, the two default-settings buttons and the scan of the connected drive. The
 // controls show the link's settings (CommLink::Settings); the rules live in CommSettings and
 // ConfigScan, the dialog only binds widgets to them.
+#include "core/Messages.h"
 #include "link/CommSettings.h"
 #include "link/ConfigScan.h"
 
 #include <QDialog>
 
 class CommLink;
+struct ProgramContext;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -94,9 +96,10 @@ private:
     void FormShow();
     // The controls from the settings, without running their handlers.
     void showSettings();
-    bool fieldFailed(QWidget* field, int message);
+    bool fieldFailed(QWidget* field, MsgId message);
     void closeWith(int result);
 
+    ProgramContext& context_; // the link's program
     CommSettings settings_;
     ConfigScan scan_;
     CommSnapshot snapshot_;

@@ -38,8 +38,9 @@ void fillBox(QComboBox* box, const QStringList& items, int pos) {
 
 } // namespace
 
-DriveTypeDialog::DriveTypeDialog(const StartupChoice::Context& context, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), choice_(context) {
+DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::Context& context,
+                                 QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), choice_(program, context) {
     setObjectName(QStringLiteral("type"));
     // The window sits 25 pixels from the screen's top left corner, sized to its picture.
     setFixedSize(kWidth, kHeight);

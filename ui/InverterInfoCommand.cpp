@@ -8,29 +8,30 @@
 #include "platform/Prompter.h"
 #include "ui/ResultWindow.h"
 
-InverterInfoCommand::InverterInfoCommand(CommLink& link, DriveNames& names, ProgramContext& context)
-    : link_(link), names_(names), context_(context) {}
+InverterInfoCommand::InverterInfoCommand(CommLink& link, DriveNames& names, ProgramContext& context,
+                                         const Options& options, const MainWindowLinks& links)
+    : link_(link), names_(names), context_(context), options_(options), links_(links) {}
 
 void InverterInfoCommand::run(QWidget* owner) {
     if (!link_.ConnectDrive()) {
-        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok, owner);
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, owner);
         return;
     }
-    TransferMode = kModeInverterInfo;
-    ResultWindow result(owner);
-    currentResultWindow = &result;
+    // The result names its window and files after this job.
+    TransferJob job;
+    job.mode = kModeInverterInfo;
+    ResultWindow result(context_, options_, job, links_, owner);
     InverterInfo info(link_, names_, context_, Prompter::instance());
     // The trip history lines are named from the drive type's trip list.
     info.readInverterInfo(result.text(), MonitorItemLists::read(context_.InfoIniPath, context_.DriveTypeName,
                                                                 context_.LanguageSuffix));
     showModal(result);
-    currentResultWindow = nullptr;
 }
 
 void InverterInfoCommand::tripReport(const MonitorItemLists& lists, bool show, QWidget* owner) {
-    TransferMode = kModeTripInfo;
-    ResultWindow result(owner);
-    currentResultWindow = &result;
+    TransferJob job;
+    job.mode = kModeTripInfo;
+    ResultWindow result(context_, options_, job, links_, owner);
     InverterInfo info(link_, names_, context_, Prompter::instance());
     // Without the section's lines there is no title for the trip data either.
     if (info.readInverterInfo(result.text(), lists)) {
@@ -38,5 +39,4 @@ void InverterInfoCommand::tripReport(const MonitorItemLists& lists, bool show, Q
         if (show)
             showModal(result);
     }
-    currentResultWindow = nullptr;
 }

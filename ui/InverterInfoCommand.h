@@ -9,14 +9,18 @@
 class CommLink;
 struct MonitorItemLists;
 class DriveNames;
+class Options;
 class QWidget;
+struct MainWindowLinks;
 struct ProgramContext;
 
 class InverterInfoCommand {
 public:
-    InverterInfoCommand(CommLink& link, DriveNames& names, ProgramContext& context);
+    // None of the references is owned; links places the result window and gates its Print.
+    InverterInfoCommand(CommLink& link, DriveNames& names, ProgramContext& context, const Options& options,
+                        const MainWindowLinks& links);
 
-    // A failed connection shows message 3 and reads nothing.
+    // A failed connection shows CannotConnect and reads nothing.
     void run(QWidget* owner);
     // After a monitor run that saw a trip: the inverter information and then the trip data of
     // every item in `lists` read into a result window of the trip information, shown
@@ -30,4 +34,6 @@ private:
     CommLink& link_;
     DriveNames& names_;
     ProgramContext& context_;
+    const Options& options_;
+    const MainWindowLinks& links_;
 };

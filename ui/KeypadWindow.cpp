@@ -1,5 +1,6 @@
 #include "ui/KeypadWindow.h"
 
+#include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "ui/FormActivation.h"
@@ -20,8 +21,6 @@
 #include <QPainter>
 #include <QThread>
 #include <QTimer>
-
-KeypadWindow* RunPRKP = nullptr;
 
 namespace {
 
@@ -260,13 +259,13 @@ void KeyArea::mouseReleaseEvent(QMouseEvent* e) {
 
 // ---- KeypadWindow -------------------------------------------------------------------------------
 
-KeypadWindow::KeypadWindow(CommLink& link, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, CommLink& link, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), context_(context) {
     setObjectName(QStringLiteral("RunPRKP"));
     setWindowTitle(QStringLiteral("Key Pad"));
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
-    panel_ = std::make_unique<KeypadPanel>(link, *this);
+    panel_ = std::make_unique<KeypadPanel>(context, options, link, *this);
 
     panelImage = new QLabel(this);
     panelImage->setObjectName(QStringLiteral("Image2"));
@@ -362,13 +361,10 @@ KeypadWindow::KeypadWindow(CommLink& link, QWidget* parent)
     FormCreate();
 }
 
-KeypadWindow::~KeypadWindow() {
-    if (RunPRKP == this)
-        RunPRKP = nullptr;
-}
+KeypadWindow::~KeypadWindow() = default;
 
 void KeypadWindow::FormCreate() {
-    if (globals().StartupAbort)
+    if (context_.StartupAbort)
         return;
     panelImage->setPixmap(panelPicture());
     setFixedWidth(panelImage->width());
@@ -377,7 +373,7 @@ void KeypadWindow::FormCreate() {
 }
 
 void KeypadWindow::ApplyLanguage() {
-    const IniFile ini(globals().LanguageIniPath);
+    const IniFile ini(context_.LanguageIniPath);
     const QString section = QStringLiteral("KeyPad");
     setWindowTitle(ini.readString(section, QStringLiteral("Form"), QStringLiteral("Key Pad")));
     RKPDirectFC->setText(
@@ -390,7 +386,7 @@ void KeypadWindow::FormShow() {
     // Showing a modal window activates it; arm the start here too, so that a desktop that
     // withholds the activation does not leave the display dark.
     panel_->FormActivate();
-    const QString info = globals().InfoIniPath;
+    const QString info = context_.InfoIniPath;
     unitLabel->setVisible(!info.isEmpty() &&
                           IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
@@ -539,17 +535,4 @@ void KeypadWindow::waitPainting(int ms) {
 
 void KeypadWindow::closeWindow() {
     reject();
-}
-
-// ---- Entry points ---------------------------------------------------------------------------
-
-KeypadWindow* keyPadForm(QWidget* parent) {
-    if (!RunPRKP && commLink())
-        RunPRKP = new KeypadWindow(*commLink(), parent);
-    return RunPRKP;
-}
-
-void ShowKeyPad(QWidget* parent) {
-    if (KeypadWindow* form = keyPadForm(parent))
-        form->exec();
 }

@@ -76,7 +76,8 @@ protected:
 class KeypadWindow : public QDialog, public KeypadPanelView {
     Q_OBJECT
 public:
-    explicit KeypadWindow(CommLink& link, QWidget* parent = nullptr);
+    // The keypad of the program the context describes, with its options, on its link.
+    KeypadWindow(ProgramContext& context, const Options& options, CommLink& link, QWidget* parent = nullptr);
     ~KeypadWindow() override;
 
     KeypadPanel& panel() { return *panel_; }
@@ -128,14 +129,9 @@ private:
     void routeKey(QKeyEvent* e);
     void FormActivate();
 
+    ProgramContext& context_;
     std::unique_ptr<KeypadPanel> panel_;
     std::array<QLabel*, 8> lamps_{}; // by lamp bit; bit 5 has none
     QEventLoop* waitLoop_ = nullptr; // the panel loop's wait, while it sleeps
     bool woken_ = false;
 };
-
-// The keypad of the run, made on first use with the main window as parent; null before.
-extern KeypadWindow* RunPRKP;
-KeypadWindow* keyPadForm(QWidget* parent);
-// The "Key Pad" command: shows the keypad modally. Nothing without an installed link.
-void ShowKeyPad(QWidget* parent);

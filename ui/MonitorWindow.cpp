@@ -1,5 +1,6 @@
 #include "ui/MonitorWindow.h"
 
+#include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -63,6 +64,7 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       model_(std::make_unique<MonitorModel>(context, options, link)), hooks_(std::move(hooks)) {
+    model_->setRunLock(hooks_.runLock);
     if (!pacer) {
         fineClock_ = std::make_unique<SystemFineClock>();
         ownPacer_ = std::make_unique<EventLoopPacer>(*fineClock_);
@@ -639,18 +641,17 @@ void MonitorWindow::markerMoved(int top, bool released) {
 bool MonitorWindow::enterScope() {
     MonitorModel& m = *model_;
     const ProgramContext& ctx = m.context();
-    auto refuseWith = [&](int n) {
+    auto refuseWith = [&](MsgId id) {
         m.InputError = true;
         scopeEdit->takeFocusBack();
-        Prompter::instance().message(ctx.Parameters ? ctx.Parameters->Msg(n) : QString(), ctx.MsgCaption,
-                                     BoxIcon::Error, BoxButtons::Ok, this);
+        Prompter::instance().message(Msg(ctx, id), ctx.MsgCaption, BoxIcon::Error, BoxButtons::Ok, this);
         return false;
     };
     double v = 0;
     if (!UpDownEdit::parseNumber(scopeEdit->text(), v))
-        return refuseWith(67);
+        return refuseWith(MsgId::DataIncorrect);
     if (v < SampleWindow::kScopeMin || v > SampleWindow::kScopeMax) {
-        refuseWith(41);
+        refuseWith(MsgId::OutOfRange);
         scopeEdit->setText(
             QString::number(v < SampleWindow::kScopeMin ? SampleWindow::kScopeMin : SampleWindow::kScopeMax));
         return false;

@@ -23,6 +23,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class UpDownEdit;
+class MonitorRunLock;
 
 class ChartWidget;
 class EventLoopPacer;
@@ -58,6 +59,8 @@ struct MonitorWindowHooks {
     // After a run that saw a trip with the trip data kept: the inverter information and the
     // trip data read into a result window, shown when "Display Data at Trip" is on.
     std::function<void()> tripReport;
+    // The main window's lock while a run owns the link (none: nothing is locked).
+    const MonitorRunLock* runLock = nullptr;
 };
 
 class MonitorWindow : public QWidget {
@@ -168,7 +171,7 @@ private:
     void placeMarker();
     void markerMoved(int top, bool released);
     void pageChanged();
-    // The scope typed into its field: message 67 or 41 as the other fields; true when taken.
+    // The scope typed into its field: DataIncorrect or OutOfRange as the other fields; true when taken.
     bool enterScope();
 
     std::unique_ptr<MonitorModel> model_;

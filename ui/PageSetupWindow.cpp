@@ -213,8 +213,8 @@ void PageSetupWindow::buildControls() {
     showValueColor();
 }
 
-QString PageSetupWindow::message(int n) const {
-    return links_.message ? links_.message(n) : QString();
+QString PageSetupWindow::message(MsgId id) const {
+    return links_.message ? links_.message(id) : QString();
 }
 
 void PageSetupWindow::applyTexts(const QString& languageIniPath) {
@@ -349,7 +349,8 @@ bool PageSetupWindow::showCheck(const EntryCheck& check, QWidget* field, bool wi
     }
     const bool wasChecking = checking_;
     checking_ = true; // the box takes the focus away: no check from inside this one
-    Prompter::instance().message(message(check.message), message(0), BoxIcon::Error, BoxButtons::Ok, this);
+    Prompter::instance().message(message(*check.message), message(MsgId::Caption), BoxIcon::Error,
+                                 BoxButtons::Ok, this);
     if (!check.replacement.isEmpty()) {
         if (auto* e = qobject_cast<QLineEdit*>(field))
             e->setText(check.replacement);
@@ -476,7 +477,7 @@ void PageSetupWindow::FormClose() {
         saveFailureShown_ = true;
         Prompter::instance().message(
             QStringLiteral("The settings cannot be saved in %1.\n%2").arg(settingsIniPath_, error),
-            message(0), BoxIcon::Warning, BoxButtons::Ok, this);
+            message(MsgId::Caption), BoxIcon::Warning, BoxButtons::Ok, this);
     }
 }
 

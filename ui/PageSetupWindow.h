@@ -5,6 +5,7 @@
 // check, and every close writes the record to the settings section "Page".
 //
 // The record lives in the controls; pageSetup() reads it out for the reports.
+#include "core/Messages.h"
 #include "report/PageSetup.h"
 
 #include <QDialog>
@@ -26,8 +27,8 @@ class PageSketch;
 struct PageSetupLinks {
     std::function<QRect()> mainFrame;        // placement: under this frame
     std::function<void()> clearParaTableAct; // on activation
-    // Message n of the language file (0 is the caption of every box).
-    std::function<QString(int)> message;
+    // A message of the language file (Caption is the caption of every box).
+    std::function<QString(MsgId)> message;
     // A comment waiting to be taken over when the window is shown (the comment of a file the
     // program was started with); the hook answers it once.
     std::function<bool()> commentWaiting;
@@ -110,7 +111,7 @@ private:
     void showValueColor();
     void updateCommentColor();
     bool showCheck(const report::EntryCheck& check, QWidget* field, bool withFlag);
-    QString message(int n) const;
+    QString message(MsgId id) const;
 
     PageSetupLinks links_;
     PageSketch* sketch_ = nullptr;

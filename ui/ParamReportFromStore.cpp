@@ -5,17 +5,17 @@
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 
-report::ParamReportSource paramReportSourceFromStore(bool changedOnly, bool blindView, bool quickView) {
+report::ParamReportSource paramReportSourceFromStore(const ProgramContext& g, bool changedOnly,
+                                                     bool blindView, bool quickView) {
     report::ParamReportSource source;
-    const ProgramContext& g = globals();
     source.lastIndex = g.RowsInUse;
     source.changedOnly = changedOnly;
     source.blindView = blindView;
     source.quickView = quickView;
-    source.formatValue = [](int index, double displayValue) {
-        return ValueRules::FormatValue(index, displayValue);
+    source.formatValue = [&g](int index, double displayValue) {
+        return ValueRules::FormatValue(g, index, displayValue);
     };
-    source.changedMark = Msg(30);
+    source.changedMark = Msg(g, MsgId::ChangedMark);
     const ParameterStore* p = g.Parameters;
     if (!p)
         return source;

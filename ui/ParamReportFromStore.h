@@ -4,4 +4,8 @@
 // the changed mark of the language file. The only place where the report meets the store.
 #include "report/ParamReport.h"
 
-report::ParamReportSource paramReportSourceFromStore(bool changedOnly, bool blindView, bool quickView);
+struct ProgramContext;
+
+// The source keeps a reference to the context (its value format reads the store).
+report::ParamReportSource paramReportSourceFromStore(const ProgramContext& context, bool changedOnly,
+                                                     bool blindView, bool quickView);

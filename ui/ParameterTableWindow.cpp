@@ -21,8 +21,6 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-ParameterTableWindow* Parameter = nullptr;
-
 namespace {
 constexpr int kRowHeight = 16;
 constexpr int kFontPixels = 12;
@@ -117,10 +115,12 @@ void ParameterGridView::mousePressEvent(QMouseEvent* e) {
 
 // ---- Window ---------------------------------------------------------------------------------
 
-ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* parent)
+ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& options, CommLink* link,
+                                           TableWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      host_(host), core_(host.tableCommands()), help_(core_, globals(), options(), HelpViewer::displayTopic) {
+      host_(host), core_(context, options, host.tableCommands()), driveLink_(link),
+      help_(core_, context, options, HelpViewer::displayTopic) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));
     resize(639, 429);
@@ -156,13 +156,9 @@ ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* paren
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
     transfer_.recordUndo = [this](int index) { undoRedo_.recordStep(index); };
     FormActivation::watch(this, [this] { FormActivate(); });
-    Parameter = this;
 }
 
-ParameterTableWindow::~ParameterTableWindow() {
-    if (Parameter == this)
-        Parameter = nullptr;
-}
+ParameterTableWindow::~ParameterTableWindow() = default;
 
 QAction* ParameterTableWindow::popupItem(TableCommand c, const char* name, const QString& text,
                                          void (ParameterTableWindow::*handler)()) {
@@ -248,7 +244,7 @@ QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
 }
 
 void ParameterTableWindow::FormCreate() {
-    if (globals().StartupAbort)
+    if (core_.context().StartupAbort)
         return;
     const QRect frame = placementUnder(host_.mainFrameGeometry());
     // The rectangle includes the frame; the window manager adds its own around the client.
@@ -262,7 +258,7 @@ void ParameterTableWindow::FormCreate() {
 }
 
 void ParameterTableWindow::ApplyLanguage() {
-    const IniFile ini(globals().LanguageIniPath);
+    const IniFile ini(core_.context().LanguageIniPath);
     setWindowTitle(ini.readString(QStringLiteral("Parameter"), QStringLiteral("Form"),
                                   QStringLiteral("Parameter Table")));
     const struct {
@@ -297,7 +293,7 @@ void ParameterTableWindow::ApplyLanguage() {
 
 void ParameterTableWindow::RefreshAll() {
     core_.refreshAll();
-    setWindowTitle(ParameterTable::caption());
+    setWindowTitle(core_.caption());
     host_.UpdateCurrentVoltageCommands();
 }
 
@@ -560,33 +556,27 @@ void ParameterTableWindow::handleDroppedFiles(const QStringList& paths) {
 
 // ---- Value rules --------------------------------------------------------------------------
 
-int ParameterTableWindow::IndexOfComNo(const QString& comNo) {
-    return ValueRules::IndexOfComNo(comNo);
+int ParameterTableWindow::IndexOfComNo(const QString& comNo) const {
+    return ValueRules::IndexOfComNo(core_.context(), comNo);
 }
-qint64 ParameterTableWindow::ValueOfComNo(const QString& comNo) {
-    return ValueRules::ValueOfComNo(comNo);
+qint64 ParameterTableWindow::ValueOfComNo(const QString& comNo) const {
+    return ValueRules::ValueOfComNo(core_.context(), comNo);
 }
-QString ParameterTableWindow::ValueTextOfComNo(const QString& comNo) {
-    return ValueRules::ValueTextOfComNo(comNo);
+QString ParameterTableWindow::ValueTextOfComNo(const QString& comNo) const {
+    return ValueRules::ValueTextOfComNo(core_.context(), comNo);
 }
-QString ParameterTableWindow::DefaultOf(const QString& comNo) {
-    return ValueRules::DefaultOf(comNo);
-}
-int ParameterTableWindow::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
-    return ValueRules::UpdateChangedFlag(comNo, raw, ok);
-}
-QString ParameterTableWindow::FormatValue(int index, double displayValue) {
-    return ValueRules::FormatValue(index, displayValue);
+QString ParameterTableWindow::FormatValue(int index, double displayValue) const {
+    return ValueRules::FormatValue(core_.context(), index, displayValue);
 }
 QString ParameterTableWindow::ToHexText(double raw, bool* ok) {
     return ValueRules::ToHexText(raw, ok);
 }
-qint64 ParameterTableWindow::ParseHex(const QString& digits, int index, bool* ok) {
-    return ValueRules::ParseHex(digits, index, ok);
+qint64 ParameterTableWindow::ParseHex(const QString& digits, int index, bool* ok) const {
+    return ValueRules::ParseHex(core_.context(), digits, index, ok);
 }
-QString ParameterTableWindow::CurrentVoltageText(const QString& rawText, int index, bool* ok) {
-    return ValueRules::CurrentVoltageText(rawText, index, ok);
+QString ParameterTableWindow::CurrentVoltageText(const QString& rawText, int index, bool* ok) const {
+    return ValueRules::CurrentVoltageText(core_.context(), rawText, index, ok);
 }
-QString ParameterTableWindow::ParseCurrentVoltage(const QString& text, int index, bool* ok) {
-    return ValueRules::ParseCurrentVoltage(text, index, ok);
+QString ParameterTableWindow::ParseCurrentVoltage(const QString& text, int index, bool* ok) const {
+    return ValueRules::ParseCurrentVoltage(core_.context(), text, index, ok);
 }

@@ -80,7 +80,10 @@ protected:
 class ParameterTableWindow : public QWidget, public TableWindowControl {
     Q_OBJECT
 public:
-    explicit ParameterTableWindow(TableWindowHost& host, QWidget* parent = nullptr);
+    // The table of the program the context describes, with its options; link is the
+    // program's drive link for the selected transfers (none: nothing connects).
+    ParameterTableWindow(ProgramContext& context, Options& options, CommLink* link, TableWindowHost& host,
+                         QWidget* parent = nullptr);
     ~ParameterTableWindow() override;
 
     // ---- What the main window and the start-up call --------------------------------------
@@ -144,17 +147,19 @@ public:
     // The files of a drop, handled once the drop event is over.
     void handleDroppedFiles(const QStringList& paths);
 
-    // ---- Value rules, reachable through the table window ----------------------------------
-    static int IndexOfComNo(const QString& comNo);
-    static qint64 ValueOfComNo(const QString& comNo);
-    static QString ValueTextOfComNo(const QString& comNo);
-    static QString DefaultOf(const QString& comNo);
-    static int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr);
-    static QString FormatValue(int index, double displayValue);
+    // ---- Value rules under the names the program uses -------------------------------------
+    int IndexOfComNo(const QString& comNo) const;
+    qint64 ValueOfComNo(const QString& comNo) const;
+    QString ValueTextOfComNo(const QString& comNo) const;
+    QString DefaultOf(const QString& comNo) { return core_.DefaultOf(comNo); }
+    int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr) {
+        return core_.UpdateChangedFlag(comNo, raw, ok);
+    }
+    QString FormatValue(int index, double displayValue) const;
     static QString ToHexText(double raw, bool* ok = nullptr);
-    static qint64 ParseHex(const QString& digits, int index, bool* ok = nullptr);
-    static QString CurrentVoltageText(const QString& rawText, int index, bool* ok = nullptr);
-    static QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr);
+    qint64 ParseHex(const QString& digits, int index, bool* ok = nullptr) const;
+    QString CurrentVoltageText(const QString& rawText, int index, bool* ok = nullptr) const;
+    QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr) const;
     // These two use the window's own fields (OutOfRange, SearchStartRow).
     double ClampToRange(const QString& valueText, int index) { return core_.ClampToRange(valueText, index); }
     int GridRowOfIndex(int index) { return core_.GridRowOfIndex(index); }
@@ -203,6 +208,3 @@ private:
     // The handler of each command's pop-up item (runCommand).
     std::array<void (ParameterTableWindow::*)(), kTableCommandCount> commandHandlers_{};
 };
-
-// The table window of the run while it exists.
-extern ParameterTableWindow* Parameter;

@@ -44,8 +44,7 @@ PrintDestination PrintDestination::choose(QPrinter* printer, const QString& pdf,
     return d;
 }
 
-PrintDestination::Texts PrintDestination::languageTexts() {
-    const ProgramContext& g = globals();
+PrintDestination::Texts PrintDestination::languageTexts(const ProgramContext& g) {
     Texts t;
     if (!g.LanguageIniPath.isEmpty())
         t.noPrinter = IniFile(Paths::resolvedOrAsGiven(g.LanguageIniPath))

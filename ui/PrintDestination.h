@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+struct ProgramContext;
 class QPrinter;
 class QWidget;
 
@@ -21,7 +22,7 @@ public:
     static PrintDestination choose(QPrinter* printer, const QString& pdf, const QString& title,
                                    const Texts& texts, QWidget* parent);
     // The texts of the language file's section "Print" ("NoPrinter") and message 0.
-    static Texts languageTexts();
+    static Texts languageTexts(const ProgramContext& context);
 
     PrintDestination(PrintDestination&&) noexcept;
     PrintDestination& operator=(PrintDestination&&) noexcept;

@@ -118,8 +118,8 @@ void ReportPrintWindow::addBarSpacing(int width) {
     barRow_->insertSpacing(barInsertAt_++, width);
 }
 
-QString ReportPrintWindow::message(int n) const {
-    return links_.message ? links_.message(n) : QString();
+QString ReportPrintWindow::message(MsgId id) const {
+    return links_.message ? links_.message(id) : QString();
 }
 
 QString ReportPrintWindow::printText(const char* key, const char* def) const {
@@ -197,7 +197,7 @@ bool ReportPrintWindow::sendToPrinter() {
     const QString title = pages_->document().title;
     PrintDestination::Texts texts;
     texts.noPrinter = printText("NoPrinter", texts.noPrinter.toUtf8().constData());
-    texts.caption = message(0);
+    texts.caption = message(MsgId::Caption);
     const PrintDestination to = PrintDestination::choose(links_.printer, printToPdf, title, texts, this);
     if (!to)
         return false;
@@ -205,7 +205,7 @@ bool ReportPrintWindow::sendToPrinter() {
     if (pages_->print(*to.printer(), &error))
         return true;
     Prompter::instance().message(printText("PrintFailed", "The pages could not be printed.") + u'\n' + error,
-                                 message(0), BoxIcon::Error, BoxButtons::Ok, this);
+                                 message(MsgId::Caption), BoxIcon::Error, BoxButtons::Ok, this);
     return false;
 }
 
@@ -217,8 +217,8 @@ bool ReportPrintWindow::checkZoom() {
     }
     const bool wasChecking = checking_;
     checking_ = true;
-    Prompter::instance().message(message(report::kMsgOutOfRange), message(0), BoxIcon::Error, BoxButtons::Ok,
-                                 this);
+    Prompter::instance().message(message(MsgId::OutOfRange), message(MsgId::Caption), BoxIcon::Error,
+                                 BoxButtons::Ok, this);
     // The preview follows the text, so it shows the limit too.
     zoomCombo->setEditText(c.replacement);
     if (isVisible())

@@ -6,6 +6,7 @@
 // Producing pages is synchronous; while it runs the bar is disabled and the window refuses
 // to close, and every way out of a run (also an exception) ends that state. A print with no
 // printer installed says so and offers a PDF file; a print that fails says so.
+#include "core/Messages.h"
 #include "report/BandReport.h"
 
 #include <QDateTime>
@@ -26,8 +27,8 @@ class ReportPreview;
 struct ReportWindowLinks {
     std::function<QRect()> mainFrame;        // placement: under this frame
     std::function<void()> clearParaTableAct; // on activation
-    // Message n of the language file (0 is the caption of every box).
-    std::function<QString(int)> message;
+    // A message of the language file (Caption is the caption of every box).
+    std::function<QString(MsgId)> message;
     // The program's printer (its printer set-up chooses it); null: the default printer.
     QPrinter* printer = nullptr;
 };
@@ -95,7 +96,7 @@ protected:
     // Controls disabled while pages are produced, besides the zoom and the two buttons.
     void addPassControl(QWidget* w) { passControls_.push_back(w); }
 
-    QString message(int n) const;
+    QString message(MsgId id) const;
     QString printText(const char* key, const char* def) const;
     const QString& languageIniPath() const { return languageIniPath_; }
     QDateTime now() const { return currentTime ? currentTime() : QDateTime::currentDateTime(); }

@@ -23,14 +23,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-ResultWindow* currentResultWindow = nullptr;
-
-MainWindowLinks& mainWindowLinks() {
-    static MainWindowLinks links;
-    return links;
-}
-
-ResultWindow::ResultWindow(QWidget* /*owner*/) : QDialog(nullptr) {
+ResultWindow::ResultWindow(const ProgramContext& context, const Options& options, const TransferJob& job,
+                           const MainWindowLinks& links, QWidget* /*owner*/)
+    : QDialog(nullptr), context_(context), options_(options), job_(job), links_(links) {
     // The owner (the window whose command made this one, and which releases it) is not the
     // Qt parent: a disabled main window would disable this window too.
     setModal(true);
@@ -58,13 +53,9 @@ ResultWindow::ResultWindow(QWidget* /*owner*/) : QDialog(nullptr) {
     connect(printButton, &QPushButton::clicked, this, [this] { printText(); });
     connect(saveButton, &QPushButton::clicked, this, [this] { saveText(); });
     resize(560, kMinHeight);
-    currentResultWindow = this;
 }
 
-ResultWindow::~ResultWindow() {
-    if (currentResultWindow == this)
-        currentResultWindow = nullptr;
-}
+ResultWindow::~ResultWindow() = default;
 
 void ResultWindow::showText() {
     ResultDisp->setPlainText(text_.ResultDisp.join(u'\n'));
@@ -92,7 +83,7 @@ QStringList ResultWindow::lines() const {
 }
 
 void ResultWindow::place() {
-    QWidget* main = mainWindowLinks().window;
+    QWidget* main = links_.window;
     if (!main)
         return;
     const QRect f = main->frameGeometry();
@@ -104,7 +95,7 @@ void ResultWindow::place() {
 
 void ResultWindow::FormShow() {
     place();
-    const ResultTexts t = ResultTexts::forMode(int(TransferMode));
+    const ResultTexts t = ResultTexts::forMode(context_, int(job_.mode));
     setWindowTitle(t.caption);
     printButton->setText(t.printButton);
     saveButton->setText(t.saveButton);
@@ -115,7 +106,7 @@ void ResultWindow::FormShow() {
     }
     ResultDisp->moveCursor(QTextCursor::Start);
     ResultDisp->setFocus();
-    const auto& printEnabled = mainWindowLinks().printEnabled;
+    const auto& printEnabled = links_.printEnabled;
     printButton->setEnabled(!printEnabled || printEnabled());
 }
 
@@ -125,8 +116,8 @@ void ResultWindow::showEvent(QShowEvent* e) {
 }
 
 void ResultWindow::FormActivate() {
-    if (mainWindowLinks().clearParaTableAct)
-        mainWindowLinks().clearParaTableAct();
+    if (links_.clearParaTableAct)
+        links_.clearParaTableAct();
 }
 
 void ResultWindow::changeEvent(QEvent* e) {
@@ -137,10 +128,10 @@ void ResultWindow::changeEvent(QEvent* e) {
 
 bool ResultWindow::printText() {
     if (printTitle_.isEmpty())
-        printTitle_ = ResultTexts::forMode(int(TransferMode)).printTitle;
-    const PrintDestination::Texts texts = PrintDestination::languageTexts();
+        printTitle_ = ResultTexts::forMode(context_, int(job_.mode)).printTitle;
+    const PrintDestination::Texts texts = PrintDestination::languageTexts(context_);
     const PrintDestination to =
-        PrintDestination::choose(mainWindowLinks().printer, printToPdf, printTitle_, texts, this);
+        PrintDestination::choose(links_.printer, printToPdf, printTitle_, texts, this);
     if (!to)
         return false;
     WaitCursor wait;
@@ -157,8 +148,8 @@ bool ResultWindow::printText() {
 }
 
 void ResultWindow::saveText() {
-    SaveResultLines(lines(), int(TransferMode), currentTime ? currentTime() : QDateTime::currentDateTime(),
-                    this);
+    SaveResultLines(context_, options_, lines(), int(job_.mode),
+                    currentTime ? currentTime() : QDateTime::currentDateTime(), this);
 }
 
 void ResultWindow::PopRepCopyClick() {

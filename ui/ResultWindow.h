@@ -14,14 +14,19 @@
 #include <QStringList>
 #include <functional>
 
+class Options;
 class QPlainTextEdit;
 class QPushButton;
 class QMenu;
 class QAction;
 class QPrinter;
 
-// What the result and transfer windows need of the main window. The main window fills it
-// once it exists; empty members are skipped.
+struct ProgramContext;
+struct TransferJob;
+
+// What the result and transfer windows need of the main window. The start-up fills it once
+// the main window exists and hands it to the commands that make those windows; empty
+// members are skipped.
 struct MainWindowLinks {
     QWidget* window = nullptr;          // placement reference
     std::function<bool()> printEnabled; // its Print menu item is enabled (a printer exists)
@@ -29,12 +34,14 @@ struct MainWindowLinks {
     // The program's printer (the main window's printer set-up chooses it); null: the default.
     QPrinter* printer = nullptr;
 };
-MainWindowLinks& mainWindowLinks();
 
 class ResultWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit ResultWindow(QWidget* owner = nullptr);
+    // The result of `job` (its mode names the window and its files), for the program of
+    // `context`; none of the references is owned.
+    ResultWindow(const ProgramContext& context, const Options& options, const TransferJob& job,
+                 const MainWindowLinks& links, QWidget* owner = nullptr);
     ~ResultWindow() override;
 
     ResultText& text() { return text_; }
@@ -44,6 +51,8 @@ public:
     void replaceFirstLine(const QString& line);
     // The lines as they stand (the window's text once shown: the user may edit it).
     QStringList lines() const;
+    // The job the result is of.
+    const TransferJob& job() const { return job_; }
 
     // The current time for automatic file names; tests replace it.
     std::function<QDateTime()> currentTime = [] { return QDateTime::currentDateTime(); };
@@ -76,11 +85,11 @@ private:
     void place();
     void showText();
 
+    const ProgramContext& context_;
+    const Options& options_;
+    const TransferJob& job_;
+    const MainWindowLinks& links_;
     ResultText text_;
     bool shown_ = false;
     QString printTitle_;
 };
-
-// The result window of the job in progress while it exists (the monitor and the transfer
-// commands set and clear it).
-extern ResultWindow* currentResultWindow;

@@ -25,8 +25,12 @@ int TransferHost::showModal(QDialog& dialog) {
     return dialog.exec();
 }
 
-TransferCommands::TransferCommands(CommLink& link, TransferHost& host, DriveChecks& checks)
-    : link_(link), host_(host), checks_(checks), workBar_(std::make_unique<TransferWindow>(link)) {}
+TransferCommands::TransferCommands(ProgramContext& context, const Options& options, CommLink& link,
+                                   TransferHost& host, DriveChecks& checks, const MainWindowLinks& links)
+    : context_(context), options_(options), link_(link), host_(host), checks_(checks), links_(links),
+      workBar_(std::make_unique<TransferWindow>(context, options, link, links)) {
+    workBar_->engine().setJob(&job_);
+}
 
 TransferCommands::~TransferCommands() = default;
 
@@ -52,14 +56,14 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     CommandGuard guard(kGuard);
     if (guard.busy())
         return;
-    const ProgramContext& g = globals();
-    const Options& o = options();
+    const ProgramContext& g = context_;
+    const Options& o = options_;
     DriveCheckFlags flags = host_.checkFlags();
 
     // A failed connection is reported before anything else: an earlier special-setup mark
     // must not swallow it.
     if (!link_.ConnectDrive()) {
-        ShowMsg(3, BoxIcon::Warning, BoxButtons::Ok);
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
         host_.focusTableGrid();
         return;
     }
@@ -67,24 +71,25 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     if (link_.specialSetup)
         return;
 
-    TransferGo = 1;
-    ResultWindow result(host_.ownerWindow());
+    job_ = TransferJob();
+    job_.go = true;
+    ResultWindow result(context_, options_, job_, links_, host_.ownerWindow());
     std::uint32_t mode = kModeImport;
     if (command == DriveCommand::Import) {
         WriteAccessValue(link_, driveAccessValueText());
-        LastParaIndex = g.ParaCountAll;
+        job_.lastParaIndex = g.ParaCountAll;
     } else {
         mode = command == DriveCommand::Export ? kModeExport : kModeComparison;
         if (o.SUMode.checked()) {
             WriteAccessValue(link_, driveAccessValueText());
-            LastParaIndex = g.ParaCountAll;
+            job_.lastParaIndex = g.ParaCountAll;
         } else {
             // Without maintenance mode the maintenance parameters are left out.
             WriteAccessValue(link_, QStringLiteral("0"));
-            LastParaIndex = g.ParaCountNormal;
+            job_.lastParaIndex = g.ParaCountNormal;
         }
     }
-    TransferMode = mode;
+    job_.mode = mode;
     if (mode != kModeComparison)
         flags.ComCancel = false;
 
@@ -106,16 +111,16 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     engine.setResult(nullptr);
     engine.saveResult = nullptr;
 
-    if (TransferActive) {
+    if (job_.active) {
         const bool wanted = mode == kModeComparison ? o.CompResult.checked() || o.ParaResult.checked()
                                                     : o.ParaResult.checked();
-        if (TransferGo == 1 && wanted)
+        if (job_.go && wanted)
             host_.showModal(result);
         // A comparison changes no value: the table (and its undo steps) stays as it is.
         if (mode != kModeComparison)
             host_.refreshTable();
     }
-    TransferActive = 0;
+    job_.active = false;
     host_.focusTableGrid();
 }
 

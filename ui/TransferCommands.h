@@ -6,12 +6,16 @@
 // comes through TransferHost.
 #include "link/DriveChecks.h"
 #include "link/LinkView.h"
+#include "link/TransferEngine.h"
+#include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"
 
 #include <functional>
 #include <memory>
 
 class CommLink;
+class Options;
+struct ProgramContext;
 class QDialog;
 class QWidget;
 class TransferWindow;
@@ -64,8 +68,10 @@ private:
 
 class TransferCommands {
 public:
-    // The checks are the program's one DriveChecks (the main window's activation uses it too).
-    TransferCommands(CommLink& link, TransferHost& host, DriveChecks& checks);
+    // The checks are the program's one DriveChecks (the main window's activation uses it too);
+    // links are the main window's for the transfer and result windows. Nothing is owned.
+    TransferCommands(ProgramContext& context, const Options& options, CommLink& link, TransferHost& host,
+                     DriveChecks& checks, const MainWindowLinks& links);
     ~TransferCommands();
 
     void importAll();      // Parameter Import
@@ -80,13 +86,20 @@ public:
 
     // The transfer window, made once and kept.
     TransferWindow& workBar() { return *workBar_; }
+    // The whole-table job of the command in progress (or the last one).
+    TransferJob& job() { return job_; }
+    const TransferJob& job() const { return job_; }
 
 private:
     void runWholeTable(DriveCommand command);
     void runSelected(DriveCommand command);
 
+    ProgramContext& context_;
+    const Options& options_;
     CommLink& link_;
     TransferHost& host_;
     DriveChecks& checks_;
+    const MainWindowLinks& links_;
+    TransferJob job_;
     std::unique_ptr<TransferWindow> workBar_;
 };

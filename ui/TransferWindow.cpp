@@ -13,7 +13,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TransferWindow::TransferWindow(CommLink& link, QWidget* parent) : QDialog(parent), engine_(link) {
+TransferWindow::TransferWindow(ProgramContext& context, const Options& options, CommLink& link,
+                               const MainWindowLinks& links, QWidget* parent)
+    : QDialog(parent), engine_(context, options, link), links_(links) {
     setModal(true);
     engine_.setView(this);
     auto* top = new QVBoxLayout(this);
@@ -63,7 +65,7 @@ void TransferWindow::showEvent(QShowEvent* e) {
     okButton->setText(engine_.OkText);
     numberCaption->hide();
     numberLabel->hide();
-    if (QWidget* main = mainWindowLinks().window) {
+    if (QWidget* main = links_.window) {
         const QRect f = main->frameGeometry();
         move(f.left() + (f.width() - frameGeometry().width()) / 2, y());
     }
@@ -71,8 +73,8 @@ void TransferWindow::showEvent(QShowEvent* e) {
 }
 
 void TransferWindow::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::ActivationChange && isActiveWindow() && mainWindowLinks().clearParaTableAct)
-        mainWindowLinks().clearParaTableAct();
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && links_.clearParaTableAct)
+        links_.clearParaTableAct();
     QDialog::changeEvent(e);
 }
 

@@ -2,6 +2,7 @@
 // The modal window that carries a transfer job: its texts, progress bar and the Start,
 // Cancel and OK buttons.
 #include "link/TransferEngine.h"
+#include "ui/ResultWindow.h"
 
 #include <QDialog>
 
@@ -12,7 +13,9 @@ class QPushButton;
 class TransferWindow : public QDialog, public WorkView {
     Q_OBJECT
 public:
-    explicit TransferWindow(CommLink& link, QWidget* parent = nullptr);
+    // links: the main window's, for the placement and the activation flag (not owned).
+    TransferWindow(ProgramContext& context, const Options& options, CommLink& link,
+                   const MainWindowLinks& links, QWidget* parent = nullptr);
 
     TransferEngine& engine() { return engine_; }
 
@@ -52,5 +55,6 @@ protected:
 
 private:
     TransferEngine engine_;
+    const MainWindowLinks& links_;
     bool closeRequested_ = false;
 };

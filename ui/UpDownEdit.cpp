@@ -82,13 +82,13 @@ void UpDownEdit::setPosition(int p) {
 }
 
 void UpDownEdit::setMessages(const QString& notANumber, const QString& outOfRange, const QString& caption) {
-    messages_ = [=](int n) {
-        switch (n) {
-        case 0:
+    messages_ = [=](MsgId id) {
+        switch (id) {
+        case MsgId::Caption:
             return caption;
-        case 41:
+        case MsgId::OutOfRange:
             return outOfRange;
-        case 67:
+        case MsgId::DataIncorrect:
             return notANumber;
         default:
             return QString();
@@ -96,8 +96,8 @@ void UpDownEdit::setMessages(const QString& notANumber, const QString& outOfRang
     };
 }
 
-QString UpDownEdit::message(int n) const {
-    return messages_ ? messages_(n) : QString();
+QString UpDownEdit::message(MsgId id) const {
+    return messages_ ? messages_(id) : QString();
 }
 
 bool UpDownEdit::parseNumber(const QString& text, double& value) {
@@ -125,7 +125,8 @@ bool UpDownEdit::validate() {
     double typed = 0;
     if (!parseNumber(text(), typed)) {
         takeFocusBack();
-        Prompter::instance().message(message(67), message(0), BoxIcon::Error, BoxButtons::Ok, this);
+        Prompter::instance().message(message(MsgId::DataIncorrect), message(MsgId::Caption), BoxIcon::Error,
+                                     BoxButtons::Ok, this);
         return false;
     }
     double value = typed * scaleOf(decimals_);
@@ -134,7 +135,8 @@ bool UpDownEdit::validate() {
     // The range is inclusive and tested before the fraction goes: 63.6 is above 63.
     if (value < min_ || value > max_) {
         takeFocusBack();
-        Prompter::instance().message(message(41), message(0), BoxIcon::Error, BoxButtons::Ok, this);
+        Prompter::instance().message(message(MsgId::OutOfRange), message(MsgId::Caption), BoxIcon::Error,
+                                     BoxButtons::Ok, this);
         setPosition(value < min_ ? min_ : max_);
         return false;
     }

@@ -5,11 +5,13 @@
 //
 // Typed text is checked by validate(), which also runs when the user moves to another
 // control (Tab, a click, a shortcut; a focus move made by code does not count) and when
-// Enter is typed: empty or not a number shows message 67; a
-// number outside the inclusive range (compared before rounding) shows message 41 and puts
+// Enter is typed: empty or not a number shows MsgId::DataIncorrect; a
+// number outside the inclusive range (compared before rounding) shows MsgId::OutOfRange and puts
 // the nearest bound in; both give the focus back to the field. An accepted number becomes
 // the position (rounded half away from zero, or cut toward zero) and the text shows it.
 // An owner whose own model checks the text installs that check with setCheck().
+#include "core/Messages.h"
+
 #include <QLineEdit>
 #include <functional>
 
@@ -46,8 +48,9 @@ public:
     void setPosition(int p);
     QString format(int p) const;
 
-    // Texts of the boxes: message n of the language file (67, 41; message 0 is the caption).
-    void setMessageSource(std::function<QString(int)> messages) { messages_ = std::move(messages); }
+    // Texts of the boxes: the messages of the language file (DataIncorrect, OutOfRange; the
+    // caption is MsgId::Caption).
+    void setMessageSource(std::function<QString(MsgId)> messages) { messages_ = std::move(messages); }
     void setMessages(const QString& notANumber, const QString& outOfRange, const QString& caption);
 
     // Checks the text as described above; false when it was refused.
@@ -84,7 +87,7 @@ protected:
 private:
     bool runCheck();
     void layoutButtons();
-    QString message(int n) const;
+    QString message(MsgId id) const;
 
     QToolButton* up_;
     QToolButton* down_;
@@ -98,6 +101,6 @@ private:
     int position_ = 0;
     bool checkOnLeave_ = true;
     bool checkPending_ = false;
-    std::function<QString(int)> messages_;
+    std::function<QString(MsgId)> messages_;
     std::function<bool()> check_;
 };

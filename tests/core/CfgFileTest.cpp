@@ -58,8 +58,8 @@ class CfgFileTest : public ParaFileFixture {
 protected:
     void SetUp() override {
         ParaFileFixture::SetUp();
-        globals().DriveCpuVersion = "V105";
-        globals().CatalogueIniPath = path("Inverter.ini");
+        context.DriveCpuVersion = "V105";
+        context.CatalogueIniPath = path("Inverter.ini");
         writeFile("Inverter.ini", "[Type]\nQX100=65\n[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\nTyp_2=QX200\n"
                                   "[QX100]\n-4037=6\n-4075=7\n");
         // Defaults unlike the example's values, so that each value read shows.
@@ -68,7 +68,7 @@ protected:
     ReadOutcome readLines(const QStringList& lines) {
         cnum.clear();
         val.clear();
-        return ReadConfigurationXml(lines, cnum, val, catalogueNames());
+        return ReadConfigurationXml(context, lines, cnum, val, catalogueNames(context));
     }
     QStringList cnum, val;
 };
@@ -169,8 +169,8 @@ TEST(CfgChecksum, LinesEndedByCrLfMayBeCoveredEitherWay) {
 }
 
 TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
-    globals().DriveTypeCode = "Not_Support_Type";
-    EXPECT_FALSE(WriteConfigurationXml(path("x.cfg")));
+    context.DriveTypeCode = "Not_Support_Type";
+    EXPECT_FALSE(WriteConfigurationXml(context, path("x.cfg")));
     EXPECT_FALSE(QFile::exists(path("x.cfg")));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "M67");
@@ -178,7 +178,7 @@ TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
 
 TEST_F(CfgFileTest, WriterWarnsOnceAboutParametersItLeftOut) {
     setValue("0001", "-1");
-    EXPECT_TRUE(WriteConfigurationXml(path("x.cfg")));
+    EXPECT_TRUE(WriteConfigurationXml(context, path("x.cfg")));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.endsWith("\n0001"));
 }
@@ -217,8 +217,8 @@ TEST_F(CfgFileTest, FirstRecordOfANumberWins) {
 TEST_F(CfgFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
     QStringList lines = kExampleLines;
     lines[7] = "FB070041FB050007FB720000FE080069";
-    globals().CapPara = QStringList{"0001"};
-    globals().CapParaR = QStringList{"a012"};
+    context.CapPara = QStringList{"0001"};
+    context.CapParaR = QStringList{"a012"};
     setValue("0000", "55");
     prompter.answer(BoxAnswer::Cancel);
     EXPECT_EQ(readLines(lines).result, ReadResult::Refused);
@@ -288,8 +288,8 @@ TEST_F(CfgFileTest, RoundTripKeepsEveryValueOfTheThreeRanges) {
     normalMarkers();
     setValue("0099", "1"); // the value that tells the drive type apart
     const QStringList written = values();
-    ASSERT_TRUE(WriteConfigurationXml(path("big.cfg")));
-    ParaFile::resetValuesToDefaults();
+    ASSERT_TRUE(WriteConfigurationXml(context, path("big.cfg")));
+    ParaFile::resetValuesToDefaults(context);
     QStringList lines;
     ASSERT_TRUE(TextFile::readLines(path("big.cfg"), lines));
     ASSERT_EQ(readLines(lines).result, ReadResult::Loaded);

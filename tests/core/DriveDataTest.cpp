@@ -5,6 +5,7 @@
 #include "core/ValueRules.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
+#include "support/TestProgram.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -31,13 +32,9 @@ const QByteArray kTypeFile = "0000,0,3,Mode,A00,,2,0,0,3,0,0,,,,0\r\n"
 class DriveDataTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetGlobals();
         ASSERT_TRUE(tmp.isValid());
-        ProgramContext& g = globals();
-        g.Parameters = &store;
-        for (int n = 0; n < 110; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
-        g.MsgCaption = "msg0";
+        ProgramContext& g = context;
+        program.setMessages("msg", 110);
         g.TypeFolder = tmp.filePath("QX100");
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + "/Info.ini";
@@ -50,9 +47,7 @@ protected:
         typeFile(kTypeFile);
         capFile("0001,600\n");
     }
-    void TearDown() override { resetGlobals(); }
-
-    QString typeFolder() const { return globals().TypeFolder; }
+    QString typeFolder() const { return context.TypeFolder; }
     void info(const QByteArray& text) { writeFile(typeFolder() + "/Info.ini", text); }
     void typeFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100(Eng).inv", text); }
     void capFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100-4075.cap", text); }
@@ -62,11 +57,13 @@ protected:
     QString value(int col, const char* comNo) const {
         return store.UPara.cell(col, store.indexOfComNo(comNo) + 1);
     }
-    bool loadAll() { return LoadTypeTable() && LoadCapacityTable() && InitValueTable(); }
+    bool loadAll() { return LoadTypeTable(context) && LoadCapacityTable(context) && InitValueTable(context); }
 
     QTemporaryDir tmp;
     ScriptedPrompter prompter;
-    ParameterStore store;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    ParameterStore& store = program.store;
 };
 
 } // namespace
@@ -103,8 +100,8 @@ TEST(SplitCsvLine, MultiByteCharactersStayWhole) {
 }
 
 TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
-    ASSERT_TRUE(LoadTypeTable());
-    const ProgramContext& g = globals();
+    ASSERT_TRUE(LoadTypeTable(context));
+    const ProgramContext& g = context;
     EXPECT_EQ(g.ParaCountAll, 4);
     EXPECT_EQ(g.ParaCountNormal, 3);
     EXPECT_EQ(store.ComNoList(), "0000,0001,A000,0002,F000,");
@@ -120,7 +117,7 @@ TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
     EXPECT_TRUE(prompter.boxes().empty());
 
     info("[Setup]\nDisp=F0\n");
-    ASSERT_TRUE(LoadTypeTable());
+    ASSERT_TRUE(LoadTypeTable(context));
     EXPECT_EQ(g.ParaCountNormal, 4) << "numbers beginning with the Disp prefix are ordinary too";
 }
 
@@ -129,8 +126,8 @@ TEST_F(DriveDataTest, ShortLineEndsTheTable) {
              "0001,0,500,Base,A01,Hz,2,0,0,4000,0,300,#.#,10,,0,1\n"
              "\n"
              "A000,0,0,Memo,B00,,2,0,0,9,0,0,#,1,RAM,1\n");
-    ASSERT_TRUE(LoadTypeTable());
-    EXPECT_EQ(globals().ParaCountAll, 1);
+    ASSERT_TRUE(LoadTypeTable(context));
+    EXPECT_EQ(context.ParaCountAll, 1);
     EXPECT_EQ(store.ComNoList(), "0000,0001,");
     EXPECT_EQ(store.indexOfComNo("A000"), -1);
 }
@@ -144,7 +141,7 @@ TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
     capFile("F101,9\n");
     info("[Setup]\nDisp=0*\n");
     ASSERT_TRUE(loadAll());
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     EXPECT_EQ(g.ParaCountAll, 1);
     EXPECT_EQ(g.ParaCountNormal, 0);
     EXPECT_EQ(store.ParaDat.rowCount(), 3);
@@ -160,7 +157,7 @@ TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
 
 TEST_F(DriveDataTest, CapacityAndWorkingValues) {
     ASSERT_TRUE(loadAll());
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     EXPECT_EQ(cell(PD_Default, "0001"), "600");
     EXPECT_EQ(g.CapPara, QStringList({"0001"}));
     EXPECT_TRUE(g.CapParaR.isEmpty());
@@ -183,9 +180,9 @@ TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines) {
             "0001,x,700\n"
             "\n"
             "0000,1\n");
-    ASSERT_TRUE(LoadTypeTable());
-    ASSERT_TRUE(LoadCapacityTable());
-    const ProgramContext& g = globals();
+    ASSERT_TRUE(LoadTypeTable(context));
+    ASSERT_TRUE(LoadCapacityTable(context));
+    const ProgramContext& g = context;
     EXPECT_EQ(g.CapPara, QStringList({"0002", "9999", "0001"}));
     EXPECT_EQ(g.CapParaR, QStringList({"0002"}));
     EXPECT_EQ(cell(PD_Default, "0001"), "700") << "the last field is the value";
@@ -218,25 +215,25 @@ TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad) {
     prompter.clear();
     typeFile("0000,0,1,Fine,A00,,2,0,0,9,0,0,,,,0\n"
              "0001,x,1,Bad,A01,,2,0,0,9,0,0,,,,0\n");
-    ASSERT_TRUE(LoadTypeTable());
-    ASSERT_TRUE(LoadCapacityTable());
-    EXPECT_FALSE(InitValueTable());
+    ASSERT_TRUE(LoadTypeTable(context));
+    ASSERT_TRUE(LoadCapacityTable(context));
+    EXPECT_FALSE(InitValueTable(context));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "msg67");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
-    EXPECT_FALSE(globals().StartupAbort) << "the caller shows the start-up form again";
+    EXPECT_FALSE(context.StartupAbort) << "the caller shows the start-up form again";
 }
 
 TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart) {
     QFile::remove(typeFolder() + "/QX100(Eng).inv");
     prompter.answerFile("");
-    EXPECT_FALSE(LoadTypeTable());
+    EXPECT_FALSE(LoadTypeTable(context));
     EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
     EXPECT_EQ(prompter.fileFilters().size(), 1);
-    EXPECT_TRUE(globals().StartupAbort);
-    EXPECT_EQ(globals().ParaCountAll, -1);
-    EXPECT_FALSE(LoadCapacityTable()) << "later loaders do nothing";
-    EXPECT_FALSE(InitValueTable());
+    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_EQ(context.ParaCountAll, -1);
+    EXPECT_FALSE(LoadCapacityTable(context)) << "later loaders do nothing";
+    EXPECT_FALSE(InitValueTable(context));
 }
 
 TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
@@ -245,8 +242,8 @@ TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
     writeFile(other + "/QX200(Eng).inv", kTypeFile);
     writeFile(other + "/info.ini", "[Info]\nType=QX200\nCpu=V710\n[Setup]\nDisp=F0\n");
     prompter.answerFile(other + "/QX200(Eng).inv");
-    ASSERT_TRUE(LoadTypeTable());
-    const ProgramContext& g = globals();
+    ASSERT_TRUE(LoadTypeTable(context));
+    const ProgramContext& g = context;
     EXPECT_EQ(prompter.texts(), QStringList({"msg6"}));
     EXPECT_EQ(g.TypeFolder, other);
     EXPECT_EQ(g.TypeFile, "QX200(Eng).inv");
@@ -262,28 +259,28 @@ TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart) {
     QFile::remove(typeFolder() + "/QX100(Eng).inv");
     writeFile(tmp.filePath("empty(Eng).inv"), "");
     prompter.answerFile(tmp.filePath("empty(Eng).inv"));
-    EXPECT_FALSE(LoadTypeTable());
+    EXPECT_FALSE(LoadTypeTable(context));
     EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
-    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_TRUE(context.StartupAbort);
 }
 
 TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
-    ASSERT_TRUE(LoadTypeTable());
+    ASSERT_TRUE(LoadTypeTable(context));
     QFile::remove(typeFolder() + "/QX100-4075.cap");
     writeFile(tmp.filePath("caps/QX200-4037.cap"), "0001,1\n");
     writeFile(tmp.filePath("caps/QX100-4075.cap"), "0001,650\n");
-    ProgramContext& g = globals();
+    ProgramContext& g = context;
     g.DriveFormName = "-9999";
 
     prompter.answerFile(tmp.filePath("caps/QX200-4037.cap"));
-    EXPECT_FALSE(LoadCapacityTable());
+    EXPECT_FALSE(LoadCapacityTable(context));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg9"}));
     EXPECT_TRUE(g.StartupAbort);
 
     g.StartupAbort = false;
     prompter.clear();
     prompter.answerFile(tmp.filePath("caps/QX100-4075.cap"));
-    ASSERT_TRUE(LoadCapacityTable());
+    ASSERT_TRUE(LoadCapacityTable(context));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7"}));
     EXPECT_EQ(g.DriveFormName, "-4075");
     EXPECT_EQ(g.CapacityFile, "QX100-4075.cap");
@@ -295,7 +292,7 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     prompter.clear();
     QFile::remove(tmp.filePath("caps/QX100-4075.cap"));
     prompter.answerFile("");
-    EXPECT_FALSE(LoadCapacityTable());
+    EXPECT_FALSE(LoadCapacityTable(context));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
 }
 
@@ -320,19 +317,19 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(loadAll()) << c.name; // a good table first: nothing of it may survive
-        globals().StartupAbort = false;
+        context.StartupAbort = false;
         prompter.clear();
         typeFile(c.text);
         prompter.answerFile("");
-        EXPECT_FALSE(LoadTypeTable()) << c.name;
+        EXPECT_FALSE(LoadTypeTable(context)) << c.name;
         if (!c.boxes.isEmpty()) {
             EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         }
-        EXPECT_TRUE(globals().StartupAbort) << c.name;
-        EXPECT_EQ(globals().ParaCountAll, -1) << c.name;
+        EXPECT_TRUE(context.StartupAbort) << c.name;
+        EXPECT_EQ(context.ParaCountAll, -1) << c.name;
         EXPECT_EQ(store.ComNoList(), "") << c.name;
         EXPECT_EQ(store.indexOfComNo("0000"), -1) << c.name;
-        globals().StartupAbort = false;
+        context.StartupAbort = false;
         typeFile(kTypeFile);
     }
 }
@@ -351,7 +348,7 @@ TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
         info(c.text);
         prompter.clear();
         ASSERT_TRUE(loadAll()) << c.name;
-        const ProgramContext& g = globals();
+        const ProgramContext& g = context;
         EXPECT_EQ(g.ParaCountAll, 4) << c.name;
         EXPECT_EQ(g.ParaCountNormal, 3) << c.name << ": only numbers beginning with 0 are ordinary";
         EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "") << c.name;
@@ -359,16 +356,16 @@ TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
     }
     QFile::remove(typeFolder() + "/Info.ini");
     ASSERT_TRUE(loadAll());
-    EXPECT_EQ(globals().ParaCountNormal, 3);
-    EXPECT_TRUE(globals().ListBuff.isEmpty());
+    EXPECT_EQ(context.ParaCountNormal, 3);
+    EXPECT_TRUE(context.ListBuff.isEmpty());
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
 TEST_F(DriveDataTest, EmptyCapacityFileIsTreatedAsMissing) {
     capFile("");
     prompter.answerFile("");
-    ASSERT_TRUE(LoadTypeTable());
-    EXPECT_FALSE(LoadCapacityTable());
+    ASSERT_TRUE(LoadTypeTable(context));
+    EXPECT_FALSE(LoadCapacityTable(context));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
 }
 
@@ -379,8 +376,8 @@ TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded) {
     typeFile(text);
     capFile("0000,1\n");
     ASSERT_TRUE(loadAll());
-    EXPECT_EQ(globals().ParaCountAll, 1999);
-    EXPECT_EQ(globals().ParaCountNormal, 1999);
+    EXPECT_EQ(context.ParaCountAll, 1999);
+    EXPECT_EQ(context.ParaCountNormal, 1999);
     EXPECT_EQ(store.indexOfComNo("07CF"), 1999);
     EXPECT_EQ(store.indexOfComNo("07D0"), -1);
     EXPECT_EQ(store.UPara.rowCount(), 2001);
@@ -397,10 +394,9 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
         QDirIterator caps(inv.absolutePath(), {type + "-*.cap"}, QDir::Files);
         while (caps.hasNext()) {
             const QFileInfo cap(caps.next());
-            resetGlobals();
             ParameterStore shipped;
             shipped.Messages = store.Messages;
-            ProgramContext& g = globals();
+            ProgramContext g;
             g.Parameters = &shipped;
             g.TypeFolder = inv.absolutePath();
             g.CapacityFolder = cap.absolutePath();
@@ -410,7 +406,7 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
             g.LanguageSuffix = suffix;
             prompter.clear();
             const QString what = inv.fileName() + " " + cap.fileName();
-            EXPECT_TRUE(LoadTypeTable() && LoadCapacityTable() && InitValueTable()) << qPrintable(what);
+            EXPECT_TRUE(LoadTypeTable(g) && LoadCapacityTable(g) && InitValueTable(g)) << qPrintable(what);
             EXPECT_GE(g.ParaCountAll, 0) << qPrintable(what);
             EXPECT_LE(g.ParaCountNormal, g.ParaCountAll) << qPrintable(what);
             EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(what);

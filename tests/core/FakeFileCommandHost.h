@@ -8,12 +8,13 @@
 
 class FakeMain : public FileCommandHost {
 public:
+    explicit FakeMain(const ProgramContext& context) : context_(context) {}
     bool saveEnabled() const override { return save; }
     void setSaveEnabled(bool on) override { save = on; }
     void setCaption(const QString& c) override { caption = c; }
     QString commentText() const override { return comment; }
     void setCommentText(const QString& t) override { comment = t; }
-    bool blindViewOn() const override { return globals().BlindActive; }
+    bool blindViewOn() const override { return context_.BlindActive; }
     void refreshTable() override { events << "refresh"; }
     void focusTableGrid() override { events << "focus"; }
     QList<QStringList> tableRows() const override { return rows; }
@@ -36,4 +37,7 @@ public:
     QStringList events;
     QList<QStringList> rows{{"Title", "No.", "Name", "Value", "Low", "High", "Unit", "Change"}};
     std::function<void()> startup;
+
+private:
+    const ProgramContext& context_;
 };

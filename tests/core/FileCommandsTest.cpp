@@ -28,8 +28,8 @@ protected:
         prompter.answerFile(path(name));
         commands.openParameterFile();
     }
-    FakeMain main;
-    FileCommands commands{main};
+    FakeMain main{context};
+    FileCommands commands{context, options, main};
 };
 
 TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment) {
@@ -42,8 +42,8 @@ TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment) {
     EXPECT_TRUE(main.save);
     EXPECT_EQ(main.comment, "pump 3");
     EXPECT_FALSE(commands.CommentsChk);
-    EXPECT_EQ(globals().OpenedFileName, "x.kvr");
-    EXPECT_EQ(globals().OpenedFileFolder, dir.path());
+    EXPECT_EQ(context.OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.OpenedFileFolder, dir.path());
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
     EXPECT_EQ(prompter.fileFilters().value(0), "Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*");
 }
@@ -62,16 +62,16 @@ TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder) {
     QDir(dir.path()).mkdir("other");
     writeFile("other/y.kvr", kvr("QX200", {"0000,9"}));
     writeFile("other/z.txt", "hello\r\n");
-    globals().OpenedFileName = "x.kvr";
-    globals().OpenedFileFolder = dir.path();
+    context.OpenedFileName = "x.kvr";
+    context.OpenedFileFolder = dir.path();
     const QString caption = main.caption;
     open("other/y.kvr");
     open("other/z.txt");
     open("other/missing.kvr");
     EXPECT_EQ(prompter.texts(), (QStringList{"M9\nQX200-4037 (V110) M86", "M67",
                                              "Cannot open file " + path("other/missing.kvr") + "."}));
-    EXPECT_EQ(globals().LoadPath, path("other"));
-    EXPECT_EQ(globals().OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.LoadPath, path("other"));
+    EXPECT_EQ(context.OpenedFileName, "x.kvr");
     EXPECT_EQ(main.caption, caption);
     EXPECT_FALSE(main.save);
     EXPECT_TRUE(main.events.isEmpty());
@@ -80,11 +80,11 @@ TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder) {
 
 TEST_F(FileCommandsTest, StoppedReadRebuildsTheTableButKeepsTheOpenedFile) {
     writeFile("x.kvr", kvr("QX100", {"0000,9", "0001,bad"}));
-    globals().OpenedFileName = "prev.kvr";
+    context.OpenedFileName = "prev.kvr";
     open("x.kvr");
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(main.events, QStringList{"refresh"});
-    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
+    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
     EXPECT_FALSE(main.save);
 }
 
@@ -100,7 +100,7 @@ TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     // A parameter file first, which becomes the opened file.
     prompter.answerFile(path("set.kvr"), 1);
     commands.saveParameterFileAs();
-    EXPECT_EQ(globals().OpenedFileName, "set.kvr");
+    EXPECT_EQ(context.OpenedFileName, "set.kvr");
     EXPECT_TRUE(main.save);
     const QString caption = main.caption;
     EXPECT_EQ(caption, "KVR260X QX100-4037 (CPU Ver.V110) M1set.kvr");
@@ -108,7 +108,7 @@ TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     prompter.answerFile(path("abc"), 2);
     commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("abc.csv").startsWith("Title,No.,"));
-    EXPECT_EQ(globals().CurrentFileName, "abc.csv");
+    EXPECT_EQ(context.CurrentFileName, "abc.csv");
     EXPECT_EQ(main.caption, caption);
 
     prompter.answerFile(path("x.txt"), 1);
@@ -118,7 +118,7 @@ TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     prompter.answerFile(path("y.CSV"), 1);
     commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("y.CSV").startsWith("Title,"));
-    EXPECT_EQ(globals().OpenedFileName, "x.txt.kvr");
+    EXPECT_EQ(context.OpenedFileName, "x.txt.kvr");
 
     // Save writes the opened parameter file, not the last CSV table.
     QFile::remove(path("x.txt.kvr"));
@@ -140,7 +140,7 @@ TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile) {
     prompter.answer(BoxAnswer::No);
     commands.saveParameterFileAs();
     EXPECT_EQ(readFile("keep.kvr"), "precious");
-    EXPECT_TRUE(globals().OpenedFileName.isEmpty());
+    EXPECT_TRUE(context.OpenedFileName.isEmpty());
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNo);
 
@@ -161,17 +161,17 @@ TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile) {
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + path("plain/new.kvr") + ".");
     EXPECT_EQ(main.caption, caption);
-    EXPECT_EQ(globals().OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.OpenedFileName, "x.kvr");
     EXPECT_TRUE(main.save);
     EXPECT_EQ(readFile("x.kvr"), before);
 }
 
 TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
-    globals().InfoIniPath = path("Info.ini");
+    context.InfoIniPath = path("Info.ini");
     writeFile("Info.ini", "[Setup]\nMLD_flt=1\n");
     commands.updateFilters();
-    globals().OpenedFileName = "a.cfg";
-    globals().OpenedFileFolder = dir.path();
+    context.OpenedFileName = "a.cfg";
+    context.OpenedFileFolder = dir.path();
     main.save = true;
 
     prompter.answerFile(QString());
@@ -181,7 +181,7 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
     prompter.answerFile(path("b.kvr"));
     commands.saveParameterFile();
     EXPECT_TRUE(readFile("b.kvr").startsWith("###"));
-    EXPECT_EQ(globals().OpenedFileName, "b.kvr");
+    EXPECT_EQ(context.OpenedFileName, "b.kvr");
     const auto& d = prompter.fileDialogRecords();
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].filterIndex, 3);
@@ -189,14 +189,14 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
 }
 
 TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
-    globals().CatalogueIniPath = path("Inverter.ini");
+    context.CatalogueIniPath = path("Inverter.ini");
     writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
-    globals().DriveCpuVersion = "V105";
-    commands.setCfgNames(CfgFile::catalogueNames());
+    context.DriveCpuVersion = "V105";
+    commands.setCfgNames(CfgFile::catalogueNames(context));
     setValue("0001", "700");
     prompter.answerFile(path("set.cfg"), 1);
     commands.saveParameterFileAs();
-    EXPECT_EQ(globals().OpenedFileName, "set.cfg");
+    EXPECT_EQ(context.OpenedFileName, "set.cfg");
 
     setValue("0001", "1");
     open("set.cfg");
@@ -222,14 +222,14 @@ class FileCommandsDamagedTest : public FileCommandsTest,
 TEST_P(FileCommandsDamagedTest, RefusedWithAShortBoxAndTheTableAsItWas) {
     const DamagedFileCase& c = GetParam();
     writeFile("x.kvr", c.damage(kvr("QX100", {"0000,9", "0001,601"})));
-    globals().OpenedFileName = "prev.kvr";
+    context.OpenedFileName = "prev.kvr";
     open("x.kvr");
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, c.box + "\n" + path("x.kvr"));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(value("0000"), "3");
     EXPECT_EQ(value("0001"), "600");
-    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
+    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
     EXPECT_TRUE(main.events.isEmpty());
 }
 
@@ -273,7 +273,7 @@ TEST_F(FileCommandsTest, ValuesOutsideTheirLimitsAreListedAndMarkedAfterLoading)
     EXPECT_EQ(cell("0000", UP_ChangeIndex), "1");
     EXPECT_EQ(cell("0002", UP_ChangeIndex), "1");
     EXPECT_EQ(value("0000"), "401"); // shown as read, for the user to decide
-    EXPECT_EQ(globals().OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.OpenedFileName, "x.kvr");
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
 
     // A stop part-way still lists what was read before it.
@@ -288,17 +288,17 @@ class FileCommandsCfgTest : public FileCommandsTest {
 protected:
     void SetUp() override {
         FileCommandsTest::SetUp();
-        globals().CatalogueIniPath = path("Inverter.ini");
+        context.CatalogueIniPath = path("Inverter.ini");
         writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
-        globals().DriveCpuVersion = "V105";
-        commands.setCfgNames(CfgFile::catalogueNames());
+        context.DriveCpuVersion = "V105";
+        commands.setCfgNames(CfgFile::catalogueNames(context));
         setParams({{"0000", "3", "0", "0", "400"}, {"0001", "600", "0", "0", "1000"}});
         setValue("0000", "7");
         setValue("0001", "700");
-        EXPECT_TRUE(CfgFile::WriteConfigurationXml(path("set.cfg")));
+        EXPECT_TRUE(CfgFile::WriteConfigurationXml(context, path("set.cfg")));
         good = readFile("set.cfg");
-        ParaFile::resetValuesToDefaults();
-        globals().OpenedFileName = "prev.kvr";
+        ParaFile::resetValuesToDefaults(context);
+        context.OpenedFileName = "prev.kvr";
     }
     // The file with one byte of a record's value changed: "0001" = 0x2bc (700) becomes 0x1bc (444).
     QByteArray flipped() const {
@@ -321,14 +321,14 @@ TEST_F(FileCommandsCfgTest, ChecksumMismatchAsksNamingTheFileAndNoLeavesTheTable
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNoDefaultNo);
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(values(), (QStringList{"3", "600"}));
-    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
+    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
     EXPECT_EQ(main.caption, caption);
     EXPECT_TRUE(main.events.isEmpty());
 
     prompter.answer(BoxAnswer::Yes);
     open("bad.cfg");
     EXPECT_EQ(values(), (QStringList{"7", "444"}));
-    EXPECT_EQ(globals().OpenedFileName, "bad.cfg");
+    EXPECT_EQ(context.OpenedFileName, "bad.cfg");
 }
 
 TEST_F(FileCommandsCfgTest, FileCutShortAsksAndAnIntactOneDoesNot) {
@@ -368,9 +368,9 @@ protected:
         o.parameterCount = 120;
         QString error;
         ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), o, &generated, &error)) << error.toStdString();
-        globals().SettingsIniPath = path("KVR260X.ini");
+        context.SettingsIniPath = path("KVR260X.ini");
         main.startup = [this] {
-            ProgramContext& g = globals();
+            ProgramContext& g = context;
             g.DriveTypeName = "QX300";
             g.DriveFormName = "-4037";
             g.DriveCpuVersion = "V110";
@@ -378,12 +378,12 @@ protected:
             g.TypeFolder = g.CapacityFolder = generated.typeFolder;
             g.InfoIniPath = generated.infoIniPath;
         };
-        globals().BlindActive = true;
-        globals().BlindCount = 3;
+        context.BlindActive = true;
+        context.BlindCount = 3;
         commands.CommentsChk = true;
         commands.CommentsBuff = "from the start";
         main.save = true;
-        options().MainteClear.setChecked(false);
+        options.MainteClear.setChecked(false);
     }
     DriveTypeGenerator::Result generated;
 };
@@ -394,9 +394,9 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
         info.writeBool("Setup", "MLD_flt", true);
         ASSERT_TRUE(info.flush());
     }
-    options().StartInv.setChecked(false);
+    options.StartInv.setChecked(false);
     commands.newParameterSet();
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
     EXPECT_FALSE(g.BlindActive);
@@ -409,28 +409,28 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
               (QStringList{"port", "startup", "comms", "drvchk", "refresh", "monitor", "table", "quick"}));
     EXPECT_EQ(commands.openFilter().split('|').size(), 6);
     EXPECT_EQ(commands.saveFilter().split('|').value(5), "*.cfg");
-    options().StartInv.setChecked(true);
+    options.StartInv.setChecked(true);
 }
 
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     store->MainteFlag = true;
     commands.newParameterSet();
-    EXPECT_EQ(globals().RowsInUse, globals().ParaCountAll);
+    EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
     EXPECT_TRUE(store->MainteFlag);
 
-    options().MainteClear.setChecked(true);
-    options().setMastersTabVisible(true);
+    options.MainteClear.setChecked(true);
+    options.setMastersTabVisible(true);
     commands.newParameterSet();
     EXPECT_FALSE(store->MainteFlag);
-    EXPECT_FALSE(options().mastersTabVisible());
-    EXPECT_FALSE(options().DispBuffer.checked());
-    EXPECT_EQ(globals().RowsInUse, globals().ParaCountNormal);
-    options().MainteClear.setChecked(false);
+    EXPECT_FALSE(options.mastersTabVisible());
+    EXPECT_FALSE(options.DispBuffer.checked());
+    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
+    options.MainteClear.setChecked(false);
 }
 
 TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsTheFolders) {
-    main.startup = [] { globals().StartupAbort = true; };
-    globals().LoadPath = "/data/sets";
+    main.startup = [this] { context.StartupAbort = true; };
+    context.LoadPath = "/data/sets";
     commands.newParameterSet();
     EXPECT_TRUE(prompter.boxes().empty()); // no "file missing" box, no chooser
     EXPECT_EQ(prompter.fileDialogs(), 0);
@@ -454,7 +454,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), other, &second));
     QString type = "QX300";
     main.startup = [&] {
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         const DriveTypeGenerator::Result& r = type == "QX300" ? generated : second;
         g.DriveTypeName = type;
         g.DriveFormName = "-4037";
@@ -466,9 +466,9 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
         g.TypeFolder = g.CapacityFolder = r.typeFolder;
         g.InfoIniPath = r.infoIniPath;
     };
-    globals().CatalogueIniPath = path("dat/Inverter.ini");
+    context.CatalogueIniPath = path("dat/Inverter.ini");
     commands.newParameterSet();
-    ASSERT_EQ(globals().ParaCountAll, 119);
+    ASSERT_EQ(context.ParaCountAll, 119);
     prompter.allowUnexpected(); // the configuration writer lists values it cannot store
 
     QString number; // an ordinary parameter the configuration file carries
@@ -490,11 +490,11 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     prompter.answerFile(path("pump-table"), 2);
     commands.saveParameterFileAs();
     EXPECT_TRUE(QFile::exists(path("pump-table.csv")));
-    EXPECT_EQ(globals().OpenedFileName, "pump.kvr");
+    EXPECT_EQ(context.OpenedFileName, "pump.kvr");
 
     prompter.answerFile(path("pump"), 3);
     commands.saveParameterFileAs();
-    EXPECT_EQ(globals().OpenedFileName, "pump.cfg");
+    EXPECT_EQ(context.OpenedFileName, "pump.cfg");
     setValue(number, "43");
     open("pump.cfg");
     EXPECT_EQ(value(number), "42");
@@ -503,7 +503,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
 
     type = "QX400";
     commands.newParameterSet();
-    EXPECT_EQ(globals().ParaCountAll, 79);
+    EXPECT_EQ(context.ParaCountAll, 79);
     EXPECT_EQ(main.caption, "KVR260X QX400-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
     for (const auto& box : prompter.boxes())

@@ -5,6 +5,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TestProgram.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,26 +20,20 @@ protected:
         savedXdg = qgetenv("XDG_DATA_HOME");
         // Nothing here may touch the user's own desktop associations.
         qputenv("XDG_DATA_HOME", dir.filePath("xdg").toUtf8());
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.ProgramFolder = dir.path();
         g.SettingsIniPath = dir.filePath("KVR260X.ini");
         g.InfoIniPath = dir.filePath("Info.ini");
         g.DriveTypeName = "HX100";
         g.LanguageSuffix = "Eng";
-        store = std::make_unique<ParameterStore>();
-        for (int i = 0; i < 70; ++i)
-            store->Messages << QString("m%1").arg(i);
-        g.Parameters = store.get();
-        g.MsgCaption = "m0";
+        program.setMessages("m", 70);
         setParameters({"FC90", "FC91", "FA10", "FA11"});
         writeInfo("[HX100 Alarm (Eng)]\nA0=Overcurrent\n[HX100 Trip (Eng)]\n1=OC\n");
-        opt = std::make_unique<Options>();
+        opt = std::make_unique<Options>(context);
         opt->setAssociationHandler([this](bool on) { events << (on ? "register" : "remove"); });
     }
     void TearDown() override {
         opt.reset();
-        globals().Parameters = nullptr;
         if (savedXdg.isNull())
             qunsetenv("XDG_DATA_HOME");
         else
@@ -46,13 +41,7 @@ protected:
     }
 
     // The drive type's parameters, by communication number.
-    void setParameters(const QStringList& comNos) {
-        for (int i = 0; i < comNos.size(); ++i)
-            store->ParaDat.setCell(PD_ComNo, i + 1, comNos[i]);
-        globals().ParaCountAll = static_cast<int>(comNos.size()) - 1;
-        globals().ParaCountNormal = globals().ParaCountAll;
-        store->rebuildComNoIndex(globals().ParaCountAll);
-    }
+    void setParameters(const QStringList& comNos) { program.setParameters(comNos); }
     static void writeFile(const QString& path, const QByteArray& text) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -62,13 +51,16 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    void writeInfo(const QByteArray& text) { writeFile(globals().InfoIniPath, text); }
-    void writeSettings(const QByteArray& text) { writeFile(globals().SettingsIniPath, text); }
-    QByteArray settings() const { return readFile(globals().SettingsIniPath); }
+    void writeInfo(const QByteArray& text) { writeFile(context.InfoIniPath, text); }
+    void writeSettings(const QByteArray& text) { writeFile(context.SettingsIniPath, text); }
+    QByteArray settings() const { return readFile(context.SettingsIniPath); }
 
     QTemporaryDir dir;
     QByteArray savedXdg;
-    std::unique_ptr<ParameterStore> store;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    ParameterStore* const store = &program.store;
+    // Options of their own, so that a test can make them anew (the program's stay unused).
     std::unique_ptr<Options> opt;
     ScriptedPrompter prompter;
     QStringList events;

@@ -22,7 +22,7 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
     const QStringList keys = Options::settingsKeys();
     ASSERT_EQ(keys.size(), 45);
     EXPECT_FALSE(keys.contains("DF"));
-    IniFile ini(globals().SettingsIniPath);
+    IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.keys("Options"), QStringList({"DF", "OldKey"}) + keys);
     EXPECT_EQ(ini.readString("Options", "DF"), "\\dat");
     const QList<std::pair<const char*, int>> expected = {{"CheckLang", 1},
@@ -64,11 +64,11 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     opt->ValMulti.setPosition(29);
     opt->onlineCurrentVoltageBase.setChecked(true);
     opt->saveSettings();
-    IniFile ini(globals().SettingsIniPath);
+    IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readInteger("Options", "MSCC", 0), 0x123456);
     EXPECT_EQ(ini.readInteger("Options", "MNCC", 0), 0x030201);
 
-    Options next;
+    Options next(context);
     next.setAssociationHandler([](bool) {});
     next.create();
     EXPECT_EQ(next.PSCellC.value(), 0x123456);
@@ -92,14 +92,14 @@ TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
     store->MainteFlag = true;
     opt->SUMode.setChecked(true);
     opt->saveSettings();
-    IniFile ini(globals().SettingsIniPath);
+    IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readString("Options", "Mainte"), "0");
     EXPECT_EQ(ini.keys("Options").size(), 45);
 
     // Without the section, that close writes the other 44 keys.
-    QFile::remove(globals().SettingsIniPath);
+    QFile::remove(context.SettingsIniPath);
     opt->saveSettings();
-    IniFile fresh(globals().SettingsIniPath);
+    IniFile fresh(context.SettingsIniPath);
     EXPECT_EQ(fresh.keys("Options").size(), 44);
     EXPECT_FALSE(fresh.valueExists("Options", "Mainte"));
 }
@@ -126,13 +126,13 @@ TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues) {
 TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
     // A regular file where the settings folder should be: no user, root included, can write.
     writeFile(dir.filePath("blocked"), "x");
-    globals().SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
+    context.SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
     opt->create();
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(opt->saveSettings());
     EXPECT_FALSE(opt->saveSettings());
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_TRUE(prompter.boxes()[0].text.contains(globals().SettingsIniPath));
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(context.SettingsIniPath));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
 }
 
@@ -140,7 +140,7 @@ TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
     if (geteuid() == 0)
         GTEST_SKIP() << "file modes do not bind the superuser";
     writeSettings("[Options]\r\nUndoMax=20\r\n");
-    QFile::setPermissions(globals().SettingsIniPath, QFile::ReadOwner);
+    QFile::setPermissions(context.SettingsIniPath, QFile::ReadOwner);
     opt->create();
     EXPECT_EQ(opt->UndoMaxSet.position(), 20);
     opt->UndoMaxSet.setPosition(30);
@@ -158,7 +158,7 @@ TEST_F(OptionsSettings, CreationLoadsThenConnectsThenAppliesTheAssociation) {
 }
 
 TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed) {
-    globals().StartupAbort = true;
+    context.StartupAbort = true;
     writeSettings("[Options]\r\nUndoMax=50\r\n");
     EXPECT_FALSE(opt->create([this] { events << "connect"; }));
     EXPECT_TRUE(events.isEmpty());
@@ -167,12 +167,12 @@ TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed) {
 
 TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading) {
     setParameters({"0001", "0002", "FC90", "FC91", "FA10", "FA11"});
-    globals().ParaCountNormal = 1;
+    context.ParaCountNormal = 1;
     opt->create();
-    EXPECT_EQ(globals().RowsInUse, 1);
+    EXPECT_EQ(context.RowsInUse, 1);
     store->MainteFlag = true;
     opt->loadSettings();
-    EXPECT_EQ(globals().RowsInUse, 5);
+    EXPECT_EQ(context.RowsInUse, 5);
 }
 
 // ---- Number fields --------------------------------------------------------------------
@@ -421,11 +421,11 @@ TEST_F(OptionsRules, NewDriveTypeBringsItsOwnRunStopLock) {
 }
 
 TEST_F(OptionsRules, NoDataStoreLeavesTheDriveDependentOptionsGreyed) {
-    globals().Parameters = nullptr;
+    context.Parameters = nullptr;
     opt->create();
     EXPECT_FALSE(opt->MonTripDisp.enabled());
     EXPECT_FALSE(opt->MonInvDrive.enabled());
-    globals().Parameters = store.get();
+    context.Parameters = store;
 }
 
 // ---- Factory settings -------------------------------------------------------------------------
@@ -446,7 +446,7 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
 
     opt->restoreFactorySettings();
 
-    Options fresh;
+    Options fresh(context);
     for (int i = 0; i < opt->checks().size(); ++i) {
         CheckOption* c = opt->checks()[i];
         if (c == &opt->MainteClear || c == &opt->DispBuffer || c == &opt->runStopLock)

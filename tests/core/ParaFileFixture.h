@@ -7,6 +7,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TestProgram.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,8 +30,7 @@ class ParaFileFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.DriveTypeName = "QX100";
         g.DriveFormName = "-4037";
         g.DriveCpuVersion = "V110";
@@ -38,39 +38,27 @@ protected:
         g.DriveTypeCode = "65";
         g.DriveFormCode = "6";
         g.DriveCpuNumber = "105";
-        g.MsgCaption = "M0";
         g.LoadPath = dir.path();
-        store = std::make_unique<ParameterStore>();
-        for (int i = 0; i < 120; ++i)
-            store->Messages << QString("M%1").arg(i);
-        g.Parameters = store.get();
-        options().SaveNotChgPara.setChecked(false);
+        program.setMessages("M", 120);
     }
-    void TearDown() override { globals().Parameters = nullptr; }
 
     // Loads the parameters and gives every one its default.
     void setParams(const std::vector<TestParam>& params) {
-        const int n = static_cast<int>(params.size());
-        store->ParaDat.setRowCount(n + 1);
-        store->UPara.setRowCount(n + 1);
-        store->ParaDat.setRow(0, paraDatColumnNames());
-        store->UPara.setRow(0, uParaColumnNames());
-        for (int i = 0; i < n; ++i) {
-            store->ParaDat.setCell(PD_ComNo, i + 1, params[i].comNo);
-            store->ParaDat.setCell(PD_DIndex, i + 1, params[i].dIndex);
-            store->ParaDat.setCell(PD_Default, i + 1, params[i].def);
+        QStringList numbers;
+        for (const TestParam& p : params)
+            numbers << p.comNo;
+        program.setParameters(numbers);
+        for (int i = 0; i < static_cast<int>(params.size()); ++i) {
+            program.setPara(i, PD_DIndex, params[i].dIndex);
+            program.setPara(i, PD_Default, params[i].def);
             if (!params[i].low.isNull()) {
-                store->ParaDat.setCell(PD_LIndex, i + 1, "0");
-                store->ParaDat.setCell(PD_Low, i + 1, params[i].low);
-                store->ParaDat.setCell(PD_HIndex, i + 1, "0");
-                store->ParaDat.setCell(PD_High, i + 1, params[i].high);
+                program.setPara(i, PD_LIndex, "0");
+                program.setPara(i, PD_Low, params[i].low);
+                program.setPara(i, PD_HIndex, "0");
+                program.setPara(i, PD_High, params[i].high);
             }
-            store->UPara.setCell(UP_No, i + 1, QString::number(i));
         }
-        globals().ParaCountAll = n - 1;
-        globals().ParaCountNormal = n - 1;
-        store->rebuildComNoIndex(n - 1);
-        ParaFile::resetValuesToDefaults();
+        ParaFile::resetValuesToDefaults(context);
     }
     // A drive type of `count` parameters: "0000".."0999", then "A000".., then "C000".., each
     // with the default "<index mod 7>".
@@ -103,7 +91,7 @@ protected:
     // Every Value, in parameter order.
     QStringList values() const {
         QStringList out;
-        for (int i = 0; i <= globals().ParaCountAll; ++i)
+        for (int i = 0; i <= context.ParaCountAll; ++i)
             out << store->UPara.cell(UP_Value, i + 1);
         return out;
     }
@@ -122,5 +110,8 @@ protected:
     // Every box goes to it; a box a test did not expect fails that test instead of waiting.
     ScriptedPrompter prompter;
     QTemporaryDir dir;
-    std::unique_ptr<ParameterStore> store;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    Options& options = program.options;
+    ParameterStore* const store = &program.store;
 };

@@ -27,14 +27,14 @@ protected:
 
 TEST_F(ParaFileTest, WriterLaysOutTheFullFormByteForByte) {
     setParams({{"0000", "3"}, {"0001", "600"}});
-    ASSERT_TRUE(WriteParameterFile(path("x.kvr"), QString(), false, false));
+    ASSERT_TRUE(WriteParameterFile(context, path("x.kvr"), QString(), false, false));
     EXPECT_EQ(readFile("x.kvr"),
               QByteArray("###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n"
                          "0000,3,0,0\r\n0001,600,0,0\r\n"));
 }
 
 TEST_F(ParaFileTest, WriterKeepsTheCommentOnOneLine) {
-    const QStringList lines = buildLines("two\r\nlines\nhere", true, false);
+    const QStringList lines = buildLines(context, "two\r\nlines\nhere", true, false);
     EXPECT_EQ(lines.at(5), "two lines here");
     EXPECT_EQ(lines.at(6), "1");
 }
@@ -43,7 +43,7 @@ TEST_F(ParaFileTest, ChangedOnlyWritesChangedAndHiddenParameters) {
     setValue("0001", "700");
     store->UPara.setCell(UP_ChangeIndex, 2, "1");
     store->UPara.setCell(UP_BlindIndex, 3, "1"); // "0002": hidden, at its default
-    const QStringList lines = buildLines(QString(), false, true);
+    const QStringList lines = buildLines(context, QString(), false, true);
     EXPECT_EQ(lines.mid(8), (QStringList{"0001,700,0,0", "0002,0,0,1"}));
 }
 
@@ -54,21 +54,21 @@ TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBli
     normalMarkers();
     store->UPara.setCell(UP_BlindIndex, 1999 + 1, "1");
     store->UPara.setCell(UP_SelectIndex, 17, "1");
-    globals().BlindCount = 1;
+    context.BlindCount = 1;
     const QStringList written = values();
-    ASSERT_TRUE(WriteParameterFile(path("big.kvr"), "field set-up", true, false));
+    ASSERT_TRUE(WriteParameterFile(context, path("big.kvr"), "field set-up", true, false));
 
-    ParaFile::resetValuesToDefaults();
-    globals().BlindActive = false;
-    globals().BlindCount = 0;
+    ParaFile::resetValuesToDefaults(context);
+    context.BlindActive = false;
+    context.BlindCount = 0;
     QStringList lines;
     ASSERT_TRUE(TextFile::readLines(path("big.kvr"), lines));
-    const ReadOutcome r = read(lines);
+    const ReadOutcome r = read(context, lines);
     EXPECT_EQ(r.result, ReadResult::Loaded);
     EXPECT_EQ(values(), written);
     EXPECT_EQ(r.comment, "field set-up");
-    EXPECT_TRUE(globals().BlindActive);
-    EXPECT_EQ(globals().BlindCount, 1);
+    EXPECT_TRUE(context.BlindActive);
+    EXPECT_EQ(context.BlindCount, 1);
     EXPECT_EQ(store->UPara.cell(UP_BlindIndex, 2000), "1");
     EXPECT_EQ(store->UPara.cell(UP_SelectIndex, 17), "1");
     EXPECT_EQ(store->UPara.cell(UP_ChangeIndex, 1), "1"); // -5000 differs from default 0
@@ -76,7 +76,7 @@ TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBli
 
 TEST_F(ParaFileTest, DataLinesAreReadWithoutBlanksAndMissingMarksReadAsZero) {
     store->UPara.setCell(UP_BlindIndex, 3, "1"); // a stale mark of the previous set
-    const ReadOutcome r = read(fullFile({" 0000 , 7 ,1, 1", "0001,601", "\"A012\",5,,"}));
+    const ReadOutcome r = read(context, fullFile({" 0000 , 7 ,1, 1", "0001,601", "\"A012\",5,,"}));
     ASSERT_EQ(r.result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "7");
     EXPECT_EQ(cell("0000", UP_SelectIndex), "1");
@@ -91,41 +91,42 @@ TEST_F(ParaFileTest, DataLinesAreReadWithoutBlanksAndMissingMarksReadAsZero) {
 
 TEST_F(ParaFileTest, ValuesAreTakenAsWrittenAndTheDefaultRuleFillsTheRest) {
     setValue("A012", "99");
-    ASSERT_EQ(read(fullFile({"0000,12.5", "0001,99999"})).result, ReadResult::Loaded);
+    ASSERT_EQ(read(context, fullFile({"0000,12.5", "0001,99999"})).result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "12.5");
     EXPECT_EQ(value("0001"), "99999");
     EXPECT_EQ(value("A012"), "600"); // default taken from parameter 0001's default
 }
 
 TEST_F(ParaFileTest, AnEmptyLineEndsTheDataAndTheReadSucceeds) {
-    ASSERT_EQ(read(fullFile({"0000,9", "", "0001,9"})).result, ReadResult::Loaded);
+    ASSERT_EQ(read(context, fullFile({"0000,9", "", "0001,9"})).result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(value("0001"), "600");
 }
 
 TEST_F(ParaFileTest, ShorterFormsReadTheirOwnLines) {
-    globals().BlindActive = true;
-    globals().BlindCount = 4;
-    ReadOutcome r = read({"#", "QX100", "-9999", "old comment", "0000,5"});
+    context.BlindActive = true;
+    context.BlindCount = 4;
+    ReadOutcome r = read(context, {"#", "QX100", "-9999", "old comment", "0000,5"});
     ASSERT_EQ(r.result, ReadResult::Loaded); // the form is never compared in this form
     EXPECT_EQ(r.comment, "old comment");
     EXPECT_EQ(value("0000"), "5");
-    EXPECT_TRUE(globals().BlindActive); // kept
-    EXPECT_EQ(globals().BlindCount, 4);
+    EXPECT_TRUE(context.BlindActive); // kept
+    EXPECT_EQ(context.BlindCount, 4);
 
-    r = read({"##", "QX100", "-4037", "No Comments.", "0", "0", "0001,8"});
+    r = read(context, {"##", "QX100", "-4037", "No Comments.", "0", "0", "0001,8"});
     ASSERT_EQ(r.result, ReadResult::Loaded);
     EXPECT_EQ(r.comment, "");
-    EXPECT_FALSE(globals().BlindActive);
+    EXPECT_FALSE(context.BlindActive);
     EXPECT_EQ(value("0001"), "8");
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
 TEST_F(ParaFileTest, FirstLineMustBeExactlyAFormMarker) {
-    EXPECT_EQ(read({"### ", "QX100"}).result, ReadResult::NotOwnFormat);
+    EXPECT_EQ(read(context, {"### ", "QX100"}).result, ReadResult::NotOwnFormat);
     ReadOptions startUp;
     startUp.acceptShortForms = false;
-    EXPECT_EQ(read({"##", "QX100", "-4037", "c", "0", "0"}, startUp).result, ReadResult::NotOwnFormat);
+    EXPECT_EQ(read(context, {"##", "QX100", "-4037", "c", "0", "0"}, startUp).result,
+              ReadResult::NotOwnFormat);
 }
 
 struct MarkerCase {
@@ -140,15 +141,15 @@ class ParaFileMarkerTest : public ParaFileTest, public ::testing::WithParamInter
 TEST_P(ParaFileMarkerTest, MarkerCheckLooksOnlyAtTheMarkerDataLines) {
     const MarkerCase& c = GetParam();
     const QStringList before = values();
-    globals().DriveTypeName = c.box.isEmpty() ? "QX100" : "OTHER"; // a refusal comes before identity
+    context.DriveTypeName = c.box.isEmpty() ? "QX100" : "OTHER"; // a refusal comes before identity
     if (!c.box.isEmpty()) {
-        EXPECT_EQ(read(fullFile(c.data, c.comment)).result, ReadResult::Refused);
+        EXPECT_EQ(read(context, fullFile(c.data, c.comment)).result, ReadResult::Refused);
         ASSERT_EQ(prompter.boxes().size(), 1u);
         EXPECT_EQ(prompter.boxes()[0].text, c.box);
         EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::None);
         EXPECT_EQ(values(), before);
     } else {
-        EXPECT_EQ(read(fullFile(c.data, c.comment)).result, ReadResult::Loaded);
+        EXPECT_EQ(read(context, fullFile(c.data, c.comment)).result, ReadResult::Loaded);
         EXPECT_TRUE(prompter.boxes().empty());
     }
 }
@@ -167,8 +168,8 @@ TEST_F(ParaFileTest, OtherDriveTypeIsRefusedWithTheFilesIdentity) {
     const QStringList before = values();
     QStringList f = fullFile({"0000,9"});
     f[1] = "QX200";
-    EXPECT_EQ(read(f).result, ReadResult::Refused);
-    EXPECT_EQ(read({"#", "QX200", "-4037", "c", "0000,9"}).result, ReadResult::Refused);
+    EXPECT_EQ(read(context, f).result, ReadResult::Refused);
+    EXPECT_EQ(read(context, {"#", "QX200", "-4037", "c", "0000,9"}).result, ReadResult::Refused);
     ASSERT_EQ(prompter.boxes().size(), 2u);
     EXPECT_EQ(prompter.boxes()[0].text, "M9\nQX200-4037 (V110) M86");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
@@ -177,25 +178,25 @@ TEST_F(ParaFileTest, OtherDriveTypeIsRefusedWithTheFilesIdentity) {
 }
 
 TEST_F(ParaFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
-    globals().CapPara = QStringList{"0001"};
-    globals().CapParaR = QStringList{"A012"};
+    context.CapPara = QStringList{"0001"};
+    context.CapParaR = QStringList{"A012"};
     QStringList f = fullFile({"0000,9", "0001,9", "A012,9"});
     f[2] = "-4075";
     const QString question = "M10\n* QX100-4075 (V110) M87\n\nM11\nM12\nM13";
     const QStringList before = values();
 
     prompter.answer(BoxAnswer::Cancel);
-    EXPECT_EQ(read(f).result, ReadResult::Refused);
+    EXPECT_EQ(read(context, f).result, ReadResult::Refused);
     EXPECT_EQ(values(), before);
 
     prompter.answer(BoxAnswer::No);
-    EXPECT_EQ(read(f).result, ReadResult::Loaded);
+    EXPECT_EQ(read(context, f).result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(value("0001"), "600");
     EXPECT_EQ(value("A012"), "600");
 
     prompter.answer(BoxAnswer::Yes);
-    EXPECT_EQ(read(f).result, ReadResult::Loaded);
+    EXPECT_EQ(read(context, f).result, ReadResult::Loaded);
     EXPECT_EQ(value("0001"), "9");
     EXPECT_EQ(value("A012"), "9");
 
@@ -209,10 +210,10 @@ TEST_F(ParaFileTest, OtherCpuVersionAsksOkOrCancel) {
     f[3] = "V120";
     const QStringList before = values();
     prompter.answer(BoxAnswer::Cancel);
-    EXPECT_EQ(read(f).result, ReadResult::Refused);
+    EXPECT_EQ(read(context, f).result, ReadResult::Refused);
     EXPECT_EQ(values(), before);
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_EQ(read(f).result, ReadResult::Loaded);
+    EXPECT_EQ(read(context, f).result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(prompter.boxes()[0].text, "M14\n* QX100-4037 (V120) M87");
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::OkCancel);
@@ -223,7 +224,7 @@ TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay) {
     const QStringList f = fullFile({"0000,9", "ZZZZ,5,0,0", "0001,9", "a012,4"});
     prompter.answer(BoxAnswer::Ok);
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_EQ(read(f).result, ReadResult::Loaded);
+    EXPECT_EQ(read(context, f).result, ReadResult::Loaded);
     EXPECT_EQ(value("0001"), "9");
     ASSERT_EQ(prompter.boxes().size(), 2u);
     EXPECT_EQ(prompter.boxes()[0].text, "M67\nM80 ZZZZ\n\nM81\nM82");
@@ -231,7 +232,7 @@ TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay) {
 
     setValue("0001", "123");
     prompter.answer(BoxAnswer::Cancel);
-    const ReadOutcome r = read(f);
+    const ReadOutcome r = read(context, f);
     EXPECT_EQ(r.result, ReadResult::Stopped);
     EXPECT_TRUE(r.commentRead);
     EXPECT_EQ(value("0000"), "9");   // read before the stop
@@ -239,14 +240,14 @@ TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay) {
 }
 
 TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryText) {
-    EXPECT_EQ(read(fullFile({"0000,9", "0001,x1", "0002,5"})).result, ReadResult::Stopped);
+    EXPECT_EQ(read(context, fullFile({"0000,9", "0001,x1", "0002,5"})).result, ReadResult::Stopped);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(value("0001"), "600");
     EXPECT_EQ(value("0002"), "0");
-    EXPECT_EQ(read(fullFile({"0000"})).result, ReadResult::Stopped);
-    globals().BlindActive = false;
+    EXPECT_EQ(read(context, fullFile({"0000"})).result, ReadResult::Stopped);
+    context.BlindActive = false;
     setValue("0000", "77");
-    EXPECT_EQ(read(fullFile({"0000,9"}, "c", "abc")).result, ReadResult::Stopped);
+    EXPECT_EQ(read(context, fullFile({"0000,9"}, "c", "abc")).result, ReadResult::Stopped);
     EXPECT_EQ(value("0000"), "77"); // stopped in the header, before any value changed
     ASSERT_EQ(prompter.boxes().size(), 3u);
     EXPECT_EQ(prompter.boxes()[0].text, "'x1' is not a valid floating point value.");
@@ -260,18 +261,18 @@ TEST_F(ParaFileTest, TextsOfTheFileQuotedInBoxesAreCutShort) {
     const QString longText(100000, 'Z');
     const QString cut = QString(BoxText::kQuotedLength - 1, 'Z') + QString::fromUtf8("…");
     prompter.answer(BoxAnswer::Cancel);
-    EXPECT_EQ(read(fullFile({longText + ",1"})).result, ReadResult::Stopped);
-    EXPECT_EQ(read(fullFile({"0000,9"}, "c", longText)).result, ReadResult::Stopped);
+    EXPECT_EQ(read(context, fullFile({longText + ",1"})).result, ReadResult::Stopped);
+    EXPECT_EQ(read(context, fullFile({"0000,9"}, "c", longText)).result, ReadResult::Stopped);
     QStringList f = fullFile({"0000,9"});
     f[1] = longText;
-    EXPECT_EQ(read(f).result, ReadResult::Refused);
+    EXPECT_EQ(read(context, f).result, ReadResult::Refused);
     EXPECT_EQ(prompter.texts(),
               (QStringList{"M67\nM80 " + cut + "\n\nM81\nM82", "'" + cut + "' is not a valid integer value.",
                            "M9\n" + cut + " (V110) M86"}));
 }
 
 TEST_F(ParaFileTest, ShortHeaderStopsAtTheMissingBlindLine) {
-    const ReadOutcome r = read({"###", "QX100", "-4037", "V110"});
+    const ReadOutcome r = read(context, {"###", "QX100", "-4037", "V110"});
     EXPECT_EQ(r.result, ReadResult::Stopped);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "'' is not a valid integer value.");
@@ -283,7 +284,7 @@ TEST_F(ParaFileTest, ReadLimitCoversEveryLineTheWriterWritesAndNoMore) {
     for (int i = 0; i < 2000; ++i)
         data << store->ParaDat.cell(PD_ComNo, i + 1) + (i == 999 ? ",2" : ",1");
     data << "ZZZZ,1"; // beyond the limit: never looked at
-    ASSERT_EQ(read(fullFile(data)).result, ReadResult::Loaded);
+    ASSERT_EQ(read(context, fullFile(data)).result, ReadResult::Loaded);
     EXPECT_EQ(store->UPara.cell(UP_Value, 2000), "1");
     EXPECT_TRUE(prompter.boxes().empty());
 }
@@ -295,7 +296,7 @@ TEST_F(ParaFileTest, StartUpOptionsStopAtAnUnknownNumberWithMessage67) {
     o.askOnUnknownNumber = false;
     QStringList f = fullFile({"0000,9", "ZZZZ,1", "0001,9"});
     f[1] = "QX900"; // the identity comes from the file on this path
-    EXPECT_EQ(read(f, o).result, ReadResult::Stopped);
+    EXPECT_EQ(read(context, f, o).result, ReadResult::Stopped);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(value("0001"), "600");
     ASSERT_EQ(prompter.boxes().size(), 1u);

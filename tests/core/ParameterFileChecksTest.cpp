@@ -22,7 +22,7 @@ protected:
     }
     QStringList foundNumbers(const QList<int>& indices) const {
         QStringList out;
-        for (const OutOfLimit& o : findOutOfLimits(*store, indices))
+        for (const OutOfLimit& o : findOutOfLimits(context, indices))
             out << o.comNo + "=" + o.value;
         return out;
     }
@@ -39,10 +39,10 @@ TEST_F(OutOfLimitTest, ValuesBeyondEitherLimitAreFoundAndLimitsThemselvesPass) {
         {"0003", "5", true},     {"0004", "600", false},  {"0004", "-601", true}, {"0004", "601", true},
     };
     for (const auto& c : cases) {
-        ParaFile::resetValuesToDefaults();
+        ParaFile::resetValuesToDefaults(context);
         setValue(c.comNo, c.value);
         const int index = store->indexOfComNo(c.comNo);
-        EXPECT_EQ(findOutOfLimits(*store, {index}).size(), c.outside ? 1 : 0) << c.comNo << " " << c.value;
+        EXPECT_EQ(findOutOfLimits(context, {index}).size(), c.outside ? 1 : 0) << c.comNo << " " << c.value;
     }
 }
 
@@ -58,7 +58,7 @@ TEST_F(OutOfLimitTest, ReportMarksThemChangedAndListsThemInOneBox) {
     setValue("0003", "5"); // its default, yet outside its limits
     store->ParaDat.setCell(PD_TMul, 1, "#.#");
     store->ParaDat.setCell(PD_Mul, 1, "10");
-    EXPECT_EQ(reportOutOfLimits(store.get(), {0, 1, 3}), 2);
+    EXPECT_EQ(reportOutOfLimits(context, {0, 1, 3}), 2);
     EXPECT_EQ(cell("0000", UP_ChangeIndex), "1");
     EXPECT_EQ(cell("0003", UP_ChangeIndex), "1");
     EXPECT_EQ(cell("0001", UP_ChangeIndex), "0");
@@ -69,8 +69,9 @@ TEST_F(OutOfLimitTest, ReportMarksThemChangedAndListsThemInOneBox) {
     EXPECT_EQ(prompter.boxes()[0].caption, "M0");
 
     prompter.clear();
-    EXPECT_EQ(reportOutOfLimits(store.get(), {1, 2}), 0);
-    EXPECT_EQ(reportOutOfLimits(nullptr, {0}), 0);
+    EXPECT_EQ(reportOutOfLimits(context, {1, 2}), 0);
+    const ProgramContext withoutStore;
+    EXPECT_EQ(reportOutOfLimits(withoutStore, {0}), 0);
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
@@ -84,7 +85,7 @@ TEST_F(OutOfLimitTest, ALongListIsCutWithACountOfTheRest) {
         store->UPara.setCell(UP_Value, i + 1, "1e300"); // shown with 301 digits, quoted cut
         all << i;
     }
-    const QString text = outOfLimitText(findOutOfLimits(*store, all));
+    const QString text = outOfLimitText(context, findOutOfLimits(context, all));
     const QStringList lines = text.split('\n');
     ASSERT_EQ(lines.size(), 1 + kListedValues + 1);
     EXPECT_EQ(lines.last(), QString::fromUtf8("… (+10)"));

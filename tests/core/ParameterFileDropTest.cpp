@@ -17,7 +17,7 @@ protected:
         setParams({{"0000", "3"}, {"0001", "600"}, {"0002", "5"}});
         ASSERT_TRUE(QDir(dir.path()).mkdir("drop"));
         // A file opened before, elsewhere: what a refused drop must leave as it is.
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.OpenedFileName = "prev.kvr";
         g.OpenedFileFolder = path("prev");
         g.LoadPath = path("prev");
@@ -39,7 +39,7 @@ protected:
     }
     QString dropped(const QString& name) const { return path("drop/" + name); }
     Outcome drop(const QString& name) {
-        return ParameterFileDrop(commands, main, globals()).load({dropped(name)});
+        return ParameterFileDrop(commands, main, context).load({dropped(name)});
     }
 
     // Nothing of the store, the caption, the opened file or Save changed.
@@ -48,14 +48,14 @@ protected:
         EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110)");
         EXPECT_FALSE(main.save);
         EXPECT_EQ(main.comment, "previous comment");
-        EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
-        EXPECT_EQ(globals().OpenedFileFolder, path("prev"));
-        EXPECT_FALSE(globals().BlindActive);
+        EXPECT_EQ(context.OpenedFileName, "prev.kvr");
+        EXPECT_EQ(context.OpenedFileFolder, path("prev"));
+        EXPECT_FALSE(context.BlindActive);
         EXPECT_TRUE(main.events.isEmpty());
     }
 
-    FakeMain main;
-    FileCommands commands{main};
+    FakeMain main{context};
+    FileCommands commands{context, options, main};
 };
 
 TEST_F(ParameterFileDropTest, OneFileIsLoadedAndSaveThenRewritesItWhereItLies) {
@@ -66,12 +66,12 @@ TEST_F(ParameterFileDropTest, OneFileIsLoadedAndSaveThenRewritesItWhereItLies) {
     EXPECT_EQ(cell("0002", UP_SelectIndex), "0"); // an empty flag reads as 0
     EXPECT_EQ(main.comment, "Pump A");
     EXPECT_FALSE(commands.CommentsChk);
-    EXPECT_EQ(globals().BlindCount, 2);
+    EXPECT_EQ(context.BlindCount, 2);
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110) M1param.kvr (QX100-4037)");
     EXPECT_TRUE(main.save);
-    EXPECT_EQ(globals().OpenedFileName, "param.kvr");
-    EXPECT_EQ(globals().OpenedFileFolder, path("drop"));
-    EXPECT_EQ(globals().LoadPath, path("drop"));
+    EXPECT_EQ(context.OpenedFileName, "param.kvr");
+    EXPECT_EQ(context.OpenedFileFolder, path("drop"));
+    EXPECT_EQ(context.LoadPath, path("drop"));
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
 
     setValue("0001", "1600");
@@ -127,7 +127,7 @@ TEST_P(ParameterFileDropRefusal, ShowsItsBoxAndChangesNothing) {
     }
     for (BoxAnswer a : c.answers)
         prompter.answer(a);
-    EXPECT_EQ(ParameterFileDrop(commands, main, globals()).load(paths), Outcome::Refused);
+    EXPECT_EQ(ParameterFileDrop(commands, main, context).load(paths), Outcome::Refused);
     QStringList boxes;
     for (const QString& b : c.boxes)
         boxes << b.arg(path("drop"));
@@ -135,7 +135,7 @@ TEST_P(ParameterFileDropRefusal, ShowsItsBoxAndChangesNothing) {
     for (const auto& box : prompter.boxes())
         EXPECT_EQ(box.caption, box.icon == BoxIcon::Error ? "KVR260X" : "M0");
     expectUnchanged();
-    EXPECT_EQ(globals().LoadPath, c.loadPathSet ? path("drop") : path("prev"));
+    EXPECT_EQ(context.LoadPath, c.loadPathSet ? path("drop") : path("prev"));
     EXPECT_EQ(prompter.pendingAnswers(), 0u);
 }
 
@@ -174,8 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Answers and stops --------------------------------------------------------------------------
 
 TEST_F(ParameterFileDropTest, NoToAnotherCapacityKeepsTheCapacityParametersAtTheirDefaults) {
-    globals().CapPara = QStringList{"0001"};
-    globals().CapParaR = QStringList{"0002"};
+    context.CapPara = QStringList{"0001"};
+    context.CapParaR = QStringList{"0002"};
     setValue("0001", "601"); // the reset gives every parameter its default first
     writeFile("drop/param.kvr", file("##", {"0000,30", "0001,1500", "0002,50"}, "-2007"));
     prompter.answer(BoxAnswer::No);
@@ -197,8 +197,8 @@ TEST_F(ParameterFileDropTest, CancelAtAnUnknownNumberStopsWithTheTableShowingThe
     EXPECT_EQ(main.events, QStringList{"refresh"});
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
-    EXPECT_EQ(globals().OpenedFileName, "prev.kvr");
-    EXPECT_EQ(globals().OpenedFileFolder, path("prev"));
+    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
+    EXPECT_EQ(context.OpenedFileFolder, path("prev"));
 }
 
 // Unlike File > Open, a drop does not refuse a file recording a drive's special set-up.

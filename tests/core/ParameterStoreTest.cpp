@@ -1,6 +1,7 @@
 #include "core/ParameterStore.h"
 #include "core/Messages.h"
 #include "core/ProgramContext.h"
+#include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QDir>
@@ -21,16 +22,15 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetGlobals();
         ASSERT_TRUE(tmp.isValid());
-        globals().Parameters = &store;
-        globals().LanguageFolder = tmp.path();
+        context.Parameters = &store;
+        context.LanguageFolder = tmp.path();
     }
-    void TearDown() override { resetGlobals(); }
     QString path(const QString& name) const { return tmp.filePath(name); }
 
     QTemporaryDir tmp;
     ScriptedPrompter prompter;
+    ProgramContext context;
     ParameterStore store;
 };
 
@@ -41,10 +41,10 @@ const QString kClosed = QStringLiteral("KVR260X is closed.");
 TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     writeFile(path("English.ini"),
               "[Main]\r\nMessage1=no\r\n[General]\r\nZeta=A\r\nAlpha=B\r\nMid=\"C \"\r\n");
-    globals().LanguageIniPath = path("English.ini");
-    store.FormCreate();
+    context.LanguageIniPath = path("English.ini");
+    store.FormCreate(context);
 
-    EXPECT_FALSE(globals().StartupAbort);
+    EXPECT_FALSE(context.StartupAbort);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.MsgSec, QStringList({"Zeta", "Alpha", "Mid"}));
     EXPECT_EQ(store.Msg(0), "A");
@@ -53,9 +53,9 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     EXPECT_EQ(store.Msg(3), "");
     EXPECT_EQ(store.Msg(-1), "");
     EXPECT_EQ(store.Msg(67), "");
-    EXPECT_EQ(globals().MsgCaption, "A");
-    EXPECT_EQ(globals().MsgEmptyInput, "");
-    EXPECT_EQ(Msg(1), "B") << "the global accessor reads the program's store";
+    EXPECT_EQ(context.MsgCaption, "A");
+    EXPECT_EQ(context.MsgEmptyInput, "");
+    EXPECT_EQ(Msg(context, MsgId::FileLabel), "B") << "the accessor reads the context's store";
     EXPECT_EQ(store.ParaDat.rowCount(), 3000);
     EXPECT_EQ(store.UPara.rowCount(), 3000);
 }
@@ -65,35 +65,35 @@ TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
     for (int i = 1; i <= 70; ++i)
         text += "Message" + QByteArray::number(i) + "=text " + QByteArray::number(i - 1) + "\n";
     writeFile(path("English.ini"), text);
-    globals().LanguageIniPath = path("English.ini");
-    store.FormCreate();
-    EXPECT_EQ(globals().MsgCaption, "text 0");
-    EXPECT_EQ(globals().MsgEmptyInput, "text 67");
+    context.LanguageIniPath = path("English.ini");
+    store.FormCreate(context);
+    EXPECT_EQ(context.MsgCaption, "text 0");
+    EXPECT_EQ(context.MsgEmptyInput, "text 67");
     EXPECT_EQ(store.Msg(22), "text 22") << "key Message23";
 }
 
 TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder) {
     writeFile(path("English.ini"), "[General]\nMessage1=Here\n");
-    globals().LanguageIniPath = QStringLiteral("/nowhere/English.ini");
-    store.FormCreate();
+    context.LanguageIniPath = QStringLiteral("/nowhere/English.ini");
+    store.FormCreate(context);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.Msg(0), "Here");
 }
 
 TEST_F(StoreTest, MissingLanguageFileOffersTheChooser) {
     writeFile(path("l/Other.ini"), "[General]\nMessage1=Other caption\n");
-    globals().LanguageIniPath = path("Missing.ini");
+    context.LanguageIniPath = path("Missing.ini");
     prompter.answerFile(path("l/Other.ini"));
-    store.FormCreate();
+    store.FormCreate(context);
 
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found Language data file.");
     EXPECT_EQ(prompter.boxes()[0].caption, "Confirmation");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(prompter.fileDialogs(), 1);
-    EXPECT_FALSE(globals().StartupAbort);
-    EXPECT_EQ(globals().LanguageFolder, path("l"));
-    EXPECT_EQ(globals().LanguageIniPath, path("l/Other.ini"));
+    EXPECT_FALSE(context.StartupAbort);
+    EXPECT_EQ(context.LanguageFolder, path("l"));
+    EXPECT_EQ(context.LanguageIniPath, path("l/Other.ini"));
     EXPECT_EQ(store.Msg(0), "Other caption");
 }
 
@@ -118,16 +118,16 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
          {"Not found Language data file.", invalid}},
     };
     for (const Case& c : cases) {
-        resetGlobals();
+        context = ProgramContext();
         prompter.clear();
         ParameterStore fresh;
-        globals().Parameters = &fresh;
-        globals().LanguageFolder = tmp.path();
-        globals().LanguageIniPath = c.languagePath;
+        context.Parameters = &fresh;
+        context.LanguageFolder = tmp.path();
+        context.LanguageIniPath = c.languagePath;
         if (!c.boxes.isEmpty() && c.boxes[0].startsWith("Not found"))
             prompter.answerFile(c.chosen);
-        fresh.FormCreate();
-        EXPECT_TRUE(globals().StartupAbort) << c.name;
+        fresh.FormCreate(context);
+        EXPECT_TRUE(context.StartupAbort) << c.name;
         EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         for (const auto& b : prompter.boxes())
             EXPECT_EQ(b.caption, "Confirmation") << c.name;
@@ -138,9 +138,9 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
 
 TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     writeFile(path("English.ini"), "[General]\nMessage1=x\n");
-    globals().LanguageIniPath = path("English.ini");
-    globals().StartupAbort = true;
-    store.FormCreate();
+    context.LanguageIniPath = path("English.ini");
+    context.StartupAbort = true;
+    store.FormCreate(context);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(store.Messages.isEmpty());
     EXPECT_EQ(store.ParaDat.cell(0, 0), "");
@@ -171,26 +171,114 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
         const QString file = QStringLiteral(KVR_SOURCE_DIR "/data/lng/") + name;
         if (!QFileInfo::exists(file))
             GTEST_SKIP() << "no language files shipped yet";
-        resetGlobals();
+        context = ProgramContext();
         ParameterStore shipped;
-        globals().Parameters = &shipped;
-        globals().LanguageIniPath = file;
-        shipped.FormCreate();
-        EXPECT_FALSE(globals().StartupAbort) << name;
+        context.Parameters = &shipped;
+        context.LanguageIniPath = file;
+        shipped.FormCreate(context);
+        EXPECT_FALSE(context.StartupAbort) << name;
         EXPECT_EQ(shipped.Messages.size(), 110) << name;
-        EXPECT_FALSE(globals().MsgCaption.isEmpty()) << name;
-        EXPECT_EQ(globals().MsgEmptyInput, shipped.Msg(67)) << name;
+        EXPECT_FALSE(context.MsgCaption.isEmpty()) << name;
+        EXPECT_EQ(context.MsgEmptyInput, shipped.Msg(67)) << name;
     }
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
+// The names of the messages say what the shipped English texts say: a wrong number in the
+// list would show another message under a right-looking name.
+TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
+    const QString file = QStringLiteral(KVR_SOURCE_DIR "/data/lng/English.ini");
+    const IniFile lang(file);
+    const QStringList keys = lang.keys(QStringLiteral("General"));
+    ASSERT_EQ(keys.size(), 110);
+    const struct {
+        MsgId id;
+        const char* begins;
+    } rows[] = {
+        {MsgId::Caption, "Confirmation"},
+        {MsgId::FileLabel, "File:"},
+        {MsgId::NoUsablePort, "Usable serial port is not found."},
+        {MsgId::CannotConnect, "Cannot connect. Please check the con"},
+        {MsgId::TypeFileMissing, "Not found the Inverter Type data fil"},
+        {MsgId::CapacityFileMissing, "Not found the Inverter Capacity data"},
+        {MsgId::FileTypeDiffers, "The inverter type of the file is dif"},
+        {MsgId::FileFormDiffers, "The inverter form (capacity) of the"},
+        {MsgId::YesReadAll, "[Yes] : Read all parameters of the f"},
+        {MsgId::NoSkipCapacity, "[No] : Do not read the capacity-depe"},
+        {MsgId::CancelDoNotRead, "[Cancel] : Do not read the file."},
+        {MsgId::FileCpuDiffers, "The CPU version of the file is diffe"},
+        {MsgId::NoFileToOverwrite, "There is no file to overwrite. Pleas"},
+        {MsgId::TableTitle, "Parameter Table"},
+        {MsgId::ColumnTitle, "Title"},
+        {MsgId::ColumnComNo, "Comm. No."},
+        {MsgId::ColumnFunction, "Function"},
+        {MsgId::ColumnValue, "Set Val."},
+        {MsgId::ColumnLowLimit, "Low limit."},
+        {MsgId::ColumnHighLimit, "Up limit."},
+        {MsgId::ColumnUnit, "Unit"},
+        {MsgId::ChangedMark, "Change"},
+        {MsgId::DefaultNotDefined, "The default value of this parameter"},
+        {MsgId::ValueCannotBeSet, "The value cannot be set."},
+        {MsgId::OutOfRange, "The value is out of range."},
+        {MsgId::NotANumber, "The value is not a valid number."},
+        {MsgId::NoChangedParameter, "There is no changed parameter."},
+        {MsgId::NoSelectedParameter, "There is no selected parameter."},
+        {MsgId::SearchTextNotFound, "The search text was not found."},
+        {MsgId::CannotBeWritten, "This parameter cannot be written to"},
+        {MsgId::CannotHideAll, "All parameters cannot be hidden."},
+        {MsgId::PressStartToImport, "Press [Start] to import all paramete"},
+        {MsgId::PressStartToExport, "Press [Start] to export all paramete"},
+        {MsgId::PressStartToCompare, "Press [Start] to compare all paramet"},
+        {MsgId::Importing, "Importing parameters ..."},
+        {MsgId::Exporting, "Exporting parameters ..."},
+        {MsgId::Comparing, "Comparing parameters ..."},
+        {MsgId::DataIncorrect, "Data is incorrect."},
+        {MsgId::CommErrorAtParameter, "Communication error at parameter"},
+        {MsgId::AbortStopsJob, "[Abort] : Stop the job."},
+        {MsgId::RetryParameter, "[Retry] : Try this parameter again."},
+        {MsgId::IgnoreAndGoOn, "[Ignore] : Skip this parameter and g"},
+        {MsgId::DifferentValueFound, "A different value was found."},
+        {MsgId::DifferentValueAt, "Different value at parameter"},
+        {MsgId::DriveTypeDiffers, "The inverter type is different from"},
+        {MsgId::DriveFormDiffers, "The inverter form (capacity) is diff"},
+        {MsgId::DriveTypeUnknown, "The inverter type cannot be identifi"},
+        {MsgId::DriveFormUnknown, "The inverter form (capacity) cannot"},
+        {MsgId::ConnectedDrive, "Connected inverter :"},
+        {MsgId::NumberNotInDrive, "Communication No. not found in the s"},
+        {MsgId::OkSkipLine, "[OK] : Skip this line and go on."},
+        {MsgId::CancelStopReading, "[Cancel] : Stop reading the file."},
+        {MsgId::OnlyChangedExported, "* Only the changed parameters are ex"},
+        {MsgId::ProgramClosed, "KVR260X is closed."},
+        {MsgId::FileDriveNotReadable, "is the inverter of the file. The fil"},
+        {MsgId::FileDriveIs, "is the inverter of the file."},
+        {MsgId::DriveSpecial0998, "The inverter has a special setting ("},
+        {MsgId::DriveSpecial0999, "The inverter has a special setting ("},
+        {MsgId::SpecialDriveNoTransfer, "Parameters of this inverter cannot b"},
+        {MsgId::ContactSupplier, "Please contact your supplier."},
+        {MsgId::FileSpecial0998, "The file holds a special setting (09"},
+        {MsgId::FileSpecial0999, "The file holds a special setting (09"},
+        {MsgId::FileCannotBeOpened, "This file cannot be opened."},
+        {MsgId::DriveCpuDiffers, "The CPU version is different from th"},
+        {MsgId::DriveCpuUnknown, "The CPU version cannot be identified"},
+        {MsgId::SelectionMismatch, "It does not match the selected Inver"},
+        {MsgId::OkChangeCheckOrCancel, "[OK] : Change the check in Environme"},
+    };
+    for (const auto& r : rows) {
+        QString text = lang.readString(QStringLiteral("General"), keys.at(msgNumber(r.id)));
+        if (text.size() > 1 && text.startsWith(u'"') && text.endsWith(u'"'))
+            text = text.mid(1, text.size() - 2);
+        EXPECT_TRUE(text.startsWith(QLatin1String(r.begins)))
+            << msgNumber(r.id) << ": " << text.toStdString();
+    }
+}
+
 TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
     store.Messages = QStringList{"Caption", "First", "Second"};
-    globals().MsgCaption = "Caption";
-    ShowMsg(2, BoxIcon::Error);
-    ShowMsg(99);
-    globals().Parameters = nullptr;
-    EXPECT_EQ(Msg(1), "") << "no store yet";
+    context.MsgCaption = "Caption";
+    ShowMsg(context, MsgId::NoUsablePort, BoxIcon::Error);
+    ShowMsg(context, MsgId::DriveSpecial0998);
+    context.Parameters = nullptr;
+    EXPECT_EQ(Msg(context, MsgId::FileLabel), "") << "no store yet";
     ASSERT_EQ(prompter.boxes().size(), 2u);
     EXPECT_EQ(prompter.boxes()[0].text, "Second");
     EXPECT_EQ(prompter.boxes()[0].caption, "Caption");

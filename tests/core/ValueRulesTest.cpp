@@ -4,6 +4,7 @@
 #include "core/ProgramContext.h"
 #include "core/StoreCells.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TestProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -48,18 +49,14 @@ constexpr int kCount = static_cast<int>(std::size(kRows));
 class ValueRulesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetGlobals();
-        globals().Parameters = &store;
-        globals().ParaCountAll = kCount - 1;
-        store.ParaDat.setRowCount(kCount + 1);
-        store.UPara.setRowCount(kCount + 1);
-        store.ParaDat.setRow(0, paraDatColumnNames());
-        store.UPara.setRow(0, uParaColumnNames());
+        QStringList numbers;
+        for (const Row& r : kRows)
+            numbers << r.comNo;
+        program.setParameters(numbers);
         for (int i = 0; i < kCount; ++i) {
             const Row& r = kRows[i];
             TextGrid& pd = store.ParaDat;
             const int row = i + 1;
-            pd.setCell(PD_ComNo, row, r.comNo);
             pd.setCell(PD_DIndex, row, r.dIndex);
             pd.setCell(PD_Default, row, r.def);
             pd.setCell(PD_HIndex, row, r.hIndex);
@@ -74,16 +71,14 @@ protected:
             store.UPara.setCell(UP_ChangeIndex, row, "0");
             store.UPara.setCell(UP_HexIndex, row, r.hex);
         }
-        store.rebuildComNoIndex(kCount - 1);
-        for (int n = 0; n < 110; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
-        globals().MsgCaption = store.Msg(0);
+        program.setMessages(QStringLiteral("msg"), 110);
     }
-    void TearDown() override { resetGlobals(); }
 
     int indexOf(const char* comNo) const { return store.indexOfComNo(comNo); }
 
-    ParameterStore store;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    ParameterStore& store = program.store;
     ScriptedPrompter prompter;
 };
 
@@ -148,45 +143,45 @@ TEST(NumberText, FixedTextRoundsTheShownDigitsHalfAwayFromZero) {
 }
 
 TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly) {
-    EXPECT_EQ(IndexOfComNo(""), -1);
-    EXPECT_EQ(IndexOfComNo("0000"), 0);
-    EXPECT_EQ(IndexOfComNo("FB00"), 8);
-    EXPECT_EQ(IndexOfComNo("A0"), -1); // never lands inside another number
-    EXPECT_EQ(IndexOfComNo("0,00"), -1);
-    EXPECT_EQ(IndexOfComNo("fb00"), -1);
-    EXPECT_EQ(IndexOfComNo("FFFF"), -1);
+    EXPECT_EQ(IndexOfComNo(context, ""), -1);
+    EXPECT_EQ(IndexOfComNo(context, "0000"), 0);
+    EXPECT_EQ(IndexOfComNo(context, "FB00"), 8);
+    EXPECT_EQ(IndexOfComNo(context, "A0"), -1); // never lands inside another number
+    EXPECT_EQ(IndexOfComNo(context, "0,00"), -1);
+    EXPECT_EQ(IndexOfComNo(context, "fb00"), -1);
+    EXPECT_EQ(IndexOfComNo(context, "FFFF"), -1);
     EXPECT_EQ(store.ComNoList(), "0000,0001,0002,0012,A000,A001,A002,0003,FB00,0004,");
 
-    EXPECT_EQ(ValueOfComNo("12"), -1);  // "0012" holds -1: the same as absent
-    EXPECT_EQ(ValueOfComNo("1"), 1000); // padded to "0001"
-    EXPECT_EQ(ValueOfComNo(""), -1);
-    EXPECT_EQ(ValueOfComNo("9999"), -1);
-    EXPECT_EQ(ValueOfComNo("0003"), 12); // a value a file wrote with decimals
-    EXPECT_EQ(ValueOfComNo("FB00"), 4294967295LL);
+    EXPECT_EQ(ValueOfComNo(context, "12"), -1);  // "0012" holds -1: the same as absent
+    EXPECT_EQ(ValueOfComNo(context, "1"), 1000); // padded to "0001"
+    EXPECT_EQ(ValueOfComNo(context, ""), -1);
+    EXPECT_EQ(ValueOfComNo(context, "9999"), -1);
+    EXPECT_EQ(ValueOfComNo(context, "0003"), 12); // a value a file wrote with decimals
+    EXPECT_EQ(ValueOfComNo(context, "FB00"), 4294967295LL);
     store.UPara.setCell(UP_Value, 1, "abc");
-    EXPECT_EQ(ValueOfComNo("0000"), -1);
+    EXPECT_EQ(ValueOfComNo(context, "0000"), -1);
 
-    EXPECT_EQ(ValueTextOfComNo("0001"), "1000");
-    EXPECT_EQ(ValueTextOfComNo("9999"), ""); // not the header "Value"
+    EXPECT_EQ(ValueTextOfComNo(context, "0001"), "1000");
+    EXPECT_EQ(ValueTextOfComNo(context, "9999"), ""); // not the header "Value"
 }
 
 TEST_F(ValueRulesTest, TheTablesCellAccessorsNeverReachTheHeaderRow) {
     // -1 is what a look-up of a number the drive type lacks gives.
-    const int absent = IndexOfComNo("9999");
-    EXPECT_EQ(StoreCells::para(PD_ComNo, absent), "");
-    EXPECT_EQ(StoreCells::work(UP_Value, absent), "");
-    StoreCells::setWork(UP_Value, absent, "7");
+    const int absent = IndexOfComNo(context, "9999");
+    EXPECT_EQ(StoreCells::para(context, PD_ComNo, absent), "");
+    EXPECT_EQ(StoreCells::work(context, UP_Value, absent), "");
+    StoreCells::setWork(context, UP_Value, absent, "7");
     EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
-    EXPECT_EQ(StoreCells::para(PD_ComNo, 0), "0000");
-    StoreCells::setWork(UP_Value, 0, "7");
+    EXPECT_EQ(StoreCells::para(context, PD_ComNo, 0), "0000");
+    StoreCells::setWork(context, UP_Value, 0, "7");
     EXPECT_EQ(store.UPara.cell(UP_Value, 1), "7");
 }
 
 TEST_F(ValueRulesTest, LookUpsWithoutAStoreFindNothing) {
-    globals().Parameters = nullptr;
-    EXPECT_EQ(IndexOfComNo("0000"), -1);
-    EXPECT_EQ(ValueOfComNo("0000"), -1);
-    EXPECT_EQ(FormatValue(0, 1.5), "       2");
+    context.Parameters = nullptr;
+    EXPECT_EQ(IndexOfComNo(context, "0000"), -1);
+    EXPECT_EQ(ValueOfComNo(context, "0000"), -1);
+    EXPECT_EQ(FormatValue(context, 0, 1.5), "       2");
 }
 
 TEST_F(ValueRulesTest, ClampForcesValuesIntoTheLimits) {
@@ -208,16 +203,20 @@ TEST_F(ValueRulesTest, ClampForcesValuesIntoTheLimits) {
     };
     for (const auto& c : cases) {
         bool out = false;
-        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out), c.result) << c.comNo << " " << c.value;
+        Failure failure;
+        EXPECT_EQ(ClampToRange(context, c.value, indexOf(c.comNo), out, failure), c.result)
+            << c.comNo << " " << c.value;
         EXPECT_EQ(out, c.clamped) << c.comNo << " " << c.value;
+        EXPECT_FALSE(failure);
     }
     bool out = true;
-    EXPECT_EQ(ClampToRange("50", indexOf("0000"), out), 50);
+    Failure failure;
+    EXPECT_EQ(ClampToRange(context, "50", indexOf("0000"), out, failure), 50);
     EXPECT_TRUE(out) << "never cleared by the rule";
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
-TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue) {
+TEST_F(ValueRulesTest, ClampOfSomethingUnreadableFailsWithNotANumberAndKeepsTheValue) {
     const struct {
         const char* comNo;
         const char* value;
@@ -228,50 +227,58 @@ TEST_F(ValueRulesTest, ClampOfSomethingUnreadableShowsMessage42AndKeepsTheValue)
         {"0004", "1", 1},     // High names a parameter that is not loaded
     };
     for (const auto& c : cases) {
-        prompter.clear();
         bool out = false;
-        EXPECT_EQ(ClampToRange(c.value, indexOf(c.comNo), out), c.result) << c.comNo;
+        Failure failure;
+        EXPECT_EQ(ClampToRange(context, c.value, indexOf(c.comNo), out, failure), c.result) << c.comNo;
         EXPECT_FALSE(out);
-        ASSERT_EQ(prompter.boxes().size(), 1u) << c.comNo;
-        EXPECT_EQ(prompter.boxes()[0].text, "msg42");
-        EXPECT_EQ(prompter.boxes()[0].caption, "msg0");
+        EXPECT_EQ(failure, MsgId::NotANumber) << c.comNo;
     }
-    prompter.clear();
     bool out = false;
-    EXPECT_EQ(ClampToRange("5", -1, out), 0) << "row 0 is never read as a parameter";
+    Failure failure;
+    EXPECT_EQ(ClampToRange(context, "5", -1, out, failure), 0) << "row 0 is never read as a parameter";
+    EXPECT_EQ(failure, MsgId::NotANumber);
+    EXPECT_TRUE(prompter.boxes().empty()) << "the caller reports the failure";
 }
 
 TEST_F(ValueRulesTest, DefaultsFollowChainsAndStopOnBadModes) {
-    EXPECT_EQ(DefaultOf("0000"), "3");
-    EXPECT_EQ(DefaultOf("0002"), "500");
+    EXPECT_EQ(DefaultOf(context, "0000"), "3");
+    EXPECT_EQ(DefaultOf(context, "0002"), "500");
     EXPECT_TRUE(prompter.boxes().empty());
 
+    Failure none;
+    EXPECT_EQ(DefaultOf(context, "0002", &none), "500");
+    EXPECT_FALSE(none);
     for (const char* bad : {"A000", "A001", "9999", ""}) {
-        prompter.clear();
-        EXPECT_EQ(DefaultOf(bad), "Error.") << bad;
-        ASSERT_EQ(prompter.boxes().size(), 1u) << bad;
-        EXPECT_EQ(prompter.boxes()[0].text, "msg32");
-        EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+        Failure failure;
+        EXPECT_EQ(DefaultOf(context, bad, &failure), "Error.") << bad;
+        EXPECT_EQ(failure, MsgId::DefaultNotDefined) << bad;
     }
-    prompter.clear();
-    EXPECT_EQ(DefaultOf("A000", false), "Error.");
-    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_EQ(DefaultOf(context, "A000"), "Error.") << "without a failure to fill";
+    EXPECT_TRUE(prompter.boxes().empty()) << "the caller reports the failure";
 }
 
 TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
     bool ok = false;
-    EXPECT_EQ(UpdateChangedFlag("0000", 3, &ok), 0);
+    EXPECT_EQ(UpdateChangedFlag(context, "0000", 3, &ok), 0);
     EXPECT_TRUE(ok);
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "0");
-    EXPECT_EQ(UpdateChangedFlag("0000", 3.0000001, &ok), 1);
+    EXPECT_EQ(UpdateChangedFlag(context, "0000", 3.0000001, &ok), 1);
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "1");
-    EXPECT_EQ(UpdateChangedFlag("0002", 500), 0);
+    EXPECT_EQ(UpdateChangedFlag(context, "0002", 500), 0);
 
-    EXPECT_EQ(UpdateChangedFlag("0003", 1, &ok), 0); // default "x"
+    Failure failure;
+    // A default that is no number ("x") is no failure of the rule: the caller counts it.
+    EXPECT_EQ(UpdateChangedFlag(context, "0003", 1, &ok, &failure), 0);
     EXPECT_FALSE(ok);
+    EXPECT_FALSE(failure);
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 8), "0");
-    EXPECT_EQ(UpdateChangedFlag("9999", 1, &ok, false), 0);
-    EXPECT_FALSE(ok);
+    for (const char* bad : {"9999", "A001"}) { // unknown; a default chain that loops
+        failure.reset();
+        EXPECT_EQ(UpdateChangedFlag(context, bad, 1, &ok, &failure), 0) << bad;
+        EXPECT_FALSE(ok) << bad;
+        EXPECT_EQ(failure, MsgId::DefaultNotDefined) << bad;
+    }
+    EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 0), "ChangeIndex");
 }
 
@@ -286,11 +293,11 @@ TEST_F(ValueRulesTest, FormatValueFollowsTMul) {
                  {"", 123456789.0, "123456789"}, {"#.XX", 1.5, "       2"}};
     for (const auto& c : cases) {
         store.ParaDat.setCell(PD_TMul, 1, c.tmul);
-        EXPECT_EQ(FormatValue(0, c.value), QString(c.text)) << c.tmul;
+        EXPECT_EQ(FormatValue(context, 0, c.value), QString(c.text)) << c.tmul;
     }
-    globals().DecimalComma = true;
+    context.DecimalComma = true;
     store.ParaDat.setCell(PD_TMul, 1, "#.##");
-    EXPECT_EQ(FormatValue(0, 1.5), "    1,50");
+    EXPECT_EQ(FormatValue(context, 0, 1.5), "    1,50");
 }
 
 TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned) {
@@ -332,36 +339,36 @@ TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned) {
                   {"-1", unsignedPar, 0, false}};
     for (const auto& p : parses) {
         bool ok = !p.ok;
-        EXPECT_EQ(ParseHex(p.digits, p.index, &ok), p.value) << p.digits;
+        EXPECT_EQ(ParseHex(context, p.digits, p.index, &ok), p.value) << p.digits;
         EXPECT_EQ(ok, p.ok) << p.digits;
     }
 }
 
 TEST_F(ValueRulesTest, CurrentAndVoltageTexts) {
-    globals().AmpereBase = 5.0f;
-    EXPECT_EQ(CurrentVoltageText("1000", indexOf("0001")), "5.0A");
-    globals().AmpereBase = 20.0f;
+    context.AmpereBase = 5.0f;
+    EXPECT_EQ(CurrentVoltageText(context, "1000", indexOf("0001")), "5.0A");
+    context.AmpereBase = 20.0f;
     store.ParaDat.setCell(PD_Mul, 2, "1");
-    EXPECT_EQ(CurrentVoltageText("50", indexOf("0001")), "10.00A");
-    globals().VoltBase = 200.0f;
-    EXPECT_EQ(CurrentVoltageText("50", indexOf("0012")), "100.00V");
-    EXPECT_EQ(CurrentVoltageText("31", indexOf("FB00")), "h1F");
-    EXPECT_EQ(CurrentVoltageText("150", indexOf("0000")), "    1.50");
-    EXPECT_EQ(CurrentVoltageText("5", indexOf("0003")), "       5") << "Mul 0 divides by 1";
+    EXPECT_EQ(CurrentVoltageText(context, "50", indexOf("0001")), "10.00A");
+    context.VoltBase = 200.0f;
+    EXPECT_EQ(CurrentVoltageText(context, "50", indexOf("0012")), "100.00V");
+    EXPECT_EQ(CurrentVoltageText(context, "31", indexOf("FB00")), "h1F");
+    EXPECT_EQ(CurrentVoltageText(context, "150", indexOf("0000")), "    1.50");
+    EXPECT_EQ(CurrentVoltageText(context, "5", indexOf("0003")), "       5") << "Mul 0 divides by 1";
     bool ok = true;
-    EXPECT_EQ(CurrentVoltageText("abc", indexOf("0000"), &ok), "");
+    EXPECT_EQ(CurrentVoltageText(context, "abc", indexOf("0000"), &ok), "");
     EXPECT_FALSE(ok);
 
-    globals().AmpereBase = 5.0f;
+    context.AmpereBase = 5.0f;
     store.ParaDat.setCell(PD_Mul, 2, "10");
-    EXPECT_EQ(ParseCurrentVoltage("2.5A", indexOf("0001")), "50.0");
-    EXPECT_EQ(ParseCurrentVoltage("2.5", indexOf("0001")), "50.0");
-    EXPECT_EQ(ParseCurrentVoltage("2.5V", indexOf("0012")), "1") << "Mul 1: no decimals";
-    EXPECT_EQ(ParseCurrentVoltage("2.5A", indexOf("0000")), "2.5A");
-    EXPECT_EQ(ParseCurrentVoltage("2.5V", indexOf("0001"), &ok), "");
+    EXPECT_EQ(ParseCurrentVoltage(context, "2.5A", indexOf("0001")), "50.0");
+    EXPECT_EQ(ParseCurrentVoltage(context, "2.5", indexOf("0001")), "50.0");
+    EXPECT_EQ(ParseCurrentVoltage(context, "2.5V", indexOf("0012")), "1") << "Mul 1: no decimals";
+    EXPECT_EQ(ParseCurrentVoltage(context, "2.5A", indexOf("0000")), "2.5A");
+    EXPECT_EQ(ParseCurrentVoltage(context, "2.5V", indexOf("0001"), &ok), "");
     EXPECT_FALSE(ok);
-    globals().AmpereBase = 0.0f;
-    EXPECT_EQ(ParseCurrentVoltage("2.5", indexOf("0001"), &ok), "");
+    context.AmpereBase = 0.0f;
+    EXPECT_EQ(ParseCurrentVoltage(context, "2.5", indexOf("0001"), &ok), "");
     EXPECT_FALSE(ok) << "no base yet";
 }
 
@@ -369,12 +376,13 @@ TEST_F(ValueRulesTest, GridRowScanResumesWhereTheLastMatchWas) {
     // Grid rows: titles, then a view showing 0000, 0002, A000, 0003.
     const QStringList numberColumn{"ComNo", "0000", "0002", "A000", "0003"};
     int start = 0;
-    EXPECT_EQ(GridRowOfIndex(indexOf("0000"), numberColumn, start, 3), 0);
-    EXPECT_EQ(GridRowOfIndex(indexOf("A000"), numberColumn, start, 3), 2);
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0000"), numberColumn, start, 3), 0);
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("A000"), numberColumn, start, 3), 2);
     EXPECT_EQ(start, 2);
-    EXPECT_EQ(GridRowOfIndex(indexOf("0003"), numberColumn, start, 3), 3);
-    EXPECT_EQ(GridRowOfIndex(indexOf("0002"), numberColumn, start, 3), indexOf("0002")) << "behind the start";
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0003"), numberColumn, start, 3), 3);
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0002"), numberColumn, start, 3), indexOf("0002"))
+        << "behind the start";
     EXPECT_EQ(start, 3);
-    EXPECT_EQ(GridRowOfIndex(indexOf("0003"), numberColumn, start, 10), 3)
+    EXPECT_EQ(GridRowOfIndex(context, indexOf("0003"), numberColumn, start, 10), 3)
         << "rows past the grid are not read";
 }

@@ -9,6 +9,7 @@
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TestProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -85,25 +86,22 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     DriveTypeGenerator::Result r;
     ASSERT_TRUE(DriveTypeGenerator::write(folder.path(), {}, &r));
     ScriptedPrompter prompter;
-    resetGlobals();
-    ParameterStore store;
-    for (int n = 0; n < 110; ++n)
-        store.Messages << QStringLiteral("msg%1").arg(n);
-    ProgramContext& g = globals();
-    g.Parameters = &store;
+    TestProgram program;
+    program.setMessages(QStringLiteral("msg"), 110);
+    ProgramContext& g = program.context;
+    const ParameterStore& store = program.store;
     g.TypeFolder = g.CapacityFolder = r.typeFolder;
     g.InfoIniPath = r.infoIniPath;
     g.DriveTypeName = QStringLiteral("HXZ9");
     g.DriveFormName = QStringLiteral("-4037");
     g.LanguageSuffix = QStringLiteral("Jap");
-    EXPECT_TRUE(LoadTypeTable());
-    EXPECT_TRUE(LoadCapacityTable());
-    EXPECT_TRUE(InitValueTable());
+    EXPECT_TRUE(LoadTypeTable(g));
+    EXPECT_TRUE(LoadCapacityTable(g));
+    EXPECT_TRUE(InitValueTable(g));
     EXPECT_EQ(prompter.texts(), QStringList());
     EXPECT_EQ(g.ParaCountAll, 1999);
     EXPECT_EQ(g.ParaCountNormal, r.lastOrdinaryIndex);
     EXPECT_EQ(store.indexOfComNo(r.comNos.last()), 1999);
     EXPECT_EQ(store.UPara.cell(UP_Value, store.indexOfComNo(QStringLiteral("0012")) + 1),
               QStringLiteral("880"));
-    resetGlobals();
 }

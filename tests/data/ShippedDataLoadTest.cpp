@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
+#include "support/TestProgram.h"
 
 #include <QDir>
 
@@ -42,12 +43,10 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
     ASSERT_FALSE(loads.empty());
     for (const Load& l : loads) {
         const std::string what = (l.type + u'(' + l.cpu + u')' + l.capacity + u' ' + l.suffix).toStdString();
-        resetGlobals();
-        ParameterStore store;
-        for (int n = 0; n < 110; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
-        ProgramContext& g = globals();
-        g.Parameters = &store;
+        TestProgram program;
+        program.setMessages(QStringLiteral("msg"), 110);
+        ProgramContext& g = program.context;
+        const ParameterStore& store = program.store;
         g.TypeFolder = g.CapacityFolder = l.folder;
         g.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
         g.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
@@ -56,9 +55,9 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         g.DriveCpuVersion = l.cpu;
         g.LanguageSuffix = l.suffix;
         prompter.clear();
-        ASSERT_TRUE(LoadTypeTable()) << what;
-        ASSERT_TRUE(LoadCapacityTable()) << what;
-        ASSERT_TRUE(InitValueTable()) << what;
+        ASSERT_TRUE(LoadTypeTable(g)) << what;
+        ASSERT_TRUE(LoadCapacityTable(g)) << what;
+        ASSERT_TRUE(InitValueTable(g)) << what;
         EXPECT_EQ(prompter.texts(), QStringList()) << what;
 
         QStringList problems;
@@ -91,5 +90,4 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
             EXPECT_FALSE(store.ParaDat.cell(PD_CurrentVoltIndex, index + 1).isEmpty()) << what;
         }
     }
-    resetGlobals();
 }

@@ -50,6 +50,12 @@ inline AnsweringPrompter& prompter() {
     return p;
 }
 
+// The program context every input is read into: one per process, as the program has one.
+inline ProgramContext& context() {
+    static ProgramContext c;
+    return c;
+}
+
 // Once per process: the application object, the prompter and a drive type QX100 -4037 V110
 // whose parameters include the special-setup markers, a capacity parameter, a default chain
 // and limits (one of them another parameter's value).
@@ -60,7 +66,7 @@ inline void setUp() {
     static QCoreApplication app(argc, argv);
     static ParameterStore store;
     Prompter::install(&prompter());
-    ProgramContext& g = globals();
+    ProgramContext& g = context();
     g.DriveTypeName = "QX100";
     g.DriveFormName = "-4037";
     g.DriveCpuVersion = "V110";
@@ -92,7 +98,7 @@ inline void setUp() {
     g.ParaCountNormal = n - 1;
     g.Parameters = &store;
     store.rebuildComNoIndex(n - 1);
-    ParaFile::resetValuesToDefaults();
+    ParaFile::resetValuesToDefaults(g);
 }
 
 } // namespace fuzz

@@ -27,11 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     QStringList cnum, val;
     CfgFile::checksumMatches(lines);
-    const CfgFile::ReadOutcome outcome = CfgFile::ReadConfigurationXml(lines, cnum, val, names);
-    ParameterFileChecks::reportOutOfLimits(globals().Parameters, outcome.taken);
+    const CfgFile::ReadOutcome outcome =
+        CfgFile::ReadConfigurationXml(fuzz::context(), lines, cnum, val, names);
+    ParameterFileChecks::reportOutOfLimits(fuzz::context(), outcome.taken);
     for (const QString& n : cnum)
         CfgFile::LookupCfgValue(cnum, val, n);
     QByteArray out;
-    CfgFile::build(CfgFile::inputFromStore(), out);
+    CfgFile::build(CfgFile::inputFromStore(fuzz::context()), out);
     return 0;
 }

@@ -16,7 +16,7 @@ QTemporaryDir& folder() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::setUp();
-    ProgramContext& g = globals();
+    ProgramContext& g = fuzz::context();
     g.TypeFolder = g.CapacityFolder = folder().path();
     g.InfoIniPath = folder().filePath("Info.ini");
     g.LanguageSuffix = "Eng";
@@ -27,13 +27,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     const qsizetype cut = bytes.indexOf('\0');
-    ProgramContext& g = globals();
+    ProgramContext& g = fuzz::context();
     g.StartupAbort = false;
     g.DriveTypeName = "QX100";
     g.DriveFormName = "-4037";
     TextFile::writeBytes(folder().filePath("QX100(Eng).inv"), cut < 0 ? bytes : bytes.left(cut));
     TextFile::writeBytes(folder().filePath("QX100-4037.cap"), cut < 0 ? QByteArray() : bytes.mid(cut + 1));
-    if (LoadTypeTable() && LoadCapacityTable())
-        InitValueTable();
+    if (LoadTypeTable(fuzz::context()) && LoadCapacityTable(fuzz::context()))
+        InitValueTable(fuzz::context());
     return 0;
 }

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TextFile::decode(QByteArray(reinterpret_cast<const char*>(data) + 1, int(size - 1))));
     static SampleStore store;
     MonitorFileHeader header;
-    const auto result = MonitorFile::read(lines, globals(), 12, fuzz::prompter(), header, store);
+    const auto result = MonitorFile::read(lines, fuzz::context(), 12, fuzz::prompter(), header, store);
     if (store.lastPoint() >= store.capacity())
         __builtin_trap();
     if (!result.accepted())
@@ -43,12 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Offsets are the edit's text: one holding the separator cannot come back as it went.
     if (!plainFields(header))
         return 0;
-    header.typeName = globals().DriveTypeName;
-    header.cpuVersion = globals().DriveCpuVersion;
+    header.typeName = fuzz::context().DriveTypeName;
+    header.cpuVersion = fuzz::context().DriveCpuVersion;
     const QStringList written = MonitorFile::lines(header, store);
     static SampleStore again;
     MonitorFileHeader back;
-    const auto reread = MonitorFile::read(written, globals(), 12, fuzz::prompter(), back, again);
+    const auto reread = MonitorFile::read(written, fuzz::context(), 12, fuzz::prompter(), back, again);
     if (reread.outcome != MonitorFile::ReadResult::Outcome::Read ||
         MonitorFile::lines(back, again) != written)
         __builtin_trap();

@@ -3,6 +3,7 @@
 // simulated drive might share would not pass here.
 #if __has_include(<modbus/modbus.h>)
 
+#include "core/ProgramContext.h"
 #include "link/CommLink.h"
 
 #include "platform/Clock.h"
@@ -157,7 +158,8 @@ protected:
     PtyBridge bridge;
     std::unique_ptr<LibmodbusServer> server;
     TermiosSerialPort port;
-    CommLink link{port, systemClock()};
+    ProgramContext context;
+    CommLink link{context, port, systemClock()};
 };
 
 TEST_F(ModbusPeer, ReadsSingleRegistersAndTheFiveRegisterBlock) {

@@ -6,6 +6,7 @@
 #include "core/ProgramContext.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TestProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -56,30 +57,24 @@ Bytes modbusRead(std::uint8_t address, std::vector<std::uint16_t> regs) {
 class Link : public testing::Test {
 protected:
     void SetUp() override {
-        resetGlobals();
-        params_ = std::make_unique<ParameterStore>();
         const char* rows[kCount][3] = {{"0000", "2", "0"},
                                        {"0103", "4", "0"},
                                        {"FC10", "2", "0"},
                                        {"FB91", "2", "0"},
                                        {"0001", "2", "-100"}};
+        QStringList numbers;
+        for (const auto& r : rows)
+            numbers << QString::fromLatin1(r[0]);
+        program.setParameters(numbers);
         for (int i = 0; i < kCount; ++i) {
-            params_->ParaDat.setCell(PD_ComNo, i + 1, QString::fromLatin1(rows[i][0]));
-            params_->ParaDat.setCell(PD_Byte, i + 1, QString::fromLatin1(rows[i][1]));
-            params_->UPara.setCell(UP_LValue, i + 1, QString::fromLatin1(rows[i][2]));
+            program.setPara(i, PD_Byte, QString::fromLatin1(rows[i][1]));
+            program.setWork(i, UP_LValue, QString::fromLatin1(rows[i][2]));
         }
-        params_->Messages = {"KVR260X", "m1", "Usable serial port is not found.", "m3"};
-        globals().Parameters = params_.get();
-        globals().ParaCountAll = kCount - 1;
-        params_->rebuildComNoIndex(kCount - 1);
+        program.store.Messages = {"KVR260X", "m1", "Usable serial port is not found.", "m3"};
 
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
         link.PortsFound = {QStringLiteral("COM1")};
         link.setView(&view);
-    }
-    void TearDown() override {
-        globals().Parameters = nullptr;
-        resetGlobals();
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
     void modbus(int station = -1) {
@@ -95,8 +90,9 @@ protected:
     ManualClock clock;
     FakeSerialPort port{clock};
     FakeView view;
-    CommLink link{port, clock};
-    std::unique_ptr<ParameterStore> params_;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    CommLink link{context, port, clock};
 };
 
 // ---- What the exchange waits for ----
@@ -125,8 +121,8 @@ TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
             // The maker's reply names its request: the request's bytes up to its number.
             const bool wide = c.index == kP0103;
             const Bytes request =
-                BuildFrame(Protocol::Inverter,
-                           link.request(params_->ParaDat.cell(PD_ComNo, c.index + 1), c.kind[0], 1, wide));
+                BuildFrame(Protocol::Inverter, link.request(program.store.ParaDat.cell(PD_ComNo, c.index + 1),
+                                                            c.kind[0], 1, wide));
             std::copy_n(request.begin(), 4 + (c.station >= 0) + wide, b.begin());
         }
         if (c.protocol == 1) {
@@ -489,13 +485,13 @@ TEST_F(Link, NegativeAndUnsignedValuesGoOutAsTheirLowBits) {
     ASSERT_FALSE(link.CommError);
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x57, 0x00, 0x01, 0xFF, 0xFF, 0x85}));
     EXPECT_EQ(echo, 0xFFFFu);
-    EXPECT_EQ(applyParameterSign(kP0001, echo), -1);
-    EXPECT_EQ(applyParameterSign(kP0000, echo), 65535);
+    EXPECT_EQ(applyParameterSign(context, kP0001, echo), -1);
+    EXPECT_EQ(applyParameterSign(context, kP0000, echo), 65535);
 
     port.queueReply(inverterReply('W', 0x0103, 0xFFFFFFFF, true));
     EXPECT_EQ(transact(kP0103, "W", "4294967295"), 0xFFFFFFFFu);
     EXPECT_EQ(port.writes.back().bytes.size(), 10u);
-    EXPECT_EQ(applyParameterSign(kP0103, 0xFFFFFFFFu), 4294967295LL);
+    EXPECT_EQ(applyParameterSign(context, kP0103, 0xFFFFFFFFu), 4294967295LL);
     EXPECT_EQ(link.DataSize, 4);
 
     // "0x0000" has the decimal prefix 0.
@@ -669,7 +665,7 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
 
 TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
     open();
-    globals().MonitorRunning = 1;
+    context.MonitorRunning = 1;
     EXPECT_FALSE(link.ConnectDrive());
     EXPECT_TRUE(link.PortOpen());
     EXPECT_EQ(port.opens.size(), 1u);
@@ -678,8 +674,8 @@ TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
 }
 
 TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded) {
-    globals().Parameters = nullptr;
-    globals().ParaCountAll = -1;
+    context.Parameters = nullptr;
+    context.ParaCountAll = -1;
     port.queueReply(inverterReply('R', 0, 1));
     EXPECT_TRUE(link.ConnectDrive());
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));

@@ -1,6 +1,7 @@
 // The communication settings apart from their dialog: the "Comms" section, the station
 // choices, the port list and the drive type's default settings.
 #include "link/CommSettings.h"
+#include "core/ProgramContext.h"
 
 #include "core/ParameterStore.h"
 #include "link/CommLink.h"
@@ -17,7 +18,8 @@ class CommSettingsTest : public testing::Test {
 protected:
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    ProgramContext context;
+    CommLink link{context, port, clock};
     CommSettings settings{link};
     QTemporaryDir dir;
 

@@ -1,6 +1,7 @@
 // The configuration scan on the fake port: which combinations are tried in which order, the
 // probe and its repeat, and what counts as found.
 #include "link/ConfigScan.h"
+#include "core/ProgramContext.h"
 
 #include "link/CommLink.h"
 #include "support/FakeSerialPort.h"
@@ -52,7 +53,8 @@ protected:
 
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    ProgramContext context;
+    CommLink link{context, port, clock};
     ConfigScan scan{link};
 };
 

@@ -27,7 +27,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(rig.loaded); }
     TransferRig rig{SimProtocol::Inverter, Wire::Fake, "[Setup]\r\nSpChk=1\r\n"};
     MainFlags flags;
-    DriveChecks checks{*rig.link, flags.refs()};
+    DriveChecks checks{rig.context, rig.options, *rig.link, flags.refs()};
 };
 
 TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected) {
@@ -131,7 +131,7 @@ protected:
     QStringList cpuNumbers{"100", "110"};
     TransferRig rig{SimProtocol::Inverter};
     MainFlags flags;
-    DriveChecks checks{*rig.link, flags.refs(), &cpuForms, &cpuNumbers};
+    DriveChecks checks{rig.context, rig.options, *rig.link, flags.refs(), &cpuForms, &cpuNumbers};
     std::size_t start = 0;
     int optionsOpened = 0;
 };
@@ -155,7 +155,7 @@ TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther) {
     EXPECT_FALSE(capacityNamesMatch("", "-4037")) << "an empty name matches nothing";
     EXPECT_FALSE(capacityNamesMatch("-4037", ""));
 
-    globals().DriveFormName = "-0.75";
+    rig.context.DriveFormName = "-0.75";
     checks.CheckDriveIdentity(kModeImport);
     EXPECT_TRUE(flags.FormCheck);
 }
@@ -181,7 +181,7 @@ TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions) {
 }
 
 TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent) {
-    options().TypCapChk.setChecked(false);
+    rig.options.TypCapChk.setChecked(false);
     rig.setDrive(kType, 13);
     flags.ComCancel = true;
     checks.CheckDriveIdentity(kModeImport);
@@ -191,7 +191,7 @@ TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent) {
 }
 
 TEST_F(DriveIdentityCheck, OnlyAComparisonReportsAnotherCpuVersion) {
-    globals().DriveCpuVersion = "V110";
+    rig.context.DriveCpuVersion = "V110";
     checks.CheckDriveIdentity(kModeImport);
     EXPECT_TRUE(rig.prompter.boxes().empty()) << "type and capacity match";
 
@@ -213,7 +213,7 @@ TEST_F(DriveIdentityCheck, AComparisonListsEveryMismatchInOrder) {
 
 TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite) {
     rig.store.ParaDat.setCell(PD_ComNo, kAccess + 1, "FB92");
-    rig.store.rebuildComNoIndex(globals().ParaCountAll);
+    rig.store.rebuildComNoIndex(rig.context.ParaCountAll);
     checks.CheckDriveIdentity(kModeImport);
     EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
     EXPECT_FALSE(WriteAccessValue(*rig.link, "100"));
@@ -221,14 +221,17 @@ TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite) {
 }
 
 TEST(MonitorLock, TheInstalledHandlerFollowsTheMonitorRun) {
+    ProgramContext context;
+    MonitorRunLock lock(context);
     std::vector<bool> calls;
-    setMonitorRunningHandler([&calls](bool running) { calls.push_back(running); });
-    globals().MonitorRunning = 1;
-    ApplyMonitorRunningState();
-    globals().MonitorRunning = 0;
-    ApplyMonitorRunningState();
-    setMonitorRunningHandler(nullptr);
-    ApplyMonitorRunningState();
+    lock.apply(); // no handler yet
+    lock.setHandler([&calls](bool running) { calls.push_back(running); });
+    context.MonitorRunning = 1;
+    lock.apply();
+    context.MonitorRunning = 0;
+    lock.apply();
+    lock.setHandler(nullptr);
+    lock.apply();
     EXPECT_EQ(calls, (std::vector<bool>{true, false}));
 }
 
@@ -250,10 +253,8 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     const ShippedDrive d = GetParam();
     ScriptedPrompter prompter;
     TempProgramFolder folder(true);
-    ParameterStore store;
-    resetGlobals();
-    ProgramContext& g = globals();
-    g.Parameters = &store;
+    TestProgram program;
+    ProgramContext& g = program.context;
     g.ProgramFolder = folder.path();
     g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
     g.LanguageSuffix = "Eng";
@@ -263,9 +264,8 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     g.TypeFolder = folder.filePath(QStringLiteral("dat/%1(%2)").arg(d.type, d.cpu));
     g.CapacityFolder = g.TypeFolder;
     g.InfoIniPath = g.TypeFolder + "/Info.ini";
-    for (int i = 0; i < 120; ++i)
-        store.Messages << QStringLiteral("m%1").arg(i);
-    ASSERT_TRUE(LoadTypeTable() && LoadCapacityTable() && InitValueTable());
+    program.setMessages(QStringLiteral("m"), 120);
+    ASSERT_TRUE(LoadTypeTable(g) && LoadCapacityTable(g) && InitValueTable(g));
 
     DriveModel model;
     ASSERT_TRUE(model.load(folder.path(), {d.type, d.cpu, d.capacity}));
@@ -278,7 +278,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
             out.push_back({std::move(r.bytes), 1});
         return out;
     };
-    CommLink link(port, clock);
+    CommLink link(g, port, clock);
     link.portPathResolver = [](const QString&) { return QStringLiteral("/dev/fake0"); };
     link.PortsFound = {"COM1"};
 
@@ -291,7 +291,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
         }
     MainFlags flags;
     flags.ParaTableAct = flags.DrvChkAct = true;
-    DriveChecks checks(link, flags.refs(), &cpuForms, &cpuNumbers);
+    DriveChecks checks(g, program.options, link, flags.refs(), &cpuForms, &cpuNumbers);
     checks.CheckSpSetup();
     EXPECT_FALSE(link.specialSetup);
     checks.CheckDriveIdentity(kModeComparison);
@@ -299,9 +299,6 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     EXPECT_TRUE(flags.FormCheck);
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join("|").toStdString();
     EXPECT_EQ(checks.CpuVerLabel, QString(d.cpu).mid(1));
-
-    g.Parameters = nullptr;
-    resetGlobals();
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, ShippedIdentity,

@@ -63,7 +63,8 @@ protected:
 
     // The choice with detection on the link, created from the settings written before.
     StartupChoice& create() {
-        choice = std::make_unique<StartupChoice>(StartupContext{false, false, nullptr, nullptr, &link});
+        choice =
+            std::make_unique<StartupChoice>(context, StartupContext{false, false, nullptr, nullptr, &link});
         EXPECT_TRUE(choice->FormCreate());
         return *choice;
     }
@@ -76,7 +77,7 @@ protected:
 
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{context, port, clock};
     DriveModel model;
     std::unique_ptr<DriveSimulator> sim;
     std::unique_ptr<StartupChoice> choice;
@@ -343,12 +344,12 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     ASSERT_TRUE(server.start());
 
     TermiosSerialPort serial;
-    CommLink link(serial, systemClock());
+    CommLink link(context, serial, systemClock());
     // Only COM3 leads anywhere.
     link.portPathResolver = [&](const QString& name) {
         return name == QLatin1String("COM3") ? server.slavePath() : QString();
     };
-    StartupChoice c({false, false, nullptr, nullptr, &link});
+    StartupChoice c(context, {false, false, nullptr, nullptr, &link});
     ASSERT_TRUE(c.FormCreate());
     server.stop();
 

@@ -92,7 +92,7 @@ TEST_F(DriveNaming, CpuVersionsAreComparedAsNumbers) {
 TEST_F(DriveNaming, WithoutFE08InTheTableTheCpuVersionCountsAs0) {
     rig.setDrive(kCpu, 700);
     rig.store.ParaDat.setCell(PD_ComNo, kCpu + 1, "FE09");
-    rig.store.rebuildComNoIndex(globals().ParaCountAll);
+    rig.store.rebuildComNoIndex(rig.context.ParaCountAll);
     EXPECT_EQ(names.readCpuVersion(), 0);
     EXPECT_EQ(names.LookupTypeName("12"), "HXA1");
     EXPECT_TRUE(rig.frameTexts(start).empty());

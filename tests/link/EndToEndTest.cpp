@@ -13,6 +13,7 @@
 #include "support/DrivesimProcess.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
+#include "support/TestProgram.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,13 +27,10 @@ using namespace simtest;
 
 namespace {
 
-// Loads the small drive type into a store of the program, as start-up does.
+// Loads the small drive type into the store of a program, as start-up does.
 class LoadedDriveType {
 public:
-    explicit LoadedDriveType(const QString& programFolder) {
-        resetGlobals();
-        ProgramContext& g = globals();
-        g.Parameters = &store;
+    LoadedDriveType(ProgramContext& g, const QString& programFolder) : store(*g.Parameters) {
         g.DriveTypeName = QStringLiteral("HXA1");
         g.DriveFormName = QStringLiteral("-0.75K");
         g.DriveCpuVersion = QStringLiteral("V100");
@@ -40,15 +38,11 @@ public:
         g.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
-        loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
-    }
-    ~LoadedDriveType() {
-        globals().Parameters = nullptr;
-        resetGlobals();
+        loaded = LoadTypeTable(g) && LoadCapacityTable(g) && InitValueTable(g);
     }
     int index(const char* comNo) const { return store.indexOfComNo(QString::fromLatin1(comNo)); }
 
-    ParameterStore store;
+    const ParameterStore& store;
     bool loaded = false;
 };
 
@@ -57,7 +51,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         writeSmallDriveData(folder);
-        table = std::make_unique<LoadedDriveType>(folder.path());
+        table = std::make_unique<LoadedDriveType>(program.context, folder.path());
         ASSERT_TRUE(table->loaded);
         ASSERT_TRUE(model.load(folder.path(), hxa1()));
         config.protocol = GetParam();
@@ -83,7 +77,7 @@ protected:
     }
     // The drive's value as the program's table would take it.
     std::int64_t signedValue(const char* comNo, std::uint32_t raw) {
-        return applyParameterSign(table->index(comNo), raw);
+        return applyParameterSign(program.context, table->index(comNo), raw);
     }
 
     ScriptedPrompter prompter;
@@ -93,12 +87,13 @@ protected:
     SimConfig config;
     std::unique_ptr<DriveSimulator> sim;
     std::unique_ptr<PtyDriveServer> server;
+    TestProgram program;
     TermiosSerialPort port;
-    CommLink link{port, systemClock()};
+    CommLink link{program.context, port, systemClock()};
 };
 
 TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = program.context;
     for (int i = 0; i <= g.ParaCountAll; ++i) {
         const QString comNo = table->store.ParaDat.cell(PD_ComNo, i + 1);
         if (comNo == QStringLiteral("FC10"))
@@ -209,7 +204,8 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
         ASSERT_FALSE(QFileInfo(link).symLinkTarget().isEmpty()) << protocol;
 
         TermiosSerialPort port;
-        CommLink commLink(port, systemClock());
+        ProgramContext context;
+        CommLink commLink(context, port, systemClock());
         commLink.portPathResolver = [&](const QString&) { return link; };
         commLink.PortsFound = {QStringLiteral("COM1")};
         commLink.Settings.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
@@ -252,7 +248,8 @@ TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
         ASSERT_EQ(sim.process.state(), QProcess::Running) << protocol;
 
         TermiosSerialPort port;
-        CommLink commLink(port, systemClock());
+        ProgramContext context;
+        CommLink commLink(context, port, systemClock());
         commLink.portPathResolver = [&](const QString&) { return link; };
         commLink.PortsFound = {QStringLiteral("COM1")};
         commLink.Settings.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
@@ -316,7 +313,6 @@ TEST(EndToEndProgram, DrivesimRefusesAMissingDriveTypeWithoutLeavingALink) {
 
 TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
     ScriptedPrompter prompter;
-    resetGlobals();
     DriveModel model;
     model.setParameter(QStringLiteral("0000"), 42);
     SimConfig c;
@@ -328,7 +324,8 @@ TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
     ManualClock clock;
     FakeSerialPort port(clock);
     attachDrive(port, drive, QStringLiteral("/dev/fake-COM2"));
-    CommLink link(port, clock);
+    ProgramContext context;
+    CommLink link(context, port, clock);
     link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
     link.PortsFound = {QStringLiteral("COM1"), QStringLiteral("COM2")};
     ConfigScan scan(link);
@@ -340,7 +337,6 @@ TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
     // All 18 combinations on the first port, each probed twice, then 9 failures and the
     // answered tenth on the second.
     EXPECT_EQ(port.writes.size(), std::size_t(36 + 18 + 1));
-    resetGlobals();
 }
 
 } // namespace

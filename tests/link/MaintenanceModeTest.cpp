@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         rig.prompter.allowUnexpected(); // the boxes are compared afterwards
-        ProgramContext& g = globals();
+        ProgramContext& g = rig.context;
         g.ParaCountNormal = kLast0;
         g.RowsInUse = g.ParaCountNormal;
         options.SUMode.setChecked(false);
@@ -58,8 +58,8 @@ protected:
     }
 
     TransferRig rig{SimProtocol::Inverter};
-    Options options;
-    MaintenanceMode mode{*rig.link, options, globals()};
+    Options options{rig.context};
+    MaintenanceMode mode{*rig.link, options, rig.context};
 };
 
 TEST_P(MaintenancePassword, OpensItsLevel) {
@@ -76,12 +76,12 @@ TEST_P(MaintenancePassword, OpensItsLevel) {
     EXPECT_EQ(accessSent(), row.accessWritten || row.drive == DriveState::SilentOnAccess);
     EXPECT_EQ(mode.accessValueWritten(), row.accessWritten);
 
-    const ProgramContext& g = globals();
+    const ProgramContext& g = rig.context;
     const bool unlocked = row.outcome == Outcome::Unlocked;
     EXPECT_EQ(options.SUMode.checked(), unlocked);
     EXPECT_EQ(rig.store.MainteFlag, unlocked);
     EXPECT_EQ(g.RowsInUse, unlocked ? g.ParaCountAll : g.ParaCountNormal);
-    EXPECT_EQ(TransferActive, unlocked ? 1 : 0);
+    EXPECT_EQ(mode.unlocked(), unlocked);
     EXPECT_EQ(rig.store.SMainteFlag, row.master);
     EXPECT_EQ(options.mastersTabVisible(), row.master);
     if (row.outcome == Outcome::Refused) {
@@ -184,7 +184,7 @@ TEST_F(MaintenancePassword, TheOptionSetByTheUnlockIsNotStored) {
 }
 
 TEST_F(MaintenancePassword, ADriveTypeWithoutTheAccessParameterIsNeverWrittenTo) {
-    ProgramContext& g = globals();
+    ProgramContext& g = rig.context;
     rig.store.ParaDat.setCell(PD_ComNo, kAccess + 1, QStringLiteral("FB99"));
     rig.store.rebuildComNoIndex(g.ParaCountAll);
     EXPECT_EQ(mode.check(QStringLiteral("9a07b3d"), QStringLiteral("Pulvex")), Outcome::NotWritten);

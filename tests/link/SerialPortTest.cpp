@@ -1,5 +1,6 @@
 // The termios port on a real pseudo-terminal pair with a small responder on the master side,
 // and the mapping of "COMn" names to device paths.
+#include "core/ProgramContext.h"
 #include "link/CommLink.h"
 
 #include "platform/Clock.h"
@@ -112,7 +113,8 @@ protected:
     }
     PtyResponder drive{driveReply};
     TermiosSerialPort port;
-    CommLink link{port, systemClock()};
+    ProgramContext context;
+    CommLink link{context, port, systemClock()};
 };
 
 TEST_F(PtyLink, BothProtocolsExchangeOverTheTermiosPort) {

@@ -12,12 +12,12 @@ using StartupChoiceTest = StartupChoiceFixture;
 
 TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutABox) {
     seedLanguages();
-    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
     ASSERT_TRUE(c.FormCreate());
 
     EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
     EXPECT_EQ(c.LangPos, 0);
-    EXPECT_EQ(globals().MsgCaption, QString::fromUtf8("確認"));
+    EXPECT_EQ(context.MsgCaption, QString::fromUtf8("確認"));
     EXPECT_EQ(c.I_TypeForm, kShippedTypes);
     EXPECT_EQ(c.I_TypeNo, QStringList({"41", "52"}));
     EXPECT_EQ(c.TypePos, 0);
@@ -33,7 +33,7 @@ TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutAB
 }
 
 TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreOffered) {
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
     EXPECT_EQ(c.LangPos, 0);
@@ -41,7 +41,7 @@ TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreO
 
 TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     seedLanguages();
-    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
     ASSERT_TRUE(c.FormCreate());
     c.LangPos = 1;
     c.TypePos = 0;
@@ -51,7 +51,7 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     c.CapaPos = 6; // -4037 exists for V720 only
     c.FormClose();
 
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     const QString dat = folder.filePath("dat");
     EXPECT_EQ(g.LanguageName, "English");
     EXPECT_EQ(g.LanguageSuffix, "Eng");
@@ -81,34 +81,34 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
 
 TEST_F(StartupChoiceTest, CloseRunsOnce) {
     seedLanguages();
-    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
     ASSERT_TRUE(c.FormCreate());
     c.FormClose();
     cpuFormsM = {"kept"};
     c.TypePos = 1;
     c.FormClose();
     EXPECT_EQ(cpuFormsM, QStringList({"kept"}));
-    EXPECT_EQ(globals().DriveTypeName, "HXA1");
+    EXPECT_EQ(context.DriveTypeName, "HXA1");
     EXPECT_TRUE(c.closed());
 }
 
 TEST_F(StartupChoiceTest, TheLanguageFlagAndTheHelpOptionShapeTheOutputs) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=1\r\n[Default]\r\nLangNo=1\r\n"
                   "[Options]\r\nCheckLang=1\r\nWHP=1\r\n");
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     c.FormClose();
-    EXPECT_TRUE(globals().DecimalComma);
-    EXPECT_TRUE(globals().ParaHelpFilePath.endsWith("/HXA1(V110)/HXA1(Eng).hlp"));
+    EXPECT_TRUE(context.DecimalComma);
+    EXPECT_TRUE(context.ParaHelpFilePath.endsWith("/HXA1(V110)/HXA1(Eng).hlp"));
 }
 
 TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
     storeChoice("HXA1", "-4037", "V720");
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.LangPos, 1);
-    EXPECT_EQ(globals().MsgCaption, "Confirmation");
+    EXPECT_EQ(context.MsgCaption, "Confirmation");
     EXPECT_EQ(c.TypePos, 0);
     EXPECT_EQ(c.CpuPos, 1);
     EXPECT_EQ(StartupChoice::at(c.I_CapaForm, c.CapaPos), "-4037");
@@ -117,7 +117,7 @@ TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
 
 TEST_F(StartupChoiceTest, StoredNamesAreFoundIgnoringCase) {
     storeChoice("hxb3", "-4037", "v250");
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.TypePos, 1);
@@ -135,7 +135,7 @@ class StoredDriveNotUsed : public StartupChoiceFixture,
 
 TEST_P(StoredDriveNotUsed, FirstEntriesArePreselected) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + GetParam().settings);
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.TypePos, 0);
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesTaken) {
     storeChoice("HXB9", "-1111", "V100");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found the Last Inverter data file.\nHXB9(V100)-1111");
@@ -179,17 +179,17 @@ TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesT
 TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
     storeChoice("HXA1", "-4037", "V110");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     ASSERT_EQ(prompter.texts(), QStringList({"Not found the Last Inverter data file.\nHXA1(V110)-4037"}));
 }
 
 TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
     storeChoice("HXB3", "-4037", "V250");
-    globals().DriveTypeName = "HXA1";
-    StartupChoice c({false, true});
+    context.DriveTypeName = "HXA1";
+    StartupChoice c(context, {false, true});
     ASSERT_TRUE(c.FormCreate());
-    EXPECT_EQ(globals().DriveTypeName, "HXA1");
+    EXPECT_EQ(context.DriveTypeName, "HXA1");
     EXPECT_EQ(c.InvTypeNo, StartupChoice::kMissing);
     EXPECT_EQ(c.TypePos, 0);
 }
@@ -211,14 +211,14 @@ class LanguagePreselection : public StartupChoiceFixture,
 TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
     const LanguageCase& p = GetParam();
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + p.settings);
-    globals().LanguageName = QString::fromUtf8(p.running);
-    StartupChoice c({p.fromNew, false});
+    context.LanguageName = QString::fromUtf8(p.running);
+    StartupChoice c(context, {p.fromNew, false});
     ASSERT_TRUE(c.FormCreate());
     EXPECT_EQ(c.LangPos, p.expectedPos);
-    EXPECT_EQ(globals().MsgCaption, QString::fromUtf8(p.expectedCaption));
+    EXPECT_EQ(context.MsgCaption, QString::fromUtf8(p.expectedCaption));
     c.FormClose();
-    EXPECT_EQ(globals().LanguageName, c.LangForm.at(p.expectedPos));
-    EXPECT_EQ(IniFile(globals().SettingsIniPath).readInteger("Default", "LangNo", -9), p.expectedPos);
+    EXPECT_EQ(context.LanguageName, c.LangForm.at(p.expectedPos));
+    EXPECT_EQ(IniFile(context.SettingsIniPath).readInteger("Default", "LangNo", -9), p.expectedPos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -256,7 +256,7 @@ TEST_F(EmptyProgramFolder, TypesComeFromPrefixedFoldersAndCpuVersionsFromTheirOw
         makeFolder(f);
     folder.writeFile("dat/HXC.txt", "not a folder");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\nHXB30=53\r\n");
-    StartupChoice c;
+    StartupChoice c(context);
     c.ScanDataFolder("/dat");
     EXPECT_EQ(c.I_TypeForm, QStringList({"HX10", "HX20", "hxa1", "HXB3", "HXB30", "HXD"}));
 
@@ -278,7 +278,7 @@ TEST_F(EmptyProgramFolder, CapacitiesAreSortedWithTheirCatalogueCodes) {
     folder.writeFile("dat/HXB3(V110)/HXB3-0750.CAP", "");
     folder.writeFile("dat/HXB3(V110)/Info.ini", "");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\n[HXB3]\r\n-4037=37\r\n");
-    StartupChoice c;
+    StartupChoice c(context);
     c.DataFolder = "/dat";
     c.FillCapacityList("HXB3", "V110");
     EXPECT_EQ(c.I_CapaForm, QStringList({"-0750", "-2015", "-4037"}));
@@ -288,24 +288,24 @@ TEST_F(EmptyProgramFolder, CapacitiesAreSortedWithTheirCatalogueCodes) {
 TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
     seedLanguages();
     makeFolder("dat/HXZ9(V100)");
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_EQ(c.I_TypeNo, QStringList({"99"}));
     EXPECT_TRUE(c.I_CapaForm.isEmpty());
     EXPECT_EQ(c.CapaPos, -1);
     c.FormClose();
-    EXPECT_EQ(globals().DriveTypeCode, "99");
-    EXPECT_EQ(globals().DriveFormName, "");
-    EXPECT_EQ(IniFile(globals().SettingsIniPath).readInteger("Default", "InvFormNo", 0), -1);
+    EXPECT_EQ(context.DriveTypeCode, "99");
+    EXPECT_EQ(context.DriveFormName, "");
+    EXPECT_EQ(IniFile(context.SettingsIniPath).readInteger("Default", "InvFormNo", 0), -1);
 }
 
 TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
     seedLanguages();
     makeFolder("dat/XY9(V100)");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c({false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
     EXPECT_FALSE(c.FormCreate());
-    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_TRUE(context.StartupAbort);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found Inverter data file.\nKVR260X is closed.");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
@@ -318,18 +318,18 @@ TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
 TEST_F(StartupChoiceTest, AnotherDataFolderGivesTheTypesWhileTheCatalogueStays) {
     storeChoice("HXB3", "-4037", "V250", 1, "DF=\\other\r\n");
     folder.writeFile("other/HXB3(V250)/HXB3-4037.cap", "");
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_EQ(c.I_TypeForm, QStringList({"HXB3"}));
     EXPECT_EQ(c.I_TypeNo, QStringList({"52"}));
     EXPECT_EQ(c.I_CapaNo, QStringList({"13"}));
     c.FormClose();
-    EXPECT_EQ(globals().TypeFolder, folder.filePath("other/HXB3(V250)"));
+    EXPECT_EQ(context.TypeFolder, folder.filePath("other/HXB3(V250)"));
 }
 
 TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
     seedLanguages();
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     c.TypePos = 1;
     c.I_TypeFormChange();
@@ -350,7 +350,7 @@ TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
 
 TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
     seedLanguages();
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     c.selectPositions(1, 40, 7);
     EXPECT_EQ(c.TypePos, 1);
@@ -363,7 +363,7 @@ TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
 
 TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKeepsTheDrive) {
     seedLanguages();
-    StartupChoice c;
+    StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     c.DetectionRan = true;
     c.PortPos = 2;
@@ -374,7 +374,7 @@ TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKe
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=2\r\nPrtocol=1\r\nBaudrate=5\r\nParity=0\r\n"));
 
     storeChoice("HXA1", "-2004", "V110", 1, "[Comms]\r\nCommport=1\r\n");
-    StartupChoice kept;
+    StartupChoice kept(context);
     ASSERT_TRUE(kept.FormCreate());
     kept.DetectionRan = true;
     kept.FormClose();

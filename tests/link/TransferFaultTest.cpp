@@ -92,7 +92,8 @@ protected:
                 rig.setDrive(i, driveValue(i, run));
     }
     std::int64_t driveNumber(int index) const {
-        return normaliseRaw(rig.driveRaw(index), parameterIs32(index), parameterIsSigned(index));
+        return normaliseRaw(rig.driveRaw(index), parameterIs32(rig.context, index),
+                            parameterIsSigned(rig.context, index));
     }
     QString line(int index) const {
         const QString title = rig.store.ParaDat.cell(PD_FTitle, index + 1);
@@ -106,10 +107,12 @@ protected:
     }
     static std::string text(const QStringList& lines) { return lines.join(QLatin1Char('|')).toStdString(); }
     int run(std::uint32_t mode, ResultText& result) {
-        TransferMode = mode;
-        LastParaIndex = globals().ParaCountAll;
-        TransferGo = 1;
-        TransferEngine engine(*rig.link);
+        TransferJob job;
+        job.mode = mode;
+        job.lastParaIndex = rig.context.ParaCountAll;
+        job.go = true;
+        TransferEngine engine(rig.context, rig.options, *rig.link);
+        engine.setJob(&job);
         engine.setResult(&result);
         engine.start();
         return engine.errorCount() + engine.differenceCount() * 1000;
@@ -257,7 +260,7 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     ASSERT_TRUE(drive.running());
     rig.link->portPathResolver = [path](const QString&) { return path; };
     rig.link->ReplyTimeout = 100;
-    ASSERT_FALSE(options().ParaErrDisp.checked());
+    ASSERT_FALSE(rig.options.ParaErrDisp.checked());
     ASSERT_TRUE(rig.connect());
 
     // The drive stops after the first parameter, once the kernel says it has stopped.
@@ -304,10 +307,12 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     };
     prompter.answer(BoxAnswer::Abort);
 
-    TransferMode = kModeImport;
-    LastParaIndex = globals().ParaCountAll;
-    TransferGo = 1;
-    TransferEngine engine(*rig.link);
+    TransferJob job;
+    job.mode = kModeImport;
+    job.lastParaIndex = rig.context.ParaCountAll;
+    job.go = true;
+    TransferEngine engine(rig.context, rig.options, *rig.link);
+    engine.setJob(&job);
     engine.setView(&progress);
     engine.start();
     ::kill(pid_t(pid), SIGCONT);

@@ -23,7 +23,7 @@ protected:
         opts.CntMon.setChecked(true);
         useChannels({{0, 1}}); // CH1 the frequency command
         setRaw("FA01", 1250);  // 12.50 Hz
-        globals().MonPath = dir.path();
+        context.MonPath = dir.path();
     }
     // Start with the information box answered and `name` chosen in the dialog.
     RunEnd record(const QString& name) {
@@ -57,16 +57,16 @@ TEST_F(ContinuousRecording, WritesEverySampleForTheSetTimeByteForByte) {
     for (int k = 0; k <= 720; ++k)
         expected += row(k * 10000, "12.500000").toLatin1() + "\r\n";
     EXPECT_EQ(readAll(dir.filePath(QStringLiteral("trend.csv"))), expected);
-    EXPECT_EQ(globals().MonFileName, QStringLiteral("trend.csv"));
-    EXPECT_EQ(globals().MonPath, dir.path());
+    EXPECT_EQ(context.MonFileName, QStringLiteral("trend.csv"));
+    EXPECT_EQ(context.MonPath, dir.path());
 
     // The information box tells the time, the pace and the size.
     ASSERT_FALSE(prompter.boxes().empty());
     const QString info = prompter.boxes()[0].text;
-    EXPECT_TRUE(info.startsWith(store->Msg(50) + QStringLiteral("120(min)\n") + store->Msg(51) +
-                                QStringLiteral("10(s/point)\n\n")))
+    EXPECT_TRUE(info.startsWith(store->Msg(MsgId::RecordTimeLabel) + QStringLiteral("120(min)\n") +
+                                store->Msg(MsgId::SamplingTimeLabel) + QStringLiteral("10(s/point)\n\n")))
         << info.toStdString();
-    EXPECT_TRUE(info.endsWith(model->ContSizeText + store->Msg(54)));
+    EXPECT_TRUE(info.endsWith(model->ContSizeText + store->Msg(MsgId::KilobyteUnit)));
 
     // Every second sample is plotted, as the mean of it and the one before.
     EXPECT_EQ(model->ContStepFactor, 2);
@@ -78,7 +78,7 @@ TEST_F(ContinuousRecording, WritesEverySampleForTheSetTimeByteForByte) {
 }
 
 TEST_F(ContinuousRecording, ADecimalCommaLanguageWritesSemicolonsAndCommas) {
-    globals().DecimalComma = true;
+    context.DecimalComma = true;
     pacer.onWait = [this](int wait) {
         if (wait == 2)
             run->stop();

@@ -62,13 +62,13 @@ TEST_F(InverterInfoTest, NumbersTheDriveTypeLacksShowADashAndAreNeverSent) {
 }
 
 TEST_F(InverterInfoTest, RomVersionIsDecimalWhenTheCatalogueSaysD) {
-    globals().CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
-                                                  "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=D\r\n");
+    context.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                                                "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=D\r\n");
     // A fraction from its Mul is shown as it is; in hexadecimal the drive's own number is.
     params->ParaDat.setCell(PD_Mul, params->indexOfComNo("FE73") + 1, "100");
     EXPECT_EQ(readInfo().value(4), "ROM Version:66.99");
-    globals().CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
-                                                  "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=H\r\n");
+    context.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                                                "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=H\r\n");
     EXPECT_EQ(readInfo().value(4), "ROM Version:1A2B");
 }
 
@@ -76,7 +76,7 @@ TEST_F(InverterInfoTest, AnEmptySectionShowsMessageEightAndNoLines) {
     setLanguage("[Other]\r\nx=y\r\n");
     prompter.answer(BoxAnswer::Ok);
     ResultText out;
-    InverterInfo info(link, names, globals(), prompter);
+    InverterInfo info(link, names, context, prompter);
     EXPECT_FALSE(info.readInverterInfo(out, lists));
     EXPECT_TRUE(out.ResultDisp.isEmpty());
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -89,7 +89,7 @@ TEST_F(InverterInfoTest, TripDataAfterAScheduledTripReadEveryItem) {
     // The drive trips with code 5 before it answers again.
     model.schedule({SimStatusEvent::Kind::Trip, 5, std::chrono::milliseconds(0)});
     ResultText out;
-    InverterInfo info(link, names, globals(), prompter);
+    InverterInfo info(link, names, context, prompter);
     ASSERT_TRUE(info.readInverterInfo(out, lists));
     EXPECT_EQ(out.ResultDisp.value(6), "Last Trip:Overvoltage");
     EXPECT_EQ(out.ResultDisp.value(7), "2nd Last Trip:Undervoltage");
@@ -102,7 +102,7 @@ TEST_F(InverterInfoTest, TripDataAfterAScheduledTripReadEveryItem) {
     EXPECT_EQ(wire(before), (QStringList{"R FD00", "R FD01", "R FD07", "R FD07", "R FC90"}));
 
     model.setParameter("FD07", 0x0FFF);
-    globals().DecimalComma = true;
+    context.DecimalComma = true;
     ResultText again;
     info.readTripData(again, lists);
     EXPECT_EQ(again.ResultDisp,
@@ -113,7 +113,7 @@ TEST_F(InverterInfoTest, TripDataAfterAScheduledTripReadEveryItem) {
 TEST_F(InverterInfoTest, TripDataWithoutATripTitleStartsWithAnEmptyTitle) {
     setLanguage("[InverterInfo]\r\nk0=t0\r\n");
     ResultText out;
-    InverterInfo info(link, names, globals(), prompter);
+    InverterInfo info(link, names, context, prompter);
     ASSERT_TRUE(info.readInverterInfo(out, lists));
     lists.codes = QStringList{"FD00"};
     info.readTripData(out, lists);

@@ -18,7 +18,7 @@ protected:
         KeypadFixture::SetUp();
         port.responder = nullptr; // scripted replies only
         link.setView(&iconView);
-        globals().Parameters->Messages[0] = QString();
+        context.Parameters->Messages[0] = QString();
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
     int fc10() const { return params->indexOfComNo(QStringLiteral("FC10")); }
@@ -143,7 +143,7 @@ TEST_F(BlockRead, NoIndexSendsNothing) {
     KeypadLink(link).PanelTransact(-1, display);
     EXPECT_TRUE(link.CommError);
     EXPECT_TRUE(port.writes.empty());
-    KeypadLink(link).PanelTransact(globals().ParaCountAll + 1, display);
+    KeypadLink(link).PanelTransact(context.ParaCountAll + 1, display);
     EXPECT_TRUE(port.writes.empty());
 }
 

@@ -206,7 +206,7 @@ TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
 // ---- Start, activation and closing ------------------------------------------------------------
 
 TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
-    options().LedDispTime.setPosition(0);
+    options.LedDispTime.setPosition(0);
     panel.FormActivate();
     EXPECT_TRUE(panel.startTimerActive());
     view.script = [this](int p) {
@@ -278,7 +278,7 @@ class DirectInput : public KeypadFixture {
 protected:
     void SetUp() override {
         KeypadFixture::SetUp();
-        options().LedDispTime.setPosition(0);
+        options.LedDispTime.setPosition(0);
     }
     // Enters the mode from a running loop and types `keys` ('\r' Enter, '\b' Backspace,
     // '\x7f' Delete, '\x1b' Esc).
@@ -354,7 +354,7 @@ INSTANTIATE_TEST_SUITE_P(Divisors, ExactValue,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DirectInput, ExportToEepromOffWritesToRam) {
-    options().EEPWriteEnable.setChecked(false);
+    options.EEPWriteEnable.setChecked(false);
     enterMode();
     const auto from = port.writes.size();
     type("10\r");
@@ -377,7 +377,7 @@ TEST_F(DirectInput, AValueAboveTheLimitIsRefusedAndNothingIsSent) {
 
 TEST_F(DirectInput, WithoutATargetNumberMessage40AndTheModeStays) {
     for (const char* type : {"HXB3", "HXQ1", "HXZ9"}) { // "-", no entry, a number not in the table
-        globals().DriveTypeName = QString::fromLatin1(type);
+        context.DriveTypeName = QString::fromLatin1(type);
         enterMode();
         prompter.answer(BoxAnswer::Ok);
         const auto from = port.writes.size();
@@ -432,7 +432,7 @@ TEST_F(DirectInput, EscLeavesTheModeAndTheToggleDoesToo) {
 
 TEST_F(DirectInput, ConfirmationBlinksThreeTimesAtTheBlinkInterval) {
     enterMode();
-    options().LedDispTime.setPosition(100);
+    options.LedDispTime.setPosition(100);
     view.directTexts.clear();
     type("5\r");
     EXPECT_EQ(view.waits, (std::vector<int>(6, 100)));
@@ -488,7 +488,7 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ASSERT_TRUE(server.open());
     ASSERT_TRUE(server.start());
     TermiosSerialPort tty;
-    CommLink ptyLink(tty, systemClock());
+    CommLink ptyLink(context, tty, systemClock());
     ptyLink.portPathResolver = [&](const QString&) { return server.slavePath(); };
     ptyLink.PortsFound = {QStringLiteral("COM1")};
     ptyLink.Settings.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
@@ -496,7 +496,7 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ptyLink.Settings.inverterNumber = 5;
     ptyLink.ReplyTimeout = 1000; // a loaded machine must not fail a good exchange
 
-    KeypadPanel ptyPanel(ptyLink, view);
+    KeypadPanel ptyPanel(context, options, ptyLink, view);
     bool ranAfterRun = false;
     std::uint32_t runCode = 0;
     view.script = [&](int p) {

@@ -180,7 +180,7 @@ TEST_F(TriggeredRun, ASourceThatIsNotSampledRefusesTheStart) {
     model->setTriggerChecked(true);
     EXPECT_EQ(run->start(), RunEnd::Refused);
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(49));
+    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(MsgId::NoChannelSelected));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
     EXPECT_TRUE(lockStates.empty());
 }

@@ -22,7 +22,7 @@ protected:
         ptyLink.portPathResolver = [this](const QString&) { return linkPath; };
         ptyLink.PortsFound = {QStringLiteral("COM1")};
         ptyLink.ReplyTimeout = 400; // room for a loaded machine
-        model = std::make_unique<MonitorModel>(globals(), opts, ptyLink);
+        model = std::make_unique<MonitorModel>(context, opts, ptyLink);
         ASSERT_TRUE(model->BuildMonitorItemLists());
         model->RestoreMonitorSetup();
     }
@@ -38,7 +38,7 @@ protected:
     QString linkPath;
     std::unique_ptr<DrivesimProcess> drive;
     TermiosSerialPort termios;
-    CommLink ptyLink{termios, systemClock()};
+    CommLink ptyLink{context, termios, systemClock()};
 };
 
 TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTheStatusItems) {
@@ -53,8 +53,8 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
     model->FormActivate();
     EXPECT_TRUE(model->PortOk);
     EXPECT_TRUE(model->startEnabled);
-    EXPECT_FLOAT_EQ(globals().AmpereBase, float(ratedCurrent));
-    EXPECT_FLOAT_EQ(globals().VoltBase, float(ratedVoltage));
+    EXPECT_FLOAT_EQ(context.AmpereBase, float(ratedCurrent));
+    EXPECT_FLOAT_EQ(context.VoltBase, float(ratedVoltage));
     // The speed figure: the measured read plus the margin, rounded down to 50 ms, plus 50.
     EXPECT_GE(model->ReadTime, 0);
     EXPECT_EQ(model->MinItemTime, (model->ReadTime + 50) / 50 * 50 + 50);
@@ -62,8 +62,8 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
 
     opts.onlineCurrentVoltageBase.setChecked(false);
     model->FormActivate();
-    EXPECT_FLOAT_EQ(globals().AmpereBase, 9.9f);
-    EXPECT_FLOAT_EQ(globals().VoltBase, 123.4f);
+    EXPECT_FLOAT_EQ(context.AmpereBase, 9.9f);
+    EXPECT_FLOAT_EQ(context.VoltBase, 123.4f);
 
     struct Case {
         bool alarm, trip, tripData;

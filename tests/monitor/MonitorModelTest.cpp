@@ -38,7 +38,7 @@ TEST_F(Monitor, ListsComeFromTheDriveTypesInfoIniInFileOrder) {
     m.BuildMonitorItemLists();
     EXPECT_EQ(m.ItemCount, 13);
     EXPECT_NE(m.lists.names[0], QStringLiteral("Output frequency"));
-    EXPECT_EQ(m.lists.names[0], IniFile(globals().InfoIniPath).readString("HXA1 Monitor (Jap)", "FD00"));
+    EXPECT_EQ(m.lists.names[0], IniFile(context.InfoIniPath).readString("HXA1 Monitor (Jap)", "FD00"));
 }
 
 TEST_F(Monitor, ListsAreRebuiltWholeForAnotherDriveType) {
@@ -62,8 +62,8 @@ TEST_F(Monitor, ListsAreRebuiltWholeForAnotherDriveType) {
 }
 
 TEST_F(Monitor, ATypeWithoutItemsSaysSoOnceAndKeepsTheMonitorCommandOff) {
-    globals().LanguageSuffix = QStringLiteral("Ger"); // no section for it
-    model = std::make_unique<MonitorModel>(globals(), opts, link);
+    context.LanguageSuffix = QStringLiteral("Ger"); // no section for it
+    model = std::make_unique<MonitorModel>(context, opts, link);
     std::vector<bool> command;
     QObject::connect(model.get(), &MonitorModel::monitorCommandEnabled,
                      [&](bool on) { command.push_back(on); });
@@ -71,7 +71,7 @@ TEST_F(Monitor, ATypeWithoutItemsSaysSoOnceAndKeepsTheMonitorCommandOff) {
     EXPECT_FALSE(model->BuildMonitorItemLists());
     model->RestoreMonitorSetup();
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(8));
+    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(MsgId::NoItemsToShow));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(command, std::vector<bool>{false});
     EXPECT_TRUE(model->lists.codes.isEmpty());
@@ -175,7 +175,7 @@ TEST_F(Monitor, EachTypedSettingIsCheckedAndShowsWhatIsApplied) {
             ASSERT_EQ(prompter.boxes().size(), 1u) << what.toStdString();
             EXPECT_EQ(prompter.boxes()[0].text, store->Msg(c.message));
             EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
-            EXPECT_EQ(prompter.boxes()[0].caption, globals().MsgCaption);
+            EXPECT_EQ(prompter.boxes()[0].caption, context.MsgCaption);
             const int channel =
                 c.field == MonitorField::Multiplier || c.field == MonitorField::Offset ? 2 : 0;
             EXPECT_EQ(focused, (QList<std::pair<MonitorField, int>>{{c.field, channel}})); // before the box
@@ -308,7 +308,7 @@ TEST_F(Monitor, CloseIsRefusedForARefusedValueUnlessItsRowCannotTakeTheFocus) {
     m.setChannelChecked(1, false);
     EXPECT_TRUE(m.FormCloseQuery());
     EXPECT_EQ(m.channels[1].multiplierEdit.text, QStringLiteral("1.0"));
-    globals().MonitorRunning = 1;
+    context.MonitorRunning = 1;
     EXPECT_FALSE(m.FormCloseQuery());
     EXPECT_EQ(prompter.boxes().size(), 1u);
 }
@@ -339,9 +339,9 @@ TEST_F(Monitor, TheTriggerSourceStepsThroughCheckedChannelsOfTheSlots) {
     EXPECT_EQ(m.TriggerChannel, 0);
 
     // During a run or a continuous recording a click does not change the source.
-    globals().MonitorRunning = 1;
+    context.MonitorRunning = 1;
     m.clickTriggerSource(2);
-    globals().MonitorRunning = 0;
+    context.MonitorRunning = 0;
     opts.CntMon.setChecked(true);
     m.clickTriggerSource(2);
     EXPECT_EQ(m.TriggerChannel, 0);
@@ -523,9 +523,9 @@ TEST_F(Monitor, RestoredValuesPassTheChecksOfTypedOnes) {
                       {"Time", "0.01"}});
     MonitorModel& m = create();
     ASSERT_EQ(prompter.boxes().size(), 3u) << prompter.texts().join('|').toStdString();
-    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(67)); // Bi3
-    EXPECT_EQ(prompter.boxes()[1].text, store->Msg(41)); // Plus2
-    EXPECT_EQ(prompter.boxes()[2].text, store->Msg(41)); // Time
+    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(MsgId::DataIncorrect)); // Bi3
+    EXPECT_EQ(prompter.boxes()[1].text, store->Msg(MsgId::OutOfRange));    // Plus2
+    EXPECT_EQ(prompter.boxes()[2].text, store->Msg(MsgId::OutOfRange));    // Time
     EXPECT_EQ(m.channels[2].multiplierEdit.text, QStringLiteral("abc"));
     EXPECT_EQ(m.channels[1].offsetEdit.text, QStringLiteral("500"));
     EXPECT_EQ(m.channels[3].item, 0);
@@ -554,8 +554,8 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     EXPECT_TRUE(m.startEnabled);
     EXPECT_EQ(m.BitOnValue, 15);
     // From the working table (on-line option off): 2000 / 10 V, the capacity's current.
-    EXPECT_FLOAT_EQ(globals().VoltBase, 200.0f);
-    EXPECT_GT(globals().AmpereBase, 0.0f);
+    EXPECT_FLOAT_EQ(context.VoltBase, 200.0f);
+    EXPECT_GT(context.AmpereBase, 0.0f);
 
     opts.ComSpMarg.setPosition(0);
     replyMs = 0;
@@ -571,7 +571,7 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
 
     // While a run owns the link the activation sends nothing.
     driveAnswers = true;
-    globals().MonitorRunning = 1;
+    context.MonitorRunning = 1;
     const std::size_t writes = port.writes.size();
     m.FormActivate();
     EXPECT_EQ(port.writes.size(), writes);

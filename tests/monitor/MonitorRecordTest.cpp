@@ -55,7 +55,7 @@ TEST_F(MonitorRecordTest, ASavedSetUpAndItsSamplesComeBackIntoAnotherModel) {
     MonitorModel& b = create();
     MonitorFileHeader read = monitorFileHeader(b, QString(), 0);
     const MonitorFile::ReadResult r =
-        MonitorFile::read(lines, globals(), b.ItemCount, prompter, read, b.samples);
+        MonitorFile::read(lines, context, b.ItemCount, prompter, read, b.samples);
     ASSERT_EQ(r.outcome, MonitorFile::ReadResult::Outcome::Read);
     applyMonitorFileHeader(b, read, r);
 

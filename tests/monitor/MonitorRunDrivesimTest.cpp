@@ -37,7 +37,7 @@ protected:
         ptyLink.ReplyTimeout = 400; // room for a loaded machine
         opts.MonRecPoint.setPosition(1250);
         opts.MonInvDrive.setChecked(true);
-        model = std::make_unique<MonitorModel>(globals(), opts, ptyLink);
+        model = std::make_unique<MonitorModel>(context, opts, ptyLink);
         ASSERT_TRUE(model->BuildMonitorItemLists());
         model->RestoreMonitorSetup();
         model->FormActivate();
@@ -51,10 +51,11 @@ protected:
         model->setChannelChecked(0, true);
         model->ReadTime = 0;
         run = std::make_unique<MonitorRun>(*model, pacer);
-        setMonitorRunningHandler([this](bool on) { lockStates.push_back(on); });
+        runLock.setHandler([this](bool on) { lockStates.push_back(on); });
+        model->setRunLock(&runLock);
     }
     void TearDown() override {
-        setMonitorRunningHandler({});
+        runLock.setHandler({});
         run.reset();
         model.reset();
         drive.reset();
@@ -72,10 +73,11 @@ protected:
     QString linkPath, writeLog;
     std::unique_ptr<DrivesimProcess> drive;
     TermiosSerialPort termios;
-    CommLink ptyLink{termios, systemClock()};
+    CommLink ptyLink{context, termios, systemClock()};
     FakeRunPacer pacer;
     std::unique_ptr<MonitorRun> run;
     std::vector<bool> lockStates;
+    MonitorRunLock runLock{context};
 };
 
 TEST_F(MonitorRunDrivesim, RunFromTheMonitorFiresARisingTriggerOnTheOutputFrequency) {

@@ -222,7 +222,7 @@ TEST_F(MonitorRunTest, TheLockIsReleasedOnEveryWayOutAndARefusedStartTakesNone) 
         w.arrange();
         EXPECT_EQ(run->start(), w.end);
         EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
-        EXPECT_EQ(globals().MonitorRunning, 0);
+        EXPECT_EQ(context.MonitorRunning, 0);
         EXPECT_FALSE(run->running());
     }
 
@@ -244,7 +244,7 @@ TEST_F(MonitorRunTest, TheLockIsReleasedOnEveryWayOutAndARefusedStartTakesNone) 
     EXPECT_EQ(run->start(), RunEnd::Refused);
     EXPECT_TRUE(lockStates.empty());
     ASSERT_FALSE(prompter.boxes().empty());
-    EXPECT_EQ(prompter.boxes().back().text, store->Msg(3));
+    EXPECT_EQ(prompter.boxes().back().text, store->Msg(MsgId::CannotConnect));
     EXPECT_EQ(prompter.boxes().back().icon, BoxIcon::Warning);
 }
 

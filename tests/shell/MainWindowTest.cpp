@@ -21,16 +21,15 @@ class MainWindowTest : public StartUpTestBase {
 protected:
     MainWindowTest() {
         choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
-        m.startupForm = [] {
+        m.startupForm = [this] {
             choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
         };
     }
-    ~MainWindowTest() override { options().WinHelpSlct.setChecked(false); }
 
     void writeLanguage(const QByteArray& mainSection) {
         folder.writeFile(QStringLiteral("lng/Test.ini"),
                          "[General]\r\nMessage1=Confirmation\r\n[Main]\r\n" + mainSection);
-        globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
+        context.LanguageIniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
     }
 
     // A table stand-in that records some of what the main window asks of it.
@@ -69,7 +68,7 @@ protected:
 
     QStringList calls;
     RecordingTable table{calls};
-    MainWindow m;
+    MainWindow m{context, options, nullptr};
 };
 
 TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
@@ -85,7 +84,7 @@ TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
     EXPECT_EQ(m.missingFileFilter(),
               QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
     // The shipped languages name every item.
-    globals().LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
+    context.LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
     m.ApplyMainTexts();
     EXPECT_NE(m.item(MainCommand::ParameterTable)->text(), QStringLiteral("Parameter Table"));
 }
@@ -118,7 +117,7 @@ TEST_F(MainWindowTest, QuickSettingShowsOrHidesEveryQuickControl) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         folder.writeFile(QStringLiteral("info/Info.ini"), "[Setup]\r\n" + c.setup);
-        globals().InfoIniPath = folder.filePath(QStringLiteral("info/Info.ini"));
+        context.InfoIniPath = folder.filePath(QStringLiteral("info/Info.ini"));
         m.ApplyQuickSetting();
         EXPECT_EQ(m.button(MainCommand::Quick)->isVisible(), c.visible);
         EXPECT_EQ(m.quickSeparator->isVisible(), c.visible);
@@ -129,12 +128,12 @@ TEST_F(MainWindowTest, QuickSettingShowsOrHidesEveryQuickControl) {
 
 TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityList) {
     wireTable();
-    globals().ListBuff.clear();
+    context.ListBuff.clear();
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(m.button(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));
-    globals().ListBuff = QStringList{QStringLiteral("0022")};
+    context.ListBuff = QStringList{QStringLiteral("0022")};
     m.UpdateCurrentVoltageCommands();
     EXPECT_TRUE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_TRUE(m.button(MainCommand::CurrentVoltage)->isEnabled());
@@ -143,14 +142,14 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityList) {
 
 TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
     wireTable();
-    ProgramContext& g = globals();
+    ProgramContext& g = context;
     g.LanguageSuffix = QStringLiteral("Eng");
     m.SetHelpFileName(); // the shipped type has its HTML help
     EXPECT_EQ(g.ParaHelpFilePath, g.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
     EXPECT_TRUE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_TRUE(enabled(TableCommand::ParaHelp));
 
-    options().WinHelpSlct.setChecked(true);
+    options.WinHelpSlct.setChecked(true);
     m.SetHelpFileName();
     EXPECT_TRUE(g.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
     EXPECT_FALSE(m.item(MainCommand::ParameterHelp)->isEnabled());
@@ -274,15 +273,15 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
 }
 
 TEST_F(MainWindowTest, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing) {
-    globals().LanguageSuffix = QStringLiteral("Eng");
+    context.LanguageSuffix = QStringLiteral("Eng");
     m.run(MainCommand::HelpContents);
-    EXPECT_EQ(globals().HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
+    EXPECT_EQ(context.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
     ASSERT_NE(HelpViewer::currentWindow(), nullptr);
     EXPECT_TRUE(HelpViewer::currentWindow()->isVisible());
     HelpViewer::closeAll();
     QCoreApplication::processEvents();
 
-    globals().LanguageSuffix = QStringLiteral("Ger");
+    context.LanguageSuffix = QStringLiteral("Ger");
     m.run(MainCommand::HelpContents);
     EXPECT_TRUE(HelpViewer::currentWindow() == nullptr || !HelpViewer::currentWindow()->isVisible());
 }
@@ -291,22 +290,21 @@ TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     ManualClock clock;
     FakeSerialPort port(clock);
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
-    CommLink link(port, clock);
-    installCommLink(&link);
-    link.setView(&m);
+    CommLink link(context, port, clock);
+    MainWindow linked(context, options, &link);
+    link.setView(&linked);
     CommSetupDialog dialog(link);
-    m.RSset = &dialog;
+    linked.RSset = &dialog;
     int shown = 0;
     QObject::connect(&dialog, &QDialog::finished, [&] { ++shown; });
     QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
     prompter.allowUnexpected(); // the port cannot be opened, said once per attempt
 
-    m.run(MainCommand::CommunicationCheck);
+    linked.run(MainCommand::CommunicationCheck);
     EXPECT_EQ(shown, 1);
     EXPECT_FALSE(link.PortOpen());
-    EXPECT_EQ(m.linkIcon(), LinkIcon::Failed);
+    EXPECT_EQ(linked.linkIcon(), LinkIcon::Failed);
     link.setView(nullptr);
-    installCommLink(nullptr);
 }
 
 // ---- Activation ---------------------------------------------------------------------------
@@ -381,7 +379,8 @@ TEST_F(MainWindowTest, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisO
 }
 
 TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirCloseWritesTheSettings) {
-    OptionsWindow window(options());
+    OptionsWindow window(context, options);
+    m.optionsWindow = &window;
     int shown = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {

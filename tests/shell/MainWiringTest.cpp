@@ -55,20 +55,15 @@ protected:
         };
         program = std::make_unique<::StartUp::Program>(
             ::StartUp::Environment{QDir::tempPath(), folder.path(), kvr}, &port, &clock);
+        program->options().setAssociationHandler([](bool) {});
         ASSERT_TRUE(program->create());
         ASSERT_TRUE(program->link()->PortOpen());
         // The outcome is not shown: the commands end when the transfer window closes.
-        options().ParaResult.setChecked(false);
-        options().CompResult.setChecked(false);
+        program->options().ParaResult.setChecked(false);
+        program->options().CompResult.setChecked(false);
         program->showMain();
     }
-    void TearDown() override {
-        program.reset();
-        options().ParaResult.setChecked(true);
-        options().CompResult.setChecked(true);
-        options().SUMode.setChecked(false);
-        options().setMastersTabVisible(false);
-    }
+    void TearDown() override { program.reset(); }
     // Plays the user at the first visible top-level window of type W until the command returns.
     template <class W> int whileShown(QAction* command, const std::function<void(W&)>& user) {
         int shown = 0;
@@ -88,7 +83,7 @@ protected:
 
     MainWindow& main() { return *program->main(); }
     qint64 tableValue(const char* comNo) const {
-        const ParameterStore* p = globals().Parameters;
+        const ParameterStore* p = program->context().Parameters;
         return p->UPara.cell(UP_Value, p->indexOfComNo(QString::fromLatin1(comNo)) + 1).toLongLong();
     }
     qint64 driveValue(const char* comNo) const {
@@ -144,18 +139,19 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
 
     setDrive("0002", 123);
     runTransfer(main().item(MainCommand::Import));
-    EXPECT_EQ(TransferMode, std::uint32_t(kModeImport));
+    EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
-    globals().Parameters->UPara.setCell(UP_Value, globals().Parameters->indexOfComNo("0002") + 1, "200");
+    program->context().Parameters->UPara.setCell(
+        UP_Value, program->context().Parameters->indexOfComNo("0002") + 1, "200");
     runTransfer(main().button(MainCommand::Export));
-    EXPECT_EQ(TransferMode, std::uint32_t(kModeExport));
+    EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
 
     setDrive("0002", 7);
     prompter.answer(BoxAnswer::Ignore);
     runTransfer(main().button(MainCommand::Comparison));
-    EXPECT_EQ(TransferMode, std::uint32_t(kModeComparison));
+    EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeComparison));
     EXPECT_EQ(tableValue("0002"), 200); // a comparison changes nothing
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("F002"))) // the one difference
@@ -165,7 +161,7 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
     EXPECT_EQ(closedDuringTransfer, 0);
     EXPECT_EQ(checkedDuringTransfer, 0);
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(TransferActive, 0);
+    EXPECT_FALSE(program->transfers()->job().active);
 }
 
 TEST_F(MainWiring, ATransferButtonDoesNothingWhileItsMenuItemIsDisabled) {
@@ -182,16 +178,17 @@ TEST_F(MainWiring, KeyPadOpensTheKeypadOnTheDriveAndItsButtonObeysTheMenuItem) {
     int shown = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (RunPRKP && RunPRKP->isVisible()) {
+        KeypadWindow* keypad = main().keypadWindow();
+        if (keypad && keypad->isVisible()) {
             ++shown;
-            RunPRKP->RKPExit->trigger();
+            keypad->RKPExit->trigger();
         }
     });
     user.start(5);
     main().item(MainCommand::KeyPad)->trigger();
     EXPECT_EQ(shown, 1);
-    ASSERT_NE(RunPRKP, nullptr);
-    EXPECT_FALSE(RunPRKP->isVisible());
+    ASSERT_NE(main().keypadWindow(), nullptr);
+    EXPECT_FALSE(main().keypadWindow()->isVisible());
 
     main().item(MainCommand::KeyPad)->setEnabled(false);
     main().button(MainCommand::KeyPad)->trigger();
@@ -206,11 +203,13 @@ TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem)
     EXPECT_TRUE(main().button(MainCommand::InverterInfo)->isEnabled());
     model.trip(5);
     QStringList shown;
+    std::vector<std::uint32_t> modes;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* r = qobject_cast<ResultWindow*>(w); r && r->isVisible()) {
                 shown << r->lines().join(u'|');
+                modes.push_back(r->job().mode);
                 r->close();
             }
     });
@@ -220,7 +219,7 @@ TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem)
     EXPECT_TRUE(shown[0].startsWith("Inverter Information|Inverter Type:HXA1|Inverter Form:-2004|"))
         << shown[0].toStdString();
     EXPECT_TRUE(shown[0].contains("|Last Trip:Overvoltage|")) << shown[0].toStdString();
-    EXPECT_EQ(TransferMode, std::uint32_t(kModeInverterInfo));
+    EXPECT_EQ(modes, std::vector<std::uint32_t>{kModeInverterInfo});
 
     main().item(MainCommand::InverterInfo)->setEnabled(false);
     main().button(MainCommand::InverterInfo)->trigger();
@@ -228,7 +227,7 @@ TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem)
 }
 
 TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
-    const ProgramContext& g = globals();
+    const ProgramContext& g = program->context();
     ASSERT_GT(g.ParaCountAll, g.ParaCountNormal);
     EXPECT_EQ(program->table()->rows().size(), g.ParaCountNormal + 2);
     ASSERT_TRUE(main().item(MainCommand::MaintenanceMode)->isEnabled());
@@ -241,10 +240,9 @@ TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(prompter.texts(), QStringList({QStringLiteral("Maintenance mode is enabled.")}));
     EXPECT_EQ(driveValue("FB91"), kDriveAccessValue);
-    EXPECT_TRUE(options().SUMode.checked());
+    EXPECT_TRUE(program->options().SUMode.checked());
     EXPECT_EQ(g.RowsInUse, g.ParaCountAll);
     EXPECT_EQ(program->table()->rows().size(), g.ParaCountAll + 2);
-    EXPECT_EQ(TransferActive, 0);
 }
 
 TEST_F(MainWiring, AboutShowsTheVersionAndTheModelsOfTheDataFolder) {
@@ -263,10 +261,10 @@ TEST_F(MainWiring, AboutShowsTheVersionAndTheModelsOfTheDataFolder) {
 }
 
 TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {
-    TransferActive = 1;
+    program->transfers()->job().active = true;
     EXPECT_FALSE(main().close());
     EXPECT_TRUE(main().isVisible());
-    TransferActive = 0;
+    program->transfers()->job().active = false;
     EXPECT_TRUE(main().close());
 }
 
@@ -276,7 +274,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
     ParameterTableWindow* t = program->table();
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(t->isVisible());
-    ParameterStore* store = globals().Parameters;
+    ParameterStore* store = program->context().Parameters;
     const int index = store->indexOfComNo(QStringLiteral("0002"));
     int row = -1;
     for (int r = 1; r < t->cells().rowCount(); ++r)
@@ -384,9 +382,9 @@ TEST_F(MainWiring, AFileDroppedOnTheTableIsLoadedAndSaveWritesItWhereItLies) {
     EXPECT_EQ(tableValue("0002"), 90);
     EXPECT_TRUE(main().windowTitle().endsWith(QStringLiteral("pump.kvr (HXA1-2004)")))
         << main().windowTitle().toStdString();
-    EXPECT_EQ(globals().OpenedFileFolder, folder.filePath(QStringLiteral("sets")));
+    EXPECT_EQ(program->context().OpenedFileFolder, folder.filePath(QStringLiteral("sets")));
     ASSERT_TRUE(main().item(MainCommand::Save)->isEnabled());
-    ParameterStore* store = globals().Parameters;
+    ParameterStore* store = program->context().Parameters;
     store->UPara.setCell(UP_Value, store->indexOfComNo(QStringLiteral("0002")) + 1, QStringLiteral("95"));
     main().item(MainCommand::Save)->trigger();
     QFile saved(dropped);

@@ -36,14 +36,12 @@ protected:
         };
         program = std::make_unique<::StartUp::Program>(
             ::StartUp::Environment{folder.path(), folder.path(), {}}, &port, &clock);
-        program->startupForm = [this](MainWindow&) { choose(nextType, nextCpu, nextForm); };
+        program->options().setAssociationHandler([](bool) {});
+        program->startupForm = [this](MainWindow& m) { choose(m.context(), nextType, nextCpu, nextForm); };
         ASSERT_TRUE(program->create());
         program->showMain();
     }
-    void TearDown() override {
-        program.reset();
-        options().MonKeep.setChecked(false);
-    }
+    void TearDown() override { program.reset(); }
 
     MainWindow& main() { return *program->main(); }
     MonitorWindow& monitor() { return *program->monitor(); }
@@ -74,7 +72,7 @@ TEST_F(MonitorWiring, TheMonitorCommandOpensTheWindowAndNewGivesItTheNewTypesLis
     nextCpu = QStringLiteral("V250");
     nextForm = QStringLiteral("-4015");
     main().item(MainCommand::New)->trigger();
-    ASSERT_EQ(globals().DriveTypeName, QStringLiteral("HXB3"));
+    ASSERT_EQ(program->context().DriveTypeName, QStringLiteral("HXB3"));
     EXPECT_TRUE(monitor().isVisible());
     for (const MonitorChannelRow& r : monitor().rows)
         EXPECT_EQ(r.itemCombo->count(), 11);
@@ -110,7 +108,7 @@ TEST_F(MonitorWiring, ARunLocksTheMainWindowAndTheTablesMenuUntilItEndsAndTheMon
     EXPECT_TRUE(monitor().isVisible());
     EXPECT_TRUE(main().isEnabled());
     EXPECT_TRUE(main().tableCommands().popupMenuEnabled());
-    EXPECT_EQ(globals().MonitorRunning, 0);
+    EXPECT_EQ(program->context().MonitorRunning, 0);
 }
 
 } // namespace

@@ -21,7 +21,7 @@ protected:
         OptionsFixture::TearDown();
     }
     OptionsWindow& open() {
-        window = std::make_unique<OptionsWindow>(*opt, [this] { events << "connect"; });
+        window = std::make_unique<OptionsWindow>(context, *opt, [this] { events << "connect"; });
         return *window;
     }
     // Typing replaces the field's text as a user's edit does.
@@ -36,9 +36,9 @@ protected:
 
 TEST_F(OptionsWindowTest, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMastersTabHidden) {
     writeSettings("[Options]\r\nUndoMax=20\r\nMonMode3=1\r\nMonMode4=1\r\nMonMode2Multi=250\r\n");
-    globals().LanguageIniPath = dir.filePath("Test.ini");
-    writeFile(globals().LanguageIniPath, "[Options]\r\nForm=Optionen\r\nTab2=Datei\r\nCheck21=EEPROM\r\n"
-                                         "Label91=Zeit\r\n");
+    context.LanguageIniPath = dir.filePath("Test.ini");
+    writeFile(context.LanguageIniPath, "[Options]\r\nForm=Optionen\r\nTab2=Datei\r\nCheck21=EEPROM\r\n"
+                                       "Label91=Zeit\r\n");
     OptionsWindow& w = open();
     EXPECT_EQ(events, QStringList({"connect", "register"}));
     EXPECT_EQ(w.windowTitle(), "Optionen");
@@ -64,7 +64,7 @@ TEST_F(OptionsWindowTest, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMas
 }
 
 TEST_F(OptionsWindowTest, NothingIsLoadedOrConnectedAfterAFailedStartUp) {
-    globals().StartupAbort = true;
+    context.StartupAbort = true;
     writeSettings("[Options]\r\nUndoMax=20\r\n");
     OptionsWindow& w = open();
     EXPECT_TRUE(events.isEmpty());
@@ -87,11 +87,11 @@ TEST_F(OptionsWindowTest, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeA
     w.reject();
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(undoEdit->text(), "100");
-    EXPECT_FALSE(QFileInfo::exists(globals().SettingsIniPath));
+    EXPECT_FALSE(QFileInfo::exists(context.SettingsIniPath));
 
     w.close();
     EXPECT_FALSE(w.isVisible());
-    IniFile ini(globals().SettingsIniPath);
+    IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readInteger("Options", "UndoMax", 0), 100);
     EXPECT_EQ(prompter.boxes().size(), 2u);
 }
@@ -99,7 +99,7 @@ TEST_F(OptionsWindowTest, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeA
 TEST_F(OptionsWindowTest, SettingsThatCannotBeWrittenAreReportedOnceAndTheWindowClosesAnyway) {
     // A file where the settings folder should be: no user, root included, can write there.
     writeFile(dir.filePath("blocked"), "x");
-    globals().SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
+    context.SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
     OptionsWindow& w = open();
     w.show();
     prompter.answer(BoxAnswer::Ok);
@@ -109,7 +109,7 @@ TEST_F(OptionsWindowTest, SettingsThatCannotBeWrittenAreReportedOnceAndTheWindow
     w.close();
     EXPECT_FALSE(w.isVisible());
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_TRUE(prompter.boxes()[0].text.contains(globals().SettingsIniPath));
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(context.SettingsIniPath));
 }
 
 TEST_F(OptionsWindowTest, EnterChecksTheFieldAndPressesNoButton) {

@@ -48,16 +48,14 @@ protected:
         };
         program = std::make_unique<::StartUp::Program>(
             ::StartUp::Environment{folder.path(), folder.path(), {}}, &port, &clock);
-        program->startupForm = [](MainWindow&) {
-            choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
+        program->options().setAssociationHandler([](bool) {});
+        program->startupForm = [this](MainWindow& m) {
+            choose(m.context(), QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
         };
         ASSERT_TRUE(program->create());
         program->showMain();
     }
-    void TearDown() override {
-        program.reset();
-        options().PrinterChk.setChecked(false);
-    }
+    void TearDown() override { program.reset(); }
 
     MainWindow& main() { return *program->main(); }
     MonitorWindow& monitor() { return *program->monitor(); }
@@ -107,7 +105,7 @@ TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParamete
     if (havePdfTools()) {
         const QStringList pages = PdfReadBack::pageTexts(w.printToPdf);
         ASSERT_EQ(pages.size(), w.pages()->pageCount());
-        const QString name = globals().Parameters->ParaDat.cell(PD_FName, 1);
+        const QString name = program->context().Parameters->ParaDat.cell(PD_FName, 1);
         EXPECT_TRUE(pages.value(0).contains(name)) << name.toStdString();
         const std::vector<QSizeF> sizes = PdfReadBack::pageSizes(w.printToPdf);
         ASSERT_FALSE(sizes.empty());
@@ -135,7 +133,7 @@ TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParamete
 TEST_F(PrintWiring, ThePrinterCheckWithoutAPrinterTurnsPrintingOffAndTheMonitorsPrintToo) {
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
         GTEST_SKIP() << "a printer is installed";
-    options().PrinterChk.setChecked(true);
+    program->options().PrinterChk.setChecked(true);
     main().FillPrinterList();
     EXPECT_TRUE(main().cbPrinter.isEmpty());
     for (QAction* a : printCommands())
@@ -174,8 +172,8 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     // A name without an extension takes the chosen entry's.
     prompter.answerFile(dir + QStringLiteral("/trend"), 1);
     ASSERT_TRUE(mon.MonFileClick());
-    EXPECT_EQ(globals().MonFileName, QStringLiteral("trend.mon"));
-    EXPECT_EQ(globals().MonPath, dir);
+    EXPECT_EQ(program->context().MonFileName, QStringLiteral("trend.mon"));
+    EXPECT_EQ(program->context().MonPath, dir);
     QStringList lines;
     ASSERT_TRUE(TextFile::readLines(dir + QStringLiteral("/trend.mon"), lines));
     EXPECT_EQ(lines.size(), 19 + held);
@@ -194,7 +192,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     ASSERT_FALSE(jpeg.isNull());
     EXPECT_GT(jpeg.width(), mon.chart->width()); // the legend widens the picture
     EXPECT_EQ(jpeg.height(), mon.chart->height());
-    EXPECT_EQ(globals().MonFileName, QStringLiteral("trend.BMP"));
+    EXPECT_EQ(program->context().MonFileName, QStringLiteral("trend.BMP"));
 
     // Another set-up, then the file brings the record back.
     m.setChannelChecked(0, false);

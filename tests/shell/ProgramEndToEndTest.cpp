@@ -37,6 +37,7 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     ASSERT_TRUE(sim.running());
     ::StartUp::Environment env{QDir::tempPath(), folder.path(), kvr};
     ::StartUp::Program program(env);
+    program.options().setAssociationHandler([](bool) {});
     ASSERT_TRUE(program.create());
     EXPECT_EQ(prompter.boxes().size(), 0u) << prompter.texts().join(QLatin1Char('|')).toStdString();
     ASSERT_NE(program.link(), nullptr);
@@ -51,7 +52,7 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::KeyPad));
     program.showMain();
     EXPECT_TRUE(program.table()->isVisible());
-    EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
+    EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
     EXPECT_TRUE(program.main()->close());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// A program folder with the shipped data, the program's globals reset, the scripted prompter
-// and the user's folders (association, lock) redirected into the test's own folder.
+// A program folder with the shipped data, a program context and options of the test's own
+// for a main window made without the start-up, the scripted prompter and the user's folders
+// (association, lock) redirected into the test's own folder.
 #include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "core/ProgramFolder.h"
@@ -11,6 +12,7 @@
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
+#include "support/TestProgram.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -29,14 +31,12 @@ protected:
             qputenv(name, home.filePath(QString::fromLatin1(name)).toUtf8());
         }
         QDir().mkpath(home.filePath(QStringLiteral("XDG_RUNTIME_DIR")));
-        resetGlobals();
-        options().setAssociationHandler([](bool) {});
-        ProgramFolder::setProgramFolder(folder.path());
+        context.Parameters = nullptr; // a main window makes its own store
+        ProgramFolder::setProgramFolder(context, folder.path());
     }
     ~StartUpTestBase() override {
         QApplication::closeAllWindows();
         QCoreApplication::processEvents();
-        resetGlobals();
         TextFile::setLegacyCodePage(QStringLiteral("CP1252"));
         for (const auto& s : saved) {
             if (s.wasSet)
@@ -47,9 +47,13 @@ protected:
     }
 
     // What the start-up form hands back for a choice, as its close does.
-    static void choose(const QString& type, const QString& cpu, const QString& form,
+    void choose(const QString& type, const QString& cpu, const QString& form,
+                const QString& language = QStringLiteral("English")) {
+        choose(context, type, cpu, form, language);
+    }
+    // The same for a program of its own (a StartUp::Program's context).
+    static void choose(ProgramContext& g, const QString& type, const QString& cpu, const QString& form,
                        const QString& language = QStringLiteral("English")) {
-        ProgramContext& g = globals();
         g.LanguageName = language;
         g.LanguageSuffix = language.left(3);
         g.LanguageIniPath = g.LanguageFolder + "/" + language + ".ini";
@@ -96,6 +100,9 @@ protected:
     QTemporaryDir home;
     TempProgramFolder folder;
     ScriptedPrompter prompter;
+    TestProgram run;
+    ProgramContext& context = run.context;
+    Options& options = run.options;
 
 private:
     struct Saved {

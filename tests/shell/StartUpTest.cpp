@@ -30,18 +30,18 @@ protected:
     std::unique_ptr<MainWindow> mainWithChoice(const QString& type = QStringLiteral("HXA1"),
                                                const QString& cpu = QStringLiteral("V110"),
                                                const QString& form = QStringLiteral("-2004")) {
-        auto m = std::make_unique<MainWindow>();
+        auto m = std::make_unique<MainWindow>(context, options, nullptr);
         m->startupForm = [this, type, cpu, form] {
             ++formRuns;
-            languagesSeenByForm = IniFile(globals().SettingsIniPath).keys(QStringLiteral("Language"));
+            languagesSeenByForm = IniFile(context.SettingsIniPath).keys(QStringLiteral("Language"));
             choose(type, cpu, form);
         };
         return m;
     }
 
     QString value(const char* comNo) const {
-        const int i = ValueRules::IndexOfComNo(QString::fromLatin1(comNo));
-        return i < 0 ? QStringLiteral("?") : globals().Parameters->UPara.cell(UP_Value, i + 1);
+        const int i = ValueRules::IndexOfComNo(context, QString::fromLatin1(comNo));
+        return i < 0 ? QStringLiteral("?") : context.Parameters->UPara.cell(UP_Value, i + 1);
     }
 
     QString writeKvr(const QString& name, const QStringList& lines) {
@@ -80,17 +80,17 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
 
     EXPECT_EQ(formRuns, 1);
     EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
-    EXPECT_FALSE(globals().StartupAbort);
+    EXPECT_FALSE(context.StartupAbort);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_EQ(globals().RowsInUse, globals().ParaCountNormal);
-    EXPECT_GT(globals().ParaCountNormal, 0);
+    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
+    EXPECT_GT(context.ParaCountNormal, 0);
     EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_FALSE(m->button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
     // The folders default to the program folder until the user uses others.
-    EXPECT_EQ(globals().SavePath, folder.path());
-    EXPECT_EQ(globals().MonPath, folder.path());
-    EXPECT_TRUE(globals().OsMajor6OrLater);
+    EXPECT_EQ(context.SavePath, folder.path());
+    EXPECT_EQ(context.MonPath, folder.path());
+    EXPECT_TRUE(context.OsMajor6OrLater);
     EXPECT_EQ(prompter.boxes().size(), 0u);
 }
 
@@ -111,21 +111,21 @@ TEST_F(StartUp, SavedFoldersAreReadFromTheSettings) {
         "[Monitor]\r\nMonPath=/data/mon\r\n");
     auto m = mainWithChoice();
     m->FormCreate();
-    EXPECT_EQ(globals().SavePath, QStringLiteral("C:/out"));
-    EXPECT_EQ(globals().LoadPath, QStringLiteral("/data/in"));
-    EXPECT_EQ(globals().MonPath, QStringLiteral("/data/mon"));
+    EXPECT_EQ(context.SavePath, QStringLiteral("C:/out"));
+    EXPECT_EQ(context.LoadPath, QStringLiteral("/data/in"));
+    EXPECT_EQ(context.MonPath, QStringLiteral("/data/mon"));
 }
 
 TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence) {
-    auto m = std::make_unique<MainWindow>();
+    auto m = std::make_unique<MainWindow>(context, options, nullptr);
     m->startupForm = [this] {
         ++formRuns;
-        globals().StartupAbort = true;
+        context.StartupAbort = true;
     };
     m->FormCreate();
     EXPECT_EQ(formRuns, 1);
-    EXPECT_TRUE(globals().StartupAbort);
-    EXPECT_EQ(globals().Parameters, nullptr);
+    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_EQ(context.Parameters, nullptr);
 }
 
 TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
@@ -138,14 +138,14 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
     lines[0].replace(QStringLiteral("0000,0,0,"), QStringLiteral("0000,x,0,"));
     ASSERT_TRUE(TextFile::writeLines(inv, lines));
 
-    auto m = std::make_unique<MainWindow>();
+    auto m = std::make_unique<MainWindow>(context, options, nullptr);
     const ParameterStore* firstStore = nullptr;
     m->startupForm = [&] {
         ++formRuns;
         if (formRuns == 1) {
             choose(QStringLiteral("HXA1"), QStringLiteral("V990"), QStringLiteral("-2004"));
         } else {
-            firstStore = globals().Parameters;
+            firstStore = context.Parameters;
             choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
         }
     };
@@ -153,10 +153,10 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
     m->FormCreate();
 
     EXPECT_EQ(formRuns, 2);
-    EXPECT_FALSE(globals().StartupAbort);
-    ASSERT_NE(globals().Parameters, nullptr);
+    EXPECT_FALSE(context.StartupAbort);
+    ASSERT_NE(context.Parameters, nullptr);
     EXPECT_NE(firstStore, nullptr);
-    EXPECT_EQ(globals().Parameters, firstStore) << "reloaded into the same store";
+    EXPECT_EQ(context.Parameters, firstStore) << "reloaded into the same store";
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
 }
@@ -165,7 +165,7 @@ TEST_F(StartUp, SettingsThatCannotBeWrittenStopTheFirstStartWithOneBox) {
     QDir().mkpath(folder.settingsIniPath()); // a folder where the file should be
     auto m = mainWithChoice();
     m->FormCreate();
-    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_TRUE(context.StartupAbort);
     EXPECT_EQ(formRuns, 0);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(folder.settingsIniPath()));
@@ -180,12 +180,12 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
         QStringLiteral("sets/pump.KvR"),
         kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("0003,5000,1,0"),
                                         QString(), QStringLiteral("0004,999,0,0")}));
-    MainWindow m;
+    MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
 
-    ASSERT_FALSE(globals().StartupAbort);
+    ASSERT_FALSE(context.StartupAbort);
     EXPECT_EQ(prompter.boxes().size(), 0u);
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     EXPECT_EQ(g.LanguageName, QStringLiteral("English"));
     EXPECT_EQ(g.LanguageSuffix, QStringLiteral("Eng"));
     EXPECT_EQ(g.DriveTypeCode, QStringLiteral("41"));
@@ -203,12 +203,14 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_EQ(value("0003"), QStringLiteral("5000"));
     EXPECT_NE(value("0004"), QStringLiteral("999"));
-    EXPECT_EQ(g.Parameters->UPara.cell(UP_ChangeIndex, ValueRules::IndexOfComNo(QStringLiteral("0002")) + 1),
+    EXPECT_EQ(g.Parameters->UPara.cell(UP_ChangeIndex,
+                                       ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
               QStringLiteral("1"));
-    EXPECT_EQ(g.Parameters->UPara.cell(UP_SelectIndex, ValueRules::IndexOfComNo(QStringLiteral("0003")) + 1),
+    EXPECT_EQ(g.Parameters->UPara.cell(UP_SelectIndex,
+                                       ValueRules::IndexOfComNo(context, QStringLiteral("0003")) + 1),
               QStringLiteral("1"));
-    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") + Msg(1) +
-                                   QStringLiteral("pump.KvR (HXA1-2004)"));
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") +
+                                   Msg(context, MsgId::FileLabel) + QStringLiteral("pump.KvR (HXA1-2004)"));
     EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
     EXPECT_TRUE(m.button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(IniFile(folder.settingsIniPath())
@@ -225,13 +227,13 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
         writeKvr(QStringLiteral("x.kvr"),
                  kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("FFFF,1,0,0"),
                                                  QStringLiteral("0003,5000,0,0")}));
-    MainWindow m;
+    MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
 
-    EXPECT_FALSE(globals().StartupAbort);
+    EXPECT_FALSE(context.StartupAbort);
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(67));
-    EXPECT_EQ(prompter.boxes()[0].caption, Msg(0));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::DataIncorrect));
+    EXPECT_EQ(prompter.boxes()[0].caption, Msg(context, MsgId::Caption));
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_NE(value("0003"), QStringLiteral("5000"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
@@ -264,7 +266,6 @@ TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders
     folder.writeFile(QStringLiteral("lng/German.ini"), "[General]\r\nMessage1=Bestätigung\r\n");
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
-        resetGlobals();
         seedLanguages();
         prompter.clear();
         const QString file = writeKvr(QString::fromLatin1(c.file), c.lines);
@@ -273,6 +274,7 @@ TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders
             ManualClock clock;
             FakeSerialPort port(clock);
             ::StartUp::Program program(env, &port, &clock);
+            program.options().setAssociationHandler([](bool) {});
             EXPECT_FALSE(program.create());
             EXPECT_TRUE(port.writes.empty());
         }
@@ -288,9 +290,9 @@ TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders
 
 TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
     seedLanguages();
-    MainWindow m;
+    MainWindow m(context, options, nullptr);
     m.FormCreate(folder.filePath(QStringLiteral("missing.kvr")), folder.path());
-    EXPECT_TRUE(globals().StartupAbort);
+    EXPECT_TRUE(context.StartupAbort);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("missing.kvr")));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
@@ -300,13 +302,14 @@ TEST_F(StartUp, FileArgumentValuesOutsideTheirLimitsAreListedAndMarked) {
     seedLanguages();
     const QString file = writeKvr(QStringLiteral("x.kvr"),
                                   kvr(QStringLiteral("English"), {QStringLiteral("0002,99999999,0,0")}));
-    MainWindow m;
+    MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
-    EXPECT_FALSE(globals().StartupAbort);
+    EXPECT_FALSE(context.StartupAbort);
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(97) + QStringLiteral("\n0002 : ")));
-    EXPECT_EQ(globals().Parameters->UPara.cell(UP_ChangeIndex,
-                                               ValueRules::IndexOfComNo(QStringLiteral("0002")) + 1),
+    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(context, MsgId::ValuesOutsideLimits) +
+                                                    QStringLiteral("\n0002 : ")));
+    EXPECT_EQ(context.Parameters->UPara.cell(UP_ChangeIndex,
+                                             ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
               QStringLiteral("1"));
     EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
 }
@@ -316,10 +319,10 @@ TEST_F(StartUp, FileArgumentLargerThanAnyParameterSetIsRefusedUnread) {
     QStringList lines = kvr(QStringLiteral("English"));
     lines << QString(ParameterFileChecks::kMaxFileBytes, u'0');
     const QString file = writeKvr(QStringLiteral("big.kvr"), lines);
-    MainWindow m;
+    MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
-    EXPECT_TRUE(globals().StartupAbort);
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(94) + u'\n' + file});
+    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::FileTooLarge) + u'\n' + file});
 }
 
 TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder) {
@@ -328,18 +331,18 @@ TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
     seedLanguages();
     const QString file = writeKvr(QStringLiteral("p.kvr"), kvr());
     {
-        ::ProgramFolder::setProgramFolder(other.path());
+        ::ProgramFolder::setProgramFolder(context, other.path());
         auto m = mainWithChoice();
         m->FormCreate();
-        EXPECT_EQ(globals().SettingsIniPath, other.path() + QStringLiteral("/KVR260X.ini"));
+        EXPECT_EQ(context.SettingsIniPath, other.path() + QStringLiteral("/KVR260X.ini"));
         EXPECT_TRUE(QFile::exists(other.settingsIniPath()));
     }
-    resetGlobals();
-    ::ProgramFolder::setProgramFolder(other.path());
-    MainWindow m;
+    context = ProgramContext();
+    ::ProgramFolder::setProgramFolder(context, other.path());
+    MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
-    EXPECT_EQ(globals().ProgramFolder, folder.path());
-    EXPECT_EQ(globals().SettingsIniPath, folder.settingsIniPath());
+    EXPECT_EQ(context.ProgramFolder, folder.path());
+    EXPECT_EQ(context.SettingsIniPath, folder.settingsIniPath());
 }
 
 TEST(StartUpCpuVersions, OnlyFoldersOfExactlyThatTypeCount) {
@@ -358,6 +361,7 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
     ::StartUp::Environment env{folder.path(), QDir::tempPath(), QString()};
     ::StartUp::Program program(env, &port, &clock);
+    program.options().setAssociationHandler([](bool) {});
     prompter.allowUnexpected(); // no port to open
 
     // The user picks English in the start-up form and presses OK.
@@ -383,24 +387,24 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     program.showMain();
     MainWindow* m = program.main();
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_EQ(globals().LanguageName, QStringLiteral("English"));
+    EXPECT_EQ(program.context().LanguageName, QStringLiteral("English"));
     ASSERT_NE(program.table(), nullptr);
     EXPECT_TRUE(program.table()->isVisible());
     EXPECT_TRUE(program.table()->isWindow());
-    EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
+    EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
     EXPECT_FALSE(m->item(MainCommand::ParameterTable)->isEnabled());
     const IniFile ini(folder.settingsIniPath());
     EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
     // A monitor run locks the main window and the table's pop-up menu, not the table.
-    globals().MonitorRunning = 1;
-    ApplyMonitorRunningState();
+    program.context().MonitorRunning = 1;
+    program.monitorLock().apply();
     EXPECT_FALSE(m->isEnabled());
     EXPECT_TRUE(program.table()->isEnabled());
     EXPECT_FALSE(m->tableCommands().popupMenuEnabled());
     EXPECT_FALSE(m->close());
-    globals().MonitorRunning = 0;
-    ApplyMonitorRunningState();
+    program.context().MonitorRunning = 0;
+    program.monitorLock().apply();
     EXPECT_TRUE(m->isEnabled());
     EXPECT_TRUE(m->tableCommands().popupMenuEnabled());
 }
@@ -411,6 +415,7 @@ TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
     ::StartUp::Environment env{folder.path(), QDir::tempPath(), QString()};
     ::StartUp::Program program(env, &port, &clock);
+    program.options().setAssociationHandler([](bool) {});
     prompter.allowUnexpected(); // no port to open
 
     // The user takes what the form offers; under New notes whether the language could change.
@@ -433,16 +438,16 @@ TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
     MainWindow* m = program.main();
     EXPECT_EQ(forms, 1);
     EXPECT_FALSE(languageFixed);
-    const QString language = globals().LanguageName;
+    const QString language = program.context().LanguageName;
 
     m->item(MainCommand::New)->trigger();
     EXPECT_EQ(forms, 2);
     EXPECT_TRUE(languageFixed);
-    EXPECT_EQ(globals().LanguageName, language);
+    EXPECT_EQ(program.context().LanguageName, language);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_TRUE(program.table()->isVisible());
-    EXPECT_EQ(program.table()->rows().size(), globals().RowsInUse + 2);
+    EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
 }
 
 // ---- The run and its end --------------------------------------------------------------------
@@ -456,24 +461,23 @@ TEST_F(StartUp, ASecondInstanceIsRefused) {
     EXPECT_EQ(prompter.boxes()[0].caption, QStringLiteral("KVR260X"));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
     EXPECT_TRUE(first.locked());
-    EXPECT_EQ(globals().Parameters, nullptr);
 }
 
 TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders) {
     auto m = mainWithChoice();
     m->FormCreate();
     m->show();
-    globals().SavePath = QStringLiteral("/s");
-    globals().LoadPath = QStringLiteral("/l");
-    globals().MonPath = QStringLiteral("/m");
+    context.SavePath = QStringLiteral("/s");
+    context.LoadPath = QStringLiteral("/l");
+    context.MonPath = QStringLiteral("/m");
 
-    globals().MonitorRunning = 1;
+    context.MonitorRunning = 1;
     EXPECT_FALSE(m->close());
     EXPECT_TRUE(m->isVisible());
     EXPECT_FALSE(IniFile(folder.settingsIniPath()).sectionExists(QStringLiteral("File")));
     EXPECT_EQ(prompter.boxes().size(), 0u);
 
-    globals().MonitorRunning = 0;
+    context.MonitorRunning = 0;
     EXPECT_TRUE(m->close());
     const QString text = settingsText();
     const int s = text.indexOf(QStringLiteral("SavePath=/s"));
@@ -496,6 +500,7 @@ TEST_F(StartUp, FileStartWritesTheProgramAndFileFoldersBackAtClose) {
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
     ::StartUp::Environment env{QDir::tempPath(), folder.path(), file};
     ::StartUp::Program program(env, &port, &clock);
+    program.options().setAssociationHandler([](bool) {});
     prompter.allowUnexpected(); // no port to open
     ASSERT_TRUE(program.create());
     program.showMain();

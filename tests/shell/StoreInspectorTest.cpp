@@ -16,13 +16,7 @@ namespace {
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetGlobals();
-        ASSERT_TRUE(tmp.isValid());
-        globals().Parameters = &store;
-        globals().LanguageFolder = tmp.path();
-    }
-    void TearDown() override { resetGlobals(); }
+    void SetUp() override { ASSERT_TRUE(tmp.isValid()); }
     QString path(const QString& name) const { return tmp.filePath(name); }
 
     QTemporaryDir tmp;

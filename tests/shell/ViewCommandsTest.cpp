@@ -42,7 +42,7 @@ protected:
     QStringList boxTexts() const { return prompter.texts(); }
     int countWork(int col) const {
         int n = 0;
-        for (int i = 0; i <= globals().RowsInUse; ++i)
+        for (int i = 0; i <= context.RowsInUse; ++i)
             n += store->UPara.cell(col, i + 1) == "1";
         return n;
     }
@@ -74,8 +74,8 @@ TEST_F(ViewCommandsTest, CopyGivesTheCaptionsAndEachHighlightedRowBehindItsTitle
 
 TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherWindow) {
     // The main window as the start-up wires it to the table.
-    MainWindow main;
-    ParameterTableWindow t(main);
+    MainWindow main(context, options, nullptr);
+    ParameterTableWindow t(context, options, nullptr, main);
     t.FormCreate();
     main.setTable(&t);
     t.Show();
@@ -96,10 +96,10 @@ TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherW
 TEST_F(ViewCommandsTest, ChangedOnlyWithNothingChangedSaysSoAndChangesNothing) {
     const auto before = states();
     table->PopChgDispClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(43)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoChangedParameter)});
     EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
     EXPECT_EQ(states(), before);
-    EXPECT_EQ(rows(), globals().RowsInUse + 2);
+    EXPECT_EQ(rows(), context.RowsInUse + 2);
 }
 
 TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherViews) {
@@ -119,7 +119,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     EXPECT_TRUE(table->PopChgDisp->isChecked() && host.mirror[C::ChgDisp]->isChecked());
 
     table->PopChgDispClick();
-    EXPECT_EQ(rows(), globals().RowsInUse + 2);
+    EXPECT_EQ(rows(), context.RowsInUse + 2);
     EXPECT_FALSE(table->PopChgDisp->isChecked() || host.mirror[C::ChgDisp]->isChecked());
     for (C c : {C::Quick, C::Blind, C::Find})
         EXPECT_TRUE(host.mirror[c]->isEnabled()) << int(c);
@@ -129,12 +129,12 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     table->PopChgDispClick();
     table->PopDispClick();
     EXPECT_FALSE(commands().checked(C::ChgDisp));
-    EXPECT_EQ(rows(), globals().RowsInUse + 2);
+    EXPECT_EQ(rows(), context.RowsInUse + 2);
     EXPECT_TRUE(commands().enabled(C::Find));
 }
 
 TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
-    globals().AmpereBase = 5.0f;
+    context.AmpereBase = 5.0f;
     table->PopCVDispClick();
     EXPECT_TRUE(table->PopCVDisp->isChecked() && host.mirror[C::CVDisp]->isChecked());
     EXPECT_TRUE(host.button[C::CVDisp]->isChecked());
@@ -159,7 +159,7 @@ TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
 
 TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
     table->PopQuickClick();
-    ASSERT_EQ(rows(), globals().QuickCount + 1);
+    ASSERT_EQ(rows(), context.QuickCount + 1);
     EXPECT_EQ(table->cells().cell(TC_ComNo, 5), "0004");
     EXPECT_TRUE(host.button[C::Quick]->isChecked());
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
@@ -167,7 +167,7 @@ TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
     EXPECT_FALSE(host.button[C::Find]->isEnabled());
     table->PopQuickClick();
     EXPECT_FALSE(host.button[C::Quick]->isChecked());
-    EXPECT_EQ(rows(), globals().RowsInUse + 2);
+    EXPECT_EQ(rows(), context.RowsInUse + 2);
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
         EXPECT_TRUE(host.mirror[c]->isEnabled()) << int(c);
 }
@@ -220,11 +220,11 @@ TEST_F(ViewCommandsTest, SelectTogglesTheHighlightedRowsOnlyWhenTheValueColumnIs
 }
 
 TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
-    const int inUse = globals().RowsInUse;
+    const int inUse = context.RowsInUse;
     select({"0002", "0005", "0013"});
     table->PopBlindClick();
     EXPECT_TRUE(prompter.boxes().empty());
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     EXPECT_EQ(g.BlindCount, 3);
     EXPECT_TRUE(g.BlindActive);
     EXPECT_EQ(table->core().BlindRowCount, inUse - 3);
@@ -258,21 +258,21 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
 
 TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
     table->PopBlindClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(44)});
-    EXPECT_FALSE(globals().BlindActive);
+    EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoSelectedParameter)});
+    EXPECT_FALSE(context.BlindActive);
 
     prompter.clear();
-    for (int i = 0; i <= globals().RowsInUse; ++i)
+    for (int i = 0; i <= context.RowsInUse; ++i)
         store->UPara.setCell(UP_SelectIndex, i + 1, "1");
     const auto before = states();
     table->PopBlindClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(47)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::CannotHideAll)});
     // Nothing is hidden by a refused Blind: the next Blind and the files see no stray marks.
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
-    EXPECT_FALSE(globals().BlindActive);
-    EXPECT_EQ(globals().BlindCount, 0);
+    EXPECT_FALSE(context.BlindActive);
+    EXPECT_EQ(context.BlindCount, 0);
     EXPECT_EQ(states(), before);
-    EXPECT_EQ(rows(), globals().RowsInUse + 2);
+    EXPECT_EQ(rows(), context.RowsInUse + 2);
 }
 
 // ---- Display --------------------------------------------------------------------------------
@@ -312,7 +312,7 @@ TEST_F(ViewCommandsTest, HexStopsAtAValueThatIsNoNumberAndLeavesNoMarkBehind) {
     setWork("0005", UP_Value, "x");
     highlight(TC_Value, rowOf("0004"), TC_Value, rowOf("0006"));
     table->views().PopHexDispClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(42)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NotANumber)});
     EXPECT_EQ(work("0004", UP_HexIndex), "1");
     EXPECT_EQ(work("0005", UP_HexIndex), "0");
     EXPECT_EQ(work("0006", UP_HexIndex), "0"); // after the stop
@@ -354,7 +354,7 @@ TEST_F(ViewCommandsTest, ShipmentLeavesAParameterWithAnUnreadableDefaultAsItIs) 
     setWork("0013", UP_Value, "5");
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
     table->PopDefClick();
-    EXPECT_EQ(boxTexts(), QStringList{Msg(32)});
+    EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::DefaultNotDefined)});
     EXPECT_EQ(work("0013", UP_Value), "5");
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
 }

@@ -38,8 +38,7 @@ inline constexpr const char* kShippedSection = "[InverterInfo]\r\n"
 class InverterInfoFixture : public testing::Test {
 protected:
     void SetUp() override {
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.DriveTypeName = QStringLiteral("HXA1");
         g.MsgCaption = QStringLiteral("Caption");
         g.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
@@ -72,13 +71,10 @@ protected:
         lists.names =
             QStringList{"Output frequency", "Bias", "Terminal X12", "Terminal X11", "Trip code", "Missing"};
     }
-    void TearDown() override {
-        globals().Parameters = nullptr;
-        resetGlobals();
-    }
+    void TearDown() override { context.Parameters = nullptr; }
 
     void setLanguage(const QByteArray& section) {
-        globals().LanguageIniPath = folder.writeFile(QStringLiteral("lng/English.ini"), section);
+        context.LanguageIniPath = folder.writeFile(QStringLiteral("lng/English.ini"), section);
     }
     // The program's table and the drive both get these parameters.
     void setRows(const std::vector<InfoRow>& rows) {
@@ -96,14 +92,14 @@ protected:
             model.setParameter(QString::fromLatin1(rows[i].comNo), rows[i].value, false,
                                QString::fromLatin1(rows[i].low).toInt() < 0);
         }
-        globals().Parameters = params.get();
-        globals().ParaCountAll = int(rows.size()) - 1;
+        context.Parameters = params.get();
+        context.ParaCountAll = int(rows.size()) - 1;
         params->rebuildComNoIndex(int(rows.size()) - 1);
     }
 
     QStringList readInfo() {
         ResultText out;
-        InverterInfo info(link, names, globals(), prompter);
+        InverterInfo info(link, names, context, prompter);
         info.readInverterInfo(out, lists);
         return out.ResultDisp;
     }
@@ -117,9 +113,10 @@ protected:
 
     TempProgramFolder folder;
     ScriptedPrompter prompter;
+    ProgramContext context;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{context, port, clock};
     DriveNames names{link};
     DriveModel model;
     DriveSimulator sim{model, SimConfig{}};

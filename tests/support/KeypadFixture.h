@@ -11,6 +11,7 @@
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestProgram.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 
@@ -168,7 +169,6 @@ struct Row {
 class KeypadFixture : public testing::Test {
 protected:
     void SetUp() override {
-        resetGlobals();
         setRows({{"0000", "3", "0", "1"},
                  {"FA01", "12000", "0", "100"},
                  {"FA10", "1", "0", "1"},
@@ -176,34 +176,26 @@ protected:
                  {"FC10", "65535", "0", "1"}});
         folder.writeFile(QStringLiteral("dat/Inverter.ini"),
                          "[Freq Comm No]\r\nHXA1=FA01\r\nHXB3=-\r\nHXZ9=FA77\r\n");
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
         g.DriveTypeName = QStringLiteral("HXA1");
 
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
         link.PortsFound = {QStringLiteral("COM1")};
         drive.attach(port);
-        options().LedDispTime.setPosition(260);
-        options().EEPWriteEnable.setChecked(true);
-    }
-    void TearDown() override {
-        globals().Parameters = nullptr;
-        resetGlobals();
-        options().LedDispTime.setPosition(260);
-        options().EEPWriteEnable.setChecked(true);
     }
 
     // A table of these parameters; the drive gets every one of them with the value 0.
     void setRows(const std::vector<Row>& rows) {
-        params = std::make_unique<ParameterStore>();
-        QStringList messages;
-        for (int n = 0; n <= 70; ++n)
-            messages << QStringLiteral("msg%1").arg(n);
-        params->Messages = messages;
+        program.store = ParameterStore();
+        program.setMessages(QStringLiteral("msg"), 71);
+        QStringList numbers;
+        for (const Row& row : rows)
+            numbers << QString::fromLatin1(row.comNo);
+        program.setParameters(numbers);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const int r = int(i) + 1;
             TextGrid& d = params->ParaDat;
-            d.setCell(PD_ComNo, r, QString::fromLatin1(rows[i].comNo));
             d.setCell(PD_Byte, r, QStringLiteral("2"));
             d.setCell(PD_HIndex, r, QStringLiteral("0"));
             d.setCell(PD_High, r, QString::fromLatin1(rows[i].high));
@@ -214,9 +206,6 @@ protected:
             params->UPara.setCell(UP_LValue, r, QString::fromLatin1(rows[i].low));
             model.setParameter(QString::fromLatin1(rows[i].comNo), 0);
         }
-        globals().Parameters = params.get();
-        globals().ParaCountAll = int(rows.size()) - 1;
-        params->rebuildComNoIndex(int(rows.size()) - 1);
     }
     void setMul(const char* comNo, const char* mul) {
         const int i = params->indexOfComNo(QString::fromLatin1(comNo));
@@ -254,12 +243,15 @@ protected:
     ScriptedPrompter prompter;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    TestProgram program;
+    ProgramContext& context = program.context;
+    Options& options = program.options;
+    ParameterStore* const params = &program.store;
+    CommLink link{context, port, clock};
     DriveModel model;
     KeypadDrive drive{model};
-    std::unique_ptr<ParameterStore> params;
     FakePanelView view{clock};
-    KeypadPanel panel{link, view};
+    KeypadPanel panel{context, options, link, view};
 };
 
 } // namespace keypadtest

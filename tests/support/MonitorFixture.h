@@ -44,9 +44,8 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
-        resetGlobals();
         QFile::remove(settingsPath());
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.ProgramFolder = folder->path();
         g.LanguageFolder = folder->filePath("lng");
         g.SettingsIniPath = settingsPath();
@@ -71,8 +70,7 @@ protected:
 
     void TearDown() override {
         model.reset();
-        globals().Parameters = nullptr;
-        resetGlobals();
+        context.Parameters = nullptr;
     }
 
     static QString settingsPath() { return folder->filePath("KVR260X.ini"); }
@@ -80,7 +78,7 @@ protected:
     // Loads a drive type into the store as the start-up does; the simulated drive follows it.
     void loadDriveType(const char* type, const char* cpu, const char* form,
                        const char* language = "English") {
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.LanguageName = QString::fromLatin1(language);
         g.LanguageSuffix = g.LanguageName.left(3);
         g.LanguageIniPath = folder->filePath("lng/" + g.LanguageName + ".ini");
@@ -90,10 +88,10 @@ protected:
         g.TypeFolder = folder->filePath("dat/" + g.DriveTypeName + "(" + g.DriveCpuVersion + ")");
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + "/Info.ini";
-        store->FormCreate();
-        ASSERT_TRUE(LoadTypeTable());
-        ASSERT_TRUE(LoadCapacityTable());
-        ASSERT_TRUE(InitValueTable());
+        store->FormCreate(g);
+        ASSERT_TRUE(LoadTypeTable(g));
+        ASSERT_TRUE(LoadCapacityTable(g));
+        ASSERT_TRUE(InitValueTable(g));
         opts.UpdateTripAlarmOptions();
         QString error;
         ASSERT_TRUE(
@@ -104,7 +102,7 @@ protected:
     // A model made as the window's creation makes it: saved set-up erased unless kept, lists
     // built, set-up restored.
     MonitorModel& create() {
-        model = std::make_unique<MonitorModel>(globals(), opts, link);
+        model = std::make_unique<MonitorModel>(context, opts, link);
         model->EraseMonitorSetupUnlessKept();
         if (model->BuildMonitorItemLists())
             model->RestoreMonitorSetup();
@@ -124,11 +122,12 @@ protected:
 
     static inline TempProgramFolder* folder = nullptr;
     ScriptedPrompter prompter;
+    ProgramContext context;
     std::unique_ptr<ParameterStore> store;
-    Options opts;
+    Options opts{context};
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{context, port, clock};
     DriveModel driveModel;
     DriveSimulator sim{driveModel, SimConfig{}};
     bool driveAnswers = true;

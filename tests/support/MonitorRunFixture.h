@@ -34,13 +34,14 @@ protected:
         model->MinItemTime = 50;
         model->recount(MonitorModel::TimeBaseRule::Keep);
         run = std::make_unique<MonitorRun>(*model, pacer);
-        setMonitorRunningHandler([this](bool on) { lockStates.push_back(on); });
+        runLock.setHandler([this](bool on) { lockStates.push_back(on); });
+        model->setRunLock(&runLock);
         sim.setWriteObserver([this](const SimWrite& w) {
             writes.push_back({w.comNo, w.value, model ? model->samples.size() : 0});
         });
     }
     void TearDown() override {
-        setMonitorRunningHandler({});
+        runLock.setHandler({});
         run.reset();
         MonitorFixture::TearDown();
     }
@@ -85,5 +86,6 @@ protected:
     FakeRunPacer pacer;
     std::unique_ptr<MonitorRun> run;
     std::vector<bool> lockStates;
+    MonitorRunLock runLock{context};
     std::vector<DriveWrite> writes;
 };

@@ -1,6 +1,6 @@
 #pragma once
-// A program folder with the shipped languages and drive types (or an empty one) and the
-// globals pointing into it, for the start-up form and its rules.
+// A program folder with the shipped languages and drive types (or an empty one) and a
+// program context pointing into it, for the start-up form and its rules.
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
@@ -21,15 +21,12 @@ protected:
         if (shipped_) {
             ASSERT_TRUE(copyShippedChoiceData());
         }
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.ProgramFolder = folder.path();
         g.LanguageFolder = folder.filePath("lng");
         g.SettingsIniPath = folder.settingsIniPath();
         g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
     }
-    void TearDown() override { resetGlobals(); }
-
     // The settings file as the first start leaves it before the form opens.
     void seedLanguages() { writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n"); }
     void writeSettings(const QByteArray& text) { folder.writeFile("KVR260X.ini", text); }
@@ -68,6 +65,7 @@ protected:
     }
 
     bool shipped_;
+    ProgramContext context;
     ScriptedPrompter prompter;
     TempProgramFolder folder;
     QStringList cpuFormsM{"stale"}, cpuNumbersM{"0"};

@@ -16,6 +16,7 @@
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestProgram.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 #include "tools/drivesim/PtyDriveServer.h"
@@ -180,10 +181,7 @@ public:
     explicit TransferRig(SimProtocol protocol, Wire wire = Wire::Fake, const QByteArray& info = QByteArray())
         : protocol_(protocol), wire_(wire) {
         writeTransferDriveData(folder, info);
-        resetGlobals();
-        resetTransferState();
-        ProgramContext& g = globals();
-        g.Parameters = &store;
+        ProgramContext& g = context;
         g.ProgramFolder = folder.path();
         g.SettingsIniPath = folder.settingsIniPath();
         g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
@@ -194,11 +192,8 @@ public:
         g.TypeFolder = folder.filePath(QStringLiteral("dat/HXA1(V100)"));
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
-        for (int i = 0; i < 120; ++i)
-            store.Messages << QStringLiteral("m%1").arg(i);
-        g.MsgCaption = QStringLiteral("m0");
-        loaded = LoadTypeTable() && LoadCapacityTable() && InitValueTable();
-        setDefaultOptions();
+        program.setMessages(QStringLiteral("m"), 120);
+        loaded = LoadTypeTable(context) && LoadCapacityTable(context) && InitValueTable(context);
 
         loaded =
             loaded && model.load(folder.path(), DriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
@@ -213,14 +208,14 @@ public:
             fake = std::make_unique<FakeSerialPort>(clock);
             fake->responder = [this](const Bytes& request) { return respond(request); };
             recorder = std::make_unique<RecordingPort>(*fake);
-            link = std::make_unique<CommLink>(*recorder, clock);
+            link = std::make_unique<CommLink>(context, *recorder, clock);
             link->portPathResolver = [](const QString&) { return QStringLiteral("/dev/fake0"); };
         } else {
             server = std::make_unique<PtyDriveServer>(*sim);
             loaded = loaded && server->open() && server->start();
             termios = std::make_unique<TermiosSerialPort>();
             recorder = std::make_unique<RecordingPort>(*termios);
-            link = std::make_unique<CommLink>(*recorder, systemClock());
+            link = std::make_unique<CommLink>(context, *recorder, systemClock());
             link->portPathResolver = [this](const QString&) { return server->slavePath(); };
         }
         link->PortsFound = {QStringLiteral("COM1")};
@@ -231,23 +226,6 @@ public:
         link.reset();
         if (server)
             server->stop();
-        globals().Parameters = nullptr;
-        resetGlobals();
-        resetTransferState();
-        setDefaultOptions(); // the options are the program's one object
-    }
-
-    static void setDefaultOptions() {
-        Options& o = options();
-        o.CompResult.setChecked(true);
-        o.CompMsgDisp.setChecked(false);
-        o.ParaResult.setChecked(true);
-        o.ParaSkipSave.setChecked(false);
-        o.TypCapChk.setChecked(true);
-        o.EEPWriteEnable.setChecked(true);
-        o.WriteNotChgPara.setChecked(true);
-        o.ParaErrDisp.setChecked(false);
-        o.SUMode.setChecked(false);
     }
 
     bool modbus() const { return protocol_ == SimProtocol::Modbus; }
@@ -311,7 +289,10 @@ public:
 
     ScriptedPrompter prompter;
     TempProgramFolder folder;
-    ParameterStore store;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    Options& options = program.options;
+    ParameterStore& store = program.store;
     bool loaded = false;
     DriveModel model;
     std::unique_ptr<DriveSimulator> sim;

@@ -21,20 +21,19 @@ namespace {
 class TRSsetDriveTest : public testing::Test {
 protected:
     TRSsetDriveTest() {
-        resetGlobals();
         simtest::writeSmallDriveData(folder);
-        globals().SettingsIniPath = folder.settingsIniPath();
+        context.SettingsIniPath = folder.settingsIniPath();
         EXPECT_TRUE(model.load(folder.path(), simtest::hxa1()));
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }
-    ~TRSsetDriveTest() override { resetGlobals(); }
 
     TempProgramFolder folder;
     ScriptedPrompter prompter;
+    ProgramContext context;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{context, port, clock};
     DriveModel model;
 };
 

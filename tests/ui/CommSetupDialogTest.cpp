@@ -34,26 +34,24 @@ bool isBlue(const QWidget* w) {
 class TRSsetTest : public testing::Test {
 protected:
     TRSsetTest() {
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.SettingsIniPath = folder.settingsIniPath();
         g.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
         const IniFile lang(g.LanguageIniPath);
         for (const QString& key : lang.keys(QStringLiteral("General")))
             params.Messages << lang.readString(QStringLiteral("General"), key);
         g.Parameters = &params;
-        g.MsgCaption = params.Msg(0);
+        g.MsgCaption = params.Msg(MsgId::Caption);
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }
-    ~TRSsetTest() override { resetGlobals(); }
 
     void writeSettings(const QByteArray& text) { folder.writeFile(QStringLiteral("KVR260X.ini"), text); }
     QString stored(const char* key) {
-        const IniFile ini(globals().SettingsIniPath);
+        const IniFile ini(context.SettingsIniPath);
         return ini.readString(QStringLiteral("Comms"), QLatin1String(key));
     }
-    void expectBox(int message, BoxIcon icon) {
+    void expectBox(MsgId message, BoxIcon icon) {
         ASSERT_EQ(prompter.boxes().size(), 1u);
         EXPECT_EQ(prompter.boxes()[0].text, params.Msg(message));
         EXPECT_EQ(prompter.boxes()[0].icon, icon);
@@ -61,11 +59,12 @@ protected:
     }
 
     TempProgramFolder folder;
+    ProgramContext context;
     ParameterStore params;
     ScriptedPrompter prompter;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{context, port, clock};
 };
 
 TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) {
@@ -85,7 +84,7 @@ TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) 
     dlg.OkBtn->click();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_TRUE(prompter.boxes().empty());
-    const IniFile ini(globals().SettingsIniPath);
+    const IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.keys(QStringLiteral("Comms")),
               QStringList({"Prtocol", "Commport", "Baudrate", "Parity", "Stopbits", "Bytesize", "ID",
                            "AppendNo", "Douhou", "Delay"}));
@@ -113,7 +112,7 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
     dlg.IdNmb->setText(QStringLiteral("64"));
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(dlg.IdNmbExit());
-    expectBox(41, BoxIcon::Error);
+    expectBox(MsgId::OutOfRange, BoxIcon::Error);
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("63"));
     EXPECT_TRUE(dlg.FieldError);
 
@@ -123,20 +122,20 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
     prompter.answer(BoxAnswer::Ok);
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(dlg.IdNmb, &enter);
-    expectBox(41, BoxIcon::Error);
+    expectBox(MsgId::OutOfRange, BoxIcon::Error);
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("0"));
     EXPECT_TRUE(dlg.isVisible());
 
     dlg.timeoutEdit->setText(QString());
     prompter.answer(BoxAnswer::Ok);
     dlg.OkBtn->click();
-    expectBox(67, BoxIcon::Error);
+    expectBox(MsgId::DataIncorrect, BoxIcon::Error);
     EXPECT_TRUE(dlg.isVisible());
 
     dlg.timeoutEdit->setText(QStringLiteral("6000"));
     prompter.answer(BoxAnswer::Ok);
     dlg.OkBtn->click();
-    expectBox(41, BoxIcon::Error);
+    expectBox(MsgId::OutOfRange, BoxIcon::Error);
     EXPECT_EQ(dlg.timeoutEdit->text(), QStringLiteral("5000"));
     EXPECT_TRUE(dlg.isVisible());
 
@@ -198,7 +197,7 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
 }
 
 TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain) {
-    globals().InfoIniPath = folder.writeFile(
+    context.InfoIniPath = folder.writeFile(
         QStringLiteral("dat/HXA1(V110)/Info.ini"),
         "[Def Comms]\r\nProtocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n");
     CommSetupDialog dlg(link);
@@ -222,7 +221,7 @@ TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain
     dlg.CancelBtn->click();
 
     // A drive type without "Def Comms": neither button.
-    globals().InfoIniPath = folder.writeFile(QStringLiteral("dat/X/Info.ini"), "[Setup]\r\n");
+    context.InfoIniPath = folder.writeFile(QStringLiteral("dat/X/Info.ini"), "[Setup]\r\n");
     dlg.show();
     EXPECT_FALSE(dlg.driveDefaultsButton->isEnabled());
     EXPECT_FALSE(dlg.tableDefaultsButton->isEnabled());
@@ -235,7 +234,7 @@ TEST_F(TRSsetTest, ScanWithoutAnyPortShowsMessageTwoAndTriesNothing) {
     EXPECT_FALSE(dlg.portCombo->isEnabled());
     prompter.answer(BoxAnswer::Ok);
     dlg.scanDriveButton->click();
-    expectBox(2, BoxIcon::Warning);
+    expectBox(MsgId::NoUsablePort, BoxIcon::Warning);
     EXPECT_TRUE(port.opens.empty());
     // The disabled port list does not keep the dialog from closing.
     dlg.OkBtn->click();
@@ -277,7 +276,7 @@ TEST_F(TRSsetTest, ScanWithNoAnswerShowsMessageThreeAndChangesNothing) {
     dlg.show();
     prompter.answer(BoxAnswer::Ok);
     dlg.scanDriveButton->click();
-    expectBox(3, BoxIcon::Warning);
+    expectBox(MsgId::CannotConnect, BoxIcon::Warning);
     EXPECT_EQ(port.opens.size(), 36u);
     EXPECT_TRUE(dlg.ProtocolItems[0]->isChecked());
     EXPECT_EQ(dlg.CommSpeed->currentIndex(), 3);

@@ -29,12 +29,12 @@ protected:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-    StartupContext context() { return {false, false, &cpuFormsM, &cpuNumbersM}; }
+    StartupContext startup() { return {false, false, &cpuFormsM, &cpuNumbersM}; }
 };
 
 TEST_F(TtypeTest, FirstStartShowsJapaneseFirstAndTheFirstDrive) {
     seedLanguages();
-    DriveTypeDialog form(context());
+    DriveTypeDialog form(context, startup());
     EXPECT_EQ(itemsOf(form.LangForm), QStringList({"Japanese", "English"}));
     EXPECT_EQ(form.LangForm->currentIndex(), 0);
     EXPECT_EQ(itemsOf(form.I_TypeForm), QStringList({"HXA1", "HXB3"}));
@@ -51,7 +51,7 @@ TEST_F(TtypeTest, FirstStartShowsJapaneseFirstAndTheFirstDrive) {
 
 TEST_F(TtypeTest, TheStoredDriveIsShownPreselected) {
     storeChoice("HXA1", "-4037", "V720");
-    DriveTypeDialog form(context());
+    DriveTypeDialog form(context, startup());
     EXPECT_EQ(form.LangForm->currentText(), "English");
     EXPECT_EQ(form.I_TypeForm->currentText(), "HXA1");
     EXPECT_EQ(form.I_CpuForm->currentText(), "V720");
@@ -60,7 +60,7 @@ TEST_F(TtypeTest, TheStoredDriveIsShownPreselected) {
 
 TEST_F(TtypeTest, OnlyTheUsersChoiceOfTypeOrCpuRefillsTheListsBelow) {
     seedLanguages();
-    DriveTypeDialog form(context());
+    DriveTypeDialog form(context, startup());
     // Code moving the position is not a choice: the lists below stay.
     form.I_TypeForm->setCurrentIndex(1);
     EXPECT_EQ(itemsOf(form.I_CpuForm), QStringList({"V110", "V720"}));
@@ -78,14 +78,14 @@ TEST_F(TtypeTest, OnlyTheUsersChoiceOfTypeOrCpuRefillsTheListsBelow) {
 
 TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
     seedLanguages();
-    DriveTypeDialog form(context());
+    DriveTypeDialog form(context, startup());
     form.LangForm->setCurrentIndex(1);
     pick(form.I_TypeForm, 1);
     form.I_CapaForm->setCurrentIndex(3);
     QTimer::singleShot(0, &form, [&] { form.ok->click(); });
     EXPECT_TRUE(form.run());
 
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     EXPECT_EQ(g.LanguageName, "English");
     EXPECT_EQ(g.DriveTypeName, "HXB3");
     EXPECT_EQ(g.DriveFormName, "-4037");
@@ -100,14 +100,14 @@ TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
 // The form has no cancel: Escape and the window manager's close commit like OK, once.
 TEST_F(TtypeTest, EscapeCommitsLikeOkAndOnlyOnce) {
     seedLanguages();
-    DriveTypeDialog form(context());
+    DriveTypeDialog form(context, startup());
     pick(form.I_TypeForm, 1);
     QTimer::singleShot(0, &form, [&] {
         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QCoreApplication::sendEvent(&form, &esc);
     });
     EXPECT_TRUE(form.run());
-    EXPECT_EQ(globals().DriveTypeName, "HXB3");
+    EXPECT_EQ(context.DriveTypeName, "HXB3");
 
     cpuFormsM = {"after"};
     form.close();
@@ -117,19 +117,19 @@ TEST_F(TtypeTest, EscapeCommitsLikeOkAndOnlyOnce) {
 
 TEST_F(TtypeTest, AWindowManagerCloseCommits) {
     seedLanguages();
-    DriveTypeDialog form(context());
+    DriveTypeDialog form(context, startup());
     QTimer::singleShot(0, &form, [&] { form.close(); });
     EXPECT_TRUE(form.run());
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(globals().DriveTypeName, "HXA1");
+    EXPECT_EQ(context.DriveTypeName, "HXA1");
     EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
 }
 
 TEST_F(TtypeTest, NothingToOfferIsNotShownAndStoresNothing) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Options]\r\nDF=\\none\r\n");
     prompter.answer(BoxAnswer::Ok);
-    DriveTypeDialog form(context());
-    EXPECT_TRUE(globals().StartupAbort);
+    DriveTypeDialog form(context, startup());
+    EXPECT_TRUE(context.StartupAbort);
     const QByteArray before = settingsText();
     EXPECT_FALSE(form.run());
     EXPECT_FALSE(form.isVisible());
@@ -147,7 +147,7 @@ TEST_F(TtypeTest, TheDriveFoundOnTheLinkIsShownPreselected) {
                   "[Options]\r\nCheckLang=1\r\n");
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{port, clock};
+    CommLink link{context, port, clock};
     link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
     port.existingPaths = {QStringLiteral("/dev/fake/COM2")};
     DriveModel model;
@@ -168,9 +168,9 @@ TEST_F(TtypeTest, TheDriveFoundOnTheLinkIsShownPreselected) {
         return answer(request);
     };
 
-    StartupContext withLink = context();
+    StartupContext withLink = startup();
     withLink.link = &link;
-    DriveTypeDialog form(withLink);
+    DriveTypeDialog form(context, withLink);
     EXPECT_EQ(form.I_TypeForm->currentText(), "HXB3");
     EXPECT_EQ(form.I_CpuForm->currentText(), "V250");
     EXPECT_EQ(form.I_CapaForm->currentText(), "-4037");

@@ -77,7 +77,7 @@ TEST_F(FindTest, FindNextMovesTheCursorToEachMatchInTurnAndThenSaysNotFound) {
     findNext();
     findNext();
     ASSERT_EQ(prompter.boxes().size(), 2u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(45));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::SearchTextNotFound));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
     EXPECT_EQ(table->core().CursorRow, second);
 
@@ -96,7 +96,7 @@ TEST_F(FindTest, TheOptionsOfTheDialogAreUsedAndAnEmptyCellKeepsThePreviousText)
     open("FREQUENCY");
     dialog().MatchCase->setChecked(true);
     findNext();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(45)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::SearchTextNotFound)});
     prompter.clear();
 
     dialog().reject();
@@ -107,7 +107,7 @@ TEST_F(FindTest, TheOptionsOfTheDialogAreUsedAndAnEmptyCellKeepsThePreviousText)
     dialog().WholeWord->setChecked(true);
     dialog().setFindText("freq");
     findNext();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(45)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::SearchTextNotFound)});
 }
 
 TEST_F(FindTest, AMatchInTheNumberFindsItsRowAndGivesUpTheValueBeingTyped) {

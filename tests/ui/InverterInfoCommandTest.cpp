@@ -1,7 +1,8 @@
 // The main window's "Inverter Info." command against the simulated drive: connect, read,
-// show the result window; a failed connection shows message 3 and no window.
+// show the result window; a failed connection shows CannotConnect and no window.
 #include "ui/InverterInfoCommand.h"
 
+#include "core/Options.h"
 #include "link/TransferEngine.h"
 #include "support/InverterInfoFixture.h"
 #include "ui/ResultWindow.h"
@@ -12,22 +13,19 @@ class InverterInfoCommandTest : public inverterinfotest::InverterInfoFixture {
 protected:
     void SetUp() override {
         InverterInfoFixture::SetUp();
-        globals().InfoIniPath = folder.writeFile("dat/HXA1(V110)/Info.ini",
-                                                 "[HXA1 Trip (Eng)]\r\n0=No trip\r\n7=Undervoltage\r\n");
-        globals().LanguageSuffix = "Eng";
+        context.InfoIniPath = folder.writeFile("dat/HXA1(V110)/Info.ini",
+                                               "[HXA1 Trip (Eng)]\r\n0=No trip\r\n7=Undervoltage\r\n");
+        context.LanguageSuffix = "Eng";
         command.showModal = [this](QDialog& dialog) {
             auto& result = static_cast<ResultWindow&>(dialog);
             shown << result.text().ResultDisp.join(u'|');
-            modeWhenShown = int(TransferMode);
+            modeWhenShown = int(result.job().mode);
             return 0;
         };
     }
-    void TearDown() override {
-        resetTransferState();
-        InverterInfoFixture::TearDown();
-    }
-
-    InverterInfoCommand command{link, names, globals()};
+    Options options{context};
+    MainWindowLinks links;
+    InverterInfoCommand command{link, names, context, options, links};
     QStringList shown;
     int modeWhenShown = -1;
 };
@@ -39,7 +37,6 @@ TEST_F(InverterInfoCommandTest, ReadsTheDriveIntoAResultWindowShownModally) {
                         "ROM Version:1A2B||Last Trip:Undervoltage|2nd Last Trip:1|3rd Last Trip:No trip|"
                         "4th Last Trip:99||Total Run Time (h):12300");
     EXPECT_EQ(modeWhenShown, int(kModeInverterInfo));
-    EXPECT_EQ(currentResultWindow, nullptr);
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
@@ -65,7 +62,6 @@ TEST_F(InverterInfoCommandTest, TheTripReportReadsTheInformationThenEveryItemAnd
               "Total Run Time (h):12300||Output frequency : 12.34|Bias : -2.50|Terminal X12 : ON|"
               "Terminal X11 : OFF|Trip code : 0|Missing : -");
     EXPECT_EQ(modeWhenShown, int(kModeTripInfo));
-    EXPECT_EQ(currentResultWindow, nullptr);
 
     // "Display Data at Trip" off: read as well, never shown.
     const std::size_t before = port.writes.size();

@@ -20,7 +20,7 @@ class KeyPadWindow : public KeypadFixture {
 protected:
     void SetUp() override {
         KeypadFixture::SetUp();
-        window = std::make_unique<KeypadWindow>(link);
+        window = std::make_unique<KeypadWindow>(context, options, link);
         // A run that never ends would hang the suite: end it whatever happens.
         QTimer::singleShot(5000, window.get(), [this] { window->reject(); });
     }
@@ -177,7 +177,7 @@ TEST_F(KeyPadWindow, EscNeverClosesButLeavesDirectInput) {
 }
 
 TEST_F(KeyPadWindow, DirectInputFromTheKeyboardSetsTheExactValue) {
-    options().LedDispTime.setPosition(0);
+    options.LedDispTime.setPosition(0);
     int entered = 0;
     exec([&](int p) {
         if (p == 1) {
@@ -199,7 +199,7 @@ TEST_F(KeyPadWindow, DirectInputFromTheKeyboardSetsTheExactValue) {
 }
 
 TEST_F(KeyPadWindow, KeysThatReachTheWindowInDirectInputAreTyped) {
-    options().LedDispTime.setPosition(0);
+    options.LedDispTime.setPosition(0);
     exec([&](int p) {
         if (p == 1) {
             window->panel().FCLabelDblClick();
@@ -235,7 +235,7 @@ TEST_F(KeyPadWindow, AFailedConnectClosesTheWindowAfterMessage3) {
 }
 
 TEST_F(KeyPadWindow, TextsComeFromTheLanguageFile) {
-    globals().LanguageIniPath =
+    context.LanguageIniPath =
         folder.writeFile(QStringLiteral("lng/Test.lng"), "[KeyPad]\r\nForm=Panel\r\nPopMenu1=Direct\r\n");
     window->ApplyLanguage();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Panel"));

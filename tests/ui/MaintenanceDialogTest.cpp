@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         rig.prompter.allowUnexpected();
-        globals().LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
+        rig.context.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
     }
     void type(const QString& text) {
         dialog.passwordEdit->setText(text);
@@ -37,8 +37,8 @@ protected:
     }
 
     TransferRig rig{SimProtocol::Inverter};
-    Options options;
-    MaintenanceMode mode{*rig.link, options, globals()};
+    Options options{rig.context};
+    MaintenanceMode mode{*rig.link, options, rig.context};
     MaintenanceDialog dialog{mode};
 };
 

@@ -29,8 +29,8 @@ protected:
         opts.MonAlrmDisp.setChecked(true);
         opts.MonTripDisp.setChecked(false);
         window = std::make_unique<MonitorWindow>(
-            globals(), opts, link, MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); }, {}, {}, {}},
-            nullptr, &pacer);
+            context, opts, link, MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); }, {}, {}, {}}, nullptr,
+            &pacer);
         window->FormCreate();
         window->resize(700, 420);
         window->show();

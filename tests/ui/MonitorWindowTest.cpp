@@ -30,7 +30,7 @@ protected:
     void SetUp() override {
         MonitorFixture::SetUp();
         window = std::make_unique<MonitorWindow>(
-            globals(), opts, link,
+            context, opts, link,
             MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); },
                                [this](bool on) { commandStates.push_back(on); },
                                {},
@@ -97,7 +97,7 @@ TEST_F(MonitorWindowTest, ARefusedValueKeepsTheWindowOpenUntilItIsPutRight) {
     UpDownEdit* multiplier = window->rows[1].multiplierEdit;
     enter(multiplier, "abc");
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(67));
+    EXPECT_EQ(prompter.boxes()[0].text, store->Msg(MsgId::DataIncorrect));
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(prompter.boxes().size(), 2u);

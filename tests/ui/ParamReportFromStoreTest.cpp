@@ -13,8 +13,7 @@ namespace {
 class ParamReportFromStore : public testing::Test {
 protected:
     void SetUp() override {
-        resetGlobals();
-        globals().Parameters = &store;
+        context.Parameters = &store;
         struct Row {
             const char *comNo, *dIndex, *def, *title, *tmul, *mul, *value, *hex, *changed;
         };
@@ -45,19 +44,18 @@ protected:
             store.UPara.setCell(UP_ChangeIndex, row, r.changed);
             store.UPara.setCell(UP_BlindIndex, row, "0");
         }
-        globals().ParaCountAll = count - 1;
-        globals().RowsInUse = count - 2;
+        context.ParaCountAll = count - 1;
+        context.RowsInUse = count - 2;
         store.rebuildComNoIndex(count - 1);
         for (int n = 0; n < 40; ++n)
             store.Messages << QStringLiteral("msg%1").arg(n);
     }
-    void TearDown() override { resetGlobals(); }
-
     ParameterStore store;
+    ProgramContext context;
 };
 
 TEST_F(ParamReportFromStore, RowsPrintAsTheValueRulesFormatThem) {
-    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(false, false, false));
+    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
     ASSERT_EQ(rows.size(), 3u) << "up to the last parameter the table shows";
     EXPECT_EQ(rows[0][report::PC_Title], "f000");
     EXPECT_EQ(rows[0][report::PC_Value], "   150.0");
@@ -66,20 +64,20 @@ TEST_F(ParamReportFromStore, RowsPrintAsTheValueRulesFormatThem) {
     EXPECT_EQ(rows[1][report::PC_Value], "     255") << "decimal although the table shows it in hex";
     EXPECT_EQ(rows[1][report::PC_Changed], report::kNoChangeMark);
 
-    globals().DecimalComma = true;
-    EXPECT_EQ(
-        report::buildParamReportRows(paramReportSourceFromStore(false, false, false))[0][report::PC_Value],
-        "   150,0");
+    context.DecimalComma = true;
+    EXPECT_EQ(report::buildParamReportRows(
+                  paramReportSourceFromStore(context, false, false, false))[0][report::PC_Value],
+              "   150,0");
 }
 
 TEST_F(ParamReportFromStore, ShipmentValuesReachTheMaintenanceParameters) {
     store.ParaDat.setCell(PD_Default, 1, "0003");
-    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(false, false, false));
+    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
     EXPECT_EQ(rows[0][report::PC_Shipment], "     0.7");
 }
 
 TEST_F(ParamReportFromStore, TheTablesViewsArePassedOn) {
-    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(true, false, false));
+    const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, true, false, false));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][report::PC_ComNo], "0000");
 }

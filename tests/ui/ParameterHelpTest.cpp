@@ -17,17 +17,16 @@ class ParameterHelpTest : public ParaTableFixture {
 protected:
     void SetUp() override {
         ParaTableFixture::SetUp();
-        globals().ParaHelpFilePath = helpFile;
+        context.ParaHelpFilePath = helpFile;
         createTable();
     }
     void TearDown() override {
         HelpViewer::closeAll();
-        options().WinHelpSlct.setChecked(false);
         ParaTableFixture::TearDown();
     }
     // A help over the table's rows whose pages are recorded instead of shown.
     ParameterHelp recording(bool pagesExist = true) {
-        return ParameterHelp(table->core(), globals(), options(),
+        return ParameterHelp(table->core(), context, options,
                              [this, pagesExist](const QString& f, const QString& p) {
                                  shown << Page{f, p};
                                  return pagesExist;
@@ -59,7 +58,7 @@ TEST_F(ParameterHelpTest, ARowOpensThePageOfItsTitleAndARowOfNoParameterOrABadTi
         EXPECT_EQ(help.pageOfRow(rowOf("0002")).page, page) << title;
     }
     // WinHelp: the contents of its help for every parameter row.
-    options().WinHelpSlct.setChecked(true);
+    options.WinHelpSlct.setChecked(true);
     EXPECT_EQ(help.pageOfRow(rowOf("0001")), (Page{helpFile, ""}));
     EXPECT_EQ(help.pageOfRow(rows()), Page{});
 }
@@ -85,7 +84,7 @@ TEST_F(ParameterHelpTest, TheItemsOpenTheCursorRowAndADoubleClickItsOwnRow) {
 TEST_F(ParameterHelpTest, MissingHelpIsReportedOnceAndABadTitleNotAtAll) {
     const QString empty = folder->filePath("dat/HXA1(V110)/HXA1(Eng).chm");
     folder->writeFile("dat/HXA1(V110)/HXA1(Eng).chm/index.htm", "<html></html>");
-    globals().ParaHelpFilePath = empty;
+    context.ParaHelpFilePath = empty;
     ParameterHelp help = recording(false);
     for (const char* comNo : {"0001", "0001", "0002"})
         help.openRow(rowOf(comNo));
@@ -93,7 +92,7 @@ TEST_F(ParameterHelpTest, MissingHelpIsReportedOnceAndABadTitleNotAtAll) {
     help.openRow(rowOf("0003"));
     // No help folder at all: one box, whichever rows follow.
     const QString none = folder->filePath("dat/HXA1(V110)/HXA1(Jap).chm");
-    globals().ParaHelpFilePath = none;
+    context.ParaHelpFilePath = none;
     for (const char* comNo : {"0001", "0002"})
         help.openRow(rowOf(comNo));
     EXPECT_EQ(prompter.texts(), (QStringList{"The help page " + empty + "/html/f001.htm is not found.",

@@ -10,6 +10,7 @@
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
+#include "support/TestProgram.h"
 #include "ui/ParameterTableWindow.h"
 
 #include <QAction>
@@ -21,7 +22,7 @@
 
 class FakeTableHost : public TableWindowHost {
 public:
-    FakeTableHost() {
+    explicit FakeTableHost(const ProgramContext& context) : context_(context) {
         using C = TableCommand;
         for (int i = 0; i < kTableCommandCount; ++i) {
             const auto c = C(i);
@@ -47,7 +48,7 @@ public:
     void setParaTableAct(bool on) override { paraTableAct = on; }
     void UpdateCurrentVoltageCommands() override {
         ++cvUpdates;
-        commands.setEnabled(TableCommand::CVDisp, !globals().ListBuff.isEmpty());
+        commands.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
     }
     void CheckSpSetup() override { ++spChecks; }
 
@@ -62,6 +63,9 @@ public:
     bool paraTableAct = false;
     int cvUpdates = 0;
     int spChecks = 0;
+
+private:
+    const ProgramContext& context_;
 };
 
 class ParaTableFixture : public ::testing::Test {
@@ -84,8 +88,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
-        resetGlobals();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.ProgramFolder = folder->path();
         g.LanguageFolder = folder->filePath("lng");
         g.LanguageIniPath = folder->filePath("lng/English.ini");
@@ -97,31 +100,23 @@ protected:
         g.DriveTypeName = "HXA1";
         g.DriveFormName = "-2004";
         g.DriveCpuVersion = "V110";
-        store = std::make_unique<ParameterStore>();
-        g.Parameters = store.get();
-        store->FormCreate();
-        ASSERT_TRUE(LoadTypeTable());
-        ASSERT_TRUE(LoadCapacityTable());
-        ASSERT_TRUE(InitValueTable());
+        store->FormCreate(g);
+        ASSERT_TRUE(LoadTypeTable(g));
+        ASSERT_TRUE(LoadCapacityTable(g));
+        ASSERT_TRUE(InitValueTable(g));
         g.RowsInUse = g.ParaCountNormal;
         g.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
-        savedUndoMax = options().UndoMaxSet.position();
-        savedCurrentVoltageCellColor = options().currentVoltageCellColor.checked();
     }
 
-    void TearDown() override {
-        table.reset();
-        options().UndoMaxSet.setPosition(savedUndoMax);
-        options().currentVoltageCellColor.setChecked(savedCurrentVoltageCellColor);
-        options().setDefaultColors(); // the default colours
-        globals().Parameters = nullptr;
-        resetGlobals();
-    }
+    void TearDown() override { table.reset(); }
+
+    // The drive link the table's selected transfers use (none by default).
+    virtual CommLink* tableLink() { return nullptr; }
 
     // The window, created and filled as the start-up does.
     ParameterTableWindow& createTable() {
-        table = std::make_unique<ParameterTableWindow>(host);
+        table = std::make_unique<ParameterTableWindow>(context, options, tableLink(), host);
         table->FormCreate();
         return *table;
     }
@@ -147,9 +142,10 @@ protected:
 
     static inline TempProgramFolder* folder = nullptr;
     ScriptedPrompter prompter;
-    std::unique_ptr<ParameterStore> store;
-    FakeTableHost host;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    Options& options = program.options;
+    ParameterStore* const store = &program.store;
+    FakeTableHost host{context};
     std::unique_ptr<ParameterTableWindow> table;
-    int savedUndoMax = 10;
-    bool savedCurrentVoltageCellColor = false;
 };

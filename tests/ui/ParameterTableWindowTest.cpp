@@ -43,7 +43,7 @@ using C = TableCommand;
 
 TEST_F(ParaTableFixture, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCaption) {
     ParameterTableWindow& t = createTable();
-    const ProgramContext& g = globals();
+    const ProgramContext& g = context;
     ASSERT_EQ(rows(), g.RowsInUse + 2);
     EXPECT_EQ(t.cells().row(0), (QStringList{"Title", "Comm. No.", "Function", "Set Val.", "Low limit.",
                                              "Up limit.", "Unit", ""}));
@@ -124,7 +124,7 @@ TEST_F(ParaTableFixture, ChangedOnlyViewPacksTheChangedParametersFromRowOne) {
 
 TEST_F(ParaTableFixture, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks) {
     ParameterTableWindow& t = createTable();
-    ProgramContext& g = globals();
+    ProgramContext& g = context;
     for (const char* n : {"0002", "0005", "0030"})
         setWork(n, UP_BlindIndex, "1");
     setWork("0009", UP_SelectIndex, "1");
@@ -155,13 +155,13 @@ TEST_F(ParaTableFixture, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks) 
 TEST_F(ParaTableFixture, QuickViewShowsTheQuickParametersWhateverTheirStoredCount) {
     ParameterTableWindow& t = createTable();
     int expected = 0;
-    for (int p = 0; p <= globals().RowsInUse; ++p)
+    for (int p = 0; p <= context.RowsInUse; ++p)
         if (store->ParaDat.cell(PD_Quick, p + 1) != "0")
             ++expected;
     setPara("0003", PD_Quick, "0");
     setPara("0012", PD_Quick, "0");
     expected -= 2;
-    ASSERT_NE(expected, globals().QuickCount);
+    ASSERT_NE(expected, context.QuickCount);
     host.commands.setChecked(C::Quick, true);
     t.FillRows();
     EXPECT_EQ(rows(), expected + 1);
@@ -172,7 +172,7 @@ TEST_F(ParaTableFixture, QuickViewShowsTheQuickParametersWhateverTheirStoredCoun
 
 TEST_F(ParaTableFixture, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
     ParameterTableWindow& t = createTable();
-    ProgramContext& g = globals();
+    ProgramContext& g = context;
     ASSERT_EQ(store->ParaDat.cell(PD_CurrentVoltIndex, index("0022") + 1), "C");
     g.AmpereBase = 5.0f;
     g.VoltBase = 200.0f;
@@ -215,7 +215,7 @@ TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
     ParameterTableWindow& t = createTable();
     setWork("0009", UP_Value, "abc");
     t.RefreshAll();
-    ASSERT_EQ(prompter.texts(), QStringList{Msg(42)});
+    ASSERT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::NotANumber)});
     // The rows before it stay; nothing after it is shown stale.
     EXPECT_EQ(rows(), index("0009") + 1);
     EXPECT_EQ(t.cells().cell(TC_ComNo, rows() - 1), "0008");
@@ -227,7 +227,8 @@ TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
     setWork("0009", UP_Value, "50");
     setPara("0011", PD_DIndex, "2");
     t.FillRows();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(32), Msg(42)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(context, MsgId::DefaultNotDefined), Msg(context, MsgId::NotANumber)}));
     EXPECT_EQ(rows(), index("0011") + 1);
 }
 
@@ -235,7 +236,7 @@ TEST_F(ParaTableFixture, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
 
 TEST_F(ParaTableFixture, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet) {
     ParameterTableWindow& t = createTable();
-    options().UndoMaxSet.setPosition(7);
+    options.UndoMaxSet.setPosition(7);
     for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
         setWork("0009", col, "1");
     store->UndoComNo << "0009";
@@ -273,7 +274,7 @@ TEST_F(ParaTableFixture, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet) {
     EXPECT_TRUE(c.enabled(C::Find));
     EXPECT_TRUE(c.enabled(C::Slct));
     EXPECT_EQ(host.cvUpdates, cvUpdates + 1);
-    EXPECT_EQ(rows(), globals().RowsInUse + 2);
+    EXPECT_EQ(rows(), context.RowsInUse + 2);
 }
 
 TEST_F(ParaTableFixture, TheCursorStaysInsideTheRowsAfterARefill) {
@@ -313,10 +314,10 @@ TEST_F(ParaTableFixture, TheHighlightedBlockSurvivesARefillCutToTheNewRows) {
 }
 
 TEST_F(ParaTableFixture, RefreshAllWithoutCurrentVoltageListLeavesItsCommandsDisabled) {
-    globals().ListBuff.clear();
+    context.ListBuff.clear();
     createTable();
     EXPECT_FALSE(host.commands.enabled(C::CVDisp));
-    globals().ListBuff << "0022";
+    context.ListBuff << "0022";
     table->RefreshAll();
     EXPECT_TRUE(host.commands.enabled(C::CVDisp));
 }
@@ -325,7 +326,7 @@ TEST_F(ParaTableFixture, RefreshAllWithoutCurrentVoltageListLeavesItsCommandsDis
 
 TEST_F(ParaTableFixture, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter) {
     ParameterTableWindow& t = createTable();
-    Options& o = options();
+    Options& o = options;
     o.PNCellC.setValue(0x112233);
     o.PSCellC.setValue(0x445566);
     o.PSlctTextC.setValue(0x00FF00);
@@ -355,7 +356,7 @@ TEST_F(ParaTableFixture, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter) {
 
 TEST_F(ParaTableFixture, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColourOnlyInAll) {
     ParameterTableWindow& t = createTable();
-    Options& o = options();
+    Options& o = options;
     o.currentVoltageCellColor.setChecked(true);
     o.PCVCellC.setValue(0x00FFFF);
     setWork("0022", UP_SelectIndex, "1");
@@ -413,13 +414,13 @@ TEST_F(ParaTableFixture, OpensUnderTheMainWindowAtItsWidth) {
 }
 
 TEST_F(ParaTableFixture, NothingIsFilledAfterAnAbortedStart) {
-    globals().StartupAbort = true;
-    globals().Parameters = nullptr;
-    ParameterTableWindow t(host);
+    context.StartupAbort = true;
+    context.Parameters = nullptr;
+    ParameterTableWindow t(context, options, nullptr, host);
     t.FormCreate();
     EXPECT_EQ(t.cells().rowCount(), 1);
     EXPECT_EQ(t.windowTitle(), "Parameter Table");
-    globals().Parameters = store.get();
+    context.Parameters = store;
 }
 
 TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
@@ -503,15 +504,15 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
     const QString lng =
         folder->writeFile("lng/Test.ini", "[Parameter]\r\nForm=Tabelle\r\nPopMenu1=Schliessen\r\n"
                                           "[Main]\r\nMenu2c=Blenden\r\nMenu2i=Suchen\r\n");
-    globals().LanguageIniPath = lng;
-    ParameterTableWindow t(host);
+    context.LanguageIniPath = lng;
+    ParameterTableWindow t(context, options, nullptr, host);
     t.ApplyLanguage();
     EXPECT_EQ(t.windowTitle(), "Tabelle");
     EXPECT_EQ(t.PopClose->text(), "Schliessen");
     EXPECT_EQ(t.PopBlind->text(), "Blenden");
     EXPECT_EQ(t.PopFind->text(), "Suchen\tCtrl+F");
     EXPECT_EQ(t.PopHexDisp->text(), "Hex.");
-    globals().LanguageIniPath = english;
+    context.LanguageIniPath = english;
 }
 
 TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn) {
@@ -552,7 +553,7 @@ TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn) {
 
 TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecksTheSetup) {
     ParameterTableWindow& t = createTable();
-    options().UndoMaxSet.setPosition(4);
+    options.UndoMaxSet.setPosition(4);
     QWidget other;
     other.show();
     other.activateWindow();
@@ -568,10 +569,10 @@ TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecks
 
 TEST_F(ParaTableFixture, ValueRulesAreReachedThroughTheTable) {
     createTable();
-    EXPECT_EQ(ParameterTableWindow::IndexOfComNo("0003"), 3);
-    EXPECT_EQ(ParameterTableWindow::IndexOfComNo(""), -1);
-    EXPECT_EQ(ParameterTableWindow::ValueOfComNo("3"), 6000);
-    EXPECT_EQ(ParameterTableWindow::DefaultOf("0004"), "6000");
+    EXPECT_EQ(table->IndexOfComNo("0003"), 3);
+    EXPECT_EQ(table->IndexOfComNo(""), -1);
+    EXPECT_EQ(table->ValueOfComNo("3"), 6000);
+    EXPECT_EQ(table->DefaultOf("0004"), "6000");
     EXPECT_EQ(ParameterTableWindow::ToHexText(255), "FF");
     table->core().OutOfRange = 0;
     EXPECT_EQ(table->ClampToRange("50000", 3), 40000);

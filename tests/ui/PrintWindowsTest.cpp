@@ -36,8 +36,8 @@
 
 namespace {
 
-QString messageText(int n) {
-    return QStringLiteral("msg%1").arg(n);
+QString messageText(MsgId id) {
+    return QStringLiteral("msg%1").arg(msgNumber(id));
 }
 
 void pressEnter(QWidget* w) {

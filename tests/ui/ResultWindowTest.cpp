@@ -8,6 +8,7 @@
 #include "core/ProgramContext.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestProgram.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,41 +29,33 @@ class ResultWindowTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        resetGlobals();
-        resetTransferState();
-        ProgramContext& g = globals();
+        ProgramContext& g = context;
         g.ProgramFolder = folder.path();
         g.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
         g.InfoIniPath = folder.filePath("Info.ini");
-        options().CompResult.setChecked(true);
-        options().ParaResult.setChecked(true);
-        options().ParaSkipSave.setChecked(false);
-        mainWindowLinks() = {};
         form.currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
         form.addLine("* Communication Error Parameters");
         form.addLine("F01: Bias");
-    }
-    void TearDown() override {
-        mainWindowLinks() = {};
-        options().ParaSkipSave.setChecked(false);
-        options().CompResult.setChecked(true);
-        resetTransferState();
-        resetGlobals();
     }
     static QByteArray read(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     // "Save Comm./Comp. Result" is offered only while not both result windows are on.
-    static void automaticSaveOn() {
-        options().CompResult.setChecked(false);
-        options().ParaSkipSave.setChecked(true);
-        ASSERT_TRUE(options().ParaSkipSave.enabled());
+    void automaticSaveOn() {
+        options.CompResult.setChecked(false);
+        options.ParaSkipSave.setChecked(true);
+        ASSERT_TRUE(options.ParaSkipSave.enabled());
     }
 
     ScriptedPrompter prompter;
     TempProgramFolder folder;
-    ResultWindow form;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    Options& options = program.options;
+    TransferJob job;
+    MainWindowLinks links;
+    ResultWindow form{context, options, job, links};
 };
 
 TEST_F(ResultWindowTest, CaptionAndFilterFollowTheJobWithDefaultTexts) {
@@ -78,8 +71,8 @@ TEST_F(ResultWindowTest, CaptionAndFilterFollowTheJobWithDefaultTexts) {
         {kModeTripInfo, "Trip Information", "Communication Result (*.txt)|*.txt"},
     };
     for (const auto& c : cases) {
-        TransferMode = c.mode;
-        const ResultTexts t = ResultTexts::forMode(int(c.mode));
+        job.mode = c.mode;
+        const ResultTexts t = ResultTexts::forMode(context, int(c.mode));
         EXPECT_EQ(t.caption, c.caption);
         EXPECT_EQ(t.filter, c.filter);
         EXPECT_EQ(t.saveTitle, "Save As");
@@ -107,7 +100,7 @@ TEST_F(ResultWindowTest, AnAutomaticSaveIsNamedByDayAndTimeAndHoldsTheLinesWithC
 
 TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
     automaticSaveOn();
-    TransferMode = kModeInverterInfo;
+    job.mode = kModeInverterInfo;
     prompter.answerFile(folder.filePath("info"));
     form.saveText();
     ASSERT_EQ(prompter.fileDialogRecords().size(), 1u);
@@ -119,8 +112,8 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
     EXPECT_EQ(read(folder.filePath("info.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("7d9h5m3s.txt")));
 
-    options().ParaSkipSave.setChecked(false);
-    TransferMode = kModeImport;
+    options.ParaSkipSave.setChecked(false);
+    job.mode = kModeImport;
     prompter.answerFile(folder.filePath("res"));
     form.saveText();
     EXPECT_EQ(read(folder.filePath("res.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n")
@@ -129,14 +122,14 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
 
 TEST_F(ResultWindowTest, ACancelledDialogSavesNothingAndAFailedWriteIsReported) {
     prompter.answerFile(QString());
-    EXPECT_FALSE(SaveResultLines({"a"}, kModeImport, QDateTime::currentDateTime()));
+    EXPECT_FALSE(SaveResultLines(context, options, {"a"}, kModeImport, QDateTime::currentDateTime()));
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList());
 
     const QString blocked = folder.filePath("missing/folder/out.txt");
     prompter.answerFile(blocked);
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(SaveResultLines({"a"}, kModeImport, QDateTime::currentDateTime()));
+    EXPECT_FALSE(SaveResultLines(context, options, {"a"}, kModeImport, QDateTime::currentDateTime()));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + blocked + ".");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
@@ -144,7 +137,7 @@ TEST_F(ResultWindowTest, ACancelledDialogSavesNothingAndAFailedWriteIsReported) 
 
 TEST_F(ResultWindowTest, ItOpensUnderTheMainWindowWithItsHeightAsMinimum) {
     QMainWindow main;
-    mainWindowLinks().window = &main;
+    links.window = &main;
     main.setGeometry(0, 0, 400, 60);
     main.move(0, 0);
     main.show();
@@ -163,7 +156,7 @@ TEST_F(ResultWindowTest, ItOpensUnderTheMainWindowWithItsHeightAsMinimum) {
 
 TEST_F(ResultWindowTest, PrintFollowsTheMainWindowsPrintItem) {
     bool printItem = false;
-    mainWindowLinks().printEnabled = [&printItem] { return printItem; };
+    links.printEnabled = [&printItem] { return printItem; };
     form.show();
     EXPECT_FALSE(form.printButton->isEnabled());
     form.hide();
@@ -227,13 +220,12 @@ TEST_F(ResultWindowTest, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine) {
     EXPECT_EQ(form.ResultDisp->toPlainText(), "Trip 3\nF01: Bias\nmore");
 }
 
-TEST_F(ResultWindowTest, TheGlobalPointsAtTheWindowWhileItExists) {
-    EXPECT_EQ(currentResultWindow, &form);
-    {
-        ResultWindow second;
-        EXPECT_EQ(currentResultWindow, &second);
-    }
-    EXPECT_EQ(currentResultWindow, nullptr);
+TEST_F(ResultWindowTest, TheOwnerIsNoQtParentSoADisabledMainWindowLeavesItUsable) {
+    QMainWindow main;
+    ResultWindow owned(context, options, job, links, &main);
+    EXPECT_EQ(owned.parent(), nullptr);
+    main.setEnabled(false);
+    EXPECT_TRUE(owned.isEnabled());
 }
 
 } // namespace

@@ -49,14 +49,10 @@ protected:
         link.PortsFound = {QStringLiteral("COM1")};
         // Room for a loaded machine; only the missing parameter waits it out.
         link.ReplyTimeout = 400;
-        installCommLink(&link);
-        savedEeprom = options().EEPWriteEnable.checked();
-        options().EEPWriteEnable.setChecked(true);
+        options.EEPWriteEnable.setChecked(true);
         table->Show();
     }
     void TearDown() override {
-        options().EEPWriteEnable.setChecked(savedEeprom);
-        installCommLink(nullptr);
         sim.reset();
         ValueEntryFixture::TearDown();
     }
@@ -73,8 +69,9 @@ protected:
     QString linkPath;
     std::unique_ptr<DrivesimProcess> sim;
     TermiosSerialPort port;
-    CommLink link{port, systemClock()};
-    bool savedEeprom = true;
+    CommLink link{context, port, systemClock()};
+
+    CommLink* tableLink() override { return &link; }
 };
 
 TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMissingOneMarked) {
@@ -101,7 +98,7 @@ TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMi
     EXPECT_EQ(value("0003"), "5000");
     EXPECT_EQ(value("0009"), "75");
     EXPECT_EQ(cell(TC_Value, "0009"), "     7.5");
-    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(30));
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(work("0003", UP_CommErrIndex), "0");
     EXPECT_EQ(work("0013", UP_CommErrIndex), "1");
     EXPECT_EQ(value("0013"), "5");
@@ -130,7 +127,7 @@ TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDr
     choose({"0009", "0051"});
     table->PopUpLoadClick();
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(46));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::CannotBeWritten));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
     EXPECT_EQ(work("0009", UP_WriteIndex), "0");
 
@@ -149,12 +146,12 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     const QString before = value("0003");
     ASSERT_EQ(work("0003", UP_CommErrIndex), "0");
     set("0003", "4000");
-    globals().MonitorRunning = 1;
+    context.MonitorRunning = 1;
     table->PopUpLoadClick();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(3)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
     table->ImportSelected();
     EXPECT_EQ(value("0003"), "4000");
-    globals().MonitorRunning = 0;
+    context.MonitorRunning = 0;
     table->ImportSelected();
     EXPECT_EQ(value("0003"), before);
 }

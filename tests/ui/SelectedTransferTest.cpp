@@ -15,6 +15,7 @@ namespace {
 // to, and records what it was asked.
 class ScriptedDrive : public DriveLink {
 public:
+    explicit ScriptedDrive(const ProgramContext& context) : context(context) {}
     struct Request {
         QString comNo;
         QString kind;
@@ -25,10 +26,10 @@ public:
     bool ConnectDrive() override {
         ++connects;
         // As the program's link: a monitor run holds the port.
-        return answers && !globals().MonitorRunning;
+        return answers && !context.MonitorRunning;
     }
     std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override {
-        const QString comNo = globals().Parameters->ParaDat.cell(PD_ComNo, index + 1);
+        const QString comNo = context.Parameters->ParaDat.cell(PD_ComNo, index + 1);
         requests.push_back({comNo, kind, valueText});
         err = failing.contains(comNo);
         if (err)
@@ -43,6 +44,7 @@ public:
     std::map<QString, std::uint32_t> values;
     std::vector<Request> requests;
     int connects = 0;
+    const ProgramContext& context;
 };
 
 std::ostream& operator<<(std::ostream& os, const ScriptedDrive::Request& r) {
@@ -53,14 +55,9 @@ class SelectedTransferTest : public ValueEntryFixture {
 protected:
     void SetUp() override {
         ValueEntryFixture::SetUp();
-        savedEeprom = options().EEPWriteEnable.checked();
-        options().EEPWriteEnable.setChecked(true);
+        options.EEPWriteEnable.setChecked(true);
         table->transfer().setLink(drive);
         table->Show();
-    }
-    void TearDown() override {
-        options().EEPWriteEnable.setChecked(savedEeprom);
-        ValueEntryFixture::TearDown();
     }
     using Request = ScriptedDrive::Request;
     // Highlights rows of the value column; the cursor row is the block's top row.
@@ -77,15 +74,14 @@ protected:
     QString para(const QString& comNo, int col) const { return store->ParaDat.cell(col, index(comNo) + 1); }
     int marks() const {
         int n = 0;
-        for (int i = 0; i <= globals().ParaCountAll; ++i)
+        for (int i = 0; i <= context.ParaCountAll; ++i)
             n += store->UPara.cell(UP_OneSelectIndex, i + 1) == "1";
         return n;
     }
     void importSelected() { table->ImportSelected(); }
     void exportSelected() { table->PopUpLoadClick(); }
 
-    ScriptedDrive drive;
-    bool savedEeprom = true;
+    ScriptedDrive drive{context};
 };
 
 // ---- Targets ------------------------------------------------------------------------------
@@ -98,7 +94,7 @@ TEST_F(SelectedTransferTest, WithNothingChosenTheCursorRowAloneIsRead) {
     EXPECT_EQ(value("0003"), "5000");
     EXPECT_EQ(cell(TC_Value, "0003"), "   50.00");
     EXPECT_EQ(work("0003", UP_ChangeIndex), "1");
-    EXPECT_EQ(cell(TC_Changed, "0003"), Msg(30));
+    EXPECT_EQ(cell(TC_Changed, "0003"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(work("0003", UP_CommErrIndex), "0");
     // The limits that follow the value read are shown anew.
     EXPECT_EQ(cell(TC_High, "0007"), "   50.00");
@@ -157,7 +153,7 @@ TEST_F(SelectedTransferTest, RepliesAreReadBySizeAndSign) {
         importSelected();
         EXPECT_EQ(value(c.comNo), c.value) << c.comNo;
     }
-    EXPECT_EQ(SelectedTransfer::replyText(index("0060"), 4000000000u), "4000000000");
+    EXPECT_EQ(SelectedTransfer::replyText(context, index("0060"), 4000000000u), "4000000000");
 }
 
 // ---- Export -------------------------------------------------------------------------------
@@ -185,7 +181,7 @@ TEST_F(SelectedTransferTest, ExportSendsTheStoredValueNotTheRoundedText) {
 
     // Without "Export to EEPROM" the drive's RAM is written, whatever a parameter's memory.
     drive.requests.clear();
-    options().EEPWriteEnable.setChecked(false);
+    options.EEPWriteEnable.setChecked(false);
     go("0050");
     exportSelected();
     EXPECT_EQ(drive.requests.size(), 2u);
@@ -202,7 +198,7 @@ TEST_F(SelectedTransferTest, AParameterThatMustNotBeWrittenIsRefusedAndTheOthers
     go("0055");
     exportSelected();
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, Msg(46));
+    EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::CannotBeWritten));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
     EXPECT_EQ(drive.requests, (std::vector<Request>{{"0050", "W", "0"}, {"0055", "W", "220"}}));
     EXPECT_EQ(para("0051", PD_Flag), "1");
@@ -228,7 +224,7 @@ TEST_F(SelectedTransferTest, AFailedExchangeMarksTheParameterSilverKeepsItsValue
     EXPECT_EQ(work("0012", UP_CommErrIndex), "1");
     // The changed flag follows the value kept.
     EXPECT_EQ(work("0012", UP_ChangeIndex), "1");
-    EXPECT_EQ(cell(TC_Changed, "0012"), Msg(30));
+    EXPECT_EQ(cell(TC_Changed, "0012"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(table->core().cellStyle(TC_Value, rowOf("0012"), false).text, ColorOption::fromBgr(0xC0C0C0));
     EXPECT_EQ(value("0013"), "7");
     EXPECT_EQ(work("0013", UP_CommErrIndex), "0");
@@ -256,16 +252,17 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     drive.answers = false;
     go("0003");
     importSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(3)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
     exportSelected();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(3), Msg(3)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(context, MsgId::CannotConnect), Msg(context, MsgId::CannotConnect)}));
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(marks(), 0);
 
     prompter.clear();
     drive.answers = true;
     drive.connects = 0;
-    globals().MonitorRunning = 1;
+    context.MonitorRunning = 1;
     importSelected(); // refuses by itself
     EXPECT_EQ(drive.connects, 0);
     EXPECT_TRUE(prompter.boxes().empty());
@@ -275,9 +272,9 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     EXPECT_EQ(table->core().EditActive, 1);
     key(Qt::Key_Escape);
     exportSelected(); // the link refuses
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(3)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
     EXPECT_TRUE(drive.requests.empty());
-    globals().MonitorRunning = 0;
+    context.MonitorRunning = 0;
 
     // A disabled command does nothing at all.
     prompter.clear();
@@ -303,7 +300,7 @@ TEST_F(SelectedTransferTest, ATypedValueIsWrittenThenCommittedAsOneUndoStep) {
     EXPECT_EQ(cell(TC_Value, "0013"), "h1F");
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
     EXPECT_EQ(work("0013", UP_ChangeIndex), "1");
-    EXPECT_EQ(cell(TC_Changed, "0013"), Msg(30));
+    EXPECT_EQ(cell(TC_Changed, "0013"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(table->core().EditActive, 0);
     EXPECT_EQ(table->core().TypedCount, 0);
     EXPECT_EQ(undoLines(), QStringList{"0013"});
@@ -324,7 +321,7 @@ TEST_F(SelectedTransferTest, ATypedValueOutsideTheLimitsIsNeitherSentNorLost) {
     go("0013"); // 0 .. 50
     type("51");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(41)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::OutOfRange)});
     EXPECT_EQ(drive.connects, 0); // not even the probe went out
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(cell(TC_Value, "0013"), "51");
@@ -339,11 +336,12 @@ TEST_F(SelectedTransferTest, ATypedTextThatIsNoValueIsRefusedAndTheNextTryStarts
     const QString shown = cell(TC_Value, "0013");
     type("h");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(40)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::ValueCannotBeSet)});
     EXPECT_EQ(cell(TC_Value, "0013"), shown);
     type("1-");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(40), Msg(42)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(context, MsgId::ValueCannotBeSet), Msg(context, MsgId::NotANumber)}));
     EXPECT_TRUE(drive.requests.empty());
     // The "h" counts as a first character again.
     type("h1F");
@@ -355,7 +353,7 @@ TEST_F(SelectedTransferTest, ATypedValueForAParameterThatMustNotBeWrittenStaysPe
     go("0051");
     type("1");
     exportSelected();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(46)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotBeWritten)});
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(value("0051"), "0");
     EXPECT_EQ(work("0051", UP_ChangeIndex), "0");

@@ -63,7 +63,7 @@ protected:
         checks.openOptions = [this] {
             host.events.push_back("options");
             if (optionsSwitchCheckOff)
-                options().TypCapChk.setChecked(false);
+                rig.options.TypCapChk.setChecked(false);
         };
     }
     bool modbus() const { return rig.modbus(); }
@@ -89,8 +89,9 @@ protected:
     TestHost host;
     QStringList cpuForms{"V100"};
     QStringList cpuNumbers{"100"};
-    DriveChecks checks{*rig.link, host.flags.refs(), &cpuForms, &cpuNumbers};
-    TransferCommands commands{*rig.link, host, checks};
+    DriveChecks checks{rig.context, rig.options, *rig.link, host.flags.refs(), &cpuForms, &cpuNumbers};
+    MainWindowLinks links;
+    TransferCommands commands{rig.context, rig.options, *rig.link, host, checks, links};
     bool optionsSwitchCheckOff = false;
 };
 
@@ -105,10 +106,11 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue) {
     expected["FB91"] = 100;
     commands.importAll();
 
-    EXPECT_EQ(rig.frameTexts(),
-              join({connectAndCheck(), {"P FB91 100"}, identity(), readsUpTo(rig, globals().ParaCountAll)}));
+    EXPECT_EQ(
+        rig.frameTexts(),
+        join({connectAndCheck(), {"P FB91 100"}, identity(), readsUpTo(rig, rig.context.ParaCountAll)}));
     EXPECT_EQ(rig.driveSnapshot(), expected);
-    for (int i = 0; i <= globals().ParaCountAll; ++i) {
+    for (int i = 0; i <= rig.context.ParaCountAll; ++i) {
         const auto p = rig.model.parameter(rig.comNo(i));
         std::uint32_t raw = p->raw;
         if (modbus())
@@ -117,7 +119,7 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue) {
     }
     EXPECT_EQ(rig.value(kBias), "-1");
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "refresh", "focus"}));
-    EXPECT_EQ(TransferActive, 0);
+    EXPECT_FALSE(commands.job().active);
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
@@ -148,7 +150,7 @@ TEST_P(Commands, ExportWithoutMaintenanceModeWritesChangedOrdinaryParametersOnly
 }
 
 TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter) {
-    options().SUMode.setChecked(true);
+    rig.options.SUMode.setChecked(true);
     rig.setValue(kRev, "3");
     rig.setChanged(kRev, true);
     commands.exportAll();
@@ -160,7 +162,7 @@ TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter) {
 }
 
 TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
-    options().TypCapChk.setChecked(false);
+    rig.options.TypCapChk.setChecked(false);
     rig.setValue(kFreq, "1234");
     for (int i : {kPos, kOffset}) { // values a MODBUS register carries whole
         rig.setValue(i, "7");
@@ -172,7 +174,7 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
 
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("the user's own text"));
     EXPECT_EQ(rig.frameTexts(),
-              join({connectAndCheck(), {"P FB91 0"}, readsUpTo(rig, globals().ParaCountNormal)}));
+              join({connectAndCheck(), {"P FB91 0"}, readsUpTo(rig, rig.context.ParaCountNormal)}));
     auto expected = before;
     expected["FB91"] = 0;
     EXPECT_EQ(rig.driveSnapshot(), expected);
@@ -224,7 +226,7 @@ TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
     EXPECT_EQ(rig.prompter.boxes()[1].icon, BoxIcon::Warning);
     EXPECT_EQ(rig.frameCount(), 0u);
     EXPECT_EQ(host.events, std::vector<std::string>{"focus"});
-    EXPECT_EQ(currentResultWindow, nullptr);
+    EXPECT_FALSE(commands.job().go) << "no job was started";
 }
 
 TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
@@ -273,11 +275,11 @@ TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
     commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "focus"}));
-    EXPECT_EQ(TransferActive, 0);
+    EXPECT_FALSE(commands.job().active);
 }
 
 TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
-    options().ParaErrDisp.setChecked(true);
+    rig.options.ParaErrDisp.setChecked(true);
     rig.link->ReplyTimeout = 100;
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
@@ -295,11 +297,11 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     EXPECT_EQ(rig.flag(kFreq), "2");
 
     // Failures without boxes: the window closes itself and the result window lists them.
-    options().ParaErrDisp.setChecked(false);
+    rig.options.ParaErrDisp.setChecked(false);
     host.events.clear();
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
-        LastParaIndex = kBias; // two parameters are enough to wait for
+        commands.job().lastParaIndex = kBias; // two parameters are enough to wait for
         bar.startButton->click();
         rig.sim->setFaults({});
     };
@@ -328,7 +330,7 @@ TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce) {
 TEST_P(Commands, TheRealModalWindowsRunTheJob) {
     host.realModal = true;
     rig.setDrive(kFreq, 777);
-    options().ParaResult.setChecked(false); // the window closes itself
+    rig.options.ParaResult.setChecked(false); // the window closes itself
     QTimer::singleShot(0, [] {
         if (auto* bar = qobject_cast<TransferWindow*>(QApplication::activeModalWidget()))
             bar->startButton->click();

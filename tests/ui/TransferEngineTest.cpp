@@ -19,10 +19,11 @@ namespace {
 // One job in the transfer window as a command prepares it.
 class Job {
 public:
-    Job(TransferRig& rig, std::uint32_t mode, int last) : bar(*rig.link) {
-        TransferMode = mode;
-        LastParaIndex = last;
-        TransferGo = 1;
+    Job(TransferRig& rig, std::uint32_t mode, int last) : bar(rig.context, rig.options, *rig.link, links) {
+        transfer.mode = mode;
+        transfer.lastParaIndex = last;
+        transfer.go = true;
+        bar.engine().setJob(&transfer);
         bar.engine().setResult(&result);
         bar.noteLabel->hide();
         bar.show();
@@ -30,6 +31,8 @@ public:
     void start() { bar.startClicked(); }
     TransferEngine& engine() { return bar.engine(); }
 
+    TransferJob transfer;
+    MainWindowLinks links;
     TransferWindow bar;
     ResultText result;
 };
@@ -63,7 +66,7 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     rig.setDrive(kPos, 3000000000LL);
     rig.setDrive(kOffset, -100000);
     rig.setDrive(kMonitor, 9);
-    const int last = globals().ParaCountAll;
+    const int last = rig.context.ParaCountAll;
     Job job(rig, kModeImport, last);
     EXPECT_EQ(job.bar.statusLabel->text(), "m61");
     job.start();
@@ -95,15 +98,15 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     EXPECT_TRUE(job.bar.okButton->isVisible());
     EXPECT_FALSE(job.bar.startButton->isVisible());
     EXPECT_EQ(job.bar.progressBar->value(), 100);
-    EXPECT_EQ(TransferGo, 0);
-    EXPECT_EQ(TransferActive, 1);
+    EXPECT_FALSE(job.transfer.go);
+    EXPECT_TRUE(job.transfer.active);
     EXPECT_EQ(job.result.ResultDisp, QStringList{"* Communication Error Parameters"});
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
 TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumber) {
     rig.silent = {{"0001", 0}, {"FB07", 0}};
-    Job job(rig, kModeImport, globals().ParaCountAll);
+    Job job(rig, kModeImport, rig.context.ParaCountAll);
     job.start();
 
     EXPECT_EQ(rig.value(kBias), "-50");
@@ -113,17 +116,17 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
     EXPECT_EQ(job.engine().errorCount(), 2);
     EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Communication Error Parameters", "F01: Bias"}));
     EXPECT_FALSE(job.bar.isVisible()) << "closes by itself after failures";
-    EXPECT_EQ(TransferGo, 1);
+    EXPECT_TRUE(job.transfer.go);
 
     rig.store.MainteFlag = true;
-    Job again(rig, kModeImport, globals().ParaCountAll);
+    Job again(rig, kModeImport, rig.context.ParaCountAll);
     again.start();
     EXPECT_EQ(again.result.ResultDisp,
               (QStringList{"* Communication Error Parameters", "F01: Bias", "FB07: Type"}));
 }
 
 TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
-    options().ParaErrDisp.setChecked(true);
+    rig.options.ParaErrDisp.setChecked(true);
     rig.silent = {{"0001", 0}};
     rig.prompter.answer(BoxAnswer::Retry);
     rig.prompter.answer(BoxAnswer::Retry);
@@ -143,7 +146,7 @@ TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
 }
 
 TEST_P(Transfer, ARetryThatSucceedsCountsNothing) {
-    options().ParaErrDisp.setChecked(true);
+    rig.options.ParaErrDisp.setChecked(true);
     rig.silent = {{"0001", 1}};
     rig.setDrive(kBias, 5);
     rig.prompter.answer(BoxAnswer::Retry);
@@ -155,19 +158,19 @@ TEST_P(Transfer, ARetryThatSucceedsCountsNothing) {
 }
 
 TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
-    options().ParaErrDisp.setChecked(true);
+    rig.options.ParaErrDisp.setChecked(true);
     rig.silent = {{"0001", 0}};
     rig.setDrive(kFreq, 1234);
     rig.prompter.answer(BoxAnswer::Abort);
-    Job job(rig, kModeImport, globals().ParaCountAll);
+    Job job(rig, kModeImport, rig.context.ParaCountAll);
     job.start();
 
     EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"R 0000", "R 0001"}));
     EXPECT_EQ(rig.value(kFreq), "500") << "working values stay as they were";
     EXPECT_EQ(rig.flag(kFreq), "0");
     EXPECT_EQ(rig.flag(kBias), "2");
-    EXPECT_EQ(TransferGo, 0);
-    EXPECT_EQ(TransferActive, 1);
+    EXPECT_FALSE(job.transfer.go);
+    EXPECT_TRUE(job.transfer.active);
     EXPECT_FALSE(job.bar.isVisible());
     EXPECT_TRUE(job.result.ResultDisp == QStringList{"* Communication Error Parameters"});
 }
@@ -181,7 +184,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     rig.setChanged(kLocked, true);
     rig.setValue(kBias, "-7"); // not marked changed: not written
     const auto before = rig.driveSnapshot();
-    Job job(rig, kModeExport, globals().ParaCountNormal);
+    Job job(rig, kModeExport, rig.context.ParaCountNormal);
     EXPECT_EQ(job.bar.noteLabel->text(), "m83") << "the note on unchanged parameters";
     EXPECT_TRUE(job.bar.noteLabel->isVisible());
     job.start();
@@ -197,8 +200,8 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     EXPECT_EQ(rig.flag(kLocked), "1");
     EXPECT_EQ(job.bar.progressBar->value(), 100);
 
-    options().EEPWriteEnable.setChecked(false);
-    options().WriteNotChgPara.setChecked(false);
+    rig.options.EEPWriteEnable.setChecked(false);
+    rig.options.WriteNotChgPara.setChecked(false);
     const std::size_t second = rig.frameCount();
     Job all(rig, kModeExport, kBrake);
     all.start();
@@ -219,7 +222,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
 }
 
 TEST_P(Transfer, AnEchoIsComparedAsANumber) {
-    options().WriteNotChgPara.setChecked(false);
+    rig.options.WriteNotChgPara.setChecked(false);
     rig.setValue(kFreq, "05");
     rig.setValue(kBias, "+3");
     rig.setValue(kRef, "70000"); // more than 16 bits carry
@@ -251,7 +254,7 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     rig.setDrive(kRev, 9); // a maintenance parameter differs: listed only in maintenance mode
     fitRegisters();
     rig.store.ParaDat.setCell(PD_Flag, kFreq + 1, "2");
-    Job job(rig, kModeComparison, globals().ParaCountAll);
+    Job job(rig, kModeComparison, rig.context.ParaCountAll);
     EXPECT_EQ(job.bar.statusLabel->text(), "m63");
     job.start();
 
@@ -270,12 +273,12 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     EXPECT_EQ(rig.flag(kRev), "0");
     EXPECT_EQ(rig.value(kFreq), "1234");
     EXPECT_FALSE(job.bar.isVisible());
-    EXPECT_EQ(TransferGo, 1);
+    EXPECT_TRUE(job.transfer.go);
 }
 
 TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     fitRegisters();
-    Job job(rig, kModeComparison, globals().ParaCountAll);
+    Job job(rig, kModeComparison, rig.context.ParaCountAll);
     job.start();
     EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Different Value Parameters",
                                                   "        Inverter     KVR260X  Title", "No Item."}));
@@ -283,15 +286,15 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     EXPECT_TRUE(job.bar.noteLabel->isVisible());
     EXPECT_EQ(job.bar.noteLabel->text(), "No Different Value.");
     EXPECT_TRUE(job.bar.okButton->isVisible());
-    EXPECT_EQ(TransferGo, 0);
+    EXPECT_FALSE(job.transfer.go);
 
     // A difference alone keeps the window open too, and the result window follows.
     rig.setValue(kBias, "1");
-    Job diff(rig, kModeComparison, globals().ParaCountAll);
+    Job diff(rig, kModeComparison, rig.context.ParaCountAll);
     diff.start();
     EXPECT_TRUE(diff.bar.isVisible());
     EXPECT_FALSE(diff.bar.noteLabel->isVisible());
-    EXPECT_EQ(TransferGo, 1);
+    EXPECT_TRUE(diff.transfer.go);
 }
 
 // ---- One protocol is enough below --------------------------------------------------------
@@ -308,10 +311,10 @@ protected:
 };
 
 TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
-    globals().DriveTypeName = "HXB3";
+    rig.context.DriveTypeName = "HXB3";
     rig.setDrive(kCpu, 250);
     rig.setDrive(kBrake, 2);
-    Job job(rig, kModeImport, globals().ParaCountAll);
+    Job job(rig, kModeImport, rig.context.ParaCountAll);
     job.start();
     EXPECT_EQ(rig.value(kCpu), "250");
     EXPECT_EQ(rig.value(kBrake), "0");
@@ -319,17 +322,17 @@ TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
 }
 
 TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersionIsNew) {
-    globals().DriveTypeName = "HXB3";
+    rig.context.DriveTypeName = "HXB3";
     rig.setDrive(kBrake, 2);
     rig.silent = {{"FE08", 0}};
-    Job failed(rig, kModeImport, globals().ParaCountNormal);
+    Job failed(rig, kModeImport, rig.context.ParaCountNormal);
     failed.start();
     EXPECT_EQ(rig.value(kBrake), "2") << "a failed read is no version 0";
     EXPECT_EQ(rig.value(kCpu), "0");
 
     rig.silent.clear();
     rig.setDrive(kCpu, 1000); // 1000 comes after 300 as a number
-    Job newer(rig, kModeImport, globals().ParaCountNormal);
+    Job newer(rig, kModeImport, rig.context.ParaCountNormal);
     newer.start();
     EXPECT_EQ(rig.value(kBrake), "2");
     EXPECT_EQ(rig.value(kCpu), "1000");
@@ -337,12 +340,12 @@ TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersion
 
 TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
     rig.setDrive(kPos, 3000000000LL);
-    Job in(rig, kModeImport, globals().ParaCountNormal);
+    Job in(rig, kModeImport, rig.context.ParaCountNormal);
     in.start();
     ASSERT_EQ(rig.value(kPos), "3000000000");
 
     rig.setDrive(kPos, 1);
-    options().WriteNotChgPara.setChecked(false);
+    rig.options.WriteNotChgPara.setChecked(false);
     const std::size_t from = rig.frameCount();
     Job out(rig, kModeExport, kPos);
     out.start();
@@ -353,13 +356,13 @@ TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
 }
 
 TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
-    options().CompResult.setChecked(false); // the saving option is offered then
-    options().ParaSkipSave.setChecked(true);
-    ASSERT_TRUE(options().ParaSkipSave.enabled());
+    rig.options.CompResult.setChecked(false); // the saving option is offered then
+    rig.options.ParaSkipSave.setChecked(true);
+    ASSERT_TRUE(rig.options.ParaSkipSave.enabled());
     rig.silent = {{"0001", 0}};
-    ResultWindow form;
-    form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
     Job job(rig, kModeImport, kRef);
+    ResultWindow form(rig.context, rig.options, job.transfer, job.links);
+    form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
     job.engine().setResult(&form.text());
     job.engine().saveResult = [&form] { form.saveText(); };
     job.start();
@@ -371,8 +374,8 @@ TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
 }
 
 TEST_F(TransferRun, NoFailureNoFile) {
-    options().CompResult.setChecked(false);
-    options().ParaSkipSave.setChecked(true);
+    rig.options.CompResult.setChecked(false);
+    rig.options.ParaSkipSave.setChecked(true);
     int saves = 0;
     Job job(rig, kModeImport, kRef);
     job.engine().saveResult = [&saves] { ++saves; };
@@ -396,10 +399,10 @@ public:
 };
 
 TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
-    TransferMode = kModeImport;
-    LastParaIndex = kRef;
-    TransferGo = 1;
-    ImpatientBar bar(*rig.link);
+    TransferJob transfer{kModeImport, kRef, true, false};
+    MainWindowLinks links;
+    ImpatientBar bar(rig.context, rig.options, *rig.link, links);
+    bar.engine().setJob(&transfer);
     bar.show();
     bar.startClicked();
     EXPECT_TRUE(bar.stillVisible);
@@ -410,12 +413,12 @@ TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
 }
 
 TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
-    Job job(rig, kModeImport, globals().ParaCountAll);
+    Job job(rig, kModeImport, rig.context.ParaCountAll);
     job.bar.cancelButton->click();
     EXPECT_FALSE(job.bar.isVisible());
     EXPECT_EQ(rig.frameCount(), start);
-    EXPECT_EQ(TransferActive, 0);
-    EXPECT_EQ(TransferGo, 1);
+    EXPECT_FALSE(job.transfer.active);
+    EXPECT_TRUE(job.transfer.go);
 }
 
 TEST_F(TransferRun, ASingleParameterJobEndsAtFullProgress) {
@@ -432,8 +435,8 @@ TEST_F(TransferRun, EachShowingStartsReady) {
     job.bar.okButton->click();
     EXPECT_FALSE(job.bar.isVisible());
 
-    TransferMode = kModeExport;
-    options().WriteNotChgPara.setChecked(false);
+    job.transfer.mode = kModeExport;
+    rig.options.WriteNotChgPara.setChecked(false);
     job.bar.noteLabel->hide();
     job.bar.show();
     EXPECT_EQ(job.bar.windowTitle(), "Parameter Export");

@@ -21,7 +21,7 @@ protected:
         EXPECT_EQ(host.commands.popupItemEnabled(C::Redo), host.commands.mirrorItemEnabled(C::Redo));
         return host.commands.mirrorItemEnabled(C::Redo);
     }
-    void setDepth(int depth) { options().UndoMaxSet.setPosition(depth); }
+    void setDepth(int depth) { options.UndoMaxSet.setPosition(depth); }
     // Commits 0013 = 1, 2, ... n (its default is 0, its limit 50).
     void entries(int n) {
         for (int k = 1; k <= n; ++k)
@@ -61,7 +61,7 @@ TEST_F(UndoRedoFixture, UndoAndRedoRestoreValuesMarksAndTexts) {
     ASSERT_TRUE(redo());
     EXPECT_EQ(value("0009"), "125");
     EXPECT_EQ(cell(TC_Value, "0009"), "    12.5");
-    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(30));
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(work("0009", UP_ChangeIndex), "1");
     ASSERT_TRUE(redo());
     EXPECT_EQ(value("0013"), "31");
@@ -186,7 +186,7 @@ TEST_F(UndoRedoFixture, UndoGivesUpAValueBeingTypedInsteadOfStoringItElsewhere) 
     EXPECT_EQ(table->core().EditActive, 0);
     // The cursor is on 0009 now; Enter stores nothing there.
     ASSERT_EQ(cursor(), rowOf("0009"));
-    options().ParaEnt.setChecked(false);
+    options.ParaEnt.setChecked(false);
     enter();
     EXPECT_EQ(value("0009"), "50");
     EXPECT_EQ(value("0013"), "0");

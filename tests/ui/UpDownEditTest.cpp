@@ -10,17 +10,18 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 namespace {
 
-QString texts(int n) {
-    switch (n) {
-    case 0:
+QString texts(MsgId id) {
+    switch (id) {
+    case MsgId::Caption:
         return "Caption";
-    case 41:
+    case MsgId::OutOfRange:
         return "Out of range.";
-    case 67:
+    case MsgId::DataIncorrect:
         return "Data is incorrect.";
     default:
         return QString();
@@ -62,28 +63,28 @@ struct Row {
     const char* name;
     const char* typed;
     bool accepted;
-    int message; // 0 none
+    std::optional<MsgId> message;
     const char* shown;
     int position;
 };
 
 TEST_F(UpDownEditTest, TypedNumbersAreCheckedAgainstTheInclusiveRange) {
     const Row rows[] = {
-        {"InRange", "12", true, 0, "12", 12},
-        {"LowerBound", "0", true, 0, "0", 0},
-        {"UpperBound", "63", true, 0, "63", 63},
-        {"FractionRoundsHalfAwayFromZero", "12.5", true, 0, "13", 13},
-        {"FractionBelowHalf", " 62.4 ", true, 0, "62", 62},
-        {"FractionAboveTheRangeBeforeRounding", "63.4", false, 41, "63", 63},
-        {"Above", "64", false, 41, "63", 63},
-        {"Below", "-1", false, 41, "0", 0},
-        {"SmallNegativeFractionIsBelow", "-0.4", false, 41, "0", 0},
-        {"Empty", "", false, 67, "", -1},
-        {"Blanks", "   ", false, 67, "   ", -1},
-        {"Letters", "abc", false, 67, "abc", -1},
-        {"Comma", "1,5", false, 67, "1,5", -1},
-        {"Trailing", "12x", false, 67, "12x", -1},
-        {"Infinite", "inf", false, 67, "inf", -1},
+        {"InRange", "12", true, {}, "12", 12},
+        {"LowerBound", "0", true, {}, "0", 0},
+        {"UpperBound", "63", true, {}, "63", 63},
+        {"FractionRoundsHalfAwayFromZero", "12.5", true, {}, "13", 13},
+        {"FractionBelowHalf", " 62.4 ", true, {}, "62", 62},
+        {"FractionAboveTheRangeBeforeRounding", "63.4", false, MsgId::OutOfRange, "63", 63},
+        {"Above", "64", false, MsgId::OutOfRange, "63", 63},
+        {"Below", "-1", false, MsgId::OutOfRange, "0", 0},
+        {"SmallNegativeFractionIsBelow", "-0.4", false, MsgId::OutOfRange, "0", 0},
+        {"Empty", "", false, MsgId::DataIncorrect, "", -1},
+        {"Blanks", "   ", false, MsgId::DataIncorrect, "   ", -1},
+        {"Letters", "abc", false, MsgId::DataIncorrect, "abc", -1},
+        {"Comma", "1,5", false, MsgId::DataIncorrect, "1,5", -1},
+        {"Trailing", "12x", false, MsgId::DataIncorrect, "12x", -1},
+        {"Infinite", "inf", false, MsgId::DataIncorrect, "inf", -1},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -92,11 +93,11 @@ TEST_F(UpDownEditTest, TypedNumbersAreCheckedAgainstTheInclusiveRange) {
         EXPECT_EQ(enter(id, r.typed), r.accepted);
         EXPECT_EQ(id->text(), r.shown);
         EXPECT_EQ(id->position(), r.position < 0 ? 5 : r.position);
-        if (r.message == 0) {
+        if (!r.message) {
             EXPECT_TRUE(prompter.boxes().empty());
         } else {
             ASSERT_EQ(prompter.boxes().size(), 1u);
-            EXPECT_EQ(prompter.boxes()[0].text, texts(r.message));
+            EXPECT_EQ(prompter.boxes()[0].text, texts(*r.message));
             EXPECT_EQ(prompter.boxes()[0].caption, "Caption");
             EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
         }

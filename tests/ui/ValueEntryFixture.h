@@ -1,6 +1,6 @@
 #pragma once
 // The table window over the shipped drive type with keys sent to its grid as the user types
-// them; the options the entry reads are put back after each test.
+// them.
 #include "ui/ParameterTableFixture.h"
 
 #include "core/Messages.h"
@@ -12,17 +12,11 @@ class ValueEntryFixture : public ParaTableFixture {
 protected:
     void SetUp() override {
         ParaTableFixture::SetUp();
-        savedParaEnt = options().ParaEnt.checked();
-        options().ParaEnt.setChecked(true);
-        globals().AmpereBase = 5.0f;
-        globals().VoltBase = 200.0f;
+        options.ParaEnt.setChecked(true);
+        context.AmpereBase = 5.0f;
+        context.VoltBase = 200.0f;
         createTable();
     }
-    void TearDown() override {
-        options().ParaEnt.setChecked(savedParaEnt);
-        ParaTableFixture::TearDown();
-    }
-
     void key(int k, const QString& text = QString(), Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QKeyEvent down(QEvent::KeyPress, k, mods, text);
         QCoreApplication::sendEvent(table->gridView, &down);
@@ -53,6 +47,4 @@ protected:
     QString value(const QString& comNo) const { return work(comNo, UP_Value); }
     int cursor() const { return table->core().CursorRow; }
     QStringList undoLines() const { return store->UndoComNo; }
-
-    bool savedParaEnt = true;
 };

@@ -69,7 +69,7 @@ TEST_F(ValueEntryFixture, EachNotationIsStoredAsAWholeRawValueAndShownAgain) {
 
 TEST_F(ValueEntryFixture, TheChangedMarkFollowsTheDefault) {
     commit("0009", "7.5");
-    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(30));
+    EXPECT_EQ(cell(TC_Changed, "0009"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(work("0009", UP_ChangeIndex), "1");
     commit("0009", "5");
     EXPECT_EQ(cell(TC_Changed, "0009"), kNoMark);
@@ -99,12 +99,12 @@ TEST_F(ValueEntryFixture, AValueOutsideTheLimitsIsClampedWithMessage41) {
         prompter.clear();
         commit(c.comNo, c.typed);
         EXPECT_EQ(value(c.comNo), c.value);
-        EXPECT_EQ(prompter.texts(), c.message ? QStringList{Msg(41)} : QStringList{});
+        EXPECT_EQ(prompter.texts(), c.message ? QStringList{Msg(context, MsgId::OutOfRange)} : QStringList{});
         if (c.message) {
             EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
         }
     }
-    EXPECT_EQ(Msg(41), "The value is out of range.");
+    EXPECT_EQ(Msg(context, MsgId::OutOfRange), "The value is out of range.");
 }
 
 TEST_F(ValueEntryFixture, TheLimitsOfDependentParametersFollowTheEntry) {
@@ -120,15 +120,15 @@ TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
     struct Case {
         const char* typed;
         bool cv;
-        int message;
+        MsgId message;
     } cases[] = {
-        {"h", false, 40},          // "h" alone
-        {"1.2.3", false, 42},      // not a number
-        {"1,000.5", false, 42},    // two separators
-        {"5A", false, 42},         // a unit letter outside the current/voltage view
-        {"2.5V", true, 42},        // volts for a current parameter
-        {"h123456789", false, 42}, // more than eight hexadecimal digits
-        {"1-", false, 42},
+        {"h", false, MsgId::ValueCannotBeSet},    // "h" alone
+        {"1.2.3", false, MsgId::NotANumber},      // not a number
+        {"1,000.5", false, MsgId::NotANumber},    // two separators
+        {"5A", false, MsgId::NotANumber},         // a unit letter outside the current/voltage view
+        {"2.5V", true, MsgId::NotANumber},        // volts for a current parameter
+        {"h123456789", false, MsgId::NotANumber}, // more than eight hexadecimal digits
+        {"1-", false, MsgId::NotANumber},
     };
     const QString shownBefore = cell(TC_Value, "0030");
     setWork("0030", UP_HexIndex, "0");
@@ -139,7 +139,7 @@ TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
         const QString shown = cell(TC_Value, "0030");
         prompter.clear();
         commit("0030", c.typed);
-        EXPECT_EQ(prompter.texts(), QStringList{Msg(c.message)});
+        EXPECT_EQ(prompter.texts(), QStringList{Msg(context, c.message)});
         EXPECT_EQ(value("0030"), "500");
         EXPECT_EQ(work("0030", UP_WriteIndex), "0");
         EXPECT_EQ(work("0030", UP_HexIndex), "0");
@@ -161,7 +161,7 @@ TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
     EXPECT_EQ(cell(TC_Value, "0030"), "");
     key(Qt::Key_Backspace); // on an empty buffer: nothing
     enter();
-    EXPECT_EQ(prompter.texts(), QStringList{Msg(40)});
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::ValueCannotBeSet)});
     EXPECT_EQ(cell(TC_Value, "0030"), shownBefore);
 }
 
@@ -169,7 +169,7 @@ TEST_F(ValueEntryFixture, AfterARefusalTheNextKeysStartAFreshValue) {
     go("0013");
     type("h");
     enter();
-    ASSERT_EQ(prompter.texts(), QStringList{Msg(40)});
+    ASSERT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::ValueCannotBeSet)});
     // "h" is a first character again, and the whole length is free.
     type("h1F");
     EXPECT_EQ(cell(TC_Value, "0013"), "h1F");
@@ -183,7 +183,9 @@ TEST_F(ValueEntryFixture, AfterARefusalTheNextKeysStartAFreshValue) {
     type("x1.2.3");
     enter();
     enter();
-    EXPECT_EQ(prompter.texts(), (QStringList{Msg(40), Msg(42), Msg(40)}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{Msg(context, MsgId::ValueCannotBeSet), Msg(context, MsgId::NotANumber),
+                           Msg(context, MsgId::ValueCannotBeSet)}));
     EXPECT_EQ(value("0009"), "50");
 }
 
@@ -265,11 +267,11 @@ TEST_F(ValueEntryFixture, EnterWalksDownOnlyWithTheOptionAndNotPastTheLastRow) {
     enter();
     EXPECT_EQ(value("0010"), "60");
 
-    options().ParaEnt.setChecked(false);
+    options.ParaEnt.setChecked(false);
     commit("0009", "7");
     EXPECT_EQ(cursor(), r);
 
-    options().ParaEnt.setChecked(true);
+    options.ParaEnt.setChecked(true);
     const int last = rows() - 1;
     const QString lastNo = table->cells().cell(TC_ComNo, last);
     commit(lastNo, "0");
@@ -293,12 +295,12 @@ TEST_F(ValueEntryFixture, AValueBeingTypedIsGivenUpWhenTheRowsAreReplaced) {
     setWork("0013", UP_Value, "7");
     table->RefreshAll();
     QStringList before;
-    for (int i = 0; i <= globals().ParaCountAll; ++i)
+    for (int i = 0; i <= context.ParaCountAll; ++i)
         before.append(store->UPara.cell(UP_Value, i + 1));
     enter(); // no click in between: the cursor is still on the row typed into
 
     QStringList after;
-    for (int i = 0; i <= globals().ParaCountAll; ++i)
+    for (int i = 0; i <= context.ParaCountAll; ++i)
         after.append(store->UPara.cell(UP_Value, i + 1));
     EXPECT_EQ(after, before);
     EXPECT_EQ(value("0009"), "60");
