@@ -401,15 +401,16 @@ bool MonitorRun::waitForNextSlot() {
     return true;
 }
 
-// ---- The normal loop -----------------------------------------------------------------------------
+// ---- Sampling into the store ----------------------------------------------------------------------
 
-RunEnd MonitorRun::runNormal() {
+// Takes samples from index `first` until the store is full or the run ends. A failed read on the
+// first sample is stored as `firstErrorKind`, on every later one as `laterErrorKind`.
+RunEnd MonitorRun::sampleIntoStore(int first, SampleStore::PointKind firstErrorKind,
+                                   SampleStore::PointKind laterErrorKind) {
     const Setup& s = *s_;
     SampleStore& store = m_.samples;
-    const auto errorKind =
-        s.zeroOnError ? SampleStore::PointKind::ZeroOnError : SampleStore::PointKind::RepeatOnError;
     beginSchedule();
-    for (int p = 0;; ++p) {
+    for (int p = first;; ++p) {
         store.appendSample(elapsedMs());
         bool failed = false;
         for (int i = 0; i < kMonitorChannels; ++i) {
@@ -422,7 +423,7 @@ RunEnd MonitorRun::runNormal() {
                 showValue(i, r.value);
                 break;
             case Read::Failed:
-                store.setErrorPoint(i, p, errorKind);
+                store.setErrorPoint(i, p, p > first ? laterErrorKind : firstErrorKind);
                 display_.readouts[std::size_t(i)] = kErr;
                 failed = true;
                 break;
@@ -440,6 +441,15 @@ RunEnd MonitorRun::runNormal() {
             break;
     }
     return stopRequest_ ? end_ : RunEnd::Completed;
+}
+
+// ---- The normal loop -----------------------------------------------------------------------------
+
+RunEnd MonitorRun::runNormal() {
+    const Setup& s = *s_;
+    const auto errorKind =
+        s.zeroOnError ? SampleStore::PointKind::ZeroOnError : SampleStore::PointKind::RepeatOnError;
+    return sampleIntoStore(0, errorKind, errorKind);
 }
 
 // ---- The triggered loop --------------------------------------------------------------------------
@@ -515,41 +525,8 @@ RunEnd MonitorRun::runTriggered() {
 
     // Times after the trigger count from the trigger. Stop or a trip while waiting still
     // takes this one sample.
-    beginSchedule();
-    for (int p = tri;; ++p) {
-        store.appendSample(elapsedMs());
-        bool failed = false;
-        for (int i = 0; i < kMonitorChannels; ++i) {
-            if (!s.active[std::size_t(i)])
-                continue;
-            const ChannelReading r = readChannel(i);
-            switch (r.outcome) {
-            case Read::Value:
-                store.setValue(i, p, r.value);
-                showValue(i, r.value);
-                break;
-            case Read::Failed:
-                // The first sample after the trigger has no plotted point before it.
-                store.setErrorPoint(i, p,
-                                    p > tri ? SampleStore::PointKind::RepeatOnError
-                                            : SampleStore::PointKind::ZeroOnError);
-                display_.readouts[std::size_t(i)] = kErr;
-                failed = true;
-                break;
-            case Read::NoNumber:
-                noteNoNumber(i);
-                break;
-            }
-        }
-        scroll(p);
-        readStatus();
-        countError(failed);
-        emit sampleTaken();
-        serviceRequests();
-        if (stopRequest_ || p >= s.pointsPerChannel || !waitForNextSlot())
-            break;
-    }
-    return stopRequest_ ? end_ : RunEnd::Completed;
+    // The first sample after the trigger has no plotted point before it.
+    return sampleIntoStore(tri, SampleStore::PointKind::ZeroOnError, SampleStore::PointKind::RepeatOnError);
 }
 
 // ---- The continuous recording ----------------------------------------------------------------------

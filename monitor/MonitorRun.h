@@ -124,6 +124,8 @@ private:
     RunEnd refuse(MsgId message, bool errorIcon);
     void prepare(Setup& s);
     void requestEnd(RunEnd why);
+    RunEnd sampleIntoStore(int first, SampleStore::PointKind firstErrorKind,
+                           SampleStore::PointKind laterErrorKind);
     RunEnd runNormal();
     RunEnd runTriggered();
     RunEnd runContinuous();
