@@ -2,13 +2,11 @@
 // simulated drive in this process through the fake port, and it stays open while a transfer
 // runs.
 #include "shell/StartUpFixture.h"
+#include "support/SimulatedDriveProgram.h"
 
 #include "core/ParameterStore.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
-#include "support/FakeSerialPort.h"
-#include "tools/drivesim/DriveModel.h"
-#include "tools/drivesim/DriveSimulator.h"
 #include "ui/AboutBox.h"
 #include "ui/HelpViewer.h"
 #include "ui/KeypadWindow.h"
@@ -36,27 +34,15 @@ Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int 
 
 namespace {
 
-class MainWiring : public StartUpTestBase {
+class MainWiring : public StartUpTestBase, protected SimulatedDriveProgram {
 protected:
     void SetUp() override {
         folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nJapanese=0\r\nEnglish=0\r\n");
         const QString kvr = folder.writeFile(
             QStringLiteral("p.kvr"),
             "###\r\nHXA1\r\n-2004\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n0002,75,0,0\r\n");
-        QString error;
-        ASSERT_TRUE(model.load(
-            folder.path(), {QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")}, &error))
-            << error.toStdString();
-        port.responder = [this](const FakeSerialPort::Bytes& request) {
-            std::vector<FakeSerialPort::Chunk> out;
-            for (SimReply& r : sim.respondToWrite(request))
-                out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
-            return out;
-        };
-        program = std::make_unique<::StartUp::Program>(
-            ::StartUp::Environment{QDir::tempPath(), folder.path(), kvr}, &port, &clock);
-        program->options().setAssociationHandler([](bool) {});
-        ASSERT_TRUE(program->create());
+        ASSERT_TRUE(loadDrive(folder.path()));
+        ASSERT_TRUE(startProgram({QDir::tempPath(), folder.path(), kvr}));
         ASSERT_TRUE(program->link()->PortOpen());
         // The outcome is not shown: the commands end when the transfer window closes.
         program->options().ParaResult.setChecked(false);
@@ -121,11 +107,6 @@ protected:
         command->trigger();
     }
 
-    ManualClock clock;
-    FakeSerialPort port{clock};
-    DriveModel model;
-    DriveSimulator sim{model, SimConfig{}};
-    std::unique_ptr<::StartUp::Program> program;
     int transferWindows = 0;
     int closedDuringTransfer = 0;
     int checkedDuringTransfer = 0;

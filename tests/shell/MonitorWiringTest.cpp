@@ -2,12 +2,10 @@
 // button open it, and File > New to another drive type with the window open gives it the new
 // type's lists and that type's saved set-up.
 #include "shell/StartUpFixture.h"
+#include "support/SimulatedDriveProgram.h"
 
 #include "link/CommLink.h"
 #include "monitor/MonitorRun.h"
-#include "support/FakeSerialPort.h"
-#include "tools/drivesim/DriveModel.h"
-#include "tools/drivesim/DriveSimulator.h"
 #include "ui/MonitorWindow.h"
 
 #include <QAction>
@@ -17,28 +15,17 @@
 
 namespace {
 
-class MonitorWiring : public StartUpTestBase {
+class MonitorWiring : public StartUpTestBase, protected SimulatedDriveProgram {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.copyTree(shippedDataDir() + QStringLiteral("/dat/HXB3(V250)"),
                                     QStringLiteral("dat/HXB3(V250)")));
         folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nJapanese=0\r\nEnglish=0\r\n"
                                                         "[Options]\r\nMonKeep=1\r\n");
-        QString error;
-        ASSERT_TRUE(model.load(
-            folder.path(), {QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")}, &error))
-            << error.toStdString();
-        port.responder = [this](const FakeSerialPort::Bytes& request) {
-            std::vector<FakeSerialPort::Chunk> out;
-            for (SimReply& r : sim.respondToWrite(request))
-                out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
-            return out;
-        };
-        program = std::make_unique<::StartUp::Program>(
-            ::StartUp::Environment{folder.path(), folder.path(), {}}, &port, &clock);
-        program->options().setAssociationHandler([](bool) {});
-        program->startupForm = [this](MainWindow& m) { choose(m.context(), nextType, nextCpu, nextForm); };
-        ASSERT_TRUE(program->create());
+        ASSERT_TRUE(loadDrive(folder.path()));
+        ASSERT_TRUE(startProgram({folder.path(), folder.path(), {}}, [this](MainWindow& m) {
+            choose(m.context(), nextType, nextCpu, nextForm);
+        }));
         program->showMain();
     }
     void TearDown() override { program.reset(); }
@@ -46,11 +33,6 @@ protected:
     MainWindow& main() { return *program->main(); }
     MonitorWindow& monitor() { return *program->monitor(); }
 
-    ManualClock clock;
-    FakeSerialPort port{clock};
-    DriveModel model;
-    DriveSimulator sim{model, SimConfig{}};
-    std::unique_ptr<::StartUp::Program> program;
     QString nextType = QStringLiteral("HXA1"), nextCpu = QStringLiteral("V110"),
             nextForm = QStringLiteral("-2004");
 };

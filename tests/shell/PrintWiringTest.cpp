@@ -3,15 +3,13 @@
 // printer check without a printer turns them off (the monitor's Print too), and a monitor run
 // is saved, exported, drawn, read back and printed from the monitor window's buttons.
 #include "shell/StartUpFixture.h"
+#include "support/SimulatedDriveProgram.h"
 
 #include "core/ParameterStore.h"
 #include "link/CommLink.h"
 #include "monitor/MonitorRun.h"
 #include "platform/TextFile.h"
-#include "support/FakeSerialPort.h"
 #include "support/PdfReadBack.h"
-#include "tools/drivesim/DriveModel.h"
-#include "tools/drivesim/DriveSimulator.h"
 #include "ui/ChartWidget.h"
 #include "ui/MonitorPrintWindow.h"
 #include "ui/MonitorWindow.h"
@@ -32,27 +30,14 @@
 
 namespace {
 
-class PrintWiring : public StartUpTestBase {
+class PrintWiring : public StartUpTestBase, protected SimulatedDriveProgram {
 protected:
     void SetUp() override {
         folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nJapanese=0\r\nEnglish=0\r\n");
-        QString error;
-        ASSERT_TRUE(model.load(
-            folder.path(), {QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")}, &error))
-            << error.toStdString();
-        port.responder = [this](const FakeSerialPort::Bytes& request) {
-            std::vector<FakeSerialPort::Chunk> out;
-            for (SimReply& r : sim.respondToWrite(request))
-                out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
-            return out;
-        };
-        program = std::make_unique<::StartUp::Program>(
-            ::StartUp::Environment{folder.path(), folder.path(), {}}, &port, &clock);
-        program->options().setAssociationHandler([](bool) {});
-        program->startupForm = [this](MainWindow& m) {
+        ASSERT_TRUE(loadDrive(folder.path()));
+        ASSERT_TRUE(startProgram({folder.path(), folder.path(), {}}, [](MainWindow& m) {
             choose(m.context(), QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
-        };
-        ASSERT_TRUE(program->create());
+        }));
         program->showMain();
     }
     void TearDown() override { program.reset(); }
@@ -67,12 +52,6 @@ protected:
     static bool havePdfTools() {
         return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
     }
-
-    ManualClock clock;
-    FakeSerialPort port{clock};
-    DriveModel model;
-    DriveSimulator sim{model, SimConfig{}};
-    std::unique_ptr<::StartUp::Program> program;
 };
 
 TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParameterList) {
