@@ -72,7 +72,7 @@ public:
     int RedoCount = 0;
     quint8 EditActive = 0;
     QString SavedCellText;
-    int CursorRow = 1;
+    int CursorRow = 1; // 0: no row (its parameter left the view); typing is refused then
     int TypedCount = 0;
     QString EditBuffer;
     int OutOfRange = 0;
@@ -97,8 +97,9 @@ public:
     // the working table, undo lists, rows, find buffer. False when the refill stopped at a
     // value that is no number: message 42 was shown once and the rows filled so far stay.
     bool refreshAll();
-    // Rows and header for the current view, then the limits; the cursor row and the current
-    // cell are kept inside the new rows. False as above.
+    // Rows and header for the current view, then the limits; the cursor row, the current cell
+    // and the highlighted block stay on their parameters where the new rows show them. False
+    // as above.
     bool FillRows();
     // The limits columns of every shown row. False as above.
     bool UpdateLimits();
@@ -153,6 +154,11 @@ private:
     bool updateLimits(bool notify);
     void setRowCount(int rows);
     void clampCursor();
+    // The number column of a data row; empty for any other row.
+    QString numberOfRow(int row) const;
+    // After a refill: the cursor row, the current cell and the block back on their parameters.
+    void restorePosition(bool hadRows, const QString& cursorNo, int keepCol, const QString& currentNo,
+                         const GridRect& keepBlock, const QStringList& blockNos);
 
     TableCommands& commands_;
     TextGrid grid_{TC_Count, 1};

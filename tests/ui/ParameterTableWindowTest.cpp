@@ -276,16 +276,28 @@ TEST_F(ParaTableFixture, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet) {
     EXPECT_EQ(rows(), globals().RowsInUse + 2);
 }
 
-TEST_F(ParaTableFixture, TheCursorStaysInsideTheRowsAfterARefill) {
+TEST_F(ParaTableFixture, AfterARefillTheCursorIsOnItsParameterOrOnNoRow) {
     ParameterTableWindow& t = createTable();
     t.core().CursorRow = 30;
     t.core().setCurrentCell(TC_Value, 30);
     setWork("0009", UP_Value, "75");
     t.FillRows();
+    EXPECT_EQ(t.core().CursorRow, 30);
     host.commands.setChecked(C::ChgDisp, true);
     t.FillRows();
-    EXPECT_EQ(t.core().CursorRow, 1);
-    EXPECT_EQ(t.core().currentRow(), 1);
+    // Row 30's parameter is not among the changed ones: no row is the cursor's now, and a
+    // typed key is not taken (row 1 shows another parameter).
+    EXPECT_EQ(t.core().CursorRow, 0);
+    EXPECT_EQ(t.core().currentRow(), -1);
+    EXPECT_FALSE(t.entry().KeyPress(u'5'));
+    EXPECT_EQ(t.cells().cell(TC_Value, 1), cell(TC_Value, "0009"));
+
+    t.core().setCurrentCell(TC_Value, 1);
+    t.entry().Click();
+    host.commands.setChecked(C::ChgDisp, false);
+    t.FillRows();
+    EXPECT_EQ(t.core().CursorRow, rowOf("0009"));
+    EXPECT_EQ(t.core().currentRow(), rowOf("0009"));
     EXPECT_EQ(t.core().currentCol(), TC_Value);
 }
 
