@@ -392,6 +392,36 @@ std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth) const {
     return w;
 }
 
+std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth,
+                                                       const std::array<int, TC_Count>& needed) const {
+    std::array<int, TC_Count> w = columnWidths(clientWidth);
+    int lacking = 0;
+    for (int c = 0; c < TC_Count; ++c) {
+        if (c != TC_Name && needed[c] > w[c]) {
+            lacking += needed[c] - w[c];
+            w[c] = needed[c];
+        }
+    }
+    w[TC_Name] = std::max(w[TC_Name] - lacking, std::max(needed[TC_Name], 0));
+    return w;
+}
+
+int ParameterTable::fittingClientWidth(int clientWidth, const std::array<int, TC_Count>& needed) const {
+    auto total = [&](int width) {
+        const auto w = columnWidths(width, needed);
+        int sum = 0;
+        for (int x : w)
+            sum += x;
+        return sum;
+    };
+    // The widths grow with the client width at most by it, so one step per missing pixel
+    // ends the search.
+    int width = std::max(clientWidth, 0);
+    for (int guard = 0; guard < 100000 && total(width) > width; ++guard)
+        width += std::max(1, (total(width) - width) / 2);
+    return width;
+}
+
 double ParameterTable::ClampToRange(const QString& valueText, int index) {
     bool out = false;
     const double v = ValueRules::ClampToRange(valueText, index, out);

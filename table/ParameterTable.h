@@ -113,6 +113,13 @@ public:
     CellStyle cellStyle(int col, int row, bool selected) const;
     // Column widths for a grid client width.
     std::array<int, TC_Count> columnWidths(int clientWidth) const;
+    // The same, with each column at least as wide as `needed` says (the widest text it must
+    // show whole): what a column lacks is taken from the name column, down to its own need.
+    // The widths add up to more than the client width only where that is not enough.
+    std::array<int, TC_Count> columnWidths(int clientWidth, const std::array<int, TC_Count>& needed) const;
+    // The least client width at which columnWidths(width, needed) fits, never below
+    // `clientWidth` itself.
+    int fittingClientWidth(int clientWidth, const std::array<int, TC_Count>& needed) const;
 
     // ---- Rules that use the table's own fields -----------------------------------------------
     double ClampToRange(const QString& valueText, int index);

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "ui/FormActivation.h"
 #include "ui/HelpViewer.h"
+#include "ui/TableColumnFit.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -56,8 +58,10 @@ public:
         f.setBold(st.bold);
         painter->setFont(f);
         painter->setPen(fg);
-        painter->drawText(option.rect, int(st.alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
-                          index.data(Qt::DisplayRole).toString());
+        // A text wider than its cell is cut short visibly, never clipped into another number.
+        const QString text = TableColumnFit::fittedText(
+            QFontMetrics(f), index.data(Qt::DisplayRole).toString(), option.rect.width() - 2);
+        painter->drawText(option.rect, int(st.alignment | Qt::AlignVCenter) | Qt::TextSingleLine, text);
         painter->restore();
     }
 
@@ -151,6 +155,8 @@ ParameterTableWindow::ParameterTableWindow(TableWindowHost& host, QWidget* paren
     buildPopupMenu();
     gridView->keyDown = [this](QKeyEvent* e) { return gridKey(e); };
     gridView->userMoved = [this] { entry_.Click(); };
+    // Columns as wide as the texts of the drive type and view need, at every refill.
+    connect(&core_, &ParameterTable::refilled, this, &ParameterTableWindow::fitColumns);
     connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
     connect(&entry_, &ValueEntry::deleteKey, this, &ParameterTableWindow::PopDefClick);
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
@@ -345,9 +351,29 @@ void ParameterTableWindow::FormActivate() {
 }
 
 void ParameterTableWindow::FormResize() {
-    const auto widths = core_.columnWidths(gridView->viewport()->width());
+    const auto widths = core_.columnWidths(gridView->viewport()->width(), neededWidths_);
     for (int c = 0; c < TC_Count; ++c)
         gridView->setColumnWidth(c, widths[c]);
+}
+
+void ParameterTableWindow::fitColumns() {
+    neededWidths_ =
+        TableColumnFit::neededWidths(core_.grid(), gridView->font(), gridView->horizontalHeader());
+    FormResize();
+    // A hidden grid's client width is not yet its window's: the window widens once shown.
+    if (isVisible())
+        widenToFit();
+}
+
+void ParameterTableWindow::widenToFit() {
+    // Wider than the first width only when the numbers of this drive type need it, and never
+    // past the screen's right edge.
+    const int client = gridView->viewport()->width();
+    int grow = core_.fittingClientWidth(client, neededWidths_) - client;
+    if (const QScreen* screen = this->screen())
+        grow = std::min(grow, screen->availableGeometry().right() - frameGeometry().right());
+    if (grow > 0)
+        resize(width() + grow, height());
 }
 
 void ParameterTableWindow::FormClose() {
@@ -357,8 +383,11 @@ void ParameterTableWindow::FormClose() {
 void ParameterTableWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     // Coming back from the minimized state is no new showing.
-    if (!e->spontaneous())
+    if (!e->spontaneous()) {
         FormShow();
+        // Once the grid has its client width (after the layout that showing starts).
+        QMetaObject::invokeMethod(this, &ParameterTableWindow::widenToFit, Qt::QueuedConnection);
+    }
 }
 
 void ParameterTableWindow::closeEvent(QCloseEvent* e) {

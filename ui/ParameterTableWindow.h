@@ -174,6 +174,10 @@ protected:
     void FormShow();
     void FormActivate();
     void FormResize();
+    // Sizes the columns to the widest texts of the rows now filled (see TableColumnFit).
+    void fitColumns();
+    // Widens the window where the columns' texts need more than its grid's client width.
+    void widenToFit();
     void FormClose();
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -200,6 +204,7 @@ private:
     FindSearch find_{core_};
     ParameterHelp help_;
     ParaGridDelegate* delegate_ = nullptr;
+    std::array<int, TC_Count> neededWidths_{}; // the least width of each column's texts
     // The handler of each command's pop-up item (runCommand).
     std::array<void (ParameterTableWindow::*)(), kTableCommandCount> commandHandlers_{};
 };
