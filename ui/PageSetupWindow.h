@@ -113,6 +113,7 @@ private:
     QString message(int n) const;
 
     PageSetupLinks links_;
+    class UnderMainWindow* placement_ = nullptr;
     PageSketch* sketch_ = nullptr;
     QStringList families_;
     QString settingsIniPath_;

@@ -8,6 +8,7 @@
 #include "ui/FormActivation.h"
 #include "ui/HelpViewer.h"
 #include "ui/TableColumnFit.h"
+#include "ui/UnderMainWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -249,19 +250,22 @@ void ParameterTableWindow::showPopupMenu(const QPoint& pos) {
 }
 
 QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
-    return QRect(mainFrame.left(), mainFrame.top() + mainFrame.height(), mainFrame.width(),
-                 480 - mainFrame.height());
+    return UnderMainWindow::underAtMainWidth(mainFrame, QSize());
 }
 
 void ParameterTableWindow::FormCreate() {
     if (globals().StartupAbort)
         return;
-    const QRect frame = placementUnder(host_.mainFrameGeometry());
-    // The rectangle includes the frame; the window manager adds its own around the client.
-    const QSize decoration = frameGeometry().size() - geometry().size();
-    move(frame.topLeft());
-    resize(std::max(frame.width() - decoration.width(), minimumWidth()),
-           std::max(frame.height() - decoration.height(), minimumHeight()));
+    // Under the main window at its width, or at the width the columns made it.
+    placement_ = new UnderMainWindow(
+        *this, [this] { return host_.mainFrameGeometry(); },
+        [this](const QRect& main, const QSize&) {
+            QRect r = placementUnder(main);
+            const QMargins frame = UnderMainWindow::frameMargins(*this);
+            r.setWidth(std::max(r.width(), fittedWidth_ + frame.left() + frame.right()));
+            return r;
+        });
+    placement_->place();
     ApplyLanguage();
     RefreshAll();
     core_.CursorRow = 1;
@@ -372,8 +376,10 @@ void ParameterTableWindow::widenToFit() {
     int grow = core_.fittingClientWidth(client, neededWidths_) - client;
     if (const QScreen* screen = this->screen())
         grow = std::min(grow, screen->availableGeometry().right() - frameGeometry().right());
-    if (grow > 0)
-        resize(width() + grow, height());
+    if (grow > 0) {
+        fittedWidth_ = width() + grow;
+        resize(fittedWidth_, height());
+    }
 }
 
 void ParameterTableWindow::FormClose() {

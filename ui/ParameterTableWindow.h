@@ -204,7 +204,9 @@ private:
     FindSearch find_{core_};
     ParameterHelp help_;
     ParaGridDelegate* delegate_ = nullptr;
-    std::array<int, TC_Count> neededWidths_{}; // the least width of each column's texts
+    class UnderMainWindow* placement_ = nullptr; // made by FormCreate
+    std::array<int, TC_Count> neededWidths_{};   // the least width of each column's texts
+    int fittedWidth_ = 0;                        // the width the columns widened the window to
     // The handler of each command's pop-up item (runCommand).
     std::array<void (ParameterTableWindow::*)(), kTableCommandCount> commandHandlers_{};
 };

@@ -18,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QMenu;
 class QAction;
+class UnderMainWindow;
 
 // What the result and transfer windows need of the main window. The main window fills it
 // once it exists; empty members are skipped.
@@ -72,6 +73,7 @@ private:
     void showText();
 
     ResultText text_;
+    UnderMainWindow* placement_ = nullptr; // made at the first show
     bool shown_ = false;
     QString printTitle_;
 };

@@ -411,8 +411,9 @@ TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios) {
     int shares = 0, widths = 0;
     for (int c = 0; c < TC_Count; ++c) {
         const int share = int(client * t.core().ColumnRatio[c]);
-        if (c != TC_Name)
+        if (c != TC_Name) {
             EXPECT_GE(t.gridView->columnWidth(c), share) << c;
+        }
         shares += share;
         widths += t.gridView->columnWidth(c);
     }
