@@ -1,9 +1,12 @@
 #include "ui/ParameterTableWindow.h"
 
+#include "core/ConversionBases.h"
 #include "core/Options.h"
 #include "core/ParameterFileDrop.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
+#include "link/CommLink.h"
+#include "monitor/MonitorModel.h"
 #include "platform/IniFile.h"
 #include "ui/FormActivation.h"
 #include "ui/HelpViewer.h"
@@ -348,7 +351,7 @@ void ParameterTableWindow::FormShow() {
 }
 
 void ParameterTableWindow::FormActivate() {
-    // The current and voltage bases are refreshed here once the monitor's base reading exists.
+    readConversionBases();
     undoRedo_.readDepth();
     host_.setParaTableAct(true);
     host_.CheckSpSetup();
@@ -425,7 +428,24 @@ void ParameterTableWindow::PopChgDispClick() {
     views_.PopChgDispClick();
 }
 void ParameterTableWindow::PopCVDispClick() {
+    // Turned on from the main window's menu the table was not activated since the parameter
+    // set changed: the bases are read for the set shown.
+    if (core_.commands().enabled(TableCommand::CVDisp) && !core_.currentVoltage())
+        readConversionBases();
     views_.PopCVDispClick();
+}
+
+void ParameterTableWindow::readConversionBases() {
+    // From the drive only where the options ask for it and the link's kept answer says the
+    // drive is there: an activation never waits for a drive (the special-setup check of the
+    // activation probes it in the background). Otherwise from the working table, which the
+    // capacity file filled.
+    CommLink* link = commLink();
+    if (link && options().onlineCurrentVoltageBase.checked() &&
+        link->keptConnection() == std::optional<bool>(true))
+        ReadConversionBases(*link, globals(), options(), true);
+    else
+        WorkingConversionBases(globals());
 }
 void ParameterTableWindow::PopQuickClick() {
     views_.PopQuickClick();

@@ -192,6 +192,8 @@ private:
                        void (ParameterTableWindow::*handler)());
     void showPopupMenu(const QPoint& pos);
     bool gridKey(QKeyEvent* e);
+    // AmpereBase and VoltBase for the current/voltage display (the monitor's base reading).
+    void readConversionBases();
     void scrollToRow(int row, bool toTop);
 
     TableWindowHost& host_;

@@ -14,6 +14,34 @@ struct DriveTypeChoice {
     std::string name() const { return (type + "(" + cpu + ")" + form).toStdString(); }
 };
 
+// Loads a drive type of the program folder into a new store, in English, as File > New does;
+// false when a loader refused it.
+inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice& t,
+                          std::unique_ptr<ParameterStore>& store) {
+    globals().Parameters = nullptr;
+    store.reset();
+    resetGlobals();
+    ProgramContext& g = globals();
+    g.ProgramFolder = folder.path();
+    g.LanguageFolder = folder.filePath("lng");
+    g.LanguageIniPath = folder.filePath("lng/English.ini");
+    g.LanguageName = "English";
+    g.LanguageSuffix = "Eng";
+    g.TypeFolder = g.CapacityFolder = folder.filePath("dat/" + t.type + "(" + t.cpu + ")");
+    g.InfoIniPath = g.TypeFolder + "/Info.ini";
+    g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+    g.DriveTypeName = t.type;
+    g.DriveFormName = t.form;
+    g.DriveCpuVersion = t.cpu;
+    store = std::make_unique<ParameterStore>();
+    g.Parameters = store.get();
+    store->FormCreate();
+    if (!LoadTypeTable() || !LoadCapacityTable() || !InitValueTable())
+        return false;
+    g.RowsInUse = g.ParaCountNormal;
+    return true;
+}
+
 class ShippedTypeFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -53,28 +81,7 @@ protected:
     // The type as File > New loads it, in English; false when a loader refused it.
     bool load(const DriveTypeChoice& t) {
         table.reset();
-        globals().Parameters = nullptr;
-        store.reset();
-        resetGlobals();
-        ProgramContext& g = globals();
-        g.ProgramFolder = folder->path();
-        g.LanguageFolder = folder->filePath("lng");
-        g.LanguageIniPath = folder->filePath("lng/English.ini");
-        g.LanguageName = "English";
-        g.LanguageSuffix = "Eng";
-        g.TypeFolder = g.CapacityFolder = folder->filePath("dat/" + t.type + "(" + t.cpu + ")");
-        g.InfoIniPath = g.TypeFolder + "/Info.ini";
-        g.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
-        g.DriveTypeName = t.type;
-        g.DriveFormName = t.form;
-        g.DriveCpuVersion = t.cpu;
-        store = std::make_unique<ParameterStore>();
-        g.Parameters = store.get();
-        store->FormCreate();
-        if (!LoadTypeTable() || !LoadCapacityTable() || !InitValueTable())
-            return false;
-        g.RowsInUse = g.ParaCountNormal;
-        return true;
+        return loadDriveType(*folder, t, store);
     }
 
     // The table window as the start-up makes it, shown.

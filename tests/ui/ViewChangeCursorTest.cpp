@@ -82,7 +82,7 @@ struct ViewCase {
     std::function<void(ViewChangeCursor&)> before; // the view the change starts from
     const char* cursorOn;                          // the parameter clicked before the change
     std::function<void(ViewChangeCursor&)> change; // the view change
-    const char* expected;                          // the parameter that takes "7", or "" for none
+    const char* expected;                          // the parameter that takes "2", or "" for none
 };
 
 // Calls through the window's commands, as the pop-up items and the main window's twins do.
@@ -165,7 +165,7 @@ TEST_F(ViewChangeCursor, ATypedValueGoesToTheParameterTheCursorWasOnOrToNone) {
         c.change(*this);
         ASSERT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
         const QStringList before = values();
-        type("7");
+        type("2");
         enter();
         EXPECT_EQ(changedSince(before).join(',').toStdString(), c.expected);
         EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
