@@ -3,6 +3,7 @@
 // items that take the places of CH10 and CH9.
 #include "monitor/MonitorModel.h"
 
+#include "core/ConversionBases.h"
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -12,67 +13,21 @@
 
 #include <algorithm>
 
-namespace {
-
-// The divisor of a base parameter: its Mul, 10 when the drive type lacks the parameter, and
-// never 0.
-double divisorOf(const ProgramContext& ctx, int index) {
-    if (index < 0 || !ctx.Parameters)
-        return 10.0;
-    double m = 0;
-    if (!ValueRules::parseNumber(ctx.Parameters->ParaDat.cell(PD_Mul, index + 1), m) || !(m > 0))
-        return 1.0;
-    return m;
-}
-
-bool workingValue(const ProgramContext& ctx, int index, double& value) {
-    return index >= 0 && ctx.Parameters &&
-           ValueRules::parseNumber(ctx.Parameters->UPara.cell(UP_Value, index + 1), value);
-}
-
-int indexOf(const ProgramContext& ctx, const char* comNo) {
-    return ctx.Parameters ? ctx.Parameters->indexOfComNo(QString::fromLatin1(comNo)) : -1;
-}
-
-} // namespace
-
-int FallbackVoltage(const QString& formName) {
-    if (formName.isEmpty())
-        return 0;
-    const int at = formName[0] == u'S' ? 2 : 1;
-    if (at >= formName.size() || !formName[at].isDigit())
-        return 0;
-    return formName[at].digitValue() * 100;
-}
-
-bool ReadConversionBases(CommLink& link, ProgramContext& ctx, const Options& options) {
-    const float fallback = float(FallbackVoltage(ctx.DriveFormName));
+bool ReadConversionBases(CommLink& link, ProgramContext& ctx, const Options& options, bool keptConnection) {
+    const ConversionBaseParameters p = conversionBaseParameters(ctx);
     const bool online = options.onlineCurrentVoltageBase.checked();
-
-    const int volt = indexOf(ctx, "FE71");
-    const double voltDivisor = divisorOf(ctx, volt);
-    const bool portOk = link.ConnectDrive();
-    double v = 0;
-    ctx.VoltBase = workingValue(ctx, volt, v) ? float(v / voltDivisor) : fallback;
-    if (online && portOk && volt >= 0) {
+    const bool portOk = keptConnection ? link.ConnectDriveKept() : link.ConnectDrive();
+    WorkingConversionBases(ctx);
+    const float workingCurrent = ctx.AmpereBase;
+    if (online && portOk && p.voltIndex >= 0) {
         bool err = false;
-        const std::uint32_t raw = link.CommTransact(volt, QString(), err, QStringLiteral("R"));
-        ctx.VoltBase = err ? fallback : float(raw / voltDivisor);
+        const std::uint32_t raw = link.CommTransact(p.voltIndex, QString(), err, QStringLiteral("R"));
+        ctx.VoltBase = err ? p.fallbackVoltage : float(raw / p.voltDivisor);
     }
-
-    int current = indexOf(ctx, "FE70");
-    if (current < 0)
-        current = indexOf(ctx, "FB58");
-    const double currentDivisor = divisorOf(ctx, current);
-    // Without either parameter there is no rated current: 0, which the current display and
-    // the unit change refuse to divide by.
-    double a = 0;
-    const float working = workingValue(ctx, current, a) ? float(a / currentDivisor) : 0.0f;
-    ctx.AmpereBase = working;
-    if (online && portOk && current >= 0) {
+    if (online && portOk && p.currentIndex >= 0) {
         bool err = false;
-        const std::uint32_t raw = link.CommTransact(current, QString(), err, QStringLiteral("R"));
-        ctx.AmpereBase = err ? working : float(raw / currentDivisor);
+        const std::uint32_t raw = link.CommTransact(p.currentIndex, QString(), err, QStringLiteral("R"));
+        ctx.AmpereBase = err ? workingCurrent : float(raw / p.currentDivisor);
     }
     return portOk;
 }

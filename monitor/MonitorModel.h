@@ -7,6 +7,7 @@
 // (MonitorSettings.cpp) and the activation steps that talk to the drive (MonitorActivation.cpp)
 // are members too. The window (ui/MonitorWindow) shows this state and routes its events here;
 // the run, the chart, the files and the reports read it.
+#include "core/ConversionBases.h"
 #include "core/Messages.h"
 #include "monitor/SampleStore.h"
 #include "monitor/SampleWindow.h"
@@ -309,9 +310,9 @@ private:
 
 // The drive's rated voltage and current (ProgramContext VoltBase, AmpereBase): from the
 // working table, or read from the drive when the option "Get Current/Voltage Base using
-// On-Line" is on. Connects first; returns whether the drive answered the connect step. The
-// monitor's activation and the parameter table's activation call it.
-bool ReadConversionBases(CommLink& link, ProgramContext& context, const Options& options);
-// The voltage a drive form name implies (digit x 100): the form's second character, or its
-// third when it begins with "S". 0 when that is no digit.
-int FallbackVoltage(const QString& formName);
+// On-Line" is on. Connects first (keptConnection: the link's kept answer when it holds, so
+// that no activation waits for a drive known to be absent); returns whether the drive
+// answered the connect step. The monitor's activation and the parameter table's activation
+// call it.
+bool ReadConversionBases(CommLink& link, ProgramContext& context, const Options& options,
+                         bool keptConnection = false);

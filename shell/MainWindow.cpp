@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 #include "core/ProgramFolder.h"
 
+#include "core/ConversionBases.h"
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -162,7 +163,9 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 // ---- Routines of the first show -----------------------------------------------------------
 
 void MainWindow::UpdateCurrentVoltageCommands() {
-    tableCommands_.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
+    // Offered when the capacity file lists current/voltage items and the drive type gives
+    // the rated values they are shown against; without those the display shows only zeros.
+    tableCommands_.setEnabled(TableCommand::CVDisp, ConversionBasesAvailable(context_));
 }
 
 void MainWindow::ApplyQuickSetting() {

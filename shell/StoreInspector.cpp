@@ -2,6 +2,7 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "ui/UnderMainWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -137,8 +139,13 @@ void StoreInspector::refresh() {
 void StoreInspector::placeUnder(const QWidget* mainWindow) {
     if (!mainWindow)
         return;
-    const QRect frame = mainWindow->frameGeometry();
-    move(frame.left(), frame.bottom() + 1);
+    if (!placement_) {
+        QPointer<const QWidget> main(mainWindow);
+        placement_ = new UnderMainWindow(
+            *this, [main] { return main ? main->frameGeometry() : QRect(); },
+            UnderMainWindow::underKeepingSize);
+    }
+    placement_->place();
 }
 
 void StoreInspector::showRow(QTableView* target, int row, int columns) {

@@ -54,6 +54,7 @@ private:
     static void showRow(QTableView* target, int row, int columns);
 
     ParameterStore* store_;
+    class UnderMainWindow* placement_ = nullptr;
     TextGridModel* paraDatModel_;
     TextGridModel* uParaModel_;
     QTableView* paraDatView_;

@@ -8,6 +8,8 @@
 #include "core/ValueRules.h"
 #include "platform/WaitCursor.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 
@@ -167,9 +169,17 @@ bool ParameterTable::FillRows() {
     const ProgramContext& g = context_;
     SearchStartRow = 0;
 
+    // The cursor, the current cell and the highlighted block follow their parameters (by
+    // number) into the new rows: a typed value must never land in another parameter.
+    const bool hadRows = grid_.rowCount() > 1;
+    const QString cursorNo = numberOfRow(CursorRow);
     const int keepCol = currentCol();
-    const int keepRow = currentRow();
-    const GridRect keepBlock = Selection();
+    const QString currentNo = numberOfRow(currentRow());
+    const GridRect keepBlock = selection_.hasSelection() ? Selection() : GridRect{};
+    QStringList blockNos;
+    if (keepBlock.isValid())
+        for (int row = keepBlock.Top; row <= keepBlock.Bottom; ++row)
+            blockNos.append(numberOfRow(row));
     model_.beginResetModel();
 
     // Every parameter could be kept; the rows not used are cut off afterwards, so the row
@@ -248,14 +258,7 @@ bool ParameterTable::FillRows() {
         LastDataRow = grid_.rowCount() - 2;
     model_.endResetModel();
 
-    clampCursor();
-    const int lastRow = grid_.rowCount() - 1;
-    if (lastRow >= 1) {
-        // The current cell and the highlighted block stay where they were, inside the rows.
-        setCurrentCell(keepCol >= 1 ? keepCol : 1, keepRow >= 1 ? std::min(keepRow, lastRow) : CursorRow);
-        if (keepBlock.isValid() && keepBlock.Top <= lastRow)
-            setSelection(keepBlock);
-    }
+    restorePosition(hadRows, cursorNo, keepCol, currentNo, keepBlock, blockNos);
     emit refilled();
     if (!ok)
         ShowMsg(context_, MsgId::NotANumber);
@@ -395,6 +398,36 @@ std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth) const {
     return w;
 }
 
+std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth,
+                                                       const std::array<int, TC_Count>& needed) const {
+    std::array<int, TC_Count> w = columnWidths(clientWidth);
+    int lacking = 0;
+    for (int c = 0; c < TC_Count; ++c) {
+        if (c != TC_Name && needed[c] > w[c]) {
+            lacking += needed[c] - w[c];
+            w[c] = needed[c];
+        }
+    }
+    w[TC_Name] = std::max(w[TC_Name] - lacking, std::max(needed[TC_Name], 0));
+    return w;
+}
+
+int ParameterTable::fittingClientWidth(int clientWidth, const std::array<int, TC_Count>& needed) const {
+    auto total = [&](int width) {
+        const auto w = columnWidths(width, needed);
+        int sum = 0;
+        for (int x : w)
+            sum += x;
+        return sum;
+    };
+    // The widths grow with the client width at most by it, so one step per missing pixel
+    // ends the search.
+    int width = std::max(clientWidth, 0);
+    for (int guard = 0; guard < 100000 && total(width) > width; ++guard)
+        width += std::max(1, (total(width) - width) / 2);
+    return width;
+}
+
 double ParameterTable::ClampToRange(const QString& valueText, int index) {
     bool out = false;
     ValueRules::Failure failure;
@@ -460,7 +493,7 @@ void ParameterTable::repaintAll() {
 }
 
 void ParameterTable::CancelPendingEntry() {
-    if (EditActive)
+    if (EditActive && CursorRow >= 1)
         setCell(TC_Value, CursorRow, SavedCellText);
     EditBuffer.clear();
     TypedCount = 0;
@@ -474,6 +507,56 @@ void ParameterTable::setRowCount(int rows) {
 void ParameterTable::clampCursor() {
     const int lastRow = grid_.rowCount() - 1;
     CursorRow = std::clamp(CursorRow, 1, std::max(lastRow, 1));
+}
+
+QString ParameterTable::numberOfRow(int row) const {
+    return row >= 1 && row < grid_.rowCount() ? grid_.cell(TC_ComNo, row) : QString();
+}
+
+void ParameterTable::restorePosition(bool hadRows, const QString& cursorNo, int keepCol,
+                                     const QString& currentNo, const GridRect& keepBlock,
+                                     const QStringList& blockNos) {
+    const int lastRow = grid_.rowCount() - 1;
+    if (!hadRows) {
+        // The first rows: the cursor row as set at creation.
+        clampCursor();
+        if (lastRow >= 1)
+            setCurrentCell(keepCol >= 1 ? keepCol : 1, CursorRow);
+        return;
+    }
+    QHash<QString, int> rowOfNumber;
+    rowOfNumber.reserve(lastRow);
+    for (int row = lastRow; row >= 1; --row)
+        rowOfNumber.insert(numberColumn_[row], row);
+    auto rowOf = [&](const QString& number) { return number.isEmpty() ? 0 : rowOfNumber.value(number, 0); };
+
+    // A parameter the view no longer shows leaves no cursor row behind: the next typed
+    // value is refused rather than given to whichever parameter moved into its place.
+    CursorRow = rowOf(cursorNo);
+    const int current = rowOf(currentNo);
+    if (current >= 1)
+        setCurrentCell(keepCol >= 1 ? keepCol : 1, current);
+    else
+        selection_.clear();
+
+    // The block stays only where its parameters are still shown one under the other;
+    // otherwise it would cover parameters that were not highlighted.
+    if (!keepBlock.isValid() || current < 1)
+        return;
+    int top = 0, bottom = 0;
+    bool runs = true;
+    for (const QString& number : blockNos) {
+        const int row = rowOf(number);
+        if (row < 1)
+            continue;
+        if (top == 0)
+            top = row;
+        else if (row != bottom + 1)
+            runs = false;
+        bottom = row;
+    }
+    if (runs && top >= 1)
+        setSelection({keepBlock.Left, top, keepBlock.Right, bottom});
 }
 
 ParameterTable::GridRect ParameterTable::Selection() const {

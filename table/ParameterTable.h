@@ -81,7 +81,7 @@ public:
     int RedoCount = 0;
     quint8 EditActive = 0;
     QString SavedCellText;
-    int CursorRow = 1;
+    int CursorRow = 1; // 0: no row (its parameter left the view); typing is refused then
     int TypedCount = 0;
     QString EditBuffer;
     int OutOfRange = 0;
@@ -106,8 +106,9 @@ public:
     // the working table, undo lists, rows, find buffer. False when the refill stopped at a
     // value that is no number: message NotANumber was shown once and the rows filled so far stay.
     bool refreshAll();
-    // Rows and header for the current view, then the limits; the cursor row and the current
-    // cell are kept inside the new rows. False as above.
+    // Rows and header for the current view, then the limits; the cursor row, the current cell
+    // and the highlighted block stay on their parameters where the new rows show them. False
+    // as above.
     bool FillRows();
     // The limits columns of every shown row. False as above.
     bool UpdateLimits();
@@ -121,6 +122,13 @@ public:
     CellStyle cellStyle(int col, int row, bool selected) const;
     // Column widths for a grid client width.
     std::array<int, TC_Count> columnWidths(int clientWidth) const;
+    // The same, with each column at least as wide as `needed` says (the widest text it must
+    // show whole): what a column lacks is taken from the name column, down to its own need.
+    // The widths add up to more than the client width only where that is not enough.
+    std::array<int, TC_Count> columnWidths(int clientWidth, const std::array<int, TC_Count>& needed) const;
+    // The least client width at which columnWidths(width, needed) fits, never below
+    // `clientWidth` itself.
+    int fittingClientWidth(int clientWidth, const std::array<int, TC_Count>& needed) const;
 
     // ---- Rules that use the table's own fields -----------------------------------------------
     // The value rules of the same names; a rule that fails is reported here (a warning box
@@ -166,6 +174,11 @@ private:
     bool updateLimits(bool notify);
     void setRowCount(int rows);
     void clampCursor();
+    // The number column of a data row; empty for any other row.
+    QString numberOfRow(int row) const;
+    // After a refill: the cursor row, the current cell and the block back on their parameters.
+    void restorePosition(bool hadRows, const QString& cursorNo, int keepCol, const QString& currentNo,
+                         const GridRect& keepBlock, const QStringList& blockNos);
 
     ProgramContext& context_;
     Options& options_;

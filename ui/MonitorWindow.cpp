@@ -9,6 +9,7 @@
 #include "platform/Prompter.h"
 #include "ui/ChartWidget.h"
 #include "ui/FormActivation.h"
+#include "ui/UnderMainWindow.h"
 #include "ui/UpDownEdit.h"
 
 #include <QAction>
@@ -689,10 +690,12 @@ void MonitorWindow::FormCreate() {
     MonitorModel& m = *model_;
     if (m.context().StartupAbort)
         return;
-    const QRect main = hooks_.mainFrame ? hooks_.mainFrame() : QRect();
-    if (main.isValid()) {
-        move(main.left(), main.top() + main.height());
-        resize(std::max(kClientWidth, main.width()), std::max(kClientHeight, 480 - main.height()));
+    if (hooks_.mainFrame) {
+        // At the main window's width and 480 pixels less its height, no smaller than the
+        // window's least size.
+        if (!placement_)
+            placement_ = new UnderMainWindow(*this, hooks_.mainFrame, UnderMainWindow::underAtMainWidth);
+        placement_->place();
     }
     LoadMonitorTexts();
     m.EraseMonitorSetupUnlessKept();

@@ -154,6 +154,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    class UnderMainWindow* placement_ = nullptr;
     void buildSettingPage();
     void buildDisplayPage();
     void bindEdit(UpDownEdit* edit, MonitorField field, int channel);

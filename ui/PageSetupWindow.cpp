@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/Prompter.h"
+#include "ui/UnderMainWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -267,8 +268,9 @@ void PageSetupWindow::FormCreate(const QString& languageIniPath, const QString& 
                                  const QString& languageName) {
     settingsIniPath_ = settingsIniPath;
     if (links_.mainFrame) {
-        const QRect f = links_.mainFrame();
-        move(f.left(), f.top() + f.height());
+        if (!placement_)
+            placement_ = new UnderMainWindow(*this, links_.mainFrame, UnderMainWindow::underKeepingSize);
+        placement_->place();
     }
     applyTexts(languageIniPath);
 

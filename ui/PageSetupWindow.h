@@ -114,6 +114,7 @@ private:
     QString message(MsgId id) const;
 
     PageSetupLinks links_;
+    class UnderMainWindow* placement_ = nullptr;
     PageSketch* sketch_ = nullptr;
     QStringList families_;
     QString settingsIniPath_;

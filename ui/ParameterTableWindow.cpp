@@ -1,12 +1,17 @@
 #include "ui/ParameterTableWindow.h"
 
+#include "core/ConversionBases.h"
 #include "core/Options.h"
 #include "core/ParameterFileDrop.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
+#include "link/CommLink.h"
+#include "monitor/MonitorModel.h"
 #include "platform/IniFile.h"
 #include "ui/FormActivation.h"
 #include "ui/HelpViewer.h"
+#include "ui/TableColumnFit.h"
+#include "ui/UnderMainWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,6 +22,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -54,8 +60,10 @@ public:
         f.setBold(st.bold);
         painter->setFont(f);
         painter->setPen(fg);
-        painter->drawText(option.rect, int(st.alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
-                          index.data(Qt::DisplayRole).toString());
+        // A text wider than its cell is cut short visibly, never clipped into another number.
+        const QString text = TableColumnFit::fittedText(
+            QFontMetrics(f), index.data(Qt::DisplayRole).toString(), option.rect.width() - 2);
+        painter->drawText(option.rect, int(st.alignment | Qt::AlignVCenter) | Qt::TextSingleLine, text);
         painter->restore();
     }
 
@@ -119,7 +127,7 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
                                            TableWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      host_(host), core_(context, options, host.tableCommands()), driveLink_(link),
+      host_(host), core_(context, options, host.tableCommands()), link_(link), driveLink_(link),
       help_(core_, context, options, HelpViewer::displayTopic) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));
@@ -151,6 +159,8 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
     buildPopupMenu();
     gridView->keyDown = [this](QKeyEvent* e) { return gridKey(e); };
     gridView->userMoved = [this] { entry_.Click(); };
+    // Columns as wide as the texts of the drive type and view need, at every refill.
+    connect(&core_, &ParameterTable::refilled, this, &ParameterTableWindow::fitColumns);
     connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
     connect(&entry_, &ValueEntry::deleteKey, this, &ParameterTableWindow::PopDefClick);
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
@@ -239,19 +249,22 @@ void ParameterTableWindow::showPopupMenu(const QPoint& pos) {
 }
 
 QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
-    return QRect(mainFrame.left(), mainFrame.top() + mainFrame.height(), mainFrame.width(),
-                 480 - mainFrame.height());
+    return UnderMainWindow::underAtMainWidth(mainFrame, QSize());
 }
 
 void ParameterTableWindow::FormCreate() {
     if (core_.context().StartupAbort)
         return;
-    const QRect frame = placementUnder(host_.mainFrameGeometry());
-    // The rectangle includes the frame; the window manager adds its own around the client.
-    const QSize decoration = frameGeometry().size() - geometry().size();
-    move(frame.topLeft());
-    resize(std::max(frame.width() - decoration.width(), minimumWidth()),
-           std::max(frame.height() - decoration.height(), minimumHeight()));
+    // Under the main window at its width, or at the width the columns made it.
+    placement_ = new UnderMainWindow(
+        *this, [this] { return host_.mainFrameGeometry(); },
+        [this](const QRect& main, const QSize&) {
+            QRect r = placementUnder(main);
+            const QMargins frame = UnderMainWindow::frameMargins(*this);
+            r.setWidth(std::max(r.width(), fittedWidth_ + frame.left() + frame.right()));
+            return r;
+        });
+    placement_->place();
     ApplyLanguage();
     RefreshAll();
     core_.CursorRow = 1;
@@ -334,16 +347,38 @@ void ParameterTableWindow::FormShow() {
 }
 
 void ParameterTableWindow::FormActivate() {
-    // The current and voltage bases are refreshed here once the monitor's base reading exists.
+    readConversionBases();
     undoRedo_.readDepth();
     host_.setParaTableAct(true);
     host_.CheckSpSetup();
 }
 
 void ParameterTableWindow::FormResize() {
-    const auto widths = core_.columnWidths(gridView->viewport()->width());
+    const auto widths = core_.columnWidths(gridView->viewport()->width(), neededWidths_);
     for (int c = 0; c < TC_Count; ++c)
         gridView->setColumnWidth(c, widths[c]);
+}
+
+void ParameterTableWindow::fitColumns() {
+    neededWidths_ =
+        TableColumnFit::neededWidths(core_.grid(), gridView->font(), gridView->horizontalHeader());
+    FormResize();
+    // A hidden grid's client width is not yet its window's: the window widens once shown.
+    if (isVisible())
+        widenToFit();
+}
+
+void ParameterTableWindow::widenToFit() {
+    // Wider than the first width only when the numbers of this drive type need it, and never
+    // past the screen's right edge.
+    const int client = gridView->viewport()->width();
+    int grow = core_.fittingClientWidth(client, neededWidths_) - client;
+    if (const QScreen* screen = this->screen())
+        grow = std::min(grow, screen->availableGeometry().right() - frameGeometry().right());
+    if (grow > 0) {
+        fittedWidth_ = width() + grow;
+        resize(fittedWidth_, height());
+    }
 }
 
 void ParameterTableWindow::FormClose() {
@@ -353,8 +388,11 @@ void ParameterTableWindow::FormClose() {
 void ParameterTableWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     // Coming back from the minimized state is no new showing.
-    if (!e->spontaneous())
+    if (!e->spontaneous()) {
         FormShow();
+        // Once the grid has its client width (after the layout that showing starts).
+        QMetaObject::invokeMethod(this, &ParameterTableWindow::widenToFit, Qt::QueuedConnection);
+    }
 }
 
 void ParameterTableWindow::closeEvent(QCloseEvent* e) {
@@ -386,7 +424,23 @@ void ParameterTableWindow::PopChgDispClick() {
     views_.PopChgDispClick();
 }
 void ParameterTableWindow::PopCVDispClick() {
+    // Turned on from the main window's menu the table was not activated since the parameter
+    // set changed: the bases are read for the set shown.
+    if (core_.commands().enabled(TableCommand::CVDisp) && !core_.currentVoltage())
+        readConversionBases();
     views_.PopCVDispClick();
+}
+
+void ParameterTableWindow::readConversionBases() {
+    // From the drive only where the options ask for it and the link's kept answer says the
+    // drive is there: an activation never waits for a drive (the special-setup check of the
+    // activation probes it in the background). Otherwise from the working table, which the
+    // capacity file filled.
+    if (link_ && core_.options().onlineCurrentVoltageBase.checked() &&
+        link_->keptConnection() == std::optional<bool>(true))
+        ReadConversionBases(*link_, core_.context(), core_.options(), true);
+    else
+        WorkingConversionBases(core_.context());
 }
 void ParameterTableWindow::PopQuickClick() {
     views_.PopQuickClick();

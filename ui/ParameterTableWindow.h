@@ -179,6 +179,10 @@ protected:
     void FormShow();
     void FormActivate();
     void FormResize();
+    // Sizes the columns to the widest texts of the rows now filled (see TableColumnFit).
+    void fitColumns();
+    // Widens the window where the columns' texts need more than its grid's client width.
+    void widenToFit();
     void FormClose();
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -193,6 +197,8 @@ private:
                        void (ParameterTableWindow::*handler)());
     void showPopupMenu(const QPoint& pos);
     bool gridKey(QKeyEvent* e);
+    // AmpereBase and VoltBase for the current/voltage display (the monitor's base reading).
+    void readConversionBases();
     void scrollToRow(int row, bool toTop);
 
     TableWindowHost& host_;
@@ -200,11 +206,15 @@ private:
     UndoRedo undoRedo_{core_};
     ValueEntry entry_{core_, undoRedo_};
     ViewCommands views_{core_};
+    CommLink* link_ = nullptr; // the program's drive link (none: nothing connects)
     ProgramDriveLink driveLink_;
     SelectedTransfer transfer_{core_, driveLink_};
     FindSearch find_{core_};
     ParameterHelp help_;
     ParaGridDelegate* delegate_ = nullptr;
+    class UnderMainWindow* placement_ = nullptr; // made by FormCreate
+    std::array<int, TC_Count> neededWidths_{};   // the least width of each column's texts
+    int fittedWidth_ = 0;                        // the width the columns widened the window to
     // The handler of each command's pop-up item (runCommand).
     std::array<void (ParameterTableWindow::*)(), kTableCommandCount> commandHandlers_{};
 };

@@ -6,6 +6,7 @@
 #include "report/PageSetup.h"
 #include "ui/PrintDestination.h"
 #include "ui/ReportPreview.h"
+#include "ui/UnderMainWindow.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -130,9 +131,11 @@ QString ReportPrintWindow::printText(const char* key, const char* def) const {
 void ReportPrintWindow::createWindow(const QString& languageIniPath) {
     languageIniPath_ = languageIniPath;
     if (links_.mainFrame) {
-        const QRect f = links_.mainFrame();
-        move(f.left(), f.top() + f.height());
-        resize(kMinWidth, std::max(kMinHeight, 480 - f.height()));
+        if (!placement_)
+            placement_ = new UnderMainWindow(*this, links_.mainFrame, [](const QRect& main, const QSize&) {
+                return QRect(main.left(), main.top() + main.height(), kMinWidth, 480 - main.height());
+            });
+        placement_->place();
     }
     const IniFile ini(languageIniPath);
     const QString print = QStringLiteral("Print");

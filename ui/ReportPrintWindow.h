@@ -117,6 +117,7 @@ private:
     bool sendToPrinter();
 
     ReportWindowLinks links_;
+    class UnderMainWindow* placement_ = nullptr;
     ReportPreview* preview_ = nullptr;
     QWidget* bar_ = nullptr;
     QHBoxLayout* barRow_ = nullptr;

@@ -10,6 +10,7 @@
 #include "platform/WaitCursor.h"
 #include "report/TextReport.h"
 #include "ui/PrintDestination.h"
+#include "ui/UnderMainWindow.h"
 
 #include <QAction>
 #include <QEvent>
@@ -83,14 +84,22 @@ QStringList ResultWindow::lines() const {
 }
 
 void ResultWindow::place() {
-    QWidget* main = links_.window;
-    if (!main)
-        return;
-    const QRect f = main->frameGeometry();
-    const int h = std::max(480 - f.height(), kMinHeight);
-    move(f.left(), f.top() + f.height());
-    setMinimumHeight(h); // first: a taller earlier minimum would stop the resize
-    resize(width(), h);
+    if (!placement_) {
+        // Under the main window at its own width, 480 pixels less the main window's height
+        // tall (no less than its least height), which then becomes its least height.
+        // The heights are outer heights, frames included.
+        placement_ = new UnderMainWindow(
+            *this,
+            [&links = links_] {
+                const QWidget* main = links.window;
+                return main ? main->frameGeometry() : QRect();
+            },
+            [](const QRect& main, const QSize& own) {
+                return QRect(main.left(), main.top() + main.height(), own.width(), 480 - main.height());
+            });
+        placement_->setMinimumHeightFollows(true);
+    }
+    placement_->place();
 }
 
 void ResultWindow::FormShow() {

@@ -20,6 +20,7 @@ class QPushButton;
 class QMenu;
 class QAction;
 class QPrinter;
+class UnderMainWindow;
 
 struct ProgramContext;
 struct TransferJob;
@@ -90,6 +91,7 @@ private:
     const TransferJob& job_;
     const MainWindowLinks& links_;
     ResultText text_;
+    UnderMainWindow* placement_ = nullptr; // made at the first show
     bool shown_ = false;
     QString printTitle_;
 };

@@ -1,5 +1,7 @@
 #include "ui/WidgetPrompter.h"
 
+#include "ui/FormActivation.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -9,7 +11,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -19,6 +24,48 @@ bool haveWidgets() {
 }
 
 } // namespace
+
+QWidget* WidgetPrompter::ownerWindow() {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w)
+        w = QApplication::activeWindow();
+    // A pop-up menu or tip closes under the box: the window it belongs to owns the box.
+    while (w && (w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) && w->parentWidget())
+        w = w->parentWidget()->window();
+    if (!w) {
+        // The program is not the active application: its window that was active last.
+        QWidget* last = FormActivation::lastActiveForm();
+        if (last && last->isVisible())
+            w = last;
+    }
+    return w && w->isVisible() ? w->window() : nullptr;
+}
+
+void WidgetPrompter::placeOver(QWidget& dialog, const QWidget& owner) {
+    dialog.adjustSize();
+    const QRect over = owner.frameGeometry();
+    QRect r(QPoint(), dialog.frameGeometry().size());
+    r.moveCenter(over.center());
+    // Whole on the owner's screen.
+    if (const QScreen* screen = owner.screen()) {
+        const QRect room = screen->availableGeometry();
+        r.moveLeft(std::clamp(r.left(), room.left(), std::max(room.left(), room.right() - r.width() + 1)));
+        r.moveTop(std::clamp(r.top(), room.top(), std::max(room.top(), room.bottom() - r.height() + 1)));
+    }
+    dialog.move(r.topLeft());
+    // The window manager keeps the box above its owner and may place it by it as well.
+    dialog.winId();
+    if (QWindow* handle = dialog.windowHandle())
+        handle->setTransientParent(owner.windowHandle());
+}
+
+void WidgetPrompter::placeUnowned(QWidget& dialog, QWidget* parent) {
+    // A box with a parent is centred on it by the dialog itself.
+    if (parent)
+        return;
+    if (QWidget* owner = ownerWindow())
+        placeOver(dialog, *owner);
+}
 
 BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, BoxIcon icon,
                                   BoxButtons buttons, QWidget* parent) {
@@ -89,6 +136,7 @@ BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, B
     }
     if (escape != QMessageBox::NoButton)
         box.setEscapeButton(escape);
+    placeUnowned(box, parent);
     const int r = box.exec();
     switch (r) {
     case QMessageBox::Ok:
@@ -114,7 +162,8 @@ BoxAnswer WidgetPrompter::message(const QString& text, const QString& caption, B
 
 namespace {
 
-QString runFileDialog(QFileDialog& dlg, const QString& filter, int filterIndex, int& chosenIndex) {
+QString runFileDialog(QFileDialog& dlg, QWidget* parent, const QString& filter, int filterIndex,
+                      int& chosenIndex) {
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     const QString qtFilter = qtFilterFromPipeFilter(filter);
     const QStringList entries = qtFilter.isEmpty() ? QStringList() : qtFilter.split(QStringLiteral(";;"));
@@ -122,6 +171,7 @@ QString runFileDialog(QFileDialog& dlg, const QString& filter, int filterIndex, 
         dlg.setNameFilters(entries);
         dlg.selectNameFilter(qtFilterEntry(filter, filterIndex));
     }
+    WidgetPrompter::placeUnowned(dlg, parent);
     if (dlg.exec() != QDialog::Accepted)
         return QString();
     const QStringList files = dlg.selectedFiles();
@@ -141,7 +191,7 @@ QString WidgetPrompter::openFile(const QString& title, const QString& folder, co
     QFileDialog dlg(parent, title, folder);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
-    return runFileDialog(dlg, filter, filterIndex, lastFilterIndex_);
+    return runFileDialog(dlg, parent, filter, filterIndex, lastFilterIndex_);
 }
 
 QString WidgetPrompter::saveFile(const QString& title, const QString& folder, const QString& filter,
@@ -153,7 +203,7 @@ QString WidgetPrompter::saveFile(const QString& title, const QString& folder, co
     dlg.setFileMode(QFileDialog::AnyFile);
     if (!fileName.isEmpty())
         dlg.selectFile(fileName);
-    QString chosen = runFileDialog(dlg, filter, filterIndex, lastFilterIndex_);
+    QString chosen = runFileDialog(dlg, parent, filter, filterIndex, lastFilterIndex_);
     // A name typed without an extension takes the one of the chosen entry, as the
     // system's save dialog does with a default extension.
     if (!chosen.isEmpty() && !QFileInfo(chosen).fileName().contains(u'.')) {
@@ -167,26 +217,31 @@ QString WidgetPrompter::saveFile(const QString& title, const QString& folder, co
 bool WidgetPrompter::chooseColor(QColor& color, QWidget* parent) {
     if (!haveWidgets())
         return false;
-    const QColor c = QColorDialog::getColor(color, parent, QString(), QColorDialog::DontUseNativeDialog);
-    if (!c.isValid())
+    QColorDialog dlg(color, parent);
+    dlg.setOption(QColorDialog::DontUseNativeDialog);
+    placeUnowned(dlg, parent);
+    if (dlg.exec() != QDialog::Accepted || !dlg.selectedColor().isValid())
         return false;
-    color = c;
+    color = dlg.selectedColor();
     return true;
 }
 
 bool WidgetPrompter::chooseFont(QFont& font, QWidget* parent) {
     if (!haveWidgets())
         return false;
-    bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, font, parent, QString(), QFontDialog::DontUseNativeDialog);
-    if (ok)
-        font = f;
-    return ok;
+    QFontDialog dlg(font, parent);
+    dlg.setOption(QFontDialog::DontUseNativeDialog);
+    placeUnowned(dlg, parent);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    font = dlg.selectedFont();
+    return true;
 }
 
 bool WidgetPrompter::choosePrinter(QPrinter& printer, QWidget* parent) {
     if (!haveWidgets())
         return false;
     QPrintDialog dlg(&printer, parent);
+    placeUnowned(dlg, parent);
     return dlg.exec() == QDialog::Accepted;
 }

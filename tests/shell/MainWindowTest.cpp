@@ -8,6 +8,7 @@
 #include "support/FakeSerialPort.h"
 #include "ui/CommSetupDialog.h"
 #include "ui/HelpViewer.h"
+#include "ui/ShippedTypeFixture.h"
 
 #include <QMenuBar>
 #include <QMessageBox>
@@ -126,18 +127,32 @@ TEST_F(MainWindowTest, QuickSettingShowsOrHidesEveryQuickControl) {
     }
 }
 
-TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityList) {
+TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityListAndTheRatedValues) {
     wireTable();
+    TempProgramFolder shipped(true);
+    std::unique_ptr<ParameterStore> store;
+    ASSERT_TRUE(loadDriveType(shipped, {"HXA1", "V110", "-2004"}, store, context));
+    ASSERT_FALSE(context.ListBuff.isEmpty());
+    m.UpdateCurrentVoltageCommands();
+    EXPECT_TRUE(m.item(MainCommand::CurrentVoltage)->isEnabled());
+    EXPECT_TRUE(m.button(MainCommand::CurrentVoltage)->isEnabled());
+    EXPECT_TRUE(enabled(TableCommand::CVDisp));
+
+    // Without a current/voltage list, and with one but no rated current to show its current
+    // parameters against (the display would show only zeros), the commands are off.
+    const QStringList list = context.ListBuff;
     context.ListBuff.clear();
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(m.button(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));
-    context.ListBuff = QStringList{QStringLiteral("0022")};
+    context.ListBuff = list;
+    for (const char* rated : {"FE70", "FB58"})
+        store->UPara.setCell(UP_Value, store->indexOfComNo(rated) + 1, "0");
     m.UpdateCurrentVoltageCommands();
-    EXPECT_TRUE(m.item(MainCommand::CurrentVoltage)->isEnabled());
-    EXPECT_TRUE(m.button(MainCommand::CurrentVoltage)->isEnabled());
-    EXPECT_TRUE(enabled(TableCommand::CVDisp));
+    EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
+    EXPECT_FALSE(enabled(TableCommand::CVDisp));
+    context.Parameters = nullptr;
 }
 
 TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {

@@ -1,0 +1,87 @@
+#include "core/ConversionBases.h"
+
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "core/ValueRules.h"
+
+namespace {
+
+// The divisor of a base parameter: its Mul, 10 when the drive type lacks the parameter, and
+// never 0.
+double divisorOf(const ProgramContext& ctx, int index) {
+    if (index < 0 || !ctx.Parameters)
+        return 10.0;
+    double m = 0;
+    if (!ValueRules::parseNumber(ctx.Parameters->ParaDat.cell(PD_Mul, index + 1), m) || !(m > 0))
+        return 1.0;
+    return m;
+}
+
+bool workingValue(const ProgramContext& ctx, int index, double& value) {
+    return index >= 0 && ctx.Parameters &&
+           ValueRules::parseNumber(ctx.Parameters->UPara.cell(UP_Value, index + 1), value);
+}
+
+int indexOf(const ProgramContext& ctx, const char* comNo) {
+    return ctx.Parameters ? ctx.Parameters->indexOfComNo(QString::fromLatin1(comNo)) : -1;
+}
+
+} // namespace
+
+int FallbackVoltage(const QString& formName) {
+    if (formName.isEmpty())
+        return 0;
+    const int at = formName[0] == u'S' ? 2 : 1;
+    if (at >= formName.size() || !formName[at].isDigit())
+        return 0;
+    return formName[at].digitValue() * 100;
+}
+
+ConversionBaseParameters conversionBaseParameters(const ProgramContext& ctx) {
+    ConversionBaseParameters p;
+    p.fallbackVoltage = float(FallbackVoltage(ctx.DriveFormName));
+    p.voltIndex = indexOf(ctx, "FE71");
+    p.voltDivisor = divisorOf(ctx, p.voltIndex);
+    p.currentIndex = indexOf(ctx, "FE70");
+    if (p.currentIndex < 0)
+        p.currentIndex = indexOf(ctx, "FB58");
+    p.currentDivisor = divisorOf(ctx, p.currentIndex);
+    return p;
+}
+
+WorkingBases workingConversionBases(const ProgramContext& ctx) {
+    const ConversionBaseParameters p = conversionBaseParameters(ctx);
+    WorkingBases b;
+    double v = 0;
+    b.volt = workingValue(ctx, p.voltIndex, v) ? float(v / p.voltDivisor) : p.fallbackVoltage;
+    // Without either current parameter there is no rated current: 0, which the current
+    // display and the unit change refuse to divide by.
+    double a = 0;
+    b.ampere = workingValue(ctx, p.currentIndex, a) ? float(a / p.currentDivisor) : 0.0f;
+    return b;
+}
+
+void WorkingConversionBases(ProgramContext& ctx) {
+    const WorkingBases b = workingConversionBases(ctx);
+    ctx.VoltBase = b.volt;
+    ctx.AmpereBase = b.ampere;
+}
+
+bool ConversionBasesAvailable(const ProgramContext& ctx) {
+    if (!ctx.Parameters || ctx.ListBuff.isEmpty())
+        return false;
+    const WorkingBases bases = workingConversionBases(ctx);
+    bool any = false;
+    for (const QString& comNo : ctx.ListBuff) {
+        const int i = ctx.Parameters->indexOfComNo(comNo);
+        if (i < 0)
+            continue;
+        const QString& kind = ctx.Parameters->ParaDat.cell(PD_CurrentVoltIndex, i + 1);
+        if (kind == QLatin1String("C") && !(bases.ampere > 0))
+            return false;
+        if (kind == QLatin1String("V") && !(bases.volt > 0))
+            return false;
+        any = any || kind == QLatin1String("C") || kind == QLatin1String("V");
+    }
+    return any;
+}
