@@ -62,6 +62,16 @@ const Fault kFaults[] = {
      "Message16=", "Message16=-\r\nX=", "Message16 is unused"},
     {"SectionOnlyInOneLanguage", "lng/Japanese.ini", "[KeyPad]", "[KeyPad2]", "different sections"},
     {"LineEndsMixed", "lng/English.ini", "Message9=", "\nMessage9=", "CR LF"},
+    {"MenuWithoutMnemonic", "lng/English.ini", "Menu1=&Files", "Menu1=Files",
+     "Menu1 \"Files\" has no mnemonic"},
+    {"MnemonicClashInAMenu", "lng/English.ini", "Menu12=&Open", "Menu12=Ope&n",
+     "mnemonic N of [Main] Menu12 clashes with Menu11"},
+    {"MnemonicClashInTheTablePopup", "lng/Japanese.ini", "PopMenu1=\xe9\x96\x89\xe3\x81\x98\xe3\x82\x8b(&O)",
+     "PopMenu1=\xe9\x96\x89\xe3\x81\x98\xe3\x82\x8b(&C)", "clashes with Menu24 in the table's pop-up menu"},
+    {"ButtonMnemonicClash", "lng/English.ini", "Button2=S&top", "Button2=&Stop", "the buttons of [Monitor]"},
+    {"EnglishMenuShowsAnotherText", "lng/English.ini", "Menu11=&New", "Menu11=&Neu", "Menu11 shows \"Neu\""},
+    {"OtherLetterInJapanese", "lng/Japanese.ini", "(&X)\r\nMenu2", "(&E)\r\nMenu2",
+     "Menu19 marks other letters"},
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {

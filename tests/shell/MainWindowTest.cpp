@@ -90,6 +90,41 @@ TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
     EXPECT_NE(m.item(MainCommand::ParameterTable)->text(), QStringLiteral("Parameter Table"));
 }
 
+TEST_F(MainWindowTest, MenusOpenWithAltAndALetterInBothShippedLanguagesAndShowTheirTexts) {
+    for (const char* language : {"Japanese", "English"}) {
+        SCOPED_TRACE(language);
+        globals().LanguageIniPath =
+            folder.filePath(QStringLiteral("lng/%1.ini").arg(QLatin1String(language)));
+        m.ApplyMainTexts();
+        // Alt+F opens Files, Alt+P Parameter, and so on: one letter each on the menu bar.
+        QStringList barKeys;
+        for (QAction* a : m.menuBar()->actions()) {
+            const QKeySequence key = QKeySequence::mnemonic(a->text());
+            EXPECT_FALSE(key.isEmpty()) << a->text().toStdString();
+            EXPECT_FALSE(barKeys.contains(key.toString())) << a->text().toStdString();
+            barKeys << key.toString();
+        }
+        EXPECT_EQ(QKeySequence::mnemonic(m.fileMenu->title()), QKeySequence(Qt::ALT | Qt::Key_F));
+        EXPECT_EQ(QKeySequence::mnemonic(m.parameterMenu->title()), QKeySequence(Qt::ALT | Qt::Key_P));
+        // Inside a menu every item has a letter of its own.
+        for (QMenu* menu : {m.fileMenu, m.parameterMenu, m.monitoringMenu, m.toolsMenu, m.helpMenu}) {
+            QStringList keys;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator() || a->objectName() == QLatin1String("PrinterSetup"))
+                    continue;
+                const QString key = QKeySequence::mnemonic(a->text()).toString();
+                EXPECT_FALSE(key.isEmpty()) << a->text().toStdString();
+                EXPECT_FALSE(keys.contains(key)) << a->text().toStdString();
+                keys << key;
+            }
+        }
+    }
+    // Without the "&" the English menus (applied last) show the texts they always showed.
+    EXPECT_EQ(QString(m.fileMenu->title()).remove(u'&'), QStringLiteral("Files"));
+    EXPECT_EQ(QString(m.item(MainCommand::ChangedOnly)->text()).remove(u'&'),
+              QStringLiteral("'Changed' Only"));
+}
+
 TEST_F(MainWindowTest, EveryCommandHasAnItemOrAButtonUnderANameOfItsOwn) {
     QStringList names;
     for (int i = 0; i < kMainCommandCount; ++i) {
