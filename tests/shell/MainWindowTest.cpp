@@ -93,8 +93,7 @@ TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
 TEST_F(MainWindowTest, MenusOpenWithAltAndALetterInBothShippedLanguagesAndShowTheirTexts) {
     for (const char* language : {"Japanese", "English"}) {
         SCOPED_TRACE(language);
-        globals().LanguageIniPath =
-            folder.filePath(QStringLiteral("lng/%1.ini").arg(QLatin1String(language)));
+        context.LanguageIniPath = folder.filePath(QStringLiteral("lng/%1.ini").arg(QLatin1String(language)));
         m.ApplyMainTexts();
         // Alt+F opens Files, Alt+P Parameter, and so on: one letter each on the menu bar.
         QStringList barKeys;
