@@ -10,6 +10,7 @@ KVR_PACKAGES=(
   poppler-utils libwmf-bin
   clang libclang-rt-dev
   fonts-dseg fonts-noto-cjk
+  xvfb openbox
 )
 
 kvr_install_deps() {
