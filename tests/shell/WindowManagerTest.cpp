@@ -8,6 +8,7 @@
 // openbox it is skipped.
 #include "shell/StartUpFixture.h"
 
+#include "link/TransferEngine.h"
 #include "ui/ParameterTableWindow.h"
 #include "ui/ResultWindow.h"
 #include "ui/UnderMainWindow.h"
@@ -125,6 +126,7 @@ protected:
 
 TEST_F(InOpenbox, DISABLED_TheTableAndAResultWindowStandBelowTheMainWindowsFrame) {
     ::StartUp::Program program(::StartUp::Environment{QDir::tempPath(), folder.path(), kvr});
+    program.options().setAssociationHandler([](bool) {});
     ASSERT_TRUE(program.create());
     program.showMain();
     MainWindow& main = *program.main();
@@ -146,8 +148,10 @@ TEST_F(InOpenbox, DISABLED_TheTableAndAResultWindowStandBelowTheMainWindowsFrame
     EXPECT_EQ(table.frameGeometry().height(), 480 - mainFrame.height());
 
     // A result window, made when a job ends, stands there too.
-    mainWindowLinks().window = &main;
-    ResultWindow result;
+    MainWindowLinks links;
+    links.window = &main;
+    TransferJob job;
+    ResultWindow result(program.context(), program.options(), job, links);
     result.show();
     ASSERT_TRUE(waitFor([&] { return framed(result); }));
     auto* resultPlacement = result.findChild<UnderMainWindow*>();
@@ -156,7 +160,6 @@ TEST_F(InOpenbox, DISABLED_TheTableAndAResultWindowStandBelowTheMainWindowsFrame
     EXPECT_EQ(result.frameGeometry().top(), mainFrame.bottom() + 1);
     EXPECT_FALSE(result.frameGeometry().intersects(toolBar));
     result.hide();
-    mainWindowLinks().window = nullptr;
     EXPECT_TRUE(main.close());
 }
 
