@@ -432,16 +432,17 @@ void ParameterTableWindow::PopCVDispClick() {
 }
 
 void ParameterTableWindow::readConversionBases() {
-    // From the drive only where the options ask for it and the link's kept answer says the
-    // drive is there: an activation never waits for a drive (the special-setup check of the
-    // activation probes it in the background). Otherwise from the working table, which the
-    // capacity file filled.
+    // From the drive only where the options ask for it, and never from a drive the link
+    // knows to be absent: without the option an activation leaves the link to the special-
+    // setup check, which probes in the background. Otherwise from the working table, which
+    // the capacity file filled.
     if (link_ && core_.options().onlineCurrentVoltageBase.checked() &&
-        link_->keptConnection() == std::optional<bool>(true))
+        link_->keptConnection() != std::optional<bool>(false))
         ReadConversionBases(*link_, core_.context(), core_.options(), true);
     else
         WorkingConversionBases(core_.context());
 }
+
 void ParameterTableWindow::PopQuickClick() {
     views_.PopQuickClick();
 }
