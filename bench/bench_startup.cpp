@@ -60,6 +60,13 @@ struct StartFolder : GeneratedDriveType {
         g.LanguageIniPath = g.LanguageFolder + QStringLiteral("/English.ini");
         nameDriveType(g);
     }
+
+    // A program of this folder whose start-up form answers as above (not yet created).
+    std::unique_ptr<StartUp::Program> program() const {
+        auto p = std::make_unique<StartUp::Program>(StartUp::Environment{folder.path(), {}, {}});
+        p->startupForm = [this](MainWindow& m) { choose(m.context()); };
+        return p;
+    }
 };
 
 StartFolder& folder() {
@@ -93,8 +100,7 @@ void BM_StartToFirstShow(benchmark::State& state) {
     bool connected = false;
     for (auto _ : state) {
         state.PauseTiming();
-        auto program = std::make_unique<StartUp::Program>(StartUp::Environment{f.folder.path(), {}, {}});
-        program->startupForm = [&f](MainWindow& m) { f.choose(m.context()); };
+        auto program = f.program();
         state.ResumeTiming();
 
         if (!program->create()) {
@@ -181,8 +187,7 @@ void BM_StartWithoutADrive(benchmark::State& state) {
     int timeout = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto program = std::make_unique<StartUp::Program>(StartUp::Environment{f.folder.path(), {}, {}});
-        program->startupForm = [&f](MainWindow& m) { f.choose(m.context()); };
+        auto program = f.program();
         state.ResumeTiming();
 
         if (!program->create()) {

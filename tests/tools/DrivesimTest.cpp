@@ -557,6 +557,14 @@ Bytes readFor(int fd, std::size_t want, int timeoutMs) {
     return got;
 }
 
+// Writes a read of "0000" to the drive and returns once the drive has taken it.
+void sendReadAndWaitUntilTaken(DriveSimulator& sim, int fd) {
+    const Bytes read = {0x2F, 0x52, 0x00, 0x00, 0x81};
+    ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
+    while (sim.requestCount() == 0)
+        usleep(1000);
+}
+
 TEST_F(DrivesimFrames, ServesOnAPseudoTerminalInAThreadAndOnDemand) {
     DriveSimulator sim(model, {});
     PtyDriveServer server(sim);
@@ -591,10 +599,7 @@ TEST_F(DrivesimFrames, StopDoesNotWaitForADelayedReply) {
     const int fd = openRaw(server.slavePath());
     ASSERT_GE(fd, 0);
     ASSERT_TRUE(server.start());
-    const Bytes read = {0x2F, 0x52, 0x00, 0x00, 0x81};
-    ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
-    while (sim.requestCount() == 0)
-        usleep(1000);
+    sendReadAndWaitUntilTaken(sim, fd);
     server.close();
     EXPECT_FALSE(server.isOpen());
     ::close(fd);
@@ -652,16 +657,14 @@ TEST_F(DrivesimFrames, BusyPollingStopsDuringADelayedReplyAndALineThatIsNotRead)
     const int fd = openRaw(server.slavePath());
     ASSERT_GE(fd, 0);
     ASSERT_TRUE(server.start());
-    const Bytes read = {0x2F, 0x52, 0x00, 0x00, 0x81};
-    ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
-    while (sim.requestCount() == 0)
-        usleep(1000);
+    sendReadAndWaitUntilTaken(sim, fd);
     server.stop();
     EXPECT_FALSE(server.running());
 
     // Without delay, replies to a master that never reads fill the line; stop() still ends it.
     sim.setConfig({});
     ASSERT_TRUE(server.start());
+    const Bytes read = {0x2F, 0x52, 0x00, 0x00, 0x81};
     Bytes many;
     for (int i = 0; i < 400; ++i)
         many.insert(many.end(), read.begin(), read.end());
