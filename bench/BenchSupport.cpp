@@ -7,7 +7,11 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 BenchPrompter::BenchPrompter() {
     Prompter::install(this);
@@ -135,4 +139,41 @@ SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comN
     context.Parameters = &store;
     context.ParaCountAll = last;
     store.rebuildComNoIndex(last);
+}
+
+bool MinimalClient::exchange(std::span<const std::uint8_t> request, int replyLength) {
+    if (modbus_ && quietFrom_ > 0)
+        clock_.sleepUntilUs(quietFrom_ + silenceWaitUs_);
+    if (::write(fd_, request.data(), request.size()) != ssize_t(request.size()))
+        return false;
+    std::uint8_t buf[256];
+    int have = 0;
+    while (have < replyLength) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 1000) != 1)
+            return false;
+        const ssize_t n = ::read(fd_, buf + have, sizeof buf - std::size_t(have));
+        if (n <= 0)
+            return false;
+        have += int(n);
+    }
+    quietFrom_ = clock_.nowUs();
+    return true;
+}
+
+IdleLatencyHold::IdleLatencyHold() {
+    if (qEnvironmentVariableIntValue("KVR_BENCH_DEEP_IDLE") == 1)
+        return;
+    fd_ = ::open("/dev/cpu_dma_latency", O_WRONLY | O_CLOEXEC);
+    const std::int32_t none = 0;
+    if (fd_ >= 0 && ::write(fd_, &none, sizeof none) != ssize_t(sizeof none)) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+IdleLatencyHold::~IdleLatencyHold() {
+    // The request ends when the device is closed.
+    if (fd_ >= 0)
+        ::close(fd_);
 }

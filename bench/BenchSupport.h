@@ -13,11 +13,15 @@
 #include "tools/drivesim/PtyDriveServer.h"
 #include "ui/ParameterTableWindow.h"
 
+#include "platform/Clock.h"
+
 #include <QTemporaryDir>
 
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <span>
+#include <vector>
 
 class CommLink;
 
@@ -123,4 +127,41 @@ struct SmallParameterTable {
     ProgramContext context;
     Options options{context};
     ParameterStore store;
+};
+
+// What a client needs and nothing more, the floor the program's exchange is measured against:
+// write the request, poll, read until the reply is whole. For MODBUS it keeps the silent
+// interval from the last byte read to the next request, to the microsecond, as the program does.
+class MinimalClient {
+public:
+    MinimalClient(int fd, bool modbus, qint64 silenceWaitUs)
+        : fd_(fd), modbus_(modbus), silenceWaitUs_(silenceWaitUs) {}
+    // False when the line fails or the reply does not come within a second.
+    bool exchange(std::span<const std::uint8_t> request, int replyLength);
+
+private:
+    int fd_;
+    bool modbus_;
+    qint64 silenceWaitUs_;
+    qint64 quietFrom_ = 0;
+    SystemClock clock_;
+};
+
+// While it lives, asks the kernel to keep the processors out of idle states that take long to
+// leave (a request of 0 us on /dev/cpu_dma_latency, as latency tests do), so that a line's
+// round trip is not charged the machine's wake-ups: on a virtual machine leaving a halted
+// processor costs tens of microseconds, and each exchange on a pseudo-terminal wakes three
+// (the kernel's worker in each direction and the reader). Every client measured in the run
+// gets the same. Needs write access to the device (root); KVR_BENCH_DEEP_IDLE=1 leaves the
+// idle states alone. `held` says whether the request stands.
+class IdleLatencyHold {
+public:
+    IdleLatencyHold();
+    ~IdleLatencyHold();
+    IdleLatencyHold(const IdleLatencyHold&) = delete;
+    IdleLatencyHold& operator=(const IdleLatencyHold&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
 };

@@ -32,19 +32,31 @@ namespace {
 constexpr int kWireBaud = 38400;
 constexpr int kBaudIndex = 5; // 38,400 in the link's table
 
-// Counts the bytes that cross the line and the requests.
+// One request that crossed the line and the length of what came back.
+struct Sent {
+    std::vector<std::uint8_t> request;
+    int replyLength = 0;
+};
+
+// Counts the bytes that cross the line and the requests, and keeps the exchanges while
+// `log` is set.
 class CountingPort : public TermiosSerialPort {
 public:
     long long bytesOut = 0, bytesIn = 0, requests = 0;
+    std::vector<Sent>* log = nullptr;
     int write(std::span<const std::uint8_t> data) override {
         const int n = TermiosSerialPort::write(data);
         bytesOut += n > 0 ? n : 0;
         ++requests;
+        if (log)
+            log->push_back({{data.begin(), data.end()}, 0});
         return n;
     }
     int read(std::span<std::uint8_t> buf) override {
         const int n = TermiosSerialPort::read(buf);
         bytesIn += n > 0 ? n : 0;
+        if (log && !log->empty() && n > 0)
+            log->back().replyLength += n;
         return n;
     }
 };
@@ -135,9 +147,22 @@ struct Run {
     long long bytes = 0;
     long long exchanges = 0;
     int errors = 0;
+    double floorSeconds = 0; // the minimal client, the same requests
 };
 
-Run runJob(Bench& b, std::uint32_t mode) {
+// The minimal client sending `sent` on the program's line; seconds, or -1 when one failed.
+double replay(Bench& b, const std::vector<Sent>& sent, bool modbus) {
+    MinimalClient client(b.port.fd(), modbus,
+                         modbus ? modbusSilenceUs(b.link->FrameGap, kWireBaud) + kSilenceMarginUs : 0);
+    QElapsedTimer t;
+    t.start();
+    for (const Sent& s : sent)
+        if (!client.exchange(s.request, s.replyLength))
+            return -1;
+    return t.nsecsElapsed() / 1e9;
+}
+
+Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
     DriveType& d = driveType();
     Options& o = d.programOptions;
     o.ParaErrDisp.setChecked(false);
@@ -152,14 +177,20 @@ Run runJob(Bench& b, std::uint32_t mode) {
     engine.FormShow(); // its texts; no window
     const long long before = b.port.bytesOut + b.port.bytesIn;
     const long long requests = b.port.requests;
+    std::vector<Sent> sent;
+    if (withFloor)
+        b.port.log = &sent;
     QElapsedTimer t;
     t.start();
     engine.start();
     Run r;
     r.seconds = t.nsecsElapsed() / 1e9;
+    b.port.log = nullptr;
     r.bytes = b.port.bytesOut + b.port.bytesIn - before;
     r.exchanges = b.port.requests - requests;
     r.errors = engine.errorCount();
+    if (withFloor)
+        r.floorSeconds = replay(b, sent, modbus);
     return r;
 }
 
@@ -169,14 +200,20 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
         state.SkipWithError("no simulated drive");
         return;
     }
+    const IdleLatencyHold hold;
     Run total;
     for (auto _ : state) {
-        const Run r = runJob(b, mode);
+        const Run r = runJob(b, mode, wire, protocol == SimProtocol::Modbus);
+        if (r.floorSeconds < 0) {
+            state.SkipWithError("the minimal client's exchange failed");
+            return;
+        }
         state.SetIterationTime(r.seconds);
         total.seconds += r.seconds;
         total.bytes += r.bytes;
         total.exchanges += r.exchanges;
         total.errors += r.errors;
+        total.floorSeconds += r.floorSeconds;
     }
     const double n = double(state.iterations());
     state.counters["parameters"] = driveType().context.ParaCountAll + 1;
@@ -194,6 +231,10 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
         state.counters["silence_ms"] = silenceMs;
         state.counters["ratio"] = ms / (wireMs + silenceMs);
         state.counters["overhead_pct"] = (ms - silenceMs - wireMs) * 100.0 / wireMs;
+        const double floorMs = total.floorSeconds * 1000.0 / n;
+        state.counters["floor_ratio"] = floorMs / (wireMs + silenceMs);
+        state.counters["beyond_floor_pp"] = (ms - floorMs) * 100.0 / wireMs;
+        state.counters["idle_held"] = hold.held() ? 1 : 0;
     }
 }
 
@@ -204,6 +245,7 @@ void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire) {
         state.SkipWithError("no simulated drive");
         return;
     }
+    const IdleLatencyHold hold;
     const int last = driveType().context.ParaCountAll;
     long long bytes = 0;
     double seconds = 0;

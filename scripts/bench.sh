@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks.
+# Builds and runs the benchmarks. The link and transfer benchmarks keep the processors out of
+# deep idle states while they measure when run as root (KVR_BENCH_DEEP_IDLE=1: leave them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
