@@ -210,8 +210,25 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
         const int nameWidth = (shipment ? afterName : beforeValue) - 5 - nameLeft;
         const double oneLine = lineHeight(plain);
         auto value = [&](const FontSpec& font, int sampleWidth, int a, int b, const QString& text) {
-            return label(font, centredLeft(a, b, sampleWidth), 0, sampleWidth, h, text,
-                         Qt::AlignRight | Qt::AlignVCenter);
+            const int left = centredLeft(a, b, sampleWidth);
+            TextItem t = label(font, left, 0, sampleWidth, h, text, Qt::AlignRight | Qt::AlignVCenter);
+            // A value longer than the sample keeps the column's right edge while it fits between
+            // the separators; beyond that it takes the whole column, and a smaller size if need
+            // be. Drawn unclipped, it would otherwise run over the separator into the next value.
+            double need = textWidth(font, text);
+            const double first = a + 1;
+            double right = left + sampleWidth;
+            if (need > right - first) {
+                right = b - 1;
+                const double room = right - first;
+                for (int step = 0; need > room && room > 0 && step < 8; ++step) {
+                    t.font.pointSize *= room / need * 0.98;
+                    need = textWidth(t.font, text);
+                }
+                t.rect.setLeft(std::max(first, right - need));
+                t.rect.setRight(right);
+            }
+            return t;
         };
 
         Band pattern;

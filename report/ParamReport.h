@@ -116,7 +116,7 @@ inline int centredLeft(int a, int b, int width) {
 
 // The pages' bands. Column positions follow paramColumns(); the value labels are as wide as
 // the sample "00000.00" (the unit "0000000") centred in their column, and values end at
-// the right edge of that sample.
+// the right edge of that sample. A longer value stays between its column's separators.
 ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& setup,
                                  const ParamReportFaces& faces);
 

@@ -60,9 +60,9 @@ TEST(ParamLayout, TheNameColumnSpansTheShipmentColumnWhenThatIsOff) {
     }
 }
 
-TEST(ParamLayout, ValuesEndAtTheRightEdgeOfTheirSampleWhateverTheirLength) {
+TEST(ParamLayout, ValuesEndAtTheRightEdgeOfTheirSample) {
     ParamReportData data;
-    data.rows.push_back({"f0000", "0000", "Name", "1.0", "2.0", "3.0", "123456789012.0", "Hz", "Change"});
+    data.rows.push_back({"f0000", "0000", "Name", "1.0", "2.0", "3.0", "12345.00", "Hz", "Change"});
     data.rows.push_back({"f0001", "0001", "Name", "10000.0", "20000.0", "30000.0", "4.0", "kHz", "Change"});
     const ReportDocument doc = layoutParamReport(data, PageSetup(), paramReportFaces(QString()));
     for (int column : {PC_Value, PC_Low, PC_High, PC_Unit}) {
@@ -71,6 +71,30 @@ TEST(ParamLayout, ValuesEndAtTheRightEdgeOfTheirSampleWhateverTheirLength) {
         ASSERT_TRUE(a && b);
         EXPECT_EQ(a->rect.right(), b->rect.right()) << column;
         EXPECT_TRUE(a->alignment & Qt::AlignRight);
+    }
+}
+
+// Ten digits and more, at the default size and at a large one: each value is whole inside
+// its column, never over a separator.
+TEST(ParamLayout, LongValuesStayBetweenTheirColumnsSeparators) {
+    ParamReportData data;
+    data.rows.push_back({"f0000", "0000", "Name", "4000000000", "-2147483648", "4294967295", "123456789012.0",
+                         "kHz", "Change"});
+    for (const int points : {0, 14}) {
+        PageSetup setup;
+        setup.printShipment = true;
+        if (points)
+            setup.fontSize = QString::number(points);
+        const ReportDocument doc = layoutParamReport(data, setup, paramReportFaces(QString()));
+        const ParamColumns c = paramColumns(int(printableSizeInDesign(setup.pageFormat()).width()));
+        const int columns[] = {PC_Shipment, PC_Value, PC_Low, PC_High};
+        for (int k = 0; k < 4; ++k) {
+            const TextItem* t = textOf(doc.details[0], data.rows[0][size_t(columns[k])]);
+            ASSERT_NE(t, nullptr);
+            EXPECT_GT(t->rect.left(), c.separators[size_t(2 + k)]) << points << " " << k;
+            EXPECT_LT(t->rect.right(), c.separators[size_t(3 + k)]) << points << " " << k;
+            EXPECT_LE(textWidth(t->font, t->text), t->rect.width() + 1e-6) << points << " " << k;
+        }
     }
 }
 
