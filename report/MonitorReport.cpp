@@ -1,6 +1,7 @@
 #include "report/MonitorReport.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace report {
@@ -16,6 +17,7 @@ constexpr double kPictureBandHeight = 438;
 constexpr double kPictureLeft = 4;
 constexpr double kPictureTop = 8;
 constexpr double kSettingTops[6] = {292, 308, 356, 372, 388, 404};
+constexpr double kSettingStep = 16; // from one line to the next
 constexpr int kValueGap = 5;
 constexpr int kItemPadding = 5;
 
@@ -126,7 +128,14 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
     // ---- Column header: the chart and the settings under it ------------------------------
     {
         Band band;
-        band.height = kPictureBandHeight;
+        // The designed tops hold lines of up to kSettingStep; a larger font spreads the lines
+        // (and the gap between the two groups) in proportion and the band grows to hold them.
+        const double step = std::max(kSettingStep, textHeight);
+        std::array<double, 6> tops{};
+        for (size_t i = 0; i < tops.size(); ++i)
+            tops[i] = kSettingTops[0] + (kSettingTops[i] - kSettingTops[0]) / kSettingStep * step;
+        band.height = std::max(kPictureBandHeight,
+                               tops[5] + step + (kPictureBandHeight - kSettingTops[5] - kSettingStep));
         ImageItem picture;
         // Narrower than designed when wide margins leave less room, so it never runs off the
         // page.
@@ -138,8 +147,8 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
         const auto lines = monitorSettingLines(data.captions, data.settings);
         for (size_t i = 0; i < lines.size(); ++i) {
             const int captionWidth = widthOf(font, lines[i].caption);
-            band.texts.push_back(label(left, kSettingTops[i], captionWidth, textHeight, lines[i].caption));
-            band.texts.push_back(label(left + captionWidth + kValueGap, kSettingTops[i],
+            band.texts.push_back(label(left, tops[i], captionWidth, textHeight, lines[i].caption));
+            band.texts.push_back(label(left + captionWidth + kValueGap, tops[i],
                                        widthOf(font, lines[i].value), textHeight, lines[i].value));
         }
         doc.columnHeader.push_back(std::move(band));

@@ -130,6 +130,30 @@ TEST(MonitorReport, HeaderItemsAndColumnsScaleWithThePrintableWidth) {
     }
 }
 
+// From the smallest size to the largest the six setting lines stand one under the other,
+// never overlapping, inside their band; at the usual sizes where they were designed.
+TEST(MonitorReport, SettingLinesNeverOverlapWhateverTheFontSize) {
+    const MonitorReportData data = ReportFixtures::monitorData();
+    for (const QString& size : fontSizeNames()) {
+        PageSetup setup = setupWithFace();
+        setup.fontSize = size;
+        const ReportDocument doc = layoutMonitorReport(data, setup, setup.face);
+        const Band& band = doc.columnHeader[0];
+        const auto lines = monitorSettingLines(data.captions, data.settings);
+        double previousBottom = kChartPictureHeight + 8;
+        for (const MonitorSettingLine& line : lines) {
+            const TextItem* caption = textOf(band, line.caption);
+            ASSERT_NE(caption, nullptr) << size.toStdString();
+            EXPECT_GE(caption->rect.top(), previousBottom - 1e-6) << size.toStdString();
+            EXPECT_GE(caption->rect.height(), lineHeight(caption->font) - 1e-6);
+            previousBottom = caption->rect.bottom();
+        }
+        EXPECT_LE(previousBottom, band.height) << size.toStdString();
+        if (setup.fontPoints() <= 8)
+            EXPECT_EQ(textOf(band, lines[0].caption)->rect.top(), 292);
+    }
+}
+
 TEST(MonitorReport, RowsPrintInTheirCurvesColoursAndHeightsFollowThePageSetup) {
     const MonitorReportData data = ReportFixtures::monitorData(8);
     PageSetup setup = setupWithFace();
