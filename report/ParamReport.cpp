@@ -2,7 +2,9 @@
 
 #include <QFontDatabase>
 #include <QHash>
+#include <array>
 #include <cmath>
+#include <limits>
 
 namespace report {
 
@@ -21,6 +23,30 @@ bool parseWholeNumber(const QString& text, qint64& value) {
 int widthOf(const FontSpec& font, const QString& text) {
     return int(std::ceil(textWidth(font, text) - 1e-9));
 }
+
+// A text's width without laying it out, so that the thousands of values that surely fit their
+// column are not measured: the sum of its characters' advances plus a unit for kerning; no
+// bound for a text with a character outside printable ASCII.
+class WidthBound {
+public:
+    explicit WidthBound(const FontSpec& font) {
+        for (int c = kFirst; c <= kLast; ++c)
+            advance_[size_t(c - kFirst)] = textWidth(font, QString(QLatin1Char(char(c))));
+    }
+    double of(const QString& text) const {
+        double sum = 1;
+        for (const QChar c : text) {
+            if (c.unicode() < kFirst || c.unicode() > kLast)
+                return std::numeric_limits<double>::infinity();
+            sum += advance_[size_t(c.unicode() - kFirst)];
+        }
+        return sum;
+    }
+
+private:
+    static constexpr int kFirst = ' ', kLast = '~';
+    std::array<double, kLast - kFirst + 1> advance_{};
+};
 
 } // namespace
 
@@ -209,15 +235,18 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
         const int nameLeft = afterComNo + 5;
         const int nameWidth = (shipment ? afterName : beforeValue) - 5 - nameLeft;
         const double oneLine = lineHeight(plain);
+        const WidthBound plainBound(plain), boldBound(bold);
         auto value = [&](const FontSpec& font, int sampleWidth, int a, int b, const QString& text) {
             const int left = centredLeft(a, b, sampleWidth);
             TextItem t = label(font, left, 0, sampleWidth, h, text, Qt::AlignRight | Qt::AlignVCenter);
             // A value longer than the sample keeps the column's right edge while it fits between
             // the separators; beyond that it takes the whole column, and a smaller size if need
             // be. Drawn unclipped, it would otherwise run over the separator into the next value.
-            double need = textWidth(font, text);
             const double first = a + 1;
             double right = left + sampleWidth;
+            if ((font.bold ? boldBound : plainBound).of(text) <= right - first)
+                return t;
+            double need = textWidth(font, text);
             if (need > right - first) {
                 right = b - 1;
                 const double room = right - first;
