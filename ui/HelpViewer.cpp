@@ -20,15 +20,16 @@ const QString kArchiveScheme = QStringLiteral("chm");
 
 class HelpBrowser : public QTextBrowser {
 public:
-    explicit HelpBrowser(std::unique_ptr<HelpArchive> archive) : archive_(std::move(archive)) {
+    HelpBrowser(const QString& file, std::unique_ptr<HelpArchive> archive) : archive_(std::move(archive)) {
         setAttribute(Qt::WA_DeleteOnClose);
         setOpenLinks(true);
         resize(720, 560);
-        // The title follows every page shown, also those reached by links and Back.
-        connect(this, &QTextBrowser::sourceChanged, this, [this] {
-            if (!documentTitle().isEmpty())
-                setWindowTitle(documentTitle());
-        });
+        // The title follows every page shown, also those reached by links and Back; a page
+        // without one is named by its help file.
+        const QString fileName = QFileInfo(file).fileName();
+        setWindowTitle(fileName);
+        connect(this, &QTextBrowser::sourceChanged, this,
+                [this, fileName] { setWindowTitle(documentTitle().isEmpty() ? fileName : documentTitle()); });
     }
 
     bool hasPage(const QString& page) const {
@@ -86,10 +87,9 @@ HelpBrowser* windowOf(const QString& file) {
         if (!archive)
             return nullptr;
     }
-    auto* view = new HelpBrowser(std::move(archive));
+    auto* view = new HelpBrowser(file, std::move(archive));
     if (folder)
         view->setSearchPaths({file});
-    view->setWindowTitle(QFileInfo(file).fileName());
     windows().push_back({file, view});
     return view;
 }
