@@ -7,6 +7,7 @@ KVR_PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libgtest-dev libgmock-dev libbenchmark-dev
   libmodbus-dev
+  libchm-dev
   poppler-utils libwmf-bin
   clang libclang-rt-dev
   fonts-dseg fonts-noto-cjk

@@ -1,9 +1,9 @@
 #pragma once
 // The help page of a parameter: F10, the items "Show Parameter Help" and a double click on the
-// grid open the page of a row's parameter. A drive type's parameter help is a help folder in
-// its type folder named like "HXA1(Eng).chm", holding one page per parameter: "html/" + the
-// parameter's title in lower case + ".htm". With the option "Use WinHelp as Parameter Help"
-// the help is "HXA1(Eng).hlp", of which only the contents page can be shown: topics found by
+// grid open the page of a row's parameter. A drive type's parameter help lies in its type
+// folder, named like "HXA1(Eng).chm": a compiled help file or a help folder, holding one page
+// per parameter: "html/" + the parameter's title in lower case + ".htm". With the option "Use WinHelp as
+// Parameter Help" the help is "HXA1(Eng).hlp", of which only the contents page can be shown: topics found by
 // communication number have no stand-in here.
 //
 // The titles come from the drive-type files, so a title is used as a file name only when it

@@ -4,6 +4,7 @@
 #include "platform/TextFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -487,6 +488,41 @@ QStringList mnemonicProblems(const QString& name, const IniFile& ini) {
     return problems;
 }
 
+// A help folder: every link and picture of its pages leads to a file inside it, and every
+// page of html/ is reached from the contents page.
+QStringList helpFolderProblems(const QString& folder) {
+    QStringList problems;
+    const QString name = QFileInfo(folder).fileName();
+    const QString index = QDir(folder).filePath(QStringLiteral("index.htm"));
+    static const QRegularExpression reference(QStringLiteral("(?:href|src)=\"([^\"#]*)"));
+    QSet<QString> inContents;
+    QDirIterator pages(folder, {QStringLiteral("*.htm")}, QDir::Files, QDirIterator::Subdirectories);
+    while (pages.hasNext()) {
+        const QString page = pages.next();
+        QFile f(page);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QString text = QString::fromUtf8(f.readAll());
+        for (auto m = reference.globalMatch(text); m.hasNext();) {
+            const QString target = m.next().captured(1);
+            // A place on the same page, or an address outside the help.
+            if (target.isEmpty() || target.contains(u':'))
+                continue;
+            const QString path = QDir::cleanPath(QFileInfo(page).dir().filePath(target));
+            if (!path.startsWith(folder + u'/') || !QFileInfo::exists(path))
+                problems << name + u'/' + QDir(folder).relativeFilePath(page) +
+                                QStringLiteral(" links to missing ") + target;
+            else if (page == index)
+                inContents.insert(path);
+        }
+    }
+    const QDir html(QDir(folder).filePath(QStringLiteral("html")));
+    for (const QString& page : html.entryList({QStringLiteral("*.htm")}, QDir::Files, QDir::Name))
+        if (!inContents.contains(html.filePath(page)))
+            problems << name + QStringLiteral(": ") + page + QStringLiteral(" is not in the contents");
+    return problems;
+}
+
 } // namespace
 
 QStringList requiredComNos() {
@@ -636,6 +672,8 @@ QStringList checkDriveTypeFolder(const QString& folder, const QString& catalogue
             continue;
         if (!QFileInfo::exists(help + QStringLiteral("/index.htm")))
             problems << dirName + QStringLiteral(": %1 has no index.htm").arg(QFileInfo(help).fileName());
+        else
+            problems << helpFolderProblems(help);
         for (const QStringList& r : t.rows)
             if (!r[FTitle].isEmpty() && !QFileInfo::exists(help + QStringLiteral("/html/") +
                                                            r[FTitle].toLower() + QStringLiteral(".htm")))
@@ -749,6 +787,21 @@ QStringList checkProgramFolder(const QString& programFolder) {
     for (const QString& type : typeNames)
         if (!typesWithFolder.contains(type))
             problems << QStringLiteral("%1 has no drive-type folder").arg(type);
+
+    // The program's help, where present: sound links, and the same pages in both languages.
+    QStringList helpFiles[2];
+    const char* const helpNames[2] = {"KVR260X(Eng).chm", "KVR260X(Jap).chm"};
+    for (int l = 0; l < 2; ++l) {
+        const QString help = programFolder + u'/' + QLatin1String(helpNames[l]);
+        if (!QFileInfo(help).isDir())
+            continue;
+        problems << helpFolderProblems(help);
+        for (QDirIterator it(help, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            helpFiles[l] << QDir(help).relativeFilePath(it.next());
+        helpFiles[l].sort();
+    }
+    if (!helpFiles[0].isEmpty() && !helpFiles[1].isEmpty() && helpFiles[0] != helpFiles[1])
+        problems << QStringLiteral("the program's help holds other pages in English than in Japanese");
     return problems;
 }
 

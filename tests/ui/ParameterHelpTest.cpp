@@ -6,8 +6,12 @@
 #include "ui/HelpViewer.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTextBrowser>
+#include <QTextDocument>
 
 namespace {
 
@@ -127,6 +131,46 @@ TEST_F(ParameterHelpTest, TheWindowShowsThePageInTheHelpWindow) {
     EXPECT_EQ(HelpViewer::currentWindow(), view); // one window per help folder
     EXPECT_TRUE(view->source().toLocalFile().endsWith("/html/f005.htm"));
     EXPECT_TRUE(prompter.boxes().empty());
+}
+
+// A compiled help file in the type folder (made by scripts/make-test-chm.sh): the row's page,
+// its picture and its links come from inside it, the title follows the page, Escape closes.
+TEST_F(ParameterHelpTest, ACompiledHelpFileIsShownInTheSameWindow) {
+    QFile chm(QStringLiteral(KVR_SOURCE_DIR "/tests/ui/data/HXA1(Eng).chm"));
+    ASSERT_TRUE(chm.open(QIODevice::ReadOnly));
+    context.ParaHelpFilePath = folder->writeFile("dat/compiled/HXA1(Eng).chm", chm.readAll());
+    ASSERT_FALSE(context.ParaHelpFilePath.isEmpty());
+    ParameterTableWindow& t = *table;
+    t.Show();
+    t.core().CursorRow = rowOf("0003");
+    t.PopParaHelp->trigger();
+    QTextBrowser* view = HelpViewer::currentWindow();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->source().path(), "/html/f003.htm");
+    EXPECT_EQ(view->windowTitle(), "F003 compiled page");
+    const QVariant picture =
+        view->document()->resource(QTextDocument::ImageResource, view->source().resolved(QUrl("mark.png")));
+    EXPECT_EQ(picture.value<QImage>().size(), QSize(8, 8));
+
+    // The page's one link, "Contents", reached and followed from the keyboard.
+    const auto key = [view](Qt::Key k) {
+        QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(view, &e);
+    };
+    key(Qt::Key_Tab);
+    key(Qt::Key_Return);
+    EXPECT_EQ(view->source().path(), "/index.htm");
+    EXPECT_EQ(view->windowTitle(), "HXA1 test help");
+    view->backward();
+    EXPECT_EQ(view->windowTitle(), "F003 compiled page");
+
+    // A page the file lacks shows nothing and leaves the window as it was.
+    EXPECT_FALSE(HelpViewer::displayTopic(context.ParaHelpFilePath, "html/f999.htm"));
+    EXPECT_EQ(view->source().path(), "/html/f003.htm");
+    EXPECT_TRUE(prompter.boxes().empty());
+
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(view->isVisible());
 }
 
 } // namespace
