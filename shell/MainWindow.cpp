@@ -282,8 +282,9 @@ void MainWindow::setCommentText(const QString& text) {
         pageSetupWindow->setComment(text);
 }
 bool MainWindow::acceptUnwritableCharacters(const QString& characters) {
-    return Prompter::instance().message(UnwritableCharactersQuestion(context_, characters), context_.MsgCaption,
-                                        BoxIcon::Warning, BoxButtons::YesNo, this) == BoxAnswer::Yes;
+    return Prompter::instance().message(UnwritableCharactersQuestion(context_, characters),
+                                        context_.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo,
+                                        this) == BoxAnswer::Yes;
 }
 bool MainWindow::blindViewOn() const {
     return tableCommands_.checked(TableCommand::Blind);

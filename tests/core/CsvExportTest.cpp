@@ -19,8 +19,8 @@ TEST(CsvExport, EveryRowIsOneLineOfEightCellsEndingInCrLf) {
         {"F01", "0001", "Accel.", "    10.0", "", "3600", "s", "Change"},
     };
     EXPECT_EQ(build(rows, false).bytes, QByteArray("Title,No.,Name,Value,Low,High,Unit,Change\r\n"
-                                             "F00,0000,Frequency,   60.00,0,400,Hz,      \r\n"
-                                             "F01,0001,Accel.,    10.0,,3600,s,Change\r\n"));
+                                                   "F00,0000,Frequency,   60.00,0,400,Hz,      \r\n"
+                                                   "F01,0001,Accel.,    10.0,,3600,s,Change\r\n"));
 }
 
 TEST(CsvExport, DecimalCommaLanguageSeparatesBySemicolon) {

@@ -223,7 +223,7 @@ TEST_F(FileCommandsTest, TextsTravelInTheCodePageAndForeignCommentsKeepTheirByte
         const char* saveAs; // a ".csv" saves the table
         QStringList rowCells;
         bool yesToUnwritable;
-        QByteArray written; // the comment line, or the table's last line
+        QByteArray written; // the comment line, or the table's one row
         QString unwritable;
     } cases[] = {
         {"CP1252", shiftJis, {}, "a.kvr", {}, true, shiftJis, {}},
@@ -231,15 +231,33 @@ TEST_F(FileCommandsTest, TextsTravelInTheCodePageAndForeignCommentsKeepTheirByte
         {"CP932", "caf\xE9 \x80", {}, "a.kvr", {}, true, "caf\xE9 \x80", {}},
         {"CP932", japanese.toUtf8(), {}, "a.kvr", {}, true, shiftJis, {}}, // written before, in UTF-8
         {"CP932", "x", japanese, "a.kvr", {}, true, shiftJis, {}},
-        {"CP1252", "x", QString::fromUtf8("Größe"), "a.kvr", {}, true, "Gr\xF6\xDF"
-                                                                         "e",
+        {"CP1252",
+         "x",
+         QString::fromUtf8("Größe"),
+         "a.kvr",
+         {},
+         true,
+         "Gr\xF6\xDF"
+         "e",
          {}},
         {"CP1252", "x", QString::fromUtf8("é設定"), "a.kvr", {}, true, "\xE9??", QString::fromUtf8("設定")},
         {"CP1252", "x", QString::fromUtf8("設"), "a.kvr", {}, false, {}, QString::fromUtf8("設")},
-        {"CP932", "x", {}, "t.csv", {"F00", "0000", QString::fromUtf8("周波数"), "60"}, true,
-         "F00,0000,\x8e\xfc\x94\x67\x90\x94,60", {}},
-        {"CP1252", "x", {}, "t.csv", {"F00", "0000", QString::fromUtf8("Fréquence"), "60"}, true,
-         "F00,0000,Fr\xE9quence,60", {}},
+        {"CP932",
+         "x",
+         {},
+         "t.csv",
+         {"F00", "0000", QString::fromUtf8("周波数"), "60"},
+         true,
+         "F00,0000,\x8e\xfc\x94\x67\x90\x94,60",
+         {}},
+        {"CP1252",
+         "x",
+         {},
+         "t.csv",
+         {"F00", "0000", QString::fromUtf8("Fréquence"), "60"},
+         true,
+         "F00,0000,Fr\xE9quence,60",
+         {}},
     };
     for (const auto& c : cases) {
         TextFile::setLegacyCodePage(c.page);

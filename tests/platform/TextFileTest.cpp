@@ -71,9 +71,9 @@ TEST(TextFile, BytesReadInTheCodePageAreWrittenBackAsTheyWere) {
         {"CP1252", shiftJis},
         {"CP932", every},
         {"CP932", shiftJis},
-        {"CP932", "caf\xE9 \xE9"},                      // a CP1252 text: a lead byte without its pair
+        {"CP932", "caf\xE9 \xE9"},                     // a CP1252 text: a lead byte without its pair
         {"CP932", "\xED\x40\xFA\x5C\x81\xCA\xEE\xF9"}, // duplicate codes of one character
-        {"CP932", "\x80\xA0\xFD\xFE\xFF\x82"},           // bytes without a character, one cut off
+        {"CP932", "\x80\xA0\xFD\xFE\xFF\x82"},         // bytes without a character, one cut off
     };
     for (const auto& c : cases) {
         TextFile::setLegacyCodePage(c.page);
