@@ -33,7 +33,7 @@ TextFile::Encoded build(const QList<QStringList>& rows, bool decimalComma) {
 }
 
 bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma,
-                            const ParaFile::AcceptSubstitutes& accept) {
+                            const TextFile::AcceptSubstitutes& accept) {
     return ParaFile::writeForOthers(path, build(rows, decimalComma), accept);
 }
 

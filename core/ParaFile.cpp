@@ -225,14 +225,14 @@ void showCannotCreate(const QString& path) {
                                  QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
-bool writeForOthers(const QString& path, const TextFile::Encoded& file, const AcceptSubstitutes& accept) {
-    if (!file.substituted.isEmpty() && accept && !accept(file.substituted))
-        return false;
-    if (!TextFile::writeBytes(path, file.bytes)) {
+bool writeForOthers(const QString& path, const TextFile::Encoded& file,
+                    const TextFile::AcceptSubstitutes& accept) {
+    QString error;
+    if (TextFile::writeEncoded(path, file, accept, &error))
+        return true;
+    if (!error.isEmpty())
         showCannotCreate(path);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 QString mainText(const ProgramContext& context, const QString& key, const QString& def) {
@@ -385,7 +385,7 @@ QStringList buildLines(const ProgramContext& g, const QString& comment, bool bli
 }
 
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
-                        bool blindOn, bool changedOnly, const AcceptSubstitutes& accept) {
+                        bool blindOn, bool changedOnly, const TextFile::AcceptSubstitutes& accept) {
     return writeForOthers(path, TextFile::encodeLines(buildLines(context, comment, blindOn, changedOnly)),
                           accept);
 }

@@ -10,8 +10,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 namespace ParaFile {
 
 // Data lines read after the header: enough for every line the writer writes.
@@ -67,12 +65,10 @@ void showCannotOpen(const QString& path);
 void showCannotCreate(const QString& path);
 // A text of the language file's section "Main", def when the key is missing.
 QString mainText(const ProgramContext& context, const QString& key, const QString& def);
-// Asked before a file for others is written whose text holds characters its code page
-// lacks (written as "?"); false writes nothing.
-using AcceptSubstitutes = std::function<bool(const QString& characters)>;
-// Writes such a file through a temporary file; false when declined, or after a failure
-// showed "Cannot create file ..." and left an existing file as it was.
-bool writeForOthers(const QString& path, const TextFile::Encoded& file, const AcceptSubstitutes& accept);
+// TextFile::writeEncoded, a failure shown as "Cannot create file ..." (an existing file
+// stays as it was); false too when declined.
+bool writeForOthers(const QString& path, const TextFile::Encoded& file,
+                    const TextFile::AcceptSubstitutes& accept);
 // "KVR260X <type><form> (CPU Ver.<cpu>)" of the selected drive type.
 QString captionBase(const ProgramContext& context);
 // The caption after a file was read: base, message FileLabel, the file name and the file's
@@ -127,6 +123,6 @@ ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int 
 QStringList buildLines(const ProgramContext& context, const QString& comment, bool blindOn, bool changedOnly);
 // Writes it in the code page (CR LF), as writeForOthers does.
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
-                        bool blindOn, bool changedOnly, const AcceptSubstitutes& accept = {});
+                        bool blindOn, bool changedOnly, const TextFile::AcceptSubstitutes& accept = {});
 
 } // namespace ParaFile

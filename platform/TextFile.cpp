@@ -147,7 +147,9 @@ QString decodeCp932(Cp932& page, const QByteArray& bytes) {
             const auto c = static_cast<unsigned char>(bytes[end]);
             if (c < 0x80)
                 break;
-            end += isLeadByte(c) && end + 1 < n && isTrailByte(static_cast<unsigned char>(bytes[end + 1])) ? 2 : 1;
+            end += isLeadByte(c) && end + 1 < n && isTrailByte(static_cast<unsigned char>(bytes[end + 1]))
+                       ? 2
+                       : 1;
         }
         const QString run = page.decodeExactly(bytes.mid(i, end - i));
         if (!run.isNull()) {
@@ -162,7 +164,8 @@ QString decodeCp932(Cp932& page, const QByteArray& bytes) {
                 ++i;
                 continue;
             }
-            const bool pair = isLeadByte(c) && i + 1 < end && isTrailByte(static_cast<unsigned char>(bytes[i + 1]));
+            const bool pair =
+                isLeadByte(c) && i + 1 < end && isTrailByte(static_cast<unsigned char>(bytes[i + 1]));
             const QString one = page.decodeExactly(bytes.mid(i, pair ? 2 : 1));
             if (one.isNull()) {
                 out.append(escaped(c)); // the next byte is read on its own
@@ -518,6 +521,12 @@ bool appendBytes(const QString& path, const QByteArray& bytes, QString* error) {
     if (::close(fd) != 0)
         return fail(errno);
     return true;
+}
+
+bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitutes& accept, QString* error) {
+    if (!file.substituted.isEmpty() && accept && !accept(file.substituted))
+        return false;
+    return writeBytes(path, file.bytes, error);
 }
 
 bool writeText(const QString& path, const QString& text, QString* error) {

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace TextFile {
 
 // The code page of files for others and of files that are not valid UTF-8: "CP932" for
@@ -63,6 +65,13 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = n
 // Adds bytes at the end of an existing file (a log or a recording row by row); false when the
 // file is missing or cannot take them.
 bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// Asked before a file for others is written whose text holds characters its code page
+// lacks (written as "?"), with those characters; false writes nothing.
+using AcceptSubstitutes = std::function<bool(const QString& characters)>;
+// writeBytes of an encoded file, accept asked first when it substituted characters; false
+// with error left alone when declined.
+bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitutes& accept,
+                  QString* error = nullptr);
 // The text in the legacy code page, a character it lacks as "?" (see encode for asking first).
 bool writeText(const QString& path, const QString& text, QString* error = nullptr);
 // Every line, the last one included, ends with eol.
