@@ -122,6 +122,17 @@ private:
     QStringEncoder enc_;
 };
 
+// A character the page lacks (one code point: a surrogate pair stays whole) goes out as "?"
+// and is named once.
+qsizetype substitute(Encoded& out, const QString& text, qsizetype i, qsizetype end) {
+    const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < end ? 2 : 1;
+    const QString one = text.mid(i, len);
+    out.bytes.append('?');
+    if (!out.substituted.contains(one))
+        out.substituted += one;
+    return len;
+}
+
 bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
@@ -202,16 +213,13 @@ Encoded encodeCp932(Cp932& page, const QString& text) {
         }
         while (i < end) {
             const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < end ? 2 : 1;
-            const QString one = text.mid(i, len);
-            const QByteArray bytes = page.encodeExactly(one);
+            const QByteArray bytes = page.encodeExactly(text.mid(i, len));
             if (bytes.isEmpty()) {
-                out.bytes.append('?');
-                if (!out.substituted.contains(one))
-                    out.substituted += one;
+                i += substitute(out, text, i, end);
             } else {
                 out.bytes += bytes;
+                i += len;
             }
-            i += len;
         }
     }
     return out;
@@ -220,16 +228,11 @@ Encoded encodeCp932(Cp932& page, const QString& text) {
 Encoded encodeCp1252(const QString& text) {
     Encoded out;
     out.bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        if (encodeCp1252Char(u, out.bytes))
-            continue;
-        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString one = text.mid(i, len);
-        out.bytes.append('?');
-        if (!out.substituted.contains(one))
-            out.substituted += one;
-        i += len - 1;
+    for (qsizetype i = 0; i < text.size();) {
+        if (encodeCp1252Char(text.at(i).unicode(), out.bytes))
+            ++i;
+        else
+            i += substitute(out, text, i, text.size());
     }
     return out;
 }
