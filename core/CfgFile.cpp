@@ -97,6 +97,8 @@ bool build(const WriteInput& in, QByteArray& out, QStringList* skipped) {
 
     QByteArray text;
     text.reserve(64 * 1024);
+    // UTF-8, as the declaration the peer expects in line 1 states; every text of the file
+    // but the device identifier of our own drive data is ASCII, which reads alike in any page.
     auto line = [&text](const QString& s) {
         text += s.toUtf8();
         text += '\n';

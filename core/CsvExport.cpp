@@ -17,7 +17,7 @@ QString cellText(const QString& cell, QChar separator) {
     return u'"' + quoted + u'"';
 }
 
-QByteArray build(const QList<QStringList>& rows, bool decimalComma) {
+TextFile::Encoded build(const QList<QStringList>& rows, bool decimalComma) {
     const QChar sep = separatorFor(decimalComma);
     QString text;
     text.reserve(rows.size() * 80);
@@ -29,15 +29,12 @@ QByteArray build(const QList<QStringList>& rows, bool decimalComma) {
         }
         text += QLatin1String("\r\n");
     }
-    return text.toUtf8();
+    return TextFile::encode(text);
 }
 
-bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma) {
-    if (!TextFile::writeBytes(path, build(rows, decimalComma))) {
-        ParaFile::showCannotCreate(path);
-        return false;
-    }
-    return true;
+bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma,
+                            const TextFile::AcceptSubstitutes& accept) {
+    return ParaFile::writeForOthers(path, build(rows, decimalComma), accept);
 }
 
 } // namespace CsvExport

@@ -150,10 +150,13 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
     WaitCursor wait;
     if (ext == kCfg)
         return CfgFile::WriteConfigurationXml(context_, path);
+    const auto accept = [this](const QString& characters) {
+        return host_.acceptUnwritableCharacters(characters);
+    };
     if (withCsv && ext == kCsv)
-        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma);
+        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma, accept);
     return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
-                                        options_.SaveNotChgPara.checked());
+                                        options_.SaveNotChgPara.checked(), accept);
 }
 
 void FileCommands::saveParameterFile() {

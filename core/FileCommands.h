@@ -28,6 +28,9 @@ public:
     // The page set-up's comment box, which the writer saves as the file's comment.
     virtual QString commentText() const = 0;
     virtual void setCommentText(const QString& text) = 0;
+    // Before a file is written whose text holds characters its code page lacks: the user
+    // is told which and that each is written as "?"; true writes the file.
+    virtual bool acceptUnwritableCharacters(const QString& characters) = 0;
     // The Blind view is on (the table's Blind command is checked).
     virtual bool blindViewOn() const = 0;
     // The table rebuilds itself from the store.

@@ -3,9 +3,22 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
+#include <QStringList>
+
 QString Msg(const ProgramContext& context, MsgId id) {
     const ParameterStore* p = context.Parameters;
     return p ? p->Msg(id) : QString();
+}
+
+QString UnwritableCharactersQuestion(const ProgramContext& context, const QString& characters) {
+    QStringList each;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const qsizetype len = characters.at(i).isHighSurrogate() && i + 1 < characters.size() ? 2 : 1;
+        each << characters.mid(i, len);
+        i += len - 1;
+    }
+    return Msg(context, MsgId::UnwritableCharacters) + u'\n' + each.join(u' ') + QStringLiteral("\n\n") +
+           Msg(context, MsgId::SaveAnyway);
 }
 
 BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons,

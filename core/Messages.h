@@ -98,6 +98,8 @@ enum class MsgId : int {
     DriveCpuUnknown = 107,        // "The CPU version cannot be identified."
     SelectionMismatch = 108,      // "It does not match the selected Inverter Type-Form."
     OkChangeCheckOrCancel = 109,  // "[OK] : Change the check in Environment Options. ..."
+    UnwritableCharacters = 110,   // "These characters cannot be written in the file's code page ..."
+    SaveAnyway = 111,             // "Do you want to save the file anyway?"
 };
 
 // The position of a message in the language file's section.
@@ -107,6 +109,9 @@ constexpr int msgNumber(MsgId id) {
 
 // The message of the language file the context's store loaded; "" when there is none.
 QString Msg(const ProgramContext& context, MsgId id);
+// The question before a file is written whose text holds characters its code page lacks:
+// which characters, that each is written as "?", whether to save anyway.
+QString UnwritableCharactersQuestion(const ProgramContext& context, const QString& characters);
 // Shows the message with the context's caption (MsgCaption).
 BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
                   BoxButtons buttons = BoxButtons::Ok, QWidget* parent = nullptr);

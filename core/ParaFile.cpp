@@ -225,6 +225,16 @@ void showCannotCreate(const QString& path) {
                                  QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
+bool writeForOthers(const QString& path, const TextFile::Encoded& file,
+                    const TextFile::AcceptSubstitutes& accept) {
+    QString error;
+    if (TextFile::writeEncoded(path, file, accept, &error))
+        return true;
+    if (!error.isEmpty())
+        showCannotCreate(path);
+    return false;
+}
+
 QString mainText(const ProgramContext& context, const QString& key, const QString& def) {
     const QString path = context.LanguageIniPath;
     if (path.isEmpty())
@@ -375,12 +385,9 @@ QStringList buildLines(const ProgramContext& g, const QString& comment, bool bli
 }
 
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
-                        bool blindOn, bool changedOnly) {
-    if (!TextFile::writeLines(path, buildLines(context, comment, blindOn, changedOnly))) {
-        showCannotCreate(path);
-        return false;
-    }
-    return true;
+                        bool blindOn, bool changedOnly, const TextFile::AcceptSubstitutes& accept) {
+    return writeForOthers(path, TextFile::encodeLines(buildLines(context, comment, blindOn, changedOnly)),
+                          accept);
 }
 
 } // namespace ParaFile

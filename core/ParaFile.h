@@ -4,6 +4,7 @@
 // One reader serves every way a file comes in (File > Open, the start with a file
 // argument, a file dropped on the table); what differs between them are the options.
 #include "core/ProgramContext.h"
+#include "platform/TextFile.h"
 
 #include <QList>
 #include <QString>
@@ -64,6 +65,10 @@ void showCannotOpen(const QString& path);
 void showCannotCreate(const QString& path);
 // A text of the language file's section "Main", def when the key is missing.
 QString mainText(const ProgramContext& context, const QString& key, const QString& def);
+// TextFile::writeEncoded, a failure shown as "Cannot create file ..." (an existing file
+// stays as it was); false too when declined.
+bool writeForOthers(const QString& path, const TextFile::Encoded& file,
+                    const TextFile::AcceptSubstitutes& accept);
 // "KVR260X <type><form> (CPU Ver.<cpu>)" of the selected drive type.
 QString captionBase(const ProgramContext& context);
 // The caption after a file was read: base, message FileLabel, the file name and the file's
@@ -116,9 +121,8 @@ ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int 
 // The "###" file of the working set. changedOnly writes only parameters that are changed
 // or hidden in the Blind view.
 QStringList buildLines(const ProgramContext& context, const QString& comment, bool blindOn, bool changedOnly);
-// Writes it (CR LF, replacing path only once the whole file is written); a failure shows
-// "Cannot create file ..." and leaves an existing file as it was.
+// Writes it in the code page (CR LF), as writeForOthers does.
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
-                        bool blindOn, bool changedOnly);
+                        bool blindOn, bool changedOnly, const TextFile::AcceptSubstitutes& accept = {});
 
 } // namespace ParaFile

@@ -1,5 +1,6 @@
 #include "link/ResultText.h"
 
+#include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "link/TransferEngine.h"
@@ -88,9 +89,15 @@ bool SaveResultLines(const ProgramContext& g, const Options& options, const QStr
             path += QStringLiteral(".txt");
     }
     WaitCursor wait;
-    if (!TextFile::writeLines(path, lines)) {
+    const auto accept = [&](const QString& characters) {
+        return Prompter::instance().message(UnwritableCharactersQuestion(g, characters), g.MsgCaption,
+                                            BoxIcon::Warning, BoxButtons::YesNo, parent) == BoxAnswer::Yes;
+    };
+    QString error;
+    if (!TextFile::writeEncoded(path, TextFile::encodeLines(lines), accept, &error)) {
         // Reported, and the caller (the transfer engine's end of run) goes on.
-        showCannotCreate(path);
+        if (!error.isEmpty())
+            showCannotCreate(path);
         return false;
     }
     return true;

@@ -38,6 +38,7 @@ struct ResultTexts {
 
 // Save of a result: automatic name when the option "Save Comm./Comp. Result" is available
 // and on (not for inverter information), else a save dialog in the program folder. Lines
-// end in CR LF. A file that cannot be written is reported; true when a file was written.
+// end in CR LF, in the code page; characters it lacks are named and asked about first. A
+// file that cannot be written is reported; true when a file was written.
 bool SaveResultLines(const ProgramContext& context, const Options& options, const QStringList& lines,
                      int transferMode, const QDateTime& now, QWidget* parent = nullptr);

@@ -27,7 +27,7 @@ QByteArray header(const RecordingHeader& h, bool decimalComma) {
     for (int i = 0; i < kMonitorChannels; ++i)
         text += sep + QStringLiteral("(CH%1)").arg(i + 1);
     text += QStringLiteral("\r\n");
-    return text.toUtf8();
+    return TextFile::encode(text).bytes; // names of our own data: the language's page holds them
 }
 
 QByteArray row(quint32 elapsedMs, const ChannelArray& values, bool decimalComma) {

@@ -41,8 +41,9 @@ QStringList lines(const MonitorCsvSetup& s, const SampleStore& store) {
     return out;
 }
 
-bool write(const QString& path, const MonitorCsvSetup& setup, const SampleStore& store, QString* error) {
-    return TextFile::writeLines(path, lines(setup, store), error, QStringLiteral("\r\n"));
+bool write(const QString& path, const MonitorCsvSetup& setup, const SampleStore& store, QString* error,
+           const TextFile::AcceptSubstitutes& accept) {
+    return TextFile::writeEncoded(path, TextFile::encodeLines(lines(setup, store)), accept, error);
 }
 
 } // namespace MonitorCsv

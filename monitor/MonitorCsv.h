@@ -6,6 +6,8 @@
 //
 // With the decimal comma every field is separated by ";" and every number, the multipliers
 // included, takes a comma; otherwise "," separates and numbers take a point.
+#include "platform/TextFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,8 +39,9 @@ struct MonitorCsvSetup {
 namespace MonitorCsv {
 
 QStringList lines(const MonitorCsvSetup& setup, const SampleStore& store);
-// Written with CR LF through a temporary file and a rename.
+// Written in the code page with CR LF through a temporary file and a rename; accept as
+// TextFile::writeEncoded asks it.
 bool write(const QString& path, const MonitorCsvSetup& setup, const SampleStore& store,
-           QString* error = nullptr);
+           QString* error = nullptr, const TextFile::AcceptSubstitutes& accept = {});
 
 } // namespace MonitorCsv

@@ -202,8 +202,9 @@ QStringList lines(const MonitorFileHeader& h, const SampleStore& store) {
     return out;
 }
 
-bool write(const QString& path, const MonitorFileHeader& header, const SampleStore& store, QString* error) {
-    return TextFile::writeLines(path, lines(header, store), error, QStringLiteral("\r\n"));
+bool write(const QString& path, const MonitorFileHeader& header, const SampleStore& store, QString* error,
+           const TextFile::AcceptSubstitutes& accept) {
+    return TextFile::writeEncoded(path, TextFile::encodeLines(lines(header, store)), accept, error);
 }
 
 ReadResult read(const QStringList& file, const ProgramContext& context, int itemCount, Prompter& prompter,

@@ -16,6 +16,8 @@
 //
 // Numbers are written with a decimal point and read with either a point or a comma, never
 // by the system locale.
+#include "platform/TextFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -66,9 +68,10 @@ inline constexpr int kOlderMaxSamples = 495;
 // The lines of the file for this set-up and every sample the store holds (none before a
 // run). A channel that is on writes its values unscaled, as 32-bit floats.
 QStringList lines(const MonitorFileHeader& header, const SampleStore& store);
-// The lines written through a temporary file and a rename: a failure leaves no half file.
+// The lines written in the code page through a temporary file and a rename: a failure
+// leaves no half file. accept as TextFile::writeEncoded asks it.
 bool write(const QString& path, const MonitorFileHeader& header, const SampleStore& store,
-           QString* error = nullptr);
+           QString* error = nullptr, const TextFile::AcceptSubstitutes& accept = {});
 
 enum class Form { Current, Older };
 

@@ -48,25 +48,193 @@ QString decodeCp1252(const QByteArray& bytes) {
     return out;
 }
 
-bool encodeCp1252(const QString& text, QByteArray& out) {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u < 0x100) || (u >= 0x80 && u < 0xA0 && kCp1252High[u - 0x80] == 0)) {
-            bytes.append(static_cast<char>(u));
+// A byte that the code page cannot decode is kept in the text as a lone low surrogate
+// (U+DC80..U+DCFF), which no decoder produces, so that encoding the text gives the byte back.
+constexpr char16_t kEscapeBase = 0xDC00;
+
+bool isEscape(char32_t u) {
+    return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF;
+}
+
+QChar escaped(unsigned char b) {
+    return QChar(char16_t(kEscapeBase + b));
+}
+
+// Our CP1252 table: every byte has a character and every such character one byte.
+bool encodeCp1252Char(char32_t u, QByteArray& out) {
+    if (isEscape(u)) {
+        out.append(char(u - kEscapeBase));
+        return true;
+    }
+    if (u < 0x80 || (u >= 0xA0 && u < 0x100) || (u >= 0x80 && u < 0xA0 && kCp1252High[u - 0x80] == 0)) {
+        out.append(char(u));
+        return true;
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == u) {
+            out.append(char(0x80 + i));
+            return true;
+        }
+    }
+    return false;
+}
+
+// CP932 through the system's converter. Bytes below 0x80 never go to it (it swaps some
+// control codes); a sequence it cannot decode, or whose character would be encoded as other
+// bytes (the page's duplicate codes), is kept byte by byte as escapes.
+class Cp932 {
+public:
+    explicit Cp932(const QString& name)
+        : dec_(name.toLatin1().constData(), QStringDecoder::Flag::Stateless),
+          enc_(name.toLatin1().constData(), QStringEncoder::Flag::Stateless) {}
+    bool valid() const { return dec_.isValid() && enc_.isValid(); }
+
+    // The character of a run of non-ASCII units, or a null string when it does not come back
+    // as the same bytes.
+    QString decodeExactly(const QByteArray& bytes) {
+        QString text = dec_.decode(bytes);
+        if (dec_.hasError() || text.isEmpty()) {
+            dec_.resetState();
+            return QString();
+        }
+        for (QChar c : text)
+            if (c.unicode() < 0x80)
+                return QString();
+        return encodeExactly(text) == bytes ? text : QString();
+    }
+    // Empty when a character has no code or the code does not decode to it (a near match).
+    QByteArray encodeExactly(const QString& text) {
+        QByteArray bytes = enc_.encode(text);
+        if (enc_.hasError()) {
+            enc_.resetState();
+            return QByteArray();
+        }
+        QString back = dec_.decode(bytes);
+        if (dec_.hasError()) {
+            dec_.resetState();
+            return QByteArray();
+        }
+        return back == text ? bytes : QByteArray();
+    }
+
+private:
+    QStringDecoder dec_;
+    QStringEncoder enc_;
+};
+
+// A character the page lacks (one code point: a surrogate pair stays whole) goes out as "?"
+// and is named once.
+qsizetype substitute(Encoded& out, const QString& text, qsizetype i, qsizetype end) {
+    const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < end ? 2 : 1;
+    const QString one = text.mid(i, len);
+    out.bytes.append('?');
+    if (!out.substituted.contains(one))
+        out.substituted += one;
+    return len;
+}
+
+bool isLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool isTrailByte(unsigned char b) {
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+QString decodeCp932(Cp932& page, const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    // Runs of non-ASCII units go to the converter at once; a run it refuses, unit by unit.
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out.append(QChar(b));
+            ++i;
             continue;
         }
-        int found = -1;
-        for (int i = 0; i < 32; ++i)
-            if (kCp1252High[i] == u)
-                found = i;
-        if (found < 0)
-            return false;
-        bytes.append(static_cast<char>(0x80 + found));
+        qsizetype end = i;
+        while (end < n) {
+            const auto c = static_cast<unsigned char>(bytes[end]);
+            if (c < 0x80)
+                break;
+            end += isLeadByte(c) && end + 1 < n && isTrailByte(static_cast<unsigned char>(bytes[end + 1]))
+                       ? 2
+                       : 1;
+        }
+        const QString run = page.decodeExactly(bytes.mid(i, end - i));
+        if (!run.isNull()) {
+            out += run;
+            i = end;
+            continue;
+        }
+        while (i < end) {
+            const auto c = static_cast<unsigned char>(bytes[i]);
+            if (c < 0x80) { // the second byte of a pair refused
+                out.append(QChar(c));
+                ++i;
+                continue;
+            }
+            const bool pair =
+                isLeadByte(c) && i + 1 < end && isTrailByte(static_cast<unsigned char>(bytes[i + 1]));
+            const QString one = page.decodeExactly(bytes.mid(i, pair ? 2 : 1));
+            if (one.isNull()) {
+                out.append(escaped(c)); // the next byte is read on its own
+                ++i;
+            } else {
+                out += one;
+                i += pair ? 2 : 1;
+            }
+        }
     }
-    out = bytes;
-    return true;
+    return out;
+}
+
+Encoded encodeCp932(Cp932& page, const QString& text) {
+    Encoded out;
+    out.bytes.reserve(text.size() * 2);
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const char16_t u = text.at(i).unicode();
+        if (u < 0x80 || isEscape(u)) {
+            out.bytes.append(char(u < 0x80 ? u : u - kEscapeBase));
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < n && text.at(end).unicode() >= 0x80 && !isEscape(text.at(end).unicode()))
+            ++end;
+        const QByteArray run = page.encodeExactly(text.mid(i, end - i));
+        if (!run.isEmpty()) {
+            out.bytes += run;
+            i = end;
+            continue;
+        }
+        while (i < end) {
+            const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < end ? 2 : 1;
+            const QByteArray bytes = page.encodeExactly(text.mid(i, len));
+            if (bytes.isEmpty()) {
+                i += substitute(out, text, i, end);
+            } else {
+                out.bytes += bytes;
+                i += len;
+            }
+        }
+    }
+    return out;
+}
+
+Encoded encodeCp1252(const QString& text) {
+    Encoded out;
+    out.bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        if (encodeCp1252Char(text.at(i).unicode(), out.bytes))
+            ++i;
+        else
+            i += substitute(out, text, i, text.size());
+    }
+    return out;
 }
 
 } // namespace
@@ -92,26 +260,33 @@ bool isUtf8(const QByteArray& bytes) {
 }
 
 QString decodeLegacy(const QByteArray& bytes) {
-    const QString name = legacyName();
-    if (isCp1252(name))
+    if (isCp1252(legacyName()))
         return decodeCp1252(bytes);
-    QStringDecoder dec(name.toLatin1().constData(), QStringDecoder::Flag::Stateless);
-    if (!dec.isValid())
-        return decodeCp1252(bytes);
-    return dec.decode(bytes);
+    Cp932 page(legacyName());
+    return page.valid() ? decodeCp932(page, bytes) : decodeCp1252(bytes);
+}
+
+Encoded encode(const QString& text) {
+    if (isCp1252(legacyName()))
+        return encodeCp1252(text);
+    Cp932 page(legacyName());
+    return page.valid() ? encodeCp932(page, text) : encodeCp1252(text);
+}
+
+Encoded encodeLines(const QStringList& lines, const QString& eol) {
+    QString text;
+    for (const QString& line : lines) {
+        text += line;
+        text += eol;
+    }
+    return encode(text);
 }
 
 bool encodeLegacy(const QString& text, QByteArray& out) {
-    const QString name = legacyName();
-    if (isCp1252(name))
-        return encodeCp1252(text, out);
-    QStringEncoder enc(name.toLatin1().constData(), QStringEncoder::Flag::Stateless);
-    if (!enc.isValid())
-        return encodeCp1252(text, out);
-    QByteArray bytes = enc.encode(text);
-    if (enc.hasError())
+    Encoded e = encode(text);
+    if (!e.substituted.isEmpty())
         return false;
-    out = bytes;
+    out = e.bytes;
     return true;
 }
 
@@ -351,17 +526,18 @@ bool appendBytes(const QString& path, const QByteArray& bytes, QString* error) {
     return true;
 }
 
+bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitutes& accept, QString* error) {
+    if (!file.substituted.isEmpty() && accept && !accept(file.substituted))
+        return false;
+    return writeBytes(path, file.bytes, error);
+}
+
 bool writeText(const QString& path, const QString& text, QString* error) {
-    return writeBytes(path, text.toUtf8(), error);
+    return writeBytes(path, encode(text).bytes, error);
 }
 
 bool writeLines(const QString& path, const QStringList& lines, QString* error, const QString& eol) {
-    QString text;
-    for (const QString& line : lines) {
-        text += line;
-        text += eol;
-    }
-    return writeText(path, text, error);
+    return writeBytes(path, encodeLines(lines, eol).bytes, error);
 }
 
 } // namespace TextFile

@@ -1,16 +1,20 @@
 #pragma once
-// Text files as the program reads and writes them: UTF-8, with a file that is not valid
-// UTF-8 decoded in the Windows code page of the language (files made on Windows open);
-// lines split at CR LF, LF or CR; written through a temporary file and a rename.
+// Text files as the program reads and writes them. A file that is valid UTF-8 is read as
+// UTF-8 (our own data, and files written before files went out in the code page), any
+// other in the Windows code page of the language. Files for others are written in that code
+// page, so that programs on Windows and spreadsheets read them. Lines split at CR LF, LF or
+// CR; written through a temporary file and a rename.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace TextFile {
 
-// The code page used for files that are not valid UTF-8: "CP932" for Japanese,
-// "CP1252" otherwise. Set when the language is chosen.
+// The code page of files for others and of files that are not valid UTF-8: "CP932" for
+// Japanese, "CP1252" otherwise. Set when the language is chosen.
 void setLegacyCodePage(const QString& name);
 QString legacyCodePage();
 // The code page for a language name ("Japanese" gives CP932).
@@ -20,9 +24,18 @@ QString codePageForLanguage(const QString& languageName);
 // code page.
 QString decode(const QByteArray& bytes);
 bool isUtf8(const QByteArray& bytes);
-// The legacy code page both ways. encodeLegacy returns false (and leaves out) when a
-// character has no code in that page.
+// The legacy code page both ways. Decoding loses nothing: a byte the page cannot decode
+// stays in the text as a stand-in that encoding turns back into the byte, so a text read
+// and not edited is written back with its own bytes in either language.
 QString decodeLegacy(const QByteArray& bytes);
+struct Encoded {
+    QByteArray bytes;
+    QString substituted; // characters the page has no code for, each once; written as "?"
+};
+Encoded encode(const QString& text);
+// Every line, the last one included, ends with eol.
+Encoded encodeLines(const QStringList& lines, const QString& eol = QStringLiteral("\r\n"));
+// False (and out left alone) when a character has no code in the page.
 bool encodeLegacy(const QString& text, QByteArray& out);
 QStringList splitLines(const QString& text);
 
@@ -52,6 +65,14 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = n
 // Adds bytes at the end of an existing file (a log or a recording row by row); false when the
 // file is missing or cannot take them.
 bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// Asked before a file for others is written whose text holds characters its code page
+// lacks (written as "?"), with those characters; false writes nothing.
+using AcceptSubstitutes = std::function<bool(const QString& characters)>;
+// writeBytes of an encoded file, accept asked first when it substituted characters; false
+// with error left alone when declined.
+bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitutes& accept,
+                  QString* error = nullptr);
+// The text in the legacy code page, a character it lacks as "?" (see encode for asking first).
 bool writeText(const QString& path, const QString& text, QString* error = nullptr);
 // Every line, the last one included, ends with eol.
 bool writeLines(const QString& path, const QStringList& lines, QString* error = nullptr,

@@ -2,6 +2,7 @@
 #include "core/ProgramFolder.h"
 
 #include "core/ConversionBases.h"
+#include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -279,6 +280,11 @@ QString MainWindow::commentText() const {
 void MainWindow::setCommentText(const QString& text) {
     if (pageSetupWindow)
         pageSetupWindow->setComment(text);
+}
+bool MainWindow::acceptUnwritableCharacters(const QString& characters) {
+    return Prompter::instance().message(UnwritableCharactersQuestion(context_, characters),
+                                        context_.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo,
+                                        this) == BoxAnswer::Yes;
 }
 bool MainWindow::blindViewOn() const {
     return tableCommands_.checked(TableCommand::Blind);

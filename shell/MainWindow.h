@@ -269,6 +269,7 @@ public:
     void setCaption(const QString& caption) override;
     QString commentText() const override;
     void setCommentText(const QString& text) override;
+    bool acceptUnwritableCharacters(const QString& characters) override;
     bool blindViewOn() const override;
     void refreshTable() override;
     void focusTableGrid() override;

@@ -2,6 +2,7 @@
 // Open and Save As of monitor files, the CSV export and the pictures, and Print.
 #include "ui/MonitorWindow.h"
 
+#include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -226,17 +227,23 @@ bool MonitorWindow::MonFileClick() {
     const MonitorFile::SaveKind kind = MonitorFile::saveKindOf(name);
     QString error;
     bool written = false;
+    bool declined = false;
+    const auto accept = [&](const QString& characters) {
+        declined = prompter.message(UnwritableCharactersQuestion(g, characters), g.MsgCaption,
+                                    BoxIcon::Warning, BoxButtons::YesNo, this) != BoxAnswer::Yes;
+        return !declined;
+    };
     switch (kind) {
     case MonitorFile::SaveKind::Monitor:
         written = MonitorFile::write(path, monitorFileHeader(m, shown.timeBase, shown.errorCount), m.samples,
-                                     &error);
+                                     &error, accept);
         if (written) {
             fileCaption_ = m.FormCaptionText + u' ' + message(g, 1) + name;
             refresh();
         }
         break;
     case MonitorFile::SaveKind::Csv:
-        written = MonitorCsv::write(path, monitorCsvSetup(m, shown.errorCount), m.samples, &error);
+        written = MonitorCsv::write(path, monitorCsvSetup(m, shown.errorCount), m.samples, &error, accept);
         break;
     default: {
         std::array<bool, kMonitorChannels> on{};
@@ -249,7 +256,7 @@ bool MonitorWindow::MonFileClick() {
         break;
     }
     }
-    if (!written)
+    if (!written && !declined)
         reportFailure(g, error, this);
     return written;
 }

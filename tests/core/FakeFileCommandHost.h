@@ -14,6 +14,10 @@ public:
     void setCaption(const QString& c) override { caption = c; }
     QString commentText() const override { return comment; }
     void setCommentText(const QString& t) override { comment = t; }
+    bool acceptUnwritableCharacters(const QString& c) override {
+        events << "unwritable " + c;
+        return acceptUnwritable;
+    }
     bool blindViewOn() const override { return context_.BlindActive; }
     void refreshTable() override { events << "refresh"; }
     void focusTableGrid() override { events << "focus"; }
@@ -34,6 +38,7 @@ public:
     bool save = false;
     QString caption = "KVR260X QX100-4037 (CPU Ver.V110)";
     QString comment;
+    bool acceptUnwritable = true;
     QStringList events;
     QList<QStringList> rows{{"Title", "No.", "Name", "Value", "Low", "High", "Unit", "Change"}};
     std::function<void()> startup;

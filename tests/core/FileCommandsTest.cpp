@@ -5,6 +5,7 @@
 #include "core/ParameterFileChecks.h"
 #include "platform/BoxText.h"
 #include "platform/IniFile.h"
+#include "platform/TextFile.h"
 #include "support/DriveTypeGenerator.h"
 
 #include <functional>
@@ -204,6 +205,79 @@ TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
     EXPECT_EQ(commands.CFG_CNum, (QStringList{"0000", "0001"}));
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V105) M1set.cfg (QX100-4037)");
     EXPECT_TRUE(prompter.boxes().empty());
+}
+
+// ---- Code page ------------------------------------------------------------------------
+
+// Files travel in the code page of the language. A comment read and not edited goes back
+// with the bytes it came with, in either language; a typed character the page lacks is
+// named before anything is written, and a No writes nothing.
+TEST_F(FileCommandsTest, TextsTravelInTheCodePageAndForeignCommentsKeepTheirBytes) {
+    const QString savedPage = TextFile::legacyCodePage();
+    const QByteArray shiftJis("\x83\x65\x83\x58\x83\x67\x90\xdd\x92\xe8"); // "テスト設定"
+    const QString japanese = QString::fromUtf8("テスト設定");
+    const struct {
+        const char* page;
+        QByteArray inFile;  // the comment line of the file opened
+        QString typed;      // the comment box after opening (null: as read)
+        const char* saveAs; // a ".csv" saves the table
+        QStringList rowCells;
+        bool yesToUnwritable;
+        QByteArray written; // the comment line, or the table's one row
+        QString unwritable;
+    } cases[] = {
+        {"CP1252", shiftJis, {}, "a.kvr", {}, true, shiftJis, {}},
+        {"CP932", shiftJis, {}, "a.kvr", {}, true, shiftJis, {}},
+        {"CP932", "caf\xE9 \x80", {}, "a.kvr", {}, true, "caf\xE9 \x80", {}},
+        {"CP932", japanese.toUtf8(), {}, "a.kvr", {}, true, shiftJis, {}}, // written before, in UTF-8
+        {"CP932", "x", japanese, "a.kvr", {}, true, shiftJis, {}},
+        {"CP1252",
+         "x",
+         QString::fromUtf8("Größe"),
+         "a.kvr",
+         {},
+         true,
+         "Gr\xF6\xDF"
+         "e",
+         {}},
+        {"CP1252", "x", QString::fromUtf8("é設定"), "a.kvr", {}, true, "\xE9??", QString::fromUtf8("設定")},
+        {"CP1252", "x", QString::fromUtf8("設"), "a.kvr", {}, false, {}, QString::fromUtf8("設")},
+        {"CP932",
+         "x",
+         {},
+         "t.csv",
+         {"F00", "0000", QString::fromUtf8("周波数"), "60"},
+         true,
+         "F00,0000,\x8e\xfc\x94\x67\x90\x94,60",
+         {}},
+        {"CP1252",
+         "x",
+         {},
+         "t.csv",
+         {"F00", "0000", QString::fromUtf8("Fréquence"), "60"},
+         true,
+         "F00,0000,Fr\xE9quence,60",
+         {}},
+    };
+    for (const auto& c : cases) {
+        TextFile::setLegacyCodePage(c.page);
+        main.events.clear();
+        main.acceptUnwritable = c.yesToUnwritable;
+        writeFile("in.kvr", kvr("QX100", {"0000,9"}, "@").replace("@", c.inFile));
+        QFile::remove(path(c.saveAs));
+        open("in.kvr");
+        if (!c.typed.isNull())
+            main.comment = c.typed;
+        main.rows = {c.rowCells};
+        prompter.answerFile(path(c.saveAs), 1);
+        commands.saveParameterFileAs();
+        const QList<QByteArray> lines = readFile(c.saveAs).split('\n');
+        const QByteArray got = QString(c.saveAs).endsWith(".csv") ? lines.value(0) : lines.value(5);
+        EXPECT_EQ(got.trimmed().toHex(' '), c.written.toHex(' ')) << c.page << " " << c.inFile.toHex().data();
+        EXPECT_EQ(main.events.filter("unwritable"),
+                  c.unwritable.isEmpty() ? QStringList() : QStringList{"unwritable " + c.unwritable});
+    }
+    TextFile::setLegacyCodePage(savedPage);
 }
 
 // ---- Damaged files --------------------------------------------------------------------

@@ -262,6 +262,8 @@ TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
         {MsgId::DriveCpuUnknown, "The CPU version cannot be identified"},
         {MsgId::SelectionMismatch, "It does not match the selected Inver"},
         {MsgId::OkChangeCheckOrCancel, "[OK] : Change the check in Environme"},
+        {MsgId::UnwritableCharacters, "These characters cannot be written i"},
+        {MsgId::SaveAnyway, "Do you want to save the file anyway?"},
     };
     for (const auto& r : rows) {
         QString text = lang.readString(QStringLiteral("General"), keys.at(msgNumber(r.id)));

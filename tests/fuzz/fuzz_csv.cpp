@@ -4,6 +4,7 @@
 
 #include "core/CsvExport.h"
 #include "core/DriveData.h"
+#include "platform/TextFile.h"
 
 #include <cstdlib>
 
@@ -61,10 +62,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cells << QString();
     cells = cells.mid(0, 8);
     const bool comma = data[0] & 1;
-    const QString written = QString::fromUtf8(CsvExport::build({cells}, comma));
+    TextFile::setLegacyCodePage(QString::fromLatin1(data[0] & 2 ? "CP932" : "CP1252"));
+    const TextFile::Encoded file = CsvExport::build({cells}, comma);
+    const QString written = TextFile::decodeLegacy(file.bytes);
     if (!written.endsWith(QLatin1String("\r\n")))
         std::abort();
-    if (readRecord(written.chopped(2), CsvExport::separatorFor(comma)) != cells)
+    if (file.substituted.isEmpty() && readRecord(written.chopped(2), CsvExport::separatorFor(comma)) != cells)
         std::abort();
+    // Whatever bytes a file holds, read in either code page and written back, they stay.
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    for (const char* page : {"CP932", "CP1252"}) {
+        TextFile::setLegacyCodePage(QString::fromLatin1(page));
+        const TextFile::Encoded back = TextFile::encode(TextFile::decodeLegacy(bytes));
+        if (back.bytes != bytes || !back.substituted.isEmpty())
+            std::abort();
+    }
     return 0;
 }

@@ -1,6 +1,10 @@
 // The monitor's CSV export, byte for byte, with and without the decimal comma.
 #include "monitor/MonitorCsv.h"
 
+#include "monitor/ContinuousRecorder.h"
+#include "monitor/MonitorFile.h"
+#include "platform/TextFile.h"
+
 #include "support/RecordedRunFixture.h"
 
 #include <QFile>
@@ -63,6 +67,59 @@ TEST_F(MonitorCsvTest, ExampleRunIsWrittenByteForByte) {
         "50,13.000000," + repeat("0.000000", 9, u','),
     };
     EXPECT_EQ(readRaw(path("t.csv")), (expected.join("\r\n") + "\r\n").toUtf8());
+}
+
+// The monitor's files travel in the code page of the language; a name it lacks is asked
+// about before anything is written, and a No writes nothing.
+TEST_F(MonitorCsvTest, FilesAreWrittenInTheCodePageOfTheLanguage) {
+    const QString savedPage = TextFile::legacyCodePage();
+    const struct {
+        const char* page;
+        const char* name;
+        QByteArray bytes;
+        const char* lacking;
+    } cases[] = {
+        {"CP932", "周波数", "\x8e\xfc\x94\x67\x90\x94", ""},
+        {"CP1252", "Fréquence", "Fr\xE9quence", ""},
+        {"CP1252", "周波数", "???", "周波数"},
+    };
+    for (const auto& c : cases) {
+        TextFile::setLegacyCodePage(c.page);
+        const QString name = QString::fromUtf8(c.name);
+        MonitorCsvSetup csv = exampleSetup(false);
+        csv.channels[0].itemText = name;
+        MonitorFileHeader mon = exampleHeader();
+        mon.typeName = name;
+        RecordingHeader recording;
+        recording.items[0] = name;
+        QStringList asked;
+        const auto accept = [&](const QString& characters) {
+            asked << characters;
+            return true;
+        };
+        ASSERT_TRUE(MonitorCsv::write(path("t.csv"), csv, store, nullptr, accept));
+        ASSERT_TRUE(MonitorFile::write(path("t.mon"), mon, store, nullptr, accept));
+        EXPECT_EQ(readRaw(path("t.csv")).split('\n').value(1).split(',').value(1).toHex(' '),
+                  c.bytes.toHex(' '));
+        EXPECT_EQ(readRaw(path("t.mon")).split('\n').value(1).trimmed().toHex(' '), c.bytes.toHex(' '));
+        EXPECT_TRUE(RecordingFile::header(recording, false).contains(c.bytes)) << c.page;
+        const QString lacking = QString::fromUtf8(c.lacking);
+        EXPECT_EQ(asked, lacking.isEmpty() ? QStringList() : (QStringList{lacking, lacking}));
+        QStringList back;
+        ASSERT_TRUE(TextFile::readLines(path("t.mon"), back));
+        if (lacking.isEmpty()) {
+            EXPECT_EQ(back.value(1), name);
+        }
+    }
+    QFile::remove(path("t.csv"));
+    MonitorCsvSetup lacking = exampleSetup(false);
+    lacking.channels[0].itemText = QString::fromUtf8("周波数");
+    QString error;
+    EXPECT_FALSE(
+        MonitorCsv::write(path("t.csv"), lacking, store, &error, [](const QString&) { return false; }));
+    EXPECT_FALSE(QFile::exists(path("t.csv")));
+    EXPECT_TRUE(error.isEmpty());
+    TextFile::setLegacyCodePage(savedPage);
 }
 
 TEST_F(MonitorCsvTest, DecimalCommaSeparatesWithSemicolonsEverywhere) {

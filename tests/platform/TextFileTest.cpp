@@ -56,15 +56,52 @@ TEST(TextFile, OtherBytesAreDecodedInTheLanguagesCodePage) {
     EXPECT_FALSE(TextFile::encodeLegacy(QString::fromUtf8("€é"), back));
 }
 
-TEST(TextFile, Cp1252RoundTripsEveryByte) {
+// Bytes read in either page come back as they were, whether the page knows them or not.
+TEST(TextFile, BytesReadInTheCodePageAreWrittenBackAsTheyWere) {
     CodePageScope scope;
-    TextFile::setLegacyCodePage("CP1252");
-    QByteArray all;
+    QByteArray every;
     for (int b = 1; b < 256; ++b)
-        all.append(static_cast<char>(b));
-    QByteArray back;
-    ASSERT_TRUE(TextFile::encodeLegacy(TextFile::decodeLegacy(all), back));
-    EXPECT_EQ(back, all);
+        every.append(static_cast<char>(b));
+    const QByteArray shiftJis("\x83\x65\x83\x58\x83\x67\x90\xdd\x92\xe8"); // "テスト設定"
+    const struct {
+        const char* page;
+        QByteArray bytes;
+    } cases[] = {
+        {"CP1252", every},
+        {"CP1252", shiftJis},
+        {"CP932", every},
+        {"CP932", shiftJis},
+        {"CP932", "caf\xE9 \xE9"},                     // a CP1252 text: a lead byte without its pair
+        {"CP932", "\xED\x40\xFA\x5C\x81\xCA\xEE\xF9"}, // duplicate codes of one character
+        {"CP932", "\x80\xA0\xFD\xFE\xFF\x82"},         // bytes without a character, one cut off
+    };
+    for (const auto& c : cases) {
+        TextFile::setLegacyCodePage(c.page);
+        const TextFile::Encoded back = TextFile::encode(TextFile::decodeLegacy(c.bytes));
+        EXPECT_EQ(back.bytes.toHex(' '), c.bytes.toHex(' ')) << c.page;
+        EXPECT_TRUE(back.substituted.isEmpty()) << c.page;
+    }
+    TextFile::setLegacyCodePage("CP932");
+    EXPECT_EQ(TextFile::decodeLegacy(shiftJis), QString::fromUtf8("テスト設定"));
+}
+
+TEST(TextFile, CharactersThePageLacksAreNamedAndWrittenAsQuestionMarks) {
+    CodePageScope scope;
+    const struct {
+        const char* page;
+        const char* text;
+        QByteArray bytes;
+        const char* substituted;
+    } cases[] = {
+        {"CP1252", "Café 設定 €設", "Caf\xE9 ?? \x80?", "設定"},
+        {"CP932", "設定 é€😀é", "\x90\xdd\x92\xe8 ????", "é€😀"},
+    };
+    for (const auto& c : cases) {
+        TextFile::setLegacyCodePage(c.page);
+        const TextFile::Encoded e = TextFile::encode(QString::fromUtf8(c.text));
+        EXPECT_EQ(e.bytes.toHex(' '), c.bytes.toHex(' ')) << c.page;
+        EXPECT_EQ(e.substituted, QString::fromUtf8(c.substituted)) << c.page;
+    }
 }
 
 TEST(TextFile, WrittenLinesEndInCrLfAndReadBack) {
@@ -72,7 +109,7 @@ TEST(TextFile, WrittenLinesEndInCrLfAndReadBack) {
     const QString path = dir.filePath("t.txt");
     const QStringList lines = {QString::fromUtf8("Größe"), "", "last"};
     ASSERT_TRUE(TextFile::writeLines(path, lines));
-    EXPECT_EQ(readRaw(path), QByteArray("Gr\xC3\xB6\xC3\x9F"
+    EXPECT_EQ(readRaw(path), QByteArray("Gr\xF6\xDF"
                                         "e\r\n\r\nlast\r\n"));
     QStringList back;
     ASSERT_TRUE(TextFile::readLines(path, back));

@@ -351,11 +351,14 @@ bool write(const QString& programFolder, const Options& o, Result* result, QStri
         res.comNos << r.com;
     res.lastOrdinaryIndex = int(ordinary.size()) - 1;
 
+    // Drive data are our own files: UTF-8, whatever the code page of files for others.
     QString why;
-    if (!TextFile::writeLines(res.englishTypeFile, eng, &why) ||
-        !TextFile::writeLines(res.japaneseTypeFile, jap, &why) ||
-        !TextFile::writeLines(res.capacityFile, cap, &why) ||
-        !TextFile::writeLines(res.infoIniPath, info, &why))
+    auto write = [&why](const QString& path, const QStringList& lines) {
+        return TextFile::writeBytes(
+            path, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(), &why);
+    };
+    if (!write(res.englishTypeFile, eng) || !write(res.japaneseTypeFile, jap) ||
+        !write(res.capacityFile, cap) || !write(res.infoIniPath, info))
         return fail(why);
 
     // The catalogue may already list other types: add ours to it.
