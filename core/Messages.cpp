@@ -8,6 +8,10 @@ QString Msg(const ProgramContext& context, MsgId id) {
     return p ? p->Msg(id) : QString();
 }
 
+QString WriteFailureText(const ProgramContext& context, const QString& path, bool diskFull) {
+    return Msg(context, diskFull ? MsgId::DiskFull : MsgId::WriteFailed) + u'\n' + path;
+}
+
 BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons,
                   QWidget* parent) {
     return Prompter::instance().message(Msg(context, id), context.MsgCaption, icon, buttons, parent);
