@@ -206,7 +206,7 @@ bool MonitorWindow::MonFileOpenClick() {
     if (result.rowsLeftOut > 0)
         notes << Msg(g, MsgId::MonitorRowsLeftOut) + u' ' + QString::number(result.rowsLeftOut);
     if (result.lastRowIncomplete)
-        notes << Msg(g, MsgId::MonitorLastRowIncomplete);
+        notes << Msg(g, MsgId::MonitorRowCutShort);
     if (!notes.isEmpty())
         Prompter::instance().message(notes.join(u'\n'), g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok, this);
     return true;

@@ -205,7 +205,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     } damaged[] = {
         {"long.mon", whole + QByteArray(100000, '9') + "\r\n", false, Msg(g, MsgId::MonitorLineTooLong),
          held},
-        {"cut.mon", whole.chopped(5), true, Msg(g, MsgId::MonitorLastRowIncomplete), held - 1},
+        {"cut.mon", whole.chopped(5), true, Msg(g, MsgId::MonitorRowCutShort), held - 1},
         {"big.mon", whole + rows, true, Msg(g, MsgId::MonitorRowsLeftOut) + QStringLiteral(" %1").arg(held),
          SampleStore::kCapacity},
     };
