@@ -83,24 +83,13 @@ void FileCommands::openParameterFile() {
         return;
 
     if (ParaFile::formOf(lines.value(0)) != ParaFile::Form::None) {
+        // A file refused at any line leaves the table, the comment and the opened file as they were.
         const ParaFile::ReadOutcome r = ParaFile::read(context_, lines);
-        if (r.commentRead)
-            host_.setCommentText(r.comment);
-        switch (r.result) {
-        case ParaFile::ReadResult::Loaded:
-            ParameterFileChecks::reportOutOfLimits(g, r.taken);
-            finishOpen(folder, name, r.header.type + r.header.driveForm);
-            break;
-        case ParaFile::ReadResult::Stopped:
-            // Values read before the stop are in the table, and may be exported.
-            ParameterFileChecks::reportOutOfLimits(g, r.taken);
-            // What the table shows must be what the store now holds; the file is not the
-            // opened file, so Save still writes the previous one.
-            host_.refreshTable();
-            break;
-        default:
-            break;
-        }
+        if (r.result != ParaFile::ReadResult::Loaded)
+            return;
+        host_.setCommentText(r.comment);
+        ParameterFileChecks::reportOutOfLimits(g, r.taken);
+        finishOpen(folder, name, r.header.type + r.header.driveForm);
         return;
     }
     if (!CfgFile::isConfigurationFile(lines)) {

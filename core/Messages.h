@@ -100,6 +100,11 @@ enum class MsgId : int {
     OkChangeCheckOrCancel = 109,  // "[OK] : Change the check in Environment Options. ..."
     UnwritableCharacters = 110,   // "These characters cannot be written in the file's code page ..."
     SaveAnyway = 111,             // "Do you want to save the file anyway?"
+    DiskFull = 112,               // "The disk is full. The file could not be written:"
+    WriteFailed = 113,            // "The file could not be written:"
+    MonitorRowsLeftOut = 114,     // "The file holds more sample rows than the monitor can show. ..."
+    MonitorRowCutShort = 115,     // "The last row of the file is incomplete and was left out."
+    MonitorLineTooLong = 116,     // "A line of the file is too long for a monitor file. ..."
 };
 
 // The position of a message in the language file's section.
@@ -112,6 +117,8 @@ QString Msg(const ProgramContext& context, MsgId id);
 // The question before a file is written whose text holds characters its code page lacks:
 // which characters, that each is written as "?", whether to save anyway.
 QString UnwritableCharactersQuestion(const ProgramContext& context, const QString& characters);
+// A write that failed, naming the file: DiskFull when the system said so, else WriteFailed.
+QString WriteFailureText(const ProgramContext& context, const QString& path, bool diskFull);
 // Shows the message with the context's caption (MsgCaption).
 BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
                   BoxButtons buttons = BoxButtons::Ok, QWidget* parent = nullptr);

@@ -271,8 +271,18 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
     return true;
 }
 
-ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
-                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken) {
+namespace {
+
+// A value as a data line gives it, kept aside until the whole file has been read.
+struct ReadValue {
+    int index;
+    QString value;
+    double raw;
+    QString select, blind;
+};
+
+ReadResult readDataLines(const ProgramContext& context, const QStringList& lines, int firstDataLine,
+                         bool keepCapacityDefaults, const ReadOptions& options, QList<ReadValue>& values) {
     const int end = dataEnd(lines, firstDataLine);
     for (int i = firstDataLine; i < end; ++i) {
         const QStringList f = splitFields(lines.at(i));
@@ -301,12 +311,29 @@ ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int 
             showConversionError(value, true);
             return ReadResult::Stopped;
         }
-        takeValue(context, index, value, raw, f.size() > 2 ? f.at(2) : QString(),
-                  f.size() > 3 ? f.at(3) : QString());
-        if (taken)
-            taken->append(index);
+        values.append(
+            {index, value, raw, f.size() > 2 ? f.at(2) : QString(), f.size() > 3 ? f.at(3) : QString()});
     }
     return ReadResult::Loaded;
+}
+
+void takeValues(const ProgramContext& context, const QList<ReadValue>& values, QList<int>* taken) {
+    for (const ReadValue& v : values) {
+        takeValue(context, v.index, v.value, v.raw, v.select, v.blind);
+        if (taken)
+            taken->append(v.index);
+    }
+}
+
+} // namespace
+
+ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
+                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken) {
+    QList<ReadValue> values;
+    const ReadResult result =
+        readDataLines(context, lines, firstDataLine, keepCapacityDefaults, options, values);
+    takeValues(context, values, taken);
+    return result;
 }
 
 ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOptions& options) {
@@ -332,29 +359,28 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOp
             return out;
     }
 
-    out.commentRead = true;
-    out.comment = commentOfLine(h.commentLine);
-    if (h.form != Form::Oldest) {
-        ProgramContext& g = context;
-        qint64 flag = 0, n = 0;
-        if (!parseIntLine(h.blindFlag, flag)) {
-            showConversionError(h.blindFlag, false);
-            out.result = ReadResult::Stopped;
-            return out;
-        }
-        g.BlindActive = flag != 0;
-        if (!parseIntLine(h.blindCount, n) || n < INT_MIN || n > INT_MAX) {
-            showConversionError(h.blindCount, false);
-            out.result = ReadResult::Stopped;
-            return out;
-        }
-        g.BlindCount = static_cast<int>(n);
+    // Everything of the file is read aside first: a file refused part-way must leave the
+    // working set as it was, or a Save would write its defaults over the opened file.
+    bool blindActive = context.BlindActive;
+    int blindCount = context.BlindCount;
+    QString badText;
+    if (h.form != Form::Oldest && !parseBlindLines(h, blindActive, blindCount, &badText)) {
+        showConversionError(badText, false);
+        out.result = ReadResult::Stopped;
+        return out;
     }
 
     WaitCursor wait;
+    QList<ReadValue> values;
+    out.result = readDataLines(context, lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults,
+                               options, values);
+    if (out.result != ReadResult::Loaded)
+        return out;
+    out.comment = commentOfLine(h.commentLine);
+    context.BlindActive = blindActive;
+    context.BlindCount = blindCount;
     resetValuesToDefaults(context);
-    out.result = loadDataLines(context, lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults,
-                               options, &out.taken);
+    takeValues(context, values, &out.taken);
     return out;
 }
 

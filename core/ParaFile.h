@@ -91,20 +91,21 @@ struct ReadOptions {
 enum class ReadResult {
     Loaded,       // read to the end of its data
     Refused,      // a check or an answer refused it; nothing changed
-    Stopped,      // stopped part-way: values read so far, defaults for the rest
+    Stopped,      // a bad line or Cancel stopped it part-way: read() changed nothing,
+                  // loadDataLines kept the values before the stop
     NotOwnFormat, // line 1 is no form marker (or a short form not accepted); nothing shown
 };
 
 struct ReadOutcome {
     ReadResult result = ReadResult::Refused;
     Header header;
-    bool commentRead = false; // the comment line was taken (it stays even when stopped)
     QString comment;
     QList<int> taken; // indices of the parameters whose value came from the file
 };
 
-// Checks and reads a file's lines into the working table and the Blind state, with the
-// boxes File > Open shows. The comment is handed back for the page set-up's box.
+// Checks and reads a file's lines, with the boxes File > Open shows. The working table and
+// the Blind state take the file only once all of it was read. The comment is handed back
+// for the page set-up's box.
 ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOptions& options = {});
 
 // The blind lines of a "###" or "##" header as numbers. False with the offending text.

@@ -75,19 +75,10 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     options.markerCheck = false;
     options.pumpAfterBoxes = true;
     const ParaFile::ReadOutcome r = ParaFile::read(context_, lines, options);
-    if (r.commentRead)
-        host_.setCommentText(r.comment);
-    switch (r.result) {
-    case ParaFile::ReadResult::Loaded:
-        ParameterFileChecks::reportOutOfLimits(context_, r.taken);
-        commands_.finishOpen(folder, name, r.header.type + r.header.driveForm);
-        return Outcome::Loaded;
-    case ParaFile::ReadResult::Stopped:
-        ParameterFileChecks::reportOutOfLimits(context_, r.taken);
-        // The table shows what the store now holds; Save still writes the previous file.
-        host_.refreshTable();
-        return Outcome::Stopped;
-    default:
+    if (r.result != ParaFile::ReadResult::Loaded)
         return Outcome::Refused;
-    }
+    host_.setCommentText(r.comment);
+    ParameterFileChecks::reportOutOfLimits(context_, r.taken);
+    commands_.finishOpen(folder, name, r.header.type + r.header.driveForm);
+    return Outcome::Loaded;
 }

@@ -26,8 +26,8 @@ public:
 
     enum class Outcome {
         Loaded,  // the file is the opened file now
-        Stopped, // stopped part-way: values read before the stop, defaults for the rest
-        Refused, // nothing of the store, the caption or the opened file changed
+        Refused, // nothing of the store, the caption or the opened file changed (also when a
+                 // bad line or Cancel stopped the reading part-way)
     };
     Outcome load(const QStringList& paths);
 

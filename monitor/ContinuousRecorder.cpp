@@ -57,10 +57,15 @@ bool ContinuousRecorder::create(const QString& path, const RecordingHeader& h) {
 }
 
 bool ContinuousRecorder::write(quint32 elapsedMs, const ChannelArray& values) const {
-    if (!TextFile::appendBytes(path_, RecordingFile::row(elapsedMs, values, decimalComma_)))
+    if (!TextFile::appendBytes(path_, RecordingFile::row(elapsedMs, values, decimalComma_), nullptr,
+                               &writeError_))
         return false;
     ++rows_;
     return true;
+}
+
+bool ContinuousRecorder::diskFull() const {
+    return TextFile::isDiskFull(writeError_);
 }
 
 int ContinuousRecorder::plot(quint32 elapsedMs, const ChannelArray& values,

@@ -43,8 +43,10 @@ public:
 
     // Creates (or replaces) the file with the header; false when it cannot be written.
     bool create(const QString& path, const RecordingHeader& h);
-    // Appends the row of one sample; false when the file cannot take it.
+    // Appends the row of one sample, whole or not at all; false when the file cannot take it.
     bool write(quint32 elapsedMs, const ChannelArray& values) const;
+    // The last failed write failed for a full disk.
+    bool diskFull() const;
 
     // The value a channel had at the sample before (0 before the first).
     double previous(int channel) const { return previous_[std::size_t(channel)]; }
@@ -69,4 +71,5 @@ private:
     int count_ = 1;
     bool chartFull_ = false;
     mutable qint64 rows_ = 0;
+    mutable int writeError_ = 0;
 };

@@ -6,9 +6,12 @@
 #include "core/ValueRules.h"
 #include "monitor/SampleStore.h"
 #include "monitor/SampleWindow.h"
+#include "platform/BoxText.h"
 #include "platform/CsvLine.h"
 #include "platform/Prompter.h"
 #include "platform/TextFile.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <cfloat>
@@ -67,7 +70,7 @@ public:
 
     void conversionError(const QString& text, bool floatingPoint) const {
         const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
-        prompter_.message(QStringLiteral("'%1' is not a valid %2 value.").arg(text, what),
+        prompter_.message(QStringLiteral("'%1' is not a valid %2 value.").arg(BoxText::quoted(text), what),
                           QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
     }
 
@@ -207,8 +210,16 @@ bool write(const QString& path, const MonitorFileHeader& header, const SampleSto
     return TextFile::writeEncoded(path, TextFile::encodeLines(lines(header, store)), accept, error);
 }
 
+bool lastLineEnded(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() == 0 || !f.seek(f.size() - 1))
+        return true;
+    char c = 0;
+    return f.getChar(&c) && (c == '\n' || c == '\r');
+}
+
 ReadResult read(const QStringList& file, const ProgramContext& context, int itemCount, Prompter& prompter,
-                MonitorFileHeader& header, SampleStore& store) {
+                MonitorFileHeader& header, SampleStore& store, bool lastLineEnded) {
     const Reader reader(context, prompter);
     ReadResult result;
     MonitorFileHeader h = header;
@@ -285,6 +296,13 @@ ReadResult read(const QStringList& file, const ProgramContext& context, int item
         h.timeBasePosition = int(std::clamp<qint64>(*position, 0, std::numeric_limits<int>::max()));
     }
 
+    // A last row the file ends in the middle of is no sample.
+    const int firstLine = result.form == Form::Current ? kFirstDataLine : kOlderFirstDataLine;
+    if (!lastLineEnded && data.size() > 4 && firstLine + data.size() - 1 == file.size()) {
+        data.removeLast();
+        result.lastRowIncomplete = true;
+    }
+
     // The set-up is accepted: from here the samples replace the store's.
     header = h;
     result.outcome = ReadResult::Outcome::Read;
@@ -298,7 +316,12 @@ ReadResult read(const QStringList& file, const ProgramContext& context, int item
         if (timeText.isEmpty())
             break;
         if (store.size() >= store.capacity()) {
-            result.cutAtCapacity = true;
+            // Counted as the loop would have read them: up to a row without a time.
+            for (qsizetype rest = r; rest < data.size(); ++rest, ++result.rowsLeftOut) {
+                SplitCsvLine(data[rest], fields);
+                if (fieldAt(fields, 0).isEmpty())
+                    break;
+            }
             break;
         }
         const auto time = wholeNumber(timeText);

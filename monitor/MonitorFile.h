@@ -86,8 +86,10 @@ struct ReadResult {
     Form form = Form::Current;
     // Set-up channels the file carries: 10, or 5 for the older form (CH6..CH10 keep theirs).
     int channels = 10;
-    // More sample rows than the store holds: the first ones were read.
-    bool cutAtCapacity = false;
+    // Sample rows beyond what the store holds, left out (the first ones were read).
+    int rowsLeftOut = 0;
+    // The file ends inside its last sample row (a save cut off): that row was left out.
+    bool lastRowIncomplete = false;
 
     bool accepted() const { return outcome != Outcome::Refused; }
 };
@@ -105,8 +107,17 @@ struct ReadResult {
 // channel or slope outside its list as 0, a multiplier step held in 1..100. The store is
 // emptied and holds the samples read, channels that are off holding none; the store's
 // scales are left to the caller, who applies the set-up.
+//
+// The writer ends every line: a last row without its line end (`lastLineEnded` false) was
+// cut short and is left out, not read as a sample whose last value lost its digits.
 ReadResult read(const QStringList& lines, const ProgramContext& context, int itemCount, Prompter& prompter,
-                MonitorFileHeader& header, SampleStore& store);
+                MonitorFileHeader& header, SampleStore& store, bool lastLineEnded = true);
+
+// A sample row is some 130 bytes and no set-up line much longer; a line far above that is
+// a damaged file, which is refused before any of it is split or shown.
+inline constexpr qsizetype kMaxLineBytes = 8 * 1024;
+// Whether the file's last byte ends a line (an empty file does).
+bool lastLineEnded(const QString& path);
 
 // The chart's window after a file was read: as after a run whose points arrived one by one
 // on the scrolling channel (the first channel that is on; -1: none), then the whole record

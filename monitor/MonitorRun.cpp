@@ -625,7 +625,8 @@ RunEnd MonitorRun::runContinuous() {
             return RunEnd::Completed;
         // Written before the wait: Stop, a trip or a lost drive lose nothing already sampled.
         if (!recorder.write(t, values)) {
-            ParaFile::showCannotCreate(recorder.path());
+            Prompter::instance().message(WriteFailureText(m_.context(), recorder.path(), recorder.diskFull()),
+                                         QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
             return RunEnd::FileFailed;
         }
         if (stopRequest_ || !waitForNextSlot())

@@ -3,11 +3,10 @@
 #include "platform/TextFile.h"
 
 #include <QBuffer>
-#include <QSaveFile>
 
 #include <csetjmp>
 #include <cstdio>
-#include <unistd.h>
+#include <cstdlib>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
@@ -33,7 +32,9 @@ void jpegQuiet(j_common_ptr) {}
 
 // Only plain data lives in this frame, so the jump back from the error handler skips no
 // destructor. `rgb` is Format_RGB888.
-bool encodeJpeg(std::FILE* out, const QImage& rgb, char* message) {
+// The file's bytes go into a buffer libjpeg allocates (*out, *size), which the caller frees
+// whatever the outcome.
+bool encodeJpeg(unsigned char** out, unsigned long* size, const QImage& rgb, char* message) {
     jpeg_compress_struct cinfo;
     JpegErrors errors;
     cinfo.err = jpeg_std_error(&errors.pub);
@@ -46,7 +47,7 @@ bool encodeJpeg(std::FILE* out, const QImage& rgb, char* message) {
         return false;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
+    jpeg_mem_dest(&cinfo, out, size);
     cinfo.image_width = JDIMENSION(rgb.width());
     cinfo.image_height = JDIMENSION(rgb.height());
     cinfo.input_components = 3;
@@ -95,39 +96,21 @@ bool writeJpeg(const QString& path, const QImage& image, QString* error) {
         return false;
     }
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    // The encoder writes through stdio into the save file's temporary file; the rename
-    // happens only when every byte is out.
-    const int fd = ::dup(file.handle());
-    std::FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-    if (!out) {
-        if (fd >= 0)
-            ::close(fd);
-        file.cancelWriting();
-        setError(error, QStringLiteral("Cannot write %1: no stream for the file").arg(path));
-        return false;
-    }
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
     char message[JMSG_LENGTH_MAX] = {};
-    const bool encoded = encodeJpeg(out, rgb, message);
-    const bool flushed = std::fflush(out) == 0 && !std::ferror(out);
-    const bool closed = std::fclose(out) == 0;
-    if (!encoded || !flushed || !closed) {
-        file.cancelWriting();
-        setError(error,
-                 QStringLiteral("Cannot write %1: %2")
-                     .arg(path, encoded ? QStringLiteral("write error") : QString::fromLocal8Bit(message)));
+    const bool encoded = encodeJpeg(&buffer, &size, rgb, message);
+    QByteArray bytes;
+    if (encoded)
+        bytes = QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(size));
+    std::free(buffer);
+    if (!encoded) {
+        setError(error, QStringLiteral("Cannot write %1: %2").arg(path, QString::fromLocal8Bit(message)));
         return false;
     }
-    if (!file.commit()) {
-        setError(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    return true;
+    // Written as every other file is: a temporary file of the common pattern, which a save cut
+    // off leaves for the next save of the picture to remove.
+    return TextFile::writeBytes(path, bytes, error);
 }
 
 } // namespace ImageWriter

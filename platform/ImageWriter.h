@@ -12,7 +12,7 @@ namespace ImageWriter {
 bool writeBmp(const QString& path, const QImage& image, QString* error = nullptr);
 
 // A colour baseline JPEG of the image at quality 100 with the slow, exact DCT, written
-// scan line by scan line to the file.
+// scan line by scan line into memory, then to the file.
 bool writeJpeg(const QString& path, const QImage& image, QString* error = nullptr);
 
 } // namespace ImageWriter

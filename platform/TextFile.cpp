@@ -457,72 +457,129 @@ QStringList leftoverTemporaryFiles(const QString& path) {
     return out;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
-    auto fail = [&](const QString& reason) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
-        return false;
-    };
+ReplacingFile::ReplacingFile(const QString& path) : path_(path) {
     // A link is followed, so that the file it points at is replaced and the link stays.
     QFileInfo info(path);
     const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
     info = QFileInfo(target);
-    if (info.isDir())
-        return fail(QStringLiteral("it is a folder"));
-    if (info.exists() && !info.isWritable())
-        return fail(QStringLiteral("the file is read-only"));
+    if (info.isDir()) {
+        reason_ = QStringLiteral("it is a folder");
+        return;
+    }
+    if (info.exists() && !info.isWritable()) {
+        reason_ = QStringLiteral("the file is read-only");
+        return;
+    }
 
     for (const QString& leftover : leftoverTemporaryFiles(target))
         QFile::remove(leftover);
 
-    const QByteArray final = QFile::encodeName(target);
-    QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = final + QFile::encodeName(kTempMark + randomSuffix());
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return fail(systemError(errno));
+    final_ = QFile::encodeName(target);
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temp_ = final_ + QFile::encodeName(kTempMark + randomSuffix());
+        fd_ = ::open(temp_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST)
+            break;
     }
-    if (fd < 0)
-        return fail(systemError(EEXIST));
+    if (fd_ < 0) {
+        const int code = errno;
+        temp_.clear(); // not ours: never removed
+        failWith(code);
+        return;
+    }
     // The new file keeps the permissions of the one it replaces.
     struct stat old {};
-    if (::stat(final.constData(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
+    if (::stat(final_.constData(), &old) == 0)
+        ::fchmod(fd_, old.st_mode & 07777);
+}
+
+ReplacingFile::~ReplacingFile() {
+    discard();
+}
+
+QString ReplacingFile::temporaryPath() const {
+    return QFile::decodeName(temp_);
+}
+
+QString ReplacingFile::errorText() const {
+    return QStringLiteral("Cannot write %1: %2").arg(path_, reason_);
+}
+
+void ReplacingFile::failWith(int code) {
+    code_ = code;
+    reason_ = systemError(code);
+    discard();
+}
+
+void ReplacingFile::discard() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temp_.isEmpty())
+        ::unlink(temp_.constData());
+    temp_.clear();
+}
+
+bool ReplacingFile::commit() {
+    if (fd_ < 0)
+        return false;
     // The data must be on disk before the rename makes it the file.
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
-        const int code = errno;
-        ::close(fd);
-        ::unlink(temp.constData());
-        return fail(systemError(code));
+    if (::fsync(fd_) != 0) {
+        failWith(errno);
+        return false;
     }
-    if (::close(fd) != 0 || ::rename(temp.constData(), final.constData()) != 0) {
-        const int code = errno;
-        ::unlink(temp.constData());
-        return fail(systemError(code));
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 || ::rename(temp_.constData(), final_.constData()) != 0) {
+        failWith(errno);
+        return false;
     }
+    temp_.clear();
     return true;
 }
 
-bool appendBytes(const QString& path, const QByteArray& bytes, QString* error) {
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
+    ReplacingFile file(path);
+    if (file.isOpen() && !writeAll(file.handle(), bytes))
+        file.failWith(errno);
+    if (file.isOpen() && file.commit())
+        return true;
+    if (error)
+        *error = file.errorText();
+    return false;
+}
+
+bool appendBytes(const QString& path, const QByteArray& bytes, QString* error, int* systemCode) {
     auto fail = [&](int code) {
         if (error)
             *error = QStringLiteral("Cannot write %1: %2").arg(path, systemError(code));
+        if (systemCode)
+            *systemCode = code;
         return false;
     };
     // Opened and closed for each piece, so that whatever was appended is in the file whenever
     // the writer stops. A file that has gone is not made again without what stood before.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return fail(errno);
+    // A piece goes in whole or not at all: one cut by a full disk is taken back, so that the
+    // file ends with the last whole piece (a row of a recording) rather than half of one.
+    struct stat before {};
+    const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
     if (!writeAll(fd, bytes)) {
         const int code = errno;
+        if (regular)
+            (void)::ftruncate(fd, before.st_size);
         ::close(fd);
         return fail(code);
     }
-    if (::close(fd) != 0)
-        return fail(errno);
+    if (::close(fd) != 0) {
+        const int code = errno;
+        if (regular)
+            (void)::truncate(name.constData(), before.st_size);
+        return fail(code);
+    }
     return true;
 }
 
@@ -530,6 +587,10 @@ bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitu
     if (!file.substituted.isEmpty() && accept && !accept(file.substituted))
         return false;
     return writeBytes(path, file.bytes, error);
+}
+
+bool isDiskFull(int systemCode) {
+    return systemCode == ENOSPC || systemCode == EDQUOT;
 }
 
 bool writeText(const QString& path, const QString& text, QString* error) {

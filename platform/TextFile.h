@@ -62,9 +62,44 @@ bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds
 // temporary file beside the target named "<name>.kvrtmp-XXXXXX" first; leftovers of that
 // name from an earlier save that was cut off are removed by the next save of the target.
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
-// Adds bytes at the end of an existing file (a log or a recording row by row); false when the
-// file is missing or cannot take them.
-bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// Adds bytes at the end of an existing file (a log or a recording row by row), all of them or
+// none: false when the file is missing or cannot take them (systemCode: the system's error).
+bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                 int* systemCode = nullptr);
+// The system's error code says the disk (or the user's quota on it) is full.
+bool isDiskFull(int systemCode);
+
+// The replacement of a file that another writer fills through a file name (a PDF printer) or
+// writeBytes through handle(): a temporary file beside the target, named as writeBytes names
+// it (leftovers of earlier cut-off saves are removed). commit() makes it the file once the
+// content was checked; until then, and after any failure, the target stays as it was, and
+// the temporary file is removed when this object goes.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const QString& path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    int handle() const { return fd_; }
+    QString temporaryPath() const;
+    bool commit();
+    // After a failure: "Cannot write <path>: <reason>", and the system's error code (0 when
+    // the reason was no system error).
+    QString errorText() const;
+    int errorCode() const { return code_; }
+    // Records the failure of a write through handle() and removes the temporary file.
+    void failWith(int systemCode);
+
+private:
+    void discard();
+    QString path_;
+    QByteArray final_, temp_;
+    int fd_ = -1;
+    int code_ = 0;
+    QString reason_;
+};
 // Asked before a file for others is written whose text holds characters its code page
 // lacks (written as "?"), with those characters; false writes nothing.
 using AcceptSubstitutes = std::function<bool(const QString& characters)>;

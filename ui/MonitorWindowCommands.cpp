@@ -166,17 +166,24 @@ bool MonitorWindow::MonFileOpenClick() {
         return false;
 
     QStringList lines;
-    QString error;
+    TextFile::ReadProblem problem;
     WaitCursor wait;
-    if (!TextFile::readLines(chosen, lines, &error)) {
-        reportFailure(g, error, this);
+    if (!TextFile::readLines(chosen, lines, {0, MonitorFile::kMaxLineBytes}, problem)) {
+        reportFailure(g,
+                      problem.failure == TextFile::ReadFailure::LineTooLong
+                          ? Msg(g, MsgId::MonitorLineTooLong) + u'\n' + chosen
+                          : (problem.failure == TextFile::ReadFailure::CannotRead
+                                 ? QStringLiteral("Cannot read %1: %2")
+                                 : QStringLiteral("Cannot open %1: %2"))
+                                .arg(chosen, problem.error),
+                      this);
         return false;
     }
     // The older form keeps what its file does not carry: start from the set-up as it stands.
     const RunDisplay& shown = run_->display();
     MonitorFileHeader header = monitorFileHeader(m, shown.timeBase, shown.errorCount);
-    const MonitorFile::ReadResult result =
-        MonitorFile::read(lines, g, m.ItemCount, Prompter::instance(), header, m.samples);
+    const MonitorFile::ReadResult result = MonitorFile::read(
+        lines, g, m.ItemCount, Prompter::instance(), header, m.samples, MonitorFile::lastLineEnded(chosen));
     if (!result.accepted())
         return false;
     {
@@ -195,6 +202,14 @@ bool MonitorWindow::MonFileOpenClick() {
                    header.typeName + header.formName + u')';
     refresh();
     showRunState();
+    // What of the file is not shown is said once, after the record is in view.
+    QStringList notes;
+    if (result.rowsLeftOut > 0)
+        notes << Msg(g, MsgId::MonitorRowsLeftOut) + u' ' + QString::number(result.rowsLeftOut);
+    if (result.lastRowIncomplete)
+        notes << Msg(g, MsgId::MonitorRowCutShort);
+    if (!notes.isEmpty())
+        Prompter::instance().message(notes.join(u'\n'), g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok, this);
     return true;
 }
 

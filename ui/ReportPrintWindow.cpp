@@ -201,11 +201,15 @@ bool ReportPrintWindow::sendToPrinter() {
     PrintDestination::Texts texts;
     texts.noPrinter = printText("NoPrinter", texts.noPrinter.toUtf8().constData());
     texts.caption = message(MsgId::Caption);
-    const PrintDestination to = PrintDestination::choose(links_.printer, printToPdf, title, texts, this);
+    if (const QString m = message(MsgId::DiskFull); !m.isEmpty())
+        texts.diskFull = m;
+    if (const QString m = message(MsgId::WriteFailed); !m.isEmpty())
+        texts.writeFailed = m;
+    PrintDestination to = PrintDestination::choose(links_.printer, printToPdf, title, texts, this);
     if (!to)
         return false;
     QString error;
-    if (pages_->print(*to.printer(), &error))
+    if (to.finish(pages_->print(*to.printer(), &error), &error))
         return true;
     Prompter::instance().message(printText("PrintFailed", "The pages could not be printed.") + u'\n' + error,
                                  message(MsgId::Caption), BoxIcon::Error, BoxButtons::Ok, this);

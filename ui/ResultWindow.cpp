@@ -139,8 +139,7 @@ bool ResultWindow::printText() {
     if (printTitle_.isEmpty())
         printTitle_ = ResultTexts::forMode(context_, int(job_.mode)).printTitle;
     const PrintDestination::Texts texts = PrintDestination::languageTexts(context_);
-    const PrintDestination to =
-        PrintDestination::choose(links_.printer, printToPdf, printTitle_, texts, this);
+    PrintDestination to = PrintDestination::choose(links_.printer, printToPdf, printTitle_, texts, this);
     if (!to)
         return false;
     WaitCursor wait;
@@ -150,7 +149,7 @@ bool ResultWindow::printText() {
         printTitle_, lines(),
         report::FontSpec{font.family(), font.pointSizeF() > 0 ? font.pointSizeF() : 9.0}));
     QString error;
-    if (pages.print(*to.printer(), &error))
+    if (to.finish(pages.print(*to.printer(), &error), &error))
         return true;
     Prompter::instance().message(error, texts.caption, BoxIcon::Error, BoxButtons::Ok, this);
     return false;

@@ -79,14 +79,30 @@ TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder) {
     EXPECT_EQ(value("0000"), "3");
 }
 
-TEST_F(FileCommandsTest, StoppedReadRebuildsTheTableButKeepsTheOpenedFile) {
-    writeFile("x.kvr", kvr("QX100", {"0000,9", "0001,bad"}));
-    context.OpenedFileName = "prev.kvr";
+// A file stopped at a bad line after another was opened: the table, the caption and the
+// comment stay, and Save writes the opened file as it was.
+TEST_F(FileCommandsTest, FileStoppedAtAnyLineLeavesTheOpenedFileWholeThroughSave) {
+    writeFile("x.kvr", kvr("QX100", {"0000,9", "0001,601"}, "pump 3"));
     open("x.kvr");
-    EXPECT_EQ(value("0000"), "9");
-    EXPECT_EQ(main.events, QStringList{"refresh"});
-    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
-    EXPECT_FALSE(main.save);
+    commands.saveParameterFile();
+    const QByteArray saved = readFile("x.kvr");
+    const QString caption = main.caption;
+    const QString zeroByte = QString("0001,6") + QChar(0);
+    for (const QString& bad : {QString("0001,bad"), QString("0001"), QString("0001,1e999"),
+                               QString("0001,nan"), zeroByte, QString("ZZZZ,1")}) {
+        writeFile("y.kvr", kvr("QX100", {"0000,5", bad, "0001,7"}));
+        main.events.clear();
+        prompter.answer(BoxAnswer::Cancel); // the question at an unknown number
+        open("y.kvr");
+        prompter.clear();
+        EXPECT_EQ(values(), (QStringList{"9", "601"})) << bad.toStdString();
+        EXPECT_EQ(main.caption, caption);
+        EXPECT_EQ(main.comment, "pump 3");
+        EXPECT_TRUE(main.events.isEmpty());
+    }
+    EXPECT_EQ(context.OpenedFileName, "x.kvr");
+    commands.saveParameterFile();
+    EXPECT_EQ(readFile("x.kvr"), saved);
 }
 
 TEST_F(FileCommandsTest, SaveWithoutAnOpenedFileShowsMessage15) {
@@ -335,7 +351,7 @@ TEST_F(FileCommandsTest, ABadValueTooLongForABoxIsQuotedCutShort) {
     EXPECT_EQ(prompter.boxes()[0].text, "'" + QString(BoxText::kQuotedLength - 1, 'x') +
                                             QString::fromUtf8("…") +
                                             "' is not a valid floating point value.");
-    EXPECT_EQ(value("0000"), "9"); // read before the stop, as for any bad value
+    EXPECT_EQ(value("0000"), "3"); // nothing of a file stopped part-way is taken
 }
 
 TEST_F(FileCommandsTest, ValuesOutsideTheirLimitsAreListedAndMarkedAfterLoading) {
@@ -349,13 +365,6 @@ TEST_F(FileCommandsTest, ValuesOutsideTheirLimitsAreListedAndMarkedAfterLoading)
     EXPECT_EQ(value("0000"), "401"); // shown as read, for the user to decide
     EXPECT_EQ(context.OpenedFileName, "x.kvr");
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
-
-    // A stop part-way still lists what was read before it.
-    prompter.clear();
-    writeFile("y.kvr", kvr("QX100", {"0000,500", "0001,bad"}));
-    open("y.kvr");
-    EXPECT_EQ(prompter.texts(),
-              (QStringList{"'bad' is not a valid floating point value.", "M97\n0000 : 500  (0 .. 400)"}));
 }
 
 class FileCommandsCfgTest : public FileCommandsTest {

@@ -230,31 +230,36 @@ TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay) {
     EXPECT_EQ(prompter.boxes()[0].text, "M67\nM80 ZZZZ\n\nM81\nM82");
     EXPECT_EQ(prompter.boxes()[1].text, "M67\nM80 a012\n\nM81\nM82"); // lower case is another number
 
+    setValue("0000", "77");
     setValue("0001", "123");
     prompter.answer(BoxAnswer::Cancel);
-    const ReadOutcome r = read(context, f);
-    EXPECT_EQ(r.result, ReadResult::Stopped);
-    EXPECT_TRUE(r.commentRead);
-    EXPECT_EQ(value("0000"), "9");   // read before the stop
-    EXPECT_EQ(value("0001"), "600"); // default, not the previous value
+    EXPECT_EQ(read(context, f).result, ReadResult::Stopped);
+    EXPECT_EQ(value("0000"), "77"); // the line before the stop is not taken either
+    EXPECT_EQ(value("0001"), "123");
 }
 
-TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryText) {
-    EXPECT_EQ(read(context, fullFile({"0000,9", "0001,x1", "0002,5"})).result, ReadResult::Stopped);
-    EXPECT_EQ(value("0000"), "9");
-    EXPECT_EQ(value("0001"), "600");
-    EXPECT_EQ(value("0002"), "0");
-    EXPECT_EQ(read(context, fullFile({"0000"})).result, ReadResult::Stopped);
-    context.BlindActive = false;
+// A stop at any line leaves the previous set and the Blind state whole.
+TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryTextAndChangeNothing) {
     setValue("0000", "77");
+    context.BlindActive = true;
+    context.BlindCount = 4;
+    const QStringList before = values();
     EXPECT_EQ(read(context, fullFile({"0000,9"}, "c", "abc")).result, ReadResult::Stopped);
-    EXPECT_EQ(value("0000"), "77"); // stopped in the header, before any value changed
-    ASSERT_EQ(prompter.boxes().size(), 3u);
-    EXPECT_EQ(prompter.boxes()[0].text, "'x1' is not a valid floating point value.");
-    EXPECT_EQ(prompter.boxes()[0].caption, "KVR260X");
-    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
-    EXPECT_EQ(prompter.boxes()[1].text, "'' is not a valid floating point value.");
-    EXPECT_EQ(prompter.boxes()[2].text, "'abc' is not a valid integer value.");
+    // A bad value, a line cut after its number, "nan", a value beyond a double, a zero byte.
+    for (const QString& bad : {QString("0001,x1"), QString("0001"), QString("0001,nan"),
+                               QString("0001,1e999"), QString("0001,6") + QChar(0)})
+        EXPECT_EQ(read(context, fullFile({"0000,9", bad, "0002,5"}, "c", "0", "1")).result,
+                  ReadResult::Stopped)
+            << bad.toStdString();
+    EXPECT_EQ(values(), before);
+    EXPECT_TRUE(context.BlindActive);
+    EXPECT_EQ(context.BlindCount, 4);
+    ASSERT_EQ(prompter.boxes().size(), 6u);
+    EXPECT_EQ(prompter.boxes()[0].text, "'abc' is not a valid integer value.");
+    EXPECT_EQ(prompter.boxes()[1].text, "'x1' is not a valid floating point value.");
+    EXPECT_EQ(prompter.boxes()[1].caption, "KVR260X");
+    EXPECT_EQ(prompter.boxes()[1].icon, BoxIcon::Error);
+    EXPECT_EQ(prompter.boxes()[2].text, "'' is not a valid floating point value.");
 }
 
 TEST_F(ParaFileTest, TextsOfTheFileQuotedInBoxesAreCutShort) {
@@ -297,9 +302,13 @@ TEST_F(ParaFileTest, StartUpOptionsStopAtAnUnknownNumberWithMessage67) {
     QStringList f = fullFile({"0000,9", "ZZZZ,1", "0001,9"});
     f[1] = "QX900"; // the identity comes from the file on this path
     EXPECT_EQ(read(context, f, o).result, ReadResult::Stopped);
+    EXPECT_EQ(value("0000"), "3");
+    // The start with a file argument has no set to keep: the values before the stop stay.
+    QList<int> taken;
+    EXPECT_EQ(loadDataLines(context, f, 8, false, o, &taken), ReadResult::Stopped);
     EXPECT_EQ(value("0000"), "9");
-    EXPECT_EQ(value("0001"), "600");
-    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(taken, QList<int>{0});
+    ASSERT_EQ(prompter.boxes().size(), 2u);
     EXPECT_EQ(prompter.boxes()[0].text, "M67");
 }
 

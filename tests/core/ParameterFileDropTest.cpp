@@ -167,6 +167,18 @@ INSTANTIATE_TEST_SUITE_P(
                     {BoxAnswer::Cancel},
                     {"M14\n* QX100-4037 (V200) M87"},
                     true},
+        RefusalCase{"CancelAtAnUnknownNumber",
+                    {"p.kvr"},
+                    "###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nx\r\n1\r\n2\r\n0002,9\r\nZZZZ,1\r\n",
+                    {BoxAnswer::Cancel},
+                    {"M67\nM80 ZZZZ\n\nM81\nM82"},
+                    true},
+        RefusalCase{"BadValueAfterAGoodOne",
+                    {"p.kvr"},
+                    "###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nx\r\n1\r\n2\r\n0002,9\r\n0001,nan\r\n",
+                    {},
+                    {"'nan' is not a valid floating point value."},
+                    true},
         RefusalCase{
             "AFolderNamedLikeAFile", {"f.kvr"}, QByteArray(), {}, {"Cannot open file %1/f.kvr."}, true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -182,23 +194,6 @@ TEST_F(ParameterFileDropTest, NoToAnotherCapacityKeepsTheCapacityParametersAtThe
     EXPECT_EQ(drop("param.kvr"), Outcome::Loaded);
     EXPECT_EQ(values(), (QStringList{"30", "600", "5"}));
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110) M1param.kvr (QX100-2007)");
-}
-
-// Cancel at a number the drive type lacks: the values before the line stay, the rest fall
-// back to their defaults, the table is rebuilt from the store, and the file does not become
-// the opened file.
-TEST_F(ParameterFileDropTest, CancelAtAnUnknownNumberStopsWithTheTableShowingTheStore) {
-    writeFile("drop/param.kvr", file("###", {"0002,9", "ZZZZ,1", "0001,1500"}));
-    setValue("0000", "4");
-    prompter.answer(BoxAnswer::Cancel);
-    EXPECT_EQ(drop("param.kvr"), Outcome::Stopped);
-    EXPECT_EQ(prompter.texts(), QStringList{"M67\nM80 ZZZZ\n\nM81\nM82"});
-    EXPECT_EQ(values(), (QStringList{"3", "600", "9"}));
-    EXPECT_EQ(main.events, QStringList{"refresh"});
-    EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110)");
-    EXPECT_FALSE(main.save);
-    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
-    EXPECT_EQ(context.OpenedFileFolder, path("prev"));
 }
 
 // Unlike File > Open, a drop does not refuse a file recording a drive's special set-up.

@@ -2,11 +2,15 @@
 // drive leave in it, the thinned chart, and flat memory however long it runs.
 #include "monitor/ContinuousRecorder.h"
 #include "platform/TextFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/MonitorRunFixture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <memory>
 
 namespace {
 
@@ -131,6 +135,23 @@ TEST_F(ContinuousRecording, StopATripAndALostDriveLoseNothingAlreadySampled) {
     EXPECT_EQ(l.last(), row(90000, "12.500000"));
     EXPECT_EQ(run->display().errorCount, 5);
     EXPECT_EQ(run->display().readouts[0], QStringLiteral("Err."));
+}
+
+// A file-size limit cuts the row of sample 4 part-way, as a full disk would: the file keeps
+// its whole rows only, and the box says the write failed rather than the file was not made.
+TEST_F(ContinuousRecording, ARowTheFileCannotTakeIsTakenBackAndTheFailureNamed) {
+    const QString path = dir.filePath(QStringLiteral("full.csv"));
+    std::unique_ptr<FileSizeLimit> limit;
+    pacer.onWait = [&](int wait) {
+        if (wait == 4)
+            limit = std::make_unique<FileSizeLimit>(QFileInfo(path).size() + 40);
+    };
+    const RunEnd end = record(QStringLiteral("full.csv"));
+    limit.reset();
+    EXPECT_EQ(end, RunEnd::FileFailed);
+    EXPECT_TRUE(readAll(path).endsWith(row(30000, "12.500000").toLatin1() + "\r\n"));
+    EXPECT_EQ(lines(QStringLiteral("full.csv")).size(), 5 + 4);
+    EXPECT_EQ(prompter.boxes().back().text, "The file could not be written:\n" + path);
 }
 
 TEST_F(ContinuousRecording, TheNameGetsCsvAndAnotherFileIsNotReplacedUnasked) {

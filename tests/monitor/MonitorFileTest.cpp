@@ -3,6 +3,7 @@
 #include "monitor/MonitorFile.h"
 
 #include "monitor/SampleWindow.h"
+#include "platform/BoxText.h"
 #include "platform/TextFile.h"
 #include "support/RecordedRunFixture.h"
 #include "support/ScriptedPrompter.h"
@@ -54,8 +55,8 @@ QStringList exampleFile(const QStringList& rows) {
 
 class MonitorFileTest : public testing::Test {
 protected:
-    MonitorFile::ReadResult read(const QStringList& lines, int itemCount = 20) {
-        return MonitorFile::read(lines, drive.context, itemCount, prompter, header, store);
+    MonitorFile::ReadResult read(const QStringList& lines, int itemCount = 20, bool lastLineEnded = true) {
+        return MonitorFile::read(lines, drive.context, itemCount, prompter, header, store, lastLineEnded);
     }
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
@@ -254,7 +255,9 @@ TEST_F(MonitorFileTest, BrokenFilesAreRefusedOrReadPartWay) {
         QStringList file;
         Outcome outcome;
         int held; // samples the store holds afterwards (a refused file leaves the three it had)
-        const char* box;
+        QString box;
+        bool lastLineEnded = true;
+        bool lastRowIncomplete = false;
     };
     auto replaced = [](QStringList l, int index, const QString& text) {
         l[index] = text;
@@ -264,16 +267,29 @@ TEST_F(MonitorFileTest, BrokenFilesAreRefusedOrReadPartWay) {
     const Case cases[] = {
         {"bad value in the second row", replaced(base, 20, "50,abc," + zeros("0", 9)), Outcome::ReadPartly, 1,
          "'abc' is not a valid floating point value."},
-        {"missing value of a channel that is on", replaced(base, 21, "100"), Outcome::ReadPartly, 2,
+        {"missing value of a channel that is on", replaced(base, 20, "50"), Outcome::ReadPartly, 1,
          "'' is not a valid floating point value."},
+        {"a 100 KB value is quoted cut short", replaced(base, 20, "50," + QString(100000, 'x')),
+         Outcome::ReadPartly, 1,
+         "'" + QString(BoxText::kQuotedLength - 1, 'x') + QString::fromUtf8("…") +
+             "' is not a valid floating point value."},
+        {"last row cut after its time", replaced(base, 21, "100"), Outcome::Read, 2, {}, false, true},
+        {"last row cut inside a value",
+         replaced(base, 21, "100,3.0," + zeros("0", 8) + ",0.00"),
+         Outcome::Read,
+         2,
+         {},
+         false,
+         true},
+        {"last row without its line end", base, Outcome::Read, 2, {}, false, true},
         {"time that is no whole number", replaced(base, 19, "0.5,1.0"), Outcome::ReadPartly, 0,
          "'0.5' is not a valid integer value."},
         {"negative time", replaced(base, 19, "-5,1.0"), Outcome::ReadPartly, 0,
          "'-5' is not a valid integer value."},
         {"value beyond a float", replaced(base, 20, "50,1e40"), Outcome::ReadPartly, 1,
          "'1e40' is not a valid floating point value."},
-        {"rows after an empty line", replaced(base, 20, ""), Outcome::Read, 1, nullptr},
-        {"empty time ends the samples", replaced(base, 20, ",5"), Outcome::Read, 1, nullptr},
+        {"rows after an empty line", replaced(base, 20, ""), Outcome::Read, 1, {}, false},
+        {"empty time ends the samples", replaced(base, 20, ",5"), Outcome::Read, 1, {}},
         {"header flag no number", replaced(base, 4, "x"), Outcome::Refused, 3,
          "'x' is not a valid integer value."},
         {"empty on/off field", replaced(base, 18, "Data4,," + zeros("0", 9)), Outcome::Refused, 3,
@@ -288,18 +304,19 @@ TEST_F(MonitorFileTest, BrokenFilesAreRefusedOrReadPartWay) {
         SCOPED_TRACE(c.name);
         prompter.clear();
         fillRun(store, exampleHeader(), 3, wave);
-        if (c.box)
+        if (!c.box.isEmpty())
             prompter.answer(BoxAnswer::Ok);
-        const auto result = read(c.file);
+        const auto result = read(c.file, 20, c.lastLineEnded);
         EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.lastRowIncomplete, c.lastRowIncomplete);
         EXPECT_EQ(store.size(), c.held);
         EXPECT_EQ(store.lastPoint(), c.held - 1);
         // Every sample held is whole: the channel that is on has its point.
         for (int p = 0; p <= store.lastPoint(); ++p)
             EXPECT_TRUE(store.hasPoint(0, p));
-        if (c.box) {
+        if (!c.box.isEmpty()) {
             ASSERT_EQ(prompter.boxes().size(), 1u);
-            EXPECT_EQ(prompter.boxes()[0].text, QString::fromLatin1(c.box));
+            EXPECT_EQ(prompter.boxes()[0].text, c.box);
         } else {
             EXPECT_TRUE(prompter.boxes().empty());
         }
@@ -312,7 +329,7 @@ TEST_F(MonitorFileTest, MoreRowsThanTheStoreHoldsAreCutAtItsCapacity) {
         rows << QString("%1,%2,0").arg(p).arg(p % 100);
     const auto result = read(exampleFile(rows));
     EXPECT_EQ(result.outcome, MonitorFile::ReadResult::Outcome::Read);
-    EXPECT_TRUE(result.cutAtCapacity);
+    EXPECT_EQ(result.rowsLeftOut, 5);
     EXPECT_EQ(store.lastPoint(), SampleStore::kCapacity - 1);
     EXPECT_EQ(store.sampleTime(SampleStore::kCapacity - 1), quint32(SampleStore::kCapacity - 1));
 }

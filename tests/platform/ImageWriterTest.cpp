@@ -2,6 +2,7 @@
 #include "platform/ImageWriter.h"
 #include "support/PictureTools.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -123,6 +124,12 @@ TEST_F(ImageWriterTest, AFailureIsReportedAndLeavesTheOldFile) {
     EXPECT_FALSE(ImageWriter::writeJpeg(path("a.jpg"), wide, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readRaw(path("a.jpg")), QByteArray("old"));
+    // What a save cut off leaves is removed by the next save of the picture, as for any file.
+    QFile leftover(path("a.jpg.kvrtmp-AbC123"));
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
+    ASSERT_TRUE(ImageWriter::writeJpeg(path("a.jpg"), testPicture(), &error));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.jpg"});
 
     EXPECT_FALSE(ImageWriter::writeJpeg(path("no/such/folder/a.jpg"), testPicture(), &error));
     EXPECT_FALSE(ImageWriter::writeBmp(path("no/such/folder/a.bmp"), testPicture(), &error));

@@ -1,12 +1,11 @@
 #include "platform/TextFile.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -129,21 +128,23 @@ TEST(TextFile, WriteFailingHalfWayLeavesTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("keep.txt");
     ASSERT_TRUE(TextFile::writeText(path, "old"));
-    // A file-size limit makes the write fail part of the way through, as a full disk would.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool ok = TextFile::writeBytes(path, QByteArray(100000, 'x'), &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    bool ok = false, appended = false;
+    {
+        FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.active());
+        ok = TextFile::writeBytes(path, QByteArray(100000, 'x'), &error);
+        appended = TextFile::appendBytes(path, QByteArray(100000, 'x'));
+    }
     EXPECT_FALSE(ok);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(readRaw(path), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.txt"});
+    // An append cut part-way is taken back whole; a full device says so.
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(readRaw(path), QByteArray("old"));
+    int code = 0;
+    EXPECT_FALSE(TextFile::appendBytes("/dev/full", "row\r\n", nullptr, &code));
+    EXPECT_TRUE(TextFile::isDiskFull(code));
     ASSERT_TRUE(TextFile::writeText(path, "new"));
     EXPECT_EQ(readRaw(path), QByteArray("new"));
 }

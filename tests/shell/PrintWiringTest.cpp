@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -186,6 +187,40 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
         EXPECT_FLOAT_EQ(float(m.samples.unscaled(0, p)), float(ch1[std::size_t(p)])) << p;
     EXPECT_TRUE(mon.windowTitle().endsWith(QStringLiteral("trend.mon (HXA1-2004)")));
     EXPECT_EQ(mon.rows[0].readout->text(), QStringLiteral("0"));
+
+    // A damaged or oversized file says once what of it was left out; a line far too long is
+    // refused before any of it is split or shown.
+    QFile saved(dir + QStringLiteral("/trend.mon"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray whole = saved.readAll();
+    const QByteArray lastRow = whole.mid(whole.lastIndexOf("\r\n", whole.size() - 3) + 2);
+    const QByteArray rows = lastRow.repeated(SampleStore::kCapacity);
+    const ProgramContext& g = program->context();
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool opened;
+        QString box;
+        int held;
+    } damaged[] = {
+        {"long.mon", whole + QByteArray(100000, '9') + "\r\n", false, Msg(g, MsgId::MonitorLineTooLong),
+         held},
+        {"cut.mon", whole.chopped(5), true, Msg(g, MsgId::MonitorRowCutShort), held - 1},
+        {"big.mon", whole + rows, true, Msg(g, MsgId::MonitorRowsLeftOut) + QStringLiteral(" %1").arg(held),
+         SampleStore::kCapacity},
+    };
+    for (const auto& d : damaged) {
+        const QString path = dir + u'/' + QLatin1String(d.name);
+        ASSERT_TRUE(TextFile::writeBytes(path, d.bytes));
+        prompter.clear();
+        prompter.answerFile(path);
+        EXPECT_EQ(mon.MonFileOpenClick(), d.opened) << d.name;
+        EXPECT_EQ(prompter.texts(), QStringList{d.opened ? d.box : d.box + u'\n' + path}) << d.name;
+        EXPECT_EQ(m.samples.size(), d.held) << d.name;
+    }
+    prompter.clear();
+    prompter.answerFile(dir + QStringLiteral("/trend.mon"));
+    ASSERT_TRUE(mon.MonFileOpenClick());
 
     // Print: the chart to the clipboard and the run's page to the print window.
     mon.MonPrintClick();

@@ -13,6 +13,7 @@
 #include "monitor/SampleWindow.h"
 
 #include "platform/IniFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/PdfReadBack.h"
 #include "support/ReportFixtures.h"
 #include "support/ScriptedPrompter.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -351,17 +353,36 @@ TEST_F(PrintWindows, WithoutAPrinterPrintSaysSoAndOffersAPdf) {
     EXPECT_EQ(PdfReadBack::pageSizes(pdf).size(), size_t(w->preview()->pageCount()));
 }
 
-TEST_F(PrintWindows, APrintThatFailsSaysSo) {
+// A PDF that cannot be written whole (no folder for it; a file-size limit cutting it part-way,
+// as a full disk does) says so, and a PDF of that name from before stays as it was.
+TEST_F(PrintWindows, APrintThatFailsSaysSoAndKeepsTheEarlierPdf) {
     auto setup = makeSetup();
     auto w = makePrint(*setup);
     w->showAndPreview();
     w->printToPdf = folder.filePath("no/such/folder/list.pdf");
     w->printButton->click();
-    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.texts(), QStringList{"msg113\n" + w->printToPdf});
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
-    EXPECT_TRUE(prompter.texts()[0].contains("could not"));
     EXPECT_TRUE(w->printButton->isEnabled());
     EXPECT_FALSE(w->producingPages());
+
+    prompter.clear();
+    w->printToPdf = folder.filePath("list.pdf");
+    QFile old(w->printToPdf);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("earlier");
+    old.close();
+    {
+        FileSizeLimit limit(2000);
+        ASSERT_TRUE(limit.active());
+        w->printButton->click();
+    }
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_TRUE(prompter.texts()[0].endsWith("\nmsg113\n" + w->printToPdf))
+        << prompter.texts()[0].toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("earlier"));
+    EXPECT_EQ(QDir(folder.path()).entryList({"list.pdf*"}, QDir::Files), QStringList{"list.pdf"});
 }
 
 TEST_F(PrintWindows, TheWindowCannotCloseWhileProducingPagesAndEveryWayOutEndsThatState) {
