@@ -57,9 +57,9 @@ QPageSize pageSizeOf(Paper paper) {
     case Paper::A5:
         return QPageSize(QPageSize::A5);
     case Paper::B4:
-        return QPageSize(QPageSize::B4);
+        return QPageSize(QPageSize::JisB4);
     case Paper::B5:
-        return QPageSize(QPageSize::B5);
+        return QPageSize(QPageSize::JisB5);
     case Paper::A4:
         break;
     }
@@ -135,8 +135,15 @@ void ReportPages::paintBand(QPainter& p, const Band& band, double top, int pageN
     p.save();
     p.translate(0, top);
     for (const ImageItem& img : band.images) {
-        if (!img.image.isNull())
+        if (img.paint) {
+            p.save();
+            p.setClipRect(img.rect, Qt::IntersectClip);
+            p.translate(img.rect.topLeft());
+            img.paint(p, img.rect.size());
+            p.restore();
+        } else if (!img.image.isNull()) {
             p.drawImage(img.rect, img.image);
+        }
         if (img.frame)
             drawFrame(p, img.rect, FrameAll);
     }

@@ -16,6 +16,7 @@
 #include <QPageSize>
 #include <QRectF>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class QPainter;
@@ -32,7 +33,8 @@ inline double designToPoints(double units) {
     return units * 72.0 / kDesignDpi;
 }
 
-// The paper sizes the page set-up offers, in its list order. B4 and B5 are ISO B sizes.
+// The paper sizes the page set-up offers, in its list order. B4 and B5 are the JIS B sizes
+// (257 x 364 and 182 x 257 mm) that the platform's paper codes 12 and 13 name.
 enum class Paper { A3, A4, A5, B4, B5 };
 QPageSize pageSizeOf(Paper paper);
 
@@ -83,10 +85,13 @@ struct RectItem {
     QColor color = Qt::black;
 };
 
-// A picture stretched into its rectangle, optionally framed.
+// A picture stretched into its rectangle, optionally framed. With `paint`, the picture is
+// drawn by it instead, straight onto the device at its own resolution: the painter's origin
+// at the rectangle's corner, its unit one design unit.
 struct ImageItem {
     QRectF rect;
     QImage image;
+    std::function<void(QPainter&, const QSizeF&)> paint;
     bool frame = false;
 };
 

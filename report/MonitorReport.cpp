@@ -30,6 +30,22 @@ const QString kNoSetting = QStringLiteral(": -");
 
 } // namespace
 
+QString timeBaseOfDivision(const QString& timeBase, double samplesPerDivision) {
+    if (samplesPerDivision == 5 || !(samplesPerDivision > 0))
+        return timeBase;
+    QString t = timeBase.trimmed();
+    const bool comma = t.contains(u',');
+    t.replace(u',', u'.');
+    bool ok = false;
+    const double seconds = t.toDouble(&ok);
+    if (!ok)
+        return timeBase;
+    QString scaled = QString::number(seconds * samplesPerDivision / 5, 'g', 10);
+    if (comma)
+        scaled.replace(u'.', u',');
+    return scaled;
+}
+
 std::array<MonitorSettingLine, 6> monitorSettingLines(const MonitorReportCaptions& c,
                                                       const MonitorReportSettings& s) {
     const QString timeBase = s.continuous ? s.continuousTimeBase : s.timeBase;
@@ -142,9 +158,16 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
         const double pictureWidth = std::max(1.0, std::min<double>(kChartPictureWidth, w - 2 * kPictureLeft));
         picture.rect = QRectF(kPictureLeft, kPictureTop, pictureWidth, kChartPictureHeight);
         picture.image = data.chart;
+        picture.paint = data.drawing.paint;
         picture.frame = true;
+        MonitorReportSettings settings = data.settings;
+        if (data.drawing.paint && data.drawing.divisionSamples) {
+            const double samples = data.drawing.divisionSamples(picture.rect.size());
+            settings.timeBase = timeBaseOfDivision(settings.timeBase, samples);
+            settings.continuousTimeBase = timeBaseOfDivision(settings.continuousTimeBase, samples);
+        }
         band.images.push_back(std::move(picture));
-        const auto lines = monitorSettingLines(data.captions, data.settings);
+        const auto lines = monitorSettingLines(data.captions, settings);
         for (size_t i = 0; i < lines.size(); ++i) {
             const int captionWidth = widthOf(font, lines[i].caption);
             band.texts.push_back(label(left, tops[i], captionWidth, textHeight, lines[i].caption));

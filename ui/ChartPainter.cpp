@@ -41,6 +41,7 @@ struct ChartPainter::Axes {
     QRect plot;
     std::vector<double> left;
     std::vector<double> bottom;
+    double step = kSampleStep; // samples per drawn division
 };
 
 ChartPainter::ChartPainter(const ChartLook& look, const SampleStore* store, double xMin, double xMax)
@@ -64,26 +65,26 @@ double ChartPainter::yToPixel(const QRect& plot, double yMax, double y) {
     return plot.bottom() - y / yMax * (plot.bottom() - plot.top());
 }
 
+double ChartPainter::divisionStep(double xMin, double xMax, int plotWidth, int minSpacing) {
+    if (!(xMax > xMin) || !std::isfinite(xMin) || !std::isfinite(xMax) || plotWidth <= 0)
+        return kSampleStep;
+    const double pixelsPerSample = plotWidth / (xMax - xMin);
+    static constexpr int kFactors[] = {1, 2, 5};
+    for (double decade = kSampleStep; decade < 1e9; decade *= 10) {
+        // 5, 10, 25, 50, 100, 250, ...: every step is a multiple of the least one.
+        for (int f : kFactors) {
+            if (decade * f * pixelsPerSample >= minSpacing)
+                return decade * f;
+        }
+    }
+    return 1e9;
+}
+
 std::vector<double> ChartPainter::bottomDivisions(double xMin, double xMax, int plotWidth, int minSpacing) {
     std::vector<double> out;
     if (!(xMax > xMin) || !std::isfinite(xMin) || !std::isfinite(xMax) || plotWidth <= 0)
         return out;
-    const double pixelsPerSample = plotWidth / (xMax - xMin);
-    static constexpr int kFactors[] = {1, 2, 5};
-    double step = kSampleStep;
-    for (double decade = kSampleStep; decade < 1e9; decade *= 10) {
-        bool found = false;
-        for (int f : kFactors) {
-            // 5, 10, 25, 50, 100, 250, ...: every step is a multiple of the least one.
-            step = decade * f;
-            if (step * pixelsPerSample >= minSpacing) {
-                found = true;
-                break;
-            }
-        }
-        if (found)
-            break;
-    }
+    const double step = divisionStep(xMin, xMax, plotWidth, minSpacing);
     const double first = std::ceil(xMin / step) * step;
     // A range no step fits (beyond any record) gets no divisions rather than millions.
     if ((xMax - first) / step > plotWidth)
@@ -132,9 +133,20 @@ ChartPainter::Axes ChartPainter::axes(const QRect& area, const QFontMetrics& fm)
     const int plotLeft = area.left() + labelWidth + kLabelGap + kTickLength;
     const int plotRight = area.right() - static_cast<int>(std::lround(area.width() * 0.01));
     a.plot = QRect(QPoint(plotLeft, top), QPoint(std::max(plotLeft, plotRight), std::max(top, plotBottom)));
-    a.bottom = bottomDivisions(xMin_, xMax_, a.plot.width(),
-                               std::max(kMinDivisionPixels, 2 * fm.horizontalAdvance(kDivisionMark)));
+    a.step = divisionStep(xMin_, xMax_, a.plot.width(), minDivisionSpacing(fm));
+    a.bottom = bottomDivisions(xMin_, xMax_, a.plot.width(), minDivisionSpacing(fm));
     return a;
+}
+
+int ChartPainter::minDivisionSpacing(const QFontMetrics& fm) {
+    return std::max(kMinDivisionPixels, 2 * fm.horizontalAdvance(kDivisionMark));
+}
+
+double ChartPainter::divisionSamples(const QRect& area, bool withLegend) const {
+    QRect chartArea = area;
+    if (withLegend)
+        chartArea.setLeft(area.left() + legendWidth());
+    return axes(chartArea, QFontMetrics(look_.font)).step;
 }
 
 QRect ChartPainter::plotRect(const QRect& area) const {

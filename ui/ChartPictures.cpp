@@ -6,6 +6,7 @@
 #include "ui/ChartWidget.h"
 
 #include <QClipboard>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QPainter>
 
@@ -71,6 +72,24 @@ bool saveChartPicture(const ChartPicture& picture, MonitorFile::SaveKind kind, c
             *error = QStringLiteral("Cannot write %1: not a picture").arg(path);
         return false;
     }
+}
+
+report::ChartDrawing chartDrawing(const ChartWidget& chart) {
+    ChartPicture picture = chartPicture(chart, chart.look().active, chart.look().titles);
+    // The page's painter measures in design units (the screen's pixels): a font sized in
+    // pixels keeps the chart's text size at any resolution the device draws at.
+    picture.look.font.setPixelSize(std::max(1, QFontInfo(chart.look().font).pixelSize()));
+    auto box = [](const QSizeF& size) { return QRect(0, 0, int(size.width()), int(size.height())); };
+    report::ChartDrawing d;
+    d.paint = [picture, box](QPainter& painter, const QSizeF& size) {
+        ChartPainter(picture.look, picture.store, picture.xMin, picture.xMax)
+            .paint(painter, box(size), false);
+    };
+    d.divisionSamples = [picture, box](const QSizeF& size) {
+        return ChartPainter(picture.look, picture.store, picture.xMin, picture.xMax)
+            .divisionSamples(box(size));
+    };
+    return d;
 }
 
 void copyImageToClipboard(const QImage& image) {

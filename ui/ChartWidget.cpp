@@ -122,6 +122,10 @@ QRect ChartWidget::plotRect() const {
     return painter().plotRect(rect());
 }
 
+double ChartWidget::divisionSamples() const {
+    return painter().divisionSamples(rect());
+}
+
 double ChartWidget::pixelOfSample(double x) const {
     return ChartPainter::xToPixel(plotRect(), window_ ? window_->minimum() : 0.0,
                                   window_ ? window_->maximum() : double(SampleWindow::kRunWidth), x);

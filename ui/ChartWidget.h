@@ -58,6 +58,8 @@ public:
     // Where the curves are drawn, in the widget's coordinates (overlay labels and the
     // trigger marker are placed from it).
     QRect plotRect() const;
+    // Samples per division of the grid as drawn now (5 unless the grid had to be thinned).
+    double divisionSamples() const;
     // The pixel of a sample index and back, along the bottom axis of the current window.
     double pixelOfSample(double x) const;
     double sampleAtPixel(double px) const;

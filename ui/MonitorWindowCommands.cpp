@@ -267,8 +267,13 @@ void MonitorWindow::MonPrintClick() {
     // The chart as it stands on screen is the page's picture, and the clipboard's.
     const QImage image = chart->renderImage(chart->size(), false);
     copyImageToClipboard(image);
-    if (hooks_.print)
-        hooks_.print(reportData(image));
+    if (!hooks_.print)
+        return;
+    report::MonitorReportData data = reportData(image);
+    // The page draws the chart itself at the printer's resolution; the bitmap stays the
+    // clipboard's.
+    data.drawing = chartDrawing(*chart);
+    hooks_.print(data);
 }
 
 report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) const {

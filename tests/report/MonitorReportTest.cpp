@@ -7,6 +7,8 @@
 #include "support/ReportFixtures.h"
 
 #include <QLocale>
+#include <QPaintDevice>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -264,6 +266,25 @@ TEST_F(MonitorReportPdf, TheChartPictureFillsItsFrameAndStaysInsideWideMargins) 
         EXPECT_NEAR(last - first + 1, width, 3) << margin;
         EXPECT_LT(last, page.width() - m) << margin << ": inside the right margin";
     }
+}
+
+// A chart drawing takes the picture's place: it paints on the printer itself, into the frame's
+// size, and the time line states the division its grid draws there.
+TEST_F(MonitorReportPdf, AChartDrawingPaintsOnThePrinterAndTheTimeLineStatesItsDivision) {
+    MonitorReportData data = ReportFixtures::monitorData(4);
+    std::vector<std::pair<int, QSizeF>> painted; // device type, box
+    data.drawing.paint = [&](QPainter& p, const QSizeF& box) {
+        painted.emplace_back(p.device()->devType(), box);
+        p.fillRect(QRectF(QPointF(0, 0), box), Qt::blue);
+    };
+    data.drawing.divisionSamples = [](const QSizeF& box) { return box.width() > 500 ? 10.0 : 5.0; };
+    const PageSetup setup = setupWithFace();
+    const QString pdf = pdfOf(layoutMonitorReport(data, setup, setup.face), "drawn.pdf");
+    ASSERT_EQ(painted.size(), 1u);
+    EXPECT_EQ(painted[0].first, int(QInternal::Printer));
+    EXPECT_EQ(painted[0].second, QSizeF(709, 273));
+    EXPECT_TRUE(linesOf(PdfReadBack::pageTexts(pdf).value(0)).contains("Time : 1(s/div)"));
+    EXPECT_EQ(timeBaseOfDivision(QStringLiteral("0,3"), 25), QStringLiteral("1,5"));
 }
 
 } // namespace

@@ -19,6 +19,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include <set>
+
 namespace {
 
 class MonitorRunWindow : public MonitorFixture {
@@ -122,6 +124,18 @@ TEST_F(MonitorRunWindow, StartLocksTheSetUpShowsTheValuesAndDrawsTheCurveWhereTh
         EXPECT_TRUE(hit) << k;
         EXPECT_NE(picture.pixelColor(p - QPoint(0, 12)), red) << k;
     }
+
+    // At any window size the time label states the division the grid draws: 0.5 s for five
+    // samples, more where the grid is thinned.
+    std::set<double> steps;
+    for (const int width : {639, 480, 1000}) {
+        window->resize(width, 388);
+        QApplication::processEvents();
+        const double step = window->chart->divisionSamples();
+        steps.insert(step);
+        EXPECT_EQ(window->timeBaseLabel->text(), QString::number(0.5 * step / 5)) << width;
+    }
+    EXPECT_GT(steps.size(), 1u);
 }
 
 TEST_F(MonitorRunWindow, AClickOnAPointReadsItOutAndTheScopeNarrowsTheView) {
