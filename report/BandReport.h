@@ -79,6 +79,15 @@ struct TextItem {
     bool clip = false;
 };
 
+// The text a system item shows for the time of printing and the page number.
+QString sysDataText(SysData sys, const QDateTime& printedAt, int pageNumber);
+
+// Keeps a label's text inside [first, last] horizontally: a text wider than that is drawn
+// smaller, and one its alignment would place past either end is moved in. Its rectangle
+// then spans the text itself. `knownWidth`, when not negative, is the text's width at the
+// label's font, already measured.
+void keepBetween(TextItem& t, double first, double last, double knownWidth = -1);
+
 // A filled rectangle: separators, underlines.
 struct RectItem {
     QRectF rect;
@@ -104,6 +113,12 @@ struct Band {
     std::vector<RectItem> rects;
     std::vector<ImageItem> images;
 };
+
+// The date and time of a page header, `height` high: at their designed left edges, moved
+// left where they would run into each other or past the printable width `w`. Returns where
+// the first of them starts (w when neither prints).
+double addDateAndTime(Band& band, const FontSpec& font, const QDateTime& printedAt, double height,
+                      double dateLeft, double timeLeft, double w, bool date, bool time);
 
 struct ReportDocument {
     QString title; // the document name a printer or PDF shows
