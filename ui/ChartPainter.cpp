@@ -171,7 +171,9 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
 
     const double yMax = look_.yMaximum;
     auto py = [&](double y) { return clampCoordinate(std::lround(yToPixel(plot, yMax, y))); };
-    auto px = [&](int p) { return clampCoordinate(std::floor(xToPixel(plot, xMin_, xMax_, p))); };
+    auto px = [&](int p) {
+        return clampCoordinate(std::floor(xToPixel(plot, xMin_, xMax_, store_->position(p))));
+    };
 
     QPolygon current;
     auto flush = [&] {
@@ -184,11 +186,16 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
         const SampleStore::ColumnSpan& s = spans[c];
         if (s.firstIndex < 0)
             continue;
-        if (s.firstIndex != previousLast + 1) {
+        // A gap in the channel or a slot the run skipped breaks the curve.
+        if (s.firstIndex != previousLast + 1 ||
+            (previousLast != INT_MIN &&
+             store_->position(s.firstIndex) != store_->position(previousLast) + 1)) {
             flush();
             // The curve comes in from the point before the window, when there is one.
             const int before = s.firstIndex - 1;
-            if (previousLast == INT_MIN && before < xMin_ && store_->hasPoint(channel, before))
+            if (previousLast == INT_MIN && store_->position(before) < xMin_ &&
+                store_->hasPoint(channel, before) &&
+                store_->position(s.firstIndex) == store_->position(before) + 1)
                 appendPoint(current, px(before), py(store_->plotted(channel, before)));
         }
         const int x = plot.left() + c;
@@ -199,12 +206,15 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
         previousLast = s.lastIndex;
     }
     const int after = previousLast + 1;
-    if (previousLast != INT_MIN && after > xMax_ && store_->hasPoint(channel, after))
+    if (previousLast != INT_MIN && store_->position(after) > xMax_ && store_->hasPoint(channel, after) &&
+        store_->position(after) == store_->position(previousLast) + 1)
         appendPoint(current, px(after), py(store_->plotted(channel, after)));
     // A range between two neighbouring samples still crosses the line that joins them.
     if (previousLast == INT_MIN && std::floor(xMin_) == std::floor(xMax_) && std::abs(xMin_) < INT_MAX) {
-        const int before = static_cast<int>(std::floor(xMin_));
-        if (store_->hasPoint(channel, before) && store_->hasPoint(channel, before + 1)) {
+        const int before = store_->indexAt(std::floor(xMin_));
+        if (before >= 0 && store_->position(before) == std::floor(xMin_) &&
+            store_->hasPoint(channel, before) && store_->hasPoint(channel, before + 1) &&
+            store_->position(before + 1) == store_->position(before) + 1) {
             appendPoint(current, px(before), py(store_->plotted(channel, before)));
             appendPoint(current, px(before + 1), py(store_->plotted(channel, before + 1)));
         }

@@ -4,7 +4,7 @@
 //
 // Layout: margins of 5 % at the top, 2 % at the bottom, none at the left and 1 % at the
 // right of the area; the left axis (0 .. the Y maximum, numbered) and the bottom axis
-// (sample indices, a "^" under each division) take their labels' room inside that. Both
+// (slots of the sampling period, a "^" under each division) take their labels' room inside that. Both
 // axes carry a silver grid at their divisions. With the legend, the area's left part holds
 // it and the chart takes the rest.
 //

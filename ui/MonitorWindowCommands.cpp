@@ -135,8 +135,7 @@ void MonitorWindow::showReadout(int channel, int index) {
                                     m.samples.unscaled(channel, index), ctx.DecimalComma);
     point.multiplier = scale.multiplier;
     point.offset = scale.offset;
-    point.index = index;
-    point.timeBase = run_->display().timeBase;
+    point.elapsedMs = m.samples.sampleTime(index);
     point.decimalComma = ctx.DecimalComma;
     ReadoutCaptions captions;
     captions.value = texts_.value(QStringLiteral("Label12"), captions.value);
@@ -182,6 +181,8 @@ bool MonitorWindow::MonFileOpenClick() {
         MonitorBatch batch(m);
         applyMonitorFileHeader(m, header, result);
         m.LastPoint = m.samples.lastPoint();
+        // Five samples a division: the file's samples stand at the slots their times fall in.
+        m.samples.setPeriodMs(timeBaseSeconds(header.timeBase) * 1000.0 / 5);
         MonitorFile::showWholeRecord(m.sampleWindow, m.samples, scrollingChannelOf(m));
     }
     for (int i = 0; i < kMonitorChannels; ++i) {
