@@ -8,19 +8,10 @@ QString withSeparator(QString text, bool decimalComma) {
     return text;
 }
 
-// The time label holds the time base as it was shown, with either decimal sign.
-double timeBaseSeconds(const QString& text) {
-    QString t = text.trimmed();
-    t.replace(u',', u'.');
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    return ok ? v : 0.0;
-}
-
 } // namespace
 
 QString chartReadoutText(const ReadoutCaptions& captions, const ReadoutPoint& point) {
-    const double seconds = point.index * (0.2 * timeBaseSeconds(point.timeBase));
+    const double seconds = point.elapsedMs / 1000.0;
     const QString time = withSeparator(QString::number(seconds, 'f', 1), point.decimalComma);
     // Seven significant digits show the single-precision multiplier as it was set (1.2, not
     // 1.20000005).
@@ -31,4 +22,12 @@ QString chartReadoutText(const ReadoutCaptions& captions, const ReadoutPoint& po
            QStringLiteral(" : ") + point.valueText + lf + captions.multiplier + QStringLiteral(" : ") +
            multiplier + lf + captions.offset + QStringLiteral(" : ") + QString::number(point.offset) + lf +
            lf + captions.passedTime + QStringLiteral(" : ") + time + QStringLiteral(" (s) ");
+}
+
+double timeBaseSeconds(const QString& text) {
+    QString t = text.trimmed();
+    t.replace(u',', u'.');
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    return ok ? v : 0.0;
 }

@@ -17,12 +17,15 @@ struct ReadoutPoint {
     QString valueText; // the point's value as the channel's readout formats it
     float multiplier = 1.0f;
     int offset = 0;
-    int index = 0;    // the point's sample index
-    QString timeBase; // seconds per division as the chart's time label shows it
+    quint32 elapsedMs = 0; // the point's sample time, as the files keep it
     bool decimalComma = false;
 };
 
-// Seven lines joined by line feeds; the last ends in " (s) ". The time is index x 0.2 x the
-// time base (five samples per division) with one decimal; a time base that is not a number
-// counts as 0.
+// Seven lines joined by line feeds; the last ends in " (s) ". The time is the sample's own
+// time in seconds with one decimal: a sample taken late after a stall reads its real time,
+// as the CSV and the monitor file give it.
 QString chartReadoutText(const ReadoutCaptions& captions, const ReadoutPoint& point);
+
+// The seconds of a time base as the time label shows it, with either decimal sign; 0 when it
+// is not a number.
+double timeBaseSeconds(const QString& text);

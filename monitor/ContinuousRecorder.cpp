@@ -46,6 +46,20 @@ QByteArray row(quint32 elapsedMs, const ChannelArray& values, bool decimalComma)
     return out;
 }
 
+qint64 estimatedKilobytes(int minutes, int secondsPerPoint) {
+    const qint64 step = qint64(std::max(secondsPerPoint, 1)) * 1000;
+    const qint64 samples = qint64(std::max(minutes, 0)) * 60000 / step;
+    RecordingHeader h;
+    h.minutes = minutes;
+    h.secondsPerPoint = secondsPerPoint;
+    // Without the time's digits, which grow along the recording.
+    const qint64 rowBytes = row(0, ChannelArray{}, false).size() - 1;
+    qint64 bytes = header(h, false).size() + samples * rowBytes;
+    for (qint64 k = 0; k < samples; ++k)
+        bytes += QByteArray::number(k * step).size();
+    return std::max<qint64>(1, (bytes + 500) / 1000);
+}
+
 } // namespace RecordingFile
 
 ContinuousRecorder::ContinuousRecorder(SampleStore& store, int stepFactor, bool decimalComma)

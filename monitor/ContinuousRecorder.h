@@ -33,6 +33,10 @@ namespace RecordingFile {
 QString withCsvSuffix(const QString& fileName);
 QByteArray header(const RecordingHeader& h, bool decimalComma);
 QByteArray row(quint32 elapsedMs, const ChannelArray& values, bool decimalComma);
+// The size of a recording of `minutes` at `secondsPerPoint` in whole kilobytes (at least 1):
+// the header and one row a sample, each row as long as one without a decimal comma whose
+// values are all 0 and whose time is the sample's.
+qint64 estimatedKilobytes(int minutes, int secondsPerPoint);
 
 } // namespace RecordingFile
 

@@ -362,7 +362,7 @@ void showWholeRecord(SampleWindow& window, const SampleStore& store, int scrolli
     if (scrollingChannel >= 0 && scrollingChannel < SampleStore::kChannels) {
         for (int p = 0; p <= store.lastPoint(); ++p)
             if (store.hasPoint(scrollingChannel, p))
-                window.pointAdded(p, p);
+                window.pointAdded(store.position(p), store.position(p));
     }
     window.finishRun();
 }

@@ -6,6 +6,7 @@
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
+#include "monitor/ContinuousRecorder.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -601,8 +602,7 @@ int MonitorModel::UpdateContinuousTimeBase() {
     ContMinutes = opt_.CntMonTime.position();
     ContSecondsPerPoint = std::max(1, opt_.CntMonSmp.position());
     const unsigned samples = unsigned(ContMinutes) * 60u / unsigned(ContSecondsPerPoint);
-    const long long size = (110LL * samples - 17930) / 1000;
-    ContSizeText = QString::number(size < 0 ? 1 : size);
+    ContSizeText = QString::number(RecordingFile::estimatedKilobytes(ContMinutes, ContSecondsPerPoint));
     // Before any channel was active there is no share yet: one item takes all points.
     const int points = PointsPerChannel > 0 ? PointsPerChannel : std::max(1, opt_.MonRecPoint.position());
     const float r = float(double(ContMinutes) * samples / points);

@@ -182,6 +182,10 @@ RunEnd MonitorRun::start() {
         MonitorRunningGuard guard(ctx, m_.runLock());
         SampleStore& store = m_.samples;
         store.clear();
+        // The chart places each sample at the slot its time falls in; a continuous recording
+        // plots one point every stepFactor samples.
+        store.setPeriodMs(kind_ == RunKind::Continuous ? double(period_) * s_->stepFactor / 1000.0
+                                                       : double(period_) / 1000.0);
         for (int i = 0; i < kMonitorChannels; ++i) {
             const MonitorChannel& c = m_.channels[std::size_t(i)];
             store.setScale(i, c.multiplier, c.offset);
@@ -359,8 +363,10 @@ void MonitorRun::countError(bool failed) {
 }
 
 void MonitorRun::scroll(int p) {
-    if (s_->scrolling >= 0)
-        m_.sampleWindow.pointAdded(p, p);
+    if (s_->scrolling >= 0) {
+        const int x = m_.samples.position(p);
+        m_.sampleWindow.pointAdded(x, x);
+    }
 }
 
 // ---- Pacing ------------------------------------------------------------------------------------
@@ -517,9 +523,11 @@ RunEnd MonitorRun::runTriggered() {
                 store.setErrorPoint(i, d, kind);
         }
     }
-    m_.sampleWindow.setTriggerRingIndex(tri);
+    // The first sample after the trigger stands one slot after the last one before it.
+    const int triggerX = tri > 0 ? store.position(tri - 1) + 1 : 0;
+    m_.sampleWindow.setTriggerRingIndex(triggerX);
     if (s.scrolling >= 0)
-        m_.sampleWindow.showFrom(tri);
+        m_.sampleWindow.showFrom(triggerX);
     display_.waiting = false;
     display_.errorCount = 0;
 

@@ -11,7 +11,7 @@ constexpr qint16 kMaxOffset = 500;
 
 } // namespace
 
-SampleStore::SampleStore() : times_(kCapacity, 0) {
+SampleStore::SampleStore() : times_(kCapacity, 0), positions_(kCapacity, 0) {
     for (Channel& c : channels_) {
         c.value.assign(kCapacity, 0.0);
         c.y.assign(kCapacity, 0.0);
@@ -37,9 +37,57 @@ bool SampleStore::setSampleTime(int p, quint32 elapsedMs) {
         for (Channel& c : channels_)
             c.kind[q] = PointKind::Gap;
     }
+    const int placedBefore = size_;
     size_ = std::max(size_, p + 1);
     times_[p] = elapsedMs;
+    // A time written anew may start or end a count: place every sample again then.
+    place(p < placedBefore ? 0 : placedBefore);
     return true;
+}
+
+void SampleStore::setPeriodMs(double periodMs) {
+    periodMs_ = periodMs > 0 && std::isfinite(periodMs) ? periodMs : 0;
+    place(0);
+}
+
+void SampleStore::place(int from) {
+    if (from <= 0) {
+        from = 0;
+        segmentStart_ = 0;
+    }
+    for (int p = from; p < size_; ++p) {
+        if (p == 0 || periodMs_ <= 0) {
+            positions_[p] = p == 0 ? 0 : positions_[p - 1] + 1;
+            continue;
+        }
+        if (times_[p] < times_[p - 1])
+            segmentStart_ = p;
+        // Slots counted from the start of the count; never two samples in one slot, which
+        // the millisecond of a time cut short could otherwise make.
+        const int start = segmentStart_;
+        const double slots = std::floor(times_[p] / periodMs_) - std::floor(times_[start] / periodMs_);
+        const int base = start == p ? positions_[p - 1] + 1 : positions_[start];
+        positions_[p] =
+            std::max(positions_[p - 1] + 1, static_cast<int>(std::min<double>(base + slots, 1 << 30)));
+    }
+}
+
+int SampleStore::firstAtOrAfter(double x) const {
+    const auto end = positions_.begin() + size_;
+    return static_cast<int>(
+        std::lower_bound(positions_.begin(), end, x, [](int pos, double v) { return pos < v; }) -
+        positions_.begin());
+}
+
+int SampleStore::indexAt(double x) const {
+    if (size_ == 0 || std::isnan(x))
+        return -1;
+    const int after = firstAtOrAfter(x);
+    if (after >= size_)
+        return size_ - 1;
+    if (after == 0)
+        return 0;
+    return x - positions_[after - 1] <= positions_[after] - x ? after - 1 : after;
 }
 
 quint32 SampleStore::sampleTime(int p) const {
@@ -143,11 +191,11 @@ void SampleStore::setScale(int channel, float multiplier, qint16 offset) {
 void SampleStore::reduce(int channel, double xFirst, double xLast, std::span<ColumnSpan> out) const {
     std::fill(out.begin(), out.end(), ColumnSpan{});
     const int columns = static_cast<int>(out.size());
-    if (columns == 0 || channel < 0 || channel >= kChannels || !(xLast > xFirst) || xFirst > size_ - 1 ||
-        xLast < 0)
+    if (columns == 0 || channel < 0 || channel >= kChannels || !(xLast > xFirst) || size_ == 0 ||
+        xFirst > positions_[size_ - 1] || xLast < 0)
         return;
-    const int pBegin = std::max(0, static_cast<int>(std::ceil(std::max(xFirst, -1.0))));
-    const int pEnd = static_cast<int>(std::min(std::floor(xLast), static_cast<double>(size_ - 1)));
+    const int pBegin = firstAtOrAfter(xFirst);
+    const int pEnd = firstAtOrAfter(std::nextafter(xLast, HUGE_VAL)) - 1;
     if (pBegin > pEnd)
         return;
     const double perSample = columns / (xLast - xFirst);
@@ -155,7 +203,7 @@ void SampleStore::reduce(int channel, double xFirst, double xLast, std::span<Col
     for (int p = pBegin; p <= pEnd; ++p) {
         if (c.kind[p] == PointKind::Gap)
             continue;
-        const int col = std::clamp(static_cast<int>((p - xFirst) * perSample), 0, columns - 1);
+        const int col = std::clamp(static_cast<int>((positions_[p] - xFirst) * perSample), 0, columns - 1);
         ColumnSpan& s = out[col];
         const float y = static_cast<float>(c.y[p]);
         if (s.firstIndex < 0) {

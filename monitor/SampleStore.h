@@ -1,8 +1,14 @@
 #pragma once
 // The samples of the last monitor run or opened monitor file: ten channels of up to 11,000
-// samples, the elapsed time of each sample and each channel's scale. Sample p of a channel
-// is point p of its curve (X = p). A channel without a value at some sample holds a gap
-// there, so a failed conversion or a channel that is off never shifts later samples.
+// samples, the elapsed time of each sample and each channel's scale. A channel without a
+// value at some sample holds a gap there, so a failed conversion or a channel that is off
+// never shifts later samples.
+//
+// The chart places each sample by its time: with the sampling period given, sample p stands
+// at the slot its time falls in (X = position(p)), so a sample taken late after a stall of the
+// drive stands at its real time and the slots skipped before it stay empty. A time smaller
+// than the one before starts a new count (a triggered run counts its times from the trigger)
+// one slot on. Without a period, X = p.
 //
 // The room is taken once, when the store is made: nothing here grows, and a write past the
 // capacity is refused. A long recording therefore runs at flat memory (its file takes what
@@ -66,6 +72,15 @@ public:
     // 0 for a sample not held.
     quint32 sampleTime(int p) const;
 
+    // The sampling period the times are counted in, in milliseconds; 0 or less: none, X = p.
+    // Kept by clear().
+    void setPeriodMs(double periodMs);
+    double periodMs() const { return periodMs_; }
+    // The slot sample p stands at on the chart's X axis; p itself for a sample not held.
+    int position(int p) const { return p >= 0 && p < size_ ? positions_[p] : p; }
+    // The held sample whose position is nearest to x (the earlier on a tie); -1 when none is held.
+    int indexAt(double x) const;
+
     // Point p of a channel (p must be held). False for a channel or a sample outside.
     bool setValue(int channel, int p, double value);
     // A failed read at p: kind is ZeroOnError or RepeatOnError (with no point before it the
@@ -89,7 +104,7 @@ public:
     void setScale(int channel, float multiplier, qint16 offset);
 
     // The points of a channel whose X lies in [xFirst, xLast], in `out.size()` equal columns:
-    // column c takes the points with c <= (p - xFirst) * columns / (xLast - xFirst) < c + 1,
+    // column c takes the points with c <= (X - xFirst) * columns / (xLast - xFirst) < c + 1,
     // a point exactly at xLast the last column. Every column is written. Nothing is read
     // outside the samples held; a range that is empty or reversed gives empty columns.
     void reduce(int channel, double xFirst, double xLast, std::span<ColumnSpan> out) const;
@@ -99,6 +114,10 @@ private:
         return channel >= 0 && channel < kChannels && p >= 0 && p < size_;
     }
     double scaled(int channel, double value) const;
+    // Positions of samples from..size_ - 1 from their times.
+    void place(int from);
+    // The first held index whose position is at least x (size_ when none is).
+    int firstAtOrAfter(double x) const;
 
     struct Channel {
         std::vector<double> value; // as given
@@ -108,5 +127,8 @@ private:
     };
     std::array<Channel, kChannels> channels_;
     std::vector<quint32> times_;
+    std::vector<int> positions_;
+    double periodMs_ = 0;
+    int segmentStart_ = 0; // where the count of the last placed sample began
     int size_ = 0;
 };

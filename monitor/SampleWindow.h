@@ -1,7 +1,7 @@
 #pragma once
 // The part of the samples the chart shows: the bottom axis's range [minimum, maximum] in
-// sample indices, the full extent the user may pan and zoom over, and the scope (the
-// visible width in percent of the extent, the position of the scope field).
+// slots of the sampling period (SampleStore::position), the full extent the user may pan and zoom over, and
+// the scope (the visible width in percent of the extent, the position of the scope field).
 //
 // The run moves it as the points arrive (pointAdded) so that the newest point stays five
 // samples inside the right edge of a window 100 samples wide; afterwards the user narrows,

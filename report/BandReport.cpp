@@ -57,9 +57,9 @@ QPageSize pageSizeOf(Paper paper) {
     case Paper::A5:
         return QPageSize(QPageSize::A5);
     case Paper::B4:
-        return QPageSize(QPageSize::B4);
+        return QPageSize(QPageSize::JisB4);
     case Paper::B5:
-        return QPageSize(QPageSize::B5);
+        return QPageSize(QPageSize::JisB5);
     case Paper::A4:
         break;
     }
@@ -104,6 +104,62 @@ double wrappedHeight(const FontSpec& font, const QString& text, double width) {
     return r.height() / kTextScale;
 }
 
+QString sysDataText(SysData sys, const QDateTime& printedAt, int pageNumber) {
+    switch (sys) {
+    case SysData::Date:
+        return QLocale::system().toString(printedAt.date(), QLocale::ShortFormat);
+    case SysData::Time:
+        return printedAt.time().toString(QStringLiteral("HH:mm:ss"));
+    case SysData::PageNumber:
+        return QString::number(pageNumber);
+    case SysData::None:
+        break;
+    }
+    return QString();
+}
+
+void keepBetween(TextItem& t, double first, double last, double knownWidth) {
+    const double room = last - first;
+    if (!(room > 0) || t.text.isEmpty())
+        return;
+    double need = knownWidth >= 0 ? knownWidth : textWidth(t.font, t.text);
+    if (need <= room && t.rect.left() >= first && t.rect.right() <= last && need <= t.rect.width())
+        return;
+    for (int step = 0; need > room && step < 8; ++step) {
+        t.font.pointSize *= room / need * 0.98;
+        need = textWidth(t.font, t.text);
+    }
+    double left = t.rect.left();
+    if (t.alignment & Qt::AlignRight)
+        left = t.rect.right() - need;
+    else if (t.alignment & Qt::AlignHCenter)
+        left = t.rect.center().x() - need / 2;
+    left = std::clamp(left, first, std::max(first, last - need));
+    t.rect = QRectF(left, t.rect.top(), std::min(need, room), t.rect.height());
+}
+
+double addDateAndTime(Band& band, const FontSpec& font, const QDateTime& printedAt, double height,
+                      double dateLeft, double timeLeft, double w, bool date, bool time) {
+    // Measured on the time of printing, or on a date of two-digit day and month before it is known.
+    const QDateTime at = printedAt.isValid() ? printedAt : QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59));
+    constexpr double kGap = 6;
+    auto item = [&](SysData sys, double left, double right) {
+        TextItem t;
+        const double width = std::ceil(textWidth(font, sysDataText(sys, at, 1)));
+        t.rect = QRectF(std::max(0.0, std::min(left, right - width)), 0, std::max(1.0, width), height);
+        t.sys = sys;
+        t.font = font;
+        band.texts.push_back(t);
+        return t.rect.left();
+    };
+    double first = w;
+    if (time)
+        first = item(SysData::Time, timeLeft, w);
+    if (date)
+        first = item(SysData::Date, dateLeft, time ? first - kGap : w);
+    return first;
+}
+
 ReportPages::ReportPages(ReportDocument document) : doc_(std::move(document)) {
     paginate();
 }
@@ -135,8 +191,15 @@ void ReportPages::paintBand(QPainter& p, const Band& band, double top, int pageN
     p.save();
     p.translate(0, top);
     for (const ImageItem& img : band.images) {
-        if (!img.image.isNull())
+        if (img.paint) {
+            p.save();
+            p.setClipRect(img.rect, Qt::IntersectClip);
+            p.translate(img.rect.topLeft());
+            img.paint(p, img.rect.size());
+            p.restore();
+        } else if (!img.image.isNull()) {
             p.drawImage(img.rect, img.image);
+        }
         if (img.frame)
             drawFrame(p, img.rect, FrameAll);
     }
@@ -144,22 +207,8 @@ void ReportPages::paintBand(QPainter& p, const Band& band, double top, int pageN
         p.fillRect(r.rect, r.color);
     drawFrame(p, QRectF(0, 0, width, band.height), band.frame);
 
-    const QLocale locale = QLocale::system();
     for (const TextItem& t : band.texts) {
-        QString text = t.text;
-        switch (t.sys) {
-        case SysData::Date:
-            text = locale.toString(doc_.printedAt.date(), QLocale::ShortFormat);
-            break;
-        case SysData::Time:
-            text = doc_.printedAt.time().toString(QStringLiteral("HH:mm:ss"));
-            break;
-        case SysData::PageNumber:
-            text = QString::number(pageNumber);
-            break;
-        case SysData::None:
-            break;
-        }
+        const QString text = t.sys == SysData::None ? t.text : sysDataText(t.sys, doc_.printedAt, pageNumber);
         if (text.isEmpty())
             continue;
         p.save();

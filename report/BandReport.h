@@ -16,6 +16,7 @@
 #include <QPageSize>
 #include <QRectF>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class QPainter;
@@ -32,7 +33,8 @@ inline double designToPoints(double units) {
     return units * 72.0 / kDesignDpi;
 }
 
-// The paper sizes the page set-up offers, in its list order. B4 and B5 are ISO B sizes.
+// The paper sizes the page set-up offers, in its list order. B4 and B5 are the JIS B sizes
+// (257 x 364 and 182 x 257 mm) that the platform's paper codes 12 and 13 name.
 enum class Paper { A3, A4, A5, B4, B5 };
 QPageSize pageSizeOf(Paper paper);
 
@@ -77,16 +79,28 @@ struct TextItem {
     bool clip = false;
 };
 
+// The text a system item shows for the time of printing and the page number.
+QString sysDataText(SysData sys, const QDateTime& printedAt, int pageNumber);
+
+// Keeps a label's text inside [first, last] horizontally: a text wider than that is drawn
+// smaller, and one its alignment would place past either end is moved in. Its rectangle
+// then spans the text itself. `knownWidth`, when not negative, is the text's width at the
+// label's font, already measured.
+void keepBetween(TextItem& t, double first, double last, double knownWidth = -1);
+
 // A filled rectangle: separators, underlines.
 struct RectItem {
     QRectF rect;
     QColor color = Qt::black;
 };
 
-// A picture stretched into its rectangle, optionally framed.
+// A picture stretched into its rectangle, optionally framed. With `paint`, the picture is
+// drawn by it instead, straight onto the device at its own resolution: the painter's origin
+// at the rectangle's corner, its unit one design unit.
 struct ImageItem {
     QRectF rect;
     QImage image;
+    std::function<void(QPainter&, const QSizeF&)> paint;
     bool frame = false;
 };
 
@@ -99,6 +113,12 @@ struct Band {
     std::vector<RectItem> rects;
     std::vector<ImageItem> images;
 };
+
+// The date and time of a page header, `height` high: at their designed left edges, moved
+// left where they would run into each other or past the printable width `w`. Returns where
+// the first of them starts (w when neither prints).
+double addDateAndTime(Band& band, const FontSpec& font, const QDateTime& printedAt, double height,
+                      double dateLeft, double timeLeft, double w, bool date, bool time);
 
 struct ReportDocument {
     QString title; // the document name a printer or PDF shows

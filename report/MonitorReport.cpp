@@ -30,6 +30,22 @@ const QString kNoSetting = QStringLiteral(": -");
 
 } // namespace
 
+QString timeBaseOfDivision(const QString& timeBase, double samplesPerDivision) {
+    if (samplesPerDivision == 5 || !(samplesPerDivision > 0))
+        return timeBase;
+    QString t = timeBase.trimmed();
+    const bool comma = t.contains(u',');
+    t.replace(u',', u'.');
+    bool ok = false;
+    const double seconds = t.toDouble(&ok);
+    if (!ok)
+        return timeBase;
+    QString scaled = QString::number(seconds * samplesPerDivision / 5, 'g', 10);
+    if (comma)
+        scaled.replace(u'.', u',');
+    return scaled;
+}
+
 std::array<MonitorSettingLine, 6> monitorSettingLines(const MonitorReportCaptions& c,
                                                       const MonitorReportSettings& s) {
     const QString timeBase = s.continuous ? s.continuousTimeBase : s.timeBase;
@@ -69,10 +85,11 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
     doc.format.marginsMm = setup.pageFormat().marginsMm;
 
     const int w = int(printableSizeInDesign(doc.format).width());
-    const int h = setup.cellHeightValue();
     const FontSpec font{face, double(setup.fontPoints()), false};
     const int left = int(w * 0.0111);
     const double textHeight = lineHeight(font);
+    // A row is never lower than a line of the font, whatever height the set-up asks for.
+    const int h = std::max(setup.cellHeightValue(), int(std::ceil(textHeight - 1e-9)));
 
     auto label = [&](double x, double top, double width, double height, const QString& text,
                      Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -83,10 +100,12 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
         t.alignment = align;
         return t;
     };
-    // A label as wide as its text, centred in [a, b].
+    // A label as wide as its text, centred in the column [a, b] and kept off its separators.
     auto centred = [&](int a, int b, double height, const QString& text) {
         const int width = widthOf(font, text);
-        return label((a + b) / 2 - width / 2, 0, width, height, text);
+        TextItem t = label((a + b) / 2 - width / 2, 0, width, height, text);
+        keepBetween(t, a + 1, b - 1, width);
+        return t;
     };
 
     // ---- Page header: type and form, date, time ------------------------------------------
@@ -95,17 +114,8 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
         band.height = h;
         const QString typeForm = setup.printTypeForm ? data.typeForm : QString();
         band.texts.push_back(label(left, 0, widthOf(font, typeForm), h, typeForm));
-        if (setup.printDate) {
-            TextItem t = label(int(w * 0.86), 0, 1, h, QString());
-            t.sys = SysData::Date;
-            band.texts.push_back(t);
-        }
-        if (setup.printTime) {
-            // Starts near the right edge and runs into the margin: the margin is not clipped.
-            TextItem t = label(int(w * 0.96), 0, 1, h, QString());
-            t.sys = SysData::Time;
-            band.texts.push_back(t);
-        }
+        addDateAndTime(band, font, data.printedAt, h, int(w * 0.86), int(w * 0.96), w, setup.printDate,
+                       setup.printTime);
         doc.pageHeader.push_back(std::move(band));
     }
     // ---- Its child: the comment, wrapped at the right edge; the band grows to hold it ------
@@ -142,9 +152,16 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
         const double pictureWidth = std::max(1.0, std::min<double>(kChartPictureWidth, w - 2 * kPictureLeft));
         picture.rect = QRectF(kPictureLeft, kPictureTop, pictureWidth, kChartPictureHeight);
         picture.image = data.chart;
+        picture.paint = data.drawing.paint;
         picture.frame = true;
+        MonitorReportSettings settings = data.settings;
+        if (data.drawing.paint && data.drawing.divisionSamples) {
+            const double samples = data.drawing.divisionSamples(picture.rect.size());
+            settings.timeBase = timeBaseOfDivision(settings.timeBase, samples);
+            settings.continuousTimeBase = timeBaseOfDivision(settings.continuousTimeBase, samples);
+        }
         band.images.push_back(std::move(picture));
-        const auto lines = monitorSettingLines(data.captions, data.settings);
+        const auto lines = monitorSettingLines(data.captions, settings);
         for (size_t i = 0; i < lines.size(); ++i) {
             const int captionWidth = widthOf(font, lines[i].caption);
             band.texts.push_back(label(left, tops[i], captionWidth, textHeight, lines[i].caption));
@@ -190,6 +207,7 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
                     // Left-aligned in its column, kept off the separators on both sides.
                     t = label(itemLeft, 0, itemWidth, h, text);
                     t.clip = true;
+                    keepBetween(t, itemLeft, itemLeft + itemWidth);
                 } else {
                     t = centred(columnLeft(c), columnRight(c), h, text);
                 }

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QString>
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace report {
@@ -69,6 +70,12 @@ struct MonitorReportSettings {
     QString triggerDelay; // percent
 };
 
+// The time base text for a division of `samplesPerDivision` samples when the time base is
+// given for five: unchanged for five (or a text that is not a number), else scaled, with the
+// decimal sign the text had. The chart's time label and the printed time line state it, so a
+// thinned grid never reads as the finer one.
+QString timeBaseOfDivision(const QString& timeBase, double samplesPerDivision);
+
 // The six lines under the chart: caption and value (": " and the setting) each.
 struct MonitorSettingLine {
     QString caption;
@@ -82,13 +89,23 @@ std::array<MonitorSettingLine, 6> monitorSettingLines(const MonitorReportCaption
 inline constexpr int kChartPictureWidth = 709;
 inline constexpr int kChartPictureHeight = 273;
 
+// The chart drawn onto the page by the chart's own painting code, sharp at any resolution:
+// `paint` draws it into a box of the given size in design units; `divisionSamples` tells how
+// many samples one division of its grid spans in such a box, so that the time line states
+// the drawn division.
+struct ChartDrawing {
+    std::function<void(QPainter&, const QSizeF&)> paint;
+    std::function<double(const QSizeF&)> divisionSamples;
+};
+
 struct MonitorReportData {
     QString title = QStringLiteral("KVR260X"); // language "Print"/"Title": the document's name
     QString typeForm;                          // drive type followed by its form
     MonitorReportCaptions captions;
     MonitorReportSettings settings;
     std::vector<MonitorReportRow> rows; // CH1 first
-    QImage chart;
+    QImage chart;                       // stretched into the frame when there is no drawing
+    ChartDrawing drawing;               // preferred to the picture
     QDateTime printedAt;
 };
 

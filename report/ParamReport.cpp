@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QHash>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -141,12 +142,15 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
     const auto& s = cols.separators;
     const int afterTitle = s[0], afterComNo = s[1], afterName = s[2], beforeValue = s[3], beforeLow = s[4],
               beforeHigh = s[5], beforeUnit = s[6], beforeMark = s[7];
-    const int h = setup.cellHeightValue();
     const bool shipment = setup.printShipment;
 
     const FontSpec plain{faces.text, double(setup.fontPoints()), false};
     const FontSpec bold{faces.text, double(setup.fontPoints()), true};
     const FontSpec led{faces.led, double(setup.fontPoints()), false};
+    // A row is never lower than a line of its font, whatever height the set-up asks for.
+    const int h =
+        std::max(setup.cellHeightValue(),
+                 int(std::ceil(std::max({lineHeight(plain), lineHeight(bold), lineHeight(led)}) - 1e-9)));
 
     auto label = [](const FontSpec& font, double left, double top, double width, double height,
                     const QString& text, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -157,10 +161,12 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
         t.alignment = align;
         return t;
     };
-    // A label as wide as its text, centred in [a, b].
+    // A label as wide as its text, centred in the column [a, b] and kept off its separators.
     auto centred = [&](const FontSpec& font, int a, int b, double height, const QString& text) {
         const int width = widthOf(font, text);
-        return label(font, centredLeft(a, b, width), 0, width, height, text);
+        TextItem t = label(font, centredLeft(a, b, width), 0, width, height, text);
+        keepBetween(t, a + 1, b - 1, width);
+        return t;
     };
 
     // ---- Page header: type and form, comment, date, time ------------------------------
@@ -170,22 +176,13 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
         const QString typeForm = setup.printTypeForm ? data.typeForm : QString();
         const int typeFormWidth = widthOf(plain, typeForm);
         band.texts.push_back(label(plain, cols.typeFormLeft, 0, typeFormWidth, h, typeForm));
-        if (setup.printDate) {
-            TextItem t = label(plain, cols.dateLeft, 0, 1, h, QString());
-            t.sys = SysData::Date;
-            band.texts.push_back(t);
-        }
-        if (setup.printTime) {
-            // Starts near the right edge and runs into the margin: the margin is not clipped.
-            TextItem t = label(plain, cols.timeLeft, 0, 1, h, QString());
-            t.sys = SysData::Time;
-            band.texts.push_back(t);
-        }
+        const double dateTimeLeft = addDateAndTime(band, plain, data.printedAt, h, cols.dateLeft,
+                                                   cols.timeLeft, w, setup.printDate, setup.printTime);
         const QString comment = setup.printComment ? setup.comment : QString();
         if (!comment.isEmpty()) {
             // The comment wraps before the date (or at the edge) and the band grows to hold it.
             const int left = cols.typeFormLeft + typeFormWidth + 6;
-            const int right = setup.printDate || setup.printTime ? cols.dateLeft - 6 : w;
+            const int right = setup.printDate || setup.printTime ? int(dateTimeLeft) - 6 : w;
             const double wrapWidth = std::max(right - left, 1);
             const double top = std::max(0.0, (h - lineHeight(plain)) / 2);
             const double height = wrappedHeight(plain, comment, wrapWidth);
@@ -216,8 +213,10 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
             band.texts.push_back(centred(plain, afterName, beforeValue, h, hd[PC_Shipment]));
         {
             const int width = widthOf(bold, hd[PC_Value]);
-            band.texts.push_back(
-                label(bold, half(beforeValue + beforeLow + 2) - half(width), 0, width, h, hd[PC_Value]));
+            TextItem t =
+                label(bold, half(beforeValue + beforeLow + 2) - half(width), 0, width, h, hd[PC_Value]);
+            keepBetween(t, beforeValue + 1, beforeLow - 1, width);
+            band.texts.push_back(t);
         }
         band.texts.push_back(centred(plain, beforeLow, beforeHigh, h, hd[PC_Low]));
         band.texts.push_back(centred(plain, beforeHigh, beforeUnit, h, hd[PC_High]));
@@ -243,7 +242,10 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
             // the separators; beyond that it takes the whole column, and a smaller size if need
             // be. Drawn unclipped, it would otherwise run over the separator into the next value.
             const double first = a + 1;
-            double right = left + sampleWidth;
+            // A sample wider than its column (a large font on narrow paper) gives way to the column.
+            if (left + sampleWidth > b - 1)
+                t.rect = QRectF(first, 0, std::max(1.0, b - 1 - first), h);
+            double right = t.rect.right();
             if ((font.bold ? boldBound : plainBound).of(text) <= right - first)
                 return t;
             double need = textWidth(font, text);
@@ -274,8 +276,9 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
             band.texts.reserve(9);
             {
                 const int width = widthOf(led, row[PC_Title]);
-                band.texts.push_back(
-                    label(led, half(afterTitle - 1) - half(width), 0, width, h, row[PC_Title]));
+                TextItem t = label(led, half(afterTitle - 1) - half(width), 0, width, h, row[PC_Title]);
+                keepBetween(t, 1, afterTitle - 1, width);
+                band.texts.push_back(t);
             }
             band.texts.push_back(centred(plain, afterTitle, afterComNo, h, row[PC_ComNo]));
             {

@@ -41,6 +41,7 @@ struct ChartPainter::Axes {
     QRect plot;
     std::vector<double> left;
     std::vector<double> bottom;
+    double step = kSampleStep; // samples per drawn division
 };
 
 ChartPainter::ChartPainter(const ChartLook& look, const SampleStore* store, double xMin, double xMax)
@@ -64,26 +65,26 @@ double ChartPainter::yToPixel(const QRect& plot, double yMax, double y) {
     return plot.bottom() - y / yMax * (plot.bottom() - plot.top());
 }
 
+double ChartPainter::divisionStep(double xMin, double xMax, int plotWidth, int minSpacing) {
+    if (!(xMax > xMin) || !std::isfinite(xMin) || !std::isfinite(xMax) || plotWidth <= 0)
+        return kSampleStep;
+    const double pixelsPerSample = plotWidth / (xMax - xMin);
+    static constexpr int kFactors[] = {1, 2, 5};
+    for (double decade = kSampleStep; decade < 1e9; decade *= 10) {
+        // 5, 10, 25, 50, 100, 250, ...: every step is a multiple of the least one.
+        for (int f : kFactors) {
+            if (decade * f * pixelsPerSample >= minSpacing)
+                return decade * f;
+        }
+    }
+    return 1e9;
+}
+
 std::vector<double> ChartPainter::bottomDivisions(double xMin, double xMax, int plotWidth, int minSpacing) {
     std::vector<double> out;
     if (!(xMax > xMin) || !std::isfinite(xMin) || !std::isfinite(xMax) || plotWidth <= 0)
         return out;
-    const double pixelsPerSample = plotWidth / (xMax - xMin);
-    static constexpr int kFactors[] = {1, 2, 5};
-    double step = kSampleStep;
-    for (double decade = kSampleStep; decade < 1e9; decade *= 10) {
-        bool found = false;
-        for (int f : kFactors) {
-            // 5, 10, 25, 50, 100, 250, ...: every step is a multiple of the least one.
-            step = decade * f;
-            if (step * pixelsPerSample >= minSpacing) {
-                found = true;
-                break;
-            }
-        }
-        if (found)
-            break;
-    }
+    const double step = divisionStep(xMin, xMax, plotWidth, minSpacing);
     const double first = std::ceil(xMin / step) * step;
     // A range no step fits (beyond any record) gets no divisions rather than millions.
     if ((xMax - first) / step > plotWidth)
@@ -132,9 +133,22 @@ ChartPainter::Axes ChartPainter::axes(const QRect& area, const QFontMetrics& fm)
     const int plotLeft = area.left() + labelWidth + kLabelGap + kTickLength;
     const int plotRight = area.right() - static_cast<int>(std::lround(area.width() * 0.01));
     a.plot = QRect(QPoint(plotLeft, top), QPoint(std::max(plotLeft, plotRight), std::max(top, plotBottom)));
-    a.bottom = bottomDivisions(xMin_, xMax_, a.plot.width(),
-                               std::max(kMinDivisionPixels, 2 * fm.horizontalAdvance(kDivisionMark)));
+    a.step = divisionStep(xMin_, xMax_, a.plot.width(), minDivisionSpacing(fm));
+    a.bottom = bottomDivisions(xMin_, xMax_, a.plot.width(), minDivisionSpacing(fm));
     return a;
+}
+
+// Neighbouring marks keep a gap between them. Twice the mark's width thinned the grid of a
+// window of 100 samples at the monitor's default size, where 5 samples a division fit.
+int ChartPainter::minDivisionSpacing(const QFontMetrics& fm) {
+    return std::max(kMinDivisionPixels, fm.horizontalAdvance(kDivisionMark) + 2 * kLabelGap);
+}
+
+double ChartPainter::divisionSamples(const QRect& area, bool withLegend) const {
+    QRect chartArea = area;
+    if (withLegend)
+        chartArea.setLeft(area.left() + legendWidth());
+    return axes(chartArea, QFontMetrics(look_.font)).step;
 }
 
 QRect ChartPainter::plotRect(const QRect& area) const {
@@ -159,7 +173,9 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
 
     const double yMax = look_.yMaximum;
     auto py = [&](double y) { return clampCoordinate(std::lround(yToPixel(plot, yMax, y))); };
-    auto px = [&](int p) { return clampCoordinate(std::floor(xToPixel(plot, xMin_, xMax_, p))); };
+    auto px = [&](int p) {
+        return clampCoordinate(std::floor(xToPixel(plot, xMin_, xMax_, store_->position(p))));
+    };
 
     QPolygon current;
     auto flush = [&] {
@@ -172,11 +188,16 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
         const SampleStore::ColumnSpan& s = spans[c];
         if (s.firstIndex < 0)
             continue;
-        if (s.firstIndex != previousLast + 1) {
+        // A gap in the channel or a slot the run skipped breaks the curve.
+        if (s.firstIndex != previousLast + 1 ||
+            (previousLast != INT_MIN &&
+             store_->position(s.firstIndex) != store_->position(previousLast) + 1)) {
             flush();
             // The curve comes in from the point before the window, when there is one.
             const int before = s.firstIndex - 1;
-            if (previousLast == INT_MIN && before < xMin_ && store_->hasPoint(channel, before))
+            if (previousLast == INT_MIN && store_->position(before) < xMin_ &&
+                store_->hasPoint(channel, before) &&
+                store_->position(s.firstIndex) == store_->position(before) + 1)
                 appendPoint(current, px(before), py(store_->plotted(channel, before)));
         }
         const int x = plot.left() + c;
@@ -187,12 +208,15 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
         previousLast = s.lastIndex;
     }
     const int after = previousLast + 1;
-    if (previousLast != INT_MIN && after > xMax_ && store_->hasPoint(channel, after))
+    if (previousLast != INT_MIN && store_->position(after) > xMax_ && store_->hasPoint(channel, after) &&
+        store_->position(after) == store_->position(previousLast) + 1)
         appendPoint(current, px(after), py(store_->plotted(channel, after)));
     // A range between two neighbouring samples still crosses the line that joins them.
     if (previousLast == INT_MIN && std::floor(xMin_) == std::floor(xMax_) && std::abs(xMin_) < INT_MAX) {
-        const int before = static_cast<int>(std::floor(xMin_));
-        if (store_->hasPoint(channel, before) && store_->hasPoint(channel, before + 1)) {
+        const int before = store_->indexAt(std::floor(xMin_));
+        if (before >= 0 && store_->position(before) == std::floor(xMin_) &&
+            store_->hasPoint(channel, before) && store_->hasPoint(channel, before + 1) &&
+            store_->position(before + 1) == store_->position(before) + 1) {
             appendPoint(current, px(before), py(store_->plotted(channel, before)));
             appendPoint(current, px(before + 1), py(store_->plotted(channel, before + 1)));
         }

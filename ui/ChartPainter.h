@@ -4,7 +4,7 @@
 //
 // Layout: margins of 5 % at the top, 2 % at the bottom, none at the left and 1 % at the
 // right of the area; the left axis (0 .. the Y maximum, numbered) and the bottom axis
-// (sample indices, a "^" under each division) take their labels' room inside that. Both
+// (slots of the sampling period, a "^" under each division) take their labels' room inside that. Both
 // axes carry a silver grid at their divisions. With the legend, the area's left part holds
 // it and the chart takes the rest.
 //
@@ -63,8 +63,14 @@ public:
     // The curve of a channel inside `plot` as connected polylines, in pixels.
     std::vector<QPolygon> curve(int channel, const QRect& plot) const;
 
-    // Divisions of the bottom axis: multiples of a step (5 samples, or 10, 25, 50, 100, 250,
-    // ... when 5 would put them closer than minSpacing pixels) inside [xMin, xMax].
+    // Samples per division drawn for a chart filling `area`: 5, or more where 5 would crowd
+    // the grid. The time label states the time of this many samples, never of 5 regardless.
+    double divisionSamples(const QRect& area, bool withLegend = false) const;
+
+    // The step of the bottom axis: 5 samples, or 10, 25, 50, 100, 250, ... when 5 would put
+    // divisions closer than minSpacing pixels.
+    static double divisionStep(double xMin, double xMax, int plotWidth, int minSpacing);
+    // Divisions of the bottom axis: the multiples of divisionStep inside [xMin, xMax].
     static std::vector<double> bottomDivisions(double xMin, double xMax, int plotWidth, int minSpacing);
     // Divisions of the left axis from 0 to yMax: multiples of the least step of 1, 2, 5, 10,
     // 20, 50, ... whose labels stay at least minSpacing pixels apart.
@@ -73,6 +79,7 @@ public:
 
 private:
     struct Axes;
+    static int minDivisionSpacing(const QFontMetrics& fm);
     Axes axes(const QRect& area, const QFontMetrics& fm) const;
     void paintLegend(QPainter& painter, const QRect& area, const QRect& plot) const;
 

@@ -6,8 +6,11 @@
 #include "ui/ChartWidget.h"
 
 #include <QClipboard>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QPainter>
+
+#include <memory>
 
 int ChartPicture::legendWidth() const {
     return ChartPainter(look, store, xMin, xMax).legendWidth();
@@ -71,6 +74,31 @@ bool saveChartPicture(const ChartPicture& picture, MonitorFile::SaveKind kind, c
             *error = QStringLiteral("Cannot write %1: not a picture").arg(path);
         return false;
     }
+}
+
+report::ChartDrawing chartDrawing(const ChartWidget& chart) {
+    ChartPicture picture = chartPicture(chart, chart.look().active, chart.look().titles);
+    // The page's painter measures in design units (the screen's pixels): a font sized in
+    // pixels keeps the chart's text size at any resolution the device draws at.
+    picture.look.font.setPixelSize(std::max(1, QFontInfo(chart.look().font).pixelSize()));
+    // The print window stays open while the monitor may run again: it keeps the samples of the
+    // moment of printing, as the rows beside the chart do.
+    std::shared_ptr<const SampleStore> samples;
+    if (picture.store)
+        samples = std::make_shared<const SampleStore>(*picture.store);
+    picture.store = samples.get();
+    auto painterFor = [picture, samples] {
+        return ChartPainter(picture.look, picture.store, picture.xMin, picture.xMax);
+    };
+    auto box = [](const QSizeF& size) { return QRect(0, 0, int(size.width()), int(size.height())); };
+    report::ChartDrawing d;
+    d.paint = [painterFor, box](QPainter& painter, const QSizeF& size) {
+        painterFor().paint(painter, box(size), false);
+    };
+    d.divisionSamples = [painterFor, box](const QSizeF& size) {
+        return painterFor().divisionSamples(box(size));
+    };
+    return d;
 }
 
 void copyImageToClipboard(const QImage& image) {

@@ -4,6 +4,7 @@
 // the channels that are on at the left and the chart at its size on screen beside it; the
 // chart on screen is not touched.
 #include "monitor/MonitorFile.h"
+#include "report/MonitorReport.h"
 #include "ui/ChartPainter.h"
 
 #include <QImage>
@@ -38,6 +39,10 @@ QImage renderChartPicture(const ChartPicture& picture);
 // fails). False with a reason when the file could not be written.
 bool saveChartPicture(const ChartPicture& picture, MonitorFile::SaveKind kind, const QString& path,
                       QString* error = nullptr);
+
+// The chart as `chart` shows it now (look, store, window; no legend) for drawing onto a
+// printed page: laid out for the box it is given, in design units, with the chart's text size.
+report::ChartDrawing chartDrawing(const ChartWidget& chart);
 
 // Puts the image on the clipboard (the monitor report takes the chart from there).
 void copyImageToClipboard(const QImage& image);

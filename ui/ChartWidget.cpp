@@ -122,6 +122,10 @@ QRect ChartWidget::plotRect() const {
     return painter().plotRect(rect());
 }
 
+double ChartWidget::divisionSamples() const {
+    return painter().divisionSamples(rect());
+}
+
 double ChartWidget::pixelOfSample(double x) const {
     return ChartPainter::xToPixel(plotRect(), window_ ? window_->minimum() : 0.0,
                                   window_ ? window_->maximum() : double(SampleWindow::kRunWidth), x);
@@ -135,7 +139,8 @@ double ChartWidget::sampleAtPixel(double px) const {
 QPoint ChartWidget::pointPixel(int channel, int index) const {
     const QRect plot = plotRect();
     const double y = store_ ? store_->plotted(channel, index) : 0.0;
-    return QPoint(static_cast<int>(std::floor(pixelOfSample(index))),
+    const double x = store_ ? store_->position(index) : index;
+    return QPoint(static_cast<int>(std::floor(pixelOfSample(x))),
                   static_cast<int>(std::lround(ChartPainter::yToPixel(plot, look_.yMaximum, y))));
 }
 
@@ -172,7 +177,7 @@ std::optional<ChartWidget::Hit> ChartWidget::seriesAt(const QPoint& pos) const {
         // The pixel column's centre gives the sample; the nearest point the series holds.
         const int last = store_->lastPointOf(ch);
         const int wanted =
-            std::clamp(static_cast<int>(std::lround(sampleAtPixel(pos.x() + 0.5))), 0, std::max(0, last));
+            std::clamp(store_->indexAt(std::lround(sampleAtPixel(pos.x() + 0.5))), 0, std::max(0, last));
         for (int d = 0; d <= last; ++d) {
             if (store_->hasPoint(ch, wanted - d))
                 return Hit{ch, wanted - d};

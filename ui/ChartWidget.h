@@ -58,7 +58,10 @@ public:
     // Where the curves are drawn, in the widget's coordinates (overlay labels and the
     // trigger marker are placed from it).
     QRect plotRect() const;
-    // The pixel of a sample index and back, along the bottom axis of the current window.
+    // Samples per division of the grid as drawn now (5 unless the grid had to be thinned).
+    double divisionSamples() const;
+    // The pixel of an X (a slot of the sampling period) and back, along the bottom axis of the
+    // current window.
     double pixelOfSample(double x) const;
     double sampleAtPixel(double px) const;
     // The pixel a held point is drawn at.

@@ -567,6 +567,7 @@ void MonitorWindow::refresh() {
     timeEdit->setHidden(continuous);
     continuousTime->setHidden(!continuous);
     continuousTime->setText(m.ContTimeVal);
+    placeOverlays();
     placeMarker();
     refreshing_ = false;
 }
@@ -584,7 +585,6 @@ void MonitorWindow::showRunState() {
     errLabel->setVisible(d.errorsShown);
     errCountLabel->setVisible(d.errorsShown);
     errCountLabel->setText(QString::number(d.errorCount));
-    timeBaseLabel->setText(d.timeBase);
     const int scope = model_->sampleWindow.scope();
     if (scopeEdit->position() != scope || scopeEdit->text() != QString::number(scope)) {
         refreshing_ = true;
@@ -597,6 +597,12 @@ void MonitorWindow::showRunState() {
 
 void MonitorWindow::placeOverlays() {
     const QRect plot = chart->plotRect();
+    // One time base in the window: in continuous mode the recording's, as the field under the
+    // chart shows it; and always for the division as drawn, should the grid be thinned.
+    const MonitorModel& m = *model_;
+    const bool continuousShown = m.options().CntMon.checked() && !run_->running();
+    const QString timeBase = continuousShown ? m.ContTimeVal : run_->display().timeBase;
+    timeBaseLabel->setText(report::timeBaseOfDivision(timeBase, chart->divisionSamples()));
     for (QLabel* l : {alarmLabel, tripLabel, waitLabel, errLabel, errCountLabel, timeBaseLabel, timeBaseUnit})
         l->adjustSize();
     alarmLabel->move(plot.left() + 4, plot.top() + 5);

@@ -136,8 +136,7 @@ void MonitorWindow::showReadout(int channel, int index) {
                                     m.samples.unscaled(channel, index), ctx.DecimalComma);
     point.multiplier = scale.multiplier;
     point.offset = scale.offset;
-    point.index = index;
-    point.timeBase = run_->display().timeBase;
+    point.elapsedMs = m.samples.sampleTime(index);
     point.decimalComma = ctx.DecimalComma;
     ReadoutCaptions captions;
     captions.value = texts_.value(QStringLiteral("Label12"), captions.value);
@@ -190,6 +189,8 @@ bool MonitorWindow::MonFileOpenClick() {
         MonitorBatch batch(m);
         applyMonitorFileHeader(m, header, result);
         m.LastPoint = m.samples.lastPoint();
+        // Five samples a division: the file's samples stand at the slots their times fall in.
+        m.samples.setPeriodMs(timeBaseSeconds(header.timeBase) * 1000.0 / 5);
         MonitorFile::showWholeRecord(m.sampleWindow, m.samples, scrollingChannelOf(m));
     }
     for (int i = 0; i < kMonitorChannels; ++i) {
@@ -289,8 +290,13 @@ void MonitorWindow::MonPrintClick() {
     // The chart as it stands on screen is the page's picture, and the clipboard's.
     const QImage image = chart->renderImage(chart->size(), false);
     copyImageToClipboard(image);
-    if (hooks_.print)
-        hooks_.print(reportData(image));
+    if (!hooks_.print)
+        return;
+    report::MonitorReportData data = reportData(image);
+    // The page draws the chart itself at the printer's resolution; the bitmap stays the
+    // clipboard's.
+    data.drawing = chartDrawing(*chart);
+    hooks_.print(data);
 }
 
 report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) const {

@@ -4,6 +4,7 @@
 #include "support/MonitorFixture.h"
 
 #include "core/ValueRules.h"
+#include "monitor/ContinuousRecorder.h"
 
 namespace {
 
@@ -363,13 +364,22 @@ TEST_F(Monitor, ContinuousTimeBaseAndMarkerFollowTheirFormulas) {
         int shown;
         const char* size;
     };
-    for (const Case& c : {Case{120, 10, 3000, 50, "61"}, Case{30, 300, 3000, 1500, "1"},
-                          Case{1440, 10, 375, 33200, "932"}, Case{120, 10, 0, 50, "61"}}) {
+    for (const Case& c :
+         {Case{120, 10, 3000, 50, "71"}, Case{30, 300, 3000, 1500, "1"}, Case{1440, 10, 375, 33200, "863"},
+          Case{120, 10, 0, 50, "71"}, Case{30, 10, 3000, 50, "18"}}) {
         opts.CntMonTime.setPosition(c.minutes);
         opts.CntMonSmp.setPosition(c.seconds);
         m.PointsPerChannel = c.points;
         EXPECT_EQ(m.UpdateContinuousTimeBase(), c.shown) << c.minutes << " " << c.points;
         EXPECT_EQ(m.ContSizeText, QLatin1String(c.size)) << c.minutes;
+        // Within a tenth of a recording of that length whose three channels read 47.5.
+        ChannelArray values{};
+        values[0] = values[1] = values[2] = 47.5;
+        qint64 bytes = RecordingFile::header(RecordingHeader{}, false).size();
+        for (int k = 0; k < c.minutes * 60 / c.seconds; ++k)
+            bytes += RecordingFile::row(quint32(k * c.seconds * 1000), values, false).size();
+        EXPECT_NEAR(m.ContSizeText.toDouble(), std::max<double>(1, bytes / 1000.0), bytes / 10000.0 + 1)
+            << c.minutes;
     }
     m.setText(MonitorField::TriggerLevel, 0, "50");
     m.enter(MonitorField::TriggerLevel);

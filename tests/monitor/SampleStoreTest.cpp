@@ -130,7 +130,7 @@ TEST(SampleStore, ARepeatWithNothingBeforeItPlotsZero) {
     EXPECT_EQ(s.plotted(0, 1), 0.0);
 }
 
-// Column c of [x0, x1] over n columns holds the samples p with x0 + c*w <= p < x0 + (c+1)*w,
+// Column c of [x0, x1] over n columns holds the samples p with x0 + c*w <= X < x0 + (c+1)*w,
 // w = (x1 - x0) / n, and a sample at x1 the last column. The ranges below keep w a power of
 // two, so these bounds are exact and the brute force needs no rounding rule of its own.
 std::vector<SampleStore::ColumnSpan> bruteForce(const SampleStore& s, int ch, double x0, double x1, int n) {
@@ -140,7 +140,8 @@ std::vector<SampleStore::ColumnSpan> bruteForce(const SampleStore& s, int ch, do
         const double lo = x0 + c * w;
         const double hi = c == n - 1 ? x1 : x0 + (c + 1) * w;
         for (int p = 0; p < s.size(); ++p) {
-            const bool inside = p >= lo && (p < hi || (c == n - 1 && p <= hi));
+            const int x = s.position(p);
+            const bool inside = x >= lo && (x < hi || (c == n - 1 && x <= hi));
             if (!inside || !s.hasPoint(ch, p))
                 continue;
             const float y = static_cast<float>(s.plotted(ch, p));
@@ -163,9 +164,13 @@ TEST(SampleStore, ReducesEveryColumnToWhatABruteForceFinds) {
     std::uniform_real_distribution<double> value(-50.0, 600.0);
     std::uniform_int_distribution<int> die(0, 9);
     SampleStore s;
+    s.setPeriodMs(50);
     const int samples = 9000;
+    quint32 t = 0;
     for (int p = 0; p < samples; ++p) {
-        s.appendSample(static_cast<quint32>(p * 50));
+        // Now and then a stall of the drive: the next sample takes the slot it falls in.
+        t += die(rng) == 0 ? 50 * (1 + die(rng)) + 7 : 50;
+        s.appendSample(t);
         for (int ch = 0; ch < 3; ++ch) {
             const int roll = die(rng);
             if (roll == 0)
@@ -189,8 +194,8 @@ TEST(SampleStore, ReducesEveryColumnToWhatABruteForceFinds) {
         {"whole record and past its end", -8, 1.0 / 16, 600},
         {"fewer samples than columns", 100.5, 4, 300},
         {"window starting before 0", -37.25, 2, 100},
-        {"window past the samples held", 8990, 1, 64},
-        {"window wholly past the samples", 9500, 1, 32},
+        {"window past the samples held", s.position(samples - 10), 1, 64},
+        {"window wholly past the samples", s.position(samples - 1) + 500, 1, 32},
         {"one column", 10, 1.0 / 1024, 1},
     };
     std::vector<SampleStore::ColumnSpan> fast;
@@ -213,6 +218,35 @@ TEST(SampleStore, ReducesEveryColumnToWhatABruteForceFinds) {
                 ASSERT_EQ(fast[c].last, want[c].last) << "column " << c;
             }
         }
+    }
+}
+
+// With a period each sample stands at the slot its time falls in: a late one after the skipped
+// slots, never two in one slot, a time counted anew (after a trigger) one slot on.
+TEST(SampleStore, PlacesEachSampleAtTheSlotOfItsTime) {
+    struct Row {
+        const char* name;
+        double periodMs;
+        std::vector<quint32> times;
+        std::vector<int> positions;
+    };
+    const Row rows[] = {
+        {"steady", 100, {0, 100, 200, 300}, {0, 1, 2, 3}},
+        {"late within its slot", 100, {0, 199, 200, 300}, {0, 1, 2, 3}},
+        {"a stall of 4 s", 100, {0, 100, 4200, 4300}, {0, 1, 42, 43}},
+        {"a millisecond cut short", 50.2, {0, 50, 100, 150}, {0, 1, 2, 3}},
+        {"counted anew from the trigger", 100, {7000, 7100, 0, 100, 500}, {0, 1, 2, 3, 7}},
+        {"no period", 0, {0, 100, 4200}, {0, 1, 2}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        SampleStore s;
+        s.setPeriodMs(r.periodMs);
+        for (quint32 t : r.times)
+            s.appendSample(t);
+        for (size_t p = 0; p < r.positions.size(); ++p)
+            EXPECT_EQ(s.position(int(p)), r.positions[p]) << p;
+        EXPECT_EQ(s.indexAt(r.positions.back() + 0.4), int(r.positions.size()) - 1);
     }
 }
 

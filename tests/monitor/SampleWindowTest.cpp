@@ -142,8 +142,7 @@ TEST(ChartReadout, ShowsTheChannelValueScaleAndTime) {
     p.valueText = QStringLiteral("20.5");
     p.multiplier = 1.2f;
     p.offset = 0;
-    p.index = 10;
-    p.timeBase = QStringLiteral("1.0");
+    p.elapsedMs = 2049;
     EXPECT_EQ(
         chartReadoutText({}, p),
         QStringLiteral("CH1 : Speed\n\nValue : 20.5\nMulti. : 1.2\nOffset : 0\n\nPassed Time : 2.0 (s) "));
@@ -152,8 +151,7 @@ TEST(ChartReadout, ShowsTheChannelValueScaleAndTime) {
     p.decimalComma = true;
     p.multiplier = 0.7f;
     p.offset = 250;
-    p.index = 37;
-    p.timeBase = QStringLiteral("17,5");
+    p.elapsedMs = 129500;
     p.valueText = QStringLiteral("3,25");
     ReadoutCaptions c{QStringLiteral("Wert"), QStringLiteral("Faktor"), QStringLiteral("Versatz"),
                       QStringLiteral("Zeit")};

@@ -74,26 +74,35 @@ TEST(ParamLayout, ValuesEndAtTheRightEdgeOfTheirSample) {
     }
 }
 
-// Ten digits and more, at the default size and at a large one: each value is whole inside
-// its column, never over a separator.
-TEST(ParamLayout, LongValuesStayBetweenTheirColumnsSeparators) {
+// From 8 to 14 points, on A4, on B5 and with no right margin, with and without the shipment
+// column: every text is whole inside its column and the printable width, no row is lower
+// than its line, the date and the time stand apart; ten digits and more included.
+TEST(ParamLayout, EveryTextStaysInItsColumnAtEveryFontSizeAndPaper) {
     ParamReportData data;
+    data.rows = buildParamReportRows(ReportFixtures::longSource(53));
     data.rows.push_back({"f0000", "0000", "Name", "4000000000", "-2147483648", "4294967295", "123456789012.0",
                          "kHz", "Change"});
-    for (const int points : {0, 14}) {
-        PageSetup setup;
-        setup.printShipment = true;
-        if (points)
-            setup.fontSize = QString::number(points);
-        const ReportDocument doc = layoutParamReport(data, setup, paramReportFaces(QString()));
-        const ParamColumns c = paramColumns(int(printableSizeInDesign(setup.pageFormat()).width()));
-        const int columns[] = {PC_Shipment, PC_Value, PC_Low, PC_High};
-        for (int k = 0; k < 4; ++k) {
-            const TextItem* t = textOf(doc.details[0], data.rows[0][size_t(columns[k])]);
-            ASSERT_NE(t, nullptr);
-            EXPECT_GT(t->rect.left(), c.separators[size_t(2 + k)]) << points << " " << k;
-            EXPECT_LT(t->rect.right(), c.separators[size_t(3 + k)]) << points << " " << k;
-            EXPECT_LE(textWidth(t->font, t->text), t->rect.width() + 1e-6) << points << " " << k;
+    data.typeForm = QStringLiteral("HXZ9-4037");
+    data.printedAt = QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59));
+    const struct {
+        int paperPosition; // A3 A4 A5 B4 B5
+        const char* rightMargin;
+    } papers[] = {{1, "10"}, {4, "10"}, {1, "0"}};
+    for (const auto& paper : papers) {
+        for (const int points : {8, 10, 12, 14}) {
+            for (const bool shipment : {false, true}) {
+                PageSetup setup;
+                setup.paperPosition = paper.paperPosition;
+                setup.rightMargin = paper.rightMargin;
+                setup.fontSize = QString::number(points);
+                setup.printTime = setup.printDate = true;
+                setup.printShipment = shipment;
+                ASSERT_EQ(setup.fontPoints(), points);
+                const ReportDocument doc = layoutParamReport(data, setup, paramReportFaces(QString()));
+                EXPECT_EQ(ReportFixtures::layoutFaults(doc).join(u'\n').toStdString(), "")
+                    << "paper " << paper.paperPosition << " right margin " << paper.rightMargin << " "
+                    << points << " pt" << (shipment ? " with shipment" : "");
+            }
         }
     }
 }

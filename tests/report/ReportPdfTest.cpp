@@ -158,7 +158,7 @@ TEST_F(ReportPdf, PaperSizesAndOrientationInPoints) {
         double widthMm, heightMm;
     } cases[] = {
         {Paper::A3, 297, 420}, {Paper::A4, 210, 297}, {Paper::A5, 148, 210},
-        {Paper::B4, 250, 353}, {Paper::B5, 176, 250},
+        {Paper::B4, 257, 364}, {Paper::B5, 182, 257},
     };
     for (const auto& c : cases) {
         for (const bool portrait : {true, false}) {

@@ -6,7 +6,11 @@
 #include "report/ParamReport.h"
 
 #include <QPrinter>
+#include <QStringList>
+
 #include <QString>
+#include <utility>
+#include <vector>
 
 namespace ReportFixtures {
 
@@ -94,6 +98,63 @@ inline report::MonitorReportData monitorData(int rows = 10) {
     d.chart.fill(kMonitorChartColor);
     d.printedAt = QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3));
     return d;
+}
+
+// What is wrong with a laid-out page, one line a fault: a text whose drawn extent (its width
+// placed by its alignment) leaves the printable width or crosses a separator of its band, a
+// band lower than a line of a text in it, two texts of a band drawn over each other. Wrapped
+// texts are checked by their rectangles.
+inline QStringList layoutFaults(const report::ReportDocument& doc) {
+    using namespace report;
+    QStringList faults;
+    const double w = printableSizeInDesign(doc.format).width();
+    auto check = [&](const Band& b, const char* where) {
+        std::vector<std::pair<QRectF, QString>> drawn;
+        for (const TextItem& t : b.texts) {
+            const QString text = t.sys == SysData::None ? t.text : sysDataText(t.sys, doc.printedAt, 1);
+            if (text.trimmed().isEmpty())
+                continue;
+            QRectF r = t.rect;
+            if (!t.wrap) {
+                const double need = textWidth(t.font, text);
+                double left = r.left();
+                if (t.alignment & Qt::AlignRight)
+                    left = r.right() - need;
+                else if (t.alignment & Qt::AlignHCenter)
+                    left = r.center().x() - need / 2;
+                r = QRectF(left, r.top(), need, r.height());
+                if (lineHeight(t.font) > b.height + 1e-6)
+                    faults << QStringLiteral("%1: band %2 lower than the line of \"%3\"")
+                                  .arg(where)
+                                  .arg(b.height)
+                                  .arg(text);
+            }
+            const QString name =
+                QStringLiteral("%1: \"%2\" at %3..%4").arg(where, text).arg(r.left()).arg(r.right());
+            if (r.left() < -1e-6 || r.right() > w + 1e-6)
+                faults << name + QStringLiteral(" leaves the width ") + QString::number(w);
+            for (const RectItem& sep : b.rects) {
+                if (sep.rect.width() <= 1 && r.left() < sep.rect.right() - 1e-6 &&
+                    r.right() > sep.rect.left() + 1e-6)
+                    faults << name + QStringLiteral(" crosses the separator at ") +
+                                  QString::number(sep.rect.left());
+            }
+            for (const auto& [other, otherName] : drawn) {
+                if (other.intersected(r).width() > 1e-6 && other.intersected(r).height() > 1e-6)
+                    faults << name + QStringLiteral(" overlaps ") + otherName;
+            }
+            drawn.emplace_back(r, name);
+        }
+    };
+    for (const Band& b : doc.pageHeader)
+        check(b, "page header");
+    for (const Band& b : doc.columnHeader)
+        check(b, "column header");
+    for (const Band& b : doc.details)
+        check(b, "row");
+    for (const Band& b : doc.pageFooter)
+        check(b, "footer");
+    return faults;
 }
 
 // Prints the pages to a PDF file; false with the reason in `error`.

@@ -5,6 +5,7 @@
 #include "monitor/SampleStore.h"
 #include "monitor/SampleWindow.h"
 #include "ui/ChartPainter.h"
+#include "ui/ChartPictures.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -136,6 +137,45 @@ int countColor(const QImage& image, const QRect& area, const QColor& color) {
         for (int x = r.left(); x <= r.right(); ++x)
             n += image.pixelColor(x, y) == color ? 1 : 0;
     return n;
+}
+
+// The grid as drawn states the samples per division the time label is given: the silver
+// columns of a row near the plot's top are one division apart, for many widths and windows, on
+// screen and in pictures with their legend.
+TEST_F(Chart, TheDrawnGridSpansTheDivisionTheLabelStates) {
+    const QColor silver(0xC0, 0xC0, 0xC0);
+    for (const int extent : {100, 400, 2000}) {
+        view(extent, 0, extent, 100);
+        for (int width = 300; width <= 1300; width += 50) {
+            for (const bool legend : {false, true}) {
+                SCOPED_TRACE(QStringLiteral("extent %1 width %2 legend %3")
+                                 .arg(extent)
+                                 .arg(width)
+                                 .arg(legend)
+                                 .toStdString());
+                chart.resize(width, 263);
+                const ChartPicture picture = chartPicture(chart, chart.look().active, chart.look().titles);
+                const QImage image =
+                    legend ? renderChartPicture(picture) : chart.renderImage(chart.size(), false);
+                const QRect area(legend ? picture.legendWidth() : 0, 0, width, 263);
+                const QRect plot = ChartPainter(chart.look(), &store, 0, 1).plotRect(area);
+                std::vector<int> columns;
+                for (int x = plot.left() + 1; x < plot.right(); ++x)
+                    if (image.pixelColor(x, plot.top() + 3) == silver)
+                        columns.push_back(x);
+                ASSERT_GE(columns.size(), 2u);
+                const double drawn =
+                    (columns[1] - columns[0]) * (window.maximum() - window.minimum()) / plot.width();
+                // What the window's time label is scaled by.
+                const double stated = chart.divisionSamples();
+                // The monitor window at its default size gives the chart 413 pixels: a run's
+                // window of 100 samples shows its 20 divisions of 5 there.
+                if (extent == 100 && width >= 400)
+                    EXPECT_EQ(stated, 5);
+                EXPECT_NEAR(drawn, stated, 1.5 * (window.maximum() - window.minimum()) / plot.width());
+            }
+        }
+    }
 }
 
 TEST_F(Chart, DrawsSampleKAtPointK) {

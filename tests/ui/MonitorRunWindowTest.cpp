@@ -19,6 +19,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include <set>
+
 namespace {
 
 class MonitorRunWindow : public MonitorFixture {
@@ -122,32 +124,66 @@ TEST_F(MonitorRunWindow, StartLocksTheSetUpShowsTheValuesAndDrawsTheCurveWhereTh
         EXPECT_TRUE(hit) << k;
         EXPECT_NE(picture.pixelColor(p - QPoint(0, 12)), red) << k;
     }
+
+    // At any window size the time label states the division the grid draws: 0.5 s for five
+    // samples, more where the grid is thinned.
+    std::set<double> steps;
+    for (const int width : {639, 480, 1000}) {
+        window->resize(width, 388);
+        QApplication::processEvents();
+        const double step = window->chart->divisionSamples();
+        steps.insert(step);
+        EXPECT_EQ(window->timeBaseLabel->text(), QString::number(0.5 * step / 5)) << width;
+    }
+    EXPECT_GT(steps.size(), 1u);
 }
 
-TEST_F(MonitorRunWindow, AClickOnAPointReadsItOutAndTheScopeNarrowsTheView) {
-    stopAfter(150);
+// The drive stalls for 4 s before sample 20: that sample and every later one stand and read
+// at their real times (those the files keep), and the skipped slots stay a gap in the curve.
+TEST_F(MonitorRunWindow, AClickOnAPointReadsItsRealTimeAfterAStallAndTheScopeNarrowsTheView) {
+    pacer.onWait = [this](int w) {
+        if (w == 20)
+            pacer.advance(4'000'000);
+        if (w == 150)
+            window->stopButton->click();
+    };
     window->startButton->click();
     QApplication::processEvents();
+    const SampleStore& store = window->model().samples;
+    EXPECT_EQ(store.sampleTime(19), 1900u);
+    EXPECT_EQ(store.sampleTime(20), 5900u);
 
-    prompter.answer(BoxAnswer::Ok);
-    click(window->chart, window->chart->pointPixel(0, 10));
-    ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text,
-              QStringLiteral("CH1 : Frequency command\n\nValue : 12.50\nMulti. : 1\nOffset : 0\n\n"
-                             "Passed Time : 1.0 (s) "));
-    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::None);
+    for (const auto& [index, time] : {std::pair{10, "1.0"}, std::pair{20, "5.9"}, std::pair{149, "18.8"}}) {
+        prompter.answer(BoxAnswer::Ok);
+        click(window->chart, window->chart->pointPixel(0, index));
+        ASSERT_FALSE(prompter.boxes().empty());
+        EXPECT_EQ(prompter.boxes().back().text,
+                  QStringLiteral("CH1 : Frequency command\n\nValue : 12.50\nMulti. : 1\nOffset : 0\n\n"
+                                 "Passed Time : %1 (s) ")
+                      .arg(QLatin1String(time)));
+        EXPECT_EQ(prompter.boxes().back().icon, BoxIcon::None);
+        // Read off the chart: the slot of 0.1 s the point stands at.
+        const double x = window->chart->sampleAtPixel(window->chart->pointPixel(0, index).x() + 0.5);
+        EXPECT_NEAR(x * 0.1, QString::fromLatin1(time).toDouble(), 0.1) << index;
+    }
+    const QImage picture = window->chart->renderImage(window->chart->size(), false);
+    const QPoint before = window->chart->pointPixel(0, 19), after = window->chart->pointPixel(0, 20);
+    ASSERT_GT(after.x() - before.x(), 10);
+    EXPECT_NE(picture.pixelColor((before + after) / 2), QColor(255, 0, 0))
+        << "a gap where the slots were skipped";
 
     UpDownEdit* scope = window->scopeEdit;
     scope->setText(QStringLiteral("50"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(scope, &enter);
+    // The record spans 189 slots (150 samples and the 39 slots of the stall), the extent 193.
     EXPECT_EQ(window->model().sampleWindow.minimum(), 0);
-    EXPECT_EQ(window->model().sampleWindow.maximum(), 77);
+    EXPECT_EQ(window->model().sampleWindow.maximum(), 96);
     scope->setText(QStringLiteral("3"));
     QApplication::sendEvent(scope, &enter);
     EXPECT_EQ(scope->text(), QStringLiteral("5"));
     EXPECT_TRUE(window->model().InputError);
-    EXPECT_EQ(window->model().sampleWindow.maximum(), 77); // a refused scope changes nothing
+    EXPECT_EQ(window->model().sampleWindow.maximum(), 96); // a refused scope changes nothing
 }
 
 TEST_F(MonitorRunWindow, TheMarkerPointsAtTheLevelAndADragSetsIt) {
