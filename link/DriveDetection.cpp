@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -431,6 +432,10 @@ void DriveDetection::run(StartupChoice& form) {
         selectFirstWithDefaultSettings();
         return;
     }
+    // Without a window following the search, the cursor says that the program is busy.
+    std::optional<WaitCursor> busy;
+    if (!progress)
+        busy.emplace();
     if (!detectDrive(storedPort())) {
         PortPos = 0;
         if (Stopped) {
@@ -447,7 +452,8 @@ void DriveDetection::run(StartupChoice& form) {
     form.Outcome = SearchOutcome::Found;
     int typePos = -1, capaPos = -1, cpuPos = -1;
     {
-        WaitCursor busy;
+        if (!busy)
+            busy.emplace();
         if (!openPortAt(PortPos, SpeedIdx, ParityIdx)) {
             select(0, 0, 0);
             return;
