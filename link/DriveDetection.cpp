@@ -60,7 +60,7 @@ FrameRequest detectionRequest(const QString& comNo, char kind, std::int64_t valu
 // One port's search over `link`: each try opens the port with its speed and parity and probes
 // "0000"; a failed probe goes out again at once without its first byte, its outcome unused. A
 // try whose open fails is skipped. Returns the position of the try that answered, -1 when
-// none did or `stop` was set (checked before each try, and `next` asked). `current` follows
+// none did or `stop` was set (checked before each frame; `next` is asked before each try). `current` follows
 // the try under way.
 int searchPort(CommLink& link, const QString& name, const std::vector<SearchTry>& tries,
                std::atomic<int>& current, const std::atomic<bool>& stop, const std::function<bool()>& next) {
@@ -74,6 +74,8 @@ int searchPort(CommLink& link, const QString& name, const std::vector<SearchTry>
         const ExchangeOptions o = detectionOptions(t.protocolIdx == 1, frameGapForBaudIndex(t.speedIdx));
         if (!link.exchange(detectionRequest(kProbeNumber, 'R', 0, false), o).error)
             return i;
+        if (stop)
+            return -1;
         link.exchange(detectionRequest(kProbeNumber, 'R', 0, true), o);
     }
     return -1;
@@ -172,7 +174,6 @@ std::vector<SearchTry> DriveDetection::triesFor(int port, int storedPort) const 
 }
 
 bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPort) {
-    const qint64 start = link_.clock().now();
     SearchProgress shown;
     for (int p : order)
         shown.ports.push_back({ComboPort.at(p), {}, false});
@@ -195,7 +196,6 @@ bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPor
         };
         const int found = searchPort(link_, ComboPort.at(port), tries, current, stop, next);
         shown.ports[k].over = true;
-        SearchMs = link_.clock().now() - start;
         if (found >= 0) {
             PortPos = port;
             SpeedIdx = tries[size_t(found)].speedIdx;
@@ -217,7 +217,6 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
         std::vector<SearchTry> tries;
         std::atomic<int> current{0};
         std::atomic<int> outcome{kSearching};
-        qint64 ms = 0;
         std::thread thread;
     };
     std::vector<std::unique_ptr<Job>> jobs;
@@ -243,11 +242,8 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     for (auto& j : jobs) {
         Job* job = j.get();
         job->thread = std::thread([job, &stop, &mutex, &jobEnded] {
-            Clock& clock = *job->line.clock;
-            const qint64 start = clock.now();
             const int found = searchPort(*job->link, job->name, job->tries, job->current, stop, {});
             job->link->closePort();
-            job->ms = clock.now() - start;
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 job->outcome = found;
@@ -285,10 +281,8 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
         jobEnded.wait_for(lock, kProgressStep);
     }
     stop = true;
-    for (auto& job : jobs) {
+    for (auto& job : jobs)
         job->thread.join();
-        SearchMs = std::max(SearchMs, job->ms);
-    }
     if (winner < 0 || Stopped)
         return false;
     const Job& job = *jobs[size_t(winner)];
@@ -302,7 +296,6 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
 
 bool DriveDetection::detectDrive(int storedPort) {
     Stopped = false;
-    SearchMs = 0;
     std::vector<int> order;
     if (storedPort >= 0 && storedPort < kNoStoredPort && storedPort < PortCount)
         order.push_back(storedPort);

@@ -106,8 +106,6 @@ public:
     int SpeedIdx = 3, ParityIdx = 1, ProtocolIdx = 0;
     bool ProbeFailed = false;
     bool Stopped = false; // the user stopped the search
-    // Time the search took: the longest port's on its own clock when side by side.
-    qint64 SearchMs = 0;
     std::int16_t ReadTypeCode = 0, ReadFormCode = 0, ReadCpuValue = 0;
     bool IdentFound = false;
     QString IdentTypeName;
