@@ -12,6 +12,9 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 QLabel* boldLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -149,13 +152,23 @@ void DriveTypeDialog::runSearch() {
         return;
     searching_ = true;
     stopRequested_ = false;
+    // The lists under the panel take no keys meanwhile: the search sets them when it ends.
+    std::vector<std::pair<QWidget*, bool>> held;
+    for (QWidget* w : std::initializer_list<QWidget*>{LangForm, I_TypeForm, I_CapaForm, I_CpuForm, ok}) {
+        held.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
+    }
     searchPanel->show();
     searchPanel->raise();
     show();
+    stopSearch->setFocus();
     PumpEvents();
     choice_.runDetection([this](const SearchProgress& p) { return showSearch(p); });
     searching_ = false;
+    for (const auto& [w, enabled] : held)
+        w->setEnabled(enabled);
     searchPanel->hide();
+    ok->setFocus();
     showChoice();
     showOutcome();
 }
