@@ -397,7 +397,7 @@ void CommLink::drainUntilQuiet(int quietMs) {
 }
 
 void CommLink::prepareLine(const ExchangeOptions& opt) {
-    if (drainBeforeNext_)
+    if (drainBeforeNext_ && opt.quietAfterFailure)
         drainUntilQuiet(opt.replyTimeoutMs);
     if (opt.protocol == Protocol::Modbus) {
         // The silent interval from the last thing on the line, to the microsecond.
@@ -545,7 +545,8 @@ ExchangeResult CommLink::finish(Exchange& x) {
             ++silentExchanges_;
         if (failure != ExchangeFailure::None) {
             // A late reply may come from now on: the quiet the next request waits for starts here.
-            lastLineEventUs_ = clock_.nowUs();
+            if (opt.quietAfterFailure)
+                lastLineEventUs_ = clock_.nowUs();
             // MODBUS replies do not name their request: after any failure the line must fall
             // quiet. The maker's replies do; bytes of a broken one may still be coming.
             if (opt.protocol == Protocol::Modbus || x.have > 0)

@@ -77,6 +77,10 @@ struct ExchangeOptions {
     int expectedLength = 0;       // 0: ExpectedReplyLength(); else wait for this many bytes
     int drainTimeoutMs = 0;       // 0: a few times the request's wire time plus a margin
     bool checkBlockReply = false; // a block read's reply is checked too (keypad)
+    // After a failure the next request waits for a line quiet for the reply time-out, so that a
+    // late reply is never taken for its own. Off for the start-up search's probes: any answer
+    // there means a drive, so they follow after the silent interval alone.
+    bool quietAfterFailure = true;
 };
 
 // Why an exchange failed, named once.

@@ -5,10 +5,20 @@
 #include "link/CommLink.h"
 #include "link/ConfigScan.h"
 #include "link/StartupChoice.h"
+#include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/Prompter.h"
 #include "platform/PumpEvents.h"
+#include "platform/SerialPort.h"
 #include "platform/WaitCursor.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -21,6 +31,55 @@ const QString kWideCapacityNumber = QStringLiteral("FB58");
 constexpr int kTypeReadTries = 3;
 // Settings of a search that found nothing: 9,600 baud, even parity, the maker's protocol.
 constexpr int kDefaultSpeed = 3, kDefaultParity = 1, kDefaultProtocol = 0;
+
+// The outcome of a port's search while it runs.
+constexpr int kSearching = -2;
+// How often a waiting search reports its progress.
+constexpr std::chrono::milliseconds kProgressStep{30};
+
+ExchangeOptions detectionOptions(bool modbus, int frameGapMs) {
+    ExchangeOptions o;
+    o.protocol = modbus ? Protocol::Modbus : Protocol::Inverter;
+    o.replyTimeoutMs = DriveDetection::kReplyTimeMs;
+    o.frameGapMs = frameGapMs;
+    o.icon = IconMode::None;
+    o.quietAfterFailure = false;
+    return o;
+}
+
+FrameRequest detectionRequest(const QString& comNo, char kind, std::int64_t value, bool omitFirstByte) {
+    FrameRequest r;
+    r.comNo = comNo;
+    r.kind = kind;
+    r.value = value;
+    r.allowBlockRead = false;
+    r.omitFirstByte = omitFirstByte;
+    return r;
+}
+
+// One port's search over `link`: each try opens the port with its speed and parity and probes
+// "0000"; a failed probe goes out again at once without its first byte, its outcome unused. A
+// try whose open fails is skipped. Returns the position of the try that answered, -1 when
+// none did or `stop` was set (checked before each frame; `next` is asked before each try). `current` follows
+// the try under way.
+int searchPort(CommLink& link, const QString& name, const std::vector<SearchTry>& tries,
+               std::atomic<int>& current, const std::atomic<bool>& stop, const std::function<bool()>& next) {
+    for (int i = 0; i < int(tries.size()); ++i) {
+        current = i;
+        if (stop || (next && !next()))
+            return -1;
+        const SearchTry& t = tries[size_t(i)];
+        if (link.openPort(name, t.speedIdx, t.parityIdx, 0, 1) != SerialError::None)
+            continue;
+        const ExchangeOptions o = detectionOptions(t.protocolIdx == 1, frameGapForBaudIndex(t.speedIdx));
+        if (!link.exchange(detectionRequest(kProbeNumber, 'R', 0, false), o).error)
+            return i;
+        if (stop)
+            return -1;
+        link.exchange(detectionRequest(kProbeNumber, 'R', 0, true), o);
+    }
+    return -1;
+}
 
 // Position of text in a list of codes or names, -1 when absent.
 int positionIn(const QStringList& list, const QString& text) {
@@ -82,19 +141,10 @@ bool DriveDetection::openPortAt(int portPos, int speedIdx, int parityIdx) {
 
 std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valueText, bool modbus,
                                        char kind) {
-    FrameRequest r;
-    r.comNo = comNo;
-    r.kind = kind;
-    r.value = kind == 'R' ? 0 : ParseDecimalPrefix(valueText);
-    r.allowBlockRead = false;
-    r.omitFirstByte = ProbeFailed;
+    const FrameRequest r =
+        detectionRequest(comNo, kind, kind == 'R' ? 0 : ParseDecimalPrefix(valueText), ProbeFailed);
     ProbeFailed = false;
-    ExchangeOptions o;
-    o.protocol = modbus ? Protocol::Modbus : Protocol::Inverter;
-    o.replyTimeoutMs = kReplyTimeMs;
-    o.frameGapMs = frameGapMs_;
-    o.icon = IconMode::None;
-    const ExchangeResult res = link_.exchange(r, o);
+    const ExchangeResult res = link_.exchange(r, detectionOptions(modbus, frameGapMs_));
     link_.CommError = res.error;
     return res.value;
 }
@@ -106,55 +156,158 @@ std::int16_t DriveDetection::read(const QString& comNo, bool* ok) {
     return std::int16_t(std::uint16_t(v & 0xFFFF));
 }
 
-bool DriveDetection::probe(bool modbus) {
-    transact(kProbeNumber, QString(), modbus, 'R');
-    return !link_.CommError;
+std::vector<SearchTry> DriveDetection::triesFor(int port, int storedPort) const {
+    std::vector<SearchTry> tries;
+    const bool stored = port == storedPort;
+    // A stored protocol the program does not know is not tried: a drive found with it would be
+    // taken for no drive.
+    if (stored && (ProtocolIdx == 0 || ProtocolIdx == 1))
+        tries.push_back({SpeedIdx, ParityIdx, ProtocolIdx});
+    for (int i = 0; i < ConfigScan::kCombinationCount; ++i) {
+        const ScanCombination c = ConfigScan::combination(i);
+        const SearchTry t{c.baudIndex, c.parityIndex, c.protocol};
+        // The stored settings are not tried twice.
+        if (!stored || tries.empty() || !(t == tries.front()))
+            tries.push_back(t);
+    }
+    return tries;
 }
 
-bool DriveDetection::tryCombination(int portPos, int speedIdx, int parityIdx, int protocolIdx) {
-    // A search over several ports takes long: the windows stay painted meanwhile.
-    LetWindowsRepaint();
-    if (!openPortAt(portPos, speedIdx, parityIdx))
-        return false;
-    const bool modbus = protocolIdx == 1;
-    if (probe(modbus))
-        return true;
-    ProbeFailed = true;
-    probe(modbus); // the repeat goes out; only an answer to the whole probe counts
+bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPort) {
+    SearchProgress shown;
+    for (int p : order)
+        shown.ports.push_back({ComboPort.at(p), {}, false});
+    const std::atomic<bool> stop{false};
+    for (size_t k = 0; k < order.size(); ++k) {
+        const int port = order[k];
+        const std::vector<SearchTry> tries = triesFor(port, storedPort);
+        std::atomic<int> current{0};
+        auto next = [&] {
+            // A search over several ports takes long: the windows stay painted meanwhile.
+            if (!progress) {
+                LetWindowsRepaint();
+                return true;
+            }
+            shown.ports[k].current = tries[size_t(current)];
+            if (progress(shown))
+                return true;
+            Stopped = true;
+            return false;
+        };
+        const int found = searchPort(link_, ComboPort.at(port), tries, current, stop, next);
+        shown.ports[k].over = true;
+        if (found >= 0) {
+            PortPos = port;
+            SpeedIdx = tries[size_t(found)].speedIdx;
+            ParityIdx = tries[size_t(found)].parityIdx;
+            ProtocolIdx = tries[size_t(found)].protocolIdx;
+            return true;
+        }
+        if (Stopped)
+            return false;
+    }
     return false;
+}
+
+bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedPort) {
+    struct Job {
+        QString name;
+        SearchLine line;
+        std::unique_ptr<CommLink> link;
+        std::vector<SearchTry> tries;
+        std::atomic<int> current{0};
+        std::atomic<int> outcome{kSearching};
+        std::thread thread;
+    };
+    std::vector<std::unique_ptr<Job>> jobs;
+    for (int p : order) {
+        auto job = std::make_unique<Job>();
+        job->name = ComboPort.at(p);
+        job->line = searchLines();
+        if (!job->line.clock)
+            job->line.clock = std::shared_ptr<Clock>(&systemClock(), [](Clock*) {});
+        job->link = std::make_unique<CommLink>(context_, *job->line.port, *job->line.clock);
+        // Resolved here: the resolver may read the settings file, which the jobs leave alone.
+        const QString path = link_.portPathResolver ? link_.portPathResolver(job->name) : job->name;
+        job->link->portPathResolver = [path](const QString&) { return path; };
+        job->tries = triesFor(p, storedPort);
+        jobs.push_back(std::move(job));
+    }
+    // The main link's port may be one of those searched.
+    link_.closePort();
+
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable jobEnded;
+    for (auto& j : jobs) {
+        Job* job = j.get();
+        job->thread = std::thread([job, &stop, &mutex, &jobEnded] {
+            const int found = searchPort(*job->link, job->name, job->tries, job->current, stop, {});
+            job->link->closePort();
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                job->outcome = found;
+            }
+            jobEnded.notify_all();
+        });
+    }
+
+    // The answer is that of the first port in order that answers, once every port before it
+    // has ended without one.
+    int winner = -1;
+    SearchProgress shown;
+    for (;;) {
+        bool open = false;
+        for (size_t k = 0; k < jobs.size() && !open && winner < 0; ++k) {
+            const int outcome = jobs[k]->outcome;
+            if (outcome == kSearching)
+                open = true;
+            else if (outcome >= 0)
+                winner = int(k);
+        }
+        if (winner >= 0 || !open)
+            break;
+        if (progress) {
+            shown.ports.clear();
+            for (const auto& job : jobs)
+                shown.ports.push_back(
+                    {job->name, job->tries[size_t(job->current)], job->outcome != kSearching});
+            if (!progress(shown)) {
+                Stopped = true;
+                break;
+            }
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        jobEnded.wait_for(lock, kProgressStep);
+    }
+    stop = true;
+    for (auto& job : jobs)
+        job->thread.join();
+    if (winner < 0 || Stopped)
+        return false;
+    const Job& job = *jobs[size_t(winner)];
+    const SearchTry& t = job.tries[size_t(int(job.outcome))];
+    PortPos = order[size_t(winner)];
+    SpeedIdx = t.speedIdx;
+    ParityIdx = t.parityIdx;
+    ProtocolIdx = t.protocolIdx;
+    return true;
 }
 
 bool DriveDetection::detectDrive(int storedPort) {
-    auto searchPort = [&](int port) {
-        for (int i = 0; i < ConfigScan::kCombinationCount; ++i) {
-            const ScanCombination c = ConfigScan::combination(i);
-            if (tryCombination(port, c.baudIndex, c.parityIndex, c.protocol)) {
-                PortPos = port;
-                SpeedIdx = c.baudIndex;
-                ParityIdx = c.parityIndex;
-                ProtocolIdx = c.protocol;
-                return true;
-            }
-        }
-        return false;
-    };
-
-    if (storedPort >= 0 && storedPort < kNoStoredPort && storedPort < PortCount) {
-        // A stored protocol the program does not know is not tried: a drive found with it
-        // would be taken for no drive.
-        if ((ProtocolIdx == 0 || ProtocolIdx == 1) &&
-            tryCombination(storedPort, SpeedIdx, ParityIdx, ProtocolIdx)) {
-            PortPos = storedPort;
-            return true;
-        }
-        if (searchPort(storedPort))
-            return true;
-    }
+    Stopped = false;
+    std::vector<int> order;
+    if (storedPort >= 0 && storedPort < kNoStoredPort && storedPort < PortCount)
+        order.push_back(storedPort);
+    else
+        storedPort = -1;
     for (int port = 0; port < PortCount; ++port)
-        if (searchPort(port))
-            return true;
-    PortCount = SpeedIdx = ParityIdx = ProtocolIdx = kNotFound;
-    return false;
+        if (port != storedPort)
+            order.push_back(port);
+    const bool found = searchLines ? searchSideBySide(order, storedPort) : searchOneByOne(order, storedPort);
+    if (!found)
+        PortCount = SpeedIdx = ParityIdx = ProtocolIdx = kNotFound;
+    return found;
 }
 
 int DriveDetection::identifyDriveType(StartupChoice& form, const QString& codeText) {
@@ -265,18 +418,35 @@ void DriveDetection::run(StartupChoice& form) {
         select(0, 0, 0);
     };
 
-    if (listSerialPorts(form.MsgNoPort) == 0) {
+    const int ports = listSerialPorts(form.MsgNoPort);
+    form.PortsSearched = ComboPort;
+    if (ports == 0) {
+        form.Outcome = SearchOutcome::NoPort;
         selectFirstWithDefaultSettings();
         return;
     }
-    int typePos = -1, capaPos = -1, cpuPos = -1;
-    {
-        WaitCursor busy;
-        if (!detectDrive(storedPort())) {
-            PortPos = 0;
-            selectFirstWithDefaultSettings();
+    // Without a window following the search, the cursor says that the program is busy.
+    std::optional<WaitCursor> busy;
+    if (!progress)
+        busy.emplace();
+    if (!detectDrive(storedPort())) {
+        PortPos = 0;
+        if (Stopped) {
+            // The user chooses by hand: the stored settings stay as they are.
+            form.DetectionRan = false;
+            form.Outcome = SearchOutcome::Stopped;
+            select(0, 0, 0);
             return;
         }
+        form.Outcome = SearchOutcome::NothingAnswered;
+        selectFirstWithDefaultSettings();
+        return;
+    }
+    form.Outcome = SearchOutcome::Found;
+    int typePos = -1, capaPos = -1, cpuPos = -1;
+    {
+        if (!busy)
+            busy.emplace();
         if (!openPortAt(PortPos, SpeedIdx, ParityIdx)) {
             select(0, 0, 0);
             return;

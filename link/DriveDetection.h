@@ -5,16 +5,51 @@
 //
 // Every exchange is the link's own (CommLink::exchange) with the detection's options: a
 // fixed 200 ms reply time, no station byte, the default MODBUS address, the link icon left
-// alone, and the MODBUS silent interval of the speed being tried. Every wait is bounded, so a
-// port without a drive costs the 36 frames of its 18 combinations and their time-outs. The
-// port is left open with the settings found (or the last ones tried).
+// alone, the MODBUS silent interval of the speed being tried, and no wait for a quiet line
+// after a failed probe. Given lines of their own (SearchLine), the ports are searched side by
+// side, one job per port, each over its own link; the answer is the one a search port by port
+// would give (the stored port first, then the others in order; on each the first combination
+// that answers). Seven ports without a drive then cost about one port's time: its 36 frames
+// and their time-outs. Without such lines the ports are searched one after another on the link.
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
 
+class Clock;
 class CommLink;
+class SerialPort;
 class StartupChoice;
 struct ProgramContext;
+
+// A line of its own for one port's search: a closed port and the clock its waits run on.
+struct SearchLine {
+    std::shared_ptr<SerialPort> port;
+    std::shared_ptr<Clock> clock;
+};
+using SearchLineFactory = std::function<SearchLine()>;
+
+// The speed, parity and protocol (list positions) of one try.
+struct SearchTry {
+    int speedIdx = 3, parityIdx = 1, protocolIdx = 0;
+    bool operator==(const SearchTry&) const = default;
+};
+
+// What the search is doing, for a window to show: per port, in the order searched,
+// the try under way and whether the port's search is over.
+struct SearchProgress {
+    struct Port {
+        QString name;
+        SearchTry current;
+        bool over = false;
+    };
+    std::vector<Port> ports;
+};
+// Called on the caller's thread while the search runs (every few tens of milliseconds);
+// false stops the search.
+using SearchProgressHandler = std::function<bool(const SearchProgress&)>;
 
 class DriveDetection {
 public:
@@ -31,6 +66,10 @@ public:
 
     DriveDetection(CommLink& link, ProgramContext& context);
 
+    // Lines for searching the ports side by side (null: one after another on the link).
+    SearchLineFactory searchLines;
+    SearchProgressHandler progress;
+
     // The whole detection as the start-up form runs it: lists the ports, searches, reads the
     // drive's identity, and ends with the form's selection (the positions found, or the first
     // entries). Takes the stored settings from the form and leaves the settings found in its
@@ -42,10 +81,13 @@ public:
     // The candidate ports that can be opened now (each closed again); an open port is closed
     // first. Shows noPortText when there is none.
     int listSerialPorts(const QString& noPortText);
-    // The stored port, then every port, each with the stored settings (the stored port only)
-    // and the 18 combinations; true with PortPos and the settings of the drive that answered,
-    // false with kNotFound in PortCount and the settings.
+    // The stored port, then every other port, each with the stored settings (the stored port
+    // only) and the 18 combinations (there without the stored one); true with PortPos and the
+    // settings of the drive that answered, false with kNotFound in PortCount and the settings.
+    // A stop through `progress` ends it false too, with Stopped set.
     bool detectDrive(int storedPort);
+    // The tries of one port in order: the stored settings first on the stored port.
+    std::vector<SearchTry> triesFor(int port, int storedPort) const;
     // Opens ComboPort[portPos] with 8 data bits, 1 stop bit and the given list positions;
     // false (the port closed) on any failure, a position outside its table included.
     bool openPortAt(int portPos, int speedIdx, int parityIdx);
@@ -63,6 +105,7 @@ public:
     int PortPos = 0;
     int SpeedIdx = 3, ParityIdx = 1, ProtocolIdx = 0;
     bool ProbeFailed = false;
+    bool Stopped = false; // the user stopped the search
     std::int16_t ReadTypeCode = 0, ReadFormCode = 0, ReadCpuValue = 0;
     bool IdentFound = false;
     QString IdentTypeName;
@@ -70,9 +113,8 @@ public:
     int frameGapMs() const { return frameGapMs_; }
 
 private:
-    // Opens and probes "0000" once, repeating a failed probe once (its outcome unused).
-    bool tryCombination(int portPos, int speedIdx, int parityIdx, int protocolIdx);
-    bool probe(bool modbus);
+    bool searchOneByOne(const std::vector<int>& order, int storedPort);
+    bool searchSideBySide(const std::vector<int>& order, int storedPort);
     // Reads the drive's identity into list positions; false when the drive was answered but
     // its capacity could not be named for a type code 0 (the first entries are taken then).
     bool identify(StartupChoice& form, int& typePos, int& capaPos, int& cpuPos);

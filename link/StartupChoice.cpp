@@ -128,17 +128,22 @@ bool StartupChoice::FormCreate() {
     else
         LangPos = LangNo;
 
-    if (CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing)
+    if (CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing) {
         preselectLastDrive();
-    else
-        detectAndSelect();
+    } else if (context_.detectLater && context_.link) {
+        selectPositions(0, 0, 0);
+        detectionDue_ = true;
+    } else {
+        detectAndSelect({});
+    }
     created_ = true;
     return true;
 }
 
 void StartupChoice::readMessages(const QString& languageIniPath) {
     const QString found = Paths::resolve(languageIniPath);
-    const IniFile lang(found.isEmpty() ? languageIniPath : found);
+    LanguageIniPath = found.isEmpty() ? languageIniPath : found;
+    const IniFile lang(LanguageIniPath);
     const QString general = QStringLiteral("General");
     program_.MsgCaption =
         lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
@@ -149,6 +154,11 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
                                 QStringLiteral("Not found Inverter data file."));
     MsgNoLastData = lang.readString(general, QStringLiteral("Message93"),
                                     QStringLiteral("Not found the Last Inverter data file."));
+    MsgNothingAnswered =
+        lang.readString(general, QStringLiteral("Message118"),
+                        QStringLiteral("No drive answered on %1. Choose the drive by hand."));
+    MsgSearchStopped = lang.readString(general, QStringLiteral("Message119"),
+                                       QStringLiteral("The search was stopped. Choose the drive by hand."));
 }
 
 void StartupChoice::ScanDataFolder(const QString& folderName) {
@@ -249,7 +259,14 @@ void StartupChoice::preselectLastDrive() {
     selectPositions(typePos, capaPos, cpuPos);
 }
 
-void StartupChoice::detectAndSelect() {
+void StartupChoice::runDetection(const SearchProgressHandler& progress) {
+    if (!detectionDue_)
+        return;
+    detectionDue_ = false;
+    detectAndSelect(progress);
+}
+
+void StartupChoice::detectAndSelect(const SearchProgressHandler& progress) {
     if (!context_.link) {
         // Nowhere to look: the user picks the drive, starting from the first entries, and
         // the stored communication settings stay as they are.
@@ -258,6 +275,8 @@ void StartupChoice::detectAndSelect() {
         return;
     }
     DriveDetection detection(*context_.link, program_);
+    detection.searchLines = context_.searchLines;
+    detection.progress = progress;
     detection.run(*this);
 }
 

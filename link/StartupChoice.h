@@ -6,6 +6,8 @@
 //
 // Positions are list positions from 0; -1 is "none", and a position outside its list
 // yields an empty text, never an error.
+#include "link/DriveDetection.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,7 +25,14 @@ struct StartupContext {
     // The drive link the connected drive is looked for on (null: the first entries are
     // preselected instead and the stored communication settings stay).
     CommLink* link = nullptr;
+    // Lines for searching the ports side by side (null: one after another on the link).
+    SearchLineFactory searchLines = {};
+    // The search waits for runDetection (the form shows first); the first entries meanwhile.
+    bool detectLater = false;
 };
+
+// How the last search for the drive ended.
+enum class SearchOutcome { NotRun, Found, NothingAnswered, Stopped, NoPort };
 
 class StartupChoice {
 public:
@@ -48,6 +57,11 @@ public:
     bool closed() const { return closed_; }
     // FormCreate ran and found something to offer.
     bool created() const { return created_; }
+    // Created with detectLater and the search still to run.
+    bool detectionDue() const { return detectionDue_; }
+    // Runs the search left for later and preselects what it finds; `progress` follows it and
+    // may stop it.
+    void runDetection(const SearchProgressHandler& progress);
 
     // ---- The lists and their positions -------------------------------------------------
     QStringList LangForm;
@@ -69,12 +83,16 @@ public:
     int CheckLang = kMissing;
     int InvTypeNo = kMissing, InvFormNo = kMissing, InvCpuNo = kMissing; // stored positions
     QString MsgNoPort, MsgClosed, MsgNoData, MsgNoLastData;
+    QString MsgNothingAnswered, MsgSearchStopped; // the form's words after a search
+    QString LanguageIniPath;                      // the language file the texts came from
     QString DataFolder;
     // Communication settings the close writes to "Comms" after a detection.
     int PortPos = 0;
     int SpeedIdx = 3, ParityIdx = 1, ProtocolIdx = 0;
     // The connected drive was looked for (its settings are then stored at close).
     bool DetectionRan = false;
+    SearchOutcome Outcome = SearchOutcome::NotRun;
+    QStringList PortsSearched; // the ports that opened for the last search
 
     // ---- List builders -----------------------------------------------------------------
     // Usable alone for the CPU versions of one type: set DataFolder, ScanDataFolder(DataFolder),
@@ -100,7 +118,7 @@ public:
 private:
     void readMessages(const QString& languageIniPath);
     void preselectLastDrive();
-    void detectAndSelect();
+    void detectAndSelect(const SearchProgressHandler& progress);
     // Writes "Default" (and "Comms" when asked), takes DecimalComma; returns the WHP option.
     bool writeSettings(bool storeComms);
 
@@ -108,4 +126,5 @@ private:
     Context context_;
     bool closed_ = false;
     bool created_ = false;
+    bool detectionDue_ = false;
 };

@@ -303,8 +303,15 @@ bool Program::create() {
             startupForm(m);
             return;
         }
+        // The search for the drive runs with the form on screen. On the system's own ports each
+        // port is searched on a line of its own, side by side; a port given by the caller is
+        // searched port by port.
+        SearchLineFactory lines;
+        if (ownPort_)
+            lines = [] { return SearchLine{std::make_shared<TermiosSerialPort>(), nullptr}; };
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form(context_, {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get()});
+        DriveTypeDialog form(context_,
+                             {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get(), lines, true});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.StartUp)
             form.LangForm->setEnabled(false);

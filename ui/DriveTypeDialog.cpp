@@ -1,12 +1,19 @@
 #include "ui/DriveTypeDialog.h"
 
 #include "core/ProgramContext.h"
+#include "link/CommLink.h"
+#include "platform/IniFile.h"
+#include "platform/PumpEvents.h"
 
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -64,8 +71,119 @@ DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::C
     connect(I_CpuForm, &QComboBox::activated, this, [this] { I_CpuFormChange(); });
     connect(ok, &QPushButton::clicked, this, [this] { okClick(); });
 
+    // Right of the language box, where nothing else stands.
+    outcome = new QLabel(this);
+    outcome->setObjectName(QStringLiteral("outcome"));
+    outcome->setGeometry(166, 86, 182, 58);
+    outcome->setWordWrap(true);
+    outcome->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont small = outcome->font();
+    small.setPixelSize(11);
+    outcome->setFont(small);
+    outcome->setStyleSheet(QStringLiteral("color: #a01010;"));
+
+    searchPanel = new QFrame(this);
+    searchPanel->setObjectName(QStringLiteral("searchPanel"));
+    searchPanel->setFrameShape(QFrame::StyledPanel);
+    searchPanel->setAutoFillBackground(true);
+    searchPanel->setGeometry(6, 84, kWidth - 12, kHeight - 90);
+    searchTitle = new QLabel(searchPanel);
+    searchTitle->setObjectName(QStringLiteral("searchTitle"));
+    QFont bold = searchTitle->font();
+    bold.setBold(true);
+    searchTitle->setFont(bold);
+    searchTitle->setGeometry(8, 6, searchPanel->width() - 104, 20);
+    stopSearch = new QPushButton(searchPanel);
+    stopSearch->setObjectName(QStringLiteral("stopSearch"));
+    stopSearch->setGeometry(searchPanel->width() - 92, 4, 84, 24);
+    searchState = new QLabel(searchPanel);
+    searchState->setObjectName(QStringLiteral("searchState"));
+    searchState->setFont(small);
+    searchState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    searchState->setGeometry(8, 32, searchPanel->width() - 16, searchPanel->height() - 36);
+    searchPanel->hide();
+    connect(stopSearch, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
+
     choice_.FormCreate();
     showChoice();
+    readSearchTexts();
+}
+
+void DriveTypeDialog::readSearchTexts() {
+    const IniFile lang(choice_.LanguageIniPath);
+    const QString type = QStringLiteral("Type");
+    const QString rs = QStringLiteral("RS232C");
+    searchTitle->setText(
+        lang.readString(type, QStringLiteral("Search"), QStringLiteral("Searching for the inverter...")));
+    stopSearch->setText(lang.readString(type, QStringLiteral("Stop"), QStringLiteral("Stop")));
+    trying_ = lang.readString(type, QStringLiteral("Trying"), QStringLiteral("%1: %2 baud, parity %3, %4"));
+    noAnswer_ = lang.readString(type, QStringLiteral("NoAnswer"), QStringLiteral("%1: no answer"));
+    parityNames_ = {lang.readString(rs, QStringLiteral("ParityItems1"), QStringLiteral("None")),
+                    lang.readString(rs, QStringLiteral("ParityItems2"), QStringLiteral("Even")),
+                    lang.readString(rs, QStringLiteral("ParityItems3"), QStringLiteral("Odd"))};
+    protocolNames_ = {lang.readString(rs, QStringLiteral("ProtocolItems1"), QStringLiteral("Inverter")),
+                      lang.readString(rs, QStringLiteral("ProtocolItems2"), QStringLiteral("MODBUS-RTU"))};
+}
+
+QString DriveTypeDialog::searchText(const SearchProgress& progress) const {
+    QStringList lines;
+    for (const SearchProgress::Port& p : progress.ports) {
+        if (p.over) {
+            lines << noAnswer_.arg(p.name);
+            continue;
+        }
+        const SearchTry& t = p.current;
+        const bool known = t.speedIdx >= 0 && t.speedIdx < int(std::size(kCommSpeed));
+        lines << trying_.arg(p.name, known ? QString::number(kCommSpeed[t.speedIdx]) : QStringLiteral("?"),
+                             parityNames_.value(t.parityIdx, QStringLiteral("?")),
+                             protocolNames_.value(t.protocolIdx, QStringLiteral("?")));
+    }
+    return lines.join(u'\n');
+}
+
+bool DriveTypeDialog::showSearch(const SearchProgress& progress) {
+    searchState->setText(searchText(progress));
+    PumpEvents();
+    return !stopRequested_;
+}
+
+void DriveTypeDialog::runSearch() {
+    if (!choice_.detectionDue())
+        return;
+    searching_ = true;
+    stopRequested_ = false;
+    // The lists under the panel take no keys meanwhile: the search sets them when it ends.
+    std::vector<std::pair<QWidget*, bool>> held;
+    for (QWidget* w : std::initializer_list<QWidget*>{LangForm, I_TypeForm, I_CapaForm, I_CpuForm, ok}) {
+        held.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
+    }
+    searchPanel->show();
+    searchPanel->raise();
+    show();
+    stopSearch->setFocus();
+    PumpEvents();
+    choice_.runDetection([this](const SearchProgress& p) { return showSearch(p); });
+    searching_ = false;
+    for (const auto& [w, enabled] : held)
+        w->setEnabled(enabled);
+    searchPanel->hide();
+    ok->setFocus();
+    showChoice();
+    showOutcome();
+}
+
+void DriveTypeDialog::showOutcome() {
+    switch (choice_.Outcome) {
+    case SearchOutcome::NothingAnswered:
+        outcome->setText(choice_.MsgNothingAnswered.arg(choice_.PortsSearched.join(QStringLiteral(", "))));
+        break;
+    case SearchOutcome::Stopped:
+        outcome->setText(choice_.MsgSearchStopped);
+        break;
+    default:
+        outcome->clear();
+    }
 }
 
 DriveTypeDialog::~DriveTypeDialog() = default;
@@ -75,6 +193,9 @@ bool DriveTypeDialog::run() {
     // over the last one, and the program ends anyway.
     if (!choice_.created())
         return false;
+    // Modal from its first show: the search runs with the form on screen.
+    setWindowModality(Qt::ApplicationModal);
+    runSearch();
     exec();
     return true;
 }
@@ -105,6 +226,10 @@ void DriveTypeDialog::FormClose() {
 }
 
 void DriveTypeDialog::done(int r) {
+    if (searching_) {
+        stopRequested_ = true;
+        return;
+    }
     FormClose();
     QDialog::done(r);
 }

@@ -1,9 +1,11 @@
 #pragma once
 // The start-up form: a borderless window over the start-up picture where the user picks
-// the language and the drive (type, capacity, CPU version). All the preparation runs in
-// the constructor, before the form is shown; the choice is committed when the form closes,
-// whichever way it closes. The rules live in StartupChoice; the form binds its lists to
-// drop-down boxes.
+// the language and the drive (type, capacity, CPU version). The preparation runs in the
+// constructor; a search for the drive left for later (StartupContext::detectLater) runs once
+// the form is on screen, with a panel over the lists that shows the try under way on each
+// port and a button that stops it, and the form then says in words when nothing answered.
+// The choice is committed when the form closes, whichever way it closes. The rules live in
+// StartupChoice; the form binds its lists to drop-down boxes.
 //
 // Use (start-up and File > New):
 //     DriveTypeDialog form(context, {main.StartUp, main.AssOp, &main.I_CpuForm_M, &main.I_CpuNo_M, &link},
@@ -17,7 +19,9 @@
 #include <QDialog>
 
 class QComboBox;
+class QFrame;
 class QLabel;
+struct SearchProgress;
 class QPushButton;
 
 class DriveTypeDialog : public QDialog {
@@ -44,6 +48,11 @@ public:
     QLabel* CpuLabel = nullptr; // "CPU Ver."
     QComboBox* I_CpuForm = nullptr;
     QPushButton* ok = nullptr;
+    QLabel* outcome = nullptr;     // what the search ended with, in words (empty when found)
+    QFrame* searchPanel = nullptr; // over the lists while the search runs
+    QLabel* searchTitle = nullptr;
+    QLabel* searchState = nullptr;     // the try under way on each port
+    QPushButton* stopSearch = nullptr; // the user chooses by hand
 
     // ---- Handlers -------------------------------------------------------------------------
     void okClick();
@@ -51,8 +60,13 @@ public:
     void I_CpuFormChange();
     // Commits the choice; runs once, from whichever close comes first.
     void FormClose();
-    // Every close ends here (accept, reject, Escape, close()): commits, then closes.
+    // Every close ends here (accept, reject, Escape, close()): commits, then closes. While the
+    // search runs a close stops it instead.
     void done(int r) override;
+    // Shows the form and runs the search left for later (nothing when none is due).
+    void runSearch();
+    // One line a port: "COM1: 9600 baud, parity Even, MODBUS-RTU", or that it had no answer.
+    QString searchText(const SearchProgress& progress) const;
 
     // Window size: the start-up picture's.
     static constexpr int kWidth = 358, kHeight = 239;
@@ -66,5 +80,14 @@ private:
     // Takes the boxes' positions into the choice.
     void takePositions();
 
+    // The search's texts, from the form's section of the language file.
+    void readSearchTexts();
+    bool showSearch(const SearchProgress& progress);
+    void showOutcome();
+
     StartupChoice choice_;
+    bool searching_ = false;
+    bool stopRequested_ = false;
+    QString trying_, noAnswer_;
+    QStringList parityNames_, protocolNames_;
 };

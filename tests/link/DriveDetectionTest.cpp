@@ -12,6 +12,10 @@
 #include "support/StartupChoiceFixture.h"
 #include "tools/drivesim/PtyDriveServer.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -142,12 +146,12 @@ TEST_F(DriveDetectionTest, WithNothingAttachedAPortCostsItsThirtySixFramesAndThe
     const qint64 waited = clock.now() - start;
 
     EXPECT_EQ(port.writes.size(), 36u);
-    // Each frame waits out the 200 ms reply time; a MODBUS repeat also waits until the line
-    // has been quiet for a reply time, so that a late answer to the first frame can never be
-    // taken for the next one (9 of the 18 combinations are MODBUS). Nothing more.
-    const int waits = 36 + 9;
-    EXPECT_GE(waited, waits * DriveDetection::kReplyTimeMs);
-    EXPECT_LE(waited, waits * (DriveDetection::kReplyTimeMs + 2));
+    // Each frame waits out the 200 ms reply time and nothing more: a repeat follows its probe
+    // after the silent interval alone (any answer here means a drive), MODBUS too.
+    EXPECT_GE(waited, 36 * DriveDetection::kReplyTimeMs);
+    EXPECT_LE(waited, 36 * (DriveDetection::kReplyTimeMs + 2));
+    for (size_t n = 0; n + 1 < port.writes.size(); n += 2)
+        EXPECT_LE(port.writes[n + 1].at - port.writes[n].at, DriveDetection::kReplyTimeMs + 2) << n;
     EXPECT_TRUE(prompter.boxes().empty());
     expectSelection("HXA1", "V110", "-2004");
     // What the form stores then is the factory setting on the first port.
@@ -201,6 +205,212 @@ TEST_F(DriveDetectionTest, TheModbusSilenceFollowsTheSpeedBeingTried) {
             (modbusSilenceUs(kFrameGapMs[speed], kCommSpeed[speed]) + kSilenceMarginUs) / 1000;
         EXPECT_EQ(port.writes[1].at - port.writes[0].at, silenceMs);
     }
+}
+
+// ---- Side by side ------------------------------------------------------------------------
+
+// Drives on some of COM1..COM7, each answering only at its speed, parity and protocol.
+struct SearchRow {
+    const char* name;
+    QByteArray comms; // the stored settings
+    struct Drive {
+        const char* port;
+        int baud;
+        int parity;
+        SimProtocol protocol;
+    };
+    std::vector<Drive> drives;
+    const char* port; // the port found
+    int speedIdx, parityIdx, protocolIdx;
+};
+
+void PrintTo(const SearchRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class PortsSideBySide : public DriveDetectionTest {
+protected:
+    // A line whose first open waits until every line has opened once (a search one port after
+    // another never gets there) and while the test holds the search.
+    struct Line : FakeSerialPort {
+        Line(ManualClock& c, PortsSideBySide& t) : FakeSerialPort(c), test(t) {}
+        SerialError open(const QString& path, int baud, int dataBits, SerialParity parity,
+                         SerialStopBits stopBits) override {
+            if (opens.empty() && !test.meetAllPorts())
+                test.apart = true;
+            return FakeSerialPort::open(path, baud, dataBits, parity, stopBits);
+        }
+        PortsSideBySide& test;
+    };
+
+    void SetUp() override {
+        DriveDetectionTest::SetUp();
+        port.existingPaths.clear();
+        for (const QString& name : DriveDetection::candidatePorts())
+            port.existingPaths << QStringLiteral("/dev/fake/") + name;
+        model.setParameter(QStringLiteral("0000"), 0);
+        model.setParameter(QStringLiteral("FB91"), 0);
+        for (const auto& [comNo, value] : {std::pair{"FB07", 41}, {"0099", 1}, {"FE08", 720}, {"FB05", 13}})
+            model.setParameter(QString::fromLatin1(comNo), value);
+    }
+
+    // Simulated drives behind `line`, each on its own port.
+    void attach(FakeSerialPort& line, const std::vector<SearchRow::Drive>& drives) {
+        std::map<QString, DriveSimulator*> byPath;
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (const SearchRow::Drive& d : drives) {
+            SimConfig config;
+            config.protocol = d.protocol;
+            config.onlyBaud = d.baud;
+            config.onlyParity = d.parity;
+            sims.push_back(std::make_unique<DriveSimulator>(model, config));
+            byPath[QStringLiteral("/dev/fake/") + QLatin1String(d.port)] = sims.back().get();
+        }
+        line.responder = [&line, byPath](const FakeSerialPort::Bytes& request) {
+            std::vector<FakeSerialPort::Chunk> out;
+            const auto drive = byPath.find(line.path());
+            if (drive == byPath.end() || line.opens.empty())
+                return out;
+            const SimLine sim{line.opens.back().baud, parityIndex(line.opens.back().parity)};
+            for (SimReply& r : drive->second->respondToWrite(request, sim))
+                out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
+            return out;
+        };
+    }
+
+    // The form whose ports are searched side by side, each on a line and clock of its own.
+    StartupChoice& createSideBySide(const std::vector<SearchRow::Drive>& drives, bool later = false) {
+        attach(port, drives);
+        auto lineFor = [this, drives] {
+            auto c = std::make_shared<ManualClock>();
+            auto l = std::make_shared<Line>(*c, *this);
+            l->existingPaths = port.existingPaths;
+            attach(*l, drives);
+            lines.push_back(l);
+            return SearchLine{l, c};
+        };
+        choice = std::make_unique<StartupChoice>(
+            context, StartupContext{false, false, nullptr, nullptr, &link, lineFor, later});
+        EXPECT_TRUE(choice->FormCreate());
+        return *choice;
+    }
+
+    bool meetAllPorts() {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++opened;
+        met.notify_all();
+        return met.wait_for(lock, std::chrono::seconds(2),
+                            [this] { return opened >= int(lines.size()) && !hold; });
+    }
+    void release() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        hold = false;
+        met.notify_all();
+    }
+
+    std::vector<std::unique_ptr<DriveSimulator>> sims;
+    std::vector<std::shared_ptr<Line>> lines;
+    std::mutex mutex;
+    std::condition_variable met;
+    int opened = 0;
+    bool hold = false;
+    std::atomic<bool> apart{false};
+};
+
+class SearchOrder : public PortsSideBySide, public testing::WithParamInterface<SearchRow> {};
+
+TEST_P(SearchOrder, FindsWhatTheSearchPortByPortFinds) {
+    const SearchRow& row = GetParam();
+    for (bool sideBySide : {false, true}) {
+        SCOPED_TRACE(sideBySide ? "side by side" : "port by port");
+        writeSettings(kEnglish + row.comms);
+        if (sideBySide) {
+            createSideBySide(row.drives);
+            EXPECT_FALSE(apart) << "the ports were not searched at once";
+        } else {
+            attach(port, row.drives);
+            create();
+        }
+        EXPECT_EQ(choice->PortsSearched.value(choice->PortPos), row.port);
+        EXPECT_EQ(choice->SpeedIdx, row.speedIdx);
+        EXPECT_EQ(choice->ParityIdx, row.parityIdx);
+        EXPECT_EQ(choice->ProtocolIdx, row.protocolIdx);
+        EXPECT_EQ(choice->Outcome, SearchOutcome::Found);
+        expectSelection("HXA1", "V720", "-4037");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SearchOrder,
+    testing::Values(
+        // COM6 answers on its first combination, long before COM3 on its last: COM3 comes first.
+        SearchRow{"TheFirstPortInOrderWinsOverOneThatAnswersSooner",
+                  "",
+                  {{"COM6", 9600, 1, SimProtocol::Inverter}, {"COM3", 38400, 0, SimProtocol::Modbus}},
+                  "COM3",
+                  5,
+                  0,
+                  1},
+        SearchRow{"TheStoredPortComesBeforeTheFirst",
+                  "[Comms]\r\nCommport=4\r\nBaudrate=4\r\nParity=2\r\nPrtocol=1\r\n",
+                  {{"COM1", 9600, 1, SimProtocol::Inverter}, {"COM5", 9600, 2, SimProtocol::Modbus}},
+                  "COM5",
+                  3,
+                  2,
+                  1},
+        SearchRow{"TheStoredSettingsAreTriedFirstOnTheStoredPort",
+                  "[Comms]\r\nCommport=1\r\nBaudrate=4\r\nParity=0\r\nPrtocol=0\r\n",
+                  {{"COM2", 19200, 0, SimProtocol::Inverter}, {"COM1", 9600, 1, SimProtocol::Inverter}},
+                  "COM2",
+                  4,
+                  0,
+                  0},
+        SearchRow{"ALaterPortWhenTheStoredOneIsSilent",
+                  "[Comms]\r\nCommport=0\r\n",
+                  {{"COM7", 19200, 0, SimProtocol::Modbus}, {"COM4", 19200, 2, SimProtocol::Inverter}},
+                  "COM4",
+                  4,
+                  2,
+                  0}),
+    [](const testing::TestParamInfo<SearchRow>& info) { return std::string(info.param.name); });
+
+TEST_F(PortsSideBySide, SevenPortsWithoutADriveCostOnePortsTimeAndTheStoredSettingsOnce) {
+    writeSettings(kEnglish + "[Comms]\r\nCommport=2\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n");
+    createSideBySide({}, true);
+    ASSERT_TRUE(choice->detectionDue());
+    std::vector<SearchProgress> seen;
+    hold = true;
+    choice->runDetection([&](const SearchProgress& p) {
+        seen.push_back(p);
+        release();
+        return true;
+    });
+    EXPECT_FALSE(apart) << "the ports were not searched at once";
+    EXPECT_EQ(choice->Outcome, SearchOutcome::NothingAnswered);
+    ASSERT_EQ(lines.size(), 7u);
+    for (const auto& line : lines) {
+        // 18 combinations, each a probe and its repeat; the stored settings are combination 0.
+        ASSERT_EQ(line->writes.size(), 36u);
+        EXPECT_LE(line->writes.back().at - line->writes.front().at, 35 * (DriveDetection::kReplyTimeMs + 2));
+    }
+    ASSERT_FALSE(seen.empty());
+    ASSERT_EQ(seen.front().ports.size(), 7u);
+    EXPECT_EQ(seen.front().ports.front().name, "COM3"); // the stored port first
+}
+
+TEST_F(PortsSideBySide, AStoppedSearchLeavesTheStoredSettings) {
+    const QByteArray comms = "[Comms]\r\nCommport=1\r\nBaudrate=5\r\nParity=0\r\nPrtocol=1\r\n";
+    writeSettings(kEnglish + comms);
+    createSideBySide({{"COM1", 9600, 1, SimProtocol::Inverter}}, true);
+    hold = true;
+    choice->runDetection([this](const SearchProgress&) {
+        release();
+        return false;
+    });
+    EXPECT_EQ(choice->Outcome, SearchOutcome::Stopped);
+    EXPECT_FALSE(choice->DetectionRan);
+    choice->FormClose();
+    EXPECT_TRUE(settingsText().contains(comms));
 }
 
 // ---- The drive's identity ----------------------------------------------------------------

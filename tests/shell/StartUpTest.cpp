@@ -370,7 +370,8 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     QObject::connect(&user, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* form = qobject_cast<DriveTypeDialog*>(w);
-            if (!form || !form->isVisible())
+            // The form is on screen while the drive is looked for; OK takes the choice after.
+            if (!form || !form->isVisible() || !form->ok->isEnabled())
                 continue;
             user.stop();
             for (int i = 0; i < form->LangForm->count(); ++i)
@@ -425,7 +426,8 @@ TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
     QObject::connect(&user, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* form = qobject_cast<DriveTypeDialog*>(w);
-            if (!form || !form->isVisible())
+            // The form is on screen while the drive is looked for; OK takes the choice after.
+            if (!form || !form->isVisible() || !form->ok->isEnabled())
                 continue;
             ++forms;
             languageFixed = !form->LangForm->isEnabled();

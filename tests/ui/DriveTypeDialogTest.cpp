@@ -180,4 +180,46 @@ TEST_F(TtypeTest, TheDriveFoundOnTheLinkIsShownPreselected) {
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
+// Searched after the form shows: the panel follows the ports while the search runs, a close
+// then only stops it, and the form says in words what the search ended with.
+TEST_F(TtypeTest, ASearchAfterTheFormShowsCanBeStoppedAndEndsInWords) {
+    writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=1\r\n"
+                  "[Options]\r\nCheckLang=1\r\n");
+    ManualClock clock;
+    FakeSerialPort port{clock};
+    CommLink link{context, port, clock};
+    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+    port.existingPaths = {QStringLiteral("/dev/fake/COM2"), QStringLiteral("/dev/fake/COM5")};
+    StartupContext later = startup();
+    later.link = &link;
+    later.detectLater = true;
+
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop);
+        port.writes.clear();
+        DriveTypeDialog form(context, later);
+        EXPECT_TRUE(port.writes.empty()); // nothing before the form is on screen
+        QStringList shown;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &form, [&] {
+            if (form.searchPanel->isVisible() && !form.searchState->text().isEmpty() && shown.isEmpty()) {
+                shown << form.searchState->text();
+                if (stop)
+                    form.reject(); // Escape while searching
+            }
+        });
+        watch.start(0);
+        form.runSearch();
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_FALSE(form.searchPanel->isVisible());
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_TRUE(shown.front().startsWith("COM2: 9600 baud, parity Even, "))
+            << shown.front().toStdString();
+        EXPECT_EQ(form.outcome->text(),
+                  stop ? "The search was stopped. Choose the inverter by hand."
+                       : "No inverter answered on COM2, COM5. Choose the inverter by hand.");
+        EXPECT_EQ(form.I_TypeForm->currentIndex(), 0);
+    }
+}
+
 } // namespace
