@@ -144,7 +144,7 @@ void ReportPages::paintBand(QPainter& p, const Band& band, double top, int pageN
         p.fillRect(r.rect, r.color);
     drawFrame(p, QRectF(0, 0, width, band.height), band.frame);
 
-    const QLocale locale = QLocale::system();
+    const QLocale locale; // the default, set to the program's language at start-up
     for (const TextItem& t : band.texts) {
         QString text = t.text;
         switch (t.sys) {

@@ -9,7 +9,7 @@ KVR_PACKAGES=(
   libmodbus-dev
   poppler-utils libwmf-bin
   clang libclang-rt-dev
-  fonts-dseg fonts-noto-cjk
+  fonts-dseg fonts-noto-cjk qt6-translations-l10n
   xvfb openbox
 )
 
