@@ -10,34 +10,23 @@
 #include "ui/ParameterTableWindow.h"
 #include "ui/TableColumnFit.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStyleOptionButton>
-#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextDocument>
 
 namespace {
 
-QString shown(QString text) {
-    // An access key's "&" is not drawn; "&&" draws one.
-    return text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
-}
-
-int widest(const QFontMetrics& m, const QString& text) {
-    int w = 0;
-    for (const QString& line : text.split(u'\n'))
-        w = std::max(w, m.horizontalAdvance(line));
-    return w;
+int advance(const QWidget* w, QString text) {
+    // An access key's "&" is not drawn.
+    return w->fontMetrics().horizontalAdvance(text.remove(QRegularExpression(QStringLiteral("&(?!&)"))));
 }
 
 // "window/widget: text (needs n, has m)" for each text wider than its room.
@@ -50,12 +39,9 @@ public:
         walk(top);
         for (QTabWidget* tabs : top->findChildren<QTabWidget*>()) {
             const int shown = tabs->currentIndex();
-            for (int i = 0; i < tabs->count(); ++i) {
-                if (tabs->isTabVisible(i) && i != shown) {
-                    tabs->setCurrentIndex(i);
-                    walk(top);
-                }
-            }
+            for (int i = 0; i < tabs->count(); ++i)
+                if (tabs->isTabVisible(i) && i != shown)
+                    tabs->setCurrentIndex(i), walk(top);
             tabs->setCurrentIndex(shown);
         }
         found.removeDuplicates();
@@ -64,49 +50,39 @@ public:
 private:
     void walk(QWidget* top) {
         for (QWidget* w : top->findChildren<QWidget*>()) {
-            if (!w->isVisibleTo(top) || w->width() <= 0)
+            if (!w->isVisibleTo(top))
                 continue;
             const QString where = top->objectName() + u'/' + w->objectName();
-            if (auto* l = qobject_cast<QLabel*>(w))
-                label(where, l);
+            if (auto* l = qobject_cast<QLabel*>(w); l && !l->wordWrap() && l->pixmap().isNull())
+                check(where, l->text(), advance(l, l->text()), l->contentsRect().width() - 2 * l->margin());
             else if (auto* b = qobject_cast<QAbstractButton*>(w))
                 button(where, b);
             else if (auto* t = qobject_cast<QTabBar*>(w))
-                tabs(where, t);
-            else if (auto* c = qobject_cast<QComboBox*>(w))
-                combo(where, c);
-            else if (auto* g = qobject_cast<QGroupBox*>(w))
-                check(where, g->title(), widest(g->fontMetrics(), shown(g->title())) + 16, g->width());
-            else if (auto* h = qobject_cast<QHeaderView*>(w))
-                header(where, h);
+                for (int i = 0; i < t->count(); ++i)
+                    if (t->isTabVisible(i))
+                        check(where, t->tabText(i),
+                              advance(t, t->tabText(i)) + t->style()->pixelMetric(QStyle::PM_TabBarTabHSpace),
+                              std::min(t->tabRect(i).right(), t->width() - 1) -
+                                  std::max(t->tabRect(i).left(), 0) + 1);
+                    else if (auto* h = qobject_cast<QHeaderView*>(w); h && h->model())
+                        for (int s = 0; s < h->count(); ++s)
+                            if (!h->isSectionHidden(s) && h->sectionSize(s) > 0)
+                                check(where, h->model()->headerData(s, h->orientation()).toString(),
+                                      advance(h, h->model()->headerData(s, h->orientation()).toString()) +
+                                          2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin),
+                                      h->sectionSize(s));
             if (auto* v = qobject_cast<QTableView*>(w))
                 cells(where, v);
         }
     }
-
     void check(const QString& where, const QString& text, int need, int room) {
-        if (need > room)
+        if (!text.isEmpty() && need > room)
             found << QStringLiteral("%1: \"%2\" (needs %3, has %4)").arg(where, text).arg(need).arg(room);
     }
-    void label(const QString& where, QLabel* l) {
-        if (l->text().isEmpty() || l->wordWrap() || !l->pixmap().isNull())
-            return;
-        QString text = l->text();
-        if (Qt::mightBeRichText(text)) {
-            QTextDocument doc;
-            doc.setHtml(text);
-            text = doc.toPlainText();
-        }
-        const int margins = 2 * l->margin() + std::max(l->indent(), 0);
-        check(where, text, widest(l->fontMetrics(), shown(text)), l->contentsRect().width() - margins);
-    }
     void button(const QString& where, QAbstractButton* b) {
-        if (b->text().isEmpty())
-            return;
         QStyleOptionButton opt;
         opt.initFrom(b);
-        opt.text = b->text();
-        QStyle::SubElement room = QStyle::SE_PushButtonContents;
+        auto room = QStyle::SE_PushButtonContents;
         if (qobject_cast<QCheckBox*>(b))
             room = QStyle::SE_CheckBoxContents;
         else if (qobject_cast<QRadioButton*>(b))
@@ -114,57 +90,20 @@ private:
         else if (!qobject_cast<QPushButton*>(b))
             return;
         const int icon = b->icon().isNull() ? 0 : b->iconSize().width() + 4;
-        check(where, b->text(), widest(b->fontMetrics(), shown(b->text())) + icon,
+        check(where, b->text(), advance(b, b->text()) + icon,
               b->style()->subElementRect(room, &opt, b).width());
     }
-    void tabs(const QString& where, QTabBar* t) {
-        const int pad = t->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, t);
-        for (int i = 0; i < t->count(); ++i) {
-            if (!t->isTabVisible(i))
-                continue;
-            const QRect r = t->tabRect(i);
-            const int inside = std::min(r.right(), t->width() - 1) - std::max(r.left(), 0) + 1;
-            check(where, t->tabText(i), widest(t->fontMetrics(), shown(t->tabText(i))) + pad, inside);
-        }
-    }
-    void combo(const QString& where, QComboBox* c) {
-        if (c->currentText().isEmpty())
-            return;
-        QStyleOptionComboBox opt;
-        opt.initFrom(c);
-        opt.editable = c->isEditable();
-        const QRect field =
-            c->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, c);
-        check(where, c->currentText(), c->fontMetrics().horizontalAdvance(c->currentText()), field.width());
-    }
-    void header(const QString& where, QHeaderView* h) {
-        if (!h->model())
-            return;
-        const int margin = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
-        for (int s = 0; s < h->count(); ++s) {
-            if (h->isSectionHidden(s) || h->sectionSize(s) == 0)
-                continue;
-            const QString text = h->model()->headerData(s, h->orientation()).toString();
-            check(where + u'#' + QString::number(s), text, widest(h->fontMetrics(), text) + margin,
-                  h->sectionSize(s));
-        }
-    }
     void cells(const QString& where, QTableView* v) {
-        const QAbstractItemModel* m = v->model();
-        if (!m)
-            return;
-        const QFontMetrics metrics(v->font());
-        for (int c = 0; c < m->columnCount(); ++c) {
-            if (v->isColumnHidden(c) || v->columnWidth(c) == 0)
+        for (int c = 0; c < v->model()->columnCount(); ++c) {
+            if (v->isColumnHidden(c))
                 continue;
             QString longest;
-            int need = 0;
-            for (int r = 0; r < m->rowCount(); ++r) {
-                const QString text = m->index(r, c).data().toString().trimmed();
-                if (const int w = metrics.horizontalAdvance(text); w > need)
-                    need = w, longest = text;
+            for (int r = 0; r < v->model()->rowCount(); ++r) {
+                const QString text = v->model()->index(r, c).data().toString().trimmed();
+                if (advance(v, text) > advance(v, longest))
+                    longest = text;
             }
-            check(where + u'#' + QString::number(c), longest, need + TableColumnFit::kCellRoom,
+            check(where + u'#' + QString::number(c), longest, advance(v, longest) + TableColumnFit::kCellRoom,
                   v->columnWidth(c));
         }
     }
@@ -208,9 +147,8 @@ TEST_P(ClippedText, EveryWindowShowsItsTextsWhole) {
     QCoreApplication::processEvents();
 
     ClipWalk walk;
-    const QList<QWidget*> windows = {&main,   program.table(), program.monitor(),  main.optionsWindow,
-                                     &keypad, &about,          program.pageSetup()};
-    for (QWidget* w : windows)
+    for (QWidget* w : QList<QWidget*>{&main, program.table(), program.monitor(), main.optionsWindow, &keypad,
+                                      &about, program.pageSetup()})
         walk.window(w);
     EXPECT_TRUE(walk.found.isEmpty()) << walk.found.join(u'\n').toStdString();
 }
