@@ -240,8 +240,9 @@ void FileCommands::newParameterSet() {
         host_.runStartupForm();
         PumpEvents();
         // With nothing chosen the loaders would only ask for files of a program about to end.
-        if (g.StartupAbort || !LoadTypeTable(g) || g.StartupAbort || !LoadCapacityTable(g) ||
-            g.StartupAbort) {
+        const DriveFileDialog chooser = host_.missingFileDialog();
+        if (g.StartupAbort || !LoadTypeTable(g, chooser) || g.StartupAbort ||
+            !LoadCapacityTable(g, chooser) || g.StartupAbort) {
             quitAfterNew();
             return;
         }

@@ -4,6 +4,7 @@
 // the last configuration file, the comment pending from a start-up file). The main window
 // gives what they need of it through FileCommandHost.
 #include "core/CfgFile.h"
+#include "core/DriveData.h"
 
 #include <QList>
 #include <QString>
@@ -46,6 +47,8 @@ public:
     // Runs the start-up form modally with its language box disabled; it hands back the
     // drive identity through the program context and sets StartupAbort when it finds nothing.
     virtual void runStartupForm() = 0;
+    // Title and filter of the chooser for a missing drive-type or capacity file.
+    virtual DriveFileDialog missingFileDialog() const { return {}; }
     // The communication settings are read again from the settings file.
     virtual void reloadCommSettings() {}
     // The special-setup warning may be shown once more (DrvChkAct set, DrvChkd cleared).

@@ -58,7 +58,7 @@ ResultTexts ResultTexts::forMode(const ProgramContext& context, int transferMode
         t.caption = rep("FormComp", "Comparison Result");
         break;
     case kModeInverterInfo:
-        t.caption = rep("FormInfo", "Inverter Infomation");
+        t.caption = rep("FormInfo", "Inverter Information");
         break;
     default:
         t.caption = rep("FormTrip", "Trip Information");
@@ -66,7 +66,7 @@ ResultTexts ResultTexts::forMode(const ProgramContext& context, int transferMode
     }
     t.printButton = rep("Button1", "Print");
     t.saveButton = rep("Button2", "Save");
-    t.filter = transferMode == kModeInverterInfo ? rep("SaveFile2", "Inverter Infomation (*.txt)|*.txt")
+    t.filter = transferMode == kModeInverterInfo ? rep("SaveFile2", "Inverter Information (*.txt)|*.txt")
                                                  : rep("SaveFile1", "Communication Result (*.txt)|*.txt");
     t.saveTitle =
         lang.readString(QStringLiteral("Main"), QStringLiteral("Menu14"), QStringLiteral("Save As"));

@@ -107,7 +107,7 @@ double wrappedHeight(const FontSpec& font, const QString& text, double width) {
 QString sysDataText(SysData sys, const QDateTime& printedAt, int pageNumber) {
     switch (sys) {
     case SysData::Date:
-        return QLocale::system().toString(printedAt.date(), QLocale::ShortFormat);
+        return QLocale().toString(printedAt.date(), QLocale::ShortFormat); // the program's language
     case SysData::Time:
         return printedAt.time().toString(QStringLiteral("HH:mm:ss"));
     case SysData::PageNumber:

@@ -50,7 +50,7 @@ struct MonitorReportCaptions {
     QString timeUnit = QStringLiteral("(s/div)");                // "Monitor" Label23
     QString scope = QStringLiteral("Zoom");                      // "Monitor" Label24
     QString scopeUnit = QStringLiteral("(%)");                   // after the scope value
-    QString triggerSource = QStringLiteral("Trigger Sourse");    // "Monitor" Label81
+    QString triggerSource = QStringLiteral("Trigger Source");    // "Monitor" Label81
     QString triggerLevel = QStringLiteral("Trigger Level");      // "Monitor" Label83
     QString triggerSlope = QStringLiteral("Trigger Slope");      // "Monitor" Label82
     QString triggerDelay = QStringLiteral("Trigger Delay");      // "Monitor" Label84

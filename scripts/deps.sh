@@ -10,7 +10,7 @@ KVR_PACKAGES=(
   libchm-dev
   poppler-utils libwmf-bin
   clang libclang-rt-dev
-  fonts-dseg fonts-noto-cjk
+  fonts-dseg fonts-noto-cjk qt6-translations-l10n
   xvfb openbox
 )
 

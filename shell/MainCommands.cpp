@@ -329,7 +329,7 @@ const CommandRow kCommands[] = {
     {.command = C::InverterInfo,
      .place = Place::Monitoring,
      .item = {"MonInvInfo", "Menu41", "Inverter Info."},
-     .button = {"ToolBInvInfo", "ToolB22", "Inverter Infomation"},
+     .button = {"ToolBInvInfo", "ToolB22", "Inverter Information"},
      .icon = standard(QStyle::SP_MessageBoxInformation),
      .gate = Gate::Item,
      .handler = &MainWindow::inverterInformation,
@@ -592,10 +592,6 @@ void MainWindow::ApplyMainTexts() {
         const QString d = QString::fromUtf8(label.text);
         return ini ? ini->readString(QStringLiteral("Main"), QString::fromLatin1(label.key), d) : d;
     };
-    missingFileFilter_ =
-        text({nullptr, "OpenFile2", "Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"});
-    missingFileTitle_ = text({nullptr, "ToolB3", "Open"});
-
     for (const MenuRow& m : kMenus)
         (this->*m.menu)->setTitle(text(m.title));
     for (const CommandRow& row : kCommands) {
@@ -607,6 +603,17 @@ void MainWindow::ApplyMainTexts() {
             b->setToolTip(hint);
         }
     }
+}
+
+// Read when asked: the first load runs before the main window's texts are applied.
+DriveFileDialog MainWindow::missingFileDialog() const {
+    if (context_.LanguageIniPath.isEmpty())
+        return {};
+    const IniFile ini(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    const QString section = QStringLiteral("Main");
+    return {ini.readString(section, QStringLiteral("ToolB3"), QStringLiteral("Open")),
+            ini.readString(section, QStringLiteral("OpenFile2"),
+                           QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"))};
 }
 
 // ---- Routing ----------------------------------------------------------------------------------

@@ -181,9 +181,6 @@ public:
     void ApplyQuickSetting();
     void SetHelpFileName();
     int QuickSetting = 0;
-    // Title and filter of the chooser for a missing drive-type or capacity file.
-    const QString& missingFileTitle() const { return missingFileTitle_; }
-    const QString& missingFileFilter() const { return missingFileFilter_; }
 
     // ---- Printing (PrintCommands.cpp) ------------------------------------------------------
     // The page set-up window (its comment is the one a save writes), the parameter print
@@ -276,6 +273,7 @@ public:
     QList<QStringList> tableRows() const override;
     void clearPortMessageShown() override;
     void runStartupForm() override;
+    DriveFileDialog missingFileDialog() const override;
     void reloadCommSettings() override;
     void rearmSpecialSetupWarning() override;
     void showTable() override;
@@ -302,8 +300,6 @@ private:
     TableWindowControl* table_ = nullptr;
     std::array<QAction*, kMainCommandCount> items_{};
     std::array<QAction*, kMainCommandCount> buttons_{};
-    QString missingFileTitle_;
-    QString missingFileFilter_;
     LinkIcon linkIcon_ = LinkIcon::Idle;
     bool shown_ = false;
     bool requested_[8] = {};

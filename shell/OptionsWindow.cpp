@@ -103,11 +103,11 @@ const LangText kTexts[] = {
     {"Label61", "Label9", "Back Color"},
     {"Label7", "Label10", "Terminal Signal Level"},
     {"Check8", "FreeUnitMon", "Use Free Unit"},
-    {"Label26", "Label26", "Nunmbers of All Recording Points"},
+    {"Label26", "Label26", "Numbers of All Recording Points"},
     {"Check9", "CntMon", "Continuous Monitoring"},
     {"Label91", "Label16", "Record Time"},
     {"Label92", "Label17", "Sampling Time"},
-    {"CheckA", "MonInvDrive", "Inverter RUN/STOP contorl"},
+    {"CheckA", "MonInvDrive", "Inverter RUN/STOP control"},
     // The keys that really run and stop the drive from the monitor.
     {"LabelA1", "Label_MonInv1", "RUN:[Shift]+[F9]"},
     {"LabelA2", "Label_MonInv2", "STOP:[F9]"},
@@ -151,8 +151,7 @@ OptionsWindow::OptionsWindow(ProgramContext& context, Options& options, std::fun
         return;
     move(std::max(0, (640 - sizeHint().width()) / 2), 0);
     ApplyLanguage();
-    // Room for every tab's caption in the language chosen.
-    tabs_->setMinimumWidth(tabs_->tabBar()->sizeHint().width() + 8);
+    fitTabs();
     options_.create(connectDrive);
     tabs_->setCurrentIndex(0);
     syncFromOptions();
@@ -391,6 +390,11 @@ void OptionsWindow::ApplyLanguage() {
     }
 }
 
+void OptionsWindow::fitTabs() {
+    // Room for the caption of every tab shown, in the language chosen.
+    tabs_->setMinimumWidth(tabs_->tabBar()->sizeHint().width() + 8);
+}
+
 void OptionsWindow::syncFromOptions() {
     if (syncing_)
         return;
@@ -420,8 +424,10 @@ void OptionsWindow::syncFromOptions() {
         l->setEnabled(options_.MonInvDrive.enabled());
     }
     const int masters = tabs_->indexOf(masters_);
-    if (tabs_->isTabVisible(masters) != options_.mastersTabVisible())
+    if (tabs_->isTabVisible(masters) != options_.mastersTabVisible()) {
         tabs_->setTabVisible(masters, options_.mastersTabVisible());
+        fitTabs();
+    }
     syncing_ = false;
 }
 
@@ -438,7 +444,9 @@ void OptionsWindow::showDataStore() {
         datasView_ = new StoreInspector(store);
         datasViewStore_ = store;
         connect(datasView_, &StoreInspector::closed, this, [this] { options_.DispBuffer.setChecked(false); });
-        if (parentWidget())
+        if (mainWindow_)
+            datasView_->placeUnder(mainWindow_);
+        else if (parentWidget())
             datasView_->placeUnder(parentWidget()->window());
     }
     datasView_->refresh();

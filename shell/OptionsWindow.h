@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFrame>
 #include <QHash>
+#include <QPointer>
 #include <functional>
 
 class Options;
@@ -50,6 +51,8 @@ public:
     ~OptionsWindow() override;
 
     Options& options() const { return options_; }
+    // The window the data store's view stands under; without one, this window's parent's.
+    void setMainWindow(const QWidget* main) { mainWindow_ = main; }
     QTabWidget* pages() const { return tabs_; }
     UpDownEdit* edit(const UpDownOption& option) const;
     QCheckBox* box(const CheckOption& option) const;
@@ -70,6 +73,7 @@ private:
     void ApplyLanguage();
     void syncFromOptions();
     void showDataStore();
+    void fitTabs();
     QCheckBox* addCheck(CheckOption& option, const QString& caption, QWidget* parent);
     UpDownEdit* addEdit(UpDownOption& option, QWidget* parent);
     ColorSwatch* addSwatch(ColorOption& option, bool singleClick, QWidget* parent);
@@ -86,6 +90,7 @@ private:
     QPushButton* factorySettingsButton = nullptr;
     QPushButton* defaultColorsButton = nullptr;
     StoreInspector* datasView_ = nullptr;
+    QPointer<const QWidget> mainWindow_;
     const void* datasViewStore_ = nullptr;
     bool syncing_ = false;
 };

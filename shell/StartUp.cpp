@@ -33,6 +33,7 @@
 #include "ui/ParamReportFromStore.h"
 #include "ui/ParameterPrintWindow.h"
 #include "ui/ParameterTableWindow.h"
+#include "ui/QtLanguage.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
 
@@ -84,6 +85,7 @@ bool createStore(MainWindow& main) {
 
 void useLanguageCodePage(const ProgramContext& g) {
     TextFile::setLegacyCodePage(TextFile::codePageForLanguage(g.LanguageName));
+    QtLanguage::follow(g.LanguageName);
 }
 
 } // namespace
@@ -102,9 +104,10 @@ void RunStartupSequence(MainWindow& main) {
         g.BlindCount = 0;
         if (!createStore(main))
             return;
-        if (!LoadTypeTable(g) || g.StartupAbort)
+        const DriveFileDialog chooser = main.missingFileDialog();
+        if (!LoadTypeTable(g, chooser) || g.StartupAbort)
             return;
-        if (!LoadCapacityTable(g) || g.StartupAbort)
+        if (!LoadCapacityTable(g, chooser) || g.StartupAbort)
             return;
         if (InitValueTable(g))
             break;
@@ -209,7 +212,9 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
                                  g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
-    if (!createStore(main) || !LoadTypeTable(g) || g.StartupAbort || !LoadCapacityTable(g) || g.StartupAbort)
+    const DriveFileDialog chooser = main.missingFileDialog();
+    if (!createStore(main) || !LoadTypeTable(g, chooser) || g.StartupAbort ||
+        !LoadCapacityTable(g, chooser) || g.StartupAbort)
         return;
     if (!InitValueTable(g)) {
         // The file's values cannot be placed into drive data that is itself broken.
@@ -394,6 +399,7 @@ bool Program::create() {
     // from the event loop, so that the windows appear without waiting for it.
     option_ = std::make_unique<OptionsWindow>(g, options_, [this] { link_->ConnectDriveInBackground(); });
     m.optionsWindow = option_.get();
+    option_->setMainWindow(&m);
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
 
     table_ = std::make_unique<ParameterTableWindow>(g, options_, link_.get(), m);

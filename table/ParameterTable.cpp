@@ -401,6 +401,7 @@ std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth) const {
 std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth,
                                                        const std::array<int, TC_Count>& needed) const {
     std::array<int, TC_Count> w = columnWidths(clientWidth);
+    const int nameShare = w[TC_Name];
     int lacking = 0;
     for (int c = 0; c < TC_Count; ++c) {
         if (c != TC_Name && needed[c] > w[c]) {
@@ -408,23 +409,38 @@ std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth,
             w[c] = needed[c];
         }
     }
-    w[TC_Name] = std::max(w[TC_Name] - lacking, std::max(needed[TC_Name], 0));
+    // What the numbers lack comes out of the name column's share; where the names then lack
+    // room, the limit and value columns give up what they have beyond their numbers.
+    int name = nameShare - lacking;
+    for (int c : {TC_High, TC_Low, TC_Value}) {
+        if (name >= needed[TC_Name])
+            break;
+        const int spare = std::min(w[c] - std::max(needed[c], 0), needed[TC_Name] - name);
+        if (spare > 0) {
+            w[c] -= spare;
+            name += spare;
+        }
+    }
+    // The names never yield below their share (or below what they need, where that is less):
+    // the window widens, or else the grid scrolls sideways, rather than cut names short.
+    w[TC_Name] = std::max(name, std::min(nameShare, needed[TC_Name]));
     return w;
 }
 
 int ParameterTable::fittingClientWidth(int clientWidth, const std::array<int, TC_Count>& needed) const {
-    auto total = [&](int width) {
+    // How many pixels the width lacks: for all columns together, or for the names.
+    auto lacking = [&](int width) {
         const auto w = columnWidths(width, needed);
         int sum = 0;
         for (int x : w)
             sum += x;
-        return sum;
+        return std::max({sum - width, needed[TC_Name] - w[TC_Name], 0});
     };
     // The widths grow with the client width at most by it, so one step per missing pixel
     // ends the search.
     int width = std::max(clientWidth, 0);
-    for (int guard = 0; guard < 100000 && total(width) > width; ++guard)
-        width += std::max(1, (total(width) - width) / 2);
+    for (int guard = 0; guard < 100000 && lacking(width) > 0; ++guard)
+        width += std::max(1, lacking(width) / 2);
     return width;
 }
 

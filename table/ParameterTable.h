@@ -122,12 +122,14 @@ public:
     CellStyle cellStyle(int col, int row, bool selected) const;
     // Column widths for a grid client width.
     std::array<int, TC_Count> columnWidths(int clientWidth) const;
-    // The same, with each column at least as wide as `needed` says (the widest text it must
-    // show whole): what a column lacks is taken from the name column, down to its own need.
-    // The widths add up to more than the client width only where that is not enough.
+    // The same, with each column but the names at least as wide as `needed` says (the widest
+    // text it must show whole): what a column lacks is taken from the name column's share,
+    // which takes what the limit and value columns have beyond their need until the names
+    // fit. The name column keeps at least its share, or what the names need where that is
+    // less; the widths then add up to more than the client width.
     std::array<int, TC_Count> columnWidths(int clientWidth, const std::array<int, TC_Count>& needed) const;
-    // The least client width at which columnWidths(width, needed) fits, never below
-    // `clientWidth` itself.
+    // The least client width at which columnWidths(width, needed) fits and holds the names
+    // whole, never below `clientWidth` itself.
     int fittingClientWidth(int clientWidth, const std::array<int, TC_Count>& needed) const;
 
     // ---- Rules that use the table's own fields -----------------------------------------------

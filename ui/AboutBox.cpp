@@ -169,8 +169,8 @@ void AboutBox::updateMemoryFigures() {
     // The load and the share of physical memory in use are the same figure here.
     loadBar->setValue(s.usedPercent());
     physicalBar->setValue(s.usedPercent());
-    physicalTotalLabel->setText(QString::number(s.totalKb()) + QStringLiteral(" KB Total"));
-    physicalFreeLabel->setText(QString::number(s.availableKb()) + QStringLiteral(" KB Free"));
+    physicalTotalLabel->setText(QString::number(s.totalKb()) + u' ' + totalText_);
+    physicalFreeLabel->setText(QString::number(s.availableKb()) + u' ' + freeText_);
 }
 
 void AboutBox::applyLanguage() {
@@ -181,6 +181,10 @@ void AboutBox::applyLanguage() {
     loadLabel->setText(ini.readString(section, QStringLiteral("Label2"), QStringLiteral("Memory Load")));
     physicalLabel->setText(
         ini.readString(section, QStringLiteral("Label3"), QStringLiteral("Locked memory")));
+    toolLabel->setText(ini.readString(section, QStringLiteral("Label4"), kToolLine));
+    totalText_ = ini.readString(section, QStringLiteral("lblPhysicalTotal"), QStringLiteral("KB Total"));
+    freeText_ = ini.readString(section, QStringLiteral("lblPhysicalFree"), QStringLiteral("KB Free"));
+    updateMemoryFigures();
 }
 
 void AboutBox::showEvent(QShowEvent* e) {

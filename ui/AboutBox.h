@@ -72,4 +72,7 @@ private:
 
     const ProgramContext& context_;
     std::function<MemoryStatus()> readMemory_;
+    // The words after the memory figures, from the language file.
+    QString totalText_ = QStringLiteral("KB Total");
+    QString freeText_ = QStringLiteral("KB Free");
 };

@@ -19,10 +19,18 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 
 namespace {
+
+// "&Close" -> "Close", "閉じる(&C)" -> "閉じる".
+QString withoutAccessKey(QString text) {
+    static const QRegularExpression suffix(QStringLiteral("\\(&.\\)$"));
+    text.remove(suffix);
+    return text.remove(u'&');
+}
 
 const QString kDsegFolder = QStringLiteral("/usr/share/fonts/truetype/dseg/");
 const QString kDsegFile = QStringLiteral("DSEG7Classic-Regular.ttf");
@@ -379,6 +387,8 @@ void KeypadWindow::ApplyLanguage() {
     RKPDirectFC->setText(
         ini.readString(section, QStringLiteral("PopMenu1"), QStringLiteral("FC Direct Input")));
     RKPExit->setText(ini.readString(section, QStringLiteral("PopMenu2"), QStringLiteral("Close")));
+    // The panel's own "Close" says what the menu's item says, without its access key.
+    closeLabel->setText(withoutAccessKey(RKPExit->text()));
 }
 
 void KeypadWindow::FormShow() {

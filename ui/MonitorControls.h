@@ -3,6 +3,7 @@
 // trigger slope's picture and the trigger marker.
 #include <QLabel>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 
 // A label that reports clicks and double clicks (disabled, it reports nothing).
@@ -10,6 +11,13 @@ class ClickLabel : public QLabel {
 public:
     using QLabel::QLabel;
     std::function<void()> onClick, onDoubleClick;
+    // The designed width: the label is never narrower, and wider when its text needs it.
+    int designedWidth = 0;
+    QSize minimumSizeHint() const override {
+        const QSize text = QLabel::minimumSizeHint();
+        return {std::max(designedWidth, text.width()), text.height()};
+    }
+    QSize sizeHint() const override { return minimumSizeHint().expandedTo(QLabel::sizeHint()); }
 
 protected:
     void mouseReleaseEvent(QMouseEvent* e) override;

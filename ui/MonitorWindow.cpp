@@ -9,6 +9,7 @@
 #include "platform/Prompter.h"
 #include "ui/ChartWidget.h"
 #include "ui/FormActivation.h"
+#include "ui/TextButton.h"
 #include "ui/UnderMainWindow.h"
 #include "ui/UpDownEdit.h"
 
@@ -63,7 +64,7 @@ void setBackground(QWidget* w, const QColor& c) {
 MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink& link,
                              MonitorWindowHooks hooks, QWidget* parent, RunPacer* pacer)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint),
       model_(std::make_unique<MonitorModel>(context, options, link)), hooks_(std::move(hooks)) {
     model_->setRunLock(hooks_.runLock);
     if (!pacer) {
@@ -74,14 +75,17 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
     run_ = std::make_unique<MonitorRun>(*model_, *pacer);
     setObjectName(QStringLiteral("Monitoring"));
     setWindowTitle(model_->FormCaptionText);
-    setMinimumSize(kClientWidth, kClientHeight);
     resize(kClientWidth, kClientHeight);
 
     pages = new QTabWidget(this);
     pages->setObjectName(QStringLiteral("PageControl1"));
-    auto* outer = new QVBoxLayout(this);
+    // The window's least size is the design's, or more where the texts of a language or of
+    // the channels' items need it (the design's size shares the pages' cell): the layout then
+    // widens the window.
+    auto* outer = new QGridLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(pages);
+    outer->addWidget(pages, 0, 0);
+    outer->addItem(new QSpacerItem(kClientWidth, kClientHeight), 0, 0);
     buildSettingPage();
     buildDisplayPage();
     pages->addTab(settingPage, QStringLiteral("Setting"));
@@ -247,7 +251,7 @@ void MonitorWindow::buildDisplayPage() {
         MonitorChannelRow& r = rows[std::size_t(i)];
         r.sourceLabel = new ClickLabel(channelName(i), displayPage);
         r.sourceLabel->setObjectName(QStringLiteral("AryTrgCH%1").arg(i + 1));
-        r.sourceLabel->setFixedWidth(96);
+        r.sourceLabel->designedWidth = 96;
         r.sourceLabel->onClick = [this, i] { sourceLabelClicked(i); };
         r.readout = new QLineEdit(QStringLiteral("0"), displayPage);
         r.readout->setObjectName(QStringLiteral("AryValue%1").arg(i + 1));
@@ -359,7 +363,7 @@ void MonitorWindow::buildDisplayPage() {
     triggerBox = new QCheckBox(QStringLiteral("Use Level Trigger"), displayPage);
     triggerBox->setObjectName(QStringLiteral("Trigger"));
     connect(triggerBox, &QCheckBox::clicked, this, [this](bool on) { model_->setTriggerChecked(on); });
-    sourceCaption = new QLabel(QStringLiteral("Sourse"), displayPage);
+    sourceCaption = new QLabel(QStringLiteral("Source"), displayPage);
     sourceCaption->setObjectName(QStringLiteral("Label_CH"));
     sourceDisplay = new ClickLabel(QStringLiteral("CH1"), displayPage);
     sourceDisplay->setObjectName(QStringLiteral("TrgCHDisp"));
@@ -388,9 +392,8 @@ void MonitorWindow::buildDisplayPage() {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     auto button = [&](const char* name, const char* text) {
-        auto* b = new QPushButton(QString::fromLatin1(text), displayPage);
+        auto* b = new TextButton(QString::fromLatin1(text), QSize(67, 25), displayPage);
         b->setObjectName(QString::fromLatin1(name));
-        b->setFixedSize(67, 25);
         buttons->addWidget(b);
         return b;
     };

@@ -82,7 +82,7 @@ void MonitorWindow::LoadMonitorTexts() {
     zoomBox->setText(text("Check3", "Zoom"));
     triggerBox->setText(text("Check4", "Use Level Trigger"));
     continuousCaption->setText(text("Label41", "Continuous Monitoring"));
-    sourceCaption->setText(text("Label42", "Sourse"));
+    sourceCaption->setText(text("Label42", "Source"));
     slopeCaption->setText(text("Label43", "Slope"));
     startButton->setText(text("Button1", "Start"));
     stopButton->setText(text("Button2", "Stop"));
@@ -98,7 +98,7 @@ void MonitorWindow::LoadMonitorTexts() {
     levelCaption->setText(text("Label71", "Level"));
     delayCaption->setText(text("Label72", "Delay (%)"));
     model_->slopeTexts = {text("Item71", "Up"), text("Item72", "Down"), text("Item73", "Both")};
-    text("Label81", "Trigger Sourse");
+    text("Label81", "Trigger Source");
     text("Label82", "Trigger Slope");
     text("LabelA", "Passed Time");
     refresh();

@@ -202,7 +202,7 @@ void PageSetupWindow::buildControls() {
         marginEdits[size_t(i)] = edit(kMarginNames[i], QRect(136, y, 50, 22));
         label("", QStringLiteral("(mm)"), QRect(190, y, 40, 22));
     }
-    label("Label10", QStringLiteral("Hight of Cells"), QRect(240, 244, 100, 22));
+    label("Label10", QStringLiteral("Height of Cells"), QRect(240, 244, 100, 22));
     cellHeightEdit = edit("DBHeight", QRect(340, 244, 40, 22));
     label("", QStringLiteral("(point)"), QRect(384, 244, 50, 22));
     label("Label19", QStringLiteral("Font"), QRect(240, 296, 100, 22));
@@ -250,7 +250,7 @@ void PageSetupWindow::applyTexts(const QString& languageIniPath) {
         {"Label32", "Label3", "Bottom margins"},
         {"Label33", "Label4", "Left margins"},
         {"Label34", "Label5", "Right margins"},
-        {"Label35", "Label10", "Hight of Cells"},
+        {"Label35", "Label10", "Height of Cells"},
         {"Label36", "Label19", "Font"},
         {"Label37", "Label11", "Font size"},
     };

@@ -369,15 +369,18 @@ void ParameterTableWindow::fitColumns() {
 }
 
 void ParameterTableWindow::widenToFit() {
-    // Wider than the first width only when the numbers of this drive type need it, and never
-    // past the screen's right edge.
+    // Wider than the first width only when the names and numbers of this drive type need it,
+    // and never past the screen's right edge.
     const int client = gridView->viewport()->width();
     int grow = core_.fittingClientWidth(client, neededWidths_) - client;
     if (const QScreen* screen = this->screen())
         grow = std::min(grow, screen->availableGeometry().right() - frameGeometry().right());
     if (grow > 0) {
         fittedWidth_ = width() + grow;
-        resize(fittedWidth_, height());
+        if (placement_)
+            placement_->widen(fittedWidth_);
+        else
+            resize(fittedWidth_, height());
     }
 }
 

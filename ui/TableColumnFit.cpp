@@ -12,8 +12,6 @@ std::array<int, TC_Count> neededWidths(const TextGrid& grid, const QFont& font, 
     boldFont.setBold(true);
     const QFontMetrics plain(font), bold(boldFont);
     for (int c = 0; c < TC_Count; ++c) {
-        if (c == TC_Name)
-            continue;
         const bool valueColumn = c == TC_Value;
         const QFontMetrics& m = valueColumn ? bold : plain;
         int widest = 0;

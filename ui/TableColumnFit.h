@@ -19,8 +19,7 @@ constexpr int kCellRoom = 3;
 // The width each column needs: the widest text of its data rows (values and limits read
 // together in the value column, so that any value within the limits fits too; the value
 // column measured bold, as a value typed and not yet sent is drawn), the header's own size
-// hint where a header is given, and for the name column only its header (names yield their
-// room to the numbers).
+// hint where a header is given.
 std::array<int, TC_Count> neededWidths(const TextGrid& grid, const QFont& font, const QHeaderView* header);
 
 // The text to draw in a cell `room` pixels wide: as it stands when it fits, without its

@@ -75,6 +75,14 @@ void UnderMainWindow::apply() {
         window_.move(outer.topLeft());
 }
 
+void UnderMainWindow::widen(int width) {
+    // Unlike a size given from outside, the window's own widening leaves the placement on.
+    const bool placed = !sized_.isValid() || window_.size() == sized_;
+    window_.resize(width, window_.height());
+    if (placed)
+        sized_ = window_.size();
+}
+
 void UnderMainWindow::settle() {
     // Placed again only when a frame came or changed: whatever else moves or sizes the window
     // in the meantime stands.

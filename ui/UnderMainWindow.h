@@ -30,6 +30,9 @@ public:
 
     // Places the window now and again after its next show, as described above.
     void place();
+    // The window widens itself (to fit its texts): its placement goes on as if it had made
+    // that width, unless someone else sized the window since.
+    void widen(int width);
     // The window's minimum height becomes the height placed (the result window's rule), never
     // less than the window's own least height when this is called.
     void setMinimumHeightFollows(bool on);

@@ -34,6 +34,7 @@ public:
     void showTable() override { events << "table"; }
     void applyDriveTypeCommands() override { events << "quick"; }
     void quitApplication() override { events << "quit"; }
+    DriveFileDialog missingFileDialog() const override { return chooser; }
 
     bool save = false;
     QString caption = "KVR260X QX100-4037 (CPU Ver.V110)";
@@ -42,6 +43,7 @@ public:
     QStringList events;
     QList<QStringList> rows{{"Title", "No.", "Name", "Value", "Low", "High", "Unit", "Change"}};
     std::function<void()> startup;
+    DriveFileDialog chooser;
 
 private:
     const ProgramContext& context_;

@@ -511,6 +511,16 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     options.MainteClear.setChecked(false);
 }
 
+TEST_F(NewParaSetTest, AMissingTypeFileIsAskedForWithTheLanguagesTitleAndFilter) {
+    main.chooser = {"Öffnen", "Typ (*.inv)|*.inv|Kapazität (*.cap)|*.cap"};
+    ASSERT_TRUE(QFile::remove(generated.typeFolder + "/QX300(Eng).inv"));
+    prompter.answerFile(QString()); // cancelled: the program ends
+    commands.newParameterSet();
+    ASSERT_EQ(prompter.fileDialogRecords().size(), 1u);
+    EXPECT_EQ(prompter.fileDialogRecords()[0].title, main.chooser.title);
+    EXPECT_EQ(prompter.fileDialogRecords()[0].filter, main.chooser.filter);
+}
+
 TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsTheFolders) {
     main.startup = [this] { context.StartupAbort = true; };
     context.LoadPath = "/data/sets";

@@ -238,11 +238,11 @@ TEST_F(MonitorReportPdf, ThePageReadsBackWithEveryItemOnA4PortraitWhateverThePap
     EXPECT_NEAR(sizes[0].height(), 297 * kPtPerMm, 0.51);
 
     const QStringList lines = linesOf(PdfReadBack::pageTexts(pdf).value(0));
-    const QString date = QLocale::system().toString(data.printedAt.date(), QLocale::ShortFormat);
+    const QString date = QLocale().toString(data.printedAt.date(), QLocale::ShortFormat);
     ASSERT_GE(lines.size(), 2 + 6 + 1 + 8);
     EXPECT_EQ(lines[0], "HXZ9-4037 " + date + " 09:05:03");
     EXPECT_EQ(lines[1], setup.comment);
-    const QStringList settings = {"Time : 0.5(s/div)",  "Zoom : 100(%)",      "Trigger Sourse : CH2",
+    const QStringList settings = {"Time : 0.5(s/div)",  "Zoom : 100(%)",      "Trigger Source : CH2",
                                   "Trigger Level : 40", "Trigger Slope : Up", "Trigger Delay : 30"};
     EXPECT_EQ(lines.mid(2, 6), settings);
     EXPECT_EQ(lines[8], "CH Monitor Title Multi. Offset Min. Max. Start Stop");

@@ -53,7 +53,7 @@ protected:
         return out;
     }
 
-    static QString dateText() { return QLocale::system().toString(kPrintedAt.date(), QLocale::ShortFormat); }
+    static QString dateText() { return QLocale().toString(kPrintedAt.date(), QLocale::ShortFormat); }
 
     QTemporaryDir dir;
 };

@@ -79,15 +79,17 @@ TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
     EXPECT_EQ(m.item(MainCommand::Comparison)->text(), QStringLiteral("XYZ"));
     EXPECT_EQ(m.button(MainCommand::ParameterTable)->toolTip(), QStringLiteral("Tabelle"));
     EXPECT_EQ(m.item(MainCommand::ParameterTable)->text(), QStringLiteral("Parameter Table"));
-    EXPECT_EQ(m.button(MainCommand::InverterInfo)->toolTip(), QStringLiteral("Inverter Infomation"));
+    EXPECT_EQ(m.button(MainCommand::InverterInfo)->toolTip(), QStringLiteral("Inverter Information"));
     EXPECT_EQ(m.item(MainCommand::KeyPad)->text(), QStringLiteral("Key Pad"));
-    EXPECT_EQ(m.missingFileTitle(), QStringLiteral("Open"));
-    EXPECT_EQ(m.missingFileFilter(),
+    EXPECT_EQ(m.missingFileDialog().title, QStringLiteral("Open"));
+    EXPECT_EQ(m.missingFileDialog().filter,
               QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
     // The shipped languages name every item.
     context.LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
     m.ApplyMainTexts();
     EXPECT_NE(m.item(MainCommand::ParameterTable)->text(), QStringLiteral("Parameter Table"));
+    EXPECT_TRUE(m.missingFileDialog().filter.contains(QStringLiteral("|*.inv|")));
+    EXPECT_NE(m.missingFileDialog().title, QStringLiteral("Open"));
 }
 
 TEST_F(MainWindowTest, MenusOpenWithAltAndALetterInBothShippedLanguagesAndShowTheirTexts) {

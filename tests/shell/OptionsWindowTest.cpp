@@ -205,8 +205,13 @@ TEST_F(OptionsWindowTest, SwatchesOpenTheColourDialogPresetToTheirColour) {
     EXPECT_EQ(swatch->palette().color(QPalette::Window), QColor(0xFF, 0xFF, 0xE0));
 }
 
-TEST_F(OptionsWindowTest, BufferTableShowsTheDataStoreAndClosingItUnchecksTheOption) {
+TEST_F(OptionsWindowTest, BufferTableShowsTheDataStoreUnderTheMainWindowAndClosingItUnchecksTheOption) {
     OptionsWindow& w = open();
+    // The options window has no parent; the view still stands under the main window.
+    QWidget main;
+    main.setGeometry(40, 30, 639, 60);
+    main.show();
+    w.setMainWindow(&main);
     opt->setMastersTabVisible(true);
     w.box(opt->DispBuffer)->click();
     StoreInspector* view = nullptr;
@@ -214,6 +219,7 @@ TEST_F(OptionsWindowTest, BufferTableShowsTheDataStoreAndClosingItUnchecksTheOpt
         if (auto* v = qobject_cast<StoreInspector*>(top); v && v->isVisible())
             view = v;
     ASSERT_TRUE(view);
+    EXPECT_EQ(view->frameGeometry().topLeft(), main.frameGeometry().bottomLeft() + QPoint(0, 1));
     view->close();
     EXPECT_FALSE(opt->DispBuffer.checked());
     EXPECT_FALSE(w.box(opt->DispBuffer)->isChecked());

@@ -67,7 +67,7 @@ TEST_F(ResultWindowTest, CaptionAndFilterFollowTheJobWithDefaultTexts) {
         {kModeImport, "Import Result", "Communication Result (*.txt)|*.txt"},
         {kModeExport, "Export Result", "Communication Result (*.txt)|*.txt"},
         {kModeComparison, "Comparison Result", "Communication Result (*.txt)|*.txt"},
-        {kModeInverterInfo, "Inverter Infomation", "Inverter Infomation (*.txt)|*.txt"},
+        {kModeInverterInfo, "Inverter Information", "Inverter Information (*.txt)|*.txt"},
         {kModeTripInfo, "Trip Information", "Communication Result (*.txt)|*.txt"},
     };
     for (const auto& c : cases) {
@@ -108,7 +108,7 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
     EXPECT_TRUE(dialog.save);
     EXPECT_EQ(dialog.title, "Save As");
     EXPECT_EQ(dialog.folder, folder.path());
-    EXPECT_EQ(dialog.filter, "Inverter Infomation (*.txt)|*.txt");
+    EXPECT_EQ(dialog.filter, "Inverter Information (*.txt)|*.txt");
     EXPECT_EQ(read(folder.filePath("info.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("7d9h5m3s.txt")));
 

@@ -44,9 +44,9 @@ TEST_F(ParaTableFixture, TheTableMovesUnderTheMainWindowsFrameOnceTheFrameIsKnow
     host.frame = QRect(0, 0, 641, 63);
     EXPECT_TRUE(waitFor([&] { return t.frameGeometry().topLeft() == QPoint(0, 63); }))
         << t.frameGeometry().top();
-    // The main window's width, unless the table's least width and its own frame need more.
+    // At least the main window's width (wider where the names and numbers need it).
     const QMargins frame = UnderMainWindow::frameMargins(t);
-    EXPECT_EQ(t.frameGeometry().width(), std::max(641, 639 + frame.left() + frame.right()));
+    EXPECT_GE(t.frameGeometry().width(), std::max(641, 639 + frame.left() + frame.right()));
     EXPECT_EQ(t.frameGeometry().height(), 417);
 
     // Once settled, the user's own moves stand.
