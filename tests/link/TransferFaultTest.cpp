@@ -8,11 +8,9 @@
 
 #include "link/ResultText.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
-#include <csignal>
 #include <utility>
 
 using namespace transfertest;
@@ -240,16 +238,6 @@ TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEvery
 
 // ---- A drive that stops answering ----
 
-// The process is stopped ("T" in its state).
-bool stopped(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close > 0 && text.mid(close + 2, 1) == "T";
-}
-
 class SilentDrive : public testing::TestWithParam<SimProtocol> {};
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, SilentDrive,
@@ -272,7 +260,6 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     ASSERT_TRUE(rig.connect());
 
     // The drive stops after the first parameter, once the kernel says it has stopped.
-    const qint64 pid = drive.process.processId();
     std::size_t writesAtStop = 0;
     qint64 stoppedAt = 0;
     class Progress : public WorkView {
@@ -291,9 +278,7 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
         void repaintNow() override {}
     } progress;
     progress.first = [&] {
-        ::kill(pid_t(pid), SIGSTOP);
-        for (int i = 0; i < 500 && !stopped(pid); ++i)
-            QThread::msleep(2);
+        drive.pause();
         stoppedAt = TickCount();
         writesAtStop = rig.frameCount();
     };
@@ -323,7 +308,7 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     engine.setJob(&job);
     engine.setView(&progress);
     engine.start();
-    ::kill(pid_t(pid), SIGCONT);
+    drive.resume();
 
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::AbortRetryIgnore);

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -55,6 +56,21 @@ protected:
     void TearDown() override {
         sim.reset();
         ValueEntryFixture::TearDown();
+    }
+    // The drive served again, over MODBUS, with `extra` arguments.
+    void restartModbus(const QStringList& extra) {
+        sim.reset();
+        QStringList args = shippedHxa1Arguments(driveFolder.path());
+        args[args.indexOf(QStringLiteral("inverter"))] = QStringLiteral("modbus");
+        sim = std::make_unique<DrivesimProcess>(args + extra, linkPath);
+        ASSERT_TRUE(sim->running());
+        link.Settings.protocol = 1;
+    }
+    void selectAll() {
+        for (int i = 0; i <= context.ParaCountAll; ++i)
+            context.Parameters->UPara.setCell(UP_SelectIndex, i + 1, QStringLiteral("1"));
+        table->FillRows();
+        go("0000");
     }
     void set(const char* comNo, const char* v) { setWork(comNo, UP_Value, v); }
     // Selects the parameters and puts the cursor on the first.
@@ -154,6 +170,73 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     context.MonitorRunning = 0;
     table->ImportSelected();
     EXPECT_EQ(value("0003"), before);
+}
+
+// ---- A drive that misbehaves ----
+
+TEST_F(SelectedTransferDrivesim, LateModbusRepliesNeverGiveAParameterAnothersValue) {
+    link.ReplyTimeout = 80;
+    ASSERT_NO_FATAL_FAILURE(restartModbus({}));
+    selectAll();
+    table->ImportSelected();
+    std::map<int, QString> held;
+    for (int i = 0; i <= context.ParaCountAll; ++i)
+        if (context.Parameters->UPara.cell(UP_CommErrIndex, i + 1) == QLatin1String("0"))
+            held[i] = context.Parameters->UPara.cell(UP_Value, i + 1);
+    ASSERT_GT(held.size(), 50u);
+
+    // Late by one and a quarter, three and six time-outs: into the next, the third and the
+    // seventh exchange after. A drive busy with a late reply is silent for as long: go on.
+    for (int i = 0; i < 100; ++i)
+        prompter.answer(BoxAnswer::Ignore);
+    int failed = 0;
+    for (const char* late : {"late:0.05:100", "late:0.05:240", "late:0.05:480"}) {
+        ASSERT_NO_FATAL_FAILURE(restartModbus({"--fault", late}));
+        for (int round = 0; round < 2; ++round) {
+            selectAll();
+            table->ImportSelected();
+            for (const auto& [i, value] : held) {
+                if (context.Parameters->UPara.cell(UP_CommErrIndex, i + 1) == QLatin1String("1")) {
+                    ++failed;
+                    continue;
+                }
+                EXPECT_EQ(context.Parameters->UPara.cell(UP_Value, i + 1), value)
+                    << late << ", " << context.Parameters->ParaDat.cell(PD_ComNo, i + 1).toStdString();
+            }
+        }
+    }
+    EXPECT_GT(failed, 0) << "the faults never hit";
+    for (const auto& box : prompter.boxes())
+        EXPECT_EQ(box.buttons, BoxButtons::AbortRetryIgnore);
+}
+
+TEST_F(SelectedTransferDrivesim, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWhileEventsGoThrough) {
+    link.ReplyTimeout = 100;
+    choose({"0001", "0002", "0003", "0004", "0009"});
+    for (const char* n : {"0001", "0002", "0003", "0004", "0009"})
+        setWork(n, UP_CommErrIndex, "0");
+    // The window's events: the first stops the drive after the first target is read.
+    int events = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (events++ == 0)
+            sim->pause();
+    });
+    ticker.start();
+    prompter.answer(BoxAnswer::Abort);
+    table->ImportSelected();
+    ticker.stop();
+    sim->resume();
+
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::AbortRetryIgnore);
+    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(context, MsgId::DataIncorrect)));
+    EXPECT_GE(events, 4) << "events go through after every exchange";
+    EXPECT_EQ(work("0001", UP_CommErrIndex), "0");
+    for (const char* n : {"0002", "0003", "0004"})
+        EXPECT_EQ(work(n, UP_CommErrIndex), "1") << n;
+    EXPECT_EQ(work("0009", UP_CommErrIndex), "0") << "Abort ends the command";
 }
 
 } // namespace
