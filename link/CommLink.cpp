@@ -127,6 +127,15 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
     const SerialError e = port_.open(path, kCommSpeed[baudIndex], kCommSize[sizeIndex],
                                      kCommParity[parityIndex], kCommStop[stopIndex]);
     openBaud_ = e == SerialError::None ? kCommSpeed[baudIndex] : 0;
+    const QString line = QStringLiteral("%1|%2|%3|%4|%5")
+                             .arg(path)
+                             .arg(baudIndex)
+                             .arg(parityIndex)
+                             .arg(stopIndex)
+                             .arg(sizeIndex);
+    if (line != openLine_)
+        confirmNextRead_ = false;
+    openLine_ = line;
     ++openGeneration_;
     return e;
 }
@@ -296,10 +305,12 @@ void CommLink::cancelProbe() {
     probeNotifier_.reset();
     if (probe_->rtsUp)
         port_.setRts(false);
-    probe_.reset();
-    probeDone_.clear();
     // Its reply may still come: the next exchange takes nothing that arrived before it.
     drainBeforeNext_ = true;
+    if (probe_->options.protocol == Protocol::Modbus)
+        confirmNextRead_ = true;
+    probe_.reset();
+    probeDone_.clear();
     lastLineEventUs_ = clock_.nowUs();
 }
 
@@ -371,12 +382,13 @@ std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& 
     return res.value;
 }
 
-void CommLink::drainUntilQuiet(int quietMs) {
+bool CommLink::drainUntilQuiet(int quietMs) {
     const qint64 quietUs = qint64(std::max(quietMs, 1)) * 1000;
     const qint64 giveUpAt = clock_.nowUs() + kQuietDrainBound * quietUs;
     // Quiet since the failure counts; whatever is waiting now came later.
     qint64 quietUntil = lastLineEventUs_ + quietUs;
     std::array<std::uint8_t, 64> sink{};
+    bool quiet = false;
     for (;;) {
         const qint64 left = quietUntil - clock_.nowUs();
         const WaitResult w = port_.waitReadable(left > 0 ? waitMsFor(left) : 0);
@@ -390,10 +402,13 @@ void CommLink::drainUntilQuiet(int quietMs) {
                 break;
             continue;
         }
-        if (clock_.nowUs() >= quietUntil)
+        if (clock_.nowUs() >= quietUntil) {
+            quiet = true;
             break;
+        }
     }
     lastLineEventUs_ = clock_.nowUs();
+    return quiet;
 }
 
 void CommLink::prepareLine(const ExchangeOptions& opt) {
@@ -415,6 +430,35 @@ void CommLink::prepareLine(const ExchangeOptions& opt) {
 
 ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions& opt) {
     completeProbe(false);
+    // A block reply's byte count names a block read, and an earlier one is only an older
+    // picture of the same block.
+    const bool confirm =
+        confirmNextRead_ && opt.protocol == Protocol::Modbus && req.kind == 'R' && !IsBlockRead(req);
+    ExchangeResult first = exchangeOnce(req, opt);
+    if (!confirm || first.error)
+        return first;
+    // Whatever this reply answered, the drive has done with the requests before it; those it
+    // still owes follow back to back and are read away before the repeat goes out.
+    drainBeforeNext_ = false;
+    if (!drainUntilQuiet(opt.replyTimeoutMs)) {
+        first.error = true;
+        first.failure = ExchangeFailure::Unconfirmed;
+        first.value = 0;
+        drainBeforeNext_ = true;
+        lastExchangeOk_ = false;
+        if (opt.icon != IconMode::None) {
+            idleTimer_.stop();
+            showIcon(LinkIcon::Failed);
+        }
+        return first;
+    }
+    ExchangeResult repeat = exchangeOnce(req, opt);
+    if (!repeat.error)
+        confirmNextRead_ = false;
+    return repeat;
+}
+
+ExchangeResult CommLink::exchangeOnce(const FrameRequest& req, const ExchangeOptions& opt) {
     Exchange x;
     x.request = req;
     x.options = opt;
@@ -523,10 +567,12 @@ ExchangeResult CommLink::finish(Exchange& x) {
 
     ExchangeFailure failure = x.failure;
     if (complete) {
-        if ((!IsBlockRead(req) || opt.checkBlockReply) && !ReplyCheckOk(opt.protocol, x.buf, x.expected))
+        const bool checked = !IsBlockRead(req) || opt.checkBlockReply;
+        const auto reply = std::span(x.buf).first(std::size_t(x.expected));
+        if (checked && !ReplyCheckOk(opt.protocol, x.buf, x.expected))
             failure = ExchangeFailure::BadCheck;
-        else if (opt.protocol == Protocol::Inverter &&
-                 !InverterReplyEchoOk(std::span(x.buf).first(std::size_t(x.expected)), req))
+        else if (opt.protocol == Protocol::Inverter ? !InverterReplyEchoOk(reply, req)
+                                                    : checked && !ModbusReplyEchoOk(reply, req))
             failure = ExchangeFailure::WrongEcho;
     }
     if (failure == ExchangeFailure::None) {
@@ -547,12 +593,16 @@ ExchangeResult CommLink::finish(Exchange& x) {
             // A late reply may come from now on: the quiet the next request waits for starts here.
             if (opt.quietAfterFailure)
                 lastLineEventUs_ = clock_.nowUs();
-            // MODBUS replies do not name their request: after any failure the line must fall
-            // quiet. The maker's replies do; bytes of a broken one may still be coming.
-            if (opt.protocol == Protocol::Modbus || x.have > 0)
+            // Bytes of a broken reply may still be coming. A reply that has not begun may come
+            // at any time: the next request's check or the repeat of a MODBUS read (which
+            // names no register) refuses it, so waiting for it would only hold the user.
+            if (x.have > 0)
                 drainBeforeNext_ = true;
             else
                 purgeBeforeNext_ = true;
+            // Only a MODBUS reply can pass for a MODBUS read's.
+            if (opt.protocol == Protocol::Modbus)
+                confirmNextRead_ = true;
         } else if (x.have > x.expected) {
             purgeBeforeNext_ = true;
         }

@@ -92,9 +92,11 @@ enum class ExchangeFailure {
     DrainTimeout, // the request did not leave the output queue in time
     ReplyTimeout, // the reply did not arrive (complete) in time
     BadCheck,     // wrong sum or CRC
-    WrongEcho,    // maker's protocol: the reply answers another request (a late reply)
+    WrongEcho,    // the reply answers another request (a late reply): the maker's number and
+                  // letter, or a MODBUS function, byte count or write echo that is not the request's
     Exception,    // MODBUS reply with a function other than 3 or 6
     PortError,    // the device failed while waiting (unplugged)
+    Unconfirmed,  // MODBUS read after a failure: the line did not fall quiet for its repeat
 };
 
 struct ExchangeResult {
@@ -195,13 +197,20 @@ public:
     // Sets ModbusAddress, BlockRead and DataSize as the builders do. Does not touch CommError.
     //
     // A reply must answer the request it follows. After a failed exchange the bytes of a
-    // late reply may still be on their way: before the next request the line is read empty
-    // until it has been quiet for the reply time-out (MODBUS after every failure; the
-    // maker's protocol, whose replies name their request, after a failure that brought
-    // bytes, and after a silent one its input is only purged). MODBUS clears its input right
-    // before every request and keeps the silent interval (modbusSilenceUs) from the last byte
-    // read, or the end of the last drain, to an absolute deadline.
+    // late reply may still be on their way, however late: after a failure that brought bytes
+    // the line is read empty until it has been quiet for the reply time-out, after a silent
+    // one the input is purged. The maker's replies and MODBUS write echoes name their
+    // request; a MODBUS read reply does not, so after any failed exchange the next MODBUS
+    // read is taken from a repeat: the first reply shows that the drive (which answers one
+    // request at a time) has done with the earlier ones, the line is then read until quiet
+    // for the reply time-out (the replies still owed come back to back), and the repeat,
+    // sent to a drive that owes nothing, is answered by its own reply. A clean line never
+    // pays for it. MODBUS clears its input right before every request and keeps the silent
+    // interval (modbusSilenceUs) from the last byte read, or the end of the last drain, to an
+    // absolute deadline.
     ExchangeResult exchange(const FrameRequest& request, const ExchangeOptions& options);
+    // The next MODBUS read is taken from a repeat (a failed exchange since the last one).
+    bool confirmingNextRead() const { return confirmNextRead_; }
 
 private:
     struct Exchange;
@@ -210,13 +219,15 @@ private:
     // The request of the parameter in ParaDat row index + 1; false (nothing built) for an
     // index outside the table or another kind.
     bool requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const;
+    ExchangeResult exchangeOnce(const FrameRequest& request, const ExchangeOptions& options);
     void begin(Exchange& x);
     // Takes what has arrived; with `block`, waits in poll until the reply is complete or the
     // time-out has passed. True when the wait is over.
     bool collect(Exchange& x, bool block);
     ExchangeResult finish(Exchange& x);
     void prepareLine(const ExchangeOptions& opt);
-    void drainUntilQuiet(int quietMs);
+    // False when the line did not fall quiet within its bound.
+    bool drainUntilQuiet(int quietMs);
     // Waits for the rest of a background probe and takes its answer; `notify` runs what was
     // to follow it.
     void completeProbe(bool notify);
@@ -235,7 +246,10 @@ private:
     qint64 lastLineEventUs_ = 0; // last byte read, end of a drain or of a request's output
     bool drainBeforeNext_ = false;
     bool purgeBeforeNext_ = false;
-    bool outputStuck_ = false; // a request that did not leave: purged before the next
+    bool outputStuck_ = false;     // a request that did not leave: purged before the next
+    bool confirmNextRead_ = false; // a reply owed to an earlier request may still come
+    QString openLine_;             // path and settings of the last open: a reply owed on another
+                                   // line or at another speed cannot be read on this one
     int silentExchanges_ = 0;
 
     // The link icon: shown only on a change; the idle timer set once per quiet period.

@@ -139,19 +139,32 @@ void TransferEngine::progress(int nextIndex) {
         view_->setProgress(percent);
 }
 
-TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId second, const QString& title) {
-    if (!enabled)
-        return Answer::Go;
-    const QString text = Msg(context_, heading) + u'\n' + Msg(context_, second) + u' ' + title +
-                         QStringLiteral("\n\n") + Msg(context_, MsgId::AbortStopsJob) + u'\n' +
-                         Msg(context_, MsgId::RetryParameter) + u'\n' + Msg(context_, MsgId::IgnoreAndGoOn);
-    const BoxAnswer a = Prompter::instance().message(text, context_.MsgCaption, BoxIcon::Warning,
+ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading, MsgId second,
+                                    const QString& title) {
+    const QString text = Msg(context, heading) + u'\n' + Msg(context, second) + u' ' + title +
+                         QStringLiteral("\n\n") + Msg(context, MsgId::AbortStopsJob) + u'\n' +
+                         Msg(context, MsgId::RetryParameter) + u'\n' + Msg(context, MsgId::IgnoreAndGoOn);
+    const BoxAnswer a = Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning,
                                                      BoxButtons::AbortRetryIgnore);
     PumpEvents();
     if (a == BoxAnswer::Abort)
-        return Answer::Abort;
+        return ParameterAnswer::Abort;
     if (a == BoxAnswer::Retry)
+        return ParameterAnswer::Retry;
+    return ParameterAnswer::Ignore;
+}
+
+TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId second, const QString& title) {
+    if (!enabled)
+        return Answer::Go;
+    switch (askAbortRetryIgnore(context_, heading, second, title)) {
+    case ParameterAnswer::Abort:
+        return Answer::Abort;
+    case ParameterAnswer::Retry:
         return Answer::Retry;
+    case ParameterAnswer::Ignore:
+        break;
+    }
     return Answer::Go;
 }
 

@@ -44,6 +44,12 @@ std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
 bool parameterIs32(const ProgramContext& context, int index);
 bool parameterIsSigned(const ProgramContext& context, int index);
 
+// The Abort/Retry/Ignore box of a parameter whose exchange failed: `heading`, then `second`
+// followed by the parameter's title, then what each button does. Events go through after it.
+enum class ParameterAnswer { Abort, Retry, Ignore };
+ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading, MsgId second,
+                                    const QString& title);
+
 // What the engine shows; TransferWindow implements it.
 class WorkView {
 public:

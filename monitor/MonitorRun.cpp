@@ -301,6 +301,25 @@ MonitorRun::ChannelReading MonitorRun::readChannel(int i) {
     return {Read::Value, *v};
 }
 
+void MonitorRun::betweenExchanges() {
+    pacer_.serveEvents();
+    serviceRequests();
+}
+
+bool MonitorRun::readChannels(ChannelReadings& out, bool mayDrop) {
+    // A sample begun after Stop (the one a triggered run still takes) is taken whole.
+    const bool stoppedBefore = stopRequest_;
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        if (!s_->active[std::size_t(i)])
+            continue;
+        if (mayDrop && stopRequest_ && !stoppedBefore)
+            return false;
+        out[std::size_t(i)] = readChannel(i);
+        betweenExchanges();
+    }
+    return true;
+}
+
 void MonitorRun::showValue(int i, double value) {
     const ProgramContext& ctx = m_.context();
     const Setup& s = *s_;
@@ -336,6 +355,7 @@ void MonitorRun::readStatus() {
                 line += m_.lists.alarmNames.value(b, QStringLiteral("-")) + QLatin1Char(',');
         }
         display_.alarm = line;
+        betweenExchanges();
     }
     if (s.trip) {
         const MonChannelRec& rec = s.recs[kTripRecord];
@@ -417,12 +437,16 @@ RunEnd MonitorRun::sampleIntoStore(int first, SampleStore::PointKind firstErrorK
     SampleStore& store = m_.samples;
     beginSchedule();
     for (int p = first;; ++p) {
-        store.appendSample(elapsedMs());
+        const quint32 t = elapsedMs();
+        ChannelReadings readings;
+        if (!readChannels(readings, p > 0))
+            break;
+        store.appendSample(t);
         bool failed = false;
         for (int i = 0; i < kMonitorChannels; ++i) {
             if (!s.active[std::size_t(i)])
                 continue;
-            const ChannelReading r = readChannel(i);
+            const ChannelReading& r = readings[std::size_t(i)];
             switch (r.outcome) {
             case Read::Value:
                 store.setValue(i, p, r.value);
@@ -472,10 +496,13 @@ RunEnd MonitorRun::runTriggered() {
     for (;;) {
         BufferedSample b;
         b.elapsedMs = elapsedMs();
+        ChannelReadings readings;
+        if (!readChannels(readings, !buffer.isEmpty()))
+            break;
         for (int i = 0; i < kMonitorChannels; ++i) {
             if (!s.active[std::size_t(i)])
                 continue;
-            const ChannelReading r = readChannel(i);
+            const ChannelReading& r = readings[std::size_t(i)];
             switch (r.outcome) {
             case Read::Value:
                 b.value[std::size_t(i)] = r.value;
@@ -597,6 +624,9 @@ RunEnd MonitorRun::runContinuous() {
     beginSchedule();
     for (;;) {
         const quint32 t = elapsedMs();
+        ChannelReadings readings;
+        if (!readChannels(readings, true))
+            return end_;
         ChannelArray values{};
         std::array<bool, kMonitorChannels> recorded{}, gap{};
         bool failed = false;
@@ -605,7 +635,7 @@ RunEnd MonitorRun::runContinuous() {
             if (!s.active[k])
                 continue;
             recorded[k] = true;
-            const ChannelReading r = readChannel(i);
+            const ChannelReading& r = readings[k];
             switch (r.outcome) {
             case Read::Value:
                 values[k] = r.value;

@@ -17,7 +17,9 @@
 //   of a run leaves the program locked; RUN and STOP requests are cleared at every Start and
 //   at every end.
 // - The exchanges go through the link's one routine; handlers that run while the loop waits
-//   only set flags, so no two exchanges overlap.
+//   or between two exchanges only set flags, so no two exchanges overlap. A Stop between the
+//   exchanges of a sample drops that sample (unless the run has none yet): a silent drive
+//   holds Stop for one reply time-out, not for a whole sample.
 //
 // The window routes Start, Stop and the two keys here and shows `display()` and the store
 // when sampleTaken() is emitted.
@@ -131,7 +133,12 @@ private:
     RunEnd runContinuous();
     std::optional<RunEnd> openRecording(ContinuousRecorder& recorder);
 
+    using ChannelReadings = std::array<ChannelReading, kMonitorChannels>;
     ChannelReading readChannel(int i);
+    // Reads every active channel of one sample, with events let through after each exchange.
+    // With `mayDrop`, a Stop that comes meanwhile ends the reading: false, the sample is dropped.
+    bool readChannels(ChannelReadings& out, bool mayDrop);
+    void betweenExchanges();
     void showValue(int i, double value);
     void noteNoNumber(int i);
     void readStatus();

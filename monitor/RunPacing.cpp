@@ -88,3 +88,7 @@ void EventLoopPacer::interrupt() {
     if (loop_)
         loop_->quit();
 }
+
+void EventLoopPacer::serveEvents() {
+    QCoreApplication::processEvents();
+}

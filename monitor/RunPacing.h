@@ -52,6 +52,9 @@ public:
     virtual Wake waitUntil(qint64 deadlineMicros) = 0;
     // Ends a wait in progress; the next wait is not affected.
     virtual void interrupt() = 0;
+    // Lets pending events through once without waiting: between the exchanges of a sample, so
+    // that Stop and the keys wait for one exchange at most.
+    virtual void serveEvents() {}
 };
 
 class EventLoopPacer final : public RunPacer {
@@ -64,6 +67,7 @@ public:
     qint64 nowMicros() const override { return clock_.nowMicros(); }
     Wake waitUntil(qint64 deadlineMicros) override;
     void interrupt() override;
+    void serveEvents() override;
 
 private:
     FineClock& clock_;

@@ -1,5 +1,6 @@
 #include "protocol/FrameCodec.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -213,6 +214,19 @@ bool InverterReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest
     const std::uint16_t number = ComNoToRegister(r.comNo);
     return reply[at] == std::uint8_t(r.kind) && reply[at + 1] == std::uint8_t(number >> 8) &&
            reply[at + 2] == std::uint8_t(number & 0xFF);
+}
+
+bool ModbusReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r) {
+    if (reply.size() >= 2 && (reply[1] & 0x80) != 0)
+        return true;
+    FrameRequest plain = r;
+    plain.omitFirstByte = false;
+    const std::vector<std::uint8_t> request = BuildModbusFrame(plain);
+    if (r.kind == 'R') {
+        const int count = request[4] * 256 + request[5];
+        return reply.size() >= 3 && reply[1] == kModbusRead && reply[2] == 2 * count;
+    }
+    return reply.size() >= 6 && std::equal(request.begin() + 1, request.begin() + 6, reply.begin() + 1);
 }
 
 std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide, bool& err) {

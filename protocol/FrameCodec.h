@@ -102,6 +102,11 @@ bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length);
 // block read), command letter and number are those of the request. The station byte is not
 // compared (a broadcast may be answered with the drive's own number). False when shorter.
 bool InverterReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r);
+// A MODBUS reply fits the request: a read's function and byte count are those of the request
+// (a read reply names no register), a write's echo repeats the request's function, register
+// and value. The address is not compared. An exception reply passes: its parser refuses it.
+// False when shorter.
+bool ModbusReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r);
 
 // The value of a maker's reply: after "/", the station byte (when configured) and "L" (when
 // wide), the letter and two number bytes, 2 or 4 bytes big-endian, unsigned. Returns 0 at

@@ -7,6 +7,8 @@
 #include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
+#include "link/TransferEngine.h"
+#include "platform/PumpEvents.h"
 #include "platform/WaitCursor.h"
 #include "table/ParameterTable.h"
 #include "table/ValueEntry.h"
@@ -31,6 +33,10 @@ QString changedMark(const ProgramContext& context, int index, int changed) {
                ? Msg(context, MsgId::ChangedMark)
                : kNoMark;
 }
+
+// Held while a command over the targets runs: the events let through between its exchanges
+// must not start it again.
+constexpr const char* kGuard = "SelectedTransfer";
 
 } // namespace
 
@@ -96,6 +102,15 @@ std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText
     return reply;
 }
 
+int ProgramDriveLink::silentExchanges() const {
+    return link_ ? link_->silentExchanges() : 0;
+}
+
+void ProgramDriveLink::resetSilentExchanges() {
+    if (link_)
+        link_->resetSilentExchanges();
+}
+
 // ---- Commands ---------------------------------------------------------------------------------
 
 SelectedTransfer::SelectedTransfer(ParameterTable& core, DriveLink& link) : core_(core), link_(&link) {
@@ -113,6 +128,24 @@ void SelectedTransfer::redisplay(int row, int index) {
     bool ok = false;
     const QString text = ValueEntry::shownValue(core_, index, rawText, &ok);
     core_.setCell(TC_Value, row, ok ? text : rawText);
+}
+
+SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
+    PumpEvents();
+    if (!failed || link_->silentExchanges() < kSilentDriveExchanges)
+        return Next::Go;
+    link_->resetSilentExchanges();
+    const QString title = para(core_.context(), PD_FTitle, index);
+    switch (askAbortRetryIgnore(core_.context(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
+                                title.isEmpty() ? para(core_.context(), PD_ComNo, index) : title)) {
+    case ParameterAnswer::Abort:
+        return Next::Abort;
+    case ParameterAnswer::Retry:
+        return Next::Retry;
+    case ParameterAnswer::Ignore:
+        break;
+    }
+    return Next::Go;
 }
 
 void SelectedTransfer::PopUpLoadClick() {
@@ -137,12 +170,20 @@ bool SelectedTransfer::startOnTargets() {
 void SelectedTransfer::ImportSelected() {
     if (!core_.commands().enabled(TableCommand::DownLoad) || core_.context().MonitorRunning)
         return;
+    const CommandGuard guard(kGuard);
+    if (guard.busy())
+        return;
     const WaitCursor busy;
     if (!startOnTargets())
         return;
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
         bool err = false;
-        const std::uint32_t reply = link_->CommTransact(i, QString(), err, QStringLiteral("R"));
+        std::uint32_t reply = 0;
+        Next next = Next::Retry;
+        while (next == Next::Retry) {
+            reply = link_->CommTransact(i, QString(), err, QStringLiteral("R"));
+            next = afterExchange(i, err);
+        }
         if (err) {
             // The value stays as it was, and so does the flag computed from it.
             setWork(core_.context(), UP_CommErrIndex, i, kOne);
@@ -158,7 +199,7 @@ void SelectedTransfer::ImportSelected() {
         core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
         redisplay(row, i);
         setWork(core_.context(), UP_WriteIndex, i, kZero);
-        return true;
+        return next != Next::Abort;
     });
     core_.UpdateLimits();
     core_.repaintAll();
@@ -166,6 +207,9 @@ void SelectedTransfer::ImportSelected() {
 
 void SelectedTransfer::ExportSelected(const QString& kind) {
     if (!core_.commands().enabled(TableCommand::UpLoad))
+        return;
+    const CommandGuard guard(kGuard);
+    if (guard.busy())
         return;
     const WaitCursor busy;
     if (!startOnTargets())
@@ -186,7 +230,12 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             return true;
         }
         bool err = false;
-        const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
+        std::uint32_t reply = 0;
+        Next next = Next::Retry;
+        while (next == Next::Retry) {
+            reply = link_->CommTransact(i, QString::number(raw), err, kind);
+            next = afterExchange(i, err);
+        }
         setWork(core_.context(), UP_WriteIndex, i, kZero);
         if (err) {
             setWork(core_.context(), UP_WriteIndex, i, kOne);
@@ -197,13 +246,14 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply));
         }
         redisplay(row, i);
-        return true;
+        return next != Next::Abort;
     });
     core_.repaintAll();
 }
 
 void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
-    if (!core_.commands().enabled(TableCommand::UpLoad) || core_.context().MonitorRunning)
+    if (!core_.commands().enabled(TableCommand::UpLoad) || core_.context().MonitorRunning ||
+        CommandGuard::running(kGuard))
         return;
     core_.OutOfRange = 0;
     const int row = core_.CursorRow;

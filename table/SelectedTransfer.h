@@ -45,6 +45,9 @@ public:
     // decimal integer). Returns the reply unsigned; err is set when the exchange failed.
     virtual std::uint32_t CommTransact(int index, const QString& valueText, bool& err,
                                        const QString& kind) = 0;
+    // Consecutive exchanges that brought not a single byte of reply, and its reset.
+    virtual int silentExchanges() const { return 0; }
+    virtual void resetSilentExchanges() {}
 };
 
 // The program's link; without one, nothing connects.
@@ -53,6 +56,8 @@ public:
     explicit ProgramDriveLink(CommLink* link) : link_(link) {}
     bool ConnectDrive() override;
     std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override;
+    int silentExchanges() const override;
+    void resetSilentExchanges() override;
 
 private:
     CommLink* link_;
@@ -71,7 +76,9 @@ public:
     std::function<void(int index)> recordUndo;
 
     // F3: reads every target from the drive. Does nothing while its command is disabled or a
-    // monitor run is in progress.
+    // monitor run is in progress. Between the exchanges of F3 and F2 the windows' events go
+    // through (the commands do not start again meanwhile), and a drive that has fallen silent
+    // brings the whole transfers' Abort/Retry/Ignore box.
     void ImportSelected();
     // F2: "W" (to the drive's EEPROM) when the option "Export to EEPROM" is checked, else "P";
     // the value being typed is committed and written, or, with nothing typed, every target.
@@ -96,6 +103,10 @@ private:
     bool startOnTargets();
     // The value cell of a row after its Value changed.
     void redisplay(int row, int index);
+    enum class Next { Go, Retry, Abort };
+    // After each exchange of a command over the targets: events through; a failure after
+    // kSilentDriveExchanges exchanges in a row without a byte asks Abort/Retry/Ignore.
+    Next afterExchange(int index, bool failed);
 
     ParameterTable& core_;
     DriveLink* link_;

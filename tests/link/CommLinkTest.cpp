@@ -126,7 +126,13 @@ TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
             std::copy_n(request.begin(), 4 + (c.station >= 0) + wide, b.begin());
         }
         if (c.protocol == 1) {
-            b[1] = kModbusRead;
+            // A read's function and byte count, a write's whole echo.
+            const Bytes request =
+                BuildFrame(Protocol::Modbus,
+                           link.request(program.store.ParaDat.cell(PD_ComNo, c.index + 1), c.kind[0], 1));
+            std::copy_n(request.begin(), c.kind[0] == 'R' ? 2 : 6, b.begin());
+            if (c.kind[0] == 'R')
+                b[2] = std::uint8_t(c.expected - 5);
             b.resize(std::size_t(n - 2));
             AppendCrc(b);
         } else {
@@ -134,13 +140,13 @@ TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
         }
         return b;
     };
-    port.queueReply(frame(c.expected - 1), 5);
-    transact(c.index, c.kind, "1");
-    EXPECT_TRUE(link.CommError);
-
     port.queueReply(frame(c.expected), 5);
     transact(c.index, c.kind, "1");
     EXPECT_FALSE(link.CommError);
+
+    port.queueReply(frame(c.expected - 1), 5);
+    transact(c.index, c.kind, "1");
+    EXPECT_TRUE(link.CommError);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, ReplyLength,
@@ -313,21 +319,47 @@ TEST_F(Link, ALateMakersReplyIsRefusedAndTheLineReadEmptyBeforeTheNextRequest) {
     EXPECT_EQ(port.unreadBytes(), 0);
 }
 
-TEST_F(Link, AfterAFailedModbusExchangeTheNextRequestWaitsForQuietSoALateReplyIsNeverTaken) {
+TEST_F(Link, AfterAFailedModbusExchangeAReadIsTakenFromItsRepeatSentOnceTheLineIsQuiet) {
     modbus();
     link.ReplyTimeout = 100;
     open();
-    port.queueReply(modbusRead(0xFB, {7}), 150); // late
+    // 0000's reply comes 150 ms late; the drive answers 0001 only after it, as a drive does
+    // that handles one request at a time. The next request goes out at once and gets the
+    // late reply, which names no register.
+    port.queueNoReply();
+    port.queueReply(
+        std::vector<FakeSerialPort::Chunk>{{modbusRead(0xFB, {7}), 45}, {modbusRead(0xFB, {8}), 49}});
     port.queueReply(modbusRead(0xFB, {8}), 5);
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
-    EXPECT_EQ(transact(kP0000), 8u);
+    EXPECT_TRUE(link.confirmingNextRead());
+    EXPECT_EQ(transact(kP0001), 8u);
     EXPECT_FALSE(link.CommError);
-    // The late reply came at 150 ms; the line was then quiet for a whole time-out.
-    ASSERT_EQ(port.writes.size(), 2u);
-    EXPECT_GE(port.writes[1].at - port.writes[0].at, 150 + 100);
+    EXPECT_FALSE(link.confirmingNextRead());
+    ASSERT_EQ(port.writes.size(), 3u);
+    EXPECT_LT(port.writes[1].at - port.writes[0].at, 110) << "a silent failure holds nobody up";
+    EXPECT_EQ(port.writes[2].bytes, port.writes[1].bytes);
+    // The repeat waited until the line had been quiet for a time-out after 0001's own reply.
+    EXPECT_GE(port.writes[2].atUs - port.readsAtUs[port.readsAtUs.size() - 2], 100 * 1000);
+    // Confirmed: the next read is taken at once.
+    port.queueReply(modbusRead(0xFB, {9}), 5);
+    EXPECT_EQ(transact(kP0000), 9u);
+    EXPECT_EQ(port.writes.size(), 4u);
 
-    // A bad CRC, a wrong function: the same wait, from the last byte.
+    // A write's echo names its request: a late echo of another write is refused.
+    Bytes otherEcho{0xFB, kModbusWrite, 0x00, 0x01, 0x00, 0x05};
+    AppendCrc(otherEcho);
+    port.queueReply(otherEcho, 5);
+    EXPECT_EQ(link.exchange(link.request("0000", 'P', 5), link.mainOptions()).failure,
+              ExchangeFailure::WrongEcho);
+    // A read's reply with a write's function is refused too.
+    Bytes writeFunction{0xFB, kModbusWrite, 0x02, 0x00, 0x01};
+    AppendCrc(writeFunction);
+    port.queueReply(writeFunction, 5);
+    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
+              ExchangeFailure::WrongEcho);
+
+    // After a bad CRC or an exception the line is read until quiet from the last byte, then
+    // the read goes out and is repeated.
     Bytes badCrc = modbusRead(0xFB, {1});
     badCrc.back() ^= 1;
     Bytes exception{0xFB, 0x83, 0x02, 0x00, 0x00};
@@ -335,10 +367,13 @@ TEST_F(Link, AfterAFailedModbusExchangeTheNextRequestWaitsForQuietSoALateReplyIs
     for (const Bytes& bad : {badCrc, exception}) {
         port.queueReply(bad, 5);
         port.queueReply(modbusRead(0xFB, {9}), 5);
+        port.queueReply(modbusRead(0xFB, {9}), 5);
         const std::size_t before = port.writes.size();
         EXPECT_EQ(transact(kP0000), 0u);
         EXPECT_EQ(transact(kP0000), 9u);
-        EXPECT_GE(port.writes[before + 1].atUs - port.readsAtUs[port.readsAtUs.size() - 2], 100 * 1000);
+        ASSERT_EQ(port.writes.size(), before + 3);
+        EXPECT_GE(port.writes[before + 1].at - port.writes[before].at, 5 + 100);
+        EXPECT_GE(port.writes[before + 2].at - port.writes[before + 1].at, 5 + 100);
     }
 }
 
@@ -357,8 +392,9 @@ TEST_F(Link, ModbusClearsItsInputBeforeEveryRequestAndTheMakersProtocolOnlyWhere
         port.queueNoReply();
         transact(kP0000);
         port.queueReply(good, 2);
+        port.queueReply(good, 2); // MODBUS: the read after a failure is repeated
         transact(kP0000);
-        EXPECT_EQ(port.purgesIn - before, protocol == 1 ? 5 : 1) << protocol;
+        EXPECT_EQ(port.purgesIn - before, protocol == 1 ? 6 : 1) << protocol;
         EXPECT_EQ(port.purgesOut, 0) << "nothing was left in the output queue";
     }
 }

@@ -177,7 +177,8 @@ TEST_F(ConfigScanTest, ScanTransactUsesTheStationAndChecksTheReply) {
         123u);
     EXPECT_FALSE(err);
 
-    // Block numbers are read as single values here.
+    // Block numbers are read as single values here (after the failure above, twice).
+    port.queueReply(modbusReply(5, 0x0102));
     port.queueReply(modbusReply(5, 0x0102));
     EXPECT_EQ(scan.ScanTransact(QStringLiteral("FC10"), QString(), err, true, QStringLiteral("R")), 0x0102u);
     EXPECT_EQ(port.writes.back().bytes[5], 0x01);

@@ -121,6 +121,25 @@ TEST_F(MonitorRunTest, StopWhileWaitingKeepsTheSamplesTakenAndAFailedReadIsAlway
     }
 }
 
+TEST_F(MonitorRunTest, StopOnASilentDriveEndsTheRunAfterTheExchangeInProgressAndDropsItsSample) {
+    useChannels(
+        {{0, kFrequencyCommand}, {1, kFrequencyCommand}, {2, kFrequencyCommand}, {3, kFrequencyCommand}});
+    // Three samples, then the drive falls silent; Stop comes while the fourth sample's first
+    // read waits for its time-out.
+    afterEachSample([this](int taken) { driveAnswers = taken < 3; });
+    std::size_t writesAtStop = 0;
+    pacer.onServe = [&](int serve) {
+        if (serve == 3 * 4 + 1) {
+            run->stop();
+            writesAtStop = port.writes.size();
+        }
+    };
+    EXPECT_EQ(run->start(), RunEnd::Stopped);
+    EXPECT_EQ(port.writes.size(), writesAtStop) << "no exchange after Stop";
+    EXPECT_EQ(model->samples.size(), 3);
+    EXPECT_EQ(model->LastPoint, 2);
+}
+
 TEST_F(MonitorRunTest, TheAlarmWordAndTheTripCodeAreWatchedAndATripEndsTheRun) {
     useChannels({{0, kFrequencyCommand}}, true, true);
     ASSERT_TRUE(model->AlarmChk && model->TripChk && model->TripDatas);

@@ -2,8 +2,11 @@
 
 #include "TestPaths.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
+
+#include <csignal>
 
 DrivesimProcess::DrivesimProcess(const QStringList& arguments, const QString& link, bool forwardErrors) {
     if (forwardErrors)
@@ -38,4 +41,24 @@ QString DrivesimProcess::stop() {
 QStringList shippedHxa1Arguments(const QString& programFolder) {
     return {"--protocol", "inverter",   "--data", programFolder, "--type", "HXA1",      "--cpu",
             "V110",       "--capacity", "-2004",  "--language",  "Eng",    "--station", "0"};
+}
+
+void DrivesimProcess::pause() {
+    const qint64 pid = process.processId();
+    ::kill(pid_t(pid), SIGSTOP);
+    // The state letter follows the command's name in parentheses.
+    for (int i = 0; i < 500; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return;
+        const QByteArray text = stat.readAll();
+        const qsizetype close = text.lastIndexOf(')');
+        if (close > 0 && text.mid(close + 2, 1) == "T")
+            return;
+        QThread::msleep(2);
+    }
+}
+
+void DrivesimProcess::resume() {
+    ::kill(pid_t(process.processId()), SIGCONT);
 }

@@ -19,6 +19,10 @@ public:
     bool running() const { return process.state() == QProcess::Running; }
     // Ends the program; its last words count what it served ("... 1 requests, 1 replies").
     QString stop();
+    // Stops the program as a drive that has fallen silent (returns once the kernel says it
+    // has stopped), and lets it go on.
+    void pause();
+    void resume();
 
     QProcess process;
 };

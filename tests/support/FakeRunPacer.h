@@ -27,6 +27,11 @@ public:
         return Wake::Deadline;
     }
     void interrupt() override { interrupted_ = true; }
+    void serveEvents() override {
+        ++serves;
+        if (onServe)
+            onServe(serves);
+    }
 
     void advance(qint64 micros) { now += micros; }
 
@@ -36,6 +41,9 @@ public:
     bool quit = false;
     // Called at the start of each wait with the number of waits so far (1 for the first).
     std::function<void(int wait)> onWait;
+    // Called when the run lets events through between two exchanges (1 for the first).
+    int serves = 0;
+    std::function<void(int serve)> onServe;
 
 private:
     bool interrupted_ = false;

@@ -1,7 +1,8 @@
 // The selected import and export against the simulated drive (the drivesim program) on a
 // pseudo-terminal, through the program's own link on the termios port, as an engineer uses
 // them: values written reach the drive and read back; a parameter the drive does not have
-// fails and is marked, the others go through; a monitor run keeps the link.
+// fails and is marked, the others go through; a monitor run keeps the link; a drive that falls
+// silent brings the Abort/Retry/Ignore box while the window's events go on.
 #include "support/DrivesimProcess.h"
 #include "ui/ValueEntryFixture.h"
 
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -154,6 +156,37 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     context.MonitorRunning = 0;
     table->ImportSelected();
     EXPECT_EQ(value("0003"), before);
+}
+
+// ---- A drive that misbehaves ----
+
+TEST_F(SelectedTransferDrivesim, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWhileEventsGoThrough) {
+    link.ReplyTimeout = 100;
+    choose({"0001", "0002", "0003", "0004", "0009"});
+    for (const char* n : {"0001", "0002", "0003", "0004", "0009"})
+        setWork(n, UP_CommErrIndex, "0");
+    // The window's events: the first stops the drive after the first target is read.
+    int events = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (events++ == 0)
+            sim->pause();
+    });
+    ticker.start();
+    prompter.answer(BoxAnswer::Abort);
+    table->ImportSelected();
+    ticker.stop();
+    sim->resume();
+
+    ASSERT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::AbortRetryIgnore);
+    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(context, MsgId::DataIncorrect)));
+    EXPECT_GE(events, 4) << "events go through after every exchange";
+    EXPECT_EQ(work("0001", UP_CommErrIndex), "0");
+    for (const char* n : {"0002", "0003", "0004"})
+        EXPECT_EQ(work(n, UP_CommErrIndex), "1") << n;
+    EXPECT_EQ(work("0009", UP_CommErrIndex), "0") << "Abort ends the command";
 }
 
 } // namespace

@@ -134,8 +134,11 @@ TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
     Job job(rig, kModeImport, kRef);
     job.start();
 
-    EXPECT_EQ(rig.frameTexts(start),
-              (std::vector<std::string>{"R 0000", "R 0001", "R 0001", "R 0001", "R 0002"}));
+    // A MODBUS read after a failure is taken from its repeat.
+    std::vector<std::string> frames{"R 0000", "R 0001", "R 0001", "R 0001", "R 0002"};
+    if (rig.modbus())
+        frames.push_back("R 0002");
+    EXPECT_EQ(rig.frameTexts(start), frames);
     EXPECT_EQ(job.engine().errorCount(), 1);
     ASSERT_EQ(rig.prompter.boxes().size(), 3u);
     const auto& box = rig.prompter.boxes().front();
