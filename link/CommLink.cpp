@@ -196,11 +196,13 @@ bool CommLink::ConnectDrive() {
         return false;
     // A connect that waits for the drive shows that it does.
     WaitCursor busy;
-    if (probe_) {
+    if (probe_ && probeConnects_) {
         // A probe of the same settings is on its way: its answer is as fresh as a new one.
         completeProbe(false);
         return !CommError;
     }
+    // Another kind of exchange on its way is let finish: its reply must not meet the probe.
+    completeProbe(false);
     if (OpenCommPort() != 0) {
         setAllDriveCommands(false);
         noteConnection(false);
@@ -221,11 +223,12 @@ bool CommLink::ConnectDrive() {
 void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
     if (context_.MonitorRunning)
         return;
-    if (probe_) {
+    if (probe_ && probeConnects_) {
         if (done)
             probeDone_.push_back(std::move(done));
         return;
     }
+    completeProbe(false); // an exchange of another kind: it is one exchange long
     auto fail = [&] {
         setAllDriveCommands(false);
         noteConnection(false);
@@ -244,7 +247,24 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
     probe_->options = mainOptions();
     if (done)
         probeDone_.push_back(std::move(done));
+    probeConnects_ = true;
     begin(*probe_);
+    watchProbe();
+}
+
+void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
+                                    std::function<void(const ExchangeResult&)> done) {
+    completeProbe(false);
+    probe_ = std::make_unique<Exchange>();
+    probe_->request = request;
+    probe_->options = options;
+    probeConnects_ = false;
+    exchangeDone_ = std::move(done);
+    begin(*probe_);
+    watchProbe();
+}
+
+void CommLink::watchProbe() {
     // A port that cannot be watched (a test's fake line) is waited for at once.
     const int fd = port_.pollHandle();
     if (probe_->over || fd < 0) {
@@ -261,7 +281,7 @@ void CommLink::continueProbe() {
     if (!probe_)
         return;
     if (collect(*probe_, false)) {
-        completeProbe(true);
+        completeProbe(true, true);
         return;
     }
     // Not complete and not yet timed out (a timer may fire a little early): wait for the rest.
@@ -269,7 +289,7 @@ void CommLink::continueProbe() {
     probeTimer_.start(waitMsFor(left + 1));
 }
 
-void CommLink::completeProbe(bool notify) {
+void CommLink::completeProbe(bool notify, bool fromEventLoop) {
     if (!probe_)
         return;
     probeTimer_.stop();
@@ -277,6 +297,21 @@ void CommLink::completeProbe(bool notify) {
     while (!collect(*probe_, true)) {
     }
     const std::unique_ptr<Exchange> x = std::move(probe_);
+    if (!probeConnects_) {
+        probeConnects_ = true;
+        const ExchangeResult result = finish(*x);
+        const auto done = std::move(exchangeDone_);
+        exchangeDone_ = {};
+        if (!done)
+            return;
+        // Never inside another use of the port, nor inside the notifier's own signal: what
+        // follows may start the next exchange.
+        if (notify && !fromEventLoop)
+            done(result);
+        else
+            QTimer::singleShot(0, &probeTimer_, [done, result] { done(result); });
+        return;
+    }
     CommError = finish(*x).error;
     setAllDriveCommands(!CommError);
     noteConnection(!CommError);
@@ -298,6 +333,8 @@ void CommLink::cancelProbe() {
         port_.setRts(false);
     probe_.reset();
     probeDone_.clear();
+    exchangeDone_ = {};
+    probeConnects_ = true;
     // Its reply may still come: the next exchange takes nothing that arrived before it.
     drainBeforeNext_ = true;
     lastLineEventUs_ = clock_.nowUs();
@@ -427,13 +464,10 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
 void CommLink::begin(Exchange& x) {
     const ExchangeOptions& opt = x.options;
     const FrameRequest& req = x.request;
-    if (opt.icon != IconMode::None) {
-        showIcon(LinkIcon::Busy);
-        if (opt.icon == IconMode::Timed) {
-            lastExchangeMs_ = clock_.now();
-            if (!idleTimer_.isActive())
-                idleTimer_.start(kIdleDelayMs);
-        }
+    if (opt.icon == IconMode::Timed) {
+        lastExchangeMs_ = clock_.now();
+        if (!idleTimer_.isActive())
+            idleTimer_.start(kIdleDelayMs);
     }
 
     x.result.request = BuildFrame(opt.protocol, req);
@@ -451,13 +485,20 @@ void CommLink::begin(Exchange& x) {
         x.over = true;
     };
     // Without a port there is nothing to wait for.
-    if (!port_.isOpen())
+    if (!port_.isOpen()) {
+        if (opt.icon != IconMode::None)
+            showIcon(LinkIcon::Busy);
         return stop(ExchangeFailure::NoPort);
+    }
 
     prepareLine(opt);
     port_.setRts(true);
     x.rtsUp = true;
-    if (port_.write(x.result.request) != int(x.result.request.size()))
+    const bool written = port_.write(x.result.request) == int(x.result.request.size());
+    // The request goes first, on time; the window draws the busy icon while it is on the wire.
+    if (opt.icon != IconMode::None)
+        showIcon(LinkIcon::Busy);
+    if (!written)
         return stop(ExchangeFailure::WriteFailed);
     const int drainLimit = opt.drainTimeoutMs > 0
                                ? opt.drainTimeoutMs
