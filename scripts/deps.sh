@@ -10,7 +10,7 @@ KVR_PACKAGES=(
   poppler-utils libwmf-bin
   clang libclang-rt-dev
   fonts-dseg fonts-noto-cjk
-  xvfb openbox
+  xvfb openbox libxcb1-dev
 )
 
 kvr_install_deps() {
