@@ -265,7 +265,7 @@ BENCHMARK(BM_RunPacing)
     ->Args({30, 600})
     ->Args({20, 1000})
     ->Args({10, 2000})
-    ->Args({5, 6000})
+    ->Args({8, 6000})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
