@@ -139,7 +139,8 @@ public:
     int OpenCommPort();
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
     // once, touching nothing, while a monitor run is in progress. A probe started in the
-    // background is waited for and its answer taken instead.
+    // background is waited for and its answer taken instead; an exchangeInBackground on its
+    // way is waited for before the port is opened again.
     bool ConnectDrive();
     // The same connect without waiting for the drive: the port is opened (with its message
     // as above) and the probe written at once; the answer is taken from the event loop when
