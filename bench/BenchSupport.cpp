@@ -5,8 +5,11 @@
 #include "link/CommLink.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QThread>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
@@ -96,8 +99,9 @@ int runBenchmarks(int argc, char** argv) {
 }
 
 int runWindowBenchmarks(int argc, char** argv, const std::function<void()>& beforeQuit) {
+    // On the X display when there is one (the windows shown as a user sees them), else off screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
     QApplication app(argc, argv);
     const int rc = runSpecified(argc, argv);
     if (beforeQuit)
@@ -115,6 +119,41 @@ bool PtyDrive::start(const SimConfig& config) {
     sim = std::make_unique<DriveSimulator>(model, config);
     server = std::make_unique<PtyDriveServer>(*sim);
     return server->open() && server->start();
+}
+
+DriveProcess::DriveProcess(const GeneratedDriveType& d, SimProtocol protocol, const QString& link,
+                           int wireBaud, bool busyPoll) {
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList args{"--protocol", protocol == SimProtocol::Modbus ? "modbus" : "inverter",
+                     "--data",     d.folder.path(),
+                     "--type",     d.options.typeName,
+                     "--cpu",      d.options.cpuVersion,
+                     "--capacity", d.options.capacityName,
+                     "--station",  "0",
+                     "--link",     link};
+    if (wireBaud > 0)
+        args << "--wire-baud" << QString::number(wireBaud);
+    if (busyPoll)
+        args << "--busy-poll";
+    process_.start(QStringLiteral(KVR_DRIVESIM_PROGRAM), args);
+    for (int i = 0;
+         i < 500 && process_.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
+         ++i)
+        QThread::msleep(10);
+    ok = process_.state() != QProcess::NotRunning && !QFileInfo(link).symLinkTarget().isEmpty();
+}
+
+DriveProcess::~DriveProcess() {
+    stop();
+}
+
+void DriveProcess::stop() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(3000))
+        process_.kill();
+    process_.waitForFinished(3000);
 }
 
 void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudIndex) {
@@ -161,8 +200,8 @@ bool MinimalClient::exchange(std::span<const std::uint8_t> request, int replyLen
     return true;
 }
 
-IdleLatencyHold::IdleLatencyHold() {
-    if (qEnvironmentVariableIntValue("KVR_BENCH_DEEP_IDLE") == 1)
+IdleLatencyHold::IdleLatencyHold(bool wanted) {
+    if (!wanted)
         return;
     fd_ = ::open("/dev/cpu_dma_latency", O_WRONLY | O_CLOEXEC);
     const std::int32_t none = 0;
@@ -170,6 +209,29 @@ IdleLatencyHold::IdleLatencyHold() {
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+bool holdIdleRequested() {
+    return qEnvironmentVariableIntValue("KVR_BENCH_HOLD_IDLE") == 1;
+}
+
+std::vector<std::int64_t> idleHoldArgs() {
+    if (holdIdleRequested())
+        return {0, 1};
+    return {0};
+}
+
+Spread spreadOf(std::vector<double> v) {
+    if (v.empty())
+        return {};
+    std::sort(v.begin(), v.end());
+    auto at = [&](double q) {
+        const double pos = q * double(v.size() - 1);
+        const std::size_t i = std::size_t(pos);
+        const double f = pos - double(i);
+        return i + 1 < v.size() ? v[i] * (1 - f) + v[i + 1] * f : v[i];
+    };
+    return {at(0.5), at(0.75) - at(0.25)};
 }
 
 IdleLatencyHold::~IdleLatencyHold() {

@@ -15,6 +15,7 @@
 
 #include "platform/Clock.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -114,6 +115,23 @@ struct PtyDrive {
     std::unique_ptr<PtyDriveServer> server;
 };
 
+// The drivesim program serving a generated drive type on a pseudo-terminal it links to `link`,
+// in a process of its own (its processor time is not the program's); stopped when it goes.
+// wireBaud 0: answers at once.
+class DriveProcess {
+public:
+    DriveProcess(const GeneratedDriveType& type, SimProtocol protocol, const QString& link, int wireBaud,
+                 bool busyPoll);
+    ~DriveProcess();
+    DriveProcess(const DriveProcess&) = delete;
+    DriveProcess& operator=(const DriveProcess&) = delete;
+    void stop();
+    bool ok = false;
+
+private:
+    QProcess process_;
+};
+
 // The program's link to `drive` as its only port, "COM1", in the given protocol (1 MODBUS-RTU)
 // and at the speed of the link's baud table entry, with a reply time-out of one second.
 void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudIndex);
@@ -147,16 +165,16 @@ private:
     SystemClock clock_;
 };
 
-// While it lives, asks the kernel to keep the processors out of idle states that take long to
-// leave (a request of 0 us on /dev/cpu_dma_latency, as latency tests do), so that a line's
-// round trip is not charged the machine's wake-ups: on a virtual machine leaving a halted
-// processor costs tens of microseconds, and each exchange on a pseudo-terminal wakes three
-// (the kernel's worker in each direction and the reader). Every client measured in the run
-// gets the same. Needs write access to the device (root); KVR_BENCH_DEEP_IDLE=1 leaves the
-// idle states alone. `held` says whether the request stands.
+// With `wanted`, while it lives, asks the kernel to keep the processors out of idle states that
+// take long to leave (a request of 0 us on /dev/cpu_dma_latency, as latency tests do): on a
+// virtual machine leaving a halted processor costs tens of microseconds, and each exchange on a
+// pseudo-terminal wakes three (the kernel's worker in each direction and the reader). A user's
+// machine is not tuned so: the benchmarks measure with the idle states as they are and hold them
+// only when asked (holdIdleRequested), then measure both ways. Needs write access to the device
+// (root); `held` says whether the request stands.
 class IdleLatencyHold {
 public:
-    IdleLatencyHold();
+    explicit IdleLatencyHold(bool wanted);
     ~IdleLatencyHold();
     IdleLatencyHold(const IdleLatencyHold&) = delete;
     IdleLatencyHold& operator=(const IdleLatencyHold&) = delete;
@@ -165,3 +183,14 @@ public:
 private:
     int fd_ = -1;
 };
+// KVR_BENCH_HOLD_IDLE=1 (scripts/bench.sh --hold-idle): measure a second time with the hold.
+bool holdIdleRequested();
+// The values of an "idle_held" argument: 0, and 1 when asked.
+std::vector<std::int64_t> idleHoldArgs();
+
+// Median and interquartile spread of `values` (sorted here).
+struct Spread {
+    double median = 0;
+    double iqr = 0;
+};
+Spread spreadOf(std::vector<double> values);

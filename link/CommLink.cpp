@@ -205,11 +205,13 @@ bool CommLink::ConnectDrive() {
         return false;
     // A connect that waits for the drive shows that it does.
     WaitCursor busy;
-    if (probe_) {
+    if (probe_ && probeConnects_) {
         // A probe of the same settings is on its way: its answer is as fresh as a new one.
         completeProbe(false);
         return !CommError;
     }
+    // Another kind of exchange on its way is let finish: its reply must not meet the probe.
+    completeProbe(false);
     if (OpenCommPort() != 0) {
         setAllDriveCommands(false);
         noteConnection(false);
@@ -230,11 +232,12 @@ bool CommLink::ConnectDrive() {
 void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
     if (context_.MonitorRunning)
         return;
-    if (probe_) {
+    if (probe_ && probeConnects_) {
         if (done)
             probeDone_.push_back(std::move(done));
         return;
     }
+    completeProbe(false); // an exchange of another kind: it is one exchange long
     auto fail = [&] {
         setAllDriveCommands(false);
         noteConnection(false);
@@ -253,7 +256,33 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
     probe_->options = mainOptions();
     if (done)
         probeDone_.push_back(std::move(done));
+    probeConnects_ = true;
     begin(*probe_);
+    watchProbe();
+}
+
+void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
+                                    std::function<void(const ExchangeResult&)> done) {
+    completeProbe(false);
+    // A MODBUS read that owes a confirmation (a reply to an earlier request may still come)
+    // takes the waiting exchange and its repeat: a late reply never passes for this one.
+    if (confirmNextRead_ && options.protocol == Protocol::Modbus && request.kind == 'R' &&
+        !IsBlockRead(request)) {
+        const ExchangeResult result = exchange(request, options);
+        if (done)
+            done(result);
+        return;
+    }
+    probe_ = std::make_unique<Exchange>();
+    probe_->request = request;
+    probe_->options = options;
+    probeConnects_ = false;
+    exchangeDone_ = std::move(done);
+    begin(*probe_);
+    watchProbe();
+}
+
+void CommLink::watchProbe() {
     // A port that cannot be watched (a test's fake line) is waited for at once.
     const int fd = port_.pollHandle();
     if (probe_->over || fd < 0) {
@@ -270,7 +299,7 @@ void CommLink::continueProbe() {
     if (!probe_)
         return;
     if (collect(*probe_, false)) {
-        completeProbe(true);
+        completeProbe(true, true);
         return;
     }
     // Not complete and not yet timed out (a timer may fire a little early): wait for the rest.
@@ -278,7 +307,7 @@ void CommLink::continueProbe() {
     probeTimer_.start(waitMsFor(left + 1));
 }
 
-void CommLink::completeProbe(bool notify) {
+void CommLink::completeProbe(bool notify, bool fromEventLoop) {
     if (!probe_)
         return;
     probeTimer_.stop();
@@ -286,6 +315,21 @@ void CommLink::completeProbe(bool notify) {
     while (!collect(*probe_, true)) {
     }
     const std::unique_ptr<Exchange> x = std::move(probe_);
+    if (!probeConnects_) {
+        probeConnects_ = true;
+        const ExchangeResult result = finish(*x);
+        const auto done = std::move(exchangeDone_);
+        exchangeDone_ = {};
+        if (!done)
+            return;
+        // Never inside another use of the port, nor inside the notifier's own signal: what
+        // follows may start the next exchange.
+        if (notify && !fromEventLoop)
+            done(result);
+        else
+            QTimer::singleShot(0, &probeTimer_, [done, result] { done(result); });
+        return;
+    }
     CommError = finish(*x).error;
     setAllDriveCommands(!CommError);
     noteConnection(!CommError);
@@ -311,6 +355,8 @@ void CommLink::cancelProbe() {
         confirmNextRead_ = true;
     probe_.reset();
     probeDone_.clear();
+    exchangeDone_ = {};
+    probeConnects_ = true;
     lastLineEventUs_ = clock_.nowUs();
 }
 
@@ -471,13 +517,10 @@ ExchangeResult CommLink::exchangeOnce(const FrameRequest& req, const ExchangeOpt
 void CommLink::begin(Exchange& x) {
     const ExchangeOptions& opt = x.options;
     const FrameRequest& req = x.request;
-    if (opt.icon != IconMode::None) {
-        showIcon(LinkIcon::Busy);
-        if (opt.icon == IconMode::Timed) {
-            lastExchangeMs_ = clock_.now();
-            if (!idleTimer_.isActive())
-                idleTimer_.start(kIdleDelayMs);
-        }
+    if (opt.icon == IconMode::Timed) {
+        lastExchangeMs_ = clock_.now();
+        if (!idleTimer_.isActive())
+            idleTimer_.start(kIdleDelayMs);
     }
 
     x.result.request = BuildFrame(opt.protocol, req);
@@ -495,13 +538,20 @@ void CommLink::begin(Exchange& x) {
         x.over = true;
     };
     // Without a port there is nothing to wait for.
-    if (!port_.isOpen())
+    if (!port_.isOpen()) {
+        if (opt.icon != IconMode::None)
+            showIcon(LinkIcon::Busy);
         return stop(ExchangeFailure::NoPort);
+    }
 
     prepareLine(opt);
     port_.setRts(true);
     x.rtsUp = true;
-    if (port_.write(x.result.request) != int(x.result.request.size()))
+    const bool written = port_.write(x.result.request) == int(x.result.request.size());
+    // The request goes first, on time; the window draws the busy icon while it is on the wire.
+    if (opt.icon != IconMode::None)
+        showIcon(LinkIcon::Busy);
+    if (!written)
         return stop(ExchangeFailure::WriteFailed);
     const int drainLimit = opt.drainTimeoutMs > 0
                                ? opt.drainTimeoutMs

@@ -145,7 +145,8 @@ public:
     int OpenCommPort();
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
     // once, touching nothing, while a monitor run is in progress. A probe started in the
-    // background is waited for and its answer taken instead.
+    // background is waited for and its answer taken instead; an exchangeInBackground on its
+    // way is waited for before the port is opened again.
     bool ConnectDrive();
     // The same connect without waiting for the drive: the port is opened (with its message
     // as above) and the probe written at once; the answer is taken from the event loop when
@@ -154,6 +155,16 @@ public:
     // port that offers nothing to watch (SerialPort::pollHandle) is waited for at once.
     void ConnectDriveInBackground(std::function<void(bool connected)> done = {});
     bool probePending() const { return probe_ != nullptr; }
+    // One exchange as exchange() makes it, without waiting for the drive: written at once
+    // (after waiting for an exchange of this kind or a probe already on the line), its reply
+    // taken from the event loop as the probe's is, and `done` called from the event loop with
+    // the result. Another use of the port waits for it and its `done` still follows, from the
+    // event loop; closing the port drops it unanswered. Waited for at once on a port that
+    // offers nothing to watch (done is then called before this returns).
+    void exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
+                              std::function<void(const ExchangeResult&)> done);
+    // An exchangeInBackground on its way (a probe is not one).
+    bool backgroundExchangePending() const { return probe_ != nullptr && !probeConnects_; }
     // Takes what has arrived for a background probe and ends it when complete or timed out
     // (the event loop calls it; tests with a fake clock call it themselves).
     void continueProbe();
@@ -230,7 +241,9 @@ private:
     bool drainUntilQuiet(int quietMs);
     // Waits for the rest of a background probe and takes its answer; `notify` runs what was
     // to follow it.
-    void completeProbe(bool notify);
+    void completeProbe(bool notify, bool fromEventLoop = false);
+    // The notifier and time-out that take the probe's answer from the event loop.
+    void watchProbe();
     void cancelProbe();
     void noteConnection(bool connected);
     void resetLineState();
@@ -272,6 +285,8 @@ private:
     // A probe running in the background.
     std::unique_ptr<Exchange> probe_;
     std::vector<std::function<void(bool)>> probeDone_;
+    bool probeConnects_ = true; // the probe is a connect's, else an exchangeInBackground's
+    std::function<void(const ExchangeResult&)> exchangeDone_;
     std::unique_ptr<QSocketNotifier> probeNotifier_;
     QTimer probeTimer_;
 };

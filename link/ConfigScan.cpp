@@ -31,28 +31,45 @@ int ConfigScan::OpenCommPortWith(int portIndex, int baudIndex, int parityIndex) 
                : 1;
 }
 
+bool ConfigScan::prepare(const QString& comNo, const QString& valueText, bool modbus, const QString& kind,
+                         FrameRequest& request, ExchangeOptions& options) {
+    if (!validKind(kind))
+        return false;
+    const char k = char(kind[0].unicode());
+    request = link_.request(comNo, k, k == 'R' ? 0 : ParseDecimalPrefix(valueText), false);
+    request.allowBlockRead = false;
+    if (!modbus && retry_) {
+        request.omitFirstByte = true;
+        retry_ = false;
+    }
+    options = ExchangeOptions{};
+    options.protocol = modbus ? Protocol::Modbus : Protocol::Inverter;
+    options.replyTimeoutMs = link_.ReplyTimeout;
+    options.frameGapMs = link_.FrameGap;
+    options.icon = IconMode::None;
+    options.drainTimeoutMs = kDrainTimeoutMs;
+    return true;
+}
+
 std::uint32_t ConfigScan::ScanTransact(const QString& comNo, const QString& valueText, bool& err, bool modbus,
                                        const QString& kind) {
-    if (!validKind(kind)) {
+    FrameRequest r;
+    ExchangeOptions o;
+    if (!prepare(comNo, valueText, modbus, kind, r, o)) {
         err = true;
         return 0;
     }
-    const char k = char(kind[0].unicode());
-    FrameRequest r = link_.request(comNo, k, k == 'R' ? 0 : ParseDecimalPrefix(valueText), false);
-    r.allowBlockRead = false;
-    if (!modbus && retry_) {
-        r.omitFirstByte = true;
-        retry_ = false;
-    }
-    ExchangeOptions o;
-    o.protocol = modbus ? Protocol::Modbus : Protocol::Inverter;
-    o.replyTimeoutMs = link_.ReplyTimeout;
-    o.frameGapMs = link_.FrameGap;
-    o.icon = IconMode::None;
-    o.drainTimeoutMs = kDrainTimeoutMs;
     const ExchangeResult res = link_.exchange(r, o);
     err = res.error;
     return res.value;
+}
+
+void ConfigScan::ScanReadInBackground(const QString& comNo, bool modbus,
+                                      std::function<void(const ExchangeResult&)> done) {
+    FrameRequest r;
+    ExchangeOptions o;
+    prepare(comNo, QString(), modbus, QStringLiteral("R"), r, o);
+    link_.exchangeInBackground(r, o, std::move(done));
 }
 
 ScanResult ConfigScan::ScanDriveConfig() {

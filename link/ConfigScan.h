@@ -5,8 +5,12 @@
 // it; the special-setup check and the drive-type identification read through it too.
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class CommLink;
+struct ExchangeOptions;
+struct ExchangeResult;
+struct FrameRequest;
 
 // What the scan found; 99 in baud rate, parity and protocol means "not found".
 struct ScanResult {
@@ -44,12 +48,19 @@ public:
     // request go out without its start byte.
     std::uint32_t ScanTransact(const QString& comNo, const QString& valueText, bool& err, bool modbus,
                                const QString& kind);
+    // The same read ("R") without waiting for the drive: CommLink::exchangeInBackground.
+    void ScanReadInBackground(const QString& comNo, bool modbus,
+                              std::function<void(const ExchangeResult&)> done);
     // ScanDriveConfig: the selected port first, then the others in list order; on each, the
     // 18 combinations with a read of "0000", repeated once after a failure (that reply is
     // not evaluated). The port stays open with the last settings tried.
     ScanResult ScanDriveConfig();
 
 private:
+    // ScanTransact's request and options; false for a kind it refuses.
+    bool prepare(const QString& comNo, const QString& valueText, bool modbus, const QString& kind,
+                 FrameRequest& request, ExchangeOptions& options);
+
     CommLink& link_;
     bool retry_ = false; // the next maker's request of this copy goes out without "/"
 };

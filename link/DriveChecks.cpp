@@ -62,64 +62,128 @@ DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLi
                          DriveCheckFlags flags, const QStringList* cpuForms, const QStringList* cpuNumbers)
     : context_(context), options_(options), link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
 
-void DriveChecks::CheckSpSetup() {
-    checkSpSetup(false);
-}
-
 void DriveChecks::CheckSpSetupOnActivation() {
     if (CommandGuard::running("CheckSpSetup"))
         return;
-    if (link_.probePending() || !link_.keptConnection()) {
-        link_.ConnectDriveInBackground([this](bool connected) {
-            if (connected)
-                checkSpSetup(true);
-        });
+    const int activation = ++activation_;
+    if (link_.backgroundExchangePending()) {
+        // An earlier activation's read is on the line: this check follows it.
+        activationWanted_ = true;
         return;
     }
-    checkSpSetup(true);
+    startActivationCheck(activation);
 }
 
-void DriveChecks::checkSpSetup(bool keptConnection) {
-    // The warning box lets events through, and activations start this check again.
+bool DriveChecks::activationCurrent(int activation) {
+    if (activation == activation_ && !context_.MonitorRunning && !CommandGuard::running("CheckSpSetup"))
+        return true;
+    if (activationWanted_ && !link_.backgroundExchangePending() && !context_.MonitorRunning &&
+        !CommandGuard::running("CheckSpSetup"))
+        startActivationCheck(activation_);
+    return false;
+}
+
+bool DriveChecks::specialSetupChecked() const {
+    return IniFile(infoIniPath(context_)).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false);
+}
+
+void DriveChecks::startActivationCheck(int activation) {
+    activationWanted_ = false;
+    const std::weak_ptr<bool> alive = alive_;
+    auto connected = [this, alive, activation](bool ok) {
+        if (alive.expired() || !ok || !activationCurrent(activation) || !specialSetupChecked())
+            return;
+        readMarkerInBackground(activation, 0, QString(), false);
+    };
+    if (link_.probePending() || !link_.keptConnection()) {
+        link_.ConnectDriveInBackground(connected);
+        return;
+    }
+    connected(link_.ConnectDriveKept());
+}
+
+namespace {
+
+struct Marker {
+    const char* comNo;
+    std::uint32_t normal;
+    MsgId message;
+};
+// A specially set-up drive holds other values than these.
+constexpr Marker kMarkers[2] = {{"0998", 1, MsgId::DriveSpecial0998}, {"0999", 2, MsgId::DriveSpecial0999}};
+
+} // namespace
+
+void DriveChecks::readMarkerInBackground(int activation, int marker, QString text, bool marked) {
+    const std::weak_ptr<bool> alive = alive_;
+    ConfigScan(link_).ScanReadInBackground(
+        QString::fromLatin1(kMarkers[marker].comNo), link_.Settings.protocol == 1,
+        [this, alive, activation, marker, text, marked](const ExchangeResult& r) mutable {
+            if (alive.expired() || !activationCurrent(activation))
+                return;
+            link_.CommError = r.error;
+            // A drive that does not answer is never marked.
+            if (!r.error && r.value != kMarkers[marker].normal) {
+                text += Msg(context_, kMarkers[marker].message) + u'\n';
+                marked = true;
+            }
+            if (marker + 1 < int(std::size(kMarkers)))
+                return readMarkerInBackground(activation, marker + 1, text, marked);
+            applyMarks(text, marked);
+            if (alive.expired() || !activationCurrent(activation))
+                return;
+            // The closing connect, from the answer just had or in the background.
+            if (link_.keptConnection())
+                link_.ConnectDriveKept();
+            else
+                link_.ConnectDriveInBackground();
+        });
+}
+
+void DriveChecks::applyMarks(QString text, bool marked) {
+    // The warning box lets events through, and activations start the check again.
     CommandGuard guard("CheckSpSetup");
-    if (guard.busy())
+    if (!marked) {
+        link_.specialSetup = false;
         return;
-    auto connect = [&] { return keptConnection ? link_.ConnectDriveKept() : link_.ConnectDrive(); };
-    if (!connect())
+    }
+    if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
+        text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
+                Msg(context_, MsgId::ContactSupplier);
+        Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
+        PumpEvents();
+        flags_.DrvChkAct = false;
+        flags_.DrvChkd = true;
+    }
+    link_.specialSetup = true;
+}
+
+void DriveChecks::CheckSpSetup() {
+    if (CommandGuard::running("CheckSpSetup"))
         return;
-    if (!IniFile(infoIniPath(context_)).readBool(QStringLiteral("Setup"), QStringLiteral("SpChk"), false))
+    // Answers of earlier activations still on their way no longer count.
+    ++activation_;
+    activationWanted_ = false;
+    if (!link_.ConnectDrive())
+        return;
+    if (!specialSetupChecked())
         return;
 
     ConfigScan scan(link_);
     const bool modbus = link_.Settings.protocol == 1;
     QString text;
     bool marked = false;
-    auto check = [&](const char* comNo, std::uint32_t normal, MsgId message) {
-        const std::uint32_t v = scan.ScanTransact(QString::fromLatin1(comNo), QString(), link_.CommError,
+    for (const Marker& m : kMarkers) {
+        const std::uint32_t v = scan.ScanTransact(QString::fromLatin1(m.comNo), QString(), link_.CommError,
                                                   modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
-        if (!link_.CommError && v != normal) {
-            text += Msg(context_, message) + u'\n';
+        if (!link_.CommError && v != m.normal) {
+            text += Msg(context_, m.message) + u'\n';
             marked = true;
         }
-    };
-    check("0998", 1, MsgId::DriveSpecial0998);
-    check("0999", 2, MsgId::DriveSpecial0999);
-
-    if (!marked) {
-        link_.specialSetup = false;
-    } else {
-        if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
-            text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
-                    Msg(context_, MsgId::ContactSupplier);
-            Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
-            PumpEvents();
-            flags_.DrvChkAct = false;
-            flags_.DrvChkd = true;
-        }
-        link_.specialSetup = true;
     }
-    connect();
+    applyMarks(text, marked);
+    link_.ConnectDrive();
 }
 
 QString DriveChecks::readIdentityValue(const char* comNo) {

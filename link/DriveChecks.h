@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class CommLink;
 class Options;
@@ -38,7 +39,10 @@ public:
     void CheckSpSetup();
     // The same check at a window's activation, which must never wait for the drive: a
     // connection answered moments ago (or a "no drive" kept since) is taken as it stands;
-    // without one the probe runs in the background and the check follows its answer.
+    // without one the probe runs in the background. The reads go in the background too and
+    // their answer is applied as CheckSpSetup applies it when it comes, unless a newer
+    // activation or a CheckSpSetup has come since (the newest check is the one that counts)
+    // or a monitor run has taken the link.
     void CheckSpSetupOnActivation();
     // Reads the drive's identity and compares it with the selection; sets TypeCheck,
     // FormCheck and, through the warning's Cancel, ComCancel. transferMode 2 (comparison)
@@ -55,8 +59,14 @@ public:
     DriveNames& names() { return names_; }
 
 private:
-    // keptConnection: the connects at both ends may take the link's kept answer.
-    void checkSpSetup(bool keptConnection);
+    // The activation's check in the background, from its connect to its last connect.
+    void startActivationCheck(int activation);
+    void readMarkerInBackground(int activation, int marker, QString text, bool marked);
+    // Still the newest check, and the link free for it; runs a check wanted meanwhile when not.
+    bool activationCurrent(int activation);
+    // The marks of the reads: the special-setup flag, and the warning when it is due.
+    void applyMarks(QString text, bool marked);
+    bool specialSetupChecked() const;
     QString readIdentityValue(const char* comNo);
 
     ProgramContext& context_;
@@ -64,6 +74,9 @@ private:
     CommLink& link_;
     DriveCheckFlags flags_;
     DriveNames names_;
+    int activation_ = 0;            // counts the checks: an older one's answer is dropped
+    bool activationWanted_ = false; // an activation came while an earlier one's read was on the line
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // Writes the access value to "FB91" (request kind "P") when the drive type has that

@@ -65,7 +65,9 @@ RunPacer::Wake EventLoopPacer::waitUntil(qint64 deadlineMicros) {
             timedOut = true;
             loop.quit();
         });
-        timer.start(int((left - kSleepTailMicros) / 1000));
+        // The kernel lets a long wait in the dispatcher's poll end late by a thousandth of it (6 ms
+        // of a 6 s period): such a wait aims that much earlier, and the loop waits out the rest.
+        timer.start(int((left - kSleepTailMicros - left / kPollSlackDivisor) / 1000));
         loop_ = &loop;
         loop.exec();
         loop_ = nullptr;

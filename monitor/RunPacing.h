@@ -62,6 +62,8 @@ public:
     // The last stretch before a deadline is slept, not waited for in the dispatcher: a timer
     // of the event loop wakes to the millisecond at best.
     static constexpr qint64 kSleepTailMicros = 2000;
+    // A poll of t microseconds may return up to t / 1000 late (twice that is allowed for).
+    static constexpr qint64 kPollSlackDivisor = 500;
 
     explicit EventLoopPacer(FineClock& clock) : clock_(clock) {}
     qint64 nowMicros() const override { return clock_.nowMicros(); }

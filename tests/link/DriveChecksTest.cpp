@@ -4,7 +4,9 @@
 #include "link/DriveChecks.h"
 #include "support/TransferFixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QThread>
 
 using namespace transfertest;
 
@@ -117,6 +119,60 @@ TEST_F(SpecialSetupCheck, ACheckStartedWhileItsBoxIsOpenReturnsAtOnce) {
     checks.CheckSpSetup();
     EXPECT_EQ(hook.boxes().size(), 1u);
     EXPECT_EQ(framesInBox, 0u);
+}
+
+// The check at a window's activation on a real line: it returns before the drive answers, and
+// only the newest check's answer counts.
+class ActivationCheck : public SpecialSetupCheck {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        flags.ParaTableAct = flags.DrvChkAct = true;
+        rig.model.setParameter("0999", 5);
+        prompter.answer(BoxAnswer::Ok);
+    }
+    // Until the link has been free through a few turns of the event loop.
+    void settle() {
+        for (int quiet = 0, i = 0; quiet < 5 && i < 2000; ++i) {
+            QCoreApplication::processEvents();
+            quiet = rig.link->probePending() ? 0 : quiet + 1;
+            QThread::msleep(1);
+        }
+    }
+    TransferRig rig{SimProtocol::Inverter, Wire::Pty, "[Setup]\r\nSpChk=1\r\n"};
+    DriveChecks checks{rig.context, rig.options, *rig.link, flags.refs()};
+    ScriptedPrompter prompter;
+};
+
+TEST_F(ActivationCheck, ReturnsAtOnceAndANewerActivationsAnswerWarnsOnce) {
+    const std::size_t start = rig.frameCount();
+    checks.CheckSpSetupOnActivation();
+    EXPECT_TRUE(rig.link->backgroundExchangePending());
+    EXPECT_FALSE(rig.link->specialSetup);
+    checks.CheckSpSetupOnActivation(); // while the first one's read is on the line
+    settle();
+    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+    EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"R 0998", "R 0998", "R 0999"}));
+}
+
+TEST_F(ActivationCheck, ACheckOrAMonitorRunMeanwhileEndsIt) {
+    for (const bool monitor : {false, true}) {
+        SCOPED_TRACE(monitor);
+        rig.link->specialSetup = false;
+        checks.CheckSpSetupOnActivation();
+        if (monitor)
+            rig.context.MonitorRunning = 1;
+        else
+            checks.CheckSpSetup(); // waits for the read on the line, then reads both itself
+        const std::size_t after = rig.frameCount();
+        settle();
+        EXPECT_EQ(rig.frameCount(), after);
+        EXPECT_EQ(rig.link->specialSetup, !monitor);
+        rig.context.MonitorRunning = 0;
+    }
+    EXPECT_EQ(prompter.boxes().size(), 1u);
 }
 
 class DriveIdentityCheck : public testing::Test {

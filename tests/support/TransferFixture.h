@@ -158,6 +158,7 @@ public:
     bool drain(int t) override { return inner_.drain(t); }
     int read(std::span<std::uint8_t> buf) override { return inner_.read(buf); }
     WaitResult waitReadable(int t) override { return inner_.waitReadable(t); }
+    int pollHandle() const override { return inner_.pollHandle(); }
 
 private:
     SerialPort& inner_;

@@ -1,0 +1,323 @@
+// From exec of the program to its first window answering input, as a user meets it: the
+// program is started as a child process on the X display (scripts/bench.sh starts Xvfb with
+// openbox when there is none) in a program folder laid out as scripts/run.sh lays it out (the
+// shipped data, the settings of a user who has started it before), with the drivesim program on
+// COM1 at 9,600 baud (drive:1) or COM1 a port that nothing answers on (drive:0). A window
+// answers input when it is mapped and its program replies to the window manager's ping, which
+// only a running event loop does. The first window is the start-up form; Return is pressed in
+// it at once and the next window of the program to answer is timed too. Counters (medians of
+// 10 starts): first_window_ms (the benchmark's time), first_window_max_ms, ok_to_main_ms (from
+// the key to the main or table window answering: the drive type's loading and the connect).
+#include "BenchSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <benchmark/benchmark.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <set>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+// The shipped data and a settings file naming COM1, in a folder of its own.
+struct ProgramFolder {
+    explicit ProgramFolder(const QString& com1) {
+        if (!dir.isValid())
+            return;
+        QDirIterator it(QStringLiteral(KVR_DATA_FOLDER), QDir::Files | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        const QDir source(QStringLiteral(KVR_DATA_FOLDER));
+        ok = true;
+        while (it.hasNext()) {
+            const QString from = it.next();
+            const QString to = dir.filePath(source.relativeFilePath(from));
+            ok = ok && QDir().mkpath(QFileInfo(to).path()) && QFile::copy(from, to);
+        }
+        QFile ini(dir.filePath(QStringLiteral("KVR260X.ini")));
+        // A user who has started the program before: English, the last drive type offered again
+        // (no detection), COM1 where the benchmark says.
+        const QString settings =
+            QStringLiteral("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=1\r\nInvTypeNo=0\r\n"
+                           "InvFormNo=0\r\nInvCpuNo=0\r\nInvType=HXA1\r\nInvForm=-2004\r\nInvCpu=V110\r\n"
+                           "[Options]\r\nCheckLang=1\r\nCheckInv=1\r\n[Ports]\r\nCOM1=%1\r\n");
+        ok = ok && ini.open(QIODevice::WriteOnly) && ini.write(settings.arg(com1).toUtf8()) > 0;
+        ok = ok && QDir().mkpath(dir.filePath(QStringLiteral("runtime")));
+        QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QTemporaryDir dir;
+    bool ok = false;
+};
+
+// A pseudo-terminal whose other side nobody reads.
+struct DeafLine {
+    DeafLine() {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128];
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 &&
+            ptsname_r(master, name, sizeof name) == 0)
+            path = QString::fromLocal8Bit(name);
+    }
+    ~DeafLine() {
+        if (master >= 0)
+            ::close(master);
+    }
+    int master = -1;
+    QString path;
+};
+
+// Watches the display for the top-level windows of one process and pings them.
+class WindowWatch {
+public:
+    WindowWatch() {
+        conn_ = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(conn_))
+            return;
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
+        // The ping's answer is sent to the root window for its structure's listeners.
+        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &mask);
+        pid_ = atom("_NET_WM_PID");
+        protocols_ = atom("WM_PROTOCOLS");
+        ping_ = atom("_NET_WM_PING");
+        returnKey_ = findReturnKey();
+        xcb_flush(conn_);
+        ok = true;
+    }
+    ~WindowWatch() {
+        if (conn_)
+            xcb_disconnect(conn_);
+    }
+
+    // Waits until a window of `pid` not in `skip` is mapped and has answered a ping: that window,
+    // or 0 after timeoutMs.
+    xcb_window_t waitForAnswer(qint64 pid, int timeoutMs, const std::set<xcb_window_t>& skip = {}) {
+        QElapsedTimer t;
+        t.start();
+        std::set<xcb_window_t> pinged;
+        while (t.elapsed() < timeoutMs) {
+            while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
+                const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> hold(e, &std::free);
+                switch (e->response_type & 0x7f) {
+                case XCB_CREATE_NOTIFY: {
+                    const xcb_window_t w = reinterpret_cast<xcb_create_notify_event_t*>(e)->window;
+                    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+                    xcb_change_window_attributes(conn_, w, XCB_CW_EVENT_MASK, &mask);
+                    candidates_.insert(w);
+                    // It may have been mapped before the mask took.
+                    if (isViewable(w))
+                        mapped_.insert(w);
+                    break;
+                }
+                case XCB_MAP_NOTIFY:
+                    mapped_.insert(reinterpret_cast<xcb_map_notify_event_t*>(e)->window);
+                    break;
+                case XCB_UNMAP_NOTIFY:
+                    mapped_.erase(reinterpret_cast<xcb_unmap_notify_event_t*>(e)->window);
+                    break;
+                case XCB_CLIENT_MESSAGE: {
+                    auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+                    if (m->type == protocols_ && m->data.data32[0] == ping_ &&
+                        pinged.count(m->data.data32[2]))
+                        return m->data.data32[2];
+                    break;
+                }
+                default:
+                    break;
+                }
+            }
+            for (xcb_window_t w : mapped_)
+                if (!pinged.count(w) && !skip.count(w) && candidates_.count(w) && windowPid(w) == pid) {
+                    sendPing(w);
+                    pinged.insert(w);
+                }
+            xcb_flush(conn_);
+            if (xcb_connection_has_error(conn_))
+                return 0;
+            QThread::usleep(200);
+        }
+        return 0;
+    }
+
+    // Return pressed and released in window w, as the keyboard sends it.
+    void pressReturn(xcb_window_t w) {
+        for (const std::uint8_t type : {XCB_KEY_PRESS, XCB_KEY_RELEASE}) {
+            xcb_key_press_event_t k{};
+            k.response_type = type;
+            k.detail = returnKey_;
+            k.time = XCB_CURRENT_TIME;
+            k.root = root_;
+            k.event = w;
+            k.same_screen = 1;
+            xcb_send_event(conn_, 0, w,
+                           type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE,
+                           reinterpret_cast<const char*>(&k));
+        }
+        xcb_flush(conn_);
+    }
+    bool ok = false;
+
+private:
+    xcb_atom_t atom(const char* name) {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            conn_, xcb_intern_atom(conn_, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        std::free(r);
+        return a;
+    }
+    bool isViewable(xcb_window_t w) {
+        xcb_get_window_attributes_reply_t* r =
+            xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, w), nullptr);
+        const bool viewable = r && r->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(r);
+        return viewable;
+    }
+    qint64 windowPid(xcb_window_t w) {
+        xcb_get_property_reply_t* r = xcb_get_property_reply(
+            conn_, xcb_get_property(conn_, 0, w, pid_, XCB_ATOM_CARDINAL, 0, 1), nullptr);
+        qint64 pid = -1;
+        if (r && xcb_get_property_value_length(r) == 4)
+            pid = *static_cast<std::uint32_t*>(xcb_get_property_value(r));
+        std::free(r);
+        return pid;
+    }
+    void sendPing(xcb_window_t w) {
+        xcb_client_message_event_t m{};
+        m.response_type = XCB_CLIENT_MESSAGE;
+        m.format = 32;
+        m.window = w;
+        m.type = protocols_;
+        m.data.data32[0] = ping_;
+        m.data.data32[1] = XCB_CURRENT_TIME;
+        m.data.data32[2] = w;
+        xcb_send_event(conn_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&m));
+    }
+
+    // The key code that gives Return in the server's keyboard map.
+    std::uint8_t findReturnKey() {
+        const xcb_setup_t* setup = xcb_get_setup(conn_);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        xcb_get_keyboard_mapping_reply_t* r = xcb_get_keyboard_mapping_reply(
+            conn_, xcb_get_keyboard_mapping(conn_, setup->min_keycode, std::uint8_t(count)), nullptr);
+        std::uint8_t code = 36; // the usual one
+        if (r) {
+            const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r);
+            for (int i = 0; i < count * r->keysyms_per_keycode; ++i)
+                if (syms[i] == 0xff0d) {
+                    code = std::uint8_t(setup->min_keycode + i / r->keysyms_per_keycode);
+                    break;
+                }
+        }
+        std::free(r);
+        return code;
+    }
+
+    xcb_connection_t* conn_ = nullptr;
+    std::set<xcb_window_t> candidates_, mapped_;
+    std::uint8_t returnKey_ = 36;
+    xcb_window_t root_ = 0;
+    xcb_atom_t pid_ = 0, protocols_ = 0, ping_ = 0;
+};
+
+void BM_ExecToFirstWindowAnswering(benchmark::State& state) {
+    const bool withDrive = state.range(0) == 1;
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        state.SkipWithError("no X display (scripts/bench.sh starts one)");
+        return;
+    }
+    QTemporaryDir simDir;
+    const QString link = simDir.filePath(QStringLiteral("sim-COM1"));
+    DeafLine deaf;
+    ProgramFolder folder(withDrive ? link : deaf.path);
+    WindowWatch watch;
+    if (!folder.ok || !watch.ok || (!withDrive && deaf.path.isEmpty())) {
+        state.SkipWithError("no program folder, display or pseudo-terminal");
+        return;
+    }
+    QProcess drive;
+    if (withDrive) {
+        drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        drive.start(QStringLiteral(KVR_DRIVESIM_PROGRAM),
+                    {"--protocol", "inverter", "--data", folder.dir.path(), "--type", "HXA1", "--cpu", "V110",
+                     "--capacity", "-2004", "--language", "Eng", "--station", "1", "--link", link,
+                     "--wire-baud", "9600"});
+        for (int i = 0; i < 500 && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
+            QThread::msleep(10);
+        if (QFileInfo(link).symLinkTarget().isEmpty()) {
+            state.SkipWithError("no simulated drive");
+            return;
+        }
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    // The program's single-instance lock and file association stay inside the folder.
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.dir.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), folder.dir.filePath(QStringLiteral("xdg")));
+    std::vector<double> first, next;
+    for (auto _ : state) {
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder.dir.path());
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QElapsedTimer t;
+        t.start();
+        program.start(QStringLiteral(KVR_PROGRAM), {});
+        const xcb_window_t form =
+            program.waitForStarted(5000) ? watch.waitForAnswer(program.processId(), 20000) : 0;
+        const double firstMs = t.nsecsElapsed() / 1e6;
+        // OK at once in the start-up form: the main window and the table follow.
+        xcb_window_t shown = 0;
+        t.restart();
+        if (form) {
+            watch.pressReturn(form);
+            shown = watch.waitForAnswer(program.processId(), 20000, {form});
+        }
+        const double nextMs = t.nsecsElapsed() / 1e6;
+        state.SetIterationTime(firstMs / 1000);
+        program.kill();
+        program.waitForFinished(5000);
+        if (!form || !shown) {
+            state.SkipWithError(form ? "no window answered after the start-up form" : "no window answered");
+            break;
+        }
+        first.push_back(firstMs);
+        next.push_back(nextMs);
+    }
+    if (withDrive) {
+        drive.terminate();
+        if (!drive.waitForFinished(3000))
+            drive.kill();
+    }
+    if (first.empty())
+        return;
+    state.counters["first_window_ms"] = spreadOf(first).median;
+    state.counters["first_window_max_ms"] = *std::max_element(first.begin(), first.end());
+    state.counters["ok_to_main_ms"] = spreadOf(next).median;
+}
+BENCHMARK(BM_ExecToFirstWindowAnswering)
+    ->ArgNames({"drive"})
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return runBenchmarks(argc, argv);
+}
