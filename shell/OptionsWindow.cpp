@@ -327,7 +327,7 @@ void OptionsWindow::build() {
     mastersGrid->addWidget(label("Label7", QStringLiteral("Communication Check Times."), masters_), r, 0);
     mastersGrid->addWidget(addEdit(o.ComChkTimes, masters_), r++, 1);
     mastersGrid->addWidget(
-        addCheck(o.zeroOnCommError, QStringLiteral("0 Value when Commnunication Error"), masters_), r++, 0, 1,
+        addCheck(o.zeroOnCommError, QStringLiteral("0 Value when Communication Error"), masters_), r++, 0, 1,
         2);
     mastersGrid->addWidget(
         addCheck(o.currentVoltageCellColor, QStringLiteral("Current/Voltage Cell Color."), masters_), r++, 0,

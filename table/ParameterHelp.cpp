@@ -2,6 +2,7 @@
 
 #include "core/Options.h"
 #include "core/ProgramContext.h"
+#include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "table/ParameterTable.h"
@@ -50,7 +51,11 @@ void ParameterHelp::openRow(int row) {
     if (reported_.contains(missing))
         return;
     reported_.insert(missing);
-    const QString text = helpThere ? QStringLiteral("The help page %1 is not found.")
-                                   : QStringLiteral("The parameter help %1 is not found.");
+    const IniFile ini(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    const QString text =
+        helpThere ? ini.readString(QStringLiteral("Parameter"), QStringLiteral("HelpPageMissing"),
+                                   QStringLiteral("The help page %1 is not found."))
+                  : ini.readString(QStringLiteral("Parameter"), QStringLiteral("ParameterHelpMissing"),
+                                   QStringLiteral("The parameter help %1 is not found."));
     Prompter::instance().message(text.arg(missing), context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
 }

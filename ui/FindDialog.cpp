@@ -1,6 +1,8 @@
 #include "ui/FindDialog.h"
 
 #include "core/Messages.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "table/ParameterTable.h"
 
 #include <QCheckBox>
@@ -17,8 +19,8 @@ FindDialog::FindDialog(QWidget* parent) : QDialog(parent) {
 
     FindEdit = new QLineEdit(this);
     FindEdit->setObjectName(QStringLiteral("FindEdit"));
-    auto* label = new QLabel(QStringLiteral("Fi&nd what:"), this);
-    label->setBuddy(FindEdit);
+    FindLabel = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    FindLabel->setBuddy(FindEdit);
     WholeWord = new QCheckBox(QStringLiteral("Match &whole word only"), this);
     WholeWord->setObjectName(QStringLiteral("WholeWord"));
     MatchCase = new QCheckBox(QStringLiteral("Match &case"), this);
@@ -30,7 +32,7 @@ FindDialog::FindDialog(QWidget* parent) : QDialog(parent) {
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(label, 0, 0);
+    grid->addWidget(FindLabel, 0, 0);
     grid->addWidget(FindEdit, 0, 1);
     grid->addWidget(WholeWord, 1, 0, 1, 2);
     grid->addWidget(MatchCase, 2, 0, 1, 2);
@@ -69,6 +71,19 @@ bool FindDialog::wholeWord() const {
 void FindDialog::setFindOffered(bool on) {
     offered_ = on;
     updateButton();
+}
+
+void FindDialog::ApplyLanguage(const QString& languageIniPath) {
+    const IniFile ini(Paths::resolvedOrAsGiven(languageIniPath));
+    auto text = [&ini](const char* key, const QString& english) {
+        return ini.readString(QStringLiteral("Parameter"), QLatin1String(key), english);
+    };
+    setWindowTitle(text("FindForm", QStringLiteral("Find")));
+    FindLabel->setText(text("FindLabel", QStringLiteral("Fi&nd what:")));
+    WholeWord->setText(text("FindWholeWord", QStringLiteral("Match &whole word only")));
+    MatchCase->setText(text("FindMatchCase", QStringLiteral("Match &case")));
+    FindNextButton->setText(text("FindNext", QStringLiteral("&Find Next")));
+    CancelButton->setText(text("FindCancel", QStringLiteral("Cancel")));
 }
 
 void FindDialog::updateButton() {

@@ -8,6 +8,7 @@
 
 class ParameterTable;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -22,7 +23,10 @@ public:
     bool wholeWord() const;
     // Find Next can be pressed only with a text and while finding is offered.
     void setFindOffered(bool on);
+    // Captions from the table's section of the language file; a missing key keeps the English.
+    void ApplyLanguage(const QString& languageIniPath);
 
+    QLabel* FindLabel = nullptr;
     QLineEdit* FindEdit = nullptr;
     QCheckBox* MatchCase = nullptr;
     QCheckBox* WholeWord = nullptr;

@@ -84,7 +84,9 @@ protected:
                 auto it = watched_.find(w);
                 if (it != watched_.end() && !it->pending && !it->running) {
                     it->pending = true;
-                    QTimer::singleShot(0, this, [this, w] { run(w); });
+                    // Queued on the window itself: a window closed before the call runs drops
+                    // it, so it never reaches a new window that took the same address.
+                    QTimer::singleShot(0, w, [this, w] { run(w); });
                 }
             }
         }

@@ -101,6 +101,7 @@ void MonitorWindow::LoadMonitorTexts() {
     text("Label81", "Trigger Source");
     text("Label82", "Trigger Slope");
     text("LabelA", "Passed Time");
+    waitLabel->setText(text("Label_Wait", "Waiting for Trigger"));
     refresh();
 }
 

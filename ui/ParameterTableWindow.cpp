@@ -279,7 +279,11 @@ void ParameterTableWindow::ApplyLanguage() {
         const char* key;
         const char* def;
     } texts[] = {
+        {PopUndo, "Menu22", "Undo"},
+        {PopRedo, "Menu23", "Redo"},
         {PopCopy, "Menu24", "Copy"},
+        {PopDownLoad, "Menu27", "Selected Parameter Import"},
+        {PopUpLoad, "Menu28", "Selected Parameter Export"},
         {PopChgDisp, "Menu29", "'Changed' Only"},
         {PopCVDisp, "Menu2l", "Current/Voltage"},
         {PopQuick, "Menu2k", "Quick"},
@@ -289,6 +293,7 @@ void ParameterTableWindow::ApplyLanguage() {
         {PopDisp, "Menu2d", "All Parameters"},
         {PopHexDisp, "Menu2e", "Hex."},
         {PopDecDisp, "Menu2f", "Dec."},
+        {PopDef, "Menu2g", "Shipment"},
         {PopParaHelp, "Menu2h", "Show Parameter Help"},
         {PopFind, "Menu2i", "Find"},
     };
@@ -483,6 +488,7 @@ void ParameterTableWindow::ShowFind() {
     find_.start();
     if (!findDialog) {
         findDialog = new FindDialog(this);
+        findDialog->ApplyLanguage(core_.context().LanguageIniPath);
         connect(findDialog, &FindDialog::findNext, this, &ParameterTableWindow::findNextClicked);
         connect(findDialog, &FindDialog::closed, this, &ParameterTableWindow::findDialogClosed);
         // The buffer does not follow the 'Changed' Only and Quick views.

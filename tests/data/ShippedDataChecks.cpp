@@ -440,8 +440,9 @@ QList<TextGroup> textGroups(const IniFile& ini) {
     }
     groups.prepend(bar);
     TextGroup popup{QStringLiteral("the table's pop-up menu"), {}, true};
-    for (const char* key : {"Menu24", "Menu29", "Menu2l", "Menu2k", "Menu2a", "Menu2b", "Menu2c", "Menu2d",
-                            "Menu2e", "Menu2f", "Menu2h", "Menu2i"})
+    for (const char* key :
+         {"Menu22", "Menu23", "Menu24", "Menu27", "Menu28", "Menu29", "Menu2l", "Menu2k", "Menu2a", "Menu2b",
+          "Menu2c", "Menu2d", "Menu2e", "Menu2f", "Menu2g", "Menu2h", "Menu2i"})
         popup.keys.append({main, QLatin1String(key)});
     popup.keys.append({QStringLiteral("Parameter"), QStringLiteral("PopMenu1")});
     groups.append(popup);

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <memory>
+
 namespace {
 
 class MainWindowTest : public StartUpTestBase {
@@ -412,6 +414,22 @@ TEST(FormActivationRule, AHandlerThatActivatesItsWindowAgainDoesNotNest) {
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
     EXPECT_EQ(maxDepth, 1);
+}
+
+// A window closed before its queued handler runs takes the call with it: a new window, often
+// at the same address, is not handled for an activation it never had.
+TEST(FormActivationRule, AWindowClosedBeforeItsHandlerRunsTakesTheCallWithIt) {
+    int oldRuns = 0, newRuns = 0;
+    auto* closed = new QWidget;
+    FormActivation::watch(closed, [&] { ++oldRuns; });
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(closed, &activate);
+    delete closed;
+    const auto next = std::make_unique<QWidget>();
+    FormActivation::watch(next.get(), [&] { ++newRuns; });
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(oldRuns + newRuns, 0);
 }
 
 TEST_F(MainWindowTest, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisOne) {

@@ -4,6 +4,7 @@
 
 #include "core/Messages.h"
 #include "core/ValueRules.h"
+#include "ui/FindDialog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 
 namespace {
 const QString kNoMark = QStringLiteral("      ");
@@ -527,9 +529,11 @@ TEST_F(ParaTableFixture, ThePopupMenuClosesTheWindowAndStaysShutDuringAMonitorRu
 
 TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
     const QString english = folder->filePath("lng/English.ini");
-    const QString lng =
-        folder->writeFile("lng/Test.ini", "[Parameter]\r\nForm=Tabelle\r\nPopMenu1=Schliessen\r\n"
-                                          "[Main]\r\nMenu2c=Blenden\r\nMenu2i=Suchen\r\n");
+    const QString lng = folder->writeFile(
+        "lng/Test.ini", "[Parameter]\r\nForm=Tabelle\r\nPopMenu1=Schliessen\r\nFindForm=Suche\r\n"
+                        "FindNext=&Weiter\r\n"
+                        "[Main]\r\nMenu2c=Blenden\r\nMenu2i=Suchen\r\n"
+                        "Menu22=Rueckgaengig\r\nMenu27=Auswahl laden\r\nMenu2g=Werkswert\r\n");
     context.LanguageIniPath = lng;
     ParameterTableWindow t(context, options, nullptr, host);
     t.ApplyLanguage();
@@ -537,7 +541,15 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
     EXPECT_EQ(t.PopClose->text(), "Schliessen");
     EXPECT_EQ(t.PopBlind->text(), "Blenden");
     EXPECT_EQ(t.PopFind->text(), "Suchen\tCtrl+F");
+    EXPECT_EQ(t.PopUndo->text(), "Rueckgaengig\tCtrl+Z");
+    EXPECT_EQ(t.PopDownLoad->text(), "Auswahl laden\tF3");
+    EXPECT_EQ(t.PopDef->text(), "Werkswert");
     EXPECT_EQ(t.PopHexDisp->text(), "Hex.");
+    FindDialog find;
+    find.ApplyLanguage(lng);
+    EXPECT_EQ(find.windowTitle(), "Suche");
+    EXPECT_EQ(find.FindNextButton->text(), "&Weiter");
+    EXPECT_EQ(find.CancelButton->text(), "Cancel");
     context.LanguageIniPath = english;
 }
 
