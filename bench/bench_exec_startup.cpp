@@ -9,6 +9,7 @@
 // 10 starts): first_window_ms (the benchmark's time), first_window_max_ms, ok_to_main_ms (from
 // the key to the main or table window answering: the drive type's loading and the connect).
 #include "BenchSupport.h"
+#include "support/DeafLine.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -61,23 +62,6 @@ struct ProgramFolder {
     }
     QTemporaryDir dir;
     bool ok = false;
-};
-
-// A pseudo-terminal whose other side nobody reads.
-struct DeafLine {
-    DeafLine() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 &&
-            ptsname_r(master, name, sizeof name) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~DeafLine() {
-        if (master >= 0)
-            ::close(master);
-    }
-    int master = -1;
-    QString path;
 };
 
 // Watches the display for the top-level windows of one process and pings them.

@@ -4,6 +4,7 @@
 // once (no detection); the drive is the simulated one on a pseudo-terminal named COM1, or
 // none at all. The counters tell whether it connected and how many boxes were answered.
 #include "BenchSupport.h"
+#include "support/DeafLine.h"
 
 #include "core/Options.h"
 #include "core/ProgramContext.h"
@@ -138,23 +139,6 @@ void BM_StartToFirstShow(benchmark::State& state) {
     state.counters["boxes"] = benchmark::Counter(prompter.boxes, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_StartToFirstShow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-
-// A pseudo-terminal whose other side nobody reads: a port with no drive behind it.
-struct DeafLine {
-    DeafLine() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 &&
-            ptsname_r(master, name, sizeof name) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~DeafLine() {
-        if (master >= 0)
-            ::close(master);
-    }
-    int master = -1;
-    QString path;
-};
 
 // Lets events through for ms; the longest time the event loop went without running a 2 ms
 // timer (the window's longest freeze).

@@ -2,6 +2,7 @@
 // windows appear and switch without ever waiting for the drive, and the "no drive" answer is
 // kept until the user asks again.
 #include "shell/StartUpFixture.h"
+#include "support/DeafLine.h"
 
 #include "link/CommLink.h"
 #include "platform/SerialPort.h"
@@ -32,26 +33,6 @@ public:
         ++writes;
         return TermiosSerialPort::write(data);
     }
-};
-
-// A pseudo-terminal whose other side is open but never read: every request goes unanswered.
-class DeafLine {
-public:
-    DeafLine() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 &&
-            ptsname_r(master_, name, sizeof name) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~DeafLine() {
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    QString path;
-
-private:
-    int master_ = -1;
 };
 
 class NoDrive : public StartUpTestBase {
