@@ -19,6 +19,8 @@ QString UnwritableCharactersQuestion(const ProgramContext& context, const QStrin
     }
     return Msg(context, MsgId::UnwritableCharacters) + u'\n' + each.join(u' ') + QStringLiteral("\n\n") +
            Msg(context, MsgId::SaveAnyway);
+}
+
 QString WriteFailureText(const ProgramContext& context, const QString& path, bool diskFull) {
     return Msg(context, diskFull ? MsgId::DiskFull : MsgId::WriteFailed) + u'\n' + path;
 }
