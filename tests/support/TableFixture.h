@@ -85,12 +85,14 @@ class TableFixture : public ShippedTableFixture {
 protected:
     using Key = ValueEntry::Key;
 
+    TableFixture() {
+        QObject::connect(&entry, &ValueEntry::deleteKey, [this] { views.PopDefClick(); });
+    }
     void SetUp() override {
         ShippedTableFixture::SetUp();
         options.ParaEnt.setChecked(true);
         context.AmpereBase = 5.0f;
         context.VoltBase = 200.0f;
-        QObject::connect(&entry, &ValueEntry::deleteKey, [this] { views.PopDefClick(); });
         refreshAll();
         core.CursorRow = 1;
     }
