@@ -67,12 +67,9 @@ class ParaTableFixture : public ShippedTableFixture {
 protected:
     void TearDown() override { table.reset(); }
 
-    // The drive link the table's selected transfers use (none by default).
-    virtual CommLink* tableLink() { return nullptr; }
-
     // The window, created and filled as the start-up does.
     ParameterTableWindow& createTable() {
-        table = std::make_unique<ParameterTableWindow>(context, options, tableLink(), host);
+        table = std::make_unique<ParameterTableWindow>(context, options, nullptr, host);
         table->FormCreate();
         return *table;
     }
