@@ -11,7 +11,7 @@
 
 namespace {
 
-class FindTest : public ParaTableFixture {
+class FindDialogTest : public ParaTableFixture {
 protected:
     void SetUp() override {
         ParaTableFixture::SetUp();
@@ -29,7 +29,7 @@ protected:
     int topRow() const { return table->gridView->rowAt(0) + 1; }
 };
 
-TEST_F(FindTest, TheDialogScrollsToEachMatchAndOpensWithTheHighlightedText) {
+TEST_F(FindDialogTest, TheDialogScrollsToEachMatchAndOpensWithTheHighlightedText) {
     open("preset speed");
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_FALSE(dialog().isModal());
@@ -51,7 +51,7 @@ TEST_F(FindTest, TheDialogScrollsToEachMatchAndOpensWithTheHighlightedText) {
     EXPECT_EQ(table->core().CursorRow, first);
 }
 
-TEST_F(FindTest, TheOptionsOfTheDialogAreUsedAndAnEmptyCellKeepsThePreviousText) {
+TEST_F(FindDialogTest, TheOptionsOfTheDialogAreUsedAndAnEmptyCellKeepsThePreviousText) {
     open("FREQUENCY");
     dialog().MatchCase->setChecked(true);
     findNext();
@@ -69,7 +69,7 @@ TEST_F(FindTest, TheOptionsOfTheDialogAreUsedAndAnEmptyCellKeepsThePreviousText)
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::SearchTextNotFound)});
 }
 
-TEST_F(FindTest, FindIsNotOfferedInTheViewsItsBufferDoesNotFollow) {
+TEST_F(FindDialogTest, FindNextIsOfferedOnlyWhereTheSearchMayRun) {
     open("preset");
     EXPECT_TRUE(dialog().FindNextButton->isEnabled());
     table->PopQuickClick();
