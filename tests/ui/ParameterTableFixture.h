@@ -1,20 +1,15 @@
 #pragma once
-// A program folder with the shipped data, the English language file and the drive type
-// HXA1 (V110), capacity -2004, loaded by the program's own loaders into a store; a fake main
+// The shipped drive type loaded as for the table (support/TableFixture.h); a fake main
 // window that records what the table asks of it and carries menu items and tool buttons
 // bound to the table's command states as the real one binds them.
-#include "core/DriveData.h"
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "support/ScriptedPrompter.h"
-#include "support/TempProgramFolder.h"
-#include "support/TestPaths.h"
-#include "support/TestProgram.h"
+#include "support/TableFixture.h"
 #include "ui/ParameterTableWindow.h"
 
 #include <QAction>
-#include <QFile>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -68,67 +63,17 @@ private:
     const ProgramContext& context_;
 };
 
-class ParaTableFixture : public ::testing::Test {
+class ParaTableFixture : public ShippedTableFixture {
 protected:
-    // Only what the table reads is copied: the language files and one drive type.
-    static void SetUpTestSuite() {
-        folder = new TempProgramFolder;
-        const QString data = shippedDataDir();
-        for (const char* f : {"lng/English.ini", "dat/Inverter.ini", "dat/HXA1(V110)/Info.ini",
-                              "dat/HXA1(V110)/HXA1(Eng).inv", "dat/HXA1(V110)/HXA1-2004.cap"}) {
-            QFile source(data + '/' + f);
-            ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << f;
-            folder->writeFile(f, source.readAll());
-        }
-    }
-    static void TearDownTestSuite() {
-        delete folder;
-        folder = nullptr;
-    }
-
-    void SetUp() override {
-        ASSERT_TRUE(folder && folder->isValid());
-        ProgramContext& g = context;
-        g.ProgramFolder = folder->path();
-        g.LanguageFolder = folder->filePath("lng");
-        g.LanguageIniPath = folder->filePath("lng/English.ini");
-        g.LanguageName = "English";
-        g.LanguageSuffix = "Eng";
-        g.TypeFolder = g.CapacityFolder = folder->filePath("dat/HXA1(V110)");
-        g.InfoIniPath = g.TypeFolder + "/Info.ini";
-        g.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
-        g.DriveTypeName = "HXA1";
-        g.DriveFormName = "-2004";
-        g.DriveCpuVersion = "V110";
-        store->FormCreate(g);
-        ASSERT_TRUE(LoadTypeTable(g));
-        ASSERT_TRUE(LoadCapacityTable(g));
-        ASSERT_TRUE(InitValueTable(g));
-        g.RowsInUse = g.ParaCountNormal;
-        g.QuickCount = 10;
-        ASSERT_TRUE(prompter.texts().isEmpty());
-    }
-
     void TearDown() override { table.reset(); }
-
-    // The drive link the table's selected transfers use (none by default).
-    virtual CommLink* tableLink() { return nullptr; }
 
     // The window, created and filled as the start-up does.
     ParameterTableWindow& createTable() {
-        table = std::make_unique<ParameterTableWindow>(context, options, tableLink(), host);
+        table = std::make_unique<ParameterTableWindow>(context, options, nullptr, host);
         table->FormCreate();
         return *table;
     }
 
-    int index(const QString& comNo) const { return store->indexOfComNo(comNo); }
-    QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
-    void setWork(const QString& comNo, int col, const QString& v) {
-        store->UPara.setCell(col, index(comNo) + 1, v);
-    }
-    void setPara(const QString& comNo, int col, const QString& v) {
-        store->ParaDat.setCell(col, index(comNo) + 1, v);
-    }
     // The grid row showing a number, -1 when it is not shown.
     int rowOf(const QString& comNo) const {
         const TextGrid& g = table->cells();
@@ -140,12 +85,6 @@ protected:
     QString cell(int col, const QString& comNo) const { return table->cells().cell(col, rowOf(comNo)); }
     int rows() const { return table->cells().rowCount(); }
 
-    static inline TempProgramFolder* folder = nullptr;
-    ScriptedPrompter prompter;
-    TestProgram program;
-    ProgramContext& context = program.context;
-    Options& options = program.options;
-    ParameterStore* const store = &program.store;
     FakeTableHost host{context};
     std::unique_ptr<ParameterTableWindow> table;
 };

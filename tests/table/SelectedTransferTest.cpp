@@ -2,7 +2,8 @@
 // which parameters are targets, what is sent, how replies are read, and what a refusal or a
 // failed exchange leaves in the table. A scripted drive stands behind the link here; the
 // simulated drive on a pseudo-terminal is in SelectedTransferDrivesimTest.cpp.
-#include "ui/ValueEntryFixture.h"
+#include "table/SelectedTransfer.h"
+#include "support/TableFixture.h"
 
 #include "protocol/FrameCodec.h"
 
@@ -51,19 +52,18 @@ std::ostream& operator<<(std::ostream& os, const ScriptedDrive::Request& r) {
     return os << r.comNo.toStdString() << ' ' << r.kind.toStdString() << ' ' << r.value.toStdString();
 }
 
-class SelectedTransferTest : public ValueEntryFixture {
+class SelectedTransferTest : public TableFixture {
 protected:
     void SetUp() override {
-        ValueEntryFixture::SetUp();
+        TableFixture::SetUp();
         options.EEPWriteEnable.setChecked(true);
-        table->transfer().setLink(drive);
-        table->Show();
+        transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
     }
     using Request = ScriptedDrive::Request;
     // Highlights rows of the value column; the cursor row is the block's top row.
     void highlight(const QString& from, const QString& to) {
         go(from);
-        table->core().setSelection({TC_Value, rowOf(from), TC_Value, rowOf(to)});
+        core.setSelection({TC_Value, rowOf(from), TC_Value, rowOf(to)});
     }
     std::vector<Request> reads(std::initializer_list<const char*> comNos) {
         std::vector<Request> out;
@@ -78,10 +78,11 @@ protected:
             n += store->UPara.cell(UP_OneSelectIndex, i + 1) == "1";
         return n;
     }
-    void importSelected() { table->ImportSelected(); }
-    void exportSelected() { table->PopUpLoadClick(); }
+    void importSelected() { transfer.ImportSelected(); }
+    void exportSelected() { transfer.PopUpLoadClick(); }
 
     ScriptedDrive drive{context};
+    SelectedTransfer transfer{core, drive};
 };
 
 // ---- Targets ------------------------------------------------------------------------------
@@ -105,7 +106,7 @@ TEST_F(SelectedTransferTest, WithNothingChosenTheCursorRowAloneIsRead) {
 TEST_F(SelectedTransferTest, TargetsAreTheHighlightedTheSelectedAndTheCursorRowInTableOrder) {
     setWork("0030", UP_SelectIndex, "1");
     highlight("0012", "0013");
-    table->core().CursorRow = rowOf("0020");
+    core.CursorRow = rowOf("0020");
     importSelected();
     EXPECT_EQ(drive.requests, reads({"0012", "0013", "0020", "0030"}));
     EXPECT_EQ(marks(), 0);
@@ -119,15 +120,15 @@ TEST_F(SelectedTransferTest, TargetsAreTheHighlightedTheSelectedAndTheCursorRowI
 }
 
 TEST_F(SelectedTransferTest, AFilteredViewTargetsOnlyWhatItShows) {
-    table->PopQuickClick();
+    views.PopQuickClick();
     // Selected but not in the Quick view: never read.
     setWork("0013", UP_SelectIndex, "1");
     // Highlighted but hidden by Blind: not a target, unless it is the cursor row.
     setWork("0003", UP_BlindIndex, "1");
     setWork("0009", UP_BlindIndex, "1");
-    table->core().setCurrentCell(TC_Value, rowOf("0002"));
-    table->core().setSelection({TC_Value, rowOf("0002"), TC_Value, rowOf("0004")});
-    table->core().CursorRow = rowOf("0009");
+    core.setCurrentCell(TC_Value, rowOf("0002"));
+    core.setSelection({TC_Value, rowOf("0002"), TC_Value, rowOf("0004")});
+    core.CursorRow = rowOf("0009");
     importSelected();
     EXPECT_EQ(drive.requests, reads({"0002", "0004", "0009"}));
     EXPECT_EQ(marks(), 0);
@@ -167,7 +168,7 @@ TEST_F(SelectedTransferTest, ExportSendsTheStoredValueNotTheRoundedText) {
     setPara("0013", PD_Flag, "2");
     setWork("0060", UP_Value, "4294967295");
     setWork("0060", UP_SelectIndex, "1");
-    table->FillRows();
+    core.FillRows();
     ASSERT_EQ(cell(TC_Value, "0013"), "      13");
     go("0013");
     exportSelected();
@@ -187,7 +188,7 @@ TEST_F(SelectedTransferTest, ExportSendsTheStoredValueNotTheRoundedText) {
     EXPECT_EQ(drive.requests.size(), 2u);
     for (const Request& r : drive.requests)
         EXPECT_EQ(r.kind, "P");
-    EXPECT_EQ(table->transfer().ExportRequestKind, "P");
+    EXPECT_EQ(transfer.ExportRequestKind, "P");
 }
 
 TEST_F(SelectedTransferTest, AParameterThatMustNotBeWrittenIsRefusedAndTheOthersAreWritten) {
@@ -202,7 +203,7 @@ TEST_F(SelectedTransferTest, AParameterThatMustNotBeWrittenIsRefusedAndTheOthers
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
     EXPECT_EQ(drive.requests, (std::vector<Request>{{"0050", "W", "0"}, {"0055", "W", "220"}}));
     EXPECT_EQ(para("0051", PD_Flag), "1");
-    EXPECT_EQ(table->core().cellStyle(TC_Name, rowOf("0051"), false).text, ColorOption::fromBgr(0x0000FF));
+    EXPECT_EQ(core.cellStyle(TC_Name, rowOf("0051"), false).text, ColorOption::fromBgr(0x0000FF));
 
     // Reading it is allowed; its mark stays.
     drive.requests.clear();
@@ -216,7 +217,7 @@ TEST_F(SelectedTransferTest, AFailedExchangeMarksTheParameterSilverKeepsItsValue
     drive.failing = {"0012"};
     drive.values["0013"] = 7;
     setWork("0012", UP_Value, "300");
-    table->FillRows();
+    core.FillRows();
     highlight("0012", "0013");
     importSelected();
     EXPECT_TRUE(prompter.boxes().empty());
@@ -225,7 +226,7 @@ TEST_F(SelectedTransferTest, AFailedExchangeMarksTheParameterSilverKeepsItsValue
     // The changed flag follows the value kept.
     EXPECT_EQ(work("0012", UP_ChangeIndex), "1");
     EXPECT_EQ(cell(TC_Changed, "0012"), Msg(context, MsgId::ChangedMark));
-    EXPECT_EQ(table->core().cellStyle(TC_Value, rowOf("0012"), false).text, ColorOption::fromBgr(0xC0C0C0));
+    EXPECT_EQ(core.cellStyle(TC_Value, rowOf("0012"), false).text, ColorOption::fromBgr(0xC0C0C0));
     EXPECT_EQ(value("0013"), "7");
     EXPECT_EQ(work("0013", UP_CommErrIndex), "0");
 
@@ -237,7 +238,7 @@ TEST_F(SelectedTransferTest, AFailedExchangeMarksTheParameterSilverKeepsItsValue
     EXPECT_EQ(work("0012", UP_CommErrIndex), "1");
     EXPECT_EQ(value("0013"), "7");
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
-    EXPECT_TRUE(table->core().cellStyle(TC_Value, rowOf("0012"), false).bold);
+    EXPECT_TRUE(core.cellStyle(TC_Value, rowOf("0012"), false).bold);
 
     // A later success clears the failure mark.
     drive.failing.clear();
@@ -269,8 +270,8 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     type("5");
     exportSelected(); // the committing export refuses by itself too
     EXPECT_EQ(drive.connects, 0);
-    EXPECT_EQ(table->core().EditActive, 1);
-    key(Qt::Key_Escape);
+    EXPECT_EQ(core.EditActive, 1);
+    key(Key::Escape);
     exportSelected(); // the link refuses
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
     EXPECT_TRUE(drive.requests.empty());
@@ -278,8 +279,8 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
 
     // A disabled command does nothing at all.
     prompter.clear();
-    table->core().commands().setEnabled(TableCommand::DownLoad, false);
-    table->core().commands().setEnabled(TableCommand::UpLoad, false);
+    commands.setEnabled(TableCommand::DownLoad, false);
+    commands.setEnabled(TableCommand::UpLoad, false);
     importSelected();
     exportSelected();
     EXPECT_EQ(drive.connects, 1);
@@ -301,8 +302,8 @@ TEST_F(SelectedTransferTest, ATypedValueIsWrittenThenCommittedAsOneUndoStep) {
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
     EXPECT_EQ(work("0013", UP_ChangeIndex), "1");
     EXPECT_EQ(cell(TC_Changed, "0013"), Msg(context, MsgId::ChangedMark));
-    EXPECT_EQ(table->core().EditActive, 0);
-    EXPECT_EQ(table->core().TypedCount, 0);
+    EXPECT_EQ(core.EditActive, 0);
+    EXPECT_EQ(core.TypedCount, 0);
     EXPECT_EQ(undoLines(), QStringList{"0013"});
     EXPECT_EQ(store->UndoVal, QStringList{"0"});
 
@@ -325,8 +326,8 @@ TEST_F(SelectedTransferTest, ATypedValueOutsideTheLimitsIsNeitherSentNorLost) {
     EXPECT_EQ(drive.connects, 0); // not even the probe went out
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(cell(TC_Value, "0013"), "51");
-    EXPECT_EQ(table->core().EditActive, 1);
-    EXPECT_EQ(table->core().TypedCount, 2);
+    EXPECT_EQ(core.EditActive, 1);
+    EXPECT_EQ(core.TypedCount, 2);
     EXPECT_EQ(value("0013"), "0");
     EXPECT_TRUE(undoLines().isEmpty());
 }
@@ -357,7 +358,7 @@ TEST_F(SelectedTransferTest, ATypedValueForAParameterThatMustNotBeWrittenStaysPe
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(value("0051"), "0");
     EXPECT_EQ(work("0051", UP_ChangeIndex), "0");
-    EXPECT_EQ(table->core().EditActive, 1);
+    EXPECT_EQ(core.EditActive, 1);
 }
 
 TEST_F(SelectedTransferTest, AFailedWriteOfATypedValueKeepsTheOldValueAndItsUndoStepRestoresIt) {
@@ -369,15 +370,15 @@ TEST_F(SelectedTransferTest, AFailedWriteOfATypedValueKeepsTheOldValueAndItsUndo
     EXPECT_EQ(value("0013"), "0");
     EXPECT_EQ(cell(TC_Value, "0013"), "       0");
     // Bold and silver: edited, not sent, and the last transfer failed.
-    const CellStyle st = table->core().cellStyle(TC_Value, rowOf("0013"), false);
+    const CellStyle st = core.cellStyle(TC_Value, rowOf("0013"), false);
     EXPECT_TRUE(st.bold);
     EXPECT_EQ(st.text, ColorOption::fromBgr(0xC0C0C0));
     // The changed mark follows the value the table keeps, not the one typed.
     EXPECT_EQ(work("0013", UP_ChangeIndex), "0");
     EXPECT_EQ(cell(TC_Changed, "0013"), QStringLiteral("      "));
-    EXPECT_EQ(table->core().EditActive, 0);
+    EXPECT_EQ(core.EditActive, 0);
     EXPECT_EQ(undoLines(), QStringList{"0013"});
-    table->PopUndoClick();
+    undoRedo.PopUndoClick();
     EXPECT_EQ(value("0013"), "0");
     EXPECT_TRUE(undoLines().isEmpty());
 }

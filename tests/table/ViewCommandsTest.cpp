@@ -1,32 +1,26 @@
 // The table's view, mark and display commands over the shipped drive type HXA1: the
 // clipboard text, the filtered views and their command states, Select, Blind, Hex./Dec. and
 // Shipment, with their messages.
-#include "ui/ParameterTableFixture.h"
+#include "support/TableFixture.h"
 
-#include "core/Messages.h"
-#include "shell/MainWindow.h"
-
-#include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
 
 namespace {
 const QString kNoMark = QStringLiteral("      ");
 using C = TableCommand;
 
-class ViewCommandsTest : public ParaTableFixture {
+class ViewCommandsTest : public TableFixture {
 protected:
     void SetUp() override {
-        ParaTableFixture::SetUp();
-        createTable();
-        table->Show();
+        TableFixture::SetUp();
+        commands.setTableShown(true);
     }
-    ViewCommands& views() { return table->views(); }
-    TableCommands& commands() { return host.commands; }
     // Highlights a block in grid coordinates and puts the cursor row on its top row.
     void highlight(int left, int top, int right, int bottom) {
-        table->core().setCurrentCell(left, top);
-        table->core().setSelection({left, top, right, bottom});
-        table->core().CursorRow = top;
+        core.setCurrentCell(left, top);
+        core.setSelection({left, top, right, bottom});
+        core.CursorRow = top;
     }
     void select(std::initializer_list<const char*> comNos) {
         for (const char* n : comNos)
@@ -36,7 +30,7 @@ protected:
     std::vector<std::pair<bool, bool>> states() {
         std::vector<std::pair<bool, bool>> s;
         for (int i = 0; i < kTableCommandCount; ++i)
-            s.emplace_back(commands().enabled(C(i)), commands().checked(C(i)));
+            s.emplace_back(commands.enabled(C(i)), commands.checked(C(i)));
         return s;
     }
     QStringList boxTexts() const { return prompter.texts(); }
@@ -51,51 +45,32 @@ protected:
 // ---- Copy -----------------------------------------------------------------------------------
 
 TEST_F(ViewCommandsTest, CopyGivesTheCaptionsAndEachHighlightedRowBehindItsTitle) {
-    const TextGrid& g = table->cells();
+    const TextGrid& g = core.grid();
     highlight(TC_Value, 5, TC_Low, 6);
     const QString expected = "Title\tSet Val.\tLow limit.\r\n" + g.cell(0, 5) + "\t" + g.cell(3, 5) + "\t" +
                              g.cell(4, 5) + "\r\n" + g.cell(0, 6) + "\t" + g.cell(3, 6) + "\t" +
                              g.cell(4, 6) + "\r\n";
-    EXPECT_EQ(views().copyText(), expected);
+    EXPECT_EQ(views.copyText(), expected);
     // Cells go as shown: leading blanks kept.
     EXPECT_TRUE(g.cell(3, 5).startsWith(' '));
 
-    QApplication::clipboard()->setText("before");
-    table->PopCopyClick();
-    EXPECT_EQ(QApplication::clipboard()->text(), expected);
+    QGuiApplication::clipboard()->setText("before");
+    views.PopCopyClick();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
 
     // The whole width: eight fields, the changed mark last.
     highlight(TC_ComNo, 2, TC_Changed, 2);
-    const QStringList lines = views().copyText().split("\r\n");
+    const QStringList lines = views.copyText().split("\r\n");
     ASSERT_EQ(lines.size(), 3); // the last line ends with CR LF too
     EXPECT_EQ(lines[1].split('\t'), g.row(2));
     EXPECT_EQ(lines[2], "");
-}
-
-TEST_F(ViewCommandsTest, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherWindow) {
-    // The main window as the start-up wires it to the table.
-    MainWindow main(context, options, nullptr);
-    ParameterTableWindow t(context, options, nullptr, main);
-    t.FormCreate();
-    main.setTable(&t);
-    t.Show();
-    EXPECT_EQ(main.item(MainCommand::Copy)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    EXPECT_EQ(main.item(MainCommand::Copy)->shortcutContext(), Qt::ApplicationShortcut);
-    EXPECT_TRUE(main.item(MainCommand::Copy)->isEnabled());
-    t.core().setCurrentCell(TC_Name, 3);
-    t.core().setSelection({TC_Name, 3, TC_Name, 4});
-    QApplication::clipboard()->setText("before");
-    main.item(MainCommand::Copy)->trigger();
-    EXPECT_EQ(QApplication::clipboard()->text(), "Title\tFunction\r\n" + t.cells().cell(0, 3) + "\t" +
-                                                     t.cells().cell(2, 3) + "\r\n" + t.cells().cell(0, 4) +
-                                                     "\t" + t.cells().cell(2, 4) + "\r\n");
 }
 
 // ---- Views ----------------------------------------------------------------------------------
 
 TEST_F(ViewCommandsTest, ChangedOnlyWithNothingChangedSaysSoAndChangesNothing) {
     const auto before = states();
-    table->PopChgDispClick();
+    views.PopChgDispClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoChangedParameter)});
     EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
     EXPECT_EQ(states(), before);
@@ -105,84 +80,83 @@ TEST_F(ViewCommandsTest, ChangedOnlyWithNothingChangedSaysSoAndChangesNothing) {
 TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherViews) {
     setWork("0009", UP_Value, "75");
     setWork("0013", UP_Value, "5");
-    table->FillRows();
-    table->PopChgDispClick();
+    core.FillRows();
+    views.PopChgDispClick();
     EXPECT_TRUE(prompter.boxes().empty());
     ASSERT_EQ(rows(), 3);
-    EXPECT_EQ(table->cells().cell(TC_ComNo, 1), "0009");
-    EXPECT_EQ(table->cells().cell(TC_ComNo, 2), "0013");
-    EXPECT_EQ(table->core().ChangedRowCount, 2);
+    EXPECT_EQ(core.grid().cell(TC_ComNo, 1), "0009");
+    EXPECT_EQ(core.grid().cell(TC_ComNo, 2), "0013");
+    EXPECT_EQ(core.ChangedRowCount, 2);
     for (C c : {C::Quick, C::Blind, C::Find})
-        EXPECT_FALSE(host.mirror[c]->isEnabled()) << int(c);
-    EXPECT_FALSE(host.button[C::Find]->isEnabled());
-    EXPECT_TRUE(host.mirror[C::Disp]->isEnabled());
-    EXPECT_TRUE(table->PopChgDisp->isChecked() && host.mirror[C::ChgDisp]->isChecked());
+        EXPECT_FALSE(commands.mirrorItemEnabled(c)) << int(c);
+    EXPECT_FALSE(commands.toolButtonEnabled(C::Find));
+    EXPECT_TRUE(commands.mirrorItemEnabled(C::Disp));
+    EXPECT_TRUE(commands.checked(C::ChgDisp));
 
-    table->PopChgDispClick();
+    views.PopChgDispClick();
     EXPECT_EQ(rows(), context.RowsInUse + 2);
-    EXPECT_FALSE(table->PopChgDisp->isChecked() || host.mirror[C::ChgDisp]->isChecked());
+    EXPECT_FALSE(commands.checked(C::ChgDisp));
     for (C c : {C::Quick, C::Blind, C::Find})
-        EXPECT_TRUE(host.mirror[c]->isEnabled()) << int(c);
-    EXPECT_FALSE(host.mirror[C::Disp]->isEnabled());
+        EXPECT_TRUE(commands.mirrorItemEnabled(c)) << int(c);
+    EXPECT_FALSE(commands.mirrorItemEnabled(C::Disp));
 
     // All Parameters is the other way back.
-    table->PopChgDispClick();
-    table->PopDispClick();
-    EXPECT_FALSE(commands().checked(C::ChgDisp));
+    views.PopChgDispClick();
+    views.PopDispClick();
+    EXPECT_FALSE(commands.checked(C::ChgDisp));
     EXPECT_EQ(rows(), context.RowsInUse + 2);
-    EXPECT_TRUE(commands().enabled(C::Find));
+    EXPECT_TRUE(commands.enabled(C::Find));
 }
 
 TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
     context.AmpereBase = 5.0f;
-    table->PopCVDispClick();
-    EXPECT_TRUE(table->PopCVDisp->isChecked() && host.mirror[C::CVDisp]->isChecked());
-    EXPECT_TRUE(host.button[C::CVDisp]->isChecked());
+    views.PopCVDispClick();
+    EXPECT_TRUE(commands.checked(C::CVDisp));
+    EXPECT_TRUE(commands.checked(C::CVDisp));
     for (C c : {C::HexDisp, C::DecDisp})
-        EXPECT_FALSE(host.mirror[c]->isEnabled() || commands().popupItemEnabled(c)) << int(c);
+        EXPECT_FALSE(commands.mirrorItemEnabled(c) || commands.popupItemEnabled(c)) << int(c);
     // Motor rated current "C": 250 raw, Mul 100 → 2.5 % of 5 A.
     EXPECT_EQ(cell(TC_Value, "0022").right(1), "A");
     // The commands cannot be reached another way either.
-    table->PopHexDispClick();
+    views.PopHexDispClick();
     EXPECT_EQ(work("0003", UP_HexIndex), "0");
 
     // A new parameter set ends the display; Hex. and Dec. come back with it.
-    table->RefreshAll();
-    EXPECT_FALSE(commands().checked(C::CVDisp));
-    EXPECT_TRUE(host.mirror[C::HexDisp]->isEnabled() && host.mirror[C::DecDisp]->isEnabled());
-    table->PopCVDispClick();
-    table->PopCVDispClick();
-    EXPECT_FALSE(host.button[C::CVDisp]->isChecked());
-    EXPECT_TRUE(host.mirror[C::HexDisp]->isEnabled() && host.mirror[C::DecDisp]->isEnabled());
+    refreshAll();
+    EXPECT_FALSE(commands.checked(C::CVDisp));
+    EXPECT_TRUE(commands.mirrorItemEnabled(C::HexDisp) && commands.mirrorItemEnabled(C::DecDisp));
+    views.PopCVDispClick();
+    views.PopCVDispClick();
+    EXPECT_FALSE(commands.checked(C::CVDisp));
+    EXPECT_TRUE(commands.mirrorItemEnabled(C::HexDisp) && commands.mirrorItemEnabled(C::DecDisp));
     EXPECT_EQ(cell(TC_Value, "0003"), "   60.00");
 }
 
 TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
-    table->PopQuickClick();
+    views.PopQuickClick();
     ASSERT_EQ(rows(), context.QuickCount + 1);
-    EXPECT_EQ(table->cells().cell(TC_ComNo, 5), "0004");
-    EXPECT_TRUE(host.button[C::Quick]->isChecked());
+    EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0004");
+    EXPECT_TRUE(commands.checked(C::Quick));
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
-        EXPECT_FALSE(host.mirror[c]->isEnabled() || commands().popupItemEnabled(c)) << int(c);
-    EXPECT_FALSE(host.button[C::Find]->isEnabled());
-    table->PopQuickClick();
-    EXPECT_FALSE(host.button[C::Quick]->isChecked());
+        EXPECT_FALSE(commands.mirrorItemEnabled(c) || commands.popupItemEnabled(c)) << int(c);
+    EXPECT_FALSE(commands.toolButtonEnabled(C::Find));
+    views.PopQuickClick();
+    EXPECT_FALSE(commands.checked(C::Quick));
     EXPECT_EQ(rows(), context.RowsInUse + 2);
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
-        EXPECT_TRUE(host.mirror[c]->isEnabled()) << int(c);
+        EXPECT_TRUE(commands.mirrorItemEnabled(c)) << int(c);
 }
 
 TEST_F(ViewCommandsTest, AViewChangeGivesUpTheValueBeingTyped) {
-    ParameterTable& core = table->core();
     highlight(TC_Value, 4, TC_Value, 4);
-    const QString shown = table->cells().cell(TC_Value, 4);
-    table->entry().KeyPress('7');
-    ASSERT_EQ(table->cells().cell(TC_Value, 4), "7");
-    table->PopQuickClick();
-    table->PopQuickClick();
+    const QString shown = core.grid().cell(TC_Value, 4);
+    entry.KeyPress('7');
+    ASSERT_EQ(core.grid().cell(TC_Value, 4), "7");
+    views.PopQuickClick();
+    views.PopQuickClick();
     EXPECT_EQ(core.EditActive, 0);
     EXPECT_EQ(core.TypedCount, 0);
-    EXPECT_EQ(table->cells().cell(TC_Value, 4), shown);
+    EXPECT_EQ(core.grid().cell(TC_Value, 4), shown);
     EXPECT_EQ(work("0003", UP_Value), "6000");
 }
 
@@ -190,74 +164,74 @@ TEST_F(ViewCommandsTest, AViewChangeGivesUpTheValueBeingTyped) {
 
 TEST_F(ViewCommandsTest, SelectTogglesTheHighlightedRowsOnlyWhenTheValueColumnIsCovered) {
     highlight(TC_ComNo, 5, TC_Name, 7);
-    table->PopSlctClick();
+    views.PopSlctClick();
     EXPECT_EQ(countWork(UP_SelectIndex), 0);
 
     highlight(TC_Value, 5, TC_Value, 7);
-    table->PopSlctClick();
+    views.PopSlctClick();
     EXPECT_EQ(work("0004", UP_SelectIndex), "1");
     EXPECT_EQ(work("0006", UP_SelectIndex), "1");
     EXPECT_EQ(countWork(UP_SelectIndex), 3);
-    EXPECT_EQ(table->core().cellStyle(TC_Value, 5, false).background, ColorOption::fromBgr(0xFF0000));
+    EXPECT_EQ(core.cellStyle(TC_Value, 5, false).background, ColorOption::fromBgr(0xFF0000));
     EXPECT_EQ(countWork(UP_OneSelectIndex), 0);
 
     highlight(TC_Name, 6, TC_Unit, 7);
-    table->PopSlctClick();
+    views.PopSlctClick();
     EXPECT_EQ(work("0004", UP_SelectIndex), "1");
     EXPECT_EQ(work("0005", UP_SelectIndex), "0");
     EXPECT_EQ(work("0006", UP_SelectIndex), "0");
 
     // In a filtered view a row's parameter is found by its number.
-    table->PopQuickClick();
-    ASSERT_EQ(table->cells().cell(TC_ComNo, 6), "0009");
-    table->core().setSelection({TC_Value, 6, TC_Value, 6});
-    table->views().PopSlctClick(); // the Quick view locks Select
+    views.PopQuickClick();
+    ASSERT_EQ(core.grid().cell(TC_ComNo, 6), "0009");
+    core.setSelection({TC_Value, 6, TC_Value, 6});
+    views.PopSlctClick(); // the Quick view locks Select
     EXPECT_EQ(work("0009", UP_SelectIndex), "0");
-    table->PopQuickClick();
+    views.PopQuickClick();
 
-    table->PopSlctUnlockClick();
+    views.PopSlctUnlockClick();
     EXPECT_EQ(countWork(UP_SelectIndex), 0);
 }
 
 TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     const int inUse = context.RowsInUse;
     select({"0002", "0005", "0013"});
-    table->PopBlindClick();
+    views.PopBlindClick();
     EXPECT_TRUE(prompter.boxes().empty());
     const ProgramContext& g = context;
     EXPECT_EQ(g.BlindCount, 3);
     EXPECT_TRUE(g.BlindActive);
-    EXPECT_EQ(table->core().BlindRowCount, inUse - 3);
+    EXPECT_EQ(core.BlindRowCount, inUse - 3);
     EXPECT_EQ(rows(), inUse - 3 + 2);
     EXPECT_EQ(rowOf("0005"), -1);
-    EXPECT_EQ(table->core().findBuffer.size(), inUse - 2);
-    EXPECT_FALSE(table->core().findBuffer.contains("0005,Upper limit frequency"));
-    EXPECT_TRUE(table->PopBlind->isChecked() && host.mirror[C::Blind]->isChecked());
-    EXPECT_FALSE(commands().enabled(C::ChgDisp) || commands().enabled(C::Quick));
-    EXPECT_TRUE(commands().enabled(C::Disp) && commands().enabled(C::Find));
+    EXPECT_EQ(core.findBuffer.size(), inUse - 2);
+    EXPECT_FALSE(core.findBuffer.contains("0005,Upper limit frequency"));
+    EXPECT_TRUE(commands.checked(C::Blind));
+    EXPECT_FALSE(commands.enabled(C::ChgDisp) || commands.enabled(C::Quick));
+    EXPECT_TRUE(commands.enabled(C::Disp) && commands.enabled(C::Find));
 
     // A second Blind hides more; the count covers every hidden parameter.
     setWork("0002", UP_SelectIndex, "0");
     setWork("0005", UP_SelectIndex, "0");
     setWork("0013", UP_SelectIndex, "0");
     select({"0020"});
-    table->PopBlindClick();
+    views.PopBlindClick();
     EXPECT_EQ(g.BlindCount, 4);
     EXPECT_EQ(rows(), inUse - 4 + 2);
 
-    table->PopDispClick();
+    views.PopDispClick();
     EXPECT_EQ(g.BlindCount, 0);
     EXPECT_FALSE(g.BlindActive);
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
     EXPECT_EQ(rows(), inUse + 2);
-    EXPECT_EQ(table->core().findBuffer.size(), inUse + 1);
-    EXPECT_FALSE(commands().checked(C::Blind));
-    EXPECT_FALSE(commands().enabled(C::Disp));
-    EXPECT_TRUE(commands().enabled(C::Quick) && commands().enabled(C::ChgDisp));
+    EXPECT_EQ(core.findBuffer.size(), inUse + 1);
+    EXPECT_FALSE(commands.checked(C::Blind));
+    EXPECT_FALSE(commands.enabled(C::Disp));
+    EXPECT_TRUE(commands.enabled(C::Quick) && commands.enabled(C::ChgDisp));
 }
 
 TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
-    table->PopBlindClick();
+    views.PopBlindClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoSelectedParameter)});
     EXPECT_FALSE(context.BlindActive);
 
@@ -265,7 +239,7 @@ TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
     for (int i = 0; i <= context.RowsInUse; ++i)
         store->UPara.setCell(UP_SelectIndex, i + 1, "1");
     const auto before = states();
-    table->PopBlindClick();
+    views.PopBlindClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::CannotHideAll)});
     // Nothing is hidden by a refused Blind: the next Blind and the files see no stray marks.
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
@@ -282,11 +256,11 @@ TEST_F(ViewCommandsTest, HexThenDecShowTheStoredValueAndNeverChangeIt) {
     setPara("0013", PD_Mul, "10");
     setPara("0013", PD_TMul, "#");
     setWork("0013", UP_Value, "125");
-    table->FillRows();
+    core.FillRows();
     ASSERT_EQ(cell(TC_Value, "0013"), "      13");
     highlight(TC_Value, rowOf("0012"), TC_Value, rowOf("0013"));
     select({"0030"});
-    table->PopHexDispClick();
+    views.PopHexDispClick();
     EXPECT_EQ(cell(TC_Value, "0013"), "h7D");
     EXPECT_EQ(cell(TC_Value, "0012"), "hFA");
     EXPECT_EQ(cell(TC_Value, "0030"), "h1F4");
@@ -296,11 +270,11 @@ TEST_F(ViewCommandsTest, HexThenDecShowTheStoredValueAndNeverChangeIt) {
     EXPECT_EQ(countWork(UP_OneSelectIndex), 0);
 
     // The hexadecimal display survives a refill.
-    table->FillRows();
+    core.FillRows();
     EXPECT_EQ(cell(TC_Value, "0013"), "h7D");
 
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
-    table->PopDecDispClick();
+    views.PopDecDispClick();
     EXPECT_EQ(cell(TC_Value, "0013"), "      13");
     EXPECT_EQ(work("0013", UP_HexIndex), "0");
     EXPECT_EQ(work("0013", UP_Value), "125");
@@ -311,7 +285,7 @@ TEST_F(ViewCommandsTest, HexThenDecShowTheStoredValueAndNeverChangeIt) {
 TEST_F(ViewCommandsTest, HexStopsAtAValueThatIsNoNumberAndLeavesNoMarkBehind) {
     setWork("0005", UP_Value, "x");
     highlight(TC_Value, rowOf("0004"), TC_Value, rowOf("0006"));
-    table->views().PopHexDispClick();
+    views.PopHexDispClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NotANumber)});
     EXPECT_EQ(work("0004", UP_HexIndex), "1");
     EXPECT_EQ(work("0005", UP_HexIndex), "0");
@@ -323,12 +297,12 @@ TEST_F(ViewCommandsTest, ShipmentResetsTheTargetsAndMarksOnlyRealChangesUnsent) 
     setWork("0003", UP_Value, "5000");
     setWork("0009", UP_Value, "75");
     setWork("0009", UP_HexIndex, "1");
-    table->FillRows();
+    core.FillRows();
     ASSERT_EQ(cell(TC_Changed, "0003"), "Change");
     ASSERT_EQ(cell(TC_High, "0007"), "   50.00"); // follows 0003
     highlight(TC_Value, rowOf("0002"), TC_Value, rowOf("0003"));
     select({"0009", "0010"});
-    table->PopDefClick();
+    views.PopDefClick();
     EXPECT_TRUE(prompter.boxes().empty());
     // At its default already: no unsent mark.
     EXPECT_EQ(work("0002", UP_WriteIndex), "0");
@@ -353,7 +327,7 @@ TEST_F(ViewCommandsTest, ShipmentLeavesAParameterWithAnUnreadableDefaultAsItIs) 
     setPara("0013", PD_DIndex, "7");
     setWork("0013", UP_Value, "5");
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
-    table->PopDefClick();
+    views.PopDefClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::DefaultNotDefined)});
     EXPECT_EQ(work("0013", UP_Value), "5");
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
@@ -361,9 +335,9 @@ TEST_F(ViewCommandsTest, ShipmentLeavesAParameterWithAnUnreadableDefaultAsItIs) 
 
 TEST_F(ViewCommandsTest, TheDeleteKeyIsShipmentOfTheCursorRow) {
     setWork("0013", UP_Value, "5");
-    table->FillRows();
+    core.FillRows();
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
-    table->entry().KeyDown(ValueEntry::Key::Delete);
+    entry.KeyDown(ValueEntry::Key::Delete);
     EXPECT_EQ(work("0013", UP_Value), "0");
     EXPECT_EQ(work("0013", UP_WriteIndex), "1");
 }

@@ -1,18 +1,17 @@
 // Typing values into the parameter table over the shipped drive type HXA1: each notation,
 // rounding to whole raw values, the limits, the refusals and the cursor.
-#include "ui/ValueEntryFixture.h"
-
-#include <QMouseEvent>
+#include "support/TableFixture.h"
 
 namespace {
 const QString kNoMark = QStringLiteral("      ");
 }
 
 using C = TableCommand;
+using TypedValue = TableFixture;
 
 // ---- What an accepted entry stores and shows -----------------------------------------------
 
-TEST_F(ValueEntryFixture, EachNotationIsStoredAsAWholeRawValueAndShownAgain) {
+TEST_F(TypedValue, EachNotationIsStoredAsAWholeRawValueAndShownAgain) {
     struct Case {
         const char* comNo;
         const char* typed;
@@ -48,8 +47,8 @@ TEST_F(ValueEntryFixture, EachNotationIsStoredAsAWholeRawValueAndShownAgain) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.comNo) + " " + c.typed);
-        host.commands.setChecked(C::CVDisp, c.cv);
-        table->FillRows();
+        commands.setChecked(C::CVDisp, c.cv);
+        core.FillRows();
         setWork(c.comNo, UP_WriteIndex, "0");
         const QString old = value(c.comNo);
         const qsizetype steps = store->UndoVal.size();
@@ -67,7 +66,7 @@ TEST_F(ValueEntryFixture, EachNotationIsStoredAsAWholeRawValueAndShownAgain) {
     EXPECT_TRUE(prompter.texts().isEmpty());
 }
 
-TEST_F(ValueEntryFixture, TheChangedMarkFollowsTheDefault) {
+TEST_F(TypedValue, TheChangedMarkFollowsTheDefault) {
     commit("0009", "7.5");
     EXPECT_EQ(cell(TC_Changed, "0009"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(work("0009", UP_ChangeIndex), "1");
@@ -78,7 +77,7 @@ TEST_F(ValueEntryFixture, TheChangedMarkFollowsTheDefault) {
     EXPECT_EQ(work("0009", UP_WriteIndex), "1");
 }
 
-TEST_F(ValueEntryFixture, AValueOutsideTheLimitsIsClampedWithMessage41) {
+TEST_F(TypedValue, AValueOutsideTheLimitsIsClampedWithMessage41) {
     struct Case {
         const char* comNo;
         const char* typed;
@@ -95,7 +94,7 @@ TEST_F(ValueEntryFixture, AValueOutsideTheLimitsIsClampedWithMessage41) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.comNo) + " " + c.typed);
         setWork("0003", UP_Value, "6000");
-        table->FillRows();
+        core.FillRows();
         prompter.clear();
         commit(c.comNo, c.typed);
         EXPECT_EQ(value(c.comNo), c.value);
@@ -107,7 +106,7 @@ TEST_F(ValueEntryFixture, AValueOutsideTheLimitsIsClampedWithMessage41) {
     EXPECT_EQ(Msg(context, MsgId::OutOfRange), "The value is out of range.");
 }
 
-TEST_F(ValueEntryFixture, TheLimitsOfDependentParametersFollowTheEntry) {
+TEST_F(TypedValue, TheLimitsOfDependentParametersFollowTheEntry) {
     // Base frequency's high limit is the maximum frequency.
     commit("0003", "50");
     EXPECT_EQ(cell(TC_High, "0004"), "   50.00");
@@ -116,7 +115,7 @@ TEST_F(ValueEntryFixture, TheLimitsOfDependentParametersFollowTheEntry) {
 
 // ---- Refusals --------------------------------------------------------------------------------
 
-TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
+TEST_F(TypedValue, RefusedEntriesShowTheirMessageAndStoreNothing) {
     struct Case {
         const char* typed;
         bool cv;
@@ -134,8 +133,8 @@ TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
     setWork("0030", UP_HexIndex, "0");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        host.commands.setChecked(C::CVDisp, c.cv);
-        table->FillRows();
+        commands.setChecked(C::CVDisp, c.cv);
+        core.FillRows();
         const QString shown = cell(TC_Value, "0030");
         prompter.clear();
         commit("0030", c.typed);
@@ -146,26 +145,26 @@ TEST_F(ValueEntryFixture, RefusedEntriesShowTheirMessageAndStoreNothing) {
         EXPECT_EQ(cell(TC_Value, "0030"), shown);
         EXPECT_EQ(cursor(), rowOf("0030"));
         EXPECT_TRUE(undoLines().isEmpty());
-        key(Qt::Key_Escape);
+        key(Key::Escape);
     }
-    host.commands.setChecked(C::CVDisp, false);
-    table->FillRows();
+    commands.setChecked(C::CVDisp, false);
+    core.FillRows();
     EXPECT_EQ(cell(TC_Value, "0030"), shownBefore);
 
     // Everything typed erased again: message 40.
     prompter.clear();
     go("0030");
     type("12");
-    key(Qt::Key_Backspace);
-    key(Qt::Key_Backspace);
+    key(Key::Backspace);
+    key(Key::Backspace);
     EXPECT_EQ(cell(TC_Value, "0030"), "");
-    key(Qt::Key_Backspace); // on an empty buffer: nothing
+    key(Key::Backspace); // on an empty buffer: nothing
     enter();
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::ValueCannotBeSet)});
     EXPECT_EQ(cell(TC_Value, "0030"), shownBefore);
 }
 
-TEST_F(ValueEntryFixture, AfterARefusalTheNextKeysStartAFreshValue) {
+TEST_F(TypedValue, AfterARefusalTheNextKeysStartAFreshValue) {
     go("0013");
     type("h");
     enter();
@@ -191,77 +190,70 @@ TEST_F(ValueEntryFixture, AfterARefusalTheNextKeysStartAFreshValue) {
 
 // ---- Typing ----------------------------------------------------------------------------------
 
-TEST_F(ValueEntryFixture, TypingTakesOnlyTheCharactersOfAValue) {
+TEST_F(TypedValue, TypingTakesOnlyTheCharactersOfAValue) {
     go("0013");
-    const int current = table->core().currentRow();
+    const int current = core.currentRow();
     type("1H");
     EXPECT_EQ(cell(TC_Value, "0013"), "1");
-    // Letters that are no part of a value neither type nor jump to a row.
-    type("xGz +");
+    // Letters that are no part of a value are not typed.
+    for (QChar c : QString("xGz +"))
+        EXPECT_FALSE(entry.KeyPress(c)) << c.toLatin1();
     EXPECT_EQ(cell(TC_Value, "0013"), "1");
-    EXPECT_EQ(table->core().currentRow(), current);
+    EXPECT_EQ(core.currentRow(), current);
     type("23456789012");
     EXPECT_EQ(cell(TC_Value, "0013"), "123456789012");
     type("3"); // a thirteenth character
     EXPECT_EQ(cell(TC_Value, "0013"), "123456789012");
-    EXPECT_EQ(table->core().TypedCount, 12);
-    key(Qt::Key_Backspace);
+    EXPECT_EQ(core.TypedCount, 12);
+    key(Key::Backspace);
     type("7");
     EXPECT_EQ(cell(TC_Value, "0013"), "123456789017");
 }
 
-TEST_F(ValueEntryFixture, EscArrowsAndClicksGiveUpTheTypedValue) {
+TEST_F(TypedValue, EscArrowsAndClicksGiveUpTheTypedValue) {
     const QString shown = cell(TC_Value, "0009");
     go("0009");
     type("77");
-    key(Qt::Key_Escape);
+    key(Key::Escape);
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
-    EXPECT_EQ(table->core().EditActive, 0);
-    key(Qt::Key_Escape); // nothing left to give up
+    EXPECT_EQ(core.EditActive, 0);
+    key(Key::Escape); // nothing left to give up
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
 
-    // An arrow puts the text back, then moves; the cursor row follows.
-    const int r = rowOf("0009");
+    // An arrow puts the text back (the grid then moves): Enter stores nothing.
     type("77");
-    key(Qt::Key_Down);
+    key(Key::Arrow);
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
-    EXPECT_EQ(table->core().currentRow(), r + 1);
-    EXPECT_EQ(cursor(), r + 1);
     enter();
     EXPECT_EQ(value("0009"), "50");
 
     // A click on another row.
     go("0009");
     type("77");
-    table->gridView->resize(640, 400);
-    table->gridView->scrollToTop();
-    const QModelIndex at = table->core().model()->index(1, TC_Name);
-    const QPoint p = table->gridView->visualRect(at).center();
-    QMouseEvent click(QEvent::MouseButtonPress, p, table->gridView->viewport()->mapToGlobal(p),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(table->gridView->viewport(), &click);
+    core.setCurrentCell(TC_Name, 2);
+    entry.Click();
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
     EXPECT_EQ(cursor(), 2);
     EXPECT_TRUE(undoLines().isEmpty());
     EXPECT_TRUE(prompter.texts().isEmpty());
 }
 
-TEST_F(ValueEntryFixture, DeleteAsksForShipment) {
+TEST_F(TypedValue, DeleteAsksForShipment) {
     int shipments = 0;
-    QObject::connect(&table->entry(), &ValueEntry::deleteKey, [&] { ++shipments; });
+    QObject::connect(&entry, &ValueEntry::deleteKey, [&] { ++shipments; });
     go("0009");
-    key(Qt::Key_Delete);
+    key(Key::Delete);
     EXPECT_EQ(shipments, 1);
 }
 
 // ---- The cursor after Enter ------------------------------------------------------------------
 
-TEST_F(ValueEntryFixture, EnterWalksDownOnlyWithTheOptionAndNotPastTheLastRow) {
+TEST_F(TypedValue, EnterWalksDownOnlyWithTheOptionAndNotPastTheLastRow) {
     const int r = rowOf("0009");
     commit("0009", "6");
     EXPECT_EQ(cursor(), r + 1);
-    EXPECT_EQ(table->core().currentRow(), r + 1);
-    EXPECT_EQ(table->core().currentCol(), int(TC_Value));
+    EXPECT_EQ(core.currentRow(), r + 1);
+    EXPECT_EQ(core.currentCol(), int(TC_Value));
     // The next value goes to the next row.
     type("6");
     enter();
@@ -273,27 +265,27 @@ TEST_F(ValueEntryFixture, EnterWalksDownOnlyWithTheOptionAndNotPastTheLastRow) {
 
     options.ParaEnt.setChecked(true);
     const int last = rows() - 1;
-    const QString lastNo = table->cells().cell(TC_ComNo, last);
+    const QString lastNo = core.grid().cell(TC_ComNo, last);
     commit(lastNo, "0");
     EXPECT_EQ(cursor(), last);
 
     // The last row of a filtered view is its own last row.
-    host.commands.setChecked(C::ChgDisp, true);
-    table->FillRows();
+    commands.setChecked(C::ChgDisp, true);
+    core.FillRows();
     const int lastShown = rows() - 1;
     ASSERT_GE(lastShown, 2);
     ASSERT_LT(lastShown, last);
-    commit(table->cells().cell(TC_ComNo, lastShown), "1");
+    commit(core.grid().cell(TC_ComNo, lastShown), "1");
     EXPECT_EQ(cursor(), lastShown);
 }
 
-TEST_F(ValueEntryFixture, AValueBeingTypedIsGivenUpWhenTheRowsAreReplaced) {
+TEST_F(TypedValue, AValueBeingTypedIsGivenUpWhenTheRowsAreReplaced) {
     // A file loaded (or another drive type) brings new values and refills every row.
     go("0009");
     type("77");
     setWork("0009", UP_Value, "60");
     setWork("0013", UP_Value, "7");
-    table->RefreshAll();
+    refreshAll();
     QStringList before;
     for (int i = 0; i <= context.ParaCountAll; ++i)
         before.append(store->UPara.cell(UP_Value, i + 1));
@@ -309,11 +301,11 @@ TEST_F(ValueEntryFixture, AValueBeingTypedIsGivenUpWhenTheRowsAreReplaced) {
     EXPECT_TRUE(prompter.texts().isEmpty());
 }
 
-TEST_F(ValueEntryFixture, EnterWithoutTypingMovesOnAndNeverStoresTheShownText) {
+TEST_F(TypedValue, EnterWithoutTypingMovesOnAndNeverStoresTheShownText) {
     // 100.3 % of 5.0 A shows as 5.0A: storing the shown text would make it 100.0 %.
     setWork("0022", UP_Value, "1003");
-    host.commands.setChecked(C::CVDisp, true);
-    table->FillRows();
+    commands.setChecked(C::CVDisp, true);
+    core.FillRows();
     ASSERT_EQ(cell(TC_Value, "0022"), "5.0A");
     go("0022");
     enter();

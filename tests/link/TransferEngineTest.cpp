@@ -1,40 +1,59 @@
-// The transfer engine and its window against the simulated drive on the fake port: import,
-// export and comparison in both protocols, failures answered Abort, Retry and Ignore, the
-// result lines, the end-of-run states and the automatic save.
+// The transfer engine against the simulated drive on the fake port: import, export and
+// comparison in both protocols, failures answered Abort, Retry and Ignore, the result lines,
+// the end-of-run states and the automatic save. Its window is a recording view here.
+#include "link/ResultText.h"
 #include "support/TransferFixture.h"
-#include "ui/ResultWindow.h"
-#include "ui/TransferWindow.h"
-
-#include <QCoreApplication>
-#include <QFile>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 
 using namespace transfertest;
 
 namespace {
 
-// One job in the transfer window as a command prepares it.
+// What the engine shows, as a transfer window would show it.
+class RecordingView : public WorkView {
+public:
+    void setStatusText(const QString& text) override { status = text; }
+    void setNoteText(const QString& text, bool visible) override {
+        note = text;
+        noteVisible = visible;
+    }
+    void setProgress(int percent) override { progress = percent; }
+    void setStartCancelEnabled(bool) override {}
+    void showReadyButtons() override { okShown = false; }
+    void showOkButton(bool keepNote) override {
+        noteVisible = noteVisible && keepNote;
+        okShown = true;
+    }
+    void closeWindow() override { closed = true; }
+    void repaintNow() override {}
+
+    QString status, note;
+    bool noteVisible = false, okShown = false, closed = false;
+    int progress = 0;
+};
+
+// One job as a command prepares it, shown and ready to start.
 class Job {
 public:
-    Job(TransferRig& rig, std::uint32_t mode, int last) : bar(rig.context, rig.options, *rig.link, links) {
+    Job(TransferRig& rig, std::uint32_t mode, int last) : engine_(rig.context, rig.options, *rig.link) {
         transfer.mode = mode;
         transfer.lastParaIndex = last;
         transfer.go = true;
-        bar.engine().setJob(&transfer);
-        bar.engine().setResult(&result);
-        bar.noteLabel->hide();
-        bar.show();
+        engine_.setView(&view);
+        engine_.setJob(&transfer);
+        engine_.setResult(&result);
+        engine_.FormShow();
     }
-    void start() { bar.startClicked(); }
-    TransferEngine& engine() { return bar.engine(); }
+    void start() { engine_.start(); }
+    TransferEngine& engine() { return engine_; }
+    // The window still shows (it closes by itself after failures).
+    bool shown() const { return !view.closed; }
 
     TransferJob transfer;
-    MainWindowLinks links;
-    TransferWindow bar;
+    RecordingView view;
     ResultText result;
+
+private:
+    TransferEngine engine_;
 };
 
 class Transfer : public testing::TestWithParam<SimProtocol> {
@@ -68,7 +87,7 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     rig.setDrive(kMonitor, 9);
     const int last = rig.context.ParaCountAll;
     Job job(rig, kModeImport, last);
-    EXPECT_EQ(job.bar.statusLabel->text(), "m61");
+    EXPECT_EQ(job.view.status, "m61");
     job.start();
 
     std::vector<std::string> expected;
@@ -93,11 +112,10 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     EXPECT_EQ(rig.store.UPara.cell(UP_ChangeIndex, kRef + 1), "0") << "500 is its default, taken from 0000";
 
     // No failure and "Display Communication Result" on: the outcome stays in the window.
-    EXPECT_TRUE(job.bar.isVisible());
-    EXPECT_EQ(job.bar.statusLabel->text(), "Communication was finished without error.");
-    EXPECT_TRUE(job.bar.okButton->isVisible());
-    EXPECT_FALSE(job.bar.startButton->isVisible());
-    EXPECT_EQ(job.bar.progressBar->value(), 100);
+    EXPECT_TRUE(job.shown());
+    EXPECT_EQ(job.view.status, "Communication was finished without error.");
+    EXPECT_TRUE(job.view.okShown);
+    EXPECT_EQ(job.view.progress, 100);
     EXPECT_FALSE(job.transfer.go);
     EXPECT_TRUE(job.transfer.active);
     EXPECT_EQ(job.result.ResultDisp, QStringList{"* Communication Error Parameters"});
@@ -115,7 +133,7 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
     EXPECT_EQ(rig.flag(kType), "2");
     EXPECT_EQ(job.engine().errorCount(), 2);
     EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Communication Error Parameters", "F01: Bias"}));
-    EXPECT_FALSE(job.bar.isVisible()) << "closes by itself after failures";
+    EXPECT_FALSE(job.shown()) << "closes by itself after failures";
     EXPECT_TRUE(job.transfer.go);
 
     rig.store.MainteFlag = true;
@@ -174,7 +192,7 @@ TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
     EXPECT_EQ(rig.flag(kBias), "2");
     EXPECT_FALSE(job.transfer.go);
     EXPECT_TRUE(job.transfer.active);
-    EXPECT_FALSE(job.bar.isVisible());
+    EXPECT_FALSE(job.shown());
     EXPECT_TRUE(job.result.ResultDisp == QStringList{"* Communication Error Parameters"});
 }
 
@@ -188,8 +206,8 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     rig.setValue(kBias, "-7"); // not marked changed: not written
     const auto before = rig.driveSnapshot();
     Job job(rig, kModeExport, rig.context.ParaCountNormal);
-    EXPECT_EQ(job.bar.noteLabel->text(), "m83") << "the note on unchanged parameters";
-    EXPECT_TRUE(job.bar.noteLabel->isVisible());
+    EXPECT_EQ(job.view.note, "m83") << "the note on unchanged parameters";
+    EXPECT_TRUE(job.view.noteVisible);
     job.start();
 
     const char w = modbus() ? 'P' : 'W'; // MODBUS has one write function for both kinds
@@ -201,7 +219,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     EXPECT_EQ(rig.driveSnapshot(), after) << "nothing else was written";
     EXPECT_EQ(rig.flag(kFreq), "0");
     EXPECT_EQ(rig.flag(kLocked), "1");
-    EXPECT_EQ(job.bar.progressBar->value(), 100);
+    EXPECT_EQ(job.view.progress, 100);
 
     rig.options.EEPWriteEnable.setChecked(false);
     rig.options.WriteNotChgPara.setChecked(false);
@@ -258,7 +276,7 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     fitRegisters();
     rig.store.ParaDat.setCell(PD_Flag, kFreq + 1, "2");
     Job job(rig, kModeComparison, rig.context.ParaCountAll);
-    EXPECT_EQ(job.bar.statusLabel->text(), "m63");
+    EXPECT_EQ(job.view.status, "m63");
     job.start();
 
     EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
@@ -275,7 +293,7 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     EXPECT_EQ(rig.flag(kBrake), "2");
     EXPECT_EQ(rig.flag(kRev), "0");
     EXPECT_EQ(rig.value(kFreq), "1234");
-    EXPECT_FALSE(job.bar.isVisible());
+    EXPECT_FALSE(job.shown());
     EXPECT_TRUE(job.transfer.go);
 }
 
@@ -285,18 +303,18 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     job.start();
     EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Different Value Parameters",
                                                   "        Inverter     KVR260X  Title", "No Item."}));
-    EXPECT_TRUE(job.bar.isVisible());
-    EXPECT_TRUE(job.bar.noteLabel->isVisible());
-    EXPECT_EQ(job.bar.noteLabel->text(), "No Different Value.");
-    EXPECT_TRUE(job.bar.okButton->isVisible());
+    EXPECT_TRUE(job.shown());
+    EXPECT_TRUE(job.view.noteVisible);
+    EXPECT_EQ(job.view.note, "No Different Value.");
+    EXPECT_TRUE(job.view.okShown);
     EXPECT_FALSE(job.transfer.go);
 
     // A difference alone keeps the window open too, and the result window follows.
     rig.setValue(kBias, "1");
     Job diff(rig, kModeComparison, rig.context.ParaCountAll);
     diff.start();
-    EXPECT_TRUE(diff.bar.isVisible());
-    EXPECT_FALSE(diff.bar.noteLabel->isVisible());
+    EXPECT_TRUE(diff.shown());
+    EXPECT_FALSE(diff.view.noteVisible);
     EXPECT_TRUE(diff.transfer.go);
 }
 
@@ -358,24 +376,6 @@ TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
     EXPECT_EQ(rig.writesSince(from).back(), "W 0103 3000000000");
 }
 
-TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
-    rig.options.CompResult.setChecked(false); // the saving option is offered then
-    rig.options.ParaSkipSave.setChecked(true);
-    ASSERT_TRUE(rig.options.ParaSkipSave.enabled());
-    rig.silent = {{"0001", 0}};
-    Job job(rig, kModeImport, kRef);
-    ResultWindow form(rig.context, rig.options, job.transfer, job.links);
-    form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
-    job.engine().setResult(&form.text());
-    job.engine().saveResult = [&form] { form.saveText(); };
-    job.start();
-
-    QFile file(rig.folder.filePath("7d9h5m3s.txt"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "* Communication Error Parameters\r\nF01: Bias\r\n");
-    EXPECT_EQ(rig.prompter.fileDialogs(), 0);
-}
-
 TEST_F(TransferRun, NoFailureNoFile) {
     rig.options.CompResult.setChecked(false);
     rig.options.ParaSkipSave.setChecked(true);
@@ -386,70 +386,11 @@ TEST_F(TransferRun, NoFailureNoFile) {
     EXPECT_EQ(saves, 0);
 }
 
-// A window that tries to close itself the ways a user can while the job runs.
-class ImpatientBar : public TransferWindow {
-public:
-    using TransferWindow::TransferWindow;
-    void repaintNow() override {
-        reject(); // Esc
-        close();  // the close box
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(this, &esc);
-        stillVisible = isVisible();
-        TransferWindow::repaintNow();
-    }
-    bool stillVisible = false;
-};
-
-TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
-    TransferJob transfer{kModeImport, kRef, true, false};
-    MainWindowLinks links;
-    ImpatientBar bar(rig.context, rig.options, *rig.link, links);
-    bar.engine().setJob(&transfer);
-    bar.show();
-    bar.startClicked();
-    EXPECT_TRUE(bar.stillVisible);
-    EXPECT_TRUE(bar.isVisible()) << "the outcome is shown";
-    EXPECT_EQ(rig.frameTexts(start).size(), 3u) << "the job ran to its end";
-    bar.reject();
-    EXPECT_FALSE(bar.isVisible()) << "once done, Esc closes it";
-}
-
-TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
-    Job job(rig, kModeImport, rig.context.ParaCountAll);
-    job.bar.cancelButton->click();
-    EXPECT_FALSE(job.bar.isVisible());
-    EXPECT_EQ(rig.frameCount(), start);
-    EXPECT_FALSE(job.transfer.active);
-    EXPECT_TRUE(job.transfer.go);
-}
-
 TEST_F(TransferRun, ASingleParameterJobEndsAtFullProgress) {
     Job job(rig, kModeImport, 0);
     job.start();
-    EXPECT_EQ(job.bar.progressBar->value(), 100);
+    EXPECT_EQ(job.view.progress, 100);
     EXPECT_EQ(rig.frameTexts(start), std::vector<std::string>{"R 0000"});
-}
-
-TEST_F(TransferRun, EachShowingStartsReady) {
-    Job job(rig, kModeImport, kRef);
-    job.start();
-    ASSERT_TRUE(job.bar.okButton->isVisible());
-    job.bar.okButton->click();
-    EXPECT_FALSE(job.bar.isVisible());
-
-    job.transfer.mode = kModeExport;
-    rig.options.WriteNotChgPara.setChecked(false);
-    job.bar.noteLabel->hide();
-    job.bar.show();
-    EXPECT_EQ(job.bar.windowTitle(), "Parameter Export");
-    EXPECT_EQ(job.bar.statusLabel->text(), "m62");
-    EXPECT_FALSE(job.bar.noteLabel->isVisible());
-    EXPECT_TRUE(job.bar.startButton->isVisible());
-    EXPECT_TRUE(job.bar.startButton->isEnabled());
-    EXPECT_TRUE(job.bar.cancelButton->isEnabled());
-    EXPECT_FALSE(job.bar.okButton->isVisible());
-    EXPECT_EQ(job.bar.progressBar->value(), 0);
 }
 
 TEST(TransferValues, RawValuesKeepTheirSizeAndSign) {

@@ -1,6 +1,6 @@
 // Undo and redo of typed values over the shipped drive type HXA1: values, marks and texts
 // restored, the order of steps, the depth option and the views.
-#include "ui/ValueEntryFixture.h"
+#include "support/TableFixture.h"
 
 namespace {
 const QString kNoMark = QStringLiteral("      ");
@@ -8,18 +8,18 @@ const QString kNoMark = QStringLiteral("      ");
 
 using C = TableCommand;
 
-class UndoRedoFixture : public ValueEntryFixture {
+class UndoRedoTest : public TableFixture {
 protected:
-    bool undo() { return table->undoRedo().PopUndoClick(); }
-    bool redo() { return table->undoRedo().PopRedoClick(); }
+    bool undo() { return undoRedo.PopUndoClick(); }
+    bool redo() { return undoRedo.PopRedoClick(); }
     // The pop-up item and the main menu's twin (hidden items report no enabled state).
     bool undoOn() const {
-        EXPECT_EQ(host.commands.popupItemEnabled(C::Undo), host.commands.mirrorItemEnabled(C::Undo));
-        return host.commands.mirrorItemEnabled(C::Undo);
+        EXPECT_EQ(commands.popupItemEnabled(C::Undo), commands.mirrorItemEnabled(C::Undo));
+        return commands.mirrorItemEnabled(C::Undo);
     }
     bool redoOn() const {
-        EXPECT_EQ(host.commands.popupItemEnabled(C::Redo), host.commands.mirrorItemEnabled(C::Redo));
-        return host.commands.mirrorItemEnabled(C::Redo);
+        EXPECT_EQ(commands.popupItemEnabled(C::Redo), commands.mirrorItemEnabled(C::Redo));
+        return commands.mirrorItemEnabled(C::Redo);
     }
     void setDepth(int depth) { options.UndoMaxSet.setPosition(depth); }
     // Commits 0013 = 1, 2, ... n (its default is 0, its limit 50).
@@ -29,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(UndoRedoFixture, UndoAndRedoRestoreValuesMarksAndTexts) {
+TEST_F(UndoRedoTest, UndoAndRedoRestoreValuesMarksAndTexts) {
     EXPECT_FALSE(undoOn());
     EXPECT_FALSE(redoOn());
     commit("0009", "12.5");
@@ -46,8 +46,8 @@ TEST_F(UndoRedoFixture, UndoAndRedoRestoreValuesMarksAndTexts) {
     EXPECT_EQ(work("0013", UP_WriteIndex), "1");
     EXPECT_EQ(cell(TC_Changed, "0013"), kNoMark);
     EXPECT_EQ(cursor(), rowOf("0013"));
-    EXPECT_EQ(table->core().currentRow(), rowOf("0013"));
-    EXPECT_EQ(table->core().currentCol(), int(TC_Value));
+    EXPECT_EQ(core.currentRow(), rowOf("0013"));
+    EXPECT_EQ(core.currentCol(), int(TC_Value));
     EXPECT_TRUE(undoOn());
     EXPECT_TRUE(redoOn());
 
@@ -74,15 +74,7 @@ TEST_F(UndoRedoFixture, UndoAndRedoRestoreValuesMarksAndTexts) {
     EXPECT_TRUE(prompter.texts().isEmpty());
 }
 
-TEST_F(UndoRedoFixture, TheMainWindowsTwinsReachTheSameSteps) {
-    commit("0009", "12.5");
-    table->PopUndoClick();
-    EXPECT_EQ(value("0009"), "50");
-    table->PopRedoClick();
-    EXPECT_EQ(value("0009"), "125");
-}
-
-TEST_F(UndoRedoFixture, UndoUndoRedoUndoIsUndoUndo) {
+TEST_F(UndoRedoTest, UndoUndoRedoUndoIsUndoUndo) {
     commit("0009", "10");
     commit("0013", "5");
     commit("0020", "7");
@@ -103,7 +95,7 @@ TEST_F(UndoRedoFixture, UndoUndoRedoUndoIsUndoUndo) {
     EXPECT_EQ(value("0020"), "7");
 }
 
-TEST_F(UndoRedoFixture, AnEntryAfterUndoEmptiesTheRedoHistory) {
+TEST_F(UndoRedoTest, AnEntryAfterUndoEmptiesTheRedoHistory) {
     commit("0009", "10");
     commit("0013", "5");
     ASSERT_TRUE(undo());
@@ -115,7 +107,7 @@ TEST_F(UndoRedoFixture, AnEntryAfterUndoEmptiesTheRedoHistory) {
     EXPECT_EQ(value("0013"), "0");
 }
 
-TEST_F(UndoRedoFixture, TheDepthKeepsTheNewestSteps) {
+TEST_F(UndoRedoTest, TheDepthKeepsTheNewestSteps) {
     setDepth(10);
     entries(11);
     EXPECT_EQ(store->UndoVal.size(), 10);
@@ -132,7 +124,7 @@ TEST_F(UndoRedoFixture, TheDepthKeepsTheNewestSteps) {
     EXPECT_EQ(value("0013"), "11");
 }
 
-TEST_F(UndoRedoFixture, DepthZeroRecordsNothing) {
+TEST_F(UndoRedoTest, DepthZeroRecordsNothing) {
     setDepth(0);
     entries(3);
     EXPECT_TRUE(store->UndoComNo.isEmpty() && store->UndoVal.isEmpty());
@@ -141,15 +133,15 @@ TEST_F(UndoRedoFixture, DepthZeroRecordsNothing) {
     EXPECT_EQ(value("0013"), "3");
 }
 
-TEST_F(UndoRedoFixture, LoweringTheDepthDropsTheOldestStepsAtOnce) {
+TEST_F(UndoRedoTest, LoweringTheDepthDropsTheOldestStepsAtOnce) {
     setDepth(10);
     entries(6);
     ASSERT_TRUE(undo()); // one step on the redo side as well
     setDepth(3);
     EXPECT_EQ(store->UndoComNo.size(), 3);
     EXPECT_EQ(store->UndoVal, (QStringList{"2", "3", "4"}));
-    EXPECT_EQ(table->core().UndoCount, 3);
-    EXPECT_EQ(table->core().UndoDepth, 3);
+    EXPECT_EQ(core.UndoCount, 3);
+    EXPECT_EQ(core.UndoDepth, 3);
     // The three newest, newest first.
     for (const char* v : {"4", "3", "2"}) {
         ASSERT_TRUE(undo());
@@ -166,24 +158,24 @@ TEST_F(UndoRedoFixture, LoweringTheDepthDropsTheOldestStepsAtOnce) {
     EXPECT_FALSE(redoOn());
 }
 
-TEST_F(UndoRedoFixture, ARefreshOfTheWholeTableForgetsEveryStep) {
+TEST_F(UndoRedoTest, ARefreshOfTheWholeTableForgetsEveryStep) {
     entries(2);
     ASSERT_TRUE(undo());
-    table->RefreshAll();
+    refreshAll();
     EXPECT_TRUE(store->UndoComNo.isEmpty() && store->UndoVal.isEmpty());
     EXPECT_TRUE(store->RedoComNo.isEmpty() && store->RedoVal.isEmpty());
     EXPECT_FALSE(undoOn());
     EXPECT_FALSE(redoOn());
 }
 
-TEST_F(UndoRedoFixture, UndoGivesUpAValueBeingTypedInsteadOfStoringItElsewhere) {
+TEST_F(UndoRedoTest, UndoGivesUpAValueBeingTypedInsteadOfStoringItElsewhere) {
     commit("0009", "10");
     go("0013");
     const QString shown = cell(TC_Value, "0013");
     type("9");
     ASSERT_TRUE(undo());
     EXPECT_EQ(cell(TC_Value, "0013"), shown);
-    EXPECT_EQ(table->core().EditActive, 0);
+    EXPECT_EQ(core.EditActive, 0);
     // The cursor is on 0009 now; Enter stores nothing there.
     ASSERT_EQ(cursor(), rowOf("0009"));
     options.ParaEnt.setChecked(false);
@@ -192,9 +184,9 @@ TEST_F(UndoRedoFixture, UndoGivesUpAValueBeingTypedInsteadOfStoringItElsewhere) 
     EXPECT_EQ(value("0013"), "0");
 }
 
-TEST_F(UndoRedoFixture, CurrentAndVoltageDisplayShowsAmperesAgain) {
-    host.commands.setChecked(C::CVDisp, true);
-    table->FillRows();
+TEST_F(UndoRedoTest, CurrentAndVoltageDisplayShowsAmperesAgain) {
+    commands.setChecked(C::CVDisp, true);
+    core.FillRows();
     commit("0030", "2.5A");
     commit("0030", "1A");
     ASSERT_TRUE(undo());
@@ -202,19 +194,19 @@ TEST_F(UndoRedoFixture, CurrentAndVoltageDisplayShowsAmperesAgain) {
     EXPECT_EQ(cell(TC_Value, "0030"), "2.5A");
 }
 
-TEST_F(UndoRedoFixture, AParameterTheViewDoesNotShowKeepsOtherRowsUntouched) {
+TEST_F(UndoRedoTest, AParameterTheViewDoesNotShowKeepsOtherRowsUntouched) {
     commit("0009", "12.5"); // changed
     commit("0020", "1");    // its default: not in the 'Changed' Only view
-    host.commands.setChecked(C::ChgDisp, true);
-    table->FillRows();
+    commands.setChecked(C::ChgDisp, true);
+    core.FillRows();
     ASSERT_EQ(rowOf("0020"), -1);
-    const QList<QStringList> before = table->rows();
+    const QList<QStringList> before = gridRows();
     go("0009");
     const int cursorBefore = cursor();
     setWork("0020", UP_Value, "5");
     ASSERT_TRUE(undo());
     EXPECT_EQ(value("0020"), "1");
-    EXPECT_EQ(table->rows(), before);
+    EXPECT_EQ(gridRows(), before);
     EXPECT_EQ(cursor(), cursorBefore);
     ASSERT_TRUE(undo());
     EXPECT_EQ(value("0009"), "50");

@@ -4,7 +4,8 @@
 // fails and is marked, the others go through; a monitor run keeps the link; a drive that falls
 // silent brings the Abort/Retry/Ignore box while the window's events go on.
 #include "support/DrivesimProcess.h"
-#include "ui/ValueEntryFixture.h"
+#include "support/TableFixture.h"
+#include "table/SelectedTransfer.h"
 
 #include "link/CommLink.h"
 #include "platform/Clock.h"
@@ -36,12 +37,12 @@ void writeDriveFolder(TempProgramFolder& drive, const TempProgramFolder& table) 
     copy(QStringLiteral("dat/HXA1(V110)/HXA1-2004.cap"), false);
 }
 
-class SelectedTransferDrivesim : public ValueEntryFixture {
+class SelectedTransferDrivesim : public TableFixture {
 protected:
     void SetUp() override {
         if (!QFileInfo(DrivesimProcess::program()).isExecutable())
             GTEST_SKIP() << "build the drivesim target: " << DrivesimProcess::program().toStdString();
-        ValueEntryFixture::SetUp();
+        TableFixture::SetUp();
         ASSERT_TRUE(driveFolder.isValid());
         writeDriveFolder(driveFolder, *folder);
         linkPath = driveFolder.filePath(QStringLiteral("sim-COM1"));
@@ -52,18 +53,18 @@ protected:
         // Room for a loaded machine; only the missing parameter waits it out.
         link.ReplyTimeout = 400;
         options.EEPWriteEnable.setChecked(true);
-        table->Show();
+        transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
     }
     void TearDown() override {
         sim.reset();
-        ValueEntryFixture::TearDown();
+        TableFixture::TearDown();
     }
     void set(const char* comNo, const char* v) { setWork(comNo, UP_Value, v); }
     // Selects the parameters and puts the cursor on the first.
     void choose(std::initializer_list<const char*> comNos) {
         for (const char* n : comNos)
             setWork(n, UP_SelectIndex, "1");
-        table->FillRows();
+        core.FillRows();
         go(*comNos.begin());
     }
 
@@ -72,8 +73,8 @@ protected:
     std::unique_ptr<DrivesimProcess> sim;
     TermiosSerialPort port;
     CommLink link{context, port, systemClock()};
-
-    CommLink* tableLink() override { return &link; }
+    ProgramDriveLink drive{&link};
+    SelectedTransfer transfer{core, drive};
 };
 
 TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMissingOneMarked) {
@@ -81,7 +82,7 @@ TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMi
     set("0009", "75");
     set("0013", "5");
     choose({"0003", "0009", "0013"});
-    table->PopUpLoadClick();
+    transfer.PopUpLoadClick();
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
     for (const char* n : {"0003", "0009"}) {
         EXPECT_EQ(work(n, UP_CommErrIndex), "0") << n;
@@ -94,8 +95,8 @@ TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMi
     // The table forgets; the drive remembers.
     set("0003", "6000");
     set("0009", "50");
-    table->FillRows();
-    table->ImportSelected();
+    core.FillRows();
+    transfer.ImportSelected();
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(value("0003"), "5000");
     EXPECT_EQ(value("0009"), "75");
@@ -109,25 +110,25 @@ TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMi
 TEST_F(SelectedTransferDrivesim, ATypedValueIsCommittedOnTheDrive) {
     go("0009");
     type("12.5");
-    table->PopUpLoadClick();
+    transfer.PopUpLoadClick();
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
     EXPECT_EQ(value("0009"), "125");
     EXPECT_EQ(work("0009", UP_WriteIndex), "0");
     set("0009", "50");
-    table->ImportSelected();
+    transfer.ImportSelected();
     EXPECT_EQ(value("0009"), "125");
 }
 
 TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDriveKeepsItsValue) {
     go("0051");
-    table->ImportSelected();
+    transfer.ImportSelected();
     ASSERT_EQ(work("0051", UP_CommErrIndex), "0");
     const QString onDrive = value("0051");
     const QString other = onDrive == "1" ? QStringLiteral("2") : QStringLiteral("1");
     set("0051", other.toLatin1().constData());
     set("0009", "75");
     choose({"0009", "0051"});
-    table->PopUpLoadClick();
+    transfer.PopUpLoadClick();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::CannotBeWritten));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
@@ -135,8 +136,8 @@ TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDr
 
     // Read back: the other parameter was written, the refused one never was.
     set("0009", "50");
-    table->FillRows();
-    table->ImportSelected();
+    core.FillRows();
+    transfer.ImportSelected();
     EXPECT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(value("0009"), "75");
     EXPECT_EQ(value("0051"), onDrive);
@@ -144,17 +145,17 @@ TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDr
 
 TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     go("0003");
-    table->ImportSelected();
+    transfer.ImportSelected();
     const QString before = value("0003");
     ASSERT_EQ(work("0003", UP_CommErrIndex), "0");
     set("0003", "4000");
     context.MonitorRunning = 1;
-    table->PopUpLoadClick();
+    transfer.PopUpLoadClick();
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
-    table->ImportSelected();
+    transfer.ImportSelected();
     EXPECT_EQ(value("0003"), "4000");
     context.MonitorRunning = 0;
-    table->ImportSelected();
+    transfer.ImportSelected();
     EXPECT_EQ(value("0003"), before);
 }
 
@@ -175,7 +176,7 @@ TEST_F(SelectedTransferDrivesim, AStoppedDriveBringsTheBoxAfterThreeSilentExchan
     });
     ticker.start();
     prompter.answer(BoxAnswer::Abort);
-    table->ImportSelected();
+    transfer.ImportSelected();
     ticker.stop();
     sim->resume();
 

@@ -1,8 +1,6 @@
 // A value typed after a view change goes to the parameter the cursor was on, or to none when
 // the new view no longer shows it: never to the parameter that moved into its row.
-#include "ui/ValueEntryFixture.h"
-
-#include <QMouseEvent>
+#include "support/TableFixture.h"
 
 #include <functional>
 
@@ -10,48 +8,49 @@ namespace {
 
 using C = TableCommand;
 
-class ViewChangeCursor : public ValueEntryFixture {
+class ViewChangeCursor : public TableFixture {
 public:
     // The steps the cases below call.
-    using ParaTableFixture::context;
-    using ParaTableFixture::setWork;
-    using ParaTableFixture::table;
+    using TableFixture::context;
+    using TableFixture::refreshAll;
+    using TableFixture::setWork;
 
-protected:
-    void SetUp() override {
-        ValueEntryFixture::SetUp();
-        table->Show();
-        table->gridView->setFocus();
-    }
-
-public:
-    // A left click on a parameter's value cell, as the user makes it.
-    void click(const QString& comNo) {
-        const int r = rowOf(comNo);
-        ASSERT_GE(r, 1) << comNo.toStdString();
-        const QModelIndex at = table->core().model()->index(r - 1, TC_Value);
-        table->gridView->scrollTo(at);
-        const QPoint p = table->gridView->visualRect(at).center();
-        QWidget* vp = table->gridView->viewport();
-        QMouseEvent down(QEvent::MouseButtonPress, p, vp->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(vp, &down);
-        QMouseEvent up(QEvent::MouseButtonRelease, p, vp->mapToGlobal(p), Qt::LeftButton, Qt::NoButton,
-                       Qt::NoModifier);
-        QCoreApplication::sendEvent(vp, &up);
-        ASSERT_EQ(cursor(), r);
+    // A view or mark command, as its pop-up item and the main window's twin run it.
+    void command(C c) {
+        switch (c) {
+        case C::Slct:
+            views.PopSlctClick();
+            break;
+        case C::Blind:
+            views.PopBlindClick();
+            break;
+        case C::Disp:
+            views.PopDispClick();
+            break;
+        case C::ChgDisp:
+            views.PopChgDispClick();
+            break;
+        case C::Quick:
+            views.PopQuickClick();
+            break;
+        case C::CVDisp:
+            views.PopCVDispClick();
+            break;
+        default:
+            FAIL() << "no such view command here";
+        }
     }
     // Select (Ctrl+S) on the rows of these parameters, highlighted one by one.
     void selectMarks(std::initializer_list<const char*> comNos) {
         for (const char* n : comNos) {
             go(n);
-            table->runCommand(C::Slct);
+            command(C::Slct);
         }
     }
     void changeValues(std::initializer_list<const char*> comNos) {
         for (const char* n : comNos)
             setWork(n, UP_Value, QString::number(work(n, UP_Value).toInt() + 3));
-        table->FillRows();
+        core.FillRows();
     }
     void quickOnly(std::initializer_list<const char*> comNos) {
         for (int i = 0; i <= context.RowsInUse; ++i)
@@ -86,9 +85,8 @@ struct ViewCase {
     const char* expected;                          // the parameter that takes "2", or "" for none
 };
 
-// Calls through the window's commands, as the pop-up items and the main window's twins do.
 void run(ViewChangeCursor& f, C c) {
-    f.table->runCommand(c);
+    f.command(c);
 }
 
 TEST_F(ViewChangeCursor, ATypedValueGoesToTheParameterTheCursorWasOnOrToNone) {
@@ -144,16 +142,15 @@ TEST_F(ViewChangeCursor, ATypedValueGoesToTheParameterTheCursorWasOnOrToNone) {
         {"Current/Voltage on", [](auto&) {}, "0022", [](auto& f) { run(f, C::CVDisp); }, "0022"},
         {"Current/Voltage off", [](auto& f) { run(f, C::CVDisp); }, "0022",
          [](auto& f) { run(f, C::CVDisp); }, "0022"},
-        {"a refresh of the whole table", [](auto&) {}, "0024", [](auto& f) { f.table->RefreshAll(); },
-         "0024"},
+        {"a refresh of the whole table", [](auto&) {}, "0024", [](auto& f) { f.refreshAll(); }, "0024"},
         {"a refresh in the Blind view a file brought",
          [](auto& f) {
              f.setWork("0002", UP_BlindIndex, "1");
              f.context.BlindActive = true;
              f.context.BlindCount = 1;
-             f.table->RefreshAll();
+             f.refreshAll();
          },
-         "0005", [](auto& f) { f.table->RefreshAll(); }, "0005"},
+         "0005", [](auto& f) { f.refreshAll(); }, "0005"},
     };
     for (const ViewCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -162,7 +159,7 @@ TEST_F(ViewChangeCursor, ATypedValueGoesToTheParameterTheCursorWasOnOrToNone) {
         prompter.clear();
         c.before(*this);
         ASSERT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
-        click(c.cursorOn);
+        go(c.cursorOn);
         c.change(*this);
         ASSERT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
         const QStringList before = values();
@@ -175,12 +172,11 @@ TEST_F(ViewChangeCursor, ATypedValueGoesToTheParameterTheCursorWasOnOrToNone) {
 
 TEST_F(ViewChangeCursor, TheHighlightedBlockFollowsItsParametersOrShrinksToTheCursor) {
     using R = ParameterTable::GridRect;
-    ParameterTable& core = table->core();
     changeValues({"0009", "0013"});
     // 'Changed' Only: the block of 0009..0013 is cut to the two shown, which lie together.
     core.setCurrentCell(TC_Value, rowOf("0009"));
     core.setSelection(R{TC_Value, rowOf("0009"), TC_High, rowOf("0013")});
-    table->entry().Click();
+    entry.Click();
     run(*this, C::ChgDisp);
     EXPECT_EQ(core.Selection(), (R{TC_Value, 1, TC_High, 2}));
     // Back to all parameters: 0009 and 0013 lie apart, so only the cursor's cell stays; a

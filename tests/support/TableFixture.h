@@ -1,0 +1,152 @@
+#pragma once
+// The parameter table over the shipped drive type: a program folder with the shipped data,
+// the English language file and the drive type HXA1 (V110), capacity -2004, loaded by the
+// program's own loaders into a store (ShippedTableFixture), and the table with its value
+// entry, undo, view and mark commands and find, without a window, wired as the table window
+// wires them (TableFixture).
+#include "core/DriveData.h"
+#include "core/Messages.h"
+#include "core/Options.h"
+#include "core/ParameterStore.h"
+#include "core/ProgramContext.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPaths.h"
+#include "support/TestProgram.h"
+#include "table/FindSearch.h"
+#include "table/ParameterTable.h"
+#include "table/TableCommands.h"
+#include "table/UndoRedo.h"
+#include "table/ValueEntry.h"
+#include "table/ViewCommands.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+class ShippedTableFixture : public ::testing::Test {
+protected:
+    // Only what the table reads is copied: the language files and one drive type.
+    static void SetUpTestSuite() {
+        folder = new TempProgramFolder;
+        const QString data = shippedDataDir();
+        for (const char* f : {"lng/English.ini", "dat/Inverter.ini", "dat/HXA1(V110)/Info.ini",
+                              "dat/HXA1(V110)/HXA1(Eng).inv", "dat/HXA1(V110)/HXA1-2004.cap"}) {
+            QFile source(data + '/' + f);
+            ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << f;
+            folder->writeFile(f, source.readAll());
+        }
+    }
+    static void TearDownTestSuite() {
+        delete folder;
+        folder = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(folder && folder->isValid());
+        ProgramContext& g = context;
+        g.ProgramFolder = folder->path();
+        g.LanguageFolder = folder->filePath("lng");
+        g.LanguageIniPath = folder->filePath("lng/English.ini");
+        g.LanguageName = "English";
+        g.LanguageSuffix = "Eng";
+        g.TypeFolder = g.CapacityFolder = folder->filePath("dat/HXA1(V110)");
+        g.InfoIniPath = g.TypeFolder + "/Info.ini";
+        g.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
+        g.DriveTypeName = "HXA1";
+        g.DriveFormName = "-2004";
+        g.DriveCpuVersion = "V110";
+        store->FormCreate(g);
+        ASSERT_TRUE(LoadTypeTable(g));
+        ASSERT_TRUE(LoadCapacityTable(g));
+        ASSERT_TRUE(InitValueTable(g));
+        g.RowsInUse = g.ParaCountNormal;
+        g.QuickCount = 10;
+        ASSERT_TRUE(prompter.texts().isEmpty());
+    }
+
+    int index(const QString& comNo) const { return store->indexOfComNo(comNo); }
+    QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
+    void setWork(const QString& comNo, int col, const QString& v) {
+        store->UPara.setCell(col, index(comNo) + 1, v);
+    }
+    void setPara(const QString& comNo, int col, const QString& v) {
+        store->ParaDat.setCell(col, index(comNo) + 1, v);
+    }
+
+    static inline TempProgramFolder* folder = nullptr;
+    ScriptedPrompter prompter;
+    TestProgram program;
+    ProgramContext& context = program.context;
+    Options& options = program.options;
+    ParameterStore* const store = &program.store;
+};
+
+class TableFixture : public ShippedTableFixture {
+protected:
+    using Key = ValueEntry::Key;
+
+    TableFixture() {
+        QObject::connect(&entry, &ValueEntry::deleteKey, [this] { views.PopDefClick(); });
+    }
+    void SetUp() override {
+        ShippedTableFixture::SetUp();
+        options.ParaEnt.setChecked(true);
+        context.AmpereBase = 5.0f;
+        context.VoltBase = 200.0f;
+        refreshAll();
+        core.CursorRow = 1;
+    }
+
+    // A new parameter set: the table refilled and the current/voltage command offered where
+    // the capacity has bases, as the table window does it.
+    void refreshAll() {
+        core.refreshAll();
+        commands.setEnabled(TableCommand::CVDisp, !context.ListBuff.isEmpty());
+    }
+    void type(const QString& text) {
+        for (QChar c : text)
+            entry.KeyPress(c);
+    }
+    void key(Key k) { entry.KeyDown(k); }
+    void enter() { key(Key::Enter); }
+    // The cursor on a parameter's row, as a click on its value cell puts it there.
+    void go(const QString& comNo) {
+        const int r = rowOf(comNo);
+        ASSERT_GE(r, 1) << comNo.toStdString();
+        core.setCurrentCell(TC_Value, r);
+        entry.Click();
+        ASSERT_EQ(core.CursorRow, r);
+    }
+    // Types a value into a parameter's row and commits it.
+    void commit(const QString& comNo, const QString& text) {
+        go(comNo);
+        type(text);
+        enter();
+    }
+    QString value(const QString& comNo) const { return work(comNo, UP_Value); }
+    int cursor() const { return core.CursorRow; }
+    QStringList undoLines() const { return store->UndoComNo; }
+    // The grid row showing a number, -1 when it is not shown.
+    int rowOf(const QString& comNo) const {
+        const TextGrid& g = core.grid();
+        for (int r = 1; r < g.rowCount(); ++r)
+            if (g.cell(TC_ComNo, r) == comNo)
+                return r;
+        return -1;
+    }
+    QString cell(int col, const QString& comNo) const { return core.grid().cell(col, rowOf(comNo)); }
+    int rows() const { return core.grid().rowCount(); }
+    QList<QStringList> gridRows() const {
+        QList<QStringList> out;
+        for (int r = 0; r < rows(); ++r)
+            out.append(core.grid().row(r));
+        return out;
+    }
+
+    TableCommands commands;
+    ParameterTable core{context, options, commands};
+    UndoRedo undoRedo{core};
+    ValueEntry entry{core, undoRedo};
+    ViewCommands views{core};
+    FindSearch find{core};
+};

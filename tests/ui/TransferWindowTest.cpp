@@ -1,0 +1,127 @@
+// The transfer window around the engine: its texts and buttons at each showing, Cancel, Esc
+// and the close box while a job runs, and the result window's save after failures.
+#include "ui/TransferWindow.h"
+#include "support/TransferFixture.h"
+#include "ui/ResultWindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace transfertest;
+
+namespace {
+
+// One job in the transfer window as a command prepares it.
+class Job {
+public:
+    Job(TransferRig& rig, std::uint32_t mode, int last) : bar(rig.context, rig.options, *rig.link, links) {
+        transfer.mode = mode;
+        transfer.lastParaIndex = last;
+        transfer.go = true;
+        bar.engine().setJob(&transfer);
+        bar.engine().setResult(&result);
+        bar.noteLabel->hide();
+        bar.show();
+    }
+    void start() { bar.startClicked(); }
+    TransferEngine& engine() { return bar.engine(); }
+
+    TransferJob transfer;
+    MainWindowLinks links;
+    TransferWindow bar;
+    ResultText result;
+};
+
+class TransferRun : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        start = rig.frameCount();
+    }
+    TransferRig rig{SimProtocol::Inverter};
+    std::size_t start = 0;
+};
+
+TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
+    rig.options.CompResult.setChecked(false); // the saving option is offered then
+    rig.options.ParaSkipSave.setChecked(true);
+    ASSERT_TRUE(rig.options.ParaSkipSave.enabled());
+    rig.silent = {{"0001", 0}};
+    Job job(rig, kModeImport, kRef);
+    ResultWindow form(rig.context, rig.options, job.transfer, job.links);
+    form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
+    job.engine().setResult(&form.text());
+    job.engine().saveResult = [&form] { form.saveText(); };
+    job.start();
+
+    QFile file(rig.folder.filePath("7d9h5m3s.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "* Communication Error Parameters\r\nF01: Bias\r\n");
+    EXPECT_EQ(rig.prompter.fileDialogs(), 0);
+}
+
+// A window that tries to close itself the ways a user can while the job runs.
+class ImpatientBar : public TransferWindow {
+public:
+    using TransferWindow::TransferWindow;
+    void repaintNow() override {
+        reject(); // Esc
+        close();  // the close box
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(this, &esc);
+        stillVisible = isVisible();
+        TransferWindow::repaintNow();
+    }
+    bool stillVisible = false;
+};
+
+TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
+    TransferJob transfer{kModeImport, kRef, true, false};
+    MainWindowLinks links;
+    ImpatientBar bar(rig.context, rig.options, *rig.link, links);
+    bar.engine().setJob(&transfer);
+    bar.show();
+    bar.startClicked();
+    EXPECT_TRUE(bar.stillVisible);
+    EXPECT_TRUE(bar.isVisible()) << "the outcome is shown";
+    EXPECT_EQ(rig.frameTexts(start).size(), 3u) << "the job ran to its end";
+    bar.reject();
+    EXPECT_FALSE(bar.isVisible()) << "once done, Esc closes it";
+}
+
+TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
+    Job job(rig, kModeImport, rig.context.ParaCountAll);
+    job.bar.cancelButton->click();
+    EXPECT_FALSE(job.bar.isVisible());
+    EXPECT_EQ(rig.frameCount(), start);
+    EXPECT_FALSE(job.transfer.active);
+    EXPECT_TRUE(job.transfer.go);
+}
+
+TEST_F(TransferRun, EachShowingStartsReady) {
+    Job job(rig, kModeImport, kRef);
+    job.start();
+    ASSERT_TRUE(job.bar.okButton->isVisible());
+    job.bar.okButton->click();
+    EXPECT_FALSE(job.bar.isVisible());
+
+    job.transfer.mode = kModeExport;
+    rig.options.WriteNotChgPara.setChecked(false);
+    job.bar.noteLabel->hide();
+    job.bar.show();
+    EXPECT_EQ(job.bar.windowTitle(), "Parameter Export");
+    EXPECT_EQ(job.bar.statusLabel->text(), "m62");
+    EXPECT_FALSE(job.bar.noteLabel->isVisible());
+    EXPECT_TRUE(job.bar.startButton->isVisible());
+    EXPECT_TRUE(job.bar.startButton->isEnabled());
+    EXPECT_TRUE(job.bar.cancelButton->isEnabled());
+    EXPECT_FALSE(job.bar.okButton->isVisible());
+    EXPECT_EQ(job.bar.progressBar->value(), 0);
+}
+
+} // namespace
