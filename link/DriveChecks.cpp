@@ -49,8 +49,7 @@ bool WriteAccessValue(CommLink& link, const QString& value) {
     const int index = link.FindParaRow(QString::fromLatin1(kDriveAccessNumber));
     if (index < 0)
         return false; // never let another parameter take the access value
-    link.CommTransact(index, value, link.CommError, QStringLiteral("P"));
-    return !link.CommError;
+    return !link.transactNoted(index, value, QStringLiteral("P")).error;
 }
 
 void MonitorRunLock::apply() const {
@@ -174,10 +173,10 @@ void DriveChecks::CheckSpSetup() {
     QString text;
     bool marked = false;
     for (const Marker& m : kMarkers) {
-        const std::uint32_t v = scan.ScanTransact(QString::fromLatin1(m.comNo), QString(), link_.CommError,
-                                                  modbus, QStringLiteral("R"));
+        const ExchangeResult r =
+            scan.ScanTransact(QString::fromLatin1(m.comNo), QString(), modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
-        if (!link_.CommError && v != m.normal) {
+        if (!r.error && r.value != m.normal) {
             text += Msg(context_, m.message) + u'\n';
             marked = true;
         }
@@ -191,7 +190,7 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
     if (index < 0)
         return QStringLiteral("0"); // as a failed read: the look-ups then name nothing
     // A failed read gives 0, which names nothing and so reports itself.
-    const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
+    const std::uint32_t raw = link_.transactNoted(index, QString(), QStringLiteral("R")).value;
     return QString::number(std::int16_t(std::uint16_t(raw & 0xFFFF)));
 }
 
