@@ -58,8 +58,8 @@ void MonitorRunLock::apply() const {
 }
 
 DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLink& link,
-                         DriveCheckFlags flags, const QStringList* cpuForms, const QStringList* cpuNumbers)
-    : context_(context), options_(options), link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
+                         DriveCheckState& state, const QStringList* cpuForms, const QStringList* cpuNumbers)
+    : context_(context), options_(options), link_(link), state_(state), names_(link, cpuForms, cpuNumbers) {}
 
 void DriveChecks::CheckSpSetupOnActivation() {
     if (CommandGuard::running("CheckSpSetup"))
@@ -146,13 +146,13 @@ void DriveChecks::applyMarks(QString text, bool marked) {
         link_.specialSetup = false;
         return;
     }
-    if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
+    if (state_.tableActive && state_.warningDue && !state_.warningShown) {
         text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
                 Msg(context_, MsgId::ContactSupplier);
         Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
         PumpEvents();
-        flags_.DrvChkAct = false;
-        flags_.DrvChkd = true;
+        state_.warningDue = false;
+        state_.warningShown = true;
     }
     link_.specialSetup = true;
 }
@@ -194,11 +194,9 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
     return QString::number(std::int16_t(std::uint16_t(raw & 0xFFFF)));
 }
 
-void DriveChecks::CheckDriveIdentity(int transferMode) {
+IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     const ProgramContext& g = context_;
-    flags_.TypeCheck = false;
-    flags_.FormCheck = false;
-    flags_.CPUCheck = false;
+    IdentityCheckResult result;
 
     WriteAccessValue(link_, driveAccessValueText());
     const QString typeCode = readIdentityValue("FB07");
@@ -216,7 +214,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     else if (typeName != g.DriveTypeName)
         lines << Msg(context_, MsgId::DriveTypeDiffers);
     else
-        flags_.TypeCheck = true;
+        result.typeMatches = true;
 
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
@@ -230,12 +228,12 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     if (capacityName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveFormUnknown);
     else if (capacityNamesMatch(g.DriveFormName, capacityName))
-        flags_.FormCheck = true;
+        result.capacityMatches = true;
     else
         lines << Msg(context_, MsgId::DriveFormDiffers);
 
     if (lines.isEmpty() || !options_.TypCapChk.checked())
-        return;
+        return result;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';
     if (transferMode != 2) {
@@ -248,7 +246,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             if (openOptions)
                 openOptions();
         } else {
-            flags_.ComCancel = true;
+            result.cancelled = true;
         }
     } else {
         QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
@@ -256,4 +254,5 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             text += line + u'\n';
         Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
     }
+    return result;
 }
