@@ -1,4 +1,4 @@
-// The program's exchange (CommTransact) against the simulated drive on a pseudo-terminal, paired
+// The program's exchange (transact) against the simulated drive on a pseudo-terminal, paired
 // in one run with a minimal client on the same line (write, poll, read: nothing else) and, for
 // MODBUS, with libmodbus's own client twice: waiting exactly the 3.5 characters the line requires
 // before each request (the fair peer), and as shipped, which waits none (it sends as soon as the
@@ -126,8 +126,10 @@ void BM_LinkPaired(benchmark::State& state) {
             }
             seconds[Program].push_back(timed([&] {
                 bool err = false;
-                for (int i = 0; i < kBlock && !err; ++i)
-                    err = link.CommTransact(0, QString(), err, QStringLiteral("R")) != 500 || err;
+                for (int i = 0; i < kBlock && !err; ++i) {
+                    const ExchangeResult r = link.transact(0, QString(), QStringLiteral("R"));
+                    err = r.error || r.value != 500;
+                }
                 return !err;
             }));
             MinimalClient client(port.fd(), modbus, waitUs);

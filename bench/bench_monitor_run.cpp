@@ -192,10 +192,8 @@ void BM_RunSampleBeyondTheExchange(benchmark::State& state) {
         run.start();
         const auto t1 = std::chrono::steady_clock::now();
         for (int k = 0; k < kSamples; ++k)
-            for (int i = 0; i < kChannels; ++i) {
-                bool err = false;
-                benchmark::DoNotOptimize(link.CommTransact(i + 1, QString(), err, QStringLiteral("R")));
-            }
+            for (int i = 0; i < kChannels; ++i)
+                benchmark::DoNotOptimize(link.transact(i + 1, QString(), QStringLiteral("R")).value);
         const auto t2 = std::chrono::steady_clock::now();
         sampleUs += std::chrono::duration<double, std::micro>(t1 - t0).count() / kSamples;
         exchangeUs += std::chrono::duration<double, std::micro>(t2 - t1).count() / kSamples;

@@ -219,7 +219,7 @@ bool CommLink::ConnectDrive() {
     }
     const int index = FindParaRow(kProbeNumber);
     if (index >= 0 && index <= context_.ParaCountAll) {
-        CommTransact(index, QString(), CommError, QStringLiteral("R"));
+        transactNoted(index, QString(), QStringLiteral("R"));
     } else {
         // No drive type loaded (or one without "0000"): the drive answers the probe anyway.
         CommError = exchange(request(kProbeNumber, 'R'), mainOptions()).error;
@@ -415,17 +415,23 @@ bool CommLink::requestFor(int index, const QString& valueText, const QString& ki
     return true;
 }
 
-std::uint32_t CommLink::CommTransact(int index, const QString& valueText, bool& err, const QString& kind) {
+ExchangeResult CommLink::transact(int index, const QString& valueText, const QString& kind) {
     FrameRequest r;
     if (!requestFor(index, valueText, kind, r)) {
-        err = true;
         idleTimer_.stop();
         showIcon(LinkIcon::Failed);
-        return 0;
+        ExchangeResult refused;
+        refused.error = true;
+        refused.failure = ExchangeFailure::Refused;
+        return refused;
     }
-    const ExchangeResult res = exchange(r, mainOptions());
-    err = res.error;
-    return res.value;
+    return exchange(r, mainOptions());
+}
+
+ExchangeResult CommLink::transactNoted(int index, const QString& valueText, const QString& kind) {
+    ExchangeResult res = transact(index, valueText, kind);
+    CommError = res.error;
+    return res;
 }
 
 bool CommLink::drainUntilQuiet(int quietMs) {

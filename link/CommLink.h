@@ -1,9 +1,10 @@
 #pragma once
 // The program's drive link: the one serial port, the communication settings it uses, and
 // the one exchange routine through which every window talks to the drive. The main
-// exchange (CommTransact), the configuration scan, the start-up detection and the keypad's
+// exchange (transact), the configuration scan, the start-up detection and the keypad's
 // block read are that routine with different options. Needs no window: the main window
 // shows the link through LinkView.
+#include "link/ExchangeResult.h"
 #include "link/LinkView.h"
 #include "platform/SerialPort.h"
 #include "protocol/FrameCodec.h"
@@ -68,7 +69,7 @@ enum class IconMode {
     Immediate, // 2 during the exchange; then 1 or 0 at once (keypad)
 };
 
-// Options of one exchange; CommLink::mainOptions() gives those of CommTransact.
+// Options of one exchange; CommLink::mainOptions() gives those of transact.
 struct ExchangeOptions {
     Protocol protocol = Protocol::Inverter;
     int replyTimeoutMs = 200; // fail when more than this has passed without a full reply
@@ -81,30 +82,6 @@ struct ExchangeOptions {
     // late reply is never taken for its own. Off for the start-up search's probes: any answer
     // there means a drive, so they follow after the silent interval alone.
     bool quietAfterFailure = true;
-};
-
-// Why an exchange failed, named once.
-enum class ExchangeFailure {
-    None,
-    Refused, // index, kind or number not acceptable: nothing sent
-    NoPort,  // no port open: nothing sent
-    WriteFailed,
-    DrainTimeout, // the request did not leave the output queue in time
-    ReplyTimeout, // the reply did not arrive (complete) in time
-    BadCheck,     // wrong sum or CRC
-    WrongEcho,    // the reply answers another request (a late reply): the maker's number and
-                  // letter, or a MODBUS function, byte count or write echo that is not the request's
-    Exception,    // MODBUS reply with a function other than 3 or 6
-    PortError,    // the device failed while waiting (unplugged)
-    Unconfirmed,  // MODBUS read after a failure: the line did not fall quiet for its repeat
-};
-
-struct ExchangeResult {
-    std::uint32_t value = 0; // 0 whenever error is set
-    bool error = false;
-    ExchangeFailure failure = ExchangeFailure::None;
-    std::vector<std::uint8_t> request; // as sent
-    std::vector<std::uint8_t> reply;   // bytes read (at most kFrameBufferSize)
 };
 
 class CommLink {
@@ -179,9 +156,13 @@ public:
     int silentExchanges() const { return silentExchanges_; }
     void resetSilentExchanges() { silentExchanges_ = 0; }
     // One exchange for the parameter in ParaDat row index + 1. kind "R", "W" or "P".
-    // Refuses (err set, nothing sent) an index outside 0..ParaCountAll or another kind.
-    // Returns the reply's value unsigned (callers apply the sign), 0 on failure.
-    std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind);
+    // Refuses (Refused, nothing sent) an index outside 0..ParaCountAll or another kind.
+    // The reply's value is unsigned (callers apply the sign), 0 on failure. Does not touch
+    // CommError.
+    ExchangeResult transact(int index, const QString& valueText, const QString& kind);
+    // The same, its outcome left in CommError for the windows that show the link's state
+    // after a request (the keypad's display, the set-up dialog, the connect).
+    ExchangeResult transactNoted(int index, const QString& valueText, const QString& kind);
     // The parameter index of a communication number, -1 when the table lacks it.
     int FindParaRow(const QString& comNo) const;
     // The quiet timer's handler: icon back to idle once 300 ms have passed since the last
@@ -199,7 +180,7 @@ public:
     // (each is closed at once).
     QStringList findPorts(const QStringList& names);
 
-    // The options CommTransact uses, from the current settings.
+    // The options transact uses, from the current settings.
     ExchangeOptions mainOptions() const;
     // A request for comNo with the current station choice.
     FrameRequest request(const QString& comNo, char kind, std::int64_t value = 0, bool wide = false) const;

@@ -51,17 +51,19 @@ bool ConfigScan::prepare(const QString& comNo, const QString& valueText, bool mo
     return true;
 }
 
-std::uint32_t ConfigScan::ScanTransact(const QString& comNo, const QString& valueText, bool& err, bool modbus,
-                                       const QString& kind) {
+ExchangeResult ConfigScan::ScanTransact(const QString& comNo, const QString& valueText, bool modbus,
+                                        const QString& kind) {
     FrameRequest r;
     ExchangeOptions o;
-    if (!prepare(comNo, valueText, modbus, kind, r, o)) {
-        err = true;
-        return 0;
+    ExchangeResult res;
+    if (prepare(comNo, valueText, modbus, kind, r, o)) {
+        res = link_.exchange(r, o);
+    } else {
+        res.error = true;
+        res.failure = ExchangeFailure::Refused;
     }
-    const ExchangeResult res = link_.exchange(r, o);
-    err = res.error;
-    return res.value;
+    link_.CommError = res.error;
+    return res;
 }
 
 void ConfigScan::ScanReadInBackground(const QString& comNo, bool modbus,
@@ -89,8 +91,7 @@ ScanResult ConfigScan::ScanDriveConfig() {
             if (OpenCommPortWith(port, c.baudIndex, c.parityIndex) != 0)
                 continue;
             const bool modbus = c.protocol == 1;
-            ScanTransact(kProbeNumber, QString(), link_.CommError, modbus, QStringLiteral("R"));
-            if (!link_.CommError) {
+            if (!ScanTransact(kProbeNumber, QString(), modbus, QStringLiteral("R")).error) {
                 result.portIndex = port;
                 result.baudIndex = c.baudIndex;
                 result.parityIndex = c.parityIndex;
@@ -100,7 +101,7 @@ ScanResult ConfigScan::ScanDriveConfig() {
             // The repeat goes out, but only an answer to the whole probe identifies the
             // settings; its own reply is never taken.
             retry_ = true;
-            ScanTransact(kProbeNumber, QString(), link_.CommError, modbus, QStringLiteral("R"));
+            ScanTransact(kProbeNumber, QString(), modbus, QStringLiteral("R"));
             retry_ = false;
         }
     }

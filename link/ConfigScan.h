@@ -43,11 +43,11 @@ public:
     // 1 on any failure (silent).
     int OpenCommPortWith(int portIndex, int baudIndex, int parityIndex);
     // ScanTransact: one exchange for a communication number in the given protocol with the
-    // link's station choice, ReplyTimeout and FrameGap; sets err (the link's CommError for
-    // every caller) and returns the value, 0 on failure. A pending retry makes a maker's
-    // request go out without its start byte.
-    std::uint32_t ScanTransact(const QString& comNo, const QString& valueText, bool& err, bool modbus,
-                               const QString& kind);
+    // link's station choice, ReplyTimeout and FrameGap; its outcome is also left in the link's
+    // CommError (value 0 on failure; a kind it refuses fails Refused). A pending retry makes
+    // a maker's request go out without its start byte.
+    ExchangeResult ScanTransact(const QString& comNo, const QString& valueText, bool modbus,
+                                const QString& kind);
     // The same read ("R") without waiting for the drive: CommLink::exchangeInBackground.
     void ScanReadInBackground(const QString& comNo, bool modbus,
                               std::function<void(const ExchangeResult&)> done);

@@ -49,8 +49,7 @@ bool WriteAccessValue(CommLink& link, const QString& value) {
     const int index = link.FindParaRow(QString::fromLatin1(kDriveAccessNumber));
     if (index < 0)
         return false; // never let another parameter take the access value
-    link.CommTransact(index, value, link.CommError, QStringLiteral("P"));
-    return !link.CommError;
+    return !link.transactNoted(index, value, QStringLiteral("P")).error;
 }
 
 void MonitorRunLock::apply() const {
@@ -59,8 +58,8 @@ void MonitorRunLock::apply() const {
 }
 
 DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLink& link,
-                         DriveCheckFlags flags, const QStringList* cpuForms, const QStringList* cpuNumbers)
-    : context_(context), options_(options), link_(link), flags_(flags), names_(link, cpuForms, cpuNumbers) {}
+                         DriveCheckState& state, const QStringList* cpuForms, const QStringList* cpuNumbers)
+    : context_(context), options_(options), link_(link), state_(state), names_(link, cpuForms, cpuNumbers) {}
 
 void DriveChecks::CheckSpSetupOnActivation() {
     if (CommandGuard::running("CheckSpSetup"))
@@ -147,13 +146,13 @@ void DriveChecks::applyMarks(QString text, bool marked) {
         link_.specialSetup = false;
         return;
     }
-    if (flags_.ParaTableAct && flags_.DrvChkAct && !flags_.DrvChkd) {
+    if (state_.tableActive && state_.warningDue && !state_.warningShown) {
         text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
                 Msg(context_, MsgId::ContactSupplier);
         Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
         PumpEvents();
-        flags_.DrvChkAct = false;
-        flags_.DrvChkd = true;
+        state_.warningDue = false;
+        state_.warningShown = true;
     }
     link_.specialSetup = true;
 }
@@ -174,10 +173,10 @@ void DriveChecks::CheckSpSetup() {
     QString text;
     bool marked = false;
     for (const Marker& m : kMarkers) {
-        const std::uint32_t v = scan.ScanTransact(QString::fromLatin1(m.comNo), QString(), link_.CommError,
-                                                  modbus, QStringLiteral("R"));
+        const ExchangeResult r =
+            scan.ScanTransact(QString::fromLatin1(m.comNo), QString(), modbus, QStringLiteral("R"));
         // A drive that does not answer is never marked.
-        if (!link_.CommError && v != m.normal) {
+        if (!r.error && r.value != m.normal) {
             text += Msg(context_, m.message) + u'\n';
             marked = true;
         }
@@ -191,15 +190,13 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
     if (index < 0)
         return QStringLiteral("0"); // as a failed read: the look-ups then name nothing
     // A failed read gives 0, which names nothing and so reports itself.
-    const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
+    const std::uint32_t raw = link_.transactNoted(index, QString(), QStringLiteral("R")).value;
     return QString::number(std::int16_t(std::uint16_t(raw & 0xFFFF)));
 }
 
-void DriveChecks::CheckDriveIdentity(int transferMode) {
+IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     const ProgramContext& g = context_;
-    flags_.TypeCheck = false;
-    flags_.FormCheck = false;
-    flags_.CPUCheck = false;
+    IdentityCheckResult result;
 
     WriteAccessValue(link_, driveAccessValueText());
     const QString typeCode = readIdentityValue("FB07");
@@ -217,7 +214,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     else if (typeName != g.DriveTypeName)
         lines << Msg(context_, MsgId::DriveTypeDiffers);
     else
-        flags_.TypeCheck = true;
+        result.typeMatches = true;
 
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
@@ -231,12 +228,12 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
     if (capacityName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveFormUnknown);
     else if (capacityNamesMatch(g.DriveFormName, capacityName))
-        flags_.FormCheck = true;
+        result.capacityMatches = true;
     else
         lines << Msg(context_, MsgId::DriveFormDiffers);
 
     if (lines.isEmpty() || !options_.TypCapChk.checked())
-        return;
+        return result;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';
     if (transferMode != 2) {
@@ -249,7 +246,7 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             if (openOptions)
                 openOptions();
         } else {
-            flags_.ComCancel = true;
+            result.cancelled = true;
         }
     } else {
         QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
@@ -257,4 +254,5 @@ void DriveChecks::CheckDriveIdentity(int transferMode) {
             text += line + u'\n';
         Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
     }
+    return result;
 }

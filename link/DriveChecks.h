@@ -3,8 +3,8 @@
 // set up (such a drive takes part in no transfer), and whether its type, capacity and CPU
 // version are those the user selected. Also the window lock of a monitor run.
 //
-// The outcome lives in flags of the main window, reached through DriveCheckFlags, and in
-// CommLink::specialSetup.
+// The special-setup warning follows the main window's DriveCheckState; the marks go to
+// CommLink::specialSetup and the identity's outcome is returned to the caller.
 #include "link/DriveNames.h"
 
 #include <QString>
@@ -16,21 +16,27 @@ class CommLink;
 class Options;
 struct ProgramContext;
 
-// The main window's flags these checks read and write.
-struct DriveCheckFlags {
-    bool& ParaTableAct; // the parameter table is the active window
-    bool& DrvChkAct;    // the special-setup warning is due
-    bool& DrvChkd;      // ... and has been shown
-    bool& TypeCheck;    // the drive's type matches the selection
-    bool& FormCheck;    // the drive's capacity matches
-    bool& CPUCheck;     // cleared with the two above, never set
-    bool& ComCancel;    // Cancel in the identity warning
+// When the special-setup warning shows: once after it is armed (a start-up, a new parameter
+// set), and only while the parameter table is the active window. The main window owns it and
+// keeps tableActive; the check reads it and marks the warning shown.
+struct DriveCheckState {
+    bool tableActive = false;  // the parameter table is the active window
+    bool warningDue = false;   // the special-setup warning is armed
+    bool warningShown = false; // ... and has been shown since
+};
+
+// What the identity check found.
+struct IdentityCheckResult {
+    bool typeMatches = false;     // the drive's type is the selected one
+    bool capacityMatches = false; // ... and so is its capacity
+    bool cancelled = false;       // Cancel in the mismatch warning
 };
 
 class DriveChecks {
 public:
     // cpuForms/cpuNumbers: the main window's CPU-version lists (not owned).
-    DriveChecks(ProgramContext& context, const Options& options, CommLink& link, DriveCheckFlags flags,
+    // state: the main window's (not owned).
+    DriveChecks(ProgramContext& context, const Options& options, CommLink& link, DriveCheckState& state,
                 const QStringList* cpuForms = nullptr, const QStringList* cpuNumbers = nullptr);
 
     // Marks link.specialSetup when the drive's "0998"/"0999" do not hold their normal values (for
@@ -44,10 +50,9 @@ public:
     // activation or a CheckSpSetup has come since (the newest check is the one that counts)
     // or a monitor run has taken the link.
     void CheckSpSetupOnActivation();
-    // Reads the drive's identity and compares it with the selection; sets TypeCheck,
-    // FormCheck and, through the warning's Cancel, ComCancel. transferMode 2 (comparison)
-    // reports a mismatch without asking.
-    void CheckDriveIdentity(int transferMode);
+    // Reads the drive's identity and compares it with the selection. transferMode 2
+    // (comparison) reports a mismatch without asking, so is never cancelled.
+    IdentityCheckResult CheckDriveIdentity(int transferMode);
 
     // OK in the identity warning: the environment options window, modal.
     std::function<void()> openOptions;
@@ -72,7 +77,7 @@ private:
     ProgramContext& context_;
     const Options& options_;
     CommLink& link_;
-    DriveCheckFlags flags_;
+    DriveCheckState& state_;
     DriveNames names_;
     int activation_ = 0;            // counts the checks: an older one's answer is dropped
     bool activationWanted_ = false; // an activation came while an earlier one's read was on the line

@@ -53,8 +53,8 @@ int DriveNames::readCpuVersion() {
     const int index = link_.FindParaRow(kFe08);
     if (index < 0)
         return 0;
-    const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
-    return link_.CommError ? 0 : signed16(raw);
+    const ExchangeResult r = link_.transactNoted(index, QString(), QStringLiteral("R"));
+    return r.error ? 0 : signed16(r.value);
 }
 
 void DriveNames::fillTypeLists(const QString& section) {
@@ -89,8 +89,8 @@ int DriveNames::FindTypeIndex(const QString& typeCode) {
 
     // Types that share a code are told apart by one of their parameters.
     ConfigScan scan(link_);
-    const std::uint32_t raw = scan.ScanTransact(ident, QString(), link_.CommError,
-                                                link_.Settings.protocol == 1, QStringLiteral("R"));
+    const std::uint32_t raw =
+        scan.ScanTransact(ident, QString(), link_.Settings.protocol == 1, QStringLiteral("R")).value;
     const QString key = QStringLiteral("Typ_") + QString::number(signed16(raw));
     const QString name =
         IniFile(cataloguePath(link_.context())).readString(section, key, QStringLiteral("-"));

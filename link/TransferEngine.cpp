@@ -255,10 +255,10 @@ void TransferEngine::runImport() {
     eachParameter([&](int i) -> std::optional<Failure> {
         const bool is32 = parameterIs32(context_, i);
         const bool isSigned = parameterIsSigned(context_, i);
-        const std::uint32_t raw = link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
-        if (!link_.CommError) {
+        const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
+        if (!read.error) {
             setFlag(i, "0");
-            entries[std::size_t(i)] = normaliseRaw(raw, is32, isSigned);
+            entries[std::size_t(i)] = normaliseRaw(read.value, is32, isSigned);
             return std::nullopt;
         }
         setFlag(i, "2");
@@ -296,11 +296,11 @@ void TransferEngine::importModelStep() {
     const int p0630 = store.indexOfComNo(QStringLiteral("0630"));
     if (fe08 < 0 || fe08 > context_.ParaCountAll)
         return;
-    const std::uint32_t raw = link_.CommTransact(fe08, valueCell(fe08), link_.CommError, QStringLiteral("R"));
-    if (link_.CommError)
+    const ExchangeResult read = link_.transactNoted(fe08, valueCell(fe08), QStringLiteral("R"));
+    if (read.error)
         return; // a failed read must not pass for version 0
     const std::int64_t cpu =
-        normaliseRaw(raw, parameterIs32(context_, fe08), parameterIsSigned(context_, fe08));
+        normaliseRaw(read.value, parameterIs32(context_, fe08), parameterIsSigned(context_, fe08));
     store.UPara.setCell(UP_Value, fe08 + 1, QString::number(cpu));
     if (cpu < 300 && p0630 >= 0)
         store.UPara.setCell(UP_Value, p0630 + 1, QStringLiteral("0"));
@@ -326,10 +326,10 @@ void TransferEngine::runExport() {
             if (datCell(PD_Memory, i).trimmed() == QLatin1String("RAM"))
                 kind = QStringLiteral("P");
             const QString value = valueCell(i);
-            const std::uint32_t echo = link_.CommTransact(i, value, link_.CommError, kind);
+            const ExchangeResult echo = link_.transactNoted(i, value, kind);
             // The echo by the parameter's size and sign against the value as a number.
-            if (!link_.CommError && normaliseRaw(echo, parameterIs32(context_, i),
-                                                 parameterIsSigned(context_, i)) == textValue(value)) {
+            if (!echo.error && normaliseRaw(echo.value, parameterIs32(context_, i),
+                                            parameterIsSigned(context_, i)) == textValue(value)) {
                 setFlag(i, "0");
                 store.UPara.setCell(UP_WriteIndex, i + 1, QStringLiteral("0"));
                 store.UPara.setCell(UP_CommErrIndex, i + 1, QStringLiteral("0"));
@@ -372,8 +372,8 @@ void TransferEngine::runComparison() {
     }
 
     eachParameter([&](int i) -> std::optional<Failure> {
-        const std::uint32_t raw = link_.CommTransact(i, valueCell(i), link_.CommError, QStringLiteral("R"));
-        if (link_.CommError) {
+        const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
+        if (read.error) {
             setFlag(i, "2");
             // Errors of a comparison are listed after its differences, maintenance ones too.
             return Failure{o.ParaErrDisp.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
@@ -384,7 +384,7 @@ void TransferEngine::runComparison() {
                            }};
         }
         const std::int64_t drive =
-            normaliseRaw(raw, parameterIs32(context_, i), parameterIsSigned(context_, i));
+            normaliseRaw(read.value, parameterIs32(context_, i), parameterIsSigned(context_, i));
         const std::int64_t table = textValue(valueCell(i));
         if (drive != table && (i <= context_.ParaCountNormal || store.MainteFlag)) {
             return Failure{o.CompMsgDisp.checked(), MsgId::DifferentValueFound, MsgId::DifferentValueAt,

@@ -34,7 +34,7 @@ InverterInfo::InverterInfo(CommLink& link, DriveNames& names, const ProgramConte
 
 InverterInfo::Reading InverterInfo::readParameter(int index) {
     // A failed read is not reported: the line shows what the exchange returned.
-    const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
+    const std::uint32_t raw = link_.transactNoted(index, QString(), QStringLiteral("R")).value;
     Reading r;
     r.raw = applyParameterSign(context_, index, raw);
     r.value = double(r.raw) / ValueRules::mulOf(context_, index);
@@ -45,7 +45,7 @@ bool InverterInfo::readIdentity(const char* comNo, int& value) {
     const int index = ValueRules::IndexOfComNo(context_, QString::fromLatin1(comNo));
     if (index < 0)
         return false;
-    const std::uint32_t raw = link_.CommTransact(index, QString(), link_.CommError, QStringLiteral("R"));
+    const std::uint32_t raw = link_.transactNoted(index, QString(), QStringLiteral("R")).value;
     value = std::int16_t(std::uint16_t(raw & 0xFFFF));
     return true;
 }

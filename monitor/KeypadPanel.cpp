@@ -76,7 +76,7 @@ void KeypadPanel::write(int index, qint64 value) {
     // A drive type without the key parameters gets no frame for them.
     if (index < 0)
         return;
-    link_.CommTransact(index, QString::number(value), link_.CommError, QStringLiteral("P"));
+    link_.transactNoted(index, QString::number(value), QStringLiteral("P"));
 }
 
 void KeypadPanel::FormShow() {
@@ -407,8 +407,7 @@ void KeypadPanel::enterKey() {
         ShowMsg(context_, MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
-    link_.CommTransact(i, r, link_.CommError,
-                       options_.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
+    link_.transactNoted(i, r, options_.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
     confirmationBlink();
     DirectInput = 0;
     view_.setDirectChecked(false);

@@ -20,14 +20,12 @@ bool ReadConversionBases(CommLink& link, ProgramContext& ctx, const Options& opt
     WorkingConversionBases(ctx);
     const float workingCurrent = ctx.AmpereBase;
     if (online && portOk && p.voltIndex >= 0) {
-        bool err = false;
-        const std::uint32_t raw = link.CommTransact(p.voltIndex, QString(), err, QStringLiteral("R"));
-        ctx.VoltBase = err ? p.fallbackVoltage : float(raw / p.voltDivisor);
+        const ExchangeResult read = link.transact(p.voltIndex, QString(), QStringLiteral("R"));
+        ctx.VoltBase = read.error ? p.fallbackVoltage : float(read.value / p.voltDivisor);
     }
     if (online && portOk && p.currentIndex >= 0) {
-        bool err = false;
-        const std::uint32_t raw = link.CommTransact(p.currentIndex, QString(), err, QStringLiteral("R"));
-        ctx.AmpereBase = err ? workingCurrent : float(raw / p.currentDivisor);
+        const ExchangeResult read = link.transact(p.currentIndex, QString(), QStringLiteral("R"));
+        ctx.AmpereBase = read.error ? workingCurrent : float(read.value / p.currentDivisor);
     }
     return portOk;
 }
@@ -50,10 +48,8 @@ void MonitorModel::MeasureCommSpeed() {
     ReadTime = 0;
     if (index >= 0) {
         const qint64 t0 = link_.clock().now();
-        for (int n = 0; n < reads; ++n) {
-            bool err = false;
-            link_.CommTransact(index, QString(), err, QStringLiteral("R"));
-        }
+        for (int n = 0; n < reads; ++n)
+            link_.transact(index, QString(), QStringLiteral("R"));
         ReadTime = int((link_.clock().now() - t0) / reads);
     }
     MinItemTime = ((ReadTime + margin) / 50) * 50 + 50;

@@ -234,8 +234,7 @@ void MonitorRun::stop() {
 // ---- Drive RUN and STOP -------------------------------------------------------------------------
 
 void MonitorRun::writeKey(int index, qint64 value) {
-    bool err = false;
-    m_.link().CommTransact(index, QString::number(value), err, QStringLiteral("P"));
+    m_.link().transact(index, QString::number(value), QStringLiteral("P"));
 }
 
 void MonitorRun::pressImmediately(int key) {
@@ -291,11 +290,10 @@ void MonitorRun::serviceRequests() {
 
 MonitorRun::ChannelReading MonitorRun::readChannel(int i) {
     const MonChannelRec& rec = s_->recs[std::size_t(i)];
-    bool err = false;
-    const std::uint32_t raw = m_.link().CommTransact(rec.ParaIndex, QString(), err, QStringLiteral("R"));
-    if (err)
+    const ExchangeResult read = m_.link().transact(rec.ParaIndex, QString(), QStringLiteral("R"));
+    if (read.error)
         return {Read::Failed, 0.0};
-    const std::optional<double> v = ChannelValues::channelValue(rec, raw, s_->bitOn);
+    const std::optional<double> v = ChannelValues::channelValue(rec, read.value, s_->bitOn);
     if (!v)
         return {Read::NoNumber, 0.0};
     return {Read::Value, *v};
@@ -346,9 +344,8 @@ void MonitorRun::readStatus() {
     const Setup& s = *s_;
     if (s.alarm) {
         const MonChannelRec& rec = s.recs[kAlarmRecord];
-        bool err = false;
-        const std::uint32_t raw = m_.link().CommTransact(rec.ParaIndex, QString(), err, QStringLiteral("R"));
-        const qint64 w = err ? 0 : ChannelValues::reading(rec, raw);
+        const ExchangeResult read = m_.link().transact(rec.ParaIndex, QString(), QStringLiteral("R"));
+        const qint64 w = read.error ? 0 : ChannelValues::reading(rec, read.value);
         QString line;
         for (int b = 0; w > 0 && b < 16; ++b) {
             if (ChannelValues::bitSet(w, b))
@@ -359,9 +356,8 @@ void MonitorRun::readStatus() {
     }
     if (s.trip) {
         const MonChannelRec& rec = s.recs[kTripRecord];
-        bool err = false;
-        const std::uint32_t raw = m_.link().CommTransact(rec.ParaIndex, QString(), err, QStringLiteral("R"));
-        const qint64 code = err ? 0 : ChannelValues::reading(rec, raw);
+        const ExchangeResult read = m_.link().transact(rec.ParaIndex, QString(), QStringLiteral("R"));
+        const qint64 code = read.error ? 0 : ChannelValues::reading(rec, read.value);
         QString line;
         if (code > 0) {
             m_.Tripped = true;

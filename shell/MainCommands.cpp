@@ -721,7 +721,7 @@ void MainWindow::exportSelected() {
 void MainWindow::parameterHelp() {
     // F10 opens the help of the table's current parameter only when the table was the last
     // of the program's windows to be active.
-    if (ParaTableAct && table_)
+    if (tableActive() && table_)
         table_->runCommand(TableCommand::ParaHelp);
 }
 

@@ -60,7 +60,7 @@ MainWindow::MainWindow(ProgramContext& context, Options& options, CommLink* link
     // The table sets its flag when it becomes active; any other window but this one clears it.
     FormActivation::observe(this, [this](QWidget* w) {
         if (w != this && !qobject_cast<ParameterTableWindow*>(w))
-            ParaTableAct = false;
+            driveCheckState_.tableActive = false;
     });
 }
 
@@ -114,7 +114,7 @@ void MainWindow::FormShow() {
     item(MainCommand::MaintenanceMode)->setVisible(true);
     if (table_)
         table_->Show();
-    DrvChkAct = true;
+    driveCheckState_.warningDue = true;
     StartUp = true;
     AssOp = false;
 }
@@ -321,8 +321,8 @@ void MainWindow::reloadCommSettings() {
 }
 
 void MainWindow::rearmSpecialSetupWarning() {
-    DrvChkAct = true;
-    DrvChkd = false;
+    driveCheckState_.warningDue = true;
+    driveCheckState_.warningShown = false;
 }
 
 void MainWindow::showTable() {

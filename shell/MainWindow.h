@@ -11,6 +11,7 @@
 // that offers the same commands must not register the same shortcuts again, or Qt fires
 // neither.
 #include "core/FileCommands.h"
+#include "link/DriveChecks.h"
 #include "link/LinkView.h"
 #include "table/TableCommands.h"
 #include "ui/FormActivation.h"
@@ -88,6 +89,8 @@ class MainWindow : public QMainWindow, public LinkView, public FileCommandHost, 
     ProgramContext& context_;
     Options& options_;
     CommLink* link_;
+    // Which window is active and the special-setup warning's arming; the drive checks read it.
+    DriveCheckState driveCheckState_;
     // Before the public names, so that they can refer to its lists.
     std::unique_ptr<FileCommands> fileCommands_;
 
@@ -98,16 +101,12 @@ public:
     MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    DriveCheckState& driveCheckState() { return driveCheckState_; }
+    bool tableActive() const { return driveCheckState_.tableActive; }
+
     // ---- Hidden state (never shown) ------------------------------------------------------
-    bool ParaTableAct = false; // the table is the active window
-    bool DrvChkAct = false;    // the special-setup warning is due
-    bool DrvChkd = false;      // ... and was shown
-    bool StartUp = false;      // set at the first show: a later start-up form comes from New
-    bool AssOp = false;        // a start with a file argument until the first show
-    bool ComCancel = false;
-    bool TypeCheck = false;
-    bool FormCheck = false;
-    bool CPUCheck = false;
+    bool StartUp = false;    // set at the first show: a later start-up form comes from New
+    bool AssOp = false;      // a start with a file argument until the first show
     QStringList I_CpuForm_M; // CPU versions of the selected type and their numbers
     QStringList I_CpuNo_M;
     QStringList cbPrinter;
@@ -249,7 +248,7 @@ public:
 
     // ---- TableWindowHost -------------------------------------------------------------------
     QRect mainFrameGeometry() const override { return frameGeometry(); }
-    void setParaTableAct(bool on) override { ParaTableAct = on; }
+    void setParaTableAct(bool on) override { driveCheckState_.tableActive = on; }
     void CheckSpSetup() override;
 
     // ---- LinkView ------------------------------------------------------------------------

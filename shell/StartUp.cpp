@@ -325,10 +325,7 @@ bool Program::create() {
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
     checks_ =
-        std::make_unique<DriveChecks>(g, options_, *link_,
-                                      DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd, m.TypeCheck,
-                                                      m.FormCheck, m.CPUCheck, m.ComCancel},
-                                      &m.I_CpuForm_M, &m.I_CpuNo_M);
+        std::make_unique<DriveChecks>(g, options_, *link_, m.driveCheckState(), &m.I_CpuForm_M, &m.I_CpuNo_M);
     checks_->openOptions = [this] {
         if (option_)
             option_->exec();
@@ -349,10 +346,7 @@ bool Program::create() {
                                       return checks->names().LookupCapacityName(typeName, capacityCode);
                                   }});
 
-    transferHost_ = std::make_unique<TransferHostHooks>([&m] {
-        return DriveCheckFlags{m.ParaTableAct, m.DrvChkAct, m.DrvChkd,  m.TypeCheck,
-                               m.FormCheck,    m.CPUCheck,  m.ComCancel};
-    });
+    transferHost_ = std::make_unique<TransferHostHooks>([&m] { return m.tableActive(); });
     TransferHostHooks& host = *transferHost_;
     host.itemEnabled = [&m](DriveCommand c) {
         switch (c) {
@@ -383,7 +377,7 @@ bool Program::create() {
     host.owner = [&m]() -> QWidget* { return &m; };
     mainLinks_.window = &m;
     mainLinks_.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
-    mainLinks_.clearParaTableAct = [&m] { m.ParaTableAct = false; };
+    mainLinks_.clearParaTableAct = [&m] { m.setParaTableAct(false); };
     transfers_ = std::make_unique<TransferCommands>(g, options_, *link_, host, *checks, mainLinks_);
     m.transfers = transfers_.get();
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
@@ -400,7 +394,7 @@ bool Program::create() {
     option_ = std::make_unique<OptionsWindow>(g, options_, [this] { link_->ConnectDriveInBackground(); });
     m.optionsWindow = option_.get();
     option_->setMainWindow(&m);
-    QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.ParaTableAct = false; });
+    QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.setParaTableAct(false); });
 
     table_ = std::make_unique<ParameterTableWindow>(g, options_, link_.get(), m);
     ParameterTableWindow* t = table_.get();
@@ -448,7 +442,7 @@ void Program::createPrinting() {
     m.printer = printer_.get();
     mainLinks_.printer = printer_.get();
     const auto frame = [&m] { return m.frameGeometry(); };
-    const auto clearParaTableAct = [&m] { m.ParaTableAct = false; };
+    const auto clearParaTableAct = [&m] { m.setParaTableAct(false); };
     const auto message = [&g](MsgId id) {
         return id == MsgId::Caption ? g.MsgCaption : g.Parameters ? g.Parameters->Msg(id) : QString();
     };

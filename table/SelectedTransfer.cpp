@@ -90,16 +90,15 @@ bool ProgramDriveLink::ConnectDrive() {
     return link_ && link_->ConnectDrive();
 }
 
-std::uint32_t ProgramDriveLink::CommTransact(int index, const QString& valueText, bool& err,
-                                             const QString& kind) {
+ExchangeResult ProgramDriveLink::transact(int index, const QString& valueText, const QString& kind) {
     if (!link_) {
-        err = true;
-        return 0;
+        ExchangeResult none;
+        none.error = true;
+        none.failure = ExchangeFailure::NoPort;
+        return none;
     }
     // The link's own error flag is the shared one the other windows read.
-    const std::uint32_t reply = link_->CommTransact(index, valueText, link_->CommError, kind);
-    err = link_->CommError;
-    return reply;
+    return link_->transactNoted(index, valueText, kind);
 }
 
 int ProgramDriveLink::silentExchanges() const {
@@ -177,20 +176,19 @@ void SelectedTransfer::ImportSelected() {
     if (!startOnTargets())
         return;
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
-        bool err = false;
-        std::uint32_t reply = 0;
+        ExchangeResult reply;
         Next next = Next::Retry;
         while (next == Next::Retry) {
-            reply = link_->CommTransact(i, QString(), err, QStringLiteral("R"));
-            next = afterExchange(i, err);
+            reply = link_->transact(i, QString(), QStringLiteral("R"));
+            next = afterExchange(i, reply.error);
         }
-        if (err) {
+        if (reply.error) {
             // The value stays as it was, and so does the flag computed from it.
             setWork(core_.context(), UP_CommErrIndex, i, kOne);
         } else {
             setWork(core_.context(), UP_CommErrIndex, i, kZero);
             clearFailedFlag(core_.context(), i);
-            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply));
+            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply.value));
         }
         double v = 0;
         if (!ValueRules::parseNumber(work(core_.context(), UP_Value, i), v))
@@ -229,21 +227,20 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             ShowMsg(core_.context(), MsgId::NotANumber);
             return true;
         }
-        bool err = false;
-        std::uint32_t reply = 0;
+        ExchangeResult reply;
         Next next = Next::Retry;
         while (next == Next::Retry) {
-            reply = link_->CommTransact(i, QString::number(raw), err, kind);
-            next = afterExchange(i, err);
+            reply = link_->transact(i, QString::number(raw), kind);
+            next = afterExchange(i, reply.error);
         }
         setWork(core_.context(), UP_WriteIndex, i, kZero);
-        if (err) {
+        if (reply.error) {
             setWork(core_.context(), UP_WriteIndex, i, kOne);
             setWork(core_.context(), UP_CommErrIndex, i, kOne);
         } else {
             setWork(core_.context(), UP_CommErrIndex, i, kZero);
             clearFailedFlag(core_.context(), i);
-            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply));
+            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply.value));
         }
         redisplay(row, i);
         return next != Next::Abort;
@@ -300,10 +297,9 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     else if (!core_.currentVoltage())
         setWork(core_.context(), UP_HexIndex, i, kZero);
 
-    bool err = false;
-    const std::uint32_t reply = link_->CommTransact(i, QString::number(raw), err, kind);
+    const ExchangeResult reply = link_->transact(i, QString::number(raw), kind);
     QString stored = work(core_.context(), UP_Value, i);
-    if (err) {
+    if (reply.error) {
         // The typed value is dropped: the table keeps what the drive is known to hold.
         setWork(core_.context(), UP_WriteIndex, i, kOne);
         setWork(core_.context(), UP_CommErrIndex, i, kOne);
@@ -311,7 +307,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         setWork(core_.context(), UP_WriteIndex, i, kZero);
         setWork(core_.context(), UP_CommErrIndex, i, kZero);
         clearFailedFlag(core_.context(), i);
-        stored = replyText(core_.context(), i, reply);
+        stored = replyText(core_.context(), i, reply.value);
     }
     if (recordUndo)
         recordUndo(i);

@@ -10,6 +10,8 @@
 //
 // Needs no window; the drive is reached through DriveLink so that tests can put a scripted
 // drive behind it.
+#include "link/ExchangeResult.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -42,9 +44,8 @@ public:
     // holds the link.
     virtual bool ConnectDrive() = 0;
     // One request for parameter `index`: kind "R" reads, "W" and "P" write valueText (a
-    // decimal integer). Returns the reply unsigned; err is set when the exchange failed.
-    virtual std::uint32_t CommTransact(int index, const QString& valueText, bool& err,
-                                       const QString& kind) = 0;
+    // decimal integer). The reply's value is unsigned; error and failure say why it failed.
+    virtual ExchangeResult transact(int index, const QString& valueText, const QString& kind) = 0;
     // Consecutive exchanges that brought not a single byte of reply, and its reset.
     virtual int silentExchanges() const { return 0; }
     virtual void resetSilentExchanges() {}
@@ -55,7 +56,7 @@ class ProgramDriveLink : public DriveLink {
 public:
     explicit ProgramDriveLink(CommLink* link) : link_(link) {}
     bool ConnectDrive() override;
-    std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override;
+    ExchangeResult transact(int index, const QString& valueText, const QString& kind) override;
     int silentExchanges() const override;
     void resetSilentExchanges() override;
 

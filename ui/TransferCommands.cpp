@@ -58,7 +58,6 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         return;
     const ProgramContext& g = context_;
     const Options& o = options_;
-    DriveCheckFlags flags = host_.checkFlags();
 
     // A failed connection is reported before anything else: an earlier special-setup mark
     // must not swallow it.
@@ -90,14 +89,14 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         }
     }
     job_.mode = mode;
-    if (mode != kModeComparison)
-        flags.ComCancel = false;
 
+    IdentityCheckResult identity;
     if (mode != kModeComparison || o.TypCapChk.checked())
-        checks_.CheckDriveIdentity(int(mode));
+        identity = checks_.CheckDriveIdentity(int(mode));
     if (mode != kModeComparison) {
         // The warning's OK opens the options, where the user may switch the check off.
-        const bool go = (flags.TypeCheck && flags.FormCheck) || (!o.TypCapChk.checked() && !flags.ComCancel);
+        const bool go = (identity.typeMatches && identity.capacityMatches) ||
+                        (!o.TypCapChk.checked() && !identity.cancelled);
         if (!go)
             return;
     }
@@ -125,7 +124,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
 }
 
 void TransferCommands::runSelected(DriveCommand command) {
-    if (!host_.commandItemEnabled(command) || !host_.checkFlags().ParaTableAct)
+    if (!host_.commandItemEnabled(command) || !host_.tableActive())
         return;
     CommandGuard guard(kGuard);
     if (guard.busy())

@@ -25,8 +25,8 @@ public:
     virtual ~TransferHost() = default;
     // The command's menu item is enabled (a tool button obeys its menu item).
     virtual bool commandItemEnabled(DriveCommand command) const = 0;
-    // The main window's flags (ParaTableAct, TypeCheck, FormCheck, ComCancel, ...).
-    virtual DriveCheckFlags checkFlags() = 0;
+    // The parameter table is the active window (the selected commands act only then).
+    virtual bool tableActive() const = 0;
     // The parameter table rebuilds itself from the data store (after import and export).
     virtual void refreshTable() = 0;
     // The table grid takes the focus when the table window is open and the grid can take it.
@@ -46,13 +46,13 @@ public:
 class TransferHostHooks : public TransferHost {
 public:
     std::function<bool(DriveCommand)> itemEnabled;
-    std::function<DriveCheckFlags()> flags;
+    std::function<bool()> tableIsActive;
     std::function<void()> refresh, focusGrid, selectedImport, selectedExport;
     std::function<QWidget*()> owner;
 
-    explicit TransferHostHooks(std::function<DriveCheckFlags()> mainFlags) : flags(std::move(mainFlags)) {}
+    explicit TransferHostHooks(std::function<bool()> tableActive) : tableIsActive(std::move(tableActive)) {}
     bool commandItemEnabled(DriveCommand c) const override { return !itemEnabled || itemEnabled(c); }
-    DriveCheckFlags checkFlags() override { return flags(); }
+    bool tableActive() const override { return tableIsActive(); }
     void refreshTable() override { call(refresh); }
     void focusTableGrid() override { call(focusGrid); }
     void importSelected() override { call(selectedImport); }

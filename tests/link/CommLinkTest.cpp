@@ -84,8 +84,7 @@ protected:
         link.Settings.inverterNumber = std::max(station, 0);
     }
     std::uint32_t transact(int index, const char* kind = "R", const char* value = "") {
-        return link.CommTransact(index, QString::fromLatin1(value), link.CommError,
-                                 QString::fromLatin1(kind));
+        return link.transactNoted(index, QString::fromLatin1(value), QString::fromLatin1(kind)).value;
     }
 
     ManualClock clock;
@@ -512,6 +511,10 @@ TEST_F(Link, IndexOutsideTheTableOrUnknownKindSendsNothing) {
     link.CommError = false;
     transact(kP0000, "", "1");
     EXPECT_TRUE(link.CommError);
+    // The refusal travels to the caller; only the noted exchange leaves it in the link's flag.
+    link.CommError = false;
+    EXPECT_EQ(link.transact(-1, QString(), QStringLiteral("R")).failure, ExchangeFailure::Refused);
+    EXPECT_FALSE(link.CommError);
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(view.icons.back(), LinkIcon::Failed);
 }

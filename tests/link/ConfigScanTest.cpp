@@ -157,30 +157,30 @@ TEST_F(ConfigScanTest, ScanTransactUsesTheStationAndChecksTheReply) {
     Bytes reply = {0x2F, 0x05, 0x52, 0x09, 0x98, 0x00, 0x01};
     reply.push_back(SumCheck(reply, 6));
     port.queueReply(reply);
-    bool err = true;
-    EXPECT_EQ(scan.ScanTransact(QStringLiteral("0998"), QString(), err, false, QStringLiteral("R")), 1u);
-    EXPECT_FALSE(err);
+    ExchangeResult r = scan.ScanTransact(QStringLiteral("0998"), QString(), false, QStringLiteral("R"));
+    EXPECT_EQ(r.value, 1u);
+    EXPECT_FALSE(r.error);
     EXPECT_EQ(port.writes.back().bytes, Bytes({0x2F, 0x05, 0x52, 0x09, 0x98, 0x27}));
 
     // A wrong sum is a failure.
     reply.back() ^= 1;
     port.queueReply(reply);
-    EXPECT_EQ(scan.ScanTransact(QStringLiteral("0998"), QString(), err, false, QStringLiteral("R")), 0u);
-    EXPECT_TRUE(err);
+    r = scan.ScanTransact(QStringLiteral("0998"), QString(), false, QStringLiteral("R"));
+    EXPECT_EQ(r.value, 0u);
+    EXPECT_EQ(r.failure, ExchangeFailure::BadCheck);
 
     // A MODBUS write waits for its eight-byte echo.
     Bytes echo = {0x05, 0x06, 0xFB, 0x91, 0x00, 0x7B};
     AppendCrc(echo);
     port.queueReply(echo);
-    EXPECT_EQ(
-        scan.ScanTransact(QStringLiteral("FB91"), QStringLiteral("123"), err, true, QStringLiteral("P")),
-        123u);
-    EXPECT_FALSE(err);
+    r = scan.ScanTransact(QStringLiteral("FB91"), QStringLiteral("123"), true, QStringLiteral("P"));
+    EXPECT_EQ(r.value, 123u);
+    EXPECT_FALSE(r.error);
 
     // Block numbers are read as single values here (after the failure above, twice).
     port.queueReply(modbusReply(5, 0x0102));
     port.queueReply(modbusReply(5, 0x0102));
-    EXPECT_EQ(scan.ScanTransact(QStringLiteral("FC10"), QString(), err, true, QStringLiteral("R")), 0x0102u);
+    EXPECT_EQ(scan.ScanTransact(QStringLiteral("FC10"), QString(), true, QStringLiteral("R")).value, 0x0102u);
     EXPECT_EQ(port.writes.back().bytes[5], 0x01);
 }
 

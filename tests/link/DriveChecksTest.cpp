@@ -28,8 +28,8 @@ class SpecialSetupCheck : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(rig.loaded); }
     TransferRig rig{SimProtocol::Inverter, Wire::Fake, "[Setup]\r\nSpChk=1\r\n"};
-    MainFlags flags;
-    DriveChecks checks{rig.context, rig.options, *rig.link, flags.refs()};
+    DriveCheckState state;
+    DriveChecks checks{rig.context, rig.options, *rig.link, state};
 };
 
 TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected) {
@@ -43,8 +43,8 @@ TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected) {
 
 TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
     rig.model.setParameter("0999", 5);
-    flags.ParaTableAct = true;
-    flags.DrvChkAct = true;
+    state.tableActive = true;
+    state.warningDue = true;
     rig.prompter.answer(BoxAnswer::Ok);
     checks.CheckSpSetup();
     EXPECT_TRUE(rig.link->specialSetup);
@@ -53,16 +53,16 @@ TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
     EXPECT_EQ(rig.prompter.boxes()[0].text, "m100\n\n\nm101\nm102");
     EXPECT_EQ(rig.prompter.boxes()[0].icon, BoxIcon::None);
     EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::Ok);
-    EXPECT_FALSE(flags.DrvChkAct);
-    EXPECT_TRUE(flags.DrvChkd);
+    EXPECT_FALSE(state.warningDue);
+    EXPECT_TRUE(state.warningShown);
 
     rig.model.setParameter("0998", 3);
     checks.CheckSpSetup(); // marked again, no second box
     EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_EQ(rig.prompter.boxes().size(), 1u);
 
-    flags.DrvChkd = false; // a new parameter set arms it again
-    flags.DrvChkAct = true;
+    state.warningShown = false; // a new parameter set arms it again
+    state.warningDue = true;
     rig.prompter.answer(BoxAnswer::Ok);
     checks.CheckSpSetup();
     ASSERT_EQ(rig.prompter.boxes().size(), 2u);
@@ -71,13 +71,13 @@ TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
 
 TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits) {
     rig.model.setParameter("0998", 0);
-    flags.DrvChkAct = true;
+    state.warningDue = true;
     checks.CheckSpSetup();
     EXPECT_TRUE(rig.link->specialSetup);
     EXPECT_TRUE(rig.prompter.boxes().empty());
-    EXPECT_TRUE(flags.DrvChkAct);
+    EXPECT_TRUE(state.warningDue);
 
-    flags.ParaTableAct = true;
+    state.tableActive = true;
     rig.prompter.answer(BoxAnswer::Ok);
     checks.CheckSpSetup();
     EXPECT_EQ(rig.prompter.boxes().size(), 1u);
@@ -107,8 +107,8 @@ TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays) {
 TEST_F(SpecialSetupCheck, ACheckStartedWhileItsBoxIsOpenReturnsAtOnce) {
     HookPrompter hook;
     rig.model.setParameter("0999", 5);
-    flags.ParaTableAct = true;
-    flags.DrvChkAct = true;
+    state.tableActive = true;
+    state.warningDue = true;
     std::size_t framesInBox = 0;
     hook.whileOpen = [&] {
         const std::size_t before = rig.frameCount();
@@ -128,7 +128,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         ASSERT_TRUE(rig.connect());
-        flags.ParaTableAct = flags.DrvChkAct = true;
+        state.tableActive = state.warningDue = true;
         rig.model.setParameter("0999", 5);
         prompter.answer(BoxAnswer::Ok);
     }
@@ -141,7 +141,7 @@ protected:
         }
     }
     TransferRig rig{SimProtocol::Inverter, Wire::Pty, "[Setup]\r\nSpChk=1\r\n"};
-    DriveChecks checks{rig.context, rig.options, *rig.link, flags.refs()};
+    DriveChecks checks{rig.context, rig.options, *rig.link, state};
     ScriptedPrompter prompter;
 };
 
@@ -186,20 +186,20 @@ protected:
     QStringList cpuForms{"V100", "V110"};
     QStringList cpuNumbers{"100", "110"};
     TransferRig rig{SimProtocol::Inverter};
-    MainFlags flags;
-    DriveChecks checks{rig.context, rig.options, *rig.link, flags.refs(), &cpuForms, &cpuNumbers};
+    DriveCheckState state;
+    DriveChecks checks{rig.context, rig.options, *rig.link, state, &cpuForms, &cpuNumbers};
     std::size_t start = 0;
     int optionsOpened = 0;
 };
 
 TEST_F(DriveIdentityCheck, TheSequenceWritesTheAccessValueThenReadsTypeCapacityCpuAndRevision) {
-    checks.CheckDriveIdentity(kModeImport);
+    const IdentityCheckResult r = checks.CheckDriveIdentity(kModeImport);
     EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"P FB91 100", "R FB07", "R FB05", "R FE08",
                                                                "R FB72", "R FE08", "R FE08"}));
     EXPECT_EQ(rig.model.parameter("FB91")->raw, 100u);
-    EXPECT_TRUE(flags.TypeCheck);
-    EXPECT_TRUE(flags.FormCheck);
-    EXPECT_FALSE(flags.CPUCheck);
+    EXPECT_TRUE(r.typeMatches);
+    EXPECT_TRUE(r.capacityMatches);
+    EXPECT_FALSE(r.cancelled);
     EXPECT_EQ(checks.CpuVerLabel, "100");
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
@@ -212,37 +212,33 @@ TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther) {
     EXPECT_FALSE(capacityNamesMatch("-4037", ""));
 
     rig.context.DriveFormName = "-0.75";
-    checks.CheckDriveIdentity(kModeImport);
-    EXPECT_TRUE(flags.FormCheck);
+    EXPECT_TRUE(checks.CheckDriveIdentity(kModeImport).capacityMatches);
 }
 
 TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions) {
     rig.setDrive(kCapa, 4); // -1.5K
     rig.prompter.answer(BoxAnswer::Cancel);
-    checks.CheckDriveIdentity(kModeImport);
-    EXPECT_TRUE(flags.TypeCheck);
-    EXPECT_FALSE(flags.FormCheck);
-    EXPECT_TRUE(flags.ComCancel);
+    const IdentityCheckResult cancelled = checks.CheckDriveIdentity(kModeImport);
+    EXPECT_TRUE(cancelled.typeMatches);
+    EXPECT_FALSE(cancelled.capacityMatches);
+    EXPECT_TRUE(cancelled.cancelled);
     ASSERT_EQ(rig.prompter.boxes().size(), 1u);
     EXPECT_EQ(rig.prompter.boxes()[0].text, "m78HXA1-1.5K (V100)\n\nm108\n\nm109");
     EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::OkCancel);
     EXPECT_EQ(rig.prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(optionsOpened, 0);
 
-    flags.ComCancel = false;
     rig.prompter.answer(BoxAnswer::Ok);
-    checks.CheckDriveIdentity(kModeExport);
+    EXPECT_FALSE(checks.CheckDriveIdentity(kModeExport).cancelled);
     EXPECT_EQ(optionsOpened, 1);
-    EXPECT_FALSE(flags.ComCancel);
 }
 
 TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent) {
     rig.options.TypCapChk.setChecked(false);
     rig.setDrive(kType, 13);
-    flags.ComCancel = true;
-    checks.CheckDriveIdentity(kModeImport);
-    EXPECT_FALSE(flags.TypeCheck);
-    EXPECT_TRUE(flags.ComCancel);
+    const IdentityCheckResult r = checks.CheckDriveIdentity(kModeImport);
+    EXPECT_FALSE(r.typeMatches);
+    EXPECT_FALSE(r.cancelled);
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
@@ -345,14 +341,14 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
             cpuForms << f.mid(5, f.size() - 6);
             cpuNumbers << f.mid(6, f.size() - 7);
         }
-    MainFlags flags;
-    flags.ParaTableAct = flags.DrvChkAct = true;
-    DriveChecks checks(g, program.options, link, flags.refs(), &cpuForms, &cpuNumbers);
+    DriveCheckState state;
+    state.tableActive = state.warningDue = true;
+    DriveChecks checks(g, program.options, link, state, &cpuForms, &cpuNumbers);
     checks.CheckSpSetup();
     EXPECT_FALSE(link.specialSetup);
-    checks.CheckDriveIdentity(kModeComparison);
-    EXPECT_TRUE(flags.TypeCheck);
-    EXPECT_TRUE(flags.FormCheck);
+    const IdentityCheckResult r = checks.CheckDriveIdentity(kModeComparison);
+    EXPECT_TRUE(r.typeMatches);
+    EXPECT_TRUE(r.capacityMatches);
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join("|").toStdString();
     EXPECT_EQ(checks.CpuVerLabel, QString(d.cpu).mid(1));
 }

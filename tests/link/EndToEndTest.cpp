@@ -73,7 +73,7 @@ protected:
     std::uint32_t transact(const char* comNo, const char* kind = "R", const QString& value = QString()) {
         const int index = table->index(comNo);
         EXPECT_GE(index, 0) << comNo;
-        return link.CommTransact(index, value, link.CommError, QString::fromLatin1(kind));
+        return link.transactNoted(index, value, QString::fromLatin1(kind)).value;
     }
     // The drive's value as the program's table would take it.
     std::int64_t signedValue(const char* comNo, std::uint32_t raw) {
@@ -98,7 +98,7 @@ TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
         const QString comNo = table->store.ParaDat.cell(PD_ComNo, i + 1);
         if (comNo == QStringLiteral("FC10"))
             continue; // a block, below
-        const std::uint32_t v = link.CommTransact(i, QString(), link.CommError, QStringLiteral("R"));
+        const std::uint32_t v = link.transactNoted(i, QString(), QStringLiteral("R")).value;
         ASSERT_FALSE(link.CommError) << comNo.toStdString();
         const auto p = model.parameter(comNo);
         ASSERT_TRUE(p);

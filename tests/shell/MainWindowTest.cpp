@@ -240,10 +240,10 @@ TEST_F(MainWindowTest, NoCommandActsWhileTheWindowIsDisabledForAMonitorRun) {
 
 TEST_F(MainWindowTest, ParameterHelpKeyActsOnlyAfterTheTableWasActive) {
     wireTable();
-    m.ParaTableAct = false;
+    m.setParaTableAct(false);
     m.item(MainCommand::ParameterHelp)->trigger();
     EXPECT_TRUE(calls.isEmpty());
-    m.ParaTableAct = true;
+    m.setParaTableAct(true);
     m.item(MainCommand::ParameterHelp)->trigger();
     EXPECT_EQ(calls, QStringList{QStringLiteral("ParaHelp")});
 }
@@ -305,7 +305,7 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     m.show();
     EXPECT_EQ(calls, QStringList{QStringLiteral("Show")});
     EXPECT_TRUE(m.StartUp);
-    EXPECT_TRUE(m.DrvChkAct);
+    EXPECT_TRUE(m.driveCheckState().warningDue);
     EXPECT_FALSE(m.AssOp);
     EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isVisible());
     EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isEnabled());
@@ -440,11 +440,11 @@ TEST_F(MainWindowTest, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisO
         QCoreApplication::processEvents();
     };
     activate(other);
-    m.ParaTableAct = true;
+    m.setParaTableAct(true);
     activate(m);
-    EXPECT_TRUE(m.ParaTableAct);
+    EXPECT_TRUE(m.tableActive());
     activate(other);
-    EXPECT_FALSE(m.ParaTableAct);
+    EXPECT_FALSE(m.tableActive());
 }
 
 TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirCloseWritesTheSettings) {

@@ -332,13 +332,4 @@ inline std::string protocolName(const testing::TestParamInfo<SimProtocol>& info)
     return info.param == SimProtocol::Modbus ? "Modbus" : "Inverter";
 }
 
-// The main window's flags that the drive checks and the transfer commands read and set.
-struct MainFlags {
-    bool ParaTableAct = false, DrvChkAct = false, DrvChkd = false, TypeCheck = false, FormCheck = false,
-         CPUCheck = false, ComCancel = false;
-    DriveCheckFlags refs() {
-        return {ParaTableAct, DrvChkAct, DrvChkd, TypeCheck, FormCheck, CPUCheck, ComCancel};
-    }
-};
-
 } // namespace transfertest

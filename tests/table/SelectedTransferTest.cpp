@@ -29,15 +29,19 @@ public:
         // As the program's link: a monitor run holds the port.
         return answers && !context.MonitorRunning;
     }
-    std::uint32_t CommTransact(int index, const QString& valueText, bool& err, const QString& kind) override {
+    ExchangeResult transact(int index, const QString& valueText, const QString& kind) override {
         const QString comNo = context.Parameters->ParaDat.cell(PD_ComNo, index + 1);
         requests.push_back({comNo, kind, valueText});
-        err = failing.contains(comNo);
-        if (err)
-            return 0;
+        ExchangeResult r;
+        r.error = failing.contains(comNo);
+        if (r.error) {
+            r.failure = ExchangeFailure::ReplyTimeout;
+            return r;
+        }
         if (kind != QLatin1String("R"))
             values[comNo] = std::uint32_t(ParseDecimalPrefix(valueText));
-        return values[comNo];
+        r.value = values[comNo];
+        return r;
     }
 
     bool answers = true;
