@@ -19,11 +19,12 @@ QString UnwritableCharactersQuestion(const ProgramContext& context, const QStrin
     }
     return Msg(context, MsgId::UnwritableCharacters) + u'\n' + each.join(u' ') + QStringLiteral("\n\n") +
            Msg(context, MsgId::SaveAnyway);
+}
+
 QString WriteFailureText(const ProgramContext& context, const QString& path, bool diskFull) {
     return Msg(context, diskFull ? MsgId::DiskFull : MsgId::WriteFailed) + u'\n' + path;
 }
 
-BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons,
-                  QWidget* parent) {
-    return Prompter::instance().message(Msg(context, id), context.MsgCaption, icon, buttons, parent);
+Notice MsgNotice(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons) {
+    return {Msg(context, id), context.MsgCaption, icon, buttons};
 }

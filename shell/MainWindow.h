@@ -11,6 +11,7 @@
 // that offers the same commands must not register the same shortcuts again, or Qt fires
 // neither.
 #include "core/FileCommands.h"
+#include "link/CoreNotices.h"
 #include "link/LinkView.h"
 #include "table/TableCommands.h"
 #include "ui/FormActivation.h"
@@ -88,6 +89,8 @@ class MainWindow : public QMainWindow, public LinkView, public FileCommandHost, 
     ProgramContext& context_;
     Options& options_;
     CommLink* link_;
+    // Shows the boxes and dialogs of core's operations (the file commands' among them).
+    PrompterAsker asker_;
     // Before the public names, so that they can refer to its lists.
     std::unique_ptr<FileCommands> fileCommands_;
 
@@ -156,6 +159,8 @@ public:
     // "Inverter Info.": connect, read the drive's information, show it (set by the start-up).
     std::function<void()> inverterInfo;
     FileCommands& fileCommands() { return *fileCommands_; }
+    // The asker the window answers core's questions with.
+    Asker& asker() { return asker_; }
     // The data store the start-up created (owned by the window).
     void adoptStore(std::unique_ptr<ParameterStore> store);
     void releaseStore();

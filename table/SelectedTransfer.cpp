@@ -7,6 +7,7 @@
 #include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "link/TransferEngine.h"
 #include "platform/PumpEvents.h"
 #include "platform/WaitCursor.h"

@@ -5,6 +5,7 @@
 #include "core/ProgramContext.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "platform/PumpEvents.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"

@@ -17,7 +17,7 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
     EXPECT_EQ(opt->UndoMaxSet.position(), 10);
     EXPECT_EQ(opt->ValMulti.text(), "1.00");
     EXPECT_EQ(opt->PNCellC.value(), 14745599);
-    ASSERT_TRUE(opt->saveSettings());
+    ASSERT_TRUE(opt->saveSettings(prompter));
 
     const QStringList keys = Options::settingsKeys();
     ASSERT_EQ(keys.size(), 45);
@@ -63,7 +63,7 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     opt->LedDispTime.setPosition(505);
     opt->ValMulti.setPosition(29);
     opt->onlineCurrentVoltageBase.setChecked(true);
-    opt->saveSettings();
+    opt->saveSettings(prompter);
     IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readInteger("Options", "MSCC", 0), 0x123456);
     EXPECT_EQ(ini.readInteger("Options", "MNCC", 0), 0x030201);
@@ -91,14 +91,14 @@ TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
     opt->create();
     store->MainteFlag = true;
     opt->SUMode.setChecked(true);
-    opt->saveSettings();
+    opt->saveSettings(prompter);
     IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readString("Options", "Mainte"), "0");
     EXPECT_EQ(ini.keys("Options").size(), 45);
 
     // Without the section, that close writes the other 44 keys.
     QFile::remove(context.SettingsIniPath);
-    opt->saveSettings();
+    opt->saveSettings(prompter);
     IniFile fresh(context.SettingsIniPath);
     EXPECT_EQ(fresh.keys("Options").size(), 44);
     EXPECT_FALSE(fresh.valueExists("Options", "Mainte"));
@@ -129,8 +129,8 @@ TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
     context.SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
     opt->create();
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->saveSettings());
-    EXPECT_FALSE(opt->saveSettings());
+    EXPECT_FALSE(opt->saveSettings(prompter));
+    EXPECT_FALSE(opt->saveSettings(prompter));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(context.SettingsIniPath));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
@@ -145,7 +145,7 @@ TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
     EXPECT_EQ(opt->UndoMaxSet.position(), 20);
     opt->UndoMaxSet.setPosition(30);
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->saveSettings());
+    EXPECT_FALSE(opt->saveSettings(prompter));
     EXPECT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(settings(), "[Options]\r\nUndoMax=20\r\n");
 }
@@ -199,7 +199,7 @@ TEST_P(OptionsNumberField, ChecksTheTypedText) {
     f.setText(c.typed);
     if (c.message >= 0)
         prompter.answer(BoxAnswer::Ok);
-    EXPECT_EQ(opt->validate(f), c.accepted);
+    EXPECT_EQ(opt->validate(f, prompter), c.accepted);
     EXPECT_EQ(f.text(), c.textAfter);
     EXPECT_EQ(f.position(), c.positionAfter < 0 ? before : c.positionAfter);
     EXPECT_EQ(opt->BadEntry, c.accepted ? 0 : 1);
@@ -242,16 +242,16 @@ TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue) {
     opt->create();
     opt->UndoMaxSet.setText("abc");
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_FALSE(opt->closeQuery(prompter));
     ASSERT_EQ(prompter.texts(), QStringList{"m67"});
 
     opt->UndoMaxSet.setText("150");
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_FALSE(opt->closeQuery(prompter));
     EXPECT_EQ(opt->UndoMaxSet.text(), "100");
     EXPECT_EQ(opt->UndoMaxSet.position(), 100);
 
-    EXPECT_TRUE(opt->closeQuery());
+    EXPECT_TRUE(opt->closeQuery(prompter));
     EXPECT_EQ(prompter.boxes().size(), 2u);
 }
 
@@ -262,7 +262,7 @@ TEST_F(OptionsClose, RunsEveryCheckAndLeavesThePointsFieldAlone) {
     opt->MonRecPoint.setText("garbage");
     prompter.answer(BoxAnswer::Ok);
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_FALSE(opt->closeQuery(prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"m67", "m67"}));
     EXPECT_EQ(opt->MonRecPoint.text(), "garbage");
 }

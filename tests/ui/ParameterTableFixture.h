@@ -7,6 +7,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "link/CoreNotices.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -100,10 +101,11 @@ protected:
         g.DriveTypeName = "HXA1";
         g.DriveFormName = "-2004";
         g.DriveCpuVersion = "V110";
-        store->FormCreate(g);
-        ASSERT_TRUE(LoadTypeTable(g));
-        ASSERT_TRUE(LoadCapacityTable(g));
-        ASSERT_TRUE(InitValueTable(g));
+        PrompterAsker asker;
+        store->FormCreate(g, asker);
+        ASSERT_TRUE(LoadTypeTable(g, asker));
+        ASSERT_TRUE(LoadCapacityTable(g, asker));
+        ASSERT_TRUE(InitValueTable(g, asker));
         g.RowsInUse = g.ParaCountNormal;
         g.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
