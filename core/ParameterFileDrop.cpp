@@ -5,8 +5,8 @@
 #include "core/ParaFile.h"
 #include "core/ParameterFileChecks.h"
 #include "core/ProgramContext.h"
+#include "platform/CommandGuard.h"
 #include "platform/Paths.h"
-#include "platform/PumpEvents.h"
 #include "platform/WaitCursor.h"
 
 namespace {

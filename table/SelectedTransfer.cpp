@@ -9,6 +9,7 @@
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
 #include "link/TransferEngine.h"
+#include "platform/CommandGuard.h"
 #include "platform/PumpEvents.h"
 #include "platform/WaitCursor.h"
 #include "table/ParameterTable.h"

@@ -6,6 +6,7 @@
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
+#include "platform/CommandGuard.h"
 #include "platform/PumpEvents.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"
