@@ -292,7 +292,7 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
-bool Options::saveSettings(Asker& asker) {
+Options::SaveOutcome Options::saveSettings() {
     const QString path = context_.SettingsIniPath;
     IniFile ini(path);
     const bool mainte = context_.Parameters && context_.Parameters->MainteFlag;
@@ -315,15 +315,14 @@ bool Options::saveSettings(Asker& asker) {
     }
     QString error;
     if (ini.flush(&error))
-        return true;
+        return {true, std::nullopt};
     qWarning("Options: cannot write %s: %s", qPrintable(path), qPrintable(error));
     // Every close writes again; one box per run is enough.
-    if (!saveFailureShown_) {
-        saveFailureShown_ = true;
-        asker.ask({QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error),
-                   context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok});
-    }
-    return false;
+    if (saveFailureShown_)
+        return {false, std::nullopt};
+    saveFailureShown_ = true;
+    return {false, Notice{QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error),
+                          context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok}};
 }
 
 // ---- Showing, closing and the number checks ----------------------------------------------

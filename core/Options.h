@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Options;
 struct ProgramContext;
@@ -177,9 +178,12 @@ public:
     // and colours outside 0..0xFFFFFF take their default.
     void loadSettings(const std::function<void()>& connectDrive = {});
     // Writes section "Options" in its fixed key order, leaving other keys and sections as
-    // they are. A failed write shows one box through the asker (once per run) naming the file
-    // and the reason.
-    bool saveSettings(Asker& asker);
+    // they are. A failed write hands back the box naming the file and the reason, once per run.
+    struct SaveOutcome {
+        bool saved = false;
+        std::optional<Notice> failure;
+    };
+    SaveOutcome saveSettings();
     // Showing: BadEntry cleared, the enabled states brought up to date.
     void show();
     // The checks run on closing, their boxes shown through the asker; false (the window stays)

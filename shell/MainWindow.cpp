@@ -145,7 +145,8 @@ void MainWindow::FormClose() {
     // The options are kept at every close, not only when their window was closed: the
     // start-up form reads "CheckLang" and "CheckInv" from the file, and without them the next
     // start would not offer the language and drive chosen this time.
-    options_.saveSettings(asker_);
+    if (const std::optional<Notice> failure = options_.saveSettings().failure)
+        showNotice(*failure);
     if (link_ && link_->PortOpen())
         link_->closePort();
     HelpViewer::closeAll();

@@ -469,6 +469,7 @@ void OptionsWindow::done(int r) {
     // The close box and Esc come here too: neither may leave a refused entry behind.
     if (!options_.closeQuery(asker_))
         return;
-    options_.saveSettings(asker_);
+    if (const std::optional<Notice> failure = options_.saveSettings().failure)
+        showNotice(*failure);
     QDialog::done(r);
 }

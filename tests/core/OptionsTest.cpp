@@ -17,7 +17,7 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
     EXPECT_EQ(opt->UndoMaxSet.position(), 10);
     EXPECT_EQ(opt->ValMulti.text(), "1.00");
     EXPECT_EQ(opt->PNCellC.value(), 14745599);
-    ASSERT_TRUE(opt->saveSettings(prompter));
+    ASSERT_TRUE(opt->saveSettings().saved);
 
     const QStringList keys = Options::settingsKeys();
     ASSERT_EQ(keys.size(), 45);
@@ -63,7 +63,7 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     opt->LedDispTime.setPosition(505);
     opt->ValMulti.setPosition(29);
     opt->onlineCurrentVoltageBase.setChecked(true);
-    opt->saveSettings(prompter);
+    opt->saveSettings();
     IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readInteger("Options", "MSCC", 0), 0x123456);
     EXPECT_EQ(ini.readInteger("Options", "MNCC", 0), 0x030201);
@@ -91,14 +91,14 @@ TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
     opt->create();
     store->MainteFlag = true;
     opt->SUMode.setChecked(true);
-    opt->saveSettings(prompter);
+    opt->saveSettings();
     IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readString("Options", "Mainte"), "0");
     EXPECT_EQ(ini.keys("Options").size(), 45);
 
     // Without the section, that close writes the other 44 keys.
     QFile::remove(context.SettingsIniPath);
-    opt->saveSettings(prompter);
+    opt->saveSettings();
     IniFile fresh(context.SettingsIniPath);
     EXPECT_EQ(fresh.keys("Options").size(), 44);
     EXPECT_FALSE(fresh.valueExists("Options", "Mainte"));
@@ -128,12 +128,14 @@ TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
     writeFile(dir.filePath("blocked"), "x");
     context.SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
     opt->create();
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->saveSettings(prompter));
-    EXPECT_FALSE(opt->saveSettings(prompter));
-    ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_TRUE(prompter.boxes()[0].text.contains(context.SettingsIniPath));
-    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    const Options::SaveOutcome first = opt->saveSettings();
+    EXPECT_FALSE(first.saved);
+    ASSERT_TRUE(first.failure);
+    EXPECT_TRUE(first.failure->text.contains(context.SettingsIniPath));
+    EXPECT_EQ(first.failure->icon, BoxIcon::Warning);
+    const Options::SaveOutcome again = opt->saveSettings();
+    EXPECT_FALSE(again.saved);
+    EXPECT_FALSE(again.failure) << "said once per run";
 }
 
 TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
@@ -144,9 +146,9 @@ TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
     opt->create();
     EXPECT_EQ(opt->UndoMaxSet.position(), 20);
     opt->UndoMaxSet.setPosition(30);
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->saveSettings(prompter));
-    EXPECT_EQ(prompter.boxes().size(), 1u);
+    const Options::SaveOutcome r = opt->saveSettings();
+    EXPECT_FALSE(r.saved);
+    EXPECT_TRUE(r.failure);
     EXPECT_EQ(settings(), "[Options]\r\nUndoMax=20\r\n");
 }
 

@@ -2,7 +2,6 @@
 // passwords open which level, what goes on the wire for each, the box that follows, and the
 // state an unlock leaves (rows in use, the option, the data store's flags, the master's tab).
 #include "link/MaintenanceMode.h"
-#include "link/CoreNotices.h"
 
 #include "platform/IniFile.h"
 #include "support/TransferFixture.h"
@@ -178,8 +177,7 @@ TEST_F(MaintenancePassword, TheOptionSetByTheUnlockIsNotStored) {
     rig.folder.writeFile(QStringLiteral("KVR260X.ini"), "[Options]\r\nMainte=0\r\n");
     ASSERT_EQ(mode.check(QStringLiteral("(QWKM)"), QStringLiteral("Pulvex")), Outcome::Unlocked);
     ASSERT_TRUE(options.SUMode.checked());
-    PrompterAsker asker;
-    options.saveSettings(asker);
+    options.saveSettings();
     EXPECT_EQ(
         IniFile(rig.folder.settingsIniPath()).readString(QStringLiteral("Options"), QStringLiteral("Mainte")),
         QStringLiteral("0"));
