@@ -44,7 +44,7 @@ Identity checkIdentity(Asker& asker, const ProgramContext& g, const Header& h, c
         box(asker, g,
             Msg(g, MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) +
                 Msg(g, MsgId::FileDriveNotReadable),
-            BoxIcon::Warning, BoxButtons::Ok, o.pumpAfterBoxes);
+            BoxIcon::Warning, BoxButtons::Ok, o.letEventsThroughAfterBoxes);
         return Identity::Refused;
     }
     Identity result = Identity::LoadAll;
@@ -52,7 +52,8 @@ Identity checkIdentity(Asker& asker, const ProgramContext& g, const Header& h, c
         const QString text = Msg(g, MsgId::FileFormDiffers) + "\n* " + who + identityTail(h) +
                              Msg(g, MsgId::FileDriveIs) + "\n\n" + Msg(g, MsgId::YesReadAll) + "\n" +
                              Msg(g, MsgId::NoSkipCapacity) + "\n" + Msg(g, MsgId::CancelDoNotRead);
-        switch (box(asker, g, text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.pumpAfterBoxes)) {
+        switch (
+            box(asker, g, text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.letEventsThroughAfterBoxes)) {
         case BoxAnswer::Yes:
             break;
         case BoxAnswer::No:
@@ -65,7 +66,8 @@ Identity checkIdentity(Asker& asker, const ProgramContext& g, const Header& h, c
     if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
         const QString text =
             Msg(g, MsgId::FileCpuDiffers) + "\n* " + who + identityTail(h) + Msg(g, MsgId::FileDriveIs);
-        if (box(asker, g, text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
+        if (box(asker, g, text, BoxIcon::Warning, BoxButtons::OkCancel, o.letEventsThroughAfterBoxes) !=
+            BoxAnswer::Ok)
             return Identity::Refused;
     }
     return result;
@@ -292,15 +294,15 @@ ReadResult readDataLines(Asker& asker, const ProgramContext& context, const QStr
         if (index < 0) {
             if (!options.askOnUnknownNumber) {
                 box(asker, context, Msg(context, MsgId::DataIncorrect), BoxIcon::Warning, BoxButtons::Ok,
-                    options.pumpAfterBoxes);
+                    options.letEventsThroughAfterBoxes);
                 return ReadResult::Stopped;
             }
             const QString text = Msg(context, MsgId::DataIncorrect) + "\n" +
                                  Msg(context, MsgId::NumberNotInDrive) + " " + BoxText::quoted(number) +
                                  "\n\n" + Msg(context, MsgId::OkSkipLine) + "\n" +
                                  Msg(context, MsgId::CancelStopReading);
-            if (box(asker, context, text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) ==
-                BoxAnswer::Ok)
+            if (box(asker, context, text, BoxIcon::Warning, BoxButtons::OkCancel,
+                    options.letEventsThroughAfterBoxes) == BoxAnswer::Ok)
                 continue;
             return ReadResult::Stopped;
         }
@@ -349,7 +351,7 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, Asker& asker
     if (options.markerCheck) {
         const QString text = markerRefusalText(context, lines, h);
         if (!text.isEmpty()) {
-            box(asker, context, text, BoxIcon::None, BoxButtons::Ok, options.pumpAfterBoxes);
+            box(asker, context, text, BoxIcon::None, BoxButtons::Ok, options.letEventsThroughAfterBoxes);
             return out;
         }
     }

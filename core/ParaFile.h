@@ -86,7 +86,7 @@ struct ReadOptions {
     // A number the drive type lacks: true asks (OK skips the line, Cancel stops); false
     // shows message DataIncorrect and stops.
     bool askOnUnknownNumber = true;
-    bool pumpAfterBoxes = false; // let window messages through (the asker) after each box
+    bool letEventsThroughAfterBoxes = false; // let window messages through (the asker) after each box
 };
 
 enum class ReadResult {

@@ -12,7 +12,7 @@
 namespace {
 
 // The drop's own boxes, like the reader's, let window messages through once answered.
-void showAndPump(Asker& asker, const ProgramContext& context, MsgId message) {
+void tellAndLetEventsThrough(Asker& asker, const ProgramContext& context, MsgId message) {
     asker.ask(MsgNotice(context, message, BoxIcon::Warning, BoxButtons::Ok));
     asker.letEventsThrough();
 }
@@ -43,14 +43,14 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     if (guard.busy() || paths.isEmpty())
         return Outcome::Refused;
     if (paths.size() > 1) {
-        showAndPump(asker_, context_, MsgId::DropOneFile);
+        tellAndLetEventsThrough(asker_, context_, MsgId::DropOneFile);
         return Outcome::Refused;
     }
     const QString& path = paths.front();
     const QString folder = Paths::folderOf(path);
     const QString name = Paths::fileNameOf(path);
     if (path.isEmpty() || !hasParameterFileName(name)) {
-        showAndPump(asker_, context_, MsgId::DataIncorrect);
+        tellAndLetEventsThrough(asker_, context_, MsgId::DataIncorrect);
         return Outcome::Refused;
     }
 
@@ -72,13 +72,13 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     const ParaFile::Header header = ParaFile::parseHeader(lines);
     // A header cut short would be read as empty lines: refuse it before anything changes.
     if (header.form == ParaFile::Form::None || lines.size() < header.firstDataLine) {
-        showAndPump(asker_, context_, MsgId::DataIncorrect);
+        tellAndLetEventsThrough(asker_, context_, MsgId::DataIncorrect);
         return Outcome::Refused;
     }
 
     ParaFile::ReadOptions options;
     options.markerCheck = false;
-    options.pumpAfterBoxes = true;
+    options.letEventsThroughAfterBoxes = true;
     const ParaFile::ReadOutcome r = ParaFile::read(context_, lines, asker_, options);
     if (r.result != ParaFile::ReadResult::Loaded)
         return Outcome::Refused;

@@ -243,7 +243,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     options.markerCheck = false;
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
-    options.pumpAfterBoxes = true;
+    options.letEventsThroughAfterBoxes = true;
     QList<int> taken;
     const ParaFile::ReadResult result =
         ParaFile::loadDataLines(g, lines, header.firstDataLine, false, main.asker(), options, &taken);
