@@ -58,7 +58,8 @@ void GeneratedDriveType::nameDriveType(ProgramContext& g) const {
 }
 
 bool GeneratedDriveType::load() {
-    return LoadTypeTable(context) && LoadCapacityTable(context) && InitValueTable(context);
+    return LoadTypeTable(context, benchAsker()) && LoadCapacityTable(context, benchAsker()) &&
+           InitValueTable(context, benchAsker());
 }
 
 void BenchTableHost::UpdateCurrentVoltageCommands() {

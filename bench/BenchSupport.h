@@ -5,6 +5,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "link/CoreNotices.h"
 #include "platform/Prompter.h"
 #include "support/DriveTypeGenerator.h"
 #include "table/TableCommands.h"
@@ -43,6 +44,12 @@ public:
     bool choosePrinter(QPrinter&, QWidget*) override { return false; }
     int boxes = 0;
 };
+
+// The asker of core's operations in the benchmarks: through the installed prompter.
+inline Asker& benchAsker() {
+    static PrompterAsker asker;
+    return asker;
+}
 
 // A drive type of 2,000 parameters written into a temporary program folder; the context
 // names its folders, files and names, and holds `store`. Not loaded yet. ok is false (after

@@ -75,42 +75,44 @@ Set& set() {
 
 void BM_OwnFormatSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            ParaFile::WriteParameterFile(set().context, set().path("a.kvr"), "bench", false, false));
+        benchmark::DoNotOptimize(ParaFile::WriteParameterFile(set().context, set().path("a.kvr"), "bench",
+                                                              false, false, benchAsker()));
 }
 BENCHMARK(BM_OwnFormatSave)->Unit(benchmark::kMillisecond);
 
 void BM_OwnFormatOpen(benchmark::State& state) {
-    ParaFile::WriteParameterFile(set().context, set().path("a.kvr"), "bench", false, false);
+    ParaFile::WriteParameterFile(set().context, set().path("a.kvr"), "bench", false, false, benchAsker());
     for (auto _ : state) {
         QStringList lines;
         TextFile::readLines(set().path("a.kvr"), lines);
-        benchmark::DoNotOptimize(ParaFile::read(set().context, lines).result);
+        benchmark::DoNotOptimize(ParaFile::read(set().context, lines, benchAsker()).result);
     }
 }
 BENCHMARK(BM_OwnFormatOpen)->Unit(benchmark::kMillisecond);
 
 void BM_ConfigurationSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(CfgFile::WriteConfigurationXml(set().context, set().path("a.cfg")));
+        benchmark::DoNotOptimize(
+            CfgFile::WriteConfigurationXml(set().context, set().path("a.cfg"), benchAsker()));
 }
 BENCHMARK(BM_ConfigurationSave)->Unit(benchmark::kMillisecond);
 
 void BM_ConfigurationOpen(benchmark::State& state) {
-    CfgFile::WriteConfigurationXml(set().context, set().path("a.cfg"));
+    CfgFile::WriteConfigurationXml(set().context, set().path("a.cfg"), benchAsker());
     const CfgFile::Names names = CfgFile::catalogueNames(set().context);
     for (auto _ : state) {
         QStringList lines, cnum, val;
         TextFile::readLines(set().path("a.cfg"), lines);
         benchmark::DoNotOptimize(
-            CfgFile::ReadConfigurationXml(set().context, lines, cnum, val, names).result);
+            CfgFile::ReadConfigurationXml(set().context, lines, cnum, val, names, benchAsker()).result);
     }
 }
 BENCHMARK(BM_ConfigurationOpen)->Unit(benchmark::kMillisecond);
 
 void BM_CsvTableSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(CsvExport::WriteParameterTableCsv(set().path("a.csv"), set().rows, false));
+        benchmark::DoNotOptimize(
+            CsvExport::WriteParameterTableCsv(set().path("a.csv"), set().rows, false, benchAsker()));
 }
 BENCHMARK(BM_CsvTableSave)->Unit(benchmark::kMillisecond);
 

@@ -34,17 +34,18 @@ void BM_LoadDriveType(benchmark::State& state) {
 BENCHMARK(BM_LoadDriveType)->Unit(benchmark::kMillisecond);
 
 // The three steps apart, each after a full load, to see where the time goes.
-template <bool (*Step)(ProgramContext&, const DriveFileDialog&)> void BM_Step(benchmark::State& state) {
+template <bool (*Step)(ProgramContext&, Asker&, const DriveFileDialog&)>
+void BM_Step(benchmark::State& state) {
     Fixture& f = fixture();
     if (!f.ok || !f.load()) {
         state.SkipWithError("no drive type");
         return;
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(Step(f.context, {}));
+        benchmark::DoNotOptimize(Step(f.context, benchAsker(), {}));
 }
-bool initValues(ProgramContext& context, const DriveFileDialog&) {
-    return InitValueTable(context);
+bool initValues(ProgramContext& context, Asker& asker, const DriveFileDialog&) {
+    return InitValueTable(context, asker);
 }
 BENCHMARK(BM_Step<LoadTypeTable>)->Name("BM_LoadTypeTable")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Step<LoadCapacityTable>)->Name("BM_LoadCapacityTable")->Unit(benchmark::kMillisecond);

@@ -6,7 +6,6 @@
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 #include "platform/IniFile.h"
-#include "platform/PumpEvents.h"
 #include "platform/TextFile.h"
 #include "platform/WaitCursor.h"
 
@@ -51,8 +50,9 @@ bool isHex4(const QString& s) {
     return true;
 }
 
-BoxAnswer box(const ProgramContext& context, const QString& text, BoxIcon icon, BoxButtons buttons) {
-    return Prompter::instance().message(text, context.MsgCaption, icon, buttons);
+BoxAnswer box(Asker& asker, const ProgramContext& context, const QString& text, BoxIcon icon,
+              BoxButtons buttons) {
+    return asker.ask({text, context.MsgCaption, icon, buttons});
 }
 
 } // namespace
@@ -164,19 +164,19 @@ bool build(const WriteInput& in, QByteArray& out, QStringList* skipped) {
     return true;
 }
 
-bool WriteConfigurationXml(const ProgramContext& context, const QString& path) {
+bool WriteConfigurationXml(const ProgramContext& context, const QString& path, Asker& asker) {
     QByteArray bytes;
     QStringList skipped;
     if (!build(inputFromStore(context), bytes, &skipped)) {
-        ShowMsg(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
+        asker.ask(MsgNotice(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok));
         return false;
     }
     if (!TextFile::writeBytes(path, bytes)) {
-        ParaFile::showCannotCreate(path);
+        asker.ask(ParaFile::cannotCreateNotice(path));
         return false;
     }
     if (!skipped.isEmpty())
-        box(context,
+        box(asker, context,
             ParaFile::mainText(
                 context, QStringLiteral("CfgSkipped"),
                 QStringLiteral("These parameters could not be stored in the configuration file:")) +
@@ -295,17 +295,17 @@ Names catalogueNames(const ProgramContext& context) {
 }
 
 ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lines, QStringList& cfgCNum,
-                                 QStringList& cfgVal, const Names& names) {
+                                 QStringList& cfgVal, const Names& names, Asker& asker) {
     ReadOutcome out;
     if (!isConfigurationFile(lines)) {
-        ShowMsg(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
+        asker.ask(MsgNotice(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok));
         return out;
     }
     const QList<Record> records = parseRecords(lines);
     const QString marker = markerRefusalText(context, records);
     if (!marker.isEmpty()) {
-        box(context, marker, BoxIcon::None, BoxButtons::Ok);
-        PumpEvents();
+        box(asker, context, marker, BoxIcon::None, BoxButtons::Ok);
+        asker.letEventsThrough();
         return out;
     }
 
@@ -314,7 +314,7 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
     const QString id = lines.size() > 7 ? lines.at(7) : QString();
     const QString typeHex = id.mid(4, 4), formHex = id.mid(12, 4), cpuHex = id.mid(28, 4);
     if (id.size() < 32 || !isHex4(typeHex) || !isHex4(formHex) || !isHex4(cpuHex)) {
-        ShowMsg(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
+        asker.ask(MsgNotice(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok));
         return out;
     }
     for (const Record& r : records) {
@@ -336,7 +336,7 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
 
     const ProgramContext& g = context;
     if (out.typeName != g.DriveTypeName) {
-        box(context,
+        box(asker, context,
             Msg(context, MsgId::FileTypeDiffers) + "\n" + who + Msg(context, MsgId::FileDriveNotReadable),
             BoxIcon::Warning, BoxButtons::Ok);
         return out;
@@ -347,15 +347,15 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
                              Msg(context, MsgId::FileDriveIs) + "\n\n" + Msg(context, MsgId::YesReadAll) +
                              "\n" + Msg(context, MsgId::NoSkipCapacity) + "\n" +
                              Msg(context, MsgId::CancelDoNotRead);
-        const BoxAnswer a = box(context, text, BoxIcon::Warning, BoxButtons::YesNoCancel);
-        PumpEvents();
+        const BoxAnswer a = box(asker, context, text, BoxIcon::Warning, BoxButtons::YesNoCancel);
+        asker.letEventsThrough();
         if (a == BoxAnswer::No)
             withCapacity = false;
         else if (a != BoxAnswer::Yes)
             return out;
     }
     if (cpuText != g.DriveCpuVersion) {
-        if (box(context,
+        if (box(asker, context,
                 Msg(context, MsgId::FileCpuDiffers) + "\n* " + who + Msg(context, MsgId::FileDriveIs),
                 BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok)
             return out;

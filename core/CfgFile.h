@@ -2,6 +2,8 @@
 // The parameter file of the sibling configuration tool: XML with one record per parameter
 // whose number is four decimal digits or "A"/"C" and three digits, closed by a CRC-16
 // comment. The peer checks the layout byte for byte, so the writer reproduces it exactly.
+#include "core/Asker.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -38,8 +40,8 @@ bool build(const WriteInput& in, QByteArray& out, QStringList* skipped = nullptr
 
 // Writes the file for the loaded drive type. Refuses codes that are not numbers (message
 // DataIncorrect), reports a file that cannot be written ("Cannot create file ...") and lists the
-// parameters it had to leave out. True when the file was written.
-bool WriteConfigurationXml(const ProgramContext& context, const QString& path);
+// parameters it had to leave out, each in a box through the asker. True when the file was written.
+bool WriteConfigurationXml(const ProgramContext& context, const QString& path, Asker& asker);
 
 // ---- Reading -------------------------------------------------------------------------
 
@@ -85,9 +87,9 @@ struct ReadOutcome {
 };
 
 // Reads a file already found to be a configuration file into the working table, with the
-// checks and questions of File > Open. cfgCNum/cfgVal receive the records (left empty when
-// the file is refused for its special-setup records or its identity line).
+// checks and questions of File > Open, asked through the asker. cfgCNum/cfgVal receive the records (left
+// empty when the file is refused for its special-setup records or its identity line).
 ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lines, QStringList& cfgCNum,
-                                 QStringList& cfgVal, const Names& names);
+                                 QStringList& cfgVal, const Names& names, Asker& asker);
 
 } // namespace CfgFile

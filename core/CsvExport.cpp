@@ -33,8 +33,8 @@ TextFile::Encoded build(const QList<QStringList>& rows, bool decimalComma) {
 }
 
 bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma,
-                            const TextFile::AcceptSubstitutes& accept) {
-    return ParaFile::writeForOthers(path, build(rows, decimalComma), accept);
+                            Asker& asker, const TextFile::AcceptSubstitutes& accept) {
+    return ParaFile::writeForOthers(path, build(rows, decimalComma), accept, asker);
 }
 
 } // namespace CsvExport

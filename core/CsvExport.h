@@ -20,6 +20,6 @@ QString cellText(const QString& cell, QChar separator);
 TextFile::Encoded build(const QList<QStringList>& rows, bool decimalComma);
 // Writes the file as ParaFile::writeForOthers does.
 bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma,
-                            const TextFile::AcceptSubstitutes& accept = {});
+                            Asker& asker, const TextFile::AcceptSubstitutes& accept = {});
 
 } // namespace CsvExport

@@ -6,8 +6,6 @@
 #include "core/ValueRules.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
-#include "platform/PumpEvents.h"
 #include "platform/TextFile.h"
 #include "platform/WaitCursor.h"
 
@@ -47,8 +45,8 @@ bool capacityFileHasData(const QStringList& lines) {
     return !lines.isEmpty() && !lines[0].isEmpty();
 }
 
-void abortStartup(ProgramContext& g, MsgId message) {
-    ShowMsg(g, message, BoxIcon::Warning);
+void abortStartup(Asker& asker, ProgramContext& g, MsgId message) {
+    asker.ask(MsgNotice(g, message, BoxIcon::Warning));
     g.StartupAbort = true;
 }
 
@@ -86,7 +84,7 @@ QString negatedNumber(const QString& text) {
 
 } // namespace
 
-bool LoadTypeTable(ProgramContext& g, const DriveFileDialog& dialog) {
+bool LoadTypeTable(ProgramContext& g, Asker& asker, const DriveFileDialog& dialog) {
     ParameterStore* store = g.Parameters;
     if (!store || g.StartupAbort)
         return false;
@@ -99,12 +97,12 @@ bool LoadTypeTable(ProgramContext& g, const DriveFileDialog& dialog) {
 
     QStringList lines;
     if (!readDataFile(g.TypeFile, lines) || !typeFileHasData(lines)) {
-        ShowMsg(g, MsgId::TypeFileMissing, BoxIcon::Warning);
-        PumpEvents();
-        const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 1);
+        asker.ask(MsgNotice(g, MsgId::TypeFileMissing, BoxIcon::Warning));
+        asker.letEventsThrough();
+        const QString chosen = asker.chooseFile({dialog.title, g.TypeFolder, dialog.filter, 1});
         if (chosen.isEmpty()) {
             clearTypeTable(g, *store);
-            abortStartup(g, MsgId::ProgramClosed);
+            abortStartup(asker, g, MsgId::ProgramClosed);
             return false;
         }
         g.TypeFolder = Paths::folderOf(Paths::normalize(chosen));
@@ -121,7 +119,7 @@ bool LoadTypeTable(ProgramContext& g, const DriveFileDialog& dialog) {
         g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
         if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
             clearTypeTable(g, *store);
-            abortStartup(g, MsgId::ProgramClosed);
+            abortStartup(asker, g, MsgId::ProgramClosed);
             return false;
         }
     }
@@ -140,10 +138,9 @@ bool LoadTypeTable(ProgramContext& g, const DriveFileDialog& dialog) {
         if (fields.size() < kTypeFields || !validComNo(fields[0])) {
             // A cut or garbled line would shift every later look-up; refuse the drive type.
             clearTypeTable(g, *store);
-            Prompter::instance().message(Msg(g, MsgId::DataIncorrect) + QLatin1Char('\n') +
-                                             Paths::fileNameOf(g.TypeFile) +
-                                             QStringLiteral(" (%1): ").arg(k + 1) + line,
-                                         g.MsgCaption, BoxIcon::Stop);
+            asker.ask({Msg(g, MsgId::DataIncorrect) + QLatin1Char('\n') + Paths::fileNameOf(g.TypeFile) +
+                           QStringLiteral(" (%1): ").arg(k + 1) + line,
+                       g.MsgCaption, BoxIcon::Stop, BoxButtons::Ok});
             g.StartupAbort = true;
             return false;
         }
@@ -176,7 +173,7 @@ bool LoadTypeTable(ProgramContext& g, const DriveFileDialog& dialog) {
     return true;
 }
 
-bool LoadCapacityTable(ProgramContext& g, const DriveFileDialog& dialog) {
+bool LoadCapacityTable(ProgramContext& g, Asker& asker, const DriveFileDialog& dialog) {
     ParameterStore* store = g.Parameters;
     if (!store || g.StartupAbort)
         return false;
@@ -188,11 +185,11 @@ bool LoadCapacityTable(ProgramContext& g, const DriveFileDialog& dialog) {
     g.CapParaR.clear();
     QStringList lines;
     if (!readDataFile(g.CapacityFile, lines) || !capacityFileHasData(lines)) {
-        ShowMsg(g, MsgId::CapacityFileMissing, BoxIcon::Warning);
-        PumpEvents();
-        const QString chosen = Prompter::instance().openFile(dialog.title, g.TypeFolder, dialog.filter, 2);
+        asker.ask(MsgNotice(g, MsgId::CapacityFileMissing, BoxIcon::Warning));
+        asker.letEventsThrough();
+        const QString chosen = asker.chooseFile({dialog.title, g.TypeFolder, dialog.filter, 2});
         if (chosen.isEmpty()) {
-            abortStartup(g, MsgId::ProgramClosed);
+            abortStartup(asker, g, MsgId::ProgramClosed);
             return false;
         }
         g.CapacityFolder = Paths::folderOf(Paths::normalize(chosen));
@@ -201,14 +198,14 @@ bool LoadCapacityTable(ProgramContext& g, const DriveFileDialog& dialog) {
         const QString base = g.CapacityFile.left(g.CapacityFile.size() - 4);
         const QString prefix = g.DriveTypeName + QLatin1Char('-');
         if (!base.startsWith(prefix)) {
-            abortStartup(g, MsgId::FileTypeDiffers);
+            abortStartup(asker, g, MsgId::FileTypeDiffers);
             return false;
         }
         g.DriveFormName = base.mid(g.DriveTypeName.size());
         g.DriveFormCode = IniFile(Paths::resolve(g.CatalogueIniPath))
                               .readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("0"));
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
-            abortStartup(g, MsgId::ProgramClosed);
+            abortStartup(asker, g, MsgId::ProgramClosed);
             return false;
         }
     }
@@ -246,7 +243,7 @@ bool LoadCapacityTable(ProgramContext& g, const DriveFileDialog& dialog) {
     return true;
 }
 
-bool InitValueTable(ProgramContext& g) {
+bool InitValueTable(ProgramContext& g, Asker& asker) {
     ParameterStore* store = g.Parameters;
     if (!store || g.StartupAbort)
         return false;
@@ -258,19 +255,19 @@ bool InitValueTable(ProgramContext& g) {
     up.setRow(0, uParaColumnNames());
     const QString zero = QStringLiteral("0");
     // A default that cannot be followed is reported as it is met and loads as "Error.".
-    const auto defaultOf = [&g](const QString& comNo) {
+    const auto defaultOf = [&g, &asker](const QString& comNo) {
         ValueRules::Failure failure;
         const QString def = ValueRules::DefaultOf(g, comNo, &failure);
         if (failure)
-            ShowMsg(g, *failure, BoxIcon::Warning);
+            asker.ask(MsgNotice(g, *failure, BoxIcon::Warning));
         return def;
     };
     for (int k = 0; k <= g.ParaCountAll; ++k) {
         const int row = k + 1;
         qint64 mode = 0;
         if (!ValueRules::parseInteger(pd.cell(PD_DIndex, row), mode)) {
-            Prompter::instance().message(Msg(g, MsgId::DataIncorrect), g.MsgCaption, BoxIcon::Stop);
-            PumpEvents();
+            asker.ask(MsgNotice(g, MsgId::DataIncorrect, BoxIcon::Stop));
+            asker.letEventsThrough();
             return false;
         }
         up.setCell(UP_Value, row, mode == 0 ? pd.cell(PD_Default, row) : defaultOf(pd.cell(PD_Default, row)));

@@ -2,12 +2,13 @@
 // The line splitter of the program's comma-separated files and the three loaders that fill
 // the data store from a drive type's files (type file ".inv", capacity file ".cap" and the
 // drive type's Info.ini). They work on a program context and its store and need no window; boxes
-// and file choosers go through the Prompter. The loaders fill the store of the program
+// and file choosers go through the asker the caller hands in. The loaders fill the store of the program
 // context they are given and do nothing (returning false) while it is null or StartupAbort
 // is set.
 #include <QString>
 #include <QStringList>
 
+#include "core/Asker.h"
 #include "platform/CsvLine.h"
 
 struct ProgramContext;
@@ -25,7 +26,7 @@ struct DriveFileDialog {
 // file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed), an
 // unreadable chosen file (ProgramClosed) or malformed data (message DataIncorrect naming the line)
 // sets StartupAbort and leaves no parameter loaded. Returns false exactly then.
-bool LoadTypeTable(ProgramContext& context, const DriveFileDialog& dialog = {});
+bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
 // Reads the capacity file CapacityFolder/DriveTypeName DriveFormName.cap into the Default cells it
 // names and the "Disp CV" section of Info.ini into column Current/VoltIndex; fills CapPara,
@@ -33,10 +34,10 @@ bool LoadTypeTable(ProgramContext& context, const DriveFileDialog& dialog = {});
 // a chosen file of another drive type (message FileTypeDiffers), cancelling (message
 // ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false
 // exactly then.
-bool LoadCapacityTable(ProgramContext& context, const DriveFileDialog& dialog = {});
+bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
 // Fills UPara with the working values: Value from the default rule, HValue and LValue
 // from the limits, flags "0". A DIndex that is not an integer shows message DataIncorrect (stop
 // icon) and returns false: the caller then shows the start-up form again and reloads
 // into the same store.
-bool InitValueTable(ProgramContext& context);
+bool InitValueTable(ProgramContext& context, Asker& asker);

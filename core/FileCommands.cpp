@@ -11,7 +11,6 @@
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/PumpEvents.h"
 #include "platform/TextFile.h"
 #include "platform/WaitCursor.h"
 
@@ -34,8 +33,9 @@ int filterCount(const QString& pipeFilter) {
 
 } // namespace
 
-FileCommands::FileCommands(ProgramContext& context, Options& options, FileCommandHost& host)
-    : context_(context), options_(options), host_(host), cfgNames_(CfgFile::catalogueNames(context)) {
+FileCommands::FileCommands(ProgramContext& context, Options& options, FileCommandHost& host, Asker& asker)
+    : context_(context), options_(options), host_(host), asker_(asker),
+      cfgNames_(CfgFile::catalogueNames(context)) {
     updateFilters();
 }
 
@@ -68,9 +68,9 @@ void FileCommands::openParameterFile() {
     CFG_CNum.clear();
     CFG_Val.clear();
     ProgramContext& g = context_;
-    const QString path = Prompter::instance().openFile(
-        ParaFile::mainText(context_, QStringLiteral("ToolB3"), QStringLiteral("Open")), g.LoadPath,
-        openFilter_, 1);
+    const QString path =
+        asker_.chooseFile({ParaFile::mainText(context_, QStringLiteral("ToolB3"), QStringLiteral("Open")),
+                           g.LoadPath, openFilter_, 1});
     if (path.isEmpty())
         return;
     const QString folder = Paths::folderOf(path);
@@ -79,35 +79,41 @@ void FileCommands::openParameterFile() {
     CommentsChk = false;
 
     QStringList lines;
-    if (!ParameterFileChecks::readLines(context_, path, lines))
+    if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context_, path, lines)) {
+        asker_.ask(*refusal);
         return;
+    }
 
     if (ParaFile::formOf(lines.value(0)) != ParaFile::Form::None) {
         // A file refused at any line leaves the table, the comment and the opened file as they were.
-        const ParaFile::ReadOutcome r = ParaFile::read(context_, lines);
+        const ParaFile::ReadOutcome r = ParaFile::read(context_, lines, asker_);
         if (r.result != ParaFile::ReadResult::Loaded)
             return;
         host_.setCommentText(r.comment);
-        ParameterFileChecks::reportOutOfLimits(g, r.taken);
+        reportOutOfLimits(r.taken);
         finishOpen(folder, name, r.header.type + r.header.driveForm);
         return;
     }
     if (!CfgFile::isConfigurationFile(lines)) {
-        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok);
+        asker_.ask(MsgNotice(context_, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok));
         return;
     }
     // A file cut short or changed since it was written would load part of a set silently.
     if (!CfgFile::checksumMatches(lines) &&
-        Prompter::instance().message(Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path,
-                                     g.MsgCaption, BoxIcon::Warning,
-                                     BoxButtons::YesNoDefaultNo) != BoxAnswer::Yes)
+        asker_.ask({Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path, g.MsgCaption,
+                    BoxIcon::Warning, BoxButtons::YesNoDefaultNo}) != BoxAnswer::Yes)
         return;
     const CfgFile::ReadOutcome r =
-        CfgFile::ReadConfigurationXml(context_, lines, CFG_CNum, CFG_Val, cfgNames_);
+        CfgFile::ReadConfigurationXml(context_, lines, CFG_CNum, CFG_Val, cfgNames_, asker_);
     if (r.result == CfgFile::ReadResult::Loaded) {
-        ParameterFileChecks::reportOutOfLimits(g, r.taken);
+        reportOutOfLimits(r.taken);
         finishOpen(folder, name, r.typeName + r.capacityName);
     }
+}
+
+void FileCommands::reportOutOfLimits(const QList<int>& taken) {
+    if (const std::optional<Notice> outside = ParameterFileChecks::markOutOfLimits(context_, taken))
+        asker_.ask(*outside);
 }
 
 void FileCommands::takeStartFileComment(const QString& commentLine) {
@@ -138,14 +144,15 @@ void FileCommands::finishSave(const QString& folder) {
 bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) {
     WaitCursor wait;
     if (ext == kCfg)
-        return CfgFile::WriteConfigurationXml(context_, path);
+        return CfgFile::WriteConfigurationXml(context_, path, asker_);
     const auto accept = [this](const QString& characters) {
         return host_.acceptUnwritableCharacters(characters);
     };
     if (withCsv && ext == kCsv)
-        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma, accept);
+        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma, asker_,
+                                                 accept);
     return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
-                                        options_.SaveNotChgPara.checked(), accept);
+                                        options_.SaveNotChgPara.checked(), asker_, accept);
 }
 
 void FileCommands::saveParameterFile() {
@@ -156,15 +163,16 @@ void FileCommands::saveParameterFile() {
     g.CurrentFileName = g.OpenedFileName;
     QString folder = g.OpenedFileFolder;
     if (g.CurrentFileName.isEmpty()) {
-        ShowMsg(context_, MsgId::NoFileToOverwrite, BoxIcon::None, BoxButtons::Ok);
+        asker_.ask(MsgNotice(context_, MsgId::NoFileToOverwrite, BoxIcon::None, BoxButtons::Ok));
         return;
     }
     QString ext = extensionOf(g.CurrentFileName);
     if (ext == kCfg) {
         // A configuration file is never overwritten unasked.
-        const QString path = Prompter::instance().saveFile(
-            ParaFile::mainText(context_, QStringLiteral("ToolB4"), QStringLiteral("Save")), saveDialogFolder_,
-            saveFilter_, qMin(3, filterCount(saveFilter_)), g.CurrentFileName);
+        const QString path = asker_.chooseSaveFile(
+            {ParaFile::mainText(context_, QStringLiteral("ToolB4"), QStringLiteral("Save")),
+             saveDialogFolder_, saveFilter_, qMin(3, filterCount(saveFilter_))},
+            g.CurrentFileName, nullptr);
         if (path.isEmpty())
             return;
         folder = Paths::folderOf(path);
@@ -187,13 +195,13 @@ void FileCommands::saveParameterFileAs() {
     ProgramContext& g = context_;
     const QString current = extensionOf(g.CurrentFileName);
     const int preselected = qMin(current == kCsv ? 2 : current == kCfg ? 3 : 1, filterCount(saveFilter_));
-    Prompter& prompter = Prompter::instance();
-    const QString path =
-        prompter.saveFile(ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")),
-                          g.LoadPath, saveFilter_, preselected, saveDialogName_);
+    int chosen = preselected;
+    const QString path = asker_.chooseSaveFile(
+        {ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")), g.LoadPath,
+         saveFilter_, preselected},
+        saveDialogName_, &chosen);
     if (path.isEmpty())
         return;
-    const int chosen = prompter.lastFilterIndex();
     saveDialogFolder_ = g.LoadPath;
     QString name = Paths::fileNameOf(path);
     saveDialogName_ = name;
@@ -213,8 +221,7 @@ void FileCommands::saveParameterFileAs() {
                 ParaFile::mainText(context_, QStringLiteral("OverWrite"),
                                    QStringLiteral("%1 already exists.\nDo you want to replace it?"))
                     .arg(name);
-            if (Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo) !=
-                BoxAnswer::Yes)
+            if (asker_.ask({text, g.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo}) != BoxAnswer::Yes)
                 return;
         }
         g.CurrentFileName = name;
@@ -238,15 +245,15 @@ void FileCommands::newParameterSet() {
     host_.clearPortMessageShown();
     for (;;) {
         host_.runStartupForm();
-        PumpEvents();
+        asker_.letEventsThrough();
         // With nothing chosen the loaders would only ask for files of a program about to end.
         const DriveFileDialog chooser = host_.missingFileDialog();
-        if (g.StartupAbort || !LoadTypeTable(g, chooser) || g.StartupAbort ||
-            !LoadCapacityTable(g, chooser) || g.StartupAbort) {
+        if (g.StartupAbort || !LoadTypeTable(g, asker_, chooser) || g.StartupAbort ||
+            !LoadCapacityTable(g, asker_, chooser) || g.StartupAbort) {
             quitAfterNew();
             return;
         }
-        if (InitValueTable(g))
+        if (InitValueTable(g, asker_))
             break;
         // Drive data whose working values cannot be computed: choose again.
     }

@@ -65,7 +65,8 @@ public:
 
 class FileCommands {
 public:
-    FileCommands(ProgramContext& context, Options& options, FileCommandHost& host);
+    // The asker shows the commands' dialogs and boxes and answers their questions.
+    FileCommands(ProgramContext& context, Options& options, FileCommandHost& host, Asker& asker);
 
     // File > Open, Save, Save As and New.
     void openParameterFile();
@@ -102,10 +103,13 @@ private:
     void finishSave(const QString& folder);
     bool write(const QString& ext, const QString& path, bool withCsv);
     void quitAfterNew();
+    // Marks the values read outside their limits and shows the box listing them.
+    void reportOutOfLimits(const QList<int>& taken);
 
     ProgramContext& context_;
     Options& options_;
     FileCommandHost& host_;
+    Asker& asker_;
     CfgFile::Names cfgNames_;
     QString openFilter_;
     QString saveFilter_;

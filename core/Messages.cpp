@@ -25,7 +25,6 @@ QString WriteFailureText(const ProgramContext& context, const QString& path, boo
     return Msg(context, diskFull ? MsgId::DiskFull : MsgId::WriteFailed) + u'\n' + path;
 }
 
-BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons,
-                  QWidget* parent) {
-    return Prompter::instance().message(Msg(context, id), context.MsgCaption, icon, buttons, parent);
+Notice MsgNotice(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons) {
+    return {Msg(context, id), context.MsgCaption, icon, buttons};
 }

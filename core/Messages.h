@@ -1,9 +1,8 @@
 #pragma once
 // Numbered messages of the language file shown in boxes whose caption is message 0.
-#include "platform/Prompter.h"
+#include "core/Asker.h"
 #include <QString>
 
-class QWidget;
 struct ProgramContext;
 
 // The messages of the language file's section "General" the program shows, by what they
@@ -119,6 +118,6 @@ QString Msg(const ProgramContext& context, MsgId id);
 QString UnwritableCharactersQuestion(const ProgramContext& context, const QString& characters);
 // A write that failed, naming the file: DiskFull when the system said so, else WriteFailed.
 QString WriteFailureText(const ProgramContext& context, const QString& path, bool diskFull);
-// Shows the message with the context's caption (MsgCaption).
-BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
-                  BoxButtons buttons = BoxButtons::Ok, QWidget* parent = nullptr);
+// The message as a box with the context's caption (MsgCaption).
+Notice MsgNotice(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
+                 BoxButtons buttons = BoxButtons::Ok);

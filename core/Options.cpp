@@ -6,7 +6,6 @@
 #include "core/ValueRules.h"
 #include "platform/FileAssociation.h"
 #include "platform/IniFile.h"
-#include "platform/Prompter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -293,7 +292,7 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
-bool Options::saveSettings() {
+Options::SaveOutcome Options::saveSettings() {
     const QString path = context_.SettingsIniPath;
     IniFile ini(path);
     const bool mainte = context_.Parameters && context_.Parameters->MainteFlag;
@@ -316,16 +315,14 @@ bool Options::saveSettings() {
     }
     QString error;
     if (ini.flush(&error))
-        return true;
+        return {true, std::nullopt};
     qWarning("Options: cannot write %s: %s", qPrintable(path), qPrintable(error));
     // Every close writes again; one box per run is enough.
-    if (!saveFailureShown_) {
-        saveFailureShown_ = true;
-        Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error), context_.MsgCaption,
-            BoxIcon::Warning);
-    }
-    return false;
+    if (saveFailureShown_)
+        return {false, std::nullopt};
+    saveFailureShown_ = true;
+    return {false, Notice{QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error),
+                          context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok}};
 }
 
 // ---- Showing, closing and the number checks ----------------------------------------------
@@ -337,21 +334,21 @@ void Options::show() {
     UpdateRunStopControl();
 }
 
-bool Options::closeQuery() {
+bool Options::closeQuery(Asker& asker) {
     for (UpDownOption* f : {&ComSpMarg, &ComChkTimes})
         takeTypedPosition(*f);
     bool ok = true;
     for (UpDownOption* f : {&UndoMaxSet, &LedDispTime, &TBValSet, &CntMonTime, &CntMonSmp, &ValMulti})
-        ok = validate(*f) && ok;
+        ok = validate(*f, asker) && ok;
     return ok;
 }
 
-bool Options::validate(UpDownOption& f) {
+bool Options::validate(UpDownOption& f, Asker& asker) {
     const bool percent = &f == &ValMulti;
     auto reject = [&](MsgId msg) {
         if (focusBack_)
             focusBack_(f);
-        ShowMsg(context_, msg, BoxIcon::Error);
+        asker.ask(MsgNotice(context_, msg, BoxIcon::Error));
         BadEntry = 1;
     };
     double typed = 0;

@@ -6,10 +6,13 @@
 //
 // A check box changed by code runs its click rule exactly as a user's click does; rules
 // run on real changes only.
+#include "core/Asker.h"
+
 #include <QColor>
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Options;
 struct ProgramContext;
@@ -175,15 +178,20 @@ public:
     // and colours outside 0..0xFFFFFF take their default.
     void loadSettings(const std::function<void()>& connectDrive = {});
     // Writes section "Options" in its fixed key order, leaving other keys and sections as
-    // they are. A failed write shows one box (once per run) naming the file and the reason.
-    bool saveSettings();
+    // they are. A failed write hands back the box naming the file and the reason, once per run.
+    struct SaveOutcome {
+        bool saved = false;
+        std::optional<Notice> failure;
+    };
+    SaveOutcome saveSettings();
     // Showing: BadEntry cleared, the enabled states brought up to date.
     void show();
-    // The checks run on closing; false (the window stays) when any of them rejected.
-    bool closeQuery();
+    // The checks run on closing, their boxes shown through the asker; false (the window stays)
+    // when any of them rejected.
+    bool closeQuery(Asker& asker);
     // The check of one edit: message DataIncorrect for an empty or non-numeric text, message
     // OutOfRange with the bound for one out of range. True when accepted.
-    bool validate(UpDownOption& field);
+    bool validate(UpDownOption& field, Asker& asker);
     // The edits without a check (ComSpMarg, ComChkTimes): the up-down takes a typed number, forced into
     // its range, as it reads its edit; anything else puts the position back in the edit.
     void takeTypedPosition(UpDownOption& field);

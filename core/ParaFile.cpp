@@ -6,7 +6,6 @@
 #include "core/ValueRules.h"
 #include "platform/BoxText.h"
 #include "platform/IniFile.h"
-#include "platform/PumpEvents.h"
 #include "platform/TextFile.h"
 #include "platform/WaitCursor.h"
 
@@ -22,11 +21,11 @@ QString lineAt(const QStringList& lines, int i) {
     return i >= 0 && i < lines.size() ? lines.at(i) : QString();
 }
 
-BoxAnswer box(const ProgramContext& context, const QString& text, BoxIcon icon, BoxButtons buttons,
-              bool pump) {
-    const BoxAnswer a = Prompter::instance().message(text, context.MsgCaption, icon, buttons);
+BoxAnswer box(Asker& asker, const ProgramContext& context, const QString& text, BoxIcon icon,
+              BoxButtons buttons, bool pump) {
+    const BoxAnswer a = asker.ask({text, context.MsgCaption, icon, buttons});
     if (pump)
-        PumpEvents();
+        asker.letEventsThrough();
     return a;
 }
 
@@ -39,13 +38,13 @@ QString identityTail(const Header& h) {
 
 enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
 
-Identity checkIdentity(const ProgramContext& g, const Header& h, const ReadOptions& o) {
+Identity checkIdentity(Asker& asker, const ProgramContext& g, const Header& h, const ReadOptions& o) {
     const QString who = BoxText::quoted(h.type + h.driveForm);
     if (h.type != g.DriveTypeName) {
-        box(g,
+        box(asker, g,
             Msg(g, MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) +
                 Msg(g, MsgId::FileDriveNotReadable),
-            BoxIcon::Warning, BoxButtons::Ok, o.pumpAfterBoxes);
+            BoxIcon::Warning, BoxButtons::Ok, o.letEventsThroughAfterBoxes);
         return Identity::Refused;
     }
     Identity result = Identity::LoadAll;
@@ -53,7 +52,8 @@ Identity checkIdentity(const ProgramContext& g, const Header& h, const ReadOptio
         const QString text = Msg(g, MsgId::FileFormDiffers) + "\n* " + who + identityTail(h) +
                              Msg(g, MsgId::FileDriveIs) + "\n\n" + Msg(g, MsgId::YesReadAll) + "\n" +
                              Msg(g, MsgId::NoSkipCapacity) + "\n" + Msg(g, MsgId::CancelDoNotRead);
-        switch (box(g, text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.pumpAfterBoxes)) {
+        switch (
+            box(asker, g, text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.letEventsThroughAfterBoxes)) {
         case BoxAnswer::Yes:
             break;
         case BoxAnswer::No:
@@ -66,7 +66,8 @@ Identity checkIdentity(const ProgramContext& g, const Header& h, const ReadOptio
     if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
         const QString text =
             Msg(g, MsgId::FileCpuDiffers) + "\n* " + who + identityTail(h) + Msg(g, MsgId::FileDriveIs);
-        if (box(g, text, BoxIcon::Warning, BoxButtons::OkCancel, o.pumpAfterBoxes) != BoxAnswer::Ok)
+        if (box(asker, g, text, BoxIcon::Warning, BoxButtons::OkCancel, o.letEventsThroughAfterBoxes) !=
+            BoxAnswer::Ok)
             return Identity::Refused;
     }
     return result;
@@ -208,30 +209,29 @@ bool isCapacityParameter(const ProgramContext& g, const QString& comNo, Qt::Case
     return g.CapPara.contains(comNo, cs) || g.CapParaR.contains(comNo, cs);
 }
 
-void showConversionError(const QString& text, bool floatingPoint) {
+Notice conversionErrorNotice(const QString& text, bool floatingPoint) {
     const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
-    Prompter::instance().message(
-        QStringLiteral("'%1' is not a valid %2 value.").arg(BoxText::quoted(text), what),
-        QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+    return {QStringLiteral("'%1' is not a valid %2 value.").arg(BoxText::quoted(text), what),
+            QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok};
 }
 
-void showCannotOpen(const QString& path) {
-    Prompter::instance().message(QStringLiteral("Cannot open file %1.").arg(path),
-                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+Notice cannotOpenNotice(const QString& path) {
+    return {QStringLiteral("Cannot open file %1.").arg(path), QString::fromLatin1(kProductName),
+            BoxIcon::Error, BoxButtons::Ok};
 }
 
-void showCannotCreate(const QString& path) {
-    Prompter::instance().message(QStringLiteral("Cannot create file %1.").arg(path),
-                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+Notice cannotCreateNotice(const QString& path) {
+    return {QStringLiteral("Cannot create file %1.").arg(path), QString::fromLatin1(kProductName),
+            BoxIcon::Error, BoxButtons::Ok};
 }
 
 bool writeForOthers(const QString& path, const TextFile::Encoded& file,
-                    const TextFile::AcceptSubstitutes& accept) {
+                    const TextFile::AcceptSubstitutes& accept, Asker& asker) {
     QString error;
     if (TextFile::writeEncoded(path, file, accept, &error))
         return true;
     if (!error.isEmpty())
-        showCannotCreate(path);
+        asker.ask(cannotCreateNotice(path));
     return false;
 }
 
@@ -281,8 +281,9 @@ struct ReadValue {
     QString select, blind;
 };
 
-ReadResult readDataLines(const ProgramContext& context, const QStringList& lines, int firstDataLine,
-                         bool keepCapacityDefaults, const ReadOptions& options, QList<ReadValue>& values) {
+ReadResult readDataLines(Asker& asker, const ProgramContext& context, const QStringList& lines,
+                         int firstDataLine, bool keepCapacityDefaults, const ReadOptions& options,
+                         QList<ReadValue>& values) {
     const int end = dataEnd(lines, firstDataLine);
     for (int i = firstDataLine; i < end; ++i) {
         const QStringList f = splitFields(lines.at(i));
@@ -292,23 +293,23 @@ ReadResult readDataLines(const ProgramContext& context, const QStringList& lines
         const int index = ValueRules::IndexOfComNo(context, number);
         if (index < 0) {
             if (!options.askOnUnknownNumber) {
-                box(context, Msg(context, MsgId::DataIncorrect), BoxIcon::Warning, BoxButtons::Ok,
-                    options.pumpAfterBoxes);
+                box(asker, context, Msg(context, MsgId::DataIncorrect), BoxIcon::Warning, BoxButtons::Ok,
+                    options.letEventsThroughAfterBoxes);
                 return ReadResult::Stopped;
             }
             const QString text = Msg(context, MsgId::DataIncorrect) + "\n" +
                                  Msg(context, MsgId::NumberNotInDrive) + " " + BoxText::quoted(number) +
                                  "\n\n" + Msg(context, MsgId::OkSkipLine) + "\n" +
                                  Msg(context, MsgId::CancelStopReading);
-            if (box(context, text, BoxIcon::Warning, BoxButtons::OkCancel, options.pumpAfterBoxes) ==
-                BoxAnswer::Ok)
+            if (box(asker, context, text, BoxIcon::Warning, BoxButtons::OkCancel,
+                    options.letEventsThroughAfterBoxes) == BoxAnswer::Ok)
                 continue;
             return ReadResult::Stopped;
         }
         const QString value = f.size() > 1 ? f.at(1) : QString();
         double raw = 0;
         if (!ValueRules::parseNumber(value, raw)) {
-            showConversionError(value, true);
+            asker.ask(conversionErrorNotice(value, true));
             return ReadResult::Stopped;
         }
         values.append(
@@ -328,15 +329,17 @@ void takeValues(const ProgramContext& context, const QList<ReadValue>& values, Q
 } // namespace
 
 ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
-                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken) {
+                         bool keepCapacityDefaults, Asker& asker, const ReadOptions& options,
+                         QList<int>* taken) {
     QList<ReadValue> values;
     const ReadResult result =
-        readDataLines(context, lines, firstDataLine, keepCapacityDefaults, options, values);
+        readDataLines(asker, context, lines, firstDataLine, keepCapacityDefaults, options, values);
     takeValues(context, values, taken);
     return result;
 }
 
-ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOptions& options) {
+ReadOutcome read(ProgramContext& context, const QStringList& lines, Asker& asker,
+                 const ReadOptions& options) {
     ReadOutcome out;
     out.header = parseHeader(lines);
     const Header& h = out.header;
@@ -348,13 +351,13 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOp
     if (options.markerCheck) {
         const QString text = markerRefusalText(context, lines, h);
         if (!text.isEmpty()) {
-            box(context, text, BoxIcon::None, BoxButtons::Ok, options.pumpAfterBoxes);
+            box(asker, context, text, BoxIcon::None, BoxButtons::Ok, options.letEventsThroughAfterBoxes);
             return out;
         }
     }
     Identity identity = Identity::LoadAll;
     if (options.identityChecks) {
-        identity = checkIdentity(context, h, options);
+        identity = checkIdentity(asker, context, h, options);
         if (identity == Identity::Refused)
             return out;
     }
@@ -365,15 +368,15 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOp
     int blindCount = context.BlindCount;
     QString badText;
     if (h.form != Form::Oldest && !parseBlindLines(h, blindActive, blindCount, &badText)) {
-        showConversionError(badText, false);
+        asker.ask(conversionErrorNotice(badText, false));
         out.result = ReadResult::Stopped;
         return out;
     }
 
     WaitCursor wait;
     QList<ReadValue> values;
-    out.result = readDataLines(context, lines, h.firstDataLine, identity == Identity::KeepCapacityDefaults,
-                               options, values);
+    out.result = readDataLines(asker, context, lines, h.firstDataLine,
+                               identity == Identity::KeepCapacityDefaults, options, values);
     if (out.result != ReadResult::Loaded)
         return out;
     out.comment = commentOfLine(h.commentLine);
@@ -411,9 +414,10 @@ QStringList buildLines(const ProgramContext& g, const QString& comment, bool bli
 }
 
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
-                        bool blindOn, bool changedOnly, const TextFile::AcceptSubstitutes& accept) {
+                        bool blindOn, bool changedOnly, Asker& asker,
+                        const TextFile::AcceptSubstitutes& accept) {
     return writeForOthers(path, TextFile::encodeLines(buildLines(context, comment, blindOn, changedOnly)),
-                          accept);
+                          accept, asker);
 }
 
 } // namespace ParaFile

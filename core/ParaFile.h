@@ -3,6 +3,7 @@
 // comment and the Blind view, then one line per parameter ("ComNo,Value,Select,Blind").
 // One reader serves every way a file comes in (File > Open, the start with a file
 // argument, a file dropped on the table); what differs between them are the options.
+#include "core/Asker.h"
 #include "core/ProgramContext.h"
 #include "platform/TextFile.h"
 
@@ -60,15 +61,15 @@ bool isCapacityParameter(const ProgramContext& context, const QString& comNo,
                          Qt::CaseSensitivity cs = Qt::CaseSensitive);
 // "'text' is not a valid integer value." and its floating-point and file counterparts, in
 // the error boxes captioned with the product name. A text from a file is quoted cut short.
-void showConversionError(const QString& text, bool floatingPoint);
-void showCannotOpen(const QString& path);
-void showCannotCreate(const QString& path);
+Notice conversionErrorNotice(const QString& text, bool floatingPoint);
+Notice cannotOpenNotice(const QString& path);
+Notice cannotCreateNotice(const QString& path);
 // A text of the language file's section "Main", def when the key is missing.
 QString mainText(const ProgramContext& context, const QString& key, const QString& def);
-// TextFile::writeEncoded, a failure shown as "Cannot create file ..." (an existing file
-// stays as it was); false too when declined.
+// TextFile::writeEncoded, a failure shown through the asker as "Cannot create file ..." (an
+// existing file stays as it was); false too when declined.
 bool writeForOthers(const QString& path, const TextFile::Encoded& file,
-                    const TextFile::AcceptSubstitutes& accept);
+                    const TextFile::AcceptSubstitutes& accept, Asker& asker);
 // "KVR260X <type><form> (CPU Ver.<cpu>)" of the selected drive type.
 QString captionBase(const ProgramContext& context);
 // The caption after a file was read: base, message FileLabel, the file name and the file's
@@ -85,7 +86,7 @@ struct ReadOptions {
     // A number the drive type lacks: true asks (OK skips the line, Cancel stops); false
     // shows message DataIncorrect and stops.
     bool askOnUnknownNumber = true;
-    bool pumpAfterBoxes = false; // let window messages through after each box
+    bool letEventsThroughAfterBoxes = false; // let window messages through (the asker) after each box
 };
 
 enum class ReadResult {
@@ -103,10 +104,11 @@ struct ReadOutcome {
     QList<int> taken; // indices of the parameters whose value came from the file
 };
 
-// Checks and reads a file's lines, with the boxes File > Open shows. The working table and
+// Checks and reads a file's lines, asking the asker the questions File > Open asks. The working table and
 // the Blind state take the file only once all of it was read. The comment is handed back
 // for the page set-up's box.
-ReadOutcome read(ProgramContext& context, const QStringList& lines, const ReadOptions& options = {});
+ReadOutcome read(ProgramContext& context, const QStringList& lines, Asker& asker,
+                 const ReadOptions& options = {});
 
 // The blind lines of a "###" or "##" header as numbers. False with the offending text.
 bool parseBlindLines(const Header& header, bool& active, int& count, QString* badText = nullptr);
@@ -115,7 +117,8 @@ bool parseBlindLines(const Header& header, bool& active, int& count, QString* ba
 // its header before the drive data exists). keepCapacityDefaults skips the capacity lists.
 // taken (when given) receives the indices of the parameters whose value was read.
 ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int firstDataLine,
-                         bool keepCapacityDefaults, const ReadOptions& options, QList<int>* taken = nullptr);
+                         bool keepCapacityDefaults, Asker& asker, const ReadOptions& options,
+                         QList<int>* taken = nullptr);
 
 // ---- Writing --------------------------------------------------------------------------
 
@@ -124,6 +127,7 @@ ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int 
 QStringList buildLines(const ProgramContext& context, const QString& comment, bool blindOn, bool changedOnly);
 // Writes it in the code page (CR LF), as writeForOthers does.
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
-                        bool blindOn, bool changedOnly, const TextFile::AcceptSubstitutes& accept = {});
+                        bool blindOn, bool changedOnly, Asker& asker,
+                        const TextFile::AcceptSubstitutes& accept = {});
 
 } // namespace ParaFile

@@ -6,7 +6,6 @@
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 #include "platform/BoxText.h"
-#include "platform/Prompter.h"
 
 #include <QSet>
 
@@ -33,17 +32,15 @@ QString refusalText(const ProgramContext& context, const QString& path,
            u'\n' + path;
 }
 
-bool readLines(const ProgramContext& context, const QString& path, QStringList& lines) {
+std::optional<Notice> readLines(const ProgramContext& context, const QString& path, QStringList& lines) {
     TextFile::ReadProblem problem;
     if (TextFile::readLines(path, lines, bounds(), problem))
-        return true;
+        return std::nullopt;
     if (problem.failure == TextFile::ReadFailure::TooLarge ||
         problem.failure == TextFile::ReadFailure::LineTooLong)
-        Prompter::instance().message(refusalText(context, path, problem), context.MsgCaption,
-                                     BoxIcon::Warning, BoxButtons::Ok);
-    else
-        ParaFile::showCannotOpen(path);
-    return false;
+        return Notice{refusalText(context, path, problem), context.MsgCaption, BoxIcon::Warning,
+                      BoxButtons::Ok};
+    return ParaFile::cannotOpenNotice(path);
 }
 
 QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int>& indices) {
@@ -80,19 +77,17 @@ QString outOfLimitText(const ProgramContext& context, const QList<OutOfLimit>& f
     return text;
 }
 
-int reportOutOfLimits(const ProgramContext& context, const QList<int>& indices) {
+std::optional<Notice> markOutOfLimits(const ProgramContext& context, const QList<int>& indices) {
     ParameterStore* store = context.Parameters;
     if (!store)
-        return 0;
+        return std::nullopt;
     const QList<OutOfLimit> found = findOutOfLimits(context, indices);
     if (found.isEmpty())
-        return 0;
+        return std::nullopt;
     static const QString one = QStringLiteral("1");
     for (const OutOfLimit& o : found)
         store->UPara.setCell(UP_ChangeIndex, o.index + 1, one);
-    Prompter::instance().message(outOfLimitText(context, found), context.MsgCaption, BoxIcon::Warning,
-                                 BoxButtons::Ok);
-    return static_cast<int>(found.size());
+    return Notice{outOfLimitText(context, found), context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok};
 }
 
 } // namespace ParameterFileChecks

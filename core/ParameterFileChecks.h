@@ -2,11 +2,13 @@
 // Guards around loading a parameter set from a file (the own format and the configuration
 // file): the file is read within bounds no real set reaches, and values outside their
 // parameter's limits are shown to the user before an export could send them.
+#include "core/Asker.h"
 #include "platform/TextFile.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 struct ProgramContext;
 
@@ -21,9 +23,9 @@ TextFile::ReadBounds bounds();
 // The refusal of a file beyond the bounds, quoting nothing of its contents: FileTooLarge or
 // LineTooLong, and the file's path.
 QString refusalText(const ProgramContext& context, const QString& path, const TextFile::ReadProblem& problem);
-// Reads the file's lines within the bounds; a failure shows its refusal (or "Cannot open
-// file ...") in one box and returns false before anything of the file reaches a parser.
-bool readLines(const ProgramContext& context, const QString& path, QStringList& lines);
+// Reads the file's lines within the bounds; a failure returns the box to show (its refusal or
+// "Cannot open file ...") before anything of the file reaches a parser; nothing when read.
+std::optional<Notice> readLines(const ProgramContext& context, const QString& path, QStringList& lines);
 
 struct OutOfLimit {
     int index = -1;
@@ -40,8 +42,8 @@ QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int
 // kListedValues lines and then a count of the rest).
 inline constexpr int kListedValues = 20;
 QString outOfLimitText(const ProgramContext& context, const QList<OutOfLimit>& found);
-// Marks every value read from a file that lies outside its limits as changed and lists them
-// in one warning box; nothing happens when there are none. Returns how many there were.
-int reportOutOfLimits(const ProgramContext& context, const QList<int>& indices);
+// Marks every value read from a file that lies outside its limits as changed and returns the
+// one warning box listing them; nothing when there are none.
+std::optional<Notice> markOutOfLimits(const ProgramContext& context, const QList<int>& indices);
 
 } // namespace ParameterFileChecks

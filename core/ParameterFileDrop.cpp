@@ -5,16 +5,16 @@
 #include "core/ParaFile.h"
 #include "core/ParameterFileChecks.h"
 #include "core/ProgramContext.h"
+#include "platform/CommandGuard.h"
 #include "platform/Paths.h"
-#include "platform/PumpEvents.h"
 #include "platform/WaitCursor.h"
 
 namespace {
 
 // The drop's own boxes, like the reader's, let window messages through once answered.
-void showAndPump(const ProgramContext& context, MsgId message) {
-    ShowMsg(context, message, BoxIcon::Warning, BoxButtons::Ok);
-    PumpEvents();
+void tellAndLetEventsThrough(Asker& asker, const ProgramContext& context, MsgId message) {
+    asker.ask(MsgNotice(context, message, BoxIcon::Warning, BoxButtons::Ok));
+    asker.letEventsThrough();
 }
 
 bool hasParameterFileName(const QString& name) {
@@ -24,8 +24,9 @@ bool hasParameterFileName(const QString& name) {
 
 } // namespace
 
-ParameterFileDrop::ParameterFileDrop(FileCommands& commands, FileCommandHost& host, ProgramContext& context)
-    : commands_(commands), host_(host), context_(context) {}
+ParameterFileDrop::ParameterFileDrop(FileCommands& commands, FileCommandHost& host, ProgramContext& context,
+                                     Asker& asker)
+    : commands_(commands), host_(host), context_(context), asker_(asker) {}
 
 QStringList ParameterFileDrop::localFiles(const QList<QUrl>& urls) {
     QStringList paths;
@@ -42,14 +43,14 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     if (guard.busy() || paths.isEmpty())
         return Outcome::Refused;
     if (paths.size() > 1) {
-        showAndPump(context_, MsgId::DropOneFile);
+        tellAndLetEventsThrough(asker_, context_, MsgId::DropOneFile);
         return Outcome::Refused;
     }
     const QString& path = paths.front();
     const QString folder = Paths::folderOf(path);
     const QString name = Paths::fileNameOf(path);
     if (path.isEmpty() || !hasParameterFileName(name)) {
-        showAndPump(context_, MsgId::DataIncorrect);
+        tellAndLetEventsThrough(asker_, context_, MsgId::DataIncorrect);
         return Outcome::Refused;
     }
 
@@ -59,26 +60,31 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     context_.LoadPath = folder;
     commands_.CommentsChk = false;
     QStringList lines;
+    std::optional<Notice> refusal;
     {
         WaitCursor wait;
-        if (!ParameterFileChecks::readLines(context_, path, lines))
-            return Outcome::Refused;
+        refusal = ParameterFileChecks::readLines(context_, path, lines);
+    }
+    if (refusal) {
+        asker_.ask(*refusal);
+        return Outcome::Refused;
     }
     const ParaFile::Header header = ParaFile::parseHeader(lines);
     // A header cut short would be read as empty lines: refuse it before anything changes.
     if (header.form == ParaFile::Form::None || lines.size() < header.firstDataLine) {
-        showAndPump(context_, MsgId::DataIncorrect);
+        tellAndLetEventsThrough(asker_, context_, MsgId::DataIncorrect);
         return Outcome::Refused;
     }
 
     ParaFile::ReadOptions options;
     options.markerCheck = false;
-    options.pumpAfterBoxes = true;
-    const ParaFile::ReadOutcome r = ParaFile::read(context_, lines, options);
+    options.letEventsThroughAfterBoxes = true;
+    const ParaFile::ReadOutcome r = ParaFile::read(context_, lines, asker_, options);
     if (r.result != ParaFile::ReadResult::Loaded)
         return Outcome::Refused;
     host_.setCommentText(r.comment);
-    ParameterFileChecks::reportOutOfLimits(context_, r.taken);
+    if (const std::optional<Notice> outside = ParameterFileChecks::markOutOfLimits(context_, r.taken))
+        asker_.ask(*outside);
     commands_.finishOpen(folder, name, r.header.type + r.header.driveForm);
     return Outcome::Loaded;
 }

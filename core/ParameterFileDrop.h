@@ -5,6 +5,8 @@
 // marker; no refusal of files recording a drive's special set-up; window messages are let
 // through after each box. The caller runs this after the drop was accepted, never inside the
 // drop event: the file manager waits for the drop's end while a box would be open.
+#include "core/Asker.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,8 +19,9 @@ struct ProgramContext;
 class ParameterFileDrop {
 public:
     // The file commands finish a successful load (the file becomes the opened file) and keep
-    // the comment state; the host is the main window the table and caption belong to.
-    ParameterFileDrop(FileCommands& commands, FileCommandHost& host, ProgramContext& context);
+    // the comment state; the host is the main window the table and caption belong to; the
+    // asker shows the boxes and lets window messages through.
+    ParameterFileDrop(FileCommands& commands, FileCommandHost& host, ProgramContext& context, Asker& asker);
 
     // The local files of dropped URLs, in order. A URL of no local file stays in the list as
     // an empty path, which the name check refuses.
@@ -35,4 +38,5 @@ private:
     FileCommands& commands_;
     FileCommandHost& host_;
     ProgramContext& context_;
+    Asker& asker_;
 };

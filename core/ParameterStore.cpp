@@ -3,8 +3,6 @@
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
-#include "platform/PumpEvents.h"
 
 namespace {
 
@@ -18,8 +16,8 @@ QString closedText() {
     return QString::fromLatin1(kProductName) + QStringLiteral(" is closed.");
 }
 
-void notice(const QString& text) {
-    Prompter::instance().message(text, QString::fromLatin1(kConfirmation), BoxIcon::Warning, BoxButtons::Ok);
+void notice(Asker& asker, const QString& text) {
+    asker.ask({text, QString::fromLatin1(kConfirmation), BoxIcon::Warning, BoxButtons::Ok});
 }
 
 // The language file at its full path, else under the same name in LanguageFolder.
@@ -51,7 +49,7 @@ const QStringList& uParaColumnNames() {
 
 ParameterStore::ParameterStore() = default;
 
-void ParameterStore::FormCreate(ProgramContext& g) {
+void ParameterStore::FormCreate(ProgramContext& g, Asker& asker) {
     if (g.StartupAbort)
         return;
     ParaDat.setRowCount(3000);
@@ -59,12 +57,12 @@ void ParameterStore::FormCreate(ProgramContext& g) {
 
     QString path = findLanguageFile(g);
     if (path.isEmpty()) {
-        notice(QString::fromLatin1(kLanguageMissing));
-        PumpEvents();
-        const QString chosen = Prompter::instance().openFile(QStringLiteral("Open"), g.LanguageFolder,
-                                                             QString::fromLatin1(kLanguageFilter), 1);
+        notice(asker, QString::fromLatin1(kLanguageMissing));
+        asker.letEventsThrough();
+        const QString chosen = asker.chooseFile(
+            {QStringLiteral("Open"), g.LanguageFolder, QString::fromLatin1(kLanguageFilter), 1});
         if (chosen.isEmpty()) {
-            notice(closedText());
+            notice(asker, closedText());
             g.StartupAbort = true;
             return;
         }
@@ -80,7 +78,7 @@ void ParameterStore::FormCreate(ProgramContext& g) {
     MsgSec = ini.keys(general);
     Messages.clear();
     if (MsgSec.isEmpty()) {
-        notice(QString::fromLatin1(kLanguageInvalid) + QLatin1Char('\n') + closedText());
+        notice(asker, QString::fromLatin1(kLanguageInvalid) + QLatin1Char('\n') + closedText());
         g.StartupAbort = true;
         return;
     }

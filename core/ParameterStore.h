@@ -57,9 +57,9 @@ class ParameterStore {
 public:
     ParameterStore();
 
-    // Loads the language file of the context as the store's creation does (boxes, chooser,
+    // Loads the language file of the context as the store's creation does (its questions to the asker,
     // StartupAbort, the context's captions). Does nothing while StartupAbort is set.
-    void FormCreate(ProgramContext& context);
+    void FormCreate(ProgramContext& context, Asker& asker);
 
     TextGrid ParaDat{PD_ColCount, 3000};
     TextGrid UPara{UP_ColCount, 3000};

@@ -3,7 +3,6 @@
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 
 #include <QDir>
 #include <algorithm>
@@ -29,21 +28,19 @@ void setProgramFolder(ProgramContext& g, const QString& folder) {
     g.CatalogueIniPath = Paths::join(g.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
 }
 
-bool seedLanguageSection(ProgramContext& g) {
+std::optional<Notice> seedLanguageSection(ProgramContext& g) {
     IniFile ini(g.SettingsIniPath);
     if (ini.readInteger(kLanguage, QStringLiteral("Japanese"), 999) != 999)
-        return true;
+        return std::nullopt;
     ini.writeInteger(kLanguage, QStringLiteral("Japanese"), 0);
     ini.writeInteger(kLanguage, QStringLiteral("English"), 0);
     QString error;
     if (ini.flush(&error))
-        return true;
+        return std::nullopt;
     // Every choice made later would be lost: say so once and stop.
-    Prompter::instance().message(
-        QStringLiteral("Cannot write the settings file %1.\n%2").arg(g.SettingsIniPath, error), product(),
-        BoxIcon::Error, BoxButtons::Ok);
     g.StartupAbort = true;
-    return false;
+    return Notice{QStringLiteral("Cannot write the settings file %1.\n%2").arg(g.SettingsIniPath, error),
+                  product(), BoxIcon::Error, BoxButtons::Ok};
 }
 
 void LoadSavedPaths(ProgramContext& g) {

@@ -1,8 +1,11 @@
 #pragma once
 // The program folder and what is kept of it in the settings file: the paths built from
 // it, the first start's language list, the folders last used, the drive types' CPU folders.
+#include "core/Asker.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 struct ProgramContext;
 
@@ -10,9 +13,9 @@ namespace ProgramFolder {
 
 // ProgramFolder and the paths built from it (language folder, settings, catalogue).
 void setProgramFolder(ProgramContext& context, const QString& folder);
-// A first start lists the two shipped languages in the settings file. False, after one
-// error box naming the file, when the settings file cannot be written.
-bool seedLanguageSection(ProgramContext& context);
+// A first start lists the two shipped languages in the settings file. When the settings file
+// cannot be written: StartupAbort, and the one error box naming the file.
+std::optional<Notice> seedLanguageSection(ProgramContext& context);
 // The folders last used, from the settings file (the program folder when missing).
 void LoadSavedPaths(ProgramContext& context);
 // The same folders back into the settings file on the way out (nothing without a settings

@@ -3,6 +3,7 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "link/CoreNotices.h"
 #include "platform/Clock.h"
 #include "platform/WaitCursor.h"
 

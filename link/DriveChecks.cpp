@@ -6,6 +6,7 @@
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "link/ConfigScan.h"
+#include "platform/CommandGuard.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"

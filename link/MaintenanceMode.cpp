@@ -6,8 +6,10 @@
 #include "core/ProgramContext.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "link/TransferEngine.h"
+#include "platform/Prompter.h"
 
 namespace {
 

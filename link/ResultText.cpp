@@ -2,7 +2,9 @@
 
 #include "core/Messages.h"
 #include "core/Options.h"
+#include "core/ParaFile.h"
 #include "core/ProgramContext.h"
+#include "link/CoreNotices.h"
 #include "link/TransferEngine.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -32,11 +34,6 @@ namespace {
 
 QString languageFile(const ProgramContext& context) {
     return Paths::resolvedOrAsGiven(context.LanguageIniPath);
-}
-
-void showCannotCreate(const QString& path) {
-    Prompter::instance().message(QStringLiteral("Cannot create file %1.").arg(path),
-                                 QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
 }
 
 } // namespace
@@ -93,12 +90,7 @@ bool SaveResultLines(const ProgramContext& g, const Options& options, const QStr
         return Prompter::instance().message(UnwritableCharactersQuestion(g, characters), g.MsgCaption,
                                             BoxIcon::Warning, BoxButtons::YesNo, parent) == BoxAnswer::Yes;
     };
-    QString error;
-    if (!TextFile::writeEncoded(path, TextFile::encodeLines(lines), accept, &error)) {
-        // Reported, and the caller (the transfer engine's end of run) goes on.
-        if (!error.isEmpty())
-            showCannotCreate(path);
-        return false;
-    }
-    return true;
+    // A failure is reported, and the caller (the transfer engine's end of run) goes on.
+    PrompterAsker asker;
+    return ParaFile::writeForOthers(path, TextFile::encodeLines(lines), accept, asker);
 }

@@ -6,6 +6,7 @@
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "link/ResultText.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"

@@ -4,6 +4,7 @@
 #include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
+#include "link/CoreNotices.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 

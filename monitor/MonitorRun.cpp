@@ -6,6 +6,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "monitor/ChannelValues.h"
 #include "monitor/ContinuousRecorder.h"
@@ -605,7 +606,7 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
         h.timeCaption = caption;
     h.items = s.items;
     if (!recorder.create(path, h)) {
-        ParaFile::showCannotCreate(path);
+        showNotice(ParaFile::cannotCreateNotice(path));
         return RunEnd::Cancelled;
     }
     return std::nullopt;

@@ -1,17 +1,14 @@
 #pragma once
 // Every message box and common dialog of the program goes through the installed prompter,
 // so that tests can script the answers and see every box.
+#include "platform/BoxKinds.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
 
 class QWidget;
 class QPrinter;
-
-enum class BoxIcon { None, Warning, Error, Stop, Information, Question };
-// YesNoDefaultNo: a question whose safe answer is No (Enter and a box without windows give No).
-enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel, AbortRetryIgnore, YesNoDefaultNo };
-enum class BoxAnswer { Ok, Cancel, Yes, No, Abort, Retry, Ignore };
 
 class Prompter {
 public:

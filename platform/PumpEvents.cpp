@@ -2,12 +2,8 @@
 
 #include <QCoreApplication>
 
-#include <cstring>
-#include <vector>
-
 namespace {
 int pumpDepth = 0;
-std::vector<const char*> runningCommands;
 } // namespace
 
 bool PumpEvents() {
@@ -27,27 +23,4 @@ void LetWindowsRepaint() {
     ++pumpDepth;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     --pumpDepth;
-}
-
-CommandGuard::CommandGuard(const char* command) : command_(command), busy_(running(command)) {
-    if (!busy_)
-        runningCommands.push_back(command_);
-}
-
-CommandGuard::~CommandGuard() {
-    if (busy_)
-        return;
-    for (auto it = runningCommands.begin(); it != runningCommands.end(); ++it) {
-        if (std::strcmp(*it, command_) == 0) {
-            runningCommands.erase(it);
-            break;
-        }
-    }
-}
-
-bool CommandGuard::running(const char* command) {
-    for (const char* c : runningCommands)
-        if (std::strcmp(c, command) == 0)
-            return true;
-    return false;
 }

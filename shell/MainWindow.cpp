@@ -10,6 +10,7 @@
 #include "link/TransferEngine.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/Prompter.h"
 #include "shell/StartUp.h"
 #include "ui/CommSetupDialog.h"
 #include "ui/HelpViewer.h"
@@ -47,7 +48,7 @@ MainWindow::MainWindow(ProgramContext& context, Options& options, CommLink* link
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       context_(context), options_(options), link_(link),
-      fileCommands_(std::make_unique<FileCommands>(context, options, *this)),
+      fileCommands_(std::make_unique<FileCommands>(context, options, *this, asker_)),
       CommentsChk(fileCommands_->CommentsChk), CommentsBuff(fileCommands_->CommentsBuff),
       CFG_CNum(fileCommands_->CFG_CNum), CFG_Val(fileCommands_->CFG_Val) {
     setObjectName(QStringLiteral("Main"));
@@ -144,7 +145,8 @@ void MainWindow::FormClose() {
     // The options are kept at every close, not only when their window was closed: the
     // start-up form reads "CheckLang" and "CheckInv" from the file, and without them the next
     // start would not offer the language and drive chosen this time.
-    options_.saveSettings();
+    if (const std::optional<Notice> failure = options_.saveSettings().failure)
+        showNotice(*failure);
     if (link_ && link_->PortOpen())
         link_->closePort();
     HelpViewer::closeAll();

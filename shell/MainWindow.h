@@ -11,6 +11,7 @@
 // that offers the same commands must not register the same shortcuts again, or Qt fires
 // neither.
 #include "core/FileCommands.h"
+#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "link/LinkView.h"
 #include "table/TableCommands.h"
@@ -91,6 +92,8 @@ class MainWindow : public QMainWindow, public LinkView, public FileCommandHost, 
     CommLink* link_;
     // Which window is active and the special-setup warning's arming; the drive checks read it.
     DriveCheckState driveCheckState_;
+    // Shows the boxes and dialogs of core's operations (the file commands' among them).
+    PrompterAsker asker_;
     // Before the public names, so that they can refer to its lists.
     std::unique_ptr<FileCommands> fileCommands_;
 
@@ -155,6 +158,8 @@ public:
     // "Inverter Info.": connect, read the drive's information, show it (set by the start-up).
     std::function<void()> inverterInfo;
     FileCommands& fileCommands() { return *fileCommands_; }
+    // The asker the window answers core's questions with.
+    Asker& asker() { return asker_; }
     // The data store the start-up created (owned by the window).
     void adoptStore(std::unique_ptr<ParameterStore> store);
     void releaseStore();

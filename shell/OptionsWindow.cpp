@@ -199,7 +199,7 @@ UpDownEdit* OptionsWindow::addEdit(UpDownOption& option, QWidget* parent) {
     e->setFixedWidth(90);
     e->setPosition(option.position());
     if (option.validated()) {
-        e->setCheck([this, &option] { return options_.validate(option); });
+        e->setCheck([this, &option] { return options_.validate(option, asker_); });
     } else {
         // These edits have no check: the up-down takes what the field holds when it can.
         e->setCheck([this, &option] {
@@ -467,8 +467,9 @@ bool OptionsWindow::event(QEvent* e) {
 
 void OptionsWindow::done(int r) {
     // The close box and Esc come here too: neither may leave a refused entry behind.
-    if (!options_.closeQuery())
+    if (!options_.closeQuery(asker_))
         return;
-    options_.saveSettings();
+    if (const std::optional<Notice> failure = options_.saveSettings().failure)
+        showNotice(*failure);
     QDialog::done(r);
 }

@@ -2,6 +2,7 @@
 // The "Environment Options" window: four tabs of widgets bound to the options object.
 // Every change takes effect at once; closing checks the number fields and writes the
 // settings. There is no OK or Cancel button.
+#include "link/CoreNotices.h"
 #include <QDialog>
 #include <QFrame>
 #include <QHash>
@@ -81,6 +82,8 @@ private:
 
     ProgramContext& context_;
     Options& options_;
+    // Shows the boxes of the options' checks and of a failed save.
+    PrompterAsker asker_;
     QTabWidget* tabs_ = nullptr;
     QWidget* masters_ = nullptr;
     QHash<const CheckOption*, QCheckBox*> checks_;

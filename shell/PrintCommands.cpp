@@ -4,6 +4,8 @@
 
 #include "core/Messages.h"
 #include "core/Options.h"
+#include "link/CoreNotices.h"
+#include "platform/Prompter.h"
 #include "ui/PageSetupWindow.h"
 #include "ui/ParameterPrintWindow.h"
 

@@ -11,6 +11,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
@@ -79,7 +80,7 @@ bool createStore(MainWindow& main) {
     else
         main.adoptStore(std::make_unique<ParameterStore>());
     ProgramContext& g = main.context();
-    g.Parameters->FormCreate(g);
+    g.Parameters->FormCreate(g, main.asker());
     return !g.StartupAbort;
 }
 
@@ -105,11 +106,11 @@ void RunStartupSequence(MainWindow& main) {
         if (!createStore(main))
             return;
         const DriveFileDialog chooser = main.missingFileDialog();
-        if (!LoadTypeTable(g, chooser) || g.StartupAbort)
+        if (!LoadTypeTable(g, main.asker(), chooser) || g.StartupAbort)
             return;
-        if (!LoadCapacityTable(g, chooser) || g.StartupAbort)
+        if (!LoadCapacityTable(g, main.asker(), chooser) || g.StartupAbort)
             return;
-        if (InitValueTable(g))
+        if (InitValueTable(g, main.asker()))
             break;
     }
     main.setCaption(ParaFile::captionBase(g));
@@ -118,8 +119,10 @@ void RunStartupSequence(MainWindow& main) {
 }
 
 void NormalStart(MainWindow& main) {
-    if (!ProgramFolder::seedLanguageSection(main.context()))
+    if (const std::optional<Notice> failure = ProgramFolder::seedLanguageSection(main.context())) {
+        showNotice(*failure);
         return;
+    }
     RunStartupSequence(main);
 }
 
@@ -141,7 +144,8 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     g.OpenedFileName = info.fileName();
 
     QStringList lines;
-    if (!ParameterFileChecks::readLines(g, file, lines)) {
+    if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(g, file, lines)) {
+        showNotice(*refusal);
         PumpEvents();
         g.StartupAbort = true;
         return;
@@ -161,7 +165,8 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     useLanguageCodePage(g);
     QFile raw(file);
     if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
-        if (!ParameterFileChecks::readLines(g, file, lines)) {
+        if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(g, file, lines)) {
+            showNotice(*refusal);
             PumpEvents();
             g.StartupAbort = true;
             return;
@@ -213,10 +218,10 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
                                  g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
     const DriveFileDialog chooser = main.missingFileDialog();
-    if (!createStore(main) || !LoadTypeTable(g, chooser) || g.StartupAbort ||
-        !LoadCapacityTable(g, chooser) || g.StartupAbort)
+    if (!createStore(main) || !LoadTypeTable(g, main.asker(), chooser) || g.StartupAbort ||
+        !LoadCapacityTable(g, main.asker(), chooser) || g.StartupAbort)
         return;
-    if (!InitValueTable(g)) {
+    if (!InitValueTable(g, main.asker())) {
         // The file's values cannot be placed into drive data that is itself broken.
         g.StartupAbort = true;
         return;
@@ -238,12 +243,13 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     options.markerCheck = false;
     options.identityChecks = false;
     options.askOnUnknownNumber = false;
-    options.pumpAfterBoxes = true;
+    options.letEventsThroughAfterBoxes = true;
     QList<int> taken;
     const ParaFile::ReadResult result =
-        ParaFile::loadDataLines(g, lines, header.firstDataLine, false, options, &taken);
+        ParaFile::loadDataLines(g, lines, header.firstDataLine, false, main.asker(), options, &taken);
     // Values read before a stop are in the table too, and may be exported.
-    ParameterFileChecks::reportOutOfLimits(g, taken);
+    if (const std::optional<Notice> outside = ParameterFileChecks::markOutOfLimits(g, taken))
+        showNotice(*outside);
     if (result != ParaFile::ReadResult::Loaded)
         return;
     main.setCaption(ParaFile::fileCaption(g, g.OpenedFileName, header.type + header.driveForm));
@@ -402,7 +408,7 @@ bool Program::create() {
     m.setTable(t);
     // A file dropped on the table is loaded as File > Open loads it.
     t->loadDroppedFiles = [&m, &g](const QStringList& paths) {
-        ParameterFileDrop(m.fileCommands(), m, g).load(paths);
+        ParameterFileDrop(m.fileCommands(), m, g, m.asker()).load(paths);
     };
 
     createPrinting();

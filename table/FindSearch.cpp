@@ -2,6 +2,7 @@
 
 #include "core/Messages.h"
 #include "core/ProgramContext.h"
+#include "link/CoreNotices.h"
 #include "table/ParameterTable.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include "core/ProgramContext.h"
 #include "core/StoreCells.h"
 #include "core/ValueRules.h"
+#include "link/CoreNotices.h"
 #include "platform/WaitCursor.h"
 
 #include <QHash>

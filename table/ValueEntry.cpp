@@ -6,6 +6,7 @@
 #include "core/ProgramContext.h"
 #include "core/StoreCells.h"
 #include "core/ValueRules.h"
+#include "link/CoreNotices.h"
 #include "table/ParameterTable.h"
 #include "table/UndoRedo.h"
 

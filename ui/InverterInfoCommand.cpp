@@ -3,6 +3,7 @@
 #include "core/Messages.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "link/TransferEngine.h"
 #include "monitor/InverterInfo.h"
 #include "platform/Prompter.h"

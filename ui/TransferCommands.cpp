@@ -5,6 +5,8 @@
 #include "core/ProgramContext.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
+#include "platform/CommandGuard.h"
 #include "platform/PumpEvents.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"

@@ -68,7 +68,7 @@ protected:
     ReadOutcome readLines(const QStringList& lines) {
         cnum.clear();
         val.clear();
-        return ReadConfigurationXml(context, lines, cnum, val, catalogueNames(context));
+        return ReadConfigurationXml(context, lines, cnum, val, catalogueNames(context), prompter);
     }
     QStringList cnum, val;
 };
@@ -170,7 +170,7 @@ TEST(CfgChecksum, LinesEndedByCrLfMayBeCoveredEitherWay) {
 
 TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
     context.DriveTypeCode = "Not_Support_Type";
-    EXPECT_FALSE(WriteConfigurationXml(context, path("x.cfg")));
+    EXPECT_FALSE(WriteConfigurationXml(context, path("x.cfg"), prompter));
     EXPECT_FALSE(QFile::exists(path("x.cfg")));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "M67");
@@ -178,7 +178,7 @@ TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
 
 TEST_F(CfgFileTest, WriterWarnsOnceAboutParametersItLeftOut) {
     setValue("0001", "-1");
-    EXPECT_TRUE(WriteConfigurationXml(context, path("x.cfg")));
+    EXPECT_TRUE(WriteConfigurationXml(context, path("x.cfg"), prompter));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.endsWith("\n0001"));
 }
@@ -288,7 +288,7 @@ TEST_F(CfgFileTest, RoundTripKeepsEveryValueOfTheThreeRanges) {
     normalMarkers();
     setValue("0099", "1"); // the value that tells the drive type apart
     const QStringList written = values();
-    ASSERT_TRUE(WriteConfigurationXml(context, path("big.cfg")));
+    ASSERT_TRUE(WriteConfigurationXml(context, path("big.cfg"), prompter));
     ParaFile::resetValuesToDefaults(context);
     QStringList lines;
     ASSERT_TRUE(TextFile::readLines(path("big.cfg"), lines));

@@ -57,7 +57,10 @@ protected:
     QString value(int col, const char* comNo) const {
         return store.UPara.cell(col, store.indexOfComNo(comNo) + 1);
     }
-    bool loadAll() { return LoadTypeTable(context) && LoadCapacityTable(context) && InitValueTable(context); }
+    bool loadAll() {
+        return LoadTypeTable(context, prompter) && LoadCapacityTable(context, prompter) &&
+               InitValueTable(context, prompter);
+    }
 
     QTemporaryDir tmp;
     ScriptedPrompter prompter;
@@ -100,7 +103,7 @@ TEST(SplitCsvLine, MultiByteCharactersStayWhole) {
 }
 
 TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
-    ASSERT_TRUE(LoadTypeTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
     const ProgramContext& g = context;
     EXPECT_EQ(g.ParaCountAll, 4);
     EXPECT_EQ(g.ParaCountNormal, 3);
@@ -117,7 +120,7 @@ TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
     EXPECT_TRUE(prompter.boxes().empty());
 
     info("[Setup]\nDisp=F0\n");
-    ASSERT_TRUE(LoadTypeTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
     EXPECT_EQ(g.ParaCountNormal, 4) << "numbers beginning with the Disp prefix are ordinary too";
 }
 
@@ -126,7 +129,7 @@ TEST_F(DriveDataTest, ShortLineEndsTheTable) {
              "0001,0,500,Base,A01,Hz,2,0,0,4000,0,300,#.#,10,,0,1\n"
              "\n"
              "A000,0,0,Memo,B00,,2,0,0,9,0,0,#,1,RAM,1\n");
-    ASSERT_TRUE(LoadTypeTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
     EXPECT_EQ(context.ParaCountAll, 1);
     EXPECT_EQ(store.ComNoList(), "0000,0001,");
     EXPECT_EQ(store.indexOfComNo("A000"), -1);
@@ -180,8 +183,8 @@ TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines) {
             "0001,x,700\n"
             "\n"
             "0000,1\n");
-    ASSERT_TRUE(LoadTypeTable(context));
-    ASSERT_TRUE(LoadCapacityTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
+    ASSERT_TRUE(LoadCapacityTable(context, prompter));
     const ProgramContext& g = context;
     EXPECT_EQ(g.CapPara, QStringList({"0002", "9999", "0001"}));
     EXPECT_EQ(g.CapParaR, QStringList({"0002"}));
@@ -215,9 +218,9 @@ TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad) {
     prompter.clear();
     typeFile("0000,0,1,Fine,A00,,2,0,0,9,0,0,,,,0\n"
              "0001,x,1,Bad,A01,,2,0,0,9,0,0,,,,0\n");
-    ASSERT_TRUE(LoadTypeTable(context));
-    ASSERT_TRUE(LoadCapacityTable(context));
-    EXPECT_FALSE(InitValueTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
+    ASSERT_TRUE(LoadCapacityTable(context, prompter));
+    EXPECT_FALSE(InitValueTable(context, prompter));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "msg67");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
@@ -227,13 +230,13 @@ TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad) {
 TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart) {
     QFile::remove(typeFolder() + "/QX100(Eng).inv");
     prompter.answerFile("");
-    EXPECT_FALSE(LoadTypeTable(context));
+    EXPECT_FALSE(LoadTypeTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
     EXPECT_EQ(prompter.fileFilters().size(), 1);
     EXPECT_TRUE(context.StartupAbort);
     EXPECT_EQ(context.ParaCountAll, -1);
-    EXPECT_FALSE(LoadCapacityTable(context)) << "later loaders do nothing";
-    EXPECT_FALSE(InitValueTable(context));
+    EXPECT_FALSE(LoadCapacityTable(context, prompter)) << "later loaders do nothing";
+    EXPECT_FALSE(InitValueTable(context, prompter));
 }
 
 TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
@@ -242,7 +245,7 @@ TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
     writeFile(other + "/QX200(Eng).inv", kTypeFile);
     writeFile(other + "/info.ini", "[Info]\nType=QX200\nCpu=V710\n[Setup]\nDisp=F0\n");
     prompter.answerFile(other + "/QX200(Eng).inv");
-    ASSERT_TRUE(LoadTypeTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
     const ProgramContext& g = context;
     EXPECT_EQ(prompter.texts(), QStringList({"msg6"}));
     EXPECT_EQ(g.TypeFolder, other);
@@ -259,13 +262,13 @@ TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart) {
     QFile::remove(typeFolder() + "/QX100(Eng).inv");
     writeFile(tmp.filePath("empty(Eng).inv"), "");
     prompter.answerFile(tmp.filePath("empty(Eng).inv"));
-    EXPECT_FALSE(LoadTypeTable(context));
+    EXPECT_FALSE(LoadTypeTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
     EXPECT_TRUE(context.StartupAbort);
 }
 
 TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
-    ASSERT_TRUE(LoadTypeTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
     QFile::remove(typeFolder() + "/QX100-4075.cap");
     writeFile(tmp.filePath("caps/QX200-4037.cap"), "0001,1\n");
     writeFile(tmp.filePath("caps/QX100-4075.cap"), "0001,650\n");
@@ -273,14 +276,14 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     g.DriveFormName = "-9999";
 
     prompter.answerFile(tmp.filePath("caps/QX200-4037.cap"));
-    EXPECT_FALSE(LoadCapacityTable(context));
+    EXPECT_FALSE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg9"}));
     EXPECT_TRUE(g.StartupAbort);
 
     g.StartupAbort = false;
     prompter.clear();
     prompter.answerFile(tmp.filePath("caps/QX100-4075.cap"));
-    ASSERT_TRUE(LoadCapacityTable(context));
+    ASSERT_TRUE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7"}));
     EXPECT_EQ(g.DriveFormName, "-4075");
     EXPECT_EQ(g.CapacityFile, "QX100-4075.cap");
@@ -292,7 +295,7 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     prompter.clear();
     QFile::remove(tmp.filePath("caps/QX100-4075.cap"));
     prompter.answerFile("");
-    EXPECT_FALSE(LoadCapacityTable(context));
+    EXPECT_FALSE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
 }
 
@@ -321,7 +324,7 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
         prompter.clear();
         typeFile(c.text);
         prompter.answerFile("");
-        EXPECT_FALSE(LoadTypeTable(context)) << c.name;
+        EXPECT_FALSE(LoadTypeTable(context, prompter)) << c.name;
         if (!c.boxes.isEmpty()) {
             EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         }
@@ -364,8 +367,8 @@ TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
 TEST_F(DriveDataTest, EmptyCapacityFileIsTreatedAsMissing) {
     capFile("");
     prompter.answerFile("");
-    ASSERT_TRUE(LoadTypeTable(context));
-    EXPECT_FALSE(LoadCapacityTable(context));
+    ASSERT_TRUE(LoadTypeTable(context, prompter));
+    EXPECT_FALSE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg85"}));
 }
 
@@ -406,7 +409,9 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
             g.LanguageSuffix = suffix;
             prompter.clear();
             const QString what = inv.fileName() + " " + cap.fileName();
-            EXPECT_TRUE(LoadTypeTable(g) && LoadCapacityTable(g) && InitValueTable(g)) << qPrintable(what);
+            EXPECT_TRUE(LoadTypeTable(g, prompter) && LoadCapacityTable(g, prompter) &&
+                        InitValueTable(g, prompter))
+                << qPrintable(what);
             EXPECT_GE(g.ParaCountAll, 0) << qPrintable(what);
             EXPECT_LE(g.ParaCountNormal, g.ParaCountAll) << qPrintable(what);
             EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(what);

@@ -30,7 +30,7 @@ protected:
         commands.openParameterFile();
     }
     FakeMain main{context};
-    FileCommands commands{context, options, main};
+    FileCommands commands{context, options, main, prompter};
 };
 
 TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment) {
@@ -378,7 +378,7 @@ protected:
         setParams({{"0000", "3", "0", "0", "400"}, {"0001", "600", "0", "0", "1000"}});
         setValue("0000", "7");
         setValue("0001", "700");
-        EXPECT_TRUE(CfgFile::WriteConfigurationXml(context, path("set.cfg")));
+        EXPECT_TRUE(CfgFile::WriteConfigurationXml(context, path("set.cfg"), prompter));
         good = readFile("set.cfg");
         ParaFile::resetValuesToDefaults(context);
         context.OpenedFileName = "prev.kvr";

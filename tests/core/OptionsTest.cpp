@@ -17,7 +17,7 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
     EXPECT_EQ(opt->UndoMaxSet.position(), 10);
     EXPECT_EQ(opt->ValMulti.text(), "1.00");
     EXPECT_EQ(opt->PNCellC.value(), 14745599);
-    ASSERT_TRUE(opt->saveSettings());
+    ASSERT_TRUE(opt->saveSettings().saved);
 
     const QStringList keys = Options::settingsKeys();
     ASSERT_EQ(keys.size(), 45);
@@ -128,12 +128,14 @@ TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
     writeFile(dir.filePath("blocked"), "x");
     context.SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
     opt->create();
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->saveSettings());
-    EXPECT_FALSE(opt->saveSettings());
-    ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_TRUE(prompter.boxes()[0].text.contains(context.SettingsIniPath));
-    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
+    const Options::SaveOutcome first = opt->saveSettings();
+    EXPECT_FALSE(first.saved);
+    ASSERT_TRUE(first.failure);
+    EXPECT_TRUE(first.failure->text.contains(context.SettingsIniPath));
+    EXPECT_EQ(first.failure->icon, BoxIcon::Warning);
+    const Options::SaveOutcome again = opt->saveSettings();
+    EXPECT_FALSE(again.saved);
+    EXPECT_FALSE(again.failure) << "said once per run";
 }
 
 TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
@@ -144,9 +146,9 @@ TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
     opt->create();
     EXPECT_EQ(opt->UndoMaxSet.position(), 20);
     opt->UndoMaxSet.setPosition(30);
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->saveSettings());
-    EXPECT_EQ(prompter.boxes().size(), 1u);
+    const Options::SaveOutcome r = opt->saveSettings();
+    EXPECT_FALSE(r.saved);
+    EXPECT_TRUE(r.failure);
     EXPECT_EQ(settings(), "[Options]\r\nUndoMax=20\r\n");
 }
 
@@ -199,7 +201,7 @@ TEST_P(OptionsNumberField, ChecksTheTypedText) {
     f.setText(c.typed);
     if (c.message >= 0)
         prompter.answer(BoxAnswer::Ok);
-    EXPECT_EQ(opt->validate(f), c.accepted);
+    EXPECT_EQ(opt->validate(f, prompter), c.accepted);
     EXPECT_EQ(f.text(), c.textAfter);
     EXPECT_EQ(f.position(), c.positionAfter < 0 ? before : c.positionAfter);
     EXPECT_EQ(opt->BadEntry, c.accepted ? 0 : 1);
@@ -242,16 +244,16 @@ TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue) {
     opt->create();
     opt->UndoMaxSet.setText("abc");
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_FALSE(opt->closeQuery(prompter));
     ASSERT_EQ(prompter.texts(), QStringList{"m67"});
 
     opt->UndoMaxSet.setText("150");
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_FALSE(opt->closeQuery(prompter));
     EXPECT_EQ(opt->UndoMaxSet.text(), "100");
     EXPECT_EQ(opt->UndoMaxSet.position(), 100);
 
-    EXPECT_TRUE(opt->closeQuery());
+    EXPECT_TRUE(opt->closeQuery(prompter));
     EXPECT_EQ(prompter.boxes().size(), 2u);
 }
 
@@ -262,7 +264,7 @@ TEST_F(OptionsClose, RunsEveryCheckAndLeavesThePointsFieldAlone) {
     opt->MonRecPoint.setText("garbage");
     prompter.answer(BoxAnswer::Ok);
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(opt->closeQuery());
+    EXPECT_FALSE(opt->closeQuery(prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"m67", "m67"}));
     EXPECT_EQ(opt->MonRecPoint.text(), "garbage");
 }

@@ -96,6 +96,12 @@ protected:
         return out;
     }
 
+    // The reader asking through the scripted prompter.
+    ParaFile::ReadOutcome read(ProgramContext& c, const QStringList& lines,
+                               const ParaFile::ReadOptions& o = {}) {
+        return ParaFile::read(c, lines, prompter, o);
+    }
+
     QString path(const QString& name) const { return dir.filePath(name); }
     void writeFile(const QString& name, const QByteArray& bytes) const {
         QFile f(path(name));

@@ -27,7 +27,7 @@ protected:
 
 TEST_F(ParaFileTest, WriterLaysOutTheFullFormByteForByte) {
     setParams({{"0000", "3"}, {"0001", "600"}});
-    ASSERT_TRUE(WriteParameterFile(context, path("x.kvr"), QString(), false, false));
+    ASSERT_TRUE(WriteParameterFile(context, path("x.kvr"), QString(), false, false, prompter));
     EXPECT_EQ(readFile("x.kvr"),
               QByteArray("###\r\nQX100\r\n-4037\r\nV110\r\nEnglish\r\nNo Comments.\r\n0\r\n0\r\n"
                          "0000,3,0,0\r\n0001,600,0,0\r\n"));
@@ -56,7 +56,7 @@ TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBli
     store->UPara.setCell(UP_SelectIndex, 17, "1");
     context.BlindCount = 1;
     const QStringList written = values();
-    ASSERT_TRUE(WriteParameterFile(context, path("big.kvr"), "field set-up", true, false));
+    ASSERT_TRUE(WriteParameterFile(context, path("big.kvr"), "field set-up", true, false, prompter));
 
     ParaFile::resetValuesToDefaults(context);
     context.BlindActive = false;
@@ -305,7 +305,7 @@ TEST_F(ParaFileTest, StartUpOptionsStopAtAnUnknownNumberWithMessage67) {
     EXPECT_EQ(value("0000"), "3");
     // The start with a file argument has no set to keep: the values before the stop stay.
     QList<int> taken;
-    EXPECT_EQ(loadDataLines(context, f, 8, false, o, &taken), ReadResult::Stopped);
+    EXPECT_EQ(loadDataLines(context, f, 8, false, prompter, o, &taken), ReadResult::Stopped);
     EXPECT_EQ(value("0000"), "9");
     EXPECT_EQ(taken, QList<int>{0});
     ASSERT_EQ(prompter.boxes().size(), 2u);

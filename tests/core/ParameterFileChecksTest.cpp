@@ -58,21 +58,19 @@ TEST_F(OutOfLimitTest, ReportMarksThemChangedAndListsThemInOneBox) {
     setValue("0003", "5"); // its default, yet outside its limits
     store->ParaDat.setCell(PD_TMul, 1, "#.#");
     store->ParaDat.setCell(PD_Mul, 1, "10");
-    EXPECT_EQ(reportOutOfLimits(context, {0, 1, 3}), 2);
+    const std::optional<Notice> box = markOutOfLimits(context, {0, 1, 3});
     EXPECT_EQ(cell("0000", UP_ChangeIndex), "1");
     EXPECT_EQ(cell("0003", UP_ChangeIndex), "1");
     EXPECT_EQ(cell("0001", UP_ChangeIndex), "0");
-    ASSERT_EQ(prompter.boxes().size(), 1u);
+    ASSERT_TRUE(box);
     // As the table shows them: 500 with one decimal in tenths.
-    EXPECT_EQ(prompter.boxes()[0].text, "M97\n0000 : 50.0  (0.0 .. 40.0)\n0003 : 5  (0 .. 0)");
-    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
-    EXPECT_EQ(prompter.boxes()[0].caption, "M0");
+    EXPECT_EQ(box->text, "M97\n0000 : 50.0  (0.0 .. 40.0)\n0003 : 5  (0 .. 0)");
+    EXPECT_EQ(box->icon, BoxIcon::Warning);
+    EXPECT_EQ(box->caption, "M0");
 
-    prompter.clear();
-    EXPECT_EQ(reportOutOfLimits(context, {1, 2}), 0);
+    EXPECT_FALSE(markOutOfLimits(context, {1, 2}));
     const ProgramContext withoutStore;
-    EXPECT_EQ(reportOutOfLimits(withoutStore, {0}), 0);
-    EXPECT_TRUE(prompter.boxes().empty());
+    EXPECT_FALSE(markOutOfLimits(withoutStore, {0}));
 }
 
 TEST_F(OutOfLimitTest, ALongListIsCutWithACountOfTheRest) {

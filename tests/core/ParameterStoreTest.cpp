@@ -42,7 +42,7 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     writeFile(path("English.ini"),
               "[Main]\r\nMessage1=no\r\n[General]\r\nZeta=A\r\nAlpha=B\r\nMid=\"C \"\r\n");
     context.LanguageIniPath = path("English.ini");
-    store.FormCreate(context);
+    store.FormCreate(context, prompter);
 
     EXPECT_FALSE(context.StartupAbort);
     EXPECT_TRUE(prompter.boxes().empty());
@@ -66,7 +66,7 @@ TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
         text += "Message" + QByteArray::number(i) + "=text " + QByteArray::number(i - 1) + "\n";
     writeFile(path("English.ini"), text);
     context.LanguageIniPath = path("English.ini");
-    store.FormCreate(context);
+    store.FormCreate(context, prompter);
     EXPECT_EQ(context.MsgCaption, "text 0");
     EXPECT_EQ(context.MsgEmptyInput, "text 67");
     EXPECT_EQ(store.Msg(22), "text 22") << "key Message23";
@@ -75,7 +75,7 @@ TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
 TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder) {
     writeFile(path("English.ini"), "[General]\nMessage1=Here\n");
     context.LanguageIniPath = QStringLiteral("/nowhere/English.ini");
-    store.FormCreate(context);
+    store.FormCreate(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.Msg(0), "Here");
 }
@@ -84,7 +84,7 @@ TEST_F(StoreTest, MissingLanguageFileOffersTheChooser) {
     writeFile(path("l/Other.ini"), "[General]\nMessage1=Other caption\n");
     context.LanguageIniPath = path("Missing.ini");
     prompter.answerFile(path("l/Other.ini"));
-    store.FormCreate(context);
+    store.FormCreate(context, prompter);
 
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found Language data file.");
@@ -126,7 +126,7 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
         context.LanguageIniPath = c.languagePath;
         if (!c.boxes.isEmpty() && c.boxes[0].startsWith("Not found"))
             prompter.answerFile(c.chosen);
-        fresh.FormCreate(context);
+        fresh.FormCreate(context, prompter);
         EXPECT_TRUE(context.StartupAbort) << c.name;
         EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         for (const auto& b : prompter.boxes())
@@ -140,7 +140,7 @@ TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     writeFile(path("English.ini"), "[General]\nMessage1=x\n");
     context.LanguageIniPath = path("English.ini");
     context.StartupAbort = true;
-    store.FormCreate(context);
+    store.FormCreate(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(store.Messages.isEmpty());
     EXPECT_EQ(store.ParaDat.cell(0, 0), "");
@@ -175,7 +175,7 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
         ParameterStore shipped;
         context.Parameters = &shipped;
         context.LanguageIniPath = file;
-        shipped.FormCreate(context);
+        shipped.FormCreate(context, prompter);
         EXPECT_FALSE(context.StartupAbort) << name;
         EXPECT_EQ(shipped.Messages.size(), 125) << name;
         EXPECT_FALSE(context.MsgCaption.isEmpty()) << name;
@@ -277,13 +277,12 @@ TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
 TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
     store.Messages = QStringList{"Caption", "First", "Second"};
     context.MsgCaption = "Caption";
-    ShowMsg(context, MsgId::NoUsablePort, BoxIcon::Error);
-    ShowMsg(context, MsgId::DriveSpecial0998);
+    const Notice port = MsgNotice(context, MsgId::NoUsablePort, BoxIcon::Error);
+    EXPECT_EQ(port.text, "Second");
+    EXPECT_EQ(port.caption, "Caption");
+    EXPECT_EQ(port.icon, BoxIcon::Error);
+    EXPECT_EQ(MsgNotice(context, MsgId::DriveSpecial0998).text, "")
+        << "a number past the last message is empty";
     context.Parameters = nullptr;
     EXPECT_EQ(Msg(context, MsgId::FileLabel), "") << "no store yet";
-    ASSERT_EQ(prompter.boxes().size(), 2u);
-    EXPECT_EQ(prompter.boxes()[0].text, "Second");
-    EXPECT_EQ(prompter.boxes()[0].caption, "Caption");
-    EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
-    EXPECT_EQ(prompter.boxes()[1].text, "") << "a number past the last message shows an empty box";
 }

@@ -95,9 +95,9 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     g.DriveTypeName = QStringLiteral("HXZ9");
     g.DriveFormName = QStringLiteral("-4037");
     g.LanguageSuffix = QStringLiteral("Jap");
-    EXPECT_TRUE(LoadTypeTable(g));
-    EXPECT_TRUE(LoadCapacityTable(g));
-    EXPECT_TRUE(InitValueTable(g));
+    EXPECT_TRUE(LoadTypeTable(g, prompter));
+    EXPECT_TRUE(LoadCapacityTable(g, prompter));
+    EXPECT_TRUE(InitValueTable(g, prompter));
     EXPECT_EQ(prompter.texts(), QStringList());
     EXPECT_EQ(g.ParaCountAll, 1999);
     EXPECT_EQ(g.ParaCountNormal, r.lastOrdinaryIndex);

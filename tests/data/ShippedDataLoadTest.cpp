@@ -55,9 +55,9 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         g.DriveCpuVersion = l.cpu;
         g.LanguageSuffix = l.suffix;
         prompter.clear();
-        ASSERT_TRUE(LoadTypeTable(g)) << what;
-        ASSERT_TRUE(LoadCapacityTable(g)) << what;
-        ASSERT_TRUE(InitValueTable(g)) << what;
+        ASSERT_TRUE(LoadTypeTable(g, prompter)) << what;
+        ASSERT_TRUE(LoadCapacityTable(g, prompter)) << what;
+        ASSERT_TRUE(InitValueTable(g, prompter)) << what;
         EXPECT_EQ(prompter.texts(), QStringList()) << what;
 
         QStringList problems;

@@ -1,6 +1,7 @@
 #pragma once
 // What every fuzz target needs: a core application, a prompter that answers each box with
 // a button chosen by the input (never a real window), and a small drive type in the store.
+#include "core/Asker.h"
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -14,7 +15,7 @@
 
 namespace fuzz {
 
-class AnsweringPrompter : public Prompter {
+class AnsweringPrompter : public Prompter, public Asker {
 public:
     // Answers cycle through this byte's bits so that both branches of each question run.
     std::uint8_t seed = 0;
@@ -42,6 +43,10 @@ public:
     bool chooseColor(QColor&, QWidget*) override { return false; }
     bool chooseFont(QFont&, QWidget*) override { return false; }
     bool choosePrinter(QPrinter&, QWidget*) override { return false; }
+    BoxAnswer ask(const Notice& n) override { return message(n.text, n.caption, n.icon, n.buttons, nullptr); }
+    QString chooseFile(const FileChoice&) override { return {}; }
+    QString chooseSaveFile(const FileChoice&, const QString&, int*) override { return {}; }
+    void letEventsThrough() override {}
     unsigned count = 0;
 };
 

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QStringList cnum, val;
     CfgFile::checksumMatches(lines);
     const CfgFile::ReadOutcome outcome =
-        CfgFile::ReadConfigurationXml(fuzz::context(), lines, cnum, val, names);
-    ParameterFileChecks::reportOutOfLimits(fuzz::context(), outcome.taken);
+        CfgFile::ReadConfigurationXml(fuzz::context(), lines, cnum, val, names, fuzz::prompter());
+    ParameterFileChecks::markOutOfLimits(fuzz::context(), outcome.taken);
     for (const QString& n : cnum)
         CfgFile::LookupCfgValue(cnum, val, n);
     QByteArray out;

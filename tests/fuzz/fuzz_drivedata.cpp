@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g.DriveFormName = "-4037";
     TextFile::writeBytes(folder().filePath("QX100(Eng).inv"), cut < 0 ? bytes : bytes.left(cut));
     TextFile::writeBytes(folder().filePath("QX100-4037.cap"), cut < 0 ? QByteArray() : bytes.mid(cut + 1));
-    if (LoadTypeTable(fuzz::context()) && LoadCapacityTable(fuzz::context()))
-        InitValueTable(fuzz::context());
+    if (LoadTypeTable(fuzz::context(), fuzz::prompter()) &&
+        LoadCapacityTable(fuzz::context(), fuzz::prompter()))
+        InitValueTable(fuzz::context(), fuzz::prompter());
     return 0;
 }

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.identityChecks = false;
         options.askOnUnknownNumber = false;
     }
-    const ParaFile::ReadOutcome outcome = ParaFile::read(fuzz::context(), lines, options);
-    ParameterFileChecks::reportOutOfLimits(fuzz::context(), outcome.taken);
+    const ParaFile::ReadOutcome outcome = ParaFile::read(fuzz::context(), lines, fuzz::prompter(), options);
+    ParameterFileChecks::markOutOfLimits(fuzz::context(), outcome.taken);
     ParaFile::buildLines(fuzz::context(), QString::fromUtf8("c"), fuzz::context().BlindActive, data[0] & 1);
     return 0;
 }

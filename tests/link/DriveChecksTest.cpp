@@ -2,6 +2,7 @@
 // setup of "0998"/"0999" and its one warning, the identity sequence on the wire and the
 // comparison of type, capacity and CPU version with the selection.
 #include "link/DriveChecks.h"
+#include "platform/Prompter.h"
 #include "support/TransferFixture.h"
 
 #include <QCoreApplication>
@@ -317,7 +318,8 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     g.CapacityFolder = g.TypeFolder;
     g.InfoIniPath = g.TypeFolder + "/Info.ini";
     program.setMessages(QStringLiteral("m"), 120);
-    ASSERT_TRUE(LoadTypeTable(g) && LoadCapacityTable(g) && InitValueTable(g));
+    PrompterAsker asker;
+    ASSERT_TRUE(LoadTypeTable(g, asker) && LoadCapacityTable(g, asker) && InitValueTable(g, asker));
 
     DriveModel model;
     ASSERT_TRUE(model.load(folder.path(), {d.type, d.cpu, d.capacity}));

@@ -9,6 +9,7 @@
 #include "core/DriveData.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "link/CoreNotices.h"
 #include "platform/Clock.h"
 #include "support/DrivesimProcess.h"
 #include "support/ScriptedPrompter.h"
@@ -38,7 +39,8 @@ public:
         g.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
-        loaded = LoadTypeTable(g) && LoadCapacityTable(g) && InitValueTable(g);
+        PrompterAsker asker;
+        loaded = LoadTypeTable(g, asker) && LoadCapacityTable(g, asker) && InitValueTable(g, asker);
     }
     int index(const char* comNo) const { return store.indexOfComNo(QString::fromLatin1(comNo)); }
 

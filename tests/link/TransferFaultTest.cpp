@@ -3,6 +3,7 @@
 // sums, noise and exceptions. Whatever
 // fails must be marked and listed, and nothing may be stored from a reply that answered
 // another request. A drive that stops altogether brings the Abort/Retry/Ignore box.
+#include "platform/Prompter.h"
 #include "support/DrivesimProcess.h"
 #include "support/TransferFixture.h"
 

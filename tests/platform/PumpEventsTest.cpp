@@ -1,4 +1,5 @@
 #include "platform/PumpEvents.h"
+#include "platform/CommandGuard.h"
 #include "platform/InstanceLock.h"
 #include "platform/WaitCursor.h"
 

@@ -8,6 +8,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "monitor/MonitorModel.h"
 #include "platform/IniFile.h"
 #include "support/FakeSerialPort.h"
@@ -88,10 +89,11 @@ protected:
         g.TypeFolder = folder->filePath("dat/" + g.DriveTypeName + "(" + g.DriveCpuVersion + ")");
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + "/Info.ini";
-        store->FormCreate(g);
-        ASSERT_TRUE(LoadTypeTable(g));
-        ASSERT_TRUE(LoadCapacityTable(g));
-        ASSERT_TRUE(InitValueTable(g));
+        PrompterAsker asker;
+        store->FormCreate(g, asker);
+        ASSERT_TRUE(LoadTypeTable(g, asker));
+        ASSERT_TRUE(LoadCapacityTable(g, asker));
+        ASSERT_TRUE(InitValueTable(g, asker));
         opts.UpdateTripAlarmOptions();
         QString error;
         ASSERT_TRUE(

@@ -1,13 +1,15 @@
 #pragma once
 // The prompter of the tests: records every box and answers from a queue. A box the test did
-// not queue an answer for fails the test (and is answered Cancel/OK so the code goes on).
+// not queue an answer for fails the test (and is answered Cancel/OK so the code goes on). It is
+// the asker of core's operations too, asking through itself; letting events through is counted.
+#include "core/Asker.h"
 #include "platform/Prompter.h"
 
 #include <QStringList>
 #include <deque>
 #include <vector>
 
-class ScriptedPrompter : public Prompter {
+class ScriptedPrompter : public Prompter, public Asker {
 public:
     struct Box {
         QString text;
@@ -65,6 +67,19 @@ public:
     bool chooseFont(QFont& font, QWidget* parent = nullptr) override;
     bool choosePrinter(QPrinter& printer, QWidget* parent = nullptr) override;
 
+    BoxAnswer ask(const Notice& n) override { return message(n.text, n.caption, n.icon, n.buttons); }
+    QString chooseFile(const FileChoice& c) override {
+        return openFile(c.title, c.folder, c.filter, c.filterIndex);
+    }
+    QString chooseSaveFile(const FileChoice& c, const QString& fileName, int* chosenFilter) override {
+        const QString path = saveFile(c.title, c.folder, c.filter, c.filterIndex, fileName);
+        if (chosenFilter)
+            *chosenFilter = lastFilterIndex();
+        return path;
+    }
+    void letEventsThrough() override { ++eventsLetThrough_; }
+    int eventsLetThrough() const { return eventsLetThrough_; }
+
 private:
     std::vector<Box> boxes_;
     std::deque<BoxAnswer> answers_;
@@ -79,4 +94,5 @@ private:
     QStringList filters_;
     int fileDialogs_ = 0;
     bool allowUnexpected_ = false;
+    int eventsLetThrough_ = 0;
 };

@@ -55,10 +55,10 @@ protected:
         g.DriveTypeName = "HXA1";
         g.DriveFormName = "-2004";
         g.DriveCpuVersion = "V110";
-        store->FormCreate(g);
-        ASSERT_TRUE(LoadTypeTable(g));
-        ASSERT_TRUE(LoadCapacityTable(g));
-        ASSERT_TRUE(InitValueTable(g));
+        store->FormCreate(g, prompter);
+        ASSERT_TRUE(LoadTypeTable(g, prompter));
+        ASSERT_TRUE(LoadCapacityTable(g, prompter));
+        ASSERT_TRUE(InitValueTable(g, prompter));
         g.RowsInUse = g.ParaCountNormal;
         g.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());

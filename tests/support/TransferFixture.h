@@ -8,6 +8,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "link/TransferEngine.h"
 #include "platform/Clock.h"
@@ -194,7 +195,9 @@ public:
         g.CapacityFolder = g.TypeFolder;
         g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
         program.setMessages(QStringLiteral("m"), 120);
-        loaded = LoadTypeTable(context) && LoadCapacityTable(context) && InitValueTable(context);
+        PrompterAsker asker;
+        loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
+                 InitValueTable(context, asker);
 
         loaded =
             loaded && model.load(folder.path(), DriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),

@@ -5,6 +5,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "link/CoreNotices.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TableFixture.h"
 #include "ui/ParameterTableWindow.h"

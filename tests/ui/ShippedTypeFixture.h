@@ -2,6 +2,7 @@
 // Every shipped drive type and capacity, and the generated 2,000-parameter type beside them,
 // loaded into a store by the program's own loaders as File > New loads them; the table's
 // fake main window of ParameterTableFixture.h.
+#include "link/CoreNotices.h"
 #include "ui/ParameterTableFixture.h"
 
 #include "support/DriveTypeGenerator.h"
@@ -33,8 +34,9 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
     g.DriveCpuVersion = t.cpu;
     store = std::make_unique<ParameterStore>();
     g.Parameters = store.get();
-    store->FormCreate(g);
-    if (!LoadTypeTable(g) || !LoadCapacityTable(g) || !InitValueTable(g))
+    PrompterAsker asker;
+    store->FormCreate(g, asker);
+    if (!LoadTypeTable(g, asker) || !LoadCapacityTable(g, asker) || !InitValueTable(g, asker))
         return false;
     g.RowsInUse = g.ParaCountNormal;
     return true;
