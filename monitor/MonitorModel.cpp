@@ -180,6 +180,13 @@ void MonitorModel::setChannelChecked(int i, bool on) {
     notify();
 }
 
+void MonitorModel::checkChannels(std::span<const bool> on) {
+    for (std::size_t i = 0; i < on.size() && i < channels.size(); ++i)
+        channels[i].checked = on[i];
+    recount(TimeBaseRule::Reset);
+    notify();
+}
+
 void MonitorModel::chooseItem(int i, int item) {
     if (i < 0 || i >= kMonitorChannels)
         return;

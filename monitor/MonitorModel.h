@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <span>
 #include <utility>
 
 class CommLink;
@@ -209,6 +210,8 @@ public:
     // ---- Channel handlers (each ends with changed()) -----------------------------------
     // The channel box clicked: recount, the time base back to its shortest.
     void setChannelChecked(int i, bool on);
+    // The boxes of the first on.size() channels as a record sets them, then one click's recount.
+    void checkChannels(std::span<const bool> on);
     // The item chosen; an index outside the list takes the first item.
     void chooseItem(int i, int item);
     void setUnitChecked(int i, bool on);
