@@ -31,8 +31,7 @@ bool ReadConversionBases(CommLink& link, ProgramContext& ctx, const Options& opt
 }
 
 void MonitorModel::MeasureCommSpeed() {
-    PortOk = link_.ConnectDrive();
-    if (!PortOk) {
+    if (!connectDrive()) {
         startEnabled = false;
         MinItemTime = 500;
         return;
@@ -79,7 +78,7 @@ void MonitorModel::FormActivate() {
         MonitorBatch batch(*this);
         BitOnValue = opt_.TBValSet.position();
         if (!ctx_.MonitorRunning) {
-            PortOk = ReadConversionBases(link_, ctx_, opt_);
+            portOk_ = ReadConversionBases(link_, ctx_, opt_);
             MeasureCommSpeed();
             SetStatusItems();
         }

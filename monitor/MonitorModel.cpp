@@ -180,6 +180,13 @@ void MonitorModel::setChannelChecked(int i, bool on) {
     notify();
 }
 
+void MonitorModel::checkChannels(std::span<const bool> on) {
+    for (std::size_t i = 0; i < on.size() && i < channels.size(); ++i)
+        channels[i].checked = on[i];
+    recount(TimeBaseRule::Reset);
+    notify();
+}
+
 void MonitorModel::chooseItem(int i, int item) {
     if (i < 0 || i >= kMonitorChannels)
         return;
@@ -270,9 +277,9 @@ void MonitorModel::setText(MonitorField field, int channel, const QString& text)
 }
 
 void MonitorModel::refuse(MonitorField field, int channel, MsgId id) {
-    InputError = true;
-    if (focusField)
-        focusField(field, channel);
+    inputError_ = true;
+    if (focusField_)
+        focusField_(field, channel);
     Prompter::instance().message(message(id), ctx_.MsgCaption, BoxIcon::Error, BoxButtons::Ok);
 }
 
@@ -319,7 +326,7 @@ bool MonitorModel::enterMultiplier(int i) {
         s.text = oneDecimal((tenths < s.minimum ? s.minimum : s.maximum) * 0.1);
         return false;
     }
-    InputError = false;
+    inputError_ = false;
     s.position = std::clamp(truncated(tenths), s.minimum, s.maximum);
     // The edit shows the multiplier in use, so that what is saved and printed is what the
     // chart was drawn with.
@@ -344,7 +351,7 @@ bool MonitorModel::enterOffset(int i) {
         s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
         return false;
     }
-    InputError = false;
+    inputError_ = false;
     s.position = std::clamp(truncated(v), s.minimum, s.maximum);
     s.text = QString::number(s.position);
     const qint16 before = c.offset;
@@ -367,7 +374,7 @@ bool MonitorModel::enterTriggerLevel() {
         s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
         return false;
     }
-    InputError = false;
+    inputError_ = false;
     s.position = std::clamp(truncated(v), s.minimum, s.maximum);
     TriggerLevel = s.position;
     return true;
@@ -385,7 +392,7 @@ bool MonitorModel::enterTriggerDelay() {
         s.text = QString::number(v < s.minimum ? s.minimum : s.maximum);
         return false;
     }
-    InputError = false;
+    inputError_ = false;
     s.position = std::clamp(truncated(v), s.minimum, s.maximum);
     return true;
 }
@@ -403,7 +410,7 @@ bool MonitorModel::enterYMaximum() {
         s.text = QString::number(s.position);
         return false;
     }
-    InputError = false;
+    inputError_ = false;
     // A value off the up-down's steps (150.5) scales the axis as typed; the up-down holds
     // its whole part.
     axisMaximum = v;
@@ -425,7 +432,7 @@ bool MonitorModel::enterTimeBase() {
         s.text = oneDecimal(s.position * 0.001);
         return false;
     }
-    InputError = false;
+    inputError_ = false;
     s.position = std::clamp(truncated(v * 1000), s.minimum, s.maximum);
     s.text = oneDecimal(s.position * 0.001);
     return true;
@@ -534,7 +541,7 @@ void MonitorModel::nextSlope() {
 }
 
 QString MonitorModel::slopeText() const {
-    return slopeTexts.value(triggerSlope);
+    return slopeTexts_.value(triggerSlope);
 }
 
 void MonitorModel::setZoomChecked(bool on) {
@@ -560,7 +567,7 @@ void MonitorModel::recount(TimeBaseRule rule) {
     }
     if (ActiveCount < 1) {
         startEnabled = false;
-    } else if (PortOk) {
+    } else if (portOk_) {
         startEnabled = true;
     }
     for (bool status : {AlarmChk, TripChk}) {
@@ -627,10 +634,18 @@ int MonitorModel::markerTop(int plotTop, int plotBottom) const {
 
 // ---- Window life ---------------------------------------------------------------------------------
 
+bool MonitorModel::connectDrive() {
+    portOk_ = link_.ConnectDrive();
+    return portOk_;
+}
+
+void MonitorModel::setLanguageTexts(const QString& caption, const QStringList& slopes) {
+    caption_ = caption;
+    slopeTexts_ = slopes;
+}
+
 void MonitorModel::FormShow() {
-    InputError = false;
-    DriveRunRequest = false;
-    DriveStopRequest = false;
+    inputError_ = false;
     notify();
 }
 
@@ -656,5 +671,5 @@ bool MonitorModel::FormCloseQuery() {
     for (int i = 0; i < kMonitorChannels; ++i)
         if (!enter(MonitorField::Offset, i))
             return false;
-    return !InputError;
+    return !inputError_;
 }

@@ -17,6 +17,8 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <span>
+#include <utility>
 
 class CommLink;
 class Options;
@@ -126,7 +128,6 @@ public:
     int TripItemCount = 0;
     int KeyCodeIndex = -1; // "FA11"
     int KeyFlagIndex = -1; // "FA10"
-    QString FormCaptionText = QStringLiteral("Monitoring");
 
     // ---- Channels ------------------------------------------------------------------------
     std::array<MonitorChannel, kMonitorChannels> channels;
@@ -159,7 +160,6 @@ public:
     // test can give.
     int MinItemTime = 50;
     int ReadTime = 0;
-    bool PortOk = false;
     bool startEnabled = false;
     bool AlarmChk = false, TripChk = false, TripDatas = false;
     int BitOnValue = 15;
@@ -168,11 +168,6 @@ public:
     QString ContSizeText;
     QString ContTimeVal;
     bool runStopEnabled = false; // the RUN/STOP keys of the pop-up menu
-    bool DriveRunRequest = false, DriveStopRequest = false;
-    int LastPoint = 0;
-    bool Tripped = false; // the last run saw a trip code; cleared at the next Start
-    // The last typed setting handled was refused; the window does not close while it is set.
-    bool InputError = false;
 
     // ---- Samples ---------------------------------------------------------------------------
     // The samples of the last run (the chart, the readout, the files and the reports read
@@ -181,8 +176,29 @@ public:
     SampleStore samples;
     SampleWindow sampleWindow;
 
+    // The last point of the record the store holds when it is complete (a run's end, a file
+    // read); a run in progress leaves the one before.
+    int lastPoint() const { return lastPoint_; }
+    void keepLastPoint() { lastPoint_ = samples.lastPoint(); }
+
+    // ---- Link -------------------------------------------------------------------------
+    // The connect step of a run and of the activation; portOk() keeps its answer.
+    bool connectDrive();
+    bool portOk() const { return portOk_; }
+
+    // ---- Window -----------------------------------------------------------------------
     // Gives the focus to an edit before its check shows a box (the window sets it).
-    std::function<void(MonitorField, int channel)> focusField;
+    void setFocusHandler(std::function<void(MonitorField, int channel)> handler) {
+        focusField_ = std::move(handler);
+    }
+    // The window's caption and the slopes' texts in the chosen language.
+    void setLanguageTexts(const QString& caption, const QStringList& slopes);
+    const QString& caption() const { return caption_; }
+    // The last setting checked was refused (a typed one here, or the window's own scope); the
+    // window does not close while it is set.
+    bool inputError() const { return inputError_; }
+    // The window checked its scope edit: taken or refused.
+    void noteScopeChecked(bool taken) { inputError_ = !taken; }
 
     // ---- Item lists ----------------------------------------------------------------------
     // Rebuilds every list from the drive type's Info.ini (nothing is kept from the last
@@ -194,6 +210,8 @@ public:
     // ---- Channel handlers (each ends with changed()) -----------------------------------
     // The channel box clicked: recount, the time base back to its shortest.
     void setChannelChecked(int i, bool on);
+    // The boxes of the first on.size() channels as a record sets them, then one click's recount.
+    void checkChannels(std::span<const bool> on);
     // The item chosen; an index outside the list takes the first item.
     void chooseItem(int i, int item);
     void setUnitChecked(int i, bool on);
@@ -219,8 +237,6 @@ public:
     void nextSlope();
     void setZoomChecked(bool on);
     QString slopeText() const;
-    // Texts of the slopes ("Up", "Down", "Both" or the language's).
-    QStringList slopeTexts = {QStringLiteral("Up"), QStringLiteral("Down"), QStringLiteral("Both")};
 
     // ---- Recount -------------------------------------------------------------------------
     enum class TimeBaseRule {
@@ -294,6 +310,13 @@ private:
     int batch_ = 0;
     bool pending_ = false;
     bool activating_ = false;
+    bool portOk_ = false;
+    bool inputError_ = false;
+    int lastPoint_ = 0;
+    std::function<void(MonitorField, int channel)> focusField_;
+    QString caption_ = QStringLiteral("Monitoring");
+    // Texts of the slopes ("Up", "Down", "Both" or the language's).
+    QStringList slopeTexts_ = {QStringLiteral("Up"), QStringLiteral("Down"), QStringLiteral("Both")};
 };
 
 // Holds back changed() until the outermost batch ends (restore applies eighty values).

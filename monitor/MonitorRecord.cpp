@@ -8,7 +8,9 @@
 #include "platform/Paths.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
+#include <span>
 
 MonitorFileHeader monitorFileHeader(const MonitorModel& model, const QString& timeBase, int errorCount) {
     const ProgramContext& g = model.context();
@@ -66,16 +68,16 @@ void applyMonitorFileHeader(MonitorModel& model, const MonitorFileHeader& h,
         if (h.timeBasePosition >= 0)
             model.step(MonitorField::TimeBase, 0, h.timeBasePosition);
     }
-    const int channels = std::min(result.channels, kMonitorChannels);
+    const int channels = std::clamp(result.channels, 0, kMonitorChannels);
+    std::array<bool, kMonitorChannels> on{};
     for (int i = 0; i < channels; ++i) {
         const ChannelSetup& ch = h.channels[std::size_t(i)];
         model.chooseItem(i, ch.itemIndex);
         model.step(MonitorField::Multiplier, i, ch.multiplierStep);
         enterText(MonitorField::Offset, i, ch.offset);
-        model.channels[std::size_t(i)].checked = ch.on;
+        on[std::size_t(i)] = ch.on;
     }
-    // The boxes were set as a file sets them; one click's recount follows.
-    model.setChannelChecked(0, model.channels[0].checked);
+    model.checkChannels(std::span<const bool>(on).first(std::size_t(channels)));
 }
 
 int scrollingChannelOf(const MonitorModel& model) {

@@ -143,8 +143,7 @@ RunEnd MonitorRun::start() {
     ProgramContext& ctx = m_.context();
     Options& opt = m_.options();
     // The connect step refuses once a run holds the link, so it comes first.
-    m_.PortOk = m_.link().ConnectDrive();
-    if (!m_.PortOk)
+    if (!m_.connectDrive())
         return refuse(MsgId::CannotConnect, false);
     if (m_.ActiveCount < 1)
         return refuse(MsgId::NoChannelSelected, true);
@@ -164,8 +163,8 @@ RunEnd MonitorRun::start() {
     noNumberShown_ = false;
     late_ = 0;
     // A request left over from before never reaches the drive.
-    m_.DriveRunRequest = m_.DriveStopRequest = false;
-    m_.Tripped = false;
+    driveRunRequest_ = driveStopRequest_ = false;
+    tripped_ = false;
     prepare(*s_);
     display_ = RunDisplay();
     display_.readouts.fill(QStringLiteral("0"));
@@ -175,7 +174,7 @@ RunEnd MonitorRun::start() {
     {
         const auto done = qScopeGuard([this] {
             running_ = false;
-            m_.DriveRunRequest = m_.DriveStopRequest = false;
+            driveRunRequest_ = driveStopRequest_ = false;
             display_.waiting = false;
             display_.alarm.clear();
             display_.trip.clear();
@@ -204,7 +203,7 @@ RunEnd MonitorRun::start() {
             end = runContinuous();
             break;
         }
-        m_.LastPoint = store.lastPoint();
+        m_.keepLastPoint();
         m_.sampleWindow.finishRun();
     }
     emit runFinished(end);
@@ -254,7 +253,7 @@ void MonitorRun::driveRun() {
     // waiting, so nothing else is on the link).
     if (running_ && kind_ != RunKind::Continuous && s_->runKeysDuringRun) {
         writeKey(s_->keyCodeIndex, 0);
-        m_.DriveRunRequest = true;
+        driveRunRequest_ = true;
         pacer_.interrupt();
         return;
     }
@@ -264,7 +263,7 @@ void MonitorRun::driveRun() {
 void MonitorRun::driveStop() {
     if (running_ && kind_ != RunKind::Continuous) {
         writeKey(s_->keyCodeIndex, 0);
-        m_.DriveStopRequest = true;
+        driveStopRequest_ = true;
         pacer_.interrupt();
         return;
     }
@@ -273,16 +272,16 @@ void MonitorRun::driveStop() {
 
 void MonitorRun::serviceRequests() {
     const Setup& s = *s_;
-    if (m_.DriveRunRequest) {
+    if (driveRunRequest_) {
         writeKey(s.keyFlagIndex, 1);
         writeKey(s.keyCodeIndex, s.keyBase + kKeyRun);
-        m_.DriveRunRequest = false;
+        driveRunRequest_ = false;
         writeKey(s.keyFlagIndex, 0);
     }
-    if (m_.DriveStopRequest) {
+    if (driveStopRequest_) {
         writeKey(s.keyFlagIndex, 1);
         writeKey(s.keyCodeIndex, s.keyBase + kKeyStop);
-        m_.DriveStopRequest = false;
+        driveStopRequest_ = false;
         writeKey(s.keyFlagIndex, 0);
     }
 }
@@ -361,7 +360,7 @@ void MonitorRun::readStatus() {
         const qint64 code = read.error ? 0 : ChannelValues::reading(rec, read.value);
         QString line;
         if (code > 0) {
-            m_.Tripped = true;
+            tripped_ = true;
             const qsizetype j = m_.lists.tripCodes.indexOf(QString::number(code));
             if (j >= 0)
                 line = m_.lists.tripNames.value(j);

@@ -98,6 +98,8 @@ public:
     int lateSamples() const { return late_; }
     // The sample period of the last run in microseconds.
     qint64 periodMicros() const { return period_; }
+    // The last run saw a trip code; cleared at the next Start.
+    bool tripped() const { return tripped_; }
 
     // Texts of the recording's file dialog (the window's language texts).
     QString saveTitle = QStringLiteral("Save As");
@@ -160,6 +162,10 @@ private:
     RunKind kind_ = RunKind::Normal;
     bool running_ = false;
     bool stopRequest_ = false;
+    // RUN and STOP of the drive pressed during a run, carried out between two exchanges.
+    bool driveRunRequest_ = false;
+    bool driveStopRequest_ = false;
+    bool tripped_ = false;
     RunEnd end_ = RunEnd::Completed;
     bool noNumberShown_ = false;
     qint64 period_ = 0;

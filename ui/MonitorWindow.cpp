@@ -74,7 +74,7 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
     }
     run_ = std::make_unique<MonitorRun>(*model_, *pacer);
     setObjectName(QStringLiteral("Monitoring"));
-    setWindowTitle(model_->FormCaptionText);
+    setWindowTitle(model_->caption());
     resize(kClientWidth, kClientHeight);
 
     pages = new QTabWidget(this);
@@ -93,11 +93,11 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
     pages->setCurrentWidget(displayPage);
 
     MonitorModel& m = *model_;
-    m.focusField = [this](MonitorField field, int channel) {
+    m.setFocusHandler([this](MonitorField field, int channel) {
         UpDownEdit* e = editOf(field, channel);
         if (e && e->isVisible() && e->isEnabled())
             e->setFocus(Qt::OtherFocusReason);
-    };
+    });
     connect(&m, &MonitorModel::changed, this, &MonitorWindow::refresh);
     connect(&m, &MonitorModel::listsRebuilt, this, &MonitorWindow::refreshItemLists);
     connect(&m, &MonitorModel::monitorCommandEnabled, this, [this](bool on) {
@@ -479,7 +479,7 @@ void MonitorWindow::refreshItemLists() {
 void MonitorWindow::refresh() {
     const MonitorModel& m = *model_;
     refreshing_ = true;
-    setWindowTitle(fileCaption_.isEmpty() ? m.FormCaptionText : fileCaption_);
+    setWindowTitle(fileCaption_.isEmpty() ? m.caption() : fileCaption_);
     auto showSetting = [](UpDownEdit* e, const NumberSetting& s) {
         e->setRange(s.minimum, s.maximum);
         e->setIncrement(s.step);
@@ -652,7 +652,7 @@ bool MonitorWindow::enterScope() {
     MonitorModel& m = *model_;
     const ProgramContext& ctx = m.context();
     auto refuseWith = [&](MsgId id) {
-        m.InputError = true;
+        m.noteScopeChecked(false);
         scopeEdit->takeFocusBack();
         Prompter::instance().message(Msg(ctx, id), ctx.MsgCaption, BoxIcon::Error, BoxButtons::Ok, this);
         return false;
@@ -666,7 +666,7 @@ bool MonitorWindow::enterScope() {
             QString::number(v < SampleWindow::kScopeMin ? SampleWindow::kScopeMin : SampleWindow::kScopeMax));
         return false;
     }
-    m.InputError = false;
+    m.noteScopeChecked(true);
     m.sampleWindow.applyScope(int(std::trunc(v)));
     showRunState();
     return true;

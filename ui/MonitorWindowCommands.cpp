@@ -58,7 +58,7 @@ void MonitorWindow::LoadMonitorTexts() {
         texts_.insert(k, t);
         return t;
     };
-    model_->FormCaptionText = text("Form", "Monitoring");
+    const QString caption = text("Form", "Monitoring");
     // The file dialogs' titles are the main window's "Open" and "Save As".
     auto mainText = [&ini](const char* key, const char* def) {
         const QString d = QString::fromLatin1(def);
@@ -97,7 +97,7 @@ void MonitorWindow::LoadMonitorTexts() {
     triggerGroup->setTitle(text("Group7", "Trigger Setting"));
     levelCaption->setText(text("Label71", "Level"));
     delayCaption->setText(text("Label72", "Delay (%)"));
-    model_->slopeTexts = {text("Item71", "Up"), text("Item72", "Down"), text("Item73", "Both")};
+    model_->setLanguageTexts(caption, {text("Item71", "Up"), text("Item72", "Down"), text("Item73", "Both")});
     text("Label81", "Trigger Source");
     text("Label82", "Trigger Slope");
     text("LabelA", "Passed Time");
@@ -113,7 +113,7 @@ RunEnd MonitorWindow::MonStartClick() {
     const RunEnd end = run_->start();
     // A trip seen while the trip data are kept: what the drive holds now, before anything
     // else talks to it.
-    if (model_->TripDatas && model_->Tripped && hooks_.tripReport)
+    if (model_->TripDatas && run_->tripped() && hooks_.tripReport)
         hooks_.tripReport();
     return end;
 }
@@ -189,7 +189,7 @@ bool MonitorWindow::MonFileOpenClick() {
     {
         MonitorBatch batch(m);
         applyMonitorFileHeader(m, header, result);
-        m.LastPoint = m.samples.lastPoint();
+        m.keepLastPoint();
         // Five samples a division: the file's samples stand at the slots their times fall in.
         m.samples.setPeriodMs(timeBaseSeconds(header.timeBase) * 1000.0 / 5);
         MonitorFile::showWholeRecord(m.sampleWindow, m.samples, scrollingChannelOf(m));
@@ -200,7 +200,7 @@ bool MonitorWindow::MonFileOpenClick() {
         chart->setSeriesTitle(i, c.itemText);
     }
     run_->showRecord(header.timeBase, header.errorCount);
-    fileCaption_ = m.FormCaptionText + u' ' + message(g, 1) + g.MonFileName + QStringLiteral(" (") +
+    fileCaption_ = m.caption() + u' ' + message(g, 1) + g.MonFileName + QStringLiteral(" (") +
                    header.typeName + header.formName + u')';
     refresh();
     showRunState();
@@ -255,7 +255,7 @@ bool MonitorWindow::MonFileClick() {
         written = MonitorFile::write(path, monitorFileHeader(m, shown.timeBase, shown.errorCount), m.samples,
                                      &error, accept);
         if (written) {
-            fileCaption_ = m.FormCaptionText + u' ' + message(g, 1) + name;
+            fileCaption_ = m.caption() + u' ' + message(g, 1) + name;
             refresh();
         }
         break;

@@ -74,7 +74,7 @@ TEST_F(ContinuousRecording, WritesEverySampleForTheSetTimeByteForByte) {
 
     // Every second sample is plotted, as the mean of it and the one before.
     EXPECT_EQ(model->ContStepFactor, 2);
-    EXPECT_EQ(model->LastPoint, 360);
+    EXPECT_EQ(model->lastPoint(), 360);
     EXPECT_DOUBLE_EQ(model->samples.plotted(0, 0), 12.5);
     EXPECT_EQ(model->samples.sampleTime(1), 30000u);
     EXPECT_FALSE(model->samples.hasPoint(1, 0)); // a channel that is off gets no points

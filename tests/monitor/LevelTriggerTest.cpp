@@ -103,7 +103,7 @@ TEST_F(TriggeredRun, KeepsThePreTriggerPartInFrontOfTheSamplesAfterTheTrigger) {
     EXPECT_FALSE(run->display().waiting);
 
     const SampleStore& s = model->samples;
-    EXPECT_EQ(model->LastPoint, n);
+    EXPECT_EQ(model->lastPoint(), n);
     ASSERT_EQ(s.size(), n + 1);
     EXPECT_EQ(model->sampleWindow.triggerRingIndex(), pre);
     for (int p = 0; p <= n; ++p) {
@@ -152,7 +152,7 @@ TEST_F(TriggeredRun, AFewSamplesBeforeAnEarlyTriggerAndStopWhileWaiting) {
             run->stop();
     };
     EXPECT_EQ(run->start(), RunEnd::Stopped);
-    EXPECT_EQ(model->LastPoint, 37);
+    EXPECT_EQ(model->lastPoint(), 37);
     EXPECT_EQ(model->samples.size(), 38);
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false, true, false}));
 }

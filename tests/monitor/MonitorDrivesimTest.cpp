@@ -51,7 +51,7 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
 
     opts.onlineCurrentVoltageBase.setChecked(true);
     model->FormActivate();
-    EXPECT_TRUE(model->PortOk);
+    EXPECT_TRUE(model->portOk());
     EXPECT_TRUE(model->startEnabled);
     EXPECT_FLOAT_EQ(context.AmpereBase, float(ratedCurrent));
     EXPECT_FLOAT_EQ(context.VoltBase, float(ratedVoltage));

@@ -162,7 +162,7 @@ TEST_F(Monitor, EachTypedSettingIsCheckedAndShowsWhatIsApplied) {
         {MonitorField::YMaximum, "x", 67, "x", 150},
     };
     QList<std::pair<MonitorField, int>> focused;
-    m.focusField = [&](MonitorField f, int ch) { focused.append({f, ch}); };
+    m.setFocusHandler([&](MonitorField f, int ch) { focused.append({f, ch}); });
     for (const FieldCase& c : cases) {
         prompter.clear();
         focused.clear();
@@ -170,7 +170,7 @@ TEST_F(Monitor, EachTypedSettingIsCheckedAndShowsWhatIsApplied) {
         const bool ok = m.enter(c.field, 2);
         const QString what = QString::fromLatin1(c.text);
         EXPECT_EQ(ok, c.message == 0) << what.toStdString();
-        EXPECT_EQ(m.InputError, c.message != 0) << what.toStdString();
+        EXPECT_EQ(m.inputError(), c.message != 0) << what.toStdString();
         EXPECT_EQ(m.setting(c.field, 2).text, QLatin1String(c.shown)) << what.toStdString();
         if (c.message) {
             ASSERT_EQ(prompter.boxes().size(), 1u) << what.toStdString();
@@ -414,7 +414,7 @@ TEST_F(Monitor, AFreshStartHasTheDefaultSetUp) {
     EXPECT_EQ(m.triggerLevelEdit.text, QStringLiteral("0"));
     EXPECT_EQ(m.triggerDelayEdit.text, QStringLiteral("0"));
     EXPECT_EQ(m.timeBaseEdit.position, m.timeBaseEdit.minimum);
-    EXPECT_FALSE(m.InputError);
+    EXPECT_FALSE(m.inputError());
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
@@ -558,7 +558,7 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     opts.ComSpMarg.setPosition(50);
     replyMs = 37;
     m.FormActivate();
-    EXPECT_TRUE(m.PortOk);
+    EXPECT_TRUE(m.portOk());
     EXPECT_EQ(m.ReadTime, 37);
     EXPECT_EQ(m.MinItemTime, 100);
     EXPECT_TRUE(m.startEnabled);
@@ -575,7 +575,7 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     // No drive: nothing to start, the slowest pace.
     driveAnswers = false;
     m.FormActivate();
-    EXPECT_FALSE(m.PortOk);
+    EXPECT_FALSE(m.portOk());
     EXPECT_FALSE(m.startEnabled);
     EXPECT_EQ(m.MinItemTime, 500);
 

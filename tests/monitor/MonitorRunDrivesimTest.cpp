@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(model->BuildMonitorItemLists());
         model->RestoreMonitorSetup();
         model->FormActivate();
-        ASSERT_TRUE(model->PortOk);
+        ASSERT_TRUE(model->portOk());
         // CH1 the output frequency; the trip code watched, the alarm word not.
         opts.MonAlrmDisp.setChecked(false);
         model->SetStatusItems();
@@ -103,7 +103,7 @@ TEST_F(MonitorRunDrivesim, RunFromTheMonitorFiresARisingTriggerOnTheOutputFreque
     EXPECT_EQ(model->sampleWindow.triggerRingIndex(), 20);
     EXPECT_DOUBLE_EQ(s.unscaled(0, 19), 0.0);
     EXPECT_DOUBLE_EQ(s.unscaled(0, 20), 50.0);
-    EXPECT_DOUBLE_EQ(s.unscaled(0, model->LastPoint), 50.0);
+    EXPECT_DOUBLE_EQ(s.unscaled(0, model->lastPoint()), 50.0);
     EXPECT_EQ(keyWrites(),
               (QStringList{"FA11 0", "FA10 1", QStringLiteral("FA11 %1").arg(keyBase + 1), "FA10 0"}));
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
@@ -120,10 +120,10 @@ TEST_F(MonitorRunDrivesim, ATripOnCueEndsTheRunAfterTheSampleThatSawIt) {
     // Each wait lasts a little real time, so the drive's clock reaches the trip.
     pacer.onWait = [](int) { QThread::msleep(2); };
     EXPECT_EQ(run->start(), RunEnd::Tripped);
-    EXPECT_TRUE(model->Tripped);
+    EXPECT_TRUE(run->tripped());
     EXPECT_EQ(tripShown, QStringLiteral("Overvoltage"));
-    EXPECT_LT(model->LastPoint, model->PointsPerChannel);
-    EXPECT_EQ(model->samples.size(), model->LastPoint + 1);
+    EXPECT_LT(model->lastPoint(), model->PointsPerChannel);
+    EXPECT_EQ(model->samples.size(), model->lastPoint() + 1);
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
 }
 

@@ -68,7 +68,7 @@ TEST_F(MonitorRunTest, EveryKindOfItemGivesItsValueAtEverySample) {
     const SampleStore& s = model->samples;
     const int n = model->PointsPerChannel;
     EXPECT_EQ(n, 1250 / 4);
-    EXPECT_EQ(model->LastPoint, n);
+    EXPECT_EQ(model->lastPoint(), n);
     ASSERT_EQ(s.size(), n + 1);
     for (int p : {0, 1, n / 2, n}) {
         EXPECT_DOUBLE_EQ(s.unscaled(0, p), 12.5) << p;
@@ -106,7 +106,7 @@ TEST_F(MonitorRunTest, StopWhileWaitingKeepsTheSamplesTakenAndAFailedReadIsAlway
         pacer.waits = 0;
         EXPECT_EQ(run->start(), RunEnd::Stopped);
         const SampleStore& s = model->samples;
-        EXPECT_EQ(model->LastPoint, 7);
+        EXPECT_EQ(model->lastPoint(), 7);
         EXPECT_EQ(s.size(), 8);
         for (int ch : {0, 1}) {
             // A silent first sample is no value of 0 but an error, plotted at 0.
@@ -137,7 +137,7 @@ TEST_F(MonitorRunTest, StopOnASilentDriveEndsTheRunAfterTheExchangeInProgressAnd
     EXPECT_EQ(run->start(), RunEnd::Stopped);
     EXPECT_EQ(port.writes.size(), writesAtStop) << "no exchange after Stop";
     EXPECT_EQ(model->samples.size(), 3);
-    EXPECT_EQ(model->LastPoint, 2);
+    EXPECT_EQ(model->lastPoint(), 2);
 }
 
 TEST_F(MonitorRunTest, TheAlarmWordAndTheTripCodeAreWatchedAndATripEndsTheRun) {
@@ -155,8 +155,8 @@ TEST_F(MonitorRunTest, TheAlarmWordAndTheTripCodeAreWatchedAndATripEndsTheRun) {
             driveModel.trip(5);
     };
     EXPECT_EQ(run->start(), RunEnd::Tripped);
-    EXPECT_EQ(model->LastPoint, 3); // the sample that saw the trip is the last
-    EXPECT_TRUE(model->Tripped);
+    EXPECT_EQ(model->lastPoint(), 3); // the sample that saw the trip is the last
+    EXPECT_TRUE(run->tripped());
     EXPECT_EQ(seen.alarm, QStringLiteral("A0,-,"));
     EXPECT_EQ(seen.trip, QStringLiteral("Overvoltage"));
     // The labels are emptied at the end; the window lock is gone.
@@ -179,8 +179,6 @@ TEST_F(MonitorRunTest, RunAndStopKeysReachTheDriveBetweenSamplesAndNeverFromAnEa
     EXPECT_TRUE(driveModel.motorRunning());
     writes.clear();
 
-    // A request left from before the run is never carried out.
-    model->DriveStopRequest = true;
     pacer.onWait = [this](int wait) {
         if (wait == 3)
             run->driveStop();
@@ -200,7 +198,6 @@ TEST_F(MonitorRunTest, RunAndStopKeysReachTheDriveBetweenSamplesAndNeverFromAnEa
                                                     {"FA11", 3841, 7},
                                                     {"FA10", 0, 7}}));
     EXPECT_TRUE(driveModel.motorRunning());
-    EXPECT_FALSE(model->DriveRunRequest || model->DriveStopRequest);
     // A 16-bit key code keeps the hold time in its eight bits.
     EXPECT_EQ(MonitorRun::keyCode(1, 6000, false), (255 << 8) + 1);
     EXPECT_EQ(MonitorRun::keyCode(2, 6000, true), (1500 << 8) + 2);

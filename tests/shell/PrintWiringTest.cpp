@@ -182,7 +182,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     EXPECT_TRUE(m.channels[0].checked);
     EXPECT_FLOAT_EQ(m.channels[1].multiplier, 1.0f);
     ASSERT_EQ(m.samples.size(), held);
-    EXPECT_EQ(m.LastPoint, held - 1);
+    EXPECT_EQ(m.lastPoint(), held - 1);
     for (int p = 0; p < held; ++p)
         EXPECT_FLOAT_EQ(float(m.samples.unscaled(0, p)), float(ch1[std::size_t(p)])) << p;
     EXPECT_TRUE(mon.windowTitle().endsWith(QStringLiteral("trend.mon (HXA1-2004)")));

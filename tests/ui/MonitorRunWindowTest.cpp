@@ -108,7 +108,7 @@ TEST_F(MonitorRunWindow, StartLocksTheSetUpShowsTheValuesAndDrawsTheCurveWhereTh
     EXPECT_FALSE(window->chart->running());
     EXPECT_TRUE(window->alarmLabel->text().isEmpty());
     const SampleWindow& sw = window->model().sampleWindow;
-    EXPECT_EQ(window->model().LastPoint, 149);
+    EXPECT_EQ(window->model().lastPoint(), 149);
     EXPECT_EQ(sw.minimum(), 0);
     EXPECT_EQ(sw.extent(), 154);
     EXPECT_EQ(window->scopeEdit->text(), QStringLiteral("100"));
@@ -182,7 +182,7 @@ TEST_F(MonitorRunWindow, AClickOnAPointReadsItsRealTimeAfterAStallAndTheScopeNar
     scope->setText(QStringLiteral("3"));
     QApplication::sendEvent(scope, &enter);
     EXPECT_EQ(scope->text(), QStringLiteral("5"));
-    EXPECT_TRUE(window->model().InputError);
+    EXPECT_TRUE(window->model().inputError());
     EXPECT_EQ(window->model().sampleWindow.maximum(), 96); // a refused scope changes nothing
 }
 

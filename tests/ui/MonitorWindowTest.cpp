@@ -177,7 +177,7 @@ TEST_F(MonitorWindowTest, ActivationTalksToTheDriveAndLeavingForAnotherWindowSav
     other.activateWindow();
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &other; }));
     window->ShowMonitor();
-    ASSERT_TRUE(waitFor([&] { return m().PortOk; })); // the activation's speed test
+    ASSERT_TRUE(waitFor([&] { return m().portOk(); })); // the activation's speed test
     // The offscreen platform may deliver the other window's second activation (its show and
     // its request) after the monitor's: the monitor is the active window before it is left.
     ASSERT_TRUE(waitFor([&] {
