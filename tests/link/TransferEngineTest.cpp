@@ -320,17 +320,6 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
 
 // ---- One protocol is enough below --------------------------------------------------------
 
-class TransferRun : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(rig.loaded);
-        ASSERT_TRUE(rig.connect());
-        start = rig.frameCount();
-    }
-    TransferRig rig{SimProtocol::Inverter};
-    std::size_t start = 0;
-};
-
 TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
     rig.context.DriveTypeName = "HXB3";
     rig.setDrive(kCpu, 250);

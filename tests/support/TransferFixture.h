@@ -335,4 +335,16 @@ inline std::string protocolName(const testing::TestParamInfo<SimProtocol>& info)
     return info.param == SimProtocol::Modbus ? "Modbus" : "Inverter";
 }
 
+// A connected rig in the maker's protocol, its frame count taken before the test's job.
+class TransferRun : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+        start = rig.frameCount();
+    }
+    TransferRig rig{SimProtocol::Inverter};
+    std::size_t start = 0;
+};
+
 } // namespace transfertest

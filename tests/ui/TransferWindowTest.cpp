@@ -36,17 +36,6 @@ public:
     ResultText result;
 };
 
-class TransferRun : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(rig.loaded);
-        ASSERT_TRUE(rig.connect());
-        start = rig.frameCount();
-    }
-    TransferRig rig{SimProtocol::Inverter};
-    std::size_t start = 0;
-};
-
 TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
     rig.options.CompResult.setChecked(false); // the saving option is offered then
     rig.options.ParaSkipSave.setChecked(true);
