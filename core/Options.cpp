@@ -286,9 +286,10 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
         association_(FileRegist.checked());
     UpdateRunStopControl();
 
-    ProgramContext& g = context_;
-    g.RowsInUse = g.Parameters && g.Parameters->MainteFlag ? g.ParaCountAll : g.ParaCountNormal;
-    IniFile info(g.InfoIniPath);
+    ProgramContext& context = context_;
+    context.RowsInUse =
+        context.Parameters && context.Parameters->MainteFlag ? context.ParaCountAll : context.ParaCountNormal;
+    IniFile info(context.InfoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
@@ -434,10 +435,10 @@ void Options::resultSavingRule() {
 }
 
 void Options::UpdateTripAlarmOptions() {
-    const ProgramContext& g = context_;
-    IniFile info(g.InfoIniPath);
-    const QString type = g.DriveTypeName;
-    const QString suffix = g.LanguageSuffix;
+    const ProgramContext& context = context_;
+    IniFile info(context.InfoIniPath);
+    const QString type = context.DriveTypeName;
+    const QString suffix = context.LanguageSuffix;
     alarmList_ = !info.keys(type + QStringLiteral(" Alarm (") + suffix + QLatin1Char(')')).isEmpty();
     tripList_ = !info.keys(type + QStringLiteral(" Trip (") + suffix + QLatin1Char(')')).isEmpty();
     // The RUN/STOP lock belongs to the drive type loaded now, not to the one of start-up.

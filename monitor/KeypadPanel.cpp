@@ -379,9 +379,9 @@ bool KeypadPanel::directInputKeyDown(int key) {
 void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
-    const ProgramContext& g = context_;
-    const QString target = IniFile(g.CatalogueIniPath)
-                               .readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-"))
+    const ProgramContext& context = context_;
+    const QString target = IniFile(context.CatalogueIniPath)
+                               .readString(kFreqCommSection, context.DriveTypeName, QStringLiteral("-"))
                                .trimmed();
     // No entry, or a number the drive type does not have: no target either.
     const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(context_, target);

@@ -58,7 +58,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     CommandGuard guard(kGuard);
     if (guard.busy())
         return;
-    const ProgramContext& g = context_;
+    const ProgramContext& context = context_;
     const Options& o = options_;
 
     // A failed connection is reported before anything else: an earlier special-setup mark
@@ -78,16 +78,16 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     std::uint32_t mode = kModeImport;
     if (command == DriveCommand::Import) {
         WriteAccessValue(link_, driveAccessValueText());
-        job_.lastParaIndex = g.ParaCountAll;
+        job_.lastParaIndex = context.ParaCountAll;
     } else {
         mode = command == DriveCommand::Export ? kModeExport : kModeComparison;
         if (o.SUMode.checked()) {
             WriteAccessValue(link_, driveAccessValueText());
-            job_.lastParaIndex = g.ParaCountAll;
+            job_.lastParaIndex = context.ParaCountAll;
         } else {
             // Without maintenance mode the maintenance parameters are left out.
             WriteAccessValue(link_, QStringLiteral("0"));
-            job_.lastParaIndex = g.ParaCountNormal;
+            job_.lastParaIndex = context.ParaCountNormal;
         }
     }
     job_.mode = mode;

@@ -453,13 +453,12 @@ protected:
         ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), o, &generated, &error)) << error.toStdString();
         context.SettingsIniPath = path("KVR260X.ini");
         main.startup = [this] {
-            ProgramContext& g = context;
-            g.DriveTypeName = "QX300";
-            g.DriveFormName = "-4037";
-            g.DriveCpuVersion = "V110";
-            g.LanguageSuffix = "Eng";
-            g.TypeFolder = g.CapacityFolder = generated.typeFolder;
-            g.InfoIniPath = generated.infoIniPath;
+            context.DriveTypeName = "QX300";
+            context.DriveFormName = "-4037";
+            context.DriveCpuVersion = "V110";
+            context.LanguageSuffix = "Eng";
+            context.TypeFolder = context.CapacityFolder = generated.typeFolder;
+            context.InfoIniPath = generated.infoIniPath;
         };
         context.BlindActive = true;
         context.BlindCount = 3;
@@ -479,15 +478,14 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
     }
     options.StartInv.setChecked(false);
     commands.newParameterSet();
-    const ProgramContext& g = context;
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
-    EXPECT_FALSE(g.BlindActive);
-    EXPECT_EQ(g.BlindCount, 0);
+    EXPECT_FALSE(context.BlindActive);
+    EXPECT_EQ(context.BlindCount, 0);
     EXPECT_FALSE(commands.CommentsChk);
     EXPECT_TRUE(commands.CommentsBuff.isEmpty());
-    EXPECT_EQ(g.ParaCountAll, 119);
-    EXPECT_EQ(g.RowsInUse, g.ParaCountNormal);
+    EXPECT_EQ(context.ParaCountAll, 119);
+    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
     EXPECT_EQ(main.events,
               (QStringList{"port", "startup", "comms", "drvchk", "refresh", "monitor", "table", "quick"}));
     EXPECT_EQ(commands.openFilter().split('|').size(), 6);
@@ -547,17 +545,16 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), other, &second));
     QString type = "QX300";
     main.startup = [&] {
-        ProgramContext& g = context;
         const DriveTypeGenerator::Result& r = type == "QX300" ? generated : second;
-        g.DriveTypeName = type;
-        g.DriveFormName = "-4037";
-        g.DriveCpuVersion = "V110";
-        g.DriveTypeCode = type == "QX300" ? "90" : "91";
-        g.DriveFormCode = "13";
-        g.DriveCpuNumber = "110";
-        g.LanguageSuffix = "Eng";
-        g.TypeFolder = g.CapacityFolder = r.typeFolder;
-        g.InfoIniPath = r.infoIniPath;
+        context.DriveTypeName = type;
+        context.DriveFormName = "-4037";
+        context.DriveCpuVersion = "V110";
+        context.DriveTypeCode = type == "QX300" ? "90" : "91";
+        context.DriveFormCode = "13";
+        context.DriveCpuNumber = "110";
+        context.LanguageSuffix = "Eng";
+        context.TypeFolder = context.CapacityFolder = r.typeFolder;
+        context.InfoIniPath = r.infoIniPath;
     };
     context.CatalogueIniPath = path("dat/Inverter.ini");
     commands.newParameterSet();

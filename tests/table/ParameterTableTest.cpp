@@ -11,13 +11,12 @@ using C = TableCommand;
 using ParameterTableTest = TableFixture;
 
 TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCaption) {
-    const ProgramContext& g = context;
-    ASSERT_EQ(rows(), g.RowsInUse + 2);
+    ASSERT_EQ(rows(), context.RowsInUse + 2);
     EXPECT_EQ(core.grid().row(0), (QStringList{"Title", "Comm. No.", "Function", "Set Val.", "Low limit.",
                                                "Up limit.", "Unit", ""}));
     EXPECT_EQ(core.caption(), "Parameter Table HXA1-2004 (CPU Ver.V110)");
     // Row k + 1 shows parameter k.
-    for (int k : {0, 3, g.RowsInUse}) {
+    for (int k : {0, 3, context.RowsInUse}) {
         EXPECT_EQ(core.grid().cell(TC_ComNo, k + 1), store->ParaDat.cell(PD_ComNo, k + 1)) << k;
         EXPECT_EQ(core.grid().cell(TC_Title, k + 1), store->ParaDat.cell(PD_FTitle, k + 1)) << k;
         EXPECT_EQ(core.grid().cell(TC_Name, k + 1), store->ParaDat.cell(PD_FName, k + 1)) << k;
@@ -29,7 +28,7 @@ TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheC
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Changed, "0003"), kNoMark);
     // The find buffer has one "number,name" line per row.
-    ASSERT_EQ(core.findBuffer.size(), g.RowsInUse + 1);
+    ASSERT_EQ(core.findBuffer.size(), context.RowsInUse + 1);
     EXPECT_EQ(core.findBuffer.first(), "0000,Control mode");
 }
 
@@ -83,21 +82,20 @@ TEST_F(ParameterTableTest, ChangedOnlyViewPacksTheChangedParametersFromRowOne) {
 }
 
 TEST_F(ParameterTableTest, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks) {
-    ProgramContext& g = context;
     for (const char* n : {"0002", "0005", "0030"})
         setWork(n, UP_BlindIndex, "1");
     setWork("0009", UP_SelectIndex, "1");
     setWork("0020", UP_HexIndex, "1");
     setWork("0009", UP_WriteIndex, "1");
     // A file's count that disagrees with its marks does not change the rows shown.
-    g.BlindActive = true;
-    g.BlindCount = 5;
+    context.BlindActive = true;
+    context.BlindCount = 5;
     refreshAll();
     EXPECT_TRUE(core.blindView());
-    EXPECT_EQ(rows(), g.RowsInUse + 2 - 3);
+    EXPECT_EQ(rows(), context.RowsInUse + 2 - 3);
     EXPECT_EQ(rowOf("0005"), -1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0006");
-    EXPECT_EQ(core.BlindRowCount, g.RowsInUse - 5);
+    EXPECT_EQ(core.BlindRowCount, context.RowsInUse - 5);
     // Selection, hex and blind marks of the file stay; the edit marks do not.
     EXPECT_EQ(work("0009", UP_SelectIndex), "1");
     EXPECT_EQ(work("0020", UP_HexIndex), "1");
@@ -129,10 +127,9 @@ TEST_F(ParameterTableTest, QuickViewShowsTheQuickParametersWhateverTheirStoredCo
 }
 
 TEST_F(ParameterTableTest, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
-    ProgramContext& g = context;
     ASSERT_EQ(store->ParaDat.cell(PD_CurrentVoltIndex, index("0022") + 1), "C");
-    g.AmpereBase = 5.0f;
-    g.VoltBase = 200.0f;
+    context.AmpereBase = 5.0f;
+    context.VoltBase = 200.0f;
     setWork("0022", UP_Value, "1000"); // Mul 10: step 0.005 A
     commands.setChecked(C::CVDisp, true);
     core.FillRows();
@@ -145,7 +142,7 @@ TEST_F(ParameterTableTest, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Value, "0003"), "   60.00");
 
-    g.AmpereBase = 20.0f;
+    context.AmpereBase = 20.0f;
     setPara("0022", PD_Mul, "1");
     setWork("0022", UP_Value, "50"); // step 0.2 A
     core.FillRows();

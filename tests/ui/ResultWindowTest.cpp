@@ -29,10 +29,9 @@ class ResultWindowTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        ProgramContext& g = context;
-        g.ProgramFolder = folder.path();
-        g.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
-        g.InfoIniPath = folder.filePath("Info.ini");
+        context.ProgramFolder = folder.path();
+        context.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
+        context.InfoIniPath = folder.filePath("Info.ini");
         form.currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
         form.addLine("* Communication Error Parameters");
         form.addLine("F01: Bias");
