@@ -152,7 +152,7 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
         return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma, asker_,
                                                  accept);
     return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
-                                        options_.SaveNotChgPara.checked(), asker_, accept);
+                                        options_.saveChangedOnly.checked(), asker_, accept);
 }
 
 void FileCommands::saveParameterFile() {
@@ -264,11 +264,11 @@ void FileCommands::newParameterSet() {
 
     ParameterStore* p = context.Parameters;
     Options& o = options_;
-    if (p && p->MainteFlag && o.MainteClear.checked()) {
+    if (p && p->MainteFlag && o.newSetEndsMaintenance.checked()) {
         p->MainteFlag = false;
         p->SMainteFlag = false;
         o.setMastersTabVisible(false);
-        o.DispBuffer.setChecked(false);
+        o.showBufferTable.setChecked(false);
         context.RowsInUse = context.ParaCountNormal;
     } else if (p && p->MainteFlag) {
         context.RowsInUse = context.ParaCountAll;
@@ -277,7 +277,7 @@ void FileCommands::newParameterSet() {
     }
     context.RowsInUse = qMin(context.RowsInUse, context.ParaCountAll);
 
-    if (!o.StartInv.checked())
+    if (!o.startWithLastDrive.checked())
         host_.reloadCommSettings();
     host_.rearmSpecialSetupWarning();
     CommentsChk = false;

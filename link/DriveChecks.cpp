@@ -233,7 +233,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     else
         lines << Msg(context_, MsgId::DriveFormDiffers);
 
-    if (lines.isEmpty() || !options_.TypCapChk.checked())
+    if (lines.isEmpty() || !options_.checkDriveTypeAndCapacity.checked())
         return result;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';

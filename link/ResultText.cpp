@@ -73,7 +73,7 @@ ResultTexts ResultTexts::forMode(const ProgramContext& context, int transferMode
 
 bool SaveResultLines(const ProgramContext& context, const Options& options, const QStringList& lines,
                      int transferMode, const QDateTime& now, QWidget* parent) {
-    const CheckOption& autoSave = options.ParaSkipSave;
+    const CheckOption& autoSave = options.saveTransferResult;
     QString path;
     if (autoSave.enabled() && autoSave.checked() && transferMode != kModeInverterInfo) {
         path = automaticResultFileName(context.ProgramFolder, now);

@@ -53,9 +53,9 @@ void applyMonitorFileHeader(MonitorModel& model, const MonitorFileHeader& h,
     };
     if (result.form == MonitorFile::Form::Current) {
         Options& o = model.options();
-        o.MonAlrmDisp.setChecked(h.alarmWord);
-        o.MonTripDisp.setChecked(h.tripCode);
-        o.MonTripDataDisp.setChecked(h.tripData);
+        o.monitorShowsAlarms.setChecked(h.alarmWord);
+        o.monitorShowsTrips.setChecked(h.tripCode);
+        o.monitorShowsTripData.setChecked(h.tripData);
         model.SetStatusItems();
         enterText(MonitorField::YMaximum, 0, h.yMaximum);
         model.setTriggerSourceIndex(h.triggerChannel);

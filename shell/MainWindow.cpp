@@ -181,7 +181,8 @@ void MainWindow::ApplyQuickSetting() {
 
 void MainWindow::SetHelpFileName() {
     ProgramContext& context = context_;
-    const QString ext = options_.WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
+    const QString ext =
+        options_.hlpParameterHelp.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
     context.ParaHelpFilePath =
         Paths::join(context.TypeFolder, context.DriveTypeName + "(" + context.LanguageSuffix + ext);
     tableCommands_.setEnabled(TableCommand::ParaHelp,

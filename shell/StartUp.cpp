@@ -430,7 +430,7 @@ bool Program::create() {
     monitorHooks.tripReport = [this] {
         if (!checks_ || !monitor_)
             return;
-        const CheckOption& show = options_.MonTripDataDisp;
+        const CheckOption& show = options_.monitorShowsTripData;
         InverterInfoCommand(*link_, checks_->names(), context_, options_, mainLinks_)
             .tripReport(monitor_->model().lists, show.checked() && show.enabled(), monitor_.get());
     };

@@ -150,7 +150,7 @@ bool ParameterTable::refreshAll() {
         }
     }
 
-    UndoDepth = options_.UndoMaxSet.position();
+    UndoDepth = options_.undoDepth.position();
     UndoCount = RedoCount = 0;
     if (ParameterStore* p = store(context_)) {
         p->UndoComNo.clear();
@@ -357,9 +357,9 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
 
     const Options& o = options_;
     if (col == TC_Value)
-        st.background = o.PSCellC.color();
+        st.background = o.settingValueCellColor.color();
     else if (col != TC_Title)
-        st.background = o.PNCellC.color();
+        st.background = o.otherValueCellColor.color();
 
     const int i = indexOfRow(row);
     const bool selectMark = work(context_, UP_SelectIndex, i) == kOne;
@@ -368,7 +368,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
     if (!filtered() && o.currentVoltageCellColor.checked() && currentVoltage() && col == TC_Unit) {
         const QString& kind = para(context_, PD_CurrentVoltIndex, i);
         if (kind == QLatin1String("C") || kind == QLatin1String("V"))
-            st.background = o.PCVCellC.color();
+            st.background = o.currentVoltageColor.color();
     }
     if (selected)
         st.background = ColorOption::fromBgr(kDarkBlue);
@@ -388,7 +388,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
         }
     }
     if (selected)
-        st.text = o.PSlctTextC.color();
+        st.text = o.selectedTextColor.color();
     return st;
 }
 

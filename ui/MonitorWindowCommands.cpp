@@ -223,7 +223,7 @@ bool MonitorWindow::MonFileClick() {
     if (context.MonitorRunning || run_->running())
         return false;
     // A continuous recording is in its own file: Save As gives pictures of the chart only.
-    const bool picturesOnly = m.options().CntMon.checked();
+    const bool picturesOnly = m.options().continuousMonitoring.checked();
     Prompter& prompter = Prompter::instance();
     const QString chosen = prompter.saveFile(
         saveTitle_, context.MonPath,
@@ -308,7 +308,7 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
     report::MonitorReportData data;
     data.typeForm = context.DriveTypeName + context.DriveFormName;
     report::MonitorReportSettings& s = data.settings;
-    s.continuous = m.options().CntMon.checked();
+    s.continuous = m.options().continuousMonitoring.checked();
     s.timeBase = run_->display().timeBase;
     s.continuousTimeBase = m.ContTimeVal;
     s.scope = scopeEdit->text();

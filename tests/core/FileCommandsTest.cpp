@@ -465,7 +465,7 @@ protected:
         commands.CommentsChk = true;
         commands.CommentsBuff = "from the start";
         main.save = true;
-        options.MainteClear.setChecked(false);
+        options.newSetEndsMaintenance.setChecked(false);
     }
     DriveTypeGenerator::Result generated;
 };
@@ -476,7 +476,7 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
         info.writeBool("Setup", "MLD_flt", true);
         ASSERT_TRUE(info.flush());
     }
-    options.StartInv.setChecked(false);
+    options.startWithLastDrive.setChecked(false);
     commands.newParameterSet();
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
@@ -490,7 +490,7 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
               (QStringList{"port", "startup", "comms", "drvchk", "refresh", "monitor", "table", "quick"}));
     EXPECT_EQ(commands.openFilter().split('|').size(), 6);
     EXPECT_EQ(commands.saveFilter().split('|').value(5), "*.cfg");
-    options.StartInv.setChecked(true);
+    options.startWithLastDrive.setChecked(true);
 }
 
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
@@ -499,14 +499,14 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
     EXPECT_TRUE(store->MainteFlag);
 
-    options.MainteClear.setChecked(true);
+    options.newSetEndsMaintenance.setChecked(true);
     options.setMastersTabVisible(true);
     commands.newParameterSet();
     EXPECT_FALSE(store->MainteFlag);
     EXPECT_FALSE(options.mastersTabVisible());
-    EXPECT_FALSE(options.DispBuffer.checked());
+    EXPECT_FALSE(options.showBufferTable.checked());
     EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
-    options.MainteClear.setChecked(false);
+    options.newSetEndsMaintenance.setChecked(false);
 }
 
 TEST_F(NewParaSetTest, AMissingTypeFileIsAskedForWithTheLanguagesTitleAndFilter) {

@@ -235,7 +235,7 @@ TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions) {
 }
 
 TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent) {
-    rig.options.TypCapChk.setChecked(false);
+    rig.options.checkDriveTypeAndCapacity.setChecked(false);
     rig.setDrive(kType, 13);
     const IdentityCheckResult r = checks.CheckDriveIdentity(kModeImport);
     EXPECT_FALSE(r.typeMatches);

@@ -40,7 +40,7 @@ protected:
         ProgramContext& context = rig.context;
         context.ParaCountNormal = kLast0;
         context.RowsInUse = context.ParaCountNormal;
-        options.SUMode.setChecked(false);
+        options.useMaintenanceMode.setChecked(false);
     }
     void prepare(DriveState state) {
         if (state == DriveState::NoPort)
@@ -78,7 +78,7 @@ TEST_P(MaintenancePassword, OpensItsLevel) {
 
     const ProgramContext& context = rig.context;
     const bool unlocked = row.outcome == Outcome::Unlocked;
-    EXPECT_EQ(options.SUMode.checked(), unlocked);
+    EXPECT_EQ(options.useMaintenanceMode.checked(), unlocked);
     EXPECT_EQ(rig.store.MainteFlag, unlocked);
     EXPECT_EQ(context.RowsInUse, unlocked ? context.ParaCountAll : context.ParaCountNormal);
     EXPECT_EQ(mode.unlocked(), unlocked);
@@ -176,7 +176,7 @@ TEST_F(MaintenancePassword, Level3SendsNoFrameAtAll) {
 TEST_F(MaintenancePassword, TheOptionSetByTheUnlockIsNotStored) {
     rig.folder.writeFile(QStringLiteral("KVR260X.ini"), "[Options]\r\nMainte=0\r\n");
     ASSERT_EQ(mode.check(QStringLiteral("(QWKM)"), QStringLiteral("Pulvex")), Outcome::Unlocked);
-    ASSERT_TRUE(options.SUMode.checked());
+    ASSERT_TRUE(options.useMaintenanceMode.checked());
     options.saveSettings();
     EXPECT_EQ(
         IniFile(rig.folder.settingsIniPath()).readString(QStringLiteral("Options"), QStringLiteral("Mainte")),

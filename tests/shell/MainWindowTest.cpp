@@ -201,7 +201,7 @@ TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
     EXPECT_TRUE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_TRUE(enabled(TableCommand::ParaHelp));
 
-    options.WinHelpSlct.setChecked(true);
+    options.hlpParameterHelp.setChecked(true);
     m.SetHelpFileName();
     EXPECT_TRUE(context.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
     EXPECT_FALSE(m.item(MainCommand::ParameterHelp)->isEnabled());

@@ -45,8 +45,8 @@ protected:
         ASSERT_TRUE(startProgram({QDir::tempPath(), folder.path(), kvr}));
         ASSERT_TRUE(program->link()->PortOpen());
         // The outcome is not shown: the commands end when the transfer window closes.
-        program->options().ParaResult.setChecked(false);
-        program->options().CompResult.setChecked(false);
+        program->options().showTransferResult.setChecked(false);
+        program->options().showComparisonResult.setChecked(false);
         program->showMain();
     }
     void TearDown() override { program.reset(); }
@@ -221,7 +221,7 @@ TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(prompter.texts(), QStringList({QStringLiteral("Maintenance mode is enabled.")}));
     EXPECT_EQ(driveValue("FB91"), kDriveAccessValue);
-    EXPECT_TRUE(program->options().SUMode.checked());
+    EXPECT_TRUE(program->options().useMaintenanceMode.checked());
     EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
     EXPECT_EQ(program->table()->rows().size(), context.ParaCountAll + 2);
 }

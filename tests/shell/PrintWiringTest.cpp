@@ -113,7 +113,7 @@ TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParamete
 TEST_F(PrintWiring, ThePrinterCheckWithoutAPrinterTurnsPrintingOffAndTheMonitorsPrintToo) {
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
         GTEST_SKIP() << "a printer is installed";
-    program->options().PrinterChk.setChecked(true);
+    program->options().checkPrinters.setChecked(true);
     main().FillPrinterList();
     EXPECT_TRUE(main().cbPrinter.isEmpty());
     for (QAction* a : printCommands())

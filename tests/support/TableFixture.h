@@ -89,7 +89,7 @@ protected:
     }
     void SetUp() override {
         ShippedTableFixture::SetUp();
-        options.ParaEnt.setChecked(true);
+        options.enterMovesToNextCell.setChecked(true);
         context.AmpereBase = 5.0f;
         context.VoltBase = 200.0f;
         refreshAll();

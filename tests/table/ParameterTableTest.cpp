@@ -183,7 +183,7 @@ TEST_F(ParameterTableTest, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
 }
 
 TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet) {
-    options.UndoMaxSet.setPosition(7);
+    options.undoDepth.setPosition(7);
     for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
         setWork("0009", col, "1");
     store->UndoComNo << "0009";
@@ -270,9 +270,9 @@ TEST_F(ParameterTableTest, TheHighlightedBlockSurvivesARefillCutToTheNewRows) {
 
 TEST_F(ParameterTableTest, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter) {
     Options& o = options;
-    o.PNCellC.setValue(0x112233);
-    o.PSCellC.setValue(0x445566);
-    o.PSlctTextC.setValue(0x00FF00);
+    o.otherValueCellColor.setValue(0x112233);
+    o.settingValueCellColor.setValue(0x445566);
+    o.selectedTextColor.setValue(0x00FF00);
     const int r = rowOf("0009");
     EXPECT_EQ(core.cellStyle(TC_Name, r, false).background, bgr(0x112233));
     EXPECT_EQ(core.cellStyle(TC_Value, r, false).background, bgr(0x445566));
@@ -300,7 +300,7 @@ TEST_F(ParameterTableTest, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter)
 TEST_F(ParameterTableTest, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColourOnlyInAll) {
     Options& o = options;
     o.currentVoltageCellColor.setChecked(true);
-    o.PCVCellC.setValue(0x00FFFF);
+    o.currentVoltageColor.setValue(0x00FFFF);
     setWork("0022", UP_SelectIndex, "1");
     setWork("0022", UP_Value, "1600");
     core.FillRows();
@@ -312,7 +312,7 @@ TEST_F(ParameterTableTest, SelectedValueIsBlueInEveryViewButTheCurrentVoltageCol
     commands.setChecked(C::ChgDisp, true);
     core.FillRows();
     ASSERT_EQ(rowOf("0022"), 1);
-    EXPECT_EQ(core.cellStyle(TC_Unit, 1, false).background, o.PNCellC.color());
+    EXPECT_EQ(core.cellStyle(TC_Unit, 1, false).background, o.otherValueCellColor.color());
     EXPECT_EQ(core.cellStyle(TC_Value, 1, false).background, QColor(0, 0, 255));
 }
 

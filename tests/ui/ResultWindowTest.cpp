@@ -42,9 +42,9 @@ protected:
     }
     // "Save Comm./Comp. Result" is offered only while not both result windows are on.
     void automaticSaveOn() {
-        options.CompResult.setChecked(false);
-        options.ParaSkipSave.setChecked(true);
-        ASSERT_TRUE(options.ParaSkipSave.enabled());
+        options.showComparisonResult.setChecked(false);
+        options.saveTransferResult.setChecked(true);
+        ASSERT_TRUE(options.saveTransferResult.enabled());
     }
 
     ScriptedPrompter prompter;
@@ -111,7 +111,7 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
     EXPECT_EQ(read(folder.filePath("info.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("7d9h5m3s.txt")));
 
-    options.ParaSkipSave.setChecked(false);
+    options.saveTransferResult.setChecked(false);
     job.mode = kModeImport;
     prompter.answerFile(folder.filePath("res"));
     form.saveText();
