@@ -40,21 +40,20 @@ GeneratedDriveType::GeneratedDriveType() {
         qWarning("Cannot write the drive type: %s", qPrintable(error));
         return;
     }
-    ProgramContext& g = context;
-    g.Parameters = &store;
-    g.ProgramFolder = folder.path();
-    g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
-    g.LanguageSuffix = QStringLiteral("Eng");
-    nameDriveType(g);
+    context.Parameters = &store;
+    context.ProgramFolder = folder.path();
+    context.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+    context.LanguageSuffix = QStringLiteral("Eng");
+    nameDriveType(context);
 }
 
-void GeneratedDriveType::nameDriveType(ProgramContext& g) const {
-    g.TypeFolder = files.typeFolder;
-    g.CapacityFolder = files.typeFolder;
-    g.InfoIniPath = files.infoIniPath;
-    g.DriveTypeName = options.typeName;
-    g.DriveFormName = options.capacityName;
-    g.DriveCpuVersion = options.cpuVersion;
+void GeneratedDriveType::nameDriveType(ProgramContext& context) const {
+    context.TypeFolder = files.typeFolder;
+    context.CapacityFolder = files.typeFolder;
+    context.InfoIniPath = files.infoIniPath;
+    context.DriveTypeName = options.typeName;
+    context.DriveFormName = options.capacityName;
+    context.DriveCpuVersion = options.cpuVersion;
 }
 
 bool GeneratedDriveType::load() {
@@ -69,13 +68,12 @@ void BenchTableHost::UpdateCurrentVoltageCommands() {
 BenchParameterTable::BenchParameterTable() {
     if (!ok)
         return;
-    ProgramContext& g = context;
     for (int n = 0; n < 110; ++n)
         store.Messages << QStringLiteral("msg%1").arg(n);
     ok = load();
-    g.RowsInUse = g.ParaCountAll;
-    g.AmpereBase = 10.0f;
-    g.VoltBase = 400.0f;
+    context.RowsInUse = context.ParaCountAll;
+    context.AmpereBase = 10.0f;
+    context.VoltBase = 400.0f;
     table = std::make_unique<ParameterTableWindow>(context, programOptions, nullptr, host);
     table->FormCreate();
 }

@@ -62,7 +62,7 @@ struct GeneratedDriveType {
     // The drive-type file, the capacity file and the working values.
     bool load();
     // What names the drive type in a context: its folders, Info.ini, type, capacity and CPU.
-    void nameDriveType(ProgramContext& g) const;
+    void nameDriveType(ProgramContext& context) const;
 
     QTemporaryDir folder;
     DriveTypeGenerator::Options options;

@@ -14,8 +14,8 @@ namespace {
 struct Fixture : BenchParameterTable {
     Fixture() {
         // Enter keeps the cursor on the row, so every round types into the same parameter.
-        programOptions.ParaEnt.setChecked(false);
-        programOptions.UndoMaxSet.setPosition(100);
+        programOptions.enterMovesToNextCell.setChecked(false);
+        programOptions.undoDepth.setPosition(100);
         table->undoRedo().readDepth();
     }
 

@@ -18,16 +18,15 @@ namespace {
 // 2,000 parameters "0000".."0999", "A000".."A499", "C000".."C499" with values in 0..0xFFFF.
 struct Set {
     Set() {
-        ProgramContext& g = context;
-        g.DriveTypeName = "QX100";
-        g.DriveFormName = "-4037";
-        g.DriveCpuVersion = "V110";
-        g.LanguageName = "English";
-        g.DriveTypeCode = "65";
-        g.DriveFormCode = "6";
-        g.DriveCpuNumber = "110";
-        g.CatalogueIniPath = dir.filePath("Inverter.ini");
-        TextFile::writeText(g.CatalogueIniPath,
+        context.DriveTypeName = "QX100";
+        context.DriveFormName = "-4037";
+        context.DriveCpuVersion = "V110";
+        context.LanguageName = "English";
+        context.DriveTypeCode = "65";
+        context.DriveFormCode = "6";
+        context.DriveCpuNumber = "110";
+        context.CatalogueIniPath = dir.filePath("Inverter.ini");
+        TextFile::writeText(context.CatalogueIniPath,
                             "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");
         const int n = kMaxParams;
         store.ParaDat.setRowCount(n + 1);
@@ -40,10 +39,10 @@ struct Set {
             store.ParaDat.setCell(PD_DIndex, i + 1, "0");
             store.ParaDat.setCell(PD_Default, i + 1, QString::number(i % 100));
         }
-        g.ParaCountAll = n - 1;
-        g.Parameters = &store;
+        context.ParaCountAll = n - 1;
+        context.Parameters = &store;
         store.rebuildComNoIndex(n - 1);
-        ParaFile::resetValuesToDefaults(g);
+        ParaFile::resetValuesToDefaults(context);
         for (int i = 0; i < n; ++i)
             store.UPara.setCell(UP_Value, i + 1, QString::number((i * 7919) % 0x10000));
         store.UPara.setCell(UP_Value, 999, "1"); // "0998" and "0999" at their normal values

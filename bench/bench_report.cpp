@@ -22,9 +22,9 @@ Fixture& fixture() {
 
 report::ReportDocument layOut() {
     report::ParamReportData data;
-    const ProgramContext& g = fixture().context;
-    data.typeForm = g.DriveTypeName + g.DriveFormName;
-    data.rows = report::buildParamReportRows(paramReportSourceFromStore(g, false, false, false));
+    const ProgramContext& context = fixture().context;
+    data.typeForm = context.DriveTypeName + context.DriveFormName;
+    data.rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
     data.printedAt = QDateTime::currentDateTime();
     report::PageSetup setup;
     setup.printShipment = true;

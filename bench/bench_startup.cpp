@@ -59,11 +59,11 @@ struct StartFolder : GeneratedDriveType {
     }
 
     // What the start-up form hands back when the user takes English and the drive type.
-    void choose(ProgramContext& g) const {
-        g.LanguageName = QStringLiteral("English");
-        g.LanguageSuffix = QStringLiteral("Eng");
-        g.LanguageIniPath = g.LanguageFolder + QStringLiteral("/English.ini");
-        nameDriveType(g);
+    void choose(ProgramContext& context) const {
+        context.LanguageName = QStringLiteral("English");
+        context.LanguageSuffix = QStringLiteral("Eng");
+        context.LanguageIniPath = context.LanguageFolder + QStringLiteral("/English.ini");
+        nameDriveType(context);
     }
 
     // A program of this folder whose start-up form answers as above (not yet created).

@@ -138,9 +138,9 @@ double replay(Bench& b, const std::vector<Sent>& sent, bool modbus) {
 Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
     DriveType& d = driveType();
     Options& o = d.programOptions;
-    o.ParaErrDisp.setChecked(false);
-    o.WriteNotChgPara.setChecked(false); // every parameter is written
-    o.EEPWriteEnable.setChecked(true);
+    o.showTransferErrors.setChecked(false);
+    o.exportChangedOnly.setChecked(false); // every parameter is written
+    o.exportToEeprom.setChecked(true);
     TransferJob job;
     job.mode = mode;
     job.lastParaIndex = d.context.ParaCountAll;

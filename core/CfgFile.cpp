@@ -63,18 +63,19 @@ std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count
     return crc;
 }
 
-WriteInput inputFromStore(const ProgramContext& g) {
+WriteInput inputFromStore(const ProgramContext& context) {
     WriteInput in;
-    in.deviceId = g.InfoIniPath.isEmpty() ? QStringLiteral("-")
-                                          : IniFile(g.InfoIniPath)
-                                                .readString(QStringLiteral("Setup"), QStringLiteral("MLD_ID"),
-                                                            QStringLiteral("-"));
-    in.typeCode = g.DriveTypeCode;
-    in.formCode = g.DriveFormCode;
-    in.cpuNumber = g.DriveCpuNumber;
-    in.valueText = [&g](const QString& comNo) -> QString {
-        const int index = ValueRules::IndexOfComNo(g, comNo);
-        const ParameterStore* p = g.Parameters;
+    in.deviceId =
+        context.InfoIniPath.isEmpty()
+            ? QStringLiteral("-")
+            : IniFile(context.InfoIniPath)
+                  .readString(QStringLiteral("Setup"), QStringLiteral("MLD_ID"), QStringLiteral("-"));
+    in.typeCode = context.DriveTypeCode;
+    in.formCode = context.DriveFormCode;
+    in.cpuNumber = context.DriveCpuNumber;
+    in.valueText = [&context](const QString& comNo) -> QString {
+        const int index = ValueRules::IndexOfComNo(context, comNo);
+        const ParameterStore* p = context.Parameters;
         if (index < 0 || !p)
             return QString();
         const QString& v = p->UPara.cell(UP_Value, index + 1);
@@ -334,15 +335,14 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
         names.capacityName ? names.capacityName(out.typeName, formCode) : QStringLiteral("Err.");
     const QString who = out.typeName + out.capacityName + " (" + cpuText + ") ";
 
-    const ProgramContext& g = context;
-    if (out.typeName != g.DriveTypeName) {
+    if (out.typeName != context.DriveTypeName) {
         box(asker, context,
             Msg(context, MsgId::FileTypeDiffers) + "\n" + who + Msg(context, MsgId::FileDriveNotReadable),
             BoxIcon::Warning, BoxButtons::Ok);
         return out;
     }
     bool withCapacity = true;
-    if (out.capacityName != g.DriveFormName) {
+    if (out.capacityName != context.DriveFormName) {
         const QString text = Msg(context, MsgId::FileFormDiffers) + "\n* " + who +
                              Msg(context, MsgId::FileDriveIs) + "\n\n" + Msg(context, MsgId::YesReadAll) +
                              "\n" + Msg(context, MsgId::NoSkipCapacity) + "\n" +
@@ -354,7 +354,7 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
         else if (a != BoxAnswer::Yes)
             return out;
     }
-    if (cpuText != g.DriveCpuVersion) {
+    if (cpuText != context.DriveCpuVersion) {
         if (box(asker, context,
                 Msg(context, MsgId::FileCpuDiffers) + "\n* " + who + Msg(context, MsgId::FileDriveIs),
                 BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok)

@@ -45,21 +45,21 @@ bool capacityFileHasData(const QStringList& lines) {
     return !lines.isEmpty() && !lines[0].isEmpty();
 }
 
-void abortStartup(Asker& asker, ProgramContext& g, MsgId message) {
-    asker.ask(MsgNotice(g, message, BoxIcon::Warning));
-    g.StartupAbort = true;
+void abortStartup(Asker& asker, ProgramContext& context, MsgId message) {
+    asker.ask(MsgNotice(context, message, BoxIcon::Warning));
+    context.StartupAbort = true;
 }
 
 // Leaves the store without parameters, so that a failed load never looks complete.
-void clearTypeTable(ProgramContext& g, ParameterStore& store) {
-    g.ParaCountAll = -1;
-    g.ParaCountNormal = 0;
+void clearTypeTable(ProgramContext& context, ParameterStore& store) {
+    context.ParaCountAll = -1;
+    context.ParaCountNormal = 0;
     store.ParaDat.setRowCount(1);
     store.rebuildComNoIndex(-1);
 }
 
-QString infoIniFile(const ProgramContext& g) {
-    return Paths::resolve(g.InfoIniPath);
+QString infoIniFile(const ProgramContext& context) {
+    return Paths::resolve(context.InfoIniPath);
 }
 
 // A communication number must be four characters: the list and every look-up rely on it.
@@ -84,47 +84,49 @@ QString negatedNumber(const QString& text) {
 
 } // namespace
 
-bool LoadTypeTable(ProgramContext& g, Asker& asker, const DriveFileDialog& dialog) {
-    ParameterStore* store = g.Parameters;
-    if (!store || g.StartupAbort)
+bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
+    ParameterStore* store = context.Parameters;
+    if (!store || context.StartupAbort)
         return false;
     WaitCursor hourglass;
 
-    QString disp = IniFile(infoIniFile(g)).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
+    QString disp =
+        IniFile(infoIniFile(context)).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
     store->ParaDat.setRow(0, paraDatColumnNames());
-    g.TypeFile = Paths::join(g.TypeFolder,
-                             g.DriveTypeName + QLatin1Char('(') + g.LanguageSuffix + QStringLiteral(").inv"));
+    context.TypeFile = Paths::join(context.TypeFolder, context.DriveTypeName + QLatin1Char('(') +
+                                                           context.LanguageSuffix + QStringLiteral(").inv"));
 
     QStringList lines;
-    if (!readDataFile(g.TypeFile, lines) || !typeFileHasData(lines)) {
-        asker.ask(MsgNotice(g, MsgId::TypeFileMissing, BoxIcon::Warning));
+    if (!readDataFile(context.TypeFile, lines) || !typeFileHasData(lines)) {
+        asker.ask(MsgNotice(context, MsgId::TypeFileMissing, BoxIcon::Warning));
         asker.letEventsThrough();
-        const QString chosen = asker.chooseFile({dialog.title, g.TypeFolder, dialog.filter, 1});
+        const QString chosen = asker.chooseFile({dialog.title, context.TypeFolder, dialog.filter, 1});
         if (chosen.isEmpty()) {
-            clearTypeTable(g, *store);
-            abortStartup(asker, g, MsgId::ProgramClosed);
+            clearTypeTable(context, *store);
+            abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
-        g.TypeFolder = Paths::folderOf(Paths::normalize(chosen));
-        g.TypeFile = Paths::fileNameOf(chosen);
-        g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
-        const IniFile info(infoIniFile(g));
-        g.DriveTypeName = info.readString(kInfo, QStringLiteral("Type"), QStringLiteral("-"));
-        g.DriveCpuVersion = info.readString(kInfo, QStringLiteral("Cpu"), QStringLiteral("-"));
+        context.TypeFolder = Paths::folderOf(Paths::normalize(chosen));
+        context.TypeFile = Paths::fileNameOf(chosen);
+        context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
+        const IniFile info(infoIniFile(context));
+        context.DriveTypeName = info.readString(kInfo, QStringLiteral("Type"), QStringLiteral("-"));
+        context.DriveCpuVersion = info.readString(kInfo, QStringLiteral("Cpu"), QStringLiteral("-"));
         disp = info.readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
         // The identity codes follow the choice, or a configuration file written later
         // would carry the previous drive's identity.
-        g.DriveTypeCode = IniFile(Paths::resolve(g.CatalogueIniPath))
-                              .readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("99"));
-        g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
+        context.DriveTypeCode =
+            IniFile(Paths::resolve(context.CatalogueIniPath))
+                .readString(QStringLiteral("Type"), context.DriveTypeName, QStringLiteral("99"));
+        context.DriveCpuNumber = context.DriveCpuVersion.mid(1);
         if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
-            clearTypeTable(g, *store);
-            abortStartup(asker, g, MsgId::ProgramClosed);
+            clearTypeTable(context, *store);
+            abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
     }
 
-    g.ParaCountNormal = 0;
+    context.ParaCountNormal = 0;
     store->ParaDat.setRowCount(std::max(store->ParaDat.rowCount(), kMaxParams + 1));
     const bool otherPrefix = disp != QLatin1String("0*");
     const int maxLines = std::min<qsizetype>(lines.size(), kMaxParams);
@@ -137,11 +139,11 @@ bool LoadTypeTable(ProgramContext& g, Asker& asker, const DriveFileDialog& dialo
         SplitDriveDataLine(line, fields);
         if (fields.size() < kTypeFields || !validComNo(fields[0])) {
             // A cut or garbled line would shift every later look-up; refuse the drive type.
-            clearTypeTable(g, *store);
-            asker.ask({Msg(g, MsgId::DataIncorrect) + QLatin1Char('\n') + Paths::fileNameOf(g.TypeFile) +
-                           QStringLiteral(" (%1): ").arg(k + 1) + line,
-                       g.MsgCaption, BoxIcon::Stop, BoxButtons::Ok});
-            g.StartupAbort = true;
+            clearTypeTable(context, *store);
+            asker.ask({Msg(context, MsgId::DataIncorrect) + QLatin1Char('\n') +
+                           Paths::fileNameOf(context.TypeFile) + QStringLiteral(" (%1): ").arg(k + 1) + line,
+                       context.MsgCaption, BoxIcon::Stop, BoxButtons::Ok});
+            context.StartupAbort = true;
             return false;
         }
         const int row = k + 1;
@@ -160,113 +162,115 @@ bool LoadTypeTable(ProgramContext& g, Asker& asker, const DriveFileDialog& dialo
 
         const QString& comNo = fields[PD_ComNo];
         if ((otherPrefix && comNo.left(2) == disp) || comNo.startsWith(QLatin1Char('0')))
-            g.ParaCountNormal = k;
+            context.ParaCountNormal = k;
         count = k + 1;
     }
     if (count == kMaxParams && lines.size() > kMaxParams && lines[kMaxParams].size() >= kMinLineLength)
-        qWarning("%s holds more than %d parameters; the rest is ignored", qPrintable(g.TypeFile), kMaxParams);
+        qWarning("%s holds more than %d parameters; the rest is ignored", qPrintable(context.TypeFile),
+                 kMaxParams);
 
-    g.ParaCountAll = count - 1;
-    g.ParaCountNormal = std::min(g.ParaCountNormal, std::max(g.ParaCountAll, 0));
-    store->ParaDat.setRowCount(g.ParaCountAll + 2);
-    store->rebuildComNoIndex(g.ParaCountAll);
+    context.ParaCountAll = count - 1;
+    context.ParaCountNormal = std::min(context.ParaCountNormal, std::max(context.ParaCountAll, 0));
+    store->ParaDat.setRowCount(context.ParaCountAll + 2);
+    store->rebuildComNoIndex(context.ParaCountAll);
     return true;
 }
 
-bool LoadCapacityTable(ProgramContext& g, Asker& asker, const DriveFileDialog& dialog) {
-    ParameterStore* store = g.Parameters;
-    if (!store || g.StartupAbort)
+bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
+    ParameterStore* store = context.Parameters;
+    if (!store || context.StartupAbort)
         return false;
     WaitCursor hourglass;
 
-    g.CapacityFile =
-        Paths::join(g.CapacityFolder, g.DriveTypeName + g.DriveFormName + QStringLiteral(".cap"));
-    g.CapPara.clear();
-    g.CapParaR.clear();
+    context.CapacityFile = Paths::join(context.CapacityFolder, context.DriveTypeName + context.DriveFormName +
+                                                                   QStringLiteral(".cap"));
+    context.CapPara.clear();
+    context.CapParaR.clear();
     QStringList lines;
-    if (!readDataFile(g.CapacityFile, lines) || !capacityFileHasData(lines)) {
-        asker.ask(MsgNotice(g, MsgId::CapacityFileMissing, BoxIcon::Warning));
+    if (!readDataFile(context.CapacityFile, lines) || !capacityFileHasData(lines)) {
+        asker.ask(MsgNotice(context, MsgId::CapacityFileMissing, BoxIcon::Warning));
         asker.letEventsThrough();
-        const QString chosen = asker.chooseFile({dialog.title, g.TypeFolder, dialog.filter, 2});
+        const QString chosen = asker.chooseFile({dialog.title, context.TypeFolder, dialog.filter, 2});
         if (chosen.isEmpty()) {
-            abortStartup(asker, g, MsgId::ProgramClosed);
+            abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
-        g.CapacityFolder = Paths::folderOf(Paths::normalize(chosen));
-        g.CapacityFile = Paths::fileNameOf(chosen);
+        context.CapacityFolder = Paths::folderOf(Paths::normalize(chosen));
+        context.CapacityFile = Paths::fileNameOf(chosen);
         // The name is the drive type, "-" and the capacity; a type name may itself hold "-".
-        const QString base = g.CapacityFile.left(g.CapacityFile.size() - 4);
-        const QString prefix = g.DriveTypeName + QLatin1Char('-');
+        const QString base = context.CapacityFile.left(context.CapacityFile.size() - 4);
+        const QString prefix = context.DriveTypeName + QLatin1Char('-');
         if (!base.startsWith(prefix)) {
-            abortStartup(asker, g, MsgId::FileTypeDiffers);
+            abortStartup(asker, context, MsgId::FileTypeDiffers);
             return false;
         }
-        g.DriveFormName = base.mid(g.DriveTypeName.size());
-        g.DriveFormCode = IniFile(Paths::resolve(g.CatalogueIniPath))
-                              .readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("0"));
+        context.DriveFormName = base.mid(context.DriveTypeName.size());
+        context.DriveFormCode =
+            IniFile(Paths::resolve(context.CatalogueIniPath))
+                .readString(context.DriveTypeName, context.DriveFormName, QStringLiteral("0"));
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
-            abortStartup(asker, g, MsgId::ProgramClosed);
+            abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
     }
 
     QStringList fields;
-    for (int k = 0; k <= g.ParaCountAll && k < lines.size(); ++k) {
+    for (int k = 0; k <= context.ParaCountAll && k < lines.size(); ++k) {
         if (lines[k].isEmpty())
             break;
         SplitDriveDataLine(lines[k], fields);
         if (fields.size() < 2)
             continue; // no number on the line: nothing to change
-        g.CapPara << fields.first();
+        context.CapPara << fields.first();
         const int i = store->indexOfComNo(fields.first());
-        if (i >= 0 && i <= g.ParaCountAll)
+        if (i >= 0 && i <= context.ParaCountAll)
             store->ParaDat.setCell(PD_Default, i + 1, fields.last());
     }
 
-    const IniFile info(infoIniFile(g));
-    g.ListBuff = info.keys(kDispCv);
+    const IniFile info(infoIniFile(context));
+    context.ListBuff = info.keys(kDispCv);
     // Both lists are matched ignoring case.
     QSet<QString> capNumbers, cvNumbers;
-    for (const QString& n : std::as_const(g.CapPara))
+    for (const QString& n : std::as_const(context.CapPara))
         capNumbers.insert(n.toUpper());
-    for (const QString& n : std::as_const(g.ListBuff))
+    for (const QString& n : std::as_const(context.ListBuff))
         cvNumbers.insert(n.toUpper());
-    for (int i = 0; i <= g.ParaCountAll; ++i) {
+    for (int i = 0; i <= context.ParaCountAll; ++i) {
         const int row = i + 1;
         const QString& comNo = store->ParaDat.cell(PD_ComNo, row);
         const QString upper = comNo.toUpper();
         if (store->ParaDat.cell(PD_DIndex, row) == QLatin1String("1") && capNumbers.contains(upper))
-            g.CapParaR << comNo;
+            context.CapParaR << comNo;
         const QString kind = cvNumbers.contains(upper) ? info.readString(kDispCv, comNo) : QString();
         store->ParaDat.setCell(PD_CurrentVoltIndex, row, kind);
     }
     return true;
 }
 
-bool InitValueTable(ProgramContext& g, Asker& asker) {
-    ParameterStore* store = g.Parameters;
-    if (!store || g.StartupAbort)
+bool InitValueTable(ProgramContext& context, Asker& asker) {
+    ParameterStore* store = context.Parameters;
+    if (!store || context.StartupAbort)
         return false;
     WaitCursor hourglass;
 
     TextGrid& up = store->UPara;
     const TextGrid& pd = store->ParaDat;
-    up.setRowCount(g.ParaCountAll + 2);
+    up.setRowCount(context.ParaCountAll + 2);
     up.setRow(0, uParaColumnNames());
     const QString zero = QStringLiteral("0");
     // A default that cannot be followed is reported as it is met and loads as "Error.".
-    const auto defaultOf = [&g, &asker](const QString& comNo) {
+    const auto defaultOf = [&context, &asker](const QString& comNo) {
         ValueRules::Failure failure;
-        const QString def = ValueRules::DefaultOf(g, comNo, &failure);
+        const QString def = ValueRules::DefaultOf(context, comNo, &failure);
         if (failure)
-            asker.ask(MsgNotice(g, *failure, BoxIcon::Warning));
+            asker.ask(MsgNotice(context, *failure, BoxIcon::Warning));
         return def;
     };
-    for (int k = 0; k <= g.ParaCountAll; ++k) {
+    for (int k = 0; k <= context.ParaCountAll; ++k) {
         const int row = k + 1;
         qint64 mode = 0;
         if (!ValueRules::parseInteger(pd.cell(PD_DIndex, row), mode)) {
-            asker.ask(MsgNotice(g, MsgId::DataIncorrect, BoxIcon::Stop));
+            asker.ask(MsgNotice(context, MsgId::DataIncorrect, BoxIcon::Stop));
             asker.letEventsThrough();
             return false;
         }

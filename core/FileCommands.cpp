@@ -40,10 +40,10 @@ FileCommands::FileCommands(ProgramContext& context, Options& options, FileComman
 }
 
 void FileCommands::updateFilters() {
-    const ProgramContext& g = context_;
+    const ProgramContext& context = context_;
     const bool cfg =
-        !g.InfoIniPath.isEmpty() &&
-        IniFile(g.InfoIniPath).readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
+        !context.InfoIniPath.isEmpty() &&
+        IniFile(context.InfoIniPath).readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
     if (cfg) {
         openFilter_ = ParaFile::mainText(
             context_, QStringLiteral("OpenFile1M"),
@@ -67,15 +67,15 @@ void FileCommands::openParameterFile() {
         return;
     CFG_CNum.clear();
     CFG_Val.clear();
-    ProgramContext& g = context_;
+    ProgramContext& context = context_;
     const QString path =
         asker_.chooseFile({ParaFile::mainText(context_, QStringLiteral("ToolB3"), QStringLiteral("Open")),
-                           g.LoadPath, openFilter_, 1});
+                           context.LoadPath, openFilter_, 1});
     if (path.isEmpty())
         return;
     const QString folder = Paths::folderOf(path);
     const QString name = Paths::fileNameOf(path);
-    g.LoadPath = folder;
+    context.LoadPath = folder;
     CommentsChk = false;
 
     QStringList lines;
@@ -100,7 +100,7 @@ void FileCommands::openParameterFile() {
     }
     // A file cut short or changed since it was written would load part of a set silently.
     if (!CfgFile::checksumMatches(lines) &&
-        asker_.ask({Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path, g.MsgCaption,
+        asker_.ask({Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path, context.MsgCaption,
                     BoxIcon::Warning, BoxButtons::YesNoDefaultNo}) != BoxAnswer::Yes)
         return;
     const CfgFile::ReadOutcome r =
@@ -124,9 +124,9 @@ void FileCommands::takeStartFileComment(const QString& commentLine) {
 }
 
 void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity) {
-    ProgramContext& g = context_;
-    g.OpenedFileFolder = folder;
-    g.OpenedFileName = name;
+    ProgramContext& context = context_;
+    context.OpenedFileFolder = folder;
+    context.OpenedFileName = name;
     host_.setCaption(ParaFile::fileCaption(context_, name, identity));
     host_.refreshTable();
     host_.setSaveEnabled(true);
@@ -134,10 +134,10 @@ void FileCommands::finishOpen(const QString& folder, const QString& name, const 
 }
 
 void FileCommands::finishSave(const QString& folder) {
-    ProgramContext& g = context_;
-    host_.setCaption(ParaFile::fileCaption(context_, g.CurrentFileName));
-    g.OpenedFileName = g.CurrentFileName;
-    g.OpenedFileFolder = folder;
+    ProgramContext& context = context_;
+    host_.setCaption(ParaFile::fileCaption(context_, context.CurrentFileName));
+    context.OpenedFileName = context.CurrentFileName;
+    context.OpenedFileFolder = folder;
     host_.setSaveEnabled(true);
 }
 
@@ -152,38 +152,38 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
         return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma, asker_,
                                                  accept);
     return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
-                                        options_.SaveNotChgPara.checked(), asker_, accept);
+                                        options_.saveChangedOnly.checked(), asker_, accept);
 }
 
 void FileCommands::saveParameterFile() {
     if (!host_.saveEnabled())
         return;
-    ProgramContext& g = context_;
-    g.SavePath = g.LoadPath;
-    g.CurrentFileName = g.OpenedFileName;
-    QString folder = g.OpenedFileFolder;
-    if (g.CurrentFileName.isEmpty()) {
+    ProgramContext& context = context_;
+    context.SavePath = context.LoadPath;
+    context.CurrentFileName = context.OpenedFileName;
+    QString folder = context.OpenedFileFolder;
+    if (context.CurrentFileName.isEmpty()) {
         asker_.ask(MsgNotice(context_, MsgId::NoFileToOverwrite, BoxIcon::None, BoxButtons::Ok));
         return;
     }
-    QString ext = extensionOf(g.CurrentFileName);
+    QString ext = extensionOf(context.CurrentFileName);
     if (ext == kCfg) {
         // A configuration file is never overwritten unasked.
         const QString path = asker_.chooseSaveFile(
             {ParaFile::mainText(context_, QStringLiteral("ToolB4"), QStringLiteral("Save")),
              saveDialogFolder_, saveFilter_, qMin(3, filterCount(saveFilter_))},
-            g.CurrentFileName, nullptr);
+            context.CurrentFileName, nullptr);
         if (path.isEmpty())
             return;
         folder = Paths::folderOf(path);
-        g.SavePath = folder;
-        g.CurrentFileName = Paths::fileNameOf(path);
-        saveDialogName_ = g.CurrentFileName;
-        if (g.CurrentFileName.isEmpty())
+        context.SavePath = folder;
+        context.CurrentFileName = Paths::fileNameOf(path);
+        saveDialogName_ = context.CurrentFileName;
+        if (context.CurrentFileName.isEmpty())
             return;
-        ext = extensionOf(g.CurrentFileName);
+        ext = extensionOf(context.CurrentFileName);
     }
-    const bool ok = write(ext, Paths::join(folder, g.CurrentFileName), false);
+    const bool ok = write(ext, Paths::join(folder, context.CurrentFileName), false);
     if (ok && (ext == kCfg || ext == kKvr))
         finishSave(folder);
     host_.focusTableGrid();
@@ -192,22 +192,22 @@ void FileCommands::saveParameterFile() {
 void FileCommands::saveParameterFileAs() {
     if (!host_.saveAsEnabled())
         return;
-    ProgramContext& g = context_;
-    const QString current = extensionOf(g.CurrentFileName);
+    ProgramContext& context = context_;
+    const QString current = extensionOf(context.CurrentFileName);
     const int preselected = qMin(current == kCsv ? 2 : current == kCfg ? 3 : 1, filterCount(saveFilter_));
     int chosen = preselected;
     const QString path = asker_.chooseSaveFile(
-        {ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")), g.LoadPath,
+        {ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")), context.LoadPath,
          saveFilter_, preselected},
         saveDialogName_, &chosen);
     if (path.isEmpty())
         return;
-    saveDialogFolder_ = g.LoadPath;
+    saveDialogFolder_ = context.LoadPath;
     QString name = Paths::fileNameOf(path);
     saveDialogName_ = name;
     const QString folder = Paths::folderOf(path);
-    g.SavePath = folder;
-    g.CurrentFileName = name;
+    context.SavePath = folder;
+    context.CurrentFileName = name;
     if (name.isEmpty())
         return;
 
@@ -221,10 +221,10 @@ void FileCommands::saveParameterFileAs() {
                 ParaFile::mainText(context_, QStringLiteral("OverWrite"),
                                    QStringLiteral("%1 already exists.\nDo you want to replace it?"))
                     .arg(name);
-            if (asker_.ask({text, g.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo}) != BoxAnswer::Yes)
+            if (asker_.ask({text, context.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo}) != BoxAnswer::Yes)
                 return;
         }
-        g.CurrentFileName = name;
+        context.CurrentFileName = name;
     }
     const bool ok = write(ext, Paths::join(folder, name), true);
     if (ok && (ext == kCfg || ext == kKvr))
@@ -241,49 +241,49 @@ void FileCommands::quitAfterNew() {
 void FileCommands::newParameterSet() {
     if (!host_.newEnabled())
         return;
-    ProgramContext& g = context_;
+    ProgramContext& context = context_;
     host_.clearPortMessageShown();
     for (;;) {
         host_.runStartupForm();
         asker_.letEventsThrough();
         // With nothing chosen the loaders would only ask for files of a program about to end.
         const DriveFileDialog chooser = host_.missingFileDialog();
-        if (g.StartupAbort || !LoadTypeTable(g, asker_, chooser) || g.StartupAbort ||
-            !LoadCapacityTable(g, asker_, chooser) || g.StartupAbort) {
+        if (context.StartupAbort || !LoadTypeTable(context, asker_, chooser) || context.StartupAbort ||
+            !LoadCapacityTable(context, asker_, chooser) || context.StartupAbort) {
             quitAfterNew();
             return;
         }
-        if (InitValueTable(g, asker_))
+        if (InitValueTable(context, asker_))
             break;
         // Drive data whose working values cannot be computed: choose again.
     }
 
-    host_.setCaption(ParaFile::captionBase(g));
+    host_.setCaption(ParaFile::captionBase(context));
     updateFilters();
     host_.setSaveEnabled(false);
 
-    ParameterStore* p = g.Parameters;
+    ParameterStore* p = context.Parameters;
     Options& o = options_;
-    if (p && p->MainteFlag && o.MainteClear.checked()) {
+    if (p && p->MainteFlag && o.newSetEndsMaintenance.checked()) {
         p->MainteFlag = false;
         p->SMainteFlag = false;
         o.setMastersTabVisible(false);
-        o.DispBuffer.setChecked(false);
-        g.RowsInUse = g.ParaCountNormal;
+        o.showBufferTable.setChecked(false);
+        context.RowsInUse = context.ParaCountNormal;
     } else if (p && p->MainteFlag) {
-        g.RowsInUse = g.ParaCountAll;
+        context.RowsInUse = context.ParaCountAll;
     } else {
-        g.RowsInUse = g.ParaCountNormal;
+        context.RowsInUse = context.ParaCountNormal;
     }
-    g.RowsInUse = qMin(g.RowsInUse, g.ParaCountAll);
+    context.RowsInUse = qMin(context.RowsInUse, context.ParaCountAll);
 
-    if (!o.StartInv.checked())
+    if (!o.startWithLastDrive.checked())
         host_.reloadCommSettings();
     host_.rearmSpecialSetupWarning();
     CommentsChk = false;
     CommentsBuff.clear();
-    g.BlindActive = false;
-    g.BlindCount = 0;
+    context.BlindActive = false;
+    context.BlindCount = 0;
 
     host_.refreshTable();
     o.UpdateTripAlarmOptions();

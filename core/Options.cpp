@@ -35,10 +35,10 @@ void CheckOption::setChecked(bool on) {
 // ---- UpDownOption -----------------------------------------------------------------------
 
 bool UpDownOption::enabled() const {
-    if (this == &owner_->ValMulti)
-        return owner_->FreeUnitMon.checked();
-    if (this == &owner_->CntMonTime || this == &owner_->CntMonSmp)
-        return owner_->CntMon.checked();
+    if (this == &owner_->freeUnitFactor)
+        return owner_->useFreeUnit.checked();
+    if (this == &owner_->continuousRecordMinutes || this == &owner_->continuousSampleSeconds)
+        return owner_->continuousMonitoring.checked();
     return true;
 }
 
@@ -95,45 +95,47 @@ Options::Options(ProgramContext& context) : context_(context) {
 Options::~Options() = default;
 
 QList<CheckOption*> Options::checks() {
-    return {&StartLang,
-            &StartInv,
-            &PrinterChk,
-            &TypCapChk,
-            &EEPWriteEnable,
-            &WriteNotChgPara,
-            &ParaErrDisp,
-            &ParaResult,
-            &CompMsgDisp,
-            &CompResult,
-            &SUMode,
-            &SaveNotChgPara,
-            &ParaSkipSave,
-            &FileRegist,
-            &ParaEnt,
-            &FreeUnitMon,
-            &CntMon,
-            &MonInvDrive,
-            &MonAlrmDisp,
-            &MonTripDisp,
-            &MonTripDataDisp,
-            &MonKeep,
-            &MainteClear,
-            &DispBuffer,
+    return {&startWithLastLanguage,
+            &startWithLastDrive,
+            &checkPrinters,
+            &checkDriveTypeAndCapacity,
+            &exportToEeprom,
+            &exportChangedOnly,
+            &showTransferErrors,
+            &showTransferResult,
+            &showComparisonMessage,
+            &showComparisonResult,
+            &useMaintenanceMode,
+            &saveChangedOnly,
+            &saveTransferResult,
+            &registerFileType,
+            &enterMovesToNextCell,
+            &useFreeUnit,
+            &continuousMonitoring,
+            &monitorRunStopControl,
+            &monitorShowsAlarms,
+            &monitorShowsTrips,
+            &monitorShowsTripData,
+            &keepMonitorSetup,
+            &newSetEndsMaintenance,
+            &showBufferTable,
             &zeroOnCommError,
             &currentVoltageCellColor,
             &onlineCurrentVoltageBase,
-            &WinHelpSlct,
+            &hlpParameterHelp,
             &runStopLock};
 }
 
 QList<UpDownOption*> Options::upDowns() {
-    return {&UndoMaxSet, &LedDispTime, &TBValSet,  &ValMulti,   &MonRecPoint,
-            &CntMonTime, &CntMonSmp,   &ComSpMarg, &ComChkTimes};
+    return {&undoDepth,           &ledBlinkInterval,        &terminalSignalLevel,     &freeUnitFactor,
+            &recordingPointCount, &continuousRecordMinutes, &continuousSampleSeconds, &readTimeMargin,
+            &timedTestReads};
 }
 
 QList<ColorOption*> Options::colors() {
-    return {&MonCB,      &PSTextC,  &PSCellC,  &PNTextC, &PNCellC,
-            &PSlctTextC, &PCVCellC, &WaitMsgC, &CTimeC,  &CErrC};
+    return {&monitorBackColor,    &settingValueTextColor, &settingValueCellColor, &otherValueTextColor,
+            &otherValueCellColor, &selectedTextColor,     &currentVoltageColor,   &waitingTextColor,
+            &chartTimeColor,      &chartErrorCountColor};
 }
 
 void Options::setMastersTabVisible(bool on) {
@@ -161,54 +163,54 @@ std::vector<Key> keyTable(Options& o) {
     auto c = [](const char* k, CheckOption& b, bool d) { return Key{k, Kind::Check, &b, d ? 1 : 0}; };
     auto u = [](const char* k, UpDownOption& b, int d) { return Key{k, Kind::UpDown, &b, d}; };
     auto s = [](const char* k, ColorOption& b, int d) { return Key{k, Kind::Color, &b, d}; };
-    return {c("CheckLang", o.StartLang, true),
-            c("CheckInv", o.StartInv, true),
-            c("CheckPrt", o.PrinterChk, false),
-            c("CheckInvTyp", o.TypCapChk, true),
-            c("Eeprom", o.EEPWriteEnable, true),
-            c("ChgPara1", o.WriteNotChgPara, true),
-            c("ComDisp", o.ParaErrDisp, false),
-            c("Result", o.ParaResult, true),
-            c("CompDisp", o.CompMsgDisp, false),
-            c("ResultC", o.CompResult, true),
-            c("Mainte", o.SUMode, false),
-            c("ChgPara2", o.SaveNotChgPara, false),
-            c("SkipFile", o.ParaSkipSave, false),
-            c("RegistFile", o.FileRegist, true),
-            c("Entkey", o.ParaEnt, true),
-            u("UndoMax", o.UndoMaxSet, 10),
-            u("PanelTime1", o.LedDispTime, 260),
-            s("MonBack", o.MonCB, 0xFFFFFF),
-            u("MonVal", o.TBValSet, 15),
-            c("MonMode2", o.FreeUnitMon, false),
-            u("MonMode2Multi", o.ValMulti, 100),
-            u("MonMode2Point", o.MonRecPoint, 3000),
-            c("MonMode3", o.CntMon, false),
-            u("MonMode3T", o.CntMonTime, 120),
-            u("MonMode3Smp", o.CntMonSmp, 10),
-            c("MonMode4", o.MonInvDrive, false),
-            c("MonMode5", o.MonAlrmDisp, true),
-            c("MonMode6", o.MonTripDisp, true),
-            c("MonMode7", o.MonTripDataDisp, true),
-            c("MonKeep", o.MonKeep, false),
-            s("MSTC", o.PSTextC, 0x000000),
-            s("MSCC", o.PSCellC, 0xFFFFFF),
-            s("MNTC", o.PNTextC, 0x000000),
-            s("MNCC", o.PNCellC, 0xE0FFFF),
-            s("MSLTC", o.PSlctTextC, 0xFFFFFF),
+    return {c("CheckLang", o.startWithLastLanguage, true),
+            c("CheckInv", o.startWithLastDrive, true),
+            c("CheckPrt", o.checkPrinters, false),
+            c("CheckInvTyp", o.checkDriveTypeAndCapacity, true),
+            c("Eeprom", o.exportToEeprom, true),
+            c("ChgPara1", o.exportChangedOnly, true),
+            c("ComDisp", o.showTransferErrors, false),
+            c("Result", o.showTransferResult, true),
+            c("CompDisp", o.showComparisonMessage, false),
+            c("ResultC", o.showComparisonResult, true),
+            c("Mainte", o.useMaintenanceMode, false),
+            c("ChgPara2", o.saveChangedOnly, false),
+            c("SkipFile", o.saveTransferResult, false),
+            c("RegistFile", o.registerFileType, true),
+            c("Entkey", o.enterMovesToNextCell, true),
+            u("UndoMax", o.undoDepth, 10),
+            u("PanelTime1", o.ledBlinkInterval, 260),
+            s("MonBack", o.monitorBackColor, 0xFFFFFF),
+            u("MonVal", o.terminalSignalLevel, 15),
+            c("MonMode2", o.useFreeUnit, false),
+            u("MonMode2Multi", o.freeUnitFactor, 100),
+            u("MonMode2Point", o.recordingPointCount, 3000),
+            c("MonMode3", o.continuousMonitoring, false),
+            u("MonMode3T", o.continuousRecordMinutes, 120),
+            u("MonMode3Smp", o.continuousSampleSeconds, 10),
+            c("MonMode4", o.monitorRunStopControl, false),
+            c("MonMode5", o.monitorShowsAlarms, true),
+            c("MonMode6", o.monitorShowsTrips, true),
+            c("MonMode7", o.monitorShowsTripData, true),
+            c("MonKeep", o.keepMonitorSetup, false),
+            s("MSTC", o.settingValueTextColor, 0x000000),
+            s("MSCC", o.settingValueCellColor, 0xFFFFFF),
+            s("MNTC", o.otherValueTextColor, 0x000000),
+            s("MNCC", o.otherValueCellColor, 0xE0FFFF),
+            s("MSLTC", o.selectedTextColor, 0xFFFFFF),
             c("MCVCCC", o.currentVoltageCellColor, false),
-            s("MCVCC", o.PCVCellC, 0x00FFFF),
+            s("MCVCC", o.currentVoltageColor, 0x00FFFF),
             c("MCVBOC", o.onlineCurrentVoltageBase, false),
-            c("WHP", o.WinHelpSlct, false),
-            u("MMG", o.ComSpMarg, 50),
-            u("MMCT", o.ComChkTimes, 5),
-            s("MWC", o.WaitMsgC, 0x808080),
-            s("MTC", o.CTimeC, 0x808080),
-            s("MEC", o.CErrC, 0x808080),
+            c("WHP", o.hlpParameterHelp, false),
+            u("MMG", o.readTimeMargin, 50),
+            u("MMCT", o.timedTestReads, 5),
+            s("MWC", o.waitingTextColor, 0x808080),
+            s("MTC", o.chartTimeColor, 0x808080),
+            s("MEC", o.chartErrorCountColor, 0x808080),
             c("MZV", o.zeroOnCommError, false)};
 }
 
-// The order of reading and of the factory defaults: MonKeep right after PanelTime1.
+// The order of reading and of the factory defaults: keepMonitorSetup right after PanelTime1.
 std::vector<Key> loadOrder(Options& o) {
     std::vector<Key> keys = keyTable(o);
     auto monKeep =
@@ -250,7 +252,7 @@ bool Options::create(const std::function<void()>& connectDrive) {
     if (context_.StartupAbort)
         return false;
     setMastersTabVisible(false);
-    TypCapChk.setChecked(true);
+    checkDriveTypeAndCapacity.setChecked(true);
     loadSettings(connectDrive);
     UpdateTripAlarmOptions();
     return true;
@@ -261,7 +263,7 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
         IniFile ini(context_.SettingsIniPath);
         for (const Key& k : loadOrder(*this)) {
             if (!std::strcmp(k.key, "CheckInvTyp"))
-                continue; // TypCapChk is on at every start
+                continue; // checkDriveTypeAndCapacity is on at every start
             const QString key = QString::fromLatin1(k.key);
             switch (k.kind) {
             case Kind::Check:
@@ -283,12 +285,13 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     if (connectDrive)
         connectDrive();
     if (association_)
-        association_(FileRegist.checked());
+        association_(registerFileType.checked());
     UpdateRunStopControl();
 
-    ProgramContext& g = context_;
-    g.RowsInUse = g.Parameters && g.Parameters->MainteFlag ? g.ParaCountAll : g.ParaCountNormal;
-    IniFile info(g.InfoIniPath);
+    ProgramContext& context = context_;
+    context.RowsInUse =
+        context.Parameters && context.Parameters->MainteFlag ? context.ParaCountAll : context.ParaCountNormal;
+    IniFile info(context.InfoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
@@ -328,28 +331,29 @@ Options::SaveOutcome Options::saveSettings() {
 // ---- Showing, closing and the number checks ----------------------------------------------
 
 void Options::show() {
-    BadEntry = 0;
+    entryRejected = 0;
     UpdateTripAlarmOptions();
     resultSavingRule();
     UpdateRunStopControl();
 }
 
 bool Options::closeQuery(Asker& asker) {
-    for (UpDownOption* f : {&ComSpMarg, &ComChkTimes})
+    for (UpDownOption* f : {&readTimeMargin, &timedTestReads})
         takeTypedPosition(*f);
     bool ok = true;
-    for (UpDownOption* f : {&UndoMaxSet, &LedDispTime, &TBValSet, &CntMonTime, &CntMonSmp, &ValMulti})
+    for (UpDownOption* f : {&undoDepth, &ledBlinkInterval, &terminalSignalLevel, &continuousRecordMinutes,
+                            &continuousSampleSeconds, &freeUnitFactor})
         ok = validate(*f, asker) && ok;
     return ok;
 }
 
 bool Options::validate(UpDownOption& f, Asker& asker) {
-    const bool percent = &f == &ValMulti;
+    const bool percent = &f == &freeUnitFactor;
     auto reject = [&](MsgId msg) {
         if (focusBack_)
             focusBack_(f);
         asker.ask(MsgNotice(context_, msg, BoxIcon::Error));
-        BadEntry = 1;
+        entryRejected = 1;
     };
     double typed = 0;
     if (!ValueRules::parseNumber(f.text(), typed) || !std::isfinite(typed)) {
@@ -364,7 +368,7 @@ bool Options::validate(UpDownOption& f, Asker& asker) {
         return false;
     }
     f.setPosition(static_cast<int>(std::trunc(value)));
-    BadEntry = 0;
+    entryRejected = 0;
     return true;
 }
 
@@ -388,39 +392,39 @@ void Options::restoreFactorySettings() {
 }
 
 void Options::setDefaultColors() {
-    PSTextC.setValue(0x000000);
-    PSCellC.setValue(0xFFFFFF);
-    PNTextC.setValue(0x000000);
-    PNCellC.setValue(0xE0FFFF);
-    PSlctTextC.setValue(0xFFFFFF);
+    settingValueTextColor.setValue(0x000000);
+    settingValueCellColor.setValue(0xFFFFFF);
+    otherValueTextColor.setValue(0x000000);
+    otherValueCellColor.setValue(0xE0FFFF);
+    selectedTextColor.setValue(0xFFFFFF);
     currentVoltageCellColor.setChecked(false);
-    PCVCellC.setValue(0x00FFFF);
+    currentVoltageColor.setValue(0x00FFFF);
     onlineCurrentVoltageBase.setChecked(false);
-    WinHelpSlct.setChecked(false);
-    ComSpMarg.setPosition(50);
-    ComChkTimes.setPosition(5);
-    WaitMsgC.setValue(0x808080);
-    CTimeC.setValue(0x808080);
-    CErrC.setValue(0x808080);
+    hlpParameterHelp.setChecked(false);
+    readTimeMargin.setPosition(50);
+    timedTestReads.setPosition(5);
+    waitingTextColor.setValue(0x808080);
+    chartTimeColor.setValue(0x808080);
+    chartErrorCountColor.setValue(0x808080);
     zeroOnCommError.setChecked(false);
 }
 
 // ---- Click rules and enabled states --------------------------------------------------------
 
 void Options::clicked(CheckOption& box) {
-    if (&box == &ParaResult || &box == &CompResult || &box == &ParaSkipSave) {
+    if (&box == &showTransferResult || &box == &showComparisonResult || &box == &saveTransferResult) {
         resultSavingRule();
-    } else if (&box == &CompMsgDisp) {
+    } else if (&box == &showComparisonMessage) {
         // One of the two comparison outputs always stays on.
-        if (!CompMsgDisp.checked() && !CompResult.checked())
-            CompResult.setChecked(true);
-    } else if (&box == &DispBuffer) {
-        if (DispBuffer.checked() && dataStoreViewer_)
+        if (!showComparisonMessage.checked() && !showComparisonResult.checked())
+            showComparisonResult.setChecked(true);
+    } else if (&box == &showBufferTable) {
+        if (showBufferTable.checked() && dataStoreViewer_)
             dataStoreViewer_();
-    } else if (&box == &FileRegist) {
+    } else if (&box == &registerFileType) {
         if (association_)
-            association_(FileRegist.checked());
-    } else if (&box == &CntMon) {
+            association_(registerFileType.checked());
+    } else if (&box == &continuousMonitoring) {
         UpdateRunStopControl();
     }
 }
@@ -428,16 +432,16 @@ void Options::clicked(CheckOption& box) {
 void Options::resultSavingRule() {
     IniFile info(context_.InfoIniPath);
     resultSavingAlwaysAllowed_ = info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option1"), 0) != 0;
-    if (!CompResult.checked() && !CompMsgDisp.checked())
-        CompMsgDisp.setChecked(true);
+    if (!showComparisonResult.checked() && !showComparisonMessage.checked())
+        showComparisonMessage.setChecked(true);
     emitChanged();
 }
 
 void Options::UpdateTripAlarmOptions() {
-    const ProgramContext& g = context_;
-    IniFile info(g.InfoIniPath);
-    const QString type = g.DriveTypeName;
-    const QString suffix = g.LanguageSuffix;
+    const ProgramContext& context = context_;
+    IniFile info(context.InfoIniPath);
+    const QString type = context.DriveTypeName;
+    const QString suffix = context.LanguageSuffix;
     alarmList_ = !info.keys(type + QStringLiteral(" Alarm (") + suffix + QLatin1Char(')')).isEmpty();
     tripList_ = !info.keys(type + QStringLiteral(" Trip (") + suffix + QLatin1Char(')')).isEmpty();
     // The RUN/STOP lock belongs to the drive type loaded now, not to the one of start-up.
@@ -460,16 +464,17 @@ bool Options::maintenanceUnlocked() const {
 
 // One rule per option for everything that steers its enabled state, whichever window asks.
 bool Options::enabledOf(const CheckOption& box) const {
-    if (&box == &ParaSkipSave)
-        return !(ParaResult.checked() && CompResult.checked()) || resultSavingAlwaysAllowed_;
-    if (&box == &MonAlrmDisp)
+    if (&box == &saveTransferResult)
+        return !(showTransferResult.checked() && showComparisonResult.checked()) ||
+               resultSavingAlwaysAllowed_;
+    if (&box == &monitorShowsAlarms)
         return hasParameter("FC91") && alarmList_;
-    if (&box == &MonTripDisp)
+    if (&box == &monitorShowsTrips)
         return hasParameter("FC90") && tripList_;
-    if (&box == &MonTripDataDisp)
-        return hasParameter("FC90") && tripList_ && MonTripDisp.checked();
-    if (&box == &MonInvDrive)
-        return !CntMon.checked() && (!runStopLock.checked() || maintenanceUnlocked()) &&
+    if (&box == &monitorShowsTripData)
+        return hasParameter("FC90") && tripList_ && monitorShowsTrips.checked();
+    if (&box == &monitorRunStopControl)
+        return !continuousMonitoring.checked() && (!runStopLock.checked() || maintenanceUnlocked()) &&
                hasParameter("FA11") && hasParameter("FA10");
     return true;
 }

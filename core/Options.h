@@ -100,65 +100,65 @@ public:
     Options& operator=(const Options&) = delete;
 
     // Tab "Startup/Comm."
-    CheckOption StartLang{this, "StartLang", true};
-    CheckOption StartInv{this, "StartInv", true};
-    CheckOption PrinterChk{this, "PrinterChk", false};
-    CheckOption TypCapChk{this, "TypCapChk", true};
-    CheckOption EEPWriteEnable{this, "EEPWriteEnable", true};
-    CheckOption WriteNotChgPara{this, "WriteNotChgPara", true};
-    CheckOption ParaErrDisp{this, "ParaErrDisp", false};
-    CheckOption ParaResult{this, "ParaResult", true};
-    CheckOption CompMsgDisp{this, "CompMsgDisp", false};
-    CheckOption CompResult{this, "CompResult", true};
-    CheckOption SUMode{this, "SUMode", false};
+    CheckOption startWithLastLanguage{this, "StartLang", true};
+    CheckOption startWithLastDrive{this, "StartInv", true};
+    CheckOption checkPrinters{this, "PrinterChk", false};
+    CheckOption checkDriveTypeAndCapacity{this, "TypCapChk", true};
+    CheckOption exportToEeprom{this, "EEPWriteEnable", true};
+    CheckOption exportChangedOnly{this, "WriteNotChgPara", true};
+    CheckOption showTransferErrors{this, "ParaErrDisp", false};
+    CheckOption showTransferResult{this, "ParaResult", true};
+    CheckOption showComparisonMessage{this, "CompMsgDisp", false};
+    CheckOption showComparisonResult{this, "CompResult", true};
+    CheckOption useMaintenanceMode{this, "SUMode", false};
     // Tab "File/Parameter"
-    CheckOption SaveNotChgPara{this, "SaveNotChgPara", false};
-    CheckOption ParaSkipSave{this, "ParaSkipSave", false};
-    CheckOption FileRegist{this, "FileRegist", true};
-    CheckOption ParaEnt{this, "ParaEnt", true};
-    UpDownOption UndoMaxSet{this, "UndoMaxSet", "Edit1", 0, 100, 1, 10, true};
+    CheckOption saveChangedOnly{this, "SaveNotChgPara", false};
+    CheckOption saveTransferResult{this, "ParaSkipSave", false};
+    CheckOption registerFileType{this, "FileRegist", true};
+    CheckOption enterMovesToNextCell{this, "ParaEnt", true};
+    UpDownOption undoDepth{this, "UndoMaxSet", "Edit1", 0, 100, 1, 10, true};
     // Tab "Key Pad/Monitoring"
-    UpDownOption LedDispTime{this, "LedDispTime", "Edit7", 0, 1000, 5, 260, true};
-    ColorOption MonCB{this, "MonCB", 0xFFFFFF};
-    UpDownOption TBValSet{this, "TBValSet", "Edit2", 0, 100, 1, 15, true};
-    CheckOption FreeUnitMon{this, "FreeUnitMon", false};
-    UpDownOption ValMulti{this, "ValMulti", "Edit9", 1, 20000, 10, 100, true};
-    UpDownOption MonRecPoint{this, "MonRecPoint", "Edit4", 1250, 10000, 1, 3000, true};
-    CheckOption CntMon{this, "CntMon", false};
-    UpDownOption CntMonTime{this, "CntMonTime", "Edit5", 30, 1440, 10, 120, true};
-    UpDownOption CntMonSmp{this, "CntMonSmp", "Edit6", 10, 300, 5, 10, true};
-    CheckOption MonInvDrive{this, "MonInvDrive", false};
-    CheckOption MonAlrmDisp{this, "MonAlrmDisp", true};
-    CheckOption MonTripDisp{this, "MonTripDisp", true};
-    CheckOption MonTripDataDisp{this, "MonTripDataDisp", true};
-    CheckOption MonKeep{this, "MonKeep", false};
+    UpDownOption ledBlinkInterval{this, "LedDispTime", "Edit7", 0, 1000, 5, 260, true};
+    ColorOption monitorBackColor{this, "MonCB", 0xFFFFFF};
+    UpDownOption terminalSignalLevel{this, "TBValSet", "Edit2", 0, 100, 1, 15, true};
+    CheckOption useFreeUnit{this, "FreeUnitMon", false};
+    UpDownOption freeUnitFactor{this, "ValMulti", "Edit9", 1, 20000, 10, 100, true};
+    UpDownOption recordingPointCount{this, "MonRecPoint", "Edit4", 1250, 10000, 1, 3000, true};
+    CheckOption continuousMonitoring{this, "CntMon", false};
+    UpDownOption continuousRecordMinutes{this, "CntMonTime", "Edit5", 30, 1440, 10, 120, true};
+    UpDownOption continuousSampleSeconds{this, "CntMonSmp", "Edit6", 10, 300, 5, 10, true};
+    CheckOption monitorRunStopControl{this, "MonInvDrive", false};
+    CheckOption monitorShowsAlarms{this, "MonAlrmDisp", true};
+    CheckOption monitorShowsTrips{this, "MonTripDisp", true};
+    CheckOption monitorShowsTripData{this, "MonTripDataDisp", true};
+    CheckOption keepMonitorSetup{this, "MonKeep", false};
     // Tab "Master's"
-    CheckOption MainteClear{this, "MainteClear", false};
-    CheckOption DispBuffer{this, "DispBuffer", false};
-    UpDownOption ComSpMarg{this, "ComSpMarg", "Edit8", 0, 100, 1, 50, false};
-    UpDownOption ComChkTimes{this, "ComChkTimes", "Edit3", 1, 100, 1, 5, false};
+    CheckOption newSetEndsMaintenance{this, "MainteClear", false};
+    CheckOption showBufferTable{this, "DispBuffer", false};
+    UpDownOption readTimeMargin{this, "ComSpMarg", "Edit8", 0, 100, 1, 50, false};
+    UpDownOption timedTestReads{this, "ComChkTimes", "Edit3", 1, 100, 1, 5, false};
     CheckOption zeroOnCommError{this, "CheckBox1", false};
     CheckOption currentVoltageCellColor{this, "CheckBox2", false};
     CheckOption onlineCurrentVoltageBase{this, "CheckBox3", false};
-    CheckOption WinHelpSlct{this, "WinHelpSlct", false};
-    ColorOption PSTextC{this, "PSTextC", 0x000000};
-    ColorOption PSCellC{this, "PSCellC", 0xFFFFFF};
-    ColorOption PNTextC{this, "PNTextC", 0x000000};
-    ColorOption PNCellC{this, "PNCellC", 0xE0FFFF};
-    ColorOption PSlctTextC{this, "PSlctTextC", 0xFFFFFF};
-    ColorOption PCVCellC{this, "PCVCellC", 0x00FFFF};
-    ColorOption WaitMsgC{this, "WaitMsgC", 0x808080};
-    ColorOption CTimeC{this, "CTimeC", 0x808080};
-    ColorOption CErrC{this, "CErrC", 0x808080};
+    CheckOption hlpParameterHelp{this, "WinHelpSlct", false};
+    ColorOption settingValueTextColor{this, "PSTextC", 0x000000};
+    ColorOption settingValueCellColor{this, "PSCellC", 0xFFFFFF};
+    ColorOption otherValueTextColor{this, "PNTextC", 0x000000};
+    ColorOption otherValueCellColor{this, "PNCellC", 0xE0FFFF};
+    ColorOption selectedTextColor{this, "PSlctTextC", 0xFFFFFF};
+    ColorOption currentVoltageColor{this, "PCVCellC", 0x00FFFF};
+    ColorOption waitingTextColor{this, "WaitMsgC", 0x808080};
+    ColorOption chartTimeColor{this, "CTimeC", 0x808080};
+    ColorOption chartErrorCountColor{this, "CErrC", 0x808080};
     // Never shown: the drive type's RUN/STOP lock (Info.ini [Setup] Option2).
     CheckOption runStopLock{this, "Option2Chk", false};
 
     // The free-unit factor as the monitor reads it: the text of its edit ("1.00" for 100).
-    QString freeUnitFactorText() const { return ValMulti.text(); }
-    // The RUN/STOP hint labels: visible while MonInvDrive is checked, enabled with it.
-    bool runStopLabelsVisible() const { return MonInvDrive.checked(); }
-    // The continuous-recording fields and their labels follow CntMon.
-    bool continuousFieldsEnabled() const { return CntMon.checked(); }
+    QString freeUnitFactorText() const { return freeUnitFactor.text(); }
+    // The RUN/STOP hint labels: visible while monitorRunStopControl is checked, enabled with it.
+    bool runStopLabelsVisible() const { return monitorRunStopControl.checked(); }
+    // The continuous-recording fields and their labels follow continuousMonitoring.
+    bool continuousFieldsEnabled() const { return continuousMonitoring.checked(); }
 
     // The hidden "Master's" tab, shown by maintenance mode.
     bool mastersTabVisible() const { return mastersTab_; }
@@ -166,11 +166,11 @@ public:
 
     // Set to 1 by a check that rejected its field, to 0 by one that accepted; cleared at
     // every showing.
-    quint8 BadEntry = 0;
+    quint8 entryRejected = 0;
 
     // ---- The window's operations, headless ---------------------------------------------
 
-    // Creation: TypCapChk checked, the Master's tab hidden, the settings loaded (connecting
+    // Creation: checkDriveTypeAndCapacity checked, the Master's tab hidden, the settings loaded (connecting
     // to the drive in between), the trip and alarm options enabled for the drive type.
     // Does nothing, and returns false, once start-up has failed.
     bool create(const std::function<void()>& connectDrive = {});
@@ -184,7 +184,7 @@ public:
         std::optional<Notice> failure;
     };
     SaveOutcome saveSettings();
-    // Showing: BadEntry cleared, the enabled states brought up to date.
+    // Showing: entryRejected cleared, the enabled states brought up to date.
     void show();
     // The checks run on closing, their boxes shown through the asker; false (the window stays)
     // when any of them rejected.
@@ -192,8 +192,8 @@ public:
     // The check of one edit: message DataIncorrect for an empty or non-numeric text, message
     // OutOfRange with the bound for one out of range. True when accepted.
     bool validate(UpDownOption& field, Asker& asker);
-    // The edits without a check (ComSpMarg, ComChkTimes): the up-down takes a typed number, forced into
-    // its range, as it reads its edit; anything else puts the position back in the edit.
+    // The edits without a check (readTimeMargin, timedTestReads): the up-down takes a typed number, forced
+    // into its range, as it reads its edit; anything else puts the position back in the edit.
     void takeTypedPosition(UpDownOption& field);
     // "Restore to factory settings" and "Set default colors".
     void restoreFactorySettings();
@@ -207,10 +207,10 @@ public:
 
     // ---- Hooks ------------------------------------------------------------------------
 
-    // Applies the file-type association for the state of FileRegist (the running program's
+    // Applies the file-type association for the state of registerFileType (the running program's
     // XDG association unless replaced).
     void setAssociationHandler(std::function<void(bool)> h) { association_ = std::move(h); }
-    // Shows the data store's inspection window when DispBuffer becomes checked.
+    // Shows the data store's inspection window when showBufferTable becomes checked.
     void setDataStoreViewer(std::function<void()> h) { dataStoreViewer_ = std::move(h); }
     // Called with a rejected edit before its box, so the window can give it the focus.
     void setFocusBack(std::function<void(UpDownOption&)> h) { focusBack_ = std::move(h); }

@@ -38,22 +38,23 @@ QString identityTail(const Header& h) {
 
 enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
 
-Identity checkIdentity(Asker& asker, const ProgramContext& g, const Header& h, const ReadOptions& o) {
+Identity checkIdentity(Asker& asker, const ProgramContext& context, const Header& h, const ReadOptions& o) {
     const QString who = BoxText::quoted(h.type + h.driveForm);
-    if (h.type != g.DriveTypeName) {
-        box(asker, g,
-            Msg(g, MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) +
-                Msg(g, MsgId::FileDriveNotReadable),
+    if (h.type != context.DriveTypeName) {
+        box(asker, context,
+            Msg(context, MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) +
+                Msg(context, MsgId::FileDriveNotReadable),
             BoxIcon::Warning, BoxButtons::Ok, o.letEventsThroughAfterBoxes);
         return Identity::Refused;
     }
     Identity result = Identity::LoadAll;
-    if (h.form != Form::Oldest && h.driveForm != g.DriveFormName) {
-        const QString text = Msg(g, MsgId::FileFormDiffers) + "\n* " + who + identityTail(h) +
-                             Msg(g, MsgId::FileDriveIs) + "\n\n" + Msg(g, MsgId::YesReadAll) + "\n" +
-                             Msg(g, MsgId::NoSkipCapacity) + "\n" + Msg(g, MsgId::CancelDoNotRead);
-        switch (
-            box(asker, g, text, BoxIcon::Warning, BoxButtons::YesNoCancel, o.letEventsThroughAfterBoxes)) {
+    if (h.form != Form::Oldest && h.driveForm != context.DriveFormName) {
+        const QString text = Msg(context, MsgId::FileFormDiffers) + "\n* " + who + identityTail(h) +
+                             Msg(context, MsgId::FileDriveIs) + "\n\n" + Msg(context, MsgId::YesReadAll) +
+                             "\n" + Msg(context, MsgId::NoSkipCapacity) + "\n" +
+                             Msg(context, MsgId::CancelDoNotRead);
+        switch (box(asker, context, text, BoxIcon::Warning, BoxButtons::YesNoCancel,
+                    o.letEventsThroughAfterBoxes)) {
         case BoxAnswer::Yes:
             break;
         case BoxAnswer::No:
@@ -63,10 +64,10 @@ Identity checkIdentity(Asker& asker, const ProgramContext& g, const Header& h, c
             return Identity::Refused;
         }
     }
-    if (h.form == Form::Full && h.cpu != g.DriveCpuVersion) {
-        const QString text =
-            Msg(g, MsgId::FileCpuDiffers) + "\n* " + who + identityTail(h) + Msg(g, MsgId::FileDriveIs);
-        if (box(asker, g, text, BoxIcon::Warning, BoxButtons::OkCancel, o.letEventsThroughAfterBoxes) !=
+    if (h.form == Form::Full && h.cpu != context.DriveCpuVersion) {
+        const QString text = Msg(context, MsgId::FileCpuDiffers) + "\n* " + who + identityTail(h) +
+                             Msg(context, MsgId::FileDriveIs);
+        if (box(asker, context, text, BoxIcon::Warning, BoxButtons::OkCancel, o.letEventsThroughAfterBoxes) !=
             BoxAnswer::Ok)
             return Identity::Refused;
     }
@@ -205,8 +206,8 @@ void takeValue(const ProgramContext& context, int index, const QString& value, d
         p->UPara.setCell(col, row, zero);
 }
 
-bool isCapacityParameter(const ProgramContext& g, const QString& comNo, Qt::CaseSensitivity cs) {
-    return g.CapPara.contains(comNo, cs) || g.CapParaR.contains(comNo, cs);
+bool isCapacityParameter(const ProgramContext& context, const QString& comNo, Qt::CaseSensitivity cs) {
+    return context.CapPara.contains(comNo, cs) || context.CapParaR.contains(comNo, cs);
 }
 
 Notice conversionErrorNotice(const QString& text, bool floatingPoint) {
@@ -242,9 +243,9 @@ QString mainText(const ProgramContext& context, const QString& key, const QStrin
     return IniFile(path).readString(QStringLiteral("Main"), key, def);
 }
 
-QString captionBase(const ProgramContext& g) {
-    return QString::fromLatin1(kProductName) + " " + g.DriveTypeName + g.DriveFormName + " (CPU Ver." +
-           g.DriveCpuVersion + ")";
+QString captionBase(const ProgramContext& context) {
+    return QString::fromLatin1(kProductName) + " " + context.DriveTypeName + context.DriveFormName +
+           " (CPU Ver." + context.DriveCpuVersion + ")";
 }
 
 QString fileCaption(const ProgramContext& context, const QString& fileName, const QString& fileIdentity) {
@@ -387,22 +388,23 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, Asker& asker
     return out;
 }
 
-QStringList buildLines(const ProgramContext& g, const QString& comment, bool blindOn, bool changedOnly) {
+QStringList buildLines(const ProgramContext& context, const QString& comment, bool blindOn,
+                       bool changedOnly) {
     QString c = comment;
     // One line per header entry: a line break in the comment would shift every line after it.
     c.replace(QLatin1String("\r\n"), QLatin1String(" "));
     c.replace(u'\r', u' ');
     c.replace(u'\n', u' ');
     QStringList out;
-    out.reserve(g.ParaCountAll + 10);
-    out << QStringLiteral("###") << g.DriveTypeName << g.DriveFormName << g.DriveCpuVersion << g.LanguageName
-        << (c.isEmpty() ? kNoComments : c) << (blindOn ? QStringLiteral("1") : QStringLiteral("0"))
-        << QString::number(g.BlindCount);
-    const ParameterStore* p = g.Parameters;
+    out.reserve(context.ParaCountAll + 10);
+    out << QStringLiteral("###") << context.DriveTypeName << context.DriveFormName << context.DriveCpuVersion
+        << context.LanguageName << (c.isEmpty() ? kNoComments : c)
+        << (blindOn ? QStringLiteral("1") : QStringLiteral("0")) << QString::number(context.BlindCount);
+    const ParameterStore* p = context.Parameters;
     if (!p)
         return out;
     const QString one = QStringLiteral("1");
-    for (int i = 0; i <= g.ParaCountAll; ++i) {
+    for (int i = 0; i <= context.ParaCountAll; ++i) {
         const int row = i + 1;
         const QString& blind = p->UPara.cell(UP_BlindIndex, row);
         if (changedOnly && blind != one && p->UPara.cell(UP_ChangeIndex, row) != one)

@@ -21,12 +21,13 @@ void notice(Asker& asker, const QString& text) {
 }
 
 // The language file at its full path, else under the same name in LanguageFolder.
-QString findLanguageFile(const ProgramContext& g) {
-    if (g.LanguageIniPath.isEmpty())
+QString findLanguageFile(const ProgramContext& context) {
+    if (context.LanguageIniPath.isEmpty())
         return QString();
-    QString found = Paths::resolve(g.LanguageIniPath);
-    if (found.isEmpty() && !g.LanguageFolder.isEmpty())
-        found = Paths::resolve(Paths::join(g.LanguageFolder, Paths::fileNameOf(g.LanguageIniPath)));
+    QString found = Paths::resolve(context.LanguageIniPath);
+    if (found.isEmpty() && !context.LanguageFolder.isEmpty())
+        found =
+            Paths::resolve(Paths::join(context.LanguageFolder, Paths::fileNameOf(context.LanguageIniPath)));
     return found;
 }
 
@@ -49,28 +50,28 @@ const QStringList& uParaColumnNames() {
 
 ParameterStore::ParameterStore() = default;
 
-void ParameterStore::FormCreate(ProgramContext& g, Asker& asker) {
-    if (g.StartupAbort)
+void ParameterStore::FormCreate(ProgramContext& context, Asker& asker) {
+    if (context.StartupAbort)
         return;
     ParaDat.setRowCount(3000);
     UPara.setRowCount(3000);
 
-    QString path = findLanguageFile(g);
+    QString path = findLanguageFile(context);
     if (path.isEmpty()) {
         notice(asker, QString::fromLatin1(kLanguageMissing));
         asker.letEventsThrough();
         const QString chosen = asker.chooseFile(
-            {QStringLiteral("Open"), g.LanguageFolder, QString::fromLatin1(kLanguageFilter), 1});
+            {QStringLiteral("Open"), context.LanguageFolder, QString::fromLatin1(kLanguageFilter), 1});
         if (chosen.isEmpty()) {
             notice(asker, closedText());
-            g.StartupAbort = true;
+            context.StartupAbort = true;
             return;
         }
-        g.LanguageFolder = Paths::folderOf(Paths::normalize(chosen));
-        g.LanguageIniPath = Paths::join(g.LanguageFolder, Paths::fileNameOf(chosen));
-        path = Paths::resolve(g.LanguageIniPath);
+        context.LanguageFolder = Paths::folderOf(Paths::normalize(chosen));
+        context.LanguageIniPath = Paths::join(context.LanguageFolder, Paths::fileNameOf(chosen));
+        path = Paths::resolve(context.LanguageIniPath);
         if (path.isEmpty())
-            path = g.LanguageIniPath; // read as an empty file below, which is refused
+            path = context.LanguageIniPath; // read as an empty file below, which is refused
     }
 
     const IniFile ini(path);
@@ -79,13 +80,13 @@ void ParameterStore::FormCreate(ProgramContext& g, Asker& asker) {
     Messages.clear();
     if (MsgSec.isEmpty()) {
         notice(asker, QString::fromLatin1(kLanguageInvalid) + QLatin1Char('\n') + closedText());
-        g.StartupAbort = true;
+        context.StartupAbort = true;
         return;
     }
     for (const QString& key : std::as_const(MsgSec))
         Messages << ini.readString(general, key, QStringLiteral("-"));
-    g.MsgCaption = Msg(MsgId::Caption);
-    g.MsgEmptyInput = Msg(MsgId::DataIncorrect);
+    context.MsgCaption = Msg(MsgId::Caption);
+    context.MsgEmptyInput = Msg(MsgId::DataIncorrect);
 }
 
 QString ParameterStore::Msg(int n) const {

@@ -19,17 +19,17 @@ QString product() {
 
 } // namespace
 
-void setProgramFolder(ProgramContext& g, const QString& folder) {
-    g.ProgramFolder = folder;
-    while (g.ProgramFolder.size() > 1 && g.ProgramFolder.endsWith(u'/'))
-        g.ProgramFolder.chop(1);
-    g.LanguageFolder = Paths::join(g.ProgramFolder, QStringLiteral("lng"));
-    g.SettingsIniPath = Paths::join(g.ProgramFolder, product() + ".ini");
-    g.CatalogueIniPath = Paths::join(g.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
+void setProgramFolder(ProgramContext& context, const QString& folder) {
+    context.ProgramFolder = folder;
+    while (context.ProgramFolder.size() > 1 && context.ProgramFolder.endsWith(u'/'))
+        context.ProgramFolder.chop(1);
+    context.LanguageFolder = Paths::join(context.ProgramFolder, QStringLiteral("lng"));
+    context.SettingsIniPath = Paths::join(context.ProgramFolder, product() + ".ini");
+    context.CatalogueIniPath = Paths::join(context.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
 }
 
-std::optional<Notice> seedLanguageSection(ProgramContext& g) {
-    IniFile ini(g.SettingsIniPath);
+std::optional<Notice> seedLanguageSection(ProgramContext& context) {
+    IniFile ini(context.SettingsIniPath);
     if (ini.readInteger(kLanguage, QStringLiteral("Japanese"), 999) != 999)
         return std::nullopt;
     ini.writeInteger(kLanguage, QStringLiteral("Japanese"), 0);
@@ -38,37 +38,38 @@ std::optional<Notice> seedLanguageSection(ProgramContext& g) {
     if (ini.flush(&error))
         return std::nullopt;
     // Every choice made later would be lost: say so once and stop.
-    g.StartupAbort = true;
-    return Notice{QStringLiteral("Cannot write the settings file %1.\n%2").arg(g.SettingsIniPath, error),
-                  product(), BoxIcon::Error, BoxButtons::Ok};
+    context.StartupAbort = true;
+    return Notice{
+        QStringLiteral("Cannot write the settings file %1.\n%2").arg(context.SettingsIniPath, error),
+        product(), BoxIcon::Error, BoxButtons::Ok};
 }
 
-void LoadSavedPaths(ProgramContext& g) {
-    const IniFile ini(g.SettingsIniPath);
-    g.SavePath =
-        Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), g.ProgramFolder));
-    g.LoadPath =
-        Paths::normalize(ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.ProgramFolder));
-    g.MonPath = Paths::normalize(
-        ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.ProgramFolder));
-    g.CurrentFileName.clear();
-    g.OpenedFileName.clear();
-    g.MonFileName.clear();
+void LoadSavedPaths(ProgramContext& context) {
+    const IniFile ini(context.SettingsIniPath);
+    context.SavePath = Paths::normalize(
+        ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), context.ProgramFolder));
+    context.LoadPath = Paths::normalize(
+        ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), context.ProgramFolder));
+    context.MonPath = Paths::normalize(
+        ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), context.ProgramFolder));
+    context.CurrentFileName.clear();
+    context.OpenedFileName.clear();
+    context.MonFileName.clear();
 }
 
-void StoreSavedPaths(const ProgramContext& g) {
-    if (g.SettingsIniPath.isEmpty())
+void StoreSavedPaths(const ProgramContext& context) {
+    if (context.SettingsIniPath.isEmpty())
         return;
-    IniFile ini(g.SettingsIniPath);
-    ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), g.SavePath);
-    ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), g.LoadPath);
-    ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), g.MonPath);
+    IniFile ini(context.SettingsIniPath);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), context.SavePath);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), context.LoadPath);
+    ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), context.MonPath);
     ini.flush();
 }
 
 // The association is always the user's own on this system: the newer systems' branch.
-void DetectNewWindows(ProgramContext& g) {
-    g.OsMajor6OrLater = true;
+void DetectNewWindows(ProgramContext& context) {
+    context.OsMajor6OrLater = true;
 }
 
 void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringList& names,

@@ -404,11 +404,11 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
 }
 
 bool CommLink::requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const {
-    const ProgramContext& g = context_;
+    const ProgramContext& context = context_;
     // A wrong index would put another parameter's number on the wire.
-    if (index < 0 || index > g.ParaCountAll || !g.Parameters || !validKind(kind))
+    if (index < 0 || index > context.ParaCountAll || !context.Parameters || !validKind(kind))
         return false;
-    const TextGrid& dat = g.Parameters->ParaDat;
+    const TextGrid& dat = context.Parameters->ParaDat;
     const int row = index + 1;
     const bool wide = dat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
     const std::int64_t value = kind[0] == u'R' ? 0 : ParseDecimalPrefix(valueText);
@@ -686,13 +686,13 @@ ExchangeResult CommLink::finish(Exchange& x) {
     return res;
 }
 
-std::int64_t applyParameterSign(const ProgramContext& g, int index, std::uint32_t raw) {
-    if (!g.Parameters)
+std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw) {
+    if (!context.Parameters)
         return raw;
     const int row = index + 1;
-    const bool wide = g.Parameters->ParaDat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
+    const bool wide = context.Parameters->ParaDat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
     bool ok = false;
-    const double low = g.Parameters->UPara.cell(UP_LValue, row).trimmed().toDouble(&ok);
+    const double low = context.Parameters->UPara.cell(UP_LValue, row).trimmed().toDouble(&ok);
     const bool isSigned = ok && low < 0;
     if (wide)
         return isSigned ? std::int64_t(std::int32_t(raw)) : std::int64_t(raw);

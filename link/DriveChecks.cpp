@@ -196,7 +196,7 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
 }
 
 IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
-    const ProgramContext& g = context_;
+    const ProgramContext& context = context_;
     IdentityCheckResult result;
 
     WriteAccessValue(link_, driveAccessValueText());
@@ -212,7 +212,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     const QString typeName = names_.LookupTypeName(typeCode);
     if (typeName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveTypeUnknown);
-    else if (typeName != g.DriveTypeName)
+    else if (typeName != context.DriveTypeName)
         lines << Msg(context_, MsgId::DriveTypeDiffers);
     else
         result.typeMatches = true;
@@ -220,7 +220,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveCpuUnknown);
-    else if (transferMode == 2 && !sameCpuVersion(cpuName, g.DriveCpuVersion))
+    else if (transferMode == 2 && !sameCpuVersion(cpuName, context.DriveCpuVersion))
         lines << Msg(context_, MsgId::DriveCpuDiffers);
 
     const QString capacityName = cpuText.toInt() < DriveNames::kCustomCpu
@@ -228,12 +228,12 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
                                      : names_.LookupCapacityNameNewCpu(typeCode, cpuText, capacityCode);
     if (capacityName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveFormUnknown);
-    else if (capacityNamesMatch(g.DriveFormName, capacityName))
+    else if (capacityNamesMatch(context.DriveFormName, capacityName))
         result.capacityMatches = true;
     else
         lines << Msg(context_, MsgId::DriveFormDiffers);
 
-    if (lines.isEmpty() || !options_.TypCapChk.checked())
+    if (lines.isEmpty() || !options_.checkDriveTypeAndCapacity.checked())
         return result;
 
     const QString identity = typeName + capacityName + QStringLiteral(" (V") + cpuText + u')';
@@ -242,7 +242,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
                              Msg(context_, MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
                              Msg(context_, MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
-            Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
+            Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
             if (openOptions)
                 openOptions();
@@ -253,7 +253,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
         QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
-        Prompter::instance().message(text, g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+        Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
     }
     return result;
 }

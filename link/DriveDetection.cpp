@@ -379,18 +379,21 @@ bool DriveDetection::identify(StartupChoice& form, int& typePos, int& capaPos, i
 }
 
 void DriveDetection::warnUnlistedDrive(StartupChoice& form) {
-    ProgramContext& g = context_;
+    ProgramContext& context = context_;
     if (ReadTypeCode > 0) {
-        const IniFile catalogue(g.CatalogueIniPath);
-        g.DriveTypeName = IdentFound ? IdentTypeName
-                                     : keyWithValue(catalogue, QStringLiteral("Type"), QStringLiteral("99"),
-                                                    QString::number(ReadTypeCode), QStringLiteral("****"));
-        g.DriveFormName = keyWithValue(catalogue, g.DriveTypeName, QStringLiteral("0"),
-                                       QString::number(ReadFormCode), QStringLiteral("-****"));
-        g.DriveCpuVersion =
+        const IniFile catalogue(context.CatalogueIniPath);
+        context.DriveTypeName = IdentFound
+                                    ? IdentTypeName
+                                    : keyWithValue(catalogue, QStringLiteral("Type"), QStringLiteral("99"),
+                                                   QString::number(ReadTypeCode), QStringLiteral("****"));
+        context.DriveFormName = keyWithValue(catalogue, context.DriveTypeName, QStringLiteral("0"),
+                                             QString::number(ReadFormCode), QStringLiteral("-****"));
+        context.DriveCpuVersion =
             ReadCpuValue >= 0 ? QStringLiteral("V") + QString::number(ReadCpuValue) : QStringLiteral("V***");
     }
-    warn(form.MsgNoData + u'\n' + g.DriveTypeName + u'(' + g.DriveCpuVersion + u')' + g.DriveFormName, true);
+    warn(form.MsgNoData + u'\n' + context.DriveTypeName + u'(' + context.DriveCpuVersion + u')' +
+             context.DriveFormName,
+         true);
 }
 
 void DriveDetection::run(StartupChoice& form) {

@@ -90,7 +90,7 @@ void MaintenanceMode::unlock(bool master) {
         if (master)
             store->SMainteFlag = true;
     }
-    options_.SUMode.setChecked(true);
+    options_.useMaintenanceMode.setChecked(true);
     context_.RowsInUse = context_.ParaCountAll;
     if (master)
         options_.setMastersTabVisible(true);

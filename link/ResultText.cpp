@@ -71,15 +71,16 @@ ResultTexts ResultTexts::forMode(const ProgramContext& context, int transferMode
     return t;
 }
 
-bool SaveResultLines(const ProgramContext& g, const Options& options, const QStringList& lines,
+bool SaveResultLines(const ProgramContext& context, const Options& options, const QStringList& lines,
                      int transferMode, const QDateTime& now, QWidget* parent) {
-    const CheckOption& autoSave = options.ParaSkipSave;
+    const CheckOption& autoSave = options.saveTransferResult;
     QString path;
     if (autoSave.enabled() && autoSave.checked() && transferMode != kModeInverterInfo) {
-        path = automaticResultFileName(g.ProgramFolder, now);
+        path = automaticResultFileName(context.ProgramFolder, now);
     } else {
-        const ResultTexts t = ResultTexts::forMode(g, transferMode);
-        path = Prompter::instance().saveFile(t.saveTitle, g.ProgramFolder, t.filter, 1, QString(), parent);
+        const ResultTexts t = ResultTexts::forMode(context, transferMode);
+        path =
+            Prompter::instance().saveFile(t.saveTitle, context.ProgramFolder, t.filter, 1, QString(), parent);
         if (path.isEmpty())
             return false;
         if (!QFileInfo(path).fileName().contains(u'.'))
@@ -87,8 +88,9 @@ bool SaveResultLines(const ProgramContext& g, const Options& options, const QStr
     }
     WaitCursor wait;
     const auto accept = [&](const QString& characters) {
-        return Prompter::instance().message(UnwritableCharactersQuestion(g, characters), g.MsgCaption,
-                                            BoxIcon::Warning, BoxButtons::YesNo, parent) == BoxAnswer::Yes;
+        return Prompter::instance().message(UnwritableCharactersQuestion(context, characters),
+                                            context.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo,
+                                            parent) == BoxAnswer::Yes;
     };
     // A failure is reported, and the caller (the transfer engine's end of run) goes on.
     PrompterAsker asker;

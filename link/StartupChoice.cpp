@@ -66,8 +66,8 @@ QString StartupChoice::dataFolderPath() const {
 }
 
 bool StartupChoice::FormCreate() {
-    ProgramContext& g = program_;
-    const IniFile settings(g.SettingsIniPath);
+    ProgramContext& context = program_;
+    const IniFile settings(context.SettingsIniPath);
 
     LangForm = settings.keys(QStringLiteral("Language"));
     // The start-up seeds the section before the form opens; should that have failed, the
@@ -79,9 +79,9 @@ bool StartupChoice::FormCreate() {
         InvTypeNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvTypeNo"), kMissing);
         InvFormNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvFormNo"), kMissing);
         InvCpuNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvCpuNo"), kMissing);
-        g.DriveTypeName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvType"));
-        g.DriveFormName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvForm"));
-        g.DriveCpuVersion = settings.readString(QStringLiteral("Default"), QStringLiteral("InvCpu"));
+        context.DriveTypeName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvType"));
+        context.DriveFormName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvForm"));
+        context.DriveCpuVersion = settings.readString(QStringLiteral("Default"), QStringLiteral("InvCpu"));
     }
 
     CheckLang = settings.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), kMissing);
@@ -99,10 +99,10 @@ bool StartupChoice::FormCreate() {
     // (its language box is disabled then), whatever the stored position or option says.
     int runningLanguage = -1;
     if (context_.StartUp)
-        runningLanguage = positionOf(LangForm, g.LanguageName);
+        runningLanguage = positionOf(LangForm, context.LanguageName);
     // A stored position outside the list names no language: the texts fall back to English.
     const QString language = runningLanguage >= 0 ? LangForm.at(runningLanguage) : at(LangForm, LangNo);
-    readMessages(Paths::join(g.LanguageFolder, language + QStringLiteral(".ini")));
+    readMessages(Paths::join(context.LanguageFolder, language + QStringLiteral(".ini")));
 
     DatFolderName.clear();
     I_TypeForm.clear();
@@ -111,11 +111,11 @@ bool StartupChoice::FormCreate() {
 
     if (I_TypeForm.isEmpty()) {
         warn(program_, MsgNoData + u'\n' + MsgClosed);
-        g.StartupAbort = true;
+        context.StartupAbort = true;
         return false;
     }
 
-    const IniFile catalogue(g.CatalogueIniPath);
+    const IniFile catalogue(context.CatalogueIniPath);
     for (const QString& type : std::as_const(I_TypeForm))
         I_TypeNo.append(catalogue.readString(QStringLiteral("Type"), type, QStringLiteral("99")));
 
@@ -240,19 +240,20 @@ void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
 }
 
 void StartupChoice::preselectLastDrive() {
-    const ProgramContext& g = program_;
-    TypePos = positionOf(I_TypeForm, g.DriveTypeName);
+    const ProgramContext& context = program_;
+    TypePos = positionOf(I_TypeForm, context.DriveTypeName);
     I_TypeFormChange();
-    FillCapacityList(g.DriveTypeName, g.DriveCpuVersion);
+    FillCapacityList(context.DriveTypeName, context.DriveCpuVersion);
 
     int typePos = 0, capaPos = 0, cpuPos = 0;
-    if (!g.DriveTypeName.isEmpty() && !g.DriveFormName.isEmpty() && !g.DriveCpuVersion.isEmpty()) {
-        typePos = positionOf(I_TypeForm, g.DriveTypeName);
-        capaPos = positionOf(I_CapaForm, g.DriveFormName);
-        cpuPos = positionOf(I_CpuForm, g.DriveCpuVersion);
+    if (!context.DriveTypeName.isEmpty() && !context.DriveFormName.isEmpty() &&
+        !context.DriveCpuVersion.isEmpty()) {
+        typePos = positionOf(I_TypeForm, context.DriveTypeName);
+        capaPos = positionOf(I_CapaForm, context.DriveFormName);
+        cpuPos = positionOf(I_CpuForm, context.DriveCpuVersion);
         if (typePos < 0 || capaPos < 0 || cpuPos < 0) {
-            warn(g,
-                 MsgNoLastData + u'\n' + g.DriveTypeName + u'(' + g.DriveCpuVersion + u')' + g.DriveFormName);
+            warn(context, MsgNoLastData + u'\n' + context.DriveTypeName + u'(' + context.DriveCpuVersion +
+                              u')' + context.DriveFormName);
             typePos = capaPos = cpuPos = 0;
         }
     }
@@ -284,34 +285,36 @@ void StartupChoice::FormClose() {
     if (closed_ || !created_)
         return;
     closed_ = true;
-    ProgramContext& g = program_;
+    ProgramContext& context = program_;
 
     LangNo = LangPos;
-    g.LanguageName = at(LangForm, LangPos);
-    g.LanguageSuffix = g.LanguageName.left(3);
+    context.LanguageName = at(LangForm, LangPos);
+    context.LanguageSuffix = context.LanguageName.left(3);
 
     InvTypeNo = TypePos;
     InvFormNo = CapaPos;
     InvCpuNo = CpuPos;
-    g.DriveTypeCode = at(I_TypeNo, TypePos);
-    g.DriveFormCode = at(I_CapaNo, CapaPos);
-    g.DriveCpuNumber = at(I_CpuNo, CpuPos);
-    g.DriveTypeName = at(I_TypeForm, TypePos);
-    g.DriveFormName = at(I_CapaForm, CapaPos);
-    g.DriveCpuVersion = at(I_CpuForm, CpuPos);
+    context.DriveTypeCode = at(I_TypeNo, TypePos);
+    context.DriveFormCode = at(I_CapaNo, CapaPos);
+    context.DriveCpuNumber = at(I_CpuNo, CpuPos);
+    context.DriveTypeName = at(I_TypeForm, TypePos);
+    context.DriveFormName = at(I_CapaForm, CapaPos);
+    context.DriveCpuVersion = at(I_CpuForm, CpuPos);
 
     const bool keepComms =
         CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing;
     const bool winHelp = writeSettings(!keepComms && DetectionRan);
 
-    g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + QStringLiteral(".ini"));
-    g.TypeFolder = Paths::join(dataFolderPath(), g.DriveTypeName + u'(' + g.DriveCpuVersion + u')');
-    g.CapacityFolder = g.TypeFolder;
-    g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
+    context.LanguageIniPath =
+        Paths::join(context.LanguageFolder, context.LanguageName + QStringLiteral(".ini"));
+    context.TypeFolder =
+        Paths::join(dataFolderPath(), context.DriveTypeName + u'(' + context.DriveCpuVersion + u')');
+    context.CapacityFolder = context.TypeFolder;
+    context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
     // WHP chooses the older of the two forms of parameter help.
-    g.ParaHelpFilePath =
-        Paths::join(g.TypeFolder, g.DriveTypeName + u'(' + g.LanguageSuffix +
-                                      (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
+    context.ParaHelpFilePath =
+        Paths::join(context.TypeFolder, context.DriveTypeName + u'(' + context.LanguageSuffix +
+                                            (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
 
     if (context_.I_CpuForm_M)
         *context_.I_CpuForm_M = I_CpuForm;
@@ -320,18 +323,18 @@ void StartupChoice::FormClose() {
 }
 
 bool StartupChoice::writeSettings(bool storeComms) {
-    ProgramContext& g = program_;
-    IniFile settings(g.SettingsIniPath);
-    g.DecimalComma = settings.readBool(QStringLiteral("Language"), g.LanguageName, false);
+    ProgramContext& context = program_;
+    IniFile settings(context.SettingsIniPath);
+    context.DecimalComma = settings.readBool(QStringLiteral("Language"), context.LanguageName, false);
 
     const QString def = QStringLiteral("Default");
     settings.writeInteger(def, QStringLiteral("LangNo"), LangNo);
     settings.writeInteger(def, QStringLiteral("InvTypeNo"), InvTypeNo);
     settings.writeInteger(def, QStringLiteral("InvFormNo"), InvFormNo);
     settings.writeInteger(def, QStringLiteral("InvCpuNo"), InvCpuNo);
-    settings.writeString(def, QStringLiteral("InvType"), g.DriveTypeName);
-    settings.writeString(def, QStringLiteral("InvForm"), g.DriveFormName);
-    settings.writeString(def, QStringLiteral("InvCpu"), g.DriveCpuVersion);
+    settings.writeString(def, QStringLiteral("InvType"), context.DriveTypeName);
+    settings.writeString(def, QStringLiteral("InvForm"), context.DriveFormName);
+    settings.writeString(def, QStringLiteral("InvCpu"), context.DriveCpuVersion);
 
     if (storeComms) {
         const QString comms = QStringLiteral("Comms");
@@ -346,7 +349,7 @@ bool StartupChoice::writeSettings(bool storeComms) {
     QString error;
     if (!settings.flush(&error))
         Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(g.SettingsIniPath, error),
-            g.MsgCaption, BoxIcon::Warning);
+            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(context.SettingsIniPath, error),
+            context.MsgCaption, BoxIcon::Warning);
     return winHelp;
 }

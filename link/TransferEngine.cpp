@@ -108,7 +108,7 @@ void TransferEngine::FormShow() {
     view_->setStatusText(Msg(context_, job_->mode == kModeImport   ? MsgId::PressStartToImport
                                        : job_->mode == kModeExport ? MsgId::PressStartToExport
                                                                    : MsgId::PressStartToCompare));
-    if (job_->mode == kModeExport && options_.WriteNotChgPara.checked())
+    if (job_->mode == kModeExport && options_.exportChangedOnly.checked())
         view_->setNoteText(Msg(context_, MsgId::OnlyChangedExported), true);
     view_->showReadyButtons();
     view_->setProgress(0);
@@ -170,12 +170,13 @@ TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId se
 }
 
 TransferEngine::Failure TransferEngine::commError(int index) {
-    return Failure{
-        options_.ParaErrDisp.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter, [this, index] {
-            ++errors_;
-            if (result_ && !(datCell(PD_ComNo, index).startsWith(u'F') && !context_.Parameters->MainteFlag))
-                result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
-        }};
+    return Failure{options_.showTransferErrors.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
+                   [this, index] {
+                       ++errors_;
+                       if (result_ &&
+                           !(datCell(PD_ComNo, index).startsWith(u'F') && !context_.Parameters->MainteFlag))
+                           result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
+                   }};
 }
 
 void TransferEngine::eachParameter(const std::function<std::optional<Failure>(int index)>& request,
@@ -319,11 +320,12 @@ void TransferEngine::runExport() {
 
     const auto skipped = [&](int i) {
         return datCell(PD_Flag, i) == QLatin1String("1") ||
-               (o.WriteNotChgPara.checked() && store.UPara.cell(UP_ChangeIndex, i + 1) == QLatin1String("0"));
+               (o.exportChangedOnly.checked() &&
+                store.UPara.cell(UP_ChangeIndex, i + 1) == QLatin1String("0"));
     };
     eachParameter(
         [&](int i) -> std::optional<Failure> {
-            QString kind = o.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P");
+            QString kind = o.exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
             if (datCell(PD_Memory, i).trimmed() == QLatin1String("RAM"))
                 kind = QStringLiteral("P");
             const QString value = valueCell(i);
@@ -377,7 +379,7 @@ void TransferEngine::runComparison() {
         if (read.error) {
             setFlag(i, "2");
             // Errors of a comparison are listed after its differences, maintenance ones too.
-            return Failure{o.ParaErrDisp.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
+            return Failure{o.showTransferErrors.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
                            [this, i] {
                                ++errors_;
                                if (result_)
@@ -388,8 +390,8 @@ void TransferEngine::runComparison() {
             normaliseRaw(read.value, parameterIs32(context_, i), parameterIsSigned(context_, i));
         const std::int64_t table = textValue(valueCell(i));
         if (drive != table && (i <= context_.ParaCountNormal || store.MainteFlag)) {
-            return Failure{o.CompMsgDisp.checked(), MsgId::DifferentValueFound, MsgId::DifferentValueAt,
-                           [this, i, drive, table] {
+            return Failure{o.showComparisonMessage.checked(), MsgId::DifferentValueFound,
+                           MsgId::DifferentValueAt, [this, i, drive, table] {
                                ++differences_;
                                if (result_)
                                    result_->addLine(comparisonLine(i, drive, table));
@@ -422,23 +424,23 @@ void TransferEngine::endOfRun() {
         autoClose_ = false;
     };
     if (!comparison) {
-        if (o.ParaResult.checked() && errors_ == 0) {
+        if (o.showTransferResult.checked() && errors_ == 0) {
             okState(false);
             job_->go = false;
         }
-    } else if (differences_ > 0 && errors_ == 0 && o.ParaResult.checked()) {
+    } else if (differences_ > 0 && errors_ == 0 && o.showTransferResult.checked()) {
         okState(false);
-        if (!o.CompResult.checked())
+        if (!o.showComparisonResult.checked())
             job_->go = false;
     } else if (differences_ == 0 && errors_ == 0) {
-        if (o.CompResult.checked() && view_)
+        if (o.showComparisonResult.checked() && view_)
             view_->setNoteText(NoDiffInfo, true);
-        okState(o.CompResult.checked());
+        okState(o.showComparisonResult.checked());
         job_->go = false;
     }
 
     const bool somethingToKeep = errors_ > 0 || (comparison && differences_ > 0);
-    if (o.ParaSkipSave.enabled() && o.ParaSkipSave.checked() && somethingToKeep) {
+    if (o.saveTransferResult.enabled() && o.saveTransferResult.checked() && somethingToKeep) {
         if (saveResult)
             saveResult();
         else if (result_)

@@ -34,7 +34,7 @@ std::optional<double> channelValue(const MonChannelRec& rec, std::uint32_t raw, 
 
 double displayValue(double value, bool unitChecked, const QString& changedUnit, const Options& options,
                     float ampereBase, float voltBase) {
-    if (options.FreeUnitMon.checked()) {
+    if (options.useFreeUnit.checked()) {
         double factor = 0;
         if (!ValueRules::parseNumber(options.freeUnitFactorText(), factor))
             factor = 1.0;

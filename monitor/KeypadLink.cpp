@@ -128,19 +128,19 @@ ExchangeOptions KeypadLink::options() const {
 }
 
 FrameRequest KeypadLink::request(int index) const {
-    const ProgramContext& g = link_.context();
+    const ProgramContext& context = link_.context();
     QString comNo;
-    if (g.Parameters && index >= 0 && index <= g.ParaCountAll)
-        comNo = g.Parameters->ParaDat.cell(PD_ComNo, index + 1).trimmed();
+    if (context.Parameters && index >= 0 && index <= context.ParaCountAll)
+        comNo = context.Parameters->ParaDat.cell(PD_ComNo, index + 1).trimmed();
     FrameRequest r = link_.request(comNo, 'R');
     r.allowBlockRead = true;
     return r;
 }
 
 void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
-    const ProgramContext& g = link_.context();
+    const ProgramContext& context = link_.context();
     link_.CommError = false;
-    if (!g.Parameters || index < 0 || index > g.ParaCountAll) {
+    if (!context.Parameters || index < 0 || index > context.ParaCountAll) {
         link_.CommError = true;
         return;
     }

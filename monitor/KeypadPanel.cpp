@@ -87,7 +87,7 @@ void KeypadPanel::FormShow() {
 }
 
 void KeypadPanel::FormActivate() {
-    blinkTimer_.setInterval(options_.LedDispTime.position());
+    blinkTimer_.setInterval(options_.ledBlinkInterval.position());
     // An activation while the loop or direct input runs must not start a second loop.
     if (PanelRunning || DirectInput || loopDepth_ > 0)
         return;
@@ -379,9 +379,9 @@ bool KeypadPanel::directInputKeyDown(int key) {
 void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
-    const ProgramContext& g = context_;
-    const QString target = IniFile(g.CatalogueIniPath)
-                               .readString(kFreqCommSection, g.DriveTypeName, QStringLiteral("-"))
+    const ProgramContext& context = context_;
+    const QString target = IniFile(context.CatalogueIniPath)
+                               .readString(kFreqCommSection, context.DriveTypeName, QStringLiteral("-"))
                                .trimmed();
     // No entry, or a number the drive type does not have: no target either.
     const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(context_, target);
@@ -408,7 +408,7 @@ void KeypadPanel::enterKey() {
         ShowMsg(context_, MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
-    link_.transactNoted(i, r, options_.EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P"));
+    link_.transactNoted(i, r, options_.exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P"));
     confirmationBlink();
     DirectInput = 0;
     view_.setDirectChecked(false);
@@ -417,7 +417,7 @@ void KeypadPanel::enterKey() {
 }
 
 void KeypadPanel::confirmationBlink() {
-    const int ms = options_.LedDispTime.position();
+    const int ms = options_.ledBlinkInterval.position();
     for (int k = 0; k < kConfirmBlinks; ++k) {
         view_.showDirectText(EntryText);
         if (ms > 0)

@@ -37,8 +37,8 @@ void MonitorModel::MeasureCommSpeed() {
         return;
     }
     startEnabled = true;
-    const int margin = opt_.ComSpMarg.position();
-    const int reads = std::max(1, opt_.ComChkTimes.position());
+    const int margin = opt_.readTimeMargin.position();
+    const int reads = std::max(1, opt_.timedTestReads.position());
     // CH2's item as a rule; an item the drive type lacks would measure nothing, so then the
     // first channel whose item it has.
     int index = ChannelRecs[1].ParaIndex;
@@ -55,8 +55,8 @@ void MonitorModel::MeasureCommSpeed() {
 }
 
 void MonitorModel::SetStatusItems() {
-    const bool alarm = opt_.MonAlrmDisp.checked() && opt_.MonAlrmDisp.enabled();
-    const bool trip = opt_.MonTripDisp.checked() && opt_.MonTripDisp.enabled();
+    const bool alarm = opt_.monitorShowsAlarms.checked() && opt_.monitorShowsAlarms.enabled();
+    const bool trip = opt_.monitorShowsTrips.checked() && opt_.monitorShowsTrips.enabled();
     // One status item takes CH10's row, two take CH9's as well.
     channels[9].shown = !(alarm || trip);
     channels[8].shown = !(alarm && trip);
@@ -65,7 +65,7 @@ void MonitorModel::SetStatusItems() {
     fillRecord(ChannelRecs[kTripRecord], trip ? QStringLiteral("FC90") : QString());
     TripChk = trip && ChannelRecs[kTripRecord].ParaIndex >= 0;
     recount(TimeBaseRule::Keep);
-    TripDatas = opt_.MonTripDataDisp.checked() && opt_.MonTripDataDisp.enabled();
+    TripDatas = opt_.monitorShowsTripData.checked() && opt_.monitorShowsTripData.enabled();
 }
 
 void MonitorModel::FormActivate() {
@@ -76,14 +76,14 @@ void MonitorModel::FormActivate() {
     activating_ = true;
     {
         MonitorBatch batch(*this);
-        BitOnValue = opt_.TBValSet.position();
+        BitOnValue = opt_.terminalSignalLevel.position();
         if (!ctx_.MonitorRunning) {
             portOk_ = ReadConversionBases(link_, ctx_, opt_);
             MeasureCommSpeed();
             SetStatusItems();
         }
-        runStopEnabled = opt_.MonInvDrive.checked() && opt_.MonInvDrive.enabled();
-        continuousMode = opt_.CntMon.checked();
+        runStopEnabled = opt_.monitorRunStopControl.checked() && opt_.monitorRunStopControl.enabled();
+        continuousMode = opt_.continuousMonitoring.checked();
         if (continuousMode)
             UpdateContinuousTimeBase();
         notify();

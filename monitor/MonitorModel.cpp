@@ -499,7 +499,7 @@ void MonitorModel::setTriggerChecked(bool on) {
 
 void MonitorModel::clickTriggerSource(int i) {
     if (i < 0 || i >= kMonitorChannels || !triggerChecked || !triggerEnabled || ctx_.MonitorRunning ||
-        opt_.CntMon.checked())
+        opt_.continuousMonitoring.checked())
         return;
     triggerSourceIndex = i;
     triggerDisplay();
@@ -588,7 +588,7 @@ void MonitorModel::recount(TimeBaseRule rule) {
     sourceLabelEnabled = channels[std::size_t(std::clamp(TriggerChannel, 0, kMonitorChannels - 1))].active();
 
     if (ActiveCount >= 1) {
-        PointsPerChannel = std::min(opt_.MonRecPoint.position() / ActiveCount, kMaxSampleTimes - 1);
+        PointsPerChannel = std::min(opt_.recordingPointCount.position() / ActiveCount, kMaxSampleTimes - 1);
         NumberSetting& t = timeBaseEdit;
         t.minimum = MinItemTime * ActiveCount * 5;
         // A slow link can need more than the longest time base; the window must still take one.
@@ -600,18 +600,19 @@ void MonitorModel::recount(TimeBaseRule rule) {
             t.position = t.maximum;
             t.text = oneDecimal(t.maximum * 0.001);
         }
-        if (opt_.CntMon.checked())
+        if (opt_.continuousMonitoring.checked())
             UpdateContinuousTimeBase();
     }
 }
 
 int MonitorModel::UpdateContinuousTimeBase() {
-    ContMinutes = opt_.CntMonTime.position();
-    ContSecondsPerPoint = std::max(1, opt_.CntMonSmp.position());
+    ContMinutes = opt_.continuousRecordMinutes.position();
+    ContSecondsPerPoint = std::max(1, opt_.continuousSampleSeconds.position());
     const unsigned samples = unsigned(ContMinutes) * 60u / unsigned(ContSecondsPerPoint);
     ContSizeText = QString::number(RecordingFile::estimatedKilobytes(ContMinutes, ContSecondsPerPoint));
     // Before any channel was active there is no share yet: one item takes all points.
-    const int points = PointsPerChannel > 0 ? PointsPerChannel : std::max(1, opt_.MonRecPoint.position());
+    const int points =
+        PointsPerChannel > 0 ? PointsPerChannel : std::max(1, opt_.recordingPointCount.position());
     const float r = float(double(ContMinutes) * samples / points);
     int k = 1;
     while (float(ContSecondsPerPoint) * 5 * k <= r && k < 100000)

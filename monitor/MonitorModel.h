@@ -154,7 +154,7 @@ public:
     // ---- Counts and link -----------------------------------------------------------------
     int ActiveCount = 0;      // active channels plus checked status items
     int ChannelSlots = 10;    // 10 less one per status item
-    int PointsPerChannel = 0; // MonRecPoint div ActiveCount
+    int PointsPerChannel = 0; // recordingPointCount div ActiveCount
     int ScrollingSeries = 0;  // the one series whose added points scroll the chart
     // Least milliseconds per item from the speed test; until the first test, the least the
     // test can give.

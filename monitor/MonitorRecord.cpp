@@ -13,11 +13,11 @@
 #include <span>
 
 MonitorFileHeader monitorFileHeader(const MonitorModel& model, const QString& timeBase, int errorCount) {
-    const ProgramContext& g = model.context();
+    const ProgramContext& context = model.context();
     MonitorFileHeader h;
-    h.typeName = g.DriveTypeName;
-    h.formName = g.DriveFormName;
-    h.cpuVersion = g.DriveCpuVersion;
+    h.typeName = context.DriveTypeName;
+    h.formName = context.DriveFormName;
+    h.cpuVersion = context.DriveCpuVersion;
     h.alarmWord = model.AlarmChk;
     h.tripCode = model.TripChk;
     h.tripData = model.TripDatas;
@@ -53,9 +53,9 @@ void applyMonitorFileHeader(MonitorModel& model, const MonitorFileHeader& h,
     };
     if (result.form == MonitorFile::Form::Current) {
         Options& o = model.options();
-        o.MonAlrmDisp.setChecked(h.alarmWord);
-        o.MonTripDisp.setChecked(h.tripCode);
-        o.MonTripDataDisp.setChecked(h.tripData);
+        o.monitorShowsAlarms.setChecked(h.alarmWord);
+        o.monitorShowsTrips.setChecked(h.tripCode);
+        o.monitorShowsTripData.setChecked(h.tripData);
         model.SetStatusItems();
         enterText(MonitorField::YMaximum, 0, h.yMaximum);
         model.setTriggerSourceIndex(h.triggerChannel);
@@ -88,22 +88,22 @@ int scrollingChannelOf(const MonitorModel& model) {
 }
 
 MonitorCsvSetup monitorCsvSetup(const MonitorModel& model, int errorCount) {
-    const ProgramContext& g = model.context();
+    const ProgramContext& context = model.context();
     MonitorCsvSetup s;
-    s.typeName = g.DriveTypeName;
-    s.formName = g.DriveFormName;
-    s.decimalComma = g.DecimalComma;
+    s.typeName = context.DriveTypeName;
+    s.formName = context.DriveFormName;
+    s.decimalComma = context.DecimalComma;
     s.errorCount = QString::number(errorCount);
-    if (!g.LanguageIniPath.isEmpty()) {
-        const IniFile ini(Paths::resolvedOrAsGiven(g.LanguageIniPath));
+    if (!context.LanguageIniPath.isEmpty()) {
+        const IniFile ini(Paths::resolvedOrAsGiven(context.LanguageIniPath));
         const QString section = QStringLiteral("PrintMon");
         s.itemCaption = ini.readString(section, QStringLiteral("Label3"), s.itemCaption);
         s.multiplierCaption = ini.readString(section, QStringLiteral("Label4"), s.multiplierCaption);
         s.offsetCaption = ini.readString(section, QStringLiteral("Label5"), s.offsetCaption);
     }
-    if (g.Parameters) {
-        s.channelCaption = g.Parameters->Msg(55);
-        s.errorCaption = g.Parameters->Msg(84);
+    if (context.Parameters) {
+        s.channelCaption = context.Parameters->Msg(55);
+        s.errorCaption = context.Parameters->Msg(84);
     }
     for (int i = 0; i < kMonitorChannels; ++i) {
         const MonitorChannel& c = model.channels[std::size_t(i)];

@@ -115,7 +115,7 @@ void MonitorRun::prepare(Setup& s) {
     s.tripDatas = m_.TripDatas;
     s.keyCodeIndex = m_.KeyCodeIndex;
     s.keyFlagIndex = m_.KeyFlagIndex;
-    s.runKeysDuringRun = opt.MonInvDrive.checked() && opt.MonInvDrive.enabled();
+    s.runKeysDuringRun = opt.monitorRunStopControl.checked() && opt.monitorRunStopControl.enabled();
     s.triggerChannel = std::clamp(m_.TriggerChannel, 0, kMonitorChannels - 1);
     s.level = m_.TriggerLevel;
     s.slope = m_.triggerSlope;
@@ -147,9 +147,9 @@ RunEnd MonitorRun::start() {
         return refuse(MsgId::CannotConnect, false);
     if (m_.ActiveCount < 1)
         return refuse(MsgId::NoChannelSelected, true);
-    kind_ = opt.CntMon.checked() ? RunKind::Continuous
-            : m_.triggerChecked  ? RunKind::Triggered
-                                 : RunKind::Normal;
+    kind_ = opt.continuousMonitoring.checked() ? RunKind::Continuous
+            : m_.triggerChecked                ? RunKind::Triggered
+                                               : RunKind::Normal;
     // A source that is not sampled has no value to compare.
     if (kind_ == RunKind::Triggered &&
         !m_.channels[std::size_t(std::clamp(m_.TriggerChannel, 0, kMonitorChannels - 1))].active())

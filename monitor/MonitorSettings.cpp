@@ -28,7 +28,7 @@ QStringList MonitorModel::settingsKeys() {
 }
 
 void MonitorModel::EraseMonitorSetupUnlessKept() {
-    if (opt_.MonKeep.checked() || ctx_.SettingsIniPath.isEmpty())
+    if (opt_.keepMonitorSetup.checked() || ctx_.SettingsIniPath.isEmpty())
         return;
     IniFile ini(ctx_.SettingsIniPath);
     if (!ini.sectionExists(kSection))

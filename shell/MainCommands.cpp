@@ -584,10 +584,10 @@ void MainWindow::bindTableCommands() {
 
 void MainWindow::ApplyMainTexts() {
     fileCommands_->updateFilters();
-    const ProgramContext& g = context_;
+    const ProgramContext& context = context_;
     std::unique_ptr<IniFile> ini;
-    if (!g.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(g.LanguageIniPath));
+    if (!context.LanguageIniPath.isEmpty())
+        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.LanguageIniPath));
     auto text = [&](const Label& label) {
         const QString d = QString::fromUtf8(label.text);
         return ini ? ini->readString(QStringLiteral("Main"), QString::fromLatin1(label.key), d) : d;
@@ -771,10 +771,10 @@ void MainWindow::about() {
 }
 
 void MainWindow::helpContents() {
-    ProgramContext& g = context_;
-    g.HelpFilePath =
-        Paths::join(g.ProgramFolder, QString::fromLatin1(kProductName) + "(" + g.LanguageSuffix + ").chm");
-    HelpViewer::displayTopic(g.HelpFilePath);
+    ProgramContext& context = context_;
+    context.HelpFilePath = Paths::join(context.ProgramFolder, QString::fromLatin1(kProductName) + "(" +
+                                                                  context.LanguageSuffix + ").chm");
+    HelpViewer::displayTopic(context.HelpFilePath);
 }
 
 void MainWindow::FormHelp() {

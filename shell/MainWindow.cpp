@@ -180,11 +180,13 @@ void MainWindow::ApplyQuickSetting() {
 }
 
 void MainWindow::SetHelpFileName() {
-    ProgramContext& g = context_;
-    const QString ext = options_.WinHelpSlct.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
-    g.ParaHelpFilePath = Paths::join(g.TypeFolder, g.DriveTypeName + "(" + g.LanguageSuffix + ext);
+    ProgramContext& context = context_;
+    const QString ext =
+        options_.hlpParameterHelp.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
+    context.ParaHelpFilePath =
+        Paths::join(context.TypeFolder, context.DriveTypeName + "(" + context.LanguageSuffix + ext);
     tableCommands_.setEnabled(TableCommand::ParaHelp,
-                              !g.TypeFolder.isEmpty() && Paths::exists(g.ParaHelpFilePath));
+                              !context.TypeFolder.isEmpty() && Paths::exists(context.ParaHelpFilePath));
 }
 
 // ---- Monitor -------------------------------------------------------------------------------

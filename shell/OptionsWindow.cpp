@@ -192,7 +192,7 @@ UpDownEdit* OptionsWindow::addEdit(UpDownOption& option, QWidget* parent) {
     e->setRange(option.minimum(), option.maximum());
     e->setIncrement(option.step());
     e->setFraction(UpDownEdit::Fraction::Truncate);
-    if (&option == &options_.ValMulti) {
+    if (&option == &options_.freeUnitFactor) {
         e->setDecimals(2);
         e->setMaxLength(6);
     }
@@ -242,11 +242,13 @@ void OptionsWindow::build() {
     startupTab->setObjectName(QStringLiteral("TabSheet1"));
     auto* startupLayout = new QVBoxLayout(startupTab);
     startupLayout->addWidget(heading(label("Label4", english("Label4"), startupTab)));
-    for (CheckOption* c : {&o.StartLang, &o.StartInv, &o.PrinterChk, &o.TypCapChk})
+    for (CheckOption* c :
+         {&o.startWithLastLanguage, &o.startWithLastDrive, &o.checkPrinters, &o.checkDriveTypeAndCapacity})
         startupLayout->addWidget(addCheck(*c, english(c->name()), startupTab));
     startupLayout->addWidget(heading(label("Label1", english("Label1"), startupTab)));
-    for (CheckOption* c : {&o.EEPWriteEnable, &o.WriteNotChgPara, &o.ParaErrDisp, &o.ParaResult,
-                           &o.CompMsgDisp, &o.CompResult, &o.SUMode})
+    for (CheckOption* c :
+         {&o.exportToEeprom, &o.exportChangedOnly, &o.showTransferErrors, &o.showTransferResult,
+          &o.showComparisonMessage, &o.showComparisonResult, &o.useMaintenanceMode})
         startupLayout->addWidget(addCheck(*c, english(c->name()), startupTab));
     for (const char* n : {"Label14", "Label15", "Label18", "Label23"}) {
         QLabel* red = label(n, english(n), startupTab);
@@ -268,13 +270,13 @@ void OptionsWindow::build() {
     fileTab->setObjectName(QStringLiteral("TabSheet2"));
     auto* fileLayout = new QVBoxLayout(fileTab);
     fileLayout->addWidget(heading(label("Label22", english("Label22"), fileTab)));
-    for (CheckOption* c : {&o.SaveNotChgPara, &o.ParaSkipSave, &o.FileRegist})
+    for (CheckOption* c : {&o.saveChangedOnly, &o.saveTransferResult, &o.registerFileType})
         fileLayout->addWidget(addCheck(*c, english(c->name()), fileTab));
     fileLayout->addWidget(heading(label("Label2", english("Label2"), fileTab)));
-    fileLayout->addWidget(addCheck(o.ParaEnt, english("ParaEnt"), fileTab));
+    fileLayout->addWidget(addCheck(o.enterMovesToNextCell, english("ParaEnt"), fileTab));
     auto* undo = new QHBoxLayout;
     undo->addWidget(label("Label3", english("Label3"), fileTab));
-    undo->addWidget(addEdit(o.UndoMaxSet, fileTab));
+    undo->addWidget(addEdit(o.undoDepth, fileTab));
     undo->addStretch();
     fileLayout->addLayout(undo);
     fileLayout->addStretch();
@@ -287,25 +289,26 @@ void OptionsWindow::build() {
     int r = 0;
     monitorGrid->addWidget(heading(label("Label19", english("Label19"), monitorTab)), r++, 0, 1, 3);
     monitorGrid->addWidget(label("Label20", english("Label20"), monitorTab), r, 0);
-    monitorGrid->addWidget(addEdit(o.LedDispTime, monitorTab), r++, 1);
+    monitorGrid->addWidget(addEdit(o.ledBlinkInterval, monitorTab), r++, 1);
     monitorGrid->addWidget(heading(label("Label5", english("Label5"), monitorTab)), r++, 0, 1, 3);
     monitorGrid->addWidget(label("Label9", english("Label9"), monitorTab), r, 0);
-    monitorGrid->addWidget(addSwatch(o.MonCB, false, monitorTab), r++, 1);
+    monitorGrid->addWidget(addSwatch(o.monitorBackColor, false, monitorTab), r++, 1);
     monitorGrid->addWidget(label("Label10", english("Label10"), monitorTab), r, 0);
-    monitorGrid->addWidget(addEdit(o.TBValSet, monitorTab), r++, 1);
-    monitorGrid->addWidget(addCheck(o.FreeUnitMon, english("FreeUnitMon"), monitorTab), r, 0);
-    monitorGrid->addWidget(addEdit(o.ValMulti, monitorTab), r++, 1);
+    monitorGrid->addWidget(addEdit(o.terminalSignalLevel, monitorTab), r++, 1);
+    monitorGrid->addWidget(addCheck(o.useFreeUnit, english("FreeUnitMon"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.freeUnitFactor, monitorTab), r++, 1);
     monitorGrid->addWidget(label("Label26", english("Label26"), monitorTab), r, 0);
-    monitorGrid->addWidget(addEdit(o.MonRecPoint, monitorTab), r++, 1);
-    monitorGrid->addWidget(addCheck(o.CntMon, english("CntMon"), monitorTab), r++, 0);
+    monitorGrid->addWidget(addEdit(o.recordingPointCount, monitorTab), r++, 1);
+    monitorGrid->addWidget(addCheck(o.continuousMonitoring, english("CntMon"), monitorTab), r++, 0);
     monitorGrid->addWidget(label("Label16", english("Label16"), monitorTab), r, 0);
-    monitorGrid->addWidget(addEdit(o.CntMonTime, monitorTab), r++, 1);
+    monitorGrid->addWidget(addEdit(o.continuousRecordMinutes, monitorTab), r++, 1);
     monitorGrid->addWidget(label("Label17", english("Label17"), monitorTab), r, 0);
-    monitorGrid->addWidget(addEdit(o.CntMonSmp, monitorTab), r++, 1);
-    monitorGrid->addWidget(addCheck(o.MonInvDrive, english("MonInvDrive"), monitorTab), r, 0);
+    monitorGrid->addWidget(addEdit(o.continuousSampleSeconds, monitorTab), r++, 1);
+    monitorGrid->addWidget(addCheck(o.monitorRunStopControl, english("MonInvDrive"), monitorTab), r, 0);
     monitorGrid->addWidget(label("Label_MonInv1", english("Label_MonInv1"), monitorTab), r, 1);
     monitorGrid->addWidget(label("Label_MonInv2", english("Label_MonInv2"), monitorTab), r++, 2);
-    for (CheckOption* c : {&o.MonAlrmDisp, &o.MonTripDisp, &o.MonTripDataDisp, &o.MonKeep})
+    for (CheckOption* c :
+         {&o.monitorShowsAlarms, &o.monitorShowsTrips, &o.monitorShowsTripData, &o.keepMonitorSetup})
         monitorGrid->addWidget(addCheck(*c, english(c->name()), monitorTab), r++, 0, 1, 3);
     monitorGrid->setRowStretch(r, 1);
     monitorGrid->setColumnStretch(2, 1);
@@ -317,15 +320,15 @@ void OptionsWindow::build() {
     auto* mastersGrid = new QGridLayout(masters_);
     r = 0;
     mastersGrid->addWidget(
-        addCheck(o.MainteClear, QStringLiteral("Maintenance mode release at \"New\"."), masters_), r++, 0, 1,
-        2);
-    mastersGrid->addWidget(addCheck(o.DispBuffer, QStringLiteral("Display the Buffer Table."), masters_), r++,
-                           0, 1, 2);
+        addCheck(o.newSetEndsMaintenance, QStringLiteral("Maintenance mode release at \"New\"."), masters_),
+        r++, 0, 1, 2);
+    mastersGrid->addWidget(addCheck(o.showBufferTable, QStringLiteral("Display the Buffer Table."), masters_),
+                           r++, 0, 1, 2);
     mastersGrid->addWidget(label("Label8", QStringLiteral("Communication Speed Margins (ms)."), masters_), r,
                            0);
-    mastersGrid->addWidget(addEdit(o.ComSpMarg, masters_), r++, 1);
+    mastersGrid->addWidget(addEdit(o.readTimeMargin, masters_), r++, 1);
     mastersGrid->addWidget(label("Label7", QStringLiteral("Communication Check Times."), masters_), r, 0);
-    mastersGrid->addWidget(addEdit(o.ComChkTimes, masters_), r++, 1);
+    mastersGrid->addWidget(addEdit(o.timedTestReads, masters_), r++, 1);
     mastersGrid->addWidget(
         addCheck(o.zeroOnCommError, QStringLiteral("0 Value when Communication Error"), masters_), r++, 0, 1,
         2);
@@ -335,26 +338,27 @@ void OptionsWindow::build() {
     mastersGrid->addWidget(addCheck(o.onlineCurrentVoltageBase,
                                     QStringLiteral("Get Current/Voltage Base using On-Line"), masters_),
                            r++, 0, 1, 2);
-    mastersGrid->addWidget(addCheck(o.WinHelpSlct, QStringLiteral("Use WinHelp as Parameter Help"), masters_),
-                           r++, 0, 1, 2);
+    mastersGrid->addWidget(
+        addCheck(o.hlpParameterHelp, QStringLiteral("Use WinHelp as Parameter Help"), masters_), r++, 0, 1,
+        2);
     const struct {
         ColorOption& option;
         const char* image;
         const char* text;
     } swatches[] = {
-        {o.PSTextC, "PSText", "Setting Value Text Color."},
-        {o.PSCellC, "PSCell", "Setting Value Cell Color."},
-        {o.PNTextC, "PNText", "Other Value Text Color."},
-        {o.PNCellC, "PNCell", "Other Value Cell Color."},
-        {o.PSlctTextC, "PSlctText", "Selected Value Text Color."},
-        {o.PCVCellC, "PCVCell", "Current/Voltage Cell Color."},
-        {o.WaitMsgC, "WaitMsg", "Waiting for Trigger Color on Chart."},
-        {o.CTimeC, "CTime", "Time Value Color on Chart."},
-        {o.CErrC, "CErr", "Error Counter Color on Chart."},
+        {o.settingValueTextColor, "PSText", "Setting Value Text Color."},
+        {o.settingValueCellColor, "PSCell", "Setting Value Cell Color."},
+        {o.otherValueTextColor, "PNText", "Other Value Text Color."},
+        {o.otherValueCellColor, "PNCell", "Other Value Cell Color."},
+        {o.selectedTextColor, "PSlctText", "Selected Value Text Color."},
+        {o.currentVoltageColor, "PCVCell", "Current/Voltage Cell Color."},
+        {o.waitingTextColor, "WaitMsg", "Waiting for Trigger Color on Chart."},
+        {o.chartTimeColor, "CTime", "Time Value Color on Chart."},
+        {o.chartErrorCountColor, "CErr", "Error Counter Color on Chart."},
     };
     for (const auto& s : swatches) {
         auto* row = new QHBoxLayout;
-        row->addWidget(addSwatch(s.option, &s.option == &o.PSlctTextC, masters_));
+        row->addWidget(addSwatch(s.option, &s.option == &o.selectedTextColor, masters_));
         row->addWidget(label(s.image, QString::fromLatin1(s.text), masters_), 1);
         mastersGrid->addLayout(row, r++, 0, 1, 2);
     }
@@ -421,7 +425,7 @@ void OptionsWindow::syncFromOptions() {
     for (const char* n : {"Label_MonInv1", "Label_MonInv2"}) {
         QLabel* l = labels_.value(QString::fromLatin1(n));
         l->setVisible(options_.runStopLabelsVisible());
-        l->setEnabled(options_.MonInvDrive.enabled());
+        l->setEnabled(options_.monitorRunStopControl.enabled());
     }
     const int masters = tabs_->indexOf(masters_);
     if (tabs_->isTabVisible(masters) != options_.mastersTabVisible()) {
@@ -443,7 +447,8 @@ void OptionsWindow::showDataStore() {
     if (!datasView_) {
         datasView_ = new StoreInspector(store);
         datasViewStore_ = store;
-        connect(datasView_, &StoreInspector::closed, this, [this] { options_.DispBuffer.setChecked(false); });
+        connect(datasView_, &StoreInspector::closed, this,
+                [this] { options_.showBufferTable.setChecked(false); });
         if (mainWindow_)
             datasView_->placeUnder(mainWindow_);
         else if (parentWidget())

@@ -27,7 +27,7 @@ QStringList printerNames() {
 } // namespace
 
 void MainWindow::FillPrinterList() {
-    if (!options().PrinterChk.checked())
+    if (!options().checkPrinters.checked())
         return;
     cbPrinter = printerNames();
     noPrinter_ = cbPrinter.isEmpty();

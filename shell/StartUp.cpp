@@ -58,10 +58,10 @@ QString product() {
 }
 
 // One of the refusals of a file given at start-up: the box, then the start is over.
-void refuseFile(ProgramContext& g, const QString& caption) {
+void refuseFile(ProgramContext& context, const QString& caption) {
     Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
-    g.StartupAbort = true;
+    context.StartupAbort = true;
 }
 
 int positionIn(const QStringList& list, const QString& text) {
@@ -79,42 +79,42 @@ bool createStore(MainWindow& main) {
         *store = ParameterStore();
     else
         main.adoptStore(std::make_unique<ParameterStore>());
-    ProgramContext& g = main.context();
-    g.Parameters->FormCreate(g, main.asker());
-    return !g.StartupAbort;
+    ProgramContext& context = main.context();
+    context.Parameters->FormCreate(context, main.asker());
+    return !context.StartupAbort;
 }
 
-void useLanguageCodePage(const ProgramContext& g) {
-    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(g.LanguageName));
-    QtLanguage::follow(g.LanguageName);
+void useLanguageCodePage(const ProgramContext& context) {
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(context.LanguageName));
+    QtLanguage::follow(context.LanguageName);
 }
 
 } // namespace
 
 void RunStartupSequence(MainWindow& main) {
-    ProgramContext& g = main.context();
-    ProgramFolder::LoadSavedPaths(g);
+    ProgramContext& context = main.context();
+    ProgramFolder::LoadSavedPaths(context);
     // Drive data whose working values cannot be computed sends the user back to the form.
     for (;;) {
         main.runStartupForm();
-        if (g.StartupAbort)
+        if (context.StartupAbort)
             return;
-        useLanguageCodePage(g);
-        ProgramFolder::DetectNewWindows(g);
-        g.BlindActive = false;
-        g.BlindCount = 0;
+        useLanguageCodePage(context);
+        ProgramFolder::DetectNewWindows(context);
+        context.BlindActive = false;
+        context.BlindCount = 0;
         if (!createStore(main))
             return;
         const DriveFileDialog chooser = main.missingFileDialog();
-        if (!LoadTypeTable(g, main.asker(), chooser) || g.StartupAbort)
+        if (!LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort)
             return;
-        if (!LoadCapacityTable(g, main.asker(), chooser) || g.StartupAbort)
+        if (!LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
             return;
-        if (InitValueTable(g, main.asker()))
+        if (InitValueTable(context, main.asker()))
             break;
     }
-    main.setCaption(ParaFile::captionBase(g));
-    g.RowsInUse = g.ParaCountNormal;
+    main.setCaption(ParaFile::captionBase(context));
+    context.RowsInUse = context.ParaCountNormal;
     main.setSaveEnabled(false);
 }
 
@@ -127,48 +127,48 @@ void NormalStart(MainWindow& main) {
 }
 
 void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder) {
-    ProgramContext& g = main.context();
-    ProgramFolder::setProgramFolder(g, programFileFolder);
-    const IniFile settings(g.SettingsIniPath);
+    ProgramContext& context = main.context();
+    ProgramFolder::setProgramFolder(context, programFileFolder);
+    const IniFile settings(context.SettingsIniPath);
     const QStringList languages = settings.keys(kLanguage);
-    g.ListBuff = languages;
+    context.ListBuff = languages;
 
     const QString file = Paths::normalize(path);
     if (file.right(4).toUpper() != QLatin1String(".KVR")) {
-        refuseFile(g, QStringLiteral("Confirmation (File-type error)"));
+        refuseFile(context, QStringLiteral("Confirmation (File-type error)"));
         return;
     }
     const QFileInfo info(file);
-    g.LoadPath = Paths::folderOf(info.absoluteFilePath());
-    g.OpenedFileFolder = g.LoadPath;
-    g.OpenedFileName = info.fileName();
+    context.LoadPath = Paths::folderOf(info.absoluteFilePath());
+    context.OpenedFileFolder = context.LoadPath;
+    context.OpenedFileName = info.fileName();
 
     QStringList lines;
-    if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(g, file, lines)) {
+    if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
         showNotice(*refusal);
         PumpEvents();
-        g.StartupAbort = true;
+        context.StartupAbort = true;
         return;
     }
     ParaFile::Header header = ParaFile::parseHeader(lines);
     if (header.form != ParaFile::Form::Full || lines.size() < 8) {
-        refuseFile(g, QStringLiteral("Confirmation (Data error)"));
+        refuseFile(context, QStringLiteral("Confirmation (Data error)"));
         return;
     }
     const int langNo = positionIn(languages, header.language);
     if (langNo < 0) {
-        refuseFile(g, QStringLiteral("Confirmation (Language error)"));
+        refuseFile(context, QStringLiteral("Confirmation (Language error)"));
         return;
     }
     // A file written on Windows in the language's code page: read it again in that page.
-    g.LanguageName = header.language;
-    useLanguageCodePage(g);
+    context.LanguageName = header.language;
+    useLanguageCodePage(context);
     QFile raw(file);
     if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
-        if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(g, file, lines)) {
+        if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
             showNotice(*refusal);
             PumpEvents();
-            g.StartupAbort = true;
+            context.StartupAbort = true;
             return;
         }
         header = ParaFile::parseHeader(lines);
@@ -177,67 +177,69 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     bool blindActive = false;
     int blindCount = 0;
     if (!ParaFile::parseBlindLines(header, blindActive, blindCount)) {
-        refuseFile(g, QStringLiteral("Confirmation (Data error)"));
+        refuseFile(context, QStringLiteral("Confirmation (Data error)"));
         return;
     }
     main.fileCommands().takeStartFileComment(header.commentLine);
-    g.BlindActive = blindActive;
-    g.BlindCount = blindCount;
+    context.BlindActive = blindActive;
+    context.BlindCount = blindCount;
 
-    const IniFile catalogue(g.CatalogueIniPath);
-    g.ListBuff = catalogue.keys(QStringLiteral("Type"));
-    g.DriveTypeName = header.type;
-    g.DriveFormName = header.driveForm;
-    g.DriveCpuVersion = header.cpu;
-    g.DriveTypeCode =
-        catalogue.readString(QStringLiteral("Type"), g.DriveTypeName, QStringLiteral("Not_Support_Type"));
-    g.DriveFormCode =
-        catalogue.readString(g.DriveTypeName, g.DriveFormName, QStringLiteral("Not_Support_Form"));
-    g.DriveCpuNumber = g.DriveCpuVersion.mid(1);
+    const IniFile catalogue(context.CatalogueIniPath);
+    context.ListBuff = catalogue.keys(QStringLiteral("Type"));
+    context.DriveTypeName = header.type;
+    context.DriveFormName = header.driveForm;
+    context.DriveCpuVersion = header.cpu;
+    context.DriveTypeCode = catalogue.readString(QStringLiteral("Type"), context.DriveTypeName,
+                                                 QStringLiteral("Not_Support_Type"));
+    context.DriveFormCode = catalogue.readString(context.DriveTypeName, context.DriveFormName,
+                                                 QStringLiteral("Not_Support_Form"));
+    context.DriveCpuNumber = context.DriveCpuVersion.mid(1);
 
-    g.LanguageSuffix = g.LanguageName.left(3);
+    context.LanguageSuffix = context.LanguageName.left(3);
     main.AssOp = true;
-    g.DecimalComma = settings.readBool(kLanguage, g.LanguageName, false);
+    context.DecimalComma = settings.readBool(kLanguage, context.LanguageName, false);
     {
-        IniFile out(g.SettingsIniPath);
+        IniFile out(context.SettingsIniPath);
         out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
         out.flush();
     }
-    ProgramFolder::DetectNewWindows(g);
+    ProgramFolder::DetectNewWindows(context);
 
-    g.LanguageIniPath = Paths::join(g.LanguageFolder, g.LanguageName + ".ini");
-    g.HelpFilePath = Paths::join(g.ProgramFolder, product() + "(" + g.LanguageSuffix + ").chm");
-    g.TypeFolder = Paths::join(g.ProgramFolder, "dat/" + g.DriveTypeName + "(" + g.DriveCpuVersion + ")");
-    g.CapacityFolder = g.TypeFolder;
-    g.InfoIniPath = Paths::join(g.TypeFolder, QStringLiteral("Info.ini"));
+    context.LanguageIniPath = Paths::join(context.LanguageFolder, context.LanguageName + ".ini");
+    context.HelpFilePath =
+        Paths::join(context.ProgramFolder, product() + "(" + context.LanguageSuffix + ").chm");
+    context.TypeFolder = Paths::join(context.ProgramFolder,
+                                     "dat/" + context.DriveTypeName + "(" + context.DriveCpuVersion + ")");
+    context.CapacityFolder = context.TypeFolder;
+    context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
     // No start-up form runs on this path; the CPU check needs the type's versions all the same.
     const QString dataFolder = Paths::normalize(
         settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
-    ProgramFolder::cpuVersionsOf(g.ProgramFolder +
+    ProgramFolder::cpuVersionsOf(context.ProgramFolder +
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
-                                 g.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
+                                 context.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
     const DriveFileDialog chooser = main.missingFileDialog();
-    if (!createStore(main) || !LoadTypeTable(g, main.asker(), chooser) || g.StartupAbort ||
-        !LoadCapacityTable(g, main.asker(), chooser) || g.StartupAbort)
+    if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort ||
+        !LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
         return;
-    if (!InitValueTable(g, main.asker())) {
+    if (!InitValueTable(context, main.asker())) {
         // The file's values cannot be placed into drive data that is itself broken.
-        g.StartupAbort = true;
+        context.StartupAbort = true;
         return;
     }
 
-    g.SavePath = g.ProgramFolder;
-    g.MonPath = g.ProgramFolder;
-    g.CurrentFileName.clear();
-    g.MonFileName.clear();
-    main.setCaption(ParaFile::captionBase(g));
-    g.RowsInUse = g.ParaCountNormal;
+    context.SavePath = context.ProgramFolder;
+    context.MonPath = context.ProgramFolder;
+    context.CurrentFileName.clear();
+    context.MonFileName.clear();
+    main.setCaption(ParaFile::captionBase(context));
+    context.RowsInUse = context.ParaCountNormal;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 
     WaitCursor busy;
-    ParaFile::resetValuesToDefaults(g);
+    ParaFile::resetValuesToDefaults(context);
     ParaFile::ReadOptions options;
     options.acceptShortForms = false;
     options.markerCheck = false;
@@ -246,13 +248,13 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     options.letEventsThroughAfterBoxes = true;
     QList<int> taken;
     const ParaFile::ReadResult result =
-        ParaFile::loadDataLines(g, lines, header.firstDataLine, false, main.asker(), options, &taken);
+        ParaFile::loadDataLines(context, lines, header.firstDataLine, false, main.asker(), options, &taken);
     // Values read before a stop are in the table too, and may be exported.
-    if (const std::optional<Notice> outside = ParameterFileChecks::markOutOfLimits(g, taken))
+    if (const std::optional<Notice> outside = ParameterFileChecks::markOutOfLimits(context, taken))
         showNotice(*outside);
     if (result != ParaFile::ReadResult::Loaded)
         return;
-    main.setCaption(ParaFile::fileCaption(g, g.OpenedFileName, header.type + header.driveForm));
+    main.setCaption(ParaFile::fileCaption(context, context.OpenedFileName, header.type + header.driveForm));
     main.setSaveEnabled(true);
 }
 
@@ -302,11 +304,11 @@ Program::~Program() {
 }
 
 bool Program::create() {
-    ProgramContext& g = context_;
-    link_ = std::make_unique<CommLink>(g, *port_, *clock_);
+    ProgramContext& context = context_;
+    link_ = std::make_unique<CommLink>(context, *port_, *clock_);
 
-    ProgramFolder::setProgramFolder(g, env_.currentFolder);
-    main_ = std::make_unique<MainWindow>(g, options_, link_.get());
+    ProgramFolder::setProgramFolder(context, env_.currentFolder);
+    main_ = std::make_unique<MainWindow>(context, options_, link_.get());
     link_->setView(main_.get());
     MainWindow& m = *main_;
     m.startupForm = [this, &m] {
@@ -330,8 +332,8 @@ bool Program::create() {
     };
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
-    checks_ =
-        std::make_unique<DriveChecks>(g, options_, *link_, m.driveCheckState(), &m.I_CpuForm_M, &m.I_CpuNo_M);
+    checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m.driveCheckState(), &m.I_CpuForm_M,
+                                            &m.I_CpuNo_M);
     checks_->openOptions = [this] {
         if (option_)
             option_->exec();
@@ -384,7 +386,7 @@ bool Program::create() {
     mainLinks_.window = &m;
     mainLinks_.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
     mainLinks_.clearParaTableAct = [&m] { m.setParaTableAct(false); };
-    transfers_ = std::make_unique<TransferCommands>(g, options_, *link_, host, *checks, mainLinks_);
+    transfers_ = std::make_unique<TransferCommands>(context, options_, *link_, host, *checks, mainLinks_);
     m.transfers = transfers_.get();
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
@@ -397,18 +399,19 @@ bool Program::create() {
     m.RSset = rsset_.get();
     // The options window's creation ends by connecting to the drive; the probe's answer comes
     // from the event loop, so that the windows appear without waiting for it.
-    option_ = std::make_unique<OptionsWindow>(g, options_, [this] { link_->ConnectDriveInBackground(); });
+    option_ =
+        std::make_unique<OptionsWindow>(context, options_, [this] { link_->ConnectDriveInBackground(); });
     m.optionsWindow = option_.get();
     option_->setMainWindow(&m);
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.setParaTableAct(false); });
 
-    table_ = std::make_unique<ParameterTableWindow>(g, options_, link_.get(), m);
+    table_ = std::make_unique<ParameterTableWindow>(context, options_, link_.get(), m);
     ParameterTableWindow* t = table_.get();
     t->FormCreate();
     m.setTable(t);
     // A file dropped on the table is loaded as File > Open loads it.
-    t->loadDroppedFiles = [&m, &g](const QStringList& paths) {
-        ParameterFileDrop(m.fileCommands(), m, g, m.asker()).load(paths);
+    t->loadDroppedFiles = [&m, &context](const QStringList& paths) {
+        ParameterFileDrop(m.fileCommands(), m, context, m.asker()).load(paths);
     };
 
     createPrinting();
@@ -427,21 +430,21 @@ bool Program::create() {
     monitorHooks.tripReport = [this] {
         if (!checks_ || !monitor_)
             return;
-        const CheckOption& show = options_.MonTripDataDisp;
+        const CheckOption& show = options_.monitorShowsTripData;
         InverterInfoCommand(*link_, checks_->names(), context_, options_, mainLinks_)
             .tripReport(monitor_->model().lists, show.checked() && show.enabled(), monitor_.get());
     };
-    monitor_ = std::make_unique<MonitorWindow>(g, options_, *link_, std::move(monitorHooks));
+    monitor_ = std::make_unique<MonitorWindow>(context, options_, *link_, std::move(monitorHooks));
     MonitorWindow* mon = monitor_.get();
     mon->FormCreate();
     m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
                       [mon](bool on) { mon->setPrintAllowed(on); }};
-    return !g.StartupAbort;
+    return !context.StartupAbort;
 }
 
 void Program::createPrinting() {
-    ProgramContext& g = context_;
-    if (g.StartupAbort)
+    ProgramContext& context = context_;
+    if (context.StartupAbort)
         return;
     MainWindow& m = *main_;
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -449,8 +452,10 @@ void Program::createPrinting() {
     mainLinks_.printer = printer_.get();
     const auto frame = [&m] { return m.frameGeometry(); };
     const auto clearParaTableAct = [&m] { m.setParaTableAct(false); };
-    const auto message = [&g](MsgId id) {
-        return id == MsgId::Caption ? g.MsgCaption : g.Parameters ? g.Parameters->Msg(id) : QString();
+    const auto message = [&context](MsgId id) {
+        return id == MsgId::Caption ? context.MsgCaption
+               : context.Parameters ? context.Parameters->Msg(id)
+                                    : QString();
     };
 
     // The page set-up holds the comment a save writes: a file given at start-up hands its
@@ -461,7 +466,7 @@ void Program::createPrinting() {
                                                                       m.CommentsChk = false;
                                                                       return m.CommentsBuff;
                                                                   }});
-    pageSetup_->FormCreate(g.LanguageIniPath, g.SettingsIniPath, g.LanguageName);
+    pageSetup_->FormCreate(context.LanguageIniPath, context.SettingsIniPath, context.LanguageName);
     m.pageSetupWindow = pageSetup_.get();
     if (m.CommentsChk) {
         pageSetup_->setComment(m.CommentsBuff);
@@ -480,14 +485,14 @@ void Program::createPrinting() {
         return paramReportSourceFromStore(m.context(), c.checked(TableCommand::ChgDisp),
                                           c.checked(TableCommand::Blind), c.checked(TableCommand::Quick));
     };
-    links.typeForm = [&g] { return g.DriveTypeName + g.DriveFormName; };
+    links.typeForm = [&context] { return context.DriveTypeName + context.DriveFormName; };
     printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
-    printWindow_->FormCreate(g.LanguageIniPath);
+    printWindow_->FormCreate(context.LanguageIniPath);
     m.printWindow = printWindow_.get();
 
     monitorPrint_ = std::make_unique<MonitorPrintWindow>(
         *pageSetup_, ReportWindowLinks{frame, clearParaTableAct, message, printer_.get()});
-    monitorPrint_->FormCreate(g.LanguageIniPath);
+    monitorPrint_->FormCreate(context.LanguageIniPath);
 }
 
 void Program::showMain() {

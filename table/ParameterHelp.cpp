@@ -23,7 +23,7 @@ QString ParameterHelp::pageOfTitle(const QString& title) {
 ParameterHelp::Page ParameterHelp::pageOfRow(int row) const {
     if (context_.ParaHelpFilePath.isEmpty() || core_.indexOfRow(row) < 0)
         return {};
-    if (options_.WinHelpSlct.checked())
+    if (options_.hlpParameterHelp.checked())
         return {context_.ParaHelpFilePath, QString()};
     const QString page = pageOfTitle(core_.grid().cell(TC_Title, row));
     if (page.isEmpty())

@@ -102,24 +102,24 @@ ParameterTable::ParameterTable(ProgramContext& context, Options& options, TableC
     : context_(context), options_(options), commands_(commands) {}
 
 QString ParameterTable::caption() const {
-    const ProgramContext& g = context_;
-    return Msg(context_, MsgId::TableTitle) + QLatin1Char(' ') + g.DriveTypeName + g.DriveFormName +
-           QLatin1String(" (CPU Ver.") + g.DriveCpuVersion + QLatin1Char(')');
+    const ProgramContext& context = context_;
+    return Msg(context_, MsgId::TableTitle) + QLatin1Char(' ') + context.DriveTypeName +
+           context.DriveFormName + QLatin1String(" (CPU Ver.") + context.DriveCpuVersion + QLatin1Char(')');
 }
 
 bool ParameterTable::refreshAll() {
-    ProgramContext& g = context_;
+    ProgramContext& context = context_;
     TableCommands& c = commands_;
     // Back to the view of all parameters (or the Blind view a file brought). The commands
     // that 'Changed' Only and Quick switch off come back on, and with Blind on, the two views
     // that cannot be combined with it stay off, as Blind itself leaves them.
     c.setChecked(TableCommand::ChgDisp, false);
-    c.setEnabled(TableCommand::ChgDisp, !g.BlindActive);
-    c.setChecked(TableCommand::Blind, g.BlindActive);
+    c.setEnabled(TableCommand::ChgDisp, !context.BlindActive);
+    c.setChecked(TableCommand::Blind, context.BlindActive);
     c.setEnabled(TableCommand::Blind, true);
-    c.setEnabled(TableCommand::Disp, g.BlindActive);
+    c.setEnabled(TableCommand::Disp, context.BlindActive);
     c.setChecked(TableCommand::Quick, false);
-    c.setEnabled(TableCommand::Quick, !g.BlindActive);
+    c.setEnabled(TableCommand::Quick, !context.BlindActive);
     c.setChecked(TableCommand::CVDisp, false);
     c.setEnabled(TableCommand::CVDisp, true);
     c.setEnabled(TableCommand::Slct, true);
@@ -136,9 +136,9 @@ bool ParameterTable::refreshAll() {
     TypedCount = 0;
     EditBuffer.clear();
 
-    const int last = std::min(g.RowsInUse, g.ParaCountAll);
-    if (g.BlindActive) {
-        BlindRowCount = g.RowsInUse - g.BlindCount;
+    const int last = std::min(context.RowsInUse, context.ParaCountAll);
+    if (context.BlindActive) {
+        BlindRowCount = context.RowsInUse - context.BlindCount;
         for (int i = 0; i <= last; ++i) {
             setWork(context_, UP_ChangeIndex, i, kZero);
             setWork(context_, UP_WriteIndex, i, kZero);
@@ -150,7 +150,7 @@ bool ParameterTable::refreshAll() {
         }
     }
 
-    UndoDepth = options_.UndoMaxSet.position();
+    UndoDepth = options_.undoDepth.position();
     UndoCount = RedoCount = 0;
     if (ParameterStore* p = store(context_)) {
         p->UndoComNo.clear();
@@ -167,7 +167,7 @@ bool ParameterTable::refreshAll() {
 
 bool ParameterTable::FillRows() {
     const WaitCursor busy;
-    const ProgramContext& g = context_;
+    const ProgramContext& context = context_;
     SearchStartRow = 0;
 
     // The cursor, the current cell and the highlighted block follow their parameters (by
@@ -185,7 +185,7 @@ bool ParameterTable::FillRows() {
 
     // Every parameter could be kept; the rows not used are cut off afterwards, so the row
     // count always matches the rows filled, whatever the stored counters say.
-    const int last = std::min(g.RowsInUse, g.ParaCountAll);
+    const int last = std::min(context.RowsInUse, context.ParaCountAll);
     grid_.resize(TC_Count, std::max(last + 2, 1));
     // The changed column has no title.
     const MsgId headerMsg[TC_Count - 1] = {MsgId::ColumnTitle, MsgId::ColumnComNo,    MsgId::ColumnFunction,
@@ -233,9 +233,9 @@ bool ParameterTable::FillRows() {
         if (cv) {
             const QString& kind = para(context_, PD_CurrentVoltIndex, p);
             if (kind == QLatin1String("C"))
-                unit = stepText(g.AmpereBase, m, "A");
+                unit = stepText(context.AmpereBase, m, "A");
             else if (kind == QLatin1String("V"))
-                unit = stepText(g.VoltBase, m, "V");
+                unit = stepText(context.VoltBase, m, "V");
         }
         grid_.setCell(TC_Unit, r, unit);
 
@@ -357,9 +357,9 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
 
     const Options& o = options_;
     if (col == TC_Value)
-        st.background = o.PSCellC.color();
+        st.background = o.settingValueCellColor.color();
     else if (col != TC_Title)
-        st.background = o.PNCellC.color();
+        st.background = o.otherValueCellColor.color();
 
     const int i = indexOfRow(row);
     const bool selectMark = work(context_, UP_SelectIndex, i) == kOne;
@@ -368,7 +368,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
     if (!filtered() && o.currentVoltageCellColor.checked() && currentVoltage() && col == TC_Unit) {
         const QString& kind = para(context_, PD_CurrentVoltIndex, i);
         if (kind == QLatin1String("C") || kind == QLatin1String("V"))
-            st.background = o.PCVCellC.color();
+            st.background = o.currentVoltageColor.color();
     }
     if (selected)
         st.background = ColorOption::fromBgr(kDarkBlue);
@@ -388,7 +388,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
         }
     }
     if (selected)
-        st.text = o.PSlctTextC.color();
+        st.text = o.selectedTextColor.color();
     return st;
 }
 

@@ -150,7 +150,7 @@ SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
 }
 
 void SelectedTransfer::PopUpLoadClick() {
-    ExportRequestKind = core_.options().EEPWriteEnable.checked() ? QStringLiteral("W") : QStringLiteral("P");
+    ExportRequestKind = core_.options().exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
     if (core_.TypedCount != 0)
         ExportSelectedCommitting(ExportRequestKind);
     else

@@ -31,7 +31,7 @@ UndoRedo::UndoRedo(ParameterTable& core, QObject* parent) : QObject(parent), cor
     core_.commands().setAvailable(TableCommand::Redo, true);
     // A lowered depth takes effect at once, not only at the table's next activation.
     connect(&core_.options(), &Options::changed, this, [this] {
-        if (core_.options().UndoMaxSet.position() != core_.UndoDepth)
+        if (core_.options().undoDepth.position() != core_.UndoDepth)
             readDepth();
     });
 }
@@ -55,7 +55,7 @@ void UndoRedo::PushUndo(int index) {
 }
 
 void UndoRedo::readDepth() {
-    setDepth(core_.options().UndoMaxSet.position());
+    setDepth(core_.options().undoDepth.position());
 }
 
 void UndoRedo::setDepth(int depth) {

@@ -176,7 +176,7 @@ void ValueEntry::moveOn() {
     ParameterTable& t = core_;
     // The last row of the view shown, whichever view it is.
     const int lastRow = t.grid().rowCount() - 1;
-    if (core_.options().ParaEnt.checked() && t.CursorRow >= 1 && t.CursorRow < lastRow) {
+    if (core_.options().enterMovesToNextCell.checked() && t.CursorRow >= 1 && t.CursorRow < lastRow) {
         ++t.CursorRow;
         t.setCurrentCell(TC_Value, t.CursorRow);
         emit cursorMoved(t.CursorRow);

@@ -22,8 +22,8 @@ using namespace StoreCells;
 using C = TableCommand;
 
 // The parameters the table loops over: 0..RowsInUse, never beyond the loaded ones.
-int lastInUse(const ProgramContext& g) {
-    return g.Parameters ? std::min(g.RowsInUse, g.ParaCountAll) : -1;
+int lastInUse(const ProgramContext& context) {
+    return context.Parameters ? std::min(context.RowsInUse, context.ParaCountAll) : -1;
 }
 
 // An empty value counts as 0, as the rows show it.
@@ -190,10 +190,10 @@ bool ViewCommands::PopBlindClick() {
     c.setEnabled(C::Quick, false);
     c.setChecked(C::Blind, true);
     c.setEnabled(C::Disp, true);
-    ProgramContext& g = core_.context();
-    g.BlindActive = true;
-    g.BlindCount = hidden;
-    core_.BlindRowCount = g.RowsInUse - hidden;
+    ProgramContext& context = core_.context();
+    context.BlindActive = true;
+    context.BlindCount = hidden;
+    core_.BlindRowCount = context.RowsInUse - hidden;
     refillWithFindBuffer();
     return true;
 }
@@ -210,11 +210,11 @@ void ViewCommands::PopDispClick() {
     c.setEnabled(C::Blind, true);
     for (int i = 0; i <= lastInUse(core_.context()); ++i)
         setWork(core_.context(), UP_BlindIndex, i, kZero);
-    ProgramContext& g = core_.context();
-    g.BlindCount = 0;
+    ProgramContext& context = core_.context();
+    context.BlindCount = 0;
     c.setEnabled(C::Disp, false);
     c.setEnabled(C::Find, true);
-    g.BlindActive = false;
+    context.BlindActive = false;
     core_.ChangedRowCount = 0;
     refillWithFindBuffer();
 }

@@ -603,7 +603,7 @@ void MonitorWindow::placeOverlays() {
     // One time base in the window: in continuous mode the recording's, as the field under the
     // chart shows it; and always for the division as drawn, should the grid be thinned.
     const MonitorModel& m = *model_;
-    const bool continuousShown = m.options().CntMon.checked() && !run_->running();
+    const bool continuousShown = m.options().continuousMonitoring.checked() && !run_->running();
     const QString timeBase = continuousShown ? m.ContTimeVal : run_->display().timeBase;
     timeBaseLabel->setText(report::timeBaseOfDivision(timeBase, chart->divisionSamples()));
     for (QLabel* l : {alarmLabel, tripLabel, waitLabel, errLabel, errCountLabel, timeBaseLabel, timeBaseUnit})
@@ -740,16 +740,16 @@ void MonitorWindow::FormShow() {
 
 void MonitorWindow::FormActivate() {
     const Options& o = model_->options();
-    const QColor back = o.MonCB.color();
+    const QColor back = o.monitorBackColor.color();
     chart->setBackgroundColor(back);
     for (MonitorChannelRow& r : rows)
         setBackground(r.readout, back);
-    setTextColour(continuousTime, o.CTimeC.color());
-    setTextColour(waitLabel, o.WaitMsgC.color());
-    setTextColour(timeBaseLabel, o.CTimeC.color());
-    setTextColour(timeBaseUnit, o.CTimeC.color());
-    setTextColour(errLabel, o.CErrC.color());
-    setTextColour(errCountLabel, o.CErrC.color());
+    setTextColour(continuousTime, o.chartTimeColor.color());
+    setTextColour(waitLabel, o.waitingTextColor.color());
+    setTextColour(timeBaseLabel, o.chartTimeColor.color());
+    setTextColour(timeBaseUnit, o.chartTimeColor.color());
+    setTextColour(errLabel, o.chartErrorCountColor.color());
+    setTextColour(errCountLabel, o.chartErrorCountColor.color());
     model_->FormActivate();
 }
 

@@ -33,23 +33,23 @@
 
 namespace {
 
-QString message(const ProgramContext& g, int n) {
-    return g.Parameters ? g.Parameters->Msg(n) : QString();
+QString message(const ProgramContext& context, int n) {
+    return context.Parameters ? context.Parameters->Msg(n) : QString();
 }
 
 // A file that could not be written or read: the system's reason in a box.
-void reportFailure(const ProgramContext& g, const QString& error, QWidget* parent) {
-    Prompter::instance().message(error, g.MsgCaption, BoxIcon::Error, BoxButtons::Ok, parent);
+void reportFailure(const ProgramContext& context, const QString& error, QWidget* parent) {
+    Prompter::instance().message(error, context.MsgCaption, BoxIcon::Error, BoxButtons::Ok, parent);
     PumpEvents();
 }
 
 } // namespace
 
 void MonitorWindow::LoadMonitorTexts() {
-    const ProgramContext& g = model_->context();
+    const ProgramContext& context = model_->context();
     std::unique_ptr<IniFile> ini;
-    if (!g.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(g.LanguageIniPath));
+    if (!context.LanguageIniPath.isEmpty())
+        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.LanguageIniPath));
     texts_.clear();
     auto text = [&](const char* key, const char* def) {
         const QString k = QString::fromLatin1(key);
@@ -152,26 +152,26 @@ void MonitorWindow::showReadout(int channel, int index) {
 
 bool MonitorWindow::MonFileOpenClick() {
     MonitorModel& m = *model_;
-    ProgramContext& g = m.context();
-    if (g.MonitorRunning || run_->running())
+    ProgramContext& context = m.context();
+    if (context.MonitorRunning || run_->running())
         return false;
-    const QString chosen = Prompter::instance().openFile(openTitle_, g.MonPath,
+    const QString chosen = Prompter::instance().openFile(openTitle_, context.MonPath,
                                                          texts_.value(QStringLiteral("OpenFile1")), 1, this);
     if (chosen.isEmpty())
         return false;
     const QFileInfo info(chosen);
-    g.MonPath = Paths::folderOf(info.absoluteFilePath());
-    g.MonFileName = info.fileName();
-    if (g.MonFileName.isEmpty())
+    context.MonPath = Paths::folderOf(info.absoluteFilePath());
+    context.MonFileName = info.fileName();
+    if (context.MonFileName.isEmpty())
         return false;
 
     QStringList lines;
     TextFile::ReadProblem problem;
     WaitCursor wait;
     if (!TextFile::readLines(chosen, lines, {0, MonitorFile::kMaxLineBytes}, problem)) {
-        reportFailure(g,
+        reportFailure(context,
                       problem.failure == TextFile::ReadFailure::LineTooLong
-                          ? Msg(g, MsgId::MonitorLineTooLong) + u'\n' + chosen
+                          ? Msg(context, MsgId::MonitorLineTooLong) + u'\n' + chosen
                           : (problem.failure == TextFile::ReadFailure::CannotRead
                                  ? QStringLiteral("Cannot read %1: %2")
                                  : QStringLiteral("Cannot open %1: %2"))
@@ -182,8 +182,9 @@ bool MonitorWindow::MonFileOpenClick() {
     // The older form keeps what its file does not carry: start from the set-up as it stands.
     const RunDisplay& shown = run_->display();
     MonitorFileHeader header = monitorFileHeader(m, shown.timeBase, shown.errorCount);
-    const MonitorFile::ReadResult result = MonitorFile::read(
-        lines, g, m.ItemCount, Prompter::instance(), header, m.samples, MonitorFile::lastLineEnded(chosen));
+    const MonitorFile::ReadResult result =
+        MonitorFile::read(lines, context, m.ItemCount, Prompter::instance(), header, m.samples,
+                          MonitorFile::lastLineEnded(chosen));
     if (!result.accepted())
         return false;
     {
@@ -200,44 +201,45 @@ bool MonitorWindow::MonFileOpenClick() {
         chart->setSeriesTitle(i, c.itemText);
     }
     run_->showRecord(header.timeBase, header.errorCount);
-    fileCaption_ = m.caption() + u' ' + message(g, 1) + g.MonFileName + QStringLiteral(" (") +
+    fileCaption_ = m.caption() + u' ' + message(context, 1) + context.MonFileName + QStringLiteral(" (") +
                    header.typeName + header.formName + u')';
     refresh();
     showRunState();
     // What of the file is not shown is said once, after the record is in view.
     QStringList notes;
     if (result.rowsLeftOut > 0)
-        notes << Msg(g, MsgId::MonitorRowsLeftOut) + u' ' + QString::number(result.rowsLeftOut);
+        notes << Msg(context, MsgId::MonitorRowsLeftOut) + u' ' + QString::number(result.rowsLeftOut);
     if (result.lastRowIncomplete)
-        notes << Msg(g, MsgId::MonitorRowCutShort);
+        notes << Msg(context, MsgId::MonitorRowCutShort);
     if (!notes.isEmpty())
-        Prompter::instance().message(notes.join(u'\n'), g.MsgCaption, BoxIcon::Warning, BoxButtons::Ok, this);
+        Prompter::instance().message(notes.join(u'\n'), context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok,
+                                     this);
     return true;
 }
 
 bool MonitorWindow::MonFileClick() {
     MonitorModel& m = *model_;
-    ProgramContext& g = m.context();
-    if (g.MonitorRunning || run_->running())
+    ProgramContext& context = m.context();
+    if (context.MonitorRunning || run_->running())
         return false;
     // A continuous recording is in its own file: Save As gives pictures of the chart only.
-    const bool picturesOnly = m.options().CntMon.checked();
+    const bool picturesOnly = m.options().continuousMonitoring.checked();
     Prompter& prompter = Prompter::instance();
     const QString chosen = prompter.saveFile(
-        saveTitle_, g.MonPath,
+        saveTitle_, context.MonPath,
         texts_.value(picturesOnly ? QStringLiteral("SaveFile3") : QStringLiteral("SaveFile1")),
-        MonitorFile::saveFilterIndex(g.MonFileName, picturesOnly), QString(), this);
+        MonitorFile::saveFilterIndex(context.MonFileName, picturesOnly), QString(), this);
     if (chosen.isEmpty())
         return false;
     const QFileInfo info(chosen);
-    g.MonPath = Paths::folderOf(info.absoluteFilePath());
+    context.MonPath = Paths::folderOf(info.absoluteFilePath());
     if (info.fileName().isEmpty())
         return false;
     const QString name =
         MonitorFile::nameWithExtension(info.fileName(), prompter.lastFilterIndex(), picturesOnly);
     if (!picturesOnly)
-        g.MonFileName = name;
-    const QString path = Paths::join(g.MonPath, name);
+        context.MonFileName = name;
+    const QString path = Paths::join(context.MonPath, name);
 
     WaitCursor wait;
     const RunDisplay& shown = run_->display();
@@ -246,7 +248,7 @@ bool MonitorWindow::MonFileClick() {
     bool written = false;
     bool declined = false;
     const auto accept = [&](const QString& characters) {
-        declined = prompter.message(UnwritableCharactersQuestion(g, characters), g.MsgCaption,
+        declined = prompter.message(UnwritableCharactersQuestion(context, characters), context.MsgCaption,
                                     BoxIcon::Warning, BoxButtons::YesNo, this) != BoxAnswer::Yes;
         return !declined;
     };
@@ -255,7 +257,7 @@ bool MonitorWindow::MonFileClick() {
         written = MonitorFile::write(path, monitorFileHeader(m, shown.timeBase, shown.errorCount), m.samples,
                                      &error, accept);
         if (written) {
-            fileCaption_ = m.caption() + u' ' + message(g, 1) + name;
+            fileCaption_ = m.caption() + u' ' + message(context, 1) + name;
             refresh();
         }
         break;
@@ -274,7 +276,7 @@ bool MonitorWindow::MonFileClick() {
     }
     }
     if (!written && !declined)
-        reportFailure(g, error, this);
+        reportFailure(context, error, this);
     return written;
 }
 
@@ -302,11 +304,11 @@ void MonitorWindow::MonPrintClick() {
 
 report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) const {
     const MonitorModel& m = *model_;
-    const ProgramContext& g = m.context();
+    const ProgramContext& context = m.context();
     report::MonitorReportData data;
-    data.typeForm = g.DriveTypeName + g.DriveFormName;
+    data.typeForm = context.DriveTypeName + context.DriveFormName;
     report::MonitorReportSettings& s = data.settings;
-    s.continuous = m.options().CntMon.checked();
+    s.continuous = m.options().continuousMonitoring.checked();
     s.timeBase = run_->display().timeBase;
     s.continuousTimeBase = m.ContTimeVal;
     s.scope = scopeEdit->text();
@@ -327,9 +329,9 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
         state.offset = c.offset;
         state.color = ColorOption::fromBgr(c.colour);
     }
-    const MonitorValueFormat format = [&m, &g](int channel, double value) {
-        return ChannelValues::formatNumber(g.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex, value,
-                                           g.DecimalComma);
+    const MonitorValueFormat format = [&m, &context](int channel, double value) {
+        return ChannelValues::formatNumber(context.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+                                           value, context.DecimalComma);
     };
     data.rows = monitorReportRows(m.samples, channels, m.AlarmChk, m.TripChk, m.samples.lastPoint(), format);
     data.chart = chartImage;

@@ -5,21 +5,21 @@
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
 
-report::ParamReportSource paramReportSourceFromStore(const ProgramContext& g, bool changedOnly,
+report::ParamReportSource paramReportSourceFromStore(const ProgramContext& context, bool changedOnly,
                                                      bool blindView, bool quickView) {
     report::ParamReportSource source;
-    source.lastIndex = g.RowsInUse;
+    source.lastIndex = context.RowsInUse;
     source.changedOnly = changedOnly;
     source.blindView = blindView;
     source.quickView = quickView;
-    source.formatValue = [&g](int index, double displayValue) {
-        return ValueRules::FormatValue(g, index, displayValue);
+    source.formatValue = [&context](int index, double displayValue) {
+        return ValueRules::FormatValue(context, index, displayValue);
     };
-    source.changedMark = Msg(g, MsgId::ChangedMark);
-    const ParameterStore* p = g.Parameters;
+    source.changedMark = Msg(context, MsgId::ChangedMark);
+    const ParameterStore* p = context.Parameters;
     if (!p)
         return source;
-    const int count = std::max(g.ParaCountAll + 1, 0);
+    const int count = std::max(context.ParaCountAll + 1, 0);
     source.rows.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         const int r = i + 1;

@@ -115,15 +115,15 @@ bool PrintDestination::finish(bool printed, QString* error) {
     return false;
 }
 
-PrintDestination::Texts PrintDestination::languageTexts(const ProgramContext& g) {
+PrintDestination::Texts PrintDestination::languageTexts(const ProgramContext& context) {
     Texts t;
-    if (!g.LanguageIniPath.isEmpty())
-        t.noPrinter = IniFile(Paths::resolvedOrAsGiven(g.LanguageIniPath))
+    if (!context.LanguageIniPath.isEmpty())
+        t.noPrinter = IniFile(Paths::resolvedOrAsGiven(context.LanguageIniPath))
                           .readString(QStringLiteral("Print"), QStringLiteral("NoPrinter"), t.noPrinter);
-    if (const QString m = Msg(g, MsgId::DiskFull); !m.isEmpty())
+    if (const QString m = Msg(context, MsgId::DiskFull); !m.isEmpty())
         t.diskFull = m;
-    if (const QString m = Msg(g, MsgId::WriteFailed); !m.isEmpty())
+    if (const QString m = Msg(context, MsgId::WriteFailed); !m.isEmpty())
         t.writeFailed = m;
-    t.caption = g.MsgCaption;
+    t.caption = context.MsgCaption;
     return t;
 }

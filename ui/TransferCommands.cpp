@@ -58,7 +58,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     CommandGuard guard(kGuard);
     if (guard.busy())
         return;
-    const ProgramContext& g = context_;
+    const ProgramContext& context = context_;
     const Options& o = options_;
 
     // A failed connection is reported before anything else: an earlier special-setup mark
@@ -78,27 +78,27 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     std::uint32_t mode = kModeImport;
     if (command == DriveCommand::Import) {
         WriteAccessValue(link_, driveAccessValueText());
-        job_.lastParaIndex = g.ParaCountAll;
+        job_.lastParaIndex = context.ParaCountAll;
     } else {
         mode = command == DriveCommand::Export ? kModeExport : kModeComparison;
-        if (o.SUMode.checked()) {
+        if (o.useMaintenanceMode.checked()) {
             WriteAccessValue(link_, driveAccessValueText());
-            job_.lastParaIndex = g.ParaCountAll;
+            job_.lastParaIndex = context.ParaCountAll;
         } else {
             // Without maintenance mode the maintenance parameters are left out.
             WriteAccessValue(link_, QStringLiteral("0"));
-            job_.lastParaIndex = g.ParaCountNormal;
+            job_.lastParaIndex = context.ParaCountNormal;
         }
     }
     job_.mode = mode;
 
     IdentityCheckResult identity;
-    if (mode != kModeComparison || o.TypCapChk.checked())
+    if (mode != kModeComparison || o.checkDriveTypeAndCapacity.checked())
         identity = checks_.CheckDriveIdentity(int(mode));
     if (mode != kModeComparison) {
         // The warning's OK opens the options, where the user may switch the check off.
         const bool go = (identity.typeMatches && identity.capacityMatches) ||
-                        (!o.TypCapChk.checked() && !identity.cancelled);
+                        (!o.checkDriveTypeAndCapacity.checked() && !identity.cancelled);
         if (!go)
             return;
     }
@@ -113,8 +113,9 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     engine.saveResult = nullptr;
 
     if (job_.active) {
-        const bool wanted = mode == kModeComparison ? o.CompResult.checked() || o.ParaResult.checked()
-                                                    : o.ParaResult.checked();
+        const bool wanted = mode == kModeComparison
+                                ? o.showComparisonResult.checked() || o.showTransferResult.checked()
+                                : o.showTransferResult.checked();
         if (job_.go && wanted)
             host_.showModal(result);
         // A comparison changes no value: the table (and its undo steps) stays as it is.

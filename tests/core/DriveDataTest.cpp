@@ -33,16 +33,16 @@ class DriveDataTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
-        ProgramContext& g = context;
         program.setMessages("msg", 110);
-        g.TypeFolder = tmp.filePath("QX100");
-        g.CapacityFolder = g.TypeFolder;
-        g.InfoIniPath = g.TypeFolder + "/Info.ini";
-        g.CatalogueIniPath = tmp.filePath("Inverter.ini");
-        g.DriveTypeName = "QX100";
-        g.DriveFormName = "-4075";
-        g.LanguageSuffix = "Eng";
-        writeFile(g.CatalogueIniPath, "[Type]\nQX100=11\nQX200=12\n[QX100]\n-4075=3\n[QX200]\n-4037=5\n");
+        context.TypeFolder = tmp.filePath("QX100");
+        context.CapacityFolder = context.TypeFolder;
+        context.InfoIniPath = context.TypeFolder + "/Info.ini";
+        context.CatalogueIniPath = tmp.filePath("Inverter.ini");
+        context.DriveTypeName = "QX100";
+        context.DriveFormName = "-4075";
+        context.LanguageSuffix = "Eng";
+        writeFile(context.CatalogueIniPath,
+                  "[Type]\nQX100=11\nQX200=12\n[QX100]\n-4075=3\n[QX200]\n-4037=5\n");
         info("[Setup]\nDisp=0*\n[Disp CV]\n0001=C\n");
         typeFile(kTypeFile);
         capFile("0001,600\n");
@@ -104,9 +104,8 @@ TEST(SplitCsvLine, MultiByteCharactersStayWhole) {
 
 TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
     ASSERT_TRUE(LoadTypeTable(context, prompter));
-    const ProgramContext& g = context;
-    EXPECT_EQ(g.ParaCountAll, 4);
-    EXPECT_EQ(g.ParaCountNormal, 3);
+    EXPECT_EQ(context.ParaCountAll, 4);
+    EXPECT_EQ(context.ParaCountNormal, 3);
     EXPECT_EQ(store.ComNoList(), "0000,0001,A000,0002,F000,");
     EXPECT_EQ(store.ParaDat.rowCount(), 6);
     EXPECT_EQ(store.ParaDat.row(0), paraDatColumnNames());
@@ -116,12 +115,12 @@ TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
     EXPECT_EQ(cell(PD_Mul, "0001"), "10");
     EXPECT_EQ(cell(PD_Memory, "A000"), "RAM");
     EXPECT_EQ(cell(PD_No, "F000"), "4");
-    EXPECT_EQ(g.TypeFile, typeFolder() + "/QX100(Eng).inv");
+    EXPECT_EQ(context.TypeFile, typeFolder() + "/QX100(Eng).inv");
     EXPECT_TRUE(prompter.boxes().empty());
 
     info("[Setup]\nDisp=F0\n");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
-    EXPECT_EQ(g.ParaCountNormal, 4) << "numbers beginning with the Disp prefix are ordinary too";
+    EXPECT_EQ(context.ParaCountNormal, 4) << "numbers beginning with the Disp prefix are ordinary too";
 }
 
 TEST_F(DriveDataTest, ShortLineEndsTheTable) {
@@ -144,27 +143,25 @@ TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
     capFile("F101,9\n");
     info("[Setup]\nDisp=0*\n");
     ASSERT_TRUE(loadAll());
-    const ProgramContext& g = context;
-    EXPECT_EQ(g.ParaCountAll, 1);
-    EXPECT_EQ(g.ParaCountNormal, 0);
+    EXPECT_EQ(context.ParaCountAll, 1);
+    EXPECT_EQ(context.ParaCountNormal, 0);
     EXPECT_EQ(store.ParaDat.rowCount(), 3);
     EXPECT_EQ(store.UPara.rowCount(), 3);
     EXPECT_EQ(store.ParaDat.row(1), QStringList({"F100", "0", "1", "Other", "X00", "", "2", "0", "0", "9",
                                                  "0", "0", "#.##", "100", "-", "1", "0", "", "0"}));
     EXPECT_EQ(cell(PD_Default, "F101"), "9");
     EXPECT_EQ(store.indexOfComNo("0001"), -1);
-    EXPECT_EQ(g.CapPara, QStringList({"F101"}));
-    EXPECT_TRUE(g.ListBuff.isEmpty());
+    EXPECT_EQ(context.CapPara, QStringList({"F101"}));
+    EXPECT_TRUE(context.ListBuff.isEmpty());
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "F100"), "");
 }
 
 TEST_F(DriveDataTest, CapacityAndWorkingValues) {
     ASSERT_TRUE(loadAll());
-    const ProgramContext& g = context;
     EXPECT_EQ(cell(PD_Default, "0001"), "600");
-    EXPECT_EQ(g.CapPara, QStringList({"0001"}));
-    EXPECT_TRUE(g.CapParaR.isEmpty());
-    EXPECT_EQ(g.ListBuff, QStringList({"0001"}));
+    EXPECT_EQ(context.CapPara, QStringList({"0001"}));
+    EXPECT_TRUE(context.CapParaR.isEmpty());
+    EXPECT_EQ(context.ListBuff, QStringList({"0001"}));
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "C");
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0002"), "");
     EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
@@ -185,9 +182,8 @@ TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines) {
             "0000,1\n");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
     ASSERT_TRUE(LoadCapacityTable(context, prompter));
-    const ProgramContext& g = context;
-    EXPECT_EQ(g.CapPara, QStringList({"0002", "9999", "0001"}));
-    EXPECT_EQ(g.CapParaR, QStringList({"0002"}));
+    EXPECT_EQ(context.CapPara, QStringList({"0002", "9999", "0001"}));
+    EXPECT_EQ(context.CapParaR, QStringList({"0002"}));
     EXPECT_EQ(cell(PD_Default, "0001"), "700") << "the last field is the value";
     EXPECT_EQ(cell(PD_Default, "0000"), "3") << "reading stops at the empty line";
 }
@@ -246,16 +242,15 @@ TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
     writeFile(other + "/info.ini", "[Info]\nType=QX200\nCpu=V710\n[Setup]\nDisp=F0\n");
     prompter.answerFile(other + "/QX200(Eng).inv");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
-    const ProgramContext& g = context;
     EXPECT_EQ(prompter.texts(), QStringList({"msg6"}));
-    EXPECT_EQ(g.TypeFolder, other);
-    EXPECT_EQ(g.TypeFile, "QX200(Eng).inv");
-    EXPECT_EQ(g.InfoIniPath, other + "/Info.ini");
-    EXPECT_EQ(g.DriveTypeName, "QX200");
-    EXPECT_EQ(g.DriveCpuVersion, "V710");
-    EXPECT_EQ(g.DriveCpuNumber, "710");
-    EXPECT_EQ(g.DriveTypeCode, "12");
-    EXPECT_EQ(g.ParaCountNormal, 4) << "Disp read again from the chosen folder";
+    EXPECT_EQ(context.TypeFolder, other);
+    EXPECT_EQ(context.TypeFile, "QX200(Eng).inv");
+    EXPECT_EQ(context.InfoIniPath, other + "/Info.ini");
+    EXPECT_EQ(context.DriveTypeName, "QX200");
+    EXPECT_EQ(context.DriveCpuVersion, "V710");
+    EXPECT_EQ(context.DriveCpuNumber, "710");
+    EXPECT_EQ(context.DriveTypeCode, "12");
+    EXPECT_EQ(context.ParaCountNormal, 4) << "Disp read again from the chosen folder";
 }
 
 TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart) {
@@ -272,26 +267,25 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     QFile::remove(typeFolder() + "/QX100-4075.cap");
     writeFile(tmp.filePath("caps/QX200-4037.cap"), "0001,1\n");
     writeFile(tmp.filePath("caps/QX100-4075.cap"), "0001,650\n");
-    ProgramContext& g = context;
-    g.DriveFormName = "-9999";
+    context.DriveFormName = "-9999";
 
     prompter.answerFile(tmp.filePath("caps/QX200-4037.cap"));
     EXPECT_FALSE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg9"}));
-    EXPECT_TRUE(g.StartupAbort);
+    EXPECT_TRUE(context.StartupAbort);
 
-    g.StartupAbort = false;
+    context.StartupAbort = false;
     prompter.clear();
     prompter.answerFile(tmp.filePath("caps/QX100-4075.cap"));
     ASSERT_TRUE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7"}));
-    EXPECT_EQ(g.DriveFormName, "-4075");
-    EXPECT_EQ(g.CapacityFile, "QX100-4075.cap");
-    EXPECT_EQ(g.CapacityFolder, tmp.filePath("caps"));
-    EXPECT_EQ(g.DriveFormCode, "3");
+    EXPECT_EQ(context.DriveFormName, "-4075");
+    EXPECT_EQ(context.CapacityFile, "QX100-4075.cap");
+    EXPECT_EQ(context.CapacityFolder, tmp.filePath("caps"));
+    EXPECT_EQ(context.DriveFormCode, "3");
     EXPECT_EQ(cell(PD_Default, "0001"), "650");
 
-    g.StartupAbort = false;
+    context.StartupAbort = false;
     prompter.clear();
     QFile::remove(tmp.filePath("caps/QX100-4075.cap"));
     prompter.answerFile("");
@@ -351,9 +345,8 @@ TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
         info(c.text);
         prompter.clear();
         ASSERT_TRUE(loadAll()) << c.name;
-        const ProgramContext& g = context;
-        EXPECT_EQ(g.ParaCountAll, 4) << c.name;
-        EXPECT_EQ(g.ParaCountNormal, 3) << c.name << ": only numbers beginning with 0 are ordinary";
+        EXPECT_EQ(context.ParaCountAll, 4) << c.name;
+        EXPECT_EQ(context.ParaCountNormal, 3) << c.name << ": only numbers beginning with 0 are ordinary";
         EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "") << c.name;
         EXPECT_TRUE(prompter.boxes().empty()) << c.name;
     }
@@ -399,23 +392,23 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
             const QFileInfo cap(caps.next());
             ParameterStore shipped;
             shipped.Messages = store.Messages;
-            ProgramContext g;
-            g.Parameters = &shipped;
-            g.TypeFolder = inv.absolutePath();
-            g.CapacityFolder = cap.absolutePath();
-            g.InfoIniPath = inv.absolutePath() + "/Info.ini";
-            g.DriveTypeName = type;
-            g.DriveFormName = cap.completeBaseName().mid(type.size());
-            g.LanguageSuffix = suffix;
+            ProgramContext context;
+            context.Parameters = &shipped;
+            context.TypeFolder = inv.absolutePath();
+            context.CapacityFolder = cap.absolutePath();
+            context.InfoIniPath = inv.absolutePath() + "/Info.ini";
+            context.DriveTypeName = type;
+            context.DriveFormName = cap.completeBaseName().mid(type.size());
+            context.LanguageSuffix = suffix;
             prompter.clear();
             const QString what = inv.fileName() + " " + cap.fileName();
-            EXPECT_TRUE(LoadTypeTable(g, prompter) && LoadCapacityTable(g, prompter) &&
-                        InitValueTable(g, prompter))
+            EXPECT_TRUE(LoadTypeTable(context, prompter) && LoadCapacityTable(context, prompter) &&
+                        InitValueTable(context, prompter))
                 << qPrintable(what);
-            EXPECT_GE(g.ParaCountAll, 0) << qPrintable(what);
-            EXPECT_LE(g.ParaCountNormal, g.ParaCountAll) << qPrintable(what);
+            EXPECT_GE(context.ParaCountAll, 0) << qPrintable(what);
+            EXPECT_LE(context.ParaCountNormal, context.ParaCountAll) << qPrintable(what);
             EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(what);
-            for (int i = 0; i <= g.ParaCountAll; ++i) {
+            for (int i = 0; i <= context.ParaCountAll; ++i) {
                 qint64 v = 0;
                 EXPECT_TRUE(ValueRules::parseInteger(shipped.UPara.cell(UP_Value, i + 1), v))
                     << qPrintable(what) << " " << qPrintable(shipped.ParaDat.cell(PD_ComNo, i + 1));

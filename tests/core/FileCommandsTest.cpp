@@ -453,20 +453,19 @@ protected:
         ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), o, &generated, &error)) << error.toStdString();
         context.SettingsIniPath = path("KVR260X.ini");
         main.startup = [this] {
-            ProgramContext& g = context;
-            g.DriveTypeName = "QX300";
-            g.DriveFormName = "-4037";
-            g.DriveCpuVersion = "V110";
-            g.LanguageSuffix = "Eng";
-            g.TypeFolder = g.CapacityFolder = generated.typeFolder;
-            g.InfoIniPath = generated.infoIniPath;
+            context.DriveTypeName = "QX300";
+            context.DriveFormName = "-4037";
+            context.DriveCpuVersion = "V110";
+            context.LanguageSuffix = "Eng";
+            context.TypeFolder = context.CapacityFolder = generated.typeFolder;
+            context.InfoIniPath = generated.infoIniPath;
         };
         context.BlindActive = true;
         context.BlindCount = 3;
         commands.CommentsChk = true;
         commands.CommentsBuff = "from the start";
         main.save = true;
-        options.MainteClear.setChecked(false);
+        options.newSetEndsMaintenance.setChecked(false);
     }
     DriveTypeGenerator::Result generated;
 };
@@ -477,22 +476,21 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
         info.writeBool("Setup", "MLD_flt", true);
         ASSERT_TRUE(info.flush());
     }
-    options.StartInv.setChecked(false);
+    options.startWithLastDrive.setChecked(false);
     commands.newParameterSet();
-    const ProgramContext& g = context;
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
-    EXPECT_FALSE(g.BlindActive);
-    EXPECT_EQ(g.BlindCount, 0);
+    EXPECT_FALSE(context.BlindActive);
+    EXPECT_EQ(context.BlindCount, 0);
     EXPECT_FALSE(commands.CommentsChk);
     EXPECT_TRUE(commands.CommentsBuff.isEmpty());
-    EXPECT_EQ(g.ParaCountAll, 119);
-    EXPECT_EQ(g.RowsInUse, g.ParaCountNormal);
+    EXPECT_EQ(context.ParaCountAll, 119);
+    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
     EXPECT_EQ(main.events,
               (QStringList{"port", "startup", "comms", "drvchk", "refresh", "monitor", "table", "quick"}));
     EXPECT_EQ(commands.openFilter().split('|').size(), 6);
     EXPECT_EQ(commands.saveFilter().split('|').value(5), "*.cfg");
-    options.StartInv.setChecked(true);
+    options.startWithLastDrive.setChecked(true);
 }
 
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
@@ -501,14 +499,14 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
     EXPECT_TRUE(store->MainteFlag);
 
-    options.MainteClear.setChecked(true);
+    options.newSetEndsMaintenance.setChecked(true);
     options.setMastersTabVisible(true);
     commands.newParameterSet();
     EXPECT_FALSE(store->MainteFlag);
     EXPECT_FALSE(options.mastersTabVisible());
-    EXPECT_FALSE(options.DispBuffer.checked());
+    EXPECT_FALSE(options.showBufferTable.checked());
     EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
-    options.MainteClear.setChecked(false);
+    options.newSetEndsMaintenance.setChecked(false);
 }
 
 TEST_F(NewParaSetTest, AMissingTypeFileIsAskedForWithTheLanguagesTitleAndFilter) {
@@ -547,17 +545,16 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), other, &second));
     QString type = "QX300";
     main.startup = [&] {
-        ProgramContext& g = context;
         const DriveTypeGenerator::Result& r = type == "QX300" ? generated : second;
-        g.DriveTypeName = type;
-        g.DriveFormName = "-4037";
-        g.DriveCpuVersion = "V110";
-        g.DriveTypeCode = type == "QX300" ? "90" : "91";
-        g.DriveFormCode = "13";
-        g.DriveCpuNumber = "110";
-        g.LanguageSuffix = "Eng";
-        g.TypeFolder = g.CapacityFolder = r.typeFolder;
-        g.InfoIniPath = r.infoIniPath;
+        context.DriveTypeName = type;
+        context.DriveFormName = "-4037";
+        context.DriveCpuVersion = "V110";
+        context.DriveTypeCode = type == "QX300" ? "90" : "91";
+        context.DriveFormCode = "13";
+        context.DriveCpuNumber = "110";
+        context.LanguageSuffix = "Eng";
+        context.TypeFolder = context.CapacityFolder = r.typeFolder;
+        context.InfoIniPath = r.infoIniPath;
     };
     context.CatalogueIniPath = path("dat/Inverter.ini");
     commands.newParameterSet();

@@ -20,12 +20,11 @@ protected:
         savedXdg = qgetenv("XDG_DATA_HOME");
         // Nothing here may touch the user's own desktop associations.
         qputenv("XDG_DATA_HOME", dir.filePath("xdg").toUtf8());
-        ProgramContext& g = context;
-        g.ProgramFolder = dir.path();
-        g.SettingsIniPath = dir.filePath("KVR260X.ini");
-        g.InfoIniPath = dir.filePath("Info.ini");
-        g.DriveTypeName = "HX100";
-        g.LanguageSuffix = "Eng";
+        context.ProgramFolder = dir.path();
+        context.SettingsIniPath = dir.filePath("KVR260X.ini");
+        context.InfoIniPath = dir.filePath("Info.ini");
+        context.DriveTypeName = "HX100";
+        context.LanguageSuffix = "Eng";
         program.setMessages("m", 70);
         setParameters({"FC90", "FC91", "FA10", "FA11"});
         writeInfo("[HX100 Alarm (Eng)]\nA0=Overcurrent\n[HX100 Trip (Eng)]\n1=OC\n");

@@ -13,10 +13,10 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
                               "[Comms]\r\nID=3\r\n";
     writeSettings(before);
     ASSERT_TRUE(opt->create());
-    EXPECT_TRUE(opt->TypCapChk.checked());
-    EXPECT_EQ(opt->UndoMaxSet.position(), 10);
-    EXPECT_EQ(opt->ValMulti.text(), "1.00");
-    EXPECT_EQ(opt->PNCellC.value(), 14745599);
+    EXPECT_TRUE(opt->checkDriveTypeAndCapacity.checked());
+    EXPECT_EQ(opt->undoDepth.position(), 10);
+    EXPECT_EQ(opt->freeUnitFactor.text(), "1.00");
+    EXPECT_EQ(opt->otherValueCellColor.value(), 14745599);
     ASSERT_TRUE(opt->saveSettings().saved);
 
     const QStringList keys = Options::settingsKeys();
@@ -56,12 +56,12 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
 
 TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     opt->create();
-    opt->PSCellC.setValue(0x123456);
-    opt->PNCellC.setColor(QColor(1, 2, 3));
-    opt->EEPWriteEnable.setChecked(false);
-    opt->MonKeep.setChecked(true);
-    opt->LedDispTime.setPosition(505);
-    opt->ValMulti.setPosition(29);
+    opt->settingValueCellColor.setValue(0x123456);
+    opt->otherValueCellColor.setColor(QColor(1, 2, 3));
+    opt->exportToEeprom.setChecked(false);
+    opt->keepMonitorSetup.setChecked(true);
+    opt->ledBlinkInterval.setPosition(505);
+    opt->freeUnitFactor.setPosition(29);
     opt->onlineCurrentVoltageBase.setChecked(true);
     opt->saveSettings();
     IniFile ini(context.SettingsIniPath);
@@ -71,11 +71,11 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     Options next(context);
     next.setAssociationHandler([](bool) {});
     next.create();
-    EXPECT_EQ(next.PSCellC.value(), 0x123456);
-    EXPECT_EQ(next.PNCellC.color(), QColor(1, 2, 3));
-    EXPECT_FALSE(next.EEPWriteEnable.checked());
-    EXPECT_TRUE(next.MonKeep.checked());
-    EXPECT_EQ(next.LedDispTime.position(), 505);
+    EXPECT_EQ(next.settingValueCellColor.value(), 0x123456);
+    EXPECT_EQ(next.otherValueCellColor.color(), QColor(1, 2, 3));
+    EXPECT_FALSE(next.exportToEeprom.checked());
+    EXPECT_TRUE(next.keepMonitorSetup.checked());
+    EXPECT_EQ(next.ledBlinkInterval.position(), 505);
     EXPECT_EQ(next.freeUnitFactorText(), "0.29");
     EXPECT_TRUE(next.onlineCurrentVoltageBase.checked());
 }
@@ -83,14 +83,14 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
 TEST_F(OptionsSettings, TypeCheckIsOnAtEveryStartWhateverWasStored) {
     writeSettings("[Options]\r\nCheckInvTyp=0\r\n");
     opt->create();
-    EXPECT_TRUE(opt->TypCapChk.checked());
+    EXPECT_TRUE(opt->checkDriveTypeAndCapacity.checked());
 }
 
 TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
     writeSettings("[Options]\r\nMainte=0\r\n");
     opt->create();
     store->MainteFlag = true;
-    opt->SUMode.setChecked(true);
+    opt->useMaintenanceMode.setChecked(true);
     opt->saveSettings();
     IniFile ini(context.SettingsIniPath);
     EXPECT_EQ(ini.readString("Options", "Mainte"), "0");
@@ -109,18 +109,18 @@ TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues) {
                   "PanelTime1=99999999999999\r\nMonBack=-5\r\nMSCC=16777216\r\nEeprom=yes\r\n"
                   "MonMode3=\r\nMMCT=0\r\n");
     opt->create();
-    EXPECT_EQ(opt->UndoMaxSet.position(), 10);
-    EXPECT_EQ(opt->MonRecPoint.position(), 10000);
-    EXPECT_EQ(opt->MonRecPoint.text(), "10000");
-    EXPECT_EQ(opt->ValMulti.position(), 1);
+    EXPECT_EQ(opt->undoDepth.position(), 10);
+    EXPECT_EQ(opt->recordingPointCount.position(), 10000);
+    EXPECT_EQ(opt->recordingPointCount.text(), "10000");
+    EXPECT_EQ(opt->freeUnitFactor.position(), 1);
     EXPECT_EQ(opt->freeUnitFactorText(), "0.01");
-    EXPECT_EQ(opt->CntMonTime.position(), 30);
-    EXPECT_EQ(opt->LedDispTime.position(), 260);
-    EXPECT_EQ(opt->MonCB.value(), 0xFFFFFF);
-    EXPECT_EQ(opt->PSCellC.value(), 0xFFFFFF);
-    EXPECT_TRUE(opt->EEPWriteEnable.checked());
-    EXPECT_FALSE(opt->CntMon.checked());
-    EXPECT_EQ(opt->ComChkTimes.position(), 1);
+    EXPECT_EQ(opt->continuousRecordMinutes.position(), 30);
+    EXPECT_EQ(opt->ledBlinkInterval.position(), 260);
+    EXPECT_EQ(opt->monitorBackColor.value(), 0xFFFFFF);
+    EXPECT_EQ(opt->settingValueCellColor.value(), 0xFFFFFF);
+    EXPECT_TRUE(opt->exportToEeprom.checked());
+    EXPECT_FALSE(opt->continuousMonitoring.checked());
+    EXPECT_EQ(opt->timedTestReads.position(), 1);
 }
 
 TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
@@ -144,8 +144,8 @@ TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
     writeSettings("[Options]\r\nUndoMax=20\r\n");
     QFile::setPermissions(context.SettingsIniPath, QFile::ReadOwner);
     opt->create();
-    EXPECT_EQ(opt->UndoMaxSet.position(), 20);
-    opt->UndoMaxSet.setPosition(30);
+    EXPECT_EQ(opt->undoDepth.position(), 20);
+    opt->undoDepth.setPosition(30);
     const Options::SaveOutcome r = opt->saveSettings();
     EXPECT_FALSE(r.saved);
     EXPECT_TRUE(r.failure);
@@ -164,7 +164,7 @@ TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed) {
     writeSettings("[Options]\r\nUndoMax=50\r\n");
     EXPECT_FALSE(opt->create([this] { events << "connect"; }));
     EXPECT_TRUE(events.isEmpty());
-    EXPECT_EQ(opt->UndoMaxSet.position(), 10);
+    EXPECT_EQ(opt->undoDepth.position(), 10);
 }
 
 TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading) {
@@ -204,7 +204,7 @@ TEST_P(OptionsNumberField, ChecksTheTypedText) {
     EXPECT_EQ(opt->validate(f, prompter), c.accepted);
     EXPECT_EQ(f.text(), c.textAfter);
     EXPECT_EQ(f.position(), c.positionAfter < 0 ? before : c.positionAfter);
-    EXPECT_EQ(opt->BadEntry, c.accepted ? 0 : 1);
+    EXPECT_EQ(opt->entryRejected, c.accepted ? 0 : 1);
     if (c.message < 0) {
         EXPECT_TRUE(prompter.boxes().empty());
         EXPECT_TRUE(focused.isEmpty());
@@ -219,39 +219,39 @@ TEST_P(OptionsNumberField, ChecksTheTypedText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, OptionsNumberField,
-    ::testing::Values(FieldCase{"UndoDepthNotANumber", &Options::UndoMaxSet, "abc", false, 67, "abc", -1},
-                      FieldCase{"UndoDepthEmpty", &Options::UndoMaxSet, "  ", false, 67, "  ", -1},
-                      FieldCase{"UndoDepthAboveRange", &Options::UndoMaxSet, "150", false, 41, "100", 100},
-                      FieldCase{"UndoDepthBelowRange", &Options::UndoMaxSet, "-0.5", false, 41, "0", 0},
-                      FieldCase{"UndoDepthFractionCut", &Options::UndoMaxSet, "12.9", true, -1, "12", 12},
-                      FieldCase{"BlinkTimeAboveRange", &Options::LedDispTime, "1001", false, 41, "1000",
-                                1000},
-                      FieldCase{"BlinkTimeOffStep", &Options::LedDispTime, "263", true, -1, "263", 263},
-                      FieldCase{"SignalLevelInfinite", &Options::TBValSet, "1e999", false, 67, "1e999", -1},
-                      FieldCase{"RecordTimeBelowRange", &Options::CntMonTime, "29", false, 41, "30", 30},
-                      FieldCase{"SamplingAboveRange", &Options::CntMonSmp, "301", false, 41, "300", 300},
-                      FieldCase{"PointsBelowRange", &Options::MonRecPoint, "1000", false, 41, "1250", 1250},
-                      FieldCase{"FactorInHundredths", &Options::ValMulti, "0.29", true, -1, "0.29", 29},
-                      FieldCase{"FactorRounded", &Options::ValMulti, "1.006", true, -1, "1.01", 101},
-                      FieldCase{"FactorTooSmall", &Options::ValMulti, "0.004", false, 41, "0.01", 1},
-                      FieldCase{"FactorTooLarge", &Options::ValMulti, "250", false, 41, "200.00", 20000},
-                      FieldCase{"FactorHuge", &Options::ValMulti, "1e300", false, 41, "200.00", 20000}),
+    ::testing::Values(
+        FieldCase{"UndoDepthNotANumber", &Options::undoDepth, "abc", false, 67, "abc", -1},
+        FieldCase{"UndoDepthEmpty", &Options::undoDepth, "  ", false, 67, "  ", -1},
+        FieldCase{"UndoDepthAboveRange", &Options::undoDepth, "150", false, 41, "100", 100},
+        FieldCase{"UndoDepthBelowRange", &Options::undoDepth, "-0.5", false, 41, "0", 0},
+        FieldCase{"UndoDepthFractionCut", &Options::undoDepth, "12.9", true, -1, "12", 12},
+        FieldCase{"BlinkTimeAboveRange", &Options::ledBlinkInterval, "1001", false, 41, "1000", 1000},
+        FieldCase{"BlinkTimeOffStep", &Options::ledBlinkInterval, "263", true, -1, "263", 263},
+        FieldCase{"SignalLevelInfinite", &Options::terminalSignalLevel, "1e999", false, 67, "1e999", -1},
+        FieldCase{"RecordTimeBelowRange", &Options::continuousRecordMinutes, "29", false, 41, "30", 30},
+        FieldCase{"SamplingAboveRange", &Options::continuousSampleSeconds, "301", false, 41, "300", 300},
+        FieldCase{"PointsBelowRange", &Options::recordingPointCount, "1000", false, 41, "1250", 1250},
+        FieldCase{"FactorInHundredths", &Options::freeUnitFactor, "0.29", true, -1, "0.29", 29},
+        FieldCase{"FactorRounded", &Options::freeUnitFactor, "1.006", true, -1, "1.01", 101},
+        FieldCase{"FactorTooSmall", &Options::freeUnitFactor, "0.004", false, 41, "0.01", 1},
+        FieldCase{"FactorTooLarge", &Options::freeUnitFactor, "250", false, 41, "200.00", 20000},
+        FieldCase{"FactorHuge", &Options::freeUnitFactor, "1e300", false, 41, "200.00", 20000}),
     [](const ::testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.name); });
 
 using OptionsClose = OptionsFixture;
 
 TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue) {
     opt->create();
-    opt->UndoMaxSet.setText("abc");
+    opt->undoDepth.setText("abc");
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(opt->closeQuery(prompter));
     ASSERT_EQ(prompter.texts(), QStringList{"m67"});
 
-    opt->UndoMaxSet.setText("150");
+    opt->undoDepth.setText("150");
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(opt->closeQuery(prompter));
-    EXPECT_EQ(opt->UndoMaxSet.text(), "100");
-    EXPECT_EQ(opt->UndoMaxSet.position(), 100);
+    EXPECT_EQ(opt->undoDepth.text(), "100");
+    EXPECT_EQ(opt->undoDepth.position(), 100);
 
     EXPECT_TRUE(opt->closeQuery(prompter));
     EXPECT_EQ(prompter.boxes().size(), 2u);
@@ -259,14 +259,14 @@ TEST_F(OptionsClose, IsRefusedUntilEveryCheckedFieldHoldsAnAcceptedValue) {
 
 TEST_F(OptionsClose, RunsEveryCheckAndLeavesThePointsFieldAlone) {
     opt->create();
-    opt->UndoMaxSet.setText("x");
-    opt->ValMulti.setText("");
-    opt->MonRecPoint.setText("garbage");
+    opt->undoDepth.setText("x");
+    opt->freeUnitFactor.setText("");
+    opt->recordingPointCount.setText("garbage");
     prompter.answer(BoxAnswer::Ok);
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(opt->closeQuery(prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"m67", "m67"}));
-    EXPECT_EQ(opt->MonRecPoint.text(), "garbage");
+    EXPECT_EQ(opt->recordingPointCount.text(), "garbage");
 }
 
 // ---- Click rules, interlocks, enabled states ------------------------------------------------
@@ -275,34 +275,34 @@ using OptionsRules = OptionsFixture;
 
 TEST_F(OptionsRules, OneComparisonOutputAlwaysStaysOn) {
     opt->create();
-    opt->CompResult.setChecked(false);
-    EXPECT_TRUE(opt->CompMsgDisp.checked());
+    opt->showComparisonResult.setChecked(false);
+    EXPECT_TRUE(opt->showComparisonMessage.checked());
 
-    opt->CompResult.setChecked(true);
-    opt->CompMsgDisp.setChecked(false);
-    opt->CompResult.setChecked(false);
-    opt->CompMsgDisp.setChecked(false);
-    EXPECT_TRUE(opt->CompResult.checked());
+    opt->showComparisonResult.setChecked(true);
+    opt->showComparisonMessage.setChecked(false);
+    opt->showComparisonResult.setChecked(false);
+    opt->showComparisonMessage.setChecked(false);
+    EXPECT_TRUE(opt->showComparisonResult.checked());
 }
 
 TEST_F(OptionsRules, StoredStateWithBothComparisonOutputsOffLoadsWithTheMessageOn) {
     writeSettings("[Options]\r\nCompDisp=0\r\nResultC=0\r\n");
     opt->create();
-    EXPECT_TRUE(opt->CompMsgDisp.checked());
-    EXPECT_FALSE(opt->CompResult.checked());
+    EXPECT_TRUE(opt->showComparisonMessage.checked());
+    EXPECT_FALSE(opt->showComparisonResult.checked());
 }
 
 TEST_F(OptionsRules, ResultSavingIsGreyedWhileBothResultWindowsShowUnlessTheDriveTypeAllowsIt) {
     opt->create();
-    opt->ParaSkipSave.setChecked(true);
-    EXPECT_FALSE(opt->ParaSkipSave.enabled());
-    opt->ParaResult.setChecked(false);
-    EXPECT_TRUE(opt->ParaSkipSave.enabled());
-    EXPECT_TRUE(opt->ParaSkipSave.checked());
+    opt->saveTransferResult.setChecked(true);
+    EXPECT_FALSE(opt->saveTransferResult.enabled());
+    opt->showTransferResult.setChecked(false);
+    EXPECT_TRUE(opt->saveTransferResult.enabled());
+    EXPECT_TRUE(opt->saveTransferResult.checked());
 
     writeInfo("[Setup]\nOption1=1\n");
-    opt->ParaResult.setChecked(true);
-    EXPECT_TRUE(opt->ParaSkipSave.enabled());
+    opt->showTransferResult.setChecked(true);
+    EXPECT_TRUE(opt->saveTransferResult.enabled());
 }
 
 TEST_F(OptionsRules, CodeChangesRunTheClickRulesOnlyOnARealChange) {
@@ -310,26 +310,26 @@ TEST_F(OptionsRules, CodeChangesRunTheClickRulesOnlyOnARealChange) {
     opt->setDataStoreViewer([&] { shown << "store"; });
     opt->create();
     events.clear();
-    opt->FileRegist.setChecked(true);
+    opt->registerFileType.setChecked(true);
     EXPECT_TRUE(events.isEmpty());
-    opt->FileRegist.setChecked(false);
-    opt->FileRegist.setChecked(true);
+    opt->registerFileType.setChecked(false);
+    opt->registerFileType.setChecked(true);
     EXPECT_EQ(events, QStringList({"remove", "register"}));
-    opt->DispBuffer.setChecked(true);
-    opt->DispBuffer.setChecked(false);
+    opt->showBufferTable.setChecked(true);
+    opt->showBufferTable.setChecked(false);
     EXPECT_EQ(shown, QStringList{"store"});
 }
 
 TEST_F(OptionsRules, FreeUnitAndContinuousFieldsFollowTheirBoxes) {
     opt->create();
-    EXPECT_FALSE(opt->ValMulti.enabled());
-    EXPECT_FALSE(opt->CntMonTime.enabled());
-    opt->FreeUnitMon.setChecked(true);
-    opt->CntMon.setChecked(true);
-    EXPECT_TRUE(opt->ValMulti.enabled());
-    EXPECT_TRUE(opt->CntMonSmp.enabled());
+    EXPECT_FALSE(opt->freeUnitFactor.enabled());
+    EXPECT_FALSE(opt->continuousRecordMinutes.enabled());
+    opt->useFreeUnit.setChecked(true);
+    opt->continuousMonitoring.setChecked(true);
+    EXPECT_TRUE(opt->freeUnitFactor.enabled());
+    EXPECT_TRUE(opt->continuousSampleSeconds.enabled());
     EXPECT_TRUE(opt->continuousFieldsEnabled());
-    opt->MonInvDrive.setChecked(true);
+    opt->monitorRunStopControl.setChecked(true);
     EXPECT_TRUE(opt->runStopLabelsVisible());
 }
 
@@ -352,14 +352,14 @@ TEST_P(OptionsEnabledState, IsTheAndOfEveryConditionWhoeverRefreshesIt) {
             opt->UpdateRunStopControl(); // as the monitor does after its lists
         if (refresh == 2)
             opt->show();
-        EXPECT_EQ(opt->MonTripDisp.enabled(), c.trip) << refresh;
-        EXPECT_EQ(opt->MonAlrmDisp.enabled(), c.alarm) << refresh;
-        EXPECT_EQ(opt->MonTripDataDisp.enabled(), c.tripData) << refresh;
-        EXPECT_EQ(opt->MonInvDrive.enabled(), c.runStop) << refresh;
+        EXPECT_EQ(opt->monitorShowsTrips.enabled(), c.trip) << refresh;
+        EXPECT_EQ(opt->monitorShowsAlarms.enabled(), c.alarm) << refresh;
+        EXPECT_EQ(opt->monitorShowsTripData.enabled(), c.tripData) << refresh;
+        EXPECT_EQ(opt->monitorRunStopControl.enabled(), c.runStop) << refresh;
     }
     // Marks stay, and are stored, whatever the enabled state.
-    EXPECT_TRUE(opt->MonTripDisp.checked());
-    EXPECT_TRUE(opt->MonAlrmDisp.checked());
+    EXPECT_TRUE(opt->monitorShowsTrips.checked());
+    EXPECT_TRUE(opt->monitorShowsAlarms.checked());
 }
 
 const QByteArray kLists = "[HX100 Alarm (Eng)]\nA0=x\n[HX100 Trip (Eng)]\n1=OC\n";
@@ -397,36 +397,36 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OptionsRules, TripDataNeedsTheTripDisplayChecked) {
     opt->create();
-    opt->MonTripDisp.setChecked(false);
-    EXPECT_FALSE(opt->MonTripDataDisp.enabled());
-    EXPECT_TRUE(opt->MonTripDataDisp.checked());
+    opt->monitorShowsTrips.setChecked(false);
+    EXPECT_FALSE(opt->monitorShowsTripData.enabled());
+    EXPECT_TRUE(opt->monitorShowsTripData.checked());
 }
 
 TEST_F(OptionsRules, RunStopLockOpensWithMaintenanceAndContinuousMonitoringAlwaysCloses) {
     writeInfo(kLists + "[Setup]\nOption2=1\n");
     opt->create();
     EXPECT_TRUE(opt->runStopLock.checked());
-    EXPECT_FALSE(opt->MonInvDrive.enabled());
+    EXPECT_FALSE(opt->monitorRunStopControl.enabled());
     store->SMainteFlag = true;
     opt->UpdateRunStopControl();
-    EXPECT_TRUE(opt->MonInvDrive.enabled());
-    opt->CntMon.setChecked(true);
-    EXPECT_FALSE(opt->MonInvDrive.enabled());
+    EXPECT_TRUE(opt->monitorRunStopControl.enabled());
+    opt->continuousMonitoring.setChecked(true);
+    EXPECT_FALSE(opt->monitorRunStopControl.enabled());
 }
 
 TEST_F(OptionsRules, NewDriveTypeBringsItsOwnRunStopLock) {
     opt->create();
-    EXPECT_TRUE(opt->MonInvDrive.enabled());
+    EXPECT_TRUE(opt->monitorRunStopControl.enabled());
     writeInfo(kLists + "[Setup]\nOption2=1\n");
     opt->UpdateTripAlarmOptions();
-    EXPECT_FALSE(opt->MonInvDrive.enabled());
+    EXPECT_FALSE(opt->monitorRunStopControl.enabled());
 }
 
 TEST_F(OptionsRules, NoDataStoreLeavesTheDriveDependentOptionsGreyed) {
     context.Parameters = nullptr;
     opt->create();
-    EXPECT_FALSE(opt->MonTripDisp.enabled());
-    EXPECT_FALSE(opt->MonInvDrive.enabled());
+    EXPECT_FALSE(opt->monitorShowsTrips.enabled());
+    EXPECT_FALSE(opt->monitorRunStopControl.enabled());
     context.Parameters = store;
 }
 
@@ -440,8 +440,8 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
         u->setPosition(u->minimum() + 1);
     for (ColorOption* c : opt->colors())
         c->setValue(0x010203);
-    const bool mainteClear = opt->MainteClear.checked();
-    const bool dispBuffer = opt->DispBuffer.checked();
+    const bool mainteClear = opt->newSetEndsMaintenance.checked();
+    const bool dispBuffer = opt->showBufferTable.checked();
     const bool lockBefore = opt->runStopLock.checked();
     const QByteArray file = settings();
     events.clear();
@@ -451,7 +451,7 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
     Options fresh(context);
     for (int i = 0; i < opt->checks().size(); ++i) {
         CheckOption* c = opt->checks()[i];
-        if (c == &opt->MainteClear || c == &opt->DispBuffer || c == &opt->runStopLock)
+        if (c == &opt->newSetEndsMaintenance || c == &opt->showBufferTable || c == &opt->runStopLock)
             continue;
         EXPECT_EQ(c->checked(), fresh.checks()[i]->checked()) << c->name();
     }
@@ -461,8 +461,8 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
     }
     for (int i = 0; i < opt->colors().size(); ++i)
         EXPECT_EQ(opt->colors()[i]->value(), fresh.colors()[i]->value()) << opt->colors()[i]->name();
-    EXPECT_EQ(opt->MainteClear.checked(), mainteClear);
-    EXPECT_EQ(opt->DispBuffer.checked(), dispBuffer);
+    EXPECT_EQ(opt->newSetEndsMaintenance.checked(), mainteClear);
+    EXPECT_EQ(opt->showBufferTable.checked(), dispBuffer);
     EXPECT_EQ(opt->runStopLock.checked(), lockBefore);
     EXPECT_EQ(events, QStringList{"register"});
     EXPECT_EQ(settings(), file);
@@ -470,19 +470,19 @@ TEST_F(OptionsRules, FactorySettingsRestoreEveryOptionButTheStateBoxes) {
 
 TEST_F(OptionsRules, DefaultColoursResetOnlyTheMastersTab) {
     opt->create();
-    opt->MonCB.setValue(0x111111);
-    opt->PNCellC.setValue(0x222222);
-    opt->WaitMsgC.setValue(0x333333);
-    opt->ComChkTimes.setPosition(50);
-    opt->WinHelpSlct.setChecked(true);
-    opt->UndoMaxSet.setPosition(99);
+    opt->monitorBackColor.setValue(0x111111);
+    opt->otherValueCellColor.setValue(0x222222);
+    opt->waitingTextColor.setValue(0x333333);
+    opt->timedTestReads.setPosition(50);
+    opt->hlpParameterHelp.setChecked(true);
+    opt->undoDepth.setPosition(99);
     opt->setDefaultColors();
-    EXPECT_EQ(opt->MonCB.value(), 0x111111);
-    EXPECT_EQ(opt->UndoMaxSet.position(), 99);
-    EXPECT_EQ(opt->PNCellC.value(), 0xE0FFFF);
-    EXPECT_EQ(opt->WaitMsgC.value(), 0x808080);
-    EXPECT_EQ(opt->ComChkTimes.position(), 5);
-    EXPECT_FALSE(opt->WinHelpSlct.checked());
+    EXPECT_EQ(opt->monitorBackColor.value(), 0x111111);
+    EXPECT_EQ(opt->undoDepth.position(), 99);
+    EXPECT_EQ(opt->otherValueCellColor.value(), 0xE0FFFF);
+    EXPECT_EQ(opt->waitingTextColor.value(), 0x808080);
+    EXPECT_EQ(opt->timedTestReads.position(), 5);
+    EXPECT_FALSE(opt->hlpParameterHelp.checked());
 }
 
 TEST(OptionColor, SwatchValuesAreBlueGreenRed) {

@@ -30,15 +30,14 @@ class ParaFileFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        ProgramContext& g = context;
-        g.DriveTypeName = "QX100";
-        g.DriveFormName = "-4037";
-        g.DriveCpuVersion = "V110";
-        g.LanguageName = "English";
-        g.DriveTypeCode = "65";
-        g.DriveFormCode = "6";
-        g.DriveCpuNumber = "105";
-        g.LoadPath = dir.path();
+        context.DriveTypeName = "QX100";
+        context.DriveFormName = "-4037";
+        context.DriveCpuVersion = "V110";
+        context.LanguageName = "English";
+        context.DriveTypeCode = "65";
+        context.DriveFormCode = "6";
+        context.DriveCpuNumber = "105";
+        context.LoadPath = dir.path();
         program.setMessages("M", 120);
     }
 

@@ -17,10 +17,9 @@ protected:
         setParams({{"0000", "3"}, {"0001", "600"}, {"0002", "5"}});
         ASSERT_TRUE(QDir(dir.path()).mkdir("drop"));
         // A file opened before, elsewhere: what a refused drop must leave as it is.
-        ProgramContext& g = context;
-        g.OpenedFileName = "prev.kvr";
-        g.OpenedFileFolder = path("prev");
-        g.LoadPath = path("prev");
+        context.OpenedFileName = "prev.kvr";
+        context.OpenedFileFolder = path("prev");
+        context.LoadPath = path("prev");
         main.comment = "previous comment";
         commands.CommentsChk = true;
     }

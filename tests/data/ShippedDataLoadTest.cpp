@@ -45,36 +45,36 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         const std::string what = (l.type + u'(' + l.cpu + u')' + l.capacity + u' ' + l.suffix).toStdString();
         TestProgram program;
         program.setMessages(QStringLiteral("msg"), 110);
-        ProgramContext& g = program.context;
+        ProgramContext& context = program.context;
         const ParameterStore& store = program.store;
-        g.TypeFolder = g.CapacityFolder = l.folder;
-        g.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
-        g.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
-        g.DriveTypeName = l.type;
-        g.DriveFormName = l.capacity;
-        g.DriveCpuVersion = l.cpu;
-        g.LanguageSuffix = l.suffix;
+        context.TypeFolder = context.CapacityFolder = l.folder;
+        context.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
+        context.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
+        context.DriveTypeName = l.type;
+        context.DriveFormName = l.capacity;
+        context.DriveCpuVersion = l.cpu;
+        context.LanguageSuffix = l.suffix;
         prompter.clear();
-        ASSERT_TRUE(LoadTypeTable(g, prompter)) << what;
-        ASSERT_TRUE(LoadCapacityTable(g, prompter)) << what;
-        ASSERT_TRUE(InitValueTable(g, prompter)) << what;
+        ASSERT_TRUE(LoadTypeTable(context, prompter)) << what;
+        ASSERT_TRUE(LoadCapacityTable(context, prompter)) << what;
+        ASSERT_TRUE(InitValueTable(context, prompter)) << what;
         EXPECT_EQ(prompter.texts(), QStringList()) << what;
 
         QStringList problems;
         const auto rows = DataChecks::readTypeFile(
             l.folder + u'/' + l.type + u'(' + l.suffix + QStringLiteral(").inv"), problems);
-        ASSERT_EQ(g.ParaCountAll + 1, int(rows.size())) << what;
+        ASSERT_EQ(context.ParaCountAll + 1, int(rows.size())) << what;
         // Ordinary parameters end with the last one whose number has the ordinary prefix.
         const QString disp =
-            IniFile(g.InfoIniPath)
+            IniFile(context.InfoIniPath)
                 .readString(QStringLiteral("Setup"), QStringLiteral("Disp"), QStringLiteral("0*"));
         int lastOrdinary = 0;
         for (int k = 0; k < int(rows.size()); ++k)
             if (rows[size_t(k)][0].startsWith(u'0') || rows[size_t(k)][0].left(2) == disp)
                 lastOrdinary = k;
-        EXPECT_EQ(g.ParaCountNormal, lastOrdinary) << what;
+        EXPECT_EQ(context.ParaCountNormal, lastOrdinary) << what;
 
-        for (int k = 0; k <= g.ParaCountAll; ++k) {
+        for (int k = 0; k <= context.ParaCountAll; ++k) {
             bool okV = false, okH = false, okL = false;
             const qint64 v = store.UPara.cell(UP_Value, k + 1).toLongLong(&okV);
             const qint64 hi = store.UPara.cell(UP_HValue, k + 1).toLongLong(&okH);
@@ -84,7 +84,7 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
             EXPECT_LE(lo, v) << what << " " << com;
             EXPECT_LE(v, hi) << what << " " << com;
         }
-        for (const QString& key : g.ListBuff) {
+        for (const QString& key : context.ListBuff) {
             const int index = store.indexOfComNo(key);
             ASSERT_GE(index, 0) << what << " " << key.toStdString();
             EXPECT_FALSE(store.ParaDat.cell(PD_CurrentVoltIndex, index + 1).isEmpty()) << what;

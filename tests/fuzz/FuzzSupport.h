@@ -71,15 +71,15 @@ inline void setUp() {
     static QCoreApplication app(argc, argv);
     static ParameterStore store;
     Prompter::install(&prompter());
-    ProgramContext& g = context();
-    g.DriveTypeName = "QX100";
-    g.DriveFormName = "-4037";
-    g.DriveCpuVersion = "V110";
-    g.DriveTypeCode = "65";
-    g.DriveFormCode = "6";
-    g.DriveCpuNumber = "105";
-    g.CapPara = QStringList{"0001"};
-    g.CapParaR = QStringList{"A012"};
+    ProgramContext& programContext = context();
+    programContext.DriveTypeName = "QX100";
+    programContext.DriveFormName = "-4037";
+    programContext.DriveCpuVersion = "V110";
+    programContext.DriveTypeCode = "65";
+    programContext.DriveFormCode = "6";
+    programContext.DriveCpuNumber = "105";
+    programContext.CapPara = QStringList{"0001"};
+    programContext.CapParaR = QStringList{"A012"};
     for (int i = 0; i < 120; ++i)
         store.Messages << QString("M%1").arg(i);
     const char* const numbers[][3] = {{"0000", "0", "3"},    {"0001", "0", "600"}, {"0099", "0", "1"},
@@ -99,11 +99,11 @@ inline void setUp() {
         store.ParaDat.setCell(PD_LIndex, i + 1, follows ? "-1" : "0");
         store.ParaDat.setCell(PD_Low, i + 1, follows ? "0001" : "-10");
     }
-    g.ParaCountAll = n - 1;
-    g.ParaCountNormal = n - 1;
-    g.Parameters = &store;
+    programContext.ParaCountAll = n - 1;
+    programContext.ParaCountNormal = n - 1;
+    programContext.Parameters = &store;
     store.rebuildComNoIndex(n - 1);
-    ParaFile::resetValuesToDefaults(g);
+    ParaFile::resetValuesToDefaults(programContext);
 }
 
 } // namespace fuzz

@@ -16,21 +16,21 @@ QTemporaryDir& folder() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::setUp();
-    ProgramContext& g = fuzz::context();
-    g.TypeFolder = g.CapacityFolder = folder().path();
-    g.InfoIniPath = folder().filePath("Info.ini");
-    g.LanguageSuffix = "Eng";
-    TextFile::writeText(g.InfoIniPath, "[Setup]\r\nDisp=FA\r\n[Disp CV]\r\n0001=C\r\n0002=V\r\n");
+    ProgramContext& context = fuzz::context();
+    context.TypeFolder = context.CapacityFolder = folder().path();
+    context.InfoIniPath = folder().filePath("Info.ini");
+    context.LanguageSuffix = "Eng";
+    TextFile::writeText(context.InfoIniPath, "[Setup]\r\nDisp=FA\r\n[Disp CV]\r\n0001=C\r\n0002=V\r\n");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     const qsizetype cut = bytes.indexOf('\0');
-    ProgramContext& g = fuzz::context();
-    g.StartupAbort = false;
-    g.DriveTypeName = "QX100";
-    g.DriveFormName = "-4037";
+    ProgramContext& context = fuzz::context();
+    context.StartupAbort = false;
+    context.DriveTypeName = "QX100";
+    context.DriveFormName = "-4037";
     TextFile::writeBytes(folder().filePath("QX100(Eng).inv"), cut < 0 ? bytes : bytes.left(cut));
     TextFile::writeBytes(folder().filePath("QX100-4037.cap"), cut < 0 ? QByteArray() : bytes.mid(cut + 1));
     if (LoadTypeTable(fuzz::context(), fuzz::prompter()) &&

@@ -235,7 +235,7 @@ TEST_F(DriveIdentityCheck, AMismatchAsksAndCancelStopsWhileOkOpensTheOptions) {
 }
 
 TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent) {
-    rig.options.TypCapChk.setChecked(false);
+    rig.options.checkDriveTypeAndCapacity.setChecked(false);
     rig.setDrive(kType, 13);
     const IdentityCheckResult r = checks.CheckDriveIdentity(kModeImport);
     EXPECT_FALSE(r.typeMatches);
@@ -307,19 +307,20 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     ScriptedPrompter prompter;
     TempProgramFolder folder(true);
     TestProgram program;
-    ProgramContext& g = program.context;
-    g.ProgramFolder = folder.path();
-    g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
-    g.LanguageSuffix = "Eng";
-    g.DriveTypeName = d.type;
-    g.DriveFormName = d.capacity;
-    g.DriveCpuVersion = d.cpu;
-    g.TypeFolder = folder.filePath(QStringLiteral("dat/%1(%2)").arg(d.type, d.cpu));
-    g.CapacityFolder = g.TypeFolder;
-    g.InfoIniPath = g.TypeFolder + "/Info.ini";
+    ProgramContext& context = program.context;
+    context.ProgramFolder = folder.path();
+    context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+    context.LanguageSuffix = "Eng";
+    context.DriveTypeName = d.type;
+    context.DriveFormName = d.capacity;
+    context.DriveCpuVersion = d.cpu;
+    context.TypeFolder = folder.filePath(QStringLiteral("dat/%1(%2)").arg(d.type, d.cpu));
+    context.CapacityFolder = context.TypeFolder;
+    context.InfoIniPath = context.TypeFolder + "/Info.ini";
     program.setMessages(QStringLiteral("m"), 120);
     PrompterAsker asker;
-    ASSERT_TRUE(LoadTypeTable(g, asker) && LoadCapacityTable(g, asker) && InitValueTable(g, asker));
+    ASSERT_TRUE(LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
+                InitValueTable(context, asker));
 
     DriveModel model;
     ASSERT_TRUE(model.load(folder.path(), {d.type, d.cpu, d.capacity}));
@@ -332,7 +333,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
             out.push_back({std::move(r.bytes), 1});
         return out;
     };
-    CommLink link(g, port, clock);
+    CommLink link(context, port, clock);
     link.portPathResolver = [](const QString&) { return QStringLiteral("/dev/fake0"); };
     link.PortsFound = {"COM1"};
 
@@ -345,7 +346,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
         }
     DriveCheckState state;
     state.tableActive = state.warningDue = true;
-    DriveChecks checks(g, program.options, link, state, &cpuForms, &cpuNumbers);
+    DriveChecks checks(context, program.options, link, state, &cpuForms, &cpuNumbers);
     checks.CheckSpSetup();
     EXPECT_FALSE(link.specialSetup);
     const IdentityCheckResult r = checks.CheckDriveIdentity(kModeComparison);

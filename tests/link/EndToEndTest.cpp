@@ -31,16 +31,17 @@ namespace {
 // Loads the small drive type into the store of a program, as start-up does.
 class LoadedDriveType {
 public:
-    LoadedDriveType(ProgramContext& g, const QString& programFolder) : store(*g.Parameters) {
-        g.DriveTypeName = QStringLiteral("HXA1");
-        g.DriveFormName = QStringLiteral("-0.75K");
-        g.DriveCpuVersion = QStringLiteral("V100");
-        g.LanguageSuffix = QStringLiteral("Eng");
-        g.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
-        g.CapacityFolder = g.TypeFolder;
-        g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
+    LoadedDriveType(ProgramContext& context, const QString& programFolder) : store(*context.Parameters) {
+        context.DriveTypeName = QStringLiteral("HXA1");
+        context.DriveFormName = QStringLiteral("-0.75K");
+        context.DriveCpuVersion = QStringLiteral("V100");
+        context.LanguageSuffix = QStringLiteral("Eng");
+        context.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
+        context.CapacityFolder = context.TypeFolder;
+        context.InfoIniPath = context.TypeFolder + QStringLiteral("/Info.ini");
         PrompterAsker asker;
-        loaded = LoadTypeTable(g, asker) && LoadCapacityTable(g, asker) && InitValueTable(g, asker);
+        loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
+                 InitValueTable(context, asker);
     }
     int index(const char* comNo) const { return store.indexOfComNo(QString::fromLatin1(comNo)); }
 
@@ -95,8 +96,8 @@ protected:
 };
 
 TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
-    const ProgramContext& g = program.context;
-    for (int i = 0; i <= g.ParaCountAll; ++i) {
+    const ProgramContext& context = program.context;
+    for (int i = 0; i <= context.ParaCountAll; ++i) {
         const QString comNo = table->store.ParaDat.cell(PD_ComNo, i + 1);
         if (comNo == QStringLiteral("FC10"))
             continue; // a block, below

@@ -37,10 +37,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         rig.prompter.allowUnexpected(); // the boxes are compared afterwards
-        ProgramContext& g = rig.context;
-        g.ParaCountNormal = kLast0;
-        g.RowsInUse = g.ParaCountNormal;
-        options.SUMode.setChecked(false);
+        ProgramContext& context = rig.context;
+        context.ParaCountNormal = kLast0;
+        context.RowsInUse = context.ParaCountNormal;
+        options.useMaintenanceMode.setChecked(false);
     }
     void prepare(DriveState state) {
         if (state == DriveState::NoPort)
@@ -76,11 +76,11 @@ TEST_P(MaintenancePassword, OpensItsLevel) {
     EXPECT_EQ(accessSent(), row.accessWritten || row.drive == DriveState::SilentOnAccess);
     EXPECT_EQ(mode.accessValueWritten(), row.accessWritten);
 
-    const ProgramContext& g = rig.context;
+    const ProgramContext& context = rig.context;
     const bool unlocked = row.outcome == Outcome::Unlocked;
-    EXPECT_EQ(options.SUMode.checked(), unlocked);
+    EXPECT_EQ(options.useMaintenanceMode.checked(), unlocked);
     EXPECT_EQ(rig.store.MainteFlag, unlocked);
-    EXPECT_EQ(g.RowsInUse, unlocked ? g.ParaCountAll : g.ParaCountNormal);
+    EXPECT_EQ(context.RowsInUse, unlocked ? context.ParaCountAll : context.ParaCountNormal);
     EXPECT_EQ(mode.unlocked(), unlocked);
     EXPECT_EQ(rig.store.SMainteFlag, row.master);
     EXPECT_EQ(options.mastersTabVisible(), row.master);
@@ -176,7 +176,7 @@ TEST_F(MaintenancePassword, Level3SendsNoFrameAtAll) {
 TEST_F(MaintenancePassword, TheOptionSetByTheUnlockIsNotStored) {
     rig.folder.writeFile(QStringLiteral("KVR260X.ini"), "[Options]\r\nMainte=0\r\n");
     ASSERT_EQ(mode.check(QStringLiteral("(QWKM)"), QStringLiteral("Pulvex")), Outcome::Unlocked);
-    ASSERT_TRUE(options.SUMode.checked());
+    ASSERT_TRUE(options.useMaintenanceMode.checked());
     options.saveSettings();
     EXPECT_EQ(
         IniFile(rig.folder.settingsIniPath()).readString(QStringLiteral("Options"), QStringLiteral("Mainte")),
@@ -184,9 +184,9 @@ TEST_F(MaintenancePassword, TheOptionSetByTheUnlockIsNotStored) {
 }
 
 TEST_F(MaintenancePassword, ADriveTypeWithoutTheAccessParameterIsNeverWrittenTo) {
-    ProgramContext& g = rig.context;
+    ProgramContext& context = rig.context;
     rig.store.ParaDat.setCell(PD_ComNo, kAccess + 1, QStringLiteral("FB99"));
-    rig.store.rebuildComNoIndex(g.ParaCountAll);
+    rig.store.rebuildComNoIndex(context.ParaCountAll);
     EXPECT_EQ(mode.check(QStringLiteral("9a07b3d"), QStringLiteral("Pulvex")), Outcome::NotWritten);
     EXPECT_EQ(rig.prompter.texts(), QStringList({"m3"}));
     for (const std::string& w : rig.writesSince(0))

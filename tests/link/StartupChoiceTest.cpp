@@ -51,23 +51,22 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     c.CapaPos = 6; // -4037 exists for V720 only
     c.FormClose();
 
-    const ProgramContext& g = context;
     const QString dat = folder.filePath("dat");
-    EXPECT_EQ(g.LanguageName, "English");
-    EXPECT_EQ(g.LanguageSuffix, "Eng");
-    EXPECT_EQ(g.LanguageIniPath, folder.filePath("lng/English.ini"));
-    EXPECT_FALSE(g.DecimalComma);
-    EXPECT_EQ(g.DriveTypeName, "HXA1");
-    EXPECT_EQ(g.DriveFormName, "-4037");
-    EXPECT_EQ(g.DriveCpuVersion, "V720");
-    EXPECT_EQ(g.DriveTypeCode, "41");
-    EXPECT_EQ(g.DriveFormCode, "13");
-    EXPECT_EQ(g.DriveCpuNumber, "720");
-    EXPECT_EQ(g.TypeFolder, dat + "/HXA1(V720)");
-    EXPECT_EQ(g.CapacityFolder, g.TypeFolder);
-    EXPECT_EQ(g.InfoIniPath, dat + "/HXA1(V720)/Info.ini");
-    EXPECT_TRUE(QFile::exists(g.InfoIniPath));
-    EXPECT_EQ(g.ParaHelpFilePath, dat + "/HXA1(V720)/HXA1(Eng).chm");
+    EXPECT_EQ(context.LanguageName, "English");
+    EXPECT_EQ(context.LanguageSuffix, "Eng");
+    EXPECT_EQ(context.LanguageIniPath, folder.filePath("lng/English.ini"));
+    EXPECT_FALSE(context.DecimalComma);
+    EXPECT_EQ(context.DriveTypeName, "HXA1");
+    EXPECT_EQ(context.DriveFormName, "-4037");
+    EXPECT_EQ(context.DriveCpuVersion, "V720");
+    EXPECT_EQ(context.DriveTypeCode, "41");
+    EXPECT_EQ(context.DriveFormCode, "13");
+    EXPECT_EQ(context.DriveCpuNumber, "720");
+    EXPECT_EQ(context.TypeFolder, dat + "/HXA1(V720)");
+    EXPECT_EQ(context.CapacityFolder, context.TypeFolder);
+    EXPECT_EQ(context.InfoIniPath, dat + "/HXA1(V720)/Info.ini");
+    EXPECT_TRUE(QFile::exists(context.InfoIniPath));
+    EXPECT_EQ(context.ParaHelpFilePath, dat + "/HXA1(V720)/HXA1(Eng).chm");
     EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
     EXPECT_EQ(cpuNumbersM, QStringList({"110", "720"}));
 

@@ -144,7 +144,7 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
 }
 
 TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
-    rig.options.ParaErrDisp.setChecked(true);
+    rig.options.showTransferErrors.setChecked(true);
     rig.silent = {{"0001", 0}};
     rig.prompter.answer(BoxAnswer::Retry);
     rig.prompter.answer(BoxAnswer::Retry);
@@ -167,7 +167,7 @@ TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
 }
 
 TEST_P(Transfer, ARetryThatSucceedsCountsNothing) {
-    rig.options.ParaErrDisp.setChecked(true);
+    rig.options.showTransferErrors.setChecked(true);
     rig.silent = {{"0001", 1}};
     rig.setDrive(kBias, 5);
     rig.prompter.answer(BoxAnswer::Retry);
@@ -179,7 +179,7 @@ TEST_P(Transfer, ARetryThatSucceedsCountsNothing) {
 }
 
 TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
-    rig.options.ParaErrDisp.setChecked(true);
+    rig.options.showTransferErrors.setChecked(true);
     rig.silent = {{"0001", 0}};
     rig.setDrive(kFreq, 1234);
     rig.prompter.answer(BoxAnswer::Abort);
@@ -221,8 +221,8 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     EXPECT_EQ(rig.flag(kLocked), "1");
     EXPECT_EQ(job.view.progress, 100);
 
-    rig.options.EEPWriteEnable.setChecked(false);
-    rig.options.WriteNotChgPara.setChecked(false);
+    rig.options.exportToEeprom.setChecked(false);
+    rig.options.exportChangedOnly.setChecked(false);
     const std::size_t second = rig.frameCount();
     Job all(rig, kModeExport, kBrake);
     all.start();
@@ -243,7 +243,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
 }
 
 TEST_P(Transfer, AnEchoIsComparedAsANumber) {
-    rig.options.WriteNotChgPara.setChecked(false);
+    rig.options.exportChangedOnly.setChecked(false);
     rig.setValue(kFreq, "05");
     rig.setValue(kBias, "+3");
     rig.setValue(kRef, "70000"); // more than 16 bits carry
@@ -355,7 +355,7 @@ TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
     ASSERT_EQ(rig.value(kPos), "3000000000");
 
     rig.setDrive(kPos, 1);
-    rig.options.WriteNotChgPara.setChecked(false);
+    rig.options.exportChangedOnly.setChecked(false);
     const std::size_t from = rig.frameCount();
     Job out(rig, kModeExport, kPos);
     out.start();
@@ -366,8 +366,8 @@ TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
 }
 
 TEST_F(TransferRun, NoFailureNoFile) {
-    rig.options.CompResult.setChecked(false);
-    rig.options.ParaSkipSave.setChecked(true);
+    rig.options.showComparisonResult.setChecked(false);
+    rig.options.saveTransferResult.setChecked(true);
     int saves = 0;
     Job job(rig, kModeImport, kRef);
     job.engine().saveResult = [&saves] { ++saves; };

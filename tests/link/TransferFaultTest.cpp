@@ -257,7 +257,7 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     ASSERT_TRUE(drive.running());
     rig.link->portPathResolver = [path](const QString&) { return path; };
     rig.link->ReplyTimeout = 100;
-    ASSERT_FALSE(rig.options.ParaErrDisp.checked());
+    ASSERT_FALSE(rig.options.showTransferErrors.checked());
     ASSERT_TRUE(rig.connect());
 
     // The drive stops after the first parameter, once the kernel says it has stopped.

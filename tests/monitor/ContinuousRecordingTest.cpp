@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         MonitorRunFixture::SetUp();
         ASSERT_TRUE(dir.isValid());
-        opts.CntMon.setChecked(true);
+        opts.continuousMonitoring.setChecked(true);
         useChannels({{0, 1}}); // CH1 the frequency command
         setRaw("FA01", 1250);  // 12.50 Hz
         context.MonPath = dir.path();
@@ -50,8 +50,8 @@ protected:
 };
 
 TEST_F(ContinuousRecording, WritesEverySampleForTheSetTimeByteForByte) {
-    ASSERT_EQ(opts.CntMonTime.position(), 120);
-    ASSERT_EQ(opts.CntMonSmp.position(), 10);
+    ASSERT_EQ(opts.continuousRecordMinutes.position(), 120);
+    ASSERT_EQ(opts.continuousSampleSeconds.position(), 10);
     EXPECT_EQ(record(QStringLiteral("trend")), RunEnd::Completed);
     EXPECT_EQ(run->periodMicros(), 10'000'000);
 

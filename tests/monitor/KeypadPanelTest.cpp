@@ -206,7 +206,7 @@ TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
 // ---- Start, activation and closing ------------------------------------------------------------
 
 TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
-    options.LedDispTime.setPosition(0);
+    options.ledBlinkInterval.setPosition(0);
     panel.FormActivate();
     EXPECT_TRUE(panel.startTimerActive());
     view.script = [this](int p) {
@@ -278,7 +278,7 @@ class DirectInput : public KeypadFixture {
 protected:
     void SetUp() override {
         KeypadFixture::SetUp();
-        options.LedDispTime.setPosition(0);
+        options.ledBlinkInterval.setPosition(0);
     }
     // Enters the mode from a running loop and types `keys` ('\r' Enter, '\b' Backspace,
     // '\x7f' Delete, '\x1b' Esc).
@@ -354,7 +354,7 @@ INSTANTIATE_TEST_SUITE_P(Divisors, ExactValue,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DirectInput, ExportToEepromOffWritesToRam) {
-    options.EEPWriteEnable.setChecked(false);
+    options.exportToEeprom.setChecked(false);
     enterMode();
     const auto from = port.writes.size();
     type("10\r");
@@ -432,7 +432,7 @@ TEST_F(DirectInput, EscLeavesTheModeAndTheToggleDoesToo) {
 
 TEST_F(DirectInput, ConfirmationBlinksThreeTimesAtTheBlinkInterval) {
     enterMode();
-    options.LedDispTime.setPosition(100);
+    options.ledBlinkInterval.setPosition(100);
     view.directTexts.clear();
     type("5\r");
     EXPECT_EQ(view.waits, (std::vector<int>(6, 100)));

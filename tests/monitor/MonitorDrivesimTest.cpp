@@ -73,9 +73,9 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
     for (const Case& c :
          {Case{true, true, true, false, false, 8, 7}, Case{true, false, false, true, false, 9, 6},
           Case{false, true, true, true, false, 9, 6}, Case{false, false, false, true, true, 10, 5}}) {
-        opts.MonAlrmDisp.setChecked(c.alarm);
-        opts.MonTripDisp.setChecked(c.trip);
-        opts.MonTripDataDisp.setChecked(true);
+        opts.monitorShowsAlarms.setChecked(c.alarm);
+        opts.monitorShowsTrips.setChecked(c.trip);
+        opts.monitorShowsTripData.setChecked(true);
         model->FormActivate();
         EXPECT_EQ(model->AlarmChk, c.alarm);
         EXPECT_EQ(model->TripChk, c.trip);

@@ -276,8 +276,8 @@ TEST_F(Monitor, RecountSetsTheShortestTimeBaseAndTheShareOfPoints) {
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("3.5"));
 
     // No channel and no status item: nothing to start, the time base as it was.
-    opts.MonAlrmDisp.setChecked(false);
-    opts.MonTripDisp.setChecked(false);
+    opts.monitorShowsAlarms.setChecked(false);
+    opts.monitorShowsTrips.setChecked(false);
     m.SetStatusItems();
     EXPECT_TRUE(m.channels[9].shown);
     for (int i = 0; i < kMonitorChannels; ++i)
@@ -343,7 +343,7 @@ TEST_F(Monitor, TheTriggerSourceStepsThroughCheckedChannelsOfTheSlots) {
     context.MonitorRunning = 1;
     m.clickTriggerSource(2);
     context.MonitorRunning = 0;
-    opts.CntMon.setChecked(true);
+    opts.continuousMonitoring.setChecked(true);
     m.clickTriggerSource(2);
     EXPECT_EQ(m.TriggerChannel, 0);
 
@@ -367,8 +367,8 @@ TEST_F(Monitor, ContinuousTimeBaseAndMarkerFollowTheirFormulas) {
     for (const Case& c :
          {Case{120, 10, 3000, 50, "71"}, Case{30, 300, 3000, 1500, "1"}, Case{1440, 10, 375, 33200, "863"},
           Case{120, 10, 0, 50, "71"}, Case{30, 10, 3000, 50, "18"}}) {
-        opts.CntMonTime.setPosition(c.minutes);
-        opts.CntMonSmp.setPosition(c.seconds);
+        opts.continuousRecordMinutes.setPosition(c.minutes);
+        opts.continuousSampleSeconds.setPosition(c.seconds);
         m.PointsPerChannel = c.points;
         EXPECT_EQ(m.UpdateContinuousTimeBase(), c.shown) << c.minutes << " " << c.points;
         EXPECT_EQ(m.ContSizeText, QLatin1String(c.size)) << c.minutes;
@@ -467,7 +467,7 @@ TEST_F(Monitor, ASetUpIsWrittenInItsKeyOrderAndRestoredForItsOwnDriveType) {
         EXPECT_EQ(monitorKey(QString::fromLatin1(key)), QLatin1String(value)) << key;
 
     // Kept: the next start restores it.
-    opts.MonKeep.setChecked(true);
+    opts.keepMonitorSetup.setChecked(true);
     MonitorModel& again = create();
     EXPECT_TRUE(again.channels[5].checked);
     EXPECT_EQ(again.channels[1].item, 5);
@@ -488,14 +488,14 @@ TEST_F(Monitor, ASetUpIsWrittenInItsKeyOrderAndRestoredForItsOwnDriveType) {
     EXPECT_TRUE(prompter.boxes().empty());
 
     // Not kept: forgotten at the next start.
-    opts.MonKeep.setChecked(false);
+    opts.keepMonitorSetup.setChecked(false);
     MonitorModel& fresh = create();
     EXPECT_FALSE(fresh.channels[5].checked);
     EXPECT_EQ(monitorKey("Inv1"), QStringLiteral("<none>"));
 }
 
 TEST_F(Monitor, ASetUpOfAnotherDriveTypeOrCpuIsErasedButAnotherFormKeepsIt) {
-    opts.MonKeep.setChecked(true);
+    opts.keepMonitorSetup.setChecked(true);
     struct Case {
         const char* type;
         const char* cpu;
@@ -519,7 +519,7 @@ TEST_F(Monitor, ASetUpOfAnotherDriveTypeOrCpuIsErasedButAnotherFormKeepsIt) {
 }
 
 TEST_F(Monitor, RestoredValuesPassTheChecksOfTypedOnes) {
-    opts.MonKeep.setChecked(true);
+    opts.keepMonitorSetup.setChecked(true);
     writeMonitorKeys({{"Inv1", "HXA1"},
                       {"Inv3", "V110"},
                       {"Item4", "99"},
@@ -554,8 +554,8 @@ TEST_F(Monitor, RestoredValuesPassTheChecksOfTypedOnes) {
 
 TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     MonitorModel& m = create();
-    opts.ComChkTimes.setPosition(5);
-    opts.ComSpMarg.setPosition(50);
+    opts.timedTestReads.setPosition(5);
+    opts.readTimeMargin.setPosition(50);
     replyMs = 37;
     m.FormActivate();
     EXPECT_TRUE(m.portOk());
@@ -567,7 +567,7 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     EXPECT_FLOAT_EQ(context.VoltBase, 200.0f);
     EXPECT_GT(context.AmpereBase, 0.0f);
 
-    opts.ComSpMarg.setPosition(0);
+    opts.readTimeMargin.setPosition(0);
     replyMs = 0;
     m.FormActivate();
     EXPECT_EQ(m.MinItemTime, 50);

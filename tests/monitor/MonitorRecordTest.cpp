@@ -93,9 +93,9 @@ TEST_F(MonitorRecordTest, ASavedSetUpAndItsSamplesComeBackIntoAnotherModel) {
 
 TEST_F(MonitorRecordTest, TheFilesStatusItemsAreTheOptionsAndCountTheRows) {
     MonitorModel& m = create();
-    ASSERT_TRUE(opts.MonAlrmDisp.enabled());
-    opts.MonAlrmDisp.setChecked(false);
-    opts.MonTripDisp.setChecked(false);
+    ASSERT_TRUE(opts.monitorShowsAlarms.enabled());
+    opts.monitorShowsAlarms.setChecked(false);
+    opts.monitorShowsTrips.setChecked(false);
     m.SetStatusItems();
     MonitorFileHeader h = monitorFileHeader(m, QStringLiteral("0.3"), 0);
     h.alarmWord = h.tripCode = true;
@@ -103,9 +103,9 @@ TEST_F(MonitorRecordTest, TheFilesStatusItemsAreTheOptionsAndCountTheRows) {
     MonitorFile::ReadResult r;
     r.outcome = MonitorFile::ReadResult::Outcome::Read;
     applyMonitorFileHeader(m, h, r);
-    EXPECT_TRUE(opts.MonAlrmDisp.checked());
-    EXPECT_TRUE(opts.MonTripDisp.checked());
-    EXPECT_FALSE(opts.MonTripDataDisp.checked());
+    EXPECT_TRUE(opts.monitorShowsAlarms.checked());
+    EXPECT_TRUE(opts.monitorShowsTrips.checked());
+    EXPECT_FALSE(opts.monitorShowsTripData.checked());
     EXPECT_TRUE(m.AlarmChk);
     EXPECT_TRUE(m.TripChk);
     EXPECT_FALSE(m.channels[8].shown); // both status items take CH9 and CH10

@@ -35,15 +35,15 @@ protected:
         ptyLink.portPathResolver = [this](const QString&) { return linkPath; };
         ptyLink.PortsFound = {QStringLiteral("COM1")};
         ptyLink.ReplyTimeout = 400; // room for a loaded machine
-        opts.MonRecPoint.setPosition(1250);
-        opts.MonInvDrive.setChecked(true);
+        opts.recordingPointCount.setPosition(1250);
+        opts.monitorRunStopControl.setChecked(true);
         model = std::make_unique<MonitorModel>(context, opts, ptyLink);
         ASSERT_TRUE(model->BuildMonitorItemLists());
         model->RestoreMonitorSetup();
         model->FormActivate();
         ASSERT_TRUE(model->portOk());
         // CH1 the output frequency; the trip code watched, the alarm word not.
-        opts.MonAlrmDisp.setChecked(false);
+        opts.monitorShowsAlarms.setChecked(false);
         model->SetStatusItems();
         for (int i = 0; i < kMonitorChannels; ++i)
             model->setChannelChecked(i, false);

@@ -166,7 +166,7 @@ TEST_F(MonitorRunTest, TheAlarmWordAndTheTripCodeAreWatchedAndATripEndsTheRun) {
 
 TEST_F(MonitorRunTest, RunAndStopKeysReachTheDriveBetweenSamplesAndNeverFromAnEarlierRun) {
     useChannels({{0, kFrequencyCommand}});
-    opts.MonInvDrive.setChecked(true);
+    opts.monitorRunStopControl.setChecked(true);
     model->FormActivate();
     ASSERT_TRUE(model->runStopEnabled);
     setTimeBase("0.3"); // 60 ms per sample: the key is held 15 x 4 ms

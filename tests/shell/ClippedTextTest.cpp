@@ -136,7 +136,7 @@ TEST_P(ClippedText, EveryWindowShowsItsTextsWhole) {
     MainWindow& main = *program.main();
     main.monitorChart();
     // The options at their fullest: the RUN/STOP keys shown and the master's tab too.
-    program.options().MonInvDrive.setChecked(true);
+    program.options().monitorRunStopControl.setChecked(true);
     program.options().setMastersTabVisible(true);
     main.optionsWindow->show();
     KeypadWindow keypad(program.context(), program.options(), *program.link(), &main);

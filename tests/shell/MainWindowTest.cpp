@@ -195,16 +195,15 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityListAndTheRatedVal
 
 TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
     wireTable();
-    ProgramContext& g = context;
-    g.LanguageSuffix = QStringLiteral("Eng");
+    context.LanguageSuffix = QStringLiteral("Eng");
     m.SetHelpFileName(); // the shipped type has its HTML help
-    EXPECT_EQ(g.ParaHelpFilePath, g.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
+    EXPECT_EQ(context.ParaHelpFilePath, context.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
     EXPECT_TRUE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_TRUE(enabled(TableCommand::ParaHelp));
 
-    options.WinHelpSlct.setChecked(true);
+    options.hlpParameterHelp.setChecked(true);
     m.SetHelpFileName();
-    EXPECT_TRUE(g.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
+    EXPECT_TRUE(context.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
     EXPECT_FALSE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::ParaHelp));
 

@@ -45,8 +45,8 @@ protected:
         ASSERT_TRUE(startProgram({QDir::tempPath(), folder.path(), kvr}));
         ASSERT_TRUE(program->link()->PortOpen());
         // The outcome is not shown: the commands end when the transfer window closes.
-        program->options().ParaResult.setChecked(false);
-        program->options().CompResult.setChecked(false);
+        program->options().showTransferResult.setChecked(false);
+        program->options().showComparisonResult.setChecked(false);
         program->showMain();
     }
     void TearDown() override { program.reset(); }
@@ -208,9 +208,9 @@ TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem)
 }
 
 TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
-    const ProgramContext& g = program->context();
-    ASSERT_GT(g.ParaCountAll, g.ParaCountNormal);
-    EXPECT_EQ(program->table()->rows().size(), g.ParaCountNormal + 2);
+    const ProgramContext& context = program->context();
+    ASSERT_GT(context.ParaCountAll, context.ParaCountNormal);
+    EXPECT_EQ(program->table()->rows().size(), context.ParaCountNormal + 2);
     ASSERT_TRUE(main().item(MainCommand::MaintenanceMode)->isEnabled());
     prompter.answer(BoxAnswer::Ok); // "Maintenance mode is enabled."
     const int shown =
@@ -221,9 +221,9 @@ TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(prompter.texts(), QStringList({QStringLiteral("Maintenance mode is enabled.")}));
     EXPECT_EQ(driveValue("FB91"), kDriveAccessValue);
-    EXPECT_TRUE(program->options().SUMode.checked());
-    EXPECT_EQ(g.RowsInUse, g.ParaCountAll);
-    EXPECT_EQ(program->table()->rows().size(), g.ParaCountAll + 2);
+    EXPECT_TRUE(program->options().useMaintenanceMode.checked());
+    EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
+    EXPECT_EQ(program->table()->rows().size(), context.ParaCountAll + 2);
 }
 
 TEST_F(MainWiring, AboutShowsTheVersionAndTheModelsOfTheDataFolder) {

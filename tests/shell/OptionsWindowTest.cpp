@@ -44,21 +44,21 @@ TEST_F(OptionsWindowTest, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMas
     EXPECT_EQ(w.windowTitle(), "Optionen");
     EXPECT_EQ(w.pages()->tabText(1), "Datei");
     EXPECT_EQ(w.pages()->tabText(2), "Key Pad/Monitoring");
-    EXPECT_EQ(w.box(opt->EEPWriteEnable)->text(), "EEPROM");
+    EXPECT_EQ(w.box(opt->exportToEeprom)->text(), "EEPROM");
     EXPECT_EQ(label("Label16")->text(), "Zeit");
     EXPECT_EQ(label("Label_MonInv1")->text(), "RUN:[Shift]+[F9]");
     EXPECT_EQ(label("Label_MonInv2")->text(), "STOP:[F9]");
     EXPECT_FALSE(w.pages()->isTabVisible(3));
     EXPECT_EQ(w.pages()->currentIndex(), 0);
 
-    EXPECT_EQ(w.edit(opt->UndoMaxSet)->text(), "20");
-    EXPECT_EQ(w.edit(opt->ValMulti)->text(), "2.50");
-    EXPECT_FALSE(w.edit(opt->ValMulti)->isEnabled());
-    EXPECT_TRUE(w.edit(opt->CntMonTime)->isEnabled());
-    EXPECT_TRUE(w.box(opt->TypCapChk)->isChecked());
+    EXPECT_EQ(w.edit(opt->undoDepth)->text(), "20");
+    EXPECT_EQ(w.edit(opt->freeUnitFactor)->text(), "2.50");
+    EXPECT_FALSE(w.edit(opt->freeUnitFactor)->isEnabled());
+    EXPECT_TRUE(w.edit(opt->continuousRecordMinutes)->isEnabled());
+    EXPECT_TRUE(w.box(opt->checkDriveTypeAndCapacity)->isChecked());
     // Continuous monitoring greys the RUN/STOP option; its labels show with its mark.
-    EXPECT_FALSE(w.box(opt->MonInvDrive)->isEnabled());
-    EXPECT_TRUE(w.box(opt->MonInvDrive)->isChecked());
+    EXPECT_FALSE(w.box(opt->monitorRunStopControl)->isEnabled());
+    EXPECT_TRUE(w.box(opt->monitorRunStopControl)->isChecked());
     EXPECT_FALSE(label("Label_MonInv1")->isHidden());
     EXPECT_FALSE(label("Label_MonInv1")->isEnabled());
 }
@@ -68,15 +68,15 @@ TEST_F(OptionsWindowTest, NothingIsLoadedOrConnectedAfterAFailedStartUp) {
     writeSettings("[Options]\r\nUndoMax=20\r\n");
     OptionsWindow& w = open();
     EXPECT_TRUE(events.isEmpty());
-    EXPECT_EQ(w.edit(opt->UndoMaxSet)->text(), "10");
+    EXPECT_EQ(w.edit(opt->undoDepth)->text(), "10");
 }
 
 TEST_F(OptionsWindowTest, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeAlike) {
     OptionsWindow& w = open();
     w.show();
-    UpDownEdit* undoEdit = w.edit(opt->UndoMaxSet);
+    UpDownEdit* undoEdit = w.edit(opt->undoDepth);
     type(undoEdit, "abc");
-    EXPECT_EQ(opt->UndoMaxSet.text(), "abc");
+    EXPECT_EQ(opt->undoDepth.text(), "abc");
     prompter.answer(BoxAnswer::Ok);
     w.close();
     EXPECT_TRUE(w.isVisible());
@@ -115,16 +115,16 @@ TEST_F(OptionsWindowTest, SettingsThatCannotBeWrittenAreReportedOnceAndTheWindow
 TEST_F(OptionsWindowTest, EnterChecksTheFieldAndPressesNoButton) {
     OptionsWindow& w = open();
     w.show();
-    opt->UndoMaxSet.setPosition(50);
-    UpDownEdit* factorEdit = w.edit(opt->ValMulti);
-    w.box(opt->FreeUnitMon)->click();
+    opt->undoDepth.setPosition(50);
+    UpDownEdit* factorEdit = w.edit(opt->freeUnitFactor);
+    w.box(opt->useFreeUnit)->click();
     ASSERT_TRUE(factorEdit->isEnabled());
     type(factorEdit, "0.29");
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(factorEdit, &enter);
-    EXPECT_EQ(opt->ValMulti.position(), 29);
+    EXPECT_EQ(opt->freeUnitFactor.position(), 29);
     EXPECT_EQ(opt->freeUnitFactorText(), "0.29");
-    EXPECT_EQ(opt->UndoMaxSet.position(), 50);
+    EXPECT_EQ(opt->undoDepth.position(), 50);
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
@@ -132,38 +132,38 @@ TEST_F(OptionsWindowTest, FieldsWithoutACheckTakeWhatWasTypedAtClose) {
     OptionsWindow& w = open();
     opt->setMastersTabVisible(true);
     w.show();
-    type(w.edit(opt->ComSpMarg), "70");
-    type(w.edit(opt->ComChkTimes), "x");
+    type(w.edit(opt->readTimeMargin), "70");
+    type(w.edit(opt->timedTestReads), "x");
     w.close();
-    EXPECT_EQ(opt->ComSpMarg.position(), 70);
-    EXPECT_EQ(opt->ComChkTimes.position(), 5);
-    EXPECT_EQ(w.edit(opt->ComChkTimes)->text(), "5");
+    EXPECT_EQ(opt->readTimeMargin.position(), 70);
+    EXPECT_EQ(opt->timedTestReads.position(), 5);
+    EXPECT_EQ(w.edit(opt->timedTestReads)->text(), "5");
 }
 
 TEST_F(OptionsWindowTest, ArrowsMoveThePositionByTheStep) {
     OptionsWindow& w = open();
-    w.edit(opt->LedDispTime)->stepBy(+1);
-    EXPECT_EQ(opt->LedDispTime.position(), 265);
-    w.edit(opt->CntMonTime)->stepBy(-1);
-    EXPECT_EQ(opt->CntMonTime.position(), 110);
+    w.edit(opt->ledBlinkInterval)->stepBy(+1);
+    EXPECT_EQ(opt->ledBlinkInterval.position(), 265);
+    w.edit(opt->continuousRecordMinutes)->stepBy(-1);
+    EXPECT_EQ(opt->continuousRecordMinutes.position(), 110);
 }
 
 TEST_F(OptionsWindowTest, ClickedBoxesRunTheirRulesAndTheOtherWidgetsFollow) {
     OptionsWindow& w = open();
-    w.box(opt->CompResult)->click();
-    EXPECT_FALSE(opt->CompResult.checked());
-    EXPECT_TRUE(w.box(opt->CompMsgDisp)->isChecked());
-    w.box(opt->CompResult)->click();
-    EXPECT_FALSE(w.box(opt->ParaSkipSave)->isEnabled());
+    w.box(opt->showComparisonResult)->click();
+    EXPECT_FALSE(opt->showComparisonResult.checked());
+    EXPECT_TRUE(w.box(opt->showComparisonMessage)->isChecked());
+    w.box(opt->showComparisonResult)->click();
+    EXPECT_FALSE(w.box(opt->saveTransferResult)->isEnabled());
 
     events.clear();
-    w.box(opt->FileRegist)->click();
+    w.box(opt->registerFileType)->click();
     EXPECT_EQ(events, QStringList{"remove"});
 
     // Code changing an option shows at once.
-    opt->CntMon.setChecked(true);
-    EXPECT_TRUE(w.box(opt->CntMon)->isChecked());
-    EXPECT_TRUE(w.edit(opt->CntMonSmp)->isEnabled());
+    opt->continuousMonitoring.setChecked(true);
+    EXPECT_TRUE(w.box(opt->continuousMonitoring)->isChecked());
+    EXPECT_TRUE(w.edit(opt->continuousSampleSeconds)->isEnabled());
     EXPECT_TRUE(label("Label17")->isEnabled());
 }
 
@@ -171,14 +171,14 @@ TEST_F(OptionsWindowTest, DriveTypeWithoutTripParameterGreysTheTripOptionsAtEver
     setParameters({"FC91", "FA10", "FA11"});
     OptionsWindow& w = open();
     w.show();
-    EXPECT_FALSE(w.box(opt->MonTripDisp)->isEnabled());
-    EXPECT_FALSE(w.box(opt->MonTripDataDisp)->isEnabled());
-    EXPECT_TRUE(w.box(opt->MonTripDisp)->isChecked());
-    EXPECT_TRUE(w.box(opt->MonAlrmDisp)->isEnabled());
+    EXPECT_FALSE(w.box(opt->monitorShowsTrips)->isEnabled());
+    EXPECT_FALSE(w.box(opt->monitorShowsTripData)->isEnabled());
+    EXPECT_TRUE(w.box(opt->monitorShowsTrips)->isChecked());
+    EXPECT_TRUE(w.box(opt->monitorShowsAlarms)->isEnabled());
     w.close();
     setParameters({"FC90", "FC91", "FA10", "FA11"});
     w.show();
-    EXPECT_TRUE(w.box(opt->MonTripDataDisp)->isEnabled());
+    EXPECT_TRUE(w.box(opt->monitorShowsTripData)->isEnabled());
 }
 
 TEST_F(OptionsWindowTest, SwatchesOpenTheColourDialogPresetToTheirColour) {
@@ -191,7 +191,7 @@ TEST_F(OptionsWindowTest, SwatchesOpenTheColourDialogPresetToTheirColour) {
     QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
     QApplication::sendEvent(swatch, &dbl);
-    EXPECT_EQ(opt->PNCellC.value(), 0x1E140A);
+    EXPECT_EQ(opt->otherValueCellColor.value(), 0x1E140A);
     EXPECT_EQ(swatch->palette().color(QPalette::Window), QColor(10, 20, 30));
 
     // The selected-text swatch opens on a single click; a cancelled dialog changes nothing.
@@ -199,7 +199,7 @@ TEST_F(OptionsWindowTest, SwatchesOpenTheColourDialogPresetToTheirColour) {
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(w.findChild<ColorSwatch*>("PSlctTextC"), &press);
-    EXPECT_EQ(opt->PSlctTextC.value(), 0xFFFFFF);
+    EXPECT_EQ(opt->selectedTextColor.value(), 0xFFFFFF);
 
     w.findChild<QPushButton*>("DefBtn")->click();
     EXPECT_EQ(swatch->palette().color(QPalette::Window), QColor(0xFF, 0xFF, 0xE0));
@@ -213,7 +213,7 @@ TEST_F(OptionsWindowTest, BufferTableShowsTheDataStoreUnderTheMainWindowAndClosi
     main.show();
     w.setMainWindow(&main);
     opt->setMastersTabVisible(true);
-    w.box(opt->DispBuffer)->click();
+    w.box(opt->showBufferTable)->click();
     StoreInspector* view = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* v = qobject_cast<StoreInspector*>(top); v && v->isVisible())
@@ -221,8 +221,8 @@ TEST_F(OptionsWindowTest, BufferTableShowsTheDataStoreUnderTheMainWindowAndClosi
     ASSERT_TRUE(view);
     EXPECT_EQ(view->frameGeometry().topLeft(), main.frameGeometry().bottomLeft() + QPoint(0, 1));
     view->close();
-    EXPECT_FALSE(opt->DispBuffer.checked());
-    EXPECT_FALSE(w.box(opt->DispBuffer)->isChecked());
+    EXPECT_FALSE(opt->showBufferTable.checked());
+    EXPECT_FALSE(w.box(opt->showBufferTable)->isChecked());
 }
 
 } // namespace

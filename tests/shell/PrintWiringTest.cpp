@@ -113,7 +113,7 @@ TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParamete
 TEST_F(PrintWiring, ThePrinterCheckWithoutAPrinterTurnsPrintingOffAndTheMonitorsPrintToo) {
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
         GTEST_SKIP() << "a printer is installed";
-    program->options().PrinterChk.setChecked(true);
+    program->options().checkPrinters.setChecked(true);
     main().FillPrinterList();
     EXPECT_TRUE(main().cbPrinter.isEmpty());
     for (QAction* a : printCommands())
@@ -195,7 +195,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     const QByteArray whole = saved.readAll();
     const QByteArray lastRow = whole.mid(whole.lastIndexOf("\r\n", whole.size() - 3) + 2);
     const QByteArray rows = lastRow.repeated(SampleStore::kCapacity);
-    const ProgramContext& g = program->context();
+    const ProgramContext& context = program->context();
     const struct {
         const char* name;
         QByteArray bytes;
@@ -203,11 +203,11 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
         QString box;
         int held;
     } damaged[] = {
-        {"long.mon", whole + QByteArray(100000, '9') + "\r\n", false, Msg(g, MsgId::MonitorLineTooLong),
+        {"long.mon", whole + QByteArray(100000, '9') + "\r\n", false, Msg(context, MsgId::MonitorLineTooLong),
          held},
-        {"cut.mon", whole.chopped(5), true, Msg(g, MsgId::MonitorRowCutShort), held - 1},
-        {"big.mon", whole + rows, true, Msg(g, MsgId::MonitorRowsLeftOut) + QStringLiteral(" %1").arg(held),
-         SampleStore::kCapacity},
+        {"cut.mon", whole.chopped(5), true, Msg(context, MsgId::MonitorRowCutShort), held - 1},
+        {"big.mon", whole + rows, true,
+         Msg(context, MsgId::MonitorRowsLeftOut) + QStringLiteral(" %1").arg(held), SampleStore::kCapacity},
     };
     for (const auto& d : damaged) {
         const QString path = dir + u'/' + QLatin1String(d.name);

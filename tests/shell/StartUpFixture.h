@@ -52,17 +52,17 @@ protected:
         choose(context, type, cpu, form, language);
     }
     // The same for a program of its own (a StartUp::Program's context).
-    static void choose(ProgramContext& g, const QString& type, const QString& cpu, const QString& form,
+    static void choose(ProgramContext& context, const QString& type, const QString& cpu, const QString& form,
                        const QString& language = QStringLiteral("English")) {
-        g.LanguageName = language;
-        g.LanguageSuffix = language.left(3);
-        g.LanguageIniPath = g.LanguageFolder + "/" + language + ".ini";
-        g.DriveTypeName = type;
-        g.DriveFormName = form;
-        g.DriveCpuVersion = cpu;
-        g.TypeFolder = g.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
-        g.CapacityFolder = g.TypeFolder;
-        g.InfoIniPath = g.TypeFolder + "/Info.ini";
+        context.LanguageName = language;
+        context.LanguageSuffix = language.left(3);
+        context.LanguageIniPath = context.LanguageFolder + "/" + language + ".ini";
+        context.DriveTypeName = type;
+        context.DriveFormName = form;
+        context.DriveCpuVersion = cpu;
+        context.TypeFolder = context.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
+        context.CapacityFolder = context.TypeFolder;
+        context.InfoIniPath = context.TypeFolder + "/Info.ini";
     }
 
     // The shipped files a start needs: languages, catalogue, help, and one drive type

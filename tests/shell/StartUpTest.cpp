@@ -185,17 +185,16 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
 
     ASSERT_FALSE(context.StartupAbort);
     EXPECT_EQ(prompter.boxes().size(), 0u);
-    const ProgramContext& g = context;
-    EXPECT_EQ(g.LanguageName, QStringLiteral("English"));
-    EXPECT_EQ(g.LanguageSuffix, QStringLiteral("Eng"));
-    EXPECT_EQ(g.DriveTypeCode, QStringLiteral("41"));
-    EXPECT_EQ(g.DriveFormCode, QStringLiteral("1"));
-    EXPECT_EQ(g.DriveCpuNumber, QStringLiteral("110"));
-    EXPECT_EQ(g.TypeFolder, folder.path() + QStringLiteral("/dat/HXA1(V110)"));
-    EXPECT_EQ(g.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
-    EXPECT_EQ(g.LoadPath, folder.path() + QStringLiteral("/sets"));
-    EXPECT_EQ(g.OpenedFileName, QStringLiteral("pump.KvR"));
-    EXPECT_EQ(g.SavePath, folder.path());
+    EXPECT_EQ(context.LanguageName, QStringLiteral("English"));
+    EXPECT_EQ(context.LanguageSuffix, QStringLiteral("Eng"));
+    EXPECT_EQ(context.DriveTypeCode, QStringLiteral("41"));
+    EXPECT_EQ(context.DriveFormCode, QStringLiteral("1"));
+    EXPECT_EQ(context.DriveCpuNumber, QStringLiteral("110"));
+    EXPECT_EQ(context.TypeFolder, folder.path() + QStringLiteral("/dat/HXA1(V110)"));
+    EXPECT_EQ(context.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
+    EXPECT_EQ(context.LoadPath, folder.path() + QStringLiteral("/sets"));
+    EXPECT_EQ(context.OpenedFileName, QStringLiteral("pump.KvR"));
+    EXPECT_EQ(context.SavePath, folder.path());
     EXPECT_TRUE(m.AssOp);
     EXPECT_TRUE(m.CommentsChk);
     EXPECT_EQ(m.CommentsBuff, QStringLiteral("Site 4, pump 2"));
@@ -203,11 +202,11 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_EQ(value("0003"), QStringLiteral("5000"));
     EXPECT_NE(value("0004"), QStringLiteral("999"));
-    EXPECT_EQ(g.Parameters->UPara.cell(UP_ChangeIndex,
-                                       ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
+    EXPECT_EQ(context.Parameters->UPara.cell(UP_ChangeIndex,
+                                             ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
               QStringLiteral("1"));
-    EXPECT_EQ(g.Parameters->UPara.cell(UP_SelectIndex,
-                                       ValueRules::IndexOfComNo(context, QStringLiteral("0003")) + 1),
+    EXPECT_EQ(context.Parameters->UPara.cell(UP_SelectIndex,
+                                             ValueRules::IndexOfComNo(context, QStringLiteral("0003")) + 1),
               QStringLiteral("1"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") +
                                    Msg(context, MsgId::FileLabel) + QStringLiteral("pump.KvR (HXA1-2004)"));

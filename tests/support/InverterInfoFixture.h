@@ -38,13 +38,12 @@ inline constexpr const char* kShippedSection = "[InverterInfo]\r\n"
 class InverterInfoFixture : public testing::Test {
 protected:
     void SetUp() override {
-        ProgramContext& g = context;
-        g.DriveTypeName = QStringLiteral("HXA1");
-        g.MsgCaption = QStringLiteral("Caption");
-        g.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
-                                              "[Type]\r\nHXA1=41\r\n[Type_Custom]\r\nHXA1=41\r\n"
-                                              "[HXA1]\r\n-4037=13\r\n-2004=1\r\nCPU2=H\r\n"
-                                              "[HXA1(V720)]\r\n-4037N=13\r\n");
+        context.DriveTypeName = QStringLiteral("HXA1");
+        context.MsgCaption = QStringLiteral("Caption");
+        context.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                                                    "[Type]\r\nHXA1=41\r\n[Type_Custom]\r\nHXA1=41\r\n"
+                                                    "[HXA1]\r\n-4037=13\r\n-2004=1\r\nCPU2=H\r\n"
+                                                    "[HXA1(V720)]\r\n-4037N=13\r\n");
         setLanguage(kShippedSection);
         setRows({{"0000", "1", "0", 0},
                  {"FB07", "1", "0", 41},

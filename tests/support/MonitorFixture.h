@@ -46,13 +46,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
         QFile::remove(settingsPath());
-        ProgramContext& g = context;
-        g.ProgramFolder = folder->path();
-        g.LanguageFolder = folder->filePath("lng");
-        g.SettingsIniPath = settingsPath();
-        g.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
+        context.ProgramFolder = folder->path();
+        context.LanguageFolder = folder->filePath("lng");
+        context.SettingsIniPath = settingsPath();
+        context.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
         store = std::make_unique<ParameterStore>();
-        g.Parameters = store.get();
+        context.Parameters = store.get();
         loadDriveType("HXA1", "V110", "-2004");
         ASSERT_TRUE(prompter.texts().isEmpty()) << prompter.texts().join('|').toStdString();
 
@@ -79,25 +78,25 @@ protected:
     // Loads a drive type into the store as the start-up does; the simulated drive follows it.
     void loadDriveType(const char* type, const char* cpu, const char* form,
                        const char* language = "English") {
-        ProgramContext& g = context;
-        g.LanguageName = QString::fromLatin1(language);
-        g.LanguageSuffix = g.LanguageName.left(3);
-        g.LanguageIniPath = folder->filePath("lng/" + g.LanguageName + ".ini");
-        g.DriveTypeName = QString::fromLatin1(type);
-        g.DriveCpuVersion = QString::fromLatin1(cpu);
-        g.DriveFormName = QString::fromLatin1(form);
-        g.TypeFolder = folder->filePath("dat/" + g.DriveTypeName + "(" + g.DriveCpuVersion + ")");
-        g.CapacityFolder = g.TypeFolder;
-        g.InfoIniPath = g.TypeFolder + "/Info.ini";
+        context.LanguageName = QString::fromLatin1(language);
+        context.LanguageSuffix = context.LanguageName.left(3);
+        context.LanguageIniPath = folder->filePath("lng/" + context.LanguageName + ".ini");
+        context.DriveTypeName = QString::fromLatin1(type);
+        context.DriveCpuVersion = QString::fromLatin1(cpu);
+        context.DriveFormName = QString::fromLatin1(form);
+        context.TypeFolder =
+            folder->filePath("dat/" + context.DriveTypeName + "(" + context.DriveCpuVersion + ")");
+        context.CapacityFolder = context.TypeFolder;
+        context.InfoIniPath = context.TypeFolder + "/Info.ini";
         PrompterAsker asker;
-        store->FormCreate(g, asker);
-        ASSERT_TRUE(LoadTypeTable(g, asker));
-        ASSERT_TRUE(LoadCapacityTable(g, asker));
-        ASSERT_TRUE(InitValueTable(g, asker));
+        store->FormCreate(context, asker);
+        ASSERT_TRUE(LoadTypeTable(context, asker));
+        ASSERT_TRUE(LoadCapacityTable(context, asker));
+        ASSERT_TRUE(InitValueTable(context, asker));
         opts.UpdateTripAlarmOptions();
         QString error;
-        ASSERT_TRUE(
-            driveModel.load(folder->path(), {g.DriveTypeName, g.DriveCpuVersion, g.DriveFormName}, &error))
+        ASSERT_TRUE(driveModel.load(
+            folder->path(), {context.DriveTypeName, context.DriveCpuVersion, context.DriveFormName}, &error))
             << error.toStdString();
     }
 

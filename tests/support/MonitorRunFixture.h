@@ -27,7 +27,7 @@ protected:
 
     void SetUp() override {
         MonitorFixture::SetUp();
-        opts.MonRecPoint.setPosition(1250);
+        opts.recordingPointCount.setPosition(1250);
         create();
         model->FormActivate();
         // The link answers at once: the shortest time base is five samples of 50 ms per item.
@@ -49,8 +49,8 @@ protected:
     // Only these channels (channel index, item index) are checked; the status items on or off.
     void useChannels(std::initializer_list<std::pair<int, int>> channelItems, bool alarm = false,
                      bool trip = false) {
-        opts.MonAlrmDisp.setChecked(alarm);
-        opts.MonTripDisp.setChecked(trip);
+        opts.monitorShowsAlarms.setChecked(alarm);
+        opts.monitorShowsTrips.setChecked(trip);
         model->SetStatusItems();
         for (int i = 0; i < kMonitorChannels; ++i)
             model->setChannelChecked(i, false);

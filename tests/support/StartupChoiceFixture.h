@@ -21,11 +21,10 @@ protected:
         if (shipped_) {
             ASSERT_TRUE(copyShippedChoiceData());
         }
-        ProgramContext& g = context;
-        g.ProgramFolder = folder.path();
-        g.LanguageFolder = folder.filePath("lng");
-        g.SettingsIniPath = folder.settingsIniPath();
-        g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+        context.ProgramFolder = folder.path();
+        context.LanguageFolder = folder.filePath("lng");
+        context.SettingsIniPath = folder.settingsIniPath();
+        context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
     }
     // The settings file as the first start leaves it before the form opens.
     void seedLanguages() { writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n"); }

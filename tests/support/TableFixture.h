@@ -43,24 +43,23 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
-        ProgramContext& g = context;
-        g.ProgramFolder = folder->path();
-        g.LanguageFolder = folder->filePath("lng");
-        g.LanguageIniPath = folder->filePath("lng/English.ini");
-        g.LanguageName = "English";
-        g.LanguageSuffix = "Eng";
-        g.TypeFolder = g.CapacityFolder = folder->filePath("dat/HXA1(V110)");
-        g.InfoIniPath = g.TypeFolder + "/Info.ini";
-        g.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
-        g.DriveTypeName = "HXA1";
-        g.DriveFormName = "-2004";
-        g.DriveCpuVersion = "V110";
-        store->FormCreate(g, prompter);
-        ASSERT_TRUE(LoadTypeTable(g, prompter));
-        ASSERT_TRUE(LoadCapacityTable(g, prompter));
-        ASSERT_TRUE(InitValueTable(g, prompter));
-        g.RowsInUse = g.ParaCountNormal;
-        g.QuickCount = 10;
+        context.ProgramFolder = folder->path();
+        context.LanguageFolder = folder->filePath("lng");
+        context.LanguageIniPath = folder->filePath("lng/English.ini");
+        context.LanguageName = "English";
+        context.LanguageSuffix = "Eng";
+        context.TypeFolder = context.CapacityFolder = folder->filePath("dat/HXA1(V110)");
+        context.InfoIniPath = context.TypeFolder + "/Info.ini";
+        context.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
+        context.DriveTypeName = "HXA1";
+        context.DriveFormName = "-2004";
+        context.DriveCpuVersion = "V110";
+        store->FormCreate(context, prompter);
+        ASSERT_TRUE(LoadTypeTable(context, prompter));
+        ASSERT_TRUE(LoadCapacityTable(context, prompter));
+        ASSERT_TRUE(InitValueTable(context, prompter));
+        context.RowsInUse = context.ParaCountNormal;
+        context.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
     }
 
@@ -90,7 +89,7 @@ protected:
     }
     void SetUp() override {
         ShippedTableFixture::SetUp();
-        options.ParaEnt.setChecked(true);
+        options.enterMovesToNextCell.setChecked(true);
         context.AmpereBase = 5.0f;
         context.VoltBase = 200.0f;
         refreshAll();

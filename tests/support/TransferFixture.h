@@ -183,17 +183,16 @@ public:
     explicit TransferRig(SimProtocol protocol, Wire wire = Wire::Fake, const QByteArray& info = QByteArray())
         : protocol_(protocol), wire_(wire) {
         writeTransferDriveData(folder, info);
-        ProgramContext& g = context;
-        g.ProgramFolder = folder.path();
-        g.SettingsIniPath = folder.settingsIniPath();
-        g.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
-        g.LanguageSuffix = QStringLiteral("Eng");
-        g.DriveTypeName = QStringLiteral("HXA1");
-        g.DriveFormName = QStringLiteral("-0.75K");
-        g.DriveCpuVersion = QStringLiteral("V100");
-        g.TypeFolder = folder.filePath(QStringLiteral("dat/HXA1(V100)"));
-        g.CapacityFolder = g.TypeFolder;
-        g.InfoIniPath = g.TypeFolder + QStringLiteral("/Info.ini");
+        context.ProgramFolder = folder.path();
+        context.SettingsIniPath = folder.settingsIniPath();
+        context.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+        context.LanguageSuffix = QStringLiteral("Eng");
+        context.DriveTypeName = QStringLiteral("HXA1");
+        context.DriveFormName = QStringLiteral("-0.75K");
+        context.DriveCpuVersion = QStringLiteral("V100");
+        context.TypeFolder = folder.filePath(QStringLiteral("dat/HXA1(V100)"));
+        context.CapacityFolder = context.TypeFolder;
+        context.InfoIniPath = context.TypeFolder + QStringLiteral("/Info.ini");
         program.setMessages(QStringLiteral("m"), 120);
         PrompterAsker asker;
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&

@@ -44,7 +44,7 @@ TEST_F(ParameterHelpTest, ARowOpensThePageOfItsTitleAndARowOfNoParameterOrABadTi
         EXPECT_EQ(help.pageOfRow(rowOf("0002")).page, page) << title;
     }
     // WinHelp: the contents of its help for every parameter row.
-    options.WinHelpSlct.setChecked(true);
+    options.hlpParameterHelp.setChecked(true);
     EXPECT_EQ(help.pageOfRow(rowOf("0001")), (Page{helpFile, ""}));
     EXPECT_EQ(help.pageOfRow(rows()), Page{});
 }

@@ -11,13 +11,12 @@ using C = TableCommand;
 using ParameterTableTest = TableFixture;
 
 TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCaption) {
-    const ProgramContext& g = context;
-    ASSERT_EQ(rows(), g.RowsInUse + 2);
+    ASSERT_EQ(rows(), context.RowsInUse + 2);
     EXPECT_EQ(core.grid().row(0), (QStringList{"Title", "Comm. No.", "Function", "Set Val.", "Low limit.",
                                                "Up limit.", "Unit", ""}));
     EXPECT_EQ(core.caption(), "Parameter Table HXA1-2004 (CPU Ver.V110)");
     // Row k + 1 shows parameter k.
-    for (int k : {0, 3, g.RowsInUse}) {
+    for (int k : {0, 3, context.RowsInUse}) {
         EXPECT_EQ(core.grid().cell(TC_ComNo, k + 1), store->ParaDat.cell(PD_ComNo, k + 1)) << k;
         EXPECT_EQ(core.grid().cell(TC_Title, k + 1), store->ParaDat.cell(PD_FTitle, k + 1)) << k;
         EXPECT_EQ(core.grid().cell(TC_Name, k + 1), store->ParaDat.cell(PD_FName, k + 1)) << k;
@@ -29,7 +28,7 @@ TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheC
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Changed, "0003"), kNoMark);
     // The find buffer has one "number,name" line per row.
-    ASSERT_EQ(core.findBuffer.size(), g.RowsInUse + 1);
+    ASSERT_EQ(core.findBuffer.size(), context.RowsInUse + 1);
     EXPECT_EQ(core.findBuffer.first(), "0000,Control mode");
 }
 
@@ -83,21 +82,20 @@ TEST_F(ParameterTableTest, ChangedOnlyViewPacksTheChangedParametersFromRowOne) {
 }
 
 TEST_F(ParameterTableTest, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks) {
-    ProgramContext& g = context;
     for (const char* n : {"0002", "0005", "0030"})
         setWork(n, UP_BlindIndex, "1");
     setWork("0009", UP_SelectIndex, "1");
     setWork("0020", UP_HexIndex, "1");
     setWork("0009", UP_WriteIndex, "1");
     // A file's count that disagrees with its marks does not change the rows shown.
-    g.BlindActive = true;
-    g.BlindCount = 5;
+    context.BlindActive = true;
+    context.BlindCount = 5;
     refreshAll();
     EXPECT_TRUE(core.blindView());
-    EXPECT_EQ(rows(), g.RowsInUse + 2 - 3);
+    EXPECT_EQ(rows(), context.RowsInUse + 2 - 3);
     EXPECT_EQ(rowOf("0005"), -1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0006");
-    EXPECT_EQ(core.BlindRowCount, g.RowsInUse - 5);
+    EXPECT_EQ(core.BlindRowCount, context.RowsInUse - 5);
     // Selection, hex and blind marks of the file stay; the edit marks do not.
     EXPECT_EQ(work("0009", UP_SelectIndex), "1");
     EXPECT_EQ(work("0020", UP_HexIndex), "1");
@@ -129,10 +127,9 @@ TEST_F(ParameterTableTest, QuickViewShowsTheQuickParametersWhateverTheirStoredCo
 }
 
 TEST_F(ParameterTableTest, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
-    ProgramContext& g = context;
     ASSERT_EQ(store->ParaDat.cell(PD_CurrentVoltIndex, index("0022") + 1), "C");
-    g.AmpereBase = 5.0f;
-    g.VoltBase = 200.0f;
+    context.AmpereBase = 5.0f;
+    context.VoltBase = 200.0f;
     setWork("0022", UP_Value, "1000"); // Mul 10: step 0.005 A
     commands.setChecked(C::CVDisp, true);
     core.FillRows();
@@ -145,7 +142,7 @@ TEST_F(ParameterTableTest, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Value, "0003"), "   60.00");
 
-    g.AmpereBase = 20.0f;
+    context.AmpereBase = 20.0f;
     setPara("0022", PD_Mul, "1");
     setWork("0022", UP_Value, "50"); // step 0.2 A
     core.FillRows();
@@ -186,7 +183,7 @@ TEST_F(ParameterTableTest, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
 }
 
 TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet) {
-    options.UndoMaxSet.setPosition(7);
+    options.undoDepth.setPosition(7);
     for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
         setWork("0009", col, "1");
     store->UndoComNo << "0009";
@@ -273,9 +270,9 @@ TEST_F(ParameterTableTest, TheHighlightedBlockSurvivesARefillCutToTheNewRows) {
 
 TEST_F(ParameterTableTest, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter) {
     Options& o = options;
-    o.PNCellC.setValue(0x112233);
-    o.PSCellC.setValue(0x445566);
-    o.PSlctTextC.setValue(0x00FF00);
+    o.otherValueCellColor.setValue(0x112233);
+    o.settingValueCellColor.setValue(0x445566);
+    o.selectedTextColor.setValue(0x00FF00);
     const int r = rowOf("0009");
     EXPECT_EQ(core.cellStyle(TC_Name, r, false).background, bgr(0x112233));
     EXPECT_EQ(core.cellStyle(TC_Value, r, false).background, bgr(0x445566));
@@ -303,7 +300,7 @@ TEST_F(ParameterTableTest, CellsTakeTheOptionColoursAndTheMarksOfTheirParameter)
 TEST_F(ParameterTableTest, SelectedValueIsBlueInEveryViewButTheCurrentVoltageColourOnlyInAll) {
     Options& o = options;
     o.currentVoltageCellColor.setChecked(true);
-    o.PCVCellC.setValue(0x00FFFF);
+    o.currentVoltageColor.setValue(0x00FFFF);
     setWork("0022", UP_SelectIndex, "1");
     setWork("0022", UP_Value, "1600");
     core.FillRows();
@@ -315,7 +312,7 @@ TEST_F(ParameterTableTest, SelectedValueIsBlueInEveryViewButTheCurrentVoltageCol
     commands.setChecked(C::ChgDisp, true);
     core.FillRows();
     ASSERT_EQ(rowOf("0022"), 1);
-    EXPECT_EQ(core.cellStyle(TC_Unit, 1, false).background, o.PNCellC.color());
+    EXPECT_EQ(core.cellStyle(TC_Unit, 1, false).background, o.otherValueCellColor.color());
     EXPECT_EQ(core.cellStyle(TC_Value, 1, false).background, QColor(0, 0, 255));
 }
 

@@ -52,7 +52,7 @@ protected:
         link.PortsFound = {QStringLiteral("COM1")};
         // Room for a loaded machine; only the missing parameter waits it out.
         link.ReplyTimeout = 400;
-        options.EEPWriteEnable.setChecked(true);
+        options.exportToEeprom.setChecked(true);
         transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
     }
     void TearDown() override {

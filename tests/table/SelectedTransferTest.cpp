@@ -60,7 +60,7 @@ class SelectedTransferTest : public TableFixture {
 protected:
     void SetUp() override {
         TableFixture::SetUp();
-        options.EEPWriteEnable.setChecked(true);
+        options.exportToEeprom.setChecked(true);
         transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
     }
     using Request = ScriptedDrive::Request;
@@ -186,7 +186,7 @@ TEST_F(SelectedTransferTest, ExportSendsTheStoredValueNotTheRoundedText) {
 
     // Without "Export to EEPROM" the drive's RAM is written, whatever a parameter's memory.
     drive.requests.clear();
-    options.EEPWriteEnable.setChecked(false);
+    options.exportToEeprom.setChecked(false);
     go("0050");
     exportSelected();
     EXPECT_EQ(drive.requests.size(), 2u);

@@ -21,7 +21,7 @@ protected:
         EXPECT_EQ(commands.popupItemEnabled(C::Redo), commands.mirrorItemEnabled(C::Redo));
         return commands.mirrorItemEnabled(C::Redo);
     }
-    void setDepth(int depth) { options.UndoMaxSet.setPosition(depth); }
+    void setDepth(int depth) { options.undoDepth.setPosition(depth); }
     // Commits 0013 = 1, 2, ... n (its default is 0, its limit 50).
     void entries(int n) {
         for (int k = 1; k <= n; ++k)
@@ -178,7 +178,7 @@ TEST_F(UndoRedoTest, UndoGivesUpAValueBeingTypedInsteadOfStoringItElsewhere) {
     EXPECT_EQ(core.EditActive, 0);
     // The cursor is on 0009 now; Enter stores nothing there.
     ASSERT_EQ(cursor(), rowOf("0009"));
-    options.ParaEnt.setChecked(false);
+    options.enterMovesToNextCell.setChecked(false);
     enter();
     EXPECT_EQ(value("0009"), "50");
     EXPECT_EQ(value("0013"), "0");

@@ -259,11 +259,11 @@ TEST_F(TypedValue, EnterWalksDownOnlyWithTheOptionAndNotPastTheLastRow) {
     enter();
     EXPECT_EQ(value("0010"), "60");
 
-    options.ParaEnt.setChecked(false);
+    options.enterMovesToNextCell.setChecked(false);
     commit("0009", "7");
     EXPECT_EQ(cursor(), r);
 
-    options.ParaEnt.setChecked(true);
+    options.enterMovesToNextCell.setChecked(true);
     const int last = rows() - 1;
     const QString lastNo = core.grid().cell(TC_ComNo, last);
     commit(lastNo, "0");

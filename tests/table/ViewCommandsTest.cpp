@@ -198,9 +198,8 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     select({"0002", "0005", "0013"});
     views.PopBlindClick();
     EXPECT_TRUE(prompter.boxes().empty());
-    const ProgramContext& g = context;
-    EXPECT_EQ(g.BlindCount, 3);
-    EXPECT_TRUE(g.BlindActive);
+    EXPECT_EQ(context.BlindCount, 3);
+    EXPECT_TRUE(context.BlindActive);
     EXPECT_EQ(core.BlindRowCount, inUse - 3);
     EXPECT_EQ(rows(), inUse - 3 + 2);
     EXPECT_EQ(rowOf("0005"), -1);
@@ -216,12 +215,12 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     setWork("0013", UP_SelectIndex, "0");
     select({"0020"});
     views.PopBlindClick();
-    EXPECT_EQ(g.BlindCount, 4);
+    EXPECT_EQ(context.BlindCount, 4);
     EXPECT_EQ(rows(), inUse - 4 + 2);
 
     views.PopDispClick();
-    EXPECT_EQ(g.BlindCount, 0);
-    EXPECT_FALSE(g.BlindActive);
+    EXPECT_EQ(context.BlindCount, 0);
+    EXPECT_FALSE(context.BlindActive);
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
     EXPECT_EQ(rows(), inUse + 2);
     EXPECT_EQ(core.findBuffer.size(), inUse + 1);

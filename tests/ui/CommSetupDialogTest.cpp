@@ -34,14 +34,13 @@ bool isBlue(const QWidget* w) {
 class TRSsetTest : public testing::Test {
 protected:
     TRSsetTest() {
-        ProgramContext& g = context;
-        g.SettingsIniPath = folder.settingsIniPath();
-        g.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
-        const IniFile lang(g.LanguageIniPath);
+        context.SettingsIniPath = folder.settingsIniPath();
+        context.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
+        const IniFile lang(context.LanguageIniPath);
         for (const QString& key : lang.keys(QStringLiteral("General")))
             params.Messages << lang.readString(QStringLiteral("General"), key);
-        g.Parameters = &params;
-        g.MsgCaption = params.Msg(MsgId::Caption);
+        context.Parameters = &params;
+        context.MsgCaption = params.Msg(MsgId::Caption);
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }

@@ -85,13 +85,12 @@ TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
     QTimer::singleShot(0, &form, [&] { form.ok->click(); });
     EXPECT_TRUE(form.run());
 
-    const ProgramContext& g = context;
-    EXPECT_EQ(g.LanguageName, "English");
-    EXPECT_EQ(g.DriveTypeName, "HXB3");
-    EXPECT_EQ(g.DriveFormName, "-4037");
-    EXPECT_EQ(g.DriveCpuVersion, "V250");
-    EXPECT_EQ(g.DriveFormCode, "13");
-    EXPECT_EQ(g.TypeFolder, folder.filePath("dat/HXB3(V250)"));
+    EXPECT_EQ(context.LanguageName, "English");
+    EXPECT_EQ(context.DriveTypeName, "HXB3");
+    EXPECT_EQ(context.DriveFormName, "-4037");
+    EXPECT_EQ(context.DriveCpuVersion, "V250");
+    EXPECT_EQ(context.DriveFormCode, "13");
+    EXPECT_EQ(context.TypeFolder, folder.filePath("dat/HXB3(V250)"));
     EXPECT_EQ(cpuFormsM, QStringList({"V250"}));
     EXPECT_EQ(cpuNumbersM, QStringList({"250"}));
     EXPECT_TRUE(settingsText().contains("InvType=HXB3\r\nInvForm=-4037\r\nInvCpu=V250\r\n"));

@@ -177,7 +177,7 @@ TEST_F(KeyPadWindow, EscNeverClosesButLeavesDirectInput) {
 }
 
 TEST_F(KeyPadWindow, DirectInputFromTheKeyboardSetsTheExactValue) {
-    options.LedDispTime.setPosition(0);
+    options.ledBlinkInterval.setPosition(0);
     int entered = 0;
     exec([&](int p) {
         if (p == 1) {
@@ -199,7 +199,7 @@ TEST_F(KeyPadWindow, DirectInputFromTheKeyboardSetsTheExactValue) {
 }
 
 TEST_F(KeyPadWindow, KeysThatReachTheWindowInDirectInputAreTyped) {
-    options.LedDispTime.setPosition(0);
+    options.ledBlinkInterval.setPosition(0);
     exec([&](int p) {
         if (p == 1) {
             window->panel().FCLabelDblClick();

@@ -27,9 +27,9 @@ class MonitorRunWindow : public MonitorFixture {
 protected:
     void SetUp() override {
         MonitorFixture::SetUp();
-        opts.MonRecPoint.setPosition(1250);
-        opts.MonAlrmDisp.setChecked(true);
-        opts.MonTripDisp.setChecked(false);
+        opts.recordingPointCount.setPosition(1250);
+        opts.monitorShowsAlarms.setChecked(true);
+        opts.monitorShowsTrips.setChecked(false);
         window = std::make_unique<MonitorWindow>(
             context, opts, link, MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); }, {}, {}, {}}, nullptr,
             &pacer);
@@ -216,7 +216,7 @@ TEST_F(MonitorRunWindow, TheMarkerPointsAtTheLevelAndADragSetsIt) {
 
 TEST_F(MonitorRunWindow, TheDriveKeysFollowTheOptionAndWriteAtOnceOutsideARun) {
     EXPECT_FALSE(window->runAction->isEnabled());
-    opts.MonInvDrive.setChecked(true);
+    opts.monitorRunStopControl.setChecked(true);
     window->FormActivate();
     ASSERT_TRUE(window->runAction->isEnabled());
     EXPECT_EQ(window->runAction->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F9));

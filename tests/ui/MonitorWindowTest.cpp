@@ -150,8 +150,8 @@ TEST_F(MonitorWindowTest, StatusItemsTakeTheLastRowsAndTheTriggerSourceIsMarked)
     };
     for (const Case& c :
          {Case{true, false, true, false}, Case{true, true, false, false}, Case{false, false, true, true}}) {
-        opts.MonAlrmDisp.setChecked(c.alarm);
-        opts.MonTripDisp.setChecked(c.trip);
+        opts.monitorShowsAlarms.setChecked(c.alarm);
+        opts.monitorShowsTrips.setChecked(c.trip);
         window->FormActivate();
         EXPECT_EQ(!window->rows[8].channelBox->isHidden(), c.ch9) << c.alarm << c.trip;
         EXPECT_EQ(!window->rows[8].readout->isHidden(), c.ch9) << c.alarm << c.trip;

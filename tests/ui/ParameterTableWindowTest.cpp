@@ -244,7 +244,7 @@ TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn) {
 
 TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecksTheSetup) {
     ParameterTableWindow& t = createTable();
-    options.UndoMaxSet.setPosition(4);
+    options.undoDepth.setPosition(4);
     QWidget other;
     other.show();
     other.activateWindow();

@@ -29,10 +29,9 @@ class ResultWindowTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        ProgramContext& g = context;
-        g.ProgramFolder = folder.path();
-        g.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
-        g.InfoIniPath = folder.filePath("Info.ini");
+        context.ProgramFolder = folder.path();
+        context.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
+        context.InfoIniPath = folder.filePath("Info.ini");
         form.currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
         form.addLine("* Communication Error Parameters");
         form.addLine("F01: Bias");
@@ -43,9 +42,9 @@ protected:
     }
     // "Save Comm./Comp. Result" is offered only while not both result windows are on.
     void automaticSaveOn() {
-        options.CompResult.setChecked(false);
-        options.ParaSkipSave.setChecked(true);
-        ASSERT_TRUE(options.ParaSkipSave.enabled());
+        options.showComparisonResult.setChecked(false);
+        options.saveTransferResult.setChecked(true);
+        ASSERT_TRUE(options.saveTransferResult.enabled());
     }
 
     ScriptedPrompter prompter;
@@ -112,7 +111,7 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
     EXPECT_EQ(read(folder.filePath("info.txt")), "* Communication Error Parameters\r\nF01: Bias\r\n");
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("7d9h5m3s.txt")));
 
-    options.ParaSkipSave.setChecked(false);
+    options.saveTransferResult.setChecked(false);
     job.mode = kModeImport;
     prompter.answerFile(folder.filePath("res"));
     form.saveText();

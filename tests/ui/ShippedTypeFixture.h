@@ -18,27 +18,28 @@ struct DriveTypeChoice {
 // Loads a drive type of the program folder into a new store, in English, as File > New does;
 // false when a loader refused it.
 inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice& t,
-                          std::unique_ptr<ParameterStore>& store, ProgramContext& g) {
-    g = ProgramContext();
+                          std::unique_ptr<ParameterStore>& store, ProgramContext& context) {
+    context = ProgramContext();
     store.reset();
-    g.ProgramFolder = folder.path();
-    g.LanguageFolder = folder.filePath("lng");
-    g.LanguageIniPath = folder.filePath("lng/English.ini");
-    g.LanguageName = "English";
-    g.LanguageSuffix = "Eng";
-    g.TypeFolder = g.CapacityFolder = folder.filePath("dat/" + t.type + "(" + t.cpu + ")");
-    g.InfoIniPath = g.TypeFolder + "/Info.ini";
-    g.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
-    g.DriveTypeName = t.type;
-    g.DriveFormName = t.form;
-    g.DriveCpuVersion = t.cpu;
+    context.ProgramFolder = folder.path();
+    context.LanguageFolder = folder.filePath("lng");
+    context.LanguageIniPath = folder.filePath("lng/English.ini");
+    context.LanguageName = "English";
+    context.LanguageSuffix = "Eng";
+    context.TypeFolder = context.CapacityFolder = folder.filePath("dat/" + t.type + "(" + t.cpu + ")");
+    context.InfoIniPath = context.TypeFolder + "/Info.ini";
+    context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+    context.DriveTypeName = t.type;
+    context.DriveFormName = t.form;
+    context.DriveCpuVersion = t.cpu;
     store = std::make_unique<ParameterStore>();
-    g.Parameters = store.get();
+    context.Parameters = store.get();
     PrompterAsker asker;
-    store->FormCreate(g, asker);
-    if (!LoadTypeTable(g, asker) || !LoadCapacityTable(g, asker) || !InitValueTable(g, asker))
+    store->FormCreate(context, asker);
+    if (!LoadTypeTable(context, asker) || !LoadCapacityTable(context, asker) ||
+        !InitValueTable(context, asker))
         return false;
-    g.RowsInUse = g.ParaCountNormal;
+    context.RowsInUse = context.ParaCountNormal;
     return true;
 }
 

@@ -63,7 +63,7 @@ protected:
         checks.openOptions = [this] {
             host.events.push_back("options");
             if (optionsSwitchCheckOff)
-                rig.options.TypCapChk.setChecked(false);
+                rig.options.checkDriveTypeAndCapacity.setChecked(false);
         };
     }
     bool modbus() const { return rig.modbus(); }
@@ -150,7 +150,7 @@ TEST_P(Commands, ExportWithoutMaintenanceModeWritesChangedOrdinaryParametersOnly
 }
 
 TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter) {
-    rig.options.SUMode.setChecked(true);
+    rig.options.useMaintenanceMode.setChecked(true);
     rig.setValue(kRev, "3");
     rig.setChanged(kRev, true);
     commands.exportAll();
@@ -162,7 +162,7 @@ TEST_P(Commands, ExportInMaintenanceModeVisitsEveryParameter) {
 }
 
 TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
-    rig.options.TypCapChk.setChecked(false);
+    rig.options.checkDriveTypeAndCapacity.setChecked(false);
     rig.setValue(kFreq, "1234");
     for (int i : {kPos, kOffset}) { // values a MODBUS register carries whole
         rig.setValue(i, "7");
@@ -277,7 +277,7 @@ TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
 }
 
 TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
-    rig.options.ParaErrDisp.setChecked(true);
+    rig.options.showTransferErrors.setChecked(true);
     rig.link->ReplyTimeout = 100;
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
@@ -295,7 +295,7 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     EXPECT_EQ(rig.flag(kFreq), "2");
 
     // Failures without boxes: the window closes itself and the result window lists them.
-    rig.options.ParaErrDisp.setChecked(false);
+    rig.options.showTransferErrors.setChecked(false);
     host.events.clear();
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
@@ -328,7 +328,7 @@ TEST_P(Commands, ACommandStartedInsideAnotherReturnsAtOnce) {
 TEST_P(Commands, TheRealModalWindowsRunTheJob) {
     host.realModal = true;
     rig.setDrive(kFreq, 777);
-    rig.options.ParaResult.setChecked(false); // the window closes itself
+    rig.options.showTransferResult.setChecked(false); // the window closes itself
     QTimer::singleShot(0, [] {
         if (auto* bar = qobject_cast<TransferWindow*>(QApplication::activeModalWidget()))
             bar->startButton->click();

@@ -37,9 +37,9 @@ public:
 };
 
 TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
-    rig.options.CompResult.setChecked(false); // the saving option is offered then
-    rig.options.ParaSkipSave.setChecked(true);
-    ASSERT_TRUE(rig.options.ParaSkipSave.enabled());
+    rig.options.showComparisonResult.setChecked(false); // the saving option is offered then
+    rig.options.saveTransferResult.setChecked(true);
+    ASSERT_TRUE(rig.options.saveTransferResult.enabled());
     rig.silent = {{"0001", 0}};
     Job job(rig, kModeImport, kRef);
     ResultWindow form(rig.context, rig.options, job.transfer, job.links);
@@ -100,7 +100,7 @@ TEST_F(TransferRun, EachShowingStartsReady) {
     EXPECT_FALSE(job.bar.isVisible());
 
     job.transfer.mode = kModeExport;
-    rig.options.WriteNotChgPara.setChecked(false);
+    rig.options.exportChangedOnly.setChecked(false);
     job.bar.noteLabel->hide();
     job.bar.show();
     EXPECT_EQ(job.bar.windowTitle(), "Parameter Export");

@@ -12,7 +12,7 @@ class ValueEntryFixture : public ParaTableFixture {
 protected:
     void SetUp() override {
         ParaTableFixture::SetUp();
-        options.ParaEnt.setChecked(true);
+        options.enterMovesToNextCell.setChecked(true);
         context.AmpereBase = 5.0f;
         context.VoltBase = 200.0f;
         createTable();
