@@ -2,6 +2,8 @@
 // The state of one program run: its folders and files, the chosen drive identity, the counts
 // of the loaded drive type and the data store. The start-up owns one and hands it by
 // reference to every object and function that reads or sets it; a test makes its own.
+#include "core/LoadedDrive.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -76,6 +78,9 @@ struct ProgramContext {
 
     // Set while a monitor run is in progress; only the monitor writes it.
     std::uint8_t MonitorRunning = 0;
+
+    // The drive type loaded (being moved here from the fields above).
+    LoadedDrive drive;
 
     // The data store; null until start-up creates it.
     ParameterStore* Parameters = nullptr;
