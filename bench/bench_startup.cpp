@@ -100,7 +100,7 @@ void BM_StartToFirstShow(benchmark::State& state) {
     const bool withDrive = state.range(0) != 0;
     PtyDrive drive;
     if (withDrive) {
-        DriveIdentity id{f.options.typeName, f.options.cpuVersion, f.options.capacityName};
+        SimDriveIdentity id{f.options.typeName, f.options.cpuVersion, f.options.capacityName};
         if (!drive.model.load(f.folder.path(), id) || !drive.start({})) {
             state.SkipWithError("no simulated drive");
             return;
@@ -234,7 +234,7 @@ void BM_WindowSwitchWithADrive(benchmark::State& state) {
     PtyDrive drive;
     SimConfig config;
     config.wireBaud = 9600;
-    DriveIdentity id{f.options.typeName, f.options.cpuVersion, f.options.capacityName};
+    SimDriveIdentity id{f.options.typeName, f.options.cpuVersion, f.options.capacityName};
     if (!f.ok || !drive.model.load(f.folder.path(), id) || !drive.start(config) ||
         !f.writeSettings(drive.server->slavePath())) {
         state.SkipWithError("no program folder or simulated drive");

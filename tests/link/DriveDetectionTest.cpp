@@ -528,7 +528,7 @@ struct PtyRow {
     const char* name;
     SimProtocol protocol;
     int baud;
-    DriveIdentity drive;
+    SimDriveIdentity drive;
     int speedIdx;
     int protocolIdx;
 };
@@ -574,9 +574,9 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, DriveDetectionOnPty,
                          testing::Values(PtyRow{"ModbusAt19200", SimProtocol::Modbus, 19200,
-                                                DriveIdentity{"HXB3", "V250", "-4037", "Eng"}, 4, 1},
+                                                SimDriveIdentity{"HXB3", "V250", "-4037", "Eng"}, 4, 1},
                                          PtyRow{"MakersProtocolAt38400", SimProtocol::Inverter, 38400,
-                                                DriveIdentity{"HXA1", "V720", "-4022", "Eng"}, 5, 0}),
+                                                SimDriveIdentity{"HXA1", "V720", "-4022", "Eng"}, 5, 0}),
                          [](const testing::TestParamInfo<PtyRow>& info) {
                              return std::string(info.param.name);
                          });

@@ -44,7 +44,7 @@ inline void writeSmallDriveData(TempProgramFolder& folder) {
     }
 }
 
-inline DriveIdentity hxa1(const char* cpu = "V100") {
+inline SimDriveIdentity hxa1(const char* cpu = "V100") {
     return {QStringLiteral("HXA1"), QString::fromLatin1(cpu), QStringLiteral("-0.75K"),
             QStringLiteral("Eng")};
 }

@@ -199,7 +199,7 @@ public:
                  InitValueTable(context, asker);
 
         loaded =
-            loaded && model.load(folder.path(), DriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
+            loaded && model.load(folder.path(), SimDriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
                                                               QStringLiteral("-0.75K")});
         model.setParameter(QStringLiteral("0998"), 1);
         model.setParameter(QStringLiteral("FB72"), 7);

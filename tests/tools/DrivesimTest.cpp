@@ -61,7 +61,7 @@ TEST_F(DrivesimData, DefaultsComeFromTheTypeFileWithTheCapacityFileOnTop) {
 
 struct IdentityCase {
     const char* name;
-    DriveIdentity id;
+    SimDriveIdentity id;
     int typeCode, capacityCode, cpu;
 };
 

@@ -128,7 +128,7 @@ int cpuNumberOf(const QString& cpuVersion) {
     return int(decimalPrefix(t));
 }
 
-bool DriveModel::load(const QString& programFolder, const DriveIdentity& id, QString* error) {
+bool DriveModel::load(const QString& programFolder, const SimDriveIdentity& id, QString* error) {
     QString cpu = id.cpuVersion.trimmed();
     if (!cpu.isEmpty() && !cpu.startsWith(u'V'))
         cpu.prepend(u'V');

@@ -14,7 +14,7 @@
 #include <vector>
 
 // Which drive the simulator plays: names as the start-up form offers them.
-struct DriveIdentity {
+struct SimDriveIdentity {
     QString typeName;     // "HXA1"
     QString cpuVersion;   // "V100" (a bare "100" is taken as "V100")
     QString capacityName; // "-0.75K", the leading "-" included
@@ -57,7 +57,7 @@ public:
     // Loads <programFolder>/dat/<type>(<cpu>)/<type>(<language>).inv and
     // <type><capacity>.cap there, and the identity codes from dat/Inverter.ini.
     // False with a reason when the drive-type file cannot be read.
-    bool load(const QString& programFolder, const DriveIdentity& id, QString* error = nullptr);
+    bool load(const QString& programFolder, const SimDriveIdentity& id, QString* error = nullptr);
 
     // Adds or replaces a parameter (tests build small drives this way).
     void setParameter(const QString& comNo, std::int64_t value, bool is32 = false, bool isSigned = false);

@@ -8,7 +8,7 @@
 
 struct DrivesimOptions {
     QString dataFolder; // the program folder holding dat/
-    DriveIdentity drive;
+    SimDriveIdentity drive;
     SimConfig sim;
     QString linkPath;     // symbolic link made to the pseudo-terminal's slave side
     QString writeLogPath; // when set, every write carried out is appended there
