@@ -18,6 +18,10 @@ QString keyWithValue(const IniFile& ini, const QString& section, const QString& 
 
 } // namespace
 
+QString typeFolderIn(const QString& dataFolder, const QString& typeName, const QString& cpuVersion) {
+    return Paths::join(dataFolder, typeName + u'(' + cpuVersion + u')');
+}
+
 QString infoIniIn(const QString& typeFolder) {
     return Paths::join(typeFolder, QStringLiteral("Info.ini"));
 }
@@ -35,7 +39,7 @@ DriveLocation locateDrive(const DriveSources& sources, const QString& typeName, 
     id.cpuNumber = cpuVersion.mid(1);
 
     DriveFiles& files = found.files;
-    files.typeFolder = Paths::join(sources.dataFolder, typeName + u'(' + cpuVersion + u')');
+    files.typeFolder = typeFolderIn(sources.dataFolder, typeName, cpuVersion);
     files.capacityFolder = files.typeFolder;
     files.infoIniPath = infoIniIn(files.typeFolder);
     return found;

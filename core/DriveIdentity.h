@@ -26,6 +26,9 @@ struct DriveLocation {
 DriveLocation locateDrive(const DriveSources& sources, const QString& typeName, const QString& formName,
                           const QString& cpuVersion);
 
+// The folder of a drive type and CPU version below the data folder: "<type>(<CPU version>)".
+QString typeFolderIn(const QString& dataFolder, const QString& typeName, const QString& cpuVersion);
+
 // Info.ini of a drive-type folder.
 QString infoIniIn(const QString& typeFolder);
 

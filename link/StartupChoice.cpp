@@ -205,7 +205,7 @@ void StartupChoice::FillCpuList(const QString& typeName) {
 void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpuText) {
     I_CapaForm.clear();
     I_CapaNo.clear();
-    const QString folder = Paths::join(dataFolderPath(), typeName + u'(' + cpuText + u')');
+    const QString folder = typeFolderIn(dataFolderPath(), typeName, cpuText);
     for (const QFileInfo& entry : entriesOf(folder)) {
         const QString name = entry.fileName();
         if (!entry.isFile() || !name.endsWith(QLatin1String(".cap"), Qt::CaseInsensitive))
