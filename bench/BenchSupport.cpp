@@ -48,12 +48,12 @@ GeneratedDriveType::GeneratedDriveType() {
 }
 
 void GeneratedDriveType::nameDriveType(ProgramContext& context) const {
-    context.TypeFolder = files.typeFolder;
-    context.CapacityFolder = files.typeFolder;
-    context.InfoIniPath = files.infoIniPath;
-    context.DriveTypeName = options.typeName;
-    context.DriveFormName = options.capacityName;
-    context.DriveCpuVersion = options.cpuVersion;
+    context.drive.files.typeFolder = files.typeFolder;
+    context.drive.files.capacityFolder = files.typeFolder;
+    context.drive.files.infoIniPath = files.infoIniPath;
+    context.drive.identity.typeName = options.typeName;
+    context.drive.identity.formName = options.capacityName;
+    context.drive.identity.cpuVersion = options.cpuVersion;
 }
 
 bool GeneratedDriveType::load() {

@@ -18,13 +18,13 @@ namespace {
 // 2,000 parameters "0000".."0999", "A000".."A499", "C000".."C499" with values in 0..0xFFFF.
 struct Set {
     Set() {
-        context.DriveTypeName = "QX100";
-        context.DriveFormName = "-4037";
-        context.DriveCpuVersion = "V110";
+        context.drive.identity.typeName = "QX100";
+        context.drive.identity.formName = "-4037";
+        context.drive.identity.cpuVersion = "V110";
         context.LanguageName = "English";
-        context.DriveTypeCode = "65";
-        context.DriveFormCode = "6";
-        context.DriveCpuNumber = "110";
+        context.drive.identity.typeCode = "65";
+        context.drive.identity.formCode = "6";
+        context.drive.identity.cpuNumber = "110";
         context.CatalogueIniPath = dir.filePath("Inverter.ini");
         TextFile::writeText(context.CatalogueIniPath,
                             "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");

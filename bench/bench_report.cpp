@@ -23,7 +23,7 @@ Fixture& fixture() {
 report::ReportDocument layOut() {
     report::ParamReportData data;
     const ProgramContext& context = fixture().context;
-    data.typeForm = context.DriveTypeName + context.DriveFormName;
+    data.typeForm = context.drive.identity.typeName + context.drive.identity.formName;
     data.rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
     data.printedAt = QDateTime::currentDateTime();
     report::PageSetup setup;

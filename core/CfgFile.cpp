@@ -66,13 +66,13 @@ std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count
 WriteInput inputFromStore(const ProgramContext& context) {
     WriteInput in;
     in.deviceId =
-        context.InfoIniPath.isEmpty()
+        context.drive.files.infoIniPath.isEmpty()
             ? QStringLiteral("-")
-            : IniFile(context.InfoIniPath)
+            : IniFile(context.drive.files.infoIniPath)
                   .readString(QStringLiteral("Setup"), QStringLiteral("MLD_ID"), QStringLiteral("-"));
-    in.typeCode = context.DriveTypeCode;
-    in.formCode = context.DriveFormCode;
-    in.cpuNumber = context.DriveCpuNumber;
+    in.typeCode = context.drive.identity.typeCode;
+    in.formCode = context.drive.identity.formCode;
+    in.cpuNumber = context.drive.identity.cpuNumber;
     in.valueText = [&context](const QString& comNo) -> QString {
         const int index = ValueRules::IndexOfComNo(context, comNo);
         const ParameterStore* p = context.Parameters;
@@ -335,14 +335,14 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
         names.capacityName ? names.capacityName(out.typeName, formCode) : QStringLiteral("Err.");
     const QString who = out.typeName + out.capacityName + " (" + cpuText + ") ";
 
-    if (out.typeName != context.DriveTypeName) {
+    if (out.typeName != context.drive.identity.typeName) {
         box(asker, context,
             Msg(context, MsgId::FileTypeDiffers) + "\n" + who + Msg(context, MsgId::FileDriveNotReadable),
             BoxIcon::Warning, BoxButtons::Ok);
         return out;
     }
     bool withCapacity = true;
-    if (out.capacityName != context.DriveFormName) {
+    if (out.capacityName != context.drive.identity.formName) {
         const QString text = Msg(context, MsgId::FileFormDiffers) + "\n* " + who +
                              Msg(context, MsgId::FileDriveIs) + "\n\n" + Msg(context, MsgId::YesReadAll) +
                              "\n" + Msg(context, MsgId::NoSkipCapacity) + "\n" +
@@ -354,7 +354,7 @@ ReadOutcome ReadConfigurationXml(ProgramContext& context, const QStringList& lin
         else if (a != BoxAnswer::Yes)
             return out;
     }
-    if (cpuText != context.DriveCpuVersion) {
+    if (cpuText != context.drive.identity.cpuVersion) {
         if (box(asker, context,
                 Msg(context, MsgId::FileCpuDiffers) + "\n* " + who + Msg(context, MsgId::FileDriveIs),
                 BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok)

@@ -39,7 +39,7 @@ int FallbackVoltage(const QString& formName) {
 
 ConversionBaseParameters conversionBaseParameters(const ProgramContext& ctx) {
     ConversionBaseParameters p;
-    p.fallbackVoltage = float(FallbackVoltage(ctx.DriveFormName));
+    p.fallbackVoltage = float(FallbackVoltage(ctx.drive.identity.formName));
     p.voltIndex = indexOf(ctx, "FE71");
     p.voltDivisor = divisorOf(ctx, p.voltIndex);
     p.currentIndex = indexOf(ctx, "FE70");

@@ -1,5 +1,6 @@
 #include "core/DriveData.h"
 
+#include "core/DriveIdentity.h"
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -59,7 +60,7 @@ void clearTypeTable(ProgramContext& context, ParameterStore& store) {
 }
 
 QString infoIniFile(const ProgramContext& context) {
-    return Paths::resolve(context.InfoIniPath);
+    return Paths::resolve(context.drive.files.infoIniPath);
 }
 
 // A communication number must be four characters: the list and every look-up rely on it.
@@ -93,32 +94,41 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
     QString disp =
         IniFile(infoIniFile(context)).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
     store->ParaDat.setRow(0, paraDatColumnNames());
-    context.TypeFile = Paths::join(context.TypeFolder, context.DriveTypeName + QLatin1Char('(') +
-                                                           context.LanguageSuffix + QStringLiteral(").inv"));
+    context.drive.files.typeFile =
+        Paths::join(context.drive.files.typeFolder, context.drive.identity.typeName + QLatin1Char('(') +
+                                                        context.LanguageSuffix + QStringLiteral(").inv"));
 
     QStringList lines;
-    if (!readDataFile(context.TypeFile, lines) || !typeFileHasData(lines)) {
+    if (!readDataFile(context.drive.files.typeFile, lines) || !typeFileHasData(lines)) {
         asker.ask(MsgNotice(context, MsgId::TypeFileMissing, BoxIcon::Warning));
         asker.letEventsThrough();
-        const QString chosen = asker.chooseFile({dialog.title, context.TypeFolder, dialog.filter, 1});
+        const QString chosen =
+            asker.chooseFile({dialog.title, context.drive.files.typeFolder, dialog.filter, 1});
         if (chosen.isEmpty()) {
             clearTypeTable(context, *store);
             abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
-        context.TypeFolder = Paths::folderOf(Paths::normalize(chosen));
-        context.TypeFile = Paths::fileNameOf(chosen);
-        context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
-        const IniFile info(infoIniFile(context));
-        context.DriveTypeName = info.readString(kInfo, QStringLiteral("Type"), QStringLiteral("-"));
-        context.DriveCpuVersion = info.readString(kInfo, QStringLiteral("Cpu"), QStringLiteral("-"));
+        // The type is the one whose folder the user chose, as its Info.ini names it; the capacity
+        // keeps its own folder and is settled by the capacity file.
+        DriveIdentity& identity = context.drive.identity;
+        DriveFiles& files = context.drive.files;
+        const QString folder = Paths::folderOf(Paths::normalize(chosen));
+        const IniFile info(Paths::resolve(infoIniIn(folder)));
+        const DriveLocation named = locateDrive(
+            {QString(), Paths::resolve(context.CatalogueIniPath)},
+            info.readString(kInfo, QStringLiteral("Type"), QStringLiteral("-")), identity.formName,
+            info.readString(kInfo, QStringLiteral("Cpu"), QStringLiteral("-")));
         disp = info.readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
         // The identity codes follow the choice, or a configuration file written later
         // would carry the previous drive's identity.
-        context.DriveTypeCode =
-            IniFile(Paths::resolve(context.CatalogueIniPath))
-                .readString(QStringLiteral("Type"), context.DriveTypeName, QStringLiteral("99"));
-        context.DriveCpuNumber = context.DriveCpuVersion.mid(1);
+        identity.typeName = named.identity.typeName;
+        identity.cpuVersion = named.identity.cpuVersion;
+        identity.typeCode = named.identity.typeCode;
+        identity.cpuNumber = named.identity.cpuNumber;
+        files.typeFolder = folder;
+        files.typeFile = Paths::fileNameOf(chosen);
+        files.infoIniPath = infoIniIn(folder);
         if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
             clearTypeTable(context, *store);
             abortStartup(asker, context, MsgId::ProgramClosed);
@@ -141,7 +151,8 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
             // A cut or garbled line would shift every later look-up; refuse the drive type.
             clearTypeTable(context, *store);
             asker.ask({Msg(context, MsgId::DataIncorrect) + QLatin1Char('\n') +
-                           Paths::fileNameOf(context.TypeFile) + QStringLiteral(" (%1): ").arg(k + 1) + line,
+                           Paths::fileNameOf(context.drive.files.typeFile) +
+                           QStringLiteral(" (%1): ").arg(k + 1) + line,
                        context.MsgCaption, BoxIcon::Stop, BoxButtons::Ok});
             context.StartupAbort = true;
             return false;
@@ -166,8 +177,8 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
         count = k + 1;
     }
     if (count == kMaxParams && lines.size() > kMaxParams && lines[kMaxParams].size() >= kMinLineLength)
-        qWarning("%s holds more than %d parameters; the rest is ignored", qPrintable(context.TypeFile),
-                 kMaxParams);
+        qWarning("%s holds more than %d parameters; the rest is ignored",
+                 qPrintable(context.drive.files.typeFile), kMaxParams);
 
     context.ParaCountAll = count - 1;
     context.ParaCountNormal = std::min(context.ParaCountNormal, std::max(context.ParaCountAll, 0));
@@ -182,32 +193,36 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
         return false;
     WaitCursor hourglass;
 
-    context.CapacityFile = Paths::join(context.CapacityFolder, context.DriveTypeName + context.DriveFormName +
-                                                                   QStringLiteral(".cap"));
+    context.drive.files.capacityFile = Paths::join(
+        context.drive.files.capacityFolder,
+        context.drive.identity.typeName + context.drive.identity.formName + QStringLiteral(".cap"));
     context.CapPara.clear();
     context.CapParaR.clear();
     QStringList lines;
-    if (!readDataFile(context.CapacityFile, lines) || !capacityFileHasData(lines)) {
+    if (!readDataFile(context.drive.files.capacityFile, lines) || !capacityFileHasData(lines)) {
         asker.ask(MsgNotice(context, MsgId::CapacityFileMissing, BoxIcon::Warning));
         asker.letEventsThrough();
-        const QString chosen = asker.chooseFile({dialog.title, context.TypeFolder, dialog.filter, 2});
+        const QString chosen =
+            asker.chooseFile({dialog.title, context.drive.files.typeFolder, dialog.filter, 2});
         if (chosen.isEmpty()) {
             abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
-        context.CapacityFolder = Paths::folderOf(Paths::normalize(chosen));
-        context.CapacityFile = Paths::fileNameOf(chosen);
+        context.drive.files.capacityFolder = Paths::folderOf(Paths::normalize(chosen));
+        context.drive.files.capacityFile = Paths::fileNameOf(chosen);
         // The name is the drive type, "-" and the capacity; a type name may itself hold "-".
-        const QString base = context.CapacityFile.left(context.CapacityFile.size() - 4);
-        const QString prefix = context.DriveTypeName + QLatin1Char('-');
+        const QString base =
+            context.drive.files.capacityFile.left(context.drive.files.capacityFile.size() - 4);
+        const QString prefix = context.drive.identity.typeName + QLatin1Char('-');
         if (!base.startsWith(prefix)) {
             abortStartup(asker, context, MsgId::FileTypeDiffers);
             return false;
         }
-        context.DriveFormName = base.mid(context.DriveTypeName.size());
-        context.DriveFormCode =
-            IniFile(Paths::resolve(context.CatalogueIniPath))
-                .readString(context.DriveTypeName, context.DriveFormName, QStringLiteral("0"));
+        DriveIdentity& identity = context.drive.identity;
+        identity.formName = base.mid(identity.typeName.size());
+        identity.formCode = locateDrive({QString(), Paths::resolve(context.CatalogueIniPath)},
+                                        identity.typeName, identity.formName, identity.cpuVersion)
+                                .identity.formCode;
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
             abortStartup(asker, context, MsgId::ProgramClosed);
             return false;

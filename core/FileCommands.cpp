@@ -41,9 +41,9 @@ FileCommands::FileCommands(ProgramContext& context, Options& options, FileComman
 
 void FileCommands::updateFilters() {
     const ProgramContext& context = context_;
-    const bool cfg =
-        !context.InfoIniPath.isEmpty() &&
-        IniFile(context.InfoIniPath).readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
+    const bool cfg = !context.drive.files.infoIniPath.isEmpty() &&
+                     IniFile(context.drive.files.infoIniPath)
+                         .readBool(QStringLiteral("Setup"), QStringLiteral("MLD_flt"), false);
     if (cfg) {
         openFilter_ = ParaFile::mainText(
             context_, QStringLiteral("OpenFile1M"),

@@ -291,7 +291,7 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     ProgramContext& context = context_;
     context.RowsInUse =
         context.Parameters && context.Parameters->MainteFlag ? context.ParaCountAll : context.ParaCountNormal;
-    IniFile info(context.InfoIniPath);
+    IniFile info(context.drive.files.infoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
@@ -430,7 +430,7 @@ void Options::clicked(CheckOption& box) {
 }
 
 void Options::resultSavingRule() {
-    IniFile info(context_.InfoIniPath);
+    IniFile info(context_.drive.files.infoIniPath);
     resultSavingAlwaysAllowed_ = info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option1"), 0) != 0;
     if (!showComparisonResult.checked() && !showComparisonMessage.checked())
         showComparisonMessage.setChecked(true);
@@ -439,8 +439,8 @@ void Options::resultSavingRule() {
 
 void Options::UpdateTripAlarmOptions() {
     const ProgramContext& context = context_;
-    IniFile info(context.InfoIniPath);
-    const QString type = context.DriveTypeName;
+    IniFile info(context.drive.files.infoIniPath);
+    const QString type = context.drive.identity.typeName;
     const QString suffix = context.LanguageSuffix;
     alarmList_ = !info.keys(type + QStringLiteral(" Alarm (") + suffix + QLatin1Char(')')).isEmpty();
     tripList_ = !info.keys(type + QStringLiteral(" Trip (") + suffix + QLatin1Char(')')).isEmpty();

@@ -40,7 +40,7 @@ enum class Identity { Refused, LoadAll, KeepCapacityDefaults };
 
 Identity checkIdentity(Asker& asker, const ProgramContext& context, const Header& h, const ReadOptions& o) {
     const QString who = BoxText::quoted(h.type + h.driveForm);
-    if (h.type != context.DriveTypeName) {
+    if (h.type != context.drive.identity.typeName) {
         box(asker, context,
             Msg(context, MsgId::FileTypeDiffers) + "\n" + who + identityTail(h) +
                 Msg(context, MsgId::FileDriveNotReadable),
@@ -48,7 +48,7 @@ Identity checkIdentity(Asker& asker, const ProgramContext& context, const Header
         return Identity::Refused;
     }
     Identity result = Identity::LoadAll;
-    if (h.form != Form::Oldest && h.driveForm != context.DriveFormName) {
+    if (h.form != Form::Oldest && h.driveForm != context.drive.identity.formName) {
         const QString text = Msg(context, MsgId::FileFormDiffers) + "\n* " + who + identityTail(h) +
                              Msg(context, MsgId::FileDriveIs) + "\n\n" + Msg(context, MsgId::YesReadAll) +
                              "\n" + Msg(context, MsgId::NoSkipCapacity) + "\n" +
@@ -64,7 +64,7 @@ Identity checkIdentity(Asker& asker, const ProgramContext& context, const Header
             return Identity::Refused;
         }
     }
-    if (h.form == Form::Full && h.cpu != context.DriveCpuVersion) {
+    if (h.form == Form::Full && h.cpu != context.drive.identity.cpuVersion) {
         const QString text = Msg(context, MsgId::FileCpuDiffers) + "\n* " + who + identityTail(h) +
                              Msg(context, MsgId::FileDriveIs);
         if (box(asker, context, text, BoxIcon::Warning, BoxButtons::OkCancel, o.letEventsThroughAfterBoxes) !=
@@ -244,8 +244,8 @@ QString mainText(const ProgramContext& context, const QString& key, const QStrin
 }
 
 QString captionBase(const ProgramContext& context) {
-    return QString::fromLatin1(kProductName) + " " + context.DriveTypeName + context.DriveFormName +
-           " (CPU Ver." + context.DriveCpuVersion + ")";
+    return QString::fromLatin1(kProductName) + " " + context.drive.identity.typeName +
+           context.drive.identity.formName + " (CPU Ver." + context.drive.identity.cpuVersion + ")";
 }
 
 QString fileCaption(const ProgramContext& context, const QString& fileName, const QString& fileIdentity) {
@@ -397,8 +397,8 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
     c.replace(u'\n', u' ');
     QStringList out;
     out.reserve(context.ParaCountAll + 10);
-    out << QStringLiteral("###") << context.DriveTypeName << context.DriveFormName << context.DriveCpuVersion
-        << context.LanguageName << (c.isEmpty() ? kNoComments : c)
+    out << QStringLiteral("###") << context.drive.identity.typeName << context.drive.identity.formName
+        << context.drive.identity.cpuVersion << context.LanguageName << (c.isEmpty() ? kNoComments : c)
         << (blindOn ? QStringLiteral("1") : QStringLiteral("0")) << QString::number(context.BlindCount);
     const ParameterStore* p = context.Parameters;
     if (!p)

@@ -30,19 +30,6 @@ struct ProgramContext {
     QString HelpFilePath;
     QString ParaHelpFilePath;
 
-    // The chosen drive identity and its files.
-    QString DriveTypeName;
-    QString DriveFormName; // the capacity name, beginning with "-"
-    QString DriveCpuVersion;
-    QString DriveTypeCode;
-    QString DriveFormCode;
-    QString DriveCpuNumber;
-    QString TypeFolder;
-    QString CapacityFolder;
-    QString InfoIniPath;
-    QString TypeFile;
-    QString CapacityFile;
-
     // Last used folders and files.
     QString SavePath;
     QString LoadPath;

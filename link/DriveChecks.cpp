@@ -18,7 +18,7 @@
 namespace {
 
 QString infoIniPath(const ProgramContext& context) {
-    return Paths::resolvedOrAsGiven(context.InfoIniPath);
+    return Paths::resolvedOrAsGiven(context.drive.files.infoIniPath);
 }
 
 // "V" followed by digits: the number, else -1.
@@ -212,7 +212,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     const QString typeName = names_.LookupTypeName(typeCode);
     if (typeName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveTypeUnknown);
-    else if (typeName != context.DriveTypeName)
+    else if (typeName != context.drive.identity.typeName)
         lines << Msg(context_, MsgId::DriveTypeDiffers);
     else
         result.typeMatches = true;
@@ -220,7 +220,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     const QString cpuName = names_.CpuVersionName(typeCode, cpuText);
     if (cpuName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveCpuUnknown);
-    else if (transferMode == 2 && !sameCpuVersion(cpuName, context.DriveCpuVersion))
+    else if (transferMode == 2 && !sameCpuVersion(cpuName, context.drive.identity.cpuVersion))
         lines << Msg(context_, MsgId::DriveCpuDiffers);
 
     const QString capacityName = cpuText.toInt() < DriveNames::kCustomCpu
@@ -228,7 +228,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
                                      : names_.LookupCapacityNameNewCpu(typeCode, cpuText, capacityCode);
     if (capacityName == DriveNames::kNotFound)
         lines << Msg(context_, MsgId::DriveFormUnknown);
-    else if (capacityNamesMatch(context.DriveFormName, capacityName))
+    else if (capacityNamesMatch(context.drive.identity.formName, capacityName))
         result.capacityMatches = true;
     else
         lines << Msg(context_, MsgId::DriveFormDiffers);

@@ -1,5 +1,6 @@
 #include "link/DriveDetection.h"
 
+#include "core/DriveIdentity.h"
 #include "core/ProgramContext.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
@@ -84,15 +85,6 @@ int searchPort(CommLink& link, const QString& name, const std::vector<SearchTry>
 // Position of text in a list of codes or names, -1 when absent.
 int positionIn(const QStringList& list, const QString& text) {
     return StartupChoice::positionOf(list, text);
-}
-
-// The key of `section` whose value (default `def`) is `code`, else `missing`.
-QString keyWithValue(const IniFile& ini, const QString& section, const QString& def, const QString& code,
-                     const QString& missing) {
-    for (const QString& key : ini.keys(section))
-        if (ini.readString(section, key, def) == code)
-            return key;
-    return missing;
 }
 
 } // namespace
@@ -380,19 +372,16 @@ bool DriveDetection::identify(StartupChoice& form, int& typePos, int& capaPos, i
 
 void DriveDetection::warnUnlistedDrive(StartupChoice& form) {
     ProgramContext& context = context_;
+    DriveIdentity& identity = context.drive.identity;
     if (ReadTypeCode > 0) {
-        const IniFile catalogue(context.CatalogueIniPath);
-        context.DriveTypeName = IdentFound
-                                    ? IdentTypeName
-                                    : keyWithValue(catalogue, QStringLiteral("Type"), QStringLiteral("99"),
-                                                   QString::number(ReadTypeCode), QStringLiteral("****"));
-        context.DriveFormName = keyWithValue(catalogue, context.DriveTypeName, QStringLiteral("0"),
-                                             QString::number(ReadFormCode), QStringLiteral("-****"));
-        context.DriveCpuVersion =
-            ReadCpuValue >= 0 ? QStringLiteral("V") + QString::number(ReadCpuValue) : QStringLiteral("V***");
+        const DriveIdentity named =
+            namesOfCodes(context.CatalogueIniPath, IdentFound ? std::optional(IdentTypeName) : std::nullopt,
+                         ReadTypeCode, ReadFormCode, ReadCpuValue);
+        identity.typeName = named.typeName;
+        identity.formName = named.formName;
+        identity.cpuVersion = named.cpuVersion;
     }
-    warn(form.MsgNoData + u'\n' + context.DriveTypeName + u'(' + context.DriveCpuVersion + u')' +
-             context.DriveFormName,
+    warn(form.MsgNoData + u'\n' + identity.typeName + u'(' + identity.cpuVersion + u')' + identity.formName,
          true);
 }
 

@@ -1,5 +1,6 @@
 #include "link/StartupChoice.h"
 
+#include "core/DriveIdentity.h"
 #include "core/ProgramContext.h"
 #include "link/DriveDetection.h"
 #include "platform/IniFile.h"
@@ -79,9 +80,12 @@ bool StartupChoice::FormCreate() {
         InvTypeNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvTypeNo"), kMissing);
         InvFormNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvFormNo"), kMissing);
         InvCpuNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvCpuNo"), kMissing);
-        context.DriveTypeName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvType"));
-        context.DriveFormName = settings.readString(QStringLiteral("Default"), QStringLiteral("InvForm"));
-        context.DriveCpuVersion = settings.readString(QStringLiteral("Default"), QStringLiteral("InvCpu"));
+        context.drive.identity.typeName =
+            settings.readString(QStringLiteral("Default"), QStringLiteral("InvType"));
+        context.drive.identity.formName =
+            settings.readString(QStringLiteral("Default"), QStringLiteral("InvForm"));
+        context.drive.identity.cpuVersion =
+            settings.readString(QStringLiteral("Default"), QStringLiteral("InvCpu"));
     }
 
     CheckLang = settings.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), kMissing);
@@ -201,7 +205,7 @@ void StartupChoice::FillCpuList(const QString& typeName) {
 void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpuText) {
     I_CapaForm.clear();
     I_CapaNo.clear();
-    const QString folder = Paths::join(dataFolderPath(), typeName + u'(' + cpuText + u')');
+    const QString folder = typeFolderIn(dataFolderPath(), typeName, cpuText);
     for (const QFileInfo& entry : entriesOf(folder)) {
         const QString name = entry.fileName();
         if (!entry.isFile() || !name.endsWith(QLatin1String(".cap"), Qt::CaseInsensitive))
@@ -241,19 +245,19 @@ void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
 
 void StartupChoice::preselectLastDrive() {
     const ProgramContext& context = program_;
-    TypePos = positionOf(I_TypeForm, context.DriveTypeName);
+    TypePos = positionOf(I_TypeForm, context.drive.identity.typeName);
     I_TypeFormChange();
-    FillCapacityList(context.DriveTypeName, context.DriveCpuVersion);
+    FillCapacityList(context.drive.identity.typeName, context.drive.identity.cpuVersion);
 
     int typePos = 0, capaPos = 0, cpuPos = 0;
-    if (!context.DriveTypeName.isEmpty() && !context.DriveFormName.isEmpty() &&
-        !context.DriveCpuVersion.isEmpty()) {
-        typePos = positionOf(I_TypeForm, context.DriveTypeName);
-        capaPos = positionOf(I_CapaForm, context.DriveFormName);
-        cpuPos = positionOf(I_CpuForm, context.DriveCpuVersion);
+    if (!context.drive.identity.typeName.isEmpty() && !context.drive.identity.formName.isEmpty() &&
+        !context.drive.identity.cpuVersion.isEmpty()) {
+        typePos = positionOf(I_TypeForm, context.drive.identity.typeName);
+        capaPos = positionOf(I_CapaForm, context.drive.identity.formName);
+        cpuPos = positionOf(I_CpuForm, context.drive.identity.cpuVersion);
         if (typePos < 0 || capaPos < 0 || cpuPos < 0) {
-            warn(context, MsgNoLastData + u'\n' + context.DriveTypeName + u'(' + context.DriveCpuVersion +
-                              u')' + context.DriveFormName);
+            warn(context, MsgNoLastData + u'\n' + context.drive.identity.typeName + u'(' +
+                              context.drive.identity.cpuVersion + u')' + context.drive.identity.formName);
             typePos = capaPos = cpuPos = 0;
         }
     }
@@ -294,12 +298,11 @@ void StartupChoice::FormClose() {
     InvTypeNo = TypePos;
     InvFormNo = CapaPos;
     InvCpuNo = CpuPos;
-    context.DriveTypeCode = at(I_TypeNo, TypePos);
-    context.DriveFormCode = at(I_CapaNo, CapaPos);
-    context.DriveCpuNumber = at(I_CpuNo, CpuPos);
-    context.DriveTypeName = at(I_TypeForm, TypePos);
-    context.DriveFormName = at(I_CapaForm, CapaPos);
-    context.DriveCpuVersion = at(I_CpuForm, CpuPos);
+    const DriveLocation chosen =
+        locateDrive({dataFolderPath(), context.CatalogueIniPath}, at(I_TypeForm, TypePos),
+                    at(I_CapaForm, CapaPos), at(I_CpuForm, CpuPos));
+    context.drive.identity = chosen.identity;
+    context.drive.files = chosen.files;
 
     const bool keepComms =
         CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing;
@@ -307,14 +310,10 @@ void StartupChoice::FormClose() {
 
     context.LanguageIniPath =
         Paths::join(context.LanguageFolder, context.LanguageName + QStringLiteral(".ini"));
-    context.TypeFolder =
-        Paths::join(dataFolderPath(), context.DriveTypeName + u'(' + context.DriveCpuVersion + u')');
-    context.CapacityFolder = context.TypeFolder;
-    context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
     // WHP chooses the older of the two forms of parameter help.
-    context.ParaHelpFilePath =
-        Paths::join(context.TypeFolder, context.DriveTypeName + u'(' + context.LanguageSuffix +
-                                            (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
+    context.ParaHelpFilePath = Paths::join(context.drive.files.typeFolder,
+                                           context.drive.identity.typeName + u'(' + context.LanguageSuffix +
+                                               (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
 
     if (context_.I_CpuForm_M)
         *context_.I_CpuForm_M = I_CpuForm;
@@ -332,9 +331,9 @@ bool StartupChoice::writeSettings(bool storeComms) {
     settings.writeInteger(def, QStringLiteral("InvTypeNo"), InvTypeNo);
     settings.writeInteger(def, QStringLiteral("InvFormNo"), InvFormNo);
     settings.writeInteger(def, QStringLiteral("InvCpuNo"), InvCpuNo);
-    settings.writeString(def, QStringLiteral("InvType"), context.DriveTypeName);
-    settings.writeString(def, QStringLiteral("InvForm"), context.DriveFormName);
-    settings.writeString(def, QStringLiteral("InvCpu"), context.DriveCpuVersion);
+    settings.writeString(def, QStringLiteral("InvType"), context.drive.identity.typeName);
+    settings.writeString(def, QStringLiteral("InvForm"), context.drive.identity.formName);
+    settings.writeString(def, QStringLiteral("InvCpu"), context.drive.identity.cpuVersion);
 
     if (storeComms) {
         const QString comms = QStringLiteral("Comms");

@@ -291,7 +291,7 @@ void TransferEngine::runImport() {
 // The "HXB3" drives report their CPU version, and before version 300 parameter "0630"
 // must be 0.
 void TransferEngine::importModelStep() {
-    if (context_.DriveTypeName != QLatin1String("HXB3"))
+    if (context_.drive.identity.typeName != QLatin1String("HXB3"))
         return;
     ParameterStore& store = *context_.Parameters;
     const int fe08 = store.indexOfComNo(QStringLiteral("FE08"));

@@ -73,7 +73,8 @@ bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lis
     for (const QString& key : std::as_const(keys_))
         numbers_ << language.readString(kSection, key, QStringLiteral("-"));
     const IniFile catalogue(Paths::resolvedOrAsGiven(context_.CatalogueIniPath));
-    cpu2_ = catalogue.readString(context_.DriveTypeName, QStringLiteral("CPU2"), QStringLiteral("D"));
+    cpu2_ =
+        catalogue.readString(context_.drive.identity.typeName, QStringLiteral("CPU2"), QStringLiteral("D"));
 
     out.addLine(numbers_.at(0));
     WriteAccessValue(link_, driveAccessValueText());

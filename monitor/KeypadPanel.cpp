@@ -380,9 +380,10 @@ void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
     const ProgramContext& context = context_;
-    const QString target = IniFile(context.CatalogueIniPath)
-                               .readString(kFreqCommSection, context.DriveTypeName, QStringLiteral("-"))
-                               .trimmed();
+    const QString target =
+        IniFile(context.CatalogueIniPath)
+            .readString(kFreqCommSection, context.drive.identity.typeName, QStringLiteral("-"))
+            .trimmed();
     // No entry, or a number the drive type does not have: no target either.
     const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(context_, target);
     if (i < 0) {

@@ -83,7 +83,7 @@ public:
     }
 
     bool typeMatches(const QString& type, const QString& identity) const {
-        if (type == context_.DriveTypeName)
+        if (type == context_.drive.identity.typeName)
             return true;
         prompter_.message(msg(MsgId::FileTypeDiffers) + u'\n' + identity + msg(MsgId::FileDriveNotReadable),
                           context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
@@ -91,7 +91,7 @@ public:
     }
 
     bool cpuAccepted(const QString& cpu, const QString& identity) const {
-        if (cpu == context_.DriveCpuVersion)
+        if (cpu == context_.drive.identity.cpuVersion)
             return true;
         return prompter_.message(
                    msg(MsgId::FileCpuDiffers) + QStringLiteral("\n* ") + identity + msg(MsgId::FileDriveIs),

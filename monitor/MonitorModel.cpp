@@ -120,7 +120,8 @@ bool MonitorModel::BuildMonitorItemLists() {
     }
     ChannelRecs.fill(MonChannelRec());
 
-    lists = MonitorItemLists::read(ctx_.InfoIniPath, ctx_.DriveTypeName, ctx_.LanguageSuffix);
+    lists = MonitorItemLists::read(ctx_.drive.files.infoIniPath, ctx_.drive.identity.typeName,
+                                   ctx_.LanguageSuffix);
     ItemCount = int(lists.codes.size());
     if (ItemCount < 1) {
         // Nothing of a type without items is used.

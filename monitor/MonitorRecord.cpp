@@ -15,9 +15,9 @@
 MonitorFileHeader monitorFileHeader(const MonitorModel& model, const QString& timeBase, int errorCount) {
     const ProgramContext& context = model.context();
     MonitorFileHeader h;
-    h.typeName = context.DriveTypeName;
-    h.formName = context.DriveFormName;
-    h.cpuVersion = context.DriveCpuVersion;
+    h.typeName = context.drive.identity.typeName;
+    h.formName = context.drive.identity.formName;
+    h.cpuVersion = context.drive.identity.cpuVersion;
     h.alarmWord = model.AlarmChk;
     h.tripCode = model.TripChk;
     h.tripData = model.TripDatas;
@@ -90,8 +90,8 @@ int scrollingChannelOf(const MonitorModel& model) {
 MonitorCsvSetup monitorCsvSetup(const MonitorModel& model, int errorCount) {
     const ProgramContext& context = model.context();
     MonitorCsvSetup s;
-    s.typeName = context.DriveTypeName;
-    s.formName = context.DriveFormName;
+    s.typeName = context.drive.identity.typeName;
+    s.formName = context.drive.identity.formName;
     s.decimalComma = context.DecimalComma;
     s.errorCount = QString::number(errorCount);
     if (!context.LanguageIniPath.isEmpty()) {

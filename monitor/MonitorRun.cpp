@@ -597,8 +597,8 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     ctx.MonFileName = final;
 
     RecordingHeader h;
-    h.driveType = ctx.DriveTypeName;
-    h.driveForm = ctx.DriveFormName;
+    h.driveType = ctx.drive.identity.typeName;
+    h.driveForm = ctx.drive.identity.formName;
     h.minutes = s.minutes;
     h.secondsPerPoint = s.secondsPerPoint;
     if (const QString caption = msg(MsgId::TimeMsColumn); !caption.isEmpty())

@@ -44,8 +44,10 @@ void MonitorModel::RestoreMonitorSetup() {
     MonitorBatch batch(*this);
     IniFile ini(ctx_.SettingsIniPath);
     // A set-up belongs to one drive type and CPU version; the form alone does not matter.
-    if (ini.readString(kSection, QStringLiteral("Inv1"), QStringLiteral("-")) != ctx_.DriveTypeName ||
-        ini.readString(kSection, QStringLiteral("Inv3"), QStringLiteral("-")) != ctx_.DriveCpuVersion) {
+    if (ini.readString(kSection, QStringLiteral("Inv1"), QStringLiteral("-")) !=
+            ctx_.drive.identity.typeName ||
+        ini.readString(kSection, QStringLiteral("Inv3"), QStringLiteral("-")) !=
+            ctx_.drive.identity.cpuVersion) {
         if (ini.sectionExists(kSection)) {
             ini.eraseSection(kSection);
             ini.flush();
@@ -99,9 +101,9 @@ bool MonitorModel::WriteMonitorSetup() {
     if (!ItemListLoaded || ctx_.SettingsIniPath.isEmpty())
         return false;
     IniFile ini(ctx_.SettingsIniPath);
-    ini.writeString(kSection, QStringLiteral("Inv1"), ctx_.DriveTypeName);
-    ini.writeString(kSection, QStringLiteral("Inv2"), ctx_.DriveFormName);
-    ini.writeString(kSection, QStringLiteral("Inv3"), ctx_.DriveCpuVersion);
+    ini.writeString(kSection, QStringLiteral("Inv1"), ctx_.drive.identity.typeName);
+    ini.writeString(kSection, QStringLiteral("Inv2"), ctx_.drive.identity.formName);
+    ini.writeString(kSection, QStringLiteral("Inv3"), ctx_.drive.identity.cpuVersion);
     for (int n = 1; n <= kMonitorChannels; ++n)
         ini.writeBool(kSection, key("Select", n), channels[std::size_t(n - 1)].checked);
     for (int n = 1; n <= kMonitorChannels; ++n)

@@ -172,7 +172,7 @@ void MainWindow::UpdateCurrentVoltageCommands() {
 }
 
 void MainWindow::ApplyQuickSetting() {
-    const QString& info = context_.InfoIniPath;
+    const QString& info = context_.drive.files.infoIniPath;
     QuickSetting = info.isEmpty() ? 0
                                   : IniFile(Paths::resolvedOrAsGiven(info))
                                         .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
@@ -183,10 +183,10 @@ void MainWindow::SetHelpFileName() {
     ProgramContext& context = context_;
     const QString ext =
         options_.hlpParameterHelp.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
-    context.ParaHelpFilePath =
-        Paths::join(context.TypeFolder, context.DriveTypeName + "(" + context.LanguageSuffix + ext);
-    tableCommands_.setEnabled(TableCommand::ParaHelp,
-                              !context.TypeFolder.isEmpty() && Paths::exists(context.ParaHelpFilePath));
+    context.ParaHelpFilePath = Paths::join(
+        context.drive.files.typeFolder, context.drive.identity.typeName + "(" + context.LanguageSuffix + ext);
+    tableCommands_.setEnabled(TableCommand::ParaHelp, !context.drive.files.typeFolder.isEmpty() &&
+                                                          Paths::exists(context.ParaHelpFilePath));
 }
 
 // ---- Monitor -------------------------------------------------------------------------------

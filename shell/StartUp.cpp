@@ -3,6 +3,7 @@
 #include "core/ProgramFolder.h"
 
 #include "core/DriveData.h"
+#include "core/DriveIdentity.h"
 #include "core/Messages.h"
 #include "core/Options.h"
 #include "core/ParaFile.h"
@@ -186,14 +187,14 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
 
     const IniFile catalogue(context.CatalogueIniPath);
     context.ListBuff = catalogue.keys(QStringLiteral("Type"));
-    context.DriveTypeName = header.type;
-    context.DriveFormName = header.driveForm;
-    context.DriveCpuVersion = header.cpu;
-    context.DriveTypeCode = catalogue.readString(QStringLiteral("Type"), context.DriveTypeName,
-                                                 QStringLiteral("Not_Support_Type"));
-    context.DriveFormCode = catalogue.readString(context.DriveTypeName, context.DriveFormName,
-                                                 QStringLiteral("Not_Support_Form"));
-    context.DriveCpuNumber = context.DriveCpuVersion.mid(1);
+    // A parameter file names its drive; its data are looked for below "dat", whatever folder
+    // the settings name.
+    DriveSources sources{Paths::join(context.ProgramFolder, QStringLiteral("dat")), context.CatalogueIniPath};
+    sources.unlistedTypeCode = QStringLiteral("Not_Support_Type");
+    sources.unlistedFormCode = QStringLiteral("Not_Support_Form");
+    const DriveLocation named = locateDrive(sources, header.type, header.driveForm, header.cpu);
+    context.drive.identity = named.identity;
+    context.drive.files = named.files;
 
     context.LanguageSuffix = context.LanguageName.left(3);
     main.AssOp = true;
@@ -208,16 +209,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     context.LanguageIniPath = Paths::join(context.LanguageFolder, context.LanguageName + ".ini");
     context.HelpFilePath =
         Paths::join(context.ProgramFolder, product() + "(" + context.LanguageSuffix + ").chm");
-    context.TypeFolder = Paths::join(context.ProgramFolder,
-                                     "dat/" + context.DriveTypeName + "(" + context.DriveCpuVersion + ")");
-    context.CapacityFolder = context.TypeFolder;
-    context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
     // No start-up form runs on this path; the CPU check needs the type's versions all the same.
     const QString dataFolder = Paths::normalize(
         settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
     ProgramFolder::cpuVersionsOf(context.ProgramFolder +
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
-                                 context.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
+                                 context.drive.identity.typeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
     const DriveFileDialog chooser = main.missingFileDialog();
     if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort ||
@@ -485,7 +482,7 @@ void Program::createPrinting() {
         return paramReportSourceFromStore(m.context(), c.checked(TableCommand::ChgDisp),
                                           c.checked(TableCommand::Blind), c.checked(TableCommand::Quick));
     };
-    links.typeForm = [&context] { return context.DriveTypeName + context.DriveFormName; };
+    links.typeForm = [&context] { return context.drive.identity.typeName + context.drive.identity.formName; };
     printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
     printWindow_->FormCreate(context.LanguageIniPath);
     m.printWindow = printWindow_.get();

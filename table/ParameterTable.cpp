@@ -103,8 +103,9 @@ ParameterTable::ParameterTable(ProgramContext& context, Options& options, TableC
 
 QString ParameterTable::caption() const {
     const ProgramContext& context = context_;
-    return Msg(context_, MsgId::TableTitle) + QLatin1Char(' ') + context.DriveTypeName +
-           context.DriveFormName + QLatin1String(" (CPU Ver.") + context.DriveCpuVersion + QLatin1Char(')');
+    return Msg(context_, MsgId::TableTitle) + QLatin1Char(' ') + context.drive.identity.typeName +
+           context.drive.identity.formName + QLatin1String(" (CPU Ver.") + context.drive.identity.cpuVersion +
+           QLatin1Char(')');
 }
 
 bool ParameterTable::refreshAll() {

@@ -230,7 +230,7 @@ void CommSetupDialog::MarkChangedSettings() {
 }
 
 void CommSetupDialog::LoadDriveCommDefaults() {
-    const IniFile info(context_.InfoIniPath);
+    const IniFile info(context_.drive.files.infoIniPath);
     const DefaultButtons b = CommSettings::defaultButtons(info);
     driveDefaultsButton->setEnabled(b.driveDefaults);
     tableDefaultsButton->setEnabled(b.tableDefaults);
@@ -381,14 +381,14 @@ void CommSetupDialog::done(int r) {
 }
 
 void CommSetupDialog::useDriveDefaults() {
-    const IniFile info(context_.InfoIniPath);
+    const IniFile info(context_.drive.files.infoIniPath);
     settings_.applyDriveDefaults(info);
     showSettings();
     MarkChangedSettings();
 }
 
 void CommSetupDialog::useTableDefaults() {
-    const IniFile info(context_.InfoIniPath);
+    const IniFile info(context_.drive.files.infoIniPath);
     settings_.applyTableDefaults(info, context_.Parameters);
     showSettings();
     MarkChangedSettings();

@@ -24,8 +24,9 @@ void InverterInfoCommand::run(QWidget* owner) {
     ResultWindow result(context_, options_, job, links_, owner);
     InverterInfo info(link_, names_, context_, Prompter::instance());
     // The trip history lines are named from the drive type's trip list.
-    info.readInverterInfo(result.text(), MonitorItemLists::read(context_.InfoIniPath, context_.DriveTypeName,
-                                                                context_.LanguageSuffix));
+    info.readInverterInfo(result.text(),
+                          MonitorItemLists::read(context_.drive.files.infoIniPath,
+                                                 context_.drive.identity.typeName, context_.LanguageSuffix));
     showModal(result);
 }
 

@@ -396,7 +396,7 @@ void KeypadWindow::FormShow() {
     // Showing a modal window activates it; arm the start here too, so that a desktop that
     // withholds the activation does not leave the display dark.
     panel_->FormActivate();
-    const QString info = context_.InfoIniPath;
+    const QString info = context_.drive.files.infoIniPath;
     unitLabel->setVisible(!info.isEmpty() &&
                           IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
     move((640 - width()) / 2, 480 - (height() + 402) / 2);

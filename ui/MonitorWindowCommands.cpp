@@ -306,7 +306,7 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
     const MonitorModel& m = *model_;
     const ProgramContext& context = m.context();
     report::MonitorReportData data;
-    data.typeForm = context.DriveTypeName + context.DriveFormName;
+    data.typeForm = context.drive.identity.typeName + context.drive.identity.formName;
     report::MonitorReportSettings& s = data.settings;
     s.continuous = m.options().continuousMonitoring.checked();
     s.timeBase = run_->display().timeBase;

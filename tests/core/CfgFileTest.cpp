@@ -58,7 +58,7 @@ class CfgFileTest : public ParaFileFixture {
 protected:
     void SetUp() override {
         ParaFileFixture::SetUp();
-        context.DriveCpuVersion = "V105";
+        context.drive.identity.cpuVersion = "V105";
         context.CatalogueIniPath = path("Inverter.ini");
         writeFile("Inverter.ini", "[Type]\nQX100=65\n[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\nTyp_2=QX200\n"
                                   "[QX100]\n-4037=6\n-4075=7\n");
@@ -169,7 +169,7 @@ TEST(CfgChecksum, LinesEndedByCrLfMayBeCoveredEitherWay) {
 }
 
 TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
-    context.DriveTypeCode = "Not_Support_Type";
+    context.drive.identity.typeCode = "Not_Support_Type";
     EXPECT_FALSE(WriteConfigurationXml(context, path("x.cfg"), prompter));
     EXPECT_FALSE(QFile::exists(path("x.cfg")));
     ASSERT_EQ(prompter.boxes().size(), 1u);

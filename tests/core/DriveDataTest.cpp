@@ -34,12 +34,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
         program.setMessages("msg", 110);
-        context.TypeFolder = tmp.filePath("QX100");
-        context.CapacityFolder = context.TypeFolder;
-        context.InfoIniPath = context.TypeFolder + "/Info.ini";
+        context.drive.files.typeFolder = tmp.filePath("QX100");
+        context.drive.files.capacityFolder = context.drive.files.typeFolder;
+        context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
         context.CatalogueIniPath = tmp.filePath("Inverter.ini");
-        context.DriveTypeName = "QX100";
-        context.DriveFormName = "-4075";
+        context.drive.identity.typeName = "QX100";
+        context.drive.identity.formName = "-4075";
         context.LanguageSuffix = "Eng";
         writeFile(context.CatalogueIniPath,
                   "[Type]\nQX100=11\nQX200=12\n[QX100]\n-4075=3\n[QX200]\n-4037=5\n");
@@ -47,7 +47,7 @@ protected:
         typeFile(kTypeFile);
         capFile("0001,600\n");
     }
-    QString typeFolder() const { return context.TypeFolder; }
+    QString typeFolder() const { return context.drive.files.typeFolder; }
     void info(const QByteArray& text) { writeFile(typeFolder() + "/Info.ini", text); }
     void typeFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100(Eng).inv", text); }
     void capFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100-4075.cap", text); }
@@ -115,7 +115,7 @@ TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
     EXPECT_EQ(cell(PD_Mul, "0001"), "10");
     EXPECT_EQ(cell(PD_Memory, "A000"), "RAM");
     EXPECT_EQ(cell(PD_No, "F000"), "4");
-    EXPECT_EQ(context.TypeFile, typeFolder() + "/QX100(Eng).inv");
+    EXPECT_EQ(context.drive.files.typeFile, typeFolder() + "/QX100(Eng).inv");
     EXPECT_TRUE(prompter.boxes().empty());
 
     info("[Setup]\nDisp=F0\n");
@@ -243,13 +243,13 @@ TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
     prompter.answerFile(other + "/QX200(Eng).inv");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg6"}));
-    EXPECT_EQ(context.TypeFolder, other);
-    EXPECT_EQ(context.TypeFile, "QX200(Eng).inv");
-    EXPECT_EQ(context.InfoIniPath, other + "/Info.ini");
-    EXPECT_EQ(context.DriveTypeName, "QX200");
-    EXPECT_EQ(context.DriveCpuVersion, "V710");
-    EXPECT_EQ(context.DriveCpuNumber, "710");
-    EXPECT_EQ(context.DriveTypeCode, "12");
+    EXPECT_EQ(context.drive.files.typeFolder, other);
+    EXPECT_EQ(context.drive.files.typeFile, "QX200(Eng).inv");
+    EXPECT_EQ(context.drive.files.infoIniPath, other + "/Info.ini");
+    EXPECT_EQ(context.drive.identity.typeName, "QX200");
+    EXPECT_EQ(context.drive.identity.cpuVersion, "V710");
+    EXPECT_EQ(context.drive.identity.cpuNumber, "710");
+    EXPECT_EQ(context.drive.identity.typeCode, "12");
     EXPECT_EQ(context.ParaCountNormal, 4) << "Disp read again from the chosen folder";
 }
 
@@ -267,7 +267,7 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     QFile::remove(typeFolder() + "/QX100-4075.cap");
     writeFile(tmp.filePath("caps/QX200-4037.cap"), "0001,1\n");
     writeFile(tmp.filePath("caps/QX100-4075.cap"), "0001,650\n");
-    context.DriveFormName = "-9999";
+    context.drive.identity.formName = "-9999";
 
     prompter.answerFile(tmp.filePath("caps/QX200-4037.cap"));
     EXPECT_FALSE(LoadCapacityTable(context, prompter));
@@ -279,10 +279,10 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     prompter.answerFile(tmp.filePath("caps/QX100-4075.cap"));
     ASSERT_TRUE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7"}));
-    EXPECT_EQ(context.DriveFormName, "-4075");
-    EXPECT_EQ(context.CapacityFile, "QX100-4075.cap");
-    EXPECT_EQ(context.CapacityFolder, tmp.filePath("caps"));
-    EXPECT_EQ(context.DriveFormCode, "3");
+    EXPECT_EQ(context.drive.identity.formName, "-4075");
+    EXPECT_EQ(context.drive.files.capacityFile, "QX100-4075.cap");
+    EXPECT_EQ(context.drive.files.capacityFolder, tmp.filePath("caps"));
+    EXPECT_EQ(context.drive.identity.formCode, "3");
     EXPECT_EQ(cell(PD_Default, "0001"), "650");
 
     context.StartupAbort = false;
@@ -394,11 +394,11 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
             shipped.Messages = store.Messages;
             ProgramContext context;
             context.Parameters = &shipped;
-            context.TypeFolder = inv.absolutePath();
-            context.CapacityFolder = cap.absolutePath();
-            context.InfoIniPath = inv.absolutePath() + "/Info.ini";
-            context.DriveTypeName = type;
-            context.DriveFormName = cap.completeBaseName().mid(type.size());
+            context.drive.files.typeFolder = inv.absolutePath();
+            context.drive.files.capacityFolder = cap.absolutePath();
+            context.drive.files.infoIniPath = inv.absolutePath() + "/Info.ini";
+            context.drive.identity.typeName = type;
+            context.drive.identity.formName = cap.completeBaseName().mid(type.size());
             context.LanguageSuffix = suffix;
             prompter.clear();
             const QString what = inv.fileName() + " " + cap.fileName();

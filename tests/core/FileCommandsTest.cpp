@@ -184,7 +184,7 @@ TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile) {
 }
 
 TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
-    context.InfoIniPath = path("Info.ini");
+    context.drive.files.infoIniPath = path("Info.ini");
     writeFile("Info.ini", "[Setup]\nMLD_flt=1\n");
     commands.updateFilters();
     context.OpenedFileName = "a.cfg";
@@ -208,7 +208,7 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
 TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
     context.CatalogueIniPath = path("Inverter.ini");
     writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
-    context.DriveCpuVersion = "V105";
+    context.drive.identity.cpuVersion = "V105";
     commands.setCfgNames(CfgFile::catalogueNames(context));
     setValue("0001", "700");
     prompter.answerFile(path("set.cfg"), 1);
@@ -373,7 +373,7 @@ protected:
         FileCommandsTest::SetUp();
         context.CatalogueIniPath = path("Inverter.ini");
         writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
-        context.DriveCpuVersion = "V105";
+        context.drive.identity.cpuVersion = "V105";
         commands.setCfgNames(CfgFile::catalogueNames(context));
         setParams({{"0000", "3", "0", "0", "400"}, {"0001", "600", "0", "0", "1000"}});
         setValue("0000", "7");
@@ -453,12 +453,12 @@ protected:
         ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), o, &generated, &error)) << error.toStdString();
         context.SettingsIniPath = path("KVR260X.ini");
         main.startup = [this] {
-            context.DriveTypeName = "QX300";
-            context.DriveFormName = "-4037";
-            context.DriveCpuVersion = "V110";
+            context.drive.identity.typeName = "QX300";
+            context.drive.identity.formName = "-4037";
+            context.drive.identity.cpuVersion = "V110";
             context.LanguageSuffix = "Eng";
-            context.TypeFolder = context.CapacityFolder = generated.typeFolder;
-            context.InfoIniPath = generated.infoIniPath;
+            context.drive.files.typeFolder = context.drive.files.capacityFolder = generated.typeFolder;
+            context.drive.files.infoIniPath = generated.infoIniPath;
         };
         context.BlindActive = true;
         context.BlindCount = 3;
@@ -546,15 +546,15 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     QString type = "QX300";
     main.startup = [&] {
         const DriveTypeGenerator::Result& r = type == "QX300" ? generated : second;
-        context.DriveTypeName = type;
-        context.DriveFormName = "-4037";
-        context.DriveCpuVersion = "V110";
-        context.DriveTypeCode = type == "QX300" ? "90" : "91";
-        context.DriveFormCode = "13";
-        context.DriveCpuNumber = "110";
+        context.drive.identity.typeName = type;
+        context.drive.identity.formName = "-4037";
+        context.drive.identity.cpuVersion = "V110";
+        context.drive.identity.typeCode = type == "QX300" ? "90" : "91";
+        context.drive.identity.formCode = "13";
+        context.drive.identity.cpuNumber = "110";
         context.LanguageSuffix = "Eng";
-        context.TypeFolder = context.CapacityFolder = r.typeFolder;
-        context.InfoIniPath = r.infoIniPath;
+        context.drive.files.typeFolder = context.drive.files.capacityFolder = r.typeFolder;
+        context.drive.files.infoIniPath = r.infoIniPath;
     };
     context.CatalogueIniPath = path("dat/Inverter.ini");
     commands.newParameterSet();

@@ -22,8 +22,8 @@ protected:
         qputenv("XDG_DATA_HOME", dir.filePath("xdg").toUtf8());
         context.ProgramFolder = dir.path();
         context.SettingsIniPath = dir.filePath("KVR260X.ini");
-        context.InfoIniPath = dir.filePath("Info.ini");
-        context.DriveTypeName = "HX100";
+        context.drive.files.infoIniPath = dir.filePath("Info.ini");
+        context.drive.identity.typeName = "HX100";
         context.LanguageSuffix = "Eng";
         program.setMessages("m", 70);
         setParameters({"FC90", "FC91", "FA10", "FA11"});
@@ -50,7 +50,7 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    void writeInfo(const QByteArray& text) { writeFile(context.InfoIniPath, text); }
+    void writeInfo(const QByteArray& text) { writeFile(context.drive.files.infoIniPath, text); }
     void writeSettings(const QByteArray& text) { writeFile(context.SettingsIniPath, text); }
     QByteArray settings() const { return readFile(context.SettingsIniPath); }
 

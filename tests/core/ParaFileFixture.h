@@ -30,13 +30,13 @@ class ParaFileFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        context.DriveTypeName = "QX100";
-        context.DriveFormName = "-4037";
-        context.DriveCpuVersion = "V110";
+        context.drive.identity.typeName = "QX100";
+        context.drive.identity.formName = "-4037";
+        context.drive.identity.cpuVersion = "V110";
         context.LanguageName = "English";
-        context.DriveTypeCode = "65";
-        context.DriveFormCode = "6";
-        context.DriveCpuNumber = "105";
+        context.drive.identity.typeCode = "65";
+        context.drive.identity.formCode = "6";
+        context.drive.identity.cpuNumber = "105";
         context.LoadPath = dir.path();
         program.setMessages("M", 120);
     }

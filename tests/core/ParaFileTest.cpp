@@ -141,7 +141,7 @@ class ParaFileMarkerTest : public ParaFileTest, public ::testing::WithParamInter
 TEST_P(ParaFileMarkerTest, MarkerCheckLooksOnlyAtTheMarkerDataLines) {
     const MarkerCase& c = GetParam();
     const QStringList before = values();
-    context.DriveTypeName = c.box.isEmpty() ? "QX100" : "OTHER"; // a refusal comes before identity
+    context.drive.identity.typeName = c.box.isEmpty() ? "QX100" : "OTHER"; // a refusal comes before identity
     if (!c.box.isEmpty()) {
         EXPECT_EQ(read(context, fullFile(c.data, c.comment)).result, ReadResult::Refused);
         ASSERT_EQ(prompter.boxes().size(), 1u);

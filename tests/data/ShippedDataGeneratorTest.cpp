@@ -90,10 +90,10 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     program.setMessages(QStringLiteral("msg"), 110);
     ProgramContext& context = program.context;
     const ParameterStore& store = program.store;
-    context.TypeFolder = context.CapacityFolder = r.typeFolder;
-    context.InfoIniPath = r.infoIniPath;
-    context.DriveTypeName = QStringLiteral("HXZ9");
-    context.DriveFormName = QStringLiteral("-4037");
+    context.drive.files.typeFolder = context.drive.files.capacityFolder = r.typeFolder;
+    context.drive.files.infoIniPath = r.infoIniPath;
+    context.drive.identity.typeName = QStringLiteral("HXZ9");
+    context.drive.identity.formName = QStringLiteral("-4037");
     context.LanguageSuffix = QStringLiteral("Jap");
     EXPECT_TRUE(LoadTypeTable(context, prompter));
     EXPECT_TRUE(LoadCapacityTable(context, prompter));

@@ -47,12 +47,12 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         program.setMessages(QStringLiteral("msg"), 110);
         ProgramContext& context = program.context;
         const ParameterStore& store = program.store;
-        context.TypeFolder = context.CapacityFolder = l.folder;
-        context.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
+        context.drive.files.typeFolder = context.drive.files.capacityFolder = l.folder;
+        context.drive.files.infoIniPath = l.folder + QStringLiteral("/Info.ini");
         context.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
-        context.DriveTypeName = l.type;
-        context.DriveFormName = l.capacity;
-        context.DriveCpuVersion = l.cpu;
+        context.drive.identity.typeName = l.type;
+        context.drive.identity.formName = l.capacity;
+        context.drive.identity.cpuVersion = l.cpu;
         context.LanguageSuffix = l.suffix;
         prompter.clear();
         ASSERT_TRUE(LoadTypeTable(context, prompter)) << what;
@@ -66,7 +66,7 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         ASSERT_EQ(context.ParaCountAll + 1, int(rows.size())) << what;
         // Ordinary parameters end with the last one whose number has the ordinary prefix.
         const QString disp =
-            IniFile(context.InfoIniPath)
+            IniFile(context.drive.files.infoIniPath)
                 .readString(QStringLiteral("Setup"), QStringLiteral("Disp"), QStringLiteral("0*"));
         int lastOrdinary = 0;
         for (int k = 0; k < int(rows.size()); ++k)

@@ -72,12 +72,12 @@ inline void setUp() {
     static ParameterStore store;
     Prompter::install(&prompter());
     ProgramContext& programContext = context();
-    programContext.DriveTypeName = "QX100";
-    programContext.DriveFormName = "-4037";
-    programContext.DriveCpuVersion = "V110";
-    programContext.DriveTypeCode = "65";
-    programContext.DriveFormCode = "6";
-    programContext.DriveCpuNumber = "105";
+    programContext.drive.identity.typeName = "QX100";
+    programContext.drive.identity.formName = "-4037";
+    programContext.drive.identity.cpuVersion = "V110";
+    programContext.drive.identity.typeCode = "65";
+    programContext.drive.identity.formCode = "6";
+    programContext.drive.identity.cpuNumber = "105";
     programContext.CapPara = QStringList{"0001"};
     programContext.CapParaR = QStringList{"A012"};
     for (int i = 0; i < 120; ++i)

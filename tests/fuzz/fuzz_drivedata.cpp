@@ -17,10 +17,11 @@ QTemporaryDir& folder() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::setUp();
     ProgramContext& context = fuzz::context();
-    context.TypeFolder = context.CapacityFolder = folder().path();
-    context.InfoIniPath = folder().filePath("Info.ini");
+    context.drive.files.typeFolder = context.drive.files.capacityFolder = folder().path();
+    context.drive.files.infoIniPath = folder().filePath("Info.ini");
     context.LanguageSuffix = "Eng";
-    TextFile::writeText(context.InfoIniPath, "[Setup]\r\nDisp=FA\r\n[Disp CV]\r\n0001=C\r\n0002=V\r\n");
+    TextFile::writeText(context.drive.files.infoIniPath,
+                        "[Setup]\r\nDisp=FA\r\n[Disp CV]\r\n0001=C\r\n0002=V\r\n");
     return 0;
 }
 
@@ -29,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qsizetype cut = bytes.indexOf('\0');
     ProgramContext& context = fuzz::context();
     context.StartupAbort = false;
-    context.DriveTypeName = "QX100";
-    context.DriveFormName = "-4037";
+    context.drive.identity.typeName = "QX100";
+    context.drive.identity.formName = "-4037";
     TextFile::writeBytes(folder().filePath("QX100(Eng).inv"), cut < 0 ? bytes : bytes.left(cut));
     TextFile::writeBytes(folder().filePath("QX100-4037.cap"), cut < 0 ? QByteArray() : bytes.mid(cut + 1));
     if (LoadTypeTable(fuzz::context(), fuzz::prompter()) &&

@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Offsets are the edit's text: one holding the separator cannot come back as it went.
     if (!plainFields(header))
         return 0;
-    header.typeName = fuzz::context().DriveTypeName;
-    header.cpuVersion = fuzz::context().DriveCpuVersion;
+    header.typeName = fuzz::context().drive.identity.typeName;
+    header.cpuVersion = fuzz::context().drive.identity.cpuVersion;
     const QStringList written = MonitorFile::lines(header, store);
     static SampleStore again;
     MonitorFileHeader back;

@@ -212,7 +212,7 @@ TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther) {
     EXPECT_FALSE(capacityNamesMatch("", "-4037")) << "an empty name matches nothing";
     EXPECT_FALSE(capacityNamesMatch("-4037", ""));
 
-    rig.context.DriveFormName = "-0.75";
+    rig.context.drive.identity.formName = "-0.75";
     EXPECT_TRUE(checks.CheckDriveIdentity(kModeImport).capacityMatches);
 }
 
@@ -244,7 +244,7 @@ TEST_F(DriveIdentityCheck, WithTheCheckOffAMismatchIsSilent) {
 }
 
 TEST_F(DriveIdentityCheck, OnlyAComparisonReportsAnotherCpuVersion) {
-    rig.context.DriveCpuVersion = "V110";
+    rig.context.drive.identity.cpuVersion = "V110";
     checks.CheckDriveIdentity(kModeImport);
     EXPECT_TRUE(rig.prompter.boxes().empty()) << "type and capacity match";
 
@@ -311,12 +311,12 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     context.ProgramFolder = folder.path();
     context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
     context.LanguageSuffix = "Eng";
-    context.DriveTypeName = d.type;
-    context.DriveFormName = d.capacity;
-    context.DriveCpuVersion = d.cpu;
-    context.TypeFolder = folder.filePath(QStringLiteral("dat/%1(%2)").arg(d.type, d.cpu));
-    context.CapacityFolder = context.TypeFolder;
-    context.InfoIniPath = context.TypeFolder + "/Info.ini";
+    context.drive.identity.typeName = d.type;
+    context.drive.identity.formName = d.capacity;
+    context.drive.identity.cpuVersion = d.cpu;
+    context.drive.files.typeFolder = folder.filePath(QStringLiteral("dat/%1(%2)").arg(d.type, d.cpu));
+    context.drive.files.capacityFolder = context.drive.files.typeFolder;
+    context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
     program.setMessages(QStringLiteral("m"), 120);
     PrompterAsker asker;
     ASSERT_TRUE(LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&

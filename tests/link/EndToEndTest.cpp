@@ -32,13 +32,13 @@ namespace {
 class LoadedDriveType {
 public:
     LoadedDriveType(ProgramContext& context, const QString& programFolder) : store(*context.Parameters) {
-        context.DriveTypeName = QStringLiteral("HXA1");
-        context.DriveFormName = QStringLiteral("-0.75K");
-        context.DriveCpuVersion = QStringLiteral("V100");
+        context.drive.identity.typeName = QStringLiteral("HXA1");
+        context.drive.identity.formName = QStringLiteral("-0.75K");
+        context.drive.identity.cpuVersion = QStringLiteral("V100");
         context.LanguageSuffix = QStringLiteral("Eng");
-        context.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
-        context.CapacityFolder = context.TypeFolder;
-        context.InfoIniPath = context.TypeFolder + QStringLiteral("/Info.ini");
+        context.drive.files.typeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
+        context.drive.files.capacityFolder = context.drive.files.typeFolder;
+        context.drive.files.infoIniPath = context.drive.files.typeFolder + QStringLiteral("/Info.ini");
         PrompterAsker asker;
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);

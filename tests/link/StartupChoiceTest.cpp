@@ -56,16 +56,16 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     EXPECT_EQ(context.LanguageSuffix, "Eng");
     EXPECT_EQ(context.LanguageIniPath, folder.filePath("lng/English.ini"));
     EXPECT_FALSE(context.DecimalComma);
-    EXPECT_EQ(context.DriveTypeName, "HXA1");
-    EXPECT_EQ(context.DriveFormName, "-4037");
-    EXPECT_EQ(context.DriveCpuVersion, "V720");
-    EXPECT_EQ(context.DriveTypeCode, "41");
-    EXPECT_EQ(context.DriveFormCode, "13");
-    EXPECT_EQ(context.DriveCpuNumber, "720");
-    EXPECT_EQ(context.TypeFolder, dat + "/HXA1(V720)");
-    EXPECT_EQ(context.CapacityFolder, context.TypeFolder);
-    EXPECT_EQ(context.InfoIniPath, dat + "/HXA1(V720)/Info.ini");
-    EXPECT_TRUE(QFile::exists(context.InfoIniPath));
+    EXPECT_EQ(context.drive.identity.typeName, "HXA1");
+    EXPECT_EQ(context.drive.identity.formName, "-4037");
+    EXPECT_EQ(context.drive.identity.cpuVersion, "V720");
+    EXPECT_EQ(context.drive.identity.typeCode, "41");
+    EXPECT_EQ(context.drive.identity.formCode, "13");
+    EXPECT_EQ(context.drive.identity.cpuNumber, "720");
+    EXPECT_EQ(context.drive.files.typeFolder, dat + "/HXA1(V720)");
+    EXPECT_EQ(context.drive.files.capacityFolder, context.drive.files.typeFolder);
+    EXPECT_EQ(context.drive.files.infoIniPath, dat + "/HXA1(V720)/Info.ini");
+    EXPECT_TRUE(QFile::exists(context.drive.files.infoIniPath));
     EXPECT_EQ(context.ParaHelpFilePath, dat + "/HXA1(V720)/HXA1(Eng).chm");
     EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
     EXPECT_EQ(cpuNumbersM, QStringList({"110", "720"}));
@@ -87,7 +87,7 @@ TEST_F(StartupChoiceTest, CloseRunsOnce) {
     c.TypePos = 1;
     c.FormClose();
     EXPECT_EQ(cpuFormsM, QStringList({"kept"}));
-    EXPECT_EQ(context.DriveTypeName, "HXA1");
+    EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_TRUE(c.closed());
 }
 
@@ -185,10 +185,10 @@ TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
 
 TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
     storeChoice("HXB3", "-4037", "V250");
-    context.DriveTypeName = "HXA1";
+    context.drive.identity.typeName = "HXA1";
     StartupChoice c(context, {false, true});
     ASSERT_TRUE(c.FormCreate());
-    EXPECT_EQ(context.DriveTypeName, "HXA1");
+    EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_EQ(c.InvTypeNo, StartupChoice::kMissing);
     EXPECT_EQ(c.TypePos, 0);
 }
@@ -293,8 +293,8 @@ TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
     EXPECT_TRUE(c.I_CapaForm.isEmpty());
     EXPECT_EQ(c.CapaPos, -1);
     c.FormClose();
-    EXPECT_EQ(context.DriveTypeCode, "99");
-    EXPECT_EQ(context.DriveFormName, "");
+    EXPECT_EQ(context.drive.identity.typeCode, "99");
+    EXPECT_EQ(context.drive.identity.formName, "");
     EXPECT_EQ(IniFile(context.SettingsIniPath).readInteger("Default", "InvFormNo", 0), -1);
 }
 
@@ -323,7 +323,7 @@ TEST_F(StartupChoiceTest, AnotherDataFolderGivesTheTypesWhileTheCatalogueStays) 
     EXPECT_EQ(c.I_TypeNo, QStringList({"52"}));
     EXPECT_EQ(c.I_CapaNo, QStringList({"13"}));
     c.FormClose();
-    EXPECT_EQ(context.TypeFolder, folder.filePath("other/HXB3(V250)"));
+    EXPECT_EQ(context.drive.files.typeFolder, folder.filePath("other/HXB3(V250)"));
 }
 
 TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {

@@ -321,7 +321,7 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
 // ---- One protocol is enough below --------------------------------------------------------
 
 TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
-    rig.context.DriveTypeName = "HXB3";
+    rig.context.drive.identity.typeName = "HXB3";
     rig.setDrive(kCpu, 250);
     rig.setDrive(kBrake, 2);
     Job job(rig, kModeImport, rig.context.ParaCountAll);
@@ -332,7 +332,7 @@ TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
 }
 
 TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersionIsNew) {
-    rig.context.DriveTypeName = "HXB3";
+    rig.context.drive.identity.typeName = "HXB3";
     rig.setDrive(kBrake, 2);
     rig.silent = {{"FE08", 0}};
     Job failed(rig, kModeImport, rig.context.ParaCountNormal);

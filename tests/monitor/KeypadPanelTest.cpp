@@ -377,7 +377,7 @@ TEST_F(DirectInput, AValueAboveTheLimitIsRefusedAndNothingIsSent) {
 
 TEST_F(DirectInput, WithoutATargetNumberMessage40AndTheModeStays) {
     for (const char* type : {"HXB3", "HXQ1", "HXZ9"}) { // "-", no entry, a number not in the table
-        context.DriveTypeName = QString::fromLatin1(type);
+        context.drive.identity.typeName = QString::fromLatin1(type);
         enterMode();
         prompter.answer(BoxAnswer::Ok);
         const auto from = port.writes.size();

@@ -39,7 +39,8 @@ TEST_F(Monitor, ListsComeFromTheDriveTypesInfoIniInFileOrder) {
     m.BuildMonitorItemLists();
     EXPECT_EQ(m.ItemCount, 13);
     EXPECT_NE(m.lists.names[0], QStringLiteral("Output frequency"));
-    EXPECT_EQ(m.lists.names[0], IniFile(context.InfoIniPath).readString("HXA1 Monitor (Jap)", "FD00"));
+    EXPECT_EQ(m.lists.names[0],
+              IniFile(context.drive.files.infoIniPath).readString("HXA1 Monitor (Jap)", "FD00"));
 }
 
 TEST_F(Monitor, ListsAreRebuiltWholeForAnotherDriveType) {

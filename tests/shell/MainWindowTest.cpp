@@ -156,7 +156,7 @@ TEST_F(MainWindowTest, QuickSettingShowsOrHidesEveryQuickControl) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         folder.writeFile(QStringLiteral("info/Info.ini"), "[Setup]\r\n" + c.setup);
-        context.InfoIniPath = folder.filePath(QStringLiteral("info/Info.ini"));
+        context.drive.files.infoIniPath = folder.filePath(QStringLiteral("info/Info.ini"));
         m.ApplyQuickSetting();
         EXPECT_EQ(m.button(MainCommand::Quick)->isVisible(), c.visible);
         EXPECT_EQ(m.quickSeparator->isVisible(), c.visible);
@@ -197,7 +197,7 @@ TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
     wireTable();
     context.LanguageSuffix = QStringLiteral("Eng");
     m.SetHelpFileName(); // the shipped type has its HTML help
-    EXPECT_EQ(context.ParaHelpFilePath, context.TypeFolder + QStringLiteral("/HXA1(Eng).chm"));
+    EXPECT_EQ(context.ParaHelpFilePath, context.drive.files.typeFolder + QStringLiteral("/HXA1(Eng).chm"));
     EXPECT_TRUE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_TRUE(enabled(TableCommand::ParaHelp));
 

@@ -54,7 +54,7 @@ TEST_F(MonitorWiring, TheMonitorCommandOpensTheWindowAndNewGivesItTheNewTypesLis
     nextCpu = QStringLiteral("V250");
     nextForm = QStringLiteral("-4015");
     main().item(MainCommand::New)->trigger();
-    ASSERT_EQ(program->context().DriveTypeName, QStringLiteral("HXB3"));
+    ASSERT_EQ(program->context().drive.identity.typeName, QStringLiteral("HXB3"));
     EXPECT_TRUE(monitor().isVisible());
     for (const MonitorChannelRow& r : monitor().rows)
         EXPECT_EQ(r.itemCombo->count(), 11);

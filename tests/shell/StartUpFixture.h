@@ -57,12 +57,12 @@ protected:
         context.LanguageName = language;
         context.LanguageSuffix = language.left(3);
         context.LanguageIniPath = context.LanguageFolder + "/" + language + ".ini";
-        context.DriveTypeName = type;
-        context.DriveFormName = form;
-        context.DriveCpuVersion = cpu;
-        context.TypeFolder = context.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
-        context.CapacityFolder = context.TypeFolder;
-        context.InfoIniPath = context.TypeFolder + "/Info.ini";
+        context.drive.identity.typeName = type;
+        context.drive.identity.formName = form;
+        context.drive.identity.cpuVersion = cpu;
+        context.drive.files.typeFolder = context.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
+        context.drive.files.capacityFolder = context.drive.files.typeFolder;
+        context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
     }
 
     // The shipped files a start needs: languages, catalogue, help, and one drive type

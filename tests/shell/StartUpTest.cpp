@@ -187,10 +187,10 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     EXPECT_EQ(prompter.boxes().size(), 0u);
     EXPECT_EQ(context.LanguageName, QStringLiteral("English"));
     EXPECT_EQ(context.LanguageSuffix, QStringLiteral("Eng"));
-    EXPECT_EQ(context.DriveTypeCode, QStringLiteral("41"));
-    EXPECT_EQ(context.DriveFormCode, QStringLiteral("1"));
-    EXPECT_EQ(context.DriveCpuNumber, QStringLiteral("110"));
-    EXPECT_EQ(context.TypeFolder, folder.path() + QStringLiteral("/dat/HXA1(V110)"));
+    EXPECT_EQ(context.drive.identity.typeCode, QStringLiteral("41"));
+    EXPECT_EQ(context.drive.identity.formCode, QStringLiteral("1"));
+    EXPECT_EQ(context.drive.identity.cpuNumber, QStringLiteral("110"));
+    EXPECT_EQ(context.drive.files.typeFolder, folder.path() + QStringLiteral("/dat/HXA1(V110)"));
     EXPECT_EQ(context.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
     EXPECT_EQ(context.LoadPath, folder.path() + QStringLiteral("/sets"));
     EXPECT_EQ(context.OpenedFileName, QStringLiteral("pump.KvR"));

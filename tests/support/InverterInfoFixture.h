@@ -38,7 +38,7 @@ inline constexpr const char* kShippedSection = "[InverterInfo]\r\n"
 class InverterInfoFixture : public testing::Test {
 protected:
     void SetUp() override {
-        context.DriveTypeName = QStringLiteral("HXA1");
+        context.drive.identity.typeName = QStringLiteral("HXA1");
         context.MsgCaption = QStringLiteral("Caption");
         context.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
                                                     "[Type]\r\nHXA1=41\r\n[Type_Custom]\r\nHXA1=41\r\n"

@@ -81,13 +81,13 @@ protected:
         context.LanguageName = QString::fromLatin1(language);
         context.LanguageSuffix = context.LanguageName.left(3);
         context.LanguageIniPath = folder->filePath("lng/" + context.LanguageName + ".ini");
-        context.DriveTypeName = QString::fromLatin1(type);
-        context.DriveCpuVersion = QString::fromLatin1(cpu);
-        context.DriveFormName = QString::fromLatin1(form);
-        context.TypeFolder =
-            folder->filePath("dat/" + context.DriveTypeName + "(" + context.DriveCpuVersion + ")");
-        context.CapacityFolder = context.TypeFolder;
-        context.InfoIniPath = context.TypeFolder + "/Info.ini";
+        context.drive.identity.typeName = QString::fromLatin1(type);
+        context.drive.identity.cpuVersion = QString::fromLatin1(cpu);
+        context.drive.identity.formName = QString::fromLatin1(form);
+        context.drive.files.typeFolder = folder->filePath("dat/" + context.drive.identity.typeName + "(" +
+                                                          context.drive.identity.cpuVersion + ")");
+        context.drive.files.capacityFolder = context.drive.files.typeFolder;
+        context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
         PrompterAsker asker;
         store->FormCreate(context, asker);
         ASSERT_TRUE(LoadTypeTable(context, asker));
@@ -95,8 +95,10 @@ protected:
         ASSERT_TRUE(InitValueTable(context, asker));
         opts.UpdateTripAlarmOptions();
         QString error;
-        ASSERT_TRUE(driveModel.load(
-            folder->path(), {context.DriveTypeName, context.DriveCpuVersion, context.DriveFormName}, &error))
+        ASSERT_TRUE(driveModel.load(folder->path(),
+                                    {context.drive.identity.typeName, context.drive.identity.cpuVersion,
+                                     context.drive.identity.formName},
+                                    &error))
             << error.toStdString();
     }
 

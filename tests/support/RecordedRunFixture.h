@@ -21,9 +21,9 @@ struct SelectedDrive {
         for (int n = 0; n < 100; ++n)
             store.Messages << QStringLiteral("msg%1").arg(n);
         context.Parameters = &store;
-        context.DriveTypeName = QStringLiteral("QX100");
-        context.DriveFormName = QStringLiteral("-4037");
-        context.DriveCpuVersion = QStringLiteral("V110");
+        context.drive.identity.typeName = QStringLiteral("QX100");
+        context.drive.identity.formName = QStringLiteral("-4037");
+        context.drive.identity.cpuVersion = QStringLiteral("V110");
         context.MsgCaption = QStringLiteral("Caption");
     }
 };

@@ -48,12 +48,13 @@ protected:
         context.LanguageIniPath = folder->filePath("lng/English.ini");
         context.LanguageName = "English";
         context.LanguageSuffix = "Eng";
-        context.TypeFolder = context.CapacityFolder = folder->filePath("dat/HXA1(V110)");
-        context.InfoIniPath = context.TypeFolder + "/Info.ini";
+        context.drive.files.typeFolder = context.drive.files.capacityFolder =
+            folder->filePath("dat/HXA1(V110)");
+        context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
         context.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
-        context.DriveTypeName = "HXA1";
-        context.DriveFormName = "-2004";
-        context.DriveCpuVersion = "V110";
+        context.drive.identity.typeName = "HXA1";
+        context.drive.identity.formName = "-2004";
+        context.drive.identity.cpuVersion = "V110";
         store->FormCreate(context, prompter);
         ASSERT_TRUE(LoadTypeTable(context, prompter));
         ASSERT_TRUE(LoadCapacityTable(context, prompter));

@@ -187,20 +187,20 @@ public:
         context.SettingsIniPath = folder.settingsIniPath();
         context.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
         context.LanguageSuffix = QStringLiteral("Eng");
-        context.DriveTypeName = QStringLiteral("HXA1");
-        context.DriveFormName = QStringLiteral("-0.75K");
-        context.DriveCpuVersion = QStringLiteral("V100");
-        context.TypeFolder = folder.filePath(QStringLiteral("dat/HXA1(V100)"));
-        context.CapacityFolder = context.TypeFolder;
-        context.InfoIniPath = context.TypeFolder + QStringLiteral("/Info.ini");
+        context.drive.identity.typeName = QStringLiteral("HXA1");
+        context.drive.identity.formName = QStringLiteral("-0.75K");
+        context.drive.identity.cpuVersion = QStringLiteral("V100");
+        context.drive.files.typeFolder = folder.filePath(QStringLiteral("dat/HXA1(V100)"));
+        context.drive.files.capacityFolder = context.drive.files.typeFolder;
+        context.drive.files.infoIniPath = context.drive.files.typeFolder + QStringLiteral("/Info.ini");
         program.setMessages(QStringLiteral("m"), 120);
         PrompterAsker asker;
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);
 
-        loaded =
-            loaded && model.load(folder.path(), SimDriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
-                                                              QStringLiteral("-0.75K")});
+        loaded = loaded &&
+                 model.load(folder.path(), SimDriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
+                                                            QStringLiteral("-0.75K")});
         model.setParameter(QStringLiteral("0998"), 1);
         model.setParameter(QStringLiteral("FB72"), 7);
         SimConfig config;

@@ -196,7 +196,7 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
 }
 
 TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain) {
-    context.InfoIniPath = folder.writeFile(
+    context.drive.files.infoIniPath = folder.writeFile(
         QStringLiteral("dat/HXA1(V110)/Info.ini"),
         "[Def Comms]\r\nProtocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n");
     CommSetupDialog dlg(link);
@@ -220,7 +220,7 @@ TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain
     dlg.CancelBtn->click();
 
     // A drive type without "Def Comms": neither button.
-    context.InfoIniPath = folder.writeFile(QStringLiteral("dat/X/Info.ini"), "[Setup]\r\n");
+    context.drive.files.infoIniPath = folder.writeFile(QStringLiteral("dat/X/Info.ini"), "[Setup]\r\n");
     dlg.show();
     EXPECT_FALSE(dlg.driveDefaultsButton->isEnabled());
     EXPECT_FALSE(dlg.tableDefaultsButton->isEnabled());

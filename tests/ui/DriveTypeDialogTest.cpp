@@ -86,11 +86,11 @@ TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
     EXPECT_TRUE(form.run());
 
     EXPECT_EQ(context.LanguageName, "English");
-    EXPECT_EQ(context.DriveTypeName, "HXB3");
-    EXPECT_EQ(context.DriveFormName, "-4037");
-    EXPECT_EQ(context.DriveCpuVersion, "V250");
-    EXPECT_EQ(context.DriveFormCode, "13");
-    EXPECT_EQ(context.TypeFolder, folder.filePath("dat/HXB3(V250)"));
+    EXPECT_EQ(context.drive.identity.typeName, "HXB3");
+    EXPECT_EQ(context.drive.identity.formName, "-4037");
+    EXPECT_EQ(context.drive.identity.cpuVersion, "V250");
+    EXPECT_EQ(context.drive.identity.formCode, "13");
+    EXPECT_EQ(context.drive.files.typeFolder, folder.filePath("dat/HXB3(V250)"));
     EXPECT_EQ(cpuFormsM, QStringList({"V250"}));
     EXPECT_EQ(cpuNumbersM, QStringList({"250"}));
     EXPECT_TRUE(settingsText().contains("InvType=HXB3\r\nInvForm=-4037\r\nInvCpu=V250\r\n"));
@@ -106,7 +106,7 @@ TEST_F(TtypeTest, EscapeCommitsLikeOkAndOnlyOnce) {
         QCoreApplication::sendEvent(&form, &esc);
     });
     EXPECT_TRUE(form.run());
-    EXPECT_EQ(context.DriveTypeName, "HXB3");
+    EXPECT_EQ(context.drive.identity.typeName, "HXB3");
 
     cpuFormsM = {"after"};
     form.close();
@@ -120,7 +120,7 @@ TEST_F(TtypeTest, AWindowManagerCloseCommits) {
     QTimer::singleShot(0, &form, [&] { form.close(); });
     EXPECT_TRUE(form.run());
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(context.DriveTypeName, "HXA1");
+    EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
 }
 

@@ -13,8 +13,8 @@ class InverterInfoCommandTest : public inverterinfotest::InverterInfoFixture {
 protected:
     void SetUp() override {
         InverterInfoFixture::SetUp();
-        context.InfoIniPath = folder.writeFile("dat/HXA1(V110)/Info.ini",
-                                               "[HXA1 Trip (Eng)]\r\n0=No trip\r\n7=Undervoltage\r\n");
+        context.drive.files.infoIniPath = folder.writeFile(
+            "dat/HXA1(V110)/Info.ini", "[HXA1 Trip (Eng)]\r\n0=No trip\r\n7=Undervoltage\r\n");
         context.LanguageSuffix = "Eng";
         command.showModal = [this](QDialog& dialog) {
             auto& result = static_cast<ResultWindow&>(dialog);

@@ -31,7 +31,7 @@ protected:
         ASSERT_TRUE(folder.isValid());
         context.ProgramFolder = folder.path();
         context.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
-        context.InfoIniPath = folder.filePath("Info.ini");
+        context.drive.files.infoIniPath = folder.filePath("Info.ini");
         form.currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
         form.addLine("* Communication Error Parameters");
         form.addLine("F01: Bias");

@@ -26,12 +26,13 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
     context.LanguageIniPath = folder.filePath("lng/English.ini");
     context.LanguageName = "English";
     context.LanguageSuffix = "Eng";
-    context.TypeFolder = context.CapacityFolder = folder.filePath("dat/" + t.type + "(" + t.cpu + ")");
-    context.InfoIniPath = context.TypeFolder + "/Info.ini";
+    context.drive.files.typeFolder = context.drive.files.capacityFolder =
+        folder.filePath("dat/" + t.type + "(" + t.cpu + ")");
+    context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
     context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
-    context.DriveTypeName = t.type;
-    context.DriveFormName = t.form;
-    context.DriveCpuVersion = t.cpu;
+    context.drive.identity.typeName = t.type;
+    context.drive.identity.formName = t.form;
+    context.drive.identity.cpuVersion = t.cpu;
     store = std::make_unique<ParameterStore>();
     context.Parameters = store.get();
     PrompterAsker asker;
