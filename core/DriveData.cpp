@@ -47,7 +47,7 @@ bool capacityFileHasData(const QStringList& lines) {
 
 void abortStartup(Asker& asker, ProgramContext& context, MsgId message) {
     asker.ask(MsgNotice(context, message, BoxIcon::Warning));
-    context.StartupAbort = true;
+    context.startupAborted = true;
 }
 
 // Leaves the store without parameters, so that a failed load never looks complete.
@@ -85,8 +85,8 @@ QString negatedNumber(const QString& text) {
 } // namespace
 
 bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
-    ParameterStore* store = context.Parameters;
-    if (!store || context.StartupAbort)
+    ParameterStore* store = context.store;
+    if (!store || context.startupAborted)
         return false;
     WaitCursor hourglass;
 
@@ -94,7 +94,7 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
         IniFile(infoIniFile(context)).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
     store->ParaDat.setRow(0, paraDatColumnNames());
     context.TypeFile = Paths::join(context.TypeFolder, context.DriveTypeName + QLatin1Char('(') +
-                                                           context.LanguageSuffix + QStringLiteral(").inv"));
+                                                           context.language.suffix + QStringLiteral(").inv"));
 
     QStringList lines;
     if (!readDataFile(context.TypeFile, lines) || !typeFileHasData(lines)) {
@@ -116,7 +116,7 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
         // The identity codes follow the choice, or a configuration file written later
         // would carry the previous drive's identity.
         context.DriveTypeCode =
-            IniFile(Paths::resolve(context.CatalogueIniPath))
+            IniFile(Paths::resolve(context.paths.catalogueIni))
                 .readString(QStringLiteral("Type"), context.DriveTypeName, QStringLiteral("99"));
         context.DriveCpuNumber = context.DriveCpuVersion.mid(1);
         if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
@@ -142,8 +142,8 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
             clearTypeTable(context, *store);
             asker.ask({Msg(context, MsgId::DataIncorrect) + QLatin1Char('\n') +
                            Paths::fileNameOf(context.TypeFile) + QStringLiteral(" (%1): ").arg(k + 1) + line,
-                       context.MsgCaption, BoxIcon::Stop, BoxButtons::Ok});
-            context.StartupAbort = true;
+                       context.texts.caption, BoxIcon::Stop, BoxButtons::Ok});
+            context.startupAborted = true;
             return false;
         }
         const int row = k + 1;
@@ -177,8 +177,8 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
 }
 
 bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
-    ParameterStore* store = context.Parameters;
-    if (!store || context.StartupAbort)
+    ParameterStore* store = context.store;
+    if (!store || context.startupAborted)
         return false;
     WaitCursor hourglass;
 
@@ -206,7 +206,7 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
         }
         context.DriveFormName = base.mid(context.DriveTypeName.size());
         context.DriveFormCode =
-            IniFile(Paths::resolve(context.CatalogueIniPath))
+            IniFile(Paths::resolve(context.paths.catalogueIni))
                 .readString(context.DriveTypeName, context.DriveFormName, QStringLiteral("0"));
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
             abortStartup(asker, context, MsgId::ProgramClosed);
@@ -248,8 +248,8 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
 }
 
 bool InitValueTable(ProgramContext& context, Asker& asker) {
-    ParameterStore* store = context.Parameters;
-    if (!store || context.StartupAbort)
+    ParameterStore* store = context.store;
+    if (!store || context.startupAborted)
         return false;
     WaitCursor hourglass;
 

@@ -45,7 +45,7 @@ public:
     // The next failure to open the serial port is reported again.
     virtual void clearPortMessageShown() {}
     // Runs the start-up form modally with its language box disabled; it hands back the
-    // drive identity through the program context and sets StartupAbort when it finds nothing.
+    // drive identity through the program context and sets startupAborted when it finds nothing.
     virtual void runStartupForm() = 0;
     // Title and filter of the chooser for a missing drive-type or capacity file.
     virtual DriveFileDialog missingFileDialog() const { return {}; }

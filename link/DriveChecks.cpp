@@ -150,7 +150,7 @@ void DriveChecks::applyMarks(QString text, bool marked) {
     if (state_.tableActive && state_.warningDue && !state_.warningShown) {
         text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
                 Msg(context_, MsgId::ContactSupplier);
-        Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
+        Prompter::instance().message(text, context_.texts.caption, BoxIcon::None, BoxButtons::Ok);
         PumpEvents();
         state_.warningDue = false;
         state_.warningShown = true;
@@ -242,7 +242,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
                              Msg(context_, MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
                              Msg(context_, MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
-            Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
+            Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
             if (openOptions)
                 openOptions();
@@ -253,7 +253,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
         QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
-        Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+        Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
     }
     return result;
 }

@@ -108,7 +108,7 @@ DriveDetection::DriveDetection(CommLink& link, ProgramContext& context)
     : link_(link), context_(context), frameGapMs_(frameGapForBaudIndex(kDefaultSpeed)) {}
 
 int DriveDetection::storedPort() const {
-    const IniFile settings(context_.SettingsIniPath);
+    const IniFile settings(context_.paths.settingsIni);
     const int stored =
         settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Commport"), kNoStoredPort);
     // A negative position would pass the range test below and name no port.
@@ -116,7 +116,7 @@ int DriveDetection::storedPort() const {
 }
 
 void DriveDetection::warn(const QString& text, bool letMessagesThrough) {
-    Prompter::instance().message(text, context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+    Prompter::instance().message(text, context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
     if (letMessagesThrough)
         PumpEvents();
 }
@@ -311,7 +311,7 @@ bool DriveDetection::detectDrive(int storedPort) {
 }
 
 int DriveDetection::identifyDriveType(StartupChoice& form, const QString& codeText) {
-    const IniFile catalogue(context_.CatalogueIniPath);
+    const IniFile catalogue(context_.paths.catalogueIni);
     const QString section = QStringLiteral("Type_Ident_") + codeText;
     const QString identNumber = catalogue.readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
     if (identNumber != QLatin1String("-")) {
@@ -381,7 +381,7 @@ bool DriveDetection::identify(StartupChoice& form, int& typePos, int& capaPos, i
 void DriveDetection::warnUnlistedDrive(StartupChoice& form) {
     ProgramContext& context = context_;
     if (ReadTypeCode > 0) {
-        const IniFile catalogue(context.CatalogueIniPath);
+        const IniFile catalogue(context.paths.catalogueIni);
         context.DriveTypeName = IdentFound
                                     ? IdentTypeName
                                     : keyWithValue(catalogue, QStringLiteral("Type"), QStringLiteral("99"),

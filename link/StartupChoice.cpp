@@ -27,7 +27,7 @@ void insertSorted(QStringList& list, const QString& text) {
 }
 
 void warn(const ProgramContext& program, const QString& text) {
-    Prompter::instance().message(text, program.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+    Prompter::instance().message(text, program.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
 }
 
@@ -62,12 +62,12 @@ int StartupChoice::positionOf(const QStringList& list, const QString& text) {
 }
 
 QString StartupChoice::dataFolderPath() const {
-    return Paths::join(program_.ProgramFolder, DataFolder);
+    return Paths::join(program_.paths.programFolder, DataFolder);
 }
 
 bool StartupChoice::FormCreate() {
     ProgramContext& context = program_;
-    const IniFile settings(context.SettingsIniPath);
+    const IniFile settings(context.paths.settingsIni);
 
     LangForm = settings.keys(QStringLiteral("Language"));
     // The start-up seeds the section before the form opens; should that have failed, the
@@ -99,10 +99,10 @@ bool StartupChoice::FormCreate() {
     // (its language box is disabled then), whatever the stored position or option says.
     int runningLanguage = -1;
     if (context_.StartUp)
-        runningLanguage = positionOf(LangForm, context.LanguageName);
+        runningLanguage = positionOf(LangForm, context.language.name);
     // A stored position outside the list names no language: the texts fall back to English.
     const QString language = runningLanguage >= 0 ? LangForm.at(runningLanguage) : at(LangForm, LangNo);
-    readMessages(Paths::join(context.LanguageFolder, language + QStringLiteral(".ini")));
+    readMessages(Paths::join(context.language.folder, language + QStringLiteral(".ini")));
 
     DatFolderName.clear();
     I_TypeForm.clear();
@@ -111,11 +111,11 @@ bool StartupChoice::FormCreate() {
 
     if (I_TypeForm.isEmpty()) {
         warn(program_, MsgNoData + u'\n' + MsgClosed);
-        context.StartupAbort = true;
+        context.startupAborted = true;
         return false;
     }
 
-    const IniFile catalogue(context.CatalogueIniPath);
+    const IniFile catalogue(context.paths.catalogueIni);
     for (const QString& type : std::as_const(I_TypeForm))
         I_TypeNo.append(catalogue.readString(QStringLiteral("Type"), type, QStringLiteral("99")));
 
@@ -145,7 +145,7 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
     LanguageIniPath = found.isEmpty() ? languageIniPath : found;
     const IniFile lang(LanguageIniPath);
     const QString general = QStringLiteral("General");
-    program_.MsgCaption =
+    program_.texts.caption =
         lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
     MsgNoPort = lang.readString(general, QStringLiteral("Message3"),
                                 QStringLiteral("Usable serial port is not found."));
@@ -162,7 +162,7 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
 }
 
 void StartupChoice::ScanDataFolder(const QString& folderName) {
-    const QFileInfoList entries = entriesOf(Paths::join(program_.ProgramFolder, folderName));
+    const QFileInfoList entries = entriesOf(Paths::join(program_.paths.programFolder, folderName));
     if (entries.isEmpty())
         return;
     const QString prefix = QLatin1String(kModelPrefix);
@@ -209,7 +209,7 @@ void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpu
         const qsizetype length = name.size() - typeName.size() - 4;
         insertSorted(I_CapaForm, length > 0 ? name.mid(typeName.size(), length) : QString());
     }
-    const IniFile catalogue(program_.CatalogueIniPath);
+    const IniFile catalogue(program_.paths.catalogueIni);
     for (const QString& capacity : std::as_const(I_CapaForm))
         I_CapaNo.append(catalogue.readString(typeName, capacity, QStringLiteral("0")));
 }
@@ -288,8 +288,8 @@ void StartupChoice::FormClose() {
     ProgramContext& context = program_;
 
     LangNo = LangPos;
-    context.LanguageName = at(LangForm, LangPos);
-    context.LanguageSuffix = context.LanguageName.left(3);
+    context.language.name = at(LangForm, LangPos);
+    context.language.suffix = context.language.name.left(3);
 
     InvTypeNo = TypePos;
     InvFormNo = CapaPos;
@@ -305,15 +305,15 @@ void StartupChoice::FormClose() {
         CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing;
     const bool winHelp = writeSettings(!keepComms && DetectionRan);
 
-    context.LanguageIniPath =
-        Paths::join(context.LanguageFolder, context.LanguageName + QStringLiteral(".ini"));
+    context.language.iniPath =
+        Paths::join(context.language.folder, context.language.name + QStringLiteral(".ini"));
     context.TypeFolder =
         Paths::join(dataFolderPath(), context.DriveTypeName + u'(' + context.DriveCpuVersion + u')');
     context.CapacityFolder = context.TypeFolder;
     context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
     // WHP chooses the older of the two forms of parameter help.
-    context.ParaHelpFilePath =
-        Paths::join(context.TypeFolder, context.DriveTypeName + u'(' + context.LanguageSuffix +
+    context.paths.parameterHelpFile =
+        Paths::join(context.TypeFolder, context.DriveTypeName + u'(' + context.language.suffix +
                                             (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
 
     if (context_.I_CpuForm_M)
@@ -324,8 +324,9 @@ void StartupChoice::FormClose() {
 
 bool StartupChoice::writeSettings(bool storeComms) {
     ProgramContext& context = program_;
-    IniFile settings(context.SettingsIniPath);
-    context.DecimalComma = settings.readBool(QStringLiteral("Language"), context.LanguageName, false);
+    IniFile settings(context.paths.settingsIni);
+    context.language.decimalComma =
+        settings.readBool(QStringLiteral("Language"), context.language.name, false);
 
     const QString def = QStringLiteral("Default");
     settings.writeInteger(def, QStringLiteral("LangNo"), LangNo);
@@ -349,7 +350,7 @@ bool StartupChoice::writeSettings(bool storeComms) {
     QString error;
     if (!settings.flush(&error))
         Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(context.SettingsIniPath, error),
-            context.MsgCaption, BoxIcon::Warning);
+            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(context.paths.settingsIni, error),
+            context.texts.caption, BoxIcon::Warning);
     return winHelp;
 }

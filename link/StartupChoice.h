@@ -48,7 +48,7 @@ public:
 
     // The creation handler: reads the settings, lists the languages and drive types and
     // preselects the last drive (or, when that is not wanted, the drive found on the link).
-    // Boxes go through the prompter. Sets the program's StartupAbort and returns false when
+    // Boxes go through the prompter. Sets the program's startupAborted and returns false when
     // the data folder offers no drive type.
     bool FormCreate();
     // The close handler: commits the choice to the program context, the settings file and the main
@@ -119,7 +119,7 @@ private:
     void readMessages(const QString& languageIniPath);
     void preselectLastDrive();
     void detectAndSelect(const SearchProgressHandler& progress);
-    // Writes "Default" (and "Comms" when asked), takes DecimalComma; returns the WHP option.
+    // Writes "Default" (and "Comms" when asked), takes the decimal-comma choice; returns the WHP option.
     bool writeSettings(bool storeComms);
 
     ProgramContext& program_;

@@ -380,7 +380,7 @@ void KeypadPanel::enterKey() {
     if (EntryText.isEmpty())
         return;
     const ProgramContext& context = context_;
-    const QString target = IniFile(context.CatalogueIniPath)
+    const QString target = IniFile(context.paths.catalogueIni)
                                .readString(kFreqCommSection, context.DriveTypeName, QStringLiteral("-"))
                                .trimmed();
     // No entry, or a number the drive type does not have: no target either.

@@ -586,8 +586,8 @@ void MainWindow::ApplyMainTexts() {
     fileCommands_->updateFilters();
     const ProgramContext& context = context_;
     std::unique_ptr<IniFile> ini;
-    if (!context.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.LanguageIniPath));
+    if (!context.language.iniPath.isEmpty())
+        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.language.iniPath));
     auto text = [&](const Label& label) {
         const QString d = QString::fromUtf8(label.text);
         return ini ? ini->readString(QStringLiteral("Main"), QString::fromLatin1(label.key), d) : d;
@@ -607,9 +607,9 @@ void MainWindow::ApplyMainTexts() {
 
 // Read when asked: the first load runs before the main window's texts are applied.
 DriveFileDialog MainWindow::missingFileDialog() const {
-    if (context_.LanguageIniPath.isEmpty())
+    if (context_.language.iniPath.isEmpty())
         return {};
-    const IniFile ini(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    const IniFile ini(Paths::resolvedOrAsGiven(context_.language.iniPath));
     const QString section = QStringLiteral("Main");
     return {ini.readString(section, QStringLiteral("ToolB3"), QStringLiteral("Open")),
             ini.readString(section, QStringLiteral("OpenFile2"),
@@ -772,12 +772,13 @@ void MainWindow::about() {
 
 void MainWindow::helpContents() {
     ProgramContext& context = context_;
-    context.HelpFilePath = Paths::join(context.ProgramFolder, QString::fromLatin1(kProductName) + "(" +
-                                                                  context.LanguageSuffix + ").chm");
-    HelpViewer::displayTopic(context.HelpFilePath);
+    context.paths.helpFile =
+        Paths::join(context.paths.programFolder,
+                    QString::fromLatin1(kProductName) + "(" + context.language.suffix + ").chm");
+    HelpViewer::displayTopic(context.paths.helpFile);
 }
 
 void MainWindow::FormHelp() {
-    if (!context_.HelpFilePath.isEmpty())
-        HelpViewer::displayTopic(context_.HelpFilePath);
+    if (!context_.paths.helpFile.isEmpty())
+        HelpViewer::displayTopic(context_.paths.helpFile);
 }

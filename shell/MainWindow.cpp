@@ -72,13 +72,13 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::adoptStore(std::unique_ptr<ParameterStore> store) {
-    context_.Parameters = store.get();
+    context_.store = store.get();
     store_ = std::move(store);
 }
 
 void MainWindow::releaseStore() {
-    if (store_ && context_.Parameters == store_.get())
-        context_.Parameters = nullptr;
+    if (store_ && context_.store == store_.get())
+        context_.store = nullptr;
     store_.reset();
 }
 
@@ -105,7 +105,7 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::FormShow() {
-    if (context_.StartupAbort)
+    if (context_.startupAborted)
         return;
     ApplyMainTexts();
     FillPrinterList();
@@ -183,10 +183,10 @@ void MainWindow::SetHelpFileName() {
     ProgramContext& context = context_;
     const QString ext =
         options_.hlpParameterHelp.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
-    context.ParaHelpFilePath =
-        Paths::join(context.TypeFolder, context.DriveTypeName + "(" + context.LanguageSuffix + ext);
-    tableCommands_.setEnabled(TableCommand::ParaHelp,
-                              !context.TypeFolder.isEmpty() && Paths::exists(context.ParaHelpFilePath));
+    context.paths.parameterHelpFile =
+        Paths::join(context.TypeFolder, context.DriveTypeName + "(" + context.language.suffix + ext);
+    tableCommands_.setEnabled(TableCommand::ParaHelp, !context.TypeFolder.isEmpty() &&
+                                                          Paths::exists(context.paths.parameterHelpFile));
 }
 
 // ---- Monitor -------------------------------------------------------------------------------
@@ -287,7 +287,7 @@ void MainWindow::setCommentText(const QString& text) {
 }
 bool MainWindow::acceptUnwritableCharacters(const QString& characters) {
     return Prompter::instance().message(UnwritableCharactersQuestion(context_, characters),
-                                        context_.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo,
+                                        context_.texts.caption, BoxIcon::Warning, BoxButtons::YesNo,
                                         this) == BoxAnswer::Yes;
 }
 bool MainWindow::blindViewOn() const {

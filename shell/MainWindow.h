@@ -151,7 +151,7 @@ public:
     // Parameter Import, Export and Comparison (created after this window, with the drive checks).
     TransferCommands* transfers = nullptr;
     // The start-up form, run modally (New and the start-up sequence): creates it, shows it
-    // unless its creation set StartupAbort, frees it.
+    // unless its creation set startupAborted, frees it.
     std::function<void()> startupForm;
     // The special-setup check run at activation (it reconnects and may warn once).
     std::function<void()> specialSetupCheck;
@@ -169,7 +169,7 @@ public:
     // Placement, then the normal start or the start with a file argument (empty = normal),
     // which takes the program file's folder as the program folder.
     void FormCreate(const QString& fileArgument = QString(), const QString& programFileFolder = QString());
-    // The first show's routines; with StartupAbort set it does nothing (the caller ends).
+    // The first show's routines; with startupAborted set it does nothing (the caller ends).
     void FormShow();
     void FormActivate();
     // False while a monitor run or a transfer command is in progress.

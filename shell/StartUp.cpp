@@ -61,7 +61,7 @@ QString product() {
 void refuseFile(ProgramContext& context, const QString& caption) {
     Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
-    context.StartupAbort = true;
+    context.startupAborted = true;
 }
 
 int positionIn(const QStringList& list, const QString& text) {
@@ -80,13 +80,13 @@ bool createStore(MainWindow& main) {
     else
         main.adoptStore(std::make_unique<ParameterStore>());
     ProgramContext& context = main.context();
-    context.Parameters->FormCreate(context, main.asker());
-    return !context.StartupAbort;
+    context.store->FormCreate(context, main.asker());
+    return !context.startupAborted;
 }
 
 void useLanguageCodePage(const ProgramContext& context) {
-    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(context.LanguageName));
-    QtLanguage::follow(context.LanguageName);
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(context.language.name));
+    QtLanguage::follow(context.language.name);
 }
 
 } // namespace
@@ -97,24 +97,23 @@ void RunStartupSequence(MainWindow& main) {
     // Drive data whose working values cannot be computed sends the user back to the form.
     for (;;) {
         main.runStartupForm();
-        if (context.StartupAbort)
+        if (context.startupAborted)
             return;
         useLanguageCodePage(context);
-        ProgramFolder::DetectNewWindows(context);
-        context.BlindActive = false;
-        context.BlindCount = 0;
+        context.tableView.blindOn = false;
+        context.tableView.blindCount = 0;
         if (!createStore(main))
             return;
         const DriveFileDialog chooser = main.missingFileDialog();
-        if (!LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort)
+        if (!LoadTypeTable(context, main.asker(), chooser) || context.startupAborted)
             return;
-        if (!LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
+        if (!LoadCapacityTable(context, main.asker(), chooser) || context.startupAborted)
             return;
         if (InitValueTable(context, main.asker()))
             break;
     }
     main.setCaption(ParaFile::captionBase(context));
-    context.RowsInUse = context.ParaCountNormal;
+    context.tableView.lastIndex = context.ParaCountNormal;
     main.setSaveEnabled(false);
 }
 
@@ -129,7 +128,7 @@ void NormalStart(MainWindow& main) {
 void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder) {
     ProgramContext& context = main.context();
     ProgramFolder::setProgramFolder(context, programFileFolder);
-    const IniFile settings(context.SettingsIniPath);
+    const IniFile settings(context.paths.settingsIni);
     const QStringList languages = settings.keys(kLanguage);
     context.ListBuff = languages;
 
@@ -139,15 +138,15 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         return;
     }
     const QFileInfo info(file);
-    context.LoadPath = Paths::folderOf(info.absoluteFilePath());
-    context.OpenedFileFolder = context.LoadPath;
-    context.OpenedFileName = info.fileName();
+    context.recent.openFolder = Paths::folderOf(info.absoluteFilePath());
+    context.recent.openedFolder = context.recent.openFolder;
+    context.recent.openedName = info.fileName();
 
     QStringList lines;
     if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
         showNotice(*refusal);
         PumpEvents();
-        context.StartupAbort = true;
+        context.startupAborted = true;
         return;
     }
     ParaFile::Header header = ParaFile::parseHeader(lines);
@@ -161,14 +160,14 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         return;
     }
     // A file written on Windows in the language's code page: read it again in that page.
-    context.LanguageName = header.language;
+    context.language.name = header.language;
     useLanguageCodePage(context);
     QFile raw(file);
     if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
         if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
             showNotice(*refusal);
             PumpEvents();
-            context.StartupAbort = true;
+            context.startupAborted = true;
             return;
         }
         header = ParaFile::parseHeader(lines);
@@ -181,10 +180,10 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         return;
     }
     main.fileCommands().takeStartFileComment(header.commentLine);
-    context.BlindActive = blindActive;
-    context.BlindCount = blindCount;
+    context.tableView.blindOn = blindActive;
+    context.tableView.blindCount = blindCount;
 
-    const IniFile catalogue(context.CatalogueIniPath);
+    const IniFile catalogue(context.paths.catalogueIni);
     context.ListBuff = catalogue.keys(QStringLiteral("Type"));
     context.DriveTypeName = header.type;
     context.DriveFormName = header.driveForm;
@@ -195,46 +194,45 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
                                                  QStringLiteral("Not_Support_Form"));
     context.DriveCpuNumber = context.DriveCpuVersion.mid(1);
 
-    context.LanguageSuffix = context.LanguageName.left(3);
+    context.language.suffix = context.language.name.left(3);
     main.AssOp = true;
-    context.DecimalComma = settings.readBool(kLanguage, context.LanguageName, false);
+    context.language.decimalComma = settings.readBool(kLanguage, context.language.name, false);
     {
-        IniFile out(context.SettingsIniPath);
+        IniFile out(context.paths.settingsIni);
         out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
         out.flush();
     }
-    ProgramFolder::DetectNewWindows(context);
 
-    context.LanguageIniPath = Paths::join(context.LanguageFolder, context.LanguageName + ".ini");
-    context.HelpFilePath =
-        Paths::join(context.ProgramFolder, product() + "(" + context.LanguageSuffix + ").chm");
-    context.TypeFolder = Paths::join(context.ProgramFolder,
+    context.language.iniPath = Paths::join(context.language.folder, context.language.name + ".ini");
+    context.paths.helpFile =
+        Paths::join(context.paths.programFolder, product() + "(" + context.language.suffix + ").chm");
+    context.TypeFolder = Paths::join(context.paths.programFolder,
                                      "dat/" + context.DriveTypeName + "(" + context.DriveCpuVersion + ")");
     context.CapacityFolder = context.TypeFolder;
     context.InfoIniPath = Paths::join(context.TypeFolder, QStringLiteral("Info.ini"));
     // No start-up form runs on this path; the CPU check needs the type's versions all the same.
     const QString dataFolder = Paths::normalize(
         settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
-    ProgramFolder::cpuVersionsOf(context.ProgramFolder +
+    ProgramFolder::cpuVersionsOf(context.paths.programFolder +
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
                                  context.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
     const DriveFileDialog chooser = main.missingFileDialog();
-    if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort ||
-        !LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
+    if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.startupAborted ||
+        !LoadCapacityTable(context, main.asker(), chooser) || context.startupAborted)
         return;
     if (!InitValueTable(context, main.asker())) {
         // The file's values cannot be placed into drive data that is itself broken.
-        context.StartupAbort = true;
+        context.startupAborted = true;
         return;
     }
 
-    context.SavePath = context.ProgramFolder;
-    context.MonPath = context.ProgramFolder;
-    context.CurrentFileName.clear();
-    context.MonFileName.clear();
+    context.recent.saveFolder = context.paths.programFolder;
+    context.recent.monitorFolder = context.paths.programFolder;
+    context.recent.saveName.clear();
+    context.recent.monitorName.clear();
     main.setCaption(ParaFile::captionBase(context));
-    context.RowsInUse = context.ParaCountNormal;
+    context.tableView.lastIndex = context.ParaCountNormal;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 
@@ -254,7 +252,8 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         showNotice(*outside);
     if (result != ParaFile::ReadResult::Loaded)
         return;
-    main.setCaption(ParaFile::fileCaption(context, context.OpenedFileName, header.type + header.driveForm));
+    main.setCaption(
+        ParaFile::fileCaption(context, context.recent.openedName, header.type + header.driveForm));
     main.setSaveEnabled(true);
 }
 
@@ -439,12 +438,12 @@ bool Program::create() {
     mon->FormCreate();
     m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
                       [mon](bool on) { mon->setPrintAllowed(on); }};
-    return !context.StartupAbort;
+    return !context.startupAborted;
 }
 
 void Program::createPrinting() {
     ProgramContext& context = context_;
-    if (context.StartupAbort)
+    if (context.startupAborted)
         return;
     MainWindow& m = *main_;
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -453,8 +452,8 @@ void Program::createPrinting() {
     const auto frame = [&m] { return m.frameGeometry(); };
     const auto clearParaTableAct = [&m] { m.setParaTableAct(false); };
     const auto message = [&context](MsgId id) {
-        return id == MsgId::Caption ? context.MsgCaption
-               : context.Parameters ? context.Parameters->Msg(id)
+        return id == MsgId::Caption ? context.texts.caption
+               : context.store      ? context.store->Msg(id)
                                     : QString();
     };
 
@@ -466,7 +465,7 @@ void Program::createPrinting() {
                                                                       m.CommentsChk = false;
                                                                       return m.CommentsBuff;
                                                                   }});
-    pageSetup_->FormCreate(context.LanguageIniPath, context.SettingsIniPath, context.LanguageName);
+    pageSetup_->FormCreate(context.language.iniPath, context.paths.settingsIni, context.language.name);
     m.pageSetupWindow = pageSetup_.get();
     if (m.CommentsChk) {
         pageSetup_->setComment(m.CommentsBuff);
@@ -487,12 +486,12 @@ void Program::createPrinting() {
     };
     links.typeForm = [&context] { return context.DriveTypeName + context.DriveFormName; };
     printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
-    printWindow_->FormCreate(context.LanguageIniPath);
+    printWindow_->FormCreate(context.language.iniPath);
     m.printWindow = printWindow_.get();
 
     monitorPrint_ = std::make_unique<MonitorPrintWindow>(
         *pageSetup_, ReportWindowLinks{frame, clearParaTableAct, message, printer_.get()});
-    monitorPrint_->FormCreate(context.LanguageIniPath);
+    monitorPrint_->FormCreate(context.language.iniPath);
 }
 
 void Program::showMain() {

@@ -25,7 +25,7 @@ void InverterInfoCommand::run(QWidget* owner) {
     InverterInfo info(link_, names_, context_, Prompter::instance());
     // The trip history lines are named from the drive type's trip list.
     info.readInverterInfo(result.text(), MonitorItemLists::read(context_.InfoIniPath, context_.DriveTypeName,
-                                                                context_.LanguageSuffix));
+                                                                context_.language.suffix));
     showModal(result);
 }
 

@@ -33,11 +33,11 @@ protected:
         context.DriveTypeName = "QX100";
         context.DriveFormName = "-4037";
         context.DriveCpuVersion = "V110";
-        context.LanguageName = "English";
+        context.language.name = "English";
         context.DriveTypeCode = "65";
         context.DriveFormCode = "6";
         context.DriveCpuNumber = "105";
-        context.LoadPath = dir.path();
+        context.recent.openFolder = dir.path();
         program.setMessages("M", 120);
     }
 

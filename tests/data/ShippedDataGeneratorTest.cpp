@@ -94,7 +94,7 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     context.InfoIniPath = r.infoIniPath;
     context.DriveTypeName = QStringLiteral("HXZ9");
     context.DriveFormName = QStringLiteral("-4037");
-    context.LanguageSuffix = QStringLiteral("Jap");
+    context.language.suffix = QStringLiteral("Jap");
     EXPECT_TRUE(LoadTypeTable(context, prompter));
     EXPECT_TRUE(LoadCapacityTable(context, prompter));
     EXPECT_TRUE(InitValueTable(context, prompter));

@@ -49,11 +49,11 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         const ParameterStore& store = program.store;
         context.TypeFolder = context.CapacityFolder = l.folder;
         context.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
-        context.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
+        context.paths.catalogueIni = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
         context.DriveTypeName = l.type;
         context.DriveFormName = l.capacity;
         context.DriveCpuVersion = l.cpu;
-        context.LanguageSuffix = l.suffix;
+        context.language.suffix = l.suffix;
         prompter.clear();
         ASSERT_TRUE(LoadTypeTable(context, prompter)) << what;
         ASSERT_TRUE(LoadCapacityTable(context, prompter)) << what;

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ProgramContext& context = fuzz::context();
     context.TypeFolder = context.CapacityFolder = folder().path();
     context.InfoIniPath = folder().filePath("Info.ini");
-    context.LanguageSuffix = "Eng";
+    context.language.suffix = "Eng";
     TextFile::writeText(context.InfoIniPath, "[Setup]\r\nDisp=FA\r\n[Disp CV]\r\n0001=C\r\n0002=V\r\n");
     return 0;
 }
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     const qsizetype cut = bytes.indexOf('\0');
     ProgramContext& context = fuzz::context();
-    context.StartupAbort = false;
+    context.startupAborted = false;
     context.DriveTypeName = "QX100";
     context.DriveFormName = "-4037";
     TextFile::writeBytes(folder().filePath("QX100(Eng).inv"), cut < 0 ? bytes : bytes.left(cut));

@@ -31,11 +31,11 @@ namespace {
 // Loads the small drive type into the store of a program, as start-up does.
 class LoadedDriveType {
 public:
-    LoadedDriveType(ProgramContext& context, const QString& programFolder) : store(*context.Parameters) {
+    LoadedDriveType(ProgramContext& context, const QString& programFolder) : store(*context.store) {
         context.DriveTypeName = QStringLiteral("HXA1");
         context.DriveFormName = QStringLiteral("-0.75K");
         context.DriveCpuVersion = QStringLiteral("V100");
-        context.LanguageSuffix = QStringLiteral("Eng");
+        context.language.suffix = QStringLiteral("Eng");
         context.TypeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
         context.CapacityFolder = context.TypeFolder;
         context.InfoIniPath = context.TypeFolder + QStringLiteral("/Info.ini");

@@ -21,10 +21,10 @@ protected:
         if (shipped_) {
             ASSERT_TRUE(copyShippedChoiceData());
         }
-        context.ProgramFolder = folder.path();
-        context.LanguageFolder = folder.filePath("lng");
-        context.SettingsIniPath = folder.settingsIniPath();
-        context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+        context.paths.programFolder = folder.path();
+        context.language.folder = folder.filePath("lng");
+        context.paths.settingsIni = folder.settingsIniPath();
+        context.paths.catalogueIni = folder.filePath("dat/Inverter.ini");
     }
     // The settings file as the first start leaves it before the form opens.
     void seedLanguages() { writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n"); }

@@ -43,14 +43,14 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
-        context.ProgramFolder = folder->path();
-        context.LanguageFolder = folder->filePath("lng");
-        context.LanguageIniPath = folder->filePath("lng/English.ini");
-        context.LanguageName = "English";
-        context.LanguageSuffix = "Eng";
+        context.paths.programFolder = folder->path();
+        context.language.folder = folder->filePath("lng");
+        context.language.iniPath = folder->filePath("lng/English.ini");
+        context.language.name = "English";
+        context.language.suffix = "Eng";
         context.TypeFolder = context.CapacityFolder = folder->filePath("dat/HXA1(V110)");
         context.InfoIniPath = context.TypeFolder + "/Info.ini";
-        context.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
+        context.paths.catalogueIni = folder->filePath("dat/Inverter.ini");
         context.DriveTypeName = "HXA1";
         context.DriveFormName = "-2004";
         context.DriveCpuVersion = "V110";
@@ -58,7 +58,7 @@ protected:
         ASSERT_TRUE(LoadTypeTable(context, prompter));
         ASSERT_TRUE(LoadCapacityTable(context, prompter));
         ASSERT_TRUE(InitValueTable(context, prompter));
-        context.RowsInUse = context.ParaCountNormal;
+        context.tableView.lastIndex = context.ParaCountNormal;
         context.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
     }

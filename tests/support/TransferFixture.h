@@ -183,10 +183,10 @@ public:
     explicit TransferRig(SimProtocol protocol, Wire wire = Wire::Fake, const QByteArray& info = QByteArray())
         : protocol_(protocol), wire_(wire) {
         writeTransferDriveData(folder, info);
-        context.ProgramFolder = folder.path();
-        context.SettingsIniPath = folder.settingsIniPath();
-        context.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
-        context.LanguageSuffix = QStringLiteral("Eng");
+        context.paths.programFolder = folder.path();
+        context.paths.settingsIni = folder.settingsIniPath();
+        context.paths.catalogueIni = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+        context.language.suffix = QStringLiteral("Eng");
         context.DriveTypeName = QStringLiteral("HXA1");
         context.DriveFormName = QStringLiteral("-0.75K");
         context.DriveCpuVersion = QStringLiteral("V100");
@@ -198,9 +198,9 @@ public:
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);
 
-        loaded =
-            loaded && model.load(folder.path(), SimDriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
-                                                              QStringLiteral("-0.75K")});
+        loaded = loaded &&
+                 model.load(folder.path(), SimDriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
+                                                            QStringLiteral("-0.75K")});
         model.setParameter(QStringLiteral("0998"), 1);
         model.setParameter(QStringLiteral("FB72"), 7);
         SimConfig config;

@@ -21,25 +21,25 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
                           std::unique_ptr<ParameterStore>& store, ProgramContext& context) {
     context = ProgramContext();
     store.reset();
-    context.ProgramFolder = folder.path();
-    context.LanguageFolder = folder.filePath("lng");
-    context.LanguageIniPath = folder.filePath("lng/English.ini");
-    context.LanguageName = "English";
-    context.LanguageSuffix = "Eng";
+    context.paths.programFolder = folder.path();
+    context.language.folder = folder.filePath("lng");
+    context.language.iniPath = folder.filePath("lng/English.ini");
+    context.language.name = "English";
+    context.language.suffix = "Eng";
     context.TypeFolder = context.CapacityFolder = folder.filePath("dat/" + t.type + "(" + t.cpu + ")");
     context.InfoIniPath = context.TypeFolder + "/Info.ini";
-    context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+    context.paths.catalogueIni = folder.filePath("dat/Inverter.ini");
     context.DriveTypeName = t.type;
     context.DriveFormName = t.form;
     context.DriveCpuVersion = t.cpu;
     store = std::make_unique<ParameterStore>();
-    context.Parameters = store.get();
+    context.store = store.get();
     PrompterAsker asker;
     store->FormCreate(context, asker);
     if (!LoadTypeTable(context, asker) || !LoadCapacityTable(context, asker) ||
         !InitValueTable(context, asker))
         return false;
-    context.RowsInUse = context.ParaCountNormal;
+    context.tableView.lastIndex = context.ParaCountNormal;
     return true;
 }
 
@@ -58,7 +58,7 @@ protected:
 
     void TearDown() override {
         table.reset();
-        context.Parameters = nullptr;
+        context.store = nullptr;
         store.reset();
     }
 
