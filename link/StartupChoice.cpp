@@ -75,7 +75,7 @@ bool StartupChoice::FormCreate() {
     if (LangForm.isEmpty())
         LangForm = defaultLanguages();
     LangNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), 0);
-    if (!context_.AssOp) {
+    if (!context_.fileArgumentStart) {
         InvTypeNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvTypeNo"), kMissing);
         InvFormNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvFormNo"), kMissing);
         InvCpuNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvCpuNo"), kMissing);
@@ -85,7 +85,7 @@ bool StartupChoice::FormCreate() {
     }
 
     CheckLang = settings.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), kMissing);
-    if (!context_.StartUp && CheckLang < 1)
+    if (!context_.firstShowDone && CheckLang < 1)
         LangNo = 0;
 
     CheckInv = settings.readBool(QStringLiteral("Options"), QStringLiteral("CheckInv"), false) ? 1 : 0;
@@ -98,7 +98,7 @@ bool StartupChoice::FormCreate() {
     // Under File > New the program keeps running in its language: the form offers that one
     // (its language box is disabled then), whatever the stored position or option says.
     int runningLanguage = -1;
-    if (context_.StartUp)
+    if (context_.firstShowDone)
         runningLanguage = positionOf(LangForm, context.language.name);
     // A stored position outside the list names no language: the texts fall back to English.
     const QString language = runningLanguage >= 0 ? LangForm.at(runningLanguage) : at(LangForm, LangNo);
@@ -316,10 +316,8 @@ void StartupChoice::FormClose() {
         Paths::join(context.TypeFolder, context.DriveTypeName + u'(' + context.language.suffix +
                                             (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
 
-    if (context_.I_CpuForm_M)
-        *context_.I_CpuForm_M = I_CpuForm;
-    if (context_.I_CpuNo_M)
-        *context_.I_CpuNo_M = I_CpuNo;
+    if (context_.cpuVersionsChosen)
+        context_.cpuVersionsChosen(I_CpuForm, I_CpuNo);
 }
 
 bool StartupChoice::writeSettings(bool storeComms) {

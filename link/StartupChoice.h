@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class CommLink;
 class IniFile;
@@ -17,11 +18,10 @@ struct ProgramContext;
 
 // What the caller tells the start-up form about the run it belongs to.
 struct StartupContext {
-    bool StartUp = false; // set once the main window has shown: this run comes from File > New
-    bool AssOp = false;   // started with a parameter file: the stored drive is not read
-    // The main window's CPU-version lists; the close replaces them (null: left alone).
-    QStringList* I_CpuForm_M = nullptr;
-    QStringList* I_CpuNo_M = nullptr;
+    bool firstShowDone = false;     // the main window has shown: this run comes from File > New
+    bool fileArgumentStart = false; // started with a parameter file: the stored drive is not read
+    // Handed the selected type's CPU versions (names, numbers) when the form closes.
+    std::function<void(const QStringList& names, const QStringList& numbers)> cpuVersionsChosen;
     // The drive link the connected drive is looked for on (null: the first entries are
     // preselected instead and the stored communication settings stay).
     CommLink* link = nullptr;

@@ -662,17 +662,17 @@ void MainWindow::connectAgain() {
 }
 
 void MainWindow::communicationSetup() {
-    if (!RSset)
+    if (!commSetupDialog_)
         return;
-    RSset->exec();
+    commSetupDialog_->exec();
     connectAgain();
 }
 
 void MainWindow::communicationCheck() {
     if (!link_ || link_->ConnectDrive())
         return;
-    if (RSset)
-        RSset->exec();
+    if (commSetupDialog_)
+        commSetupDialog_->exec();
     connectAgain();
 }
 
@@ -698,24 +698,24 @@ void MainWindow::redo() {
 }
 
 void MainWindow::importAll() {
-    if (transfers)
-        transfers->importAll();
+    if (transfers_)
+        transfers_->importAll();
 }
 void MainWindow::exportAll() {
-    if (transfers)
-        transfers->exportAll();
+    if (transfers_)
+        transfers_->exportAll();
 }
 void MainWindow::compareAll() {
-    if (transfers)
-        transfers->compareAll();
+    if (transfers_)
+        transfers_->compareAll();
 }
 void MainWindow::importSelected() {
-    if (transfers)
-        transfers->importSelected();
+    if (transfers_)
+        transfers_->importSelected();
 }
 void MainWindow::exportSelected() {
-    if (transfers)
-        transfers->exportSelected();
+    if (transfers_)
+        transfers_->exportSelected();
 }
 
 void MainWindow::parameterHelp() {
@@ -739,18 +739,18 @@ KeypadWindow* MainWindow::keypadWindow() const {
 }
 
 void MainWindow::inverterInformation() {
-    if (inverterInfo)
-        inverterInfo();
+    if (inverterInfo_)
+        inverterInfo_();
 }
 
 void MainWindow::monitorChart() {
-    if (monitorHooks.Show)
-        monitorHooks.Show();
+    if (monitorHooks_.Show)
+        monitorHooks_.Show();
 }
 
 void MainWindow::environmentOptions() {
-    if (optionsWindow)
-        optionsWindow->exec();
+    if (optionsWindow_)
+        optionsWindow_->exec();
 }
 
 void MainWindow::maintenanceMode() {

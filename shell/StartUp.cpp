@@ -195,7 +195,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     context.DriveCpuNumber = context.DriveCpuVersion.mid(1);
 
     context.language.suffix = context.language.name.left(3);
-    main.AssOp = true;
+    main.setFileArgumentStart();
     context.language.decimalComma = settings.readBool(kLanguage, context.language.name, false);
     {
         IniFile out(context.paths.settingsIni);
@@ -213,9 +213,11 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     // No start-up form runs on this path; the CPU check needs the type's versions all the same.
     const QString dataFolder = Paths::normalize(
         settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
+    QStringList cpuNames, cpuNumbers;
     ProgramFolder::cpuVersionsOf(context.paths.programFolder +
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
-                                 context.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
+                                 context.DriveTypeName, cpuNames, cpuNumbers);
+    main.setCpuVersions(cpuNames, cpuNumbers);
 
     const DriveFileDialog chooser = main.missingFileDialog();
     if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.startupAborted ||
@@ -273,14 +275,14 @@ Program::~Program() {
     HelpViewer::closeAll();
     if (main_) {
         main_->setTable(nullptr);
-        main_->transfers = nullptr;
+        main_->setTransfers(nullptr);
         main_->fileCommands().setCfgNames(CfgFile::catalogueNames(context_));
     }
     mainLinks_ = {};
     if (main_) {
-        main_->pageSetupWindow = nullptr;
-        main_->printWindow = nullptr;
-        main_->printer = nullptr;
+        main_->setPageSetupWindow(nullptr);
+        main_->setPrintWindow(nullptr);
+        main_->setPrinter(nullptr);
     }
     monitorPrint_.reset();
     printWindow_.reset();
@@ -288,7 +290,7 @@ Program::~Program() {
     transferHost_.reset();
     monitorLock_.setHandler({});
     if (main_)
-        main_->monitorHooks = {};
+        main_->setMonitorHooks({});
     monitor_.reset();
     pageSetup_.reset();
     printer_.reset();
@@ -296,7 +298,7 @@ Program::~Program() {
     option_.reset();
     rsset_.reset();
     if (main_)
-        main_->specialSetupCheck = nullptr;
+        main_->setSpecialSetupCheck(nullptr);
     checks_.reset();
     main_.reset();
     link_.reset();
@@ -310,7 +312,7 @@ bool Program::create() {
     main_ = std::make_unique<MainWindow>(context, options_, link_.get());
     link_->setView(main_.get());
     MainWindow& m = *main_;
-    m.startupForm = [this, &m] {
+    m.setStartupForm([this, &m] {
         if (startupForm) {
             startupForm(m);
             return;
@@ -322,29 +324,32 @@ bool Program::create() {
         if (ownPort_)
             lines = [] { return SearchLine{std::make_shared<TermiosSerialPort>(), nullptr}; };
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form(context_,
-                             {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get(), lines, true});
+        const auto cpuVersionsChosen = [&m](const QStringList& names, const QStringList& numbers) {
+            m.setCpuVersions(names, numbers);
+        };
+        DriveTypeDialog form(context_, {m.firstShowDone(), m.fileArgumentStart(), cpuVersionsChosen,
+                                        link_.get(), lines, true});
         // Under New the language cannot change: the running texts stay as they are.
-        if (m.StartUp)
+        if (m.firstShowDone())
             form.LangForm->setEnabled(false);
         form.run();
-    };
+    });
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
-    checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m.driveCheckState(), &m.I_CpuForm_M,
-                                            &m.I_CpuNo_M);
+    checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m.driveCheckState(),
+                                            &m.cpuVersionNames(), &m.cpuVersionNumbers());
     checks_->openOptions = [this] {
         if (option_)
             option_->exec();
     };
     DriveChecks* checks = checks_.get();
     // Activations take the kept answer of the link and never wait for the drive.
-    m.specialSetupCheck = [checks] { checks->CheckSpSetupOnActivation(); };
+    m.setSpecialSetupCheck([checks] { checks->CheckSpSetupOnActivation(); });
     // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
-    m.inverterInfo = [this, &m] {
+    m.setInverterInfo([this, &m] {
         if (checks_)
             InverterInfoCommand(*link_, checks_->names(), context_, options_, mainLinks_).run(&m);
-    };
+    });
     // A configuration file names its drive type and capacity as the drive's own identity does.
     m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
                                       return checks->names().LookupFileTypeName(typeCode, identValue);
@@ -386,7 +391,7 @@ bool Program::create() {
     mainLinks_.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
     mainLinks_.clearParaTableAct = [&m] { m.setParaTableAct(false); };
     transfers_ = std::make_unique<TransferCommands>(context, options_, *link_, host, *checks, mainLinks_);
-    m.transfers = transfers_.get();
+    m.setTransfers(transfers_.get());
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
     monitorLock_.setHandler([&m](bool running) {
@@ -395,12 +400,12 @@ bool Program::create() {
     });
 
     rsset_ = std::make_unique<CommSetupDialog>(*link_);
-    m.RSset = rsset_.get();
+    m.setCommSetupDialog(rsset_.get());
     // The options window's creation ends by connecting to the drive; the probe's answer comes
     // from the event loop, so that the windows appear without waiting for it.
     option_ =
         std::make_unique<OptionsWindow>(context, options_, [this] { link_->ConnectDriveInBackground(); });
-    m.optionsWindow = option_.get();
+    m.setOptionsWindow(option_.get());
     option_->setMainWindow(&m);
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.setParaTableAct(false); });
 
@@ -436,8 +441,8 @@ bool Program::create() {
     monitor_ = std::make_unique<MonitorWindow>(context, options_, *link_, std::move(monitorHooks));
     MonitorWindow* mon = monitor_.get();
     mon->FormCreate();
-    m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
-                      [mon](bool on) { mon->setPrintAllowed(on); }};
+    m.setMonitorHooks({[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
+                       [mon](bool on) { mon->setPrintAllowed(on); }});
     return !context.startupAborted;
 }
 
@@ -447,7 +452,7 @@ void Program::createPrinting() {
         return;
     MainWindow& m = *main_;
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    m.printer = printer_.get();
+    m.setPrinter(printer_.get());
     mainLinks_.printer = printer_.get();
     const auto frame = [&m] { return m.frameGeometry(); };
     const auto clearParaTableAct = [&m] { m.setParaTableAct(false); };
@@ -459,17 +464,17 @@ void Program::createPrinting() {
 
     // The page set-up holds the comment a save writes: a file given at start-up hands its
     // comment over once.
-    pageSetup_ = std::make_unique<PageSetupWindow>(PageSetupLinks{frame, clearParaTableAct, message,
-                                                                  [&m] { return m.CommentsChk; },
-                                                                  [&m] {
-                                                                      m.CommentsChk = false;
-                                                                      return m.CommentsBuff;
-                                                                  }});
+    pageSetup_ = std::make_unique<PageSetupWindow>(
+        PageSetupLinks{frame, clearParaTableAct, message, [&m] { return m.fileCommands().CommentsChk; },
+                       [&m] {
+                           m.fileCommands().CommentsChk = false;
+                           return m.fileCommands().CommentsBuff;
+                       }});
     pageSetup_->FormCreate(context.language.iniPath, context.paths.settingsIni, context.language.name);
-    m.pageSetupWindow = pageSetup_.get();
-    if (m.CommentsChk) {
-        pageSetup_->setComment(m.CommentsBuff);
-        m.CommentsChk = false;
+    m.setPageSetupWindow(pageSetup_.get());
+    if (FileCommands& files = m.fileCommands(); files.CommentsChk) {
+        pageSetup_->setComment(files.CommentsBuff);
+        files.CommentsChk = false;
     }
 
     PrintWindowLinks links;
@@ -487,7 +492,7 @@ void Program::createPrinting() {
     links.typeForm = [&context] { return context.DriveTypeName + context.DriveFormName; };
     printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
     printWindow_->FormCreate(context.language.iniPath);
-    m.printWindow = printWindow_.get();
+    m.setPrintWindow(printWindow_.get());
 
     monitorPrint_ = std::make_unique<MonitorPrintWindow>(
         *pageSetup_, ReportWindowLinks{frame, clearParaTableAct, message, printer_.get()});

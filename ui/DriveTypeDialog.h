@@ -8,7 +8,7 @@
 // StartupChoice; the form binds its lists to drop-down boxes.
 //
 // Use (start-up and File > New):
-//     DriveTypeDialog form(context, {main.StartUp, main.AssOp, &main.I_CpuForm_M, &main.I_CpuNo_M, &link},
+//     DriveTypeDialog form(context, {main.firstShowDone(), main.fileArgumentStart(), setCpuVersions, &link},
 //                          &main);
 //     // File > New: form.LangForm->setEnabled(false);
 //     form.run(); // false, without showing, when the context's startupAborted was set

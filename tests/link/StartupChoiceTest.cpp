@@ -12,7 +12,7 @@ using StartupChoiceTest = StartupChoiceFixture;
 
 TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutABox) {
     seedLanguages();
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
 
     EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
@@ -41,7 +41,7 @@ TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreO
 
 TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     seedLanguages();
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
     c.LangPos = 1;
     c.TypePos = 0;
@@ -80,7 +80,7 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
 
 TEST_F(StartupChoiceTest, CloseRunsOnce) {
     seedLanguages();
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
     c.FormClose();
     cpuFormsM = {"kept"};
@@ -302,7 +302,7 @@ TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
     seedLanguages();
     makeFolder("dat/XY9(V100)");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     EXPECT_FALSE(c.FormCreate());
     EXPECT_TRUE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);

@@ -24,9 +24,8 @@ class MainWindowTest : public StartUpTestBase {
 protected:
     MainWindowTest() {
         choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
-        m.startupForm = [this] {
-            choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
-        };
+        m.setStartupForm(
+            [this] { choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")); });
     }
 
     void writeLanguage(const QByteArray& mainSection) {
@@ -298,14 +297,14 @@ TEST_F(MainWindowTest, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
 TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     wireTable();
     m.FormCreate();
-    m.CommentsChk = true;
-    m.CommentsBuff = QStringLiteral("from the file");
-    m.AssOp = true;
+    m.fileCommands().CommentsChk = true;
+    m.fileCommands().CommentsBuff = QStringLiteral("from the file");
+    m.setFileArgumentStart();
     m.show();
     EXPECT_EQ(calls, QStringList{QStringLiteral("Show")});
-    EXPECT_TRUE(m.StartUp);
+    EXPECT_TRUE(m.firstShowDone());
     EXPECT_TRUE(m.driveCheckState().warningDue);
-    EXPECT_FALSE(m.AssOp);
+    EXPECT_FALSE(m.fileArgumentStart());
     EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isVisible());
     EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isEnabled());
     EXPECT_TRUE(m.item(MainCommand::About)->isEnabled());
@@ -315,7 +314,7 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     EXPECT_TRUE(enabled(TableCommand::CVDisp));                  // ... and current/voltage parameters
     // The comment of a file given at start-up waits for the page set-up window, which the
     // start-up creates (StartUpTest: the comment hand-over).
-    EXPECT_TRUE(m.CommentsChk);
+    EXPECT_TRUE(m.fileCommands().CommentsChk);
     EXPECT_EQ(m.commentText(), QString());
     // A second show is no first show.
     calls.clear();
@@ -346,7 +345,7 @@ TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     MainWindow linked(context, options, &link);
     link.setView(&linked);
     CommSetupDialog dialog(link);
-    linked.RSset = &dialog;
+    linked.setCommSetupDialog(&dialog);
     int shown = 0;
     QObject::connect(&dialog, &QDialog::finished, [&] { ++shown; });
     QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
@@ -448,7 +447,7 @@ TEST_F(MainWindowTest, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisO
 
 TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirCloseWritesTheSettings) {
     OptionsWindow window(context, options);
-    m.optionsWindow = &window;
+    m.setOptionsWindow(&window);
     int shown = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {

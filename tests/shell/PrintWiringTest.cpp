@@ -115,7 +115,7 @@ TEST_F(PrintWiring, ThePrinterCheckWithoutAPrinterTurnsPrintingOffAndTheMonitors
         GTEST_SKIP() << "a printer is installed";
     program->options().checkPrinters.setChecked(true);
     main().FillPrinterList();
-    EXPECT_TRUE(main().cbPrinter.isEmpty());
+    EXPECT_TRUE(main().installedPrinters().isEmpty());
     for (QAction* a : printCommands())
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_FALSE(monitor().printButton->isEnabled());

@@ -31,11 +31,11 @@ protected:
                                                const QString& cpu = QStringLiteral("V110"),
                                                const QString& form = QStringLiteral("-2004")) {
         auto m = std::make_unique<MainWindow>(context, options, nullptr);
-        m->startupForm = [this, type, cpu, form] {
+        m->setStartupForm([this, type, cpu, form] {
             ++formRuns;
             languagesSeenByForm = IniFile(context.paths.settingsIni).keys(QStringLiteral("Language"));
             choose(type, cpu, form);
-        };
+        });
         return m;
     }
 
@@ -117,10 +117,10 @@ TEST_F(StartUp, SavedFoldersAreReadFromTheSettings) {
 
 TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence) {
     auto m = std::make_unique<MainWindow>(context, options, nullptr);
-    m->startupForm = [this] {
+    m->setStartupForm([this] {
         ++formRuns;
         context.startupAborted = true;
-    };
+    });
     m->FormCreate();
     EXPECT_EQ(formRuns, 1);
     EXPECT_TRUE(context.startupAborted);
@@ -139,7 +139,7 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
 
     auto m = std::make_unique<MainWindow>(context, options, nullptr);
     const ParameterStore* firstStore = nullptr;
-    m->startupForm = [&] {
+    m->setStartupForm([&] {
         ++formRuns;
         if (formRuns == 1) {
             choose(QStringLiteral("HXA1"), QStringLiteral("V990"), QStringLiteral("-2004"));
@@ -147,7 +147,7 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
             firstStore = context.store;
             choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
         }
-    };
+    });
     prompter.allowUnexpected(); // the drive data's own complaint
     m->FormCreate();
 
@@ -194,9 +194,9 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     EXPECT_EQ(context.recent.openFolder, folder.path() + QStringLiteral("/sets"));
     EXPECT_EQ(context.recent.openedName, QStringLiteral("pump.KvR"));
     EXPECT_EQ(context.recent.saveFolder, folder.path());
-    EXPECT_TRUE(m.AssOp);
-    EXPECT_TRUE(m.CommentsChk);
-    EXPECT_EQ(m.CommentsBuff, QStringLiteral("Site 4, pump 2"));
+    EXPECT_TRUE(m.fileArgumentStart());
+    EXPECT_TRUE(m.fileCommands().CommentsChk);
+    EXPECT_EQ(m.fileCommands().CommentsBuff, QStringLiteral("Site 4, pump 2"));
     // The lines before the empty line only; the others keep their defaults.
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_EQ(value("0003"), QStringLiteral("5000"));
@@ -215,8 +215,8 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
                   .readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1),
               1);
     // Without a start-up form the CPU check still knows the type's versions.
-    EXPECT_EQ(m.I_CpuForm_M, (QStringList{QStringLiteral("V110"), QStringLiteral("V720")}));
-    EXPECT_EQ(m.I_CpuNo_M, (QStringList{QStringLiteral("110"), QStringLiteral("720")}));
+    EXPECT_EQ(m.cpuVersionNames(), (QStringList{QStringLiteral("V110"), QStringLiteral("V720")}));
+    EXPECT_EQ(m.cpuVersionNumbers(), (QStringList{QStringLiteral("110"), QStringLiteral("720")}));
 }
 
 TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
@@ -524,7 +524,7 @@ TEST_F(StartUp, AFileArgumentsCommentGoesToThePageSetupOnceAndASaveWritesIt) {
     MainWindow& m = *program.main();
     ASSERT_NE(program.pageSetup(), nullptr);
     EXPECT_EQ(program.pageSetup()->comment(), QStringLiteral("Site 4, pump 2"));
-    EXPECT_FALSE(m.CommentsChk);
+    EXPECT_FALSE(m.fileCommands().CommentsChk);
     EXPECT_EQ(m.commentText(), QStringLiteral("Site 4, pump 2"));
     program.showMain();
 

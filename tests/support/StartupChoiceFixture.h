@@ -2,6 +2,7 @@
 // A program folder with the shipped languages and drive types (or an empty one) and a
 // program context pointing into it, for the start-up form and its rules.
 #include "core/ProgramContext.h"
+#include "link/StartupChoice.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
@@ -68,6 +69,13 @@ protected:
     ScriptedPrompter prompter;
     TempProgramFolder folder;
     QStringList cpuFormsM{"stale"}, cpuNumbersM{"0"};
+    // A start-up whose form hands its CPU versions to the lists above.
+    StartupContext startup() {
+        return {false, false, [this](const QStringList& names, const QStringList& numbers) {
+                    cpuFormsM = names;
+                    cpuNumbersM = numbers;
+                }};
+    }
 };
 
 class EmptyProgramFolder : public StartupChoiceFixture {

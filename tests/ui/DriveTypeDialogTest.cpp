@@ -29,7 +29,6 @@ protected:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-    StartupContext startup() { return {false, false, &cpuFormsM, &cpuNumbersM}; }
 };
 
 TEST_F(TtypeTest, FirstStartShowsJapaneseFirstAndTheFirstDrive) {
