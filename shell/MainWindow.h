@@ -85,7 +85,11 @@ enum class MainCommand {
 };
 inline constexpr int kMainCommandCount = int(MainCommand::CommunicationCheck) + 1;
 
-class MainWindow : public QMainWindow, public LinkView, public FileCommandHost, public TableWindowHost {
+class MainWindow : public QMainWindow,
+                   public LinkView,
+                   public FileCommandHost,
+                   public TableWindowHost,
+                   public SpecialSetupWarningHost {
     Q_OBJECT
     ProgramContext& context_;
     Options& options_;
@@ -104,7 +108,7 @@ public:
     MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    DriveCheckState& driveCheckState() { return driveCheckState_; }
+    const DriveCheckState& driveCheckState() const { return driveCheckState_; }
     bool tableActive() const { return driveCheckState_.tableActive; }
 
     // ---- The program's start --------------------------------------------------------------
@@ -258,6 +262,10 @@ public:
     QRect mainFrameGeometry() const override { return frameGeometry(); }
     void setParaTableAct(bool on) override { driveCheckState_.tableActive = on; }
     void CheckSpSetup() override;
+
+    // ---- SpecialSetupWarningHost ------------------------------------------------------------
+    bool specialSetupWarningDue() const override { return driveCheckState_.specialSetupWarningDue(); }
+    void specialSetupWarningShown() override { driveCheckState_.specialSetupWarningShown(); }
 
     // ---- LinkView ------------------------------------------------------------------------
     void setLinkIcon(LinkIcon icon) override;

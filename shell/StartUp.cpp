@@ -336,8 +336,8 @@ bool Program::create() {
     });
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
-    checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m.driveCheckState(),
-                                            &m.cpuVersionNames(), &m.cpuVersionNumbers());
+    checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m, &m.cpuVersionNames(),
+                                            &m.cpuVersionNumbers());
     checks_->openOptions = [this] {
         if (option_)
             option_->exec();
