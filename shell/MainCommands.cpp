@@ -744,8 +744,8 @@ void MainWindow::inverterInformation() {
 }
 
 void MainWindow::monitorChart() {
-    if (monitorHooks_.Show)
-        monitorHooks_.Show();
+    if (monitorHooks_.show)
+        monitorHooks_.show();
 }
 
 void MainWindow::environmentOptions() {

@@ -200,8 +200,8 @@ void MainWindow::setMonitorCommandEnabled(bool on) {
 }
 
 void MainWindow::rebuildMonitor() {
-    if (monitorHooks_.Rebuild)
-        monitorHooks_.Rebuild();
+    if (monitorHooks_.rebuild)
+        monitorHooks_.rebuild();
 }
 
 // ---- LinkView -----------------------------------------------------------------------------

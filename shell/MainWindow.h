@@ -249,9 +249,9 @@ public:
     // ---- Monitor -------------------------------------------------------------------------
     // The monitor window's entry points; the start-up wires them to the window.
     struct MonitorHooks {
-        std::function<void()> Show;                // show it, not modal
-        std::function<void()> Rebuild;             // follow a new drive type (lists, saved set-up)
-        std::function<void(bool)> SetPrintEnabled; // its Print button (the printer check)
+        std::function<void()> show;                // show it, not modal
+        std::function<void()> rebuild;             // follow a new drive type (lists, saved set-up)
+        std::function<void(bool)> setPrintEnabled; // its Print button (the printer check)
     };
     void setMonitorHooks(MonitorHooks hooks) { monitorHooks_ = std::move(hooks); }
     // The monitor enables the command when the drive type has items and while it is closed.

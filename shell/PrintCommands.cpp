@@ -32,8 +32,8 @@ void MainWindow::FillPrinterList() {
     installedPrinters_ = printerNames();
     noPrinter_ = installedPrinters_.isEmpty();
     setPrintCommandsEnabled(!noPrinter_);
-    if (monitorHooks_.SetPrintEnabled)
-        monitorHooks_.SetPrintEnabled(!noPrinter_);
+    if (monitorHooks_.setPrintEnabled)
+        monitorHooks_.setPrintEnabled(!noPrinter_);
 }
 
 void MainWindow::setPrintCommandsEnabled(bool on) {
