@@ -86,6 +86,12 @@ public:
     // A comment from a file given at start-up waits for the page set-up.
     bool CommentsChk = false;
     QString CommentsBuff;
+    bool startCommentWaiting() const { return CommentsChk; }
+    // The waiting comment, handed over once.
+    QString handOverStartComment() {
+        CommentsChk = false;
+        return CommentsBuff;
+    }
     // The comment line of the file the program was started with: pending for the page
     // set-up as before, and put into its comment box at once, so that a save before the
     // page set-up is shown keeps it.

@@ -464,18 +464,14 @@ void Program::createPrinting() {
 
     // The page set-up holds the comment a save writes: a file given at start-up hands its
     // comment over once.
+    FileCommands& files = m.fileCommands();
     pageSetup_ = std::make_unique<PageSetupWindow>(
-        PageSetupLinks{frame, clearParaTableAct, message, [&m] { return m.fileCommands().CommentsChk; },
-                       [&m] {
-                           m.fileCommands().CommentsChk = false;
-                           return m.fileCommands().CommentsBuff;
-                       }});
+        PageSetupLinks{frame, clearParaTableAct, message, [&files] { return files.startCommentWaiting(); },
+                       [&files] { return files.handOverStartComment(); }});
     pageSetup_->FormCreate(context.language.iniPath, context.paths.settingsIni, context.language.name);
     m.setPageSetupWindow(pageSetup_.get());
-    if (FileCommands& files = m.fileCommands(); files.CommentsChk) {
-        pageSetup_->setComment(files.CommentsBuff);
-        files.CommentsChk = false;
-    }
+    if (files.startCommentWaiting())
+        pageSetup_->setComment(files.handOverStartComment());
 
     PrintWindowLinks links;
     links.mainFrame = frame;

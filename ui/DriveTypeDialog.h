@@ -8,8 +8,8 @@
 // StartupChoice; the form binds its lists to drop-down boxes.
 //
 // Use (start-up and File > New):
-//     DriveTypeDialog form(context, {main.firstShowDone(), main.fileArgumentStart(), setCpuVersions, &link},
-//                          &main);
+//     DriveTypeDialog form(context, {main.firstShowDone(), main.fileArgumentStart(),
+//                                    cpuVersionsChosen, &link}, &main);
 //     // File > New: form.LangForm->setEnabled(false);
 //     form.run(); // false, without showing, when the context's startupAborted was set
 // The constructor neither needs nor touches the data store; with a link it looks for the

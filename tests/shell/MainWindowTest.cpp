@@ -314,7 +314,7 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     EXPECT_TRUE(enabled(TableCommand::CVDisp));                  // ... and current/voltage parameters
     // The comment of a file given at start-up waits for the page set-up window, which the
     // start-up creates (StartUpTest: the comment hand-over).
-    EXPECT_TRUE(m.fileCommands().CommentsChk);
+    EXPECT_TRUE(m.fileCommands().startCommentWaiting());
     EXPECT_EQ(m.commentText(), QString());
     // A second show is no first show.
     calls.clear();

@@ -195,7 +195,7 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     EXPECT_EQ(context.recent.openedName, QStringLiteral("pump.KvR"));
     EXPECT_EQ(context.recent.saveFolder, folder.path());
     EXPECT_TRUE(m.fileArgumentStart());
-    EXPECT_TRUE(m.fileCommands().CommentsChk);
+    EXPECT_TRUE(m.fileCommands().startCommentWaiting());
     EXPECT_EQ(m.fileCommands().CommentsBuff, QStringLiteral("Site 4, pump 2"));
     // The lines before the empty line only; the others keep their defaults.
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
@@ -524,7 +524,7 @@ TEST_F(StartUp, AFileArgumentsCommentGoesToThePageSetupOnceAndASaveWritesIt) {
     MainWindow& m = *program.main();
     ASSERT_NE(program.pageSetup(), nullptr);
     EXPECT_EQ(program.pageSetup()->comment(), QStringLiteral("Site 4, pump 2"));
-    EXPECT_FALSE(m.fileCommands().CommentsChk);
+    EXPECT_FALSE(m.fileCommands().startCommentWaiting());
     EXPECT_EQ(m.commentText(), QStringLiteral("Site 4, pump 2"));
     program.showMain();
 
