@@ -40,10 +40,10 @@ GeneratedDriveType::GeneratedDriveType() {
         qWarning("Cannot write the drive type: %s", qPrintable(error));
         return;
     }
-    context.Parameters = &store;
-    context.ProgramFolder = folder.path();
-    context.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
-    context.LanguageSuffix = QStringLiteral("Eng");
+    context.store = &store;
+    context.paths.programFolder = folder.path();
+    context.paths.catalogueIni = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+    context.language.suffix = QStringLiteral("Eng");
     nameDriveType(context);
 }
 
@@ -71,7 +71,7 @@ BenchParameterTable::BenchParameterTable() {
     for (int n = 0; n < 110; ++n)
         store.Messages << QStringLiteral("msg%1").arg(n);
     ok = load();
-    context.RowsInUse = context.ParaCountAll;
+    context.tableView.lastIndex = context.ParaCountAll;
     context.AmpereBase = 10.0f;
     context.VoltBase = 400.0f;
     table = std::make_unique<ParameterTableWindow>(context, programOptions, nullptr, host);
@@ -174,7 +174,7 @@ SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comN
         ++row;
     }
     const int last = int(comNos.size()) - 1;
-    context.Parameters = &store;
+    context.store = &store;
     context.ParaCountAll = last;
     store.rebuildComNoIndex(last);
 }

@@ -21,12 +21,12 @@ struct Set {
         context.drive.identity.typeName = "QX100";
         context.drive.identity.formName = "-4037";
         context.drive.identity.cpuVersion = "V110";
-        context.LanguageName = "English";
+        context.language.name = "English";
         context.drive.identity.typeCode = "65";
         context.drive.identity.formCode = "6";
         context.drive.identity.cpuNumber = "110";
-        context.CatalogueIniPath = dir.filePath("Inverter.ini");
-        TextFile::writeText(context.CatalogueIniPath,
+        context.paths.catalogueIni = dir.filePath("Inverter.ini");
+        TextFile::writeText(context.paths.catalogueIni,
                             "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");
         const int n = kMaxParams;
         store.ParaDat.setRowCount(n + 1);
@@ -40,7 +40,7 @@ struct Set {
             store.ParaDat.setCell(PD_Default, i + 1, QString::number(i % 100));
         }
         context.ParaCountAll = n - 1;
-        context.Parameters = &store;
+        context.store = &store;
         store.rebuildComNoIndex(n - 1);
         ParaFile::resetValuesToDefaults(context);
         for (int i = 0; i < n; ++i)

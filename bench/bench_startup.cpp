@@ -60,9 +60,9 @@ struct StartFolder : GeneratedDriveType {
 
     // What the start-up form hands back when the user takes English and the drive type.
     void choose(ProgramContext& context) const {
-        context.LanguageName = QStringLiteral("English");
-        context.LanguageSuffix = QStringLiteral("Eng");
-        context.LanguageIniPath = context.LanguageFolder + QStringLiteral("/English.ini");
+        context.language.name = QStringLiteral("English");
+        context.language.suffix = QStringLiteral("Eng");
+        context.language.iniPath = context.language.folder + QStringLiteral("/English.ini");
         nameDriveType(context);
     }
 

@@ -23,7 +23,7 @@ struct Fixture : BenchParameterTable {
     }
     // Every tenth parameter changed, so that 'Changed' Only has rows.
     void changeSome() {
-        for (int i = 0; i <= context.RowsInUse; i += 10) {
+        for (int i = 0; i <= context.tableView.lastIndex; i += 10) {
             qint64 v = 0;
             if (ValueRules::parseRawValue(store.UPara.cell(UP_Value, i + 1), v))
                 store.UPara.setCell(UP_Value, i + 1, QString::number(v + 1));
@@ -97,7 +97,7 @@ BENCHMARK(BM_SelectEveryRowAndClear)->Unit(benchmark::kMillisecond);
 // Blind hides every other parameter; All Parameters shows them again.
 void BM_BlindAndAllParameters(benchmark::State& state) {
     NEED_FIXTURE(f);
-    for (int i = 0; i <= f.context.RowsInUse; i += 2)
+    for (int i = 0; i <= f.context.tableView.lastIndex; i += 2)
         f.store.UPara.setCell(UP_SelectIndex, i + 1, QStringLiteral("1"));
     for (auto _ : state) {
         f.table->PopBlindClick();

@@ -52,7 +52,7 @@ bool isHex4(const QString& s) {
 
 BoxAnswer box(Asker& asker, const ProgramContext& context, const QString& text, BoxIcon icon,
               BoxButtons buttons) {
-    return asker.ask({text, context.MsgCaption, icon, buttons});
+    return asker.ask({text, context.texts.caption, icon, buttons});
 }
 
 } // namespace
@@ -75,7 +75,7 @@ WriteInput inputFromStore(const ProgramContext& context) {
     in.cpuNumber = context.drive.identity.cpuNumber;
     in.valueText = [&context](const QString& comNo) -> QString {
         const int index = ValueRules::IndexOfComNo(context, comNo);
-        const ParameterStore* p = context.Parameters;
+        const ParameterStore* p = context.store;
         if (index < 0 || !p)
             return QString();
         const QString& v = p->UPara.cell(UP_Value, index + 1);
@@ -271,7 +271,7 @@ QString LookupCfgValue(const QStringList& cnum, const QStringList& val, const QS
 Names catalogueNames(const ProgramContext& context) {
     Names n;
     n.fileTypeName = [&context](const QString& typeCode, const QString& identValue) -> QString {
-        const QString path = context.CatalogueIniPath;
+        const QString path = context.paths.catalogueIni;
         if (path.isEmpty())
             return QStringLiteral("Err.");
         IniFile ini(path);
@@ -283,7 +283,7 @@ Names catalogueNames(const ProgramContext& context) {
         return name == QLatin1String("-") ? QStringLiteral("Err.") : name;
     };
     n.capacityName = [&context](const QString& typeName, const QString& capacityCode) -> QString {
-        const QString path = context.CatalogueIniPath;
+        const QString path = context.paths.catalogueIni;
         if (path.isEmpty())
             return QStringLiteral("Err.");
         IniFile ini(path);

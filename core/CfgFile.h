@@ -75,7 +75,7 @@ struct Names {
     std::function<QString(const QString& typeCode, const QString& identValue)> fileTypeName;
     std::function<QString(const QString& typeName, const QString& capacityCode)> capacityName;
 };
-// The look-ups in the drive catalogue of the context (CatalogueIniPath, read at each look-up).
+// The look-ups in the drive catalogue of the context (paths.catalogueIni, read at each look-up).
 Names catalogueNames(const ProgramContext& context);
 
 enum class ReadResult { Loaded, Refused };

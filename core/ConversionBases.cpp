@@ -9,21 +9,21 @@ namespace {
 // The divisor of a base parameter: its Mul, 10 when the drive type lacks the parameter, and
 // never 0.
 double divisorOf(const ProgramContext& ctx, int index) {
-    if (index < 0 || !ctx.Parameters)
+    if (index < 0 || !ctx.store)
         return 10.0;
     double m = 0;
-    if (!ValueRules::parseNumber(ctx.Parameters->ParaDat.cell(PD_Mul, index + 1), m) || !(m > 0))
+    if (!ValueRules::parseNumber(ctx.store->ParaDat.cell(PD_Mul, index + 1), m) || !(m > 0))
         return 1.0;
     return m;
 }
 
 bool workingValue(const ProgramContext& ctx, int index, double& value) {
-    return index >= 0 && ctx.Parameters &&
-           ValueRules::parseNumber(ctx.Parameters->UPara.cell(UP_Value, index + 1), value);
+    return index >= 0 && ctx.store &&
+           ValueRules::parseNumber(ctx.store->UPara.cell(UP_Value, index + 1), value);
 }
 
 int indexOf(const ProgramContext& ctx, const char* comNo) {
-    return ctx.Parameters ? ctx.Parameters->indexOfComNo(QString::fromLatin1(comNo)) : -1;
+    return ctx.store ? ctx.store->indexOfComNo(QString::fromLatin1(comNo)) : -1;
 }
 
 } // namespace
@@ -68,15 +68,15 @@ void WorkingConversionBases(ProgramContext& ctx) {
 }
 
 bool ConversionBasesAvailable(const ProgramContext& ctx) {
-    if (!ctx.Parameters || ctx.ListBuff.isEmpty())
+    if (!ctx.store || ctx.ListBuff.isEmpty())
         return false;
     const WorkingBases bases = workingConversionBases(ctx);
     bool any = false;
     for (const QString& comNo : ctx.ListBuff) {
-        const int i = ctx.Parameters->indexOfComNo(comNo);
+        const int i = ctx.store->indexOfComNo(comNo);
         if (i < 0)
             continue;
-        const QString& kind = ctx.Parameters->ParaDat.cell(PD_CurrentVoltIndex, i + 1);
+        const QString& kind = ctx.store->ParaDat.cell(PD_CurrentVoltIndex, i + 1);
         if (kind == QLatin1String("C") && !(bases.ampere > 0))
             return false;
         if (kind == QLatin1String("V") && !(bases.volt > 0))

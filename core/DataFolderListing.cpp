@@ -25,8 +25,8 @@ DataFolderListing listDataFolder(const QString& folderPath) {
 }
 
 QString configuredDataFolder(const ProgramContext& context) {
-    const IniFile settings(context.SettingsIniPath);
+    const IniFile settings(context.paths.settingsIni);
     const QString folder = Paths::normalize(
         settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
-    return Paths::join(context.ProgramFolder, folder);
+    return Paths::join(context.paths.programFolder, folder);
 }

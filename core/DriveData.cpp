@@ -48,7 +48,7 @@ bool capacityFileHasData(const QStringList& lines) {
 
 void abortStartup(Asker& asker, ProgramContext& context, MsgId message) {
     asker.ask(MsgNotice(context, message, BoxIcon::Warning));
-    context.StartupAbort = true;
+    context.startupAborted = true;
 }
 
 // Leaves the store without parameters, so that a failed load never looks complete.
@@ -86,8 +86,8 @@ QString negatedNumber(const QString& text) {
 } // namespace
 
 bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
-    ParameterStore* store = context.Parameters;
-    if (!store || context.StartupAbort)
+    ParameterStore* store = context.store;
+    if (!store || context.startupAborted)
         return false;
     WaitCursor hourglass;
 
@@ -96,7 +96,7 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
     store->ParaDat.setRow(0, paraDatColumnNames());
     context.drive.files.typeFile =
         Paths::join(context.drive.files.typeFolder, context.drive.identity.typeName + QLatin1Char('(') +
-                                                        context.LanguageSuffix + QStringLiteral(").inv"));
+                                                        context.language.suffix + QStringLiteral(").inv"));
 
     QStringList lines;
     if (!readDataFile(context.drive.files.typeFile, lines) || !typeFileHasData(lines)) {
@@ -116,7 +116,7 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
         const QString folder = Paths::folderOf(Paths::normalize(chosen));
         const IniFile info(Paths::resolve(infoIniIn(folder)));
         const DriveLocation named = locateDrive(
-            {QString(), Paths::resolve(context.CatalogueIniPath)},
+            {QString(), Paths::resolve(context.paths.catalogueIni)},
             info.readString(kInfo, QStringLiteral("Type"), QStringLiteral("-")), identity.formName,
             info.readString(kInfo, QStringLiteral("Cpu"), QStringLiteral("-")));
         disp = info.readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
@@ -153,8 +153,8 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
             asker.ask({Msg(context, MsgId::DataIncorrect) + QLatin1Char('\n') +
                            Paths::fileNameOf(context.drive.files.typeFile) +
                            QStringLiteral(" (%1): ").arg(k + 1) + line,
-                       context.MsgCaption, BoxIcon::Stop, BoxButtons::Ok});
-            context.StartupAbort = true;
+                       context.texts.caption, BoxIcon::Stop, BoxButtons::Ok});
+            context.startupAborted = true;
             return false;
         }
         const int row = k + 1;
@@ -188,8 +188,8 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
 }
 
 bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
-    ParameterStore* store = context.Parameters;
-    if (!store || context.StartupAbort)
+    ParameterStore* store = context.store;
+    if (!store || context.startupAborted)
         return false;
     WaitCursor hourglass;
 
@@ -220,7 +220,7 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
         }
         DriveIdentity& identity = context.drive.identity;
         identity.formName = base.mid(identity.typeName.size());
-        identity.formCode = locateDrive({QString(), Paths::resolve(context.CatalogueIniPath)},
+        identity.formCode = locateDrive({QString(), Paths::resolve(context.paths.catalogueIni)},
                                         identity.typeName, identity.formName, identity.cpuVersion)
                                 .identity.formCode;
         if (!readDataFile(chosen, lines) || !capacityFileHasData(lines)) {
@@ -263,8 +263,8 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
 }
 
 bool InitValueTable(ProgramContext& context, Asker& asker) {
-    ParameterStore* store = context.Parameters;
-    if (!store || context.StartupAbort)
+    ParameterStore* store = context.store;
+    if (!store || context.startupAborted)
         return false;
     WaitCursor hourglass;
 

@@ -3,7 +3,7 @@
 // the data store from a drive type's files (type file ".inv", capacity file ".cap" and the
 // drive type's Info.ini). They work on a program context and its store and need no window; boxes
 // and file choosers go through the asker the caller hands in. The loaders fill the store of the program
-// context they are given and do nothing (returning false) while it is null or StartupAbort
+// context they are given and do nothing (returning false) while it is null or startupAborted
 // is set.
 #include <QString>
 #include <QStringList>
@@ -21,18 +21,18 @@ struct DriveFileDialog {
         QStringLiteral("KVR260X Inverter Type Data (*.inv)|*.inv|KVR260X Inverter Capa. Data (*.cap)|*.cap");
 };
 
-// Reads the drive-type file files.typeFolder/typeName(LanguageSuffix).inv into ParaDat, sets
-// ParaCountAll, ParaCountNormal, files.typeFile and the store's ComNoList and index. A missing or empty
+// Reads the drive-type file TypeFolder/DriveTypeName(language suffix).inv into ParaDat, sets
+// ParaCountAll, ParaCountNormal, TypeFile and the store's ComNoList and index. A missing or empty
 // file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed), an
 // unreadable chosen file (ProgramClosed) or malformed data (message DataIncorrect naming the line)
-// sets StartupAbort and leaves no parameter loaded. Returns false exactly then.
+// sets startupAborted and leaves no parameter loaded. Returns false exactly then.
 bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
 // Reads the capacity file files.capacityFolder/typeName formName.cap into the Default cells it
 // names and the "Disp CV" section of Info.ini into column Current/VoltIndex; fills CapPara,
 // CapParaR and ListBuff. A missing or empty file offers the chooser (message CapacityFileMissing);
 // a chosen file of another drive type (message FileTypeDiffers), cancelling (message
-// ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false
+// ProgramClosed) or an unreadable chosen file (ProgramClosed) sets startupAborted. Returns false
 // exactly then.
 bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 

@@ -70,12 +70,12 @@ void FileCommands::openParameterFile() {
     ProgramContext& context = context_;
     const QString path =
         asker_.chooseFile({ParaFile::mainText(context_, QStringLiteral("ToolB3"), QStringLiteral("Open")),
-                           context.LoadPath, openFilter_, 1});
+                           context.recent.openFolder, openFilter_, 1});
     if (path.isEmpty())
         return;
     const QString folder = Paths::folderOf(path);
     const QString name = Paths::fileNameOf(path);
-    context.LoadPath = folder;
+    context.recent.openFolder = folder;
     CommentsChk = false;
 
     QStringList lines;
@@ -100,7 +100,7 @@ void FileCommands::openParameterFile() {
     }
     // A file cut short or changed since it was written would load part of a set silently.
     if (!CfgFile::checksumMatches(lines) &&
-        asker_.ask({Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path, context.MsgCaption,
+        asker_.ask({Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path, context.texts.caption,
                     BoxIcon::Warning, BoxButtons::YesNoDefaultNo}) != BoxAnswer::Yes)
         return;
     const CfgFile::ReadOutcome r =
@@ -125,8 +125,8 @@ void FileCommands::takeStartFileComment(const QString& commentLine) {
 
 void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity) {
     ProgramContext& context = context_;
-    context.OpenedFileFolder = folder;
-    context.OpenedFileName = name;
+    context.recent.openedFolder = folder;
+    context.recent.openedName = name;
     host_.setCaption(ParaFile::fileCaption(context_, name, identity));
     host_.refreshTable();
     host_.setSaveEnabled(true);
@@ -135,9 +135,9 @@ void FileCommands::finishOpen(const QString& folder, const QString& name, const 
 
 void FileCommands::finishSave(const QString& folder) {
     ProgramContext& context = context_;
-    host_.setCaption(ParaFile::fileCaption(context_, context.CurrentFileName));
-    context.OpenedFileName = context.CurrentFileName;
-    context.OpenedFileFolder = folder;
+    host_.setCaption(ParaFile::fileCaption(context_, context.recent.saveName));
+    context.recent.openedName = context.recent.saveName;
+    context.recent.openedFolder = folder;
     host_.setSaveEnabled(true);
 }
 
@@ -149,8 +149,8 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
         return host_.acceptUnwritableCharacters(characters);
     };
     if (withCsv && ext == kCsv)
-        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.DecimalComma, asker_,
-                                                 accept);
+        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.language.decimalComma,
+                                                 asker_, accept);
     return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
                                         options_.saveChangedOnly.checked(), asker_, accept);
 }
@@ -159,31 +159,31 @@ void FileCommands::saveParameterFile() {
     if (!host_.saveEnabled())
         return;
     ProgramContext& context = context_;
-    context.SavePath = context.LoadPath;
-    context.CurrentFileName = context.OpenedFileName;
-    QString folder = context.OpenedFileFolder;
-    if (context.CurrentFileName.isEmpty()) {
+    context.recent.saveFolder = context.recent.openFolder;
+    context.recent.saveName = context.recent.openedName;
+    QString folder = context.recent.openedFolder;
+    if (context.recent.saveName.isEmpty()) {
         asker_.ask(MsgNotice(context_, MsgId::NoFileToOverwrite, BoxIcon::None, BoxButtons::Ok));
         return;
     }
-    QString ext = extensionOf(context.CurrentFileName);
+    QString ext = extensionOf(context.recent.saveName);
     if (ext == kCfg) {
         // A configuration file is never overwritten unasked.
         const QString path = asker_.chooseSaveFile(
             {ParaFile::mainText(context_, QStringLiteral("ToolB4"), QStringLiteral("Save")),
              saveDialogFolder_, saveFilter_, qMin(3, filterCount(saveFilter_))},
-            context.CurrentFileName, nullptr);
+            context.recent.saveName, nullptr);
         if (path.isEmpty())
             return;
         folder = Paths::folderOf(path);
-        context.SavePath = folder;
-        context.CurrentFileName = Paths::fileNameOf(path);
-        saveDialogName_ = context.CurrentFileName;
-        if (context.CurrentFileName.isEmpty())
+        context.recent.saveFolder = folder;
+        context.recent.saveName = Paths::fileNameOf(path);
+        saveDialogName_ = context.recent.saveName;
+        if (context.recent.saveName.isEmpty())
             return;
-        ext = extensionOf(context.CurrentFileName);
+        ext = extensionOf(context.recent.saveName);
     }
-    const bool ok = write(ext, Paths::join(folder, context.CurrentFileName), false);
+    const bool ok = write(ext, Paths::join(folder, context.recent.saveName), false);
     if (ok && (ext == kCfg || ext == kKvr))
         finishSave(folder);
     host_.focusTableGrid();
@@ -193,21 +193,21 @@ void FileCommands::saveParameterFileAs() {
     if (!host_.saveAsEnabled())
         return;
     ProgramContext& context = context_;
-    const QString current = extensionOf(context.CurrentFileName);
+    const QString current = extensionOf(context.recent.saveName);
     const int preselected = qMin(current == kCsv ? 2 : current == kCfg ? 3 : 1, filterCount(saveFilter_));
     int chosen = preselected;
     const QString path = asker_.chooseSaveFile(
-        {ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")), context.LoadPath,
-         saveFilter_, preselected},
+        {ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")),
+         context.recent.openFolder, saveFilter_, preselected},
         saveDialogName_, &chosen);
     if (path.isEmpty())
         return;
-    saveDialogFolder_ = context.LoadPath;
+    saveDialogFolder_ = context.recent.openFolder;
     QString name = Paths::fileNameOf(path);
     saveDialogName_ = name;
     const QString folder = Paths::folderOf(path);
-    context.SavePath = folder;
-    context.CurrentFileName = name;
+    context.recent.saveFolder = folder;
+    context.recent.saveName = name;
     if (name.isEmpty())
         return;
 
@@ -221,10 +221,11 @@ void FileCommands::saveParameterFileAs() {
                 ParaFile::mainText(context_, QStringLiteral("OverWrite"),
                                    QStringLiteral("%1 already exists.\nDo you want to replace it?"))
                     .arg(name);
-            if (asker_.ask({text, context.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo}) != BoxAnswer::Yes)
+            if (asker_.ask({text, context.texts.caption, BoxIcon::Warning, BoxButtons::YesNo}) !=
+                BoxAnswer::Yes)
                 return;
         }
-        context.CurrentFileName = name;
+        context.recent.saveName = name;
     }
     const bool ok = write(ext, Paths::join(folder, name), true);
     if (ok && (ext == kCfg || ext == kKvr))
@@ -248,8 +249,8 @@ void FileCommands::newParameterSet() {
         asker_.letEventsThrough();
         // With nothing chosen the loaders would only ask for files of a program about to end.
         const DriveFileDialog chooser = host_.missingFileDialog();
-        if (context.StartupAbort || !LoadTypeTable(context, asker_, chooser) || context.StartupAbort ||
-            !LoadCapacityTable(context, asker_, chooser) || context.StartupAbort) {
+        if (context.startupAborted || !LoadTypeTable(context, asker_, chooser) || context.startupAborted ||
+            !LoadCapacityTable(context, asker_, chooser) || context.startupAborted) {
             quitAfterNew();
             return;
         }
@@ -262,28 +263,28 @@ void FileCommands::newParameterSet() {
     updateFilters();
     host_.setSaveEnabled(false);
 
-    ParameterStore* p = context.Parameters;
+    ParameterStore* p = context.store;
     Options& o = options_;
     if (p && p->MainteFlag && o.newSetEndsMaintenance.checked()) {
         p->MainteFlag = false;
         p->SMainteFlag = false;
         o.setMastersTabVisible(false);
         o.showBufferTable.setChecked(false);
-        context.RowsInUse = context.ParaCountNormal;
+        context.tableView.lastIndex = context.ParaCountNormal;
     } else if (p && p->MainteFlag) {
-        context.RowsInUse = context.ParaCountAll;
+        context.tableView.lastIndex = context.ParaCountAll;
     } else {
-        context.RowsInUse = context.ParaCountNormal;
+        context.tableView.lastIndex = context.ParaCountNormal;
     }
-    context.RowsInUse = qMin(context.RowsInUse, context.ParaCountAll);
+    context.tableView.lastIndex = qMin(context.tableView.lastIndex, context.ParaCountAll);
 
     if (!o.startWithLastDrive.checked())
         host_.reloadCommSettings();
     host_.rearmSpecialSetupWarning();
     CommentsChk = false;
     CommentsBuff.clear();
-    context.BlindActive = false;
-    context.BlindCount = 0;
+    context.tableView.blindOn = false;
+    context.tableView.blindCount = 0;
 
     host_.refreshTable();
     o.UpdateTripAlarmOptions();

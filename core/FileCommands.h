@@ -45,7 +45,7 @@ public:
     // The next failure to open the serial port is reported again.
     virtual void clearPortMessageShown() {}
     // Runs the start-up form modally with its language box disabled; it hands back the
-    // drive identity through the program context and sets StartupAbort when it finds nothing.
+    // drive identity through the program context and sets startupAborted when it finds nothing.
     virtual void runStartupForm() = 0;
     // Title and filter of the chooser for a missing drive-type or capacity file.
     virtual DriveFileDialog missingFileDialog() const { return {}; }
@@ -86,6 +86,12 @@ public:
     // A comment from a file given at start-up waits for the page set-up.
     bool CommentsChk = false;
     QString CommentsBuff;
+    bool startCommentWaiting() const { return CommentsChk; }
+    // The waiting comment, handed over once.
+    QString handOverStartComment() {
+        CommentsChk = false;
+        return CommentsBuff;
+    }
     // The comment line of the file the program was started with: pending for the page
     // set-up as before, and put into its comment box at once, so that a save before the
     // page set-up is shown keeps it.

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 QString Msg(const ProgramContext& context, MsgId id) {
-    const ParameterStore* p = context.Parameters;
+    const ParameterStore* p = context.store;
     return p ? p->Msg(id) : QString();
 }
 
@@ -26,5 +26,5 @@ QString WriteFailureText(const ProgramContext& context, const QString& path, boo
 }
 
 Notice MsgNotice(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons) {
-    return {Msg(context, id), context.MsgCaption, icon, buttons};
+    return {Msg(context, id), context.texts.caption, icon, buttons};
 }

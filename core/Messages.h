@@ -118,6 +118,6 @@ QString Msg(const ProgramContext& context, MsgId id);
 QString UnwritableCharactersQuestion(const ProgramContext& context, const QString& characters);
 // A write that failed, naming the file: DiskFull when the system said so, else WriteFailed.
 QString WriteFailureText(const ProgramContext& context, const QString& path, bool diskFull);
-// The message as a box with the context's caption (MsgCaption).
+// The message as a box with the context's caption (texts.caption).
 Notice MsgNotice(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
                  BoxButtons buttons = BoxButtons::Ok);

@@ -249,7 +249,7 @@ QStringList Options::settingsKeys() {
 }
 
 bool Options::create(const std::function<void()>& connectDrive) {
-    if (context_.StartupAbort)
+    if (context_.startupAborted)
         return false;
     setMastersTabVisible(false);
     checkDriveTypeAndCapacity.setChecked(true);
@@ -260,7 +260,7 @@ bool Options::create(const std::function<void()>& connectDrive) {
 
 void Options::loadSettings(const std::function<void()>& connectDrive) {
     {
-        IniFile ini(context_.SettingsIniPath);
+        IniFile ini(context_.paths.settingsIni);
         for (const Key& k : loadOrder(*this)) {
             if (!std::strcmp(k.key, "CheckInvTyp"))
                 continue; // checkDriveTypeAndCapacity is on at every start
@@ -289,16 +289,16 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     UpdateRunStopControl();
 
     ProgramContext& context = context_;
-    context.RowsInUse =
-        context.Parameters && context.Parameters->MainteFlag ? context.ParaCountAll : context.ParaCountNormal;
+    context.tableView.lastIndex =
+        context.store && context.store->MainteFlag ? context.ParaCountAll : context.ParaCountNormal;
     IniFile info(context.drive.files.infoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
 
 Options::SaveOutcome Options::saveSettings() {
-    const QString path = context_.SettingsIniPath;
+    const QString path = context_.paths.settingsIni;
     IniFile ini(path);
-    const bool mainte = context_.Parameters && context_.Parameters->MainteFlag;
+    const bool mainte = context_.store && context_.store->MainteFlag;
     for (const Key& k : keyTable(*this)) {
         // A check set by unlocking maintenance mode is not kept.
         if (mainte && !std::strcmp(k.key, "Mainte"))
@@ -325,7 +325,7 @@ Options::SaveOutcome Options::saveSettings() {
         return {false, std::nullopt};
     saveFailureShown_ = true;
     return {false, Notice{QStringLiteral("The settings cannot be saved in %1.\n%2").arg(path, error),
-                          context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok}};
+                          context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok}};
 }
 
 // ---- Showing, closing and the number checks ----------------------------------------------
@@ -441,7 +441,7 @@ void Options::UpdateTripAlarmOptions() {
     const ProgramContext& context = context_;
     IniFile info(context.drive.files.infoIniPath);
     const QString type = context.drive.identity.typeName;
-    const QString suffix = context.LanguageSuffix;
+    const QString suffix = context.language.suffix;
     alarmList_ = !info.keys(type + QStringLiteral(" Alarm (") + suffix + QLatin1Char(')')).isEmpty();
     tripList_ = !info.keys(type + QStringLiteral(" Trip (") + suffix + QLatin1Char(')')).isEmpty();
     // The RUN/STOP lock belongs to the drive type loaded now, not to the one of start-up.
@@ -454,11 +454,11 @@ void Options::UpdateRunStopControl() {
 }
 
 bool Options::hasParameter(const char* comNo) const {
-    return context_.Parameters && ValueRules::IndexOfComNo(context_, QString::fromLatin1(comNo)) >= 0;
+    return context_.store && ValueRules::IndexOfComNo(context_, QString::fromLatin1(comNo)) >= 0;
 }
 
 bool Options::maintenanceUnlocked() const {
-    const ParameterStore* p = context_.Parameters;
+    const ParameterStore* p = context_.store;
     return p && (p->MainteFlag || p->SMainteFlag);
 }
 

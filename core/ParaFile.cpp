@@ -23,7 +23,7 @@ QString lineAt(const QStringList& lines, int i) {
 
 BoxAnswer box(Asker& asker, const ProgramContext& context, const QString& text, BoxIcon icon,
               BoxButtons buttons, bool pump) {
-    const BoxAnswer a = asker.ask({text, context.MsgCaption, icon, buttons});
+    const BoxAnswer a = asker.ask({text, context.texts.caption, icon, buttons});
     if (pump)
         asker.letEventsThrough();
     return a;
@@ -169,7 +169,7 @@ QString markerRefusalText(const ProgramContext& context, const QStringList& line
 }
 
 void resetValuesToDefaults(const ProgramContext& context) {
-    ParameterStore* p = context.Parameters;
+    ParameterStore* p = context.store;
     if (!p)
         return;
     static const QString zero = QStringLiteral("0");
@@ -190,7 +190,7 @@ void resetValuesToDefaults(const ProgramContext& context) {
 
 void takeValue(const ProgramContext& context, int index, const QString& value, double raw,
                const QString& select, const QString& blind) {
-    ParameterStore* p = context.Parameters;
+    ParameterStore* p = context.store;
     if (!p)
         return;
     static const QString zero = QStringLiteral("0");
@@ -237,7 +237,7 @@ bool writeForOthers(const QString& path, const TextFile::Encoded& file,
 }
 
 QString mainText(const ProgramContext& context, const QString& key, const QString& def) {
-    const QString path = context.LanguageIniPath;
+    const QString path = context.language.iniPath;
     if (path.isEmpty())
         return def;
     return IniFile(path).readString(QStringLiteral("Main"), key, def);
@@ -365,8 +365,8 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, Asker& asker
 
     // Everything of the file is read aside first: a file refused part-way must leave the
     // working set as it was, or a Save would write its defaults over the opened file.
-    bool blindActive = context.BlindActive;
-    int blindCount = context.BlindCount;
+    bool blindActive = context.tableView.blindOn;
+    int blindCount = context.tableView.blindCount;
     QString badText;
     if (h.form != Form::Oldest && !parseBlindLines(h, blindActive, blindCount, &badText)) {
         asker.ask(conversionErrorNotice(badText, false));
@@ -381,8 +381,8 @@ ReadOutcome read(ProgramContext& context, const QStringList& lines, Asker& asker
     if (out.result != ReadResult::Loaded)
         return out;
     out.comment = commentOfLine(h.commentLine);
-    context.BlindActive = blindActive;
-    context.BlindCount = blindCount;
+    context.tableView.blindOn = blindActive;
+    context.tableView.blindCount = blindCount;
     resetValuesToDefaults(context);
     takeValues(context, values, &out.taken);
     return out;
@@ -398,9 +398,10 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
     QStringList out;
     out.reserve(context.ParaCountAll + 10);
     out << QStringLiteral("###") << context.drive.identity.typeName << context.drive.identity.formName
-        << context.drive.identity.cpuVersion << context.LanguageName << (c.isEmpty() ? kNoComments : c)
-        << (blindOn ? QStringLiteral("1") : QStringLiteral("0")) << QString::number(context.BlindCount);
-    const ParameterStore* p = context.Parameters;
+        << context.drive.identity.cpuVersion << context.language.name << (c.isEmpty() ? kNoComments : c)
+        << (blindOn ? QStringLiteral("1") : QStringLiteral("0"))
+        << QString::number(context.tableView.blindCount);
+    const ParameterStore* p = context.store;
     if (!p)
         return out;
     const QString one = QStringLiteral("1");

@@ -38,16 +38,16 @@ std::optional<Notice> readLines(const ProgramContext& context, const QString& pa
         return std::nullopt;
     if (problem.failure == TextFile::ReadFailure::TooLarge ||
         problem.failure == TextFile::ReadFailure::LineTooLong)
-        return Notice{refusalText(context, path, problem), context.MsgCaption, BoxIcon::Warning,
+        return Notice{refusalText(context, path, problem), context.texts.caption, BoxIcon::Warning,
                       BoxButtons::Ok};
     return ParaFile::cannotOpenNotice(path);
 }
 
 QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int>& indices) {
     QList<OutOfLimit> out;
-    if (!context.Parameters)
+    if (!context.store)
         return out;
-    const ParameterStore& store = *context.Parameters;
+    const ParameterStore& store = *context.store;
     QSet<int> seen; // a number recorded twice is read once
     for (int index : indices) {
         if (seen.contains(index))
@@ -78,7 +78,7 @@ QString outOfLimitText(const ProgramContext& context, const QList<OutOfLimit>& f
 }
 
 std::optional<Notice> markOutOfLimits(const ProgramContext& context, const QList<int>& indices) {
-    ParameterStore* store = context.Parameters;
+    ParameterStore* store = context.store;
     if (!store)
         return std::nullopt;
     const QList<OutOfLimit> found = findOutOfLimits(context, indices);
@@ -87,7 +87,7 @@ std::optional<Notice> markOutOfLimits(const ProgramContext& context, const QList
     static const QString one = QStringLiteral("1");
     for (const OutOfLimit& o : found)
         store->UPara.setCell(UP_ChangeIndex, o.index + 1, one);
-    return Notice{outOfLimitText(context, found), context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok};
+    return Notice{outOfLimitText(context, found), context.texts.caption, BoxIcon::Warning, BoxButtons::Ok};
 }
 
 } // namespace ParameterFileChecks

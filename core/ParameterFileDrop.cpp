@@ -57,7 +57,7 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     // As File > Open: the folder is where the next dialog starts, and a comment still waiting
     // from a start-up file gives way to this file's. The opened file's name and folder change
     // only once the file is loaded, so that Save never writes a file that was refused.
-    context_.LoadPath = folder;
+    context_.recent.openFolder = folder;
     commands_.CommentsChk = false;
     QStringList lines;
     std::optional<Notice> refusal;

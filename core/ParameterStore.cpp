@@ -20,14 +20,14 @@ void notice(Asker& asker, const QString& text) {
     asker.ask({text, QString::fromLatin1(kConfirmation), BoxIcon::Warning, BoxButtons::Ok});
 }
 
-// The language file at its full path, else under the same name in LanguageFolder.
+// The language file at its full path, else under the same name in the language folder.
 QString findLanguageFile(const ProgramContext& context) {
-    if (context.LanguageIniPath.isEmpty())
+    if (context.language.iniPath.isEmpty())
         return QString();
-    QString found = Paths::resolve(context.LanguageIniPath);
-    if (found.isEmpty() && !context.LanguageFolder.isEmpty())
+    QString found = Paths::resolve(context.language.iniPath);
+    if (found.isEmpty() && !context.language.folder.isEmpty())
         found =
-            Paths::resolve(Paths::join(context.LanguageFolder, Paths::fileNameOf(context.LanguageIniPath)));
+            Paths::resolve(Paths::join(context.language.folder, Paths::fileNameOf(context.language.iniPath)));
     return found;
 }
 
@@ -51,7 +51,7 @@ const QStringList& uParaColumnNames() {
 ParameterStore::ParameterStore() = default;
 
 void ParameterStore::FormCreate(ProgramContext& context, Asker& asker) {
-    if (context.StartupAbort)
+    if (context.startupAborted)
         return;
     ParaDat.setRowCount(3000);
     UPara.setRowCount(3000);
@@ -61,17 +61,17 @@ void ParameterStore::FormCreate(ProgramContext& context, Asker& asker) {
         notice(asker, QString::fromLatin1(kLanguageMissing));
         asker.letEventsThrough();
         const QString chosen = asker.chooseFile(
-            {QStringLiteral("Open"), context.LanguageFolder, QString::fromLatin1(kLanguageFilter), 1});
+            {QStringLiteral("Open"), context.language.folder, QString::fromLatin1(kLanguageFilter), 1});
         if (chosen.isEmpty()) {
             notice(asker, closedText());
-            context.StartupAbort = true;
+            context.startupAborted = true;
             return;
         }
-        context.LanguageFolder = Paths::folderOf(Paths::normalize(chosen));
-        context.LanguageIniPath = Paths::join(context.LanguageFolder, Paths::fileNameOf(chosen));
-        path = Paths::resolve(context.LanguageIniPath);
+        context.language.folder = Paths::folderOf(Paths::normalize(chosen));
+        context.language.iniPath = Paths::join(context.language.folder, Paths::fileNameOf(chosen));
+        path = Paths::resolve(context.language.iniPath);
         if (path.isEmpty())
-            path = context.LanguageIniPath; // read as an empty file below, which is refused
+            path = context.language.iniPath; // read as an empty file below, which is refused
     }
 
     const IniFile ini(path);
@@ -80,13 +80,13 @@ void ParameterStore::FormCreate(ProgramContext& context, Asker& asker) {
     Messages.clear();
     if (MsgSec.isEmpty()) {
         notice(asker, QString::fromLatin1(kLanguageInvalid) + QLatin1Char('\n') + closedText());
-        context.StartupAbort = true;
+        context.startupAborted = true;
         return;
     }
     for (const QString& key : std::as_const(MsgSec))
         Messages << ini.readString(general, key, QStringLiteral("-"));
-    context.MsgCaption = Msg(MsgId::Caption);
-    context.MsgEmptyInput = Msg(MsgId::DataIncorrect);
+    context.texts.caption = Msg(MsgId::Caption);
+    context.texts.dataIncorrect = Msg(MsgId::DataIncorrect);
 }
 
 QString ParameterStore::Msg(int n) const {

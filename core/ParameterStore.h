@@ -58,7 +58,7 @@ public:
     ParameterStore();
 
     // Loads the language file of the context as the store's creation does (its questions to the asker,
-    // StartupAbort, the context's captions). Does nothing while StartupAbort is set.
+    // startupAborted, the context's captions). Does nothing while startupAborted is set.
     void FormCreate(ProgramContext& context, Asker& asker);
 
     TextGrid ParaDat{PD_ColCount, 3000};

@@ -17,42 +17,75 @@ inline constexpr const char* kProductName = "KVR260X";
 // At most this many parameters are loaded from a drive-type file.
 inline constexpr int kMaxParams = 2000;
 
+// The program's own folders and files ("/" separated), set from the program folder at start-up.
+struct ProgramPaths {
+    QString programFolder;
+    QString settingsIni;  // the program's settings file
+    QString catalogueIni; // dat/Inverter.ini, the drive types on offer
+    QString helpFile;     // the program's help in the chosen language
+    // The loaded drive type's parameter help in the chosen language (.chm, or .hlp by option).
+    QString parameterHelpFile;
+};
+
+// The language chosen at start-up.
+struct LanguageChoice {
+    QString folder;  // where the language files are
+    QString name;    // "English", the settings key of its decimal-comma choice
+    QString suffix;  // "Eng", in the help files' names
+    QString iniPath; // its language file
+    bool decimalComma = false;
+};
+
+// Two texts of the language file needed before (or without) the store, kept apart from it.
+struct MessageTexts {
+    QString caption;       // every box's caption
+    QString dataIncorrect; // a refused input value
+};
+
+// The folders and files last used, kept between runs where the settings file holds them.
+struct RecentFiles {
+    QString saveFolder; // parameter files
+    QString openFolder;
+    QString monitorFolder;
+    QString saveName;   // the parameter file last saved (name only)
+    QString openedName; // ... and last opened, which Save writes again
+    QString openedFolder;
+    QString monitorName; // the monitor file last opened or saved
+};
+
+// Which parameters the table lists: the ordinary ones, or all of them in maintenance mode,
+// less those the Blind view hides. Set by the file commands, the options and the table.
+struct TableView {
+    int lastIndex = 0; // the last parameter listed
+    bool blindOn = false;
+    int blindCount = 0; // parameters the Blind view hides, from the end of the list
+};
+
 struct ProgramContext {
-    // Folders and files (Part of start-up; "/" separated).
-    QString ProgramFolder;
-    QString LanguageFolder;
-    QString SettingsIniPath;
-    QString CatalogueIniPath;
-    QString LanguageName;
-    QString LanguageSuffix;
-    QString LanguageIniPath;
-    bool DecimalComma = false;
-    QString HelpFilePath;
-    QString ParaHelpFilePath;
+    ProgramPaths paths;
+    LanguageChoice language;
+    RecentFiles recent;
+    TableView tableView;
+    // Set when the start-up cannot go on (the program ends); never cleared.
+    bool startupAborted = false;
 
-    // Last used folders and files.
-    QString SavePath;
-    QString LoadPath;
-    QString MonPath;
-    QString CurrentFileName;
-    QString OpenedFileName;
-    QString OpenedFileFolder;
-    QString MonFileName;
-
-    bool StartupAbort = false; // set once, never cleared
-    bool BlindActive = false;
-    int BlindCount = 0;
-    int RowsInUse = 0;
-    bool OsMajor6OrLater = true;
+    // The chosen drive identity and its files.
+    QString DriveTypeName;
+    QString DriveFormName; // the capacity name, beginning with "-"
+    QString DriveCpuVersion;
+    QString DriveTypeCode;
+    QString DriveFormCode;
+    QString DriveCpuNumber;
+    QString TypeFolder;
+    QString CapacityFolder;
+    QString InfoIniPath;
+    QString TypeFile;
+    QString CapacityFile;
 
     // Parameter counts of the loaded drive type.
     int ParaCountAll = -1;   // index of the last parameter
     int ParaCountNormal = 0; // index of the last ordinary parameter
     int QuickCount = 0;
-
-    // Texts of the language file kept apart from the store.
-    QString MsgCaption;
-    QString MsgEmptyInput;
 
     // Lists the drive loaders fill (hidden lists of the main window).
     QStringList CapPara;  // numbers listed in the capacity file, file order
@@ -69,6 +102,7 @@ struct ProgramContext {
     // The drive type loaded (being moved here from the fields above).
     LoadedDrive drive;
 
+    MessageTexts texts;
     // The data store; null until start-up creates it.
-    ParameterStore* Parameters = nullptr;
+    ParameterStore* store = nullptr;
 };

@@ -20,16 +20,16 @@ QString product() {
 } // namespace
 
 void setProgramFolder(ProgramContext& context, const QString& folder) {
-    context.ProgramFolder = folder;
-    while (context.ProgramFolder.size() > 1 && context.ProgramFolder.endsWith(u'/'))
-        context.ProgramFolder.chop(1);
-    context.LanguageFolder = Paths::join(context.ProgramFolder, QStringLiteral("lng"));
-    context.SettingsIniPath = Paths::join(context.ProgramFolder, product() + ".ini");
-    context.CatalogueIniPath = Paths::join(context.ProgramFolder, QStringLiteral("dat/Inverter.ini"));
+    context.paths.programFolder = folder;
+    while (context.paths.programFolder.size() > 1 && context.paths.programFolder.endsWith(u'/'))
+        context.paths.programFolder.chop(1);
+    context.language.folder = Paths::join(context.paths.programFolder, QStringLiteral("lng"));
+    context.paths.settingsIni = Paths::join(context.paths.programFolder, product() + ".ini");
+    context.paths.catalogueIni = Paths::join(context.paths.programFolder, QStringLiteral("dat/Inverter.ini"));
 }
 
 std::optional<Notice> seedLanguageSection(ProgramContext& context) {
-    IniFile ini(context.SettingsIniPath);
+    IniFile ini(context.paths.settingsIni);
     if (ini.readInteger(kLanguage, QStringLiteral("Japanese"), 999) != 999)
         return std::nullopt;
     ini.writeInteger(kLanguage, QStringLiteral("Japanese"), 0);
@@ -38,38 +38,33 @@ std::optional<Notice> seedLanguageSection(ProgramContext& context) {
     if (ini.flush(&error))
         return std::nullopt;
     // Every choice made later would be lost: say so once and stop.
-    context.StartupAbort = true;
+    context.startupAborted = true;
     return Notice{
-        QStringLiteral("Cannot write the settings file %1.\n%2").arg(context.SettingsIniPath, error),
+        QStringLiteral("Cannot write the settings file %1.\n%2").arg(context.paths.settingsIni, error),
         product(), BoxIcon::Error, BoxButtons::Ok};
 }
 
 void LoadSavedPaths(ProgramContext& context) {
-    const IniFile ini(context.SettingsIniPath);
-    context.SavePath = Paths::normalize(
-        ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), context.ProgramFolder));
-    context.LoadPath = Paths::normalize(
-        ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), context.ProgramFolder));
-    context.MonPath = Paths::normalize(
-        ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), context.ProgramFolder));
-    context.CurrentFileName.clear();
-    context.OpenedFileName.clear();
-    context.MonFileName.clear();
+    const IniFile ini(context.paths.settingsIni);
+    context.recent.saveFolder = Paths::normalize(
+        ini.readString(QStringLiteral("File"), QStringLiteral("SavePath"), context.paths.programFolder));
+    context.recent.openFolder = Paths::normalize(
+        ini.readString(QStringLiteral("File"), QStringLiteral("LoadPath"), context.paths.programFolder));
+    context.recent.monitorFolder = Paths::normalize(
+        ini.readString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), context.paths.programFolder));
+    context.recent.saveName.clear();
+    context.recent.openedName.clear();
+    context.recent.monitorName.clear();
 }
 
 void StoreSavedPaths(const ProgramContext& context) {
-    if (context.SettingsIniPath.isEmpty())
+    if (context.paths.settingsIni.isEmpty())
         return;
-    IniFile ini(context.SettingsIniPath);
-    ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), context.SavePath);
-    ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), context.LoadPath);
-    ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), context.MonPath);
+    IniFile ini(context.paths.settingsIni);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("SavePath"), context.recent.saveFolder);
+    ini.writeString(QStringLiteral("File"), QStringLiteral("LoadPath"), context.recent.openFolder);
+    ini.writeString(QStringLiteral("Monitor"), QStringLiteral("MonPath"), context.recent.monitorFolder);
     ini.flush();
-}
-
-// The association is always the user's own on this system: the newer systems' branch.
-void DetectNewWindows(ProgramContext& context) {
-    context.OsMajor6OrLater = true;
 }
 
 void cpuVersionsOf(const QString& dataFolder, const QString& typeName, QStringList& names,

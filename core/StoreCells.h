@@ -16,7 +16,7 @@ inline const QLatin1String kZero("0");
 inline const QString kNoMark = QStringLiteral("      ");
 
 inline ParameterStore* store(const ProgramContext& context) {
-    return context.Parameters;
+    return context.store;
 }
 
 inline const QString& para(const ProgramContext& context, int col, int index) {

@@ -32,16 +32,16 @@ template <size_t N> bool asciiTrimmed(const QString& text, char (&buf)[N], size_
 }
 
 bool validIndex(const ProgramContext& context, int index) {
-    const ParameterStore* p = context.Parameters;
+    const ParameterStore* p = context.store;
     return p && index >= 0 && index <= context.ParaCountAll && index + 1 < p->ParaDat.rowCount();
 }
 
 // Cells of parameter `index`; empty for an index that is not a loaded parameter.
 QString paraCell(const ProgramContext& context, int col, int index) {
-    return validIndex(context, index) ? context.Parameters->ParaDat.cell(col, index + 1) : QString();
+    return validIndex(context, index) ? context.store->ParaDat.cell(col, index + 1) : QString();
 }
 QString valueCell(const ProgramContext& context, int col, int index) {
-    return validIndex(context, index) ? context.Parameters->UPara.cell(col, index + 1) : QString();
+    return validIndex(context, index) ? context.store->UPara.cell(col, index + 1) : QString();
 }
 
 // Value of the parameter a limit cell names, as a number.
@@ -178,7 +178,7 @@ QString floatText(double value) {
 }
 
 int IndexOfComNo(const ProgramContext& context, const QString& comNo) {
-    const ParameterStore* p = context.Parameters;
+    const ParameterStore* p = context.store;
     if (!p)
         return -1;
     const int i = p->indexOfComNo(comNo);
@@ -263,7 +263,7 @@ int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, doubl
     if (!parseNumber(DefaultOf(context, comNo, failure), def))
         return 0;
     const int flag = raw == def ? 0 : 1;
-    context.Parameters->UPara.setCell(UP_ChangeIndex, i + 1, QString::number(flag));
+    context.store->UPara.setCell(UP_ChangeIndex, i + 1, QString::number(flag));
     if (ok)
         *ok = true;
     return flag;
@@ -283,7 +283,7 @@ int decimalsOfTMul(const QString& tmul) {
 
 QString FormatValue(const ProgramContext& context, int index, double displayValue) {
     QString text = fixedText(displayValue, decimalsOfTMul(paraCell(context, PD_TMul, index)), 8);
-    if (context.DecimalComma) {
+    if (context.language.decimalComma) {
         const qsizetype dot = text.indexOf(QLatin1Char('.'));
         if (dot >= 0)
             text[dot] = QLatin1Char(',');

@@ -91,7 +91,7 @@ int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, doubl
 // Number of decimals the TMul code gives ("#.##" 2, "#.#x" 2, "#.##x" 3, anything else 0).
 int decimalsOfTMul(const QString& tmul);
 // The display value (raw / Mul) of parameter `index` as shown: TMul decimals, at least 8
-// characters right-aligned, "," for "." when DecimalComma is set. Not cut when longer.
+// characters right-aligned, "," for "." when the language takes a decimal comma. Not cut when longer.
 QString FormatValue(const ProgramContext& context, int index, double displayValue);
 // Mul of the parameter as a positive divisor; 1 when it is missing, zero, negative or no
 // number (a display must never divide by zero).

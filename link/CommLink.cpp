@@ -65,7 +65,7 @@ struct CommLink::Exchange {
 
 CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
     : context_(context), port_(port), clock_(clock) {
-    portPathResolver = [this](const QString& name) { return comPortPath(name, context_.SettingsIniPath); };
+    portPathResolver = [this](const QString& name) { return comPortPath(name, context_.paths.settingsIni); };
     idleTimer_.setSingleShot(true);
     idleTimer_.setInterval(kIdleDelayMs);
     idleTimer_.callOnTimeout([this] { idleTimeout(); });
@@ -103,7 +103,7 @@ void CommLink::idleTimeout() {
 }
 
 int CommLink::FindParaRow(const QString& comNo) const {
-    const ParameterStore* p = context_.Parameters;
+    const ParameterStore* p = context_.store;
     return p ? p->indexOfComNo(comNo) : -1;
 }
 
@@ -406,9 +406,9 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
 bool CommLink::requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const {
     const ProgramContext& context = context_;
     // A wrong index would put another parameter's number on the wire.
-    if (index < 0 || index > context.ParaCountAll || !context.Parameters || !validKind(kind))
+    if (index < 0 || index > context.ParaCountAll || !context.store || !validKind(kind))
         return false;
-    const TextGrid& dat = context.Parameters->ParaDat;
+    const TextGrid& dat = context.store->ParaDat;
     const int row = index + 1;
     const bool wide = dat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
     const std::int64_t value = kind[0] == u'R' ? 0 : ParseDecimalPrefix(valueText);
@@ -687,12 +687,12 @@ ExchangeResult CommLink::finish(Exchange& x) {
 }
 
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw) {
-    if (!context.Parameters)
+    if (!context.store)
         return raw;
     const int row = index + 1;
-    const bool wide = context.Parameters->ParaDat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
+    const bool wide = context.store->ParaDat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
     bool ok = false;
-    const double low = context.Parameters->UPara.cell(UP_LValue, row).trimmed().toDouble(&ok);
+    const double low = context.store->UPara.cell(UP_LValue, row).trimmed().toDouble(&ok);
     const bool isSigned = ok && low < 0;
     if (wide)
         return isSigned ? std::int64_t(std::int32_t(raw)) : std::int64_t(raw);

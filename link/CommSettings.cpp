@@ -83,7 +83,7 @@ void CommSettings::load(const IniFile& ini) {
 }
 
 void CommSettings::load() {
-    IniFile ini(link_.context().SettingsIniPath);
+    IniFile ini(link_.context().paths.settingsIni);
     load(ini);
 }
 
@@ -103,7 +103,7 @@ void CommSettings::save(IniFile& ini) {
 }
 
 bool CommSettings::save() {
-    IniFile ini(link_.context().SettingsIniPath);
+    IniFile ini(link_.context().paths.settingsIni);
     save(ini);
     return ini.flush();
 }

@@ -56,12 +56,12 @@ public:
     // missing, non-numeric or out-of-range value gives that key's default; the protocol is
     // therefore always 0 or 1, so every reader of it agrees.
     void load(const IniFile& settings);
-    // Opens the link's settings file (SettingsIniPath of its program context).
+    // Opens the link's settings file (the settings file of its program context).
     void load();
     // Writes "Comms" in the order Prtocol, Commport, Baudrate, Parity, Stopbits, Bytesize, ID,
     // AppendNo, Douhou, Delay (appended in that order to a new section) and sets FrameGap.
     void save(IniFile& settings);
-    // Writes SettingsIniPath; false when the file could not be written.
+    // Writes the settings file; false when the file could not be written.
     bool save();
 
     // The inverter-number and time-out fields accepted by the dialog.

@@ -10,7 +10,7 @@ struct ProgramContext;
 BoxAnswer showNotice(const Notice& notice, QWidget* parent = nullptr);
 // In order; an empty list shows nothing.
 void showNotices(const QList<Notice>& notices);
-// Shows the language file's message with the context's caption (MsgCaption).
+// Shows the language file's message with the context's caption (texts.caption).
 BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
                   BoxButtons buttons = BoxButtons::Ok, QWidget* parent = nullptr);
 

@@ -59,8 +59,10 @@ void MonitorRunLock::apply() const {
 }
 
 DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLink& link,
-                         DriveCheckState& state, const QStringList* cpuForms, const QStringList* cpuNumbers)
-    : context_(context), options_(options), link_(link), state_(state), names_(link, cpuForms, cpuNumbers) {}
+                         SpecialSetupWarningHost& warningHost, const QStringList* cpuForms,
+                         const QStringList* cpuNumbers)
+    : context_(context), options_(options), link_(link), warningHost_(warningHost),
+      names_(link, cpuForms, cpuNumbers) {}
 
 void DriveChecks::CheckSpSetupOnActivation() {
     if (CommandGuard::running("CheckSpSetup"))
@@ -147,13 +149,12 @@ void DriveChecks::applyMarks(QString text, bool marked) {
         link_.specialSetup = false;
         return;
     }
-    if (state_.tableActive && state_.warningDue && !state_.warningShown) {
+    if (warningHost_.specialSetupWarningDue()) {
         text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
                 Msg(context_, MsgId::ContactSupplier);
-        Prompter::instance().message(text, context_.MsgCaption, BoxIcon::None, BoxButtons::Ok);
+        Prompter::instance().message(text, context_.texts.caption, BoxIcon::None, BoxButtons::Ok);
         PumpEvents();
-        state_.warningDue = false;
-        state_.warningShown = true;
+        warningHost_.specialSetupWarningShown();
     }
     link_.specialSetup = true;
 }
@@ -242,7 +243,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
                              Msg(context_, MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
                              Msg(context_, MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
-            Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel);
+            Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
             if (openOptions)
                 openOptions();
@@ -253,7 +254,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
         QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
-        Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+        Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
     }
     return result;
 }

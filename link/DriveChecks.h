@@ -3,8 +3,8 @@
 // set up (such a drive takes part in no transfer), and whether its type, capacity and CPU
 // version are those the user selected. Also the window lock of a monitor run.
 //
-// The special-setup warning follows the main window's DriveCheckState; the marks go to
-// CommLink::specialSetup and the identity's outcome is returned to the caller.
+// The special-setup warning asks its host (the main window) whether it is due; the marks go
+// to CommLink::specialSetup and the identity's outcome is returned to the caller.
 #include "link/DriveNames.h"
 
 #include <QString>
@@ -17,12 +17,26 @@ class Options;
 struct ProgramContext;
 
 // When the special-setup warning shows: once after it is armed (a start-up, a new parameter
-// set), and only while the parameter table is the active window. The main window owns it and
-// keeps tableActive; the check reads it and marks the warning shown.
-struct DriveCheckState {
+// set), and only while the parameter table is the active window. Its owner (the main window)
+// answers whether it is due and is told when it has shown.
+class SpecialSetupWarningHost {
+public:
+    virtual ~SpecialSetupWarningHost() = default;
+    virtual bool specialSetupWarningDue() const = 0;
+    virtual void specialSetupWarningShown() = 0;
+};
+
+// The state that answers it.
+struct DriveCheckState : SpecialSetupWarningHost {
     bool tableActive = false;  // the parameter table is the active window
     bool warningDue = false;   // the special-setup warning is armed
     bool warningShown = false; // ... and has been shown since
+
+    bool specialSetupWarningDue() const override { return tableActive && warningDue && !warningShown; }
+    void specialSetupWarningShown() override {
+        warningDue = false;
+        warningShown = true;
+    }
 };
 
 // What the identity check found.
@@ -35,9 +49,10 @@ struct IdentityCheckResult {
 class DriveChecks {
 public:
     // cpuForms/cpuNumbers: the main window's CPU-version lists (not owned).
-    // state: the main window's (not owned).
-    DriveChecks(ProgramContext& context, const Options& options, CommLink& link, DriveCheckState& state,
-                const QStringList* cpuForms = nullptr, const QStringList* cpuNumbers = nullptr);
+    // warningHost: the main window (not owned).
+    DriveChecks(ProgramContext& context, const Options& options, CommLink& link,
+                SpecialSetupWarningHost& warningHost, const QStringList* cpuForms = nullptr,
+                const QStringList* cpuNumbers = nullptr);
 
     // Marks link.specialSetup when the drive's "0998"/"0999" do not hold their normal values (for
     // drive types whose Info.ini asks for it); warns once while the warning is due and the
@@ -77,7 +92,7 @@ private:
     ProgramContext& context_;
     const Options& options_;
     CommLink& link_;
-    DriveCheckState& state_;
+    SpecialSetupWarningHost& warningHost_;
     DriveNames names_;
     int activation_ = 0;            // counts the checks: an older one's answer is dropped
     bool activationWanted_ = false; // an activation came while an earlier one's read was on the line

@@ -100,7 +100,7 @@ DriveDetection::DriveDetection(CommLink& link, ProgramContext& context)
     : link_(link), context_(context), frameGapMs_(frameGapForBaudIndex(kDefaultSpeed)) {}
 
 int DriveDetection::storedPort() const {
-    const IniFile settings(context_.SettingsIniPath);
+    const IniFile settings(context_.paths.settingsIni);
     const int stored =
         settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Commport"), kNoStoredPort);
     // A negative position would pass the range test below and name no port.
@@ -108,7 +108,7 @@ int DriveDetection::storedPort() const {
 }
 
 void DriveDetection::warn(const QString& text, bool letMessagesThrough) {
-    Prompter::instance().message(text, context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+    Prompter::instance().message(text, context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
     if (letMessagesThrough)
         PumpEvents();
 }
@@ -303,7 +303,7 @@ bool DriveDetection::detectDrive(int storedPort) {
 }
 
 int DriveDetection::identifyDriveType(StartupChoice& form, const QString& codeText) {
-    const IniFile catalogue(context_.CatalogueIniPath);
+    const IniFile catalogue(context_.paths.catalogueIni);
     const QString section = QStringLiteral("Type_Ident_") + codeText;
     const QString identNumber = catalogue.readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
     if (identNumber != QLatin1String("-")) {
@@ -375,7 +375,7 @@ void DriveDetection::warnUnlistedDrive(StartupChoice& form) {
     DriveIdentity& identity = context.drive.identity;
     if (ReadTypeCode > 0) {
         const DriveIdentity named =
-            namesOfCodes(context.CatalogueIniPath, IdentFound ? std::optional(IdentTypeName) : std::nullopt,
+            namesOfCodes(context.paths.catalogueIni, IdentFound ? std::optional(IdentTypeName) : std::nullopt,
                          ReadTypeCode, ReadFormCode, ReadCpuValue);
         identity.typeName = named.typeName;
         identity.formName = named.formName;

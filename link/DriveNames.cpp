@@ -13,7 +13,7 @@ namespace {
 const QString kFe08 = QStringLiteral("FE08");
 
 QString cataloguePath(const ProgramContext& context) {
-    return Paths::resolvedOrAsGiven(context.CatalogueIniPath);
+    return Paths::resolvedOrAsGiven(context.paths.catalogueIni);
 }
 
 bool toInt(const QString& text, qint64& out) {

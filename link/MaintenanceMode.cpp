@@ -16,7 +16,7 @@ namespace {
 const QString kMasterGreeting = QStringLiteral("Hello, the master.");
 
 void showBox(const ProgramContext& context, const QString& text, BoxIcon icon) {
-    Prompter::instance().message(text, context.MsgCaption, icon, BoxButtons::Ok);
+    Prompter::instance().message(text, context.texts.caption, icon, BoxButtons::Ok);
 }
 
 } // namespace
@@ -85,13 +85,13 @@ MaintenanceMode::Outcome MaintenanceMode::check(const QString& password, const Q
 }
 
 void MaintenanceMode::unlock(bool master) {
-    if (ParameterStore* store = context_.Parameters) {
+    if (ParameterStore* store = context_.store) {
         store->MainteFlag = true;
         if (master)
             store->SMainteFlag = true;
     }
     options_.useMaintenanceMode.setChecked(true);
-    context_.RowsInUse = context_.ParaCountAll;
+    context_.tableView.lastIndex = context_.ParaCountAll;
     if (master)
         options_.setMastersTabVisible(true);
     // Options whose use depends on the unlock (the keypad's RUN/STOP) are offered now.

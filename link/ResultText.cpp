@@ -33,7 +33,7 @@ QString automaticResultFileName(const QString& folder, const QDateTime& when) {
 namespace {
 
 QString languageFile(const ProgramContext& context) {
-    return Paths::resolvedOrAsGiven(context.LanguageIniPath);
+    return Paths::resolvedOrAsGiven(context.language.iniPath);
 }
 
 } // namespace
@@ -76,11 +76,11 @@ bool SaveResultLines(const ProgramContext& context, const Options& options, cons
     const CheckOption& autoSave = options.saveTransferResult;
     QString path;
     if (autoSave.enabled() && autoSave.checked() && transferMode != kModeInverterInfo) {
-        path = automaticResultFileName(context.ProgramFolder, now);
+        path = automaticResultFileName(context.paths.programFolder, now);
     } else {
         const ResultTexts t = ResultTexts::forMode(context, transferMode);
-        path =
-            Prompter::instance().saveFile(t.saveTitle, context.ProgramFolder, t.filter, 1, QString(), parent);
+        path = Prompter::instance().saveFile(t.saveTitle, context.paths.programFolder, t.filter, 1, QString(),
+                                             parent);
         if (path.isEmpty())
             return false;
         if (!QFileInfo(path).fileName().contains(u'.'))
@@ -89,7 +89,7 @@ bool SaveResultLines(const ProgramContext& context, const Options& options, cons
     WaitCursor wait;
     const auto accept = [&](const QString& characters) {
         return Prompter::instance().message(UnwritableCharactersQuestion(context, characters),
-                                            context.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo,
+                                            context.texts.caption, BoxIcon::Warning, BoxButtons::YesNo,
                                             parent) == BoxAnswer::Yes;
     };
     // A failure is reported, and the caller (the transfer engine's end of run) goes on.

@@ -28,7 +28,7 @@ void insertSorted(QStringList& list, const QString& text) {
 }
 
 void warn(const ProgramContext& program, const QString& text) {
-    Prompter::instance().message(text, program.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+    Prompter::instance().message(text, program.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
 }
 
@@ -63,12 +63,12 @@ int StartupChoice::positionOf(const QStringList& list, const QString& text) {
 }
 
 QString StartupChoice::dataFolderPath() const {
-    return Paths::join(program_.ProgramFolder, DataFolder);
+    return Paths::join(program_.paths.programFolder, DataFolder);
 }
 
 bool StartupChoice::FormCreate() {
     ProgramContext& context = program_;
-    const IniFile settings(context.SettingsIniPath);
+    const IniFile settings(context.paths.settingsIni);
 
     LangForm = settings.keys(QStringLiteral("Language"));
     // The start-up seeds the section before the form opens; should that have failed, the
@@ -76,7 +76,7 @@ bool StartupChoice::FormCreate() {
     if (LangForm.isEmpty())
         LangForm = defaultLanguages();
     LangNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), 0);
-    if (!context_.AssOp) {
+    if (!context_.fileArgumentStart) {
         InvTypeNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvTypeNo"), kMissing);
         InvFormNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvFormNo"), kMissing);
         InvCpuNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvCpuNo"), kMissing);
@@ -89,7 +89,7 @@ bool StartupChoice::FormCreate() {
     }
 
     CheckLang = settings.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), kMissing);
-    if (!context_.StartUp && CheckLang < 1)
+    if (!context_.firstShowDone && CheckLang < 1)
         LangNo = 0;
 
     CheckInv = settings.readBool(QStringLiteral("Options"), QStringLiteral("CheckInv"), false) ? 1 : 0;
@@ -102,11 +102,11 @@ bool StartupChoice::FormCreate() {
     // Under File > New the program keeps running in its language: the form offers that one
     // (its language box is disabled then), whatever the stored position or option says.
     int runningLanguage = -1;
-    if (context_.StartUp)
-        runningLanguage = positionOf(LangForm, context.LanguageName);
+    if (context_.firstShowDone)
+        runningLanguage = positionOf(LangForm, context.language.name);
     // A stored position outside the list names no language: the texts fall back to English.
     const QString language = runningLanguage >= 0 ? LangForm.at(runningLanguage) : at(LangForm, LangNo);
-    readMessages(Paths::join(context.LanguageFolder, language + QStringLiteral(".ini")));
+    readMessages(Paths::join(context.language.folder, language + QStringLiteral(".ini")));
 
     DatFolderName.clear();
     I_TypeForm.clear();
@@ -115,11 +115,11 @@ bool StartupChoice::FormCreate() {
 
     if (I_TypeForm.isEmpty()) {
         warn(program_, MsgNoData + u'\n' + MsgClosed);
-        context.StartupAbort = true;
+        context.startupAborted = true;
         return false;
     }
 
-    const IniFile catalogue(context.CatalogueIniPath);
+    const IniFile catalogue(context.paths.catalogueIni);
     for (const QString& type : std::as_const(I_TypeForm))
         I_TypeNo.append(catalogue.readString(QStringLiteral("Type"), type, QStringLiteral("99")));
 
@@ -149,7 +149,7 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
     LanguageIniPath = found.isEmpty() ? languageIniPath : found;
     const IniFile lang(LanguageIniPath);
     const QString general = QStringLiteral("General");
-    program_.MsgCaption =
+    program_.texts.caption =
         lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
     MsgNoPort = lang.readString(general, QStringLiteral("Message3"),
                                 QStringLiteral("Usable serial port is not found."));
@@ -166,7 +166,7 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
 }
 
 void StartupChoice::ScanDataFolder(const QString& folderName) {
-    const QFileInfoList entries = entriesOf(Paths::join(program_.ProgramFolder, folderName));
+    const QFileInfoList entries = entriesOf(Paths::join(program_.paths.programFolder, folderName));
     if (entries.isEmpty())
         return;
     const QString prefix = QLatin1String(kModelPrefix);
@@ -213,7 +213,7 @@ void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpu
         const qsizetype length = name.size() - typeName.size() - 4;
         insertSorted(I_CapaForm, length > 0 ? name.mid(typeName.size(), length) : QString());
     }
-    const IniFile catalogue(program_.CatalogueIniPath);
+    const IniFile catalogue(program_.paths.catalogueIni);
     for (const QString& capacity : std::as_const(I_CapaForm))
         I_CapaNo.append(catalogue.readString(typeName, capacity, QStringLiteral("0")));
 }
@@ -292,14 +292,14 @@ void StartupChoice::FormClose() {
     ProgramContext& context = program_;
 
     LangNo = LangPos;
-    context.LanguageName = at(LangForm, LangPos);
-    context.LanguageSuffix = context.LanguageName.left(3);
+    context.language.name = at(LangForm, LangPos);
+    context.language.suffix = context.language.name.left(3);
 
     InvTypeNo = TypePos;
     InvFormNo = CapaPos;
     InvCpuNo = CpuPos;
     const DriveLocation chosen =
-        locateDrive({dataFolderPath(), context.CatalogueIniPath}, at(I_TypeForm, TypePos),
+        locateDrive({dataFolderPath(), context.paths.catalogueIni}, at(I_TypeForm, TypePos),
                     at(I_CapaForm, CapaPos), at(I_CpuForm, CpuPos));
     context.drive.identity = chosen.identity;
     context.drive.files = chosen.files;
@@ -308,23 +308,22 @@ void StartupChoice::FormClose() {
         CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing;
     const bool winHelp = writeSettings(!keepComms && DetectionRan);
 
-    context.LanguageIniPath =
-        Paths::join(context.LanguageFolder, context.LanguageName + QStringLiteral(".ini"));
+    context.language.iniPath =
+        Paths::join(context.language.folder, context.language.name + QStringLiteral(".ini"));
     // WHP chooses the older of the two forms of parameter help.
-    context.ParaHelpFilePath = Paths::join(context.drive.files.typeFolder,
-                                           context.drive.identity.typeName + u'(' + context.LanguageSuffix +
-                                               (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
+    context.paths.parameterHelpFile = Paths::join(
+        context.drive.files.typeFolder, context.drive.identity.typeName + u'(' + context.language.suffix +
+                                            (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
 
-    if (context_.I_CpuForm_M)
-        *context_.I_CpuForm_M = I_CpuForm;
-    if (context_.I_CpuNo_M)
-        *context_.I_CpuNo_M = I_CpuNo;
+    if (context_.cpuVersionsChosen)
+        context_.cpuVersionsChosen(I_CpuForm, I_CpuNo);
 }
 
 bool StartupChoice::writeSettings(bool storeComms) {
     ProgramContext& context = program_;
-    IniFile settings(context.SettingsIniPath);
-    context.DecimalComma = settings.readBool(QStringLiteral("Language"), context.LanguageName, false);
+    IniFile settings(context.paths.settingsIni);
+    context.language.decimalComma =
+        settings.readBool(QStringLiteral("Language"), context.language.name, false);
 
     const QString def = QStringLiteral("Default");
     settings.writeInteger(def, QStringLiteral("LangNo"), LangNo);
@@ -348,7 +347,7 @@ bool StartupChoice::writeSettings(bool storeComms) {
     QString error;
     if (!settings.flush(&error))
         Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(context.SettingsIniPath, error),
-            context.MsgCaption, BoxIcon::Warning);
+            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(context.paths.settingsIni, error),
+            context.texts.caption, BoxIcon::Warning);
     return winHelp;
 }

@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class CommLink;
 class IniFile;
@@ -17,11 +18,10 @@ struct ProgramContext;
 
 // What the caller tells the start-up form about the run it belongs to.
 struct StartupContext {
-    bool StartUp = false; // set once the main window has shown: this run comes from File > New
-    bool AssOp = false;   // started with a parameter file: the stored drive is not read
-    // The main window's CPU-version lists; the close replaces them (null: left alone).
-    QStringList* I_CpuForm_M = nullptr;
-    QStringList* I_CpuNo_M = nullptr;
+    bool firstShowDone = false;     // the main window has shown: this run comes from File > New
+    bool fileArgumentStart = false; // started with a parameter file: the stored drive is not read
+    // Handed the selected type's CPU versions (names, numbers) when the form closes.
+    std::function<void(const QStringList& names, const QStringList& numbers)> cpuVersionsChosen;
     // The drive link the connected drive is looked for on (null: the first entries are
     // preselected instead and the stored communication settings stay).
     CommLink* link = nullptr;
@@ -48,7 +48,7 @@ public:
 
     // The creation handler: reads the settings, lists the languages and drive types and
     // preselects the last drive (or, when that is not wanted, the drive found on the link).
-    // Boxes go through the prompter. Sets the program's StartupAbort and returns false when
+    // Boxes go through the prompter. Sets the program's startupAborted and returns false when
     // the data folder offers no drive type.
     bool FormCreate();
     // The close handler: commits the choice to the program context, the settings file and the main
@@ -119,7 +119,7 @@ private:
     void readMessages(const QString& languageIniPath);
     void preselectLastDrive();
     void detectAndSelect(const SearchProgressHandler& progress);
-    // Writes "Default" (and "Comms" when asked), takes DecimalComma; returns the WHP option.
+    // Writes "Default" (and "Comms" when asked), takes the decimal-comma choice; returns the WHP option.
     bool writeSettings(bool storeComms);
 
     ProgramContext& program_;

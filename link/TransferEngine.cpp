@@ -24,7 +24,7 @@ QString padLeft(const QString& text, int width) {
 }
 
 QString languageFile(const ProgramContext& context) {
-    return Paths::resolvedOrAsGiven(context.LanguageIniPath);
+    return Paths::resolvedOrAsGiven(context.language.iniPath);
 }
 
 // A value text the way the frame builder reads it: its leading decimal integer, else 0.
@@ -42,15 +42,14 @@ std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned) {
 
 bool parameterIs32(const ProgramContext& context, int index) {
     bool ok = false;
-    return context.Parameters &&
-           context.Parameters->ParaDat.cell(PD_Byte, index + 1).trimmed().toInt(&ok) == 4 && ok;
+    return context.store && context.store->ParaDat.cell(PD_Byte, index + 1).trimmed().toInt(&ok) == 4 && ok;
 }
 
 bool parameterIsSigned(const ProgramContext& context, int index) {
-    if (!context.Parameters)
+    if (!context.store)
         return false;
     double low = 0;
-    return ValueRules::parseNumber(context.Parameters->UPara.cell(UP_LValue, index + 1), low) && low < 0;
+    return ValueRules::parseNumber(context.store->UPara.cell(UP_LValue, index + 1), low) && low < 0;
 }
 
 // ---- Engine -------------------------------------------------------------------------------
@@ -59,11 +58,11 @@ TransferEngine::TransferEngine(ProgramContext& context, const Options& options, 
     : context_(context), options_(options), link_(link) {}
 
 const QString& TransferEngine::datCell(int col, int index) const {
-    return context_.Parameters->ParaDat.cell(col, index + 1);
+    return context_.store->ParaDat.cell(col, index + 1);
 }
 
 const QString& TransferEngine::valueCell(int index) const {
-    return context_.Parameters->UPara.cell(UP_Value, index + 1);
+    return context_.store->UPara.cell(UP_Value, index + 1);
 }
 
 void TransferEngine::loadTexts() {
@@ -121,14 +120,14 @@ QString TransferEngine::shownTitle(int index) const {
 
 QString TransferEngine::shownName(int index) const {
     const bool maintenance = datCell(PD_ComNo, index).startsWith(u'F') || datCell(PD_FTitle, index).isEmpty();
-    if (maintenance && !context_.Parameters->MainteFlag)
+    if (maintenance && !context_.store->MainteFlag)
         return Buff;
     return datCell(PD_FName, index);
 }
 
 void TransferEngine::setFlag(int index, const char* flag) {
     if (datCell(PD_Flag, index) != QLatin1String("1"))
-        context_.Parameters->ParaDat.setCell(PD_Flag, index + 1, QString::fromLatin1(flag));
+        context_.store->ParaDat.setCell(PD_Flag, index + 1, QString::fromLatin1(flag));
 }
 
 void TransferEngine::progress(int nextIndex) {
@@ -145,7 +144,7 @@ ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading
     const QString text = Msg(context, heading) + u'\n' + Msg(context, second) + u' ' + title +
                          QStringLiteral("\n\n") + Msg(context, MsgId::AbortStopsJob) + u'\n' +
                          Msg(context, MsgId::RetryParameter) + u'\n' + Msg(context, MsgId::IgnoreAndGoOn);
-    const BoxAnswer a = Prompter::instance().message(text, context.MsgCaption, BoxIcon::Warning,
+    const BoxAnswer a = Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning,
                                                      BoxButtons::AbortRetryIgnore);
     PumpEvents();
     if (a == BoxAnswer::Abort)
@@ -174,7 +173,7 @@ TransferEngine::Failure TransferEngine::commError(int index) {
                    [this, index] {
                        ++errors_;
                        if (result_ &&
-                           !(datCell(PD_ComNo, index).startsWith(u'F') && !context_.Parameters->MainteFlag))
+                           !(datCell(PD_ComNo, index).startsWith(u'F') && !context_.store->MainteFlag))
                            result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
                    }};
 }
@@ -210,7 +209,7 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
 }
 
 void TransferEngine::start() {
-    if (running_ || !job_ || !context_.Parameters)
+    if (running_ || !job_ || !context_.store)
         return;
     running_ = true;
     aborted_ = false;
@@ -245,7 +244,7 @@ void TransferEngine::start() {
 }
 
 void TransferEngine::runImport() {
-    ParameterStore& store = *context_.Parameters;
+    ParameterStore& store = *context_.store;
     if (view_) {
         view_->setStatusText(Msg(context_, MsgId::Importing));
         view_->repaintNow();
@@ -293,7 +292,7 @@ void TransferEngine::runImport() {
 void TransferEngine::importModelStep() {
     if (context_.drive.identity.typeName != QLatin1String("HXB3"))
         return;
-    ParameterStore& store = *context_.Parameters;
+    ParameterStore& store = *context_.store;
     const int fe08 = store.indexOfComNo(QStringLiteral("FE08"));
     const int p0630 = store.indexOfComNo(QStringLiteral("0630"));
     if (fe08 < 0 || fe08 > context_.ParaCountAll)
@@ -309,7 +308,7 @@ void TransferEngine::importModelStep() {
 }
 
 void TransferEngine::runExport() {
-    ParameterStore& store = *context_.Parameters;
+    ParameterStore& store = *context_.store;
     const Options& o = options_;
     if (view_) {
         view_->setStatusText(Msg(context_, MsgId::Exporting));
@@ -361,7 +360,7 @@ QString TransferEngine::comparisonLine(int index, std::int64_t drive, std::int64
 }
 
 void TransferEngine::runComparison() {
-    ParameterStore& store = *context_.Parameters;
+    ParameterStore& store = *context_.store;
     const Options& o = options_;
     if (view_) {
         view_->setStatusText(Msg(context_, MsgId::Comparing));

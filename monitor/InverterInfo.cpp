@@ -51,7 +51,7 @@ bool InverterInfo::readIdentity(const char* comNo, int& value) {
 }
 
 bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lists) {
-    const IniFile language(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    const IniFile language(Paths::resolvedOrAsGiven(context_.language.iniPath));
     keys_ = language.keys(kSection);
     numbers_.clear();
 
@@ -66,13 +66,13 @@ bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lis
 
     if (keys_.isEmpty()) {
         const QString text = Msg(context_, MsgId::NoItemsToShow);
-        prompter_.message(text, context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+        prompter_.message(text, context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
         PumpEvents();
         return false;
     }
     for (const QString& key : std::as_const(keys_))
         numbers_ << language.readString(kSection, key, QStringLiteral("-"));
-    const IniFile catalogue(Paths::resolvedOrAsGiven(context_.CatalogueIniPath));
+    const IniFile catalogue(Paths::resolvedOrAsGiven(context_.paths.catalogueIni));
     cpu2_ =
         catalogue.readString(context_.drive.identity.typeName, QStringLiteral("CPU2"), QStringLiteral("D"));
 
@@ -124,7 +124,7 @@ QString InverterInfo::lineText(const QString& code, int index, const MonitorItem
     }
     if (code == QLatin1String("FE14"))
         return ValueRules::floatText(r.value * 100);
-    return ChannelValues::formatNumber(context_.Parameters, index, r.value, context_.DecimalComma);
+    return ChannelValues::formatNumber(context_.store, index, r.value, context_.language.decimalComma);
 }
 
 void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) {
@@ -144,8 +144,8 @@ void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) 
                 const bool on = ok && bit >= 0 && bit <= 15 && ((quint64(r.raw) & 0xFFFFu) >> bit) & 1u;
                 text = on ? QStringLiteral("ON") : QStringLiteral("OFF");
             } else {
-                text =
-                    ChannelValues::formatNumber(context_.Parameters, index, r.value, context_.DecimalComma);
+                text = ChannelValues::formatNumber(context_.store, index, r.value,
+                                                   context_.language.decimalComma);
             }
         }
         out.addLine(name + QStringLiteral(" : ") + text);

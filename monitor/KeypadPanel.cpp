@@ -381,7 +381,7 @@ void KeypadPanel::enterKey() {
         return;
     const ProgramContext& context = context_;
     const QString target =
-        IniFile(context.CatalogueIniPath)
+        IniFile(context.paths.catalogueIni)
             .readString(kFreqCommSection, context.drive.identity.typeName, QStringLiteral("-"))
             .trimmed();
     // No entry, or a number the drive type does not have: no target either.

@@ -86,7 +86,7 @@ public:
         if (type == context_.drive.identity.typeName)
             return true;
         prompter_.message(msg(MsgId::FileTypeDiffers) + u'\n' + identity + msg(MsgId::FileDriveNotReadable),
-                          context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+                          context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
         return false;
     }
 
@@ -95,7 +95,7 @@ public:
             return true;
         return prompter_.message(
                    msg(MsgId::FileCpuDiffers) + QStringLiteral("\n* ") + identity + msg(MsgId::FileDriveIs),
-                   context_.MsgCaption, BoxIcon::Warning, BoxButtons::OkCancel) == BoxAnswer::Ok;
+                   context_.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel) == BoxAnswer::Ok;
     }
 
 private:

@@ -121,12 +121,12 @@ bool MonitorModel::BuildMonitorItemLists() {
     ChannelRecs.fill(MonChannelRec());
 
     lists = MonitorItemLists::read(ctx_.drive.files.infoIniPath, ctx_.drive.identity.typeName,
-                                   ctx_.LanguageSuffix);
+                                   ctx_.language.suffix);
     ItemCount = int(lists.codes.size());
     if (ItemCount < 1) {
         // Nothing of a type without items is used.
         lists.clear();
-        Prompter::instance().message(message(MsgId::NoItemsToShow), ctx_.MsgCaption, BoxIcon::Warning,
+        Prompter::instance().message(message(MsgId::NoItemsToShow), ctx_.texts.caption, BoxIcon::Warning,
                                      BoxButtons::Ok);
         emit monitorCommandEnabled(false);
         emit listsRebuilt();
@@ -140,9 +140,9 @@ bool MonitorModel::BuildMonitorItemLists() {
 
     // Whether the alarm, trip and RUN/STOP options can be used is the options' one rule (it
     // reads the same sections and parameters); they only need to look again.
-    if (ctx_.Parameters) {
-        KeyCodeIndex = ctx_.Parameters->indexOfComNo(QStringLiteral("FA11"));
-        KeyFlagIndex = ctx_.Parameters->indexOfComNo(QStringLiteral("FA10"));
+    if (ctx_.store) {
+        KeyCodeIndex = ctx_.store->indexOfComNo(QStringLiteral("FA11"));
+        KeyFlagIndex = ctx_.store->indexOfComNo(QStringLiteral("FA10"));
     }
     opt_.UpdateRunStopControl();
 
@@ -154,12 +154,12 @@ bool MonitorModel::BuildMonitorItemLists() {
 
 void MonitorModel::fillRecord(MonChannelRec& rec, const QString& code) const {
     rec = MonChannelRec();
-    if (!ctx_.Parameters)
+    if (!ctx_.store)
         return;
-    rec.ParaIndex = ctx_.Parameters->indexOfComNo(code);
+    rec.ParaIndex = ctx_.store->indexOfComNo(code);
     if (rec.ParaIndex < 0)
         return; // such an item reads as a failed read; its record never touches the header row
-    const TextGrid& d = ctx_.Parameters->ParaDat;
+    const TextGrid& d = ctx_.store->ParaDat;
     const int row = rec.ParaIndex + 1;
     qint64 n = 0;
     if (ValueRules::parseInteger(d.cell(PD_Byte, row), n))
@@ -281,7 +281,7 @@ void MonitorModel::refuse(MonitorField field, int channel, MsgId id) {
     inputError_ = true;
     if (focusField_)
         focusField_(field, channel);
-    Prompter::instance().message(message(id), ctx_.MsgCaption, BoxIcon::Error, BoxButtons::Ok);
+    Prompter::instance().message(message(id), ctx_.texts.caption, BoxIcon::Error, BoxButtons::Ok);
 }
 
 bool MonitorModel::enter(MonitorField field, int channel) {

@@ -92,18 +92,18 @@ MonitorCsvSetup monitorCsvSetup(const MonitorModel& model, int errorCount) {
     MonitorCsvSetup s;
     s.typeName = context.drive.identity.typeName;
     s.formName = context.drive.identity.formName;
-    s.decimalComma = context.DecimalComma;
+    s.decimalComma = context.language.decimalComma;
     s.errorCount = QString::number(errorCount);
-    if (!context.LanguageIniPath.isEmpty()) {
-        const IniFile ini(Paths::resolvedOrAsGiven(context.LanguageIniPath));
+    if (!context.language.iniPath.isEmpty()) {
+        const IniFile ini(Paths::resolvedOrAsGiven(context.language.iniPath));
         const QString section = QStringLiteral("PrintMon");
         s.itemCaption = ini.readString(section, QStringLiteral("Label3"), s.itemCaption);
         s.multiplierCaption = ini.readString(section, QStringLiteral("Label4"), s.multiplierCaption);
         s.offsetCaption = ini.readString(section, QStringLiteral("Label5"), s.offsetCaption);
     }
-    if (context.Parameters) {
-        s.channelCaption = context.Parameters->Msg(55);
-        s.errorCaption = context.Parameters->Msg(84);
+    if (context.store) {
+        s.channelCaption = context.store->Msg(55);
+        s.errorCaption = context.store->Msg(84);
     }
     for (int i = 0; i < kMonitorChannels; ++i) {
         const MonitorChannel& c = model.channels[std::size_t(i)];

@@ -86,7 +86,7 @@ qint64 MonitorRun::keyCode(int key, qint64 holdMs, bool wideKeyCode) {
 RunEnd MonitorRun::refuse(MsgId message, bool errorIcon) {
     const ProgramContext& ctx = m_.context();
     const QString text = Msg(ctx, message);
-    Prompter::instance().message(text, ctx.MsgCaption, errorIcon ? BoxIcon::Error : BoxIcon::Warning,
+    Prompter::instance().message(text, ctx.texts.caption, errorIcon ? BoxIcon::Error : BoxIcon::Warning,
                                  BoxButtons::Ok);
     return RunEnd::Refused;
 }
@@ -125,15 +125,15 @@ void MonitorRun::prepare(Setup& s) {
     s.minutes = m_.ContMinutes;
     s.secondsPerPoint = std::max(1, m_.ContSecondsPerPoint);
     s.stepFactor = std::max(1, m_.ContStepFactor);
-    s.decimalComma = ctx.DecimalComma;
+    s.decimalComma = ctx.language.decimalComma;
 
     // The period in whole microseconds: five samples per division of the time base (held in
     // milliseconds per division), so that no fraction is lost at any step.
     period_ = kind_ == RunKind::Continuous ? qint64(s.secondsPerPoint) * 1000000
                                            : qint64(std::max(m_.timeBaseEdit.position, 1)) * 200;
     bool wide = false;
-    if (ctx.Parameters && s.keyCodeIndex >= 0)
-        wide = ctx.Parameters->ParaDat.cell(PD_Byte, s.keyCodeIndex + 1).trimmed() == QLatin1String("4");
+    if (ctx.store && s.keyCodeIndex >= 0)
+        wide = ctx.store->ParaDat.cell(PD_Byte, s.keyCodeIndex + 1).trimmed() == QLatin1String("4");
     s.keyBase = keyCode(0, period_ / 1000, wide);
 }
 
@@ -240,8 +240,8 @@ void MonitorRun::writeKey(int index, qint64 value) {
 void MonitorRun::pressImmediately(int key) {
     bool wide = false;
     const ProgramContext& ctx = m_.context();
-    if (ctx.Parameters && m_.KeyCodeIndex >= 0)
-        wide = ctx.Parameters->ParaDat.cell(PD_Byte, m_.KeyCodeIndex + 1).trimmed() == QLatin1String("4");
+    if (ctx.store && m_.KeyCodeIndex >= 0)
+        wide = ctx.store->ParaDat.cell(PD_Byte, m_.KeyCodeIndex + 1).trimmed() == QLatin1String("4");
     writeKey(m_.KeyCodeIndex, 0);
     writeKey(m_.KeyFlagIndex, 1);
     writeKey(m_.KeyCodeIndex, keyCode(key, m_.ReadTime, wide));
@@ -325,7 +325,7 @@ void MonitorRun::showValue(int i, double value) {
         ChannelValues::displayValue(value, s.unitChecked[std::size_t(i)], s.changedUnit[std::size_t(i)],
                                     m_.options(), ctx.AmpereBase, ctx.VoltBase);
     display_.readouts[std::size_t(i)] =
-        ChannelValues::formatNumber(ctx.Parameters, s.recs[std::size_t(i)].ParaIndex, shown, s.decimalComma);
+        ChannelValues::formatNumber(ctx.store, s.recs[std::size_t(i)].ParaIndex, shown, s.decimalComma);
 }
 
 void MonitorRun::noteNoNumber(int) {
@@ -334,10 +334,10 @@ void MonitorRun::noteNoNumber(int) {
         return;
     noNumberShown_ = true;
     const ProgramContext& ctx = m_.context();
-    QString text = ctx.MsgEmptyInput;
-    if (text.isEmpty() && ctx.Parameters)
+    QString text = ctx.texts.dataIncorrect;
+    if (text.isEmpty() && ctx.store)
         text = Msg(ctx, MsgId::DataIncorrect);
-    Prompter::instance().message(text, ctx.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+    Prompter::instance().message(text, ctx.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
 }
 
 void MonitorRun::readStatus() {
@@ -572,8 +572,9 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
                          msg(MsgId::RecordingToCsv) + QStringLiteral("\n") + msg(MsgId::EstimatedFileSize) +
                          m_.ContSizeText + msg(MsgId::KilobyteUnit);
     Prompter& prompter = Prompter::instance();
-    prompter.message(info, ctx.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
-    const QString chosen = prompter.saveFile(saveTitle, ctx.MonPath, saveFilter, 1, QString(), nullptr);
+    prompter.message(info, ctx.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+    const QString chosen =
+        prompter.saveFile(saveTitle, ctx.recent.monitorFolder, saveFilter, 1, QString(), nullptr);
     if (chosen.isEmpty())
         return RunEnd::Cancelled;
     const QFileInfo info2(chosen);
@@ -582,7 +583,7 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
         return RunEnd::Cancelled;
     // Always the folder chosen, never the current folder.
     const QString folder = info2.absolutePath();
-    ctx.MonPath = folder;
+    ctx.recent.monitorFolder = folder;
     const QString final = RecordingFile::withCsvSuffix(name);
     const QString path = Paths::join(folder, final);
     // The dialog asked about the name as typed; a file under the longer name was not asked
@@ -590,11 +591,11 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     if (final != name && QFileInfo::exists(path)) {
         const BoxAnswer a = prompter.message(QStringLiteral("%1 already exists.\nDo you want to replace it?")
                                                  .arg(QDir::toNativeSeparators(path)),
-                                             ctx.MsgCaption, BoxIcon::Warning, BoxButtons::YesNoDefaultNo);
+                                             ctx.texts.caption, BoxIcon::Warning, BoxButtons::YesNoDefaultNo);
         if (a != BoxAnswer::Yes)
             return RunEnd::Cancelled;
     }
-    ctx.MonFileName = final;
+    ctx.recent.monitorName = final;
 
     RecordingHeader h;
     h.driveType = ctx.drive.identity.typeName;

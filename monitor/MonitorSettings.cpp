@@ -28,9 +28,9 @@ QStringList MonitorModel::settingsKeys() {
 }
 
 void MonitorModel::EraseMonitorSetupUnlessKept() {
-    if (opt_.keepMonitorSetup.checked() || ctx_.SettingsIniPath.isEmpty())
+    if (opt_.keepMonitorSetup.checked() || ctx_.paths.settingsIni.isEmpty())
         return;
-    IniFile ini(ctx_.SettingsIniPath);
+    IniFile ini(ctx_.paths.settingsIni);
     if (!ini.sectionExists(kSection))
         return;
     ini.eraseSection(kSection);
@@ -38,11 +38,11 @@ void MonitorModel::EraseMonitorSetupUnlessKept() {
 }
 
 void MonitorModel::RestoreMonitorSetup() {
-    if (!ItemListLoaded || ctx_.SettingsIniPath.isEmpty())
+    if (!ItemListLoaded || ctx_.paths.settingsIni.isEmpty())
         return;
     WaitCursor wait;
     MonitorBatch batch(*this);
-    IniFile ini(ctx_.SettingsIniPath);
+    IniFile ini(ctx_.paths.settingsIni);
     // A set-up belongs to one drive type and CPU version; the form alone does not matter.
     if (ini.readString(kSection, QStringLiteral("Inv1"), QStringLiteral("-")) !=
             ctx_.drive.identity.typeName ||
@@ -98,9 +98,9 @@ void MonitorModel::RestoreMonitorSetup() {
 
 bool MonitorModel::WriteMonitorSetup() {
     // Without items there is no set-up: the one saved for this type's predecessor stays.
-    if (!ItemListLoaded || ctx_.SettingsIniPath.isEmpty())
+    if (!ItemListLoaded || ctx_.paths.settingsIni.isEmpty())
         return false;
-    IniFile ini(ctx_.SettingsIniPath);
+    IniFile ini(ctx_.paths.settingsIni);
     ini.writeString(kSection, QStringLiteral("Inv1"), ctx_.drive.identity.typeName);
     ini.writeString(kSection, QStringLiteral("Inv2"), ctx_.drive.identity.formName);
     ini.writeString(kSection, QStringLiteral("Inv3"), ctx_.drive.identity.cpuVersion);

@@ -586,8 +586,8 @@ void MainWindow::ApplyMainTexts() {
     fileCommands_->updateFilters();
     const ProgramContext& context = context_;
     std::unique_ptr<IniFile> ini;
-    if (!context.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.LanguageIniPath));
+    if (!context.language.iniPath.isEmpty())
+        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.language.iniPath));
     auto text = [&](const Label& label) {
         const QString d = QString::fromUtf8(label.text);
         return ini ? ini->readString(QStringLiteral("Main"), QString::fromLatin1(label.key), d) : d;
@@ -607,9 +607,9 @@ void MainWindow::ApplyMainTexts() {
 
 // Read when asked: the first load runs before the main window's texts are applied.
 DriveFileDialog MainWindow::missingFileDialog() const {
-    if (context_.LanguageIniPath.isEmpty())
+    if (context_.language.iniPath.isEmpty())
         return {};
-    const IniFile ini(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    const IniFile ini(Paths::resolvedOrAsGiven(context_.language.iniPath));
     const QString section = QStringLiteral("Main");
     return {ini.readString(section, QStringLiteral("ToolB3"), QStringLiteral("Open")),
             ini.readString(section, QStringLiteral("OpenFile2"),
@@ -662,17 +662,17 @@ void MainWindow::connectAgain() {
 }
 
 void MainWindow::communicationSetup() {
-    if (!RSset)
+    if (!commSetupDialog_)
         return;
-    RSset->exec();
+    commSetupDialog_->exec();
     connectAgain();
 }
 
 void MainWindow::communicationCheck() {
     if (!link_ || link_->ConnectDrive())
         return;
-    if (RSset)
-        RSset->exec();
+    if (commSetupDialog_)
+        commSetupDialog_->exec();
     connectAgain();
 }
 
@@ -698,24 +698,24 @@ void MainWindow::redo() {
 }
 
 void MainWindow::importAll() {
-    if (transfers)
-        transfers->importAll();
+    if (transfers_)
+        transfers_->importAll();
 }
 void MainWindow::exportAll() {
-    if (transfers)
-        transfers->exportAll();
+    if (transfers_)
+        transfers_->exportAll();
 }
 void MainWindow::compareAll() {
-    if (transfers)
-        transfers->compareAll();
+    if (transfers_)
+        transfers_->compareAll();
 }
 void MainWindow::importSelected() {
-    if (transfers)
-        transfers->importSelected();
+    if (transfers_)
+        transfers_->importSelected();
 }
 void MainWindow::exportSelected() {
-    if (transfers)
-        transfers->exportSelected();
+    if (transfers_)
+        transfers_->exportSelected();
 }
 
 void MainWindow::parameterHelp() {
@@ -739,18 +739,18 @@ KeypadWindow* MainWindow::keypadWindow() const {
 }
 
 void MainWindow::inverterInformation() {
-    if (inverterInfo)
-        inverterInfo();
+    if (inverterInfo_)
+        inverterInfo_();
 }
 
 void MainWindow::monitorChart() {
-    if (monitorHooks.Show)
-        monitorHooks.Show();
+    if (monitorHooks_.show)
+        monitorHooks_.show();
 }
 
 void MainWindow::environmentOptions() {
-    if (optionsWindow)
-        optionsWindow->exec();
+    if (optionsWindow_)
+        optionsWindow_->exec();
 }
 
 void MainWindow::maintenanceMode() {
@@ -772,12 +772,13 @@ void MainWindow::about() {
 
 void MainWindow::helpContents() {
     ProgramContext& context = context_;
-    context.HelpFilePath = Paths::join(context.ProgramFolder, QString::fromLatin1(kProductName) + "(" +
-                                                                  context.LanguageSuffix + ").chm");
-    HelpViewer::displayTopic(context.HelpFilePath);
+    context.paths.helpFile =
+        Paths::join(context.paths.programFolder,
+                    QString::fromLatin1(kProductName) + "(" + context.language.suffix + ").chm");
+    HelpViewer::displayTopic(context.paths.helpFile);
 }
 
 void MainWindow::FormHelp() {
-    if (!context_.HelpFilePath.isEmpty())
-        HelpViewer::displayTopic(context_.HelpFilePath);
+    if (!context_.paths.helpFile.isEmpty())
+        HelpViewer::displayTopic(context_.paths.helpFile);
 }

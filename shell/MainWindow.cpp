@@ -48,9 +48,7 @@ MainWindow::MainWindow(ProgramContext& context, Options& options, CommLink* link
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       context_(context), options_(options), link_(link),
-      fileCommands_(std::make_unique<FileCommands>(context, options, *this, asker_)),
-      CommentsChk(fileCommands_->CommentsChk), CommentsBuff(fileCommands_->CommentsBuff),
-      CFG_CNum(fileCommands_->CFG_CNum), CFG_Val(fileCommands_->CFG_Val) {
+      fileCommands_(std::make_unique<FileCommands>(context, options, *this, asker_)) {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QString::fromLatin1(kProductName));
     buildMenus();
@@ -72,14 +70,19 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::adoptStore(std::unique_ptr<ParameterStore> store) {
-    context_.Parameters = store.get();
+    context_.store = store.get();
     store_ = std::move(store);
 }
 
 void MainWindow::releaseStore() {
-    if (store_ && context_.Parameters == store_.get())
-        context_.Parameters = nullptr;
+    if (store_ && context_.store == store_.get())
+        context_.store = nullptr;
     store_.reset();
+}
+
+void MainWindow::setCpuVersions(const QStringList& names, const QStringList& numbers) {
+    cpuVersionNames_ = names;
+    cpuVersionNumbers_ = numbers;
 }
 
 // ---- Start-up and shut-down ---------------------------------------------------------------
@@ -105,7 +108,7 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::FormShow() {
-    if (context_.StartupAbort)
+    if (context_.startupAborted)
         return;
     ApplyMainTexts();
     FillPrinterList();
@@ -116,8 +119,8 @@ void MainWindow::FormShow() {
     if (table_)
         table_->Show();
     driveCheckState_.warningDue = true;
-    StartUp = true;
-    AssOp = false;
+    firstShowDone_ = true;
+    fileArgumentStart_ = false;
 }
 
 void MainWindow::FormActivate() {
@@ -129,14 +132,14 @@ void MainWindow::FormActivate() {
 }
 
 void MainWindow::CheckSpSetup() {
-    if (specialSetupCheck)
-        specialSetupCheck();
+    if (specialSetupCheck_)
+        specialSetupCheck_();
 }
 
 bool MainWindow::FormCloseQuery() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
-    return context_.MonitorRunning == 0 && !(transfers && transfers->job().active) &&
+    return context_.MonitorRunning == 0 && !(transfers_ && transfers_->job().active) &&
            !TransferCommands::running();
 }
 
@@ -173,20 +176,21 @@ void MainWindow::UpdateCurrentVoltageCommands() {
 
 void MainWindow::ApplyQuickSetting() {
     const QString& info = context_.drive.files.infoIniPath;
-    QuickSetting = info.isEmpty() ? 0
-                                  : IniFile(Paths::resolvedOrAsGiven(info))
-                                        .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
-    tableCommands_.setVisible(TableCommand::Quick, QuickSetting > 0);
+    quickSetting_ = info.isEmpty() ? 0
+                                   : IniFile(Paths::resolvedOrAsGiven(info))
+                                         .readInteger(QStringLiteral("Setup"), QStringLiteral("Quick"), 0);
+    tableCommands_.setVisible(TableCommand::Quick, quickSetting_ > 0);
 }
 
 void MainWindow::SetHelpFileName() {
     ProgramContext& context = context_;
     const QString ext =
         options_.hlpParameterHelp.checked() ? QStringLiteral(").hlp") : QStringLiteral(").chm");
-    context.ParaHelpFilePath = Paths::join(
-        context.drive.files.typeFolder, context.drive.identity.typeName + "(" + context.LanguageSuffix + ext);
+    context.paths.parameterHelpFile =
+        Paths::join(context.drive.files.typeFolder,
+                    context.drive.identity.typeName + "(" + context.language.suffix + ext);
     tableCommands_.setEnabled(TableCommand::ParaHelp, !context.drive.files.typeFolder.isEmpty() &&
-                                                          Paths::exists(context.ParaHelpFilePath));
+                                                          Paths::exists(context.paths.parameterHelpFile));
 }
 
 // ---- Monitor -------------------------------------------------------------------------------
@@ -197,8 +201,8 @@ void MainWindow::setMonitorCommandEnabled(bool on) {
 }
 
 void MainWindow::rebuildMonitor() {
-    if (monitorHooks.Rebuild)
-        monitorHooks.Rebuild();
+    if (monitorHooks_.rebuild)
+        monitorHooks_.rebuild();
 }
 
 // ---- LinkView -----------------------------------------------------------------------------
@@ -279,15 +283,15 @@ void MainWindow::setCaption(const QString& caption) {
     setWindowTitle(caption);
 }
 QString MainWindow::commentText() const {
-    return pageSetupWindow ? pageSetupWindow->comment() : QString();
+    return pageSetupWindow_ ? pageSetupWindow_->comment() : QString();
 }
 void MainWindow::setCommentText(const QString& text) {
-    if (pageSetupWindow)
-        pageSetupWindow->setComment(text);
+    if (pageSetupWindow_)
+        pageSetupWindow_->setComment(text);
 }
 bool MainWindow::acceptUnwritableCharacters(const QString& characters) {
     return Prompter::instance().message(UnwritableCharactersQuestion(context_, characters),
-                                        context_.MsgCaption, BoxIcon::Warning, BoxButtons::YesNo,
+                                        context_.texts.caption, BoxIcon::Warning, BoxButtons::YesNo,
                                         this) == BoxAnswer::Yes;
 }
 bool MainWindow::blindViewOn() const {
@@ -315,13 +319,13 @@ void MainWindow::clearPortMessageShown() {
 }
 
 void MainWindow::runStartupForm() {
-    if (startupForm)
-        startupForm();
+    if (startupForm_)
+        startupForm_();
 }
 
 void MainWindow::reloadCommSettings() {
-    if (RSset)
-        RSset->LoadCommSettings();
+    if (commSetupDialog_)
+        commSetupDialog_->LoadCommSettings();
 }
 
 void MainWindow::rearmSpecialSetupWarning() {

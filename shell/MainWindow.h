@@ -1,7 +1,7 @@
 #pragma once
 // The main window: a menu bar and one tool bar at the top left of the screen. It routes its
 // commands to the file commands, the parameter table, the set-up dialogs and help, shows the
-// drive link's icon, and holds the hidden state flags other windows read and write.
+// drive link's icon, and keeps the state of the program's start (read through it).
 //
 // Every command is one row of the command table (MainCommands.cpp): its menu item and its
 // tool button are separate actions, named by the object names the language file and the
@@ -85,7 +85,11 @@ enum class MainCommand {
 };
 inline constexpr int kMainCommandCount = int(MainCommand::CommunicationCheck) + 1;
 
-class MainWindow : public QMainWindow, public LinkView, public FileCommandHost, public TableWindowHost {
+class MainWindow : public QMainWindow,
+                   public LinkView,
+                   public FileCommandHost,
+                   public TableWindowHost,
+                   public SpecialSetupWarningHost {
     Q_OBJECT
     ProgramContext& context_;
     Options& options_;
@@ -104,20 +108,22 @@ public:
     MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    DriveCheckState& driveCheckState() { return driveCheckState_; }
+    const DriveCheckState& driveCheckState() const { return driveCheckState_; }
     bool tableActive() const { return driveCheckState_.tableActive; }
 
-    // ---- Hidden state (never shown) ------------------------------------------------------
-    bool StartUp = false;    // set at the first show: a later start-up form comes from New
-    bool AssOp = false;      // a start with a file argument until the first show
-    QStringList I_CpuForm_M; // CPU versions of the selected type and their numbers
-    QStringList I_CpuNo_M;
-    QStringList cbPrinter;
-    // The file commands keep these.
-    bool& CommentsChk;
-    QString& CommentsBuff;
-    QStringList& CFG_CNum;
-    QStringList& CFG_Val;
+    // ---- The program's start --------------------------------------------------------------
+    // The first show has run: a later start-up form comes from New.
+    bool firstShowDone() const { return firstShowDone_; }
+    // Started with a file argument, until the first show.
+    bool fileArgumentStart() const { return fileArgumentStart_; }
+    void setFileArgumentStart() { fileArgumentStart_ = true; }
+    // The CPU versions of the selected drive type, as names ("V110") and as numbers ("110");
+    // the start-up form replaces them when it closes.
+    const QStringList& cpuVersionNames() const { return cpuVersionNames_; }
+    const QStringList& cpuVersionNumbers() const { return cpuVersionNumbers_; }
+    void setCpuVersions(const QStringList& names, const QStringList& numbers);
+    // The printers the printer check found.
+    const QStringList& installedPrinters() const { return installedPrinters_; }
 
     // ---- Menus and tool bar --------------------------------------------------------------
     QMenu* fileMenu = nullptr;
@@ -143,20 +149,22 @@ public:
     TableCommands& tableCommands() override { return tableCommands_; }
     ProgramContext& context() { return context_; }
     Options& options() { return options_; }
-    // The communication set-up dialog and the environment options (created after this window).
-    CommSetupDialog* RSset = nullptr;
-    OptionsWindow* optionsWindow = nullptr;
+    // The communication set-up dialog and the environment options (created after this window;
+    // null: their commands do nothing).
+    void setCommSetupDialog(CommSetupDialog* dialog) { commSetupDialog_ = dialog; }
+    void setOptionsWindow(OptionsWindow* window) { optionsWindow_ = window; }
+    OptionsWindow* optionsWindow() const { return optionsWindow_; }
     // The keypad, once the Key Pad command has made it.
     KeypadWindow* keypadWindow() const;
     // Parameter Import, Export and Comparison (created after this window, with the drive checks).
-    TransferCommands* transfers = nullptr;
+    void setTransfers(TransferCommands* transfers) { transfers_ = transfers; }
     // The start-up form, run modally (New and the start-up sequence): creates it, shows it
-    // unless its creation set StartupAbort, frees it.
-    std::function<void()> startupForm;
+    // unless its creation set startupAborted, frees it.
+    void setStartupForm(std::function<void()> run) { startupForm_ = std::move(run); }
     // The special-setup check run at activation (it reconnects and may warn once).
-    std::function<void()> specialSetupCheck;
+    void setSpecialSetupCheck(std::function<void()> check) { specialSetupCheck_ = std::move(check); }
     // "Inverter Info.": connect, read the drive's information, show it (set by the start-up).
-    std::function<void()> inverterInfo;
+    void setInverterInfo(std::function<void()> show) { inverterInfo_ = std::move(show); }
     FileCommands& fileCommands() { return *fileCommands_; }
     // The asker the window answers core's questions with.
     Asker& asker() { return asker_; }
@@ -169,7 +177,7 @@ public:
     // Placement, then the normal start or the start with a file argument (empty = normal),
     // which takes the program file's folder as the program folder.
     void FormCreate(const QString& fileArgument = QString(), const QString& programFileFolder = QString());
-    // The first show's routines; with StartupAbort set it does nothing (the caller ends).
+    // The first show's routines; with startupAborted set it does nothing (the caller ends).
     void FormShow();
     void FormActivate();
     // False while a monitor run or a transfer command is in progress.
@@ -184,14 +192,13 @@ public:
     void UpdateCurrentVoltageCommands() override;
     void ApplyQuickSetting();
     void SetHelpFileName();
-    int QuickSetting = 0;
 
     // ---- Printing (PrintCommands.cpp) ------------------------------------------------------
     // The page set-up window (its comment is the one a save writes), the parameter print
     // window and the program's printer; the start-up creates them after this window.
-    PageSetupWindow* pageSetupWindow = nullptr;
-    ParameterPrintWindow* printWindow = nullptr;
-    QPrinter* printer = nullptr;
+    void setPageSetupWindow(PageSetupWindow* window) { pageSetupWindow_ = window; }
+    void setPrintWindow(ParameterPrintWindow* window) { printWindow_ = window; }
+    void setPrinter(QPrinter* printer) { printer_ = printer; }
     // "Page Setup": the page set-up, modal; the printer takes its orientation.
     void pageSetup();
     // "Print": the print window with the parameter list's preview.
@@ -242,11 +249,11 @@ public:
     // ---- Monitor -------------------------------------------------------------------------
     // The monitor window's entry points; the start-up wires them to the window.
     struct MonitorHooks {
-        std::function<void()> Show;                // show it, not modal
-        std::function<void()> Rebuild;             // follow a new drive type (lists, saved set-up)
-        std::function<void(bool)> SetPrintEnabled; // its Print button (the printer check)
+        std::function<void()> show;                // show it, not modal
+        std::function<void()> rebuild;             // follow a new drive type (lists, saved set-up)
+        std::function<void(bool)> setPrintEnabled; // its Print button (the printer check)
     };
-    MonitorHooks monitorHooks;
+    void setMonitorHooks(MonitorHooks hooks) { monitorHooks_ = std::move(hooks); }
     // The monitor enables the command when the drive type has items and while it is closed.
     void setMonitorCommandEnabled(bool on);
     void rebuildMonitor() override;
@@ -255,6 +262,10 @@ public:
     QRect mainFrameGeometry() const override { return frameGeometry(); }
     void setParaTableAct(bool on) override { driveCheckState_.tableActive = on; }
     void CheckSpSetup() override;
+
+    // ---- SpecialSetupWarningHost ------------------------------------------------------------
+    bool specialSetupWarningDue() const override { return driveCheckState_.specialSetupWarningDue(); }
+    void specialSetupWarningShown() override { driveCheckState_.specialSetupWarningShown(); }
 
     // ---- LinkView ------------------------------------------------------------------------
     void setLinkIcon(LinkIcon icon) override;
@@ -308,4 +319,21 @@ private:
     bool shown_ = false;
     bool requested_[8] = {};
     bool noPrinter_ = false; // the printer check found none
+    QStringList installedPrinters_;
+    bool firstShowDone_ = false;
+    bool fileArgumentStart_ = false;
+    QStringList cpuVersionNames_;
+    QStringList cpuVersionNumbers_;
+    int quickSetting_ = 0; // Info.ini's [Setup] Quick: the drive type has a Quick view
+
+    CommSetupDialog* commSetupDialog_ = nullptr;
+    OptionsWindow* optionsWindow_ = nullptr;
+    TransferCommands* transfers_ = nullptr;
+    PageSetupWindow* pageSetupWindow_ = nullptr;
+    ParameterPrintWindow* printWindow_ = nullptr;
+    QPrinter* printer_ = nullptr;
+    std::function<void()> startupForm_;
+    std::function<void()> specialSetupCheck_;
+    std::function<void()> inverterInfo_;
+    MonitorHooks monitorHooks_;
 };

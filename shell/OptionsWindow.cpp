@@ -147,7 +147,7 @@ OptionsWindow::OptionsWindow(ProgramContext& context, Options& options, std::fun
     options_.setDataStoreViewer([this] { showDataStore(); });
     syncFromOptions();
 
-    if (context_.StartupAbort)
+    if (context_.startupAborted)
         return;
     move(std::max(0, (640 - sizeHint().width()) / 2), 0);
     ApplyLanguage();
@@ -373,7 +373,7 @@ void OptionsWindow::build() {
 }
 
 void OptionsWindow::ApplyLanguage() {
-    IniFile ini(context_.LanguageIniPath);
+    IniFile ini(context_.language.iniPath);
     const QString section = QStringLiteral("Options");
     for (const LangText& t : kTexts) {
         const QString text = ini.readString(section, QString::fromLatin1(t.key), QString::fromLatin1(t.text));
@@ -436,7 +436,7 @@ void OptionsWindow::syncFromOptions() {
 }
 
 void OptionsWindow::showDataStore() {
-    ParameterStore* store = context_.Parameters;
+    ParameterStore* store = context_.store;
     if (!store)
         return;
     // A restarted start-up makes a new store; the view must show that one.

@@ -29,11 +29,11 @@ QStringList printerNames() {
 void MainWindow::FillPrinterList() {
     if (!options().checkPrinters.checked())
         return;
-    cbPrinter = printerNames();
-    noPrinter_ = cbPrinter.isEmpty();
+    installedPrinters_ = printerNames();
+    noPrinter_ = installedPrinters_.isEmpty();
     setPrintCommandsEnabled(!noPrinter_);
-    if (monitorHooks.SetPrintEnabled)
-        monitorHooks.SetPrintEnabled(!noPrinter_);
+    if (monitorHooks_.setPrintEnabled)
+        monitorHooks_.setPrintEnabled(!noPrinter_);
 }
 
 void MainWindow::setPrintCommandsEnabled(bool on) {
@@ -46,26 +46,26 @@ void MainWindow::setPrintCommandsEnabled(bool on) {
 }
 
 void MainWindow::pageSetup() {
-    if (!pageSetupWindow)
+    if (!pageSetupWindow_)
         return;
-    pageSetupWindow->exec();
-    if (printer)
-        printer->setPageOrientation(pageSetupWindow->pageSetup().portrait ? QPageLayout::Portrait
-                                                                          : QPageLayout::Landscape);
+    pageSetupWindow_->exec();
+    if (printer_)
+        printer_->setPageOrientation(pageSetupWindow_->pageSetup().portrait ? QPageLayout::Portrait
+                                                                            : QPageLayout::Landscape);
 }
 
 void MainWindow::printParameters() {
-    if (printWindow)
-        printWindow->showAndPreview();
+    if (printWindow_)
+        printWindow_->showAndPreview();
 }
 
 void MainWindow::printerSetup() {
-    cbPrinter = printerNames();
-    if (cbPrinter.isEmpty() || !printer)
+    installedPrinters_ = printerNames();
+    if (installedPrinters_.isEmpty() || !printer_)
         return;
-    if (!printer->isValid()) {
+    if (!printer_->isValid()) {
         ShowMsg(context(), MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
-    Prompter::instance().choosePrinter(*printer, this);
+    Prompter::instance().choosePrinter(*printer_, this);
 }

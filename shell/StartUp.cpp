@@ -62,7 +62,7 @@ QString product() {
 void refuseFile(ProgramContext& context, const QString& caption) {
     Prompter::instance().message(kDataIncorrect, caption, BoxIcon::Warning, BoxButtons::Ok);
     PumpEvents();
-    context.StartupAbort = true;
+    context.startupAborted = true;
 }
 
 int positionIn(const QStringList& list, const QString& text) {
@@ -81,13 +81,13 @@ bool createStore(MainWindow& main) {
     else
         main.adoptStore(std::make_unique<ParameterStore>());
     ProgramContext& context = main.context();
-    context.Parameters->FormCreate(context, main.asker());
-    return !context.StartupAbort;
+    context.store->FormCreate(context, main.asker());
+    return !context.startupAborted;
 }
 
 void useLanguageCodePage(const ProgramContext& context) {
-    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(context.LanguageName));
-    QtLanguage::follow(context.LanguageName);
+    TextFile::setLegacyCodePage(TextFile::codePageForLanguage(context.language.name));
+    QtLanguage::follow(context.language.name);
 }
 
 } // namespace
@@ -98,24 +98,23 @@ void RunStartupSequence(MainWindow& main) {
     // Drive data whose working values cannot be computed sends the user back to the form.
     for (;;) {
         main.runStartupForm();
-        if (context.StartupAbort)
+        if (context.startupAborted)
             return;
         useLanguageCodePage(context);
-        ProgramFolder::DetectNewWindows(context);
-        context.BlindActive = false;
-        context.BlindCount = 0;
+        context.tableView.blindOn = false;
+        context.tableView.blindCount = 0;
         if (!createStore(main))
             return;
         const DriveFileDialog chooser = main.missingFileDialog();
-        if (!LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort)
+        if (!LoadTypeTable(context, main.asker(), chooser) || context.startupAborted)
             return;
-        if (!LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
+        if (!LoadCapacityTable(context, main.asker(), chooser) || context.startupAborted)
             return;
         if (InitValueTable(context, main.asker()))
             break;
     }
     main.setCaption(ParaFile::captionBase(context));
-    context.RowsInUse = context.ParaCountNormal;
+    context.tableView.lastIndex = context.ParaCountNormal;
     main.setSaveEnabled(false);
 }
 
@@ -130,7 +129,7 @@ void NormalStart(MainWindow& main) {
 void FileArgumentStart(MainWindow& main, const QString& path, const QString& programFileFolder) {
     ProgramContext& context = main.context();
     ProgramFolder::setProgramFolder(context, programFileFolder);
-    const IniFile settings(context.SettingsIniPath);
+    const IniFile settings(context.paths.settingsIni);
     const QStringList languages = settings.keys(kLanguage);
     context.ListBuff = languages;
 
@@ -140,15 +139,15 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         return;
     }
     const QFileInfo info(file);
-    context.LoadPath = Paths::folderOf(info.absoluteFilePath());
-    context.OpenedFileFolder = context.LoadPath;
-    context.OpenedFileName = info.fileName();
+    context.recent.openFolder = Paths::folderOf(info.absoluteFilePath());
+    context.recent.openedFolder = context.recent.openFolder;
+    context.recent.openedName = info.fileName();
 
     QStringList lines;
     if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
         showNotice(*refusal);
         PumpEvents();
-        context.StartupAbort = true;
+        context.startupAborted = true;
         return;
     }
     ParaFile::Header header = ParaFile::parseHeader(lines);
@@ -162,14 +161,14 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         return;
     }
     // A file written on Windows in the language's code page: read it again in that page.
-    context.LanguageName = header.language;
+    context.language.name = header.language;
     useLanguageCodePage(context);
     QFile raw(file);
     if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
         if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
             showNotice(*refusal);
             PumpEvents();
-            context.StartupAbort = true;
+            context.startupAborted = true;
             return;
         }
         header = ParaFile::parseHeader(lines);
@@ -182,56 +181,58 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         return;
     }
     main.fileCommands().takeStartFileComment(header.commentLine);
-    context.BlindActive = blindActive;
-    context.BlindCount = blindCount;
+    context.tableView.blindOn = blindActive;
+    context.tableView.blindCount = blindCount;
 
-    const IniFile catalogue(context.CatalogueIniPath);
+    const IniFile catalogue(context.paths.catalogueIni);
     context.ListBuff = catalogue.keys(QStringLiteral("Type"));
     // A parameter file names its drive; its data are looked for below "dat", whatever folder
     // the settings name.
-    DriveSources sources{Paths::join(context.ProgramFolder, QStringLiteral("dat")), context.CatalogueIniPath};
+    DriveSources sources{Paths::join(context.paths.programFolder, QStringLiteral("dat")),
+                         context.paths.catalogueIni};
     sources.unlistedTypeCode = QStringLiteral("Not_Support_Type");
     sources.unlistedFormCode = QStringLiteral("Not_Support_Form");
     const DriveLocation named = locateDrive(sources, header.type, header.driveForm, header.cpu);
     context.drive.identity = named.identity;
     context.drive.files = named.files;
 
-    context.LanguageSuffix = context.LanguageName.left(3);
-    main.AssOp = true;
-    context.DecimalComma = settings.readBool(kLanguage, context.LanguageName, false);
+    context.language.suffix = context.language.name.left(3);
+    main.setFileArgumentStart();
+    context.language.decimalComma = settings.readBool(kLanguage, context.language.name, false);
     {
-        IniFile out(context.SettingsIniPath);
+        IniFile out(context.paths.settingsIni);
         out.writeInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), langNo);
         out.flush();
     }
-    ProgramFolder::DetectNewWindows(context);
 
-    context.LanguageIniPath = Paths::join(context.LanguageFolder, context.LanguageName + ".ini");
-    context.HelpFilePath =
-        Paths::join(context.ProgramFolder, product() + "(" + context.LanguageSuffix + ").chm");
+    context.language.iniPath = Paths::join(context.language.folder, context.language.name + ".ini");
+    context.paths.helpFile =
+        Paths::join(context.paths.programFolder, product() + "(" + context.language.suffix + ").chm");
     // No start-up form runs on this path; the CPU check needs the type's versions all the same.
     const QString dataFolder = Paths::normalize(
         settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
-    ProgramFolder::cpuVersionsOf(context.ProgramFolder +
+    QStringList cpuNames, cpuNumbers;
+    ProgramFolder::cpuVersionsOf(context.paths.programFolder +
                                      (dataFolder.startsWith(u'/') ? dataFolder : "/" + dataFolder),
-                                 context.drive.identity.typeName, main.I_CpuForm_M, main.I_CpuNo_M);
+                                 context.drive.identity.typeName, cpuNames, cpuNumbers);
+    main.setCpuVersions(cpuNames, cpuNumbers);
 
     const DriveFileDialog chooser = main.missingFileDialog();
-    if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort ||
-        !LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
+    if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.startupAborted ||
+        !LoadCapacityTable(context, main.asker(), chooser) || context.startupAborted)
         return;
     if (!InitValueTable(context, main.asker())) {
         // The file's values cannot be placed into drive data that is itself broken.
-        context.StartupAbort = true;
+        context.startupAborted = true;
         return;
     }
 
-    context.SavePath = context.ProgramFolder;
-    context.MonPath = context.ProgramFolder;
-    context.CurrentFileName.clear();
-    context.MonFileName.clear();
+    context.recent.saveFolder = context.paths.programFolder;
+    context.recent.monitorFolder = context.paths.programFolder;
+    context.recent.saveName.clear();
+    context.recent.monitorName.clear();
     main.setCaption(ParaFile::captionBase(context));
-    context.RowsInUse = context.ParaCountNormal;
+    context.tableView.lastIndex = context.ParaCountNormal;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 
@@ -251,7 +252,8 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         showNotice(*outside);
     if (result != ParaFile::ReadResult::Loaded)
         return;
-    main.setCaption(ParaFile::fileCaption(context, context.OpenedFileName, header.type + header.driveForm));
+    main.setCaption(
+        ParaFile::fileCaption(context, context.recent.openedName, header.type + header.driveForm));
     main.setSaveEnabled(true);
 }
 
@@ -271,14 +273,14 @@ Program::~Program() {
     HelpViewer::closeAll();
     if (main_) {
         main_->setTable(nullptr);
-        main_->transfers = nullptr;
+        main_->setTransfers(nullptr);
         main_->fileCommands().setCfgNames(CfgFile::catalogueNames(context_));
     }
     mainLinks_ = {};
     if (main_) {
-        main_->pageSetupWindow = nullptr;
-        main_->printWindow = nullptr;
-        main_->printer = nullptr;
+        main_->setPageSetupWindow(nullptr);
+        main_->setPrintWindow(nullptr);
+        main_->setPrinter(nullptr);
     }
     monitorPrint_.reset();
     printWindow_.reset();
@@ -286,7 +288,7 @@ Program::~Program() {
     transferHost_.reset();
     monitorLock_.setHandler({});
     if (main_)
-        main_->monitorHooks = {};
+        main_->setMonitorHooks({});
     monitor_.reset();
     pageSetup_.reset();
     printer_.reset();
@@ -294,7 +296,7 @@ Program::~Program() {
     option_.reset();
     rsset_.reset();
     if (main_)
-        main_->specialSetupCheck = nullptr;
+        main_->setSpecialSetupCheck(nullptr);
     checks_.reset();
     main_.reset();
     link_.reset();
@@ -308,7 +310,7 @@ bool Program::create() {
     main_ = std::make_unique<MainWindow>(context, options_, link_.get());
     link_->setView(main_.get());
     MainWindow& m = *main_;
-    m.startupForm = [this, &m] {
+    m.setStartupForm([this, &m] {
         if (startupForm) {
             startupForm(m);
             return;
@@ -320,29 +322,32 @@ bool Program::create() {
         if (ownPort_)
             lines = [] { return SearchLine{std::make_shared<TermiosSerialPort>(), nullptr}; };
         // A window of its own: disabling the main window must not disable it.
-        DriveTypeDialog form(context_,
-                             {m.StartUp, m.AssOp, &m.I_CpuForm_M, &m.I_CpuNo_M, link_.get(), lines, true});
+        const auto cpuVersionsChosen = [&m](const QStringList& names, const QStringList& numbers) {
+            m.setCpuVersions(names, numbers);
+        };
+        DriveTypeDialog form(context_, {m.firstShowDone(), m.fileArgumentStart(), cpuVersionsChosen,
+                                        link_.get(), lines, true});
         // Under New the language cannot change: the running texts stay as they are.
-        if (m.StartUp)
+        if (m.firstShowDone())
             form.LangForm->setEnabled(false);
         form.run();
-    };
+    });
     m.FormCreate(env_.fileArgument, env_.programFileFolder);
 
-    checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m.driveCheckState(), &m.I_CpuForm_M,
-                                            &m.I_CpuNo_M);
+    checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m, &m.cpuVersionNames(),
+                                            &m.cpuVersionNumbers());
     checks_->openOptions = [this] {
         if (option_)
             option_->exec();
     };
     DriveChecks* checks = checks_.get();
     // Activations take the kept answer of the link and never wait for the drive.
-    m.specialSetupCheck = [checks] { checks->CheckSpSetupOnActivation(); };
+    m.setSpecialSetupCheck([checks] { checks->CheckSpSetupOnActivation(); });
     // "Inverter Info." names the drive's type and capacity with the drive checks' look-ups.
-    m.inverterInfo = [this, &m] {
+    m.setInverterInfo([this, &m] {
         if (checks_)
             InverterInfoCommand(*link_, checks_->names(), context_, options_, mainLinks_).run(&m);
-    };
+    });
     // A configuration file names its drive type and capacity as the drive's own identity does.
     m.fileCommands().setCfgNames({[checks](const QString& typeCode, const QString& identValue) {
                                       return checks->names().LookupFileTypeName(typeCode, identValue);
@@ -384,7 +389,7 @@ bool Program::create() {
     mainLinks_.printEnabled = [&m] { return m.item(MainCommand::Print)->isEnabled(); };
     mainLinks_.clearParaTableAct = [&m] { m.setParaTableAct(false); };
     transfers_ = std::make_unique<TransferCommands>(context, options_, *link_, host, *checks, mainLinks_);
-    m.transfers = transfers_.get();
+    m.setTransfers(transfers_.get());
     // A monitor run owns the link: the main window and the table's pop-up menu wait for it;
     // the table itself stays usable (a window of its own).
     monitorLock_.setHandler([&m](bool running) {
@@ -393,12 +398,12 @@ bool Program::create() {
     });
 
     rsset_ = std::make_unique<CommSetupDialog>(*link_);
-    m.RSset = rsset_.get();
+    m.setCommSetupDialog(rsset_.get());
     // The options window's creation ends by connecting to the drive; the probe's answer comes
     // from the event loop, so that the windows appear without waiting for it.
     option_ =
         std::make_unique<OptionsWindow>(context, options_, [this] { link_->ConnectDriveInBackground(); });
-    m.optionsWindow = option_.get();
+    m.setOptionsWindow(option_.get());
     option_->setMainWindow(&m);
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.setParaTableAct(false); });
 
@@ -434,41 +439,37 @@ bool Program::create() {
     monitor_ = std::make_unique<MonitorWindow>(context, options_, *link_, std::move(monitorHooks));
     MonitorWindow* mon = monitor_.get();
     mon->FormCreate();
-    m.monitorHooks = {[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
-                      [mon](bool on) { mon->setPrintAllowed(on); }};
-    return !context.StartupAbort;
+    m.setMonitorHooks({[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
+                       [mon](bool on) { mon->setPrintAllowed(on); }});
+    return !context.startupAborted;
 }
 
 void Program::createPrinting() {
     ProgramContext& context = context_;
-    if (context.StartupAbort)
+    if (context.startupAborted)
         return;
     MainWindow& m = *main_;
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    m.printer = printer_.get();
+    m.setPrinter(printer_.get());
     mainLinks_.printer = printer_.get();
     const auto frame = [&m] { return m.frameGeometry(); };
     const auto clearParaTableAct = [&m] { m.setParaTableAct(false); };
     const auto message = [&context](MsgId id) {
-        return id == MsgId::Caption ? context.MsgCaption
-               : context.Parameters ? context.Parameters->Msg(id)
+        return id == MsgId::Caption ? context.texts.caption
+               : context.store      ? context.store->Msg(id)
                                     : QString();
     };
 
     // The page set-up holds the comment a save writes: a file given at start-up hands its
     // comment over once.
-    pageSetup_ = std::make_unique<PageSetupWindow>(PageSetupLinks{frame, clearParaTableAct, message,
-                                                                  [&m] { return m.CommentsChk; },
-                                                                  [&m] {
-                                                                      m.CommentsChk = false;
-                                                                      return m.CommentsBuff;
-                                                                  }});
-    pageSetup_->FormCreate(context.LanguageIniPath, context.SettingsIniPath, context.LanguageName);
-    m.pageSetupWindow = pageSetup_.get();
-    if (m.CommentsChk) {
-        pageSetup_->setComment(m.CommentsBuff);
-        m.CommentsChk = false;
-    }
+    FileCommands& files = m.fileCommands();
+    pageSetup_ = std::make_unique<PageSetupWindow>(
+        PageSetupLinks{frame, clearParaTableAct, message, [&files] { return files.startCommentWaiting(); },
+                       [&files] { return files.handOverStartComment(); }});
+    pageSetup_->FormCreate(context.language.iniPath, context.paths.settingsIni, context.language.name);
+    m.setPageSetupWindow(pageSetup_.get());
+    if (files.startCommentWaiting())
+        pageSetup_->setComment(files.handOverStartComment());
 
     PrintWindowLinks links;
     links.mainFrame = frame;
@@ -484,12 +485,12 @@ void Program::createPrinting() {
     };
     links.typeForm = [&context] { return context.drive.identity.typeName + context.drive.identity.formName; };
     printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
-    printWindow_->FormCreate(context.LanguageIniPath);
-    m.printWindow = printWindow_.get();
+    printWindow_->FormCreate(context.language.iniPath);
+    m.setPrintWindow(printWindow_.get());
 
     monitorPrint_ = std::make_unique<MonitorPrintWindow>(
         *pageSetup_, ReportWindowLinks{frame, clearParaTableAct, message, printer_.get()});
-    monitorPrint_->FormCreate(context.LanguageIniPath);
+    monitorPrint_->FormCreate(context.language.iniPath);
 }
 
 void Program::showMain() {

@@ -32,7 +32,7 @@ class MonitorPrintWindow;
 namespace StartUp {
 
 // The normal start's steps from the saved folders to the loaded drive type; stops at the
-// first step that sets StartupAbort. Drive data whose working values cannot be computed
+// first step that sets startupAborted. Drive data whose working values cannot be computed
 // sends the user back to the start-up form.
 void RunStartupSequence(MainWindow& main);
 void NormalStart(MainWindow& main);

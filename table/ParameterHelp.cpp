@@ -21,14 +21,14 @@ QString ParameterHelp::pageOfTitle(const QString& title) {
 }
 
 ParameterHelp::Page ParameterHelp::pageOfRow(int row) const {
-    if (context_.ParaHelpFilePath.isEmpty() || core_.indexOfRow(row) < 0)
+    if (context_.paths.parameterHelpFile.isEmpty() || core_.indexOfRow(row) < 0)
         return {};
     if (options_.hlpParameterHelp.checked())
-        return {context_.ParaHelpFilePath, QString()};
+        return {context_.paths.parameterHelpFile, QString()};
     const QString page = pageOfTitle(core_.grid().cell(TC_Title, row));
     if (page.isEmpty())
         return {};
-    return {context_.ParaHelpFilePath, page};
+    return {context_.paths.parameterHelpFile, page};
 }
 
 void ParameterHelp::PopParaHelpClick() {
@@ -51,11 +51,11 @@ void ParameterHelp::openRow(int row) {
     if (reported_.contains(missing))
         return;
     reported_.insert(missing);
-    const IniFile ini(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    const IniFile ini(Paths::resolvedOrAsGiven(context_.language.iniPath));
     const QString text =
         helpThere ? ini.readString(QStringLiteral("Parameter"), QStringLiteral("HelpPageMissing"),
                                    QStringLiteral("The help page %1 is not found."))
                   : ini.readString(QStringLiteral("Parameter"), QStringLiteral("ParameterHelpMissing"),
                                    QStringLiteral("The parameter help %1 is not found."));
-    Prompter::instance().message(text.arg(missing), context_.MsgCaption, BoxIcon::Warning, BoxButtons::Ok);
+    Prompter::instance().message(text.arg(missing), context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
 }

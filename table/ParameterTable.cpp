@@ -115,12 +115,12 @@ bool ParameterTable::refreshAll() {
     // that 'Changed' Only and Quick switch off come back on, and with Blind on, the two views
     // that cannot be combined with it stay off, as Blind itself leaves them.
     c.setChecked(TableCommand::ChgDisp, false);
-    c.setEnabled(TableCommand::ChgDisp, !context.BlindActive);
-    c.setChecked(TableCommand::Blind, context.BlindActive);
+    c.setEnabled(TableCommand::ChgDisp, !context.tableView.blindOn);
+    c.setChecked(TableCommand::Blind, context.tableView.blindOn);
     c.setEnabled(TableCommand::Blind, true);
-    c.setEnabled(TableCommand::Disp, context.BlindActive);
+    c.setEnabled(TableCommand::Disp, context.tableView.blindOn);
     c.setChecked(TableCommand::Quick, false);
-    c.setEnabled(TableCommand::Quick, !context.BlindActive);
+    c.setEnabled(TableCommand::Quick, !context.tableView.blindOn);
     c.setChecked(TableCommand::CVDisp, false);
     c.setEnabled(TableCommand::CVDisp, true);
     c.setEnabled(TableCommand::Slct, true);
@@ -137,9 +137,9 @@ bool ParameterTable::refreshAll() {
     TypedCount = 0;
     EditBuffer.clear();
 
-    const int last = std::min(context.RowsInUse, context.ParaCountAll);
-    if (context.BlindActive) {
-        BlindRowCount = context.RowsInUse - context.BlindCount;
+    const int last = std::min(context.tableView.lastIndex, context.ParaCountAll);
+    if (context.tableView.blindOn) {
+        BlindRowCount = context.tableView.lastIndex - context.tableView.blindCount;
         for (int i = 0; i <= last; ++i) {
             setWork(context_, UP_ChangeIndex, i, kZero);
             setWork(context_, UP_WriteIndex, i, kZero);
@@ -186,7 +186,7 @@ bool ParameterTable::FillRows() {
 
     // Every parameter could be kept; the rows not used are cut off afterwards, so the row
     // count always matches the rows filled, whatever the stored counters say.
-    const int last = std::min(context.RowsInUse, context.ParaCountAll);
+    const int last = std::min(context.tableView.lastIndex, context.ParaCountAll);
     grid_.resize(TC_Count, std::max(last + 2, 1));
     // The changed column has no title.
     const MsgId headerMsg[TC_Count - 1] = {MsgId::ColumnTitle, MsgId::ColumnComNo,    MsgId::ColumnFunction,

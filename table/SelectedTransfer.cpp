@@ -25,7 +25,7 @@ using namespace StoreCells;
 // parameter that must not be written keeps its mark.
 void clearFailedFlag(const ProgramContext& context, int index) {
     if (para(context, PD_Flag, index) != kOne) {
-        if (ParameterStore* p = context.Parameters)
+        if (ParameterStore* p = context.store)
             p->ParaDat.setCell(PD_Flag, index + 1, kZero);
     }
 }

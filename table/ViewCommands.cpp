@@ -21,9 +21,9 @@ namespace {
 using namespace StoreCells;
 using C = TableCommand;
 
-// The parameters the table loops over: 0..RowsInUse, never beyond the loaded ones.
+// The parameters the table loops over: 0..tableView.lastIndex, never beyond the loaded ones.
 int lastInUse(const ProgramContext& context) {
-    return context.Parameters ? std::min(context.RowsInUse, context.ParaCountAll) : -1;
+    return context.store ? std::min(context.tableView.lastIndex, context.ParaCountAll) : -1;
 }
 
 // An empty value counts as 0, as the rows show it.
@@ -178,7 +178,7 @@ bool ViewCommands::PopBlindClick() {
         ShowMsg(core_.context(), MsgId::NoSelectedParameter);
         return false;
     }
-    if (hidden > core_.context().RowsInUse) {
+    if (hidden > core_.context().tableView.lastIndex) {
         ShowMsg(core_.context(), MsgId::CannotHideAll);
         return false;
     }
@@ -191,9 +191,9 @@ bool ViewCommands::PopBlindClick() {
     c.setChecked(C::Blind, true);
     c.setEnabled(C::Disp, true);
     ProgramContext& context = core_.context();
-    context.BlindActive = true;
-    context.BlindCount = hidden;
-    core_.BlindRowCount = context.RowsInUse - hidden;
+    context.tableView.blindOn = true;
+    context.tableView.blindCount = hidden;
+    core_.BlindRowCount = context.tableView.lastIndex - hidden;
     refillWithFindBuffer();
     return true;
 }
@@ -211,10 +211,10 @@ void ViewCommands::PopDispClick() {
     for (int i = 0; i <= lastInUse(core_.context()); ++i)
         setWork(core_.context(), UP_BlindIndex, i, kZero);
     ProgramContext& context = core_.context();
-    context.BlindCount = 0;
+    context.tableView.blindCount = 0;
     c.setEnabled(C::Disp, false);
     c.setEnabled(C::Find, true);
-    context.BlindActive = false;
+    context.tableView.blindOn = false;
     core_.ChangedRowCount = 0;
     refillWithFindBuffer();
 }

@@ -174,7 +174,7 @@ void AboutBox::updateMemoryFigures() {
 }
 
 void AboutBox::applyLanguage() {
-    const IniFile ini(Paths::resolvedOrAsGiven(context_.LanguageIniPath));
+    const IniFile ini(Paths::resolvedOrAsGiven(context_.language.iniPath));
     const QString section = QStringLiteral("About");
     setWindowTitle(ini.readString(section, QStringLiteral("Form"), QStringLiteral("Version")));
     modelsLabel->setText(ini.readString(section, QStringLiteral("Label1"), QStringLiteral("Match for")));

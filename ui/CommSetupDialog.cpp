@@ -43,7 +43,7 @@ void setComboIndex(QComboBox* box, int index) {
 CommSetupDialog::CommSetupDialog(CommLink& link, QWidget* parent)
     : QDialog(parent), context_(link.context()), settings_(link), scan_(link) {
     buildControls();
-    if (context_.StartupAbort)
+    if (context_.startupAborted)
         return;
     loadTexts();
     ListSerialPorts();
@@ -163,7 +163,7 @@ void CommSetupDialog::buildControls() {
 }
 
 void CommSetupDialog::loadTexts() {
-    IniFile lang(context_.LanguageIniPath);
+    IniFile lang(context_.language.iniPath);
     auto text = [&](const char* key, const char* def) {
         return lang.readString(kLangSection, QLatin1String(key), QLatin1String(def));
     };
@@ -389,7 +389,7 @@ void CommSetupDialog::useDriveDefaults() {
 
 void CommSetupDialog::useTableDefaults() {
     const IniFile info(context_.drive.files.infoIniPath);
-    settings_.applyTableDefaults(info, context_.Parameters);
+    settings_.applyTableDefaults(info, context_.store);
     showSettings();
     MarkChangedSettings();
 }

@@ -8,10 +8,10 @@
 // StartupChoice; the form binds its lists to drop-down boxes.
 //
 // Use (start-up and File > New):
-//     DriveTypeDialog form(context, {main.StartUp, main.AssOp, &main.I_CpuForm_M, &main.I_CpuNo_M, &link},
-//                          &main);
+//     DriveTypeDialog form(context, {main.firstShowDone(), main.fileArgumentStart(),
+//                                    cpuVersionsChosen, &link}, &main);
 //     // File > New: form.LangForm->setEnabled(false);
-//     form.run(); // false, without showing, when the context's StartupAbort was set
+//     form.run(); // false, without showing, when the context's startupAborted was set
 // The constructor neither needs nor touches the data store; with a link it looks for the
 // connected drive there (when the last drive is not to be preselected) and preselects it.
 #include "link/StartupChoice.h"
@@ -27,13 +27,13 @@ class QPushButton;
 class DriveTypeDialog : public QDialog {
     Q_OBJECT
 public:
-    // Runs the creation handler (it may show boxes and set the program's StartupAbort).
+    // Runs the creation handler (it may show boxes and set the program's startupAborted).
     DriveTypeDialog(ProgramContext& program, const StartupChoice::Context& context, QWidget* owner = nullptr);
     ~DriveTypeDialog() override;
 
     // Shows the form modally. Every way of closing (OK, Escape, the window manager) commits
     // the choice: there is no cancel. Returns false, without showing the form, when its
-    // creation found nothing to offer (StartupAbort set); else true once closed.
+    // creation found nothing to offer (startupAborted set); else true once closed.
     bool run();
 
     StartupChoice& choice() { return choice_; }

@@ -26,7 +26,7 @@ void InverterInfoCommand::run(QWidget* owner) {
     // The trip history lines are named from the drive type's trip list.
     info.readInverterInfo(result.text(),
                           MonitorItemLists::read(context_.drive.files.infoIniPath,
-                                                 context_.drive.identity.typeName, context_.LanguageSuffix));
+                                                 context_.drive.identity.typeName, context_.language.suffix));
     showModal(result);
 }
 

@@ -372,7 +372,7 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
 KeypadWindow::~KeypadWindow() = default;
 
 void KeypadWindow::FormCreate() {
-    if (context_.StartupAbort)
+    if (context_.startupAborted)
         return;
     panelImage->setPixmap(panelPicture());
     setFixedWidth(panelImage->width());
@@ -381,7 +381,7 @@ void KeypadWindow::FormCreate() {
 }
 
 void KeypadWindow::ApplyLanguage() {
-    const IniFile ini(context_.LanguageIniPath);
+    const IniFile ini(context_.language.iniPath);
     const QString section = QStringLiteral("KeyPad");
     setWindowTitle(ini.readString(section, QStringLiteral("Form"), QStringLiteral("Key Pad")));
     RKPDirectFC->setText(

@@ -64,7 +64,7 @@ MaintenanceDialog::MaintenanceDialog(MaintenanceMode& mode, QWidget* parent)
 }
 
 void MaintenanceDialog::applyLanguage() {
-    const IniFile ini(Paths::resolvedOrAsGiven(mode_.context().LanguageIniPath));
+    const IniFile ini(Paths::resolvedOrAsGiven(mode_.context().language.iniPath));
     const QString section = QStringLiteral("Maintenance");
     setWindowTitle(ini.readString(section, QStringLiteral("Form"), QStringLiteral("Maintenance Mode")));
     promptLabel->setText(ini.readString(section, QStringLiteral("Label"), QStringLiteral("Input Password.")));

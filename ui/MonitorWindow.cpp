@@ -654,7 +654,7 @@ bool MonitorWindow::enterScope() {
     auto refuseWith = [&](MsgId id) {
         m.noteScopeChecked(false);
         scopeEdit->takeFocusBack();
-        Prompter::instance().message(Msg(ctx, id), ctx.MsgCaption, BoxIcon::Error, BoxButtons::Ok, this);
+        Prompter::instance().message(Msg(ctx, id), ctx.texts.caption, BoxIcon::Error, BoxButtons::Ok, this);
         return false;
     };
     double v = 0;
@@ -697,7 +697,7 @@ void MonitorWindow::pageChanged() {
 
 void MonitorWindow::FormCreate() {
     MonitorModel& m = *model_;
-    if (m.context().StartupAbort)
+    if (m.context().startupAborted)
         return;
     if (hooks_.mainFrame) {
         // At the main window's width and 480 pixels less its height, no smaller than the

@@ -34,12 +34,12 @@
 namespace {
 
 QString message(const ProgramContext& context, int n) {
-    return context.Parameters ? context.Parameters->Msg(n) : QString();
+    return context.store ? context.store->Msg(n) : QString();
 }
 
 // A file that could not be written or read: the system's reason in a box.
 void reportFailure(const ProgramContext& context, const QString& error, QWidget* parent) {
-    Prompter::instance().message(error, context.MsgCaption, BoxIcon::Error, BoxButtons::Ok, parent);
+    Prompter::instance().message(error, context.texts.caption, BoxIcon::Error, BoxButtons::Ok, parent);
     PumpEvents();
 }
 
@@ -48,8 +48,8 @@ void reportFailure(const ProgramContext& context, const QString& error, QWidget*
 void MonitorWindow::LoadMonitorTexts() {
     const ProgramContext& context = model_->context();
     std::unique_ptr<IniFile> ini;
-    if (!context.LanguageIniPath.isEmpty())
-        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.LanguageIniPath));
+    if (!context.language.iniPath.isEmpty())
+        ini = std::make_unique<IniFile>(Paths::resolvedOrAsGiven(context.language.iniPath));
     texts_.clear();
     auto text = [&](const char* key, const char* def) {
         const QString k = QString::fromLatin1(key);
@@ -133,12 +133,12 @@ void MonitorWindow::showReadout(int channel, int index) {
     point.channel = channel;
     point.itemText = m.channels[std::size_t(channel)].itemText;
     point.valueText =
-        ChannelValues::formatNumber(ctx.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
-                                    m.samples.unscaled(channel, index), ctx.DecimalComma);
+        ChannelValues::formatNumber(ctx.store, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+                                    m.samples.unscaled(channel, index), ctx.language.decimalComma);
     point.multiplier = scale.multiplier;
     point.offset = scale.offset;
     point.elapsedMs = m.samples.sampleTime(index);
-    point.decimalComma = ctx.DecimalComma;
+    point.decimalComma = ctx.language.decimalComma;
     ReadoutCaptions captions;
     captions.value = texts_.value(QStringLiteral("Label12"), captions.value);
     captions.multiplier = texts_.value(QStringLiteral("Label62"), captions.multiplier);
@@ -155,14 +155,14 @@ bool MonitorWindow::MonFileOpenClick() {
     ProgramContext& context = m.context();
     if (context.MonitorRunning || run_->running())
         return false;
-    const QString chosen = Prompter::instance().openFile(openTitle_, context.MonPath,
+    const QString chosen = Prompter::instance().openFile(openTitle_, context.recent.monitorFolder,
                                                          texts_.value(QStringLiteral("OpenFile1")), 1, this);
     if (chosen.isEmpty())
         return false;
     const QFileInfo info(chosen);
-    context.MonPath = Paths::folderOf(info.absoluteFilePath());
-    context.MonFileName = info.fileName();
-    if (context.MonFileName.isEmpty())
+    context.recent.monitorFolder = Paths::folderOf(info.absoluteFilePath());
+    context.recent.monitorName = info.fileName();
+    if (context.recent.monitorName.isEmpty())
         return false;
 
     QStringList lines;
@@ -201,8 +201,8 @@ bool MonitorWindow::MonFileOpenClick() {
         chart->setSeriesTitle(i, c.itemText);
     }
     run_->showRecord(header.timeBase, header.errorCount);
-    fileCaption_ = m.caption() + u' ' + message(context, 1) + context.MonFileName + QStringLiteral(" (") +
-                   header.typeName + header.formName + u')';
+    fileCaption_ = m.caption() + u' ' + message(context, 1) + context.recent.monitorName +
+                   QStringLiteral(" (") + header.typeName + header.formName + u')';
     refresh();
     showRunState();
     // What of the file is not shown is said once, after the record is in view.
@@ -212,8 +212,8 @@ bool MonitorWindow::MonFileOpenClick() {
     if (result.lastRowIncomplete)
         notes << Msg(context, MsgId::MonitorRowCutShort);
     if (!notes.isEmpty())
-        Prompter::instance().message(notes.join(u'\n'), context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok,
-                                     this);
+        Prompter::instance().message(notes.join(u'\n'), context.texts.caption, BoxIcon::Warning,
+                                     BoxButtons::Ok, this);
     return true;
 }
 
@@ -226,20 +226,20 @@ bool MonitorWindow::MonFileClick() {
     const bool picturesOnly = m.options().continuousMonitoring.checked();
     Prompter& prompter = Prompter::instance();
     const QString chosen = prompter.saveFile(
-        saveTitle_, context.MonPath,
+        saveTitle_, context.recent.monitorFolder,
         texts_.value(picturesOnly ? QStringLiteral("SaveFile3") : QStringLiteral("SaveFile1")),
-        MonitorFile::saveFilterIndex(context.MonFileName, picturesOnly), QString(), this);
+        MonitorFile::saveFilterIndex(context.recent.monitorName, picturesOnly), QString(), this);
     if (chosen.isEmpty())
         return false;
     const QFileInfo info(chosen);
-    context.MonPath = Paths::folderOf(info.absoluteFilePath());
+    context.recent.monitorFolder = Paths::folderOf(info.absoluteFilePath());
     if (info.fileName().isEmpty())
         return false;
     const QString name =
         MonitorFile::nameWithExtension(info.fileName(), prompter.lastFilterIndex(), picturesOnly);
     if (!picturesOnly)
-        context.MonFileName = name;
-    const QString path = Paths::join(context.MonPath, name);
+        context.recent.monitorName = name;
+    const QString path = Paths::join(context.recent.monitorFolder, name);
 
     WaitCursor wait;
     const RunDisplay& shown = run_->display();
@@ -248,7 +248,7 @@ bool MonitorWindow::MonFileClick() {
     bool written = false;
     bool declined = false;
     const auto accept = [&](const QString& characters) {
-        declined = prompter.message(UnwritableCharactersQuestion(context, characters), context.MsgCaption,
+        declined = prompter.message(UnwritableCharactersQuestion(context, characters), context.texts.caption,
                                     BoxIcon::Warning, BoxButtons::YesNo, this) != BoxAnswer::Yes;
         return !declined;
     };
@@ -330,8 +330,8 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
         state.color = ColorOption::fromBgr(c.colour);
     }
     const MonitorValueFormat format = [&m, &context](int channel, double value) {
-        return ChannelValues::formatNumber(context.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
-                                           value, context.DecimalComma);
+        return ChannelValues::formatNumber(context.store, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+                                           value, context.language.decimalComma);
     };
     data.rows = monitorReportRows(m.samples, channels, m.AlarmChk, m.TripChk, m.samples.lastPoint(), format);
     data.chart = chartImage;

@@ -8,7 +8,7 @@
 report::ParamReportSource paramReportSourceFromStore(const ProgramContext& context, bool changedOnly,
                                                      bool blindView, bool quickView) {
     report::ParamReportSource source;
-    source.lastIndex = context.RowsInUse;
+    source.lastIndex = context.tableView.lastIndex;
     source.changedOnly = changedOnly;
     source.blindView = blindView;
     source.quickView = quickView;
@@ -16,7 +16,7 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
         return ValueRules::FormatValue(context, index, displayValue);
     };
     source.changedMark = Msg(context, MsgId::ChangedMark);
-    const ParameterStore* p = context.Parameters;
+    const ParameterStore* p = context.store;
     if (!p)
         return source;
     const int count = std::max(context.ParaCountAll + 1, 0);

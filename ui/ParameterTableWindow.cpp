@@ -253,7 +253,7 @@ QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
 }
 
 void ParameterTableWindow::FormCreate() {
-    if (core_.context().StartupAbort)
+    if (core_.context().startupAborted)
         return;
     // Under the main window at its width, or at the width the columns made it.
     placement_ = new UnderMainWindow(
@@ -271,7 +271,7 @@ void ParameterTableWindow::FormCreate() {
 }
 
 void ParameterTableWindow::ApplyLanguage() {
-    const IniFile ini(core_.context().LanguageIniPath);
+    const IniFile ini(core_.context().language.iniPath);
     setWindowTitle(ini.readString(QStringLiteral("Parameter"), QStringLiteral("Form"),
                                   QStringLiteral("Parameter Table")));
     const struct {
@@ -488,7 +488,7 @@ void ParameterTableWindow::ShowFind() {
     find_.start();
     if (!findDialog) {
         findDialog = new FindDialog(this);
-        findDialog->ApplyLanguage(core_.context().LanguageIniPath);
+        findDialog->ApplyLanguage(core_.context().language.iniPath);
         connect(findDialog, &FindDialog::findNext, this, &ParameterTableWindow::findNextClicked);
         connect(findDialog, &FindDialog::closed, this, &ParameterTableWindow::findDialogClosed);
         // The buffer does not follow the 'Changed' Only and Quick views.

@@ -117,13 +117,13 @@ bool PrintDestination::finish(bool printed, QString* error) {
 
 PrintDestination::Texts PrintDestination::languageTexts(const ProgramContext& context) {
     Texts t;
-    if (!context.LanguageIniPath.isEmpty())
-        t.noPrinter = IniFile(Paths::resolvedOrAsGiven(context.LanguageIniPath))
+    if (!context.language.iniPath.isEmpty())
+        t.noPrinter = IniFile(Paths::resolvedOrAsGiven(context.language.iniPath))
                           .readString(QStringLiteral("Print"), QStringLiteral("NoPrinter"), t.noPrinter);
     if (const QString m = Msg(context, MsgId::DiskFull); !m.isEmpty())
         t.diskFull = m;
     if (const QString m = Msg(context, MsgId::WriteFailed); !m.isEmpty())
         t.writeFailed = m;
-    t.caption = context.MsgCaption;
+    t.caption = context.texts.caption;
     return t;
 }

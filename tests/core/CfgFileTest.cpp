@@ -59,7 +59,7 @@ protected:
     void SetUp() override {
         ParaFileFixture::SetUp();
         context.drive.identity.cpuVersion = "V105";
-        context.CatalogueIniPath = path("Inverter.ini");
+        context.paths.catalogueIni = path("Inverter.ini");
         writeFile("Inverter.ini", "[Type]\nQX100=65\n[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\nTyp_2=QX200\n"
                                   "[QX100]\n-4037=6\n-4075=7\n");
         // Defaults unlike the example's values, so that each value read shows.

@@ -33,8 +33,8 @@ TEST(DataFolderListing, AMissingFolderListsNothing) {
 TEST(DataFolderListing, TheDataFolderIsTheSettingsOneBelowTheProgramFolder) {
     TempProgramFolder folder;
     ProgramContext context;
-    context.ProgramFolder = folder.path();
-    context.SettingsIniPath = folder.settingsIniPath();
+    context.paths.programFolder = folder.path();
+    context.paths.settingsIni = folder.settingsIniPath();
     EXPECT_EQ(configuredDataFolder(context), folder.filePath(QStringLiteral("dat")));
     folder.writeFile(QStringLiteral("KVR260X.ini"), "[Options]\r\nDF=\\models\\current\r\n");
     EXPECT_EQ(configuredDataFolder(context), folder.filePath(QStringLiteral("models/current")));

@@ -37,11 +37,11 @@ protected:
         context.drive.files.typeFolder = tmp.filePath("QX100");
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
-        context.CatalogueIniPath = tmp.filePath("Inverter.ini");
+        context.paths.catalogueIni = tmp.filePath("Inverter.ini");
         context.drive.identity.typeName = "QX100";
         context.drive.identity.formName = "-4075";
-        context.LanguageSuffix = "Eng";
-        writeFile(context.CatalogueIniPath,
+        context.language.suffix = "Eng";
+        writeFile(context.paths.catalogueIni,
                   "[Type]\nQX100=11\nQX200=12\n[QX100]\n-4075=3\n[QX200]\n-4037=5\n");
         info("[Setup]\nDisp=0*\n[Disp CV]\n0001=C\n");
         typeFile(kTypeFile);
@@ -220,7 +220,7 @@ TEST_F(DriveDataTest, BadDefaultModesEndAsErrorOrAsAFailedLoad) {
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "msg67");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
-    EXPECT_FALSE(context.StartupAbort) << "the caller shows the start-up form again";
+    EXPECT_FALSE(context.startupAborted) << "the caller shows the start-up form again";
 }
 
 TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart) {
@@ -229,7 +229,7 @@ TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart) {
     EXPECT_FALSE(LoadTypeTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
     EXPECT_EQ(prompter.fileFilters().size(), 1);
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
     EXPECT_EQ(context.ParaCountAll, -1);
     EXPECT_FALSE(LoadCapacityTable(context, prompter)) << "later loaders do nothing";
     EXPECT_FALSE(InitValueTable(context, prompter));
@@ -259,7 +259,7 @@ TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart) {
     prompter.answerFile(tmp.filePath("empty(Eng).inv"));
     EXPECT_FALSE(LoadTypeTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
 }
 
 TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
@@ -272,9 +272,9 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     prompter.answerFile(tmp.filePath("caps/QX200-4037.cap"));
     EXPECT_FALSE(LoadCapacityTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList({"msg7", "msg9"}));
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
 
-    context.StartupAbort = false;
+    context.startupAborted = false;
     prompter.clear();
     prompter.answerFile(tmp.filePath("caps/QX100-4075.cap"));
     ASSERT_TRUE(LoadCapacityTable(context, prompter));
@@ -285,7 +285,7 @@ TEST_F(DriveDataTest, CapacityFileChosenByHandMustBelongToTheDriveType) {
     EXPECT_EQ(context.drive.identity.formCode, "3");
     EXPECT_EQ(cell(PD_Default, "0001"), "650");
 
-    context.StartupAbort = false;
+    context.startupAborted = false;
     prompter.clear();
     QFile::remove(tmp.filePath("caps/QX100-4075.cap"));
     prompter.answerFile("");
@@ -314,7 +314,7 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(loadAll()) << c.name; // a good table first: nothing of it may survive
-        context.StartupAbort = false;
+        context.startupAborted = false;
         prompter.clear();
         typeFile(c.text);
         prompter.answerFile("");
@@ -322,11 +322,11 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
         if (!c.boxes.isEmpty()) {
             EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         }
-        EXPECT_TRUE(context.StartupAbort) << c.name;
+        EXPECT_TRUE(context.startupAborted) << c.name;
         EXPECT_EQ(context.ParaCountAll, -1) << c.name;
         EXPECT_EQ(store.ComNoList(), "") << c.name;
         EXPECT_EQ(store.indexOfComNo("0000"), -1) << c.name;
-        context.StartupAbort = false;
+        context.startupAborted = false;
         typeFile(kTypeFile);
     }
 }
@@ -393,13 +393,13 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
             ParameterStore shipped;
             shipped.Messages = store.Messages;
             ProgramContext context;
-            context.Parameters = &shipped;
+            context.store = &shipped;
             context.drive.files.typeFolder = inv.absolutePath();
             context.drive.files.capacityFolder = cap.absolutePath();
             context.drive.files.infoIniPath = inv.absolutePath() + "/Info.ini";
             context.drive.identity.typeName = type;
             context.drive.identity.formName = cap.completeBaseName().mid(type.size());
-            context.LanguageSuffix = suffix;
+            context.language.suffix = suffix;
             prompter.clear();
             const QString what = inv.fileName() + " " + cap.fileName();
             EXPECT_TRUE(LoadTypeTable(context, prompter) && LoadCapacityTable(context, prompter) &&

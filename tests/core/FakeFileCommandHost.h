@@ -18,7 +18,7 @@ public:
         events << "unwritable " + c;
         return acceptUnwritable;
     }
-    bool blindViewOn() const override { return context_.BlindActive; }
+    bool blindViewOn() const override { return context_.tableView.blindOn; }
     void refreshTable() override { events << "refresh"; }
     void focusTableGrid() override { events << "focus"; }
     QList<QStringList> tableRows() const override { return rows; }

@@ -43,8 +43,8 @@ TEST_F(FileCommandsTest, OpenMakesTheFileTheOpenedOneAndHandsOverItsComment) {
     EXPECT_TRUE(main.save);
     EXPECT_EQ(main.comment, "pump 3");
     EXPECT_FALSE(commands.CommentsChk);
-    EXPECT_EQ(context.OpenedFileName, "x.kvr");
-    EXPECT_EQ(context.OpenedFileFolder, dir.path());
+    EXPECT_EQ(context.recent.openedName, "x.kvr");
+    EXPECT_EQ(context.recent.openedFolder, dir.path());
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
     EXPECT_EQ(prompter.fileFilters().value(0), "Parameter Datas (*.kvr)|*.kvr|All Files (*.*)|*.*");
 }
@@ -63,16 +63,16 @@ TEST_F(FileCommandsTest, RefusedFileChangesOnlyTheLoadFolder) {
     QDir(dir.path()).mkdir("other");
     writeFile("other/y.kvr", kvr("QX200", {"0000,9"}));
     writeFile("other/z.txt", "hello\r\n");
-    context.OpenedFileName = "x.kvr";
-    context.OpenedFileFolder = dir.path();
+    context.recent.openedName = "x.kvr";
+    context.recent.openedFolder = dir.path();
     const QString caption = main.caption;
     open("other/y.kvr");
     open("other/z.txt");
     open("other/missing.kvr");
     EXPECT_EQ(prompter.texts(), (QStringList{"M9\nQX200-4037 (V110) M86", "M67",
                                              "Cannot open file " + path("other/missing.kvr") + "."}));
-    EXPECT_EQ(context.LoadPath, path("other"));
-    EXPECT_EQ(context.OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.recent.openFolder, path("other"));
+    EXPECT_EQ(context.recent.openedName, "x.kvr");
     EXPECT_EQ(main.caption, caption);
     EXPECT_FALSE(main.save);
     EXPECT_TRUE(main.events.isEmpty());
@@ -100,7 +100,7 @@ TEST_F(FileCommandsTest, FileStoppedAtAnyLineLeavesTheOpenedFileWholeThroughSave
         EXPECT_EQ(main.comment, "pump 3");
         EXPECT_TRUE(main.events.isEmpty());
     }
-    EXPECT_EQ(context.OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.recent.openedName, "x.kvr");
     commands.saveParameterFile();
     EXPECT_EQ(readFile("x.kvr"), saved);
 }
@@ -117,7 +117,7 @@ TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     // A parameter file first, which becomes the opened file.
     prompter.answerFile(path("set.kvr"), 1);
     commands.saveParameterFileAs();
-    EXPECT_EQ(context.OpenedFileName, "set.kvr");
+    EXPECT_EQ(context.recent.openedName, "set.kvr");
     EXPECT_TRUE(main.save);
     const QString caption = main.caption;
     EXPECT_EQ(caption, "KVR260X QX100-4037 (CPU Ver.V110) M1set.kvr");
@@ -125,7 +125,7 @@ TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     prompter.answerFile(path("abc"), 2);
     commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("abc.csv").startsWith("Title,No.,"));
-    EXPECT_EQ(context.CurrentFileName, "abc.csv");
+    EXPECT_EQ(context.recent.saveName, "abc.csv");
     EXPECT_EQ(main.caption, caption);
 
     prompter.answerFile(path("x.txt"), 1);
@@ -135,7 +135,7 @@ TEST_F(FileCommandsTest, SaveAsPicksTheFormatByExtensionAndFilter) {
     prompter.answerFile(path("y.CSV"), 1);
     commands.saveParameterFileAs();
     EXPECT_TRUE(readFile("y.CSV").startsWith("Title,"));
-    EXPECT_EQ(context.OpenedFileName, "x.txt.kvr");
+    EXPECT_EQ(context.recent.openedName, "x.txt.kvr");
 
     // Save writes the opened parameter file, not the last CSV table.
     QFile::remove(path("x.txt.kvr"));
@@ -157,7 +157,7 @@ TEST_F(FileCommandsTest, AppendedExtensionAsksBeforeReplacingAFile) {
     prompter.answer(BoxAnswer::No);
     commands.saveParameterFileAs();
     EXPECT_EQ(readFile("keep.kvr"), "precious");
-    EXPECT_TRUE(context.OpenedFileName.isEmpty());
+    EXPECT_TRUE(context.recent.openedName.isEmpty());
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNo);
 
@@ -178,7 +178,7 @@ TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile) {
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + path("plain/new.kvr") + ".");
     EXPECT_EQ(main.caption, caption);
-    EXPECT_EQ(context.OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.recent.openedName, "x.kvr");
     EXPECT_TRUE(main.save);
     EXPECT_EQ(readFile("x.kvr"), before);
 }
@@ -187,8 +187,8 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
     context.drive.files.infoIniPath = path("Info.ini");
     writeFile("Info.ini", "[Setup]\nMLD_flt=1\n");
     commands.updateFilters();
-    context.OpenedFileName = "a.cfg";
-    context.OpenedFileFolder = dir.path();
+    context.recent.openedName = "a.cfg";
+    context.recent.openedFolder = dir.path();
     main.save = true;
 
     prompter.answerFile(QString());
@@ -198,7 +198,7 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
     prompter.answerFile(path("b.kvr"));
     commands.saveParameterFile();
     EXPECT_TRUE(readFile("b.kvr").startsWith("###"));
-    EXPECT_EQ(context.OpenedFileName, "b.kvr");
+    EXPECT_EQ(context.recent.openedName, "b.kvr");
     const auto& d = prompter.fileDialogRecords();
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].filterIndex, 3);
@@ -206,14 +206,14 @@ TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
 }
 
 TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
-    context.CatalogueIniPath = path("Inverter.ini");
+    context.paths.catalogueIni = path("Inverter.ini");
     writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
     context.drive.identity.cpuVersion = "V105";
     commands.setCfgNames(CfgFile::catalogueNames(context));
     setValue("0001", "700");
     prompter.answerFile(path("set.cfg"), 1);
     commands.saveParameterFileAs();
-    EXPECT_EQ(context.OpenedFileName, "set.cfg");
+    EXPECT_EQ(context.recent.openedName, "set.cfg");
 
     setValue("0001", "1");
     open("set.cfg");
@@ -312,14 +312,14 @@ class FileCommandsDamagedTest : public FileCommandsTest,
 TEST_P(FileCommandsDamagedTest, RefusedWithAShortBoxAndTheTableAsItWas) {
     const DamagedFileCase& c = GetParam();
     writeFile("x.kvr", c.damage(kvr("QX100", {"0000,9", "0001,601"})));
-    context.OpenedFileName = "prev.kvr";
+    context.recent.openedName = "prev.kvr";
     open("x.kvr");
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, c.box + "\n" + path("x.kvr"));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(value("0000"), "3");
     EXPECT_EQ(value("0001"), "600");
-    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
+    EXPECT_EQ(context.recent.openedName, "prev.kvr");
     EXPECT_TRUE(main.events.isEmpty());
 }
 
@@ -363,7 +363,7 @@ TEST_F(FileCommandsTest, ValuesOutsideTheirLimitsAreListedAndMarkedAfterLoading)
     EXPECT_EQ(cell("0000", UP_ChangeIndex), "1");
     EXPECT_EQ(cell("0002", UP_ChangeIndex), "1");
     EXPECT_EQ(value("0000"), "401"); // shown as read, for the user to decide
-    EXPECT_EQ(context.OpenedFileName, "x.kvr");
+    EXPECT_EQ(context.recent.openedName, "x.kvr");
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
 }
 
@@ -371,7 +371,7 @@ class FileCommandsCfgTest : public FileCommandsTest {
 protected:
     void SetUp() override {
         FileCommandsTest::SetUp();
-        context.CatalogueIniPath = path("Inverter.ini");
+        context.paths.catalogueIni = path("Inverter.ini");
         writeFile("Inverter.ini", "[Type_Ident_65]\nIdent=0099\nTyp_1=QX100\n[QX100]\n-4037=6\n");
         context.drive.identity.cpuVersion = "V105";
         commands.setCfgNames(CfgFile::catalogueNames(context));
@@ -381,7 +381,7 @@ protected:
         EXPECT_TRUE(CfgFile::WriteConfigurationXml(context, path("set.cfg"), prompter));
         good = readFile("set.cfg");
         ParaFile::resetValuesToDefaults(context);
-        context.OpenedFileName = "prev.kvr";
+        context.recent.openedName = "prev.kvr";
     }
     // The file with one byte of a record's value changed: "0001" = 0x2bc (700) becomes 0x1bc (444).
     QByteArray flipped() const {
@@ -404,14 +404,14 @@ TEST_F(FileCommandsCfgTest, ChecksumMismatchAsksNamingTheFileAndNoLeavesTheTable
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::YesNoDefaultNo);
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(values(), (QStringList{"3", "600"}));
-    EXPECT_EQ(context.OpenedFileName, "prev.kvr");
+    EXPECT_EQ(context.recent.openedName, "prev.kvr");
     EXPECT_EQ(main.caption, caption);
     EXPECT_TRUE(main.events.isEmpty());
 
     prompter.answer(BoxAnswer::Yes);
     open("bad.cfg");
     EXPECT_EQ(values(), (QStringList{"7", "444"}));
-    EXPECT_EQ(context.OpenedFileName, "bad.cfg");
+    EXPECT_EQ(context.recent.openedName, "bad.cfg");
 }
 
 TEST_F(FileCommandsCfgTest, FileCutShortAsksAndAnIntactOneDoesNot) {
@@ -451,17 +451,17 @@ protected:
         o.parameterCount = 120;
         QString error;
         ASSERT_TRUE(DriveTypeGenerator::write(dir.path(), o, &generated, &error)) << error.toStdString();
-        context.SettingsIniPath = path("KVR260X.ini");
+        context.paths.settingsIni = path("KVR260X.ini");
         main.startup = [this] {
             context.drive.identity.typeName = "QX300";
             context.drive.identity.formName = "-4037";
             context.drive.identity.cpuVersion = "V110";
-            context.LanguageSuffix = "Eng";
+            context.language.suffix = "Eng";
             context.drive.files.typeFolder = context.drive.files.capacityFolder = generated.typeFolder;
             context.drive.files.infoIniPath = generated.infoIniPath;
         };
-        context.BlindActive = true;
-        context.BlindCount = 3;
+        context.tableView.blindOn = true;
+        context.tableView.blindCount = 3;
         commands.CommentsChk = true;
         commands.CommentsBuff = "from the start";
         main.save = true;
@@ -480,12 +480,12 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
     commands.newParameterSet();
     EXPECT_EQ(main.caption, "KVR260X QX300-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
-    EXPECT_FALSE(context.BlindActive);
-    EXPECT_EQ(context.BlindCount, 0);
+    EXPECT_FALSE(context.tableView.blindOn);
+    EXPECT_EQ(context.tableView.blindCount, 0);
     EXPECT_FALSE(commands.CommentsChk);
     EXPECT_TRUE(commands.CommentsBuff.isEmpty());
     EXPECT_EQ(context.ParaCountAll, 119);
-    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
+    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountNormal);
     EXPECT_EQ(main.events,
               (QStringList{"port", "startup", "comms", "drvchk", "refresh", "monitor", "table", "quick"}));
     EXPECT_EQ(commands.openFilter().split('|').size(), 6);
@@ -496,7 +496,7 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     store->MainteFlag = true;
     commands.newParameterSet();
-    EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
+    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountAll);
     EXPECT_TRUE(store->MainteFlag);
 
     options.newSetEndsMaintenance.setChecked(true);
@@ -505,7 +505,7 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     EXPECT_FALSE(store->MainteFlag);
     EXPECT_FALSE(options.mastersTabVisible());
     EXPECT_FALSE(options.showBufferTable.checked());
-    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
+    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountNormal);
     options.newSetEndsMaintenance.setChecked(false);
 }
 
@@ -520,8 +520,8 @@ TEST_F(NewParaSetTest, AMissingTypeFileIsAskedForWithTheLanguagesTitleAndFilter)
 }
 
 TEST_F(NewParaSetTest, AbortedStartUpFormEndsTheProgramWithoutLoadersAndKeepsTheFolders) {
-    main.startup = [this] { context.StartupAbort = true; };
-    context.LoadPath = "/data/sets";
+    main.startup = [this] { context.startupAborted = true; };
+    context.recent.openFolder = "/data/sets";
     commands.newParameterSet();
     EXPECT_TRUE(prompter.boxes().empty()); // no "file missing" box, no chooser
     EXPECT_EQ(prompter.fileDialogs(), 0);
@@ -552,11 +552,11 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
         context.drive.identity.typeCode = type == "QX300" ? "90" : "91";
         context.drive.identity.formCode = "13";
         context.drive.identity.cpuNumber = "110";
-        context.LanguageSuffix = "Eng";
+        context.language.suffix = "Eng";
         context.drive.files.typeFolder = context.drive.files.capacityFolder = r.typeFolder;
         context.drive.files.infoIniPath = r.infoIniPath;
     };
-    context.CatalogueIniPath = path("dat/Inverter.ini");
+    context.paths.catalogueIni = path("dat/Inverter.ini");
     commands.newParameterSet();
     ASSERT_EQ(context.ParaCountAll, 119);
     prompter.allowUnexpected(); // the configuration writer lists values it cannot store
@@ -580,11 +580,11 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     prompter.answerFile(path("pump-table"), 2);
     commands.saveParameterFileAs();
     EXPECT_TRUE(QFile::exists(path("pump-table.csv")));
-    EXPECT_EQ(context.OpenedFileName, "pump.kvr");
+    EXPECT_EQ(context.recent.openedName, "pump.kvr");
 
     prompter.answerFile(path("pump"), 3);
     commands.saveParameterFileAs();
-    EXPECT_EQ(context.OpenedFileName, "pump.cfg");
+    EXPECT_EQ(context.recent.openedName, "pump.cfg");
     setValue(number, "43");
     open("pump.cfg");
     EXPECT_EQ(value(number), "42");

@@ -20,11 +20,11 @@ protected:
         savedXdg = qgetenv("XDG_DATA_HOME");
         // Nothing here may touch the user's own desktop associations.
         qputenv("XDG_DATA_HOME", dir.filePath("xdg").toUtf8());
-        context.ProgramFolder = dir.path();
-        context.SettingsIniPath = dir.filePath("KVR260X.ini");
+        context.paths.programFolder = dir.path();
+        context.paths.settingsIni = dir.filePath("KVR260X.ini");
         context.drive.files.infoIniPath = dir.filePath("Info.ini");
         context.drive.identity.typeName = "HX100";
-        context.LanguageSuffix = "Eng";
+        context.language.suffix = "Eng";
         program.setMessages("m", 70);
         setParameters({"FC90", "FC91", "FA10", "FA11"});
         writeInfo("[HX100 Alarm (Eng)]\nA0=Overcurrent\n[HX100 Trip (Eng)]\n1=OC\n");
@@ -51,8 +51,8 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     void writeInfo(const QByteArray& text) { writeFile(context.drive.files.infoIniPath, text); }
-    void writeSettings(const QByteArray& text) { writeFile(context.SettingsIniPath, text); }
-    QByteArray settings() const { return readFile(context.SettingsIniPath); }
+    void writeSettings(const QByteArray& text) { writeFile(context.paths.settingsIni, text); }
+    QByteArray settings() const { return readFile(context.paths.settingsIni); }
 
     QTemporaryDir dir;
     QByteArray savedXdg;

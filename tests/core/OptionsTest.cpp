@@ -22,7 +22,7 @@ TEST_F(OptionsSettings, MissingSectionLoadsDefaultsAndCloseWritesEveryKeyInOrder
     const QStringList keys = Options::settingsKeys();
     ASSERT_EQ(keys.size(), 45);
     EXPECT_FALSE(keys.contains("DF"));
-    IniFile ini(context.SettingsIniPath);
+    IniFile ini(context.paths.settingsIni);
     EXPECT_EQ(ini.keys("Options"), QStringList({"DF", "OldKey"}) + keys);
     EXPECT_EQ(ini.readString("Options", "DF"), "\\dat");
     const QList<std::pair<const char*, int>> expected = {{"CheckLang", 1},
@@ -64,7 +64,7 @@ TEST_F(OptionsSettings, ChangedOptionsComeBackUnderTheirKeysAtTheNextStart) {
     opt->freeUnitFactor.setPosition(29);
     opt->onlineCurrentVoltageBase.setChecked(true);
     opt->saveSettings();
-    IniFile ini(context.SettingsIniPath);
+    IniFile ini(context.paths.settingsIni);
     EXPECT_EQ(ini.readInteger("Options", "MSCC", 0), 0x123456);
     EXPECT_EQ(ini.readInteger("Options", "MNCC", 0), 0x030201);
 
@@ -92,14 +92,14 @@ TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
     store->MainteFlag = true;
     opt->useMaintenanceMode.setChecked(true);
     opt->saveSettings();
-    IniFile ini(context.SettingsIniPath);
+    IniFile ini(context.paths.settingsIni);
     EXPECT_EQ(ini.readString("Options", "Mainte"), "0");
     EXPECT_EQ(ini.keys("Options").size(), 45);
 
     // Without the section, that close writes the other 44 keys.
-    QFile::remove(context.SettingsIniPath);
+    QFile::remove(context.paths.settingsIni);
     opt->saveSettings();
-    IniFile fresh(context.SettingsIniPath);
+    IniFile fresh(context.paths.settingsIni);
     EXPECT_EQ(fresh.keys("Options").size(), 44);
     EXPECT_FALSE(fresh.valueExists("Options", "Mainte"));
 }
@@ -126,12 +126,12 @@ TEST_F(OptionsSettings, GarbageLoadsClampedOrDefaultValues) {
 TEST_F(OptionsSettings, UnwritableSettingsFileSaysSoOnceAndTheProgramGoesOn) {
     // A regular file where the settings folder should be: no user, root included, can write.
     writeFile(dir.filePath("blocked"), "x");
-    context.SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
+    context.paths.settingsIni = dir.filePath("blocked/KVR260X.ini");
     opt->create();
     const Options::SaveOutcome first = opt->saveSettings();
     EXPECT_FALSE(first.saved);
     ASSERT_TRUE(first.failure);
-    EXPECT_TRUE(first.failure->text.contains(context.SettingsIniPath));
+    EXPECT_TRUE(first.failure->text.contains(context.paths.settingsIni));
     EXPECT_EQ(first.failure->icon, BoxIcon::Warning);
     const Options::SaveOutcome again = opt->saveSettings();
     EXPECT_FALSE(again.saved);
@@ -142,7 +142,7 @@ TEST_F(OptionsSettings, ReadOnlySettingsFileIsLeftAsItWas) {
     if (geteuid() == 0)
         GTEST_SKIP() << "file modes do not bind the superuser";
     writeSettings("[Options]\r\nUndoMax=20\r\n");
-    QFile::setPermissions(context.SettingsIniPath, QFile::ReadOwner);
+    QFile::setPermissions(context.paths.settingsIni, QFile::ReadOwner);
     opt->create();
     EXPECT_EQ(opt->undoDepth.position(), 20);
     opt->undoDepth.setPosition(30);
@@ -160,7 +160,7 @@ TEST_F(OptionsSettings, CreationLoadsThenConnectsThenAppliesTheAssociation) {
 }
 
 TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed) {
-    context.StartupAbort = true;
+    context.startupAborted = true;
     writeSettings("[Options]\r\nUndoMax=50\r\n");
     EXPECT_FALSE(opt->create([this] { events << "connect"; }));
     EXPECT_TRUE(events.isEmpty());
@@ -171,10 +171,10 @@ TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading) {
     setParameters({"0001", "0002", "FC90", "FC91", "FA10", "FA11"});
     context.ParaCountNormal = 1;
     opt->create();
-    EXPECT_EQ(context.RowsInUse, 1);
+    EXPECT_EQ(context.tableView.lastIndex, 1);
     store->MainteFlag = true;
     opt->loadSettings();
-    EXPECT_EQ(context.RowsInUse, 5);
+    EXPECT_EQ(context.tableView.lastIndex, 5);
 }
 
 // ---- Number fields --------------------------------------------------------------------
@@ -423,11 +423,11 @@ TEST_F(OptionsRules, NewDriveTypeBringsItsOwnRunStopLock) {
 }
 
 TEST_F(OptionsRules, NoDataStoreLeavesTheDriveDependentOptionsGreyed) {
-    context.Parameters = nullptr;
+    context.store = nullptr;
     opt->create();
     EXPECT_FALSE(opt->monitorShowsTrips.enabled());
     EXPECT_FALSE(opt->monitorRunStopControl.enabled());
-    context.Parameters = store;
+    context.store = store;
 }
 
 // ---- Factory settings -------------------------------------------------------------------------

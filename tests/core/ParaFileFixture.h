@@ -33,11 +33,11 @@ protected:
         context.drive.identity.typeName = "QX100";
         context.drive.identity.formName = "-4037";
         context.drive.identity.cpuVersion = "V110";
-        context.LanguageName = "English";
+        context.language.name = "English";
         context.drive.identity.typeCode = "65";
         context.drive.identity.formCode = "6";
         context.drive.identity.cpuNumber = "105";
-        context.LoadPath = dir.path();
+        context.recent.openFolder = dir.path();
         program.setMessages("M", 120);
     }
 

@@ -54,21 +54,21 @@ TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBli
     normalMarkers();
     store->UPara.setCell(UP_BlindIndex, 1999 + 1, "1");
     store->UPara.setCell(UP_SelectIndex, 17, "1");
-    context.BlindCount = 1;
+    context.tableView.blindCount = 1;
     const QStringList written = values();
     ASSERT_TRUE(WriteParameterFile(context, path("big.kvr"), "field set-up", true, false, prompter));
 
     ParaFile::resetValuesToDefaults(context);
-    context.BlindActive = false;
-    context.BlindCount = 0;
+    context.tableView.blindOn = false;
+    context.tableView.blindCount = 0;
     QStringList lines;
     ASSERT_TRUE(TextFile::readLines(path("big.kvr"), lines));
     const ReadOutcome r = read(context, lines);
     EXPECT_EQ(r.result, ReadResult::Loaded);
     EXPECT_EQ(values(), written);
     EXPECT_EQ(r.comment, "field set-up");
-    EXPECT_TRUE(context.BlindActive);
-    EXPECT_EQ(context.BlindCount, 1);
+    EXPECT_TRUE(context.tableView.blindOn);
+    EXPECT_EQ(context.tableView.blindCount, 1);
     EXPECT_EQ(store->UPara.cell(UP_BlindIndex, 2000), "1");
     EXPECT_EQ(store->UPara.cell(UP_SelectIndex, 17), "1");
     EXPECT_EQ(store->UPara.cell(UP_ChangeIndex, 1), "1"); // -5000 differs from default 0
@@ -104,19 +104,19 @@ TEST_F(ParaFileTest, AnEmptyLineEndsTheDataAndTheReadSucceeds) {
 }
 
 TEST_F(ParaFileTest, ShorterFormsReadTheirOwnLines) {
-    context.BlindActive = true;
-    context.BlindCount = 4;
+    context.tableView.blindOn = true;
+    context.tableView.blindCount = 4;
     ReadOutcome r = read(context, {"#", "QX100", "-9999", "old comment", "0000,5"});
     ASSERT_EQ(r.result, ReadResult::Loaded); // the form is never compared in this form
     EXPECT_EQ(r.comment, "old comment");
     EXPECT_EQ(value("0000"), "5");
-    EXPECT_TRUE(context.BlindActive); // kept
-    EXPECT_EQ(context.BlindCount, 4);
+    EXPECT_TRUE(context.tableView.blindOn); // kept
+    EXPECT_EQ(context.tableView.blindCount, 4);
 
     r = read(context, {"##", "QX100", "-4037", "No Comments.", "0", "0", "0001,8"});
     ASSERT_EQ(r.result, ReadResult::Loaded);
     EXPECT_EQ(r.comment, "");
-    EXPECT_FALSE(context.BlindActive);
+    EXPECT_FALSE(context.tableView.blindOn);
     EXPECT_EQ(value("0001"), "8");
     EXPECT_TRUE(prompter.boxes().empty());
 }
@@ -241,8 +241,8 @@ TEST_F(ParaFileTest, UnknownNumberOkSkipsTheLineAndCancelStopsPartWay) {
 // A stop at any line leaves the previous set and the Blind state whole.
 TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryTextAndChangeNothing) {
     setValue("0000", "77");
-    context.BlindActive = true;
-    context.BlindCount = 4;
+    context.tableView.blindOn = true;
+    context.tableView.blindCount = 4;
     const QStringList before = values();
     EXPECT_EQ(read(context, fullFile({"0000,9"}, "c", "abc")).result, ReadResult::Stopped);
     // A bad value, a line cut after its number, "nan", a value beyond a double, a zero byte.
@@ -252,8 +252,8 @@ TEST_F(ParaFileTest, ConversionErrorsStopWithTheLibraryTextAndChangeNothing) {
                   ReadResult::Stopped)
             << bad.toStdString();
     EXPECT_EQ(values(), before);
-    EXPECT_TRUE(context.BlindActive);
-    EXPECT_EQ(context.BlindCount, 4);
+    EXPECT_TRUE(context.tableView.blindOn);
+    EXPECT_EQ(context.tableView.blindCount, 4);
     ASSERT_EQ(prompter.boxes().size(), 6u);
     EXPECT_EQ(prompter.boxes()[0].text, "'abc' is not a valid integer value.");
     EXPECT_EQ(prompter.boxes()[1].text, "'x1' is not a valid floating point value.");

@@ -17,9 +17,9 @@ protected:
         setParams({{"0000", "3"}, {"0001", "600"}, {"0002", "5"}});
         ASSERT_TRUE(QDir(dir.path()).mkdir("drop"));
         // A file opened before, elsewhere: what a refused drop must leave as it is.
-        context.OpenedFileName = "prev.kvr";
-        context.OpenedFileFolder = path("prev");
-        context.LoadPath = path("prev");
+        context.recent.openedName = "prev.kvr";
+        context.recent.openedFolder = path("prev");
+        context.recent.openFolder = path("prev");
         main.comment = "previous comment";
         commands.CommentsChk = true;
     }
@@ -47,9 +47,9 @@ protected:
         EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110)");
         EXPECT_FALSE(main.save);
         EXPECT_EQ(main.comment, "previous comment");
-        EXPECT_EQ(context.OpenedFileName, "prev.kvr");
-        EXPECT_EQ(context.OpenedFileFolder, path("prev"));
-        EXPECT_FALSE(context.BlindActive);
+        EXPECT_EQ(context.recent.openedName, "prev.kvr");
+        EXPECT_EQ(context.recent.openedFolder, path("prev"));
+        EXPECT_FALSE(context.tableView.blindOn);
         EXPECT_TRUE(main.events.isEmpty());
     }
 
@@ -65,12 +65,12 @@ TEST_F(ParameterFileDropTest, OneFileIsLoadedAndSaveThenRewritesItWhereItLies) {
     EXPECT_EQ(cell("0002", UP_SelectIndex), "0"); // an empty flag reads as 0
     EXPECT_EQ(main.comment, "Pump A");
     EXPECT_FALSE(commands.CommentsChk);
-    EXPECT_EQ(context.BlindCount, 2);
+    EXPECT_EQ(context.tableView.blindCount, 2);
     EXPECT_EQ(main.caption, "KVR260X QX100-4037 (CPU Ver.V110) M1param.kvr (QX100-4037)");
     EXPECT_TRUE(main.save);
-    EXPECT_EQ(context.OpenedFileName, "param.kvr");
-    EXPECT_EQ(context.OpenedFileFolder, path("drop"));
-    EXPECT_EQ(context.LoadPath, path("drop"));
+    EXPECT_EQ(context.recent.openedName, "param.kvr");
+    EXPECT_EQ(context.recent.openedFolder, path("drop"));
+    EXPECT_EQ(context.recent.openFolder, path("drop"));
     EXPECT_EQ(main.events, (QStringList{"refresh", "focus"}));
 
     setValue("0001", "1600");
@@ -138,7 +138,7 @@ TEST_P(ParameterFileDropRefusal, ShowsItsBoxAndChangesNothing) {
     }
     EXPECT_EQ(prompter.eventsLetThrough(), answered);
     expectUnchanged();
-    EXPECT_EQ(context.LoadPath, c.loadPathSet ? path("drop") : path("prev"));
+    EXPECT_EQ(context.recent.openFolder, c.loadPathSet ? path("drop") : path("prev"));
     EXPECT_EQ(prompter.pendingAnswers(), 0u);
 }
 

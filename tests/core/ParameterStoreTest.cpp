@@ -23,8 +23,8 @@ class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
-        context.Parameters = &store;
-        context.LanguageFolder = tmp.path();
+        context.store = &store;
+        context.language.folder = tmp.path();
     }
     QString path(const QString& name) const { return tmp.filePath(name); }
 
@@ -41,10 +41,10 @@ const QString kClosed = QStringLiteral("KVR260X is closed.");
 TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     writeFile(path("English.ini"),
               "[Main]\r\nMessage1=no\r\n[General]\r\nZeta=A\r\nAlpha=B\r\nMid=\"C \"\r\n");
-    context.LanguageIniPath = path("English.ini");
+    context.language.iniPath = path("English.ini");
     store.FormCreate(context, prompter);
 
-    EXPECT_FALSE(context.StartupAbort);
+    EXPECT_FALSE(context.startupAborted);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.MsgSec, QStringList({"Zeta", "Alpha", "Mid"}));
     EXPECT_EQ(store.Msg(0), "A");
@@ -53,8 +53,8 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     EXPECT_EQ(store.Msg(3), "");
     EXPECT_EQ(store.Msg(-1), "");
     EXPECT_EQ(store.Msg(67), "");
-    EXPECT_EQ(context.MsgCaption, "A");
-    EXPECT_EQ(context.MsgEmptyInput, "");
+    EXPECT_EQ(context.texts.caption, "A");
+    EXPECT_EQ(context.texts.dataIncorrect, "");
     EXPECT_EQ(Msg(context, MsgId::FileLabel), "B") << "the accessor reads the context's store";
     EXPECT_EQ(store.ParaDat.rowCount(), 3000);
     EXPECT_EQ(store.UPara.rowCount(), 3000);
@@ -65,16 +65,16 @@ TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
     for (int i = 1; i <= 70; ++i)
         text += "Message" + QByteArray::number(i) + "=text " + QByteArray::number(i - 1) + "\n";
     writeFile(path("English.ini"), text);
-    context.LanguageIniPath = path("English.ini");
+    context.language.iniPath = path("English.ini");
     store.FormCreate(context, prompter);
-    EXPECT_EQ(context.MsgCaption, "text 0");
-    EXPECT_EQ(context.MsgEmptyInput, "text 67");
+    EXPECT_EQ(context.texts.caption, "text 0");
+    EXPECT_EQ(context.texts.dataIncorrect, "text 67");
     EXPECT_EQ(store.Msg(22), "text 22") << "key Message23";
 }
 
 TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder) {
     writeFile(path("English.ini"), "[General]\nMessage1=Here\n");
-    context.LanguageIniPath = QStringLiteral("/nowhere/English.ini");
+    context.language.iniPath = QStringLiteral("/nowhere/English.ini");
     store.FormCreate(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.Msg(0), "Here");
@@ -82,7 +82,7 @@ TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder) {
 
 TEST_F(StoreTest, MissingLanguageFileOffersTheChooser) {
     writeFile(path("l/Other.ini"), "[General]\nMessage1=Other caption\n");
-    context.LanguageIniPath = path("Missing.ini");
+    context.language.iniPath = path("Missing.ini");
     prompter.answerFile(path("l/Other.ini"));
     store.FormCreate(context, prompter);
 
@@ -91,9 +91,9 @@ TEST_F(StoreTest, MissingLanguageFileOffersTheChooser) {
     EXPECT_EQ(prompter.boxes()[0].caption, "Confirmation");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     EXPECT_EQ(prompter.fileDialogs(), 1);
-    EXPECT_FALSE(context.StartupAbort);
-    EXPECT_EQ(context.LanguageFolder, path("l"));
-    EXPECT_EQ(context.LanguageIniPath, path("l/Other.ini"));
+    EXPECT_FALSE(context.startupAborted);
+    EXPECT_EQ(context.language.folder, path("l"));
+    EXPECT_EQ(context.language.iniPath, path("l/Other.ini"));
     EXPECT_EQ(store.Msg(0), "Other caption");
 }
 
@@ -121,13 +121,13 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
         context = ProgramContext();
         prompter.clear();
         ParameterStore fresh;
-        context.Parameters = &fresh;
-        context.LanguageFolder = tmp.path();
-        context.LanguageIniPath = c.languagePath;
+        context.store = &fresh;
+        context.language.folder = tmp.path();
+        context.language.iniPath = c.languagePath;
         if (!c.boxes.isEmpty() && c.boxes[0].startsWith("Not found"))
             prompter.answerFile(c.chosen);
         fresh.FormCreate(context, prompter);
-        EXPECT_TRUE(context.StartupAbort) << c.name;
+        EXPECT_TRUE(context.startupAborted) << c.name;
         EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         for (const auto& b : prompter.boxes())
             EXPECT_EQ(b.caption, "Confirmation") << c.name;
@@ -138,8 +138,8 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
 
 TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     writeFile(path("English.ini"), "[General]\nMessage1=x\n");
-    context.LanguageIniPath = path("English.ini");
-    context.StartupAbort = true;
+    context.language.iniPath = path("English.ini");
+    context.startupAborted = true;
     store.FormCreate(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(store.Messages.isEmpty());
@@ -173,13 +173,13 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
             GTEST_SKIP() << "no language files shipped yet";
         context = ProgramContext();
         ParameterStore shipped;
-        context.Parameters = &shipped;
-        context.LanguageIniPath = file;
+        context.store = &shipped;
+        context.language.iniPath = file;
         shipped.FormCreate(context, prompter);
-        EXPECT_FALSE(context.StartupAbort) << name;
+        EXPECT_FALSE(context.startupAborted) << name;
         EXPECT_EQ(shipped.Messages.size(), 119) << name;
-        EXPECT_FALSE(context.MsgCaption.isEmpty()) << name;
-        EXPECT_EQ(context.MsgEmptyInput, shipped.Msg(67)) << name;
+        EXPECT_FALSE(context.texts.caption.isEmpty()) << name;
+        EXPECT_EQ(context.texts.dataIncorrect, shipped.Msg(67)) << name;
     }
     EXPECT_TRUE(prompter.boxes().empty());
 }
@@ -276,13 +276,13 @@ TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
 
 TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
     store.Messages = QStringList{"Caption", "First", "Second"};
-    context.MsgCaption = "Caption";
+    context.texts.caption = "Caption";
     const Notice port = MsgNotice(context, MsgId::NoUsablePort, BoxIcon::Error);
     EXPECT_EQ(port.text, "Second");
     EXPECT_EQ(port.caption, "Caption");
     EXPECT_EQ(port.icon, BoxIcon::Error);
     EXPECT_EQ(MsgNotice(context, MsgId::DriveSpecial0998).text, "")
         << "a number past the last message is empty";
-    context.Parameters = nullptr;
+    context.store = nullptr;
     EXPECT_EQ(Msg(context, MsgId::FileLabel), "") << "no store yet";
 }

@@ -178,7 +178,7 @@ TEST_F(ValueRulesTest, TheTablesCellAccessorsNeverReachTheHeaderRow) {
 }
 
 TEST_F(ValueRulesTest, LookUpsWithoutAStoreFindNothing) {
-    context.Parameters = nullptr;
+    context.store = nullptr;
     EXPECT_EQ(IndexOfComNo(context, "0000"), -1);
     EXPECT_EQ(ValueOfComNo(context, "0000"), -1);
     EXPECT_EQ(FormatValue(context, 0, 1.5), "       2");
@@ -295,7 +295,7 @@ TEST_F(ValueRulesTest, FormatValueFollowsTMul) {
         store.ParaDat.setCell(PD_TMul, 1, c.tmul);
         EXPECT_EQ(FormatValue(context, 0, c.value), QString(c.text)) << c.tmul;
     }
-    context.DecimalComma = true;
+    context.language.decimalComma = true;
     store.ParaDat.setCell(PD_TMul, 1, "#.##");
     EXPECT_EQ(FormatValue(context, 0, 1.5), "    1,50");
 }

@@ -94,7 +94,7 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     context.drive.files.infoIniPath = r.infoIniPath;
     context.drive.identity.typeName = QStringLiteral("HXZ9");
     context.drive.identity.formName = QStringLiteral("-4037");
-    context.LanguageSuffix = QStringLiteral("Jap");
+    context.language.suffix = QStringLiteral("Jap");
     EXPECT_TRUE(LoadTypeTable(context, prompter));
     EXPECT_TRUE(LoadCapacityTable(context, prompter));
     EXPECT_TRUE(InitValueTable(context, prompter));

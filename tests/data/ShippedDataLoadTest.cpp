@@ -49,11 +49,11 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         const ParameterStore& store = program.store;
         context.drive.files.typeFolder = context.drive.files.capacityFolder = l.folder;
         context.drive.files.infoIniPath = l.folder + QStringLiteral("/Info.ini");
-        context.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
+        context.paths.catalogueIni = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
         context.drive.identity.typeName = l.type;
         context.drive.identity.formName = l.capacity;
         context.drive.identity.cpuVersion = l.cpu;
-        context.LanguageSuffix = l.suffix;
+        context.language.suffix = l.suffix;
         prompter.clear();
         ASSERT_TRUE(LoadTypeTable(context, prompter)) << what;
         ASSERT_TRUE(LoadCapacityTable(context, prompter)) << what;

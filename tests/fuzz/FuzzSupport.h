@@ -101,7 +101,7 @@ inline void setUp() {
     }
     programContext.ParaCountAll = n - 1;
     programContext.ParaCountNormal = n - 1;
-    programContext.Parameters = &store;
+    programContext.store = &store;
     store.rebuildComNoIndex(n - 1);
     ParaFile::resetValuesToDefaults(programContext);
 }

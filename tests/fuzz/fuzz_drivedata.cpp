@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ProgramContext& context = fuzz::context();
     context.drive.files.typeFolder = context.drive.files.capacityFolder = folder().path();
     context.drive.files.infoIniPath = folder().filePath("Info.ini");
-    context.LanguageSuffix = "Eng";
+    context.language.suffix = "Eng";
     TextFile::writeText(context.drive.files.infoIniPath,
                         "[Setup]\r\nDisp=FA\r\n[Disp CV]\r\n0001=C\r\n0002=V\r\n");
     return 0;
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     const qsizetype cut = bytes.indexOf('\0');
     ProgramContext& context = fuzz::context();
-    context.StartupAbort = false;
+    context.startupAborted = false;
     context.drive.identity.typeName = "QX100";
     context.drive.identity.formName = "-4037";
     TextFile::writeBytes(folder().filePath("QX100(Eng).inv"), cut < 0 ? bytes : bytes.left(cut));

@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const ParaFile::ReadOutcome outcome = ParaFile::read(fuzz::context(), lines, fuzz::prompter(), options);
     ParameterFileChecks::markOutOfLimits(fuzz::context(), outcome.taken);
-    ParaFile::buildLines(fuzz::context(), QString::fromUtf8("c"), fuzz::context().BlindActive, data[0] & 1);
+    ParaFile::buildLines(fuzz::context(), QString::fromUtf8("c"), fuzz::context().tableView.blindOn,
+                         data[0] & 1);
     return 0;
 }

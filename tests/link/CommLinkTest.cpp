@@ -725,7 +725,7 @@ TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
 }
 
 TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded) {
-    context.Parameters = nullptr;
+    context.store = nullptr;
     context.ParaCountAll = -1;
     port.queueReply(inverterReply('R', 0, 1));
     EXPECT_TRUE(link.ConnectDrive());

@@ -308,9 +308,9 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     TempProgramFolder folder(true);
     TestProgram program;
     ProgramContext& context = program.context;
-    context.ProgramFolder = folder.path();
-    context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
-    context.LanguageSuffix = "Eng";
+    context.paths.programFolder = folder.path();
+    context.paths.catalogueIni = folder.filePath("dat/Inverter.ini");
+    context.language.suffix = "Eng";
     context.drive.identity.typeName = d.type;
     context.drive.identity.formName = d.capacity;
     context.drive.identity.cpuVersion = d.cpu;

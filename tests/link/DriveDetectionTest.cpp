@@ -67,8 +67,7 @@ protected:
 
     // The choice with detection on the link, created from the settings written before.
     StartupChoice& create() {
-        choice =
-            std::make_unique<StartupChoice>(context, StartupContext{false, false, nullptr, nullptr, &link});
+        choice = std::make_unique<StartupChoice>(context, StartupContext{false, false, {}, &link});
         EXPECT_TRUE(choice->FormCreate());
         return *choice;
     }
@@ -289,8 +288,8 @@ protected:
             lines.push_back(l);
             return SearchLine{l, c};
         };
-        choice = std::make_unique<StartupChoice>(
-            context, StartupContext{false, false, nullptr, nullptr, &link, lineFor, later});
+        choice =
+            std::make_unique<StartupChoice>(context, StartupContext{false, false, {}, &link, lineFor, later});
         EXPECT_TRUE(choice->FormCreate());
         return *choice;
     }
@@ -559,7 +558,7 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     link.portPathResolver = [&](const QString& name) {
         return name == QLatin1String("COM3") ? server.slavePath() : QString();
     };
-    StartupChoice c(context, {false, false, nullptr, nullptr, &link});
+    StartupChoice c(context, {false, false, {}, &link});
     ASSERT_TRUE(c.FormCreate());
     server.stop();
 

@@ -31,11 +31,11 @@ namespace {
 // Loads the small drive type into the store of a program, as start-up does.
 class LoadedDriveType {
 public:
-    LoadedDriveType(ProgramContext& context, const QString& programFolder) : store(*context.Parameters) {
+    LoadedDriveType(ProgramContext& context, const QString& programFolder) : store(*context.store) {
         context.drive.identity.typeName = QStringLiteral("HXA1");
         context.drive.identity.formName = QStringLiteral("-0.75K");
         context.drive.identity.cpuVersion = QStringLiteral("V100");
-        context.LanguageSuffix = QStringLiteral("Eng");
+        context.language.suffix = QStringLiteral("Eng");
         context.drive.files.typeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + QStringLiteral("/Info.ini");

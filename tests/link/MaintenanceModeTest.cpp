@@ -39,7 +39,7 @@ protected:
         rig.prompter.allowUnexpected(); // the boxes are compared afterwards
         ProgramContext& context = rig.context;
         context.ParaCountNormal = kLast0;
-        context.RowsInUse = context.ParaCountNormal;
+        context.tableView.lastIndex = context.ParaCountNormal;
         options.useMaintenanceMode.setChecked(false);
     }
     void prepare(DriveState state) {
@@ -80,7 +80,7 @@ TEST_P(MaintenancePassword, OpensItsLevel) {
     const bool unlocked = row.outcome == Outcome::Unlocked;
     EXPECT_EQ(options.useMaintenanceMode.checked(), unlocked);
     EXPECT_EQ(rig.store.MainteFlag, unlocked);
-    EXPECT_EQ(context.RowsInUse, unlocked ? context.ParaCountAll : context.ParaCountNormal);
+    EXPECT_EQ(context.tableView.lastIndex, unlocked ? context.ParaCountAll : context.ParaCountNormal);
     EXPECT_EQ(mode.unlocked(), unlocked);
     EXPECT_EQ(rig.store.SMainteFlag, row.master);
     EXPECT_EQ(options.mastersTabVisible(), row.master);

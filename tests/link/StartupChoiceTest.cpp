@@ -12,12 +12,12 @@ using StartupChoiceTest = StartupChoiceFixture;
 
 TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutABox) {
     seedLanguages();
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
 
     EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
     EXPECT_EQ(c.LangPos, 0);
-    EXPECT_EQ(context.MsgCaption, QString::fromUtf8("確認"));
+    EXPECT_EQ(context.texts.caption, QString::fromUtf8("確認"));
     EXPECT_EQ(c.I_TypeForm, kShippedTypes);
     EXPECT_EQ(c.I_TypeNo, QStringList({"41", "52"}));
     EXPECT_EQ(c.TypePos, 0);
@@ -41,7 +41,7 @@ TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreO
 
 TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     seedLanguages();
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
     c.LangPos = 1;
     c.TypePos = 0;
@@ -52,10 +52,10 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     c.FormClose();
 
     const QString dat = folder.filePath("dat");
-    EXPECT_EQ(context.LanguageName, "English");
-    EXPECT_EQ(context.LanguageSuffix, "Eng");
-    EXPECT_EQ(context.LanguageIniPath, folder.filePath("lng/English.ini"));
-    EXPECT_FALSE(context.DecimalComma);
+    EXPECT_EQ(context.language.name, "English");
+    EXPECT_EQ(context.language.suffix, "Eng");
+    EXPECT_EQ(context.language.iniPath, folder.filePath("lng/English.ini"));
+    EXPECT_FALSE(context.language.decimalComma);
     EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_EQ(context.drive.identity.formName, "-4037");
     EXPECT_EQ(context.drive.identity.cpuVersion, "V720");
@@ -66,7 +66,7 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     EXPECT_EQ(context.drive.files.capacityFolder, context.drive.files.typeFolder);
     EXPECT_EQ(context.drive.files.infoIniPath, dat + "/HXA1(V720)/Info.ini");
     EXPECT_TRUE(QFile::exists(context.drive.files.infoIniPath));
-    EXPECT_EQ(context.ParaHelpFilePath, dat + "/HXA1(V720)/HXA1(Eng).chm");
+    EXPECT_EQ(context.paths.parameterHelpFile, dat + "/HXA1(V720)/HXA1(Eng).chm");
     EXPECT_EQ(cpuFormsM, QStringList({"V110", "V720"}));
     EXPECT_EQ(cpuNumbersM, QStringList({"110", "720"}));
 
@@ -80,7 +80,7 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
 
 TEST_F(StartupChoiceTest, CloseRunsOnce) {
     seedLanguages();
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
     c.FormClose();
     cpuFormsM = {"kept"};
@@ -97,8 +97,8 @@ TEST_F(StartupChoiceTest, TheLanguageFlagAndTheHelpOptionShapeTheOutputs) {
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     c.FormClose();
-    EXPECT_TRUE(context.DecimalComma);
-    EXPECT_TRUE(context.ParaHelpFilePath.endsWith("/HXA1(V110)/HXA1(Eng).hlp"));
+    EXPECT_TRUE(context.language.decimalComma);
+    EXPECT_TRUE(context.paths.parameterHelpFile.endsWith("/HXA1(V110)/HXA1(Eng).hlp"));
 }
 
 TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
@@ -107,7 +107,7 @@ TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
     ASSERT_TRUE(c.FormCreate());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.LangPos, 1);
-    EXPECT_EQ(context.MsgCaption, "Confirmation");
+    EXPECT_EQ(context.texts.caption, "Confirmation");
     EXPECT_EQ(c.TypePos, 0);
     EXPECT_EQ(c.CpuPos, 1);
     EXPECT_EQ(StartupChoice::at(c.I_CapaForm, c.CapaPos), "-4037");
@@ -210,14 +210,14 @@ class LanguagePreselection : public StartupChoiceFixture,
 TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
     const LanguageCase& p = GetParam();
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + p.settings);
-    context.LanguageName = QString::fromUtf8(p.running);
+    context.language.name = QString::fromUtf8(p.running);
     StartupChoice c(context, {p.fromNew, false});
     ASSERT_TRUE(c.FormCreate());
     EXPECT_EQ(c.LangPos, p.expectedPos);
-    EXPECT_EQ(context.MsgCaption, QString::fromUtf8(p.expectedCaption));
+    EXPECT_EQ(context.texts.caption, QString::fromUtf8(p.expectedCaption));
     c.FormClose();
-    EXPECT_EQ(context.LanguageName, c.LangForm.at(p.expectedPos));
-    EXPECT_EQ(IniFile(context.SettingsIniPath).readInteger("Default", "LangNo", -9), p.expectedPos);
+    EXPECT_EQ(context.language.name, c.LangForm.at(p.expectedPos));
+    EXPECT_EQ(IniFile(context.paths.settingsIni).readInteger("Default", "LangNo", -9), p.expectedPos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -295,16 +295,16 @@ TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
     c.FormClose();
     EXPECT_EQ(context.drive.identity.typeCode, "99");
     EXPECT_EQ(context.drive.identity.formName, "");
-    EXPECT_EQ(IniFile(context.SettingsIniPath).readInteger("Default", "InvFormNo", 0), -1);
+    EXPECT_EQ(IniFile(context.paths.settingsIni).readInteger("Default", "InvFormNo", 0), -1);
 }
 
 TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
     seedLanguages();
     makeFolder("dat/XY9(V100)");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c(context, {false, false, &cpuFormsM, &cpuNumbersM});
+    StartupChoice c(context, startup());
     EXPECT_FALSE(c.FormCreate());
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found Inverter data file.\nKVR260X is closed.");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);

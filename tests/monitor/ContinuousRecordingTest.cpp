@@ -27,7 +27,7 @@ protected:
         opts.continuousMonitoring.setChecked(true);
         useChannels({{0, 1}}); // CH1 the frequency command
         setRaw("FA01", 1250);  // 12.50 Hz
-        context.MonPath = dir.path();
+        context.recent.monitorFolder = dir.path();
     }
     // Start with the information box answered and `name` chosen in the dialog.
     RunEnd record(const QString& name) {
@@ -61,8 +61,8 @@ TEST_F(ContinuousRecording, WritesEverySampleForTheSetTimeByteForByte) {
     for (int k = 0; k <= 720; ++k)
         expected += row(k * 10000, "12.500000").toLatin1() + "\r\n";
     EXPECT_EQ(readAll(dir.filePath(QStringLiteral("trend.csv"))), expected);
-    EXPECT_EQ(context.MonFileName, QStringLiteral("trend.csv"));
-    EXPECT_EQ(context.MonPath, dir.path());
+    EXPECT_EQ(context.recent.monitorName, QStringLiteral("trend.csv"));
+    EXPECT_EQ(context.recent.monitorFolder, dir.path());
 
     // The information box tells the time, the pace and the size.
     ASSERT_FALSE(prompter.boxes().empty());
@@ -82,7 +82,7 @@ TEST_F(ContinuousRecording, WritesEverySampleForTheSetTimeByteForByte) {
 }
 
 TEST_F(ContinuousRecording, ADecimalCommaLanguageWritesSemicolonsAndCommas) {
-    context.DecimalComma = true;
+    context.language.decimalComma = true;
     pacer.onWait = [this](int wait) {
         if (wait == 2)
             run->stop();

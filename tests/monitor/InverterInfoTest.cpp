@@ -62,13 +62,13 @@ TEST_F(InverterInfoTest, NumbersTheDriveTypeLacksShowADashAndAreNeverSent) {
 }
 
 TEST_F(InverterInfoTest, RomVersionIsDecimalWhenTheCatalogueSaysD) {
-    context.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
-                                                "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=D\r\n");
+    context.paths.catalogueIni = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                                                  "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=D\r\n");
     // A fraction from its Mul is shown as it is; in hexadecimal the drive's own number is.
     params->ParaDat.setCell(PD_Mul, params->indexOfComNo("FE73") + 1, "100");
     EXPECT_EQ(readInfo().value(4), "ROM Version:66.99");
-    context.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
-                                                "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=H\r\n");
+    context.paths.catalogueIni = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                                                  "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=H\r\n");
     EXPECT_EQ(readInfo().value(4), "ROM Version:1A2B");
 }
 
@@ -102,7 +102,7 @@ TEST_F(InverterInfoTest, TripDataAfterAScheduledTripReadEveryItem) {
     EXPECT_EQ(wire(before), (QStringList{"R FD00", "R FD01", "R FD07", "R FD07", "R FC90"}));
 
     model.setParameter("FD07", 0x0FFF);
-    context.DecimalComma = true;
+    context.language.decimalComma = true;
     ResultText again;
     info.readTripData(again, lists);
     EXPECT_EQ(again.ResultDisp,

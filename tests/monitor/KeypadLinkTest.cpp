@@ -18,7 +18,7 @@ protected:
         KeypadFixture::SetUp();
         port.responder = nullptr; // scripted replies only
         link.setView(&iconView);
-        context.Parameters->Messages[0] = QString();
+        context.store->Messages[0] = QString();
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
     int fc10() const { return params->indexOfComNo(QStringLiteral("FC10")); }

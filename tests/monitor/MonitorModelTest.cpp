@@ -64,7 +64,7 @@ TEST_F(Monitor, ListsAreRebuiltWholeForAnotherDriveType) {
 }
 
 TEST_F(Monitor, ATypeWithoutItemsSaysSoOnceAndKeepsTheMonitorCommandOff) {
-    context.LanguageSuffix = QStringLiteral("Ger"); // no section for it
+    context.language.suffix = QStringLiteral("Ger"); // no section for it
     model = std::make_unique<MonitorModel>(context, opts, link);
     std::vector<bool> command;
     QObject::connect(model.get(), &MonitorModel::monitorCommandEnabled,
@@ -177,7 +177,7 @@ TEST_F(Monitor, EachTypedSettingIsCheckedAndShowsWhatIsApplied) {
             ASSERT_EQ(prompter.boxes().size(), 1u) << what.toStdString();
             EXPECT_EQ(prompter.boxes()[0].text, store->Msg(c.message));
             EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
-            EXPECT_EQ(prompter.boxes()[0].caption, context.MsgCaption);
+            EXPECT_EQ(prompter.boxes()[0].caption, context.texts.caption);
             const int channel =
                 c.field == MonitorField::Multiplier || c.field == MonitorField::Offset ? 2 : 0;
             EXPECT_EQ(focused, (QList<std::pair<MonitorField, int>>{{c.field, channel}})); // before the box

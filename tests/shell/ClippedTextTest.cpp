@@ -138,7 +138,7 @@ TEST_P(ClippedText, EveryWindowShowsItsTextsWhole) {
     // The options at their fullest: the RUN/STOP keys shown and the master's tab too.
     program.options().monitorRunStopControl.setChecked(true);
     program.options().setMastersTabVisible(true);
-    main.optionsWindow->show();
+    main.optionsWindow()->show();
     KeypadWindow keypad(program.context(), program.options(), *program.link(), &main);
     keypad.show();
     AboutBox about(program.context(), readMemoryStatus, &main);
@@ -147,8 +147,8 @@ TEST_P(ClippedText, EveryWindowShowsItsTextsWhole) {
     QCoreApplication::processEvents();
 
     ClipWalk walk;
-    for (QWidget* w : QList<QWidget*>{&main, program.table(), program.monitor(), main.optionsWindow, &keypad,
-                                      &about, program.pageSetup()})
+    for (QWidget* w : QList<QWidget*>{&main, program.table(), program.monitor(), main.optionsWindow(),
+                                      &keypad, &about, program.pageSetup()})
         walk.window(w);
     EXPECT_TRUE(walk.found.isEmpty()) << walk.found.join(u'\n').toStdString();
 }

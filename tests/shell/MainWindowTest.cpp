@@ -24,15 +24,14 @@ class MainWindowTest : public StartUpTestBase {
 protected:
     MainWindowTest() {
         choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
-        m.startupForm = [this] {
-            choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
-        };
+        m.setStartupForm(
+            [this] { choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004")); });
     }
 
     void writeLanguage(const QByteArray& mainSection) {
         folder.writeFile(QStringLiteral("lng/Test.ini"),
                          "[General]\r\nMessage1=Confirmation\r\n[Main]\r\n" + mainSection);
-        context.LanguageIniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
+        context.language.iniPath = folder.filePath(QStringLiteral("lng/Test.ini"));
     }
 
     // A table stand-in that records some of what the main window asks of it.
@@ -87,7 +86,7 @@ TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
     EXPECT_EQ(m.missingFileDialog().filter,
               QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"));
     // The shipped languages name every item.
-    context.LanguageIniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
+    context.language.iniPath = folder.filePath(QStringLiteral("lng/Japanese.ini"));
     m.ApplyMainTexts();
     EXPECT_NE(m.item(MainCommand::ParameterTable)->text(), QStringLiteral("Parameter Table"));
     EXPECT_TRUE(m.missingFileDialog().filter.contains(QStringLiteral("|*.inv|")));
@@ -97,7 +96,7 @@ TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
 TEST_F(MainWindowTest, MenusOpenWithAltAndALetterInBothShippedLanguagesAndShowTheirTexts) {
     for (const char* language : {"Japanese", "English"}) {
         SCOPED_TRACE(language);
-        context.LanguageIniPath = folder.filePath(QStringLiteral("lng/%1.ini").arg(QLatin1String(language)));
+        context.language.iniPath = folder.filePath(QStringLiteral("lng/%1.ini").arg(QLatin1String(language)));
         m.ApplyMainTexts();
         // Alt+F opens Files, Alt+P Parameter, and so on: one letter each on the menu bar.
         QStringList barKeys;
@@ -190,20 +189,21 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityListAndTheRatedVal
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));
-    context.Parameters = nullptr;
+    context.store = nullptr;
 }
 
 TEST_F(MainWindowTest, ParameterHelpNeedsTheFileOfTheChosenHelpKind) {
     wireTable();
-    context.LanguageSuffix = QStringLiteral("Eng");
+    context.language.suffix = QStringLiteral("Eng");
     m.SetHelpFileName(); // the shipped type has its HTML help
-    EXPECT_EQ(context.ParaHelpFilePath, context.drive.files.typeFolder + QStringLiteral("/HXA1(Eng).chm"));
+    EXPECT_EQ(context.paths.parameterHelpFile,
+              context.drive.files.typeFolder + QStringLiteral("/HXA1(Eng).chm"));
     EXPECT_TRUE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_TRUE(enabled(TableCommand::ParaHelp));
 
     options.hlpParameterHelp.setChecked(true);
     m.SetHelpFileName();
-    EXPECT_TRUE(context.ParaHelpFilePath.endsWith(QStringLiteral("HXA1(Eng).hlp")));
+    EXPECT_TRUE(context.paths.parameterHelpFile.endsWith(QStringLiteral("HXA1(Eng).hlp")));
     EXPECT_FALSE(m.item(MainCommand::ParameterHelp)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::ParaHelp));
 
@@ -298,14 +298,14 @@ TEST_F(MainWindowTest, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
 TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     wireTable();
     m.FormCreate();
-    m.CommentsChk = true;
-    m.CommentsBuff = QStringLiteral("from the file");
-    m.AssOp = true;
+    m.fileCommands().CommentsChk = true;
+    m.fileCommands().CommentsBuff = QStringLiteral("from the file");
+    m.setFileArgumentStart();
     m.show();
     EXPECT_EQ(calls, QStringList{QStringLiteral("Show")});
-    EXPECT_TRUE(m.StartUp);
+    EXPECT_TRUE(m.firstShowDone());
     EXPECT_TRUE(m.driveCheckState().warningDue);
-    EXPECT_FALSE(m.AssOp);
+    EXPECT_FALSE(m.fileArgumentStart());
     EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isVisible());
     EXPECT_TRUE(m.item(MainCommand::MaintenanceMode)->isEnabled());
     EXPECT_TRUE(m.item(MainCommand::About)->isEnabled());
@@ -315,7 +315,7 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     EXPECT_TRUE(enabled(TableCommand::CVDisp));                  // ... and current/voltage parameters
     // The comment of a file given at start-up waits for the page set-up window, which the
     // start-up creates (StartUpTest: the comment hand-over).
-    EXPECT_TRUE(m.CommentsChk);
+    EXPECT_TRUE(m.fileCommands().startCommentWaiting());
     EXPECT_EQ(m.commentText(), QString());
     // A second show is no first show.
     calls.clear();
@@ -325,15 +325,15 @@ TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
 }
 
 TEST_F(MainWindowTest, HelpContentsOpensTheLanguagesHelpAndNothingWhenItIsMissing) {
-    context.LanguageSuffix = QStringLiteral("Eng");
+    context.language.suffix = QStringLiteral("Eng");
     m.run(MainCommand::HelpContents);
-    EXPECT_EQ(context.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
+    EXPECT_EQ(context.paths.helpFile, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
     ASSERT_NE(HelpViewer::currentWindow(), nullptr);
     EXPECT_TRUE(HelpViewer::currentWindow()->isVisible());
     HelpViewer::closeAll();
     QCoreApplication::processEvents();
 
-    context.LanguageSuffix = QStringLiteral("Ger");
+    context.language.suffix = QStringLiteral("Ger");
     m.run(MainCommand::HelpContents);
     EXPECT_TRUE(HelpViewer::currentWindow() == nullptr || !HelpViewer::currentWindow()->isVisible());
 }
@@ -346,7 +346,7 @@ TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     MainWindow linked(context, options, &link);
     link.setView(&linked);
     CommSetupDialog dialog(link);
-    linked.RSset = &dialog;
+    linked.setCommSetupDialog(&dialog);
     int shown = 0;
     QObject::connect(&dialog, &QDialog::finished, [&] { ++shown; });
     QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
@@ -448,7 +448,7 @@ TEST_F(MainWindowTest, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisO
 
 TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirCloseWritesTheSettings) {
     OptionsWindow window(context, options);
-    m.optionsWindow = &window;
+    m.setOptionsWindow(&window);
     int shown = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {

@@ -69,7 +69,7 @@ protected:
 
     MainWindow& main() { return *program->main(); }
     qint64 tableValue(const char* comNo) const {
-        const ParameterStore* p = program->context().Parameters;
+        const ParameterStore* p = program->context().store;
         return p->UPara.cell(UP_Value, p->indexOfComNo(QString::fromLatin1(comNo)) + 1).toLongLong();
     }
     qint64 driveValue(const char* comNo) const {
@@ -123,8 +123,8 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
-    program->context().Parameters->UPara.setCell(
-        UP_Value, program->context().Parameters->indexOfComNo("0002") + 1, "200");
+    program->context().store->UPara.setCell(UP_Value, program->context().store->indexOfComNo("0002") + 1,
+                                            "200");
     runTransfer(main().button(MainCommand::Export));
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
@@ -222,7 +222,7 @@ TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
     EXPECT_EQ(prompter.texts(), QStringList({QStringLiteral("Maintenance mode is enabled.")}));
     EXPECT_EQ(driveValue("FB91"), kDriveAccessValue);
     EXPECT_TRUE(program->options().useMaintenanceMode.checked());
-    EXPECT_EQ(context.RowsInUse, context.ParaCountAll);
+    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountAll);
     EXPECT_EQ(program->table()->rows().size(), context.ParaCountAll + 2);
 }
 
@@ -255,7 +255,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
     ParameterTableWindow* t = program->table();
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(t->isVisible());
-    ParameterStore* store = program->context().Parameters;
+    ParameterStore* store = program->context().store;
     const int index = store->indexOfComNo(QStringLiteral("0002"));
     int row = -1;
     for (int r = 1; r < t->cells().rowCount(); ++r)
@@ -363,9 +363,9 @@ TEST_F(MainWiring, AFileDroppedOnTheTableIsLoadedAndSaveWritesItWhereItLies) {
     EXPECT_EQ(tableValue("0002"), 90);
     EXPECT_TRUE(main().windowTitle().endsWith(QStringLiteral("pump.kvr (HXA1-2004)")))
         << main().windowTitle().toStdString();
-    EXPECT_EQ(program->context().OpenedFileFolder, folder.filePath(QStringLiteral("sets")));
+    EXPECT_EQ(program->context().recent.openedFolder, folder.filePath(QStringLiteral("sets")));
     ASSERT_TRUE(main().item(MainCommand::Save)->isEnabled());
-    ParameterStore* store = program->context().Parameters;
+    ParameterStore* store = program->context().store;
     store->UPara.setCell(UP_Value, store->indexOfComNo(QStringLiteral("0002")) + 1, QStringLiteral("95"));
     main().item(MainCommand::Save)->trigger();
     QFile saved(dropped);

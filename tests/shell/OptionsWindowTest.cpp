@@ -36,9 +36,9 @@ protected:
 
 TEST_F(OptionsWindowTest, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMastersTabHidden) {
     writeSettings("[Options]\r\nUndoMax=20\r\nMonMode3=1\r\nMonMode4=1\r\nMonMode2Multi=250\r\n");
-    context.LanguageIniPath = dir.filePath("Test.ini");
-    writeFile(context.LanguageIniPath, "[Options]\r\nForm=Optionen\r\nTab2=Datei\r\nCheck21=EEPROM\r\n"
-                                       "Label91=Zeit\r\n");
+    context.language.iniPath = dir.filePath("Test.ini");
+    writeFile(context.language.iniPath, "[Options]\r\nForm=Optionen\r\nTab2=Datei\r\nCheck21=EEPROM\r\n"
+                                        "Label91=Zeit\r\n");
     OptionsWindow& w = open();
     EXPECT_EQ(events, QStringList({"connect", "register"}));
     EXPECT_EQ(w.windowTitle(), "Optionen");
@@ -64,7 +64,7 @@ TEST_F(OptionsWindowTest, CreationShowsTheLoadedOptionsInLanguageTextsWithTheMas
 }
 
 TEST_F(OptionsWindowTest, NothingIsLoadedOrConnectedAfterAFailedStartUp) {
-    context.StartupAbort = true;
+    context.startupAborted = true;
     writeSettings("[Options]\r\nUndoMax=20\r\n");
     OptionsWindow& w = open();
     EXPECT_TRUE(events.isEmpty());
@@ -87,11 +87,11 @@ TEST_F(OptionsWindowTest, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeA
     w.reject();
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(undoEdit->text(), "100");
-    EXPECT_FALSE(QFileInfo::exists(context.SettingsIniPath));
+    EXPECT_FALSE(QFileInfo::exists(context.paths.settingsIni));
 
     w.close();
     EXPECT_FALSE(w.isVisible());
-    IniFile ini(context.SettingsIniPath);
+    IniFile ini(context.paths.settingsIni);
     EXPECT_EQ(ini.readInteger("Options", "UndoMax", 0), 100);
     EXPECT_EQ(prompter.boxes().size(), 2u);
 }
@@ -99,7 +99,7 @@ TEST_F(OptionsWindowTest, RefusedEntryKeepsTheWindowOpenAndTheCloseBoxAndEscapeA
 TEST_F(OptionsWindowTest, SettingsThatCannotBeWrittenAreReportedOnceAndTheWindowClosesAnyway) {
     // A file where the settings folder should be: no user, root included, can write there.
     writeFile(dir.filePath("blocked"), "x");
-    context.SettingsIniPath = dir.filePath("blocked/KVR260X.ini");
+    context.paths.settingsIni = dir.filePath("blocked/KVR260X.ini");
     OptionsWindow& w = open();
     w.show();
     prompter.answer(BoxAnswer::Ok);
@@ -109,7 +109,7 @@ TEST_F(OptionsWindowTest, SettingsThatCannotBeWrittenAreReportedOnceAndTheWindow
     w.close();
     EXPECT_FALSE(w.isVisible());
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_TRUE(prompter.boxes()[0].text.contains(context.SettingsIniPath));
+    EXPECT_TRUE(prompter.boxes()[0].text.contains(context.paths.settingsIni));
 }
 
 TEST_F(OptionsWindowTest, EnterChecksTheFieldAndPressesNoButton) {

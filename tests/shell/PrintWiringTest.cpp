@@ -85,7 +85,7 @@ TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParamete
     if (havePdfTools()) {
         const QStringList pages = PdfReadBack::pageTexts(w.printToPdf);
         ASSERT_EQ(pages.size(), w.pages()->pageCount());
-        const QString name = program->context().Parameters->ParaDat.cell(PD_FName, 1);
+        const QString name = program->context().store->ParaDat.cell(PD_FName, 1);
         EXPECT_TRUE(pages.value(0).contains(name)) << name.toStdString();
         const std::vector<QSizeF> sizes = PdfReadBack::pageSizes(w.printToPdf);
         ASSERT_FALSE(sizes.empty());
@@ -115,7 +115,7 @@ TEST_F(PrintWiring, ThePrinterCheckWithoutAPrinterTurnsPrintingOffAndTheMonitors
         GTEST_SKIP() << "a printer is installed";
     program->options().checkPrinters.setChecked(true);
     main().FillPrinterList();
-    EXPECT_TRUE(main().cbPrinter.isEmpty());
+    EXPECT_TRUE(main().installedPrinters().isEmpty());
     for (QAction* a : printCommands())
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_FALSE(monitor().printButton->isEnabled());
@@ -152,8 +152,8 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     // A name without an extension takes the chosen entry's.
     prompter.answerFile(dir + QStringLiteral("/trend"), 1);
     ASSERT_TRUE(mon.MonFileClick());
-    EXPECT_EQ(program->context().MonFileName, QStringLiteral("trend.mon"));
-    EXPECT_EQ(program->context().MonPath, dir);
+    EXPECT_EQ(program->context().recent.monitorName, QStringLiteral("trend.mon"));
+    EXPECT_EQ(program->context().recent.monitorFolder, dir);
     QStringList lines;
     ASSERT_TRUE(TextFile::readLines(dir + QStringLiteral("/trend.mon"), lines));
     EXPECT_EQ(lines.size(), 19 + held);
@@ -172,7 +172,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     ASSERT_FALSE(jpeg.isNull());
     EXPECT_GT(jpeg.width(), mon.chart->width()); // the legend widens the picture
     EXPECT_EQ(jpeg.height(), mon.chart->height());
-    EXPECT_EQ(program->context().MonFileName, QStringLiteral("trend.BMP"));
+    EXPECT_EQ(program->context().recent.monitorName, QStringLiteral("trend.BMP"));
 
     // Another set-up, then the file brings the record back.
     m.setChannelChecked(0, false);

@@ -52,7 +52,7 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::KeyPad));
     program.showMain();
     EXPECT_TRUE(program.table()->isVisible());
-    EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
+    EXPECT_EQ(program.table()->rows().size(), program.context().tableView.lastIndex + 2);
     EXPECT_TRUE(program.main()->close());
 }
 

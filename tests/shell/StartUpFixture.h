@@ -31,7 +31,7 @@ protected:
             qputenv(name, home.filePath(QString::fromLatin1(name)).toUtf8());
         }
         QDir().mkpath(home.filePath(QStringLiteral("XDG_RUNTIME_DIR")));
-        context.Parameters = nullptr; // a main window makes its own store
+        context.store = nullptr; // a main window makes its own store
         ProgramFolder::setProgramFolder(context, folder.path());
     }
     ~StartUpTestBase() override {
@@ -54,13 +54,13 @@ protected:
     // The same for a program of its own (a StartUp::Program's context).
     static void choose(ProgramContext& context, const QString& type, const QString& cpu, const QString& form,
                        const QString& language = QStringLiteral("English")) {
-        context.LanguageName = language;
-        context.LanguageSuffix = language.left(3);
-        context.LanguageIniPath = context.LanguageFolder + "/" + language + ".ini";
+        context.language.name = language;
+        context.language.suffix = language.left(3);
+        context.language.iniPath = context.language.folder + "/" + language + ".ini";
         context.drive.identity.typeName = type;
         context.drive.identity.formName = form;
         context.drive.identity.cpuVersion = cpu;
-        context.drive.files.typeFolder = context.ProgramFolder + "/dat/" + type + "(" + cpu + ")";
+        context.drive.files.typeFolder = context.paths.programFolder + "/dat/" + type + "(" + cpu + ")";
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
     }

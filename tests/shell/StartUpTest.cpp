@@ -31,17 +31,17 @@ protected:
                                                const QString& cpu = QStringLiteral("V110"),
                                                const QString& form = QStringLiteral("-2004")) {
         auto m = std::make_unique<MainWindow>(context, options, nullptr);
-        m->startupForm = [this, type, cpu, form] {
+        m->setStartupForm([this, type, cpu, form] {
             ++formRuns;
-            languagesSeenByForm = IniFile(context.SettingsIniPath).keys(QStringLiteral("Language"));
+            languagesSeenByForm = IniFile(context.paths.settingsIni).keys(QStringLiteral("Language"));
             choose(type, cpu, form);
-        };
+        });
         return m;
     }
 
     QString value(const char* comNo) const {
         const int i = ValueRules::IndexOfComNo(context, QString::fromLatin1(comNo));
-        return i < 0 ? QStringLiteral("?") : context.Parameters->UPara.cell(UP_Value, i + 1);
+        return i < 0 ? QStringLiteral("?") : context.store->UPara.cell(UP_Value, i + 1);
     }
 
     QString writeKvr(const QString& name, const QStringList& lines) {
@@ -80,17 +80,16 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
 
     EXPECT_EQ(formRuns, 1);
     EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
-    EXPECT_FALSE(context.StartupAbort);
+    EXPECT_FALSE(context.startupAborted);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
+    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountNormal);
     EXPECT_GT(context.ParaCountNormal, 0);
     EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_FALSE(m->button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
     // The folders default to the program folder until the user uses others.
-    EXPECT_EQ(context.SavePath, folder.path());
-    EXPECT_EQ(context.MonPath, folder.path());
-    EXPECT_TRUE(context.OsMajor6OrLater);
+    EXPECT_EQ(context.recent.saveFolder, folder.path());
+    EXPECT_EQ(context.recent.monitorFolder, folder.path());
     EXPECT_EQ(prompter.boxes().size(), 0u);
 }
 
@@ -111,21 +110,21 @@ TEST_F(StartUp, SavedFoldersAreReadFromTheSettings) {
         "[Monitor]\r\nMonPath=/data/mon\r\n");
     auto m = mainWithChoice();
     m->FormCreate();
-    EXPECT_EQ(context.SavePath, QStringLiteral("C:/out"));
-    EXPECT_EQ(context.LoadPath, QStringLiteral("/data/in"));
-    EXPECT_EQ(context.MonPath, QStringLiteral("/data/mon"));
+    EXPECT_EQ(context.recent.saveFolder, QStringLiteral("C:/out"));
+    EXPECT_EQ(context.recent.openFolder, QStringLiteral("/data/in"));
+    EXPECT_EQ(context.recent.monitorFolder, QStringLiteral("/data/mon"));
 }
 
 TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence) {
     auto m = std::make_unique<MainWindow>(context, options, nullptr);
-    m->startupForm = [this] {
+    m->setStartupForm([this] {
         ++formRuns;
-        context.StartupAbort = true;
-    };
+        context.startupAborted = true;
+    });
     m->FormCreate();
     EXPECT_EQ(formRuns, 1);
-    EXPECT_TRUE(context.StartupAbort);
-    EXPECT_EQ(context.Parameters, nullptr);
+    EXPECT_TRUE(context.startupAborted);
+    EXPECT_EQ(context.store, nullptr);
 }
 
 TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
@@ -140,23 +139,23 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
 
     auto m = std::make_unique<MainWindow>(context, options, nullptr);
     const ParameterStore* firstStore = nullptr;
-    m->startupForm = [&] {
+    m->setStartupForm([&] {
         ++formRuns;
         if (formRuns == 1) {
             choose(QStringLiteral("HXA1"), QStringLiteral("V990"), QStringLiteral("-2004"));
         } else {
-            firstStore = context.Parameters;
+            firstStore = context.store;
             choose(QStringLiteral("HXA1"), QStringLiteral("V110"), QStringLiteral("-2004"));
         }
-    };
+    });
     prompter.allowUnexpected(); // the drive data's own complaint
     m->FormCreate();
 
     EXPECT_EQ(formRuns, 2);
-    EXPECT_FALSE(context.StartupAbort);
-    ASSERT_NE(context.Parameters, nullptr);
+    EXPECT_FALSE(context.startupAborted);
+    ASSERT_NE(context.store, nullptr);
     EXPECT_NE(firstStore, nullptr);
-    EXPECT_EQ(context.Parameters, firstStore) << "reloaded into the same store";
+    EXPECT_EQ(context.store, firstStore) << "reloaded into the same store";
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     EXPECT_EQ(value("0002"), QStringLiteral("60"));
 }
@@ -165,7 +164,7 @@ TEST_F(StartUp, SettingsThatCannotBeWrittenStopTheFirstStartWithOneBox) {
     QDir().mkpath(folder.settingsIniPath()); // a folder where the file should be
     auto m = mainWithChoice();
     m->FormCreate();
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
     EXPECT_EQ(formRuns, 0);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(folder.settingsIniPath()));
@@ -183,30 +182,30 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
 
-    ASSERT_FALSE(context.StartupAbort);
+    ASSERT_FALSE(context.startupAborted);
     EXPECT_EQ(prompter.boxes().size(), 0u);
-    EXPECT_EQ(context.LanguageName, QStringLiteral("English"));
-    EXPECT_EQ(context.LanguageSuffix, QStringLiteral("Eng"));
+    EXPECT_EQ(context.language.name, QStringLiteral("English"));
+    EXPECT_EQ(context.language.suffix, QStringLiteral("Eng"));
     EXPECT_EQ(context.drive.identity.typeCode, QStringLiteral("41"));
     EXPECT_EQ(context.drive.identity.formCode, QStringLiteral("1"));
     EXPECT_EQ(context.drive.identity.cpuNumber, QStringLiteral("110"));
     EXPECT_EQ(context.drive.files.typeFolder, folder.path() + QStringLiteral("/dat/HXA1(V110)"));
-    EXPECT_EQ(context.HelpFilePath, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
-    EXPECT_EQ(context.LoadPath, folder.path() + QStringLiteral("/sets"));
-    EXPECT_EQ(context.OpenedFileName, QStringLiteral("pump.KvR"));
-    EXPECT_EQ(context.SavePath, folder.path());
-    EXPECT_TRUE(m.AssOp);
-    EXPECT_TRUE(m.CommentsChk);
-    EXPECT_EQ(m.CommentsBuff, QStringLiteral("Site 4, pump 2"));
+    EXPECT_EQ(context.paths.helpFile, folder.path() + QStringLiteral("/KVR260X(Eng).chm"));
+    EXPECT_EQ(context.recent.openFolder, folder.path() + QStringLiteral("/sets"));
+    EXPECT_EQ(context.recent.openedName, QStringLiteral("pump.KvR"));
+    EXPECT_EQ(context.recent.saveFolder, folder.path());
+    EXPECT_TRUE(m.fileArgumentStart());
+    EXPECT_TRUE(m.fileCommands().startCommentWaiting());
+    EXPECT_EQ(m.fileCommands().CommentsBuff, QStringLiteral("Site 4, pump 2"));
     // The lines before the empty line only; the others keep their defaults.
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_EQ(value("0003"), QStringLiteral("5000"));
     EXPECT_NE(value("0004"), QStringLiteral("999"));
-    EXPECT_EQ(context.Parameters->UPara.cell(UP_ChangeIndex,
-                                             ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
+    EXPECT_EQ(context.store->UPara.cell(UP_ChangeIndex,
+                                        ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
               QStringLiteral("1"));
-    EXPECT_EQ(context.Parameters->UPara.cell(UP_SelectIndex,
-                                             ValueRules::IndexOfComNo(context, QStringLiteral("0003")) + 1),
+    EXPECT_EQ(context.store->UPara.cell(UP_SelectIndex,
+                                        ValueRules::IndexOfComNo(context, QStringLiteral("0003")) + 1),
               QStringLiteral("1"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") +
                                    Msg(context, MsgId::FileLabel) + QStringLiteral("pump.KvR (HXA1-2004)"));
@@ -216,8 +215,8 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
                   .readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1),
               1);
     // Without a start-up form the CPU check still knows the type's versions.
-    EXPECT_EQ(m.I_CpuForm_M, (QStringList{QStringLiteral("V110"), QStringLiteral("V720")}));
-    EXPECT_EQ(m.I_CpuNo_M, (QStringList{QStringLiteral("110"), QStringLiteral("720")}));
+    EXPECT_EQ(m.cpuVersionNames(), (QStringList{QStringLiteral("V110"), QStringLiteral("V720")}));
+    EXPECT_EQ(m.cpuVersionNumbers(), (QStringList{QStringLiteral("110"), QStringLiteral("720")}));
 }
 
 TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
@@ -229,7 +228,7 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
     MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
 
-    EXPECT_FALSE(context.StartupAbort);
+    EXPECT_FALSE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::DataIncorrect));
     EXPECT_EQ(prompter.boxes()[0].caption, Msg(context, MsgId::Caption));
@@ -291,7 +290,7 @@ TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
     seedLanguages();
     MainWindow m(context, options, nullptr);
     m.FormCreate(folder.filePath(QStringLiteral("missing.kvr")), folder.path());
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("missing.kvr")));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
@@ -303,12 +302,12 @@ TEST_F(StartUp, FileArgumentValuesOutsideTheirLimitsAreListedAndMarked) {
                                   kvr(QStringLiteral("English"), {QStringLiteral("0002,99999999,0,0")}));
     MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
-    EXPECT_FALSE(context.StartupAbort);
+    EXPECT_FALSE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(context, MsgId::ValuesOutsideLimits) +
                                                     QStringLiteral("\n0002 : ")));
-    EXPECT_EQ(context.Parameters->UPara.cell(UP_ChangeIndex,
-                                             ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
+    EXPECT_EQ(context.store->UPara.cell(UP_ChangeIndex,
+                                        ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
               QStringLiteral("1"));
     EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
 }
@@ -320,7 +319,7 @@ TEST_F(StartUp, FileArgumentLargerThanAnyParameterSetIsRefusedUnread) {
     const QString file = writeKvr(QStringLiteral("big.kvr"), lines);
     MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::FileTooLarge) + u'\n' + file});
 }
 
@@ -333,15 +332,15 @@ TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
         ::ProgramFolder::setProgramFolder(context, other.path());
         auto m = mainWithChoice();
         m->FormCreate();
-        EXPECT_EQ(context.SettingsIniPath, other.path() + QStringLiteral("/KVR260X.ini"));
+        EXPECT_EQ(context.paths.settingsIni, other.path() + QStringLiteral("/KVR260X.ini"));
         EXPECT_TRUE(QFile::exists(other.settingsIniPath()));
     }
     context = ProgramContext();
     ::ProgramFolder::setProgramFolder(context, other.path());
     MainWindow m(context, options, nullptr);
     m.FormCreate(file, folder.path());
-    EXPECT_EQ(context.ProgramFolder, folder.path());
-    EXPECT_EQ(context.SettingsIniPath, folder.settingsIniPath());
+    EXPECT_EQ(context.paths.programFolder, folder.path());
+    EXPECT_EQ(context.paths.settingsIni, folder.settingsIniPath());
 }
 
 TEST(StartUpCpuVersions, OnlyFoldersOfExactlyThatTypeCount) {
@@ -387,11 +386,11 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     program.showMain();
     MainWindow* m = program.main();
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_EQ(program.context().LanguageName, QStringLiteral("English"));
+    EXPECT_EQ(program.context().language.name, QStringLiteral("English"));
     ASSERT_NE(program.table(), nullptr);
     EXPECT_TRUE(program.table()->isVisible());
     EXPECT_TRUE(program.table()->isWindow());
-    EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
+    EXPECT_EQ(program.table()->rows().size(), program.context().tableView.lastIndex + 2);
     EXPECT_FALSE(m->item(MainCommand::ParameterTable)->isEnabled());
     const IniFile ini(folder.settingsIniPath());
     EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
@@ -439,16 +438,16 @@ TEST_F(StartUp, NewShowsTheStartUpFormWithTheLanguageFixedAndReloadsTheTable) {
     MainWindow* m = program.main();
     EXPECT_EQ(forms, 1);
     EXPECT_FALSE(languageFixed);
-    const QString language = program.context().LanguageName;
+    const QString language = program.context().language.name;
 
     m->item(MainCommand::New)->trigger();
     EXPECT_EQ(forms, 2);
     EXPECT_TRUE(languageFixed);
-    EXPECT_EQ(program.context().LanguageName, language);
+    EXPECT_EQ(program.context().language.name, language);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
     EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_TRUE(program.table()->isVisible());
-    EXPECT_EQ(program.table()->rows().size(), program.context().RowsInUse + 2);
+    EXPECT_EQ(program.table()->rows().size(), program.context().tableView.lastIndex + 2);
 }
 
 // ---- The run and its end --------------------------------------------------------------------
@@ -468,9 +467,9 @@ TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders) {
     auto m = mainWithChoice();
     m->FormCreate();
     m->show();
-    context.SavePath = QStringLiteral("/s");
-    context.LoadPath = QStringLiteral("/l");
-    context.MonPath = QStringLiteral("/m");
+    context.recent.saveFolder = QStringLiteral("/s");
+    context.recent.openFolder = QStringLiteral("/l");
+    context.recent.monitorFolder = QStringLiteral("/m");
 
     context.MonitorRunning = 1;
     EXPECT_FALSE(m->close());
@@ -525,7 +524,7 @@ TEST_F(StartUp, AFileArgumentsCommentGoesToThePageSetupOnceAndASaveWritesIt) {
     MainWindow& m = *program.main();
     ASSERT_NE(program.pageSetup(), nullptr);
     EXPECT_EQ(program.pageSetup()->comment(), QStringLiteral("Site 4, pump 2"));
-    EXPECT_FALSE(m.CommentsChk);
+    EXPECT_FALSE(m.fileCommands().startCommentWaiting());
     EXPECT_EQ(m.commentText(), QStringLiteral("Site 4, pump 2"));
     program.showMain();
 

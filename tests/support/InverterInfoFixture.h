@@ -39,11 +39,11 @@ class InverterInfoFixture : public testing::Test {
 protected:
     void SetUp() override {
         context.drive.identity.typeName = QStringLiteral("HXA1");
-        context.MsgCaption = QStringLiteral("Caption");
-        context.CatalogueIniPath = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
-                                                    "[Type]\r\nHXA1=41\r\n[Type_Custom]\r\nHXA1=41\r\n"
-                                                    "[HXA1]\r\n-4037=13\r\n-2004=1\r\nCPU2=H\r\n"
-                                                    "[HXA1(V720)]\r\n-4037N=13\r\n");
+        context.texts.caption = QStringLiteral("Caption");
+        context.paths.catalogueIni = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
+                                                      "[Type]\r\nHXA1=41\r\n[Type_Custom]\r\nHXA1=41\r\n"
+                                                      "[HXA1]\r\n-4037=13\r\n-2004=1\r\nCPU2=H\r\n"
+                                                      "[HXA1(V720)]\r\n-4037N=13\r\n");
         setLanguage(kShippedSection);
         setRows({{"0000", "1", "0", 0},
                  {"FB07", "1", "0", 41},
@@ -70,10 +70,10 @@ protected:
         lists.names =
             QStringList{"Output frequency", "Bias", "Terminal X12", "Terminal X11", "Trip code", "Missing"};
     }
-    void TearDown() override { context.Parameters = nullptr; }
+    void TearDown() override { context.store = nullptr; }
 
     void setLanguage(const QByteArray& section) {
-        context.LanguageIniPath = folder.writeFile(QStringLiteral("lng/English.ini"), section);
+        context.language.iniPath = folder.writeFile(QStringLiteral("lng/English.ini"), section);
     }
     // The program's table and the drive both get these parameters.
     void setRows(const std::vector<InfoRow>& rows) {
@@ -91,7 +91,7 @@ protected:
             model.setParameter(QString::fromLatin1(rows[i].comNo), rows[i].value, false,
                                QString::fromLatin1(rows[i].low).toInt() < 0);
         }
-        context.Parameters = params.get();
+        context.store = params.get();
         context.ParaCountAll = int(rows.size()) - 1;
         params->rebuildComNoIndex(int(rows.size()) - 1);
     }

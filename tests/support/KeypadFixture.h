@@ -176,7 +176,7 @@ protected:
                  {"FC10", "65535", "0", "1"}});
         folder.writeFile(QStringLiteral("dat/Inverter.ini"),
                          "[Freq Comm No]\r\nHXA1=FA01\r\nHXB3=-\r\nHXZ9=FA77\r\n");
-        context.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+        context.paths.catalogueIni = folder.filePath(QStringLiteral("dat/Inverter.ini"));
         context.drive.identity.typeName = QStringLiteral("HXA1");
 
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };

@@ -46,12 +46,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
         QFile::remove(settingsPath());
-        context.ProgramFolder = folder->path();
-        context.LanguageFolder = folder->filePath("lng");
-        context.SettingsIniPath = settingsPath();
-        context.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
+        context.paths.programFolder = folder->path();
+        context.language.folder = folder->filePath("lng");
+        context.paths.settingsIni = settingsPath();
+        context.paths.catalogueIni = folder->filePath("dat/Inverter.ini");
         store = std::make_unique<ParameterStore>();
-        context.Parameters = store.get();
+        context.store = store.get();
         loadDriveType("HXA1", "V110", "-2004");
         ASSERT_TRUE(prompter.texts().isEmpty()) << prompter.texts().join('|').toStdString();
 
@@ -70,7 +70,7 @@ protected:
 
     void TearDown() override {
         model.reset();
-        context.Parameters = nullptr;
+        context.store = nullptr;
     }
 
     static QString settingsPath() { return folder->filePath("KVR260X.ini"); }
@@ -78,9 +78,9 @@ protected:
     // Loads a drive type into the store as the start-up does; the simulated drive follows it.
     void loadDriveType(const char* type, const char* cpu, const char* form,
                        const char* language = "English") {
-        context.LanguageName = QString::fromLatin1(language);
-        context.LanguageSuffix = context.LanguageName.left(3);
-        context.LanguageIniPath = folder->filePath("lng/" + context.LanguageName + ".ini");
+        context.language.name = QString::fromLatin1(language);
+        context.language.suffix = context.language.name.left(3);
+        context.language.iniPath = folder->filePath("lng/" + context.language.name + ".ini");
         context.drive.identity.typeName = QString::fromLatin1(type);
         context.drive.identity.cpuVersion = QString::fromLatin1(cpu);
         context.drive.identity.formName = QString::fromLatin1(form);

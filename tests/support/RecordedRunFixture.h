@@ -20,11 +20,11 @@ struct SelectedDrive {
     SelectedDrive() {
         for (int n = 0; n < 100; ++n)
             store.Messages << QStringLiteral("msg%1").arg(n);
-        context.Parameters = &store;
+        context.store = &store;
         context.drive.identity.typeName = QStringLiteral("QX100");
         context.drive.identity.formName = QStringLiteral("-4037");
         context.drive.identity.cpuVersion = QStringLiteral("V110");
-        context.MsgCaption = QStringLiteral("Caption");
+        context.texts.caption = QStringLiteral("Caption");
     }
 };
 

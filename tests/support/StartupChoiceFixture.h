@@ -2,6 +2,7 @@
 // A program folder with the shipped languages and drive types (or an empty one) and a
 // program context pointing into it, for the start-up form and its rules.
 #include "core/ProgramContext.h"
+#include "link/StartupChoice.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
@@ -21,10 +22,10 @@ protected:
         if (shipped_) {
             ASSERT_TRUE(copyShippedChoiceData());
         }
-        context.ProgramFolder = folder.path();
-        context.LanguageFolder = folder.filePath("lng");
-        context.SettingsIniPath = folder.settingsIniPath();
-        context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+        context.paths.programFolder = folder.path();
+        context.language.folder = folder.filePath("lng");
+        context.paths.settingsIni = folder.settingsIniPath();
+        context.paths.catalogueIni = folder.filePath("dat/Inverter.ini");
     }
     // The settings file as the first start leaves it before the form opens.
     void seedLanguages() { writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n"); }
@@ -68,6 +69,13 @@ protected:
     ScriptedPrompter prompter;
     TempProgramFolder folder;
     QStringList cpuFormsM{"stale"}, cpuNumbersM{"0"};
+    // A start-up whose form hands its CPU versions to the lists above.
+    StartupContext startup() {
+        return {false, false, [this](const QStringList& names, const QStringList& numbers) {
+                    cpuFormsM = names;
+                    cpuNumbersM = numbers;
+                }};
+    }
 };
 
 class EmptyProgramFolder : public StartupChoiceFixture {

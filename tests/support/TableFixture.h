@@ -43,15 +43,15 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(folder && folder->isValid());
-        context.ProgramFolder = folder->path();
-        context.LanguageFolder = folder->filePath("lng");
-        context.LanguageIniPath = folder->filePath("lng/English.ini");
-        context.LanguageName = "English";
-        context.LanguageSuffix = "Eng";
+        context.paths.programFolder = folder->path();
+        context.language.folder = folder->filePath("lng");
+        context.language.iniPath = folder->filePath("lng/English.ini");
+        context.language.name = "English";
+        context.language.suffix = "Eng";
         context.drive.files.typeFolder = context.drive.files.capacityFolder =
             folder->filePath("dat/HXA1(V110)");
         context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
-        context.CatalogueIniPath = folder->filePath("dat/Inverter.ini");
+        context.paths.catalogueIni = folder->filePath("dat/Inverter.ini");
         context.drive.identity.typeName = "HXA1";
         context.drive.identity.formName = "-2004";
         context.drive.identity.cpuVersion = "V110";
@@ -59,7 +59,7 @@ protected:
         ASSERT_TRUE(LoadTypeTable(context, prompter));
         ASSERT_TRUE(LoadCapacityTable(context, prompter));
         ASSERT_TRUE(InitValueTable(context, prompter));
-        context.RowsInUse = context.ParaCountNormal;
+        context.tableView.lastIndex = context.ParaCountNormal;
         context.QuickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
     }

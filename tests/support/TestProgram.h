@@ -16,7 +16,7 @@ public:
     Options options{context};
 
     TestProgram() {
-        context.Parameters = &store;
+        context.store = &store;
         // A test never changes the desktop's file associations unless it asks to.
         options.setAssociationHandler([](bool) {});
     }
@@ -28,7 +28,7 @@ public:
         store.Messages.clear();
         for (int n = 0; n < count; ++n)
             store.Messages << prefix + QString::number(n);
-        context.MsgCaption = store.Msg(0);
+        context.texts.caption = store.Msg(0);
     }
 
     // A drive type of these numbers, all of them ordinary parameters: the column-name rows,

@@ -183,10 +183,10 @@ public:
     explicit TransferRig(SimProtocol protocol, Wire wire = Wire::Fake, const QByteArray& info = QByteArray())
         : protocol_(protocol), wire_(wire) {
         writeTransferDriveData(folder, info);
-        context.ProgramFolder = folder.path();
-        context.SettingsIniPath = folder.settingsIniPath();
-        context.CatalogueIniPath = folder.filePath(QStringLiteral("dat/Inverter.ini"));
-        context.LanguageSuffix = QStringLiteral("Eng");
+        context.paths.programFolder = folder.path();
+        context.paths.settingsIni = folder.settingsIniPath();
+        context.paths.catalogueIni = folder.filePath(QStringLiteral("dat/Inverter.ini"));
+        context.language.suffix = QStringLiteral("Eng");
         context.drive.identity.typeName = QStringLiteral("HXA1");
         context.drive.identity.formName = QStringLiteral("-0.75K");
         context.drive.identity.cpuVersion = QStringLiteral("V100");

@@ -11,7 +11,7 @@ class ParameterHelpTest : public TableFixture {
 protected:
     void SetUp() override {
         TableFixture::SetUp();
-        context.ParaHelpFilePath = helpFile;
+        context.paths.parameterHelpFile = helpFile;
     }
     // A help over the table's rows whose pages are recorded instead of shown.
     ParameterHelp recording(bool pagesExist = true) {
@@ -70,7 +70,7 @@ TEST_F(ParameterHelpTest, TheItemsOpenTheCursorRowAndADoubleClickItsOwnRow) {
 TEST_F(ParameterHelpTest, MissingHelpIsReportedOnceAndABadTitleNotAtAll) {
     const QString empty = folder->filePath("dat/HXA1(V110)/HXA1(Eng).chm");
     folder->writeFile("dat/HXA1(V110)/HXA1(Eng).chm/index.htm", "<html></html>");
-    context.ParaHelpFilePath = empty;
+    context.paths.parameterHelpFile = empty;
     ParameterHelp help = recording(false);
     for (const char* comNo : {"0001", "0001", "0002"})
         help.openRow(rowOf(comNo));
@@ -78,7 +78,7 @@ TEST_F(ParameterHelpTest, MissingHelpIsReportedOnceAndABadTitleNotAtAll) {
     help.openRow(rowOf("0003"));
     // No help folder at all: one box, whichever rows follow.
     const QString none = folder->filePath("dat/HXA1(V110)/HXA1(Jap).chm");
-    context.ParaHelpFilePath = none;
+    context.paths.parameterHelpFile = none;
     for (const char* comNo : {"0001", "0002"})
         help.openRow(rowOf(comNo));
     EXPECT_EQ(prompter.texts(), (QStringList{"The help page " + empty + "/html/f001.htm is not found.",

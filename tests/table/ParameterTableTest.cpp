@@ -11,12 +11,12 @@ using C = TableCommand;
 using ParameterTableTest = TableFixture;
 
 TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheCaption) {
-    ASSERT_EQ(rows(), context.RowsInUse + 2);
+    ASSERT_EQ(rows(), context.tableView.lastIndex + 2);
     EXPECT_EQ(core.grid().row(0), (QStringList{"Title", "Comm. No.", "Function", "Set Val.", "Low limit.",
                                                "Up limit.", "Unit", ""}));
     EXPECT_EQ(core.caption(), "Parameter Table HXA1-2004 (CPU Ver.V110)");
     // Row k + 1 shows parameter k.
-    for (int k : {0, 3, context.RowsInUse}) {
+    for (int k : {0, 3, context.tableView.lastIndex}) {
         EXPECT_EQ(core.grid().cell(TC_ComNo, k + 1), store->ParaDat.cell(PD_ComNo, k + 1)) << k;
         EXPECT_EQ(core.grid().cell(TC_Title, k + 1), store->ParaDat.cell(PD_FTitle, k + 1)) << k;
         EXPECT_EQ(core.grid().cell(TC_Name, k + 1), store->ParaDat.cell(PD_FName, k + 1)) << k;
@@ -28,7 +28,7 @@ TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheC
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Changed, "0003"), kNoMark);
     // The find buffer has one "number,name" line per row.
-    ASSERT_EQ(core.findBuffer.size(), context.RowsInUse + 1);
+    ASSERT_EQ(core.findBuffer.size(), context.tableView.lastIndex + 1);
     EXPECT_EQ(core.findBuffer.first(), "0000,Control mode");
 }
 
@@ -88,14 +88,14 @@ TEST_F(ParameterTableTest, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks
     setWork("0020", UP_HexIndex, "1");
     setWork("0009", UP_WriteIndex, "1");
     // A file's count that disagrees with its marks does not change the rows shown.
-    context.BlindActive = true;
-    context.BlindCount = 5;
+    context.tableView.blindOn = true;
+    context.tableView.blindCount = 5;
     refreshAll();
     EXPECT_TRUE(core.blindView());
-    EXPECT_EQ(rows(), context.RowsInUse + 2 - 3);
+    EXPECT_EQ(rows(), context.tableView.lastIndex + 2 - 3);
     EXPECT_EQ(rowOf("0005"), -1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0006");
-    EXPECT_EQ(core.BlindRowCount, context.RowsInUse - 5);
+    EXPECT_EQ(core.BlindRowCount, context.tableView.lastIndex - 5);
     // Selection, hex and blind marks of the file stay; the edit marks do not.
     EXPECT_EQ(work("0009", UP_SelectIndex), "1");
     EXPECT_EQ(work("0020", UP_HexIndex), "1");
@@ -111,7 +111,7 @@ TEST_F(ParameterTableTest, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks
 
 TEST_F(ParameterTableTest, QuickViewShowsTheQuickParametersWhateverTheirStoredCount) {
     int expected = 0;
-    for (int p = 0; p <= context.RowsInUse; ++p)
+    for (int p = 0; p <= context.tableView.lastIndex; ++p)
         if (store->ParaDat.cell(PD_Quick, p + 1) != "0")
             ++expected;
     setPara("0003", PD_Quick, "0");
@@ -219,7 +219,7 @@ TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
     // Commands a filtered view had switched off are usable again in the view of all rows.
     EXPECT_TRUE(c.enabled(C::Find));
     EXPECT_TRUE(c.enabled(C::Slct));
-    EXPECT_EQ(rows(), context.RowsInUse + 2);
+    EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
 }
 
 TEST_F(ParameterTableTest, AfterARefillTheCursorIsOnItsParameterOrOnNoRow) {

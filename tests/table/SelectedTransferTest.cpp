@@ -30,7 +30,7 @@ public:
         return answers && !context.MonitorRunning;
     }
     ExchangeResult transact(int index, const QString& valueText, const QString& kind) override {
-        const QString comNo = context.Parameters->ParaDat.cell(PD_ComNo, index + 1);
+        const QString comNo = context.store->ParaDat.cell(PD_ComNo, index + 1);
         requests.push_back({comNo, kind, valueText});
         ExchangeResult r;
         r.error = failing.contains(comNo);

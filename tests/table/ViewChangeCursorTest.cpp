@@ -53,7 +53,7 @@ public:
         core.FillRows();
     }
     void quickOnly(std::initializer_list<const char*> comNos) {
-        for (int i = 0; i <= context.RowsInUse; ++i)
+        for (int i = 0; i <= context.tableView.lastIndex; ++i)
             store->ParaDat.setCell(PD_Quick, i + 1, "0");
         for (const char* n : comNos)
             setPara(n, PD_Quick, "1");
@@ -64,14 +64,14 @@ protected:
     // The numbers of the parameters whose stored value differs from the snapshot.
     QStringList changedSince(const QStringList& before) const {
         QStringList out;
-        for (int i = 0; i <= context.RowsInUse; ++i)
+        for (int i = 0; i <= context.tableView.lastIndex; ++i)
             if (store->UPara.cell(UP_Value, i + 1) != before[i])
                 out << store->ParaDat.cell(PD_ComNo, i + 1);
         return out;
     }
     QStringList values() const {
         QStringList v;
-        for (int i = 0; i <= context.RowsInUse; ++i)
+        for (int i = 0; i <= context.tableView.lastIndex; ++i)
             v << store->UPara.cell(UP_Value, i + 1);
         return v;
     }
@@ -146,8 +146,8 @@ TEST_F(ViewChangeCursor, ATypedValueGoesToTheParameterTheCursorWasOnOrToNone) {
         {"a refresh in the Blind view a file brought",
          [](auto& f) {
              f.setWork("0002", UP_BlindIndex, "1");
-             f.context.BlindActive = true;
-             f.context.BlindCount = 1;
+             f.context.tableView.blindOn = true;
+             f.context.tableView.blindCount = 1;
              f.refreshAll();
          },
          "0005", [](auto& f) { f.refreshAll(); }, "0005"},

@@ -36,7 +36,7 @@ protected:
     QStringList boxTexts() const { return prompter.texts(); }
     int countWork(int col) const {
         int n = 0;
-        for (int i = 0; i <= context.RowsInUse; ++i)
+        for (int i = 0; i <= context.tableView.lastIndex; ++i)
             n += store->UPara.cell(col, i + 1) == "1";
         return n;
     }
@@ -74,7 +74,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyWithNothingChangedSaysSoAndChangesNothing) {
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoChangedParameter)});
     EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
     EXPECT_EQ(states(), before);
-    EXPECT_EQ(rows(), context.RowsInUse + 2);
+    EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
 }
 
 TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherViews) {
@@ -94,7 +94,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     EXPECT_TRUE(commands.checked(C::ChgDisp));
 
     views.PopChgDispClick();
-    EXPECT_EQ(rows(), context.RowsInUse + 2);
+    EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
     EXPECT_FALSE(commands.checked(C::ChgDisp));
     for (C c : {C::Quick, C::Blind, C::Find})
         EXPECT_TRUE(commands.mirrorItemEnabled(c)) << int(c);
@@ -104,7 +104,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     views.PopChgDispClick();
     views.PopDispClick();
     EXPECT_FALSE(commands.checked(C::ChgDisp));
-    EXPECT_EQ(rows(), context.RowsInUse + 2);
+    EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
     EXPECT_TRUE(commands.enabled(C::Find));
 }
 
@@ -142,7 +142,7 @@ TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
     EXPECT_FALSE(commands.toolButtonEnabled(C::Find));
     views.PopQuickClick();
     EXPECT_FALSE(commands.checked(C::Quick));
-    EXPECT_EQ(rows(), context.RowsInUse + 2);
+    EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
         EXPECT_TRUE(commands.mirrorItemEnabled(c)) << int(c);
 }
@@ -194,12 +194,12 @@ TEST_F(ViewCommandsTest, SelectTogglesTheHighlightedRowsOnlyWhenTheValueColumnIs
 }
 
 TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
-    const int inUse = context.RowsInUse;
+    const int inUse = context.tableView.lastIndex;
     select({"0002", "0005", "0013"});
     views.PopBlindClick();
     EXPECT_TRUE(prompter.boxes().empty());
-    EXPECT_EQ(context.BlindCount, 3);
-    EXPECT_TRUE(context.BlindActive);
+    EXPECT_EQ(context.tableView.blindCount, 3);
+    EXPECT_TRUE(context.tableView.blindOn);
     EXPECT_EQ(core.BlindRowCount, inUse - 3);
     EXPECT_EQ(rows(), inUse - 3 + 2);
     EXPECT_EQ(rowOf("0005"), -1);
@@ -215,12 +215,12 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     setWork("0013", UP_SelectIndex, "0");
     select({"0020"});
     views.PopBlindClick();
-    EXPECT_EQ(context.BlindCount, 4);
+    EXPECT_EQ(context.tableView.blindCount, 4);
     EXPECT_EQ(rows(), inUse - 4 + 2);
 
     views.PopDispClick();
-    EXPECT_EQ(context.BlindCount, 0);
-    EXPECT_FALSE(context.BlindActive);
+    EXPECT_EQ(context.tableView.blindCount, 0);
+    EXPECT_FALSE(context.tableView.blindOn);
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
     EXPECT_EQ(rows(), inUse + 2);
     EXPECT_EQ(core.findBuffer.size(), inUse + 1);
@@ -232,20 +232,20 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
 TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
     views.PopBlindClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoSelectedParameter)});
-    EXPECT_FALSE(context.BlindActive);
+    EXPECT_FALSE(context.tableView.blindOn);
 
     prompter.clear();
-    for (int i = 0; i <= context.RowsInUse; ++i)
+    for (int i = 0; i <= context.tableView.lastIndex; ++i)
         store->UPara.setCell(UP_SelectIndex, i + 1, "1");
     const auto before = states();
     views.PopBlindClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::CannotHideAll)});
     // Nothing is hidden by a refused Blind: the next Blind and the files see no stray marks.
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
-    EXPECT_FALSE(context.BlindActive);
-    EXPECT_EQ(context.BlindCount, 0);
+    EXPECT_FALSE(context.tableView.blindOn);
+    EXPECT_EQ(context.tableView.blindCount, 0);
     EXPECT_EQ(states(), before);
-    EXPECT_EQ(rows(), context.RowsInUse + 2);
+    EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
 }
 
 // ---- Display --------------------------------------------------------------------------------

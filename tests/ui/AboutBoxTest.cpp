@@ -26,9 +26,9 @@ class AboutBoxTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        context.ProgramFolder = folder.path();
-        context.SettingsIniPath = folder.settingsIniPath();
-        context.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
+        context.paths.programFolder = folder.path();
+        context.paths.settingsIni = folder.settingsIniPath();
+        context.language.iniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
     }
     QStringList treeEntries(const AboutBox& box) const {
         QStringList out;
@@ -100,7 +100,7 @@ TEST_F(AboutBoxTest, AMissingDataFolderLeavesTheListsEmptyWithoutABox) {
 }
 
 TEST_F(AboutBoxTest, ALongerTextOfAnotherLanguageNeverRunsUnderTheControls) {
-    context.LanguageIniPath = folder.writeFile(
+    context.language.iniPath = folder.writeFile(
         QStringLiteral("lng/Long.ini"),
         "[About]\r\nForm=About\r\nLabel1=Suitable for the following drive models\r\nLabel2=Load\r\n"
         "Label3=Physical memory in use\r\n");

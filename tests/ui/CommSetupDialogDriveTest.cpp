@@ -22,7 +22,7 @@ class TRSsetDriveTest : public testing::Test {
 protected:
     TRSsetDriveTest() {
         simtest::writeSmallDriveData(folder);
-        context.SettingsIniPath = folder.settingsIniPath();
+        context.paths.settingsIni = folder.settingsIniPath();
         EXPECT_TRUE(model.load(folder.path(), simtest::hxa1()));
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};

@@ -34,20 +34,20 @@ bool isBlue(const QWidget* w) {
 class TRSsetTest : public testing::Test {
 protected:
     TRSsetTest() {
-        context.SettingsIniPath = folder.settingsIniPath();
-        context.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
-        const IniFile lang(context.LanguageIniPath);
+        context.paths.settingsIni = folder.settingsIniPath();
+        context.language.iniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
+        const IniFile lang(context.language.iniPath);
         for (const QString& key : lang.keys(QStringLiteral("General")))
             params.Messages << lang.readString(QStringLiteral("General"), key);
-        context.Parameters = &params;
-        context.MsgCaption = params.Msg(MsgId::Caption);
+        context.store = &params;
+        context.texts.caption = params.Msg(MsgId::Caption);
         link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }
 
     void writeSettings(const QByteArray& text) { folder.writeFile(QStringLiteral("KVR260X.ini"), text); }
     QString stored(const char* key) {
-        const IniFile ini(context.SettingsIniPath);
+        const IniFile ini(context.paths.settingsIni);
         return ini.readString(QStringLiteral("Comms"), QLatin1String(key));
     }
     void expectBox(MsgId message, BoxIcon icon) {
@@ -83,7 +83,7 @@ TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) 
     dlg.OkBtn->click();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_TRUE(prompter.boxes().empty());
-    const IniFile ini(context.SettingsIniPath);
+    const IniFile ini(context.paths.settingsIni);
     EXPECT_EQ(ini.keys(QStringLiteral("Comms")),
               QStringList({"Prtocol", "Commport", "Baudrate", "Parity", "Stopbits", "Bytesize", "ID",
                            "AppendNo", "Douhou", "Delay"}));

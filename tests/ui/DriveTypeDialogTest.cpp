@@ -29,7 +29,6 @@ protected:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-    StartupContext startup() { return {false, false, &cpuFormsM, &cpuNumbersM}; }
 };
 
 TEST_F(TtypeTest, FirstStartShowsJapaneseFirstAndTheFirstDrive) {
@@ -85,7 +84,7 @@ TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
     QTimer::singleShot(0, &form, [&] { form.ok->click(); });
     EXPECT_TRUE(form.run());
 
-    EXPECT_EQ(context.LanguageName, "English");
+    EXPECT_EQ(context.language.name, "English");
     EXPECT_EQ(context.drive.identity.typeName, "HXB3");
     EXPECT_EQ(context.drive.identity.formName, "-4037");
     EXPECT_EQ(context.drive.identity.cpuVersion, "V250");
@@ -128,7 +127,7 @@ TEST_F(TtypeTest, NothingToOfferIsNotShownAndStoresNothing) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Options]\r\nDF=\\none\r\n");
     prompter.answer(BoxAnswer::Ok);
     DriveTypeDialog form(context, startup());
-    EXPECT_TRUE(context.StartupAbort);
+    EXPECT_TRUE(context.startupAborted);
     const QByteArray before = settingsText();
     EXPECT_FALSE(form.run());
     EXPECT_FALSE(form.isVisible());

@@ -15,7 +15,7 @@ protected:
         InverterInfoFixture::SetUp();
         context.drive.files.infoIniPath = folder.writeFile(
             "dat/HXA1(V110)/Info.ini", "[HXA1 Trip (Eng)]\r\n0=No trip\r\n7=Undervoltage\r\n");
-        context.LanguageSuffix = "Eng";
+        context.language.suffix = "Eng";
         command.showModal = [this](QDialog& dialog) {
             auto& result = static_cast<ResultWindow&>(dialog);
             shown << result.text().ResultDisp.join(u'|');

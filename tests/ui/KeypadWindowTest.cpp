@@ -235,7 +235,7 @@ TEST_F(KeyPadWindow, AFailedConnectClosesTheWindowAfterMessage3) {
 }
 
 TEST_F(KeyPadWindow, TextsComeFromTheLanguageFile) {
-    context.LanguageIniPath =
+    context.language.iniPath =
         folder.writeFile(QStringLiteral("lng/Test.lng"), "[KeyPad]\r\nForm=Panel\r\nPopMenu1=Direct\r\n");
     window->ApplyLanguage();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Panel"));

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         rig.prompter.allowUnexpected();
-        rig.context.LanguageIniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
+        rig.context.language.iniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
     }
     void type(const QString& text) {
         dialog.passwordEdit->setText(text);

@@ -13,7 +13,7 @@ namespace {
 class ParamReportFromStore : public testing::Test {
 protected:
     void SetUp() override {
-        context.Parameters = &store;
+        context.store = &store;
         struct Row {
             const char *comNo, *dIndex, *def, *title, *tmul, *mul, *value, *hex, *changed;
         };
@@ -45,7 +45,7 @@ protected:
             store.UPara.setCell(UP_BlindIndex, row, "0");
         }
         context.ParaCountAll = count - 1;
-        context.RowsInUse = count - 2;
+        context.tableView.lastIndex = count - 2;
         store.rebuildComNoIndex(count - 1);
         for (int n = 0; n < 40; ++n)
             store.Messages << QStringLiteral("msg%1").arg(n);
@@ -64,7 +64,7 @@ TEST_F(ParamReportFromStore, RowsPrintAsTheValueRulesFormatThem) {
     EXPECT_EQ(rows[1][report::PC_Value], "     255") << "decimal although the table shows it in hex";
     EXPECT_EQ(rows[1][report::PC_Changed], report::kNoChangeMark);
 
-    context.DecimalComma = true;
+    context.language.decimalComma = true;
     EXPECT_EQ(report::buildParamReportRows(
                   paramReportSourceFromStore(context, false, false, false))[0][report::PC_Value],
               "   150,0");

@@ -18,7 +18,7 @@ class ParameterHelpTest : public ParaTableFixture {
 protected:
     void SetUp() override {
         ParaTableFixture::SetUp();
-        context.ParaHelpFilePath = helpFile;
+        context.paths.parameterHelpFile = helpFile;
         createTable();
     }
     void TearDown() override {
@@ -62,8 +62,8 @@ TEST_F(ParameterHelpTest, TheWindowShowsThePageInTheHelpWindow) {
 TEST_F(ParameterHelpTest, ACompiledHelpFileIsShownInTheSameWindow) {
     QFile chm(QStringLiteral(KVR_SOURCE_DIR "/tests/ui/data/HXA1(Eng).chm"));
     ASSERT_TRUE(chm.open(QIODevice::ReadOnly));
-    context.ParaHelpFilePath = folder->writeFile("dat/compiled/HXA1(Eng).chm", chm.readAll());
-    ASSERT_FALSE(context.ParaHelpFilePath.isEmpty());
+    context.paths.parameterHelpFile = folder->writeFile("dat/compiled/HXA1(Eng).chm", chm.readAll());
+    ASSERT_FALSE(context.paths.parameterHelpFile.isEmpty());
     ParameterTableWindow& t = *table;
     t.Show();
     t.core().CursorRow = rowOf("0003");
@@ -89,7 +89,7 @@ TEST_F(ParameterHelpTest, ACompiledHelpFileIsShownInTheSameWindow) {
     EXPECT_EQ(view->windowTitle(), "F003 compiled page");
 
     // A page the file lacks shows nothing and leaves the window as it was.
-    EXPECT_FALSE(HelpViewer::displayTopic(context.ParaHelpFilePath, "html/f999.htm"));
+    EXPECT_FALSE(HelpViewer::displayTopic(context.paths.parameterHelpFile, "html/f999.htm"));
     EXPECT_EQ(view->source().path(), "/html/f003.htm");
     EXPECT_TRUE(prompter.boxes().empty());
 

@@ -95,13 +95,13 @@ TEST_F(ParaTableFixture, OpensUnderTheMainWindowAtItsWidth) {
 }
 
 TEST_F(ParaTableFixture, NothingIsFilledAfterAnAbortedStart) {
-    context.StartupAbort = true;
-    context.Parameters = nullptr;
+    context.startupAborted = true;
+    context.store = nullptr;
     ParameterTableWindow t(context, options, nullptr, host);
     t.FormCreate();
     EXPECT_EQ(t.cells().rowCount(), 1);
     EXPECT_EQ(t.windowTitle(), "Parameter Table");
-    context.Parameters = store;
+    context.store = store;
 }
 
 TEST_F(ParaTableFixture, ShowingAndClosingSwitchTheMainWindowsTableCommands) {
@@ -187,7 +187,7 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
                         "FindNext=&Weiter\r\n"
                         "[Main]\r\nMenu2c=Blenden\r\nMenu2i=Suchen\r\n"
                         "Menu22=Rueckgaengig\r\nMenu27=Auswahl laden\r\nMenu2g=Werkswert\r\n");
-    context.LanguageIniPath = lng;
+    context.language.iniPath = lng;
     ParameterTableWindow t(context, options, nullptr, host);
     t.ApplyLanguage();
     EXPECT_EQ(t.windowTitle(), "Tabelle");
@@ -203,7 +203,7 @@ TEST_F(ParaTableFixture, PopupTextsComeFromTheLanguageFile) {
     EXPECT_EQ(find.windowTitle(), "Suche");
     EXPECT_EQ(find.FindNextButton->text(), "&Weiter");
     EXPECT_EQ(find.CancelButton->text(), "Cancel");
-    context.LanguageIniPath = english;
+    context.language.iniPath = english;
 }
 
 TEST_F(ParaTableFixture, TheGridHasNoKeyOrMouseHabitsOfItsOwn) {

@@ -29,8 +29,8 @@ class ResultWindowTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        context.ProgramFolder = folder.path();
-        context.LanguageIniPath = folder.writeFile("lng/Empty.ini", "");
+        context.paths.programFolder = folder.path();
+        context.language.iniPath = folder.writeFile("lng/Empty.ini", "");
         context.drive.files.infoIniPath = folder.filePath("Info.ini");
         form.currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
         form.addLine("* Communication Error Parameters");

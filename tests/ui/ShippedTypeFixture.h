@@ -21,26 +21,26 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
                           std::unique_ptr<ParameterStore>& store, ProgramContext& context) {
     context = ProgramContext();
     store.reset();
-    context.ProgramFolder = folder.path();
-    context.LanguageFolder = folder.filePath("lng");
-    context.LanguageIniPath = folder.filePath("lng/English.ini");
-    context.LanguageName = "English";
-    context.LanguageSuffix = "Eng";
+    context.paths.programFolder = folder.path();
+    context.language.folder = folder.filePath("lng");
+    context.language.iniPath = folder.filePath("lng/English.ini");
+    context.language.name = "English";
+    context.language.suffix = "Eng";
     context.drive.files.typeFolder = context.drive.files.capacityFolder =
         folder.filePath("dat/" + t.type + "(" + t.cpu + ")");
     context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
-    context.CatalogueIniPath = folder.filePath("dat/Inverter.ini");
+    context.paths.catalogueIni = folder.filePath("dat/Inverter.ini");
     context.drive.identity.typeName = t.type;
     context.drive.identity.formName = t.form;
     context.drive.identity.cpuVersion = t.cpu;
     store = std::make_unique<ParameterStore>();
-    context.Parameters = store.get();
+    context.store = store.get();
     PrompterAsker asker;
     store->FormCreate(context, asker);
     if (!LoadTypeTable(context, asker) || !LoadCapacityTable(context, asker) ||
         !InitValueTable(context, asker))
         return false;
-    context.RowsInUse = context.ParaCountNormal;
+    context.tableView.lastIndex = context.ParaCountNormal;
     return true;
 }
 
@@ -59,7 +59,7 @@ protected:
 
     void TearDown() override {
         table.reset();
-        context.Parameters = nullptr;
+        context.store = nullptr;
         store.reset();
     }
 
