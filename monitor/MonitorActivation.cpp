@@ -13,19 +13,20 @@
 
 #include <algorithm>
 
-bool ReadConversionBases(CommLink& link, ProgramContext& ctx, const Options& options, bool keptConnection) {
+bool ReadConversionBases(CommLink& link, const ProgramContext& ctx, const Options& options,
+                         ConversionBases& bases, bool keptConnection) {
     const ConversionBaseParameters p = conversionBaseParameters(ctx);
     const bool online = options.onlineCurrentVoltageBase.checked();
     const bool portOk = keptConnection ? link.ConnectDriveKept() : link.ConnectDrive();
-    WorkingConversionBases(ctx);
-    const float workingCurrent = ctx.AmpereBase;
+    bases = workingConversionBases(ctx);
+    const float workingCurrent = bases.ampere;
     if (online && portOk && p.voltIndex >= 0) {
         const ExchangeResult read = link.transact(p.voltIndex, QString(), QStringLiteral("R"));
-        ctx.VoltBase = read.error ? p.fallbackVoltage : float(read.value / p.voltDivisor);
+        bases.volt = read.error ? p.fallbackVoltage : float(read.value / p.voltDivisor);
     }
     if (online && portOk && p.currentIndex >= 0) {
         const ExchangeResult read = link.transact(p.currentIndex, QString(), QStringLiteral("R"));
-        ctx.AmpereBase = read.error ? workingCurrent : float(read.value / p.currentDivisor);
+        bases.ampere = read.error ? workingCurrent : float(read.value / p.currentDivisor);
     }
     return portOk;
 }
@@ -77,8 +78,8 @@ void MonitorModel::FormActivate() {
     {
         MonitorBatch batch(*this);
         BitOnValue = opt_.terminalSignalLevel.position();
-        if (!ctx_.MonitorRunning) {
-            portOk_ = ReadConversionBases(link_, ctx_, opt_);
+        if (!runInProgress()) {
+            portOk_ = ReadConversionBases(link_, ctx_, opt_, *bases_);
             MeasureCommSpeed();
             SetStatusItems();
         }

@@ -498,7 +498,7 @@ void MonitorModel::setTriggerChecked(bool on) {
 }
 
 void MonitorModel::clickTriggerSource(int i) {
-    if (i < 0 || i >= kMonitorChannels || !triggerChecked || !triggerEnabled || ctx_.MonitorRunning ||
+    if (i < 0 || i >= kMonitorChannels || !triggerChecked || !triggerEnabled || runInProgress() ||
         opt_.continuousMonitoring.checked())
         return;
     triggerSourceIndex = i;
@@ -651,7 +651,7 @@ void MonitorModel::FormShow() {
 }
 
 bool MonitorModel::FormCloseQuery() {
-    if (ctx_.MonitorRunning)
+    if (runInProgress())
         return false;
     MonitorBatch batch(*this);
     // An edit that cannot take the focus could never be corrected: it goes back to the value

@@ -9,6 +9,7 @@
 // the run, the chart, the files and the reports read it.
 #include "core/ConversionBases.h"
 #include "core/Messages.h"
+#include "link/MonitorRunLock.h"
 #include "monitor/SampleStore.h"
 #include "monitor/SampleWindow.h"
 
@@ -22,7 +23,6 @@
 
 class CommLink;
 class Options;
-class MonitorRunLock;
 struct ProgramContext;
 
 inline constexpr int kMonitorChannels = 10;
@@ -115,9 +115,16 @@ public:
     ProgramContext& context() { return ctx_; }
     const ProgramContext& context() const { return ctx_; }
     Options& options() { return opt_; }
-    // The main window's lock a run applies while it owns the link (none: nothing is locked).
-    void setRunLock(const MonitorRunLock* lock) { runLock_ = lock; }
-    const MonitorRunLock* runLock() const { return runLock_; }
+    // The lock a run holds while it owns the link: the start-up's, which the link and the main
+    // window follow (none: the model's own, which nobody else sees).
+    void setRunLock(MonitorRunLock* lock) { runLock_ = lock ? lock : &ownRunLock_; }
+    MonitorRunLock& runLock() const { return *runLock_; }
+    // A run is in progress.
+    bool runInProgress() const { return runLock_->running(); }
+    // The bases of the "(A)" and "(V)" items: the program's, which the parameter table
+    // shares (none: the model's own). The activation sets them.
+    void shareConversionBases(ConversionBases* bases) { bases_ = bases ? bases : &ownBases_; }
+    const ConversionBases& conversionBases() const { return *bases_; }
     const Options& options() const { return opt_; }
     CommLink& link() { return link_; }
 
@@ -305,7 +312,10 @@ private:
 
     ProgramContext& ctx_;
     Options& opt_;
-    const MonitorRunLock* runLock_ = nullptr;
+    MonitorRunLock ownRunLock_;
+    MonitorRunLock* runLock_ = &ownRunLock_;
+    ConversionBases ownBases_;
+    ConversionBases* bases_ = &ownBases_;
     CommLink& link_;
     int batch_ = 0;
     bool pending_ = false;
@@ -331,11 +341,11 @@ private:
     MonitorModel& m_;
 };
 
-// The drive's rated voltage and current (ProgramContext VoltBase, AmpereBase): from the
+// The drive's rated voltage and current (the conversion bases): from the
 // working table, or read from the drive when the option "Get Current/Voltage Base using
 // On-Line" is on. Connects first (keptConnection: the link's kept answer when it holds, so
 // that no activation waits for a drive known to be absent); returns whether the drive
 // answered the connect step. The monitor's activation and the parameter table's activation
 // call it.
-bool ReadConversionBases(CommLink& link, ProgramContext& context, const Options& options,
-                         bool keptConnection = false);
+bool ReadConversionBases(CommLink& link, const ProgramContext& context, const Options& options,
+                         ConversionBases& bases, bool keptConnection = false);

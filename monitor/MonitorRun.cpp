@@ -53,21 +53,6 @@ struct MonitorRun::Setup {
     bool decimalComma = false;
 };
 
-// ---- MonitorRunningGuard ---------------------------------------------------------------------
-
-MonitorRunningGuard::MonitorRunningGuard(ProgramContext& context, const MonitorRunLock* lock)
-    : ctx_(context), lock_(lock) {
-    ctx_.MonitorRunning = 1;
-    if (lock_)
-        lock_->apply();
-}
-
-MonitorRunningGuard::~MonitorRunningGuard() {
-    ctx_.MonitorRunning = 0;
-    if (lock_)
-        lock_->apply();
-}
-
 // ---- MonitorRun -------------------------------------------------------------------------------
 
 MonitorRun::MonitorRun(MonitorModel& model, RunPacer& pacer, QObject* parent)
@@ -140,7 +125,6 @@ void MonitorRun::prepare(Setup& s) {
 RunEnd MonitorRun::start() {
     if (running_)
         return RunEnd::Refused;
-    ProgramContext& ctx = m_.context();
     Options& opt = m_.options();
     // The connect step refuses once a run holds the link, so it comes first.
     if (!m_.connectDrive())
@@ -179,7 +163,7 @@ RunEnd MonitorRun::start() {
             display_.alarm.clear();
             display_.trip.clear();
         });
-        MonitorRunningGuard guard(ctx, m_.runLock());
+        MonitorRunningGuard guard(m_.runLock());
         SampleStore& store = m_.samples;
         store.clear();
         // The chart places each sample at the slot its time falls in; a continuous recording
@@ -323,7 +307,7 @@ void MonitorRun::showValue(int i, double value) {
     const Setup& s = *s_;
     const double shown =
         ChannelValues::displayValue(value, s.unitChecked[std::size_t(i)], s.changedUnit[std::size_t(i)],
-                                    m_.options(), ctx.AmpereBase, ctx.VoltBase);
+                                    m_.options(), m_.conversionBases().ampere, m_.conversionBases().volt);
     display_.readouts[std::size_t(i)] =
         ChannelValues::formatNumber(ctx.Parameters, s.recs[std::size_t(i)].ParaIndex, shown, s.decimalComma);
 }

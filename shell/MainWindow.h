@@ -245,6 +245,7 @@ public:
         std::function<void()> Show;                // show it, not modal
         std::function<void()> Rebuild;             // follow a new drive type (lists, saved set-up)
         std::function<void(bool)> SetPrintEnabled; // its Print button (the printer check)
+        std::function<bool()> Running;             // a run holds the link
     };
     MonitorHooks monitorHooks;
     // The monitor enables the command when the drive type has items and while it is closed.

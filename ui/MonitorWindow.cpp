@@ -489,7 +489,7 @@ void MonitorWindow::refresh() {
             e->setText(s.text);
     };
     // While a run is in progress the set-up it took stays as it is.
-    const bool idle = !m.context().MonitorRunning;
+    const bool idle = !m.runInProgress();
     const bool sourceShown = m.triggerChecked && m.triggerEnabled;
     for (int i = 0; i < kMonitorChannels; ++i) {
         MonitorChannelRow& r = rows[std::size_t(i)];
@@ -625,7 +625,7 @@ void MonitorWindow::placeMarker() {
     marker->move(plot.right() + 1 - marker->width(), top);
     marker->setVisible(m.triggerChecked && !m.continuousMode && top > plot.top() - kMarkerOffset);
     marker->setToolTip(m.triggerLevelEdit.text);
-    marker->setEnabled(!m.context().MonitorRunning);
+    marker->setEnabled(!m.runInProgress());
 }
 
 void MonitorWindow::markerMoved(int top, bool released) {
@@ -673,7 +673,7 @@ bool MonitorWindow::enterScope() {
 }
 
 void MonitorWindow::pageChanged() {
-    if (model_->context().MonitorRunning) {
+    if (model_->runInProgress()) {
         pages->setFocus(Qt::OtherFocusReason);
         return;
     }

@@ -106,7 +106,7 @@ void MonitorWindow::LoadMonitorTexts() {
 }
 
 RunEnd MonitorWindow::MonStartClick() {
-    if (model_->context().MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return RunEnd::Refused;
     run_->saveTitle = saveTitle_;
     run_->saveFilter = texts_.value(QStringLiteral("SaveFile2"), run_->saveFilter);
@@ -124,7 +124,7 @@ void MonitorWindow::MonStopClick() {
 
 void MonitorWindow::showReadout(int channel, int index) {
     const MonitorModel& m = *model_;
-    if (m.context().MonitorRunning || channel < 0 || channel >= kMonitorChannels ||
+    if (m.runInProgress() || channel < 0 || channel >= kMonitorChannels ||
         !m.samples.hasPoint(channel, index))
         return;
     const ProgramContext& ctx = m.context();
@@ -153,7 +153,7 @@ void MonitorWindow::showReadout(int channel, int index) {
 bool MonitorWindow::MonFileOpenClick() {
     MonitorModel& m = *model_;
     ProgramContext& context = m.context();
-    if (context.MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return false;
     const QString chosen = Prompter::instance().openFile(openTitle_, context.MonPath,
                                                          texts_.value(QStringLiteral("OpenFile1")), 1, this);
@@ -220,7 +220,7 @@ bool MonitorWindow::MonFileOpenClick() {
 bool MonitorWindow::MonFileClick() {
     MonitorModel& m = *model_;
     ProgramContext& context = m.context();
-    if (context.MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return false;
     // A continuous recording is in its own file: Save As gives pictures of the chart only.
     const bool picturesOnly = m.options().continuousMonitoring.checked();
@@ -288,7 +288,7 @@ void MonitorWindow::setPrintAllowed(bool on) {
 }
 
 void MonitorWindow::MonPrintClick() {
-    if (model_->context().MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return;
     // The chart as it stands on screen is the page's picture, and the clipboard's.
     const QImage image = chart->renderImage(chart->size(), false);

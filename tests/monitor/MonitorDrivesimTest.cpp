@@ -53,8 +53,8 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
     model->FormActivate();
     EXPECT_TRUE(model->portOk());
     EXPECT_TRUE(model->startEnabled);
-    EXPECT_FLOAT_EQ(context.AmpereBase, float(ratedCurrent));
-    EXPECT_FLOAT_EQ(context.VoltBase, float(ratedVoltage));
+    EXPECT_FLOAT_EQ(model->conversionBases().ampere, float(ratedCurrent));
+    EXPECT_FLOAT_EQ(model->conversionBases().volt, float(ratedVoltage));
     // The speed figure: the measured read plus the margin, rounded down to 50 ms, plus 50.
     EXPECT_GE(model->ReadTime, 0);
     EXPECT_EQ(model->MinItemTime, (model->ReadTime + 50) / 50 * 50 + 50);
@@ -62,8 +62,8 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
 
     opts.onlineCurrentVoltageBase.setChecked(false);
     model->FormActivate();
-    EXPECT_FLOAT_EQ(context.AmpereBase, 9.9f);
-    EXPECT_FLOAT_EQ(context.VoltBase, 123.4f);
+    EXPECT_FLOAT_EQ(model->conversionBases().ampere, 9.9f);
+    EXPECT_FLOAT_EQ(model->conversionBases().volt, 123.4f);
 
     struct Case {
         bool alarm, trip, tripData;

@@ -309,7 +309,7 @@ TEST_F(Monitor, CloseIsRefusedForARefusedValueUnlessItsRowCannotTakeTheFocus) {
     m.setChannelChecked(1, false);
     EXPECT_TRUE(m.FormCloseQuery());
     EXPECT_EQ(m.channels[1].multiplierEdit.text, QStringLiteral("1.0"));
-    context.MonitorRunning = 1;
+    m.runLock().setRunning(true);
     EXPECT_FALSE(m.FormCloseQuery());
     EXPECT_EQ(prompter.boxes().size(), 1u);
 }
@@ -340,9 +340,9 @@ TEST_F(Monitor, TheTriggerSourceStepsThroughCheckedChannelsOfTheSlots) {
     EXPECT_EQ(m.TriggerChannel, 0);
 
     // During a run or a continuous recording a click does not change the source.
-    context.MonitorRunning = 1;
+    m.runLock().setRunning(true);
     m.clickTriggerSource(2);
-    context.MonitorRunning = 0;
+    m.runLock().setRunning(false);
     opts.continuousMonitoring.setChecked(true);
     m.clickTriggerSource(2);
     EXPECT_EQ(m.TriggerChannel, 0);
@@ -564,8 +564,8 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     EXPECT_TRUE(m.startEnabled);
     EXPECT_EQ(m.BitOnValue, 15);
     // From the working table (on-line option off): 2000 / 10 V, the capacity's current.
-    EXPECT_FLOAT_EQ(context.VoltBase, 200.0f);
-    EXPECT_GT(context.AmpereBase, 0.0f);
+    EXPECT_FLOAT_EQ(m.conversionBases().volt, 200.0f);
+    EXPECT_GT(m.conversionBases().ampere, 0.0f);
 
     opts.readTimeMargin.setPosition(0);
     replyMs = 0;
@@ -581,7 +581,7 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
 
     // While a run owns the link the activation sends nothing.
     driveAnswers = true;
-    context.MonitorRunning = 1;
+    m.runLock().setRunning(true);
     const std::size_t writes = port.writes.size();
     m.FormActivate();
     EXPECT_EQ(port.writes.size(), writes);

@@ -53,6 +53,7 @@ protected:
         run = std::make_unique<MonitorRun>(*model, pacer);
         runLock.setHandler([this](bool on) { lockStates.push_back(on); });
         model->setRunLock(&runLock);
+        link.setMonitorRunLock(&runLock);
     }
     void TearDown() override {
         runLock.setHandler({});
@@ -77,7 +78,7 @@ protected:
     FakeRunPacer pacer;
     std::unique_ptr<MonitorRun> run;
     std::vector<bool> lockStates;
-    MonitorRunLock runLock{context};
+    MonitorRunLock runLock;
 };
 
 TEST_F(MonitorRunDrivesim, RunFromTheMonitorFiresARisingTriggerOnTheOutputFrequency) {

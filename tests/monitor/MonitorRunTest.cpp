@@ -238,7 +238,7 @@ TEST_F(MonitorRunTest, TheLockIsReleasedOnEveryWayOutAndARefusedStartTakesNone) 
         w.arrange();
         EXPECT_EQ(run->start(), w.end);
         EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
-        EXPECT_EQ(context.MonitorRunning, 0);
+        EXPECT_FALSE(runLock.running());
         EXPECT_FALSE(run->running());
     }
 

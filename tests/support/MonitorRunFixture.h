@@ -36,6 +36,7 @@ protected:
         run = std::make_unique<MonitorRun>(*model, pacer);
         runLock.setHandler([this](bool on) { lockStates.push_back(on); });
         model->setRunLock(&runLock);
+        link.setMonitorRunLock(&runLock);
         sim.setWriteObserver([this](const SimWrite& w) {
             writes.push_back({w.comNo, w.value, model ? model->samples.size() : 0});
         });
@@ -86,6 +87,6 @@ protected:
     FakeRunPacer pacer;
     std::unique_ptr<MonitorRun> run;
     std::vector<bool> lockStates;
-    MonitorRunLock runLock{context};
+    MonitorRunLock runLock;
     std::vector<DriveWrite> writes;
 };
