@@ -38,7 +38,7 @@ void MonitorModel::EraseMonitorSetupUnlessKept() {
 }
 
 void MonitorModel::RestoreMonitorSetup() {
-    if (!ItemListLoaded || ctx_.SettingsIniPath.isEmpty())
+    if (!state_.itemListLoaded || ctx_.SettingsIniPath.isEmpty())
         return;
     WaitCursor wait;
     MonitorBatch batch(*this);
@@ -96,7 +96,7 @@ void MonitorModel::RestoreMonitorSetup() {
 
 bool MonitorModel::WriteMonitorSetup() {
     // Without items there is no set-up: the one saved for this type's predecessor stays.
-    if (!ItemListLoaded || ctx_.SettingsIniPath.isEmpty())
+    if (!state_.itemListLoaded || ctx_.SettingsIniPath.isEmpty())
         return false;
     IniFile ini(ctx_.SettingsIniPath);
     ini.writeString(kSection, QStringLiteral("Inv1"), ctx_.DriveTypeName);

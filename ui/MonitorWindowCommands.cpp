@@ -113,7 +113,7 @@ RunEnd MonitorWindow::MonStartClick() {
     const RunEnd end = run_->start();
     // A trip seen while the trip data are kept: what the drive holds now, before anything
     // else talks to it.
-    if (model_->TripDatas && run_->tripped() && hooks_.tripReport)
+    if (model_->runState().keepTripData && run_->tripped() && hooks_.tripReport)
         hooks_.tripReport();
     return end;
 }
@@ -183,7 +183,7 @@ bool MonitorWindow::MonFileOpenClick() {
     const RunDisplay& shown = run_->display();
     MonitorFileHeader header = monitorFileHeader(m, shown.timeBase, shown.errorCount);
     const MonitorFile::ReadResult result =
-        MonitorFile::read(lines, context, m.ItemCount, Prompter::instance(), header, m.samples,
+        MonitorFile::read(lines, context, m.runState().itemCount, Prompter::instance(), header, m.samples,
                           MonitorFile::lastLineEnded(chosen));
     if (!result.accepted())
         return false;
@@ -310,7 +310,7 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
     report::MonitorReportSettings& s = data.settings;
     s.continuous = m.options().continuousMonitoring.checked();
     s.timeBase = run_->display().timeBase;
-    s.continuousTimeBase = m.ContTimeVal;
+    s.continuousTimeBase = m.runState().recordTimeBaseText;
     s.scope = scopeEdit->text();
     s.scopePosition = m.sampleWindow.scope();
     s.trigger = m.triggerChecked;
@@ -333,7 +333,8 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
         return ChannelValues::formatNumber(context.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
                                            value, context.DecimalComma);
     };
-    data.rows = monitorReportRows(m.samples, channels, m.AlarmChk, m.TripChk, m.samples.lastPoint(), format);
+    data.rows = monitorReportRows(m.samples, channels, m.runState().watchAlarm, m.runState().watchTrip,
+                                  m.samples.lastPoint(), format);
     data.chart = chartImage;
     return data;
 }
