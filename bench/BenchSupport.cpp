@@ -72,9 +72,8 @@ BenchParameterTable::BenchParameterTable() {
         store.Messages << QStringLiteral("msg%1").arg(n);
     ok = load();
     context.tableView.lastIndex = context.ParaCountAll;
-    context.AmpereBase = 10.0f;
-    context.VoltBase = 400.0f;
     table = std::make_unique<ParameterTableWindow>(context, programOptions, nullptr, host);
+    table->core().conversionBases() = ConversionBases{.volt = 400.0f, .ampere = 10.0f};
     table->FormCreate();
 }
 

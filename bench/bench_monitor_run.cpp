@@ -151,8 +151,8 @@ void setUpChannels(MonitorModel& m, int channels, int timeBaseMsPerDiv) {
         r.Byte = 2;
         r.Mul = 100;
     }
-    m.ActiveCount = channels;
-    m.PointsPerChannel = 10000;
+    m.recount(MonitorModel::TimeBaseRule::Keep);
+    m.setPointsPerChannel(10000);
     m.timeBaseEdit.minimum = 1;
     m.timeBaseEdit.position = timeBaseMsPerDiv;
 }
@@ -187,7 +187,7 @@ void BM_RunSampleBeyondTheExchange(benchmark::State& state) {
     constexpr int kSamples = 2000;
     double sampleUs = 0, exchangeUs = 0;
     for (auto _ : state) {
-        model.PointsPerChannel = kSamples - 1;
+        model.setPointsPerChannel(kSamples - 1);
         const auto t0 = std::chrono::steady_clock::now();
         run.start();
         const auto t1 = std::chrono::steady_clock::now();
@@ -237,7 +237,7 @@ void BM_RunPacing(benchmark::State& state) {
     MonitorRun run(model, pacer);
     for (auto _ : state) {
         port.lateness.clear();
-        model.PointsPerChannel = samples - 1;
+        model.setPointsPerChannel(samples - 1);
         run.start();
     }
     link.setView(nullptr);

@@ -49,9 +49,9 @@ ConversionBaseParameters conversionBaseParameters(const ProgramContext& ctx) {
     return p;
 }
 
-WorkingBases workingConversionBases(const ProgramContext& ctx) {
+ConversionBases workingConversionBases(const ProgramContext& ctx) {
     const ConversionBaseParameters p = conversionBaseParameters(ctx);
-    WorkingBases b;
+    ConversionBases b;
     double v = 0;
     b.volt = workingValue(ctx, p.voltIndex, v) ? float(v / p.voltDivisor) : p.fallbackVoltage;
     // Without either current parameter there is no rated current: 0, which the current
@@ -61,16 +61,10 @@ WorkingBases workingConversionBases(const ProgramContext& ctx) {
     return b;
 }
 
-void WorkingConversionBases(ProgramContext& ctx) {
-    const WorkingBases b = workingConversionBases(ctx);
-    ctx.VoltBase = b.volt;
-    ctx.AmpereBase = b.ampere;
-}
-
 bool ConversionBasesAvailable(const ProgramContext& ctx) {
     if (!ctx.store || ctx.ListBuff.isEmpty())
         return false;
-    const WorkingBases bases = workingConversionBases(ctx);
+    const ConversionBases bases = workingConversionBases(ctx);
     bool any = false;
     for (const QString& comNo : ctx.ListBuff) {
         const int i = ctx.store->indexOfComNo(comNo);

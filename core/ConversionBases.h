@@ -18,16 +18,16 @@ struct ConversionBaseParameters {
 // Where the bases come from in the loaded drive type.
 ConversionBaseParameters conversionBaseParameters(const ProgramContext& ctx);
 
-struct WorkingBases {
+// 100 % of a voltage and of a current parameter. The start-up owns the program's pair and
+// hands it to the parameter table and the monitor, whose activations set it.
+struct ConversionBases {
     float volt = 0;
     float ampere = 0;
 };
-// The bases the working table gives, as below.
-WorkingBases workingConversionBases(const ProgramContext& ctx);
 
-// VoltBase and AmpereBase from the working table: the voltage falls back to the form name's
-// voltage without FE71, the current to 0 without FE70 and FB58.
-void WorkingConversionBases(ProgramContext& ctx);
+// The bases from the working table: the voltage falls back to the form name's voltage without
+// FE71, the current to 0 without FE70 and FB58.
+ConversionBases workingConversionBases(const ProgramContext& ctx);
 
 // Whether the bases the current/voltage display needs can be formed for the loaded type:
 // a positive voltage where the display lists a voltage parameter, a positive current where it

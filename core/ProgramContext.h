@@ -92,13 +92,6 @@ struct ProgramContext {
     QStringList CapParaR; // DIndex "1" parameters the capacity file lists
     QStringList ListBuff; // keys of Info.ini "Disp CV"
 
-    // 100 % of a current and of a voltage parameter, from the monitor's base reading.
-    float AmpereBase = 0.0f;
-    float VoltBase = 0.0f;
-
-    // Set while a monitor run is in progress; only the monitor writes it.
-    std::uint8_t MonitorRunning = 0;
-
     // The drive type loaded (being moved here from the fields above).
     LoadedDrive drive;
 

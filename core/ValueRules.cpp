@@ -1,5 +1,6 @@
 #include "core/ValueRules.h"
 
+#include "core/ConversionBases.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
@@ -335,7 +336,8 @@ qint64 ParseHex(const ProgramContext& context, const QString& digits, int index,
     return isSigned ? static_cast<qint64>(static_cast<qint32>(bits)) : static_cast<qint64>(bits);
 }
 
-QString CurrentVoltageText(const ProgramContext& context, const QString& rawText, int index, bool* ok) {
+QString CurrentVoltageText(const ProgramContext& context, const ConversionBases& bases,
+                           const QString& rawText, int index, bool* ok) {
     if (ok)
         *ok = false;
     double raw = 0;
@@ -346,7 +348,7 @@ QString CurrentVoltageText(const ProgramContext& context, const QString& rawText
     QString text;
     if (kind == QLatin1String("C") || kind == QLatin1String("V")) {
         const bool current = kind == QLatin1String("C");
-        const double base = current ? context.AmpereBase : context.VoltBase;
+        const double base = current ? bases.ampere : bases.volt;
         const double step = 0.01 * base / m;
         const double value = raw / m * 0.01 * base;
         text = fixedText(value, step >= 0.1 ? 2 : 1) + (current ? QLatin1Char('A') : QLatin1Char('V'));
@@ -364,7 +366,8 @@ QString CurrentVoltageText(const ProgramContext& context, const QString& rawText
     return text;
 }
 
-QString ParseCurrentVoltage(const ProgramContext& context, const QString& text, int index, bool* ok) {
+QString ParseCurrentVoltage(const ProgramContext& context, const ConversionBases& bases, const QString& text,
+                            int index, bool* ok) {
     if (ok)
         *ok = false;
     const QString kind = paraCell(context, PD_CurrentVoltIndex, index);
@@ -379,7 +382,7 @@ QString ParseCurrentVoltage(const ProgramContext& context, const QString& text, 
     if (const qsizetype at = number.indexOf(unit); at >= 0)
         number.remove(at, 1);
     double amount = 0;
-    const double base = current ? context.AmpereBase : context.VoltBase;
+    const double base = current ? bases.ampere : bases.volt;
     if (!parseNumber(number, amount) || base == 0)
         return QString();
     const double m = mulOf(context, index);

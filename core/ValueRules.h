@@ -19,6 +19,7 @@
 #include <optional>
 
 struct ProgramContext;
+struct ConversionBases;
 
 namespace ValueRules {
 
@@ -109,13 +110,13 @@ qint64 ParseHex(const ProgramContext& context, const QString& digits, int index,
 // The value as the current/voltage display shows it: "C" parameters in amperes ("5.0A"),
 // "V" in volts, other parameters "h" + hexadecimal when HexIndex is "1", else FormatValue.
 // A raw text that is no number gives "" and ok false.
-QString CurrentVoltageText(const ProgramContext& context, const QString& rawText, int index,
-                           bool* ok = nullptr);
+QString CurrentVoltageText(const ProgramContext& context, const ConversionBases& bases,
+                           const QString& rawText, int index, bool* ok = nullptr);
 // A typed amperes or volts text ("2.5A", "2.5") of a "C" or "V" parameter as a display
 // value in percent of the base, with the decimals Mul gives; the text unchanged for other
 // parameters. A text that is no number, or a base of 0, gives "" and ok false.
-QString ParseCurrentVoltage(const ProgramContext& context, const QString& text, int index,
-                            bool* ok = nullptr);
+QString ParseCurrentVoltage(const ProgramContext& context, const ConversionBases& bases, const QString& text,
+                            int index, bool* ok = nullptr);
 
 // ---- Grid rows -----------------------------------------------------------------------
 

@@ -202,7 +202,7 @@ void CommLink::noteConnection(bool connected) {
 }
 
 bool CommLink::ConnectDrive() {
-    if (context_.MonitorRunning)
+    if (monitorRunning())
         return false;
     // A connect that waits for the drive shows that it does.
     WaitCursor busy;
@@ -231,7 +231,7 @@ bool CommLink::ConnectDrive() {
 }
 
 void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
-    if (context_.MonitorRunning)
+    if (monitorRunning())
         return;
     if (probe_ && probeConnects_) {
         if (done)
@@ -374,7 +374,7 @@ std::optional<bool> CommLink::keptConnection() const {
 }
 
 bool CommLink::ConnectDriveKept() {
-    if (context_.MonitorRunning)
+    if (monitorRunning())
         return false;
     const std::optional<bool> kept = keptConnection();
     if (!kept)

@@ -6,6 +6,7 @@
 // shows the link through LinkView.
 #include "link/ExchangeResult.h"
 #include "link/LinkView.h"
+#include "link/MonitorRunLock.h"
 #include "platform/SerialPort.h"
 #include "protocol/FrameCodec.h"
 
@@ -97,6 +98,10 @@ public:
     ProgramContext& context() { return context_; }
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
+    // The monitor's run lock: while a run holds the link, nothing else connects (none: no
+    // monitor in this program).
+    void setMonitorRunLock(const MonitorRunLock* lock) { monitorRunLock_ = lock; }
+    bool monitorRunning() const { return monitorRunLock_ && monitorRunLock_->running(); }
 
     // ---- Link state (the names the rest of the program uses) ----
     LinkSettings Settings;     // the set-up dialog's controls
@@ -232,6 +237,7 @@ private:
     ProgramContext& context_;
     SerialPort& port_;
     Clock& clock_;
+    const MonitorRunLock* monitorRunLock_ = nullptr;
     LinkView* view_ = nullptr;
     QTimer idleTimer_;
     int openBaud_ = 0; // speed of the open port, for the drain bound and the silent interval

@@ -53,11 +53,6 @@ bool WriteAccessValue(CommLink& link, const QString& value) {
     return !link.transactNoted(index, value, QStringLiteral("P")).error;
 }
 
-void MonitorRunLock::apply() const {
-    if (handler_)
-        handler_(context_.MonitorRunning != 0);
-}
-
 DriveChecks::DriveChecks(ProgramContext& context, const Options& options, CommLink& link,
                          SpecialSetupWarningHost& warningHost, const QStringList* cpuForms,
                          const QStringList* cpuNumbers)
@@ -77,9 +72,9 @@ void DriveChecks::CheckSpSetupOnActivation() {
 }
 
 bool DriveChecks::activationCurrent(int activation) {
-    if (activation == activation_ && !context_.MonitorRunning && !CommandGuard::running("CheckSpSetup"))
+    if (activation == activation_ && !link_.monitorRunning() && !CommandGuard::running("CheckSpSetup"))
         return true;
-    if (activationWanted_ && !link_.backgroundExchangePending() && !context_.MonitorRunning &&
+    if (activationWanted_ && !link_.backgroundExchangePending() && !link_.monitorRunning() &&
         !CommandGuard::running("CheckSpSetup"))
         startActivationCheck(activation_);
     return false;

@@ -1,11 +1,12 @@
 #pragma once
 // The checks run on the connected drive before a transfer: whether it has been specially
 // set up (such a drive takes part in no transfer), and whether its type, capacity and CPU
-// version are those the user selected. Also the window lock of a monitor run.
+// version are those the user selected.
 //
 // The special-setup warning asks its host (the main window) whether it is due; the marks go
 // to CommLink::specialSetup and the identity's outcome is returned to the caller.
 #include "link/DriveNames.h"
+#include "link/MonitorRunLock.h"
 
 #include <QString>
 #include <QStringList>
@@ -103,21 +104,6 @@ private:
 // parameter; a drive type without it gets no write at all. False when nothing was written
 // or the exchange failed.
 bool WriteAccessValue(CommLink& link, const QString& value);
-
-// The main window's lock while a monitor run owns the link: apply() calls the handler with
-// MonitorRunning != 0 of the program context. The start-up installs the handler (the main
-// window disables itself and the table's context menu, not the monitor's windows); the
-// monitor calls apply() whenever it starts or ends a run.
-class MonitorRunLock {
-public:
-    explicit MonitorRunLock(const ProgramContext& context) : context_(context) {}
-    void setHandler(std::function<void(bool running)> handler) { handler_ = std::move(handler); }
-    void apply() const;
-
-private:
-    const ProgramContext& context_;
-    std::function<void(bool running)> handler_;
-};
 
 // Capacity names match when either contains the other; an empty name matches nothing.
 bool capacityNamesMatch(const QString& selected, const QString& drive);

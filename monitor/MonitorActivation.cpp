@@ -13,30 +13,31 @@
 
 #include <algorithm>
 
-bool ReadConversionBases(CommLink& link, ProgramContext& ctx, const Options& options, bool keptConnection) {
+bool ReadConversionBases(CommLink& link, const ProgramContext& ctx, const Options& options,
+                         ConversionBases& bases, bool keptConnection) {
     const ConversionBaseParameters p = conversionBaseParameters(ctx);
     const bool online = options.onlineCurrentVoltageBase.checked();
     const bool portOk = keptConnection ? link.ConnectDriveKept() : link.ConnectDrive();
-    WorkingConversionBases(ctx);
-    const float workingCurrent = ctx.AmpereBase;
+    bases = workingConversionBases(ctx);
+    const float workingCurrent = bases.ampere;
     if (online && portOk && p.voltIndex >= 0) {
         const ExchangeResult read = link.transact(p.voltIndex, QString(), QStringLiteral("R"));
-        ctx.VoltBase = read.error ? p.fallbackVoltage : float(read.value / p.voltDivisor);
+        bases.volt = read.error ? p.fallbackVoltage : float(read.value / p.voltDivisor);
     }
     if (online && portOk && p.currentIndex >= 0) {
         const ExchangeResult read = link.transact(p.currentIndex, QString(), QStringLiteral("R"));
-        ctx.AmpereBase = read.error ? workingCurrent : float(read.value / p.currentDivisor);
+        bases.ampere = read.error ? workingCurrent : float(read.value / p.currentDivisor);
     }
     return portOk;
 }
 
 void MonitorModel::MeasureCommSpeed() {
     if (!connectDrive()) {
-        startEnabled = false;
-        MinItemTime = 500;
+        state_.startEnabled = false;
+        noteSpeed(state_.readTimeMs, 500);
         return;
     }
-    startEnabled = true;
+    state_.startEnabled = true;
     const int margin = opt_.readTimeMargin.position();
     const int reads = std::max(1, opt_.timedTestReads.position());
     // CH2's item as a rule; an item the drive type lacks would measure nothing, so then the
@@ -44,14 +45,19 @@ void MonitorModel::MeasureCommSpeed() {
     int index = ChannelRecs[1].ParaIndex;
     for (int i = 0; index < 0 && i < kMonitorChannels; ++i)
         index = ChannelRecs[std::size_t(i)].ParaIndex;
-    ReadTime = 0;
+    int readTime = 0;
     if (index >= 0) {
         const qint64 t0 = link_.clock().now();
         for (int n = 0; n < reads; ++n)
             link_.transact(index, QString(), QStringLiteral("R"));
-        ReadTime = int((link_.clock().now() - t0) / reads);
+        readTime = int((link_.clock().now() - t0) / reads);
     }
-    MinItemTime = ((ReadTime + margin) / 50) * 50 + 50;
+    noteSpeed(readTime, ((readTime + margin) / 50) * 50 + 50);
+}
+
+void MonitorModel::noteSpeed(int readTimeMs, int minItemTimeMs) {
+    state_.readTimeMs = readTimeMs;
+    state_.minItemTimeMs = minItemTimeMs;
 }
 
 void MonitorModel::SetStatusItems() {
@@ -61,11 +67,11 @@ void MonitorModel::SetStatusItems() {
     channels[9].shown = !(alarm || trip);
     channels[8].shown = !(alarm && trip);
     fillRecord(ChannelRecs[kAlarmRecord], alarm ? QStringLiteral("FC91") : QString());
-    AlarmChk = alarm && ChannelRecs[kAlarmRecord].ParaIndex >= 0;
+    state_.watchAlarm = alarm && ChannelRecs[kAlarmRecord].ParaIndex >= 0;
     fillRecord(ChannelRecs[kTripRecord], trip ? QStringLiteral("FC90") : QString());
-    TripChk = trip && ChannelRecs[kTripRecord].ParaIndex >= 0;
+    state_.watchTrip = trip && ChannelRecs[kTripRecord].ParaIndex >= 0;
     recount(TimeBaseRule::Keep);
-    TripDatas = opt_.monitorShowsTripData.checked() && opt_.monitorShowsTripData.enabled();
+    state_.keepTripData = opt_.monitorShowsTripData.checked() && opt_.monitorShowsTripData.enabled();
 }
 
 void MonitorModel::FormActivate() {
@@ -76,15 +82,15 @@ void MonitorModel::FormActivate() {
     activating_ = true;
     {
         MonitorBatch batch(*this);
-        BitOnValue = opt_.terminalSignalLevel.position();
-        if (!ctx_.MonitorRunning) {
-            portOk_ = ReadConversionBases(link_, ctx_, opt_);
+        state_.bitOnValue = opt_.terminalSignalLevel.position();
+        if (!runInProgress()) {
+            portOk_ = ReadConversionBases(link_, ctx_, opt_, *bases_);
             MeasureCommSpeed();
             SetStatusItems();
         }
-        runStopEnabled = opt_.monitorRunStopControl.checked() && opt_.monitorRunStopControl.enabled();
-        continuousMode = opt_.continuousMonitoring.checked();
-        if (continuousMode)
+        state_.runStopEnabled = opt_.monitorRunStopControl.checked() && opt_.monitorRunStopControl.enabled();
+        state_.continuousMode = opt_.continuousMonitoring.checked();
+        if (state_.continuousMode)
             UpdateContinuousTimeBase();
         notify();
     }

@@ -108,9 +108,9 @@ bool MonitorModel::BuildMonitorItemLists() {
     WaitCursor wait;
     MonitorBatch batch(*this);
     lists.clear();
-    ItemCount = 0;
-    TripItemCount = 0;
-    ItemListLoaded = false;
+    state_.itemCount = 0;
+    state_.tripItemCount = 0;
+    state_.itemListLoaded = false;
     KeyCodeIndex = KeyFlagIndex = -1;
     for (MonitorChannel& c : channels) {
         c.item = -1;
@@ -122,8 +122,8 @@ bool MonitorModel::BuildMonitorItemLists() {
 
     lists = MonitorItemLists::read(ctx_.drive.files.infoIniPath, ctx_.drive.identity.typeName,
                                    ctx_.language.suffix);
-    ItemCount = int(lists.codes.size());
-    if (ItemCount < 1) {
+    state_.itemCount = int(lists.codes.size());
+    if (state_.itemCount < 1) {
         // Nothing of a type without items is used.
         lists.clear();
         Prompter::instance().message(message(MsgId::NoItemsToShow), ctx_.texts.caption, BoxIcon::Warning,
@@ -133,10 +133,10 @@ bool MonitorModel::BuildMonitorItemLists() {
         notify();
         return false;
     }
-    ItemListLoaded = true;
+    state_.itemListLoaded = true;
     for (MonitorChannel& c : channels)
         c.unitEnabled = lists.hasUnitSection;
-    TripItemCount = int(lists.tripCodes.size());
+    state_.tripItemCount = int(lists.tripCodes.size());
 
     // Whether the alarm, trip and RUN/STOP options can be used is the options' one rule (it
     // reads the same sections and parameters); they only need to look again.
@@ -191,8 +191,8 @@ void MonitorModel::checkChannels(std::span<const bool> on) {
 void MonitorModel::chooseItem(int i, int item) {
     if (i < 0 || i >= kMonitorChannels)
         return;
-    if (item < 0 || item >= ItemCount)
-        item = ItemCount > 0 ? 0 : -1;
+    if (item < 0 || item >= state_.itemCount)
+        item = state_.itemCount > 0 ? 0 : -1;
     channels[std::size_t(i)].item = item;
     applyItem(i);
     notify();
@@ -202,7 +202,7 @@ void MonitorModel::applyItem(int i) {
     MonitorChannel& c = channels[std::size_t(i)];
     MonChannelRec& rec = ChannelRecs[std::size_t(i)];
     const int k = c.item;
-    if (k < 0 || k >= ItemCount) {
+    if (k < 0 || k >= state_.itemCount) {
         c.code.clear();
         c.itemText.clear();
         rec = MonChannelRec();
@@ -377,7 +377,7 @@ bool MonitorModel::enterTriggerLevel() {
     }
     inputError_ = false;
     s.position = std::clamp(truncated(v), s.minimum, s.maximum);
-    TriggerLevel = s.position;
+    state_.triggerLevel = s.position;
     return true;
 }
 
@@ -488,8 +488,8 @@ void MonitorModel::step(MonitorField field, int channel, int p) {
 // ---- Trigger ------------------------------------------------------------------------------------
 
 void MonitorModel::triggerDisplay() {
-    TriggerChannel = std::clamp(triggerSourceIndex, 0, kMonitorChannels - 1);
-    sourceLabelEnabled = channels[std::size_t(TriggerChannel)].active();
+    state_.triggerChannel = std::clamp(triggerSourceIndex, 0, kMonitorChannels - 1);
+    sourceLabelEnabled = channels[std::size_t(state_.triggerChannel)].active();
 }
 
 void MonitorModel::setTriggerChecked(bool on) {
@@ -499,7 +499,7 @@ void MonitorModel::setTriggerChecked(bool on) {
 }
 
 void MonitorModel::clickTriggerSource(int i) {
-    if (i < 0 || i >= kMonitorChannels || !triggerChecked || !triggerEnabled || ctx_.MonitorRunning ||
+    if (i < 0 || i >= kMonitorChannels || !triggerChecked || !triggerEnabled || runInProgress() ||
         opt_.continuousMonitoring.checked())
         return;
     triggerSourceIndex = i;
@@ -510,11 +510,11 @@ void MonitorModel::clickTriggerSource(int i) {
 void MonitorModel::nextTriggerSource() {
     if (!triggerChecked || !triggerEnabled)
         return;
-    // Through CH1..CH(ChannelSlots) only; a source past them is left by the first step.
+    // Through CH1..CH(state_.channelSlots) only; a source past them is left by the first step.
     int c = triggerSourceIndex;
-    for (int tries = 0; tries <= ChannelSlots; ++tries) {
+    for (int tries = 0; tries <= state_.channelSlots; ++tries) {
         ++c;
-        if (c >= ChannelSlots)
+        if (c >= state_.channelSlots)
             c = 0;
         if (channels[std::size_t(c)].checked) {
             triggerSourceIndex = c;
@@ -553,11 +553,11 @@ void MonitorModel::setZoomChecked(bool on) {
 // ---- Recount ------------------------------------------------------------------------------------
 
 void MonitorModel::recount(TimeBaseRule rule) {
-    ChannelSlots = 10;
-    ActiveCount = 0;
+    state_.channelSlots = 10;
+    state_.activeCount = 0;
     for (MonitorChannel& c : channels) {
         if (c.active()) {
-            ++ActiveCount;
+            ++state_.activeCount;
             c.controlsEnabled = true;
             if (lists.changedUnit(c.item) != kNoUnit)
                 c.unitEnabled = true;
@@ -566,32 +566,34 @@ void MonitorModel::recount(TimeBaseRule rule) {
             c.unitEnabled = false;
         }
     }
-    if (ActiveCount < 1) {
-        startEnabled = false;
+    if (state_.activeCount < 1) {
+        state_.startEnabled = false;
     } else if (portOk_) {
-        startEnabled = true;
+        state_.startEnabled = true;
     }
-    for (bool status : {AlarmChk, TripChk}) {
+    for (bool status : {state_.watchAlarm, state_.watchTrip}) {
         if (status) {
-            --ChannelSlots;
-            ++ActiveCount;
+            --state_.channelSlots;
+            ++state_.activeCount;
         }
     }
-    ScrollingSeries = 0;
+    state_.scrollingSeries = 0;
     if (!channels[0].checked) {
         for (int j = 1; j < kMonitorChannels; ++j) {
             if (channels[std::size_t(j)].checked) {
-                ScrollingSeries = j;
+                state_.scrollingSeries = j;
                 break;
             }
         }
     }
-    sourceLabelEnabled = channels[std::size_t(std::clamp(TriggerChannel, 0, kMonitorChannels - 1))].active();
+    sourceLabelEnabled =
+        channels[std::size_t(std::clamp(state_.triggerChannel, 0, kMonitorChannels - 1))].active();
 
-    if (ActiveCount >= 1) {
-        PointsPerChannel = std::min(opt_.recordingPointCount.position() / ActiveCount, kMaxSampleTimes - 1);
+    if (state_.activeCount >= 1) {
+        state_.pointsPerChannel =
+            std::min(opt_.recordingPointCount.position() / state_.activeCount, kMaxSampleTimes - 1);
         NumberSetting& t = timeBaseEdit;
-        t.minimum = MinItemTime * ActiveCount * 5;
+        t.minimum = state_.minItemTimeMs * state_.activeCount * 5;
         // A slow link can need more than the longest time base; the window must still take one.
         t.maximum = std::max(kTimeBaseMaximum, t.minimum);
         if (rule == TimeBaseRule::Reset || t.position < t.minimum) {
@@ -607,26 +609,27 @@ void MonitorModel::recount(TimeBaseRule rule) {
 }
 
 int MonitorModel::UpdateContinuousTimeBase() {
-    ContMinutes = opt_.continuousRecordMinutes.position();
-    ContSecondsPerPoint = std::max(1, opt_.continuousSampleSeconds.position());
-    const unsigned samples = unsigned(ContMinutes) * 60u / unsigned(ContSecondsPerPoint);
-    ContSizeText = QString::number(RecordingFile::estimatedKilobytes(ContMinutes, ContSecondsPerPoint));
+    state_.recordMinutes = opt_.continuousRecordMinutes.position();
+    state_.recordSecondsPerPoint = std::max(1, opt_.continuousSampleSeconds.position());
+    const unsigned samples = unsigned(state_.recordMinutes) * 60u / unsigned(state_.recordSecondsPerPoint);
+    state_.recordSizeText = QString::number(
+        RecordingFile::estimatedKilobytes(state_.recordMinutes, state_.recordSecondsPerPoint));
     // Before any channel was active there is no share yet: one item takes all points.
-    const int points =
-        PointsPerChannel > 0 ? PointsPerChannel : std::max(1, opt_.recordingPointCount.position());
-    const float r = float(double(ContMinutes) * samples / points);
+    const int points = state_.pointsPerChannel > 0 ? state_.pointsPerChannel
+                                                   : std::max(1, opt_.recordingPointCount.position());
+    const float r = float(double(state_.recordMinutes) * samples / points);
     int k = 1;
-    while (float(ContSecondsPerPoint) * 5 * k <= r && k < 100000)
+    while (float(state_.recordSecondsPerPoint) * 5 * k <= r && k < 100000)
         ++k;
-    ContStepFactor = k;
-    const int shown = ContSecondsPerPoint * k * 5;
-    ContTimeVal = QString::number(shown);
+    state_.recordStepFactor = k;
+    const int shown = state_.recordSecondsPerPoint * k * 5;
+    state_.recordTimeBaseText = QString::number(shown);
     return shown;
 }
 
 int MonitorModel::markerTop(int plotTop, int plotBottom) const {
     const double half = axisMaximum * 0.5;
-    double level = TriggerLevel;
+    double level = state_.triggerLevel;
     ValueRules::parseNumber(triggerLevelEdit.text, level);
     const int h = (plotBottom - plotTop) / 2;
     if (!(half > 0))
@@ -652,7 +655,7 @@ void MonitorModel::FormShow() {
 }
 
 bool MonitorModel::FormCloseQuery() {
-    if (ctx_.MonitorRunning)
+    if (runInProgress())
         return false;
     MonitorBatch batch(*this);
     // An edit that cannot take the focus could never be corrected: it goes back to the value
@@ -663,7 +666,7 @@ bool MonitorModel::FormCloseQuery() {
         c.multiplierEdit.text = oneDecimal(c.multiplierEdit.position * 0.1);
         c.offsetEdit.text = QString::number(c.offsetEdit.position);
     }
-    if (continuousMode)
+    if (state_.continuousMode)
         timeBaseEdit.text = oneDecimal(timeBaseEdit.position * 0.001);
     if (!enter(MonitorField::TimeBase))
         return false;

@@ -9,6 +9,7 @@
 // the run, the chart, the files and the reports read it.
 #include "core/ConversionBases.h"
 #include "core/Messages.h"
+#include "link/MonitorRunLock.h"
 #include "monitor/SampleStore.h"
 #include "monitor/SampleWindow.h"
 
@@ -22,7 +23,6 @@
 
 class CommLink;
 class Options;
-class MonitorRunLock;
 struct ProgramContext;
 
 inline constexpr int kMonitorChannels = 10;
@@ -86,6 +86,38 @@ struct MonitorItemLists {
                                  const QString& languageSuffix);
 };
 
+// What the model works out from the drive type, the options, the channels and the speed test.
+// Only the model's handlers write it.
+struct MonitorRunState {
+    // Drive type
+    bool itemListLoaded = false;
+    int itemCount = 0;
+    int tripItemCount = 0;
+    // Trigger
+    int triggerChannel = 0; // equal to triggerSourceIndex after each trigger display
+    int triggerLevel = 0;
+    // Counts
+    int activeCount = 0;      // active channels plus checked status items
+    int channelSlots = 10;    // 10 less one per status item
+    int pointsPerChannel = 0; // recordingPointCount div activeCount
+    int scrollingSeries = 0;  // the one series whose added points scroll the chart
+    // Least milliseconds per item from the speed test; until the first test, the least the
+    // test can give.
+    int minItemTimeMs = 50;
+    int readTimeMs = 0;
+    bool startEnabled = false;
+    // Status items
+    bool watchAlarm = false, watchTrip = false;
+    bool keepTripData = false; // a trip ends the run and its data is shown
+    int bitOnValue = 15;       // the terminal signal level that reads as a set bit
+    // Continuous recording
+    bool continuousMode = false;
+    int recordMinutes = 0, recordSecondsPerPoint = 0, recordStepFactor = 1;
+    QString recordSizeText;      // estimated kilobytes
+    QString recordTimeBaseText;  // seconds per division shown
+    bool runStopEnabled = false; // the RUN/STOP keys of the pop-up menu
+};
+
 struct MonitorChannel {
     bool checked = false;         // the channel box
     bool shown = true;            // false while a status item takes the row (CH9, CH10)
@@ -115,17 +147,21 @@ public:
     ProgramContext& context() { return ctx_; }
     const ProgramContext& context() const { return ctx_; }
     Options& options() { return opt_; }
-    // The main window's lock a run applies while it owns the link (none: nothing is locked).
-    void setRunLock(const MonitorRunLock* lock) { runLock_ = lock; }
-    const MonitorRunLock* runLock() const { return runLock_; }
+    // The lock a run holds while it owns the link: the start-up's, which the link and the main
+    // window follow (none: the model's own, which nobody else sees).
+    void setRunLock(MonitorRunLock* lock) { runLock_ = lock ? lock : &ownRunLock_; }
+    MonitorRunLock& runLock() const { return *runLock_; }
+    // A run is in progress.
+    bool runInProgress() const { return runLock_->running(); }
+    // The bases of the "(A)" and "(V)" items: the program's, which the parameter table
+    // shares (none: the model's own). The activation sets them.
+    void shareConversionBases(ConversionBases* bases) { bases_ = bases ? bases : &ownBases_; }
+    const ConversionBases& conversionBases() const { return *bases_; }
     const Options& options() const { return opt_; }
     CommLink& link() { return link_; }
 
     // ---- Drive type ----------------------------------------------------------------------
     MonitorItemLists lists;
-    bool ItemListLoaded = false;
-    int ItemCount = 0;
-    int TripItemCount = 0;
     int KeyCodeIndex = -1; // "FA11"
     int KeyFlagIndex = -1; // "FA10"
 
@@ -137,11 +173,9 @@ public:
     bool triggerChecked = false;
     bool triggerEnabled = true; // the run disables it
     int triggerSourceIndex = 0; // the hidden source list's index, 0..9
-    int TriggerChannel = 0;     // equal to triggerSourceIndex after each trigger display
     int triggerSlope = 0;       // 0 up, 1 down, 2 both
     bool sourceLabelEnabled = true;
     NumberSetting triggerLevelEdit{QStringLiteral("0"), 0, 0, 500, 5};
-    int TriggerLevel = 0;
     NumberSetting triggerDelayEdit{QStringLiteral("0"), 0, 0, 100, 5};
 
     // ---- Display -------------------------------------------------------------------------
@@ -151,23 +185,13 @@ public:
     // Milliseconds per division; the text is seconds per division, one decimal.
     NumberSetting timeBaseEdit{QStringLiteral("0.3"), 250, 250, kTimeBaseMaximum, 500};
 
-    // ---- Counts and link -----------------------------------------------------------------
-    int ActiveCount = 0;      // active channels plus checked status items
-    int ChannelSlots = 10;    // 10 less one per status item
-    int PointsPerChannel = 0; // recordingPointCount div ActiveCount
-    int ScrollingSeries = 0;  // the one series whose added points scroll the chart
-    // Least milliseconds per item from the speed test; until the first test, the least the
-    // test can give.
-    int MinItemTime = 50;
-    int ReadTime = 0;
-    bool startEnabled = false;
-    bool AlarmChk = false, TripChk = false, TripDatas = false;
-    int BitOnValue = 15;
-    bool continuousMode = false;
-    int ContMinutes = 0, ContSecondsPerPoint = 0, ContStepFactor = 1;
-    QString ContSizeText;
-    QString ContTimeVal;
-    bool runStopEnabled = false; // the RUN/STOP keys of the pop-up menu
+    // ---- Run state ---------------------------------------------------------------------
+    // What the handlers worked out; the run, the window, the files and the reports read it.
+    const MonitorRunState& runState() const { return state_; }
+    // The speed test's outcome (MeasureCommSpeed; tests give their own).
+    void noteSpeed(int readTimeMs, int minItemTimeMs);
+    // A run's length set directly (benchmarks, tests); the recount sets it from the options.
+    void setPointsPerChannel(int points) { state_.pointsPerChannel = points; }
 
     // ---- Samples ---------------------------------------------------------------------------
     // The samples of the last run (the chart, the readout, the files and the reports read
@@ -203,7 +227,7 @@ public:
     // ---- Item lists ----------------------------------------------------------------------
     // Rebuilds every list from the drive type's Info.ini (nothing is kept from the last
     // type), clears the channel records, and looks up the keypad parameters. NoItemsToShow when
-    // the type has no monitorable items; then ItemListLoaded is false and the main window's
+    // the type has no monitorable items; then itemListLoaded is false and the main window's
     // Monitor command is disabled (monitorCommandEnabled).
     bool BuildMonitorItemLists();
 
@@ -244,7 +268,7 @@ public:
         Keep,  // a longer time base is kept; a shorter one is raised to the shortest
     };
     void recount(TimeBaseRule rule);
-    // Shown seconds per division of continuous recording (and ContTimeVal, ContSizeText).
+    // Shown seconds per division of continuous recording (and the recording's time base and size texts).
     int UpdateContinuousTimeBase();
     // Top of the trigger marker for the level, in a plot rectangle from top to bottom.
     int markerTop(int plotTop, int plotBottom) const;
@@ -305,7 +329,10 @@ private:
 
     ProgramContext& ctx_;
     Options& opt_;
-    const MonitorRunLock* runLock_ = nullptr;
+    MonitorRunLock ownRunLock_;
+    MonitorRunLock* runLock_ = &ownRunLock_;
+    ConversionBases ownBases_;
+    ConversionBases* bases_ = &ownBases_;
     CommLink& link_;
     int batch_ = 0;
     bool pending_ = false;
@@ -313,6 +340,7 @@ private:
     bool portOk_ = false;
     bool inputError_ = false;
     int lastPoint_ = 0;
+    MonitorRunState state_;
     std::function<void(MonitorField, int channel)> focusField_;
     QString caption_ = QStringLiteral("Monitoring");
     // Texts of the slopes ("Up", "Down", "Both" or the language's).
@@ -331,11 +359,11 @@ private:
     MonitorModel& m_;
 };
 
-// The drive's rated voltage and current (ProgramContext VoltBase, AmpereBase): from the
+// The drive's rated voltage and current (the conversion bases): from the
 // working table, or read from the drive when the option "Get Current/Voltage Base using
 // On-Line" is on. Connects first (keptConnection: the link's kept answer when it holds, so
 // that no activation waits for a drive known to be absent); returns whether the drive
 // answered the connect step. The monitor's activation and the parameter table's activation
 // call it.
-bool ReadConversionBases(CommLink& link, ProgramContext& context, const Options& options,
-                         bool keptConnection = false);
+bool ReadConversionBases(CommLink& link, const ProgramContext& context, const Options& options,
+                         ConversionBases& bases, bool keptConnection = false);

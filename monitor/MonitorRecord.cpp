@@ -18,9 +18,9 @@ MonitorFileHeader monitorFileHeader(const MonitorModel& model, const QString& ti
     h.typeName = context.drive.identity.typeName;
     h.formName = context.drive.identity.formName;
     h.cpuVersion = context.drive.identity.cpuVersion;
-    h.alarmWord = model.AlarmChk;
-    h.tripCode = model.TripChk;
-    h.tripData = model.TripDatas;
+    h.alarmWord = model.runState().watchAlarm;
+    h.tripCode = model.runState().watchTrip;
+    h.tripData = model.runState().keepTripData;
     h.yMaximum = model.yMaximumEdit.text;
     h.timeBase = timeBase;
     h.triggerChannel = model.triggerSourceIndex;

@@ -53,21 +53,6 @@ struct MonitorRun::Setup {
     bool decimalComma = false;
 };
 
-// ---- MonitorRunningGuard ---------------------------------------------------------------------
-
-MonitorRunningGuard::MonitorRunningGuard(ProgramContext& context, const MonitorRunLock* lock)
-    : ctx_(context), lock_(lock) {
-    ctx_.MonitorRunning = 1;
-    if (lock_)
-        lock_->apply();
-}
-
-MonitorRunningGuard::~MonitorRunningGuard() {
-    ctx_.MonitorRunning = 0;
-    if (lock_)
-        lock_->apply();
-}
-
 // ---- MonitorRun -------------------------------------------------------------------------------
 
 MonitorRun::MonitorRun(MonitorModel& model, RunPacer& pacer, QObject* parent)
@@ -107,24 +92,24 @@ void MonitorRun::prepare(Setup& s) {
         }
     }
     s.recs = m_.ChannelRecs;
-    s.pointsPerChannel = std::clamp(m_.PointsPerChannel, 0, kMaxSampleTimes - 1);
+    s.pointsPerChannel = std::clamp(m_.runState().pointsPerChannel, 0, kMaxSampleTimes - 1);
     s.zeroOnError = opt.zeroOnCommError.checked();
-    s.bitOn = m_.BitOnValue;
-    s.alarm = m_.AlarmChk;
-    s.trip = m_.TripChk;
-    s.tripDatas = m_.TripDatas;
+    s.bitOn = m_.runState().bitOnValue;
+    s.alarm = m_.runState().watchAlarm;
+    s.trip = m_.runState().watchTrip;
+    s.tripDatas = m_.runState().keepTripData;
     s.keyCodeIndex = m_.KeyCodeIndex;
     s.keyFlagIndex = m_.KeyFlagIndex;
     s.runKeysDuringRun = opt.monitorRunStopControl.checked() && opt.monitorRunStopControl.enabled();
-    s.triggerChannel = std::clamp(m_.TriggerChannel, 0, kMonitorChannels - 1);
-    s.level = m_.TriggerLevel;
+    s.triggerChannel = std::clamp(m_.runState().triggerChannel, 0, kMonitorChannels - 1);
+    s.level = m_.runState().triggerLevel;
     s.slope = m_.triggerSlope;
     s.delay = m_.triggerDelayEdit.position;
     s.triggerMultiplier = m_.channels[std::size_t(s.triggerChannel)].multiplier;
     s.triggerOffset = m_.channels[std::size_t(s.triggerChannel)].offset;
-    s.minutes = m_.ContMinutes;
-    s.secondsPerPoint = std::max(1, m_.ContSecondsPerPoint);
-    s.stepFactor = std::max(1, m_.ContStepFactor);
+    s.minutes = m_.runState().recordMinutes;
+    s.secondsPerPoint = std::max(1, m_.runState().recordSecondsPerPoint);
+    s.stepFactor = std::max(1, m_.runState().recordStepFactor);
     s.decimalComma = ctx.language.decimalComma;
 
     // The period in whole microseconds: five samples per division of the time base (held in
@@ -140,19 +125,18 @@ void MonitorRun::prepare(Setup& s) {
 RunEnd MonitorRun::start() {
     if (running_)
         return RunEnd::Refused;
-    ProgramContext& ctx = m_.context();
     Options& opt = m_.options();
     // The connect step refuses once a run holds the link, so it comes first.
     if (!m_.connectDrive())
         return refuse(MsgId::CannotConnect, false);
-    if (m_.ActiveCount < 1)
+    if (m_.runState().activeCount < 1)
         return refuse(MsgId::NoChannelSelected, true);
     kind_ = opt.continuousMonitoring.checked() ? RunKind::Continuous
             : m_.triggerChecked                ? RunKind::Triggered
                                                : RunKind::Normal;
     // A source that is not sampled has no value to compare.
     if (kind_ == RunKind::Triggered &&
-        !m_.channels[std::size_t(std::clamp(m_.TriggerChannel, 0, kMonitorChannels - 1))].active())
+        !m_.channels[std::size_t(std::clamp(m_.runState().triggerChannel, 0, kMonitorChannels - 1))].active())
         return refuse(MsgId::NoChannelSelected, true);
     if (kind_ == RunKind::Continuous)
         m_.UpdateContinuousTimeBase();
@@ -168,7 +152,8 @@ RunEnd MonitorRun::start() {
     prepare(*s_);
     display_ = RunDisplay();
     display_.readouts.fill(QStringLiteral("0"));
-    display_.timeBase = kind_ == RunKind::Continuous ? m_.ContTimeVal : m_.timeBaseEdit.text;
+    display_.timeBase =
+        kind_ == RunKind::Continuous ? m_.runState().recordTimeBaseText : m_.timeBaseEdit.text;
 
     RunEnd end = RunEnd::Completed;
     {
@@ -179,7 +164,7 @@ RunEnd MonitorRun::start() {
             display_.alarm.clear();
             display_.trip.clear();
         });
-        MonitorRunningGuard guard(ctx, m_.runLock());
+        MonitorRunningGuard guard(m_.runLock());
         SampleStore& store = m_.samples;
         store.clear();
         // The chart places each sample at the slot its time falls in; a continuous recording
@@ -244,7 +229,7 @@ void MonitorRun::pressImmediately(int key) {
         wide = ctx.store->ParaDat.cell(PD_Byte, m_.KeyCodeIndex + 1).trimmed() == QLatin1String("4");
     writeKey(m_.KeyCodeIndex, 0);
     writeKey(m_.KeyFlagIndex, 1);
-    writeKey(m_.KeyCodeIndex, keyCode(key, m_.ReadTime, wide));
+    writeKey(m_.KeyCodeIndex, keyCode(key, m_.runState().readTimeMs, wide));
     writeKey(m_.KeyFlagIndex, 0);
 }
 
@@ -323,7 +308,7 @@ void MonitorRun::showValue(int i, double value) {
     const Setup& s = *s_;
     const double shown =
         ChannelValues::displayValue(value, s.unitChecked[std::size_t(i)], s.changedUnit[std::size_t(i)],
-                                    m_.options(), ctx.AmpereBase, ctx.VoltBase);
+                                    m_.options(), m_.conversionBases().ampere, m_.conversionBases().volt);
     display_.readouts[std::size_t(i)] =
         ChannelValues::formatNumber(ctx.store, s.recs[std::size_t(i)].ParaIndex, shown, s.decimalComma);
 }
@@ -570,7 +555,7 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
                          QStringLiteral("(min)\n") + msg(MsgId::SamplingTimeLabel) +
                          QString::number(s.secondsPerPoint) + QStringLiteral("(s/point)\n\n") +
                          msg(MsgId::RecordingToCsv) + QStringLiteral("\n") + msg(MsgId::EstimatedFileSize) +
-                         m_.ContSizeText + msg(MsgId::KilobyteUnit);
+                         m_.runState().recordSizeText + msg(MsgId::KilobyteUnit);
     Prompter& prompter = Prompter::instance();
     prompter.message(info, ctx.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
     const QString chosen =

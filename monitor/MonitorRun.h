@@ -13,7 +13,7 @@
 // - Every active channel (checked and not hidden by a status item) gets exactly one point
 //   per sample: a failed read is an error point, a reading that is no number a gap. Point p
 //   of every channel is sample p.
-// - MonitorRunning and the main window's lock are set and cleared by one guard, so no way out
+// - The run lock (which the link and the main window follow) is set and cleared by one guard, so no way out
 //   of a run leaves the program locked; RUN and STOP requests are cleared at every Start and
 //   at every end.
 // - The exchanges go through the link's one routine; handlers that run while the loop waits
@@ -33,7 +33,6 @@
 #include <optional>
 
 class RunPacer;
-class MonitorRunLock;
 class ContinuousRecorder;
 
 enum class RunKind { Normal, Triggered, Continuous };
@@ -59,17 +58,16 @@ struct RunDisplay {
     QString timeBase; // seconds per division of the run, as the chart's time label shows it
 };
 
-// Holds MonitorRunning set and the window lock applied for as long as it lives.
+// Holds the run lock set for as long as it lives.
 class MonitorRunningGuard {
 public:
-    MonitorRunningGuard(ProgramContext& context, const MonitorRunLock* lock);
-    ~MonitorRunningGuard();
+    explicit MonitorRunningGuard(MonitorRunLock& lock) : lock_(lock) { lock_.setRunning(true); }
+    ~MonitorRunningGuard() { lock_.setRunning(false); }
     MonitorRunningGuard(const MonitorRunningGuard&) = delete;
     MonitorRunningGuard& operator=(const MonitorRunningGuard&) = delete;
 
 private:
-    ProgramContext& ctx_;
-    const MonitorRunLock* lock_;
+    MonitorRunLock& lock_;
 };
 
 class MonitorRun : public QObject {

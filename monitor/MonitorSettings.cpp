@@ -38,7 +38,7 @@ void MonitorModel::EraseMonitorSetupUnlessKept() {
 }
 
 void MonitorModel::RestoreMonitorSetup() {
-    if (!ItemListLoaded || ctx_.paths.settingsIni.isEmpty())
+    if (!state_.itemListLoaded || ctx_.paths.settingsIni.isEmpty())
         return;
     WaitCursor wait;
     MonitorBatch batch(*this);
@@ -98,7 +98,7 @@ void MonitorModel::RestoreMonitorSetup() {
 
 bool MonitorModel::WriteMonitorSetup() {
     // Without items there is no set-up: the one saved for this type's predecessor stays.
-    if (!ItemListLoaded || ctx_.paths.settingsIni.isEmpty())
+    if (!state_.itemListLoaded || ctx_.paths.settingsIni.isEmpty())
         return false;
     IniFile ini(ctx_.paths.settingsIni);
     ini.writeString(kSection, QStringLiteral("Inv1"), ctx_.drive.identity.typeName);

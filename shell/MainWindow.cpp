@@ -139,7 +139,7 @@ void MainWindow::CheckSpSetup() {
 bool MainWindow::FormCloseQuery() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
-    return context_.MonitorRunning == 0 && !(transfers_ && transfers_->job().active) &&
+    return !(monitorHooks_.running && monitorHooks_.running()) && !(transfers_ && transfers_->job().active) &&
            !TransferCommands::running();
 }
 

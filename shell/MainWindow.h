@@ -252,6 +252,7 @@ public:
         std::function<void()> show;                // show it, not modal
         std::function<void()> rebuild;             // follow a new drive type (lists, saved set-up)
         std::function<void(bool)> setPrintEnabled; // its Print button (the printer check)
+        std::function<bool()> running;             // a run holds the link
     };
     void setMonitorHooks(MonitorHooks hooks) { monitorHooks_ = std::move(hooks); }
     // The monitor enables the command when the drive type has items and while it is closed.

@@ -260,7 +260,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
 // ---- Program ------------------------------------------------------------------------------
 
 Program::Program(const Environment& env, SerialPort* port, Clock* clock)
-    : env_(env), monitorLock_(context_), port_(port), clock_(clock) {
+    : env_(env), port_(port), clock_(clock) {
     if (!port_) {
         ownPort_ = std::make_unique<TermiosSerialPort>();
         port_ = ownPort_.get();
@@ -305,6 +305,7 @@ Program::~Program() {
 bool Program::create() {
     ProgramContext& context = context_;
     link_ = std::make_unique<CommLink>(context, *port_, *clock_);
+    link_->setMonitorRunLock(&monitorLock_);
 
     ProgramFolder::setProgramFolder(context, env_.currentFolder);
     main_ = std::make_unique<MainWindow>(context, options_, link_.get());
@@ -409,6 +410,7 @@ bool Program::create() {
 
     table_ = std::make_unique<ParameterTableWindow>(context, options_, link_.get(), m);
     ParameterTableWindow* t = table_.get();
+    t->core().shareConversionBases(&conversionBases_);
     t->FormCreate();
     m.setTable(t);
     // A file dropped on the table is loaded as File > Open loads it.
@@ -438,9 +440,11 @@ bool Program::create() {
     };
     monitor_ = std::make_unique<MonitorWindow>(context, options_, *link_, std::move(monitorHooks));
     MonitorWindow* mon = monitor_.get();
+    mon->model().shareConversionBases(&conversionBases_);
     mon->FormCreate();
     m.setMonitorHooks({[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
-                       [mon](bool on) { mon->setPrintAllowed(on); }});
+                       [mon](bool on) { mon->setPrintAllowed(on); },
+                       [this] { return monitorLock_.running(); }});
     return !context.startupAborted;
 }
 

@@ -3,6 +3,7 @@
 // their fixed order with the start-up sequence inside the main window's creation, the
 // normal start (start-up form, data store, drive-type tables) and the start with a
 // parameter file as argument.
+#include "core/ConversionBases.h"
 #include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "link/DriveChecks.h"
@@ -89,6 +90,7 @@ private:
     ProgramContext context_;
     Options options_{context_};
     MonitorRunLock monitorLock_;
+    ConversionBases conversionBases_; // the table's and the monitor's
     MainWindowLinks mainLinks_;
     std::unique_ptr<SerialPort> ownPort_;
     std::unique_ptr<CommLink> link_;

@@ -221,7 +221,7 @@ bool ParameterTable::FillRows() {
         }
         QString shown;
         if (cv)
-            shown = ValueRules::CurrentVoltageText(context_, valueText, p, &ok);
+            shown = ValueRules::CurrentVoltageText(context_, *bases_, valueText, p, &ok);
         else if (work(context_, UP_HexIndex, p) == kOne)
             shown = QLatin1Char('h') + ValueRules::ToHexText(v, &ok);
         else
@@ -234,9 +234,9 @@ bool ParameterTable::FillRows() {
         if (cv) {
             const QString& kind = para(context_, PD_CurrentVoltIndex, p);
             if (kind == QLatin1String("C"))
-                unit = stepText(context.AmpereBase, m, "A");
+                unit = stepText(bases_->ampere, m, "A");
             else if (kind == QLatin1String("V"))
-                unit = stepText(context.VoltBase, m, "V");
+                unit = stepText(bases_->volt, m, "V");
         }
         grid_.setCell(TC_Unit, r, unit);
 
@@ -310,7 +310,7 @@ bool ParameterTable::updateLimits(bool notify) {
             const QString text = cell.isEmpty() ? QStringLiteral("0") : cell;
             QString shown;
             if (cv) {
-                shown = ValueRules::CurrentVoltageText(context_, text, i, &ok);
+                shown = ValueRules::CurrentVoltageText(context_, *bases_, text, i, &ok);
             } else {
                 double v = 0;
                 ok = ValueRules::parseNumber(text, v);

@@ -6,6 +6,7 @@
 //
 // A Qt item model over the grid (model row = grid row - 1; grid row 0 is the header) and
 // its selection live here too, so that all of it runs without a window.
+#include "core/ConversionBases.h"
 #include "platform/TextGrid.h"
 #include "table/TableCommands.h"
 
@@ -69,6 +70,11 @@ public:
     const Options& options() const { return options_; }
 
     TableCommands& commands() { return commands_; }
+    // The bases of the current/voltage display: the program's, which the monitor shares
+    // (none: the table's own).
+    void shareConversionBases(ConversionBases* bases) { bases_ = bases ? bases : &ownBases_; }
+    ConversionBases& conversionBases() { return *bases_; }
+    const ConversionBases& conversionBases() const { return *bases_; }
     const TableCommands& commands() const { return commands_; }
     const TextGrid& grid() const { return grid_; }
     ParameterTableModel* model() { return &model_; }
@@ -185,6 +191,8 @@ private:
     ProgramContext& context_;
     Options& options_;
     TableCommands& commands_;
+    ConversionBases ownBases_;
+    ConversionBases* bases_ = &ownBases_;
     TextGrid grid_{TC_Count, 1};
     ParameterTableModel model_{*this};
     QItemSelectionModel selection_{&model_};

@@ -92,6 +92,10 @@ bool ProgramDriveLink::ConnectDrive() {
     return link_ && link_->ConnectDrive();
 }
 
+bool ProgramDriveLink::monitorRunning() const {
+    return link_ && link_->monitorRunning();
+}
+
 ExchangeResult ProgramDriveLink::transact(int index, const QString& valueText, const QString& kind) {
     if (!link_) {
         ExchangeResult none;
@@ -169,7 +173,7 @@ bool SelectedTransfer::startOnTargets() {
 }
 
 void SelectedTransfer::ImportSelected() {
-    if (!core_.commands().enabled(TableCommand::DownLoad) || core_.context().MonitorRunning)
+    if (!core_.commands().enabled(TableCommand::DownLoad) || link_->monitorRunning())
         return;
     const CommandGuard guard(kGuard);
     if (guard.busy())
@@ -251,7 +255,7 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
 }
 
 void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
-    if (!core_.commands().enabled(TableCommand::UpLoad) || core_.context().MonitorRunning ||
+    if (!core_.commands().enabled(TableCommand::UpLoad) || link_->monitorRunning() ||
         CommandGuard::running(kGuard))
         return;
     core_.OutOfRange = 0;
@@ -263,8 +267,8 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
 
     double typed = 0;
     bool isHex = false;
-    if (const std::optional<MsgId> refusal =
-            ValueEntry::typedRaw(core_.context(), text, i, core_.currentVoltage(), typed, isHex)) {
+    if (const std::optional<MsgId> refusal = ValueEntry::typedRaw(
+            core_.context(), core_.conversionBases(), text, i, core_.currentVoltage(), typed, isHex)) {
         ShowMsg(core_.context(), *refusal, BoxIcon::Warning);
         // The old text back and a fresh buffer: the next key starts a new value.
         core_.setCell(TC_Value, row, core_.SavedCellText);

@@ -49,6 +49,8 @@ public:
     // Consecutive exchanges that brought not a single byte of reply, and its reset.
     virtual int silentExchanges() const { return 0; }
     virtual void resetSilentExchanges() {}
+    // A monitor run holds the link: the table's transfers wait for it.
+    virtual bool monitorRunning() const { return false; }
 };
 
 // The program's link; without one, nothing connects.
@@ -59,6 +61,7 @@ public:
     ExchangeResult transact(int index, const QString& valueText, const QString& kind) override;
     int silentExchanges() const override;
     void resetSilentExchanges() override;
+    bool monitorRunning() const override;
 
 private:
     CommLink* link_;

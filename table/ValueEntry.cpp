@@ -45,7 +45,7 @@ bool ValueEntry::parseTyped(const QString& text, double& value) {
 
 QString ValueEntry::shownValue(const ParameterTable& core, int index, const QString& rawText, bool* ok) {
     if (core.currentVoltage())
-        return ValueRules::CurrentVoltageText(core.context(), rawText, index, ok);
+        return ValueRules::CurrentVoltageText(core.context(), core.conversionBases(), rawText, index, ok);
     if (ok)
         *ok = false;
     double raw = 0;
@@ -61,8 +61,9 @@ QString ValueEntry::shownValue(const ParameterTable& core, int index, const QStr
     return ValueRules::FormatValue(core.context(), index, raw / ValueRules::mulOf(core.context(), index));
 }
 
-std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const QString& typed, int index,
-                                          bool currentVoltage, double& raw, bool& hex) {
+std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const ConversionBases& bases,
+                                          const QString& typed, int index, bool currentVoltage, double& raw,
+                                          bool& hex) {
     hex = false;
     if (typed.isEmpty())
         return MsgId::ValueCannotBeSet;
@@ -87,7 +88,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const Q
             QString decimal;
             bool ok = withDecimalPoint(text, decimal);
             if (ok)
-                text = ValueRules::ParseCurrentVoltage(context, decimal, index, &ok);
+                text = ValueRules::ParseCurrentVoltage(context, bases, decimal, index, &ok);
             if (!ok)
                 return MsgId::NotANumber;
         }
@@ -205,8 +206,8 @@ bool ValueEntry::Commit() {
     // has passed every check.
     double rounded = 0;
     bool typedHex = false;
-    if (const std::optional<MsgId> refusal =
-            typedRaw(core_.context(), text, i, t.currentVoltage(), rounded, typedHex)) {
+    if (const std::optional<MsgId> refusal = typedRaw(core_.context(), core_.conversionBases(), text, i,
+                                                      t.currentVoltage(), rounded, typedHex)) {
         refuse(*refusal);
         return false;
     }

@@ -18,6 +18,7 @@
 #include <optional>
 
 class ParameterTable;
+struct ConversionBases;
 struct ProgramContext;
 class UndoRedo;
 
@@ -50,12 +51,13 @@ public:
                               bool* ok = nullptr);
     // The raw value of a typed text for parameter `index`: "h" + hexadecimal digits, or a
     // decimal display value (amperes or volts for a current or voltage parameter when
-    // currentVoltage) times Mul, rounded to a whole number half away from zero; not yet
+    // currentVoltage, against the bases) times Mul, rounded to a whole number half away from zero; not yet
     // clamped. Returns nothing, or the message of the refusal: ValueCannotBeSet for nothing
     // typed, NotANumber for a text that is no number (or a Mul that is none). hex tells
     // whether it was hexadecimal.
-    static std::optional<MsgId> typedRaw(const ProgramContext& context, const QString& typed, int index,
-                                         bool currentVoltage, double& raw, bool& hex);
+    static std::optional<MsgId> typedRaw(const ProgramContext& context, const ConversionBases& bases,
+                                         const QString& typed, int index, bool currentVoltage, double& raw,
+                                         bool& hex);
     // A typed decimal text as a number: one "." or one "," as the decimal point.
     static bool parseTyped(const QString& text, double& value);
 

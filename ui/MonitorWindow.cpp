@@ -489,7 +489,7 @@ void MonitorWindow::refresh() {
             e->setText(s.text);
     };
     // While a run is in progress the set-up it took stays as it is.
-    const bool idle = !m.context().MonitorRunning;
+    const bool idle = !m.runInProgress();
     const bool sourceShown = m.triggerChecked && m.triggerEnabled;
     for (int i = 0; i < kMonitorChannels; ++i) {
         MonitorChannelRow& r = rows[std::size_t(i)];
@@ -522,7 +522,7 @@ void MonitorWindow::refresh() {
         chart->setSeriesColor(i, colour);
         r.sourceLabel->setText(c.itemText.isEmpty() ? channelName(i) : c.itemText);
         r.sourceLabel->setToolTip(c.itemText);
-        const bool source = sourceShown && i == m.TriggerChannel;
+        const bool source = sourceShown && i == m.runState().triggerChannel;
         setTextColour(r.sourceLabel, source ? QColor(255, 0, 0) : palette().color(QPalette::WindowText));
         QFont f = r.sourceLabel->font();
         f.setBold(source);
@@ -532,7 +532,7 @@ void MonitorWindow::refresh() {
         r.unitLabel->setText(c.unitLabel);
     }
     showSetting(levelEdit, m.triggerLevelEdit);
-    levelEdit->setToolTip(QString::number(m.TriggerLevel));
+    levelEdit->setToolTip(QString::number(m.runState().triggerLevel));
     showSetting(delayEdit, m.triggerDelayEdit);
     showSetting(yMaximumEdit, m.yMaximumEdit);
     showSetting(timeEdit, m.timeBaseEdit);
@@ -545,15 +545,15 @@ void MonitorWindow::refresh() {
     chart->setYMaximum(m.axisMaximum);
     // Zoom mode is the box checked and usable; a run takes no clicks on the chart at all.
     chart->setZoomMode(m.zoomChecked && idle);
-    startButton->setEnabled(m.startEnabled && idle);
+    startButton->setEnabled(m.runState().startEnabled && idle);
     stopButton->setEnabled(!idle && run_->running());
     openButton->setEnabled(idle);
     saveAsButton->setEnabled(idle);
     printButton->setEnabled(idle && printAllowed_);
-    runAction->setEnabled(m.runStopEnabled);
-    stopAction->setEnabled(m.runStopEnabled);
+    runAction->setEnabled(m.runState().runStopEnabled);
+    stopAction->setEnabled(m.runState().runStopEnabled);
 
-    const bool continuous = m.continuousMode;
+    const bool continuous = m.runState().continuousMode;
     triggerBox->setChecked(m.triggerChecked);
     triggerBox->setEnabled(m.triggerEnabled && idle);
     triggerBox->setHidden(continuous);
@@ -569,7 +569,7 @@ void MonitorWindow::refresh() {
     continuousCaption->setHidden(!continuous);
     timeEdit->setHidden(continuous);
     continuousTime->setHidden(!continuous);
-    continuousTime->setText(m.ContTimeVal);
+    continuousTime->setText(m.runState().recordTimeBaseText);
     placeOverlays();
     placeMarker();
     refreshing_ = false;
@@ -604,7 +604,7 @@ void MonitorWindow::placeOverlays() {
     // chart shows it; and always for the division as drawn, should the grid be thinned.
     const MonitorModel& m = *model_;
     const bool continuousShown = m.options().continuousMonitoring.checked() && !run_->running();
-    const QString timeBase = continuousShown ? m.ContTimeVal : run_->display().timeBase;
+    const QString timeBase = continuousShown ? m.runState().recordTimeBaseText : run_->display().timeBase;
     timeBaseLabel->setText(report::timeBaseOfDivision(timeBase, chart->divisionSamples()));
     for (QLabel* l : {alarmLabel, tripLabel, waitLabel, errLabel, errCountLabel, timeBaseLabel, timeBaseUnit})
         l->adjustSize();
@@ -623,9 +623,9 @@ void MonitorWindow::placeMarker() {
     // Held inside the plot; shown only with the level trigger in use.
     const int top = std::min(m.markerTop(plot.top(), plot.bottom()), plot.bottom() - kMarkerOffset);
     marker->move(plot.right() + 1 - marker->width(), top);
-    marker->setVisible(m.triggerChecked && !m.continuousMode && top > plot.top() - kMarkerOffset);
+    marker->setVisible(m.triggerChecked && !m.runState().continuousMode && top > plot.top() - kMarkerOffset);
     marker->setToolTip(m.triggerLevelEdit.text);
-    marker->setEnabled(!m.context().MonitorRunning);
+    marker->setEnabled(!m.runInProgress());
 }
 
 void MonitorWindow::markerMoved(int top, bool released) {
@@ -673,7 +673,7 @@ bool MonitorWindow::enterScope() {
 }
 
 void MonitorWindow::pageChanged() {
-    if (model_->context().MonitorRunning) {
+    if (model_->runInProgress()) {
         pages->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -714,7 +714,7 @@ void MonitorWindow::FormCreate() {
 }
 
 void MonitorWindow::ShowMonitor() {
-    if (!model_->ItemListLoaded)
+    if (!model_->runState().itemListLoaded)
         return;
     show();
     raise();
@@ -766,5 +766,5 @@ void MonitorWindow::closeEvent(QCloseEvent* e) {
     e->accept();
     // A drive type without items keeps the command off.
     if (hooks_.setMonitorCommandEnabled)
-        hooks_.setMonitorCommandEnabled(model_->ItemListLoaded);
+        hooks_.setMonitorCommandEnabled(model_->runState().itemListLoaded);
 }

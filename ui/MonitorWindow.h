@@ -60,7 +60,7 @@ struct MonitorWindowHooks {
     // trip data read into a result window, shown when "Display Data at Trip" is on.
     std::function<void()> tripReport;
     // The main window's lock while a run owns the link (none: nothing is locked).
-    const MonitorRunLock* runLock = nullptr;
+    MonitorRunLock* runLock = nullptr;
 };
 
 class MonitorWindow : public QWidget {

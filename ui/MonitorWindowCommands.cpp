@@ -106,14 +106,14 @@ void MonitorWindow::LoadMonitorTexts() {
 }
 
 RunEnd MonitorWindow::MonStartClick() {
-    if (model_->context().MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return RunEnd::Refused;
     run_->saveTitle = saveTitle_;
     run_->saveFilter = texts_.value(QStringLiteral("SaveFile2"), run_->saveFilter);
     const RunEnd end = run_->start();
     // A trip seen while the trip data are kept: what the drive holds now, before anything
     // else talks to it.
-    if (model_->TripDatas && run_->tripped() && hooks_.tripReport)
+    if (model_->runState().keepTripData && run_->tripped() && hooks_.tripReport)
         hooks_.tripReport();
     return end;
 }
@@ -124,7 +124,7 @@ void MonitorWindow::MonStopClick() {
 
 void MonitorWindow::showReadout(int channel, int index) {
     const MonitorModel& m = *model_;
-    if (m.context().MonitorRunning || channel < 0 || channel >= kMonitorChannels ||
+    if (m.runInProgress() || channel < 0 || channel >= kMonitorChannels ||
         !m.samples.hasPoint(channel, index))
         return;
     const ProgramContext& ctx = m.context();
@@ -153,7 +153,7 @@ void MonitorWindow::showReadout(int channel, int index) {
 bool MonitorWindow::MonFileOpenClick() {
     MonitorModel& m = *model_;
     ProgramContext& context = m.context();
-    if (context.MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return false;
     const QString chosen = Prompter::instance().openFile(openTitle_, context.recent.monitorFolder,
                                                          texts_.value(QStringLiteral("OpenFile1")), 1, this);
@@ -183,7 +183,7 @@ bool MonitorWindow::MonFileOpenClick() {
     const RunDisplay& shown = run_->display();
     MonitorFileHeader header = monitorFileHeader(m, shown.timeBase, shown.errorCount);
     const MonitorFile::ReadResult result =
-        MonitorFile::read(lines, context, m.ItemCount, Prompter::instance(), header, m.samples,
+        MonitorFile::read(lines, context, m.runState().itemCount, Prompter::instance(), header, m.samples,
                           MonitorFile::lastLineEnded(chosen));
     if (!result.accepted())
         return false;
@@ -220,7 +220,7 @@ bool MonitorWindow::MonFileOpenClick() {
 bool MonitorWindow::MonFileClick() {
     MonitorModel& m = *model_;
     ProgramContext& context = m.context();
-    if (context.MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return false;
     // A continuous recording is in its own file: Save As gives pictures of the chart only.
     const bool picturesOnly = m.options().continuousMonitoring.checked();
@@ -288,7 +288,7 @@ void MonitorWindow::setPrintAllowed(bool on) {
 }
 
 void MonitorWindow::MonPrintClick() {
-    if (model_->context().MonitorRunning || run_->running())
+    if (model_->runInProgress() || run_->running())
         return;
     // The chart as it stands on screen is the page's picture, and the clipboard's.
     const QImage image = chart->renderImage(chart->size(), false);
@@ -310,7 +310,7 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
     report::MonitorReportSettings& s = data.settings;
     s.continuous = m.options().continuousMonitoring.checked();
     s.timeBase = run_->display().timeBase;
-    s.continuousTimeBase = m.ContTimeVal;
+    s.continuousTimeBase = m.runState().recordTimeBaseText;
     s.scope = scopeEdit->text();
     s.scopePosition = m.sampleWindow.scope();
     s.trigger = m.triggerChecked;
@@ -333,7 +333,8 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
         return ChannelValues::formatNumber(context.store, m.ChannelRecs[std::size_t(channel)].ParaIndex,
                                            value, context.language.decimalComma);
     };
-    data.rows = monitorReportRows(m.samples, channels, m.AlarmChk, m.TripChk, m.samples.lastPoint(), format);
+    data.rows = monitorReportRows(m.samples, channels, m.runState().watchAlarm, m.runState().watchTrip,
+                                  m.samples.lastPoint(), format);
     data.chart = chartImage;
     return data;
 }

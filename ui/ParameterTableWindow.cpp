@@ -446,9 +446,9 @@ void ParameterTableWindow::readConversionBases() {
     // the capacity file filled.
     if (link_ && core_.options().onlineCurrentVoltageBase.checked() &&
         link_->keptConnection() != std::optional<bool>(false))
-        ReadConversionBases(*link_, core_.context(), core_.options(), true);
+        ReadConversionBases(*link_, core_.context(), core_.options(), core_.conversionBases(), true);
     else
-        WorkingConversionBases(core_.context());
+        core_.conversionBases() = workingConversionBases(core_.context());
 }
 
 void ParameterTableWindow::PopQuickClick() {
@@ -639,8 +639,8 @@ qint64 ParameterTableWindow::ParseHex(const QString& digits, int index, bool* ok
     return ValueRules::ParseHex(core_.context(), digits, index, ok);
 }
 QString ParameterTableWindow::CurrentVoltageText(const QString& rawText, int index, bool* ok) const {
-    return ValueRules::CurrentVoltageText(core_.context(), rawText, index, ok);
+    return ValueRules::CurrentVoltageText(core_.context(), core_.conversionBases(), rawText, index, ok);
 }
 QString ParameterTableWindow::ParseCurrentVoltage(const QString& text, int index, bool* ok) const {
-    return ValueRules::ParseCurrentVoltage(core_.context(), text, index, ok);
+    return ValueRules::ParseCurrentVoltage(core_.context(), core_.conversionBases(), text, index, ok);
 }

@@ -197,7 +197,7 @@ private:
                        void (ParameterTableWindow::*handler)());
     void showPopupMenu(const QPoint& pos);
     bool gridKey(QKeyEvent* e);
-    // AmpereBase and VoltBase for the current/voltage display (the monitor's base reading).
+    // The conversion bases for the current/voltage display (the monitor's base reading).
     void readConversionBases();
     void scrollToRow(int row, bool toTop);
 

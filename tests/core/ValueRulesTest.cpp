@@ -1,5 +1,6 @@
 #include "core/ValueRules.h"
 
+#include "core/ConversionBases.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "core/StoreCells.h"
@@ -345,30 +346,30 @@ TEST_F(ValueRulesTest, HexTextsKeepUnsignedValuesUnsigned) {
 }
 
 TEST_F(ValueRulesTest, CurrentAndVoltageTexts) {
-    context.AmpereBase = 5.0f;
-    EXPECT_EQ(CurrentVoltageText(context, "1000", indexOf("0001")), "5.0A");
-    context.AmpereBase = 20.0f;
+    ConversionBases bases{.volt = 0.0f, .ampere = 5.0f};
+    EXPECT_EQ(CurrentVoltageText(context, bases, "1000", indexOf("0001")), "5.0A");
+    bases.ampere = 20.0f;
     store.ParaDat.setCell(PD_Mul, 2, "1");
-    EXPECT_EQ(CurrentVoltageText(context, "50", indexOf("0001")), "10.00A");
-    context.VoltBase = 200.0f;
-    EXPECT_EQ(CurrentVoltageText(context, "50", indexOf("0012")), "100.00V");
-    EXPECT_EQ(CurrentVoltageText(context, "31", indexOf("FB00")), "h1F");
-    EXPECT_EQ(CurrentVoltageText(context, "150", indexOf("0000")), "    1.50");
-    EXPECT_EQ(CurrentVoltageText(context, "5", indexOf("0003")), "       5") << "Mul 0 divides by 1";
+    EXPECT_EQ(CurrentVoltageText(context, bases, "50", indexOf("0001")), "10.00A");
+    bases.volt = 200.0f;
+    EXPECT_EQ(CurrentVoltageText(context, bases, "50", indexOf("0012")), "100.00V");
+    EXPECT_EQ(CurrentVoltageText(context, bases, "31", indexOf("FB00")), "h1F");
+    EXPECT_EQ(CurrentVoltageText(context, bases, "150", indexOf("0000")), "    1.50");
+    EXPECT_EQ(CurrentVoltageText(context, bases, "5", indexOf("0003")), "       5") << "Mul 0 divides by 1";
     bool ok = true;
-    EXPECT_EQ(CurrentVoltageText(context, "abc", indexOf("0000"), &ok), "");
+    EXPECT_EQ(CurrentVoltageText(context, bases, "abc", indexOf("0000"), &ok), "");
     EXPECT_FALSE(ok);
 
-    context.AmpereBase = 5.0f;
+    bases.ampere = 5.0f;
     store.ParaDat.setCell(PD_Mul, 2, "10");
-    EXPECT_EQ(ParseCurrentVoltage(context, "2.5A", indexOf("0001")), "50.0");
-    EXPECT_EQ(ParseCurrentVoltage(context, "2.5", indexOf("0001")), "50.0");
-    EXPECT_EQ(ParseCurrentVoltage(context, "2.5V", indexOf("0012")), "1") << "Mul 1: no decimals";
-    EXPECT_EQ(ParseCurrentVoltage(context, "2.5A", indexOf("0000")), "2.5A");
-    EXPECT_EQ(ParseCurrentVoltage(context, "2.5V", indexOf("0001"), &ok), "");
+    EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5A", indexOf("0001")), "50.0");
+    EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5", indexOf("0001")), "50.0");
+    EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5V", indexOf("0012")), "1") << "Mul 1: no decimals";
+    EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5A", indexOf("0000")), "2.5A");
+    EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5V", indexOf("0001"), &ok), "");
     EXPECT_FALSE(ok);
-    context.AmpereBase = 0.0f;
-    EXPECT_EQ(ParseCurrentVoltage(context, "2.5", indexOf("0001"), &ok), "");
+    bases.ampere = 0.0f;
+    EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5", indexOf("0001"), &ok), "");
     EXPECT_FALSE(ok) << "no base yet";
 }
 

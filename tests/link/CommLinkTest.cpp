@@ -716,7 +716,9 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
 
 TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
     open();
-    context.MonitorRunning = 1;
+    MonitorRunLock monitorRun;
+    link.setMonitorRunLock(&monitorRun);
+    monitorRun.setRunning(true);
     EXPECT_FALSE(link.ConnectDrive());
     EXPECT_TRUE(link.PortOpen());
     EXPECT_EQ(port.opens.size(), 1u);

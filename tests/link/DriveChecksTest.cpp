@@ -159,19 +159,21 @@ TEST_F(ActivationCheck, ReturnsAtOnceAndANewerActivationsAnswerWarnsOnce) {
 }
 
 TEST_F(ActivationCheck, ACheckOrAMonitorRunMeanwhileEndsIt) {
+    MonitorRunLock monitorRun;
+    rig.link->setMonitorRunLock(&monitorRun);
     for (const bool monitor : {false, true}) {
         SCOPED_TRACE(monitor);
         rig.link->specialSetup = false;
         checks.CheckSpSetupOnActivation();
         if (monitor)
-            rig.context.MonitorRunning = 1;
+            monitorRun.setRunning(true);
         else
             checks.CheckSpSetup(); // waits for the read on the line, then reads both itself
         const std::size_t after = rig.frameCount();
         settle();
         EXPECT_EQ(rig.frameCount(), after);
         EXPECT_EQ(rig.link->specialSetup, !monitor);
-        rig.context.MonitorRunning = 0;
+        monitorRun.setRunning(false);
     }
     EXPECT_EQ(prompter.boxes().size(), 1u);
 }
@@ -274,18 +276,16 @@ TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite) {
 }
 
 TEST(MonitorLock, TheInstalledHandlerFollowsTheMonitorRun) {
-    ProgramContext context;
-    MonitorRunLock lock(context);
+    MonitorRunLock lock;
     std::vector<bool> calls;
-    lock.apply(); // no handler yet
+    lock.setRunning(true); // no handler yet
     lock.setHandler([&calls](bool running) { calls.push_back(running); });
-    context.MonitorRunning = 1;
-    lock.apply();
-    context.MonitorRunning = 0;
-    lock.apply();
+    lock.setRunning(true);
+    lock.setRunning(false);
     lock.setHandler(nullptr);
-    lock.apply();
+    lock.setRunning(true);
     EXPECT_EQ(calls, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(lock.running());
 }
 
 } // namespace

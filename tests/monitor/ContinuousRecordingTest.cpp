@@ -70,10 +70,10 @@ TEST_F(ContinuousRecording, WritesEverySampleForTheSetTimeByteForByte) {
     EXPECT_TRUE(info.startsWith(store->Msg(MsgId::RecordTimeLabel) + QStringLiteral("120(min)\n") +
                                 store->Msg(MsgId::SamplingTimeLabel) + QStringLiteral("10(s/point)\n\n")))
         << info.toStdString();
-    EXPECT_TRUE(info.endsWith(model->ContSizeText + store->Msg(MsgId::KilobyteUnit)));
+    EXPECT_TRUE(info.endsWith(model->runState().recordSizeText + store->Msg(MsgId::KilobyteUnit)));
 
     // Every second sample is plotted, as the mean of it and the one before.
-    EXPECT_EQ(model->ContStepFactor, 2);
+    EXPECT_EQ(model->runState().recordStepFactor, 2);
     EXPECT_EQ(model->lastPoint(), 360);
     EXPECT_DOUBLE_EQ(model->samples.plotted(0, 0), 12.5);
     EXPECT_EQ(model->samples.sampleTime(1), 30000u);

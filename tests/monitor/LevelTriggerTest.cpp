@@ -92,7 +92,7 @@ protected:
 
 TEST_F(TriggeredRun, KeepsThePreTriggerPartInFrontOfTheSamplesAfterTheTrigger) {
     delay(50);
-    const int n = model->PointsPerChannel;
+    const int n = model->runState().pointsPerChannel;
     ASSERT_EQ(n, 625);
     const int pre = 312;
     commandSteps(1000, 1000, 9000); // 10 % for 1,000 samples, then 90 %
@@ -126,7 +126,7 @@ TEST_F(TriggeredRun, AFallingTriggerWithoutDelayKeepsNothingBeforeIt) {
     commandSteps(40, 9000, 1000);
     EXPECT_EQ(run->start(), RunEnd::Completed);
     const SampleStore& s = model->samples;
-    EXPECT_EQ(s.size(), model->PointsPerChannel + 1);
+    EXPECT_EQ(s.size(), model->runState().pointsPerChannel + 1);
     EXPECT_EQ(model->sampleWindow.triggerRingIndex(), 0);
     EXPECT_DOUBLE_EQ(s.plotted(0, 0), 10.0);
     EXPECT_EQ(s.sampleTime(0), 0u);

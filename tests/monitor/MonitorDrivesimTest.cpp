@@ -52,18 +52,19 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
     opts.onlineCurrentVoltageBase.setChecked(true);
     model->FormActivate();
     EXPECT_TRUE(model->portOk());
-    EXPECT_TRUE(model->startEnabled);
-    EXPECT_FLOAT_EQ(context.AmpereBase, float(ratedCurrent));
-    EXPECT_FLOAT_EQ(context.VoltBase, float(ratedVoltage));
+    EXPECT_TRUE(model->runState().startEnabled);
+    EXPECT_FLOAT_EQ(model->conversionBases().ampere, float(ratedCurrent));
+    EXPECT_FLOAT_EQ(model->conversionBases().volt, float(ratedVoltage));
     // The speed figure: the measured read plus the margin, rounded down to 50 ms, plus 50.
-    EXPECT_GE(model->ReadTime, 0);
-    EXPECT_EQ(model->MinItemTime, (model->ReadTime + 50) / 50 * 50 + 50);
-    EXPECT_EQ(model->timeBaseEdit.minimum, model->MinItemTime * model->ActiveCount * 5);
+    EXPECT_GE(model->runState().readTimeMs, 0);
+    EXPECT_EQ(model->runState().minItemTimeMs, (model->runState().readTimeMs + 50) / 50 * 50 + 50);
+    EXPECT_EQ(model->timeBaseEdit.minimum,
+              model->runState().minItemTimeMs * model->runState().activeCount * 5);
 
     opts.onlineCurrentVoltageBase.setChecked(false);
     model->FormActivate();
-    EXPECT_FLOAT_EQ(context.AmpereBase, 9.9f);
-    EXPECT_FLOAT_EQ(context.VoltBase, 123.4f);
+    EXPECT_FLOAT_EQ(model->conversionBases().ampere, 9.9f);
+    EXPECT_FLOAT_EQ(model->conversionBases().volt, 123.4f);
 
     struct Case {
         bool alarm, trip, tripData;
@@ -77,13 +78,13 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
         opts.monitorShowsTrips.setChecked(c.trip);
         opts.monitorShowsTripData.setChecked(true);
         model->FormActivate();
-        EXPECT_EQ(model->AlarmChk, c.alarm);
-        EXPECT_EQ(model->TripChk, c.trip);
-        EXPECT_EQ(model->TripDatas, c.tripData) << c.alarm << c.trip; // only with the trip item
+        EXPECT_EQ(model->runState().watchAlarm, c.alarm);
+        EXPECT_EQ(model->runState().watchTrip, c.trip);
+        EXPECT_EQ(model->runState().keepTripData, c.tripData) << c.alarm << c.trip; // only with the trip item
         EXPECT_EQ(model->channels[8].shown, c.ch9Shown);
         EXPECT_EQ(model->channels[9].shown, c.ch10Shown);
-        EXPECT_EQ(model->ChannelSlots, c.channelSlots);
-        EXPECT_EQ(model->ActiveCount, c.active);
+        EXPECT_EQ(model->runState().channelSlots, c.channelSlots);
+        EXPECT_EQ(model->runState().activeCount, c.active);
     }
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join(u'|').toStdString();
 }

@@ -14,8 +14,8 @@ using Monitor = MonitorFixture;
 
 TEST_F(Monitor, ListsComeFromTheDriveTypesInfoIniInFileOrder) {
     MonitorModel& m = create();
-    ASSERT_TRUE(m.ItemListLoaded);
-    EXPECT_EQ(m.ItemCount, 13);
+    ASSERT_TRUE(m.runState().itemListLoaded);
+    EXPECT_EQ(m.runState().itemCount, 13);
     EXPECT_EQ(m.lists.codes.mid(0, 3), (QStringList{"FD00", "FD01", "FD03"}));
     EXPECT_EQ(m.lists.codes[8], QStringLiteral("FD07-00"));
     EXPECT_EQ(m.lists.names[0], QStringLiteral("Output frequency"));
@@ -27,7 +27,7 @@ TEST_F(Monitor, ListsComeFromTheDriveTypesInfoIniInFileOrder) {
     EXPECT_EQ(m.lists.changedUnits[2], QStringLiteral("(A)"));
     EXPECT_EQ(m.lists.alarmBits.size(), 16);
     EXPECT_EQ(m.lists.alarmNames[0], QStringLiteral("Overcurrent limit"));
-    EXPECT_EQ(m.TripItemCount, 14);
+    EXPECT_EQ(m.runState().tripItemCount, 14);
     EXPECT_EQ(m.lists.tripCodes[4], QStringLiteral("5"));
     EXPECT_EQ(m.lists.tripNames[4], QStringLiteral("Overvoltage"));
     EXPECT_EQ(m.KeyCodeIndex, index("FA11"));
@@ -37,7 +37,7 @@ TEST_F(Monitor, ListsComeFromTheDriveTypesInfoIniInFileOrder) {
     // The language's own names, the same items.
     loadDriveType("HXA1", "V110", "-2004", "Japanese");
     m.BuildMonitorItemLists();
-    EXPECT_EQ(m.ItemCount, 13);
+    EXPECT_EQ(m.runState().itemCount, 13);
     EXPECT_NE(m.lists.names[0], QStringLiteral("Output frequency"));
     EXPECT_EQ(m.lists.names[0],
               IniFile(context.drive.files.infoIniPath).readString("HXA1 Monitor (Jap)", "FD00"));
@@ -51,7 +51,7 @@ TEST_F(Monitor, ListsAreRebuiltWholeForAnotherDriveType) {
     m.BuildMonitorItemLists();
     m.RestoreMonitorSetup();
     EXPECT_EQ(rebuilt, 1);
-    EXPECT_EQ(m.ItemCount, 11);
+    EXPECT_EQ(m.runState().itemCount, 11);
     for (const QStringList* l :
          {&m.lists.names, &m.lists.unitKeys, &m.lists.normalUnits, &m.lists.changedUnits})
         EXPECT_EQ(l->size(), 11);
@@ -187,14 +187,14 @@ TEST_F(Monitor, EachTypedSettingIsCheckedAndShowsWhatIsApplied) {
         }
     }
     EXPECT_EQ(m.axisMaximum, 150.5);
-    EXPECT_EQ(m.TriggerLevel, 50);
+    EXPECT_EQ(m.runState().triggerLevel, 50);
     EXPECT_EQ(m.channels[2].multiplier, 10.0f);
     EXPECT_EQ(m.channels[2].offset, 500);
 }
 
 TEST_F(Monitor, TheTimeBaseKeepsWithinItsShortestAndLongest) {
     MonitorModel& m = create();
-    m.MinItemTime = 50;
+    m.noteSpeed(m.runState().readTimeMs, 50);
     for (int i = 0; i < kMonitorChannels; ++i)
         m.channels[i].checked = i == 0;
     m.recount(MonitorModel::TimeBaseRule::Reset);
@@ -246,24 +246,24 @@ TEST_F(Monitor, AMultiplierOrOffsetChangeIsAnnouncedWhetherTypedOrStepped) {
 
 TEST_F(Monitor, RecountSetsTheShortestTimeBaseAndTheShareOfPoints) {
     MonitorModel& m = create();
-    m.MinItemTime = 100;
+    m.noteSpeed(m.runState().readTimeMs, 100);
     m.setChannelChecked(0, true); // CH1..CH5 on from the defaults
-    EXPECT_EQ(m.ActiveCount, 5);
+    EXPECT_EQ(m.runState().activeCount, 5);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("2.5"));
     m.setChannelChecked(5, true);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("3.0"));
-    EXPECT_EQ(m.PointsPerChannel, 500);
+    EXPECT_EQ(m.runState().pointsPerChannel, 500);
 
     // Both status items take CH9 and CH10; a checked box there no longer counts.
     m.setChannelChecked(9, true);
     m.SetStatusItems();
-    EXPECT_TRUE(m.AlarmChk);
-    EXPECT_TRUE(m.TripChk);
+    EXPECT_TRUE(m.runState().watchAlarm);
+    EXPECT_TRUE(m.runState().watchTrip);
     EXPECT_FALSE(m.channels[9].shown);
     EXPECT_FALSE(m.channels[8].shown);
-    EXPECT_EQ(m.ChannelSlots, 8);
-    EXPECT_EQ(m.ActiveCount, 8);
-    EXPECT_EQ(m.PointsPerChannel, 375);
+    EXPECT_EQ(m.runState().channelSlots, 8);
+    EXPECT_EQ(m.runState().activeCount, 8);
+    EXPECT_EQ(m.runState().pointsPerChannel, 375);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("4.0"));
     EXPECT_EQ(m.ChannelRecs[kAlarmRecord].ParaIndex, index("FC91"));
     EXPECT_EQ(m.ChannelRecs[kTripRecord].ParaIndex, index("FC90"));
@@ -283,15 +283,15 @@ TEST_F(Monitor, RecountSetsTheShortestTimeBaseAndTheShareOfPoints) {
     EXPECT_TRUE(m.channels[9].shown);
     for (int i = 0; i < kMonitorChannels; ++i)
         m.setChannelChecked(i, false);
-    EXPECT_EQ(m.ActiveCount, 0);
-    EXPECT_FALSE(m.startEnabled);
+    EXPECT_EQ(m.runState().activeCount, 0);
+    EXPECT_FALSE(m.runState().startEnabled);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("0.5"));
-    EXPECT_EQ(m.PointsPerChannel, 3000);
+    EXPECT_EQ(m.runState().pointsPerChannel, 3000);
 }
 
 TEST_F(Monitor, ASlowLinkStillLeavesATimeBaseThatCanBeTaken) {
     MonitorModel& m = create();
-    m.MinItemTime = 1100;
+    m.noteSpeed(m.runState().readTimeMs, 1100);
     for (int i = 0; i < kMonitorChannels; ++i)
         m.channels[i].checked = true;
     m.recount(MonitorModel::TimeBaseRule::Reset);
@@ -310,7 +310,7 @@ TEST_F(Monitor, CloseIsRefusedForARefusedValueUnlessItsRowCannotTakeTheFocus) {
     m.setChannelChecked(1, false);
     EXPECT_TRUE(m.FormCloseQuery());
     EXPECT_EQ(m.channels[1].multiplierEdit.text, QStringLiteral("1.0"));
-    context.MonitorRunning = 1;
+    m.runLock().setRunning(true);
     EXPECT_FALSE(m.FormCloseQuery());
     EXPECT_EQ(prompter.boxes().size(), 1u);
 }
@@ -326,11 +326,11 @@ TEST_F(Monitor, TheTriggerSourceStepsThroughCheckedChannelsOfTheSlots) {
     EXPECT_EQ(m.triggerSourceIndex, 0);
     m.setTriggerChecked(true);
     m.clickTriggerSource(2);
-    EXPECT_EQ(m.TriggerChannel, 2);
+    EXPECT_EQ(m.runState().triggerChannel, 2);
     m.nextTriggerSource();
-    EXPECT_EQ(m.TriggerChannel, 4);
+    EXPECT_EQ(m.runState().triggerChannel, 4);
     m.nextTriggerSource();
-    EXPECT_EQ(m.TriggerChannel, 0);
+    EXPECT_EQ(m.runState().triggerChannel, 0);
     EXPECT_TRUE(m.sourceLabelEnabled);
 
     // CH9 and CH10 belong to the status items: never chosen.
@@ -338,15 +338,15 @@ TEST_F(Monitor, TheTriggerSourceStepsThroughCheckedChannelsOfTheSlots) {
     m.SetStatusItems();
     m.clickTriggerSource(7);
     m.nextTriggerSource();
-    EXPECT_EQ(m.TriggerChannel, 0);
+    EXPECT_EQ(m.runState().triggerChannel, 0);
 
     // During a run or a continuous recording a click does not change the source.
-    context.MonitorRunning = 1;
+    m.runLock().setRunning(true);
     m.clickTriggerSource(2);
-    context.MonitorRunning = 0;
+    m.runLock().setRunning(false);
     opts.continuousMonitoring.setChecked(true);
     m.clickTriggerSource(2);
-    EXPECT_EQ(m.TriggerChannel, 0);
+    EXPECT_EQ(m.runState().triggerChannel, 0);
 
     m.nextSlope();
     m.nextSlope();
@@ -370,16 +370,17 @@ TEST_F(Monitor, ContinuousTimeBaseAndMarkerFollowTheirFormulas) {
           Case{120, 10, 0, 50, "71"}, Case{30, 10, 3000, 50, "18"}}) {
         opts.continuousRecordMinutes.setPosition(c.minutes);
         opts.continuousSampleSeconds.setPosition(c.seconds);
-        m.PointsPerChannel = c.points;
+        m.setPointsPerChannel(c.points);
         EXPECT_EQ(m.UpdateContinuousTimeBase(), c.shown) << c.minutes << " " << c.points;
-        EXPECT_EQ(m.ContSizeText, QLatin1String(c.size)) << c.minutes;
+        EXPECT_EQ(m.runState().recordSizeText, QLatin1String(c.size)) << c.minutes;
         // Within a tenth of a recording of that length whose three channels read 47.5.
         ChannelArray values{};
         values[0] = values[1] = values[2] = 47.5;
         qint64 bytes = RecordingFile::header(RecordingHeader{}, false).size();
         for (int k = 0; k < c.minutes * 60 / c.seconds; ++k)
             bytes += RecordingFile::row(quint32(k * c.seconds * 1000), values, false).size();
-        EXPECT_NEAR(m.ContSizeText.toDouble(), std::max<double>(1, bytes / 1000.0), bytes / 10000.0 + 1)
+        EXPECT_NEAR(m.runState().recordSizeText.toDouble(), std::max<double>(1, bytes / 1000.0),
+                    bytes / 10000.0 + 1)
             << c.minutes;
     }
     m.setText(MonitorField::TriggerLevel, 0, "50");
@@ -410,7 +411,7 @@ TEST_F(Monitor, AFreshStartHasTheDefaultSetUp) {
     EXPECT_EQ(m.yMaximumEdit.text, QStringLiteral("100"));
     EXPECT_FALSE(m.zoomChecked);
     EXPECT_FALSE(m.triggerChecked);
-    EXPECT_EQ(m.TriggerChannel, 0);
+    EXPECT_EQ(m.runState().triggerChannel, 0);
     EXPECT_EQ(m.triggerSlope, 0);
     EXPECT_EQ(m.triggerLevelEdit.text, QStringLiteral("0"));
     EXPECT_EQ(m.triggerDelayEdit.text, QStringLiteral("0"));
@@ -481,9 +482,9 @@ TEST_F(Monitor, ASetUpIsWrittenInItsKeyOrderAndRestoredForItsOwnDriveType) {
     EXPECT_EQ(again.axisMaximum, 250.0);
     EXPECT_TRUE(again.zoomChecked);
     EXPECT_TRUE(again.triggerChecked);
-    EXPECT_EQ(again.TriggerChannel, 2);
+    EXPECT_EQ(again.runState().triggerChannel, 2);
     EXPECT_EQ(again.triggerSlope, 2);
-    EXPECT_EQ(again.TriggerLevel, 40);
+    EXPECT_EQ(again.runState().triggerLevel, 40);
     EXPECT_EQ(again.triggerDelayEdit.position, 25);
     EXPECT_EQ(again.timeBaseEdit.text, QStringLiteral("8.0"));
     EXPECT_TRUE(prompter.boxes().empty());
@@ -560,29 +561,29 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     replyMs = 37;
     m.FormActivate();
     EXPECT_TRUE(m.portOk());
-    EXPECT_EQ(m.ReadTime, 37);
-    EXPECT_EQ(m.MinItemTime, 100);
-    EXPECT_TRUE(m.startEnabled);
-    EXPECT_EQ(m.BitOnValue, 15);
+    EXPECT_EQ(m.runState().readTimeMs, 37);
+    EXPECT_EQ(m.runState().minItemTimeMs, 100);
+    EXPECT_TRUE(m.runState().startEnabled);
+    EXPECT_EQ(m.runState().bitOnValue, 15);
     // From the working table (on-line option off): 2000 / 10 V, the capacity's current.
-    EXPECT_FLOAT_EQ(context.VoltBase, 200.0f);
-    EXPECT_GT(context.AmpereBase, 0.0f);
+    EXPECT_FLOAT_EQ(m.conversionBases().volt, 200.0f);
+    EXPECT_GT(m.conversionBases().ampere, 0.0f);
 
     opts.readTimeMargin.setPosition(0);
     replyMs = 0;
     m.FormActivate();
-    EXPECT_EQ(m.MinItemTime, 50);
+    EXPECT_EQ(m.runState().minItemTimeMs, 50);
 
     // No drive: nothing to start, the slowest pace.
     driveAnswers = false;
     m.FormActivate();
     EXPECT_FALSE(m.portOk());
-    EXPECT_FALSE(m.startEnabled);
-    EXPECT_EQ(m.MinItemTime, 500);
+    EXPECT_FALSE(m.runState().startEnabled);
+    EXPECT_EQ(m.runState().minItemTimeMs, 500);
 
     // While a run owns the link the activation sends nothing.
     driveAnswers = true;
-    context.MonitorRunning = 1;
+    m.runLock().setRunning(true);
     const std::size_t writes = port.writes.size();
     m.FormActivate();
     EXPECT_EQ(port.writes.size(), writes);

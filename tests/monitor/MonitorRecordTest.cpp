@@ -55,7 +55,7 @@ TEST_F(MonitorRecordTest, ASavedSetUpAndItsSamplesComeBackIntoAnotherModel) {
     MonitorModel& b = create();
     MonitorFileHeader read = monitorFileHeader(b, QString(), 0);
     const MonitorFile::ReadResult r =
-        MonitorFile::read(lines, context, b.ItemCount, prompter, read, b.samples);
+        MonitorFile::read(lines, context, b.runState().itemCount, prompter, read, b.samples);
     ASSERT_EQ(r.outcome, MonitorFile::ReadResult::Outcome::Read);
     applyMonitorFileHeader(b, read, r);
 
@@ -71,12 +71,12 @@ TEST_F(MonitorRecordTest, ASavedSetUpAndItsSamplesComeBackIntoAnotherModel) {
         EXPECT_EQ(b.ChannelRecs[std::size_t(i)].ParaIndex, a.ChannelRecs[std::size_t(i)].ParaIndex) << i;
     }
     EXPECT_FALSE(b.channels[1].checked);
-    EXPECT_EQ(b.ActiveCount, a.ActiveCount);
+    EXPECT_EQ(b.runState().activeCount, a.runState().activeCount);
     EXPECT_EQ(b.yMaximumEdit.text, QStringLiteral("150"));
     EXPECT_TRUE(b.triggerChecked);
     EXPECT_EQ(b.triggerSourceIndex, 3);
     EXPECT_EQ(b.triggerSlope, 1);
-    EXPECT_EQ(b.TriggerLevel, 40);
+    EXPECT_EQ(b.runState().triggerLevel, 40);
     EXPECT_EQ(b.triggerDelayEdit.text, QStringLiteral("25"));
     EXPECT_EQ(read.timeBase, QStringLiteral("0.5"));
     EXPECT_EQ(read.errorCount, 2);
@@ -106,8 +106,8 @@ TEST_F(MonitorRecordTest, TheFilesStatusItemsAreTheOptionsAndCountTheRows) {
     EXPECT_TRUE(opts.monitorShowsAlarms.checked());
     EXPECT_TRUE(opts.monitorShowsTrips.checked());
     EXPECT_FALSE(opts.monitorShowsTripData.checked());
-    EXPECT_TRUE(m.AlarmChk);
-    EXPECT_TRUE(m.TripChk);
+    EXPECT_TRUE(m.runState().watchAlarm);
+    EXPECT_TRUE(m.runState().watchTrip);
     EXPECT_FALSE(m.channels[8].shown); // both status items take CH9 and CH10
     EXPECT_FALSE(m.channels[9].shown);
 }

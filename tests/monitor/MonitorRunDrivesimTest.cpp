@@ -49,10 +49,11 @@ protected:
             model->setChannelChecked(i, false);
         model->chooseItem(0, 0);
         model->setChannelChecked(0, true);
-        model->ReadTime = 0;
+        model->noteSpeed(0, model->runState().minItemTimeMs);
         run = std::make_unique<MonitorRun>(*model, pacer);
         runLock.setHandler([this](bool on) { lockStates.push_back(on); });
         model->setRunLock(&runLock);
+        link.setMonitorRunLock(&runLock);
     }
     void TearDown() override {
         runLock.setHandler({});
@@ -77,7 +78,7 @@ protected:
     FakeRunPacer pacer;
     std::unique_ptr<MonitorRun> run;
     std::vector<bool> lockStates;
-    MonitorRunLock runLock{context};
+    MonitorRunLock runLock;
 };
 
 TEST_F(MonitorRunDrivesim, RunFromTheMonitorFiresARisingTriggerOnTheOutputFrequency) {
@@ -98,7 +99,7 @@ TEST_F(MonitorRunDrivesim, RunFromTheMonitorFiresARisingTriggerOnTheOutputFreque
     EXPECT_EQ(run->start(), RunEnd::Stopped);
     // Waiting samples 0..19 read 0 Hz and are all kept (fewer than the delay's share); the
     // one after the RUN read 50 Hz and fired.
-    ASSERT_GT(model->PointsPerChannel / 10, 20);
+    ASSERT_GT(model->runState().pointsPerChannel / 10, 20);
     const SampleStore& s = model->samples;
     EXPECT_EQ(model->sampleWindow.triggerRingIndex(), 20);
     EXPECT_DOUBLE_EQ(s.unscaled(0, 19), 0.0);
@@ -111,7 +112,7 @@ TEST_F(MonitorRunDrivesim, RunFromTheMonitorFiresARisingTriggerOnTheOutputFreque
 
 TEST_F(MonitorRunDrivesim, ATripOnCueEndsTheRunAfterTheSampleThatSawIt) {
     ASSERT_NO_FATAL_FAILURE(start({"--trip-after-ms", "400:5"}));
-    ASSERT_TRUE(model->TripChk && model->TripDatas);
+    ASSERT_TRUE(model->runState().watchTrip && model->runState().keepTripData);
     QString tripShown;
     QObject::connect(run.get(), &MonitorRun::sampleTaken, run.get(), [&] {
         if (!run->display().trip.isEmpty())
@@ -122,7 +123,7 @@ TEST_F(MonitorRunDrivesim, ATripOnCueEndsTheRunAfterTheSampleThatSawIt) {
     EXPECT_EQ(run->start(), RunEnd::Tripped);
     EXPECT_TRUE(run->tripped());
     EXPECT_EQ(tripShown, QStringLiteral("Overvoltage"));
-    EXPECT_LT(model->lastPoint(), model->PointsPerChannel);
+    EXPECT_LT(model->lastPoint(), model->runState().pointsPerChannel);
     EXPECT_EQ(model->samples.size(), model->lastPoint() + 1);
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
 }

@@ -32,7 +32,7 @@ TEST_F(MonitorRunTest, SamplesKeepAnAbsoluteScheduleAndALateOneIsCountedNotMadeU
     EXPECT_EQ(run->start(), RunEnd::Completed);
     EXPECT_EQ(run->periodMicros(), 50200);
     const SampleStore& s = model->samples;
-    ASSERT_EQ(s.size(), model->PointsPerChannel + 1);
+    ASSERT_EQ(s.size(), model->runState().pointsPerChannel + 1);
     for (int k = 0; k < s.size(); ++k)
         ASSERT_EQ(s.sampleTime(k), quint32(k * 502 / 10)) << k;
     EXPECT_EQ(run->lateSamples(), 0);
@@ -66,7 +66,7 @@ TEST_F(MonitorRunTest, EveryKindOfItemGivesItsValueAtEverySample) {
     EXPECT_EQ(run->start(), RunEnd::Completed);
 
     const SampleStore& s = model->samples;
-    const int n = model->PointsPerChannel;
+    const int n = model->runState().pointsPerChannel;
     EXPECT_EQ(n, 1250 / 4);
     EXPECT_EQ(model->lastPoint(), n);
     ASSERT_EQ(s.size(), n + 1);
@@ -142,7 +142,8 @@ TEST_F(MonitorRunTest, StopOnASilentDriveEndsTheRunAfterTheExchangeInProgressAnd
 
 TEST_F(MonitorRunTest, TheAlarmWordAndTheTripCodeAreWatchedAndATripEndsTheRun) {
     useChannels({{0, kFrequencyCommand}}, true, true);
-    ASSERT_TRUE(model->AlarmChk && model->TripChk && model->TripDatas);
+    ASSERT_TRUE(model->runState().watchAlarm && model->runState().watchTrip &&
+                model->runState().keepTripData);
     driveModel.raiseAlarm(0b101);
     // A trip section whose first entry is the code, and an alarm section shorter than the word.
     model->lists.tripCodes = {QStringLiteral("5")};
@@ -168,9 +169,9 @@ TEST_F(MonitorRunTest, RunAndStopKeysReachTheDriveBetweenSamplesAndNeverFromAnEa
     useChannels({{0, kFrequencyCommand}});
     opts.monitorRunStopControl.setChecked(true);
     model->FormActivate();
-    ASSERT_TRUE(model->runStopEnabled);
+    ASSERT_TRUE(model->runState().runStopEnabled);
     setTimeBase("0.3"); // 60 ms per sample: the key is held 15 x 4 ms
-    model->ReadTime = 37;
+    model->noteSpeed(37, model->runState().minItemTimeMs);
 
     // No run: the four writes at once, the key held for the measured read time.
     run->driveRun();
@@ -238,7 +239,7 @@ TEST_F(MonitorRunTest, TheLockIsReleasedOnEveryWayOutAndARefusedStartTakesNone) 
         w.arrange();
         EXPECT_EQ(run->start(), w.end);
         EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
-        EXPECT_EQ(context.MonitorRunning, 0);
+        EXPECT_FALSE(runLock.running());
         EXPECT_FALSE(run->running());
     }
 

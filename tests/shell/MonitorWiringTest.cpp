@@ -90,7 +90,7 @@ TEST_F(MonitorWiring, ARunLocksTheMainWindowAndTheTablesMenuUntilItEndsAndTheMon
     EXPECT_TRUE(monitor().isVisible());
     EXPECT_TRUE(main().isEnabled());
     EXPECT_TRUE(main().tableCommands().popupMenuEnabled());
-    EXPECT_EQ(program->context().MonitorRunning, 0);
+    EXPECT_FALSE(program->monitorLock().running());
 }
 
 } // namespace

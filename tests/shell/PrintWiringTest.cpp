@@ -227,8 +227,8 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     MonitorPrintWindow& pw = *program->monitorPrint();
     ASSERT_TRUE(pw.isVisible());
     EXPECT_EQ(pw.data().typeForm, QStringLiteral("HXA1-2004"));
-    EXPECT_EQ(pw.data().rows.size(),
-              std::size_t(kMonitorChannels - (m.AlarmChk ? 1 : 0) - (m.TripChk ? 1 : 0)));
+    EXPECT_EQ(pw.data().rows.size(), std::size_t(kMonitorChannels - (m.runState().watchAlarm ? 1 : 0) -
+                                                 (m.runState().watchTrip ? 1 : 0)));
     EXPECT_EQ(pw.data().rows[0].texts[report::MC_State], QStringLiteral("ON"));
     EXPECT_EQ(pw.data().rows[0].texts[report::MC_Item], m.channels[0].itemText);
     EXPECT_EQ(pw.data().chart.size(), mon.chart->size());

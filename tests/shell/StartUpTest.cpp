@@ -396,14 +396,12 @@ TEST_F(StartUp, FirstStartOffersJapaneseFirstThenShowsTheMainWindowAndTheFilledT
     EXPECT_EQ(ini.readString(QStringLiteral("Default"), QStringLiteral("InvType")), QStringLiteral("HXA1"));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), -1), 1);
     // A monitor run locks the main window and the table's pop-up menu, not the table.
-    program.context().MonitorRunning = 1;
-    program.monitorLock().apply();
+    program.monitorLock().setRunning(true);
     EXPECT_FALSE(m->isEnabled());
     EXPECT_TRUE(program.table()->isEnabled());
     EXPECT_FALSE(m->tableCommands().popupMenuEnabled());
     EXPECT_FALSE(m->close());
-    program.context().MonitorRunning = 0;
-    program.monitorLock().apply();
+    program.monitorLock().setRunning(false);
     EXPECT_TRUE(m->isEnabled());
     EXPECT_TRUE(m->tableCommands().popupMenuEnabled());
 }
@@ -471,13 +469,16 @@ TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders) {
     context.recent.openFolder = QStringLiteral("/l");
     context.recent.monitorFolder = QStringLiteral("/m");
 
-    context.MonitorRunning = 1;
+    bool monitorRunning = true;
+    MainWindow::MonitorHooks hooks;
+    hooks.running = [&monitorRunning] { return monitorRunning; };
+    m->setMonitorHooks(hooks);
     EXPECT_FALSE(m->close());
     EXPECT_TRUE(m->isVisible());
     EXPECT_FALSE(IniFile(folder.settingsIniPath()).sectionExists(QStringLiteral("File")));
     EXPECT_EQ(prompter.boxes().size(), 0u);
 
-    context.MonitorRunning = 0;
+    monitorRunning = false;
     EXPECT_TRUE(m->close());
     const QString text = settingsText();
     const int s = text.indexOf(QStringLiteral("SavePath=/s"));

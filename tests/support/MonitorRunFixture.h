@@ -31,11 +31,12 @@ protected:
         create();
         model->FormActivate();
         // The link answers at once: the shortest time base is five samples of 50 ms per item.
-        model->MinItemTime = 50;
+        model->noteSpeed(model->runState().readTimeMs, 50);
         model->recount(MonitorModel::TimeBaseRule::Keep);
         run = std::make_unique<MonitorRun>(*model, pacer);
         runLock.setHandler([this](bool on) { lockStates.push_back(on); });
         model->setRunLock(&runLock);
+        link.setMonitorRunLock(&runLock);
         sim.setWriteObserver([this](const SimWrite& w) {
             writes.push_back({w.comNo, w.value, model ? model->samples.size() : 0});
         });
@@ -60,7 +61,7 @@ protected:
         }
     }
     void setTimeBase(const char* secondsPerDivision) {
-        model->MinItemTime = 50;
+        model->noteSpeed(model->runState().readTimeMs, 50);
         model->recount(MonitorModel::TimeBaseRule::Keep);
         model->setText(MonitorField::TimeBase, 0, QString::fromLatin1(secondsPerDivision));
         ASSERT_TRUE(model->enter(MonitorField::TimeBase));
@@ -86,6 +87,6 @@ protected:
     FakeRunPacer pacer;
     std::unique_ptr<MonitorRun> run;
     std::vector<bool> lockStates;
-    MonitorRunLock runLock{context};
+    MonitorRunLock runLock;
     std::vector<DriveWrite> writes;
 };

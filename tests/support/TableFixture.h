@@ -91,8 +91,7 @@ protected:
     void SetUp() override {
         ShippedTableFixture::SetUp();
         options.enterMovesToNextCell.setChecked(true);
-        context.AmpereBase = 5.0f;
-        context.VoltBase = 200.0f;
+        core.conversionBases() = ConversionBases{.volt = 200.0f, .ampere = 5.0f};
         refreshAll();
         core.CursorRow = 1;
     }

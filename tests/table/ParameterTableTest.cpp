@@ -128,8 +128,7 @@ TEST_F(ParameterTableTest, QuickViewShowsTheQuickParametersWhateverTheirStoredCo
 
 TEST_F(ParameterTableTest, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
     ASSERT_EQ(store->ParaDat.cell(PD_CurrentVoltIndex, index("0022") + 1), "C");
-    context.AmpereBase = 5.0f;
-    context.VoltBase = 200.0f;
+    core.conversionBases() = ConversionBases{.volt = 200.0f, .ampere = 5.0f};
     setWork("0022", UP_Value, "1000"); // Mul 10: step 0.005 A
     commands.setChecked(C::CVDisp, true);
     core.FillRows();
@@ -142,7 +141,7 @@ TEST_F(ParameterTableTest, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Value, "0003"), "   60.00");
 
-    context.AmpereBase = 20.0f;
+    core.conversionBases().ampere = 20.0f;
     setPara("0022", PD_Mul, "1");
     setWork("0022", UP_Value, "50"); // step 0.2 A
     core.FillRows();

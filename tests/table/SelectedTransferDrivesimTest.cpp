@@ -149,12 +149,14 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     const QString before = value("0003");
     ASSERT_EQ(work("0003", UP_CommErrIndex), "0");
     set("0003", "4000");
-    context.MonitorRunning = 1;
+    MonitorRunLock monitor;
+    link.setMonitorRunLock(&monitor);
+    monitor.setRunning(true);
     transfer.PopUpLoadClick();
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
     transfer.ImportSelected();
     EXPECT_EQ(value("0003"), "4000");
-    context.MonitorRunning = 0;
+    monitor.setRunning(false);
     transfer.ImportSelected();
     EXPECT_EQ(value("0003"), before);
 }

@@ -27,8 +27,9 @@ public:
     bool ConnectDrive() override {
         ++connects;
         // As the program's link: a monitor run holds the port.
-        return answers && !context.MonitorRunning;
+        return answers && !monitorRun;
     }
+    bool monitorRunning() const override { return monitorRun; }
     ExchangeResult transact(int index, const QString& valueText, const QString& kind) override {
         const QString comNo = context.store->ParaDat.cell(PD_ComNo, index + 1);
         requests.push_back({comNo, kind, valueText});
@@ -45,6 +46,7 @@ public:
     }
 
     bool answers = true;
+    bool monitorRun = false;
     QSet<QString> failing;
     std::map<QString, std::uint32_t> values;
     std::vector<Request> requests;
@@ -267,7 +269,7 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     prompter.clear();
     drive.answers = true;
     drive.connects = 0;
-    context.MonitorRunning = 1;
+    drive.monitorRun = true;
     importSelected(); // refuses by itself
     EXPECT_EQ(drive.connects, 0);
     EXPECT_TRUE(prompter.boxes().empty());
@@ -279,7 +281,7 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     exportSelected(); // the link refuses
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
     EXPECT_TRUE(drive.requests.empty());
-    context.MonitorRunning = 0;
+    drive.monitorRun = false;
 
     // A disabled command does nothing at all.
     prompter.clear();

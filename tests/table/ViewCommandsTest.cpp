@@ -109,7 +109,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
 }
 
 TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
-    context.AmpereBase = 5.0f;
+    core.conversionBases().ampere = 5.0f;
     views.PopCVDispClick();
     EXPECT_TRUE(commands.checked(C::CVDisp));
     EXPECT_TRUE(commands.checked(C::CVDisp));

@@ -58,11 +58,11 @@ TEST_F(CurrentVoltageView, EveryShippedTypeShowsAmperesAndVoltsAgainstItsCapacit
         ASSERT_GT(amps, 0);
         showTable();
         // Chosen from the main window's menu: the table was not activated since the set was made.
-        context.AmpereBase = context.VoltBase = 0;
+        table->core().conversionBases() = ConversionBases{};
         table->runCommand(C::CVDisp);
         ASSERT_TRUE(table->core().currentVoltage());
-        EXPECT_FLOAT_EQ(context.AmpereBase, float(amps));
-        EXPECT_FLOAT_EQ(context.VoltBase, float(volts));
+        EXPECT_FLOAT_EQ(table->core().conversionBases().ampere, float(amps));
+        EXPECT_FLOAT_EQ(table->core().conversionBases().volt, float(volts));
 
         QString firstCurrent;
         for (const QString& comNo : context.ListBuff) {
@@ -112,15 +112,15 @@ TEST_F(CurrentVoltageView, WithADriveAndTheOnlineOptionTheDrivesRatedValuesCount
 
     options.onlineCurrentVoltageBase.setChecked(true);
     table->runCommand(C::CVDisp);
-    EXPECT_FLOAT_EQ(context.AmpereBase, 2.5f);
-    EXPECT_FLOAT_EQ(context.VoltBase, 200.0f);
+    EXPECT_FLOAT_EQ(table->core().conversionBases().ampere, 2.5f);
+    EXPECT_FLOAT_EQ(table->core().conversionBases().volt, 200.0f);
     EXPECT_EQ(table->cells().cell(TC_Unit, rowOf("0022")), "0.1A"); // 0.01 x 2.5 A / 10 below 0.1
     table->runCommand(C::CVDisp);
 
     // Without the option the table's own rated current is the base.
     options.onlineCurrentVoltageBase.setChecked(false);
     table->runCommand(C::CVDisp);
-    EXPECT_FLOAT_EQ(context.AmpereBase, 5.0f);
+    EXPECT_FLOAT_EQ(table->core().conversionBases().ampere, 5.0f);
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
     table.reset();
     link = nullptr;

@@ -42,7 +42,7 @@ protected:
             m.setChannelChecked(i, false);
         m.chooseItem(0, 1); // CH1: the frequency command, which follows FA01
         m.setChannelChecked(0, true);
-        m.MinItemTime = 50;
+        m.noteSpeed(m.runState().readTimeMs, 50);
         m.recount(MonitorModel::TimeBaseRule::Keep);
         m.setText(MonitorField::TimeBase, 0, QStringLiteral("0.5"));
         ASSERT_TRUE(m.enter(MonitorField::TimeBase));
@@ -210,7 +210,7 @@ TEST_F(MonitorRunWindow, TheMarkerPointsAtTheLevelAndADragSetsIt) {
     QMouseEvent release(QEvent::MouseButtonRelease, far, marker->mapToGlobal(far), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(marker, &release);
-    EXPECT_EQ(m.TriggerLevel, 100);
+    EXPECT_EQ(m.runState().triggerLevel, 100);
     EXPECT_EQ(marker->y(), plot.top() - kMarkerOffset);
 }
 

@@ -185,8 +185,8 @@ TEST_F(MonitorWindowTest, ActivationTalksToTheDriveAndLeavingForAnotherWindowSav
             window->activateWindow();
         return QApplication::activeWindow() == window.get();
     }));
-    EXPECT_EQ(m().MinItemTime, 100); // no time on the fake port, plus the margin
-    EXPECT_TRUE(m().AlarmChk);
+    EXPECT_EQ(m().runState().minItemTimeMs, 100); // no time on the fake port, plus the margin
+    EXPECT_TRUE(m().runState().watchAlarm);
     EXPECT_TRUE(window->rows[9].channelBox->isHidden());
 
     window->rows[6].channelBox->click();

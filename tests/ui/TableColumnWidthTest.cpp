@@ -53,8 +53,7 @@ TEST_F(TableColumnWidth, EveryNumberOfEveryShippedTypeIsWholeAtTheFirstWidthInEv
         EXPECT_GE(table->width(), host.frame.width()) << "the first width is at least the main window's";
         EXPECT_EQ(clipped().join(" | ").toStdString(), "") << "all parameters";
         // The current/voltage display and the hexadecimal display of one parameter.
-        context.AmpereBase = 8.8f;
-        context.VoltBase = 400.0f;
+        table->core().conversionBases() = ConversionBases{.volt = 400.0f, .ampere = 8.8f};
         table->runCommand(C::CVDisp);
         EXPECT_EQ(clipped().join(" | ").toStdString(), "") << "current/voltage";
         table->runCommand(C::CVDisp);

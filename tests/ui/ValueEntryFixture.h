@@ -13,9 +13,7 @@ protected:
     void SetUp() override {
         ParaTableFixture::SetUp();
         options.enterMovesToNextCell.setChecked(true);
-        context.AmpereBase = 5.0f;
-        context.VoltBase = 200.0f;
-        createTable();
+        createTable().core().conversionBases() = ConversionBases{.volt = 200.0f, .ampere = 5.0f};
     }
     void key(int k, const QString& text = QString(), Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QKeyEvent down(QEvent::KeyPress, k, mods, text);
