@@ -68,6 +68,13 @@ public:
     virtual void repaintNow() = 0;
 };
 
+// The texts of a transfer, from the language file.
+struct TransferTexts {
+    QString caption, start, cancel, ok; // the window's
+    QString errorHeading, differenceHeading, noItem, noError, noDifference, maintenanceTitle,
+        driveColumnTitle, programColumnTitle, titleColumnTitle; // the result's and the status line's
+};
+
 class TransferEngine {
 public:
     TransferEngine(ProgramContext& context, const Options& options, CommLink& link);
@@ -77,8 +84,9 @@ public:
     void setJob(TransferJob* job) { job_ = job; }
     // The result text of the job (the command's result window); may be null.
     void setResult(ResultText* result) { result_ = result; }
-    // Saves the result without showing it (the result window's Save); set by the command.
-    std::function<void()> saveResult;
+    // How the result is saved without showing it (the result window's Save); set by the command,
+    // null for none.
+    void setResultSaver(std::function<void()> save) { saveResult_ = std::move(save); }
 
     // At each showing: texts, the first status line, the ready state.
     void FormShow();
@@ -86,10 +94,8 @@ public:
     void start();
     bool running() const { return running_; }
 
-    // Texts read at each showing.
-    QString Caption, StartText, CancelText, OkText;
-    QString errorHeading, differenceHeading, noItemText, NoErrInfo, NoDiffInfo, Buff, driveColumnTitle,
-        programColumnTitle, titleColumnTitle;
+    // The transfer window's texts, read at each showing.
+    const TransferTexts& texts() const { return texts_; }
     static constexpr int kColumnWidth = 10;
 
     int errorCount() const { return errors_; }
@@ -135,6 +141,8 @@ private:
     TransferJob* job_ = nullptr;
     WorkView* view_ = nullptr;
     ResultText* result_ = nullptr;
+    std::function<void()> saveResult_;
+    TransferTexts texts_;
     int errors_ = 0;
     int differences_ = 0;
     bool autoClose_ = true;

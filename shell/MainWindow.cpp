@@ -311,7 +311,7 @@ QList<QStringList> MainWindow::tableRows() const {
 
 void MainWindow::clearPortMessageShown() {
     if (link_)
-        link_->PortMsgShown = false;
+        link_->allowPortMessage();
 }
 
 void MainWindow::runStartupForm() {

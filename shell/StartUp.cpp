@@ -334,10 +334,10 @@ bool Program::create() {
 
     checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m.driveCheckState(), &m.I_CpuForm_M,
                                             &m.I_CpuNo_M);
-    checks_->openOptions = [this] {
+    checks_->setOptionsOpener([this] {
         if (option_)
             option_->exec();
-    };
+    });
     DriveChecks* checks = checks_.get();
     // Activations take the kept answer of the link and never wait for the drive.
     m.specialSetupCheck = [checks] { checks->CheckSpSetupOnActivation(); };

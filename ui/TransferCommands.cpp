@@ -69,7 +69,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         return;
     }
     checks_.CheckSpSetup();
-    if (link_.specialSetup)
+    if (link_.specialSetup())
         return;
 
     job_ = TransferJob();
@@ -105,12 +105,12 @@ void TransferCommands::runWholeTable(DriveCommand command) {
 
     TransferEngine& engine = workBar_->engine();
     engine.setResult(&result.text());
-    engine.saveResult = [&result] { result.saveText(); };
+    engine.setResultSaver([&result] { result.saveText(); });
     workBar_->noteLabel->hide();
     host_.showModal(*workBar_);
     PumpEvents();
     engine.setResult(nullptr);
-    engine.saveResult = nullptr;
+    engine.setResultSaver(nullptr);
 
     if (job_.active) {
         const bool wanted = mode == kModeComparison
@@ -133,7 +133,7 @@ void TransferCommands::runSelected(DriveCommand command) {
     if (guard.busy())
         return;
     checks_.CheckSpSetup();
-    if (link_.specialSetup)
+    if (link_.specialSetup())
         return;
     if (command == DriveCommand::SelectedImport)
         host_.importSelected();

@@ -118,7 +118,7 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     EXPECT_EQ(job.view.progress, 100);
     EXPECT_FALSE(job.transfer.go);
     EXPECT_TRUE(job.transfer.active);
-    EXPECT_EQ(job.result.ResultDisp, QStringList{"* Communication Error Parameters"});
+    EXPECT_EQ(job.result.lines(), QStringList{"* Communication Error Parameters"});
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
@@ -132,14 +132,14 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
     EXPECT_EQ(rig.value(kType), "0");
     EXPECT_EQ(rig.flag(kType), "2");
     EXPECT_EQ(job.engine().errorCount(), 2);
-    EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Communication Error Parameters", "F01: Bias"}));
+    EXPECT_EQ(job.result.lines(), (QStringList{"* Communication Error Parameters", "F01: Bias"}));
     EXPECT_FALSE(job.shown()) << "closes by itself after failures";
     EXPECT_TRUE(job.transfer.go);
 
     rig.store.MainteFlag = true;
     Job again(rig, kModeImport, rig.context.ParaCountAll);
     again.start();
-    EXPECT_EQ(again.result.ResultDisp,
+    EXPECT_EQ(again.result.lines(),
               (QStringList{"* Communication Error Parameters", "F01: Bias", "FB07: Type"}));
 }
 
@@ -193,7 +193,7 @@ TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
     EXPECT_FALSE(job.transfer.go);
     EXPECT_TRUE(job.transfer.active);
     EXPECT_FALSE(job.shown());
-    EXPECT_TRUE(job.result.ResultDisp == QStringList{"* Communication Error Parameters"});
+    EXPECT_TRUE(job.result.lines() == QStringList{"* Communication Error Parameters"});
 }
 
 TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemoryGive) {
@@ -234,7 +234,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     if (modbus()) {
         // 100000 and -2 do not fit a register: the echo differs and the parameter is listed.
         EXPECT_EQ(all.engine().errorCount(), 2);
-        EXPECT_EQ(all.result.ResultDisp,
+        EXPECT_EQ(all.result.lines(),
                   (QStringList{"* Communication Error Parameters", "F103: Position", "F104: Offset"}));
     } else {
         EXPECT_EQ(all.engine().errorCount(), 0);
@@ -264,7 +264,7 @@ TEST_P(Transfer, AnEchoIsComparedAsANumber) {
     if (modbus())
         expected = QStringList{"* Communication Error Parameters", "F02: Reference", "F103: Position",
                                "F104: Offset", "F630: Brake"};
-    EXPECT_EQ(job.result.ResultDisp, expected);
+    EXPECT_EQ(job.result.lines(), expected);
 }
 
 TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
@@ -280,15 +280,15 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     job.start();
 
     EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
-    EXPECT_EQ(job.result.ResultDisp, (QStringList{
-                                         "* Different Value Parameters",
-                                         "        Inverter     KVR260X  Title",
-                                         " F00:       5.00 ,     12.34  (Frequency)",
-                                         "  B1:        -50 ,        -3  (Bias)",
-                                         "",
-                                         "* Communication Error Parameters",
-                                         "F630: Brake",
-                                     }));
+    EXPECT_EQ(job.result.lines(), (QStringList{
+                                      "* Different Value Parameters",
+                                      "        Inverter     KVR260X  Title",
+                                      " F00:       5.00 ,     12.34  (Frequency)",
+                                      "  B1:        -50 ,        -3  (Bias)",
+                                      "",
+                                      "* Communication Error Parameters",
+                                      "F630: Brake",
+                                  }));
     EXPECT_EQ(rig.flag(kFreq), "2") << "a difference leaves the flag as it was";
     EXPECT_EQ(rig.flag(kBrake), "2");
     EXPECT_EQ(rig.flag(kRev), "0");
@@ -301,8 +301,8 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     fitRegisters();
     Job job(rig, kModeComparison, rig.context.ParaCountAll);
     job.start();
-    EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Different Value Parameters",
-                                                  "        Inverter     KVR260X  Title", "No Item."}));
+    EXPECT_EQ(job.result.lines(), (QStringList{"* Different Value Parameters",
+                                               "        Inverter     KVR260X  Title", "No Item."}));
     EXPECT_TRUE(job.shown());
     EXPECT_TRUE(job.view.noteVisible);
     EXPECT_EQ(job.view.note, "No Different Value.");
@@ -370,7 +370,7 @@ TEST_F(TransferRun, NoFailureNoFile) {
     rig.options.saveTransferResult.setChecked(true);
     int saves = 0;
     Job job(rig, kModeImport, kRef);
-    job.engine().saveResult = [&saves] { ++saves; };
+    job.engine().setResultSaver([&saves] { ++saves; });
     job.start();
     EXPECT_EQ(saves, 0);
 }

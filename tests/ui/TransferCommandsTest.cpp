@@ -60,11 +60,11 @@ class Commands : public testing::TestWithParam<SimProtocol> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
-        checks.openOptions = [this] {
+        checks.setOptionsOpener([this] {
             host.events.push_back("options");
             if (optionsSwitchCheckOff)
                 rig.options.checkDriveTypeAndCapacity.setChecked(false);
-        };
+        });
     }
     bool modbus() const { return rig.modbus(); }
     // The requests of a connect with the drive type's special-setup check off.
@@ -215,8 +215,8 @@ TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns) {
 }
 
 TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
-    rig.link->portPathResolver = [](const QString&) { return QStringLiteral("/nonexistent/tty"); };
-    rig.link->specialSetup = true; // an earlier mark must not hide the failure
+    rig.link->setPortPathResolver([](const QString&) { return QStringLiteral("/nonexistent/tty"); });
+    rig.link->markSpecialSetup(true); // an earlier mark must not hide the failure
     rig.prompter.answer(BoxAnswer::Ok);
     rig.prompter.answer(BoxAnswer::Ok);
     commands.importAll();
@@ -237,7 +237,7 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
     commands.compareAll();
     commands.importSelected();
     commands.exportSelected();
-    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_TRUE(rig.link->specialSetup());
     EXPECT_EQ(host.events, std::vector<std::string>{});
     EXPECT_TRUE(rig.prompter.boxes().empty());
     EXPECT_EQ(rig.writesSince(0), std::vector<std::string>{});
@@ -278,7 +278,7 @@ TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
 
 TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     rig.options.showTransferErrors.setChecked(true);
-    rig.link->ReplyTimeout = 100;
+    rig.link->setReplyTimeout(100);
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
         bar.startButton->click();

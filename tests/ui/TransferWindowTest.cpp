@@ -45,7 +45,7 @@ TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
     ResultWindow form(rig.context, rig.options, job.transfer, job.links);
     form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
     job.engine().setResult(&form.text());
-    job.engine().saveResult = [&form] { form.saveText(); };
+    job.engine().setResultSaver([&form] { form.saveText(); });
     job.start();
 
     QFile file(rig.folder.filePath("7d9h5m3s.txt"));
