@@ -146,7 +146,6 @@ Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
     TransferJob job;
     job.mode = mode;
     job.lastParaIndex = d.context.ParaCountAll;
-    job.go = true;
     TransferEngine engine(d.context, o, *b.link);
     engine.setJob(&job);
     engine.FormShow(); // its texts; no window

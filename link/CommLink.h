@@ -118,8 +118,8 @@ public:
     // the keypad's reads note theirs); the set-up dialog's OK forgets it.
     bool lastExchangeFailed() const { return lastExchangeFailed_; }
     void noteExchangeFailed(bool failed) { lastExchangeFailed_ = failed; }
-    // The drive is specially set up: the special-setup check marks it, and the transfers
-    // other than the keypad and the inverter information stay disabled while it holds.
+    // The drive is specially set up: the special-setup check marks it, and a connect leaves
+    // the drive commands other than Key Pad and Inverter Info. disabled while it holds.
     bool specialSetup() const { return specialSetup_; }
     void markSpecialSetup(bool marked) { specialSetup_ = marked; }
     // The "cannot open" message was shown and stays silent until the main window allows it

@@ -133,9 +133,7 @@ void TransferEngine::setFlag(int index, const char* flag) {
 
 void TransferEngine::progress(int nextIndex) {
     PumpEvents();
-    const int percent = job_->lastParaIndex <= 0
-                            ? 100
-                            : std::clamp(int(qint64(nextIndex) * 100 / job_->lastParaIndex), 0, 100);
+    const int percent = lastIndex_ <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / lastIndex_), 0, 100);
     if (view_)
         view_->setProgress(percent);
 }
@@ -181,7 +179,7 @@ TransferEngine::Failure TransferEngine::commError(int index) {
 
 void TransferEngine::eachParameter(const std::function<std::optional<Failure>(int index)>& request,
                                    const std::function<bool(int index)>& skipped) {
-    for (int i = 0; i <= job_->lastParaIndex; ++i) {
+    for (int i = 0; i <= lastIndex_; ++i) {
         if (skipped && skipped(i))
             continue;
         for (;;) {
@@ -216,11 +214,11 @@ void TransferEngine::start() {
     aborted_ = false;
     if (view_)
         view_->setStartCancelEnabled(false);
-    job_->active = true;
+    ran_ = true;
     errors_ = 0;
     differences_ = 0;
     autoClose_ = true;
-    job_->lastParaIndex = std::min(job_->lastParaIndex, std::min(context_.ParaCountAll, kMaxParams - 1));
+    lastIndex_ = std::min(job_->lastParaIndex, std::min(context_.ParaCountAll, kMaxParams - 1));
 
     switch (job_->mode) {
     case kModeImport:
@@ -236,7 +234,7 @@ void TransferEngine::start() {
     if (aborted_) {
         // No second pass, no end-of-run step: the window just goes.
         running_ = false;
-        job_->go = false;
+        resultWanted_ = false;
         if (view_)
             view_->closeWindow();
         return;
@@ -253,7 +251,7 @@ void TransferEngine::runImport() {
     if (result_)
         result_->addLine(texts_.errorHeading);
 
-    std::vector<std::int64_t> entries(std::size_t(std::max(job_->lastParaIndex + 1, 0)), 0);
+    std::vector<std::int64_t> entries(std::size_t(std::max(lastIndex_ + 1, 0)), 0);
     eachParameter([&](int i) -> std::optional<Failure> {
         const bool is32 = parameterIs32(context_, i);
         const bool isSigned = parameterIsSigned(context_, i);
@@ -277,7 +275,7 @@ void TransferEngine::runImport() {
     if (aborted_)
         return;
 
-    for (int i = 0; i <= job_->lastParaIndex; ++i) {
+    for (int i = 0; i <= lastIndex_; ++i) {
         const std::int64_t v = entries[std::size_t(i)];
         store.UPara.setCell(UP_Value, i + 1, QString::number(v));
         ValueRules::Failure failure;
@@ -426,17 +424,17 @@ void TransferEngine::endOfRun() {
     if (!comparison) {
         if (o.showTransferResult.checked() && errors_ == 0) {
             okState(false);
-            job_->go = false;
+            resultWanted_ = false;
         }
     } else if (differences_ > 0 && errors_ == 0 && o.showTransferResult.checked()) {
         okState(false);
         if (!o.showComparisonResult.checked())
-            job_->go = false;
+            resultWanted_ = false;
     } else if (differences_ == 0 && errors_ == 0) {
         if (o.showComparisonResult.checked() && view_)
             view_->setNoteText(texts_.noDifference, true);
         okState(o.showComparisonResult.checked());
-        job_->go = false;
+        resultWanted_ = false;
     }
 
     const bool somethingToKeep = errors_ > 0 || (comparison && differences_ > 0);

@@ -136,7 +136,7 @@ void MainWindow::CheckSpSetup() {
 bool MainWindow::FormCloseQuery() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
-    return context_.MonitorRunning == 0 && !(transfers && transfers->job().active) &&
+    return context_.MonitorRunning == 0 && !(transfers && transfers->transferActive()) &&
            !TransferCommands::running();
 }
 

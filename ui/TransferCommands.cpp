@@ -19,6 +19,10 @@ namespace {
 constexpr const char* kGuard = "TransferCommands";
 } // namespace
 
+bool TransferCommands::transferActive() const {
+    return workBar_->engine().ran();
+}
+
 bool TransferCommands::running() {
     return CommandGuard::running(kGuard);
 }
@@ -73,7 +77,6 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         return;
 
     job_ = TransferJob();
-    job_.go = true;
     ResultWindow result(context_, options_, job_, links_, host_.ownerWindow());
     std::uint32_t mode = kModeImport;
     if (command == DriveCommand::Import) {
@@ -104,6 +107,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     }
 
     TransferEngine& engine = workBar_->engine();
+    engine.setJob(&job_);
     engine.setResult(&result.text());
     engine.setResultSaver([&result] { result.saveText(); });
     workBar_->noteLabel->hide();
@@ -112,17 +116,17 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     engine.setResult(nullptr);
     engine.setResultSaver(nullptr);
 
-    if (job_.active) {
+    if (engine.ran()) {
         const bool wanted = mode == kModeComparison
                                 ? o.showComparisonResult.checked() || o.showTransferResult.checked()
                                 : o.showTransferResult.checked();
-        if (job_.go && wanted)
+        if (engine.resultWanted() && wanted)
             host_.showModal(result);
         // A comparison changes no value: the table (and its undo steps) stays as it is.
         if (mode != kModeComparison)
             host_.refreshTable();
     }
-    job_.active = false;
+    engine.setJob(&job_); // the run is over
     host_.focusTableGrid();
 }
 

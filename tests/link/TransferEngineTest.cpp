@@ -37,7 +37,6 @@ public:
     Job(TransferRig& rig, std::uint32_t mode, int last) : engine_(rig.context, rig.options, *rig.link) {
         transfer.mode = mode;
         transfer.lastParaIndex = last;
-        transfer.go = true;
         engine_.setView(&view);
         engine_.setJob(&transfer);
         engine_.setResult(&result);
@@ -116,8 +115,8 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     EXPECT_EQ(job.view.status, "Communication was finished without error.");
     EXPECT_TRUE(job.view.okShown);
     EXPECT_EQ(job.view.progress, 100);
-    EXPECT_FALSE(job.transfer.go);
-    EXPECT_TRUE(job.transfer.active);
+    EXPECT_FALSE(job.engine().resultWanted());
+    EXPECT_TRUE(job.engine().ran());
     EXPECT_EQ(job.result.lines(), QStringList{"* Communication Error Parameters"});
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
@@ -134,7 +133,7 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
     EXPECT_EQ(job.engine().errorCount(), 2);
     EXPECT_EQ(job.result.lines(), (QStringList{"* Communication Error Parameters", "F01: Bias"}));
     EXPECT_FALSE(job.shown()) << "closes by itself after failures";
-    EXPECT_TRUE(job.transfer.go);
+    EXPECT_TRUE(job.engine().resultWanted());
 
     rig.store.MainteFlag = true;
     Job again(rig, kModeImport, rig.context.ParaCountAll);
@@ -190,8 +189,8 @@ TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
     EXPECT_EQ(rig.value(kFreq), "500") << "working values stay as they were";
     EXPECT_EQ(rig.flag(kFreq), "0");
     EXPECT_EQ(rig.flag(kBias), "2");
-    EXPECT_FALSE(job.transfer.go);
-    EXPECT_TRUE(job.transfer.active);
+    EXPECT_FALSE(job.engine().resultWanted());
+    EXPECT_TRUE(job.engine().ran());
     EXPECT_FALSE(job.shown());
     EXPECT_TRUE(job.result.lines() == QStringList{"* Communication Error Parameters"});
 }
@@ -294,7 +293,7 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     EXPECT_EQ(rig.flag(kRev), "0");
     EXPECT_EQ(rig.value(kFreq), "1234");
     EXPECT_FALSE(job.shown());
-    EXPECT_TRUE(job.transfer.go);
+    EXPECT_TRUE(job.engine().resultWanted());
 }
 
 TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
@@ -307,7 +306,7 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     EXPECT_TRUE(job.view.noteVisible);
     EXPECT_EQ(job.view.note, "No Different Value.");
     EXPECT_TRUE(job.view.okShown);
-    EXPECT_FALSE(job.transfer.go);
+    EXPECT_FALSE(job.engine().resultWanted());
 
     // A difference alone keeps the window open too, and the result window follows.
     rig.setValue(kBias, "1");
@@ -315,7 +314,7 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     diff.start();
     EXPECT_TRUE(diff.shown());
     EXPECT_FALSE(diff.view.noteVisible);
-    EXPECT_TRUE(diff.transfer.go);
+    EXPECT_TRUE(diff.engine().resultWanted());
 }
 
 // ---- One protocol is enough below --------------------------------------------------------

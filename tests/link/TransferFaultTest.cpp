@@ -111,7 +111,6 @@ protected:
         TransferJob job;
         job.mode = mode;
         job.lastParaIndex = rig.context.ParaCountAll;
-        job.go = true;
         TransferEngine engine(rig.context, rig.options, *rig.link);
         engine.setJob(&job);
         engine.setResult(&result);
@@ -304,7 +303,6 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     TransferJob job;
     job.mode = kModeImport;
     job.lastParaIndex = rig.context.ParaCountAll;
-    job.go = true;
     TransferEngine engine(rig.context, rig.options, *rig.link);
     engine.setJob(&job);
     engine.setView(&progress);
