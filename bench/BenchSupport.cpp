@@ -156,12 +156,14 @@ void DriveProcess::stop() {
 
 void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudIndex) {
     PtyDriveServer* server = drive.server.get();
-    link.portPathResolver = [server](const QString&) { return server->slavePath(); };
-    link.PortsFound = {QStringLiteral("COM1")};
-    link.Settings.protocol = protocol;
-    link.Settings.baudIndex = baudIndex;
-    link.FrameGap = frameGapForBaudIndex(baudIndex);
-    link.ReplyTimeout = 1000;
+    link.setPortPathResolver([server](const QString&) { return server->slavePath(); });
+    link.setPortsFound({QStringLiteral("COM1")});
+    link.updateSettings([&](LinkSettings& s) {
+        s.protocol = protocol;
+        s.baudIndex = baudIndex;
+    });
+    link.setFrameGap(frameGapForBaudIndex(baudIndex));
+    link.setReplyTimeout(1000);
 }
 
 SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comNos) {

@@ -37,13 +37,13 @@ void searchWithNothingAnswering(benchmark::State& state, int ports, bool sideByS
     ProgramContext context;
     TermiosSerialPort port;
     CommLink link(context, port, systemClock());
-    link.portPathResolver = [&drives](const QString& name) {
+    link.setPortPathResolver([&drives](const QString& name) {
         const int n = name.mid(3).toInt();
         return n >= 1 && n <= int(drives.size()) ? drives[size_t(n - 1)]->server->slavePath() : QString();
-    };
+    });
     DriveDetection detection(link, context);
     if (sideBySide)
-        detection.searchLines = [] { return SearchLine{std::make_shared<TermiosSerialPort>(), nullptr}; };
+        detection.setSearchLines([] { return SearchLine{std::make_shared<TermiosSerialPort>(), nullptr}; });
 
     const double triesMs = 2.0 * ConfigScan::kCombinationCount * DriveDetection::kReplyTimeMs;
     double lastMs = 0;
@@ -52,7 +52,7 @@ void searchWithNothingAnswering(benchmark::State& state, int ports, bool sideByS
         detection.listSerialPorts(QString());
         const bool found = detection.detectDrive(DriveDetection::kNoStoredPort);
         lastMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        if (found || detection.PortCount != DriveDetection::kNotFound) {
+        if (found || detection.portCount() != DriveDetection::kNotFound) {
             state.SkipWithError("something answered");
             break;
         }

@@ -90,7 +90,7 @@ void BM_KeypadRefresh(benchmark::State& state) {
             firstPass = panel.passCount();
             start = std::chrono::steady_clock::now();
         }
-        if (link.CommError)
+        if (link.lastExchangeFailed())
             ++failures;
         if (!state.KeepRunning()) {
             end = std::chrono::steady_clock::now();
@@ -138,11 +138,11 @@ void BM_KeypadCpu(benchmark::State& state) {
     SmallParameterTable table{kNumbers[0], kNumbers[1], kNumbers[2], kNumbers[3]};
     TermiosSerialPort port;
     CommLink link(table.context, port, systemClock());
-    link.portPathResolver = [path](const QString&) { return path; };
-    link.PortsFound = {QStringLiteral("COM1")};
-    link.Settings.baudIndex = 3;
-    link.FrameGap = frameGapForBaudIndex(3);
-    link.ReplyTimeout = 200;
+    link.setPortPathResolver([path](const QString&) { return path; });
+    link.setPortsFound({QStringLiteral("COM1")});
+    link.updateSettings([&](LinkSettings& s) { s.baudIndex = 3; });
+    link.setFrameGap(frameGapForBaudIndex(3));
+    link.setReplyTimeout(200);
     double cpu = 0, wall = 0;
     long passes = 0;
     for (auto _ : state) {

@@ -175,8 +175,8 @@ void BM_RunSampleBeyondTheExchange(benchmark::State& state) {
     InstantPort port(sim);
     ManualClock clock;
     CommLink link(table.context, port, clock);
-    link.portPathResolver = [](const QString&) { return QStringLiteral("/dev/instant"); };
-    link.PortsFound = {QStringLiteral("COM1")};
+    link.setPortPathResolver([](const QString&) { return QStringLiteral("/dev/instant"); });
+    link.setPortsFound({QStringLiteral("COM1")});
     Options options{table.context};
     MonitorModel model(table.context, options, link);
     constexpr int kChannels = 4;

@@ -201,7 +201,7 @@ void BM_StartWithoutADrive(benchmark::State& state) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
         state.PauseTiming();
-        timeout = program->link()->ReplyTimeout;
+        timeout = program->link()->replyTimeoutMs();
         stall = longestStallMs(1200);
         QElapsedTimer t;
         t.start();

@@ -92,12 +92,14 @@ struct Bench {
             process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, true);
             if (!process->ok)
                 return;
-            link->portPathResolver = [path](const QString&) { return path; };
-            link->PortsFound = {QStringLiteral("COM1")};
-            link->Settings.protocol = protocol == SimProtocol::Modbus ? 1 : 0;
-            link->Settings.baudIndex = kBaudIndex;
-            link->FrameGap = frameGapForBaudIndex(kBaudIndex);
-            link->ReplyTimeout = 1000;
+            link->setPortPathResolver([path](const QString&) { return path; });
+            link->setPortsFound({QStringLiteral("COM1")});
+            link->updateSettings([&](LinkSettings& s) {
+                s.protocol = protocol == SimProtocol::Modbus ? 1 : 0;
+                s.baudIndex = kBaudIndex;
+            });
+            link->setFrameGap(frameGapForBaudIndex(kBaudIndex));
+            link->setReplyTimeout(1000);
         } else {
             if (!drive.model.load(d.folder.path(),
                                   {d.options.typeName, d.options.cpuVersion, d.options.capacityName}))
@@ -126,7 +128,7 @@ struct Run {
 // The minimal client sending `sent` on the program's line; seconds, or -1 when one failed.
 double replay(Bench& b, const std::vector<Sent>& sent, bool modbus) {
     MinimalClient client(b.port.fd(), modbus,
-                         modbus ? modbusSilenceUs(b.link->FrameGap, kWireBaud) + kSilenceMarginUs : 0);
+                         modbus ? modbusSilenceUs(b.link->frameGapMs(), kWireBaud) + kSilenceMarginUs : 0);
     QElapsedTimer t;
     t.start();
     for (const Sent& s : sent)
@@ -144,7 +146,6 @@ Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
     TransferJob job;
     job.mode = mode;
     job.lastParaIndex = d.context.ParaCountAll;
-    job.go = true;
     TransferEngine engine(d.context, o, *b.link);
     engine.setJob(&job);
     engine.FormShow(); // its texts; no window
@@ -198,7 +199,7 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
         // The silent interval the line requires between frames, once per exchange.
         const double silenceMs =
             protocol == SimProtocol::Modbus
-                ? total.exchanges * modbusSilenceUs(b.link->FrameGap, kWireBaud) / 1000.0 / n
+                ? total.exchanges * modbusSilenceUs(b.link->frameGapMs(), kWireBaud) / 1000.0 / n
                 : 0.0;
         const double ms = total.seconds * 1000.0 / n;
         state.counters["wire_ms"] = wireMs;

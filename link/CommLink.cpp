@@ -65,7 +65,7 @@ struct CommLink::Exchange {
 
 CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
     : context_(context), port_(port), clock_(clock) {
-    portPathResolver = [this](const QString& name) { return comPortPath(name, context_.paths.settingsIni); };
+    portPathResolver_ = [this](const QString& name) { return comPortPath(name, context_.paths.settingsIni); };
     idleTimer_.setSingleShot(true);
     idleTimer_.setInterval(kIdleDelayMs);
     idleTimer_.callOnTimeout([this] { idleTimeout(); });
@@ -122,7 +122,7 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
     if (!inRange(baudIndex, std::size(kCommSpeed)) || !inRange(parityIndex, std::size(kCommParity)) ||
         !inRange(stopIndex, std::size(kCommStop)) || !inRange(sizeIndex, std::size(kCommSize)))
         return SerialError::ConfigFailed;
-    const QString path = portPathResolver ? portPathResolver(name) : name;
+    const QString path = portPath(name);
     if (path.isEmpty())
         return SerialError::NotFound;
     const SerialError e = port_.open(path, kCommSpeed[baudIndex], kCommSize[sizeIndex],
@@ -153,7 +153,7 @@ QStringList CommLink::findPorts(const QStringList& names) {
     closePort();
     QStringList found;
     for (const QString& name : names) {
-        const QString path = portPathResolver ? portPathResolver(name) : name;
+        const QString path = portPath(name);
         if (!path.isEmpty() && port_.probe(path) == SerialError::None)
             found << name;
     }
@@ -162,25 +162,25 @@ QStringList CommLink::findPorts(const QStringList& names) {
 
 int CommLink::OpenCommPort() {
     closePort();
-    const int i = Settings.portIndex;
-    const QString name = i >= 0 && i < PortsFound.size() ? PortsFound.at(i) : QString();
+    const int i = settings_.portIndex;
+    const QString name = i >= 0 && i < portsFound_.size() ? portsFound_.at(i) : QString();
     if (name.isEmpty()) {
-        if (PortChk) {
+        if (noPortNameMessageDue_) {
             ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
-            PortChk = false;
+            noPortNameMessageDue_ = false;
         }
         showIcon(LinkIcon::Failed);
         return 1;
     }
-    PortChk = true;
+    noPortNameMessageDue_ = true;
     const SerialError e =
-        openPort(name, Settings.baudIndex, Settings.parityIndex, Settings.stopIndex, Settings.sizeIndex);
+        openPort(name, settings_.baudIndex, settings_.parityIndex, settings_.stopIndex, settings_.sizeIndex);
     if (e != SerialError::None) {
         // Once until the main window clears the flag: a connect runs on every activation of
         // the table window, and a box each time would never let the user get away.
-        if (!PortMsgShown) {
+        if (!portMessageShown_) {
             ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
-            PortMsgShown = true;
+            portMessageShown_ = true;
         }
         showIcon(LinkIcon::Failed);
         return 1;
@@ -193,12 +193,12 @@ void CommLink::setAllDriveCommands(bool connected) {
         return;
     for (DriveCommand c : kAllDriveCommands) {
         const bool keptForSpecialSetup = c == DriveCommand::KeyPad || c == DriveCommand::InverterInfo;
-        view_->setDriveCommandEnabled(c, connected && (!specialSetup || keptForSpecialSetup));
+        view_->setDriveCommandEnabled(c, connected && (!specialSetup_ || keptForSpecialSetup));
     }
 }
 
 void CommLink::noteConnection(bool connected) {
-    kept_ = KeptConnection{connected, Settings, PortsFound, ReplyTimeout, openGeneration_};
+    kept_ = KeptConnection{connected, settings_, portsFound_, replyTimeoutMs_, openGeneration_};
 }
 
 bool CommLink::ConnectDrive() {
@@ -209,7 +209,7 @@ bool CommLink::ConnectDrive() {
     if (probe_ && probeConnects_) {
         // A probe of the same settings is on its way: its answer is as fresh as a new one.
         completeProbe(false);
-        return !CommError;
+        return !lastExchangeFailed_;
     }
     // Another kind of exchange on its way is let finish: its reply must not meet the probe.
     completeProbe(false);
@@ -223,11 +223,11 @@ bool CommLink::ConnectDrive() {
         transactNoted(index, QString(), QStringLiteral("R"));
     } else {
         // No drive type loaded (or one without "0000"): the drive answers the probe anyway.
-        CommError = exchange(request(kProbeNumber, 'R'), mainOptions()).error;
+        lastExchangeFailed_ = exchange(request(kProbeNumber, 'R'), mainOptions()).error;
     }
-    setAllDriveCommands(!CommError);
-    noteConnection(!CommError);
-    return !CommError;
+    setAllDriveCommands(!lastExchangeFailed_);
+    noteConnection(!lastExchangeFailed_);
+    return !lastExchangeFailed_;
 }
 
 void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
@@ -331,16 +331,16 @@ void CommLink::completeProbe(bool notify, bool fromEventLoop) {
             QTimer::singleShot(0, &probeTimer_, [done, result] { done(result); });
         return;
     }
-    CommError = finish(*x).error;
-    setAllDriveCommands(!CommError);
-    noteConnection(!CommError);
+    lastExchangeFailed_ = finish(*x).error;
+    setAllDriveCommands(!lastExchangeFailed_);
+    noteConnection(!lastExchangeFailed_);
     // Waited for by another use of the port, the answer is that caller's; what was to follow
     // the probe is left to it.
     const auto done = std::move(probeDone_);
     probeDone_.clear();
     if (notify)
         for (const auto& f : done)
-            f(!CommError);
+            f(!lastExchangeFailed_);
 }
 
 void CommLink::cancelProbe() {
@@ -362,8 +362,8 @@ void CommLink::cancelProbe() {
 }
 
 std::optional<bool> CommLink::keptConnection() const {
-    if (!kept_ || probe_ || kept_->settings != Settings || kept_->ports != PortsFound ||
-        kept_->replyTimeout != ReplyTimeout)
+    if (!kept_ || probe_ || kept_->settings != settings_ || kept_->ports != portsFound_ ||
+        kept_->replyTimeout != replyTimeoutMs_)
         return std::nullopt;
     if (!kept_->connected)
         return false;
@@ -379,16 +379,16 @@ bool CommLink::ConnectDriveKept() {
     const std::optional<bool> kept = keptConnection();
     if (!kept)
         return ConnectDrive();
-    CommError = !*kept;
+    lastExchangeFailed_ = !*kept;
     setAllDriveCommands(*kept);
     return *kept;
 }
 
 ExchangeOptions CommLink::mainOptions() const {
     ExchangeOptions o;
-    o.protocol = Settings.protocolKind();
-    o.replyTimeoutMs = ReplyTimeout;
-    o.frameGapMs = FrameGap;
+    o.protocol = settings_.protocolKind();
+    o.replyTimeoutMs = replyTimeoutMs_;
+    o.frameGapMs = frameGapMs_;
     o.icon = IconMode::Timed;
     return o;
 }
@@ -399,7 +399,7 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
     r.kind = kind;
     r.value = value;
     r.wide = wide;
-    r.station = Settings.station();
+    r.station = settings_.station();
     return r;
 }
 
@@ -431,7 +431,7 @@ ExchangeResult CommLink::transact(int index, const QString& valueText, const QSt
 
 ExchangeResult CommLink::transactNoted(int index, const QString& valueText, const QString& kind) {
     ExchangeResult res = transact(index, valueText, kind);
-    CommError = res.error;
+    lastExchangeFailed_ = res.error;
     return res;
 }
 
@@ -531,11 +531,11 @@ void CommLink::begin(Exchange& x) {
     }
 
     x.result.request = BuildFrame(opt.protocol, req);
-    BlockRead = IsBlockNumber(req.comNo);
+    lastRequestWasBlockRead_ = IsBlockNumber(req.comNo);
     if (opt.protocol == Protocol::Modbus)
-        ModbusAddress = req.station.modbusAddress();
+        lastModbusAddress_ = req.station.modbusAddress();
     else
-        DataSize = req.wide ? 4 : 2;
+        lastDataSize_ = req.wide ? 4 : 2;
     x.expected =
         std::clamp(opt.expectedLength > 0 ? opt.expectedLength : ExpectedReplyLength(opt.protocol, req), 1,
                    kFrameBufferSize);

@@ -49,7 +49,7 @@ inline constexpr int kKeptConnectionMs = 2000;
 // The communication settings as the set-up dialog holds them (list positions and flags).
 struct LinkSettings {
     int protocol = 0;       // ProtocolGr1: 1 MODBUS-RTU, any other value the maker's protocol
-    int portIndex = 0;      // the port list's position in PortsFound
+    int portIndex = 0;      // the port list's position in portsFound()
     int baudIndex = 3;      // CommSpeed
     int parityIndex = 1;    // CommParity
     int stopIndex = 0;      // CommStop
@@ -103,26 +103,53 @@ public:
     void setMonitorRunLock(const MonitorRunLock* lock) { monitorRunLock_ = lock; }
     bool monitorRunning() const { return monitorRunLock_ && monitorRunLock_->running(); }
 
-    // ---- Link state (the names the rest of the program uses) ----
-    LinkSettings Settings;     // the set-up dialog's controls
-    QStringList PortsFound;    // PC_ComboPort_COM: names of the ports that could be opened
-    bool PortChk = true;       // cleared after the "no port name" message, set when a name is found
-    bool PortMsgShown = false; // the "cannot open" message was shown; the main window clears it
-    bool specialSetup = false; // the drive is specially set up (written by the special-setup check)
-    bool CommError = false;    // the last exchange failed; the dialog's OK clears it
-    std::uint32_t ModbusAddress = kDefaultModbusAddress; // address of the last MODBUS request
-    int ReplyTimeout = 200;                              // ms, settings "Delay" (30..5000)
-    int FrameGap = kFrameGapMs[3]; // ms, from the baud index when the settings are loaded or stored
-    int DataSize = 2;              // byte size of the parameter of the last maker's request
-    bool BlockRead = false;        // the last request was for a block number
+    // ---- Link state: read here, changed only through the functions below ----
+    // The set-up dialog's controls (through CommSettings, which keeps their rules).
+    const LinkSettings& settings() const { return settings_; }
+    void setSettings(const LinkSettings& settings) { settings_ = settings; }
+    // The settings as `change` leaves them, the rest as they are.
+    void updateSettings(const std::function<void(LinkSettings&)>& change) { change(settings_); }
+    // PC_ComboPort_COM: names of the ports that could be opened, in the settings' port order.
+    const QStringList& portsFound() const { return portsFound_; }
+    void setPortsFound(const QStringList& names) { portsFound_ = names; }
+    // ms, settings "Delay" (30..5000; CommSettings bounds what the user enters).
+    int replyTimeoutMs() const { return replyTimeoutMs_; }
+    void setReplyTimeout(int ms) { replyTimeoutMs_ = ms; }
+    // ms, from the baud index when the settings are loaded or stored (not when the dialog's
+    // list moves).
+    int frameGapMs() const { return frameGapMs_; }
+    void setFrameGap(int ms) { frameGapMs_ = ms; }
+    // The last exchange noted for the windows failed (transactNoted, a connect, the scan and
+    // the keypad's reads note theirs); the set-up dialog's OK forgets it.
+    bool lastExchangeFailed() const { return lastExchangeFailed_; }
+    void noteExchangeFailed(bool failed) { lastExchangeFailed_ = failed; }
+    // The drive is specially set up: the special-setup check marks it, and a connect leaves
+    // the drive commands other than Key Pad and Inverter Info. disabled while it holds.
+    bool specialSetup() const { return specialSetup_; }
+    void markSpecialSetup(bool marked) { specialSetup_ = marked; }
+    // The "cannot open" message was shown and stays silent until the main window allows it
+    // again (before a connect the user starts).
+    bool portMessageShown() const { return portMessageShown_; }
+    void allowPortMessage() { portMessageShown_ = false; }
+    // The "no port name" message is still to be shown on the next open without a name; a
+    // name found arms it again.
+    bool noPortNameMessageDue() const { return noPortNameMessageDue_; }
+    // What the last request was, as the frame builders set it: the MODBUS address, the maker's
+    // parameter size in bytes, and whether it was for a block number.
+    std::uint32_t lastModbusAddress() const { return lastModbusAddress_; }
+    int lastDataSize() const { return lastDataSize_; }
+    bool lastRequestWasBlockRead() const { return lastRequestWasBlockRead_; }
     bool PortOpen() const { return port_.isOpen(); }
 
     // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else
-    // the n-th real serial device. Tests replace it.
-    std::function<QString(const QString&)> portPathResolver;
+    // the n-th real serial device. Tests replace it; a null resolver takes the name as the path.
+    void setPortPathResolver(std::function<QString(const QString&)> resolver) {
+        portPathResolver_ = std::move(resolver);
+    }
+    QString portPath(const QString& name) const { return portPathResolver_ ? portPathResolver_(name) : name; }
 
     // ---- The main link ----
-    // Opens PortsFound[Settings.portIndex] with the settings: 0 when open and configured, 1
+    // Opens portsFound()[settings().portIndex] with the settings: 0 when open and configured, 1
     // on any failure (message NoUsablePort of the language file as the rules say, icon 0).
     int OpenCommPort();
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
@@ -154,7 +181,7 @@ public:
     // exchange was good and came within kKeptConnectionMs, "no drive" until the settings, the
     // port list or the time-out change or a connect is made again. Nothing when neither holds.
     std::optional<bool> keptConnection() const;
-    // The kept answer applied as ConnectDrive applies its own (drive commands, CommError),
+    // The kept answer applied as ConnectDrive applies its own (drive commands, lastExchangeFailed),
     // without touching the port; a connect as above when there is none.
     bool ConnectDriveKept();
     // Consecutive exchanges that ended in a time-out without a single byte; reset by any byte.
@@ -163,9 +190,9 @@ public:
     // One exchange for the parameter in ParaDat row index + 1. kind "R", "W" or "P".
     // Refuses (Refused, nothing sent) an index outside 0..ParaCountAll or another kind.
     // The reply's value is unsigned (callers apply the sign), 0 on failure. Does not touch
-    // CommError.
+    // lastExchangeFailed.
     ExchangeResult transact(int index, const QString& valueText, const QString& kind);
-    // The same, its outcome left in CommError for the windows that show the link's state
+    // The same, its outcome noted (lastExchangeFailed) for the windows that show the link's state
     // after a request (the keypad's display, the set-up dialog, the connect).
     ExchangeResult transactNoted(int index, const QString& valueText, const QString& kind);
     // The parameter index of a communication number, -1 when the table lacks it.
@@ -191,7 +218,8 @@ public:
     FrameRequest request(const QString& comNo, char kind, std::int64_t value = 0, bool wide = false) const;
     // The one exchange: the line made ready (below), RTS up, write, bounded drain, wait for
     // the reply with the time-out (in poll), sum or CRC, the maker's echo, RTS down, parse.
-    // Sets ModbusAddress, BlockRead and DataSize as the builders do. Does not touch CommError.
+    // Notes the request's MODBUS address, data size and block read as the builders do. Does not
+    // touch lastExchangeFailed.
     //
     // A reply must answer the request it follows. After a failed exchange the bytes of a
     // late reply may still be on their way, however late: after a failure that brought bytes
@@ -239,6 +267,19 @@ private:
     Clock& clock_;
     const MonitorRunLock* monitorRunLock_ = nullptr;
     LinkView* view_ = nullptr;
+    std::function<QString(const QString&)> portPathResolver_;
+
+    LinkSettings settings_;
+    QStringList portsFound_;
+    int replyTimeoutMs_ = 200;
+    int frameGapMs_ = kFrameGapMs[3];
+    bool lastExchangeFailed_ = false;
+    bool specialSetup_ = false;
+    bool portMessageShown_ = false;
+    bool noPortNameMessageDue_ = true;
+    std::uint32_t lastModbusAddress_ = kDefaultModbusAddress;
+    int lastDataSize_ = 2;
+    bool lastRequestWasBlockRead_ = false;
     QTimer idleTimer_;
     int openBaud_ = 0; // speed of the open port, for the drain bound and the silent interval
 

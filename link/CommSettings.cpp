@@ -63,7 +63,7 @@ QStringList CommSettings::baudTexts() {
 CommSettings::CommSettings(CommLink& link) : link_(link) {}
 
 void CommSettings::load(const IniFile& ini) {
-    LinkSettings& s = link_.Settings;
+    LinkSettings s = link_.settings();
     s.protocol = readInRange(ini, QStringLiteral("Prtocol"), 0, 1, 0);
     s.baudIndex = readInRange(ini, QStringLiteral("Baudrate"), 0, 5, 3);
     // A position into the ports found, of which there are at most fifteen; one that names no
@@ -75,11 +75,12 @@ void CommSettings::load(const IniFile& ini) {
     s.inverterNumber = readInRange(ini, QStringLiteral("ID"), kIdLow, kIdHigh, 0);
     s.appendNo = readFlag(ini, QStringLiteral("AppendNo"));
     s.broadcast = readFlag(ini, QStringLiteral("Douhou"));
-    link_.ReplyTimeout = readInRange(ini, QStringLiteral("Delay"), kDelayLow, kDelayHigh, kDefaultDelay);
+    link_.setSettings(s);
+    link_.setReplyTimeout(readInRange(ini, QStringLiteral("Delay"), kDelayLow, kDelayHigh, kDefaultDelay));
     // The "Set number" rule runs after loading, so a file with both choices set keeps the
     // station number.
     setAppendNo(s.appendNo);
-    link_.FrameGap = frameGapForBaudIndex(s.baudIndex);
+    link_.setFrameGap(frameGapForBaudIndex(s.baudIndex));
 }
 
 void CommSettings::load() {
@@ -88,8 +89,8 @@ void CommSettings::load() {
 }
 
 void CommSettings::save(IniFile& ini) {
-    const LinkSettings& s = link_.Settings;
-    link_.FrameGap = frameGapForBaudIndex(s.baudIndex);
+    const LinkSettings s = link_.settings();
+    link_.setFrameGap(frameGapForBaudIndex(s.baudIndex));
     ini.writeInteger(kSection, QStringLiteral("Prtocol"), s.protocol);
     ini.writeInteger(kSection, QStringLiteral("Commport"), s.portIndex);
     ini.writeInteger(kSection, QStringLiteral("Baudrate"), s.baudIndex);
@@ -99,7 +100,7 @@ void CommSettings::save(IniFile& ini) {
     ini.writeInteger(kSection, QStringLiteral("ID"), s.inverterNumber);
     ini.writeBool(kSection, QStringLiteral("AppendNo"), s.appendNo);
     ini.writeBool(kSection, QStringLiteral("Douhou"), s.broadcast);
-    ini.writeInteger(kSection, QStringLiteral("Delay"), link_.ReplyTimeout);
+    ini.writeInteger(kSection, QStringLiteral("Delay"), link_.replyTimeoutMs());
 }
 
 bool CommSettings::save() {
@@ -109,51 +110,71 @@ bool CommSettings::save() {
 }
 
 void CommSettings::setInverterNumber(int n) {
-    link_.Settings.inverterNumber = qBound(kIdLow, n, kIdHigh);
+    link_.updateSettings([&](LinkSettings& s) { s.inverterNumber = qBound(kIdLow, n, kIdHigh); });
 }
 
 void CommSettings::setReplyTimeout(int ms) {
-    link_.ReplyTimeout = qBound(kDelayLow, ms, kDelayHigh);
+    link_.setReplyTimeout(qBound(kDelayLow, ms, kDelayHigh));
 }
 
 void CommSettings::setAppendNo(bool on) {
-    link_.Settings.appendNo = on;
-    if (on)
-        link_.Settings.broadcast = false;
+    link_.updateSettings([on](LinkSettings& s) {
+        s.appendNo = on;
+        if (on)
+            s.broadcast = false;
+    });
 }
 
 void CommSettings::setBroadcast(bool on) {
-    link_.Settings.broadcast = on;
-    if (on)
-        link_.Settings.appendNo = false;
+    link_.updateSettings([on](LinkSettings& s) {
+        s.broadcast = on;
+        if (on)
+            s.appendNo = false;
+    });
+}
+
+void CommSettings::selectProtocol(int protocol) {
+    link_.updateSettings([protocol](LinkSettings& s) { s.protocol = protocol; });
+}
+
+void CommSettings::selectPort(int position) {
+    link_.updateSettings([position](LinkSettings& s) { s.portIndex = position; });
+}
+
+void CommSettings::selectBaud(int position) {
+    link_.updateSettings([position](LinkSettings& s) { s.baudIndex = position; });
+}
+
+void CommSettings::selectParity(int position) {
+    link_.updateSettings([position](LinkSettings& s) { s.parityIndex = position; });
 }
 
 bool CommSettings::inverterNumberEnabled() const {
-    return link_.Settings.appendNo;
+    return link_.settings().appendNo;
 }
 
 int CommSettings::listSerialPorts() {
-    const QString remembered = link_.PortsFound.value(link_.Settings.portIndex);
-    link_.PortsFound = link_.findPorts(allPortNames());
-    portCount_ = int(link_.PortsFound.size());
+    const QString remembered = link_.portsFound().value(link_.settings().portIndex);
+    link_.setPortsFound(link_.findPorts(allPortNames()));
+    portCount_ = int(link_.portsFound().size());
     if (portCount_ > 0) {
-        const int at = link_.PortsFound.indexOf(remembered);
-        link_.Settings.portIndex = at >= 0 && !remembered.isEmpty() ? at : 0;
+        const int at = link_.portsFound().indexOf(remembered);
+        selectPort(at >= 0 && !remembered.isEmpty() ? at : 0);
     }
     return portCount_;
 }
 
 QStringList CommSettings::ports() const {
-    return link_.PortsFound;
+    return link_.portsFound();
 }
 
 int CommSettings::selectedPort() const {
-    const int i = link_.Settings.portIndex;
-    return i >= 0 && i < link_.PortsFound.size() ? i : -1;
+    const int i = link_.settings().portIndex;
+    return i >= 0 && i < link_.portsFound().size() ? i : -1;
 }
 
 CommSnapshot CommSettings::snapshot() const {
-    const LinkSettings& s = link_.Settings;
+    const LinkSettings s = link_.settings();
     return {s.protocol, s.portIndex, s.baudIndex, s.parityIndex, s.inverterNumber, s.appendNo};
 }
 
@@ -177,23 +198,23 @@ DefaultButtons CommSettings::defaultButtons(const IniFile& info) {
 
 void CommSettings::applyProtocol(int v) {
     if (v >= 0 && v <= 1)
-        link_.Settings.protocol = v;
+        selectProtocol(v);
 }
 
 void CommSettings::applyBaud(int v) {
     if (v >= 0 && v <= 5)
-        link_.Settings.baudIndex = v;
+        selectBaud(v);
 }
 
 void CommSettings::applyParity(int v) {
     if (v >= 0 && v <= 2)
-        link_.Settings.parityIndex = v;
+        selectParity(v);
 }
 
 bool CommSettings::applyInverterNumber(int v) {
     if (v < kIdLow || v > kIdHigh)
         return false;
-    link_.Settings.inverterNumber = v;
+    link_.updateSettings([&](LinkSettings& s) { s.inverterNumber = v; });
     return true;
 }
 
@@ -206,7 +227,7 @@ void CommSettings::applyDriveDefaults(const IniFile& info) {
     applyBaud(value("Baudrate", 4));
     applyParity(value("Parity", 1));
     applyInverterNumber(value("InvNo", 0));
-    setAppendNo(link_.Settings.inverterNumber != 0);
+    setAppendNo(link_.settings().inverterNumber != 0);
 }
 
 void CommSettings::applyTableDefaults(const IniFile& info, const ParameterStore* params) {
@@ -250,5 +271,5 @@ void CommSettings::applyTableDefaults(const IniFile& info, const ParameterStore*
             break;
         }
     }
-    setAppendNo(link_.Settings.inverterNumber != 0);
+    setAppendNo(link_.settings().inverterNumber != 0);
 }

@@ -3,8 +3,8 @@
 // the settings section "Comms", the exclusive station choices, the list of usable ports,
 // and the two ways of taking default settings from the selected drive type (its Info.ini,
 // or the values of its own parameters in the table).
-// The settings themselves are the link's (CommLink::Settings, ReplyTimeout, FrameGap), so
-// every exchange reads what the dialog shows.
+// The settings themselves are the link's (CommLink::settings, replyTimeoutMs, frameGapMs), so
+// every exchange reads what the dialog shows; the dialog changes them through here.
 #include <QString>
 #include <QStringList>
 
@@ -72,6 +72,12 @@ public:
     // Unchecking either leaves the other as it is.
     void setAppendNo(bool on);
     void setBroadcast(bool on);
+    // The dialog's lists, stored as they stand (a list without a selection gives -1).
+    void selectProtocol(int protocol);
+    void selectPort(int position);
+    void selectBaud(int position);
+    void selectParity(int position);
+
     // Whether the inverter number can be edited.
     bool inverterNumberEnabled() const;
 

@@ -21,12 +21,12 @@ ScanCombination ConfigScan::combination(int i) {
 }
 
 int ConfigScan::OpenCommPortWith(int portIndex, int baudIndex, int parityIndex) {
-    if (portIndex < 0 || portIndex >= link_.PortsFound.size()) {
+    if (portIndex < 0 || portIndex >= link_.portsFound().size()) {
         link_.closePort();
         return 1;
     }
     // Always 8 data bits and 1 stop bit: the drive's factory frame.
-    return link_.openPort(link_.PortsFound.at(portIndex), baudIndex, parityIndex, 0, 1) == SerialError::None
+    return link_.openPort(link_.portsFound().at(portIndex), baudIndex, parityIndex, 0, 1) == SerialError::None
                ? 0
                : 1;
 }
@@ -44,8 +44,8 @@ bool ConfigScan::prepare(const QString& comNo, const QString& valueText, bool mo
     }
     options = ExchangeOptions{};
     options.protocol = modbus ? Protocol::Modbus : Protocol::Inverter;
-    options.replyTimeoutMs = link_.ReplyTimeout;
-    options.frameGapMs = link_.FrameGap;
+    options.replyTimeoutMs = link_.replyTimeoutMs();
+    options.frameGapMs = link_.frameGapMs();
     options.icon = IconMode::None;
     options.drainTimeoutMs = kDrainTimeoutMs;
     return true;
@@ -62,7 +62,7 @@ ExchangeResult ConfigScan::ScanTransact(const QString& comNo, const QString& val
         res.error = true;
         res.failure = ExchangeFailure::Refused;
     }
-    link_.CommError = res.error;
+    link_.noteExchangeFailed(res.error);
     return res;
 }
 
@@ -76,8 +76,8 @@ void ConfigScan::ScanReadInBackground(const QString& comNo, bool modbus,
 
 ScanResult ConfigScan::ScanDriveConfig() {
     ScanResult result;
-    const int count = int(link_.PortsFound.size());
-    const int selected = link_.Settings.portIndex;
+    const int count = int(link_.portsFound().size());
+    const int selected = link_.settings().portIndex;
     QList<int> order;
     if (selected >= 0 && selected < count)
         order << selected;

@@ -39,12 +39,12 @@ public:
 
     explicit ConfigScan(CommLink& link) : link_(link) {}
 
-    // OpenCommPortWith: 0 when PortsFound[portIndex] is open with the given list positions,
+    // OpenCommPortWith: 0 when portsFound()[portIndex] is open with the given list positions,
     // 1 on any failure (silent).
     int OpenCommPortWith(int portIndex, int baudIndex, int parityIndex);
     // ScanTransact: one exchange for a communication number in the given protocol with the
-    // link's station choice, ReplyTimeout and FrameGap; its outcome is also left in the link's
-    // CommError (value 0 on failure; a kind it refuses fails Refused). A pending retry makes
+    // link's station choice, reply time-out and frame gap; its outcome is also noted on the link
+    // (lastExchangeFailed; value 0 on failure; a kind it refuses fails Refused). A pending retry makes
     // a maker's request go out without its start byte.
     ExchangeResult ScanTransact(const QString& comNo, const QString& valueText, bool modbus,
                                 const QString& kind);

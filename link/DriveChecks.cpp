@@ -114,11 +114,11 @@ constexpr Marker kMarkers[2] = {{"0998", 1, MsgId::DriveSpecial0998}, {"0999", 2
 void DriveChecks::readMarkerInBackground(int activation, int marker, QString text, bool marked) {
     const std::weak_ptr<bool> alive = alive_;
     ConfigScan(link_).ScanReadInBackground(
-        QString::fromLatin1(kMarkers[marker].comNo), link_.Settings.protocol == 1,
+        QString::fromLatin1(kMarkers[marker].comNo), link_.settings().protocol == 1,
         [this, alive, activation, marker, text, marked](const ExchangeResult& r) mutable {
             if (alive.expired() || !activationCurrent(activation))
                 return;
-            link_.CommError = r.error;
+            link_.noteExchangeFailed(r.error);
             // A drive that does not answer is never marked.
             if (!r.error && r.value != kMarkers[marker].normal) {
                 text += Msg(context_, kMarkers[marker].message) + u'\n';
@@ -141,7 +141,7 @@ void DriveChecks::applyMarks(QString text, bool marked) {
     // The warning box lets events through, and activations start the check again.
     CommandGuard guard("CheckSpSetup");
     if (!marked) {
-        link_.specialSetup = false;
+        link_.markSpecialSetup(false);
         return;
     }
     if (warningHost_.specialSetupWarningDue()) {
@@ -151,7 +151,7 @@ void DriveChecks::applyMarks(QString text, bool marked) {
         PumpEvents();
         warningHost_.specialSetupWarningShown();
     }
-    link_.specialSetup = true;
+    link_.markSpecialSetup(true);
 }
 
 void DriveChecks::CheckSpSetup() {
@@ -166,7 +166,7 @@ void DriveChecks::CheckSpSetup() {
         return;
 
     ConfigScan scan(link_);
-    const bool modbus = link_.Settings.protocol == 1;
+    const bool modbus = link_.settings().protocol == 1;
     QString text;
     bool marked = false;
     for (const Marker& m : kMarkers) {
@@ -200,9 +200,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
     const QString capacityCode = readIdentityValue("FB05");
     const QString cpuText = readIdentityValue("FE08");
     readIdentityValue("FB72"); // the drive expects it in the sequence; its value is not used
-    CpuVerLabel = cpuText;
-    if (onCpuVersionText)
-        onCpuVersionText(cpuText);
+    cpuVersionText_ = cpuText;
 
     QStringList lines;
     const QString typeName = names_.LookupTypeName(typeCode);
@@ -240,8 +238,8 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
         const BoxAnswer a =
             Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel);
         if (a == BoxAnswer::Ok) {
-            if (openOptions)
-                openOptions();
+            if (openOptions_)
+                openOptions_();
         } else {
             result.cancelled = true;
         }

@@ -4,7 +4,7 @@
 // version are those the user selected.
 //
 // The special-setup warning asks its host (the main window) whether it is due; the marks go
-// to CommLink::specialSetup and the identity's outcome is returned to the caller.
+// to CommLink::markSpecialSetup and the identity's outcome is returned to the caller.
 #include "link/DriveNames.h"
 #include "link/MonitorRunLock.h"
 
@@ -55,7 +55,7 @@ public:
                 SpecialSetupWarningHost& warningHost, const QStringList* cpuForms = nullptr,
                 const QStringList* cpuNumbers = nullptr);
 
-    // Marks link.specialSetup when the drive's "0998"/"0999" do not hold their normal values (for
+    // Marks the link specially set up when the drive's "0998"/"0999" do not hold their normal values (for
     // drive types whose Info.ini asks for it); warns once while the warning is due and the
     // table is the active window. A call made while one runs returns at once.
     void CheckSpSetup();
@@ -70,12 +70,10 @@ public:
     // (comparison) reports a mismatch without asking, so is never cancelled.
     IdentityCheckResult CheckDriveIdentity(int transferMode);
 
-    // OK in the identity warning: the environment options window, modal.
-    std::function<void()> openOptions;
+    // What OK in the identity warning does: opens the environment options window, modal.
+    void setOptionsOpener(std::function<void()> open) { openOptions_ = std::move(open); }
     // The CPU version text of the last identity check (the set-up dialog's CpuVerLabel).
-    QString CpuVerLabel;
-    // Called with it when it changes.
-    std::function<void(const QString&)> onCpuVersionText;
+    const QString& cpuVersionText() const { return cpuVersionText_; }
 
     DriveNames& names() { return names_; }
 
@@ -95,6 +93,8 @@ private:
     CommLink& link_;
     SpecialSetupWarningHost& warningHost_;
     DriveNames names_;
+    std::function<void()> openOptions_;
+    QString cpuVersionText_;
     int activation_ = 0;            // counts the checks: an older one's answer is dropped
     bool activationWanted_ = false; // an activation came while an earlier one's read was on the line
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -137,14 +137,14 @@ std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valu
         detectionRequest(comNo, kind, kind == 'R' ? 0 : ParseDecimalPrefix(valueText), ProbeFailed);
     ProbeFailed = false;
     const ExchangeResult res = link_.exchange(r, detectionOptions(modbus, frameGapMs_));
-    link_.CommError = res.error;
+    link_.noteExchangeFailed(res.error);
     return res.value;
 }
 
 std::int16_t DriveDetection::read(const QString& comNo, bool* ok) {
     const std::uint32_t v = transact(comNo, QString(), ProtocolIdx == 1, 'R');
     if (ok)
-        *ok = !link_.CommError;
+        *ok = !link_.lastExchangeFailed();
     return std::int16_t(std::uint16_t(v & 0xFFFF));
 }
 
@@ -220,8 +220,8 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
             job->line.clock = std::shared_ptr<Clock>(&systemClock(), [](Clock*) {});
         job->link = std::make_unique<CommLink>(context_, *job->line.port, *job->line.clock);
         // Resolved here: the resolver may read the settings file, which the jobs leave alone.
-        const QString path = link_.portPathResolver ? link_.portPathResolver(job->name) : job->name;
-        job->link->portPathResolver = [path](const QString&) { return path; };
+        const QString path = link_.portPath(job->name);
+        job->link->setPortPathResolver([path](const QString&) { return path; });
         job->tries = triesFor(p, storedPort);
         jobs.push_back(std::move(job));
     }

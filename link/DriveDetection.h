@@ -67,8 +67,9 @@ public:
     DriveDetection(CommLink& link, ProgramContext& context);
 
     // Lines for searching the ports side by side (null: one after another on the link).
-    SearchLineFactory searchLines;
-    SearchProgressHandler progress;
+    void setSearchLines(SearchLineFactory lines) { searchLines = std::move(lines); }
+    // What follows the search and may stop it (null: nothing).
+    void setProgressHandler(SearchProgressHandler handler) { progress = std::move(handler); }
 
     // The whole detection as the start-up form runs it: lists the ports, searches, reads the
     // drive's identity, and ends with the form's selection (the positions found, or the first
@@ -91,15 +92,24 @@ public:
     // Opens ComboPort[portPos] with 8 data bits, 1 stop bit and the given list positions;
     // false (the port closed) on any failure, a position outside its table included.
     bool openPortAt(int portPos, int speedIdx, int parityIdx);
-    // One exchange; sets the link's CommError and returns the value, 0 on failure. After a
-    // failed probe the frame goes out without its first byte, once.
+    // One exchange; notes the outcome on the link (lastExchangeFailed) and returns the value, 0 on failure.
+    // After a failed probe the frame goes out without its first byte, once.
     std::uint32_t transact(const QString& comNo, const QString& valueText, bool modbus, char kind);
     // A read in the protocol found, as a signed 16-bit value; 0 when it fails.
     std::int16_t read(const QString& comNo, bool* ok = nullptr);
     // "Commport" of the settings, kNoStoredPort when missing or negative.
     int storedPort() const;
 
-    // ---- State ------------------------------------------------------------------------------
+    // The candidate ports that opened at the last listing; kNotFound after a search that found
+    // nothing.
+    int portCount() const { return PortCount; }
+    // The MODBUS silent interval of the port's current speed.
+    int frameGapMs() const { return frameGapMs_; }
+
+private:
+    // ---- The search's state (run hands what it found to the form) ---------------------------
+    SearchLineFactory searchLines;
+    SearchProgressHandler progress;
     QStringList ComboPort; // names of the candidate ports that opened
     int PortCount = 0;
     int PortPos = 0;
@@ -109,10 +119,7 @@ public:
     std::int16_t ReadTypeCode = 0, ReadFormCode = 0, ReadCpuValue = 0;
     bool IdentFound = false;
     QString IdentTypeName;
-    // The MODBUS silent interval of the port's current speed.
-    int frameGapMs() const { return frameGapMs_; }
 
-private:
     bool searchOneByOne(const std::vector<int>& order, int storedPort);
     bool searchSideBySide(const std::vector<int>& order, int storedPort);
     // Reads the drive's identity into list positions; false when the drive was answered but

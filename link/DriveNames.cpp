@@ -90,7 +90,7 @@ int DriveNames::FindTypeIndex(const QString& typeCode) {
     // Types that share a code are told apart by one of their parameters.
     ConfigScan scan(link_);
     const std::uint32_t raw =
-        scan.ScanTransact(ident, QString(), link_.Settings.protocol == 1, QStringLiteral("R")).value;
+        scan.ScanTransact(ident, QString(), link_.settings().protocol == 1, QStringLiteral("R")).value;
     const QString key = QStringLiteral("Typ_") + QString::number(signed16(raw));
     const QString name =
         IniFile(cataloguePath(link_.context())).readString(section, key, QStringLiteral("-"));

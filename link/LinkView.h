@@ -3,9 +3,9 @@
 // connect enables or disables. The main window implements it; the link never includes a
 // window header.
 //
-// The link also keeps `PortMsgShown` (the "port cannot be opened" box was shown): the main
-// window clears CommLink::PortMsgShown before a connect the user starts (a click on the link
-// icon, the communication set-up command, the command for a new parameter set).
+// The link also keeps whether the "port cannot be opened" box was shown: the main window
+// allows it again (CommLink::allowPortMessage) before a connect the user starts (a click on
+// the link icon, the communication set-up command, the command for a new parameter set).
 
 enum class LinkIcon { Failed = 0, Idle = 1, Busy = 2 };
 

@@ -15,10 +15,10 @@
 #include <QFileInfo>
 
 void ResultText::replaceFirstLine(const QString& line) {
-    if (ResultDisp.isEmpty())
-        ResultDisp << line;
+    if (lines_.isEmpty())
+        lines_ << line;
     else
-        ResultDisp[0] = line;
+        lines_[0] = line;
 }
 
 QString automaticResultFileName(const QString& folder, const QDateTime& when) {

@@ -10,15 +10,23 @@ struct ProgramContext;
 // The lines of a result, without a window.
 class ResultText {
 public:
-    QStringList ResultDisp; // the visible text, one entry per line
-    QStringList ResultBuff; // the comparison's failed requests, appended at its end
+    // The visible text (ResultDisp), one entry per line.
+    const QStringList& lines() const { return lines_; }
+    // The comparison's failed requests (ResultBuff), appended at its end.
+    const QStringList& bufferedLines() const { return buffered_; }
 
-    void addLine(const QString& line) { ResultDisp << line; }
-    void addBuffLine(const QString& line) { ResultBuff << line; }
+    void addLine(const QString& line) { lines_ << line; }
+    void addBuffLine(const QString& line) { buffered_ << line; }
+    // The visible text as the window holds it after the user's edits.
+    void replaceLines(const QStringList& lines) { lines_ = lines; }
     // Line 0 becomes `line` (added when the text is empty).
     void replaceFirstLine(const QString& line);
-    // ResultBuff's lines after ResultDisp's.
-    void appendBuffer() { ResultDisp += ResultBuff; }
+    // The buffered lines after the visible ones.
+    void appendBuffer() { lines_ += buffered_; }
+
+private:
+    QStringList lines_;
+    QStringList buffered_;
 };
 
 // Name of an automatic save in `folder`: day, hour, minute and second without leading

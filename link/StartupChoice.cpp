@@ -280,8 +280,8 @@ void StartupChoice::detectAndSelect(const SearchProgressHandler& progress) {
         return;
     }
     DriveDetection detection(*context_.link, program_);
-    detection.searchLines = context_.searchLines;
-    detection.progress = progress;
+    detection.setSearchLines(context_.searchLines);
+    detection.setProgressHandler(progress);
     detection.run(*this);
 }
 

@@ -75,27 +75,27 @@ void TransferEngine::loadTexts() {
     };
     switch (job_->mode) {
     case kModeImport:
-        Caption = work("FormIm", "Parameter Import");
+        texts_.caption = work("FormIm", "Parameter Import");
         break;
     case kModeExport:
-        Caption = work("FormEx", "Parameter Export");
+        texts_.caption = work("FormEx", "Parameter Export");
         break;
     default:
-        Caption = work("FormComp", "Parameter Comparison");
+        texts_.caption = work("FormComp", "Parameter Comparison");
         break;
     }
-    StartText = work("Button1", "Start");
-    CancelText = work("Button2", "Cancel");
-    OkText = work("Button3", "OK");
-    errorHeading = rep("Info1", "* Communication Error Parameters");
-    differenceHeading = rep("Info2", "* Different Value Parameters");
-    NoErrInfo = work("NoErrInfo", "Communication was finished without error.");
-    NoDiffInfo = work("NoDiffInfo", "No Different Value.");
-    noItemText = rep("Info3", "No Item.");
-    Buff = rep("Buff", "Maintenance Parameter");
-    driveColumnTitle = padLeft(rep("Result1", "Inverter"), kColumnWidth);
-    programColumnTitle = padLeft(rep("Result2", "KVR260X"), kColumnWidth);
-    titleColumnTitle = rep("Result3", "Title");
+    texts_.start = work("Button1", "Start");
+    texts_.cancel = work("Button2", "Cancel");
+    texts_.ok = work("Button3", "OK");
+    texts_.errorHeading = rep("Info1", "* Communication Error Parameters");
+    texts_.differenceHeading = rep("Info2", "* Different Value Parameters");
+    texts_.noError = work("NoErrInfo", "Communication was finished without error.");
+    texts_.noDifference = work("NoDiffInfo", "No Different Value.");
+    texts_.noItem = rep("Info3", "No Item.");
+    texts_.maintenanceTitle = rep("Buff", "Maintenance Parameter");
+    texts_.driveColumnTitle = padLeft(rep("Result1", "Inverter"), kColumnWidth);
+    texts_.programColumnTitle = padLeft(rep("Result2", "KVR260X"), kColumnWidth);
+    texts_.titleColumnTitle = rep("Result3", "Title");
 }
 
 void TransferEngine::FormShow() {
@@ -121,7 +121,7 @@ QString TransferEngine::shownTitle(int index) const {
 QString TransferEngine::shownName(int index) const {
     const bool maintenance = datCell(PD_ComNo, index).startsWith(u'F') || datCell(PD_FTitle, index).isEmpty();
     if (maintenance && !context_.store->MainteFlag)
-        return Buff;
+        return texts_.maintenanceTitle;
     return datCell(PD_FName, index);
 }
 
@@ -132,9 +132,7 @@ void TransferEngine::setFlag(int index, const char* flag) {
 
 void TransferEngine::progress(int nextIndex) {
     PumpEvents();
-    const int percent = job_->lastParaIndex <= 0
-                            ? 100
-                            : std::clamp(int(qint64(nextIndex) * 100 / job_->lastParaIndex), 0, 100);
+    const int percent = lastIndex_ <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / lastIndex_), 0, 100);
     if (view_)
         view_->setProgress(percent);
 }
@@ -180,7 +178,7 @@ TransferEngine::Failure TransferEngine::commError(int index) {
 
 void TransferEngine::eachParameter(const std::function<std::optional<Failure>(int index)>& request,
                                    const std::function<bool(int index)>& skipped) {
-    for (int i = 0; i <= job_->lastParaIndex; ++i) {
+    for (int i = 0; i <= lastIndex_; ++i) {
         if (skipped && skipped(i))
             continue;
         for (;;) {
@@ -215,11 +213,11 @@ void TransferEngine::start() {
     aborted_ = false;
     if (view_)
         view_->setStartCancelEnabled(false);
-    job_->active = true;
+    ran_ = true;
     errors_ = 0;
     differences_ = 0;
     autoClose_ = true;
-    job_->lastParaIndex = std::min(job_->lastParaIndex, std::min(context_.ParaCountAll, kMaxParams - 1));
+    lastIndex_ = std::min(job_->lastParaIndex, std::min(context_.ParaCountAll, kMaxParams - 1));
 
     switch (job_->mode) {
     case kModeImport:
@@ -235,7 +233,7 @@ void TransferEngine::start() {
     if (aborted_) {
         // No second pass, no end-of-run step: the window just goes.
         running_ = false;
-        job_->go = false;
+        resultWanted_ = false;
         if (view_)
             view_->closeWindow();
         return;
@@ -250,9 +248,9 @@ void TransferEngine::runImport() {
         view_->repaintNow();
     }
     if (result_)
-        result_->addLine(errorHeading);
+        result_->addLine(texts_.errorHeading);
 
-    std::vector<std::int64_t> entries(std::size_t(std::max(job_->lastParaIndex + 1, 0)), 0);
+    std::vector<std::int64_t> entries(std::size_t(std::max(lastIndex_ + 1, 0)), 0);
     eachParameter([&](int i) -> std::optional<Failure> {
         const bool is32 = parameterIs32(context_, i);
         const bool isSigned = parameterIsSigned(context_, i);
@@ -276,7 +274,7 @@ void TransferEngine::runImport() {
     if (aborted_)
         return;
 
-    for (int i = 0; i <= job_->lastParaIndex; ++i) {
+    for (int i = 0; i <= lastIndex_; ++i) {
         const std::int64_t v = entries[std::size_t(i)];
         store.UPara.setCell(UP_Value, i + 1, QString::number(v));
         ValueRules::Failure failure;
@@ -315,7 +313,7 @@ void TransferEngine::runExport() {
         view_->repaintNow();
     }
     if (result_)
-        result_->addLine(errorHeading);
+        result_->addLine(texts_.errorHeading);
 
     const auto skipped = [&](int i) {
         return datCell(PD_Flag, i) == QLatin1String("1") ||
@@ -367,10 +365,10 @@ void TransferEngine::runComparison() {
         view_->repaintNow();
     }
     if (result_) {
-        result_->addLine(differenceHeading);
-        result_->addLine(QStringLiteral("      ") + driveColumnTitle + QStringLiteral("  ") +
-                         programColumnTitle + QStringLiteral("  ") + titleColumnTitle);
-        result_->addBuffLine(errorHeading);
+        result_->addLine(texts_.differenceHeading);
+        result_->addLine(QStringLiteral("      ") + texts_.driveColumnTitle + QStringLiteral("  ") +
+                         texts_.programColumnTitle + QStringLiteral("  ") + texts_.titleColumnTitle);
+        result_->addBuffLine(texts_.errorHeading);
     }
 
     eachParameter([&](int i) -> std::optional<Failure> {
@@ -404,7 +402,7 @@ void TransferEngine::runComparison() {
 
     if (result_) {
         if (differences_ == 0)
-            result_->addLine(noItemText);
+            result_->addLine(texts_.noItem);
         if (errors_ > 0) {
             result_->addLine(QString());
             result_->appendBuffer();
@@ -417,7 +415,7 @@ void TransferEngine::endOfRun() {
     const bool comparison = job_->mode != kModeImport && job_->mode != kModeExport;
     auto okState = [&](bool keepNote) {
         if (view_) {
-            view_->setStatusText(NoErrInfo);
+            view_->setStatusText(texts_.noError);
             view_->showOkButton(keepNote);
         }
         autoClose_ = false;
@@ -425,25 +423,25 @@ void TransferEngine::endOfRun() {
     if (!comparison) {
         if (o.showTransferResult.checked() && errors_ == 0) {
             okState(false);
-            job_->go = false;
+            resultWanted_ = false;
         }
     } else if (differences_ > 0 && errors_ == 0 && o.showTransferResult.checked()) {
         okState(false);
         if (!o.showComparisonResult.checked())
-            job_->go = false;
+            resultWanted_ = false;
     } else if (differences_ == 0 && errors_ == 0) {
         if (o.showComparisonResult.checked() && view_)
-            view_->setNoteText(NoDiffInfo, true);
+            view_->setNoteText(texts_.noDifference, true);
         okState(o.showComparisonResult.checked());
-        job_->go = false;
+        resultWanted_ = false;
     }
 
     const bool somethingToKeep = errors_ > 0 || (comparison && differences_ > 0);
     if (o.saveTransferResult.enabled() && o.saveTransferResult.checked() && somethingToKeep) {
-        if (saveResult)
-            saveResult();
+        if (saveResult_)
+            saveResult_();
         else if (result_)
-            SaveResultLines(context_, options_, result_->ResultDisp, int(job_->mode),
+            SaveResultLines(context_, options_, result_->lines(), int(job_->mode),
                             QDateTime::currentDateTime());
     }
     running_ = false;

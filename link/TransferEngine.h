@@ -27,13 +27,11 @@ enum TransferModes : std::uint32_t {
     kModeTripInfo = 4,
 };
 
-// One whole-table transfer: the command that owns it sets it up, the engine runs it and the
-// result window names its result after it.
+// One whole-table transfer: the command that owns it sets it up, the engine runs it (and keeps
+// how the run went) and the result window names its result after it.
 struct TransferJob {
     std::uint32_t mode = kModeImport;
     int lastParaIndex = 0; // the last parameter index the job visits (inclusive)
-    bool go = false;       // cleared on Abort or when the transfer window showed the outcome
-    bool active = false;   // set when Start is pressed; the command clears it
 };
 
 // A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
@@ -68,28 +66,44 @@ public:
     virtual void repaintNow() = 0;
 };
 
+// The texts of a transfer, from the language file.
+struct TransferTexts {
+    QString caption, start, cancel, ok; // the window's
+    QString errorHeading, differenceHeading, noItem, noError, noDifference, maintenanceTitle,
+        driveColumnTitle, programColumnTitle, titleColumnTitle; // the result's and the status line's
+};
+
 class TransferEngine {
 public:
     TransferEngine(ProgramContext& context, const Options& options, CommLink& link);
 
     void setView(WorkView* view) { view_ = view; }
-    // The job the next showing and Start are for (not owned); without one they do nothing.
-    void setJob(TransferJob* job) { job_ = job; }
+    // The job the next showing and Start are for (not owned; read at Start); without one they
+    // do nothing. Forgets how the last run went.
+    void setJob(const TransferJob* job) {
+        job_ = job;
+        ran_ = false;
+        resultWanted_ = true;
+    }
     // The result text of the job (the command's result window); may be null.
     void setResult(ResultText* result) { result_ = result; }
-    // Saves the result without showing it (the result window's Save); set by the command.
-    std::function<void()> saveResult;
+    // How the result is saved without showing it (the result window's Save); set by the command,
+    // null for none.
+    void setResultSaver(std::function<void()> save) { saveResult_ = std::move(save); }
 
     // At each showing: texts, the first status line, the ready state.
     void FormShow();
     // Start: runs the job over parameters 0..lastParaIndex.
     void start();
     bool running() const { return running_; }
+    // Start was pressed since the job was set.
+    bool ran() const { return ran_; }
+    // The result window is still wanted: the run was not aborted and the transfer window did
+    // not show its outcome itself.
+    bool resultWanted() const { return resultWanted_; }
 
-    // Texts read at each showing.
-    QString Caption, StartText, CancelText, OkText;
-    QString errorHeading, differenceHeading, noItemText, NoErrInfo, NoDiffInfo, Buff, driveColumnTitle,
-        programColumnTitle, titleColumnTitle;
+    // The transfer window's texts, read at each showing.
+    const TransferTexts& texts() const { return texts_; }
     static constexpr int kColumnWidth = 10;
 
     int errorCount() const { return errors_; }
@@ -132,9 +146,14 @@ private:
     ProgramContext& context_;
     const Options& options_;
     CommLink& link_;
-    TransferJob* job_ = nullptr;
+    const TransferJob* job_ = nullptr;
+    int lastIndex_ = 0; // the job's last index as far as the table reaches
+    bool ran_ = false;
+    bool resultWanted_ = true;
     WorkView* view_ = nullptr;
     ResultText* result_ = nullptr;
+    std::function<void()> saveResult_;
+    TransferTexts texts_;
     int errors_ = 0;
     int differences_ = 0;
     bool autoClose_ = true;

@@ -118,8 +118,8 @@ ExchangeOptions KeypadLink::options() const {
     o.icon = IconMode::Immediate;
     o.checkBlockReply = true;
     if (o.protocol == Protocol::Inverter) {
-        o.replyTimeoutMs = kInverterTimeFactor * link_.ReplyTimeout;
-        o.expectedLength = kBlockReplyLength + (link_.Settings.station().hasStationByte() ? 1 : 0);
+        o.replyTimeoutMs = kInverterTimeFactor * link_.replyTimeoutMs();
+        o.expectedLength = kBlockReplyLength + (link_.settings().station().hasStationByte() ? 1 : 0);
     } else {
         o.expectedLength = kBlockReplyLength;
     }
@@ -139,18 +139,16 @@ FrameRequest KeypadLink::request(int index) const {
 
 void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
     const ProgramContext& context = link_.context();
-    link_.CommError = false;
     if (!context.store || index < 0 || index > context.ParaCountAll) {
-        link_.CommError = true;
+        link_.noteExchangeFailed(true);
         return;
     }
     const ExchangeOptions o = options();
     const FrameRequest r = request(index);
     const ExchangeResult res = link_.exchange(r, o);
-    if (res.error) {
-        link_.CommError = true;
+    link_.noteExchangeFailed(res.error);
+    if (res.error)
         return;
-    }
     if (o.protocol == Protocol::Modbus)
         DecodeModbusBlock(res.reply, display);
     else

@@ -57,10 +57,10 @@ public:
     // The request for the parameter in ParaDat row index + 1, with the current station choice.
     FrameRequest request(int index) const;
 
-    // Reads the display block of the parameter `index` ("FC10"). Success: CommError cleared
-    // and the display updated. Failure (time-out, wrong sum or CRC, no port): CommError set,
-    // the display kept. An index outside the table sends nothing (the header row is never a
-    // parameter): CommError set at once; the panel loop keeps its own pace.
+    // Reads the display block of the parameter `index` ("FC10"), its outcome noted on the link
+    // (lastExchangeFailed). Success: the display updated. Failure (time-out, wrong sum or CRC,
+    // no port): the display kept. An index outside the table sends nothing (the header row is
+    // never a parameter) and counts as failed at once; the panel loop keeps its own pace.
     void PanelTransact(int index, KeypadDisplay& display);
 
     CommLink& link() { return link_; }

@@ -160,7 +160,7 @@ void KeypadPanel::RunPanelLoop() {
             const qint64 base = t * 256;
 
             keypadLink_.PanelTransact(DisplayBlockIndex, Display);
-            if (link_.CommError) {
+            if (link_.lastExchangeFailed()) {
                 view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
             } else {
                 view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);

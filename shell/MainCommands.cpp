@@ -656,7 +656,7 @@ void MainWindow::saveParameterFileAs() {
 void MainWindow::connectAgain() {
     PumpEvents();
     if (link_) {
-        link_->PortMsgShown = false;
+        link_->allowPortMessage();
         link_->ConnectDrive();
     }
 }

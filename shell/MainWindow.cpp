@@ -139,8 +139,8 @@ void MainWindow::CheckSpSetup() {
 bool MainWindow::FormCloseQuery() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
-    return !(monitorHooks_.running && monitorHooks_.running()) && !(transfers_ && transfers_->job().active) &&
-           !TransferCommands::running();
+    return !(monitorHooks_.running && monitorHooks_.running()) &&
+           !(transfers_ && transfers_->transferActive()) && !TransferCommands::running();
 }
 
 void MainWindow::FormClose() {
@@ -315,7 +315,7 @@ QList<QStringList> MainWindow::tableRows() const {
 
 void MainWindow::clearPortMessageShown() {
     if (link_)
-        link_->PortMsgShown = false;
+        link_->allowPortMessage();
 }
 
 void MainWindow::runStartupForm() {

@@ -337,10 +337,10 @@ bool Program::create() {
 
     checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m, &m.cpuVersionNames(),
                                             &m.cpuVersionNumbers());
-    checks_->openOptions = [this] {
+    checks_->setOptionsOpener([this] {
         if (option_)
             option_->exec();
-    };
+    });
     DriveChecks* checks = checks_.get();
     // Activations take the kept answer of the link and never wait for the drive.
     m.setSpecialSetupCheck([checks] { checks->CheckSpSetupOnActivation(); });

@@ -140,15 +140,12 @@ void CommSetupDialog::buildControls() {
     connect(IdNmb, &UpDownEdit::positionChanged, this, [this](int p) { settings_.setInverterNumber(p); });
 
     connect(protocolButtons, &QButtonGroup::idClicked, this,
-            [this](int id) { settings_.link().Settings.protocol = id; });
+            [this](int id) { settings_.selectProtocol(id); });
     connect(AppendNo, &QCheckBox::clicked, this, [this] { AppendNoClick(); });
     connect(broadcastCheck, &QCheckBox::clicked, this, [this] { broadcastClicked(); });
-    connect(portCombo, &QComboBox::activated, this,
-            [this](int i) { settings_.link().Settings.portIndex = i; });
-    connect(CommSpeed, &QComboBox::activated, this,
-            [this](int i) { settings_.link().Settings.baudIndex = i; });
-    connect(CommParity, &QComboBox::activated, this,
-            [this](int i) { settings_.link().Settings.parityIndex = i; });
+    connect(portCombo, &QComboBox::activated, this, [this](int i) { settings_.selectPort(i); });
+    connect(CommSpeed, &QComboBox::activated, this, [this](int i) { settings_.selectBaud(i); });
+    connect(CommParity, &QComboBox::activated, this, [this](int i) { settings_.selectParity(i); });
     connect(driveDefaultsButton, &QPushButton::clicked, this, [this] { useDriveDefaults(); });
     connect(tableDefaultsButton, &QPushButton::clicked, this, [this] { useTableDefaults(); });
     connect(scanDriveButton, &QPushButton::clicked, this, [this] { scanDrive(); });
@@ -190,7 +187,7 @@ void CommSetupDialog::loadTexts() {
 }
 
 void CommSetupDialog::showSettings() {
-    const LinkSettings& s = settings_.link().Settings;
+    const LinkSettings& s = settings_.link().settings();
     ProtocolItems[s.protocol == 1 ? 1 : 0]->setChecked(true);
     AppendNo->setChecked(s.appendNo);
     broadcastCheck->setChecked(s.broadcast);
@@ -204,7 +201,7 @@ void CommSetupDialog::showSettings() {
 void CommSetupDialog::LoadCommSettings() {
     settings_.load();
     showSettings();
-    timeoutEdit->setPosition(settings_.link().ReplyTimeout);
+    timeoutEdit->setPosition(settings_.link().replyTimeoutMs());
 }
 
 void CommSetupDialog::ListSerialPorts() {
@@ -213,7 +210,7 @@ void CommSetupDialog::ListSerialPorts() {
     portCombo->addItems(settings_.ports());
     portGroup->setEnabled(count > 0);
     portCombo->setEnabled(count > 0);
-    setComboIndex(portCombo, settings_.link().Settings.portIndex);
+    setComboIndex(portCombo, settings_.link().settings().portIndex);
 }
 
 void CommSetupDialog::MarkChangedSettings() {
@@ -289,7 +286,7 @@ bool CommSetupDialog::portComboExit() {
         return true;
     if (portCombo->currentIndex() < 0)
         return fieldFailed(portCombo, MsgId::DataIncorrect);
-    settings_.link().Settings.portIndex = portCombo->currentIndex();
+    settings_.selectPort(portCombo->currentIndex());
     FieldError = false;
     return true;
 }
@@ -302,7 +299,7 @@ bool CommSetupDialog::timeoutEditExit() {
 bool CommSetupDialog::CommSpeedExit() {
     if (CommSpeed->currentIndex() < 0)
         return fieldFailed(CommSpeed, MsgId::DataIncorrect);
-    settings_.link().Settings.baudIndex = CommSpeed->currentIndex();
+    settings_.selectBaud(CommSpeed->currentIndex());
     FieldError = false;
     return true;
 }
@@ -310,7 +307,7 @@ bool CommSetupDialog::CommSpeedExit() {
 bool CommSetupDialog::CommParityExit() {
     if (CommParity->currentIndex() < 0)
         return fieldFailed(CommParity, MsgId::DataIncorrect);
-    settings_.link().Settings.parityIndex = CommParity->currentIndex();
+    settings_.selectParity(CommParity->currentIndex());
     FieldError = false;
     return true;
 }
@@ -362,7 +359,7 @@ void CommSetupDialog::closeWith(int result) {
 }
 
 void CommSetupDialog::OkBtnClick() {
-    settings_.link().CommError = false;
+    settings_.link().noteExchangeFailed(false);
     closeWith(Accepted);
 }
 
@@ -408,11 +405,10 @@ void CommSetupDialog::scanDrive() {
         ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok, this);
         return;
     }
-    LinkSettings& s = settings_.link().Settings;
-    s.protocol = r.protocol;
-    s.portIndex = r.portIndex;
-    s.baudIndex = r.baudIndex;
-    s.parityIndex = r.parityIndex;
+    settings_.selectProtocol(r.protocol);
+    settings_.selectPort(r.portIndex);
+    settings_.selectBaud(r.baudIndex);
+    settings_.selectParity(r.parityIndex);
     showSettings();
     MarkChangedSettings();
 }

@@ -59,7 +59,7 @@ ResultWindow::ResultWindow(const ProgramContext& context, const Options& options
 ResultWindow::~ResultWindow() = default;
 
 void ResultWindow::showText() {
-    ResultDisp->setPlainText(text_.ResultDisp.join(u'\n'));
+    ResultDisp->setPlainText(text_.lines().join(u'\n'));
 }
 
 void ResultWindow::addLine(const QString& line) {
@@ -70,7 +70,7 @@ void ResultWindow::addLine(const QString& line) {
 
 void ResultWindow::replaceFirstLine(const QString& line) {
     if (shown_)
-        text_.ResultDisp = lines();
+        text_.replaceLines(lines());
     text_.replaceFirstLine(line);
     if (shown_)
         showText();
@@ -78,7 +78,7 @@ void ResultWindow::replaceFirstLine(const QString& line) {
 
 QStringList ResultWindow::lines() const {
     if (!shown_)
-        return text_.ResultDisp;
+        return text_.lines();
     const QString text = ResultDisp->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(u'\n');
 }

@@ -19,6 +19,10 @@ namespace {
 constexpr const char* kGuard = "TransferCommands";
 } // namespace
 
+bool TransferCommands::transferActive() const {
+    return workBar_->engine().ran();
+}
+
 bool TransferCommands::running() {
     return CommandGuard::running(kGuard);
 }
@@ -69,11 +73,10 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         return;
     }
     checks_.CheckSpSetup();
-    if (link_.specialSetup)
+    if (link_.specialSetup())
         return;
 
     job_ = TransferJob();
-    job_.go = true;
     ResultWindow result(context_, options_, job_, links_, host_.ownerWindow());
     std::uint32_t mode = kModeImport;
     if (command == DriveCommand::Import) {
@@ -104,25 +107,26 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     }
 
     TransferEngine& engine = workBar_->engine();
+    engine.setJob(&job_);
     engine.setResult(&result.text());
-    engine.saveResult = [&result] { result.saveText(); };
+    engine.setResultSaver([&result] { result.saveText(); });
     workBar_->noteLabel->hide();
     host_.showModal(*workBar_);
     PumpEvents();
     engine.setResult(nullptr);
-    engine.saveResult = nullptr;
+    engine.setResultSaver(nullptr);
 
-    if (job_.active) {
+    if (engine.ran()) {
         const bool wanted = mode == kModeComparison
                                 ? o.showComparisonResult.checked() || o.showTransferResult.checked()
                                 : o.showTransferResult.checked();
-        if (job_.go && wanted)
+        if (engine.resultWanted() && wanted)
             host_.showModal(result);
         // A comparison changes no value: the table (and its undo steps) stays as it is.
         if (mode != kModeComparison)
             host_.refreshTable();
     }
-    job_.active = false;
+    engine.setJob(&job_); // the run is over
     host_.focusTableGrid();
 }
 
@@ -133,7 +137,7 @@ void TransferCommands::runSelected(DriveCommand command) {
     if (guard.busy())
         return;
     checks_.CheckSpSetup();
-    if (link_.specialSetup)
+    if (link_.specialSetup())
         return;
     if (command == DriveCommand::SelectedImport)
         host_.importSelected();

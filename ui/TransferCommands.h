@@ -88,6 +88,8 @@ public:
     TransferWindow& workBar() { return *workBar_; }
     // The whole-table job of the command in progress (or the last one).
     TransferJob& job() { return job_; }
+    // Start was pressed in the transfer window of the command in progress.
+    bool transferActive() const;
     const TransferJob& job() const { return job_; }
 
 private:

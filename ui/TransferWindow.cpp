@@ -59,10 +59,10 @@ TransferWindow::TransferWindow(ProgramContext& context, const Options& options, 
 
 void TransferWindow::showEvent(QShowEvent* e) {
     engine_.FormShow();
-    setWindowTitle(engine_.Caption);
-    startButton->setText(engine_.StartText);
-    cancelButton->setText(engine_.CancelText);
-    okButton->setText(engine_.OkText);
+    setWindowTitle(engine_.texts().caption);
+    startButton->setText(engine_.texts().start);
+    cancelButton->setText(engine_.texts().cancel);
+    okButton->setText(engine_.texts().ok);
     numberCaption->hide();
     numberLabel->hide();
     if (QWidget* main = links_.window) {

@@ -140,15 +140,17 @@ protected:
         ASSERT_TRUE(bridge.ok());
         server = std::make_unique<LibmodbusServer>(bridge.path(0));
         ASSERT_TRUE(server->ok());
-        link.portPathResolver = [this](const QString&) { return QString::fromStdString(bridge.path(1)); };
-        link.PortsFound = {QStringLiteral("COM1")};
-        link.Settings.protocol = 1;
-        link.Settings.baudIndex = 4;
-        link.Settings.parityIndex = 0;
-        link.Settings.appendNo = true;
-        link.Settings.inverterNumber = kServerStation;
-        link.FrameGap = frameGapForBaudIndex(4);
-        link.ReplyTimeout = 1000; // generous: a loaded machine must not fail a good exchange
+        link.setPortPathResolver([this](const QString&) { return QString::fromStdString(bridge.path(1)); });
+        link.setPortsFound({QStringLiteral("COM1")});
+        link.updateSettings([&](LinkSettings& s) {
+            s.protocol = 1;
+            s.baudIndex = 4;
+            s.parityIndex = 0;
+            s.appendNo = true;
+            s.inverterNumber = kServerStation;
+        });
+        link.setFrameGap(frameGapForBaudIndex(4));
+        link.setReplyTimeout(1000); // generous: a loaded machine must not fail a good exchange
         ASSERT_EQ(link.OpenCommPort(), 0);
     }
     ExchangeResult run(const char* comNo, char kind, std::int64_t value = 0) {
@@ -194,13 +196,13 @@ TEST_F(ModbusPeer, WritesOfBothKindsAreStoredAndEchoed) {
 }
 
 TEST_F(ModbusPeer, ExceptionReplyFailsAndTheNextExchangeWorks) {
-    link.ReplyTimeout = 100;
+    link.setReplyTimeout(100);
     ExchangeResult r = run("FE08", 'R');
     EXPECT_TRUE(r.error);
     EXPECT_EQ(r.value, 0u);
     ASSERT_EQ(r.reply.size(), 5u); // address, 0x83, code, CRC
     EXPECT_EQ(r.reply[1], 0x83);
-    link.ReplyTimeout = 1000;
+    link.setReplyTimeout(1000);
     server->setReg(0x0000, 9);
     r = run("0000", 'R');
     EXPECT_FALSE(r.error) << int(r.failure);
@@ -208,10 +210,12 @@ TEST_F(ModbusPeer, ExceptionReplyFailsAndTheNextExchangeWorks) {
 }
 
 TEST_F(ModbusPeer, ABroadcastOrAnotherStationGetsNoReply) {
-    link.ReplyTimeout = 100;
+    link.setReplyTimeout(100);
     // A broadcast write is carried out but never answered.
-    link.Settings.appendNo = false;
-    link.Settings.broadcast = true;
+    link.updateSettings([&](LinkSettings& s) {
+        s.appendNo = false;
+        s.broadcast = true;
+    });
     EXPECT_EQ(run("0002", 'P', 42).failure, ExchangeFailure::ReplyTimeout);
     for (int i = 0; i < 100 && server->reg(0x0002) != 42; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10)); // a loaded machine
@@ -219,9 +223,11 @@ TEST_F(ModbusPeer, ABroadcastOrAnotherStationGetsNoReply) {
 
     // Last: after a frame for another station the server takes the next frame for that
     // station's reply, as on a shared line.
-    link.Settings.broadcast = false;
-    link.Settings.appendNo = true;
-    link.Settings.inverterNumber = kServerStation + 1;
+    link.updateSettings([&](LinkSettings& s) {
+        s.broadcast = false;
+        s.appendNo = true;
+        s.inverterNumber = kServerStation + 1;
+    });
     EXPECT_EQ(run("0000", 'R').failure, ExchangeFailure::ReplyTimeout);
 }
 

@@ -73,15 +73,17 @@ protected:
         }
         program.store.Messages = {"KVR260X", "m1", "Usable serial port is not found.", "m3"};
 
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
-        link.PortsFound = {QStringLiteral("COM1")};
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        link.setPortsFound({QStringLiteral("COM1")});
         link.setView(&view);
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
     void modbus(int station = -1) {
-        link.Settings.protocol = 1;
-        link.Settings.appendNo = station >= 0;
-        link.Settings.inverterNumber = std::max(station, 0);
+        link.updateSettings([&](LinkSettings& s) {
+            s.protocol = 1;
+            s.appendNo = station >= 0;
+            s.inverterNumber = std::max(station, 0);
+        });
     }
     std::uint32_t transact(int index, const char* kind = "R", const char* value = "") {
         return link.transactNoted(index, QString::fromLatin1(value), QString::fromLatin1(kind)).value;
@@ -110,9 +112,11 @@ class ReplyLength : public Link, public testing::WithParamInterface<LengthCase> 
 
 TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
     const LengthCase& c = GetParam();
-    link.Settings.protocol = c.protocol;
-    link.Settings.appendNo = c.station >= 0;
-    link.Settings.inverterNumber = std::max(c.station, 0);
+    link.updateSettings([&](LinkSettings& s) {
+        s.protocol = c.protocol;
+        s.appendNo = c.station >= 0;
+        s.inverterNumber = std::max(c.station, 0);
+    });
     open();
     // Block replies are not checked, others need a good sum or CRC: make the right tail.
     auto frame = [&](int n) {
@@ -142,11 +146,11 @@ TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
     };
     port.queueReply(frame(c.expected), 5);
     transact(c.index, c.kind, "1");
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
 
     port.queueReply(frame(c.expected - 1), 5);
     transact(c.index, c.kind, "1");
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, ReplyLength,
@@ -166,14 +170,14 @@ INSTANTIATE_TEST_SUITE_P(BothProtocols, ReplyLength,
 
 TEST_F(Link, ReplySplitAtEveryByteIsReassembled) {
     for (int protocol : {0, 1}) {
-        link.Settings.protocol = protocol;
+        link.updateSettings([&](LinkSettings& s) { s.protocol = protocol; });
         open();
         const Bytes reply = protocol == 1 ? modbusRead(0xFB, {0xBEEF}) : inverterReply('R', 0, 0xBEEF);
         for (std::size_t k = 1; k < reply.size(); ++k) {
             port.queueReply({{Bytes(reply.begin(), reply.begin() + std::ptrdiff_t(k)), 2},
                              {Bytes(reply.begin() + std::ptrdiff_t(k), reply.end()), 7}});
             EXPECT_EQ(transact(kP0000), 0xBEEFu) << protocol << " split at " << k;
-            EXPECT_FALSE(link.CommError);
+            EXPECT_FALSE(link.lastExchangeFailed());
         }
     }
 }
@@ -184,18 +188,18 @@ TEST_F(Link, ExtraBytesAreReadButTheCheckUsesTheExpectedPositions) {
     reply.insert(reply.end(), 40, 0x55); // far more than the buffer holds
     port.queueReply(reply);
     EXPECT_EQ(transact(kP0000), 42u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
 }
 
 // ---- Time-outs and bad replies ----
 
 TEST_F(Link, NoReplyFailsJustAfterTheTimeOutAndDropsRts) {
-    link.ReplyTimeout = 200;
+    link.setReplyTimeout(200);
     open();
     port.queueNoReply();
     const qint64 before = clock.now();
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_GT(clock.now() - before, 200);
     EXPECT_LE(clock.now() - before, 202);
     ASSERT_EQ(port.rts.size(), 2u);
@@ -204,14 +208,14 @@ TEST_F(Link, NoReplyFailsJustAfterTheTimeOutAndDropsRts) {
 }
 
 TEST_F(Link, ReplyArrivingWithinTheTimeOutIsTakenAndALateOneIsNot) {
-    link.ReplyTimeout = 100;
+    link.setReplyTimeout(100);
     open();
     port.queueReply(inverterReply('R', 0, 7), 100);
     EXPECT_EQ(transact(kP0000), 7u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     port.queueReply(inverterReply('R', 0, 7), 150);
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
 }
 
 TEST_F(Link, WrongSumOrCrcFailsWithZero) {
@@ -220,26 +224,26 @@ TEST_F(Link, WrongSumOrCrcFailsWithZero) {
     bad.back() ^= 0x01;
     port.queueReply(bad);
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
 
     modbus();
     Bytes badCrc = modbusRead(0xFB, {7});
     badCrc[5] ^= 0x80;
     port.queueReply(badCrc);
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
 }
 
 TEST_F(Link, ModbusExceptionReplyIsAFailure) {
     modbus();
     open();
-    link.ReplyTimeout = 50;
+    link.setReplyTimeout(50);
     // A real exception reply is 5 bytes: it ends in the time-out.
     Bytes exc{0xFB, 0x83, 0x02};
     AppendCrc(exc);
     port.queueReply(exc);
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     // Padded to the expected length with a good CRC it is refused by its function.
     Bytes padded{0xFB, 0x83, 0x02, 0x00, 0x00};
     AppendCrc(padded);
@@ -252,7 +256,7 @@ TEST_F(Link, ModbusExceptionReplyIsAFailure) {
 
 TEST_F(Link, ModbusKeepsTheSilentIntervalBeforeTheNextRequestButTheMakersProtocolDoesNot) {
     modbus();
-    link.FrameGap = 3;
+    link.setFrameGap(3);
     open();
     // The reply ends the exchange at once; the silence is kept before the next request.
     port.queueReply(modbusRead(0xFB, {1}), 5);
@@ -264,7 +268,7 @@ TEST_F(Link, ModbusKeepsTheSilentIntervalBeforeTheNextRequestButTheMakersProtoco
     EXPECT_EQ(port.writes[1].at - port.writes[0].at, 5 + 4); // 4.01 ms: 3.5 characters at 9,600
 
     // The maker's protocol has no gap.
-    link.Settings.protocol = 0;
+    link.updateSettings([&](LinkSettings& s) { s.protocol = 0; });
     port.queueReply(inverterReply('R', 0, 1), 5);
     t = clock.now();
     transact(kP0000);
@@ -290,16 +294,16 @@ TEST_F(Link, AMakersReplyNamingAnotherRequestFailsTheExchange) {
     shortMark.back() = SumCheck(shortMark, int(shortMark.size()) - 2);
     port.queueReply(shortMark);
     EXPECT_EQ(transact(kP0103), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     // The station byte is not compared: a broadcast may be answered by the drive's own number.
-    link.Settings.broadcast = true;
+    link.updateSettings([&](LinkSettings& s) { s.broadcast = true; });
     port.queueReply(inverterReply('R', 0x0000, 9, false, 12));
     EXPECT_EQ(transact(kP0000), 9u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
 }
 
 TEST_F(Link, ALateMakersReplyIsRefusedAndTheLineReadEmptyBeforeTheNextRequest) {
-    link.ReplyTimeout = 100;
+    link.setReplyTimeout(100);
     open();
     // 0000's reply comes 150 ms late; the drive answers 0001 only after it, as a drive does
     // that handles one request at a time.
@@ -313,7 +317,7 @@ TEST_F(Link, ALateMakersReplyIsRefusedAndTheLineReadEmptyBeforeTheNextRequest) {
     EXPECT_EQ(link.silentExchanges(), 0);
     // The rest of the line is read away until it has been quiet for the time-out.
     EXPECT_EQ(transact(kP0000), 8u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     ASSERT_EQ(port.writes.size(), 3u);
     EXPECT_GE(port.writes[2].atUs - port.readsAtUs[port.readsAtUs.size() - 2], 100 * 1000);
     EXPECT_EQ(port.unreadBytes(), 0);
@@ -321,7 +325,7 @@ TEST_F(Link, ALateMakersReplyIsRefusedAndTheLineReadEmptyBeforeTheNextRequest) {
 
 TEST_F(Link, AfterAFailedModbusExchangeAReadIsTakenFromItsRepeatSentOnceTheLineIsQuiet) {
     modbus();
-    link.ReplyTimeout = 100;
+    link.setReplyTimeout(100);
     open();
     // 0000's reply comes 150 ms late; the drive answers 0001 only after it, as a drive does
     // that handles one request at a time. The next request goes out at once and gets the
@@ -333,7 +337,7 @@ TEST_F(Link, AfterAFailedModbusExchangeAReadIsTakenFromItsRepeatSentOnceTheLineI
     EXPECT_EQ(transact(kP0000), 0u);
     EXPECT_TRUE(link.confirmingNextRead());
     EXPECT_EQ(transact(kP0001), 8u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_FALSE(link.confirmingNextRead());
     ASSERT_EQ(port.writes.size(), 3u);
     EXPECT_LT(port.writes[1].at - port.writes[0].at, 110) << "a silent failure holds nobody up";
@@ -390,8 +394,8 @@ TEST_F(Link, AfterAFailedModbusExchangeAReadIsTakenFromItsRepeatSentOnceTheLineI
 
 TEST_F(Link, ModbusClearsItsInputBeforeEveryRequestAndTheMakersProtocolOnlyWhereStaleBytesCanWait) {
     for (int protocol : {1, 0}) {
-        link.Settings.protocol = protocol;
-        link.ReplyTimeout = 50;
+        link.updateSettings([&](LinkSettings& s) { s.protocol = protocol; });
+        link.setReplyTimeout(50);
         open();
         const Bytes good = protocol == 1 ? modbusRead(0xFB, {1}) : inverterReply('R', 0, 1);
         const int before = port.purgesIn;
@@ -411,7 +415,7 @@ TEST_F(Link, ModbusClearsItsInputBeforeEveryRequestAndTheMakersProtocolOnlyWhere
 }
 
 TEST_F(Link, ThreeSilentExchangesInARowAreCountedAndAnyByteEndsTheCount) {
-    link.ReplyTimeout = 30;
+    link.setReplyTimeout(30);
     open();
     for (int k = 1; k <= kSilentDriveExchanges; ++k) {
         port.queueNoReply();
@@ -428,8 +432,8 @@ TEST_F(Link, ThreeSilentExchangesInARowAreCountedAndAnyByteEndsTheCount) {
 TEST_F(Link, TheSilentIntervalRunsFromTheLastByteReadToItsDeadlineAtEverySpeed) {
     modbus();
     for (int b = 0; b < int(std::size(kCommSpeed)); ++b) {
-        link.Settings.baudIndex = b;
-        link.FrameGap = frameGapForBaudIndex(b);
+        link.updateSettings([&](LinkSettings& s) { s.baudIndex = b; });
+        link.setFrameGap(frameGapForBaudIndex(b));
         open();
         port.queueReply(modbusRead(0xFB, {1}), 7);
         transact(kP0000);
@@ -439,9 +443,9 @@ TEST_F(Link, TheSilentIntervalRunsFromTheLastByteReadToItsDeadlineAtEverySpeed) 
         const qint64 lastByte = port.readsAtUs[port.readsAtUs.size() - 2];
         const qint64 silence = port.writes.back().atUs - lastByte;
         const double charsUs = 3.5 * 11 * 1e6 / kCommSpeed[b];
-        EXPECT_GT(silence, link.FrameGap * 1000) << kCommSpeed[b];
+        EXPECT_GT(silence, link.frameGapMs() * 1000) << kCommSpeed[b];
         EXPECT_GE(double(silence), charsUs) << kCommSpeed[b];
-        EXPECT_LE(double(silence), std::max(charsUs, link.FrameGap * 1000.0) + 1 + kSilenceMarginUs)
+        EXPECT_LE(double(silence), std::max(charsUs, link.frameGapMs() * 1000.0) + 1 + kSilenceMarginUs)
             << kCommSpeed[b];
     }
     // Silence that has already passed costs nothing.
@@ -471,7 +475,7 @@ TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound) {
     port.queueReply(inverterReply('R', 0, 1));
     const qint64 t = clock.now();
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_LT(clock.now() - t, 1000);
     EXPECT_FALSE(port.rtsOn());
 
@@ -483,7 +487,7 @@ TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound) {
 
 TEST_F(Link, DeviceFailingWhileWaitingEndsTheExchangeAtOnce) {
     open();
-    link.ReplyTimeout = 5000;
+    link.setReplyTimeout(5000);
     port.failWaits = true;
     const qint64 t = clock.now();
     EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
@@ -501,20 +505,20 @@ TEST_F(Link, DeviceFailingWhileWaitingEndsTheExchangeAtOnce) {
 TEST_F(Link, IndexOutsideTheTableOrUnknownKindSendsNothing) {
     open();
     for (int index : {-1, int(kCount), 100000}) {
-        link.CommError = false;
+        link.noteExchangeFailed(false);
         EXPECT_EQ(transact(index), 0u);
-        EXPECT_TRUE(link.CommError) << index;
+        EXPECT_TRUE(link.lastExchangeFailed()) << index;
     }
-    link.CommError = false;
+    link.noteExchangeFailed(false);
     transact(kP0000, "X", "1");
-    EXPECT_TRUE(link.CommError);
-    link.CommError = false;
+    EXPECT_TRUE(link.lastExchangeFailed());
+    link.noteExchangeFailed(false);
     transact(kP0000, "", "1");
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     // The refusal travels to the caller; only the noted exchange leaves it in the link's flag.
-    link.CommError = false;
+    link.noteExchangeFailed(false);
     EXPECT_EQ(link.transact(-1, QString(), QStringLiteral("R")).failure, ExchangeFailure::Refused);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(view.icons.back(), LinkIcon::Failed);
 }
@@ -522,7 +526,7 @@ TEST_F(Link, IndexOutsideTheTableOrUnknownKindSendsNothing) {
 TEST_F(Link, WithoutAnOpenPortTheExchangeFailsAtOnce) {
     const qint64 t = clock.now();
     EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_EQ(clock.now(), t);
     EXPECT_TRUE(port.writes.empty());
 }
@@ -533,7 +537,7 @@ TEST_F(Link, NegativeAndUnsignedValuesGoOutAsTheirLowBits) {
     open();
     port.queueReply(inverterReply('W', 0x0001, 0xFFFF));
     const std::uint32_t echo = transact(kP0001, "W", "-1");
-    ASSERT_FALSE(link.CommError);
+    ASSERT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x57, 0x00, 0x01, 0xFF, 0xFF, 0x85}));
     EXPECT_EQ(echo, 0xFFFFu);
     EXPECT_EQ(applyParameterSign(context, kP0001, echo), -1);
@@ -543,7 +547,7 @@ TEST_F(Link, NegativeAndUnsignedValuesGoOutAsTheirLowBits) {
     EXPECT_EQ(transact(kP0103, "W", "4294967295"), 0xFFFFFFFFu);
     EXPECT_EQ(port.writes.back().bytes.size(), 10u);
     EXPECT_EQ(applyParameterSign(context, kP0103, 0xFFFFFFFFu), 4294967295LL);
-    EXPECT_EQ(link.DataSize, 4);
+    EXPECT_EQ(link.lastDataSize(), 4);
 
     // "0x0000" has the decimal prefix 0.
     port.queueReply(inverterReply('P', 0, 0));
@@ -557,15 +561,17 @@ TEST_F(Link, ModbusAddressFollowsTheStationChoice) {
     port.queueReply(modbusRead(0xFB, {0}));
     transact(kP0000);
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0xFB, 0x03, 0x00, 0x00, 0x00, 0x01, 0x90, 0x50}));
-    EXPECT_EQ(link.ModbusAddress, 0xFBu);
-    link.Settings.broadcast = true;
+    EXPECT_EQ(link.lastModbusAddress(), 0xFBu);
+    link.updateSettings([&](LinkSettings& s) { s.broadcast = true; });
     transact(kP0000);
-    EXPECT_EQ(link.ModbusAddress, 0u);
-    link.Settings.broadcast = false;
-    link.Settings.appendNo = true;
-    link.Settings.inverterNumber = 5;
+    EXPECT_EQ(link.lastModbusAddress(), 0u);
+    link.updateSettings([&](LinkSettings& s) {
+        s.broadcast = false;
+        s.appendNo = true;
+        s.inverterNumber = 5;
+    });
     transact(kP0000);
-    EXPECT_EQ(link.ModbusAddress, 5u);
+    EXPECT_EQ(link.lastModbusAddress(), 5u);
     EXPECT_EQ(port.writes.back().bytes[0], 5);
 }
 
@@ -574,12 +580,12 @@ TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs) {
     Bytes block{0x2F, 0x52, 0xFC, 0x10, 0x01, 0x02, 3, 4, 5, 6, 7, 8, 9, 10, 0x00}; // wrong sum
     port.queueReply(block);
     EXPECT_EQ(transact(kPFC10), 0x0102u);
-    EXPECT_FALSE(link.CommError);
-    EXPECT_TRUE(link.BlockRead);
+    EXPECT_FALSE(link.lastExchangeFailed());
+    EXPECT_TRUE(link.lastRequestWasBlockRead());
 
     ExchangeOptions keypad = link.mainOptions();
     keypad.checkBlockReply = true;
-    keypad.replyTimeoutMs = 2 * link.ReplyTimeout;
+    keypad.replyTimeoutMs = 2 * link.replyTimeoutMs();
     keypad.icon = IconMode::Immediate;
     port.queueReply(block);
     ExchangeResult r = link.exchange(link.request("FC10", 'R'), keypad);
@@ -600,7 +606,7 @@ TEST_F(Link, ScanRetryGoesOutWithoutTheStartByte) {
     FrameRequest r = link.request("0000", 'R');
     r.allowBlockRead = false;
     r.omitFirstByte = true;
-    link.ReplyTimeout = 30;
+    link.setReplyTimeout(30);
     const std::size_t iconsBefore = view.icons.size();
     EXPECT_TRUE(link.exchange(r, scan).error);
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x52, 0x00, 0x00, 0x52}));
@@ -641,10 +647,12 @@ TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyAfter300MsWithoutOne) {
 // ---- Open and connect ----
 
 TEST_F(Link, OpenUsesTheSettingsTables) {
-    link.Settings.baudIndex = 4;
-    link.Settings.parityIndex = 2;
-    link.Settings.stopIndex = 2;
-    link.Settings.sizeIndex = 0;
+    link.updateSettings([&](LinkSettings& s) {
+        s.baudIndex = 4;
+        s.parityIndex = 2;
+        s.stopIndex = 2;
+        s.sizeIndex = 0;
+    });
     open();
     ASSERT_EQ(port.opens.size(), 1u);
     EXPECT_EQ(port.opens[0].path, QStringLiteral("/dev/fake-COM1"));
@@ -667,14 +675,14 @@ TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared) {
     for (DriveCommand c : kAllDriveCommands)
         EXPECT_FALSE(view.commands[c]);
 
-    link.PortMsgShown = false; // a connect the user starts
+    link.allowPortMessage(); // a connect the user starts
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(link.ConnectDrive());
     EXPECT_EQ(prompter.boxes().size(), 2u);
 
     // 1.5 stop bits cannot be set here: the same message, under the same rule.
     port.openErrors.clear();
-    link.Settings.stopIndex = 1;
+    link.updateSettings([&](LinkSettings& s) { s.stopIndex = 1; });
     EXPECT_EQ(link.OpenCommPort(), 1);
     EXPECT_EQ(prompter.boxes().size(), 2u);
     EXPECT_FALSE(link.PortOpen());
@@ -682,15 +690,17 @@ TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared) {
 
 TEST_F(Link, MissingPortNameShowsItsMessageOncePerPortChk) {
     ScriptedPrompter prompter;
-    link.Settings.portIndex = 3; // not among the ports found
+    link.updateSettings([&](LinkSettings& s) {
+        s.portIndex = 3; // not among the ports found
+    });
     prompter.answer(BoxAnswer::Ok);
     EXPECT_EQ(link.OpenCommPort(), 1);
     EXPECT_EQ(link.OpenCommPort(), 1);
     EXPECT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_FALSE(link.PortChk);
-    link.Settings.portIndex = 0;
+    EXPECT_FALSE(link.noPortNameMessageDue());
+    link.updateSettings([&](LinkSettings& s) { s.portIndex = 0; });
     EXPECT_EQ(link.OpenCommPort(), 0);
-    EXPECT_TRUE(link.PortChk);
+    EXPECT_TRUE(link.noPortNameMessageDue());
     EXPECT_TRUE(port.opens.size() == 1);
 }
 
@@ -701,7 +711,7 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
     for (DriveCommand c : kAllDriveCommands)
         EXPECT_TRUE(view.commands[c]);
 
-    link.specialSetup = true;
+    link.markSpecialSetup(true);
     port.queueReply(inverterReply('R', 0, 1));
     EXPECT_TRUE(link.ConnectDrive());
     for (DriveCommand c : kAllDriveCommands)
@@ -709,7 +719,7 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
 
     port.queueNoReply();
     EXPECT_FALSE(link.ConnectDrive());
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     for (DriveCommand c : kAllDriveCommands)
         EXPECT_FALSE(view.commands[c]);
 }

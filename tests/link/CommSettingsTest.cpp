@@ -32,11 +32,11 @@ protected:
 };
 
 TEST_F(CommSettingsTest, MissingSectionGivesTheDefaults) {
-    link.Settings.baudIndex = 0;
-    link.ReplyTimeout = 999;
+    link.updateSettings([&](LinkSettings& s) { s.baudIndex = 0; });
+    link.setReplyTimeout(999);
     IniFile ini(iniPath());
     settings.load(ini);
-    const LinkSettings& s = link.Settings;
+    const LinkSettings& s = link.settings();
     EXPECT_EQ(s.protocol, 0);
     EXPECT_EQ(s.portIndex, 0);
     EXPECT_EQ(s.baudIndex, 3);
@@ -46,8 +46,8 @@ TEST_F(CommSettingsTest, MissingSectionGivesTheDefaults) {
     EXPECT_EQ(s.inverterNumber, 0);
     EXPECT_FALSE(s.appendNo);
     EXPECT_FALSE(s.broadcast);
-    EXPECT_EQ(link.ReplyTimeout, 200);
-    EXPECT_EQ(link.FrameGap, 3);
+    EXPECT_EQ(link.replyTimeoutMs(), 200);
+    EXPECT_EQ(link.frameGapMs(), 3);
 }
 
 TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults) {
@@ -55,7 +55,7 @@ TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults) {
                          "Stopbits=3\r\nBytesize=2\r\nID=64\r\nAppendNo=yes\r\nDouhou=\r\nDelay=29\r\n");
     IniFile ini(iniPath());
     settings.load(ini);
-    const LinkSettings& s = link.Settings;
+    const LinkSettings& s = link.settings();
     EXPECT_EQ(s.protocol, 0);
     EXPECT_EQ(s.portIndex, 0);
     EXPECT_EQ(s.baudIndex, 3);
@@ -65,27 +65,26 @@ TEST_F(CommSettingsTest, GarbageAndOutOfRangeValuesGiveTheDefaults) {
     EXPECT_EQ(s.inverterNumber, 0);
     EXPECT_FALSE(s.appendNo);
     EXPECT_FALSE(s.broadcast);
-    EXPECT_EQ(link.ReplyTimeout, 200);
+    EXPECT_EQ(link.replyTimeoutMs(), 200);
 
     writeFile(iniPath(), "[Comms]\r\nPrtocol=-5\r\nDelay=5001\r\nID=-1\r\n");
     IniFile again(iniPath());
     settings.load(again);
-    EXPECT_EQ(link.Settings.protocol, 0);
-    EXPECT_EQ(link.ReplyTimeout, 200);
-    EXPECT_EQ(link.Settings.inverterNumber, 0);
+    EXPECT_EQ(link.settings().protocol, 0);
+    EXPECT_EQ(link.replyTimeoutMs(), 200);
+    EXPECT_EQ(link.settings().inverterNumber, 0);
 }
 
 TEST_F(CommSettingsTest, StoredValuesRoundTripInTheFixedKeyOrder) {
-    LinkSettings& s = link.Settings;
-    s = {1, 2, 5, 2, 2, 0, 17, true, false};
-    link.ReplyTimeout = 4500;
+    link.setSettings({1, 2, 5, 2, 2, 0, 17, true, false});
+    link.setReplyTimeout(4500);
     {
         writeFile(iniPath(), "[Language]\r\nEnglish=1\r\n");
         IniFile ini(iniPath());
         settings.save(ini);
         ASSERT_TRUE(ini.flush());
     }
-    EXPECT_EQ(link.FrameGap, 1);
+    EXPECT_EQ(link.frameGapMs(), 1);
     IniFile ini(iniPath());
     EXPECT_EQ(ini.keys(QStringLiteral("Comms")),
               QStringList({"Prtocol", "Commport", "Baudrate", "Parity", "Stopbits", "Bytesize", "ID",
@@ -93,50 +92,44 @@ TEST_F(CommSettingsTest, StoredValuesRoundTripInTheFixedKeyOrder) {
     EXPECT_EQ(ini.readString(QStringLiteral("Comms"), QStringLiteral("AppendNo")), QStringLiteral("1"));
     EXPECT_EQ(ini.readString(QStringLiteral("Comms"), QStringLiteral("Douhou")), QStringLiteral("0"));
 
-    s = LinkSettings();
-    link.ReplyTimeout = 200;
+    link.setSettings(LinkSettings());
+    link.setReplyTimeout(200);
     settings.load(ini);
-    EXPECT_EQ(s.protocol, 1);
-    EXPECT_EQ(s.portIndex, 2);
-    EXPECT_EQ(s.baudIndex, 5);
-    EXPECT_EQ(s.parityIndex, 2);
-    EXPECT_EQ(s.stopIndex, 2);
-    EXPECT_EQ(s.sizeIndex, 0);
-    EXPECT_EQ(s.inverterNumber, 17);
-    EXPECT_TRUE(s.appendNo);
-    EXPECT_FALSE(s.broadcast);
-    EXPECT_EQ(link.ReplyTimeout, 4500);
-    EXPECT_EQ(link.FrameGap, 1);
+    EXPECT_TRUE(link.settings() == (LinkSettings{1, 2, 5, 2, 2, 0, 17, true, false}));
+    EXPECT_EQ(link.replyTimeoutMs(), 4500);
+    EXPECT_EQ(link.frameGapMs(), 1);
 }
 
 TEST_F(CommSettingsTest, SetNumberAndBroadcastExcludeEachOther) {
     settings.setAppendNo(true);
     settings.setBroadcast(true);
-    EXPECT_TRUE(link.Settings.broadcast);
-    EXPECT_FALSE(link.Settings.appendNo);
+    EXPECT_TRUE(link.settings().broadcast);
+    EXPECT_FALSE(link.settings().appendNo);
     EXPECT_FALSE(settings.inverterNumberEnabled());
     settings.setAppendNo(true);
-    EXPECT_FALSE(link.Settings.broadcast);
+    EXPECT_FALSE(link.settings().broadcast);
     EXPECT_TRUE(settings.inverterNumberEnabled());
     // Unchecking one leaves the other unchecked: neither choice is allowed too.
     settings.setAppendNo(false);
-    EXPECT_FALSE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.broadcast);
+    EXPECT_FALSE(link.settings().appendNo);
+    EXPECT_FALSE(link.settings().broadcast);
 
     // A file with both set keeps the station number.
     writeFile(iniPath(), "[Comms]\r\nAppendNo=1\r\nDouhou=1\r\n");
     IniFile ini(iniPath());
     settings.load(ini);
-    EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.broadcast);
+    EXPECT_TRUE(link.settings().appendNo);
+    EXPECT_FALSE(link.settings().broadcast);
 }
 
 TEST_F(CommSettingsTest, PortListKeepsTheSelectedPortByName) {
-    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+    link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
     port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     EXPECT_EQ(settings.listSerialPorts(), 2);
     EXPECT_EQ(settings.ports(), QStringList({"COM1", "COM3"}));
-    link.Settings.portIndex = 1; // COM3
+    link.updateSettings([&](LinkSettings& s) {
+        s.portIndex = 1; // COM3
+    });
 
     port.existingPaths = {QStringLiteral("/dev/fake/COM2"), QStringLiteral("/dev/fake/COM3")};
     ASSERT_EQ(link.openPort(QStringLiteral("COM2"), 3, 1), SerialError::None);
@@ -149,10 +142,10 @@ TEST_F(CommSettingsTest, PortListKeepsTheSelectedPortByName) {
     EXPECT_EQ(settings.selectedPort(), 0); // COM3 gone: the first one
 
     // No port at all: the stored position stays for when the port comes back.
-    link.Settings.portIndex = 1;
+    link.updateSettings([&](LinkSettings& s) { s.portIndex = 1; });
     port.existingPaths = {QStringLiteral("/dev/fake/none")};
     EXPECT_EQ(settings.listSerialPorts(), 0);
-    EXPECT_EQ(link.Settings.portIndex, 1);
+    EXPECT_EQ(link.settings().portIndex, 1);
     EXPECT_EQ(settings.selectedPort(), -1);
 }
 
@@ -190,39 +183,39 @@ TEST_F(DriveDefaults, ButtonsNeedAllFourIntegersOrOneParameterSource) {
 
 TEST_F(DriveDefaults, DriveDefaultsApplyWithOffsetsAndSetNumberFollowsTheNumber) {
     settings.setAppendNo(true);
-    link.Settings.inverterNumber = 9;
+    link.updateSettings([&](LinkSettings& s) { s.inverterNumber = 9; });
     settings.applyDriveDefaults(info("Protocol=0\r\nBaudrate=4\r\nBaudrate_B=0\r\nParity=1\r\nInvNo=0\r\n"));
-    EXPECT_EQ(link.Settings.baudIndex, 4);
-    EXPECT_EQ(link.Settings.inverterNumber, 0);
-    EXPECT_FALSE(link.Settings.appendNo);
+    EXPECT_EQ(link.settings().baudIndex, 4);
+    EXPECT_EQ(link.settings().inverterNumber, 0);
+    EXPECT_FALSE(link.settings().appendNo);
 
     settings.setBroadcast(true);
     settings.applyDriveDefaults(info("Protocol=0\r\nProtocol_B=1\r\nBaudrate=2\r\nBaudrate_B=1\r\n"
                                      "Parity=0\r\nParity_B=2\r\nInvNo=4\r\nInvNo_B=1\r\n"));
-    EXPECT_EQ(link.Settings.protocol, 1);
-    EXPECT_EQ(link.Settings.baudIndex, 3);
-    EXPECT_EQ(link.Settings.parityIndex, 2);
-    EXPECT_EQ(link.Settings.inverterNumber, 5);
-    EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.broadcast);
+    EXPECT_EQ(link.settings().protocol, 1);
+    EXPECT_EQ(link.settings().baudIndex, 3);
+    EXPECT_EQ(link.settings().parityIndex, 2);
+    EXPECT_EQ(link.settings().inverterNumber, 5);
+    EXPECT_TRUE(link.settings().appendNo);
+    EXPECT_FALSE(link.settings().broadcast);
 
     // Missing keys take the button's fall-backs.
     settings.applyDriveDefaults(info(""));
-    EXPECT_EQ(link.Settings.protocol, 0);
-    EXPECT_EQ(link.Settings.baudIndex, 4);
-    EXPECT_EQ(link.Settings.parityIndex, 1);
-    EXPECT_EQ(link.Settings.inverterNumber, 0);
+    EXPECT_EQ(link.settings().protocol, 0);
+    EXPECT_EQ(link.settings().baudIndex, 4);
+    EXPECT_EQ(link.settings().parityIndex, 1);
+    EXPECT_EQ(link.settings().inverterNumber, 0);
 }
 
 TEST_F(DriveDefaults, ResultsOutsideTheirListsLeaveTheSettingUnchanged) {
-    link.Settings = {1, 0, 2, 2, 0, 1, 7, true, false};
+    link.setSettings({1, 0, 2, 2, 0, 1, 7, true, false});
     settings.applyDriveDefaults(info("Protocol=1\r\nProtocol_B=1\r\nBaudrate=5\r\nBaudrate_B=1\r\n"
                                      "Parity=3\r\nInvNo=60\r\nInvNo_B=4\r\n"));
-    EXPECT_EQ(link.Settings.protocol, 1);
-    EXPECT_EQ(link.Settings.baudIndex, 2);
-    EXPECT_EQ(link.Settings.parityIndex, 2);
-    EXPECT_EQ(link.Settings.inverterNumber, 7);
-    EXPECT_TRUE(link.Settings.appendNo);
+    EXPECT_EQ(link.settings().protocol, 1);
+    EXPECT_EQ(link.settings().baudIndex, 2);
+    EXPECT_EQ(link.settings().parityIndex, 2);
+    EXPECT_EQ(link.settings().inverterNumber, 7);
+    EXPECT_TRUE(link.settings().appendNo);
 }
 
 TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
@@ -234,33 +227,33 @@ TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
     }
     params.rebuildComNoIndex(4);
 
-    link.Settings = {0, 0, 0, 0, 0, 1, 3, false, true};
+    link.setSettings({0, 0, 0, 0, 0, 1, 3, false, true});
     settings.applyTableDefaults(info("Para_Protocol=0F22\r\nPara_Baudrate=0F21\r\nBaudrate_B=1\r\n"
                                      "Para_Parity=Fixed\r\nParity=0\r\nParity_B=1\r\n"
                                      "Para_InvNo=0F24\r\n"),
                                 &params);
-    EXPECT_EQ(link.Settings.protocol, 0);    // "1.5" is no integer: unchanged
-    EXPECT_EQ(link.Settings.baudIndex, 3);   // 2 + 1
-    EXPECT_EQ(link.Settings.parityIndex, 0); // a fixed 0 is not taken
-    EXPECT_EQ(link.Settings.inverterNumber, 9);
-    EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.broadcast);
+    EXPECT_EQ(link.settings().protocol, 0);    // "1.5" is no integer: unchanged
+    EXPECT_EQ(link.settings().baudIndex, 3);   // 2 + 1
+    EXPECT_EQ(link.settings().parityIndex, 0); // a fixed 0 is not taken
+    EXPECT_EQ(link.settings().inverterNumber, 9);
+    EXPECT_TRUE(link.settings().appendNo);
+    EXPECT_FALSE(link.settings().broadcast);
 
     settings.applyTableDefaults(info("Para_Protocol=0F23\r\nPara_Baudrate=0999\r\nPara_Parity=Fixed\r\n"
                                      "Parity=2\r\nPara_InvNo=0\r\n"),
                                 &params);
-    EXPECT_EQ(link.Settings.protocol, 0);  // hexadecimal display text: unchanged
-    EXPECT_EQ(link.Settings.baudIndex, 3); // not in the table: unchanged
-    EXPECT_EQ(link.Settings.parityIndex, 2);
-    EXPECT_EQ(link.Settings.inverterNumber, 0); // "0" is "0000", whose value is 0
-    EXPECT_FALSE(link.Settings.appendNo);
+    EXPECT_EQ(link.settings().protocol, 0);  // hexadecimal display text: unchanged
+    EXPECT_EQ(link.settings().baudIndex, 3); // not in the table: unchanged
+    EXPECT_EQ(link.settings().parityIndex, 2);
+    EXPECT_EQ(link.settings().inverterNumber, 0); // "0" is "0000", whose value is 0
+    EXPECT_FALSE(link.settings().appendNo);
 
     // All sources "-": nothing at all changes, not even "Set number".
     settings.setAppendNo(true);
-    link.Settings.inverterNumber = 0;
+    link.updateSettings([&](LinkSettings& s) { s.inverterNumber = 0; });
     settings.applyTableDefaults(info("Para_Protocol=-\r\nProtocol=1\r\n"), &params);
-    EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_EQ(link.Settings.protocol, 0);
+    EXPECT_TRUE(link.settings().appendNo);
+    EXPECT_EQ(link.settings().protocol, 0);
 }
 
 } // namespace

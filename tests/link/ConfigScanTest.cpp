@@ -31,10 +31,10 @@ Bytes modbusReply(std::uint8_t address, std::uint16_t value) {
 class ConfigScanTest : public testing::Test {
 protected:
     ConfigScanTest() {
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
-        link.PortsFound = {QStringLiteral("COM1"), QStringLiteral("COM4")};
-        link.ReplyTimeout = 200;
-        link.FrameGap = 3;
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
+        link.setPortsFound({QStringLiteral("COM1"), QStringLiteral("COM4")});
+        link.setReplyTimeout(200);
+        link.setFrameGap(3);
     }
 
     // A drive on `path` that answers a read of "0000" at one line setting and protocol.
@@ -70,7 +70,7 @@ TEST(ConfigScanTable, TriesBothProtocolsAtEachSpeedForEvenOddAndNoParity) {
 }
 
 TEST_F(ConfigScanTest, NothingAnsweringTriesEveryCombinationTwiceOnEveryPort) {
-    link.Settings.portIndex = 1;
+    link.updateSettings([&](LinkSettings& s) { s.portIndex = 1; });
     const ScanResult r = scan.ScanDriveConfig();
     EXPECT_FALSE(r.found());
     EXPECT_EQ(r.baudIndex, 99);
@@ -97,11 +97,11 @@ TEST_F(ConfigScanTest, NothingAnsweringTriesEveryCombinationTwiceOnEveryPort) {
     }
     // The port stays open with the last combination, the link icon untouched.
     EXPECT_TRUE(link.PortOpen());
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
 }
 
 TEST_F(ConfigScanTest, DriveOnTheOtherPortIsFoundAtItsCombination) {
-    link.Settings.portIndex = 0;
+    link.updateSettings([&](LinkSettings& s) { s.portIndex = 0; });
     driveAt(QStringLiteral("/dev/fake/COM4"), 19200, SerialParity::Odd, Protocol::Modbus);
     const ScanResult r = scan.ScanDriveConfig();
     ASSERT_TRUE(r.found());
@@ -112,13 +112,13 @@ TEST_F(ConfigScanTest, DriveOnTheOtherPortIsFoundAtItsCombination) {
     // 18 combinations on COM1, then nine on COM4 with their repeats and the tenth answered.
     EXPECT_EQ(port.opens.size(), 28u);
     EXPECT_EQ(port.writes.size(), 36u + 18u + 1u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(port.opens.back().baud, 19200);
     EXPECT_TRUE(link.PortOpen());
 }
 
 TEST_F(ConfigScanTest, TheFirstCombinationOfTheSelectedPortNeedsNoRepeat) {
-    link.Settings.portIndex = 1;
+    link.updateSettings([&](LinkSettings& s) { s.portIndex = 1; });
     driveAt(QStringLiteral("/dev/fake/COM4"), 9600, SerialParity::Even, Protocol::Inverter);
     const ScanResult r = scan.ScanDriveConfig();
     ASSERT_TRUE(r.found());
@@ -138,7 +138,7 @@ TEST_F(ConfigScanTest, ADriveAnsweringOnlyTheRepeatIsNotFound) {
 
 TEST_F(ConfigScanTest, PortsThatDoNotOpenAreSkippedSilently) {
     port.openErrors[QStringLiteral("/dev/fake/COM1")] = SerialError::Busy;
-    link.Settings.portIndex = 0;
+    link.updateSettings([&](LinkSettings& s) { s.portIndex = 0; });
     EXPECT_FALSE(scan.ScanDriveConfig().found());
     EXPECT_EQ(port.writes.size(), 36u); // only COM4 was talked to
     for (const auto& o : port.opens)
@@ -152,8 +152,10 @@ TEST_F(ConfigScanTest, ScanTransactUsesTheStationAndChecksTheReply) {
     ASSERT_EQ(scan.OpenCommPortWith(0, 3, 1), 0);
 
     // "Set number" 5: a station byte, eight reply bytes; the value is 16-bit.
-    link.Settings.appendNo = true;
-    link.Settings.inverterNumber = 5;
+    link.updateSettings([&](LinkSettings& s) {
+        s.appendNo = true;
+        s.inverterNumber = 5;
+    });
     Bytes reply = {0x2F, 0x05, 0x52, 0x09, 0x98, 0x00, 0x01};
     reply.push_back(SumCheck(reply, 6));
     port.queueReply(reply);

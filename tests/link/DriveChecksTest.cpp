@@ -35,11 +35,11 @@ protected:
 
 TEST_F(SpecialSetupCheck, ADriveTypeThatDoesNotAskIsOnlyConnected) {
     rig.writeInfo("");
-    rig.link->specialSetup = true;
+    rig.link->markSpecialSetup(true);
     rig.model.setParameter("0999", 5);
     checks.CheckSpSetup();
     EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"});
-    EXPECT_TRUE(rig.link->specialSetup) << "kept from the last completed check";
+    EXPECT_TRUE(rig.link->specialSetup()) << "kept from the last completed check";
 }
 
 TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
@@ -48,7 +48,7 @@ TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
     state.warningDue = true;
     rig.prompter.answer(BoxAnswer::Ok);
     checks.CheckSpSetup();
-    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_TRUE(rig.link->specialSetup());
     EXPECT_EQ(rig.frameTexts(), (std::vector<std::string>{"R 0000", "R 0998", "R 0999", "R 0000"}));
     ASSERT_EQ(rig.prompter.boxes().size(), 1u);
     EXPECT_EQ(rig.prompter.boxes()[0].text, "m100\n\n\nm101\nm102");
@@ -59,7 +59,7 @@ TEST_F(SpecialSetupCheck, AMarkedDriveWarnsOnceWhileTheTableIsActive) {
 
     rig.model.setParameter("0998", 3);
     checks.CheckSpSetup(); // marked again, no second box
-    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_TRUE(rig.link->specialSetup());
     EXPECT_EQ(rig.prompter.boxes().size(), 1u);
 
     state.warningShown = false; // a new parameter set arms it again
@@ -74,7 +74,7 @@ TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits) {
     rig.model.setParameter("0998", 0);
     state.warningDue = true;
     checks.CheckSpSetup();
-    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_TRUE(rig.link->specialSetup());
     EXPECT_TRUE(rig.prompter.boxes().empty());
     EXPECT_TRUE(state.warningDue);
 
@@ -85,23 +85,23 @@ TEST_F(SpecialSetupCheck, WhileTheMainWindowIsActiveTheWarningWaits) {
 }
 
 TEST_F(SpecialSetupCheck, NormalValuesAndUnansweredReadsClearTheMark) {
-    rig.link->specialSetup = true;
+    rig.link->markSpecialSetup(true);
     checks.CheckSpSetup();
-    EXPECT_FALSE(rig.link->specialSetup);
+    EXPECT_FALSE(rig.link->specialSetup());
 
-    rig.link->specialSetup = true;
+    rig.link->markSpecialSetup(true);
     rig.model.setParameter("0998", 4);
     rig.silent = {{"0998", 0}, {"0999", 0}};
     checks.CheckSpSetup();
-    EXPECT_FALSE(rig.link->specialSetup) << "a drive that does not answer is never marked";
+    EXPECT_FALSE(rig.link->specialSetup()) << "a drive that does not answer is never marked";
 }
 
 TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays) {
-    rig.link->specialSetup = true;
-    rig.link->PortMsgShown = true; // the port box was shown already
+    rig.link->markSpecialSetup(true);
+    rig.prompter.answer(BoxAnswer::Ok); // the port box
     rig.fake->existingPaths = {"/dev/other"};
     checks.CheckSpSetup();
-    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_TRUE(rig.link->specialSetup());
     EXPECT_EQ(rig.frameCount(), 0u);
 }
 
@@ -150,10 +150,10 @@ TEST_F(ActivationCheck, ReturnsAtOnceAndANewerActivationsAnswerWarnsOnce) {
     const std::size_t start = rig.frameCount();
     checks.CheckSpSetupOnActivation();
     EXPECT_TRUE(rig.link->backgroundExchangePending());
-    EXPECT_FALSE(rig.link->specialSetup);
+    EXPECT_FALSE(rig.link->specialSetup());
     checks.CheckSpSetupOnActivation(); // while the first one's read is on the line
     settle();
-    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_TRUE(rig.link->specialSetup());
     EXPECT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"R 0998", "R 0998", "R 0999"}));
 }
@@ -163,7 +163,7 @@ TEST_F(ActivationCheck, ACheckOrAMonitorRunMeanwhileEndsIt) {
     rig.link->setMonitorRunLock(&monitorRun);
     for (const bool monitor : {false, true}) {
         SCOPED_TRACE(monitor);
-        rig.link->specialSetup = false;
+        rig.link->markSpecialSetup(false);
         checks.CheckSpSetupOnActivation();
         if (monitor)
             monitorRun.setRunning(true);
@@ -172,7 +172,7 @@ TEST_F(ActivationCheck, ACheckOrAMonitorRunMeanwhileEndsIt) {
         const std::size_t after = rig.frameCount();
         settle();
         EXPECT_EQ(rig.frameCount(), after);
-        EXPECT_EQ(rig.link->specialSetup, !monitor);
+        EXPECT_EQ(rig.link->specialSetup(), !monitor);
         monitorRun.setRunning(false);
     }
     EXPECT_EQ(prompter.boxes().size(), 1u);
@@ -184,7 +184,7 @@ protected:
         ASSERT_TRUE(rig.loaded);
         ASSERT_TRUE(rig.connect());
         start = rig.frameCount();
-        checks.openOptions = [this] { ++optionsOpened; };
+        checks.setOptionsOpener([this] { ++optionsOpened; });
     }
     QStringList cpuForms{"V100", "V110"};
     QStringList cpuNumbers{"100", "110"};
@@ -203,7 +203,7 @@ TEST_F(DriveIdentityCheck, TheSequenceWritesTheAccessValueThenReadsTypeCapacityC
     EXPECT_TRUE(r.typeMatches);
     EXPECT_TRUE(r.capacityMatches);
     EXPECT_FALSE(r.cancelled);
-    EXPECT_EQ(checks.CpuVerLabel, "100");
+    EXPECT_EQ(checks.cpuVersionText(), "100");
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
@@ -334,8 +334,8 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
         return out;
     };
     CommLink link(context, port, clock);
-    link.portPathResolver = [](const QString&) { return QStringLiteral("/dev/fake0"); };
-    link.PortsFound = {"COM1"};
+    link.setPortPathResolver([](const QString&) { return QStringLiteral("/dev/fake0"); });
+    link.setPortsFound({"COM1"});
 
     // The CPU-version lists as the start-up form fills them: the type's folders.
     QStringList cpuForms, cpuNumbers;
@@ -348,12 +348,12 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     state.tableActive = state.warningDue = true;
     DriveChecks checks(context, program.options, link, state, &cpuForms, &cpuNumbers);
     checks.CheckSpSetup();
-    EXPECT_FALSE(link.specialSetup);
+    EXPECT_FALSE(link.specialSetup());
     const IdentityCheckResult r = checks.CheckDriveIdentity(kModeComparison);
     EXPECT_TRUE(r.typeMatches);
     EXPECT_TRUE(r.capacityMatches);
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join("|").toStdString();
-    EXPECT_EQ(checks.CpuVerLabel, QString(d.cpu).mid(1));
+    EXPECT_EQ(checks.cpuVersionText(), QString(d.cpu).mid(1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, ShippedIdentity,

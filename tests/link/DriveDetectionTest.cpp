@@ -49,9 +49,9 @@ class DriveDetectionTest : public StartupChoiceFixture {
 protected:
     void SetUp() override {
         StartupChoiceFixture::SetUp();
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
         port.existingPaths = {QStringLiteral("/dev/fake/COM2"), QStringLiteral("/dev/fake/COM5")};
-        link.FrameGap = kFrameGapMs[0]; // the detection must not take the main link's gap
+        link.setFrameGap(kFrameGapMs[0]); // the detection must not take the main link's gap
     }
 
     // A drive holding these parameters (the probe's "0000" and the access parameter always).
@@ -555,9 +555,8 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     TermiosSerialPort serial;
     CommLink link(context, serial, systemClock());
     // Only COM3 leads anywhere.
-    link.portPathResolver = [&](const QString& name) {
-        return name == QLatin1String("COM3") ? server.slavePath() : QString();
-    };
+    link.setPortPathResolver(
+        [&](const QString& name) { return name == QLatin1String("COM3") ? server.slavePath() : QString(); });
     StartupChoice c(context, {false, false, {}, &link});
     ASSERT_TRUE(c.FormCreate());
     server.stop();

@@ -64,10 +64,10 @@ protected:
         ASSERT_TRUE(server->open());
         ASSERT_TRUE(server->start());
 
-        link.portPathResolver = [this](const QString&) { return server->slavePath(); };
-        link.PortsFound = {QStringLiteral("COM1")};
-        link.Settings.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
-        link.ReplyTimeout = 1000; // generous: a loaded test machine must not fail a good exchange
+        link.setPortPathResolver([this](const QString&) { return server->slavePath(); });
+        link.setPortsFound({QStringLiteral("COM1")});
+        link.updateSettings([&](LinkSettings& s) { s.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0; });
+        link.setReplyTimeout(1000); // generous: a loaded test machine must not fail a good exchange
         ASSERT_TRUE(link.ConnectDrive());
     }
     void TearDown() override { server.reset(); }
@@ -102,7 +102,7 @@ TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
         if (comNo == QStringLiteral("FC10"))
             continue; // a block, below
         const std::uint32_t v = link.transactNoted(i, QString(), QStringLiteral("R")).value;
-        ASSERT_FALSE(link.CommError) << comNo.toStdString();
+        ASSERT_FALSE(link.lastExchangeFailed()) << comNo.toStdString();
         const auto p = model.parameter(comNo);
         ASSERT_TRUE(p);
         // MODBUS carries 16 bits whatever the parameter's size.
@@ -117,14 +117,14 @@ TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
 
 TEST_P(EndToEnd, WritesOfBothKindsAreStoredAndEchoed) {
     EXPECT_EQ(signedValue("0001", transact("0001", "W", QStringLiteral("-7"))), -7);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(model.parameter(QStringLiteral("0001"))->raw, 0xFFF9u);
     EXPECT_EQ(transact("FB91", "P", QStringLiteral("123")), 123u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(transact("FB91"), 123u);
 
     transact("0103", "W", QStringLiteral("-100000"));
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     if (modbus()) {
         // Its low 16 bits go out; the drive extends them as the parameter's sign says.
         EXPECT_EQ(model.parameter(QStringLiteral("0103"))->raw, std::uint32_t(-100000) & 0xFFFF);
@@ -136,28 +136,35 @@ TEST_P(EndToEnd, WritesOfBothKindsAreStoredAndEchoed) {
 
 TEST_P(EndToEnd, TheDisplayBlockGivesItsFirstWord) {
     EXPECT_EQ(transact("FC10"), 0xBF7Du);
-    EXPECT_FALSE(link.CommError);
-    EXPECT_TRUE(link.BlockRead);
+    EXPECT_FALSE(link.lastExchangeFailed());
+    EXPECT_TRUE(link.lastRequestWasBlockRead());
 }
 
 TEST_P(EndToEnd, StationRulesDecideWhoAnswers) {
-    link.Settings.appendNo = true;
-    link.Settings.inverterNumber = 5;
+    link.updateSettings([&](LinkSettings& s) {
+        s.appendNo = true;
+        s.inverterNumber = 5;
+    });
     EXPECT_EQ(transact("0000"), 500u);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
 
-    link.ReplyTimeout = 100;
-    link.Settings.inverterNumber = 6; // another drive's number: silence
+    link.setReplyTimeout(100);
+    link.updateSettings([&](LinkSettings& s) {
+        s.inverterNumber = 6; // another drive's number: silence
+    });
     EXPECT_EQ(transact("0000"), 0u);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
 
-    link.Settings.appendNo = false;
-    link.Settings.broadcast = true;
-    link.ReplyTimeout = modbus() ? 100 : 1000;
+    link.updateSettings([&](LinkSettings& s) {
+        s.appendNo = false;
+
+        s.broadcast = true;
+    });
+    link.setReplyTimeout(modbus() ? 100 : 1000);
     transact("FB91", "P", QStringLiteral("77"));
     EXPECT_EQ(model.parameter(QStringLiteral("FB91"))->raw, 77u); // every drive takes a broadcast
     // The maker's drive answers a broadcast; a MODBUS broadcast has no reply.
-    EXPECT_EQ(link.CommError, modbus());
+    EXPECT_EQ(link.lastExchangeFailed(), modbus());
 }
 
 TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue) {
@@ -168,9 +175,9 @@ TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue) {
     for (SimFaultKind kind : kinds) {
         sim->setFaults({{kind, 1.0, 400}});
         const long sentBefore = server->repliesSent();
-        link.ReplyTimeout = 150; // well below the late reply's 400 ms
+        link.setReplyTimeout(150); // well below the late reply's 400 ms
         EXPECT_EQ(transact("0000"), 0u) << int(kind);
-        EXPECT_TRUE(link.CommError) << int(kind);
+        EXPECT_TRUE(link.lastExchangeFailed()) << int(kind);
         sim->setFaults({});
         if (kind == SimFaultKind::Late) {
             // Let the late reply land before the next request; the exchange purges it.
@@ -178,9 +185,9 @@ TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue) {
                 QThread::msleep(5);
             QThread::msleep(20); // the terminal passes written bytes on asynchronously
         }
-        link.ReplyTimeout = 1000;
+        link.setReplyTimeout(1000);
         EXPECT_EQ(transact("0000"), 500u) << "after " << int(kind);
-        EXPECT_FALSE(link.CommError) << "after " << int(kind);
+        EXPECT_FALSE(link.lastExchangeFailed()) << "after " << int(kind);
     }
 }
 
@@ -209,13 +216,15 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
         TermiosSerialPort port;
         ProgramContext context;
         CommLink commLink(context, port, systemClock());
-        commLink.portPathResolver = [&](const QString&) { return link; };
-        commLink.PortsFound = {QStringLiteral("COM1")};
-        commLink.Settings.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
-        commLink.Settings.baudIndex = 5;
-        commLink.Settings.appendNo = true;
-        commLink.Settings.inverterNumber = 3;
-        commLink.ReplyTimeout = 1000;
+        commLink.setPortPathResolver([&](const QString&) { return link; });
+        commLink.setPortsFound({QStringLiteral("COM1")});
+        commLink.updateSettings([&](LinkSettings& s) {
+            s.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
+            s.baudIndex = 5;
+            s.appendNo = true;
+            s.inverterNumber = 3;
+        });
+        commLink.setReplyTimeout(1000);
         ASSERT_TRUE(commLink.ConnectDrive()) << protocol; // no drive type loaded: probes "0000" by number
         ExchangeResult r =
             commLink.exchange(commLink.request(QStringLiteral("FB07"), 'R'), commLink.mainOptions());
@@ -253,10 +262,12 @@ TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
         TermiosSerialPort port;
         ProgramContext context;
         CommLink commLink(context, port, systemClock());
-        commLink.portPathResolver = [&](const QString&) { return link; };
-        commLink.PortsFound = {QStringLiteral("COM1")};
-        commLink.Settings.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
-        commLink.ReplyTimeout = 1000;
+        commLink.setPortPathResolver([&](const QString&) { return link; });
+        commLink.setPortsFound({QStringLiteral("COM1")});
+        commLink.updateSettings([&](LinkSettings& s) {
+            s.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
+        });
+        commLink.setReplyTimeout(1000);
         ASSERT_TRUE(commLink.ConnectDrive()) << protocol;
         auto logLines = [&log] {
             QFile f(log);
@@ -275,12 +286,12 @@ TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
                 << lines.last().toStdString();
         }
         // A number the drive lacks is refused and not recorded (the maker's drive stays silent).
-        commLink.ReplyTimeout = 200;
+        commLink.setReplyTimeout(200);
         EXPECT_TRUE(
             commLink.exchange(commLink.request(QStringLiteral("1234"), 'P', 5), commLink.mainOptions())
                 .error);
         EXPECT_EQ(logLines().size(), before + 2) << protocol;
-        commLink.ReplyTimeout = 1000;
+        commLink.setReplyTimeout(1000);
 
         EXPECT_EQ(
             commLink.exchange(commLink.request(QStringLiteral("FC90"), 'R'), commLink.mainOptions()).value,
@@ -329,8 +340,8 @@ TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
     attachDrive(port, drive, QStringLiteral("/dev/fake-COM2"));
     ProgramContext context;
     CommLink link(context, port, clock);
-    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
-    link.PortsFound = {QStringLiteral("COM1"), QStringLiteral("COM2")};
+    link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    link.setPortsFound({QStringLiteral("COM1"), QStringLiteral("COM2")});
     ConfigScan scan(link);
     const ScanResult r = scan.ScanDriveConfig();
     EXPECT_EQ(r.portIndex, 1);

@@ -48,7 +48,7 @@ protected:
         if (state == DriveState::SilentOnAccess)
             rig.silent[QStringLiteral("FB91")] = 0;
         // An earlier exchange went well: that must not count as this write.
-        rig.link->CommError = false;
+        rig.link->noteExchangeFailed(false);
     }
     bool accessSent() const {
         for (const std::string& w : rig.writesSince(0))

@@ -107,9 +107,9 @@ class PtyLink : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(drive.ok());
-        link.portPathResolver = [this](const QString&) { return drive.slavePath(); };
-        link.PortsFound = {QStringLiteral("COM1")};
-        link.ReplyTimeout = 1000;
+        link.setPortPathResolver([this](const QString&) { return drive.slavePath(); });
+        link.setPortsFound({QStringLiteral("COM1")});
+        link.setReplyTimeout(1000);
     }
     PtyResponder drive{driveReply};
     TermiosSerialPort port;
@@ -123,8 +123,11 @@ TEST_F(PtyLink, BothProtocolsExchangeOverTheTermiosPort) {
     EXPECT_FALSE(r.error) << int(r.failure);
     EXPECT_EQ(r.value, 0x1234u);
 
-    link.Settings.protocol = 1;
-    link.Settings.parityIndex = 0;
+    link.updateSettings([&](LinkSettings& s) {
+        s.protocol = 1;
+
+        s.parityIndex = 0;
+    });
     ASSERT_EQ(link.OpenCommPort(), 0);
     r = link.exchange(link.request("0000", 'R'), link.mainOptions());
     EXPECT_FALSE(r.error) << int(r.failure);
@@ -136,10 +139,10 @@ TEST_F(PtyLink, BothProtocolsExchangeOverTheTermiosPort) {
 
 TEST_F(PtyLink, SilentDriveTimesOutAndTheNextExchangeStillWorks) {
     ASSERT_EQ(link.OpenCommPort(), 0);
-    link.ReplyTimeout = 30;
+    link.setReplyTimeout(30);
     ExchangeResult r = link.exchange(link.request("0001", 'R'), link.mainOptions());
     EXPECT_EQ(r.failure, ExchangeFailure::ReplyTimeout);
-    link.ReplyTimeout = 1000;
+    link.setReplyTimeout(1000);
     r = link.exchange(link.request("0000", 'R'), link.mainOptions());
     EXPECT_FALSE(r.error);
 }
@@ -183,10 +186,10 @@ TEST_F(PtyLink, ABackgroundConnectReturnsAtOnceAndTakesItsAnswerFromTheEventLoop
     }
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(connected);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(link.keptConnection(), std::optional<bool>(true));
     // Other settings: the kept answer no longer holds.
-    link.ReplyTimeout = 500;
+    link.setReplyTimeout(500);
     EXPECT_EQ(link.keptConnection(), std::nullopt);
 }
 

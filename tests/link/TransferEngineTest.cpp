@@ -37,7 +37,6 @@ public:
     Job(TransferRig& rig, std::uint32_t mode, int last) : engine_(rig.context, rig.options, *rig.link) {
         transfer.mode = mode;
         transfer.lastParaIndex = last;
-        transfer.go = true;
         engine_.setView(&view);
         engine_.setJob(&transfer);
         engine_.setResult(&result);
@@ -116,9 +115,9 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     EXPECT_EQ(job.view.status, "Communication was finished without error.");
     EXPECT_TRUE(job.view.okShown);
     EXPECT_EQ(job.view.progress, 100);
-    EXPECT_FALSE(job.transfer.go);
-    EXPECT_TRUE(job.transfer.active);
-    EXPECT_EQ(job.result.ResultDisp, QStringList{"* Communication Error Parameters"});
+    EXPECT_FALSE(job.engine().resultWanted());
+    EXPECT_TRUE(job.engine().ran());
+    EXPECT_EQ(job.result.lines(), QStringList{"* Communication Error Parameters"});
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
@@ -132,14 +131,14 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
     EXPECT_EQ(rig.value(kType), "0");
     EXPECT_EQ(rig.flag(kType), "2");
     EXPECT_EQ(job.engine().errorCount(), 2);
-    EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Communication Error Parameters", "F01: Bias"}));
+    EXPECT_EQ(job.result.lines(), (QStringList{"* Communication Error Parameters", "F01: Bias"}));
     EXPECT_FALSE(job.shown()) << "closes by itself after failures";
-    EXPECT_TRUE(job.transfer.go);
+    EXPECT_TRUE(job.engine().resultWanted());
 
     rig.store.MainteFlag = true;
     Job again(rig, kModeImport, rig.context.ParaCountAll);
     again.start();
-    EXPECT_EQ(again.result.ResultDisp,
+    EXPECT_EQ(again.result.lines(),
               (QStringList{"* Communication Error Parameters", "F01: Bias", "FB07: Type"}));
 }
 
@@ -190,10 +189,10 @@ TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
     EXPECT_EQ(rig.value(kFreq), "500") << "working values stay as they were";
     EXPECT_EQ(rig.flag(kFreq), "0");
     EXPECT_EQ(rig.flag(kBias), "2");
-    EXPECT_FALSE(job.transfer.go);
-    EXPECT_TRUE(job.transfer.active);
+    EXPECT_FALSE(job.engine().resultWanted());
+    EXPECT_TRUE(job.engine().ran());
     EXPECT_FALSE(job.shown());
-    EXPECT_TRUE(job.result.ResultDisp == QStringList{"* Communication Error Parameters"});
+    EXPECT_TRUE(job.result.lines() == QStringList{"* Communication Error Parameters"});
 }
 
 TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemoryGive) {
@@ -234,7 +233,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     if (modbus()) {
         // 100000 and -2 do not fit a register: the echo differs and the parameter is listed.
         EXPECT_EQ(all.engine().errorCount(), 2);
-        EXPECT_EQ(all.result.ResultDisp,
+        EXPECT_EQ(all.result.lines(),
                   (QStringList{"* Communication Error Parameters", "F103: Position", "F104: Offset"}));
     } else {
         EXPECT_EQ(all.engine().errorCount(), 0);
@@ -264,7 +263,7 @@ TEST_P(Transfer, AnEchoIsComparedAsANumber) {
     if (modbus())
         expected = QStringList{"* Communication Error Parameters", "F02: Reference", "F103: Position",
                                "F104: Offset", "F630: Brake"};
-    EXPECT_EQ(job.result.ResultDisp, expected);
+    EXPECT_EQ(job.result.lines(), expected);
 }
 
 TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
@@ -280,34 +279,34 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
     job.start();
 
     EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
-    EXPECT_EQ(job.result.ResultDisp, (QStringList{
-                                         "* Different Value Parameters",
-                                         "        Inverter     KVR260X  Title",
-                                         " F00:       5.00 ,     12.34  (Frequency)",
-                                         "  B1:        -50 ,        -3  (Bias)",
-                                         "",
-                                         "* Communication Error Parameters",
-                                         "F630: Brake",
-                                     }));
+    EXPECT_EQ(job.result.lines(), (QStringList{
+                                      "* Different Value Parameters",
+                                      "        Inverter     KVR260X  Title",
+                                      " F00:       5.00 ,     12.34  (Frequency)",
+                                      "  B1:        -50 ,        -3  (Bias)",
+                                      "",
+                                      "* Communication Error Parameters",
+                                      "F630: Brake",
+                                  }));
     EXPECT_EQ(rig.flag(kFreq), "2") << "a difference leaves the flag as it was";
     EXPECT_EQ(rig.flag(kBrake), "2");
     EXPECT_EQ(rig.flag(kRev), "0");
     EXPECT_EQ(rig.value(kFreq), "1234");
     EXPECT_FALSE(job.shown());
-    EXPECT_TRUE(job.transfer.go);
+    EXPECT_TRUE(job.engine().resultWanted());
 }
 
 TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     fitRegisters();
     Job job(rig, kModeComparison, rig.context.ParaCountAll);
     job.start();
-    EXPECT_EQ(job.result.ResultDisp, (QStringList{"* Different Value Parameters",
-                                                  "        Inverter     KVR260X  Title", "No Item."}));
+    EXPECT_EQ(job.result.lines(), (QStringList{"* Different Value Parameters",
+                                               "        Inverter     KVR260X  Title", "No Item."}));
     EXPECT_TRUE(job.shown());
     EXPECT_TRUE(job.view.noteVisible);
     EXPECT_EQ(job.view.note, "No Different Value.");
     EXPECT_TRUE(job.view.okShown);
-    EXPECT_FALSE(job.transfer.go);
+    EXPECT_FALSE(job.engine().resultWanted());
 
     // A difference alone keeps the window open too, and the result window follows.
     rig.setValue(kBias, "1");
@@ -315,7 +314,7 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     diff.start();
     EXPECT_TRUE(diff.shown());
     EXPECT_FALSE(diff.view.noteVisible);
-    EXPECT_TRUE(diff.transfer.go);
+    EXPECT_TRUE(diff.engine().resultWanted());
 }
 
 // ---- One protocol is enough below --------------------------------------------------------
@@ -370,7 +369,7 @@ TEST_F(TransferRun, NoFailureNoFile) {
     rig.options.saveTransferResult.setChecked(true);
     int saves = 0;
     Job job(rig, kModeImport, kRef);
-    job.engine().saveResult = [&saves] { ++saves; };
+    job.engine().setResultSaver([&saves] { ++saves; });
     job.start();
     EXPECT_EQ(saves, 0);
 }

@@ -73,7 +73,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         rig.store.MainteFlag = true; // every failure is listed
-        rig.link->ReplyTimeout = kTimeoutMs;
+        rig.link->setReplyTimeout(kTimeoutMs);
         ASSERT_TRUE(rig.connect());
         // A silent drive brings its box whatever the options say; three lost replies in a row
         // can happen at 5 %: go on then.
@@ -111,7 +111,6 @@ protected:
         TransferJob job;
         job.mode = mode;
         job.lastParaIndex = rig.context.ParaCountAll;
-        job.go = true;
         TransferEngine engine(rig.context, rig.options, *rig.link);
         engine.setJob(&job);
         engine.setResult(&result);
@@ -147,14 +146,14 @@ TEST_P(TransferFaults, ImportStoresOnlyTheDrivesOwnValuesAndMarksAndListsEveryFa
         const int errors = run(kModeImport, result);
         QStringList listed;
         for (int i = 0; i < kCount; ++i) {
-            if (failed(i, result.ResultDisp)) {
+            if (failed(i, result.lines())) {
                 listed << line(i);
                 continue;
             }
             EXPECT_EQ(ParseDecimalPrefix(rig.value(i)), driveNumber(i))
                 << "run " << r << ", " << rig.comNo(i).toStdString() << ": a value no reply of its own gave";
         }
-        EXPECT_EQ(text(result.ResultDisp.mid(1)), text(listed)) << "run " << r;
+        EXPECT_EQ(text(result.lines().mid(1)), text(listed)) << "run " << r;
         EXPECT_EQ(errors, listed.size()) << "run " << r;
         failures += errors;
     }
@@ -173,9 +172,9 @@ TEST_P(TransferFaults, ComparisonWithAnEqualTableFindsNoDifferenceAndListsEveryF
         EXPECT_LT(outcome, 1000) << "run " << r << ": a difference that a wrong reply made";
         QStringList listed;
         for (int i = 0; i < kCount; ++i)
-            if (failed(i, result.ResultBuff))
+            if (failed(i, result.bufferedLines()))
                 listed << line(i);
-        EXPECT_EQ(text(result.ResultBuff.mid(1)), text(listed)) << "run " << r;
+        EXPECT_EQ(text(result.bufferedLines().mid(1)), text(listed)) << "run " << r;
         failures += outcome % 1000;
     }
     EXPECT_GT(failures, 0) << "the faults never hit";
@@ -221,13 +220,13 @@ TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEvery
         for (int i = 0; i < kCount; ++i) {
             if (!intended.count(rig.comNo(i)))
                 continue;
-            if (failed(i, result.ResultDisp))
+            if (failed(i, result.lines()))
                 listed << line(i);
             else
                 EXPECT_EQ(driveNumber(i), intended[rig.comNo(i)])
                     << "run " << r << ", " << rig.comNo(i).toStdString();
         }
-        EXPECT_EQ(text(result.ResultDisp.mid(1)), text(listed)) << "run " << r;
+        EXPECT_EQ(text(result.lines().mid(1)), text(listed)) << "run " << r;
         EXPECT_EQ(errors, listed.size());
         failures += errors;
         for (int i = 0; i < kCount; ++i)
@@ -255,8 +254,8 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
                            "--type", "HXA1", "--cpu", "V100", "--capacity", "-0.75K", "--station", "0"},
                           path);
     ASSERT_TRUE(drive.running());
-    rig.link->portPathResolver = [path](const QString&) { return path; };
-    rig.link->ReplyTimeout = 100;
+    rig.link->setPortPathResolver([path](const QString&) { return path; });
+    rig.link->setReplyTimeout(100);
     ASSERT_FALSE(rig.options.showTransferErrors.checked());
     ASSERT_TRUE(rig.connect());
 
@@ -304,7 +303,6 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     TransferJob job;
     job.mode = kModeImport;
     job.lastParaIndex = rig.context.ParaCountAll;
-    job.go = true;
     TransferEngine engine(rig.context, rig.options, *rig.link);
     engine.setJob(&job);
     engine.setView(&progress);

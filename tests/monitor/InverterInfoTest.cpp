@@ -78,7 +78,7 @@ TEST_F(InverterInfoTest, AnEmptySectionShowsMessageEightAndNoLines) {
     ResultText out;
     InverterInfo info(link, names, context, prompter);
     EXPECT_FALSE(info.readInverterInfo(out, lists));
-    EXPECT_TRUE(out.ResultDisp.isEmpty());
+    EXPECT_TRUE(out.lines().isEmpty());
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "msg8");
     EXPECT_EQ(prompter.boxes()[0].caption, "Caption");
@@ -91,12 +91,12 @@ TEST_F(InverterInfoTest, TripDataAfterAScheduledTripReadEveryItem) {
     ResultText out;
     InverterInfo info(link, names, context, prompter);
     ASSERT_TRUE(info.readInverterInfo(out, lists));
-    EXPECT_EQ(out.ResultDisp.value(6), "Last Trip:Overvoltage");
-    EXPECT_EQ(out.ResultDisp.value(7), "2nd Last Trip:Undervoltage");
+    EXPECT_EQ(out.lines().value(6), "Last Trip:Overvoltage");
+    EXPECT_EQ(out.lines().value(7), "2nd Last Trip:Undervoltage");
     const std::size_t before = port.writes.size();
     info.readTripData(out, lists);
-    const QStringList tail = out.ResultDisp.mid(out.ResultDisp.size() - 7);
-    EXPECT_EQ(out.ResultDisp.value(0), "Trip Data");
+    const QStringList tail = out.lines().mid(out.lines().size() - 7);
+    EXPECT_EQ(out.lines().value(0), "Trip Data");
     EXPECT_EQ(tail, (QStringList{"", "Output frequency : 12.34", "Bias : -2.50", "Terminal X12 : ON",
                                  "Terminal X11 : OFF", "Trip code : 5", "Missing : -"}));
     EXPECT_EQ(wire(before), (QStringList{"R FD00", "R FD01", "R FD07", "R FD07", "R FC90"}));
@@ -105,7 +105,7 @@ TEST_F(InverterInfoTest, TripDataAfterAScheduledTripReadEveryItem) {
     context.language.decimalComma = true;
     ResultText again;
     info.readTripData(again, lists);
-    EXPECT_EQ(again.ResultDisp,
+    EXPECT_EQ(again.lines(),
               (QStringList{"Trip Data", "", "Output frequency : 12,34", "Bias : -2,50", "Terminal X12 : OFF",
                            "Terminal X11 : ON", "Trip code : 5", "Missing : -"}));
 }
@@ -117,7 +117,7 @@ TEST_F(InverterInfoTest, TripDataWithoutATripTitleStartsWithAnEmptyTitle) {
     ASSERT_TRUE(info.readInverterInfo(out, lists));
     lists.codes = QStringList{"FD00"};
     info.readTripData(out, lists);
-    EXPECT_EQ(out.ResultDisp, (QStringList{"", "", "Output frequency : 12.34"}));
+    EXPECT_EQ(out.lines(), (QStringList{"", "", "Output frequency : 12.34"}));
 }
 
 // The information's numbers are the monitor's: one rule for both.

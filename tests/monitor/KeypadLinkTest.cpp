@@ -38,7 +38,7 @@ TEST_F(BlockRead, MakersReplyDecodesToBothImagesAndTheirLamps) {
     port.queueReply(kInverterReply);
     read();
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0xFC, 0x10, 0x8D}));
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(display.ledText, QStringLiteral("6=00"));
     EXPECT_EQ(display.lampBits, 0x01);
     EXPECT_EQ(display.blinkLedText, QStringLiteral("    "));
@@ -47,13 +47,13 @@ TEST_F(BlockRead, MakersReplyDecodesToBothImagesAndTheirLamps) {
 }
 
 TEST_F(BlockRead, ModbusReplyDecodesTheSame) {
-    link.Settings.protocol = 1;
+    link.updateSettings([&](LinkSettings& s) { s.protocol = 1; });
     open();
     port.queueReply(kModbusReply);
     read();
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0xFB, 0x03, 0xFC, 0x10, 0x00, 0x05, 0xA0, 0x06}));
-    EXPECT_EQ(link.ModbusAddress, 0xFBu);
-    EXPECT_FALSE(link.CommError);
+    EXPECT_EQ(link.lastModbusAddress(), 0xFBu);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(display.ledText, QStringLiteral("6=00"));
     EXPECT_EQ(display.lampBits, 0x01);
 }
@@ -67,25 +67,25 @@ TEST_F(BlockRead, AWrongSumFailsAndKeepsTheDisplay) {
     bad.back() += 1;
     port.queueReply(bad);
     read();
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_EQ(display.ledText, QStringLiteral("6=00"));
     EXPECT_EQ(iconView.icons.back(), LinkIcon::Failed);
     // The next good read clears the flag.
     port.queueReply(kInverterReply);
     read();
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
 }
 
 TEST_F(BlockRead, AWrongCrcFailsAndTheNextReadKeepsTheFrameGap) {
-    link.Settings.protocol = 1;
-    link.FrameGap = 6;
+    link.updateSettings([&](LinkSettings& s) { s.protocol = 1; });
+    link.setFrameGap(6);
     open();
     Bytes bad = kModbusReply;
     bad.back() ^= 1;
     port.queueReply(bad, 10);
     const qint64 t0 = clock.now();
     read();
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     port.queueReply(kModbusReply);
     read();
     ASSERT_EQ(port.writes.size(), 2u);
@@ -93,20 +93,22 @@ TEST_F(BlockRead, AWrongCrcFailsAndTheNextReadKeepsTheFrameGap) {
 }
 
 TEST_F(BlockRead, WithAStationByteTheReplyIs16Bytes) {
-    link.Settings.appendNo = true;
-    link.Settings.inverterNumber = 5;
+    link.updateSettings([&](LinkSettings& s) {
+        s.appendNo = true;
+        s.inverterNumber = 5;
+    });
     open();
     port.queueReply(kInverterReply); // 15 bytes: one short
     read();
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x05, 0x52, 0xFC, 0x10, 0x92}));
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
 
     Bytes withStation = kInverterReply;
     withStation.insert(withStation.begin() + 1, 0x05);
     withStation.back() = SumCheck(withStation, 14);
     port.queueReply(withStation);
     read();
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
     EXPECT_EQ(display.ledText, QStringLiteral("6=00"));
 }
 
@@ -120,14 +122,14 @@ struct TimeoutCase {
 class NoReply : public BlockRead, public testing::WithParamInterface<TimeoutCase> {};
 
 TEST_P(NoReply, GivesUpAfterItsLimitWithoutAFrameGap) {
-    link.Settings.protocol = GetParam().protocol;
-    link.ReplyTimeout = 200;
-    link.FrameGap = 50;
+    link.updateSettings([&](LinkSettings& s) { s.protocol = GetParam().protocol; });
+    link.setReplyTimeout(200);
+    link.setFrameGap(50);
     open();
     port.queueNoReply();
     const qint64 t0 = clock.now();
     read();
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_GT(clock.now() - t0, GetParam().min);
     EXPECT_LE(clock.now() - t0, GetParam().max);
     EXPECT_FALSE(port.rtsOn());
@@ -141,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(Protocols, NoReply,
 TEST_F(BlockRead, NoIndexSendsNothing) {
     open();
     KeypadLink(link).PanelTransact(-1, display);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_TRUE(port.writes.empty());
     KeypadLink(link).PanelTransact(context.ParaCountAll + 1, display);
     EXPECT_TRUE(port.writes.empty());

@@ -489,12 +489,14 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ASSERT_TRUE(server.start());
     TermiosSerialPort tty;
     CommLink ptyLink(context, tty, systemClock());
-    ptyLink.portPathResolver = [&](const QString&) { return server.slavePath(); };
-    ptyLink.PortsFound = {QStringLiteral("COM1")};
-    ptyLink.Settings.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
-    ptyLink.Settings.appendNo = true;
-    ptyLink.Settings.inverterNumber = 5;
-    ptyLink.ReplyTimeout = 1000; // a loaded machine must not fail a good exchange
+    ptyLink.setPortPathResolver([&](const QString&) { return server.slavePath(); });
+    ptyLink.setPortsFound({QStringLiteral("COM1")});
+    ptyLink.updateSettings([&](LinkSettings& s) {
+        s.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
+        s.appendNo = true;
+        s.inverterNumber = 5;
+    });
+    ptyLink.setReplyTimeout(1000); // a loaded machine must not fail a good exchange
 
     KeypadPanel ptyPanel(context, options, ptyLink, view);
     bool ranAfterRun = false;

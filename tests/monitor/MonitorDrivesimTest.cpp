@@ -19,9 +19,9 @@ protected:
         linkPath = folder->filePath(QStringLiteral("sim-COM1"));
         drive = std::make_unique<DrivesimProcess>(shippedHxa1Arguments(folder->path()), linkPath);
         ASSERT_TRUE(drive->running());
-        ptyLink.portPathResolver = [this](const QString&) { return linkPath; };
-        ptyLink.PortsFound = {QStringLiteral("COM1")};
-        ptyLink.ReplyTimeout = 400; // room for a loaded machine
+        ptyLink.setPortPathResolver([this](const QString&) { return linkPath; });
+        ptyLink.setPortsFound({QStringLiteral("COM1")});
+        ptyLink.setReplyTimeout(400); // room for a loaded machine
         model = std::make_unique<MonitorModel>(context, opts, ptyLink);
         ASSERT_TRUE(model->BuildMonitorItemLists());
         model->RestoreMonitorSetup();

@@ -32,9 +32,9 @@ protected:
                 extra,
             linkPath);
         ASSERT_TRUE(drive->running());
-        ptyLink.portPathResolver = [this](const QString&) { return linkPath; };
-        ptyLink.PortsFound = {QStringLiteral("COM1")};
-        ptyLink.ReplyTimeout = 400; // room for a loaded machine
+        ptyLink.setPortPathResolver([this](const QString&) { return linkPath; });
+        ptyLink.setPortsFound({QStringLiteral("COM1")});
+        ptyLink.setReplyTimeout(400); // room for a loaded machine
         opts.recordingPointCount.setPosition(1250);
         opts.monitorRunStopControl.setChecked(true);
         model = std::make_unique<MonitorModel>(context, opts, ptyLink);

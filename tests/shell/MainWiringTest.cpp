@@ -7,6 +7,7 @@
 #include "core/ParameterStore.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
+#include "platform/CommandGuard.h"
 #include "ui/AboutBox.h"
 #include "ui/HelpViewer.h"
 #include "ui/KeypadWindow.h"
@@ -142,7 +143,6 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
     EXPECT_EQ(closedDuringTransfer, 0);
     EXPECT_EQ(checkedDuringTransfer, 0);
     EXPECT_TRUE(main().isVisible());
-    EXPECT_FALSE(program->transfers()->job().active);
 }
 
 TEST_F(MainWiring, ATransferButtonDoesNothingWhileItsMenuItemIsDisabled) {
@@ -242,10 +242,11 @@ TEST_F(MainWiring, AboutShowsTheVersionAndTheModelsOfTheDataFolder) {
 }
 
 TEST_F(MainWiring, TheMainWindowClosesAgainOnceNoTransferIsActive) {
-    program->transfers()->job().active = true;
-    EXPECT_FALSE(main().close());
-    EXPECT_TRUE(main().isVisible());
-    program->transfers()->job().active = false;
+    {
+        CommandGuard transfer("TransferCommands");
+        EXPECT_FALSE(main().close());
+        EXPECT_TRUE(main().isVisible());
+    }
     EXPECT_TRUE(main().close());
 }
 

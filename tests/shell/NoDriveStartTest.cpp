@@ -76,7 +76,7 @@ TEST_F(NoDrive, TheWindowsAppearAndSwitchWithoutWaitingAndTheAnswerIsKept) {
     }
     ASSERT_FALSE(link.probePending());
     EXPECT_EQ(port.blockingWaits, 0);
-    EXPECT_TRUE(link.CommError);
+    EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_FALSE(program.main()->driveCommandRequested(DriveCommand::Import));
     EXPECT_EQ(link.keptConnection(), std::optional<bool>(false));
 
@@ -90,7 +90,7 @@ TEST_F(NoDrive, TheWindowsAppearAndSwitchWithoutWaitingAndTheAnswerIsKept) {
     EXPECT_FALSE(program.main()->driveCommandRequested(DriveCommand::Import));
 
     // New settings end the kept answer: the next activation probes again, in the background.
-    link.ReplyTimeout = 300;
+    link.setReplyTimeout(300);
     activate(program.table());
     EXPECT_EQ(port.writes, 2);
     EXPECT_TRUE(link.probePending());

@@ -48,7 +48,7 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
         QCoreApplication::processEvents();
     }
     EXPECT_TRUE(program.link()->PortOpen());
-    EXPECT_FALSE(program.link()->CommError);
+    EXPECT_FALSE(program.link()->lastExchangeFailed());
     EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::KeyPad));
     program.showMain();
     EXPECT_TRUE(program.table()->isVisible());

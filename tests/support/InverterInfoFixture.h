@@ -60,8 +60,8 @@ protected:
                  {"FD00", "100", "0", 1234},
                  {"FD01", "100", "-100", -250},
                  {"FD07", "1", "0", 0x1000}});
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
-        link.PortsFound = {QStringLiteral("COM1")};
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        link.setPortsFound({QStringLiteral("COM1")});
         simtest::attachDrive(port, sim);
         ASSERT_EQ(link.OpenCommPort(), 0);
         lists.tripCodes = QStringList{"0", "1", "5", "7"};
@@ -100,7 +100,7 @@ protected:
         ResultText out;
         InverterInfo info(link, names, context, prompter);
         info.readInverterInfo(out, lists);
-        return out.ResultDisp;
+        return out.lines();
     }
     // Requests on the wire since `from`, as "R FE08" / "FB91=100 P".
     QStringList wire(std::size_t from = 0) const {

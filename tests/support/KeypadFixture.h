@@ -179,8 +179,8 @@ protected:
         context.paths.catalogueIni = folder.filePath(QStringLiteral("dat/Inverter.ini"));
         context.drive.identity.typeName = QStringLiteral("HXA1");
 
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
-        link.PortsFound = {QStringLiteral("COM1")};
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        link.setPortsFound({QStringLiteral("COM1")});
         drive.attach(port);
     }
 

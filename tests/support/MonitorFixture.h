@@ -55,8 +55,8 @@ protected:
         loadDriveType("HXA1", "V110", "-2004");
         ASSERT_TRUE(prompter.texts().isEmpty()) << prompter.texts().join('|').toStdString();
 
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake-") + name; };
-        link.PortsFound = {QStringLiteral("COM1")};
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        link.setPortsFound({QStringLiteral("COM1")});
         port.responder = [this](const FakeSerialPort::Bytes& request) {
             std::vector<FakeSerialPort::Chunk> out;
             if (!driveAnswers)

@@ -212,18 +212,18 @@ public:
             fake->responder = [this](const Bytes& request) { return respond(request); };
             recorder = std::make_unique<RecordingPort>(*fake);
             link = std::make_unique<CommLink>(context, *recorder, clock);
-            link->portPathResolver = [](const QString&) { return QStringLiteral("/dev/fake0"); };
+            link->setPortPathResolver([](const QString&) { return QStringLiteral("/dev/fake0"); });
         } else {
             server = std::make_unique<PtyDriveServer>(*sim);
             loaded = loaded && server->open() && server->start();
             termios = std::make_unique<TermiosSerialPort>();
             recorder = std::make_unique<RecordingPort>(*termios);
             link = std::make_unique<CommLink>(context, *recorder, systemClock());
-            link->portPathResolver = [this](const QString&) { return server->slavePath(); };
+            link->setPortPathResolver([this](const QString&) { return server->slavePath(); });
         }
-        link->PortsFound = {QStringLiteral("COM1")};
-        link->Settings.protocol = modbus() ? 1 : 0;
-        link->ReplyTimeout = wire == Wire::Pty ? 1000 : 200;
+        link->setPortsFound({QStringLiteral("COM1")});
+        link->updateSettings([&](LinkSettings& s) { s.protocol = modbus() ? 1 : 0; });
+        link->setReplyTimeout(wire == Wire::Pty ? 1000 : 200);
     }
     ~TransferRig() {
         link.reset();

@@ -48,10 +48,10 @@ protected:
         linkPath = driveFolder.filePath(QStringLiteral("sim-COM1"));
         sim = std::make_unique<DrivesimProcess>(shippedHxa1Arguments(driveFolder.path()), linkPath);
         ASSERT_TRUE(sim->running());
-        link.portPathResolver = [this](const QString&) { return linkPath; };
-        link.PortsFound = {QStringLiteral("COM1")};
+        link.setPortPathResolver([this](const QString&) { return linkPath; });
+        link.setPortsFound({QStringLiteral("COM1")});
         // Room for a loaded machine; only the missing parameter waits it out.
-        link.ReplyTimeout = 400;
+        link.setReplyTimeout(400);
         options.exportToEeprom.setChecked(true);
         transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
     }
@@ -164,7 +164,7 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
 // ---- A drive that misbehaves ----
 
 TEST_F(SelectedTransferDrivesim, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWhileEventsGoThrough) {
-    link.ReplyTimeout = 100;
+    link.setReplyTimeout(100);
     choose({"0001", "0002", "0003", "0004", "0009"});
     for (const char* n : {"0001", "0002", "0003", "0004", "0009"})
         setWork(n, UP_CommErrIndex, "0");

@@ -24,7 +24,7 @@ protected:
         simtest::writeSmallDriveData(folder);
         context.paths.settingsIni = folder.settingsIniPath();
         EXPECT_TRUE(model.load(folder.path(), simtest::hxa1()));
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }
 

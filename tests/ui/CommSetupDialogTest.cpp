@@ -41,7 +41,7 @@ protected:
             params.Messages << lang.readString(QStringLiteral("General"), key);
         context.store = &params;
         context.texts.caption = params.Msg(MsgId::Caption);
-        link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
         port.existingPaths = {QStringLiteral("/dev/fake/COM1"), QStringLiteral("/dev/fake/COM3")};
     }
 
@@ -143,13 +143,13 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
     dlg.OkBtn->click();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(stored("Delay"), QStringLiteral("450"));
-    EXPECT_EQ(link.ReplyTimeout, 450);
+    EXPECT_EQ(link.replyTimeoutMs(), 450);
 }
 
 TEST_F(TRSsetTest, CancelAndEscRestoreTheStoredSettingsAndOnlyOkClearsTheError) {
     writeSettings("[Comms]\r\nBaudrate=5\r\nDelay=300\r\n");
     CommSetupDialog dlg(link);
-    link.CommError = true;
+    link.noteExchangeFailed(true);
 
     for (int way = 0; way < 2; ++way) {
         dlg.show();
@@ -162,15 +162,15 @@ TEST_F(TRSsetTest, CancelAndEscRestoreTheStoredSettingsAndOnlyOkClearsTheError) 
             dlg.reject();
         EXPECT_FALSE(dlg.isVisible()) << way;
         EXPECT_TRUE(prompter.boxes().empty()) << way;
-        EXPECT_EQ(link.Settings.baudIndex, 5) << way;
+        EXPECT_EQ(link.settings().baudIndex, 5) << way;
         EXPECT_EQ(dlg.timeoutEdit->text(), QStringLiteral("300")) << way;
         EXPECT_EQ(stored("Baudrate"), QStringLiteral("5")) << way;
-        EXPECT_TRUE(link.CommError) << way;
+        EXPECT_TRUE(link.lastExchangeFailed()) << way;
     }
 
     dlg.show();
     dlg.OkBtn->click();
-    EXPECT_FALSE(link.CommError);
+    EXPECT_FALSE(link.lastExchangeFailed());
 }
 
 TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
@@ -183,16 +183,16 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
     EXPECT_FALSE(dlg.IdNmb->isEnabled());
     dlg.AppendNo->click();
     EXPECT_FALSE(dlg.broadcastCheck->isChecked());
-    EXPECT_TRUE(link.Settings.appendNo);
-    EXPECT_FALSE(link.Settings.broadcast);
+    EXPECT_TRUE(link.settings().appendNo);
+    EXPECT_FALSE(link.settings().broadcast);
 
     // The number's arrows wrap, and the requests carry the new number at once.
     dlg.IdNmb->setText(QStringLiteral("63"));
     ASSERT_TRUE(dlg.IdNmbExit());
-    EXPECT_EQ(link.Settings.inverterNumber, 63);
+    EXPECT_EQ(link.settings().inverterNumber, 63);
     dlg.IdNmb->stepBy(+1);
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("0"));
-    EXPECT_EQ(link.Settings.inverterNumber, 0);
+    EXPECT_EQ(link.settings().inverterNumber, 0);
 }
 
 TEST_F(TRSsetTest, DriveDefaultsButtonTurnsTheChangedSettingsBlueUntilShownAgain) {

@@ -99,9 +99,9 @@ TEST_F(CurrentVoltageView, WithADriveAndTheOnlineOptionTheDrivesRatedValuesCount
     ASSERT_TRUE(sim.running());
     TermiosSerialPort port;
     CommLink drive(context, port, systemClock());
-    drive.portPathResolver = [&](const QString&) { return linkPath; };
-    drive.PortsFound = {QStringLiteral("COM1")};
-    drive.ReplyTimeout = 400;
+    drive.setPortPathResolver([&](const QString&) { return linkPath; });
+    drive.setPortsFound({QStringLiteral("COM1")});
+    drive.setReplyTimeout(400);
     link = &drive;
 
     ASSERT_TRUE(load({"HXA1", "V110", "-2004"}));

@@ -146,7 +146,7 @@ TEST_F(TtypeTest, TheDriveFoundOnTheLinkIsShownPreselected) {
     ManualClock clock;
     FakeSerialPort port{clock};
     CommLink link{context, port, clock};
-    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+    link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
     port.existingPaths = {QStringLiteral("/dev/fake/COM2")};
     DriveModel model;
     for (const auto& [comNo, value] :
@@ -186,7 +186,7 @@ TEST_F(TtypeTest, ASearchAfterTheFormShowsCanBeStoppedAndEndsInWords) {
     ManualClock clock;
     FakeSerialPort port{clock};
     CommLink link{context, port, clock};
-    link.portPathResolver = [](const QString& name) { return QStringLiteral("/dev/fake/") + name; };
+    link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
     port.existingPaths = {QStringLiteral("/dev/fake/COM2"), QStringLiteral("/dev/fake/COM5")};
     StartupContext later = startup();
     later.link = &link;

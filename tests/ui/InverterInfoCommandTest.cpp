@@ -18,7 +18,7 @@ protected:
         context.language.suffix = "Eng";
         command.showModal = [this](QDialog& dialog) {
             auto& result = static_cast<ResultWindow&>(dialog);
-            shown << result.text().ResultDisp.join(u'|');
+            shown << result.text().lines().join(u'|');
             modeWhenShown = int(result.job().mode);
             return 0;
         };
@@ -42,7 +42,7 @@ TEST_F(InverterInfoCommandTest, ReadsTheDriveIntoAResultWindowShownModally) {
 
 TEST_F(InverterInfoCommandTest, AFailedConnectionShowsMessageThreeAndNoWindow) {
     link.closePort();
-    link.PortsFound.clear();
+    link.setPortsFound({});
     prompter.allowUnexpected();
     const std::size_t before = port.writes.size();
     command.run(nullptr);

