@@ -69,19 +69,6 @@ struct ProgramContext {
     // Set when the start-up cannot go on (the program ends); never cleared.
     bool startupAborted = false;
 
-    // The chosen drive identity and its files.
-    QString DriveTypeName;
-    QString DriveFormName; // the capacity name, beginning with "-"
-    QString DriveCpuVersion;
-    QString DriveTypeCode;
-    QString DriveFormCode;
-    QString DriveCpuNumber;
-    QString TypeFolder;
-    QString CapacityFolder;
-    QString InfoIniPath;
-    QString TypeFile;
-    QString CapacityFile;
-
     // Parameter counts of the loaded drive type.
     int ParaCountAll = -1;   // index of the last parameter
     int ParaCountNormal = 0; // index of the last ordinary parameter
