@@ -2,6 +2,7 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 
 namespace {
@@ -11,10 +12,8 @@ namespace {
 double divisorOf(const ProgramContext& ctx, int index) {
     if (index < 0 || !ctx.Parameters)
         return 10.0;
-    double m = 0;
-    if (!ValueRules::parseNumber(ctx.Parameters->ParaDat.cell(PD_Mul, index + 1), m) || !(m > 0))
-        return 1.0;
-    return m;
+    const double m = StoreCells::definition(ctx, index).multiplier;
+    return m > 0 ? m : 1.0;
 }
 
 bool workingValue(const ProgramContext& ctx, int index, double& value) {
@@ -23,7 +22,7 @@ bool workingValue(const ProgramContext& ctx, int index, double& value) {
 }
 
 int indexOf(const ProgramContext& ctx, const char* comNo) {
-    return ctx.Parameters ? ctx.Parameters->indexOfComNo(QString::fromLatin1(comNo)) : -1;
+    return ctx.Parameters ? ctx.drive.indexOfComNo(QString::fromLatin1(comNo)) : -1;
 }
 
 } // namespace
@@ -73,10 +72,10 @@ bool ConversionBasesAvailable(const ProgramContext& ctx) {
     const WorkingBases bases = workingConversionBases(ctx);
     bool any = false;
     for (const QString& comNo : ctx.ListBuff) {
-        const int i = ctx.Parameters->indexOfComNo(comNo);
+        const int i = ctx.drive.indexOfComNo(comNo);
         if (i < 0)
             continue;
-        const QString& kind = ctx.Parameters->ParaDat.cell(PD_CurrentVoltIndex, i + 1);
+        const QString& kind = ctx.drive.parameters[std::size_t(i)].currentVoltKind;
         if (kind == QLatin1String("C") && !(bases.ampere > 0))
             return false;
         if (kind == QLatin1String("V") && !(bases.volt > 0))

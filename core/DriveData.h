@@ -21,15 +21,15 @@ struct DriveFileDialog {
         QStringLiteral("KVR260X Inverter Type Data (*.inv)|*.inv|KVR260X Inverter Capa. Data (*.cap)|*.cap");
 };
 
-// Reads the drive-type file TypeFolder/DriveTypeName(LanguageSuffix).inv into ParaDat, sets
-// ParaCountAll, ParaCountNormal, TypeFile and the store's ComNoList and index. A missing or empty
+// Reads the drive-type file TypeFolder/DriveTypeName(LanguageSuffix).inv into definitions and
+// replaces the loaded drive's whole (with its counts and number index); sets TypeFile. A missing or empty
 // file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed), an
 // unreadable chosen file (ProgramClosed) or malformed data (message DataIncorrect naming the line)
 // sets StartupAbort and leaves no parameter loaded. Returns false exactly then.
 bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
 // Reads the capacity file CapacityFolder/DriveTypeName DriveFormName.cap into the Default cells it
-// names and the "Disp CV" section of Info.ini into column Current/VoltIndex; fills CapPara,
+// names and the "Disp CV" section of Info.ini into the definitions' current/voltage kinds; fills CapPara,
 // CapParaR and ListBuff. A missing or empty file offers the chooser (message CapacityFileMissing);
 // a chosen file of another drive type (message FileTypeDiffers), cancelling (message
 // ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false

@@ -269,13 +269,13 @@ void FileCommands::newParameterSet() {
         p->SMainteFlag = false;
         o.setMastersTabVisible(false);
         o.showBufferTable.setChecked(false);
-        context.RowsInUse = context.ParaCountNormal;
+        context.RowsInUse = context.drive.normalLastIndex;
     } else if (p && p->MainteFlag) {
-        context.RowsInUse = context.ParaCountAll;
+        context.RowsInUse = context.drive.lastIndex();
     } else {
-        context.RowsInUse = context.ParaCountNormal;
+        context.RowsInUse = context.drive.normalLastIndex;
     }
-    context.RowsInUse = qMin(context.RowsInUse, context.ParaCountAll);
+    context.RowsInUse = qMin(context.RowsInUse, context.drive.lastIndex());
 
     if (!o.startWithLastDrive.checked())
         host_.reloadCommSettings();

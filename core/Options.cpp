@@ -289,8 +289,8 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     UpdateRunStopControl();
 
     ProgramContext& context = context_;
-    context.RowsInUse =
-        context.Parameters && context.Parameters->MainteFlag ? context.ParaCountAll : context.ParaCountNormal;
+    context.RowsInUse = context.Parameters && context.Parameters->MainteFlag ? context.drive.lastIndex()
+                                                                             : context.drive.normalLastIndex;
     IniFile info(context.InfoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }

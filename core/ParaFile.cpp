@@ -3,6 +3,7 @@
 #include "core/DriveData.h"
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "platform/BoxText.h"
 #include "platform/IniFile.h"
@@ -173,14 +174,13 @@ void resetValuesToDefaults(const ProgramContext& context) {
     if (!p)
         return;
     static const QString zero = QStringLiteral("0");
-    const int last = context.ParaCountAll;
+    const int last = context.drive.lastIndex();
     for (int i = 0; i <= last; ++i) {
         const int row = i + 1;
-        const QString& def = p->ParaDat.cell(PD_Default, row);
-        qint64 dindex = 0;
-        QString value = def;
-        if (ValueRules::parseInteger(p->ParaDat.cell(PD_DIndex, row), dindex) && dindex != 0)
-            value = ValueRules::DefaultOf(context, def);
+        const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
+        const int rule = d.defaultRule;
+        const QString value =
+            rule != 0 && rule != kUnreadRule ? ValueRules::DefaultOf(context, d.defaultText) : d.defaultText;
         p->UPara.setCell(UP_Value, row, value);
         for (int col : {UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex, UP_SelectIndex,
                         UP_OneSelectIndex, UP_CommErrIndex})
@@ -199,7 +199,7 @@ void takeValue(const ProgramContext& context, int index, const QString& value, d
     p->UPara.setCell(UP_SelectIndex, row, select.isEmpty() ? zero : select);
     p->UPara.setCell(UP_BlindIndex, row, blind.isEmpty() ? zero : blind);
     bool ok = false;
-    ValueRules::UpdateChangedFlag(context, p->ParaDat.cell(PD_ComNo, row), raw, &ok);
+    ValueRules::UpdateChangedFlag(context, StoreCells::definition(context, index).comNo, raw, &ok);
     if (!ok) // a default that is no number: count the value as changed so no save drops it
         p->UPara.setCell(UP_ChangeIndex, row, QStringLiteral("1"));
     for (int col : {UP_WriteIndex, UP_HexIndex, UP_OneSelectIndex, UP_CommErrIndex})
@@ -396,7 +396,7 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
     c.replace(u'\r', u' ');
     c.replace(u'\n', u' ');
     QStringList out;
-    out.reserve(context.ParaCountAll + 10);
+    out.reserve(context.drive.lastIndex() + 10);
     out << QStringLiteral("###") << context.DriveTypeName << context.DriveFormName << context.DriveCpuVersion
         << context.LanguageName << (c.isEmpty() ? kNoComments : c)
         << (blindOn ? QStringLiteral("1") : QStringLiteral("0")) << QString::number(context.BlindCount);
@@ -404,12 +404,12 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
     if (!p)
         return out;
     const QString one = QStringLiteral("1");
-    for (int i = 0; i <= context.ParaCountAll; ++i) {
+    for (int i = 0; i <= context.drive.lastIndex(); ++i) {
         const int row = i + 1;
         const QString& blind = p->UPara.cell(UP_BlindIndex, row);
         if (changedOnly && blind != one && p->UPara.cell(UP_ChangeIndex, row) != one)
             continue;
-        out << p->ParaDat.cell(PD_ComNo, row) + u',' + p->UPara.cell(UP_Value, row) + u',' +
+        out << context.drive.parameters[std::size_t(i)].comNo + u',' + p->UPara.cell(UP_Value, row) + u',' +
                    p->UPara.cell(UP_SelectIndex, row) + u',' + blind;
     }
     return out;

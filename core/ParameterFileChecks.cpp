@@ -58,7 +58,7 @@ QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int
         if (!ValueRules::parseNumber(value, v) || !ValueRules::LimitsOf(context, index, low, high))
             continue;
         if (v < low || v > high)
-            out.append({index, store.ParaDat.cell(PD_ComNo, index + 1), value, v, low, high});
+            out.append({index, context.drive.parameters[std::size_t(index)].comNo, value, v, low, high});
     }
     return out;
 }

@@ -58,11 +58,6 @@ struct ProgramContext {
     int RowsInUse = 0;
     bool OsMajor6OrLater = true;
 
-    // Parameter counts of the loaded drive type.
-    int ParaCountAll = -1;   // index of the last parameter
-    int ParaCountNormal = 0; // index of the last ordinary parameter
-    int QuickCount = 0;
-
     // Texts of the language file kept apart from the store.
     QString MsgCaption;
     QString MsgEmptyInput;

@@ -155,8 +155,8 @@ public:
     // Consecutive exchanges that ended in a time-out without a single byte; reset by any byte.
     int silentExchanges() const { return silentExchanges_; }
     void resetSilentExchanges() { silentExchanges_ = 0; }
-    // One exchange for the parameter in ParaDat row index + 1. kind "R", "W" or "P".
-    // Refuses (Refused, nothing sent) an index outside 0..ParaCountAll or another kind.
+    // One exchange for parameter index. kind "R", "W" or "P".
+    // Refuses (Refused, nothing sent) an index outside 0..drive.lastIndex() or another kind.
     // The reply's value is unsigned (callers apply the sign), 0 on failure. Does not touch
     // CommError.
     ExchangeResult transact(int index, const QString& valueText, const QString& kind);
@@ -208,7 +208,7 @@ private:
     struct Exchange;
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
-    // The request of the parameter in ParaDat row index + 1; false (nothing built) for an
+    // The request of parameter index; false (nothing built) for an
     // index outside the table or another kind.
     bool requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const;
     ExchangeResult exchangeOnce(const FrameRequest& request, const ExchangeOptions& options);
@@ -272,6 +272,6 @@ private:
     QTimer probeTimer_;
 };
 
-// A raw value as the parameter reads it: its low 16 bits unless ParaDat "Byte" is 4; signed
+// A raw value as the parameter reads it: its low 16 bits unless the parameter is 4 bytes wide; signed
 // when its UPara LValue is below 0.
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw);

@@ -91,7 +91,7 @@ void MaintenanceMode::unlock(bool master) {
             store->SMainteFlag = true;
     }
     options_.useMaintenanceMode.setChecked(true);
-    context_.RowsInUse = context_.ParaCountAll;
+    context_.RowsInUse = context_.drive.lastIndex();
     if (master)
         options_.setMastersTabVisible(true);
     // Options whose use depends on the unlock (the keypad's RUN/STOP) are offered now.

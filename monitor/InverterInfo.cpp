@@ -123,7 +123,7 @@ QString InverterInfo::lineText(const QString& code, int index, const MonitorItem
     }
     if (code == QLatin1String("FE14"))
         return ValueRules::floatText(r.value * 100);
-    return ChannelValues::formatNumber(context_.Parameters, index, r.value, context_.DecimalComma);
+    return ChannelValues::formatNumber(context_.drive, index, r.value, context_.DecimalComma);
 }
 
 void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) {
@@ -143,8 +143,7 @@ void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) 
                 const bool on = ok && bit >= 0 && bit <= 15 && ((quint64(r.raw) & 0xFFFFu) >> bit) & 1u;
                 text = on ? QStringLiteral("ON") : QStringLiteral("OFF");
             } else {
-                text =
-                    ChannelValues::formatNumber(context_.Parameters, index, r.value, context_.DecimalComma);
+                text = ChannelValues::formatNumber(context_.drive, index, r.value, context_.DecimalComma);
             }
         }
         out.addLine(name + QStringLiteral(" : ") + text);

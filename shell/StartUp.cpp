@@ -114,7 +114,7 @@ void RunStartupSequence(MainWindow& main) {
             break;
     }
     main.setCaption(ParaFile::captionBase(context));
-    context.RowsInUse = context.ParaCountNormal;
+    context.RowsInUse = context.drive.normalLastIndex;
     main.setSaveEnabled(false);
 }
 
@@ -234,7 +234,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     context.CurrentFileName.clear();
     context.MonFileName.clear();
     main.setCaption(ParaFile::captionBase(context));
-    context.RowsInUse = context.ParaCountNormal;
+    context.RowsInUse = context.drive.normalLastIndex;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 

@@ -38,7 +38,7 @@ UndoRedo::UndoRedo(ParameterTable& core, QObject* parent) : QObject(parent), cor
 
 void UndoRedo::recordStep(int index) {
     if (ParameterStore* p = store(core_.context()))
-        p->UndoComNo.append(p->ParaDat.cell(PD_ComNo, index + 1));
+        p->UndoComNo.append(StoreCells::definition(core_.context(), index).comNo);
     PushUndo(index);
 }
 

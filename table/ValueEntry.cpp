@@ -68,7 +68,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const Q
         return MsgId::ValueCannotBeSet;
     double m = 0;
     const ParameterStore* p = store(context);
-    if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
+    if (!p || (m = StoreCells::definition(context, index).multiplier) == 0)
         return MsgId::NotANumber;
     double value = 0;
     if (typed.front() == u'h' || typed.front() == u'H') {

@@ -389,7 +389,7 @@ void CommSetupDialog::useDriveDefaults() {
 
 void CommSetupDialog::useTableDefaults() {
     const IniFile info(context_.InfoIniPath);
-    settings_.applyTableDefaults(info, context_.Parameters);
+    settings_.applyTableDefaults(info, context_);
     showSettings();
     MarkChangedSettings();
 }

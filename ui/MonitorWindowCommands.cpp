@@ -132,9 +132,8 @@ void MonitorWindow::showReadout(int channel, int index) {
     ReadoutPoint point;
     point.channel = channel;
     point.itemText = m.channels[std::size_t(channel)].itemText;
-    point.valueText =
-        ChannelValues::formatNumber(ctx.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
-                                    m.samples.unscaled(channel, index), ctx.DecimalComma);
+    point.valueText = ChannelValues::formatNumber(ctx.drive, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+                                                  m.samples.unscaled(channel, index), ctx.DecimalComma);
     point.multiplier = scale.multiplier;
     point.offset = scale.offset;
     point.elapsedMs = m.samples.sampleTime(index);
@@ -330,7 +329,7 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
         state.color = ColorOption::fromBgr(c.colour);
     }
     const MonitorValueFormat format = [&m, &context](int channel, double value) {
-        return ChannelValues::formatNumber(context.Parameters, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+        return ChannelValues::formatNumber(context.drive, m.ChannelRecs[std::size_t(channel)].ParaIndex,
                                            value, context.DecimalComma);
     };
     data.rows = monitorReportRows(m.samples, channels, m.AlarmChk, m.TripChk, m.samples.lastPoint(), format);

@@ -19,19 +19,20 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
     const ParameterStore* p = context.Parameters;
     if (!p)
         return source;
-    const int count = std::max(context.ParaCountAll + 1, 0);
+    const int count = std::max(context.drive.lastIndex() + 1, 0);
     source.rows.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         const int r = i + 1;
         report::ParamSourceRow row;
-        row.comNo = p->ParaDat.cell(PD_ComNo, r);
-        row.dIndex = p->ParaDat.cell(PD_DIndex, r);
-        row.defaultText = p->ParaDat.cell(PD_Default, r);
-        row.name = p->ParaDat.cell(PD_FName, r);
-        row.title = p->ParaDat.cell(PD_FTitle, r);
-        row.unit = p->ParaDat.cell(PD_Unit, r);
-        row.mul = p->ParaDat.cell(PD_Mul, r);
-        row.quick = p->ParaDat.cell(PD_Quick, r);
+        const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
+        row.comNo = d.comNo;
+        row.dIndex = definitionText(d, PD_DIndex);
+        row.defaultText = d.defaultText;
+        row.name = d.name;
+        row.title = d.title;
+        row.unit = d.unit;
+        row.mul = definitionText(d, PD_Mul);
+        row.quick = definitionText(d, PD_Quick);
         row.value = p->UPara.cell(UP_Value, r);
         row.highValue = p->UPara.cell(UP_HValue, r);
         row.lowValue = p->UPara.cell(UP_LValue, r);

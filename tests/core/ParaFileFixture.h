@@ -74,23 +74,23 @@ protected:
     }
     // The drive's special-setup markers at their normal values, so files of the set open.
     void normalMarkers() {
-        if (store->indexOfComNo("0998") >= 0)
+        if (context.drive.indexOfComNo("0998") >= 0)
             setValue("0998", "1");
-        if (store->indexOfComNo("0999") >= 0)
+        if (context.drive.indexOfComNo("0999") >= 0)
             setValue("0999", "2");
     }
 
     QString value(const QString& comNo) const { return cell(comNo, UP_Value); }
     QString cell(const QString& comNo, int col) const {
-        return store->UPara.cell(col, store->indexOfComNo(comNo) + 1);
+        return store->UPara.cell(col, context.drive.indexOfComNo(comNo) + 1);
     }
     void setValue(const QString& comNo, const QString& v) {
-        store->UPara.setCell(UP_Value, store->indexOfComNo(comNo) + 1, v);
+        store->UPara.setCell(UP_Value, context.drive.indexOfComNo(comNo) + 1, v);
     }
     // Every Value, in parameter order.
     QStringList values() const {
         QStringList out;
-        for (int i = 0; i <= context.ParaCountAll; ++i)
+        for (int i = 0; i <= context.drive.lastIndex(); ++i)
             out << store->UPara.cell(UP_Value, i + 1);
         return out;
     }

@@ -287,7 +287,7 @@ TEST_F(ParaFileTest, ReadLimitCoversEveryLineTheWriterWritesAndNoMore) {
     setSyntheticParams(2000);
     QStringList data;
     for (int i = 0; i < 2000; ++i)
-        data << store->ParaDat.cell(PD_ComNo, i + 1) + (i == 999 ? ",2" : ",1");
+        data << definitionText(context.drive.parameters[std::size_t(i)], PD_ComNo) + (i == 999 ? ",2" : ",1");
     data << "ZZZZ,1"; // beyond the limit: never looked at
     ASSERT_EQ(read(context, fullFile(data)).result, ReadResult::Loaded);
     EXPECT_EQ(store->UPara.cell(UP_Value, 2000), "1");

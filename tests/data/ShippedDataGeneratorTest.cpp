@@ -99,9 +99,9 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     EXPECT_TRUE(LoadCapacityTable(context, prompter));
     EXPECT_TRUE(InitValueTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList());
-    EXPECT_EQ(context.ParaCountAll, 1999);
-    EXPECT_EQ(context.ParaCountNormal, r.lastOrdinaryIndex);
-    EXPECT_EQ(store.indexOfComNo(r.comNos.last()), 1999);
-    EXPECT_EQ(store.UPara.cell(UP_Value, store.indexOfComNo(QStringLiteral("0012")) + 1),
+    EXPECT_EQ(context.drive.lastIndex(), 1999);
+    EXPECT_EQ(context.drive.normalLastIndex, r.lastOrdinaryIndex);
+    EXPECT_EQ(context.drive.indexOfComNo(r.comNos.last()), 1999);
+    EXPECT_EQ(store.UPara.cell(UP_Value, context.drive.indexOfComNo(QStringLiteral("0012")) + 1),
               QStringLiteral("880"));
 }

@@ -186,7 +186,7 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityListAndTheRatedVal
     EXPECT_FALSE(enabled(TableCommand::CVDisp));
     context.ListBuff = list;
     for (const char* rated : {"FE70", "FB58"})
-        store->UPara.setCell(UP_Value, store->indexOfComNo(rated) + 1, "0");
+        store->UPara.setCell(UP_Value, context.drive.indexOfComNo(rated) + 1, "0");
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));

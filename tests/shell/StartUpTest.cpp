@@ -82,8 +82,8 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
     EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
     EXPECT_FALSE(context.StartupAbort);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_EQ(context.RowsInUse, context.ParaCountNormal);
-    EXPECT_GT(context.ParaCountNormal, 0);
+    EXPECT_EQ(context.RowsInUse, context.drive.normalLastIndex);
+    EXPECT_GT(context.drive.normalLastIndex, 0);
     EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_FALSE(m->button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(value("0002"), QStringLiteral("60"));

@@ -58,18 +58,18 @@ protected:
         ASSERT_TRUE(LoadTypeTable(context, prompter));
         ASSERT_TRUE(LoadCapacityTable(context, prompter));
         ASSERT_TRUE(InitValueTable(context, prompter));
-        context.RowsInUse = context.ParaCountNormal;
-        context.QuickCount = 10;
+        context.RowsInUse = context.drive.normalLastIndex;
+        context.drive.quickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
     }
 
-    int index(const QString& comNo) const { return store->indexOfComNo(comNo); }
+    int index(const QString& comNo) const { return context.drive.indexOfComNo(comNo); }
     QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
     void setWork(const QString& comNo, int col, const QString& v) {
         store->UPara.setCell(col, index(comNo) + 1, v);
     }
     void setPara(const QString& comNo, int col, const QString& v) {
-        store->ParaDat.setCell(col, index(comNo) + 1, v);
+        setDefinitionText(context.drive.parameters[std::size_t(index(comNo))], col, v);
     }
 
     static inline TempProgramFolder* folder = nullptr;

@@ -198,9 +198,9 @@ public:
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);
 
-        loaded =
-            loaded && model.load(folder.path(), SimDriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
-                                                              QStringLiteral("-0.75K")});
+        loaded = loaded &&
+                 model.load(folder.path(), SimDriveIdentity{QStringLiteral("HXA1"), QStringLiteral("V100"),
+                                                            QStringLiteral("-0.75K")});
         model.setParameter(QStringLiteral("0998"), 1);
         model.setParameter(QStringLiteral("FB72"), 7);
         SimConfig config;
@@ -264,10 +264,14 @@ public:
         return out;
     }
 
-    QString comNo(int index) const { return store.ParaDat.cell(PD_ComNo, index + 1); }
+    QString comNo(int index) const {
+        return definitionText(context.drive.parameters[std::size_t(index)], PD_ComNo);
+    }
     QString value(int index) const { return store.UPara.cell(UP_Value, index + 1); }
     void setValue(int index, const QString& v) { store.UPara.setCell(UP_Value, index + 1, v); }
-    QString flag(int index) const { return store.ParaDat.cell(PD_Flag, index + 1); }
+    QString flag(int index) const {
+        return definitionText(context.drive.parameters[std::size_t(index)], PD_Flag);
+    }
     void setChanged(int index, bool on) {
         store.UPara.setCell(UP_ChangeIndex, index + 1, on ? QStringLiteral("1") : QStringLiteral("0"));
     }

@@ -30,7 +30,7 @@ public:
         return answers && !context.MonitorRunning;
     }
     ExchangeResult transact(int index, const QString& valueText, const QString& kind) override {
-        const QString comNo = context.Parameters->ParaDat.cell(PD_ComNo, index + 1);
+        const QString comNo = definitionText(context.drive.parameters[std::size_t(index)], PD_ComNo);
         requests.push_back({comNo, kind, valueText});
         ExchangeResult r;
         r.error = failing.contains(comNo);
@@ -75,10 +75,12 @@ protected:
             out.push_back({n, "R", ""});
         return out;
     }
-    QString para(const QString& comNo, int col) const { return store->ParaDat.cell(col, index(comNo) + 1); }
+    QString para(const QString& comNo, int col) const {
+        return definitionText(context.drive.parameters[std::size_t(index(comNo))], col);
+    }
     int marks() const {
         int n = 0;
-        for (int i = 0; i <= context.ParaCountAll; ++i)
+        for (int i = 0; i <= context.drive.lastIndex(); ++i)
             n += store->UPara.cell(UP_OneSelectIndex, i + 1) == "1";
         return n;
     }

@@ -287,12 +287,12 @@ TEST_F(TypedValue, AValueBeingTypedIsGivenUpWhenTheRowsAreReplaced) {
     setWork("0013", UP_Value, "7");
     refreshAll();
     QStringList before;
-    for (int i = 0; i <= context.ParaCountAll; ++i)
+    for (int i = 0; i <= context.drive.lastIndex(); ++i)
         before.append(store->UPara.cell(UP_Value, i + 1));
     enter(); // no click in between: the cursor is still on the row typed into
 
     QStringList after;
-    for (int i = 0; i <= context.ParaCountAll; ++i)
+    for (int i = 0; i <= context.drive.lastIndex(); ++i)
         after.append(store->UPara.cell(UP_Value, i + 1));
     EXPECT_EQ(after, before);
     EXPECT_EQ(value("0009"), "60");

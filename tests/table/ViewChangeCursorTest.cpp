@@ -54,10 +54,10 @@ public:
     }
     void quickOnly(std::initializer_list<const char*> comNos) {
         for (int i = 0; i <= context.RowsInUse; ++i)
-            store->ParaDat.setCell(PD_Quick, i + 1, "0");
+            setDefinitionText(context.drive.parameters[std::size_t(i)], PD_Quick, "0");
         for (const char* n : comNos)
             setPara(n, PD_Quick, "1");
-        context.QuickCount = int(comNos.size());
+        context.drive.quickCount = int(comNos.size());
     }
 
 protected:
@@ -66,7 +66,7 @@ protected:
         QStringList out;
         for (int i = 0; i <= context.RowsInUse; ++i)
             if (store->UPara.cell(UP_Value, i + 1) != before[i])
-                out << store->ParaDat.cell(PD_ComNo, i + 1);
+                out << definitionText(context.drive.parameters[std::size_t(i)], PD_ComNo);
         return out;
     }
     QStringList values() const {

@@ -134,7 +134,7 @@ TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
 
 TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
     views.PopQuickClick();
-    ASSERT_EQ(rows(), context.QuickCount + 1);
+    ASSERT_EQ(rows(), context.drive.quickCount + 1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0004");
     EXPECT_TRUE(commands.checked(C::Quick));
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})

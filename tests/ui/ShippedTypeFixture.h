@@ -39,7 +39,7 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
     if (!LoadTypeTable(context, asker) || !LoadCapacityTable(context, asker) ||
         !InitValueTable(context, asker))
         return false;
-    context.RowsInUse = context.ParaCountNormal;
+    context.RowsInUse = context.drive.normalLastIndex;
     return true;
 }
 
@@ -93,7 +93,7 @@ protected:
         return *table;
     }
 
-    int index(const QString& comNo) const { return store->indexOfComNo(comNo); }
+    int index(const QString& comNo) const { return context.drive.indexOfComNo(comNo); }
     QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
 
     static inline TempProgramFolder* folder = nullptr;
