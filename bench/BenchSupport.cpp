@@ -62,7 +62,7 @@ bool GeneratedDriveType::load() {
 }
 
 void BenchTableHost::UpdateCurrentVoltageCommands() {
-    commands.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
+    commands.setEnabled(TableCommand::CVDisp, !context_.drive.currentVoltNumbers.isEmpty());
 }
 
 BenchParameterTable::BenchParameterTable() {

@@ -67,11 +67,11 @@ void WorkingConversionBases(ProgramContext& ctx) {
 }
 
 bool ConversionBasesAvailable(const ProgramContext& ctx) {
-    if (!ctx.Parameters || ctx.ListBuff.isEmpty())
+    if (!ctx.Parameters || ctx.drive.currentVoltNumbers.isEmpty())
         return false;
     const WorkingBases bases = workingConversionBases(ctx);
     bool any = false;
-    for (const QString& comNo : ctx.ListBuff) {
+    for (const QString& comNo : ctx.drive.currentVoltNumbers) {
         const int i = ctx.drive.indexOfComNo(comNo);
         if (i < 0)
             continue;

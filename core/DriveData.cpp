@@ -175,8 +175,8 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
 
     context.CapacityFile = Paths::join(context.CapacityFolder, context.DriveTypeName + context.DriveFormName +
                                                                    QStringLiteral(".cap"));
-    context.CapPara.clear();
-    context.CapParaR.clear();
+    context.drive.capacityNumbers.clear();
+    context.drive.capacityFollowers.clear();
     QStringList lines;
     if (!readDataFile(context.CapacityFile, lines) || !capacityFileHasData(lines)) {
         asker.ask(MsgNotice(context, MsgId::CapacityFileMissing, BoxIcon::Warning));
@@ -212,24 +212,24 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
         SplitDriveDataLine(lines[k], fields);
         if (fields.size() < 2)
             continue; // no number on the line: nothing to change
-        context.CapPara << fields.first();
+        context.drive.capacityNumbers << fields.first();
         const int i = context.drive.indexOfComNo(fields.first());
         if (context.drive.holds(i))
             context.drive.parameters[std::size_t(i)].defaultText = fields.last();
     }
 
     const IniFile info(infoIniFile(context));
-    context.ListBuff = info.keys(kDispCv);
+    context.drive.currentVoltNumbers = info.keys(kDispCv);
     // Both lists are matched ignoring case.
     QSet<QString> capNumbers, cvNumbers;
-    for (const QString& n : std::as_const(context.CapPara))
+    for (const QString& n : std::as_const(context.drive.capacityNumbers))
         capNumbers.insert(n.toUpper());
-    for (const QString& n : std::as_const(context.ListBuff))
+    for (const QString& n : std::as_const(context.drive.currentVoltNumbers))
         cvNumbers.insert(n.toUpper());
     for (ParameterDefinition& d : context.drive.parameters) {
         const QString upper = d.comNo.toUpper();
         if (d.defaultRule == 1 && capNumbers.contains(upper))
-            context.CapParaR << d.comNo;
+            context.drive.capacityFollowers << d.comNo;
         d.currentVoltKind = cvNumbers.contains(upper) ? info.readString(kDispCv, d.comNo) : QString();
     }
     return true;
@@ -276,4 +276,11 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
         up.setCell(UP_No, row, QString::number(k));
     }
     return true;
+}
+
+DriveLoad LoadDriveData(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
+    if (context.StartupAbort || !LoadTypeTable(context, asker, dialog) || context.StartupAbort ||
+        !LoadCapacityTable(context, asker, dialog) || context.StartupAbort)
+        return DriveLoad::Aborted;
+    return InitValueTable(context, asker) ? DriveLoad::Loaded : DriveLoad::ValuesRefused;
 }

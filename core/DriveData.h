@@ -29,10 +29,10 @@ struct DriveFileDialog {
 bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
 // Reads the capacity file CapacityFolder/DriveTypeName DriveFormName.cap into the Default cells it
-// names and the "Disp CV" section of Info.ini into the definitions' current/voltage kinds; fills CapPara,
-// CapParaR and ListBuff. A missing or empty file offers the chooser (message CapacityFileMissing);
-// a chosen file of another drive type (message FileTypeDiffers), cancelling (message
-// ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false
+// names and the "Disp CV" section of Info.ini into the definitions' current/voltage kinds; fills
+// the loaded drive's capacity and current/voltage number lists. A missing or empty file offers the chooser
+// (message CapacityFileMissing); a chosen file of another drive type (message FileTypeDiffers), cancelling
+// (message ProgramClosed) or an unreadable chosen file (ProgramClosed) sets StartupAbort. Returns false
 // exactly then.
 bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
@@ -41,3 +41,12 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
 // icon) and returns false: the caller then shows the start-up form again and reloads
 // into the same store.
 bool InitValueTable(ProgramContext& context, Asker& asker);
+
+enum class DriveLoad {
+    Loaded,
+    Aborted,       // StartupAbort is set: the program ends
+    ValuesRefused, // the working values cannot be computed: the caller chooses again
+};
+// The three loaders in order, each only after the one before succeeded, none while
+// StartupAbort is set.
+DriveLoad LoadDriveData(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});

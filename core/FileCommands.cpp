@@ -248,12 +248,12 @@ void FileCommands::newParameterSet() {
         asker_.letEventsThrough();
         // With nothing chosen the loaders would only ask for files of a program about to end.
         const DriveFileDialog chooser = host_.missingFileDialog();
-        if (context.StartupAbort || !LoadTypeTable(context, asker_, chooser) || context.StartupAbort ||
-            !LoadCapacityTable(context, asker_, chooser) || context.StartupAbort) {
+        const DriveLoad load = LoadDriveData(context, asker_, chooser);
+        if (load == DriveLoad::Aborted) {
             quitAfterNew();
             return;
         }
-        if (InitValueTable(context, asker_))
+        if (load == DriveLoad::Loaded)
             break;
         // Drive data whose working values cannot be computed: choose again.
     }

@@ -97,6 +97,10 @@ struct LoadedDrive {
     int normalLastIndex = 0; // index of the last ordinary parameter
     int quickCount = 0;
 
+    QStringList capacityNumbers;    // numbers listed in the capacity file, file order
+    QStringList capacityFollowers;  // default-rule 1 parameters the capacity file lists
+    QStringList currentVoltNumbers; // keys of Info.ini "Disp CV"
+
     // Index of the last parameter; -1 with none loaded.
     int lastIndex() const { return int(parameters.size()) - 1; }
     bool holds(int index) const { return index >= 0 && index < int(parameters.size()); }

@@ -207,7 +207,8 @@ void takeValue(const ProgramContext& context, int index, const QString& value, d
 }
 
 bool isCapacityParameter(const ProgramContext& context, const QString& comNo, Qt::CaseSensitivity cs) {
-    return context.CapPara.contains(comNo, cs) || context.CapParaR.contains(comNo, cs);
+    return context.drive.capacityNumbers.contains(comNo, cs) ||
+           context.drive.capacityFollowers.contains(comNo, cs);
 }
 
 Notice conversionErrorNotice(const QString& text, bool floatingPoint) {

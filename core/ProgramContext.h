@@ -62,11 +62,6 @@ struct ProgramContext {
     QString MsgCaption;
     QString MsgEmptyInput;
 
-    // Lists the drive loaders fill (hidden lists of the main window).
-    QStringList CapPara;  // numbers listed in the capacity file, file order
-    QStringList CapParaR; // DIndex "1" parameters the capacity file lists
-    QStringList ListBuff; // keys of Info.ini "Disp CV"
-
     // 100 % of a current and of a voltage parameter, from the monitor's base reading.
     float AmpereBase = 0.0f;
     float VoltBase = 0.0f;

@@ -106,11 +106,10 @@ void RunStartupSequence(MainWindow& main) {
         if (!createStore(main))
             return;
         const DriveFileDialog chooser = main.missingFileDialog();
-        if (!LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort)
+        const DriveLoad load = LoadDriveData(context, main.asker(), chooser);
+        if (load == DriveLoad::Aborted)
             return;
-        if (!LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
-            return;
-        if (InitValueTable(context, main.asker()))
+        if (load == DriveLoad::Loaded)
             break;
     }
     main.setCaption(ParaFile::captionBase(context));
@@ -131,7 +130,6 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     ProgramFolder::setProgramFolder(context, programFileFolder);
     const IniFile settings(context.SettingsIniPath);
     const QStringList languages = settings.keys(kLanguage);
-    context.ListBuff = languages;
 
     const QString file = Paths::normalize(path);
     if (file.right(4).toUpper() != QLatin1String(".KVR")) {
@@ -185,7 +183,6 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     context.BlindCount = blindCount;
 
     const IniFile catalogue(context.CatalogueIniPath);
-    context.ListBuff = catalogue.keys(QStringLiteral("Type"));
     context.DriveTypeName = header.type;
     context.DriveFormName = header.driveForm;
     context.DriveCpuVersion = header.cpu;
@@ -220,10 +217,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
                                  context.DriveTypeName, main.I_CpuForm_M, main.I_CpuNo_M);
 
     const DriveFileDialog chooser = main.missingFileDialog();
-    if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.StartupAbort ||
-        !LoadCapacityTable(context, main.asker(), chooser) || context.StartupAbort)
+    if (!createStore(main))
         return;
-    if (!InitValueTable(context, main.asker())) {
+    const DriveLoad load = LoadDriveData(context, main.asker(), chooser);
+    if (load == DriveLoad::Aborted)
+        return;
+    if (load == DriveLoad::ValuesRefused) {
         // The file's values cannot be placed into drive data that is itself broken.
         context.StartupAbort = true;
         return;

@@ -217,8 +217,8 @@ TEST_F(CfgFileTest, FirstRecordOfANumberWins) {
 TEST_F(CfgFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
     QStringList lines = kExampleLines;
     lines[7] = "FB070041FB050007FB720000FE080069";
-    context.CapPara = QStringList{"0001"};
-    context.CapParaR = QStringList{"a012"};
+    context.drive.capacityNumbers = QStringList{"0001"};
+    context.drive.capacityFollowers = QStringList{"a012"};
     setValue("0000", "55");
     prompter.answer(BoxAnswer::Cancel);
     EXPECT_EQ(readLines(lines).result, ReadResult::Refused);

@@ -157,17 +157,17 @@ TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
     EXPECT_TRUE(definition("F101").wide());
     EXPECT_FALSE(definition("F100").wide());
     EXPECT_EQ(context.drive.indexOfComNo("0001"), -1);
-    EXPECT_EQ(context.CapPara, QStringList({"F101"}));
-    EXPECT_TRUE(context.ListBuff.isEmpty());
+    EXPECT_EQ(context.drive.capacityNumbers, QStringList({"F101"}));
+    EXPECT_TRUE(context.drive.currentVoltNumbers.isEmpty());
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "F100"), "");
 }
 
 TEST_F(DriveDataTest, CapacityAndWorkingValues) {
     ASSERT_TRUE(loadAll());
     EXPECT_EQ(cell(PD_Default, "0001"), "600");
-    EXPECT_EQ(context.CapPara, QStringList({"0001"}));
-    EXPECT_TRUE(context.CapParaR.isEmpty());
-    EXPECT_EQ(context.ListBuff, QStringList({"0001"}));
+    EXPECT_EQ(context.drive.capacityNumbers, QStringList({"0001"}));
+    EXPECT_TRUE(context.drive.capacityFollowers.isEmpty());
+    EXPECT_EQ(context.drive.currentVoltNumbers, QStringList({"0001"}));
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "C");
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0002"), "");
     EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
@@ -188,8 +188,8 @@ TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines) {
             "0000,1\n");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
     ASSERT_TRUE(LoadCapacityTable(context, prompter));
-    EXPECT_EQ(context.CapPara, QStringList({"0002", "9999", "0001"}));
-    EXPECT_EQ(context.CapParaR, QStringList({"0002"}));
+    EXPECT_EQ(context.drive.capacityNumbers, QStringList({"0002", "9999", "0001"}));
+    EXPECT_EQ(context.drive.capacityFollowers, QStringList({"0002"}));
     EXPECT_EQ(cell(PD_Default, "0001"), "700") << "the last field is the value";
     EXPECT_EQ(cell(PD_Default, "0000"), "3") << "reading stops at the empty line";
 }
@@ -360,7 +360,7 @@ TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
     QFile::remove(typeFolder() + "/Info.ini");
     ASSERT_TRUE(loadAll());
     EXPECT_EQ(context.drive.normalLastIndex, 3);
-    EXPECT_TRUE(context.ListBuff.isEmpty());
+    EXPECT_TRUE(context.drive.currentVoltNumbers.isEmpty());
     EXPECT_TRUE(prompter.boxes().empty());
 }
 

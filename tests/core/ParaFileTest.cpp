@@ -178,8 +178,8 @@ TEST_F(ParaFileTest, OtherDriveTypeIsRefusedWithTheFilesIdentity) {
 }
 
 TEST_F(ParaFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
-    context.CapPara = QStringList{"0001"};
-    context.CapParaR = QStringList{"A012"};
+    context.drive.capacityNumbers = QStringList{"0001"};
+    context.drive.capacityFollowers = QStringList{"A012"};
     QStringList f = fullFile({"0000,9", "0001,9", "A012,9"});
     f[2] = "-4075";
     const QString question = "M10\n* QX100-4075 (V110) M87\n\nM11\nM12\nM13";

@@ -85,7 +85,7 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
             EXPECT_LE(lo, v) << what << " " << com;
             EXPECT_LE(v, hi) << what << " " << com;
         }
-        for (const QString& key : context.ListBuff) {
+        for (const QString& key : context.drive.currentVoltNumbers) {
             const int index = context.drive.indexOfComNo(key);
             ASSERT_GE(index, 0) << what << " " << key.toStdString();
             EXPECT_FALSE(

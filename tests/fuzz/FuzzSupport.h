@@ -78,8 +78,8 @@ inline void setUp() {
     programContext.DriveTypeCode = "65";
     programContext.DriveFormCode = "6";
     programContext.DriveCpuNumber = "105";
-    programContext.CapPara = QStringList{"0001"};
-    programContext.CapParaR = QStringList{"A012"};
+    programContext.drive.capacityNumbers = QStringList{"0001"};
+    programContext.drive.capacityFollowers = QStringList{"A012"};
     for (int i = 0; i < 120; ++i)
         store.Messages << QString("M%1").arg(i);
     const char* const numbers[][3] = {{"0000", "0", "3"},    {"0001", "0", "600"}, {"0099", "0", "1"},

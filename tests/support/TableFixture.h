@@ -100,7 +100,7 @@ protected:
     // the capacity has bases, as the table window does it.
     void refreshAll() {
         core.refreshAll();
-        commands.setEnabled(TableCommand::CVDisp, !context.ListBuff.isEmpty());
+        commands.setEnabled(TableCommand::CVDisp, !context.drive.currentVoltNumbers.isEmpty());
     }
     void type(const QString& text) {
         for (QChar c : text)

@@ -65,7 +65,7 @@ TEST_F(CurrentVoltageView, EveryShippedTypeShowsAmperesAndVoltsAgainstItsCapacit
         EXPECT_FLOAT_EQ(context.VoltBase, float(volts));
 
         QString firstCurrent;
-        for (const QString& comNo : context.ListBuff) {
+        for (const QString& comNo : context.drive.currentVoltNumbers) {
             const int r = rowOf(comNo);
             ASSERT_GE(r, 1) << comNo.toStdString();
             const QString kind =
