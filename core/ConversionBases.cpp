@@ -18,7 +18,7 @@ double divisorOf(const ProgramContext& ctx, int index) {
 
 bool workingValue(const ProgramContext& ctx, int index, double& value) {
     return index >= 0 && ctx.Parameters &&
-           ValueRules::parseNumber(ctx.Parameters->UPara.cell(UP_Value, index + 1), value);
+           ValueRules::parseNumber(StoreCells::work(ctx, UP_Value, index), value);
 }
 
 int indexOf(const ProgramContext& ctx, const char* comNo) {

@@ -3,6 +3,7 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -256,24 +257,24 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
     };
     for (int k = 0; k <= drive.lastIndex(); ++k) {
         const ParameterDefinition& d = drive.parameters[std::size_t(k)];
-        const int row = k + 1;
         if (d.defaultRule == kUnreadRule) {
             asker.ask(MsgNotice(context, MsgId::DataIncorrect, BoxIcon::Stop));
             asker.letEventsThrough();
             return false;
         }
-        up.setCell(UP_Value, row, d.defaultRule == 0 ? d.defaultText : defaultOf(d.defaultText));
-        up.setCell(UP_HValue, row, d.highRule == 0 ? d.high : defaultOf(d.high));
+        StoreCells::setWork(context, UP_Value, k,
+                            d.defaultRule == 0 ? d.defaultText : defaultOf(d.defaultText));
+        StoreCells::setWork(context, UP_HValue, k, d.highRule == 0 ? d.high : defaultOf(d.high));
         QString low = d.low;
         if (d.lowRule != 0) {
             low = defaultOf(low);
             if (d.lowRule == -1)
                 low = negatedNumber(low);
         }
-        up.setCell(UP_LValue, row, low);
+        StoreCells::setWork(context, UP_LValue, k, low);
         for (int c = UP_ChangeIndex; c <= UP_CommErrIndex; ++c)
-            up.setCell(c, row, zero);
-        up.setCell(UP_No, row, QString::number(k));
+            StoreCells::setWork(context, c, k, zero);
+        StoreCells::setWork(context, UP_No, k, QString::number(k));
     }
     return true;
 }

@@ -170,40 +170,36 @@ QString markerRefusalText(const ProgramContext& context, const QStringList& line
 }
 
 void resetValuesToDefaults(const ProgramContext& context) {
-    ParameterStore* p = context.Parameters;
-    if (!p)
+    if (!context.Parameters)
         return;
     static const QString zero = QStringLiteral("0");
     const int last = context.drive.lastIndex();
     for (int i = 0; i <= last; ++i) {
-        const int row = i + 1;
         const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
         const int rule = d.defaultRule;
         const QString value =
             rule != 0 && rule != kUnreadRule ? ValueRules::DefaultOf(context, d.defaultText) : d.defaultText;
-        p->UPara.setCell(UP_Value, row, value);
+        StoreCells::setWork(context, UP_Value, i, value);
         for (int col : {UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex, UP_SelectIndex,
                         UP_OneSelectIndex, UP_CommErrIndex})
-            p->UPara.setCell(col, row, zero);
+            StoreCells::setWork(context, col, i, zero);
     }
 }
 
 void takeValue(const ProgramContext& context, int index, const QString& value, double raw,
                const QString& select, const QString& blind) {
-    ParameterStore* p = context.Parameters;
-    if (!p)
+    if (!context.Parameters)
         return;
     static const QString zero = QStringLiteral("0");
-    const int row = index + 1;
-    p->UPara.setCell(UP_Value, row, value);
-    p->UPara.setCell(UP_SelectIndex, row, select.isEmpty() ? zero : select);
-    p->UPara.setCell(UP_BlindIndex, row, blind.isEmpty() ? zero : blind);
+    StoreCells::setWork(context, UP_Value, index, value);
+    StoreCells::setWork(context, UP_SelectIndex, index, select.isEmpty() ? zero : select);
+    StoreCells::setWork(context, UP_BlindIndex, index, blind.isEmpty() ? zero : blind);
     bool ok = false;
     ValueRules::UpdateChangedFlag(context, StoreCells::definition(context, index).comNo, raw, &ok);
     if (!ok) // a default that is no number: count the value as changed so no save drops it
-        p->UPara.setCell(UP_ChangeIndex, row, QStringLiteral("1"));
+        StoreCells::setWork(context, UP_ChangeIndex, index, QStringLiteral("1"));
     for (int col : {UP_WriteIndex, UP_HexIndex, UP_OneSelectIndex, UP_CommErrIndex})
-        p->UPara.setCell(col, row, zero);
+        StoreCells::setWork(context, col, index, zero);
 }
 
 bool isCapacityParameter(const ProgramContext& context, const QString& comNo, Qt::CaseSensitivity cs) {
@@ -406,12 +402,12 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
         return out;
     const QString one = QStringLiteral("1");
     for (int i = 0; i <= context.drive.lastIndex(); ++i) {
-        const int row = i + 1;
-        const QString& blind = p->UPara.cell(UP_BlindIndex, row);
-        if (changedOnly && blind != one && p->UPara.cell(UP_ChangeIndex, row) != one)
+        const QString& blind = StoreCells::work(context, UP_BlindIndex, i);
+        if (changedOnly && blind != one && StoreCells::work(context, UP_ChangeIndex, i) != one)
             continue;
-        out << context.drive.parameters[std::size_t(i)].comNo + u',' + p->UPara.cell(UP_Value, row) + u',' +
-                   p->UPara.cell(UP_SelectIndex, row) + u',' + blind;
+        out << context.drive.parameters[std::size_t(i)].comNo + u',' +
+                   StoreCells::work(context, UP_Value, i) + u',' +
+                   StoreCells::work(context, UP_SelectIndex, i) + u',' + blind;
     }
     return out;
 }

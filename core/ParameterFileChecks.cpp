@@ -4,6 +4,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "platform/BoxText.h"
 
@@ -47,13 +48,12 @@ QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int
     QList<OutOfLimit> out;
     if (!context.Parameters)
         return out;
-    const ParameterStore& store = *context.Parameters;
     QSet<int> seen; // a number recorded twice is read once
     for (int index : indices) {
         if (seen.contains(index))
             continue;
         seen.insert(index);
-        const QString& value = store.UPara.cell(UP_Value, index + 1);
+        const QString& value = StoreCells::work(context, UP_Value, index);
         double v = 0, low = 0, high = 0;
         if (!ValueRules::parseNumber(value, v) || !ValueRules::LimitsOf(context, index, low, high))
             continue;
@@ -86,7 +86,7 @@ std::optional<Notice> markOutOfLimits(const ProgramContext& context, const QList
         return std::nullopt;
     static const QString one = QStringLiteral("1");
     for (const OutOfLimit& o : found)
-        store->UPara.setCell(UP_ChangeIndex, o.index + 1, one);
+        StoreCells::setWork(context, UP_ChangeIndex, o.index, one);
     return Notice{outOfLimitText(context, found), context.MsgCaption, BoxIcon::Warning, BoxButtons::Ok};
 }
 

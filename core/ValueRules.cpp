@@ -2,6 +2,7 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 
 #include <charconv>
 #include <cmath>
@@ -42,7 +43,7 @@ const ParameterDefinition& definitionOf(const ProgramContext& context, int index
     return validIndex(context, index) ? context.drive.parameters[std::size_t(index)] : none;
 }
 QString valueCell(const ProgramContext& context, int col, int index) {
-    return validIndex(context, index) ? context.Parameters->UPara.cell(col, index + 1) : QString();
+    return validIndex(context, index) ? StoreCells::work(context, col, index) : QString();
 }
 
 // Value of the parameter a limit cell names, as a number.
@@ -263,7 +264,7 @@ int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, doubl
     if (!parseNumber(DefaultOf(context, comNo, failure), def))
         return 0;
     const int flag = raw == def ? 0 : 1;
-    context.Parameters->UPara.setCell(UP_ChangeIndex, i + 1, QString::number(flag));
+    StoreCells::setWork(context, UP_ChangeIndex, i, QString::number(flag));
     if (ok)
         *ok = true;
     return flag;

@@ -62,7 +62,7 @@ const ParameterDefinition& TransferEngine::definition(int index) const {
 }
 
 const QString& TransferEngine::valueCell(int index) const {
-    return context_.Parameters->UPara.cell(UP_Value, index + 1);
+    return StoreCells::work(context_, UP_Value, index);
 }
 
 void TransferEngine::loadTexts() {
@@ -244,7 +244,6 @@ void TransferEngine::start() {
 }
 
 void TransferEngine::runImport() {
-    ParameterStore& store = *context_.Parameters;
     if (view_) {
         view_->setStatusText(Msg(context_, MsgId::Importing));
         view_->repaintNow();
@@ -278,7 +277,7 @@ void TransferEngine::runImport() {
 
     for (int i = 0; i <= job_->lastParaIndex; ++i) {
         const std::int64_t v = entries[std::size_t(i)];
-        store.UPara.setCell(UP_Value, i + 1, QString::number(v));
+        StoreCells::setWork(context_, UP_Value, i, QString::number(v));
         ValueRules::Failure failure;
         ValueRules::UpdateChangedFlag(context_, definition(i).comNo, double(v), nullptr, &failure);
         if (failure)
@@ -292,7 +291,6 @@ void TransferEngine::runImport() {
 void TransferEngine::importModelStep() {
     if (context_.DriveTypeName != QLatin1String("HXB3"))
         return;
-    ParameterStore& store = *context_.Parameters;
     const int fe08 = context_.drive.indexOfComNo(QStringLiteral("FE08"));
     const int p0630 = context_.drive.indexOfComNo(QStringLiteral("0630"));
     if (fe08 < 0 || fe08 > context_.drive.lastIndex())
@@ -302,13 +300,12 @@ void TransferEngine::importModelStep() {
         return; // a failed read must not pass for version 0
     const std::int64_t cpu =
         normaliseRaw(read.value, parameterIs32(context_, fe08), parameterIsSigned(context_, fe08));
-    store.UPara.setCell(UP_Value, fe08 + 1, QString::number(cpu));
+    StoreCells::setWork(context_, UP_Value, fe08, QString::number(cpu));
     if (cpu < 300 && p0630 >= 0)
-        store.UPara.setCell(UP_Value, p0630 + 1, QStringLiteral("0"));
+        StoreCells::setWork(context_, UP_Value, p0630, QStringLiteral("0"));
 }
 
 void TransferEngine::runExport() {
-    ParameterStore& store = *context_.Parameters;
     const Options& o = options_;
     if (view_) {
         view_->setStatusText(Msg(context_, MsgId::Exporting));
@@ -318,8 +315,9 @@ void TransferEngine::runExport() {
         result_->addLine(errorHeading);
 
     const auto skipped = [&](int i) {
-        return definition(i).flag == 1 || (o.exportChangedOnly.checked() &&
-                                           store.UPara.cell(UP_ChangeIndex, i + 1) == QLatin1String("0"));
+        return definition(i).flag == 1 ||
+               (o.exportChangedOnly.checked() &&
+                StoreCells::work(context_, UP_ChangeIndex, i) == QLatin1String("0"));
     };
     eachParameter(
         [&](int i) -> std::optional<Failure> {
@@ -332,8 +330,8 @@ void TransferEngine::runExport() {
             if (!echo.error && normaliseRaw(echo.value, parameterIs32(context_, i),
                                             parameterIsSigned(context_, i)) == textValue(value)) {
                 setFlag(i, 0);
-                store.UPara.setCell(UP_WriteIndex, i + 1, QStringLiteral("0"));
-                store.UPara.setCell(UP_CommErrIndex, i + 1, QStringLiteral("0"));
+                StoreCells::setWork(context_, UP_WriteIndex, i, QStringLiteral("0"));
+                StoreCells::setWork(context_, UP_CommErrIndex, i, QStringLiteral("0"));
                 return std::nullopt;
             }
             setFlag(i, 2);

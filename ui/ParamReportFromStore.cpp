@@ -3,6 +3,7 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 
 report::ParamReportSource paramReportSourceFromStore(const ProgramContext& context, bool changedOnly,
@@ -22,7 +23,6 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
     const int count = std::max(context.drive.lastIndex() + 1, 0);
     source.rows.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
-        const int r = i + 1;
         report::ParamSourceRow row;
         const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
         row.comNo = d.comNo;
@@ -33,11 +33,11 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
         row.unit = d.unit;
         row.mul = definitionText(d, PD_Mul);
         row.quick = definitionText(d, PD_Quick);
-        row.value = p->UPara.cell(UP_Value, r);
-        row.highValue = p->UPara.cell(UP_HValue, r);
-        row.lowValue = p->UPara.cell(UP_LValue, r);
-        row.changeIndex = p->UPara.cell(UP_ChangeIndex, r);
-        row.blindIndex = p->UPara.cell(UP_BlindIndex, r);
+        row.value = StoreCells::work(context, UP_Value, i);
+        row.highValue = StoreCells::work(context, UP_HValue, i);
+        row.lowValue = StoreCells::work(context, UP_LValue, i);
+        row.changeIndex = StoreCells::work(context, UP_ChangeIndex, i);
+        row.blindIndex = StoreCells::work(context, UP_BlindIndex, i);
         source.rows.push_back(std::move(row));
     }
     return source;
