@@ -29,7 +29,7 @@ struct Set {
         TextFile::writeText(context.CatalogueIniPath,
                             "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");
         const int n = kMaxParams;
-        std::vector<ParameterDefinition> definitions(std::size_t(n));
+        std::vector<ParameterDefinition> definitions(static_cast<std::size_t>(n));
         store.UPara.setRowCount(n + 1);
         for (int i = 0; i < n; ++i) {
             const QString number = i < 1000   ? QString::number(i).rightJustified(4, '0')

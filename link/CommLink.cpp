@@ -4,6 +4,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "core/StoreCells.h"
+#include "core/ValueRules.h"
 #include "link/CoreNotices.h"
 #include "platform/Clock.h"
 #include "platform/WaitCursor.h"
@@ -684,15 +685,25 @@ ExchangeResult CommLink::finish(Exchange& x) {
     return res;
 }
 
+std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned) {
+    if (is32)
+        return isSigned ? std::int64_t(std::int32_t(std::uint32_t(raw))) : std::int64_t(std::uint32_t(raw));
+    return isSigned ? std::int64_t(std::int16_t(std::uint16_t(raw))) : std::int64_t(std::uint16_t(raw));
+}
+
+bool parameterIs32(const ProgramContext& context, int index) {
+    return context.Parameters && StoreCells::definition(context, index).wide();
+}
+
+bool parameterIsSigned(const ProgramContext& context, int index) {
+    if (!context.Parameters)
+        return false;
+    double low = 0;
+    return ValueRules::parseNumber(StoreCells::work(context, UP_LValue, index), low) && low < 0;
+}
+
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw) {
     if (!context.Parameters)
         return raw;
-    const bool wide = StoreCells::definition(context, index).wide();
-    bool ok = false;
-    const double low = StoreCells::work(context, UP_LValue, index).trimmed().toDouble(&ok);
-    const bool isSigned = ok && low < 0;
-    if (wide)
-        return isSigned ? std::int64_t(std::int32_t(raw)) : std::int64_t(raw);
-    const std::uint16_t v = std::uint16_t(raw & 0xFFFF);
-    return isSigned ? std::int64_t(std::int16_t(v)) : std::int64_t(v);
+    return normaliseRaw(raw, parameterIs32(context, index), parameterIsSigned(context, index));
 }

@@ -272,6 +272,12 @@ private:
     QTimer probeTimer_;
 };
 
-// A raw value as the parameter reads it: its low 16 bits unless the parameter is 4 bytes wide; signed
-// when its UPara LValue is below 0.
+// A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
+// values sign-extended, unsigned 32-bit values kept unsigned.
+std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
+// The parameter's size from its definition (4 bytes: 32 bits) and its sign from its working low
+// limit (below 0: signed; no number: unsigned).
+bool parameterIs32(const ProgramContext& context, int index);
+bool parameterIsSigned(const ProgramContext& context, int index);
+// A raw value as parameter index reads it: normaliseRaw with the parameter's size and sign.
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw);

@@ -35,23 +35,6 @@ std::int64_t textValue(const QString& text) {
 
 } // namespace
 
-std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned) {
-    if (is32)
-        return isSigned ? std::int64_t(std::int32_t(std::uint32_t(raw))) : std::int64_t(std::uint32_t(raw));
-    return isSigned ? std::int64_t(std::int16_t(std::uint16_t(raw))) : std::int64_t(std::uint16_t(raw));
-}
-
-bool parameterIs32(const ProgramContext& context, int index) {
-    return context.Parameters && StoreCells::definition(context, index).wide();
-}
-
-bool parameterIsSigned(const ProgramContext& context, int index) {
-    if (!context.Parameters)
-        return false;
-    double low = 0;
-    return ValueRules::parseNumber(StoreCells::work(context, UP_LValue, index), low) && low < 0;
-}
-
 // ---- Engine -------------------------------------------------------------------------------
 
 TransferEngine::TransferEngine(ProgramContext& context, const Options& options, CommLink& link)

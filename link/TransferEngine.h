@@ -37,13 +37,6 @@ struct TransferJob {
     bool active = false;   // set when Start is pressed; the command clears it
 };
 
-// A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
-// values sign-extended, unsigned 32-bit values kept unsigned.
-std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
-// The parameter's size and sign from its definition (4 bytes: 32 bits) and UPara "LValue" (below 0:
-// signed; no number: unsigned).
-bool parameterIs32(const ProgramContext& context, int index);
-bool parameterIsSigned(const ProgramContext& context, int index);
 
 // The Abort/Retry/Ignore box of a parameter whose exchange failed: `heading`, then `second`
 // followed by the parameter's title, then what each button does. Events go through after it.
