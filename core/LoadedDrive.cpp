@@ -4,6 +4,12 @@
 
 namespace {
 
+// A whole number of a cell, 0 when it is none (as the drive-type file's empty cells read).
+int intOf(const QString& text) {
+    qint64 n = 0;
+    return ValueRules::parseInteger(text, n) && n >= INT_MIN && n <= INT_MAX ? int(n) : 0;
+}
+
 int ruleOf(const QString& text) {
     qint64 n = 0;
     return ValueRules::parseInteger(text, n) && n > INT_MIN && n <= INT_MAX ? int(n) : kUnreadRule;
@@ -87,10 +93,10 @@ void setDefinitionText(ParameterDefinition& d, int col, const QString& text) {
         d.unit = text;
         break;
     case PD_Byte:
-        d.size = text.trimmed().toInt();
+        d.size = intOf(text);
         break;
     case PD_Sign:
-        d.isSigned = text.trimmed() == QLatin1String("1");
+        d.isSigned = intOf(text) == 1;
         break;
     case PD_HIndex:
         d.highRule = limitRuleOf(text);
@@ -115,7 +121,7 @@ void setDefinitionText(ParameterDefinition& d, int col, const QString& text) {
         d.memory = text;
         break;
     case PD_Flag:
-        d.flag = text.trimmed().toInt();
+        d.flag = intOf(text);
         break;
     case PD_Quick:
         d.quick = text != QLatin1String("0");
@@ -124,7 +130,7 @@ void setDefinitionText(ParameterDefinition& d, int col, const QString& text) {
         d.currentVoltKind = text;
         break;
     case PD_No:
-        d.position = text.toInt();
+        d.position = intOf(text);
         break;
     default:
         break;

@@ -37,7 +37,6 @@ struct TransferJob {
     bool active = false;   // set when Start is pressed; the command clears it
 };
 
-
 // The Abort/Retry/Ignore box of a parameter whose exchange failed: `heading`, then `second`
 // followed by the parameter's title, then what each button does. Events go through after it.
 enum class ParameterAnswer { Abort, Retry, Ignore };

@@ -283,3 +283,26 @@ TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
     context.Parameters = nullptr;
     EXPECT_EQ(Msg(context, MsgId::FileLabel), "") << "no store yet";
 }
+
+// The type file's cells are read once into the definition; these are the rules its readers relied on.
+TEST(ParameterDefinitionCells, RulesSizesAndMarksReadAsTheirTextMeant) {
+    ParameterDefinition d;
+    setDefinitionText(d, PD_Byte, " 4 ");
+    EXPECT_TRUE(d.wide());
+    setDefinitionText(d, PD_Byte, "");
+    EXPECT_FALSE(d.wide());
+    setDefinitionText(d, PD_DIndex, "x");
+    EXPECT_EQ(d.defaultRule, kUnreadRule) << "reported when the working values are filled";
+    setDefinitionText(d, PD_HIndex, "");
+    EXPECT_EQ(d.highRule, 1) << "anything but 0 follows the parameter the cell names";
+    setDefinitionText(d, PD_LIndex, "-1");
+    EXPECT_EQ(d.lowRule, -1);
+    setDefinitionText(d, PD_Mul, "abc");
+    EXPECT_EQ(d.multiplier, 0.0);
+    setDefinitionText(d, PD_Quick, "");
+    EXPECT_TRUE(d.quick) << "only \"0\" leaves the Quick view";
+    setDefinitionText(d, PD_Memory, " RAM");
+    EXPECT_TRUE(d.inRam());
+    setDefinitionText(d, PD_Low, "0001");
+    EXPECT_EQ(definitionText(d, PD_Low), "0001") << "a limit naming a parameter stays text";
+}
