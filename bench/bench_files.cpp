@@ -7,6 +7,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "platform/IniFile.h"
 #include "platform/TextFile.h"
 
@@ -42,7 +43,7 @@ struct Set {
         context.Parameters = &store;
         ParaFile::resetValuesToDefaults(context);
         for (int i = 0; i < n; ++i)
-            store.UPara.setCell(UP_Value, i + 1, QString::number((i * 7919) % 0x10000));
+            StoreCells::setWork(context, UP_Value, i, QString::number((i * 7919) % 0x10000));
         store.UPara.setCell(UP_Value, 999, "1"); // "0998" and "0999" at their normal values
         store.UPara.setCell(UP_Value, 1000, "2");
         store.UPara.setCell(UP_Value, 100, "1"); // "0099" names the type

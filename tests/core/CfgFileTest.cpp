@@ -1,4 +1,5 @@
 #include "core/ParaFileFixture.h"
+#include "core/StoreCells.h"
 
 #include "core/CfgFile.h"
 #include "platform/TextFile.h"
@@ -282,7 +283,7 @@ TEST_F(CfgFileTest, RecordsCutShortOrNotHexArePassedOver) {
 TEST_F(CfgFileTest, RoundTripKeepsEveryValueOfTheThreeRanges) {
     setSyntheticParams(2000);
     for (int i = 0; i < 2000; ++i)
-        store->UPara.setCell(UP_Value, i + 1, QString::number((i * 2654435761u) % 0x10000));
+        StoreCells::setWork(context, UP_Value, i, QString::number((i * 2654435761u) % 0x10000));
     store->UPara.setCell(UP_Value, 1, "65535");
     store->UPara.setCell(UP_Value, 2, "0");
     normalMarkers();

@@ -1,4 +1,5 @@
 #include "core/DriveData.h"
+#include "core/StoreCells.h"
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -62,7 +63,7 @@ protected:
         return cells;
     }
     QString value(int col, const char* comNo) const {
-        return store.UPara.cell(col, context.drive.indexOfComNo(comNo) + 1);
+        return StoreCells::work(context, col, context.drive.indexOfComNo(comNo));
     }
     bool loadAll() {
         return LoadTypeTable(context, prompter) && LoadCapacityTable(context, prompter) &&
@@ -417,7 +418,7 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
             EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(what);
             for (int i = 0; i <= context.drive.lastIndex(); ++i) {
                 qint64 v = 0;
-                EXPECT_TRUE(ValueRules::parseInteger(shipped.UPara.cell(UP_Value, i + 1), v))
+                EXPECT_TRUE(ValueRules::parseInteger(StoreCells::work(context, UP_Value, i), v))
                     << qPrintable(what) << " " << qPrintable(context.drive.parameters[std::size_t(i)].comNo);
             }
             ++loaded;

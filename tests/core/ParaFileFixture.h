@@ -6,6 +6,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestProgram.h"
 
@@ -82,16 +83,16 @@ protected:
 
     QString value(const QString& comNo) const { return cell(comNo, UP_Value); }
     QString cell(const QString& comNo, int col) const {
-        return store->UPara.cell(col, context.drive.indexOfComNo(comNo) + 1);
+        return StoreCells::work(context, col, context.drive.indexOfComNo(comNo));
     }
     void setValue(const QString& comNo, const QString& v) {
-        store->UPara.setCell(UP_Value, context.drive.indexOfComNo(comNo) + 1, v);
+        StoreCells::setWork(context, UP_Value, context.drive.indexOfComNo(comNo), v);
     }
     // Every Value, in parameter order.
     QStringList values() const {
         QStringList out;
         for (int i = 0; i <= context.drive.lastIndex(); ++i)
-            out << store->UPara.cell(UP_Value, i + 1);
+            out << StoreCells::work(context, UP_Value, i);
         return out;
     }
 

@@ -1,4 +1,5 @@
 #include "core/ParaFileFixture.h"
+#include "core/StoreCells.h"
 
 #include "platform/BoxText.h"
 #include "platform/TextFile.h"
@@ -50,9 +51,9 @@ TEST_F(ParaFileTest, ChangedOnlyWritesChangedAndHiddenParameters) {
 TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBlindState) {
     setSyntheticParams(2000);
     for (int i = 0; i < 2000; i += 3)
-        store->UPara.setCell(UP_Value, i + 1, QString::number(i * 11 - 5000));
+        StoreCells::setWork(context, UP_Value, i, QString::number(i * 11 - 5000));
     normalMarkers();
-    store->UPara.setCell(UP_BlindIndex, 1999 + 1, "1");
+    StoreCells::setWork(context, UP_BlindIndex, 1999, "1");
     store->UPara.setCell(UP_SelectIndex, 17, "1");
     context.BlindCount = 1;
     const QStringList written = values();

@@ -1,4 +1,5 @@
 #include "core/ParaFileFixture.h"
+#include "core/StoreCells.h"
 
 #include "core/ParameterFileChecks.h"
 
@@ -80,7 +81,7 @@ TEST_F(OutOfLimitTest, ALongListIsCutWithACountOfTheRest) {
     setParams(params);
     QList<int> all;
     for (int i = 0; i < 30; ++i) {
-        store->UPara.setCell(UP_Value, i + 1, "1e300"); // shown with 301 digits, quoted cut
+        StoreCells::setWork(context, UP_Value, i, "1e300"); // shown with 301 digits, quoted cut
         all << i;
     }
     const QString text = outOfLimitText(context, findOutOfLimits(context, all));

@@ -5,6 +5,7 @@
 #include "core/DriveData.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
@@ -46,7 +47,6 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         TestProgram program;
         program.setMessages(QStringLiteral("msg"), 110);
         ProgramContext& context = program.context;
-        const ParameterStore& store = program.store;
         context.TypeFolder = context.CapacityFolder = l.folder;
         context.InfoIniPath = l.folder + QStringLiteral("/Info.ini");
         context.CatalogueIniPath = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
@@ -76,9 +76,9 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
 
         for (int k = 0; k <= context.drive.lastIndex(); ++k) {
             bool okV = false, okH = false, okL = false;
-            const qint64 v = store.UPara.cell(UP_Value, k + 1).toLongLong(&okV);
-            const qint64 hi = store.UPara.cell(UP_HValue, k + 1).toLongLong(&okH);
-            const qint64 lo = store.UPara.cell(UP_LValue, k + 1).toLongLong(&okL);
+            const qint64 v = StoreCells::work(context, UP_Value, k).toLongLong(&okV);
+            const qint64 hi = StoreCells::work(context, UP_HValue, k).toLongLong(&okH);
+            const qint64 lo = StoreCells::work(context, UP_LValue, k).toLongLong(&okL);
             const std::string com =
                 definitionText(context.drive.parameters[std::size_t(k)], PD_ComNo).toStdString();
             ASSERT_TRUE(okV && okH && okL) << what << " " << com;

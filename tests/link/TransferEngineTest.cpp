@@ -1,6 +1,7 @@
 // The transfer engine against the simulated drive on the fake port: import, export and
 // comparison in both protocols, failures answered Abort, Retry and Ignore, the result lines,
 // the end-of-run states and the automatic save. Its window is a recording view here.
+#include "core/StoreCells.h"
 #include "link/ResultText.h"
 #include "support/TransferFixture.h"
 
@@ -108,8 +109,9 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     }
     for (int i = 0; i <= last; ++i)
         EXPECT_EQ(rig.flag(i), i == kLocked ? "1" : "0") << i;
-    EXPECT_EQ(rig.store.UPara.cell(UP_ChangeIndex, kFreq + 1), "1");
-    EXPECT_EQ(rig.store.UPara.cell(UP_ChangeIndex, kRef + 1), "0") << "500 is its default, taken from 0000";
+    EXPECT_EQ(StoreCells::work(rig.context, UP_ChangeIndex, kFreq), "1");
+    EXPECT_EQ(StoreCells::work(rig.context, UP_ChangeIndex, kRef), "0")
+        << "500 is its default, taken from 0000";
 
     // No failure and "Display Communication Result" on: the outcome stays in the window.
     EXPECT_TRUE(job.shown());

@@ -3,6 +3,7 @@
 #include "shell/StartUpFixture.h"
 
 #include "core/ParameterStore.h"
+#include "core/StoreCells.h"
 #include "link/CommLink.h"
 #include "shell/OptionsWindow.h"
 #include "support/FakeSerialPort.h"
@@ -186,7 +187,7 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityListAndTheRatedVal
     EXPECT_FALSE(enabled(TableCommand::CVDisp));
     context.drive.currentVoltNumbers = list;
     for (const char* rated : {"FE70", "FB58"})
-        store->UPara.setCell(UP_Value, context.drive.indexOfComNo(rated) + 1, "0");
+        StoreCells::setWork(context, UP_Value, context.drive.indexOfComNo(rated), "0");
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));

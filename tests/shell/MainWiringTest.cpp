@@ -5,6 +5,7 @@
 #include "support/SimulatedDriveProgram.h"
 
 #include "core/ParameterStore.h"
+#include "core/StoreCells.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "ui/AboutBox.h"
@@ -69,8 +70,8 @@ protected:
 
     MainWindow& main() { return *program->main(); }
     qint64 tableValue(const char* comNo) const {
-        const ParameterStore* p = program->context().Parameters;
-        return p->UPara.cell(UP_Value, program->context().drive.indexOfComNo(QString::fromLatin1(comNo)) + 1)
+        return StoreCells::work(program->context(), UP_Value,
+                                program->context().drive.indexOfComNo(QString::fromLatin1(comNo)))
             .toLongLong();
     }
     qint64 driveValue(const char* comNo) const {
@@ -124,8 +125,7 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
-    program->context().Parameters->UPara.setCell(UP_Value, program->context().drive.indexOfComNo("0002") + 1,
-                                                 "200");
+    StoreCells::setWork(program->context(), UP_Value, program->context().drive.indexOfComNo("0002"), "200");
     runTransfer(main().button(MainCommand::Export));
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
@@ -256,7 +256,6 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
     ParameterTableWindow* t = program->table();
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(t->isVisible());
-    ParameterStore* store = program->context().Parameters;
     const int index = program->context().drive.indexOfComNo(QStringLiteral("0002"));
     int row = -1;
     for (int r = 1; r < t->cells().rowCount(); ++r)
@@ -279,7 +278,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         QKeyEvent up(QEvent::KeyRelease, key, mods, text);
         QCoreApplication::sendEvent(to, &up);
     };
-    const auto select = [&] { return store->UPara.cell(UP_SelectIndex, index + 1); };
+    const auto select = [&] { return StoreCells::work(program->context(), UP_SelectIndex, index); };
 
     for (const bool fromMain : {false, true}) {
         SCOPED_TRACE(fromMain ? "main window active" : "table window active");
@@ -366,9 +365,8 @@ TEST_F(MainWiring, AFileDroppedOnTheTableIsLoadedAndSaveWritesItWhereItLies) {
         << main().windowTitle().toStdString();
     EXPECT_EQ(program->context().OpenedFileFolder, folder.filePath(QStringLiteral("sets")));
     ASSERT_TRUE(main().item(MainCommand::Save)->isEnabled());
-    ParameterStore* store = program->context().Parameters;
-    store->UPara.setCell(UP_Value, program->context().drive.indexOfComNo(QStringLiteral("0002")) + 1,
-                         QStringLiteral("95"));
+    StoreCells::setWork(program->context(), UP_Value,
+                        program->context().drive.indexOfComNo(QStringLiteral("0002")), QStringLiteral("95"));
     main().item(MainCommand::Save)->trigger();
     QFile saved(dropped);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));

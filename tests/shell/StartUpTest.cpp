@@ -1,6 +1,7 @@
 // The start-up sequence inside the main window's creation, the start with a parameter file,
 // the single-instance lock and the rules for closing.
 #include "core/ProgramFolder.h"
+#include "core/StoreCells.h"
 #include "shell/StartUpFixture.h"
 
 #include "core/Messages.h"
@@ -41,7 +42,7 @@ protected:
 
     QString value(const char* comNo) const {
         const int i = ValueRules::IndexOfComNo(context, QString::fromLatin1(comNo));
-        return i < 0 ? QStringLiteral("?") : context.Parameters->UPara.cell(UP_Value, i + 1);
+        return i < 0 ? QStringLiteral("?") : StoreCells::work(context, UP_Value, i);
     }
 
     QString writeKvr(const QString& name, const QStringList& lines) {

@@ -9,6 +9,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -64,9 +65,9 @@ protected:
     }
 
     int index(const QString& comNo) const { return context.drive.indexOfComNo(comNo); }
-    QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
+    QString work(const QString& comNo, int col) const { return StoreCells::work(context, col, index(comNo)); }
     void setWork(const QString& comNo, int col, const QString& v) {
-        store->UPara.setCell(col, index(comNo) + 1, v);
+        StoreCells::setWork(context, col, index(comNo), v);
     }
     void setPara(const QString& comNo, int col, const QString& v) {
         setDefinitionText(context.drive.parameters[std::size_t(index(comNo))], col, v);

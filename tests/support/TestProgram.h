@@ -5,6 +5,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 
 #include <QString>
 #include <QStringList>
@@ -47,13 +48,13 @@ public:
         store.UPara.setRowCount(n + 1);
         store.UPara.setRow(0, uParaColumnNames());
         for (int i = 0; i < n; ++i)
-            store.UPara.setCell(UP_No, i + 1, QString::number(i));
+            StoreCells::setWork(context, UP_No, i, QString::number(i));
         context.drive.setParameters(definitionsOf(comNos), n - 1);
     }
 
     // The definition of parameter `index`, and the working cells (table row index + 1).
     ParameterDefinition& definition(int index) { return context.drive.parameters[std::size_t(index)]; }
     void setPara(int index, int col, const QString& text) { setDefinitionText(definition(index), col, text); }
-    void setWork(int index, int col, const QString& text) { store.UPara.setCell(col, index + 1, text); }
-    const QString& work(int index, int col) const { return store.UPara.cell(col, index + 1); }
+    void setWork(int index, int col, const QString& text) { StoreCells::setWork(context, col, index, text); }
+    const QString& work(int index, int col) const { return StoreCells::work(context, col, index); }
 };

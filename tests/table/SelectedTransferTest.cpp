@@ -3,6 +3,7 @@
 // failed exchange leaves in the table. A scripted drive stands behind the link here; the
 // simulated drive on a pseudo-terminal is in SelectedTransferDrivesimTest.cpp.
 #include "table/SelectedTransfer.h"
+#include "core/StoreCells.h"
 #include "support/TableFixture.h"
 
 #include "protocol/FrameCodec.h"
@@ -81,7 +82,7 @@ protected:
     int marks() const {
         int n = 0;
         for (int i = 0; i <= context.drive.lastIndex(); ++i)
-            n += store->UPara.cell(UP_OneSelectIndex, i + 1) == "1";
+            n += StoreCells::work(context, UP_OneSelectIndex, i) == "1";
         return n;
     }
     void importSelected() { transfer.ImportSelected(); }

@@ -5,6 +5,7 @@
 #include "ui/ShippedTypeFixture.h"
 
 #include "core/ConversionBases.h"
+#include "core/StoreCells.h"
 #include "link/CommLink.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
@@ -108,7 +109,7 @@ TEST_F(CurrentVoltageView, WithADriveAndTheOnlineOptionTheDrivesRatedValuesCount
 
     ASSERT_TRUE(load({"HXA1", "V110", "-2004"}));
     // The table's set differs from the drive's (2.5 A, 200 V).
-    store->UPara.setCell(UP_Value, context.drive.indexOfComNo("FE70") + 1, "50");
+    StoreCells::setWork(context, UP_Value, context.drive.indexOfComNo("FE70"), "50");
     showTable();
     ASSERT_TRUE(drive.ConnectDrive());
 

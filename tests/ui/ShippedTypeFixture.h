@@ -2,6 +2,7 @@
 // Every shipped drive type and capacity, and the generated 2,000-parameter type beside them,
 // loaded into a store by the program's own loaders as File > New loads them; the table's
 // fake main window of ParameterTableFixture.h.
+#include "core/StoreCells.h"
 #include "link/CoreNotices.h"
 #include "ui/ParameterTableFixture.h"
 
@@ -94,7 +95,7 @@ protected:
     }
 
     int index(const QString& comNo) const { return context.drive.indexOfComNo(comNo); }
-    QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
+    QString work(const QString& comNo, int col) const { return StoreCells::work(context, col, index(comNo)); }
 
     static inline TempProgramFolder* folder = nullptr;
     static inline DriveTypeChoice bigType;
