@@ -62,7 +62,7 @@ bool GeneratedDriveType::load() {
 }
 
 void BenchTableHost::UpdateCurrentVoltageCommands() {
-    commands.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
+    commands.setEnabled(TableCommand::CVDisp, !context_.drive.currentVoltNumbers.isEmpty());
 }
 
 BenchParameterTable::BenchParameterTable() {
@@ -71,7 +71,7 @@ BenchParameterTable::BenchParameterTable() {
     for (int n = 0; n < 110; ++n)
         store.Messages << QStringLiteral("msg%1").arg(n);
     ok = load();
-    context.tableView.lastIndex = context.ParaCountAll;
+    context.tableView.lastIndex = context.drive.lastIndex();
     table = std::make_unique<ParameterTableWindow>(context, programOptions, nullptr, host);
     table->core().conversionBases() = ConversionBases{.volt = 400.0f, .ampere = 10.0f};
     table->FormCreate();
@@ -168,16 +168,16 @@ void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudInd
 
 SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comNos) {
     int row = 1;
+    std::vector<ParameterDefinition> definitions;
     for (const char* n : comNos) {
-        store.ParaDat.setCell(PD_ComNo, row, QString::fromLatin1(n));
-        store.ParaDat.setCell(PD_Byte, row, QStringLiteral("2"));
+        ParameterDefinition& d = definitions.emplace_back();
+        d.comNo = QString::fromLatin1(n);
+        d.size = 2;
         store.UPara.setCell(UP_LValue, row, QStringLiteral("0"));
         ++row;
     }
-    const int last = int(comNos.size()) - 1;
     context.store = &store;
-    context.ParaCountAll = last;
-    store.rebuildComNoIndex(last);
+    context.drive.setParameters(std::move(definitions), 0);
 }
 
 bool MinimalClient::exchange(std::span<const std::uint8_t> request, int replyLength) {

@@ -22,7 +22,7 @@ struct Fixture : BenchParameterTable {
     // The cursor on the value cell of a parameter's row (its maximum frequency: every
     // frequency of the drive type takes its limits from it).
     void goTo(const QString& comNo) {
-        const int row = store.indexOfComNo(comNo) + 1;
+        const int row = context.drive.indexOfComNo(comNo) + 1;
         table->core().setCurrentCell(TC_Value, row);
         table->entry().Click();
     }

@@ -7,6 +7,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "platform/IniFile.h"
 #include "platform/TextFile.h"
 
@@ -29,28 +30,27 @@ struct Set {
         TextFile::writeText(context.paths.catalogueIni,
                             "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");
         const int n = kMaxParams;
-        store.ParaDat.setRowCount(n + 1);
+        std::vector<ParameterDefinition> definitions(static_cast<std::size_t>(n));
         store.UPara.setRowCount(n + 1);
         for (int i = 0; i < n; ++i) {
             const QString number = i < 1000   ? QString::number(i).rightJustified(4, '0')
                                    : i < 1500 ? "A" + QString::number(i - 1000).rightJustified(3, '0')
                                               : "C" + QString::number(i - 1500).rightJustified(3, '0');
-            store.ParaDat.setCell(PD_ComNo, i + 1, number);
-            store.ParaDat.setCell(PD_DIndex, i + 1, "0");
-            store.ParaDat.setCell(PD_Default, i + 1, QString::number(i % 100));
+            definitions[std::size_t(i)].comNo = number;
+            definitions[std::size_t(i)].defaultText = QString::number(i % 100);
         }
-        context.ParaCountAll = n - 1;
+        context.drive.setParameters(std::move(definitions), 0);
         context.store = &store;
-        store.rebuildComNoIndex(n - 1);
         ParaFile::resetValuesToDefaults(context);
         for (int i = 0; i < n; ++i)
-            store.UPara.setCell(UP_Value, i + 1, QString::number((i * 7919) % 0x10000));
+            StoreCells::setWork(context, UP_Value, i, QString::number((i * 7919) % 0x10000));
         store.UPara.setCell(UP_Value, 999, "1"); // "0998" and "0999" at their normal values
         store.UPara.setCell(UP_Value, 1000, "2");
         store.UPara.setCell(UP_Value, 100, "1"); // "0099" names the type
         for (int r = 0; r <= n; ++r)
             rows << QStringList{"F" + QString::number(r),
-                                store.ParaDat.cell(PD_ComNo, r),
+                                r == 0 ? QStringLiteral("ComNo")
+                                       : context.drive.parameters[std::size_t(r - 1)].comNo,
                                 "Parameter name",
                                 "   60.00",
                                 "0",

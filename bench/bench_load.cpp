@@ -29,7 +29,7 @@ void BM_LoadDriveType(benchmark::State& state) {
             return;
         }
     }
-    state.counters["parameters"] = f.context.ParaCountAll + 1;
+    state.counters["parameters"] = f.context.drive.lastIndex() + 1;
 }
 BENCHMARK(BM_LoadDriveType)->Unit(benchmark::kMillisecond);
 

@@ -37,7 +37,7 @@ bool loaded(benchmark::State& state) {
         return false;
     }
     // Every parameter printed, the maintenance ones too.
-    fixture().context.tableView.lastIndex = fixture().context.ParaCountAll;
+    fixture().context.tableView.lastIndex = fixture().context.drive.lastIndex();
     return true;
 }
 

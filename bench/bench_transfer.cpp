@@ -145,7 +145,7 @@ Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
     o.exportToEeprom.setChecked(true);
     TransferJob job;
     job.mode = mode;
-    job.lastParaIndex = d.context.ParaCountAll;
+    job.lastParaIndex = d.context.drive.lastIndex();
     TransferEngine engine(d.context, o, *b.link);
     engine.setJob(&job);
     engine.FormShow(); // its texts; no window
@@ -191,9 +191,9 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
         total.floorSeconds += r.floorSeconds;
     }
     const double n = double(state.iterations());
-    state.counters["parameters"] = driveType().context.ParaCountAll + 1;
+    state.counters["parameters"] = driveType().context.drive.lastIndex() + 1;
     state.counters["failed"] = total.errors / n;
-    state.SetItemsProcessed(state.iterations() * std::int64_t(driveType().context.ParaCountAll + 1));
+    state.SetItemsProcessed(state.iterations() * std::int64_t(driveType().context.drive.lastIndex() + 1));
     if (wire) {
         const double wireMs = total.bytes * 11.0 * 1000.0 / kWireBaud / n;
         // The silent interval the line requires between frames, once per exchange.
@@ -220,7 +220,7 @@ void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire) {
         state.SkipWithError("no simulated drive");
         return;
     }
-    const int last = driveType().context.ParaCountAll;
+    const int last = driveType().context.drive.lastIndex();
     long long bytes = 0;
     double seconds = 0;
     for (auto _ : state) {

@@ -6,6 +6,7 @@
 #include "BenchSupport.h"
 
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 
 #include <benchmark/benchmark.h>
@@ -25,8 +26,8 @@ struct Fixture : BenchParameterTable {
     void changeSome() {
         for (int i = 0; i <= context.tableView.lastIndex; i += 10) {
             qint64 v = 0;
-            if (ValueRules::parseRawValue(store.UPara.cell(UP_Value, i + 1), v))
-                store.UPara.setCell(UP_Value, i + 1, QString::number(v + 1));
+            if (ValueRules::parseRawValue(StoreCells::work(context, UP_Value, i), v))
+                StoreCells::setWork(context, UP_Value, i, QString::number(v + 1));
         }
         table->FillRows();
     }
@@ -98,7 +99,7 @@ BENCHMARK(BM_SelectEveryRowAndClear)->Unit(benchmark::kMillisecond);
 void BM_BlindAndAllParameters(benchmark::State& state) {
     NEED_FIXTURE(f);
     for (int i = 0; i <= f.context.tableView.lastIndex; i += 2)
-        f.store.UPara.setCell(UP_SelectIndex, i + 1, QStringLiteral("1"));
+        StoreCells::setWork(f.context, UP_SelectIndex, i, QStringLiteral("1"));
     for (auto _ : state) {
         f.table->PopBlindClick();
         f.table->PopDispClick();

@@ -4,6 +4,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "platform/IniFile.h"
 #include "platform/TextFile.h"
@@ -78,7 +79,7 @@ WriteInput inputFromStore(const ProgramContext& context) {
         const ParameterStore* p = context.store;
         if (index < 0 || !p)
             return QString();
-        const QString& v = p->UPara.cell(UP_Value, index + 1);
+        const QString& v = StoreCells::work(context, UP_Value, index);
         return v.isNull() ? QStringLiteral("") : v; // present, even when empty
     };
     return in;

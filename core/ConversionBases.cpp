@@ -2,6 +2,7 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 
 namespace {
@@ -11,19 +12,16 @@ namespace {
 double divisorOf(const ProgramContext& ctx, int index) {
     if (index < 0 || !ctx.store)
         return 10.0;
-    double m = 0;
-    if (!ValueRules::parseNumber(ctx.store->ParaDat.cell(PD_Mul, index + 1), m) || !(m > 0))
-        return 1.0;
-    return m;
+    const double m = StoreCells::definition(ctx, index).multiplier;
+    return m > 0 ? m : 1.0;
 }
 
 bool workingValue(const ProgramContext& ctx, int index, double& value) {
-    return index >= 0 && ctx.store &&
-           ValueRules::parseNumber(ctx.store->UPara.cell(UP_Value, index + 1), value);
+    return index >= 0 && ctx.store && ValueRules::parseNumber(StoreCells::work(ctx, UP_Value, index), value);
 }
 
 int indexOf(const ProgramContext& ctx, const char* comNo) {
-    return ctx.store ? ctx.store->indexOfComNo(QString::fromLatin1(comNo)) : -1;
+    return ctx.store ? ctx.drive.indexOfComNo(QString::fromLatin1(comNo)) : -1;
 }
 
 } // namespace
@@ -62,15 +60,15 @@ ConversionBases workingConversionBases(const ProgramContext& ctx) {
 }
 
 bool ConversionBasesAvailable(const ProgramContext& ctx) {
-    if (!ctx.store || ctx.ListBuff.isEmpty())
+    if (!ctx.store || ctx.drive.currentVoltNumbers.isEmpty())
         return false;
     const ConversionBases bases = workingConversionBases(ctx);
     bool any = false;
-    for (const QString& comNo : ctx.ListBuff) {
-        const int i = ctx.store->indexOfComNo(comNo);
+    for (const QString& comNo : ctx.drive.currentVoltNumbers) {
+        const int i = ctx.drive.indexOfComNo(comNo);
         if (i < 0)
             continue;
-        const QString& kind = ctx.store->ParaDat.cell(PD_CurrentVoltIndex, i + 1);
+        const QString& kind = ctx.drive.parameters[std::size_t(i)].currentVoltKind;
         if (kind == QLatin1String("C") && !(bases.ampere > 0))
             return false;
         if (kind == QLatin1String("V") && !(bases.volt > 0))

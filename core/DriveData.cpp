@@ -4,6 +4,7 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -51,12 +52,9 @@ void abortStartup(Asker& asker, ProgramContext& context, MsgId message) {
     context.startupAborted = true;
 }
 
-// Leaves the store without parameters, so that a failed load never looks complete.
-void clearTypeTable(ProgramContext& context, ParameterStore& store) {
-    context.ParaCountAll = -1;
-    context.ParaCountNormal = 0;
-    store.ParaDat.setRowCount(1);
-    store.rebuildComNoIndex(-1);
+// Leaves no parameter loaded, so that a failed load never looks complete.
+void clearTypeTable(ProgramContext& context) {
+    context.drive.clearParameters();
 }
 
 QString infoIniFile(const ProgramContext& context) {
@@ -93,7 +91,6 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
 
     QString disp =
         IniFile(infoIniFile(context)).readString(kSetup, QStringLiteral("Disp"), QStringLiteral("0*"));
-    store->ParaDat.setRow(0, paraDatColumnNames());
     context.drive.files.typeFile =
         Paths::join(context.drive.files.typeFolder, context.drive.identity.typeName + QLatin1Char('(') +
                                                         context.language.suffix + QStringLiteral(").inv"));
@@ -105,7 +102,7 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
         const QString chosen =
             asker.chooseFile({dialog.title, context.drive.files.typeFolder, dialog.filter, 1});
         if (chosen.isEmpty()) {
-            clearTypeTable(context, *store);
+            clearTypeTable(context);
             abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
@@ -130,17 +127,17 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
         files.typeFile = Paths::fileNameOf(chosen);
         files.infoIniPath = infoIniIn(folder);
         if (!readDataFile(chosen, lines) || !typeFileHasData(lines)) {
-            clearTypeTable(context, *store);
+            clearTypeTable(context);
             abortStartup(asker, context, MsgId::ProgramClosed);
             return false;
         }
     }
 
-    context.ParaCountNormal = 0;
-    store->ParaDat.setRowCount(std::max(store->ParaDat.rowCount(), kMaxParams + 1));
     const bool otherPrefix = disp != QLatin1String("0*");
     const int maxLines = std::min<qsizetype>(lines.size(), kMaxParams);
-    int count = 0;
+    std::vector<ParameterDefinition> rows;
+    rows.reserve(std::size_t(maxLines));
+    int normalLast = 0;
     QStringList fields;
     for (int k = 0; k < maxLines; ++k) {
         const QString& line = lines[k];
@@ -149,7 +146,7 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
         SplitDriveDataLine(line, fields);
         if (fields.size() < kTypeFields || !validComNo(fields[0])) {
             // A cut or garbled line would shift every later look-up; refuse the drive type.
-            clearTypeTable(context, *store);
+            clearTypeTable(context);
             asker.ask({Msg(context, MsgId::DataIncorrect) + QLatin1Char('\n') +
                            Paths::fileNameOf(context.drive.files.typeFile) +
                            QStringLiteral(" (%1): ").arg(k + 1) + line,
@@ -157,33 +154,28 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
             context.startupAborted = true;
             return false;
         }
-        const int row = k + 1;
-        // Every cell of the row is written, so nothing of a previous drive type survives.
+        ParameterDefinition& d = rows.emplace_back();
         for (int c = 0; c < PD_Flag; ++c)
-            store->ParaDat.setCell(c, row, fields[c]);
+            setDefinitionText(d, c, fields[c]);
         static const char* const kEmptyDefaults[] = {"#", "1", "-"}; // TMul, Mul, Memory
         for (int c = PD_TMul; c <= PD_Memory; ++c)
             if (fields[c].isEmpty())
-                store->ParaDat.setCell(c, row, QString::fromLatin1(kEmptyDefaults[c - PD_TMul]));
-        store->ParaDat.setCell(PD_Flag, row, fields[PD_Flag]);
-        store->ParaDat.setCell(PD_Quick, row,
-                               fields.size() > kTypeFields ? fields[PD_Quick] : QStringLiteral("0"));
-        store->ParaDat.setCell(PD_CurrentVoltIndex, row, QString());
-        store->ParaDat.setCell(PD_No, row, QString::number(k));
+                setDefinitionText(d, c, QString::fromLatin1(kEmptyDefaults[c - PD_TMul]));
+        setDefinitionText(d, PD_Flag, fields[PD_Flag]);
+        setDefinitionText(d, PD_Quick, fields.size() > kTypeFields ? fields[PD_Quick] : QStringLiteral("0"));
+        d.position = k;
 
         const QString& comNo = fields[PD_ComNo];
         if ((otherPrefix && comNo.left(2) == disp) || comNo.startsWith(QLatin1Char('0')))
-            context.ParaCountNormal = k;
-        count = k + 1;
+            normalLast = k;
     }
+    const int count = int(rows.size());
     if (count == kMaxParams && lines.size() > kMaxParams && lines[kMaxParams].size() >= kMinLineLength)
         qWarning("%s holds more than %d parameters; the rest is ignored",
                  qPrintable(context.drive.files.typeFile), kMaxParams);
 
-    context.ParaCountAll = count - 1;
-    context.ParaCountNormal = std::min(context.ParaCountNormal, std::max(context.ParaCountAll, 0));
-    store->ParaDat.setRowCount(context.ParaCountAll + 2);
-    store->rebuildComNoIndex(context.ParaCountAll);
+    normalLast = std::min(normalLast, std::max(count - 1, 0));
+    context.drive.setParameters(std::move(rows), normalLast);
     return true;
 }
 
@@ -196,8 +188,8 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
     context.drive.files.capacityFile = Paths::join(
         context.drive.files.capacityFolder,
         context.drive.identity.typeName + context.drive.identity.formName + QStringLiteral(".cap"));
-    context.CapPara.clear();
-    context.CapParaR.clear();
+    context.drive.capacityNumbers.clear();
+    context.drive.capacityFollowers.clear();
     QStringList lines;
     if (!readDataFile(context.drive.files.capacityFile, lines) || !capacityFileHasData(lines)) {
         asker.ask(MsgNotice(context, MsgId::CapacityFileMissing, BoxIcon::Warning));
@@ -230,34 +222,31 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
     }
 
     QStringList fields;
-    for (int k = 0; k <= context.ParaCountAll && k < lines.size(); ++k) {
+    for (int k = 0; k <= context.drive.lastIndex() && k < lines.size(); ++k) {
         if (lines[k].isEmpty())
             break;
         SplitDriveDataLine(lines[k], fields);
         if (fields.size() < 2)
             continue; // no number on the line: nothing to change
-        context.CapPara << fields.first();
-        const int i = store->indexOfComNo(fields.first());
-        if (i >= 0 && i <= context.ParaCountAll)
-            store->ParaDat.setCell(PD_Default, i + 1, fields.last());
+        context.drive.capacityNumbers << fields.first();
+        const int i = context.drive.indexOfComNo(fields.first());
+        if (context.drive.holds(i))
+            context.drive.parameters[std::size_t(i)].defaultText = fields.last();
     }
 
     const IniFile info(infoIniFile(context));
-    context.ListBuff = info.keys(kDispCv);
+    context.drive.currentVoltNumbers = info.keys(kDispCv);
     // Both lists are matched ignoring case.
     QSet<QString> capNumbers, cvNumbers;
-    for (const QString& n : std::as_const(context.CapPara))
+    for (const QString& n : std::as_const(context.drive.capacityNumbers))
         capNumbers.insert(n.toUpper());
-    for (const QString& n : std::as_const(context.ListBuff))
+    for (const QString& n : std::as_const(context.drive.currentVoltNumbers))
         cvNumbers.insert(n.toUpper());
-    for (int i = 0; i <= context.ParaCountAll; ++i) {
-        const int row = i + 1;
-        const QString& comNo = store->ParaDat.cell(PD_ComNo, row);
-        const QString upper = comNo.toUpper();
-        if (store->ParaDat.cell(PD_DIndex, row) == QLatin1String("1") && capNumbers.contains(upper))
-            context.CapParaR << comNo;
-        const QString kind = cvNumbers.contains(upper) ? info.readString(kDispCv, comNo) : QString();
-        store->ParaDat.setCell(PD_CurrentVoltIndex, row, kind);
+    for (ParameterDefinition& d : context.drive.parameters) {
+        const QString upper = d.comNo.toUpper();
+        if (d.defaultRule == 1 && capNumbers.contains(upper))
+            context.drive.capacityFollowers << d.comNo;
+        d.currentVoltKind = cvNumbers.contains(upper) ? info.readString(kDispCv, d.comNo) : QString();
     }
     return true;
 }
@@ -269,8 +258,8 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
     WaitCursor hourglass;
 
     TextGrid& up = store->UPara;
-    const TextGrid& pd = store->ParaDat;
-    up.setRowCount(context.ParaCountAll + 2);
+    const LoadedDrive& drive = context.drive;
+    up.setRowCount(drive.lastIndex() + 2);
     up.setRow(0, uParaColumnNames());
     const QString zero = QStringLiteral("0");
     // A default that cannot be followed is reported as it is met and loads as "Error.".
@@ -281,29 +270,33 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
             asker.ask(MsgNotice(context, *failure, BoxIcon::Warning));
         return def;
     };
-    for (int k = 0; k <= context.ParaCountAll; ++k) {
-        const int row = k + 1;
-        qint64 mode = 0;
-        if (!ValueRules::parseInteger(pd.cell(PD_DIndex, row), mode)) {
+    for (int k = 0; k <= drive.lastIndex(); ++k) {
+        const ParameterDefinition& d = drive.parameters[std::size_t(k)];
+        if (d.defaultRule == kUnreadRule) {
             asker.ask(MsgNotice(context, MsgId::DataIncorrect, BoxIcon::Stop));
             asker.letEventsThrough();
             return false;
         }
-        up.setCell(UP_Value, row, mode == 0 ? pd.cell(PD_Default, row) : defaultOf(pd.cell(PD_Default, row)));
-        up.setCell(UP_HValue, row,
-                   pd.cell(PD_HIndex, row) == zero ? pd.cell(PD_High, row)
-                                                   : defaultOf(pd.cell(PD_High, row)));
-        const QString& lowMode = pd.cell(PD_LIndex, row);
-        QString low = pd.cell(PD_Low, row);
-        if (lowMode != zero) {
+        StoreCells::setWork(context, UP_Value, k,
+                            d.defaultRule == 0 ? d.defaultText : defaultOf(d.defaultText));
+        StoreCells::setWork(context, UP_HValue, k, d.highRule == 0 ? d.high : defaultOf(d.high));
+        QString low = d.low;
+        if (d.lowRule != 0) {
             low = defaultOf(low);
-            if (lowMode == QLatin1String("-1"))
+            if (d.lowRule == -1)
                 low = negatedNumber(low);
         }
-        up.setCell(UP_LValue, row, low);
+        StoreCells::setWork(context, UP_LValue, k, low);
         for (int c = UP_ChangeIndex; c <= UP_CommErrIndex; ++c)
-            up.setCell(c, row, zero);
-        up.setCell(UP_No, row, QString::number(k));
+            StoreCells::setWork(context, c, k, zero);
+        StoreCells::setWork(context, UP_No, k, QString::number(k));
     }
     return true;
+}
+
+DriveLoad LoadDriveData(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog) {
+    if (context.startupAborted || !LoadTypeTable(context, asker, dialog) || context.startupAborted ||
+        !LoadCapacityTable(context, asker, dialog) || context.startupAborted)
+        return DriveLoad::Aborted;
+    return InitValueTable(context, asker) ? DriveLoad::Loaded : DriveLoad::ValuesRefused;
 }

@@ -21,18 +21,18 @@ struct DriveFileDialog {
         QStringLiteral("KVR260X Inverter Type Data (*.inv)|*.inv|KVR260X Inverter Capa. Data (*.cap)|*.cap");
 };
 
-// Reads the drive-type file TypeFolder/DriveTypeName(language suffix).inv into ParaDat, sets
-// ParaCountAll, ParaCountNormal, TypeFile and the store's ComNoList and index. A missing or empty
-// file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed), an
+// Reads the drive-type file files.typeFolder/typeName(language suffix).inv into definitions and
+// replaces the loaded drive's whole (with its counts and number index); sets files.typeFile. A missing or
+// empty file offers the chooser (message TypeFileMissing); cancelling it (message ProgramClosed), an
 // unreadable chosen file (ProgramClosed) or malformed data (message DataIncorrect naming the line)
 // sets startupAborted and leaves no parameter loaded. Returns false exactly then.
 bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
 // Reads the capacity file files.capacityFolder/typeName formName.cap into the Default cells it
-// names and the "Disp CV" section of Info.ini into column Current/VoltIndex; fills CapPara,
-// CapParaR and ListBuff. A missing or empty file offers the chooser (message CapacityFileMissing);
-// a chosen file of another drive type (message FileTypeDiffers), cancelling (message
-// ProgramClosed) or an unreadable chosen file (ProgramClosed) sets startupAborted. Returns false
+// names and the "Disp CV" section of Info.ini into the definitions' current/voltage kinds; fills
+// the loaded drive's capacity and current/voltage number lists. A missing or empty file offers the chooser
+// (message CapacityFileMissing); a chosen file of another drive type (message FileTypeDiffers), cancelling
+// (message ProgramClosed) or an unreadable chosen file (ProgramClosed) sets startupAborted. Returns false
 // exactly then.
 bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
@@ -41,3 +41,12 @@ bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDia
 // icon) and returns false: the caller then shows the start-up form again and reloads
 // into the same store.
 bool InitValueTable(ProgramContext& context, Asker& asker);
+
+enum class DriveLoad {
+    Loaded,
+    Aborted,       // StartupAbort is set: the program ends
+    ValuesRefused, // the working values cannot be computed: the caller chooses again
+};
+// The three loaders in order, each only after the one before succeeded, none while
+// StartupAbort is set.
+DriveLoad LoadDriveData(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});

@@ -249,12 +249,12 @@ void FileCommands::newParameterSet() {
         asker_.letEventsThrough();
         // With nothing chosen the loaders would only ask for files of a program about to end.
         const DriveFileDialog chooser = host_.missingFileDialog();
-        if (context.startupAborted || !LoadTypeTable(context, asker_, chooser) || context.startupAborted ||
-            !LoadCapacityTable(context, asker_, chooser) || context.startupAborted) {
+        const DriveLoad load = LoadDriveData(context, asker_, chooser);
+        if (load == DriveLoad::Aborted) {
             quitAfterNew();
             return;
         }
-        if (InitValueTable(context, asker_))
+        if (load == DriveLoad::Loaded)
             break;
         // Drive data whose working values cannot be computed: choose again.
     }
@@ -270,13 +270,13 @@ void FileCommands::newParameterSet() {
         p->SMainteFlag = false;
         o.setMastersTabVisible(false);
         o.showBufferTable.setChecked(false);
-        context.tableView.lastIndex = context.ParaCountNormal;
+        context.tableView.lastIndex = context.drive.normalLastIndex;
     } else if (p && p->MainteFlag) {
-        context.tableView.lastIndex = context.ParaCountAll;
+        context.tableView.lastIndex = context.drive.lastIndex();
     } else {
-        context.tableView.lastIndex = context.ParaCountNormal;
+        context.tableView.lastIndex = context.drive.normalLastIndex;
     }
-    context.tableView.lastIndex = qMin(context.tableView.lastIndex, context.ParaCountAll);
+    context.tableView.lastIndex = qMin(context.tableView.lastIndex, context.drive.lastIndex());
 
     if (!o.startWithLastDrive.checked())
         host_.reloadCommSettings();

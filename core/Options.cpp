@@ -289,8 +289,8 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     UpdateRunStopControl();
 
     ProgramContext& context = context_;
-    context.tableView.lastIndex =
-        context.store && context.store->MainteFlag ? context.ParaCountAll : context.ParaCountNormal;
+    context.tableView.lastIndex = context.store && context.store->MainteFlag ? context.drive.lastIndex()
+                                                                             : context.drive.normalLastIndex;
     IniFile info(context.drive.files.infoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }

@@ -3,6 +3,7 @@
 #include "core/DriveData.h"
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "platform/BoxText.h"
 #include "platform/IniFile.h"
@@ -169,45 +170,41 @@ QString markerRefusalText(const ProgramContext& context, const QStringList& line
 }
 
 void resetValuesToDefaults(const ProgramContext& context) {
-    ParameterStore* p = context.store;
-    if (!p)
+    if (!context.store)
         return;
     static const QString zero = QStringLiteral("0");
-    const int last = context.ParaCountAll;
+    const int last = context.drive.lastIndex();
     for (int i = 0; i <= last; ++i) {
-        const int row = i + 1;
-        const QString& def = p->ParaDat.cell(PD_Default, row);
-        qint64 dindex = 0;
-        QString value = def;
-        if (ValueRules::parseInteger(p->ParaDat.cell(PD_DIndex, row), dindex) && dindex != 0)
-            value = ValueRules::DefaultOf(context, def);
-        p->UPara.setCell(UP_Value, row, value);
+        const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
+        const int rule = d.defaultRule;
+        const QString value =
+            rule != 0 && rule != kUnreadRule ? ValueRules::DefaultOf(context, d.defaultText) : d.defaultText;
+        StoreCells::setWork(context, UP_Value, i, value);
         for (int col : {UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex, UP_SelectIndex,
                         UP_OneSelectIndex, UP_CommErrIndex})
-            p->UPara.setCell(col, row, zero);
+            StoreCells::setWork(context, col, i, zero);
     }
 }
 
 void takeValue(const ProgramContext& context, int index, const QString& value, double raw,
                const QString& select, const QString& blind) {
-    ParameterStore* p = context.store;
-    if (!p)
+    if (!context.store)
         return;
     static const QString zero = QStringLiteral("0");
-    const int row = index + 1;
-    p->UPara.setCell(UP_Value, row, value);
-    p->UPara.setCell(UP_SelectIndex, row, select.isEmpty() ? zero : select);
-    p->UPara.setCell(UP_BlindIndex, row, blind.isEmpty() ? zero : blind);
+    StoreCells::setWork(context, UP_Value, index, value);
+    StoreCells::setWork(context, UP_SelectIndex, index, select.isEmpty() ? zero : select);
+    StoreCells::setWork(context, UP_BlindIndex, index, blind.isEmpty() ? zero : blind);
     bool ok = false;
-    ValueRules::UpdateChangedFlag(context, p->ParaDat.cell(PD_ComNo, row), raw, &ok);
+    ValueRules::UpdateChangedFlag(context, StoreCells::definition(context, index).comNo, raw, &ok);
     if (!ok) // a default that is no number: count the value as changed so no save drops it
-        p->UPara.setCell(UP_ChangeIndex, row, QStringLiteral("1"));
+        StoreCells::setWork(context, UP_ChangeIndex, index, QStringLiteral("1"));
     for (int col : {UP_WriteIndex, UP_HexIndex, UP_OneSelectIndex, UP_CommErrIndex})
-        p->UPara.setCell(col, row, zero);
+        StoreCells::setWork(context, col, index, zero);
 }
 
 bool isCapacityParameter(const ProgramContext& context, const QString& comNo, Qt::CaseSensitivity cs) {
-    return context.CapPara.contains(comNo, cs) || context.CapParaR.contains(comNo, cs);
+    return context.drive.capacityNumbers.contains(comNo, cs) ||
+           context.drive.capacityFollowers.contains(comNo, cs);
 }
 
 Notice conversionErrorNotice(const QString& text, bool floatingPoint) {
@@ -396,7 +393,7 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
     c.replace(u'\r', u' ');
     c.replace(u'\n', u' ');
     QStringList out;
-    out.reserve(context.ParaCountAll + 10);
+    out.reserve(context.drive.lastIndex() + 10);
     out << QStringLiteral("###") << context.drive.identity.typeName << context.drive.identity.formName
         << context.drive.identity.cpuVersion << context.language.name << (c.isEmpty() ? kNoComments : c)
         << (blindOn ? QStringLiteral("1") : QStringLiteral("0"))
@@ -405,13 +402,13 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
     if (!p)
         return out;
     const QString one = QStringLiteral("1");
-    for (int i = 0; i <= context.ParaCountAll; ++i) {
-        const int row = i + 1;
-        const QString& blind = p->UPara.cell(UP_BlindIndex, row);
-        if (changedOnly && blind != one && p->UPara.cell(UP_ChangeIndex, row) != one)
+    for (int i = 0; i <= context.drive.lastIndex(); ++i) {
+        const QString& blind = StoreCells::work(context, UP_BlindIndex, i);
+        if (changedOnly && blind != one && StoreCells::work(context, UP_ChangeIndex, i) != one)
             continue;
-        out << p->ParaDat.cell(PD_ComNo, row) + u',' + p->UPara.cell(UP_Value, row) + u',' +
-                   p->UPara.cell(UP_SelectIndex, row) + u',' + blind;
+        out << context.drive.parameters[std::size_t(i)].comNo + u',' +
+                   StoreCells::work(context, UP_Value, i) + u',' +
+                   StoreCells::work(context, UP_SelectIndex, i) + u',' + blind;
     }
     return out;
 }

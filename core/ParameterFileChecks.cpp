@@ -4,6 +4,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "platform/BoxText.h"
 
@@ -47,18 +48,17 @@ QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int
     QList<OutOfLimit> out;
     if (!context.store)
         return out;
-    const ParameterStore& store = *context.store;
     QSet<int> seen; // a number recorded twice is read once
     for (int index : indices) {
         if (seen.contains(index))
             continue;
         seen.insert(index);
-        const QString& value = store.UPara.cell(UP_Value, index + 1);
+        const QString& value = StoreCells::work(context, UP_Value, index);
         double v = 0, low = 0, high = 0;
         if (!ValueRules::parseNumber(value, v) || !ValueRules::LimitsOf(context, index, low, high))
             continue;
         if (v < low || v > high)
-            out.append({index, store.ParaDat.cell(PD_ComNo, index + 1), value, v, low, high});
+            out.append({index, context.drive.parameters[std::size_t(index)].comNo, value, v, low, high});
     }
     return out;
 }
@@ -86,7 +86,7 @@ std::optional<Notice> markOutOfLimits(const ProgramContext& context, const QList
         return std::nullopt;
     static const QString one = QStringLiteral("1");
     for (const OutOfLimit& o : found)
-        store->UPara.setCell(UP_ChangeIndex, o.index + 1, one);
+        StoreCells::setWork(context, UP_ChangeIndex, o.index, one);
     return Notice{outOfLimitText(context, found), context.texts.caption, BoxIcon::Warning, BoxButtons::Ok};
 }
 

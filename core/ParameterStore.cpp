@@ -53,7 +53,6 @@ ParameterStore::ParameterStore() = default;
 void ParameterStore::FormCreate(ProgramContext& context, Asker& asker) {
     if (context.startupAborted)
         return;
-    ParaDat.setRowCount(3000);
     UPara.setRowCount(3000);
 
     QString path = findLanguageFile(context);
@@ -91,26 +90,4 @@ void ParameterStore::FormCreate(ProgramContext& context, Asker& asker) {
 
 QString ParameterStore::Msg(int n) const {
     return n >= 0 && n < Messages.size() ? Messages[n] : QString();
-}
-
-void ParameterStore::rebuildComNoIndex(int paraCountAll) {
-    comNoList_.clear();
-    comNoIndex_.clear();
-    const int count = std::max(paraCountAll + 1, 0);
-    comNoList_.reserve(count * 5);
-    comNoIndex_.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QString& comNo = ParaDat.cell(PD_ComNo, i + 1);
-        comNoList_ += comNo;
-        comNoList_ += QLatin1Char(',');
-        // The first entry wins, as a search of the list from its start finds it.
-        if (comNo.size() == 4 && !comNoIndex_.contains(comNo))
-            comNoIndex_.insert(comNo, i);
-    }
-}
-
-int ParameterStore::indexOfComNo(const QString& comNo) const {
-    if (comNo.size() != 4)
-        return -1;
-    return comNoIndex_.value(comNo, -1);
 }

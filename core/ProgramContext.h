@@ -69,16 +69,6 @@ struct ProgramContext {
     // Set when the start-up cannot go on (the program ends); never cleared.
     bool startupAborted = false;
 
-    // Parameter counts of the loaded drive type.
-    int ParaCountAll = -1;   // index of the last parameter
-    int ParaCountNormal = 0; // index of the last ordinary parameter
-    int QuickCount = 0;
-
-    // Lists the drive loaders fill (hidden lists of the main window).
-    QStringList CapPara;  // numbers listed in the capacity file, file order
-    QStringList CapParaR; // DIndex "1" parameters the capacity file lists
-    QStringList ListBuff; // keys of Info.ini "Disp CV"
-
     // The drive type loaded (being moved here from the fields above).
     LoadedDrive drive;
 

@@ -1,7 +1,8 @@
 #pragma once
-// The data store's cells as the table's own code reads and writes them: parameter `index`
-// is row index + 1. With no drive type loaded, or for a negative index (a number the drive
-// type lacks), a read gives "" and a write does nothing: row 0 holds the column names.
+// The working cells and definitions as the table's own code reads and writes them: parameter
+// `index` is working row index + 1. With no drive type loaded, or for a negative index (a number
+// the drive type lacks), a read gives "" (or an empty definition) and a write does nothing: row 0
+// holds the column names.
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
@@ -19,10 +20,10 @@ inline ParameterStore* store(const ProgramContext& context) {
     return context.store;
 }
 
-inline const QString& para(const ProgramContext& context, int col, int index) {
-    static const QString empty;
-    const ParameterStore* p = store(context);
-    return p && index >= 0 ? p->ParaDat.cell(col, index + 1) : empty;
+// The definition of parameter `index`; an empty one for an index the drive type lacks.
+inline const ParameterDefinition& definition(const ProgramContext& context, int index) {
+    static const ParameterDefinition none;
+    return context.drive.holds(index) ? context.drive.parameters[std::size_t(index)] : none;
 }
 
 inline const QString& work(const ProgramContext& context, int col, int index) {

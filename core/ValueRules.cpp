@@ -3,6 +3,7 @@
 #include "core/ConversionBases.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 
 #include <charconv>
 #include <cmath>
@@ -34,15 +35,16 @@ template <size_t N> bool asciiTrimmed(const QString& text, char (&buf)[N], size_
 
 bool validIndex(const ProgramContext& context, int index) {
     const ParameterStore* p = context.store;
-    return p && index >= 0 && index <= context.ParaCountAll && index + 1 < p->ParaDat.rowCount();
+    return p && context.drive.holds(index) && index + 1 < p->UPara.rowCount();
 }
 
-// Cells of parameter `index`; empty for an index that is not a loaded parameter.
-QString paraCell(const ProgramContext& context, int col, int index) {
-    return validIndex(context, index) ? context.store->ParaDat.cell(col, index + 1) : QString();
+// The definition of parameter `index`; an empty one for an index that is not a loaded parameter.
+const ParameterDefinition& definitionOf(const ProgramContext& context, int index) {
+    static const ParameterDefinition none;
+    return validIndex(context, index) ? context.drive.parameters[std::size_t(index)] : none;
 }
 QString valueCell(const ProgramContext& context, int col, int index) {
-    return validIndex(context, index) ? context.store->UPara.cell(col, index + 1) : QString();
+    return validIndex(context, index) ? StoreCells::work(context, col, index) : QString();
 }
 
 // Value of the parameter a limit cell names, as a number.
@@ -51,14 +53,14 @@ bool referencedValue(const ProgramContext& context, const QString& comNo, double
     return ref >= 0 && parseNumber(valueCell(context, UP_Value, ref), value);
 }
 
-// Reads a limit: mode "0" = the cell is the limit, any other mode names a parameter whose
-// Value is the limit, negated for "-1".
-bool limitOf(const ProgramContext& context, const QString& mode, const QString& cell, double& value) {
-    if (mode == QLatin1String("0"))
+// Reads a limit: rule 0 = the cell is the limit, any other rule names a parameter whose
+// Value is the limit, negated for -1.
+bool limitOf(const ProgramContext& context, int rule, const QString& cell, double& value) {
+    if (rule == 0)
         return parseNumber(cell, value);
     if (!referencedValue(context, cell, value))
         return false;
-    if (mode == QLatin1String("-1"))
+    if (rule == -1)
         value = -value;
     return true;
 }
@@ -179,10 +181,7 @@ QString floatText(double value) {
 }
 
 int IndexOfComNo(const ProgramContext& context, const QString& comNo) {
-    const ParameterStore* p = context.store;
-    if (!p)
-        return -1;
-    const int i = p->indexOfComNo(comNo);
+    const int i = context.drive.indexOfComNo(comNo);
     return validIndex(context, i) ? i : -1;
 }
 
@@ -204,8 +203,10 @@ QString ValueTextOfComNo(const ProgramContext& context, const QString& comNo) {
 }
 
 bool LimitsOf(const ProgramContext& context, int index, double& low, double& high) {
-    return limitOf(context, paraCell(context, PD_HIndex, index), paraCell(context, PD_High, index), high) &&
-           limitOf(context, paraCell(context, PD_LIndex, index), paraCell(context, PD_Low, index), low);
+    if (!validIndex(context, index))
+        return false;
+    const ParameterDefinition& d = definitionOf(context, index);
+    return limitOf(context, d.highRule, d.high, high) && limitOf(context, d.lowRule, d.low, low);
 }
 
 double ClampToRange(const ProgramContext& context, const QString& valueText, int index, bool& outOfRange,
@@ -232,18 +233,18 @@ double ClampToRange(const ProgramContext& context, const QString& valueText, int
 
 QString DefaultOf(const ProgramContext& context, const QString& comNo, Failure* failure) {
     // A chain longer than the table must loop; stop it there.
-    const int maxSteps = std::max(context.ParaCountAll, 0) + 1;
+    const int maxSteps = std::max(context.drive.lastIndex(), 0) + 1;
     QString number = comNo;
     for (int step = 0; step <= maxSteps; ++step) {
         const int i = IndexOfComNo(context, number);
         if (i < 0)
             break;
-        const QString& mode = paraCell(context, PD_DIndex, i);
-        if (mode == QLatin1String("0"))
-            return paraCell(context, PD_Default, i);
-        if (mode != QLatin1String("1"))
+        const ParameterDefinition& d = definitionOf(context, i);
+        if (d.defaultRule == 0)
+            return d.defaultText;
+        if (d.defaultRule != 1)
             break;
-        number = paraCell(context, PD_Default, i);
+        number = d.defaultText;
     }
     if (failure)
         *failure = MsgId::DefaultNotDefined;
@@ -264,7 +265,7 @@ int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, doubl
     if (!parseNumber(DefaultOf(context, comNo, failure), def))
         return 0;
     const int flag = raw == def ? 0 : 1;
-    context.store->UPara.setCell(UP_ChangeIndex, i + 1, QString::number(flag));
+    StoreCells::setWork(context, UP_ChangeIndex, i, QString::number(flag));
     if (ok)
         *ok = true;
     return flag;
@@ -283,7 +284,7 @@ int decimalsOfTMul(const QString& tmul) {
 }
 
 QString FormatValue(const ProgramContext& context, int index, double displayValue) {
-    QString text = fixedText(displayValue, decimalsOfTMul(paraCell(context, PD_TMul, index)), 8);
+    QString text = fixedText(displayValue, decimalsOfTMul(definitionOf(context, index).format), 8);
     if (context.language.decimalComma) {
         const qsizetype dot = text.indexOf(QLatin1Char('.'));
         if (dot >= 0)
@@ -294,7 +295,7 @@ QString FormatValue(const ProgramContext& context, int index, double displayValu
 
 double mulOf(const ProgramContext& context, int index) {
     double m = 0;
-    if (!parseNumber(paraCell(context, PD_Mul, index), m) || !(m > 0))
+    if (!((m = definitionOf(context, index).multiplier) > 0))
         return 1.0;
     return m;
 }
@@ -344,7 +345,7 @@ QString CurrentVoltageText(const ProgramContext& context, const ConversionBases&
     if (!parseNumber(rawText, raw))
         return QString();
     const double m = mulOf(context, index);
-    const QString kind = paraCell(context, PD_CurrentVoltIndex, index);
+    const QString& kind = definitionOf(context, index).currentVoltKind;
     QString text;
     if (kind == QLatin1String("C") || kind == QLatin1String("V")) {
         const bool current = kind == QLatin1String("C");
@@ -370,7 +371,7 @@ QString ParseCurrentVoltage(const ProgramContext& context, const ConversionBases
                             int index, bool* ok) {
     if (ok)
         *ok = false;
-    const QString kind = paraCell(context, PD_CurrentVoltIndex, index);
+    const QString& kind = definitionOf(context, index).currentVoltKind;
     const bool current = kind == QLatin1String("C");
     if (!current && kind != QLatin1String("V")) {
         if (ok)

@@ -4,9 +4,9 @@
 // over the data store and the counts of a program context, so that windows created before
 // the parameter table can use them. Nothing here talks to the drive.
 //
-// Parameter index i addresses row i + 1 of ParaDat and UPara. An index outside
-// 0..ParaCountAll reads as a row of empty cells and is never written: row 0 (the column
-// names) is never treated as a parameter.
+// Parameter index i addresses definition i of the loaded drive and row i + 1 of UPara. An index
+// outside 0..drive.lastIndex() reads as an empty definition and empty cells and is never written:
+// UPara's row 0 (the column names) is never treated as a parameter.
 //
 // Numbers are read and written in the C locale whatever the user's locale; conversion
 // failures come back as a status (ok = false), never as an exception. The rules show no box:
@@ -74,7 +74,7 @@ bool LimitsOf(const ProgramContext& context, int index, double& low, double& hig
 
 // Default (shipment) raw value of a parameter as text: DIndex "0" its Default cell,
 // DIndex "1" the default of the parameter its Default cell names, followed at most
-// ParaCountAll + 1 steps. Any other DIndex, an unknown number or a chain that loops gives
+// drive.lastIndex() + 1 steps. Any other DIndex, an unknown number or a chain that loops gives
 // "Error." and the failure DefaultNotDefined (when failure is given).
 QString DefaultOf(const ProgramContext& context, const QString& comNo, Failure* failure = nullptr);
 inline constexpr const char* kDefaultError = "Error.";

@@ -3,6 +3,8 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
+#include "core/ValueRules.h"
 #include "link/CoreNotices.h"
 #include "platform/Clock.h"
 #include "platform/WaitCursor.h"
@@ -103,8 +105,7 @@ void CommLink::idleTimeout() {
 }
 
 int CommLink::FindParaRow(const QString& comNo) const {
-    const ParameterStore* p = context_.store;
-    return p ? p->indexOfComNo(comNo) : -1;
+    return context_.store ? context_.drive.indexOfComNo(comNo) : -1;
 }
 
 void CommLink::resetLineState() {
@@ -219,7 +220,7 @@ bool CommLink::ConnectDrive() {
         return false;
     }
     const int index = FindParaRow(kProbeNumber);
-    if (index >= 0 && index <= context_.ParaCountAll) {
+    if (index >= 0 && index <= context_.drive.lastIndex()) {
         transactNoted(index, QString(), QStringLiteral("R"));
     } else {
         // No drive type loaded (or one without "0000"): the drive answers the probe anyway.
@@ -249,7 +250,7 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
         return fail();
     FrameRequest r;
     const int index = FindParaRow(kProbeNumber);
-    if (!(index >= 0 && index <= context_.ParaCountAll &&
+    if (!(index >= 0 && index <= context_.drive.lastIndex() &&
           requestFor(index, QString(), QStringLiteral("R"), r)))
         r = request(kProbeNumber, 'R');
     probe_ = std::make_unique<Exchange>();
@@ -406,13 +407,11 @@ FrameRequest CommLink::request(const QString& comNo, char kind, std::int64_t val
 bool CommLink::requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const {
     const ProgramContext& context = context_;
     // A wrong index would put another parameter's number on the wire.
-    if (index < 0 || index > context.ParaCountAll || !context.store || !validKind(kind))
+    if (index < 0 || index > context.drive.lastIndex() || !context.store || !validKind(kind))
         return false;
-    const TextGrid& dat = context.store->ParaDat;
-    const int row = index + 1;
-    const bool wide = dat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
+    const ParameterDefinition& d = context.drive.parameters[std::size_t(index)];
     const std::int64_t value = kind[0] == u'R' ? 0 : ParseDecimalPrefix(valueText);
-    out = request(dat.cell(PD_ComNo, row), char(kind[0].unicode()), value, wide);
+    out = request(d.comNo, char(kind[0].unicode()), value, d.wide());
     return true;
 }
 
@@ -686,16 +685,25 @@ ExchangeResult CommLink::finish(Exchange& x) {
     return res;
 }
 
+std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned) {
+    if (is32)
+        return isSigned ? std::int64_t(std::int32_t(std::uint32_t(raw))) : std::int64_t(std::uint32_t(raw));
+    return isSigned ? std::int64_t(std::int16_t(std::uint16_t(raw))) : std::int64_t(std::uint16_t(raw));
+}
+
+bool parameterIs32(const ProgramContext& context, int index) {
+    return context.store && StoreCells::definition(context, index).wide();
+}
+
+bool parameterIsSigned(const ProgramContext& context, int index) {
+    if (!context.store)
+        return false;
+    double low = 0;
+    return ValueRules::parseNumber(StoreCells::work(context, UP_LValue, index), low) && low < 0;
+}
+
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw) {
     if (!context.store)
         return raw;
-    const int row = index + 1;
-    const bool wide = context.store->ParaDat.cell(PD_Byte, row).trimmed() == QLatin1String("4");
-    bool ok = false;
-    const double low = context.store->UPara.cell(UP_LValue, row).trimmed().toDouble(&ok);
-    const bool isSigned = ok && low < 0;
-    if (wide)
-        return isSigned ? std::int64_t(std::int32_t(raw)) : std::int64_t(raw);
-    const std::uint16_t v = std::uint16_t(raw & 0xFFFF);
-    return isSigned ? std::int64_t(std::int16_t(v)) : std::int64_t(v);
+    return normaliseRaw(raw, parameterIs32(context, index), parameterIsSigned(context, index));
 }

@@ -187,8 +187,8 @@ public:
     // Consecutive exchanges that ended in a time-out without a single byte; reset by any byte.
     int silentExchanges() const { return silentExchanges_; }
     void resetSilentExchanges() { silentExchanges_ = 0; }
-    // One exchange for the parameter in ParaDat row index + 1. kind "R", "W" or "P".
-    // Refuses (Refused, nothing sent) an index outside 0..ParaCountAll or another kind.
+    // One exchange for parameter index. kind "R", "W" or "P".
+    // Refuses (Refused, nothing sent) an index outside 0..drive.lastIndex() or another kind.
     // The reply's value is unsigned (callers apply the sign), 0 on failure. Does not touch
     // lastExchangeFailed.
     ExchangeResult transact(int index, const QString& valueText, const QString& kind);
@@ -241,7 +241,7 @@ private:
     struct Exchange;
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
-    // The request of the parameter in ParaDat row index + 1; false (nothing built) for an
+    // The request of parameter index; false (nothing built) for an
     // index outside the table or another kind.
     bool requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const;
     ExchangeResult exchangeOnce(const FrameRequest& request, const ExchangeOptions& options);
@@ -319,6 +319,12 @@ private:
     QTimer probeTimer_;
 };
 
-// A raw value as the parameter reads it: its low 16 bits unless ParaDat "Byte" is 4; signed
-// when its UPara LValue is below 0.
+// A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
+// values sign-extended, unsigned 32-bit values kept unsigned.
+std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
+// The parameter's size from its definition (4 bytes: 32 bits) and its sign from its working low
+// limit (below 0: signed; no number: unsigned).
+bool parameterIs32(const ProgramContext& context, int index);
+bool parameterIsSigned(const ProgramContext& context, int index);
+// A raw value as parameter index reads it: normaliseRaw with the parameter's size and sign.
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw);

@@ -2,6 +2,7 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 
@@ -36,14 +37,14 @@ bool parseWholeInt(const QString& text, int& out) {
 // The working value of the parameter with that communication number (shorter numbers padded
 // with "0" to four characters), looked up exactly; false when the table lacks the number or
 // its value is not an integer.
-bool tableValueOf(const ParameterStore* params, const QString& comNo, int& out) {
-    if (!params || comNo.isEmpty())
+bool tableValueOf(const ProgramContext& context, const QString& comNo, int& out) {
+    if (!context.store || comNo.isEmpty())
         return false;
     const QString number = comNo.rightJustified(4, QLatin1Char('0'));
-    const int index = params->indexOfComNo(number);
+    const int index = context.drive.indexOfComNo(number);
     if (index < 0)
         return false;
-    return parseWholeInt(params->UPara.cell(UP_Value, index + 1), out);
+    return parseWholeInt(StoreCells::work(context, UP_Value, index), out);
 }
 
 } // namespace
@@ -230,7 +231,7 @@ void CommSettings::applyDriveDefaults(const IniFile& info) {
     setAppendNo(link_.settings().inverterNumber != 0);
 }
 
-void CommSettings::applyTableDefaults(const IniFile& info, const ParameterStore* params) {
+void CommSettings::applyTableDefaults(const IniFile& info, const ProgramContext& context) {
     static const char* const plainKeys[] = {"Protocol", "Baudrate", "Parity", "InvNo"};
     QString sources[4];
     bool any = false;
@@ -252,7 +253,7 @@ void CommSettings::applyTableDefaults(const IniFile& info, const ParameterStore*
                 continue;
         } else if (sources[i] == QLatin1String("-")) {
             continue;
-        } else if (!tableValueOf(params, sources[i], v)) {
+        } else if (!tableValueOf(context, sources[i], v)) {
             continue;
         }
         v += offset;

@@ -10,7 +10,7 @@
 
 class CommLink;
 class IniFile;
-class ParameterStore;
+struct ProgramContext;
 
 // The settings compared by MarkChangedSettings, as the dialog was shown.
 struct CommSnapshot {
@@ -104,7 +104,7 @@ public:
     // leaves the setting unchanged), a source containing "Fixed" takes the plain key when it is above 0, "-"
     // leaves it. Then offsets and "Set number" as for the drive's defaults. Nothing happens when all four
     // sources are "-".
-    void applyTableDefaults(const IniFile& info, const ParameterStore* params);
+    void applyTableDefaults(const IniFile& info, const ProgramContext& context);
 
 private:
     void applyProtocol(int v);

@@ -91,7 +91,7 @@ void MaintenanceMode::unlock(bool master) {
             store->SMainteFlag = true;
     }
     options_.useMaintenanceMode.setChecked(true);
-    context_.tableView.lastIndex = context_.ParaCountAll;
+    context_.tableView.lastIndex = context_.drive.lastIndex();
     if (master)
         options_.setMastersTabVisible(true);
     // Options whose use depends on the unlock (the keypad's RUN/STOP) are offered now.

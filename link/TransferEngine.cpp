@@ -4,6 +4,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
@@ -34,35 +35,17 @@ std::int64_t textValue(const QString& text) {
 
 } // namespace
 
-std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned) {
-    if (is32)
-        return isSigned ? std::int64_t(std::int32_t(std::uint32_t(raw))) : std::int64_t(std::uint32_t(raw));
-    return isSigned ? std::int64_t(std::int16_t(std::uint16_t(raw))) : std::int64_t(std::uint16_t(raw));
-}
-
-bool parameterIs32(const ProgramContext& context, int index) {
-    bool ok = false;
-    return context.store && context.store->ParaDat.cell(PD_Byte, index + 1).trimmed().toInt(&ok) == 4 && ok;
-}
-
-bool parameterIsSigned(const ProgramContext& context, int index) {
-    if (!context.store)
-        return false;
-    double low = 0;
-    return ValueRules::parseNumber(context.store->UPara.cell(UP_LValue, index + 1), low) && low < 0;
-}
-
 // ---- Engine -------------------------------------------------------------------------------
 
 TransferEngine::TransferEngine(ProgramContext& context, const Options& options, CommLink& link)
     : context_(context), options_(options), link_(link) {}
 
-const QString& TransferEngine::datCell(int col, int index) const {
-    return context_.store->ParaDat.cell(col, index + 1);
+const ParameterDefinition& TransferEngine::definition(int index) const {
+    return StoreCells::definition(context_, index);
 }
 
 const QString& TransferEngine::valueCell(int index) const {
-    return context_.store->UPara.cell(UP_Value, index + 1);
+    return StoreCells::work(context_, UP_Value, index);
 }
 
 void TransferEngine::loadTexts() {
@@ -114,20 +97,20 @@ void TransferEngine::FormShow() {
 }
 
 QString TransferEngine::shownTitle(int index) const {
-    const QString& title = datCell(PD_FTitle, index);
-    return title.isEmpty() ? datCell(PD_ComNo, index) : title;
+    const QString& title = definition(index).title;
+    return title.isEmpty() ? definition(index).comNo : title;
 }
 
 QString TransferEngine::shownName(int index) const {
-    const bool maintenance = datCell(PD_ComNo, index).startsWith(u'F') || datCell(PD_FTitle, index).isEmpty();
+    const bool maintenance = definition(index).comNo.startsWith(u'F') || definition(index).title.isEmpty();
     if (maintenance && !context_.store->MainteFlag)
         return texts_.maintenanceTitle;
-    return datCell(PD_FName, index);
+    return definition(index).name;
 }
 
-void TransferEngine::setFlag(int index, const char* flag) {
-    if (datCell(PD_Flag, index) != QLatin1String("1"))
-        context_.store->ParaDat.setCell(PD_Flag, index + 1, QString::fromLatin1(flag));
+void TransferEngine::setFlag(int index, int flag) {
+    if (context_.drive.holds(index) && context_.drive.parameters[std::size_t(index)].flag != 1)
+        context_.drive.parameters[std::size_t(index)].flag = flag;
 }
 
 void TransferEngine::progress(int nextIndex) {
@@ -171,7 +154,7 @@ TransferEngine::Failure TransferEngine::commError(int index) {
                    [this, index] {
                        ++errors_;
                        if (result_ &&
-                           !(datCell(PD_ComNo, index).startsWith(u'F') && !context_.store->MainteFlag))
+                           !(definition(index).comNo.startsWith(u'F') && !context_.store->MainteFlag))
                            result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
                    }};
 }
@@ -217,7 +200,7 @@ void TransferEngine::start() {
     errors_ = 0;
     differences_ = 0;
     autoClose_ = true;
-    lastIndex_ = std::min(job_->lastParaIndex, std::min(context_.ParaCountAll, kMaxParams - 1));
+    lastIndex_ = std::min(job_->lastParaIndex, std::min(context_.drive.lastIndex(), kMaxParams - 1));
 
     switch (job_->mode) {
     case kModeImport:
@@ -242,7 +225,6 @@ void TransferEngine::start() {
 }
 
 void TransferEngine::runImport() {
-    ParameterStore& store = *context_.store;
     if (view_) {
         view_->setStatusText(Msg(context_, MsgId::Importing));
         view_->repaintNow();
@@ -256,16 +238,16 @@ void TransferEngine::runImport() {
         const bool isSigned = parameterIsSigned(context_, i);
         const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
         if (!read.error) {
-            setFlag(i, "0");
+            setFlag(i, 0);
             entries[std::size_t(i)] = normaliseRaw(read.value, is32, isSigned);
             return std::nullopt;
         }
-        setFlag(i, "2");
+        setFlag(i, 2);
         // A failed read gives the default, so the table never keeps a stale value.
         ValueRules::Failure failure;
-        const QString def = datCell(PD_DIndex, i).trimmed() == QLatin1String("0")
-                                ? datCell(PD_Default, i)
-                                : ValueRules::DefaultOf(context_, datCell(PD_Default, i), &failure);
+        const QString def = definition(i).defaultRule == 0
+                                ? definition(i).defaultText
+                                : ValueRules::DefaultOf(context_, definition(i).defaultText, &failure);
         if (failure)
             ShowMsg(context_, *failure, BoxIcon::Warning);
         entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
@@ -276,9 +258,9 @@ void TransferEngine::runImport() {
 
     for (int i = 0; i <= lastIndex_; ++i) {
         const std::int64_t v = entries[std::size_t(i)];
-        store.UPara.setCell(UP_Value, i + 1, QString::number(v));
+        StoreCells::setWork(context_, UP_Value, i, QString::number(v));
         ValueRules::Failure failure;
-        ValueRules::UpdateChangedFlag(context_, datCell(PD_ComNo, i), double(v), nullptr, &failure);
+        ValueRules::UpdateChangedFlag(context_, definition(i).comNo, double(v), nullptr, &failure);
         if (failure)
             ShowMsg(context_, *failure, BoxIcon::Warning);
     }
@@ -290,23 +272,21 @@ void TransferEngine::runImport() {
 void TransferEngine::importModelStep() {
     if (context_.drive.identity.typeName != QLatin1String("HXB3"))
         return;
-    ParameterStore& store = *context_.store;
-    const int fe08 = store.indexOfComNo(QStringLiteral("FE08"));
-    const int p0630 = store.indexOfComNo(QStringLiteral("0630"));
-    if (fe08 < 0 || fe08 > context_.ParaCountAll)
+    const int fe08 = context_.drive.indexOfComNo(QStringLiteral("FE08"));
+    const int p0630 = context_.drive.indexOfComNo(QStringLiteral("0630"));
+    if (fe08 < 0 || fe08 > context_.drive.lastIndex())
         return;
     const ExchangeResult read = link_.transactNoted(fe08, valueCell(fe08), QStringLiteral("R"));
     if (read.error)
         return; // a failed read must not pass for version 0
     const std::int64_t cpu =
         normaliseRaw(read.value, parameterIs32(context_, fe08), parameterIsSigned(context_, fe08));
-    store.UPara.setCell(UP_Value, fe08 + 1, QString::number(cpu));
+    StoreCells::setWork(context_, UP_Value, fe08, QString::number(cpu));
     if (cpu < 300 && p0630 >= 0)
-        store.UPara.setCell(UP_Value, p0630 + 1, QStringLiteral("0"));
+        StoreCells::setWork(context_, UP_Value, p0630, QStringLiteral("0"));
 }
 
 void TransferEngine::runExport() {
-    ParameterStore& store = *context_.store;
     const Options& o = options_;
     if (view_) {
         view_->setStatusText(Msg(context_, MsgId::Exporting));
@@ -316,26 +296,26 @@ void TransferEngine::runExport() {
         result_->addLine(texts_.errorHeading);
 
     const auto skipped = [&](int i) {
-        return datCell(PD_Flag, i) == QLatin1String("1") ||
+        return definition(i).flag == 1 ||
                (o.exportChangedOnly.checked() &&
-                store.UPara.cell(UP_ChangeIndex, i + 1) == QLatin1String("0"));
+                StoreCells::work(context_, UP_ChangeIndex, i) == QLatin1String("0"));
     };
     eachParameter(
         [&](int i) -> std::optional<Failure> {
             QString kind = o.exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
-            if (datCell(PD_Memory, i).trimmed() == QLatin1String("RAM"))
+            if (definition(i).inRam())
                 kind = QStringLiteral("P");
             const QString value = valueCell(i);
             const ExchangeResult echo = link_.transactNoted(i, value, kind);
             // The echo by the parameter's size and sign against the value as a number.
             if (!echo.error && normaliseRaw(echo.value, parameterIs32(context_, i),
                                             parameterIsSigned(context_, i)) == textValue(value)) {
-                setFlag(i, "0");
-                store.UPara.setCell(UP_WriteIndex, i + 1, QStringLiteral("0"));
-                store.UPara.setCell(UP_CommErrIndex, i + 1, QStringLiteral("0"));
+                setFlag(i, 0);
+                StoreCells::setWork(context_, UP_WriteIndex, i, QStringLiteral("0"));
+                StoreCells::setWork(context_, UP_CommErrIndex, i, QStringLiteral("0"));
                 return std::nullopt;
             }
-            setFlag(i, "2");
+            setFlag(i, 2);
             return commError(i);
         },
         skipped);
@@ -374,7 +354,7 @@ void TransferEngine::runComparison() {
     eachParameter([&](int i) -> std::optional<Failure> {
         const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
         if (read.error) {
-            setFlag(i, "2");
+            setFlag(i, 2);
             // Errors of a comparison are listed after its differences, maintenance ones too.
             return Failure{o.showTransferErrors.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
                            [this, i] {
@@ -386,7 +366,7 @@ void TransferEngine::runComparison() {
         const std::int64_t drive =
             normaliseRaw(read.value, parameterIs32(context_, i), parameterIsSigned(context_, i));
         const std::int64_t table = textValue(valueCell(i));
-        if (drive != table && (i <= context_.ParaCountNormal || store.MainteFlag)) {
+        if (drive != table && (i <= context_.drive.normalLastIndex || store.MainteFlag)) {
             return Failure{o.showComparisonMessage.checked(), MsgId::DifferentValueFound,
                            MsgId::DifferentValueAt, [this, i, drive, table] {
                                ++differences_;
@@ -394,7 +374,7 @@ void TransferEngine::runComparison() {
                                    result_->addLine(comparisonLine(i, drive, table));
                            }};
         }
-        setFlag(i, "0");
+        setFlag(i, 0);
         return std::nullopt;
     });
     if (aborted_)

@@ -16,6 +16,7 @@
 class CommLink;
 class Options;
 class ResultText;
+struct ParameterDefinition;
 struct ProgramContext;
 
 // What a result is about; a transfer job is one of the first three.
@@ -33,14 +34,6 @@ struct TransferJob {
     std::uint32_t mode = kModeImport;
     int lastParaIndex = 0; // the last parameter index the job visits (inclusive)
 };
-
-// A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed
-// values sign-extended, unsigned 32-bit values kept unsigned.
-std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned);
-// The parameter's size and sign from ParaDat "Byte" (4: 32 bits) and UPara "LValue" (below 0:
-// signed; no number: unsigned).
-bool parameterIs32(const ProgramContext& context, int index);
-bool parameterIsSigned(const ProgramContext& context, int index);
 
 // The Abort/Retry/Ignore box of a parameter whose exchange failed: `heading`, then `second`
 // followed by the parameter's title, then what each button does. Events go through after it.
@@ -136,11 +129,11 @@ private:
     Failure commError(int index);
     QString shownTitle(int index) const;
     QString shownName(int index) const;
-    void setFlag(int index, const char* flag);
+    void setFlag(int index, int flag);
     QString comparisonLine(int index, std::int64_t drive, std::int64_t table) const;
     void importModelStep();
 
-    const QString& datCell(int col, int index) const;
+    const ParameterDefinition& definition(int index) const;
     const QString& valueCell(int index) const;
 
     ProgramContext& context_;

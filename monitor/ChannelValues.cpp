@@ -49,15 +49,15 @@ double displayValue(double value, bool unitChecked, const QString& changedUnit, 
     return value;
 }
 
-QString formatNumber(const ParameterStore* store, int paraIndex, double value, bool decimalComma) {
+QString formatNumber(const LoadedDrive& drive, int paraIndex, double value, bool decimalComma) {
     int decimals = 0;
-    if (store && paraIndex >= 0) {
-        const QString m = store->ParaDat.cell(PD_Mul, paraIndex + 1);
-        if (m == QLatin1String("10"))
+    if (drive.holds(paraIndex)) {
+        const double m = drive.parameters[std::size_t(paraIndex)].multiplier;
+        if (m == 10)
             decimals = 1;
-        else if (m == QLatin1String("100"))
+        else if (m == 100)
             decimals = 2;
-        else if (m == QLatin1String("1000"))
+        else if (m == 1000)
             decimals = 3;
     }
     QString text = ValueRules::fixedText(value, decimals);

@@ -11,6 +11,7 @@
 
 class Options;
 class ParameterStore;
+struct LoadedDrive;
 
 namespace ChannelValues {
 
@@ -35,6 +36,6 @@ double displayValue(double value, bool unitChecked, const QString& changedUnit, 
 
 // A value as display text with the decimals its parameter's Mul implies ("10" one, "100"
 // two, "1000" three, anything else none); a decimal comma when the language writes one.
-QString formatNumber(const ParameterStore* store, int paraIndex, double value, bool decimalComma);
+QString formatNumber(const LoadedDrive& drive, int paraIndex, double value, bool decimalComma);
 
 } // namespace ChannelValues

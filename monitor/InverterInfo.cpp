@@ -124,7 +124,7 @@ QString InverterInfo::lineText(const QString& code, int index, const MonitorItem
     }
     if (code == QLatin1String("FE14"))
         return ValueRules::floatText(r.value * 100);
-    return ChannelValues::formatNumber(context_.store, index, r.value, context_.language.decimalComma);
+    return ChannelValues::formatNumber(context_.drive, index, r.value, context_.language.decimalComma);
 }
 
 void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) {
@@ -144,7 +144,7 @@ void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) 
                 const bool on = ok && bit >= 0 && bit <= 15 && ((quint64(r.raw) & 0xFFFFu) >> bit) & 1u;
                 text = on ? QStringLiteral("ON") : QStringLiteral("OFF");
             } else {
-                text = ChannelValues::formatNumber(context_.store, index, r.value,
+                text = ChannelValues::formatNumber(context_.drive, index, r.value,
                                                    context_.language.decimalComma);
             }
         }

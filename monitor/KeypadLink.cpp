@@ -130,8 +130,8 @@ ExchangeOptions KeypadLink::options() const {
 FrameRequest KeypadLink::request(int index) const {
     const ProgramContext& context = link_.context();
     QString comNo;
-    if (context.store && index >= 0 && index <= context.ParaCountAll)
-        comNo = context.store->ParaDat.cell(PD_ComNo, index + 1).trimmed();
+    if (context.store && context.drive.holds(index))
+        comNo = context.drive.parameters[std::size_t(index)].comNo.trimmed();
     FrameRequest r = link_.request(comNo, 'R');
     r.allowBlockRead = true;
     return r;
@@ -139,7 +139,7 @@ FrameRequest KeypadLink::request(int index) const {
 
 void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
     const ProgramContext& context = link_.context();
-    if (!context.store || index < 0 || index > context.ParaCountAll) {
+    if (!context.store || index < 0 || index > context.drive.lastIndex()) {
         link_.noteExchangeFailed(true);
         return;
     }

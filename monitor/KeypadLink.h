@@ -54,7 +54,7 @@ public:
 
     // The keypad's options of the exchange for the current settings.
     ExchangeOptions options() const;
-    // The request for the parameter in ParaDat row index + 1, with the current station choice.
+    // The request for parameter index, with the current station choice.
     FrameRequest request(int index) const;
 
     // Reads the display block of the parameter `index` ("FC10"), its outcome noted on the link

@@ -141,8 +141,8 @@ bool MonitorModel::BuildMonitorItemLists() {
     // Whether the alarm, trip and RUN/STOP options can be used is the options' one rule (it
     // reads the same sections and parameters); they only need to look again.
     if (ctx_.store) {
-        KeyCodeIndex = ctx_.store->indexOfComNo(QStringLiteral("FA11"));
-        KeyFlagIndex = ctx_.store->indexOfComNo(QStringLiteral("FA10"));
+        KeyCodeIndex = ctx_.drive.indexOfComNo(QStringLiteral("FA11"));
+        KeyFlagIndex = ctx_.drive.indexOfComNo(QStringLiteral("FA10"));
     }
     opt_.UpdateRunStopControl();
 
@@ -156,19 +156,16 @@ void MonitorModel::fillRecord(MonChannelRec& rec, const QString& code) const {
     rec = MonChannelRec();
     if (!ctx_.store)
         return;
-    rec.ParaIndex = ctx_.store->indexOfComNo(code);
+    rec.ParaIndex = ctx_.drive.indexOfComNo(code);
     if (rec.ParaIndex < 0)
-        return; // such an item reads as a failed read; its record never touches the header row
-    const TextGrid& d = ctx_.store->ParaDat;
-    const int row = rec.ParaIndex + 1;
+        return; // such an item reads as a failed read
+    const ParameterDefinition& d = ctx_.drive.parameters[std::size_t(rec.ParaIndex)];
+    rec.Byte = d.size;
     qint64 n = 0;
-    if (ValueRules::parseInteger(d.cell(PD_Byte, row), n))
-        rec.Byte = int(n);
-    if (ValueRules::parseRawValue(d.cell(PD_Low, row), n))
+    if (ValueRules::parseRawValue(d.low, n))
         rec.Low = int(std::clamp<qint64>(n, INT_MIN, INT_MAX));
-    double m = 0;
-    if (ValueRules::parseNumber(d.cell(PD_Mul, row), m) && m > 0)
-        rec.Mul = float(m);
+    if (d.multiplier > 0)
+        rec.Mul = float(d.multiplier);
 }
 
 // ---- Channels --------------------------------------------------------------------------------

@@ -117,8 +117,8 @@ void MonitorRun::prepare(Setup& s) {
     period_ = kind_ == RunKind::Continuous ? qint64(s.secondsPerPoint) * 1000000
                                            : qint64(std::max(m_.timeBaseEdit.position, 1)) * 200;
     bool wide = false;
-    if (ctx.store && s.keyCodeIndex >= 0)
-        wide = ctx.store->ParaDat.cell(PD_Byte, s.keyCodeIndex + 1).trimmed() == QLatin1String("4");
+    if (ctx.store && ctx.drive.holds(s.keyCodeIndex))
+        wide = ctx.drive.parameters[std::size_t(s.keyCodeIndex)].wide();
     s.keyBase = keyCode(0, period_ / 1000, wide);
 }
 
@@ -225,8 +225,8 @@ void MonitorRun::writeKey(int index, qint64 value) {
 void MonitorRun::pressImmediately(int key) {
     bool wide = false;
     const ProgramContext& ctx = m_.context();
-    if (ctx.store && m_.KeyCodeIndex >= 0)
-        wide = ctx.store->ParaDat.cell(PD_Byte, m_.KeyCodeIndex + 1).trimmed() == QLatin1String("4");
+    if (ctx.store && ctx.drive.holds(m_.KeyCodeIndex))
+        wide = ctx.drive.parameters[std::size_t(m_.KeyCodeIndex)].wide();
     writeKey(m_.KeyCodeIndex, 0);
     writeKey(m_.KeyFlagIndex, 1);
     writeKey(m_.KeyCodeIndex, keyCode(key, m_.runState().readTimeMs, wide));
@@ -310,7 +310,7 @@ void MonitorRun::showValue(int i, double value) {
         ChannelValues::displayValue(value, s.unitChecked[std::size_t(i)], s.changedUnit[std::size_t(i)],
                                     m_.options(), m_.conversionBases().ampere, m_.conversionBases().volt);
     display_.readouts[std::size_t(i)] =
-        ChannelValues::formatNumber(ctx.store, s.recs[std::size_t(i)].ParaIndex, shown, s.decimalComma);
+        ChannelValues::formatNumber(ctx.drive, s.recs[std::size_t(i)].ParaIndex, shown, s.decimalComma);
 }
 
 void MonitorRun::noteNoNumber(int) {

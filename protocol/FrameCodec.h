@@ -43,7 +43,7 @@ struct StationChoice {
 struct FrameRequest {
     QString comNo;          // four characters, e.g. "0103", "FC10"
     char kind = 'R';        // 'R' read, 'W' write to EEPROM, 'P' write to RAM
-    bool wide = false;      // the parameter is 32-bit (ParaDat "Byte" is 4); maker's protocol only
+    bool wide = false;      // the parameter is 32-bit (4 bytes wide); maker's protocol only
     std::int64_t value = 0; // value to write; sent as its low 16 or 32 bits
     StationChoice station;
     bool allowBlockRead = true; // a read of "FC10"/"r300" asks for the whole block

@@ -445,7 +445,7 @@ void OptionsWindow::showDataStore() {
         datasView_ = nullptr;
     }
     if (!datasView_) {
-        datasView_ = new StoreInspector(store);
+        datasView_ = new StoreInspector(context_.drive, store);
         datasViewStore_ = store;
         connect(datasView_, &StoreInspector::closed, this,
                 [this] { options_.showBufferTable.setChecked(false); });

@@ -106,15 +106,14 @@ void RunStartupSequence(MainWindow& main) {
         if (!createStore(main))
             return;
         const DriveFileDialog chooser = main.missingFileDialog();
-        if (!LoadTypeTable(context, main.asker(), chooser) || context.startupAborted)
+        const DriveLoad load = LoadDriveData(context, main.asker(), chooser);
+        if (load == DriveLoad::Aborted)
             return;
-        if (!LoadCapacityTable(context, main.asker(), chooser) || context.startupAborted)
-            return;
-        if (InitValueTable(context, main.asker()))
+        if (load == DriveLoad::Loaded)
             break;
     }
     main.setCaption(ParaFile::captionBase(context));
-    context.tableView.lastIndex = context.ParaCountNormal;
+    context.tableView.lastIndex = context.drive.normalLastIndex;
     main.setSaveEnabled(false);
 }
 
@@ -131,7 +130,6 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     ProgramFolder::setProgramFolder(context, programFileFolder);
     const IniFile settings(context.paths.settingsIni);
     const QStringList languages = settings.keys(kLanguage);
-    context.ListBuff = languages;
 
     const QString file = Paths::normalize(path);
     if (file.right(4).toUpper() != QLatin1String(".KVR")) {
@@ -184,8 +182,6 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     context.tableView.blindOn = blindActive;
     context.tableView.blindCount = blindCount;
 
-    const IniFile catalogue(context.paths.catalogueIni);
-    context.ListBuff = catalogue.keys(QStringLiteral("Type"));
     // A parameter file names its drive; its data are looked for below "dat", whatever folder
     // the settings name.
     DriveSources sources{Paths::join(context.paths.programFolder, QStringLiteral("dat")),
@@ -218,10 +214,12 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     main.setCpuVersions(cpuNames, cpuNumbers);
 
     const DriveFileDialog chooser = main.missingFileDialog();
-    if (!createStore(main) || !LoadTypeTable(context, main.asker(), chooser) || context.startupAborted ||
-        !LoadCapacityTable(context, main.asker(), chooser) || context.startupAborted)
+    if (!createStore(main))
         return;
-    if (!InitValueTable(context, main.asker())) {
+    const DriveLoad load = LoadDriveData(context, main.asker(), chooser);
+    if (load == DriveLoad::Aborted)
+        return;
+    if (load == DriveLoad::ValuesRefused) {
         // The file's values cannot be placed into drive data that is itself broken.
         context.startupAborted = true;
         return;
@@ -232,7 +230,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     context.recent.saveName.clear();
     context.recent.monitorName.clear();
     main.setCaption(ParaFile::captionBase(context));
-    context.tableView.lastIndex = context.ParaCountNormal;
+    context.tableView.lastIndex = context.drive.normalLastIndex;
     // Save stays disabled unless the whole file is read: a half-read set must not overwrite it.
     main.setSaveEnabled(false);
 

@@ -73,10 +73,10 @@ QString pairs(const QStringList& a, const QStringList& b) {
 
 } // namespace
 
-StoreInspector::StoreInspector(ParameterStore* store, QWidget* parent)
-    : QWidget(parent, Qt::Window), store_(store) {
+StoreInspector::StoreInspector(const LoadedDrive& drive, ParameterStore* store, QWidget* parent)
+    : QWidget(parent, Qt::Window), drive_(drive), store_(store), definitions_(PD_ColCount, 1) {
     setWindowTitle(QStringLiteral("TParameters"));
-    paraDatModel_ = new TextGridModel(&store_->ParaDat, this);
+    paraDatModel_ = new TextGridModel(&definitions_, this);
     uParaModel_ = new TextGridModel(&store_->UPara, this);
     paraDatView_ = makeTable(paraDatModel_, this);
     uParaView_ = makeTable(uParaModel_, this);
@@ -127,6 +127,12 @@ StoreInspector::StoreInspector(ParameterStore* store, QWidget* parent)
 }
 
 void StoreInspector::refresh() {
+    const int count = int(drive_.parameters.size());
+    definitions_.setRowCount(count + 1);
+    definitions_.setRow(0, paraDatColumnNames());
+    for (int i = 0; i < count; ++i)
+        for (int c = 0; c < PD_ColCount; ++c)
+            definitions_.setCell(c, i + 1, definitionText(drive_.parameters[std::size_t(i)], c));
     paraDatModel_->reload();
     uParaModel_->reload();
     undoList_->setPlainText(pairs(store_->UndoComNo, store_->UndoVal));

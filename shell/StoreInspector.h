@@ -5,6 +5,9 @@
 #include <QAbstractTableModel>
 #include <QWidget>
 
+#include "platform/TextGrid.h"
+
+struct LoadedDrive;
 class ParameterStore;
 class TextGrid;
 class QTableView;
@@ -31,9 +34,9 @@ private:
 class StoreInspector : public QWidget {
     Q_OBJECT
 public:
-    explicit StoreInspector(ParameterStore* store, QWidget* parent = nullptr);
+    StoreInspector(const LoadedDrive& drive, ParameterStore* store, QWidget* parent = nullptr);
 
-    // Rereads the store after it changed.
+    // Rereads the definitions and the store after they changed.
     void refresh();
     // Top at the main window's bottom, left edge at its left edge.
     void placeUnder(const QWidget* mainWindow);
@@ -53,7 +56,9 @@ private:
     // Selects `columns` cells of `row` in `target` and scrolls that row to the top.
     static void showRow(QTableView* target, int row, int columns);
 
+    const LoadedDrive& drive_;
     ParameterStore* store_;
+    TextGrid definitions_; // the drive's definitions as text, under their column names
     class UnderMainWindow* placement_ = nullptr;
     TextGridModel* paraDatModel_;
     TextGridModel* uParaModel_;

@@ -28,17 +28,16 @@ constexpr int kWhite = 0xFFFFFF;
 // Mul as the divisor of a display: a whole number other than 0 (anything else would be a
 // conversion error or a division by zero where the table divides).
 bool mulAsInteger(const ProgramContext& context, int index, double& m) {
-    qint64 v = 0;
-    if (!ValueRules::parseInteger(para(context, PD_Mul, index), v) || v == 0)
+    const double v = definition(context, index).multiplier;
+    if (v == 0 || v != std::trunc(v))
         return false;
-    m = double(v);
+    m = v;
     return true;
 }
 
 bool mulAsFloat(const ProgramContext& context, int index, double& m) {
-    if (!ValueRules::parseNumber(para(context, PD_Mul, index), m) || m == 0.0)
-        return false;
-    return true;
+    m = definition(context, index).multiplier;
+    return m != 0.0;
 }
 
 // An empty value text counts as 0.
@@ -137,7 +136,7 @@ bool ParameterTable::refreshAll() {
     TypedCount = 0;
     EditBuffer.clear();
 
-    const int last = std::min(context.tableView.lastIndex, context.ParaCountAll);
+    const int last = std::min(context.tableView.lastIndex, context.drive.lastIndex());
     if (context.tableView.blindOn) {
         BlindRowCount = context.tableView.lastIndex - context.tableView.blindCount;
         for (int i = 0; i <= last; ++i) {
@@ -186,7 +185,7 @@ bool ParameterTable::FillRows() {
 
     // Every parameter could be kept; the rows not used are cut off afterwards, so the row
     // count always matches the rows filled, whatever the stored counters say.
-    const int last = std::min(context.tableView.lastIndex, context.ParaCountAll);
+    const int last = std::min(context.tableView.lastIndex, context.drive.lastIndex());
     grid_.resize(TC_Count, std::max(last + 2, 1));
     // The changed column has no title.
     const MsgId headerMsg[TC_Count - 1] = {MsgId::ColumnTitle, MsgId::ColumnComNo,    MsgId::ColumnFunction,
@@ -204,13 +203,13 @@ bool ParameterTable::FillRows() {
             continue;
         if (blind && work(context_, UP_BlindIndex, p) == kOne)
             continue;
-        if (quick && para(context_, PD_Quick, p) == kZero)
+        if (quick && !definition(context_, p).quick)
             continue;
 
-        const QString& comNo = para(context_, PD_ComNo, p);
-        grid_.setCell(TC_Title, r, para(context_, PD_FTitle, p));
+        const QString& comNo = definition(context_, p).comNo;
+        grid_.setCell(TC_Title, r, definition(context_, p).title);
         grid_.setCell(TC_ComNo, r, comNo);
-        grid_.setCell(TC_Name, r, para(context_, PD_FName, p));
+        grid_.setCell(TC_Name, r, definition(context_, p).name);
 
         double m = 1, v = 0;
         const QString& valueCell = work(context_, UP_Value, p);
@@ -230,9 +229,9 @@ bool ParameterTable::FillRows() {
             break;
         grid_.setCell(TC_Value, r, shown);
 
-        QString unit = para(context_, PD_Unit, p);
+        QString unit = definition(context_, p).unit;
         if (cv) {
-            const QString& kind = para(context_, PD_CurrentVoltIndex, p);
+            const QString& kind = definition(context_, p).currentVoltKind;
             if (kind == QLatin1String("C"))
                 unit = stepText(bases_->ampere, m, "A");
             else if (kind == QLatin1String("V"))
@@ -244,8 +243,7 @@ bool ParameterTable::FillRows() {
         if (!ok)
             break;
         grid_.setCell(TC_Changed, r,
-                      changed == 1 && para(context_, PD_Flag, p) != QLatin1String("2") ? changedMark
-                                                                                       : kNoMark);
+                      changed == 1 && definition(context_, p).flag != 2 ? changedMark : kNoMark);
         ++r;
     }
     setRowCount(r);
@@ -284,13 +282,13 @@ bool ParameterTable::updateLimits(bool notify) {
         const int i = ValueRules::IndexOfComNo(context_, grid_.cell(TC_ComNo, r));
         if (i < 0)
             continue;
-        if (para(context_, PD_HIndex, i) != kZero)
+        if (definition(context_, i).highRule != 0)
             setWork(context_, UP_HValue, i,
-                    ValueRules::ValueTextOfComNo(context_, para(context_, PD_High, i)));
-        if (para(context_, PD_LIndex, i) != kZero) {
-            const QString t = ValueRules::ValueTextOfComNo(context_, para(context_, PD_Low, i));
+                    ValueRules::ValueTextOfComNo(context_, definition(context_, i).high));
+        if (definition(context_, i).lowRule != 0) {
+            const QString t = ValueRules::ValueTextOfComNo(context_, definition(context_, i).low);
             QString low = t;
-            if (para(context_, PD_LIndex, i) == QLatin1String("-1")) {
+            if (definition(context_, i).lowRule == -1) {
                 // Negated as a number: a negative referenced value must not become "--500".
                 double v = 0;
                 if (ValueRules::parseNumber(t, v))
@@ -367,7 +365,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
     if (col == TC_Value && selectMark)
         st.background = ColorOption::fromBgr(kBlue);
     if (!filtered() && o.currentVoltageCellColor.checked() && currentVoltage() && col == TC_Unit) {
-        const QString& kind = para(context_, PD_CurrentVoltIndex, i);
+        const QString& kind = definition(context_, i).currentVoltKind;
         if (kind == QLatin1String("C") || kind == QLatin1String("V"))
             st.background = o.currentVoltageColor.color();
     }
@@ -375,10 +373,10 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
         st.background = ColorOption::fromBgr(kDarkBlue);
 
     if (col >= TC_ComNo) {
-        const QString& flag = para(context_, PD_Flag, i);
-        if (flag == kOne)
+        const int flag = definition(context_, i).flag;
+        if (flag == 1)
             st.text = ColorOption::fromBgr(kRed);
-        else if (flag == QLatin1String("2"))
+        else if (flag == 2)
             st.text = ColorOption::fromBgr(kSilver);
         if (col == TC_Value) {
             st.bold = work(context_, UP_WriteIndex, i) == kOne;

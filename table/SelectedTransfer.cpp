@@ -23,17 +23,13 @@ using namespace StoreCells;
 
 // After a successful transfer the parameter is no longer "last transfer failed"; a
 // parameter that must not be written keeps its mark.
-void clearFailedFlag(const ProgramContext& context, int index) {
-    if (para(context, PD_Flag, index) != kOne) {
-        if (ParameterStore* p = context.store)
-            p->ParaDat.setCell(PD_Flag, index + 1, kZero);
-    }
+void clearFailedFlag(ProgramContext& context, int index) {
+    if (context.drive.holds(index) && context.drive.parameters[std::size_t(index)].flag != 1)
+        context.drive.parameters[std::size_t(index)].flag = 0;
 }
 
 QString changedMark(const ProgramContext& context, int index, int changed) {
-    return changed == 1 && para(context, PD_Flag, index) != QLatin1String("2")
-               ? Msg(context, MsgId::ChangedMark)
-               : kNoMark;
+    return changed == 1 && definition(context, index).flag != 2 ? Msg(context, MsgId::ChangedMark) : kNoMark;
 }
 
 // Held while a command over the targets runs: the events let through between its exchanges
@@ -140,9 +136,9 @@ SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
     if (!failed || link_->silentExchanges() < kSilentDriveExchanges)
         return Next::Go;
     link_->resetSilentExchanges();
-    const QString title = para(core_.context(), PD_FTitle, index);
+    const QString title = definition(core_.context(), index).title;
     switch (askAbortRetryIgnore(core_.context(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
-                                title.isEmpty() ? para(core_.context(), PD_ComNo, index) : title)) {
+                                title.isEmpty() ? definition(core_.context(), index).comNo : title)) {
     case ParameterAnswer::Abort:
         return Next::Abort;
     case ParameterAnswer::Retry:
@@ -199,7 +195,7 @@ void SelectedTransfer::ImportSelected() {
         double v = 0;
         if (!ValueRules::parseNumber(work(core_.context(), UP_Value, i), v))
             v = 0;
-        const int changed = core_.UpdateChangedFlag(para(core_.context(), PD_ComNo, i), v);
+        const int changed = core_.UpdateChangedFlag(definition(core_.context(), i).comNo, v);
         core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
         redisplay(row, i);
         setWork(core_.context(), UP_WriteIndex, i, kZero);
@@ -219,7 +215,7 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
     if (!startOnTargets())
         return;
     CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
-        if (para(core_.context(), PD_Flag, i) == kOne) {
+        if (definition(core_.context(), i).flag == 1) {
             ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
             return true;
         }
@@ -290,7 +286,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         ShowMsg(core_.context(), MsgId::CannotConnect);
         return;
     }
-    if (para(core_.context(), PD_Flag, i) == kOne) {
+    if (definition(core_.context(), i).flag == 1) {
         ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
         setWork(core_.context(), UP_OneSelectIndex, i, kZero);
         return;
@@ -322,7 +318,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     double v = 0;
     if (!ValueRules::parseNumber(stored, v))
         v = 0;
-    const int changed = core_.UpdateChangedFlag(para(core_.context(), PD_ComNo, i), v);
+    const int changed = core_.UpdateChangedFlag(definition(core_.context(), i).comNo, v);
     core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
     redisplay(row, i);
 

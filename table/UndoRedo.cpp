@@ -38,7 +38,7 @@ UndoRedo::UndoRedo(ParameterTable& core, QObject* parent) : QObject(parent), cor
 
 void UndoRedo::recordStep(int index) {
     if (ParameterStore* p = store(core_.context()))
-        p->UndoComNo.append(p->ParaDat.cell(PD_ComNo, index + 1));
+        p->UndoComNo.append(StoreCells::definition(core_.context(), index).comNo);
     PushUndo(index);
 }
 
@@ -46,7 +46,7 @@ void UndoRedo::PushUndo(int index) {
     ParameterStore* p = store(core_.context());
     if (!p)
         return;
-    p->UndoVal.append(p->UPara.cell(UP_Value, index + 1));
+    p->UndoVal.append(StoreCells::work(core_.context(), UP_Value, index));
     // A new step makes the steps taken back meaningless.
     p->RedoComNo.clear();
     p->RedoVal.clear();
@@ -117,7 +117,7 @@ bool UndoRedo::step(bool undo) {
     }
 
     toNumbers.append(number);
-    toValues.append(p->UPara.cell(UP_Value, i + 1));
+    toValues.append(StoreCells::work(core_.context(), UP_Value, i));
     if (undo) {
         --core_.UndoCount;
         ++core_.RedoCount;
@@ -127,7 +127,7 @@ bool UndoRedo::step(bool undo) {
     }
     updateCommands();
 
-    p->UPara.setCell(UP_Value, i + 1, old);
+    StoreCells::setWork(core_.context(), UP_Value, i, old);
     double v = 0;
     bool changedOk = ValueRules::parseNumber(old, v);
     const int changed = changedOk ? core_.UpdateChangedFlag(number, v, &changedOk) : 0;

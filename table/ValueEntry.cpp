@@ -51,8 +51,7 @@ QString ValueEntry::shownValue(const ParameterTable& core, int index, const QStr
     double raw = 0;
     if (!ValueRules::parseNumber(rawText, raw))
         return QString();
-    const ParameterStore* p = store(core.context());
-    if (p && p->UPara.cell(UP_HexIndex, index + 1) == QLatin1String("1")) {
+    if (StoreCells::work(core.context(), UP_HexIndex, index) == QLatin1String("1")) {
         const QString hex = ValueRules::ToHexText(raw, ok);
         return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
     }
@@ -69,7 +68,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const C
         return MsgId::ValueCannotBeSet;
     double m = 0;
     const ParameterStore* p = store(context);
-    if (!p || !ValueRules::parseNumber(p->ParaDat.cell(PD_Mul, index + 1), m) || m == 0)
+    if (!p || (m = StoreCells::definition(context, index).multiplier) == 0)
         return MsgId::NotANumber;
     double value = 0;
     if (typed.front() == u'h' || typed.front() == u'H') {
@@ -213,7 +212,7 @@ bool ValueEntry::Commit() {
     }
     // Hexadecimal shows in hexadecimal from now on, decimal in decimal; amperes and volts
     // leave the parameter's own display as it was.
-    QString hexIndex = p->UPara.cell(UP_HexIndex, i + 1);
+    QString hexIndex = StoreCells::work(core_.context(), UP_HexIndex, i);
     if (typedHex)
         hexIndex = QStringLiteral("1");
     else if (!t.currentVoltage())
@@ -232,13 +231,13 @@ bool ValueEntry::Commit() {
     t.setCell(TC_Changed, row, changed == 1 ? Msg(core_.context(), MsgId::ChangedMark) : kNoMark);
 
     double current = 0;
-    if (!ValueRules::parseNumber(p->UPara.cell(UP_Value, i + 1), current) || current != v)
-        p->UPara.setCell(UP_WriteIndex, i + 1, QStringLiteral("1"));
+    if (!ValueRules::parseNumber(StoreCells::work(core_.context(), UP_Value, i), current) || current != v)
+        StoreCells::setWork(core_.context(), UP_WriteIndex, i, QStringLiteral("1"));
 
     undo_.recordStep(i);
     const QString value = ValueRules::floatText(v);
-    p->UPara.setCell(UP_Value, i + 1, value);
-    p->UPara.setCell(UP_HexIndex, i + 1, hexIndex);
+    StoreCells::setWork(core_.context(), UP_Value, i, value);
+    StoreCells::setWork(core_.context(), UP_HexIndex, i, hexIndex);
     bool shownOk = false;
     const QString shown = shownValue(t, i, value, &shownOk);
     t.setCell(TC_Value, row, shownOk ? shown : value);

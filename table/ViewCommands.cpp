@@ -23,7 +23,7 @@ using C = TableCommand;
 
 // The parameters the table loops over: 0..tableView.lastIndex, never beyond the loaded ones.
 int lastInUse(const ProgramContext& context) {
-    return context.store ? std::min(context.tableView.lastIndex, context.ParaCountAll) : -1;
+    return context.store ? std::min(context.tableView.lastIndex, context.drive.lastIndex()) : -1;
 }
 
 // An empty value counts as 0, as the rows show it.
@@ -271,7 +271,7 @@ void ViewCommands::PopDefClick() {
     CommandTargets::forEachTarget(core_, [this, &any](int row, int i) {
         // DefaultOf follows a default taken from another parameter, and reports a definition
         // it cannot read (message DefaultNotDefined); such a parameter is left as it is.
-        const QString defText = core_.DefaultOf(para(core_.context(), PD_ComNo, i));
+        const QString defText = core_.DefaultOf(definition(core_.context(), i).comNo);
         qint64 def = 0;
         if (defText == QLatin1String(ValueRules::kDefaultError))
             return true;

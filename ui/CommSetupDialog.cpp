@@ -386,7 +386,7 @@ void CommSetupDialog::useDriveDefaults() {
 
 void CommSetupDialog::useTableDefaults() {
     const IniFile info(context_.drive.files.infoIniPath);
-    settings_.applyTableDefaults(info, context_.store);
+    settings_.applyTableDefaults(info, context_);
     showSettings();
     MarkChangedSettings();
 }

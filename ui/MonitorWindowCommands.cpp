@@ -133,7 +133,7 @@ void MonitorWindow::showReadout(int channel, int index) {
     point.channel = channel;
     point.itemText = m.channels[std::size_t(channel)].itemText;
     point.valueText =
-        ChannelValues::formatNumber(ctx.store, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+        ChannelValues::formatNumber(ctx.drive, m.ChannelRecs[std::size_t(channel)].ParaIndex,
                                     m.samples.unscaled(channel, index), ctx.language.decimalComma);
     point.multiplier = scale.multiplier;
     point.offset = scale.offset;
@@ -330,7 +330,7 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
         state.color = ColorOption::fromBgr(c.colour);
     }
     const MonitorValueFormat format = [&m, &context](int channel, double value) {
-        return ChannelValues::formatNumber(context.store, m.ChannelRecs[std::size_t(channel)].ParaIndex,
+        return ChannelValues::formatNumber(context.drive, m.ChannelRecs[std::size_t(channel)].ParaIndex,
                                            value, context.language.decimalComma);
     };
     data.rows = monitorReportRows(m.samples, channels, m.runState().watchAlarm, m.runState().watchTrip,

@@ -3,6 +3,7 @@
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "core/ValueRules.h"
 
 report::ParamReportSource paramReportSourceFromStore(const ProgramContext& context, bool changedOnly,
@@ -19,24 +20,24 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
     const ParameterStore* p = context.store;
     if (!p)
         return source;
-    const int count = std::max(context.ParaCountAll + 1, 0);
+    const int count = std::max(context.drive.lastIndex() + 1, 0);
     source.rows.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
-        const int r = i + 1;
         report::ParamSourceRow row;
-        row.comNo = p->ParaDat.cell(PD_ComNo, r);
-        row.dIndex = p->ParaDat.cell(PD_DIndex, r);
-        row.defaultText = p->ParaDat.cell(PD_Default, r);
-        row.name = p->ParaDat.cell(PD_FName, r);
-        row.title = p->ParaDat.cell(PD_FTitle, r);
-        row.unit = p->ParaDat.cell(PD_Unit, r);
-        row.mul = p->ParaDat.cell(PD_Mul, r);
-        row.quick = p->ParaDat.cell(PD_Quick, r);
-        row.value = p->UPara.cell(UP_Value, r);
-        row.highValue = p->UPara.cell(UP_HValue, r);
-        row.lowValue = p->UPara.cell(UP_LValue, r);
-        row.changeIndex = p->UPara.cell(UP_ChangeIndex, r);
-        row.blindIndex = p->UPara.cell(UP_BlindIndex, r);
+        const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
+        row.comNo = d.comNo;
+        row.dIndex = definitionText(d, PD_DIndex);
+        row.defaultText = d.defaultText;
+        row.name = d.name;
+        row.title = d.title;
+        row.unit = d.unit;
+        row.mul = definitionText(d, PD_Mul);
+        row.quick = definitionText(d, PD_Quick);
+        row.value = StoreCells::work(context, UP_Value, i);
+        row.highValue = StoreCells::work(context, UP_HValue, i);
+        row.lowValue = StoreCells::work(context, UP_LValue, i);
+        row.changeIndex = StoreCells::work(context, UP_ChangeIndex, i);
+        row.blindIndex = StoreCells::work(context, UP_BlindIndex, i);
         source.rows.push_back(std::move(row));
     }
     return source;

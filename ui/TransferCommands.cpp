@@ -81,16 +81,16 @@ void TransferCommands::runWholeTable(DriveCommand command) {
     std::uint32_t mode = kModeImport;
     if (command == DriveCommand::Import) {
         WriteAccessValue(link_, driveAccessValueText());
-        job_.lastParaIndex = context.ParaCountAll;
+        job_.lastParaIndex = context.drive.lastIndex();
     } else {
         mode = command == DriveCommand::Export ? kModeExport : kModeComparison;
         if (o.useMaintenanceMode.checked()) {
             WriteAccessValue(link_, driveAccessValueText());
-            job_.lastParaIndex = context.ParaCountAll;
+            job_.lastParaIndex = context.drive.lastIndex();
         } else {
             // Without maintenance mode the maintenance parameters are left out.
             WriteAccessValue(link_, QStringLiteral("0"));
-            job_.lastParaIndex = context.ParaCountNormal;
+            job_.lastParaIndex = context.drive.normalLastIndex;
         }
     }
     job_.mode = mode;

@@ -1,4 +1,5 @@
 #include "core/ParaFileFixture.h"
+#include "core/StoreCells.h"
 
 #include "core/CfgFile.h"
 #include "platform/TextFile.h"
@@ -217,8 +218,8 @@ TEST_F(CfgFileTest, FirstRecordOfANumberWins) {
 TEST_F(CfgFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
     QStringList lines = kExampleLines;
     lines[7] = "FB070041FB050007FB720000FE080069";
-    context.CapPara = QStringList{"0001"};
-    context.CapParaR = QStringList{"a012"};
+    context.drive.capacityNumbers = QStringList{"0001"};
+    context.drive.capacityFollowers = QStringList{"a012"};
     setValue("0000", "55");
     prompter.answer(BoxAnswer::Cancel);
     EXPECT_EQ(readLines(lines).result, ReadResult::Refused);
@@ -282,7 +283,7 @@ TEST_F(CfgFileTest, RecordsCutShortOrNotHexArePassedOver) {
 TEST_F(CfgFileTest, RoundTripKeepsEveryValueOfTheThreeRanges) {
     setSyntheticParams(2000);
     for (int i = 0; i < 2000; ++i)
-        store->UPara.setCell(UP_Value, i + 1, QString::number((i * 2654435761u) % 0x10000));
+        StoreCells::setWork(context, UP_Value, i, QString::number((i * 2654435761u) % 0x10000));
     store->UPara.setCell(UP_Value, 1, "65535");
     store->UPara.setCell(UP_Value, 2, "0");
     normalMarkers();

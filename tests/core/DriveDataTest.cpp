@@ -1,4 +1,5 @@
 #include "core/DriveData.h"
+#include "core/StoreCells.h"
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -51,11 +52,18 @@ protected:
     void info(const QByteArray& text) { writeFile(typeFolder() + "/Info.ini", text); }
     void typeFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100(Eng).inv", text); }
     void capFile(const QByteArray& text) { writeFile(typeFolder() + "/QX100-4075.cap", text); }
-    QString cell(int col, const char* comNo) const {
-        return store.ParaDat.cell(col, store.indexOfComNo(comNo) + 1);
+    const ParameterDefinition& definition(const char* comNo) const {
+        return context.drive.parameters.at(std::size_t(context.drive.indexOfComNo(comNo)));
+    }
+    QString cell(int col, const char* comNo) const { return definitionText(definition(comNo), col); }
+    QStringList row(int index) const {
+        QStringList cells;
+        for (int c = 0; c < PD_ColCount; ++c)
+            cells << definitionText(context.drive.parameters.at(std::size_t(index)), c);
+        return cells;
     }
     QString value(int col, const char* comNo) const {
-        return store.UPara.cell(col, store.indexOfComNo(comNo) + 1);
+        return StoreCells::work(context, col, context.drive.indexOfComNo(comNo));
     }
     bool loadAll() {
         return LoadTypeTable(context, prompter) && LoadCapacityTable(context, prompter) &&
@@ -104,13 +112,11 @@ TEST(SplitCsvLine, MultiByteCharactersStayWhole) {
 
 TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
     ASSERT_TRUE(LoadTypeTable(context, prompter));
-    EXPECT_EQ(context.ParaCountAll, 4);
-    EXPECT_EQ(context.ParaCountNormal, 3);
-    EXPECT_EQ(store.ComNoList(), "0000,0001,A000,0002,F000,");
-    EXPECT_EQ(store.ParaDat.rowCount(), 6);
-    EXPECT_EQ(store.ParaDat.row(0), paraDatColumnNames());
-    EXPECT_EQ(store.ParaDat.row(1), QStringList({"0000", "0", "3", "Mode", "A00", "", "2", "0", "0", "3", "0",
-                                                 "0", "#", "1", "-", "0", "0", "", "0"}));
+    EXPECT_EQ(context.drive.lastIndex(), 4);
+    EXPECT_EQ(context.drive.normalLastIndex, 3);
+    EXPECT_EQ(context.drive.comNoList(), "0000,0001,A000,0002,F000,");
+    EXPECT_EQ(row(0), QStringList({"0000", "0", "3", "Mode", "A00", "", "2", "0", "0", "3", "0", "0", "#",
+                                   "1", "-", "0", "0", "", "0"}));
     EXPECT_EQ(cell(PD_Quick, "0001"), "1");
     EXPECT_EQ(cell(PD_Mul, "0001"), "10");
     EXPECT_EQ(cell(PD_Memory, "A000"), "RAM");
@@ -120,7 +126,7 @@ TEST_F(DriveDataTest, TypeFileFillsTheDefinitionTable) {
 
     info("[Setup]\nDisp=F0\n");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
-    EXPECT_EQ(context.ParaCountNormal, 4) << "numbers beginning with the Disp prefix are ordinary too";
+    EXPECT_EQ(context.drive.normalLastIndex, 4) << "numbers beginning with the Disp prefix are ordinary too";
 }
 
 TEST_F(DriveDataTest, ShortLineEndsTheTable) {
@@ -129,39 +135,40 @@ TEST_F(DriveDataTest, ShortLineEndsTheTable) {
              "\n"
              "A000,0,0,Memo,B00,,2,0,0,9,0,0,#,1,RAM,1\n");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
-    EXPECT_EQ(context.ParaCountAll, 1);
-    EXPECT_EQ(store.ComNoList(), "0000,0001,");
-    EXPECT_EQ(store.indexOfComNo("A000"), -1);
+    EXPECT_EQ(context.drive.lastIndex(), 1);
+    EXPECT_EQ(context.drive.comNoList(), "0000,0001,");
+    EXPECT_EQ(context.drive.indexOfComNo("A000"), -1);
 }
 
 TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
     ASSERT_TRUE(loadAll());
-    store.ParaDat.setCell(PD_Flag, 2, "2");
+    setDefinitionText(context.drive.parameters[std::size_t(1)], PD_Flag, "2");
     // Another drive type: fewer parameters, none ordinary.
     typeFile("F100,0,1,Other,X00,,2,0,0,9,0,0,#.##,100,,1\n"
              "F101,0,2,Other2,X01,,4,0,0,9,0,0,,,,0\n");
     capFile("F101,9\n");
     info("[Setup]\nDisp=0*\n");
     ASSERT_TRUE(loadAll());
-    EXPECT_EQ(context.ParaCountAll, 1);
-    EXPECT_EQ(context.ParaCountNormal, 0);
-    EXPECT_EQ(store.ParaDat.rowCount(), 3);
+    EXPECT_EQ(context.drive.lastIndex(), 1);
+    EXPECT_EQ(context.drive.normalLastIndex, 0);
     EXPECT_EQ(store.UPara.rowCount(), 3);
-    EXPECT_EQ(store.ParaDat.row(1), QStringList({"F100", "0", "1", "Other", "X00", "", "2", "0", "0", "9",
-                                                 "0", "0", "#.##", "100", "-", "1", "0", "", "0"}));
+    EXPECT_EQ(row(0), QStringList({"F100", "0", "1", "Other", "X00", "", "2", "0", "0", "9", "0", "0", "#.##",
+                                   "100", "-", "1", "0", "", "0"}));
     EXPECT_EQ(cell(PD_Default, "F101"), "9");
-    EXPECT_EQ(store.indexOfComNo("0001"), -1);
-    EXPECT_EQ(context.CapPara, QStringList({"F101"}));
-    EXPECT_TRUE(context.ListBuff.isEmpty());
+    EXPECT_TRUE(definition("F101").wide());
+    EXPECT_FALSE(definition("F100").wide());
+    EXPECT_EQ(context.drive.indexOfComNo("0001"), -1);
+    EXPECT_EQ(context.drive.capacityNumbers, QStringList({"F101"}));
+    EXPECT_TRUE(context.drive.currentVoltNumbers.isEmpty());
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "F100"), "");
 }
 
 TEST_F(DriveDataTest, CapacityAndWorkingValues) {
     ASSERT_TRUE(loadAll());
     EXPECT_EQ(cell(PD_Default, "0001"), "600");
-    EXPECT_EQ(context.CapPara, QStringList({"0001"}));
-    EXPECT_TRUE(context.CapParaR.isEmpty());
-    EXPECT_EQ(context.ListBuff, QStringList({"0001"}));
+    EXPECT_EQ(context.drive.capacityNumbers, QStringList({"0001"}));
+    EXPECT_TRUE(context.drive.capacityFollowers.isEmpty());
+    EXPECT_EQ(context.drive.currentVoltNumbers, QStringList({"0001"}));
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "C");
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0002"), "");
     EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
@@ -182,8 +189,8 @@ TEST_F(DriveDataTest, CapacityFileListsDependentChainsAndIgnoresStrangeLines) {
             "0000,1\n");
     ASSERT_TRUE(LoadTypeTable(context, prompter));
     ASSERT_TRUE(LoadCapacityTable(context, prompter));
-    EXPECT_EQ(context.CapPara, QStringList({"0002", "9999", "0001"}));
-    EXPECT_EQ(context.CapParaR, QStringList({"0002"}));
+    EXPECT_EQ(context.drive.capacityNumbers, QStringList({"0002", "9999", "0001"}));
+    EXPECT_EQ(context.drive.capacityFollowers, QStringList({"0002"}));
     EXPECT_EQ(cell(PD_Default, "0001"), "700") << "the last field is the value";
     EXPECT_EQ(cell(PD_Default, "0000"), "3") << "reading stops at the empty line";
 }
@@ -230,7 +237,7 @@ TEST_F(DriveDataTest, MissingTypeFileOffersTheChooserAndCancelEndsTheStart) {
     EXPECT_EQ(prompter.texts(), QStringList({"msg6", "msg85"}));
     EXPECT_EQ(prompter.fileFilters().size(), 1);
     EXPECT_TRUE(context.startupAborted);
-    EXPECT_EQ(context.ParaCountAll, -1);
+    EXPECT_EQ(context.drive.lastIndex(), -1);
     EXPECT_FALSE(LoadCapacityTable(context, prompter)) << "later loaders do nothing";
     EXPECT_FALSE(InitValueTable(context, prompter));
 }
@@ -250,7 +257,7 @@ TEST_F(DriveDataTest, TypeFileChosenByHandSetsTheDriveIdentity) {
     EXPECT_EQ(context.drive.identity.cpuVersion, "V710");
     EXPECT_EQ(context.drive.identity.cpuNumber, "710");
     EXPECT_EQ(context.drive.identity.typeCode, "12");
-    EXPECT_EQ(context.ParaCountNormal, 4) << "Disp read again from the chosen folder";
+    EXPECT_EQ(context.drive.normalLastIndex, 4) << "Disp read again from the chosen folder";
 }
 
 TEST_F(DriveDataTest, UnusableFilesChosenByHandEndTheStart) {
@@ -323,9 +330,9 @@ TEST_F(DriveDataTest, BrokenTypeFilesAreRefusedWithoutAHalfTable) {
             EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         }
         EXPECT_TRUE(context.startupAborted) << c.name;
-        EXPECT_EQ(context.ParaCountAll, -1) << c.name;
-        EXPECT_EQ(store.ComNoList(), "") << c.name;
-        EXPECT_EQ(store.indexOfComNo("0000"), -1) << c.name;
+        EXPECT_EQ(context.drive.lastIndex(), -1) << c.name;
+        EXPECT_EQ(context.drive.comNoList(), "") << c.name;
+        EXPECT_EQ(context.drive.indexOfComNo("0000"), -1) << c.name;
         context.startupAborted = false;
         typeFile(kTypeFile);
     }
@@ -345,15 +352,16 @@ TEST_F(DriveDataTest, MissingOrGarbledInfoFileLeavesTheBuiltInDefaults) {
         info(c.text);
         prompter.clear();
         ASSERT_TRUE(loadAll()) << c.name;
-        EXPECT_EQ(context.ParaCountAll, 4) << c.name;
-        EXPECT_EQ(context.ParaCountNormal, 3) << c.name << ": only numbers beginning with 0 are ordinary";
+        EXPECT_EQ(context.drive.lastIndex(), 4) << c.name;
+        EXPECT_EQ(context.drive.normalLastIndex, 3)
+            << c.name << ": only numbers beginning with 0 are ordinary";
         EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "") << c.name;
         EXPECT_TRUE(prompter.boxes().empty()) << c.name;
     }
     QFile::remove(typeFolder() + "/Info.ini");
     ASSERT_TRUE(loadAll());
-    EXPECT_EQ(context.ParaCountNormal, 3);
-    EXPECT_TRUE(context.ListBuff.isEmpty());
+    EXPECT_EQ(context.drive.normalLastIndex, 3);
+    EXPECT_TRUE(context.drive.currentVoltNumbers.isEmpty());
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
@@ -372,10 +380,10 @@ TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded) {
     typeFile(text);
     capFile("0000,1\n");
     ASSERT_TRUE(loadAll());
-    EXPECT_EQ(context.ParaCountAll, 1999);
-    EXPECT_EQ(context.ParaCountNormal, 1999);
-    EXPECT_EQ(store.indexOfComNo("07CF"), 1999);
-    EXPECT_EQ(store.indexOfComNo("07D0"), -1);
+    EXPECT_EQ(context.drive.lastIndex(), 1999);
+    EXPECT_EQ(context.drive.normalLastIndex, 1999);
+    EXPECT_EQ(context.drive.indexOfComNo("07CF"), 1999);
+    EXPECT_EQ(context.drive.indexOfComNo("07D0"), -1);
     EXPECT_EQ(store.UPara.rowCount(), 2001);
 }
 
@@ -405,13 +413,13 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
             EXPECT_TRUE(LoadTypeTable(context, prompter) && LoadCapacityTable(context, prompter) &&
                         InitValueTable(context, prompter))
                 << qPrintable(what);
-            EXPECT_GE(context.ParaCountAll, 0) << qPrintable(what);
-            EXPECT_LE(context.ParaCountNormal, context.ParaCountAll) << qPrintable(what);
+            EXPECT_GE(context.drive.lastIndex(), 0) << qPrintable(what);
+            EXPECT_LE(context.drive.normalLastIndex, context.drive.lastIndex()) << qPrintable(what);
             EXPECT_EQ(prompter.texts(), QStringList()) << qPrintable(what);
-            for (int i = 0; i <= context.ParaCountAll; ++i) {
+            for (int i = 0; i <= context.drive.lastIndex(); ++i) {
                 qint64 v = 0;
-                EXPECT_TRUE(ValueRules::parseInteger(shipped.UPara.cell(UP_Value, i + 1), v))
-                    << qPrintable(what) << " " << qPrintable(shipped.ParaDat.cell(PD_ComNo, i + 1));
+                EXPECT_TRUE(ValueRules::parseInteger(StoreCells::work(context, UP_Value, i), v))
+                    << qPrintable(what) << " " << qPrintable(context.drive.parameters[std::size_t(i)].comNo);
             }
             ++loaded;
         }

@@ -484,8 +484,8 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
     EXPECT_EQ(context.tableView.blindCount, 0);
     EXPECT_FALSE(commands.CommentsChk);
     EXPECT_TRUE(commands.CommentsBuff.isEmpty());
-    EXPECT_EQ(context.ParaCountAll, 119);
-    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountNormal);
+    EXPECT_EQ(context.drive.lastIndex(), 119);
+    EXPECT_EQ(context.tableView.lastIndex, context.drive.normalLastIndex);
     EXPECT_EQ(main.events,
               (QStringList{"port", "startup", "comms", "drvchk", "refresh", "monitor", "table", "quick"}));
     EXPECT_EQ(commands.openFilter().split('|').size(), 6);
@@ -496,7 +496,7 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     store->MainteFlag = true;
     commands.newParameterSet();
-    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountAll);
+    EXPECT_EQ(context.tableView.lastIndex, context.drive.lastIndex());
     EXPECT_TRUE(store->MainteFlag);
 
     options.newSetEndsMaintenance.setChecked(true);
@@ -505,7 +505,7 @@ TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
     EXPECT_FALSE(store->MainteFlag);
     EXPECT_FALSE(options.mastersTabVisible());
     EXPECT_FALSE(options.showBufferTable.checked());
-    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountNormal);
+    EXPECT_EQ(context.tableView.lastIndex, context.drive.normalLastIndex);
     options.newSetEndsMaintenance.setChecked(false);
 }
 
@@ -558,7 +558,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
     };
     context.paths.catalogueIni = path("dat/Inverter.ini");
     commands.newParameterSet();
-    ASSERT_EQ(context.ParaCountAll, 119);
+    ASSERT_EQ(context.drive.lastIndex(), 119);
     prompter.allowUnexpected(); // the configuration writer lists values it cannot store
 
     QString number; // an ordinary parameter the configuration file carries
@@ -593,7 +593,7 @@ TEST_F(NewParaSetTest, SaveChangeOpenExportAndStartOverAsAUserWould) {
 
     type = "QX400";
     commands.newParameterSet();
-    EXPECT_EQ(context.ParaCountAll, 79);
+    EXPECT_EQ(context.drive.lastIndex(), 79);
     EXPECT_EQ(main.caption, "KVR260X QX400-4037 (CPU Ver.V110)");
     EXPECT_FALSE(main.save);
     for (const auto& box : prompter.boxes())

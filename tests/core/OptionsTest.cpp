@@ -169,7 +169,7 @@ TEST_F(OptionsSettings, NothingHappensOnceStartUpHasFailed) {
 
 TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading) {
     setParameters({"0001", "0002", "FC90", "FC91", "FA10", "FA11"});
-    context.ParaCountNormal = 1;
+    context.drive.normalLastIndex = 1;
     opt->create();
     EXPECT_EQ(context.tableView.lastIndex, 1);
     store->MainteFlag = true;

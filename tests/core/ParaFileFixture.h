@@ -6,6 +6,7 @@
 #include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestProgram.h"
 
@@ -74,24 +75,24 @@ protected:
     }
     // The drive's special-setup markers at their normal values, so files of the set open.
     void normalMarkers() {
-        if (store->indexOfComNo("0998") >= 0)
+        if (context.drive.indexOfComNo("0998") >= 0)
             setValue("0998", "1");
-        if (store->indexOfComNo("0999") >= 0)
+        if (context.drive.indexOfComNo("0999") >= 0)
             setValue("0999", "2");
     }
 
     QString value(const QString& comNo) const { return cell(comNo, UP_Value); }
     QString cell(const QString& comNo, int col) const {
-        return store->UPara.cell(col, store->indexOfComNo(comNo) + 1);
+        return StoreCells::work(context, col, context.drive.indexOfComNo(comNo));
     }
     void setValue(const QString& comNo, const QString& v) {
-        store->UPara.setCell(UP_Value, store->indexOfComNo(comNo) + 1, v);
+        StoreCells::setWork(context, UP_Value, context.drive.indexOfComNo(comNo), v);
     }
     // Every Value, in parameter order.
     QStringList values() const {
         QStringList out;
-        for (int i = 0; i <= context.ParaCountAll; ++i)
-            out << store->UPara.cell(UP_Value, i + 1);
+        for (int i = 0; i <= context.drive.lastIndex(); ++i)
+            out << StoreCells::work(context, UP_Value, i);
         return out;
     }
 

@@ -1,4 +1,5 @@
 #include "core/ParaFileFixture.h"
+#include "core/StoreCells.h"
 
 #include "platform/BoxText.h"
 #include "platform/TextFile.h"
@@ -50,9 +51,9 @@ TEST_F(ParaFileTest, ChangedOnlyWritesChangedAndHiddenParameters) {
 TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBlindState) {
     setSyntheticParams(2000);
     for (int i = 0; i < 2000; i += 3)
-        store->UPara.setCell(UP_Value, i + 1, QString::number(i * 11 - 5000));
+        StoreCells::setWork(context, UP_Value, i, QString::number(i * 11 - 5000));
     normalMarkers();
-    store->UPara.setCell(UP_BlindIndex, 1999 + 1, "1");
+    StoreCells::setWork(context, UP_BlindIndex, 1999, "1");
     store->UPara.setCell(UP_SelectIndex, 17, "1");
     context.tableView.blindCount = 1;
     const QStringList written = values();
@@ -178,8 +179,8 @@ TEST_F(ParaFileTest, OtherDriveTypeIsRefusedWithTheFilesIdentity) {
 }
 
 TEST_F(ParaFileTest, OtherCapacityAnswersDecideWhatIsTaken) {
-    context.CapPara = QStringList{"0001"};
-    context.CapParaR = QStringList{"A012"};
+    context.drive.capacityNumbers = QStringList{"0001"};
+    context.drive.capacityFollowers = QStringList{"A012"};
     QStringList f = fullFile({"0000,9", "0001,9", "A012,9"});
     f[2] = "-4075";
     const QString question = "M10\n* QX100-4075 (V110) M87\n\nM11\nM12\nM13";
@@ -287,7 +288,7 @@ TEST_F(ParaFileTest, ReadLimitCoversEveryLineTheWriterWritesAndNoMore) {
     setSyntheticParams(2000);
     QStringList data;
     for (int i = 0; i < 2000; ++i)
-        data << store->ParaDat.cell(PD_ComNo, i + 1) + (i == 999 ? ",2" : ",1");
+        data << definitionText(context.drive.parameters[std::size_t(i)], PD_ComNo) + (i == 999 ? ",2" : ",1");
     data << "ZZZZ,1"; // beyond the limit: never looked at
     ASSERT_EQ(read(context, fullFile(data)).result, ReadResult::Loaded);
     EXPECT_EQ(store->UPara.cell(UP_Value, 2000), "1");

@@ -1,4 +1,5 @@
 #include "core/ParaFileFixture.h"
+#include "core/StoreCells.h"
 
 #include "core/ParameterFileChecks.h"
 
@@ -15,10 +16,10 @@ protected:
                    {"0002", "0"}, // no limits the rules can read
                    {"0003", "5", "0", "0", "0"},
                    {"0004", "2"}}); // high limit: the Value of "0001", low its negation
-        store->ParaDat.setCell(PD_HIndex, 5, "0001");
-        store->ParaDat.setCell(PD_High, 5, "0001");
-        store->ParaDat.setCell(PD_LIndex, 5, "-1");
-        store->ParaDat.setCell(PD_Low, 5, "0001");
+        setDefinitionText(context.drive.parameters[std::size_t(4)], PD_HIndex, "0001");
+        setDefinitionText(context.drive.parameters[std::size_t(4)], PD_High, "0001");
+        setDefinitionText(context.drive.parameters[std::size_t(4)], PD_LIndex, "-1");
+        setDefinitionText(context.drive.parameters[std::size_t(4)], PD_Low, "0001");
     }
     QStringList foundNumbers(const QList<int>& indices) const {
         QStringList out;
@@ -41,7 +42,7 @@ TEST_F(OutOfLimitTest, ValuesBeyondEitherLimitAreFoundAndLimitsThemselvesPass) {
     for (const auto& c : cases) {
         ParaFile::resetValuesToDefaults(context);
         setValue(c.comNo, c.value);
-        const int index = store->indexOfComNo(c.comNo);
+        const int index = context.drive.indexOfComNo(c.comNo);
         EXPECT_EQ(findOutOfLimits(context, {index}).size(), c.outside ? 1 : 0) << c.comNo << " " << c.value;
     }
 }
@@ -56,8 +57,8 @@ TEST_F(OutOfLimitTest, OnlyTheGivenParametersAreCheckedEachOnce) {
 TEST_F(OutOfLimitTest, ReportMarksThemChangedAndListsThemInOneBox) {
     setValue("0000", "500");
     setValue("0003", "5"); // its default, yet outside its limits
-    store->ParaDat.setCell(PD_TMul, 1, "#.#");
-    store->ParaDat.setCell(PD_Mul, 1, "10");
+    setDefinitionText(context.drive.parameters[std::size_t(0)], PD_TMul, "#.#");
+    setDefinitionText(context.drive.parameters[std::size_t(0)], PD_Mul, "10");
     const std::optional<Notice> box = markOutOfLimits(context, {0, 1, 3});
     EXPECT_EQ(cell("0000", UP_ChangeIndex), "1");
     EXPECT_EQ(cell("0003", UP_ChangeIndex), "1");
@@ -80,7 +81,7 @@ TEST_F(OutOfLimitTest, ALongListIsCutWithACountOfTheRest) {
     setParams(params);
     QList<int> all;
     for (int i = 0; i < 30; ++i) {
-        store->UPara.setCell(UP_Value, i + 1, "1e300"); // shown with 301 digits, quoted cut
+        StoreCells::setWork(context, UP_Value, i, "1e300"); // shown with 301 digits, quoted cut
         all << i;
     }
     const QString text = outOfLimitText(context, findOutOfLimits(context, all));

@@ -189,8 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Answers and stops --------------------------------------------------------------------------
 
 TEST_F(ParameterFileDropTest, NoToAnotherCapacityKeepsTheCapacityParametersAtTheirDefaults) {
-    context.CapPara = QStringList{"0001"};
-    context.CapParaR = QStringList{"0002"};
+    context.drive.capacityNumbers = QStringList{"0001"};
+    context.drive.capacityFollowers = QStringList{"0002"};
     setValue("0001", "601"); // the reset gives every parameter its default first
     writeFile("drop/param.kvr", file("##", {"0000,30", "0001,1500", "0002,50"}, "-2007"));
     prompter.answer(BoxAnswer::No);

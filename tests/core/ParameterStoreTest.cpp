@@ -3,6 +3,7 @@
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TestProgram.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,7 +57,6 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     EXPECT_EQ(context.texts.caption, "A");
     EXPECT_EQ(context.texts.dataIncorrect, "");
     EXPECT_EQ(Msg(context, MsgId::FileLabel), "B") << "the accessor reads the context's store";
-    EXPECT_EQ(store.ParaDat.rowCount(), 3000);
     EXPECT_EQ(store.UPara.rowCount(), 3000);
 }
 
@@ -143,27 +143,24 @@ TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     store.FormCreate(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(store.Messages.isEmpty());
-    EXPECT_EQ(store.ParaDat.cell(0, 0), "");
     EXPECT_EQ(store.UPara.cell(0, 1), "");
 }
 
 TEST_F(StoreTest, ComNoIndexFindsWholeNumbersAndTheFirstOfTwins) {
     const QStringList numbers{"0000", "0001", "FB91", "0001", "12345", "A0"};
-    for (int i = 0; i < numbers.size(); ++i)
-        store.ParaDat.setCell(PD_ComNo, i + 1, numbers[i]);
-    store.rebuildComNoIndex(static_cast<int>(numbers.size()) - 1);
-    EXPECT_EQ(store.ComNoList(), "0000,0001,FB91,0001,12345,A0,");
-    EXPECT_EQ(store.indexOfComNo("0000"), 0);
-    EXPECT_EQ(store.indexOfComNo("0001"), 1);
-    EXPECT_EQ(store.indexOfComNo("FB91"), 2);
-    EXPECT_EQ(store.indexOfComNo("A0"), -1);
-    EXPECT_EQ(store.indexOfComNo("1234"), -1);
-    EXPECT_EQ(store.indexOfComNo("0,FB"), -1);
-    EXPECT_EQ(store.indexOfComNo(""), -1);
+    context.drive.setParameters(definitionsOf(numbers), 0);
+    EXPECT_EQ(context.drive.comNoList(), "0000,0001,FB91,0001,12345,A0,");
+    EXPECT_EQ(context.drive.indexOfComNo("0000"), 0);
+    EXPECT_EQ(context.drive.indexOfComNo("0001"), 1);
+    EXPECT_EQ(context.drive.indexOfComNo("FB91"), 2);
+    EXPECT_EQ(context.drive.indexOfComNo("A0"), -1);
+    EXPECT_EQ(context.drive.indexOfComNo("1234"), -1);
+    EXPECT_EQ(context.drive.indexOfComNo("0,FB"), -1);
+    EXPECT_EQ(context.drive.indexOfComNo(""), -1);
 
-    store.rebuildComNoIndex(-1);
-    EXPECT_EQ(store.ComNoList(), "");
-    EXPECT_EQ(store.indexOfComNo("0000"), -1);
+    context.drive.clearParameters();
+    EXPECT_EQ(context.drive.comNoList(), "");
+    EXPECT_EQ(context.drive.indexOfComNo("0000"), -1);
 }
 
 TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
@@ -285,4 +282,27 @@ TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
         << "a number past the last message is empty";
     context.store = nullptr;
     EXPECT_EQ(Msg(context, MsgId::FileLabel), "") << "no store yet";
+}
+
+// The type file's cells are read once into the definition; these are the rules its readers relied on.
+TEST(ParameterDefinitionCells, RulesSizesAndMarksReadAsTheirTextMeant) {
+    ParameterDefinition d;
+    setDefinitionText(d, PD_Byte, " 4 ");
+    EXPECT_TRUE(d.wide());
+    setDefinitionText(d, PD_Byte, "");
+    EXPECT_FALSE(d.wide());
+    setDefinitionText(d, PD_DIndex, "x");
+    EXPECT_EQ(d.defaultRule, kUnreadRule) << "reported when the working values are filled";
+    setDefinitionText(d, PD_HIndex, "");
+    EXPECT_EQ(d.highRule, 1) << "anything but 0 follows the parameter the cell names";
+    setDefinitionText(d, PD_LIndex, "-1");
+    EXPECT_EQ(d.lowRule, -1);
+    setDefinitionText(d, PD_Mul, "abc");
+    EXPECT_EQ(d.multiplier, 0.0);
+    setDefinitionText(d, PD_Quick, "");
+    EXPECT_TRUE(d.quick) << "only \"0\" leaves the Quick view";
+    setDefinitionText(d, PD_Memory, " RAM");
+    EXPECT_TRUE(d.inRam());
+    setDefinitionText(d, PD_Low, "0001");
+    EXPECT_EQ(definitionText(d, PD_Low), "0001") << "a limit naming a parameter stays text";
 }

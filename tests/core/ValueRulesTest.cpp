@@ -56,17 +56,17 @@ protected:
         program.setParameters(numbers);
         for (int i = 0; i < kCount; ++i) {
             const Row& r = kRows[i];
-            TextGrid& pd = store.ParaDat;
             const int row = i + 1;
-            pd.setCell(PD_DIndex, row, r.dIndex);
-            pd.setCell(PD_Default, row, r.def);
-            pd.setCell(PD_HIndex, row, r.hIndex);
-            pd.setCell(PD_High, row, r.high);
-            pd.setCell(PD_LIndex, row, r.lIndex);
-            pd.setCell(PD_Low, row, r.low);
-            pd.setCell(PD_TMul, row, r.tmul);
-            pd.setCell(PD_Mul, row, r.mul);
-            pd.setCell(PD_CurrentVoltIndex, row, r.cv);
+            for (const auto& [col, text] : {std::pair{PD_DIndex, r.dIndex},
+                                            {PD_Default, r.def},
+                                            {PD_HIndex, r.hIndex},
+                                            {PD_High, r.high},
+                                            {PD_LIndex, r.lIndex},
+                                            {PD_Low, r.low},
+                                            {PD_TMul, r.tmul},
+                                            {PD_Mul, r.mul},
+                                            {PD_CurrentVoltIndex, r.cv}})
+                program.setPara(i, col, QString::fromLatin1(text));
             store.UPara.setCell(UP_Value, row, r.value);
             store.UPara.setCell(UP_LValue, row, r.lValue);
             store.UPara.setCell(UP_ChangeIndex, row, "0");
@@ -75,7 +75,7 @@ protected:
         program.setMessages(QStringLiteral("msg"), 110);
     }
 
-    int indexOf(const char* comNo) const { return store.indexOfComNo(comNo); }
+    int indexOf(const char* comNo) const { return context.drive.indexOfComNo(comNo); }
 
     TestProgram program;
     ProgramContext& context = program.context;
@@ -151,7 +151,7 @@ TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly) {
     EXPECT_EQ(IndexOfComNo(context, "0,00"), -1);
     EXPECT_EQ(IndexOfComNo(context, "fb00"), -1);
     EXPECT_EQ(IndexOfComNo(context, "FFFF"), -1);
-    EXPECT_EQ(store.ComNoList(), "0000,0001,0002,0012,A000,A001,A002,0003,FB00,0004,");
+    EXPECT_EQ(context.drive.comNoList(), "0000,0001,0002,0012,A000,A001,A002,0003,FB00,0004,");
 
     EXPECT_EQ(ValueOfComNo(context, "12"), -1);  // "0012" holds -1: the same as absent
     EXPECT_EQ(ValueOfComNo(context, "1"), 1000); // padded to "0001"
@@ -169,11 +169,11 @@ TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly) {
 TEST_F(ValueRulesTest, TheTablesCellAccessorsNeverReachTheHeaderRow) {
     // -1 is what a look-up of a number the drive type lacks gives.
     const int absent = IndexOfComNo(context, "9999");
-    EXPECT_EQ(StoreCells::para(context, PD_ComNo, absent), "");
+    EXPECT_EQ(StoreCells::definition(context, absent).comNo, "");
     EXPECT_EQ(StoreCells::work(context, UP_Value, absent), "");
     StoreCells::setWork(context, UP_Value, absent, "7");
     EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
-    EXPECT_EQ(StoreCells::para(context, PD_ComNo, 0), "0000");
+    EXPECT_EQ(StoreCells::definition(context, 0).comNo, "0000");
     StoreCells::setWork(context, UP_Value, 0, "7");
     EXPECT_EQ(store.UPara.cell(UP_Value, 1), "7");
 }
@@ -293,11 +293,11 @@ TEST_F(ValueRulesTest, FormatValueFollowsTMul) {
                  {"#.#xx", 2, "   2.000"},       {"#.##x", 2, "   2.000"},  {"#", 12.5, "      13"},
                  {"", 123456789.0, "123456789"}, {"#.XX", 1.5, "       2"}};
     for (const auto& c : cases) {
-        store.ParaDat.setCell(PD_TMul, 1, c.tmul);
+        setDefinitionText(context.drive.parameters[std::size_t(0)], PD_TMul, c.tmul);
         EXPECT_EQ(FormatValue(context, 0, c.value), QString(c.text)) << c.tmul;
     }
     context.language.decimalComma = true;
-    store.ParaDat.setCell(PD_TMul, 1, "#.##");
+    setDefinitionText(context.drive.parameters[std::size_t(0)], PD_TMul, "#.##");
     EXPECT_EQ(FormatValue(context, 0, 1.5), "    1,50");
 }
 
@@ -349,7 +349,7 @@ TEST_F(ValueRulesTest, CurrentAndVoltageTexts) {
     ConversionBases bases{.volt = 0.0f, .ampere = 5.0f};
     EXPECT_EQ(CurrentVoltageText(context, bases, "1000", indexOf("0001")), "5.0A");
     bases.ampere = 20.0f;
-    store.ParaDat.setCell(PD_Mul, 2, "1");
+    setDefinitionText(context.drive.parameters[std::size_t(1)], PD_Mul, "1");
     EXPECT_EQ(CurrentVoltageText(context, bases, "50", indexOf("0001")), "10.00A");
     bases.volt = 200.0f;
     EXPECT_EQ(CurrentVoltageText(context, bases, "50", indexOf("0012")), "100.00V");
@@ -361,7 +361,7 @@ TEST_F(ValueRulesTest, CurrentAndVoltageTexts) {
     EXPECT_FALSE(ok);
 
     bases.ampere = 5.0f;
-    store.ParaDat.setCell(PD_Mul, 2, "10");
+    setDefinitionText(context.drive.parameters[std::size_t(1)], PD_Mul, "10");
     EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5A", indexOf("0001")), "50.0");
     EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5", indexOf("0001")), "50.0");
     EXPECT_EQ(ParseCurrentVoltage(context, bases, "2.5V", indexOf("0012")), "1") << "Mul 1: no decimals";

@@ -7,6 +7,7 @@
 #include "core/DriveData.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestProgram.h"
@@ -89,7 +90,6 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     TestProgram program;
     program.setMessages(QStringLiteral("msg"), 110);
     ProgramContext& context = program.context;
-    const ParameterStore& store = program.store;
     context.drive.files.typeFolder = context.drive.files.capacityFolder = r.typeFolder;
     context.drive.files.infoIniPath = r.infoIniPath;
     context.drive.identity.typeName = QStringLiteral("HXZ9");
@@ -99,9 +99,9 @@ TEST(DriveTypeGenerator, TheProgramsLoadersReadAllTwoThousandParameters) {
     EXPECT_TRUE(LoadCapacityTable(context, prompter));
     EXPECT_TRUE(InitValueTable(context, prompter));
     EXPECT_EQ(prompter.texts(), QStringList());
-    EXPECT_EQ(context.ParaCountAll, 1999);
-    EXPECT_EQ(context.ParaCountNormal, r.lastOrdinaryIndex);
-    EXPECT_EQ(store.indexOfComNo(r.comNos.last()), 1999);
-    EXPECT_EQ(store.UPara.cell(UP_Value, store.indexOfComNo(QStringLiteral("0012")) + 1),
+    EXPECT_EQ(context.drive.lastIndex(), 1999);
+    EXPECT_EQ(context.drive.normalLastIndex, r.lastOrdinaryIndex);
+    EXPECT_EQ(context.drive.indexOfComNo(r.comNos.last()), 1999);
+    EXPECT_EQ(StoreCells::work(context, UP_Value, context.drive.indexOfComNo(QStringLiteral("0012"))),
               QStringLiteral("880"));
 }

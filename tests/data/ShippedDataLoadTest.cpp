@@ -5,6 +5,7 @@
 #include "core/DriveData.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
@@ -46,7 +47,6 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         TestProgram program;
         program.setMessages(QStringLiteral("msg"), 110);
         ProgramContext& context = program.context;
-        const ParameterStore& store = program.store;
         context.drive.files.typeFolder = context.drive.files.capacityFolder = l.folder;
         context.drive.files.infoIniPath = l.folder + QStringLiteral("/Info.ini");
         context.paths.catalogueIni = shippedDataDir() + QStringLiteral("/dat/Inverter.ini");
@@ -63,7 +63,7 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         QStringList problems;
         const auto rows = DataChecks::readTypeFile(
             l.folder + u'/' + l.type + u'(' + l.suffix + QStringLiteral(").inv"), problems);
-        ASSERT_EQ(context.ParaCountAll + 1, int(rows.size())) << what;
+        ASSERT_EQ(context.drive.lastIndex() + 1, int(rows.size())) << what;
         // Ordinary parameters end with the last one whose number has the ordinary prefix.
         const QString disp =
             IniFile(context.drive.files.infoIniPath)
@@ -72,22 +72,25 @@ TEST(ShippedDataLoad, EveryTypeLanguageAndCapacityLoadsWithValuesWithinTheirLimi
         for (int k = 0; k < int(rows.size()); ++k)
             if (rows[size_t(k)][0].startsWith(u'0') || rows[size_t(k)][0].left(2) == disp)
                 lastOrdinary = k;
-        EXPECT_EQ(context.ParaCountNormal, lastOrdinary) << what;
+        EXPECT_EQ(context.drive.normalLastIndex, lastOrdinary) << what;
 
-        for (int k = 0; k <= context.ParaCountAll; ++k) {
+        for (int k = 0; k <= context.drive.lastIndex(); ++k) {
             bool okV = false, okH = false, okL = false;
-            const qint64 v = store.UPara.cell(UP_Value, k + 1).toLongLong(&okV);
-            const qint64 hi = store.UPara.cell(UP_HValue, k + 1).toLongLong(&okH);
-            const qint64 lo = store.UPara.cell(UP_LValue, k + 1).toLongLong(&okL);
-            const std::string com = store.ParaDat.cell(PD_ComNo, k + 1).toStdString();
+            const qint64 v = StoreCells::work(context, UP_Value, k).toLongLong(&okV);
+            const qint64 hi = StoreCells::work(context, UP_HValue, k).toLongLong(&okH);
+            const qint64 lo = StoreCells::work(context, UP_LValue, k).toLongLong(&okL);
+            const std::string com =
+                definitionText(context.drive.parameters[std::size_t(k)], PD_ComNo).toStdString();
             ASSERT_TRUE(okV && okH && okL) << what << " " << com;
             EXPECT_LE(lo, v) << what << " " << com;
             EXPECT_LE(v, hi) << what << " " << com;
         }
-        for (const QString& key : context.ListBuff) {
-            const int index = store.indexOfComNo(key);
+        for (const QString& key : context.drive.currentVoltNumbers) {
+            const int index = context.drive.indexOfComNo(key);
             ASSERT_GE(index, 0) << what << " " << key.toStdString();
-            EXPECT_FALSE(store.ParaDat.cell(PD_CurrentVoltIndex, index + 1).isEmpty()) << what;
+            EXPECT_FALSE(
+                definitionText(context.drive.parameters[std::size_t(index)], PD_CurrentVoltIndex).isEmpty())
+                << what;
         }
     }
 }

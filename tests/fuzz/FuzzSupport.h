@@ -78,31 +78,30 @@ inline void setUp() {
     programContext.drive.identity.typeCode = "65";
     programContext.drive.identity.formCode = "6";
     programContext.drive.identity.cpuNumber = "105";
-    programContext.CapPara = QStringList{"0001"};
-    programContext.CapParaR = QStringList{"A012"};
+    programContext.drive.capacityNumbers = QStringList{"0001"};
+    programContext.drive.capacityFollowers = QStringList{"A012"};
     for (int i = 0; i < 120; ++i)
         store.Messages << QString("M%1").arg(i);
     const char* const numbers[][3] = {{"0000", "0", "3"},    {"0001", "0", "600"}, {"0099", "0", "1"},
                                       {"0105", "0", "4096"}, {"0998", "0", "1"},   {"0999", "0", "2"},
                                       {"A012", "1", "0001"}, {"C000", "0", "-5"},  {"FB72", "0", "0"}};
     const int n = int(std::size(numbers));
-    store.ParaDat.setRowCount(n + 1);
     store.UPara.setRowCount(n + 1);
+    std::vector<ParameterDefinition> rows(std::size_t(n), ParameterDefinition{});
     for (int i = 0; i < n; ++i) {
-        store.ParaDat.setCell(PD_ComNo, i + 1, numbers[i][0]);
-        store.ParaDat.setCell(PD_DIndex, i + 1, numbers[i][1]);
-        store.ParaDat.setCell(PD_Default, i + 1, numbers[i][2]);
+        ParameterDefinition& d = rows[std::size_t(i)];
+        d.comNo = numbers[i][0];
+        setDefinitionText(d, PD_DIndex, numbers[i][1]);
+        d.defaultText = numbers[i][2];
         // Fixed limits, and for "0105" limits that follow the Value of "0001".
         const bool follows = i == 3;
-        store.ParaDat.setCell(PD_HIndex, i + 1, follows ? "0001" : "0");
-        store.ParaDat.setCell(PD_High, i + 1, follows ? "0001" : "1000");
-        store.ParaDat.setCell(PD_LIndex, i + 1, follows ? "-1" : "0");
-        store.ParaDat.setCell(PD_Low, i + 1, follows ? "0001" : "-10");
+        d.highRule = follows ? 1 : 0;
+        d.high = follows ? "0001" : "1000";
+        d.lowRule = follows ? -1 : 0;
+        d.low = follows ? "0001" : "-10";
     }
-    programContext.ParaCountAll = n - 1;
-    programContext.ParaCountNormal = n - 1;
+    programContext.drive.setParameters(std::move(rows), n - 1);
     programContext.store = &store;
-    store.rebuildComNoIndex(n - 1);
     ParaFile::resetValuesToDefaults(programContext);
 }
 

@@ -124,16 +124,18 @@ TEST_P(ReplyLength, OneByteShortTimesOutAndTheFullLengthIsAccepted) {
         if (c.protocol != 1) {
             // The maker's reply names its request: the request's bytes up to its number.
             const bool wide = c.index == kP0103;
-            const Bytes request =
-                BuildFrame(Protocol::Inverter, link.request(program.store.ParaDat.cell(PD_ComNo, c.index + 1),
-                                                            c.kind[0], 1, wide));
+            const Bytes request = BuildFrame(
+                Protocol::Inverter,
+                link.request(definitionText(program.context.drive.parameters[std::size_t(c.index)], PD_ComNo),
+                             c.kind[0], 1, wide));
             std::copy_n(request.begin(), 4 + (c.station >= 0) + wide, b.begin());
         }
         if (c.protocol == 1) {
             // A read's function and byte count, a write's whole echo.
-            const Bytes request =
-                BuildFrame(Protocol::Modbus,
-                           link.request(program.store.ParaDat.cell(PD_ComNo, c.index + 1), c.kind[0], 1));
+            const Bytes request = BuildFrame(
+                Protocol::Modbus,
+                link.request(definitionText(program.context.drive.parameters[std::size_t(c.index)], PD_ComNo),
+                             c.kind[0], 1));
             std::copy_n(request.begin(), c.kind[0] == 'R' ? 2 : 6, b.begin());
             if (c.kind[0] == 'R')
                 b[2] = std::uint8_t(c.expected - 5);
@@ -738,7 +740,7 @@ TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
 
 TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded) {
     context.store = nullptr;
-    context.ParaCountAll = -1;
+    context.drive.clearParameters();
     port.queueReply(inverterReply('R', 0, 1));
     EXPECT_TRUE(link.ConnectDrive());
     EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));

@@ -7,9 +7,11 @@
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 #include "support/FakeSerialPort.h"
+#include "support/TestProgram.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -219,19 +221,17 @@ TEST_F(DriveDefaults, ResultsOutsideTheirListsLeaveTheSettingUnchanged) {
 }
 
 TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
-    ParameterStore params;
+    TestProgram table;
     const char* rows[][2] = {{"0000", "0"}, {"0F21", "2"}, {"0F22", "1.5"}, {"0F23", "h12"}, {"0F24", "9"}};
-    for (int i = 0; i < 5; ++i) {
-        params.ParaDat.setCell(PD_ComNo, i + 1, QLatin1String(rows[i][0]));
-        params.UPara.setCell(UP_Value, i + 1, QLatin1String(rows[i][1]));
-    }
-    params.rebuildComNoIndex(4);
+    table.setParameters({"0000", "0F21", "0F22", "0F23", "0F24"});
+    for (int i = 0; i < 5; ++i)
+        table.setWork(i, UP_Value, QLatin1String(rows[i][1]));
 
     link.setSettings({0, 0, 0, 0, 0, 1, 3, false, true});
     settings.applyTableDefaults(info("Para_Protocol=0F22\r\nPara_Baudrate=0F21\r\nBaudrate_B=1\r\n"
                                      "Para_Parity=Fixed\r\nParity=0\r\nParity_B=1\r\n"
                                      "Para_InvNo=0F24\r\n"),
-                                &params);
+                                table.context);
     EXPECT_EQ(link.settings().protocol, 0);    // "1.5" is no integer: unchanged
     EXPECT_EQ(link.settings().baudIndex, 3);   // 2 + 1
     EXPECT_EQ(link.settings().parityIndex, 0); // a fixed 0 is not taken
@@ -241,7 +241,7 @@ TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
 
     settings.applyTableDefaults(info("Para_Protocol=0F23\r\nPara_Baudrate=0999\r\nPara_Parity=Fixed\r\n"
                                      "Parity=2\r\nPara_InvNo=0\r\n"),
-                                &params);
+                                table.context);
     EXPECT_EQ(link.settings().protocol, 0);  // hexadecimal display text: unchanged
     EXPECT_EQ(link.settings().baudIndex, 3); // not in the table: unchanged
     EXPECT_EQ(link.settings().parityIndex, 2);
@@ -251,7 +251,7 @@ TEST_F(DriveDefaults, TableDefaultsComeFromTheParameterValues) {
     // All sources "-": nothing at all changes, not even "Set number".
     settings.setAppendNo(true);
     link.updateSettings([&](LinkSettings& s) { s.inverterNumber = 0; });
-    settings.applyTableDefaults(info("Para_Protocol=-\r\nProtocol=1\r\n"), &params);
+    settings.applyTableDefaults(info("Para_Protocol=-\r\nProtocol=1\r\n"), table.context);
     EXPECT_TRUE(link.settings().appendNo);
     EXPECT_EQ(link.settings().protocol, 0);
 }

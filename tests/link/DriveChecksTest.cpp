@@ -267,8 +267,8 @@ TEST_F(DriveIdentityCheck, AComparisonListsEveryMismatchInOrder) {
 }
 
 TEST_F(DriveIdentityCheck, ADriveTypeWithoutTheAccessParameterGetsNoWrite) {
-    rig.store.ParaDat.setCell(PD_ComNo, kAccess + 1, "FB92");
-    rig.store.rebuildComNoIndex(rig.context.ParaCountAll);
+    rig.context.drive.parameters[std::size_t(kAccess)].comNo = "FB92";
+    rig.context.drive.rebuildComNoIndex();
     checks.CheckDriveIdentity(kModeImport);
     EXPECT_EQ(rig.writesSince(start), std::vector<std::string>{});
     EXPECT_FALSE(WriteAccessValue(*rig.link, "100"));

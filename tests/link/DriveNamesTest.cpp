@@ -91,8 +91,8 @@ TEST_F(DriveNaming, CpuVersionsAreComparedAsNumbers) {
 
 TEST_F(DriveNaming, WithoutFE08InTheTableTheCpuVersionCountsAs0) {
     rig.setDrive(kCpu, 700);
-    rig.store.ParaDat.setCell(PD_ComNo, kCpu + 1, "FE09");
-    rig.store.rebuildComNoIndex(rig.context.ParaCountAll);
+    rig.context.drive.parameters[std::size_t(kCpu)].comNo = "FE09";
+    rig.context.drive.rebuildComNoIndex();
     EXPECT_EQ(names.readCpuVersion(), 0);
     EXPECT_EQ(names.LookupTypeName("12"), "HXA1");
     EXPECT_TRUE(rig.frameTexts(start).empty());

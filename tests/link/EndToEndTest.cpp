@@ -31,7 +31,8 @@ namespace {
 // Loads the small drive type into the store of a program, as start-up does.
 class LoadedDriveType {
 public:
-    LoadedDriveType(ProgramContext& context, const QString& programFolder) : store(*context.store) {
+    LoadedDriveType(ProgramContext& context, const QString& programFolder)
+        : drive(context.drive), store(*context.store) {
         context.drive.identity.typeName = QStringLiteral("HXA1");
         context.drive.identity.formName = QStringLiteral("-0.75K");
         context.drive.identity.cpuVersion = QStringLiteral("V100");
@@ -43,8 +44,9 @@ public:
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);
     }
-    int index(const char* comNo) const { return store.indexOfComNo(QString::fromLatin1(comNo)); }
+    int index(const char* comNo) const { return drive.indexOfComNo(QString::fromLatin1(comNo)); }
 
+    const LoadedDrive& drive;
     const ParameterStore& store;
     bool loaded = false;
 };
@@ -97,8 +99,8 @@ protected:
 
 TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
     const ProgramContext& context = program.context;
-    for (int i = 0; i <= context.ParaCountAll; ++i) {
-        const QString comNo = table->store.ParaDat.cell(PD_ComNo, i + 1);
+    for (int i = 0; i <= context.drive.lastIndex(); ++i) {
+        const QString comNo = context.drive.parameters[std::size_t(i)].comNo;
         if (comNo == QStringLiteral("FC10"))
             continue; // a block, below
         const std::uint32_t v = link.transactNoted(i, QString(), QStringLiteral("R")).value;

@@ -38,8 +38,8 @@ protected:
         ASSERT_TRUE(rig.loaded);
         rig.prompter.allowUnexpected(); // the boxes are compared afterwards
         ProgramContext& context = rig.context;
-        context.ParaCountNormal = kLast0;
-        context.tableView.lastIndex = context.ParaCountNormal;
+        context.drive.normalLastIndex = kLast0;
+        context.tableView.lastIndex = context.drive.normalLastIndex;
         options.useMaintenanceMode.setChecked(false);
     }
     void prepare(DriveState state) {
@@ -80,7 +80,8 @@ TEST_P(MaintenancePassword, OpensItsLevel) {
     const bool unlocked = row.outcome == Outcome::Unlocked;
     EXPECT_EQ(options.useMaintenanceMode.checked(), unlocked);
     EXPECT_EQ(rig.store.MainteFlag, unlocked);
-    EXPECT_EQ(context.tableView.lastIndex, unlocked ? context.ParaCountAll : context.ParaCountNormal);
+    EXPECT_EQ(context.tableView.lastIndex,
+              unlocked ? context.drive.lastIndex() : context.drive.normalLastIndex);
     EXPECT_EQ(mode.unlocked(), unlocked);
     EXPECT_EQ(rig.store.SMainteFlag, row.master);
     EXPECT_EQ(options.mastersTabVisible(), row.master);
@@ -185,8 +186,8 @@ TEST_F(MaintenancePassword, TheOptionSetByTheUnlockIsNotStored) {
 
 TEST_F(MaintenancePassword, ADriveTypeWithoutTheAccessParameterIsNeverWrittenTo) {
     ProgramContext& context = rig.context;
-    rig.store.ParaDat.setCell(PD_ComNo, kAccess + 1, QStringLiteral("FB99"));
-    rig.store.rebuildComNoIndex(context.ParaCountAll);
+    context.drive.parameters[std::size_t(kAccess)].comNo = QStringLiteral("FB99");
+    context.drive.rebuildComNoIndex();
     EXPECT_EQ(mode.check(QStringLiteral("9a07b3d"), QStringLiteral("Pulvex")), Outcome::NotWritten);
     EXPECT_EQ(rig.prompter.texts(), QStringList({"m3"}));
     for (const std::string& w : rig.writesSince(0))

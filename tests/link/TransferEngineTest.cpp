@@ -1,6 +1,7 @@
 // The transfer engine against the simulated drive on the fake port: import, export and
 // comparison in both protocols, failures answered Abort, Retry and Ignore, the result lines,
 // the end-of-run states and the automatic save. Its window is a recording view here.
+#include "core/StoreCells.h"
 #include "link/ResultText.h"
 #include "support/TransferFixture.h"
 
@@ -84,7 +85,7 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     rig.setDrive(kPos, 3000000000LL);
     rig.setDrive(kOffset, -100000);
     rig.setDrive(kMonitor, 9);
-    const int last = rig.context.ParaCountAll;
+    const int last = rig.context.drive.lastIndex();
     Job job(rig, kModeImport, last);
     EXPECT_EQ(job.view.status, "m61");
     job.start();
@@ -107,8 +108,9 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     }
     for (int i = 0; i <= last; ++i)
         EXPECT_EQ(rig.flag(i), i == kLocked ? "1" : "0") << i;
-    EXPECT_EQ(rig.store.UPara.cell(UP_ChangeIndex, kFreq + 1), "1");
-    EXPECT_EQ(rig.store.UPara.cell(UP_ChangeIndex, kRef + 1), "0") << "500 is its default, taken from 0000";
+    EXPECT_EQ(StoreCells::work(rig.context, UP_ChangeIndex, kFreq), "1");
+    EXPECT_EQ(StoreCells::work(rig.context, UP_ChangeIndex, kRef), "0")
+        << "500 is its default, taken from 0000";
 
     // No failure and "Display Communication Result" on: the outcome stays in the window.
     EXPECT_TRUE(job.shown());
@@ -123,7 +125,7 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
 
 TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumber) {
     rig.silent = {{"0001", 0}, {"FB07", 0}};
-    Job job(rig, kModeImport, rig.context.ParaCountAll);
+    Job job(rig, kModeImport, rig.context.drive.lastIndex());
     job.start();
 
     EXPECT_EQ(rig.value(kBias), "-50");
@@ -136,7 +138,7 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
     EXPECT_TRUE(job.engine().resultWanted());
 
     rig.store.MainteFlag = true;
-    Job again(rig, kModeImport, rig.context.ParaCountAll);
+    Job again(rig, kModeImport, rig.context.drive.lastIndex());
     again.start();
     EXPECT_EQ(again.result.lines(),
               (QStringList{"* Communication Error Parameters", "F01: Bias", "FB07: Type"}));
@@ -182,7 +184,7 @@ TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {
     rig.silent = {{"0001", 0}};
     rig.setDrive(kFreq, 1234);
     rig.prompter.answer(BoxAnswer::Abort);
-    Job job(rig, kModeImport, rig.context.ParaCountAll);
+    Job job(rig, kModeImport, rig.context.drive.lastIndex());
     job.start();
 
     EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"R 0000", "R 0001"}));
@@ -204,7 +206,7 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     rig.setChanged(kLocked, true);
     rig.setValue(kBias, "-7"); // not marked changed: not written
     const auto before = rig.driveSnapshot();
-    Job job(rig, kModeExport, rig.context.ParaCountNormal);
+    Job job(rig, kModeExport, rig.context.drive.normalLastIndex);
     EXPECT_EQ(job.view.note, "m83") << "the note on unchanged parameters";
     EXPECT_TRUE(job.view.noteVisible);
     job.start();
@@ -267,14 +269,15 @@ TEST_P(Transfer, AnEchoIsComparedAsANumber) {
 }
 
 TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
-    rig.setValue(kFreq, "1234");                           // drive 500
-    rig.store.ParaDat.setCell(PD_FTitle, kBias + 1, "B1"); // a two-character title
-    rig.setValue(kBias, "-3");                             // drive -50
+    rig.setValue(kFreq, "1234"); // drive 500
+    setDefinitionText(rig.context.drive.parameters[std::size_t(kBias)], PD_FTitle,
+                      "B1");   // a two-character title
+    rig.setValue(kBias, "-3"); // drive -50
     rig.silent = {{"0630", 0}};
     rig.setDrive(kRev, 9); // a maintenance parameter differs: listed only in maintenance mode
     fitRegisters();
-    rig.store.ParaDat.setCell(PD_Flag, kFreq + 1, "2");
-    Job job(rig, kModeComparison, rig.context.ParaCountAll);
+    setDefinitionText(rig.context.drive.parameters[std::size_t(kFreq)], PD_Flag, "2");
+    Job job(rig, kModeComparison, rig.context.drive.lastIndex());
     EXPECT_EQ(job.view.status, "m63");
     job.start();
 
@@ -298,7 +301,7 @@ TEST_P(Transfer, ComparisonListsDifferencesThenFailures) {
 
 TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     fitRegisters();
-    Job job(rig, kModeComparison, rig.context.ParaCountAll);
+    Job job(rig, kModeComparison, rig.context.drive.lastIndex());
     job.start();
     EXPECT_EQ(job.result.lines(), (QStringList{"* Different Value Parameters",
                                                "        Inverter     KVR260X  Title", "No Item."}));
@@ -310,7 +313,7 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
 
     // A difference alone keeps the window open too, and the result window follows.
     rig.setValue(kBias, "1");
-    Job diff(rig, kModeComparison, rig.context.ParaCountAll);
+    Job diff(rig, kModeComparison, rig.context.drive.lastIndex());
     diff.start();
     EXPECT_TRUE(diff.shown());
     EXPECT_FALSE(diff.view.noteVisible);
@@ -323,7 +326,7 @@ TEST_F(TransferRun, HXB3BeforeCpu300GetsItsBrakeParameterCleared) {
     rig.context.drive.identity.typeName = "HXB3";
     rig.setDrive(kCpu, 250);
     rig.setDrive(kBrake, 2);
-    Job job(rig, kModeImport, rig.context.ParaCountAll);
+    Job job(rig, kModeImport, rig.context.drive.lastIndex());
     job.start();
     EXPECT_EQ(rig.value(kCpu), "250");
     EXPECT_EQ(rig.value(kBrake), "0");
@@ -334,14 +337,14 @@ TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersion
     rig.context.drive.identity.typeName = "HXB3";
     rig.setDrive(kBrake, 2);
     rig.silent = {{"FE08", 0}};
-    Job failed(rig, kModeImport, rig.context.ParaCountNormal);
+    Job failed(rig, kModeImport, rig.context.drive.normalLastIndex);
     failed.start();
     EXPECT_EQ(rig.value(kBrake), "2") << "a failed read is no version 0";
     EXPECT_EQ(rig.value(kCpu), "0");
 
     rig.silent.clear();
     rig.setDrive(kCpu, 1000); // 1000 comes after 300 as a number
-    Job newer(rig, kModeImport, rig.context.ParaCountNormal);
+    Job newer(rig, kModeImport, rig.context.drive.normalLastIndex);
     newer.start();
     EXPECT_EQ(rig.value(kBrake), "2");
     EXPECT_EQ(rig.value(kCpu), "1000");
@@ -349,7 +352,7 @@ TEST_F(TransferRun, HXB3ModelStepLeavesTheTableAloneWhenTheReadFailsOrTheVersion
 
 TEST_F(TransferRun, UnsignedValuesFrom2To31SurviveAnImportAndAnExport) {
     rig.setDrive(kPos, 3000000000LL);
-    Job in(rig, kModeImport, rig.context.ParaCountNormal);
+    Job in(rig, kModeImport, rig.context.drive.normalLastIndex);
     in.start();
     ASSERT_EQ(rig.value(kPos), "3000000000");
 

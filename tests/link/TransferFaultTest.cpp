@@ -97,9 +97,9 @@ protected:
                             parameterIsSigned(rig.context, index));
     }
     QString line(int index) const {
-        const QString title = rig.store.ParaDat.cell(PD_FTitle, index + 1);
+        const QString title = definitionText(rig.context.drive.parameters[std::size_t(index)], PD_FTitle);
         return (title.isEmpty() ? rig.comNo(index) : title) + QStringLiteral(": ") +
-               rig.store.ParaDat.cell(PD_FName, index + 1);
+               definitionText(rig.context.drive.parameters[std::size_t(index)], PD_FName);
     }
     // Marked "2", or for a parameter whose flag is "1" (which keeps it), listed.
     bool failed(int index, const QStringList& lines) const {
@@ -110,7 +110,7 @@ protected:
     int run(std::uint32_t mode, ResultText& result) {
         TransferJob job;
         job.mode = mode;
-        job.lastParaIndex = rig.context.ParaCountAll;
+        job.lastParaIndex = rig.context.drive.lastIndex();
         TransferEngine engine(rig.context, rig.options, *rig.link);
         engine.setJob(&job);
         engine.setResult(&result);
@@ -230,8 +230,7 @@ TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEvery
         EXPECT_EQ(errors, listed.size());
         failures += errors;
         for (int i = 0; i < kCount; ++i)
-            rig.store.ParaDat.setCell(PD_Flag, i + 1,
-                                      i == kLocked ? QStringLiteral("1") : QStringLiteral("0"));
+            rig.context.drive.parameters[std::size_t(i)].flag = i == kLocked ? 1 : 0;
     }
     EXPECT_GT(failures, 0) << "the faults never hit";
 }
@@ -302,7 +301,7 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
 
     TransferJob job;
     job.mode = kModeImport;
-    job.lastParaIndex = rig.context.ParaCountAll;
+    job.lastParaIndex = rig.context.drive.lastIndex();
     TransferEngine engine(rig.context, rig.options, *rig.link);
     engine.setJob(&job);
     engine.setView(&progress);

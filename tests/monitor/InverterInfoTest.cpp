@@ -31,7 +31,8 @@ TEST_F(InverterInfoTest, IdentityIsReadFirstThenTheAccessValueThenEachLineInOrde
 
 TEST_F(InverterInfoTest, SectionLayoutTitlesEmptyLinesAndRunTime) {
     setLanguage("[InverterInfo]\r\nk0=t0\r\nk1=t1\r\ncr1=x\r\nk3=FE14\r\n");
-    params->ParaDat.setCell(PD_Mul, params->indexOfComNo("FE14") + 1, "10");
+    setDefinitionText(context.drive.parameters[std::size_t(context.drive.indexOfComNo("FE14"))], PD_Mul,
+                      "10");
     EXPECT_EQ(readInfo(), (QStringList{"t0", "", "k31230"}));
 }
 
@@ -65,7 +66,8 @@ TEST_F(InverterInfoTest, RomVersionIsDecimalWhenTheCatalogueSaysD) {
     context.paths.catalogueIni = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
                                                   "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=D\r\n");
     // A fraction from its Mul is shown as it is; in hexadecimal the drive's own number is.
-    params->ParaDat.setCell(PD_Mul, params->indexOfComNo("FE73") + 1, "100");
+    setDefinitionText(context.drive.parameters[std::size_t(context.drive.indexOfComNo("FE73"))], PD_Mul,
+                      "100");
     EXPECT_EQ(readInfo().value(4), "ROM Version:66.99");
     context.paths.catalogueIni = folder.writeFile(QStringLiteral("dat/Inverter.ini"),
                                                   "[Type]\r\nHXA1=41\r\n[HXA1]\r\n-4037=13\r\nCPU2=H\r\n");
@@ -132,14 +134,15 @@ TEST(InverterInfoNumbers, DecimalsFollowMulAndRoundHalfAwayFromZero) {
         {"100", 12.3456, false, "12.35"}, {"100", 12.3456, true, "12,35"}, {"1", 12.3456, false, "12"},
         {"10", -0.05, false, "-0.1"},     {"1000", 2.5, false, "2.500"},   {"0.1", 7.25, false, "7"},
     };
-    ParameterStore store;
+    LoadedDrive drive;
+    drive.setParameters(std::vector<ParameterDefinition>(1), 0);
     for (const Case& c : cases) {
-        store.ParaDat.setCell(PD_Mul, 1, QString::fromLatin1(c.mul));
-        EXPECT_EQ(ChannelValues::formatNumber(&store, 0, c.value, c.comma), QString::fromLatin1(c.text))
+        setDefinitionText(drive.parameters[0], PD_Mul, QString::fromLatin1(c.mul));
+        EXPECT_EQ(ChannelValues::formatNumber(drive, 0, c.value, c.comma), QString::fromLatin1(c.text))
             << c.mul << " " << c.value;
     }
     // A number the drive type lacks has no Mul: no decimals.
-    EXPECT_EQ(ChannelValues::formatNumber(&store, -1, 2.5, false), QStringLiteral("3"));
+    EXPECT_EQ(ChannelValues::formatNumber(drive, -1, 2.5, false), QStringLiteral("3"));
 }
 
 TEST(MonitorItemListsTest, ComeFromTheDriveTypesInfoFile) {

@@ -21,7 +21,7 @@ protected:
         context.store->Messages[0] = QString();
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
-    int fc10() const { return params->indexOfComNo(QStringLiteral("FC10")); }
+    int fc10() const { return context.drive.indexOfComNo(QStringLiteral("FC10")); }
     void read() { KeypadLink(link).PanelTransact(fc10(), display); }
 
     IconView iconView;
@@ -145,7 +145,7 @@ TEST_F(BlockRead, NoIndexSendsNothing) {
     KeypadLink(link).PanelTransact(-1, display);
     EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_TRUE(port.writes.empty());
-    KeypadLink(link).PanelTransact(context.ParaCountAll + 1, display);
+    KeypadLink(link).PanelTransact(context.drive.lastIndex() + 1, display);
     EXPECT_TRUE(port.writes.empty());
 }
 

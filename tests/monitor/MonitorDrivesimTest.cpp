@@ -1,6 +1,7 @@
 // The monitor's activation against the simulated drive (the drivesim program) on a
 // pseudo-terminal, through the program's own link on the termios port: the speed test, the
 // rated current and voltage read on-line or taken from the table, and the status items.
+#include "core/StoreCells.h"
 #include "support/DrivesimProcess.h"
 #include "support/MonitorFixture.h"
 
@@ -32,7 +33,7 @@ protected:
         MonitorFixture::TearDown();
     }
     void setWorking(const char* comNo, const char* value) {
-        store->UPara.setCell(UP_Value, index(comNo) + 1, QString::fromLatin1(value));
+        StoreCells::setWork(context, UP_Value, index(comNo), QString::fromLatin1(value));
     }
 
     QString linkPath;

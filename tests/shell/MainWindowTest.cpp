@@ -3,6 +3,7 @@
 #include "shell/StartUpFixture.h"
 
 #include "core/ParameterStore.h"
+#include "core/StoreCells.h"
 #include "link/CommLink.h"
 #include "shell/OptionsWindow.h"
 #include "support/FakeSerialPort.h"
@@ -169,7 +170,7 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityListAndTheRatedVal
     TempProgramFolder shipped(true);
     std::unique_ptr<ParameterStore> store;
     ASSERT_TRUE(loadDriveType(shipped, {"HXA1", "V110", "-2004"}, store, context));
-    ASSERT_FALSE(context.ListBuff.isEmpty());
+    ASSERT_FALSE(context.drive.currentVoltNumbers.isEmpty());
     m.UpdateCurrentVoltageCommands();
     EXPECT_TRUE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_TRUE(m.button(MainCommand::CurrentVoltage)->isEnabled());
@@ -177,15 +178,15 @@ TEST_F(MainWindowTest, CurrentVoltageCommandsFollowTheCapacityListAndTheRatedVal
 
     // Without a current/voltage list, and with one but no rated current to show its current
     // parameters against (the display would show only zeros), the commands are off.
-    const QStringList list = context.ListBuff;
-    context.ListBuff.clear();
+    const QStringList list = context.drive.currentVoltNumbers;
+    context.drive.currentVoltNumbers.clear();
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(m.button(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));
-    context.ListBuff = list;
+    context.drive.currentVoltNumbers = list;
     for (const char* rated : {"FE70", "FB58"})
-        store->UPara.setCell(UP_Value, store->indexOfComNo(rated) + 1, "0");
+        StoreCells::setWork(context, UP_Value, context.drive.indexOfComNo(rated), "0");
     m.UpdateCurrentVoltageCommands();
     EXPECT_FALSE(m.item(MainCommand::CurrentVoltage)->isEnabled());
     EXPECT_FALSE(enabled(TableCommand::CVDisp));

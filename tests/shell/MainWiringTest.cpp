@@ -5,6 +5,7 @@
 #include "support/SimulatedDriveProgram.h"
 
 #include "core/ParameterStore.h"
+#include "core/StoreCells.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "platform/CommandGuard.h"
@@ -70,8 +71,9 @@ protected:
 
     MainWindow& main() { return *program->main(); }
     qint64 tableValue(const char* comNo) const {
-        const ParameterStore* p = program->context().store;
-        return p->UPara.cell(UP_Value, p->indexOfComNo(QString::fromLatin1(comNo)) + 1).toLongLong();
+        return StoreCells::work(program->context(), UP_Value,
+                                program->context().drive.indexOfComNo(QString::fromLatin1(comNo)))
+            .toLongLong();
     }
     qint64 driveValue(const char* comNo) const {
         return qint64(model.parameter(QString::fromLatin1(comNo))->raw);
@@ -124,8 +126,7 @@ TEST_F(MainWiring, ImportExportAndComparisonRunFromTheirMenuItemsAndToolButtons)
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeImport));
     EXPECT_EQ(tableValue("0002"), 123);
 
-    program->context().store->UPara.setCell(UP_Value, program->context().store->indexOfComNo("0002") + 1,
-                                            "200");
+    StoreCells::setWork(program->context(), UP_Value, program->context().drive.indexOfComNo("0002"), "200");
     runTransfer(main().button(MainCommand::Export));
     EXPECT_EQ(program->transfers()->job().mode, std::uint32_t(kModeExport));
     EXPECT_EQ(driveValue("0002"), 200);
@@ -209,8 +210,8 @@ TEST_F(MainWiring, InverterInfoListsTheTrippedDriveAndItsButtonObeysTheMenuItem)
 
 TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
     const ProgramContext& context = program->context();
-    ASSERT_GT(context.ParaCountAll, context.ParaCountNormal);
-    EXPECT_EQ(program->table()->rows().size(), context.ParaCountNormal + 2);
+    ASSERT_GT(context.drive.lastIndex(), context.drive.normalLastIndex);
+    EXPECT_EQ(program->table()->rows().size(), context.drive.normalLastIndex + 2);
     ASSERT_TRUE(main().item(MainCommand::MaintenanceMode)->isEnabled());
     prompter.answer(BoxAnswer::Ok); // "Maintenance mode is enabled."
     const int shown =
@@ -222,8 +223,8 @@ TEST_F(MainWiring, MaintenanceModeTellsTheDriveAndShowsTheMaintenanceRows) {
     EXPECT_EQ(prompter.texts(), QStringList({QStringLiteral("Maintenance mode is enabled.")}));
     EXPECT_EQ(driveValue("FB91"), kDriveAccessValue);
     EXPECT_TRUE(program->options().useMaintenanceMode.checked());
-    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountAll);
-    EXPECT_EQ(program->table()->rows().size(), context.ParaCountAll + 2);
+    EXPECT_EQ(context.tableView.lastIndex, context.drive.lastIndex());
+    EXPECT_EQ(program->table()->rows().size(), context.drive.lastIndex() + 2);
 }
 
 TEST_F(MainWiring, AboutShowsTheVersionAndTheModelsOfTheDataFolder) {
@@ -256,8 +257,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
     ParameterTableWindow* t = program->table();
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(t->isVisible());
-    ParameterStore* store = program->context().store;
-    const int index = store->indexOfComNo(QStringLiteral("0002"));
+    const int index = program->context().drive.indexOfComNo(QStringLiteral("0002"));
     int row = -1;
     for (int r = 1; r < t->cells().rowCount(); ++r)
         if (t->cells().cell(TC_ComNo, r) == QLatin1String("0002"))
@@ -279,7 +279,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         QKeyEvent up(QEvent::KeyRelease, key, mods, text);
         QCoreApplication::sendEvent(to, &up);
     };
-    const auto select = [&] { return store->UPara.cell(UP_SelectIndex, index + 1); };
+    const auto select = [&] { return StoreCells::work(program->context(), UP_SelectIndex, index); };
 
     for (const bool fromMain : {false, true}) {
         SCOPED_TRACE(fromMain ? "main window active" : "table window active");
@@ -366,8 +366,8 @@ TEST_F(MainWiring, AFileDroppedOnTheTableIsLoadedAndSaveWritesItWhereItLies) {
         << main().windowTitle().toStdString();
     EXPECT_EQ(program->context().recent.openedFolder, folder.filePath(QStringLiteral("sets")));
     ASSERT_TRUE(main().item(MainCommand::Save)->isEnabled());
-    ParameterStore* store = program->context().store;
-    store->UPara.setCell(UP_Value, store->indexOfComNo(QStringLiteral("0002")) + 1, QStringLiteral("95"));
+    StoreCells::setWork(program->context(), UP_Value,
+                        program->context().drive.indexOfComNo(QStringLiteral("0002")), QStringLiteral("95"));
     main().item(MainCommand::Save)->trigger();
     QFile saved(dropped);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));

@@ -85,7 +85,7 @@ TEST_F(PrintWiring, PageSetupTurnsThePrinterAndPrintPreviewsAndPrintsTheParamete
     if (havePdfTools()) {
         const QStringList pages = PdfReadBack::pageTexts(w.printToPdf);
         ASSERT_EQ(pages.size(), w.pages()->pageCount());
-        const QString name = program->context().store->ParaDat.cell(PD_FName, 1);
+        const QString name = definitionText(program->context().drive.parameters[std::size_t(0)], PD_FName);
         EXPECT_TRUE(pages.value(0).contains(name)) << name.toStdString();
         const std::vector<QSizeF> sizes = PdfReadBack::pageSizes(w.printToPdf);
         ASSERT_FALSE(sizes.empty());

@@ -1,6 +1,7 @@
 // The start-up sequence inside the main window's creation, the start with a parameter file,
 // the single-instance lock and the rules for closing.
 #include "core/ProgramFolder.h"
+#include "core/StoreCells.h"
 #include "shell/StartUpFixture.h"
 
 #include "core/Messages.h"
@@ -41,7 +42,7 @@ protected:
 
     QString value(const char* comNo) const {
         const int i = ValueRules::IndexOfComNo(context, QString::fromLatin1(comNo));
-        return i < 0 ? QStringLiteral("?") : context.store->UPara.cell(UP_Value, i + 1);
+        return i < 0 ? QStringLiteral("?") : StoreCells::work(context, UP_Value, i);
     }
 
     QString writeKvr(const QString& name, const QStringList& lines) {
@@ -82,8 +83,8 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
     EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
     EXPECT_FALSE(context.startupAborted);
     EXPECT_EQ(m->windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110)"));
-    EXPECT_EQ(context.tableView.lastIndex, context.ParaCountNormal);
-    EXPECT_GT(context.ParaCountNormal, 0);
+    EXPECT_EQ(context.tableView.lastIndex, context.drive.normalLastIndex);
+    EXPECT_GT(context.drive.normalLastIndex, 0);
     EXPECT_FALSE(m->item(MainCommand::Save)->isEnabled());
     EXPECT_FALSE(m->button(MainCommand::Save)->isEnabled());
     EXPECT_EQ(value("0002"), QStringLiteral("60"));

@@ -29,13 +29,16 @@ const QString kClosed = QStringLiteral("KVR260X is closed.");
 } // namespace
 
 TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable) {
-    store.ParaDat.setRowCount(40);
+    LoadedDrive drive;
+    std::vector<ParameterDefinition> definitions(39);
+    definitions[0].comNo = "0001";
+    definitions[0].size = 4;
+    drive.setParameters(std::move(definitions), 0);
     store.UPara.setRowCount(40);
-    store.ParaDat.setRow(0, paraDatColumnNames());
     store.UPara.setRow(0, uParaColumnNames());
     store.UndoComNo << "0001";
     store.UndoVal << "5";
-    StoreInspector view(&store);
+    StoreInspector view(drive, &store);
     view.resize(800, 300);
     view.show();
 
@@ -54,6 +57,10 @@ TEST_F(StoreTest, InspectionWindowShowsTheSameRowInTheOtherTable) {
     EXPECT_EQ(view.paraDatView()->rowAt(0), 12);
     EXPECT_EQ(view.paraDatView()->model()->data(view.paraDatView()->model()->index(0, 17)),
               "Current/VoltIndex");
+    const QAbstractItemModel* definitionCells = view.paraDatView()->model();
+    EXPECT_EQ(definitionCells->rowCount(), 40);
+    EXPECT_EQ(definitionCells->data(definitionCells->index(1, PD_ComNo)), "0001");
+    EXPECT_EQ(definitionCells->data(definitionCells->index(1, PD_Byte)), "4");
 
     emit view.paraDatView()->clicked(view.paraDatView()->model()->index(0, 2));
     EXPECT_EQ(view.uParaView()->selectionModel()->selectedIndexes().first().row(), 7)

@@ -80,20 +80,21 @@ protected:
         params = std::make_unique<ParameterStore>();
         for (int n = 0; n <= 90; ++n)
             params->Messages << QStringLiteral("msg%1").arg(n);
+        std::vector<ParameterDefinition> definitions(rows.size(), ParameterDefinition{});
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const int r = int(i) + 1;
-            params->ParaDat.setCell(PD_ComNo, r, QString::fromLatin1(rows[i].comNo));
-            params->ParaDat.setCell(PD_Byte, r, QStringLiteral("2"));
-            params->ParaDat.setCell(PD_Mul, r, QString::fromLatin1(rows[i].mul));
-            params->ParaDat.setCell(PD_Low, r, QString::fromLatin1(rows[i].low));
+            ParameterDefinition& d = definitions[i];
+            d.comNo = QString::fromLatin1(rows[i].comNo);
+            d.size = 2;
+            setDefinitionText(d, PD_Mul, QString::fromLatin1(rows[i].mul));
+            d.low = QString::fromLatin1(rows[i].low);
             params->UPara.setCell(UP_Value, r, QStringLiteral("0"));
             params->UPara.setCell(UP_LValue, r, QString::fromLatin1(rows[i].low));
             model.setParameter(QString::fromLatin1(rows[i].comNo), rows[i].value, false,
                                QString::fromLatin1(rows[i].low).toInt() < 0);
         }
         context.store = params.get();
-        context.ParaCountAll = int(rows.size()) - 1;
-        params->rebuildComNoIndex(int(rows.size()) - 1);
+        context.drive.setParameters(std::move(definitions), 0);
     }
 
     QStringList readInfo() {

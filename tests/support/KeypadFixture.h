@@ -194,21 +194,19 @@ protected:
         program.setParameters(numbers);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const int r = int(i) + 1;
-            TextGrid& d = params->ParaDat;
-            d.setCell(PD_Byte, r, QStringLiteral("2"));
-            d.setCell(PD_HIndex, r, QStringLiteral("0"));
-            d.setCell(PD_High, r, QString::fromLatin1(rows[i].high));
-            d.setCell(PD_LIndex, r, QStringLiteral("0"));
-            d.setCell(PD_Low, r, QString::fromLatin1(rows[i].low));
-            d.setCell(PD_Mul, r, QString::fromLatin1(rows[i].mul));
+            ParameterDefinition& d = program.definition(int(i));
+            d.size = 2;
+            d.high = QString::fromLatin1(rows[i].high);
+            d.low = QString::fromLatin1(rows[i].low);
+            setDefinitionText(d, PD_Mul, QString::fromLatin1(rows[i].mul));
             params->UPara.setCell(UP_Value, r, QStringLiteral("0"));
             params->UPara.setCell(UP_LValue, r, QString::fromLatin1(rows[i].low));
             model.setParameter(QString::fromLatin1(rows[i].comNo), 0);
         }
     }
     void setMul(const char* comNo, const char* mul) {
-        const int i = params->indexOfComNo(QString::fromLatin1(comNo));
-        params->ParaDat.setCell(PD_Mul, i + 1, QString::fromLatin1(mul));
+        const int i = context.drive.indexOfComNo(QString::fromLatin1(comNo));
+        setDefinitionText(context.drive.parameters[std::size_t(i)], PD_Mul, QString::fromLatin1(mul));
     }
 
     // Requests on the wire since `from`, as "FA11=0 P" / "R FC10".

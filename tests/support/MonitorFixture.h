@@ -112,7 +112,7 @@ protected:
         return *model;
     }
 
-    int index(const char* comNo) const { return store->indexOfComNo(QString::fromLatin1(comNo)); }
+    int index(const char* comNo) const { return context.drive.indexOfComNo(QString::fromLatin1(comNo)); }
     QString monitorKey(const QString& key) const {
         return IniFile(settingsPath()).readString(QStringLiteral("Monitor"), key, QStringLiteral("<none>"));
     }

@@ -9,6 +9,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -59,18 +60,18 @@ protected:
         ASSERT_TRUE(LoadTypeTable(context, prompter));
         ASSERT_TRUE(LoadCapacityTable(context, prompter));
         ASSERT_TRUE(InitValueTable(context, prompter));
-        context.tableView.lastIndex = context.ParaCountNormal;
-        context.QuickCount = 10;
+        context.tableView.lastIndex = context.drive.normalLastIndex;
+        context.drive.quickCount = 10;
         ASSERT_TRUE(prompter.texts().isEmpty());
     }
 
-    int index(const QString& comNo) const { return store->indexOfComNo(comNo); }
-    QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
+    int index(const QString& comNo) const { return context.drive.indexOfComNo(comNo); }
+    QString work(const QString& comNo, int col) const { return StoreCells::work(context, col, index(comNo)); }
     void setWork(const QString& comNo, int col, const QString& v) {
-        store->UPara.setCell(col, index(comNo) + 1, v);
+        StoreCells::setWork(context, col, index(comNo), v);
     }
     void setPara(const QString& comNo, int col, const QString& v) {
-        store->ParaDat.setCell(col, index(comNo) + 1, v);
+        setDefinitionText(context.drive.parameters[std::size_t(index(comNo))], col, v);
     }
 
     static inline TempProgramFolder* folder = nullptr;
@@ -100,7 +101,7 @@ protected:
     // the capacity has bases, as the table window does it.
     void refreshAll() {
         core.refreshAll();
-        commands.setEnabled(TableCommand::CVDisp, !context.ListBuff.isEmpty());
+        commands.setEnabled(TableCommand::CVDisp, !context.drive.currentVoltNumbers.isEmpty());
     }
     void type(const QString& text) {
         for (QChar c : text)

@@ -5,9 +5,18 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 
 #include <QString>
 #include <QStringList>
+
+// Definitions of these numbers, every other field empty.
+inline std::vector<ParameterDefinition> definitionsOf(const QStringList& comNos) {
+    std::vector<ParameterDefinition> rows(std::size_t(comNos.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i].comNo = comNos[qsizetype(i)];
+    return rows;
+}
 
 class TestProgram {
 public:
@@ -31,27 +40,21 @@ public:
         context.texts.caption = store.Msg(0);
     }
 
-    // A drive type of these numbers, all of them ordinary parameters: the column-name rows,
-    // one row per number in both tables (UPara's No column counted from 0), the counts and
-    // the look-up index. The other cells are empty; a test fills those it needs.
+    // A drive type of these numbers, all of them ordinary parameters: one definition per number
+    // (the other fields empty; a test fills those it needs), the working table's column-name row and
+    // one row per number (its No column counted from 0).
     void setParameters(const QStringList& comNos) {
         const int n = static_cast<int>(comNos.size());
-        store.ParaDat.setRowCount(n + 1);
         store.UPara.setRowCount(n + 1);
-        store.ParaDat.setRow(0, paraDatColumnNames());
         store.UPara.setRow(0, uParaColumnNames());
-        for (int i = 0; i < n; ++i) {
-            store.ParaDat.setCell(PD_ComNo, i + 1, comNos[i]);
-            store.UPara.setCell(UP_No, i + 1, QString::number(i));
-        }
-        context.ParaCountAll = n - 1;
-        context.ParaCountNormal = n - 1;
-        store.rebuildComNoIndex(n - 1);
+        for (int i = 0; i < n; ++i)
+            StoreCells::setWork(context, UP_No, i, QString::number(i));
+        context.drive.setParameters(definitionsOf(comNos), n - 1);
     }
 
-    // The cells of parameter `index` (table row index + 1).
-    void setPara(int index, int col, const QString& text) { store.ParaDat.setCell(col, index + 1, text); }
-    void setWork(int index, int col, const QString& text) { store.UPara.setCell(col, index + 1, text); }
-    const QString& para(int index, int col) const { return store.ParaDat.cell(col, index + 1); }
-    const QString& work(int index, int col) const { return store.UPara.cell(col, index + 1); }
+    // The definition of parameter `index`, and the working cells (table row index + 1).
+    ParameterDefinition& definition(int index) { return context.drive.parameters[std::size_t(index)]; }
+    void setPara(int index, int col, const QString& text) { setDefinitionText(definition(index), col, text); }
+    void setWork(int index, int col, const QString& text) { StoreCells::setWork(context, col, index, text); }
+    const QString& work(int index, int col) const { return StoreCells::work(context, col, index); }
 };

@@ -7,6 +7,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "core/StoreCells.h"
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
@@ -264,12 +265,16 @@ public:
         return out;
     }
 
-    QString comNo(int index) const { return store.ParaDat.cell(PD_ComNo, index + 1); }
-    QString value(int index) const { return store.UPara.cell(UP_Value, index + 1); }
-    void setValue(int index, const QString& v) { store.UPara.setCell(UP_Value, index + 1, v); }
-    QString flag(int index) const { return store.ParaDat.cell(PD_Flag, index + 1); }
+    QString comNo(int index) const {
+        return definitionText(context.drive.parameters[std::size_t(index)], PD_ComNo);
+    }
+    QString value(int index) const { return StoreCells::work(context, UP_Value, index); }
+    void setValue(int index, const QString& v) { StoreCells::setWork(context, UP_Value, index, v); }
+    QString flag(int index) const {
+        return definitionText(context.drive.parameters[std::size_t(index)], PD_Flag);
+    }
     void setChanged(int index, bool on) {
-        store.UPara.setCell(UP_ChangeIndex, index + 1, on ? QStringLiteral("1") : QStringLiteral("0"));
+        StoreCells::setWork(context, UP_ChangeIndex, index, on ? QStringLiteral("1") : QStringLiteral("0"));
     }
     std::uint32_t driveRaw(int index) const { return model.parameter(comNo(index))->raw; }
     void setDrive(int index, std::int64_t v) {

@@ -1,5 +1,6 @@
 // Find in the parameter table: the search over the "number,name" lines, forward only with no
 // wrap, moving the table's cursor.
+#include "core/StoreCells.h"
 #include "support/TableFixture.h"
 
 namespace {
@@ -89,7 +90,7 @@ TEST_F(FindTest, AMatchInTheNumberFindsItsRowAndGivesUpTheValueBeingTyped) {
 }
 
 TEST_F(FindTest, InTheBlindViewTheRowsFoundAreTheRowsShown) {
-    store->UPara.setCell(UP_SelectIndex, index("0005") + 1, "1");
+    StoreCells::setWork(context, UP_SelectIndex, index("0005"), "1");
     views.PopBlindClick();
     find.start();
     next("preset speed");

@@ -17,9 +17,15 @@ TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheC
     EXPECT_EQ(core.caption(), "Parameter Table HXA1-2004 (CPU Ver.V110)");
     // Row k + 1 shows parameter k.
     for (int k : {0, 3, context.tableView.lastIndex}) {
-        EXPECT_EQ(core.grid().cell(TC_ComNo, k + 1), store->ParaDat.cell(PD_ComNo, k + 1)) << k;
-        EXPECT_EQ(core.grid().cell(TC_Title, k + 1), store->ParaDat.cell(PD_FTitle, k + 1)) << k;
-        EXPECT_EQ(core.grid().cell(TC_Name, k + 1), store->ParaDat.cell(PD_FName, k + 1)) << k;
+        EXPECT_EQ(core.grid().cell(TC_ComNo, k + 1),
+                  definitionText(context.drive.parameters[std::size_t(k)], PD_ComNo))
+            << k;
+        EXPECT_EQ(core.grid().cell(TC_Title, k + 1),
+                  definitionText(context.drive.parameters[std::size_t(k)], PD_FTitle))
+            << k;
+        EXPECT_EQ(core.grid().cell(TC_Name, k + 1),
+                  definitionText(context.drive.parameters[std::size_t(k)], PD_FName))
+            << k;
     }
     // Maximum frequency: 6000 raw, Mul 100, "#.##"; limits 3000..40000; unit Hz.
     EXPECT_EQ(cell(TC_Value, "0003"), "   60.00");
@@ -112,12 +118,12 @@ TEST_F(ParameterTableTest, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks
 TEST_F(ParameterTableTest, QuickViewShowsTheQuickParametersWhateverTheirStoredCount) {
     int expected = 0;
     for (int p = 0; p <= context.tableView.lastIndex; ++p)
-        if (store->ParaDat.cell(PD_Quick, p + 1) != "0")
+        if (definitionText(context.drive.parameters[std::size_t(p)], PD_Quick) != "0")
             ++expected;
     setPara("0003", PD_Quick, "0");
     setPara("0012", PD_Quick, "0");
     expected -= 2;
-    ASSERT_NE(expected, context.QuickCount);
+    ASSERT_NE(expected, context.drive.quickCount);
     commands.setChecked(C::Quick, true);
     core.FillRows();
     EXPECT_EQ(rows(), expected + 1);
@@ -127,7 +133,7 @@ TEST_F(ParameterTableTest, QuickViewShowsTheQuickParametersWhateverTheirStoredCo
 }
 
 TEST_F(ParameterTableTest, CurrentVoltageDisplayShowsAmperesWithTheStepAsUnit) {
-    ASSERT_EQ(store->ParaDat.cell(PD_CurrentVoltIndex, index("0022") + 1), "C");
+    ASSERT_EQ(definitionText(context.drive.parameters[std::size_t(index("0022"))], PD_CurrentVoltIndex), "C");
     core.conversionBases() = ConversionBases{.volt = 200.0f, .ampere = 5.0f};
     setWork("0022", UP_Value, "1000"); // Mul 10: step 0.005 A
     commands.setChecked(C::CVDisp, true);

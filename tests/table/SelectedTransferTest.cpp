@@ -3,6 +3,7 @@
 // failed exchange leaves in the table. A scripted drive stands behind the link here; the
 // simulated drive on a pseudo-terminal is in SelectedTransferDrivesimTest.cpp.
 #include "table/SelectedTransfer.h"
+#include "core/StoreCells.h"
 #include "support/TableFixture.h"
 
 #include "protocol/FrameCodec.h"
@@ -31,7 +32,7 @@ public:
     }
     bool monitorRunning() const override { return monitorRun; }
     ExchangeResult transact(int index, const QString& valueText, const QString& kind) override {
-        const QString comNo = context.store->ParaDat.cell(PD_ComNo, index + 1);
+        const QString comNo = definitionText(context.drive.parameters[std::size_t(index)], PD_ComNo);
         requests.push_back({comNo, kind, valueText});
         ExchangeResult r;
         r.error = failing.contains(comNo);
@@ -77,11 +78,13 @@ protected:
             out.push_back({n, "R", ""});
         return out;
     }
-    QString para(const QString& comNo, int col) const { return store->ParaDat.cell(col, index(comNo) + 1); }
+    QString para(const QString& comNo, int col) const {
+        return definitionText(context.drive.parameters[std::size_t(index(comNo))], col);
+    }
     int marks() const {
         int n = 0;
-        for (int i = 0; i <= context.ParaCountAll; ++i)
-            n += store->UPara.cell(UP_OneSelectIndex, i + 1) == "1";
+        for (int i = 0; i <= context.drive.lastIndex(); ++i)
+            n += StoreCells::work(context, UP_OneSelectIndex, i) == "1";
         return n;
     }
     void importSelected() { transfer.ImportSelected(); }

@@ -1,5 +1,6 @@
 // Typing values into the parameter table over the shipped drive type HXA1: each notation,
 // rounding to whole raw values, the limits, the refusals and the cursor.
+#include "core/StoreCells.h"
 #include "support/TableFixture.h"
 
 namespace {
@@ -287,13 +288,13 @@ TEST_F(TypedValue, AValueBeingTypedIsGivenUpWhenTheRowsAreReplaced) {
     setWork("0013", UP_Value, "7");
     refreshAll();
     QStringList before;
-    for (int i = 0; i <= context.ParaCountAll; ++i)
-        before.append(store->UPara.cell(UP_Value, i + 1));
+    for (int i = 0; i <= context.drive.lastIndex(); ++i)
+        before.append(StoreCells::work(context, UP_Value, i));
     enter(); // no click in between: the cursor is still on the row typed into
 
     QStringList after;
-    for (int i = 0; i <= context.ParaCountAll; ++i)
-        after.append(store->UPara.cell(UP_Value, i + 1));
+    for (int i = 0; i <= context.drive.lastIndex(); ++i)
+        after.append(StoreCells::work(context, UP_Value, i));
     EXPECT_EQ(after, before);
     EXPECT_EQ(value("0009"), "60");
     EXPECT_EQ(cell(TC_Value, "0009"), "     6.0");

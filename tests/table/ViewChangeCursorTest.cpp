@@ -1,5 +1,6 @@
 // A value typed after a view change goes to the parameter the cursor was on, or to none when
 // the new view no longer shows it: never to the parameter that moved into its row.
+#include "core/StoreCells.h"
 #include "support/TableFixture.h"
 
 #include <functional>
@@ -54,10 +55,10 @@ public:
     }
     void quickOnly(std::initializer_list<const char*> comNos) {
         for (int i = 0; i <= context.tableView.lastIndex; ++i)
-            store->ParaDat.setCell(PD_Quick, i + 1, "0");
+            setDefinitionText(context.drive.parameters[std::size_t(i)], PD_Quick, "0");
         for (const char* n : comNos)
             setPara(n, PD_Quick, "1");
-        context.QuickCount = int(comNos.size());
+        context.drive.quickCount = int(comNos.size());
     }
 
 protected:
@@ -65,14 +66,14 @@ protected:
     QStringList changedSince(const QStringList& before) const {
         QStringList out;
         for (int i = 0; i <= context.tableView.lastIndex; ++i)
-            if (store->UPara.cell(UP_Value, i + 1) != before[i])
-                out << store->ParaDat.cell(PD_ComNo, i + 1);
+            if (StoreCells::work(context, UP_Value, i) != before[i])
+                out << definitionText(context.drive.parameters[std::size_t(i)], PD_ComNo);
         return out;
     }
     QStringList values() const {
         QStringList v;
         for (int i = 0; i <= context.tableView.lastIndex; ++i)
-            v << store->UPara.cell(UP_Value, i + 1);
+            v << StoreCells::work(context, UP_Value, i);
         return v;
     }
 };

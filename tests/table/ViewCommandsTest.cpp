@@ -1,6 +1,7 @@
 // The table's view, mark and display commands over the shipped drive type HXA1: the
 // clipboard text, the filtered views and their command states, Select, Blind, Hex./Dec. and
 // Shipment, with their messages.
+#include "core/StoreCells.h"
 #include "support/TableFixture.h"
 
 #include <QClipboard>
@@ -37,7 +38,7 @@ protected:
     int countWork(int col) const {
         int n = 0;
         for (int i = 0; i <= context.tableView.lastIndex; ++i)
-            n += store->UPara.cell(col, i + 1) == "1";
+            n += StoreCells::work(context, col, i) == "1";
         return n;
     }
 };
@@ -134,7 +135,7 @@ TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
 
 TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
     views.PopQuickClick();
-    ASSERT_EQ(rows(), context.QuickCount + 1);
+    ASSERT_EQ(rows(), context.drive.quickCount + 1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0004");
     EXPECT_TRUE(commands.checked(C::Quick));
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
@@ -236,7 +237,7 @@ TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
 
     prompter.clear();
     for (int i = 0; i <= context.tableView.lastIndex; ++i)
-        store->UPara.setCell(UP_SelectIndex, i + 1, "1");
+        StoreCells::setWork(context, UP_SelectIndex, i, "1");
     const auto before = states();
     views.PopBlindClick();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::CannotHideAll)});

@@ -5,6 +5,7 @@
 #include "ui/ShippedTypeFixture.h"
 
 #include "core/ConversionBases.h"
+#include "core/StoreCells.h"
 #include "link/CommLink.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
@@ -65,10 +66,12 @@ TEST_F(CurrentVoltageView, EveryShippedTypeShowsAmperesAndVoltsAgainstItsCapacit
         EXPECT_FLOAT_EQ(table->core().conversionBases().volt, float(volts));
 
         QString firstCurrent;
-        for (const QString& comNo : context.ListBuff) {
+        for (const QString& comNo : context.drive.currentVoltNumbers) {
             const int r = rowOf(comNo);
             ASSERT_GE(r, 1) << comNo.toStdString();
-            const QString kind = store->ParaDat.cell(PD_CurrentVoltIndex, store->indexOfComNo(comNo) + 1);
+            const QString kind =
+                definitionText(context.drive.parameters[std::size_t(context.drive.indexOfComNo(comNo))],
+                               PD_CurrentVoltIndex);
             const QChar unit = kind == "C" ? u'A' : u'V';
             if (kind == "C" && firstCurrent.isEmpty())
                 firstCurrent = comNo;
@@ -81,8 +84,8 @@ TEST_F(CurrentVoltageView, EveryShippedTypeShowsAmperesAndVoltsAgainstItsCapacit
 
         // A current typed in amperes is stored as percent of the rated current.
         ASSERT_FALSE(firstCurrent.isEmpty());
-        const int i = store->indexOfComNo(firstCurrent);
-        const double mul = store->ParaDat.cell(PD_Mul, i + 1).toDouble();
+        const int i = context.drive.indexOfComNo(firstCurrent);
+        const double mul = definitionText(context.drive.parameters[std::size_t(i)], PD_Mul).toDouble();
         typeInto(firstCurrent, "1");
         EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
         EXPECT_EQ(work(firstCurrent, UP_Value).toDouble(), std::round(1.0 / amps * 100 * mul));
@@ -106,7 +109,7 @@ TEST_F(CurrentVoltageView, WithADriveAndTheOnlineOptionTheDrivesRatedValuesCount
 
     ASSERT_TRUE(load({"HXA1", "V110", "-2004"}));
     // The table's set differs from the drive's (2.5 A, 200 V).
-    store->UPara.setCell(UP_Value, store->indexOfComNo("FE70") + 1, "50");
+    StoreCells::setWork(context, UP_Value, context.drive.indexOfComNo("FE70"), "50");
     showTable();
     ASSERT_TRUE(drive.ConnectDrive());
 

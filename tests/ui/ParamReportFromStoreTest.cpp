@@ -24,19 +24,21 @@ protected:
             {"0003", "0", "7", "M003", "#", "1", "7", "0", "0"}, // a maintenance parameter
         };
         const int count = int(std::size(rows));
-        store.ParaDat.setRowCount(count + 1);
+        std::vector<ParameterDefinition> definitions(std::size_t(count), ParameterDefinition{});
         store.UPara.setRowCount(count + 1);
         for (int i = 0; i < count; ++i) {
             const Row& r = rows[i];
             const int row = i + 1;
-            store.ParaDat.setCell(PD_ComNo, row, r.comNo);
-            store.ParaDat.setCell(PD_DIndex, row, r.dIndex);
-            store.ParaDat.setCell(PD_Default, row, r.def);
-            store.ParaDat.setCell(PD_FTitle, row, r.title);
-            store.ParaDat.setCell(PD_FName, row, QStringLiteral("Name ") + r.comNo);
-            store.ParaDat.setCell(PD_TMul, row, r.tmul);
-            store.ParaDat.setCell(PD_Mul, row, r.mul);
-            store.ParaDat.setCell(PD_Quick, row, "1");
+            ParameterDefinition& d = definitions[std::size_t(i)];
+            for (const auto& [col, text] : {std::pair{PD_ComNo, r.comNo},
+                                            {PD_DIndex, r.dIndex},
+                                            {PD_Default, r.def},
+                                            {PD_FTitle, r.title},
+                                            {PD_TMul, r.tmul},
+                                            {PD_Mul, r.mul}})
+                setDefinitionText(d, col, QString::fromLatin1(text));
+            d.name = QStringLiteral("Name ") + r.comNo;
+            d.quick = true;
             store.UPara.setCell(UP_Value, row, r.value);
             store.UPara.setCell(UP_LValue, row, "0");
             store.UPara.setCell(UP_HValue, row, "3000");
@@ -44,9 +46,8 @@ protected:
             store.UPara.setCell(UP_ChangeIndex, row, r.changed);
             store.UPara.setCell(UP_BlindIndex, row, "0");
         }
-        context.ParaCountAll = count - 1;
+        context.drive.setParameters(std::move(definitions), count - 1);
         context.tableView.lastIndex = count - 2;
-        store.rebuildComNoIndex(count - 1);
         for (int n = 0; n < 40; ++n)
             store.Messages << QStringLiteral("msg%1").arg(n);
     }
@@ -71,7 +72,7 @@ TEST_F(ParamReportFromStore, RowsPrintAsTheValueRulesFormatThem) {
 }
 
 TEST_F(ParamReportFromStore, ShipmentValuesReachTheMaintenanceParameters) {
-    store.ParaDat.setCell(PD_Default, 1, "0003");
+    context.drive.parameters[0].defaultText = "0003";
     const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
     EXPECT_EQ(rows[0][report::PC_Shipment], "     0.7");
 }

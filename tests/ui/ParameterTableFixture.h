@@ -44,7 +44,7 @@ public:
     void setParaTableAct(bool on) override { paraTableAct = on; }
     void UpdateCurrentVoltageCommands() override {
         ++cvUpdates;
-        commands.setEnabled(TableCommand::CVDisp, !context_.ListBuff.isEmpty());
+        commands.setEnabled(TableCommand::CVDisp, !context_.drive.currentVoltNumbers.isEmpty());
     }
     void CheckSpSetup() override { ++spChecks; }
 

@@ -38,10 +38,10 @@ using C = TableCommand;
 // ---- Refill and layout --------------------------------------------------------------------
 
 TEST_F(ParaTableFixture, RefreshAllWithoutCurrentVoltageListLeavesItsCommandsDisabled) {
-    context.ListBuff.clear();
+    context.drive.currentVoltNumbers.clear();
     createTable();
     EXPECT_FALSE(host.commands.enabled(C::CVDisp));
-    context.ListBuff << "0022";
+    context.drive.currentVoltNumbers << "0022";
     table->RefreshAll();
     EXPECT_TRUE(host.commands.enabled(C::CVDisp));
 }

@@ -2,6 +2,7 @@
 // Every shipped drive type and capacity, and the generated 2,000-parameter type beside them,
 // loaded into a store by the program's own loaders as File > New loads them; the table's
 // fake main window of ParameterTableFixture.h.
+#include "core/StoreCells.h"
 #include "link/CoreNotices.h"
 #include "ui/ParameterTableFixture.h"
 
@@ -40,7 +41,7 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
     if (!LoadTypeTable(context, asker) || !LoadCapacityTable(context, asker) ||
         !InitValueTable(context, asker))
         return false;
-    context.tableView.lastIndex = context.ParaCountNormal;
+    context.tableView.lastIndex = context.drive.normalLastIndex;
     return true;
 }
 
@@ -94,8 +95,8 @@ protected:
         return *table;
     }
 
-    int index(const QString& comNo) const { return store->indexOfComNo(comNo); }
-    QString work(const QString& comNo, int col) const { return store->UPara.cell(col, index(comNo) + 1); }
+    int index(const QString& comNo) const { return context.drive.indexOfComNo(comNo); }
+    QString work(const QString& comNo, int col) const { return StoreCells::work(context, col, index(comNo)); }
 
     static inline TempProgramFolder* folder = nullptr;
     static inline DriveTypeChoice bigType;

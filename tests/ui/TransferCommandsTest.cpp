@@ -108,9 +108,9 @@ TEST_P(Commands, ImportTakesEveryValueOfTheDriveAndWritesOnlyTheAccessValue) {
 
     EXPECT_EQ(
         rig.frameTexts(),
-        join({connectAndCheck(), {"P FB91 100"}, identity(), readsUpTo(rig, rig.context.ParaCountAll)}));
+        join({connectAndCheck(), {"P FB91 100"}, identity(), readsUpTo(rig, rig.context.drive.lastIndex())}));
     EXPECT_EQ(rig.driveSnapshot(), expected);
-    for (int i = 0; i <= rig.context.ParaCountAll; ++i) {
+    for (int i = 0; i <= rig.context.drive.lastIndex(); ++i) {
         const auto p = rig.model.parameter(rig.comNo(i));
         std::uint32_t raw = p->raw;
         if (modbus())
@@ -173,7 +173,7 @@ TEST_P(Commands, ComparisonWithoutTheIdentityCheckReadsAndLeavesTheTable) {
 
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("the user's own text"));
     EXPECT_EQ(rig.frameTexts(),
-              join({connectAndCheck(), {"P FB91 0"}, readsUpTo(rig, rig.context.ParaCountNormal)}));
+              join({connectAndCheck(), {"P FB91 0"}, readsUpTo(rig, rig.context.drive.normalLastIndex)}));
     auto expected = before;
     expected["FB91"] = 0;
     EXPECT_EQ(rig.driveSnapshot(), expected);

@@ -83,7 +83,7 @@ TEST_F(TransferRun, EscapeAndTheCloseBoxDoNothingWhileAJobRuns) {
 }
 
 TEST_F(TransferRun, CancelBeforeStartSendsNothing) {
-    Job job(rig, kModeImport, rig.context.ParaCountAll);
+    Job job(rig, kModeImport, rig.context.drive.lastIndex());
     job.bar.cancelButton->click();
     EXPECT_FALSE(job.bar.isVisible());
     EXPECT_EQ(rig.frameCount(), start);
