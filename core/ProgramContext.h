@@ -69,7 +69,7 @@ struct ProgramContext {
     // Set when the start-up cannot go on (the program ends); never cleared.
     bool startupAborted = false;
 
-    // The drive type loaded (being moved here from the fields above).
+    // The drive type loaded: identity, files and parameter definitions.
     LoadedDrive drive;
 
     MessageTexts texts;

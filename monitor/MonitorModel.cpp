@@ -111,7 +111,7 @@ bool MonitorModel::BuildMonitorItemLists() {
     state_.itemCount = 0;
     state_.tripItemCount = 0;
     state_.itemListLoaded = false;
-    KeyCodeIndex = KeyFlagIndex = -1;
+    state_.keyCodeIndex = state_.keyFlagIndex = -1;
     for (MonitorChannel& c : channels) {
         c.item = -1;
         c.code.clear();
@@ -141,8 +141,8 @@ bool MonitorModel::BuildMonitorItemLists() {
     // Whether the alarm, trip and RUN/STOP options can be used is the options' one rule (it
     // reads the same sections and parameters); they only need to look again.
     if (ctx_.store) {
-        KeyCodeIndex = ctx_.drive.indexOfComNo(QStringLiteral("FA11"));
-        KeyFlagIndex = ctx_.drive.indexOfComNo(QStringLiteral("FA10"));
+        state_.keyCodeIndex = ctx_.drive.indexOfComNo(QStringLiteral("FA11"));
+        state_.keyFlagIndex = ctx_.drive.indexOfComNo(QStringLiteral("FA10"));
     }
     opt_.UpdateRunStopControl();
 

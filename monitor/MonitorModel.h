@@ -116,6 +116,9 @@ struct MonitorRunState {
     QString recordSizeText;      // estimated kilobytes
     QString recordTimeBaseText;  // seconds per division shown
     bool runStopEnabled = false; // the RUN/STOP keys of the pop-up menu
+    // The keypad parameters a RUN/STOP key writes; -1 when the drive type lacks them
+    int keyCodeIndex = -1; // "FA11"
+    int keyFlagIndex = -1; // "FA10"
 };
 
 struct MonitorChannel {
@@ -162,8 +165,6 @@ public:
 
     // ---- Drive type ----------------------------------------------------------------------
     MonitorItemLists lists;
-    int KeyCodeIndex = -1; // "FA11"
-    int KeyFlagIndex = -1; // "FA10"
 
     // ---- Channels ------------------------------------------------------------------------
     std::array<MonitorChannel, kMonitorChannels> channels;

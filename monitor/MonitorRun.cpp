@@ -98,8 +98,8 @@ void MonitorRun::prepare(Setup& s) {
     s.alarm = m_.runState().watchAlarm;
     s.trip = m_.runState().watchTrip;
     s.tripDatas = m_.runState().keepTripData;
-    s.keyCodeIndex = m_.KeyCodeIndex;
-    s.keyFlagIndex = m_.KeyFlagIndex;
+    s.keyCodeIndex = m_.runState().keyCodeIndex;
+    s.keyFlagIndex = m_.runState().keyFlagIndex;
     s.runKeysDuringRun = opt.monitorRunStopControl.checked() && opt.monitorRunStopControl.enabled();
     s.triggerChannel = std::clamp(m_.runState().triggerChannel, 0, kMonitorChannels - 1);
     s.level = m_.runState().triggerLevel;
@@ -225,12 +225,12 @@ void MonitorRun::writeKey(int index, qint64 value) {
 void MonitorRun::pressImmediately(int key) {
     bool wide = false;
     const ProgramContext& ctx = m_.context();
-    if (ctx.store && ctx.drive.holds(m_.KeyCodeIndex))
-        wide = ctx.drive.parameters[std::size_t(m_.KeyCodeIndex)].wide();
-    writeKey(m_.KeyCodeIndex, 0);
-    writeKey(m_.KeyFlagIndex, 1);
-    writeKey(m_.KeyCodeIndex, keyCode(key, m_.runState().readTimeMs, wide));
-    writeKey(m_.KeyFlagIndex, 0);
+    if (ctx.store && ctx.drive.holds(m_.runState().keyCodeIndex))
+        wide = ctx.drive.parameters[std::size_t(m_.runState().keyCodeIndex)].wide();
+    writeKey(m_.runState().keyCodeIndex, 0);
+    writeKey(m_.runState().keyFlagIndex, 1);
+    writeKey(m_.runState().keyCodeIndex, keyCode(key, m_.runState().readTimeMs, wide));
+    writeKey(m_.runState().keyFlagIndex, 0);
 }
 
 void MonitorRun::driveRun() {

@@ -30,8 +30,8 @@ TEST_F(Monitor, ListsComeFromTheDriveTypesInfoIniInFileOrder) {
     EXPECT_EQ(m.runState().tripItemCount, 14);
     EXPECT_EQ(m.lists.tripCodes[4], QStringLiteral("5"));
     EXPECT_EQ(m.lists.tripNames[4], QStringLiteral("Overvoltage"));
-    EXPECT_EQ(m.KeyCodeIndex, index("FA11"));
-    EXPECT_EQ(m.KeyFlagIndex, index("FA10"));
+    EXPECT_EQ(m.runState().keyCodeIndex, index("FA11"));
+    EXPECT_EQ(m.runState().keyFlagIndex, index("FA10"));
     EXPECT_TRUE(prompter.boxes().empty());
 
     // The language's own names, the same items.
