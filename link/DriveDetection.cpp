@@ -114,35 +114,35 @@ void DriveDetection::warn(const QString& text, bool letMessagesThrough) {
 }
 
 int DriveDetection::listSerialPorts(const QString& noPortText) {
-    ComboPort = link_.findPorts(candidatePorts());
-    PortCount = int(ComboPort.size());
-    if (PortCount == 0)
+    openPorts_ = link_.findPorts(candidatePorts());
+    portCount_ = int(openPorts_.size());
+    if (portCount_ == 0)
         warn(noPortText, false);
-    return PortCount;
+    return portCount_;
 }
 
 bool DriveDetection::openPortAt(int portPos, int speedIdx, int parityIdx) {
     // The silent interval follows the speed before anything is sent at it.
     frameGapMs_ = frameGapForBaudIndex(speedIdx);
-    if (portPos < 0 || portPos >= ComboPort.size()) {
+    if (portPos < 0 || portPos >= openPorts_.size()) {
         link_.closePort();
         return false;
     }
-    return link_.openPort(ComboPort.at(portPos), speedIdx, parityIdx, 0, 1) == SerialError::None;
+    return link_.openPort(openPorts_.at(portPos), speedIdx, parityIdx, 0, 1) == SerialError::None;
 }
 
 std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valueText, bool modbus,
                                        char kind) {
     const FrameRequest r =
-        detectionRequest(comNo, kind, kind == 'R' ? 0 : ParseDecimalPrefix(valueText), ProbeFailed);
-    ProbeFailed = false;
+        detectionRequest(comNo, kind, kind == 'R' ? 0 : ParseDecimalPrefix(valueText), probeFailed_);
+    probeFailed_ = false;
     const ExchangeResult res = link_.exchange(r, detectionOptions(modbus, frameGapMs_));
     link_.noteExchangeFailed(res.error);
     return res.value;
 }
 
 std::int16_t DriveDetection::read(const QString& comNo, bool* ok) {
-    const std::uint32_t v = transact(comNo, QString(), ProtocolIdx == 1, 'R');
+    const std::uint32_t v = transact(comNo, QString(), settings_.protocolIdx == 1, 'R');
     if (ok)
         *ok = !link_.lastExchangeFailed();
     return std::int16_t(std::uint16_t(v & 0xFFFF));
@@ -153,8 +153,8 @@ std::vector<SearchTry> DriveDetection::triesFor(int port, int storedPort) const 
     const bool stored = port == storedPort;
     // A stored protocol the program does not know is not tried: a drive found with it would be
     // taken for no drive.
-    if (stored && (ProtocolIdx == 0 || ProtocolIdx == 1))
-        tries.push_back({SpeedIdx, ParityIdx, ProtocolIdx});
+    if (stored && (settings_.protocolIdx == 0 || settings_.protocolIdx == 1))
+        tries.push_back({settings_.speedIdx, settings_.parityIdx, settings_.protocolIdx});
     for (int i = 0; i < ConfigScan::kCombinationCount; ++i) {
         const ScanCombination c = ConfigScan::combination(i);
         const SearchTry t{c.baudIndex, c.parityIndex, c.protocol};
@@ -168,7 +168,7 @@ std::vector<SearchTry> DriveDetection::triesFor(int port, int storedPort) const 
 bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPort) {
     SearchProgress shown;
     for (int p : order)
-        shown.ports.push_back({ComboPort.at(p), {}, false});
+        shown.ports.push_back({openPorts_.at(p), {}, false});
     const std::atomic<bool> stop{false};
     for (size_t k = 0; k < order.size(); ++k) {
         const int port = order[k];
@@ -183,19 +183,19 @@ bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPor
             shown.ports[k].current = tries[size_t(current)];
             if (progress(shown))
                 return true;
-            Stopped = true;
+            stopped_ = true;
             return false;
         };
-        const int found = searchPort(link_, ComboPort.at(port), tries, current, stop, next);
+        const int found = searchPort(link_, openPorts_.at(port), tries, current, stop, next);
         shown.ports[k].over = true;
         if (found >= 0) {
-            PortPos = port;
-            SpeedIdx = tries[size_t(found)].speedIdx;
-            ParityIdx = tries[size_t(found)].parityIdx;
-            ProtocolIdx = tries[size_t(found)].protocolIdx;
+            foundPort_ = port;
+            settings_.speedIdx = tries[size_t(found)].speedIdx;
+            settings_.parityIdx = tries[size_t(found)].parityIdx;
+            settings_.protocolIdx = tries[size_t(found)].protocolIdx;
             return true;
         }
-        if (Stopped)
+        if (stopped_)
             return false;
     }
     return false;
@@ -214,7 +214,7 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     std::vector<std::unique_ptr<Job>> jobs;
     for (int p : order) {
         auto job = std::make_unique<Job>();
-        job->name = ComboPort.at(p);
+        job->name = openPorts_.at(p);
         job->line = searchLines();
         if (!job->line.clock)
             job->line.clock = std::shared_ptr<Clock>(&systemClock(), [](Clock*) {});
@@ -265,7 +265,7 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
                 shown.ports.push_back(
                     {job->name, job->tries[size_t(job->current)], job->outcome != kSearching});
             if (!progress(shown)) {
-                Stopped = true;
+                stopped_ = true;
                 break;
             }
         }
@@ -275,34 +275,34 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     stop = true;
     for (auto& job : jobs)
         job->thread.join();
-    if (winner < 0 || Stopped)
+    if (winner < 0 || stopped_)
         return false;
     const Job& job = *jobs[size_t(winner)];
     const SearchTry& t = job.tries[size_t(int(job.outcome))];
-    PortPos = order[size_t(winner)];
-    SpeedIdx = t.speedIdx;
-    ParityIdx = t.parityIdx;
-    ProtocolIdx = t.protocolIdx;
+    foundPort_ = order[size_t(winner)];
+    settings_.speedIdx = t.speedIdx;
+    settings_.parityIdx = t.parityIdx;
+    settings_.protocolIdx = t.protocolIdx;
     return true;
 }
 
 bool DriveDetection::detectDrive(int storedPort) {
-    Stopped = false;
+    stopped_ = false;
     std::vector<int> order;
-    if (storedPort >= 0 && storedPort < kNoStoredPort && storedPort < PortCount)
+    if (storedPort >= 0 && storedPort < kNoStoredPort && storedPort < portCount_)
         order.push_back(storedPort);
     else
         storedPort = -1;
-    for (int port = 0; port < PortCount; ++port)
+    for (int port = 0; port < portCount_; ++port)
         if (port != storedPort)
             order.push_back(port);
     const bool found = searchLines ? searchSideBySide(order, storedPort) : searchOneByOne(order, storedPort);
     if (!found)
-        PortCount = SpeedIdx = ParityIdx = ProtocolIdx = kNotFound;
+        portCount_ = settings_.speedIdx = settings_.parityIdx = settings_.protocolIdx = kNotFound;
     return found;
 }
 
-int DriveDetection::identifyDriveType(StartupChoice& form, const QString& codeText) {
+int DriveDetection::identifyDriveType(const StartupChoice& form, const QString& codeText) {
     const IniFile catalogue(context_.paths.catalogueIni);
     const QString section = QStringLiteral("Type_Ident_") + codeText;
     const QString identNumber = catalogue.readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
@@ -311,47 +311,46 @@ int DriveDetection::identifyDriveType(StartupChoice& form, const QString& codeTe
         const QString name = catalogue.readString(section, QStringLiteral("Typ_") + QString::number(value),
                                                   QStringLiteral("-"));
         if (name != QLatin1String("-")) {
-            IdentFound = true;
-            IdentTypeName = name;
-            return positionIn(form.I_TypeForm, name);
+            identifiedType_ = name;
+            return positionIn(form.typeNames(), name);
         }
     }
-    return positionIn(form.I_TypeNo, codeText);
+    return positionIn(form.typeCodes(), codeText);
 }
 
-int DriveDetection::readCpuIndex(StartupChoice& form, int typePos, const QString& comNo) {
+int DriveDetection::readCpuIndex(const StartupChoice& form, int typePos, const QString& comNo) {
     if (typePos >= 0)
-        form.FillCpuList(StartupChoice::at(form.I_TypeForm, typePos));
-    ReadCpuValue = read(comNo);
-    return positionIn(form.I_CpuNo, QString::number(ReadCpuValue));
+        cpus_ = form.cpuListOf(StartupChoice::at(form.typeNames(), typePos));
+    cpuValue_ = read(comNo);
+    return positionIn(cpus_.codes, QString::number(cpuValue_));
 }
 
-int DriveDetection::readCapacityIndex(StartupChoice& form, int typePos, const QString& comNo, int cpuPos) {
+int DriveDetection::readCapacityIndex(const StartupChoice& form, int typePos, const QString& comNo,
+                                      int cpuPos) {
     if (typePos >= 0) {
-        const QString type = StartupChoice::at(form.I_TypeForm, typePos);
-        form.FillCpuList(type);
-        form.FillCapacityList(type, StartupChoice::at(form.I_CpuForm, cpuPos));
-        form.CpuPos = form.I_CpuForm.isEmpty() ? -1 : 0;
+        const QString type = StartupChoice::at(form.typeNames(), typePos);
+        cpus_ = form.cpuListOf(type);
+        capacities_ = form.capacityListOf(type, StartupChoice::at(cpus_.names, cpuPos));
     }
-    ReadFormCode = read(comNo);
-    return positionIn(form.I_CapaNo, QString::number(ReadFormCode));
+    capacityCode_ = read(comNo);
+    return positionIn(capacities_.codes, QString::number(capacityCode_));
 }
 
-bool DriveDetection::identify(StartupChoice& form, int& typePos, int& capaPos, int& cpuPos) {
+bool DriveDetection::identify(const StartupChoice& form, int& typePos, int& capaPos, int& cpuPos) {
     bool typeRead = false;
     for (int i = 0; i < kTypeReadTries && !typeRead; ++i)
-        ReadTypeCode = read(kTypeNumber, &typeRead);
+        typeCode_ = read(kTypeNumber, &typeRead);
     const QString wideCode = QString::number(kTypeCodeWithCapacityInFB58);
 
     if (typeRead) {
-        typePos = identifyDriveType(form, QString::number(ReadTypeCode));
+        typePos = identifyDriveType(form, QString::number(typeCode_));
         cpuPos = readCpuIndex(form, typePos, kCpuNumber);
         capaPos = readCapacityIndex(form, typePos, kCapacityNumber, cpuPos);
-        if (capaPos == -1 && ReadTypeCode == 0) {
-            ReadTypeCode = read(kCapacityNumber);
-            if (ReadTypeCode != kTypeCodeWithCapacityInFB58)
+        if (capaPos == -1 && typeCode_ == 0) {
+            typeCode_ = read(kCapacityNumber);
+            if (typeCode_ != kTypeCodeWithCapacityInFB58)
                 return false;
-            typePos = positionIn(form.I_TypeNo, wideCode);
+            typePos = positionIn(form.typeCodes(), wideCode);
             // The CPU position must be that of this type's list, not of the one read before.
             cpuPos = readCpuIndex(form, typePos, kCpuNumber);
             capaPos = readCapacityIndex(form, typePos, kWideCapacityNumber, cpuPos);
@@ -359,9 +358,9 @@ bool DriveDetection::identify(StartupChoice& form, int& typePos, int& capaPos, i
         return true;
     }
 
-    ReadTypeCode = read(kCapacityNumber);
-    typePos = positionIn(form.I_TypeNo, QString::number(ReadTypeCode));
-    if (ReadTypeCode == kTypeCodeWithCapacityInFB58) {
+    typeCode_ = read(kCapacityNumber);
+    typePos = positionIn(form.typeCodes(), QString::number(typeCode_));
+    if (typeCode_ == kTypeCodeWithCapacityInFB58) {
         cpuPos = readCpuIndex(form, typePos, kCpuNumber);
         capaPos = readCapacityIndex(form, typePos, kWideCapacityNumber, cpuPos);
     } else {
@@ -370,91 +369,82 @@ bool DriveDetection::identify(StartupChoice& form, int& typePos, int& capaPos, i
     return true;
 }
 
-void DriveDetection::warnUnlistedDrive(StartupChoice& form) {
+void DriveDetection::warnUnlistedDrive(const StartupChoice& form) {
     ProgramContext& context = context_;
     DriveIdentity& identity = context.drive.identity;
-    if (ReadTypeCode > 0) {
+    if (typeCode_ > 0) {
         const DriveIdentity named =
-            namesOfCodes(context.paths.catalogueIni, IdentFound ? std::optional(IdentTypeName) : std::nullopt,
-                         ReadTypeCode, ReadFormCode, ReadCpuValue);
+            namesOfCodes(context.paths.catalogueIni, identifiedType_, typeCode_, capacityCode_, cpuValue_);
         identity.typeName = named.typeName;
         identity.formName = named.formName;
         identity.cpuVersion = named.cpuVersion;
     }
-    warn(form.MsgNoData + u'\n' + identity.typeName + u'(' + identity.cpuVersion + u')' + identity.formName,
+    warn(form.texts().noData + u'\n' + identity.typeName + u'(' + identity.cpuVersion + u')' +
+             identity.formName,
          true);
 }
 
-void DriveDetection::run(StartupChoice& form) {
-    form.DetectionRan = true;
-    SpeedIdx = form.SpeedIdx;
-    ParityIdx = form.ParityIdx;
-    ProtocolIdx = form.ProtocolIdx;
-    PortPos = 0;
-    ProbeFailed = false;
-    IdentFound = false;
-    IdentTypeName.clear();
-    ReadTypeCode = ReadFormCode = ReadCpuValue = 0;
+DetectionResult DriveDetection::run(const StartupChoice& form) {
+    DetectionResult result;
+    settings_ = form.commSettings();
+    foundPort_ = 0;
+    probeFailed_ = false;
+    identifiedType_.reset();
+    typeCode_ = capacityCode_ = cpuValue_ = 0;
+    // The look-ups start from the form's lists as they stand.
+    cpus_ = {form.cpuVersions(), form.cpuNumbers()};
+    capacities_ = {form.capacityNames(), form.capacityCodes()};
 
     auto select = [&](int typePos, int capaPos, int cpuPos) {
-        form.PortPos = PortPos;
-        form.SpeedIdx = SpeedIdx;
-        form.ParityIdx = ParityIdx;
-        form.ProtocolIdx = ProtocolIdx;
-        form.selectPositions(typePos, capaPos, cpuPos);
+        result.port = foundPort_;
+        result.settings = settings_;
+        result.typePos = typePos;
+        result.capacityPos = capaPos;
+        result.cpuPos = cpuPos;
+        return result;
     };
     auto selectFirstWithDefaultSettings = [&] {
-        SpeedIdx = kDefaultSpeed;
-        ParityIdx = kDefaultParity;
-        ProtocolIdx = kDefaultProtocol;
-        select(0, 0, 0);
+        settings_ = {kDefaultSpeed, kDefaultParity, kDefaultProtocol};
+        return select(0, 0, 0);
     };
 
-    const int ports = listSerialPorts(form.MsgNoPort);
-    form.PortsSearched = ComboPort;
+    const int ports = listSerialPorts(form.texts().noPort);
+    result.portsSearched = openPorts_;
     if (ports == 0) {
-        form.Outcome = SearchOutcome::NoPort;
-        selectFirstWithDefaultSettings();
-        return;
+        result.outcome = SearchOutcome::NoPort;
+        return selectFirstWithDefaultSettings();
     }
     // Without a window following the search, the cursor says that the program is busy.
     std::optional<WaitCursor> busy;
     if (!progress)
         busy.emplace();
     if (!detectDrive(storedPort())) {
-        PortPos = 0;
-        if (Stopped) {
+        foundPort_ = 0;
+        if (stopped_) {
             // The user chooses by hand: the stored settings stay as they are.
-            form.DetectionRan = false;
-            form.Outcome = SearchOutcome::Stopped;
-            select(0, 0, 0);
-            return;
+            result.ran = false;
+            result.outcome = SearchOutcome::Stopped;
+            return select(0, 0, 0);
         }
-        form.Outcome = SearchOutcome::NothingAnswered;
-        selectFirstWithDefaultSettings();
-        return;
+        result.outcome = SearchOutcome::NothingAnswered;
+        return selectFirstWithDefaultSettings();
     }
-    form.Outcome = SearchOutcome::Found;
+    result.outcome = SearchOutcome::Found;
     int typePos = -1, capaPos = -1, cpuPos = -1;
     {
         if (!busy)
             busy.emplace();
-        if (!openPortAt(PortPos, SpeedIdx, ParityIdx)) {
-            select(0, 0, 0);
-            return;
-        }
+        if (!openPortAt(foundPort_, settings_.speedIdx, settings_.parityIdx))
+            return select(0, 0, 0);
         // The drive answers its identity only after the access value; a refusal is no reason
         // to stop.
-        transact(QString::fromLatin1(kDriveAccessNumber), driveAccessValueText(), ProtocolIdx == 1, 'P');
-        if (!identify(form, typePos, capaPos, cpuPos)) {
-            select(0, 0, 0);
-            return;
-        }
+        transact(QString::fromLatin1(kDriveAccessNumber), driveAccessValueText(), settings_.protocolIdx == 1,
+                 'P');
+        if (!identify(form, typePos, capaPos, cpuPos))
+            return select(0, 0, 0);
     }
-    if (typePos >= 0 && capaPos >= 0 && cpuPos >= 0) {
-        select(typePos, capaPos, cpuPos);
-        return;
-    }
+    if (typePos >= 0 && capaPos >= 0 && cpuPos >= 0)
+        return select(typePos, capaPos, cpuPos);
     warnUnlistedDrive(form);
-    select(0, 0, 0);
+    return select(0, 0, 0);
 }

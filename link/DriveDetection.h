@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Clock;
@@ -23,6 +24,11 @@ class CommLink;
 class SerialPort;
 class StartupChoice;
 struct ProgramContext;
+
+// A list of names with their codes or numbers, position for position.
+struct NamedCodes {
+    QStringList names, codes;
+};
 
 // A line of its own for one port's search: a closed port and the clock its waits run on.
 struct SearchLine {
@@ -51,6 +57,21 @@ struct SearchProgress {
 // false stops the search.
 using SearchProgressHandler = std::function<bool(const SearchProgress&)>;
 
+// How the last search for the drive ended.
+enum class SearchOutcome { NotRun, Found, NothingAnswered, Stopped, NoPort };
+
+// What a detection found, for the start-up form to take: the port's position and settings
+// (those of the drive that answered, else the defaults or, after a stop, what the search
+// left), how the search ended, and the positions of the drive in the form's lists.
+struct DetectionResult {
+    bool ran = true; // false: the stored communication settings stay
+    SearchOutcome outcome = SearchOutcome::NotRun;
+    QStringList portsSearched; // the ports that opened
+    int port = 0;
+    SearchTry settings;
+    int typePos = 0, capacityPos = 0, cpuPos = 0;
+};
+
 class DriveDetection {
 public:
     // Speed, parity and protocol (and the port count) after a search that found nothing.
@@ -72,19 +93,19 @@ public:
     void setProgressHandler(SearchProgressHandler handler) { progress = std::move(handler); }
 
     // The whole detection as the start-up form runs it: lists the ports, searches, reads the
-    // drive's identity, and ends with the form's selection (the positions found, or the first
-    // entries). Takes the stored settings from the form and leaves the settings found in its
-    // PortPos, SpeedIdx, ParityIdx and ProtocolIdx; marks it DetectionRan. Boxes: the form's
-    // "no port" text when no port opens, its "no data" text naming a drive it does not list.
-    void run(StartupChoice& form);
+    // drive's identity, and returns what the form is to select (the positions found, or the
+    // first entries) with the settings found. Starts from the form's stored settings and looks
+    // the drive up in its lists, leaving the form as it is. Boxes: the form's "no port" text
+    // when no port opens, its "no data" text naming a drive it does not list.
+    DetectionResult run(const StartupChoice& form);
 
     // ---- Steps (public for tests) -----------------------------------------------------------
     // The candidate ports that can be opened now (each closed again); an open port is closed
     // first. Shows noPortText when there is none.
     int listSerialPorts(const QString& noPortText);
     // The stored port, then every other port, each with the stored settings (the stored port
-    // only) and the 18 combinations (there without the stored one); true with PortPos and the
-    // settings of the drive that answered, false with kNotFound in PortCount and the settings.
+    // only) and the 18 combinations (there without the stored one); true with the port and the
+    // settings of the drive that answered, false with kNotFound as port count and settings.
     // A stop through `progress` ends it false too, with Stopped set.
     bool detectDrive(int storedPort);
     // The tries of one port in order: the stored settings first on the stored port.
@@ -102,34 +123,37 @@ public:
 
     // The candidate ports that opened at the last listing; kNotFound after a search that found
     // nothing.
-    int portCount() const { return PortCount; }
+    int portCount() const { return portCount_; }
     // The MODBUS silent interval of the port's current speed.
     int frameGapMs() const { return frameGapMs_; }
 
 private:
-    // ---- The search's state (run hands what it found to the form) ---------------------------
+    // ---- The search's state (run hands what it found back) ---------------------------------
     SearchLineFactory searchLines;
     SearchProgressHandler progress;
-    QStringList ComboPort; // names of the candidate ports that opened
-    int PortCount = 0;
-    int PortPos = 0;
-    int SpeedIdx = 3, ParityIdx = 1, ProtocolIdx = 0;
-    bool ProbeFailed = false;
-    bool Stopped = false; // the user stopped the search
-    std::int16_t ReadTypeCode = 0, ReadFormCode = 0, ReadCpuValue = 0;
-    bool IdentFound = false;
-    QString IdentTypeName;
+    QStringList openPorts_; // names of the candidate ports that opened
+    int portCount_ = 0;
+    int foundPort_ = 0;
+    SearchTry settings_; // the stored settings, then those of the drive that answered
+    bool probeFailed_ = false;
+    bool stopped_ = false; // the user stopped the search
+    // What the drive answered for its type, capacity and CPU version.
+    std::int16_t typeCode_ = 0, capacityCode_ = 0, cpuValue_ = 0;
+    // The type named by its identifying parameter, when the catalogue has one.
+    std::optional<QString> identifiedType_;
+    // The form's CPU versions and capacities as the look-ups refill them for a type.
+    NamedCodes cpus_, capacities_;
 
     bool searchOneByOne(const std::vector<int>& order, int storedPort);
     bool searchSideBySide(const std::vector<int>& order, int storedPort);
     // Reads the drive's identity into list positions; false when the drive was answered but
     // its capacity could not be named for a type code 0 (the first entries are taken then).
-    bool identify(StartupChoice& form, int& typePos, int& capaPos, int& cpuPos);
-    int identifyDriveType(StartupChoice& form, const QString& codeText);
-    int readCpuIndex(StartupChoice& form, int typePos, const QString& comNo);
-    int readCapacityIndex(StartupChoice& form, int typePos, const QString& comNo, int cpuPos);
+    bool identify(const StartupChoice& form, int& typePos, int& capaPos, int& cpuPos);
+    int identifyDriveType(const StartupChoice& form, const QString& codeText);
+    int readCpuIndex(const StartupChoice& form, int typePos, const QString& comNo);
+    int readCapacityIndex(const StartupChoice& form, int typePos, const QString& comNo, int cpuPos);
     // Names what was read from the catalogue and says that the lists do not hold it.
-    void warnUnlistedDrive(StartupChoice& form);
+    void warnUnlistedDrive(const StartupChoice& form);
     void warn(const QString& text, bool letMessagesThrough);
 
     CommLink& link_;

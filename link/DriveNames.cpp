@@ -58,25 +58,25 @@ int DriveNames::readCpuVersion() {
 }
 
 void DriveNames::fillTypeLists(const QString& section) {
-    I_TypeForm.clear();
-    I_TypeNo.clear();
+    typeNames_.clear();
+    typeCodes_.clear();
     const IniFile ini(cataloguePath(link_.context()));
     for (const QString& key : ini.keys(section)) {
-        I_TypeForm << key;
-        I_TypeNo << ini.readString(section, key, QStringLiteral("99"));
+        typeNames_ << key;
+        typeCodes_ << ini.readString(section, key, QStringLiteral("99"));
     }
 }
 
 QString DriveNames::LookupTypeName(const QString& typeCode) {
-    I_TypeForm.clear();
-    I_TypeNo.clear();
-    IdentFound = false;
+    typeNames_.clear();
+    typeCodes_.clear();
+    identifiedType_.reset();
     const int cpu = readCpuVersion();
     fillTypeLists(cpu >= kCustomCpu ? QStringLiteral("Type_Custom") : QStringLiteral("Type"));
     const int index = FindTypeIndex(typeCode);
-    if (IdentFound)
-        return IdentTypeName;
-    return index < 0 ? kNotFound : I_TypeForm.at(index);
+    if (identifiedType_)
+        return *identifiedType_;
+    return index < 0 ? kNotFound : typeNames_.at(index);
 }
 
 int DriveNames::FindTypeIndex(const QString& typeCode) {
@@ -85,7 +85,7 @@ int DriveNames::FindTypeIndex(const QString& typeCode) {
                               .readString(section, QStringLiteral("Ident"), QStringLiteral("-"));
     const int cpu = readCpuVersion();
     if (cpu >= kCustomCpu || ident == QLatin1String("-"))
-        return int(I_TypeNo.indexOf(typeCode));
+        return int(typeCodes_.indexOf(typeCode));
 
     // Types that share a code are told apart by one of their parameters.
     ConfigScan scan(link_);
@@ -95,36 +95,33 @@ int DriveNames::FindTypeIndex(const QString& typeCode) {
     const QString name =
         IniFile(cataloguePath(link_.context())).readString(section, key, QStringLiteral("-"));
     if (name != QLatin1String("-")) {
-        IdentFound = true;
-        IdentTypeName = name;
-        return int(I_TypeForm.indexOf(name));
+        identifiedType_ = name;
+        return int(typeNames_.indexOf(name));
     }
-    return int(I_TypeNo.indexOf(typeCode));
+    return int(typeCodes_.indexOf(typeCode));
 }
 
-QString DriveNames::capacityFrom(const QString& section, QStringList& names, const QString& capacityCode) {
+// The capacity lists are the section's alone: each look-up starts them afresh.
+QString DriveNames::capacityFrom(const QString& section, const QString& capacityCode) {
+    capacityNames_.clear();
+    capacityCodes_.clear();
     const IniFile ini(cataloguePath(link_.context()));
     for (const QString& key : ini.keys(section)) {
-        names << key;
-        I_CapaNo << ini.readString(section, key, QStringLiteral("0"));
+        capacityNames_ << key;
+        capacityCodes_ << ini.readString(section, key, QStringLiteral("0"));
     }
-    const qsizetype pos = I_CapaNo.indexOf(capacityCode);
-    return pos < 0 ? kNotFound : names.at(pos);
+    const qsizetype pos = capacityCodes_.indexOf(capacityCode);
+    return pos < 0 ? kNotFound : capacityNames_.at(pos);
 }
 
 QString DriveNames::LookupCapacityName(const QString& typeName, const QString& capacityCode) {
-    I_CapaForm.clear();
-    I_CapaNo.clear();
-    return capacityFrom(typeName, I_CapaForm, capacityCode);
+    return capacityFrom(typeName, capacityCode);
 }
 
 QString DriveNames::LookupCapacityNameNewCpu(const QString& typeCode, const QString& cpuText,
                                              const QString& capacityCode) {
-    I_CapaFormNewCpu.clear();
-    I_CapaNo.clear();
-    I_CapaNoNewCpu.clear();
     const QString typeName = LookupTypeName(typeCode);
-    return capacityFrom(typeName + QStringLiteral("(V") + cpuText + u')', I_CapaFormNewCpu, capacityCode);
+    return capacityFrom(typeName + QStringLiteral("(V") + cpuText + u')', capacityCode);
 }
 
 QString DriveNames::CpuVersionName(const QString& /*typeCode*/, const QString& cpuText) const {
@@ -146,14 +143,13 @@ QString DriveNames::FindFileTypeIndex(const QString& typeCode, const QString& id
     const QString name = ini.readString(section, QStringLiteral("Typ_") + identValue, QStringLiteral("-"));
     if (name == QLatin1String("-"))
         return kNotFound;
-    IdentFound = true;
-    IdentTypeName = name;
-    return QString::number(I_TypeForm.indexOf(name));
+    identifiedType_ = name;
+    return QString::number(typeNames_.indexOf(name));
 }
 
 QString DriveNames::LookupFileTypeName(const QString& typeCode, const QString& identValue) {
-    IdentFound = false;
+    identifiedType_.reset();
     fillTypeLists(QStringLiteral("Type"));
     const QString found = FindFileTypeIndex(typeCode, identValue);
-    return IdentFound && found != kNotFound ? IdentTypeName : kNotFound;
+    return identifiedType_ && found != kNotFound ? *identifiedType_ : kNotFound;
 }

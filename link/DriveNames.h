@@ -7,6 +7,7 @@
 // and an unlisted version from 700 on is named "V" and its number.
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class CommLink;
 
@@ -23,8 +24,6 @@ public:
     // Type name of a type code; reads the CPU version (and, where the catalogue says so,
     // the parameter that tells types sharing a code apart) from the drive.
     QString LookupTypeName(const QString& typeCode);
-    // Index into I_TypeForm / I_TypeNo, -1 when not found; sets IdentFound/IdentTypeName.
-    int FindTypeIndex(const QString& typeCode);
     // Capacity name for drives with a CPU version below 700.
     QString LookupCapacityName(const QString& typeName, const QString& capacityCode);
     // Capacity name for drives from CPU version 700 on (the type is looked up again).
@@ -35,27 +34,32 @@ public:
     // Type name of a parameter file's type code and identifying value; no exchange. Only
     // codes with an identification section are named.
     QString LookupFileTypeName(const QString& typeCode, const QString& identValue);
-    // The identification step of LookupFileTypeName: the decimal index into I_TypeForm, or
-    // "Err.".
+    // The identification step of LookupFileTypeName: the decimal position in the type lists,
+    // or "Err.".
     QString FindFileTypeIndex(const QString& typeCode, const QString& identValue);
-
     // The drive's CPU version as a signed 16-bit number: 0 when the table lacks "FE08" or
     // the read fails.
     int readCpuVersion();
 
-    // Working lists, rebuilt by each look-up.
-    QStringList I_TypeForm, I_TypeNo;
-    QStringList I_CapaForm, I_CapaFormNewCpu, I_CapaNo, I_CapaNoNewCpu;
-    bool IdentFound = false;
-    QString IdentTypeName;
+    // What the last look-ups searched: the catalogue's types (names, codes) and capacities
+    // (names, codes), and the type named by its identifying parameter, if one was.
+    const QStringList& typeNames() const { return typeNames_; }
+    const QStringList& typeCodes() const { return typeCodes_; }
+    const QStringList& capacityNames() const { return capacityNames_; }
+    const std::optional<QString>& identifiedType() const { return identifiedType_; }
 
 private:
+    // Position in the type lists, -1 when not found; notes the type identified by its parameter.
+    int FindTypeIndex(const QString& typeCode);
     void fillTypeLists(const QString& section);
-    QString capacityFrom(const QString& section, QStringList& names, const QString& capacityCode);
+    QString capacityFrom(const QString& section, const QString& capacityCode);
 
     CommLink& link_;
     const QStringList* cpuForms_;
     const QStringList* cpuNumbers_;
+    QStringList typeNames_, typeCodes_;
+    QStringList capacityNames_, capacityCodes_;
+    std::optional<QString> identifiedType_;
 };
 
 // Position of a CPU version in a list of version numbers: compared as numbers when both

@@ -63,23 +63,24 @@ int StartupChoice::positionOf(const QStringList& list, const QString& text) {
 }
 
 QString StartupChoice::dataFolderPath() const {
-    return Paths::join(program_.paths.programFolder, DataFolder);
+    return Paths::join(program_.paths.programFolder, dataFolder_);
 }
 
 bool StartupChoice::FormCreate() {
     ProgramContext& context = program_;
     const IniFile settings(context.paths.settingsIni);
 
-    LangForm = settings.keys(QStringLiteral("Language"));
+    languages_ = settings.keys(QStringLiteral("Language"));
     // The start-up seeds the section before the form opens; should that have failed, the
     // form still offers the shipped languages rather than an empty choice.
-    if (LangForm.isEmpty())
-        LangForm = defaultLanguages();
-    LangNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), 0);
+    if (languages_.isEmpty())
+        languages_ = defaultLanguages();
+    stored_.language = settings.readInteger(QStringLiteral("Default"), QStringLiteral("LangNo"), 0);
     if (!context_.fileArgumentStart) {
-        InvTypeNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvTypeNo"), kMissing);
-        InvFormNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvFormNo"), kMissing);
-        InvCpuNo = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvCpuNo"), kMissing);
+        stored_.type = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvTypeNo"), kMissing);
+        stored_.capacity =
+            settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvFormNo"), kMissing);
+        stored_.cpu = settings.readInteger(QStringLiteral("Default"), QStringLiteral("InvCpuNo"), kMissing);
         context.drive.identity.typeName =
             settings.readString(QStringLiteral("Default"), QStringLiteral("InvType"));
         context.drive.identity.formName =
@@ -88,51 +89,53 @@ bool StartupChoice::FormCreate() {
             settings.readString(QStringLiteral("Default"), QStringLiteral("InvCpu"));
     }
 
-    CheckLang = settings.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), kMissing);
-    if (!context_.firstShowDone && CheckLang < 1)
-        LangNo = 0;
+    languageOption_ = settings.readInteger(QStringLiteral("Options"), QStringLiteral("CheckLang"), kMissing);
+    if (!context_.firstShowDone && languageOption_ < 1)
+        stored_.language = 0;
 
-    CheckInv = settings.readBool(QStringLiteral("Options"), QStringLiteral("CheckInv"), false) ? 1 : 0;
-    DataFolder = Paths::normalize(
+    lastDriveKept_ = settings.readBool(QStringLiteral("Options"), QStringLiteral("CheckInv"), false);
+    dataFolder_ = Paths::normalize(
         settings.readString(QStringLiteral("Options"), QStringLiteral("DF"), QStringLiteral("\\dat")));
-    SpeedIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Baudrate"), 3);
-    ParityIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Parity"), 1);
-    ProtocolIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Prtocol"), 0);
+    commSettings_.speedIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Baudrate"), 3);
+    commSettings_.parityIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Parity"), 1);
+    commSettings_.protocolIdx = settings.readInteger(QStringLiteral("Comms"), QStringLiteral("Prtocol"), 0);
 
     // Under File > New the program keeps running in its language: the form offers that one
     // (its language box is disabled then), whatever the stored position or option says.
     int runningLanguage = -1;
     if (context_.firstShowDone)
-        runningLanguage = positionOf(LangForm, context.language.name);
+        runningLanguage = positionOf(languages_, context.language.name);
     // A stored position outside the list names no language: the texts fall back to English.
-    const QString language = runningLanguage >= 0 ? LangForm.at(runningLanguage) : at(LangForm, LangNo);
+    const QString language =
+        runningLanguage >= 0 ? languages_.at(runningLanguage) : at(languages_, stored_.language);
     readMessages(Paths::join(context.language.folder, language + QStringLiteral(".ini")));
 
-    DatFolderName.clear();
-    I_TypeForm.clear();
-    I_TypeNo.clear();
-    ScanDataFolder(DataFolder);
+    typeFolders_.clear();
+    typeNames_.clear();
+    typeCodes_.clear();
+    ScanDataFolder(dataFolder_);
 
-    if (I_TypeForm.isEmpty()) {
-        warn(program_, MsgNoData + u'\n' + MsgClosed);
+    if (typeNames_.isEmpty()) {
+        warn(program_, texts_.noData + u'\n' + texts_.closed);
         context.startupAborted = true;
         return false;
     }
 
     const IniFile catalogue(context.paths.catalogueIni);
-    for (const QString& type : std::as_const(I_TypeForm))
-        I_TypeNo.append(catalogue.readString(QStringLiteral("Type"), type, QStringLiteral("99")));
+    for (const QString& type : std::as_const(typeNames_))
+        typeCodes_.append(catalogue.readString(QStringLiteral("Type"), type, QStringLiteral("99")));
 
     // A position outside the list would leave the box empty and the choice without a
     // language: the first language is offered instead.
     if (runningLanguage >= 0)
-        LangPos = runningLanguage;
-    else if (CheckLang == kMissing || LangNo < 0 || LangNo >= LangForm.size())
-        LangPos = 0;
+        selection_.language = runningLanguage;
+    else if (languageOption_ == kMissing || stored_.language < 0 || stored_.language >= languages_.size())
+        selection_.language = 0;
     else
-        LangPos = LangNo;
+        selection_.language = stored_.language;
 
-    if (CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing) {
+    if (lastDriveKept_ && stored_.type != kMissing && stored_.capacity != kMissing &&
+        stored_.cpu != kMissing) {
         preselectLastDrive();
     } else if (context_.detectLater && context_.link) {
         selectPositions(0, 0, 0);
@@ -146,26 +149,29 @@ bool StartupChoice::FormCreate() {
 
 void StartupChoice::readMessages(const QString& languageIniPath) {
     const QString found = Paths::resolve(languageIniPath);
-    LanguageIniPath = found.isEmpty() ? languageIniPath : found;
-    const IniFile lang(LanguageIniPath);
+    languageIniPath_ = found.isEmpty() ? languageIniPath : found;
+    const IniFile lang(languageIniPath_);
     const QString general = QStringLiteral("General");
     program_.texts.caption =
         lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
-    MsgNoPort = lang.readString(general, QStringLiteral("Message3"),
-                                QStringLiteral("Usable serial port is not found."));
-    MsgClosed = lang.readString(general, QStringLiteral("Message86"), QStringLiteral("KVR260X is closed."));
-    MsgNoData = lang.readString(general, QStringLiteral("Message94"),
-                                QStringLiteral("Not found Inverter data file."));
-    MsgNoLastData = lang.readString(general, QStringLiteral("Message93"),
-                                    QStringLiteral("Not found the Last Inverter data file."));
-    MsgNothingAnswered =
+    texts_.noPort = lang.readString(general, QStringLiteral("Message3"),
+                                    QStringLiteral("Usable serial port is not found."));
+    texts_.closed =
+        lang.readString(general, QStringLiteral("Message86"), QStringLiteral("KVR260X is closed."));
+    texts_.noData = lang.readString(general, QStringLiteral("Message94"),
+                                    QStringLiteral("Not found Inverter data file."));
+    texts_.noLastData = lang.readString(general, QStringLiteral("Message93"),
+                                        QStringLiteral("Not found the Last Inverter data file."));
+    texts_.nothingAnswered =
         lang.readString(general, QStringLiteral("Message118"),
                         QStringLiteral("No drive answered on %1. Choose the drive by hand."));
-    MsgSearchStopped = lang.readString(general, QStringLiteral("Message119"),
-                                       QStringLiteral("The search was stopped. Choose the drive by hand."));
+    texts_.searchStopped =
+        lang.readString(general, QStringLiteral("Message119"),
+                        QStringLiteral("The search was stopped. Choose the drive by hand."));
 }
 
 void StartupChoice::ScanDataFolder(const QString& folderName) {
+    dataFolder_ = folderName;
     const QFileInfoList entries = entriesOf(Paths::join(program_.paths.programFolder, folderName));
     if (entries.isEmpty())
         return;
@@ -174,20 +180,18 @@ void StartupChoice::ScanDataFolder(const QString& folderName) {
         const QString name = entry.fileName();
         if (!entry.isDir() || name.size() < prefix.size() || name.left(prefix.size()).toUpper() != prefix)
             continue;
-        insertSorted(DatFolderName, name);
+        insertSorted(typeFolders_, name);
         const qsizetype v = name.lastIndexOf(QLatin1String("(V"));
         const QString type = v >= 0 ? name.left(v) : name;
-        if (positionOf(I_TypeForm, type) < 0)
-            I_TypeForm.append(type);
+        if (positionOf(typeNames_, type) < 0)
+            typeNames_.append(type);
     }
-    TypePos = fit(I_TypeForm, 0);
-    I_TypeFormChange();
+    I_TypeFormChange(fit(typeNames_, 0));
 }
 
-void StartupChoice::FillCpuList(const QString& typeName) {
-    I_CpuForm.clear();
-    I_CpuNo.clear();
-    for (const QString& folder : std::as_const(DatFolderName)) {
+NamedCodes StartupChoice::cpuListOf(const QString& typeName) const {
+    NamedCodes cpus;
+    for (const QString& folder : std::as_const(typeFolders_)) {
         const qsizetype v = folder.lastIndexOf(QLatin1String("(V"));
         // Only the type's own folders: a type whose name begins another's ("HXB3" and
         // "HXB30") must not take the other's CPU versions.
@@ -197,67 +201,77 @@ void StartupChoice::FillCpuList(const QString& typeName) {
         const qsizetype close = cpu.indexOf(u')');
         if (close >= 0)
             cpu.remove(close, 1);
-        I_CpuForm.append(cpu);
-        I_CpuNo.append(cpu.mid(1));
+        cpus.names.append(cpu);
+        cpus.codes.append(cpu.mid(1));
     }
+    return cpus;
 }
 
-void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpuText) {
-    I_CapaForm.clear();
-    I_CapaNo.clear();
+NamedCodes StartupChoice::capacityListOf(const QString& typeName, const QString& cpuText) const {
+    NamedCodes capacities;
     const QString folder = typeFolderIn(dataFolderPath(), typeName, cpuText);
     for (const QFileInfo& entry : entriesOf(folder)) {
         const QString name = entry.fileName();
         if (!entry.isFile() || !name.endsWith(QLatin1String(".cap"), Qt::CaseInsensitive))
             continue;
         const qsizetype length = name.size() - typeName.size() - 4;
-        insertSorted(I_CapaForm, length > 0 ? name.mid(typeName.size(), length) : QString());
+        insertSorted(capacities.names, length > 0 ? name.mid(typeName.size(), length) : QString());
     }
     const IniFile catalogue(program_.paths.catalogueIni);
-    for (const QString& capacity : std::as_const(I_CapaForm))
-        I_CapaNo.append(catalogue.readString(typeName, capacity, QStringLiteral("0")));
+    for (const QString& capacity : std::as_const(capacities.names))
+        capacities.codes.append(catalogue.readString(typeName, capacity, QStringLiteral("0")));
+    return capacities;
+}
+
+void StartupChoice::FillCpuList(const QString& typeName) {
+    cpus_ = cpuListOf(typeName);
+}
+
+void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpuText) {
+    capacities_ = capacityListOf(typeName, cpuText);
 }
 
 void StartupChoice::SelectDriveType(const QString& typeName, int cpuPos) {
     FillCpuList(typeName);
-    FillCapacityList(typeName, at(I_CpuForm, cpuPos));
+    FillCapacityList(typeName, at(cpus_.names, cpuPos));
 }
 
-void StartupChoice::I_TypeFormChange() {
-    const QString type = at(I_TypeForm, TypePos);
+void StartupChoice::I_TypeFormChange(int typePos) {
+    selection_.type = typePos;
+    const QString type = at(typeNames_, typePos);
     FillCpuList(type);
-    CpuPos = fit(I_CpuForm, 0);
-    FillCapacityList(type, at(I_CpuForm, 0));
-    CapaPos = fit(I_CapaForm, 0);
+    selection_.cpu = fit(cpus_.names, 0);
+    FillCapacityList(type, at(cpus_.names, 0));
+    selection_.capacity = fit(capacities_.names, 0);
 }
 
-void StartupChoice::I_CpuFormChange() {
-    FillCapacityList(at(I_TypeForm, TypePos), at(I_CpuForm, CpuPos));
-    CapaPos = fit(I_CapaForm, 0);
+void StartupChoice::I_CpuFormChange(int cpuPos) {
+    selection_.cpu = cpuPos;
+    FillCapacityList(at(typeNames_, selection_.type), at(cpus_.names, cpuPos));
+    selection_.capacity = fit(capacities_.names, 0);
 }
 
 void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
-    TypePos = fit(I_TypeForm, typePos);
-    SelectDriveType(at(I_TypeForm, TypePos), cpuPos);
-    CapaPos = fit(I_CapaForm, capaPos);
-    CpuPos = fit(I_CpuForm, cpuPos);
+    selection_.type = fit(typeNames_, typePos);
+    SelectDriveType(at(typeNames_, selection_.type), cpuPos);
+    selection_.capacity = fit(capacities_.names, capaPos);
+    selection_.cpu = fit(cpus_.names, cpuPos);
 }
 
 void StartupChoice::preselectLastDrive() {
     const ProgramContext& context = program_;
-    TypePos = positionOf(I_TypeForm, context.drive.identity.typeName);
-    I_TypeFormChange();
-    FillCapacityList(context.drive.identity.typeName, context.drive.identity.cpuVersion);
+    const DriveIdentity& last = context.drive.identity;
+    I_TypeFormChange(positionOf(typeNames_, last.typeName));
+    FillCapacityList(last.typeName, last.cpuVersion);
 
     int typePos = 0, capaPos = 0, cpuPos = 0;
-    if (!context.drive.identity.typeName.isEmpty() && !context.drive.identity.formName.isEmpty() &&
-        !context.drive.identity.cpuVersion.isEmpty()) {
-        typePos = positionOf(I_TypeForm, context.drive.identity.typeName);
-        capaPos = positionOf(I_CapaForm, context.drive.identity.formName);
-        cpuPos = positionOf(I_CpuForm, context.drive.identity.cpuVersion);
+    if (!last.typeName.isEmpty() && !last.formName.isEmpty() && !last.cpuVersion.isEmpty()) {
+        typePos = positionOf(typeNames_, last.typeName);
+        capaPos = positionOf(capacities_.names, last.formName);
+        cpuPos = positionOf(cpus_.names, last.cpuVersion);
         if (typePos < 0 || capaPos < 0 || cpuPos < 0) {
-            warn(context, MsgNoLastData + u'\n' + context.drive.identity.typeName + u'(' +
-                              context.drive.identity.cpuVersion + u')' + context.drive.identity.formName);
+            warn(context,
+                 texts_.noLastData + u'\n' + last.typeName + u'(' + last.cpuVersion + u')' + last.formName);
             typePos = capaPos = cpuPos = 0;
         }
     }
@@ -275,14 +289,23 @@ void StartupChoice::detectAndSelect(const SearchProgressHandler& progress) {
     if (!context_.link) {
         // Nowhere to look: the user picks the drive, starting from the first entries, and
         // the stored communication settings stay as they are.
-        DetectionRan = false;
+        detectionRan_ = false;
         selectPositions(0, 0, 0);
         return;
     }
     DriveDetection detection(*context_.link, program_);
     detection.setSearchLines(context_.searchLines);
     detection.setProgressHandler(progress);
-    detection.run(*this);
+    applyDetection(detection.run(*this));
+}
+
+void StartupChoice::applyDetection(const DetectionResult& found) {
+    detectionRan_ = found.ran;
+    outcome_ = found.outcome;
+    portsSearched_ = found.portsSearched;
+    commPort_ = found.port;
+    commSettings_ = found.settings;
+    selectPositions(found.typePos, found.capacityPos, found.cpuPos);
 }
 
 void StartupChoice::FormClose() {
@@ -291,22 +314,19 @@ void StartupChoice::FormClose() {
     closed_ = true;
     ProgramContext& context = program_;
 
-    LangNo = LangPos;
-    context.language.name = at(LangForm, LangPos);
+    stored_ = selection_;
+    context.language.name = at(languages_, selection_.language);
     context.language.suffix = context.language.name.left(3);
 
-    InvTypeNo = TypePos;
-    InvFormNo = CapaPos;
-    InvCpuNo = CpuPos;
     const DriveLocation chosen =
-        locateDrive({dataFolderPath(), context.paths.catalogueIni}, at(I_TypeForm, TypePos),
-                    at(I_CapaForm, CapaPos), at(I_CpuForm, CpuPos));
+        locateDrive({dataFolderPath(), context.paths.catalogueIni}, at(typeNames_, selection_.type),
+                    at(capacities_.names, selection_.capacity), at(cpus_.names, selection_.cpu));
     context.drive.identity = chosen.identity;
     context.drive.files = chosen.files;
 
     const bool keepComms =
-        CheckInv == 1 && InvTypeNo != kMissing && InvFormNo != kMissing && InvCpuNo != kMissing;
-    const bool winHelp = writeSettings(!keepComms && DetectionRan);
+        lastDriveKept_ && stored_.type != kMissing && stored_.capacity != kMissing && stored_.cpu != kMissing;
+    const bool winHelp = writeSettings(!keepComms && detectionRan_);
 
     context.language.iniPath =
         Paths::join(context.language.folder, context.language.name + QStringLiteral(".ini"));
@@ -316,7 +336,7 @@ void StartupChoice::FormClose() {
                                             (winHelp ? QStringLiteral(").hlp") : QStringLiteral(").chm")));
 
     if (context_.cpuVersionsChosen)
-        context_.cpuVersionsChosen(I_CpuForm, I_CpuNo);
+        context_.cpuVersionsChosen(cpus_.names, cpus_.codes);
 }
 
 bool StartupChoice::writeSettings(bool storeComms) {
@@ -326,20 +346,20 @@ bool StartupChoice::writeSettings(bool storeComms) {
         settings.readBool(QStringLiteral("Language"), context.language.name, false);
 
     const QString def = QStringLiteral("Default");
-    settings.writeInteger(def, QStringLiteral("LangNo"), LangNo);
-    settings.writeInteger(def, QStringLiteral("InvTypeNo"), InvTypeNo);
-    settings.writeInteger(def, QStringLiteral("InvFormNo"), InvFormNo);
-    settings.writeInteger(def, QStringLiteral("InvCpuNo"), InvCpuNo);
+    settings.writeInteger(def, QStringLiteral("LangNo"), stored_.language);
+    settings.writeInteger(def, QStringLiteral("InvTypeNo"), stored_.type);
+    settings.writeInteger(def, QStringLiteral("InvFormNo"), stored_.capacity);
+    settings.writeInteger(def, QStringLiteral("InvCpuNo"), stored_.cpu);
     settings.writeString(def, QStringLiteral("InvType"), context.drive.identity.typeName);
     settings.writeString(def, QStringLiteral("InvForm"), context.drive.identity.formName);
     settings.writeString(def, QStringLiteral("InvCpu"), context.drive.identity.cpuVersion);
 
     if (storeComms) {
         const QString comms = QStringLiteral("Comms");
-        settings.writeInteger(comms, QStringLiteral("Commport"), PortPos);
-        settings.writeInteger(comms, QStringLiteral("Prtocol"), ProtocolIdx);
-        settings.writeInteger(comms, QStringLiteral("Baudrate"), SpeedIdx);
-        settings.writeInteger(comms, QStringLiteral("Parity"), ParityIdx);
+        settings.writeInteger(comms, QStringLiteral("Commport"), commPort_);
+        settings.writeInteger(comms, QStringLiteral("Prtocol"), commSettings_.protocolIdx);
+        settings.writeInteger(comms, QStringLiteral("Baudrate"), commSettings_.speedIdx);
+        settings.writeInteger(comms, QStringLiteral("Parity"), commSettings_.parityIdx);
     }
 
     const bool winHelp = settings.readBool(QStringLiteral("Options"), QStringLiteral("WHP"), false);

@@ -31,8 +31,16 @@ struct StartupContext {
     bool detectLater = false;
 };
 
-// How the last search for the drive ended.
-enum class SearchOutcome { NotRun, Found, NothingAnswered, Stopped, NoPort };
+// Positions in the form's four lists (language, type, capacity, CPU version), -1 for none.
+struct StartupSelection {
+    int language = -1, type = -1, capacity = -1, cpu = -1;
+};
+
+// The form's own words, from the language file its language names.
+struct StartupTexts {
+    QString noPort, closed, noData, noLastData;
+    QString nothingAnswered, searchStopped; // after a search
+};
 
 class StartupChoice {
 public:
@@ -63,49 +71,49 @@ public:
     // may stop it.
     void runDetection(const SearchProgressHandler& progress);
 
-    // ---- The lists and their positions -------------------------------------------------
-    QStringList LangForm;
-    int LangPos = -1;
-    QStringList I_TypeForm; // drive-type names, in the data folder's order
-    QStringList I_TypeNo;   // their catalogue codes
-    int TypePos = -1;
-    QStringList I_CapaForm; // capacity names, sorted
-    QStringList I_CapaNo;   // their catalogue codes
-    int CapaPos = -1;
-    QStringList I_CpuForm; // CPU versions ("V110")
-    QStringList I_CpuNo;   // their numbers ("110")
-    int CpuPos = -1;
-    QStringList DatFolderName; // drive-type folder names, sorted
+    // ---- What the form offers and what is selected --------------------------------------
+    const QStringList& languages() const { return languages_; }
+    const QStringList& typeNames() const { return typeNames_; }            // in the data folder's order
+    const QStringList& typeCodes() const { return typeCodes_; }            // their catalogue codes
+    const QStringList& capacityNames() const { return capacities_.names; } // sorted
+    const QStringList& capacityCodes() const { return capacities_.codes; } // their catalogue codes
+    const QStringList& cpuVersions() const { return cpus_.names; }         // "V110"
+    const QStringList& cpuNumbers() const { return cpus_.codes; }          // "110"
+    const StartupSelection& selection() const { return selection_; }
+    // The positions of "Default" as read at creation and written at close (999: never written).
+    const StartupSelection& storedSelection() const { return stored_; }
+    const StartupTexts& texts() const { return texts_; }
+    // The language file the texts came from.
+    const QString& languageIniPath() const { return languageIniPath_; }
 
-    // ---- Fields ------------------------------------------------------------------------
-    int LangNo = 0;
-    int CheckInv = 0;
-    int CheckLang = kMissing;
-    int InvTypeNo = kMissing, InvFormNo = kMissing, InvCpuNo = kMissing; // stored positions
-    QString MsgNoPort, MsgClosed, MsgNoData, MsgNoLastData;
-    QString MsgNothingAnswered, MsgSearchStopped; // the form's words after a search
-    QString LanguageIniPath;                      // the language file the texts came from
-    QString DataFolder;
-    // Communication settings the close writes to "Comms" after a detection.
-    int PortPos = 0;
-    int SpeedIdx = 3, ParityIdx = 1, ProtocolIdx = 0;
+    // ---- The communication settings and the last search ------------------------------------
+    // What the close writes to "Comms" after a detection: the port's position and the settings.
+    int commPort() const { return commPort_; }
+    const SearchTry& commSettings() const { return commSettings_; }
     // The connected drive was looked for (its settings are then stored at close).
-    bool DetectionRan = false;
-    SearchOutcome Outcome = SearchOutcome::NotRun;
-    QStringList PortsSearched; // the ports that opened for the last search
+    bool detectionRan() const { return detectionRan_; }
+    SearchOutcome outcome() const { return outcome_; }
+    const QStringList& portsSearched() const { return portsSearched_; } // those that opened
+    // Takes what a search found: its settings, its outcome and the drive's positions.
+    void applyDetection(const DetectionResult& found);
 
-    // ---- List builders -----------------------------------------------------------------
-    // Usable alone for the CPU versions of one type: set DataFolder, ScanDataFolder(DataFolder),
-    // then FillCpuList(type) fills I_CpuForm and I_CpuNo.
+    // ---- Choosing ----------------------------------------------------------------------
+    // Reads the drive-type folders of the data folder (a path below the program folder) and
+    // selects the first type. Usable alone, before cpuListOf or capacityListOf.
     void ScanDataFolder(const QString& folderName);
-    void FillCpuList(const QString& typeName);
-    void FillCapacityList(const QString& typeName, const QString& cpuText);
-    void SelectDriveType(const QString& typeName, int cpuPos);
-    // The change rules the user's choice in a list runs (not run by code that sets a position).
-    void I_TypeFormChange();
-    void I_CpuFormChange();
-    // The common selection step: positions of type, capacity and CPU version.
+    // The CPU versions (names, numbers) and the capacities (names, codes) the data folder
+    // holds for a type; the form's own lists stay as they are.
+    NamedCodes cpuListOf(const QString& typeName) const;
+    NamedCodes capacityListOf(const QString& typeName, const QString& cpuText) const;
+    // The user's choice of a type or CPU version: selects it and refills the lists below it
+    // with their first entries selected.
+    void I_TypeFormChange(int typePos);
+    void I_CpuFormChange(int cpuPos);
+    // The common selection step: positions of type, capacity and CPU version, each fitted to
+    // its list, the lists refilled for them.
     void selectPositions(int typePos, int capaPos, int cpuPos);
+    // The positions the window shows as they stand, taken before the close; no rule runs.
+    void takeSelection(const StartupSelection& shown) { selection_ = shown; }
 
     // The entry at pos, "" when pos is outside the list.
     static QString at(const QStringList& list, int pos);
@@ -117,6 +125,9 @@ public:
 
 private:
     void readMessages(const QString& languageIniPath);
+    void FillCpuList(const QString& typeName);
+    void FillCapacityList(const QString& typeName, const QString& cpuText);
+    void SelectDriveType(const QString& typeName, int cpuPos);
     void preselectLastDrive();
     void detectAndSelect(const SearchProgressHandler& progress);
     // Writes "Default" (and "Comms" when asked), takes the decimal-comma choice; returns the WHP option.
@@ -127,4 +138,22 @@ private:
     bool closed_ = false;
     bool created_ = false;
     bool detectionDue_ = false;
+
+    QStringList languages_;
+    QStringList typeNames_, typeCodes_;
+    NamedCodes capacities_, cpus_;
+    QStringList typeFolders_; // drive-type folder names, sorted
+    StartupSelection selection_;
+    StartupSelection stored_{0, kMissing, kMissing, kMissing};
+    // "CheckLang" (kMissing when unwritten) and "CheckInv" (start with the last drive).
+    int languageOption_ = kMissing;
+    bool lastDriveKept_ = false;
+    StartupTexts texts_;
+    QString languageIniPath_;
+    QString dataFolder_;
+    int commPort_ = 0;
+    SearchTry commSettings_;
+    bool detectionRan_ = false;
+    SearchOutcome outcome_ = SearchOutcome::NotRun;
+    QStringList portsSearched_;
 };

@@ -110,7 +110,7 @@ DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::C
 }
 
 void DriveTypeDialog::readSearchTexts() {
-    const IniFile lang(choice_.LanguageIniPath);
+    const IniFile lang(choice_.languageIniPath());
     const QString type = QStringLiteral("Type");
     const QString rs = QStringLiteral("RS232C");
     searchTitle->setText(
@@ -174,12 +174,13 @@ void DriveTypeDialog::runSearch() {
 }
 
 void DriveTypeDialog::showOutcome() {
-    switch (choice_.Outcome) {
+    switch (choice_.outcome()) {
     case SearchOutcome::NothingAnswered:
-        outcome->setText(choice_.MsgNothingAnswered.arg(choice_.PortsSearched.join(QStringLiteral(", "))));
+        outcome->setText(
+            choice_.texts().nothingAnswered.arg(choice_.portsSearched().join(QStringLiteral(", "))));
         break;
     case SearchOutcome::Stopped:
-        outcome->setText(choice_.MsgSearchStopped);
+        outcome->setText(choice_.texts().searchStopped);
         break;
     default:
         outcome->clear();
@@ -206,16 +207,14 @@ void DriveTypeDialog::okClick() {
 
 // A change refills only the boxes below the one changed: the others keep what the user set.
 void DriveTypeDialog::I_TypeFormChange() {
-    choice_.TypePos = I_TypeForm->currentIndex();
-    choice_.I_TypeFormChange();
-    fillBox(I_CpuForm, choice_.I_CpuForm, choice_.CpuPos);
-    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
+    choice_.I_TypeFormChange(I_TypeForm->currentIndex());
+    fillBox(I_CpuForm, choice_.cpuVersions(), choice_.selection().cpu);
+    fillBox(I_CapaForm, choice_.capacityNames(), choice_.selection().capacity);
 }
 
 void DriveTypeDialog::I_CpuFormChange() {
-    choice_.CpuPos = I_CpuForm->currentIndex();
-    choice_.I_CpuFormChange();
-    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
+    choice_.I_CpuFormChange(I_CpuForm->currentIndex());
+    fillBox(I_CapaForm, choice_.capacityNames(), choice_.selection().capacity);
 }
 
 void DriveTypeDialog::FormClose() {
@@ -256,15 +255,14 @@ void DriveTypeDialog::paintEvent(QPaintEvent*) {
 }
 
 void DriveTypeDialog::showChoice() {
-    fillBox(LangForm, choice_.LangForm, choice_.LangPos);
-    fillBox(I_TypeForm, choice_.I_TypeForm, choice_.TypePos);
-    fillBox(I_CapaForm, choice_.I_CapaForm, choice_.CapaPos);
-    fillBox(I_CpuForm, choice_.I_CpuForm, choice_.CpuPos);
+    const StartupSelection& selected = choice_.selection();
+    fillBox(LangForm, choice_.languages(), selected.language);
+    fillBox(I_TypeForm, choice_.typeNames(), selected.type);
+    fillBox(I_CapaForm, choice_.capacityNames(), selected.capacity);
+    fillBox(I_CpuForm, choice_.cpuVersions(), selected.cpu);
 }
 
 void DriveTypeDialog::takePositions() {
-    choice_.LangPos = LangForm->currentIndex();
-    choice_.TypePos = I_TypeForm->currentIndex();
-    choice_.CapaPos = I_CapaForm->currentIndex();
-    choice_.CpuPos = I_CpuForm->currentIndex();
+    choice_.takeSelection({LangForm->currentIndex(), I_TypeForm->currentIndex(), I_CapaForm->currentIndex(),
+                           I_CpuForm->currentIndex()});
 }

@@ -73,9 +73,9 @@ protected:
     }
     QString selected(const QStringList& list, int pos) const { return StartupChoice::at(list, pos); }
     void expectSelection(const char* type, const char* cpu, const char* capacity) {
-        EXPECT_EQ(selected(choice->I_TypeForm, choice->TypePos), type);
-        EXPECT_EQ(selected(choice->I_CpuForm, choice->CpuPos), cpu);
-        EXPECT_EQ(selected(choice->I_CapaForm, choice->CapaPos), capacity);
+        EXPECT_EQ(selected(choice->typeNames(), choice->selection().type), type);
+        EXPECT_EQ(selected(choice->cpuVersions(), choice->selection().cpu), cpu);
+        EXPECT_EQ(selected(choice->capacityNames(), choice->selection().capacity), capacity);
     }
 
     ManualClock clock;
@@ -180,9 +180,9 @@ TEST_F(DriveDetectionTest, AStoredProtocolTheProgramDoesNotKnowIsNotTried) {
     create();
     ASSERT_FALSE(port.opens.empty());
     EXPECT_EQ(port.opens.front().baud, 9600); // the search began with the first combination
-    EXPECT_EQ(choice->ProtocolIdx, 0);
-    EXPECT_EQ(choice->SpeedIdx, 5);
-    EXPECT_EQ(choice->ParityIdx, 0);
+    EXPECT_EQ(choice->commSettings().protocolIdx, 0);
+    EXPECT_EQ(choice->commSettings().speedIdx, 5);
+    EXPECT_EQ(choice->commSettings().parityIdx, 0);
     expectSelection("HXA1", "V110", "-2004");
 }
 
@@ -330,11 +330,11 @@ TEST_P(SearchOrder, FindsWhatTheSearchPortByPortFinds) {
             attach(port, row.drives);
             create();
         }
-        EXPECT_EQ(choice->PortsSearched.value(choice->PortPos), row.port);
-        EXPECT_EQ(choice->SpeedIdx, row.speedIdx);
-        EXPECT_EQ(choice->ParityIdx, row.parityIdx);
-        EXPECT_EQ(choice->ProtocolIdx, row.protocolIdx);
-        EXPECT_EQ(choice->Outcome, SearchOutcome::Found);
+        EXPECT_EQ(choice->portsSearched().value(choice->commPort()), row.port);
+        EXPECT_EQ(choice->commSettings().speedIdx, row.speedIdx);
+        EXPECT_EQ(choice->commSettings().parityIdx, row.parityIdx);
+        EXPECT_EQ(choice->commSettings().protocolIdx, row.protocolIdx);
+        EXPECT_EQ(choice->outcome(), SearchOutcome::Found);
         expectSelection("HXA1", "V720", "-4037");
     }
 }
@@ -385,7 +385,7 @@ TEST_F(PortsSideBySide, SevenPortsWithoutADriveCostOnePortsTimeAndTheStoredSetti
         return true;
     });
     EXPECT_FALSE(apart) << "the ports were not searched at once";
-    EXPECT_EQ(choice->Outcome, SearchOutcome::NothingAnswered);
+    EXPECT_EQ(choice->outcome(), SearchOutcome::NothingAnswered);
     ASSERT_EQ(lines.size(), 7u);
     for (const auto& line : lines) {
         // 18 combinations, each a probe and its repeat; the stored settings are combination 0.
@@ -406,8 +406,8 @@ TEST_F(PortsSideBySide, AStoppedSearchLeavesTheStoredSettings) {
         release();
         return false;
     });
-    EXPECT_EQ(choice->Outcome, SearchOutcome::Stopped);
-    EXPECT_FALSE(choice->DetectionRan);
+    EXPECT_EQ(choice->outcome(), SearchOutcome::Stopped);
+    EXPECT_FALSE(choice->detectionRan());
     choice->FormClose();
     EXPECT_TRUE(settingsText().contains(comms));
 }
@@ -562,12 +562,12 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     server.stop();
 
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
-    EXPECT_EQ(c.PortPos, 0);
-    EXPECT_EQ(c.SpeedIdx, row.speedIdx);
-    EXPECT_EQ(c.ProtocolIdx, row.protocolIdx);
-    EXPECT_EQ(StartupChoice::at(c.I_TypeForm, c.TypePos), row.drive.typeName);
-    EXPECT_EQ(StartupChoice::at(c.I_CpuForm, c.CpuPos), row.drive.cpuVersion);
-    EXPECT_EQ(StartupChoice::at(c.I_CapaForm, c.CapaPos), row.drive.capacityName);
+    EXPECT_EQ(c.commPort(), 0);
+    EXPECT_EQ(c.commSettings().speedIdx, row.speedIdx);
+    EXPECT_EQ(c.commSettings().protocolIdx, row.protocolIdx);
+    EXPECT_EQ(StartupChoice::at(c.typeNames(), c.selection().type), row.drive.typeName);
+    EXPECT_EQ(StartupChoice::at(c.cpuVersions(), c.selection().cpu), row.drive.cpuVersion);
+    EXPECT_EQ(StartupChoice::at(c.capacityNames(), c.selection().capacity), row.drive.capacityName);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DriveDetectionOnPty,

@@ -23,9 +23,9 @@ protected:
 
 TEST_F(DriveNaming, ATypeCodeListedTwiceIsNamedByItsFirstKey) {
     EXPECT_EQ(names.LookupTypeName("12"), "HXA1");
-    EXPECT_EQ(names.I_TypeForm, (QStringList{"HXA1", "HXA9", "HXB3", "HXB4"}));
-    EXPECT_EQ(names.I_TypeNo, (QStringList{"12", "12", "20", "20"}));
-    EXPECT_FALSE(names.IdentFound);
+    EXPECT_EQ(names.typeNames(), (QStringList{"HXA1", "HXA9", "HXB3", "HXB4"}));
+    EXPECT_EQ(names.typeCodes(), (QStringList{"12", "12", "20", "20"}));
+    EXPECT_FALSE(names.identifiedType());
     EXPECT_EQ(names.LookupTypeName("13"), "Err.");
     // The CPU version is read for the section and once more for the identification step.
     EXPECT_EQ(rig.frameTexts(start), (std::vector<std::string>{"R FE08", "R FE08", "R FE08", "R FE08"}));
@@ -41,25 +41,25 @@ TEST_F(DriveNaming, FromCpuVersion700TheCustomSectionsApply) {
     EXPECT_EQ(names.LookupTypeName("112"), "HXA1");
     EXPECT_EQ(names.LookupTypeName("12"), "Err.");
     EXPECT_EQ(names.LookupCapacityNameNewCpu("112", "700", "33"), "-0.75K");
-    EXPECT_EQ(names.I_CapaFormNewCpu, QStringList{"-0.75K"});
+    EXPECT_EQ(names.capacityNames(), QStringList{"-0.75K"});
     EXPECT_EQ(names.LookupCapacityNameNewCpu("112", "700", "3"), "Err.");
 }
 
 TEST_F(DriveNaming, TypesSharingACodeAreToldApartByTheirIdentifyingParameter) {
     rig.model.setParameter("0F10", 1);
     EXPECT_EQ(names.LookupTypeName("20"), "HXB4");
-    EXPECT_TRUE(names.IdentFound);
-    EXPECT_EQ(names.IdentTypeName, "HXB4");
+    EXPECT_TRUE(names.identifiedType());
+    EXPECT_EQ(names.identifiedType(), "HXB4");
     const auto frames = rig.frameTexts(start);
     EXPECT_NE(std::find(frames.begin(), frames.end(), "R 0F10"), frames.end());
 
     rig.model.setParameter("0F10", 7); // no name for 7: the plain code look-up
     EXPECT_EQ(names.LookupTypeName("20"), "HXB3");
-    EXPECT_FALSE(names.IdentFound);
+    EXPECT_FALSE(names.identifiedType());
 
     rig.silent = {{"0F10", 0}}; // a failed read counts as 0
     EXPECT_EQ(names.LookupTypeName("20"), "HXB3");
-    EXPECT_TRUE(names.IdentFound);
+    EXPECT_TRUE(names.identifiedType());
 }
 
 TEST(DriveNamingModbus, TheIdentifyingReadUsesTheSelectedProtocol) {
@@ -72,7 +72,7 @@ TEST(DriveNamingModbus, TheIdentifyingReadUsesTheSelectedProtocol) {
 
 TEST_F(DriveNaming, AnAbsentCapacityCodeIsNotNamed) {
     EXPECT_EQ(names.LookupCapacityName("HXA1", "4"), "-1.5K");
-    EXPECT_EQ(names.I_CapaForm, (QStringList{"-0.75K", "-1.5K"}));
+    EXPECT_EQ(names.capacityNames(), (QStringList{"-0.75K", "-1.5K"}));
     EXPECT_EQ(names.LookupCapacityName("HXA1", "9"), "Err.");
     EXPECT_EQ(names.LookupCapacityName("Err.", "3"), "Err.");
 }

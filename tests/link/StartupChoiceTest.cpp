@@ -15,18 +15,18 @@ TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutAB
     StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
 
-    EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
-    EXPECT_EQ(c.LangPos, 0);
+    EXPECT_EQ(c.languages(), QStringList({"Japanese", "English"}));
+    EXPECT_EQ(c.selection().language, 0);
     EXPECT_EQ(context.texts.caption, QString::fromUtf8("確認"));
-    EXPECT_EQ(c.I_TypeForm, kShippedTypes);
-    EXPECT_EQ(c.I_TypeNo, QStringList({"41", "52"}));
-    EXPECT_EQ(c.TypePos, 0);
-    EXPECT_EQ(c.I_CpuForm, QStringList({"V110", "V720"}));
-    EXPECT_EQ(c.I_CpuNo, QStringList({"110", "720"}));
-    EXPECT_EQ(c.CpuPos, 0);
-    EXPECT_EQ(c.I_CapaForm, QStringList({"-2004", "-2007", "-2015", "-2022", "-4015", "-4022"}));
-    EXPECT_EQ(c.I_CapaNo, QStringList({"1", "2", "3", "4", "11", "12"}));
-    EXPECT_EQ(c.CapaPos, 0);
+    EXPECT_EQ(c.typeNames(), kShippedTypes);
+    EXPECT_EQ(c.typeCodes(), QStringList({"41", "52"}));
+    EXPECT_EQ(c.selection().type, 0);
+    EXPECT_EQ(c.cpuVersions(), QStringList({"V110", "V720"}));
+    EXPECT_EQ(c.cpuNumbers(), QStringList({"110", "720"}));
+    EXPECT_EQ(c.selection().cpu, 0);
+    EXPECT_EQ(c.capacityNames(), QStringList({"-2004", "-2007", "-2015", "-2022", "-4015", "-4022"}));
+    EXPECT_EQ(c.capacityCodes(), QStringList({"1", "2", "3", "4", "11", "12"}));
+    EXPECT_EQ(c.selection().capacity, 0);
     EXPECT_TRUE(prompter.boxes().empty());
     // Creation hands nothing to the main window; only the close does.
     EXPECT_EQ(cpuFormsM, QStringList({"stale"}));
@@ -35,20 +35,17 @@ TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutAB
 TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreOffered) {
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
-    EXPECT_EQ(c.LangForm, QStringList({"Japanese", "English"}));
-    EXPECT_EQ(c.LangPos, 0);
+    EXPECT_EQ(c.languages(), QStringList({"Japanese", "English"}));
+    EXPECT_EQ(c.selection().language, 0);
 }
 
 TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     seedLanguages();
     StartupChoice c(context, startup());
     ASSERT_TRUE(c.FormCreate());
-    c.LangPos = 1;
-    c.TypePos = 0;
-    c.I_TypeFormChange();
-    c.CpuPos = 1;
-    c.I_CpuFormChange();
-    c.CapaPos = 6; // -4037 exists for V720 only
+    c.I_TypeFormChange(0);
+    c.I_CpuFormChange(1);
+    c.takeSelection({1, 0, 6, 1}); // -4037 exists for V720 only
     c.FormClose();
 
     const QString dat = folder.filePath("dat");
@@ -84,7 +81,7 @@ TEST_F(StartupChoiceTest, CloseRunsOnce) {
     ASSERT_TRUE(c.FormCreate());
     c.FormClose();
     cpuFormsM = {"kept"};
-    c.TypePos = 1;
+    c.takeSelection({0, 1, 0, 0});
     c.FormClose();
     EXPECT_EQ(cpuFormsM, QStringList({"kept"}));
     EXPECT_EQ(context.drive.identity.typeName, "HXA1");
@@ -106,12 +103,12 @@ TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_TRUE(prompter.boxes().empty());
-    EXPECT_EQ(c.LangPos, 1);
+    EXPECT_EQ(c.selection().language, 1);
     EXPECT_EQ(context.texts.caption, "Confirmation");
-    EXPECT_EQ(c.TypePos, 0);
-    EXPECT_EQ(c.CpuPos, 1);
-    EXPECT_EQ(StartupChoice::at(c.I_CapaForm, c.CapaPos), "-4037");
-    EXPECT_EQ(c.I_CapaForm.size(), 7);
+    EXPECT_EQ(c.selection().type, 0);
+    EXPECT_EQ(c.selection().cpu, 1);
+    EXPECT_EQ(StartupChoice::at(c.capacityNames(), c.selection().capacity), "-4037");
+    EXPECT_EQ(c.capacityNames().size(), 7);
 }
 
 TEST_F(StartupChoiceTest, StoredNamesAreFoundIgnoringCase) {
@@ -119,8 +116,8 @@ TEST_F(StartupChoiceTest, StoredNamesAreFoundIgnoringCase) {
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_TRUE(prompter.boxes().empty());
-    EXPECT_EQ(c.TypePos, 1);
-    EXPECT_EQ(StartupChoice::at(c.I_CapaForm, c.CapaPos), "-4037");
+    EXPECT_EQ(c.selection().type, 1);
+    EXPECT_EQ(StartupChoice::at(c.capacityNames(), c.selection().capacity), "-4037");
 }
 
 // Each row leaves the stored drive unused; the first entries are preselected, without a box.
@@ -137,9 +134,9 @@ TEST_P(StoredDriveNotUsed, FirstEntriesArePreselected) {
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     EXPECT_TRUE(prompter.boxes().empty());
-    EXPECT_EQ(c.TypePos, 0);
-    EXPECT_EQ(c.CpuPos, 0);
-    EXPECT_EQ(c.CapaPos, 0);
+    EXPECT_EQ(c.selection().type, 0);
+    EXPECT_EQ(c.selection().cpu, 0);
+    EXPECT_EQ(c.selection().capacity, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -168,11 +165,11 @@ TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesT
     EXPECT_EQ(prompter.boxes()[0].text, "Not found the Last Inverter data file.\nHXB9(V100)-1111");
     EXPECT_EQ(prompter.boxes()[0].caption, "Confirmation");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
-    EXPECT_EQ(c.TypePos, 0);
-    EXPECT_EQ(c.I_CpuForm, QStringList({"V110", "V720"}));
-    EXPECT_EQ(c.CpuPos, 0);
-    EXPECT_EQ(c.CapaPos, 0);
-    EXPECT_EQ(c.I_CapaForm.size(), 6);
+    EXPECT_EQ(c.selection().type, 0);
+    EXPECT_EQ(c.cpuVersions(), QStringList({"V110", "V720"}));
+    EXPECT_EQ(c.selection().cpu, 0);
+    EXPECT_EQ(c.selection().capacity, 0);
+    EXPECT_EQ(c.capacityNames().size(), 6);
 }
 
 TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
@@ -189,8 +186,8 @@ TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
     StartupChoice c(context, {false, true});
     ASSERT_TRUE(c.FormCreate());
     EXPECT_EQ(context.drive.identity.typeName, "HXA1");
-    EXPECT_EQ(c.InvTypeNo, StartupChoice::kMissing);
-    EXPECT_EQ(c.TypePos, 0);
+    EXPECT_EQ(c.storedSelection().type, StartupChoice::kMissing);
+    EXPECT_EQ(c.selection().type, 0);
 }
 
 // ---- The language preselected -------------------------------------------------------------
@@ -213,10 +210,10 @@ TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
     context.language.name = QString::fromUtf8(p.running);
     StartupChoice c(context, {p.fromNew, false});
     ASSERT_TRUE(c.FormCreate());
-    EXPECT_EQ(c.LangPos, p.expectedPos);
+    EXPECT_EQ(c.selection().language, p.expectedPos);
     EXPECT_EQ(context.texts.caption, QString::fromUtf8(p.expectedCaption));
     c.FormClose();
-    EXPECT_EQ(context.language.name, c.LangForm.at(p.expectedPos));
+    EXPECT_EQ(context.language.name, c.languages().at(p.expectedPos));
     EXPECT_EQ(IniFile(context.paths.settingsIni).readInteger("Default", "LangNo", -9), p.expectedPos);
 }
 
@@ -257,11 +254,11 @@ TEST_F(EmptyProgramFolder, TypesComeFromPrefixedFoldersAndCpuVersionsFromTheirOw
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\nHXB30=53\r\n");
     StartupChoice c(context);
     c.ScanDataFolder("/dat");
-    EXPECT_EQ(c.I_TypeForm, QStringList({"HX10", "HX20", "hxa1", "HXB3", "HXB30", "HXD"}));
+    EXPECT_EQ(c.typeNames(), QStringList({"HX10", "HX20", "hxa1", "HXB3", "HXB30", "HXD"}));
 
     const auto cpus = [&](const QString& type) {
-        c.FillCpuList(type);
-        return c.I_CpuForm.join(',') + '|' + c.I_CpuNo.join(',');
+        const NamedCodes list = c.cpuListOf(type);
+        return list.names.join(',') + '|' + list.codes.join(',');
     };
     EXPECT_EQ(cpus("HXB3"), "V100,V110|100,110");
     EXPECT_EQ(cpus("HXB30"), "V120|120");
@@ -278,10 +275,10 @@ TEST_F(EmptyProgramFolder, CapacitiesAreSortedWithTheirCatalogueCodes) {
     folder.writeFile("dat/HXB3(V110)/Info.ini", "");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\n[HXB3]\r\n-4037=37\r\n");
     StartupChoice c(context);
-    c.DataFolder = "/dat";
-    c.FillCapacityList("HXB3", "V110");
-    EXPECT_EQ(c.I_CapaForm, QStringList({"-0750", "-2015", "-4037"}));
-    EXPECT_EQ(c.I_CapaNo, QStringList({"0", "0", "37"}));
+    c.ScanDataFolder("/dat");
+    const NamedCodes capacities = c.capacityListOf("HXB3", "V110");
+    EXPECT_EQ(capacities.names, QStringList({"-0750", "-2015", "-4037"}));
+    EXPECT_EQ(capacities.codes, QStringList({"0", "0", "37"}));
 }
 
 TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
@@ -289,9 +286,9 @@ TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
     makeFolder("dat/HXZ9(V100)");
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
-    EXPECT_EQ(c.I_TypeNo, QStringList({"99"}));
-    EXPECT_TRUE(c.I_CapaForm.isEmpty());
-    EXPECT_EQ(c.CapaPos, -1);
+    EXPECT_EQ(c.typeCodes(), QStringList({"99"}));
+    EXPECT_TRUE(c.capacityNames().isEmpty());
+    EXPECT_EQ(c.selection().capacity, -1);
     c.FormClose();
     EXPECT_EQ(context.drive.identity.typeCode, "99");
     EXPECT_EQ(context.drive.identity.formName, "");
@@ -319,9 +316,9 @@ TEST_F(StartupChoiceTest, AnotherDataFolderGivesTheTypesWhileTheCatalogueStays) 
     folder.writeFile("other/HXB3(V250)/HXB3-4037.cap", "");
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
-    EXPECT_EQ(c.I_TypeForm, QStringList({"HXB3"}));
-    EXPECT_EQ(c.I_TypeNo, QStringList({"52"}));
-    EXPECT_EQ(c.I_CapaNo, QStringList({"13"}));
+    EXPECT_EQ(c.typeNames(), QStringList({"HXB3"}));
+    EXPECT_EQ(c.typeCodes(), QStringList({"52"}));
+    EXPECT_EQ(c.capacityCodes(), QStringList({"13"}));
     c.FormClose();
     EXPECT_EQ(context.drive.files.typeFolder, folder.filePath("other/HXB3(V250)"));
 }
@@ -330,21 +327,18 @@ TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
     seedLanguages();
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
-    c.TypePos = 1;
-    c.I_TypeFormChange();
-    EXPECT_EQ(c.I_CpuForm, QStringList({"V250"}));
-    EXPECT_EQ(c.I_CapaForm, QStringList({"-2007", "-2015", "-4015", "-4037"}));
-    EXPECT_EQ(c.I_CapaNo, QStringList({"2", "3", "11", "13"}));
-    EXPECT_EQ(c.CpuPos, 0);
-    EXPECT_EQ(c.CapaPos, 0);
+    c.I_TypeFormChange(1);
+    EXPECT_EQ(c.cpuVersions(), QStringList({"V250"}));
+    EXPECT_EQ(c.capacityNames(), QStringList({"-2007", "-2015", "-4015", "-4037"}));
+    EXPECT_EQ(c.capacityCodes(), QStringList({"2", "3", "11", "13"}));
+    EXPECT_EQ(c.selection().cpu, 0);
+    EXPECT_EQ(c.selection().capacity, 0);
 
-    c.TypePos = 0;
-    c.I_TypeFormChange();
-    c.CpuPos = 1;
-    c.CapaPos = 3;
-    c.I_CpuFormChange();
-    EXPECT_EQ(c.I_CapaForm.size(), 7);
-    EXPECT_EQ(c.CapaPos, 0);
+    c.I_TypeFormChange(0);
+    c.takeSelection({0, 0, 3, 0});
+    c.I_CpuFormChange(1);
+    EXPECT_EQ(c.capacityNames().size(), 7);
+    EXPECT_EQ(c.selection().capacity, 0);
 }
 
 TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
@@ -352,30 +346,29 @@ TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
     c.selectPositions(1, 40, 7);
-    EXPECT_EQ(c.TypePos, 1);
-    EXPECT_EQ(c.CapaPos, -1);
-    EXPECT_EQ(c.CpuPos, -1);
+    EXPECT_EQ(c.selection().type, 1);
+    EXPECT_EQ(c.selection().capacity, -1);
+    EXPECT_EQ(c.selection().cpu, -1);
     // The capacities of a CPU position that does not exist: none.
-    EXPECT_TRUE(c.I_CapaForm.isEmpty());
-    EXPECT_EQ(StartupChoice::at(c.I_CpuForm, -1), "");
+    EXPECT_TRUE(c.capacityNames().isEmpty());
+    EXPECT_EQ(StartupChoice::at(c.cpuVersions(), -1), "");
 }
 
 TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKeepsTheDrive) {
     seedLanguages();
     StartupChoice c(context);
     ASSERT_TRUE(c.FormCreate());
-    c.DetectionRan = true;
-    c.PortPos = 2;
-    c.ProtocolIdx = 1;
-    c.SpeedIdx = 5;
-    c.ParityIdx = 0;
+    DetectionResult found;
+    found.port = 2;
+    found.settings = {5, 0, 1};
+    c.applyDetection(found);
     c.FormClose();
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=2\r\nPrtocol=1\r\nBaudrate=5\r\nParity=0\r\n"));
 
     storeChoice("HXA1", "-2004", "V110", 1, "[Comms]\r\nCommport=1\r\n");
     StartupChoice kept(context);
     ASSERT_TRUE(kept.FormCreate());
-    kept.DetectionRan = true;
+    kept.applyDetection(found);
     kept.FormClose();
     EXPECT_TRUE(settingsText().endsWith("[Comms]\r\nCommport=1\r\n"));
 }
