@@ -74,7 +74,7 @@ BenchParameterTable::BenchParameterTable() {
     context.tableView.lastIndex = context.drive.lastIndex();
     table = std::make_unique<ParameterTableWindow>(context, programOptions, nullptr, host);
     table->core().conversionBases() = ConversionBases{.volt = 400.0f, .ampere = 10.0f};
-    table->FormCreate();
+    table->placeAndFill();
 }
 
 namespace {

@@ -24,12 +24,12 @@ struct Fixture : BenchParameterTable {
     void goTo(const QString& comNo) {
         const int row = context.drive.indexOfComNo(comNo) + 1;
         table->core().setCurrentCell(TC_Value, row);
-        table->entry().Click();
+        table->entry().cancelForMove();
     }
     void type(const QString& text) {
         for (QChar c : text)
-            table->entry().KeyPress(c);
-        table->entry().KeyDown(ValueEntry::Key::Enter);
+            table->entry().typeCharacter(c);
+        table->entry().pressKey(ValueEntry::Key::Enter);
     }
 };
 
@@ -81,11 +81,11 @@ void undoOrRedo(benchmark::State& state, bool undo) {
     for (auto _ : state) {
         if ((undo ? core.UndoCount : core.RedoCount) == 0) {
             state.PauseTiming();
-            while (undo ? h.PopRedoClick() : h.PopUndoClick()) {
+            while (undo ? h.redoStep() : h.undoStep()) {
             }
             state.ResumeTiming();
         }
-        if (!(undo ? h.PopUndoClick() : h.PopRedoClick())) {
+        if (!(undo ? h.undoStep() : h.redoStep())) {
             state.SkipWithError("no step");
             break;
         }

@@ -85,7 +85,7 @@ void BM_KeypadRefresh(benchmark::State& state) {
             // The first pass follows the connect; time from here.
             started = true;
             if (upHeld) {
-                panel.PaintBoxUpRKPMouseDown();
+                panel.pressUp();
             }
             firstPass = panel.passCount();
             start = std::chrono::steady_clock::now();
@@ -95,7 +95,7 @@ void BM_KeypadRefresh(benchmark::State& state) {
         if (!state.KeepRunning()) {
             end = std::chrono::steady_clock::now();
             timedPasses = panel.passCount() - firstPass;
-            panel.PaintBoxUpRKPMouseUp();
+            panel.releaseUp();
             panel.PanelRunning = 0;
         }
     };
@@ -162,7 +162,7 @@ void BM_KeypadCpu(benchmark::State& state) {
             cpu += processCpuSeconds() - cpu0;
             wall += t.nsecsElapsed() / 1e9;
             passes += window.panel().passCount() - passes0;
-            window.panel().RKPExitClick();
+            window.panel().closePanel();
         });
         window.exec();
     }

@@ -148,7 +148,7 @@ Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
     job.lastParaIndex = d.context.drive.lastIndex();
     TransferEngine engine(d.context, o, *b.link);
     engine.setJob(&job);
-    engine.FormShow(); // its texts; no window
+    engine.showReady(); // its texts; no window
     const long long before = b.port.bytesOut + b.port.bytesIn;
     const long long requests = b.port.requests;
     std::vector<Sent> sent;

@@ -61,8 +61,8 @@ void BM_ChangedOnlyOnAndOff(benchmark::State& state) {
     NEED_FIXTURE(f);
     f.changeSome();
     for (auto _ : state) {
-        f.table->PopChgDispClick();
-        f.table->PopChgDispClick();
+        f.table->toggleChangedOnly();
+        f.table->toggleChangedOnly();
     }
 }
 BENCHMARK(BM_ChangedOnlyOnAndOff)->Unit(benchmark::kMillisecond);
@@ -70,8 +70,8 @@ BENCHMARK(BM_ChangedOnlyOnAndOff)->Unit(benchmark::kMillisecond);
 void BM_CurrentVoltageOnAndOff(benchmark::State& state) {
     NEED_FIXTURE(f);
     for (auto _ : state) {
-        f.table->PopCVDispClick();
-        f.table->PopCVDispClick();
+        f.table->toggleCurrentVoltage();
+        f.table->toggleCurrentVoltage();
     }
 }
 BENCHMARK(BM_CurrentVoltageOnAndOff)->Unit(benchmark::kMillisecond);
@@ -79,8 +79,8 @@ BENCHMARK(BM_CurrentVoltageOnAndOff)->Unit(benchmark::kMillisecond);
 void BM_QuickOnAndOff(benchmark::State& state) {
     NEED_FIXTURE(f);
     for (auto _ : state) {
-        f.table->PopQuickClick();
-        f.table->PopQuickClick();
+        f.table->toggleQuickView();
+        f.table->toggleQuickView();
     }
 }
 BENCHMARK(BM_QuickOnAndOff)->Unit(benchmark::kMillisecond);
@@ -89,8 +89,8 @@ void BM_SelectEveryRowAndClear(benchmark::State& state) {
     NEED_FIXTURE(f);
     f.highlightAll();
     for (auto _ : state) {
-        f.table->PopSlctClick();
-        f.table->PopSlctUnlockClick();
+        f.table->toggleSelected();
+        f.table->clearSelectedParameters();
     }
 }
 BENCHMARK(BM_SelectEveryRowAndClear)->Unit(benchmark::kMillisecond);
@@ -101,10 +101,10 @@ void BM_BlindAndAllParameters(benchmark::State& state) {
     for (int i = 0; i <= f.context.tableView.lastIndex; i += 2)
         StoreCells::setWork(f.context, UP_SelectIndex, i, QStringLiteral("1"));
     for (auto _ : state) {
-        f.table->PopBlindClick();
-        f.table->PopDispClick();
+        f.table->hideSelected();
+        f.table->showAllParameters();
     }
-    f.table->PopSlctUnlockClick();
+    f.table->clearSelectedParameters();
 }
 BENCHMARK(BM_BlindAndAllParameters)->Unit(benchmark::kMillisecond);
 
@@ -112,8 +112,8 @@ void BM_HexAndDecEveryRow(benchmark::State& state) {
     NEED_FIXTURE(f);
     f.highlightAll();
     for (auto _ : state) {
-        f.table->PopHexDispClick();
-        f.table->PopDecDispClick();
+        f.table->showHex();
+        f.table->showDecimal();
     }
 }
 BENCHMARK(BM_HexAndDecEveryRow)->Unit(benchmark::kMillisecond);
@@ -125,7 +125,7 @@ void BM_ShipmentEveryRow(benchmark::State& state) {
         f.changeSome();
         f.highlightAll();
         state.ResumeTiming();
-        f.table->PopDefClick();
+        f.table->restoreShipmentValues();
     }
 }
 BENCHMARK(BM_ShipmentEveryRow)->Unit(benchmark::kMillisecond);

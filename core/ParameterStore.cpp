@@ -50,7 +50,7 @@ const QStringList& uParaColumnNames() {
 
 ParameterStore::ParameterStore() = default;
 
-void ParameterStore::FormCreate(ProgramContext& context, Asker& asker) {
+void ParameterStore::loadLanguageTexts(ProgramContext& context, Asker& asker) {
     if (context.startupAborted)
         return;
     UPara.setRowCount(3000);

@@ -36,7 +36,7 @@ public:
 
     // Loads the language file of the context as the store's creation does (its questions to the asker,
     // startupAborted, the context's captions). Does nothing while startupAborted is set.
-    void FormCreate(ProgramContext& context, Asker& asker);
+    void loadLanguageTexts(ProgramContext& context, Asker& asker);
 
     TextGrid UPara{UP_ColCount, 3000};
 

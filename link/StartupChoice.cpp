@@ -66,7 +66,7 @@ QString StartupChoice::dataFolderPath() const {
     return Paths::join(program_.paths.programFolder, dataFolder_);
 }
 
-bool StartupChoice::FormCreate() {
+bool StartupChoice::loadChoices() {
     ProgramContext& context = program_;
     const IniFile settings(context.paths.settingsIni);
 
@@ -186,7 +186,7 @@ void StartupChoice::ScanDataFolder(const QString& folderName) {
         if (positionOf(typeNames_, type) < 0)
             typeNames_.append(type);
     }
-    I_TypeFormChange(fit(typeNames_, 0));
+    refillForType(fit(typeNames_, 0));
 }
 
 NamedCodes StartupChoice::cpuListOf(const QString& typeName) const {
@@ -236,7 +236,7 @@ void StartupChoice::SelectDriveType(const QString& typeName, int cpuPos) {
     FillCapacityList(typeName, at(cpus_.names, cpuPos));
 }
 
-void StartupChoice::I_TypeFormChange(int typePos) {
+void StartupChoice::refillForType(int typePos) {
     selection_.type = typePos;
     const QString type = at(typeNames_, typePos);
     FillCpuList(type);
@@ -245,7 +245,7 @@ void StartupChoice::I_TypeFormChange(int typePos) {
     selection_.capacity = fit(capacities_.names, 0);
 }
 
-void StartupChoice::I_CpuFormChange(int cpuPos) {
+void StartupChoice::refillForCpu(int cpuPos) {
     selection_.cpu = cpuPos;
     FillCapacityList(at(typeNames_, selection_.type), at(cpus_.names, cpuPos));
     selection_.capacity = fit(capacities_.names, 0);
@@ -261,7 +261,7 @@ void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
 void StartupChoice::preselectLastDrive() {
     const ProgramContext& context = program_;
     const DriveIdentity& last = context.drive.identity;
-    I_TypeFormChange(positionOf(typeNames_, last.typeName));
+    refillForType(positionOf(typeNames_, last.typeName));
     FillCapacityList(last.typeName, last.cpuVersion);
 
     int typePos = 0, capaPos = 0, cpuPos = 0;
@@ -308,7 +308,7 @@ void StartupChoice::applyDetection(const DetectionResult& found) {
     selectPositions(found.typePos, found.capacityPos, found.cpuPos);
 }
 
-void StartupChoice::FormClose() {
+void StartupChoice::takeChoice() {
     if (closed_ || !created_)
         return;
     closed_ = true;

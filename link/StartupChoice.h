@@ -58,12 +58,12 @@ public:
     // preselects the last drive (or, when that is not wanted, the drive found on the link).
     // Boxes go through the prompter. Sets the program's startupAborted and returns false when
     // the data folder offers no drive type.
-    bool FormCreate();
+    bool loadChoices();
     // The close handler: commits the choice to the program context, the settings file and the main
     // window's lists. Runs at most once; later calls do nothing.
-    void FormClose();
+    void takeChoice();
     bool closed() const { return closed_; }
-    // FormCreate ran and found something to offer.
+    // loadChoices ran and found something to offer.
     bool created() const { return created_; }
     // Created with detectLater and the search still to run.
     bool detectionDue() const { return detectionDue_; }
@@ -107,8 +107,8 @@ public:
     NamedCodes capacityListOf(const QString& typeName, const QString& cpuText) const;
     // The user's choice of a type or CPU version: selects it and refills the lists below it
     // with their first entries selected.
-    void I_TypeFormChange(int typePos);
-    void I_CpuFormChange(int cpuPos);
+    void refillForType(int typePos);
+    void refillForCpu(int cpuPos);
     // The common selection step: positions of type, capacity and CPU version, each fitted to
     // its list, the lists refilled for them.
     void selectPositions(int typePos, int capaPos, int cpuPos);

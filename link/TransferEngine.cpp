@@ -81,7 +81,7 @@ void TransferEngine::loadTexts() {
     texts_.titleColumnTitle = rep("Result3", "Title");
 }
 
-void TransferEngine::FormShow() {
+void TransferEngine::showReady() {
     if (!job_)
         return;
     loadTexts();

@@ -85,7 +85,7 @@ public:
     void setResultSaver(std::function<void()> save) { saveResult_ = std::move(save); }
 
     // At each showing: texts, the first status line, the ready state.
-    void FormShow();
+    void showReady();
     // Start: runs the job over parameters 0..lastParaIndex.
     void start();
     bool running() const { return running_; }

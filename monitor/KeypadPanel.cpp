@@ -80,13 +80,13 @@ void KeypadPanel::write(int index, qint64 value) {
     link_.transactNoted(index, QString::number(value), QStringLiteral("P"));
 }
 
-void KeypadPanel::FormShow() {
+void KeypadPanel::releaseKeys() {
     RunKey = StopKey = UpKey = DownKey = MonKey = EntKey = 0;
     UpLatch = DownLatch = 0;
     BlinkPhase = 1;
 }
 
-void KeypadPanel::FormActivate() {
+void KeypadPanel::armStart() {
     blinkTimer_.setInterval(options_.ledBlinkInterval.position());
     // An activation while the loop or direct input runs must not start a second loop.
     if (PanelRunning || DirectInput || loopDepth_ > 0)
@@ -94,7 +94,7 @@ void KeypadPanel::FormActivate() {
     startTimer_.start();
 }
 
-void KeypadPanel::FormClose() {
+void KeypadPanel::stopPanel() {
     startTimer_.stop();
     blinkTimer_.stop();
     PanelRunning = 0;
@@ -104,8 +104,8 @@ void KeypadPanel::FormClose() {
     view_.wake();
 }
 
-void KeypadPanel::RKPExitClick() {
-    FormClose();
+void KeypadPanel::closePanel() {
+    stopPanel();
     view_.closeWindow();
 }
 
@@ -144,7 +144,7 @@ void KeypadPanel::RunPanelLoop() {
     Connected = link_.ConnectDrive() ? 1 : 0;
     if (!Connected) {
         ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning);
-        RKPExitClick();
+        closePanel();
     } else {
         PanelRunning = 1;
         showKeys(true);
@@ -227,19 +227,19 @@ bool KeypadPanel::takeKey() {
     return true;
 }
 
-void KeypadPanel::PaintBoxRunRKPClick() {
+void KeypadPanel::pressRun() {
     if (takeKey())
         RunKey = 1;
     view_.wake();
 }
 
-void KeypadPanel::PaintBoxStopRKPClick() {
+void KeypadPanel::pressStop() {
     if (takeKey())
         StopKey = 1;
     view_.wake();
 }
 
-void KeypadPanel::PaintBoxUpRKPMouseDown() {
+void KeypadPanel::pressUp() {
     if (!takeKey())
         return;
     write(KeyFlagIndex, 1);
@@ -249,12 +249,12 @@ void KeypadPanel::PaintBoxUpRKPMouseDown() {
     view_.wake();
 }
 
-void KeypadPanel::PaintBoxUpRKPMouseUp() {
+void KeypadPanel::releaseUp() {
     UpKey = 0;
     view_.wake();
 }
 
-void KeypadPanel::PaintBoxDownRKPMouseDown() {
+void KeypadPanel::pressDown() {
     if (!takeKey())
         return;
     write(KeyFlagIndex, 1);
@@ -264,18 +264,18 @@ void KeypadPanel::PaintBoxDownRKPMouseDown() {
     view_.wake();
 }
 
-void KeypadPanel::PaintBoxDownRKPMouseUp() {
+void KeypadPanel::releaseDown() {
     DownKey = 0;
     view_.wake();
 }
 
-void KeypadPanel::PaintBoxMonRKPClick() {
+void KeypadPanel::pressMon() {
     if (takeKey())
         MonKey = 1;
     view_.wake();
 }
 
-void KeypadPanel::PaintBoxEntRKPClick() {
+void KeypadPanel::pressEnt() {
     if (takeKey())
         EntKey = 1;
     view_.wake();
@@ -290,7 +290,7 @@ void KeypadPanel::leaveDirectInput() {
     view_.showDirectText(QString());
 }
 
-void KeypadPanel::FCLabelDblClick() {
+void KeypadPanel::toggleDirectInput() {
     if (DirectInput) {
         leaveDirectInput();
         RunPanelLoop();
@@ -310,7 +310,7 @@ void KeypadPanel::FCLabelDblClick() {
     view_.focusKeySink();
 }
 
-void KeypadPanel::directInputKeyPress(QChar c) {
+void KeypadPanel::typeDirectCharacter(QChar c) {
     if (!DirectInput)
         return;
     if (isPlainDigit(c)) {
@@ -335,7 +335,7 @@ void KeypadPanel::directInputKeyPress(QChar c) {
     view_.showDirectText(EntryText);
 }
 
-bool KeypadPanel::directInputKeyDown(int key) {
+bool KeypadPanel::handleDirectKey(int key) {
     if (!DirectInput)
         return false;
     switch (key) {

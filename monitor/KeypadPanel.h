@@ -93,28 +93,28 @@ public:
     QChar DecimalGlyph;
 
     // ---- Event handlers ----
-    void FormShow();
+    void releaseKeys();
     // At every activation: the loop's start is armed, the blink interval taken from the
     // options. Nothing new is armed while the loop or direct input runs.
-    void FormActivate();
+    void armStart();
     // The window closes (any way): the loop ends after its pass, both timers stop.
-    void FormClose();
+    void stopPanel();
     void startDelayElapsed();
     void blinkTick();
-    void PaintBoxRunRKPClick();
-    void PaintBoxStopRKPClick();
-    void PaintBoxUpRKPMouseDown();
-    void PaintBoxUpRKPMouseUp();
-    void PaintBoxDownRKPMouseDown();
-    void PaintBoxDownRKPMouseUp();
-    void PaintBoxMonRKPClick();
-    void PaintBoxEntRKPClick();
-    void FCLabelDblClick();
+    void pressRun();
+    void pressStop();
+    void pressUp();
+    void releaseUp();
+    void pressDown();
+    void releaseDown();
+    void pressMon();
+    void pressEnt();
+    void toggleDirectInput();
     // A character typed while direct input is on.
-    void directInputKeyPress(QChar c);
+    void typeDirectCharacter(QChar c);
     // Backspace 8, Delete 46, Esc 27, Enter 13; true when the key was taken.
-    bool directInputKeyDown(int key);
-    void RKPExitClick();
+    bool handleDirectKey(int key);
+    void closePanel();
 
     // The panel loop; returns when PanelRunning is cleared or the window is hidden. A call
     // from inside a running loop only keeps that loop going.

@@ -74,7 +74,7 @@ void MonitorModel::SetStatusItems() {
     state_.keepTripData = opt_.monitorShowsTripData.checked() && opt_.monitorShowsTripData.enabled();
 }
 
-void MonitorModel::FormActivate() {
+void MonitorModel::connectAndMeasure() {
     // A box shown by the link re-activates the window when it closes: no second pass inside
     // the first.
     if (activating_)

@@ -646,12 +646,12 @@ void MonitorModel::setLanguageTexts(const QString& caption, const QStringList& s
     slopeTexts_ = slopes;
 }
 
-void MonitorModel::FormShow() {
+void MonitorModel::clearInputError() {
     inputError_ = false;
     notify();
 }
 
-bool MonitorModel::FormCloseQuery() {
+bool MonitorModel::mayClose() {
     if (runInProgress())
         return false;
     MonitorBatch batch(*this);

@@ -275,11 +275,11 @@ public:
     int markerTop(int plotTop, int plotBottom) const;
 
     // ---- Window life ---------------------------------------------------------------------
-    void FormShow();
+    void clearInputError();
     // The close query: refused while a run is in progress or while a time base, multiplier
     // or offset is refused. A refused text of a row that cannot take the focus (hidden or
     // disabled) is put back to its position first.
-    bool FormCloseQuery();
+    bool mayClose();
 
     // ---- Settings section "Monitor" (MonitorSettings.cpp) --------------------------------
     // Erases the section unless the option "Keep Monitor Setup" is checked.
@@ -295,7 +295,7 @@ public:
     // ---- Activation (MonitorActivation.cpp) ------------------------------------------------
     // Every activation: options read, and while no run is in progress the conversion bases,
     // the speed test and the status items. A call made while one runs returns at once.
-    void FormActivate();
+    void connectAndMeasure();
     void MeasureCommSpeed();
     void SetStatusItems();
     bool activating() const { return activating_; }

@@ -55,7 +55,7 @@ MainWindow::MainWindow(ProgramContext& context, Options& options, CommLink* link
     buildToolBar();
     bindTableCommands();
     setLinkIcon(LinkIcon::Idle);
-    FormActivation::watch(this, [this] { FormActivate(); });
+    FormActivation::watch(this, [this] { checkDriveUnlessTransferring(); });
     // The table sets its flag when it becomes active; any other window but this one clears it.
     FormActivation::observe(this, [this](QWidget* w) {
         if (w != this && !qobject_cast<ParameterTableWindow*>(w))
@@ -87,7 +87,7 @@ void MainWindow::setCpuVersions(const QStringList& names, const QStringList& num
 
 // ---- Start-up and shut-down ---------------------------------------------------------------
 
-void MainWindow::FormCreate(const QString& fileArgument, const QString& programFileFolder) {
+void MainWindow::startProgram(const QString& fileArgument, const QString& programFileFolder) {
     move(0, 0);
     const int height = menuBar()->sizeHint().height() + toolBar->sizeHint().height();
     setMinimumWidth(639);
@@ -103,11 +103,11 @@ void MainWindow::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (!shown_ && !e->spontaneous()) {
         shown_ = true;
-        FormShow();
+        completeStart();
     }
 }
 
-void MainWindow::FormShow() {
+void MainWindow::completeStart() {
     if (context_.startupAborted)
         return;
     ApplyMainTexts();
@@ -123,7 +123,7 @@ void MainWindow::FormShow() {
     fileArgumentStart_ = false;
 }
 
-void MainWindow::FormActivate() {
+void MainWindow::checkDriveUnlessTransferring() {
     // A transfer command's own windows activate this one in passing; the command has made its
     // checks and must not be reconnected under its feet.
     if (TransferCommands::running())
@@ -136,14 +136,14 @@ void MainWindow::CheckSpSetup() {
         specialSetupCheck_();
 }
 
-bool MainWindow::FormCloseQuery() const {
+bool MainWindow::mayClose() const {
     // Closing in the middle of a transfer would free the windows and the link it is running on
     // and leave the drive half written.
     return !(monitorHooks_.running && monitorHooks_.running()) &&
            !(transfers_ && transfers_->transferActive()) && !TransferCommands::running();
 }
 
-void MainWindow::FormClose() {
+void MainWindow::shutDown() {
     ProgramFolder::StoreSavedPaths(context_);
     // The options are kept at every close, not only when their window was closed: the
     // start-up form reads "CheckLang" and "CheckInv" from the file, and without them the next
@@ -156,11 +156,11 @@ void MainWindow::FormClose() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-    if (!FormCloseQuery()) {
+    if (!mayClose()) {
         e->ignore();
         return;
     }
-    FormClose();
+    shutDown();
     e->accept();
     // The table and other windows of their own would otherwise keep the program running.
     QCoreApplication::quit();

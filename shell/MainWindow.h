@@ -104,7 +104,7 @@ class MainWindow : public QMainWindow,
 public:
     // Builds the window (menus, tool bar, icons) of the program the context describes, with
     // its options and drive link (none: the drive commands do nothing); the start-up itself
-    // runs in FormCreate. Nothing given is owned.
+    // runs in startProgram. Nothing given is owned.
     MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -176,14 +176,14 @@ public:
     // ---- Start-up and shut-down ----------------------------------------------------------
     // Placement, then the normal start or the start with a file argument (empty = normal),
     // which takes the program file's folder as the program folder.
-    void FormCreate(const QString& fileArgument = QString(), const QString& programFileFolder = QString());
+    void startProgram(const QString& fileArgument = QString(), const QString& programFileFolder = QString());
     // The first show's routines; with startupAborted set it does nothing (the caller ends).
-    void FormShow();
-    void FormActivate();
+    void completeStart();
+    void checkDriveUnlessTransferring();
     // False while a monitor run or a transfer command is in progress.
-    bool FormCloseQuery() const;
+    bool mayClose() const;
     // Writes the folders back, closes the port and the help windows.
-    void FormClose();
+    void shutDown();
 
     // ---- Routines of the first show (also run by New) ------------------------------------
     // The menus' and tool buttons' texts from section "Main" of the language file.

@@ -81,7 +81,7 @@ bool createStore(MainWindow& main) {
     else
         main.adoptStore(std::make_unique<ParameterStore>());
     ProgramContext& context = main.context();
-    context.store->FormCreate(context, main.asker());
+    context.store->loadLanguageTexts(context, main.asker());
     return !context.startupAborted;
 }
 
@@ -331,7 +331,7 @@ bool Program::create() {
             form.LangForm->setEnabled(false);
         form.run();
     });
-    m.FormCreate(env_.fileArgument, env_.programFileFolder);
+    m.startProgram(env_.fileArgument, env_.programFileFolder);
 
     checks_ = std::make_unique<DriveChecks>(context, options_, *link_, m, &m.cpuVersionNames(),
                                             &m.cpuVersionNumbers());
@@ -409,7 +409,7 @@ bool Program::create() {
     table_ = std::make_unique<ParameterTableWindow>(context, options_, link_.get(), m);
     ParameterTableWindow* t = table_.get();
     t->core().shareConversionBases(&conversionBases_);
-    t->FormCreate();
+    t->placeAndFill();
     m.setTable(t);
     // A file dropped on the table is loaded as File > Open loads it.
     t->loadDroppedFiles = [&m, &context](const QStringList& paths) {
@@ -439,7 +439,7 @@ bool Program::create() {
     monitor_ = std::make_unique<MonitorWindow>(context, options_, *link_, std::move(monitorHooks));
     MonitorWindow* mon = monitor_.get();
     mon->model().shareConversionBases(&conversionBases_);
-    mon->FormCreate();
+    mon->placeAndLoadSetup();
     m.setMonitorHooks({[mon] { mon->ShowMonitor(); }, [mon] { mon->RebuildForDriveType(); },
                        [mon](bool on) { mon->setPrintAllowed(on); },
                        [this] { return monitorLock_.running(); }});
@@ -468,7 +468,8 @@ void Program::createPrinting() {
     pageSetup_ = std::make_unique<PageSetupWindow>(
         PageSetupLinks{frame, clearParaTableAct, message, [&files] { return files.startCommentWaiting(); },
                        [&files] { return files.handOverStartComment(); }});
-    pageSetup_->FormCreate(context.language.iniPath, context.paths.settingsIni, context.language.name);
+    pageSetup_->loadTextsAndSettings(context.language.iniPath, context.paths.settingsIni,
+                                     context.language.name);
     m.setPageSetupWindow(pageSetup_.get());
     if (files.startCommentWaiting())
         pageSetup_->setComment(files.handOverStartComment());
@@ -487,12 +488,12 @@ void Program::createPrinting() {
     };
     links.typeForm = [&context] { return context.drive.identity.typeName + context.drive.identity.formName; };
     printWindow_ = std::make_unique<ParameterPrintWindow>(*pageSetup_, links);
-    printWindow_->FormCreate(context.language.iniPath);
+    printWindow_->createWithTexts(context.language.iniPath);
     m.setPrintWindow(printWindow_.get());
 
     monitorPrint_ = std::make_unique<MonitorPrintWindow>(
         *pageSetup_, ReportWindowLinks{frame, clearParaTableAct, message, printer_.get()});
-    monitorPrint_->FormCreate(context.language.iniPath);
+    monitorPrint_->createWithTexts(context.language.iniPath);
 }
 
 void Program::showMain() {

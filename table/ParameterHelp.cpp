@@ -31,7 +31,7 @@ ParameterHelp::Page ParameterHelp::pageOfRow(int row) const {
     return {context_.paths.parameterHelpFile, page};
 }
 
-void ParameterHelp::PopParaHelpClick() {
+void ParameterHelp::showParameterHelp() {
     if (!core_.commands().enabled(TableCommand::ParaHelp))
         return;
     openRow(core_.CursorRow);

@@ -38,7 +38,7 @@ public:
     Page pageOfRow(int row) const;
 
     // The items and F10: the cursor row's page, while the command is enabled.
-    void PopParaHelpClick();
+    void showParameterHelp();
     // A double click: the page of the clicked row, whatever the items say.
     void openRow(int row);
 

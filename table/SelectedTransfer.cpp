@@ -149,7 +149,7 @@ SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
     return Next::Go;
 }
 
-void SelectedTransfer::PopUpLoadClick() {
+void SelectedTransfer::exportTargets() {
     ExportRequestKind = core_.options().exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
     if (core_.TypedCount != 0)
         ExportSelectedCommitting(ExportRequestKind);

@@ -86,7 +86,7 @@ public:
     void ImportSelected();
     // F2: "W" (to the drive's EEPROM) when the option "Export to EEPROM" is checked, else "P";
     // the value being typed is committed and written, or, with nothing typed, every target.
-    void PopUpLoadClick();
+    void exportTargets();
     // Writes the stored value of every target. A parameter whose Flag is "1" is refused
     // (message CannotBeWritten) and the others are written.
     void ExportSelected(const QString& kind);

@@ -83,11 +83,11 @@ void UndoRedo::updateCommands() {
     core_.commands().setEnabled(TableCommand::Redo, core_.RedoCount > 0);
 }
 
-bool UndoRedo::PopUndoClick() {
+bool UndoRedo::undoStep() {
     return step(true);
 }
 
-bool UndoRedo::PopRedoClick() {
+bool UndoRedo::redoStep() {
     return step(false);
 }
 

@@ -32,8 +32,8 @@ public:
     // The newest undo step taken back / the next redo step applied. Each runs only while its
     // command is enabled and a step is held; a value being typed is cancelled first. False
     // when nothing was done.
-    bool PopUndoClick();
-    bool PopRedoClick();
+    bool undoStep();
+    bool redoStep();
 
     // UndoDepth := the options' position; surplus steps are dropped at once.
     void readDepth();

@@ -106,7 +106,7 @@ std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const C
     return std::nullopt;
 }
 
-bool ValueEntry::KeyPress(QChar c) {
+bool ValueEntry::typeCharacter(QChar c) {
     ParameterTable& t = core_;
     if (t.CursorRow < 1 || t.CursorRow >= t.grid().rowCount())
         return false;
@@ -127,7 +127,7 @@ bool ValueEntry::KeyPress(QChar c) {
     return true;
 }
 
-void ValueEntry::KeyDown(Key key) {
+void ValueEntry::pressKey(Key key) {
     ParameterTable& t = core_;
     t.OutOfRange = 0;
     switch (key) {
@@ -153,7 +153,7 @@ void ValueEntry::KeyDown(Key key) {
     }
 }
 
-void ValueEntry::Click() {
+void ValueEntry::cancelForMove() {
     core_.CancelPendingEntry();
     const ParameterTable::GridRect block = core_.Selection();
     if (block.isValid())

@@ -27,18 +27,18 @@ class ValueEntry : public QObject {
 public:
     ValueEntry(ParameterTable& core, UndoRedo& undo, QObject* parent = nullptr);
 
-    // Keys the grid handles itself; characters go to KeyPress.
+    // Keys the grid handles itself; characters go to typeCharacter.
     enum class Key { Enter, Backspace, Escape, Arrow, Delete, Other };
 
     // A typed character: digits, hexadecimal letters, ",", "-", ".", "V"/"v" while fewer than
     // 12 are typed, "H"/"h" only as the first. False when the character was ignored.
-    bool KeyPress(QChar c);
+    bool typeCharacter(QChar c);
     // Enter commits; Backspace removes the last typed character; Esc and the arrow keys
     // cancel the typing (the grid then moves for an arrow); Delete asks for Shipment.
-    void KeyDown(Key key);
+    void pressKey(Key key);
     // The user moved the current cell (mouse or keyboard) or opened the pop-up menu: the
     // typing is cancelled and the cursor row becomes the top row of the highlighted block.
-    void Click();
+    void cancelForMove();
 
     // The Enter road. Returns true when a value was stored. With nothing typed the cursor
     // only moves on (a shown text may be rounded and is never stored back).

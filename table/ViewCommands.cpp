@@ -70,7 +70,7 @@ QString ViewCommands::copyText() const {
     return text;
 }
 
-void ViewCommands::PopCopyClick() {
+void ViewCommands::copyToClipboard() {
     const QString text = copyText();
     if (text.isEmpty())
         return;
@@ -80,7 +80,7 @@ void ViewCommands::PopCopyClick() {
 
 // ---- Views --------------------------------------------------------------------------------
 
-void ViewCommands::PopChgDispClick() {
+void ViewCommands::toggleChangedOnly() {
     TableCommands& c = core_.commands();
     if (!c.enabled(C::ChgDisp))
         return;
@@ -110,7 +110,7 @@ void ViewCommands::PopChgDispClick() {
     core_.FillRows();
 }
 
-void ViewCommands::PopCVDispClick() {
+void ViewCommands::toggleCurrentVoltage() {
     TableCommands& c = core_.commands();
     if (!c.enabled(C::CVDisp))
         return;
@@ -122,7 +122,7 @@ void ViewCommands::PopCVDispClick() {
     core_.FillRows();
 }
 
-void ViewCommands::PopQuickClick() {
+void ViewCommands::toggleQuickView() {
     TableCommands& c = core_.commands();
     if (!c.enabled(C::Quick))
         return;
@@ -136,7 +136,7 @@ void ViewCommands::PopQuickClick() {
 
 // ---- Marks --------------------------------------------------------------------------------
 
-void ViewCommands::PopSlctClick() {
+void ViewCommands::toggleSelected() {
     if (!core_.commands().enabled(C::Slct))
         return;
     const ParameterTable::GridRect block = core_.Selection();
@@ -151,7 +151,7 @@ void ViewCommands::PopSlctClick() {
     core_.repaintAll();
 }
 
-void ViewCommands::PopSlctUnlockClick() {
+void ViewCommands::clearSelectedParameters() {
     if (!core_.commands().enabled(C::SlctUnlock))
         return;
     for (int i = 0; i <= lastInUse(core_.context()); ++i)
@@ -159,7 +159,7 @@ void ViewCommands::PopSlctUnlockClick() {
     core_.repaintAll();
 }
 
-bool ViewCommands::PopBlindClick() {
+bool ViewCommands::hideSelected() {
     TableCommands& c = core_.commands();
     if (!c.enabled(C::Blind))
         return false;
@@ -198,7 +198,7 @@ bool ViewCommands::PopBlindClick() {
     return true;
 }
 
-void ViewCommands::PopDispClick() {
+void ViewCommands::showAllParameters() {
     TableCommands& c = core_.commands();
     if (!c.enabled(C::Disp))
         return;
@@ -221,7 +221,7 @@ void ViewCommands::PopDispClick() {
 
 // ---- Display ------------------------------------------------------------------------------
 
-void ViewCommands::PopHexDispClick() {
+void ViewCommands::showHex() {
     if (!core_.commands().enabled(C::HexDisp))
         return;
     core_.CancelPendingEntry();
@@ -243,7 +243,7 @@ void ViewCommands::PopHexDispClick() {
     });
 }
 
-void ViewCommands::PopDecDispClick() {
+void ViewCommands::showDecimal() {
     if (!core_.commands().enabled(C::DecDisp))
         return;
     core_.CancelPendingEntry();
@@ -262,7 +262,7 @@ void ViewCommands::PopDecDispClick() {
     });
 }
 
-void ViewCommands::PopDefClick() {
+void ViewCommands::restoreShipmentValues() {
     if (!core_.commands().enabled(C::Def))
         return;
     core_.CancelPendingEntry();

@@ -21,30 +21,30 @@ public:
     // line ended by CR LF. "" without a current cell.
     QString copyText() const;
     // copyText to the clipboard (left alone when there is nothing to copy).
-    void PopCopyClick();
+    void copyToClipboard();
 
     // 'Changed' Only on or off. On with no changed parameter: message NoChangedParameter and
     // nothing changes.
-    void PopChgDispClick();
+    void toggleChangedOnly();
     // Current/Voltage display on or off (Hex. and Dec. cannot be chosen while it is on).
-    void PopCVDispClick();
+    void toggleCurrentVoltage();
     // Quick view on or off.
-    void PopQuickClick();
+    void toggleQuickView();
     // Selects or unselects the parameters of the highlighted rows when the block covers the
     // value column; the selection stays until Select Clear.
-    void PopSlctClick();
-    void PopSlctUnlockClick();
+    void toggleSelected();
+    void clearSelectedParameters();
     // Hides the selected parameters. Message 44 when none is selected, 47 when that would
     // hide every parameter (then nothing is hidden). True when the view changed.
-    bool PopBlindClick();
+    bool hideSelected();
     // Back from the Blind or 'Changed' Only view to every parameter.
-    void PopDispClick();
+    void showAllParameters();
     // The targets' values in hexadecimal or decimal; Value is never touched.
-    void PopHexDispClick();
-    void PopDecDispClick();
+    void showHex();
+    void showDecimal();
     // The targets back to their shipment (default) values, marked as edited and not yet sent
     // where the value changes.
-    void PopDefClick();
+    void restoreShipmentValues();
 
 private:
     void refillWithFindBuffer();

@@ -132,8 +132,8 @@ void CommSetupDialog::buildControls() {
     // watched here.
     for (UpDownEdit* field : {IdNmb, timeoutEdit})
         field->setMessageSource([this](MsgId id) { return Msg(context_, id); });
-    IdNmb->setCheck([this] { return IdNmbExit(); });
-    timeoutEdit->setCheck([this] { return timeoutEditExit(); });
+    IdNmb->setCheck([this] { return checkInverterNumber(); });
+    timeoutEdit->setCheck([this] { return checkTimeout(); });
     for (QWidget* field : {portCombo, CommSpeed, CommParity})
         field->installEventFilter(this);
     // The arrows change the number the requests carry at once.
@@ -141,7 +141,7 @@ void CommSetupDialog::buildControls() {
 
     connect(protocolButtons, &QButtonGroup::idClicked, this,
             [this](int id) { settings_.selectProtocol(id); });
-    connect(AppendNo, &QCheckBox::clicked, this, [this] { AppendNoClick(); });
+    connect(AppendNo, &QCheckBox::clicked, this, [this] { applyAppendNumber(); });
     connect(broadcastCheck, &QCheckBox::clicked, this, [this] { broadcastClicked(); });
     connect(portCombo, &QComboBox::activated, this, [this](int i) { settings_.selectPort(i); });
     connect(CommSpeed, &QComboBox::activated, this, [this](int i) { settings_.selectBaud(i); });
@@ -149,8 +149,8 @@ void CommSetupDialog::buildControls() {
     connect(driveDefaultsButton, &QPushButton::clicked, this, [this] { useDriveDefaults(); });
     connect(tableDefaultsButton, &QPushButton::clicked, this, [this] { useTableDefaults(); });
     connect(scanDriveButton, &QPushButton::clicked, this, [this] { scanDrive(); });
-    connect(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
+    connect(OkBtn, &QPushButton::clicked, this, [this] { acceptSettings(); });
+    connect(CancelBtn, &QPushButton::clicked, this, [this] { cancelSettings(); });
 
     setWindowTitle(QStringLiteral("RS-232C Setup"));
     resize(309, sizeHint().height());
@@ -233,7 +233,7 @@ void CommSetupDialog::LoadDriveCommDefaults() {
     tableDefaultsButton->setEnabled(b.tableDefaults);
 }
 
-void CommSetupDialog::FormShow() {
+void CommSetupDialog::loadForShowing() {
     for (QWidget* w :
          {static_cast<QWidget*>(protocolGroup), static_cast<QWidget*>(AppendNo), static_cast<QWidget*>(IdNmb),
           static_cast<QWidget*>(portCombo), static_cast<QWidget*>(baudRateLabel),
@@ -250,10 +250,10 @@ void CommSetupDialog::FormShow() {
 void CommSetupDialog::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (!e->spontaneous())
-        FormShow();
+        loadForShowing();
 }
 
-void CommSetupDialog::AppendNoClick() {
+void CommSetupDialog::applyAppendNumber() {
     settings_.setAppendNo(AppendNo->isChecked());
     showSettings();
 }
@@ -271,7 +271,7 @@ bool CommSetupDialog::fieldFailed(QWidget* field, MsgId message) {
     return false;
 }
 
-bool CommSetupDialog::IdNmbExit() {
+bool CommSetupDialog::checkInverterNumber() {
     // The field's own check: DataIncorrect or OutOfRange, the nearest bound, the focus back.
     FieldError = !IdNmb->validate();
     if (!FieldError)
@@ -279,7 +279,7 @@ bool CommSetupDialog::IdNmbExit() {
     return !FieldError;
 }
 
-bool CommSetupDialog::portComboExit() {
+bool CommSetupDialog::checkPort() {
     // With no port at all the list is disabled and cannot be corrected; the stored position
     // is kept.
     if (!portCombo->isEnabled())
@@ -291,12 +291,12 @@ bool CommSetupDialog::portComboExit() {
     return true;
 }
 
-bool CommSetupDialog::timeoutEditExit() {
+bool CommSetupDialog::checkTimeout() {
     FieldError = !timeoutEdit->validate();
     return !FieldError;
 }
 
-bool CommSetupDialog::CommSpeedExit() {
+bool CommSetupDialog::checkBaudRate() {
     if (CommSpeed->currentIndex() < 0)
         return fieldFailed(CommSpeed, MsgId::DataIncorrect);
     settings_.selectBaud(CommSpeed->currentIndex());
@@ -304,7 +304,7 @@ bool CommSetupDialog::CommSpeedExit() {
     return true;
 }
 
-bool CommSetupDialog::CommParityExit() {
+bool CommSetupDialog::checkParity() {
     if (CommParity->currentIndex() < 0)
         return fieldFailed(CommParity, MsgId::DataIncorrect);
     settings_.selectParity(CommParity->currentIndex());
@@ -320,11 +320,11 @@ bool CommSetupDialog::eventFilter(QObject* watched, QEvent* e) {
     if ((enter || e->type() == QEvent::FocusOut) && !checking_ && !closing_ && isVisible()) {
         checking_ = true;
         if (watched == portCombo)
-            portComboExit();
+            checkPort();
         else if (watched == CommSpeed)
-            CommSpeedExit();
+            checkBaudRate();
         else if (watched == CommParity)
-            CommParityExit();
+            checkParity();
         checking_ = false;
         if (enter)
             return true;
@@ -332,16 +332,16 @@ bool CommSetupDialog::eventFilter(QObject* watched, QEvent* e) {
     return QDialog::eventFilter(watched, e);
 }
 
-bool CommSetupDialog::FormCloseQuery() {
+bool CommSetupDialog::mayClose() {
     // The first wrong field keeps the dialog open and takes the focus; one box is enough.
     checking_ = true;
     const bool ok =
-        IdNmbExit() && portComboExit() && timeoutEditExit() && CommSpeedExit() && CommParityExit();
+        checkInverterNumber() && checkPort() && checkTimeout() && checkBaudRate() && checkParity();
     checking_ = false;
     return ok;
 }
 
-void CommSetupDialog::FormClose() {
+void CommSetupDialog::saveCommSettings() {
     bool ok = false;
     const int delay = timeoutEdit->text().trimmed().toInt(&ok);
     if (ok)
@@ -350,20 +350,20 @@ void CommSetupDialog::FormClose() {
 }
 
 void CommSetupDialog::closeWith(int result) {
-    if (!FormCloseQuery())
+    if (!mayClose())
         return;
-    FormClose();
+    saveCommSettings();
     closing_ = true;
     QDialog::done(result);
     closing_ = false;
 }
 
-void CommSetupDialog::OkBtnClick() {
+void CommSetupDialog::acceptSettings() {
     settings_.link().noteExchangeFailed(false);
     closeWith(Accepted);
 }
 
-void CommSetupDialog::CancelBtnClick() {
+void CommSetupDialog::cancelSettings() {
     LoadCommSettings();
     closeWith(Rejected);
 }
@@ -374,7 +374,7 @@ void CommSetupDialog::done(int r) {
         return;
     }
     // Esc or the close box: the stored settings stay, as with Cancel.
-    CancelBtnClick();
+    cancelSettings();
 }
 
 void CommSetupDialog::useDriveDefaults() {

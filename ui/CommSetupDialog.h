@@ -38,20 +38,20 @@ public:
     // Enables the two default buttons as the selected drive type's Info.ini allows.
     void LoadDriveCommDefaults();
 
-    void AppendNoClick();
+    void applyAppendNumber();
     void broadcastClicked();
     // Field checks: false (box shown, focus back, FieldError set) when the field is wrong.
-    bool IdNmbExit();
-    bool portComboExit();
-    bool timeoutEditExit();
-    bool CommSpeedExit();
-    bool CommParityExit();
-    void OkBtnClick();
-    void CancelBtnClick();
+    bool checkInverterNumber();
+    bool checkPort();
+    bool checkTimeout();
+    bool checkBaudRate();
+    bool checkParity();
+    void acceptSettings();
+    void cancelSettings();
     // All five checks in order; true when the dialog may close.
-    bool FormCloseQuery();
+    bool mayClose();
     // Stores the settings (OK and Cancel alike).
-    void FormClose();
+    void saveCommSettings();
     void useDriveDefaults();
     void useTableDefaults();
     void scanDrive();
@@ -93,7 +93,7 @@ public slots:
 private:
     void buildControls();
     void loadTexts();
-    void FormShow();
+    void loadForShowing();
     // The controls from the settings, without running their handlers.
     void showSettings();
     bool fieldFailed(QWidget* field, MsgId message);

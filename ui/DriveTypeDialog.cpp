@@ -67,9 +67,9 @@ DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::C
 
     // Only the user's choice runs the change rules; the code's own positioning must not
     // undo a preselection.
-    connect(I_TypeForm, &QComboBox::activated, this, [this] { I_TypeFormChange(); });
-    connect(I_CpuForm, &QComboBox::activated, this, [this] { I_CpuFormChange(); });
-    connect(ok, &QPushButton::clicked, this, [this] { okClick(); });
+    connect(I_TypeForm, &QComboBox::activated, this, [this] { refillForType(); });
+    connect(I_CpuForm, &QComboBox::activated, this, [this] { refillForCpu(); });
+    connect(ok, &QPushButton::clicked, this, [this] { acceptChoice(); });
 
     // Right of the language box, where nothing else stands.
     outcome = new QLabel(this);
@@ -104,7 +104,7 @@ DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::C
     searchPanel->hide();
     connect(stopSearch, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
 
-    choice_.FormCreate();
+    choice_.loadChoices();
     showChoice();
     readSearchTexts();
 }
@@ -201,27 +201,27 @@ bool DriveTypeDialog::run() {
     return true;
 }
 
-void DriveTypeDialog::okClick() {
+void DriveTypeDialog::acceptChoice() {
     accept();
 }
 
 // A change refills only the boxes below the one changed: the others keep what the user set.
-void DriveTypeDialog::I_TypeFormChange() {
-    choice_.I_TypeFormChange(I_TypeForm->currentIndex());
+void DriveTypeDialog::refillForType() {
+    choice_.refillForType(I_TypeForm->currentIndex());
     fillBox(I_CpuForm, choice_.cpuVersions(), choice_.selection().cpu);
     fillBox(I_CapaForm, choice_.capacityNames(), choice_.selection().capacity);
 }
 
-void DriveTypeDialog::I_CpuFormChange() {
-    choice_.I_CpuFormChange(I_CpuForm->currentIndex());
+void DriveTypeDialog::refillForCpu() {
+    choice_.refillForCpu(I_CpuForm->currentIndex());
     fillBox(I_CapaForm, choice_.capacityNames(), choice_.selection().capacity);
 }
 
-void DriveTypeDialog::FormClose() {
+void DriveTypeDialog::takeChoice() {
     if (choice_.closed() || !choice_.created())
         return;
     takePositions();
-    choice_.FormClose();
+    choice_.takeChoice();
 }
 
 void DriveTypeDialog::done(int r) {
@@ -229,7 +229,7 @@ void DriveTypeDialog::done(int r) {
         stopRequested_ = true;
         return;
     }
-    FormClose();
+    takeChoice();
     QDialog::done(r);
 }
 

@@ -55,11 +55,11 @@ public:
     QPushButton* stopSearch = nullptr; // the user chooses by hand
 
     // ---- Handlers -------------------------------------------------------------------------
-    void okClick();
-    void I_TypeFormChange();
-    void I_CpuFormChange();
+    void acceptChoice();
+    void refillForType();
+    void refillForCpu();
     // Commits the choice; runs once, from whichever close comes first.
-    void FormClose();
+    void takeChoice();
     // Every close ends here (accept, reject, Escape, close()): commits, then closes. While the
     // search runs a close stops it instead.
     void done(int r) override;

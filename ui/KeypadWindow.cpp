@@ -285,7 +285,7 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
     FCLabel = new LedLabel(kLedPixelSize, Qt::AlignRight, this);
     FCLabel->setObjectName(QStringLiteral("FCLabel"));
     FCLabel->setGeometry(kLedRect);
-    FCLabel->onDoubleClick = [this] { panel_->FCLabelDblClick(); };
+    FCLabel->onDoubleClick = [this] { panel_->toggleDirectInput(); };
 
     const QPixmap lamp = lampPixmap();
     QLabel** lampFields[] = {&FRUN, &FVEC, &FECN, &FMON, &FPRG, &FPC, &FPF};
@@ -310,19 +310,19 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
         return a;
     };
     PaintBoxRunRKP = area("PaintBoxRunRKP", kRunRect);
-    PaintBoxRunRKP->onClick = [this] { panel_->PaintBoxRunRKPClick(); };
+    PaintBoxRunRKP->onClick = [this] { panel_->pressRun(); };
     PaintBoxStopRKP = area("PaintBoxStopRKP", kStopRect);
-    PaintBoxStopRKP->onClick = [this] { panel_->PaintBoxStopRKPClick(); };
+    PaintBoxStopRKP->onClick = [this] { panel_->pressStop(); };
     PaintBoxMonRKP = area("PaintBoxMonRKP", kMonRect);
-    PaintBoxMonRKP->onClick = [this] { panel_->PaintBoxMonRKPClick(); };
+    PaintBoxMonRKP->onClick = [this] { panel_->pressMon(); };
     PaintBoxEntRKP = area("PaintBoxEntRKP", kEntRect);
-    PaintBoxEntRKP->onClick = [this] { panel_->PaintBoxEntRKPClick(); };
+    PaintBoxEntRKP->onClick = [this] { panel_->pressEnt(); };
     PaintBoxUpRKP = area("PaintBoxUpRKP", kUpRect);
-    PaintBoxUpRKP->onPress = [this] { panel_->PaintBoxUpRKPMouseDown(); };
-    PaintBoxUpRKP->onRelease = [this] { panel_->PaintBoxUpRKPMouseUp(); };
+    PaintBoxUpRKP->onPress = [this] { panel_->pressUp(); };
+    PaintBoxUpRKP->onRelease = [this] { panel_->releaseUp(); };
     PaintBoxDownRKP = area("PaintBoxDownRKP", kDownRect);
-    PaintBoxDownRKP->onPress = [this] { panel_->PaintBoxDownRKPMouseDown(); };
-    PaintBoxDownRKP->onRelease = [this] { panel_->PaintBoxDownRKPMouseUp(); };
+    PaintBoxDownRKP->onPress = [this] { panel_->pressDown(); };
+    PaintBoxDownRKP->onRelease = [this] { panel_->releaseDown(); };
 
     closeLabel = new QLabel(QStringLiteral("Close"), this);
     closeLabel->setObjectName(QStringLiteral("Label1"));
@@ -358,20 +358,20 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
     connect(RKPDirectFC, &QAction::triggered, this, [this] {
         // The check mark follows the mode, not the click.
         RKPDirectFC->setChecked(panel_->DirectInput);
-        panel_->FCLabelDblClick();
+        panel_->toggleDirectInput();
     });
     contextMenu->addSeparator();
     RKPExit = contextMenu->addAction(QStringLiteral("Close"));
     RKPExit->setObjectName(QStringLiteral("RKPExit"));
-    connect(RKPExit, &QAction::triggered, this, [this] { panel_->RKPExitClick(); });
+    connect(RKPExit, &QAction::triggered, this, [this] { panel_->closePanel(); });
 
-    FormActivation::watch(this, [this] { FormActivate(); });
-    FormCreate();
+    FormActivation::watch(this, [this] { armStart(); });
+    preparePanel();
 }
 
 KeypadWindow::~KeypadWindow() = default;
 
-void KeypadWindow::FormCreate() {
+void KeypadWindow::preparePanel() {
     if (context_.startupAborted)
         return;
     panelImage->setPixmap(panelPicture());
@@ -391,29 +391,29 @@ void KeypadWindow::ApplyLanguage() {
     closeLabel->setText(withoutAccessKey(RKPExit->text()));
 }
 
-void KeypadWindow::FormShow() {
-    panel_->FormShow();
+void KeypadWindow::armAndPlace() {
+    panel_->releaseKeys();
     // Showing a modal window activates it; arm the start here too, so that a desktop that
     // withholds the activation does not leave the display dark.
-    panel_->FormActivate();
+    panel_->armStart();
     const QString info = context_.drive.files.infoIniPath;
     unitLabel->setVisible(!info.isEmpty() &&
                           IniFile(info).readBool(QStringLiteral("Setup"), QStringLiteral("Unit"), false));
     move((640 - width()) / 2, 480 - (height() + 402) / 2);
 }
 
-void KeypadWindow::FormActivate() {
-    panel_->FormActivate();
+void KeypadWindow::armStart() {
+    panel_->armStart();
 }
 
 void KeypadWindow::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (!e->spontaneous())
-        FormShow();
+        armAndPlace();
 }
 
 void KeypadWindow::done(int r) {
-    panel_->FormClose();
+    panel_->stopPanel();
     QDialog::done(r);
 }
 
@@ -448,10 +448,10 @@ void KeypadWindow::routeKey(QKeyEvent* e) {
         break;
     }
     if (code) {
-        panel_->directInputKeyDown(code);
+        panel_->handleDirectKey(code);
     } else {
         for (QChar c : e->text())
-            panel_->directInputKeyPress(c);
+            panel_->typeDirectCharacter(c);
     }
 }
 
@@ -463,7 +463,7 @@ bool KeypadWindow::eventFilter(QObject* o, QEvent* e) {
     if (o == closeLabel && e->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(e);
         if (me->button() == Qt::LeftButton && closeLabel->rect().contains(me->position().toPoint()))
-            panel_->RKPExitClick();
+            panel_->closePanel();
         return true;
     }
     if (o == directInputEdit && e->type() == QEvent::KeyPress) {

@@ -124,10 +124,10 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    void FormCreate();
-    void FormShow();
+    void preparePanel();
+    void armAndPlace();
     void routeKey(QKeyEvent* e);
-    void FormActivate();
+    void armStart();
 
     ProgramContext& context_;
     std::unique_ptr<KeypadPanel> panel_;

@@ -40,7 +40,7 @@ MaintenanceDialog::MaintenanceDialog(MaintenanceMode& mode, QWidget* parent)
     // run it a second time.
     okButton->setDefault(true);
     cancelButton->setAutoDefault(false);
-    connect(okButton, &QPushButton::clicked, this, [this] { okClick(); });
+    connect(okButton, &QPushButton::clicked, this, [this] { checkPassword(); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     passwordsBox = new QGroupBox(QStringLiteral("Passwords"), this);
@@ -82,7 +82,7 @@ void MaintenanceDialog::showEvent(QShowEvent* e) {
     passwordEdit->setFocus();
 }
 
-void MaintenanceDialog::okClick() {
+void MaintenanceDialog::checkPassword() {
     if (mode_.check(passwordEdit->text(), masterLabel->text()) == MaintenanceMode::Outcome::Unlocked) {
         accept();
         return;

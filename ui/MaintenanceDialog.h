@@ -32,7 +32,7 @@ public:
     QLabel* masterLabel = nullptr;       // "Master_Label"
 
     // OK (and Enter in the password field, through the default button).
-    void okClick();
+    void checkPassword();
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -9,7 +9,7 @@ MonitorPrintWindow::MonitorPrintWindow(PageSetupWindow& pageSetup, ReportWindowL
 
 MonitorPrintWindow::~MonitorPrintWindow() = default;
 
-void MonitorPrintWindow::FormCreate(const QString& languageIniPath) {
+void MonitorPrintWindow::createWithTexts(const QString& languageIniPath) {
     createWindow(languageIniPath);
     const IniFile ini(languageIniPath);
     report::MonitorReportCaptions& c = data_.captions;

@@ -15,7 +15,7 @@ public:
     ~MonitorPrintWindow() override;
 
     // Creation: placement, texts of the window and the captions of the report.
-    void FormCreate(const QString& languageIniPath);
+    void createWithTexts(const QString& languageIniPath);
     // What the monitor window's Print button does: the window shown (not modal) and the
     // run's page previewed. The caller fills typeForm, settings, rows and chart; title,
     // captions and the time are the window's.

@@ -106,8 +106,8 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
             hooks_.setMonitorCommandEnabled(on && !isVisible());
     });
     connect(&m, &MonitorModel::scaleChanged, chart, [this] { chart->update(); });
-    FormActivation::watch(this, [this] { FormActivate(); });
-    FormActivation::watchDeactivation(this, [this] { FormDeactivate(); });
+    FormActivation::watch(this, [this] { applyColoursAndConnect(); });
+    FormActivation::watchDeactivation(this, [this] { saveMonitorSetup(); });
 
     MonitorRun& r = *run_;
     connect(&r, &MonitorRun::runStarted, this, [this] {
@@ -128,11 +128,11 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
         refresh();
         showRunState();
     });
-    connect(startButton, &QPushButton::clicked, this, [this] { MonStartClick(); });
-    connect(stopButton, &QPushButton::clicked, this, [this] { MonStopClick(); });
-    connect(openButton, &QPushButton::clicked, this, [this] { MonFileOpenClick(); });
-    connect(saveAsButton, &QPushButton::clicked, this, [this] { MonFileClick(); });
-    connect(printButton, &QPushButton::clicked, this, [this] { MonPrintClick(); });
+    connect(startButton, &QPushButton::clicked, this, [this] { startMonitoring(); });
+    connect(stopButton, &QPushButton::clicked, this, [this] { stopMonitoring(); });
+    connect(openButton, &QPushButton::clicked, this, [this] { openMonitorFile(); });
+    connect(saveAsButton, &QPushButton::clicked, this, [this] { saveMonitorFileAs(); });
+    connect(printButton, &QPushButton::clicked, this, [this] { printChart(); });
     connect(pages, &QTabWidget::currentChanged, this, [this] { pageChanged(); });
 
     // Not in any menu: the options window names the keys beside "MonInvDrive".
@@ -695,7 +695,7 @@ void MonitorWindow::pageChanged() {
 
 // ---- Life --------------------------------------------------------------------------------------
 
-void MonitorWindow::FormCreate() {
+void MonitorWindow::placeAndLoadSetup() {
     MonitorModel& m = *model_;
     if (m.context().startupAborted)
         return;
@@ -729,16 +729,16 @@ void MonitorWindow::RebuildForDriveType() {
 void MonitorWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (!e->spontaneous())
-        FormShow();
+        resetForShowing();
 }
 
-void MonitorWindow::FormShow() {
-    model_->FormShow();
+void MonitorWindow::resetForShowing() {
+    model_->clearInputError();
     if (hooks_.setMonitorCommandEnabled)
         hooks_.setMonitorCommandEnabled(false);
 }
 
-void MonitorWindow::FormActivate() {
+void MonitorWindow::applyColoursAndConnect() {
     const Options& o = model_->options();
     const QColor back = o.monitorBackColor.color();
     chart->setBackgroundColor(back);
@@ -750,15 +750,15 @@ void MonitorWindow::FormActivate() {
     setTextColour(timeBaseUnit, o.chartTimeColor.color());
     setTextColour(errLabel, o.chartErrorCountColor.color());
     setTextColour(errCountLabel, o.chartErrorCountColor.color());
-    model_->FormActivate();
+    model_->connectAndMeasure();
 }
 
-void MonitorWindow::FormDeactivate() {
+void MonitorWindow::saveMonitorSetup() {
     model_->WriteMonitorSetup();
 }
 
 void MonitorWindow::closeEvent(QCloseEvent* e) {
-    if (!model_->FormCloseQuery()) {
+    if (!model_->mayClose()) {
         e->ignore();
         return;
     }

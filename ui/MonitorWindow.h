@@ -77,7 +77,7 @@ public:
 
     // Creation: placement, texts, the saved set-up forgotten unless it is kept, the lists of
     // the drive type and the set-up restored. Does nothing once start-up has failed.
-    void FormCreate();
+    void placeAndLoadSetup();
     // The "Monitor" command: shows the window (not modal) and brings it to the front.
     void ShowMonitor();
     // File > New chose a drive type: the lists follow it and its saved set-up is restored.
@@ -128,19 +128,19 @@ public:
     // Brings every control up to the model (the model's changed() does it).
     void refresh();
 
-    void FormActivate();
-    void FormDeactivate();
+    void applyColoursAndConnect();
+    void saveMonitorSetup();
 
     // Start and Stop. A run that saw a trip with the trip data kept ends with the trip report.
-    RunEnd MonStartClick();
-    void MonStopClick();
+    RunEnd startMonitoring();
+    void stopMonitoring();
     // Open: a monitor file read back (set-up and samples). False when nothing was read.
-    bool MonFileOpenClick();
+    bool openMonitorFile();
     // Save As: a monitor file, the CSV export or a picture by the name's extension; pictures
     // only in continuous mode. False when nothing was written.
-    bool MonFileClick();
+    bool saveMonitorFileAs();
     // Print: the chart to the clipboard and the run's page to the print window.
-    void MonPrintClick();
+    void printChart();
     // The run's page as the print window lays it out: the model's set-up, the channel rows
     // from the samples and `chart` as the picture.
     report::MonitorReportData reportData(const QImage& chart) const;
@@ -159,7 +159,7 @@ private:
     void buildDisplayPage();
     void bindEdit(UpDownEdit* edit, MonitorField field, int channel);
     void refreshItemLists();
-    void FormShow();
+    void resetForShowing();
     // One handler per kind of per-channel control.
     void channelBoxClicked(int i, bool on);
     void itemChosen(int i, int item);

@@ -105,7 +105,7 @@ void MonitorWindow::LoadMonitorTexts() {
     refresh();
 }
 
-RunEnd MonitorWindow::MonStartClick() {
+RunEnd MonitorWindow::startMonitoring() {
     if (model_->runInProgress() || run_->running())
         return RunEnd::Refused;
     run_->saveTitle = saveTitle_;
@@ -118,7 +118,7 @@ RunEnd MonitorWindow::MonStartClick() {
     return end;
 }
 
-void MonitorWindow::MonStopClick() {
+void MonitorWindow::stopMonitoring() {
     run_->stop();
 }
 
@@ -150,7 +150,7 @@ void MonitorWindow::showReadout(int channel, int index) {
 
 // ---- Files -------------------------------------------------------------------------------------
 
-bool MonitorWindow::MonFileOpenClick() {
+bool MonitorWindow::openMonitorFile() {
     MonitorModel& m = *model_;
     ProgramContext& context = m.context();
     if (model_->runInProgress() || run_->running())
@@ -217,7 +217,7 @@ bool MonitorWindow::MonFileOpenClick() {
     return true;
 }
 
-bool MonitorWindow::MonFileClick() {
+bool MonitorWindow::saveMonitorFileAs() {
     MonitorModel& m = *model_;
     ProgramContext& context = m.context();
     if (model_->runInProgress() || run_->running())
@@ -287,7 +287,7 @@ void MonitorWindow::setPrintAllowed(bool on) {
     refresh();
 }
 
-void MonitorWindow::MonPrintClick() {
+void MonitorWindow::printChart() {
     if (model_->runInProgress() || run_->running())
         return;
     // The chart as it stands on screen is the page's picture, and the clipboard's.

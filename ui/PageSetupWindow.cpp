@@ -264,8 +264,8 @@ void PageSetupWindow::applyTexts(const QString& languageIniPath) {
     }
 }
 
-void PageSetupWindow::FormCreate(const QString& languageIniPath, const QString& settingsIniPath,
-                                 const QString& languageName) {
+void PageSetupWindow::loadTextsAndSettings(const QString& languageIniPath, const QString& settingsIniPath,
+                                           const QString& languageName) {
     settingsIniPath_ = settingsIniPath;
     if (links_.mainFrame) {
         if (!placement_)
@@ -439,14 +439,14 @@ bool PageSetupWindow::sketchShowsPortrait() const {
     return sketch_->portrait;
 }
 
-void PageSetupWindow::FormShow() {
+void PageSetupWindow::refreshForShowing() {
     showValueColor();
     inputError_ = false;
     if (links_.commentWaiting && links_.commentWaiting() && links_.waitingComment)
         setComment(links_.waitingComment());
 }
 
-bool PageSetupWindow::FormCloseQuery() {
+bool PageSetupWindow::mayClose() {
     // Every check runs and shows its own message; the first refused field keeps the focus.
     checking_ = true;
     QWidget* firstRefused = nullptr;
@@ -467,7 +467,7 @@ bool PageSetupWindow::FormCloseQuery() {
     return !firstRefused;
 }
 
-void PageSetupWindow::FormClose() {
+void PageSetupWindow::savePageSetup() {
     IniFile ini(settingsIniPath_);
     pageSetup().write(ini, families_);
     QString error;
@@ -524,7 +524,7 @@ bool PageSetupWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void PageSetupWindow::showEvent(QShowEvent* e) {
-    FormShow();
+    refreshForShowing();
     QDialog::showEvent(e);
 }
 
@@ -535,11 +535,11 @@ void PageSetupWindow::changeEvent(QEvent* e) {
 }
 
 void PageSetupWindow::closeEvent(QCloseEvent* e) {
-    if (!FormCloseQuery()) {
+    if (!mayClose()) {
         e->ignore();
         return;
     }
-    FormClose();
+    savePageSetup();
     e->accept();
     QDialog::reject();
 }

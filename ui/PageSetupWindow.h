@@ -45,8 +45,8 @@ public:
 
     // Creation: placement, texts of the language file, the record from the settings file
     // (margins that fail their check are reported and reset at once).
-    void FormCreate(const QString& languageIniPath, const QString& settingsIniPath,
-                    const QString& languageName);
+    void loadTextsAndSettings(const QString& languageIniPath, const QString& settingsIniPath,
+                              const QString& languageName);
 
     // The record as the controls hold it, with the comment.
     report::PageSetup pageSetup() const;
@@ -56,9 +56,9 @@ public:
     const QStringList& fontFamilies() const { return families_; }
 
     // Every check in turn; false (and the window stays) when one failed.
-    bool FormCloseQuery();
+    bool mayClose();
     // Writes the record.
-    void FormClose();
+    void savePageSetup();
 
     // One margin's check as on leaving its edit (withFlag) or on Enter (range only, and the
     // input-error flag is left alone). False when refused.
@@ -107,7 +107,7 @@ protected:
 private:
     void buildControls();
     void applyTexts(const QString& languageIniPath);
-    void FormShow();
+    void refreshForShowing();
     void showValueColor();
     void updateCommentColor();
     bool showCheck(const report::EntryCheck& check, QWidget* field, bool withFlag);

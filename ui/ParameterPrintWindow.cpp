@@ -55,7 +55,7 @@ void ParameterPrintWindow::buildPaging() {
             [this](int page) { pageShownLabel->setText(QString::number(page + 1)); });
 }
 
-void ParameterPrintWindow::FormCreate(const QString& languageIniPath) {
+void ParameterPrintWindow::createWithTexts(const QString& languageIniPath) {
     createWindow(languageIniPath);
     const IniFile ini(languageIniPath);
     findChild<QLabel*>(QStringLiteral("Label3"))
@@ -72,12 +72,12 @@ void ParameterPrintWindow::showAndPreview() {
     startPreview();
 }
 
-void ParameterPrintWindow::FormShow() {
+void ParameterPrintWindow::resetForShowing() {
     if (links_.setPrintCommandsEnabled)
         links_.setPrintCommandsEnabled(false);
     pageShownLabel->setText(QStringLiteral("1"));
     pageCountLabel->setText(QStringLiteral("0"));
-    ReportPrintWindow::FormShow();
+    ReportPrintWindow::resetForShowing();
 }
 
 report::ReportDocument ParameterPrintWindow::layOut() {
@@ -104,7 +104,7 @@ void ParameterPrintWindow::pagesReady() {
     pageShownLabel->setText(QString::number(preview()->currentPage() + 1));
 }
 
-void ParameterPrintWindow::FormClose() {
+void ParameterPrintWindow::reenableCommands() {
     if (links_.setPrintCommandsEnabled)
         links_.setPrintCommandsEnabled(true);
     preview()->setCurrentPage(0);

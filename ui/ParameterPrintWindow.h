@@ -26,11 +26,11 @@ public:
     ~ParameterPrintWindow() override;
 
     // Creation: placement, texts of the window and the column headers of the report.
-    void FormCreate(const QString& languageIniPath);
+    void createWithTexts(const QString& languageIniPath);
     // What the main window's Print command does: shows the window, then the preview.
     void showAndPreview();
 
-    void FormClose() override;
+    void reenableCommands() override;
 
     // Controls of the bottom bar (object names as the language file and the tests know them):
     // zoomCombo "ComboBox1", printingLabel "Label6", printButton "Button2", cancelButton
@@ -44,7 +44,7 @@ protected:
     report::ReportDocument layOut() override;
     void passStarted() override;
     void pagesReady() override;
-    void FormShow() override;
+    void resetForShowing() override;
 
 private:
     void buildPaging();

@@ -158,14 +158,14 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
 
     buildPopupMenu();
     gridView->keyDown = [this](QKeyEvent* e) { return gridKey(e); };
-    gridView->userMoved = [this] { entry_.Click(); };
+    gridView->userMoved = [this] { entry_.cancelForMove(); };
     // Columns as wide as the texts of the drive type and view need, at every refill.
     connect(&core_, &ParameterTable::refilled, this, &ParameterTableWindow::fitColumns);
     connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
-    connect(&entry_, &ValueEntry::deleteKey, this, &ParameterTableWindow::PopDefClick);
+    connect(&entry_, &ValueEntry::deleteKey, this, &ParameterTableWindow::restoreShipmentValues);
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
     transfer_.recordUndo = [this](int index) { undoRedo_.recordStep(index); };
-    FormActivation::watch(this, [this] { FormActivate(); });
+    FormActivation::watch(this, [this] { refreshOnActivation(); });
 }
 
 ParameterTableWindow::~ParameterTableWindow() = default;
@@ -194,49 +194,49 @@ void ParameterTableWindow::buildPopupMenu() {
     using C = TableCommand;
     // The shortcuts belong to the main window's twins, which work from this window too; the
     // pop-up only names them.
-    PopUndo =
-        popupItem(C::Undo, "PopUndo", QStringLiteral("Undo\tCtrl+Z"), &ParameterTableWindow::PopUndoClick);
-    PopRedo = popupItem(C::Redo, "PopRedo", QStringLiteral("Redo"), &ParameterTableWindow::PopRedoClick);
+    PopUndo = popupItem(C::Undo, "PopUndo", QStringLiteral("Undo\tCtrl+Z"), &ParameterTableWindow::undoStep);
+    PopRedo = popupItem(C::Redo, "PopRedo", QStringLiteral("Redo"), &ParameterTableWindow::redoStep);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N7"));
     PopCopy =
-        popupItem(C::Copy, "PopCopy", QStringLiteral("Copy\tCtrl+C"), &ParameterTableWindow::PopCopyClick);
+        popupItem(C::Copy, "PopCopy", QStringLiteral("Copy\tCtrl+C"), &ParameterTableWindow::copyToClipboard);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N3"));
     PopDownLoad = popupItem(C::DownLoad, "PopDownLoad", QStringLiteral("Selected Parameter Import\tF3"),
                             &ParameterTableWindow::ImportSelected);
     PopUpLoad = popupItem(C::UpLoad, "PopUpLoad", QStringLiteral("Selected Parameter Export\tF2"),
-                          &ParameterTableWindow::PopUpLoadClick);
+                          &ParameterTableWindow::exportTargets);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N5"));
     PopChgDisp = popupItem(C::ChgDisp, "PopChgDisp", QStringLiteral("'Changed' Only"),
-                           &ParameterTableWindow::PopChgDispClick);
+                           &ParameterTableWindow::toggleChangedOnly);
     PopCVDisp = popupItem(C::CVDisp, "PopCVDisp", QStringLiteral("Current / Voltage"),
-                          &ParameterTableWindow::PopCVDispClick);
-    PopQuick = popupItem(C::Quick, "PopQuick", QStringLiteral("Quick"), &ParameterTableWindow::PopQuickClick);
+                          &ParameterTableWindow::toggleCurrentVoltage);
+    PopQuick =
+        popupItem(C::Quick, "PopQuick", QStringLiteral("Quick"), &ParameterTableWindow::toggleQuickView);
     quickSeparator = popupMenu->addSeparator();
     quickSeparator->setObjectName(QStringLiteral("N10"));
     host_.tableCommands().bindSeparatorOf(C::Quick, quickSeparator);
-    PopSlct =
-        popupItem(C::Slct, "PopSlct", QStringLiteral("Select\tCtrl+S"), &ParameterTableWindow::PopSlctClick);
+    PopSlct = popupItem(C::Slct, "PopSlct", QStringLiteral("Select\tCtrl+S"),
+                        &ParameterTableWindow::toggleSelected);
     PopSlctUnlock = popupItem(C::SlctUnlock, "PopSlctUnlock", QStringLiteral("Select Clear\tCtrl+Alt+S"),
-                              &ParameterTableWindow::PopSlctUnlockClick);
-    PopBlind = popupItem(C::Blind, "PopBlind", QStringLiteral("Blind"), &ParameterTableWindow::PopBlindClick);
-    PopDisp =
-        popupItem(C::Disp, "PopDisp", QStringLiteral("All Parameters"), &ParameterTableWindow::PopDispClick);
+                              &ParameterTableWindow::clearSelectedParameters);
+    PopBlind = popupItem(C::Blind, "PopBlind", QStringLiteral("Blind"), &ParameterTableWindow::hideSelected);
+    PopDisp = popupItem(C::Disp, "PopDisp", QStringLiteral("All Parameters"),
+                        &ParameterTableWindow::showAllParameters);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N1"));
-    PopHexDisp =
-        popupItem(C::HexDisp, "PopHexDisp", QStringLiteral("Hex."), &ParameterTableWindow::PopHexDispClick);
+    PopHexDisp = popupItem(C::HexDisp, "PopHexDisp", QStringLiteral("Hex."), &ParameterTableWindow::showHex);
     PopDecDisp =
-        popupItem(C::DecDisp, "PopDecDisp", QStringLiteral("Dec."), &ParameterTableWindow::PopDecDispClick);
+        popupItem(C::DecDisp, "PopDecDisp", QStringLiteral("Dec."), &ParameterTableWindow::showDecimal);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N2"));
-    PopDef = popupItem(C::Def, "PopDef", QStringLiteral("Shipment"), &ParameterTableWindow::PopDefClick);
+    PopDef =
+        popupItem(C::Def, "PopDef", QStringLiteral("Shipment"), &ParameterTableWindow::restoreShipmentValues);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N9"));
     PopParaHelp = popupItem(C::ParaHelp, "PopParaHelp", QStringLiteral("Show Parameter Help\tF10"),
-                            &ParameterTableWindow::PopParaHelpClick);
+                            &ParameterTableWindow::showParameterHelp);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N4"));
     PopFind = popupItem(C::Find, "PopFind", QStringLiteral("Find\tCtrl+F"), &ParameterTableWindow::ShowFind);
     popupMenu->addSeparator()->setObjectName(QStringLiteral("N8"));
     PopClose = new QAction(QStringLiteral("Close"), this);
     PopClose->setObjectName(QStringLiteral("PopClose"));
-    connect(PopClose, &QAction::triggered, this, &ParameterTableWindow::PopCloseClick);
+    connect(PopClose, &QAction::triggered, this, &ParameterTableWindow::closeTable);
     popupMenu->addAction(PopClose);
 }
 
@@ -244,7 +244,7 @@ void ParameterTableWindow::showPopupMenu(const QPoint& pos) {
     // A monitor run owns the link: the table stays readable, its commands wait.
     if (!host_.tableCommands().popupMenuEnabled())
         return;
-    entry_.Click();
+    entry_.cancelForMove();
     popupMenu->popup(gridView->viewport()->mapToGlobal(pos));
 }
 
@@ -252,7 +252,7 @@ QRect ParameterTableWindow::placementUnder(const QRect& mainFrame) {
     return UnderMainWindow::underAtMainWidth(mainFrame, QSize());
 }
 
-void ParameterTableWindow::FormCreate() {
+void ParameterTableWindow::placeAndFill() {
     if (core_.context().startupAborted)
         return;
     // Under the main window at its width, or at the width the columns made it.
@@ -347,18 +347,18 @@ void ParameterTableWindow::FocusGrid() {
     gridView->setFocus();
 }
 
-void ParameterTableWindow::FormShow() {
+void ParameterTableWindow::markTableShown() {
     host_.tableCommands().setTableShown(true);
 }
 
-void ParameterTableWindow::FormActivate() {
+void ParameterTableWindow::refreshOnActivation() {
     readConversionBases();
     undoRedo_.readDepth();
     host_.setParaTableAct(true);
     host_.CheckSpSetup();
 }
 
-void ParameterTableWindow::FormResize() {
+void ParameterTableWindow::applyColumnWidths() {
     const auto widths = core_.columnWidths(gridView->viewport()->width(), neededWidths_);
     for (int c = 0; c < TC_Count; ++c)
         gridView->setColumnWidth(c, widths[c]);
@@ -367,7 +367,7 @@ void ParameterTableWindow::FormResize() {
 void ParameterTableWindow::fitColumns() {
     neededWidths_ =
         TableColumnFit::neededWidths(core_.grid(), gridView->font(), gridView->horizontalHeader());
-    FormResize();
+    applyColumnWidths();
     // A hidden grid's client width is not yet its window's: the window widens once shown.
     if (isVisible())
         widenToFit();
@@ -389,7 +389,7 @@ void ParameterTableWindow::widenToFit() {
     }
 }
 
-void ParameterTableWindow::FormClose() {
+void ParameterTableWindow::markTableClosed() {
     host_.tableCommands().setTableShown(false);
 }
 
@@ -397,7 +397,7 @@ void ParameterTableWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     // Coming back from the minimized state is no new showing.
     if (!e->spontaneous()) {
-        FormShow();
+        markTableShown();
         // Once the grid has its client width (after the layout that showing starts).
         QMetaObject::invokeMethod(this, &ParameterTableWindow::widenToFit, Qt::QueuedConnection);
     }
@@ -406,12 +406,12 @@ void ParameterTableWindow::showEvent(QShowEvent* e) {
 void ParameterTableWindow::closeEvent(QCloseEvent* e) {
     // Closing only hides the window.
     e->accept();
-    FormClose();
+    markTableClosed();
 }
 
 bool ParameterTableWindow::eventFilter(QObject* watched, QEvent* e) {
     if (watched == gridView->viewport() && e->type() == QEvent::Resize)
-        FormResize();
+        applyColumnWidths();
     return QWidget::eventFilter(watched, e);
 }
 
@@ -419,24 +419,24 @@ bool ParameterTableWindow::eventFilter(QObject* watched, QEvent* e) {
 // The commands below hand over to value entry, undo and redo, the view and mark commands,
 // find, the selected import and export and the parameter help.
 
-void ParameterTableWindow::PopUndoClick() {
-    undoRedo_.PopUndoClick();
+void ParameterTableWindow::undoStep() {
+    undoRedo_.undoStep();
 }
-void ParameterTableWindow::PopRedoClick() {
-    undoRedo_.PopRedoClick();
+void ParameterTableWindow::redoStep() {
+    undoRedo_.redoStep();
 }
-void ParameterTableWindow::PopCopyClick() {
-    views_.PopCopyClick();
+void ParameterTableWindow::copyToClipboard() {
+    views_.copyToClipboard();
 }
-void ParameterTableWindow::PopChgDispClick() {
-    views_.PopChgDispClick();
+void ParameterTableWindow::toggleChangedOnly() {
+    views_.toggleChangedOnly();
 }
-void ParameterTableWindow::PopCVDispClick() {
+void ParameterTableWindow::toggleCurrentVoltage() {
     // Turned on from the main window's menu the table was not activated since the parameter
     // set changed: the bases are read for the set shown.
     if (core_.commands().enabled(TableCommand::CVDisp) && !core_.currentVoltage())
         readConversionBases();
-    views_.PopCVDispClick();
+    views_.toggleCurrentVoltage();
 }
 
 void ParameterTableWindow::readConversionBases() {
@@ -451,36 +451,36 @@ void ParameterTableWindow::readConversionBases() {
         core_.conversionBases() = workingConversionBases(core_.context());
 }
 
-void ParameterTableWindow::PopQuickClick() {
-    views_.PopQuickClick();
+void ParameterTableWindow::toggleQuickView() {
+    views_.toggleQuickView();
 }
-void ParameterTableWindow::PopSlctClick() {
-    views_.PopSlctClick();
+void ParameterTableWindow::toggleSelected() {
+    views_.toggleSelected();
 }
-void ParameterTableWindow::PopSlctUnlockClick() {
-    views_.PopSlctUnlockClick();
+void ParameterTableWindow::clearSelectedParameters() {
+    views_.clearSelectedParameters();
 }
-void ParameterTableWindow::PopBlindClick() {
-    if (views_.PopBlindClick())
+void ParameterTableWindow::hideSelected() {
+    if (views_.hideSelected())
         FocusGrid();
 }
-void ParameterTableWindow::PopDispClick() {
+void ParameterTableWindow::showAllParameters() {
     if (!core_.commands().enabled(TableCommand::Disp))
         return;
-    views_.PopDispClick();
+    views_.showAllParameters();
     FocusGrid();
 }
-void ParameterTableWindow::PopHexDispClick() {
-    views_.PopHexDispClick();
+void ParameterTableWindow::showHex() {
+    views_.showHex();
 }
-void ParameterTableWindow::PopDecDispClick() {
-    views_.PopDecDispClick();
+void ParameterTableWindow::showDecimal() {
+    views_.showDecimal();
 }
-void ParameterTableWindow::PopDefClick() {
-    views_.PopDefClick();
+void ParameterTableWindow::restoreShipmentValues() {
+    views_.restoreShipmentValues();
 }
-void ParameterTableWindow::PopParaHelpClick() {
-    help_.PopParaHelpClick();
+void ParameterTableWindow::showParameterHelp() {
+    help_.showParameterHelp();
 }
 void ParameterTableWindow::ShowFind() {
     if (!core_.commands().enabled(TableCommand::Find))
@@ -521,8 +521,8 @@ void ParameterTableWindow::findDialogClosed() {
 void ParameterTableWindow::ImportSelected() {
     transfer_.ImportSelected();
 }
-void ParameterTableWindow::PopUpLoadClick() {
-    transfer_.PopUpLoadClick();
+void ParameterTableWindow::exportTargets() {
+    transfer_.exportTargets();
 }
 
 // Keys of the grid: Enter, Backspace, Esc and Delete are the table's; an arrow cancels the
@@ -532,22 +532,22 @@ bool ParameterTableWindow::gridKey(QKeyEvent* e) {
     switch (e->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        entry_.KeyDown(K::Enter);
+        entry_.pressKey(K::Enter);
         return true;
     case Qt::Key_Backspace:
-        entry_.KeyDown(K::Backspace);
+        entry_.pressKey(K::Backspace);
         return true;
     case Qt::Key_Escape:
-        entry_.KeyDown(K::Escape);
+        entry_.pressKey(K::Escape);
         return true;
     case Qt::Key_Delete:
-        entry_.KeyDown(K::Delete);
+        entry_.pressKey(K::Delete);
         return true;
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Up:
     case Qt::Key_Down:
-        entry_.KeyDown(K::Arrow);
+        entry_.pressKey(K::Arrow);
         return false;
     default:
         break;
@@ -555,7 +555,7 @@ bool ParameterTableWindow::gridKey(QKeyEvent* e) {
     const QString text = e->text();
     if (text.size() != 1 || !text.front().isPrint())
         return false;
-    entry_.KeyPress(text.front());
+    entry_.typeCharacter(text.front());
     return true;
 }
 
@@ -567,7 +567,7 @@ void ParameterTableWindow::scrollToRow(int row, bool toTop) {
     gridView->scrollTo(at, toTop ? QAbstractItemView::PositionAtTop : QAbstractItemView::EnsureVisible);
 }
 
-void ParameterTableWindow::PopCloseClick() {
+void ParameterTableWindow::closeTable() {
     close();
 }
 

@@ -5,7 +5,7 @@
 // placement under the main window and the show, activate and close rules.
 //
 // Created once at start-up, hidden; its constructor does not touch the data store (after an
-// aborted start the store does not exist). The start-up then calls FormCreate.
+// aborted start the store does not exist). The start-up then calls placeAndFill.
 #include "table/ParameterHelp.h"
 #include "table/ParameterTable.h"
 #include "table/SelectedTransfer.h"
@@ -88,7 +88,7 @@ public:
 
     // ---- What the main window and the start-up call --------------------------------------
     // Fills the window once; does nothing once start-up has failed.
-    void FormCreate();
+    void placeAndFill();
     // Makes the window visible, not modal.
     void Show() override;
     // Rebuilds the table after the parameter set changed.
@@ -119,26 +119,26 @@ public:
     static QRect placementUnder(const QRect& mainFrame);
 
     // ---- Command handlers (their twins in the main window call them) ----------------------
-    void PopUndoClick();
-    void PopRedoClick();
-    void PopCopyClick();
-    void PopChgDispClick();
-    void PopCVDispClick();
-    void PopQuickClick();
-    void PopSlctClick();
-    void PopSlctUnlockClick();
-    void PopBlindClick();
-    void PopDispClick();
-    void PopHexDispClick();
-    void PopDecDispClick();
-    void PopDefClick();
-    void PopParaHelpClick();
+    void undoStep();
+    void redoStep();
+    void copyToClipboard();
+    void toggleChangedOnly();
+    void toggleCurrentVoltage();
+    void toggleQuickView();
+    void toggleSelected();
+    void clearSelectedParameters();
+    void hideSelected();
+    void showAllParameters();
+    void showHex();
+    void showDecimal();
+    void restoreShipmentValues();
+    void showParameterHelp();
     void ShowFind();
     void findNextClicked();
     void findDialogClosed();
     void ImportSelected();
-    void PopUpLoadClick();
-    void PopCloseClick();
+    void exportTargets();
+    void closeTable();
 
     // ---- Parameter help and dropped files -------------------------------------------------
     ParameterHelp& help() { return help_; }
@@ -176,14 +176,14 @@ public:
     FindDialog* findDialog = nullptr;  // made at the first Find
 
 protected:
-    void FormShow();
-    void FormActivate();
-    void FormResize();
+    void markTableShown();
+    void refreshOnActivation();
+    void applyColumnWidths();
     // Sizes the columns to the widest texts of the rows now filled (see TableColumnFit).
     void fitColumns();
     // Widens the window where the columns' texts need more than its grid's client width.
     void widenToFit();
-    void FormClose();
+    void markTableClosed();
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -212,7 +212,7 @@ private:
     FindSearch find_{core_};
     ParameterHelp help_;
     ParaGridDelegate* delegate_ = nullptr;
-    class UnderMainWindow* placement_ = nullptr; // made by FormCreate
+    class UnderMainWindow* placement_ = nullptr; // made by placeAndFill
     std::array<int, TC_Count> neededWidths_{};   // the least width of each column's texts
     int fittedWidth_ = 0;                        // the width the columns widened the window to
     // The handler of each command's pop-up item (runCommand).

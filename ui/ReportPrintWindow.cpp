@@ -146,7 +146,7 @@ void ReportPrintWindow::createWindow(const QString& languageIniPath) {
     cancelButton->setText(ini.readString(print, "Button2", "Cancel"));
 }
 
-void ReportPrintWindow::FormShow() {
+void ReportPrintWindow::resetForShowing() {
     setBarEnabled(false);
     inputError_ = false;
 }
@@ -235,7 +235,7 @@ bool ReportPrintWindow::checkZoom() {
     return false;
 }
 
-bool ReportPrintWindow::FormCloseQuery() {
+bool ReportPrintWindow::mayClose() {
     if (producing_)
         return false;
     checking_ = true;
@@ -267,7 +267,7 @@ bool ReportPrintWindow::eventFilter(QObject* watched, QEvent* e) {
 
 void ReportPrintWindow::showEvent(QShowEvent* e) {
     if (!e->spontaneous())
-        FormShow();
+        resetForShowing();
     QDialog::showEvent(e);
 }
 
@@ -286,11 +286,11 @@ void ReportPrintWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void ReportPrintWindow::closeEvent(QCloseEvent* e) {
-    if (!FormCloseQuery()) {
+    if (!mayClose()) {
         e->ignore();
         return;
     }
-    FormClose();
+    reenableCommands();
     e->accept();
     QDialog::reject();
 }

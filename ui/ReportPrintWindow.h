@@ -49,7 +49,7 @@ public:
     // When set, Print writes this PDF file instead of asking for a printer (tests).
     QString printToPdf;
 
-    bool FormCloseQuery();
+    bool mayClose();
     // The zoom entry's check; false when it was refused.
     bool checkZoom();
 
@@ -82,9 +82,9 @@ protected:
     virtual void passStarted() {}
     virtual void pagesReady() {}
     // Shown: the bar waits for the pages, the zoom check starts afresh.
-    virtual void FormShow();
+    virtual void resetForShowing();
     // Closed (the close was allowed).
-    virtual void FormClose() {}
+    virtual void reenableCommands() {}
 
     // Creation's shared part: placement under the main window and the texts of the bar from
     // the language file's section "Print".

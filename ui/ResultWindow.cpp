@@ -40,7 +40,7 @@ ResultWindow::ResultWindow(const ProgramContext& context, const Options& options
     contextMenu = new QMenu(this);
     PopRepCopy = contextMenu->addAction(QStringLiteral("Copy"));
     PopRepCopy->setShortcut(QKeySequence::Copy);
-    connect(PopRepCopy, &QAction::triggered, this, [this] { PopRepCopyClick(); });
+    connect(PopRepCopy, &QAction::triggered, this, [this] { copySelectedText(); });
     connect(ResultDisp, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { contextMenu->exec(ResultDisp->mapToGlobal(at)); });
     top->addWidget(ResultDisp);
@@ -102,7 +102,7 @@ void ResultWindow::place() {
     placement_->place();
 }
 
-void ResultWindow::FormShow() {
+void ResultWindow::showResults() {
     place();
     const ResultTexts t = ResultTexts::forMode(context_, int(job_.mode));
     setWindowTitle(t.caption);
@@ -120,18 +120,18 @@ void ResultWindow::FormShow() {
 }
 
 void ResultWindow::showEvent(QShowEvent* e) {
-    FormShow();
+    showResults();
     QDialog::showEvent(e);
 }
 
-void ResultWindow::FormActivate() {
+void ResultWindow::clearTableActive() {
     if (links_.clearParaTableAct)
         links_.clearParaTableAct();
 }
 
 void ResultWindow::changeEvent(QEvent* e) {
     if (e->type() == QEvent::ActivationChange && isActiveWindow())
-        FormActivate();
+        clearTableActive();
     QDialog::changeEvent(e);
 }
 
@@ -160,6 +160,6 @@ void ResultWindow::saveText() {
                     currentTime ? currentTime() : QDateTime::currentDateTime(), this);
 }
 
-void ResultWindow::PopRepCopyClick() {
+void ResultWindow::copySelectedText() {
     ResultDisp->copy();
 }

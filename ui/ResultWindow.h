@@ -61,13 +61,13 @@ public:
     QString printToPdf;
 
     // Handlers.
-    void FormShow();
-    void FormActivate();
+    void showResults();
+    void clearTableActive();
     // Print: the lines on the program's printer, or a PDF file with none installed. False when
     // nothing was printed.
     bool printText();
-    void saveText();        // also called by the transfer engine without showing
-    void PopRepCopyClick(); // Copy
+    void saveText();         // also called by the transfer engine without showing
+    void copySelectedText(); // Copy
 
     // Controls.
     QPlainTextEdit* ResultDisp = nullptr;

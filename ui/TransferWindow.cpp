@@ -58,7 +58,7 @@ TransferWindow::TransferWindow(ProgramContext& context, const Options& options, 
 }
 
 void TransferWindow::showEvent(QShowEvent* e) {
-    engine_.FormShow();
+    engine_.showReady();
     setWindowTitle(engine_.texts().caption);
     startButton->setText(engine_.texts().start);
     cancelButton->setText(engine_.texts().cancel);

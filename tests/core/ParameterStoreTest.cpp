@@ -43,7 +43,7 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     writeFile(path("English.ini"),
               "[Main]\r\nMessage1=no\r\n[General]\r\nZeta=A\r\nAlpha=B\r\nMid=\"C \"\r\n");
     context.language.iniPath = path("English.ini");
-    store.FormCreate(context, prompter);
+    store.loadLanguageTexts(context, prompter);
 
     EXPECT_FALSE(context.startupAborted);
     EXPECT_TRUE(prompter.boxes().empty());
@@ -66,7 +66,7 @@ TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
         text += "Message" + QByteArray::number(i) + "=text " + QByteArray::number(i - 1) + "\n";
     writeFile(path("English.ini"), text);
     context.language.iniPath = path("English.ini");
-    store.FormCreate(context, prompter);
+    store.loadLanguageTexts(context, prompter);
     EXPECT_EQ(context.texts.caption, "text 0");
     EXPECT_EQ(context.texts.dataIncorrect, "text 67");
     EXPECT_EQ(store.Msg(22), "text 22") << "key Message23";
@@ -75,7 +75,7 @@ TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
 TEST_F(StoreTest, LanguageFileIsAlsoLookedForInTheLanguageFolder) {
     writeFile(path("English.ini"), "[General]\nMessage1=Here\n");
     context.language.iniPath = QStringLiteral("/nowhere/English.ini");
-    store.FormCreate(context, prompter);
+    store.loadLanguageTexts(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(store.Msg(0), "Here");
 }
@@ -84,7 +84,7 @@ TEST_F(StoreTest, MissingLanguageFileOffersTheChooser) {
     writeFile(path("l/Other.ini"), "[General]\nMessage1=Other caption\n");
     context.language.iniPath = path("Missing.ini");
     prompter.answerFile(path("l/Other.ini"));
-    store.FormCreate(context, prompter);
+    store.loadLanguageTexts(context, prompter);
 
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found Language data file.");
@@ -126,7 +126,7 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
         context.language.iniPath = c.languagePath;
         if (!c.boxes.isEmpty() && c.boxes[0].startsWith("Not found"))
             prompter.answerFile(c.chosen);
-        fresh.FormCreate(context, prompter);
+        fresh.loadLanguageTexts(context, prompter);
         EXPECT_TRUE(context.startupAborted) << c.name;
         EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         for (const auto& b : prompter.boxes())
@@ -140,7 +140,7 @@ TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     writeFile(path("English.ini"), "[General]\nMessage1=x\n");
     context.language.iniPath = path("English.ini");
     context.startupAborted = true;
-    store.FormCreate(context, prompter);
+    store.loadLanguageTexts(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(store.Messages.isEmpty());
     EXPECT_EQ(store.UPara.cell(0, 1), "");
@@ -172,7 +172,7 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
         ParameterStore shipped;
         context.store = &shipped;
         context.language.iniPath = file;
-        shipped.FormCreate(context, prompter);
+        shipped.loadLanguageTexts(context, prompter);
         EXPECT_FALSE(context.startupAborted) << name;
         EXPECT_EQ(shipped.Messages.size(), 119) << name;
         EXPECT_FALSE(context.texts.caption.isEmpty()) << name;

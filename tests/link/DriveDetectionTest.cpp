@@ -68,7 +68,7 @@ protected:
     // The choice with detection on the link, created from the settings written before.
     StartupChoice& create() {
         choice = std::make_unique<StartupChoice>(context, StartupContext{false, false, {}, &link});
-        EXPECT_TRUE(choice->FormCreate());
+        EXPECT_TRUE(choice->loadChoices());
         return *choice;
     }
     QString selected(const QStringList& list, int pos) const { return StartupChoice::at(list, pos); }
@@ -105,7 +105,7 @@ TEST_F(DriveDetectionTest, ADriveAnsweringAtTheStoredSettingsIsFoundWithOneProbe
     expectSelection("HXA1", "V720", "-4037");
     EXPECT_TRUE(prompter.boxes().empty());
 
-    choice->FormClose();
+    choice->takeChoice();
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=0\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n"));
 }
 
@@ -133,7 +133,7 @@ TEST_F(DriveDetectionTest, ADriveAtTheLastCombinationOfTheSecondPortIsFoundAfter
     expectSelection("HXB3", "V250", "-4037");
     EXPECT_TRUE(prompter.boxes().empty());
 
-    choice->FormClose();
+    choice->takeChoice();
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=1\r\nPrtocol=1\r\nBaudrate=5\r\nParity=0\r\n"));
 }
 
@@ -154,7 +154,7 @@ TEST_F(DriveDetectionTest, WithNothingAttachedAPortCostsItsThirtySixFramesAndThe
     EXPECT_TRUE(prompter.boxes().empty());
     expectSelection("HXA1", "V110", "-2004");
     // What the form stores then is the factory setting on the first port.
-    choice->FormClose();
+    choice->takeChoice();
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\nCommport=0\r\n"));
 }
 
@@ -167,7 +167,7 @@ TEST_F(DriveDetectionTest, WithoutAnyPortTheUserIsToldAndTheFactorySettingsAreKe
     EXPECT_EQ(prompter.boxes()[0].text, "Usable serial port is not found.");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     expectSelection("HXA1", "V110", "-2004");
-    choice->FormClose();
+    choice->takeChoice();
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=0\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n"));
 }
 
@@ -290,7 +290,7 @@ protected:
         };
         choice =
             std::make_unique<StartupChoice>(context, StartupContext{false, false, {}, &link, lineFor, later});
-        EXPECT_TRUE(choice->FormCreate());
+        EXPECT_TRUE(choice->loadChoices());
         return *choice;
     }
 
@@ -408,7 +408,7 @@ TEST_F(PortsSideBySide, AStoppedSearchLeavesTheStoredSettings) {
     });
     EXPECT_EQ(choice->outcome(), SearchOutcome::Stopped);
     EXPECT_FALSE(choice->detectionRan());
-    choice->FormClose();
+    choice->takeChoice();
     EXPECT_TRUE(settingsText().contains(comms));
 }
 
@@ -558,7 +558,7 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     link.setPortPathResolver(
         [&](const QString& name) { return name == QLatin1String("COM3") ? server.slavePath() : QString(); });
     StartupChoice c(context, {false, false, {}, &link});
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     server.stop();
 
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();

@@ -13,7 +13,7 @@ using StartupChoiceTest = StartupChoiceFixture;
 TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutABox) {
     seedLanguages();
     StartupChoice c(context, startup());
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
 
     EXPECT_EQ(c.languages(), QStringList({"Japanese", "English"}));
     EXPECT_EQ(c.selection().language, 0);
@@ -34,7 +34,7 @@ TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutAB
 
 TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreOffered) {
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.languages(), QStringList({"Japanese", "English"}));
     EXPECT_EQ(c.selection().language, 0);
 }
@@ -42,11 +42,11 @@ TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreO
 TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     seedLanguages();
     StartupChoice c(context, startup());
-    ASSERT_TRUE(c.FormCreate());
-    c.I_TypeFormChange(0);
-    c.I_CpuFormChange(1);
+    ASSERT_TRUE(c.loadChoices());
+    c.refillForType(0);
+    c.refillForCpu(1);
     c.takeSelection({1, 0, 6, 1}); // -4037 exists for V720 only
-    c.FormClose();
+    c.takeChoice();
 
     const QString dat = folder.filePath("dat");
     EXPECT_EQ(context.language.name, "English");
@@ -78,11 +78,11 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
 TEST_F(StartupChoiceTest, CloseRunsOnce) {
     seedLanguages();
     StartupChoice c(context, startup());
-    ASSERT_TRUE(c.FormCreate());
-    c.FormClose();
+    ASSERT_TRUE(c.loadChoices());
+    c.takeChoice();
     cpuFormsM = {"kept"};
     c.takeSelection({0, 1, 0, 0});
-    c.FormClose();
+    c.takeChoice();
     EXPECT_EQ(cpuFormsM, QStringList({"kept"}));
     EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_TRUE(c.closed());
@@ -92,8 +92,8 @@ TEST_F(StartupChoiceTest, TheLanguageFlagAndTheHelpOptionShapeTheOutputs) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=1\r\n[Default]\r\nLangNo=1\r\n"
                   "[Options]\r\nCheckLang=1\r\nWHP=1\r\n");
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
-    c.FormClose();
+    ASSERT_TRUE(c.loadChoices());
+    c.takeChoice();
     EXPECT_TRUE(context.language.decimalComma);
     EXPECT_TRUE(context.paths.parameterHelpFile.endsWith("/HXA1(V110)/HXA1(Eng).hlp"));
 }
@@ -101,7 +101,7 @@ TEST_F(StartupChoiceTest, TheLanguageFlagAndTheHelpOptionShapeTheOutputs) {
 TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
     storeChoice("HXA1", "-4037", "V720");
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.selection().language, 1);
     EXPECT_EQ(context.texts.caption, "Confirmation");
@@ -114,7 +114,7 @@ TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
 TEST_F(StartupChoiceTest, StoredNamesAreFoundIgnoringCase) {
     storeChoice("hxb3", "-4037", "v250");
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.selection().type, 1);
     EXPECT_EQ(StartupChoice::at(c.capacityNames(), c.selection().capacity), "-4037");
@@ -132,7 +132,7 @@ class StoredDriveNotUsed : public StartupChoiceFixture,
 TEST_P(StoredDriveNotUsed, FirstEntriesArePreselected) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + GetParam().settings);
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.selection().type, 0);
     EXPECT_EQ(c.selection().cpu, 0);
@@ -160,7 +160,7 @@ TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesT
     storeChoice("HXB9", "-1111", "V100");
     prompter.answer(BoxAnswer::Ok);
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found the Last Inverter data file.\nHXB9(V100)-1111");
     EXPECT_EQ(prompter.boxes()[0].caption, "Confirmation");
@@ -176,7 +176,7 @@ TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
     storeChoice("HXA1", "-4037", "V110");
     prompter.answer(BoxAnswer::Ok);
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     ASSERT_EQ(prompter.texts(), QStringList({"Not found the Last Inverter data file.\nHXA1(V110)-4037"}));
 }
 
@@ -184,7 +184,7 @@ TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
     storeChoice("HXB3", "-4037", "V250");
     context.drive.identity.typeName = "HXA1";
     StartupChoice c(context, {false, true});
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_EQ(c.storedSelection().type, StartupChoice::kMissing);
     EXPECT_EQ(c.selection().type, 0);
@@ -209,10 +209,10 @@ TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + p.settings);
     context.language.name = QString::fromUtf8(p.running);
     StartupChoice c(context, {p.fromNew, false});
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.selection().language, p.expectedPos);
     EXPECT_EQ(context.texts.caption, QString::fromUtf8(p.expectedCaption));
-    c.FormClose();
+    c.takeChoice();
     EXPECT_EQ(context.language.name, c.languages().at(p.expectedPos));
     EXPECT_EQ(IniFile(context.paths.settingsIni).readInteger("Default", "LangNo", -9), p.expectedPos);
 }
@@ -285,11 +285,11 @@ TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
     seedLanguages();
     makeFolder("dat/HXZ9(V100)");
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.typeCodes(), QStringList({"99"}));
     EXPECT_TRUE(c.capacityNames().isEmpty());
     EXPECT_EQ(c.selection().capacity, -1);
-    c.FormClose();
+    c.takeChoice();
     EXPECT_EQ(context.drive.identity.typeCode, "99");
     EXPECT_EQ(context.drive.identity.formName, "");
     EXPECT_EQ(IniFile(context.paths.settingsIni).readInteger("Default", "InvFormNo", 0), -1);
@@ -300,13 +300,13 @@ TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
     makeFolder("dat/XY9(V100)");
     prompter.answer(BoxAnswer::Ok);
     StartupChoice c(context, startup());
-    EXPECT_FALSE(c.FormCreate());
+    EXPECT_FALSE(c.loadChoices());
     EXPECT_TRUE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found Inverter data file.\nKVR260X is closed.");
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Warning);
     const QByteArray before = settingsText();
-    c.FormClose();
+    c.takeChoice();
     EXPECT_EQ(settingsText(), before);
     EXPECT_EQ(cpuFormsM, QStringList({"stale"}));
 }
@@ -315,28 +315,28 @@ TEST_F(StartupChoiceTest, AnotherDataFolderGivesTheTypesWhileTheCatalogueStays) 
     storeChoice("HXB3", "-4037", "V250", 1, "DF=\\other\r\n");
     folder.writeFile("other/HXB3(V250)/HXB3-4037.cap", "");
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.typeNames(), QStringList({"HXB3"}));
     EXPECT_EQ(c.typeCodes(), QStringList({"52"}));
     EXPECT_EQ(c.capacityCodes(), QStringList({"13"}));
-    c.FormClose();
+    c.takeChoice();
     EXPECT_EQ(context.drive.files.typeFolder, folder.filePath("other/HXB3(V250)"));
 }
 
 TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
     seedLanguages();
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
-    c.I_TypeFormChange(1);
+    ASSERT_TRUE(c.loadChoices());
+    c.refillForType(1);
     EXPECT_EQ(c.cpuVersions(), QStringList({"V250"}));
     EXPECT_EQ(c.capacityNames(), QStringList({"-2007", "-2015", "-4015", "-4037"}));
     EXPECT_EQ(c.capacityCodes(), QStringList({"2", "3", "11", "13"}));
     EXPECT_EQ(c.selection().cpu, 0);
     EXPECT_EQ(c.selection().capacity, 0);
 
-    c.I_TypeFormChange(0);
+    c.refillForType(0);
     c.takeSelection({0, 0, 3, 0});
-    c.I_CpuFormChange(1);
+    c.refillForCpu(1);
     EXPECT_EQ(c.capacityNames().size(), 7);
     EXPECT_EQ(c.selection().capacity, 0);
 }
@@ -344,7 +344,7 @@ TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
 TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
     seedLanguages();
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     c.selectPositions(1, 40, 7);
     EXPECT_EQ(c.selection().type, 1);
     EXPECT_EQ(c.selection().capacity, -1);
@@ -357,19 +357,19 @@ TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
 TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKeepsTheDrive) {
     seedLanguages();
     StartupChoice c(context);
-    ASSERT_TRUE(c.FormCreate());
+    ASSERT_TRUE(c.loadChoices());
     DetectionResult found;
     found.port = 2;
     found.settings = {5, 0, 1};
     c.applyDetection(found);
-    c.FormClose();
+    c.takeChoice();
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=2\r\nPrtocol=1\r\nBaudrate=5\r\nParity=0\r\n"));
 
     storeChoice("HXA1", "-2004", "V110", 1, "[Comms]\r\nCommport=1\r\n");
     StartupChoice kept(context);
-    ASSERT_TRUE(kept.FormCreate());
+    ASSERT_TRUE(kept.loadChoices());
     kept.applyDetection(found);
-    kept.FormClose();
+    kept.takeChoice();
     EXPECT_TRUE(settingsText().endsWith("[Comms]\r\nCommport=1\r\n"));
 }
 

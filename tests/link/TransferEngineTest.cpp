@@ -41,7 +41,7 @@ public:
         engine_.setView(&view);
         engine_.setJob(&transfer);
         engine_.setResult(&result);
-        engine_.FormShow();
+        engine_.showReady();
     }
     void start() { engine_.start(); }
     TransferEngine& engine() { return engine_; }

@@ -39,7 +39,7 @@ TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinkingAndKeysStillGoOut) {
         if (p == 1) {
             drive.answer = false;
         } else if (p == 2) {
-            panel.PaintBoxRunRKPClick();
+            panel.pressRun();
         } else if (p == 3) {
             panel.blinkTick();
         } else if (p == 4) {
@@ -70,7 +70,7 @@ TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
     setRows({{"0000", "3", "0", "1"}, {"FC10", "65535", "0", "1"}});
     view.script = [this](int p) {
         if (p == 1)
-            panel.PaintBoxRunRKPClick();
+            panel.pressRun();
         if (p == 2)
             panel.PanelRunning = 0;
     };
@@ -85,9 +85,9 @@ TEST_F(Panel, RunAndStopClicksGoOutUnderTheHandshakeAndTheDriveFollows) {
     view.script = [this](int p) {
         clock.advance(50);
         if (p == 2)
-            panel.PaintBoxRunRKPClick();
+            panel.pressRun();
         if (p == 4)
-            panel.PaintBoxStopRKPClick();
+            panel.pressStop();
         if (p == 5)
             panel.PanelRunning = 0;
     };
@@ -105,9 +105,9 @@ TEST_F(Panel, HeldUpSendsOneCodePerPassThenTheReleaseCodes) {
     view.script = [this](int p) {
         clock.advance(8);
         if (p == 1)
-            panel.PaintBoxUpRKPMouseDown();
+            panel.pressUp();
         if (p == 3)
-            panel.PaintBoxUpRKPMouseUp();
+            panel.releaseUp();
         if (p == 4)
             panel.PanelRunning = 0;
     };
@@ -121,12 +121,12 @@ TEST_F(Panel, UpOrDownPressedAndReleasedWithinOnePassStillReachesTheDrive) {
     view.script = [this](int p) {
         clock.advance(8);
         if (p == 1) {
-            panel.PaintBoxUpRKPMouseDown();
-            panel.PaintBoxUpRKPMouseUp();
+            panel.pressUp();
+            panel.releaseUp();
         }
         if (p == 3) {
-            panel.PaintBoxDownRKPMouseDown();
-            panel.PaintBoxDownRKPMouseUp();
+            panel.pressDown();
+            panel.releaseDown();
         }
         if (p == 5)
             panel.PanelRunning = 0;
@@ -146,7 +146,7 @@ TEST_F(Panel, ThePassWaitsForItsTimeInTheEventLoopAndAKeyEndsTheWait) {
         if (p == 3)
             port.drainMs = 0;
         if (p == 4)
-            panel.PaintBoxRunRKPClick();
+            panel.pressRun();
         if (p == 5)
             panel.PanelRunning = 0;
     };
@@ -164,12 +164,12 @@ TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
     view.script = [this](int p) {
         clock.advance(40);
         if (p == 1) {
-            panel.PaintBoxDownRKPMouseDown();
+            panel.pressDown();
         } else if (p == 2) {
-            panel.PaintBoxStopRKPClick();
-            panel.PaintBoxDownRKPMouseUp();
-            panel.PaintBoxMonRKPClick();
-            panel.PaintBoxEntRKPClick();
+            panel.pressStop();
+            panel.releaseDown();
+            panel.pressMon();
+            panel.pressEnt();
         } else {
             panel.PanelRunning = 0;
         }
@@ -188,7 +188,7 @@ TEST_F(Panel, ALongPassGivesATimePartAbove255) {
         if (p == 1)
             clock.advance(1100);
         if (p == 2)
-            panel.PaintBoxRunRKPClick();
+            panel.pressRun();
         if (p == 3)
             panel.PanelRunning = 0;
     };
@@ -197,8 +197,8 @@ TEST_F(Panel, ALongPassGivesATimePartAbove255) {
 }
 
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
-    panel.PaintBoxRunRKPClick();
-    panel.PaintBoxUpRKPMouseDown();
+    panel.pressRun();
+    panel.pressUp();
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(panel.RunKey, 0);
 }
@@ -207,10 +207,10 @@ TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
 
 TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
     options.ledBlinkInterval.setPosition(0);
-    panel.FormActivate();
+    panel.armStart();
     EXPECT_TRUE(panel.startTimerActive());
     view.script = [this](int p) {
-        panel.FormActivate(); // re-activation inside the loop
+        panel.armStart(); // re-activation inside the loop
         EXPECT_FALSE(panel.startTimerActive());
         panel.startDelayElapsed(); // a start that was armed before cannot nest
         if (p == 2)
@@ -221,15 +221,15 @@ TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
     // A blink interval of 0 never starts the blink timer.
     EXPECT_FALSE(panel.blinkTimerActive());
 
-    panel.FCLabelDblClick();
-    panel.FormActivate();
+    panel.toggleDirectInput();
+    panel.armStart();
     EXPECT_FALSE(panel.startTimerActive());
     EXPECT_EQ(panel.DirectInput, 1);
 }
 
 TEST_F(Panel, ClosingWithinTheStartDelayStopsTheTimersAndNothingRunsLater) {
-    panel.FormActivate();
-    panel.RKPExitClick();
+    panel.armStart();
+    panel.closePanel();
     EXPECT_FALSE(panel.startTimerActive());
     EXPECT_EQ(view.closes, 1);
     panel.startDelayElapsed(); // fired anyway: the window is hidden
@@ -239,8 +239,8 @@ TEST_F(Panel, ClosingWithinTheStartDelayStopsTheTimersAndNothingRunsLater) {
 TEST_F(Panel, ClosingDuringAPassEndsTheLoopAfterIt) {
     view.script = [this](int p) {
         if (p == 1) {
-            panel.PaintBoxRunRKPClick();
-            panel.RKPExitClick();
+            panel.pressRun();
+            panel.closePanel();
         }
     };
     panel.RunPanelLoop();
@@ -262,7 +262,7 @@ TEST_F(Panel, AWindowHiddenAnotherWayEndsTheLoopToo) {
 TEST_F(Panel, AFailedConnectShowsMessage3AndClosesOnce) {
     port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
     prompter.allowUnexpected();
-    panel.FormActivate();
+    panel.armStart();
     panel.startDelayElapsed();
     EXPECT_TRUE(prompter.texts().contains(QStringLiteral("msg3")));
     EXPECT_EQ(view.closes, 1);
@@ -286,19 +286,19 @@ protected:
         for (const char* k = keys; *k; ++k) {
             switch (*k) {
             case '\r':
-                panel.directInputKeyDown(13);
+                panel.handleDirectKey(13);
                 break;
             case '\b':
-                panel.directInputKeyDown(8);
+                panel.handleDirectKey(8);
                 break;
             case '\x7f':
-                panel.directInputKeyDown(46);
+                panel.handleDirectKey(46);
                 break;
             case '\x1b':
-                panel.directInputKeyDown(27);
+                panel.handleDirectKey(27);
                 break;
             default:
-                panel.directInputKeyPress(QChar::fromLatin1(*k));
+                panel.typeDirectCharacter(QChar::fromLatin1(*k));
                 break;
             }
         }
@@ -306,7 +306,7 @@ protected:
     void enterMode() {
         view.script = [this](int) {
             if (!panel.DirectInput)
-                panel.FCLabelDblClick();
+                panel.toggleDirectInput();
         };
         panel.RunPanelLoop();
         view.script = [this](int) { panel.PanelRunning = 0; };
@@ -425,7 +425,7 @@ TEST_F(DirectInput, EscLeavesTheModeAndTheToggleDoesToo) {
     EXPECT_EQ(view.directTexts.back(), QString());
     EXPECT_TRUE(writes().isEmpty());
     enterMode();
-    panel.FCLabelDblClick();
+    panel.toggleDirectInput();
     EXPECT_EQ(panel.DirectInput, 0);
     EXPECT_GT(view.pass, 0);
 }
@@ -442,8 +442,8 @@ TEST_F(DirectInput, ConfirmationBlinksThreeTimesAtTheBlinkInterval) {
 TEST_F(DirectInput, LeavingFromInsideAPassKeepsThatLoopInsteadOfNestingOne) {
     view.script = [this](int p) {
         if (p == 1) {
-            panel.FCLabelDblClick();      // enter ...
-            panel.directInputKeyDown(27); // ... and leave in the same pass
+            panel.toggleDirectInput(); // enter ...
+            panel.handleDirectKey(27); // ... and leave in the same pass
             EXPECT_TRUE(panel.loopActive());
         }
         if (p == 3)
@@ -503,11 +503,11 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     std::uint32_t runCode = 0;
     view.script = [&](int p) {
         if (p == 1)
-            ptyPanel.PaintBoxRunRKPClick();
+            ptyPanel.pressRun();
         if (p == 2) {
             ranAfterRun = ptyModel.motorRunning();
             runCode = ptyModel.parameter(QStringLiteral("FA11"))->raw & 0xFF;
-            ptyPanel.PaintBoxStopRKPClick();
+            ptyPanel.pressStop();
         }
         if (p == 3)
             ptyPanel.PanelRunning = 0;
@@ -525,14 +525,14 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     setMul("FA01", "100");
     view.script = [&](int) {
         if (!ptyPanel.DirectInput)
-            ptyPanel.FCLabelDblClick();
+            ptyPanel.toggleDirectInput();
     };
     ptyPanel.RunPanelLoop();
     ASSERT_EQ(ptyPanel.DirectInput, 1);
     view.script = [&](int) { ptyPanel.PanelRunning = 0; };
     for (QChar c : QStringLiteral("2.1"))
-        ptyPanel.directInputKeyPress(c);
-    ptyPanel.directInputKeyDown(13);
+        ptyPanel.typeDirectCharacter(c);
+    ptyPanel.handleDirectKey(13);
     server.stop();
     EXPECT_EQ(ptyPanel.DirectInput, 0);
     EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA01"))->raw, 210u);

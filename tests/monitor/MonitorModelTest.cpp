@@ -297,21 +297,21 @@ TEST_F(Monitor, ASlowLinkStillLeavesATimeBaseThatCanBeTaken) {
     m.recount(MonitorModel::TimeBaseRule::Reset);
     EXPECT_EQ(m.timeBaseEdit.minimum, 55000);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("55.0"));
-    EXPECT_TRUE(m.FormCloseQuery());
+    EXPECT_TRUE(m.mayClose());
     EXPECT_TRUE(prompter.boxes().empty());
 }
 
 TEST_F(Monitor, CloseIsRefusedForARefusedValueUnlessItsRowCannotTakeTheFocus) {
     MonitorModel& m = create();
     m.setText(MonitorField::Multiplier, 1, "abc");
-    EXPECT_FALSE(m.FormCloseQuery());
+    EXPECT_FALSE(m.mayClose());
     EXPECT_EQ(prompter.boxes().size(), 1u);
     // CH2 switched off: its edit is disabled and goes back to its value.
     m.setChannelChecked(1, false);
-    EXPECT_TRUE(m.FormCloseQuery());
+    EXPECT_TRUE(m.mayClose());
     EXPECT_EQ(m.channels[1].multiplierEdit.text, QStringLiteral("1.0"));
     m.runLock().setRunning(true);
-    EXPECT_FALSE(m.FormCloseQuery());
+    EXPECT_FALSE(m.mayClose());
     EXPECT_EQ(prompter.boxes().size(), 1u);
 }
 
@@ -549,7 +549,7 @@ TEST_F(Monitor, RestoredValuesPassTheChecksOfTypedOnes) {
     EXPECT_EQ(m.triggerSlope, 0);
     EXPECT_EQ(m.timeBaseEdit.position, m.timeBaseEdit.minimum);
     // The refused text keeps the window open until it is put right.
-    EXPECT_FALSE(m.FormCloseQuery());
+    EXPECT_FALSE(m.mayClose());
 }
 
 // ---- Activation -----------------------------------------------------------------------------------
@@ -559,7 +559,7 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     opts.timedTestReads.setPosition(5);
     opts.readTimeMargin.setPosition(50);
     replyMs = 37;
-    m.FormActivate();
+    m.connectAndMeasure();
     EXPECT_TRUE(m.portOk());
     EXPECT_EQ(m.runState().readTimeMs, 37);
     EXPECT_EQ(m.runState().minItemTimeMs, 100);
@@ -571,12 +571,12 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
 
     opts.readTimeMargin.setPosition(0);
     replyMs = 0;
-    m.FormActivate();
+    m.connectAndMeasure();
     EXPECT_EQ(m.runState().minItemTimeMs, 50);
 
     // No drive: nothing to start, the slowest pace.
     driveAnswers = false;
-    m.FormActivate();
+    m.connectAndMeasure();
     EXPECT_FALSE(m.portOk());
     EXPECT_FALSE(m.runState().startEnabled);
     EXPECT_EQ(m.runState().minItemTimeMs, 500);
@@ -585,7 +585,7 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     driveAnswers = true;
     m.runLock().setRunning(true);
     const std::size_t writes = port.writes.size();
-    m.FormActivate();
+    m.connectAndMeasure();
     EXPECT_EQ(port.writes.size(), writes);
 }
 
@@ -596,7 +596,7 @@ TEST_F(Monitor, AnActivationStartedInsideAnotherDoesNothing) {
         if (nested < 0) {
             const int before = requests;
             nested = 0;
-            m.FormActivate(); // a box closing during the first pass activates the window again
+            m.connectAndMeasure(); // a box closing during the first pass activates the window again
             nested = requests - before;
         }
         ++requests;
@@ -605,7 +605,7 @@ TEST_F(Monitor, AnActivationStartedInsideAnotherDoesNothing) {
             out.push_back({std::move(r.bytes), 0});
         return out;
     };
-    m.FormActivate();
+    m.connectAndMeasure();
     EXPECT_EQ(nested, 0);
     EXPECT_FALSE(m.activating());
 }

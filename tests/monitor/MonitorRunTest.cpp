@@ -168,7 +168,7 @@ TEST_F(MonitorRunTest, TheAlarmWordAndTheTripCodeAreWatchedAndATripEndsTheRun) {
 TEST_F(MonitorRunTest, RunAndStopKeysReachTheDriveBetweenSamplesAndNeverFromAnEarlierRun) {
     useChannels({{0, kFrequencyCommand}});
     opts.monitorRunStopControl.setChecked(true);
-    model->FormActivate();
+    model->connectAndMeasure();
     ASSERT_TRUE(model->runState().runStopEnabled);
     setTimeBase("0.3"); // 60 ms per sample: the key is held 15 x 4 ms
     model->noteSpeed(37, model->runState().minItemTimeMs);

@@ -14,7 +14,7 @@ TEST_F(CopyCommand, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherWindow
     // The main window as the start-up wires it to the table.
     MainWindow main(context, options, nullptr);
     ParameterTableWindow t(context, options, nullptr, main);
-    t.FormCreate();
+    t.placeAndFill();
     main.setTable(&t);
     t.Show();
     EXPECT_EQ(main.item(MainCommand::Copy)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));

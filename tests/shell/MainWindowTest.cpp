@@ -286,7 +286,7 @@ TEST_F(MainWindowTest, LinkIconShowsTheLinkState) {
 }
 
 TEST_F(MainWindowTest, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
-    m.FormCreate();
+    m.startProgram();
     EXPECT_TRUE(m.isWindow());
     EXPECT_EQ(m.pos(), QPoint(0, 0));
     EXPECT_EQ(m.width(), 639);
@@ -298,7 +298,7 @@ TEST_F(MainWindowTest, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
 
 TEST_F(MainWindowTest, FirstShowPreparesTheCommandsAndShowsTheTable) {
     wireTable();
-    m.FormCreate();
+    m.startProgram();
     m.fileCommands().CommentsChk = true;
     m.fileCommands().CommentsBuff = QStringLiteral("from the file");
     m.setFileArgumentStart();

@@ -98,7 +98,7 @@ protected:
                     ++closedDuringTransfer;
                 // The activation check would reconnect to the drive.
                 const std::size_t writes = port.writes.size();
-                main().FormActivate();
+                main().checkDriveUnlessTransferring();
                 if (port.writes.size() != writes)
                     ++checkedDuringTransfer;
                 bar.startButton->click();
@@ -289,7 +289,7 @@ TEST_F(MainWiring, TheTableShortcutsActFromTheTableWindowAndFromTheMainWindow) {
         QCoreApplication::processEvents();
         ASSERT_EQ(QApplication::focusWidget(), t->gridView);
         t->core().setCurrentCell(TC_Value, row);
-        t->entry().Click(); // as a click on the cell does
+        t->entry().cancelForMove(); // as a click on the cell does
         const qint64 before = tableValue("0002");
         const QString typed = fromMain ? QStringLiteral("9") : QStringLiteral("12");
         for (QChar c : typed)
@@ -391,7 +391,7 @@ TEST_F(MainWiring, F10OnTheTableOpensTheHelpPageOfTheCursorRow) {
     for (int r = 1; r < t->cells().rowCount(); ++r)
         if (t->cells().cell(TC_ComNo, r) == QLatin1String("0002"))
             t->core().setCurrentCell(TC_Value, r);
-    t->entry().Click(); // as a click on the cell does
+    t->entry().cancelForMove(); // as a click on the cell does
     QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : t;
     ASSERT_TRUE(qt_sendShortcutOverrideEvent(to, 0, Qt::Key_F10, Qt::NoModifier));
     QTextBrowser* view = HelpViewer::currentWindow();

@@ -71,7 +71,7 @@ TEST_F(MonitorWiring, TheMonitorCommandOpensTheWindowAndNewGivesItTheNewTypesLis
 TEST_F(MonitorWiring, ARunLocksTheMainWindowAndTheTablesMenuUntilItEndsAndTheMonitorStaysOpen) {
     main().button(MainCommand::MonitorChart)->trigger();
     ASSERT_TRUE(monitor().isVisible());
-    monitor().FormActivate(); // connects and measures the link, as an activation does
+    monitor().applyColoursAndConnect(); // connects and measures the link, as an activation does
     struct During {
         bool mainEnabled = true, popupEnabled = true, closed = true;
     } during;
@@ -80,10 +80,10 @@ TEST_F(MonitorWiring, ARunLocksTheMainWindowAndTheTablesMenuUntilItEndsAndTheMon
         during.popupEnabled = main().tableCommands().popupMenuEnabled();
         // Closing is refused while the run holds the link.
         during.closed = monitor().close();
-        monitor().MonStopClick();
+        monitor().stopMonitoring();
     });
     ASSERT_TRUE(monitor().startButton->isEnabled());
-    EXPECT_EQ(monitor().MonStartClick(), RunEnd::Stopped);
+    EXPECT_EQ(monitor().startMonitoring(), RunEnd::Stopped);
     EXPECT_FALSE(during.mainEnabled);
     EXPECT_FALSE(during.popupEnabled);
     EXPECT_FALSE(during.closed);

@@ -131,13 +131,13 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     main().button(MainCommand::MonitorChart)->trigger();
     MonitorWindow& mon = monitor();
     ASSERT_TRUE(mon.isVisible());
-    mon.FormActivate();
+    mon.applyColoursAndConnect();
     int taken = 0;
     QObject::connect(&mon.run(), &MonitorRun::sampleTaken, &mon, [&] {
         if (++taken == 5)
-            mon.MonStopClick();
+            mon.stopMonitoring();
     });
-    ASSERT_EQ(mon.MonStartClick(), RunEnd::Stopped);
+    ASSERT_EQ(mon.startMonitoring(), RunEnd::Stopped);
     MonitorModel& m = mon.model();
     const int held = m.samples.size();
     ASSERT_GE(held, 4);
@@ -151,7 +151,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     QDir().mkpath(dir);
     // A name without an extension takes the chosen entry's.
     prompter.answerFile(dir + QStringLiteral("/trend"), 1);
-    ASSERT_TRUE(mon.MonFileClick());
+    ASSERT_TRUE(mon.saveMonitorFileAs());
     EXPECT_EQ(program->context().recent.monitorName, QStringLiteral("trend.mon"));
     EXPECT_EQ(program->context().recent.monitorFolder, dir);
     QStringList lines;
@@ -163,7 +163,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     // The name decides what is written, whatever the entry.
     for (const char* name : {"trend.csv", "trend.jpg", "trend.wmf", "trend.BMP"}) {
         prompter.answerFile(dir + u'/' + QLatin1String(name), 1);
-        ASSERT_TRUE(mon.MonFileClick()) << name;
+        ASSERT_TRUE(mon.saveMonitorFileAs()) << name;
         EXPECT_GT(QFileInfo(dir + u'/' + QLatin1String(name)).size(), 0) << name;
     }
     ASSERT_TRUE(TextFile::readLines(dir + QStringLiteral("/trend.csv"), lines));
@@ -178,7 +178,7 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
     m.setChannelChecked(0, false);
     m.step(MonitorField::Multiplier, 1, 30);
     prompter.answerFile(dir + QStringLiteral("/trend.mon"));
-    ASSERT_TRUE(mon.MonFileOpenClick());
+    ASSERT_TRUE(mon.openMonitorFile());
     EXPECT_TRUE(m.channels[0].checked);
     EXPECT_FLOAT_EQ(m.channels[1].multiplier, 1.0f);
     ASSERT_EQ(m.samples.size(), held);
@@ -214,16 +214,16 @@ TEST_F(PrintWiring, AMonitorRunIsSavedExportedDrawnReadBackAndPrinted) {
         ASSERT_TRUE(TextFile::writeBytes(path, d.bytes));
         prompter.clear();
         prompter.answerFile(path);
-        EXPECT_EQ(mon.MonFileOpenClick(), d.opened) << d.name;
+        EXPECT_EQ(mon.openMonitorFile(), d.opened) << d.name;
         EXPECT_EQ(prompter.texts(), QStringList{d.opened ? d.box : d.box + u'\n' + path}) << d.name;
         EXPECT_EQ(m.samples.size(), d.held) << d.name;
     }
     prompter.clear();
     prompter.answerFile(dir + QStringLiteral("/trend.mon"));
-    ASSERT_TRUE(mon.MonFileOpenClick());
+    ASSERT_TRUE(mon.openMonitorFile());
 
     // Print: the chart to the clipboard and the run's page to the print window.
-    mon.MonPrintClick();
+    mon.printChart();
     MonitorPrintWindow& pw = *program->monitorPrint();
     ASSERT_TRUE(pw.isVisible());
     EXPECT_EQ(pw.data().typeForm, QStringLiteral("HXA1-2004"));

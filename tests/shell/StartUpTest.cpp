@@ -77,7 +77,7 @@ protected:
 TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDrive) {
     ASSERT_FALSE(QFile::exists(folder.settingsIniPath()));
     auto m = mainWithChoice();
-    m->FormCreate();
+    m->startProgram();
 
     EXPECT_EQ(formRuns, 1);
     EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("Japanese"), QStringLiteral("English")}));
@@ -97,7 +97,7 @@ TEST_F(StartUp, FirstStartListsTheLanguagesBeforeTheFormOpensAndLoadsTheChosenDr
 TEST_F(StartUp, StoredLanguagesAreLeftAsTheyAre) {
     folder.writeFile(QStringLiteral("KVR260X.ini"), "[Language]\r\nEnglish=1\r\nJapanese=0\r\n");
     auto m = mainWithChoice();
-    m->FormCreate();
+    m->startProgram();
     EXPECT_EQ(languagesSeenByForm, (QStringList{QStringLiteral("English"), QStringLiteral("Japanese")}));
     EXPECT_EQ(IniFile(folder.settingsIniPath())
                   .readInteger(QStringLiteral("Language"), QStringLiteral("English"), 7),
@@ -110,7 +110,7 @@ TEST_F(StartUp, SavedFoldersAreReadFromTheSettings) {
         "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[File]\r\nSavePath=C:\\out\r\nLoadPath=/data/in\r\n"
         "[Monitor]\r\nMonPath=/data/mon\r\n");
     auto m = mainWithChoice();
-    m->FormCreate();
+    m->startProgram();
     EXPECT_EQ(context.recent.saveFolder, QStringLiteral("C:/out"));
     EXPECT_EQ(context.recent.openFolder, QStringLiteral("/data/in"));
     EXPECT_EQ(context.recent.monitorFolder, QStringLiteral("/data/mon"));
@@ -122,7 +122,7 @@ TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence) {
         ++formRuns;
         context.startupAborted = true;
     });
-    m->FormCreate();
+    m->startProgram();
     EXPECT_EQ(formRuns, 1);
     EXPECT_TRUE(context.startupAborted);
     EXPECT_EQ(context.store, nullptr);
@@ -150,7 +150,7 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
         }
     });
     prompter.allowUnexpected(); // the drive data's own complaint
-    m->FormCreate();
+    m->startProgram();
 
     EXPECT_EQ(formRuns, 2);
     EXPECT_FALSE(context.startupAborted);
@@ -164,7 +164,7 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
 TEST_F(StartUp, SettingsThatCannotBeWrittenStopTheFirstStartWithOneBox) {
     QDir().mkpath(folder.settingsIniPath()); // a folder where the file should be
     auto m = mainWithChoice();
-    m->FormCreate();
+    m->startProgram();
     EXPECT_TRUE(context.startupAborted);
     EXPECT_EQ(formRuns, 0);
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -181,7 +181,7 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
         kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("0003,5000,1,0"),
                                         QString(), QStringLiteral("0004,999,0,0")}));
     MainWindow m(context, options, nullptr);
-    m.FormCreate(file, folder.path());
+    m.startProgram(file, folder.path());
 
     ASSERT_FALSE(context.startupAborted);
     EXPECT_EQ(prompter.boxes().size(), 0u);
@@ -227,7 +227,7 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
                  kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("FFFF,1,0,0"),
                                                  QStringLiteral("0003,5000,0,0")}));
     MainWindow m(context, options, nullptr);
-    m.FormCreate(file, folder.path());
+    m.startProgram(file, folder.path());
 
     EXPECT_FALSE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -290,7 +290,7 @@ TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders
 TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
     seedLanguages();
     MainWindow m(context, options, nullptr);
-    m.FormCreate(folder.filePath(QStringLiteral("missing.kvr")), folder.path());
+    m.startProgram(folder.filePath(QStringLiteral("missing.kvr")), folder.path());
     EXPECT_TRUE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.contains(QStringLiteral("missing.kvr")));
@@ -302,7 +302,7 @@ TEST_F(StartUp, FileArgumentValuesOutsideTheirLimitsAreListedAndMarked) {
     const QString file = writeKvr(QStringLiteral("x.kvr"),
                                   kvr(QStringLiteral("English"), {QStringLiteral("0002,99999999,0,0")}));
     MainWindow m(context, options, nullptr);
-    m.FormCreate(file, folder.path());
+    m.startProgram(file, folder.path());
     EXPECT_FALSE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(context, MsgId::ValuesOutsideLimits) +
@@ -319,7 +319,7 @@ TEST_F(StartUp, FileArgumentLargerThanAnyParameterSetIsRefusedUnread) {
     lines << QString(ParameterFileChecks::kMaxFileBytes, u'0');
     const QString file = writeKvr(QStringLiteral("big.kvr"), lines);
     MainWindow m(context, options, nullptr);
-    m.FormCreate(file, folder.path());
+    m.startProgram(file, folder.path());
     EXPECT_TRUE(context.startupAborted);
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::FileTooLarge) + u'\n' + file});
 }
@@ -332,14 +332,14 @@ TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
     {
         ::ProgramFolder::setProgramFolder(context, other.path());
         auto m = mainWithChoice();
-        m->FormCreate();
+        m->startProgram();
         EXPECT_EQ(context.paths.settingsIni, other.path() + QStringLiteral("/KVR260X.ini"));
         EXPECT_TRUE(QFile::exists(other.settingsIniPath()));
     }
     context = ProgramContext();
     ::ProgramFolder::setProgramFolder(context, other.path());
     MainWindow m(context, options, nullptr);
-    m.FormCreate(file, folder.path());
+    m.startProgram(file, folder.path());
     EXPECT_EQ(context.paths.programFolder, folder.path());
     EXPECT_EQ(context.paths.settingsIni, folder.settingsIniPath());
 }
@@ -464,7 +464,7 @@ TEST_F(StartUp, ASecondInstanceIsRefused) {
 
 TEST_F(StartUp, ClosingWaitsForTheMonitorRunThenWritesTheFolders) {
     auto m = mainWithChoice();
-    m->FormCreate();
+    m->startProgram();
     m->show();
     context.recent.saveFolder = QStringLiteral("/s");
     context.recent.openFolder = QStringLiteral("/l");

@@ -89,7 +89,7 @@ protected:
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
         PrompterAsker asker;
-        store->FormCreate(context, asker);
+        store->loadLanguageTexts(context, asker);
         ASSERT_TRUE(LoadTypeTable(context, asker));
         ASSERT_TRUE(LoadCapacityTable(context, asker));
         ASSERT_TRUE(InitValueTable(context, asker));

@@ -29,7 +29,7 @@ protected:
         MonitorFixture::SetUp();
         opts.recordingPointCount.setPosition(1250);
         create();
-        model->FormActivate();
+        model->connectAndMeasure();
         // The link answers at once: the shortest time base is five samples of 50 ms per item.
         model->noteSpeed(model->runState().readTimeMs, 50);
         model->recount(MonitorModel::TimeBaseRule::Keep);

@@ -56,7 +56,7 @@ protected:
         context.drive.identity.typeName = "HXA1";
         context.drive.identity.formName = "-2004";
         context.drive.identity.cpuVersion = "V110";
-        store->FormCreate(context, prompter);
+        store->loadLanguageTexts(context, prompter);
         ASSERT_TRUE(LoadTypeTable(context, prompter));
         ASSERT_TRUE(LoadCapacityTable(context, prompter));
         ASSERT_TRUE(InitValueTable(context, prompter));
@@ -87,7 +87,7 @@ protected:
     using Key = ValueEntry::Key;
 
     TableFixture() {
-        QObject::connect(&entry, &ValueEntry::deleteKey, [this] { views.PopDefClick(); });
+        QObject::connect(&entry, &ValueEntry::deleteKey, [this] { views.restoreShipmentValues(); });
     }
     void SetUp() override {
         ShippedTableFixture::SetUp();
@@ -105,16 +105,16 @@ protected:
     }
     void type(const QString& text) {
         for (QChar c : text)
-            entry.KeyPress(c);
+            entry.typeCharacter(c);
     }
-    void key(Key k) { entry.KeyDown(k); }
+    void key(Key k) { entry.pressKey(k); }
     void enter() { key(Key::Enter); }
     // The cursor on a parameter's row, as a click on its value cell puts it there.
     void go(const QString& comNo) {
         const int r = rowOf(comNo);
         ASSERT_GE(r, 1) << comNo.toStdString();
         core.setCurrentCell(TC_Value, r);
-        entry.Click();
+        entry.cancelForMove();
         ASSERT_EQ(core.CursorRow, r);
     }
     // Types a value into a parameter's row and commits it.

@@ -81,7 +81,7 @@ TEST_F(FindTest, AMatchInTheNumberFindsItsRowAndGivesUpTheValueBeingTyped) {
     core.setCurrentCell(TC_Value, 2);
     core.CursorRow = 2;
     const QString shown = core.grid().cell(TC_Value, 2);
-    entry.KeyPress('5');
+    entry.typeCharacter('5');
     find.start();
     next("0013");
     EXPECT_EQ(core.CursorRow, rowOf("0013"));
@@ -91,7 +91,7 @@ TEST_F(FindTest, AMatchInTheNumberFindsItsRowAndGivesUpTheValueBeingTyped) {
 
 TEST_F(FindTest, InTheBlindViewTheRowsFoundAreTheRowsShown) {
     StoreCells::setWork(context, UP_SelectIndex, index("0005"), "1");
-    views.PopBlindClick();
+    views.hideSelected();
     find.start();
     next("preset speed");
     EXPECT_EQ(core.grid().cell(TC_ComNo, core.CursorRow), "0007");
@@ -99,9 +99,9 @@ TEST_F(FindTest, InTheBlindViewTheRowsFoundAreTheRowsShown) {
 
 TEST_F(FindTest, FindIsNotOfferedInTheViewsItsBufferDoesNotFollow) {
     EXPECT_TRUE(commands.enabled(TableCommand::Find));
-    views.PopQuickClick();
+    views.toggleQuickView();
     EXPECT_FALSE(commands.enabled(TableCommand::Find));
-    views.PopQuickClick();
+    views.toggleQuickView();
     EXPECT_TRUE(commands.enabled(TableCommand::Find));
 }
 

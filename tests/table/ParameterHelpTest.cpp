@@ -52,7 +52,7 @@ TEST_F(ParameterHelpTest, ARowOpensThePageOfItsTitleAndARowOfNoParameterOrABadTi
 TEST_F(ParameterHelpTest, TheItemsOpenTheCursorRowAndADoubleClickItsOwnRow) {
     ParameterHelp help = recording();
     core.CursorRow = rowOf("0002");
-    help.PopParaHelpClick();
+    help.showParameterHelp();
     help.openRow(rowOf("0005"));
     EXPECT_EQ(shown, (QList<Page>{{helpFile, "html/f002.htm"}, {helpFile, "html/f005.htm"}}));
 
@@ -60,10 +60,10 @@ TEST_F(ParameterHelpTest, TheItemsOpenTheCursorRowAndADoubleClickItsOwnRow) {
     // rows by a view change open nothing.
     shown.clear();
     commands.setEnabled(TableCommand::ParaHelp, false);
-    help.PopParaHelpClick();
+    help.showParameterHelp();
     commands.setEnabled(TableCommand::ParaHelp, true);
     core.CursorRow = rows() + 3;
-    help.PopParaHelpClick();
+    help.showParameterHelp();
     EXPECT_TRUE(shown.isEmpty());
 }
 

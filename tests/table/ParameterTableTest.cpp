@@ -239,11 +239,11 @@ TEST_F(ParameterTableTest, AfterARefillTheCursorIsOnItsParameterOrOnNoRow) {
     // typed key is not taken (row 1 shows another parameter).
     EXPECT_EQ(core.CursorRow, 0);
     EXPECT_EQ(core.currentRow(), -1);
-    EXPECT_FALSE(entry.KeyPress(u'5'));
+    EXPECT_FALSE(entry.typeCharacter(u'5'));
     EXPECT_EQ(core.grid().cell(TC_Value, 1), cell(TC_Value, "0009"));
 
     core.setCurrentCell(TC_Value, 1);
-    entry.Click();
+    entry.cancelForMove();
     commands.setChecked(C::ChgDisp, false);
     core.FillRows();
     EXPECT_EQ(core.CursorRow, rowOf("0009"));

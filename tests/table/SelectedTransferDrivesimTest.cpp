@@ -82,7 +82,7 @@ TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMi
     set("0009", "75");
     set("0013", "5");
     choose({"0003", "0009", "0013"});
-    transfer.PopUpLoadClick();
+    transfer.exportTargets();
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
     for (const char* n : {"0003", "0009"}) {
         EXPECT_EQ(work(n, UP_CommErrIndex), "0") << n;
@@ -110,7 +110,7 @@ TEST_F(SelectedTransferDrivesim, ExportedValuesReachTheDriveAndReadBackWithTheMi
 TEST_F(SelectedTransferDrivesim, ATypedValueIsCommittedOnTheDrive) {
     go("0009");
     type("12.5");
-    transfer.PopUpLoadClick();
+    transfer.exportTargets();
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
     EXPECT_EQ(value("0009"), "125");
     EXPECT_EQ(work("0009", UP_WriteIndex), "0");
@@ -128,7 +128,7 @@ TEST_F(SelectedTransferDrivesim, AParameterThatMustNotBeWrittenIsRefusedAndTheDr
     set("0051", other.toLatin1().constData());
     set("0009", "75");
     choose({"0009", "0051"});
-    transfer.PopUpLoadClick();
+    transfer.exportTargets();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::CannotBeWritten));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
@@ -152,7 +152,7 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
     MonitorRunLock monitor;
     link.setMonitorRunLock(&monitor);
     monitor.setRunning(true);
-    transfer.PopUpLoadClick();
+    transfer.exportTargets();
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
     transfer.ImportSelected();
     EXPECT_EQ(value("0003"), "4000");

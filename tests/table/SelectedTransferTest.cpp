@@ -88,7 +88,7 @@ protected:
         return n;
     }
     void importSelected() { transfer.ImportSelected(); }
-    void exportSelected() { transfer.PopUpLoadClick(); }
+    void exportSelected() { transfer.exportTargets(); }
 
     ScriptedDrive drive{context};
     SelectedTransfer transfer{core, drive};
@@ -129,7 +129,7 @@ TEST_F(SelectedTransferTest, TargetsAreTheHighlightedTheSelectedAndTheCursorRowI
 }
 
 TEST_F(SelectedTransferTest, AFilteredViewTargetsOnlyWhatItShows) {
-    views.PopQuickClick();
+    views.toggleQuickView();
     // Selected but not in the Quick view: never read.
     setWork("0013", UP_SelectIndex, "1");
     // Highlighted but hidden by Blind: not a target, unless it is the cursor row.
@@ -387,7 +387,7 @@ TEST_F(SelectedTransferTest, AFailedWriteOfATypedValueKeepsTheOldValueAndItsUndo
     EXPECT_EQ(cell(TC_Changed, "0013"), QStringLiteral("      "));
     EXPECT_EQ(core.EditActive, 0);
     EXPECT_EQ(undoLines(), QStringList{"0013"});
-    undoRedo.PopUndoClick();
+    undoRedo.undoStep();
     EXPECT_EQ(value("0013"), "0");
     EXPECT_TRUE(undoLines().isEmpty());
 }

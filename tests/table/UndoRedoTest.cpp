@@ -10,8 +10,8 @@ using C = TableCommand;
 
 class UndoRedoTest : public TableFixture {
 protected:
-    bool undo() { return undoRedo.PopUndoClick(); }
-    bool redo() { return undoRedo.PopRedoClick(); }
+    bool undo() { return undoRedo.undoStep(); }
+    bool redo() { return undoRedo.redoStep(); }
     // The pop-up item and the main menu's twin (hidden items report no enabled state).
     bool undoOn() const {
         EXPECT_EQ(commands.popupItemEnabled(C::Undo), commands.mirrorItemEnabled(C::Undo));

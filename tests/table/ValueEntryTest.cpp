@@ -198,7 +198,7 @@ TEST_F(TypedValue, TypingTakesOnlyTheCharactersOfAValue) {
     EXPECT_EQ(cell(TC_Value, "0013"), "1");
     // Letters that are no part of a value are not typed.
     for (QChar c : QString("xGz +"))
-        EXPECT_FALSE(entry.KeyPress(c)) << c.toLatin1();
+        EXPECT_FALSE(entry.typeCharacter(c)) << c.toLatin1();
     EXPECT_EQ(cell(TC_Value, "0013"), "1");
     EXPECT_EQ(core.currentRow(), current);
     type("23456789012");
@@ -232,7 +232,7 @@ TEST_F(TypedValue, EscArrowsAndClicksGiveUpTheTypedValue) {
     go("0009");
     type("77");
     core.setCurrentCell(TC_Name, 2);
-    entry.Click();
+    entry.cancelForMove();
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
     EXPECT_EQ(cursor(), 2);
     EXPECT_TRUE(undoLines().isEmpty());

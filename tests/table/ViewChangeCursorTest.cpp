@@ -20,22 +20,22 @@ public:
     void command(C c) {
         switch (c) {
         case C::Slct:
-            views.PopSlctClick();
+            views.toggleSelected();
             break;
         case C::Blind:
-            views.PopBlindClick();
+            views.hideSelected();
             break;
         case C::Disp:
-            views.PopDispClick();
+            views.showAllParameters();
             break;
         case C::ChgDisp:
-            views.PopChgDispClick();
+            views.toggleChangedOnly();
             break;
         case C::Quick:
-            views.PopQuickClick();
+            views.toggleQuickView();
             break;
         case C::CVDisp:
-            views.PopCVDispClick();
+            views.toggleCurrentVoltage();
             break;
         default:
             FAIL() << "no such view command here";
@@ -177,7 +177,7 @@ TEST_F(ViewChangeCursor, TheHighlightedBlockFollowsItsParametersOrShrinksToTheCu
     // 'Changed' Only: the block of 0009..0013 is cut to the two shown, which lie together.
     core.setCurrentCell(TC_Value, rowOf("0009"));
     core.setSelection(R{TC_Value, rowOf("0009"), TC_High, rowOf("0013")});
-    entry.Click();
+    entry.cancelForMove();
     run(*this, C::ChgDisp);
     EXPECT_EQ(core.Selection(), (R{TC_Value, 1, TC_High, 2}));
     // Back to all parameters: 0009 and 0013 lie apart, so only the cursor's cell stays; a

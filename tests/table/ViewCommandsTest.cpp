@@ -56,7 +56,7 @@ TEST_F(ViewCommandsTest, CopyGivesTheCaptionsAndEachHighlightedRowBehindItsTitle
     EXPECT_TRUE(g.cell(3, 5).startsWith(' '));
 
     QGuiApplication::clipboard()->setText("before");
-    views.PopCopyClick();
+    views.copyToClipboard();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
 
     // The whole width: eight fields, the changed mark last.
@@ -71,7 +71,7 @@ TEST_F(ViewCommandsTest, CopyGivesTheCaptionsAndEachHighlightedRowBehindItsTitle
 
 TEST_F(ViewCommandsTest, ChangedOnlyWithNothingChangedSaysSoAndChangesNothing) {
     const auto before = states();
-    views.PopChgDispClick();
+    views.toggleChangedOnly();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoChangedParameter)});
     EXPECT_EQ(prompter.boxes().front().icon, BoxIcon::Warning);
     EXPECT_EQ(states(), before);
@@ -82,7 +82,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     setWork("0009", UP_Value, "75");
     setWork("0013", UP_Value, "5");
     core.FillRows();
-    views.PopChgDispClick();
+    views.toggleChangedOnly();
     EXPECT_TRUE(prompter.boxes().empty());
     ASSERT_EQ(rows(), 3);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 1), "0009");
@@ -94,7 +94,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     EXPECT_TRUE(commands.mirrorItemEnabled(C::Disp));
     EXPECT_TRUE(commands.checked(C::ChgDisp));
 
-    views.PopChgDispClick();
+    views.toggleChangedOnly();
     EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
     EXPECT_FALSE(commands.checked(C::ChgDisp));
     for (C c : {C::Quick, C::Blind, C::Find})
@@ -102,8 +102,8 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     EXPECT_FALSE(commands.mirrorItemEnabled(C::Disp));
 
     // All Parameters is the other way back.
-    views.PopChgDispClick();
-    views.PopDispClick();
+    views.toggleChangedOnly();
+    views.showAllParameters();
     EXPECT_FALSE(commands.checked(C::ChgDisp));
     EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
     EXPECT_TRUE(commands.enabled(C::Find));
@@ -111,7 +111,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
 
 TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
     core.conversionBases().ampere = 5.0f;
-    views.PopCVDispClick();
+    views.toggleCurrentVoltage();
     EXPECT_TRUE(commands.checked(C::CVDisp));
     EXPECT_TRUE(commands.checked(C::CVDisp));
     for (C c : {C::HexDisp, C::DecDisp})
@@ -119,29 +119,29 @@ TEST_F(ViewCommandsTest, CurrentVoltageDisplayShutsHexAndDecEverywhere) {
     // Motor rated current "C": 250 raw, Mul 100 → 2.5 % of 5 A.
     EXPECT_EQ(cell(TC_Value, "0022").right(1), "A");
     // The commands cannot be reached another way either.
-    views.PopHexDispClick();
+    views.showHex();
     EXPECT_EQ(work("0003", UP_HexIndex), "0");
 
     // A new parameter set ends the display; Hex. and Dec. come back with it.
     refreshAll();
     EXPECT_FALSE(commands.checked(C::CVDisp));
     EXPECT_TRUE(commands.mirrorItemEnabled(C::HexDisp) && commands.mirrorItemEnabled(C::DecDisp));
-    views.PopCVDispClick();
-    views.PopCVDispClick();
+    views.toggleCurrentVoltage();
+    views.toggleCurrentVoltage();
     EXPECT_FALSE(commands.checked(C::CVDisp));
     EXPECT_TRUE(commands.mirrorItemEnabled(C::HexDisp) && commands.mirrorItemEnabled(C::DecDisp));
     EXPECT_EQ(cell(TC_Value, "0003"), "   60.00");
 }
 
 TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
-    views.PopQuickClick();
+    views.toggleQuickView();
     ASSERT_EQ(rows(), context.drive.quickCount + 1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0004");
     EXPECT_TRUE(commands.checked(C::Quick));
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
         EXPECT_FALSE(commands.mirrorItemEnabled(c) || commands.popupItemEnabled(c)) << int(c);
     EXPECT_FALSE(commands.toolButtonEnabled(C::Find));
-    views.PopQuickClick();
+    views.toggleQuickView();
     EXPECT_FALSE(commands.checked(C::Quick));
     EXPECT_EQ(rows(), context.tableView.lastIndex + 2);
     for (C c : {C::ChgDisp, C::Slct, C::SlctUnlock, C::Blind, C::Find})
@@ -151,10 +151,10 @@ TEST_F(ViewCommandsTest, QuickShowsItsParametersAndLocksElevenItems) {
 TEST_F(ViewCommandsTest, AViewChangeGivesUpTheValueBeingTyped) {
     highlight(TC_Value, 4, TC_Value, 4);
     const QString shown = core.grid().cell(TC_Value, 4);
-    entry.KeyPress('7');
+    entry.typeCharacter('7');
     ASSERT_EQ(core.grid().cell(TC_Value, 4), "7");
-    views.PopQuickClick();
-    views.PopQuickClick();
+    views.toggleQuickView();
+    views.toggleQuickView();
     EXPECT_EQ(core.EditActive, 0);
     EXPECT_EQ(core.TypedCount, 0);
     EXPECT_EQ(core.grid().cell(TC_Value, 4), shown);
@@ -165,11 +165,11 @@ TEST_F(ViewCommandsTest, AViewChangeGivesUpTheValueBeingTyped) {
 
 TEST_F(ViewCommandsTest, SelectTogglesTheHighlightedRowsOnlyWhenTheValueColumnIsCovered) {
     highlight(TC_ComNo, 5, TC_Name, 7);
-    views.PopSlctClick();
+    views.toggleSelected();
     EXPECT_EQ(countWork(UP_SelectIndex), 0);
 
     highlight(TC_Value, 5, TC_Value, 7);
-    views.PopSlctClick();
+    views.toggleSelected();
     EXPECT_EQ(work("0004", UP_SelectIndex), "1");
     EXPECT_EQ(work("0006", UP_SelectIndex), "1");
     EXPECT_EQ(countWork(UP_SelectIndex), 3);
@@ -177,27 +177,27 @@ TEST_F(ViewCommandsTest, SelectTogglesTheHighlightedRowsOnlyWhenTheValueColumnIs
     EXPECT_EQ(countWork(UP_OneSelectIndex), 0);
 
     highlight(TC_Name, 6, TC_Unit, 7);
-    views.PopSlctClick();
+    views.toggleSelected();
     EXPECT_EQ(work("0004", UP_SelectIndex), "1");
     EXPECT_EQ(work("0005", UP_SelectIndex), "0");
     EXPECT_EQ(work("0006", UP_SelectIndex), "0");
 
     // In a filtered view a row's parameter is found by its number.
-    views.PopQuickClick();
+    views.toggleQuickView();
     ASSERT_EQ(core.grid().cell(TC_ComNo, 6), "0009");
     core.setSelection({TC_Value, 6, TC_Value, 6});
-    views.PopSlctClick(); // the Quick view locks Select
+    views.toggleSelected(); // the Quick view locks Select
     EXPECT_EQ(work("0009", UP_SelectIndex), "0");
-    views.PopQuickClick();
+    views.toggleQuickView();
 
-    views.PopSlctUnlockClick();
+    views.clearSelectedParameters();
     EXPECT_EQ(countWork(UP_SelectIndex), 0);
 }
 
 TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     const int inUse = context.tableView.lastIndex;
     select({"0002", "0005", "0013"});
-    views.PopBlindClick();
+    views.hideSelected();
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(context.tableView.blindCount, 3);
     EXPECT_TRUE(context.tableView.blindOn);
@@ -215,11 +215,11 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     setWork("0005", UP_SelectIndex, "0");
     setWork("0013", UP_SelectIndex, "0");
     select({"0020"});
-    views.PopBlindClick();
+    views.hideSelected();
     EXPECT_EQ(context.tableView.blindCount, 4);
     EXPECT_EQ(rows(), inUse - 4 + 2);
 
-    views.PopDispClick();
+    views.showAllParameters();
     EXPECT_EQ(context.tableView.blindCount, 0);
     EXPECT_FALSE(context.tableView.blindOn);
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
@@ -231,7 +231,7 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
 }
 
 TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
-    views.PopBlindClick();
+    views.hideSelected();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NoSelectedParameter)});
     EXPECT_FALSE(context.tableView.blindOn);
 
@@ -239,7 +239,7 @@ TEST_F(ViewCommandsTest, BlindRefusesNothingSelectedAndEverythingSelected) {
     for (int i = 0; i <= context.tableView.lastIndex; ++i)
         StoreCells::setWork(context, UP_SelectIndex, i, "1");
     const auto before = states();
-    views.PopBlindClick();
+    views.hideSelected();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::CannotHideAll)});
     // Nothing is hidden by a refused Blind: the next Blind and the files see no stray marks.
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
@@ -260,7 +260,7 @@ TEST_F(ViewCommandsTest, HexThenDecShowTheStoredValueAndNeverChangeIt) {
     ASSERT_EQ(cell(TC_Value, "0013"), "      13");
     highlight(TC_Value, rowOf("0012"), TC_Value, rowOf("0013"));
     select({"0030"});
-    views.PopHexDispClick();
+    views.showHex();
     EXPECT_EQ(cell(TC_Value, "0013"), "h7D");
     EXPECT_EQ(cell(TC_Value, "0012"), "hFA");
     EXPECT_EQ(cell(TC_Value, "0030"), "h1F4");
@@ -274,7 +274,7 @@ TEST_F(ViewCommandsTest, HexThenDecShowTheStoredValueAndNeverChangeIt) {
     EXPECT_EQ(cell(TC_Value, "0013"), "h7D");
 
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
-    views.PopDecDispClick();
+    views.showDecimal();
     EXPECT_EQ(cell(TC_Value, "0013"), "      13");
     EXPECT_EQ(work("0013", UP_HexIndex), "0");
     EXPECT_EQ(work("0013", UP_Value), "125");
@@ -285,7 +285,7 @@ TEST_F(ViewCommandsTest, HexThenDecShowTheStoredValueAndNeverChangeIt) {
 TEST_F(ViewCommandsTest, HexStopsAtAValueThatIsNoNumberAndLeavesNoMarkBehind) {
     setWork("0005", UP_Value, "x");
     highlight(TC_Value, rowOf("0004"), TC_Value, rowOf("0006"));
-    views.PopHexDispClick();
+    views.showHex();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::NotANumber)});
     EXPECT_EQ(work("0004", UP_HexIndex), "1");
     EXPECT_EQ(work("0005", UP_HexIndex), "0");
@@ -302,7 +302,7 @@ TEST_F(ViewCommandsTest, ShipmentResetsTheTargetsAndMarksOnlyRealChangesUnsent) 
     ASSERT_EQ(cell(TC_High, "0007"), "   50.00"); // follows 0003
     highlight(TC_Value, rowOf("0002"), TC_Value, rowOf("0003"));
     select({"0009", "0010"});
-    views.PopDefClick();
+    views.restoreShipmentValues();
     EXPECT_TRUE(prompter.boxes().empty());
     // At its default already: no unsent mark.
     EXPECT_EQ(work("0002", UP_WriteIndex), "0");
@@ -327,7 +327,7 @@ TEST_F(ViewCommandsTest, ShipmentLeavesAParameterWithAnUnreadableDefaultAsItIs) 
     setPara("0013", PD_DIndex, "7");
     setWork("0013", UP_Value, "5");
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
-    views.PopDefClick();
+    views.restoreShipmentValues();
     EXPECT_EQ(boxTexts(), QStringList{Msg(context, MsgId::DefaultNotDefined)});
     EXPECT_EQ(work("0013", UP_Value), "5");
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
@@ -337,7 +337,7 @@ TEST_F(ViewCommandsTest, TheDeleteKeyIsShipmentOfTheCursorRow) {
     setWork("0013", UP_Value, "5");
     core.FillRows();
     highlight(TC_Value, rowOf("0013"), TC_Value, rowOf("0013"));
-    entry.KeyDown(ValueEntry::Key::Delete);
+    entry.pressKey(ValueEntry::Key::Delete);
     EXPECT_EQ(work("0013", UP_Value), "0");
     EXPECT_EQ(work("0013", UP_WriteIndex), "1");
 }

@@ -76,14 +76,14 @@ TEST_F(TRSsetDriveTest, FindsAStationDriveInTheMakersProtocolWithTheNumberSet) {
     dlg.AppendNo->click();
     // Another drive's number: nobody answers.
     dlg.IdNmb->setText(QStringLiteral("6"));
-    ASSERT_TRUE(dlg.IdNmbExit());
+    ASSERT_TRUE(dlg.checkInverterNumber());
     prompter.answer(BoxAnswer::Ok);
     dlg.scanDriveButton->click();
     ASSERT_EQ(prompter.boxes().size(), 1u);
     prompter.clear();
 
     dlg.IdNmb->setText(QStringLiteral("5"));
-    ASSERT_TRUE(dlg.IdNmbExit());
+    ASSERT_TRUE(dlg.checkInverterNumber());
     dlg.scanDriveButton->click();
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(dlg.ProtocolItems[0]->isChecked());

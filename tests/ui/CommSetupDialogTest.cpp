@@ -110,7 +110,7 @@ TEST_F(TRSsetTest, WrongFieldsShowTheirMessageAndKeepTheDialogOpen) {
 
     dlg.IdNmb->setText(QStringLiteral("64"));
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(dlg.IdNmbExit());
+    EXPECT_FALSE(dlg.checkInverterNumber());
     expectBox(MsgId::OutOfRange, BoxIcon::Error);
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("63"));
     EXPECT_TRUE(dlg.FieldError);
@@ -188,7 +188,7 @@ TEST_F(TRSsetTest, SetNumberAndBroadcastAreExclusive) {
 
     // The number's arrows wrap, and the requests carry the new number at once.
     dlg.IdNmb->setText(QStringLiteral("63"));
-    ASSERT_TRUE(dlg.IdNmbExit());
+    ASSERT_TRUE(dlg.checkInverterNumber());
     EXPECT_EQ(link.settings().inverterNumber, 63);
     dlg.IdNmb->stepBy(+1);
     EXPECT_EQ(dlg.IdNmb->text(), QStringLiteral("0"));

@@ -39,7 +39,7 @@ protected:
     // Types a value into a parameter's row and commits it.
     void typeInto(const QString& comNo, const QString& text) {
         table->core().setCurrentCell(TC_Value, rowOf(comNo));
-        table->entry().Click();
+        table->entry().cancelForMove();
         for (QChar c : text)
             key(int(c.unicode()), QString(c));
         key(Qt::Key_Return);

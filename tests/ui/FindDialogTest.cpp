@@ -72,11 +72,11 @@ TEST_F(FindDialogTest, TheOptionsOfTheDialogAreUsedAndAnEmptyCellKeepsThePreviou
 TEST_F(FindDialogTest, FindNextIsOfferedOnlyWhereTheSearchMayRun) {
     open("preset");
     EXPECT_TRUE(dialog().FindNextButton->isEnabled());
-    table->PopQuickClick();
+    table->toggleQuickView();
     EXPECT_FALSE(dialog().FindNextButton->isEnabled());
     table->findNextClicked();
     EXPECT_TRUE(prompter.boxes().empty());
-    table->PopQuickClick();
+    table->toggleQuickView();
     EXPECT_TRUE(dialog().FindNextButton->isEnabled());
     dialog().setFindText("");
     EXPECT_FALSE(dialog().FindNextButton->isEnabled());

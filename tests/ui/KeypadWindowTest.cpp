@@ -202,7 +202,7 @@ TEST_F(KeyPadWindow, KeysThatReachTheWindowInDirectInputAreTyped) {
     options.ledBlinkInterval.setPosition(0);
     exec([&](int p) {
         if (p == 1) {
-            window->panel().FCLabelDblClick();
+            window->panel().toggleDirectInput();
             key(window.get(), 0, QStringLiteral("7"));
             key(window.get(), Qt::Key_Enter);
         }
@@ -215,7 +215,7 @@ TEST_F(KeyPadWindow, KeysThatReachTheWindowInDirectInputAreTyped) {
 TEST_F(KeyPadWindow, ClosingDuringDirectInputStopsEverything) {
     exec([&](int p) {
         if (p == 1) {
-            window->panel().FCLabelDblClick();
+            window->panel().toggleDirectInput();
             QTimer::singleShot(0, window.get(), [this] { click(window->closeLabel); });
         }
     });

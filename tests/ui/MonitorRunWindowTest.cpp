@@ -33,10 +33,10 @@ protected:
         window = std::make_unique<MonitorWindow>(
             context, opts, link, MonitorWindowHooks{[] { return QRect(0, 0, 639, 51); }, {}, {}, {}}, nullptr,
             &pacer);
-        window->FormCreate();
+        window->placeAndLoadSetup();
         window->resize(700, 420);
         window->show();
-        window->FormActivate();
+        window->applyColoursAndConnect();
         MonitorModel& m = window->model();
         for (int i = 0; i < kMonitorChannels; ++i)
             m.setChannelChecked(i, false);
@@ -217,7 +217,7 @@ TEST_F(MonitorRunWindow, TheMarkerPointsAtTheLevelAndADragSetsIt) {
 TEST_F(MonitorRunWindow, TheDriveKeysFollowTheOptionAndWriteAtOnceOutsideARun) {
     EXPECT_FALSE(window->runAction->isEnabled());
     opts.monitorRunStopControl.setChecked(true);
-    window->FormActivate();
+    window->applyColoursAndConnect();
     ASSERT_TRUE(window->runAction->isEnabled());
     EXPECT_EQ(window->runAction->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F9));
     EXPECT_EQ(window->stopAction->shortcut(), QKeySequence(Qt::Key_F9));

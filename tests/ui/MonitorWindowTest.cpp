@@ -35,7 +35,7 @@ protected:
                                [this](bool on) { commandStates.push_back(on); },
                                {},
                                {}});
-        window->FormCreate();
+        window->placeAndLoadSetup();
     }
     void TearDown() override {
         window.reset();
@@ -152,7 +152,7 @@ TEST_F(MonitorWindowTest, StatusItemsTakeTheLastRowsAndTheTriggerSourceIsMarked)
          {Case{true, false, true, false}, Case{true, true, false, false}, Case{false, false, true, true}}) {
         opts.monitorShowsAlarms.setChecked(c.alarm);
         opts.monitorShowsTrips.setChecked(c.trip);
-        window->FormActivate();
+        window->applyColoursAndConnect();
         EXPECT_EQ(!window->rows[8].channelBox->isHidden(), c.ch9) << c.alarm << c.trip;
         EXPECT_EQ(!window->rows[8].readout->isHidden(), c.ch9) << c.alarm << c.trip;
         EXPECT_EQ(!window->rows[9].itemCombo->isHidden(), c.ch10) << c.alarm << c.trip;

@@ -39,9 +39,9 @@ TEST_F(ParaTableFixture, DroppedFilesAreTakenAsACopyAndHandedOnAfterTheDropEvent
 
     // A value being typed is given up before the files are read.
     t.core().setCurrentCell(TC_Value, rowOf("0002"));
-    t.entry().Click();
+    t.entry().cancelForMove();
     const QString before = cell(TC_Value, "0002");
-    t.entry().KeyPress(QChar(u'7'));
+    t.entry().typeCharacter(QChar(u'7'));
     ASSERT_EQ(t.core().EditActive, 1);
 
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,

@@ -71,7 +71,7 @@ protected:
     // The window, created and filled as the start-up does.
     ParameterTableWindow& createTable() {
         table = std::make_unique<ParameterTableWindow>(context, options, nullptr, host);
-        table->FormCreate();
+        table->placeAndFill();
         return *table;
     }
 

@@ -98,7 +98,7 @@ TEST_F(ParaTableFixture, NothingIsFilledAfterAnAbortedStart) {
     context.startupAborted = true;
     context.store = nullptr;
     ParameterTableWindow t(context, options, nullptr, host);
-    t.FormCreate();
+    t.placeAndFill();
     EXPECT_EQ(t.cells().rowCount(), 1);
     EXPECT_EQ(t.windowTitle(), "Parameter Table");
     context.store = store;

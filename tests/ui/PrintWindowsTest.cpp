@@ -69,7 +69,7 @@ protected:
     std::unique_ptr<PageSetupWindow> makeSetup(PageSetupLinks links = {}) {
         links.message = messageText;
         auto w = std::make_unique<PageSetupWindow>(std::move(links));
-        w->FormCreate(language, settings, "English");
+        w->loadTextsAndSettings(language, settings, "English");
         return w;
     }
 
@@ -84,7 +84,7 @@ protected:
         links.typeForm = [] { return QStringLiteral("HXZ9-4037"); };
         links.setPrintCommandsEnabled = [this](bool on) { printCommands.push_back(on); };
         auto w = std::make_unique<ParameterPrintWindow>(setup, std::move(links));
-        w->FormCreate(language);
+        w->createWithTexts(language);
         w->currentTime = [] { return QDateTime(QDate(2026, 5, 7), QTime(9, 5, 3)); };
         return w;
     }
@@ -93,7 +93,7 @@ protected:
         ReportWindowLinks links;
         links.message = messageText;
         auto w = std::make_unique<MonitorPrintWindow>(setup, std::move(links));
-        w->FormCreate(language);
+        w->createWithTexts(language);
         w->currentTime = [this] {
             if (duringPass)
                 duringPass();

@@ -211,7 +211,7 @@ TEST_F(ResultWindowTest, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine) {
     c.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
     form.ResultDisp->setTextCursor(c);
     QApplication::clipboard()->setText("before");
-    form.PopRepCopyClick();
+    form.copySelectedText();
     EXPECT_EQ(QApplication::clipboard()->text(), "F01: Bias");
 
     form.replaceFirstLine("Trip 3");

@@ -37,7 +37,7 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
     store = std::make_unique<ParameterStore>();
     context.store = store.get();
     PrompterAsker asker;
-    store->FormCreate(context, asker);
+    store->loadLanguageTexts(context, asker);
     if (!LoadTypeTable(context, asker) || !LoadCapacityTable(context, asker) ||
         !InitValueTable(context, asker))
         return false;
@@ -89,7 +89,7 @@ protected:
     // The table window as the start-up makes it, shown.
     ParameterTableWindow& showTable() {
         table = std::make_unique<ParameterTableWindow>(context, options, tableLink(), host);
-        table->FormCreate();
+        table->placeAndFill();
         table->Show();
         QCoreApplication::processEvents();
         return *table;

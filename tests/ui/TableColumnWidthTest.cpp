@@ -58,7 +58,7 @@ TEST_F(TableColumnWidth, EveryNumberOfEveryShippedTypeIsWholeAtTheFirstWidthInEv
         EXPECT_EQ(clipped().join(" | ").toStdString(), "") << "current/voltage";
         table->runCommand(C::CVDisp);
         table->core().setCurrentCell(TC_Value, 1);
-        table->entry().Click();
+        table->entry().cancelForMove();
         table->runCommand(C::HexDisp);
         EXPECT_EQ(clipped().join(" | ").toStdString(), "") << "hex";
     }

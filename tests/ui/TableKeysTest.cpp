@@ -58,8 +58,8 @@ TEST_F(ValueEntryFixture, DeleteAsksForShipment) {
 
 TEST_F(ValueEntryFixture, TheMainWindowsUndoAndRedoTwinsReachTheSameSteps) {
     commit("0009", "12.5");
-    table->PopUndoClick();
+    table->undoStep();
     EXPECT_EQ(value("0009"), "50");
-    table->PopRedoClick();
+    table->redoStep();
     EXPECT_EQ(value("0009"), "125");
 }

@@ -33,7 +33,7 @@ protected:
         const int r = rowOf(comNo);
         ASSERT_GE(r, 1) << comNo.toStdString();
         table->core().setCurrentCell(TC_Value, r);
-        table->entry().Click();
+        table->entry().cancelForMove();
         ASSERT_EQ(table->core().CursorRow, r);
     }
     // Types a value into a parameter's row and commits it.
