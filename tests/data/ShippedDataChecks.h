@@ -16,6 +16,13 @@ QStringList splitTypeLine(const QString& line);
 // fields; "#", "1", "-" for empty TMul, Mul, Memory). Problems with the lines go to problems.
 std::vector<QStringList> readTypeFile(const QString& path, QStringList& problems);
 
+// A four-character communication number; "file:line" for a problem's place.
+bool isComNo(const QString& s);
+QString where(const QString& path, int line);
+
+// A help folder's links, pictures and contents page.
+QStringList helpFolderProblems(const QString& folder);
+
 // The communication numbers every drive type must hold.
 QStringList requiredComNos();
 
