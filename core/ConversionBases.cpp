@@ -68,7 +68,7 @@ bool ConversionBasesAvailable(const ProgramContext& ctx) {
         const int i = ctx.drive.indexOfComNo(comNo);
         if (i < 0)
             continue;
-        const QString& kind = ctx.drive.parameters[std::size_t(i)].currentVoltKind;
+        const QString& kind = ctx.drive.definition(i).currentVoltKind;
         if (kind == QLatin1String("C") && !(bases.ampere > 0))
             return false;
         if (kind == QLatin1String("V") && !(bases.volt > 0))

@@ -137,6 +137,16 @@ void setDefinitionText(ParameterDefinition& d, int col, const QString& text) {
     }
 }
 
+const ParameterDefinition& LoadedDrive::definition(int index) const {
+    static const ParameterDefinition none;
+    return holds(index) ? parameters[std::size_t(index)] : none;
+}
+
+void LoadedDrive::markTransfer(int index, int flag) {
+    if (holds(index) && parameters[std::size_t(index)].flag != 1)
+        parameters[std::size_t(index)].flag = flag;
+}
+
 void LoadedDrive::setParameters(std::vector<ParameterDefinition> rows, int normalLast) {
     parameters = std::move(rows);
     normalLastIndex = normalLast;

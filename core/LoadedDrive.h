@@ -104,6 +104,12 @@ struct LoadedDrive {
     // Index of the last parameter; -1 with none loaded.
     int lastIndex() const { return int(parameters.size()) - 1; }
     bool holds(int index) const { return index >= 0 && index < int(parameters.size()); }
+    // The definition of parameter `index`; an empty one (size 0, no number) for an index the
+    // drive type lacks.
+    const ParameterDefinition& definition(int index) const;
+    // Records a transfer's outcome on parameter `index` (0 done, 2 failed); a refusal (1)
+    // stays until the drive type is loaded again.
+    void markTransfer(int index, int flag);
 
     // Takes these rows as the loaded parameters and indexes their numbers.
     void setParameters(std::vector<ParameterDefinition> rows, int normalLast);

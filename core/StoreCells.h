@@ -22,8 +22,7 @@ inline ParameterStore* store(const ProgramContext& context) {
 
 // The definition of parameter `index`; an empty one for an index the drive type lacks.
 inline const ParameterDefinition& definition(const ProgramContext& context, int index) {
-    static const ParameterDefinition none;
-    return context.drive.holds(index) ? context.drive.parameters[std::size_t(index)] : none;
+    return context.drive.definition(index);
 }
 
 inline const QString& work(const ProgramContext& context, int col, int index) {

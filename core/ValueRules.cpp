@@ -41,7 +41,7 @@ bool validIndex(const ProgramContext& context, int index) {
 // The definition of parameter `index`; an empty one for an index that is not a loaded parameter.
 const ParameterDefinition& definitionOf(const ProgramContext& context, int index) {
     static const ParameterDefinition none;
-    return validIndex(context, index) ? context.drive.parameters[std::size_t(index)] : none;
+    return validIndex(context, index) ? context.drive.definition(index) : none;
 }
 QString valueCell(const ProgramContext& context, int col, int index) {
     return validIndex(context, index) ? StoreCells::work(context, col, index) : QString();

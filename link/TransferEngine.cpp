@@ -109,8 +109,7 @@ QString TransferEngine::shownName(int index) const {
 }
 
 void TransferEngine::setFlag(int index, int flag) {
-    if (context_.drive.holds(index) && context_.drive.parameters[std::size_t(index)].flag != 1)
-        context_.drive.parameters[std::size_t(index)].flag = flag;
+    context_.drive.markTransfer(index, flag);
 }
 
 void TransferEngine::progress(int nextIndex) {

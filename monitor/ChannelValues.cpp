@@ -50,16 +50,9 @@ double displayValue(double value, bool unitChecked, const QString& changedUnit, 
 }
 
 QString formatNumber(const LoadedDrive& drive, int paraIndex, double value, bool decimalComma) {
-    int decimals = 0;
-    if (drive.holds(paraIndex)) {
-        const double m = drive.parameters[std::size_t(paraIndex)].multiplier;
-        if (m == 10)
-            decimals = 1;
-        else if (m == 100)
-            decimals = 2;
-        else if (m == 1000)
-            decimals = 3;
-    }
+    // An item the drive type lacks has multiplier 0: no decimals.
+    const double m = drive.definition(paraIndex).multiplier;
+    const int decimals = m == 10 ? 1 : m == 100 ? 2 : m == 1000 ? 3 : 0;
     QString text = ValueRules::fixedText(value, decimals);
     if (decimalComma) {
         const qsizetype dot = text.indexOf(u'.');

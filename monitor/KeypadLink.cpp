@@ -129,9 +129,7 @@ ExchangeOptions KeypadLink::options() const {
 
 FrameRequest KeypadLink::request(int index) const {
     const ProgramContext& context = link_.context();
-    QString comNo;
-    if (context.store && context.drive.holds(index))
-        comNo = context.drive.parameters[std::size_t(index)].comNo.trimmed();
+    const QString comNo = context.store ? context.drive.definition(index).comNo.trimmed() : QString();
     FrameRequest r = link_.request(comNo, 'R');
     r.allowBlockRead = true;
     return r;

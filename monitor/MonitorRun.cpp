@@ -116,9 +116,7 @@ void MonitorRun::prepare(Setup& s) {
     // milliseconds per division), so that no fraction is lost at any step.
     period_ = kind_ == RunKind::Continuous ? qint64(s.secondsPerPoint) * 1000000
                                            : qint64(std::max(m_.timeBaseEdit.position, 1)) * 200;
-    bool wide = false;
-    if (ctx.store && ctx.drive.holds(s.keyCodeIndex))
-        wide = ctx.drive.parameters[std::size_t(s.keyCodeIndex)].wide();
+    const bool wide = ctx.store && ctx.drive.definition(s.keyCodeIndex).wide();
     s.keyBase = keyCode(0, period_ / 1000, wide);
 }
 
@@ -223,10 +221,8 @@ void MonitorRun::writeKey(int index, qint64 value) {
 }
 
 void MonitorRun::pressImmediately(int key) {
-    bool wide = false;
     const ProgramContext& ctx = m_.context();
-    if (ctx.store && ctx.drive.holds(m_.runState().keyCodeIndex))
-        wide = ctx.drive.parameters[std::size_t(m_.runState().keyCodeIndex)].wide();
+    const bool wide = ctx.store && ctx.drive.definition(m_.runState().keyCodeIndex).wide();
     writeKey(m_.runState().keyCodeIndex, 0);
     writeKey(m_.runState().keyFlagIndex, 1);
     writeKey(m_.runState().keyCodeIndex, keyCode(key, m_.runState().readTimeMs, wide));

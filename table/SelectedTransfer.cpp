@@ -21,13 +21,6 @@ namespace {
 
 using namespace StoreCells;
 
-// After a successful transfer the parameter is no longer "last transfer failed"; a
-// parameter that must not be written keeps its mark.
-void clearFailedFlag(ProgramContext& context, int index) {
-    if (context.drive.holds(index) && context.drive.parameters[std::size_t(index)].flag != 1)
-        context.drive.parameters[std::size_t(index)].flag = 0;
-}
-
 QString changedMark(const ProgramContext& context, int index, int changed) {
     return changed == 1 && definition(context, index).flag != 2 ? Msg(context, MsgId::ChangedMark) : kNoMark;
 }
@@ -189,7 +182,8 @@ void SelectedTransfer::ImportSelected() {
             setWork(core_.context(), UP_CommErrIndex, i, kOne);
         } else {
             setWork(core_.context(), UP_CommErrIndex, i, kZero);
-            clearFailedFlag(core_.context(), i);
+            // No longer "last transfer failed"; a parameter that must not be written keeps its mark.
+            core_.context().drive.markTransfer(i, 0);
             setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply.value));
         }
         double v = 0;
@@ -241,7 +235,8 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             setWork(core_.context(), UP_CommErrIndex, i, kOne);
         } else {
             setWork(core_.context(), UP_CommErrIndex, i, kZero);
-            clearFailedFlag(core_.context(), i);
+            // No longer "last transfer failed"; a parameter that must not be written keeps its mark.
+            core_.context().drive.markTransfer(i, 0);
             setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply.value));
         }
         redisplay(row, i);
@@ -308,7 +303,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     } else {
         setWork(core_.context(), UP_WriteIndex, i, kZero);
         setWork(core_.context(), UP_CommErrIndex, i, kZero);
-        clearFailedFlag(core_.context(), i);
+        core_.context().drive.markTransfer(i, 0);
         stored = replyText(core_.context(), i, reply.value);
     }
     if (recordUndo)
