@@ -98,10 +98,14 @@ double lineHeight(const FontSpec& font) {
 }
 
 double wrappedHeight(const FontSpec& font, const QString& text, double width) {
+    return wrappedSize(font, text, width).height();
+}
+
+QSizeF wrappedSize(const FontSpec& font, const QString& text, double width) {
     const QRectF r = QFontMetricsF(fineFont(font))
                          .boundingRect(QRectF(0, 0, std::max(1.0, width) * kTextScale, 1e9),
                                        Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
-    return r.height() / kTextScale;
+    return r.size() / kTextScale;
 }
 
 QString sysDataText(SysData sys, const QDateTime& printedAt, int pageNumber) {

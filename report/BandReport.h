@@ -61,6 +61,8 @@ double textWidth(const FontSpec& font, const QString& text);
 double lineHeight(const FontSpec& font);
 // Height of a text wrapped at word boundaries into `width`.
 double wrappedHeight(const FontSpec& font, const QString& text, double width);
+// Its height and the width of its widest line: wider than `width` when a word alone is.
+QSizeF wrappedSize(const FontSpec& font, const QString& text, double width);
 
 // Texts filled in at print time.
 enum class SysData { None, Date, Time, PageNumber };

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QHash>
+#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -48,6 +49,92 @@ private:
     static constexpr int kFirst = ' ', kLast = '~';
     std::array<double, kLast - kFirst + 1> advance_{};
 };
+
+// The widest of what the value columns (shipment, set value, low and high limit, in that
+// order) and the names' unbreakable pieces print.
+struct WidestTexts {
+    std::array<double, 4> values{};
+    double nameWord = 0;
+};
+
+WidestTexts widestTexts(const std::vector<ParamRowTexts>& rows, const FontSpec& plain, const FontSpec& bold,
+                        bool shipment) {
+    WidestTexts widest;
+    const WidthBound plainBound(plain), boldBound(bold);
+    // Measured only where the quick bound says a text may be wider than the widest so far.
+    auto take = [](double& widestSoFar, const WidthBound& bound, const FontSpec& font, const QString& text) {
+        if (bound.of(text) > widestSoFar + 1)
+            widestSoFar = std::max(widestSoFar, textWidth(font, text));
+    };
+    for (const ParamRowTexts& row : rows) {
+        for (int c = shipment ? PC_Shipment : PC_Value; c <= PC_High; ++c)
+            take(widest.values[size_t(c - PC_Shipment)], c == PC_Value ? boldBound : plainBound,
+                 c == PC_Value ? bold : plain, row[size_t(c)].trimmed());
+        const QString& name = row[PC_Name];
+        if (plainBound.of(name) <= widest.nameWord + 1)
+            continue;
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, name);
+        for (int from = 0, to = breaks.toNextBoundary(); to > 0; from = to, to = breaks.toNextBoundary())
+            take(widest.nameWord, plainBound, plain, name.mid(from, to - from).trimmed());
+    }
+    return widest;
+}
+
+// Moves the separators of the value columns left, taking from the name column, until the
+// widest value of each column fits it at a readable size. First choice: the name column keeps
+// its widest word whole (and half its width at least), and values print at `minScale` of the
+// size or larger. When that cannot be, values and names give way alike: the values at the
+// largest scale at which the name column still holds its widest word at that same scale. The
+// name column keeps half its width in any case.
+void widenValueColumns(std::array<int, 8>& s, bool shipment, const WidestTexts& widest, double minScale) {
+    const int nameWidth = (shipment ? s[2] : s[3]) - 5 - (s[1] + 5);
+    if (nameWidth <= 0)
+        return;
+    // Column k from the right: 0 the high limit [s5, s6], 1 the low limit, 2 the set value,
+    // 3 the shipment value [s2, s3].
+    const int columns = shipment ? 4 : 3;
+    auto growthOf = [&](int k, double scale) {
+        const int room = s[size_t(6 - k)] - s[size_t(5 - k)] - 2;
+        return std::max(0.0, std::ceil(widest.values[size_t(3 - k)] * scale - 1e-9) - room);
+    };
+    auto growth = [&](double scale) {
+        double g = 0;
+        for (int k = 0; k < columns; ++k)
+            g += growthOf(k, scale);
+        return g;
+    };
+    if (growth(1) <= 0)
+        return;
+    // Whether the values fit at `scale` while the name column keeps its word at `wordScale`.
+    auto fits = [&](double scale, double wordScale) {
+        const double keep =
+            std::max(nameWidth / 2.0, std::min(double(nameWidth), widest.nameWord * wordScale));
+        return growth(scale) <= nameWidth - keep;
+    };
+    // The largest scale in [low, 1] that fits; `low` when none does.
+    auto largest = [](double low, auto&& fitsAt) {
+        if (fitsAt(1.0))
+            return 1.0;
+        double high = 1;
+        for (int step = 0; step < 20 && fitsAt(low); ++step) {
+            const double mid = (low + high) / 2;
+            (fitsAt(mid) ? low : high) = mid;
+        }
+        return low;
+    };
+    double scale = largest(minScale, [&](double v) { return fits(v, 1); });
+    if (!fits(scale, 1))
+        scale = largest(0.25, [&](double v) { return fits(v, v); });
+    std::array<int, 4> grow{};
+    int total = 0;
+    for (int k = 0; k < columns; ++k)
+        total += grow[size_t(k)] = int(growthOf(k, scale));
+    const double share = std::min(1.0, (nameWidth - nameWidth / 2) / std::max(1.0, double(total)));
+    for (int k = 0, shift = 0; k < columns; ++k) {
+        shift += int(grow[size_t(k)] * share);
+        s[size_t(5 - k)] -= shift;
+    }
+}
 
 } // namespace
 
@@ -139,14 +226,21 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
 
     const int w = int(printableSizeInDesign(doc.format).width());
     const ParamColumns cols = paramColumns(w);
-    const auto& s = cols.separators;
-    const int afterTitle = s[0], afterComNo = s[1], afterName = s[2], beforeValue = s[3], beforeLow = s[4],
-              beforeHigh = s[5], beforeUnit = s[6], beforeMark = s[7];
     const bool shipment = setup.printShipment;
 
-    const FontSpec plain{faces.text, double(setup.fontPoints()), false};
-    const FontSpec bold{faces.text, double(setup.fontPoints()), true};
-    const FontSpec led{faces.led, double(setup.fontPoints()), false};
+    const double points = setup.fontPoints();
+    const FontSpec plain{faces.text, points, false};
+    const FontSpec bold{faces.text, points, true};
+    const FontSpec led{faces.led, points, false};
+
+    // Long values (ten digits and a sign) would shrink to an unreadable size in the designed
+    // columns of a large font on small paper: their columns widen instead. Readable here is
+    // two thirds of the chosen size, but no less than 6 points (nor more than the size).
+    const WidestTexts widest = widestTexts(data.rows, plain, bold, shipment);
+    std::array<int, 8> s = cols.separators;
+    widenValueColumns(s, shipment, widest, std::max(2.0 / 3.0, std::min(1.0, 6.0 / points)));
+    const int afterTitle = s[0], afterComNo = s[1], afterName = s[2], beforeValue = s[3], beforeLow = s[4],
+              beforeHigh = s[5], beforeUnit = s[6], beforeMark = s[7];
     // A row is never lower than a line of its font, whatever height the set-up asks for.
     const int h =
         std::max(setup.cellHeightValue(),
@@ -228,12 +322,21 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
     // ---- Details ------------------------------------------------------------------------
     {
         const QColor valueColor = colorFromColorRef(setup.valueColor);
-        const int valueWidth = widthOf(plain, kValueSample);
-        const int boldValueWidth = widthOf(bold, kValueSample);
+        // Every value of a column ends at one right edge: that of the sample, or of the
+        // column's widest value when that is wider.
+        auto sampleOf = [&](const FontSpec& font, const QString& sample, int column) {
+            return std::max(widthOf(font, sample),
+                            int(std::ceil(widest.values[size_t(column - PC_Shipment)] - 1e-9)));
+        };
+        const int shipmentWidth = shipment ? sampleOf(plain, kValueSample, PC_Shipment) : 0;
+        const int valueWidth = sampleOf(bold, kValueSample, PC_Value);
+        const int lowWidth = sampleOf(plain, kValueSample, PC_Low);
+        const int highWidth = sampleOf(plain, kValueSample, PC_High);
         const int unitWidth = widthOf(plain, kUnitSample);
         const int nameLeft = afterComNo + 5;
         const int nameWidth = (shipment ? afterName : beforeValue) - 5 - nameLeft;
-        const double oneLine = lineHeight(plain);
+        // A name of several lines starts where a single line stands.
+        const double nameMargin = std::max(0.0, (h - lineHeight(plain)) / 2);
         const WidthBound plainBound(plain), boldBound(bold);
         auto value = [&](const FontSpec& font, int sampleWidth, int a, int b, const QString& text) {
             const int left = centredLeft(a, b, sampleWidth);
@@ -274,6 +377,21 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
         for (const ParamRowTexts& row : data.rows) {
             Band band = pattern;
             band.texts.reserve(9);
+            // The name wraps inside its column and the row grows to hold its lines; a word wider
+            // than the column makes the name smaller. Nothing of it is drawn outside the row.
+            TextItem name = label(plain, nameLeft, 0, nameWidth, h, row[PC_Name]);
+            name.wrap = true;
+            if (plainBound.of(row[PC_Name]) > nameWidth) {
+                QSizeF size = wrappedSize(name.font, name.text, nameWidth);
+                for (int step = 0; size.width() > nameWidth && step < 8; ++step) {
+                    name.font.pointSize *= nameWidth / size.width() * 0.98;
+                    size = wrappedSize(name.font, name.text, nameWidth);
+                }
+                band.height = std::max(double(h), std::ceil(size.height() + 2 * nameMargin - 1e-9));
+                name.rect.setHeight(band.height);
+                for (RectItem& r : band.rects)
+                    r.rect.setHeight(band.height);
+            }
             {
                 const int width = widthOf(led, row[PC_Title]);
                 TextItem t = label(led, half(afterTitle - 1) - half(width), 0, width, h, row[PC_Title]);
@@ -281,25 +399,18 @@ ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& s
                 band.texts.push_back(t);
             }
             band.texts.push_back(centred(plain, afterTitle, afterComNo, h, row[PC_ComNo]));
-            {
-                // Wraps inside its column and is cut at the row's height.
-                const bool oneLineFits = textWidth(plain, row[PC_Name]) <= nameWidth;
-                TextItem t =
-                    label(plain, nameLeft, 0, nameWidth, h, row[PC_Name],
-                          Qt::AlignLeft | (oneLineFits || oneLine > h ? Qt::AlignVCenter : Qt::AlignTop));
-                t.wrap = true;
-                t.clip = true;
-                band.texts.push_back(t);
-            }
+            band.texts.push_back(name);
+            // Values are right-aligned: the blanks that pad them to eight characters take no room.
             if (shipment)
-                band.texts.push_back(value(plain, valueWidth, afterName, beforeValue, row[PC_Shipment]));
+                band.texts.push_back(
+                    value(plain, shipmentWidth, afterName, beforeValue, row[PC_Shipment].trimmed()));
             {
-                TextItem t = value(bold, boldValueWidth, beforeValue, beforeLow, row[PC_Value]);
+                TextItem t = value(bold, valueWidth, beforeValue, beforeLow, row[PC_Value].trimmed());
                 t.color = valueColor;
                 band.texts.push_back(t);
             }
-            band.texts.push_back(value(plain, valueWidth, beforeLow, beforeHigh, row[PC_Low]));
-            band.texts.push_back(value(plain, valueWidth, beforeHigh, beforeUnit, row[PC_High]));
+            band.texts.push_back(value(plain, lowWidth, beforeLow, beforeHigh, row[PC_Low].trimmed()));
+            band.texts.push_back(value(plain, highWidth, beforeHigh, beforeUnit, row[PC_High].trimmed()));
             band.texts.push_back(value(plain, unitWidth, beforeUnit, beforeMark, row[PC_Unit]));
             band.texts.push_back(centred(plain, beforeMark, w, h, row[PC_Changed]));
             doc.details.push_back(std::move(band));

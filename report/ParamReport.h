@@ -114,9 +114,12 @@ inline int centredLeft(int a, int b, int width) {
     return half(a + b) - half(width);
 }
 
-// The pages' bands. Column positions follow paramColumns(); the value labels are as wide as
-// the sample "00000.00" (the unit "0000000") centred in their column, and values end at
-// the right edge of that sample. A longer value stays between its column's separators.
+// The pages' bands. Column positions follow paramColumns(), except that the value columns
+// widen at the name column's expense when their longest values would otherwise print at an
+// unreadable size. The value labels are as wide as the sample "00000.00" (the unit "0000000"),
+// or the column's widest value when that is wider, centred in their column, and values end at
+// the right edge of that label. A longer value stays between its column's separators. A name
+// wraps inside its column and its row grows to hold it, so that no text leaves its row.
 ReportDocument layoutParamReport(const ParamReportData& data, const PageSetup& setup,
                                  const ParamReportFaces& faces);
 

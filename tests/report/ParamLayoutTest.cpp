@@ -74,25 +74,34 @@ TEST(ParamLayout, ValuesEndAtTheRightEdgeOfTheirSample) {
     }
 }
 
-// From 8 to 14 points, on A4, on B5 and with no right margin, with and without the shipment
-// column: every text is whole inside its column and the printable width, no row is lower
-// than its line, the date and the time stand apart; ten digits and more included.
+// From 8 to 14 points, on A4, on B5 (also with 30 mm margins) and with no right margin, with
+// and without the shipment column: every text is whole inside its column, its row and the
+// printable width, no row is lower than its line, the date and the time stand apart; ten
+// digits and more, long names and a word wider than the name column included.
 TEST(ParamLayout, EveryTextStaysInItsColumnAtEveryFontSizeAndPaper) {
     ParamReportData data;
     data.rows = buildParamReportRows(ReportFixtures::longSource(53));
-    data.rows.push_back({"f0000", "0000", "Name", "4000000000", "-2147483648", "4294967295", "123456789012.0",
-                         "kHz", "Change"});
+    data.rows.push_back({"f0000", "0000", "Communication baud rate 1", "4000000000", "-2147483648",
+                         "4294967295", "123456789012.0", "kHz", "Change"});
+    data.rows.push_back(
+        {"f0001", "0001", "Stop mode (0: decel, 1: free run)", "1", "1", "0", "1", "", "Change"});
+    data.rows.push_back(
+        {"f0002", "0002", "Kommunikationsgeschwindigkeitsbegrenzung", "0", "0", "0", "1", "", ""});
+    data.rows.push_back(
+        {"f0003", "0003", QStringLiteral("通信ボーレート選択（チャンネル１）"), "3", "3", "0", "4", "", ""});
     data.typeForm = QStringLiteral("HXZ9-4037");
     data.printedAt = QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59));
     const struct {
         int paperPosition; // A3 A4 A5 B4 B5
+        const char* margin;
         const char* rightMargin;
-    } papers[] = {{1, "10"}, {4, "10"}, {1, "0"}};
+    } papers[] = {{1, "10", "10"}, {4, "10", "10"}, {1, "10", "0"}, {4, "30", "30"}};
     for (const auto& paper : papers) {
         for (const int points : {8, 10, 12, 14}) {
             for (const bool shipment : {false, true}) {
                 PageSetup setup;
                 setup.paperPosition = paper.paperPosition;
+                setup.leftMargin = setup.topMargin = setup.bottomMargin = paper.margin;
                 setup.rightMargin = paper.rightMargin;
                 setup.fontSize = QString::number(points);
                 setup.printTime = setup.printDate = true;

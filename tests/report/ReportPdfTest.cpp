@@ -9,7 +9,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace report;
 
@@ -99,6 +101,107 @@ TEST_F(ReportPdf, LongListBreaksIntoNumberedPagesEachWithItsHeaders) {
     for (int i = 0; i < 2000; ++i)
         expected << ReportFixtures::comNoOf(i);
     EXPECT_EQ(printed, expected) << "every parameter once, in table order";
+}
+
+// The largest font on the smallest paper in use, 12 pt on B5 with 30 mm margins: long names
+// print whole inside their rows, which grow to hold them; values of ten digits keep a readable
+// size; and on every page each word of the text layer lies inside one band, also where grown
+// rows meet a page break.
+TEST_F(ReportPdf, EveryTextStaysInsideItsRowAtTwelvePointsOnB5) {
+    const struct {
+        const char* name;
+        const char* value;
+        const char* low;
+        const char* high;
+    } kinds[] = {
+        {"Communication baud rate 1", "3", "0", "4"},
+        {"Frequency command source", "1", "0", "4"},
+        {"Stop mode (0: decel, 1: free run)", "0", "0", "1"},
+        {"Position offset", "0", "-2147483648", "2147483647"},
+        {"Pulse count limit", "4000000000", "0", "4294967295"},
+        {"Maximum frequency", "   60.00", "    0.00", "  400.00"},
+    };
+    const QStringList longValues = {"-2147483648", "2147483647", "4000000000", "4294967295"};
+    ParamReportData data = dataOf(ParamReportSource());
+    for (int i = 0; i < 100; ++i) {
+        const auto& k = kinds[i % std::size(kinds)];
+        const QString comNo = ReportFixtures::comNoOf(i);
+        data.rows.push_back({"f" + comNo.toLower(), comNo, k.name, k.value, k.value, k.low, k.high, "pulse",
+                             i % 2 ? kNoChangeMark : QStringLiteral("Change")});
+    }
+    // The values' least size as a share of the full size: half of it takes more room from the
+    // names when the shipment column prints as well (without widening it was a third).
+    const struct {
+        bool shipment;
+        double valueShare;
+    } cases[] = {{false, 0.6}, {true, 0.5}};
+    for (const auto& [shipment, valueShare] : cases) {
+        PageSetup setup = setupWithFace();
+        setup.paperPosition = 4; // B5
+        setup.leftMargin = setup.topMargin = setup.rightMargin = setup.bottomMargin = "30";
+        setup.fontSize = "12";
+        setup.printShipment = shipment;
+        const ReportPages pages(layoutParamReport(data, setup, paramReportFaces(setup.face)));
+        const ReportDocument& doc = pages.document();
+        const auto words = PdfReadBack::pageWords(pdfOf(doc));
+        ASSERT_GT(pages.pageCount(), 1);
+        ASSERT_EQ(int(words.size()), pages.pageCount());
+
+        const double toPoints = 0.75, top = 30 * kPtPerMm, left = 30 * kPtPerMm, tolerance = 0.25;
+        const double fullHeight = PdfReadBack::boxOf(words[0], "HXZ9-4037").height();
+        ASSERT_GT(fullHeight, 0);
+        const double footerTop = printableSizeInDesign(doc.format).height() - doc.pageFooter[0].height;
+        for (int p = 0; p < pages.pageCount(); ++p) {
+            // The page's bands in points from the paper's top; `row` for a detail.
+            struct Slot {
+                double top, bottom;
+                int row;
+            };
+            std::vector<Slot> bands;
+            double y = 0;
+            for (const Band& b : doc.pageHeader)
+                bands.push_back({y, y += b.height, -1});
+            for (const Band& b : doc.columnHeader)
+                bands.push_back({y, y += b.height, -1});
+            const PageRange& range = pages.page(p);
+            for (int r = range.firstDetail; r < range.firstDetail + range.detailCount; ++r)
+                bands.push_back({y, y += doc.details[size_t(r)].height, r});
+            EXPECT_LE(y, footerTop) << "page " << p + 1 << ": a row reaches the footer";
+            bands.push_back({footerTop, footerTop + doc.pageFooter[0].height, -1});
+
+            std::map<int, std::vector<PdfReadBack::Word>> names;
+            for (const PdfReadBack::Word& word : words[size_t(p)]) {
+                const auto slot = std::find_if(bands.begin(), bands.end(), [&](const Slot& s) {
+                    return word.box.top() >= top + s.top * toPoints - tolerance &&
+                           word.box.bottom() <= top + s.bottom * toPoints + tolerance;
+                });
+                ASSERT_NE(slot, bands.end())
+                    << "page " << p + 1 << ": \"" << word.text.toStdString() << "\" crosses a band's edge";
+                if (longValues.contains(word.text))
+                    EXPECT_GE(word.box.height(), fullHeight * valueShare) << word.text.toStdString();
+                if (slot->row < 0)
+                    continue;
+                const QRectF name = doc.details[size_t(slot->row)].texts[PC_Name].rect;
+                if (word.box.center().x() > left + name.left() * toPoints &&
+                    word.box.center().x() < left + name.right() * toPoints)
+                    names[slot->row].push_back(word);
+            }
+            for (int r = range.firstDetail; r < range.firstDetail + range.detailCount; ++r) {
+                auto& inRow = names[r];
+                std::sort(inRow.begin(), inRow.end(), [](const auto& a, const auto& b) {
+                    return std::pair(std::lround(a.box.top()), a.box.left()) <
+                           std::pair(std::lround(b.box.top()), b.box.left());
+                });
+                QStringList printed;
+                for (const auto& word : inRow)
+                    printed << word.text;
+                // The PDF keeps ligatures ("ff" is one character).
+                EXPECT_EQ(printed.join(u' ').normalized(QString::NormalizationForm_KC).toStdString(),
+                          data.rows[size_t(r)][PC_Name].toStdString())
+                    << "page " << p + 1 << " row " << r;
+            }
+        }
+    }
 }
 
 TEST_F(ReportPdf, EachPageSetupChoiceShowsOrHidesItsItem) {

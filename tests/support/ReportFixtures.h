@@ -102,8 +102,9 @@ inline report::MonitorReportData monitorData(int rows = 10) {
 
 // What is wrong with a laid-out page, one line a fault: a text whose drawn extent (its width
 // placed by its alignment) leaves the printable width or crosses a separator of its band, a
-// band lower than a line of a text in it, two texts of a band drawn over each other. Wrapped
-// texts are checked by their rectangles.
+// band lower than a line of a text in it, a text whose rectangle leaves its band, two texts of
+// a band drawn over each other. Wrapped texts are checked by their rectangles, which must
+// hold their lines.
 inline QStringList layoutFaults(const report::ReportDocument& doc) {
     using namespace report;
     QStringList faults;
@@ -131,6 +132,13 @@ inline QStringList layoutFaults(const report::ReportDocument& doc) {
             }
             const QString name =
                 QStringLiteral("%1: \"%2\" at %3..%4").arg(where, text).arg(r.left()).arg(r.right());
+            if (t.wrap) {
+                const QSizeF lines = wrappedSize(t.font, text, r.width());
+                if (lines.width() > r.width() + 1e-6 || lines.height() > r.height() + 1e-6)
+                    faults << name + QStringLiteral(" needs %1 x %2").arg(lines.width()).arg(lines.height());
+            }
+            if (r.top() < -1e-6 || r.bottom() > b.height + 1e-6)
+                faults << name + QStringLiteral(" leaves its band of height ") + QString::number(b.height);
             if (r.left() < -1e-6 || r.right() > w + 1e-6)
                 faults << name + QStringLiteral(" leaves the width ") + QString::number(w);
             for (const RectItem& sep : b.rects) {
