@@ -110,8 +110,8 @@ BENCHMARK(BM_ConfigurationOpen)->Unit(benchmark::kMillisecond);
 
 void BM_CsvTableSave(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            CsvExport::WriteParameterTableCsv(set().path("a.csv"), set().rows, false, benchAsker()));
+        benchmark::DoNotOptimize(CsvExport::WriteParameterTableCsv(set().context, set().path("a.csv"),
+                                                                   set().rows, false, benchAsker()));
 }
 BENCHMARK(BM_CsvTableSave)->Unit(benchmark::kMillisecond);
 

@@ -173,8 +173,8 @@ bool WriteConfigurationXml(const ProgramContext& context, const QString& path, A
         asker.ask(MsgNotice(context, MsgId::DataIncorrect, BoxIcon::Warning, BoxButtons::Ok));
         return false;
     }
-    if (!TextFile::writeBytes(path, bytes)) {
-        asker.ask(ParaFile::cannotCreateNotice(path));
+    if (int code = 0; !TextFile::writeBytes(path, bytes, nullptr, &code)) {
+        asker.ask(ParaFile::writeFailureNotice(context, path, code));
         return false;
     }
     if (!skipped.isEmpty())

@@ -39,8 +39,9 @@ WriteInput inputFromStore(const ProgramContext& context);
 bool build(const WriteInput& in, QByteArray& out, QStringList* skipped = nullptr);
 
 // Writes the file for the loaded drive type. Refuses codes that are not numbers (message
-// DataIncorrect), reports a file that cannot be written ("Cannot create file ...") and lists the
-// parameters it had to leave out, each in a box through the asker. True when the file was written.
+// DataIncorrect), reports a file that cannot be written (ParaFile::writeFailureNotice) and lists
+// the parameters it had to leave out (the language file's Main "CfgSkipped"), each in a box
+// through the asker. True when the file was written.
 bool WriteConfigurationXml(const ProgramContext& context, const QString& path, Asker& asker);
 
 // ---- Reading -------------------------------------------------------------------------

@@ -32,9 +32,10 @@ TextFile::Encoded build(const QList<QStringList>& rows, bool decimalComma) {
     return TextFile::encode(text);
 }
 
-bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma,
-                            Asker& asker, const TextFile::AcceptSubstitutes& accept) {
-    return ParaFile::writeForOthers(path, build(rows, decimalComma), accept, asker);
+bool WriteParameterTableCsv(const ProgramContext& context, const QString& path,
+                            const QList<QStringList>& rows, bool decimalComma, Asker& asker,
+                            const TextFile::AcceptSubstitutes& accept) {
+    return ParaFile::writeForOthers(context, path, build(rows, decimalComma), accept, asker);
 }
 
 } // namespace CsvExport

@@ -19,7 +19,8 @@ QString cellText(const QString& cell, QChar separator);
 // separator, every line ending in CR LF.
 TextFile::Encoded build(const QList<QStringList>& rows, bool decimalComma);
 // Writes the file as ParaFile::writeForOthers does.
-bool WriteParameterTableCsv(const QString& path, const QList<QStringList>& rows, bool decimalComma,
-                            Asker& asker, const TextFile::AcceptSubstitutes& accept = {});
+bool WriteParameterTableCsv(const ProgramContext& context, const QString& path,
+                            const QList<QStringList>& rows, bool decimalComma, Asker& asker,
+                            const TextFile::AcceptSubstitutes& accept = {});
 
 } // namespace CsvExport

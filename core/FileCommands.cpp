@@ -149,8 +149,8 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
         return host_.acceptUnwritableCharacters(characters);
     };
     if (withCsv && ext == kCsv)
-        return CsvExport::WriteParameterTableCsv(path, host_.tableRows(), context_.language.decimalComma,
-                                                 asker_, accept);
+        return CsvExport::WriteParameterTableCsv(context_, path, host_.tableRows(),
+                                                 context_.language.decimalComma, asker_, accept);
     return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
                                         options_.saveChangedOnly.checked(), asker_, accept);
 }

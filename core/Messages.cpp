@@ -22,7 +22,11 @@ QString UnwritableCharactersQuestion(const ProgramContext& context, const QStrin
 }
 
 QString WriteFailureText(const ProgramContext& context, const QString& path, bool diskFull) {
-    return Msg(context, diskFull ? MsgId::DiskFull : MsgId::WriteFailed) + u'\n' + path;
+    QString text = Msg(context, diskFull ? MsgId::DiskFull : MsgId::WriteFailed);
+    if (text.isEmpty()) // before a language file's messages were read
+        text = diskFull ? QStringLiteral("The disk is full. The file could not be written:")
+                        : QStringLiteral("The file could not be written:");
+    return text + u'\n' + path;
 }
 
 Notice MsgNotice(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButtons buttons) {

@@ -223,13 +223,19 @@ Notice cannotCreateNotice(const QString& path) {
             BoxIcon::Error, BoxButtons::Ok};
 }
 
-bool writeForOthers(const QString& path, const TextFile::Encoded& file,
+Notice writeFailureNotice(const ProgramContext& context, const QString& path, int systemCode) {
+    return {WriteFailureText(context, path, TextFile::isDiskFull(systemCode)),
+            QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok};
+}
+
+bool writeForOthers(const ProgramContext& context, const QString& path, const TextFile::Encoded& file,
                     const TextFile::AcceptSubstitutes& accept, Asker& asker) {
     QString error;
-    if (TextFile::writeEncoded(path, file, accept, &error))
+    int code = 0;
+    if (TextFile::writeEncoded(path, file, accept, &error, &code))
         return true;
     if (!error.isEmpty())
-        asker.ask(cannotCreateNotice(path));
+        asker.ask(writeFailureNotice(context, path, code));
     return false;
 }
 
@@ -416,8 +422,9 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
                         bool blindOn, bool changedOnly, Asker& asker,
                         const TextFile::AcceptSubstitutes& accept) {
-    return writeForOthers(path, TextFile::encodeLines(buildLines(context, comment, blindOn, changedOnly)),
-                          accept, asker);
+    return writeForOthers(context, path,
+                          TextFile::encodeLines(buildLines(context, comment, blindOn, changedOnly)), accept,
+                          asker);
 }
 
 } // namespace ParaFile

@@ -64,11 +64,13 @@ bool isCapacityParameter(const ProgramContext& context, const QString& comNo,
 Notice conversionErrorNotice(const QString& text, bool floatingPoint);
 Notice cannotOpenNotice(const QString& path);
 Notice cannotCreateNotice(const QString& path);
+// A file that could not be written, and why: the disk is full (systemCode says so) or not.
+Notice writeFailureNotice(const ProgramContext& context, const QString& path, int systemCode);
 // A text of the language file's section "Main", def when the key is missing.
 QString mainText(const ProgramContext& context, const QString& key, const QString& def);
-// TextFile::writeEncoded, a failure shown through the asker as "Cannot create file ..." (an
+// TextFile::writeEncoded, a failure shown through the asker as writeFailureNotice (an
 // existing file stays as it was); false too when declined.
-bool writeForOthers(const QString& path, const TextFile::Encoded& file,
+bool writeForOthers(const ProgramContext& context, const QString& path, const TextFile::Encoded& file,
                     const TextFile::AcceptSubstitutes& accept, Asker& asker);
 // "KVR260X <type><form> (CPU Ver.<cpu>)" of the selected drive type.
 QString captionBase(const ProgramContext& context);

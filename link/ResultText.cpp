@@ -94,5 +94,5 @@ bool SaveResultLines(const ProgramContext& context, const Options& options, cons
     };
     // A failure is reported, and the caller (the transfer engine's end of run) goes on.
     PrompterAsker asker;
-    return ParaFile::writeForOthers(path, TextFile::encodeLines(lines), accept, asker);
+    return ParaFile::writeForOthers(context, path, TextFile::encodeLines(lines), accept, asker);
 }

@@ -155,7 +155,7 @@ void IniFile::load() {
     }
     const QByteArray bytes = f.readAll();
     existed_ = true;
-    legacy_ = !TextFile::isUtf8(bytes);
+    legacy_ = !TextFile::readsAsUtf8(bytes);
     const QList<QByteArray> raws = splitByteLines(bytes);
     QString section;
     lines_.reserve(raws.size());

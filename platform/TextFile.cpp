@@ -1,11 +1,12 @@
 #include "platform/TextFile.h"
 
+#include "platform/Cp932Table.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <cerrno>
 #include <cstring>
@@ -49,15 +50,27 @@ QString decodeCp1252(const QByteArray& bytes) {
 }
 
 // A byte that the code page cannot decode is kept in the text as a lone low surrogate
-// (U+DC80..U+DCFF), which no decoder produces, so that encoding the text gives the byte back.
+// (U+DC00 + byte), which no decoder produces, so that encoding the text gives the byte back.
+// Bytes from 0x40 are kept so: the second byte of a pair Windows reads as one unknown character
+// may be one of ASCII's letters.
 constexpr char16_t kEscapeBase = 0xDC00;
 
 bool isEscape(char32_t u) {
-    return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF;
+    return u >= kEscapeBase + 0x40 && u <= kEscapeBase + 0xFF;
 }
 
 QChar escaped(unsigned char b) {
     return QChar(char16_t(kEscapeBase + b));
+}
+
+// A character read from the second (or third) of the codes CP932 holds for it is followed by
+// a variation selector, which shows nothing and tells the encoder to write that code again.
+constexpr char16_t kAlternateMark = 0xFE00;
+
+int alternateOfMark(QChar c) {
+    const char16_t u = c.unicode();
+    return u >= kAlternateMark && u < kAlternateMark + Cp932Table::kMaxAlternates ? u - kAlternateMark + 1
+                                                                                  : 0;
 }
 
 // Our CP1252 table: every byte has a character and every such character one byte.
@@ -79,49 +92,6 @@ bool encodeCp1252Char(char32_t u, QByteArray& out) {
     return false;
 }
 
-// CP932 through the system's converter. Bytes below 0x80 never go to it (it swaps some
-// control codes); a sequence it cannot decode, or whose character would be encoded as other
-// bytes (the page's duplicate codes), is kept byte by byte as escapes.
-class Cp932 {
-public:
-    explicit Cp932(const QString& name)
-        : dec_(name.toLatin1().constData(), QStringDecoder::Flag::Stateless),
-          enc_(name.toLatin1().constData(), QStringEncoder::Flag::Stateless) {}
-    bool valid() const { return dec_.isValid() && enc_.isValid(); }
-
-    // The character of a run of non-ASCII units, or a null string when it does not come back
-    // as the same bytes.
-    QString decodeExactly(const QByteArray& bytes) {
-        QString text = dec_.decode(bytes);
-        if (dec_.hasError() || text.isEmpty()) {
-            dec_.resetState();
-            return QString();
-        }
-        for (QChar c : text)
-            if (c.unicode() < 0x80)
-                return QString();
-        return encodeExactly(text) == bytes ? text : QString();
-    }
-    // Empty when a character has no code or the code does not decode to it (a near match).
-    QByteArray encodeExactly(const QString& text) {
-        QByteArray bytes = enc_.encode(text);
-        if (enc_.hasError()) {
-            enc_.resetState();
-            return QByteArray();
-        }
-        QString back = dec_.decode(bytes);
-        if (dec_.hasError()) {
-            dec_.resetState();
-            return QByteArray();
-        }
-        return back == text ? bytes : QByteArray();
-    }
-
-private:
-    QStringDecoder dec_;
-    QStringEncoder enc_;
-};
-
 // A character the page lacks (one code point: a surrogate pair stays whole) goes out as "?"
 // and is named once.
 qsizetype substitute(Encoded& out, const QString& text, qsizetype i, qsizetype end) {
@@ -133,94 +103,75 @@ qsizetype substitute(Encoded& out, const QString& text, qsizetype i, qsizetype e
     return len;
 }
 
-bool isLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-bool isTrailByte(unsigned char b) {
-    return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
-
-QString decodeCp932(Cp932& page, const QByteArray& bytes) {
+// As Windows reads it: a lead byte and a trail byte are one character, never split; a code
+// Windows has no character for is kept byte by byte. whole: no byte was kept so.
+QString decodeCp932(const Cp932Table& page, const QByteArray& bytes, bool* whole = nullptr) {
     QString out;
     out.reserve(bytes.size());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    // Runs of non-ASCII units go to the converter at once; a run it refuses, unit by unit.
-    while (i < n) {
+    auto keep = [&](unsigned char b) {
+        out.append(escaped(b));
+        if (whole)
+            *whole = false;
+    };
+    for (qsizetype i = 0; i < n;) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
             out.append(QChar(b));
             ++i;
             continue;
         }
-        qsizetype end = i;
-        while (end < n) {
-            const auto c = static_cast<unsigned char>(bytes[end]);
-            if (c < 0x80)
-                break;
-            end += isLeadByte(c) && end + 1 < n && isTrailByte(static_cast<unsigned char>(bytes[end + 1]))
-                       ? 2
-                       : 1;
-        }
-        const QString run = page.decodeExactly(bytes.mid(i, end - i));
-        if (!run.isNull()) {
-            out += run;
-            i = end;
+        const auto next = i + 1 < n ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+        if (Cp932Table::isLeadByte(b) && Cp932Table::isTrailByte(next)) {
+            const quint16 code = quint16(b << 8 | next);
+            if (const char16_t c = page.character(code)) {
+                out.append(QChar(c));
+                if (const int alternate = page.alternate(code))
+                    out.append(QChar(char16_t(kAlternateMark + alternate - 1)));
+            } else {
+                keep(b);
+                keep(next);
+            }
+            i += 2;
             continue;
         }
-        while (i < end) {
-            const auto c = static_cast<unsigned char>(bytes[i]);
-            if (c < 0x80) { // the second byte of a pair refused
-                out.append(QChar(c));
-                ++i;
-                continue;
-            }
-            const bool pair =
-                isLeadByte(c) && i + 1 < end && isTrailByte(static_cast<unsigned char>(bytes[i + 1]));
-            const QString one = page.decodeExactly(bytes.mid(i, pair ? 2 : 1));
-            if (one.isNull()) {
-                out.append(escaped(c)); // the next byte is read on its own
-                ++i;
-            } else {
-                out += one;
-                i += pair ? 2 : 1;
-            }
-        }
+        if (const char16_t c = page.character(b))
+            out.append(QChar(c));
+        else
+            keep(b);
+        ++i;
     }
     return out;
 }
 
-Encoded encodeCp932(Cp932& page, const QString& text) {
+Encoded encodeCp932(const Cp932Table& page, const QString& text) {
     Encoded out;
     out.bytes.reserve(text.size() * 2);
     const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
+    for (qsizetype i = 0; i < n;) {
         const char16_t u = text.at(i).unicode();
         if (u < 0x80 || isEscape(u)) {
             out.bytes.append(char(u < 0x80 ? u : u - kEscapeBase));
             ++i;
             continue;
         }
-        qsizetype end = i;
-        while (end < n && text.at(end).unicode() >= 0x80 && !isEscape(text.at(end).unicode()))
-            ++end;
-        const QByteArray run = page.encodeExactly(text.mid(i, end - i));
-        if (!run.isEmpty()) {
-            out.bytes += run;
-            i = end;
+        quint16 code = QChar::isSurrogate(u) ? 0 : page.code(u);
+        if (code == 0) {
+            i += substitute(out, text, i, n);
             continue;
         }
-        while (i < end) {
-            const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < end ? 2 : 1;
-            const QByteArray bytes = page.encodeExactly(text.mid(i, len));
-            if (bytes.isEmpty()) {
-                i += substitute(out, text, i, end);
-            } else {
-                out.bytes += bytes;
-                i += len;
+        ++i;
+        if (i < n) {
+            if (const int alternate = alternateOfMark(text.at(i))) {
+                if (const quint16 other = page.code(u, alternate)) {
+                    code = other;
+                    ++i;
+                }
             }
         }
+        if (code > 0xFF)
+            out.bytes.append(char(code >> 8));
+        out.bytes.append(char(code & 0xFF));
     }
     return out;
 }
@@ -262,15 +213,15 @@ bool isUtf8(const QByteArray& bytes) {
 QString decodeLegacy(const QByteArray& bytes) {
     if (isCp1252(legacyName()))
         return decodeCp1252(bytes);
-    Cp932 page(legacyName());
-    return page.valid() ? decodeCp932(page, bytes) : decodeCp1252(bytes);
+    const Cp932Table* page = Cp932Table::forConverter(legacyName());
+    return page ? decodeCp932(*page, bytes) : decodeCp1252(bytes);
 }
 
 Encoded encode(const QString& text) {
     if (isCp1252(legacyName()))
         return encodeCp1252(text);
-    Cp932 page(legacyName());
-    return page.valid() ? encodeCp932(page, text) : encodeCp1252(text);
+    const Cp932Table* page = Cp932Table::forConverter(legacyName());
+    return page ? encodeCp932(*page, text) : encodeCp1252(text);
 }
 
 Encoded encodeLines(const QStringList& lines, const QString& eol) {
@@ -290,8 +241,31 @@ bool encodeLegacy(const QString& text, QByteArray& out) {
     return true;
 }
 
+bool readsAsUtf8(const QByteArray& bytes) {
+    if (!isUtf8(bytes))
+        return false;
+    // Half-width katakana in CP932 are often valid UTF-8 as well (ﾃｩ is C3 A9, "é"). Japanese
+    // written in UTF-8 needs three-byte sequences (from lead byte E0); UTF-8 without any, which
+    // the Japanese page reads whole, is taken for the page.
+    const Cp932Table* page = isCp1252(legacyName()) ? nullptr : Cp932Table::forConverter(legacyName());
+    if (!page)
+        return true;
+    bool beyondAscii = false;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0xE0)
+            return true;
+        beyondAscii = beyondAscii || b >= 0x80;
+    }
+    if (!beyondAscii)
+        return true;
+    bool whole = true;
+    decodeCp932(*page, bytes, &whole);
+    return !whole;
+}
+
 QString decode(const QByteArray& bytes) {
-    if (isUtf8(bytes)) {
+    if (readsAsUtf8(bytes)) {
         QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         return dec.decode(bytes); // drops a leading byte-order mark
     }
@@ -538,7 +512,7 @@ bool ReplacingFile::commit() {
     return true;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error, int* systemCode) {
     ReplacingFile file(path);
     if (file.isOpen() && !writeAll(file.handle(), bytes))
         file.failWith(errno);
@@ -546,6 +520,8 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
         return true;
     if (error)
         *error = file.errorText();
+    if (systemCode)
+        *systemCode = file.errorCode();
     return false;
 }
 
@@ -583,10 +559,11 @@ bool appendBytes(const QString& path, const QByteArray& bytes, QString* error, i
     return true;
 }
 
-bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitutes& accept, QString* error) {
+bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitutes& accept, QString* error,
+                  int* systemCode) {
     if (!file.substituted.isEmpty() && accept && !accept(file.substituted))
         return false;
-    return writeBytes(path, file.bytes, error);
+    return writeBytes(path, file.bytes, error, systemCode);
 }
 
 bool isDiskFull(int systemCode) {

@@ -20,13 +20,17 @@ QString legacyCodePage();
 // The code page for a language name ("Japanese" gives CP932).
 QString codePageForLanguage(const QString& languageName);
 
-// UTF-8 (a leading byte-order mark dropped) when the bytes are valid UTF-8, else the legacy
-// code page.
+// UTF-8 (a leading byte-order mark dropped) when readsAsUtf8, else the legacy code page.
 QString decode(const QByteArray& bytes);
 bool isUtf8(const QByteArray& bytes);
+// Valid UTF-8, except in CP932 a text whose UTF-8 reading holds no character beyond two-byte
+// sequences and that the page reads whole: half-width katakana, which are often valid UTF-8.
+bool readsAsUtf8(const QByteArray& bytes);
 // The legacy code page both ways. Decoding loses nothing: a byte the page cannot decode
-// stays in the text as a stand-in that encoding turns back into the byte, so a text read
-// and not edited is written back with its own bytes in either language.
+// stays in the text as a stand-in that encoding turns back into the byte, and a character
+// read from the second of the codes CP932 holds for it is followed by an invisible
+// variation selector that encoding turns back into that code, so a text read and not edited
+// is written back with its own bytes in either language.
 QString decodeLegacy(const QByteArray& bytes);
 struct Encoded {
     QByteArray bytes;
@@ -61,7 +65,9 @@ bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds
 // Replaces the file atomically; a failure leaves the old file as it was. The bytes go to a
 // temporary file beside the target named "<name>.kvrtmp-XXXXXX" first; leftovers of that
 // name from an earlier save that was cut off are removed by the next save of the target.
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// systemCode: the system's error of a failure (0 when the reason was no system error).
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                int* systemCode = nullptr);
 // Adds bytes at the end of an existing file (a log or a recording row by row), all of them or
 // none: false when the file is missing or cannot take them (systemCode: the system's error).
 bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr,
@@ -106,7 +112,7 @@ using AcceptSubstitutes = std::function<bool(const QString& characters)>;
 // writeBytes of an encoded file, accept asked first when it substituted characters; false
 // with error left alone when declined.
 bool writeEncoded(const QString& path, const Encoded& file, const AcceptSubstitutes& accept,
-                  QString* error = nullptr);
+                  QString* error = nullptr, int* systemCode = nullptr);
 // The text in the legacy code page, a character it lacks as "?" (see encode for asking first).
 bool writeText(const QString& path, const QString& text, QString* error = nullptr);
 // Every line, the last one included, ends with eol.

@@ -162,7 +162,8 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     context.language.name = header.language;
     useLanguageCodePage(context);
     QFile raw(file);
-    if (raw.open(QIODevice::ReadOnly) && !TextFile::isUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
+    if (raw.open(QIODevice::ReadOnly) &&
+        !TextFile::readsAsUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
         if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
             showNotice(*refusal);
             PumpEvents();

@@ -2,7 +2,9 @@
 #include "core/StoreCells.h"
 
 #include "core/CfgFile.h"
+#include "platform/IniFile.h"
 #include "platform/TextFile.h"
+#include "support/TestPaths.h"
 
 using namespace CfgFile;
 
@@ -177,11 +179,17 @@ TEST_F(CfgFileTest, WriterRefusalShowsMessage67AndWritesNothing) {
     EXPECT_EQ(prompter.boxes()[0].text, "M67");
 }
 
-TEST_F(CfgFileTest, WriterWarnsOnceAboutParametersItLeftOut) {
+TEST_F(CfgFileTest, WriterWarnsOnceAboutParametersItLeftOutInTheProgramsLanguage) {
     setValue("0001", "-1");
-    EXPECT_TRUE(WriteConfigurationXml(context, path("x.cfg"), prompter));
-    ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_TRUE(prompter.boxes()[0].text.endsWith("\n0001"));
+    for (const char* language : {"English", "Japanese"}) {
+        prompter.clear();
+        context.language.iniPath = shippedDataDir() + "/lng/" + language + ".ini";
+        const QString text = IniFile(context.language.iniPath).readString("Main", "CfgSkipped", QString());
+        EXPECT_FALSE(text.isEmpty()) << language;
+        EXPECT_TRUE(WriteConfigurationXml(context, path("x.cfg"), prompter));
+        ASSERT_EQ(prompter.boxes().size(), 1u);
+        EXPECT_EQ(prompter.boxes()[0].text, text + "\n0001");
+    }
 }
 
 TEST_F(CfgFileTest, ReadingTheExampleTakesItsValuesAndDefaultsForTheRest) {

@@ -1,4 +1,5 @@
 #include "core/CsvExport.h"
+#include "core/ProgramContext.h"
 
 #include "support/ScriptedPrompter.h"
 
@@ -46,12 +47,13 @@ TEST(CsvExport, FailedWriteIsReportedWithThePath) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString target = dir.filePath("plain/x.csv"); // a folder that is a file
-    EXPECT_FALSE(WriteParameterTableCsv(target, {kTitles}, false, prompter));
+    const ProgramContext context;
+    EXPECT_FALSE(WriteParameterTableCsv(context, target, {kTitles}, false, prompter));
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + target + ".");
+    EXPECT_EQ(prompter.boxes()[0].text, "The file could not be written:\n" + target);
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
 
-    ASSERT_TRUE(WriteParameterTableCsv(dir.filePath("t.csv"), {kTitles}, false, prompter));
+    ASSERT_TRUE(WriteParameterTableCsv(context, dir.filePath("t.csv"), {kTitles}, false, prompter));
     EXPECT_EQ(QFile(dir.filePath("t.csv")).size(), 43);
 }
 

@@ -8,6 +8,7 @@
 #include "platform/TextFile.h"
 #include "support/DriveTypeGenerator.h"
 
+#include <cerrno>
 #include <functional>
 
 namespace {
@@ -176,11 +177,14 @@ TEST_F(FileCommandsTest, FailedSaveChangesNothingOfTheOpenedFile) {
     prompter.answerFile(path("plain/new.kvr"), 1);
     commands.saveParameterFileAs();
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + path("plain/new.kvr") + ".");
+    EXPECT_EQ(prompter.boxes()[0].text, "M113\n" + path("plain/new.kvr")); // could not be written
     EXPECT_EQ(main.caption, caption);
     EXPECT_EQ(context.recent.openedName, "x.kvr");
     EXPECT_TRUE(main.save);
     EXPECT_EQ(readFile("x.kvr"), before);
+    // A full disk or quota is named as such.
+    for (int code : {ENOSPC, EDQUOT})
+        EXPECT_EQ(ParaFile::writeFailureNotice(context, "f.kvr", code).text, "M112\nf.kvr");
 }
 
 TEST_F(FileCommandsTest, SaveOfAConfigurationFileAlwaysAsksForTheName) {
@@ -293,6 +297,23 @@ TEST_F(FileCommandsTest, TextsTravelInTheCodePageAndForeignCommentsKeepTheirByte
         EXPECT_EQ(main.events.filter("unwritable"),
                   c.unwritable.isEmpty() ? QStringList() : QStringList{"unwritable " + c.unwritable});
     }
+    TextFile::setLegacyCodePage(savedPage);
+}
+
+// A Japanese comment with a code CP932 holds twice (87 90), an IBM extension (FA 40) and
+// half-width katakana whose bytes are valid UTF-8 (C3 A9 C3 A8): shown as Windows shows
+// them, saved byte for byte.
+TEST_F(FileCommandsTest, AJapaneseCommentShowsAsOnWindowsAndIsSavedByteForByte) {
+    const QString savedPage = TextFile::legacyCodePage();
+    TextFile::setLegacyCodePage("CP932");
+    const QByteArray comment("\x87\x90\xFA\x40 \xC3\xA9\xC3\xA8");
+    writeFile("in.kvr", kvr("QX100", {"0000,9"}, "@").replace("@", comment));
+    open("in.kvr");
+    EXPECT_EQ(QString(main.comment).remove(QChar(0xFE00)), QString::fromUtf8("≒ⅰ ﾃｩﾃｨ"));
+    prompter.answerFile(path("out.kvr"), 1);
+    commands.saveParameterFileAs();
+    EXPECT_EQ(readFile("out.kvr").split('\n').value(5).trimmed().toHex(' '), comment.toHex(' '));
+    EXPECT_TRUE(main.events.filter("unwritable").isEmpty());
     TextFile::setLegacyCodePage(savedPage);
 }
 

@@ -3,9 +3,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <iconv.h>
 #include <sys/stat.h>
 
 namespace {
@@ -82,6 +84,118 @@ TEST(TextFile, BytesReadInTheCodePageAreWrittenBackAsTheyWere) {
     }
     TextFile::setLegacyCodePage("CP932");
     EXPECT_EQ(TextFile::decodeLegacy(shiftJis), QString::fromUtf8("テスト設定"));
+}
+
+// The text without the invisible marks of a character's second code.
+QString shown(QString text) {
+    text.remove(QRegularExpression(QStringLiteral("[\\x{FE00}\\x{FE01}]")));
+    return text;
+}
+
+// Windows' mapping as glibc's converter has it: the character of a code, 0 when none.
+class WindowsPage {
+public:
+    WindowsPage() : cd_(iconv_open("UTF-16LE", "WINDOWS-31J")) {}
+    ~WindowsPage() {
+        if (cd_ != iconv_t(-1))
+            iconv_close(cd_);
+    }
+    char16_t character(QByteArray code) const {
+        char16_t out[4] = {};
+        char* ip = code.data();
+        char* op = reinterpret_cast<char*>(out);
+        size_t inLeft = size_t(code.size()), outLeft = sizeof out;
+        if (cd_ == iconv_t(-1))
+            return 0;
+        const bool ok = iconv(cd_, &ip, &inLeft, &op, &outLeft) != size_t(-1) && inLeft == 0 && outLeft == 6;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return ok ? out[0] : 0;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// Every code Windows' CP932 holds, the ones it holds twice for one character and the
+// extensions included, reads as Windows reads it, is written back as its own bytes, and a
+// character typed takes the code Windows writes for it.
+TEST(TextFile, Cp932ReadsEveryCodeAsWindowsDoesAndWritesEachBackAsItWas) {
+    CodePageScope scope;
+    TextFile::setLegacyCodePage("CP932");
+    const struct {
+        QByteArray code;
+        char16_t character;
+        QByteArray typed; // what the character gets when typed
+    } known[] = {
+        {"\x87\x90", 0x2252, "\x81\xE0"}, {"\xFA\x4A", 0x2160, "\x87\x54"}, {"\xFA\x40", 0x2170, "\xFA\x40"},
+        {"\xEE\xEF", 0x2170, "\xFA\x40"}, {"\x81\xCA", 0xFFE2, "\x81\xCA"}, {"\xFA\x54", 0xFFE2, "\x81\xCA"},
+        {"\xEE\xF9", 0xFFE2, "\x81\xCA"}, {"\xED\x40", 0x7E8A, "\xFA\x5C"}, {"\xFA\x5C", 0x7E8A, "\xFA\x5C"},
+        {"\x81\xE6", 0x2235, "\x81\xE6"}, {"\x87\x9A", 0x2235, "\x81\xE6"}, {"\xFA\x5B", 0x2235, "\x81\xE6"},
+    };
+    for (const auto& k : known) {
+        const QString text = TextFile::decodeLegacy(k.code + "J");
+        EXPECT_EQ(shown(text), QString(QChar(k.character)) + "J") << k.code.toHex().constData();
+        EXPECT_EQ(TextFile::encode(text).bytes.toHex(' '), (k.code + "J").toHex(' '));
+        EXPECT_EQ(TextFile::encode(QString(QChar(k.character))).bytes.toHex(' '), k.typed.toHex(' '));
+    }
+
+    const WindowsPage windowsPage;
+    QByteArray all;
+    int compared = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead >= 0xA0 && lead < 0xE0)
+            continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (trail == 0x7F)
+                continue;
+            const char pair[] = {char(lead), char(trail)};
+            const QByteArray code(pair, 2);
+            all += code;
+            const QString text = TextFile::decodeLegacy(code);
+            if (const char16_t windows = windowsPage.character(code)) {
+                ++compared;
+                EXPECT_EQ(shown(text), QString(QChar(windows))) << code.toHex().constData();
+            } else { // a pair Windows has no character for is not split into a byte and a letter
+                EXPECT_TRUE(text.size() == 2 && text.at(1).unicode() >= 0x80) << code.toHex().constData();
+            }
+        }
+    }
+    EXPECT_GT(compared, 9000); // glibc's converter knew the page
+    const TextFile::Encoded back = TextFile::encode(TextFile::decodeLegacy(all));
+    EXPECT_TRUE(back.bytes == all);
+    EXPECT_TRUE(back.substituted.isEmpty());
+}
+
+// Half-width katakana whose bytes are valid UTF-8 (ﾃｩﾃｨ is C3 A9 C3 A8, "éè") are CP932 in the
+// Japanese program; UTF-8 with a three-byte sequence, and every UTF-8 text in the English
+// program, stays UTF-8.
+TEST(TextFile, HalfWidthKatakanaAreNotTakenForUtf8InTheJapaneseProgram) {
+    CodePageScope scope;
+    const struct {
+        const char* page;
+        QByteArray bytes;
+        const char* read;
+        bool utf8;
+    } cases[] = {
+        {"CP932", "\xC3\xA9\xC3\xA8", "ﾃｩﾃｨ", false},
+        {"CP932", "a \xC3\xA9\xC3\xA8", "a ﾃｩﾃｨ", false},
+        {"CP1252", "\xC3\xA9\xC3\xA8", "éè", true},
+        {"CP932", "\xC3\xA9 \xE6\x97\xA5", "é 日", true},
+        {"CP932", "\xEF\xBB\xBF\xC3\xA9", "é", true},
+        {"CP932", "\xC2\x80", "\u0080", true}, // the page has no character for 80
+        {"CP932", "plain", "plain", true},
+    };
+    for (const auto& c : cases) {
+        TextFile::setLegacyCodePage(c.page);
+        const QString text = TextFile::decode(c.bytes);
+        EXPECT_EQ(text, QString::fromUtf8(c.read)) << c.page << " " << c.bytes.toHex().constData();
+        EXPECT_EQ(TextFile::readsAsUtf8(c.bytes), c.utf8) << c.bytes.toHex().constData();
+    }
+    TextFile::setLegacyCodePage("CP932");
+    const QByteArray katakana("\xC3\xA9\xC3\xA8");
+    const TextFile::Encoded back = TextFile::encode(TextFile::decode(katakana));
+    EXPECT_TRUE(back.bytes == katakana);
+    EXPECT_TRUE(back.substituted.isEmpty());
 }
 
 TEST(TextFile, CharactersThePageLacksAreNamedAndWrittenAsQuestionMarks) {

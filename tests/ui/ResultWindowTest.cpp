@@ -130,7 +130,7 @@ TEST_F(ResultWindowTest, ACancelledDialogSavesNothingAndAFailedWriteIsReported) 
     prompter.answer(BoxAnswer::Ok);
     EXPECT_FALSE(SaveResultLines(context, options, {"a"}, kModeImport, QDateTime::currentDateTime()));
     ASSERT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_EQ(prompter.boxes()[0].text, "Cannot create file " + blocked + ".");
+    EXPECT_EQ(prompter.boxes()[0].text, "The file could not be written:\n" + blocked);
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);
 }
 
