@@ -2,11 +2,9 @@
 
 #include "core/Messages.h"
 #include "core/Options.h"
-#include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
-#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "monitor/ChannelValues.h"
 #include "monitor/ContinuousRecorder.h"
@@ -586,8 +584,12 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     if (const QString caption = msg(MsgId::TimeMsColumn); !caption.isEmpty())
         h.timeCaption = caption;
     h.items = s.items;
-    if (!recorder.create(path, h)) {
-        showNotice(ParaFile::cannotCreateNotice(path));
+    QString error;
+    if (!recorder.create(path, h, &error)) {
+        // A full disk is said as a row that cannot be written says it; any other failure with
+        // the system's reason.
+        prompter.message(recorder.diskFull() ? WriteFailureText(ctx, path, true) : error,
+                         QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
         return RunEnd::Cancelled;
     }
     return std::nullopt;

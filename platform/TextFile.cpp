@@ -538,7 +538,7 @@ bool ReplacingFile::commit() {
     return true;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error, int* systemCode) {
     ReplacingFile file(path);
     if (file.isOpen() && !writeAll(file.handle(), bytes))
         file.failWith(errno);
@@ -546,6 +546,8 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
         return true;
     if (error)
         *error = file.errorText();
+    if (systemCode)
+        *systemCode = file.errorCode();
     return false;
 }
 

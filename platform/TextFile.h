@@ -61,7 +61,9 @@ bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds
 // Replaces the file atomically; a failure leaves the old file as it was. The bytes go to a
 // temporary file beside the target named "<name>.kvrtmp-XXXXXX" first; leftovers of that
 // name from an earlier save that was cut off are removed by the next save of the target.
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// systemCode: the system's error of a failed write (0 when the failure was no system error).
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                int* systemCode = nullptr);
 // Adds bytes at the end of an existing file (a log or a recording row by row), all of them or
 // none: false when the file is missing or cannot take them (systemCode: the system's error).
 bool appendBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr,
