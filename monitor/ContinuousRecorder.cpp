@@ -65,9 +65,9 @@ qint64 estimatedKilobytes(int minutes, int secondsPerPoint) {
 ContinuousRecorder::ContinuousRecorder(SampleStore& store, int stepFactor, bool decimalComma)
     : store_(store), step_(std::max(stepFactor, 1)), decimalComma_(decimalComma) {}
 
-bool ContinuousRecorder::create(const QString& path, const RecordingHeader& h) {
+bool ContinuousRecorder::create(const QString& path, const RecordingHeader& h, QString* error) {
     path_ = path;
-    return TextFile::writeBytes(path, RecordingFile::header(h, decimalComma_));
+    return TextFile::writeBytes(path, RecordingFile::header(h, decimalComma_), error, &writeError_);
 }
 
 bool ContinuousRecorder::write(quint32 elapsedMs, const ChannelArray& values) const {

@@ -45,11 +45,12 @@ public:
     // stepFactor: every stepFactor-th sample is plotted (at least 1).
     ContinuousRecorder(SampleStore& store, int stepFactor, bool decimalComma);
 
-    // Creates (or replaces) the file with the header; false when it cannot be written.
-    bool create(const QString& path, const RecordingHeader& h);
+    // Creates (or replaces) the file with the header; false, with the reason in error, when it
+    // cannot be written.
+    bool create(const QString& path, const RecordingHeader& h, QString* error = nullptr);
     // Appends the row of one sample, whole or not at all; false when the file cannot take it.
     bool write(quint32 elapsedMs, const ChannelArray& values) const;
-    // The last failed write failed for a full disk.
+    // The last failed write (or create) failed for a full disk.
     bool diskFull() const;
 
     // The value a channel had at the sample before (0 before the first).

@@ -2,11 +2,9 @@
 
 #include "core/Messages.h"
 #include "core/Options.h"
-#include "core/ParaFile.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
-#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "monitor/ChannelValues.h"
 #include "monitor/ContinuousRecorder.h"
@@ -514,9 +512,13 @@ RunEnd MonitorRun::runTriggered() {
     // The sample that fired (or the one Stop or a trip ended the wait on) is not kept; those
     // before it are the pre-trigger part, at indices 0 .. tri - 1.
     const int tri = buffer.size() - 1;
+    // A failed read kept from the wait (the run's first sample among them) is part of the
+    // record and counts as one after the trigger does; those the wait dropped do not.
+    int keptFailures = 0;
     for (int d = 0; d < tri; ++d) {
         const BufferedSample& b = buffer.at(d);
         store.setSampleTime(d, b.elapsedMs);
+        bool failed = false;
         for (int i = 0; i < kMonitorChannels; ++i) {
             if (!s.active[std::size_t(i)])
                 continue;
@@ -525,7 +527,9 @@ RunEnd MonitorRun::runTriggered() {
                 store.setValue(i, d, b.value[std::size_t(i)]);
             else if (kind != SampleStore::PointKind::Gap)
                 store.setErrorPoint(i, d, kind);
+            failed = failed || kind == SampleStore::PointKind::RepeatOnError;
         }
+        keptFailures += failed ? 1 : 0;
     }
     // The first sample after the trigger stands one slot after the last one before it.
     const int triggerX = tri > 0 ? store.position(tri - 1) + 1 : 0;
@@ -533,7 +537,8 @@ RunEnd MonitorRun::runTriggered() {
     if (s.scrolling >= 0)
         m_.sampleWindow.showFrom(triggerX);
     display_.waiting = false;
-    display_.errorCount = 0;
+    display_.errorCount = keptFailures;
+    display_.errorsShown = keptFailures > 0;
 
     // Times after the trigger count from the trigger. Stop or a trip while waiting still
     // takes this one sample.
@@ -586,8 +591,12 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     if (const QString caption = msg(MsgId::TimeMsColumn); !caption.isEmpty())
         h.timeCaption = caption;
     h.items = s.items;
-    if (!recorder.create(path, h)) {
-        showNotice(ParaFile::cannotCreateNotice(path));
+    QString error;
+    if (!recorder.create(path, h, &error)) {
+        // A full disk is said as a row that cannot be written says it; any other failure with
+        // the system's reason.
+        prompter.message(recorder.diskFull() ? WriteFailureText(ctx, path, true) : error,
+                         QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
         return RunEnd::Cancelled;
     }
     return std::nullopt;

@@ -90,6 +90,12 @@ int SampleStore::indexAt(double x) const {
     return x - positions_[after - 1] <= positions_[after] - x ? after - 1 : after;
 }
 
+int SampleStore::lastBefore(double x) const {
+    if (std::isnan(x))
+        return -1;
+    return firstAtOrAfter(x) - 1;
+}
+
 quint32 SampleStore::sampleTime(int p) const {
     return p >= 0 && p < size_ ? times_[p] : 0;
 }

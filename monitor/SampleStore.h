@@ -6,7 +6,7 @@
 //
 // The chart places each sample by its time: with the sampling period given, sample p stands
 // at the slot its time falls in (X = position(p)), so a sample taken late after a stall of the
-// drive stands at its real time and the slots skipped before it stay empty. A time smaller
+// drive stands at its real time, however many slots lie between it and the one before. A time smaller
 // than the one before starts a new count (a triggered run counts its times from the trigger)
 // one slot on. Without a period, X = p.
 //
@@ -80,6 +80,8 @@ public:
     int position(int p) const { return p >= 0 && p < size_ ? positions_[p] : p; }
     // The held sample whose position is nearest to x (the earlier on a tie); -1 when none is held.
     int indexAt(double x) const;
+    // The last held sample whose position is below x; -1 when none is.
+    int lastBefore(double x) const;
 
     // Point p of a channel (p must be held). False for a channel or a sample outside.
     bool setValue(int channel, int p, double value);

@@ -254,14 +254,19 @@ public:
         const QPoint at = rounded(transform_.map(p));
         if (!limits().contains(at))
             return;
-        QByteArray bytes;
-        quint8 charset = kAnsiCharset;
-        if (TextFile::encodeLegacy(text, bytes)) {
-            if (TextFile::legacyCodePage() == QLatin1String("CP932"))
-                charset = kShiftJisCharset;
-        } else {
-            bytes = text.toLatin1(); // characters the code page lacks become "?"
+        // In the code page, as every file for others: a character it lacks becomes "?" and is
+        // noted, so that the save can ask first as the text files do.
+        const TextFile::Encoded encoded = TextFile::encode(text);
+        QByteArray bytes = encoded.bytes;
+        const QString& lacking = encoded.substituted;
+        for (qsizetype i = 0; i < lacking.size();) {
+            const qsizetype len = lacking.at(i).isHighSurrogate() && i + 1 < lacking.size() ? 2 : 1;
+            if (!substituted_.contains(lacking.mid(i, len)))
+                substituted_ += lacking.mid(i, len);
+            i += len;
         }
+        const quint8 charset =
+            TextFile::legacyCodePage() == QLatin1String("CP932") ? kShiftJisCharset : kAnsiCharset;
         if (bytes.size() > kMaxPoints)
             bytes.truncate(kMaxPoints);
         selectFont(item.font(), charset);
@@ -275,6 +280,8 @@ public:
 
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
     Type type() const override { return QPaintEngine::User; }
+
+    const QString& substituted() const { return substituted_; }
 
     QByteArray file() const {
         if (!started_ || !ended_)
@@ -526,6 +533,7 @@ private:
     BrushKey brushKey_;
     FontKey fontKey_;
     std::optional<quint32> textColor_;
+    QString substituted_;
 };
 
 WmfDevice::WmfDevice(const QSize& size) : size_(size), engine_(std::make_unique<WmfPaintEngine>(size)) {}
@@ -538,6 +546,10 @@ QPaintEngine* WmfDevice::paintEngine() const {
 
 QByteArray WmfDevice::bytes() const {
     return engine_->file();
+}
+
+QString WmfDevice::substitutedCharacters() const {
+    return engine_->substituted();
 }
 
 bool WmfDevice::save(const QString& path, QString* error) const {

@@ -1,8 +1,8 @@
 #pragma once
 // A Windows placeable metafile drawn with QPainter, so that code that paints a widget can
 // paint the same picture as vector records: pens, solid brushes, lines and polylines,
-// rectangles and polygons, and text (one font record per font). Coordinates are those of
-// a device of the given pixel size at 96 dots per inch.
+// rectangles and polygons, and text in the legacy code page (one font record per font). Coordinates are those
+// of a device of the given pixel size at 96 dots per inch.
 //
 // What lies outside the clip rectangle or the picture is cut off here rather than left to
 // the reader, since the format holds 16-bit coordinates only. Pictures (pixmaps, images)
@@ -32,6 +32,9 @@ public:
     // The whole file: placeable header, metafile header, the records painted since the
     // device was made, and the end record. Empty before the first painter has ended.
     QByteArray bytes() const;
+    // The characters of the texts drawn that the legacy code page lacks, each once: they are
+    // written as "?".
+    QString substitutedCharacters() const;
     // The file written through a temporary file and a rename.
     bool save(const QString& path, QString* error = nullptr) const;
 

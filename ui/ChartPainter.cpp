@@ -188,16 +188,13 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
         const SampleStore::ColumnSpan& s = spans[c];
         if (s.firstIndex < 0)
             continue;
-        // A gap in the channel or a slot the run skipped breaks the curve.
-        if (s.firstIndex != previousLast + 1 ||
-            (previousLast != INT_MIN &&
-             store_->position(s.firstIndex) != store_->position(previousLast) + 1)) {
+        // Consecutive samples are joined however far apart they stand (a late reply, a slow
+        // drive); only a sample without a value breaks the curve.
+        if (s.firstIndex != previousLast + 1) {
             flush();
             // The curve comes in from the point before the window, when there is one.
             const int before = s.firstIndex - 1;
-            if (previousLast == INT_MIN && store_->position(before) < xMin_ &&
-                store_->hasPoint(channel, before) &&
-                store_->position(s.firstIndex) == store_->position(before) + 1)
+            if (previousLast == INT_MIN && store_->hasPoint(channel, before))
                 appendPoint(current, px(before), py(store_->plotted(channel, before)));
         }
         const int x = plot.left() + c;
@@ -207,16 +204,15 @@ std::vector<QPolygon> ChartPainter::curve(int channel, const QRect& plot) const 
         appendPoint(current, x, py(s.last));
         previousLast = s.lastIndex;
     }
-    const int after = previousLast + 1;
-    if (previousLast != INT_MIN && store_->position(after) > xMax_ && store_->hasPoint(channel, after) &&
-        store_->position(after) == store_->position(previousLast) + 1)
-        appendPoint(current, px(after), py(store_->plotted(channel, after)));
-    // A range between two neighbouring samples still crosses the line that joins them.
-    if (previousLast == INT_MIN && std::floor(xMin_) == std::floor(xMax_) && std::abs(xMin_) < INT_MAX) {
-        const int before = store_->indexAt(std::floor(xMin_));
-        if (before >= 0 && store_->position(before) == std::floor(xMin_) &&
-            store_->hasPoint(channel, before) && store_->hasPoint(channel, before + 1) &&
-            store_->position(before + 1) == store_->position(before) + 1) {
+    if (previousLast != INT_MIN) {
+        const int after = previousLast + 1;
+        if (store_->position(after) > xMax_ && store_->hasPoint(channel, after))
+            appendPoint(current, px(after), py(store_->plotted(channel, after)));
+    } else {
+        // A window between two neighbouring samples still crosses the line that joins them.
+        const int before = store_->lastBefore(xMin_);
+        if (before >= 0 && store_->position(before + 1) > xMax_ && store_->hasPoint(channel, before) &&
+            store_->hasPoint(channel, before + 1)) {
             appendPoint(current, px(before), py(store_->plotted(channel, before)));
             appendPoint(current, px(before + 1), py(store_->plotted(channel, before + 1)));
         }

@@ -9,7 +9,8 @@
 // it and the chart takes the rest.
 //
 // The curves are drawn from the sample store reduced per pixel column, a few lines per
-// column whatever the number of samples; a gap in a channel breaks its curve.
+// column whatever the number of samples. Consecutive samples are joined however many slots
+// lie between them; only a sample without a value (a gap) breaks the curve.
 #include "monitor/SampleStore.h"
 
 #include <QColor>

@@ -50,7 +50,7 @@ QImage renderChartPicture(const ChartPicture& picture) {
 }
 
 bool saveChartPicture(const ChartPicture& picture, MonitorFile::SaveKind kind, const QString& path,
-                      QString* error) {
+                      QString* error, const TextFile::AcceptSubstitutes& accept) {
     switch (kind) {
     case MonitorFile::SaveKind::Bmp:
         return ImageWriter::writeBmp(path, renderChartPicture(picture), error);
@@ -67,6 +67,9 @@ bool saveChartPicture(const ChartPicture& picture, MonitorFile::SaveKind kind, c
         ChartPainter(picture.look, picture.store, picture.xMin, picture.xMax)
             .paint(painter, QRect(QPoint(0, 0), picture.size()), true);
         painter.end();
+        if (const QString lacking = device.substitutedCharacters();
+            !lacking.isEmpty() && accept && !accept(lacking))
+            return false;
         return device.save(path, error);
     }
     default:

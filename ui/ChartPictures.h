@@ -4,6 +4,7 @@
 // the channels that are on at the left and the chart at its size on screen beside it; the
 // chart on screen is not touched.
 #include "monitor/MonitorFile.h"
+#include "platform/TextFile.h"
 #include "report/MonitorReport.h"
 #include "ui/ChartPainter.h"
 
@@ -36,9 +37,11 @@ ChartPicture chartPicture(const ChartWidget& chart, const std::array<bool, 10>& 
 QImage renderChartPicture(const ChartPicture& picture);
 
 // Writes the picture as the kind says (Bmp, Jpeg or Wmf; any other kind writes nothing and
-// fails). False with a reason when the file could not be written.
+// fails). False with a reason when the file could not be written. A metafile holds its texts in
+// the code page: accept is asked as TextFile::writeEncoded asks it (false, error untouched,
+// nothing written when declined).
 bool saveChartPicture(const ChartPicture& picture, MonitorFile::SaveKind kind, const QString& path,
-                      QString* error = nullptr);
+                      QString* error = nullptr, const TextFile::AcceptSubstitutes& accept = {});
 
 // The chart as `chart` shows it now (look, store, window; no legend) for drawing onto a
 // printed page: laid out for the box it is given, in design units, with the chart's text size.

@@ -271,7 +271,7 @@ bool MonitorWindow::saveMonitorFileAs() {
             on[std::size_t(i)] = m.channels[std::size_t(i)].active();
             titles[std::size_t(i)] = m.channels[std::size_t(i)].itemText;
         }
-        written = saveChartPicture(chartPicture(*chart, on, titles), kind, path, &error);
+        written = saveChartPicture(chartPicture(*chart, on, titles), kind, path, &error, accept);
         break;
     }
     }

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -119,10 +120,14 @@ TEST_F(ContinuousRecording, StopATripAndALostDriveLoseNothingAlreadySampled) {
     EXPECT_EQ(l.last(), row(300000, "12.500000"));
     setRaw("FC90", 0);
 
-    // The drive falls silent from sample 5 on: its last value stands in and every such
-    // sample counts as an error; Stop at sample 9.
+    // The drive is silent for the first sample and from sample 5 on: its last value stands
+    // in and every such sample counts as an error, the first one too; Stop at sample 9.
     useChannels({{0, 1}});
     pacer.waits = 0;
+    QObject::connect(run.get(), &MonitorRun::runStarted, run.get(), [this] { driveAnswers = false; });
+    std::vector<int> errorsAfterSample;
+    QObject::connect(run.get(), &MonitorRun::sampleTaken, run.get(),
+                     [&] { errorsAfterSample.push_back(run->display().errorCount); });
     pacer.onWait = [this](int wait) {
         driveAnswers = wait < 5;
         if (wait == 10)
@@ -132,8 +137,9 @@ TEST_F(ContinuousRecording, StopATripAndALostDriveLoseNothingAlreadySampled) {
     driveAnswers = true;
     l = lines(QStringLiteral("lost.csv"));
     ASSERT_EQ(l.size(), 5 + 10);
+    EXPECT_EQ(l[6], row(10000, "12.500000"));
     EXPECT_EQ(l.last(), row(90000, "12.500000"));
-    EXPECT_EQ(run->display().errorCount, 5);
+    EXPECT_EQ(errorsAfterSample, (std::vector<int>{1, 1, 1, 1, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(run->display().readouts[0], QStringLiteral("Err."));
 }
 
@@ -175,12 +181,23 @@ TEST_F(ContinuousRecording, TheNameGetsCsvAndAnotherFileIsNotReplacedUnasked) {
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.txt.csv")});
 
-    // A folder that cannot take the file: the box names it and nothing runs.
+    // A folder that cannot take the file, a disk that cannot take its header: the box names
+    // the file and says why, and nothing runs.
     prompter.answer(BoxAnswer::Ok);
     prompter.answerFile(dir.filePath(QStringLiteral("missing/x.csv")));
     EXPECT_EQ(run->start(), RunEnd::Cancelled);
-    EXPECT_EQ(prompter.boxes().back().text,
-              QStringLiteral("Cannot create file %1.").arg(dir.filePath(QStringLiteral("missing/x.csv"))));
+    EXPECT_EQ(prompter.boxes().back().text, QStringLiteral("Cannot write %1: No such file or directory")
+                                                .arg(dir.filePath(QStringLiteral("missing/x.csv"))));
+    EXPECT_EQ(prompter.boxes().back().icon, BoxIcon::Error);
+    {
+        FileSizeLimit limit(20);
+        ASSERT_TRUE(limit.active());
+        EXPECT_EQ(record(QStringLiteral("small.csv")), RunEnd::Cancelled);
+    }
+    EXPECT_EQ(
+        prompter.boxes().back().text,
+        QStringLiteral("Cannot write %1: File too large").arg(dir.filePath(QStringLiteral("small.csv"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("small.csv"))));
 }
 
 TEST(ContinuousRecorder, ARecordingLongerThanTheChartRunsAtFlatMemory) {

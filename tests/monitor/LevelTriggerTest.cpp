@@ -157,10 +157,12 @@ TEST_F(TriggeredRun, AFewSamplesBeforeAnEarlyTriggerAndStopWhileWaiting) {
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false, true, false}));
 }
 
-TEST_F(TriggeredRun, AFailedReadRightAtTheTriggerIsAnErrorAtOnce) {
+// The drive is silent for the run's first sample (kept from the wait) and for the first
+// sample after the trigger (the seventh of the run): both are failures of the record.
+TEST_F(TriggeredRun, AFailedFirstSampleAndOneRightAtTheTriggerAreErrors) {
     delay(10);
     commandSteps(5, 1000, 9000);
-    // The drive is silent for the first sample after the trigger (the seventh of the run).
+    QObject::connect(run.get(), &MonitorRun::runStarted, run.get(), [this] { driveAnswers = false; });
     afterEachSample([this](int taken) { driveAnswers = taken != 6; });
     pacer.onWait = [this](int wait) {
         if (wait == 9)
@@ -172,7 +174,11 @@ TEST_F(TriggeredRun, AFailedReadRightAtTheTriggerIsAnErrorAtOnce) {
     EXPECT_EQ(s.kind(0, 5), SampleStore::PointKind::ZeroOnError);
     EXPECT_DOUBLE_EQ(s.plotted(0, 5), 0.0);
     EXPECT_EQ(s.kind(0, 6), SampleStore::PointKind::Measured);
-    EXPECT_EQ(run->display().errorCount, 1);
+    EXPECT_EQ(s.kind(0, 0), SampleStore::PointKind::RepeatOnError);
+    EXPECT_DOUBLE_EQ(s.plotted(0, 0), 0.0);
+    EXPECT_EQ(s.kind(0, 1), SampleStore::PointKind::Measured);
+    EXPECT_EQ(run->display().errorCount, 2);
+    EXPECT_TRUE(run->display().errorsShown);
 }
 
 TEST_F(TriggeredRun, ASourceThatIsNotSampledRefusesTheStart) {

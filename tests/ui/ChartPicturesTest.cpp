@@ -137,6 +137,36 @@ TEST_F(ChartPicturesTest, WmfHoldsTheCurvesAndTheLegendOfTheChannelsThatAreOn) {
         }
 }
 
+// A metafile holds its texts in the code page: a title with characters the page lacks is
+// written with "?" only after the question the CSV asks, and No writes nothing. A picture
+// of pixels and titles the page holds ask nothing.
+TEST_F(ChartPicturesTest, AWmfAsksBeforeWritingCharactersItsCodePageLacks) {
+    items[0] = QStringLiteral("Frequency \u2252 50 Hz \u2713"); // CP1252 has neither
+    QStringList asked;
+    bool yes = false;
+    const auto accept = [&](const QString& characters) {
+        asked << characters;
+        return yes;
+    };
+    QString error;
+    EXPECT_FALSE(saveChartPicture(picture(), MonitorFile::SaveKind::Wmf, path("no.wmf"), &error, accept));
+    EXPECT_EQ(asked, QStringList{QStringLiteral("\u2252\u2713")});
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(path("no.wmf")));
+
+    yes = true;
+    EXPECT_TRUE(saveChartPicture(picture(), MonitorFile::SaveKind::Wmf, path("yes.wmf"), &error, accept));
+    EXPECT_EQ(asked.size(), 2);
+    const QByteArray wmf = readRaw(path("yes.wmf"));
+    EXPECT_TRUE(wmf.contains("Frequency ")) << "the rest of the title stays";
+    EXPECT_TRUE(wmf.contains('?'));
+
+    EXPECT_TRUE(saveChartPicture(picture(), MonitorFile::SaveKind::Bmp, path("c.bmp"), &error, accept));
+    items[0] = QStringLiteral("Output frequency");
+    EXPECT_TRUE(saveChartPicture(picture(), MonitorFile::SaveKind::Wmf, path("c.wmf"), &error, accept));
+    EXPECT_EQ(asked.size(), 2);
+}
+
 TEST_F(ChartPicturesTest, TheClipboardTakesTheImage) {
     const QImage image = renderChartPicture(picture());
     copyImageToClipboard(image);

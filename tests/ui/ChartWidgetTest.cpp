@@ -215,6 +215,64 @@ TEST_F(Chart, LeavesGapsAndInactiveSeriesUndrawn) {
     EXPECT_EQ(countColor(image, image.rect(), blue), 0);
 }
 
+// Samples later than one slot apart (a slow drive, a file of rows 300 or 410 ms apart at
+// 200 ms slots) stand at their real times and are still one curve: the line crosses the
+// empty slots. Only a sample without a value breaks it, and a window between two far-apart
+// samples still shows the line that joins them.
+TEST_F(Chart, SpacedSamplesAreOneCurveAndOnlyASampleWithoutAValueBreaksIt) {
+    store.setPeriodMs(200);
+    struct Row {
+        quint32 spacingMs;
+        int gapAt; // the sample without a value; -1: none
+        double xMin, xMax;
+        int polylines;
+    };
+    const Row rows[] = {
+        {300, -1, 0, 100, 1}, {410, -1, 0, 100, 1},  {1000, -1, 0, 100, 1}, {410, 10, 0, 100, 2},
+        {1000, -1, 1, 4, 1},  {1000, -1, 12, 38, 1}, {1000, 3, 12, 13, 0},  {410, -1, 7, 93, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(QStringLiteral("%1 ms apart, gap at %2, window %3 .. %4")
+                         .arg(r.spacingMs)
+                         .arg(r.gapAt)
+                         .arg(r.xMin)
+                         .arg(r.xMax)
+                         .toStdString());
+        store.clear();
+        for (int p = 0; store.position(p - 1) < 100; ++p) {
+            store.appendSample(static_cast<quint32>(p) * r.spacingMs);
+            store.setValue(0, p, 20 + p % 2 * 40);
+        }
+        if (r.gapAt >= 0)
+            store.setErrorPoint(0, r.gapAt, SampleStore::PointKind::Gap);
+        ASSERT_GT(store.position(store.lastPoint()), store.lastPoint()) << "slots left empty";
+        const ChartPainter painter(chart.look(), &store, r.xMin, r.xMax);
+        const QRect plot = painter.plotRect(chart.rect());
+        const std::vector<QPolygon> curve = painter.curve(0, plot);
+        ASSERT_EQ(static_cast<int>(curve.size()), r.polylines);
+        for (const QPolygon& poly : curve) {
+            EXPECT_GE(poly.size(), 2);
+            // Every point of the line is a sample's, at its slot, or on a column inside.
+            for (const QPoint& pt : poly)
+                EXPECT_TRUE(pt.y() == std::lround(ChartPainter::yToPixel(plot, 100, 20)) ||
+                            pt.y() == std::lround(ChartPainter::yToPixel(plot, 100, 60)));
+        }
+    }
+
+    // Drawn: the pixel half way between two samples 410 ms apart is on the line.
+    store.clear();
+    for (int p = 0; p < 30; ++p) {
+        store.appendSample(static_cast<quint32>(p) * 410);
+        store.setValue(0, p, 50);
+    }
+    const QImage image = chart.renderImage(chart.size(), false);
+    for (int k : {0, 5, 17}) {
+        const QPoint a = chart.pointPixel(0, k), b = chart.pointPixel(0, k + 1);
+        ASSERT_GT(b.x() - a.x(), 4) << k;
+        EXPECT_EQ(image.pixelColor((a + b) / 2), QColor(255, 0, 0)) << k;
+    }
+}
+
 TEST_F(Chart, AddsTheLegendOfTheActiveSeriesAtTheLeftOfAPicture) {
     fill(101, 0, [](int) { return std::optional<double>(50); });
     fill(101, 2, [](int) { return std::optional<double>(30); });
