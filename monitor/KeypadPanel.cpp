@@ -8,7 +8,6 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -159,17 +158,36 @@ void KeypadPanel::RunPanelLoop() {
             last = now;
             const qint64 base = t * 256;
 
-            keypadLink_.PanelTransact(DisplayBlockIndex, Display);
-            if (link_.lastExchangeFailed()) {
-                view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
-            } else {
-                view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);
-                view_.showLed(BlinkPhase ? Display.ledText : Display.blinkLedText);
+            // The read goes out at once and the pass waits for its answer in the event loop:
+            // the passes follow each other as fast as the line allows, and the window answers
+            // while the drive does (or stays silent until the time-out).
+            const long read = ++read_;
+            readOver_ = false;
+            const QPointer<KeypadPanel> self(this);
+            keypadLink_.PanelTransact(DisplayBlockIndex, [self, read](const std::optional<DisplayBlock>& block) {
+                if (!self || self->read_ != read)
+                    return;
+                if (block)
+                    DecodeDisplayBlock(*block, self->Display);
+                self->readFailed_ = !block;
+                self->readOver_ = true;
+                self->view_.wake();
+            });
+            while (!readOver_ && PanelRunning && view_.isShown())
+                view_.waitEvents();
+            // Closed meanwhile: the pass ends without the display (the keys still go out); the
+            // connect after the loop takes the read's end.
+            if (readOver_) {
+                if (readFailed_) {
+                    view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
+                } else {
+                    view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);
+                    view_.showLed(BlinkPhase ? Display.ledText : Display.blinkLedText);
+                }
+                ++passes_;
             }
-            ++passes_;
 
-            // Nothing more to do until the next pass is due or a key is pressed.
-            view_.waitEvents(int(std::max<qint64>(0, now + kPanelPassMs - clock.now())));
+            view_.letEventsThrough();
 
             if (RunKey) {
                 sendKey(KeyRun, base);

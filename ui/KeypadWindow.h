@@ -106,7 +106,8 @@ public:
     void setDirectChecked(bool on) override;
     void setKeysVisible(bool on) override;
     void focusKeySink() override;
-    void waitEvents(int ms) override;
+    void letEventsThrough() override;
+    void waitEvents() override;
     void wake() override;
     void waitPainting(int ms) override;
     bool isShown() const override { return isVisible(); }
