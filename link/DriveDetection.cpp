@@ -336,8 +336,8 @@ bool DriveDetection::detectDrive(int storedPort, const std::function<void(CommLi
     for (int port = 0; port < portCount_; ++port)
         if (port != storedPort)
             order.push_back(port);
-    const bool answered = searchLines ? searchSideBySide(order, storedPort, found)
-                                      : searchOneByOne(order, storedPort, found);
+    const bool answered =
+        searchLines ? searchSideBySide(order, storedPort, found) : searchOneByOne(order, storedPort, found);
     if (!answered)
         portCount_ = settings_.speedIdx = settings_.parityIdx = settings_.protocolIdx = kNotFound;
     return answered;
@@ -432,7 +432,8 @@ void DriveDetection::readIdentity(CommLink& line, const StartupChoice& form) {
         return;
     identity_.opened = true;
     // The drive answers its identity only after the access value; a refusal is no reason to stop.
-    transact(QString::fromLatin1(kDriveAccessNumber), driveAccessValueText(), settings_.protocolIdx == 1, 'P');
+    transact(QString::fromLatin1(kDriveAccessNumber), driveAccessValueText(), settings_.protocolIdx == 1,
+             'P');
     identity_.named = identify(form, identity_.typePos, identity_.capaPos, identity_.cpuPos);
     identity_.lastReadFailed = line.lastExchangeFailed();
 }

@@ -116,11 +116,13 @@ public:
     bool detectDrive(int storedPort, const std::function<void(CommLink& line)>& found = {});
     // The tries of one port in order: the stored settings first on the stored port.
     std::vector<SearchTry> triesFor(int port, int storedPort) const;
-    // Opens ComboPort[portPos] on the line of the identity's exchanges (the link, or the port's
-    // own line while a search side by side reads the identity) with 8 data bits, 1 stop bit and the given list positions;
-    // false (the port closed) on any failure, a position outside its table included.
+    // Opens ComboPort[portPos] with 8 data bits, 1 stop bit and the given list positions on the
+    // line of the identity's exchanges (the link, or the port's own line while a search side by
+    // side reads the identity); false (the port closed) on any failure, a position outside its
+    // table included.
     bool openPortAt(int portPos, int speedIdx, int parityIdx);
-    // One exchange; notes the outcome on the link (lastExchangeFailed) and returns the value, 0 on failure.
+    // One exchange on that line; notes its outcome there (lastExchangeFailed) and returns the
+    // value, 0 on failure (and, after a stop, unsent).
     // After a failed probe the frame goes out without its first byte, once.
     std::uint32_t transact(const QString& comNo, const QString& valueText, bool modbus, char kind);
     // A read in the protocol found, as a signed 16-bit value; 0 when it fails.
@@ -166,7 +168,8 @@ private:
     // The form's CPU versions and capacities as the look-ups refill them for a type.
     NamedCodes cpus_, capacities_;
 
-    bool searchOneByOne(const std::vector<int>& order, int storedPort, const std::function<void(CommLink&)>& found);
+    bool searchOneByOne(const std::vector<int>& order, int storedPort,
+                        const std::function<void(CommLink&)>& found);
     bool searchSideBySide(const std::vector<int>& order, int storedPort,
                           const std::function<void(CommLink&)>& found);
     // Opens the found port on `line`, writes the access value and reads the identity into identity_.

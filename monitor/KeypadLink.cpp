@@ -151,8 +151,9 @@ void KeypadLink::PanelTransact(int index, ReadDone done) {
     }
     const ExchangeOptions o = options();
     const FrameRequest r = request(index);
-    const std::size_t at = o.protocol == Protocol::Modbus ? kModbusDataAt
-                                                          : kInverterDataAt + (r.station.hasStationByte() ? 1 : 0);
+    const std::size_t at = o.protocol == Protocol::Modbus
+                               ? kModbusDataAt
+                               : kInverterDataAt + (r.station.hasStationByte() ? 1 : 0);
     CommLink* link = &link_;
     link_.exchangeInBackground(r, o, [link, at, done = std::move(done)](const ExchangeResult& res) {
         link->noteExchangeFailed(res.error);

@@ -164,17 +164,21 @@ void KeypadPanel::RunPanelLoop() {
             const long read = ++read_;
             readOver_ = false;
             const QPointer<KeypadPanel> self(this);
-            keypadLink_.PanelTransact(DisplayBlockIndex, [self, read](const std::optional<DisplayBlock>& block) {
+            auto takeRead = [self, read](const std::optional<DisplayBlock>& block) {
                 if (!self || self->read_ != read)
                     return;
                 if (block)
                     DecodeDisplayBlock(*block, self->Display);
                 self->readFailed_ = !block;
                 self->readOver_ = true;
-                self->view_.wake();
-            });
+                if (self->readWaiting_)
+                    self->view_.wake();
+            };
+            keypadLink_.PanelTransact(DisplayBlockIndex, takeRead);
+            readWaiting_ = true;
             while (!readOver_ && PanelRunning && view_.isShown())
-                view_.waitEvents();
+                view_.waitEvents(-1);
+            readWaiting_ = false;
             // Closed meanwhile: the pass ends without the display (the keys still go out); the
             // connect after the loop takes the read's end.
             if (readOver_) {
@@ -186,6 +190,11 @@ void KeypadPanel::RunPanelLoop() {
                 }
                 ++passes_;
             }
+            // A read that failed at once (a port gone, a drive type without the block) still
+            // takes its time limit: the passes never spin. A key ends the pause.
+            const qint64 due = now + keypadLink_.options().replyTimeoutMs;
+            if (readOver_ && readFailed_ && PanelRunning && clock.now() < due)
+                view_.waitEvents(int(due - clock.now()));
 
             view_.letEventsThrough();
 

@@ -33,9 +33,9 @@ public:
     virtual void focusKeySink() = 0;
     // Lets the pending window messages through, once a pass (the key handlers run here).
     virtual void letEventsThrough() = 0;
-    // Sleeps in the event loop, window messages let through, until wake() is called (at once
-    // when it was called since the last wait).
-    virtual void waitEvents() = 0;
+    // Sleeps in the event loop, window messages let through, until wake() is called or, with
+    // ms 0 or more, ms have passed; at once when wake() was called since the last wait.
+    virtual void waitEvents(int ms) = 0;
     // Ends a waitEvents: the display read has ended, a key waits to be sent, or the loop is to end.
     virtual void wake() = 0;
     // The confirmation blink's pause: the window repaints, but takes no clicks or keys.
@@ -148,6 +148,7 @@ private:
     // not this pass's), whether it has ended and how.
     long read_ = 0;
     bool readOver_ = false;
+    bool readWaiting_ = false; // the pass sleeps until the read ends (a read that ends at once wakes nothing)
     bool readFailed_ = false;
     QTimer startTimer_;
     QTimer blinkTimer_;

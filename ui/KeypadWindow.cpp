@@ -516,10 +516,16 @@ void KeypadWindow::letEventsThrough() {
         passHook();
 }
 
-void KeypadWindow::waitEvents() {
+void KeypadWindow::waitEvents(int ms) {
     if (!woken_) {
-        // No time limit of its own: the display read's time-out ends it at the latest.
+        // Without a time of its own the display read's time-out ends it at the latest.
         QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (ms >= 0)
+            timer.start(ms);
         waitLoop_ = &loop;
         loop.exec();
         waitLoop_ = nullptr;

@@ -107,7 +107,7 @@ public:
     void setKeysVisible(bool on) override;
     void focusKeySink() override;
     void letEventsThrough() override;
-    void waitEvents() override;
+    void waitEvents(int ms) override;
     void wake() override;
     void waitPainting(int ms) override;
     bool isShown() const override { return isVisible(); }

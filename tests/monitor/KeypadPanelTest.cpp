@@ -62,6 +62,8 @@ TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
     for (const QString& w : wire())
         EXPECT_TRUE(w == QLatin1String("R 0000")) << w.toStdString(); // only the connect probes
     EXPECT_EQ(view.leds[0], QStringLiteral("coMe"));
+    // Each pass took the read's time limit in the event loop instead of spinning.
+    EXPECT_EQ(view.pauses, (std::vector<int>{2 * 200, 2 * 200}));
 }
 
 TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {

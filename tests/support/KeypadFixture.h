@@ -142,10 +142,17 @@ public:
             script(pass);
     }
     // The waits in the event loop for a display read on its way (only a line that can be
-    // watched has any: the fake port answers at once).
+    // watched has any: the fake port answers at once), and the timed pauses as long as they
+    // last (0: cut short by a wake before them; the clock stays).
     int readWaits = 0;
+    std::vector<int> pauses;
     int wakes = 0;
-    void waitEvents() override {
+    void waitEvents(int ms) override {
+        if (ms >= 0) {
+            pauses.push_back(woken_ ? 0 : ms);
+            woken_ = false;
+            return;
+        }
         ++readWaits;
         if (!woken_) {
             QEventLoop loop;
