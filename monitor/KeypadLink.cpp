@@ -122,7 +122,9 @@ void DecodeModbusBlock(std::span<const std::uint8_t> reply, KeypadDisplay& displ
 
 ExchangeOptions KeypadLink::options() const {
     ExchangeOptions o = link_.mainOptions();
-    o.icon = IconMode::Immediate;
+    // The link icon follows as it does the main exchange's (busy, failed, idle after a quiet
+    // spell): switched twice a pass, at the pace of the line, it would flicker faster than
+    // anyone sees and cost more than the keypad itself.
     o.checkBlockReply = true;
     if (o.protocol == Protocol::Inverter) {
         o.replyTimeoutMs = kInverterTimeFactor * link_.replyTimeoutMs();

@@ -2,7 +2,7 @@
 // The keypad's read of the drive's display block: the LED character table, the decoders of
 // the block's ten data bytes, and PanelTransact, which is the link's one exchange with the
 // keypad's options (whole block, reply checked, twice the reply time in the maker's
-// protocol, the link icon set at once). Needs no window.
+// protocol). Needs no window.
 #include "link/CommLink.h"
 
 #include <QChar>

@@ -53,6 +53,12 @@ TEST_F(BlockRead, MakersReplyDecodesToBothImagesAndTheirLamps) {
     EXPECT_EQ(display.lampBits, 0x01);
     EXPECT_EQ(display.blinkLedText, QStringLiteral("    "));
     EXPECT_EQ(display.blinkLampBits, 0x00);
+    // Reads back to back keep the icon busy; it goes idle after a quiet spell.
+    port.queueReply(kInverterReply);
+    read();
+    EXPECT_EQ(iconView.icons, (std::vector<LinkIcon>{LinkIcon::Busy}));
+    clock.advance(300);
+    link.idleTimeout();
     EXPECT_EQ(iconView.icons, (std::vector<LinkIcon>{LinkIcon::Busy, LinkIcon::Idle}));
 }
 
