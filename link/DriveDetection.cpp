@@ -97,7 +97,7 @@ const QStringList& DriveDetection::candidatePorts() {
 }
 
 DriveDetection::DriveDetection(CommLink& link, ProgramContext& context)
-    : link_(link), context_(context), frameGapMs_(frameGapForBaudIndex(kDefaultSpeed)) {}
+    : line_(&link), link_(link), context_(context), frameGapMs_(frameGapForBaudIndex(kDefaultSpeed)) {}
 
 int DriveDetection::storedPort() const {
     const IniFile settings(context_.paths.settingsIni);
@@ -125,10 +125,10 @@ bool DriveDetection::openPortAt(int portPos, int speedIdx, int parityIdx) {
     // The silent interval follows the speed before anything is sent at it.
     frameGapMs_ = frameGapForBaudIndex(speedIdx);
     if (portPos < 0 || portPos >= openPorts_.size()) {
-        link_.closePort();
+        line_->closePort();
         return false;
     }
-    return link_.openPort(openPorts_.at(portPos), speedIdx, parityIdx, 0, 1) == SerialError::None;
+    return line_->openPort(openPorts_.at(portPos), speedIdx, parityIdx, 0, 1) == SerialError::None;
 }
 
 std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valueText, bool modbus,
@@ -136,15 +136,19 @@ std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valu
     const FrameRequest r =
         detectionRequest(comNo, kind, kind == 'R' ? 0 : ParseDecimalPrefix(valueText), probeFailed_);
     probeFailed_ = false;
-    const ExchangeResult res = link_.exchange(r, detectionOptions(modbus, frameGapMs_));
-    link_.noteExchangeFailed(res.error);
+    if (identityStopped_) {
+        line_->noteExchangeFailed(true);
+        return 0;
+    }
+    const ExchangeResult res = line_->exchange(r, detectionOptions(modbus, frameGapMs_));
+    line_->noteExchangeFailed(res.error);
     return res.value;
 }
 
 std::int16_t DriveDetection::read(const QString& comNo, bool* ok) {
     const std::uint32_t v = transact(comNo, QString(), settings_.protocolIdx == 1, 'R');
     if (ok)
-        *ok = !link_.lastExchangeFailed();
+        *ok = !line_->lastExchangeFailed();
     return std::int16_t(std::uint16_t(v & 0xFFFF));
 }
 
@@ -165,7 +169,8 @@ std::vector<SearchTry> DriveDetection::triesFor(int port, int storedPort) const 
     return tries;
 }
 
-bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPort) {
+bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPort,
+                                    const std::function<void(CommLink&)>& found) {
     SearchProgress shown;
     for (int p : order)
         shown.ports.push_back({openPorts_.at(p), {}, false});
@@ -186,13 +191,18 @@ bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPor
             stopped_ = true;
             return false;
         };
-        const int found = searchPort(link_, openPorts_.at(port), tries, current, stop, next);
+        const int answered = searchPort(link_, openPorts_.at(port), tries, current, stop, next);
         shown.ports[k].over = true;
-        if (found >= 0) {
+        if (answered >= 0) {
             foundPort_ = port;
-            settings_.speedIdx = tries[size_t(found)].speedIdx;
-            settings_.parityIdx = tries[size_t(found)].parityIdx;
-            settings_.protocolIdx = tries[size_t(found)].protocolIdx;
+            settings_.speedIdx = tries[size_t(answered)].speedIdx;
+            settings_.parityIdx = tries[size_t(answered)].parityIdx;
+            settings_.protocolIdx = tries[size_t(answered)].protocolIdx;
+            if (found) {
+                // On the window's own thread: the cursor says that the program is busy.
+                const WaitCursor busy;
+                found(link_);
+            }
             return true;
         }
         if (stopped_)
@@ -201,7 +211,8 @@ bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPor
     return false;
 }
 
-bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedPort) {
+bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedPort,
+                                      const std::function<void(CommLink&)>& found) {
     struct Job {
         QString name;
         SearchLine line;
@@ -234,59 +245,88 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     for (auto& j : jobs) {
         Job* job = j.get();
         job->thread = std::thread([job, &stop, &mutex, &jobEnded] {
-            const int found = searchPort(*job->link, job->name, job->tries, job->current, stop, {});
+            const int answered = searchPort(*job->link, job->name, job->tries, job->current, stop, {});
             job->link->closePort();
             {
                 const std::lock_guard<std::mutex> lock(mutex);
-                job->outcome = found;
+                job->outcome = answered;
             }
             jobEnded.notify_all();
         });
     }
 
     // The answer is that of the first port in order that answers, once every port before it
-    // has ended without one.
+    // has ended without one. The drive's identity is then read on that port's line while the
+    // others end their exchange under way; the window is followed until every line is done.
     int winner = -1;
+    bool nothingAnswered = false;
+    std::thread identity;
+    std::atomic<bool> identityOver{false};
+    identityStopped_ = false;
     SearchProgress shown;
     for (;;) {
-        bool open = false;
-        for (size_t k = 0; k < jobs.size() && !open && winner < 0; ++k) {
-            const int outcome = jobs[k]->outcome;
-            if (outcome == kSearching)
-                open = true;
-            else if (outcome >= 0)
-                winner = int(k);
+        if (winner < 0 && !stopped_ && !nothingAnswered) {
+            bool open = false;
+            for (size_t k = 0; k < jobs.size() && !open && winner < 0; ++k) {
+                const int outcome = jobs[k]->outcome;
+                if (outcome == kSearching)
+                    open = true;
+                else if (outcome >= 0)
+                    winner = int(k);
+            }
+            nothingAnswered = winner < 0 && !open;
+            if (winner >= 0) {
+                stop = true;
+                Job& job = *jobs[size_t(winner)];
+                const SearchTry& t = job.tries[size_t(int(job.outcome))];
+                foundPort_ = order[size_t(winner)];
+                settings_.speedIdx = t.speedIdx;
+                settings_.parityIdx = t.parityIdx;
+                settings_.protocolIdx = t.protocolIdx;
+                if (found) {
+                    job.thread.join(); // its line is closed: the identity opens it again
+                    identity = std::thread([&found, &job, &identityOver, &mutex, &jobEnded] {
+                        found(*job.link);
+                        job.link->closePort();
+                        {
+                            const std::lock_guard<std::mutex> lock(mutex);
+                            identityOver = true;
+                        }
+                        jobEnded.notify_all();
+                    });
+                }
+            }
         }
-        if (winner >= 0 || !open)
+        const bool searchOver = winner >= 0 || stopped_ || nothingAnswered;
+        bool linesDone = !identity.joinable() || identityOver;
+        for (const auto& job : jobs)
+            linesDone = linesDone && job->outcome != kSearching;
+        if (searchOver && linesDone)
             break;
         if (progress) {
             shown.ports.clear();
             for (const auto& job : jobs)
                 shown.ports.push_back(
                     {job->name, job->tries[size_t(job->current)], job->outcome != kSearching});
-            if (!progress(shown)) {
+            if (!progress(shown) && !stopped_) {
                 stopped_ = true;
-                break;
+                stop = true;
+                identityStopped_ = true;
             }
         }
         std::unique_lock<std::mutex> lock(mutex);
         jobEnded.wait_for(lock, kProgressStep);
     }
-    stop = true;
+    if (identity.joinable())
+        identity.join();
     for (auto& job : jobs)
-        job->thread.join();
-    if (winner < 0 || stopped_)
-        return false;
-    const Job& job = *jobs[size_t(winner)];
-    const SearchTry& t = job.tries[size_t(int(job.outcome))];
-    foundPort_ = order[size_t(winner)];
-    settings_.speedIdx = t.speedIdx;
-    settings_.parityIdx = t.parityIdx;
-    settings_.protocolIdx = t.protocolIdx;
-    return true;
+        if (job->thread.joinable())
+            job->thread.join();
+    identityStopped_ = false;
+    return winner >= 0 && !stopped_;
 }
 
-bool DriveDetection::detectDrive(int storedPort) {
+bool DriveDetection::detectDrive(int storedPort, const std::function<void(CommLink&)>& found) {
     stopped_ = false;
     std::vector<int> order;
     if (storedPort >= 0 && storedPort < kNoStoredPort && storedPort < portCount_)
@@ -296,10 +336,11 @@ bool DriveDetection::detectDrive(int storedPort) {
     for (int port = 0; port < portCount_; ++port)
         if (port != storedPort)
             order.push_back(port);
-    const bool found = searchLines ? searchSideBySide(order, storedPort) : searchOneByOne(order, storedPort);
-    if (!found)
+    const bool answered =
+        searchLines ? searchSideBySide(order, storedPort, found) : searchOneByOne(order, storedPort, found);
+    if (!answered)
         portCount_ = settings_.speedIdx = settings_.parityIdx = settings_.protocolIdx = kNotFound;
-    return found;
+    return answered;
 }
 
 int DriveDetection::identifyDriveType(const StartupChoice& form, const QString& codeText) {
@@ -384,6 +425,19 @@ void DriveDetection::warnUnlistedDrive(const StartupChoice& form) {
          true);
 }
 
+void DriveDetection::readIdentity(CommLink& line, const StartupChoice& form) {
+    line_ = &line;
+    identity_ = {};
+    if (!openPortAt(foundPort_, settings_.speedIdx, settings_.parityIdx))
+        return;
+    identity_.opened = true;
+    // The drive answers its identity only after the access value; a refusal is no reason to stop.
+    transact(QString::fromLatin1(kDriveAccessNumber), driveAccessValueText(), settings_.protocolIdx == 1,
+             'P');
+    identity_.named = identify(form, identity_.typePos, identity_.capaPos, identity_.cpuPos);
+    identity_.lastReadFailed = line.lastExchangeFailed();
+}
+
 DetectionResult DriveDetection::run(const StartupChoice& form) {
     DetectionResult result;
     settings_ = form.commSettings();
@@ -418,7 +472,10 @@ DetectionResult DriveDetection::run(const StartupChoice& form) {
     std::optional<WaitCursor> busy;
     if (!progress)
         busy.emplace();
-    if (!detectDrive(storedPort())) {
+    identity_ = {};
+    const bool answered = detectDrive(storedPort(), [&](CommLink& line) { readIdentity(line, form); });
+    line_ = &link_;
+    if (!answered) {
         foundPort_ = 0;
         if (stopped_) {
             // The user chooses by hand: the stored settings stay as they are.
@@ -430,19 +487,14 @@ DetectionResult DriveDetection::run(const StartupChoice& form) {
         return selectFirstWithDefaultSettings();
     }
     result.outcome = SearchOutcome::Found;
-    int typePos = -1, capaPos = -1, cpuPos = -1;
-    {
-        if (!busy)
-            busy.emplace();
-        if (!openPortAt(foundPort_, settings_.speedIdx, settings_.parityIdx))
-            return select(0, 0, 0);
-        // The drive answers its identity only after the access value; a refusal is no reason
-        // to stop.
-        transact(QString::fromLatin1(kDriveAccessNumber), driveAccessValueText(), settings_.protocolIdx == 1,
-                 'P');
-        if (!identify(form, typePos, capaPos, cpuPos))
-            return select(0, 0, 0);
+    // The port is left open with the settings found, as the reads on the link leave it.
+    if (searchLines && identity_.opened) {
+        identity_.opened = openPortAt(foundPort_, settings_.speedIdx, settings_.parityIdx);
+        link_.noteExchangeFailed(identity_.lastReadFailed);
     }
+    if (!identity_.opened || !identity_.named)
+        return select(0, 0, 0);
+    const int typePos = identity_.typePos, capaPos = identity_.capaPos, cpuPos = identity_.cpuPos;
     if (typePos >= 0 && capaPos >= 0 && cpuPos >= 0)
         return select(typePos, capaPos, cpuPos);
     warnUnlistedDrive(form);

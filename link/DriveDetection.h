@@ -11,8 +11,12 @@
 // would give (the stored port first, then the others in order; on each the first combination
 // that answers). Seven ports without a drive then cost about one port's time: its 36 frames
 // and their time-outs. Without such lines the ports are searched one after another on the link.
+// Side by side, the drive's identity is read on the line of the port that answered too, and the
+// caller's progress handler goes on being called until every line is done with: the window
+// that follows the search never waits for a frame.
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -106,14 +110,19 @@ public:
     // The stored port, then every other port, each with the stored settings (the stored port
     // only) and the 18 combinations (there without the stored one); true with the port and the
     // settings of the drive that answered, false with kNotFound as port count and settings.
-    // A stop through `progress` ends it false too, with Stopped set.
-    bool detectDrive(int storedPort);
+    // A stop through `progress` ends it false too, with Stopped set. `found` runs on the line
+    // that answered before the search returns (side by side on that port's worker, the progress
+    // handler still called meanwhile); a stop while it runs ends the search as stopped.
+    bool detectDrive(int storedPort, const std::function<void(CommLink& line)>& found = {});
     // The tries of one port in order: the stored settings first on the stored port.
     std::vector<SearchTry> triesFor(int port, int storedPort) const;
-    // Opens ComboPort[portPos] with 8 data bits, 1 stop bit and the given list positions;
-    // false (the port closed) on any failure, a position outside its table included.
+    // Opens ComboPort[portPos] with 8 data bits, 1 stop bit and the given list positions on the
+    // line of the identity's exchanges (the link, or the port's own line while a search side by
+    // side reads the identity); false (the port closed) on any failure, a position outside its
+    // table included.
     bool openPortAt(int portPos, int speedIdx, int parityIdx);
-    // One exchange; notes the outcome on the link (lastExchangeFailed) and returns the value, 0 on failure.
+    // One exchange on that line; notes its outcome there (lastExchangeFailed) and returns the
+    // value, 0 on failure (and, after a stop, unsent).
     // After a failed probe the frame goes out without its first byte, once.
     std::uint32_t transact(const QString& comNo, const QString& valueText, bool modbus, char kind);
     // A read in the protocol found, as a signed 16-bit value; 0 when it fails.
@@ -137,6 +146,21 @@ private:
     SearchTry settings_; // the stored settings, then those of the drive that answered
     bool probeFailed_ = false;
     bool stopped_ = false; // the user stopped the search
+    // What the identity reads found (readIdentity), taken by run: whether the port opened,
+    // whether the drive's answers named its capacity (false: the first entries, without a box),
+    // and the positions in the form's lists.
+    struct Identity {
+        bool opened = false;
+        bool named = false;
+        bool lastReadFailed = false;
+        int typePos = -1, capaPos = -1, cpuPos = -1;
+    };
+    Identity identity_;
+    // The line the identity's exchanges go over; the link except while readIdentity runs on
+    // the found port's own line.
+    CommLink* line_;
+    // Set when the user stops the search while the identity is read: its exchanges end unsent.
+    std::atomic<bool> identityStopped_{false};
     // What the drive answered for its type, capacity and CPU version.
     std::int16_t typeCode_ = 0, capacityCode_ = 0, cpuValue_ = 0;
     // The type named by its identifying parameter, when the catalogue has one.
@@ -144,8 +168,12 @@ private:
     // The form's CPU versions and capacities as the look-ups refill them for a type.
     NamedCodes cpus_, capacities_;
 
-    bool searchOneByOne(const std::vector<int>& order, int storedPort);
-    bool searchSideBySide(const std::vector<int>& order, int storedPort);
+    bool searchOneByOne(const std::vector<int>& order, int storedPort,
+                        const std::function<void(CommLink&)>& found);
+    bool searchSideBySide(const std::vector<int>& order, int storedPort,
+                          const std::function<void(CommLink&)>& found);
+    // Opens the found port on `line`, writes the access value and reads the identity into identity_.
+    void readIdentity(CommLink& line, const StartupChoice& form);
     // Reads the drive's identity into list positions; false when the drive was answered but
     // its capacity could not be named for a type code 0 (the first entries are taken then).
     bool identify(const StartupChoice& form, int& typePos, int& capaPos, int& cpuPos);

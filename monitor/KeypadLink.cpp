@@ -96,26 +96,35 @@ void DecodeDisplayBlock(const DisplayBlock& d, KeypadDisplay& display) {
 }
 
 namespace {
-void decodeAt(std::span<const std::uint8_t> reply, std::size_t at, KeypadDisplay& display) {
+// The data bytes of a reply from byte `at` on; nothing when the reply is too short.
+std::optional<DisplayBlock> blockAt(std::span<const std::uint8_t> reply, std::size_t at) {
     if (reply.size() < at + 10)
-        return;
+        return std::nullopt;
     DisplayBlock d{};
     std::copy_n(reply.begin() + std::ptrdiff_t(at), 10, d.begin());
-    DecodeDisplayBlock(d, display);
+    return d;
 }
+void decodeAt(std::span<const std::uint8_t> reply, std::size_t at, KeypadDisplay& display) {
+    if (const std::optional<DisplayBlock> d = blockAt(reply, at))
+        DecodeDisplayBlock(*d, display);
+}
+constexpr std::size_t kInverterDataAt = 4;
+constexpr std::size_t kModbusDataAt = 3;
 } // namespace
 
 void DecodeInverterBlock(std::span<const std::uint8_t> reply, bool station, KeypadDisplay& display) {
-    decodeAt(reply, station ? 5 : 4, display);
+    decodeAt(reply, kInverterDataAt + (station ? 1 : 0), display);
 }
 
 void DecodeModbusBlock(std::span<const std::uint8_t> reply, KeypadDisplay& display) {
-    decodeAt(reply, 3, display);
+    decodeAt(reply, kModbusDataAt, display);
 }
 
 ExchangeOptions KeypadLink::options() const {
     ExchangeOptions o = link_.mainOptions();
-    o.icon = IconMode::Immediate;
+    // The link icon follows as it does the main exchange's (busy, failed, idle after a quiet
+    // spell): switched twice a pass, at the pace of the line, it would flicker faster than
+    // anyone sees and cost more than the keypad itself.
     o.checkBlockReply = true;
     if (o.protocol == Protocol::Inverter) {
         o.replyTimeoutMs = kInverterTimeFactor * link_.replyTimeoutMs();
@@ -135,20 +144,21 @@ FrameRequest KeypadLink::request(int index) const {
     return r;
 }
 
-void KeypadLink::PanelTransact(int index, KeypadDisplay& display) {
+void KeypadLink::PanelTransact(int index, ReadDone done) {
     const ProgramContext& context = link_.context();
     if (!context.store || index < 0 || index > context.drive.lastIndex()) {
         link_.noteExchangeFailed(true);
+        done(std::nullopt);
         return;
     }
     const ExchangeOptions o = options();
     const FrameRequest r = request(index);
-    const ExchangeResult res = link_.exchange(r, o);
-    link_.noteExchangeFailed(res.error);
-    if (res.error)
-        return;
-    if (o.protocol == Protocol::Modbus)
-        DecodeModbusBlock(res.reply, display);
-    else
-        DecodeInverterBlock(res.reply, r.station.hasStationByte(), display);
+    const std::size_t at = o.protocol == Protocol::Modbus
+                               ? kModbusDataAt
+                               : kInverterDataAt + (r.station.hasStationByte() ? 1 : 0);
+    CommLink* link = &link_;
+    link_.exchangeInBackground(r, o, [link, at, done = std::move(done)](const ExchangeResult& res) {
+        link->noteExchangeFailed(res.error);
+        done(res.error ? std::nullopt : blockAt(res.reply, at));
+    });
 }

@@ -2,13 +2,15 @@
 // The keypad's read of the drive's display block: the LED character table, the decoders of
 // the block's ten data bytes, and PanelTransact, which is the link's one exchange with the
 // keypad's options (whole block, reply checked, twice the reply time in the maker's
-// protocol, the link icon set at once). Needs no window.
+// protocol). Needs no window.
 #include "link/CommLink.h"
 
 #include <QChar>
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 
 // ---- LED characters ------------------------------------------------------------------
@@ -57,11 +59,14 @@ public:
     // The request for parameter index, with the current station choice.
     FrameRequest request(int index) const;
 
-    // Reads the display block of the parameter `index` ("FC10"), its outcome noted on the link
-    // (lastExchangeFailed). Success: the display updated. Failure (time-out, wrong sum or CRC,
-    // no port): the display kept. An index outside the table sends nothing (the header row is
-    // never a parameter) and counts as failed at once; the panel loop keeps its own pace.
-    void PanelTransact(int index, KeypadDisplay& display);
+    // What a display read ends with: the block's ten data bytes, nothing after a failure.
+    using ReadDone = std::function<void(const std::optional<DisplayBlock>& block)>;
+    // Reads the display block of the parameter `index` ("FC10") without waiting for the drive:
+    // the request goes out at once and `done` follows from the event loop when the reply is in
+    // or its time is up (at once on a port that offers nothing to watch), the outcome noted on
+    // the link (lastExchangeFailed). Failure: time-out, wrong sum or CRC, no port. An index
+    // outside the table sends nothing (the header row is never a parameter) and fails at once.
+    void PanelTransact(int index, ReadDone done);
 
     CommLink& link() { return link_; }
 

@@ -8,7 +8,6 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -159,17 +158,45 @@ void KeypadPanel::RunPanelLoop() {
             last = now;
             const qint64 base = t * 256;
 
-            keypadLink_.PanelTransact(DisplayBlockIndex, Display);
-            if (link_.lastExchangeFailed()) {
-                view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
-            } else {
-                view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);
-                view_.showLed(BlinkPhase ? Display.ledText : Display.blinkLedText);
+            // The read goes out at once and the pass waits for its answer in the event loop:
+            // the passes follow each other as fast as the line allows, and the window answers
+            // while the drive does (or stays silent until the time-out).
+            const long read = ++read_;
+            readOver_ = false;
+            const QPointer<KeypadPanel> self(this);
+            auto takeRead = [self, read](const std::optional<DisplayBlock>& block) {
+                if (!self || self->read_ != read)
+                    return;
+                if (block)
+                    DecodeDisplayBlock(*block, self->Display);
+                self->readFailed_ = !block;
+                self->readOver_ = true;
+                if (self->readWaiting_)
+                    self->view_.wake();
+            };
+            keypadLink_.PanelTransact(DisplayBlockIndex, takeRead);
+            readWaiting_ = true;
+            while (!readOver_ && PanelRunning && view_.isShown())
+                view_.waitEvents(-1);
+            readWaiting_ = false;
+            // Closed meanwhile: the pass ends without the display (the keys still go out); the
+            // connect after the loop takes the read's end.
+            if (readOver_) {
+                if (readFailed_) {
+                    view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
+                } else {
+                    view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);
+                    view_.showLed(BlinkPhase ? Display.ledText : Display.blinkLedText);
+                }
+                ++passes_;
             }
-            ++passes_;
+            // A read that failed at once (a port gone, a drive type without the block) still
+            // takes its time limit: the passes never spin. A key ends the pause.
+            const qint64 due = now + keypadLink_.options().replyTimeoutMs;
+            if (readOver_ && readFailed_ && PanelRunning && clock.now() < due)
+                view_.waitEvents(int(due - clock.now()));
 
-            // Nothing more to do until the next pass is due or a key is pressed.
-            view_.waitEvents(int(std::max<qint64>(0, now + kPanelPassMs - clock.now())));
+            view_.letEventsThrough();
 
             if (RunKey) {
                 sendKey(KeyRun, base);

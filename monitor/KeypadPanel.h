@@ -6,6 +6,7 @@
 #include "monitor/KeypadLink.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -18,7 +19,7 @@ struct ProgramContext;
 class KeypadPanelView {
 public:
     virtual ~KeypadPanelView() = default;
-    // FLED's text, painted at once (the loop does not return to the event loop).
+    // FLED's text, painted at once when it changes (the loop does not return to the event loop).
     virtual void showLed(const QString& text) = 0;
     // The seven lamps by the bits of a lamp byte.
     virtual void showLamps(std::uint8_t bits) = 0;
@@ -30,10 +31,12 @@ public:
     virtual void setKeysVisible(bool on) = 0;
     // The direct-input field takes the keyboard.
     virtual void focusKeySink() = 0;
-    // Lets window messages through (the key handlers run here), sleeping in the event loop
-    // until ms have passed or wake() is called; with ms 0 only what is pending.
+    // Lets the pending window messages through, once a pass (the key handlers run here).
+    virtual void letEventsThrough() = 0;
+    // Sleeps in the event loop, window messages let through, until wake() is called or, with
+    // ms 0 or more, ms have passed; at once when wake() was called since the last wait.
     virtual void waitEvents(int ms) = 0;
-    // Ends a waitEvents early: a key waits to be sent, or the loop is to end.
+    // Ends a waitEvents: the display read has ended, a key waits to be sent, or the loop is to end.
     virtual void wake() = 0;
     // The confirmation blink's pause: the window repaints, but takes no clicks or keys.
     virtual void waitPainting(int ms) = 0;
@@ -56,9 +59,6 @@ inline constexpr int kUpReleaseCode = 0x104;
 inline constexpr int kDownReleaseCode = 0x108;
 // The loop starts this long after the window was activated.
 inline constexpr int kPanelStartDelayMs = 200;
-// A pass of the panel loop begins at most this often: a line that answers at once would
-// otherwise repaint the display as fast as the processor allows. A key press ends the wait.
-inline constexpr int kPanelPassMs = 50;
 // Digits of one direct-input entry.
 inline constexpr int kMaxDirectDigits = 4;
 
@@ -144,6 +144,12 @@ private:
     CommLink& link_;
     KeypadPanelView& view_;
     KeypadLink keypadLink_;
+    // The display read of the pass under way: its number (a late answer to an earlier one is
+    // not this pass's), whether it has ended and how.
+    long read_ = 0;
+    bool readOver_ = false;
+    bool readWaiting_ = false; // the pass sleeps until the read ends (a read that ends at once wakes nothing)
+    bool readFailed_ = false;
     QTimer startTimer_;
     QTimer blinkTimer_;
     bool keysVisible_ = false;

@@ -289,7 +289,12 @@ int TermiosSerialPort::read(std::span<std::uint8_t> buf) {
         return 0;
     for (;;) {
         const ssize_t n = ::read(fd_, buf.data(), buf.size());
-        if (n >= 0)
+        // Without data a non-blocking line says EAGAIN: nothing at all is the end of the line
+        // (a pseudo-terminal whose other side closed, a device hung up). Counted as nothing,
+        // it would keep every wait that asks the line spinning.
+        if (n == 0)
+            return -1;
+        if (n > 0)
             return int(n);
         if (errno == EINTR)
             continue;

@@ -476,6 +476,10 @@ bool KeypadWindow::eventFilter(QObject* o, QEvent* e) {
 // ---- KeypadPanelView ------------------------------------------------------------------------
 
 void KeypadWindow::showLed(const QString& text) {
+    // Painted at once, and only when it changes: a display that follows the drive back to back
+    // would otherwise cost a paint per pass.
+    if (text == FLED->text())
+        return;
     FLED->setText(text);
     FLED->repaint();
 }
@@ -506,29 +510,27 @@ void KeypadWindow::focusKeySink() {
     directInputEdit->setFocus();
 }
 
-namespace {
-// Runs the event loop for ms, sleeping while nothing comes; `loop` lets a handler end it early.
-void sleepInEventLoop(int ms, QEventLoop::ProcessEventsFlags flags, QEventLoop*& running) {
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(ms);
-    running = &loop;
-    loop.exec(flags);
-    running = nullptr;
-}
-} // namespace
-
-void KeypadWindow::waitEvents(int ms) {
-    if (ms > 0 && !woken_)
-        sleepInEventLoop(ms, QEventLoop::AllEvents, waitLoop_);
-    else
-        QCoreApplication::processEvents();
-    woken_ = false;
+void KeypadWindow::letEventsThrough() {
+    QCoreApplication::processEvents();
     if (passHook)
         passHook();
+}
+
+void KeypadWindow::waitEvents(int ms) {
+    if (!woken_) {
+        // Without a time of its own the display read's time-out ends it at the latest.
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (ms >= 0)
+            timer.start(ms);
+        waitLoop_ = &loop;
+        loop.exec();
+        waitLoop_ = nullptr;
+    }
+    woken_ = false;
 }
 
 void KeypadWindow::wake() {
@@ -539,8 +541,13 @@ void KeypadWindow::wake() {
 
 void KeypadWindow::waitPainting(int ms) {
     // Repaints come through; clicks and keys wait until the blink is over.
-    QEventLoop* none = nullptr;
-    sleepInEventLoop(ms, QEventLoop::ExcludeUserInputEvents, none);
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void KeypadWindow::closeWindow() {

@@ -106,6 +106,7 @@ public:
     void setDirectChecked(bool on) override;
     void setKeysVisible(bool on) override;
     void focusKeySink() override;
+    void letEventsThrough() override;
     void waitEvents(int ms) override;
     void wake() override;
     void waitPainting(int ms) override;

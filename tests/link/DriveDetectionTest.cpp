@@ -265,8 +265,10 @@ protected:
             sims.push_back(std::make_unique<DriveSimulator>(model, config));
             byPath[QStringLiteral("/dev/fake/") + QLatin1String(d.port)] = sims.back().get();
         }
-        line.responder = [&line, byPath](const FakeSerialPort::Bytes& request) {
+        line.responder = [this, &line, byPath](const FakeSerialPort::Bytes& request) {
             std::vector<FakeSerialPort::Chunk> out;
+            if (beforeReply)
+                beforeReply(request);
             const auto drive = byPath.find(line.path());
             if (drive == byPath.end() || line.opens.empty())
                 return out;
@@ -307,6 +309,32 @@ protected:
         met.notify_all();
     }
 
+    // Holds the drive's reply to a read of `comNo` until the form has been followed once more
+    // (a progress call); true when it waited in vain, the form then having waited for the drive.
+    void holdReplyTo(const Bytes& read, std::atomic<bool>& waitedInVain) {
+        beforeReply = [this, read, &waitedInVain](const FakeSerialPort::Bytes& request) {
+            if (request != read)
+                return;
+            std::unique_lock<std::mutex> lock(mutex);
+            readsHeld = true;
+            const int seen = progressCalls;
+            if (!met.wait_for(lock, std::chrono::seconds(2), [&] { return progressCalls > seen; }))
+                waitedInVain = true;
+        };
+    }
+    // A progress handler that counts its calls; it stops the search once a held read came.
+    SearchProgressHandler countingProgress(bool stopAtHeldRead) {
+        return [this, stopAtHeldRead](const SearchProgress&) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ++progressCalls;
+            met.notify_all();
+            return !(stopAtHeldRead && readsHeld);
+        };
+    }
+
+    std::function<void(const FakeSerialPort::Bytes&)> beforeReply;
+    int progressCalls = 0;
+    bool readsHeld = false;
     std::vector<std::unique_ptr<DriveSimulator>> sims;
     std::vector<std::shared_ptr<Line>> lines;
     std::mutex mutex;
@@ -410,6 +438,30 @@ TEST_F(PortsSideBySide, AStoppedSearchLeavesTheStoredSettings) {
     EXPECT_FALSE(choice->detectionRan());
     choice->takeChoice();
     EXPECT_TRUE(settingsText().contains(comms));
+}
+
+TEST_F(PortsSideBySide, TheFormIsFollowedWhileTheDrivesIdentityIsRead) {
+    const QByteArray comms = "[Comms]\r\nCommport=0\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n";
+    const Bytes typeRead = {0x2F, 0x52, 0xFB, 0x07, 0x83};
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped during the reads" : "to the end");
+        writeSettings(kEnglish + comms);
+        std::atomic<bool> waitedInVain{false};
+        holdReplyTo(typeRead, waitedInVain);
+        readsHeld = false;
+        createSideBySide({{"COM1", 9600, 1, SimProtocol::Inverter}}, true);
+        choice->runDetection(countingProgress(stop));
+        EXPECT_FALSE(waitedInVain) << "the form waited for the drive's identity";
+        if (stop) {
+            // The user chooses by hand, the stored settings kept.
+            EXPECT_EQ(choice->outcome(), SearchOutcome::Stopped);
+            choice->takeChoice();
+            EXPECT_TRUE(settingsText().contains(comms));
+        } else {
+            EXPECT_EQ(choice->outcome(), SearchOutcome::Found);
+            expectSelection("HXA1", "V720", "-4037");
+        }
+    }
 }
 
 // ---- The drive's identity ----------------------------------------------------------------

@@ -62,8 +62,8 @@ TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
     for (const QString& w : wire())
         EXPECT_TRUE(w == QLatin1String("R 0000")) << w.toStdString(); // only the connect probes
     EXPECT_EQ(view.leds[0], QStringLiteral("coMe"));
-    // Each pass waited out its period in the event loop instead of spinning.
-    EXPECT_EQ(view.sleeps, (std::vector<int>{kPanelPassMs, kPanelPassMs}));
+    // Each pass took the read's time limit in the event loop instead of spinning.
+    EXPECT_EQ(view.pauses, (std::vector<int>{2 * 200, 2 * 200}));
 }
 
 TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
@@ -138,26 +138,19 @@ TEST_F(Panel, UpOrDownPressedAndReleasedWithinOnePassStillReachesTheDrive) {
     EXPECT_EQ(drive.acceptedCodes, (std::vector<int>{4, 260, 520, 264}));
 }
 
-TEST_F(Panel, ThePassWaitsForItsTimeInTheEventLoopAndAKeyEndsTheWait) {
-    port.drainMs = 20; // every request takes 20 ms to leave
+TEST_F(Panel, PassesFollowBackToBackSoAHeldKeysTimePartIsTheLineTimeOfAPass) {
+    port.drainMs = 8; // every request takes 8 ms to leave
     view.script = [this](int p) {
-        if (p == 2)
-            port.drainMs = kPanelPassMs + 10; // a read slower than the whole period
+        if (p == 1)
+            panel.pressUp();
         if (p == 3)
-            port.drainMs = 0;
-        if (p == 4)
-            panel.pressRun();
-        if (p == 5)
             panel.PanelRunning = 0;
     };
-    const int wakesBefore = view.wakes;
     panel.RunPanelLoop();
-    // Each pass sleeps out what its display read left of the period, and nothing when the
-    // read took longer.
-    EXPECT_EQ(view.sleeps,
-              (std::vector<int>{kPanelPassMs - 20, kPanelPassMs - 20, 0, kPanelPassMs, kPanelPassMs}));
-    EXPECT_EQ(view.wakes - wakesBefore, 1); // the click
-    EXPECT_TRUE(writes().contains(QStringLiteral("FA10=1 P")));
+    // Pass 2 follows pass 1's four frames (read, 0, handshake, code), pass 3 pass 2's two
+    // (read, code): no pause of its own between them.
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=2052 P", "FA11=1028 P"}));
+    EXPECT_EQ(view.readWaits, 0); // the fake line answers at once
 }
 
 TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
@@ -513,6 +506,8 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
             ptyPanel.PanelRunning = 0;
     };
     ptyPanel.RunPanelLoop();
+    // Each pass waited for its display read in the event loop, the window answering meanwhile.
+    EXPECT_GE(view.readWaits, 3);
     ASSERT_GE(view.leds.size(), 2);
     EXPECT_EQ(view.leds[0], QStringLiteral(" =00")); // a stopped drive shows 0.00
     EXPECT_EQ(view.lamps[0], 0x48);

@@ -15,6 +15,7 @@
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 
+#include <QEventLoop>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -134,16 +135,39 @@ public:
     void setDirectChecked(bool on) override { directChecked = on; }
     void setKeysVisible(bool on) override { keysVisible = on; }
     void focusKeySink() override {}
-    // The waits the loop asked for, one a pass; the clock moves only when the script says.
-    std::vector<int> sleeps;
-    int wakes = 0;
-    void waitEvents(int ms) override {
-        sleeps.push_back(ms);
+    // The events of each pass; the clock moves only when the script says.
+    void letEventsThrough() override {
         ++pass;
         if (script)
             script(pass);
     }
-    void wake() override { ++wakes; }
+    // The waits in the event loop for a display read on its way (only a line that can be
+    // watched has any: the fake port answers at once), and the timed pauses as long as they
+    // last (0: cut short by a wake before them; the clock stays).
+    int readWaits = 0;
+    std::vector<int> pauses;
+    int wakes = 0;
+    void waitEvents(int ms) override {
+        if (ms >= 0) {
+            pauses.push_back(woken_ ? 0 : ms);
+            woken_ = false;
+            return;
+        }
+        ++readWaits;
+        if (!woken_) {
+            QEventLoop loop;
+            loop_ = &loop;
+            loop.exec();
+            loop_ = nullptr;
+        }
+        woken_ = false;
+    }
+    void wake() override {
+        ++wakes;
+        woken_ = true;
+        if (loop_)
+            loop_->quit();
+    }
     void waitPainting(int ms) override {
         waits.push_back(ms);
         clock_.advance(ms);
@@ -156,6 +180,8 @@ public:
 
 private:
     ManualClock& clock_;
+    QEventLoop* loop_ = nullptr;
+    bool woken_ = false;
 };
 
 // Parameter rows of the test table.
