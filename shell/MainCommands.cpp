@@ -604,6 +604,7 @@ void MainWindow::ApplyMainTexts() {
             b->setToolTip(hint);
         }
     }
+    fitHeightToBars();
 }
 
 // Read when asked: the first load runs before the main window's texts are applied.
