@@ -9,6 +9,7 @@
 #include "core/ParameterFileChecks.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "platform/DialogTitle.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -68,9 +69,9 @@ void FileCommands::openParameterFile() {
     CFG_CNum.clear();
     CFG_Val.clear();
     ProgramContext& context = context_;
-    const QString path =
-        asker_.chooseFile({ParaFile::mainText(context_, QStringLiteral("ToolB3"), QStringLiteral("Open")),
-                           context.recent.openFolder, openFilter_, 1});
+    const QString path = asker_.chooseFile(
+        {dialogTitle(ParaFile::mainText(context_, QStringLiteral("ToolB3"), QStringLiteral("Open"))),
+         context.recent.openFolder, openFilter_, 1});
     if (path.isEmpty())
         return;
     const QString folder = Paths::folderOf(path);
@@ -170,7 +171,7 @@ void FileCommands::saveParameterFile() {
     if (ext == kCfg) {
         // A configuration file is never overwritten unasked.
         const QString path = asker_.chooseSaveFile(
-            {ParaFile::mainText(context_, QStringLiteral("ToolB4"), QStringLiteral("Save")),
+            {dialogTitle(ParaFile::mainText(context_, QStringLiteral("ToolB4"), QStringLiteral("Save"))),
              saveDialogFolder_, saveFilter_, qMin(3, filterCount(saveFilter_))},
             context.recent.saveName, nullptr);
         if (path.isEmpty())
@@ -197,7 +198,7 @@ void FileCommands::saveParameterFileAs() {
     const int preselected = qMin(current == kCsv ? 2 : current == kCfg ? 3 : 1, filterCount(saveFilter_));
     int chosen = preselected;
     const QString path = asker_.chooseSaveFile(
-        {ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As")),
+        {dialogTitle(ParaFile::mainText(context_, QStringLiteral("ToolB5"), QStringLiteral("Save As"))),
          context.recent.openFolder, saveFilter_, preselected},
         saveDialogName_, &chosen);
     if (path.isEmpty())

@@ -6,6 +6,7 @@
 #include "core/ProgramContext.h"
 #include "link/CoreNotices.h"
 #include "link/TransferEngine.h"
+#include "platform/DialogTitle.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -65,8 +66,8 @@ ResultTexts ResultTexts::forMode(const ProgramContext& context, int transferMode
     t.saveButton = rep("Button2", "Save");
     t.filter = transferMode == kModeInverterInfo ? rep("SaveFile2", "Inverter Information (*.txt)|*.txt")
                                                  : rep("SaveFile1", "Communication Result (*.txt)|*.txt");
-    t.saveTitle =
-        lang.readString(QStringLiteral("Main"), QStringLiteral("Menu14"), QStringLiteral("Save As"));
+    t.saveTitle = dialogTitle(
+        lang.readString(QStringLiteral("Main"), QStringLiteral("Menu14"), QStringLiteral("Save As")));
     t.printTitle = rep("Title", "KVR260X");
     return t;
 }

@@ -7,6 +7,7 @@
 #include "link/CommLink.h"
 #include "link/MaintenanceMode.h"
 #include "link/TransferEngine.h"
+#include "platform/DialogTitle.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/PumpEvents.h"
@@ -603,6 +604,7 @@ void MainWindow::ApplyMainTexts() {
             b->setToolTip(hint);
         }
     }
+    fitHeightToBars();
 }
 
 // Read when asked: the first load runs before the main window's texts are applied.
@@ -611,7 +613,7 @@ DriveFileDialog MainWindow::missingFileDialog() const {
         return {};
     const IniFile ini(Paths::resolvedOrAsGiven(context_.language.iniPath));
     const QString section = QStringLiteral("Main");
-    return {ini.readString(section, QStringLiteral("ToolB3"), QStringLiteral("Open")),
+    return {dialogTitle(ini.readString(section, QStringLiteral("ToolB3"), QStringLiteral("Open"))),
             ini.readString(section, QStringLiteral("OpenFile2"),
                            QStringLiteral("Inv Type Datas (*.inv)|*.inv|Inv Capa Datas (*.cap)|*.cap"))};
 }

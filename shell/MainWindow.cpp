@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QToolBar>
+#include <QWindow>
 #include <optional>
 
 namespace {
@@ -89,14 +90,29 @@ void MainWindow::setCpuVersions(const QStringList& names, const QStringList& num
 
 void MainWindow::startProgram(const QString& fileArgument, const QString& programFileFolder) {
     move(0, 0);
-    const int height = menuBar()->sizeHint().height() + toolBar->sizeHint().height();
     setMinimumWidth(639);
-    resize(639, height);
-    setFixedHeight(height);
+    resize(639, height());
+    fitHeightToBars();
     if (fileArgument.isEmpty())
         StartUp::NormalStart(*this);
     else
         StartUp::FileArgumentStart(*this, fileArgument, programFileFolder);
+    // The language is known now: its texts, and the height they need, are in before the
+    // window is made (resizing it once shown moves what stands under it).
+    if (!context_.startupAborted && !shown_)
+        ApplyMainTexts();
+}
+
+void MainWindow::fitHeightToBars() {
+    const int height = menuBar()->sizeHint().height() + toolBar->sizeHint().height();
+    if (minimumHeight() == height && maximumHeight() == height)
+        return;
+    const QPoint frame = pos();
+    setFixedHeight(height);
+    // A made window's resize keeps the place of its inside, which would push the caption off
+    // the top of the screen: the frame stays where it was.
+    if (QWindow* native = windowHandle())
+        native->setFramePosition(frame);
 }
 
 void MainWindow::showEvent(QShowEvent* e) {

@@ -188,6 +188,9 @@ public:
     // ---- Routines of the first show (also run by New) ------------------------------------
     // The menus' and tool buttons' texts from section "Main" of the language file.
     void ApplyMainTexts();
+    // The window is as high as its menu bar and tool bar: the menu bar's height follows the
+    // font of its captions (Japanese ones are taller), so this runs again after the texts.
+    void fitHeightToBars();
     void FillPrinterList();
     void UpdateCurrentVoltageCommands() override;
     void ApplyQuickSetting();

@@ -5,6 +5,7 @@
 #include "platform/IniFile.h"
 #include "platform/PumpEvents.h"
 
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -36,6 +37,14 @@ QComboBox* dropDown(QWidget* parent, const char* name, int left, int top, int wi
     return box;
 }
 
+// The search panel reads as a group to assistive tools: a bare frame would be taken for a
+// window of its own.
+QAccessibleInterface* searchPanelAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("QFrame") && object->objectName() == QLatin1String("searchPanel"))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Grouping);
+    return nullptr;
+}
+
 void fillBox(QComboBox* box, const QStringList& items, int pos) {
     const QSignalBlocker block(box);
     box->clear();
@@ -49,6 +58,8 @@ DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::C
                                  QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), choice_(program, context) {
     setObjectName(QStringLiteral("type"));
+    // No frame shows it; the task list and assistive tools name the form by it.
+    setWindowTitle(QLatin1String(kProductName));
     // The window sits 25 pixels from the screen's top left corner, sized to its picture.
     setFixedSize(kWidth, kHeight);
     move(25, 25);
@@ -82,6 +93,8 @@ DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::C
     outcome->setFont(small);
     outcome->setStyleSheet(QStringLiteral("color: #a01010;"));
 
+    static const bool panelFactory = (QAccessible::installFactory(searchPanelAccessible), true);
+    Q_UNUSED(panelFactory);
     searchPanel = new QFrame(this);
     searchPanel->setObjectName(QStringLiteral("searchPanel"));
     searchPanel->setFrameShape(QFrame::StyledPanel);
@@ -115,6 +128,7 @@ void DriveTypeDialog::readSearchTexts() {
     const QString rs = QStringLiteral("RS232C");
     searchTitle->setText(
         lang.readString(type, QStringLiteral("Search"), QStringLiteral("Searching for the inverter...")));
+    searchPanel->setAccessibleName(searchTitle->text());
     stopSearch->setText(lang.readString(type, QStringLiteral("Stop"), QStringLiteral("Stop")));
     trying_ = lang.readString(type, QStringLiteral("Trying"), QStringLiteral("%1: %2 baud, parity %3, %4"));
     noAnswer_ = lang.readString(type, QStringLiteral("NoAnswer"), QStringLiteral("%1: no answer"));

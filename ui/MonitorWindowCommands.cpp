@@ -12,6 +12,7 @@
 #include "monitor/MonitorFile.h"
 #include "monitor/MonitorRecord.h"
 #include "monitor/MonitorRun.h"
+#include "platform/DialogTitle.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -64,8 +65,8 @@ void MonitorWindow::LoadMonitorTexts() {
         const QString d = QString::fromLatin1(def);
         return ini ? ini->readString(QStringLiteral("Main"), QString::fromLatin1(key), d) : d;
     };
-    openTitle_ = mainText("ToolB3", "Open");
-    saveTitle_ = mainText("ToolB5", "Save As");
+    openTitle_ = dialogTitle(mainText("ToolB3", "Open"));
+    saveTitle_ = dialogTitle(mainText("ToolB5", "Save As"));
     text("OpenFile1", "Monitor Datas(*.mon)|*.mon");
     // Save As offers every kind it writes, and the picture dialog every picture.
     text("SaveFile1", MonitorFile::kSaveFilterDefault);

@@ -1,4 +1,5 @@
 #include "platform/Prompter.h"
+#include "platform/DialogTitle.h"
 
 #include "support/ScriptedPrompter.h"
 
@@ -24,6 +25,23 @@ TEST(PipeFilter, EntriesAreCountedFromOneAndOutOfRangeGivesTheFirst) {
     EXPECT_EQ(filterEntrySuffix(kMonitorFilter, 2), "csv");
     EXPECT_EQ(filterEntrySuffix(kMonitorFilter, 3), "");
     EXPECT_EQ(filterEntrySuffix("P|*.bmp;*.jpg", 1), "");
+}
+
+TEST(DialogTitle, ShowsNoAccessKey) {
+    const struct {
+        const char* caption;
+        const char* title;
+    } rows[] = {
+        {"Save &As", "Save As"},
+        {"名前を付けて保存(&A)", "名前を付けて保存"},
+        {"名前を付けて保存 （&A）", "名前を付けて保存"},
+        {"Open", "Open"},
+        {"Import && Export", "Import & Export"},
+        {"&&(&&A)", "&(&A)"},
+        {"E&xit&", "Exit"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(dialogTitle(QString::fromUtf8(r.caption)), QString::fromUtf8(r.title)) << r.caption;
 }
 
 TEST(ScriptedPrompter, InstallsItselfAndRecordsBoxesAndDialogs) {

@@ -21,6 +21,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolBar>
 
 namespace {
 
@@ -58,22 +59,32 @@ private:
             else if (auto* b = qobject_cast<QAbstractButton*>(w))
                 button(where, b);
             else if (auto* t = qobject_cast<QTabBar*>(w))
-                for (int i = 0; i < t->count(); ++i)
-                    if (t->isTabVisible(i))
-                        check(where, t->tabText(i),
-                              advance(t, t->tabText(i)) + t->style()->pixelMetric(QStyle::PM_TabBarTabHSpace),
-                              std::min(t->tabRect(i).right(), t->width() - 1) -
-                                  std::max(t->tabRect(i).left(), 0) + 1);
-                    else if (auto* h = qobject_cast<QHeaderView*>(w); h && h->model())
-                        for (int s = 0; s < h->count(); ++s)
-                            if (!h->isSectionHidden(s) && h->sectionSize(s) > 0)
-                                check(where, h->model()->headerData(s, h->orientation()).toString(),
-                                      advance(h, h->model()->headerData(s, h->orientation()).toString()) +
-                                          2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin),
-                                      h->sectionSize(s));
+                tabs(where, t);
+            else if (auto* h = qobject_cast<QHeaderView*>(w); h && h->model())
+                headers(where, h);
+            else if (auto* bar = qobject_cast<QToolBar*>(w))
+                // A bar that reaches past its window's bottom edge loses its buttons' lower part.
+                check(where, bar->windowTitle(), bar->mapTo(top, QPoint(0, bar->height())).y(),
+                      top->height());
             if (auto* v = qobject_cast<QTableView*>(w))
                 cells(where, v);
         }
+    }
+    void tabs(const QString& where, QTabBar* t) {
+        for (int i = 0; i < t->count(); ++i)
+            if (t->isTabVisible(i))
+                check(where, t->tabText(i),
+                      advance(t, t->tabText(i)) + t->style()->pixelMetric(QStyle::PM_TabBarTabHSpace),
+                      std::min(t->tabRect(i).right(), t->width() - 1) - std::max(t->tabRect(i).left(), 0) +
+                          1);
+    }
+    void headers(const QString& where, QHeaderView* h) {
+        for (int s = 0; s < h->count(); ++s)
+            if (!h->isSectionHidden(s) && h->sectionSize(s) > 0)
+                check(where, h->model()->headerData(s, h->orientation()).toString(),
+                      advance(h, h->model()->headerData(s, h->orientation()).toString()) +
+                          2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin),
+                      h->sectionSize(s));
     }
     void check(const QString& where, const QString& text, int need, int room) {
         if (!text.isEmpty() && need > room)
@@ -135,7 +146,11 @@ TEST_P(ClippedText, EveryWindowShowsItsTextsWhole) {
     program.showMain();
     MainWindow& main = *program.main();
     main.monitorChart();
-    // The options at their fullest: the RUN/STOP keys shown and the master's tab too.
+    // The options at their fullest: the RUN/STOP keys shown and the master's tab too, which
+    // maintenance mode adds to a window already shown once.
+    main.optionsWindow()->show();
+    QCoreApplication::processEvents();
+    main.optionsWindow()->hide();
     program.options().monitorRunStopControl.setChecked(true);
     program.options().setMastersTabVisible(true);
     main.optionsWindow()->show();

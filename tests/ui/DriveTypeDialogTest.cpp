@@ -6,6 +6,7 @@
 #include "support/DrivesimSupport.h"
 #include "support/StartupChoiceFixture.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -202,6 +203,15 @@ TEST_F(TtypeTest, ASearchAfterTheFormShowsCanBeStoppedAndEndsInWords) {
         QObject::connect(&watch, &QTimer::timeout, &form, [&] {
             if (form.searchPanel->isVisible() && !form.searchState->text().isEmpty() && shown.isEmpty()) {
                 shown << form.searchState->text();
+                // Assistive tools find the panel, named, as a group holding the Stop button.
+                QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(form.searchPanel);
+                QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form.stopSearch);
+                EXPECT_EQ(panel->role(), QAccessible::Grouping);
+                EXPECT_EQ(panel->text(QAccessible::Name), "Searching for the inverter...");
+                EXPECT_FALSE(panel->state().invisible);
+                EXPECT_EQ(button->parent()->object(), form.searchPanel);
+                EXPECT_EQ(button->text(QAccessible::Name), "Stop");
+                EXPECT_FALSE(button->state().invisible);
                 if (stop)
                     form.reject(); // Escape while searching
             }

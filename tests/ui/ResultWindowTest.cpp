@@ -8,6 +8,7 @@
 #include "core/ProgramContext.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestPaths.h"
 #include "support/TestProgram.h"
 
 #include <QApplication>
@@ -80,6 +81,15 @@ TEST_F(ResultWindowTest, CaptionAndFilterFollowTheJobWithDefaultTexts) {
         EXPECT_EQ(form.printButton->text(), "Print");
         EXPECT_EQ(form.saveButton->text(), "Save");
         form.hide();
+    }
+}
+
+TEST_F(ResultWindowTest, TheSaveDialogsTitleIsTheMenuCaptionWithoutItsAccessKey) {
+    for (const auto& [language, title] :
+         {std::pair{"English", "Save As"}, std::pair{"Japanese", "名前を付けて保存"}}) {
+        context.language.iniPath =
+            shippedDataDir() + QStringLiteral("/lng/%1.ini").arg(QLatin1String(language));
+        EXPECT_EQ(ResultTexts::forMode(context, kModeImport).saveTitle, QString::fromUtf8(title));
     }
 }
 
