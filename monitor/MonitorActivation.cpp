@@ -47,10 +47,29 @@ void MonitorModel::MeasureCommSpeed() {
         index = ChannelRecs[std::size_t(i)].ParaIndex;
     int readTime = 0;
     if (index >= 0) {
-        const qint64 t0 = link_.clock().now();
-        for (int n = 0; n < reads; ++n)
-            link_.transact(index, QString(), QStringLiteral("R"));
-        readTime = int((link_.clock().now() - t0) / reads);
+        // The link's time is that of reads answered on a clean line: a read that failed (a
+        // late reply's time-out) or went out behind one (the line read quiet, the read
+        // repeated) measures the fault, not the link. Such a read is made once more, at
+        // most `reads` times in all, and not once the drive has fallen silent.
+        const qint64 t0 = link_.clock().nowUs();
+        qint64 before = t0;
+        qint64 answeredUs = 0;
+        int answered = 0;
+        int made = 0;
+        for (; made < 2 * reads && answered < reads; ++made) {
+            if (made >= reads && link_.silentExchanges() >= kSilentDriveExchanges)
+                break;
+            const ExchangeResult read = link_.transact(index, QString(), QStringLiteral("R"));
+            const qint64 after = link_.clock().nowUs();
+            if (!read.error && !read.afterFailure) {
+                ++answered;
+                answeredUs += after - before;
+            }
+            before = after;
+        }
+        // Nothing answered cleanly: the time it all took is what the link gives.
+        readTime =
+            answered > 0 ? int(answeredUs / answered / 1000) : int((before - t0) / 1000 / std::max(made, 1));
     }
     noteSpeed(readTime, ((readTime + margin) / 50) * 50 + 50);
 }

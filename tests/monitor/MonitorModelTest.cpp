@@ -589,6 +589,38 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     EXPECT_EQ(port.writes.size(), writes);
 }
 
+// One reply of the activation comes two time-outs late: the connect's probe (of the bases or of
+// the speed test) or one of the speed test's reads. The drive stays connected and the link
+// measures as it does without the fault.
+TEST_F(Monitor, ActivationBehindALateReplyStaysConnectedAndMeasuresTheLink) {
+    MonitorModel& m = create();
+    opts.timedTestReads.setPosition(5);
+    opts.readTimeMargin.setPosition(50);
+    replyMs = 37;
+    m.connectAndMeasure(); // the drive has answered on this line
+    const auto answer = port.responder;
+    for (int late : {1, 2, 3, 5, 7}) {
+        SCOPED_TRACE(late);
+        int sent = 0;
+        port.responder = [&, answer](const FakeSerialPort::Bytes& request) {
+            std::vector<FakeSerialPort::Chunk> out = answer(request);
+            if (++sent == late)
+                for (FakeSerialPort::Chunk& c : out)
+                    c.delayMs += 2 * link.replyTimeoutMs();
+            return out;
+        };
+        m.connectAndMeasure();
+        EXPECT_TRUE(m.portOk());
+        EXPECT_TRUE(m.runState().startEnabled);
+        EXPECT_FALSE(link.lastExchangeFailed());
+        EXPECT_EQ(m.runState().readTimeMs, 37);
+        EXPECT_EQ(m.runState().minItemTimeMs, 100);
+        clock.advance(1000); // the late reply lands before the next activation
+        port.purgeInput();
+    }
+    port.responder = answer;
+}
+
 TEST_F(Monitor, AnActivationStartedInsideAnotherDoesNothing) {
     MonitorModel& m = create();
     int nested = -1;
