@@ -155,9 +155,11 @@ public:
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
     // once, touching nothing, while a monitor run is in progress. A failed probe on a line
     // where the drive has answered since the last failed connect may have met a late or
-    // garbled reply: the late reply is waited for (kQuietDrainBound time-outs at most), the
-    // line read until quiet and the probe repeated as a read after a failure is
-    // (repeatOnQuietLine); only then is the drive taken for absent. A probe started in the
+    // garbled reply (a drive answers one request at a time, so one late reply holds those
+    // after it): the late reply is waited for (kQuietDrainBound time-outs at most), the line
+    // read until quiet and the probe repeated as a read after a failure is
+    // (repeatOnQuietLine), up to kProbeRepeats times; the drive is taken for absent only when
+    // such a wait brings nothing. A probe started in the
     // background is waited for and its answer taken instead; an exchangeInBackground on its
     // way is waited for before the port is opened again.
     bool ConnectDrive();
@@ -269,15 +271,17 @@ private:
     // ---- The connect's probe ----
     FrameRequest probeRequest() const;
     // A failed probe that may have met a late or garbled reply, on a line where the drive has
-    // answered since the last failed connect.
-    bool probeRepeats(const ExchangeResult& failed) const;
+    // answered since the last failed connect (any line for a probe in the background, which
+    // holds no window).
+    bool probeRepeats(const ExchangeResult& failed, bool background) const;
     // After a failed probe: reads the line until a reply has come and the line has then been
     // quiet for a time-out (true), or nothing came for kQuietDrainBound time-outs or the line
     // never fell quiet (false). Without `block`, nothing when neither has happened yet.
     std::optional<bool> awaitLateReply(LateReplyWait& wait, int timeoutMs, bool block);
     LateReplyWait lateWaitAfter(const ExchangeResult& failed) const;
-    // The probe and its repeat, waited for.
-    ExchangeResult probeDrive(const FrameRequest& request);
+    // The repeats of a failed probe (`repeated` of them made), each waited for.
+    ExchangeResult repeatProbe(const FrameRequest& request, const ExchangeOptions& options,
+                               ExchangeResult failed, int repeated, bool background);
     // The connect's answer: flag, drive commands, kept answer.
     void takeConnectAnswer(bool connected);
     // Waits for the rest of a background probe and takes its answer; `notify` runs what was

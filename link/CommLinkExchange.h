@@ -15,6 +15,8 @@ namespace commlink {
 // request then goes out and its reply's check decides. A failed probe waits as long for a
 // late reply before the drive is taken for absent.
 inline constexpr int kQuietDrainBound = 5;
+// Repeats of a connect's probe, each after the late reply it met.
+inline constexpr int kProbeRepeats = 3;
 
 // Whole milliseconds that cover `us`, at least one: a wait of 0 would not advance.
 inline int waitMsFor(qint64 us) {
@@ -50,5 +52,6 @@ struct CommLink::Exchange {
     // A background probe's repeat: the failed probe's answer, and while set the wait for its
     // late reply before the repeat goes out.
     std::optional<ExchangeResult> failedProbe;
+    int repeats = 0;
     std::optional<LateReplyWait> lateWait;
 };

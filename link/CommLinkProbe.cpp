@@ -8,6 +8,7 @@
 
 #include <QSocketNotifier>
 
+using commlink::kProbeRepeats;
 using commlink::kQuietDrainBound;
 using commlink::waitMsFor;
 
@@ -48,7 +49,8 @@ bool CommLink::ConnectDrive() {
         noteConnection(false);
         return false;
     }
-    takeConnectAnswer(!probeDrive(probeRequest()).error);
+    const FrameRequest r = probeRequest();
+    takeConnectAnswer(!repeatProbe(r, mainOptions(), exchange(r, mainOptions()), 0, false).error);
     return !lastExchangeFailed_;
 }
 
@@ -71,8 +73,8 @@ void CommLink::takeConnectAnswer(bool connected) {
     noteConnection(connected);
 }
 
-bool CommLink::probeRepeats(const ExchangeResult& failed) const {
-    if (!answeredOnLine_)
+bool CommLink::probeRepeats(const ExchangeResult& failed, bool background) const {
+    if (!answeredOnLine_ && !background)
         return false;
     switch (failed.failure) {
     case ExchangeFailure::ReplyTimeout:
@@ -119,14 +121,15 @@ CommLink::LateReplyWait CommLink::lateWaitAfter(const ExchangeResult& failed) co
     return {clock_.nowUs(), lastLineEventUs_, !failed.reply.empty()};
 }
 
-ExchangeResult CommLink::probeDrive(const FrameRequest& r) {
-    const ExchangeResult first = exchange(r, mainOptions());
-    if (!first.error || !probeRepeats(first))
-        return first;
-    LateReplyWait wait = lateWaitAfter(first);
-    if (!awaitLateReply(wait, replyTimeoutMs_, true).value_or(false))
-        return first;
-    return repeatOnQuietLine(r, mainOptions(), first);
+ExchangeResult CommLink::repeatProbe(const FrameRequest& r, const ExchangeOptions& o, ExchangeResult answer,
+                                     int repeated, bool background) {
+    for (int n = repeated; answer.error && n < kProbeRepeats && probeRepeats(answer, background); ++n) {
+        LateReplyWait wait = lateWaitAfter(answer);
+        if (!awaitLateReply(wait, o.replyTimeoutMs, true).value_or(false))
+            break;
+        answer = repeatOnQuietLine(r, o, answer);
+    }
+    return answer;
 }
 
 void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
@@ -259,32 +262,33 @@ void CommLink::completeProbe(bool notify, bool fromEventLoop) {
         return;
     }
     ExchangeResult answer;
-    if (x->failedProbe && x->sent) {
-        // The repeat went out: taken as a repeat on a quiet line is.
-        answer = finish(*x);
-        if (!answer.error)
-            confirmNextRead_ = false;
-    } else if (x->failedProbe) {
+    if (!x->sent) {
         answer = *x->failedProbe; // no late reply came, or the line never fell quiet
     } else {
         answer = finish(*x);
-        if (answer.error && probeRepeats(answer)) {
-            if (fromEventLoop) {
-                // The wait for the late reply and the repeat, from the event loop as the probe.
-                const FrameRequest r = x->request;
-                const ExchangeOptions o = x->options;
-                probe_ = std::make_unique<Exchange>();
-                probe_->request = r;
-                probe_->options = o;
-                probe_->failedProbe = answer;
-                probe_->lateWait = lateWaitAfter(answer);
-                watchProbe();
-                return;
-            }
-            LateReplyWait wait = lateWaitAfter(answer);
-            if (awaitLateReply(wait, x->options.replyTimeoutMs, true).value_or(false))
-                answer = repeatOnQuietLine(x->request, x->options, answer);
+        // A repeat went out on a quiet line: its reply is its own.
+        if (x->failedProbe) {
+            answer.afterFailure = true;
+            if (!answer.error)
+                confirmNextRead_ = false;
         }
+    }
+    if (answer.error && x->sent && x->repeats < kProbeRepeats && probeRepeats(answer, true)) {
+        if (fromEventLoop) {
+            // The wait for the late reply and the repeat, from the event loop as the probe.
+            const int repeats = x->repeats + 1;
+            const FrameRequest r = x->request;
+            const ExchangeOptions o = x->options;
+            probe_ = std::make_unique<Exchange>();
+            probe_->request = r;
+            probe_->options = o;
+            probe_->failedProbe = answer;
+            probe_->repeats = repeats;
+            probe_->lateWait = lateWaitAfter(answer);
+            watchProbe();
+            return;
+        }
+        answer = repeatProbe(x->request, x->options, answer, x->repeats, true);
     }
     takeConnectAnswer(!answer.error);
     // Waited for by another use of the port, the answer is that caller's; what was to follow

@@ -590,8 +590,9 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
 }
 
 // One reply of the activation comes two time-outs late: the connect's probe (of the bases or of
-// the speed test) or one of the speed test's reads. The drive stays connected and the link
-// measures as it does without the fault.
+// the speed test) or one of the speed test's reads; or a read is answered but held (a drive
+// still busy with a late reply). The drive stays connected and the link measures as it does
+// without the fault.
 TEST_F(Monitor, ActivationBehindALateReplyStaysConnectedAndMeasuresTheLink) {
     MonitorModel& m = create();
     opts.timedTestReads.setPosition(5);
@@ -599,14 +600,19 @@ TEST_F(Monitor, ActivationBehindALateReplyStaysConnectedAndMeasuresTheLink) {
     replyMs = 37;
     m.connectAndMeasure(); // the drive has answered on this line
     const auto answer = port.responder;
-    for (int late : {1, 2, 3, 5, 7}) {
-        SCOPED_TRACE(late);
+    struct Held {
+        int request; // counted from the activation's first
+        int extraMs;
+    };
+    for (const Held h :
+         {Held{1, 400}, Held{2, 400}, Held{3, 400}, Held{5, 400}, Held{7, 400}, Held{4, 150}}) {
+        SCOPED_TRACE(testing::Message() << h.request << " +" << h.extraMs);
         int sent = 0;
         port.responder = [&, answer](const FakeSerialPort::Bytes& request) {
             std::vector<FakeSerialPort::Chunk> out = answer(request);
-            if (++sent == late)
+            if (++sent == h.request)
                 for (FakeSerialPort::Chunk& c : out)
-                    c.delayMs += 2 * link.replyTimeoutMs();
+                    c.delayMs += h.extraMs;
             return out;
         };
         m.connectAndMeasure();
