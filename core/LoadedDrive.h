@@ -82,6 +82,7 @@ struct ParameterDefinition {
 
     bool wide() const { return size == 4; }
     bool inRam() const { return memory.trimmed() == QLatin1String("RAM"); }
+    bool operator==(const ParameterDefinition&) const = default;
 };
 
 // A cell of the definition as text, and a cell set from text as the type file gives it.

@@ -1,4 +1,5 @@
 #include "link/CommLink.h"
+#include "link/CommLinkExchange.h"
 
 #include "core/Messages.h"
 #include "core/ParameterStore.h"
@@ -21,22 +22,15 @@ constexpr int kIdleDelayMs = 300;
 // Bound of the output drain beyond the request's own wire time.
 constexpr int kDrainFactor = 4;
 constexpr int kDrainMarginMs = 100;
-// A line that never falls quiet is read for at most this many reply time-outs; the next
-// request then goes out and its reply's check decides.
-constexpr int kQuietDrainBound = 5;
-// The main link's probe of the drive.
-const QString kProbeNumber = QStringLiteral("0000");
 
 bool validKind(const QString& kind) {
     return !kind.isEmpty() && (kind[0] == u'R' || kind[0] == u'W' || kind[0] == u'P');
 }
 
-// Whole milliseconds that cover `us`, at least one: a wait of 0 would not advance.
-int waitMsFor(qint64 us) {
-    return int(std::max<qint64>(1, (us + 999) / 1000));
-}
-
 } // namespace
+
+using commlink::kQuietDrainBound;
+using commlink::waitMsFor;
 
 int frameGapForBaudIndex(int baudIndex) {
     if (baudIndex < 0 || baudIndex >= int(std::size(kFrameGapMs)))
@@ -51,19 +45,7 @@ qint64 modbusSilenceUs(int frameGapMs, int baud) {
     return std::max(gap, chars);
 }
 
-// One exchange on its way: what was asked, what has come.
-struct CommLink::Exchange {
-    FrameRequest request;
-    ExchangeOptions options;
-    ExchangeResult result;
-    std::array<std::uint8_t, kFrameBufferSize> buf{};
-    int have = 0;
-    int expected = 1;
-    qint64 sentUs = 0;
-    bool over = false; // nothing more to wait for
-    ExchangeFailure failure = ExchangeFailure::None;
-    bool rtsUp = false;
-};
+// A failed probe's wait for its late reply: from the failure, the bytes that came since.
 
 CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
     : context_(context), port_(port), clock_(clock) {
@@ -135,8 +117,10 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
                              .arg(parityIndex)
                              .arg(stopIndex)
                              .arg(sizeIndex);
-    if (line != openLine_)
+    if (line != openLine_) {
         confirmNextRead_ = false;
+        answeredOnLine_ = false;
+    }
     openLine_ = line;
     ++openGeneration_;
     return e;
@@ -187,202 +171,6 @@ int CommLink::OpenCommPort() {
         return 1;
     }
     return 0;
-}
-
-void CommLink::setAllDriveCommands(bool connected) {
-    if (!view_)
-        return;
-    for (DriveCommand c : kAllDriveCommands) {
-        const bool keptForSpecialSetup = c == DriveCommand::KeyPad || c == DriveCommand::InverterInfo;
-        view_->setDriveCommandEnabled(c, connected && (!specialSetup_ || keptForSpecialSetup));
-    }
-}
-
-void CommLink::noteConnection(bool connected) {
-    kept_ = KeptConnection{connected, settings_, portsFound_, replyTimeoutMs_, openGeneration_};
-}
-
-bool CommLink::ConnectDrive() {
-    if (monitorRunning())
-        return false;
-    // A connect that waits for the drive shows that it does.
-    WaitCursor busy;
-    if (probe_ && probeConnects_) {
-        // A probe of the same settings is on its way: its answer is as fresh as a new one.
-        completeProbe(false);
-        return !lastExchangeFailed_;
-    }
-    // Another kind of exchange on its way is let finish: its reply must not meet the probe.
-    completeProbe(false);
-    if (OpenCommPort() != 0) {
-        setAllDriveCommands(false);
-        noteConnection(false);
-        return false;
-    }
-    const int index = FindParaRow(kProbeNumber);
-    if (index >= 0 && index <= context_.drive.lastIndex()) {
-        transactNoted(index, QString(), QStringLiteral("R"));
-    } else {
-        // No drive type loaded (or one without "0000"): the drive answers the probe anyway.
-        lastExchangeFailed_ = exchange(request(kProbeNumber, 'R'), mainOptions()).error;
-    }
-    setAllDriveCommands(!lastExchangeFailed_);
-    noteConnection(!lastExchangeFailed_);
-    return !lastExchangeFailed_;
-}
-
-void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
-    if (monitorRunning())
-        return;
-    if (probe_ && probeConnects_) {
-        if (done)
-            probeDone_.push_back(std::move(done));
-        return;
-    }
-    completeProbe(false); // an exchange of another kind: it is one exchange long
-    auto fail = [&] {
-        setAllDriveCommands(false);
-        noteConnection(false);
-        if (done)
-            done(false);
-    };
-    if (OpenCommPort() != 0)
-        return fail();
-    FrameRequest r;
-    const int index = FindParaRow(kProbeNumber);
-    if (!(index >= 0 && index <= context_.drive.lastIndex() &&
-          requestFor(index, QString(), QStringLiteral("R"), r)))
-        r = request(kProbeNumber, 'R');
-    probe_ = std::make_unique<Exchange>();
-    probe_->request = r;
-    probe_->options = mainOptions();
-    if (done)
-        probeDone_.push_back(std::move(done));
-    probeConnects_ = true;
-    begin(*probe_);
-    watchProbe();
-}
-
-void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
-                                    std::function<void(const ExchangeResult&)> done) {
-    completeProbe(false);
-    // A MODBUS read that owes a confirmation (a reply to an earlier request may still come)
-    // takes the waiting exchange and its repeat: a late reply never passes for this one.
-    if (confirmNextRead_ && options.protocol == Protocol::Modbus && request.kind == 'R' &&
-        !IsBlockRead(request)) {
-        const ExchangeResult result = exchange(request, options);
-        if (done)
-            done(result);
-        return;
-    }
-    probe_ = std::make_unique<Exchange>();
-    probe_->request = request;
-    probe_->options = options;
-    probeConnects_ = false;
-    exchangeDone_ = std::move(done);
-    begin(*probe_);
-    watchProbe();
-}
-
-void CommLink::watchProbe() {
-    // A port that cannot be watched (a test's fake line) is waited for at once.
-    const int fd = port_.pollHandle();
-    if (probe_->over || fd < 0) {
-        completeProbe(true);
-        return;
-    }
-    probeNotifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
-    QObject::connect(probeNotifier_.get(), &QSocketNotifier::activated, probeNotifier_.get(),
-                     [this] { continueProbe(); });
-    probeTimer_.start(probe_->options.replyTimeoutMs + 1);
-}
-
-void CommLink::continueProbe() {
-    if (!probe_)
-        return;
-    if (collect(*probe_, false)) {
-        completeProbe(true, true);
-        return;
-    }
-    // Not complete and not yet timed out (a timer may fire a little early): wait for the rest.
-    const qint64 left = probe_->sentUs + qint64(probe_->options.replyTimeoutMs) * 1000 - clock_.nowUs();
-    probeTimer_.start(waitMsFor(left + 1));
-}
-
-void CommLink::completeProbe(bool notify, bool fromEventLoop) {
-    if (!probe_)
-        return;
-    probeTimer_.stop();
-    probeNotifier_.reset();
-    while (!collect(*probe_, true)) {
-    }
-    const std::unique_ptr<Exchange> x = std::move(probe_);
-    if (!probeConnects_) {
-        probeConnects_ = true;
-        const ExchangeResult result = finish(*x);
-        const auto done = std::move(exchangeDone_);
-        exchangeDone_ = {};
-        if (!done)
-            return;
-        // Never inside another use of the port, nor inside the notifier's own signal: what
-        // follows may start the next exchange.
-        if (notify && !fromEventLoop)
-            done(result);
-        else
-            QTimer::singleShot(0, &probeTimer_, [done, result] { done(result); });
-        return;
-    }
-    lastExchangeFailed_ = finish(*x).error;
-    setAllDriveCommands(!lastExchangeFailed_);
-    noteConnection(!lastExchangeFailed_);
-    // Waited for by another use of the port, the answer is that caller's; what was to follow
-    // the probe is left to it.
-    const auto done = std::move(probeDone_);
-    probeDone_.clear();
-    if (notify)
-        for (const auto& f : done)
-            f(!lastExchangeFailed_);
-}
-
-void CommLink::cancelProbe() {
-    if (!probe_)
-        return;
-    probeTimer_.stop();
-    probeNotifier_.reset();
-    if (probe_->rtsUp)
-        port_.setRts(false);
-    // Its reply may still come: the next exchange takes nothing that arrived before it.
-    drainBeforeNext_ = true;
-    if (probe_->options.protocol == Protocol::Modbus)
-        confirmNextRead_ = true;
-    probe_.reset();
-    probeDone_.clear();
-    exchangeDone_ = {};
-    probeConnects_ = true;
-    lastLineEventUs_ = clock_.nowUs();
-}
-
-std::optional<bool> CommLink::keptConnection() const {
-    if (!kept_ || probe_ || kept_->settings != settings_ || kept_->ports != portsFound_ ||
-        kept_->replyTimeout != replyTimeoutMs_)
-        return std::nullopt;
-    if (!kept_->connected)
-        return false;
-    if (port_.isOpen() && kept_->openGeneration == openGeneration_ && lastExchangeOk_ &&
-        clock_.now() - lastGoodMs_ <= kKeptConnectionMs)
-        return true;
-    return std::nullopt;
-}
-
-bool CommLink::ConnectDriveKept() {
-    if (monitorRunning())
-        return false;
-    const std::optional<bool> kept = keptConnection();
-    if (!kept)
-        return ConnectDrive();
-    lastExchangeFailed_ = !*kept;
-    setAllDriveCommands(*kept);
-    return *kept;
 }
 
 ExchangeOptions CommLink::mainOptions() const {
@@ -463,7 +251,8 @@ bool CommLink::drainUntilQuiet(int quietMs) {
     return quiet;
 }
 
-void CommLink::prepareLine(const ExchangeOptions& opt) {
+bool CommLink::prepareLine(const ExchangeOptions& opt) {
+    const bool afterFailure = drainBeforeNext_ || purgeBeforeNext_ || outputStuck_;
     if (drainBeforeNext_ && opt.quietAfterFailure)
         drainUntilQuiet(opt.replyTimeoutMs);
     if (opt.protocol == Protocol::Modbus) {
@@ -478,6 +267,7 @@ void CommLink::prepareLine(const ExchangeOptions& opt) {
     if (outputStuck_)
         port_.purgeOutput();
     drainBeforeNext_ = purgeBeforeNext_ = outputStuck_ = false;
+    return afterFailure;
 }
 
 ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions& opt) {
@@ -491,11 +281,17 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
         return first;
     // Whatever this reply answered, the drive has done with the requests before it; those it
     // still owes follow back to back and are read away before the repeat goes out.
+    return repeatOnQuietLine(req, opt, first);
+}
+
+ExchangeResult CommLink::repeatOnQuietLine(const FrameRequest& req, const ExchangeOptions& opt,
+                                           ExchangeResult first) {
     drainBeforeNext_ = false;
     if (!drainUntilQuiet(opt.replyTimeoutMs)) {
         first.error = true;
         first.failure = ExchangeFailure::Unconfirmed;
         first.value = 0;
+        first.afterFailure = true;
         drainBeforeNext_ = true;
         lastExchangeOk_ = false;
         if (opt.icon != IconMode::None) {
@@ -505,6 +301,8 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
         return first;
     }
     ExchangeResult repeat = exchangeOnce(req, opt);
+    repeat.afterFailure = true;
+    // Sent to a drive that owes nothing, the reply is the repeat's own.
     if (!repeat.error)
         confirmNextRead_ = false;
     return repeat;
@@ -521,6 +319,7 @@ ExchangeResult CommLink::exchangeOnce(const FrameRequest& req, const ExchangeOpt
 }
 
 void CommLink::begin(Exchange& x) {
+    x.sent = true;
     const ExchangeOptions& opt = x.options;
     const FrameRequest& req = x.request;
     if (opt.icon == IconMode::Timed) {
@@ -550,7 +349,7 @@ void CommLink::begin(Exchange& x) {
         return stop(ExchangeFailure::NoPort);
     }
 
-    prepareLine(opt);
+    x.result.afterFailure = prepareLine(opt);
     port_.setRts(true);
     x.rtsUp = true;
     const bool written = port_.write(x.result.request) == int(x.result.request.size());
@@ -671,8 +470,10 @@ ExchangeResult CommLink::finish(Exchange& x) {
     }
     if (wentOut) {
         lastExchangeOk_ = !res.error;
-        if (!res.error)
+        if (!res.error) {
             lastGoodMs_ = clock_.now();
+            answeredOnLine_ = true;
+        }
     }
     if (opt.icon != IconMode::None) {
         if (res.error) {

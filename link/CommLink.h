@@ -153,7 +153,13 @@ public:
     // on any failure (message NoUsablePort of the language file as the rules say, icon 0).
     int OpenCommPort();
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
-    // once, touching nothing, while a monitor run is in progress. A probe started in the
+    // once, touching nothing, while a monitor run is in progress. A failed probe on a line
+    // where the drive has answered since the last failed connect may have met a late or
+    // garbled reply (a drive answers one request at a time, so one late reply holds those
+    // after it): the late reply is waited for (kQuietDrainBound time-outs at most), the line
+    // read until quiet and the probe repeated as a read after a failure is
+    // (repeatOnQuietLine), up to kProbeRepeats times; the drive is taken for absent only when
+    // such a wait brings nothing. A probe started in the
     // background is waited for and its answer taken instead; an exchangeInBackground on its
     // way is waited for before the port is opened again.
     bool ConnectDrive();
@@ -161,7 +167,9 @@ public:
     // as above) and the probe written at once; the answer is taken from the event loop when
     // the reply or the time-out comes, and then `done` is called with it (a second call while
     // the probe runs only adds its `done`). Any other use of the port first waits for it. A
-    // port that offers nothing to watch (SerialPort::pollHandle) is waited for at once.
+    // port that offers nothing to watch (SerialPort::pollHandle) is waited for at once. A
+    // failed probe is repeated as ConnectDrive's is, its wait for the late reply and the quiet
+    // line taken from the event loop too.
     void ConnectDriveInBackground(std::function<void(bool connected)> done = {});
     bool probePending() const { return probe_ != nullptr; }
     // One exchange as exchange() makes it, without waiting for the drive: written at once
@@ -239,6 +247,7 @@ public:
 
 private:
     struct Exchange;
+    struct LateReplyWait;
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
     // The request of parameter index; false (nothing built) for an
@@ -250,9 +259,31 @@ private:
     // time-out has passed. True when the wait is over.
     bool collect(Exchange& x, bool block);
     ExchangeResult finish(Exchange& x);
-    void prepareLine(const ExchangeOptions& opt);
+    // True when the line held what a failed exchange may have left.
+    bool prepareLine(const ExchangeOptions& opt);
     // False when the line did not fall quiet within its bound.
     bool drainUntilQuiet(int quietMs);
+    // The repeat of a read after a failure: once the line has been quiet for the reply
+    // time-out, the request goes out again and its reply, from a drive that owes nothing, is
+    // its own. `first` comes back failed (Unconfirmed) when the line never fell quiet.
+    ExchangeResult repeatOnQuietLine(const FrameRequest& request, const ExchangeOptions& options,
+                                     ExchangeResult first);
+    // ---- The connect's probe ----
+    FrameRequest probeRequest() const;
+    // A failed probe that may have met a late or garbled reply, on a line where the drive has
+    // answered since the last failed connect (any line for a probe in the background, which
+    // holds no window).
+    bool probeRepeats(const ExchangeResult& failed, bool background) const;
+    // After a failed probe: reads the line until a reply has come and the line has then been
+    // quiet for a time-out (true), or nothing came for kQuietDrainBound time-outs or the line
+    // never fell quiet (false). Without `block`, nothing when neither has happened yet.
+    std::optional<bool> awaitLateReply(LateReplyWait& wait, int timeoutMs, bool block);
+    LateReplyWait lateWaitAfter(const ExchangeResult& failed) const;
+    // The repeats of a failed probe (`repeated` of them made), each waited for.
+    ExchangeResult repeatProbe(const FrameRequest& request, const ExchangeOptions& options,
+                               ExchangeResult failed, int repeated, bool background);
+    // The connect's answer: flag, drive commands, kept answer.
+    void takeConnectAnswer(bool connected);
     // Waits for the rest of a background probe and takes its answer; `notify` runs what was
     // to follow it.
     void completeProbe(bool notify, bool fromEventLoop = false);
@@ -292,6 +323,7 @@ private:
     QString openLine_;             // path and settings of the last open: a reply owed on another
                                    // line or at another speed cannot be read on this one
     int silentExchanges_ = 0;
+    bool answeredOnLine_ = false; // a good exchange on this line since the last failed connect
 
     // The link icon: shown only on a change; the idle timer set once per quiet period.
     std::optional<LinkIcon> shownIcon_;

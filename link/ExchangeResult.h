@@ -26,4 +26,7 @@ struct ExchangeResult {
     ExchangeFailure failure = ExchangeFailure::None;
     std::vector<std::uint8_t> request; // as sent
     std::vector<std::uint8_t> reply;   // bytes read (at most kFrameBufferSize)
+    // It went out behind a failed exchange (the line purged or read quiet first, or the read
+    // repeated): its time is not what one exchange costs on the link.
+    bool afterFailure = false;
 };

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 
 #include <algorithm>
+#include <vector>
 
 bool ReadConversionBases(CommLink& link, const ProgramContext& ctx, const Options& options,
                          ConversionBases& bases, bool keptConnection) {
@@ -47,10 +48,35 @@ void MonitorModel::MeasureCommSpeed() {
         index = ChannelRecs[std::size_t(i)].ParaIndex;
     int readTime = 0;
     if (index >= 0) {
-        const qint64 t0 = link_.clock().now();
-        for (int n = 0; n < reads; ++n)
-            link_.transact(index, QString(), QStringLiteral("R"));
-        readTime = int((link_.clock().now() - t0) / reads);
+        // The link's time is that of reads answered on a clean line: a read that failed (a
+        // late reply's time-out) or went out behind one (the line read quiet, the read
+        // repeated) measures the fault, not the link. Such a read is made once more, at
+        // most `reads` times in all, and not once the drive has fallen silent. Of the reads
+        // answered, the middle one counts: a drive that answers one request at a time holds
+        // the reads sent while it still owes a late reply, and those few must not set the pace.
+        const qint64 t0 = link_.clock().nowUs();
+        qint64 before = t0;
+        std::vector<qint64> answeredUs;
+        int made = 0;
+        for (; made < 2 * reads && int(answeredUs.size()) < reads; ++made) {
+            if (made >= reads && link_.silentExchanges() >= kSilentDriveExchanges)
+                break;
+            const ExchangeResult read = link_.transact(index, QString(), QStringLiteral("R"));
+            const qint64 after = link_.clock().nowUs();
+            if (!read.error && !read.afterFailure)
+                answeredUs.push_back(after - before);
+            before = after;
+        }
+        if (answeredUs.empty()) {
+            // Nothing answered cleanly: the time it all took is what the link gives.
+            readTime = int((before - t0) / 1000 / std::max(made, 1));
+        } else {
+            std::sort(answeredUs.begin(), answeredUs.end());
+            const std::size_t mid = answeredUs.size() / 2;
+            const qint64 us =
+                answeredUs.size() % 2 ? answeredUs[mid] : (answeredUs[mid - 1] + answeredUs[mid]) / 2;
+            readTime = int(us / 1000);
+        }
     }
     noteSpeed(readTime, ((readTime + margin) / 50) * 50 + 50);
 }

@@ -26,6 +26,8 @@ public:
     void clearRow(int row);
     void clear();
 
+    bool operator==(const TextGrid&) const = default;
+
 private:
     int cols_ = 0;
     int rows_ = 0;

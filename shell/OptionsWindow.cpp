@@ -436,17 +436,11 @@ void OptionsWindow::syncFromOptions() {
 }
 
 void OptionsWindow::showDataStore() {
-    ParameterStore* store = context_.store;
-    if (!store)
+    if (!context_.store)
         return;
-    // A restarted start-up makes a new store; the view must show that one.
-    if (datasView_ && datasViewStore_ != store) {
-        delete datasView_;
-        datasView_ = nullptr;
-    }
+    // The view follows the context's store, a new one after a restarted start-up included.
     if (!datasView_) {
-        datasView_ = new StoreInspector(context_.drive, store);
-        datasViewStore_ = store;
+        datasView_ = new StoreInspector(context_);
         connect(datasView_, &StoreInspector::closed, this,
                 [this] { options_.showBufferTable.setChecked(false); });
         if (mainWindow_)

@@ -94,6 +94,5 @@ private:
     QPushButton* defaultColorsButton = nullptr;
     StoreInspector* datasView_ = nullptr;
     QPointer<const QWidget> mainWindow_;
-    const void* datasViewStore_ = nullptr;
     bool syncing_ = false;
 };

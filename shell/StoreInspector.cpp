@@ -38,7 +38,11 @@ QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void TextGridModel::reload() {
+void TextGridModel::reload(bool sameSize) {
+    if (sameSize && rowCount() > 0 && columnCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+        return;
+    }
     beginResetModel();
     endResetModel();
 }
@@ -71,13 +75,24 @@ QString pairs(const QStringList& a, const QStringList& b) {
     return lines.join(QLatin1Char('\n'));
 }
 
+// Two lists shown side by side, set again only when they changed.
+void showPairs(QPlainTextEdit* list, QStringList (&shown)[2], const QStringList& a, const QStringList& b) {
+    if (shown[0] == a && shown[1] == b)
+        return;
+    shown[0] = a;
+    shown[1] = b;
+    list->setPlainText(pairs(a, b));
+}
+
 } // namespace
 
-StoreInspector::StoreInspector(const LoadedDrive& drive, ParameterStore* store, QWidget* parent)
-    : QWidget(parent, Qt::Window), drive_(drive), store_(store), definitions_(PD_ColCount, 1) {
+StoreInspector::StoreInspector(const ProgramContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context) {
     setWindowTitle(QStringLiteral("TParameters"));
+    follow_.setInterval(kFollowMs);
+    follow_.callOnTimeout(this, [this] { refresh(); });
     paraDatModel_ = new TextGridModel(&definitions_, this);
-    uParaModel_ = new TextGridModel(&store_->UPara, this);
+    uParaModel_ = new TextGridModel(&work_, this);
     paraDatView_ = makeTable(paraDatModel_, this);
     uParaView_ = makeTable(uParaModel_, this);
     undoList_ = makeList(this);
@@ -127,19 +142,34 @@ StoreInspector::StoreInspector(const LoadedDrive& drive, ParameterStore* store, 
 }
 
 void StoreInspector::refresh() {
-    const int count = int(drive_.parameters.size());
-    definitions_.setRowCount(count + 1);
-    definitions_.setRow(0, paraDatColumnNames());
-    for (int i = 0; i < count; ++i)
-        for (int c = 0; c < PD_ColCount; ++c)
-            definitions_.setCell(c, i + 1, definitionText(drive_.parameters[std::size_t(i)], c));
-    paraDatModel_->reload();
-    uParaModel_->reload();
-    undoList_->setPlainText(pairs(store_->UndoComNo, store_->UndoVal));
-    redoList_->setPlainText(pairs(store_->RedoComNo, store_->RedoVal));
-    languageList_->setPlainText(pairs(store_->MsgSec, store_->Messages));
-    mainteFlag_->setChecked(store_->MainteFlag);
-    sMainteFlag_->setChecked(store_->SMainteFlag);
+    const std::vector<ParameterDefinition>& parameters = context_.drive.parameters;
+    if (definitions_.rowCount() == 0 || parameters != shownDefinitions_) {
+        const int count = int(parameters.size());
+        const bool sameSize = definitions_.rowCount() == count + 1;
+        shownDefinitions_ = parameters;
+        definitions_.resize(PD_ColCount, count + 1);
+        definitions_.setRow(0, paraDatColumnNames());
+        for (int i = 0; i < count; ++i)
+            for (int c = 0; c < PD_ColCount; ++c)
+                definitions_.setCell(c, i + 1, definitionText(parameters[std::size_t(i)], c));
+        paraDatModel_->reload(sameSize);
+    }
+
+    static const ParameterStore kNoStore;
+    const ParameterStore* store = context_.store;
+    const ParameterStore& shown = store ? *store : kNoStore;
+    if (store != shownStore_ || shown.UPara != work_) {
+        const bool sameSize =
+            shown.UPara.rowCount() == work_.rowCount() && shown.UPara.colCount() == work_.colCount();
+        shownStore_ = store;
+        work_ = shown.UPara;
+        uParaModel_->reload(sameSize);
+    }
+    showPairs(undoList_, shownUndo_, shown.UndoComNo, shown.UndoVal);
+    showPairs(redoList_, shownRedo_, shown.RedoComNo, shown.RedoVal);
+    showPairs(languageList_, shownLanguage_, shown.MsgSec, shown.Messages);
+    mainteFlag_->setChecked(shown.MainteFlag);
+    sMainteFlag_->setChecked(shown.SMainteFlag);
 }
 
 void StoreInspector::placeUnder(const QWidget* mainWindow) {
@@ -167,7 +197,13 @@ void StoreInspector::showRow(QTableView* target, int row, int columns) {
 
 void StoreInspector::showEvent(QShowEvent* event) {
     refresh();
+    follow_.start();
     QWidget::showEvent(event);
+}
+
+void StoreInspector::hideEvent(QHideEvent* event) {
+    follow_.stop();
+    QWidget::hideEvent(event);
 }
 
 void StoreInspector::closeEvent(QCloseEvent* event) {

@@ -4,98 +4,16 @@
 
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "link/LinkFixture.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedPrompter.h"
-#include "support/TestProgram.h"
 
 #include <gtest/gtest.h>
 #include <optional>
 
-#include <map>
-#include <memory>
-
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class FakeView : public LinkView {
-public:
-    void setLinkIcon(LinkIcon icon) override { icons.push_back(icon); }
-    void setDriveCommandEnabled(DriveCommand c, bool enabled) override { commands[c] = enabled; }
-    std::vector<LinkIcon> icons;
-    std::map<DriveCommand, bool> commands;
-};
-
-// Parameter indices of the little table the tests load.
-enum { kP0000 = 0, kP0103 = 1, kPFC10 = 2, kPFB91 = 3, kP0001 = 4, kCount = 5 };
-
-Bytes inverterReply(std::uint8_t letter, std::uint16_t comNo, std::uint32_t value, bool wide = false,
-                    int station = -1) {
-    Bytes b{kInverterStart};
-    if (station >= 0)
-        b.push_back(std::uint8_t(station));
-    if (wide)
-        b.push_back(kInverterLongMark);
-    b.push_back(letter);
-    b.push_back(std::uint8_t(comNo >> 8));
-    b.push_back(std::uint8_t(comNo));
-    for (int i = wide ? 3 : 1; i >= 0; --i)
-        b.push_back(std::uint8_t(value >> (8 * i)));
-    b.push_back(SumCheck(b, int(b.size()) - 1));
-    return b;
-}
-
-Bytes modbusRead(std::uint8_t address, std::vector<std::uint16_t> regs) {
-    Bytes b{address, kModbusRead, std::uint8_t(regs.size() * 2)};
-    for (std::uint16_t r : regs) {
-        b.push_back(std::uint8_t(r >> 8));
-        b.push_back(std::uint8_t(r));
-    }
-    AppendCrc(b);
-    return b;
-}
-
-class Link : public testing::Test {
-protected:
-    void SetUp() override {
-        const char* rows[kCount][3] = {{"0000", "2", "0"},
-                                       {"0103", "4", "0"},
-                                       {"FC10", "2", "0"},
-                                       {"FB91", "2", "0"},
-                                       {"0001", "2", "-100"}};
-        QStringList numbers;
-        for (const auto& r : rows)
-            numbers << QString::fromLatin1(r[0]);
-        program.setParameters(numbers);
-        for (int i = 0; i < kCount; ++i) {
-            program.setPara(i, PD_Byte, QString::fromLatin1(rows[i][1]));
-            program.setWork(i, UP_LValue, QString::fromLatin1(rows[i][2]));
-        }
-        program.store.Messages = {"KVR260X", "m1", "Usable serial port is not found.", "m3"};
-
-        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-        link.setPortsFound({QStringLiteral("COM1")});
-        link.setView(&view);
-    }
-    void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
-    void modbus(int station = -1) {
-        link.updateSettings([&](LinkSettings& s) {
-            s.protocol = 1;
-            s.appendNo = station >= 0;
-            s.inverterNumber = std::max(station, 0);
-        });
-    }
-    std::uint32_t transact(int index, const char* kind = "R", const char* value = "") {
-        return link.transactNoted(index, QString::fromLatin1(value), QString::fromLatin1(kind)).value;
-    }
-
-    ManualClock clock;
-    FakeSerialPort port{clock};
-    FakeView view;
-    TestProgram program;
-    ProgramContext& context = program.context;
-    CommLink link{context, port, clock};
-};
+using namespace linktest;
 
 // ---- What the exchange waits for ----
 
@@ -644,114 +562,6 @@ TEST_F(Link, IconIsBusyDuringAnExchangeAndIdleOnlyAfter300MsWithoutOne) {
     transact(kP0000);
     EXPECT_EQ(view.icons, (std::vector<LinkIcon>{LinkIcon::Busy, LinkIcon::Failed}));
     EXPECT_FALSE(link.idleTimerActive()); // stays at 0
-}
-
-// ---- Open and connect ----
-
-TEST_F(Link, OpenUsesTheSettingsTables) {
-    link.updateSettings([&](LinkSettings& s) {
-        s.baudIndex = 4;
-        s.parityIndex = 2;
-        s.stopIndex = 2;
-        s.sizeIndex = 0;
-    });
-    open();
-    ASSERT_EQ(port.opens.size(), 1u);
-    EXPECT_EQ(port.opens[0].path, QStringLiteral("/dev/fake-COM1"));
-    EXPECT_EQ(port.opens[0].baud, 19200);
-    EXPECT_EQ(port.opens[0].parity, SerialParity::Odd);
-    EXPECT_EQ(port.opens[0].stopBits, SerialStopBits::Two);
-    EXPECT_EQ(port.opens[0].dataBits, 7);
-    open(); // an open port is closed before the next open
-    EXPECT_EQ(port.closes, 1);
-}
-
-TEST_F(Link, UnopenablePortShowsItsMessageOnceUntilTheFlagIsCleared) {
-    ScriptedPrompter prompter;
-    port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(link.ConnectDrive());
-    EXPECT_FALSE(link.ConnectDrive());
-    EXPECT_EQ(prompter.texts(), QStringList{"Usable serial port is not found."});
-    EXPECT_EQ(view.icons, std::vector<LinkIcon>{LinkIcon::Failed}); // and stays so
-    for (DriveCommand c : kAllDriveCommands)
-        EXPECT_FALSE(view.commands[c]);
-
-    link.allowPortMessage(); // a connect the user starts
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(link.ConnectDrive());
-    EXPECT_EQ(prompter.boxes().size(), 2u);
-
-    // 1.5 stop bits cannot be set here: the same message, under the same rule.
-    port.openErrors.clear();
-    link.updateSettings([&](LinkSettings& s) { s.stopIndex = 1; });
-    EXPECT_EQ(link.OpenCommPort(), 1);
-    EXPECT_EQ(prompter.boxes().size(), 2u);
-    EXPECT_FALSE(link.PortOpen());
-}
-
-TEST_F(Link, MissingPortNameShowsItsMessageOncePerPortChk) {
-    ScriptedPrompter prompter;
-    link.updateSettings([&](LinkSettings& s) {
-        s.portIndex = 3; // not among the ports found
-    });
-    prompter.answer(BoxAnswer::Ok);
-    EXPECT_EQ(link.OpenCommPort(), 1);
-    EXPECT_EQ(link.OpenCommPort(), 1);
-    EXPECT_EQ(prompter.boxes().size(), 1u);
-    EXPECT_FALSE(link.noPortNameMessageDue());
-    link.updateSettings([&](LinkSettings& s) { s.portIndex = 0; });
-    EXPECT_EQ(link.OpenCommPort(), 0);
-    EXPECT_TRUE(link.noPortNameMessageDue());
-    EXPECT_TRUE(port.opens.size() == 1);
-}
-
-TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
-    port.queueReply(inverterReply('R', 0, 1));
-    EXPECT_TRUE(link.ConnectDrive());
-    EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
-    for (DriveCommand c : kAllDriveCommands)
-        EXPECT_TRUE(view.commands[c]);
-
-    link.markSpecialSetup(true);
-    port.queueReply(inverterReply('R', 0, 1));
-    EXPECT_TRUE(link.ConnectDrive());
-    for (DriveCommand c : kAllDriveCommands)
-        EXPECT_EQ(view.commands[c], c == DriveCommand::KeyPad || c == DriveCommand::InverterInfo);
-
-    port.queueNoReply();
-    EXPECT_FALSE(link.ConnectDrive());
-    EXPECT_TRUE(link.lastExchangeFailed());
-    for (DriveCommand c : kAllDriveCommands)
-        EXPECT_FALSE(view.commands[c]);
-}
-
-TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
-    open();
-    MonitorRunLock monitorRun;
-    link.setMonitorRunLock(&monitorRun);
-    monitorRun.setRunning(true);
-    EXPECT_FALSE(link.ConnectDrive());
-    EXPECT_TRUE(link.PortOpen());
-    EXPECT_EQ(port.opens.size(), 1u);
-    EXPECT_TRUE(port.writes.empty());
-    EXPECT_TRUE(view.commands.empty());
-}
-
-TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded) {
-    context.store = nullptr;
-    context.drive.clearParameters();
-    port.queueReply(inverterReply('R', 0, 1));
-    EXPECT_TRUE(link.ConnectDrive());
-    EXPECT_EQ(port.writes.back().bytes, (Bytes{0x2F, 0x52, 0x00, 0x00, 0x81}));
-}
-
-TEST_F(Link, FindPortsListsThoseThatOpenAndClosesTheLinksPort) {
-    open();
-    port.existingPaths = {QStringLiteral("/dev/fake-COM2"), QStringLiteral("/dev/fake-COM4")};
-    const QStringList found = link.findPorts({"COM1", "COM2", "COM3", "COM4"});
-    EXPECT_EQ(found, (QStringList{"COM2", "COM4"}));
-    EXPECT_FALSE(link.PortOpen());
 }
 
 } // namespace

@@ -193,6 +193,44 @@ TEST_F(PtyLink, ABackgroundConnectReturnsAtOnceAndTakesItsAnswerFromTheEventLoop
     EXPECT_EQ(link.keptConnection(), std::nullopt);
 }
 
+TEST(PtyLinkBehindALateReply, ABackgroundConnectRepeatsItsProbeFromTheEventLoop) {
+    // The drive answers one request at a time; its reply to the probe comes 2.5 time-outs late.
+    std::atomic<int> answered{0};
+    PtyResponder drive{[&](const Bytes& rq) {
+        std::optional<Bytes> answer = driveReply(rq);
+        if (answer && !answer->empty() && ++answered == 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        return answer;
+    }};
+    ASSERT_TRUE(drive.ok());
+    TermiosSerialPort port;
+    ProgramContext context;
+    CommLink link{context, port, systemClock()};
+    link.setPortPathResolver([&](const QString&) { return drive.slavePath(); });
+    link.setPortsFound({QStringLiteral("COM1")});
+    link.setReplyTimeout(100);
+    ASSERT_EQ(link.OpenCommPort(), 0);
+    ASSERT_FALSE(link.exchange(link.request("0000", 'R'), link.mainOptions()).error);
+
+    int calls = 0;
+    bool connected = false;
+    link.ConnectDriveInBackground([&](bool ok) {
+        ++calls;
+        connected = ok;
+    });
+    for (int i = 0; i < 400 && calls == 0; ++i) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(connected);
+    EXPECT_FALSE(link.lastExchangeFailed());
+    EXPECT_EQ(drive.requests(), 3) << "the exchange, the probe and its repeat";
+    const ExchangeResult next = link.exchange(link.request("0000", 'R'), link.mainOptions());
+    EXPECT_FALSE(next.error);
+    EXPECT_FALSE(next.afterFailure) << "the line was left clean";
+}
+
 TEST(TermiosPort, RefusesWhatItCannotOpenOrSet) {
     TermiosSerialPort port;
     EXPECT_EQ(

@@ -589,6 +589,44 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     EXPECT_EQ(port.writes.size(), writes);
 }
 
+// One reply of the activation comes two time-outs late: the connect's probe (of the bases or of
+// the speed test) or one of the speed test's reads; or a read is answered but held (a drive
+// still busy with a late reply). The drive stays connected and the link measures as it does
+// without the fault.
+TEST_F(Monitor, ActivationBehindALateReplyStaysConnectedAndMeasuresTheLink) {
+    MonitorModel& m = create();
+    opts.timedTestReads.setPosition(5);
+    opts.readTimeMargin.setPosition(50);
+    replyMs = 37;
+    m.connectAndMeasure(); // the drive has answered on this line
+    const auto answer = port.responder;
+    struct Held {
+        int request; // counted from the activation's first
+        int extraMs;
+    };
+    for (const Held h :
+         {Held{1, 400}, Held{2, 400}, Held{3, 400}, Held{5, 400}, Held{7, 400}, Held{4, 150}}) {
+        SCOPED_TRACE(testing::Message() << h.request << " +" << h.extraMs);
+        int sent = 0;
+        port.responder = [&, answer](const FakeSerialPort::Bytes& request) {
+            std::vector<FakeSerialPort::Chunk> out = answer(request);
+            if (++sent == h.request)
+                for (FakeSerialPort::Chunk& c : out)
+                    c.delayMs += h.extraMs;
+            return out;
+        };
+        m.connectAndMeasure();
+        EXPECT_TRUE(m.portOk());
+        EXPECT_TRUE(m.runState().startEnabled);
+        EXPECT_FALSE(link.lastExchangeFailed());
+        EXPECT_EQ(m.runState().readTimeMs, 37);
+        EXPECT_EQ(m.runState().minItemTimeMs, 100);
+        clock.advance(1000); // the late reply lands before the next activation
+        port.purgeInput();
+    }
+    port.responder = answer;
+}
+
 TEST_F(Monitor, AnActivationStartedInsideAnotherDoesNothing) {
     MonitorModel& m = create();
     int nested = -1;
