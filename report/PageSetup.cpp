@@ -26,16 +26,16 @@ bool parseWhole(const QString& text, int& value) {
 
 EntryCheck rangeCheck(double v, double low, double high) {
     if (v < low)
-        return {MsgId::OutOfRange, QString::number(low)};
+        return {EntryFault::OutOfRange, QString::number(low)};
     if (v > high)
-        return {MsgId::OutOfRange, QString::number(high)};
+        return {EntryFault::OutOfRange, QString::number(high)};
     return {};
 }
 
 EntryCheck wholeInRange(const QString& text, int low, int high) {
     int v = 0;
     if (text.isEmpty() || !parseWhole(text, v))
-        return {MsgId::DataIncorrect, {}};
+        return {EntryFault::DataIncorrect, {}};
     return rangeCheck(v, low, high);
 }
 
@@ -180,7 +180,7 @@ bool parseDecimal(const QString& text, double& value) {
 EntryCheck checkMargin(const QString& text) {
     double v = 0;
     if (text.isEmpty() || !parseDecimal(text, v))
-        return {MsgId::DataIncorrect, {}};
+        return {EntryFault::DataIncorrect, {}};
     return rangeCheck(v, 0, 30);
 }
 
@@ -194,14 +194,14 @@ EntryCheck checkFontSize(const QString& text) {
 
 EntryCheck checkPaper(const QString& text) {
     if (text.isEmpty())
-        return {MsgId::DataIncorrect, {}};
-    return paperNames().contains(text) ? EntryCheck{} : EntryCheck{MsgId::SelectPaperSize, {}};
+        return {EntryFault::DataIncorrect, {}};
+    return paperNames().contains(text) ? EntryCheck{} : EntryCheck{EntryFault::SelectPaperSize, {}};
 }
 
 EntryCheck checkFace(const QString& text, const QStringList& families) {
     if (text.isEmpty())
-        return {MsgId::DataIncorrect, {}};
-    return families.contains(text) ? EntryCheck{} : EntryCheck{MsgId::SelectFont, {}};
+        return {EntryFault::DataIncorrect, {}};
+    return families.contains(text) ? EntryCheck{} : EntryCheck{EntryFault::SelectFont, {}};
 }
 
 int zoomOf(const QString& text, int lastZoom) {

@@ -3,7 +3,6 @@
 // value colour, paper, orientation, margins, row height and font. It is kept in the settings
 // section "Page" (the comment is not: it travels with the parameter files). The checks of
 // its entries live here too, so that the window only shows their messages.
-#include "core/Messages.h"
 #include "report/BandReport.h"
 
 #include <QColor>
@@ -78,13 +77,19 @@ QString printedFace(const QString& setupFace);
 int fontSizePositionFor(const QString& text);
 
 // ---- Entry checks ------------------------------------------------------------------------
-// The outcome of one check: no message when it passed, else the message of the language
-// file to show (SelectPaperSize, SelectFont, OutOfRange, DataIncorrect for empty or no
-// number) and, for OutOfRange, the limit text to put back.
+// What a check found wrong; the window shows the language file's message of that name.
+enum class EntryFault {
+    DataIncorrect, // empty or no number
+    OutOfRange,
+    SelectPaperSize,
+    SelectFont,
+};
+// The outcome of one check: no fault when it passed, else the fault and, for OutOfRange, the
+// limit text to put back.
 struct EntryCheck {
-    std::optional<MsgId> message;
+    std::optional<EntryFault> fault;
     QString replacement;
-    bool passed() const { return !message; }
+    bool passed() const { return !fault; }
 };
 
 // Margins: any number from 0 to 30, fractions included.

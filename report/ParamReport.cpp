@@ -16,12 +16,6 @@ const QString kSevenSegmentFace = QStringLiteral("DSEG7 Classic");
 const QString kValueSample = QStringLiteral("00000.00");
 const QString kUnitSample = QStringLiteral("0000000");
 
-bool parseWholeNumber(const QString& text, qint64& value) {
-    bool ok = false;
-    value = text.trimmed().toLongLong(&ok, 10);
-    return ok;
-}
-
 int widthOf(const FontSpec& font, const QString& text) {
     return int(std::ceil(textWidth(font, text) - 1e-9));
 }
@@ -147,20 +141,19 @@ std::vector<ParamRowTexts> buildParamReportRows(const ParamReportSource& source)
 
     for (int i = 0; i <= last; ++i) {
         const ParamSourceRow& r = source.rows[size_t(i)];
-        if (source.changedOnly && r.changeIndex == QLatin1String("0"))
+        if (source.changedOnly && !r.changed)
             continue;
-        if (source.blindView && r.blindIndex == QLatin1String("1"))
+        if (source.blindView && r.blind)
             continue;
-        if (source.quickView && r.quick == QLatin1String("0"))
+        if (source.quickView && !r.quick)
             continue;
 
-        qint64 mul = 0;
-        const bool mulOk = parseWholeNumber(r.mul, mul) && mul != 0;
-        auto display = [&](const QString& rawText) -> QString {
-            double raw = 0;
-            if (!mulOk || !parseDecimal(rawText, raw) || !source.formatValue)
+        const double mul = r.multiplier;
+        const bool mulOk = std::isfinite(mul) && mul != 0 && mul == std::trunc(mul);
+        auto display = [&](const std::optional<double>& raw) -> QString {
+            if (!mulOk || !raw || !source.formatValue)
                 return QString();
-            return source.formatValue(i, raw / double(mul));
+            return source.formatValue(i, *raw / mul);
         };
 
         ParamRowTexts t;
@@ -171,11 +164,11 @@ std::vector<ParamRowTexts> buildParamReportRows(const ParamReportSource& source)
         // than there are parameters means a circle.
         for (size_t step = 0, j = size_t(i); step <= source.rows.size(); ++step) {
             const ParamSourceRow& d = source.rows[j];
-            if (d.dIndex == QLatin1String("0")) {
-                t[PC_Shipment] = display(d.defaultText);
+            if (!d.shipmentReferred) {
+                t[PC_Shipment] = display(d.shipmentRaw);
                 break;
             }
-            const int next = indexOf.value(d.defaultText, -1);
+            const int next = indexOf.value(d.shipmentFrom, -1);
             if (next < 0)
                 break;
             j = size_t(next);
@@ -184,7 +177,7 @@ std::vector<ParamRowTexts> buildParamReportRows(const ParamReportSource& source)
         t[PC_Low] = display(r.lowValue);
         t[PC_High] = display(r.highValue);
         t[PC_Unit] = r.unit;
-        t[PC_Changed] = r.changeIndex == QLatin1String("1") ? source.changedMark : kNoChangeMark;
+        t[PC_Changed] = r.changed ? source.changedMark : kNoChangeMark;
         out.push_back(std::move(t));
     }
     return out;

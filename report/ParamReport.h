@@ -12,25 +12,32 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace report {
 
-// One parameter as the data store holds it: the texts of its cells.
+// One parameter as the table holds it: the texts it prints as they are, its numbers and its
+// marks.
 struct ParamSourceRow {
-    QString comNo;  // four hexadecimal digits
-    QString dIndex; // "0": defaultText is the shipment value; else it names another parameter
-    QString defaultText;
+    QString comNo; // four hexadecimal digits
     QString name;
     QString title;
     QString unit;
-    QString mul;   // divisor of the raw values, a whole number
-    QString quick; // "0": not in the Quick view
-    QString value; // raw values, whole numbers
-    QString highValue;
-    QString lowValue;
-    QString changeIndex; // "1" changed
-    QString blindIndex;  // "1" hidden by the Blind view
+    // Where the shipment value comes from: the row's own default (none when that is no
+    // number), or the default of the parameter numbered `shipmentFrom`, which may refer on.
+    bool shipmentReferred = false;
+    std::optional<double> shipmentRaw;
+    QString shipmentFrom;
+    // The divisor of the raw values: one that is no whole number, or 0, prints no values.
+    double multiplier = 1;
+    // Raw values; none when the working cell is no number.
+    std::optional<double> value;
+    std::optional<double> highValue;
+    std::optional<double> lowValue;
+    bool quick = true; // in the Quick view
+    bool changed = false;
+    bool blind = false; // hidden by the Blind view
 };
 
 struct ParamReportSource {
@@ -66,9 +73,9 @@ using ParamRowTexts = std::array<QString, PC_Count>;
 // The mark of an unchanged parameter.
 inline const QString kNoChangeMark = QStringLiteral("      ");
 
-// The printed rows, in table order. A value cell that cannot be shown (a value or Mul that
-// is no whole number, a Mul of 0, a shipment value whose chain of references names no
-// loaded parameter or goes round in a circle) prints empty; the row still prints.
+// The printed rows, in table order. A value cell that cannot be shown (no value, a Mul that is
+// no whole number or 0, a shipment value whose chain of references names no loaded parameter
+// or goes round in a circle) prints empty; the row still prints.
 std::vector<ParamRowTexts> buildParamReportRows(const ParamReportSource& source);
 
 // Everything the pages show apart from the page set-up.

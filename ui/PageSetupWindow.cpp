@@ -23,6 +23,21 @@ namespace {
 const QColor kLineNormal(Qt::black);
 const QColor kLineFocused(255, 0, 0);
 
+// The language file's message for what a check found wrong.
+MsgId messageOf(report::EntryFault fault) {
+    switch (fault) {
+    case report::EntryFault::OutOfRange:
+        return MsgId::OutOfRange;
+    case report::EntryFault::SelectPaperSize:
+        return MsgId::SelectPaperSize;
+    case report::EntryFault::SelectFont:
+        return MsgId::SelectFont;
+    case report::EntryFault::DataIncorrect:
+        break;
+    }
+    return MsgId::DataIncorrect;
+}
+
 // The sketch of the paper and its margins, one pixel per millimetre: a portrait and a
 // landscape sheet, of which one is shown. Coordinates are the window's.
 struct SheetSketch {
@@ -351,7 +366,7 @@ bool PageSetupWindow::showCheck(const EntryCheck& check, QWidget* field, bool wi
     }
     const bool wasChecking = checking_;
     checking_ = true; // the box takes the focus away: no check from inside this one
-    Prompter::instance().message(message(*check.message), message(MsgId::Caption), BoxIcon::Error,
+    Prompter::instance().message(message(messageOf(*check.fault)), message(MsgId::Caption), BoxIcon::Error,
                                  BoxButtons::Ok, this);
     if (!check.replacement.isEmpty()) {
         if (auto* e = qobject_cast<QLineEdit*>(field))

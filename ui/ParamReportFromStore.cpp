@@ -22,22 +22,31 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
         return source;
     const int count = std::max(context.drive.lastIndex() + 1, 0);
     source.rows.reserve(size_t(count));
+    // The working values are texts; one that is no number prints empty.
+    auto number = [](const QString& text) -> std::optional<double> {
+        double v = 0;
+        return ValueRules::parseNumber(text, v) ? std::optional(v) : std::nullopt;
+    };
     for (int i = 0; i < count; ++i) {
         report::ParamSourceRow row;
         const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
         row.comNo = d.comNo;
-        row.dIndex = definitionText(d, PD_DIndex);
-        row.defaultText = d.defaultText;
         row.name = d.name;
         row.title = d.title;
         row.unit = d.unit;
-        row.mul = definitionText(d, PD_Mul);
-        row.quick = definitionText(d, PD_Quick);
-        row.value = StoreCells::work(context, UP_Value, i);
-        row.highValue = StoreCells::work(context, UP_HValue, i);
-        row.lowValue = StoreCells::work(context, UP_LValue, i);
-        row.changeIndex = StoreCells::work(context, UP_ChangeIndex, i);
-        row.blindIndex = StoreCells::work(context, UP_BlindIndex, i);
+        // Rule 0: the default is the value; any other names the parameter to follow.
+        row.shipmentReferred = d.defaultRule != 0;
+        if (row.shipmentReferred)
+            row.shipmentFrom = d.defaultText;
+        else
+            row.shipmentRaw = number(d.defaultText);
+        row.multiplier = d.multiplier;
+        row.quick = d.quick;
+        row.value = number(StoreCells::work(context, UP_Value, i));
+        row.highValue = number(StoreCells::work(context, UP_HValue, i));
+        row.lowValue = number(StoreCells::work(context, UP_LValue, i));
+        row.changed = StoreCells::work(context, UP_ChangeIndex, i) == StoreCells::kOne;
+        row.blind = StoreCells::work(context, UP_BlindIndex, i) == StoreCells::kOne;
         source.rows.push_back(std::move(row));
     }
     return source;

@@ -131,39 +131,39 @@ TEST(PageSetupChecks, EntriesAreCheckedAndOutOfRangeNumbersPutTheLimitBack) {
     const struct {
         const char* name;
         EntryCheck check;
-        std::optional<MsgId> message;
+        std::optional<EntryFault> fault;
         const char* replacement;
     } cases[] = {
         {"margin 30", checkMargin("30"), std::nullopt, ""},
         {"margin 0", checkMargin("0"), std::nullopt, ""},
         {"margin 10.5", checkMargin("10.5"), std::nullopt, ""},
-        {"margin 30.5", checkMargin("30.5"), MsgId::OutOfRange, "30"},
-        {"margin -1", checkMargin("-1"), MsgId::OutOfRange, "0"},
-        {"margin letters", checkMargin("abc"), MsgId::DataIncorrect, ""},
-        {"margin empty", checkMargin(""), MsgId::DataIncorrect, ""},
-        {"margin 1,5", checkMargin("1,5"), MsgId::DataIncorrect, ""},
-        {"cell height 9", checkCellHeight("9"), MsgId::OutOfRange, "10"},
-        {"cell height 31", checkCellHeight("31"), MsgId::OutOfRange, "30"},
-        {"cell height 12.5", checkCellHeight("12.5"), MsgId::DataIncorrect, ""},
+        {"margin 30.5", checkMargin("30.5"), EntryFault::OutOfRange, "30"},
+        {"margin -1", checkMargin("-1"), EntryFault::OutOfRange, "0"},
+        {"margin letters", checkMargin("abc"), EntryFault::DataIncorrect, ""},
+        {"margin empty", checkMargin(""), EntryFault::DataIncorrect, ""},
+        {"margin 1,5", checkMargin("1,5"), EntryFault::DataIncorrect, ""},
+        {"cell height 9", checkCellHeight("9"), EntryFault::OutOfRange, "10"},
+        {"cell height 31", checkCellHeight("31"), EntryFault::OutOfRange, "30"},
+        {"cell height 12.5", checkCellHeight("12.5"), EntryFault::DataIncorrect, ""},
         {"cell height 30", checkCellHeight("30"), std::nullopt, ""},
-        {"font size 4", checkFontSize("4"), MsgId::OutOfRange, "5"},
-        {"font size 23", checkFontSize("23"), MsgId::OutOfRange, "22"},
+        {"font size 4", checkFontSize("4"), EntryFault::OutOfRange, "5"},
+        {"font size 23", checkFontSize("23"), EntryFault::OutOfRange, "22"},
         {"font size 13", checkFontSize("13"), std::nullopt, ""},
-        {"font size empty", checkFontSize(""), MsgId::DataIncorrect, ""},
+        {"font size empty", checkFontSize(""), EntryFault::DataIncorrect, ""},
         {"paper B5", checkPaper("B5"), std::nullopt, ""},
-        {"paper A6", checkPaper("A6"), MsgId::SelectPaperSize, ""},
-        {"paper empty", checkPaper(""), MsgId::DataIncorrect, ""},
+        {"paper A6", checkPaper("A6"), EntryFault::SelectPaperSize, ""},
+        {"paper empty", checkPaper(""), EntryFault::DataIncorrect, ""},
         {"face listed", checkFace("Alpha Sans", faces), std::nullopt, ""},
-        {"face not listed", checkFace("Alpha", faces), MsgId::SelectFont, ""},
-        {"face empty", checkFace("", faces), MsgId::DataIncorrect, ""},
-        {"zoom 1", checkZoom("1", 100), MsgId::OutOfRange, "2"},
-        {"zoom 0", checkZoom("0", 100), MsgId::OutOfRange, "2"},
+        {"face not listed", checkFace("Alpha", faces), EntryFault::SelectFont, ""},
+        {"face empty", checkFace("", faces), EntryFault::DataIncorrect, ""},
+        {"zoom 1", checkZoom("1", 100), EntryFault::OutOfRange, "2"},
+        {"zoom 0", checkZoom("0", 100), EntryFault::OutOfRange, "2"},
         {"zoom letters count as the last zoom", checkZoom("ab", 100), std::nullopt, ""},
-        {"zoom letters after a bad last zoom", checkZoom("ab", 1), MsgId::OutOfRange, "2"},
+        {"zoom letters after a bad last zoom", checkZoom("ab", 1), EntryFault::OutOfRange, "2"},
         {"zoom 999", checkZoom("999", 100), std::nullopt, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.check.message, c.message) << c.name;
+        EXPECT_EQ(c.check.fault, c.fault) << c.name;
         EXPECT_EQ(c.check.replacement, QLatin1String(c.replacement)) << c.name;
     }
 }

@@ -22,18 +22,18 @@ QStringList comNos(const std::vector<ParamRowTexts>& rows) {
 ParamReportSource viewSource() {
     ParamReportSource s;
     s.formatValue = ReportFixtures::oneDecimal;
-    auto add = [&](const char* comNo, const char* changed, const char* blind, const char* quick) {
+    auto add = [&](const char* comNo, bool changed, bool blind, bool quick) {
         ParamSourceRow r = parameter(comNo);
-        r.changeIndex = changed;
-        r.blindIndex = blind;
+        r.changed = changed;
+        r.blind = blind;
         r.quick = quick;
         s.rows.push_back(r);
     };
-    add("0000", "0", "0", "1");
-    add("0001", "1", "0", "0");
-    add("0002", "1", "1", "1");
-    add("0003", "0", "1", "0");
-    add("0004", "1", "0", "2");
+    add("0000", false, false, true);
+    add("0001", true, false, false);
+    add("0002", true, true, true);
+    add("0003", false, true, false);
+    add("0004", true, false, true);
     s.lastIndex = 4;
     return s;
 }
@@ -72,14 +72,14 @@ TEST(ParamReportRows, StopAfterTheLastIndexTheTableShows) {
 
 TEST(ParamReportRows, ColumnsOfAPrintedRow) {
     ParamReportSource s;
-    ParamSourceRow r = parameter("00A1", "1500", "10");
+    ParamSourceRow r = parameter("00A1", 1500, 10);
     r.title = "F0A1";
     r.name = "Acceleration time";
     r.unit = "s";
-    r.lowValue = "-20";
-    r.highValue = "36000";
-    r.defaultText = "50";
-    r.changeIndex = "1";
+    r.lowValue = -20;
+    r.highValue = 36000;
+    r.shipmentRaw = 50;
+    r.changed = true;
     s.rows = {r};
     s.lastIndex = 0;
     std::vector<std::pair<int, double>> asked;
@@ -96,33 +96,28 @@ TEST(ParamReportRows, ColumnsOfAPrintedRow) {
     for (const auto& [index, v] : asked)
         EXPECT_EQ(index, 0);
 
-    s.rows[0].changeIndex = "0";
+    s.rows[0].changed = false;
     EXPECT_EQ(buildParamReportRows(s)[0][PC_Changed], kNoChangeMark);
 }
 
 TEST(ParamReportRows, ShipmentValueFollowsReferencesWithTheRowsOwnScale) {
     ParamReportSource s;
     s.formatValue = ReportFixtures::oneDecimal;
-    ParamSourceRow a = parameter("0001", "10", "10");
-    a.dIndex = "1";
-    a.defaultText = "0003";
-    ParamSourceRow b = parameter("0002"); // names a number nobody has
-    b.dIndex = "1";
-    b.defaultText = "ZZZZ";
-    ParamSourceRow c = parameter("0003"); // refers on once more
-    c.dIndex = "1";
-    c.defaultText = "0004";
+    auto referring = [](const char* comNo, const char* to) {
+        ParamSourceRow r = parameter(comNo);
+        r.shipmentReferred = true;
+        r.shipmentFrom = to;
+        return r;
+    };
+    ParamSourceRow a = referring("0001", "0003");
+    a.multiplier = 10;
+    ParamSourceRow b = referring("0002", "ZZZZ"); // names a number nobody has
+    ParamSourceRow c = referring("0003", "0004"); // refers on once more
     ParamSourceRow d = parameter("0004");
-    d.defaultText = "50";
-    ParamSourceRow loop1 = parameter("0005"); // a circle of two
-    loop1.dIndex = "1";
-    loop1.defaultText = "0006";
-    ParamSourceRow loop2 = parameter("0006");
-    loop2.dIndex = "1";
-    loop2.defaultText = "0005";
-    ParamSourceRow self = parameter("0007"); // a circle of one
-    self.dIndex = "1";
-    self.defaultText = "0007";
+    d.shipmentRaw = 50;
+    ParamSourceRow loop1 = referring("0005", "0006"); // a circle of two
+    ParamSourceRow loop2 = referring("0006", "0005");
+    ParamSourceRow self = referring("0007", "0007"); // a circle of one
     s.rows = {a, b, c, d, loop1, loop2, self};
     s.lastIndex = int(s.rows.size()) - 1;
 
@@ -137,25 +132,25 @@ TEST(ParamReportRows, ShipmentValueFollowsReferencesWithTheRowsOwnScale) {
     EXPECT_EQ(rows[4][PC_Value], "    10.0") << "the rest of the row prints";
 }
 
-TEST(ParamReportRows, CellsThatAreNoNumberPrintEmptyAndTheRowGoesOn) {
+TEST(ParamReportRows, ValuesThatCannotBeShownPrintEmptyAndTheRowGoesOn) {
     const struct {
         const char* name;
-        const char* value;
-        const char* mul;
+        std::optional<double> value;
+        double mul;
         const char* valueText;
         const char* lowText;
     } cases[] = {
-        {"value no number", "abc", "1", "", "     0.0"},
-        {"empty value", "", "1", "", "     0.0"},
-        {"Mul 0", "15", "0", "", ""},
-        {"fractional Mul", "15", "2.5", "", ""},
-        {"Mul no number", "15", "x", "", ""},
-        {"plain", "15", "10", "     1.5", "     0.0"},
+        {"no value", std::nullopt, 1, "", "     0.0"},
+        {"Mul 0", 15, 0, "", ""},
+        {"fractional Mul", 15, 2.5, "", ""},
+        {"plain", 15, 10, "     1.5", "     0.0"},
     };
     for (const auto& c : cases) {
         ParamReportSource s;
         s.formatValue = ReportFixtures::oneDecimal;
-        s.rows = {parameter("0000", c.value, c.mul), parameter("0001")};
+        ParamSourceRow r = parameter("0000", 0, c.mul);
+        r.value = c.value;
+        s.rows = {r, parameter("0001")};
         s.lastIndex = 1;
         const auto rows = buildParamReportRows(s);
         ASSERT_EQ(rows.size(), 2u) << c.name;

@@ -206,8 +206,8 @@ TEST_F(ReportPdf, EveryTextStaysInsideItsRowAtTwelvePointsOnB5) {
 
 TEST_F(ReportPdf, EachPageSetupChoiceShowsOrHidesItsItem) {
     ParamReportSource source = ReportFixtures::longSource(3);
-    source.rows[1].defaultText = "77"; // a shipment value that no other column shows
-    source.rows[1].changeIndex = "1";
+    source.rows[1].shipmentRaw = 77; // a shipment value that no other column shows
+    source.rows[1].changed = true;
     const QString comment = QStringLiteral("Tuned for the east conveyor");
     const struct {
         const char* name;

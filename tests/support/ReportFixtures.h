@@ -1,5 +1,5 @@
 #pragma once
-// Builders for the printed reports' tests: parameters as the store holds them, a long drive
+// Builders for the printed reports' tests: parameters as the table holds them, a long drive
 // type, the value format of a parameter with one decimal, a monitor run's page, and a PDF of
 // pages. Header only: linked by the tests that link the report library.
 #include "report/MonitorReport.h"
@@ -15,22 +15,19 @@
 namespace ReportFixtures {
 
 // A parameter with plain values: the shipment value is its own default.
-inline report::ParamSourceRow parameter(const QString& comNo, const QString& value = QStringLiteral("10"),
-                                        const QString& mul = QStringLiteral("1")) {
+inline report::ParamSourceRow parameter(const QString& comNo, double value = 10, double mul = 1) {
     report::ParamSourceRow r;
     r.comNo = comNo;
-    r.dIndex = QStringLiteral("0");
-    r.defaultText = QStringLiteral("10");
+    r.shipmentRaw = 10;
     r.name = QStringLiteral("Function ") + comNo;
     r.title = QStringLiteral("F") + comNo;
     r.unit = QStringLiteral("Hz");
-    r.mul = mul;
-    r.quick = QStringLiteral("1");
+    r.multiplier = mul;
+    r.quick = true;
     r.value = value;
-    r.highValue = QStringLiteral("5000");
-    r.lowValue = QStringLiteral("0");
-    r.changeIndex = value == r.defaultText ? QStringLiteral("0") : QStringLiteral("1");
-    r.blindIndex = QStringLiteral("0");
+    r.highValue = 5000;
+    r.lowValue = 0;
+    r.changed = value != *r.shipmentRaw;
     return r;
 }
 
@@ -48,7 +45,7 @@ inline QString oneDecimal(int, double v) {
 inline report::ParamReportSource longSource(int count) {
     report::ParamReportSource s;
     for (int i = 0; i < count; ++i)
-        s.rows.push_back(parameter(comNoOf(i), QString::number(i)));
+        s.rows.push_back(parameter(comNoOf(i), i));
     s.lastIndex = count - 1;
     s.formatValue = oneDecimal;
     s.changedMark = QStringLiteral("Change");

@@ -1,6 +1,7 @@
 // The parameter list's rows taken from the data store: values formatted by the value rules
 // (decimals, decimal comma, decimal whatever the table's hexadecimal display), shipment
-// values found through other parameters, the changed mark of the language file.
+// values found through other parameters, cells that are no number, the changed mark of the
+// language file.
 #include "ui/ParamReportFromStore.h"
 
 #include "core/ParameterStore.h"
@@ -75,6 +76,20 @@ TEST_F(ParamReportFromStore, ShipmentValuesReachTheMaintenanceParameters) {
     context.drive.parameters[0].defaultText = "0003";
     const auto rows = report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false));
     EXPECT_EQ(rows[0][report::PC_Shipment], "     0.7");
+}
+
+TEST_F(ParamReportFromStore, WorkingValuesAndMulsThatAreNoNumberPrintEmpty) {
+    auto row = [&] {
+        return report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false))[1];
+    };
+    for (const char* text : {"abc", "", "1,5"}) {
+        store.UPara.setCell(UP_Value, 2, text);
+        const report::ParamRowTexts printed = row();
+        EXPECT_EQ(printed[report::PC_Value], "") << text;
+        EXPECT_EQ(printed[report::PC_Low], "       0") << text << ": the rest of the row prints";
+    }
+    setDefinitionText(context.drive.parameters[1], PD_Mul, "x");
+    EXPECT_EQ(row()[report::PC_Low], "");
 }
 
 TEST_F(ParamReportFromStore, TheTablesViewsArePassedOn) {
