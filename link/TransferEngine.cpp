@@ -9,6 +9,7 @@
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
 #include "link/ResultText.h"
+#include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -113,10 +114,20 @@ void TransferEngine::setFlag(int index, int flag) {
 }
 
 void TransferEngine::progress(int nextIndex) {
+    percent_ = lastIndex_ <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / lastIndex_), 0, 100);
+    if (!progressThrottle_.due(link_.clock().now()))
+        return;
     PumpEvents();
-    const int percent = lastIndex_ <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / lastIndex_), 0, 100);
     if (view_)
-        view_->setProgress(percent);
+        view_->setProgress(percent_);
+}
+
+void TransferEngine::showHeldProgress() {
+    if (!progressThrottle_.flush(link_.clock().now()))
+        return;
+    PumpEvents();
+    if (view_)
+        view_->setProgress(percent_);
 }
 
 ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading, MsgId second,
@@ -186,6 +197,7 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
         }
         progress(i + 1);
     }
+    showHeldProgress();
 }
 
 void TransferEngine::start() {
@@ -199,6 +211,7 @@ void TransferEngine::start() {
     errors_ = 0;
     differences_ = 0;
     autoClose_ = true;
+    progressThrottle_.reset();
     lastIndex_ = std::min(job_->lastParaIndex, std::min(context_.drive.lastIndex(), kMaxParams - 1));
 
     switch (job_->mode) {
