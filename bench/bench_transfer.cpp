@@ -17,7 +17,8 @@
 //    line), "silence_ms" (MODBUS: the silent interval the line requires between frames, counted once per
 //    exchange), "idle_held" (see IdleLatencyHold; the held run only with KVR_BENCH_HOLD_IDLE=1);
 //  - NoWireModel: the drive in a thread of this process, answering at once: parameters per
-//    second (the engine alone).
+//    second and "cpu_ms", the processor time of a job (the program's and the drive's), of the
+//    engine alone and in the transfer window ("Window").
 #include "BenchSupport.h"
 
 #include "core/Options.h"
@@ -78,7 +79,12 @@ public:
 
 // The generated drive type, loaded.
 struct DriveType : GeneratedDriveType {
-    DriveType() { ok = ok && load(); }
+    DriveType() {
+        // The window's status lines are messages of the language file.
+        for (int n = 0; n < 110; ++n)
+            store.Messages << QStringLiteral("Message %1").arg(n);
+        ok = ok && load();
+    }
 };
 
 DriveType& driveType() {
@@ -286,19 +292,28 @@ void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32
 }
 
 // The engine alone with the drive answering at once: what the program's own work costs.
-void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode) {
+// With `shown`, in the transfer window: what the window adds to a job besides its wire time.
+void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool shown) {
     Bench b(protocol, false);
     if (!b.ok) {
         state.SkipWithError("no simulated drive");
         return;
     }
     const TransferJob job = wholeTableJob(mode);
+    const MainWindowLinks links;
+    std::unique_ptr<TransferWindow> window;
+    if (shown)
+        window =
+            std::make_unique<TransferWindow>(driveType().context, driveType().programOptions, *b.link, links);
     int errors = 0;
+    double cpuSeconds = 0;
     for (auto _ : state) {
-        const Run r = runEngine(b, job);
+        const Run r = window ? runInWindow(b, *window, job) : runEngine(b, job);
         state.SetIterationTime(r.seconds);
         errors += r.errors;
+        cpuSeconds += r.cpuSeconds;
     }
+    state.counters["cpu_ms"] = cpuSeconds * 1000.0 / double(state.iterations());
     state.counters["parameters"] = driveType().context.drive.lastIndex() + 1;
     state.counters["failed"] = errors / double(state.iterations());
     state.SetItemsProcessed(state.iterations() * std::int64_t(driveType().context.drive.lastIndex() + 1));
@@ -362,11 +377,13 @@ void registerAll() {
                         ->Iterations(1)
                         ->Unit(benchmark::kMillisecond);
             }
-            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/NoWireModel").c_str(), BM_Transfer, p,
-                                         mode)
-                ->UseManualTime()
-                ->Iterations(3)
-                ->Unit(benchmark::kMillisecond);
+            for (bool shown : {false, true})
+                benchmark::RegisterBenchmark(
+                    ("BM_" + job + "/" + name + "/NoWireModel" + (shown ? "/Window" : "")).c_str(),
+                    BM_Transfer, p, mode, shown)
+                    ->UseManualTime()
+                    ->Iterations(5)
+                    ->Unit(benchmark::kMillisecond);
         }
     }
 }
