@@ -244,14 +244,14 @@ void TransferEngine::runImport() {
     if (result_)
         result_->addLine(texts_.errorHeading);
 
+    // Each entry raw as read (or the default's number); its size and sign are applied in the
+    // second pass, so that as little as possible stands between a reply and the next request.
     std::vector<std::int64_t> entries(std::size_t(std::max(lastIndex_ + 1, 0)), 0);
     eachParameter([&](int i) -> std::optional<Failure> {
-        const bool is32 = parameterIs32(context_, i);
-        const bool isSigned = parameterIsSigned(context_, i);
         const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
         if (!read.error) {
             setFlag(i, 0);
-            entries[std::size_t(i)] = normaliseRaw(read.value, is32, isSigned);
+            entries[std::size_t(i)] = read.value;
             return std::nullopt;
         }
         setFlag(i, 2);
@@ -262,14 +262,15 @@ void TransferEngine::runImport() {
                                 : ValueRules::DefaultOf(context_, definition(i).defaultText, &failure);
         if (failure)
             ShowMsg(context_, *failure, BoxIcon::Warning);
-        entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
+        entries[std::size_t(i)] = textValue(def);
         return commError(i);
     });
     if (aborted_)
         return;
 
     for (int i = 0; i <= lastIndex_; ++i) {
-        const std::int64_t v = entries[std::size_t(i)];
+        const std::int64_t v =
+            normaliseRaw(entries[std::size_t(i)], parameterIs32(context_, i), parameterIsSigned(context_, i));
         StoreCells::setWork(context_, UP_Value, i, QString::number(v));
         ValueRules::Failure failure;
         ValueRules::UpdateChangedFlag(context_, definition(i).comNo, double(v), nullptr, &failure);
