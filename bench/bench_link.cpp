@@ -3,10 +3,11 @@
 // MODBUS, with libmodbus's own client twice: waiting exactly the 3.5 characters the line requires
 // before each request (the fair peer), and as shipped, which waits none (it sends as soon as the
 // last reply is read: faster than a conforming client can be). The clients take turns in 20
-// blocks of 200 reads so that a machine that gets busier for a while slows them alike; each
-// block gives one paired difference. The drive busy-polls its line, as a drive's firmware does,
-// so that its own wake-up is not charged to the client; with the wire model it answers at the
-// pace of a 38,400 baud line. Counters (per read, microseconds unless named otherwise):
+// blocks of 200 reads so that a machine that gets busier for a while slows them alike, and
+// which of them goes first moves round by round; each round gives one paired difference. The drive busy-polls
+// its line, as a drive's firmware does, so that its own wake-up is not charged to the client; with the wire
+// model it answers at the pace of a 38,400 baud line. Counters (per read, microseconds unless named
+// otherwise):
 //   program_us, minimal_us, libmodbus_us, libmodbus_nowait_us   wall time of one read
 //   wire_us      time the request and the reply need on the line (11 bits a byte)
 //   silence_us   MODBUS: the silent interval the program and the minimal client keep (3.5
@@ -118,35 +119,42 @@ void BM_LinkPaired(benchmark::State& state) {
         const bool ok = block();
         return ok ? std::chrono::duration<double>(Clk::now() - t0).count() : -1.0;
     };
-    for (auto _ : state) {
-        for (int round = 0; round < kRounds && !failed; ++round) {
-            if (!link.PortOpen() && link.OpenCommPort() != 0) {
-                failed = true;
-                break;
-            }
-            seconds[Program].push_back(timed([&] {
+    // One block of each client; libmodbus opens the line itself, so the program's link lets it
+    // go first and takes it back after.
+    auto block = [&](int c) -> double {
+        if (c == Libmodbus || c == LibmodbusNoWait) {
+            link.closePort();
+            return libmodbusBlock(path, c == Libmodbus ? requiredUs : 0);
+        }
+        if (!link.PortOpen() && link.OpenCommPort() != 0)
+            return -1;
+        if (c == Program)
+            return timed([&] {
                 bool err = false;
                 for (int i = 0; i < kBlock && !err; ++i) {
                     const ExchangeResult r = link.transact(0, QString(), QStringLiteral("R"));
                     err = r.error || r.value != 500;
                 }
                 return !err;
-            }));
-            MinimalClient client(port.fd(), modbus, waitUs);
-            seconds[Minimal].push_back(timed([&] {
-                for (int i = 0; i < kBlock; ++i)
-                    if (!client.exchange(request, replyLength))
-                        return false;
-                return true;
-            }));
-            if (modbus) {
-                // libmodbus opens the line itself; the program's link takes it back next round.
-                link.closePort();
-                seconds[Libmodbus].push_back(libmodbusBlock(path, requiredUs));
-                seconds[LibmodbusNoWait].push_back(libmodbusBlock(path, 0));
+            });
+        MinimalClient client(port.fd(), modbus, waitUs);
+        return timed([&] {
+            for (int i = 0; i < kBlock; ++i)
+                if (!client.exchange(request, replyLength))
+                    return false;
+            return true;
+        });
+    };
+    const int clients = modbus ? Clients : 2;
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds && !failed; ++round) {
+            // The clients take turns at going first: none always follows the same one.
+            for (int k = 0; k < clients && !failed; ++k) {
+                const int c = (round + k) % clients;
+                const double s = block(c);
+                seconds[c].push_back(s);
+                failed = s < 0;
             }
-            for (const auto& c : seconds)
-                failed = failed || (!c.empty() && c.back() < 0);
         }
     }
     if (failed) {

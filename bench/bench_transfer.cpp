@@ -2,17 +2,23 @@
 // protocols:
 //  - Wire38400: the drive is the drivesim program in a process of its own, busy-polling its
 //    line as a drive's firmware does (so its wake-up is not charged to the program) and
-//    answering at the pace of a 38,400 baud line. The job is judged against a minimal client
-//    that sends the same requests on the same line right after it (write, poll, read): a
-//    pseudo-terminal alone costs a trivial client 3-10 % beyond the wire, so the absolute ratio
-//    says little. Counters: "beyond_floor_pp" (the job's time minus the minimal client's, in
-//    per cent of wire_ms: the program's own cost), "floor_ratio" (the minimal client's time
-//    over wire_ms + silence_ms), "ratio" (the job's), "wire_ms" (the bytes on such a line),
-//    "silence_ms" (MODBUS: the silent interval the line requires between frames, counted once
-//    per exchange), "overhead_pct" (ratio beyond 1, in %), "idle_held" (see IdleLatencyHold;
-//    the held run only with KVR_BENCH_HOLD_IDLE=1);
+//    answering at the pace of a 38,400 baud line. The job runs as the user runs it: in the
+//    transfer window shown on the display, started with its Start button ("NoWindow": the
+//    engine alone). It is judged against a minimal client that sends the same requests on
+//    the same line (write, poll, read): a pseudo-terminal alone costs a trivial client 3-10 %
+//    beyond the wire, so the absolute ratio says little. Program and client run in interleaved
+//    pairs (KVR_BENCH_PAIRS, at least 10), taking turns at going first, so that a loaded
+//    machine weighs on both alike. Counters: "beyond_floor_pp" (median over the pairs of the
+//    job's time minus the client's, in per cent of wire_ms: the program's own cost) and
+//    "beyond_floor_iqr" (its interquartile spread), "pairs" and "pairs_above" (pairs in which
+//    the program took longer), "cpu_beyond_floor_pp" and "cpu_beyond_floor_iqr" (the same for
+//    the processor time of this process: less shaken by other load than the clock), "floor_ratio" and "ratio"
+//    (medians of the client's and the job's time over wire_ms + silence_ms), "wire_ms" (the bytes on such a
+//    line), "silence_ms" (MODBUS: the silent interval the line requires between frames, counted once per
+//    exchange), "idle_held" (see IdleLatencyHold; the held run only with KVR_BENCH_HOLD_IDLE=1);
 //  - NoWireModel: the drive in a thread of this process, answering at once: parameters per
-//    second.
+//    second and "cpu_ms", the processor time of a job (the program's and the drive's), of the
+//    engine alone and in the transfer window ("Window").
 #include "BenchSupport.h"
 
 #include "core/Options.h"
@@ -22,11 +28,19 @@
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
-#include <QCoreApplication>
+#include "ui/ResultWindow.h"
+#include "ui/TransferWindow.h"
+
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -65,7 +79,12 @@ public:
 
 // The generated drive type, loaded.
 struct DriveType : GeneratedDriveType {
-    DriveType() { ok = ok && load(); }
+    DriveType() {
+        // The window's status lines are messages of the language file.
+        for (int n = 0; n < 110; ++n)
+            store.Messages << QStringLiteral("Message %1").arg(n);
+        ok = ok && load();
+    }
 };
 
 DriveType& driveType() {
@@ -116,28 +135,9 @@ struct Bench {
     ~Bench() { link.reset(); }
 };
 
-// One whole-table job; its time, and the bytes and exchanges it took.
-struct Run {
-    double seconds = 0;
-    long long bytes = 0;
-    long long exchanges = 0;
-    int errors = 0;
-    double floorSeconds = 0; // the minimal client, the same requests
-};
-
-// The minimal client sending `sent` on the program's line; seconds, or -1 when one failed.
-double replay(Bench& b, const std::vector<Sent>& sent, bool modbus) {
-    MinimalClient client(b.port.fd(), modbus,
-                         modbus ? modbusSilenceUs(b.link->frameGapMs(), kWireBaud) + kSilenceMarginUs : 0);
-    QElapsedTimer t;
-    t.start();
-    for (const Sent& s : sent)
-        if (!client.exchange(s.request, s.replyLength))
-            return -1;
-    return t.nsecsElapsed() / 1e9;
-}
-
-Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
+// The job a whole-table command prepares, with options that write every parameter and ask
+// nothing.
+TransferJob wholeTableJob(std::uint32_t mode) {
     DriveType& d = driveType();
     Options& o = d.programOptions;
     o.showTransferErrors.setChecked(false);
@@ -146,71 +146,177 @@ Run runJob(Bench& b, std::uint32_t mode, bool withFloor, bool modbus) {
     TransferJob job;
     job.mode = mode;
     job.lastParaIndex = d.context.drive.lastIndex();
-    TransferEngine engine(d.context, o, *b.link);
+    return job;
+}
+
+// The processor time of this process (every thread of it; the drive is another process).
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// One job's time, processor time and failures.
+struct Run {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    int errors = 0;
+};
+
+// The minimal client sending `sent` on the program's line; errors 1 when an exchange failed.
+Run replay(Bench& b, const std::vector<Sent>& sent, bool modbus) {
+    MinimalClient client(b.port.fd(), modbus,
+                         modbus ? modbusSilenceUs(b.link->frameGapMs(), kWireBaud) + kSilenceMarginUs : 0);
+    const double cpu = processCpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    for (const Sent& s : sent)
+        if (!client.exchange(s.request, s.replyLength))
+            return {0, 0, 1};
+    return {t.nsecsElapsed() / 1e9, processCpuSeconds() - cpu, 0};
+}
+
+// One job without a window, the engine alone; `log` (when given) receives its exchanges.
+Run runEngine(Bench& b, const TransferJob& job, std::vector<Sent>* log = nullptr) {
+    DriveType& d = driveType();
+    TransferEngine engine(d.context, d.programOptions, *b.link);
     engine.setJob(&job);
     engine.showReady(); // its texts; no window
-    const long long before = b.port.bytesOut + b.port.bytesIn;
-    const long long requests = b.port.requests;
-    std::vector<Sent> sent;
-    if (withFloor)
-        b.port.log = &sent;
+    b.port.log = log;
+    const double cpu = processCpuSeconds();
     QElapsedTimer t;
     t.start();
     engine.start();
-    Run r;
-    r.seconds = t.nsecsElapsed() / 1e9;
+    const Run r{t.nsecsElapsed() / 1e9, processCpuSeconds() - cpu, engine.errorCount()};
     b.port.log = nullptr;
-    r.bytes = b.port.bytesOut + b.port.bytesIn - before;
-    r.exchanges = b.port.requests - requests;
-    r.errors = engine.errorCount();
-    if (withFloor)
-        r.floorSeconds = replay(b, sent, modbus);
     return r;
 }
 
-void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool wire,
-                 bool holdIdle) {
-    Bench b(protocol, wire);
+// One job in the transfer window, shown and started with its Start button as the user does.
+Run runInWindow(Bench& b, TransferWindow& window, const TransferJob& job, std::vector<Sent>* log = nullptr) {
+    window.engine().setJob(&job);
+    window.show();
+    QElapsedTimer wait;
+    wait.start();
+    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && wait.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QApplication::processEvents();
+    b.port.log = log;
+    const double cpu = processCpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    window.startButton->click();
+    const Run r{t.nsecsElapsed() / 1e9, processCpuSeconds() - cpu, window.engine().errorCount()};
+    b.port.log = nullptr;
+    window.hide();
+    QApplication::processEvents();
+    return r;
+}
+
+int benchPairs() {
+    return std::max(10, qEnvironmentVariableIntValue("KVR_BENCH_PAIRS"));
+}
+
+// Program and minimal client in interleaved pairs on the wire model.
+void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool shown,
+                      bool holdIdle) {
+    Bench b(protocol, true);
     if (!b.ok) {
         state.SkipWithError("no simulated drive");
         return;
     }
+    const bool modbus = protocol == SimProtocol::Modbus;
+    const TransferJob job = wholeTableJob(mode);
+    const MainWindowLinks links;
+    std::unique_ptr<TransferWindow> window;
+    if (shown)
+        window =
+            std::make_unique<TransferWindow>(driveType().context, driveType().programOptions, *b.link, links);
+    auto program = [&](std::vector<Sent>* log = nullptr) {
+        return window ? runInWindow(b, *window, job, log) : runEngine(b, job, log);
+    };
     const IdleLatencyHold hold(holdIdle);
-    Run total;
+    // A first run, not counted, records the requests the client sends.
+    std::vector<Sent> sent;
+    const Run first = program(&sent);
+    long long bytes = 0;
+    for (const Sent& x : sent)
+        bytes += qint64(x.request.size()) + x.replyLength;
+    const double wireMs = double(bytes) * 11.0 * 1000.0 / kWireBaud;
+    // The silent interval the line requires between frames, once per exchange.
+    const double silenceMs =
+        modbus ? double(sent.size()) * double(modbusSilenceUs(b.link->frameGapMs(), kWireBaud)) / 1000.0
+               : 0.0;
+    std::vector<double> beyond, cpuBeyond, ratio, floorRatio;
+    int above = 0, errors = first.errors;
     for (auto _ : state) {
-        const Run r = runJob(b, mode, wire, protocol == SimProtocol::Modbus);
-        if (r.floorSeconds < 0) {
-            state.SkipWithError("the minimal client's exchange failed");
-            return;
+        for (int pair = 0; pair < benchPairs(); ++pair) {
+            Run r, floor;
+            // Taking turns at going first: neither side always meets the line fresh.
+            if (pair % 2 == 0) {
+                r = program();
+                floor = replay(b, sent, modbus);
+            } else {
+                floor = replay(b, sent, modbus);
+                r = program();
+            }
+            if (floor.errors > 0) {
+                state.SkipWithError("the minimal client's exchange failed");
+                return;
+            }
+            errors += r.errors;
+            const double ms = r.seconds * 1000.0, floorMs = floor.seconds * 1000.0;
+            beyond.push_back((ms - floorMs) * 100.0 / wireMs);
+            cpuBeyond.push_back((r.cpuSeconds - floor.cpuSeconds) * 1000.0 * 100.0 / wireMs);
+            ratio.push_back(ms / (wireMs + silenceMs));
+            floorRatio.push_back(floorMs / (wireMs + silenceMs));
+            above += ms > floorMs ? 1 : 0;
         }
-        state.SetIterationTime(r.seconds);
-        total.seconds += r.seconds;
-        total.bytes += r.bytes;
-        total.exchanges += r.exchanges;
-        total.errors += r.errors;
-        total.floorSeconds += r.floorSeconds;
+        state.SetIterationTime(spreadOf(ratio).median * (wireMs + silenceMs) / 1000.0);
     }
-    const double n = double(state.iterations());
+    const Spread d = spreadOf(beyond);
+    const Spread c = spreadOf(cpuBeyond);
     state.counters["parameters"] = driveType().context.drive.lastIndex() + 1;
-    state.counters["failed"] = total.errors / n;
-    state.SetItemsProcessed(state.iterations() * std::int64_t(driveType().context.drive.lastIndex() + 1));
-    if (wire) {
-        const double wireMs = total.bytes * 11.0 * 1000.0 / kWireBaud / n;
-        // The silent interval the line requires between frames, once per exchange.
-        const double silenceMs =
-            protocol == SimProtocol::Modbus
-                ? total.exchanges * modbusSilenceUs(b.link->frameGapMs(), kWireBaud) / 1000.0 / n
-                : 0.0;
-        const double ms = total.seconds * 1000.0 / n;
-        state.counters["wire_ms"] = wireMs;
-        state.counters["silence_ms"] = silenceMs;
-        state.counters["ratio"] = ms / (wireMs + silenceMs);
-        state.counters["overhead_pct"] = (ms - silenceMs - wireMs) * 100.0 / wireMs;
-        const double floorMs = total.floorSeconds * 1000.0 / n;
-        state.counters["floor_ratio"] = floorMs / (wireMs + silenceMs);
-        state.counters["beyond_floor_pp"] = (ms - floorMs) * 100.0 / wireMs;
-        state.counters["idle_held"] = hold.held() ? 1 : 0;
+    state.counters["failed"] = errors;
+    state.counters["wire_ms"] = wireMs;
+    state.counters["silence_ms"] = silenceMs;
+    state.counters["ratio"] = spreadOf(ratio).median;
+    state.counters["floor_ratio"] = spreadOf(floorRatio).median;
+    state.counters["beyond_floor_pp"] = d.median;
+    state.counters["beyond_floor_iqr"] = d.iqr;
+    state.counters["cpu_beyond_floor_pp"] = c.median;
+    state.counters["cpu_beyond_floor_iqr"] = c.iqr;
+    state.counters["pairs"] = double(beyond.size());
+    state.counters["pairs_above"] = above;
+    state.counters["idle_held"] = hold.held() ? 1 : 0;
+}
+
+// The engine alone with the drive answering at once: what the program's own work costs.
+// With `shown`, in the transfer window: what the window adds to a job besides its wire time.
+void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool shown) {
+    Bench b(protocol, false);
+    if (!b.ok) {
+        state.SkipWithError("no simulated drive");
+        return;
     }
+    const TransferJob job = wholeTableJob(mode);
+    const MainWindowLinks links;
+    std::unique_ptr<TransferWindow> window;
+    if (shown)
+        window =
+            std::make_unique<TransferWindow>(driveType().context, driveType().programOptions, *b.link, links);
+    int errors = 0;
+    double cpuSeconds = 0;
+    for (auto _ : state) {
+        const Run r = window ? runInWindow(b, *window, job) : runEngine(b, job);
+        state.SetIterationTime(r.seconds);
+        errors += r.errors;
+        cpuSeconds += r.cpuSeconds;
+    }
+    state.counters["cpu_ms"] = cpuSeconds * 1000.0 / double(state.iterations());
+    state.counters["parameters"] = driveType().context.drive.lastIndex() + 1;
+    state.counters["failed"] = errors / double(state.iterations());
+    state.SetItemsProcessed(state.iterations() * std::int64_t(driveType().context.drive.lastIndex() + 1));
 }
 
 // The same reads without the engine: what the link and the line cost by themselves.
@@ -257,18 +363,27 @@ void registerAll() {
         const std::string name = p == SimProtocol::Modbus ? "Modbus" : "Inverter";
         for (std::uint32_t mode : {std::uint32_t(kModeImport), std::uint32_t(kModeExport)}) {
             const std::string job = mode == kModeImport ? "Import" : "Export";
-            for (std::int64_t held : idleHoldArgs())
+            // The engine alone beside the window only where the two are told apart.
+            for (bool shown : {true, false}) {
+                if (!shown && !(p == SimProtocol::Inverter && mode == kModeImport))
+                    continue;
+                for (std::int64_t held : idleHoldArgs())
+                    benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/Wire38400/" +
+                                                  (shown ? "Window" : "NoWindow") +
+                                                  (held ? "/idle_held" : ""))
+                                                     .c_str(),
+                                                 BM_TransferPairs, p, mode, shown, held == 1)
+                        ->UseManualTime()
+                        ->Iterations(1)
+                        ->Unit(benchmark::kMillisecond);
+            }
+            for (bool shown : {false, true})
                 benchmark::RegisterBenchmark(
-                    ("BM_" + job + "/" + name + "/Wire38400" + (held ? "/idle_held" : "")).c_str(),
-                    BM_Transfer, p, mode, true, held == 1)
+                    ("BM_" + job + "/" + name + "/NoWireModel" + (shown ? "/Window" : "")).c_str(),
+                    BM_Transfer, p, mode, shown)
                     ->UseManualTime()
-                    ->Iterations(1)
+                    ->Iterations(5)
                     ->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(("BM_" + job + "/" + name + "/NoWireModel").c_str(), BM_Transfer, p,
-                                         mode, false, false)
-                ->UseManualTime()
-                ->Iterations(3)
-                ->Unit(benchmark::kMillisecond);
         }
     }
 }
@@ -276,7 +391,10 @@ void registerAll() {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The transfer window on the X display when there is one (as a user sees it), else off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    QApplication app(argc, argv);
     if (!driveType().ok)
         return EXIT_FAILURE;
     registerAll();

@@ -483,7 +483,8 @@ ExchangeResult CommLink::finish(Exchange& x) {
             showIcon(LinkIcon::Idle);
         }
     }
-    return res;
+    // The exchange ends here: its frames move out rather than being copied.
+    return std::move(res);
 }
 
 std::int64_t normaliseRaw(std::int64_t raw, bool is32, bool isSigned) {

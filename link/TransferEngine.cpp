@@ -9,6 +9,7 @@
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
 #include "link/ResultText.h"
+#include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -113,10 +114,20 @@ void TransferEngine::setFlag(int index, int flag) {
 }
 
 void TransferEngine::progress(int nextIndex) {
+    percent_ = lastIndex_ <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / lastIndex_), 0, 100);
+    if (!progressThrottle_.due(link_.clock().now()))
+        return;
     PumpEvents();
-    const int percent = lastIndex_ <= 0 ? 100 : std::clamp(int(qint64(nextIndex) * 100 / lastIndex_), 0, 100);
     if (view_)
-        view_->setProgress(percent);
+        view_->setProgress(percent_);
+}
+
+void TransferEngine::showHeldProgress() {
+    if (!progressThrottle_.flush(link_.clock().now()))
+        return;
+    PumpEvents();
+    if (view_)
+        view_->setProgress(percent_);
 }
 
 ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading, MsgId second,
@@ -186,6 +197,7 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
         }
         progress(i + 1);
     }
+    showHeldProgress();
 }
 
 void TransferEngine::start() {
@@ -199,6 +211,7 @@ void TransferEngine::start() {
     errors_ = 0;
     differences_ = 0;
     autoClose_ = true;
+    progressThrottle_.reset();
     lastIndex_ = std::min(job_->lastParaIndex, std::min(context_.drive.lastIndex(), kMaxParams - 1));
 
     switch (job_->mode) {
@@ -231,14 +244,14 @@ void TransferEngine::runImport() {
     if (result_)
         result_->addLine(texts_.errorHeading);
 
+    // Each entry raw as read (or the default's number); its size and sign are applied in the
+    // second pass, so that as little as possible stands between a reply and the next request.
     std::vector<std::int64_t> entries(std::size_t(std::max(lastIndex_ + 1, 0)), 0);
     eachParameter([&](int i) -> std::optional<Failure> {
-        const bool is32 = parameterIs32(context_, i);
-        const bool isSigned = parameterIsSigned(context_, i);
         const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
         if (!read.error) {
             setFlag(i, 0);
-            entries[std::size_t(i)] = normaliseRaw(read.value, is32, isSigned);
+            entries[std::size_t(i)] = read.value;
             return std::nullopt;
         }
         setFlag(i, 2);
@@ -249,14 +262,15 @@ void TransferEngine::runImport() {
                                 : ValueRules::DefaultOf(context_, definition(i).defaultText, &failure);
         if (failure)
             ShowMsg(context_, *failure, BoxIcon::Warning);
-        entries[std::size_t(i)] = normaliseRaw(textValue(def), is32, isSigned);
+        entries[std::size_t(i)] = textValue(def);
         return commError(i);
     });
     if (aborted_)
         return;
 
     for (int i = 0; i <= lastIndex_; ++i) {
-        const std::int64_t v = entries[std::size_t(i)];
+        const std::int64_t v =
+            normaliseRaw(entries[std::size_t(i)], parameterIs32(context_, i), parameterIsSigned(context_, i));
         StoreCells::setWork(context_, UP_Value, i, QString::number(v));
         ValueRules::Failure failure;
         ValueRules::UpdateChangedFlag(context_, definition(i).comNo, double(v), nullptr, &failure);

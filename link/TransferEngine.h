@@ -7,6 +7,7 @@
 //
 // TransferEngine needs no window: it shows its progress through a WorkView.
 #include "core/Messages.h"
+#include "link/ProgressThrottle.h"
 
 #include <QString>
 #include <cstdint>
@@ -111,7 +112,10 @@ private:
     void endOfRun();
     // The Abort/Retry/Ignore box when its option is on; Go when counted.
     Answer ask(bool enabled, MsgId heading, MsgId second, const QString& title);
+    // The progress after a step, shown through the throttle (events are let through with it).
     void progress(int nextIndex);
+    // The last progress the throttle held back, at the end of the loop.
+    void showHeldProgress();
     // A failed request (or a difference found) of parameter `index`: the Abort/Retry/Ignore
     // box with messages heading and second when `asks`, and what Ignore counts and lists.
     struct Failure {
@@ -152,4 +156,6 @@ private:
     bool autoClose_ = true;
     bool running_ = false;
     bool aborted_ = false;
+    ProgressThrottle progressThrottle_;
+    int percent_ = 0;
 };

@@ -3,7 +3,9 @@
 #   --hold-idle   also measure the link and transfer benchmarks with the processors held out of
 #                 deep idle states (needs root; both figures are printed; the hold ends with the
 #                 benchmark)
-# Other arguments go to every benchmark program (e.g. --benchmark_filter=...). The window
+#   --only=a,b    run only the benchmark programs bench_a, bench_b (e.g. --only=transfer,link)
+# Other arguments go to every benchmark program (e.g. --benchmark_filter=...). At the end each
+# program's figures are printed again, each with its spread where it has one. The window
 # benchmarks run on the X display in DISPLAY; without one they start Xvfb with openbox when
 # both are installed, else they run off screen.
 set -euo pipefail
@@ -11,8 +13,13 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 kvr_install_deps
 args=()
+only=""
 for a in "$@"; do
-  if [ "$a" = --hold-idle ]; then export KVR_BENCH_HOLD_IDLE=1; else args+=("$a"); fi
+  case "$a" in
+    --hold-idle) export KVR_BENCH_HOLD_IDLE=1 ;;
+    --only=*) only=",${a#--only=}," ;;
+    *) args+=("$a") ;;
+  esac
 done
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKVR_BUILD_TESTS=OFF -DKVR_BUILD_BENCH=ON >/dev/null
 cmake --build build-bench -j "$(nproc)"
@@ -29,15 +36,28 @@ if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
     break
   done
 fi
-stop_started() { for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done; }
+results=$(mktemp -d)
+stop_started() {
+  for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$results"
+}
 trap stop_started EXIT
 
 idle="left alone"
 [ "${KVR_BENCH_HOLD_IDLE:-}" = 1 ] && idle="left alone, then held out of deep idle in a second run"
 echo "== machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)," \
   "$(uname -r), display ${DISPLAY:-none}, idle states $idle"
+ran=()
 for b in build-bench/bench/bench_*; do
   [ -f "$b" ] && [ -x "$b" ] || continue
-  echo "== $(basename "$b")"
-  "$b" "${args[@]+"${args[@]}"}"
+  name=$(basename "$b")
+  [ -z "$only" ] || [[ "$only" == *",${name#bench_},"* ]] || continue
+  echo "== $name"
+  "$b" "${args[@]+"${args[@]}"}" --benchmark_out="$results/$name.json" --benchmark_out_format=json
+  ran+=("$name")
+done
+echo "== figures (median, with the interquartile spread where there is one)"
+for name in "${ran[@]+"${ran[@]}"}"; do
+  echo "$name"
+  [ -s "$results/$name.json" ] && python3 scripts/bench-summary.py "$results/$name.json"
 done

@@ -2,6 +2,7 @@
 // comparison in both protocols, failures answered Abort, Retry and Ignore, the result lines,
 // the end-of-run states and the automatic save. Its window is a recording view here.
 #include "core/StoreCells.h"
+#include "link/ProgressThrottle.h"
 #include "link/ResultText.h"
 #include "support/TransferFixture.h"
 
@@ -401,6 +402,34 @@ TEST(TransferValues, RawValuesKeepTheirSizeAndSign) {
     for (const Case& c : cases)
         EXPECT_EQ(normaliseRaw(c.raw, c.is32, c.isSigned), c.expected)
             << c.raw << " " << c.is32 << c.isSigned;
+}
+
+TEST(TransferProgress, ShownAtMostEveryIntervalAndTheLastStateAlways) {
+    // Each step: a new state at `atMs` (or the end of the job), and whether it shows.
+    constexpr qint64 t = 1000, gap = ProgressThrottle::kIntervalMs;
+    struct Step {
+        qint64 atMs;
+        bool end;
+        bool shown;
+    } steps[] = {
+        {t, false, true},       // the first state at once
+        {t + 10, false, false}, // held
+        {t + gap - 1, false, false},
+        {t + gap - 1, true, true},      // the end shows what was held
+        {t + gap + 10, true, false},    // nothing held: nothing to show again
+        {t + 2 * gap - 1, false, true}, // the interval counts from the last showing
+        {t + 3 * gap - 2, false, false},
+        {t + 3 * gap - 1, false, true},
+        {t + 3 * gap, true, false},
+    };
+    ProgressThrottle throttle;
+    for (const Step& s : steps)
+        EXPECT_EQ(s.end ? throttle.flush(s.atMs) : throttle.due(s.atMs), s.shown) << s.atMs << " " << s.end;
+    // A new job starts afresh, whatever its clock says.
+    EXPECT_FALSE(throttle.due(t + 3 * gap + 1));
+    throttle.reset();
+    EXPECT_TRUE(throttle.due(t + 3 * gap + 2));
+    EXPECT_FALSE(throttle.flush(t + 3 * gap + 3));
 }
 
 } // namespace
