@@ -62,4 +62,13 @@ QString formatNumber(const LoadedDrive& drive, int paraIndex, double value, bool
     return text;
 }
 
+QString sampleText(double value, bool decimalComma) {
+    if (decimalComma)
+        return ValueRules::floatText(value == 0 ? 0.0 : value).replace(u'.', u',');
+    QString text = QString::number(value, 'f', 6);
+    if (text == QLatin1String("-0.000000"))
+        text.remove(0, 1);
+    return text;
+}
+
 } // namespace ChannelValues

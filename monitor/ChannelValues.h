@@ -38,4 +38,9 @@ double displayValue(double value, bool unitChecked, const QString& changedUnit, 
 // two, "1000" three, anything else none); a decimal comma when the language writes one.
 QString formatNumber(const LoadedDrive& drive, int paraIndex, double value, bool decimalComma);
 
+// A sample as the monitor file, its CSV export and the continuous recording write it: six
+// decimals after a point, or with the decimal comma the value's shortest exact text. A value
+// that comes out as zero carries no minus sign, so what is read back is written the same.
+QString sampleText(double value, bool decimalComma);
+
 } // namespace ChannelValues

@@ -1,7 +1,7 @@
 #include "monitor/ContinuousRecorder.h"
 
 #include "core/CsvExport.h"
-#include "core/ValueRules.h"
+#include "monitor/ChannelValues.h"
 #include "monitor/SampleStore.h"
 #include "platform/TextFile.h"
 
@@ -34,13 +34,8 @@ QByteArray row(quint32 elapsedMs, const ChannelArray& values, bool decimalComma)
     QByteArray out = QByteArray::number(elapsedMs);
     out.reserve(160);
     for (double v : values) {
-        if (decimalComma) {
-            out += ';';
-            out += ValueRules::floatText(v).replace(u'.', u',').toLatin1();
-        } else {
-            out += ',';
-            out += QByteArray::number(v, 'f', 6);
-        }
+        out += decimalComma ? ';' : ',';
+        out += ChannelValues::sampleText(v, decimalComma).toLatin1();
     }
     out += "\r\n";
     return out;

@@ -1,6 +1,6 @@
 #include "monitor/MonitorCsv.h"
 
-#include "core/ValueRules.h"
+#include "monitor/ChannelValues.h"
 #include "monitor/SampleStore.h"
 #include "platform/TextFile.h"
 
@@ -31,9 +31,9 @@ QStringList lines(const MonitorCsvSetup& s, const SampleStore& store) {
             row += sep;
             const bool on = s.channels[c].on;
             if (s.decimalComma)
-                row += on ? decimal(ValueRules::floatText(store.unscaled(c, p))) : QStringLiteral("0");
+                row += on ? ChannelValues::sampleText(store.unscaled(c, p), true) : QStringLiteral("0");
             else
-                row += on ? QString::number(double(float(store.unscaled(c, p))), 'f', 6)
+                row += on ? ChannelValues::sampleText(double(float(store.unscaled(c, p))), false)
                           : QStringLiteral("0.000000");
         }
         out << row;

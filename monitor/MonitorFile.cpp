@@ -4,6 +4,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "core/ValueRules.h"
+#include "monitor/ChannelValues.h"
 #include "monitor/SampleStore.h"
 #include "monitor/SampleWindow.h"
 #include "platform/BoxText.h"
@@ -198,7 +199,8 @@ QStringList lines(const MonitorFileHeader& h, const SampleStore& store) {
         QString row = QString::number(store.sampleTime(p));
         for (int c = 0; c < SampleStore::kChannels; ++c) {
             row += u',';
-            row += h.channels[c].on ? QString::number(double(float(store.unscaled(c, p))), 'f', 6) : off;
+            row += h.channels[c].on ? ChannelValues::sampleText(double(float(store.unscaled(c, p))), false)
+                                    : off;
         }
         out << row;
     }

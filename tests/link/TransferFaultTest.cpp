@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <memory>
+#include <mutex>
 #include <utility>
 
 using namespace transfertest;
@@ -181,11 +183,16 @@ TEST_P(TransferFaults, ComparisonWithAnEqualTableFindsNoDifferenceAndListsEveryF
 }
 
 TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEveryFailure) {
-    std::vector<SimWrite> log;
-    std::mutex logMutex;
-    rig.sim->setWriteObserver([&](const SimWrite& w) {
-        std::lock_guard lock(logMutex);
-        log.push_back(w);
+    // The observer owns the log: the drive's thread may still report a late write after this
+    // body has returned.
+    struct WriteLog {
+        std::mutex mutex;
+        std::vector<SimWrite> writes;
+    };
+    const auto log = std::make_shared<WriteLog>();
+    rig.sim->setWriteObserver([log](const SimWrite& w) {
+        std::lock_guard lock(log->mutex);
+        log->writes.push_back(w);
     });
     hitReplies();
     int failures = 0;
@@ -205,13 +212,13 @@ TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEvery
                 intended[rig.comNo(i)] = v;
         }
         {
-            std::lock_guard lock(logMutex);
-            log.clear();
+            std::lock_guard lock(log->mutex);
+            log->writes.clear();
         }
         ResultText result;
         const int errors = run(kModeExport, result);
-        std::lock_guard lock(logMutex);
-        for (const SimWrite& w : log) {
+        std::lock_guard lock(log->mutex);
+        for (const SimWrite& w : log->writes) {
             ASSERT_TRUE(intended.count(w.comNo))
                 << "run " << r << ": " << w.comNo.toStdString() << " written";
             EXPECT_EQ(w.value, intended[w.comNo]) << "run " << r << ", " << w.comNo.toStdString();

@@ -137,6 +137,29 @@ TEST_F(MonitorCsvTest, DecimalCommaSeparatesWithSemicolonsEverywhere) {
     EXPECT_EQ(lines[7], "50;13;" + repeat("0", 9, u';'));
 }
 
+// A value that rounds to nothing reads back as 0: written with a minus sign, it would not be
+// written the same again.
+TEST_F(MonitorCsvTest, AValueThatPrintsAsZeroCarriesNoSignInAnyFile) {
+    fillRun(store, exampleHeader(), 2, [](int, int p) { return p == 0 ? -0.000000204 : -0.0; });
+    const QStringList csv = MonitorCsv::lines(exampleSetup(false), store);
+    const QStringList comma = MonitorCsv::lines(exampleSetup(true), store);
+    const QStringList mon = MonitorFile::lines(exampleHeader(), store);
+    const ChannelArray recorded{-0.000000204, -0.0};
+    const struct {
+        QString text, expected;
+    } rows[] = {
+        {csv[6], "0,0.000000,"},
+        {csv[7], "50,0.000000,"},
+        {mon[mon.size() - 2], "0,0.000000,"},
+        {mon.last(), "50,0.000000,"},
+        {comma[7], "50;0;"},
+        {QString::fromLatin1(RecordingFile::row(0, recorded, false)), "0,0.000000,0.000000,"},
+        {QString::fromLatin1(RecordingFile::row(0, recorded, true)), "0;-2,04e-07;0;"},
+    };
+    for (const auto& r : rows)
+        EXPECT_TRUE(r.text.startsWith(r.expected)) << r.text.toStdString();
+}
+
 TEST_F(MonitorCsvTest, ItemColumnShowsOnlyChannelsThatAreOnWithTheirItemEnabled) {
     MonitorCsvSetup s = exampleSetup(false);
     s.channels[0].itemEnabled = false; // on, but its item cannot be chosen: "-", values still written
