@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, lays out a ready program folder in build/run and
 # starts KVR260X there. Unless --no-sim is given, a simulated drive is served on a
-# pseudo-terminal and COM1 points at it.
+# pseudo-terminal and COM1 points at it; it answers at the pace of a 9,600-baud line, as a
+# drive at the factory settings would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -32,7 +33,7 @@ if [ $sim = 1 ] && [ -x build/tools/drivesim/drivesim ]; then
   link="$PWD/$run/sim-COM1"
   build/tools/drivesim/drivesim --protocol inverter --data "$PWD/$run" \
       --type HXA1 --cpu V110 --capacity -2004 --language Eng --station 1 --link "$link" \
-      --ramp-ms 5000 --command 5000 &
+      --ramp-ms 5000 --command 5000 --wire-baud 9600 &
   sim_pid=$!
   for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
   # Point COM1 at the simulated drive; other settings in the file are kept.
