@@ -44,6 +44,7 @@ void UnderMainWindow::setMinimumHeightFollows(bool on) {
 
 void UnderMainWindow::place() {
     sized_ = QSize();
+    given_.clear();
     apply();
     pending_ = true;
     if (window_.isVisible()) {
@@ -66,9 +67,15 @@ void UnderMainWindow::apply() {
         window_.setMinimumHeight(std::max(client.height(), leastHeight_));
     const QSize size(std::max(client.width(), window_.minimumWidth()),
                      std::max(client.height(), window_.minimumHeight()));
-    // A size someone else gave the window since the last placement stands.
-    if (window_.size() != size && (!sized_.isValid() || window_.size() == sized_))
-        window_.resize(size);
+    // A size someone else gave the window since the last placement stands. The window system
+    // reports sizes late (on a loaded machine after the next tick): one that this placement
+    // gave earlier is still its own.
+    const QSize now = window_.size();
+    if (now == size || !sized_.isValid() || now == sized_ || given_.contains(now)) {
+        if (now != size)
+            window_.resize(size);
+        given_.append(window_.size());
+    }
     sized_ = window_.size();
     // A top-level window's position is its frame's.
     if (window_.frameGeometry().topLeft() != outer.topLeft())
@@ -79,8 +86,10 @@ void UnderMainWindow::widen(int width) {
     // Unlike a size given from outside, the window's own widening leaves the placement on.
     const bool placed = !sized_.isValid() || window_.size() == sized_;
     window_.resize(width, window_.height());
-    if (placed)
+    if (placed) {
         sized_ = window_.size();
+        given_.append(sized_);
+    }
 }
 
 void UnderMainWindow::settle() {

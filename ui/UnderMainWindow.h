@@ -8,6 +8,7 @@
 // placement is made at once with what is known, and made again after the window's next
 // show until both frames are known and the window stands where it should (or a few seconds
 // have passed: without a window manager there is no frame to wait for).
+#include <QList>
 #include <QMargins>
 #include <QObject>
 #include <QRect>
@@ -67,5 +68,6 @@ private:
     QRect placedUnder_;   // the main window's outer rectangle at the last placement
     QMargins placedWith_; // the window's own frame then
     QSize sized_;         // the size the last placement left the window at
+    QList<QSize> given_;  // every size the placement gave the window since it began
     QTimer timer_;
 };

@@ -5,6 +5,7 @@
 
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "support/LoadedMachine.h"
 
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
@@ -14,7 +15,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
@@ -150,7 +150,7 @@ protected:
             s.inverterNumber = kServerStation;
         });
         link.setFrameGap(frameGapForBaudIndex(4));
-        link.setReplyTimeout(1000); // generous: a loaded machine must not fail a good exchange
+        link.setReplyTimeout(kLoadedReplyMs);
         ASSERT_EQ(link.OpenCommPort(), 0);
     }
     ExchangeResult run(const char* comNo, char kind, std::int64_t value = 0) {
@@ -196,13 +196,12 @@ TEST_F(ModbusPeer, WritesOfBothKindsAreStoredAndEchoed) {
 }
 
 TEST_F(ModbusPeer, ExceptionReplyFailsAndTheNextExchangeWorks) {
-    link.setReplyTimeout(100);
+    link.setReplyTimeout(kLoadedReplyShortMs); // the quiet after the fault lasts as long
     ExchangeResult r = run("FE08", 'R');
     EXPECT_TRUE(r.error);
     EXPECT_EQ(r.value, 0u);
     ASSERT_EQ(r.reply.size(), 5u); // address, 0x83, code, CRC
     EXPECT_EQ(r.reply[1], 0x83);
-    link.setReplyTimeout(1000);
     server->setReg(0x0000, 9);
     r = run("0000", 'R');
     EXPECT_FALSE(r.error) << int(r.failure);
@@ -217,9 +216,7 @@ TEST_F(ModbusPeer, ABroadcastOrAnotherStationGetsNoReply) {
         s.broadcast = true;
     });
     EXPECT_EQ(run("0002", 'P', 42).failure, ExchangeFailure::ReplyTimeout);
-    for (int i = 0; i < 100 && server->reg(0x0002) != 42; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // a loaded machine
-    EXPECT_EQ(server->reg(0x0002), 42);
+    EXPECT_TRUE(waitUntil([&] { return server->reg(0x0002) == 42; }));
 
     // Last: after a frame for another station the server takes the next frame for that
     // station's reply, as on a shared line.

@@ -3,11 +3,11 @@
 // comparison of type, capacity and CPU version with the selection.
 #include "link/DriveChecks.h"
 #include "platform/Prompter.h"
+#include "support/LoadedMachine.h"
 #include "support/TransferFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QThread>
 
 using namespace transfertest;
 
@@ -135,11 +135,11 @@ protected:
     }
     // Until the link has been free through a few turns of the event loop.
     void settle() {
-        for (int quiet = 0, i = 0; quiet < 5 && i < 2000; ++i) {
-            QCoreApplication::processEvents();
+        int quiet = 0;
+        waitUntil([&] {
             quiet = rig.link->probePending() ? 0 : quiet + 1;
-            QThread::msleep(1);
-        }
+            return quiet >= 5;
+        });
     }
     TransferRig rig{SimProtocol::Inverter, Wire::Pty, "[Setup]\r\nSpChk=1\r\n"};
     DriveChecks checks{rig.context, rig.options, *rig.link, state};

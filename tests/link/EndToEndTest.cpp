@@ -12,6 +12,7 @@
 #include "link/CoreNotices.h"
 #include "platform/Clock.h"
 #include "support/DrivesimProcess.h"
+#include "support/LoadedMachine.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
 #include "support/TestProgram.h"
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -69,7 +69,7 @@ protected:
         link.setPortPathResolver([this](const QString&) { return server->slavePath(); });
         link.setPortsFound({QStringLiteral("COM1")});
         link.updateSettings([&](LinkSettings& s) { s.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0; });
-        link.setReplyTimeout(1000); // generous: a loaded test machine must not fail a good exchange
+        link.setReplyTimeout(kLoadedReplyMs);
         ASSERT_TRUE(link.ConnectDrive());
     }
     void TearDown() override { server.reset(); }
@@ -162,7 +162,7 @@ TEST_P(EndToEnd, StationRulesDecideWhoAnswers) {
 
         s.broadcast = true;
     });
-    link.setReplyTimeout(modbus() ? 100 : 1000);
+    link.setReplyTimeout(modbus() ? 100 : kLoadedReplyMs);
     transact("FB91", "P", QStringLiteral("77"));
     EXPECT_EQ(model.parameter(QStringLiteral("FB91"))->raw, 77u); // every drive takes a broadcast
     // The maker's drive answers a broadcast; a MODBUS broadcast has no reply.
@@ -176,18 +176,19 @@ TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue) {
     kinds.push_back(SimFaultKind::Late);
     for (SimFaultKind kind : kinds) {
         sim->setFaults({{kind, 1.0, 400}});
-        const long sentBefore = server->repliesSent();
-        link.setReplyTimeout(150); // well below the late reply's 400 ms
+        // A faulty reply is waited for as long as a loaded machine needs (else its bytes could
+        // come after the time-out and pass for the next reply); silence and the late reply, due
+        // 400 ms after the request, are not.
+        const bool repliesInTime = kind != SimFaultKind::NoReply && kind != SimFaultKind::Late;
+        link.setReplyTimeout(repliesInTime ? kLoadedReplyShortMs : 150);
         EXPECT_EQ(transact("0000"), 0u) << int(kind);
         EXPECT_TRUE(link.lastExchangeFailed()) << int(kind);
         sim->setFaults({});
         if (kind == SimFaultKind::Late) {
-            // Let the late reply land before the next request; the exchange purges it.
-            while (server->repliesSent() == sentBefore)
-                QThread::msleep(5);
-            QThread::msleep(20); // the terminal passes written bytes on asynchronously
+            // Let the late reply land on the line before the next request; the exchange purges it.
+            ASSERT_EQ(port.waitReadable(kLoadedMachineMs), WaitResult::Readable);
         }
-        link.setReplyTimeout(1000);
+        link.setReplyTimeout(kLoadedReplyShortMs);
         EXPECT_EQ(transact("0000"), 500u) << "after " << int(kind);
         EXPECT_FALSE(link.lastExchangeFailed()) << "after " << int(kind);
     }
@@ -226,7 +227,7 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
             s.appendNo = true;
             s.inverterNumber = 3;
         });
-        commLink.setReplyTimeout(1000);
+        commLink.setReplyTimeout(kLoadedReplyMs);
         ASSERT_TRUE(commLink.ConnectDrive()) << protocol; // no drive type loaded: probes "0000" by number
         ExchangeResult r =
             commLink.exchange(commLink.request(QStringLiteral("FB07"), 'R'), commLink.mainOptions());
@@ -239,7 +240,7 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
         commLink.closePort();
 
         sim.process.terminate(); // SIGTERM
-        ASSERT_TRUE(sim.process.waitForFinished(5000)) << protocol;
+        ASSERT_TRUE(sim.process.waitForFinished(kLoadedMachineMs)) << protocol;
         EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit) << protocol;
         EXPECT_EQ(sim.process.exitCode(), 0) << protocol;
         EXPECT_FALSE(QFileInfo::exists(link) || QFileInfo(link).isSymLink()) << protocol;
@@ -269,7 +270,7 @@ TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
         commLink.updateSettings([&](LinkSettings& s) {
             s.protocol = QString::fromLatin1(protocol) == QStringLiteral("modbus") ? 1 : 0;
         });
-        commLink.setReplyTimeout(1000);
+        commLink.setReplyTimeout(kLoadedReplyMs);
         ASSERT_TRUE(commLink.ConnectDrive()) << protocol;
         auto logLines = [&log] {
             QFile f(log);
@@ -287,13 +288,15 @@ TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
             EXPECT_TRUE(lines.last().startsWith(QStringLiteral("0000 %1 ").arg(value)))
                 << lines.last().toStdString();
         }
-        // A number the drive lacks is refused and not recorded (the maker's drive stays silent).
-        commLink.setReplyTimeout(200);
+        // A number the drive lacks is refused and not recorded: the maker's drive stays silent, a
+        // MODBUS drive's refusal is waited for as long as a loaded machine needs.
+        commLink.setReplyTimeout(
+            QString::fromLatin1(protocol) == QStringLiteral("modbus") ? kLoadedReplyShortMs : 200);
         EXPECT_TRUE(
             commLink.exchange(commLink.request(QStringLiteral("1234"), 'P', 5), commLink.mainOptions())
                 .error);
         EXPECT_EQ(logLines().size(), before + 2) << protocol;
-        commLink.setReplyTimeout(1000);
+        commLink.setReplyTimeout(kLoadedReplyShortMs);
 
         EXPECT_EQ(
             commLink.exchange(commLink.request(QStringLiteral("FC90"), 'R'), commLink.mainOptions()).value,
@@ -304,7 +307,7 @@ TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
         commLink.closePort();
 
         sim.process.terminate(); // SIGTERM
-        ASSERT_TRUE(sim.process.waitForFinished(5000)) << protocol;
+        ASSERT_TRUE(sim.process.waitForFinished(kLoadedMachineMs)) << protocol;
         EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit) << protocol;
         EXPECT_EQ(sim.process.exitCode(), 0) << protocol;
         EXPECT_FALSE(QFileInfo(link).isSymLink()) << protocol;

@@ -3,6 +3,7 @@
 // link would share, a peer written by others does not. (Our exchange against a libmodbus
 // server is CommLinkModbusPeerTest.)
 #include "support/DrivesimSupport.h"
+#include "support/LoadedMachine.h"
 #include "tools/drivesim/PtyDriveServer.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ protected:
         ASSERT_NE(ctx, nullptr);
         ASSERT_EQ(modbus_set_slave(ctx, 1), 0);
         ASSERT_EQ(modbus_connect(ctx), 0);
-        modbus_set_response_timeout(ctx, 1, 0);
+        modbus_set_response_timeout(ctx, kLoadedReplyMs / 1000, 0);
     }
     void TearDown() override {
         if (ctx) {
@@ -112,7 +113,7 @@ TEST_F(LibmodbusClientAgainstDrivesim, InjectedFaultsAreWhatTheClientSaysTheyAre
     EXPECT_EQ(errno, ETIMEDOUT);
 
     sim->setFaults({});
-    modbus_set_response_timeout(ctx, 1, 0);
+    modbus_set_response_timeout(ctx, kLoadedReplyMs / 1000, 0);
     modbus_flush(ctx);
     ASSERT_EQ(readOne(0x0000, v), 1) << modbus_strerror(errno);
     EXPECT_EQ(v, 500);
@@ -127,9 +128,7 @@ TEST_F(LibmodbusClientAgainstDrivesim, OnlyItsOwnAddressIsAnsweredAndABroadcastI
 
     modbus_set_slave(ctx, MODBUS_BROADCAST_ADDRESS);
     modbus_write_register(ctx, 0xFB91, 77); // whether the client waits for a reply is its own affair
-    for (int i = 0; i < 100 && model.parameter(QStringLiteral("FB91"))->raw != 77u; ++i)
-        usleep(10000);
-    EXPECT_EQ(model.parameter(QStringLiteral("FB91"))->raw, 77u);
+    EXPECT_TRUE(waitUntil([&] { return model.parameter(QStringLiteral("FB91"))->raw == 77u; }));
     EXPECT_EQ(sim->replyCount(), 0);
 }
 

@@ -2,6 +2,7 @@
 // and the mapping of "COMn" names to device paths.
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
+#include "support/LoadedMachine.h"
 
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
@@ -9,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -109,7 +109,7 @@ protected:
         ASSERT_TRUE(drive.ok());
         link.setPortPathResolver([this](const QString&) { return drive.slavePath(); });
         link.setPortsFound({QStringLiteral("COM1")});
-        link.setReplyTimeout(1000);
+        link.setReplyTimeout(kLoadedReplyMs);
     }
     PtyResponder drive{driveReply};
     TermiosSerialPort port;
@@ -142,7 +142,7 @@ TEST_F(PtyLink, SilentDriveTimesOutAndTheNextExchangeStillWorks) {
     link.setReplyTimeout(30);
     ExchangeResult r = link.exchange(link.request("0001", 'R'), link.mainOptions());
     EXPECT_EQ(r.failure, ExchangeFailure::ReplyTimeout);
-    link.setReplyTimeout(1000);
+    link.setReplyTimeout(kLoadedReplyMs);
     r = link.exchange(link.request("0000", 'R'), link.mainOptions());
     EXPECT_FALSE(r.error);
 }
@@ -180,10 +180,7 @@ TEST_F(PtyLink, ABackgroundConnectReturnsAtOnceAndTakesItsAnswerFromTheEventLoop
     });
     EXPECT_TRUE(link.probePending());
     EXPECT_EQ(calls, 0);
-    for (int i = 0; i < 400 && calls == 0; ++i) {
-        QThread::msleep(5);
-        QCoreApplication::processEvents();
-    }
+    waitUntil([&] { return calls > 0; });
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(connected);
     EXPECT_FALSE(link.lastExchangeFailed());

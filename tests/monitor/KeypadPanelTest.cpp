@@ -1,5 +1,6 @@
 // The panel loop, its keys and direct input against the simulated drive on the fake port.
 #include "support/KeypadFixture.h"
+#include "support/LoadedMachine.h"
 
 #include "platform/SerialPort.h"
 #include "tools/drivesim/PtyDriveServer.h"
@@ -489,7 +490,7 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
         s.appendNo = true;
         s.inverterNumber = 5;
     });
-    ptyLink.setReplyTimeout(1000); // a loaded machine must not fail a good exchange
+    ptyLink.setReplyTimeout(kLoadedReplyMs);
 
     KeypadPanel ptyPanel(context, options, ptyLink, view);
     bool ranAfterRun = false;

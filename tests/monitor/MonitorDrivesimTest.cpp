@@ -3,6 +3,7 @@
 // rated current and voltage read on-line or taken from the table, and the status items.
 #include "core/StoreCells.h"
 #include "support/DrivesimProcess.h"
+#include "support/LoadedMachine.h"
 #include "support/MonitorFixture.h"
 
 #include "platform/SerialPort.h"
@@ -22,7 +23,7 @@ protected:
         ASSERT_TRUE(drive->running());
         ptyLink.setPortPathResolver([this](const QString&) { return linkPath; });
         ptyLink.setPortsFound({QStringLiteral("COM1")});
-        ptyLink.setReplyTimeout(400); // room for a loaded machine
+        ptyLink.setReplyTimeout(kLoadedReplyMs);
         model = std::make_unique<MonitorModel>(context, opts, ptyLink);
         ASSERT_TRUE(model->BuildMonitorItemLists());
         model->RestoreMonitorSetup();

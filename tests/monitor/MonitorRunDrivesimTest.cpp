@@ -4,6 +4,7 @@
 // run; the drive's record of writes shows the key frames.
 #include "support/DrivesimProcess.h"
 #include "support/FakeRunPacer.h"
+#include "support/LoadedMachine.h"
 #include "support/MonitorFixture.h"
 
 #include "link/DriveChecks.h"
@@ -34,7 +35,7 @@ protected:
         ASSERT_TRUE(drive->running());
         ptyLink.setPortPathResolver([this](const QString&) { return linkPath; });
         ptyLink.setPortsFound({QStringLiteral("COM1")});
-        ptyLink.setReplyTimeout(400); // room for a loaded machine
+        ptyLink.setReplyTimeout(kLoadedReplyMs);
         opts.recordingPointCount.setPosition(1250);
         opts.monitorRunStopControl.setChecked(true);
         model = std::make_unique<MonitorModel>(context, opts, ptyLink);

@@ -6,12 +6,11 @@
 
 #include "link/CommLink.h"
 #include "platform/SerialPort.h"
+#include "support/LoadedMachine.h"
 #include "ui/ParameterTableWindow.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
-#include <QThread>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -68,13 +67,7 @@ TEST_F(NoDrive, TheWindowsAppearAndSwitchWithoutWaitingAndTheAnswerIsKept) {
     EXPECT_EQ(port.writes, 1) << "one probe, in the background";
 
     // The probe's time-out comes from the event loop.
-    QElapsedTimer t;
-    t.start();
-    while (link.probePending() && t.elapsed() < 5000) {
-        QThread::msleep(5);
-        QCoreApplication::processEvents();
-    }
-    ASSERT_FALSE(link.probePending());
+    ASSERT_TRUE(waitUntil([&] { return !link.probePending(); }));
     EXPECT_EQ(port.blockingWaits, 0);
     EXPECT_TRUE(link.lastExchangeFailed());
     EXPECT_FALSE(program.main()->driveCommandRequested(DriveCommand::Import));

@@ -4,6 +4,7 @@
 
 #include "link/CommLink.h"
 #include "support/DrivesimProcess.h"
+#include "support/LoadedMachine.h"
 #include "support/TestPaths.h"
 #include "ui/ParameterTableWindow.h"
 
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 
 namespace {
 
@@ -21,8 +21,11 @@ protected:
         if (!QFileInfo(DrivesimProcess::program()).isExecutable())
             GTEST_SKIP() << "build the drivesim target: " << DrivesimProcess::program().toStdString();
         link = folder.filePath(QStringLiteral("sim-COM1"));
+        // The longest reply time a user can set: a simulated drive on a loaded machine (a
+        // sanitizer build, a small CI machine) may take far longer than a real one.
         folder.writeFile(QStringLiteral("KVR260X.ini"),
-                         "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Ports]\r\nCOM1=" + link.toUtf8() +
+                         "[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Comms]\r\nDelay=" +
+                             QByteArray::number(kLoadedReplyMs) + "\r\n[Ports]\r\nCOM1=" + link.toUtf8() +
                              "\r\n");
         kvr = folder.writeFile(
             QStringLiteral("p.kvr"),
@@ -43,10 +46,7 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     ASSERT_NE(program.link(), nullptr);
     // The connect's answer comes from the event loop (and an activation's special-setup check
     // may follow it, which leaves the keypad's command enabled whatever it finds).
-    for (int i = 0; i < 1000 && program.link()->probePending(); ++i) {
-        QThread::msleep(5);
-        QCoreApplication::processEvents();
-    }
+    ASSERT_TRUE(waitUntil([&] { return !program.link()->probePending(); }));
     EXPECT_TRUE(program.link()->PortOpen());
     EXPECT_FALSE(program.link()->lastExchangeFailed());
     EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::KeyPad));
@@ -70,6 +70,16 @@ bool holdsDevice(qint64 pid, const QString& link) {
     return false;
 }
 
+// What process pid has passed to write() so far, in bytes.
+qint64 bytesWritten(qint64 pid) {
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("wchar: (\\d+)")).match(QString::fromLatin1(io.readAll()));
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
+
 TEST_F(EndToEnd, TheExecutableStartedWithAFileConnectsToTheDriveOnCom1) {
     const QString built = binaryDir() + QStringLiteral("/KVR260X");
     if (!QFileInfo(built).isExecutable())
@@ -89,23 +99,28 @@ TEST_F(EndToEnd, TheExecutableStartedWithAFileConnectsToTheDriveOnCom1) {
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(QDir::tempPath());
     program.start(exe, {kvr});
-    ASSERT_TRUE(program.waitForStarted(5000));
-    bool connected = false;
-    for (int i = 0; i < 1000 && !connected && program.state() == QProcess::Running; ++i) {
-        connected = holdsDevice(program.processId(), link);
-        if (!connected)
-            QThread::msleep(10);
-    }
-    QThread::msleep(1000); // the probe's reply, with room for a loaded machine
-    const QString served = sim.stop();
-    const bool stillRunning = program.state() == QProcess::Running;
+    ASSERT_TRUE(program.waitForStarted(kLoadedMachineMs));
+    const auto running = [&] { return program.state() == QProcess::Running; };
+    // The drive has said it serves; what it writes next is a reply.
+    const qint64 saidServing = bytesWritten(sim.process.processId());
+    const bool connected =
+        waitUntil([&] { return !running() || holdsDevice(program.processId(), link); }) && running();
+    const bool served =
+        waitUntil([&] { return !running() || bytesWritten(sim.process.processId()) > saidServing; }) &&
+        running();
+    // A moment to take the reply in: a program that falls over on it is caught here on most
+    // runs, and a slow machine only makes that less likely, never a good run fail.
+    waitUntil([&] { return !running(); }, 1000);
+    const bool stillRunning = running();
+    const QString said = sim.stop();
     program.kill();
-    program.waitForFinished(5000);
+    program.waitForFinished(kLoadedMachineMs);
 
     EXPECT_TRUE(connected);
+    EXPECT_TRUE(served);
     EXPECT_TRUE(stillRunning) << program.readAllStandardError().toStdString();
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("(\\d+) replies")).match(served);
-    ASSERT_TRUE(m.hasMatch()) << served.toStdString();
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("(\\d+) replies")).match(said);
+    ASSERT_TRUE(m.hasMatch()) << said.toStdString();
     EXPECT_GE(m.captured(1).toInt(), 1);
     // The start with a file wrote the language's position; nothing else stopped it.
     EXPECT_EQ(IniFile(folder.settingsIniPath())

@@ -1,7 +1,9 @@
 #include "DrivesimProcess.h"
 
+#include "LoadedMachine.h"
 #include "TestPaths.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -12,19 +14,30 @@ DrivesimProcess::DrivesimProcess(const QStringList& arguments, const QString& li
     if (forwardErrors)
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program(), arguments + QStringList{QStringLiteral("--link"), link});
-    process.waitForStarted(5000);
-    for (int i = 0;
-         i < 500 && process.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
-        QThread::msleep(10);
+    process.waitForStarted(kLoadedMachineMs);
+    // It serves once it says so (the link is made just before); its errors forwarded, once the
+    // link exists. The line stays for stop() to read.
+    const QDeadlineTimer deadline(kLoadedMachineMs);
+    process.setReadChannel(QProcess::StandardError);
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        if (forwardErrors ? !QFileInfo(link).symLinkTarget().isEmpty()
+                          : process.peek(process.bytesAvailable()).contains(" linked as "))
+            break;
+        if (forwardErrors)
+            QThread::msleep(10);
+        else
+            process.waitForReadyRead(100);
+    }
+    process.setReadChannel(QProcess::StandardOutput);
 }
 
 DrivesimProcess::~DrivesimProcess() {
     if (process.state() == QProcess::NotRunning)
         return;
     process.terminate();
-    if (!process.waitForFinished(3000)) {
+    if (!process.waitForFinished(kLoadedMachineMs)) {
         process.kill();
-        process.waitForFinished(3000);
+        process.waitForFinished(kLoadedMachineMs);
     }
 }
 
@@ -34,7 +47,7 @@ QString DrivesimProcess::program() {
 
 QString DrivesimProcess::stop() {
     process.terminate();
-    process.waitForFinished(5000);
+    process.waitForFinished(kLoadedMachineMs);
     return QString::fromLocal8Bit(process.readAllStandardError());
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The simulated drive's program for end-to-end tests: started with the given arguments and
-// "--link <link>", and waited for until the link exists (or the program has ended). One that
-// still runs when the object goes is terminated, and killed if it does not end.
+// "--link <link>", and waited for until it serves there (or has ended), however long a loaded
+// machine takes. One that still runs when the object goes is terminated, and killed if it does
+// not end.
 #include <QProcess>
 #include <QString>
 #include <QStringList>

@@ -16,6 +16,7 @@
 #include "platform/SerialPort.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeSerialPort.h"
+#include "support/LoadedMachine.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestProgram.h"
@@ -224,7 +225,7 @@ public:
         }
         link->setPortsFound({QStringLiteral("COM1")});
         link->updateSettings([&](LinkSettings& s) { s.protocol = modbus() ? 1 : 0; });
-        link->setReplyTimeout(wire == Wire::Pty ? 1000 : 200);
+        link->setReplyTimeout(wire == Wire::Pty ? kLoadedReplyMs : 200);
     }
     ~TransferRig() {
         link.reset();

@@ -4,6 +4,7 @@
 // fails and is marked, the others go through; a monitor run keeps the link; a drive that falls
 // silent brings the Abort/Retry/Ignore box while the window's events go on.
 #include "support/DrivesimProcess.h"
+#include "support/LoadedMachine.h"
 #include "support/TableFixture.h"
 #include "table/SelectedTransfer.h"
 
@@ -50,8 +51,8 @@ protected:
         ASSERT_TRUE(sim->running());
         link.setPortPathResolver([this](const QString&) { return linkPath; });
         link.setPortsFound({QStringLiteral("COM1")});
-        // Room for a loaded machine; only the missing parameter waits it out.
-        link.setReplyTimeout(400);
+        // Only the missing parameter waits it out.
+        link.setReplyTimeout(kLoadedReplyShortMs);
         options.exportToEeprom.setChecked(true);
         transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
     }
@@ -164,17 +165,19 @@ TEST_F(SelectedTransferDrivesim, AMonitorRunKeepsTheLinkAndNothingIsWritten) {
 // ---- A drive that misbehaves ----
 
 TEST_F(SelectedTransferDrivesim, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWhileEventsGoThrough) {
-    link.setReplyTimeout(100);
     choose({"0001", "0002", "0003", "0004", "0009"});
     for (const char* n : {"0001", "0002", "0003", "0004", "0009"})
         setWork(n, UP_CommErrIndex, "0");
-    // The window's events: the first stops the drive after the first target is read.
+    // The window's events: the first stops the drive after the first target is read; the
+    // silent exchanges from then on need not wait long.
     int events = 0;
     QTimer ticker;
     ticker.setInterval(0);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (events++ == 0)
+        if (events++ == 0) {
             sim->pause();
+            link.setReplyTimeout(100);
+        }
     });
     ticker.start();
     prompter.answer(BoxAnswer::Abort);

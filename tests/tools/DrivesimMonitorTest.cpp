@@ -9,7 +9,6 @@
 #include <QDir>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace {
 
@@ -154,27 +153,27 @@ TEST_F(DrivesimReadings, FollowTheFrequencyCommandWhileTheMotorRuns) {
 }
 
 TEST_F(DrivesimReadings, WithARampTheOutputMovesTowardsTheCommandAndBackAtAStop) {
-    model.setRampTime(std::chrono::milliseconds(600)); // 60 Hz in 0.6 s
+    auto now = std::chrono::steady_clock::time_point{};
+    model.setTimeSource([&now] { return now; });
+    using std::chrono::milliseconds;
+    model.setRampTime(milliseconds(600)); // 60 Hz in 0.6 s
     model.write(ComNoToRegister(u"FA01"), 6000);
     key(0x01);
-    const std::uint32_t first = read("FD00");
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    const std::uint32_t rising = read("FD00");
-    EXPECT_LT(first, rising);
-    EXPECT_LT(rising, 6000u);
-    EXPECT_EQ(read("FD03"), read("FD00") / 12); // the readings follow the output, not the command
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(read("FD00"), 0u);
+    now += milliseconds(150);
+    EXPECT_EQ(read("FD00"), 1500u);
+    EXPECT_EQ(read("FD03"), 1500u / 12); // the readings follow the output, not the command
+    now += milliseconds(600);
     EXPECT_EQ(read("FD00"), 6000u);
     EXPECT_EQ(read("FD01"), 6000u);
     key(0x02);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    const std::uint32_t falling = read("FD00");
-    EXPECT_GT(falling, 0u);
-    EXPECT_LT(falling, 6000u);
+    now += milliseconds(150);
+    EXPECT_EQ(read("FD00"), 4500u);
     // A trip stops the motor: the output runs down from where it was.
     model.trip(1);
-    EXPECT_LE(read("FD00"), falling);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    now += milliseconds(300);
+    EXPECT_EQ(read("FD00"), 1500u);
+    now += milliseconds(700);
     EXPECT_EQ(read("FD00"), 0u);
 }
 

@@ -2,6 +2,7 @@
 // rated values: without a drive those the capacity file put into the working table, with a
 // drive and the on-line option those the drive reports. A value typed in amperes is taken.
 #include "support/DrivesimProcess.h"
+#include "support/LoadedMachine.h"
 #include "ui/ShippedTypeFixture.h"
 
 #include "core/ConversionBases.h"
@@ -104,7 +105,7 @@ TEST_F(CurrentVoltageView, WithADriveAndTheOnlineOptionTheDrivesRatedValuesCount
     CommLink drive(context, port, systemClock());
     drive.setPortPathResolver([&](const QString&) { return linkPath; });
     drive.setPortsFound({QStringLiteral("COM1")});
-    drive.setReplyTimeout(400);
+    drive.setReplyTimeout(kLoadedReplyMs);
     link = &drive;
 
     ASSERT_TRUE(load({"HXA1", "V110", "-2004"}));

@@ -3,6 +3,7 @@
 #include "ui/KeypadWindow.h"
 
 #include "support/KeypadFixture.h"
+#include "support/LoadedMachine.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +23,7 @@ protected:
         KeypadFixture::SetUp();
         window = std::make_unique<KeypadWindow>(context, options, link);
         // A run that never ends would hang the suite: end it whatever happens.
-        QTimer::singleShot(5000, window.get(), [this] { window->reject(); });
+        QTimer::singleShot(kLoadedMachineMs, window.get(), [this] { window->reject(); });
     }
     void TearDown() override {
         window.reset();

@@ -3,6 +3,7 @@
 // trigger source, the set-up written when the window closes.
 #include "ui/MonitorWindow.h"
 
+#include "support/LoadedMachine.h"
 #include "support/MonitorFixture.h"
 #include "ui/UpDownEdit.h"
 
@@ -12,18 +13,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QThread>
 #include <QToolButton>
 
 namespace {
-
-template <typename F> bool waitFor(F condition) {
-    for (int i = 0; i < 200 && !condition(); ++i) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-    return condition();
-}
 
 class MonitorWindowTest : public MonitorFixture {
 protected:
@@ -175,12 +167,12 @@ TEST_F(MonitorWindowTest, ActivationTalksToTheDriveAndLeavingForAnotherWindowSav
     QWidget other;
     other.show();
     other.activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &other; }));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &other; }));
     window->ShowMonitor();
-    ASSERT_TRUE(waitFor([&] { return m().portOk(); })); // the activation's speed test
+    ASSERT_TRUE(waitUntil([&] { return m().portOk(); })); // the activation's speed test
     // The offscreen platform may deliver the other window's second activation (its show and
     // its request) after the monitor's: the monitor is the active window before it is left.
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         if (QApplication::activeWindow() != window.get())
             window->activateWindow();
         return QApplication::activeWindow() == window.get();
@@ -192,7 +184,7 @@ TEST_F(MonitorWindowTest, ActivationTalksToTheDriveAndLeavingForAnotherWindowSav
     window->rows[6].channelBox->click();
     EXPECT_EQ(monitorKey("Select7"), QStringLiteral("<none>"));
     other.activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &other; }));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &other; }));
     EXPECT_EQ(monitorKey("Select7"), QStringLiteral("1"));
     EXPECT_EQ(IniFile(settingsPath()).keys("Monitor"), MonitorModel::settingsKeys());
 }

@@ -3,11 +3,11 @@
 #include "ui/ParameterTableFixture.h"
 
 #include "core/ValueRules.h"
+#include "support/LoadedMachine.h"
 #include "ui/FindDialog.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -23,14 +23,6 @@ void press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
     QCoreApplication::sendEvent(w, &up);
 }
 
-// Lets events through until the condition holds (bounded; the test then checks it).
-template <typename F> bool waitFor(F condition) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 } // namespace
 
 using C = TableCommand;
@@ -248,10 +240,10 @@ TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecks
     QWidget other;
     other.show();
     other.activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &other; }));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &other; }));
     QCoreApplication::processEvents();
     t.Show();
-    ASSERT_TRUE(waitFor([&] { return host.paraTableAct; }));
+    ASSERT_TRUE(waitUntil([&] { return host.paraTableAct; }));
     EXPECT_EQ(host.spChecks, 1);
     EXPECT_EQ(t.core().UndoDepth, 4);
 }

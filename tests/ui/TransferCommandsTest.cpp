@@ -2,6 +2,7 @@
 // simulated drive behind it in both protocols, the transfer and result windows offscreen.
 // What reached the drive is checked twice: the requests as written, and the drive's memory.
 #include "ui/TransferCommands.h"
+#include "support/LoadedMachine.h"
 #include "support/TransferFixture.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"
@@ -276,12 +277,15 @@ TEST_P(Commands, CancelInTheTransferWindowLeavesTheTableAlone) {
 
 TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     rig.options.showTransferErrors.setChecked(true);
-    rig.link->setReplyTimeout(100);
-    host.onTransferWindow = [this](TransferWindow& bar) {
+    // The silent drive is not waited for long; the connect before it is.
+    const auto silentWhile = [this](TransferWindow& bar) {
         rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
+        rig.link->setReplyTimeout(100);
         bar.startButton->click();
+        rig.link->setReplyTimeout(kLoadedReplyShortMs);
         rig.sim->setFaults({});
     };
+    host.onTransferWindow = silentWhile;
     rig.prompter.answer(BoxAnswer::Retry);
     rig.prompter.answer(BoxAnswer::Abort);
     const QString before = rig.value(kFreq);
@@ -295,11 +299,9 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     // Failures without boxes: the window closes itself and the result window lists them.
     rig.options.showTransferErrors.setChecked(false);
     host.events.clear();
-    host.onTransferWindow = [this](TransferWindow& bar) {
-        rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
+    host.onTransferWindow = [this, silentWhile](TransferWindow& bar) {
         commands.job().lastParaIndex = kBias; // two parameters are enough to wait for
-        bar.startButton->click();
-        rig.sim->setFaults({});
+        silentWhile(bar);
     };
     commands.importAll();
     EXPECT_EQ(host.events,

@@ -2,23 +2,15 @@
 // bar and link icon stay uncovered, also when the frames are known only after the show.
 #include "ui/UnderMainWindow.h"
 #include "link/TransferEngine.h"
+#include "support/LoadedMachine.h"
 #include "support/TestProgram.h"
 #include "ui/ParameterTableFixture.h"
 #include "ui/ResultWindow.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMainWindow>
 
 namespace {
-
-template <typename F> bool waitFor(F condition) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 TEST(UnderMainWindow, TheOuterRectangleStartsBelowTheMainWindowsFrameAndTheClientInsideItsOwn) {
     // A main window whose client is 639 x 42 at (1, 20) in a frame of 1 pixel and a 19 pixel
@@ -42,7 +34,7 @@ TEST_F(ParaTableFixture, TheTableMovesUnderTheMainWindowsFrameOnceTheFrameIsKnow
     t.Show();
     // The window manager has framed the main window by now.
     host.frame = QRect(0, 0, 641, 63);
-    EXPECT_TRUE(waitFor([&] { return t.frameGeometry().topLeft() == QPoint(0, 63); }))
+    EXPECT_TRUE(waitUntil([&] { return t.frameGeometry().topLeft() == QPoint(0, 63); }))
         << t.frameGeometry().top();
     // At least the main window's width (wider where the names and numbers need it).
     const QMargins frame = UnderMainWindow::frameMargins(t);
@@ -50,7 +42,7 @@ TEST_F(ParaTableFixture, TheTableMovesUnderTheMainWindowsFrameOnceTheFrameIsKnow
     EXPECT_EQ(t.frameGeometry().height(), 417);
 
     // Once settled, the user's own moves stand.
-    ASSERT_TRUE(waitFor([&] { return !t.findChild<UnderMainWindow*>()->settling(); }));
+    ASSERT_TRUE(waitUntil([&] { return !t.findChild<UnderMainWindow*>()->settling(); }));
     t.move(200, 300);
     QCoreApplication::processEvents();
     EXPECT_EQ(t.frameGeometry().topLeft(), QPoint(200, 300));
@@ -70,10 +62,31 @@ TEST(UnderMainWindow, TheResultWindowFollowsAFrameKnownOnlyAfterItsShow) {
     mainStandIn.setGeometry(QRect(10, 30, 639, 42));
     mainStandIn.show();
     const QRect f = mainStandIn.frameGeometry();
-    EXPECT_TRUE(waitFor([&] { return form.frameGeometry().top() == f.top() + f.height(); }))
+    EXPECT_TRUE(waitUntil([&] { return form.frameGeometry().top() == f.top() + f.height(); }))
         << form.frameGeometry().top() << " " << f.top() + f.height();
     EXPECT_EQ(form.frameGeometry().left(), f.left());
     form.hide();
+}
+
+// The window system reports sizes late: an earlier size of the placement's own, reported after
+// the window widened itself, is still the placement's; a size from anyone else stands.
+TEST(UnderMainWindow, ALateReportOfItsOwnEarlierSizeIsNotTakenForSomeoneElses) {
+    for (const bool ownEarlierSize : {true, false}) {
+        QRect mainFrame(0, 0, 639, 42);
+        QWidget window;
+        auto* placement = new UnderMainWindow(
+            window, [&] { return mainFrame; }, UnderMainWindow::underAtMainWidth);
+        placement->place();
+        const QSize first = window.size();
+        window.show();
+        placement->widen(first.width() + 100);
+        window.resize(ownEarlierSize ? first : QSize(500, 300));
+        mainFrame = QRect(0, 0, 641, 63); // the main window's frame comes
+        ASSERT_TRUE(waitUntil([&] { return !placement->settling(); }));
+        const QRect placed = UnderMainWindow::clientRect(
+            UnderMainWindow::underAtMainWidth(mainFrame, QSize()), UnderMainWindow::frameMargins(window));
+        EXPECT_EQ(window.height(), ownEarlierSize ? placed.height() : 300) << ownEarlierSize;
+    }
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // A box asked for without a parent opens centred on the program's active window, not in the
 // middle of the screen far from the 640-pixel main window at the top left.
 #include "ui/WidgetPrompter.h"
+#include "support/LoadedMachine.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -13,14 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-template <typename F> bool waitFor(F condition) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 struct SeenBox {
     QRect frame;
@@ -49,7 +41,7 @@ TEST(WidgetPrompter, ABoxWithoutParentIsCentredOnTheActiveWindow) {
     main.setGeometry(20, 10, 640, 60);
     main.show();
     main.activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &main; }));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &main; }));
     ASSERT_EQ(WidgetPrompter::ownerWindow(), &main);
 
     const SeenBox seen = boxSeen();
@@ -68,11 +60,11 @@ TEST(WidgetPrompter, TheOwnerIsTheModalDialogOrTheWindowOfAPopupMenu) {
     main.setGeometry(300, 200, 640, 60);
     main.show();
     main.activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &main; }));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &main; }));
     QMenu menu(&main);
     menu.addAction("item");
     menu.popup(QPoint(320, 230));
-    ASSERT_TRUE(waitFor([&] { return QApplication::activePopupWidget() == &menu; }));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget() == &menu; }));
     EXPECT_EQ(WidgetPrompter::ownerWindow(), &main);
     menu.close();
 
@@ -80,7 +72,7 @@ TEST(WidgetPrompter, TheOwnerIsTheModalDialogOrTheWindowOfAPopupMenu) {
     dialog.setGeometry(100, 400, 300, 100);
     dialog.setModal(true);
     dialog.show();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeModalWidget() == &dialog; }));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == &dialog; }));
     EXPECT_EQ(WidgetPrompter::ownerWindow(), &dialog);
     const SeenBox seen = boxSeen();
     EXPECT_LE(std::abs(seen.frame.center().x() - dialog.frameGeometry().center().x()), 2);

@@ -276,7 +276,7 @@ std::optional<std::uint32_t> DriveModel::liveValueLocked(std::uint16_t address) 
 std::int64_t DriveModel::outputFrequencyLocked() const {
     const auto freq = params_.find(kFreqCommand);
     const double target = running_ && freq != params_.end() ? double(freq->second.raw) : 0.0;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = now_();
     if (ramp_.count() <= 0) {
         output_ = target;
     } else {
@@ -292,6 +292,13 @@ void DriveModel::setRampTime(std::chrono::milliseconds forSixtyHertz) {
     std::lock_guard lock(mutex_);
     outputFrequencyLocked();
     ramp_ = forSixtyHertz;
+}
+
+void DriveModel::setTimeSource(TimeSource now) {
+    std::lock_guard lock(mutex_);
+    outputFrequencyLocked();
+    now_ = std::move(now);
+    outputAt_ = now_();
 }
 
 void DriveModel::trip(std::uint32_t code) {
@@ -325,14 +332,14 @@ void DriveModel::raiseAlarmLocked(std::uint32_t bits) {
 
 void DriveModel::schedule(const SimStatusEvent& event) {
     std::lock_guard lock(mutex_);
-    pending_.push_back({std::chrono::steady_clock::now() + event.after, event});
+    pending_.push_back({now_() + event.after, event});
 }
 
 void DriveModel::applyDueEvents() {
     std::lock_guard lock(mutex_);
     if (pending_.empty())
         return;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = now_();
     // In the order they fall due, so that a trip history lists them as they happened.
     std::stable_sort(pending_.begin(), pending_.end(),
                      [](const PendingEvent& a, const PendingEvent& b) { return a.due < b.due; });

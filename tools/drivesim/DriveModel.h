@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -99,6 +100,9 @@ public:
     bool motorRunning() const;
     // Time the output frequency takes to change by 60 Hz; 0 (the default) makes it jump.
     void setRampTime(std::chrono::milliseconds forSixtyHertz);
+    // What the ramp and the events on cue go by: the steady clock, or a test's own time.
+    using TimeSource = std::function<std::chrono::steady_clock::time_point()>;
+    void setTimeSource(TimeSource now);
 
     int typeCode() const { return typeCode_; }
     int capacityCode() const { return capacityCode_; }
@@ -129,4 +133,5 @@ private:
         SimStatusEvent event;
     };
     std::vector<PendingEvent> pending_;
+    TimeSource now_ = [] { return std::chrono::steady_clock::now(); };
 };
