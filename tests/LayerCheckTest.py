@@ -22,6 +22,7 @@ cases = [
     ("core includes a window", {"core/A.cpp": '#include "ui/B.h"\n', "ui/B.h": ""}, 1),
     ("link includes the shell", {"link/A.h": '#include "shell/Main.h"\n'}, 1),
     ("drive simulator includes core", {"tools/drivesim/S.cpp": '#include "core/X.h"\n'}, 1),
+    ("report includes the table beside it", {"report/A.cpp": '#include "table/T.h"\n'}, 1),
     ("platform test includes link", {"tests/platform/T.cpp": '#include "link/CommLink.h"\n'}, 1),
     ("every include points down", {"ui/W.cpp": '#include "core/X.h"\n#include "table/T.h"\n',
                                    "tests/link/T.cpp": '#include "support/F.h"\n#include "core/X.h"\n'}, 0),
