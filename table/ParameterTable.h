@@ -95,9 +95,7 @@ public:
     void clearOutOfRange() { outOfRange_ = false; }
 
     // ---- Counts ------------------------------------------------------------------------------
-    // Rows of the 'Changed' Only view; rows left when blind parameters are hidden.
-    int changedRowCount() const { return changedRowCount_; }
-    void setChangedRowCount(int n) { changedRowCount_ = n; }
+    // Rows left when blind parameters are hidden.
     int blindRowCount() const { return blindRowCount_; }
     void setBlindRowCount(int n) { blindRowCount_ = n; }
     // Steps the undo and redo lists hold, and the most they may hold (kept by UndoRedo).
@@ -224,7 +222,6 @@ private:
     int cursorRow_ = 1;
     PendingEntry entry_;
     bool outOfRange_ = false;
-    int changedRowCount_ = 0;
     int blindRowCount_ = 0;
     int undoCount_ = 0;
     int redoCount_ = 0;

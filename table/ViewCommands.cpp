@@ -93,14 +93,14 @@ void ViewCommands::toggleChangedOnly() {
             ShowMsg(core_.context(), MsgId::NoChangedParameter);
             return;
         }
-        core_.setChangedRowCount(n);
+        changedRowCount_ = n;
         c.setChecked(C::ChgDisp, true);
         c.setEnabled(C::Quick, false);
         c.setEnabled(C::Blind, false);
         c.setEnabled(C::Find, false);
         c.setEnabled(C::Disp, true);
     } else {
-        core_.setChangedRowCount(0);
+        changedRowCount_ = 0;
         c.setChecked(C::ChgDisp, false);
         c.setEnabled(C::Quick, true);
         c.setEnabled(C::Blind, true);
@@ -215,7 +215,7 @@ void ViewCommands::showAllParameters() {
     c.setEnabled(C::Disp, false);
     c.setEnabled(C::Find, true);
     context.tableView.blindOn = false;
-    core_.setChangedRowCount(0);
+    changedRowCount_ = 0;
     refillWithFindBuffer();
 }
 

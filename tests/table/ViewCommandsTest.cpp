@@ -87,7 +87,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     ASSERT_EQ(rows(), 3);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 1), "0009");
     EXPECT_EQ(core.grid().cell(TC_ComNo, 2), "0013");
-    EXPECT_EQ(core.changedRowCount(), 2);
+    EXPECT_EQ(views.changedRowCount(), 2);
     for (C c : {C::Quick, C::Blind, C::Find})
         EXPECT_FALSE(commands.mirrorItemEnabled(c)) << int(c);
     EXPECT_FALSE(commands.toolButtonEnabled(C::Find));
