@@ -79,7 +79,7 @@ void undoOrRedo(benchmark::State& state, bool undo) {
     UndoRedo& h = f.table->undoRedo();
     ParameterTable& core = f.table->core();
     for (auto _ : state) {
-        if ((undo ? core.UndoCount : core.RedoCount) == 0) {
+        if ((undo ? core.undoCount() : core.redoCount()) == 0) {
             state.PauseTiming();
             while (undo ? h.redoStep() : h.undoStep()) {
             }

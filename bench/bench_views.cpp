@@ -20,7 +20,7 @@ struct Fixture : BenchParameterTable {
     void highlightAll() {
         core().setCurrentCell(TC_Value, 1);
         core().setSelection({TC_Value, 1, TC_Value, lastRow()});
-        core().CursorRow = 1;
+        core().setCursorRow(1);
     }
     // Every tenth parameter changed, so that 'Changed' Only has rows.
     void changeSome() {
@@ -133,7 +133,7 @@ BENCHMARK(BM_ShipmentEveryRow)->Unit(benchmark::kMillisecond);
 // A search whose only match is on the last row: the whole buffer is scanned.
 void BM_FindToTheLastRow(benchmark::State& state) {
     NEED_FIXTURE(f);
-    const QString last = f.core().findBuffer.last();
+    const QString last = f.core().findBuffer().last();
     for (auto _ : state) {
         f.table->findSearch().start();
         benchmark::DoNotOptimize(f.table->findSearch().findNext(last, true, false));

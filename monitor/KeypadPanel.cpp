@@ -80,15 +80,15 @@ void KeypadPanel::write(int index, qint64 value) {
 }
 
 void KeypadPanel::releaseKeys() {
-    RunKey = StopKey = UpKey = DownKey = MonKey = EntKey = 0;
-    UpLatch = DownLatch = 0;
-    BlinkPhase = 1;
+    runKey_ = stopKey_ = upKey_ = downKey_ = monKey_ = entKey_ = false;
+    upLatch_ = downLatch_ = false;
+    blinkPhase_ = true;
 }
 
 void KeypadPanel::armStart() {
     blinkTimer_.setInterval(options_.ledBlinkInterval.position());
     // An activation while the loop or direct input runs must not start a second loop.
-    if (PanelRunning || DirectInput || loopDepth_ > 0)
+    if (panelRunning_ || directInput_ || loopDepth_ > 0)
         return;
     startTimer_.start();
 }
@@ -96,8 +96,8 @@ void KeypadPanel::armStart() {
 void KeypadPanel::stopPanel() {
     startTimer_.stop();
     blinkTimer_.stop();
-    PanelRunning = 0;
-    DirectInput = 0;
+    panelRunning_ = false;
+    directInput_ = false;
     view_.setDirectChecked(false);
     view_.showDirectText(QString());
     view_.wake();
@@ -110,48 +110,48 @@ void KeypadPanel::closePanel() {
 
 void KeypadPanel::startDelayElapsed() {
     startTimer_.stop();
-    if (!view_.isShown() || PanelRunning || DirectInput || loopDepth_ > 0)
+    if (!view_.isShown() || panelRunning_ || directInput_ || loopDepth_ > 0)
         return;
     RunPanelLoop();
 }
 
 void KeypadPanel::blinkTick() {
-    BlinkPhase = BlinkPhase ? 0 : 1;
+    blinkPhase_ = !blinkPhase_;
 }
 
 void KeypadPanel::sendKey(int bit, qint64 base) {
-    write(KeyFlagIndex, 1);
-    write(KeyCodeIndex, base + bit);
+    write(keyFlagIndex_, 1);
+    write(keyCodeIndex_, base + bit);
 }
 
 void KeypadPanel::RunPanelLoop() {
     if (loopDepth_ > 0) {
         // Asked again from inside a pass (direct input left before the pass ended): the
         // running loop simply goes on.
-        PanelRunning = 1;
+        panelRunning_ = true;
         return;
     }
     if (!view_.isShown())
         return;
     ++loopDepth_;
-    if (DirectInput)
+    if (directInput_)
         leaveDirectInput();
-    DisplayBlockIndex = ValueRules::IndexOfComNo(context_, kDisplayBlockNo);
-    KeyCodeIndex = ValueRules::IndexOfComNo(context_, kKeyCodeNo);
-    KeyFlagIndex = ValueRules::IndexOfComNo(context_, kKeyFlagNo);
+    displayBlockIndex_ = ValueRules::IndexOfComNo(context_, kDisplayBlockNo);
+    keyCodeIndex_ = ValueRules::IndexOfComNo(context_, kKeyCodeNo);
+    keyFlagIndex_ = ValueRules::IndexOfComNo(context_, kKeyFlagNo);
 
-    Connected = link_.ConnectDrive() ? 1 : 0;
-    if (!Connected) {
+    connected_ = link_.ConnectDrive();
+    if (!connected_) {
         ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning);
         closePanel();
     } else {
-        PanelRunning = 1;
+        panelRunning_ = true;
         showKeys(true);
         if (blinkTimer_.interval() > 0) // an interval of 0 would fire without pause
             blinkTimer_.start();
         Clock& clock = link_.clock();
         qint64 last = clock.now();
-        while (PanelRunning && view_.isShown()) {
+        while (panelRunning_ && view_.isShown()) {
             const qint64 now = clock.now();
             // The tick count is 32 bits wide; its difference stays right across a wrap.
             const qint64 t = std::int32_t(std::uint32_t(now) - std::uint32_t(last)) / 4;
@@ -168,71 +168,71 @@ void KeypadPanel::RunPanelLoop() {
                 if (!self || self->read_ != read)
                     return;
                 if (block)
-                    DecodeDisplayBlock(*block, self->Display);
+                    DecodeDisplayBlock(*block, self->display_);
                 self->readFailed_ = !block;
                 self->readOver_ = true;
                 if (self->readWaiting_)
                     self->view_.wake();
             };
-            keypadLink_.PanelTransact(DisplayBlockIndex, takeRead);
+            keypadLink_.PanelTransact(displayBlockIndex_, takeRead);
             readWaiting_ = true;
-            while (!readOver_ && PanelRunning && view_.isShown())
+            while (!readOver_ && panelRunning_ && view_.isShown())
                 view_.waitEvents(-1);
             readWaiting_ = false;
             // Closed meanwhile: the pass ends without the display (the keys still go out); the
             // connect after the loop takes the read's end.
             if (readOver_) {
                 if (readFailed_) {
-                    view_.showLed(BlinkPhase ? kCommErrorText : kBlank4);
+                    view_.showLed(blinkPhase_ ? kCommErrorText : kBlank4);
                 } else {
-                    view_.showLamps(BlinkPhase ? Display.lampBits : Display.blinkLampBits);
-                    view_.showLed(BlinkPhase ? Display.ledText : Display.blinkLedText);
+                    view_.showLamps(blinkPhase_ ? display_.lampBits : display_.blinkLampBits);
+                    view_.showLed(blinkPhase_ ? display_.ledText : display_.blinkLedText);
                 }
                 ++passes_;
             }
             // A read that failed at once (a port gone, a drive type without the block) still
             // takes its time limit: the passes never spin. A key ends the pause.
             const qint64 due = now + keypadLink_.options().replyTimeoutMs;
-            if (readOver_ && readFailed_ && PanelRunning && clock.now() < due)
+            if (readOver_ && readFailed_ && panelRunning_ && clock.now() < due)
                 view_.waitEvents(int(due - clock.now()));
 
             view_.letEventsThrough();
 
-            if (RunKey) {
+            if (runKey_) {
                 sendKey(KeyRun, base);
-                RunKey = 0;
-                write(KeyFlagIndex, 0);
+                runKey_ = false;
+                write(keyFlagIndex_, 0);
             }
-            if (StopKey) {
+            if (stopKey_) {
                 sendKey(KeyStop, base);
-                StopKey = 0;
-                write(KeyFlagIndex, 0);
+                stopKey_ = false;
+                write(keyFlagIndex_, 0);
             }
-            if (UpKey || UpLatch) {
-                UpLatch = 0;
-                write(KeyCodeIndex, base + KeyUp);
-            } else if (UpRelease) {
-                UpRelease = 0;
-                write(KeyCodeIndex, kUpReleaseCode);
-                write(KeyFlagIndex, 0);
+            if (upKey_ || upLatch_) {
+                upLatch_ = false;
+                write(keyCodeIndex_, base + KeyUp);
+            } else if (upRelease_) {
+                upRelease_ = false;
+                write(keyCodeIndex_, kUpReleaseCode);
+                write(keyFlagIndex_, 0);
             }
-            if (DownKey || DownLatch) {
-                DownLatch = 0;
-                write(KeyCodeIndex, base + KeyDown);
-            } else if (DownRelease) {
-                DownRelease = 0;
-                write(KeyCodeIndex, kDownReleaseCode);
-                write(KeyFlagIndex, 0);
+            if (downKey_ || downLatch_) {
+                downLatch_ = false;
+                write(keyCodeIndex_, base + KeyDown);
+            } else if (downRelease_) {
+                downRelease_ = false;
+                write(keyCodeIndex_, kDownReleaseCode);
+                write(keyFlagIndex_, 0);
             }
-            if (MonKey) {
+            if (monKey_) {
                 sendKey(KeyMon, base);
-                MonKey = 0;
-                write(KeyFlagIndex, 0);
+                monKey_ = false;
+                write(keyFlagIndex_, 0);
             }
-            if (EntKey) {
+            if (entKey_) {
                 sendKey(KeyEnt, base);
-                EntKey = 0;
-                write(KeyFlagIndex, 0);
+                entKey_ = false;
+                write(keyFlagIndex_, 0);
             }
         }
         view_.showLamps(0);
@@ -240,7 +240,7 @@ void KeypadPanel::RunPanelLoop() {
         blinkTimer_.stop();
     }
     showKeys(false);
-    Connected = link_.ConnectDrive() ? 1 : 0;
+    connected_ = link_.ConnectDrive();
     --loopDepth_;
 }
 
@@ -250,147 +250,147 @@ void KeypadPanel::RunPanelLoop() {
 bool KeypadPanel::takeKey() {
     if (!keysVisible_)
         return false;
-    write(KeyCodeIndex, 0);
+    write(keyCodeIndex_, 0);
     return true;
 }
 
 void KeypadPanel::pressRun() {
     if (takeKey())
-        RunKey = 1;
+        runKey_ = true;
     view_.wake();
 }
 
 void KeypadPanel::pressStop() {
     if (takeKey())
-        StopKey = 1;
+        stopKey_ = true;
     view_.wake();
 }
 
 void KeypadPanel::pressUp() {
     if (!takeKey())
         return;
-    write(KeyFlagIndex, 1);
-    UpKey = 1;
-    UpRelease = 1;
-    UpLatch = 1;
+    write(keyFlagIndex_, 1);
+    upKey_ = true;
+    upRelease_ = true;
+    upLatch_ = true;
     view_.wake();
 }
 
 void KeypadPanel::releaseUp() {
-    UpKey = 0;
+    upKey_ = false;
     view_.wake();
 }
 
 void KeypadPanel::pressDown() {
     if (!takeKey())
         return;
-    write(KeyFlagIndex, 1);
-    DownKey = 1;
-    DownRelease = 1;
-    DownLatch = 1;
+    write(keyFlagIndex_, 1);
+    downKey_ = true;
+    downRelease_ = true;
+    downLatch_ = true;
     view_.wake();
 }
 
 void KeypadPanel::releaseDown() {
-    DownKey = 0;
+    downKey_ = false;
     view_.wake();
 }
 
 void KeypadPanel::pressMon() {
     if (takeKey())
-        MonKey = 1;
+        monKey_ = true;
     view_.wake();
 }
 
 void KeypadPanel::pressEnt() {
     if (takeKey())
-        EntKey = 1;
+        entKey_ = true;
     view_.wake();
 }
 
 // ---- Direct input ---------------------------------------------------------------------------
 
 void KeypadPanel::leaveDirectInput() {
-    DirectInput = 0;
-    DigitCount = 0;
+    directInput_ = false;
+    digitCount_ = 0;
     view_.setDirectChecked(false);
     view_.showDirectText(QString());
 }
 
 void KeypadPanel::toggleDirectInput() {
-    if (DirectInput) {
+    if (directInput_) {
         leaveDirectInput();
         RunPanelLoop();
         return;
     }
-    if (PanelRunning) {
-        PanelRunning = 0;
+    if (panelRunning_) {
+        panelRunning_ = false;
         view_.wake();
     }
-    DirectInput = 1;
-    EntryText.clear();
-    DigitCount = 0;
-    DecimalEntered = 0;
-    DecimalGlyph = QChar();
+    directInput_ = true;
+    entryText_.clear();
+    digitCount_ = 0;
+    decimalEntered_ = false;
+    decimalGlyph_ = QChar();
     view_.showDirectText(kDirectPrompt);
     view_.setDirectChecked(true);
     view_.focusKeySink();
 }
 
 void KeypadPanel::typeDirectCharacter(QChar c) {
-    if (!DirectInput)
+    if (!directInput_)
         return;
     if (isPlainDigit(c)) {
-        if (DigitCount >= kMaxDirectDigits)
+        if (digitCount_ >= kMaxDirectDigits)
             return;
-        EntryText += c;
-        view_.showDirectText(EntryText);
-        ++DigitCount;
+        entryText_ += c;
+        view_.showDirectText(entryText_);
+        ++digitCount_;
         return;
     }
     if (c != u'.' && c != u',')
         return;
-    if (DecimalEntered)
+    if (decimalEntered_)
         return; // one decimal sign per entry
-    if (EntryText.isEmpty() || !isPlainDigit(EntryText.back())) {
+    if (entryText_.isEmpty() || !isPlainDigit(entryText_.back())) {
         ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
-    DecimalGlyph = DottedDigit(EntryText.back());
-    EntryText.back() = DecimalGlyph;
-    DecimalEntered = 1;
-    view_.showDirectText(EntryText);
+    decimalGlyph_ = DottedDigit(entryText_.back());
+    entryText_.back() = decimalGlyph_;
+    decimalEntered_ = true;
+    view_.showDirectText(entryText_);
 }
 
 bool KeypadPanel::handleDirectKey(int key) {
-    if (!DirectInput)
+    if (!directInput_)
         return false;
     switch (key) {
     case 8: // Backspace
-        if (!EntryText.isEmpty()) {
-            const QChar digit = DigitOfDotted(EntryText.back());
+        if (!entryText_.isEmpty()) {
+            const QChar digit = DigitOfDotted(entryText_.back());
             if (!digit.isNull()) {
-                EntryText.back() = digit;
-                DecimalEntered = 0;
+                entryText_.back() = digit;
+                decimalEntered_ = false;
             } else {
-                EntryText.chop(1);
-                --DigitCount;
-                if (EntryText.isEmpty()) {
-                    DigitCount = 0;
-                    DecimalEntered = 0;
+                entryText_.chop(1);
+                --digitCount_;
+                if (entryText_.isEmpty()) {
+                    digitCount_ = 0;
+                    decimalEntered_ = false;
                 }
             }
-            view_.showDirectText(EntryText);
+            view_.showDirectText(entryText_);
         }
         return true;
     case 46: // Delete
-        EntryText.clear();
-        DigitCount = 0;
-        DecimalEntered = 0;
+        entryText_.clear();
+        digitCount_ = 0;
+        decimalEntered_ = false;
         view_.showDirectText(QString());
         return true;
     case 27: // Esc
-        DirectInput = 0;
+        directInput_ = false;
         view_.setDirectChecked(false);
         view_.showDirectText(QString());
         RunPanelLoop();
@@ -404,7 +404,7 @@ bool KeypadPanel::handleDirectKey(int key) {
 }
 
 void KeypadPanel::enterKey() {
-    if (EntryText.isEmpty())
+    if (entryText_.isEmpty())
         return;
     const ProgramContext& context = context_;
     const QString target =
@@ -421,7 +421,7 @@ void KeypadPanel::enterKey() {
     if (m < 1)
         m = 1;
     // Whole numbers throughout: a product in floating point would lose one for many entries.
-    const std::optional<qint64> raw = DirectInputRawValue(EntryText, m);
+    const std::optional<qint64> raw = DirectInputRawValue(entryText_, m);
     if (!raw) {
         ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
@@ -438,7 +438,7 @@ void KeypadPanel::enterKey() {
     }
     link_.transactNoted(i, r, options_.exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P"));
     confirmationBlink();
-    DirectInput = 0;
+    directInput_ = false;
     view_.setDirectChecked(false);
     view_.showDirectText(QString());
     RunPanelLoop();
@@ -447,7 +447,7 @@ void KeypadPanel::enterKey() {
 void KeypadPanel::confirmationBlink() {
     const int ms = options_.ledBlinkInterval.position();
     for (int k = 0; k < kConfirmBlinks; ++k) {
-        view_.showDirectText(EntryText);
+        view_.showDirectText(entryText_);
         if (ms > 0)
             view_.waitPainting(ms);
         view_.showDirectText(kDirectPrompt);

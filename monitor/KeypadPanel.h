@@ -76,22 +76,6 @@ public:
                 QObject* parent = nullptr);
     ~KeypadPanel() override;
 
-    // ---- State (the window's fields) ----
-    std::uint8_t RunKey = 0, StopKey = 0, UpKey = 0, DownKey = 0, MonKey = 0, EntKey = 0;
-    std::uint8_t UpRelease = 0, DownRelease = 0;
-    // A press of UP or DOWN not yet sent: a click shorter than a pass still reaches the drive.
-    std::uint8_t UpLatch = 0, DownLatch = 0;
-    std::uint8_t PanelRunning = 0;
-    std::uint8_t Connected = 0;
-    std::uint8_t DirectInput = 0;
-    std::uint8_t DecimalEntered = 0;
-    std::uint8_t BlinkPhase = 1;
-    int DisplayBlockIndex = -1, KeyCodeIndex = -1, KeyFlagIndex = -1;
-    int DigitCount = 0;
-    KeypadDisplay Display;
-    QString EntryText;
-    QChar DecimalGlyph;
-
     // ---- Event handlers ----
     void releaseKeys();
     // At every activation: the loop's start is armed, the blink interval taken from the
@@ -116,9 +100,25 @@ public:
     bool handleDirectKey(int key);
     void closePanel();
 
-    // The panel loop; returns when PanelRunning is cleared or the window is hidden. A call
-    // from inside a running loop only keeps that loop going.
+    // The panel loop; returns when it is ended (endLoop, direct input, closing) or the window
+    // is hidden. A call from inside a running loop only keeps that loop going.
     void RunPanelLoop();
+    // The loop ends after the pass under way; the window stays.
+    void endLoop() { panelRunning_ = false; }
+
+    bool panelRunning() const { return panelRunning_; }
+    // Whether the link was connected at the loop's start and again at its end.
+    bool connected() const { return connected_; }
+    bool directInput() const { return directInput_; }
+    // A press of a key not yet sent to the drive.
+    bool keyWaiting() const {
+        return runKey_ || stopKey_ || upKey_ || downKey_ || monKey_ || entKey_ || upLatch_ || downLatch_;
+    }
+    const KeypadDisplay& display() const { return display_; }
+    // The direct-input entry so far: its digits, one of them possibly dotted.
+    const QString& entryText() const { return entryText_; }
+    int digitCount() const { return digitCount_; }
+    bool decimalEntered() const { return decimalEntered_; }
 
     bool startTimerActive() const { return startTimer_.isActive(); }
     bool blinkTimerActive() const { return blinkTimer_.isActive(); }
@@ -144,6 +144,24 @@ private:
     CommLink& link_;
     KeypadPanelView& view_;
     KeypadLink keypadLink_;
+    // Key presses waiting for the next pass; a release of UP or DOWN waiting to be sent.
+    bool runKey_ = false, stopKey_ = false, upKey_ = false, downKey_ = false, monKey_ = false,
+         entKey_ = false;
+    bool upRelease_ = false, downRelease_ = false;
+    // A press of UP or DOWN not yet sent: a click shorter than a pass still reaches the drive.
+    bool upLatch_ = false, downLatch_ = false;
+    bool panelRunning_ = false;
+    bool connected_ = false;
+    bool directInput_ = false;
+    bool decimalEntered_ = false;
+    // Which of the two display images the blink shows.
+    bool blinkPhase_ = true;
+    // Indexes of the display block and the key parameters in the drive type; -1 for none.
+    int displayBlockIndex_ = -1, keyCodeIndex_ = -1, keyFlagIndex_ = -1;
+    int digitCount_ = 0;
+    KeypadDisplay display_;
+    QString entryText_;
+    QChar decimalGlyph_;
     // The display read of the pass under way: its number (a late answer to an earlier one is
     // not this pass's), whether it has ended and how.
     long read_ = 0;

@@ -39,7 +39,7 @@ FindSearch::FindSearch(ParameterTable& core) : core_(core) {
 }
 
 void FindSearch::start() {
-    core_.FindPos = 0;
+    findPos_ = 0;
     selectionStart = 0;
     selectionLength = 0;
 }
@@ -47,21 +47,21 @@ void FindSearch::start() {
 int FindSearch::findNext(const QString& what, bool matchCase, bool wholeWord) {
     if (what.isEmpty())
         return -1;
-    const QString text = core_.findBuffer.join(QLatin1Char('\n'));
-    const qsizetype p = findInText(text, what, core_.FindPos, matchCase, wholeWord);
+    const QString text = core_.findBuffer().join(QLatin1Char('\n'));
+    const qsizetype p = findInText(text, what, findPos_, matchCase, wholeWord);
     // Line k of the buffer is grid row k + 1.
     const int row = p < 0 ? -1 : int(QStringView(text).left(p).count(QLatin1Char('\n'))) + 1;
     if (p < 0 || row >= core_.grid().rowCount()) {
-        // FindPos stays: every further search says the same until the dialog is opened again.
+        // The position stays: every further search says the same until the dialog is opened again.
         ShowMsg(core_.context(), MsgId::SearchTextNotFound, BoxIcon::Stop);
         return -1;
     }
     selectionStart = p;
     selectionLength = what.size();
-    core_.FindPos = int(p + what.size());
+    findPos_ = int(p + what.size());
     // The typed value belongs to the row being left.
     core_.CancelPendingEntry();
-    core_.CursorRow = row;
+    core_.setCursorRow(row);
     core_.setCurrentCell(TC_Value, row);
     return row;
 }

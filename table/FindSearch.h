@@ -20,11 +20,11 @@ class FindSearch {
 public:
     explicit FindSearch(ParameterTable& core);
 
-    // A new search from the top of the buffer (FindPos 0, no match selected).
+    // A new search from the top of the buffer (no match selected).
     void start();
-    // One search step from FindPos. Found: the match is selected, FindPos moves behind it, the
-    // cursor row becomes the match's row and the current cell its value cell; the row is returned.
-    // Not found: message SearchTextNotFound and -1, nothing else changes. An empty text: -1.
+    // One search step from where the last one ended. Found: the match is selected, the next step starts
+    // behind it, the cursor row becomes the match's row and the current cell its value cell; the row is
+    // returned. Not found: message SearchTextNotFound and -1, nothing else changes. An empty text: -1.
     int findNext(const QString& what, bool matchCase, bool wholeWord);
     // The dialog closed: no match stays selected.
     void close() { selectionLength = 0; }
@@ -35,4 +35,5 @@ public:
 
 private:
     ParameterTable& core_;
+    int findPos_ = 0; // where the next step searches from in the buffer's text
 };

@@ -34,7 +34,7 @@ ParameterHelp::Page ParameterHelp::pageOfRow(int row) const {
 void ParameterHelp::showParameterHelp() {
     if (!core_.commands().enabled(TableCommand::ParaHelp))
         return;
-    openRow(core_.CursorRow);
+    openRow(core_.cursorRow());
 }
 
 void ParameterHelp::openRow(int row) {

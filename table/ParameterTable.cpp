@@ -132,13 +132,11 @@ bool ParameterTable::refreshAll() {
     c.setEnabled(TableCommand::Redo, false);
 
     // A value being typed belongs to the old rows.
-    EditActive = 0;
-    TypedCount = 0;
-    EditBuffer.clear();
+    entry_.end();
 
     const int last = std::min(context.tableView.lastIndex, context.drive.lastIndex());
     if (context.tableView.blindOn) {
-        BlindRowCount = context.tableView.lastIndex - context.tableView.blindCount;
+        blindRowCount_ = context.tableView.lastIndex - context.tableView.blindCount;
         for (int i = 0; i <= last; ++i) {
             setWork(context_, UP_ChangeIndex, i, kZero);
             setWork(context_, UP_WriteIndex, i, kZero);
@@ -150,8 +148,8 @@ bool ParameterTable::refreshAll() {
         }
     }
 
-    UndoDepth = options_.undoDepth.position();
-    UndoCount = RedoCount = 0;
+    undoDepth_ = options_.undoDepth.position();
+    undoCount_ = redoCount_ = 0;
     if (ParameterStore* p = store(context_)) {
         p->UndoComNo.clear();
         p->UndoVal.clear();
@@ -160,7 +158,7 @@ bool ParameterTable::refreshAll() {
     }
 
     const bool ok = FillRows();
-    findBuffer.clear();
+    findBuffer_.clear();
     FillFindBuffer();
     return ok;
 }
@@ -168,12 +166,12 @@ bool ParameterTable::refreshAll() {
 bool ParameterTable::FillRows() {
     const WaitCursor busy;
     const ProgramContext& context = context_;
-    SearchStartRow = 0;
+    searchStartRow_ = 0;
 
     // The cursor, the current cell and the highlighted block follow their parameters (by
     // number) into the new rows: a typed value must never land in another parameter.
     const bool hadRows = grid_.rowCount() > 1;
-    const QString cursorNo = numberOfRow(CursorRow);
+    const QString cursorNo = numberOfRow(cursorRow_);
     const int keepCol = currentCol();
     const QString currentNo = numberOfRow(currentRow());
     const GridRect keepBlock = selection_.hasSelection() ? Selection() : GridRect{};
@@ -255,7 +253,7 @@ bool ParameterTable::FillRows() {
     if (ok)
         ok = updateLimits(false);
     else
-        LastDataRow = grid_.rowCount() - 2;
+        lastDataRow_ = grid_.rowCount() - 2;
     model_.endResetModel();
 
     restorePosition(hadRows, cursorNo, keepCol, currentNo, keepBlock, blockNos);
@@ -274,11 +272,11 @@ bool ParameterTable::UpdateLimits() {
 
 bool ParameterTable::updateLimits(bool notify) {
     const WaitCursor busy;
-    LastDataRow = grid_.rowCount() - 2;
-    SearchStartRow = 0;
+    lastDataRow_ = grid_.rowCount() - 2;
+    searchStartRow_ = 0;
     const bool cv = currentVoltage();
     bool ok = true;
-    for (int r = 1; r <= LastDataRow + 1 && ok; ++r) {
+    for (int r = 1; r <= lastDataRow_ + 1 && ok; ++r) {
         const int i = ValueRules::IndexOfComNo(context_, grid_.cell(TC_ComNo, r));
         if (i < 0)
             continue;
@@ -328,7 +326,7 @@ bool ParameterTable::updateLimits(bool notify) {
 void ParameterTable::FillFindBuffer() {
     const WaitCursor busy;
     for (int r = 1; r < grid_.rowCount(); ++r)
-        findBuffer.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
+        findBuffer_.append(grid_.cell(TC_ComNo, r) + QLatin1Char(',') + grid_.cell(TC_Name, r));
 }
 
 int ParameterTable::indexOfRow(int row) const {
@@ -394,7 +392,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
 std::array<int, TC_Count> ParameterTable::columnWidths(int clientWidth) const {
     std::array<int, TC_Count> w{};
     for (int c = 0; c < TC_Count; ++c)
-        w[c] = int(std::trunc(double(clientWidth) * double(ColumnRatio[c])));
+        w[c] = int(std::trunc(double(clientWidth) * double(columnRatio_[c])));
     return w;
 }
 
@@ -451,7 +449,7 @@ double ParameterTable::ClampToRange(const QString& valueText, int index) {
     if (failure)
         ShowMsg(context_, *failure, BoxIcon::Warning);
     if (out)
-        OutOfRange = 1;
+        outOfRange_ = true;
     return v;
 }
 
@@ -472,7 +470,7 @@ int ParameterTable::UpdateChangedFlag(const QString& comNo, double raw, bool* ok
 }
 
 int ParameterTable::GridRowOfIndex(int index) {
-    return ValueRules::GridRowOfIndex(context_, index, numberColumn_, SearchStartRow, LastDataRow);
+    return ValueRules::GridRowOfIndex(context_, index, numberColumn_, searchStartRow_, lastDataRow_);
 }
 
 int ParameterTable::currentCol() const {
@@ -509,11 +507,9 @@ void ParameterTable::repaintAll() {
 }
 
 void ParameterTable::CancelPendingEntry() {
-    if (EditActive && CursorRow >= 1)
-        setCell(TC_Value, CursorRow, SavedCellText);
-    EditBuffer.clear();
-    TypedCount = 0;
-    EditActive = 0;
+    if (entry_.active() && cursorRow_ >= 1)
+        setCell(TC_Value, cursorRow_, entry_.savedCellText());
+    entry_.end();
 }
 
 void ParameterTable::setRowCount(int rows) {
@@ -522,7 +518,7 @@ void ParameterTable::setRowCount(int rows) {
 
 void ParameterTable::clampCursor() {
     const int lastRow = grid_.rowCount() - 1;
-    CursorRow = std::clamp(CursorRow, 1, std::max(lastRow, 1));
+    cursorRow_ = std::clamp(cursorRow_, 1, std::max(lastRow, 1));
 }
 
 QString ParameterTable::numberOfRow(int row) const {
@@ -537,7 +533,7 @@ void ParameterTable::restorePosition(bool hadRows, const QString& cursorNo, int 
         // The first rows: the cursor row as set at creation.
         clampCursor();
         if (lastRow >= 1)
-            setCurrentCell(keepCol >= 1 ? keepCol : 1, CursorRow);
+            setCurrentCell(keepCol >= 1 ? keepCol : 1, cursorRow_);
         return;
     }
     QHash<QString, int> rowOfNumber;
@@ -548,7 +544,7 @@ void ParameterTable::restorePosition(bool hadRows, const QString& cursorNo, int 
 
     // A parameter the view no longer shows leaves no cursor row behind: the next typed
     // value is refused rather than given to whichever parameter moved into its place.
-    CursorRow = rowOf(cursorNo);
+    cursorRow_ = rowOf(cursorNo);
     const int current = rowOf(currentNo);
     if (current >= 1)
         setCurrentCell(keepCol >= 1 ? keepCol : 1, current);
@@ -602,4 +598,9 @@ void ParameterTable::setSelection(const GridRect& block) {
         return;
     selection_.select(QItemSelection(model_.index(top - 1, left), model_.index(bottom - 1, right)),
                       QItemSelectionModel::ClearAndSelect);
+}
+
+void ParameterTable::recountDataRows() {
+    lastDataRow_ = grid_.rowCount() - 2;
+    searchStartRow_ = 0;
 }

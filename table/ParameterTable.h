@@ -8,6 +8,7 @@
 // its selection live here too, so that all of it runs without a window.
 #include "core/ConversionBases.h"
 #include "platform/TextGrid.h"
+#include "table/PendingEntry.h"
 #include "table/TableCommands.h"
 
 #include <QAbstractTableModel>
@@ -80,24 +81,45 @@ public:
     ParameterTableModel* model() { return &model_; }
     QItemSelectionModel* selection() { return &selection_; }
 
-    // ---- State shared by the table's commands ----------------------------------------------
-    int ChangedRowCount = 0;
-    int BlindRowCount = 0;
-    int UndoCount = 0;
-    int RedoCount = 0;
-    quint8 EditActive = 0;
-    QString SavedCellText;
-    int CursorRow = 1; // 0: no row (its parameter left the view); typing is refused then
-    int TypedCount = 0;
-    QString EditBuffer;
-    int OutOfRange = 0;
-    int FindPos = 0;
-    int LastDataRow = 0;
-    int SearchStartRow = 0;
-    std::array<float, TC_Count> ColumnRatio{0.0889f, 0.0973f, 0.354f,  0.0889f,
-                                            0.0889f, 0.0889f, 0.0889f, 0.095f};
-    int UndoDepth = 0;
-    QStringList findBuffer; // "number,name" per data row, searched by Find
+    // ---- Cursor ----------------------------------------------------------------------------
+    // The data row the commands act on; 0: no row (its parameter left the view), typing is
+    // refused then.
+    int cursorRow() const { return cursorRow_; }
+    void setCursorRow(int row) { cursorRow_ = row; }
+
+    // ---- The value being typed (the value entry's) --------------------------------------------
+    PendingEntry& pendingEntry() { return entry_; }
+    const PendingEntry& pendingEntry() const { return entry_; }
+    // Whether the last ClampToRange met a value beyond the limits, until cleared.
+    bool outOfRange() const { return outOfRange_; }
+    void clearOutOfRange() { outOfRange_ = false; }
+
+    // ---- Counts ------------------------------------------------------------------------------
+    // Rows left when blind parameters are hidden.
+    int blindRowCount() const { return blindRowCount_; }
+    void setBlindRowCount(int n) { blindRowCount_ = n; }
+    // Steps the undo and redo lists hold, and the most they may hold (kept by UndoRedo).
+    int undoCount() const { return undoCount_; }
+    int redoCount() const { return redoCount_; }
+    void setUndoCounts(int undo, int redo) {
+        undoCount_ = undo;
+        redoCount_ = redo;
+    }
+    int undoDepth() const { return undoDepth_; }
+    void setUndoDepth(int depth) { undoDepth_ = depth; }
+
+    // ---- Row search (GridRowOfIndex) ------------------------------------------------------------
+    int lastDataRow() const { return lastDataRow_; }
+    int searchStartRow() const { return searchStartRow_; }
+    // The next search by index starts at the top.
+    void restartRowSearch() { searchStartRow_ = 0; }
+    // The rows were rewritten: the last data row is the grid's again and the search starts at the top.
+    void recountDataRows();
+
+    // "number,name" per data row, searched by Find.
+    const QStringList& findBuffer() const { return findBuffer_; }
+    void clearFindBuffer() { findBuffer_.clear(); }
+    const std::array<float, TC_Count>& columnRatio() const { return columnRatio_; }
 
     // ---- Views ------------------------------------------------------------------------------
     bool changedOnly() const { return commands_.checked(TableCommand::ChgDisp); }
@@ -197,4 +219,16 @@ private:
     ParameterTableModel model_{*this};
     QItemSelectionModel selection_{&model_};
     QStringList numberColumn_; // the numbers of column 1 by grid row, for GridRowOfIndex
+    int cursorRow_ = 1;
+    PendingEntry entry_;
+    bool outOfRange_ = false;
+    int blindRowCount_ = 0;
+    int undoCount_ = 0;
+    int redoCount_ = 0;
+    int undoDepth_ = 0;
+    int lastDataRow_ = 0;
+    int searchStartRow_ = 0;
+    QStringList findBuffer_;
+    std::array<float, TC_Count> columnRatio_{0.0889f, 0.0973f, 0.354f,  0.0889f,
+                                             0.0889f, 0.0889f, 0.0889f, 0.095f};
 };

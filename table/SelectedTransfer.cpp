@@ -48,16 +48,15 @@ void MarkTargetRows(ParameterTable& core) {
             setWork(core.context(), UP_OneSelectIndex, i, kOne);
         }
     }
-    const int cursor = core.indexOfRow(core.CursorRow);
+    const int cursor = core.indexOfRow(core.cursorRow());
     if (cursor >= 0)
         setWork(core.context(), UP_OneSelectIndex, cursor, kOne);
 }
 
 void forEachTarget(ParameterTable& core, const std::function<bool(int row, int index)>& visit) {
-    core.LastDataRow = core.grid().rowCount() - 2;
-    core.SearchStartRow = 0;
+    core.recountDataRows();
     MarkTargetRows(core);
-    const int lastRow = core.LastDataRow + 1;
+    const int lastRow = core.lastDataRow() + 1;
     bool going = true;
     for (int r = 1; r <= lastRow; ++r) {
         const int i = core.indexOfRow(r);
@@ -68,7 +67,7 @@ void forEachTarget(ParameterTable& core, const std::function<bool(int row, int i
             going = visit(r, i);
         setWork(core.context(), UP_OneSelectIndex, i, kZero);
     }
-    const int cursor = core.indexOfRow(core.CursorRow);
+    const int cursor = core.indexOfRow(core.cursorRow());
     if (cursor >= 0)
         setWork(core.context(), UP_OneSelectIndex, cursor, kZero);
 }
@@ -144,7 +143,7 @@ SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
 
 void SelectedTransfer::exportTargets() {
     ExportRequestKind = core_.options().exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
-    if (core_.TypedCount != 0)
+    if (core_.pendingEntry().typedCount() != 0)
         ExportSelectedCommitting(ExportRequestKind);
     else
         ExportSelected(ExportRequestKind);
@@ -152,8 +151,7 @@ void SelectedTransfer::exportTargets() {
 
 bool SelectedTransfer::startOnTargets() {
     core_.CancelPendingEntry();
-    core_.LastDataRow = core_.grid().rowCount() - 2;
-    core_.SearchStartRow = 0;
+    core_.recountDataRows();
     if (!link_->ConnectDrive()) {
         ShowMsg(core_.context(), MsgId::CannotConnect);
         return false;
@@ -249,8 +247,8 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     if (!core_.commands().enabled(TableCommand::UpLoad) || link_->monitorRunning() ||
         CommandGuard::running(kGuard))
         return;
-    core_.OutOfRange = 0;
-    const int row = core_.CursorRow;
+    core_.clearOutOfRange();
+    const int row = core_.cursorRow();
     const int i = core_.indexOfRow(row);
     if (i < 0)
         return;
@@ -262,14 +260,13 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
             core_.context(), core_.conversionBases(), text, i, core_.currentVoltage(), typed, isHex)) {
         ShowMsg(core_.context(), *refusal, BoxIcon::Warning);
         // The old text back and a fresh buffer: the next key starts a new value.
-        core_.setCell(TC_Value, row, core_.SavedCellText);
-        core_.EditBuffer.clear();
-        core_.TypedCount = 0;
+        core_.setCell(TC_Value, row, core_.pendingEntry().savedCellText());
+        core_.pendingEntry().restart();
         return;
     }
     qint64 raw = qint64(typed);
     const double clamped = core_.ClampToRange(QString::number(raw), i);
-    if (core_.OutOfRange) {
+    if (core_.outOfRange()) {
         // Nothing is sent: the engineer sees the limit message and the typed value stays.
         ShowMsg(core_.context(), MsgId::OutOfRange);
         return;
@@ -317,9 +314,8 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
     redisplay(row, i);
 
-    core_.EditBuffer.clear();
-    core_.TypedCount = 0;
+    core_.pendingEntry().restart();
     core_.UpdateLimits();
-    core_.EditActive = 0;
+    core_.pendingEntry().end();
     core_.repaintAll();
 }

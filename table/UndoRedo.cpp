@@ -31,7 +31,7 @@ UndoRedo::UndoRedo(ParameterTable& core, QObject* parent) : QObject(parent), cor
     core_.commands().setAvailable(TableCommand::Redo, true);
     // A lowered depth takes effect at once, not only at the table's next activation.
     connect(&core_.options(), &Options::changed, this, [this] {
-        if (core_.options().undoDepth.position() != core_.UndoDepth)
+        if (core_.options().undoDepth.position() != core_.undoDepth())
             readDepth();
     });
 }
@@ -50,7 +50,7 @@ void UndoRedo::PushUndo(int index) {
     // A new step makes the steps taken back meaningless.
     p->RedoComNo.clear();
     p->RedoVal.clear();
-    core_.RedoCount = 0;
+    core_.setUndoCounts(core_.undoCount(), 0);
     trim();
 }
 
@@ -59,7 +59,7 @@ void UndoRedo::readDepth() {
 }
 
 void UndoRedo::setDepth(int depth) {
-    core_.UndoDepth = std::max(depth, 0);
+    core_.setUndoDepth(std::max(depth, 0));
     trim();
 }
 
@@ -69,18 +69,18 @@ void UndoRedo::trim() {
         return;
     // Both histories stay within the depth, each list exactly as long as its count, so the
     // newest step is always the last line.
-    keepNewest(p->UndoComNo, p->UndoVal, core_.UndoDepth);
-    keepNewest(p->RedoComNo, p->RedoVal, core_.UndoDepth);
-    core_.UndoCount = int(std::min(p->UndoComNo.size(), p->UndoVal.size()));
-    core_.RedoCount = int(std::min(p->RedoComNo.size(), p->RedoVal.size()));
-    keepNewest(p->UndoComNo, p->UndoVal, core_.UndoCount);
-    keepNewest(p->RedoComNo, p->RedoVal, core_.RedoCount);
+    keepNewest(p->UndoComNo, p->UndoVal, core_.undoDepth());
+    keepNewest(p->RedoComNo, p->RedoVal, core_.undoDepth());
+    core_.setUndoCounts(int(std::min(p->UndoComNo.size(), p->UndoVal.size())),
+                        int(std::min(p->RedoComNo.size(), p->RedoVal.size())));
+    keepNewest(p->UndoComNo, p->UndoVal, core_.undoCount());
+    keepNewest(p->RedoComNo, p->RedoVal, core_.redoCount());
     updateCommands();
 }
 
 void UndoRedo::updateCommands() {
-    core_.commands().setEnabled(TableCommand::Undo, core_.UndoCount > 0);
-    core_.commands().setEnabled(TableCommand::Redo, core_.RedoCount > 0);
+    core_.commands().setEnabled(TableCommand::Undo, core_.undoCount() > 0);
+    core_.commands().setEnabled(TableCommand::Redo, core_.redoCount() > 0);
 }
 
 bool UndoRedo::undoStep() {
@@ -100,7 +100,7 @@ bool UndoRedo::step(bool undo) {
     QStringList& fromValues = undo ? p->UndoVal : p->RedoVal;
     QStringList& toNumbers = undo ? p->RedoComNo : p->UndoComNo;
     QStringList& toValues = undo ? p->RedoVal : p->UndoVal;
-    const int n = undo ? core_.UndoCount : core_.RedoCount;
+    const int n = undo ? core_.undoCount() : core_.redoCount();
     if (n < 1 || n > fromNumbers.size() || n > fromValues.size()) {
         trim();
         return false;
@@ -119,11 +119,9 @@ bool UndoRedo::step(bool undo) {
     toNumbers.append(number);
     toValues.append(StoreCells::work(core_.context(), UP_Value, i));
     if (undo) {
-        --core_.UndoCount;
-        ++core_.RedoCount;
+        core_.setUndoCounts(core_.undoCount() - 1, core_.redoCount() + 1);
     } else {
-        --core_.RedoCount;
-        ++core_.UndoCount;
+        core_.setUndoCounts(core_.undoCount() + 1, core_.redoCount() - 1);
     }
     updateCommands();
 
@@ -134,10 +132,10 @@ bool UndoRedo::step(bool undo) {
 
     // The row showing the parameter in the current view; a parameter the view does not show
     // keeps only its stored value and flag (its row appears with the next refill).
-    core_.SearchStartRow = 0;
+    core_.restartRowSearch();
     const int row = core_.filtered() ? core_.GridRowOfIndex(i) + 1 : i + 1;
     if (core_.grid().cell(TC_ComNo, row) == number && row >= 1) {
-        core_.CursorRow = row;
+        core_.setCursorRow(row);
         core_.setCurrentCell(TC_Value, row);
         emit cursorMoved(row);
         bool shownOk = false;

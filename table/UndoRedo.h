@@ -6,7 +6,7 @@
 // row and recompute the limits; nothing is sent to the drive, and the edited-but-unsent,
 // transfer-error and hexadecimal marks stay as they are.
 //
-// The undo lists always hold exactly UndoCount lines and the redo lists RedoCount lines (the
+// The undo lists always hold exactly undoCount() lines and the redo lists redoCount() lines (the
 // redo history is a plain stack), so the newest step is always the last line. The depth is
 // the options' "Max. Times of Undo": lowering it drops the oldest steps at once.
 //
@@ -35,7 +35,7 @@ public:
     bool undoStep();
     bool redoStep();
 
-    // UndoDepth := the options' position; surplus steps are dropped at once.
+    // The undo depth := the options' position; surplus steps are dropped at once.
     void readDepth();
     void setDepth(int depth);
 

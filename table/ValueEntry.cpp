@@ -108,33 +108,26 @@ std::optional<MsgId> ValueEntry::typedRaw(const ProgramContext& context, const C
 
 bool ValueEntry::typeCharacter(QChar c) {
     ParameterTable& t = core_;
-    if (t.CursorRow < 1 || t.CursorRow >= t.grid().rowCount())
+    if (t.cursorRow() < 1 || t.cursorRow() >= t.grid().rowCount())
         return false;
-    const bool accepted = (t.TypedCount < kMaxTyped && (isHexDigit(c) || c == u',' || c == u'-' ||
-                                                        c == u'.' || c == u'V' || c == u'v')) ||
-                          (t.TypedCount == 0 && (c == u'H' || c == u'h'));
+    const bool accepted =
+        (t.pendingEntry().typedCount() < kMaxTyped &&
+         (isHexDigit(c) || c == u',' || c == u'-' || c == u'.' || c == u'V' || c == u'v')) ||
+        (t.pendingEntry().typedCount() == 0 && (c == u'H' || c == u'h'));
     if (!accepted)
         return false;
-    if (!t.EditActive) {
-        t.SavedCellText = t.grid().cell(TC_Value, t.CursorRow);
-        t.EditActive = 1;
-    }
-    if (t.TypedCount == 0)
-        t.EditBuffer.clear();
-    t.EditBuffer.append(c);
-    ++t.TypedCount;
+    t.pendingEntry().type(c, t.grid().cell(TC_Value, t.cursorRow()));
     showBuffer();
     return true;
 }
 
 void ValueEntry::pressKey(Key key) {
     ParameterTable& t = core_;
-    t.OutOfRange = 0;
+    t.clearOutOfRange();
     switch (key) {
     case Key::Backspace:
-        if (!t.EditBuffer.isEmpty()) {
-            t.EditBuffer.chop(1);
-            t.TypedCount = std::max(t.TypedCount - 1, 0);
+        if (!t.pendingEntry().text().isEmpty()) {
+            t.pendingEntry().eraseLast();
             showBuffer();
         }
         break;
@@ -157,50 +150,49 @@ void ValueEntry::cancelForMove() {
     core_.CancelPendingEntry();
     const ParameterTable::GridRect block = core_.Selection();
     if (block.isValid())
-        core_.CursorRow = block.Top;
+        core_.setCursorRow(block.Top);
 }
 
 void ValueEntry::showBuffer() {
-    core_.setCell(TC_Value, core_.CursorRow, core_.EditBuffer);
+    core_.setCell(TC_Value, core_.cursorRow(), core_.pendingEntry().text());
 }
 
 void ValueEntry::refuse(MsgId message) {
     ShowMsg(core_.context(), message, BoxIcon::Warning);
-    core_.setCell(TC_Value, core_.CursorRow, core_.SavedCellText);
-    core_.EditBuffer.clear();
+    core_.setCell(TC_Value, core_.cursorRow(), core_.pendingEntry().savedCellText());
     // The next key starts a new value (an "h" is accepted again, and all 12 characters).
-    core_.TypedCount = 0;
+    core_.pendingEntry().restart();
 }
 
 void ValueEntry::moveOn() {
     ParameterTable& t = core_;
     // The last row of the view shown, whichever view it is.
     const int lastRow = t.grid().rowCount() - 1;
-    if (core_.options().enterMovesToNextCell.checked() && t.CursorRow >= 1 && t.CursorRow < lastRow) {
-        ++t.CursorRow;
-        t.setCurrentCell(TC_Value, t.CursorRow);
-        emit cursorMoved(t.CursorRow);
+    if (core_.options().enterMovesToNextCell.checked() && t.cursorRow() >= 1 && t.cursorRow() < lastRow) {
+        t.setCursorRow(t.cursorRow() + 1);
+        t.setCurrentCell(TC_Value, t.cursorRow());
+        emit cursorMoved(t.cursorRow());
     }
 }
 
 bool ValueEntry::Commit() {
     ParameterTable& t = core_;
     ParameterStore* p = store(core_.context());
-    if (!t.EditActive || !p) {
+    if (!t.pendingEntry().active() || !p) {
         // Nothing typed: the shown text may be rounded (a display format, amperes or volts),
         // so storing it back would change the value silently. Enter only walks on.
         t.CancelPendingEntry();
         moveOn();
         return false;
     }
-    const int row = t.CursorRow;
+    const int row = t.cursorRow();
     const QString comNo = t.grid().cell(TC_ComNo, row);
     const int i = ValueRules::IndexOfComNo(core_.context(), comNo);
     if (i < 0) {
         t.CancelPendingEntry();
         return false;
     }
-    const QString text = t.EditBuffer;
+    const QString text = t.pendingEntry().text();
     // The raw value and the display the parameter takes; nothing is stored before the value
     // has passed every check.
     double rounded = 0;
@@ -219,7 +211,7 @@ bool ValueEntry::Commit() {
         hexIndex = QStringLiteral("0");
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
-    if (t.OutOfRange > 0)
+    if (t.outOfRange())
         ShowMsg(core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
@@ -243,9 +235,8 @@ bool ValueEntry::Commit() {
     t.setCell(TC_Value, row, shownOk ? shown : value);
 
     moveOn();
-    t.EditBuffer.clear();
-    t.TypedCount = 0;
+    t.pendingEntry().restart();
     t.UpdateLimits();
-    t.EditActive = 0;
+    t.pendingEntry().end();
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Typing a value into the parameter table. The grid has no editor: the typed characters
-// collect in EditBuffer and show in the value cell of the cursor row; Enter parses them
+// collect in the table's pending entry and show in the value cell of the cursor row; Enter parses them
 // (decimal, "h" + hexadecimal, or amperes and volts in the current/voltage display), scales
 // to the raw value, rounds it to a whole number, forces it into the parameter's limits,
 // stores it marked as changed and not yet sent, records an undo step and shows it again in

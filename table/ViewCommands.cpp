@@ -45,7 +45,7 @@ ViewCommands::ViewCommands(ParameterTable& core) : core_(core) {
 
 void ViewCommands::refillWithFindBuffer() {
     core_.FillRows();
-    core_.findBuffer.clear();
+    core_.clearFindBuffer();
     core_.FillFindBuffer();
 }
 
@@ -93,14 +93,14 @@ void ViewCommands::toggleChangedOnly() {
             ShowMsg(core_.context(), MsgId::NoChangedParameter);
             return;
         }
-        core_.ChangedRowCount = n;
+        changedRowCount_ = n;
         c.setChecked(C::ChgDisp, true);
         c.setEnabled(C::Quick, false);
         c.setEnabled(C::Blind, false);
         c.setEnabled(C::Find, false);
         c.setEnabled(C::Disp, true);
     } else {
-        core_.ChangedRowCount = 0;
+        changedRowCount_ = 0;
         c.setChecked(C::ChgDisp, false);
         c.setEnabled(C::Quick, true);
         c.setEnabled(C::Blind, true);
@@ -193,7 +193,7 @@ bool ViewCommands::hideSelected() {
     ProgramContext& context = core_.context();
     context.tableView.blindOn = true;
     context.tableView.blindCount = hidden;
-    core_.BlindRowCount = context.tableView.lastIndex - hidden;
+    core_.setBlindRowCount(context.tableView.lastIndex - hidden);
     refillWithFindBuffer();
     return true;
 }
@@ -215,7 +215,7 @@ void ViewCommands::showAllParameters() {
     c.setEnabled(C::Disp, false);
     c.setEnabled(C::Find, true);
     context.tableView.blindOn = false;
-    core_.ChangedRowCount = 0;
+    changedRowCount_ = 0;
     refillWithFindBuffer();
 }
 

@@ -46,8 +46,12 @@ public:
     // where the value changes.
     void restoreShipmentValues();
 
+    // Rows of the 'Changed' Only view while it is on; 0 otherwise.
+    int changedRowCount() const { return changedRowCount_; }
+
 private:
     void refillWithFindBuffer();
 
     ParameterTable& core_;
+    int changedRowCount_ = 0;
 };

@@ -357,7 +357,7 @@ KeypadWindow::KeypadWindow(ProgramContext& context, const Options& options, Comm
     RKPDirectFC->setCheckable(true);
     connect(RKPDirectFC, &QAction::triggered, this, [this] {
         // The check mark follows the mode, not the click.
-        RKPDirectFC->setChecked(panel_->DirectInput);
+        RKPDirectFC->setChecked(panel_->directInput());
         panel_->toggleDirectInput();
     });
     contextMenu->addSeparator();
@@ -376,7 +376,6 @@ void KeypadWindow::preparePanel() {
         return;
     panelImage->setPixmap(panelPicture());
     setFixedWidth(panelImage->width());
-    panel_->DirectInput = 0;
     ApplyLanguage();
 }
 
@@ -420,7 +419,7 @@ void KeypadWindow::done(int r) {
 void KeypadWindow::keyPressEvent(QKeyEvent* e) {
     // Esc would reject the dialog: here it only leaves direct input. Keys that reach the
     // window while the direct-input field lost the focus still belong to direct input.
-    if (e->key() == Qt::Key_Escape || panel_->DirectInput) {
+    if (e->key() == Qt::Key_Escape || panel_->directInput()) {
         routeKey(e);
         e->accept();
         return;

@@ -267,7 +267,7 @@ void ParameterTableWindow::placeAndFill() {
     placement_->place();
     ApplyLanguage();
     RefreshAll();
-    core_.CursorRow = 1;
+    core_.setCursorRow(1);
 }
 
 void ParameterTableWindow::ApplyLanguage() {

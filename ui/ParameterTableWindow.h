@@ -160,7 +160,7 @@ public:
     qint64 ParseHex(const QString& digits, int index, bool* ok = nullptr) const;
     QString CurrentVoltageText(const QString& rawText, int index, bool* ok = nullptr) const;
     QString ParseCurrentVoltage(const QString& text, int index, bool* ok = nullptr) const;
-    // These two use the window's own fields (OutOfRange, SearchStartRow).
+    // These two use the table's out-of-range mark and row search.
     double ClampToRange(const QString& valueText, int index) { return core_.ClampToRange(valueText, index); }
     int GridRowOfIndex(int index) { return core_.GridRowOfIndex(index); }
 

@@ -20,19 +20,19 @@ TEST_F(Panel, DisplayFollowsTheDrivesBlockAndBlinkPhase) {
         if (p == 1)
             panel.blinkTick(); // the second image from the next pass on
         if (p == 2)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     ASSERT_GE(view.leds.size(), 3);
     EXPECT_EQ(view.leds[0], QStringLiteral("6=00"));
     EXPECT_EQ(view.lamps[0], 0x49); // RUN, MON, PC
-    EXPECT_EQ(panel.Display.blinkLedText, QStringLiteral("6=00"));
+    EXPECT_EQ(panel.display().blinkLedText, QStringLiteral("6=00"));
     // After the loop: blank display, lamps off, keys hidden, the link connected again.
     EXPECT_EQ(view.leds.back(), QStringLiteral("    "));
     EXPECT_EQ(view.lamps.back(), 0);
     EXPECT_FALSE(view.keysVisible);
     EXPECT_FALSE(panel.blinkTimerActive());
-    EXPECT_EQ(panel.Connected, 1);
+    EXPECT_TRUE(panel.connected());
 }
 
 TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinkingAndKeysStillGoOut) {
@@ -44,7 +44,7 @@ TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinkingAndKeysStillGoOut) {
         } else if (p == 3) {
             panel.blinkTick();
         } else if (p == 4) {
-            panel.PanelRunning = 0;
+            panel.endLoop();
         }
     };
     panel.RunPanelLoop();
@@ -73,7 +73,7 @@ TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
         if (p == 1)
             panel.pressRun();
         if (p == 2)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     EXPECT_TRUE(writes().isEmpty()) << writes().join(u',').toStdString();
@@ -90,7 +90,7 @@ TEST_F(Panel, RunAndStopClicksGoOutUnderTheHandshakeAndTheDriveFollows) {
         if (p == 4)
             panel.pressStop();
         if (p == 5)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     // The pass after 50 ms: t = 12, code 12 * 256 + 1.
@@ -110,7 +110,7 @@ TEST_F(Panel, HeldUpSendsOneCodePerPassThenTheReleaseCodes) {
         if (p == 3)
             panel.releaseUp();
         if (p == 4)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     EXPECT_EQ(writes(),
@@ -130,7 +130,7 @@ TEST_F(Panel, UpOrDownPressedAndReleasedWithinOnePassStillReachesTheDrive) {
             panel.releaseDown();
         }
         if (p == 5)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     // The press goes out in its own pass, the release in the next.
@@ -145,7 +145,7 @@ TEST_F(Panel, PassesFollowBackToBackSoAHeldKeysTimePartIsTheLineTimeOfAPass) {
         if (p == 1)
             panel.pressUp();
         if (p == 3)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     // Pass 2 follows pass 1's four frames (read, 0, handshake, code), pass 3 pass 2's two
@@ -165,7 +165,7 @@ TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
             panel.pressMon();
             panel.pressEnt();
         } else {
-            panel.PanelRunning = 0;
+            panel.endLoop();
         }
     };
     panel.RunPanelLoop();
@@ -184,7 +184,7 @@ TEST_F(Panel, ALongPassGivesATimePartAbove255) {
         if (p == 2)
             panel.pressRun();
         if (p == 3)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     EXPECT_TRUE(writes().contains(QStringLiteral("FA11=%1 P").arg(((1100 / 4) << 8 | 1) & 0xFFFF)));
@@ -194,7 +194,7 @@ TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
     panel.pressRun();
     panel.pressUp();
     EXPECT_TRUE(port.writes.empty());
-    EXPECT_EQ(panel.RunKey, 0);
+    EXPECT_FALSE(panel.keyWaiting());
 }
 
 // ---- Start, activation and closing ------------------------------------------------------------
@@ -208,7 +208,7 @@ TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
         EXPECT_FALSE(panel.startTimerActive());
         panel.startDelayElapsed(); // a start that was armed before cannot nest
         if (p == 2)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.startDelayElapsed();
     EXPECT_EQ(view.pass, 2);
@@ -218,7 +218,7 @@ TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
     panel.toggleDirectInput();
     panel.armStart();
     EXPECT_FALSE(panel.startTimerActive());
-    EXPECT_EQ(panel.DirectInput, 1);
+    EXPECT_TRUE(panel.directInput());
 }
 
 TEST_F(Panel, ClosingWithinTheStartDelayStopsTheTimersAndNothingRunsLater) {
@@ -299,12 +299,12 @@ protected:
     }
     void enterMode() {
         view.script = [this](int) {
-            if (!panel.DirectInput)
+            if (!panel.directInput())
                 panel.toggleDirectInput();
         };
         panel.RunPanelLoop();
-        view.script = [this](int) { panel.PanelRunning = 0; };
-        ASSERT_EQ(panel.DirectInput, 1);
+        view.script = [this](int) { panel.endLoop(); };
+        ASSERT_TRUE(panel.directInput());
         ASSERT_FALSE(view.keysVisible);
         ASSERT_EQ(view.directTexts.back(), QStringLiteral("fc  "));
     }
@@ -329,7 +329,7 @@ TEST_P(ExactValue, TheDriveHoldsExactlyTheTypedValue) {
     EXPECT_EQ(writes(from).value(0), QStringLiteral("FA01=%1 W").arg(c.raw));
     EXPECT_EQ(rawOf("FA01"), c.raw);
     // The mode ends and the loop runs again.
-    EXPECT_EQ(panel.DirectInput, 0);
+    EXPECT_FALSE(panel.directInput());
     EXPECT_FALSE(view.directChecked);
     EXPECT_EQ(view.pass, 2);
 }
@@ -366,7 +366,7 @@ TEST_F(DirectInput, AValueAboveTheLimitIsRefusedAndNothingIsSent) {
     type("120.1\r");
     EXPECT_EQ(prompter.texts().value(0), QStringLiteral("msg41"));
     EXPECT_EQ(port.writes.size(), fromSecond);
-    EXPECT_EQ(panel.DirectInput, 1); // the mode stays
+    EXPECT_TRUE(panel.directInput()); // the mode stays
 }
 
 TEST_F(DirectInput, WithoutATargetNumberMessage40AndTheModeStays) {
@@ -378,7 +378,7 @@ TEST_F(DirectInput, WithoutATargetNumberMessage40AndTheModeStays) {
         this->type("5\r");
         EXPECT_EQ(prompter.texts().back(), QStringLiteral("msg40")) << type;
         EXPECT_EQ(port.writes.size(), from);
-        EXPECT_EQ(panel.DirectInput, 1);
+        EXPECT_TRUE(panel.directInput());
         this->type("\x1b");
     }
 }
@@ -390,37 +390,37 @@ TEST_F(DirectInput, EntryEditing) {
     EXPECT_EQ(prompter.texts(), QStringList{QStringLiteral("msg67")});
     EXPECT_EQ(view.directTexts.back(), QStringLiteral("fc  "));
     type("1.0");
-    EXPECT_EQ(panel.EntryText, QStringLiteral("!0"));
+    EXPECT_EQ(panel.entryText(), QStringLiteral("!0"));
     type(".,x");
-    EXPECT_EQ(panel.EntryText, QStringLiteral("!0")); // a second sign and other keys ignored
+    EXPECT_EQ(panel.entryText(), QStringLiteral("!0")); // a second sign and other keys ignored
     type("\b\b");
-    EXPECT_EQ(panel.EntryText, QStringLiteral("1"));
-    EXPECT_EQ(panel.DecimalEntered, 0);
+    EXPECT_EQ(panel.entryText(), QStringLiteral("1"));
+    EXPECT_FALSE(panel.decimalEntered());
     type(".5");
-    EXPECT_EQ(panel.EntryText, QStringLiteral("!5"));
+    EXPECT_EQ(panel.entryText(), QStringLiteral("!5"));
     type("\b\b\b\b");
-    EXPECT_TRUE(panel.EntryText.isEmpty());
-    EXPECT_EQ(panel.DigitCount, 0);
+    EXPECT_TRUE(panel.entryText().isEmpty());
+    EXPECT_EQ(panel.digitCount(), 0);
     type("98\x7f");
-    EXPECT_TRUE(panel.EntryText.isEmpty());
+    EXPECT_TRUE(panel.entryText().isEmpty());
     const auto from = port.writes.size();
     type("\r"); // nothing to send
     EXPECT_EQ(port.writes.size(), from);
     type("1=5"); // "=" is no key of the entry
-    EXPECT_EQ(panel.EntryText, QStringLiteral("15"));
+    EXPECT_EQ(panel.entryText(), QStringLiteral("15"));
     type("345"); // a fifth digit is ignored
-    EXPECT_EQ(panel.EntryText, QStringLiteral("1534"));
+    EXPECT_EQ(panel.entryText(), QStringLiteral("1534"));
 }
 
 TEST_F(DirectInput, EscLeavesTheModeAndTheToggleDoesToo) {
     enterMode();
     type("12\x1b");
-    EXPECT_EQ(panel.DirectInput, 0);
+    EXPECT_FALSE(panel.directInput());
     EXPECT_EQ(view.directTexts.back(), QString());
     EXPECT_TRUE(writes().isEmpty());
     enterMode();
     panel.toggleDirectInput();
-    EXPECT_EQ(panel.DirectInput, 0);
+    EXPECT_FALSE(panel.directInput());
     EXPECT_GT(view.pass, 0);
 }
 
@@ -441,7 +441,7 @@ TEST_F(DirectInput, LeavingFromInsideAPassKeepsThatLoopInsteadOfNestingOne) {
             EXPECT_TRUE(panel.loopActive());
         }
         if (p == 3)
-            panel.PanelRunning = 0;
+            panel.endLoop();
     };
     panel.RunPanelLoop();
     EXPECT_EQ(view.pass, 3);
@@ -504,7 +504,7 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
             ptyPanel.pressStop();
         }
         if (p == 3)
-            ptyPanel.PanelRunning = 0;
+            ptyPanel.endLoop();
     };
     ptyPanel.RunPanelLoop();
     // Each pass waited for its display read in the event loop, the window answering meanwhile.
@@ -520,17 +520,17 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     // Direct input: the drive holds exactly the value typed.
     setMul("FA01", "100");
     view.script = [&](int) {
-        if (!ptyPanel.DirectInput)
+        if (!ptyPanel.directInput())
             ptyPanel.toggleDirectInput();
     };
     ptyPanel.RunPanelLoop();
-    ASSERT_EQ(ptyPanel.DirectInput, 1);
-    view.script = [&](int) { ptyPanel.PanelRunning = 0; };
+    ASSERT_TRUE(ptyPanel.directInput());
+    view.script = [&](int) { ptyPanel.endLoop(); };
     for (QChar c : QStringLiteral("2.1"))
         ptyPanel.typeDirectCharacter(c);
     ptyPanel.handleDirectKey(13);
     server.stop();
-    EXPECT_EQ(ptyPanel.DirectInput, 0);
+    EXPECT_FALSE(ptyPanel.directInput());
     EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA01"))->raw, 210u);
 }
 

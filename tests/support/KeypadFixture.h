@@ -257,7 +257,7 @@ protected:
         if (!view.script)
             view.script = [this, passes](int p) {
                 if (p >= passes)
-                    panel.PanelRunning = 0;
+                    panel.endLoop();
             };
         panel.RunPanelLoop();
     }

@@ -94,7 +94,7 @@ protected:
         options.enterMovesToNextCell.setChecked(true);
         core.conversionBases() = ConversionBases{.volt = 200.0f, .ampere = 5.0f};
         refreshAll();
-        core.CursorRow = 1;
+        core.setCursorRow(1);
     }
 
     // A new parameter set: the table refilled and the current/voltage command offered where
@@ -115,7 +115,7 @@ protected:
         ASSERT_GE(r, 1) << comNo.toStdString();
         core.setCurrentCell(TC_Value, r);
         entry.cancelForMove();
-        ASSERT_EQ(core.CursorRow, r);
+        ASSERT_EQ(core.cursorRow(), r);
     }
     // Types a value into a parameter's row and commits it.
     void commit(const QString& comNo, const QString& text) {
@@ -124,7 +124,7 @@ protected:
         enter();
     }
     QString value(const QString& comNo) const { return work(comNo, UP_Value); }
-    int cursor() const { return core.CursorRow; }
+    int cursor() const { return core.cursorRow(); }
     QStringList undoLines() const { return store->UndoComNo; }
     // The grid row showing a number, -1 when it is not shown.
     int rowOf(const QString& comNo) const {

@@ -45,12 +45,12 @@ TEST_F(FindTest, FindNextMovesTheCursorToEachMatchInTurnAndThenSaysNotFound) {
     find.start();
     const int first = rowOf("0007"), second = rowOf("0008");
     EXPECT_EQ(next("preset speed"), first);
-    EXPECT_EQ(core.CursorRow, first);
+    EXPECT_EQ(core.cursorRow(), first);
     EXPECT_EQ(core.currentRow(), first);
     EXPECT_EQ(core.currentCol(), TC_Value);
     EXPECT_EQ(core.Selection(), (ParameterTable::GridRect{TC_Value, first, TC_Value, first}));
     EXPECT_EQ(next("preset speed"), second);
-    EXPECT_EQ(core.CursorRow, second);
+    EXPECT_EQ(core.cursorRow(), second);
     EXPECT_TRUE(prompter.boxes().empty());
 
     // No wrap: past the last match every search says so and nothing moves.
@@ -59,7 +59,7 @@ TEST_F(FindTest, FindNextMovesTheCursorToEachMatchInTurnAndThenSaysNotFound) {
     ASSERT_EQ(prompter.boxes().size(), 2u);
     EXPECT_EQ(prompter.boxes()[0].text, Msg(context, MsgId::SearchTextNotFound));
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Stop);
-    EXPECT_EQ(core.CursorRow, second);
+    EXPECT_EQ(core.cursorRow(), second);
 
     // Closed and started again: from the top.
     find.close();
@@ -79,13 +79,13 @@ TEST_F(FindTest, MatchCaseAndWholeWordAreUsed) {
 
 TEST_F(FindTest, AMatchInTheNumberFindsItsRowAndGivesUpTheValueBeingTyped) {
     core.setCurrentCell(TC_Value, 2);
-    core.CursorRow = 2;
+    core.setCursorRow(2);
     const QString shown = core.grid().cell(TC_Value, 2);
     entry.typeCharacter('5');
     find.start();
     next("0013");
-    EXPECT_EQ(core.CursorRow, rowOf("0013"));
-    EXPECT_EQ(core.EditActive, 0);
+    EXPECT_EQ(core.cursorRow(), rowOf("0013"));
+    EXPECT_EQ(core.pendingEntry().active(), false);
     EXPECT_EQ(core.grid().cell(TC_Value, 2), shown);
 }
 
@@ -94,7 +94,7 @@ TEST_F(FindTest, InTheBlindViewTheRowsFoundAreTheRowsShown) {
     views.hideSelected();
     find.start();
     next("preset speed");
-    EXPECT_EQ(core.grid().cell(TC_ComNo, core.CursorRow), "0007");
+    EXPECT_EQ(core.grid().cell(TC_ComNo, core.cursorRow()), "0007");
 }
 
 TEST_F(FindTest, FindIsNotOfferedInTheViewsItsBufferDoesNotFollow) {

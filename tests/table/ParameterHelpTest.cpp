@@ -51,7 +51,7 @@ TEST_F(ParameterHelpTest, ARowOpensThePageOfItsTitleAndARowOfNoParameterOrABadTi
 
 TEST_F(ParameterHelpTest, TheItemsOpenTheCursorRowAndADoubleClickItsOwnRow) {
     ParameterHelp help = recording();
-    core.CursorRow = rowOf("0002");
+    core.setCursorRow(rowOf("0002"));
     help.showParameterHelp();
     help.openRow(rowOf("0005"));
     EXPECT_EQ(shown, (QList<Page>{{helpFile, "html/f002.htm"}, {helpFile, "html/f005.htm"}}));
@@ -62,7 +62,7 @@ TEST_F(ParameterHelpTest, TheItemsOpenTheCursorRowAndADoubleClickItsOwnRow) {
     commands.setEnabled(TableCommand::ParaHelp, false);
     help.showParameterHelp();
     commands.setEnabled(TableCommand::ParaHelp, true);
-    core.CursorRow = rows() + 3;
+    core.setCursorRow(rows() + 3);
     help.showParameterHelp();
     EXPECT_TRUE(shown.isEmpty());
 }

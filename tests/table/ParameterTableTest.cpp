@@ -34,8 +34,8 @@ TEST_F(ParameterTableTest, AllViewShowsEveryParameterInUseUnderTheTitlesWithTheC
     EXPECT_EQ(cell(TC_Unit, "0003"), "Hz");
     EXPECT_EQ(cell(TC_Changed, "0003"), kNoMark);
     // The find buffer has one "number,name" line per row.
-    ASSERT_EQ(core.findBuffer.size(), context.tableView.lastIndex + 1);
-    EXPECT_EQ(core.findBuffer.first(), "0000,Control mode");
+    ASSERT_EQ(core.findBuffer().size(), context.tableView.lastIndex + 1);
+    EXPECT_EQ(core.findBuffer().first(), "0000,Control mode");
 }
 
 TEST_F(ParameterTableTest, ValuesShowInHexAndChangedParametersCarryTheMark) {
@@ -80,7 +80,7 @@ TEST_F(ParameterTableTest, ChangedOnlyViewPacksTheChangedParametersFromRowOne) {
     ASSERT_EQ(rows(), 3);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 1), "0009");
     EXPECT_EQ(core.grid().cell(TC_ComNo, 2), "0030");
-    EXPECT_EQ(core.LastDataRow, 1);
+    EXPECT_EQ(core.lastDataRow(), 1);
     // Filtered rows find their parameter by number.
     EXPECT_EQ(core.indexOfRow(2), index("0030"));
     // Limits of packed rows belong to their own parameter: 0..1000 raw at Mul 10.
@@ -101,7 +101,7 @@ TEST_F(ParameterTableTest, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks
     EXPECT_EQ(rows(), context.tableView.lastIndex + 2 - 3);
     EXPECT_EQ(rowOf("0005"), -1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 5), "0006");
-    EXPECT_EQ(core.BlindRowCount, context.tableView.lastIndex - 5);
+    EXPECT_EQ(core.blindRowCount(), context.tableView.lastIndex - 5);
     // Selection, hex and blind marks of the file stay; the edit marks do not.
     EXPECT_EQ(work("0009", UP_SelectIndex), "1");
     EXPECT_EQ(work("0020", UP_HexIndex), "1");
@@ -111,8 +111,8 @@ TEST_F(ParameterTableTest, BlindViewHidesTheMarkedParametersAndKeepsTheFileMarks
     EXPECT_TRUE(commands.enabled(C::Disp));
     EXPECT_FALSE(commands.enabled(C::ChgDisp));
     EXPECT_FALSE(commands.enabled(C::Quick));
-    ASSERT_EQ(core.findBuffer.size(), rows() - 1);
-    EXPECT_FALSE(core.findBuffer.join('\n').contains("0005,"));
+    ASSERT_EQ(core.findBuffer().size(), rows() - 1);
+    EXPECT_FALSE(core.findBuffer().join('\n').contains("0005,"));
 }
 
 TEST_F(ParameterTableTest, QuickViewShowsTheQuickParametersWhateverTheirStoredCount) {
@@ -175,7 +175,7 @@ TEST_F(ParameterTableTest, AValueThatIsNoNumberStopsTheFillOnceWithMessage42) {
     EXPECT_EQ(rows(), index("0009") + 1);
     EXPECT_EQ(core.grid().cell(TC_ComNo, rows() - 1), "0008");
     EXPECT_EQ(core.caption(), "Parameter Table HXA1-2004 (CPU Ver.V110)");
-    EXPECT_LE(core.CursorRow, rows() - 1);
+    EXPECT_LE(core.cursorRow(), rows() - 1);
 
     // A bad default is shown by the value rules (message 32), then the fill stops.
     prompter.clear();
@@ -195,8 +195,7 @@ TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
     store->UndoVal << "50";
     store->RedoComNo << "0009";
     store->RedoVal << "60";
-    core.UndoCount = 1;
-    core.RedoCount = 1;
+    core.setUndoCounts(1, 1);
     commands.setEnabled(C::Undo, true);
     commands.setEnabled(C::Redo, true);
     commands.setChecked(C::Quick, true);
@@ -210,9 +209,9 @@ TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
         EXPECT_EQ(work("0009", col), "0") << col;
     EXPECT_TRUE(store->UndoComNo.isEmpty() && store->UndoVal.isEmpty());
     EXPECT_TRUE(store->RedoComNo.isEmpty() && store->RedoVal.isEmpty());
-    EXPECT_EQ(core.UndoCount, 0);
-    EXPECT_EQ(core.RedoCount, 0);
-    EXPECT_EQ(core.UndoDepth, 7);
+    EXPECT_EQ(core.undoCount(), 0);
+    EXPECT_EQ(core.redoCount(), 0);
+    EXPECT_EQ(core.undoDepth(), 7);
     const TableCommands& c = commands;
     EXPECT_FALSE(c.enabled(C::Undo));
     EXPECT_FALSE(c.enabled(C::Redo));
@@ -228,16 +227,16 @@ TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
 }
 
 TEST_F(ParameterTableTest, AfterARefillTheCursorIsOnItsParameterOrOnNoRow) {
-    core.CursorRow = 30;
+    core.setCursorRow(30);
     core.setCurrentCell(TC_Value, 30);
     setWork("0009", UP_Value, "75");
     core.FillRows();
-    EXPECT_EQ(core.CursorRow, 30);
+    EXPECT_EQ(core.cursorRow(), 30);
     commands.setChecked(C::ChgDisp, true);
     core.FillRows();
     // Row 30's parameter is not among the changed ones: no row is the cursor's now, and a
     // typed key is not taken (row 1 shows another parameter).
-    EXPECT_EQ(core.CursorRow, 0);
+    EXPECT_EQ(core.cursorRow(), 0);
     EXPECT_EQ(core.currentRow(), -1);
     EXPECT_FALSE(entry.typeCharacter(u'5'));
     EXPECT_EQ(core.grid().cell(TC_Value, 1), cell(TC_Value, "0009"));
@@ -246,7 +245,7 @@ TEST_F(ParameterTableTest, AfterARefillTheCursorIsOnItsParameterOrOnNoRow) {
     entry.cancelForMove();
     commands.setChecked(C::ChgDisp, false);
     core.FillRows();
-    EXPECT_EQ(core.CursorRow, rowOf("0009"));
+    EXPECT_EQ(core.cursorRow(), rowOf("0009"));
     EXPECT_EQ(core.currentRow(), rowOf("0009"));
     EXPECT_EQ(core.currentCol(), TC_Value);
 }

@@ -115,7 +115,7 @@ TEST_F(SelectedTransferTest, WithNothingChosenTheCursorRowAloneIsRead) {
 TEST_F(SelectedTransferTest, TargetsAreTheHighlightedTheSelectedAndTheCursorRowInTableOrder) {
     setWork("0030", UP_SelectIndex, "1");
     highlight("0012", "0013");
-    core.CursorRow = rowOf("0020");
+    core.setCursorRow(rowOf("0020"));
     importSelected();
     EXPECT_EQ(drive.requests, reads({"0012", "0013", "0020", "0030"}));
     EXPECT_EQ(marks(), 0);
@@ -137,7 +137,7 @@ TEST_F(SelectedTransferTest, AFilteredViewTargetsOnlyWhatItShows) {
     setWork("0009", UP_BlindIndex, "1");
     core.setCurrentCell(TC_Value, rowOf("0002"));
     core.setSelection({TC_Value, rowOf("0002"), TC_Value, rowOf("0004")});
-    core.CursorRow = rowOf("0009");
+    core.setCursorRow(rowOf("0009"));
     importSelected();
     EXPECT_EQ(drive.requests, reads({"0002", "0004", "0009"}));
     EXPECT_EQ(marks(), 0);
@@ -279,7 +279,7 @@ TEST_F(SelectedTransferTest, NoDriveOrAMonitorRunMeansNothingIsSent) {
     type("5");
     exportSelected(); // the committing export refuses by itself too
     EXPECT_EQ(drive.connects, 0);
-    EXPECT_EQ(core.EditActive, 1);
+    EXPECT_EQ(core.pendingEntry().active(), true);
     key(Key::Escape);
     exportSelected(); // the link refuses
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::CannotConnect)});
@@ -311,8 +311,8 @@ TEST_F(SelectedTransferTest, ATypedValueIsWrittenThenCommittedAsOneUndoStep) {
     EXPECT_EQ(work("0013", UP_WriteIndex), "0");
     EXPECT_EQ(work("0013", UP_ChangeIndex), "1");
     EXPECT_EQ(cell(TC_Changed, "0013"), Msg(context, MsgId::ChangedMark));
-    EXPECT_EQ(core.EditActive, 0);
-    EXPECT_EQ(core.TypedCount, 0);
+    EXPECT_EQ(core.pendingEntry().active(), false);
+    EXPECT_EQ(core.pendingEntry().typedCount(), 0);
     EXPECT_EQ(undoLines(), QStringList{"0013"});
     EXPECT_EQ(store->UndoVal, QStringList{"0"});
 
@@ -335,8 +335,8 @@ TEST_F(SelectedTransferTest, ATypedValueOutsideTheLimitsIsNeitherSentNorLost) {
     EXPECT_EQ(drive.connects, 0); // not even the probe went out
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(cell(TC_Value, "0013"), "51");
-    EXPECT_EQ(core.EditActive, 1);
-    EXPECT_EQ(core.TypedCount, 2);
+    EXPECT_EQ(core.pendingEntry().active(), true);
+    EXPECT_EQ(core.pendingEntry().typedCount(), 2);
     EXPECT_EQ(value("0013"), "0");
     EXPECT_TRUE(undoLines().isEmpty());
 }
@@ -367,7 +367,7 @@ TEST_F(SelectedTransferTest, ATypedValueForAParameterThatMustNotBeWrittenStaysPe
     EXPECT_TRUE(drive.requests.empty());
     EXPECT_EQ(value("0051"), "0");
     EXPECT_EQ(work("0051", UP_ChangeIndex), "0");
-    EXPECT_EQ(core.EditActive, 1);
+    EXPECT_EQ(core.pendingEntry().active(), true);
 }
 
 TEST_F(SelectedTransferTest, AFailedWriteOfATypedValueKeepsTheOldValueAndItsUndoStepRestoresIt) {
@@ -385,7 +385,7 @@ TEST_F(SelectedTransferTest, AFailedWriteOfATypedValueKeepsTheOldValueAndItsUndo
     // The changed mark follows the value the table keeps, not the one typed.
     EXPECT_EQ(work("0013", UP_ChangeIndex), "0");
     EXPECT_EQ(cell(TC_Changed, "0013"), QStringLiteral("      "));
-    EXPECT_EQ(core.EditActive, 0);
+    EXPECT_EQ(core.pendingEntry().active(), false);
     EXPECT_EQ(undoLines(), QStringList{"0013"});
     undoRedo.undoStep();
     EXPECT_EQ(value("0013"), "0");

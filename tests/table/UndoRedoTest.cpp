@@ -140,8 +140,8 @@ TEST_F(UndoRedoTest, LoweringTheDepthDropsTheOldestStepsAtOnce) {
     setDepth(3);
     EXPECT_EQ(store->UndoComNo.size(), 3);
     EXPECT_EQ(store->UndoVal, (QStringList{"2", "3", "4"}));
-    EXPECT_EQ(core.UndoCount, 3);
-    EXPECT_EQ(core.UndoDepth, 3);
+    EXPECT_EQ(core.undoCount(), 3);
+    EXPECT_EQ(core.undoDepth(), 3);
     // The three newest, newest first.
     for (const char* v : {"4", "3", "2"}) {
         ASSERT_TRUE(undo());
@@ -175,7 +175,7 @@ TEST_F(UndoRedoTest, UndoGivesUpAValueBeingTypedInsteadOfStoringItElsewhere) {
     type("9");
     ASSERT_TRUE(undo());
     EXPECT_EQ(cell(TC_Value, "0013"), shown);
-    EXPECT_EQ(core.EditActive, 0);
+    EXPECT_EQ(core.pendingEntry().active(), false);
     // The cursor is on 0009 now; Enter stores nothing there.
     ASSERT_EQ(cursor(), rowOf("0009"));
     options.enterMovesToNextCell.setChecked(false);

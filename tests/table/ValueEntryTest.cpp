@@ -205,7 +205,7 @@ TEST_F(TypedValue, TypingTakesOnlyTheCharactersOfAValue) {
     EXPECT_EQ(cell(TC_Value, "0013"), "123456789012");
     type("3"); // a thirteenth character
     EXPECT_EQ(cell(TC_Value, "0013"), "123456789012");
-    EXPECT_EQ(core.TypedCount, 12);
+    EXPECT_EQ(core.pendingEntry().typedCount(), 12);
     key(Key::Backspace);
     type("7");
     EXPECT_EQ(cell(TC_Value, "0013"), "123456789017");
@@ -217,7 +217,7 @@ TEST_F(TypedValue, EscArrowsAndClicksGiveUpTheTypedValue) {
     type("77");
     key(Key::Escape);
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
-    EXPECT_EQ(core.EditActive, 0);
+    EXPECT_EQ(core.pendingEntry().active(), false);
     key(Key::Escape); // nothing left to give up
     EXPECT_EQ(cell(TC_Value, "0009"), shown);
 

@@ -21,7 +21,7 @@ protected:
     void highlight(int left, int top, int right, int bottom) {
         core.setCurrentCell(left, top);
         core.setSelection({left, top, right, bottom});
-        core.CursorRow = top;
+        core.setCursorRow(top);
     }
     void select(std::initializer_list<const char*> comNos) {
         for (const char* n : comNos)
@@ -87,7 +87,7 @@ TEST_F(ViewCommandsTest, ChangedOnlyShowsTheChangedParametersAndLocksTheOtherVie
     ASSERT_EQ(rows(), 3);
     EXPECT_EQ(core.grid().cell(TC_ComNo, 1), "0009");
     EXPECT_EQ(core.grid().cell(TC_ComNo, 2), "0013");
-    EXPECT_EQ(core.ChangedRowCount, 2);
+    EXPECT_EQ(views.changedRowCount(), 2);
     for (C c : {C::Quick, C::Blind, C::Find})
         EXPECT_FALSE(commands.mirrorItemEnabled(c)) << int(c);
     EXPECT_FALSE(commands.toolButtonEnabled(C::Find));
@@ -155,8 +155,8 @@ TEST_F(ViewCommandsTest, AViewChangeGivesUpTheValueBeingTyped) {
     ASSERT_EQ(core.grid().cell(TC_Value, 4), "7");
     views.toggleQuickView();
     views.toggleQuickView();
-    EXPECT_EQ(core.EditActive, 0);
-    EXPECT_EQ(core.TypedCount, 0);
+    EXPECT_EQ(core.pendingEntry().active(), false);
+    EXPECT_EQ(core.pendingEntry().typedCount(), 0);
     EXPECT_EQ(core.grid().cell(TC_Value, 4), shown);
     EXPECT_EQ(work("0003", UP_Value), "6000");
 }
@@ -201,11 +201,11 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(context.tableView.blindCount, 3);
     EXPECT_TRUE(context.tableView.blindOn);
-    EXPECT_EQ(core.BlindRowCount, inUse - 3);
+    EXPECT_EQ(core.blindRowCount(), inUse - 3);
     EXPECT_EQ(rows(), inUse - 3 + 2);
     EXPECT_EQ(rowOf("0005"), -1);
-    EXPECT_EQ(core.findBuffer.size(), inUse - 2);
-    EXPECT_FALSE(core.findBuffer.contains("0005,Upper limit frequency"));
+    EXPECT_EQ(core.findBuffer().size(), inUse - 2);
+    EXPECT_FALSE(core.findBuffer().contains("0005,Upper limit frequency"));
     EXPECT_TRUE(commands.checked(C::Blind));
     EXPECT_FALSE(commands.enabled(C::ChgDisp) || commands.enabled(C::Quick));
     EXPECT_TRUE(commands.enabled(C::Disp) && commands.enabled(C::Find));
@@ -224,7 +224,7 @@ TEST_F(ViewCommandsTest, BlindHidesTheSelectedAndAllParametersShowsThemAgain) {
     EXPECT_FALSE(context.tableView.blindOn);
     EXPECT_EQ(countWork(UP_BlindIndex), 0);
     EXPECT_EQ(rows(), inUse + 2);
-    EXPECT_EQ(core.findBuffer.size(), inUse + 1);
+    EXPECT_EQ(core.findBuffer().size(), inUse + 1);
     EXPECT_FALSE(commands.checked(C::Blind));
     EXPECT_FALSE(commands.enabled(C::Disp));
     EXPECT_TRUE(commands.enabled(C::Quick) && commands.enabled(C::ChgDisp));

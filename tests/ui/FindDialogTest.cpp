@@ -35,7 +35,7 @@ TEST_F(FindDialogTest, TheDialogScrollsToEachMatchAndOpensWithTheHighlightedText
     EXPECT_FALSE(dialog().isModal());
     const int first = rowOf("0007"), second = rowOf("0008");
     findNext();
-    EXPECT_EQ(table->core().CursorRow, first);
+    EXPECT_EQ(table->core().cursorRow(), first);
     EXPECT_EQ(topRow(), first);
     findNext();
     EXPECT_EQ(topRow(), second);
@@ -48,7 +48,7 @@ TEST_F(FindDialogTest, TheDialogScrollsToEachMatchAndOpensWithTheHighlightedText
     EXPECT_EQ(dialog().findText(), "Torque boost"); // the highlighted cell's text
     dialog().setFindText("preset speed");
     findNext();
-    EXPECT_EQ(table->core().CursorRow, first);
+    EXPECT_EQ(table->core().cursorRow(), first);
 }
 
 TEST_F(FindDialogTest, TheOptionsOfTheDialogAreUsedAndAnEmptyCellKeepsThePreviousText) {

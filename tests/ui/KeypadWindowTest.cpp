@@ -150,7 +150,7 @@ TEST_F(KeyPadWindow, TheWindowManagersCloseEndsTheLoopToo) {
     });
     EXPECT_EQ(passes, 2);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->panel().PanelRunning, 0);
+    EXPECT_FALSE(window->panel().panelRunning());
 }
 
 TEST_F(KeyPadWindow, EscNeverClosesButLeavesDirectInput) {
@@ -161,14 +161,14 @@ TEST_F(KeyPadWindow, EscNeverClosesButLeavesDirectInput) {
             QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
                             Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(window->FCLabel, &dbl);
-            EXPECT_EQ(window->panel().DirectInput, 1);
+            EXPECT_TRUE(window->panel().directInput());
             EXPECT_TRUE(window->RKPDirectFC->isChecked());
             EXPECT_EQ(window->FCLabel->text(), QStringLiteral("fc  "));
             key(window->directInputEdit, Qt::Key_Escape);
         }
         if (p == 2) {
             // The loop came back after Esc.
-            EXPECT_EQ(window->panel().DirectInput, 0);
+            EXPECT_FALSE(window->panel().directInput());
             EXPECT_TRUE(window->FCLabel->text().isEmpty());
             window->close();
         }
@@ -183,7 +183,7 @@ TEST_F(KeyPadWindow, DirectInputFromTheKeyboardSetsTheExactValue) {
     exec([&](int p) {
         if (p == 1) {
             window->RKPDirectFC->trigger();
-            entered = window->panel().DirectInput;
+            entered = window->panel().directInput();
             typeInto("2.1");
             EXPECT_EQ(window->FCLabel->text(), QStringLiteral("+1"));
             for (int i = 0; i < 3; ++i)
@@ -221,7 +221,7 @@ TEST_F(KeyPadWindow, ClosingDuringDirectInputStopsEverything) {
         }
     });
     EXPECT_EQ(passes, 1);
-    EXPECT_EQ(window->panel().DirectInput, 0);
+    EXPECT_FALSE(window->panel().directInput());
     EXPECT_FALSE(window->RKPDirectFC->isChecked());
     EXPECT_FALSE(window->panel().startTimerActive());
 }

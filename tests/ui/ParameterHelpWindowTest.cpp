@@ -33,7 +33,7 @@ protected:
 TEST_F(ParameterHelpTest, TheWindowShowsThePageInTheHelpWindow) {
     ParameterTableWindow& t = *table;
     t.Show();
-    t.core().CursorRow = rowOf("0003");
+    t.core().setCursorRow(rowOf("0003"));
     t.PopParaHelp->trigger();
     QTextBrowser* view = HelpViewer::currentWindow();
     ASSERT_NE(view, nullptr);
@@ -66,7 +66,7 @@ TEST_F(ParameterHelpTest, ACompiledHelpFileIsShownInTheSameWindow) {
     ASSERT_FALSE(context.paths.parameterHelpFile.isEmpty());
     ParameterTableWindow& t = *table;
     t.Show();
-    t.core().CursorRow = rowOf("0003");
+    t.core().setCursorRow(rowOf("0003"));
     t.PopParaHelp->trigger();
     QTextBrowser* view = HelpViewer::currentWindow();
     ASSERT_NE(view, nullptr);

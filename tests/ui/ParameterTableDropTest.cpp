@@ -16,7 +16,7 @@ TEST_F(ParaTableFixture, DroppedFilesAreTakenAsACopyAndHandedOnAfterTheDropEvent
     quint8 editActive = 0xff;
     t.loadDroppedFiles = [&](const QStringList& paths) {
         handed << paths;
-        editActive = t.core().EditActive;
+        editActive = t.core().pendingEntry().active();
     };
     // The window is the target wherever the drop lands: the grid takes none of its own.
     EXPECT_TRUE(t.acceptDrops());
@@ -42,7 +42,7 @@ TEST_F(ParaTableFixture, DroppedFilesAreTakenAsACopyAndHandedOnAfterTheDropEvent
     t.entry().cancelForMove();
     const QString before = cell(TC_Value, "0002");
     t.entry().typeCharacter(QChar(u'7'));
-    ASSERT_EQ(t.core().EditActive, 1);
+    ASSERT_EQ(t.core().pendingEntry().active(), true);
 
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,
                     Qt::NoModifier);

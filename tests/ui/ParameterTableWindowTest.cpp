@@ -48,7 +48,7 @@ TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios) {
     // what they lack from the name column, so the columns still fill the shares' width.
     int shares = 0, widths = 0;
     for (int c = 0; c < TC_Count; ++c) {
-        const int share = int(client * t.core().ColumnRatio[c]);
+        const int share = int(client * t.core().columnRatio()[c]);
         if (c != TC_Name) {
             EXPECT_GE(t.gridView->columnWidth(c), share) << c;
         }
@@ -56,7 +56,7 @@ TEST_F(ParaTableFixture, ColumnsShareTheGridWidthByTheirRatios) {
         widths += t.gridView->columnWidth(c);
     }
     for (int c : {TC_Title, TC_Unit, TC_Changed})
-        EXPECT_EQ(t.gridView->columnWidth(c), int(client * t.core().ColumnRatio[c])) << c;
+        EXPECT_EQ(t.gridView->columnWidth(c), int(client * t.core().columnRatio()[c])) << c;
     EXPECT_GT(t.gridView->columnWidth(TC_Value), int(client * 0.0889f));
     EXPECT_EQ(widths, shares);
     EXPECT_EQ(t.gridView->verticalHeader()->defaultSectionSize(), 16);
@@ -245,7 +245,7 @@ TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecks
     t.Show();
     ASSERT_TRUE(waitUntil([&] { return host.paraTableAct; }));
     EXPECT_EQ(host.spChecks, 1);
-    EXPECT_EQ(t.core().UndoDepth, 4);
+    EXPECT_EQ(t.core().undoDepth(), 4);
 }
 
 // ---- Value rules through the table window ----------------------------------------------
@@ -257,10 +257,10 @@ TEST_F(ParaTableFixture, ValueRulesAreReachedThroughTheTable) {
     EXPECT_EQ(table->ValueOfComNo("3"), 6000);
     EXPECT_EQ(table->DefaultOf("0004"), "6000");
     EXPECT_EQ(ParameterTableWindow::ToHexText(255), "FF");
-    table->core().OutOfRange = 0;
+    table->core().clearOutOfRange();
     EXPECT_EQ(table->ClampToRange("50000", 3), 40000);
-    EXPECT_EQ(table->core().OutOfRange, 1);
-    table->core().SearchStartRow = 0;
+    EXPECT_EQ(table->core().outOfRange(), 1);
+    table->core().restartRowSearch();
     EXPECT_EQ(table->GridRowOfIndex(9), 9);
-    EXPECT_EQ(table->core().SearchStartRow, 9);
+    EXPECT_EQ(table->core().searchStartRow(), 9);
 }

@@ -34,7 +34,7 @@ protected:
         ASSERT_GE(r, 1) << comNo.toStdString();
         table->core().setCurrentCell(TC_Value, r);
         table->entry().cancelForMove();
-        ASSERT_EQ(table->core().CursorRow, r);
+        ASSERT_EQ(table->core().cursorRow(), r);
     }
     // Types a value into a parameter's row and commits it.
     void commit(const QString& comNo, const QString& text) {
@@ -43,6 +43,6 @@ protected:
         enter();
     }
     QString value(const QString& comNo) const { return work(comNo, UP_Value); }
-    int cursor() const { return table->core().CursorRow; }
+    int cursor() const { return table->core().cursorRow(); }
     QStringList undoLines() const { return store->UndoComNo; }
 };
