@@ -257,10 +257,8 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
         return false;
     WaitCursor hourglass;
 
-    TextGrid& up = store->UPara;
     const LoadedDrive& drive = context.drive;
-    up.setRowCount(drive.lastIndex() + 2);
-    up.setRow(0, uParaColumnNames());
+    store->resizeWorking(drive.lastIndex() + 1);
     const QString zero = QStringLiteral("0");
     // A default that cannot be followed is reported as it is met and loads as "Error.".
     const auto defaultOf = [&context, &asker](const QString& comNo) {
@@ -289,7 +287,6 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
         StoreCells::setWork(context, UP_LValue, k, low);
         for (int c = UP_ChangeIndex; c <= UP_CommErrIndex; ++c)
             StoreCells::setWork(context, c, k, zero);
-        StoreCells::setWork(context, UP_No, k, QString::number(k));
     }
     return true;
 }

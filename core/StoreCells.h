@@ -1,8 +1,7 @@
 #pragma once
-// The working cells and definitions as the table's own code reads and writes them: parameter
-// `index` is working row index + 1. With no drive type loaded, or for a negative index (a number
-// the drive type lacks), a read gives "" (or an empty definition) and a write does nothing: row 0
-// holds the column names.
+// The working set's cells as text, and the definitions, by parameter index. With no store, or for an
+// index outside the set (a number the drive type lacks), a read gives "" (or an empty definition) and a
+// write does nothing.
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
@@ -25,15 +24,32 @@ inline const ParameterDefinition& definition(const ProgramContext& context, int 
     return context.drive.definition(index);
 }
 
-inline const QString& work(const ProgramContext& context, int col, int index) {
-    static const QString empty;
+// The working record of parameter `index`; null outside the set or with no store.
+inline const WorkingParameter* record(const ProgramContext& context, int index) {
     const ParameterStore* p = store(context);
-    return p && index >= 0 ? p->UPara.cell(col, index + 1) : empty;
+    return p ? p->working(index) : nullptr;
+}
+
+inline WorkingParameter* editRecord(const ProgramContext& context, int index) {
+    ParameterStore* p = store(context);
+    return p ? p->working(index) : nullptr;
+}
+
+// The value text of parameter `index`; "" outside the set.
+inline const QString& value(const ProgramContext& context, int index) {
+    static const QString none;
+    const WorkingParameter* w = record(context, index);
+    return w ? w->value : none;
+}
+
+inline QString work(const ProgramContext& context, int col, int index) {
+    const ParameterStore* p = store(context);
+    return p ? p->workingText(col, index) : QString();
 }
 
 inline void setWork(const ProgramContext& context, int col, int index, const QString& text) {
-    if (ParameterStore* p = store(context); p && index >= 0)
-        p->UPara.setCell(col, index + 1, text);
+    if (ParameterStore* p = store(context))
+        p->setWorkingText(col, index, text);
 }
 
 } // namespace StoreCells

@@ -35,7 +35,7 @@ template <size_t N> bool asciiTrimmed(const QString& text, char (&buf)[N], size_
 
 bool validIndex(const ProgramContext& context, int index) {
     const ParameterStore* p = context.store;
-    return p && context.drive.holds(index) && index + 1 < p->UPara.rowCount();
+    return p && context.drive.holds(index) && index < p->workingCount();
 }
 
 // The definition of parameter `index`; an empty one for an index that is not a loaded parameter.

@@ -45,7 +45,7 @@ const ParameterDefinition& TransferEngine::definition(int index) const {
 }
 
 const QString& TransferEngine::valueCell(int index) const {
-    return StoreCells::work(context_, UP_Value, index);
+    return StoreCells::value(context_, index);
 }
 
 void TransferEngine::loadTexts() {
