@@ -8,6 +8,9 @@
 #include <QLatin1String>
 #include <QString>
 
+#include <type_traits>
+#include <utility>
+
 namespace StoreCells {
 
 inline const QLatin1String kOne("1");
@@ -35,11 +38,33 @@ inline WorkingParameter* editRecord(const ProgramContext& context, int index) {
     return p ? p->working(index) : nullptr;
 }
 
+// The working record of parameter `index` to read; a clear one outside the set.
+inline const WorkingParameter& at(const ProgramContext& context, int index) {
+    static const WorkingParameter none;
+    const WorkingParameter* w = record(context, index);
+    return w ? *w : none;
+}
+
 // The value text of parameter `index`; "" outside the set.
 inline const QString& value(const ProgramContext& context, int index) {
     static const QString none;
     const WorkingParameter* w = record(context, index);
     return w ? w->value : none;
+}
+
+// Sets the value text of parameter `index`; nothing outside the set.
+inline void setValue(const ProgramContext& context, int index, const QString& text) {
+    if (WorkingParameter* w = editRecord(context, index))
+        w->value = text;
+}
+
+// Sets one field of parameter `index`, e.g. set(context, i, &WorkingParameter::toWrite, false);
+// nothing outside the set.
+template <class T>
+inline void set(const ProgramContext& context, int index, T WorkingParameter::*field,
+                std::type_identity_t<T> to) {
+    if (WorkingParameter* w = editRecord(context, index))
+        w->*field = std::move(to);
 }
 
 inline QString work(const ProgramContext& context, int col, int index) {

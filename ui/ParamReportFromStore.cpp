@@ -33,9 +33,9 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
         row.unit = d.unit;
         row.mul = definitionText(d, PD_Mul);
         row.quick = definitionText(d, PD_Quick);
-        row.value = StoreCells::work(context, UP_Value, i);
-        row.highValue = StoreCells::work(context, UP_HValue, i);
-        row.lowValue = StoreCells::work(context, UP_LValue, i);
+        row.value = StoreCells::value(context, i);
+        row.highValue = StoreCells::at(context, i).high;
+        row.lowValue = StoreCells::at(context, i).low;
         row.changeIndex = StoreCells::work(context, UP_ChangeIndex, i);
         row.blindIndex = StoreCells::work(context, UP_BlindIndex, i);
         source.rows.push_back(std::move(row));
