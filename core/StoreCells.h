@@ -5,7 +5,6 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
-#include <QLatin1String>
 #include <QString>
 
 #include <type_traits>
@@ -13,8 +12,6 @@
 
 namespace StoreCells {
 
-inline const QLatin1String kOne("1");
-inline const QLatin1String kZero("0");
 // The changed column of an unchanged parameter.
 inline const QString kNoMark = QStringLiteral("      ");
 
