@@ -173,7 +173,7 @@ SmallParameterTable::SmallParameterTable(std::initializer_list<const char*> comN
         ParameterDefinition& d = definitions.emplace_back();
         d.comNo = QString::fromLatin1(n);
         d.size = 2;
-        store.UPara.setCell(UP_LValue, row, QStringLiteral("0"));
+        store.setWorkingText(UP_LValue, row - 1, QStringLiteral("0"));
         ++row;
     }
     context.store = &store;

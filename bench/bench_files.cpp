@@ -31,7 +31,7 @@ struct Set {
                             "[Type_Ident_65]\r\nIdent=0099\r\nTyp_1=QX100\r\n[QX100]\r\n-4037=6\r\n");
         const int n = kMaxParams;
         std::vector<ParameterDefinition> definitions(static_cast<std::size_t>(n));
-        store.UPara.setRowCount(n + 1);
+        store.resizeWorking(n);
         for (int i = 0; i < n; ++i) {
             const QString number = i < 1000   ? QString::number(i).rightJustified(4, '0')
                                    : i < 1500 ? "A" + QString::number(i - 1000).rightJustified(3, '0')
@@ -44,9 +44,9 @@ struct Set {
         ParaFile::resetValuesToDefaults(context);
         for (int i = 0; i < n; ++i)
             StoreCells::setWork(context, UP_Value, i, QString::number((i * 7919) % 0x10000));
-        store.UPara.setCell(UP_Value, 999, "1"); // "0998" and "0999" at their normal values
-        store.UPara.setCell(UP_Value, 1000, "2");
-        store.UPara.setCell(UP_Value, 100, "1"); // "0099" names the type
+        store.setWorkingText(UP_Value, 998, "1"); // "0998" and "0999" at their normal values
+        store.setWorkingText(UP_Value, 999, "2");
+        store.setWorkingText(UP_Value, 99, "1"); // "0099" names the type
         for (int r = 0; r <= n; ++r)
             rows << QStringList{"F" + QString::number(r),
                                 r == 0 ? QStringLiteral("ComNo")

@@ -79,7 +79,7 @@ WriteInput inputFromStore(const ProgramContext& context) {
         const ParameterStore* p = context.store;
         if (index < 0 || !p)
             return QString();
-        const QString& v = StoreCells::work(context, UP_Value, index);
+        const QString& v = StoreCells::value(context, index);
         return v.isNull() ? QStringLiteral("") : v; // present, even when empty
     };
     return in;

@@ -17,7 +17,7 @@ double divisorOf(const ProgramContext& ctx, int index) {
 }
 
 bool workingValue(const ProgramContext& ctx, int index, double& value) {
-    return index >= 0 && ctx.store && ValueRules::parseNumber(StoreCells::work(ctx, UP_Value, index), value);
+    return index >= 0 && ctx.store && ValueRules::parseNumber(StoreCells::value(ctx, index), value);
 }
 
 int indexOf(const ProgramContext& ctx, const char* comNo) {

@@ -257,11 +257,8 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
         return false;
     WaitCursor hourglass;
 
-    TextGrid& up = store->UPara;
     const LoadedDrive& drive = context.drive;
-    up.setRowCount(drive.lastIndex() + 2);
-    up.setRow(0, uParaColumnNames());
-    const QString zero = QStringLiteral("0");
+    store->resizeWorking(drive.lastIndex() + 1);
     // A default that cannot be followed is reported as it is met and loads as "Error.".
     const auto defaultOf = [&context, &asker](const QString& comNo) {
         ValueRules::Failure failure;
@@ -277,19 +274,16 @@ bool InitValueTable(ProgramContext& context, Asker& asker) {
             asker.letEventsThrough();
             return false;
         }
-        StoreCells::setWork(context, UP_Value, k,
-                            d.defaultRule == 0 ? d.defaultText : defaultOf(d.defaultText));
-        StoreCells::setWork(context, UP_HValue, k, d.highRule == 0 ? d.high : defaultOf(d.high));
+        QString value = d.defaultRule == 0 ? d.defaultText : defaultOf(d.defaultText);
+        QString high = d.highRule == 0 ? d.high : defaultOf(d.high);
         QString low = d.low;
         if (d.lowRule != 0) {
             low = defaultOf(low);
             if (d.lowRule == -1)
                 low = negatedNumber(low);
         }
-        StoreCells::setWork(context, UP_LValue, k, low);
-        for (int c = UP_ChangeIndex; c <= UP_CommErrIndex; ++c)
-            StoreCells::setWork(context, c, k, zero);
-        StoreCells::setWork(context, UP_No, k, QString::number(k));
+        if (WorkingParameter* w = StoreCells::editRecord(context, k))
+            *w = WorkingParameter{.value = std::move(value), .high = std::move(high), .low = std::move(low)};
     }
     return true;
 }

@@ -36,8 +36,8 @@ bool LoadTypeTable(ProgramContext& context, Asker& asker, const DriveFileDialog&
 // exactly then.
 bool LoadCapacityTable(ProgramContext& context, Asker& asker, const DriveFileDialog& dialog = {});
 
-// Fills UPara with the working values: Value from the default rule, HValue and LValue
-// from the limits, flags "0". A DIndex that is not an integer shows message DataIncorrect (stop
+// Fills the working set: the value from the default rule, the limits from theirs, flags
+// clear. A DIndex that is not an integer shows message DataIncorrect (stop
 // icon) and returns false: the caller then shows the start-up form again and reloads
 // into the same store.
 bool InitValueTable(ProgramContext& context, Asker& asker);

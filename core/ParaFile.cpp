@@ -172,17 +172,14 @@ QString markerRefusalText(const ProgramContext& context, const QStringList& line
 void resetValuesToDefaults(const ProgramContext& context) {
     if (!context.store)
         return;
-    static const QString zero = QStringLiteral("0");
     const int last = context.drive.lastIndex();
     for (int i = 0; i <= last; ++i) {
         const ParameterDefinition& d = context.drive.parameters[std::size_t(i)];
         const int rule = d.defaultRule;
         const QString value =
             rule != 0 && rule != kUnreadRule ? ValueRules::DefaultOf(context, d.defaultText) : d.defaultText;
-        StoreCells::setWork(context, UP_Value, i, value);
-        for (int col : {UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex, UP_SelectIndex,
-                        UP_OneSelectIndex, UP_CommErrIndex})
-            StoreCells::setWork(context, col, i, zero);
+        if (WorkingParameter* w = StoreCells::editRecord(context, i))
+            *w = WorkingParameter{.value = value, .high = w->high, .low = w->low};
     }
 }
 
@@ -190,16 +187,15 @@ void takeValue(const ProgramContext& context, int index, const QString& value, d
                const QString& select, const QString& blind) {
     if (!context.store)
         return;
-    static const QString zero = QStringLiteral("0");
-    StoreCells::setWork(context, UP_Value, index, value);
-    StoreCells::setWork(context, UP_SelectIndex, index, select.isEmpty() ? zero : select);
-    StoreCells::setWork(context, UP_BlindIndex, index, blind.isEmpty() ? zero : blind);
+    // The file's select and blind fields are set by "1"; the other flags start clear.
+    const QLatin1String one("1");
+    if (WorkingParameter* w = StoreCells::editRecord(context, index))
+        *w = WorkingParameter{
+            .value = value, .high = w->high, .low = w->low, .blind = blind == one, .selected = select == one};
     bool ok = false;
     ValueRules::UpdateChangedFlag(context, StoreCells::definition(context, index).comNo, raw, &ok);
     if (!ok) // a default that is no number: count the value as changed so no save drops it
-        StoreCells::setWork(context, UP_ChangeIndex, index, QStringLiteral("1"));
-    for (int col : {UP_WriteIndex, UP_HexIndex, UP_OneSelectIndex, UP_CommErrIndex})
-        StoreCells::setWork(context, col, index, zero);
+        StoreCells::set(context, index, &WorkingParameter::changed, true);
 }
 
 bool isCapacityParameter(const ProgramContext& context, const QString& comNo, Qt::CaseSensitivity cs) {
@@ -407,14 +403,14 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
     const ParameterStore* p = context.store;
     if (!p)
         return out;
-    const QString one = QStringLiteral("1");
     for (int i = 0; i <= context.drive.lastIndex(); ++i) {
-        const QString& blind = StoreCells::work(context, UP_BlindIndex, i);
-        if (changedOnly && blind != one && StoreCells::work(context, UP_ChangeIndex, i) != one)
+        const WorkingParameter& w = StoreCells::at(context, i);
+        if (changedOnly && !w.blind && !w.changed)
             continue;
-        out << context.drive.parameters[std::size_t(i)].comNo + u',' +
-                   StoreCells::work(context, UP_Value, i) + u',' +
-                   StoreCells::work(context, UP_SelectIndex, i) + u',' + blind;
+        // The select and blind fields as the store's text edge writes them.
+        out << context.drive.parameters[std::size_t(i)].comNo + u',' + w.value + u',' +
+                   StoreCells::work(context, UP_SelectIndex, i) + u',' +
+                   StoreCells::work(context, UP_BlindIndex, i);
     }
     return out;
 }

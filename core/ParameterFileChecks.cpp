@@ -53,7 +53,7 @@ QList<OutOfLimit> findOutOfLimits(const ProgramContext& context, const QList<int
         if (seen.contains(index))
             continue;
         seen.insert(index);
-        const QString& value = StoreCells::work(context, UP_Value, index);
+        const QString& value = StoreCells::value(context, index);
         double v = 0, low = 0, high = 0;
         if (!ValueRules::parseNumber(value, v) || !ValueRules::LimitsOf(context, index, low, high))
             continue;
@@ -86,7 +86,7 @@ std::optional<Notice> markOutOfLimits(const ProgramContext& context, const QList
         return std::nullopt;
     static const QString one = QStringLiteral("1");
     for (const OutOfLimit& o : found)
-        StoreCells::setWork(context, UP_ChangeIndex, o.index, one);
+        StoreCells::set(context, o.index, &WorkingParameter::changed, true);
     return Notice{outOfLimitText(context, found), context.texts.caption, BoxIcon::Warning, BoxButtons::Ok};
 }
 

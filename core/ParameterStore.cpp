@@ -48,12 +48,106 @@ const QStringList& uParaColumnNames() {
     return names;
 }
 
-ParameterStore::ParameterStore() = default;
+// Room for the largest drive type before one is loaded.
+constexpr int kWorkingRoom = 2999;
+
+ParameterStore::ParameterStore() : working_(kWorkingRoom) {}
+
+const WorkingParameter* ParameterStore::working(int index) const {
+    return index >= 0 && index < workingCount() ? &working_[std::size_t(index)] : nullptr;
+}
+
+WorkingParameter* ParameterStore::working(int index) {
+    return index >= 0 && index < workingCount() ? &working_[std::size_t(index)] : nullptr;
+}
+
+namespace {
+
+// The flag a text column holds; null for the other columns. W is WorkingParameter, const or not.
+template <class W> auto flagOf(W& w, int col) -> decltype(&w.changed) {
+    switch (col) {
+    case UP_ChangeIndex:
+        return &w.changed;
+    case UP_WriteIndex:
+        return &w.toWrite;
+    case UP_HexIndex:
+        return &w.hex;
+    case UP_BlindIndex:
+        return &w.blind;
+    case UP_SelectIndex:
+        return &w.selected;
+    case UP_OneSelectIndex:
+        return &w.picked;
+    default:
+        return nullptr;
+    }
+}
+
+QString flagText(bool on) {
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+QString ParameterStore::workingText(int col, int index) const {
+    const WorkingParameter* w = working(index);
+    if (!w)
+        return QString();
+    switch (col) {
+    case UP_Value:
+        return w->value;
+    case UP_HValue:
+        return w->high;
+    case UP_LValue:
+        return w->low;
+    case UP_CommErrIndex:
+        return flagText(w->lastTransfer == LastTransfer::Failed);
+    case UP_No:
+        return QString::number(index);
+    default:
+        if (const bool* flag = flagOf(*w, col))
+            return flagText(*flag);
+        return QString();
+    }
+}
+
+void ParameterStore::setWorkingText(int col, int index, const QString& text) {
+    WorkingParameter* w = working(index);
+    if (!w)
+        return;
+    const bool on = text == QLatin1String("1");
+    switch (col) {
+    case UP_Value:
+        w->value = text;
+        break;
+    case UP_HValue:
+        w->high = text;
+        break;
+    case UP_LValue:
+        w->low = text;
+        break;
+    case UP_CommErrIndex:
+        w->lastTransfer = on ? LastTransfer::Failed : LastTransfer::Clear;
+        break;
+    default:
+        if (bool* flag = flagOf(*w, col))
+            *flag = on;
+    }
+}
+
+TextGrid ParameterStore::workingGrid() const {
+    TextGrid grid(UP_ColCount, workingCount() + 1);
+    grid.setRow(0, uParaColumnNames());
+    for (int i = 0; i < workingCount(); ++i)
+        for (int c = 0; c < UP_ColCount; ++c)
+            grid.setCell(c, i + 1, workingText(c, i));
+    return grid;
+}
 
 void ParameterStore::loadLanguageTexts(ProgramContext& context, Asker& asker) {
     if (context.startupAborted)
         return;
-    UPara.setRowCount(3000);
+    resizeWorking(kWorkingRoom);
 
     QString path = findLanguageFile(context);
     if (path.isEmpty()) {

@@ -1,7 +1,7 @@
 #pragma once
-// The parameter data store: the working table (the definitions are the loaded drive's), the undo and redo
-// lists, the language texts and the maintenance flags of a run. Needs no window; the
-// inspection window (StoreInspector) shows it.
+// The parameter data store: the working set (one typed record per parameter, beside the loaded drive's
+// definition of the same index), the undo and redo lists, the language texts and the maintenance flags of
+// a run. Needs no window; the inspection window (StoreInspector) shows it as text.
 #include "core/LoadedDrive.h"
 #include "core/Messages.h"
 #include "platform/TextGrid.h"
@@ -9,7 +9,11 @@
 #include <QString>
 #include <QStringList>
 
-// Columns of the working table UPara.
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+// Columns of the working set's text view (the data-store window, the cell edge of StoreCells).
 enum UParaCol {
     UP_Value = 0,
     UP_HValue,
@@ -27,6 +31,24 @@ enum UParaCol {
 
 struct ProgramContext;
 
+// How the last transfer of a parameter went; Failed marks it in the table until one goes through.
+enum class LastTransfer : std::uint8_t { Clear, Failed };
+
+// The working state of one parameter. The value and limits stay text: the value rules read text.
+struct WorkingParameter {
+    QString value;
+    QString high, low;    // the limits as loaded: the definition's, or the values its rules name
+    bool changed = false; // differs from its default
+    bool toWrite = false; // edited since the drive last confirmed it
+    bool hex = false;     // shown in hexadecimal
+    bool blind = false;
+    bool selected = false;
+    bool picked = false; // taken by the running selected-transfer command
+    LastTransfer lastTransfer = LastTransfer::Clear;
+
+    bool operator==(const WorkingParameter&) const = default;
+};
+
 const QStringList& paraDatColumnNames();
 const QStringList& uParaColumnNames();
 
@@ -38,7 +60,22 @@ public:
     // startupAborted, the context's captions). Does nothing while startupAborted is set.
     void loadLanguageTexts(ProgramContext& context, Asker& asker);
 
-    TextGrid UPara{UP_ColCount, 3000};
+    // The working set: record i belongs to definition i. Until a drive type is loaded it holds room for
+    // the largest one.
+    int workingCount() const { return int(working_.size()); }
+    void resizeWorking(int count) { working_.resize(std::size_t(std::max(count, 0))); }
+    const std::vector<WorkingParameter>& workingSet() const { return working_; }
+    // Record `index`; null outside the set.
+    const WorkingParameter* working(int index) const;
+    WorkingParameter* working(int index);
+
+    // The text edge: a column of record `index` as the parameter files and the data-store window write
+    // it (flags "1"/"0"); "" outside the set. Writing a flag takes "1" as set, any other text as clear;
+    // the No column follows the index and takes no writes.
+    QString workingText(int col, int index) const;
+    void setWorkingText(int col, int index, const QString& text);
+    // The whole set as text: the column names in row 0, record i in row i + 1.
+    TextGrid workingGrid() const;
 
     bool MainteFlag = false;
     bool SMainteFlag = false;
@@ -53,4 +90,7 @@ public:
     // Message n; "" for a number outside the list.
     QString Msg(int n) const;
     QString Msg(MsgId id) const { return Msg(msgNumber(id)); }
+
+private:
+    std::vector<WorkingParameter> working_;
 };

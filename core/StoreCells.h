@@ -1,18 +1,17 @@
 #pragma once
-// The working cells and definitions as the table's own code reads and writes them: parameter
-// `index` is working row index + 1. With no drive type loaded, or for a negative index (a number
-// the drive type lacks), a read gives "" (or an empty definition) and a write does nothing: row 0
-// holds the column names.
+// The working set's cells as text, and the definitions, by parameter index. With no store, or for an
+// index outside the set (a number the drive type lacks), a read gives "" (or an empty definition) and a
+// write does nothing.
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 
-#include <QLatin1String>
 #include <QString>
+
+#include <type_traits>
+#include <utility>
 
 namespace StoreCells {
 
-inline const QLatin1String kOne("1");
-inline const QLatin1String kZero("0");
 // The changed column of an unchanged parameter.
 inline const QString kNoMark = QStringLiteral("      ");
 
@@ -25,15 +24,54 @@ inline const ParameterDefinition& definition(const ProgramContext& context, int 
     return context.drive.definition(index);
 }
 
-inline const QString& work(const ProgramContext& context, int col, int index) {
-    static const QString empty;
+// The working record of parameter `index`; null outside the set or with no store.
+inline const WorkingParameter* record(const ProgramContext& context, int index) {
     const ParameterStore* p = store(context);
-    return p && index >= 0 ? p->UPara.cell(col, index + 1) : empty;
+    return p ? p->working(index) : nullptr;
+}
+
+inline WorkingParameter* editRecord(const ProgramContext& context, int index) {
+    ParameterStore* p = store(context);
+    return p ? p->working(index) : nullptr;
+}
+
+// The working record of parameter `index` to read; a clear one outside the set.
+inline const WorkingParameter& at(const ProgramContext& context, int index) {
+    static const WorkingParameter none;
+    const WorkingParameter* w = record(context, index);
+    return w ? *w : none;
+}
+
+// The value text of parameter `index`; "" outside the set.
+inline const QString& value(const ProgramContext& context, int index) {
+    static const QString none;
+    const WorkingParameter* w = record(context, index);
+    return w ? w->value : none;
+}
+
+// Sets the value text of parameter `index`; nothing outside the set.
+inline void setValue(const ProgramContext& context, int index, const QString& text) {
+    if (WorkingParameter* w = editRecord(context, index))
+        w->value = text;
+}
+
+// Sets one field of parameter `index`, e.g. set(context, i, &WorkingParameter::toWrite, false);
+// nothing outside the set.
+template <class T>
+inline void set(const ProgramContext& context, int index, T WorkingParameter::*field,
+                std::type_identity_t<T> to) {
+    if (WorkingParameter* w = editRecord(context, index))
+        w->*field = std::move(to);
+}
+
+inline QString work(const ProgramContext& context, int col, int index) {
+    const ParameterStore* p = store(context);
+    return p ? p->workingText(col, index) : QString();
 }
 
 inline void setWork(const ProgramContext& context, int col, int index, const QString& text) {
-    if (ParameterStore* p = store(context); p && index >= 0)
-        p->UPara.setCell(col, index + 1, text);
+    if (ParameterStore* p = store(context))
+        p->setWorkingText(col, index, text);
 }
 
 } // namespace StoreCells

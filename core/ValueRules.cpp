@@ -35,7 +35,7 @@ template <size_t N> bool asciiTrimmed(const QString& text, char (&buf)[N], size_
 
 bool validIndex(const ProgramContext& context, int index) {
     const ParameterStore* p = context.store;
-    return p && context.drive.holds(index) && index + 1 < p->UPara.rowCount();
+    return p && context.drive.holds(index) && index < p->workingCount();
 }
 
 // The definition of parameter `index`; an empty one for an index that is not a loaded parameter.
@@ -43,14 +43,16 @@ const ParameterDefinition& definitionOf(const ProgramContext& context, int index
     static const ParameterDefinition none;
     return validIndex(context, index) ? context.drive.definition(index) : none;
 }
-QString valueCell(const ProgramContext& context, int col, int index) {
-    return validIndex(context, index) ? StoreCells::work(context, col, index) : QString();
+// The working record of parameter `index`; a clear one for an index that is not a loaded parameter.
+const WorkingParameter& recordOf(const ProgramContext& context, int index) {
+    static const WorkingParameter none;
+    return validIndex(context, index) ? StoreCells::at(context, index) : none;
 }
 
 // Value of the parameter a limit cell names, as a number.
 bool referencedValue(const ProgramContext& context, const QString& comNo, double& value) {
     const int ref = IndexOfComNo(context, comNo);
-    return ref >= 0 && parseNumber(valueCell(context, UP_Value, ref), value);
+    return ref >= 0 && parseNumber(recordOf(context, ref).value, value);
 }
 
 // Reads a limit: rule 0 = the cell is the limit, any other rule names a parameter whose
@@ -193,13 +195,13 @@ qint64 ValueOfComNo(const ProgramContext& context, const QString& comNo) {
         padded = QString(4 - padded.size(), QLatin1Char('0')) + padded;
     const int i = IndexOfComNo(context, padded);
     qint64 v = -1;
-    if (i < 0 || !parseRawValue(valueCell(context, UP_Value, i), v))
+    if (i < 0 || !parseRawValue(recordOf(context, i).value, v))
         return -1;
     return v;
 }
 
 QString ValueTextOfComNo(const ProgramContext& context, const QString& comNo) {
-    return valueCell(context, UP_Value, IndexOfComNo(context, comNo));
+    return recordOf(context, IndexOfComNo(context, comNo)).value;
 }
 
 bool LimitsOf(const ProgramContext& context, int index, double& low, double& high) {
@@ -216,7 +218,7 @@ double ClampToRange(const ProgramContext& context, const QString& valueText, int
     if (!ok) {
         failure = MsgId::NotANumber;
         qint64 current = 0;
-        if (!parseRawValue(valueCell(context, UP_Value, index), current))
+        if (!parseRawValue(recordOf(context, index).value, current))
             current = 0;
         return static_cast<double>(current);
     }
@@ -265,7 +267,7 @@ int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, doubl
     if (!parseNumber(DefaultOf(context, comNo, failure), def))
         return 0;
     const int flag = raw == def ? 0 : 1;
-    StoreCells::setWork(context, UP_ChangeIndex, i, QString::number(flag));
+    StoreCells::set(context, i, &WorkingParameter::changed, flag == 1);
     if (ok)
         *ok = true;
     return flag;
@@ -330,7 +332,7 @@ qint64 ParseHex(const ProgramContext& context, const QString& digits, int index,
     if (ec != std::errc() || ptr != s.data() + s.size())
         return 0;
     qint64 low = 0;
-    const bool isSigned = parseRawValue(valueCell(context, UP_LValue, index), low) && low < 0;
+    const bool isSigned = parseRawValue(recordOf(context, index).low, low) && low < 0;
     if (ok)
         *ok = true;
     const auto bits = static_cast<quint32>(v);
@@ -353,7 +355,7 @@ QString CurrentVoltageText(const ProgramContext& context, const ConversionBases&
         const double step = 0.01 * base / m;
         const double value = raw / m * 0.01 * base;
         text = fixedText(value, step >= 0.1 ? 2 : 1) + (current ? QLatin1Char('A') : QLatin1Char('V'));
-    } else if (valueCell(context, UP_HexIndex, index) == QLatin1String("1")) {
+    } else if (recordOf(context, index).hex) {
         bool hexOk = false;
         const QString hex = ToHexText(raw, &hexOk);
         if (!hexOk)

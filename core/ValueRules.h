@@ -4,9 +4,8 @@
 // over the data store and the counts of a program context, so that windows created before
 // the parameter table can use them. Nothing here talks to the drive.
 //
-// Parameter index i addresses definition i of the loaded drive and row i + 1 of UPara. An index
-// outside 0..drive.lastIndex() reads as an empty definition and empty cells and is never written:
-// UPara's row 0 (the column names) is never treated as a parameter.
+// Parameter index i addresses definition i of the loaded drive and working record i. An index
+// outside 0..drive.lastIndex() reads as an empty definition and empty cells and is never written.
 //
 // Numbers are read and written in the C locale whatever the user's locale; conversion
 // failures come back as a status (ok = false), never as an exception. The rules show no box:

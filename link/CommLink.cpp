@@ -501,7 +501,7 @@ bool parameterIsSigned(const ProgramContext& context, int index) {
     if (!context.store)
         return false;
     double low = 0;
-    return ValueRules::parseNumber(StoreCells::work(context, UP_LValue, index), low) && low < 0;
+    return ValueRules::parseNumber(StoreCells::at(context, index).low, low) && low < 0;
 }
 
 std::int64_t applyParameterSign(const ProgramContext& context, int index, std::uint32_t raw) {

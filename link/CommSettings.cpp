@@ -44,7 +44,7 @@ bool tableValueOf(const ProgramContext& context, const QString& comNo, int& out)
     const int index = context.drive.indexOfComNo(number);
     if (index < 0)
         return false;
-    return parseWholeInt(StoreCells::work(context, UP_Value, index), out);
+    return parseWholeInt(StoreCells::value(context, index), out);
 }
 
 } // namespace

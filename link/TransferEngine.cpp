@@ -46,7 +46,7 @@ const ParameterDefinition& TransferEngine::definition(int index) const {
 }
 
 const QString& TransferEngine::valueCell(int index) const {
-    return StoreCells::work(context_, UP_Value, index);
+    return StoreCells::value(context_, index);
 }
 
 void TransferEngine::loadTexts() {
@@ -271,7 +271,7 @@ void TransferEngine::runImport() {
     for (int i = 0; i <= lastIndex_; ++i) {
         const std::int64_t v =
             normaliseRaw(entries[std::size_t(i)], parameterIs32(context_, i), parameterIsSigned(context_, i));
-        StoreCells::setWork(context_, UP_Value, i, QString::number(v));
+        StoreCells::setValue(context_, i, QString::number(v));
         ValueRules::Failure failure;
         ValueRules::UpdateChangedFlag(context_, definition(i).comNo, double(v), nullptr, &failure);
         if (failure)
@@ -294,9 +294,9 @@ void TransferEngine::importModelStep() {
         return; // a failed read must not pass for version 0
     const std::int64_t cpu =
         normaliseRaw(read.value, parameterIs32(context_, fe08), parameterIsSigned(context_, fe08));
-    StoreCells::setWork(context_, UP_Value, fe08, QString::number(cpu));
+    StoreCells::setValue(context_, fe08, QString::number(cpu));
     if (cpu < 300 && p0630 >= 0)
-        StoreCells::setWork(context_, UP_Value, p0630, QStringLiteral("0"));
+        StoreCells::setValue(context_, p0630, QStringLiteral("0"));
 }
 
 void TransferEngine::runExport() {
@@ -310,8 +310,7 @@ void TransferEngine::runExport() {
 
     const auto skipped = [&](int i) {
         return definition(i).flag == 1 ||
-               (o.exportChangedOnly.checked() &&
-                StoreCells::work(context_, UP_ChangeIndex, i) == QLatin1String("0"));
+               (o.exportChangedOnly.checked() && !StoreCells::at(context_, i).changed);
     };
     eachParameter(
         [&](int i) -> std::optional<Failure> {
@@ -324,8 +323,8 @@ void TransferEngine::runExport() {
             if (!echo.error && normaliseRaw(echo.value, parameterIs32(context_, i),
                                             parameterIsSigned(context_, i)) == textValue(value)) {
                 setFlag(i, 0);
-                StoreCells::setWork(context_, UP_WriteIndex, i, QStringLiteral("0"));
-                StoreCells::setWork(context_, UP_CommErrIndex, i, QStringLiteral("0"));
+                StoreCells::set(context_, i, &WorkingParameter::toWrite, false);
+                StoreCells::set(context_, i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
                 return std::nullopt;
             }
             setFlag(i, 2);

@@ -158,11 +158,11 @@ void StoreInspector::refresh() {
     static const ParameterStore kNoStore;
     const ParameterStore* store = context_.store;
     const ParameterStore& shown = store ? *store : kNoStore;
-    if (store != shownStore_ || shown.UPara != work_) {
-        const bool sameSize =
-            shown.UPara.rowCount() == work_.rowCount() && shown.UPara.colCount() == work_.colCount();
+    if (store != shownStore_ || work_.rowCount() == 0 || shown.workingSet() != shownWorking_) {
+        const bool sameSize = shown.workingCount() + 1 == work_.rowCount();
         shownStore_ = store;
-        work_ = shown.UPara;
+        shownWorking_ = shown.workingSet();
+        work_ = shown.workingGrid();
         uParaModel_->reload(sameSize);
     }
     showPairs(undoList_, shownUndo_, shown.UndoComNo, shown.UndoVal);

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "core/LoadedDrive.h"
+#include "core/ParameterStore.h"
 #include "platform/TextGrid.h"
 
 #include <vector>
@@ -79,7 +80,8 @@ private:
     const ParameterStore* shownStore_ = nullptr;
     std::vector<ParameterDefinition> shownDefinitions_;
     TextGrid definitions_; // shownDefinitions_ as text, under their column names
-    TextGrid work_;
+    std::vector<WorkingParameter> shownWorking_;
+    TextGrid work_; // shownWorking_ as text, under their column names
     QStringList shownUndo_[2], shownRedo_[2], shownLanguage_[2];
     class UnderMainWindow* placement_ = nullptr;
     TextGridModel* paraDatModel_;

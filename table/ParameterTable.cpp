@@ -138,13 +138,13 @@ bool ParameterTable::refreshAll() {
     if (context.tableView.blindOn) {
         blindRowCount_ = context.tableView.lastIndex - context.tableView.blindCount;
         for (int i = 0; i <= last; ++i) {
-            setWork(context_, UP_ChangeIndex, i, kZero);
-            setWork(context_, UP_WriteIndex, i, kZero);
+            set(context_, i, &WorkingParameter::changed, false);
+            set(context_, i, &WorkingParameter::toWrite, false);
         }
     } else {
         for (int i = 0; i <= last; ++i) {
-            for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
-                setWork(context_, col, i, kZero);
+            if (WorkingParameter* w = editRecord(context_, i))
+                w->selected = w->changed = w->toWrite = w->hex = w->blind = false;
         }
     }
 
@@ -197,9 +197,9 @@ bool ParameterTable::FillRows() {
     bool ok = true;
     int r = 1;
     for (int p = 0; p <= last && ok; ++p) {
-        if (chg && work(context_, UP_ChangeIndex, p) == kZero)
+        if (chg && !at(context_, p).changed)
             continue;
-        if (blind && work(context_, UP_BlindIndex, p) == kOne)
+        if (blind && at(context_, p).blind)
             continue;
         if (quick && !definition(context_, p).quick)
             continue;
@@ -210,7 +210,7 @@ bool ParameterTable::FillRows() {
         grid_.setCell(TC_Name, r, definition(context_, p).name);
 
         double m = 1, v = 0;
-        const QString& valueCell = work(context_, UP_Value, p);
+        const QString& valueCell = StoreCells::value(context_, p);
         const QString valueText = valueCell.isEmpty() ? QStringLiteral("0") : valueCell;
         if (!mulAsInteger(context_, p, m) || !readValue(valueText, v)) {
             ok = false;
@@ -219,7 +219,7 @@ bool ParameterTable::FillRows() {
         QString shown;
         if (cv)
             shown = ValueRules::CurrentVoltageText(context_, *bases_, valueText, p, &ok);
-        else if (work(context_, UP_HexIndex, p) == kOne)
+        else if (at(context_, p).hex)
             shown = QLatin1Char('h') + ValueRules::ToHexText(v, &ok);
         else
             shown = ValueRules::FormatValue(context_, p, v / m);
@@ -281,8 +281,8 @@ bool ParameterTable::updateLimits(bool notify) {
         if (i < 0)
             continue;
         if (definition(context_, i).highRule != 0)
-            setWork(context_, UP_HValue, i,
-                    ValueRules::ValueTextOfComNo(context_, definition(context_, i).high));
+            set(context_, i, &WorkingParameter::high,
+                ValueRules::ValueTextOfComNo(context_, definition(context_, i).high));
         if (definition(context_, i).lowRule != 0) {
             const QString t = ValueRules::ValueTextOfComNo(context_, definition(context_, i).low);
             QString low = t;
@@ -294,15 +294,16 @@ bool ParameterTable::updateLimits(bool notify) {
                 else
                     low = QLatin1Char('-') + t;
             }
-            setWork(context_, UP_LValue, i, low);
+            set(context_, i, &WorkingParameter::low, low);
         }
         double m = 1;
         if (!mulAsFloat(context_, i, m)) {
             ok = false;
             break;
         }
-        for (auto [col, src] : {std::pair{TC_High, UP_HValue}, std::pair{TC_Low, UP_LValue}}) {
-            const QString& cell = work(context_, src, i);
+        for (auto [col, src] :
+             {std::pair{TC_High, &WorkingParameter::high}, std::pair{TC_Low, &WorkingParameter::low}}) {
+            const QString& cell = at(context_, i).*src;
             const QString text = cell.isEmpty() ? QStringLiteral("0") : cell;
             QString shown;
             if (cv) {
@@ -359,7 +360,7 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
         st.background = o.otherValueCellColor.color();
 
     const int i = indexOfRow(row);
-    const bool selectMark = work(context_, UP_SelectIndex, i) == kOne;
+    const bool selectMark = at(context_, i).selected;
     if (col == TC_Value && selectMark)
         st.background = ColorOption::fromBgr(kBlue);
     if (!filtered() && o.currentVoltageCellColor.checked() && currentVoltage() && col == TC_Unit) {
@@ -377,8 +378,8 @@ CellStyle ParameterTable::cellStyle(int col, int row, bool selected) const {
         else if (flag == 2)
             st.text = ColorOption::fromBgr(kSilver);
         if (col == TC_Value) {
-            st.bold = work(context_, UP_WriteIndex, i) == kOne;
-            if (work(context_, UP_CommErrIndex, i) == kOne)
+            st.bold = at(context_, i).toWrite;
+            if (at(context_, i).lastTransfer == LastTransfer::Failed)
                 st.text = ColorOption::fromBgr(kSilver);
             if (selectMark)
                 st.text = ColorOption::fromBgr(kWhite);

@@ -43,14 +43,14 @@ void MarkTargetRows(ParameterTable& core) {
             const int i = core.indexOfRow(r);
             if (i < 0)
                 continue;
-            if (filtered && work(core.context(), UP_BlindIndex, i) == kOne)
+            if (filtered && at(core.context(), i).blind)
                 continue;
-            setWork(core.context(), UP_OneSelectIndex, i, kOne);
+            set(core.context(), i, &WorkingParameter::picked, true);
         }
     }
     const int cursor = core.indexOfRow(core.cursorRow());
     if (cursor >= 0)
-        setWork(core.context(), UP_OneSelectIndex, cursor, kOne);
+        set(core.context(), cursor, &WorkingParameter::picked, true);
 }
 
 void forEachTarget(ParameterTable& core, const std::function<bool(int row, int index)>& visit) {
@@ -62,14 +62,13 @@ void forEachTarget(ParameterTable& core, const std::function<bool(int row, int i
         const int i = core.indexOfRow(r);
         if (i < 0)
             continue;
-        if (going && (work(core.context(), UP_SelectIndex, i) == kOne ||
-                      work(core.context(), UP_OneSelectIndex, i) == kOne))
+        if (going && (at(core.context(), i).selected || at(core.context(), i).picked))
             going = visit(r, i);
-        setWork(core.context(), UP_OneSelectIndex, i, kZero);
+        set(core.context(), i, &WorkingParameter::picked, false);
     }
     const int cursor = core.indexOfRow(core.cursorRow());
     if (cursor >= 0)
-        setWork(core.context(), UP_OneSelectIndex, cursor, kZero);
+        set(core.context(), cursor, &WorkingParameter::picked, false);
 }
 
 } // namespace CommandTargets
@@ -116,7 +115,7 @@ QString SelectedTransfer::replyText(const ProgramContext& context, int index, st
 }
 
 void SelectedTransfer::redisplay(int row, int index) {
-    const QString value = work(core_.context(), UP_Value, index);
+    const QString value = StoreCells::value(core_.context(), index);
     const QString rawText = value.isEmpty() ? QStringLiteral("0") : value;
     bool ok = false;
     const QString text = ValueEntry::shownValue(core_, index, rawText, &ok);
@@ -177,20 +176,20 @@ void SelectedTransfer::ImportSelected() {
         }
         if (reply.error) {
             // The value stays as it was, and so does the flag computed from it.
-            setWork(core_.context(), UP_CommErrIndex, i, kOne);
+            set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
         } else {
-            setWork(core_.context(), UP_CommErrIndex, i, kZero);
+            set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
             // No longer "last transfer failed"; a parameter that must not be written keeps its mark.
             core_.context().drive.markTransfer(i, 0);
-            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply.value));
+            setValue(core_.context(), i, replyText(core_.context(), i, reply.value));
         }
         double v = 0;
-        if (!ValueRules::parseNumber(work(core_.context(), UP_Value, i), v))
+        if (!ValueRules::parseNumber(StoreCells::value(core_.context(), i), v))
             v = 0;
         const int changed = core_.UpdateChangedFlag(definition(core_.context(), i).comNo, v);
         core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
         redisplay(row, i);
-        setWork(core_.context(), UP_WriteIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::toWrite, false);
         return next != Next::Abort;
     });
     core_.UpdateLimits();
@@ -211,7 +210,7 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
             return true;
         }
-        const QString value = work(core_.context(), UP_Value, i);
+        const QString value = StoreCells::value(core_.context(), i);
         qint64 raw = 0;
         if (value.isEmpty()) {
             ShowMsg(core_.context(), MsgId::ValueCannotBeSet);
@@ -227,15 +226,15 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             reply = link_->transact(i, QString::number(raw), kind);
             next = afterExchange(i, reply.error);
         }
-        setWork(core_.context(), UP_WriteIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::toWrite, false);
         if (reply.error) {
-            setWork(core_.context(), UP_WriteIndex, i, kOne);
-            setWork(core_.context(), UP_CommErrIndex, i, kOne);
+            set(core_.context(), i, &WorkingParameter::toWrite, true);
+            set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
         } else {
-            setWork(core_.context(), UP_CommErrIndex, i, kZero);
+            set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
             // No longer "last transfer failed"; a parameter that must not be written keeps its mark.
             core_.context().drive.markTransfer(i, 0);
-            setWork(core_.context(), UP_Value, i, replyText(core_.context(), i, reply.value));
+            setValue(core_.context(), i, replyText(core_.context(), i, reply.value));
         }
         redisplay(row, i);
         return next != Next::Abort;
@@ -280,32 +279,32 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     }
     if (definition(core_.context(), i).flag == 1) {
         ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
-        setWork(core_.context(), UP_OneSelectIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::picked, false);
         return;
     }
 
     // A hexadecimal entry shows in hexadecimal from now on, a decimal one in decimal; amperes
     // and volts leave the parameter's own display as it was.
     if (isHex)
-        setWork(core_.context(), UP_HexIndex, i, kOne);
+        set(core_.context(), i, &WorkingParameter::hex, true);
     else if (!core_.currentVoltage())
-        setWork(core_.context(), UP_HexIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::hex, false);
 
     const ExchangeResult reply = link_->transact(i, QString::number(raw), kind);
-    QString stored = work(core_.context(), UP_Value, i);
+    QString stored = StoreCells::value(core_.context(), i);
     if (reply.error) {
         // The typed value is dropped: the table keeps what the drive is known to hold.
-        setWork(core_.context(), UP_WriteIndex, i, kOne);
-        setWork(core_.context(), UP_CommErrIndex, i, kOne);
+        set(core_.context(), i, &WorkingParameter::toWrite, true);
+        set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
     } else {
-        setWork(core_.context(), UP_WriteIndex, i, kZero);
-        setWork(core_.context(), UP_CommErrIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::toWrite, false);
+        set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
         core_.context().drive.markTransfer(i, 0);
         stored = replyText(core_.context(), i, reply.value);
     }
     if (recordUndo)
         recordUndo(i);
-    setWork(core_.context(), UP_Value, i, stored);
+    setValue(core_.context(), i, stored);
     // Marked changed by what the drive now holds, once it has taken it.
     double v = 0;
     if (!ValueRules::parseNumber(stored, v))

@@ -46,7 +46,7 @@ void UndoRedo::PushUndo(int index) {
     ParameterStore* p = store(core_.context());
     if (!p)
         return;
-    p->UndoVal.append(StoreCells::work(core_.context(), UP_Value, index));
+    p->UndoVal.append(StoreCells::value(core_.context(), index));
     // A new step makes the steps taken back meaningless.
     p->RedoComNo.clear();
     p->RedoVal.clear();
@@ -117,7 +117,7 @@ bool UndoRedo::step(bool undo) {
     }
 
     toNumbers.append(number);
-    toValues.append(StoreCells::work(core_.context(), UP_Value, i));
+    toValues.append(StoreCells::value(core_.context(), i));
     if (undo) {
         core_.setUndoCounts(core_.undoCount() - 1, core_.redoCount() + 1);
     } else {
@@ -125,7 +125,7 @@ bool UndoRedo::step(bool undo) {
     }
     updateCommands();
 
-    StoreCells::setWork(core_.context(), UP_Value, i, old);
+    StoreCells::setValue(core_.context(), i, old);
     double v = 0;
     bool changedOk = ValueRules::parseNumber(old, v);
     const int changed = changedOk ? core_.UpdateChangedFlag(number, v, &changedOk) : 0;

@@ -51,7 +51,7 @@ QString ValueEntry::shownValue(const ParameterTable& core, int index, const QStr
     double raw = 0;
     if (!ValueRules::parseNumber(rawText, raw))
         return QString();
-    if (StoreCells::work(core.context(), UP_HexIndex, index) == QLatin1String("1")) {
+    if (StoreCells::at(core.context(), index).hex) {
         const QString hex = ValueRules::ToHexText(raw, ok);
         return hex.isEmpty() ? QString() : QLatin1Char('h') + hex;
     }
@@ -204,11 +204,11 @@ bool ValueEntry::Commit() {
     }
     // Hexadecimal shows in hexadecimal from now on, decimal in decimal; amperes and volts
     // leave the parameter's own display as it was.
-    QString hexIndex = StoreCells::work(core_.context(), UP_HexIndex, i);
+    bool hex = StoreCells::at(core_.context(), i).hex;
     if (typedHex)
-        hexIndex = QStringLiteral("1");
+        hex = true;
     else if (!t.currentVoltage())
-        hexIndex = QStringLiteral("0");
+        hex = false;
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.outOfRange())
@@ -223,13 +223,13 @@ bool ValueEntry::Commit() {
     t.setCell(TC_Changed, row, changed == 1 ? Msg(core_.context(), MsgId::ChangedMark) : kNoMark);
 
     double current = 0;
-    if (!ValueRules::parseNumber(StoreCells::work(core_.context(), UP_Value, i), current) || current != v)
-        StoreCells::setWork(core_.context(), UP_WriteIndex, i, QStringLiteral("1"));
+    if (!ValueRules::parseNumber(StoreCells::value(core_.context(), i), current) || current != v)
+        StoreCells::set(core_.context(), i, &WorkingParameter::toWrite, true);
 
     undo_.recordStep(i);
     const QString value = ValueRules::floatText(v);
-    StoreCells::setWork(core_.context(), UP_Value, i, value);
-    StoreCells::setWork(core_.context(), UP_HexIndex, i, hexIndex);
+    StoreCells::setValue(core_.context(), i, value);
+    StoreCells::set(core_.context(), i, &WorkingParameter::hex, hex);
     bool shownOk = false;
     const QString shown = shownValue(t, i, value, &shownOk);
     t.setCell(TC_Value, row, shownOk ? shown : value);

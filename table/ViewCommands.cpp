@@ -88,7 +88,7 @@ void ViewCommands::toggleChangedOnly() {
     if (!c.checked(C::ChgDisp)) {
         int n = 0;
         for (int i = 0; i <= lastInUse(core_.context()); ++i)
-            n += work(core_.context(), UP_ChangeIndex, i) == kOne;
+            n += at(core_.context(), i).changed;
         if (n == 0) {
             ShowMsg(core_.context(), MsgId::NoChangedParameter);
             return;
@@ -144,9 +144,8 @@ void ViewCommands::toggleSelected() {
         return;
     for (int r = block.Top; r <= block.Bottom; ++r) {
         const int i = core_.indexOfRow(r);
-        if (i >= 0)
-            setWork(core_.context(), UP_SelectIndex, i,
-                    work(core_.context(), UP_SelectIndex, i) == kOne ? kZero : kOne);
+        if (WorkingParameter* w = editRecord(core_.context(), i))
+            w->selected = !w->selected;
     }
     core_.repaintAll();
 }
@@ -155,7 +154,7 @@ void ViewCommands::clearSelectedParameters() {
     if (!core_.commands().enabled(C::SlctUnlock))
         return;
     for (int i = 0; i <= lastInUse(core_.context()); ++i)
-        setWork(core_.context(), UP_SelectIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::selected, false);
     core_.repaintAll();
 }
 
@@ -170,9 +169,9 @@ bool ViewCommands::hideSelected() {
     // Parameters hidden by an earlier Blind stay hidden and count too.
     int selected = 0, hidden = 0;
     for (int i = 0; i <= last; ++i) {
-        const bool sel = work(core_.context(), UP_SelectIndex, i) == kOne;
+        const bool sel = at(core_.context(), i).selected;
         selected += sel;
-        hidden += sel || work(core_.context(), UP_BlindIndex, i) == kOne;
+        hidden += sel || at(core_.context(), i).blind;
     }
     if (selected == 0) {
         ShowMsg(core_.context(), MsgId::NoSelectedParameter);
@@ -183,8 +182,8 @@ bool ViewCommands::hideSelected() {
         return false;
     }
     for (int i = 0; i <= last; ++i) {
-        if (work(core_.context(), UP_SelectIndex, i) == kOne)
-            setWork(core_.context(), UP_BlindIndex, i, kOne);
+        if (at(core_.context(), i).selected)
+            set(core_.context(), i, &WorkingParameter::blind, true);
     }
     c.setEnabled(C::ChgDisp, false);
     c.setEnabled(C::Quick, false);
@@ -209,7 +208,7 @@ void ViewCommands::showAllParameters() {
     c.setChecked(C::Blind, false);
     c.setEnabled(C::Blind, true);
     for (int i = 0; i <= lastInUse(core_.context()); ++i)
-        setWork(core_.context(), UP_BlindIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::blind, false);
     ProgramContext& context = core_.context();
     context.tableView.blindCount = 0;
     c.setEnabled(C::Disp, false);
@@ -228,17 +227,17 @@ void ViewCommands::showHex() {
     // From the stored value, not the shown text: a display rounded to fewer decimals than the
     // value has would give a wrong hexadecimal value, which could then be sent.
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
-        if (work(core_.context(), UP_HexIndex, i) == kOne)
+        if (at(core_.context(), i).hex)
             return true;
         double v = 0;
-        bool ok = readValue(work(core_.context(), UP_Value, i), v);
+        bool ok = readValue(StoreCells::value(core_.context(), i), v);
         const QString hex = ok ? ValueRules::ToHexText(v, &ok) : QString();
         if (!ok) {
             ShowMsg(core_.context(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row, QLatin1Char('h') + hex);
-        setWork(core_.context(), UP_HexIndex, i, kOne);
+        set(core_.context(), i, &WorkingParameter::hex, true);
         return true;
     });
 }
@@ -248,16 +247,16 @@ void ViewCommands::showDecimal() {
         return;
     core_.CancelPendingEntry();
     CommandTargets::forEachTarget(core_, [this](int row, int i) {
-        if (work(core_.context(), UP_HexIndex, i) != kOne)
+        if (!at(core_.context(), i).hex)
             return true;
         double v = 0;
-        if (!readValue(work(core_.context(), UP_Value, i), v)) {
+        if (!readValue(StoreCells::value(core_.context(), i), v)) {
             ShowMsg(core_.context(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row,
                       ValueRules::FormatValue(core_.context(), i, v / ValueRules::mulOf(core_.context(), i)));
-        setWork(core_.context(), UP_HexIndex, i, kZero);
+        set(core_.context(), i, &WorkingParameter::hex, false);
         return true;
     });
 }
@@ -280,11 +279,11 @@ void ViewCommands::restoreShipmentValues() {
             return true;
         }
         qint64 now = 0;
-        if (!ValueRules::parseRawValue(work(core_.context(), UP_Value, i), now) || now != def)
-            setWork(core_.context(), UP_WriteIndex, i, kOne);
-        setWork(core_.context(), UP_ChangeIndex, i, kZero);
+        if (!ValueRules::parseRawValue(StoreCells::value(core_.context(), i), now) || now != def)
+            set(core_.context(), i, &WorkingParameter::toWrite, true);
+        set(core_.context(), i, &WorkingParameter::changed, false);
         const QString value = QString::number(def);
-        setWork(core_.context(), UP_Value, i, value);
+        setValue(core_.context(), i, value);
         core_.setCell(TC_Changed, row, kNoMark);
         bool ok = true;
         const QString shown = ValueEntry::shownValue(core_, i, value, &ok);

@@ -42,11 +42,11 @@ report::ParamReportSource paramReportSourceFromStore(const ProgramContext& conte
             row.shipmentRaw = number(d.defaultText);
         row.multiplier = d.multiplier;
         row.quick = d.quick;
-        row.value = number(StoreCells::work(context, UP_Value, i));
-        row.highValue = number(StoreCells::work(context, UP_HValue, i));
-        row.lowValue = number(StoreCells::work(context, UP_LValue, i));
-        row.changed = StoreCells::work(context, UP_ChangeIndex, i) == StoreCells::kOne;
-        row.blind = StoreCells::work(context, UP_BlindIndex, i) == StoreCells::kOne;
+        row.value = number(StoreCells::value(context, i));
+        row.highValue = number(StoreCells::at(context, i).high);
+        row.lowValue = number(StoreCells::at(context, i).low);
+        row.changed = StoreCells::at(context, i).changed;
+        row.blind = StoreCells::at(context, i).blind;
         source.rows.push_back(std::move(row));
     }
     return source;

@@ -292,8 +292,8 @@ TEST_F(CfgFileTest, RoundTripKeepsEveryValueOfTheThreeRanges) {
     setSyntheticParams(2000);
     for (int i = 0; i < 2000; ++i)
         StoreCells::setWork(context, UP_Value, i, QString::number((i * 2654435761u) % 0x10000));
-    store->UPara.setCell(UP_Value, 1, "65535");
-    store->UPara.setCell(UP_Value, 2, "0");
+    store->setWorkingText(UP_Value, 0, "65535");
+    store->setWorkingText(UP_Value, 1, "0");
     normalMarkers();
     setValue("0099", "1"); // the value that tells the drive type apart
     const QStringList written = values();

@@ -151,7 +151,7 @@ TEST_F(DriveDataTest, ReloadingLeavesNothingOfThePreviousDriveType) {
     ASSERT_TRUE(loadAll());
     EXPECT_EQ(context.drive.lastIndex(), 1);
     EXPECT_EQ(context.drive.normalLastIndex, 0);
-    EXPECT_EQ(store.UPara.rowCount(), 3);
+    EXPECT_EQ(store.workingGrid().rowCount(), 3);
     EXPECT_EQ(row(0), QStringList({"F100", "0", "1", "Other", "X00", "", "2", "0", "0", "9", "0", "0", "#.##",
                                    "100", "-", "1", "0", "", "0"}));
     EXPECT_EQ(cell(PD_Default, "F101"), "9");
@@ -171,8 +171,8 @@ TEST_F(DriveDataTest, CapacityAndWorkingValues) {
     EXPECT_EQ(context.drive.currentVoltNumbers, QStringList({"0001"}));
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0001"), "C");
     EXPECT_EQ(cell(PD_CurrentVoltIndex, "0002"), "");
-    EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
-    EXPECT_EQ(store.UPara.row(4),
+    EXPECT_EQ(store.workingGrid().row(0), uParaColumnNames());
+    EXPECT_EQ(store.workingGrid().row(4),
               QStringList({"600", "600", "-600", "0", "0", "0", "0", "0", "0", "0", "3"}));
     EXPECT_EQ(value(UP_Value, "0000"), "3");
     EXPECT_EQ(value(UP_HValue, "0000"), "3");
@@ -384,7 +384,7 @@ TEST_F(DriveDataTest, AtMostTwoThousandParametersAreLoaded) {
     EXPECT_EQ(context.drive.normalLastIndex, 1999);
     EXPECT_EQ(context.drive.indexOfComNo("07CF"), 1999);
     EXPECT_EQ(context.drive.indexOfComNo("07D0"), -1);
-    EXPECT_EQ(store.UPara.rowCount(), 2001);
+    EXPECT_EQ(store.workingGrid().rowCount(), 2001);
 }
 
 TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {

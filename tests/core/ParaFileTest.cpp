@@ -42,8 +42,8 @@ TEST_F(ParaFileTest, WriterKeepsTheCommentOnOneLine) {
 
 TEST_F(ParaFileTest, ChangedOnlyWritesChangedAndHiddenParameters) {
     setValue("0001", "700");
-    store->UPara.setCell(UP_ChangeIndex, 2, "1");
-    store->UPara.setCell(UP_BlindIndex, 3, "1"); // "0002": hidden, at its default
+    store->setWorkingText(UP_ChangeIndex, 1, "1");
+    store->setWorkingText(UP_BlindIndex, 2, "1"); // "0002": hidden, at its default
     const QStringList lines = buildLines(context, QString(), false, true);
     EXPECT_EQ(lines.mid(8), (QStringList{"0001,700,0,0", "0002,0,0,1"}));
 }
@@ -54,7 +54,7 @@ TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBli
         StoreCells::setWork(context, UP_Value, i, QString::number(i * 11 - 5000));
     normalMarkers();
     StoreCells::setWork(context, UP_BlindIndex, 1999, "1");
-    store->UPara.setCell(UP_SelectIndex, 17, "1");
+    store->setWorkingText(UP_SelectIndex, 16, "1");
     context.tableView.blindCount = 1;
     const QStringList written = values();
     ASSERT_TRUE(WriteParameterFile(context, path("big.kvr"), "field set-up", true, false, prompter));
@@ -70,13 +70,13 @@ TEST_F(ParaFileTest, RoundTripOfTwoThousandParametersRestoresEveryValueAndTheBli
     EXPECT_EQ(r.comment, "field set-up");
     EXPECT_TRUE(context.tableView.blindOn);
     EXPECT_EQ(context.tableView.blindCount, 1);
-    EXPECT_EQ(store->UPara.cell(UP_BlindIndex, 2000), "1");
-    EXPECT_EQ(store->UPara.cell(UP_SelectIndex, 17), "1");
-    EXPECT_EQ(store->UPara.cell(UP_ChangeIndex, 1), "1"); // -5000 differs from default 0
+    EXPECT_EQ(store->workingText(UP_BlindIndex, 1999), "1");
+    EXPECT_EQ(store->workingText(UP_SelectIndex, 16), "1");
+    EXPECT_EQ(store->workingText(UP_ChangeIndex, 0), "1"); // -5000 differs from default 0
 }
 
 TEST_F(ParaFileTest, DataLinesAreReadWithoutBlanksAndMissingMarksReadAsZero) {
-    store->UPara.setCell(UP_BlindIndex, 3, "1"); // a stale mark of the previous set
+    store->setWorkingText(UP_BlindIndex, 2, "1"); // a stale mark of the previous set
     const ReadOutcome r = read(context, fullFile({" 0000 , 7 ,1, 1", "0001,601", "\"A012\",5,,"}));
     ASSERT_EQ(r.result, ReadResult::Loaded);
     EXPECT_EQ(value("0000"), "7");
@@ -291,7 +291,7 @@ TEST_F(ParaFileTest, ReadLimitCoversEveryLineTheWriterWritesAndNoMore) {
         data << definitionText(context.drive.parameters[std::size_t(i)], PD_ComNo) + (i == 999 ? ",2" : ",1");
     data << "ZZZZ,1"; // beyond the limit: never looked at
     ASSERT_EQ(read(context, fullFile(data)).result, ReadResult::Loaded);
-    EXPECT_EQ(store->UPara.cell(UP_Value, 2000), "1");
+    EXPECT_EQ(store->workingText(UP_Value, 1999), "1");
     EXPECT_TRUE(prompter.boxes().empty());
 }
 

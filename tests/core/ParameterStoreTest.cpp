@@ -57,7 +57,7 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
     EXPECT_EQ(context.texts.caption, "A");
     EXPECT_EQ(context.texts.dataIncorrect, "");
     EXPECT_EQ(Msg(context, MsgId::FileLabel), "B") << "the accessor reads the context's store";
-    EXPECT_EQ(store.UPara.rowCount(), 3000);
+    EXPECT_EQ(store.workingGrid().rowCount(), 3000);
 }
 
 TEST_F(StoreTest, SeventyMessagesGiveCaptionAndEmptyInputText) {
@@ -143,7 +143,7 @@ TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     store.loadLanguageTexts(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_TRUE(store.Messages.isEmpty());
-    EXPECT_EQ(store.UPara.cell(0, 1), "");
+    EXPECT_EQ(store.workingText(0, 0), "");
 }
 
 TEST_F(StoreTest, ComNoIndexFindsWholeNumbersAndTheFirstOfTwins) {

@@ -67,10 +67,10 @@ protected:
                                             {PD_Mul, r.mul},
                                             {PD_CurrentVoltIndex, r.cv}})
                 program.setPara(i, col, QString::fromLatin1(text));
-            store.UPara.setCell(UP_Value, row, r.value);
-            store.UPara.setCell(UP_LValue, row, r.lValue);
-            store.UPara.setCell(UP_ChangeIndex, row, "0");
-            store.UPara.setCell(UP_HexIndex, row, r.hex);
+            store.setWorkingText(UP_Value, row - 1, r.value);
+            store.setWorkingText(UP_LValue, row - 1, r.lValue);
+            store.setWorkingText(UP_ChangeIndex, row - 1, "0");
+            store.setWorkingText(UP_HexIndex, row - 1, r.hex);
         }
         program.setMessages(QStringLiteral("msg"), 110);
     }
@@ -159,7 +159,7 @@ TEST_F(ValueRulesTest, LookUpsMatchWholeNumbersOnly) {
     EXPECT_EQ(ValueOfComNo(context, "9999"), -1);
     EXPECT_EQ(ValueOfComNo(context, "0003"), 12); // a value a file wrote with decimals
     EXPECT_EQ(ValueOfComNo(context, "FB00"), 4294967295LL);
-    store.UPara.setCell(UP_Value, 1, "abc");
+    store.setWorkingText(UP_Value, 0, "abc");
     EXPECT_EQ(ValueOfComNo(context, "0000"), -1);
 
     EXPECT_EQ(ValueTextOfComNo(context, "0001"), "1000");
@@ -172,10 +172,10 @@ TEST_F(ValueRulesTest, TheTablesCellAccessorsNeverReachTheHeaderRow) {
     EXPECT_EQ(StoreCells::definition(context, absent).comNo, "");
     EXPECT_EQ(StoreCells::work(context, UP_Value, absent), "");
     StoreCells::setWork(context, UP_Value, absent, "7");
-    EXPECT_EQ(store.UPara.row(0), uParaColumnNames());
+    EXPECT_EQ(store.workingGrid().row(0), uParaColumnNames());
     EXPECT_EQ(StoreCells::definition(context, 0).comNo, "0000");
     StoreCells::setWork(context, UP_Value, 0, "7");
-    EXPECT_EQ(store.UPara.cell(UP_Value, 1), "7");
+    EXPECT_EQ(store.workingText(UP_Value, 0), "7");
 }
 
 TEST_F(ValueRulesTest, LookUpsWithoutAStoreFindNothing) {
@@ -262,9 +262,9 @@ TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
     bool ok = false;
     EXPECT_EQ(UpdateChangedFlag(context, "0000", 3, &ok), 0);
     EXPECT_TRUE(ok);
-    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "0");
+    EXPECT_EQ(store.workingText(UP_ChangeIndex, 0), "0");
     EXPECT_EQ(UpdateChangedFlag(context, "0000", 3.0000001, &ok), 1);
-    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 1), "1");
+    EXPECT_EQ(store.workingText(UP_ChangeIndex, 0), "1");
     EXPECT_EQ(UpdateChangedFlag(context, "0002", 500), 0);
 
     Failure failure;
@@ -272,7 +272,7 @@ TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
     EXPECT_EQ(UpdateChangedFlag(context, "0003", 1, &ok, &failure), 0);
     EXPECT_FALSE(ok);
     EXPECT_FALSE(failure);
-    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 8), "0");
+    EXPECT_EQ(store.workingText(UP_ChangeIndex, 7), "0");
     for (const char* bad : {"9999", "A001"}) { // unknown; a default chain that loops
         failure.reset();
         EXPECT_EQ(UpdateChangedFlag(context, bad, 1, &ok, &failure), 0) << bad;
@@ -280,7 +280,7 @@ TEST_F(ValueRulesTest, ChangedFlagComparesExactlyAndNeverTouchesTheHeader) {
         EXPECT_EQ(failure, MsgId::DefaultNotDefined) << bad;
     }
     EXPECT_TRUE(prompter.boxes().empty());
-    EXPECT_EQ(store.UPara.cell(UP_ChangeIndex, 0), "ChangeIndex");
+    EXPECT_EQ(store.workingGrid().cell(UP_ChangeIndex, 0), "ChangeIndex");
 }
 
 TEST_F(ValueRulesTest, FormatValueFollowsTMul) {

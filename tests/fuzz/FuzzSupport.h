@@ -86,7 +86,7 @@ inline void setUp() {
                                       {"0105", "0", "4096"}, {"0998", "0", "1"},   {"0999", "0", "2"},
                                       {"A012", "1", "0001"}, {"C000", "0", "-5"},  {"FB72", "0", "0"}};
     const int n = int(std::size(numbers));
-    store.UPara.setRowCount(n + 1);
+    store.resizeWorking(n);
     std::vector<ParameterDefinition> rows(std::size_t(n), ParameterDefinition{});
     for (int i = 0; i < n; ++i) {
         ParameterDefinition& d = rows[std::size_t(i)];

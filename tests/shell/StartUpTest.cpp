@@ -202,12 +202,12 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
     EXPECT_EQ(value("0002"), QStringLiteral("75"));
     EXPECT_EQ(value("0003"), QStringLiteral("5000"));
     EXPECT_NE(value("0004"), QStringLiteral("999"));
-    EXPECT_EQ(context.store->UPara.cell(UP_ChangeIndex,
-                                        ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
-              QStringLiteral("1"));
-    EXPECT_EQ(context.store->UPara.cell(UP_SelectIndex,
-                                        ValueRules::IndexOfComNo(context, QStringLiteral("0003")) + 1),
-              QStringLiteral("1"));
+    EXPECT_EQ(
+        context.store->workingText(UP_ChangeIndex, ValueRules::IndexOfComNo(context, QStringLiteral("0002"))),
+        QStringLiteral("1"));
+    EXPECT_EQ(
+        context.store->workingText(UP_SelectIndex, ValueRules::IndexOfComNo(context, QStringLiteral("0003"))),
+        QStringLiteral("1"));
     EXPECT_EQ(m.windowTitle(), QStringLiteral("KVR260X HXA1-2004 (CPU Ver.V110) ") +
                                    Msg(context, MsgId::FileLabel) + QStringLiteral("pump.KvR (HXA1-2004)"));
     EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
@@ -307,9 +307,9 @@ TEST_F(StartUp, FileArgumentValuesOutsideTheirLimitsAreListedAndMarked) {
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_TRUE(prompter.boxes()[0].text.startsWith(Msg(context, MsgId::ValuesOutsideLimits) +
                                                     QStringLiteral("\n0002 : ")));
-    EXPECT_EQ(context.store->UPara.cell(UP_ChangeIndex,
-                                        ValueRules::IndexOfComNo(context, QStringLiteral("0002")) + 1),
-              QStringLiteral("1"));
+    EXPECT_EQ(
+        context.store->workingText(UP_ChangeIndex, ValueRules::IndexOfComNo(context, QStringLiteral("0002"))),
+        QStringLiteral("1"));
     EXPECT_TRUE(m.item(MainCommand::Save)->isEnabled());
 }
 

@@ -29,8 +29,7 @@ TEST(StoreInspectorWindow, ShowsTheSameRowInTheOtherTable) {
     definitions[0].comNo = "0001";
     definitions[0].size = 4;
     context.drive.setParameters(std::move(definitions), 0);
-    store.UPara.setRowCount(40);
-    store.UPara.setRow(0, uParaColumnNames());
+    store.resizeWorking(39);
     StoreInspector view(context);
     view.resize(800, 300);
     view.show();
@@ -60,7 +59,7 @@ TEST(StoreInspectorWindow, ShowsTheSameRowInTheOtherTable) {
         << "the names row is no parameter";
 
     // A cell written while the window is on screen keeps the selection where it was.
-    store.UPara.setCell(UP_Value, 7, QStringLiteral("12"));
+    store.setWorkingText(UP_Value, 6, QStringLiteral("12"));
     view.refresh();
     EXPECT_EQ(view.uParaView()->model()->data(view.uParaView()->model()->index(7, UP_Value)), "12");
     EXPECT_EQ(view.uParaView()->selectionModel()->selectedIndexes().size(), 8);
@@ -150,7 +149,7 @@ TEST_F(StoreWindow, ShowsATypedValuesUndoStepAndTheNewParameterSetsDefinitions) 
         EXPECT_EQ(definitionCell(i + 1, PD_ComNo), context.drive.parameters[std::size_t(i)].comNo) << i;
     EXPECT_EQ(undoText().isEmpty(), context.store->UndoComNo.isEmpty());
     EXPECT_EQ(view->uParaView()->model()->data(view->uParaView()->model()->index(hxb3, UP_Value)),
-              context.store->UPara.cell(UP_Value, hxb3));
+              context.store->workingText(UP_Value, hxb3 - 1));
 }
 
 } // namespace

@@ -88,8 +88,8 @@ protected:
             d.size = 2;
             setDefinitionText(d, PD_Mul, QString::fromLatin1(rows[i].mul));
             d.low = QString::fromLatin1(rows[i].low);
-            params->UPara.setCell(UP_Value, r, QStringLiteral("0"));
-            params->UPara.setCell(UP_LValue, r, QString::fromLatin1(rows[i].low));
+            params->setWorkingText(UP_Value, r - 1, QStringLiteral("0"));
+            params->setWorkingText(UP_LValue, r - 1, QString::fromLatin1(rows[i].low));
             model.setParameter(QString::fromLatin1(rows[i].comNo), rows[i].value, false,
                                QString::fromLatin1(rows[i].low).toInt() < 0);
         }

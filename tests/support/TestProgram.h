@@ -41,14 +41,10 @@ public:
     }
 
     // A drive type of these numbers, all of them ordinary parameters: one definition per number
-    // (the other fields empty; a test fills those it needs), the working table's column-name row and
-    // one row per number (its No column counted from 0).
+    // (the other fields empty; a test fills those it needs) and one working record per number.
     void setParameters(const QStringList& comNos) {
         const int n = static_cast<int>(comNos.size());
-        store.UPara.setRowCount(n + 1);
-        store.UPara.setRow(0, uParaColumnNames());
-        for (int i = 0; i < n; ++i)
-            StoreCells::setWork(context, UP_No, i, QString::number(i));
+        store.resizeWorking(n);
         context.drive.setParameters(definitionsOf(comNos), n - 1);
     }
 
@@ -56,5 +52,5 @@ public:
     ParameterDefinition& definition(int index) { return context.drive.parameters[std::size_t(index)]; }
     void setPara(int index, int col, const QString& text) { setDefinitionText(definition(index), col, text); }
     void setWork(int index, int col, const QString& text) { StoreCells::setWork(context, col, index, text); }
-    const QString& work(int index, int col) const { return StoreCells::work(context, col, index); }
+    QString work(int index, int col) const { return StoreCells::work(context, col, index); }
 };

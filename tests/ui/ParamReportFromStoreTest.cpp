@@ -26,7 +26,7 @@ protected:
         };
         const int count = int(std::size(rows));
         std::vector<ParameterDefinition> definitions(std::size_t(count), ParameterDefinition{});
-        store.UPara.setRowCount(count + 1);
+        store.resizeWorking(count);
         for (int i = 0; i < count; ++i) {
             const Row& r = rows[i];
             const int row = i + 1;
@@ -40,12 +40,12 @@ protected:
                 setDefinitionText(d, col, QString::fromLatin1(text));
             d.name = QStringLiteral("Name ") + r.comNo;
             d.quick = true;
-            store.UPara.setCell(UP_Value, row, r.value);
-            store.UPara.setCell(UP_LValue, row, "0");
-            store.UPara.setCell(UP_HValue, row, "3000");
-            store.UPara.setCell(UP_HexIndex, row, r.hex);
-            store.UPara.setCell(UP_ChangeIndex, row, r.changed);
-            store.UPara.setCell(UP_BlindIndex, row, "0");
+            store.setWorkingText(UP_Value, row - 1, r.value);
+            store.setWorkingText(UP_LValue, row - 1, "0");
+            store.setWorkingText(UP_HValue, row - 1, "3000");
+            store.setWorkingText(UP_HexIndex, row - 1, r.hex);
+            store.setWorkingText(UP_ChangeIndex, row - 1, r.changed);
+            store.setWorkingText(UP_BlindIndex, row - 1, "0");
         }
         context.drive.setParameters(std::move(definitions), count - 1);
         context.tableView.lastIndex = count - 2;
