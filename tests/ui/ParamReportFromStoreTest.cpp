@@ -83,7 +83,7 @@ TEST_F(ParamReportFromStore, WorkingValuesAndMulsThatAreNoNumberPrintEmpty) {
         return report::buildParamReportRows(paramReportSourceFromStore(context, false, false, false))[1];
     };
     for (const char* text : {"abc", "", "1,5"}) {
-        store.UPara.setCell(UP_Value, 2, text);
+        store.setWorkingText(UP_Value, 1, text);
         const report::ParamRowTexts printed = row();
         EXPECT_EQ(printed[report::PC_Value], "") << text;
         EXPECT_EQ(printed[report::PC_Low], "       0") << text << ": the rest of the row prints";
