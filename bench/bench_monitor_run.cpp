@@ -174,7 +174,7 @@ void BM_RunSampleBeyondTheExchange(benchmark::State& state) {
     DriveSimulator sim(drive, SimConfig{});
     InstantPort port(sim);
     ManualClock clock;
-    CommLink link(table.context, port, clock);
+    CommLink link(table.context, port, clock, benchAsker());
     link.setPortPathResolver([](const QString&) { return QStringLiteral("/dev/instant"); });
     link.setPortsFound({QStringLiteral("COM1")});
     Options options{table.context};
@@ -223,7 +223,7 @@ void BM_RunPacing(benchmark::State& state) {
                               kNumbers[4], kNumbers[5], kNumbers[6]};
     SystemFineClock clock;
     TimedPort port(clock);
-    CommLink link(table.context, port, systemClock());
+    CommLink link(table.context, port, systemClock(), benchAsker());
     attachLink(link, drive, 0, 5);
     Options options{table.context};
     // The window whose link icon the exchanges repaint, shown as during a run.

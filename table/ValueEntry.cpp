@@ -165,7 +165,7 @@ void ValueEntry::showBuffer() {
 }
 
 void ValueEntry::refuse(MsgId message) {
-    ShowMsg(core_.context(), message, BoxIcon::Warning);
+    ShowMsg(core_.asker(), core_.context(), message, BoxIcon::Warning);
     core_.setCell(TC_Value, core_.CursorRow, core_.SavedCellText);
     core_.EditBuffer.clear();
     // The next key starts a new value (an "h" is accepted again, and all 12 characters).
@@ -220,7 +220,7 @@ bool ValueEntry::Commit() {
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.OutOfRange > 0)
-        ShowMsg(core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
+        ShowMsg(core_.asker(), core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
     const int changed = t.UpdateChangedFlag(comNo, v, &flagOk);

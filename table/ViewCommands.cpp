@@ -90,7 +90,7 @@ void ViewCommands::toggleChangedOnly() {
         for (int i = 0; i <= lastInUse(core_.context()); ++i)
             n += work(core_.context(), UP_ChangeIndex, i) == kOne;
         if (n == 0) {
-            ShowMsg(core_.context(), MsgId::NoChangedParameter);
+            ShowMsg(core_.asker(), core_.context(), MsgId::NoChangedParameter);
             return;
         }
         core_.ChangedRowCount = n;
@@ -175,11 +175,11 @@ bool ViewCommands::hideSelected() {
         hidden += sel || work(core_.context(), UP_BlindIndex, i) == kOne;
     }
     if (selected == 0) {
-        ShowMsg(core_.context(), MsgId::NoSelectedParameter);
+        ShowMsg(core_.asker(), core_.context(), MsgId::NoSelectedParameter);
         return false;
     }
     if (hidden > core_.context().tableView.lastIndex) {
-        ShowMsg(core_.context(), MsgId::CannotHideAll);
+        ShowMsg(core_.asker(), core_.context(), MsgId::CannotHideAll);
         return false;
     }
     for (int i = 0; i <= last; ++i) {
@@ -234,7 +234,7 @@ void ViewCommands::showHex() {
         bool ok = readValue(work(core_.context(), UP_Value, i), v);
         const QString hex = ok ? ValueRules::ToHexText(v, &ok) : QString();
         if (!ok) {
-            ShowMsg(core_.context(), MsgId::NotANumber);
+            ShowMsg(core_.asker(), core_.context(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row, QLatin1Char('h') + hex);
@@ -252,7 +252,7 @@ void ViewCommands::showDecimal() {
             return true;
         double v = 0;
         if (!readValue(work(core_.context(), UP_Value, i), v)) {
-            ShowMsg(core_.context(), MsgId::NotANumber);
+            ShowMsg(core_.asker(), core_.context(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row,
@@ -276,7 +276,7 @@ void ViewCommands::restoreShipmentValues() {
         if (defText == QLatin1String(ValueRules::kDefaultError))
             return true;
         if (!ValueRules::parseRawValue(defText, def)) {
-            ShowMsg(core_.context(), MsgId::DefaultNotDefined);
+            ShowMsg(core_.asker(), core_.context(), MsgId::DefaultNotDefined);
             return true;
         }
         qint64 now = 0;
