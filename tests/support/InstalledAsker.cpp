@@ -7,6 +7,6 @@ void InstalledPrompterAsker::letEventsThrough() {
 }
 
 Asker& installedAsker() {
-    static Asker& asker = installedAsker();
+    static InstalledPrompterAsker asker;
     return asker;
 }
