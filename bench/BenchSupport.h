@@ -5,7 +5,6 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
-#include "link/CoreNotices.h"
 #include "platform/Prompter.h"
 #include "support/DriveTypeGenerator.h"
 #include "table/TableCommands.h"
@@ -13,6 +12,7 @@
 #include "tools/drivesim/DriveSimulator.h"
 #include "tools/drivesim/PtyDriveServer.h"
 #include "ui/ParameterTableWindow.h"
+#include "ui/PrompterAsker.h"
 
 #include "platform/Clock.h"
 
@@ -82,6 +82,7 @@ public:
     void setParaTableAct(bool) override {}
     void UpdateCurrentVoltageCommands() override;
     void CheckSpSetup() override {}
+    Asker& asker() override { return benchAsker(); }
     TableCommands commands;
 
 private:

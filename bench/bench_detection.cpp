@@ -36,7 +36,7 @@ void searchWithNothingAnswering(benchmark::State& state, int ports, bool sideByS
     }
     ProgramContext context;
     TermiosSerialPort port;
-    CommLink link(context, port, systemClock());
+    CommLink link(context, port, systemClock(), benchAsker());
     link.setPortPathResolver([&drives](const QString& name) {
         const int n = name.mid(3).toInt();
         return n >= 1 && n <= int(drives.size()) ? drives[size_t(n - 1)]->server->slavePath() : QString();

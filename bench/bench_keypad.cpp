@@ -61,7 +61,7 @@ void BM_Keypad(benchmark::State& state) {
             return;
         }
         TermiosSerialPort port;
-        CommLink link(table.context, port, systemClock());
+        CommLink link(table.context, port, systemClock(), benchAsker());
         link.setPortPathResolver([path](const QString&) { return path; });
         link.setPortsFound({QStringLiteral("COM1")});
         link.updateSettings([&](LinkSettings& s) { s.baudIndex = baudIndex; });

@@ -93,7 +93,7 @@ void BM_LinkPaired(benchmark::State& state) {
     Drive drive(modbus ? SimProtocol::Modbus : SimProtocol::Inverter, wirePaced);
     SmallParameterTable table{"0000"};
     TermiosSerialPort port;
-    CommLink link(table.context, port, systemClock());
+    CommLink link(table.context, port, systemClock(), benchAsker());
     attachLink(link, drive, modbus ? 1 : 0, kBaudIndex);
     if (!drive.ok || link.OpenCommPort() != 0) {
         state.SkipWithError("no pseudo-terminal");

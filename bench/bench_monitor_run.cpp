@@ -183,7 +183,7 @@ void BM_RunSampleBeyondTheExchange(benchmark::State& state) {
     DriveSimulator sim(drive, SimConfig{});
     InstantPort port(sim);
     ManualClock clock;
-    CommLink link(table.context, port, clock);
+    CommLink link(table.context, port, clock, benchAsker());
     link.setPortPathResolver([](const QString&) { return QStringLiteral("/dev/instant"); });
     link.setPortsFound({QStringLiteral("COM1")});
     Options options{table.context};
@@ -234,7 +234,7 @@ void BM_RunPacing(benchmark::State& state) {
                               kNumbers[10], kNumbers[11], kNumbers[12]};
     SystemFineClock clock;
     TimedPort port(clock);
-    CommLink link(table.context, port, systemClock());
+    CommLink link(table.context, port, systemClock(), benchAsker());
     attachLink(link, drive, 0, 5);
     Options options{table.context};
     // The main window, whose link icon the exchanges repaint, and the monitor window over it,

@@ -105,7 +105,7 @@ struct Bench {
         DriveType& d = driveType();
         if (!d.ok)
             return;
-        link = std::make_unique<CommLink>(d.context, port, systemClock());
+        link = std::make_unique<CommLink>(d.context, port, systemClock(), benchAsker());
         if (wire) {
             const QString path = d.folder.filePath(QStringLiteral("sim-COM1"));
             process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, true);

@@ -47,8 +47,8 @@ qint64 modbusSilenceUs(int frameGapMs, int baud) {
 
 // A failed probe's wait for its late reply: from the failure, the bytes that came since.
 
-CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock)
-    : context_(context), port_(port), clock_(clock) {
+CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock, Asker& asker)
+    : context_(context), port_(port), clock_(clock), asker_(asker) {
     portPathResolver_ = [this](const QString& name) { return comPortPath(name, context_.paths.settingsIni); };
     idleTimer_.setSingleShot(true);
     idleTimer_.setInterval(kIdleDelayMs);
@@ -151,7 +151,7 @@ int CommLink::OpenCommPort() {
     const QString name = i >= 0 && i < portsFound_.size() ? portsFound_.at(i) : QString();
     if (name.isEmpty()) {
         if (noPortNameMessageDue_) {
-            ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(asker_, context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             noPortNameMessageDue_ = false;
         }
         showIcon(LinkIcon::Failed);
@@ -164,7 +164,7 @@ int CommLink::OpenCommPort() {
         // Once until the main window clears the flag: a connect runs on every activation of
         // the table window, and a box each time would never let the user get away.
         if (!portMessageShown_) {
-            ShowMsg(context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
+            ShowMsg(asker_, context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
             portMessageShown_ = true;
         }
         showIcon(LinkIcon::Failed);

@@ -20,6 +20,7 @@
 #include <optional>
 #include <vector>
 
+class Asker;
 class Clock;
 class QSocketNotifier;
 struct ProgramContext;
@@ -88,8 +89,10 @@ struct ExchangeOptions {
 class CommLink {
 public:
     // The link of the program the context describes (its drive type, store and settings
-    // file). It owns neither the context, the port nor the clock.
-    CommLink(ProgramContext& context, SerialPort& port, Clock& clock);
+    // file). It owns neither the context, the port, the clock nor the asker. The link and
+    // what works through it (transfers, checks, detection, the monitor, the keypad) ask the
+    // user through `asker`.
+    CommLink(ProgramContext& context, SerialPort& port, Clock& clock, Asker& asker);
     ~CommLink();
     CommLink(const CommLink&) = delete;
     CommLink& operator=(const CommLink&) = delete;
@@ -98,6 +101,7 @@ public:
     ProgramContext& context() { return context_; }
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
+    Asker& asker() { return asker_; }
     // The monitor's run lock: while a run holds the link, nothing else connects (none: no
     // monitor in this program).
     void setMonitorRunLock(const MonitorRunLock* lock) { monitorRunLock_ = lock; }
@@ -296,6 +300,7 @@ private:
     ProgramContext& context_;
     SerialPort& port_;
     Clock& clock_;
+    Asker& asker_;
     const MonitorRunLock* monitorRunLock_ = nullptr;
     LinkView* view_ = nullptr;
     std::function<QString(const QString&)> portPathResolver_;

@@ -9,7 +9,6 @@
 #include "platform/CommandGuard.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 #include "platform/PumpEvents.h"
 
 #include <QRegularExpression>
@@ -147,7 +146,7 @@ void DriveChecks::applyMarks(QString text, bool marked) {
     if (warningHost_.specialSetupWarningDue()) {
         text += QStringLiteral("\n\n") + Msg(context_, MsgId::SpecialDriveNoTransfer) + u'\n' +
                 Msg(context_, MsgId::ContactSupplier);
-        Prompter::instance().message(text, context_.texts.caption, BoxIcon::None, BoxButtons::Ok);
+        link_.asker().ask({text, context_.texts.caption, BoxIcon::None, BoxButtons::Ok});
         PumpEvents();
         warningHost_.specialSetupWarningShown();
     }
@@ -236,7 +235,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
                              Msg(context_, MsgId::SelectionMismatch) + QStringLiteral("\n\n") +
                              Msg(context_, MsgId::OkChangeCheckOrCancel);
         const BoxAnswer a =
-            Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel);
+            link_.asker().ask({text, context.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel});
         if (a == BoxAnswer::Ok) {
             if (openOptions_)
                 openOptions_();
@@ -247,7 +246,7 @@ IdentityCheckResult DriveChecks::CheckDriveIdentity(int transferMode) {
         QString text = Msg(context_, MsgId::ConnectedDrive) + identity + QStringLiteral("\n\n");
         for (const QString& line : std::as_const(lines))
             text += line + u'\n';
-        Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+        link_.asker().ask({text, context.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #include "link/DriveDetection.h"
 
+#include "core/Asker.h"
 #include "core/DriveIdentity.h"
 #include "core/ProgramContext.h"
 #include "link/AccessValue.h"
@@ -8,7 +9,6 @@
 #include "link/StartupChoice.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
-#include "platform/Prompter.h"
 #include "platform/PumpEvents.h"
 #include "platform/SerialPort.h"
 #include "platform/WaitCursor.h"
@@ -108,7 +108,7 @@ int DriveDetection::storedPort() const {
 }
 
 void DriveDetection::warn(const QString& text, bool letMessagesThrough) {
-    Prompter::instance().message(text, context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+    link_.asker().ask({text, context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
     if (letMessagesThrough)
         PumpEvents();
 }
@@ -229,7 +229,7 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
         job->line = searchLines();
         if (!job->line.clock)
             job->line.clock = std::shared_ptr<Clock>(&systemClock(), [](Clock*) {});
-        job->link = std::make_unique<CommLink>(context_, *job->line.port, *job->line.clock);
+        job->link = std::make_unique<CommLink>(context_, *job->line.port, *job->line.clock, link_.asker());
         // Resolved here: the resolver may read the settings file, which the jobs leave alone.
         const QString path = link_.portPath(job->name);
         job->link->setPortPathResolver([path](const QString&) { return path; });

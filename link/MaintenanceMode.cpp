@@ -9,14 +9,13 @@
 #include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "link/TransferEngine.h"
-#include "platform/Prompter.h"
 
 namespace {
 
 const QString kMasterGreeting = QStringLiteral("Hello, the master.");
 
-void showBox(const ProgramContext& context, const QString& text, BoxIcon icon) {
-    Prompter::instance().message(text, context.texts.caption, icon, BoxButtons::Ok);
+void showBox(Asker& asker, const ProgramContext& context, const QString& text, BoxIcon icon) {
+    asker.ask({text, context.texts.caption, icon, BoxButtons::Ok});
 }
 
 } // namespace
@@ -54,30 +53,33 @@ MaintenanceMode::Outcome MaintenanceMode::check(const QString& password, const Q
 
     switch (level) {
     case MaintenanceLevel::None:
-        ShowMsg(context_, MsgId::PasswordIncorrect, BoxIcon::Stop, BoxButtons::Ok);
+        ShowMsg(link_.asker(), context_, MsgId::PasswordIncorrect, BoxIcon::Stop, BoxButtons::Ok);
         return Outcome::Refused;
     case MaintenanceLevel::Service:
         written_ = writeAccessValue();
-        showBox(context_, Msg(context_, MsgId::MaintenanceEnabled) + (written_ ? QString() : notWritten),
+        showBox(link_.asker(), context_,
+                Msg(context_, MsgId::MaintenanceEnabled) + (written_ ? QString() : notWritten),
                 BoxIcon::Warning);
         unlock(false);
         return Outcome::Unlocked;
     case MaintenanceLevel::ServiceConfirmed:
         written_ = writeAccessValue();
         if (!written_) {
-            ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
+            ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
             return Outcome::NotWritten;
         }
-        showBox(context_, Msg(context_, MsgId::MaintenanceEnabled), BoxIcon::Warning);
+        showBox(link_.asker(), context_, Msg(context_, MsgId::MaintenanceEnabled), BoxIcon::Warning);
         unlock(false);
         return Outcome::Unlocked;
     case MaintenanceLevel::ServiceOffline:
-        showBox(context_, Msg(context_, MsgId::MaintenanceEnabled) + notWritten, BoxIcon::Warning);
+        showBox(link_.asker(), context_, Msg(context_, MsgId::MaintenanceEnabled) + notWritten,
+                BoxIcon::Warning);
         unlock(false);
         return Outcome::Unlocked;
     case MaintenanceLevel::Master:
         written_ = writeAccessValue();
-        showBox(context_, kMasterGreeting + (written_ ? QString() : notWritten), BoxIcon::Warning);
+        showBox(link_.asker(), context_, kMasterGreeting + (written_ ? QString() : notWritten),
+                BoxIcon::Warning);
         unlock(true);
         return Outcome::Unlocked;
     }

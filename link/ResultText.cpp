@@ -4,12 +4,10 @@
 #include "core/Options.h"
 #include "core/ParaFile.h"
 #include "core/ProgramContext.h"
-#include "link/CoreNotices.h"
 #include "link/TransferEngine.h"
 #include "platform/DialogTitle.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 #include "platform/TextFile.h"
 #include "platform/WaitCursor.h"
 
@@ -73,15 +71,15 @@ ResultTexts ResultTexts::forMode(const ProgramContext& context, int transferMode
 }
 
 bool SaveResultLines(const ProgramContext& context, const Options& options, const QStringList& lines,
-                     int transferMode, const QDateTime& now, QWidget* parent) {
+                     int transferMode, const QDateTime& now, Asker& asker) {
     const CheckOption& autoSave = options.saveTransferResult;
     QString path;
     if (autoSave.enabled() && autoSave.checked() && transferMode != kModeInverterInfo) {
         path = automaticResultFileName(context.paths.programFolder, now);
     } else {
         const ResultTexts t = ResultTexts::forMode(context, transferMode);
-        path = Prompter::instance().saveFile(t.saveTitle, context.paths.programFolder, t.filter, 1, QString(),
-                                             parent);
+        path =
+            asker.chooseSaveFile({t.saveTitle, context.paths.programFolder, t.filter, 1}, QString(), nullptr);
         if (path.isEmpty())
             return false;
         if (!QFileInfo(path).fileName().contains(u'.'))
@@ -89,11 +87,9 @@ bool SaveResultLines(const ProgramContext& context, const Options& options, cons
     }
     WaitCursor wait;
     const auto accept = [&](const QString& characters) {
-        return Prompter::instance().message(UnwritableCharactersQuestion(context, characters),
-                                            context.texts.caption, BoxIcon::Warning, BoxButtons::YesNo,
-                                            parent) == BoxAnswer::Yes;
+        return asker.ask({UnwritableCharactersQuestion(context, characters), context.texts.caption,
+                          BoxIcon::Warning, BoxButtons::YesNo}) == BoxAnswer::Yes;
     };
     // A failure is reported, and the caller (the transfer engine's end of run) goes on.
-    PrompterAsker asker;
     return ParaFile::writeForOthers(context, path, TextFile::encodeLines(lines), accept, asker);
 }

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class Asker;
 class Options;
-class QWidget;
 struct ProgramContext;
 
 // The lines of a result, without a window.
@@ -49,4 +49,4 @@ struct ResultTexts {
 // end in CR LF, in the code page; characters it lacks are named and asked about first. A
 // file that cannot be written is reported; true when a file was written.
 bool SaveResultLines(const ProgramContext& context, const Options& options, const QStringList& lines,
-                     int transferMode, const QDateTime& now, QWidget* parent = nullptr);
+                     int transferMode, const QDateTime& now, Asker& asker);

@@ -1,11 +1,11 @@
 #include "link/StartupChoice.h"
 
+#include "core/Asker.h"
 #include "core/DriveIdentity.h"
 #include "core/ProgramContext.h"
 #include "link/DriveDetection.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 #include "platform/PumpEvents.h"
 
 #include <QDir>
@@ -27,8 +27,8 @@ void insertSorted(QStringList& list, const QString& text) {
     list.insert(i, text);
 }
 
-void warn(const ProgramContext& program, const QString& text) {
-    Prompter::instance().message(text, program.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+void warn(Asker& asker, const ProgramContext& program, const QString& text) {
+    asker.ask({text, program.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
     PumpEvents();
 }
 
@@ -48,8 +48,8 @@ QStringList StartupChoice::defaultLanguages() {
     return {QStringLiteral("Japanese"), QStringLiteral("English")};
 }
 
-StartupChoice::StartupChoice(ProgramContext& program, const Context& context)
-    : program_(program), context_(context) {}
+StartupChoice::StartupChoice(ProgramContext& program, Asker& asker, const Context& context)
+    : program_(program), asker_(asker), context_(context) {}
 
 QString StartupChoice::at(const QStringList& list, int pos) {
     return pos >= 0 && pos < list.size() ? list.at(pos) : QString();
@@ -116,7 +116,7 @@ bool StartupChoice::loadChoices() {
     ScanDataFolder(dataFolder_);
 
     if (typeNames_.isEmpty()) {
-        warn(program_, texts_.noData + u'\n' + texts_.closed);
+        warn(asker_, program_, texts_.noData + u'\n' + texts_.closed);
         context.startupAborted = true;
         return false;
     }
@@ -270,7 +270,7 @@ void StartupChoice::preselectLastDrive() {
         capaPos = positionOf(capacities_.names, last.formName);
         cpuPos = positionOf(cpus_.names, last.cpuVersion);
         if (typePos < 0 || capaPos < 0 || cpuPos < 0) {
-            warn(context,
+            warn(asker_, context,
                  texts_.noLastData + u'\n' + last.typeName + u'(' + last.cpuVersion + u')' + last.formName);
             typePos = capaPos = cpuPos = 0;
         }
@@ -366,8 +366,8 @@ bool StartupChoice::writeSettings(bool storeComms) {
 
     QString error;
     if (!settings.flush(&error))
-        Prompter::instance().message(
-            QStringLiteral("The settings cannot be saved in %1.\n%2").arg(context.paths.settingsIni, error),
-            context.texts.caption, BoxIcon::Warning);
+        asker_.ask(
+            {QStringLiteral("The settings cannot be saved in %1.\n%2").arg(context.paths.settingsIni, error),
+             context.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
     return winHelp;
 }

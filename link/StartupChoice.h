@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <functional>
 
+class Asker;
 class CommLink;
 class IniFile;
 struct ProgramContext;
@@ -52,11 +53,12 @@ public:
     static QStringList defaultLanguages();
 
     // The choice of the program the context describes; the close hands it over there.
-    explicit StartupChoice(ProgramContext& program, const Context& context = Context());
+    // Its boxes go to `asker`.
+    StartupChoice(ProgramContext& program, Asker& asker, const Context& context = Context());
 
     // The creation handler: reads the settings, lists the languages and drive types and
     // preselects the last drive (or, when that is not wanted, the drive found on the link).
-    // Boxes go through the prompter. Sets the program's startupAborted and returns false when
+    // Boxes go to the asker. Sets the program's startupAborted and returns false when
     // the data folder offers no drive type.
     bool loadChoices();
     // The close handler: commits the choice to the program context, the settings file and the main
@@ -134,6 +136,7 @@ private:
     bool writeSettings(bool storeComms);
 
     ProgramContext& program_;
+    Asker& asker_;
     Context context_;
     bool closed_ = false;
     bool created_ = false;

@@ -12,7 +12,6 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 #include "platform/PumpEvents.h"
 
 #include <algorithm>
@@ -130,13 +129,13 @@ void TransferEngine::showHeldProgress() {
         view_->setProgress(percent_);
 }
 
-ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading, MsgId second,
+ParameterAnswer askAbortRetryIgnore(Asker& asker, const ProgramContext& context, MsgId heading, MsgId second,
                                     const QString& title) {
     const QString text = Msg(context, heading) + u'\n' + Msg(context, second) + u' ' + title +
                          QStringLiteral("\n\n") + Msg(context, MsgId::AbortStopsJob) + u'\n' +
                          Msg(context, MsgId::RetryParameter) + u'\n' + Msg(context, MsgId::IgnoreAndGoOn);
-    const BoxAnswer a = Prompter::instance().message(text, context.texts.caption, BoxIcon::Warning,
-                                                     BoxButtons::AbortRetryIgnore);
+    const BoxAnswer a =
+        asker.ask({text, context.texts.caption, BoxIcon::Warning, BoxButtons::AbortRetryIgnore});
     PumpEvents();
     if (a == BoxAnswer::Abort)
         return ParameterAnswer::Abort;
@@ -148,7 +147,7 @@ ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading
 TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId second, const QString& title) {
     if (!enabled)
         return Answer::Go;
-    switch (askAbortRetryIgnore(context_, heading, second, title)) {
+    switch (askAbortRetryIgnore(link_.asker(), context_, heading, second, title)) {
     case ParameterAnswer::Abort:
         return Answer::Abort;
     case ParameterAnswer::Retry:
@@ -261,7 +260,7 @@ void TransferEngine::runImport() {
                                 ? definition(i).defaultText
                                 : ValueRules::DefaultOf(context_, definition(i).defaultText, &failure);
         if (failure)
-            ShowMsg(context_, *failure, BoxIcon::Warning);
+            ShowMsg(link_.asker(), context_, *failure, BoxIcon::Warning);
         entries[std::size_t(i)] = textValue(def);
         return commError(i);
     });
@@ -275,7 +274,7 @@ void TransferEngine::runImport() {
         ValueRules::Failure failure;
         ValueRules::UpdateChangedFlag(context_, definition(i).comNo, double(v), nullptr, &failure);
         if (failure)
-            ShowMsg(context_, *failure, BoxIcon::Warning);
+            ShowMsg(link_.asker(), context_, *failure, BoxIcon::Warning);
     }
     importModelStep();
 }
@@ -434,7 +433,7 @@ void TransferEngine::endOfRun() {
             saveResult_();
         else if (result_)
             SaveResultLines(context_, options_, result_->lines(), int(job_->mode),
-                            QDateTime::currentDateTime());
+                            QDateTime::currentDateTime(), link_.asker());
     }
     running_ = false;
     if (view_) {

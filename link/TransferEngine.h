@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+class Asker;
 class CommLink;
 class Options;
 class ResultText;
@@ -39,7 +40,7 @@ struct TransferJob {
 // The Abort/Retry/Ignore box of a parameter whose exchange failed: `heading`, then `second`
 // followed by the parameter's title, then what each button does. Events go through after it.
 enum class ParameterAnswer { Abort, Retry, Ignore };
-ParameterAnswer askAbortRetryIgnore(const ProgramContext& context, MsgId heading, MsgId second,
+ParameterAnswer askAbortRetryIgnore(Asker& asker, const ProgramContext& context, MsgId heading, MsgId second,
                                     const QString& title);
 
 // What the engine shows; TransferWindow implements it.

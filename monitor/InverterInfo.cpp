@@ -12,7 +12,6 @@
 #include "monitor/ChannelValues.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 #include "platform/PumpEvents.h"
 
 #include <cstdint>
@@ -28,9 +27,8 @@ bool isTripHistory(const QString& code) {
 
 } // namespace
 
-InverterInfo::InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context,
-                           Prompter& prompter)
-    : link_(link), names_(names), context_(context), prompter_(prompter) {}
+InverterInfo::InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context, Asker& asker)
+    : link_(link), names_(names), context_(context), asker_(asker) {}
 
 InverterInfo::Reading InverterInfo::readParameter(int index) {
     // A failed read is not reported: the line shows what the exchange returned.
@@ -66,7 +64,7 @@ bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lis
 
     if (keys_.isEmpty()) {
         const QString text = Msg(context_, MsgId::NoItemsToShow);
-        prompter_.message(text, context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+        asker_.ask({text, context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
         PumpEvents();
         return false;
     }

@@ -15,9 +15,9 @@
 #include <QString>
 #include <QStringList>
 
+class Asker;
 class CommLink;
 class DriveNames;
-class Prompter;
 class ResultText;
 struct ProgramContext;
 
@@ -25,7 +25,7 @@ class InverterInfo {
 public:
     // `context` gives the language file and drive catalogue paths, the selected drive type,
     // the decimal comma and the messages.
-    InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context, Prompter& prompter);
+    InverterInfo(CommLink& link, DriveNames& names, const ProgramContext& context, Asker& asker);
 
     // Appends the inverter information to `out`: its title, then one line per key. With no
     // keys in the section, NoItemsToShow and no lines; false then. `lists` are the drive type's
@@ -53,7 +53,7 @@ private:
     CommLink& link_;
     DriveNames& names_;
     const ProgramContext& context_;
-    Prompter& prompter_;
+    Asker& asker_;
     QStringList keys_, numbers_;
 
     // Identity of the drive read at the start of readInverterInfo.

@@ -142,7 +142,7 @@ void KeypadPanel::RunPanelLoop() {
 
     connected_ = link_.ConnectDrive();
     if (!connected_) {
-        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning);
+        ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning);
         closePanel();
     } else {
         panelRunning_ = true;
@@ -353,7 +353,7 @@ void KeypadPanel::typeDirectCharacter(QChar c) {
     if (decimalEntered_)
         return; // one decimal sign per entry
     if (entryText_.isEmpty() || !isPlainDigit(entryText_.back())) {
-        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
+        ShowMsg(link_.asker(), context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     decimalGlyph_ = DottedDigit(entryText_.back());
@@ -414,7 +414,7 @@ void KeypadPanel::enterKey() {
     // No entry, or a number the drive type does not have: no target either.
     const int i = target == QLatin1String("-") ? -1 : ValueRules::IndexOfComNo(context_, target);
     if (i < 0) {
-        ShowMsg(context_, MsgId::ValueCannotBeSet, BoxIcon::Warning);
+        ShowMsg(link_.asker(), context_, MsgId::ValueCannotBeSet, BoxIcon::Warning);
         return;
     }
     qint64 m = qint64(ValueRules::mulOf(context_, i));
@@ -423,7 +423,7 @@ void KeypadPanel::enterKey() {
     // Whole numbers throughout: a product in floating point would lose one for many entries.
     const std::optional<qint64> raw = DirectInputRawValue(entryText_, m);
     if (!raw) {
-        ShowMsg(context_, MsgId::DataIncorrect, BoxIcon::Warning);
+        ShowMsg(link_.asker(), context_, MsgId::DataIncorrect, BoxIcon::Warning);
         return;
     }
     const QString r = QString::number(*raw);
@@ -431,9 +431,9 @@ void KeypadPanel::enterKey() {
     ValueRules::Failure failure;
     const double c = ValueRules::ClampToRange(context_, r, i, outOfRange, failure);
     if (failure)
-        ShowMsg(context_, *failure, BoxIcon::Warning);
+        ShowMsg(link_.asker(), context_, *failure, BoxIcon::Warning);
     if (outOfRange || c != double(*raw)) {
-        ShowMsg(context_, MsgId::OutOfRange, BoxIcon::Warning);
+        ShowMsg(link_.asker(), context_, MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
     link_.transactNoted(i, r, options_.exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P"));

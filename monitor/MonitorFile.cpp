@@ -9,7 +9,6 @@
 #include "monitor/SampleWindow.h"
 #include "platform/BoxText.h"
 #include "platform/CsvLine.h"
-#include "platform/Prompter.h"
 #include "platform/TextFile.h"
 
 #include <QFile>
@@ -65,14 +64,14 @@ std::optional<double> sampleValue(const QString& text) {
 // The parts of the reader that show boxes.
 class Reader {
 public:
-    Reader(const ProgramContext& context, Prompter& prompter) : context_(context), prompter_(prompter) {}
+    Reader(const ProgramContext& context, Asker& asker) : context_(context), asker_(asker) {}
 
     QString msg(MsgId id) const { return Msg(context_, id); }
 
     void conversionError(const QString& text, bool floatingPoint) const {
         const QString what = floatingPoint ? QStringLiteral("floating point") : QStringLiteral("integer");
-        prompter_.message(QStringLiteral("'%1' is not a valid %2 value.").arg(BoxText::quoted(text), what),
-                          QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+        asker_.ask({QStringLiteral("'%1' is not a valid %2 value.").arg(BoxText::quoted(text), what),
+                    QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok});
     }
 
     // A whole number, or the conversion box and nothing.
@@ -86,22 +85,22 @@ public:
     bool typeMatches(const QString& type, const QString& identity) const {
         if (type == context_.drive.identity.typeName)
             return true;
-        prompter_.message(msg(MsgId::FileTypeDiffers) + u'\n' + identity + msg(MsgId::FileDriveNotReadable),
-                          context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+        asker_.ask({msg(MsgId::FileTypeDiffers) + u'\n' + identity + msg(MsgId::FileDriveNotReadable),
+                    context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
         return false;
     }
 
     bool cpuAccepted(const QString& cpu, const QString& identity) const {
         if (cpu == context_.drive.identity.cpuVersion)
             return true;
-        return prompter_.message(
-                   msg(MsgId::FileCpuDiffers) + QStringLiteral("\n* ") + identity + msg(MsgId::FileDriveIs),
-                   context_.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel) == BoxAnswer::Ok;
+        return asker_.ask(
+                   {msg(MsgId::FileCpuDiffers) + QStringLiteral("\n* ") + identity + msg(MsgId::FileDriveIs),
+                    context_.texts.caption, BoxIcon::Warning, BoxButtons::OkCancel}) == BoxAnswer::Ok;
     }
 
 private:
     const ProgramContext& context_;
-    Prompter& prompter_;
+    Asker& asker_;
 };
 
 // Lines from `first` (1-based) up to the first empty line, the end of the file or `last`.
@@ -220,9 +219,9 @@ bool lastLineEnded(const QString& path) {
     return f.getChar(&c) && (c == '\n' || c == '\r');
 }
 
-ReadResult read(const QStringList& file, const ProgramContext& context, int itemCount, Prompter& prompter,
+ReadResult read(const QStringList& file, const ProgramContext& context, int itemCount, Asker& asker,
                 MonitorFileHeader& header, SampleStore& store, bool lastLineEnded) {
-    const Reader reader(context, prompter);
+    const Reader reader(context, asker);
     ReadResult result;
     MonitorFileHeader h = header;
     QStringList data;

@@ -23,7 +23,7 @@
 
 #include <array>
 
-class Prompter;
+class Asker;
 class SampleStore;
 class SampleWindow;
 struct ProgramContext;
@@ -110,7 +110,7 @@ struct ReadResult {
 //
 // The writer ends every line: a last row without its line end (`lastLineEnded` false) was
 // cut short and is left out, not read as a sample whose last value lost its digits.
-ReadResult read(const QStringList& lines, const ProgramContext& context, int itemCount, Prompter& prompter,
+ReadResult read(const QStringList& lines, const ProgramContext& context, int itemCount, Asker& asker,
                 MonitorFileHeader& header, SampleStore& store, bool lastLineEnded = true);
 
 // A sample row is some 130 bytes and no set-up line much longer; a line far above that is

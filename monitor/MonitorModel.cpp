@@ -9,7 +9,6 @@
 #include "monitor/ContinuousRecorder.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 #include "platform/WaitCursor.h"
 
 #include <algorithm>
@@ -126,8 +125,8 @@ bool MonitorModel::BuildMonitorItemLists() {
     if (state_.itemCount < 1) {
         // Nothing of a type without items is used.
         lists.clear();
-        Prompter::instance().message(message(MsgId::NoItemsToShow), ctx_.texts.caption, BoxIcon::Warning,
-                                     BoxButtons::Ok);
+        link_.asker().ask(
+            {message(MsgId::NoItemsToShow), ctx_.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
         emit monitorCommandEnabled(false);
         emit listsRebuilt();
         notify();
@@ -278,7 +277,7 @@ void MonitorModel::refuse(MonitorField field, int channel, MsgId id) {
     inputError_ = true;
     if (focusField_)
         focusField_(field, channel);
-    Prompter::instance().message(message(id), ctx_.texts.caption, BoxIcon::Error, BoxButtons::Ok);
+    link_.asker().ask({message(id), ctx_.texts.caption, BoxIcon::Error, BoxButtons::Ok});
 }
 
 bool MonitorModel::enter(MonitorField field, int channel) {

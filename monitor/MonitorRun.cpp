@@ -11,7 +11,6 @@
 #include "monitor/LevelTrigger.h"
 #include "monitor/RunPacing.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -69,8 +68,8 @@ qint64 MonitorRun::keyCode(int key, qint64 holdMs, bool wideKeyCode) {
 RunEnd MonitorRun::refuse(MsgId message, bool errorIcon) {
     const ProgramContext& ctx = m_.context();
     const QString text = Msg(ctx, message);
-    Prompter::instance().message(text, ctx.texts.caption, errorIcon ? BoxIcon::Error : BoxIcon::Warning,
-                                 BoxButtons::Ok);
+    m_.link().asker().ask(
+        {text, ctx.texts.caption, errorIcon ? BoxIcon::Error : BoxIcon::Warning, BoxButtons::Ok});
     return RunEnd::Refused;
 }
 
@@ -316,7 +315,7 @@ void MonitorRun::noteNoNumber(int) {
     QString text = ctx.texts.dataIncorrect;
     if (text.isEmpty() && ctx.store)
         text = Msg(ctx, MsgId::DataIncorrect);
-    Prompter::instance().message(text, ctx.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+    m_.link().asker().ask({text, ctx.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
 }
 
 void MonitorRun::readStatus() {
@@ -557,10 +556,10 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
                          QString::number(s.secondsPerPoint) + QStringLiteral("(s/point)\n\n") +
                          msg(MsgId::RecordingToCsv) + QStringLiteral("\n") + msg(MsgId::EstimatedFileSize) +
                          m_.runState().recordSizeText + msg(MsgId::KilobyteUnit);
-    Prompter& prompter = Prompter::instance();
-    prompter.message(info, ctx.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+    Asker& asker = m_.link().asker();
+    asker.ask({info, ctx.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
     const QString chosen =
-        prompter.saveFile(saveTitle, ctx.recent.monitorFolder, saveFilter, 1, QString(), nullptr);
+        asker.chooseSaveFile({saveTitle, ctx.recent.monitorFolder, saveFilter, 1}, QString(), nullptr);
     if (chosen.isEmpty())
         return RunEnd::Cancelled;
     const QFileInfo info2(chosen);
@@ -575,9 +574,9 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     // The dialog asked about the name as typed; a file under the longer name was not asked
     // about and would be lost without a word.
     if (final != name && QFileInfo::exists(path)) {
-        const BoxAnswer a = prompter.message(QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                                                 .arg(QDir::toNativeSeparators(path)),
-                                             ctx.texts.caption, BoxIcon::Warning, BoxButtons::YesNoDefaultNo);
+        const BoxAnswer a = asker.ask({QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                           .arg(QDir::toNativeSeparators(path)),
+                                       ctx.texts.caption, BoxIcon::Warning, BoxButtons::YesNoDefaultNo});
         if (a != BoxAnswer::Yes)
             return RunEnd::Cancelled;
     }
@@ -595,8 +594,8 @@ std::optional<RunEnd> MonitorRun::openRecording(ContinuousRecorder& recorder) {
     if (!recorder.create(path, h, &error)) {
         // A full disk is said as a row that cannot be written says it; any other failure with
         // the system's reason.
-        prompter.message(recorder.diskFull() ? WriteFailureText(ctx, path, true) : error,
-                         QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+        asker.ask({recorder.diskFull() ? WriteFailureText(ctx, path, true) : error,
+                   QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok});
         return RunEnd::Cancelled;
     }
     return std::nullopt;
@@ -650,8 +649,8 @@ RunEnd MonitorRun::runContinuous() {
             return RunEnd::Completed;
         // Written before the wait: Stop, a trip or a lost drive lose nothing already sampled.
         if (!recorder.write(t, values)) {
-            Prompter::instance().message(WriteFailureText(m_.context(), recorder.path(), recorder.diskFull()),
-                                         QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok);
+            m_.link().asker().ask({WriteFailureText(m_.context(), recorder.path(), recorder.diskFull()),
+                                   QString::fromLatin1(kProductName), BoxIcon::Error, BoxButtons::Ok});
             return RunEnd::FileFailed;
         }
         if (stopRequest_ || !waitForNextSlot())

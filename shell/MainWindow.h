@@ -11,12 +11,12 @@
 // that offers the same commands must not register the same shortcuts again, or Qt fires
 // neither.
 #include "core/FileCommands.h"
-#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "link/LinkView.h"
 #include "table/TableCommands.h"
 #include "ui/FormActivation.h"
 #include "ui/ParameterTableWindow.h"
+#include "ui/PrompterAsker.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -167,7 +167,7 @@ public:
     void setInverterInfo(std::function<void()> show) { inverterInfo_ = std::move(show); }
     FileCommands& fileCommands() { return *fileCommands_; }
     // The asker the window answers core's questions with.
-    Asker& asker() { return asker_; }
+    Asker& asker() override { return asker_; }
     // The data store the start-up created (owned by the window).
     void adoptStore(std::unique_ptr<ParameterStore> store);
     void releaseStore();

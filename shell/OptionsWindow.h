@@ -2,7 +2,7 @@
 // The "Environment Options" window: four tabs of widgets bound to the options object.
 // Every change takes effect at once; closing checks the number fields and writes the
 // settings. There is no OK or Cancel button.
-#include "link/CoreNotices.h"
+#include "ui/PrompterAsker.h"
 #include <QDialog>
 #include <QFrame>
 #include <QHash>

@@ -4,10 +4,10 @@
 
 #include "core/Messages.h"
 #include "core/Options.h"
-#include "link/CoreNotices.h"
 #include "platform/Prompter.h"
 #include "ui/PageSetupWindow.h"
 #include "ui/ParameterPrintWindow.h"
+#include "ui/PrompterAsker.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>

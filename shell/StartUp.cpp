@@ -12,7 +12,6 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
-#include "link/CoreNotices.h"
 #include "link/DriveChecks.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
@@ -35,6 +34,7 @@
 #include "ui/ParamReportFromStore.h"
 #include "ui/ParameterPrintWindow.h"
 #include "ui/ParameterTableWindow.h"
+#include "ui/PrompterAsker.h"
 #include "ui/QtLanguage.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferCommands.h"
@@ -303,7 +303,7 @@ Program::~Program() {
 
 bool Program::create() {
     ProgramContext& context = context_;
-    link_ = std::make_unique<CommLink>(context, *port_, *clock_);
+    link_ = std::make_unique<CommLink>(context, *port_, *clock_, asker_);
     link_->setMonitorRunLock(&monitorLock_);
 
     ProgramFolder::setProgramFolder(context, env_.currentFolder);
@@ -325,8 +325,9 @@ bool Program::create() {
         const auto cpuVersionsChosen = [&m](const QStringList& names, const QStringList& numbers) {
             m.setCpuVersions(names, numbers);
         };
-        DriveTypeDialog form(context_, {m.firstShowDone(), m.fileArgumentStart(), cpuVersionsChosen,
-                                        link_.get(), lines, true});
+        DriveTypeDialog form(
+            context_, m.asker(),
+            {m.firstShowDone(), m.fileArgumentStart(), cpuVersionsChosen, link_.get(), lines, true});
         // Under New the language cannot change: the running texts stay as they are.
         if (m.firstShowDone())
             form.LangForm->setEnabled(false);

@@ -7,6 +7,7 @@
 #include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "link/DriveChecks.h"
+#include "ui/PrompterAsker.h"
 #include "ui/ResultWindow.h"
 
 #include <QString>
@@ -93,6 +94,8 @@ private:
     ConversionBases conversionBases_; // the table's and the monitor's
     MainWindowLinks mainLinks_;
     std::unique_ptr<SerialPort> ownPort_;
+    // What the link and the objects working through it ask the user goes here.
+    PrompterAsker asker_;
     std::unique_ptr<CommLink> link_;
     std::unique_ptr<DriveChecks> checks_;
     std::unique_ptr<MainWindow> main_;

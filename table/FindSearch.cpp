@@ -53,7 +53,7 @@ int FindSearch::findNext(const QString& what, bool matchCase, bool wholeWord) {
     const int row = p < 0 ? -1 : int(QStringView(text).left(p).count(QLatin1Char('\n'))) + 1;
     if (p < 0 || row >= core_.grid().rowCount()) {
         // The position stays: every further search says the same until the dialog is opened again.
-        ShowMsg(core_.context(), MsgId::SearchTextNotFound, BoxIcon::Stop);
+        ShowMsg(core_.asker(), core_.context(), MsgId::SearchTextNotFound, BoxIcon::Stop);
         return -1;
     }
     selectionStart = p;

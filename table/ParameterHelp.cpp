@@ -1,10 +1,10 @@
 #include "table/ParameterHelp.h"
 
+#include "core/Asker.h"
 #include "core/Options.h"
 #include "core/ProgramContext.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
-#include "platform/Prompter.h"
 #include "table/ParameterTable.h"
 
 ParameterHelp::ParameterHelp(ParameterTable& core, const ProgramContext& context, const Options& options,
@@ -57,5 +57,5 @@ void ParameterHelp::openRow(int row) {
                                    QStringLiteral("The help page %1 is not found."))
                   : ini.readString(QStringLiteral("Parameter"), QStringLiteral("ParameterHelpMissing"),
                                    QStringLiteral("The parameter help %1 is not found."));
-    Prompter::instance().message(text.arg(missing), context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok);
+    core_.asker().ask({text.arg(missing), context_.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
 }

@@ -97,8 +97,9 @@ Qt::ItemFlags ParameterTableModel::flags(const QModelIndex& index) const {
 
 // ---- Core -----------------------------------------------------------------------------------
 
-ParameterTable::ParameterTable(ProgramContext& context, Options& options, TableCommands& commands)
-    : context_(context), options_(options), commands_(commands) {}
+ParameterTable::ParameterTable(ProgramContext& context, Options& options, TableCommands& commands,
+                               Asker& asker)
+    : context_(context), options_(options), commands_(commands), asker_(asker) {}
 
 QString ParameterTable::caption() const {
     const ProgramContext& context = context_;
@@ -259,14 +260,14 @@ bool ParameterTable::FillRows() {
     restorePosition(hadRows, cursorNo, keepCol, currentNo, keepBlock, blockNos);
     emit refilled();
     if (!ok)
-        ShowMsg(context_, MsgId::NotANumber);
+        ShowMsg(asker_, context_, MsgId::NotANumber);
     return ok;
 }
 
 bool ParameterTable::UpdateLimits() {
     const bool ok = updateLimits(true);
     if (!ok)
-        ShowMsg(context_, MsgId::NotANumber);
+        ShowMsg(asker_, context_, MsgId::NotANumber);
     return ok;
 }
 
@@ -448,7 +449,7 @@ double ParameterTable::ClampToRange(const QString& valueText, int index) {
     ValueRules::Failure failure;
     const double v = ValueRules::ClampToRange(context_, valueText, index, out, failure);
     if (failure)
-        ShowMsg(context_, *failure, BoxIcon::Warning);
+        ShowMsg(asker_, context_, *failure, BoxIcon::Warning);
     if (out)
         outOfRange_ = true;
     return v;
@@ -458,7 +459,7 @@ QString ParameterTable::DefaultOf(const QString& comNo) {
     ValueRules::Failure failure;
     const QString def = ValueRules::DefaultOf(context_, comNo, &failure);
     if (failure)
-        ShowMsg(context_, *failure, BoxIcon::Warning);
+        ShowMsg(asker_, context_, *failure, BoxIcon::Warning);
     return def;
 }
 
@@ -466,7 +467,7 @@ int ParameterTable::UpdateChangedFlag(const QString& comNo, double raw, bool* ok
     ValueRules::Failure failure;
     const int flag = ValueRules::UpdateChangedFlag(context_, comNo, raw, ok, &failure);
     if (failure)
-        ShowMsg(context_, *failure, BoxIcon::Warning);
+        ShowMsg(asker_, context_, *failure, BoxIcon::Warning);
     return flag;
 }
 

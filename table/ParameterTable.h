@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <array>
 
+class Asker;
 class Options;
 class ParameterTable;
 struct ProgramContext;
@@ -62,13 +63,14 @@ class ParameterTable : public QObject {
     Q_OBJECT
 public:
     // The table of the program the context describes (its store and counts), with its
-    // options; nothing is owned.
-    ParameterTable(ProgramContext& context, Options& options, TableCommands& commands);
+    // options; its boxes go to `asker`. Nothing is owned.
+    ParameterTable(ProgramContext& context, Options& options, TableCommands& commands, Asker& asker);
 
     ProgramContext& context() { return context_; }
     const ProgramContext& context() const { return context_; }
     Options& options() { return options_; }
     const Options& options() const { return options_; }
+    Asker& asker() { return asker_; }
 
     TableCommands& commands() { return commands_; }
     // The bases of the current/voltage display: the program's, which the monitor shares
@@ -213,6 +215,7 @@ private:
     ProgramContext& context_;
     Options& options_;
     TableCommands& commands_;
+    Asker& asker_;
     ConversionBases ownBases_;
     ConversionBases* bases_ = &ownBases_;
     TextGrid grid_{TC_Count, 1};

@@ -128,7 +128,8 @@ SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
         return Next::Go;
     link_->resetSilentExchanges();
     const QString title = definition(core_.context(), index).title;
-    switch (askAbortRetryIgnore(core_.context(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
+    switch (askAbortRetryIgnore(core_.asker(), core_.context(), MsgId::DataIncorrect,
+                                MsgId::CommErrorAtParameter,
                                 title.isEmpty() ? definition(core_.context(), index).comNo : title)) {
     case ParameterAnswer::Abort:
         return Next::Abort;
@@ -152,7 +153,7 @@ bool SelectedTransfer::startOnTargets() {
     core_.CancelPendingEntry();
     core_.recountDataRows();
     if (!link_->ConnectDrive()) {
-        ShowMsg(core_.context(), MsgId::CannotConnect);
+        ShowMsg(core_.asker(), core_.context(), MsgId::CannotConnect);
         return false;
     }
     return true;
@@ -207,17 +208,17 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
         return;
     CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
         if (definition(core_.context(), i).flag == 1) {
-            ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
+            ShowMsg(core_.asker(), core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
             return true;
         }
         const QString value = StoreCells::value(core_.context(), i);
         qint64 raw = 0;
         if (value.isEmpty()) {
-            ShowMsg(core_.context(), MsgId::ValueCannotBeSet);
+            ShowMsg(core_.asker(), core_.context(), MsgId::ValueCannotBeSet);
             return true;
         }
         if (!ValueRules::parseRawValue(value, raw)) {
-            ShowMsg(core_.context(), MsgId::NotANumber);
+            ShowMsg(core_.asker(), core_.context(), MsgId::NotANumber);
             return true;
         }
         ExchangeResult reply;
@@ -257,7 +258,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     bool isHex = false;
     if (const std::optional<MsgId> refusal = ValueEntry::typedRaw(
             core_.context(), core_.conversionBases(), text, i, core_.currentVoltage(), typed, isHex)) {
-        ShowMsg(core_.context(), *refusal, BoxIcon::Warning);
+        ShowMsg(core_.asker(), core_.context(), *refusal, BoxIcon::Warning);
         // The old text back and a fresh buffer: the next key starts a new value.
         core_.setCell(TC_Value, row, core_.pendingEntry().savedCellText());
         core_.pendingEntry().restart();
@@ -267,18 +268,18 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
     const double clamped = core_.ClampToRange(QString::number(raw), i);
     if (core_.outOfRange()) {
         // Nothing is sent: the engineer sees the limit message and the typed value stays.
-        ShowMsg(core_.context(), MsgId::OutOfRange);
+        ShowMsg(core_.asker(), core_.context(), MsgId::OutOfRange);
         return;
     }
     raw = qint64(std::llround(clamped));
 
     const WaitCursor busy;
     if (!link_->ConnectDrive()) {
-        ShowMsg(core_.context(), MsgId::CannotConnect);
+        ShowMsg(core_.asker(), core_.context(), MsgId::CannotConnect);
         return;
     }
     if (definition(core_.context(), i).flag == 1) {
-        ShowMsg(core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
+        ShowMsg(core_.asker(), core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
         set(core_.context(), i, &WorkingParameter::picked, false);
         return;
     }

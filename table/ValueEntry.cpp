@@ -158,7 +158,7 @@ void ValueEntry::showBuffer() {
 }
 
 void ValueEntry::refuse(MsgId message) {
-    ShowMsg(core_.context(), message, BoxIcon::Warning);
+    ShowMsg(core_.asker(), core_.context(), message, BoxIcon::Warning);
     core_.setCell(TC_Value, core_.cursorRow(), core_.pendingEntry().savedCellText());
     // The next key starts a new value (an "h" is accepted again, and all 12 characters).
     core_.pendingEntry().restart();
@@ -212,7 +212,7 @@ bool ValueEntry::Commit() {
 
     const double v = t.ClampToRange(ValueRules::floatText(rounded), i);
     if (t.outOfRange())
-        ShowMsg(core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
+        ShowMsg(core_.asker(), core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
 
     bool flagOk = false;
     const int changed = t.UpdateChangedFlag(comNo, v, &flagOk);

@@ -90,7 +90,7 @@ void ViewCommands::toggleChangedOnly() {
         for (int i = 0; i <= lastInUse(core_.context()); ++i)
             n += at(core_.context(), i).changed;
         if (n == 0) {
-            ShowMsg(core_.context(), MsgId::NoChangedParameter);
+            ShowMsg(core_.asker(), core_.context(), MsgId::NoChangedParameter);
             return;
         }
         changedRowCount_ = n;
@@ -174,11 +174,11 @@ bool ViewCommands::hideSelected() {
         hidden += sel || at(core_.context(), i).blind;
     }
     if (selected == 0) {
-        ShowMsg(core_.context(), MsgId::NoSelectedParameter);
+        ShowMsg(core_.asker(), core_.context(), MsgId::NoSelectedParameter);
         return false;
     }
     if (hidden > core_.context().tableView.lastIndex) {
-        ShowMsg(core_.context(), MsgId::CannotHideAll);
+        ShowMsg(core_.asker(), core_.context(), MsgId::CannotHideAll);
         return false;
     }
     for (int i = 0; i <= last; ++i) {
@@ -233,7 +233,7 @@ void ViewCommands::showHex() {
         bool ok = readValue(StoreCells::value(core_.context(), i), v);
         const QString hex = ok ? ValueRules::ToHexText(v, &ok) : QString();
         if (!ok) {
-            ShowMsg(core_.context(), MsgId::NotANumber);
+            ShowMsg(core_.asker(), core_.context(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row, QLatin1Char('h') + hex);
@@ -251,7 +251,7 @@ void ViewCommands::showDecimal() {
             return true;
         double v = 0;
         if (!readValue(StoreCells::value(core_.context(), i), v)) {
-            ShowMsg(core_.context(), MsgId::NotANumber);
+            ShowMsg(core_.asker(), core_.context(), MsgId::NotANumber);
             return false;
         }
         core_.setCell(TC_Value, row,
@@ -275,7 +275,7 @@ void ViewCommands::restoreShipmentValues() {
         if (defText == QLatin1String(ValueRules::kDefaultError))
             return true;
         if (!ValueRules::parseRawValue(defText, def)) {
-            ShowMsg(core_.context(), MsgId::DefaultNotDefined);
+            ShowMsg(core_.asker(), core_.context(), MsgId::DefaultNotDefined);
             return true;
         }
         qint64 now = 0;

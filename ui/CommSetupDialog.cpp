@@ -3,9 +3,9 @@
 #include "core/Messages.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
-#include "link/CoreNotices.h"
 #include "platform/IniFile.h"
 #include "platform/WaitCursor.h"
+#include "ui/PrompterAsker.h"
 #include "ui/UpDownEdit.h"
 
 #include <QApplication>

@@ -54,9 +54,9 @@ void fillBox(QComboBox* box, const QStringList& items, int pos) {
 
 } // namespace
 
-DriveTypeDialog::DriveTypeDialog(ProgramContext& program, const StartupChoice::Context& context,
+DriveTypeDialog::DriveTypeDialog(ProgramContext& program, Asker& asker, const StartupChoice::Context& context,
                                  QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), choice_(program, context) {
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), choice_(program, asker, context) {
     setObjectName(QStringLiteral("type"));
     // No frame shows it; the task list and assistive tools name the form by it.
     setWindowTitle(QLatin1String(kProductName));

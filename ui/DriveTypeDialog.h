@@ -8,8 +8,8 @@
 // StartupChoice; the form binds its lists to drop-down boxes.
 //
 // Use (start-up and File > New):
-//     DriveTypeDialog form(context, {main.firstShowDone(), main.fileArgumentStart(),
-//                                    cpuVersionsChosen, &link}, &main);
+//     DriveTypeDialog form(context, asker, {main.firstShowDone(), main.fileArgumentStart(),
+//                                           cpuVersionsChosen, &link}, &main);
 //     // File > New: form.LangForm->setEnabled(false);
 //     form.run(); // false, without showing, when the context's startupAborted was set
 // The constructor neither needs nor touches the data store; with a link it looks for the
@@ -28,7 +28,9 @@ class DriveTypeDialog : public QDialog {
     Q_OBJECT
 public:
     // Runs the creation handler (it may show boxes and set the program's startupAborted).
-    DriveTypeDialog(ProgramContext& program, const StartupChoice::Context& context, QWidget* owner = nullptr);
+    // The choice's boxes go to `asker`.
+    DriveTypeDialog(ProgramContext& program, Asker& asker, const StartupChoice::Context& context,
+                    QWidget* owner = nullptr);
     ~DriveTypeDialog() override;
 
     // Shows the form modally. Every way of closing (OK, Escape, the window manager) commits

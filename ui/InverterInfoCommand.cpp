@@ -3,10 +3,9 @@
 #include "core/Messages.h"
 #include "core/ProgramContext.h"
 #include "link/CommLink.h"
-#include "link/CoreNotices.h"
 #include "link/TransferEngine.h"
 #include "monitor/InverterInfo.h"
-#include "platform/Prompter.h"
+#include "ui/PrompterAsker.h"
 #include "ui/ResultWindow.h"
 
 InverterInfoCommand::InverterInfoCommand(CommLink& link, DriveNames& names, ProgramContext& context,
@@ -22,7 +21,7 @@ void InverterInfoCommand::run(QWidget* owner) {
     TransferJob job;
     job.mode = kModeInverterInfo;
     ResultWindow result(context_, options_, job, links_, owner);
-    InverterInfo info(link_, names_, context_, Prompter::instance());
+    InverterInfo info(link_, names_, context_, link_.asker());
     // The trip history lines are named from the drive type's trip list.
     info.readInverterInfo(result.text(),
                           MonitorItemLists::read(context_.drive.files.infoIniPath,
@@ -34,7 +33,7 @@ void InverterInfoCommand::tripReport(const MonitorItemLists& lists, bool show, Q
     TransferJob job;
     job.mode = kModeTripInfo;
     ResultWindow result(context_, options_, job, links_, owner);
-    InverterInfo info(link_, names_, context_, Prompter::instance());
+    InverterInfo info(link_, names_, context_, link_.asker());
     // Without the section's lines there is no title for the trip data either.
     if (info.readInverterInfo(result.text(), lists)) {
         info.readTripData(result.text(), lists);

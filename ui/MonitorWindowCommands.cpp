@@ -6,6 +6,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "link/CommLink.h"
 #include "monitor/ChannelValues.h"
 #include "monitor/ChartReadout.h"
 #include "monitor/MonitorCsv.h"
@@ -184,7 +185,7 @@ bool MonitorWindow::openMonitorFile() {
     const RunDisplay& shown = run_->display();
     MonitorFileHeader header = monitorFileHeader(m, shown.timeBase, shown.errorCount);
     const MonitorFile::ReadResult result =
-        MonitorFile::read(lines, context, m.runState().itemCount, Prompter::instance(), header, m.samples,
+        MonitorFile::read(lines, context, m.runState().itemCount, m.link().asker(), header, m.samples,
                           MonitorFile::lastLineEnded(chosen));
     if (!result.accepted())
         return false;

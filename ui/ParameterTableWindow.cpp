@@ -127,7 +127,7 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
                                            TableWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      host_(host), core_(context, options, host.tableCommands()), link_(link), driveLink_(link),
+      host_(host), core_(context, options, host.tableCommands(), host.asker()), link_(link), driveLink_(link),
       help_(core_, context, options, HelpViewer::displayTopic) {
     setObjectName(QStringLiteral("Parameter"));
     setWindowTitle(QStringLiteral("Parameter Table"));

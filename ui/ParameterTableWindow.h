@@ -41,6 +41,8 @@ public:
     virtual void UpdateCurrentVoltageCommands() = 0;
     // The special-setup check run at every activation of the table.
     virtual void CheckSpSetup() = 0;
+    // What the table asks the user goes here.
+    virtual Asker& asker() = 0;
 };
 
 // The table window as the main window uses it (ParameterTableWindow; a stand-in in tests).

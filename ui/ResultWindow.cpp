@@ -10,6 +10,7 @@
 #include "platform/WaitCursor.h"
 #include "report/TextReport.h"
 #include "ui/PrintDestination.h"
+#include "ui/PrompterAsker.h"
 #include "ui/UnderMainWindow.h"
 
 #include <QAction>
@@ -156,8 +157,9 @@ bool ResultWindow::printText() {
 }
 
 void ResultWindow::saveText() {
+    PrompterAsker asker(this);
     SaveResultLines(context_, options_, lines(), int(job_.mode),
-                    currentTime ? currentTime() : QDateTime::currentDateTime(), this);
+                    currentTime ? currentTime() : QDateTime::currentDateTime(), asker);
 }
 
 void ResultWindow::copySelectedText() {

@@ -5,9 +5,9 @@
 #include "core/ProgramContext.h"
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
-#include "link/CoreNotices.h"
 #include "platform/CommandGuard.h"
 #include "platform/PumpEvents.h"
+#include "ui/PrompterAsker.h"
 #include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"
 

@@ -5,6 +5,7 @@
 #include "core/ProgramContext.h"
 #include "link/LinkFixture.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
@@ -140,7 +141,7 @@ TEST_P(ConnectBehindALateReply, OnlyADriveThatAnswersNothingIsTakenForAbsent) {
     for (const int protocol : {0, 1}) {
         for (const bool background : {false, true}) {
             SCOPED_TRACE(testing::Message() << "protocol " << protocol << (background ? " background" : ""));
-            CommLink fresh{context, port, clock};
+            CommLink fresh{context, port, clock, installedAsker()};
             fresh.setPortPathResolver(
                 [](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
             fresh.setPortsFound({QStringLiteral("COM1")});

@@ -9,6 +9,7 @@
 
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
+#include "support/InstalledAsker.h"
 
 #include <gtest/gtest.h>
 #include <modbus/modbus.h>
@@ -161,7 +162,7 @@ protected:
     std::unique_ptr<LibmodbusServer> server;
     TermiosSerialPort port;
     ProgramContext context;
-    CommLink link{context, port, systemClock()};
+    CommLink link{context, port, systemClock(), installedAsker()};
 };
 
 TEST_F(ModbusPeer, ReadsSingleRegistersAndTheFiveRegisterBlock) {

@@ -7,6 +7,7 @@
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "support/TestProgram.h"
 
 #include <QFile>
@@ -21,7 +22,7 @@ protected:
     ManualClock clock;
     FakeSerialPort port{clock};
     ProgramContext context;
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     CommSettings settings{link};
     QTemporaryDir dir;
 

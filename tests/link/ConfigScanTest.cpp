@@ -5,6 +5,7 @@
 
 #include "link/CommLink.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +55,7 @@ protected:
     ManualClock clock;
     FakeSerialPort port{clock};
     ProgramContext context;
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     ConfigScan scan{link};
 };
 

@@ -3,6 +3,7 @@
 // comparison of type, capacity and CPU version with the selection.
 #include "link/DriveChecks.h"
 #include "platform/Prompter.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/TransferFixture.h"
 
@@ -318,7 +319,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
     context.drive.files.capacityFolder = context.drive.files.typeFolder;
     context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
     program.setMessages(QStringLiteral("m"), 120);
-    PrompterAsker asker;
+    Asker& asker = installedAsker();
     ASSERT_TRUE(LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                 InitValueTable(context, asker));
 
@@ -333,7 +334,7 @@ TEST_P(ShippedIdentity, TheDriveOfTheSelectionMatchesIt) {
             out.push_back({std::move(r.bytes), 1});
         return out;
     };
-    CommLink link(context, port, clock);
+    CommLink link(context, port, clock, installedAsker());
     link.setPortPathResolver([](const QString&) { return QStringLiteral("/dev/fake0"); });
     link.setPortsFound({"COM1"});
 

@@ -9,6 +9,7 @@
 #include "link/StartupChoice.h"
 #include "platform/Clock.h"
 #include "support/DrivesimSupport.h"
+#include "support/InstalledAsker.h"
 #include "support/StartupChoiceFixture.h"
 #include "tools/drivesim/PtyDriveServer.h"
 
@@ -67,7 +68,8 @@ protected:
 
     // The choice with detection on the link, created from the settings written before.
     StartupChoice& create() {
-        choice = std::make_unique<StartupChoice>(context, StartupContext{false, false, {}, &link});
+        choice = std::make_unique<StartupChoice>(context, installedAsker(),
+                                                 StartupContext{false, false, {}, &link});
         EXPECT_TRUE(choice->loadChoices());
         return *choice;
     }
@@ -80,7 +82,7 @@ protected:
 
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     DriveModel model;
     std::unique_ptr<DriveSimulator> sim;
     std::unique_ptr<StartupChoice> choice;
@@ -290,8 +292,8 @@ protected:
             lines.push_back(l);
             return SearchLine{l, c};
         };
-        choice =
-            std::make_unique<StartupChoice>(context, StartupContext{false, false, {}, &link, lineFor, later});
+        choice = std::make_unique<StartupChoice>(context, installedAsker(),
+                                                 StartupContext{false, false, {}, &link, lineFor, later});
         EXPECT_TRUE(choice->loadChoices());
         return *choice;
     }
@@ -605,11 +607,11 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     ASSERT_TRUE(server.start());
 
     TermiosSerialPort serial;
-    CommLink link(context, serial, systemClock());
+    CommLink link(context, serial, systemClock(), installedAsker());
     // Only COM3 leads anywhere.
     link.setPortPathResolver(
         [&](const QString& name) { return name == QLatin1String("COM3") ? server.slavePath() : QString(); });
-    StartupChoice c(context, {false, false, {}, &link});
+    StartupChoice c(context, installedAsker(), {false, false, {}, &link});
     ASSERT_TRUE(c.loadChoices());
     server.stop();
 

@@ -12,6 +12,7 @@
 #include "link/CoreNotices.h"
 #include "platform/Clock.h"
 #include "support/DrivesimProcess.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestPaths.h"
@@ -40,7 +41,7 @@ public:
         context.drive.files.typeFolder = programFolder + QStringLiteral("/dat/HXA1(V100)");
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + QStringLiteral("/Info.ini");
-        PrompterAsker asker;
+        Asker& asker = installedAsker();
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);
     }
@@ -94,7 +95,7 @@ protected:
     std::unique_ptr<PtyDriveServer> server;
     TestProgram program;
     TermiosSerialPort port;
-    CommLink link{program.context, port, systemClock()};
+    CommLink link{program.context, port, systemClock(), installedAsker()};
 };
 
 TEST_P(EndToEnd, EveryParameterReadsAsTheDriveHoldsIt) {
@@ -218,7 +219,7 @@ TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
 
         TermiosSerialPort port;
         ProgramContext context;
-        CommLink commLink(context, port, systemClock());
+        CommLink commLink(context, port, systemClock(), installedAsker());
         commLink.setPortPathResolver([&](const QString&) { return link; });
         commLink.setPortsFound({QStringLiteral("COM1")});
         commLink.updateSettings([&](LinkSettings& s) {
@@ -264,7 +265,7 @@ TEST(EndToEndProgram, DrivesimBusyPollingLogsItsWritesAndTripsOnCue) {
 
         TermiosSerialPort port;
         ProgramContext context;
-        CommLink commLink(context, port, systemClock());
+        CommLink commLink(context, port, systemClock(), installedAsker());
         commLink.setPortPathResolver([&](const QString&) { return link; });
         commLink.setPortsFound({QStringLiteral("COM1")});
         commLink.updateSettings([&](LinkSettings& s) {
@@ -344,7 +345,7 @@ TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
     FakeSerialPort port(clock);
     attachDrive(port, drive, QStringLiteral("/dev/fake-COM2"));
     ProgramContext context;
-    CommLink link(context, port, clock);
+    CommLink link(context, port, clock, installedAsker());
     link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
     link.setPortsFound({QStringLiteral("COM1"), QStringLiteral("COM2")});
     ConfigScan scan(link);

@@ -6,6 +6,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "support/TestProgram.h"
 
 #include <gtest/gtest.h>
@@ -93,7 +94,7 @@ protected:
     FakeView view;
     TestProgram program;
     ProgramContext& context = program.context;
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
 };
 
 } // namespace linktest

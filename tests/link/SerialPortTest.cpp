@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/SerialPort.h"
+#include "support/InstalledAsker.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -114,7 +115,7 @@ protected:
     PtyResponder drive{driveReply};
     TermiosSerialPort port;
     ProgramContext context;
-    CommLink link{context, port, systemClock()};
+    CommLink link{context, port, systemClock(), installedAsker()};
 };
 
 TEST_F(PtyLink, BothProtocolsExchangeOverTheTermiosPort) {
@@ -202,7 +203,7 @@ TEST(PtyLinkBehindALateReply, ABackgroundConnectRepeatsItsProbeFromTheEventLoop)
     ASSERT_TRUE(drive.ok());
     TermiosSerialPort port;
     ProgramContext context;
-    CommLink link{context, port, systemClock()};
+    CommLink link{context, port, systemClock(), installedAsker()};
     link.setPortPathResolver([&](const QString&) { return drive.slavePath(); });
     link.setPortsFound({QStringLiteral("COM1")});
     link.setReplyTimeout(100);

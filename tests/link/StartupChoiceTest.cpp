@@ -2,6 +2,7 @@
 // what its close hands to the program.
 #include "link/StartupChoice.h"
 
+#include "support/InstalledAsker.h"
 #include "support/StartupChoiceFixture.h"
 
 namespace {
@@ -12,7 +13,7 @@ using StartupChoiceTest = StartupChoiceFixture;
 
 TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutABox) {
     seedLanguages();
-    StartupChoice c(context, startup());
+    StartupChoice c(context, installedAsker(), startup());
     ASSERT_TRUE(c.loadChoices());
 
     EXPECT_EQ(c.languages(), QStringList({"Japanese", "English"}));
@@ -33,7 +34,7 @@ TEST_F(StartupChoiceTest, FirstStartOffersJapaneseFirstAndTheFirstDriveWithoutAB
 }
 
 TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreOffered) {
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.languages(), QStringList({"Japanese", "English"}));
     EXPECT_EQ(c.selection().language, 0);
@@ -41,7 +42,7 @@ TEST_F(StartupChoiceTest, WithoutAnyLanguageInTheSettingsTheShippedLanguagesAreO
 
 TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
     seedLanguages();
-    StartupChoice c(context, startup());
+    StartupChoice c(context, installedAsker(), startup());
     ASSERT_TRUE(c.loadChoices());
     c.refillForType(0);
     c.refillForCpu(1);
@@ -77,7 +78,7 @@ TEST_F(StartupChoiceTest, CloseHandsTheChoiceToTheProgramAndStoresIt) {
 
 TEST_F(StartupChoiceTest, CloseRunsOnce) {
     seedLanguages();
-    StartupChoice c(context, startup());
+    StartupChoice c(context, installedAsker(), startup());
     ASSERT_TRUE(c.loadChoices());
     c.takeChoice();
     cpuFormsM = {"kept"};
@@ -91,7 +92,7 @@ TEST_F(StartupChoiceTest, CloseRunsOnce) {
 TEST_F(StartupChoiceTest, TheLanguageFlagAndTheHelpOptionShapeTheOutputs) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=1\r\n[Default]\r\nLangNo=1\r\n"
                   "[Options]\r\nCheckLang=1\r\nWHP=1\r\n");
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     c.takeChoice();
     EXPECT_TRUE(context.language.decimalComma);
@@ -100,7 +101,7 @@ TEST_F(StartupChoiceTest, TheLanguageFlagAndTheHelpOptionShapeTheOutputs) {
 
 TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
     storeChoice("HXA1", "-4037", "V720");
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.selection().language, 1);
@@ -113,7 +114,7 @@ TEST_F(StartupChoiceTest, TheStoredDriveIsPreselectedWhenTheOptionsKeepIt) {
 
 TEST_F(StartupChoiceTest, StoredNamesAreFoundIgnoringCase) {
     storeChoice("hxb3", "-4037", "v250");
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.selection().type, 1);
@@ -131,7 +132,7 @@ class StoredDriveNotUsed : public StartupChoiceFixture,
 
 TEST_P(StoredDriveNotUsed, FirstEntriesArePreselected) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + GetParam().settings);
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(c.selection().type, 0);
@@ -159,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesTaken) {
     storeChoice("HXB9", "-1111", "V100");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "Not found the Last Inverter data file.\nHXB9(V100)-1111");
@@ -175,7 +176,7 @@ TEST_F(StartupChoiceTest, AStoredDriveThatIsGoneIsNamedInABoxAndTheFirstEntriesT
 TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
     storeChoice("HXA1", "-4037", "V110");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     ASSERT_EQ(prompter.texts(), QStringList({"Not found the Last Inverter data file.\nHXA1(V110)-4037"}));
 }
@@ -183,7 +184,7 @@ TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
 TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
     storeChoice("HXB3", "-4037", "V250");
     context.drive.identity.typeName = "HXA1";
-    StartupChoice c(context, {false, true});
+    StartupChoice c(context, installedAsker(), {false, true});
     ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_EQ(c.storedSelection().type, StartupChoice::kMissing);
@@ -208,7 +209,7 @@ TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
     const LanguageCase& p = GetParam();
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + p.settings);
     context.language.name = QString::fromUtf8(p.running);
-    StartupChoice c(context, {p.fromNew, false});
+    StartupChoice c(context, installedAsker(), {p.fromNew, false});
     ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.selection().language, p.expectedPos);
     EXPECT_EQ(context.texts.caption, QString::fromUtf8(p.expectedCaption));
@@ -252,7 +253,7 @@ TEST_F(EmptyProgramFolder, TypesComeFromPrefixedFoldersAndCpuVersionsFromTheirOw
         makeFolder(f);
     folder.writeFile("dat/HXC.txt", "not a folder");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\nHXB30=53\r\n");
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     c.ScanDataFolder("/dat");
     EXPECT_EQ(c.typeNames(), QStringList({"HX10", "HX20", "hxa1", "HXB3", "HXB30", "HXD"}));
 
@@ -274,7 +275,7 @@ TEST_F(EmptyProgramFolder, CapacitiesAreSortedWithTheirCatalogueCodes) {
     folder.writeFile("dat/HXB3(V110)/HXB3-0750.CAP", "");
     folder.writeFile("dat/HXB3(V110)/Info.ini", "");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\n[HXB3]\r\n-4037=37\r\n");
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     c.ScanDataFolder("/dat");
     const NamedCodes capacities = c.capacityListOf("HXB3", "V110");
     EXPECT_EQ(capacities.names, QStringList({"-0750", "-2015", "-4037"}));
@@ -284,7 +285,7 @@ TEST_F(EmptyProgramFolder, CapacitiesAreSortedWithTheirCatalogueCodes) {
 TEST_F(EmptyProgramFolder, ATypeMissingFromTheCatalogueGetsCode99) {
     seedLanguages();
     makeFolder("dat/HXZ9(V100)");
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.typeCodes(), QStringList({"99"}));
     EXPECT_TRUE(c.capacityNames().isEmpty());
@@ -299,7 +300,7 @@ TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
     seedLanguages();
     makeFolder("dat/XY9(V100)");
     prompter.answer(BoxAnswer::Ok);
-    StartupChoice c(context, startup());
+    StartupChoice c(context, installedAsker(), startup());
     EXPECT_FALSE(c.loadChoices());
     EXPECT_TRUE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -314,7 +315,7 @@ TEST_F(EmptyProgramFolder, NoDriveTypeEndsTheStartWithABoxAndStoresNothing) {
 TEST_F(StartupChoiceTest, AnotherDataFolderGivesTheTypesWhileTheCatalogueStays) {
     storeChoice("HXB3", "-4037", "V250", 1, "DF=\\other\r\n");
     folder.writeFile("other/HXB3(V250)/HXB3-4037.cap", "");
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.typeNames(), QStringList({"HXB3"}));
     EXPECT_EQ(c.typeCodes(), QStringList({"52"}));
@@ -325,7 +326,7 @@ TEST_F(StartupChoiceTest, AnotherDataFolderGivesTheTypesWhileTheCatalogueStays) 
 
 TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
     seedLanguages();
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     c.refillForType(1);
     EXPECT_EQ(c.cpuVersions(), QStringList({"V250"}));
@@ -343,7 +344,7 @@ TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
 
 TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
     seedLanguages();
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     c.selectPositions(1, 40, 7);
     EXPECT_EQ(c.selection().type, 1);
@@ -356,7 +357,7 @@ TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
 
 TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKeepsTheDrive) {
     seedLanguages();
-    StartupChoice c(context);
+    StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
     DetectionResult found;
     found.port = 2;
@@ -366,7 +367,7 @@ TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKe
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=2\r\nPrtocol=1\r\nBaudrate=5\r\nParity=0\r\n"));
 
     storeChoice("HXA1", "-2004", "V110", 1, "[Comms]\r\nCommport=1\r\n");
-    StartupChoice kept(context);
+    StartupChoice kept(context, installedAsker());
     ASSERT_TRUE(kept.loadChoices());
     kept.applyDetection(found);
     kept.takeChoice();

@@ -1,4 +1,5 @@
 // The panel loop, its keys and direct input against the simulated drive on the fake port.
+#include "support/InstalledAsker.h"
 #include "support/KeypadFixture.h"
 #include "support/LoadedMachine.h"
 
@@ -482,7 +483,7 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     ASSERT_TRUE(server.open());
     ASSERT_TRUE(server.start());
     TermiosSerialPort tty;
-    CommLink ptyLink(context, tty, systemClock());
+    CommLink ptyLink(context, tty, systemClock(), installedAsker());
     ptyLink.setPortPathResolver([&](const QString&) { return server.slavePath(); });
     ptyLink.setPortsFound({QStringLiteral("COM1")});
     ptyLink.updateSettings([&](LinkSettings& s) {

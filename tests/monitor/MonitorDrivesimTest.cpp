@@ -3,6 +3,7 @@
 // rated current and voltage read on-line or taken from the table, and the status items.
 #include "core/StoreCells.h"
 #include "support/DrivesimProcess.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/MonitorFixture.h"
 
@@ -40,7 +41,7 @@ protected:
     QString linkPath;
     std::unique_ptr<DrivesimProcess> drive;
     TermiosSerialPort termios;
-    CommLink ptyLink{context, termios, systemClock()};
+    CommLink ptyLink{context, termios, systemClock(), installedAsker()};
 };
 
 TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTheStatusItems) {

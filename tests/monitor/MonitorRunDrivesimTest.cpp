@@ -4,6 +4,7 @@
 // run; the drive's record of writes shows the key frames.
 #include "support/DrivesimProcess.h"
 #include "support/FakeRunPacer.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/MonitorFixture.h"
 
@@ -75,7 +76,7 @@ protected:
     QString linkPath, writeLog;
     std::unique_ptr<DrivesimProcess> drive;
     TermiosSerialPort termios;
-    CommLink ptyLink{context, termios, systemClock()};
+    CommLink ptyLink{context, termios, systemClock(), installedAsker()};
     FakeRunPacer pacer;
     std::unique_ptr<MonitorRun> run;
     std::vector<bool> lockStates;

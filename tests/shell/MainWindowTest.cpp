@@ -7,6 +7,7 @@
 #include "link/CommLink.h"
 #include "shell/OptionsWindow.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "ui/CommSetupDialog.h"
 #include "ui/HelpViewer.h"
 #include "ui/ShippedTypeFixture.h"
@@ -343,7 +344,7 @@ TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     ManualClock clock;
     FakeSerialPort port(clock);
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
-    CommLink link(context, port, clock);
+    CommLink link(context, port, clock, installedAsker());
     MainWindow linked(context, options, &link);
     link.setView(&linked);
     CommSetupDialog dialog(link);

@@ -7,6 +7,7 @@
 #include "link/ResultText.h"
 #include "monitor/InverterInfo.h"
 #include "support/DrivesimSupport.h"
+#include "support/InstalledAsker.h"
 #include "support/KeypadFixture.h"
 
 namespace inverterinfotest {
@@ -116,7 +117,7 @@ protected:
     ProgramContext context;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     DriveNames names{link};
     DriveModel model;
     DriveSimulator sim{model, SimConfig{}};

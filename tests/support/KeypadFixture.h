@@ -9,6 +9,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestProgram.h"
@@ -270,7 +271,7 @@ protected:
     ProgramContext& context = program.context;
     Options& options = program.options;
     ParameterStore* const params = &program.store;
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     DriveModel model;
     KeypadDrive drive{model};
     FakePanelView view{clock};

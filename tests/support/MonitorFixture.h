@@ -12,6 +12,7 @@
 #include "monitor/MonitorModel.h"
 #include "platform/IniFile.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -88,7 +89,7 @@ protected:
                                                           context.drive.identity.cpuVersion + ")");
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + "/Info.ini";
-        PrompterAsker asker;
+        Asker& asker = installedAsker();
         store->loadLanguageTexts(context, asker);
         ASSERT_TRUE(LoadTypeTable(context, asker));
         ASSERT_TRUE(LoadCapacityTable(context, asker));
@@ -130,7 +131,7 @@ protected:
     Options opts{context};
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     DriveModel driveModel;
     DriveSimulator sim{driveModel, SimConfig{}};
     bool driveAnswers = true;

@@ -10,6 +10,7 @@
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "core/StoreCells.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -144,7 +145,7 @@ protected:
     }
 
     TableCommands commands;
-    ParameterTable core{context, options, commands};
+    ParameterTable core{context, options, commands, installedAsker()};
     UndoRedo undoRedo{core};
     ValueEntry entry{core, undoRedo};
     ViewCommands views{core};

@@ -16,6 +16,7 @@
 #include "platform/SerialPort.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
@@ -196,7 +197,7 @@ public:
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + QStringLiteral("/Info.ini");
         program.setMessages(QStringLiteral("m"), 120);
-        PrompterAsker asker;
+        Asker& asker = installedAsker();
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);
 
@@ -213,14 +214,14 @@ public:
             fake = std::make_unique<FakeSerialPort>(clock);
             fake->responder = [this](const Bytes& request) { return respond(request); };
             recorder = std::make_unique<RecordingPort>(*fake);
-            link = std::make_unique<CommLink>(context, *recorder, clock);
+            link = std::make_unique<CommLink>(context, *recorder, clock, installedAsker());
             link->setPortPathResolver([](const QString&) { return QStringLiteral("/dev/fake0"); });
         } else {
             server = std::make_unique<PtyDriveServer>(*sim);
             loaded = loaded && server->open() && server->start();
             termios = std::make_unique<TermiosSerialPort>();
             recorder = std::make_unique<RecordingPort>(*termios);
-            link = std::make_unique<CommLink>(context, *recorder, systemClock());
+            link = std::make_unique<CommLink>(context, *recorder, systemClock(), installedAsker());
             link->setPortPathResolver([this](const QString&) { return server->slavePath(); });
         }
         link->setPortsFound({QStringLiteral("COM1")});

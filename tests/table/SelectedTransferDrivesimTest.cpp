@@ -4,6 +4,7 @@
 // fails and is marked, the others go through; a monitor run keeps the link; a drive that falls
 // silent brings the Abort/Retry/Ignore box while the window's events go on.
 #include "support/DrivesimProcess.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/TableFixture.h"
 #include "table/SelectedTransfer.h"
@@ -73,7 +74,7 @@ protected:
     QString linkPath;
     std::unique_ptr<DrivesimProcess> sim;
     TermiosSerialPort port;
-    CommLink link{context, port, systemClock()};
+    CommLink link{context, port, systemClock(), installedAsker()};
     ProgramDriveLink drive{&link};
     SelectedTransfer transfer{core, drive};
 };

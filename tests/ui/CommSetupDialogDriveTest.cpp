@@ -7,6 +7,7 @@
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 #include "support/DrivesimSupport.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 #include "ui/UpDownEdit.h"
 
@@ -33,7 +34,7 @@ protected:
     ProgramContext context;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     DriveModel model;
 };
 

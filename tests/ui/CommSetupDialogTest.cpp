@@ -7,6 +7,7 @@
 #include "link/CommLink.h"
 #include "platform/IniFile.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -63,7 +64,7 @@ protected:
     ScriptedPrompter prompter;
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
 };
 
 TEST_F(TRSsetTest, WithoutStoredSettingsShowsTheDefaultsAndOkStoresThemInOrder) {

@@ -2,6 +2,7 @@
 // rated values: without a drive those the capacity file put into the working table, with a
 // drive and the on-line option those the drive reports. A value typed in amperes is taken.
 #include "support/DrivesimProcess.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "ui/ShippedTypeFixture.h"
 
@@ -102,7 +103,7 @@ TEST_F(CurrentVoltageView, WithADriveAndTheOnlineOptionTheDrivesRatedValuesCount
     DrivesimProcess sim(shippedHxa1Arguments(driveFolder.path()), linkPath);
     ASSERT_TRUE(sim.running());
     TermiosSerialPort port;
-    CommLink drive(context, port, systemClock());
+    CommLink drive(context, port, systemClock(), installedAsker());
     drive.setPortPathResolver([&](const QString&) { return linkPath; });
     drive.setPortsFound({QStringLiteral("COM1")});
     drive.setReplyTimeout(kLoadedReplyMs);

@@ -4,6 +4,7 @@
 
 #include "link/CommLink.h"
 #include "support/DrivesimSupport.h"
+#include "support/InstalledAsker.h"
 #include "support/StartupChoiceFixture.h"
 
 #include <QAccessible>
@@ -34,7 +35,7 @@ protected:
 
 TEST_F(TtypeTest, FirstStartShowsJapaneseFirstAndTheFirstDrive) {
     seedLanguages();
-    DriveTypeDialog form(context, startup());
+    DriveTypeDialog form(context, installedAsker(), startup());
     EXPECT_EQ(itemsOf(form.LangForm), QStringList({"Japanese", "English"}));
     EXPECT_EQ(form.LangForm->currentIndex(), 0);
     EXPECT_EQ(itemsOf(form.I_TypeForm), QStringList({"HXA1", "HXB3"}));
@@ -51,7 +52,7 @@ TEST_F(TtypeTest, FirstStartShowsJapaneseFirstAndTheFirstDrive) {
 
 TEST_F(TtypeTest, TheStoredDriveIsShownPreselected) {
     storeChoice("HXA1", "-4037", "V720");
-    DriveTypeDialog form(context, startup());
+    DriveTypeDialog form(context, installedAsker(), startup());
     EXPECT_EQ(form.LangForm->currentText(), "English");
     EXPECT_EQ(form.I_TypeForm->currentText(), "HXA1");
     EXPECT_EQ(form.I_CpuForm->currentText(), "V720");
@@ -60,7 +61,7 @@ TEST_F(TtypeTest, TheStoredDriveIsShownPreselected) {
 
 TEST_F(TtypeTest, OnlyTheUsersChoiceOfTypeOrCpuRefillsTheListsBelow) {
     seedLanguages();
-    DriveTypeDialog form(context, startup());
+    DriveTypeDialog form(context, installedAsker(), startup());
     // Code moving the position is not a choice: the lists below stay.
     form.I_TypeForm->setCurrentIndex(1);
     EXPECT_EQ(itemsOf(form.I_CpuForm), QStringList({"V110", "V720"}));
@@ -78,7 +79,7 @@ TEST_F(TtypeTest, OnlyTheUsersChoiceOfTypeOrCpuRefillsTheListsBelow) {
 
 TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
     seedLanguages();
-    DriveTypeDialog form(context, startup());
+    DriveTypeDialog form(context, installedAsker(), startup());
     form.LangForm->setCurrentIndex(1);
     pick(form.I_TypeForm, 1);
     form.I_CapaForm->setCurrentIndex(3);
@@ -99,7 +100,7 @@ TEST_F(TtypeTest, OkCommitsWhatTheBoxesShow) {
 // The form has no cancel: Escape and the window manager's close commit like OK, once.
 TEST_F(TtypeTest, EscapeCommitsLikeOkAndOnlyOnce) {
     seedLanguages();
-    DriveTypeDialog form(context, startup());
+    DriveTypeDialog form(context, installedAsker(), startup());
     pick(form.I_TypeForm, 1);
     QTimer::singleShot(0, &form, [&] {
         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -116,7 +117,7 @@ TEST_F(TtypeTest, EscapeCommitsLikeOkAndOnlyOnce) {
 
 TEST_F(TtypeTest, AWindowManagerCloseCommits) {
     seedLanguages();
-    DriveTypeDialog form(context, startup());
+    DriveTypeDialog form(context, installedAsker(), startup());
     QTimer::singleShot(0, &form, [&] { form.close(); });
     EXPECT_TRUE(form.run());
     EXPECT_FALSE(form.isVisible());
@@ -127,7 +128,7 @@ TEST_F(TtypeTest, AWindowManagerCloseCommits) {
 TEST_F(TtypeTest, NothingToOfferIsNotShownAndStoresNothing) {
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Options]\r\nDF=\\none\r\n");
     prompter.answer(BoxAnswer::Ok);
-    DriveTypeDialog form(context, startup());
+    DriveTypeDialog form(context, installedAsker(), startup());
     EXPECT_TRUE(context.startupAborted);
     const QByteArray before = settingsText();
     EXPECT_FALSE(form.run());
@@ -146,7 +147,7 @@ TEST_F(TtypeTest, TheDriveFoundOnTheLinkIsShownPreselected) {
                   "[Options]\r\nCheckLang=1\r\n");
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
     port.existingPaths = {QStringLiteral("/dev/fake/COM2")};
     DriveModel model;
@@ -169,7 +170,7 @@ TEST_F(TtypeTest, TheDriveFoundOnTheLinkIsShownPreselected) {
 
     StartupContext withLink = startup();
     withLink.link = &link;
-    DriveTypeDialog form(context, withLink);
+    DriveTypeDialog form(context, installedAsker(), withLink);
     EXPECT_EQ(form.I_TypeForm->currentText(), "HXB3");
     EXPECT_EQ(form.I_CpuForm->currentText(), "V250");
     EXPECT_EQ(form.I_CapaForm->currentText(), "-4037");
@@ -186,7 +187,7 @@ TEST_F(TtypeTest, ASearchAfterTheFormShowsCanBeStoppedAndEndsInWords) {
                   "[Options]\r\nCheckLang=1\r\n");
     ManualClock clock;
     FakeSerialPort port{clock};
-    CommLink link{context, port, clock};
+    CommLink link{context, port, clock, installedAsker()};
     link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });
     port.existingPaths = {QStringLiteral("/dev/fake/COM2"), QStringLiteral("/dev/fake/COM5")};
     StartupContext later = startup();
@@ -196,7 +197,7 @@ TEST_F(TtypeTest, ASearchAfterTheFormShowsCanBeStoppedAndEndsInWords) {
     for (bool stop : {false, true}) {
         SCOPED_TRACE(stop);
         port.writes.clear();
-        DriveTypeDialog form(context, later);
+        DriveTypeDialog form(context, installedAsker(), later);
         EXPECT_TRUE(port.writes.empty()); // nothing before the form is on screen
         QStringList shown;
         QTimer watch;

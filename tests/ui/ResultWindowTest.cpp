@@ -6,6 +6,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -131,14 +132,16 @@ TEST_F(ResultWindowTest, InverterInformationAndTheOptionOffAskForAName) {
 
 TEST_F(ResultWindowTest, ACancelledDialogSavesNothingAndAFailedWriteIsReported) {
     prompter.answerFile(QString());
-    EXPECT_FALSE(SaveResultLines(context, options, {"a"}, kModeImport, QDateTime::currentDateTime()));
+    EXPECT_FALSE(SaveResultLines(context, options, {"a"}, kModeImport, QDateTime::currentDateTime(),
+                                 installedAsker()));
     EXPECT_TRUE(prompter.boxes().empty());
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList());
 
     const QString blocked = folder.filePath("missing/folder/out.txt");
     prompter.answerFile(blocked);
     prompter.answer(BoxAnswer::Ok);
-    EXPECT_FALSE(SaveResultLines(context, options, {"a"}, kModeImport, QDateTime::currentDateTime()));
+    EXPECT_FALSE(SaveResultLines(context, options, {"a"}, kModeImport, QDateTime::currentDateTime(),
+                                 installedAsker()));
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].text, "The file could not be written:\n" + blocked);
     EXPECT_EQ(prompter.boxes()[0].icon, BoxIcon::Error);

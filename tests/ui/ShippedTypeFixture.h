@@ -3,8 +3,8 @@
 // loaded into a store by the program's own loaders as File > New loads them; the table's
 // fake main window of ParameterTableFixture.h.
 #include "core/StoreCells.h"
-#include "link/CoreNotices.h"
 #include "ui/ParameterTableFixture.h"
+#include "ui/PrompterAsker.h"
 
 #include "support/DriveTypeGenerator.h"
 

@@ -1,0 +1,12 @@
+#include "InstalledAsker.h"
+
+#include "platform/PumpEvents.h"
+
+void InstalledPrompterAsker::letEventsThrough() {
+    PumpEvents();
+}
+
+Asker& installedAsker() {
+    static InstalledPrompterAsker asker;
+    return asker;
+}
