@@ -38,10 +38,10 @@ constexpr int kSearching = -2;
 // How often a waiting search reports its progress.
 constexpr std::chrono::milliseconds kProgressStep{30};
 
-ExchangeOptions detectionOptions(bool modbus, int frameGapMs) {
+ExchangeOptions detectionOptions(bool modbus, int frameGapMs, int replyTimeMs) {
     ExchangeOptions o;
     o.protocol = modbus ? Protocol::Modbus : Protocol::Inverter;
-    o.replyTimeoutMs = DriveDetection::kReplyTimeMs;
+    o.replyTimeoutMs = replyTimeMs;
     o.frameGapMs = frameGapMs;
     o.icon = IconMode::None;
     o.quietAfterFailure = false;
@@ -63,7 +63,7 @@ FrameRequest detectionRequest(const QString& comNo, char kind, std::int64_t valu
 // try whose open fails is skipped. Returns the position of the try that answered, -1 when
 // none did or `stop` was set (checked before each frame; `next` is asked before each try). `current` follows
 // the try under way.
-int searchPort(CommLink& link, const QString& name, const std::vector<SearchTry>& tries,
+int searchPort(CommLink& link, const QString& name, const std::vector<SearchTry>& tries, int replyTimeMs,
                std::atomic<int>& current, const std::atomic<bool>& stop, const std::function<bool()>& next) {
     for (int i = 0; i < int(tries.size()); ++i) {
         current = i;
@@ -72,7 +72,8 @@ int searchPort(CommLink& link, const QString& name, const std::vector<SearchTry>
         const SearchTry& t = tries[size_t(i)];
         if (link.openPort(name, t.speedIdx, t.parityIdx, 0, 1) != SerialError::None)
             continue;
-        const ExchangeOptions o = detectionOptions(t.protocolIdx == 1, frameGapForBaudIndex(t.speedIdx));
+        const ExchangeOptions o =
+            detectionOptions(t.protocolIdx == 1, frameGapForBaudIndex(t.speedIdx), replyTimeMs);
         if (!link.exchange(detectionRequest(kProbeNumber, 'R', 0, false), o).error)
             return i;
         if (stop)
@@ -140,7 +141,7 @@ std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valu
         line_->noteExchangeFailed(true);
         return 0;
     }
-    const ExchangeResult res = line_->exchange(r, detectionOptions(modbus, frameGapMs_));
+    const ExchangeResult res = line_->exchange(r, detectionOptions(modbus, frameGapMs_, replyTimeMs_));
     line_->noteExchangeFailed(res.error);
     return res.value;
 }
@@ -191,7 +192,7 @@ bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPor
             stopped_ = true;
             return false;
         };
-        const int answered = searchPort(link_, openPorts_.at(port), tries, current, stop, next);
+        const int answered = searchPort(link_, openPorts_.at(port), tries, replyTimeMs_, current, stop, next);
         shown.ports[k].over = true;
         if (answered >= 0) {
             foundPort_ = port;
@@ -244,8 +245,9 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     std::condition_variable jobEnded;
     for (auto& j : jobs) {
         Job* job = j.get();
-        job->thread = std::thread([job, &stop, &mutex, &jobEnded] {
-            const int answered = searchPort(*job->link, job->name, job->tries, job->current, stop, {});
+        job->thread = std::thread([job, replyTimeMs = replyTimeMs_, &stop, &mutex, &jobEnded] {
+            const int answered =
+                searchPort(*job->link, job->name, job->tries, replyTimeMs, job->current, stop, {});
             job->link->closePort();
             {
                 const std::lock_guard<std::mutex> lock(mutex);

@@ -95,6 +95,8 @@ public:
     void setSearchLines(SearchLineFactory lines) { searchLines = std::move(lines); }
     // What follows the search and may stop it (null: nothing).
     void setProgressHandler(SearchProgressHandler handler) { progress = std::move(handler); }
+    // The reply time of every exchange (kReplyTimeMs unless a test on a slow machine needs more).
+    void setReplyTime(int ms) { replyTimeMs_ = ms; }
 
     // The whole detection as the start-up form runs it: lists the ports, searches, reads the
     // drive's identity, and returns what the form is to select (the positions found, or the
@@ -187,4 +189,5 @@ private:
     CommLink& link_;
     ProgramContext& context_;
     int frameGapMs_;
+    int replyTimeMs_ = kReplyTimeMs;
 };

@@ -296,6 +296,7 @@ void StartupChoice::detectAndSelect(const SearchProgressHandler& progress) {
     DriveDetection detection(*context_.link, program_);
     detection.setSearchLines(context_.searchLines);
     detection.setProgressHandler(progress);
+    detection.setReplyTime(context_.detectionReplyMs);
     applyDetection(detection.run(*this));
 }
 

@@ -30,6 +30,8 @@ struct StartupContext {
     SearchLineFactory searchLines = {};
     // The search waits for runDetection (the form shows first); the first entries meanwhile.
     bool detectLater = false;
+    // The detection's reply time: a test against a drive on a loaded machine gives it room.
+    int detectionReplyMs = DriveDetection::kReplyTimeMs;
 };
 
 // Positions in the form's four lists (language, type, capacity, CPU version), -1 for none.

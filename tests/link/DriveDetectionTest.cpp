@@ -590,6 +590,8 @@ void PrintTo(const PtyRow& row, std::ostream* os) {
     *os << row.name;
 }
 
+constexpr int kPtyDetectionReplyMs = 1000;
+
 class DriveDetectionOnPty : public StartupChoiceFixture, public testing::WithParamInterface<PtyRow> {};
 
 TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
@@ -611,7 +613,11 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     // Only COM3 leads anywhere.
     link.setPortPathResolver(
         [&](const QString& name) { return name == QLatin1String("COM3") ? server.slavePath() : QString(); });
-    StartupChoice c(context, installedAsker(), {false, false, {}, &link});
+    // The drive's answers get room for a loaded machine; each silent try before the right one
+    // waits it out twice, so not more than that.
+    StartupChoice::Context startup{false, false, {}, &link};
+    startup.detectionReplyMs = kPtyDetectionReplyMs;
+    StartupChoice c(context, installedAsker(), startup);
     ASSERT_TRUE(c.loadChoices());
     server.stop();
 

@@ -1,8 +1,9 @@
-// Whole transfers against the simulated drive on a pseudo-terminal while it misbehaves: late
-// replies (just past the time-out, and MODBUS ones up to six time-outs late), lost replies, bad
-// sums, noise and exceptions. Whatever
-// fails must be marked and listed, and nothing may be stored from a reply that answered
-// another request. A drive that stops altogether brings the Abort/Retry/Ignore box.
+// Whole transfers against the simulated drive while it misbehaves: late replies (just past the
+// time-out, and MODBUS ones up to six time-outs late), lost replies, bad sums, noise and
+// exceptions. Whatever fails must be marked and listed, and nothing may be stored from a reply
+// that answered another request. The drive sits behind the fake port with its own reply times
+// on a manual clock: which reply is late is the drive's choice, never the machine's load. A
+// drive (a process on a pseudo-terminal) that stops altogether brings the Abort/Retry/Ignore box.
 #include "platform/Prompter.h"
 #include "support/DrivesimProcess.h"
 #include "support/TransferFixture.h"
@@ -10,7 +11,6 @@
 #include "link/ResultText.h"
 
 #include <QFileInfo>
-#include <QThread>
 
 #include <memory>
 #include <mutex>
@@ -75,6 +75,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
         rig.store.MainteFlag = true; // every failure is listed
+        rig.driveTiming = true;
         rig.link->setReplyTimeout(kTimeoutMs);
         ASSERT_TRUE(rig.connect());
         // A silent drive brings its box whatever the options say; three lost replies in a row
@@ -120,7 +121,7 @@ protected:
         return engine.errorCount() + engine.differenceCount() * 1000;
     }
 
-    TransferRig rig{GetParam().protocol, Wire::Pty};
+    TransferRig rig{GetParam().protocol, Wire::Fake};
 };
 
 INSTANTIATE_TEST_SUITE_P(
@@ -183,8 +184,7 @@ TEST_P(TransferFaults, ComparisonWithAnEqualTableFindsNoDifferenceAndListsEveryF
 }
 
 TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEveryFailure) {
-    // The observer owns the log: the drive's thread may still report a late write after this
-    // body has returned.
+    // The observer owns the log: it may outlive this body in the drive.
     struct WriteLog {
         std::mutex mutex;
         std::vector<SimWrite> writes;
@@ -197,9 +197,8 @@ TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEvery
     hitReplies();
     int failures = 0;
     for (int r = 0; r < GetParam().runs; ++r) {
-        // A write that timed out behind a late reply is still carried out by the drive, which
-        // answers one request at a time: it belongs to the run before.
-        QThread::msleep(2 * GetParam().lateMs);
+        // The late replies of the run before arrive before this one starts.
+        rig.clock.advance(2 * GetParam().lateMs);
         setDriveValues(r);
         std::map<QString, std::int64_t> intended;
         for (int i = 0; i < kCount; ++i) {
@@ -261,7 +260,10 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
                           path);
     ASSERT_TRUE(drive.running());
     rig.link->setPortPathResolver([path](const QString&) { return path; });
-    rig.link->setReplyTimeout(100);
+    // Room for the drive's answers on a loaded machine until it stops; then the silence is
+    // waited out briefly.
+    constexpr int kSilenceMs = 100;
+    rig.link->setReplyTimeout(kLoadedReplyShortMs);
     ASSERT_FALSE(rig.options.showTransferErrors.checked());
     ASSERT_TRUE(rig.connect());
 
@@ -285,6 +287,7 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     } progress;
     progress.first = [&] {
         drive.pause();
+        rig.link->setReplyTimeout(kSilenceMs);
         stoppedAt = TickCount();
         writesAtStop = rig.frameCount();
     };
@@ -319,10 +322,10 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::AbortRetryIgnore);
     ASSERT_GT(writesAtStop, 0u);
     EXPECT_EQ(writesAtBox - writesAtStop, std::size_t(kSilentDriveExchanges));
-    // Three time-outs (and for MODBUS the quiet the line must keep between them), with room
-    // for a loaded machine.
+    // Three short time-outs (and for MODBUS the quiet the line must keep between them), with
+    // room for a loaded machine; less than one of the long ones.
     const int timeouts = rig.modbus() ? 2 * kSilentDriveExchanges - 1 : kSilentDriveExchanges;
-    EXPECT_LT(boxAt - stoppedAt, timeouts * 100 + 1000);
+    EXPECT_LT(boxAt - stoppedAt, timeouts * kSilenceMs + kLoadedReplyShortMs);
     EXPECT_EQ(rig.frameCount(), writesAtBox) << "Abort ends the job at once";
 }
 

@@ -19,11 +19,13 @@
 #include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/ScriptedPrompter.h"
+
 #include "support/TempProgramFolder.h"
 #include "support/TestProgram.h"
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 #include "tools/drivesim/PtyDriveServer.h"
+#include <algorithm>
 
 #include <QSet>
 #include <QString>
@@ -296,6 +298,10 @@ public:
     std::map<QString, int> silent;
     // Fake port only: a reply may be changed before it arrives.
     std::function<void(const Frame&, Bytes&)> tamper;
+    // Fake port only: replies arrive after the drive's own delay (a late fault's included) and,
+    // as on a line, one after another: a late reply holds back those behind it. Off, each
+    // reply comes a millisecond after its request.
+    bool driveTiming = false;
 
     ScriptedPrompter prompter;
     TempProgramFolder folder;
@@ -328,10 +334,18 @@ private:
         for (SimReply& r : sim->respondToWrite(request)) {
             if (tamper && f)
                 tamper(*f, r.bytes);
-            out.push_back({std::move(r.bytes), 1});
+            qint64 delayMs = 1;
+            if (driveTiming) {
+                const qint64 at =
+                    std::max(clock.now() + std::max<qint64>(1, qint64(r.delay.count() / 1000)), lineFreeAt_);
+                lineFreeAt_ = at;
+                delayMs = at - clock.now();
+            }
+            out.push_back({std::move(r.bytes), delayMs});
         }
         return out;
     }
+    qint64 lineFreeAt_ = 0; // when the drive's last reply has arrived (driveTiming)
 
     SimProtocol protocol_;
     Wire wire_;
