@@ -184,7 +184,9 @@ TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
 TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
     storeChoice("HXB3", "-4037", "V250");
     context.drive.identity.typeName = "HXA1";
-    StartupChoice c(context, installedAsker(), {false, true});
+    StartupContext start;
+    start.fileArgumentStart = true;
+    StartupChoice c(context, installedAsker(), start);
     ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(context.drive.identity.typeName, "HXA1");
     EXPECT_EQ(c.storedSelection().type, StartupChoice::kMissing);
@@ -209,7 +211,9 @@ TEST_P(LanguagePreselection, PicksTheExpectedLanguage) {
     const LanguageCase& p = GetParam();
     writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n" + p.settings);
     context.language.name = QString::fromUtf8(p.running);
-    StartupChoice c(context, installedAsker(), {p.fromNew, false});
+    StartupContext start;
+    start.firstShowDone = p.fromNew;
+    StartupChoice c(context, installedAsker(), start);
     ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.selection().language, p.expectedPos);
     EXPECT_EQ(context.texts.caption, QString::fromUtf8(p.expectedCaption));

@@ -194,8 +194,8 @@ TEST(SampleStore, ReducesEveryColumnToWhatABruteForceFinds) {
         {"whole record and past its end", -8, 1.0 / 16, 600},
         {"fewer samples than columns", 100.5, 4, 300},
         {"window starting before 0", -37.25, 2, 100},
-        {"window past the samples held", s.position(samples - 10), 1, 64},
-        {"window wholly past the samples", s.position(samples - 1) + 500, 1, 32},
+        {"window past the samples held", double(s.position(samples - 10)), 1, 64},
+        {"window wholly past the samples", double(s.position(samples - 1) + 500), 1, 32},
         {"one column", 10, 1.0 / 1024, 1},
     };
     std::vector<SampleStore::ColumnSpan> fast;
