@@ -68,8 +68,10 @@ void BenchTableHost::UpdateCurrentVoltageCommands() {
 BenchParameterTable::BenchParameterTable() {
     if (!ok)
         return;
+    QStringList messages;
     for (int n = 0; n < 110; ++n)
-        store.Messages << QStringLiteral("msg%1").arg(n);
+        messages << QStringLiteral("msg%1").arg(n);
+    store.setMessages(messages);
     ok = load();
     context.tableView.lastIndex = context.drive.lastIndex();
     table = std::make_unique<ParameterTableWindow>(context, programOptions, nullptr, host);

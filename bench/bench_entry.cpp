@@ -77,9 +77,9 @@ void undoOrRedo(benchmark::State& state, bool undo) {
     for (int k = 0; k < 50; ++k)
         f.type(k % 2 ? QStringLiteral("50") : QStringLiteral("60.25"));
     UndoRedo& h = f.table->undoRedo();
-    ParameterTable& core = f.table->core();
+    const UndoHistory& history = f.store.history();
     for (auto _ : state) {
-        if ((undo ? core.undoCount() : core.redoCount()) == 0) {
+        if ((undo ? history.undoCount() : history.redoCount()) == 0) {
             state.PauseTiming();
             while (undo ? h.redoStep() : h.undoStep()) {
             }

@@ -81,8 +81,10 @@ public:
 struct DriveType : GeneratedDriveType {
     DriveType() {
         // The window's status lines are messages of the language file.
+        QStringList messages;
         for (int n = 0; n < 110; ++n)
-            store.Messages << QStringLiteral("Message %1").arg(n);
+            messages << QStringLiteral("Message %1").arg(n);
+        store.setMessages(messages);
         ok = ok && load();
     }
 };

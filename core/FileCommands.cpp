@@ -266,13 +266,12 @@ void FileCommands::newParameterSet() {
 
     ParameterStore* p = context.store;
     Options& o = options_;
-    if (p && p->MainteFlag && o.newSetEndsMaintenance.checked()) {
-        p->MainteFlag = false;
-        p->SMainteFlag = false;
+    if (p && p->maintenance() && o.newSetEndsMaintenance.checked()) {
+        p->leaveMaintenance();
         o.setMastersTabVisible(false);
         o.showBufferTable.setChecked(false);
         context.tableView.lastIndex = context.drive.normalLastIndex;
-    } else if (p && p->MainteFlag) {
+    } else if (p && p->maintenance()) {
         context.tableView.lastIndex = context.drive.lastIndex();
     } else {
         context.tableView.lastIndex = context.drive.normalLastIndex;

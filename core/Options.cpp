@@ -289,8 +289,9 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
     UpdateRunStopControl();
 
     ProgramContext& context = context_;
-    context.tableView.lastIndex = context.store && context.store->MainteFlag ? context.drive.lastIndex()
-                                                                             : context.drive.normalLastIndex;
+    context.tableView.lastIndex = context.store && context.store->maintenance()
+                                      ? context.drive.lastIndex()
+                                      : context.drive.normalLastIndex;
     IniFile info(context.drive.files.infoIniPath);
     runStopLock.setChecked(info.readInteger(QStringLiteral("Setup"), QStringLiteral("Option2"), 0) != 0);
 }
@@ -298,7 +299,7 @@ void Options::loadSettings(const std::function<void()>& connectDrive) {
 Options::SaveOutcome Options::saveSettings() {
     const QString path = context_.paths.settingsIni;
     IniFile ini(path);
-    const bool mainte = context_.store && context_.store->MainteFlag;
+    const bool mainte = context_.store && context_.store->maintenance();
     for (const Key& k : keyTable(*this)) {
         // A check set by unlocking maintenance mode is not kept.
         if (mainte && !std::strcmp(k.key, "Mainte"))
@@ -459,7 +460,7 @@ bool Options::hasParameter(const char* comNo) const {
 
 bool Options::maintenanceUnlocked() const {
     const ParameterStore* p = context_.store;
-    return p && (p->MainteFlag || p->SMainteFlag);
+    return p && (p->maintenance() || p->superMaintenance());
 }
 
 // One rule per option for everything that steers its enabled state, whichever window asks.

@@ -169,19 +169,30 @@ void ParameterStore::loadLanguageTexts(ProgramContext& context, Asker& asker) {
 
     const IniFile ini(path);
     const QString general = QStringLiteral("General");
-    MsgSec = ini.keys(general);
-    Messages.clear();
-    if (MsgSec.isEmpty()) {
+    messageKeys_ = ini.keys(general);
+    messages_.clear();
+    if (messageKeys_.isEmpty()) {
         notice(asker, QString::fromLatin1(kLanguageInvalid) + QLatin1Char('\n') + closedText());
         context.startupAborted = true;
         return;
     }
-    for (const QString& key : std::as_const(MsgSec))
-        Messages << ini.readString(general, key, QStringLiteral("-"));
+    for (const QString& key : std::as_const(messageKeys_))
+        messages_ << ini.readString(general, key, QStringLiteral("-"));
     context.texts.caption = Msg(MsgId::Caption);
     context.texts.dataIncorrect = Msg(MsgId::DataIncorrect);
 }
 
 QString ParameterStore::Msg(int n) const {
-    return n >= 0 && n < Messages.size() ? Messages[n] : QString();
+    return n >= 0 && n < messages_.size() ? messages_[n] : QString();
+}
+
+void ParameterStore::enterMaintenance(bool master) {
+    maintenance_ = true;
+    if (master)
+        superMaintenance_ = true;
+}
+
+void ParameterStore::leaveMaintenance() {
+    maintenance_ = false;
+    superMaintenance_ = false;
 }

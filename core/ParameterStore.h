@@ -4,6 +4,7 @@
 // a run. Needs no window; the inspection window (StoreInspector) shows it as text.
 #include "core/LoadedDrive.h"
 #include "core/Messages.h"
+#include "core/UndoHistory.h"
 #include "platform/TextGrid.h"
 
 #include <QString>
@@ -77,15 +78,24 @@ public:
     // The whole set as text: the column names in row 0, record i in row i + 1.
     TextGrid workingGrid() const;
 
-    bool MainteFlag = false;
-    bool SMainteFlag = false;
+    // The values committed in the table, to take back and apply again. The table's undo and redo
+    // commands and its value entry change it; a refill of the table empties it.
+    UndoHistory& history() { return history_; }
+    const UndoHistory& history() const { return history_; }
 
-    QStringList MsgSec;   // keys of the language file's "General" section, file order
-    QStringList Messages; // their texts: message n is item n
+    // Maintenance mode (all parameters listed and written) and its master level. Unlocking sets
+    // them for the run; a new parameter set may end both.
+    bool maintenance() const { return maintenance_; }
+    bool superMaintenance() const { return superMaintenance_; }
+    // Maintenance on, and the master level too when `master`; a level already on stays on.
+    void enterMaintenance(bool master);
+    void leaveMaintenance();
 
-    QStringList UndoComNo, UndoVal;
-    QStringList RedoComNo, RedoVal;
-    QString UndoEdit, RedoEdit;
+    // The language file's "General" section: its keys in file order and their texts (message n is
+    // item n). The keys are read only by the data-store window.
+    const QStringList& messageKeys() const { return messageKeys_; }
+    const QStringList& messages() const { return messages_; }
+    void setMessages(QStringList texts) { messages_ = std::move(texts); }
 
     // Message n; "" for a number outside the list.
     QString Msg(int n) const;
@@ -93,4 +103,9 @@ public:
 
 private:
     std::vector<WorkingParameter> working_;
+    UndoHistory history_;
+    bool maintenance_ = false;
+    bool superMaintenance_ = false;
+    QStringList messageKeys_;
+    QStringList messages_;
 };

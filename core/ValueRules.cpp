@@ -273,6 +273,18 @@ int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, doubl
     return flag;
 }
 
+int storeValue(const ProgramContext& context, int index, const QString& text, double raw, bool* ok,
+               Failure* failure) {
+    WorkingParameter* w = StoreCells::editRecord(context, index);
+    if (!w) {
+        if (ok)
+            *ok = false;
+        return 0;
+    }
+    w->value = text;
+    return UpdateChangedFlag(context, definitionOf(context, index).comNo, raw, ok, failure);
+}
+
 int decimalsOfTMul(const QString& tmul) {
     static const struct {
         const char* code;

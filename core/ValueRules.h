@@ -78,13 +78,18 @@ bool LimitsOf(const ProgramContext& context, int index, double& low, double& hig
 QString DefaultOf(const ProgramContext& context, const QString& comNo, Failure* failure = nullptr);
 inline constexpr const char* kDefaultError = "Error.";
 
-// Writes ChangeIndex of the parameter: "0" when raw equals its default exactly, else "1";
-// returns the flag. When the number is unknown or its default is no number, nothing is
+// Sets the changed mark of the parameter: clear when raw equals its default exactly, else set;
+// returns it as 0 or 1. When the number is unknown or its default is no number, nothing is
 // written, 0 is returned and ok (when given) becomes false; the caller decides how to
 // count it. An unknown number, or a default DefaultOf cannot follow, gives the failure
 // DefaultNotDefined (when failure is given).
 int UpdateChangedFlag(const ProgramContext& context, const QString& comNo, double raw, bool* ok = nullptr,
                       Failure* failure = nullptr);
+// A new value of parameter `index` with its changed mark: stores `text` and marks it by `raw` (the
+// same value as a number) as UpdateChangedFlag does, so that the two never part. Outside the set
+// nothing is stored, 0 is returned and ok becomes false.
+int storeValue(const ProgramContext& context, int index, const QString& text, double raw, bool* ok = nullptr,
+               Failure* failure = nullptr);
 
 // ---- Display texts -------------------------------------------------------------------
 

@@ -87,11 +87,8 @@ MaintenanceMode::Outcome MaintenanceMode::check(const QString& password, const Q
 }
 
 void MaintenanceMode::unlock(bool master) {
-    if (ParameterStore* store = context_.store) {
-        store->MainteFlag = true;
-        if (master)
-            store->SMainteFlag = true;
-    }
+    if (ParameterStore* store = context_.store)
+        store->enterMaintenance(master);
     options_.useMaintenanceMode.setChecked(true);
     context_.tableView.lastIndex = context_.drive.lastIndex();
     if (master)

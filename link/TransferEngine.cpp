@@ -103,7 +103,7 @@ QString TransferEngine::shownTitle(int index) const {
 
 QString TransferEngine::shownName(int index) const {
     const bool maintenance = definition(index).comNo.startsWith(u'F') || definition(index).title.isEmpty();
-    if (maintenance && !context_.store->MainteFlag)
+    if (maintenance && !context_.store->maintenance())
         return texts_.maintenanceTitle;
     return definition(index).name;
 }
@@ -163,7 +163,7 @@ TransferEngine::Failure TransferEngine::commError(int index) {
                    [this, index] {
                        ++errors_;
                        if (result_ &&
-                           !(definition(index).comNo.startsWith(u'F') && !context_.store->MainteFlag))
+                           !(definition(index).comNo.startsWith(u'F') && !context_.store->maintenance()))
                            result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
                    }};
 }
@@ -270,9 +270,8 @@ void TransferEngine::runImport() {
     for (int i = 0; i <= lastIndex_; ++i) {
         const std::int64_t v =
             normaliseRaw(entries[std::size_t(i)], parameterIs32(context_, i), parameterIsSigned(context_, i));
-        StoreCells::setValue(context_, i, QString::number(v));
         ValueRules::Failure failure;
-        ValueRules::UpdateChangedFlag(context_, definition(i).comNo, double(v), nullptr, &failure);
+        ValueRules::storeValue(context_, i, QString::number(v), double(v), nullptr, &failure);
         if (failure)
             ShowMsg(link_.asker(), context_, *failure, BoxIcon::Warning);
     }
@@ -377,7 +376,7 @@ void TransferEngine::runComparison() {
         const std::int64_t drive =
             normaliseRaw(read.value, parameterIs32(context_, i), parameterIsSigned(context_, i));
         const std::int64_t table = textValue(valueCell(i));
-        if (drive != table && (i <= context_.drive.normalLastIndex || store.MainteFlag)) {
+        if (drive != table && (i <= context_.drive.normalLastIndex || store.maintenance())) {
             return Failure{o.showComparisonMessage.checked(), MsgId::DifferentValueFound,
                            MsgId::DifferentValueAt, [this, i, drive, table] {
                                ++differences_;

@@ -84,6 +84,16 @@ void showPairs(QPlainTextEdit* list, QStringList (&shown)[2], const QStringList&
     list->setPlainText(pairs(a, b));
 }
 
+// Undo or redo steps as the window lists them: number and value text side by side.
+void showSteps(QPlainTextEdit* list, QStringList (&shown)[2], const QList<UndoStep>& steps) {
+    QStringList numbers, values;
+    for (const UndoStep& step : steps) {
+        numbers << step.comNo;
+        values << step.value;
+    }
+    showPairs(list, shown, numbers, values);
+}
+
 } // namespace
 
 StoreInspector::StoreInspector(const ProgramContext& context, QWidget* parent)
@@ -165,11 +175,11 @@ void StoreInspector::refresh() {
         work_ = shown.workingGrid();
         uParaModel_->reload(sameSize);
     }
-    showPairs(undoList_, shownUndo_, shown.UndoComNo, shown.UndoVal);
-    showPairs(redoList_, shownRedo_, shown.RedoComNo, shown.RedoVal);
-    showPairs(languageList_, shownLanguage_, shown.MsgSec, shown.Messages);
-    mainteFlag_->setChecked(shown.MainteFlag);
-    sMainteFlag_->setChecked(shown.SMainteFlag);
+    showSteps(undoList_, shownUndo_, shown.history().undoSteps());
+    showSteps(redoList_, shownRedo_, shown.history().redoSteps());
+    showPairs(languageList_, shownLanguage_, shown.messageKeys(), shown.messages());
+    mainteFlag_->setChecked(shown.maintenance());
+    sMainteFlag_->setChecked(shown.superMaintenance());
 }
 
 void StoreInspector::placeUnder(const QWidget* mainWindow) {

@@ -149,13 +149,9 @@ bool ParameterTable::refreshAll() {
         }
     }
 
-    undoDepth_ = options_.undoDepth.position();
-    undoCount_ = redoCount_ = 0;
     if (ParameterStore* p = store(context_)) {
-        p->UndoComNo.clear();
-        p->UndoVal.clear();
-        p->RedoComNo.clear();
-        p->RedoVal.clear();
+        p->history().clear();
+        p->history().setDepth(options_.undoDepth.position());
     }
 
     const bool ok = FillRows();
@@ -466,6 +462,14 @@ QString ParameterTable::DefaultOf(const QString& comNo) {
 int ParameterTable::UpdateChangedFlag(const QString& comNo, double raw, bool* ok) {
     ValueRules::Failure failure;
     const int flag = ValueRules::UpdateChangedFlag(context_, comNo, raw, ok, &failure);
+    if (failure)
+        ShowMsg(asker_, context_, *failure, BoxIcon::Warning);
+    return flag;
+}
+
+int ParameterTable::storeValue(int index, const QString& text, double raw, bool* ok) {
+    ValueRules::Failure failure;
+    const int flag = ValueRules::storeValue(context_, index, text, raw, ok, &failure);
     if (failure)
         ShowMsg(asker_, context_, *failure, BoxIcon::Warning);
     return flag;

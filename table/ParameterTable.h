@@ -100,15 +100,6 @@ public:
     // Rows left when blind parameters are hidden.
     int blindRowCount() const { return blindRowCount_; }
     void setBlindRowCount(int n) { blindRowCount_ = n; }
-    // Steps the undo and redo lists hold, and the most they may hold (kept by UndoRedo).
-    int undoCount() const { return undoCount_; }
-    int redoCount() const { return redoCount_; }
-    void setUndoCounts(int undo, int redo) {
-        undoCount_ = undo;
-        redoCount_ = redo;
-    }
-    int undoDepth() const { return undoDepth_; }
-    void setUndoDepth(int depth) { undoDepth_ = depth; }
 
     // ---- Row search (GridRowOfIndex) ------------------------------------------------------------
     int lastDataRow() const { return lastDataRow_; }
@@ -133,8 +124,9 @@ public:
 
     // ---- Filling ------------------------------------------------------------------------------
     // The data part of a rebuild after the parameter set changed: command states, flags of
-    // the working table, undo lists, rows, find buffer. False when the refill stopped at a
-    // value that is no number: message NotANumber was shown once and the rows filled so far stay.
+    // the working table, undo history (emptied, its depth read from the options), rows, find
+    // buffer. False when the refill stopped at a value that is no number: message NotANumber
+    // was shown once and the rows filled so far stay.
     bool refreshAll();
     // Rows and header for the current view, then the limits; the cursor row, the current cell
     // and the highlighted block stay on their parameters where the new rows show them. False
@@ -168,6 +160,7 @@ public:
     double ClampToRange(const QString& valueText, int index);
     QString DefaultOf(const QString& comNo);
     int UpdateChangedFlag(const QString& comNo, double raw, bool* ok = nullptr);
+    int storeValue(int index, const QString& text, double raw, bool* ok = nullptr);
     int GridRowOfIndex(int index);
 
     // ---- Grid position ---------------------------------------------------------------------
@@ -226,9 +219,6 @@ private:
     PendingEntry entry_;
     bool outOfRange_ = false;
     int blindRowCount_ = 0;
-    int undoCount_ = 0;
-    int redoCount_ = 0;
-    int undoDepth_ = 0;
     int lastDataRow_ = 0;
     int searchStartRow_ = 0;
     QStringList findBuffer_;

@@ -13,6 +13,7 @@
 #include "platform/PumpEvents.h"
 #include "platform/WaitCursor.h"
 #include "table/ParameterTable.h"
+#include "table/UndoRedo.h"
 #include "table/ValueEntry.h"
 
 #include <cmath>
@@ -175,19 +176,20 @@ void SelectedTransfer::ImportSelected() {
             reply = link_->transact(i, QString(), QStringLiteral("R"));
             next = afterExchange(i, reply.error);
         }
+        // A failed read keeps the value, and the mark is taken from it again.
+        QString value = StoreCells::value(core_.context(), i);
         if (reply.error) {
-            // The value stays as it was, and so does the flag computed from it.
             set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
         } else {
             set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
             // No longer "last transfer failed"; a parameter that must not be written keeps its mark.
             core_.context().drive.markTransfer(i, 0);
-            setValue(core_.context(), i, replyText(core_.context(), i, reply.value));
+            value = replyText(core_.context(), i, reply.value);
         }
         double v = 0;
-        if (!ValueRules::parseNumber(StoreCells::value(core_.context(), i), v))
+        if (!ValueRules::parseNumber(value, v))
             v = 0;
-        const int changed = core_.UpdateChangedFlag(definition(core_.context(), i).comNo, v);
+        const int changed = core_.storeValue(i, value, v);
         core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
         redisplay(row, i);
         set(core_.context(), i, &WorkingParameter::toWrite, false);
@@ -303,14 +305,11 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         core_.context().drive.markTransfer(i, 0);
         stored = replyText(core_.context(), i, reply.value);
     }
-    if (recordUndo)
-        recordUndo(i);
-    setValue(core_.context(), i, stored);
     // Marked changed by what the drive now holds, once it has taken it.
     double v = 0;
     if (!ValueRules::parseNumber(stored, v))
         v = 0;
-    const int changed = core_.UpdateChangedFlag(definition(core_.context(), i).comNo, v);
+    const int changed = undo_ ? undo_->commitValue(i, stored, v) : core_.storeValue(i, stored, v);
     core_.setCell(TC_Changed, row, changedMark(core_.context(), i, changed));
     redisplay(row, i);
 

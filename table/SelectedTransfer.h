@@ -18,6 +18,7 @@
 
 class CommLink;
 class ParameterTable;
+class UndoRedo;
 struct ProgramContext;
 
 // ---- Targets of a table command --------------------------------------------------------------
@@ -75,9 +76,9 @@ public:
     // The drive the commands talk to from now on (not owned).
     void setLink(DriveLink& link) { link_ = &link; }
 
-    // Records the undo step of a committed export (the parameter's number appended, then its
-    // old value); the window connects it to the table's undo history.
-    std::function<void(int index)> recordUndo;
+    // The undo history a committed export records its step in (not owned); without one the
+    // value is stored unrecorded.
+    void setUndo(UndoRedo& undo) { undo_ = &undo; }
 
     // F3: reads every target from the drive. Does nothing while its command is disabled or a
     // monitor run is in progress. Between the exchanges of F3 and F2 the windows' events go
@@ -114,4 +115,5 @@ private:
 
     ParameterTable& core_;
     DriveLink* link_;
+    UndoRedo* undo_ = nullptr;
 };

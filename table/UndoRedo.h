@@ -1,20 +1,18 @@
 #pragma once
-// Undo and redo of the values committed in the parameter table. A step is a communication
-// number and a raw value text at the same line of two lists of the data store (UndoComNo
-// and UndoVal, RedoComNo and RedoVal); the newest step is the last line. Undo and redo
-// rewrite the parameter's Value, its changed flag and its shown text, put the cursor on its
-// row and recompute the limits; nothing is sent to the drive, and the edited-but-unsent,
+// Undo and redo of the values committed in the parameter table. The steps are the data store's
+// (UndoHistory): the newest undo step is the value a parameter had before its last commit. Undo
+// and redo rewrite the parameter's value, its changed mark and its shown text, put the cursor on
+// its row and recompute the limits; nothing is sent to the drive, and the edited-but-unsent,
 // transfer-error and hexadecimal marks stay as they are.
 //
-// The undo lists always hold exactly undoCount() lines and the redo lists redoCount() lines (the
-// redo history is a plain stack), so the newest step is always the last line. The depth is
-// the options' "Max. Times of Undo": lowering it drops the oldest steps at once.
+// The depth is the options' "Max. Times of Undo": lowering it drops the oldest steps at once.
 //
 // Needs no window: the table window scrolls to the row when told (cursorMoved).
 #include <QObject>
 #include <QString>
 
 class ParameterTable;
+class UndoHistory;
 
 class UndoRedo : public QObject {
     Q_OBJECT
@@ -22,12 +20,10 @@ public:
     // Marks the undo and redo commands as handled and follows the depth option from now on.
     explicit UndoRedo(ParameterTable& core, QObject* parent = nullptr);
 
-    // Records parameter `index`'s current Value as the newest undo step; the caller has just
-    // appended the parameter's communication number to UndoComNo. Empties the redo history.
-    // Steps beyond the depth are dropped, oldest first (all of them at depth 0).
-    void PushUndo(int index);
-    // The commit of a value as one step: the number appended, then PushUndo.
-    void recordStep(int index);
+    // The table's commit of a value: parameter `index`'s value before becomes the newest undo step
+    // (the redo history is emptied, steps beyond the depth dropped), then `text` is stored with its
+    // changed mark by `raw` (ParameterTable::storeValue, whose result this returns).
+    int commitValue(int index, const QString& text, double raw, bool* ok = nullptr);
 
     // The newest undo step taken back / the next redo step applied. Each runs only while its
     // command is enabled and a step is held; a value being typed is cancelled first. False
@@ -45,8 +41,8 @@ signals:
     void cursorMoved(int row);
 
 private:
+    UndoHistory* history() const;
     bool step(bool undo);
-    void trim();
     void updateCommands();
 
     ParameterTable& core_;

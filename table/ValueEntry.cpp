@@ -214,6 +214,7 @@ bool ValueEntry::Commit() {
     if (t.outOfRange())
         ShowMsg(core_.asker(), core_.context(), MsgId::OutOfRange, BoxIcon::Warning);
 
+    // A default that is no number refuses the value before anything is stored.
     bool flagOk = false;
     const int changed = t.UpdateChangedFlag(comNo, v, &flagOk);
     if (!flagOk) {
@@ -226,9 +227,8 @@ bool ValueEntry::Commit() {
     if (!ValueRules::parseNumber(StoreCells::value(core_.context(), i), current) || current != v)
         StoreCells::set(core_.context(), i, &WorkingParameter::toWrite, true);
 
-    undo_.recordStep(i);
     const QString value = ValueRules::floatText(v);
-    StoreCells::setValue(core_.context(), i, value);
+    undo_.commitValue(i, value, v);
     StoreCells::set(core_.context(), i, &WorkingParameter::hex, hex);
     bool shownOk = false;
     const QString shown = shownValue(t, i, value, &shownOk);

@@ -164,7 +164,7 @@ ParameterTableWindow::ParameterTableWindow(ProgramContext& context, Options& opt
     connect(&entry_, &ValueEntry::cursorMoved, this, [this](int row) { scrollToRow(row, false); });
     connect(&entry_, &ValueEntry::deleteKey, this, &ParameterTableWindow::restoreShipmentValues);
     connect(&undoRedo_, &UndoRedo::cursorMoved, this, [this](int row) { scrollToRow(row, true); });
-    transfer_.recordUndo = [this](int index) { undoRedo_.recordStep(index); };
+    transfer_.setUndo(undoRedo_);
     FormActivation::watch(this, [this] { refreshOnActivation(); });
 }
 

@@ -115,8 +115,6 @@ public:
     SelectedTransfer& transfer() { return transfer_; }
     FindSearch& findSearch() { return find_; }
     UndoRedo& undoRedo() { return undoRedo_; }
-    // A committed value's old Value as an undo step (its number was just added to UndoComNo).
-    void PushUndo(int index) { undoRedo_.PushUndo(index); }
     // Where the window goes for a main window with this outer rectangle (frame included).
     static QRect placementUnder(const QRect& mainFrame);
 

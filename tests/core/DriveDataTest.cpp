@@ -399,7 +399,7 @@ TEST_F(DriveDataTest, ShippedDriveTypesLoadInEveryLanguageAndCapacity) {
         while (caps.hasNext()) {
             const QFileInfo cap(caps.next());
             ParameterStore shipped;
-            shipped.Messages = store.Messages;
+            shipped.setMessages(store.messages());
             ProgramContext context;
             context.store = &shipped;
             context.drive.files.typeFolder = inv.absolutePath();

@@ -515,15 +515,15 @@ TEST_F(NewParaSetTest, NewLoadsTheDriveTypeAndResetsTheFileState) {
 }
 
 TEST_F(NewParaSetTest, MaintenanceStaysUnlockedUnlessReleasedAtNew) {
-    store->MainteFlag = true;
+    store->enterMaintenance(false);
     commands.newParameterSet();
     EXPECT_EQ(context.tableView.lastIndex, context.drive.lastIndex());
-    EXPECT_TRUE(store->MainteFlag);
+    EXPECT_TRUE(store->maintenance());
 
     options.newSetEndsMaintenance.setChecked(true);
     options.setMastersTabVisible(true);
     commands.newParameterSet();
-    EXPECT_FALSE(store->MainteFlag);
+    EXPECT_FALSE(store->maintenance());
     EXPECT_FALSE(options.mastersTabVisible());
     EXPECT_FALSE(options.showBufferTable.checked());
     EXPECT_EQ(context.tableView.lastIndex, context.drive.normalLastIndex);

@@ -89,7 +89,7 @@ TEST_F(OptionsSettings, TypeCheckIsOnAtEveryStartWhateverWasStored) {
 TEST_F(OptionsSettings, MaintenanceCheckIsNotStoredWhileMaintenanceIsUnlocked) {
     writeSettings("[Options]\r\nMainte=0\r\n");
     opt->create();
-    store->MainteFlag = true;
+    store->enterMaintenance(false);
     opt->useMaintenanceMode.setChecked(true);
     opt->saveSettings();
     IniFile ini(context.paths.settingsIni);
@@ -172,7 +172,7 @@ TEST_F(OptionsSettings, RowsInUseFollowTheMaintenanceFlagAtLoading) {
     context.drive.normalLastIndex = 1;
     opt->create();
     EXPECT_EQ(context.tableView.lastIndex, 1);
-    store->MainteFlag = true;
+    store->enterMaintenance(false);
     opt->loadSettings();
     EXPECT_EQ(context.tableView.lastIndex, 5);
 }
@@ -407,7 +407,7 @@ TEST_F(OptionsRules, RunStopLockOpensWithMaintenanceAndContinuousMonitoringAlway
     opt->create();
     EXPECT_TRUE(opt->runStopLock.checked());
     EXPECT_FALSE(opt->monitorRunStopControl.enabled());
-    store->SMainteFlag = true;
+    store->enterMaintenance(true);
     opt->UpdateRunStopControl();
     EXPECT_TRUE(opt->monitorRunStopControl.enabled());
     opt->continuousMonitoring.setChecked(true);

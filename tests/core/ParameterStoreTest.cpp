@@ -47,7 +47,7 @@ TEST_F(StoreTest, MessageNumbersFollowTheKeyOrderOfTheFile) {
 
     EXPECT_FALSE(context.startupAborted);
     EXPECT_TRUE(prompter.boxes().empty());
-    EXPECT_EQ(store.MsgSec, QStringList({"Zeta", "Alpha", "Mid"}));
+    EXPECT_EQ(store.messageKeys(), QStringList({"Zeta", "Alpha", "Mid"}));
     EXPECT_EQ(store.Msg(0), "A");
     EXPECT_EQ(store.Msg(1), "B");
     EXPECT_EQ(store.Msg(2), "C ");
@@ -131,7 +131,7 @@ TEST_F(StoreTest, CancelledOrUnusableLanguageFileEndsTheStart) {
         EXPECT_EQ(prompter.texts(), c.boxes) << c.name;
         for (const auto& b : prompter.boxes())
             EXPECT_EQ(b.caption, "Confirmation") << c.name;
-        EXPECT_TRUE(fresh.Messages.isEmpty()) << c.name;
+        EXPECT_TRUE(fresh.messages().isEmpty()) << c.name;
         EXPECT_EQ(fresh.Msg(0), "") << c.name;
     }
 }
@@ -142,7 +142,7 @@ TEST_F(StoreTest, NothingHappensOnceTheStartWasAborted) {
     context.startupAborted = true;
     store.loadLanguageTexts(context, prompter);
     EXPECT_TRUE(prompter.boxes().empty());
-    EXPECT_TRUE(store.Messages.isEmpty());
+    EXPECT_TRUE(store.messages().isEmpty());
     EXPECT_EQ(store.workingText(0, 0), "");
 }
 
@@ -174,7 +174,7 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
         context.language.iniPath = file;
         shipped.loadLanguageTexts(context, prompter);
         EXPECT_FALSE(context.startupAborted) << name;
-        EXPECT_EQ(shipped.Messages.size(), 119) << name;
+        EXPECT_EQ(shipped.messages().size(), 119) << name;
         EXPECT_FALSE(context.texts.caption.isEmpty()) << name;
         EXPECT_EQ(context.texts.dataIncorrect, shipped.Msg(67)) << name;
     }
@@ -272,7 +272,7 @@ TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
 }
 
 TEST_F(StoreTest, BoxesShowTheNumberedMessageUnderTheCaption) {
-    store.Messages = QStringList{"Caption", "First", "Second"};
+    store.setMessages({"Caption", "First", "Second"});
     context.texts.caption = "Caption";
     const Notice port = MsgNotice(context, MsgId::NoUsablePort, BoxIcon::Error);
     EXPECT_EQ(port.text, "Second");

@@ -80,8 +80,10 @@ inline void setUp() {
     programContext.drive.identity.cpuNumber = "105";
     programContext.drive.capacityNumbers = QStringList{"0001"};
     programContext.drive.capacityFollowers = QStringList{"A012"};
+    QStringList messages;
     for (int i = 0; i < 120; ++i)
-        store.Messages << QString("M%1").arg(i);
+        messages << QString("M%1").arg(i);
+    store.setMessages(messages);
     const char* const numbers[][3] = {{"0000", "0", "3"},    {"0001", "0", "600"}, {"0099", "0", "1"},
                                       {"0105", "0", "4096"}, {"0998", "0", "1"},   {"0999", "0", "2"},
                                       {"A012", "1", "0001"}, {"C000", "0", "-5"},  {"FB72", "0", "0"}};

@@ -71,7 +71,7 @@ protected:
             program.setPara(i, PD_Byte, QString::fromLatin1(rows[i][1]));
             program.setWork(i, UP_LValue, QString::fromLatin1(rows[i][2]));
         }
-        program.store.Messages = {"KVR260X", "m1", "Usable serial port is not found.", "m3"};
+        program.store.setMessages({"KVR260X", "m1", "Usable serial port is not found.", "m3"});
 
         link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
         link.setPortsFound({QStringLiteral("COM1")});

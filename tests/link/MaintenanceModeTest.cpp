@@ -79,11 +79,11 @@ TEST_P(MaintenancePassword, OpensItsLevel) {
     const ProgramContext& context = rig.context;
     const bool unlocked = row.outcome == Outcome::Unlocked;
     EXPECT_EQ(options.useMaintenanceMode.checked(), unlocked);
-    EXPECT_EQ(rig.store.MainteFlag, unlocked);
+    EXPECT_EQ(rig.store.maintenance(), unlocked);
     EXPECT_EQ(context.tableView.lastIndex,
               unlocked ? context.drive.lastIndex() : context.drive.normalLastIndex);
     EXPECT_EQ(mode.unlocked(), unlocked);
-    EXPECT_EQ(rig.store.SMainteFlag, row.master);
+    EXPECT_EQ(rig.store.superMaintenance(), row.master);
     EXPECT_EQ(options.mastersTabVisible(), row.master);
     if (row.outcome == Outcome::Refused) {
         EXPECT_EQ(rig.frameCount(), framesBefore); // a wrong password never reaches the drive

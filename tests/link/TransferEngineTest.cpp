@@ -138,7 +138,7 @@ TEST_P(Transfer, AFailedReadTakesTheDefaultAndIsListedUnlessItIsAMaintenanceNumb
     EXPECT_FALSE(job.shown()) << "closes by itself after failures";
     EXPECT_TRUE(job.engine().resultWanted());
 
-    rig.store.MainteFlag = true;
+    rig.store.enterMaintenance(false);
     Job again(rig, kModeImport, rig.context.drive.lastIndex());
     again.start();
     EXPECT_EQ(again.result.lines(),

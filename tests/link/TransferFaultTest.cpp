@@ -74,7 +74,7 @@ class TransferFaults : public testing::TestWithParam<FaultCase> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(rig.loaded);
-        rig.store.MainteFlag = true; // every failure is listed
+        rig.store.enterMaintenance(false); // every failure is listed
         rig.driveTiming = true;
         rig.link->setReplyTimeout(kTimeoutMs);
         ASSERT_TRUE(rig.connect());

@@ -18,7 +18,9 @@ protected:
         KeypadFixture::SetUp();
         port.responder = nullptr; // scripted replies only
         link.setView(&iconView);
-        context.store->Messages[0] = QString();
+        QStringList messages = context.store->messages();
+        messages[0] = QString();
+        context.store->setMessages(messages);
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
     int fc10() const { return context.drive.indexOfComNo(QStringLiteral("FC10")); }

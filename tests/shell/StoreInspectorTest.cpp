@@ -132,7 +132,8 @@ TEST_F(StoreWindow, ShowsATypedValuesUndoStepAndTheNewParameterSetsDefinitions) 
     table.entry().cancelForMove();
     key(Qt::Key_2, QStringLiteral("2"));
     key(Qt::Key_Return);
-    ASSERT_EQ(context.store->UndoComNo, QStringList{QStringLiteral("0001")});
+    ASSERT_EQ(context.store->history().undoCount(), 1);
+    ASSERT_EQ(context.store->history().undoSteps().first().comNo, QStringLiteral("0001"));
     EXPECT_TRUE(shows([&] { return undoText().startsWith(QStringLiteral("0001\t")); }))
         << undoText().toStdString();
 
@@ -147,7 +148,7 @@ TEST_F(StoreWindow, ShowsATypedValuesUndoStepAndTheNewParameterSetsDefinitions) 
     EXPECT_TRUE(shows([&] { return view->paraDatView()->model()->rowCount() == hxb3 + 1; }));
     for (int i : {0, hxb3 - 1})
         EXPECT_EQ(definitionCell(i + 1, PD_ComNo), context.drive.parameters[std::size_t(i)].comNo) << i;
-    EXPECT_EQ(undoText().isEmpty(), context.store->UndoComNo.isEmpty());
+    EXPECT_EQ(undoText().isEmpty(), context.store->history().undoSteps().isEmpty());
     EXPECT_EQ(view->uParaView()->model()->data(view->uParaView()->model()->index(hxb3, UP_Value)),
               context.store->workingText(UP_Value, hxb3 - 1));
 }

@@ -79,8 +79,10 @@ protected:
     // The program's table and the drive both get these parameters.
     void setRows(const std::vector<InfoRow>& rows) {
         params = std::make_unique<ParameterStore>();
+        QStringList messages;
         for (int n = 0; n <= 90; ++n)
-            params->Messages << QStringLiteral("msg%1").arg(n);
+            messages << QStringLiteral("msg%1").arg(n);
+        params->setMessages(messages);
         std::vector<ParameterDefinition> definitions(rows.size(), ParameterDefinition{});
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const int r = int(i) + 1;

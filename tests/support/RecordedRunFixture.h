@@ -18,8 +18,10 @@ struct SelectedDrive {
     ParameterStore store;
     ProgramContext context;
     SelectedDrive() {
+        QStringList messages;
         for (int n = 0; n < 100; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
+            messages << QStringLiteral("msg%1").arg(n);
+        store.setMessages(messages);
         context.store = &store;
         context.drive.identity.typeName = QStringLiteral("QX100");
         context.drive.identity.formName = QStringLiteral("-4037");

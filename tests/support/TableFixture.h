@@ -126,7 +126,13 @@ protected:
     }
     QString value(const QString& comNo) const { return work(comNo, UP_Value); }
     int cursor() const { return core.cursorRow(); }
-    QStringList undoLines() const { return store->UndoComNo; }
+    // The parameter numbers of the undo steps, oldest first.
+    QStringList undoLines() const {
+        QStringList numbers;
+        for (const UndoStep& step : store->history().undoSteps())
+            numbers << step.comNo;
+        return numbers;
+    }
     // The grid row showing a number, -1 when it is not shown.
     int rowOf(const QString& comNo) const {
         const TextGrid& g = core.grid();

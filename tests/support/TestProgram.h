@@ -34,9 +34,10 @@ public:
 
     // Message n reads "<prefix>n" for n below count; the caption is message 0.
     void setMessages(const QString& prefix, int count) {
-        store.Messages.clear();
+        QStringList messages;
         for (int n = 0; n < count; ++n)
-            store.Messages << prefix + QString::number(n);
+            messages << prefix + QString::number(n);
+        store.setMessages(messages);
         context.texts.caption = store.Msg(0);
     }
 

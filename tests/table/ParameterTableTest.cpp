@@ -191,11 +191,11 @@ TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
     options.undoDepth.setPosition(7);
     for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
         setWork("0009", col, "1");
-    store->UndoComNo << "0009";
-    store->UndoVal << "50";
-    store->RedoComNo << "0009";
-    store->RedoVal << "60";
-    core.setUndoCounts(1, 1);
+    UndoHistory& history = store->history();
+    history.setDepth(5);
+    history.push({"0009", "50"});
+    history.push({"0009", "60"});
+    history.keepForRedo(*history.takeUndo());
     commands.setEnabled(C::Undo, true);
     commands.setEnabled(C::Redo, true);
     commands.setChecked(C::Quick, true);
@@ -207,11 +207,8 @@ TEST_F(ParameterTableTest, RefreshAllClearsTheMarksUndoListsAndViewsOfTheOldSet)
     refreshAll();
     for (int col : {UP_SelectIndex, UP_ChangeIndex, UP_WriteIndex, UP_HexIndex, UP_BlindIndex})
         EXPECT_EQ(work("0009", col), "0") << col;
-    EXPECT_TRUE(store->UndoComNo.isEmpty() && store->UndoVal.isEmpty());
-    EXPECT_TRUE(store->RedoComNo.isEmpty() && store->RedoVal.isEmpty());
-    EXPECT_EQ(core.undoCount(), 0);
-    EXPECT_EQ(core.redoCount(), 0);
-    EXPECT_EQ(core.undoDepth(), 7);
+    EXPECT_TRUE(history.undoSteps().isEmpty() && history.redoSteps().isEmpty());
+    EXPECT_EQ(history.depth(), 7);
     const TableCommands& c = commands;
     EXPECT_FALSE(c.enabled(C::Undo));
     EXPECT_FALSE(c.enabled(C::Redo));

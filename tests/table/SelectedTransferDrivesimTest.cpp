@@ -55,7 +55,7 @@ protected:
         // Only the missing parameter waits it out.
         link.setReplyTimeout(kLoadedReplyShortMs);
         options.exportToEeprom.setChecked(true);
-        transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
+        transfer.setUndo(undoRedo);
     }
     void TearDown() override {
         sim.reset();

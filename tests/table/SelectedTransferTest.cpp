@@ -64,7 +64,7 @@ protected:
     void SetUp() override {
         TableFixture::SetUp();
         options.exportToEeprom.setChecked(true);
-        transfer.recordUndo = [this](int i) { undoRedo.recordStep(i); };
+        transfer.setUndo(undoRedo);
     }
     using Request = ScriptedDrive::Request;
     // Highlights rows of the value column; the cursor row is the block's top row.
@@ -313,8 +313,7 @@ TEST_F(SelectedTransferTest, ATypedValueIsWrittenThenCommittedAsOneUndoStep) {
     EXPECT_EQ(cell(TC_Changed, "0013"), Msg(context, MsgId::ChangedMark));
     EXPECT_EQ(core.pendingEntry().active(), false);
     EXPECT_EQ(core.pendingEntry().typedCount(), 0);
-    EXPECT_EQ(undoLines(), QStringList{"0013"});
-    EXPECT_EQ(store->UndoVal, QStringList{"0"});
+    EXPECT_EQ(store->history().undoSteps(), QList<UndoStep>{(UndoStep{"0013", "0"})});
 
     // A decimal value with the parameter's resolution, rounded half away from zero.
     drive.requests.clear();

@@ -22,6 +22,19 @@ protected:
         return commands.mirrorItemEnabled(C::Redo);
     }
     void setDepth(int depth) { options.undoDepth.setPosition(depth); }
+    const UndoHistory& history() const { return store->history(); }
+    static QStringList numbers(const QList<UndoStep>& steps) {
+        QStringList out;
+        for (const UndoStep& step : steps)
+            out << step.comNo;
+        return out;
+    }
+    static QStringList values(const QList<UndoStep>& steps) {
+        QStringList out;
+        for (const UndoStep& step : steps)
+            out << step.value;
+        return out;
+    }
     // Commits 0013 = 1, 2, ... n (its default is 0, its limit 50).
     void entries(int n) {
         for (int k = 1; k <= n; ++k)
@@ -69,8 +82,8 @@ TEST_F(UndoRedoTest, UndoAndRedoRestoreValuesMarksAndTexts) {
     EXPECT_FALSE(redoOn());
     EXPECT_FALSE(redo());
     EXPECT_TRUE(undoOn());
-    EXPECT_EQ(store->UndoComNo, (QStringList{"0009", "0013"}));
-    EXPECT_TRUE(store->RedoComNo.isEmpty());
+    EXPECT_EQ(numbers(history().undoSteps()), (QStringList{"0009", "0013"}));
+    EXPECT_TRUE(history().redoSteps().isEmpty());
     EXPECT_TRUE(prompter.texts().isEmpty());
 }
 
@@ -85,8 +98,8 @@ TEST_F(UndoRedoTest, UndoUndoRedoUndoIsUndoUndo) {
     EXPECT_EQ(value("0009"), "100");
     EXPECT_EQ(value("0013"), "0");
     EXPECT_EQ(value("0020"), "1");
-    EXPECT_EQ(store->UndoComNo, QStringList{"0009"});
-    EXPECT_EQ(store->RedoComNo, (QStringList{"0020", "0013"}));
+    EXPECT_EQ(numbers(history().undoSteps()), QStringList{"0009"});
+    EXPECT_EQ(numbers(history().redoSteps()), (QStringList{"0020", "0013"}));
     // The next redo is 0013's, then 0020's.
     ASSERT_TRUE(redo());
     EXPECT_EQ(value("0013"), "5");
@@ -102,7 +115,7 @@ TEST_F(UndoRedoTest, AnEntryAfterUndoEmptiesTheRedoHistory) {
     EXPECT_TRUE(redoOn());
     commit("0020", "7");
     EXPECT_FALSE(redoOn());
-    EXPECT_TRUE(store->RedoComNo.isEmpty() && store->RedoVal.isEmpty());
+    EXPECT_TRUE(history().redoSteps().isEmpty());
     EXPECT_FALSE(redo());
     EXPECT_EQ(value("0013"), "0");
 }
@@ -110,7 +123,7 @@ TEST_F(UndoRedoTest, AnEntryAfterUndoEmptiesTheRedoHistory) {
 TEST_F(UndoRedoTest, TheDepthKeepsTheNewestSteps) {
     setDepth(10);
     entries(11);
-    EXPECT_EQ(store->UndoVal.size(), 10);
+    EXPECT_EQ(history().undoCount(), 10);
     for (int k = 0; k < 10; ++k)
         ASSERT_TRUE(undo()) << k;
     // The first entry can no longer be taken back.
@@ -127,7 +140,7 @@ TEST_F(UndoRedoTest, TheDepthKeepsTheNewestSteps) {
 TEST_F(UndoRedoTest, DepthZeroRecordsNothing) {
     setDepth(0);
     entries(3);
-    EXPECT_TRUE(store->UndoComNo.isEmpty() && store->UndoVal.isEmpty());
+    EXPECT_TRUE(history().undoSteps().isEmpty());
     EXPECT_FALSE(undoOn());
     EXPECT_FALSE(undo());
     EXPECT_EQ(value("0013"), "3");
@@ -138,10 +151,8 @@ TEST_F(UndoRedoTest, LoweringTheDepthDropsTheOldestStepsAtOnce) {
     entries(6);
     ASSERT_TRUE(undo()); // one step on the redo side as well
     setDepth(3);
-    EXPECT_EQ(store->UndoComNo.size(), 3);
-    EXPECT_EQ(store->UndoVal, (QStringList{"2", "3", "4"}));
-    EXPECT_EQ(core.undoCount(), 3);
-    EXPECT_EQ(core.undoDepth(), 3);
+    EXPECT_EQ(values(history().undoSteps()), (QStringList{"2", "3", "4"}));
+    EXPECT_EQ(history().depth(), 3);
     // The three newest, newest first.
     for (const char* v : {"4", "3", "2"}) {
         ASSERT_TRUE(undo());
@@ -153,7 +164,7 @@ TEST_F(UndoRedoTest, LoweringTheDepthDropsTheOldestStepsAtOnce) {
     setDepth(10);
     entries(2);
     setDepth(0);
-    EXPECT_TRUE(store->UndoComNo.isEmpty() && store->RedoComNo.isEmpty());
+    EXPECT_TRUE(history().undoSteps().isEmpty() && history().redoSteps().isEmpty());
     EXPECT_FALSE(undoOn());
     EXPECT_FALSE(redoOn());
 }
@@ -162,8 +173,7 @@ TEST_F(UndoRedoTest, ARefreshOfTheWholeTableForgetsEveryStep) {
     entries(2);
     ASSERT_TRUE(undo());
     refreshAll();
-    EXPECT_TRUE(store->UndoComNo.isEmpty() && store->UndoVal.isEmpty());
-    EXPECT_TRUE(store->RedoComNo.isEmpty() && store->RedoVal.isEmpty());
+    EXPECT_TRUE(history().undoSteps().isEmpty() && history().redoSteps().isEmpty());
     EXPECT_FALSE(undoOn());
     EXPECT_FALSE(redoOn());
 }

@@ -52,16 +52,15 @@ TEST_F(TypedValue, EachNotationIsStoredAsAWholeRawValueAndShownAgain) {
         core.FillRows();
         setWork(c.comNo, UP_WriteIndex, "0");
         const QString old = value(c.comNo);
-        const qsizetype steps = store->UndoVal.size();
+        const int steps = store->history().undoCount();
         commit(c.comNo, c.typed);
         EXPECT_EQ(value(c.comNo), c.value);
         EXPECT_EQ(work(c.comNo, UP_HexIndex), c.hex);
         EXPECT_EQ(cell(TC_Value, c.comNo), c.shown);
         EXPECT_EQ(work(c.comNo, UP_WriteIndex), old == c.value ? "0" : "1");
         // One undo step holding the old value.
-        ASSERT_EQ(store->UndoVal.size(), std::min<qsizetype>(steps + 1, 10));
-        EXPECT_EQ(store->UndoComNo.last(), c.comNo);
-        EXPECT_EQ(store->UndoVal.last(), old);
+        ASSERT_EQ(store->history().undoCount(), std::min(steps + 1, 10));
+        EXPECT_EQ(store->history().undoSteps().last(), (UndoStep{c.comNo, old}));
         setWork(c.comNo, UP_HexIndex, "0");
     }
     EXPECT_TRUE(prompter.texts().isEmpty());

@@ -38,8 +38,10 @@ protected:
         context.paths.settingsIni = folder.settingsIniPath();
         context.language.iniPath = shippedDataDir() + QStringLiteral("/lng/English.ini");
         const IniFile lang(context.language.iniPath);
+        QStringList messages;
         for (const QString& key : lang.keys(QStringLiteral("General")))
-            params.Messages << lang.readString(QStringLiteral("General"), key);
+            messages << lang.readString(QStringLiteral("General"), key);
+        params.setMessages(messages);
         context.store = &params;
         context.texts.caption = params.Msg(MsgId::Caption);
         link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake/") + name; });

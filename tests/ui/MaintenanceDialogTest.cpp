@@ -70,13 +70,13 @@ TEST_F(MaintenanceDialogTest, EnterRunsTheCheckOnceAndTheWindowStaysAfterARefusa
     EXPECT_EQ(accessWrites(), 1);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(rig.store.MainteFlag);
+    EXPECT_TRUE(rig.store.maintenance());
 }
 
 TEST_F(MaintenanceDialogTest, TheMastersWordUnlocksTheMasterLevel) {
     dialog.show();
     type(dialog.masterLabel->text());
-    EXPECT_TRUE(rig.store.SMainteFlag);
+    EXPECT_TRUE(rig.store.superMaintenance());
     EXPECT_TRUE(options.mastersTabVisible());
     EXPECT_FALSE(dialog.isVisible());
 }

@@ -49,8 +49,10 @@ protected:
         }
         context.drive.setParameters(std::move(definitions), count - 1);
         context.tableView.lastIndex = count - 2;
+        QStringList messages;
         for (int n = 0; n < 40; ++n)
-            store.Messages << QStringLiteral("msg%1").arg(n);
+            messages << QStringLiteral("msg%1").arg(n);
+        store.setMessages(messages);
     }
     ParameterStore store;
     ProgramContext context;

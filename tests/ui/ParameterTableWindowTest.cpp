@@ -245,7 +245,7 @@ TEST_F(ParaTableFixture, ActivationMarksTheTableActiveReadsTheUndoDepthAndChecks
     t.Show();
     ASSERT_TRUE(waitUntil([&] { return host.paraTableAct; }));
     EXPECT_EQ(host.spChecks, 1);
-    EXPECT_EQ(t.core().undoDepth(), 4);
+    EXPECT_EQ(store->history().depth(), 4);
 }
 
 // ---- Value rules through the table window ----------------------------------------------

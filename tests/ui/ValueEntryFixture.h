@@ -44,5 +44,11 @@ protected:
     }
     QString value(const QString& comNo) const { return work(comNo, UP_Value); }
     int cursor() const { return table->core().cursorRow(); }
-    QStringList undoLines() const { return store->UndoComNo; }
+    // The parameter numbers of the undo steps, oldest first.
+    QStringList undoLines() const {
+        QStringList numbers;
+        for (const UndoStep& step : store->history().undoSteps())
+            numbers << step.comNo;
+        return numbers;
+    }
 };
