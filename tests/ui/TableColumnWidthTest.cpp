@@ -82,8 +82,9 @@ TEST_F(TableColumnWidth, TheTwoThousandParameterTypeIsWholeAndTheWindowWidensOnl
     const auto needed = TableColumnFit::neededWidths(table->cells(), table->gridView->font(),
                                                      table->gridView->horizontalHeader());
     const int client = table->gridView->viewport()->width();
-    if (!atScreenEdge())
+    if (!atScreenEdge()) {
         EXPECT_EQ(table->core().fittingClientWidth(host.frame.width(), needed), client);
+    }
 
     // Never past the screen's right edge: there the narrow cells cut their numbers short.
     large.setPixelSize(40);
