@@ -239,7 +239,7 @@ void BM_RunPacing(benchmark::State& state) {
     Options options{table.context};
     // The main window, whose link icon the exchanges repaint, and the monitor window over it,
     // shown as during a run.
-    MainWindow main(table.context, options, &link);
+    MainWindow main(table.context, options, benchAsker(), &link);
     link.setView(&main);
     main.show();
     MeasuringPacer pacer(clock, port);

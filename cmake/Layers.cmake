@@ -51,3 +51,31 @@ function(kvr_layer target folder)
   endforeach()
   kvr_include_root(${target} ${dirs})
 endfunction()
+
+# A test that the build keeps a target to its layer: compiled against the target's include
+# folders, a header of each folder `layer` may include is found and one of any other layer is
+# not, so an include that points up or sideways fails to compile. The folders after `layer`
+# are left unchecked (a test program may see the simulated drive or not).
+function(kvr_layer_probe name target layer)
+  set(must ${layer} ${KVR_LAYER_${layer}})
+  set(probe "")
+  foreach(other IN LISTS KVR_LAYERS)
+    if(other IN_LIST ARGN)
+      continue()
+    endif()
+    file(GLOB_RECURSE headers RELATIVE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/${other}/*.h)
+    list(SORT headers)
+    list(GET headers 0 header)
+    if(other IN_LIST must)
+      string(APPEND probe "#if !__has_include(\"${header}\")\n#error ${name} cannot include ${other}\n#endif\n")
+    else()
+      string(APPEND probe "#if __has_include(\"${header}\")\n#error ${name} can include ${other}\n#endif\n")
+    endif()
+  endforeach()
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/layer_probes/${name}.cpp)
+  file(CONFIGURE OUTPUT ${file} CONTENT "${probe}")
+  add_test(NAME LayerCheck.IncludeFolders.${name}
+    COMMAND ${CMAKE_CXX_COMPILER} -std=c++20 -fsyntax-only
+      "-I$<JOIN:$<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>,;-I>" ${file}
+    COMMAND_EXPAND_LISTS)
+endfunction()

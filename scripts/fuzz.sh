@@ -34,6 +34,13 @@ CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV
   -DKVR_FUZZ=ON -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_PROJECT_KVR260X_INCLUDE="$PWD/tests/fuzz/AddFuzz.cmake" >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target "${targets[@]}"
+# Each target sees only its library's layer (a compiler run per target, no build needed).
+if $check; then
+  if ! probes=$(ctest --test-dir "$dir" -R '^LayerCheck\.IncludeFolders\.fuzz_' --output-on-failure); then
+    echo "$probes" >&2
+    exit 1
+  fi
+fi
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"

@@ -45,10 +45,11 @@ QIcon linkIconImage(LinkIcon icon) {
 
 // ---- MainWindow --------------------------------------------------------------------------------
 
-MainWindow::MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent)
+MainWindow::MainWindow(ProgramContext& context, Options& options, Asker& asker, CommLink* link,
+                       QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      context_(context), options_(options), link_(link),
+      context_(context), options_(options), link_(link), asker_(asker),
       fileCommands_(std::make_unique<FileCommands>(context, options, *this, asker_)) {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QString::fromLatin1(kProductName));

@@ -16,7 +16,6 @@
 #include "table/TableCommands.h"
 #include "ui/FormActivation.h"
 #include "ui/ParameterTableWindow.h"
-#include "ui/PrompterAsker.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -96,16 +95,18 @@ class MainWindow : public QMainWindow,
     CommLink* link_;
     // Which window is active and the special-setup warning's arming; the drive checks read it.
     DriveCheckState driveCheckState_;
-    // Shows the boxes and dialogs of core's operations (the file commands' among them).
-    PrompterAsker asker_;
+    // Shows the boxes and dialogs of core's operations (the file commands' among them): the
+    // program's one asker.
+    Asker& asker_;
     // Before the public names, so that they can refer to its lists.
     std::unique_ptr<FileCommands> fileCommands_;
 
 public:
     // Builds the window (menus, tool bar, icons) of the program the context describes, with
-    // its options and drive link (none: the drive commands do nothing); the start-up itself
-    // runs in startProgram. Nothing given is owned.
-    MainWindow(ProgramContext& context, Options& options, CommLink* link, QWidget* parent = nullptr);
+    // its options, the asker of its questions and drive link (none: the drive commands do
+    // nothing); the start-up itself runs in startProgram. Nothing given is owned.
+    MainWindow(ProgramContext& context, Options& options, Asker& asker, CommLink* link,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     const DriveCheckState& driveCheckState() const { return driveCheckState_; }

@@ -133,9 +133,9 @@ QWidget* heading(QLabel* l) {
 
 } // namespace
 
-OptionsWindow::OptionsWindow(ProgramContext& context, Options& options, std::function<void()> connectDrive,
-                             QWidget* parent)
-    : QDialog(parent), context_(context), options_(options) {
+OptionsWindow::OptionsWindow(ProgramContext& context, Options& options, Asker& asker,
+                             std::function<void()> connectDrive, QWidget* parent)
+    : QDialog(parent), context_(context), options_(options), asker_(asker) {
     setObjectName(QStringLiteral("KVROption"));
     setWindowTitle(english(""));
     build();
@@ -469,6 +469,6 @@ void OptionsWindow::done(int r) {
     if (!options_.closeQuery(asker_))
         return;
     if (const std::optional<Notice> failure = options_.saveSettings().failure)
-        showNotice(*failure);
+        asker_.ask(*failure);
     QDialog::done(r);
 }

@@ -2,13 +2,13 @@
 // The "Environment Options" window: four tabs of widgets bound to the options object.
 // Every change takes effect at once; closing checks the number fields and writes the
 // settings. There is no OK or Cancel button.
-#include "ui/PrompterAsker.h"
 #include <QDialog>
 #include <QFrame>
 #include <QHash>
 #include <QPointer>
 #include <functional>
 
+class Asker;
 class Options;
 struct ProgramContext;
 class UpDownOption;
@@ -45,10 +45,10 @@ public:
     // Builds the window and runs its creation: language texts, the settings loaded, the
     // drive connected through connectDrive (between loading and the file association), the
     // trip and alarm options enabled for the drive type. Nothing happens after a failed
-    // start-up. The options are those of the program the context describes; neither is
-    // owned.
-    OptionsWindow(ProgramContext& context, Options& options, std::function<void()> connectDrive = {},
-                  QWidget* parent = nullptr);
+    // start-up. The options are those of the program the context describes, their checks
+    // ask through `asker`; none is owned.
+    OptionsWindow(ProgramContext& context, Options& options, Asker& asker,
+                  std::function<void()> connectDrive = {}, QWidget* parent = nullptr);
     ~OptionsWindow() override;
 
     Options& options() const { return options_; }
@@ -83,7 +83,7 @@ private:
     ProgramContext& context_;
     Options& options_;
     // Shows the boxes of the options' checks and of a failed save.
-    PrompterAsker asker_;
+    Asker& asker_;
     QTabWidget* tabs_ = nullptr;
     QWidget* masters_ = nullptr;
     QHash<const CheckOption*, QCheckBox*> checks_;

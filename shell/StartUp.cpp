@@ -307,7 +307,7 @@ bool Program::create() {
     link_->setMonitorRunLock(&monitorLock_);
 
     ProgramFolder::setProgramFolder(context, env_.currentFolder);
-    main_ = std::make_unique<MainWindow>(context, options_, link_.get());
+    main_ = std::make_unique<MainWindow>(context, options_, asker_, link_.get());
     link_->setView(main_.get());
     MainWindow& m = *main_;
     m.setStartupForm([this, &m] {
@@ -402,8 +402,8 @@ bool Program::create() {
     m.setCommSetupDialog(rsset_.get());
     // The options window's creation ends by connecting to the drive; the probe's answer comes
     // from the event loop, so that the windows appear without waiting for it.
-    option_ =
-        std::make_unique<OptionsWindow>(context, options_, [this] { link_->ConnectDriveInBackground(); });
+    option_ = std::make_unique<OptionsWindow>(context, options_, asker_,
+                                              [this] { link_->ConnectDriveInBackground(); });
     m.setOptionsWindow(option_.get());
     option_->setMainWindow(&m);
     QObject::connect(option_.get(), &OptionsWindow::activated, &m, [&m] { m.setParaTableAct(false); });

@@ -94,7 +94,8 @@ private:
     ConversionBases conversionBases_; // the table's and the monitor's
     MainWindowLinks mainLinks_;
     std::unique_ptr<SerialPort> ownPort_;
-    // What the link and the objects working through it ask the user goes here.
+    // The program's one asker: the link, the windows and what works through them ask the
+    // user through it.
     PrompterAsker asker_;
     std::unique_ptr<CommLink> link_;
     std::unique_ptr<DriveChecks> checks_;

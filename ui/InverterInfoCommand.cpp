@@ -20,7 +20,7 @@ void InverterInfoCommand::run(QWidget* owner) {
     // The result names its window and files after this job.
     TransferJob job;
     job.mode = kModeInverterInfo;
-    ResultWindow result(context_, options_, job, links_, owner);
+    ResultWindow result(context_, options_, link_.asker(), job, links_, owner);
     InverterInfo info(link_, names_, context_, link_.asker());
     // The trip history lines are named from the drive type's trip list.
     info.readInverterInfo(result.text(),
@@ -32,7 +32,7 @@ void InverterInfoCommand::run(QWidget* owner) {
 void InverterInfoCommand::tripReport(const MonitorItemLists& lists, bool show, QWidget* owner) {
     TransferJob job;
     job.mode = kModeTripInfo;
-    ResultWindow result(context_, options_, job, links_, owner);
+    ResultWindow result(context_, options_, link_.asker(), job, links_, owner);
     InverterInfo info(link_, names_, context_, link_.asker());
     // Without the section's lines there is no title for the trip data either.
     if (info.readInverterInfo(result.text(), lists)) {

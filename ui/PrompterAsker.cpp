@@ -13,18 +13,17 @@ BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon, BoxButt
 }
 
 BoxAnswer PrompterAsker::ask(const Notice& notice) {
-    return showNotice(notice, parent_);
+    return showNotice(notice);
 }
 
 QString PrompterAsker::chooseFile(const FileChoice& choice) {
-    return Prompter::instance().openFile(choice.title, choice.folder, choice.filter, choice.filterIndex,
-                                         parent_);
+    return Prompter::instance().openFile(choice.title, choice.folder, choice.filter, choice.filterIndex);
 }
 
 QString PrompterAsker::chooseSaveFile(const FileChoice& choice, const QString& fileName, int* chosenFilter) {
     Prompter& prompter = Prompter::instance();
     const QString path =
-        prompter.saveFile(choice.title, choice.folder, choice.filter, choice.filterIndex, fileName, parent_);
+        prompter.saveFile(choice.title, choice.folder, choice.filter, choice.filterIndex, fileName);
     if (chosenFilter)
         *chosenFilter = prompter.lastFilterIndex();
     return path;

@@ -10,16 +10,13 @@ BoxAnswer showNotice(const Notice& notice, QWidget* parent = nullptr);
 BoxAnswer ShowMsg(const ProgramContext& context, MsgId id, BoxIcon icon = BoxIcon::Warning,
                   BoxButtons buttons = BoxButtons::Ok, QWidget* parent = nullptr);
 
-// The Asker of the windows: boxes and file dialogs through the prompter (over `parent` when
-// given), events let through by the event loop.
+// The program's Asker, made once by the shell and handed to every window and library that
+// asks: boxes and file dialogs through the prompter (over the active window), events let
+// through by the event loop.
 class PrompterAsker : public Asker {
 public:
-    explicit PrompterAsker(QWidget* parent = nullptr) : parent_(parent) {}
     BoxAnswer ask(const Notice& notice) override;
     QString chooseFile(const FileChoice& choice) override;
     QString chooseSaveFile(const FileChoice& choice, const QString& fileName, int* chosenFilter) override;
     void letEventsThrough() override;
-
-private:
-    QWidget* parent_;
 };

@@ -10,7 +10,6 @@
 #include "platform/WaitCursor.h"
 #include "report/TextReport.h"
 #include "ui/PrintDestination.h"
-#include "ui/PrompterAsker.h"
 #include "ui/UnderMainWindow.h"
 
 #include <QAction>
@@ -25,9 +24,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-ResultWindow::ResultWindow(const ProgramContext& context, const Options& options, const TransferJob& job,
-                           const MainWindowLinks& links, QWidget* /*owner*/)
-    : QDialog(nullptr), context_(context), options_(options), job_(job), links_(links) {
+ResultWindow::ResultWindow(const ProgramContext& context, const Options& options, Asker& asker,
+                           const TransferJob& job, const MainWindowLinks& links, QWidget* /*owner*/)
+    : QDialog(nullptr), context_(context), options_(options), asker_(asker), job_(job), links_(links) {
     // The owner (the window whose command made this one, and which releases it) is not the
     // Qt parent: a disabled main window would disable this window too.
     setModal(true);
@@ -157,9 +156,8 @@ bool ResultWindow::printText() {
 }
 
 void ResultWindow::saveText() {
-    PrompterAsker asker(this);
     SaveResultLines(context_, options_, lines(), int(job_.mode),
-                    currentTime ? currentTime() : QDateTime::currentDateTime(), asker);
+                    currentTime ? currentTime() : QDateTime::currentDateTime(), asker_);
 }
 
 void ResultWindow::copySelectedText() {

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <functional>
 
+class Asker;
 class Options;
 class QPlainTextEdit;
 class QPushButton;
@@ -40,8 +41,8 @@ class ResultWindow : public QDialog {
     Q_OBJECT
 public:
     // The result of `job` (its mode names the window and its files), for the program of
-    // `context`; none of the references is owned.
-    ResultWindow(const ProgramContext& context, const Options& options, const TransferJob& job,
+    // `context`; a save asks through `asker`. None of the references is owned.
+    ResultWindow(const ProgramContext& context, const Options& options, Asker& asker, const TransferJob& job,
                  const MainWindowLinks& links, QWidget* owner = nullptr);
     ~ResultWindow() override;
 
@@ -88,6 +89,7 @@ private:
 
     const ProgramContext& context_;
     const Options& options_;
+    Asker& asker_;
     const TransferJob& job_;
     const MainWindowLinks& links_;
     ResultText text_;

@@ -77,7 +77,7 @@ void TransferCommands::runWholeTable(DriveCommand command) {
         return;
 
     job_ = TransferJob();
-    ResultWindow result(context_, options_, job_, links_, host_.ownerWindow());
+    ResultWindow result(context_, options_, link_.asker(), job_, links_, host_.ownerWindow());
     std::uint32_t mode = kModeImport;
     if (command == DriveCommand::Import) {
         WriteAccessValue(link_, driveAccessValueText());

@@ -3,14 +3,19 @@
 if(TARGET fuzz_parafile)
   return()
 endif()
+# Each target sees the include folders of the library whose reader it fuzzes and no other
+# (FuzzSupport.h is found beside it): core's readers, and the monitor's file reader a layer up.
+set(KVR_FUZZ_LAYER_fuzz_monitorfile monitor)
 file(GLOB fuzz_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/fuzz_*.cpp)
 foreach(src ${fuzz_srcs})
   get_filename_component(name ${src} NAME_WE)
+  set(layer core)
+  if(DEFINED KVR_FUZZ_LAYER_${name})
+    set(layer ${KVR_FUZZ_LAYER_${name}})
+  endif()
   add_executable(${name} ${src})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_LIST_DIR})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_libraries(${name} PRIVATE kvr_core)
+  target_link_libraries(${name} PRIVATE kvr_${layer})
+  set_target_properties(${name} PROPERTIES KVR_LAYER ${layer})
 endforeach()
-# The monitor's reader lives a layer up.
-target_link_libraries(fuzz_monitorfile PRIVATE kvr_monitor)

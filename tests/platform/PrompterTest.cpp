@@ -1,7 +1,7 @@
 #include "platform/Prompter.h"
 #include "platform/DialogTitle.h"
 
-#include "support/ScriptedPrompter.h"
+#include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -44,10 +44,10 @@ TEST(DialogTitle, ShowsNoAccessKey) {
         EXPECT_EQ(dialogTitle(QString::fromUtf8(r.caption)), QString::fromUtf8(r.title)) << r.caption;
 }
 
-TEST(ScriptedPrompter, InstallsItselfAndRecordsBoxesAndDialogs) {
+TEST(ScriptedDialogs, InstallsItselfAndRecordsBoxesAndDialogs) {
     Prompter* const before = &Prompter::instance();
     {
-        ScriptedPrompter scripted;
+        ScriptedDialogs scripted;
         EXPECT_EQ(&Prompter::instance(), &scripted);
         scripted.answer(BoxAnswer::No);
         EXPECT_EQ(Prompter::instance().message("Sure?", "Cap", BoxIcon::Question, BoxButtons::YesNo),

@@ -2,6 +2,7 @@
 #include "ui/ParameterTableFixture.h"
 
 #include "shell/MainWindow.h"
+#include "support/InstalledAsker.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,7 +13,7 @@ using CopyCommand = ParaTableFixture;
 
 TEST_F(CopyCommand, CtrlCOfTheMainWindowCopiesTheHighlightedRowsFromEitherWindow) {
     // The main window as the start-up wires it to the table.
-    MainWindow main(context, options, nullptr);
+    MainWindow main(context, options, installedAsker(), nullptr);
     ParameterTableWindow t(context, options, nullptr, main);
     t.placeAndFill();
     main.setTable(&t);

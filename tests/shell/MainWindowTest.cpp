@@ -72,7 +72,7 @@ protected:
 
     QStringList calls;
     RecordingTable table{calls};
-    MainWindow m{context, options, nullptr};
+    MainWindow m{context, options, installedAsker(), nullptr};
 };
 
 TEST_F(MainWindowTest, TextsComeFromTheLanguageFileWithEnglishDefaults) {
@@ -345,7 +345,7 @@ TEST_F(MainWindowTest, FailedCommunicationCheckOffersTheSetUpAndTriesOnceMore) {
     FakeSerialPort port(clock);
     port.existingPaths = {QStringLiteral("/nonexistent/port")};
     CommLink link(context, port, clock, installedAsker());
-    MainWindow linked(context, options, &link);
+    MainWindow linked(context, options, installedAsker(), &link);
     link.setView(&linked);
     CommSetupDialog dialog(link);
     linked.setCommSetupDialog(&dialog);
@@ -449,7 +449,7 @@ TEST_F(MainWindowTest, TableFlagIsClearedByTheActivationOfAnyOtherWindowButThisO
 }
 
 TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirCloseWritesTheSettings) {
-    OptionsWindow window(context, options);
+    OptionsWindow window(context, options, installedAsker());
     m.setOptionsWindow(&window);
     int shown = 0;
     QTimer user;

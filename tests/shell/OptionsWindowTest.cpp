@@ -3,6 +3,7 @@
 #include "platform/IniFile.h"
 #include "shell/OptionsWindow.h"
 #include "shell/StoreInspector.h"
+#include "support/InstalledAsker.h"
 #include "ui/UpDownEdit.h"
 
 #include <QApplication>
@@ -21,7 +22,8 @@ protected:
         OptionsFixture::TearDown();
     }
     OptionsWindow& open() {
-        window = std::make_unique<OptionsWindow>(context, *opt, [this] { events << "connect"; });
+        window =
+            std::make_unique<OptionsWindow>(context, *opt, installedAsker(), [this] { events << "connect"; });
         return *window;
     }
     // Typing replaces the field's text as a user's edit does.

@@ -13,6 +13,7 @@
 #include "platform/InstanceLock.h"
 #include "shell/OptionsWindow.h"
 #include "support/FakeSerialPort.h"
+#include "support/InstalledAsker.h"
 #include "ui/DriveTypeDialog.h"
 #include "ui/PageSetupWindow.h"
 #include "ui/ParameterTableWindow.h"
@@ -31,7 +32,7 @@ protected:
     std::unique_ptr<MainWindow> mainWithChoice(const QString& type = QStringLiteral("HXA1"),
                                                const QString& cpu = QStringLiteral("V110"),
                                                const QString& form = QStringLiteral("-2004")) {
-        auto m = std::make_unique<MainWindow>(context, options, nullptr);
+        auto m = std::make_unique<MainWindow>(context, options, installedAsker(), nullptr);
         m->setStartupForm([this, type, cpu, form] {
             ++formRuns;
             languagesSeenByForm = IniFile(context.paths.settingsIni).keys(QStringLiteral("Language"));
@@ -117,7 +118,7 @@ TEST_F(StartUp, SavedFoldersAreReadFromTheSettings) {
 }
 
 TEST_F(StartUp, AFormWithNothingToOfferEndsTheSequence) {
-    auto m = std::make_unique<MainWindow>(context, options, nullptr);
+    auto m = std::make_unique<MainWindow>(context, options, installedAsker(), nullptr);
     m->setStartupForm([this] {
         ++formRuns;
         context.startupAborted = true;
@@ -138,7 +139,7 @@ TEST_F(StartUp, DriveDataWithoutWorkingValuesSendsTheUserBackToTheForm) {
     lines[0].replace(QStringLiteral("0000,0,0,"), QStringLiteral("0000,x,0,"));
     ASSERT_TRUE(TextFile::writeLines(inv, lines));
 
-    auto m = std::make_unique<MainWindow>(context, options, nullptr);
+    auto m = std::make_unique<MainWindow>(context, options, installedAsker(), nullptr);
     const ParameterStore* firstStore = nullptr;
     m->setStartupForm([&] {
         ++formRuns;
@@ -180,7 +181,7 @@ TEST_F(StartUp, FileArgumentTakesLanguageDriveAndValuesFromTheFile) {
         QStringLiteral("sets/pump.KvR"),
         kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("0003,5000,1,0"),
                                         QString(), QStringLiteral("0004,999,0,0")}));
-    MainWindow m(context, options, nullptr);
+    MainWindow m(context, options, installedAsker(), nullptr);
     m.startProgram(file, folder.path());
 
     ASSERT_FALSE(context.startupAborted);
@@ -226,7 +227,7 @@ TEST_F(StartUp, FileArgumentWithAnUnknownNumberStopsThereAndKeepsSaveDisabled) {
         writeKvr(QStringLiteral("x.kvr"),
                  kvr(QStringLiteral("English"), {QStringLiteral("0002,75,0,0"), QStringLiteral("FFFF,1,0,0"),
                                                  QStringLiteral("0003,5000,0,0")}));
-    MainWindow m(context, options, nullptr);
+    MainWindow m(context, options, installedAsker(), nullptr);
     m.startProgram(file, folder.path());
 
     EXPECT_FALSE(context.startupAborted);
@@ -289,7 +290,7 @@ TEST_F(StartUp, EveryRefusedFileArgumentEndsTheStartWithItsBoxAndWritesNoFolders
 
 TEST_F(StartUp, UnreadableFileArgumentSaysSoAndEnds) {
     seedLanguages();
-    MainWindow m(context, options, nullptr);
+    MainWindow m(context, options, installedAsker(), nullptr);
     m.startProgram(folder.filePath(QStringLiteral("missing.kvr")), folder.path());
     EXPECT_TRUE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -301,7 +302,7 @@ TEST_F(StartUp, FileArgumentValuesOutsideTheirLimitsAreListedAndMarked) {
     seedLanguages();
     const QString file = writeKvr(QStringLiteral("x.kvr"),
                                   kvr(QStringLiteral("English"), {QStringLiteral("0002,99999999,0,0")}));
-    MainWindow m(context, options, nullptr);
+    MainWindow m(context, options, installedAsker(), nullptr);
     m.startProgram(file, folder.path());
     EXPECT_FALSE(context.startupAborted);
     ASSERT_EQ(prompter.boxes().size(), 1u);
@@ -318,7 +319,7 @@ TEST_F(StartUp, FileArgumentLargerThanAnyParameterSetIsRefusedUnread) {
     QStringList lines = kvr(QStringLiteral("English"));
     lines << QString(ParameterFileChecks::kMaxFileBytes, u'0');
     const QString file = writeKvr(QStringLiteral("big.kvr"), lines);
-    MainWindow m(context, options, nullptr);
+    MainWindow m(context, options, installedAsker(), nullptr);
     m.startProgram(file, folder.path());
     EXPECT_TRUE(context.startupAborted);
     EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::FileTooLarge) + u'\n' + file});
@@ -338,7 +339,7 @@ TEST_F(StartUp, ProgramFolderIsTheWorkingFolderOrWithAFileTheProgramFilesFolder)
     }
     context = ProgramContext();
     ::ProgramFolder::setProgramFolder(context, other.path());
-    MainWindow m(context, options, nullptr);
+    MainWindow m(context, options, installedAsker(), nullptr);
     m.startProgram(file, folder.path());
     EXPECT_EQ(context.paths.programFolder, folder.path());
     EXPECT_EQ(context.paths.settingsIni, folder.settingsIniPath());

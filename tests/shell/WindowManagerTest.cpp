@@ -9,6 +9,7 @@
 #include "shell/StartUpFixture.h"
 
 #include "link/TransferEngine.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "ui/ParameterTableWindow.h"
 #include "ui/ResultWindow.h"
@@ -148,7 +149,7 @@ void InOpenbox::standBelowTheMainWindow(const char* language) {
     MainWindowLinks links;
     links.window = &main;
     TransferJob job;
-    ResultWindow result(program.context(), program.options(), job, links);
+    ResultWindow result(program.context(), program.options(), installedAsker(), job, links);
     result.show();
     ASSERT_TRUE(waitUntil([&] { return framed(result); }));
     auto* resultPlacement = result.findChild<UnderMainWindow*>();

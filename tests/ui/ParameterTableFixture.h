@@ -5,10 +5,10 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
+#include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TableFixture.h"
 #include "ui/ParameterTableWindow.h"
-#include "ui/PrompterAsker.h"
 
 #include <QAction>
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ public:
         commands.setEnabled(TableCommand::CVDisp, !context_.drive.currentVoltNumbers.isEmpty());
     }
     void CheckSpSetup() override { ++spChecks; }
-    Asker& asker() override { return asker_; }
+    Asker& asker() override { return installedAsker(); }
 
     QObject owner;
     TableCommands commands;
@@ -63,7 +63,6 @@ public:
 
 private:
     const ProgramContext& context_;
-    PrompterAsker asker_;
 };
 
 class ParaTableFixture : public ShippedTableFixture {

@@ -56,7 +56,7 @@ protected:
     Options& options = program.options;
     TransferJob job;
     MainWindowLinks links;
-    ResultWindow form{context, options, job, links};
+    ResultWindow form{context, options, installedAsker(), job, links};
 };
 
 TEST_F(ResultWindowTest, CaptionAndFilterFollowTheJobWithDefaultTexts) {
@@ -235,7 +235,7 @@ TEST_F(ResultWindowTest, CopyTakesTheSelectionAndJobsMayReplaceTheFirstLine) {
 
 TEST_F(ResultWindowTest, TheOwnerIsNoQtParentSoADisabledMainWindowLeavesItUsable) {
     QMainWindow main;
-    ResultWindow owned(context, options, job, links, &main);
+    ResultWindow owned(context, options, installedAsker(), job, links, &main);
     EXPECT_EQ(owned.parent(), nullptr);
     main.setEnabled(false);
     EXPECT_TRUE(owned.isEnabled());

@@ -4,9 +4,9 @@
 // fake main window of ParameterTableFixture.h.
 #include "core/StoreCells.h"
 #include "ui/ParameterTableFixture.h"
-#include "ui/PrompterAsker.h"
 
 #include "support/DriveTypeGenerator.h"
+#include "support/InstalledAsker.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,7 +36,7 @@ inline bool loadDriveType(const TempProgramFolder& folder, const DriveTypeChoice
     context.drive.identity.cpuVersion = t.cpu;
     store = std::make_unique<ParameterStore>();
     context.store = store.get();
-    PrompterAsker asker;
+    Asker& asker = installedAsker();
     store->loadLanguageTexts(context, asker);
     if (!LoadTypeTable(context, asker) || !LoadCapacityTable(context, asker) ||
         !InitValueTable(context, asker))

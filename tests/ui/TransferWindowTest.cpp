@@ -1,6 +1,7 @@
 // The transfer window around the engine: its texts and buttons at each showing, Cancel, Esc
 // and the close box while a job runs, and the result window's save after failures.
 #include "ui/TransferWindow.h"
+#include "support/InstalledAsker.h"
 #include "support/TransferFixture.h"
 #include "ui/ResultWindow.h"
 
@@ -41,7 +42,7 @@ TEST_F(TransferRun, WithFailuresTheResultIsSavedUnderTheTimeWhenTheOptionIsOn) {
     ASSERT_TRUE(rig.options.saveTransferResult.enabled());
     rig.silent = {{"0001", 0}};
     Job job(rig, kModeImport, kRef);
-    ResultWindow form(rig.context, rig.options, job.transfer, job.links);
+    ResultWindow form(rig.context, rig.options, installedAsker(), job.transfer, job.links);
     form.currentTime = [] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)); };
     job.engine().setResult(&form.text());
     job.engine().setResultSaver([&form] { form.saveText(); });

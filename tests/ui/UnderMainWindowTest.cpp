@@ -2,6 +2,7 @@
 // bar and link icon stay uncovered, also when the frames are known only after the show.
 #include "ui/UnderMainWindow.h"
 #include "link/TransferEngine.h"
+#include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/TestProgram.h"
 #include "ui/ParameterTableFixture.h"
@@ -57,7 +58,7 @@ TEST(UnderMainWindow, TheResultWindowFollowsAFrameKnownOnlyAfterItsShow) {
     links.window = &mainStandIn;
     // The stand-in reports what the window manager would: first no frame, then its frame.
     mainStandIn.setGeometry(mainFrame);
-    ResultWindow form(program.context, program.options, job, links);
+    ResultWindow form(program.context, program.options, installedAsker(), job, links);
     form.show();
     mainStandIn.setGeometry(QRect(10, 30, 639, 42));
     mainStandIn.show();

@@ -1,4 +1,4 @@
-#include "ScriptedPrompter.h"
+#include "ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -21,23 +21,23 @@ BoxAnswer firstButton(BoxButtons b) {
 }
 } // namespace
 
-ScriptedPrompter::ScriptedPrompter() {
+ScriptedDialogs::ScriptedDialogs() {
     Prompter::install(this);
 }
 
-ScriptedPrompter::~ScriptedPrompter() {
+ScriptedDialogs::~ScriptedDialogs() {
     Prompter::install(nullptr);
 }
 
-QStringList ScriptedPrompter::texts() const {
+QStringList ScriptedDialogs::texts() const {
     QStringList out;
     for (const auto& b : boxes_)
         out << b.text;
     return out;
 }
 
-BoxAnswer ScriptedPrompter::message(const QString& text, const QString& caption, BoxIcon icon,
-                                    BoxButtons buttons, QWidget*) {
+BoxAnswer ScriptedDialogs::message(const QString& text, const QString& caption, BoxIcon icon,
+                                   BoxButtons buttons, QWidget*) {
     boxes_.push_back({text, caption, icon, buttons});
     if (!answers_.empty()) {
         BoxAnswer a = answers_.front();
@@ -50,8 +50,8 @@ BoxAnswer ScriptedPrompter::message(const QString& text, const QString& caption,
     return firstButton(buttons);
 }
 
-QString ScriptedPrompter::nextFile(bool save, const QString& title, const QString& folder,
-                                   const QString& filter, int filterIndex, const QString& fileName) {
+QString ScriptedDialogs::nextFile(bool save, const QString& title, const QString& folder,
+                                  const QString& filter, int filterIndex, const QString& fileName) {
     ++fileDialogs_;
     filters_ << filter;
     dialogs_.push_back({save, title, folder, filter, filterIndex, fileName});
@@ -68,17 +68,17 @@ QString ScriptedPrompter::nextFile(bool save, const QString& title, const QStrin
     return path;
 }
 
-QString ScriptedPrompter::openFile(const QString& title, const QString& folder, const QString& filter,
-                                   int filterIndex, QWidget*) {
+QString ScriptedDialogs::openFile(const QString& title, const QString& folder, const QString& filter,
+                                  int filterIndex, QWidget*) {
     return nextFile(false, title, folder, filter, filterIndex, QString());
 }
 
-QString ScriptedPrompter::saveFile(const QString& title, const QString& folder, const QString& filter,
-                                   int filterIndex, const QString& fileName, QWidget*) {
+QString ScriptedDialogs::saveFile(const QString& title, const QString& folder, const QString& filter,
+                                  int filterIndex, const QString& fileName, QWidget*) {
     return nextFile(true, title, folder, filter, filterIndex, fileName);
 }
 
-bool ScriptedPrompter::chooseColor(QColor& color, QWidget*) {
+bool ScriptedDialogs::chooseColor(QColor& color, QWidget*) {
     if (colors_.empty()) {
         if (!allowUnexpected_)
             ADD_FAILURE() << "unexpected colour dialog";
@@ -91,7 +91,7 @@ bool ScriptedPrompter::chooseColor(QColor& color, QWidget*) {
     return ok;
 }
 
-bool ScriptedPrompter::chooseFont(QFont& font, QWidget*) {
+bool ScriptedDialogs::chooseFont(QFont& font, QWidget*) {
     if (fonts_.empty()) {
         if (!allowUnexpected_)
             ADD_FAILURE() << "unexpected font dialog";
@@ -104,7 +104,7 @@ bool ScriptedPrompter::chooseFont(QFont& font, QWidget*) {
     return ok;
 }
 
-bool ScriptedPrompter::choosePrinter(QPrinter&, QWidget*) {
+bool ScriptedDialogs::choosePrinter(QPrinter&, QWidget*) {
     if (printers_.empty()) {
         if (!allowUnexpected_)
             ADD_FAILURE() << "unexpected printer dialog";
