@@ -97,8 +97,9 @@ TEST(MonitorReport, HeaderItemsAndColumnsScaleWithThePrintableWidth) {
         EXPECT_LE(date.right() + 6, time.left() + 1e-6);
         EXPECT_LE(time.left(), int(w * 0.96));
         EXPECT_NEAR(time.right(), w, 1.0);
-        if (w == 718)
+        if (w == 718) {
             EXPECT_EQ(int(w * 0.0111), 7);
+        }
 
         // Separators in proportion to the width, the same in the captions and in each row.
         const std::array<int, 8> s = monitorColumnSeparators(w);
@@ -153,8 +154,9 @@ TEST(MonitorReport, SettingLinesNeverOverlapWhateverTheFontSize) {
             previousBottom = caption->rect.bottom();
         }
         EXPECT_LE(previousBottom, band.height) << size.toStdString();
-        if (setup.fontPoints() <= 8)
+        if (setup.fontPoints() <= 8) {
             EXPECT_EQ(textOf(band, lines[0].caption)->rect.top(), 292);
+        }
     }
 }
 

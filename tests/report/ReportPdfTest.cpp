@@ -177,8 +177,9 @@ TEST_F(ReportPdf, EveryTextStaysInsideItsRowAtTwelvePointsOnB5) {
                 });
                 ASSERT_NE(slot, bands.end())
                     << "page " << p + 1 << ": \"" << word.text.toStdString() << "\" crosses a band's edge";
-                if (longValues.contains(word.text))
+                if (longValues.contains(word.text)) {
                     EXPECT_GE(word.box.height(), fullHeight * valueShare) << word.text.toStdString();
+                }
                 if (slot->row < 0)
                     continue;
                 const QRectF name = doc.details[size_t(slot->row)].texts[PC_Name].rect;

@@ -170,8 +170,9 @@ TEST_F(Chart, TheDrawnGridSpansTheDivisionTheLabelStates) {
                 const double stated = chart.divisionSamples();
                 // The monitor window at its default size gives the chart 413 pixels: a run's
                 // window of 100 samples shows its 20 divisions of 5 there.
-                if (extent == 100 && width >= 400)
+                if (extent == 100 && width >= 400) {
                     EXPECT_EQ(stated, 5);
+                }
                 EXPECT_NEAR(drawn, stated, 1.5 * (window.maximum() - window.minimum()) / plot.width());
             }
         }
