@@ -143,11 +143,11 @@ SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
 }
 
 void SelectedTransfer::exportTargets() {
-    ExportRequestKind = core_.options().exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
+    const QString kind = core_.options().exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
     if (core_.pendingEntry().typedCount() != 0)
-        ExportSelectedCommitting(ExportRequestKind);
+        ExportSelectedCommitting(kind);
     else
-        ExportSelected(ExportRequestKind);
+        ExportSelected(kind);
 }
 
 bool SelectedTransfer::startOnTargets() {

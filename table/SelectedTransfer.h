@@ -96,9 +96,6 @@ public:
     // back), so nothing is stored that the drive has not been asked to take.
     void ExportSelectedCommitting(const QString& kind);
 
-    // "W" or "P", set by each export command.
-    QString ExportRequestKind;
-
     // A reply as parameter `index` reads it: 16 or 32 bits, signed when its low limit is below 0.
     static QString replyText(const ProgramContext& context, int index, std::uint32_t reply);
 

@@ -197,7 +197,6 @@ TEST_F(SelectedTransferTest, ExportSendsTheStoredValueNotTheRoundedText) {
     EXPECT_EQ(drive.requests.size(), 2u);
     for (const Request& r : drive.requests)
         EXPECT_EQ(r.kind, "P");
-    EXPECT_EQ(transfer.ExportRequestKind, "P");
 }
 
 TEST_F(SelectedTransferTest, AParameterThatMustNotBeWrittenIsRefusedAndTheOthersAreWritten) {
