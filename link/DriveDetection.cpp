@@ -209,14 +209,16 @@ bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
     std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable jobEnded;
-    auto start = [replyTimeMs = replyTimeMs_, &stop, &mutex, &jobEnded](Job* job) {
-        job->thread = std::thread([job, replyTimeMs, &stop, &mutex, &jobEnded] {
+    int ends = 0; // lines done with so far (under the mutex): none is missed between two looks
+    auto start = [replyTimeMs = replyTimeMs_, &stop, &mutex, &jobEnded, &ends](Job* job) {
+        job->thread = std::thread([job, replyTimeMs, &stop, &mutex, &jobEnded, &ends] {
             const int answered =
                 searchPort(*job->link, job->name, job->tries, replyTimeMs, job->current, stop, {});
             job->link->closePort();
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 job->outcome = answered;
+                ++ends;
             }
             jobEnded.notify_all();
         });
@@ -242,6 +244,7 @@ bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
     std::atomic<bool> identityOver{false};
     identityStopped_ = false;
     SearchProgress shown;
+    int endsSeen = 0;
     for (;;) {
         startDue();
         if (winner < 0 && !stopped_ && !nothingAnswered) {
@@ -264,12 +267,13 @@ bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
                 settings_.protocolIdx = t.protocolIdx;
                 if (found) {
                     job.thread.join(); // its line is closed: the identity opens it again
-                    identity = std::thread([&found, &job, &identityOver, &mutex, &jobEnded] {
+                    identity = std::thread([&found, &job, &identityOver, &mutex, &jobEnded, &ends] {
                         found(*job.link);
                         job.link->closePort();
                         {
                             const std::lock_guard<std::mutex> lock(mutex);
                             identityOver = true;
+                            ++ends;
                         }
                         jobEnded.notify_all();
                     });
@@ -294,7 +298,8 @@ bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
             }
         }
         std::unique_lock<std::mutex> lock(mutex);
-        jobEnded.wait_for(lock, kProgressStep);
+        jobEnded.wait_for(lock, kProgressStep, [&] { return ends != endsSeen; });
+        endsSeen = ends;
     }
     if (identity.joinable())
         identity.join();
