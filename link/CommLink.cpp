@@ -203,16 +203,19 @@ bool CommLink::requestFor(int index, const QString& valueText, const QString& ki
     return true;
 }
 
+ExchangeResult CommLink::refuse() {
+    idleTimer_.stop();
+    showIcon(LinkIcon::Failed);
+    ExchangeResult refused;
+    refused.error = true;
+    refused.failure = ExchangeFailure::Refused;
+    return refused;
+}
+
 ExchangeResult CommLink::transact(int index, const QString& valueText, const QString& kind) {
     FrameRequest r;
-    if (!requestFor(index, valueText, kind, r)) {
-        idleTimer_.stop();
-        showIcon(LinkIcon::Failed);
-        ExchangeResult refused;
-        refused.error = true;
-        refused.failure = ExchangeFailure::Refused;
-        return refused;
-    }
+    if (!requestFor(index, valueText, kind, r))
+        return refuse();
     return exchange(r, mainOptions());
 }
 
@@ -220,6 +223,19 @@ ExchangeResult CommLink::transactNoted(int index, const QString& valueText, cons
     ExchangeResult res = transact(index, valueText, kind);
     lastExchangeFailed_ = res.error;
     return res;
+}
+
+void CommLink::transactNotedInBackground(int index, const QString& valueText, const QString& kind,
+                                         std::function<void(const ExchangeResult&)> done) {
+    auto noted = [this, done = std::move(done)](const ExchangeResult& res) {
+        lastExchangeFailed_ = res.error;
+        if (done)
+            done(res);
+    };
+    FrameRequest r;
+    if (!requestFor(index, valueText, kind, r))
+        return noted(refuse());
+    exchangeInBackground(r, mainOptions(), std::move(noted));
 }
 
 bool CommLink::drainUntilQuiet(int quietMs) {
@@ -475,13 +491,9 @@ ExchangeResult CommLink::finish(Exchange& x) {
             answeredOnLine_ = true;
         }
     }
-    if (opt.icon != IconMode::None) {
-        if (res.error) {
-            idleTimer_.stop();
-            showIcon(LinkIcon::Failed);
-        } else if (opt.icon == IconMode::Immediate) {
-            showIcon(LinkIcon::Idle);
-        }
+    if (opt.icon != IconMode::None && res.error) {
+        idleTimer_.stop();
+        showIcon(LinkIcon::Failed);
     }
     // The exchange ends here: its frames move out rather than being copied.
     return std::move(res);

@@ -66,9 +66,8 @@ struct LinkSettings {
 
 // How the link icon follows an exchange.
 enum class IconMode {
-    None,      // untouched (scan, start-up detection)
-    Timed,     // 2 during the exchange; 0 on failure; 1 after 300 ms without an exchange (the idle timer)
-    Immediate, // 2 during the exchange; then 1 or 0 at once (keypad)
+    None,  // untouched (scan, start-up detection)
+    Timed, // 2 during the exchange; 0 on failure; 1 after 300 ms without an exchange (the idle timer)
 };
 
 // Options of one exchange; CommLink::mainOptions() gives those of transact.
@@ -207,6 +206,11 @@ public:
     // The same, its outcome noted (lastExchangeFailed) for the windows that show the link's state
     // after a request (the keypad's display, the set-up dialog, the connect).
     ExchangeResult transactNoted(int index, const QString& valueText, const QString& kind);
+    // transactNoted without waiting for the drive: sent as exchangeInBackground sends, the
+    // outcome noted and handed to `done` from the event loop. A refused request is noted and
+    // handed on at once.
+    void transactNotedInBackground(int index, const QString& valueText, const QString& kind,
+                                   std::function<void(const ExchangeResult&)> done);
     // The parameter index of a communication number, -1 when the table lacks it.
     int FindParaRow(const QString& comNo) const;
     // The quiet timer's handler: icon back to idle once 300 ms have passed since the last
@@ -257,6 +261,8 @@ private:
     // The request of parameter index; false (nothing built) for an
     // index outside the table or another kind.
     bool requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const;
+    // What a request requestFor refuses ends with (the icon shows the failure).
+    ExchangeResult refuse();
     ExchangeResult exchangeOnce(const FrameRequest& request, const ExchangeOptions& options);
     void begin(Exchange& x);
     // Takes what has arrived; with `block`, waits in poll until the reply is complete or the

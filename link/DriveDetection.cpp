@@ -170,50 +170,16 @@ std::vector<SearchTry> DriveDetection::triesFor(int port, int storedPort) const 
     return tries;
 }
 
-bool DriveDetection::searchOneByOne(const std::vector<int>& order, int storedPort,
-                                    const std::function<void(CommLink&)>& found) {
-    SearchProgress shown;
-    for (int p : order)
-        shown.ports.push_back({openPorts_.at(p), {}, false});
-    const std::atomic<bool> stop{false};
-    for (size_t k = 0; k < order.size(); ++k) {
-        const int port = order[k];
-        const std::vector<SearchTry> tries = triesFor(port, storedPort);
-        std::atomic<int> current{0};
-        auto next = [&] {
-            // A search over several ports takes long: the windows stay painted meanwhile.
-            if (!progress) {
-                LetWindowsRepaint();
-                return true;
-            }
-            shown.ports[k].current = tries[size_t(current)];
-            if (progress(shown))
-                return true;
-            stopped_ = true;
-            return false;
-        };
-        const int answered = searchPort(link_, openPorts_.at(port), tries, replyTimeMs_, current, stop, next);
-        shown.ports[k].over = true;
-        if (answered >= 0) {
-            foundPort_ = port;
-            settings_.speedIdx = tries[size_t(answered)].speedIdx;
-            settings_.parityIdx = tries[size_t(answered)].parityIdx;
-            settings_.protocolIdx = tries[size_t(answered)].protocolIdx;
-            if (found) {
-                // On the window's own thread: the cursor says that the program is busy.
-                const WaitCursor busy;
-                found(link_);
-            }
-            return true;
-        }
-        if (stopped_)
-            return false;
-    }
-    return false;
+SearchLine DriveDetection::nextLine() {
+    if (searchLines)
+        return searchLines();
+    // The link's own port and clock, lent to one port's search at a time.
+    return {std::shared_ptr<SerialPort>(&link_.port(), [](SerialPort*) {}),
+            std::shared_ptr<Clock>(&link_.clock(), [](Clock*) {})};
 }
 
-bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedPort,
-                                      const std::function<void(CommLink&)>& found) {
+bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
+                                 const std::function<void(CommLink&)>& found) {
     struct Job {
         QString name;
         SearchLine line;
@@ -227,7 +193,7 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     for (int p : order) {
         auto job = std::make_unique<Job>();
         job->name = openPorts_.at(p);
-        job->line = searchLines();
+        job->line = nextLine();
         if (!job->line.clock)
             job->line.clock = std::shared_ptr<Clock>(&systemClock(), [](Clock*) {});
         job->link = std::make_unique<CommLink>(context_, *job->line.port, *job->line.clock, link_.asker());
@@ -243,19 +209,31 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable jobEnded;
-    for (auto& j : jobs) {
-        Job* job = j.get();
-        job->thread = std::thread([job, replyTimeMs = replyTimeMs_, &stop, &mutex, &jobEnded] {
+    int ends = 0; // lines done with so far (under the mutex): none is missed between two looks
+    auto start = [replyTimeMs = replyTimeMs_, &stop, &mutex, &jobEnded, &ends](Job* job) {
+        job->thread = std::thread([job, replyTimeMs, &stop, &mutex, &jobEnded, &ends] {
             const int answered =
                 searchPort(*job->link, job->name, job->tries, replyTimeMs, job->current, stop, {});
             job->link->closePort();
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 job->outcome = answered;
+                ++ends;
             }
             jobEnded.notify_all();
         });
-    }
+    };
+    // On the link's port the ports take turns: the next starts when the one before found nothing.
+    const bool sideBySide = bool(searchLines);
+    size_t started = 0;
+    auto startDue = [&] {
+        while (started < jobs.size() && !stop &&
+               (sideBySide || started == 0 || jobs[started - 1]->outcome == -1)) {
+            if (!sideBySide && started > 0)
+                jobs[started - 1]->thread.join();
+            start(jobs[started++].get());
+        }
+    };
 
     // The answer is that of the first port in order that answers, once every port before it
     // has ended without one. The drive's identity is then read on that port's line while the
@@ -266,7 +244,9 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
     std::atomic<bool> identityOver{false};
     identityStopped_ = false;
     SearchProgress shown;
+    int endsSeen = 0;
     for (;;) {
+        startDue();
         if (winner < 0 && !stopped_ && !nothingAnswered) {
             bool open = false;
             for (size_t k = 0; k < jobs.size() && !open && winner < 0; ++k) {
@@ -287,12 +267,13 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
                 settings_.protocolIdx = t.protocolIdx;
                 if (found) {
                     job.thread.join(); // its line is closed: the identity opens it again
-                    identity = std::thread([&found, &job, &identityOver, &mutex, &jobEnded] {
+                    identity = std::thread([&found, &job, &identityOver, &mutex, &jobEnded, &ends] {
                         found(*job.link);
                         job.link->closePort();
                         {
                             const std::lock_guard<std::mutex> lock(mutex);
                             identityOver = true;
+                            ++ends;
                         }
                         jobEnded.notify_all();
                     });
@@ -301,8 +282,8 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
         }
         const bool searchOver = winner >= 0 || stopped_ || nothingAnswered;
         bool linesDone = !identity.joinable() || identityOver;
-        for (const auto& job : jobs)
-            linesDone = linesDone && job->outcome != kSearching;
+        for (size_t k = 0; k < started; ++k)
+            linesDone = linesDone && jobs[k]->outcome != kSearching;
         if (searchOver && linesDone)
             break;
         if (progress) {
@@ -317,7 +298,8 @@ bool DriveDetection::searchSideBySide(const std::vector<int>& order, int storedP
             }
         }
         std::unique_lock<std::mutex> lock(mutex);
-        jobEnded.wait_for(lock, kProgressStep);
+        jobEnded.wait_for(lock, kProgressStep, [&] { return ends != endsSeen; });
+        endsSeen = ends;
     }
     if (identity.joinable())
         identity.join();
@@ -338,8 +320,7 @@ bool DriveDetection::detectDrive(int storedPort, const std::function<void(CommLi
     for (int port = 0; port < portCount_; ++port)
         if (port != storedPort)
             order.push_back(port);
-    const bool answered =
-        searchLines ? searchSideBySide(order, storedPort, found) : searchOneByOne(order, storedPort, found);
+    const bool answered = searchPorts(order, storedPort, found);
     if (!answered)
         portCount_ = settings_.speedIdx = settings_.parityIdx = settings_.protocolIdx = kNotFound;
     return answered;
@@ -489,8 +470,8 @@ DetectionResult DriveDetection::run(const StartupChoice& form) {
         return selectFirstWithDefaultSettings();
     }
     result.outcome = SearchOutcome::Found;
-    // The port is left open with the settings found, as the reads on the link leave it.
-    if (searchLines && identity_.opened) {
+    // The port is left open on the link with the settings found, for the program's own connect.
+    if (identity_.opened) {
         identity_.opened = openPortAt(foundPort_, settings_.speedIdx, settings_.parityIdx);
         link_.noteExchangeFailed(identity_.lastReadFailed);
     }

@@ -10,10 +10,10 @@
 // side, one job per port, each over its own link; the answer is the one a search port by port
 // would give (the stored port first, then the others in order; on each the first combination
 // that answers). Seven ports without a drive then cost about one port's time: its 36 frames
-// and their time-outs. Without such lines the ports are searched one after another on the link.
-// Side by side, the drive's identity is read on the line of the port that answered too, and the
-// caller's progress handler goes on being called until every line is done with: the window
-// that follows the search never waits for a frame.
+// and their time-outs. Without such lines the ports are searched one after another, each on a
+// worker over the link's own port. Either way the drive's identity is read on the worker of the
+// port that answered too, and the caller's progress handler goes on being called until every
+// line is done with: the window that follows the search never waits for a frame.
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -91,7 +91,7 @@ public:
 
     DriveDetection(CommLink& link, ProgramContext& context);
 
-    // Lines for searching the ports side by side (null: one after another on the link).
+    // Lines for searching the ports side by side (null: one after another on the link's port).
     void setSearchLines(SearchLineFactory lines) { searchLines = std::move(lines); }
     // What follows the search and may stop it (null: nothing).
     void setProgressHandler(SearchProgressHandler handler) { progress = std::move(handler); }
@@ -113,15 +113,14 @@ public:
     // only) and the 18 combinations (there without the stored one); true with the port and the
     // settings of the drive that answered, false with kNotFound as port count and settings.
     // A stop through `progress` ends it false too, with Stopped set. `found` runs on the line
-    // that answered before the search returns (side by side on that port's worker, the progress
-    // handler still called meanwhile); a stop while it runs ends the search as stopped.
+    // that answered, on that port's worker, before the search returns (the progress handler
+    // still called meanwhile); a stop while it runs ends the search as stopped.
     bool detectDrive(int storedPort, const std::function<void(CommLink& line)>& found = {});
     // The tries of one port in order: the stored settings first on the stored port.
     std::vector<SearchTry> triesFor(int port, int storedPort) const;
     // Opens ComboPort[portPos] with 8 data bits, 1 stop bit and the given list positions on the
-    // line of the identity's exchanges (the link, or the port's own line while a search side by
-    // side reads the identity); false (the port closed) on any failure, a position outside its
-    // table included.
+    // line of the identity's exchanges (the link, or the found port's line while the identity is
+    // read); false (the port closed) on any failure, a position outside its table included.
     bool openPortAt(int portPos, int speedIdx, int parityIdx);
     // One exchange on that line; notes its outcome there (lastExchangeFailed) and returns the
     // value, 0 on failure (and, after a stop, unsent).
@@ -159,7 +158,7 @@ private:
     };
     Identity identity_;
     // The line the identity's exchanges go over; the link except while readIdentity runs on
-    // the found port's own line.
+    // the found port's line.
     CommLink* line_;
     // Set when the user stops the search while the identity is read: its exchanges end unsent.
     std::atomic<bool> identityStopped_{false};
@@ -170,10 +169,12 @@ private:
     // The form's CPU versions and capacities as the look-ups refill them for a type.
     NamedCodes cpus_, capacities_;
 
-    bool searchOneByOne(const std::vector<int>& order, int storedPort,
-                        const std::function<void(CommLink&)>& found);
-    bool searchSideBySide(const std::vector<int>& order, int storedPort,
-                          const std::function<void(CommLink&)>& found);
+    // The line of the next port's search: one of its own, else the link's port lent.
+    SearchLine nextLine();
+    // The ports in `order`, each searched on a worker (side by side when they have lines of
+    // their own, else one after another); the window followed meanwhile.
+    bool searchPorts(const std::vector<int>& order, int storedPort,
+                     const std::function<void(CommLink&)>& found);
     // Opens the found port on `line`, writes the access value and reads the identity into identity_.
     void readIdentity(CommLink& line, const StartupChoice& form);
     // Reads the drive's identity into list positions; false when the drive was answered but

@@ -26,7 +26,7 @@ struct StartupContext {
     // The drive link the connected drive is looked for on (null: the first entries are
     // preselected instead and the stored communication settings stay).
     CommLink* link = nullptr;
-    // Lines for searching the ports side by side (null: one after another on the link).
+    // Lines for searching the ports side by side (null: one after another on the link's port).
     SearchLineFactory searchLines = {};
     // The search waits for runDetection (the form shows first); the first entries meanwhile.
     bool detectLater = false;

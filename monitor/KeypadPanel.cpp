@@ -74,9 +74,45 @@ void KeypadPanel::showKeys(bool on) {
 
 void KeypadPanel::write(int index, qint64 value) {
     // A drive type without the key parameters gets no frame for them.
-    if (index < 0)
+    if (index >= 0)
+        writes_.push_back({index, value});
+}
+
+long KeypadPanel::expectExchange() {
+    awaitedOver_ = false;
+    return ++awaited_;
+}
+
+void KeypadPanel::exchangeEnded(long n) {
+    if (n != awaited_)
         return;
-    link_.transactNoted(index, QString::number(value), QStringLiteral("P"));
+    awaitedOver_ = true;
+    if (awaiting_)
+        view_.wake();
+}
+
+void KeypadPanel::awaitExchange(bool whileRunning) {
+    awaiting_ = true;
+    while (!awaitedOver_ && (panelRunning_ || !whileRunning) && view_.isShown())
+        view_.waitEvents(-1);
+    awaiting_ = false;
+}
+
+void KeypadPanel::sendWrites() {
+    while (!writes_.empty()) {
+        const KeyWrite w = writes_.front();
+        writes_.pop_front();
+        // Noted on the link as every write is. Once the window is hidden nothing is waited for
+        // here: the link lets each exchange end before the next.
+        const long n = expectExchange();
+        const QPointer<KeypadPanel> self(this);
+        link_.transactNotedInBackground(w.index, QString::number(w.value), QStringLiteral("P"),
+                                        [self, n](const ExchangeResult&) {
+                                            if (self)
+                                                self->exchangeEnded(n);
+                                        });
+        awaitExchange(false);
+    }
 }
 
 void KeypadPanel::releaseKeys() {
@@ -119,9 +155,24 @@ void KeypadPanel::blinkTick() {
     blinkPhase_ = !blinkPhase_;
 }
 
-void KeypadPanel::sendKey(int bit, qint64 base) {
+void KeypadPanel::sendClickedKey(bool& pressed, int bit, qint64 base) {
+    if (!pressed)
+        return;
+    pressed = false;
     write(keyFlagIndex_, 1);
     write(keyCodeIndex_, base + bit);
+    write(keyFlagIndex_, 0);
+}
+
+void KeypadPanel::sendHeldKey(bool held, bool& latch, bool& release, int bit, int releaseCode, qint64 base) {
+    if (held || latch) {
+        latch = false;
+        write(keyCodeIndex_, base + bit);
+    } else if (release) {
+        release = false;
+        write(keyCodeIndex_, releaseCode);
+        write(keyFlagIndex_, 0);
+    }
 }
 
 void KeypadPanel::RunPanelLoop() {
@@ -161,27 +212,22 @@ void KeypadPanel::RunPanelLoop() {
             // The read goes out at once and the pass waits for its answer in the event loop:
             // the passes follow each other as fast as the line allows, and the window answers
             // while the drive does (or stays silent until the time-out).
-            const long read = ++read_;
-            readOver_ = false;
+            const long read = expectExchange();
             const QPointer<KeypadPanel> self(this);
             auto takeRead = [self, read](const std::optional<DisplayBlock>& block) {
-                if (!self || self->read_ != read)
+                if (!self || self->awaited_ != read)
                     return;
                 if (block)
                     DecodeDisplayBlock(*block, self->display_);
                 self->readFailed_ = !block;
-                self->readOver_ = true;
-                if (self->readWaiting_)
-                    self->view_.wake();
+                self->exchangeEnded(read);
             };
             keypadLink_.PanelTransact(displayBlockIndex_, takeRead);
-            readWaiting_ = true;
-            while (!readOver_ && panelRunning_ && view_.isShown())
-                view_.waitEvents(-1);
-            readWaiting_ = false;
+            awaitExchange(true);
+            const bool readOver = awaitedOver_;
             // Closed meanwhile: the pass ends without the display (the keys still go out); the
             // connect after the loop takes the read's end.
-            if (readOver_) {
+            if (readOver) {
                 if (readFailed_) {
                     view_.showLed(blinkPhase_ ? kCommErrorText : kBlank4);
                 } else {
@@ -193,47 +239,19 @@ void KeypadPanel::RunPanelLoop() {
             // A read that failed at once (a port gone, a drive type without the block) still
             // takes its time limit: the passes never spin. A key ends the pause.
             const qint64 due = now + keypadLink_.options().replyTimeoutMs;
-            if (readOver_ && readFailed_ && panelRunning_ && clock.now() < due)
+            if (readOver && readFailed_ && panelRunning_ && clock.now() < due)
                 view_.waitEvents(int(due - clock.now()));
 
             view_.letEventsThrough();
 
-            if (runKey_) {
-                sendKey(KeyRun, base);
-                runKey_ = false;
-                write(keyFlagIndex_, 0);
-            }
-            if (stopKey_) {
-                sendKey(KeyStop, base);
-                stopKey_ = false;
-                write(keyFlagIndex_, 0);
-            }
-            if (upKey_ || upLatch_) {
-                upLatch_ = false;
-                write(keyCodeIndex_, base + KeyUp);
-            } else if (upRelease_) {
-                upRelease_ = false;
-                write(keyCodeIndex_, kUpReleaseCode);
-                write(keyFlagIndex_, 0);
-            }
-            if (downKey_ || downLatch_) {
-                downLatch_ = false;
-                write(keyCodeIndex_, base + KeyDown);
-            } else if (downRelease_) {
-                downRelease_ = false;
-                write(keyCodeIndex_, kDownReleaseCode);
-                write(keyFlagIndex_, 0);
-            }
-            if (monKey_) {
-                sendKey(KeyMon, base);
-                monKey_ = false;
-                write(keyFlagIndex_, 0);
-            }
-            if (entKey_) {
-                sendKey(KeyEnt, base);
-                entKey_ = false;
-                write(keyFlagIndex_, 0);
-            }
+            // The writes of the keys pressed since the last pass go first, then the codes.
+            sendClickedKey(runKey_, KeyRun, base);
+            sendClickedKey(stopKey_, KeyStop, base);
+            sendHeldKey(upKey_, upLatch_, upRelease_, KeyUp, kUpReleaseCode, base);
+            sendHeldKey(downKey_, downLatch_, downRelease_, KeyDown, kDownReleaseCode, base);
+            sendClickedKey(monKey_, KeyMon, base);
+            sendClickedKey(entKey_, KeyEnt, base);
+            sendWrites();
         }
         view_.showLamps(0);
         view_.showLed(kBlank4);
@@ -266,14 +284,16 @@ void KeypadPanel::pressStop() {
     view_.wake();
 }
 
-void KeypadPanel::pressUp() {
+void KeypadPanel::pressHeldKey(bool& held, bool& latch, bool& release) {
     if (!takeKey())
         return;
     write(keyFlagIndex_, 1);
-    upKey_ = true;
-    upRelease_ = true;
-    upLatch_ = true;
+    held = latch = release = true;
     view_.wake();
+}
+
+void KeypadPanel::pressUp() {
+    pressHeldKey(upKey_, upLatch_, upRelease_);
 }
 
 void KeypadPanel::releaseUp() {
@@ -282,13 +302,7 @@ void KeypadPanel::releaseUp() {
 }
 
 void KeypadPanel::pressDown() {
-    if (!takeKey())
-        return;
-    write(keyFlagIndex_, 1);
-    downKey_ = true;
-    downRelease_ = true;
-    downLatch_ = true;
-    view_.wake();
+    pressHeldKey(downKey_, downLatch_, downRelease_);
 }
 
 void KeypadPanel::releaseDown() {

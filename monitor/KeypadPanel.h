@@ -1,8 +1,8 @@
 #pragma once
 // The keypad panel's logic without its window: the panel loop that reads the drive's display
-// block and sends the pending key codes between reads, the key handlers, direct input of a
-// frequency command, and the two timers. The window (KeypadWindow) routes its events here and
-// shows what the view calls tell it.
+// block and sends the pending key codes between reads, each waited for in the event loop, the
+// key handlers, direct input of a frequency command, and the two timers. The window (KeypadWindow) routes its
+// events here and shows what the view calls tell it.
 #include "monitor/KeypadLink.h"
 
 #include <QObject>
@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 #include <optional>
 
 class Options;
@@ -36,7 +37,7 @@ public:
     // Sleeps in the event loop, window messages let through, until wake() is called or, with
     // ms 0 or more, ms have passed; at once when wake() was called since the last wait.
     virtual void waitEvents(int ms) = 0;
-    // Ends a waitEvents: the display read has ended, a key waits to be sent, or the loop is to end.
+    // Ends a waitEvents: the exchange waited for has ended, a key waits to be sent, or the loop is to end.
     virtual void wake() = 0;
     // The confirmation blink's pause: the window repaints, but takes no clicks or keys.
     virtual void waitPainting(int ms) = 0;
@@ -112,7 +113,8 @@ public:
     bool directInput() const { return directInput_; }
     // A press of a key not yet sent to the drive.
     bool keyWaiting() const {
-        return runKey_ || stopKey_ || upKey_ || downKey_ || monKey_ || entKey_ || upLatch_ || downLatch_;
+        return runKey_ || stopKey_ || upKey_ || downKey_ || monKey_ || entKey_ || upLatch_ || downLatch_ ||
+               !writes_.empty();
     }
     const KeypadDisplay& display() const { return display_; }
     // The direct-input entry so far: its digits, one of them possibly dotted.
@@ -131,10 +133,27 @@ public:
 
 private:
     void showKeys(bool on);
+    // Queues a key parameter's value for the pass's writes (none for a parameter the type lacks).
     void write(int index, qint64 value);
+    // Sends the queued writes in order, each waited for in the event loop; the writes of a key
+    // pressed meanwhile follow in turn.
+    void sendWrites();
+    // The exchange the pass is to wait for begins; its number.
+    long expectExchange();
+    // Exchange n has ended: the pass waiting for it goes on.
+    void exchangeEnded(long n);
+    // Sleeps in the event loop until the exchange expected last has ended or the window is
+    // hidden (with `whileRunning`, also once the loop is to end).
+    void awaitExchange(bool whileRunning);
     // A press on a shown key, which first writes 0 as the key code; false for a hidden key.
     bool takeKey();
-    void sendKey(int bit, qint64 base);
+    // A clicked key's codes under the handshake, from the pass's base.
+    void sendClickedKey(bool& pressed, int bit, qint64 base);
+    // UP or DOWN: its code each pass while held (once for a press shorter than a pass), then
+    // the release code and the end of the handshake.
+    void sendHeldKey(bool held, bool& latch, bool& release, int bit, int releaseCode, qint64 base);
+    // The press of UP or DOWN.
+    void pressHeldKey(bool& held, bool& latch, bool& release);
     void leaveDirectInput();
     void enterKey();
     void confirmationBlink();
@@ -162,11 +181,17 @@ private:
     KeypadDisplay display_;
     QString entryText_;
     QChar decimalGlyph_;
-    // The display read of the pass under way: its number (a late answer to an earlier one is
-    // not this pass's), whether it has ended and how.
-    long read_ = 0;
-    bool readOver_ = false;
-    bool readWaiting_ = false; // the pass sleeps until the read ends (a read that ends at once wakes nothing)
+    // The key writes of the pass, in the order they go out.
+    struct KeyWrite {
+        int index;
+        qint64 value;
+    };
+    std::deque<KeyWrite> writes_;
+    // The exchange the pass waits for (its display read or a key write): its number (the end
+    // of an earlier one is not its end) and whether it has ended.
+    long awaited_ = 0;
+    bool awaitedOver_ = false;
+    bool awaiting_ = false; // the pass sleeps until it ends (one that ends at once wakes nothing)
     bool readFailed_ = false;
     QTimer startTimer_;
     QTimer blinkTimer_;

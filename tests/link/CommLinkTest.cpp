@@ -506,7 +506,6 @@ TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs) {
     ExchangeOptions keypad = link.mainOptions();
     keypad.checkBlockReply = true;
     keypad.replyTimeoutMs = 2 * link.replyTimeoutMs();
-    keypad.icon = IconMode::Immediate;
     port.queueReply(block);
     ExchangeResult r = link.exchange(link.request("FC10", 'R'), keypad);
     EXPECT_EQ(r.failure, ExchangeFailure::BadCheck);
@@ -515,7 +514,6 @@ TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs) {
     r = link.exchange(link.request("FC10", 'R'), keypad);
     EXPECT_FALSE(r.error);
     EXPECT_EQ(r.reply, block);
-    EXPECT_EQ(view.icons.back(), LinkIcon::Idle);
 }
 
 TEST_F(Link, ScanRetryGoesOutWithoutTheStartByte) {

@@ -100,7 +100,7 @@ TEST_F(DriveDetectionTest, ADriveAnsweringAtTheStoredSettingsIsFoundWithOneProbe
               QStringList({"R0000", "PFB91", "RFB07", "R0099", "RFE08", "RFB05"}));
     EXPECT_EQ(port.writes[1].bytes, Bytes({0x2F, 0x50, 0xFB, 0x91, 0x00, 0x64, 0x6F}));
     EXPECT_EQ(port.writes[2].bytes, Bytes({0x2F, 0x52, 0xFB, 0x07, 0x83}));
-    EXPECT_EQ(port.opens.size(), 2u); // found, then reopened with what was found
+    EXPECT_EQ(port.opens.size(), 3u); // found, reopened for the identity, then on the link
     EXPECT_EQ(port.opens.back().baud, 9600);
     EXPECT_EQ(port.opens.back().parity, SerialParity::Even);
     EXPECT_TRUE(link.PortOpen()); // left open for the program's own connect step
@@ -298,6 +298,15 @@ protected:
         return *choice;
     }
 
+    // The same form searching the ports one after another on the link's own port.
+    StartupChoice& createPortByPort(const std::vector<SearchRow::Drive>& drives, bool later = false) {
+        attach(port, drives);
+        choice = std::make_unique<StartupChoice>(context, installedAsker(),
+                                                 StartupContext{false, false, {}, &link, {}, later});
+        EXPECT_TRUE(choice->loadChoices());
+        return *choice;
+    }
+
     bool meetAllPorts() {
         std::unique_lock<std::mutex> lock(mutex);
         ++opened;
@@ -357,8 +366,7 @@ TEST_P(SearchOrder, FindsWhatTheSearchPortByPortFinds) {
             createSideBySide(row.drives);
             EXPECT_FALSE(apart) << "the ports were not searched at once";
         } else {
-            attach(port, row.drives);
-            create();
+            createPortByPort(row.drives);
         }
         EXPECT_EQ(choice->portsSearched().value(choice->commPort()), row.port);
         EXPECT_EQ(choice->commSettings().speedIdx, row.speedIdx);
@@ -445,25 +453,31 @@ TEST_F(PortsSideBySide, AStoppedSearchLeavesTheStoredSettings) {
 TEST_F(PortsSideBySide, TheFormIsFollowedWhileTheDrivesIdentityIsRead) {
     const QByteArray comms = "[Comms]\r\nCommport=0\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n";
     const Bytes typeRead = {0x2F, 0x52, 0xFB, 0x07, 0x83};
-    for (bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped during the reads" : "to the end");
-        writeSettings(kEnglish + comms);
-        std::atomic<bool> waitedInVain{false};
-        holdReplyTo(typeRead, waitedInVain);
-        readsHeld = false;
-        createSideBySide({{"COM1", 9600, 1, SimProtocol::Inverter}}, true);
-        choice->runDetection(countingProgress(stop));
-        EXPECT_FALSE(waitedInVain) << "the form waited for the drive's identity";
-        if (stop) {
-            // The user chooses by hand, the stored settings kept.
-            EXPECT_EQ(choice->outcome(), SearchOutcome::Stopped);
-            choice->takeChoice();
-            EXPECT_TRUE(settingsText().contains(comms));
-        } else {
-            EXPECT_EQ(choice->outcome(), SearchOutcome::Found);
-            expectSelection("HXA1", "V720", "-4037");
+    for (const bool sideBySide : {true, false})
+        for (const bool stop : {false, true}) {
+            SCOPED_TRACE(sideBySide ? "side by side" : "port by port");
+            SCOPED_TRACE(stop ? "stopped during the reads" : "to the end");
+            writeSettings(kEnglish + comms);
+            std::atomic<bool> waitedInVain{false};
+            holdReplyTo(typeRead, waitedInVain);
+            readsHeld = false;
+            const std::vector<SearchRow::Drive> drive = {{"COM1", 9600, 1, SimProtocol::Inverter}};
+            if (sideBySide)
+                createSideBySide(drive, true);
+            else
+                createPortByPort(drive, true);
+            choice->runDetection(countingProgress(stop));
+            EXPECT_FALSE(waitedInVain) << "the form waited for the drive's identity";
+            if (stop) {
+                // The user chooses by hand, the stored settings kept.
+                EXPECT_EQ(choice->outcome(), SearchOutcome::Stopped);
+                choice->takeChoice();
+                EXPECT_TRUE(settingsText().contains(comms));
+            } else {
+                EXPECT_EQ(choice->outcome(), SearchOutcome::Found);
+                expectSelection("HXA1", "V720", "-4037");
+            }
         }
-    }
 }
 
 // ---- The drive's identity ----------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include "platform/SerialPort.h"
 #include "tools/drivesim/PtyDriveServer.h"
 
+#include <unistd.h>
+
 using namespace keypadtest;
 
 namespace {
@@ -189,6 +191,95 @@ TEST_F(Panel, ALongPassGivesATimePartAbove255) {
     };
     panel.RunPanelLoop();
     EXPECT_TRUE(writes().contains(QStringLiteral("FA11=%1 P").arg(((1100 / 4) << 8 | 1) & 0xFFFF)));
+}
+
+// The fake line with a handle to watch, as a real port has: its exchanges end from the event
+// loop, never inside the call that starts them.
+class WatchedPort : public FakeSerialPort {
+public:
+    explicit WatchedPort(ManualClock& clock) : FakeSerialPort(clock) {
+        if (::pipe(fds_) != 0)
+            fds_[0] = fds_[1] = -1;
+    }
+    ~WatchedPort() override {
+        ::close(fds_[0]);
+        ::close(fds_[1]);
+    }
+    int pollHandle() const override { return fds_[0]; } // never readable: the test moves the line
+
+private:
+    int fds_[2];
+};
+
+// A view whose waits in the event loop run `atWait` first.
+class WaitingView : public FakePanelView {
+public:
+    using FakePanelView::FakePanelView;
+    std::function<void()> atWait;
+    void waitEvents(int ms) override {
+        if (ms < 0 && atWait)
+            atWait();
+        FakePanelView::waitEvents(ms);
+    }
+};
+
+TEST_F(Panel, KeysPressedWhileTheDriveIgnoresWritesReturnAtOnceAndEachWriteIsWaitedForAndNoted) {
+    WatchedPort line(clock);
+    drive.attach(line);
+    // A drive that shows its display but answers no write.
+    line.responder = [answerReads = line.responder](const Bytes& request) {
+        return decodeRequest(request).kind == 'R' ? answerReads(request)
+                                                  : std::vector<FakeSerialPort::Chunk>{};
+    };
+    CommLink watched(context, line, clock, installedAsker());
+    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    watched.setPortsFound({QStringLiteral("COM1")});
+    WaitingView waiting(clock);
+    KeypadPanel keypad(context, options, watched, waiting);
+
+    // A press puts nothing on the line and takes no time: the window goes on answering.
+    auto press = [&](void (KeypadPanel::*key)()) {
+        const std::size_t sent = line.writes.size();
+        const qint64 at = clock.now();
+        (keypad.*key)();
+        EXPECT_EQ(line.writes.size(), sent);
+        EXPECT_EQ(clock.now(), at);
+    };
+    std::vector<bool> failedBefore; // the link's last outcome as each exchange's wait began
+    waiting.atWait = [&] {
+        if (!watched.backgroundExchangePending())
+            return;
+        failedBefore.push_back(watched.lastExchangeFailed());
+        if (failedBefore.size() == 2) // the wait for RUN's first write
+            press(&KeypadPanel::pressStop);
+        // The drive's time passes until the exchange ends, as the port's notifier would see it.
+        while (watched.backgroundExchangePending()) {
+            watched.continueProbe();
+            if (watched.backgroundExchangePending())
+                clock.advance(1);
+        }
+    };
+    waiting.script = [&](int p) {
+        if (p == 1)
+            press(&KeypadPanel::pressRun);
+        if (p == 2)
+            keypad.endLoop();
+    };
+    keypad.RunPanelLoop();
+
+    QStringList sent;
+    for (const auto& w : line.writes)
+        if (const WireRequest r = decodeRequest(w.bytes); r.kind == 'P')
+            sent << r.text();
+    // RUN in its pass, STOP's first write after it (pressed meanwhile), its codes in the next pass.
+    ASSERT_EQ(sent.size(), 8);
+    EXPECT_EQ(sent.mid(0, 6),
+              (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P", "FA11=0 P", "FA10=1 P"}));
+    EXPECT_EQ(sent[6].section(u'=', 1).section(u' ', 0, 0).toInt() & 0xFF, KeyStop);
+    EXPECT_EQ(sent[7], QStringLiteral("FA10=0 P"));
+    // Read, RUN's four writes and STOP's first; read, STOP's three: each failed write noted.
+    EXPECT_EQ(failedBefore,
+              (std::vector<bool>{false, false, true, true, true, true, true, false, true, true}));
 }
 
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
