@@ -238,38 +238,47 @@ void CommLink::transactNotedInBackground(int index, const QString& valueText, co
     exchangeInBackground(r, mainOptions(), std::move(noted));
 }
 
-bool CommLink::drainUntilQuiet(int quietMs) {
+CommLink::QuietWait CommLink::quietWaitFrom(int quietMs) const {
     const qint64 quietUs = qint64(std::max(quietMs, 1)) * 1000;
-    const qint64 giveUpAt = clock_.nowUs() + kQuietDrainBound * quietUs;
     // Quiet since the failure counts; whatever is waiting now came later.
-    qint64 quietUntil = lastLineEventUs_ + quietUs;
+    return {quietUs, clock_.nowUs() + kQuietDrainBound * quietUs, lastLineEventUs_ + quietUs};
+}
+
+std::optional<bool> CommLink::stepQuietWait(QuietWait& wait, bool block) {
     std::array<std::uint8_t, 64> sink{};
     bool quiet = false;
     for (;;) {
-        const qint64 left = quietUntil - clock_.nowUs();
-        const WaitResult w = port_.waitReadable(left > 0 ? waitMsFor(left) : 0);
+        const qint64 left = wait.quietUntilUs - clock_.nowUs();
+        const WaitResult w = port_.waitReadable(block && left > 0 ? waitMsFor(left) : 0);
         if (w == WaitResult::Error)
             break;
         if (w == WaitResult::Readable) {
             if (port_.read(sink) < 0)
                 break;
-            quietUntil = clock_.nowUs() + quietUs;
-            if (clock_.nowUs() >= giveUpAt)
+            wait.quietUntilUs = clock_.nowUs() + wait.quietUs;
+            if (clock_.nowUs() >= wait.giveUpAtUs)
                 break;
             continue;
         }
-        if (clock_.nowUs() >= quietUntil) {
+        if (clock_.nowUs() >= wait.quietUntilUs) {
             quiet = true;
             break;
         }
+        if (!block)
+            return std::nullopt;
     }
     lastLineEventUs_ = clock_.nowUs();
     return quiet;
 }
 
-bool CommLink::prepareLine(const ExchangeOptions& opt) {
+bool CommLink::drainUntilQuiet(int quietMs) {
+    QuietWait wait = quietWaitFrom(quietMs);
+    return stepQuietWait(wait, true).value_or(false);
+}
+
+bool CommLink::prepareLine(const ExchangeOptions& opt, bool lineQuiet) {
     const bool afterFailure = drainBeforeNext_ || purgeBeforeNext_ || outputStuck_;
-    if (drainBeforeNext_ && opt.quietAfterFailure)
+    if (drainBeforeNext_ && opt.quietAfterFailure && !lineQuiet)
         drainUntilQuiet(opt.replyTimeoutMs);
     if (opt.protocol == Protocol::Modbus) {
         // The silent interval from the last thing on the line, to the microsecond.
@@ -365,7 +374,7 @@ void CommLink::begin(Exchange& x) {
         return stop(ExchangeFailure::NoPort);
     }
 
-    x.result.afterFailure = prepareLine(opt);
+    x.result.afterFailure = prepareLine(opt, x.lineQuiet);
     port_.setRts(true);
     x.rtsUp = true;
     const bool written = port_.write(x.result.request) == int(x.result.request.size());

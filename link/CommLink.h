@@ -256,6 +256,7 @@ public:
 private:
     struct Exchange;
     struct LateReplyWait;
+    struct QuietWait;
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
     // The request of parameter index; false (nothing built) for an
@@ -269,9 +270,15 @@ private:
     // time-out has passed. True when the wait is over.
     bool collect(Exchange& x, bool block);
     ExchangeResult finish(Exchange& x);
-    // True when the line held what a failed exchange may have left.
-    bool prepareLine(const ExchangeOptions& opt);
-    // False when the line did not fall quiet within its bound.
+    // True when the line held what a failed exchange may have left. `lineQuiet`: the wait for
+    // a quiet line has been made already (from the event loop).
+    bool prepareLine(const ExchangeOptions& opt, bool lineQuiet = false);
+    // The wait for a quiet line, starting now; quiet since the last thing on the line counts.
+    QuietWait quietWaitFrom(int quietMs) const;
+    // Reads the line away: true once it has been quiet, false when it did not fall quiet
+    // within its bound or the port failed. Without `block`, nothing while neither holds.
+    std::optional<bool> stepQuietWait(QuietWait& wait, bool block);
+    // The same wait made at once. False when the line did not fall quiet within its bound.
     bool drainUntilQuiet(int quietMs);
     // The repeat of a read after a failure: once the line has been quiet for the reply
     // time-out, the request goes out again and its reply, from a drive that owes nothing, is
@@ -299,6 +306,9 @@ private:
     void completeProbe(bool notify, bool fromEventLoop = false);
     // The notifier and time-out that take the probe's answer from the event loop.
     void watchProbe();
+    // Sends a background exchange's request, after its wait for a quiet line (stepped from the
+    // event loop) when the line owes one. False while that wait goes on, its timer set.
+    bool sendWhenQuiet(Exchange& x);
     void cancelProbe();
     void noteConnection(bool connected);
     void resetLineState();

@@ -36,6 +36,15 @@ struct CommLink::LateReplyWait {
     }
 };
 
+// The wait for a quiet line before the next request, after a failure that brought bytes: what
+// comes is read away until nothing has come for a reply time-out, for commlink::kQuietDrainBound
+// time-outs at most.
+struct CommLink::QuietWait {
+    qint64 quietUs = 0;
+    qint64 giveUpAtUs = 0;
+    qint64 quietUntilUs = 0;
+};
+
 // One exchange on its way: what was asked, what has come.
 struct CommLink::Exchange {
     FrameRequest request;
@@ -54,4 +63,8 @@ struct CommLink::Exchange {
     std::optional<ExchangeResult> failedProbe;
     int repeats = 0;
     std::optional<LateReplyWait> lateWait;
+    // A background exchange's wait for a quiet line before its request goes out, and whether
+    // it is over (the request then goes out without waiting again).
+    std::optional<QuietWait> quietWait;
+    bool lineQuiet = false;
 };

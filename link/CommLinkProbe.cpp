@@ -176,8 +176,26 @@ void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeO
     probe_->options = options;
     probeConnects_ = false;
     exchangeDone_ = std::move(done);
-    begin(*probe_);
+    sendWhenQuiet(*probe_);
     watchProbe();
+}
+
+bool CommLink::sendWhenQuiet(Exchange& x) {
+    // Late bytes of a failed exchange are read away as they come, the window answering
+    // meanwhile; a port that cannot be watched waits in prepareLine.
+    if (!x.quietWait && drainBeforeNext_ && x.options.quietAfterFailure && port_.isOpen() &&
+        port_.pollHandle() >= 0)
+        x.quietWait = quietWaitFrom(x.options.replyTimeoutMs);
+    if (x.quietWait) {
+        if (!stepQuietWait(*x.quietWait, false).has_value()) {
+            probeTimer_.start(waitMsFor(x.quietWait->quietUntilUs - clock_.nowUs() + 1));
+            return false;
+        }
+        x.quietWait.reset();
+        x.lineQuiet = true;
+    }
+    begin(x);
+    return true;
 }
 
 void CommLink::watchProbe() {
@@ -190,7 +208,9 @@ void CommLink::watchProbe() {
     probeNotifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
     QObject::connect(probeNotifier_.get(), &QSocketNotifier::activated, probeNotifier_.get(),
                      [this] { continueProbe(); });
-    probeTimer_.start(probe_->options.replyTimeoutMs + 1);
+    // A wait for a quiet line has set its own timer.
+    if (!probe_->quietWait)
+        probeTimer_.start(probe_->options.replyTimeoutMs + 1);
 }
 
 void CommLink::continueProbe() {
@@ -211,7 +231,10 @@ void CommLink::continueProbe() {
             completeProbe(true, true);
             return;
         }
-        begin(*probe_);
+    }
+    if (!probe_->sent) {
+        if (!sendWhenQuiet(*probe_))
+            return;
         if (probe_->over) {
             completeProbe(true, true);
             return;
@@ -238,10 +261,17 @@ void CommLink::completeProbe(bool notify, bool fromEventLoop) {
         const bool late =
             awaitLateReply(*probe_->lateWait, probe_->options.replyTimeoutMs, true).value_or(false);
         probe_->lateWait.reset();
-        if (late)
-            begin(*probe_);
-        else
+        if (!late)
             probe_->over = true;
+    }
+    if (!probe_->sent && !probe_->over) {
+        // The rest of a wait for a quiet line begun from the event loop, at once.
+        if (probe_->quietWait) {
+            stepQuietWait(*probe_->quietWait, true);
+            probe_->quietWait.reset();
+            probe_->lineQuiet = true;
+        }
+        begin(*probe_);
     }
     while (!collect(*probe_, true)) {
     }

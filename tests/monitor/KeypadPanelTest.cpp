@@ -2,11 +2,10 @@
 #include "support/InstalledAsker.h"
 #include "support/KeypadFixture.h"
 #include "support/LoadedMachine.h"
+#include "support/WatchedFakePort.h"
 
 #include "platform/SerialPort.h"
 #include "tools/drivesim/PtyDriveServer.h"
-
-#include <unistd.h>
 
 using namespace keypadtest;
 
@@ -193,24 +192,6 @@ TEST_F(Panel, ALongPassGivesATimePartAbove255) {
     EXPECT_TRUE(writes().contains(QStringLiteral("FA11=%1 P").arg(((1100 / 4) << 8 | 1) & 0xFFFF)));
 }
 
-// The fake line with a handle to watch, as a real port has: its exchanges end from the event
-// loop, never inside the call that starts them.
-class WatchedPort : public FakeSerialPort {
-public:
-    explicit WatchedPort(ManualClock& clock) : FakeSerialPort(clock) {
-        if (::pipe(fds_) != 0)
-            fds_[0] = fds_[1] = -1;
-    }
-    ~WatchedPort() override {
-        ::close(fds_[0]);
-        ::close(fds_[1]);
-    }
-    int pollHandle() const override { return fds_[0]; } // never readable: the test moves the line
-
-private:
-    int fds_[2];
-};
-
 // A view whose waits in the event loop run `atWait` first.
 class WaitingView : public FakePanelView {
 public:
@@ -224,7 +205,7 @@ public:
 };
 
 TEST_F(Panel, KeysPressedWhileTheDriveIgnoresWritesReturnAtOnceAndEachWriteIsWaitedForAndNoted) {
-    WatchedPort line(clock);
+    WatchedFakePort line(clock);
     drive.attach(line);
     // A drive that shows its display but answers no write.
     line.responder = [answerReads = line.responder](const Bytes& request) {
