@@ -176,11 +176,12 @@ public:
     void ConnectDriveInBackground(std::function<void(bool connected)> done = {});
     bool probePending() const { return probe_ != nullptr; }
     // One exchange as exchange() makes it, without waiting for the drive: written at once
-    // (after waiting for an exchange of this kind or a probe already on the line), its reply
-    // taken from the event loop as the probe's is, and `done` called from the event loop with
-    // the result. Another use of the port waits for it and its `done` still follows, from the
-    // event loop; closing the port drops it unanswered. Waited for at once on a port that
-    // offers nothing to watch (done is then called before this returns).
+    // (after waiting for an exchange of this kind or a probe already on the line; after a
+    // failure that left bytes, once the line has been quiet, that wait made from the event
+    // loop too), its reply taken from the event loop as the probe's is, and `done` called from
+    // the event loop with the result. Another use of the port waits for it and its `done`
+    // still follows, from the event loop; closing the port drops it unanswered. Waited for at
+    // once on a port that offers nothing to watch (done is then called before this returns).
     void exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
                               std::function<void(const ExchangeResult&)> done);
     // An exchangeInBackground on its way (a probe is not one).
