@@ -194,6 +194,13 @@ Run runEngine(Bench& b, const TransferJob& job, std::vector<Sent>* log = nullptr
     return r;
 }
 
+// The transfer window over the bench's link when the job is `shown`, else none (the engine alone).
+std::unique_ptr<TransferWindow> transferWindow(Bench& b, const MainWindowLinks& links, bool shown) {
+    if (!shown)
+        return nullptr;
+    return std::make_unique<TransferWindow>(driveType().context, driveType().programOptions, *b.link, links);
+}
+
 // One job in the transfer window, shown and started with its Start button as the user does.
 Run runInWindow(Bench& b, TransferWindow& window, const TransferJob& job, std::vector<Sent>* log = nullptr) {
     window.engine().setJob(&job);
@@ -215,6 +222,11 @@ Run runInWindow(Bench& b, TransferWindow& window, const TransferJob& job, std::v
     return r;
 }
 
+// One job in the window when there is one, else by the engine alone.
+Run runJob(Bench& b, TransferWindow* window, const TransferJob& job, std::vector<Sent>* log = nullptr) {
+    return window ? runInWindow(b, *window, job, log) : runEngine(b, job, log);
+}
+
 int benchPairs() {
     return std::max(10, qEnvironmentVariableIntValue("KVR_BENCH_PAIRS"));
 }
@@ -230,13 +242,8 @@ void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32
     const bool modbus = protocol == SimProtocol::Modbus;
     const TransferJob job = wholeTableJob(mode);
     const MainWindowLinks links;
-    std::unique_ptr<TransferWindow> window;
-    if (shown)
-        window =
-            std::make_unique<TransferWindow>(driveType().context, driveType().programOptions, *b.link, links);
-    auto program = [&](std::vector<Sent>* log = nullptr) {
-        return window ? runInWindow(b, *window, job, log) : runEngine(b, job, log);
-    };
+    const std::unique_ptr<TransferWindow> window = transferWindow(b, links, shown);
+    auto program = [&](std::vector<Sent>* log = nullptr) { return runJob(b, window.get(), job, log); };
     const IdleLatencyHold hold(holdIdle);
     // A first run, not counted, records the requests the client sends.
     std::vector<Sent> sent;
@@ -303,14 +310,11 @@ void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mo
     }
     const TransferJob job = wholeTableJob(mode);
     const MainWindowLinks links;
-    std::unique_ptr<TransferWindow> window;
-    if (shown)
-        window =
-            std::make_unique<TransferWindow>(driveType().context, driveType().programOptions, *b.link, links);
+    const std::unique_ptr<TransferWindow> window = transferWindow(b, links, shown);
     int errors = 0;
     double cpuSeconds = 0;
     for (auto _ : state) {
-        const Run r = window ? runInWindow(b, *window, job) : runEngine(b, job);
+        const Run r = runJob(b, window.get(), job);
         state.SetIterationTime(r.seconds);
         errors += r.errors;
         cpuSeconds += r.cpuSeconds;

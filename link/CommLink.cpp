@@ -378,9 +378,12 @@ void CommLink::begin(Exchange& x) {
     port_.setRts(true);
     x.rtsUp = true;
     const bool written = port_.write(x.result.request) == int(x.result.request.size());
-    // The request goes first, on time; the window draws the busy icon while it is on the wire.
+    // The request goes first, on time; the windows draw (the busy icon, a job's progress) while
+    // it is on the wire.
     if (opt.icon != IconMode::None)
         showIcon(LinkIcon::Busy);
+    if (written && whileAnswering_)
+        whileAnswering_();
     if (!written)
         return stop(ExchangeFailure::WriteFailed);
     const int drainLimit = opt.drainTimeoutMs > 0

@@ -97,6 +97,9 @@ public:
     CommLink& operator=(const CommLink&) = delete;
 
     void setView(LinkView* view);
+    // What runs while the drive answers: called right after each request is written, before the
+    // wait for its reply, so that drawing done there costs the exchange nothing. None: null.
+    void setWhileAnswering(std::function<void()> work) { whileAnswering_ = std::move(work); }
     ProgramContext& context() { return context_; }
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
@@ -321,6 +324,7 @@ private:
     const MonitorRunLock* monitorRunLock_ = nullptr;
     LinkView* view_ = nullptr;
     std::function<QString(const QString&)> portPathResolver_;
+    std::function<void()> whileAnswering_;
 
     LinkSettings settings_;
     QStringList portsFound_;

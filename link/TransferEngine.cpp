@@ -117,14 +117,21 @@ void TransferEngine::progress(int nextIndex) {
     if (!progressThrottle_.due(link_.clock().now()))
         return;
     PumpEvents();
-    if (view_)
-        view_->setProgress(percent_);
+    drawDue_ = true;
 }
 
 void TransferEngine::showHeldProgress() {
-    if (!progressThrottle_.flush(link_.clock().now()))
+    if (progressThrottle_.flush(link_.clock().now())) {
+        PumpEvents();
+        drawDue_ = true;
+    }
+    drawProgress();
+}
+
+void TransferEngine::drawProgress() {
+    if (!drawDue_)
         return;
-    PumpEvents();
+    drawDue_ = false;
     if (view_)
         view_->setProgress(percent_);
 }
@@ -177,6 +184,7 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
             const std::optional<Failure> failure = request(i);
             if (!failure)
                 break;
+            drawProgress(); // the bar as it stands under a box
             // A drive that has fallen silent would hold the user for a time-out per parameter
             // with no way out: the box comes whatever the option says.
             const bool silent = link_.silentExchanges() >= kSilentDriveExchanges;
@@ -211,8 +219,12 @@ void TransferEngine::start() {
     differences_ = 0;
     autoClose_ = true;
     progressThrottle_.reset();
+    drawDue_ = false;
     lastIndex_ = std::min(job_->lastParaIndex, std::min(context_.drive.lastIndex(), kMaxParams - 1));
 
+    // A bar drawn between exchanges would hold up the next request: it is drawn while the drive
+    // answers instead, during this run only (the link outlives the engine).
+    link_.setWhileAnswering([this] { drawProgress(); });
     switch (job_->mode) {
     case kModeImport:
         runImport();
@@ -224,6 +236,7 @@ void TransferEngine::start() {
         runComparison();
         break;
     }
+    link_.setWhileAnswering(nullptr);
     if (aborted_) {
         // No second pass, no end-of-run step: the window just goes.
         running_ = false;

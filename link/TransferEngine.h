@@ -113,10 +113,13 @@ private:
     void endOfRun();
     // The Abort/Retry/Ignore box when its option is on; Go when counted.
     Answer ask(bool enabled, MsgId heading, MsgId second, const QString& title);
-    // The progress after a step, shown through the throttle (events are let through with it).
+    // The progress after a step, shown through the throttle: events are let through at once,
+    // the bar is drawn while the next request is on the wire (drawProgress).
     void progress(int nextIndex);
     // The last progress the throttle held back, at the end of the loop.
     void showHeldProgress();
+    // Draws a progress that is due and not drawn yet.
+    void drawProgress();
     // A failed request (or a difference found) of parameter `index`: the Abort/Retry/Ignore
     // box with messages heading and second when `asks`, and what Ignore counts and lists.
     struct Failure {
@@ -159,4 +162,5 @@ private:
     bool aborted_ = false;
     ProgressThrottle progressThrottle_;
     int percent_ = 0;
+    bool drawDue_ = false;
 };

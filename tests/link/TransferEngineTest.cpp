@@ -6,6 +6,8 @@
 #include "link/ResultText.h"
 #include "support/TransferFixture.h"
 
+#include <tuple>
+
 using namespace transfertest;
 
 namespace {
@@ -383,6 +385,36 @@ TEST_F(TransferRun, ASingleParameterJobEndsAtFullProgress) {
     job.start();
     EXPECT_EQ(job.view.progress, 100);
     EXPECT_EQ(rig.frameTexts(start), std::vector<std::string>{"R 0000"});
+}
+
+TEST_F(TransferRun, TheBarIsDrawnWhileTheNextRequestIsOnTheWireAndTheLastStateAtTheEnd) {
+    // Each drawing: its percent, the job's requests written by then and whether a reply is owed.
+    using Drawing = std::tuple<int, std::size_t, bool>;
+    class DrawingView : public RecordingView {
+    public:
+        std::function<void(int)> onProgress;
+        void setProgress(int percent) override { onProgress(percent); }
+    };
+    std::vector<Drawing> drawn;
+    DrawingView view;
+    view.onProgress = [&](int percent) {
+        drawn.emplace_back(percent, rig.frameCount() - start, rig.fake->unreadBytes() > 0);
+    };
+    // A throttle interval passes while parameter 0104 (index 4) is asked for.
+    rig.tamper = [&](const Frame& f, Bytes&) {
+        if (f.comNo == QLatin1String("0104"))
+            rig.clock.advance(ProgressThrottle::kIntervalMs);
+    };
+    TransferJob transfer{kModeImport, kLast0};
+    TransferEngine engine(rig.context, rig.options, *rig.link);
+    engine.setJob(&transfer);
+    engine.setView(&view);
+    engine.start();
+    // The first state and the one due after 0104, each with the next request; the held last one
+    // once the job's requests are done.
+    const std::vector<Drawing> expected{
+        {100 / kLast0, 2, true}, {5 * 100 / kLast0, 6, true}, {100, 9, false}};
+    EXPECT_EQ(drawn, expected);
 }
 
 TEST(TransferValues, RawValuesKeepTheirSizeAndSign) {
