@@ -30,25 +30,18 @@ const QString kNoSetting = QStringLiteral(": -");
 
 } // namespace
 
-QString timeBaseOfDivision(const QString& timeBase, double samplesPerDivision) {
-    if (samplesPerDivision == 5 || !(samplesPerDivision > 0))
-        return timeBase;
-    QString t = timeBase.trimmed();
-    const bool comma = t.contains(u',');
-    t.replace(u',', u'.');
-    bool ok = false;
-    const double seconds = t.toDouble(&ok);
-    if (!ok)
-        return timeBase;
-    QString scaled = QString::number(seconds * samplesPerDivision / 5, 'g', 10);
-    if (comma)
+QString timeBaseOfDivision(const TimeBaseText& timeBase, double samplesPerDivision) {
+    if (samplesPerDivision == 5 || !(samplesPerDivision > 0) || !(timeBase.seconds > 0))
+        return timeBase.text;
+    QString scaled = QString::number(timeBase.seconds * samplesPerDivision / 5, 'g', 10);
+    if (timeBase.text.contains(u','))
         scaled.replace(u'.', u',');
     return scaled;
 }
 
 std::array<MonitorSettingLine, 6> monitorSettingLines(const MonitorReportCaptions& c,
                                                       const MonitorReportSettings& s) {
-    const QString timeBase = s.continuous ? s.continuousTimeBase : s.timeBase;
+    const QString timeBase = (s.continuous ? s.continuousTimeBase : s.timeBase).text;
     std::array<MonitorSettingLine, 6> lines{{
         {c.time, kColon + timeBase + c.timeUnit},
         {c.scope, kColon + s.scope + c.scopeUnit},
@@ -157,8 +150,8 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
         MonitorReportSettings settings = data.settings;
         if (data.drawing.paint && data.drawing.divisionSamples) {
             const double samples = data.drawing.divisionSamples(picture.rect.size());
-            settings.timeBase = timeBaseOfDivision(settings.timeBase, samples);
-            settings.continuousTimeBase = timeBaseOfDivision(settings.continuousTimeBase, samples);
+            settings.timeBase.text = timeBaseOfDivision(settings.timeBase, samples);
+            settings.continuousTimeBase.text = timeBaseOfDivision(settings.continuousTimeBase, samples);
         }
         band.images.push_back(std::move(picture));
         const auto lines = monitorSettingLines(data.captions, settings);

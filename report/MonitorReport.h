@@ -56,25 +56,31 @@ struct MonitorReportCaptions {
     QString triggerDelay = QStringLiteral("Trigger Delay");      // "Monitor" Label84
 };
 
+// A time base (seconds per division of five samples) as the window shows it, with its value.
+struct TimeBaseText {
+    QString text;       // as the chart's time label shows it
+    double seconds = 0; // its value; 0 when the text is no number
+};
+
 // The monitor's settings at the time of printing, as its window shows them.
 struct MonitorReportSettings {
-    bool continuous = false;    // continuous recording (option "Continuous")
-    QString timeBase;           // seconds per division of the last run, as the chart shows it
-    QString continuousTimeBase; // seconds per division of continuous recording
-    QString scope;              // percent of the record in view, as typed
-    int scopePosition = 100;    // the same as a number; 100 shows the whole record
-    bool trigger = false;       // "Use Level Trigger"
-    QString triggerSource;      // "CH1" .. "CH10"
+    bool continuous = false;         // continuous recording (option "Continuous")
+    TimeBaseText timeBase;           // of the last run
+    TimeBaseText continuousTimeBase; // of continuous recording
+    QString scope;                   // percent of the record in view, as typed
+    int scopePosition = 100;         // the same as a number; 100 shows the whole record
+    bool trigger = false;            // "Use Level Trigger"
+    QString triggerSource;           // "CH1" .. "CH10"
     QString triggerLevel;
     QString triggerSlope; // "Up", "Down", "Both" (the language's)
     QString triggerDelay; // percent
 };
 
 // The time base text for a division of `samplesPerDivision` samples when the time base is
-// given for five: unchanged for five (or a text that is not a number), else scaled, with the
+// given for five: unchanged for five (or a time base without a value), else scaled, with the
 // decimal sign the text had. The chart's time label and the printed time line state it, so a
 // thinned grid never reads as the finer one.
-QString timeBaseOfDivision(const QString& timeBase, double samplesPerDivision);
+QString timeBaseOfDivision(const TimeBaseText& timeBase, double samplesPerDivision);
 
 // The six lines under the chart: caption and value (": " and the setting) each.
 struct MonitorSettingLine {

@@ -605,7 +605,7 @@ void MonitorWindow::placeOverlays() {
     const MonitorModel& m = *model_;
     const bool continuousShown = m.options().continuousMonitoring.checked() && !run_->running();
     const QString timeBase = continuousShown ? m.runState().recordTimeBaseText : run_->display().timeBase;
-    timeBaseLabel->setText(report::timeBaseOfDivision(timeBase, chart->divisionSamples()));
+    timeBaseLabel->setText(report::timeBaseOfDivision(shownTimeBase(timeBase), chart->divisionSamples()));
     for (QLabel* l : {alarmLabel, tripLabel, waitLabel, errLabel, errCountLabel, timeBaseLabel, timeBaseUnit})
         l->adjustSize();
     alarmLabel->move(plot.left() + 4, plot.top() + 5);

@@ -63,6 +63,9 @@ struct MonitorWindowHooks {
     MonitorRunLock* runLock = nullptr;
 };
 
+// A time base text as the window shows it, with the value it reads as.
+report::TimeBaseText shownTimeBase(const QString& text);
+
 class MonitorWindow : public QWidget {
     Q_OBJECT
 public:

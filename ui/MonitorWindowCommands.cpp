@@ -47,6 +47,10 @@ void reportFailure(const ProgramContext& context, const QString& error, QWidget*
 
 } // namespace
 
+report::TimeBaseText shownTimeBase(const QString& text) {
+    return {text, timeBaseSeconds(text)};
+}
+
 void MonitorWindow::LoadMonitorTexts() {
     const ProgramContext& context = model_->context();
     std::unique_ptr<IniFile> ini;
@@ -311,8 +315,8 @@ report::MonitorReportData MonitorWindow::reportData(const QImage& chartImage) co
     data.typeForm = context.drive.identity.typeName + context.drive.identity.formName;
     report::MonitorReportSettings& s = data.settings;
     s.continuous = m.options().continuousMonitoring.checked();
-    s.timeBase = run_->display().timeBase;
-    s.continuousTimeBase = m.runState().recordTimeBaseText;
+    s.timeBase = shownTimeBase(run_->display().timeBase);
+    s.continuousTimeBase = shownTimeBase(m.runState().recordTimeBaseText);
     s.scope = scopeEdit->text();
     s.scopePosition = m.sampleWindow.scope();
     s.trigger = m.triggerChecked;

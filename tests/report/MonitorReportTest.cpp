@@ -307,7 +307,7 @@ TEST_F(MonitorReportPdf, AChartDrawingPaintsOnThePrinterAndTheTimeLineStatesItsD
     EXPECT_EQ(painted[0].first, int(QInternal::Printer));
     EXPECT_EQ(painted[0].second, QSizeF(709, 273));
     EXPECT_TRUE(linesOf(PdfReadBack::pageTexts(pdf).value(0)).contains("Time : 1(s/div)"));
-    EXPECT_EQ(timeBaseOfDivision(QStringLiteral("0,3"), 25), QStringLiteral("1,5"));
+    EXPECT_EQ(timeBaseOfDivision({QStringLiteral("0,3"), 0.3}, 25), QStringLiteral("1,5"));
 }
 
 } // namespace

@@ -67,8 +67,8 @@ inline report::MonitorReportData monitorData(int rows = 10) {
                                     Qt::darkRed, Qt::darkBlue, Qt::darkYellow, Qt::darkMagenta, Qt::black};
     report::MonitorReportData d;
     d.typeForm = QStringLiteral("HXZ9-4037");
-    d.settings.timeBase = QStringLiteral("0.5");
-    d.settings.continuousTimeBase = QStringLiteral("12.0");
+    d.settings.timeBase = {QStringLiteral("0.5"), 0.5};
+    d.settings.continuousTimeBase = {QStringLiteral("12.0"), 12.0};
     d.settings.scope = QStringLiteral("100");
     d.settings.scopePosition = 100;
     d.settings.trigger = true;
