@@ -2,25 +2,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-// The button Enter presses.
-BoxAnswer firstButton(BoxButtons b) {
-    switch (b) {
-    case BoxButtons::Ok:
-    case BoxButtons::OkCancel:
-        return BoxAnswer::Ok;
-    case BoxButtons::YesNo:
-    case BoxButtons::YesNoCancel:
-        return BoxAnswer::Yes;
-    case BoxButtons::AbortRetryIgnore:
-        return BoxAnswer::Abort;
-    case BoxButtons::YesNoDefaultNo:
-        return BoxAnswer::No;
-    }
-    return BoxAnswer::Ok;
-}
-} // namespace
-
 ScriptedDialogs::ScriptedDialogs() {
     Prompter::install(this);
 }
@@ -47,7 +28,7 @@ BoxAnswer ScriptedDialogs::message(const QString& text, const QString& caption, 
     // A box with only an OK button needs no scripted answer; any other must be expected.
     if (buttons != BoxButtons::Ok && !allowUnexpected_)
         ADD_FAILURE() << "unexpected box: " << text.toStdString();
-    return firstButton(buttons);
+    return firstButtonAnswer(buttons);
 }
 
 QString ScriptedDialogs::nextFile(bool save, const QString& title, const QString& folder,
