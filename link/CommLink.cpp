@@ -29,7 +29,6 @@ bool validKind(const QString& kind) {
 
 } // namespace
 
-using commlink::kQuietDrainBound;
 using commlink::waitMsFor;
 
 int frameGapForBaudIndex(int baudIndex) {
@@ -45,8 +44,6 @@ qint64 modbusSilenceUs(int frameGapMs, int baud) {
     return std::max(gap, chars);
 }
 
-// A failed probe's wait for its late reply: from the failure, the bytes that came since.
-
 CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock, Asker& asker)
     : context_(context), port_(port), clock_(clock), asker_(asker) {
     portPathResolver_ = [this](const QString& name) { return comPortPath(name, context_.paths.settingsIni); };
@@ -59,7 +56,7 @@ CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock, Aske
 }
 
 CommLink::~CommLink() {
-    cancelProbe();
+    cancelPending();
 }
 
 void CommLink::setView(LinkView* view) {
@@ -93,7 +90,6 @@ int CommLink::FindParaRow(const QString& comNo) const {
 void CommLink::resetLineState() {
     // The time of the last thing on the line is kept: a port opened again at once is the same
     // line, and the drive still needs the silent interval before the next frame.
-    drainBeforeNext_ = false;
     purgeBeforeNext_ = false;
     outputStuck_ = false;
 }
@@ -118,7 +114,7 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
                              .arg(stopIndex)
                              .arg(sizeIndex);
     if (line != openLine_) {
-        confirmNextRead_ = false;
+        owed_.clear(owed_.protocol());
         answeredOnLine_ = false;
     }
     openLine_ = line;
@@ -127,7 +123,7 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
 }
 
 void CommLink::closePort() {
-    cancelProbe();
+    cancelPending();
     if (port_.isOpen())
         port_.close();
     openBaud_ = 0;
@@ -238,109 +234,188 @@ void CommLink::transactNotedInBackground(int index, const QString& valueText, co
     exchangeInBackground(r, mainOptions(), std::move(noted));
 }
 
-CommLink::QuietWait CommLink::quietWaitFrom(int quietMs) const {
-    const qint64 quietUs = qint64(std::max(quietMs, 1)) * 1000;
-    // Quiet since the failure counts; whatever is waiting now came later.
-    return {quietUs, clock_.nowUs() + kQuietDrainBound * quietUs, lastLineEventUs_ + quietUs};
-}
-
-std::optional<bool> CommLink::stepQuietWait(QuietWait& wait, bool block) {
-    std::array<std::uint8_t, 64> sink{};
-    bool quiet = false;
-    for (;;) {
-        const qint64 left = wait.quietUntilUs - clock_.nowUs();
-        const WaitResult w = port_.waitReadable(block && left > 0 ? waitMsFor(left) : 0);
-        if (w == WaitResult::Error)
-            break;
-        if (w == WaitResult::Readable) {
-            if (port_.read(sink) < 0)
-                break;
-            wait.quietUntilUs = clock_.nowUs() + wait.quietUs;
-            if (clock_.nowUs() >= wait.giveUpAtUs)
-                break;
-            continue;
-        }
-        if (clock_.nowUs() >= wait.quietUntilUs) {
-            quiet = true;
-            break;
-        }
-        if (!block)
-            return std::nullopt;
-    }
-    lastLineEventUs_ = clock_.nowUs();
-    return quiet;
-}
-
-bool CommLink::drainUntilQuiet(int quietMs) {
-    QuietWait wait = quietWaitFrom(quietMs);
-    return stepQuietWait(wait, true).value_or(false);
-}
-
-bool CommLink::prepareLine(const ExchangeOptions& opt, bool lineQuiet) {
-    const bool afterFailure = drainBeforeNext_ || purgeBeforeNext_ || outputStuck_;
-    if (drainBeforeNext_ && opt.quietAfterFailure && !lineQuiet)
-        drainUntilQuiet(opt.replyTimeoutMs);
-    if (opt.protocol == Protocol::Modbus) {
-        // The silent interval from the last thing on the line, to the microsecond.
-        if (lastLineEventUs_ > 0)
-            clock_.sleepUntilUs(lastLineEventUs_ + modbusSilenceUs(opt.frameGapMs, openBaud_) +
-                                kSilenceMarginUs);
-        port_.purgeInput();
-    } else if (purgeBeforeNext_ || drainBeforeNext_) {
-        port_.purgeInput();
-    }
-    if (outputStuck_)
-        port_.purgeOutput();
-    drainBeforeNext_ = purgeBeforeNext_ = outputStuck_ = false;
-    return afterFailure;
+FrameRequest CommLink::syncFor(const FrameRequest& req) const {
+    // A read of the probe's number, or of the display block: whichever no owed reply and not
+    // the request's own can be taken for, else whichever the request's cannot.
+    FrameRequest candidates[2];
+    candidates[0] = request(QStringLiteral("0000"), 'R');
+    candidates[1] = request(QStringLiteral("FC10"), 'R');
+    for (FrameRequest& c : candidates)
+        c.station = req.station;
+    const Protocol p = owed_.protocol();
+    for (const FrameRequest& c : candidates)
+        if (!RepliesAlike(p, c, req) && !owed_.alike(c))
+            return c;
+    return RepliesAlike(p, candidates[0], req) ? candidates[1] : candidates[0];
 }
 
 ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions& opt) {
-    completeProbe(false);
-    // A block reply's byte count names a block read, and an earlier one is only an older
-    // picture of the same block.
-    const bool confirm =
-        confirmNextRead_ && opt.protocol == Protocol::Modbus && req.kind == 'R' && !IsBlockRead(req);
-    ExchangeResult first = exchangeOnce(req, opt);
-    if (!confirm || first.error)
-        return first;
-    // Whatever this reply answered, the drive has done with the requests before it; those it
-    // still owes follow back to back and are read away before the repeat goes out.
-    return repeatOnQuietLine(req, opt, first);
+    completePending(false);
+    Operation op;
+    op.request = req;
+    op.options = opt;
+    while (!step(op, true)) {
+    }
+    return std::move(op.answer);
 }
 
-ExchangeResult CommLink::repeatOnQuietLine(const FrameRequest& req, const ExchangeOptions& opt,
-                                           ExchangeResult first) {
-    drainBeforeNext_ = false;
-    if (!drainUntilQuiet(opt.replyTimeoutMs)) {
-        first.error = true;
-        first.failure = ExchangeFailure::Unconfirmed;
-        first.value = 0;
-        first.afterFailure = true;
-        drainBeforeNext_ = true;
-        lastExchangeOk_ = false;
-        if (opt.icon != IconMode::None) {
-            idleTimer_.stop();
-            showIcon(LinkIcon::Failed);
+bool CommLink::step(Operation& op, bool block) {
+    using Phase = Operation::Phase;
+    auto startMain = [&] {
+        op.main.emplace();
+        op.main->request = op.request;
+        op.main->options = op.options;
+        begin(*op.main);
+        op.phase = Phase::Main;
+    };
+    // A connect's failed probe waits for the late reply it may have met, then goes again.
+    auto ended = [&] {
+        op.phase = Phase::Done;
+        if (op.probe && op.answer.error && op.repeats < commlink::kProbeRepeats &&
+            probeRepeats(op.answer, op.background)) {
+            op.late = {clock_.nowUs(), lastLineEventUs_, !op.answer.reply.empty()};
+            op.phase = Phase::AwaitLate;
         }
-        return first;
+    };
+    for (;;) {
+        switch (op.phase) {
+        case Phase::Start:
+            if (!op.options.trackOwed || op.options.protocol != owed_.protocol())
+                owed_.clear(op.options.protocol);
+            owed_.forgetOlderThan(clock_.nowUs(), commlink::kOwedForgetUs);
+            // A scan's repeat without its start byte goes as it is: its outcome is not used.
+            if (port_.isOpen() && op.options.trackOwed && !op.request.omitFirstByte) {
+                if (!owed_.empty())
+                    readOwedReplies();
+                if (owed_.alike(op.request)) {
+                    op.sync.emplace();
+                    op.sync->request = syncFor(op.request);
+                    op.sync->options = op.options;
+                    op.sync->options.expectedLength = 0;
+                    op.sync->options.checkBlockReply = true;
+                    op.sync->sync = true;
+                    begin(*op.sync);
+                    op.phase = Phase::Sync;
+                    break;
+                }
+            }
+            startMain();
+            break;
+        case Phase::Sync:
+            if (!collect(*op.sync, block)) {
+                if (!owed_.alike(op.request)) {
+                    // The owed reply has come: the request need not wait for the sync's, which
+                    // is owed from now on.
+                    if (op.sync->rtsUp)
+                        port_.setRts(false);
+                    owed_.add(op.sync->request, op.sync->sentUs);
+                    startMain();
+                    break;
+                }
+                if (!block)
+                    return false;
+                break;
+            }
+            {
+                const ExchangeResult sync = finish(*op.sync);
+                if (sync.failure == ExchangeFailure::NoPort || sync.failure == ExchangeFailure::WriteFailed ||
+                    sync.failure == ExchangeFailure::DrainTimeout ||
+                    sync.failure == ExchangeFailure::PortError) {
+                    // The line itself failed: that is the request's answer too.
+                    op.answer = sync;
+                    op.answer.request.clear();
+                    op.answer.reply.clear();
+                    ended();
+                    break;
+                }
+            }
+            if (!owed_.alike(op.request)) {
+                startMain();
+                break;
+            }
+            // The drive still owes a reply that would pass for this request's: it is not sent.
+            op.answer = ExchangeResult{};
+            op.answer.error = true;
+            op.answer.failure = ExchangeFailure::Unconfirmed;
+            op.answer.afterFailure = true;
+            ended();
+            break;
+        case Phase::Main:
+            if (!collect(*op.main, block))
+                return false;
+            op.answer = finish(*op.main);
+            if (op.sync || op.repeats > 0)
+                op.answer.afterFailure = true;
+            ended();
+            break;
+        case Phase::AwaitLate: {
+            const std::optional<bool> late =
+                awaitLateReply(op.late, op.request, op.options.replyTimeoutMs, block);
+            if (!late)
+                return false;
+            if (!*late) {
+                op.phase = Phase::Done;
+                return true;
+            }
+            ++op.repeats;
+            op.sync.reset();
+            op.main.reset();
+            op.phase = Phase::Start;
+            break;
+        }
+        case Phase::Done:
+            return true;
+        }
     }
-    ExchangeResult repeat = exchangeOnce(req, opt);
-    repeat.afterFailure = true;
-    // Sent to a drive that owes nothing, the reply is the repeat's own.
-    if (!repeat.error)
-        confirmNextRead_ = false;
-    return repeat;
 }
 
-ExchangeResult CommLink::exchangeOnce(const FrameRequest& req, const ExchangeOptions& opt) {
-    Exchange x;
-    x.request = req;
-    x.options = opt;
-    begin(x);
-    while (!collect(x, true)) {
+bool CommLink::readOwedReplies() {
+    if (!port_.isOpen())
+        return false;
+    std::vector<std::uint8_t>& buf = lineBytes_;
+    for (;;) {
+        const WaitResult w = port_.waitReadable(0);
+        if (w == WaitResult::Error)
+            return false;
+        if (w != WaitResult::Readable)
+            return true;
+        const std::size_t have = buf.size();
+        buf.resize(have + 64);
+        const int n = port_.read(std::span(buf).subspan(have));
+        buf.resize(have + std::size_t(std::max(n, 0)));
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        lastLineEventUs_ = clock_.nowUs();
+        for (;;) {
+            const OwedReplies::Found f = owed_.find(buf, nullptr);
+            if (f.length == 0)
+                break;
+            owed_.answered(f.owedIndex);
+            buf.erase(buf.begin(), buf.begin() + f.at + f.length);
+        }
+        // Keep the tail, where a reply may have begun.
+        if (buf.size() > std::size_t(2 * kFrameBufferSize))
+            buf.erase(buf.begin(), buf.end() - kFrameBufferSize);
     }
-    return finish(x);
+}
+
+bool CommLink::prepareLine(const ExchangeOptions& opt) {
+    const bool afterFailure = !owed_.empty() || purgeBeforeNext_ || outputStuck_;
+    if (opt.protocol == Protocol::Modbus && lastLineEventUs_ > 0)
+        // The silent interval from the last thing on the line, to the microsecond.
+        clock_.sleepUntilUs(lastLineEventUs_ + modbusSilenceUs(opt.frameGapMs, openBaud_) + kSilenceMarginUs);
+    if (opt.trackOwed && !owed_.empty())
+        readOwedReplies(); // what waits there is owed, never the next request's
+    // Bytes that came before the request are never part of its reply.
+    lineBytes_.clear();
+    if (owed_.empty() && (opt.protocol == Protocol::Modbus || purgeBeforeNext_))
+        port_.purgeInput();
+    if (outputStuck_)
+        port_.purgeOutput();
+    purgeBeforeNext_ = outputStuck_ = false;
+    return afterFailure;
 }
 
 void CommLink::begin(Exchange& x) {
@@ -354,11 +429,13 @@ void CommLink::begin(Exchange& x) {
     }
 
     x.result.request = BuildFrame(opt.protocol, req);
-    lastRequestWasBlockRead_ = IsBlockNumber(req.comNo);
-    if (opt.protocol == Protocol::Modbus)
-        lastModbusAddress_ = req.station.modbusAddress();
-    else
-        lastDataSize_ = req.wide ? 4 : 2;
+    if (!x.sync) {
+        lastRequestWasBlockRead_ = IsBlockNumber(req.comNo);
+        if (opt.protocol == Protocol::Modbus)
+            lastModbusAddress_ = req.station.modbusAddress();
+        else
+            lastDataSize_ = req.wide ? 4 : 2;
+    }
     x.expected =
         std::clamp(opt.expectedLength > 0 ? opt.expectedLength : ExpectedReplyLength(opt.protocol, req), 1,
                    kFrameBufferSize);
@@ -374,7 +451,8 @@ void CommLink::begin(Exchange& x) {
         return stop(ExchangeFailure::NoPort);
     }
 
-    x.result.afterFailure = prepareLine(opt, x.lineQuiet);
+    x.result.afterFailure = prepareLine(opt);
+    x.scan = opt.trackOwed && !owed_.empty();
     port_.setRts(true);
     x.rtsUp = true;
     const bool written = port_.write(x.result.request) == int(x.result.request.size());
@@ -393,25 +471,51 @@ void CommLink::begin(Exchange& x) {
                                      kDrainMarginMs;
     if (!port_.drain(drainLimit)) {
         outputStuck_ = true;
+        x.sentUs = clock_.nowUs();
         return stop(ExchangeFailure::DrainTimeout);
     }
     x.sentUs = clock_.nowUs();
+    x.deadlineUs = x.sentUs + qint64(opt.replyTimeoutMs) * 1000;
     lastLineEventUs_ = x.sentUs;
+}
+
+bool CommLink::takeReplies(Exchange& x) {
+    for (;;) {
+        const auto bytes = std::span(x.buf).first(std::size_t(x.have));
+        const OwedReplies::Found f = owed_.find(bytes, &x.request, x.expected);
+        if (f.length == 0)
+            break;
+        if (f.current) {
+            x.replyAt = f.at;
+            return true;
+        }
+        owed_.answered(f.owedIndex);
+        const int used = f.at + f.length;
+        std::copy(x.buf.begin() + used, x.buf.begin() + x.have, x.buf.begin());
+        x.have -= used;
+        // The drive was busy with the owed reply: its time for this one starts now.
+        x.deadlineUs = std::max(x.deadlineUs, clock_.nowUs() + qint64(x.options.replyTimeoutMs) * 1000);
+    }
+    // Nothing whole yet: keep the tail, where a reply may have begun.
+    if (x.have == int(x.buf.size())) {
+        std::copy(x.buf.begin() + kFrameBufferSize, x.buf.end(), x.buf.begin());
+        x.have -= kFrameBufferSize;
+    }
+    return false;
 }
 
 bool CommLink::collect(Exchange& x, bool block) {
     if (x.over)
         return true;
-    const qint64 timeoutUs = qint64(x.options.replyTimeoutMs) * 1000;
     for (;;) {
-        const qint64 elapsed = clock_.nowUs() - x.sentUs;
-        if (elapsed > timeoutUs) {
+        const qint64 now = clock_.nowUs();
+        if (now > x.deadlineUs) {
             x.failure = ExchangeFailure::ReplyTimeout;
             x.over = true;
             return true;
         }
         // Sleep in poll until a byte arrives or the time-out has passed; then read what came.
-        const WaitResult w = port_.waitReadable(block ? waitMsFor(timeoutUs - elapsed + 1) : 0);
+        const WaitResult w = port_.waitReadable(block ? waitMsFor(x.deadlineUs - now + 1) : 0);
         if (w == WaitResult::Error) {
             x.failure = ExchangeFailure::PortError;
             x.over = true;
@@ -422,7 +526,8 @@ bool CommLink::collect(Exchange& x, bool block) {
                 return false;
             continue;
         }
-        const int n = port_.read(std::span(x.buf).subspan(std::size_t(x.have)));
+        const std::size_t room = x.scan ? x.buf.size() : std::size_t(kFrameBufferSize);
+        const int n = port_.read(std::span(x.buf).first(room).subspan(std::size_t(x.have)));
         if (n < 0) {
             x.failure = ExchangeFailure::PortError;
             x.over = true;
@@ -430,12 +535,17 @@ bool CommLink::collect(Exchange& x, bool block) {
         }
         if (n > 0) {
             x.have += n;
+            x.anyByte = true;
             lastLineEventUs_ = clock_.nowUs();
         }
-        if (x.have >= x.expected) {
+        const int owedBefore = owed_.size();
+        if (x.scan ? takeReplies(x) : x.have >= x.expected) {
             x.over = true;
             return true;
         }
+        // A sync's caller looks again once an owed reply has come.
+        if (x.sync && owed_.size() < owedBefore)
+            return false;
     }
 }
 
@@ -443,24 +553,39 @@ ExchangeResult CommLink::finish(Exchange& x) {
     const ExchangeOptions& opt = x.options;
     const FrameRequest& req = x.request;
     ExchangeResult& res = x.result;
-    res.reply.assign(x.buf.begin(), x.buf.begin() + x.have);
-    const bool complete = x.failure == ExchangeFailure::None;
     if (x.rtsUp)
         port_.setRts(false);
 
     ExchangeFailure failure = x.failure;
-    if (complete) {
-        const bool checked = !IsBlockRead(req) || opt.checkBlockReply;
-        const auto reply = std::span(x.buf).first(std::size_t(x.expected));
-        if (checked && !ReplyCheckOk(opt.protocol, x.buf, x.expected))
-            failure = ExchangeFailure::BadCheck;
-        else if (opt.protocol == Protocol::Inverter ? !InverterReplyEchoOk(reply, req)
-                                                    : checked && !ModbusReplyEchoOk(reply, req))
-            failure = ExchangeFailure::WrongEcho;
+    if (x.scan) {
+        // Found in the stream: its check and echo held.
+        const int at = std::max(x.replyAt, 0);
+        const int length =
+            failure == ExchangeFailure::None
+                ? ReplyFrameAt(opt.protocol, req,
+                               std::span(x.buf).first(std::size_t(x.have)).subspan(std::size_t(at)),
+                               x.expected)
+                : x.have;
+        res.reply.assign(x.buf.begin() + at, x.buf.begin() + at + std::min(length, kFrameBufferSize));
+    } else {
+        res.reply.assign(x.buf.begin(), x.buf.begin() + x.have);
+        if (failure == ExchangeFailure::None) {
+            const bool checked = !IsBlockRead(req) || opt.checkBlockReply;
+            const auto reply = std::span(x.buf).first(std::size_t(x.expected));
+            if (checked && !ReplyCheckOk(opt.protocol, x.buf, x.expected))
+                failure = ExchangeFailure::BadCheck;
+            else if (opt.protocol == Protocol::Inverter ? !InverterReplyEchoOk(reply, req)
+                                                        : checked && !ModbusReplyEchoOk(reply, req))
+                failure = ExchangeFailure::WrongEcho;
+        }
     }
+    // A MODBUS exception reply is shorter than a reply and ends in the time-out; it is an answer.
+    if (failure == ExchangeFailure::ReplyTimeout && opt.protocol == Protocol::Modbus && x.have > 0 &&
+        ReplyFrameAt(opt.protocol, req, res.reply) > 0 && (res.reply[1] & 0x80) != 0)
+        failure = ExchangeFailure::Exception;
     if (failure == ExchangeFailure::None) {
         bool err = false;
-        res.value = ParseReply(opt.protocol, std::span(x.buf).first(std::size_t(x.have)), req, err);
+        res.value = ParseReply(opt.protocol, res.reply, req, err);
         if (err)
             failure = ExchangeFailure::Exception;
     }
@@ -468,26 +593,27 @@ ExchangeResult CommLink::finish(Exchange& x) {
     // What the next request must expect on the line.
     const bool wentOut = failure != ExchangeFailure::NoPort && failure != ExchangeFailure::WriteFailed;
     if (wentOut) {
-        if (x.have > 0)
+        if (x.anyByte)
             silentExchanges_ = 0;
         else if (failure == ExchangeFailure::ReplyTimeout)
             ++silentExchanges_;
-        if (failure != ExchangeFailure::None) {
-            // A late reply may come from now on: the quiet the next request waits for starts here.
-            if (opt.quietAfterFailure)
-                lastLineEventUs_ = clock_.nowUs();
-            // Bytes of a broken reply may still be coming. A reply that has not begun may come
-            // at any time: the next request's check or the repeat of a MODBUS read (which
-            // names no register) refuses it, so waiting for it would only hold the user.
-            if (x.have > 0)
-                drainBeforeNext_ = true;
-            else
+        const bool answered = failure == ExchangeFailure::None || failure == ExchangeFailure::Exception;
+        if (!opt.trackOwed) {
+            // Bytes of a broken reply may still come: whatever waits is cleared before the next.
+            if (failure != ExchangeFailure::None || x.have > x.expected)
                 purgeBeforeNext_ = true;
-            // Only a MODBUS reply can pass for a MODBUS read's.
-            if (opt.protocol == Protocol::Modbus)
-                confirmNextRead_ = true;
-        } else if (x.have > x.expected) {
-            purgeBeforeNext_ = true;
+        } else if ((opt.protocol == Protocol::Modbus && req.station.modbusAddress() == 0) ||
+                   req.omitFirstByte) {
+            // A MODBUS broadcast is never answered, nor a frame without its start: they owe
+            // nothing and show nothing.
+        } else if (answered) {
+            // The drive sent this reply after every reply it owed before it.
+            owed_.clear(opt.protocol);
+            if (!x.scan && x.have > x.expected)
+                purgeBeforeNext_ = true; // more than the reply came: what follows is no one's
+        } else {
+            // Its reply, or the rest of it, may still come, however late.
+            owed_.add(req, x.sentUs, opt.expectedLength > 0 ? x.expected : 0);
         }
     }
 

@@ -7,6 +7,7 @@
 #include "link/ExchangeResult.h"
 #include "link/LinkView.h"
 #include "link/MonitorRunLock.h"
+#include "link/OwedReplies.h"
 #include "platform/SerialPort.h"
 #include "protocol/FrameCodec.h"
 
@@ -79,10 +80,10 @@ struct ExchangeOptions {
     int expectedLength = 0;       // 0: ExpectedReplyLength(); else wait for this many bytes
     int drainTimeoutMs = 0;       // 0: a few times the request's wire time plus a margin
     bool checkBlockReply = false; // a block read's reply is checked too (keypad)
-    // After a failure the next request waits for a line quiet for the reply time-out, so that a
-    // late reply is never taken for its own. Off for the start-up search's probes: any answer
-    // there means a drive, so they follow after the silent interval alone.
-    bool quietAfterFailure = true;
+    // After a failure the drive may still owe its reply: the link keeps track of what it owes
+    // (OwedReplies), so that a late reply is never taken for another request's. Off for the
+    // start-up search's probes: any answer there means a drive.
+    bool trackOwed = true;
 };
 
 class CommLink {
@@ -162,10 +163,9 @@ public:
     // once, touching nothing, while a monitor run is in progress. A failed probe on a line
     // where the drive has answered since the last failed connect may have met a late or
     // garbled reply (a drive answers one request at a time, so one late reply holds those
-    // after it): the late reply is waited for (kQuietDrainBound time-outs at most), the line
-    // read until quiet and the probe repeated as a read after a failure is
-    // (repeatOnQuietLine), up to kProbeRepeats times; the drive is taken for absent only when
-    // such a wait brings nothing. A probe started in the
+    // after it): the late reply is waited for (kLateReplyBound time-outs at most) and the
+    // probe repeated as any exchange behind a failure is, up to kProbeRepeats times; the drive
+    // is taken for absent only when such a wait brings nothing. A probe started in the
     // background is waited for and its answer taken instead; an exchangeInBackground on its
     // way is waited for before the port is opened again.
     bool ConnectDrive();
@@ -174,23 +174,24 @@ public:
     // the reply or the time-out comes, and then `done` is called with it (a second call while
     // the probe runs only adds its `done`). Any other use of the port first waits for it. A
     // port that offers nothing to watch (SerialPort::pollHandle) is waited for at once. A
-    // failed probe is repeated as ConnectDrive's is, its wait for the late reply and the quiet
-    // line taken from the event loop too.
+    // failed probe is repeated as ConnectDrive's is, its wait for the late reply taken from
+    // the event loop too.
     void ConnectDriveInBackground(std::function<void(bool connected)> done = {});
-    bool probePending() const { return probe_ != nullptr; }
+    // Anything on its way in the background: a connect's probe or an exchange.
+    bool probePending() const;
     // One exchange as exchange() makes it, without waiting for the drive: written at once
-    // (after waiting for an exchange of this kind or a probe already on the line; after a
-    // failure that left bytes, once the line has been quiet, that wait made from the event
-    // loop too), its reply taken from the event loop as the probe's is, and `done` called from
+    // (after waiting for an exchange of this kind or a probe already on the line; its sync, when
+    // the drive owes a reply alike, also from the event loop), its reply taken from the event
+    // loop as the probe's is, and `done` called from
     // the event loop with the result. Another use of the port waits for it and its `done`
     // still follows, from the event loop; closing the port drops it unanswered. Waited for at
     // once on a port that offers nothing to watch (done is then called before this returns).
     void exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
                               std::function<void(const ExchangeResult&)> done);
     // An exchangeInBackground on its way (a probe is not one).
-    bool backgroundExchangePending() const { return probe_ != nullptr && !probeConnects_; }
-    // Takes what has arrived for a background probe and ends it when complete or timed out
-    // (the event loop calls it; tests with a fake clock call it themselves).
+    bool backgroundExchangePending() const;
+    // Takes what has arrived for the operation in the background and ends it when complete or
+    // timed out (the event loop calls it; tests with a fake clock call it themselves).
     void continueProbe();
     // The answer of the last connect while it still holds: "connected" while the link's last
     // exchange was good and came within kKeptConnectionMs, "no drive" until the settings, the
@@ -241,26 +242,28 @@ public:
     // Notes the request's MODBUS address, data size and block read as the builders do. Does not
     // touch lastExchangeFailed.
     //
-    // A reply must answer the request it follows. After a failed exchange the bytes of a
-    // late reply may still be on their way, however late: after a failure that brought bytes
-    // the line is read empty until it has been quiet for the reply time-out, after a silent
-    // one the input is purged. The maker's replies and MODBUS write echoes name their
-    // request; a MODBUS read reply does not, so after any failed exchange the next MODBUS
-    // read is taken from a repeat: the first reply shows that the drive (which answers one
-    // request at a time) has done with the earlier ones, the line is then read until quiet
-    // for the reply time-out (the replies still owed come back to back), and the repeat,
-    // sent to a drive that owes nothing, is answered by its own reply. A clean line never
-    // pays for it. MODBUS clears its input right before every request and keeps the silent
-    // interval (modbusSilenceUs) from the last byte read, or the end of the last drain, to an
-    // absolute deadline.
+    // A value is the reply to its own request, or the exchange fails. A drive answers one
+    // request at a time, in order, and may answer far later than the time-out: every request
+    // whose reply did not come is kept as owed (owedReplies) until a reply shows that the drive
+    // has done with it. While anything is owed, what arrives is searched for whole replies:
+    // those of owed requests are read away (the time-out then runs from there, the drive having
+    // been busy), and the request's own is the first one that no owed reply could look like.
+    // A request that an owed reply could pass for (a MODBUS read behind a MODBUS read, the
+    // maker's read of the same parameter) is preceded by a sync: a read whose reply cannot pass
+    // for it, answered only once the drive owes nothing before it. If the line still owes a
+    // reply alike after the sync, the request is not sent and fails (Unconfirmed). A good
+    // reply clears the list: the drive sent it after everything it owed. A clean line never
+    // pays for any of it. MODBUS clears its input right before every request on a clean line
+    // and keeps the silent interval (modbusSilenceUs) from the last byte read to an absolute
+    // deadline.
     ExchangeResult exchange(const FrameRequest& request, const ExchangeOptions& options);
-    // The next MODBUS read is taken from a repeat (a failed exchange since the last one).
-    bool confirmingNextRead() const { return confirmNextRead_; }
+    // What the drive may still owe.
+    const OwedReplies& owedReplies() const { return owed_; }
 
 private:
     struct Exchange;
     struct LateReplyWait;
-    struct QuietWait;
+    struct Operation;
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
     // The request of parameter index; false (nothing built) for an
@@ -268,52 +271,47 @@ private:
     bool requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const;
     // What a request requestFor refuses ends with (the icon shows the failure).
     ExchangeResult refuse();
-    ExchangeResult exchangeOnce(const FrameRequest& request, const ExchangeOptions& options);
+    // Advances an operation as far as it goes; with `block` to its end. True when it is over.
+    bool step(Operation& op, bool block);
+    // The request that precedes `request` when an owed reply could pass for its own.
+    FrameRequest syncFor(const FrameRequest& request) const;
     void begin(Exchange& x);
     // Takes what has arrived; with `block`, waits in poll until the reply is complete or the
     // time-out has passed. True when the wait is over.
     bool collect(Exchange& x, bool block);
+    // Replies of owed requests at the start of x's bytes are read away; true when x's own
+    // stands there.
+    bool takeReplies(Exchange& x);
     ExchangeResult finish(Exchange& x);
-    // True when the line held what a failed exchange may have left. `lineQuiet`: the wait for
-    // a quiet line has been made already (from the event loop).
-    bool prepareLine(const ExchangeOptions& opt, bool lineQuiet = false);
-    // The wait for a quiet line, starting now; quiet since the last thing on the line counts.
-    QuietWait quietWaitFrom(int quietMs) const;
-    // Reads the line away: true once it has been quiet, false when it did not fall quiet
-    // within its bound or the port failed. Without `block`, nothing while neither holds.
-    std::optional<bool> stepQuietWait(QuietWait& wait, bool block);
-    // The same wait made at once. False when the line did not fall quiet within its bound.
-    bool drainUntilQuiet(int quietMs);
-    // The repeat of a read after a failure: once the line has been quiet for the reply
-    // time-out, the request goes out again and its reply, from a drive that owes nothing, is
-    // its own. `first` comes back failed (Unconfirmed) when the line never fell quiet.
-    ExchangeResult repeatOnQuietLine(const FrameRequest& request, const ExchangeOptions& options,
-                                     ExchangeResult first);
+    // The line made ready for the next request: owed replies waiting are read away, else (a
+    // clean MODBUS line, or stale bytes of a failure) the input cleared. True when the request
+    // goes out behind a failure.
+    bool prepareLine(const ExchangeOptions& opt);
+    // Reads what is waiting, without waiting, and takes the owed replies in it (what may be
+    // the start of one is kept for the next call). False when the port failed.
+    bool readOwedReplies();
     // ---- The connect's probe ----
     FrameRequest probeRequest() const;
     // A failed probe that may have met a late or garbled reply, on a line where the drive has
     // answered since the last failed connect (any line for a probe in the background, which
     // holds no window).
     bool probeRepeats(const ExchangeResult& failed, bool background) const;
-    // After a failed probe: reads the line until a reply has come and the line has then been
-    // quiet for a time-out (true), or nothing came for kQuietDrainBound time-outs or the line
-    // never fell quiet (false). Without `block`, nothing when neither has happened yet.
-    std::optional<bool> awaitLateReply(LateReplyWait& wait, int timeoutMs, bool block);
-    LateReplyWait lateWaitAfter(const ExchangeResult& failed) const;
-    // The repeats of a failed probe (`repeated` of them made), each waited for.
-    ExchangeResult repeatProbe(const FrameRequest& request, const ExchangeOptions& options,
-                               ExchangeResult failed, int repeated, bool background);
+    // After a failed probe: reads the line until its reply has come, or a reply has come and
+    // the line has then been quiet for a time-out (true), or nothing came for
+    // commlink::kLateReplyBound time-outs or the line never fell quiet (false). Without
+    // `block`, nothing when neither has happened yet.
+    std::optional<bool> awaitLateReply(LateReplyWait& wait, const FrameRequest& probe, int timeoutMs,
+                                       bool block);
     // The connect's answer: flag, drive commands, kept answer.
     void takeConnectAnswer(bool connected);
-    // Waits for the rest of a background probe and takes its answer; `notify` runs what was
-    // to follow it.
-    void completeProbe(bool notify, bool fromEventLoop = false);
-    // The notifier and time-out that take the probe's answer from the event loop.
-    void watchProbe();
-    // Sends a background exchange's request, after its wait for a quiet line (stepped from the
-    // event loop) when the line owes one. False while that wait goes on, its timer set.
-    bool sendWhenQuiet(Exchange& x);
-    void cancelProbe();
+    // Starts an operation in the background: stepped from the event loop from now on.
+    void startPending(std::unique_ptr<Operation> op);
+    // Waits for the rest of the operation in the background and takes its answer; `notify`
+    // runs what was to follow it.
+    void completePending(bool notify, bool fromEventLoop = false);
+    // The notifier and timer that step the operation from the event loop.
+    void watchPending();
+    void cancelPending();
     void noteConnection(bool connected);
     void resetLineState();
 
@@ -341,13 +339,13 @@ private:
     int openBaud_ = 0; // speed of the open port, for the drain bound and the silent interval
 
     // The line between exchanges.
-    qint64 lastLineEventUs_ = 0; // last byte read, end of a drain or of a request's output
-    bool drainBeforeNext_ = false;
-    bool purgeBeforeNext_ = false;
+    qint64 lastLineEventUs_ = 0;   // last byte read, end of a drain or of a request's output
+    bool purgeBeforeNext_ = false; // stale bytes no request owns (the start-up search)
     bool outputStuck_ = false;     // a request that did not leave: purged before the next
-    bool confirmNextRead_ = false; // a reply owed to an earlier request may still come
-    QString openLine_;             // path and settings of the last open: a reply owed on another
-                                   // line or at another speed cannot be read on this one
+    OwedReplies owed_;
+    std::vector<std::uint8_t> lineBytes_; // read between exchanges, not yet a whole owed reply
+    QString openLine_;                    // path and settings of the last open: a reply owed on another
+                                          // line or at another speed cannot be read on this one
     int silentExchanges_ = 0;
     bool answeredOnLine_ = false; // a good exchange on this line since the last failed connect
 
@@ -368,10 +366,9 @@ private:
     bool lastExchangeOk_ = false;
     qint64 lastGoodMs_ = 0;
 
-    // A probe running in the background.
-    std::unique_ptr<Exchange> probe_;
+    // An operation running in the background: a connect's probe or an exchange.
+    std::unique_ptr<Operation> pending_;
     std::vector<std::function<void(bool)>> probeDone_;
-    bool probeConnects_ = true; // the probe is a connect's, else an exchangeInBackground's
     std::function<void(const ExchangeResult&)> exchangeDone_;
     std::unique_ptr<QSocketNotifier> probeNotifier_;
     QTimer probeTimer_;

@@ -1,7 +1,7 @@
 #pragma once
-// What CommLink's two source files share (CommLink.cpp: the exchange; CommLinkProbe.cpp: the
-// connect and the exchanges taken from the event loop): an exchange on its way and a failed
-// probe's wait for its late reply. Used only inside the link's own sources.
+// What CommLink's two source files share (CommLink.cpp: the exchange and the operation that
+// steps it; CommLinkProbe.cpp: the connect and the operations run from the event loop). Used
+// only inside the link's own sources.
 #include "link/CommLink.h"
 
 #include <QtGlobal>
@@ -11,12 +11,14 @@
 
 namespace commlink {
 
-// A line that never falls quiet is read for at most this many reply time-outs; the next
-// request then goes out and its reply's check decides. A failed probe waits as long for a
-// late reply before the drive is taken for absent.
-inline constexpr int kQuietDrainBound = 5;
+// A failed probe waits this many reply time-outs for a late reply before the drive is taken
+// for absent; a line that keeps bringing bytes is read for twice as long at most.
+inline constexpr int kLateReplyBound = 5;
 // Repeats of a connect's probe, each after the late reply it met.
 inline constexpr int kProbeRepeats = 3;
+// A request owed longer than this is taken for lost: a reply later than that could pass for
+// another request's.
+inline constexpr qint64 kOwedForgetUs = 60LL * 1000 * 1000;
 
 // Whole milliseconds that cover `us`, at least one: a wait of 0 would not advance.
 inline int waitMsFor(qint64 us) {
@@ -25,46 +27,54 @@ inline int waitMsFor(qint64 us) {
 
 } // namespace commlink
 
+// A failed probe's wait for its late reply: from the failure, the bytes that came since.
 struct CommLink::LateReplyWait {
     qint64 sinceUs = 0;
     qint64 lastByteUs = 0;
     bool bytes = false;
     // When the wait ends unless a byte comes: a time-out of quiet after the last byte, or
-    // commlink::kQuietDrainBound time-outs without one.
+    // commlink::kLateReplyBound time-outs without one.
     qint64 untilUs(qint64 quietUs) const {
-        return bytes ? lastByteUs + quietUs : sinceUs + commlink::kQuietDrainBound * quietUs;
+        return bytes ? lastByteUs + quietUs : sinceUs + commlink::kLateReplyBound * quietUs;
     }
 };
 
-// The wait for a quiet line before the next request, after a failure that brought bytes: what
-// comes is read away until nothing has come for a reply time-out, for commlink::kQuietDrainBound
-// time-outs at most.
-struct CommLink::QuietWait {
-    qint64 quietUs = 0;
-    qint64 giveUpAtUs = 0;
-    qint64 quietUntilUs = 0;
-};
-
-// One exchange on its way: what was asked, what has come.
+// One request on the wire: what was asked, what has come.
 struct CommLink::Exchange {
     FrameRequest request;
     ExchangeOptions options;
     ExchangeResult result;
-    std::array<std::uint8_t, kFrameBufferSize> buf{};
+    // A clean line reads the reply's bytes from the start (kFrameBufferSize at most); a line
+    // that owes replies keeps more, to find the reply behind those owed.
+    std::array<std::uint8_t, 4 * kFrameBufferSize> buf{};
     int have = 0;
     int expected = 1;
     qint64 sentUs = 0;
-    bool over = false; // nothing more to wait for
+    qint64 deadlineUs = 0; // the time-out: from the request, or from the last owed reply read
+    bool over = false;     // nothing more to wait for
     ExchangeFailure failure = ExchangeFailure::None;
     bool rtsUp = false;
-    bool sent = false; // begin() has run
-    // A background probe's repeat: the failed probe's answer, and while set the wait for its
-    // late reply before the repeat goes out.
-    std::optional<ExchangeResult> failedProbe;
+    bool sent = false;    // begin() has run
+    bool scan = false;    // replies owed to earlier requests may come first
+    int replyAt = -1;     // scan: where the reply stands in buf
+    bool anyByte = false; // a byte came, the drive's or not
+    bool sync = false;    // sent only to learn that the drive owes nothing alike
+};
+
+// What a caller asked of the link: one exchange, or a connect's probe with its repeats. A
+// request that an owed reply could be taken for is preceded by a sync, a read whose reply
+// cannot pass for it: once that is answered (or the owed one has come), the drive owes
+// nothing that could.
+struct CommLink::Operation {
+    enum class Phase { Start, Sync, Main, AwaitLate, Done };
+    Phase phase = Phase::Start;
+    FrameRequest request;
+    ExchangeOptions options;
+    bool probe = false; // a connect's probe: repeated after a late or garbled reply
+    bool background = false;
     int repeats = 0;
-    std::optional<LateReplyWait> lateWait;
-    // A background exchange's wait for a quiet line before its request goes out, and whether
-    // it is over (the request then goes out without waiting again).
-    std::optional<QuietWait> quietWait;
-    bool lineQuiet = false;
+    std::optional<Exchange> sync;
+    std::optional<Exchange> main;
+    LateReplyWait late;
+    ExchangeResult answer;
 };

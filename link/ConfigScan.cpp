@@ -1,5 +1,7 @@
 #include "link/ConfigScan.h"
 
+#include <QScopeGuard>
+
 #include "link/CommLink.h"
 
 namespace {
@@ -48,6 +50,8 @@ bool ConfigScan::prepare(const QString& comNo, const QString& valueText, bool mo
     options.frameGapMs = link_.frameGapMs();
     options.icon = IconMode::None;
     options.drainTimeoutMs = kDrainTimeoutMs;
+    // The scan's probes: any answer means a drive at those settings.
+    options.trackOwed = !scanning_;
     return true;
 }
 
@@ -85,6 +89,8 @@ ScanResult ConfigScan::ScanDriveConfig() {
         if (p != selected)
             order << p;
 
+    scanning_ = true;
+    const auto done = qScopeGuard([this] { scanning_ = false; });
     for (int port : order) {
         for (int i = 0; i < kCombinationCount; ++i) {
             const ScanCombination c = combination(i);

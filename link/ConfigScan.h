@@ -62,5 +62,6 @@ private:
                  FrameRequest& request, ExchangeOptions& options);
 
     CommLink& link_;
-    bool retry_ = false; // the next maker's request of this copy goes out without "/"
+    bool retry_ = false;    // the next maker's request of this copy goes out without "/"
+    bool scanning_ = false; // ScanDriveConfig is searching the ports
 };

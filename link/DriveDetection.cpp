@@ -44,7 +44,7 @@ ExchangeOptions detectionOptions(bool modbus, int frameGapMs, int replyTimeMs) {
     o.replyTimeoutMs = replyTimeMs;
     o.frameGapMs = frameGapMs;
     o.icon = IconMode::None;
-    o.quietAfterFailure = false;
+    o.trackOwed = false;
     return o;
 }
 

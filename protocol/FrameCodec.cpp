@@ -229,6 +229,31 @@ bool ModbusReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& 
     return reply.size() >= 6 && std::equal(request.begin() + 1, request.begin() + 6, reply.begin() + 1);
 }
 
+int ReplyFrameAt(Protocol p, const FrameRequest& r, std::span<const std::uint8_t> bytes, int expected) {
+    if (p == Protocol::Modbus && bytes.size() >= 2 && (bytes[1] & 0x80) != 0) {
+        const std::uint8_t function = r.kind == 'R' ? kModbusRead : kModbusWrite;
+        constexpr int kExceptionLength = 5;
+        return bytes[1] == (function | 0x80) && ModbusReplyCrcOk(bytes, kExceptionLength) ? kExceptionLength
+                                                                                          : 0;
+    }
+    const int length = expected > 0 ? expected : ExpectedReplyLength(p, r);
+    if (int(bytes.size()) < length || !ReplyCheckOk(p, bytes, length))
+        return 0;
+    const auto reply = bytes.first(std::size_t(length));
+    const bool echo = p == Protocol::Modbus ? ModbusReplyEchoOk(reply, r) : InverterReplyEchoOk(reply, r);
+    return echo ? length : 0;
+}
+
+bool RepliesAlike(Protocol p, const FrameRequest& a, const FrameRequest& b) {
+    // A write's reply echoes its register and value: one alike says the same of the drive.
+    if (a.kind != 'R' || b.kind != 'R' || IsBlockRead(a) != IsBlockRead(b) ||
+        ExpectedReplyLength(p, a) != ExpectedReplyLength(p, b))
+        return false;
+    // A MODBUS read reply names no register; the maker's names its number.
+    return p == Protocol::Modbus || (ComNoToRegister(a.comNo) == ComNoToRegister(b.comNo) &&
+                                     (a.wide && !IsBlockRead(a)) == (b.wide && !IsBlockRead(b)));
+}
+
 std::uint32_t ParseInverterReply(std::span<const std::uint8_t> reply, bool station, bool wide, bool& err) {
     if (err)
         return 0;

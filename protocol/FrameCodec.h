@@ -108,6 +108,17 @@ bool InverterReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest
 // False when shorter.
 bool ModbusReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r);
 
+// A whole reply to `r` at the start of `bytes`: its length when one stands there with a good
+// sum or CRC and r's echo (a MODBUS exception reply to r's function counts: it answers r too),
+// 0 when none does. A block reply is checked here too: a reply found in a stream must prove it.
+// `length`: the reply's length when the caller expects another than ExpectedReplyLength (0).
+int ReplyFrameAt(Protocol p, const FrameRequest& r, std::span<const std::uint8_t> bytes, int length = 0);
+// A reply to read `a` passes every check of a reply to read `b` and would give b another
+// value: the same length and echo. A MODBUS read reply names no register, so all reads of one
+// kind are alike; the maker's replies name their number. Writes are never alike: an echo that
+// passes says what b's own would (the same register and value written).
+bool RepliesAlike(Protocol p, const FrameRequest& a, const FrameRequest& b);
+
 // The value of a maker's reply: after "/", the station byte (when configured) and "L" (when
 // wide), the letter and two number bytes, 2 or 4 bytes big-endian, unsigned. Returns 0 at
 // once when err is already set; sets err when the reply is too short.

@@ -117,22 +117,17 @@ TEST_F(Link, ConnectProbesByNumberWhenNoDriveTypeIsLoaded) {
 
 // ---- A connect behind a late reply ----
 
-// What the line brings a connect: its probe's reply, and the repeat's when one goes out.
-enum class ProbeReply { Good, Late, LateTwice, Garbled, EarlierReadsLate, None };
-
 struct ConnectCase {
     const char* name;
-    bool answeredBefore; // the drive answered on this line before the connect
-    ProbeReply reply;
+    bool answeredBefore;     // the drive answered on this line before the connect
+    std::deque<qint64> late; // the drive's lateness for the probe and what follows (-1: none)
     bool connected;
-    int probes; // probe and repeat written
-    int maxMs;  // the connect's time, the time-out being 100 ms
+    int maxMs; // the connect's time, the time-out being 100 ms
 };
 
 class ConnectBehindALateReply : public Link, public testing::WithParamInterface<ConnectCase> {};
 
-// A probe that meets a late or garbled reply is repeated, as a read after a failure is, once
-// the late reply has come and the line has fallen quiet: a drive that is there stays
+// A probe that meets a late reply is repeated once that has come: a drive that is there stays
 // connected and the next read gets its own reply. One that answers nothing is given up after
 // five time-outs without a byte; on a line that never answered, a connect that holds a window
 // takes its probe as it stands.
@@ -141,57 +136,22 @@ TEST_P(ConnectBehindALateReply, OnlyADriveThatAnswersNothingIsTakenForAbsent) {
     for (const int protocol : {0, 1}) {
         for (const bool background : {false, true}) {
             SCOPED_TRACE(testing::Message() << "protocol " << protocol << (background ? " background" : ""));
-            CommLink fresh{context, port, clock, installedAsker()};
+            FakeSerialPort line(clock);
+            InOrderDrive drive(line, clock);
+            drive.modbus = protocol == 1;
+            drive.values = {{0x0000, 1}, {0x0001, 7}};
+            CommLink fresh{context, line, clock, installedAsker()};
             fresh.setPortPathResolver(
                 [](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
             fresh.setPortsFound({QStringLiteral("COM1")});
             fresh.setView(&view);
             fresh.setReplyTimeout(100);
             fresh.updateSettings([&](LinkSettings& s) { s.protocol = protocol; });
-            auto reply = [&](std::uint16_t comNo, std::uint32_t value) {
-                return protocol == 1 ? modbusRead(0xFB, {std::uint16_t(value)})
-                                     : inverterReply('R', comNo, value);
-            };
             ASSERT_EQ(fresh.OpenCommPort(), 0);
             if (c.answeredBefore) {
-                port.queueReply(reply(0, 1), 5);
                 ASSERT_FALSE(fresh.transact(kP0000, QString(), QStringLiteral("R")).error);
             }
-            if (c.reply == ProbeReply::EarlierReadsLate) {
-                // 0001's reply comes after its time-out, while the probe waits for its own.
-                port.queueReply(reply(1, 0xFFFF), 130);
-                ASSERT_TRUE(fresh.transact(kP0001, QString(), QStringLiteral("R")).error);
-            }
-            Bytes garbled = reply(0, 1);
-            garbled.back() ^= 0x5A;
-            switch (c.reply) {
-            case ProbeReply::Good:
-                port.queueReply(reply(0, 1), 5);
-                break;
-            case ProbeReply::Late:
-                port.queueReply(reply(0, 1), 150);
-                break;
-            case ProbeReply::LateTwice: // the repeat's reply is late as well
-                port.queueReply(reply(0, 1), 150);
-                port.queueReply(reply(0, 1), 150);
-                break;
-            case ProbeReply::Garbled:
-                port.queueReply(garbled, 5);
-                break;
-            case ProbeReply::EarlierReadsLate:
-                port.queueReply(reply(0, 1), 50);
-                break;
-            case ProbeReply::None:
-                port.queueNoReply();
-                break;
-            }
-            // A MODBUS probe in the background takes whichever drive's reply comes first (the
-            // drive is there); the next read is still taken from its repeat.
-            const int probes =
-                c.reply == ProbeReply::EarlierReadsLate && protocol == 1 && background ? 1 : c.probes;
-            if (probes >= 2)
-                port.queueReply(reply(0, 1), 5); // the last repeat's
-            const std::size_t before = port.writes.size();
+            drive.lateness = c.late;
             const qint64 start = clock.now();
             std::optional<bool> answer;
             if (background)
@@ -202,42 +162,26 @@ TEST_P(ConnectBehindALateReply, OnlyADriveThatAnswersNothingIsTakenForAbsent) {
             EXPECT_EQ(*answer, c.connected);
             EXPECT_EQ(fresh.lastExchangeFailed(), !c.connected);
             EXPECT_EQ(view.commands[DriveCommand::Import], c.connected);
-            EXPECT_EQ(int(port.writes.size() - before), probes);
             // A probe in the background holds no window: it waits for a late reply on any line.
             EXPECT_LE(clock.now() - start, background && !c.answeredBefore ? 100 + 500 + 10 : c.maxMs);
-            if (probes >= 2) {
-                // The repeat went out on a quiet line: a time-out after the last byte before it.
-                qint64 lastRead = 0;
-                for (qint64 at : port.readsAtUs)
-                    if (at < port.writes.back().atUs)
-                        lastRead = at;
-                EXPECT_GE(port.writes.back().atUs - lastRead, 100 * 1000);
-                EXPECT_EQ(port.writes.back().bytes, port.writes[before].bytes);
-            }
-            // The next read is answered by its own reply (a MODBUS one by its repeat while a
-            // reply may still be owed), and nothing is left on the line.
-            port.queueReply(reply(1, 7), 5);
-            if (fresh.confirmingNextRead())
-                port.queueReply(reply(1, 7), 5);
+            if (!c.connected)
+                continue;
+            // The next read is answered by its own reply, and nothing is left on the line.
+            drive.lateness.clear();
             EXPECT_EQ(fresh.transact(kP0001, QString(), QStringLiteral("R")).value, 7u);
             clock.advance(1000);
-            EXPECT_EQ(port.unreadBytes(), 0);
-            fresh.closePort();
+            EXPECT_EQ(line.unreadBytes(), 0);
         }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Link, ConnectBehindALateReply,
-    testing::Values(ConnectCase{"AnsweredAtOnce", true, ProbeReply::Good, true, 1, 5 + 10},
-                    ConnectCase{"LateReply", true, ProbeReply::Late, true, 2, 150 + 100 + 5 + 10},
-                    ConnectCase{"LateTwiceInARow", true, ProbeReply::LateTwice, true, 3,
-                                2 * (150 + 100) + 5 + 20},
-                    ConnectCase{"GarbledReply", true, ProbeReply::Garbled, true, 2, 5 + 100 + 5 + 10},
-                    ConnectCase{"AnEarlierReadsLateReply", true, ProbeReply::EarlierReadsLate, true, 2,
-                                50 + 100 + 5 + 10},
-                    ConnectCase{"DriveGone", true, ProbeReply::None, false, 1, 100 + 500 + 10},
-                    ConnectCase{"NeverAnswered", false, ProbeReply::None, false, 1, 100 + 10}),
+    testing::Values(ConnectCase{"AnsweredAtOnce", true, {}, true, 2 + 10},
+                    ConnectCase{"LateReply", true, {150}, true, 150 + 100 + 10},
+                    ConnectCase{"LateTwiceInARow", true, {150, 150}, true, 2 * 150 + 2 * 100 + 20},
+                    ConnectCase{"DriveGone", true, {-1, -1, -1, -1}, false, 100 + 500 + 10},
+                    ConnectCase{"NeverAnswered", false, {-1, -1, -1, -1}, false, 100 + 10}),
     [](const testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Link, FindPortsListsThoseThatOpenAndClosesTheLinksPort) {

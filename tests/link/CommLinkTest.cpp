@@ -209,168 +209,140 @@ TEST_F(Link, AMakersReplyNamingAnotherRequestFailsTheExchange) {
     port.queueReply(inverterReply('R', 0x0103, 7));
     EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
               ExchangeFailure::WrongEcho);
+    forgetOwed();
     port.queueReply(inverterReply('W', 0x0000, 7));
     EXPECT_EQ(link.exchange(link.request("0000", 'P', 7), link.mainOptions()).failure,
               ExchangeFailure::WrongEcho);
     Bytes shortMark = inverterReply('R', 0x0103, 0x0102);
     shortMark.insert(shortMark.begin() + 5, {0, 0, 0}); // a 32-bit reply's length, no "L"
     shortMark.back() = SumCheck(shortMark, int(shortMark.size()) - 2);
+    forgetOwed();
     port.queueReply(shortMark);
     EXPECT_EQ(transact(kP0103), 0u);
     EXPECT_TRUE(link.lastExchangeFailed());
     // The station byte is not compared: a broadcast may be answered by the drive's own number.
     link.updateSettings([&](LinkSettings& s) { s.broadcast = true; });
+    forgetOwed();
     port.queueReply(inverterReply('R', 0x0000, 9, false, 12));
     EXPECT_EQ(transact(kP0000), 9u);
     EXPECT_FALSE(link.lastExchangeFailed());
 }
 
-TEST_F(Link, ALateMakersReplyIsRefusedAndTheLineReadEmptyBeforeTheNextRequest) {
-    link.setReplyTimeout(100);
-    open();
-    // 0000's reply comes 150 ms late; the drive answers 0001 only after it, as a drive does
-    // that handles one request at a time.
-    port.queueReply(inverterReply('R', 0x0000, 7), 150);
-    port.queueReply(inverterReply('R', 0x0001, 0xFFFF), 160 - 101);
-    port.queueReply(inverterReply('R', 0x0000, 8), 5);
-    EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_EQ(link.silentExchanges(), 1);
-    const ExchangeResult second = link.exchange(link.request("0001", 'R'), link.mainOptions());
-    EXPECT_EQ(second.failure, ExchangeFailure::WrongEcho);
-    EXPECT_EQ(link.silentExchanges(), 0);
-    // The rest of the line is read away until it has been quiet for the time-out.
-    EXPECT_EQ(transact(kP0000), 8u);
-    EXPECT_FALSE(link.lastExchangeFailed());
-    ASSERT_EQ(port.writes.size(), 3u);
-    EXPECT_GE(port.writes[2].atUs - port.readsAtUs[port.readsAtUs.size() - 2], 100 * 1000);
-    EXPECT_EQ(port.unreadBytes(), 0);
-}
+// Reads of registers whose values differ from a drive that answers late (one request in five,
+// two in a row now and then), through the blocking exchange and the one stepped from the event
+// loop by turns, at every lateness from 0 to five time-outs in quarters and a few seconds:
+// each value is its own register's or the read fails.
 
-TEST_F(Link, ABackgroundExchangeWaitsForTheQuietLineInTheEventLoop) {
-    WatchedFakePort line(clock);
-    CommLink watched(context, line, clock, installedAsker());
-    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-    watched.setPortsFound({QStringLiteral("COM1")});
-    watched.setReplyTimeout(100);
-    ASSERT_EQ(watched.OpenCommPort(), 0);
-    // The event loop moves the line to the end, or another use of the port comes 50 ms into
-    // the wait and waits for the rest at once.
-    for (const bool otherUse : {false, true}) {
-        line.writes.clear();
-        // 0000's reply breaks off; the rest and a stray frame come late, the last 220 ms after it.
-        const Bytes reply = inverterReply('R', 0x0000, 7);
-        line.queueReply({{Bytes(reply.begin(), reply.begin() + 3), 5},
-                         {Bytes(reply.begin() + 3, reply.end()), 150},
-                         {inverterReply('R', 0x0000, 8), 220}});
-        line.queueReply(inverterReply('R', 0x0001, 5), 5);
-        line.queueReply(inverterReply('R', 0x0000, 6), 5);
-        EXPECT_EQ(watched.transact(kP0000, QString(), QStringLiteral("R")).failure,
-                  ExchangeFailure::ReplyTimeout);
-
+class OwnReplies : public Link {
+protected:
+    // The pattern of late requests: one in five, and two in a row now and then.
+    static std::deque<qint64> pattern(qint64 lateMs, int count) {
+        std::deque<qint64> out;
+        for (int k = 0; k < count; ++k)
+            out.push_back(k % 5 == 2 || k % 17 == 9 || k % 17 == 10 ? lateMs : 0);
+        return out;
+    }
+    // One read of `index` (its number's register), blocking or from the event loop.
+    ExchangeResult read(CommLink& l, WatchedFakePort* watched, int index) {
+        const FrameRequest r = l.request(context.drive.parameters[std::size_t(index)].comNo, 'R');
+        if (!watched)
+            return l.exchange(r, l.mainOptions());
         std::optional<ExchangeResult> answer;
-        const qint64 start = clock.now();
-        watched.exchangeInBackground(watched.request("0001", 'R'), watched.mainOptions(),
-                                     [&](const ExchangeResult& r) { answer = r; });
-        // No call waits, and nothing goes out until the late bytes have been read away and the
-        // line has then been quiet for the time-out.
-        EXPECT_EQ(clock.now(), start);
-        while (watched.backgroundExchangePending() && !(otherUse && clock.now() == start + 50)) {
-            const qint64 at = clock.nowUs();
-            watched.continueProbe();
-            EXPECT_EQ(clock.nowUs(), at);
-            if (line.writes.size() == 1) {
-                EXPECT_LT(clock.now(), line.writes[0].at + 220 + 100);
-            }
-            if (watched.backgroundExchangePending())
+        l.exchangeInBackground(r, l.mainOptions(), [&](const ExchangeResult& res) { answer = res; });
+        while (l.backgroundExchangePending()) {
+            l.continueProbe();
+            if (l.backgroundExchangePending())
                 clock.advance(1);
         }
-        if (otherUse) {
-            EXPECT_EQ(line.writes.size(), 1u);
-            EXPECT_EQ(watched.transact(kP0000, QString(), QStringLiteral("R")).value, 6u);
-        }
         QCoreApplication::processEvents();
-        ASSERT_TRUE(answer);
-        EXPECT_FALSE(answer->error);
-        EXPECT_EQ(answer->value, 5u);
-        EXPECT_TRUE(answer->afterFailure);
-        ASSERT_EQ(line.writes.size(), otherUse ? 3u : 2u);
-        EXPECT_EQ(line.writes[1].at, line.writes[0].at + 220 + 100);
-        if (!otherUse)
-            watched.transact(kP0000, QString(), QStringLiteral("R"));
-        EXPECT_EQ(line.unreadBytes(), 0);
+        return answer.value_or(ExchangeResult{});
     }
-}
+};
 
-TEST_F(Link, AfterAFailedModbusExchangeAReadIsTakenFromItsRepeatSentOnceTheLineIsQuiet) {
-    modbus();
-    link.setReplyTimeout(100);
-    open();
-    // 0000's reply comes 150 ms late; the drive answers 0001 only after it, as a drive does
-    // that handles one request at a time. The next request goes out at once and gets the
-    // late reply, which names no register.
-    port.queueNoReply();
-    port.queueReply(
-        std::vector<FakeSerialPort::Chunk>{{modbusRead(0xFB, {7}), 45}, {modbusRead(0xFB, {8}), 49}});
-    port.queueReply(modbusRead(0xFB, {8}), 5);
-    EXPECT_EQ(transact(kP0000), 0u);
-    EXPECT_TRUE(link.confirmingNextRead());
-    EXPECT_EQ(transact(kP0001), 8u);
-    EXPECT_FALSE(link.lastExchangeFailed());
-    EXPECT_FALSE(link.confirmingNextRead());
-    ASSERT_EQ(port.writes.size(), 3u);
-    EXPECT_LT(port.writes[1].at - port.writes[0].at, 110) << "a silent failure holds nobody up";
-    EXPECT_EQ(port.writes[2].bytes, port.writes[1].bytes);
-    // The repeat waited until the line had been quiet for a time-out after 0001's own reply.
-    EXPECT_GE(port.writes[2].atUs - port.readsAtUs[port.readsAtUs.size() - 2], 100 * 1000);
-    // Confirmed: the next read is taken at once.
-    port.queueReply(modbusRead(0xFB, {9}), 5);
-    EXPECT_EQ(transact(kP0000), 9u);
-    EXPECT_EQ(port.writes.size(), 4u);
-
-    // A write's echo names its request: a late echo of another write is refused.
-    Bytes otherEcho{0xFB, kModbusWrite, 0x00, 0x01, 0x00, 0x05};
-    AppendCrc(otherEcho);
-    port.queueReply(otherEcho, 5);
-    EXPECT_EQ(link.exchange(link.request("0000", 'P', 5), link.mainOptions()).failure,
-              ExchangeFailure::WrongEcho);
-    // A read's reply with a write's function is refused too.
-    Bytes writeFunction{0xFB, kModbusWrite, 0x02, 0x00, 0x01};
-    AppendCrc(writeFunction);
-    port.queueReply(writeFunction, 5);
-    EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
-              ExchangeFailure::WrongEcho);
-
-    // After a bad CRC or an exception the line is read until quiet from the last byte, then
-    // the read goes out and is repeated.
-    Bytes badCrc = modbusRead(0xFB, {1});
-    badCrc.back() ^= 1;
-    Bytes exception{0xFB, 0x83, 0x02, 0x00, 0x00};
-    AppendCrc(exception);
-    // The second read goes out in the background, as a window's activation sends it: it is
-    // repeated all the same.
-    for (const bool background : {false, true}) {
-        port.queueReply(background ? exception : badCrc, 5);
-        port.queueReply(modbusRead(0xFB, {9}), 5);
-        port.queueReply(modbusRead(0xFB, {9}), 5);
-        const std::size_t before = port.writes.size();
-        EXPECT_EQ(transact(kP0000), 0u);
-        if (background) {
-            std::optional<ExchangeResult> answer;
-            link.exchangeInBackground(link.request("0000", 'R'), link.mainOptions(),
-                                      [&](const ExchangeResult& r) { answer = r; });
-            ASSERT_TRUE(answer);
-            EXPECT_FALSE(answer->error);
-            EXPECT_EQ(answer->value, 9u);
-        } else {
-            EXPECT_EQ(transact(kP0000), 9u);
+TEST_F(OwnReplies, EveryReadIsItsOwnRegistersValueOrFailsAtEveryLateness) {
+    constexpr int kTimeout = 100;
+    std::vector<qint64> grid;
+    for (qint64 ms = 0; ms <= 5 * kTimeout; ms += kTimeout / 4)
+        grid.push_back(ms);
+    for (qint64 ms : {1000, 2500, 6000})
+        grid.push_back(ms);
+    const int indices[4] = {kP0000, kP0001, kPFB91, kP0000};
+    for (const int protocol : {0, 1}) {
+        for (const qint64 late : grid) {
+            SCOPED_TRACE(testing::Message()
+                         << (protocol ? "MODBUS" : "maker's") << ", late " << late << " ms");
+            WatchedFakePort line(clock);
+            InOrderDrive drive(line, clock);
+            drive.modbus = protocol == 1;
+            // A drive at 9,600 baud: its reply starts well after the link's silent interval.
+            drive.turnaroundMs = 16;
+            drive.values = {{0x0000, 11}, {0x0001, 22}, {0xFB91, 33}};
+            drive.lateness = pattern(late, 200);
+            CommLink l{context, line, clock, installedAsker()};
+            l.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+            l.setPortsFound({QStringLiteral("COM1")});
+            l.setReplyTimeout(kTimeout);
+            l.updateSettings([&](LinkSettings& s) { s.protocol = protocol; });
+            ASSERT_EQ(l.OpenCommPort(), 0);
+            int good = 0;
+            for (int k = 0; k < 60; ++k) {
+                const int index = indices[k % 4];
+                const ExchangeResult r = read(l, k % 3 == 1 ? &line : nullptr, index);
+                const std::uint16_t reg = ComNoToRegister(context.drive.parameters[std::size_t(index)].comNo);
+                if (!r.error) {
+                    ++good;
+                    EXPECT_EQ(r.value, drive.values[reg]) << "read " << k;
+                }
+            }
+            EXPECT_GT(good, 0);
         }
-        ASSERT_EQ(port.writes.size(), before + 3);
-        EXPECT_GE(port.writes[before + 1].at - port.writes[before].at, 5 + 100);
-        EXPECT_GE(port.writes[before + 2].at - port.writes[before + 1].at, 5 + 100);
     }
 }
 
-TEST_F(Link, ModbusClearsItsInputBeforeEveryRequestAndTheMakersProtocolOnlyWhereStaleBytesCanWait) {
+TEST_F(Link, AReadBehindAnOwedAlikeReplyWaitsForASyncAndASilentDriveCostsOneTimeOut) {
+    link.setReplyTimeout(100);
+    for (const int protocol : {0, 1}) {
+        SCOPED_TRACE(protocol);
+        link.updateSettings([&](LinkSettings& s) { s.protocol = protocol; });
+        forgetOwed();
+        open();
+        InOrderDrive drive(port, clock);
+        drive.modbus = protocol == 1;
+        drive.values = {{0x0000, 11}, {0x0001, 22}};
+        // 0000 is 150 ms late: the next read goes out while the drive still owes it.
+        drive.lateness = {150};
+        port.writes.clear();
+        EXPECT_TRUE(link.transactNoted(kP0000, QString(), QStringLiteral("R")).error);
+        EXPECT_EQ(link.owedReplies().size(), 1);
+        // The maker's 0001 cannot be taken for 0000's reply: it goes at once, 0000's late reply
+        // is read away and its own taken. A MODBUS read is preceded by a sync (a read of the
+        // display block), and goes once 0000's late reply has come.
+        EXPECT_EQ(transact(kP0001), 22u);
+        ASSERT_EQ(port.writes.size(), protocol == 1 ? 3u : 2u);
+        if (protocol == 1) {
+            EXPECT_EQ(port.writes[1].bytes, (Bytes{0xFB, 0x03, 0xFC, 0x10, 0x00, 0x05, 0xA0, 0x06}));
+        }
+        EXPECT_TRUE(link.owedReplies().empty());
+        const std::size_t clean = port.writes.size();
+        EXPECT_EQ(transact(kP0001), 22u);
+        EXPECT_EQ(port.writes.size(), clean + 1) << "a clean line pays nothing";
+
+        // A drive that has gone: the sync costs one time-out and the read is not sent.
+        drive.lateness = {-1, -1};
+        EXPECT_TRUE(link.transactNoted(kP0000, QString(), QStringLiteral("R")).error);
+        const qint64 t = clock.now();
+        const std::size_t before = port.writes.size();
+        EXPECT_EQ(link.transactNoted(kP0000, QString(), QStringLiteral("R")).failure,
+                  ExchangeFailure::Unconfirmed);
+        EXPECT_EQ(port.writes.size(), before + 1);
+        EXPECT_LE(clock.now() - t, 100 + 30);
+        // It answers again: a sync's reply shows that nothing alike is owed.
+        EXPECT_EQ(transact(kP0001), 22u);
+        link.closePort();
+    }
+}
+
+TEST_F(Link, ModbusClearsItsInputBeforeEveryRequestOnACleanLineAndTheMakersProtocolNever) {
     for (int protocol : {1, 0}) {
         link.updateSettings([&](LinkSettings& s) { s.protocol = protocol; });
         link.setReplyTimeout(50);
@@ -382,12 +354,6 @@ TEST_F(Link, ModbusClearsItsInputBeforeEveryRequestAndTheMakersProtocolOnlyWhere
             transact(kP0000);
         }
         EXPECT_EQ(port.purgesIn - before, protocol == 1 ? 3 : 0) << protocol;
-        port.queueNoReply();
-        transact(kP0000);
-        port.queueReply(good, 2);
-        port.queueReply(good, 2); // MODBUS: the read after a failure is repeated
-        transact(kP0000);
-        EXPECT_EQ(port.purgesIn - before, protocol == 1 ? 6 : 1) << protocol;
         EXPECT_EQ(port.purgesOut, 0) << "nothing was left in the output queue";
     }
 }
@@ -567,6 +533,7 @@ TEST_F(Link, MainBlockReadIsNotCheckedButTheKeypadsIs) {
     port.queueReply(block);
     ExchangeResult r = link.exchange(link.request("FC10", 'R'), keypad);
     EXPECT_EQ(r.failure, ExchangeFailure::BadCheck);
+    forgetOwed();
     block.back() = SumCheck(block, 13);
     port.queueReply(block);
     r = link.exchange(link.request("FC10", 'R'), keypad);

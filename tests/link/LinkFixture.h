@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -55,6 +56,63 @@ inline Bytes modbusRead(std::uint8_t address, std::vector<std::uint16_t> regs) {
     return b;
 }
 
+// A drive behind the fake port that answers as drives do: one request at a time and in order,
+// `turnaroundMs` after it is free, later by the lateness given for that request (-1: never). A
+// request that comes while the drive is late waits its turn. Registers hold `values`.
+class InOrderDrive {
+public:
+    InOrderDrive(FakeSerialPort& port, ManualClock& clock) : clock_(clock) {
+        port.responder = [this](const Bytes& request) { return answer(request); };
+    }
+    bool modbus = false;
+    qint64 turnaroundMs = 2;
+    std::deque<qint64> lateness; // per request, in order; when none is left, on time
+    std::map<std::uint16_t, std::uint16_t> values;
+
+private:
+    std::vector<FakeSerialPort::Chunk> answer(const Bytes& rq) {
+        qint64 late = 0;
+        if (!lateness.empty()) {
+            late = lateness.front();
+            lateness.pop_front();
+        }
+        if (late < 0 || rq.size() < 5)
+            return {};
+        Bytes reply;
+        if (modbus) {
+            const std::uint16_t reg = std::uint16_t(rq[2] << 8 | rq[3]);
+            if (rq[1] == kModbusWrite) {
+                reply.assign(rq.begin(), rq.begin() + 6);
+                AppendCrc(reply);
+            } else {
+                std::vector<std::uint16_t> regs;
+                for (int i = 0; i < rq[5]; ++i)
+                    regs.push_back(values[std::uint16_t(reg + i)]);
+                reply = modbusRead(rq[0], regs);
+            }
+        } else {
+            const bool wide = rq[1] == kInverterLongMark;
+            const std::size_t at = wide ? 2 : 1;
+            const std::uint16_t reg = std::uint16_t(rq[at + 1] << 8 | rq[at + 2]);
+            if (rq[at] == 'R' && reg == 0xFC10) {
+                reply = {kInverterStart, 'R', 0xFC, 0x10};
+                for (int i = 0; i < 5; ++i) {
+                    reply.push_back(std::uint8_t(values[std::uint16_t(reg + i)] >> 8));
+                    reply.push_back(std::uint8_t(values[std::uint16_t(reg + i)]));
+                }
+                reply.push_back(SumCheck(reply, int(reply.size()) - 1));
+            } else {
+                reply = inverterReply(rq[at], reg, values[reg], wide);
+            }
+        }
+        const qint64 at = std::max(clock_.now(), freeAt_) + turnaroundMs + late;
+        freeAt_ = at;
+        return {{reply, at - clock_.now()}};
+    }
+    ManualClock& clock_;
+    qint64 freeAt_ = 0;
+};
+
 class Link : public testing::Test {
 protected:
     void SetUp() override {
@@ -78,6 +136,8 @@ protected:
         link.setView(&view);
     }
     void open() { ASSERT_EQ(link.OpenCommPort(), 0); }
+    // Long enough for every reply the drive may still owe to be given up.
+    void forgetOwed() { clock.advance(61 * 1000); }
     void modbus(int station = -1) {
         link.updateSettings([&](LinkSettings& s) {
             s.protocol = 1;

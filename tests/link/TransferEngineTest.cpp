@@ -156,10 +156,13 @@ TEST_P(Transfer, RetryRepeatsTheSameRequestAndOnlyTheFinalIgnoreCounts) {
     Job job(rig, kModeImport, kRef);
     job.start();
 
-    // A MODBUS read after a failure is taken from its repeat.
-    std::vector<std::string> frames{"R 0000", "R 0001", "R 0001", "R 0001", "R 0002"};
+    // A read that the failed one's late reply could pass for is preceded by a read whose reply
+    // cannot: the maker's read of 0001 by 0000, any MODBUS read by the display block.
+    const std::string sync = rig.modbus() ? "R FC10" : "R 0000";
+    std::vector<std::string> frames{"R 0000", "R 0001", sync, "R 0001", sync, "R 0001"};
     if (rig.modbus())
-        frames.push_back("R 0002");
+        frames.push_back(sync);
+    frames.push_back("R 0002");
     EXPECT_EQ(rig.frameTexts(start), frames);
     EXPECT_EQ(job.engine().errorCount(), 1);
     ASSERT_EQ(rig.prompter.boxes().size(), 3u);

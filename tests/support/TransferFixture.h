@@ -298,9 +298,10 @@ public:
     std::map<QString, int> silent;
     // Fake port only: a reply may be changed before it arrives.
     std::function<void(const Frame&, Bytes&)> tamper;
-    // Fake port only: replies arrive after the drive's own delay (a late fault's included) and,
-    // as on a line, one after another: a late reply holds back those behind it. Off, each
-    // reply comes a millisecond after its request.
+    // Fake port only: replies arrive after the drive's own delay (a late fault's included),
+    // counted from when the drive is free: it answers one request at a time, in order, so a
+    // request that comes while it is late waits its turn. Off, each reply comes a millisecond
+    // after its request.
     bool driveTiming = false;
 
     ScriptedPrompter prompter;
@@ -337,7 +338,7 @@ private:
             qint64 delayMs = 1;
             if (driveTiming) {
                 const qint64 at =
-                    std::max(clock.now() + std::max<qint64>(1, qint64(r.delay.count() / 1000)), lineFreeAt_);
+                    std::max(clock.now(), lineFreeAt_) + std::max<qint64>(1, qint64(r.delay.count() / 1000));
                 lineFreeAt_ = at;
                 delayMs = at - clock.now();
             }

@@ -4,10 +4,13 @@
 // fails and is marked, the others go through; a monitor run keeps the link; a drive that falls
 // silent brings the Abort/Retry/Ignore box while the window's events go on.
 #include "support/DrivesimProcess.h"
+#include "support/FakeSerialPort.h"
 #include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
 #include "support/TableFixture.h"
 #include "table/SelectedTransfer.h"
+#include "tools/drivesim/DriveModel.h"
+#include "tools/drivesim/DriveSimulator.h"
 
 #include "link/CommLink.h"
 #include "platform/Clock.h"
@@ -197,3 +200,88 @@ TEST_F(SelectedTransferDrivesim, AStoppedDriveBringsTheBoxAfterThreeSilentExchan
 }
 
 } // namespace
+
+// ---- A drive that answers late ----
+
+// The selected import over the program's link on the fake port, the shipped type's simulated
+// drive behind it answering one request at a time and in order, 5 % or 20 % of its replies
+// late by none to five time-outs in quarters or a few seconds: every value read is the drive's
+// own for that parameter; one not read keeps its value.
+class SelectedImportLate : public TableFixture {
+protected:
+    void SetUp() override {
+        TableFixture::SetUp();
+        QString error;
+        ASSERT_TRUE(model.load(folder->path(), {"HXA1", "V110", "-2004", "Eng"}, &error))
+            << error.toStdString();
+        port.responder = [this](const FakeSerialPort::Bytes& request) {
+            std::vector<FakeSerialPort::Chunk> out;
+            for (SimReply& r : sim.respondToWrite(request)) {
+                freeAt = std::max(clock.now(), freeAt) + std::max<qint64>(1, r.delay.count() / 1000);
+                out.push_back({std::move(r.bytes), freeAt - clock.now()});
+            }
+            return out;
+        };
+        link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        link.setPortsFound({QStringLiteral("COM1")});
+        link.setReplyTimeout(kTimeoutMs);
+        for (int i = 0; i < 2000; ++i)
+            prompter.answer(BoxAnswer::Ignore);
+    }
+    static constexpr int kTimeoutMs = 80;
+    DriveModel model;
+    DriveSimulator sim{model, SimConfig{}};
+    ManualClock clock;
+    FakeSerialPort port{clock};
+    CommLink link{context, port, clock, installedAsker()};
+    ProgramDriveLink drive{&link};
+    SelectedTransfer transfer{core, drive};
+    qint64 freeAt = 0;
+};
+
+TEST_F(SelectedImportLate, EveryValueReadIsTheDrivesOwnAtEveryLateness) {
+    const char* numbers[] = {"0003", "0004", "0009", "0010", "0011", "0012", "0015", "0016"};
+    for (const char* n : numbers)
+        setWork(n, UP_SelectIndex, "1");
+    core.FillRows();
+    go(numbers[0]);
+    std::vector<int> grid;
+    for (int ms = 0; ms <= 5 * kTimeoutMs; ms += kTimeoutMs / 4)
+        grid.push_back(ms);
+    grid.insert(grid.end(), {1000, 2500});
+    int k = 0;
+    for (const int protocol : {0, 1}) {
+        for (const double rate : {0.05, 0.2}) {
+            for (const int late : grid) {
+                SCOPED_TRACE(testing::Message() << (protocol ? "MODBUS" : "maker's") << ", " << rate * 100
+                                                << " % late by " << late << " ms");
+                SimConfig c = sim.config();
+                c.protocol = protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter;
+                c.replyDelayMs = 16; // a drive at 9,600 baud
+                c.faults = {{SimFaultKind::Late, rate, late}};
+                sim.setConfig(c);
+                link.updateSettings([&](LinkSettings& l) { l.protocol = protocol; });
+                for (int run = 0; run < 4; ++run) {
+                    // Values that differ from each other and from run to run.
+                    std::map<QString, QString> own;
+                    for (const char* n : numbers) {
+                        const int index = context.drive.indexOfComNo(QString::fromLatin1(n));
+                        const std::uint16_t reg = ComNoToRegister(QString::fromLatin1(n));
+                        ASSERT_TRUE(model.write(reg, 10 + (k++ % 90)));
+                        own[QString::fromLatin1(n)] = SelectedTransfer::replyText(
+                            context, index, std::uint32_t(model.parameter(reg)->raw));
+                        setWork(n, UP_Value, "1");
+                    }
+                    transfer.ImportSelected();
+                    // Not read (a failure, or a connect that found no drive and said so): the
+                    // value stays; read: the drive's own.
+                    for (const char* n : numbers)
+                        if (value(n) != QLatin1String("1")) {
+                            EXPECT_EQ(value(n), own[QString::fromLatin1(n)]) << n;
+                        }
+                }
+                clock.advance(2 * late + 1000);
+            }
+        }
+    }
+}

@@ -290,7 +290,9 @@ TEST_P(Commands, FailuresEndInTheResultWindowAndAbortInNone) {
     rig.prompter.answer(BoxAnswer::Abort);
     const QString before = rig.value(kFreq);
     commands.importAll();
-    EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity(), {"R 0000", "R 0000"}}));
+    // The retry's read is preceded by a read of the display block (the drive may still owe the
+    // first read's reply, which would look like its own); the silent drive answers neither.
+    EXPECT_EQ(rig.frameTexts(), join({connectAndCheck(), {"P FB91 100"}, identity(), {"R 0000", "R FC10"}}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"transfer window", "refresh", "focus"}))
         << "aborted: the table is rebuilt, no result shown";
     EXPECT_EQ(rig.value(kFreq), before);
