@@ -14,15 +14,16 @@ class PdfTextLayer {
 public:
     // Text drawn in font.
     void add(const QFont& font, const QString& text);
-    // The name the writer gives a glyph drawn -> the character drawn with it, where the two
-    // differ (a name two characters would share is left out).
-    QHash<char16_t, char16_t> renames() const;
     // Puts the characters drawn into the ToUnicode maps of the PDF file at path. The edits
     // keep every length, so nothing else of the file moves. False when it could not be
     // read or written.
     bool applyTo(const QString& path) const;
 
 private:
+    // The name the writer gives a glyph drawn -> the character drawn with it, where the two
+    // differ (a name two characters would share is left out).
+    QHash<char16_t, char16_t> renames() const;
+
     struct Drawn {
         QFont font;
         QString text;
