@@ -80,7 +80,9 @@ void FileCommands::openParameterFile() {
     CommentsChk = false;
 
     QStringList lines;
-    if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context_, path, lines)) {
+    QList<QByteArray> lineBytes;
+    if (const std::optional<Notice> refusal =
+            ParameterFileChecks::readLines(context_, path, lines, &lineBytes)) {
         asker_.ask(*refusal);
         return;
     }
@@ -91,6 +93,7 @@ void FileCommands::openParameterFile() {
         if (r.result != ParaFile::ReadResult::Loaded)
             return;
         host_.setCommentText(r.comment);
+        keepComment(r.comment, lineBytes.value(r.header.commentAt));
         reportOutOfLimits(r.taken);
         finishOpen(folder, name, r.header.type + r.header.driveForm);
         return;
@@ -117,11 +120,17 @@ void FileCommands::reportOutOfLimits(const QList<int>& taken) {
         asker_.ask(*outside);
 }
 
-void FileCommands::takeStartFileComment(const QString& commentLine) {
+void FileCommands::takeStartFileComment(const QString& commentLine, const QByteArray& lineBytes) {
     const QString comment = ParaFile::commentOfLine(commentLine);
     CommentsChk = commentLine != QLatin1String("No Comments.");
     CommentsBuff = comment;
     host_.setCommentText(comment);
+    keepComment(comment, lineBytes);
+}
+
+void FileCommands::keepComment(const QString& comment, const QByteArray& lineBytes) {
+    readComment_ = comment.isEmpty() || lineBytes.isEmpty() ? TextFile::KeptText{}
+                                                            : TextFile::KeptText{comment, lineBytes};
 }
 
 void FileCommands::finishOpen(const QString& folder, const QString& name, const QString& identity) {
@@ -153,7 +162,7 @@ bool FileCommands::write(const QString& ext, const QString& path, bool withCsv) 
         return CsvExport::WriteParameterTableCsv(context_, path, host_.tableRows(),
                                                  context_.language.decimalComma, asker_, accept);
     return ParaFile::WriteParameterFile(context_, path, host_.commentText(), host_.blindViewOn(),
-                                        options_.saveChangedOnly.checked(), asker_, accept);
+                                        options_.saveChangedOnly.checked(), asker_, accept, readComment_);
 }
 
 void FileCommands::saveParameterFile() {

@@ -5,6 +5,7 @@
 // gives what they need of it through FileCommandHost.
 #include "core/CfgFile.h"
 #include "core/DriveData.h"
+#include "platform/TextFile.h"
 
 #include <QList>
 #include <QString>
@@ -94,8 +95,11 @@ public:
     }
     // The comment line of the file the program was started with: pending for the page
     // set-up as before, and put into its comment box at once, so that a save before the
-    // page set-up is shown keeps it.
-    void takeStartFileComment(const QString& commentLine);
+    // page set-up is shown keeps it. lineBytes: the line as the file holds it in the code page.
+    void takeStartFileComment(const QString& commentLine, const QByteArray& lineBytes = {});
+    // The comment of a file read and the bytes of its line (none when read as UTF-8): saved
+    // as those bytes while the comment box holds that comment.
+    void keepComment(const QString& comment, const QByteArray& lineBytes);
 
     // How the configuration reader names a file's drive type and capacity.
     void setCfgNames(const CfgFile::Names& names) { cfgNames_ = names; }
@@ -121,4 +125,5 @@ private:
     QString saveFilter_;
     QString saveDialogName_;   // the save dialog keeps its last file name
     QString saveDialogFolder_; // the folder Save As last gave it ("" = the platform's default)
+    TextFile::KeptText readComment_;
 };

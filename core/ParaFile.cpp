@@ -100,24 +100,25 @@ Header parseHeader(const QStringList& lines) {
     case Form::Full:
         h.cpu = lineAt(lines, 3);
         h.language = lineAt(lines, 4);
-        h.commentLine = lineAt(lines, 5);
+        h.commentAt = 5;
         h.blindFlag = lineAt(lines, 6);
         h.blindCount = lineAt(lines, 7);
         h.firstDataLine = 8;
         break;
     case Form::Short:
-        h.commentLine = lineAt(lines, 3);
+        h.commentAt = 3;
         h.blindFlag = lineAt(lines, 4);
         h.blindCount = lineAt(lines, 5);
         h.firstDataLine = 6;
         break;
     case Form::Oldest:
-        h.commentLine = lineAt(lines, 3);
+        h.commentAt = 3;
         h.firstDataLine = 4;
         break;
     case Form::None:
         break;
     }
+    h.commentLine = lineAt(lines, h.commentAt);
     return h;
 }
 
@@ -417,10 +418,11 @@ QStringList buildLines(const ProgramContext& context, const QString& comment, bo
 
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
                         bool blindOn, bool changedOnly, Asker& asker,
-                        const TextFile::AcceptSubstitutes& accept) {
+                        const TextFile::AcceptSubstitutes& accept, const TextFile::KeptText& kept) {
     return writeForOthers(context, path,
-                          TextFile::encodeLines(buildLines(context, comment, blindOn, changedOnly)), accept,
-                          asker);
+                          TextFile::encodeLines(buildLines(context, comment, blindOn, changedOnly),
+                                                QStringLiteral("\r\n"), kept),
+                          accept, asker);
 }
 
 } // namespace ParaFile

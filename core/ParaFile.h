@@ -27,6 +27,7 @@ struct Header {
     QString cpu;         // "###" only
     QString language;    // "###" only
     QString commentLine; // as written ("No Comments." for none)
+    int commentAt = -1;  // index of the comment line
     QString blindFlag;   // "###" and "##" only
     QString blindCount;
     int firstDataLine = 0; // index into the lines
@@ -127,9 +128,10 @@ ReadResult loadDataLines(ProgramContext& context, const QStringList& lines, int 
 // The "###" file of the working set. changedOnly writes only parameters that are changed
 // or hidden in the Blind view.
 QStringList buildLines(const ProgramContext& context, const QString& comment, bool blindOn, bool changedOnly);
-// Writes it in the code page (CR LF), as writeForOthers does.
+// Writes it in the code page (CR LF), as writeForOthers does; a comment still as it was read
+// goes out as the bytes it was read from.
 bool WriteParameterFile(const ProgramContext& context, const QString& path, const QString& comment,
                         bool blindOn, bool changedOnly, Asker& asker,
-                        const TextFile::AcceptSubstitutes& accept = {});
+                        const TextFile::AcceptSubstitutes& accept = {}, const TextFile::KeptText& kept = {});
 
 } // namespace ParaFile

@@ -33,9 +33,10 @@ QString refusalText(const ProgramContext& context, const QString& path,
            u'\n' + path;
 }
 
-std::optional<Notice> readLines(const ProgramContext& context, const QString& path, QStringList& lines) {
+std::optional<Notice> readLines(const ProgramContext& context, const QString& path, QStringList& lines,
+                                QList<QByteArray>* lineBytes) {
     TextFile::ReadProblem problem;
-    if (TextFile::readLines(path, lines, bounds(), problem))
+    if (TextFile::readLines(path, lines, bounds(), problem, lineBytes))
         return std::nullopt;
     if (problem.failure == TextFile::ReadFailure::TooLarge ||
         problem.failure == TextFile::ReadFailure::LineTooLong)

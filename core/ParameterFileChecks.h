@@ -25,7 +25,9 @@ TextFile::ReadBounds bounds();
 QString refusalText(const ProgramContext& context, const QString& path, const TextFile::ReadProblem& problem);
 // Reads the file's lines within the bounds; a failure returns the box to show (its refusal or
 // "Cannot open file ...") before anything of the file reaches a parser; nothing when read.
-std::optional<Notice> readLines(const ProgramContext& context, const QString& path, QStringList& lines);
+// lineBytes as TextFile::readLines gives them.
+std::optional<Notice> readLines(const ProgramContext& context, const QString& path, QStringList& lines,
+                                QList<QByteArray>* lineBytes = nullptr);
 
 struct OutOfLimit {
     int index = -1;

@@ -60,10 +60,11 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     context_.recent.openFolder = folder;
     commands_.CommentsChk = false;
     QStringList lines;
+    QList<QByteArray> lineBytes;
     std::optional<Notice> refusal;
     {
         WaitCursor wait;
-        refusal = ParameterFileChecks::readLines(context_, path, lines);
+        refusal = ParameterFileChecks::readLines(context_, path, lines, &lineBytes);
     }
     if (refusal) {
         asker_.ask(*refusal);
@@ -83,6 +84,7 @@ ParameterFileDrop::Outcome ParameterFileDrop::load(const QStringList& paths) {
     if (r.result != ParaFile::ReadResult::Loaded)
         return Outcome::Refused;
     host_.setCommentText(r.comment);
+    commands_.keepComment(r.comment, lineBytes.value(r.header.commentAt));
     if (const std::optional<Notice> outside = ParameterFileChecks::markOutOfLimits(context_, r.taken))
         asker_.ask(*outside);
     commands_.finishOpen(folder, name, r.header.type + r.header.driveForm);

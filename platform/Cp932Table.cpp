@@ -1,5 +1,6 @@
 #include "platform/Cp932Table.h"
 
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringDecoder>
@@ -37,6 +38,20 @@ private:
     std::unique_ptr<QStringDecoder> dec_;
 };
 
+// Single bytes the converter refuses that Windows reads as these characters (and writes back).
+constexpr struct {
+    unsigned char byte;
+    char16_t character;
+} kWindowsSingles[] = {{0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}};
+
+// What Japanese input methods on this desktop type where the page holds a look-alike: Windows
+// writes them with the look-alike's code, which reads back as the look-alike.
+constexpr struct {
+    char16_t character;
+    quint16 code;
+} kTypedLookAlikes[] = {{0x301C, 0x8160}, {0x2212, 0x817C}, {0x2016, 0x8161},
+                        {0x00A2, 0x8191}, {0x00A3, 0x8192}, {0x00AC, 0x81CA}};
+
 quint16 codeOf(const QByteArray& bytes) {
     if (bytes.size() == 1)
         return static_cast<unsigned char>(bytes[0]);
@@ -73,6 +88,12 @@ Cp932Table::Cp932Table(const QString& name) : characters_(0x10000, 0), codes_(0x
     for (int b = 0x80; b <= 0xFF; ++b)
         if (!isLeadByte(static_cast<unsigned char>(b)))
             take(quint16(b), QByteArray(1, char(b)));
+    for (const auto& single : kWindowsSingles) {
+        if (characters_[single.byte] == 0) {
+            characters_[single.byte] = single.character;
+            codesOf[single.character].push_back(single.byte);
+        }
+    }
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
         if (!isLeadByte(static_cast<unsigned char>(lead)))
             continue;
@@ -84,7 +105,7 @@ Cp932Table::Cp932Table(const QString& name) : characters_(0x10000, 0), codes_(0x
         }
     }
     for (auto it = codesOf.cbegin(); it != codesOf.cend(); ++it) {
-        std::vector<quint16> codes = it.value();
+        const std::vector<quint16>& codes = it.value();
         quint16 preferred = codes.front();
         if (codes.size() > 1) {
             // The code the converter writes is the one Windows writes.
@@ -93,23 +114,10 @@ Cp932Table::Cp932Table(const QString& name) : characters_(0x10000, 0), codes_(0x
             const quint16 code = enc.hasError() ? 0 : codeOf(written);
             if (std::find(codes.begin(), codes.end(), code) != codes.end())
                 preferred = code;
-            codes.erase(std::find(codes.begin(), codes.end(), preferred));
-            std::array<quint16, kMaxAlternates> others{};
-            for (std::size_t i = 0; i < codes.size() && i < others.size(); ++i) {
-                others[i] = codes[i];
-                alternateOf_.insert(codes[i], int(i) + 1);
-            }
-            alternates_.insert(it.key(), others);
         }
         codes_[it.key()] = preferred;
     }
-}
-
-quint16 Cp932Table::code(char16_t c, int alternate) const {
-    if (alternate <= 0)
-        return codes_[c];
-    if (alternate > kMaxAlternates)
-        return 0;
-    const auto it = alternates_.constFind(c);
-    return it == alternates_.cend() ? 0 : it.value()[std::size_t(alternate - 1)];
+    for (const auto& typed : kTypedLookAlikes)
+        if (codes_[typed.character] == 0 && characters_[typed.code] != 0)
+            codes_[typed.character] = typed.code;
 }

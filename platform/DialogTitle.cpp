@@ -1,5 +1,7 @@
 #include "platform/DialogTitle.h"
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QRegularExpression>
 
 QString dialogTitle(const QString& caption) {
@@ -16,4 +18,12 @@ QString dialogTitle(const QString& caption) {
             title += text[++i];
     }
     return title;
+}
+
+int titleBarWidth(const QString& title, const QFont& font) {
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const int bar = metrics.height() + 6;
+    return metrics.horizontalAdvance(title) + 6 * bar;
 }

@@ -49,36 +49,8 @@ QString decodeCp1252(const QByteArray& bytes) {
     return out;
 }
 
-// A byte that the code page cannot decode is kept in the text as a lone low surrogate
-// (U+DC00 + byte), which no decoder produces, so that encoding the text gives the byte back.
-// Bytes from 0x40 are kept so: the second byte of a pair Windows reads as one unknown character
-// may be one of ASCII's letters.
-constexpr char16_t kEscapeBase = 0xDC00;
-
-bool isEscape(char32_t u) {
-    return u >= kEscapeBase + 0x40 && u <= kEscapeBase + 0xFF;
-}
-
-QChar escaped(unsigned char b) {
-    return QChar(char16_t(kEscapeBase + b));
-}
-
-// A character read from the second (or third) of the codes CP932 holds for it is followed by
-// a variation selector, which shows nothing and tells the encoder to write that code again.
-constexpr char16_t kAlternateMark = 0xFE00;
-
-int alternateOfMark(QChar c) {
-    const char16_t u = c.unicode();
-    return u >= kAlternateMark && u < kAlternateMark + Cp932Table::kMaxAlternates ? u - kAlternateMark + 1
-                                                                                  : 0;
-}
-
 // Our CP1252 table: every byte has a character and every such character one byte.
 bool encodeCp1252Char(char32_t u, QByteArray& out) {
-    if (isEscape(u)) {
-        out.append(char(u - kEscapeBase));
-        return true;
-    }
     if (u < 0x80 || (u >= 0xA0 && u < 0x100) || (u >= 0x80 && u < 0xA0 && kCp1252High[u - 0x80] == 0)) {
         out.append(char(u));
         return true;
@@ -103,14 +75,17 @@ qsizetype substitute(Encoded& out, const QString& text, qsizetype i, qsizetype e
     return len;
 }
 
-// As Windows reads it: a lead byte and a trail byte are one character, never split; a code
-// Windows has no character for is kept byte by byte. whole: no byte was kept so.
+// What Windows shows for a pair it has no character for, or a lead byte without its trail.
+constexpr char16_t kUnknown = 0x30FB;
+
+// As Windows reads it: a lead byte and a trail byte are one character, never split. whole:
+// every byte had a character.
 QString decodeCp932(const Cp932Table& page, const QByteArray& bytes, bool* whole = nullptr) {
     QString out;
     out.reserve(bytes.size());
     const qsizetype n = bytes.size();
-    auto keep = [&](unsigned char b) {
-        out.append(escaped(b));
+    auto unknown = [&] {
+        out.append(QChar(kUnknown));
         if (whole)
             *whole = false;
     };
@@ -123,22 +98,17 @@ QString decodeCp932(const Cp932Table& page, const QByteArray& bytes, bool* whole
         }
         const auto next = i + 1 < n ? static_cast<unsigned char>(bytes[i + 1]) : 0;
         if (Cp932Table::isLeadByte(b) && Cp932Table::isTrailByte(next)) {
-            const quint16 code = quint16(b << 8 | next);
-            if (const char16_t c = page.character(code)) {
+            if (const char16_t c = page.character(quint16(b << 8 | next)))
                 out.append(QChar(c));
-                if (const int alternate = page.alternate(code))
-                    out.append(QChar(char16_t(kAlternateMark + alternate - 1)));
-            } else {
-                keep(b);
-                keep(next);
-            }
+            else
+                unknown();
             i += 2;
             continue;
         }
         if (const char16_t c = page.character(b))
             out.append(QChar(c));
         else
-            keep(b);
+            unknown();
         ++i;
     }
     return out;
@@ -150,28 +120,15 @@ Encoded encodeCp932(const Cp932Table& page, const QString& text) {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
         const char16_t u = text.at(i).unicode();
-        if (u < 0x80 || isEscape(u)) {
-            out.bytes.append(char(u < 0x80 ? u : u - kEscapeBase));
-            ++i;
-            continue;
-        }
-        quint16 code = QChar::isSurrogate(u) ? 0 : page.code(u);
-        if (code == 0) {
+        const quint16 code = u < 0x80 ? u : QChar::isSurrogate(u) ? 0 : page.code(u);
+        if (code == 0 && u != 0) {
             i += substitute(out, text, i, n);
             continue;
-        }
-        ++i;
-        if (i < n) {
-            if (const int alternate = alternateOfMark(text.at(i))) {
-                if (const quint16 other = page.code(u, alternate)) {
-                    code = other;
-                    ++i;
-                }
-            }
         }
         if (code > 0xFF)
             out.bytes.append(char(code >> 8));
         out.bytes.append(char(code & 0xFF));
+        ++i;
     }
     return out;
 }
@@ -224,13 +181,36 @@ Encoded encode(const QString& text) {
     return page ? encodeCp932(*page, text) : encodeCp1252(text);
 }
 
-Encoded encodeLines(const QStringList& lines, const QString& eol) {
-    QString text;
+KeptText keepLegacy(const QByteArray& bytes) {
+    return {decodeLegacy(bytes), bytes};
+}
+
+Encoded encodeLines(const QStringList& lines, const QString& eol, const KeptText& kept) {
+    Encoded out;
+    QString pending;
+    auto flush = [&] {
+        const Encoded e = encode(pending);
+        out.bytes += e.bytes;
+        for (qsizetype i = 0; i < e.substituted.size();) {
+            const qsizetype len = e.substituted.at(i).isHighSurrogate() ? 2 : 1;
+            const QString one = e.substituted.mid(i, len);
+            if (!out.substituted.contains(one))
+                out.substituted += one;
+            i += len;
+        }
+        pending.clear();
+    };
     for (const QString& line : lines) {
-        text += line;
-        text += eol;
+        if (line == kept.text && !kept.bytes.isEmpty()) {
+            flush();
+            out.bytes += kept.bytes;
+        } else {
+            pending += line;
+        }
+        pending += eol;
     }
-    return encode(text);
+    flush();
+    return out;
 }
 
 bool encodeLegacy(const QString& text, QByteArray& out) {
@@ -241,7 +221,9 @@ bool encodeLegacy(const QString& text, QByteArray& out) {
     return true;
 }
 
-bool readsAsUtf8(const QByteArray& bytes) {
+namespace {
+
+bool ownDataReadsAsUtf8(const QByteArray& bytes) {
     if (!isUtf8(bytes))
         return false;
     // Half-width katakana in CP932 are often valid UTF-8 as well (ﾃｩ is C3 A9, "é"). Japanese
@@ -264,8 +246,26 @@ bool readsAsUtf8(const QByteArray& bytes) {
     return !whole;
 }
 
-QString decode(const QByteArray& bytes) {
-    if (readsAsUtf8(bytes)) {
+// Any code-page text may happen to be valid UTF-8 (the English "Ã©" is C3 A9, the Japanese
+// 繧｢ E3 82 A2): only a file that says so is read as UTF-8. The configuration file we write
+// declares it.
+bool othersReadAsUtf8(const QByteArray& bytes) {
+    static const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+    const QByteArray firstLine = bytes.left(bytes.indexOf('\n')).trimmed().toLower();
+    const bool says = bytes.startsWith(kByteOrderMark) ||
+                      (firstLine.startsWith("<?xml") &&
+                       (firstLine.contains("encoding=\"utf-8\"") || firstLine.contains("encoding='utf-8'")));
+    return says && isUtf8(bytes);
+}
+
+} // namespace
+
+bool readsAsUtf8(const QByteArray& bytes, Origin origin) {
+    return origin == Origin::OwnData ? ownDataReadsAsUtf8(bytes) : othersReadAsUtf8(bytes);
+}
+
+QString decode(const QByteArray& bytes, Origin origin) {
+    if (readsAsUtf8(bytes, origin)) {
         QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         return dec.decode(bytes); // drops a leading byte-order mark
     }
@@ -315,7 +315,8 @@ bool readLines(const QString& path, QStringList& lines, QString* error) {
     return true;
 }
 
-bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds, ReadProblem& problem) {
+bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds, ReadProblem& problem,
+               QList<QByteArray>* lineBytes) {
     problem = ReadProblem();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -360,7 +361,15 @@ bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds
             ++line;
         }
     }
-    lines = splitLines(decode(bytes));
+    const bool utf8 = readsAsUtf8(bytes, Origin::ForOthers);
+    lines = splitLines(decode(bytes, Origin::ForOthers));
+    if (lineBytes) {
+        lineBytes->clear();
+        // CR and LF are never part of a pair in the code page: its lines are its bytes' lines.
+        if (!utf8)
+            for (const QString& line : splitLines(QString::fromLatin1(bytes)))
+                *lineBytes << line.toLatin1();
+    }
     return true;
 }
 

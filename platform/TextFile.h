@@ -1,10 +1,11 @@
 #pragma once
-// Text files as the program reads and writes them. A file that is valid UTF-8 is read as
-// UTF-8 (our own data, and files written before files went out in the code page), any
-// other in the Windows code page of the language. Files for others are written in that code
-// page, so that programs on Windows and spreadsheets read them. Lines split at CR LF, LF or
-// CR; written through a temporary file and a rename.
+// Text files as the program reads and writes them. Our own data (what we ship, the settings
+// we write) is UTF-8 where it is valid UTF-8, else the Windows code page of the language (data
+// made on Windows). Files for others are written in that code page, so that programs on
+// Windows and spreadsheets read them, and read in it unless they say they are UTF-8. Lines
+// split at CR LF, LF or CR; written through a temporary file and a rename.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -20,29 +21,42 @@ QString legacyCodePage();
 // The code page for a language name ("Japanese" gives CP932).
 QString codePageForLanguage(const QString& languageName);
 
+// Who wrote a file, and so how it is read.
+enum class Origin {
+    OwnData,   // valid UTF-8 is UTF-8 (in CP932 not when it holds nothing beyond half-width katakana)
+    ForOthers, // UTF-8 only when it says so (byte-order mark, XML declaration), else the code page
+};
+bool readsAsUtf8(const QByteArray& bytes, Origin origin = Origin::OwnData);
 // UTF-8 (a leading byte-order mark dropped) when readsAsUtf8, else the legacy code page.
-QString decode(const QByteArray& bytes);
+QString decode(const QByteArray& bytes, Origin origin = Origin::OwnData);
 bool isUtf8(const QByteArray& bytes);
-// Valid UTF-8, except in CP932 a text whose UTF-8 reading holds no character beyond two-byte
-// sequences and that the page reads whole: half-width katakana, which are often valid UTF-8.
-bool readsAsUtf8(const QByteArray& bytes);
-// The legacy code page both ways. Decoding loses nothing: a byte the page cannot decode
-// stays in the text as a stand-in that encoding turns back into the byte, and a character
-// read from the second of the codes CP932 holds for it is followed by an invisible
-// variation selector that encoding turns back into that code, so a text read and not edited
-// is written back with its own bytes in either language.
+// The legacy code page both ways, as Windows reads and writes it: every byte shows as some
+// character ("・" for a pair CP932 has no character for), and a character typed takes the
+// code Windows writes for it.
 QString decodeLegacy(const QByteArray& bytes);
 struct Encoded {
     QByteArray bytes;
     QString substituted; // characters the page has no code for, each once; written as "?"
 };
 Encoded encode(const QString& text);
-// Every line, the last one included, ends with eol.
-Encoded encodeLines(const QStringList& lines, const QString& eol = QStringLiteral("\r\n"));
+
+// A text read in the code page and the bytes it was read from. The page reads some codes
+// alike (a character's second code, any pair it has no character for), so the text alone does
+// not give them back: while it is unchanged it is written as the bytes it came from.
+struct KeptText {
+    QString text;
+    QByteArray bytes;
+};
+KeptText keepLegacy(const QByteArray& bytes);
+// Every line, the last one included, ends with eol; a line that is kept.text is written as
+// kept.bytes.
+Encoded encodeLines(const QStringList& lines, const QString& eol = QStringLiteral("\r\n"),
+                    const KeptText& kept = {});
 // False (and out left alone) when a character has no code in the page.
 bool encodeLegacy(const QString& text, QByteArray& out);
 QStringList splitLines(const QString& text);
 
+// Our own data.
 bool readText(const QString& path, QString& text, QString* error = nullptr);
 bool readLines(const QString& path, QStringList& lines, QString* error = nullptr);
 
@@ -60,7 +74,10 @@ struct ReadProblem {
     int line = 0;    // 1-based, when LineTooLong
     QString error;   // the system's reason, when CannotOpen or CannotRead
 };
-bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds, ReadProblem& problem);
+// A file for others. lineBytes (when given) receives each line's bytes when the file was read
+// in the code page, none when it was read as UTF-8.
+bool readLines(const QString& path, QStringList& lines, const ReadBounds& bounds, ReadProblem& problem,
+               QList<QByteArray>* lineBytes = nullptr);
 
 // Replaces the file atomically; a failure leaves the old file as it was. The bytes go to a
 // temporary file beside the target named "<name>.kvrtmp-XXXXXX" first; leftovers of that

@@ -1,5 +1,7 @@
 #include "report/BandReport.h"
 
+#include "report/PdfTextLayer.h"
+
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -23,6 +25,8 @@ QFont fineFont(const FontSpec& spec) {
     f.setBold(spec.bold);
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setKerning(false);
+    // A ligature would reach a PDF's text layer as one character ("ﬀ" for "ff").
+    f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
 }
 
@@ -46,6 +50,24 @@ void drawFrame(QPainter& p, const QRectF& r, int sides, const QColor& color = Qt
         p.fillRect(QRectF(r.left(), r.top(), r.width(), 1), color);
     if (sides & FrameBottom)
         p.fillRect(QRectF(r.left(), r.bottom() - 1, r.width(), 1), color);
+}
+
+// Every text of the document in the font it is drawn in.
+PdfTextLayer textLayerOf(const ReportDocument& doc) {
+    PdfTextLayer layer;
+    for (const std::vector<Band>* bands :
+         {&doc.pageHeader, &doc.columnHeader, &doc.details, &doc.pageFooter}) {
+        for (const Band& band : *bands) {
+            for (const ImageItem& image : band.images)
+                if (image.paint && !image.texts.isEmpty())
+                    layer.add(image.textFont, image.texts);
+            for (const TextItem& t : band.texts)
+                layer.add(fineFont(t.font), t.sys == SysData::None ? t.text
+                                                                   : sysDataText(t.sys, doc.printedAt, 1) +
+                                                                         QStringLiteral("0123456789"));
+        }
+    }
+    return layer;
 }
 
 } // namespace
@@ -330,6 +352,9 @@ bool ReportPages::print(QPrinter& printer, QString* error) const {
     }
     if (!p.end())
         return fail(QStringLiteral("The pages could not be finished."));
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty() &&
+        !textLayerOf(doc_).applyTo(printer.outputFileName()))
+        return fail(QStringLiteral("The file \"%1\" could not be written.").arg(printer.outputFileName()));
     return true;
 }
 

@@ -103,6 +103,9 @@ struct ImageItem {
     QRectF rect;
     QImage image;
     std::function<void(QPainter&, const QSizeF&)> paint;
+    // What `paint` writes in textFont: a PDF names the glyphs after these characters.
+    QFont textFont;
+    QString texts;
     bool frame = false;
 };
 

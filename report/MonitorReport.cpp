@@ -146,6 +146,8 @@ ReportDocument layoutMonitorReport(const MonitorReportData& data, const PageSetu
         picture.rect = QRectF(kPictureLeft, kPictureTop, pictureWidth, kChartPictureHeight);
         picture.image = data.chart;
         picture.paint = data.drawing.paint;
+        picture.textFont = data.drawing.textFont;
+        picture.texts = data.drawing.texts;
         picture.frame = true;
         MonitorReportSettings settings = data.settings;
         if (data.drawing.paint && data.drawing.divisionSamples) {

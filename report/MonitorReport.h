@@ -101,6 +101,8 @@ inline constexpr int kChartPictureHeight = 273;
 // the drawn division.
 struct ChartDrawing {
     std::function<void(QPainter&, const QSizeF&)> paint;
+    QFont textFont; // and the texts it writes in it (ImageItem)
+    QString texts;
     std::function<double(const QSizeF&)> divisionSamples;
 };
 

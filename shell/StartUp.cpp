@@ -161,17 +161,15 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
     // A file written on Windows in the language's code page: read it again in that page.
     context.language.name = header.language;
     useLanguageCodePage(context);
-    QFile raw(file);
-    if (raw.open(QIODevice::ReadOnly) &&
-        !TextFile::readsAsUtf8(raw.read(ParameterFileChecks::kMaxFileBytes))) {
-        if (const std::optional<Notice> refusal = ParameterFileChecks::readLines(context, file, lines)) {
-            showNotice(*refusal);
-            PumpEvents();
-            context.startupAborted = true;
-            return;
-        }
-        header = ParaFile::parseHeader(lines);
+    QList<QByteArray> lineBytes;
+    if (const std::optional<Notice> refusal =
+            ParameterFileChecks::readLines(context, file, lines, &lineBytes)) {
+        showNotice(*refusal);
+        PumpEvents();
+        context.startupAborted = true;
+        return;
     }
+    header = ParaFile::parseHeader(lines);
     // Blind lines that are not numbers would leave a half-read set behind: refuse first.
     bool blindActive = false;
     int blindCount = 0;
@@ -179,7 +177,7 @@ void FileArgumentStart(MainWindow& main, const QString& path, const QString& pro
         refuseFile(context, QStringLiteral("Confirmation (Data error)"));
         return;
     }
-    main.fileCommands().takeStartFileComment(header.commentLine);
+    main.fileCommands().takeStartFileComment(header.commentLine, lineBytes.value(header.commentAt));
     context.tableView.blindOn = blindActive;
     context.tableView.blindCount = blindCount;
 

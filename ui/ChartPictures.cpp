@@ -95,6 +95,9 @@ report::ChartDrawing chartDrawing(const ChartWidget& chart) {
     };
     auto box = [](const QSizeF& size) { return QRect(0, 0, int(size.width()), int(size.height())); };
     report::ChartDrawing d;
+    d.textFont = picture.look.font;
+    for (const QString& title : picture.look.titles)
+        d.texts += title;
     d.paint = [painterFor, box](QPainter& painter, const QSizeF& size) {
         painterFor().paint(painter, box(size), false);
     };

@@ -2,6 +2,7 @@
 
 #include "core/ProgramContext.h"
 #include "link/MaintenanceMode.h"
+#include "platform/DialogTitle.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 
@@ -67,6 +68,9 @@ void MaintenanceDialog::applyLanguage() {
     const IniFile ini(Paths::resolvedOrAsGiven(mode_.context().language.iniPath));
     const QString section = QStringLiteral("Maintenance");
     setWindowTitle(ini.readString(section, QStringLiteral("Form"), QStringLiteral("Maintenance Mode")));
+    // The window is as wide as its contents: a short prompt would clip a long title.
+    const QMargins margins = layout()->contentsMargins();
+    passwordEdit->setMinimumWidth(titleBarWidth(windowTitle(), font()) - margins.left() - margins.right());
     promptLabel->setText(ini.readString(section, QStringLiteral("Label"), QStringLiteral("Input Password.")));
     okButton->setText(ini.readString(section, QStringLiteral("Button1"), QStringLiteral("OK")));
     cancelButton->setText(ini.readString(section, QStringLiteral("Button2"), QStringLiteral("Cancel")));

@@ -230,8 +230,9 @@ TEST_F(FileCommandsTest, ConfigurationFileRoundTripThroughTheCommands) {
 // ---- Code page ------------------------------------------------------------------------
 
 // Files travel in the code page of the language. A comment read and not edited goes back
-// with the bytes it came with, in either language; a typed character the page lacks is
-// named before anything is written, and a No writes nothing.
+// with the bytes it came with, in either language; what a Japanese input method types for a
+// look-alike the page holds is written as Windows writes it; a typed character the page
+// lacks is named before anything is written, and a No writes nothing.
 TEST_F(FileCommandsTest, TextsTravelInTheCodePageAndForeignCommentsKeepTheirBytes) {
     const QString savedPage = TextFile::legacyCodePage();
     const QByteArray shiftJis("\x83\x65\x83\x58\x83\x67\x90\xdd\x92\xe8"); // "テスト設定"
@@ -249,8 +250,18 @@ TEST_F(FileCommandsTest, TextsTravelInTheCodePageAndForeignCommentsKeepTheirByte
         {"CP1252", shiftJis, {}, "a.kvr", {}, true, shiftJis, {}},
         {"CP932", shiftJis, {}, "a.kvr", {}, true, shiftJis, {}},
         {"CP932", "caf\xE9 \x80", {}, "a.kvr", {}, true, "caf\xE9 \x80", {}},
-        {"CP932", japanese.toUtf8(), {}, "a.kvr", {}, true, shiftJis, {}}, // written before, in UTF-8
-        {"CP932", "x", japanese, "a.kvr", {}, true, shiftJis, {}},
+        {"CP932", japanese.toUtf8(), {}, "a.kvr", {}, true, japanese.toUtf8(), {}}, // read as CP932
+        {"CP932", "\xEF\xBB\xBF", japanese, "a.kvr", {}, true, shiftJis, {}},
+        {"CP932",
+         "x",
+         QString::fromUtf8("10〜20 −5"),
+         "a.kvr",
+         {},
+         false,
+         "10\x81\x60"
+         "20 \x81\x7C"
+         "5",
+         {}},
         {"CP1252",
          "x",
          QString::fromUtf8("Größe"),
@@ -300,19 +311,48 @@ TEST_F(FileCommandsTest, TextsTravelInTheCodePageAndForeignCommentsKeepTheirByte
     TextFile::setLegacyCodePage(savedPage);
 }
 
-// A Japanese comment with a code CP932 holds twice (87 90), an IBM extension (FA 40) and
-// half-width katakana whose bytes are valid UTF-8 (C3 A9 C3 A8): shown as Windows shows
-// them, saved byte for byte.
+// A Japanese comment with a code CP932 holds twice (87 90), an IBM extension read from its
+// NEC-selected code (EE EF), a pair without a character (85 40) and half-width katakana whose
+// bytes are valid UTF-8 (C3 A9 C3 A8): shown as Windows shows them, nothing invisible among
+// them, saved byte for byte until edited, then as Windows writes what is shown.
 TEST_F(FileCommandsTest, AJapaneseCommentShowsAsOnWindowsAndIsSavedByteForByte) {
     const QString savedPage = TextFile::legacyCodePage();
     TextFile::setLegacyCodePage("CP932");
-    const QByteArray comment("\x87\x90\xFA\x40 \xC3\xA9\xC3\xA8");
+    const QByteArray comment("\x87\x90\xEE\xEF \xC3\xA9\xC3\xA8 \x85\x40");
     writeFile("in.kvr", kvr("QX100", {"0000,9"}, "@").replace("@", comment));
     open("in.kvr");
-    EXPECT_EQ(QString(main.comment).remove(QChar(0xFE00)), QString::fromUtf8("≒ⅰ ﾃｩﾃｨ"));
+    EXPECT_EQ(main.comment, QString::fromUtf8("≒ⅰ ﾃｩﾃｨ ・"));
     prompter.answerFile(path("out.kvr"), 1);
     commands.saveParameterFileAs();
     EXPECT_EQ(readFile("out.kvr").split('\n').value(5).trimmed().toHex(' '), comment.toHex(' '));
+    main.comment += "!";
+    commands.saveParameterFile();
+    EXPECT_EQ(readFile("out.kvr").split('\n').value(5).trimmed().toHex(' '),
+              QByteArray("\x81\xE0\xFA\x40 \xC3\xA9\xC3\xA8 \x81\x45!").toHex(' '));
+    EXPECT_TRUE(main.events.filter("unwritable").isEmpty());
+    TextFile::setLegacyCodePage(savedPage);
+}
+
+// Opened and saved unedited, a file keeps every byte, whatever its comment happens to be
+// valid UTF-8 or holds codes the page reads alike.
+TEST_F(FileCommandsTest, AnUneditedOpenAndSaveLeavesTheFileAsItWas) {
+    const QString savedPage = TextFile::legacyCodePage();
+    const struct {
+        const char* page;
+        QByteArray comment;
+    } cases[] = {
+        {"CP1252", "\xC3\xA9 \xC2\xB0"}, // "Ã© Â°"
+        {"CP932", "\xE3\x82\xA2"},       // 繧｢
+        {"CP932", "\x87\x90\xEE\xEF\x85\x40\x80\xA0\xFD \x82"},
+    };
+    for (const auto& c : cases) {
+        TextFile::setLegacyCodePage(c.page);
+        const QByteArray file = kvr("QX100", {"0000,9,0,0", "0001,600,0,0"}, "@").replace("@", c.comment);
+        writeFile("same.kvr", file);
+        open("same.kvr");
+        commands.saveParameterFile();
+        EXPECT_EQ(readFile("same.kvr").toHex(' '), file.toHex(' ')) << c.page;
+    }
     EXPECT_TRUE(main.events.filter("unwritable").isEmpty());
     TextFile::setLegacyCodePage(savedPage);
 }

@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     fuzz::prompter().seed = data[0];
-    const QStringList lines = TextFile::splitLines(
-        TextFile::decode(QByteArray(reinterpret_cast<const char*>(data) + 1, int(size - 1))));
+    const QStringList lines = TextFile::splitLines(TextFile::decode(
+        QByteArray(reinterpret_cast<const char*>(data) + 1, int(size - 1)), TextFile::Origin::ForOthers));
     CfgFile::Names names;
     names.fileTypeName = [](const QString& code, const QString& ident) {
         return code == QLatin1String("65") && ident == QLatin1String("1") ? QStringLiteral("QX100")

@@ -69,12 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (file.substituted.isEmpty() && readRecord(written.chopped(2), CsvExport::separatorFor(comma)) != cells)
         std::abort();
-    // Whatever bytes a file holds, read in either code page and written back, they stay.
+    // Whatever bytes a file holds, what either code page shows of them is written without a
+    // question and reads back as shown; kept with its bytes, it is written as those bytes.
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     for (const char* page : {"CP932", "CP1252"}) {
         TextFile::setLegacyCodePage(QString::fromLatin1(page));
-        const TextFile::Encoded back = TextFile::encode(TextFile::decodeLegacy(bytes));
-        if (back.bytes != bytes || !back.substituted.isEmpty())
+        const QString shown = TextFile::decodeLegacy(bytes);
+        const TextFile::Encoded back = TextFile::encode(shown);
+        if (!back.substituted.isEmpty() || TextFile::decodeLegacy(back.bytes) != shown)
+            std::abort();
+        const TextFile::KeptText kept = TextFile::keepLegacy(bytes);
+        if (TextFile::encodeLines({kept.text}, QString(), kept).bytes != bytes)
             std::abort();
     }
     return 0;

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     fuzz::prompter().seed = data[0];
-    const QStringList lines = TextFile::splitLines(
-        TextFile::decode(QByteArray(reinterpret_cast<const char*>(data) + 1, int(size - 1))));
+    const QStringList lines = TextFile::splitLines(TextFile::decode(
+        QByteArray(reinterpret_cast<const char*>(data) + 1, int(size - 1)), TextFile::Origin::ForOthers));
     static SampleStore store;
     MonitorFileHeader header;
     const auto result = MonitorFile::read(lines, fuzz::context(), 12, fuzz::prompter(), header, store);

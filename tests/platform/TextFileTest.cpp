@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -57,7 +56,8 @@ TEST(TextFile, OtherBytesAreDecodedInTheLanguagesCodePage) {
     EXPECT_FALSE(TextFile::encodeLegacy(QString::fromUtf8("€é"), back));
 }
 
-// Bytes read in either page come back as they were, whether the page knows them or not.
+// Whatever bytes a text was read from in either page, it shows without a question when
+// written, reads back as shown, and while kept unchanged is written as those bytes.
 TEST(TextFile, BytesReadInTheCodePageAreWrittenBackAsTheyWere) {
     CodePageScope scope;
     QByteArray every;
@@ -74,22 +74,19 @@ TEST(TextFile, BytesReadInTheCodePageAreWrittenBackAsTheyWere) {
         {"CP932", shiftJis},
         {"CP932", "caf\xE9 \xE9"},                     // a CP1252 text: a lead byte without its pair
         {"CP932", "\xED\x40\xFA\x5C\x81\xCA\xEE\xF9"}, // duplicate codes of one character
-        {"CP932", "\x80\xA0\xFD\xFE\xFF\x82"},         // bytes without a character, one cut off
+        {"CP932", "\x80\xA0\xFD\xFE\xFF\x85\x40\x82"}, // Windows' own readings, one cut off
     };
     for (const auto& c : cases) {
         TextFile::setLegacyCodePage(c.page);
-        const TextFile::Encoded back = TextFile::encode(TextFile::decodeLegacy(c.bytes));
-        EXPECT_EQ(back.bytes.toHex(' '), c.bytes.toHex(' ')) << c.page;
-        EXPECT_TRUE(back.substituted.isEmpty()) << c.page;
+        const TextFile::KeptText kept = TextFile::keepLegacy(c.bytes);
+        EXPECT_EQ(TextFile::encodeLines({kept.text}, "", kept).bytes.toHex(' '), c.bytes.toHex(' '))
+            << c.page;
+        const TextFile::Encoded typed = TextFile::encode(kept.text);
+        EXPECT_TRUE(typed.substituted.isEmpty()) << c.page;
+        EXPECT_EQ(TextFile::decodeLegacy(typed.bytes), kept.text) << c.page;
     }
     TextFile::setLegacyCodePage("CP932");
     EXPECT_EQ(TextFile::decodeLegacy(shiftJis), QString::fromUtf8("テスト設定"));
-}
-
-// The text without the invisible marks of a character's second code.
-QString shown(QString text) {
-    text.remove(QRegularExpression(QStringLiteral("[\\x{FE00}\\x{FE01}]")));
-    return text;
 }
 
 // Windows' mapping as glibc's converter has it: the character of a code, 0 when none.
@@ -117,30 +114,33 @@ private:
 };
 
 // Every code Windows' CP932 holds, the ones it holds twice for one character and the
-// extensions included, reads as Windows reads it, is written back as its own bytes, and a
-// character typed takes the code Windows writes for it.
-TEST(TextFile, Cp932ReadsEveryCodeAsWindowsDoesAndWritesEachBackAsItWas) {
+// extensions included, shows as Windows shows it, nothing invisible beside it; the character
+// shown is written with the code Windows writes for it.
+TEST(TextFile, Cp932ShowsEveryCodeAsWindowsDoes) {
     CodePageScope scope;
     TextFile::setLegacyCodePage("CP932");
     const struct {
         QByteArray code;
-        char16_t character;
-        QByteArray typed; // what the character gets when typed
+        char16_t shown;
+        QByteArray written; // what the character shown gets
     } known[] = {
         {"\x87\x90", 0x2252, "\x81\xE0"}, {"\xFA\x4A", 0x2160, "\x87\x54"}, {"\xFA\x40", 0x2170, "\xFA\x40"},
         {"\xEE\xEF", 0x2170, "\xFA\x40"}, {"\x81\xCA", 0xFFE2, "\x81\xCA"}, {"\xFA\x54", 0xFFE2, "\x81\xCA"},
         {"\xEE\xF9", 0xFFE2, "\x81\xCA"}, {"\xED\x40", 0x7E8A, "\xFA\x5C"}, {"\xFA\x5C", 0x7E8A, "\xFA\x5C"},
         {"\x81\xE6", 0x2235, "\x81\xE6"}, {"\x87\x9A", 0x2235, "\x81\xE6"}, {"\xFA\x5B", 0x2235, "\x81\xE6"},
+        {"\x80", 0x0080, "\x80"},         {"\xA0", 0xF8F0, "\xA0"},         {"\xFD", 0xF8F1, "\xFD"},
+        {"\xFE", 0xF8F2, "\xFE"},         {"\xFF", 0xF8F3, "\xFF"},         {"\x85\x40", 0x30FB, "\x81\x45"},
+        {"\xEB\x40", 0x30FB, "\x81\x45"}, {"\x82", 0x30FB, "\x81\x45"}, // a lead byte cut off
     };
     for (const auto& k : known) {
-        const QString text = TextFile::decodeLegacy(k.code + "J");
-        EXPECT_EQ(shown(text), QString(QChar(k.character)) + "J") << k.code.toHex().constData();
-        EXPECT_EQ(TextFile::encode(text).bytes.toHex(' '), (k.code + "J").toHex(' '));
-        EXPECT_EQ(TextFile::encode(QString(QChar(k.character))).bytes.toHex(' '), k.typed.toHex(' '));
+        const QString text = TextFile::decodeLegacy(k.code);
+        EXPECT_EQ(text, QString(QChar(k.shown))) << k.code.toHex().constData();
+        EXPECT_EQ(TextFile::encode(text).bytes.toHex(' '), k.written.toHex(' '));
     }
+    // A lead byte before a byte that cannot end its pair stands alone.
+    EXPECT_EQ(TextFile::decodeLegacy("\x82 J"), QString::fromUtf8("・ J"));
 
     const WindowsPage windowsPage;
-    QByteArray all;
     int compared = 0;
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
         if (lead >= 0xA0 && lead < 0xE0)
@@ -150,52 +150,67 @@ TEST(TextFile, Cp932ReadsEveryCodeAsWindowsDoesAndWritesEachBackAsItWas) {
                 continue;
             const char pair[] = {char(lead), char(trail)};
             const QByteArray code(pair, 2);
-            all += code;
-            const QString text = TextFile::decodeLegacy(code);
-            if (const char16_t windows = windowsPage.character(code)) {
-                ++compared;
-                EXPECT_EQ(shown(text), QString(QChar(windows))) << code.toHex().constData();
-            } else { // a pair Windows has no character for is not split into a byte and a letter
-                EXPECT_TRUE(text.size() == 2 && text.at(1).unicode() >= 0x80) << code.toHex().constData();
-            }
+            const char16_t windows = windowsPage.character(code);
+            compared += windows != 0;
+            EXPECT_EQ(TextFile::decodeLegacy(code), QString(QChar(windows ? windows : char16_t(0x30FB))))
+                << code.toHex().constData();
         }
     }
     EXPECT_GT(compared, 9000); // glibc's converter knew the page
-    const TextFile::Encoded back = TextFile::encode(TextFile::decodeLegacy(all));
-    EXPECT_TRUE(back.bytes == all);
-    EXPECT_TRUE(back.substituted.isEmpty());
 }
 
-// Half-width katakana whose bytes are valid UTF-8 (ﾃｩﾃｨ is C3 A9 C3 A8, "éè") are CP932 in the
-// Japanese program; UTF-8 with a three-byte sequence, and every UTF-8 text in the English
-// program, stays UTF-8.
-TEST(TextFile, HalfWidthKatakanaAreNotTakenForUtf8InTheJapaneseProgram) {
+// Japanese input methods on this desktop type these where CP932 holds a look-alike; Windows
+// writes the look-alike's code, and so no question is asked.
+TEST(TextFile, WhatJapaneseInputMethodsTypeIsWrittenAsWindowsWritesIt) {
     CodePageScope scope;
+    TextFile::setLegacyCodePage("CP932");
+    const struct {
+        char16_t typed;
+        QByteArray written;
+    } cases[] = {
+        {0x301C, "\x81\x60"}, {0x2212, "\x81\x7C"}, {0x2016, "\x81\x61"},
+        {0x00A2, "\x81\x91"}, {0x00A3, "\x81\x92"}, {0x00AC, "\x81\xCA"},
+    };
+    for (const auto& c : cases) {
+        const TextFile::Encoded e = TextFile::encode(QString(QChar(c.typed)));
+        EXPECT_EQ(e.bytes.toHex(' '), c.written.toHex(' ')) << int(c.typed);
+        EXPECT_TRUE(e.substituted.isEmpty());
+    }
+}
+
+// Our own data is UTF-8 where it is valid UTF-8, except half-width katakana in the Japanese
+// program; a file for others is UTF-8 only when it says so, for any code-page text may happen
+// to be valid UTF-8.
+TEST(TextFile, AFileIsReadAsUtf8AsItsOriginAllows) {
+    CodePageScope scope;
+    using O = TextFile::Origin;
     const struct {
         const char* page;
+        O origin;
         QByteArray bytes;
         const char* read;
         bool utf8;
     } cases[] = {
-        {"CP932", "\xC3\xA9\xC3\xA8", "ﾃｩﾃｨ", false},
-        {"CP932", "a \xC3\xA9\xC3\xA8", "a ﾃｩﾃｨ", false},
-        {"CP1252", "\xC3\xA9\xC3\xA8", "éè", true},
-        {"CP932", "\xC3\xA9 \xE6\x97\xA5", "é 日", true},
-        {"CP932", "\xEF\xBB\xBF\xC3\xA9", "é", true},
-        {"CP932", "\xC2\x80", "\u0080", true}, // the page has no character for 80
-        {"CP932", "plain", "plain", true},
+        {"CP932", O::OwnData, "\xC3\xA9\xC3\xA8", "ﾃｩﾃｨ", false},
+        {"CP932", O::OwnData, "a \xC3\xA9\xC3\xA8", "a ﾃｩﾃｨ", false},
+        {"CP1252", O::OwnData, "\xC3\xA9\xC3\xA8", "éè", true},
+        {"CP932", O::OwnData, "\xC3\xA9 \xE6\x97\xA5", "é 日", true},
+        {"CP932", O::OwnData, "\xEF\xBB\xBF\xC3\xA9", "é", true},
+        {"CP932", O::OwnData, "\xC3\x81", "Á", true}, // the page has no whole reading
+        {"CP932", O::OwnData, "plain", "plain", true},
+        {"CP1252", O::ForOthers, "\xC3\xA9 \xC2\xB0", "Ã© Â°", false},
+        {"CP932", O::ForOthers, "\xE3\x82\xA2", "繧｢", false},
+        {"CP932", O::ForOthers, "\xEF\xBB\xBF\xE3\x82\xA2", "ア", true},
+        {"CP1252", O::ForOthers, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\xC3\xA9",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\né", true},
+        {"CP1252", O::ForOthers, "\xEF\xBB\xBF\xE9", "ï»¿é", false}, // a mark, but no UTF-8
     };
     for (const auto& c : cases) {
         TextFile::setLegacyCodePage(c.page);
-        const QString text = TextFile::decode(c.bytes);
-        EXPECT_EQ(text, QString::fromUtf8(c.read)) << c.page << " " << c.bytes.toHex().constData();
-        EXPECT_EQ(TextFile::readsAsUtf8(c.bytes), c.utf8) << c.bytes.toHex().constData();
+        EXPECT_EQ(TextFile::decode(c.bytes, c.origin), QString::fromUtf8(c.read))
+            << c.bytes.toHex().constData();
+        EXPECT_EQ(TextFile::readsAsUtf8(c.bytes, c.origin), c.utf8) << c.bytes.toHex().constData();
     }
-    TextFile::setLegacyCodePage("CP932");
-    const QByteArray katakana("\xC3\xA9\xC3\xA8");
-    const TextFile::Encoded back = TextFile::encode(TextFile::decode(katakana));
-    EXPECT_TRUE(back.bytes == katakana);
-    EXPECT_TRUE(back.substituted.isEmpty());
 }
 
 TEST(TextFile, CharactersThePageLacksAreNamedAndWrittenAsQuestionMarks) {

@@ -256,6 +256,25 @@ TEST_F(ReportPdf, AReportWithoutRowsHasOnePageWithHeaderAndFooter) {
     EXPECT_EQ(lines.last(), "1");
 }
 
+// A Japanese list in the Japanese font we install: every name is found in the PDF as typed,
+// none in the look-alike radicals or ligatures its font would name the glyphs by.
+TEST_F(ReportPdf, PrintedNamesAreFoundAsTyped) {
+    PageSetup setup;
+    setup.face = QStringLiteral("Noto Sans CJK JP");
+    if (installedFamily(setup.face) != setup.face)
+        GTEST_SKIP() << "the CJK fonts are missing (scripts/deps.sh)";
+    const QStringList names = {QString::fromUtf8("最高周波数"), QString::fromUtf8("制御方式"),
+                               QString::fromUtf8("一・二"), QStringLiteral("Coefficient offset fluff")};
+    ParamReportSource source = ReportFixtures::longSource(int(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        source.rows[size_t(i)].name = names[i];
+    const QString text =
+        PdfReadBack::pageTexts(pdfOf(layoutParamReport(dataOf(source), setup, paramReportFaces(setup.face))))
+            .join(u'\n');
+    for (const QString& name : names)
+        EXPECT_TRUE(text.contains(name)) << name.toStdString() << "\n" << text.toStdString();
+}
+
 TEST_F(ReportPdf, PaperSizesAndOrientationInPoints) {
     const struct {
         Paper paper;

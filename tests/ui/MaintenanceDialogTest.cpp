@@ -3,6 +3,7 @@
 #include "ui/MaintenanceDialog.h"
 
 #include "link/MaintenanceMode.h"
+#include "platform/DialogTitle.h"
 #include "support/TestPaths.h"
 #include "support/TransferFixture.h"
 
@@ -56,6 +57,17 @@ TEST_F(MaintenanceDialogTest, ShowsItsTextsAndAMaskedFieldOfTenCharacters) {
     EXPECT_FALSE(dialog.passwordsBox->isVisible());
     EXPECT_EQ(dialog.masterLabel->text(), "Pulvex");
     EXPECT_EQ(dialog.pos(), QPoint((640 - dialog.width()) / 2, 480 - (dialog.height() + 402) / 2));
+}
+
+// The window is wide enough for its whole title in the title bar ("メンテナンスモード" came
+// out "メンテナ… モード").
+TEST_F(MaintenanceDialogTest, TheTitleHasRoomInEitherLanguage) {
+    for (const char* language : {"English", "Japanese"}) {
+        rig.context.language.iniPath = shippedDataDir() + QStringLiteral("/lng/%1.ini").arg(language);
+        dialog.show();
+        EXPECT_GE(dialog.width(), titleBarWidth(dialog.windowTitle(), dialog.font())) << language;
+        dialog.hide();
+    }
 }
 
 TEST_F(MaintenanceDialogTest, EnterRunsTheCheckOnceAndTheWindowStaysAfterARefusal) {
