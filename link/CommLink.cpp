@@ -221,6 +221,19 @@ ExchangeResult CommLink::transactNoted(int index, const QString& valueText, cons
     return res;
 }
 
+ExchangeResult CommLink::readNotedRepeating(int index) {
+    FrameRequest r;
+    if (!requestFor(index, QString(), QStringLiteral("R"), r)) {
+        lastExchangeFailed_ = true;
+        return refuse();
+    }
+    ExchangeOptions o = mainOptions();
+    o.repeatAfterLateReply = true;
+    ExchangeResult res = exchange(r, o);
+    lastExchangeFailed_ = res.error;
+    return res;
+}
+
 void CommLink::transactNotedInBackground(int index, const QString& valueText, const QString& kind,
                                          std::function<void(const ExchangeResult&)> done) {
     auto noted = [this, done = std::move(done)](const ExchangeResult& res) {
@@ -271,8 +284,8 @@ bool CommLink::step(Operation& op, bool block) {
     // A connect's failed probe waits for the late reply it may have met, then goes again.
     auto ended = [&] {
         op.phase = Phase::Done;
-        if (op.probe && op.answer.error && op.repeats < commlink::kProbeRepeats &&
-            probeRepeats(op.answer, op.background)) {
+        if ((op.probe || op.options.repeatAfterLateReply) && op.answer.error &&
+            op.repeats < commlink::kProbeRepeats && probeRepeats(op.answer, op.background)) {
             op.late = {clock_.nowUs(), lastLineEventUs_, !op.answer.reply.empty()};
             op.phase = Phase::AwaitLate;
         }

@@ -84,6 +84,9 @@ struct ExchangeOptions {
     // (OwedReplies), so that a late reply is never taken for another request's. Off for the
     // start-up search's probes: any answer there means a drive.
     bool trackOwed = true;
+    // A failed read is repeated as the connect's probe is, after the late reply it may have met
+    // (the identity reads: a failure there would claim another drive).
+    bool repeatAfterLateReply = false;
 };
 
 class CommLink {
@@ -163,7 +166,7 @@ public:
     // once, touching nothing, while a monitor run is in progress. A failed probe on a line
     // where the drive has answered since the last failed connect may have met a late or
     // garbled reply (a drive answers one request at a time, so one late reply holds those
-    // after it): the late reply is waited for (kLateReplyBound time-outs at most) and the
+    // after it): the late reply is waited for (five time-outs, 5 s at least) and the
     // probe repeated as any exchange behind a failure is, up to kProbeRepeats times; the drive
     // is taken for absent only when such a wait brings nothing. A probe started in the
     // background is waited for and its answer taken instead; an exchangeInBackground on its
@@ -211,6 +214,9 @@ public:
     // The same, its outcome noted (lastExchangeFailed) for the windows that show the link's state
     // after a request (the keypad's display, the set-up dialog, the connect).
     ExchangeResult transactNoted(int index, const QString& valueText, const QString& kind);
+    // A read noted as transactNoted notes it, repeated after a late or garbled reply as the
+    // connect's probe is (ExchangeOptions::repeatAfterLateReply).
+    ExchangeResult readNotedRepeating(int index);
     // transactNoted without waiting for the drive: sent as exchangeInBackground sends, the
     // outcome noted and handed to `done` from the event loop. A refused request is noted and
     // handed on at once.
@@ -298,7 +304,7 @@ private:
     bool probeRepeats(const ExchangeResult& failed, bool background) const;
     // After a failed probe: reads the line until its reply has come, or a reply has come and
     // the line has then been quiet for a time-out (true), or nothing came for
-    // commlink::kLateReplyBound time-outs or the line never fell quiet (false). Without
+    // the late-reply bound (commlink) or the line never fell quiet (false). Without
     // `block`, nothing when neither has happened yet.
     std::optional<bool> awaitLateReply(LateReplyWait& wait, const FrameRequest& probe, int timeoutMs,
                                        bool block);

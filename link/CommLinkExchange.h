@@ -11,9 +11,11 @@
 
 namespace commlink {
 
-// A failed probe waits this many reply time-outs for a late reply before the drive is taken
-// for absent; a line that keeps bringing bytes is read for twice as long at most.
+// A failed probe waits this many reply time-outs, and this long at least, for a late reply
+// before the drive is taken for absent (a drive busy storing answers seconds late); a line
+// that keeps bringing bytes is read for twice as long at most.
 inline constexpr int kLateReplyBound = 5;
+inline constexpr qint64 kLateReplyFloorUs = 5LL * 1000 * 1000;
 // Repeats of a connect's probe, each after the late reply it met.
 inline constexpr int kProbeRepeats = 3;
 // A request owed longer than this is taken for lost: a reply later than that could pass for
@@ -32,11 +34,13 @@ struct CommLink::LateReplyWait {
     qint64 sinceUs = 0;
     qint64 lastByteUs = 0;
     bool bytes = false;
-    // When the wait ends unless a byte comes: a time-out of quiet after the last byte, or
-    // commlink::kLateReplyBound time-outs without one.
-    qint64 untilUs(qint64 quietUs) const {
-        return bytes ? lastByteUs + quietUs : sinceUs + commlink::kLateReplyBound * quietUs;
+    // How long it waits without a byte.
+    static qint64 boundUs(qint64 quietUs) {
+        return std::max(commlink::kLateReplyBound * quietUs, commlink::kLateReplyFloorUs);
     }
+    // When the wait ends unless a byte comes: a time-out of quiet after the last byte, or the
+    // bound without one.
+    qint64 untilUs(qint64 quietUs) const { return bytes ? lastByteUs + quietUs : sinceUs + boundUs(quietUs); }
 };
 
 // One request on the wire: what was asked, what has come.

@@ -185,8 +185,9 @@ QString DriveChecks::readIdentityValue(const char* comNo) {
     const int index = link_.FindParaRow(QString::fromLatin1(comNo));
     if (index < 0)
         return QStringLiteral("0"); // as a failed read: the look-ups then name nothing
-    // A failed read gives 0, which names nothing and so reports itself.
-    const std::uint32_t raw = link_.transactNoted(index, QString(), QStringLiteral("R")).value;
+    // A failed read gives 0, which names nothing and so reports itself: only after the repeats
+    // a connect would make, a late reply waited for.
+    const std::uint32_t raw = link_.readNotedRepeating(index).value;
     return QString::number(std::int16_t(std::uint16_t(raw & 0xFFFF)));
 }
 

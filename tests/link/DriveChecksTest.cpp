@@ -208,6 +208,23 @@ TEST_F(DriveIdentityCheck, TheSequenceWritesTheAccessValueThenReadsTypeCapacityC
     EXPECT_TRUE(rig.prompter.boxes().empty());
 }
 
+TEST_F(DriveIdentityCheck, AReadBehindALateReplyIsRepeatedBeforeAMismatchIsClaimed) {
+    for (const SimProtocol protocol : {SimProtocol::Inverter, SimProtocol::Modbus}) {
+        TransferRig late{protocol};
+        ASSERT_TRUE(late.loaded);
+        late.driveTiming = true;
+        ASSERT_TRUE(late.connect());
+        DriveChecks lateChecks{late.context, late.options, *late.link, state, &cpuForms, &cpuNumbers};
+        // The type, the capacity and the CPU version each answer seconds after the time-out.
+        late.lateOnce = {{"FB07", 2500}, {"FB05", 400}, {"FE08", 3000}};
+        const IdentityCheckResult r = lateChecks.CheckDriveIdentity(kModeImport);
+        EXPECT_TRUE(r.typeMatches);
+        EXPECT_TRUE(r.capacityMatches);
+        EXPECT_EQ(lateChecks.cpuVersionText(), "100");
+        EXPECT_TRUE(late.prompter.boxes().empty()) << late.prompter.texts().join('|').toStdString();
+    }
+}
+
 TEST_F(DriveIdentityCheck, CapacityNamesMatchWhenOneContainsTheOther) {
     EXPECT_TRUE(capacityNamesMatch("-4037", "-4037E"));
     EXPECT_TRUE(capacityNamesMatch("-4037E", "-4037"));

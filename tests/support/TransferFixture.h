@@ -296,6 +296,8 @@ public:
     // Fake port only: requests for these numbers go unanswered (each entry is used up by
     // one request when its count is positive; a count of 0 never runs out).
     std::map<QString, int> silent;
+    // Fake port only, with driveTiming: the next reply for these numbers comes this much later.
+    std::map<QString, qint64> lateOnce;
     // Fake port only: a reply may be changed before it arrives.
     std::function<void(const Frame&, Bytes&)> tamper;
     // Fake port only: replies arrive after the drive's own delay (a late fault's included),
@@ -332,9 +334,16 @@ private:
                 return out;
             }
         }
+        qint64 extraMs = 0;
+        if (f)
+            if (auto late = lateOnce.find(f->comNo); late != lateOnce.end()) {
+                extraMs = late->second;
+                lateOnce.erase(late);
+            }
         for (SimReply& r : sim->respondToWrite(request)) {
             if (tamper && f)
                 tamper(*f, r.bytes);
+            r.delay += std::chrono::milliseconds(extraMs);
             qint64 delayMs = 1;
             if (driveTiming) {
                 const qint64 at =
