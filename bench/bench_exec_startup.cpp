@@ -13,6 +13,15 @@
 // first_window_ms (median) with first_window_iqr and first_window_max_ms, ok_to_main_ms
 // (median, from the first Return to the main or table window answering: the end of the
 // search, the drive type's loading and the connect) with ok_to_main_iqr.
+//
+// BM_PingsDuringTheSearch: the same start, but nothing is pressed: the start-up form is pinged
+// from its first answer on for 8 s, one ping after the other's answer (5 ms apart), which covers
+// the whole search (36 tries of 200 ms on each silent port, about 7.3 s). The drive is on COM1
+// (found at once: the rest of the 8 s the form is idle), on COM3 (found at once; its identity is
+// read while COM1 and COM2 are searched to their end) or on no port, the three cases taking turns
+// (5 starts each). Counters per case: longest_ping_ms (median over the starts of the longest
+// wait for an answer in a start) with longest_ping_iqr and longest_ping_max_ms (the longest of
+// all), pings (median per start).
 #include "BenchSupport.h"
 #include "support/DeafLine.h"
 
@@ -37,6 +46,7 @@
 #include <set>
 #include <stdlib.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -105,33 +115,9 @@ public:
         while (t.elapsed() < timeoutMs) {
             while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
                 const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> hold(e, &std::free);
-                switch (e->response_type & 0x7f) {
-                case XCB_CREATE_NOTIFY: {
-                    const xcb_window_t w = reinterpret_cast<xcb_create_notify_event_t*>(e)->window;
-                    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-                    xcb_change_window_attributes(conn_, w, XCB_CW_EVENT_MASK, &mask);
-                    candidates_.insert(w);
-                    // It may have been mapped before the mask took.
-                    if (isViewable(w))
-                        mapped_.insert(w);
-                    break;
-                }
-                case XCB_MAP_NOTIFY:
-                    mapped_.insert(reinterpret_cast<xcb_map_notify_event_t*>(e)->window);
-                    break;
-                case XCB_UNMAP_NOTIFY:
-                    mapped_.erase(reinterpret_cast<xcb_unmap_notify_event_t*>(e)->window);
-                    break;
-                case XCB_CLIENT_MESSAGE: {
-                    auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-                    if (m->type == protocols_ && m->data.data32[0] == ping_ &&
-                        pinged.count(m->data.data32[2]))
-                        return m->data.data32[2];
-                    break;
-                }
-                default:
-                    break;
-                }
+                const Pong pong = take(e);
+                if (pong.window && pinged.count(pong.window))
+                    return pong.window;
             }
             for (xcb_window_t w : mapped_)
                 if (!pinged.count(w) && !skip.count(w) && candidates_.count(w) && windowPid(w) == pid) {
@@ -144,6 +130,39 @@ public:
             QThread::usleep(200);
         }
         return 0;
+    }
+
+    // Pings window w, one ping after the other's answer, until forMs have passed. The longest
+    // wait for an answer in ms and the pings answered; -1 as the wait when one was not answered
+    // within timeoutMs.
+    std::pair<double, int> longestPing(xcb_window_t w, int forMs, int gapMs, int timeoutMs) {
+        QElapsedTimer total;
+        total.start();
+        double longest = 0;
+        int pings = 0;
+        while (total.elapsed() < forMs) {
+            const std::uint32_t serial = std::uint32_t(pings + 1);
+            sendPing(w, serial);
+            xcb_flush(conn_);
+            QElapsedTimer t;
+            t.start();
+            bool answered = false;
+            while (!answered && t.elapsed() < timeoutMs) {
+                while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
+                    const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> hold(e, &std::free);
+                    const Pong pong = take(e);
+                    answered = answered || (pong.window == w && pong.serial == serial);
+                }
+                if (!answered)
+                    QThread::usleep(100);
+            }
+            if (!answered)
+                return {-1, pings};
+            longest = std::max(longest, t.nsecsElapsed() / 1e6);
+            ++pings;
+            QThread::msleep(gapMs);
+        }
+        return {longest, pings};
     }
 
     // Return pressed and released in window w, as the keyboard sends it.
@@ -165,10 +184,45 @@ public:
     bool ok = false;
 
 private:
+    // An answer to a ping: the window pinged and the ping's serial (0 for none).
+    struct Pong {
+        xcb_window_t window = 0;
+        std::uint32_t serial = 0;
+    };
+    // Follows the windows created, mapped and unmapped; an answered ping is returned.
+    Pong take(xcb_generic_event_t* e) {
+        switch (e->response_type & 0x7f) {
+        case XCB_CREATE_NOTIFY: {
+            const xcb_window_t w = reinterpret_cast<xcb_create_notify_event_t*>(e)->window;
+            const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(conn_, w, XCB_CW_EVENT_MASK, &mask);
+            candidates_.insert(w);
+            // It may have been mapped before the mask took.
+            if (isViewable(w))
+                mapped_.insert(w);
+            break;
+        }
+        case XCB_MAP_NOTIFY:
+            mapped_.insert(reinterpret_cast<xcb_map_notify_event_t*>(e)->window);
+            break;
+        case XCB_UNMAP_NOTIFY:
+            mapped_.erase(reinterpret_cast<xcb_unmap_notify_event_t*>(e)->window);
+            break;
+        case XCB_CLIENT_MESSAGE: {
+            auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+            if (m->type == protocols_ && m->data.data32[0] == ping_)
+                return {m->data.data32[2], m->data.data32[1]};
+            break;
+        }
+        default:
+            break;
+        }
+        return {};
+    }
     xcb_atom_t atom(const char* name) {
         xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
             conn_, xcb_intern_atom(conn_, 0, std::uint16_t(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
         std::free(r);
         return a;
     }
@@ -188,14 +242,15 @@ private:
         std::free(r);
         return pid;
     }
-    void sendPing(xcb_window_t w) {
+    // The serial goes where the window manager puts its time stamp: the answer echoes it.
+    void sendPing(xcb_window_t w, std::uint32_t serial = XCB_CURRENT_TIME) {
         xcb_client_message_event_t m{};
         m.response_type = XCB_CLIENT_MESSAGE;
         m.format = 32;
         m.window = w;
         m.type = protocols_;
         m.data.data32[0] = ping_;
-        m.data.data32[1] = XCB_CURRENT_TIME;
+        m.data.data32[1] = serial;
         m.data.data32[2] = w;
         xcb_send_event(conn_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&m));
     }
@@ -331,6 +386,110 @@ void BM_ExecToFirstWindowAnswering(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ExecToFirstWindowAnswering)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// How long the pings of one start waited, from the form's first answer on.
+struct Pinged {
+    double longestMs = 0;
+    int pings = 0;
+    bool ok = false;
+};
+
+constexpr int kPingForMs = 8000;
+constexpr int kPingGapMs = 5;
+
+Pinged pingSearch(const ProgramFolder& folder, WindowWatch& watch, const QProcessEnvironment& base) {
+    QProcessEnvironment env = base;
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.dir.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), folder.dir.filePath(QStringLiteral("xdg")));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder.dir.path());
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(QStringLiteral(KVR_PROGRAM), {});
+    const xcb_window_t form =
+        program.waitForStarted(5000) ? watch.waitForAnswer(program.processId(), 20000) : 0;
+    Pinged r;
+    if (form) {
+        const auto [longest, pings] = watch.longestPing(form, kPingForMs, kPingGapMs, 5000);
+        r = {longest, pings, longest >= 0};
+    }
+    program.kill();
+    program.waitForFinished(5000);
+    return r;
+}
+
+void BM_PingsDuringTheSearch(benchmark::State& state) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        state.SkipWithError("no X display (scripts/bench.sh starts one)");
+        return;
+    }
+    QTemporaryDir simDir;
+    const QString link = simDir.filePath(QStringLiteral("sim-drive"));
+    DeafLine deaf[7];
+    QStringList deafPorts;
+    for (const DeafLine& d : deaf)
+        deafPorts << d.path;
+    const char* const names[] = {"com1_", "com3_", "nodrive_"};
+    QStringList onCom3 = deafPorts;
+    onCom3[2] = link;
+    const ProgramFolder folders[] = {ProgramFolder(QStringList{link} + deafPorts.mid(1)),
+                                     ProgramFolder(onCom3), ProgramFolder(deafPorts)};
+    WindowWatch watch;
+    bool ready = watch.ok && !deafPorts.contains(QString());
+    for (const ProgramFolder& f : folders)
+        ready = ready && f.ok;
+    if (!ready) {
+        state.SkipWithError("no program folder, display or pseudo-terminal");
+        return;
+    }
+    QProcess drive;
+    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    drive.start(QStringLiteral(KVR_DRIVESIM_PROGRAM),
+                {"--protocol", "inverter", "--data", folders[0].dir.path(), "--type", "HXA1", "--cpu", "V110",
+                 "--capacity", "-2004", "--language", "Eng", "--station", "1", "--link", link, "--wire-baud",
+                 "9600"});
+    for (int i = 0; i < 500 && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
+        QThread::msleep(10);
+    if (QFileInfo(link).symLinkTarget().isEmpty()) {
+        state.SkipWithError("no simulated drive");
+        return;
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    std::vector<double> longest[3], pings[3];
+    int turn = 0;
+    for (auto _ : state) {
+        // The cases take turns, and so does which of them goes first.
+        for (int k = 0; k < 3; ++k) {
+            const int c = (turn + k) % 3;
+            const Pinged r = pingSearch(folders[c], watch, env);
+            if (!r.ok) {
+                state.SkipWithError("the start-up form did not answer");
+                break;
+            }
+            longest[c].push_back(r.longestMs);
+            pings[c].push_back(r.pings);
+            if (c == 1)
+                state.SetIterationTime(r.longestMs / 1000);
+        }
+        ++turn;
+    }
+    drive.terminate();
+    if (!drive.waitForFinished(3000))
+        drive.kill();
+    for (int c = 0; c < 3; ++c) {
+        if (longest[c].empty())
+            continue;
+        const std::string name = names[c];
+        const Spread l = spreadOf(longest[c]);
+        state.counters[name + "longest_ping_ms"] = l.median;
+        state.counters[name + "longest_ping_iqr"] = l.iqr;
+        state.counters[name + "longest_ping_max_ms"] =
+            *std::max_element(longest[c].begin(), longest[c].end());
+        state.counters[name + "pings"] = spreadOf(pings[c]).median;
+    }
+}
+BENCHMARK(BM_PingsDuringTheSearch)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -11,8 +11,10 @@
 //    machine weighs on both alike. Counters: "beyond_floor_pp" (median over the pairs of the
 //    job's time minus the client's, in per cent of wire_ms: the program's own cost) and
 //    "beyond_floor_iqr" (its interquartile spread), "pairs" and "pairs_above" (pairs in which
-//    the program took longer), "cpu_beyond_floor_pp" and "cpu_beyond_floor_iqr" (the same for
-//    the processor time of this process: less shaken by other load than the clock), "floor_ratio" and "ratio"
+//    the program took longer), "claim_ok" (1 when beyond_floor_iqr is below half a point: only
+//    then does the median tell the program from the client to half a point), "cpu_beyond_floor_pp"
+//    and "cpu_beyond_floor_iqr" (the same for the processor time of this process: less shaken by
+//    other load than the clock), "floor_ratio" and "ratio"
 //    (medians of the client's and the job's time over wire_ms + silence_ms), "wire_ms" (the bytes on such a
 //    line), "silence_ms" (MODBUS: the silent interval the line requires between frames, counted once per
 //    exchange), "idle_held" (see IdleLatencyHold; the held run only with KVR_BENCH_HOLD_IDLE=1);
@@ -293,6 +295,7 @@ void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32
     state.counters["floor_ratio"] = spreadOf(floorRatio).median;
     state.counters["beyond_floor_pp"] = d.median;
     state.counters["beyond_floor_iqr"] = d.iqr;
+    state.counters["claim_ok"] = d.iqr < 0.5 ? 1 : 0;
     state.counters["cpu_beyond_floor_pp"] = c.median;
     state.counters["cpu_beyond_floor_iqr"] = c.iqr;
     state.counters["pairs"] = double(beyond.size());

@@ -178,8 +178,7 @@ SearchLine DriveDetection::nextLine() {
             std::shared_ptr<Clock>(&link_.clock(), [](Clock*) {})};
 }
 
-bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
-                                 const std::function<void(CommLink&)>& found) {
+bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort, const FoundHandler& found) {
     struct Job {
         QString name;
         SearchLine line;
@@ -188,6 +187,7 @@ bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
         std::atomic<int> current{0};
         std::atomic<int> outcome{kSearching};
         std::thread thread;
+        QString type; // what `found` named here (the caller's thread only)
     };
     std::vector<std::unique_ptr<Job>> jobs;
     for (int p : order) {
@@ -236,61 +236,99 @@ bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
     };
 
     // The answer is that of the first port in order that answers, once every port before it
-    // has ended without one. The drive's identity is then read on that port's line while the
-    // others end their exchange under way; the window is followed until every line is done.
+    // has ended without one. The drive's identity is read on the line of the first port that
+    // has answered so far as soon as it answers, while the ports before it go on, so that the
+    // window can say what answered there; should one of those answer after all, that read is
+    // cut short and the identity read again there. The window is followed until every line is
+    // done with.
     int winner = -1;
     bool nothingAnswered = false;
     std::thread identity;
-    std::atomic<bool> identityOver{false};
+    bool identityOver = false; // under the mutex
+    QString identityType;      // what the read named, under the mutex
+    int reading = -1;          // the job whose identity is being read
+    int read = -1;             // the job whose identity was read to its end
     identityStopped_ = false;
     SearchProgress shown;
     int endsSeen = 0;
     for (;;) {
         startDue();
-        if (winner < 0 && !stopped_ && !nothingAnswered) {
-            bool open = false;
-            for (size_t k = 0; k < jobs.size() && !open && winner < 0; ++k) {
-                const int outcome = jobs[k]->outcome;
-                if (outcome == kSearching)
-                    open = true;
-                else if (outcome >= 0)
-                    winner = int(k);
+        bool readEnded = false;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            readEnded = identity.joinable() && identityOver;
+        }
+        if (readEnded) {
+            identity.join();
+            if (!identityStopped_) {
+                read = reading;
+                jobs[size_t(reading)]->type = identityType;
             }
-            nothingAnswered = winner < 0 && !open;
-            if (winner >= 0) {
+            reading = -1;
+            if (!stopped_)
+                identityStopped_ = false;
+        }
+        // The first port in order that answered, and whether a port before it is still searching.
+        int first = -1;
+        bool earlierOpen = false;
+        for (size_t k = 0; k < jobs.size() && first < 0; ++k) {
+            const int outcome = jobs[k]->outcome;
+            if (outcome >= 0)
+                first = int(k);
+            else if (outcome == kSearching)
+                earlierOpen = true;
+        }
+        if (!stopped_) {
+            nothingAnswered = first < 0 && !earlierOpen;
+            if (first >= 0 && !earlierOpen && winner < 0) {
+                winner = first;
                 stop = true;
-                Job& job = *jobs[size_t(winner)];
-                const SearchTry& t = job.tries[size_t(int(job.outcome))];
-                foundPort_ = order[size_t(winner)];
-                settings_.speedIdx = t.speedIdx;
-                settings_.parityIdx = t.parityIdx;
-                settings_.protocolIdx = t.protocolIdx;
-                if (found) {
+            }
+            if (first >= 0 && reading > first) {
+                identityStopped_ = true;
+            } else if (found && first >= 0 && reading < 0 && read != first) {
+                Job& job = *jobs[size_t(first)];
+                if (job.thread.joinable())
                     job.thread.join(); // its line is closed: the identity opens it again
-                    identity = std::thread([&found, &job, &identityOver, &mutex, &jobEnded, &ends] {
-                        found(*job.link);
+                const SearchTry& t = job.tries[size_t(int(job.outcome))];
+                // No read runs now: the next one takes the port and settings from here.
+                foundPort_ = order[size_t(first)];
+                settings_ = t;
+                reading = first;
+                identityOver = false;
+                identity =
+                    std::thread([&found, &job, &identityOver, &identityType, &mutex, &jobEnded, &ends] {
+                        const QString type = found(*job.link);
                         job.link->closePort();
                         {
                             const std::lock_guard<std::mutex> lock(mutex);
+                            identityType = type;
                             identityOver = true;
                             ++ends;
                         }
                         jobEnded.notify_all();
                     });
-                }
             }
         }
-        const bool searchOver = winner >= 0 || stopped_ || nothingAnswered;
-        bool linesDone = !identity.joinable() || identityOver;
+        const bool searchOver = stopped_ || nothingAnswered || (winner >= 0 && (!found || read == winner));
+        bool linesDone = !identity.joinable();
         for (size_t k = 0; k < started; ++k)
             linesDone = linesDone && jobs[k]->outcome != kSearching;
         if (searchOver && linesDone)
             break;
         if (progress) {
             shown.ports.clear();
-            for (const auto& job : jobs)
-                shown.ports.push_back(
-                    {job->name, job->tries[size_t(job->current)], job->outcome != kSearching});
+            for (const auto& job : jobs) {
+                const int outcome = job->outcome;
+                SearchProgress::Port port;
+                port.name = job->name;
+                port.over = outcome != kSearching;
+                port.answered = outcome >= 0;
+                port.current = job->tries[size_t(port.answered ? outcome : int(job->current))];
+                if (port.answered)
+                    port.type = job->type;
+                shown.ports.push_back(port);
+            }
             if (!progress(shown) && !stopped_) {
                 stopped_ = true;
                 stop = true;
@@ -301,16 +339,19 @@ bool DriveDetection::searchPorts(const std::vector<int>& order, int storedPort,
         jobEnded.wait_for(lock, kProgressStep, [&] { return ends != endsSeen; });
         endsSeen = ends;
     }
-    if (identity.joinable())
-        identity.join();
     for (auto& job : jobs)
         if (job->thread.joinable())
             job->thread.join();
     identityStopped_ = false;
-    return winner >= 0 && !stopped_;
+    if (winner < 0 || stopped_)
+        return false;
+    const Job& job = *jobs[size_t(winner)];
+    foundPort_ = order[size_t(winner)];
+    settings_ = job.tries[size_t(int(job.outcome))];
+    return true;
 }
 
-bool DriveDetection::detectDrive(int storedPort, const std::function<void(CommLink&)>& found) {
+bool DriveDetection::detectDrive(int storedPort, const FoundHandler& found) {
     stopped_ = false;
     std::vector<int> order;
     if (storedPort >= 0 && storedPort < kNoStoredPort && storedPort < portCount_)
@@ -408,29 +449,30 @@ void DriveDetection::warnUnlistedDrive(const StartupChoice& form) {
          true);
 }
 
-void DriveDetection::readIdentity(CommLink& line, const StartupChoice& form) {
+QString DriveDetection::readIdentity(CommLink& line, const StartupChoice& form) {
     line_ = &line;
     identity_ = {};
+    probeFailed_ = false;
+    identifiedType_.reset();
+    typeCode_ = capacityCode_ = cpuValue_ = 0;
+    // The look-ups start from the form's lists as they stand, whichever port was read before.
+    cpus_ = {form.cpuVersions(), form.cpuNumbers()};
+    capacities_ = {form.capacityNames(), form.capacityCodes()};
     if (!openPortAt(foundPort_, settings_.speedIdx, settings_.parityIdx))
-        return;
+        return {};
     identity_.opened = true;
     // The drive answers its identity only after the access value; a refusal is no reason to stop.
     transact(QString::fromLatin1(kDriveAccessNumber), driveAccessValueText(), settings_.protocolIdx == 1,
              'P');
     identity_.named = identify(form, identity_.typePos, identity_.capaPos, identity_.cpuPos);
     identity_.lastReadFailed = line.lastExchangeFailed();
+    return identity_.named ? StartupChoice::at(form.typeNames(), identity_.typePos) : QString();
 }
 
 DetectionResult DriveDetection::run(const StartupChoice& form) {
     DetectionResult result;
     settings_ = form.commSettings();
     foundPort_ = 0;
-    probeFailed_ = false;
-    identifiedType_.reset();
-    typeCode_ = capacityCode_ = cpuValue_ = 0;
-    // The look-ups start from the form's lists as they stand.
-    cpus_ = {form.cpuVersions(), form.cpuNumbers()};
-    capacities_ = {form.capacityNames(), form.capacityCodes()};
 
     auto select = [&](int typePos, int capaPos, int cpuPos) {
         result.port = foundPort_;
@@ -456,7 +498,7 @@ DetectionResult DriveDetection::run(const StartupChoice& form) {
     if (!progress)
         busy.emplace();
     identity_ = {};
-    const bool answered = detectDrive(storedPort(), [&](CommLink& line) { readIdentity(line, form); });
+    const bool answered = detectDrive(storedPort(), [&](CommLink& line) { return readIdentity(line, form); });
     line_ = &link_;
     if (!answered) {
         foundPort_ = 0;

@@ -11,9 +11,10 @@
 // would give (the stored port first, then the others in order; on each the first combination
 // that answers). Seven ports without a drive then cost about one port's time: its 36 frames
 // and their time-outs. Without such lines the ports are searched one after another, each on a
-// worker over the link's own port. Either way the drive's identity is read on the worker of the
-// port that answered too, and the caller's progress handler goes on being called until every
-// line is done with: the window that follows the search never waits for a frame.
+// worker over the link's own port. Either way the drive's identity is read on a worker over the
+// line that answered too, as soon as it answers (the form can name what answered while the ports
+// before it finish), and the caller's progress handler goes on being called until every line is
+// done with: the window that follows the search never waits for a frame.
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -48,12 +49,15 @@ struct SearchTry {
 };
 
 // What the search is doing, for a window to show: per port, in the order searched,
-// the try under way and whether the port's search is over.
+// the try under way (or the one a drive answered), whether the port's search is over and
+// whether a drive answered there, with its type once read.
 struct SearchProgress {
     struct Port {
         QString name;
         SearchTry current;
         bool over = false;
+        bool answered = false;
+        QString type; // empty until read, and when the form's lists do not hold it
     };
     std::vector<Port> ports;
 };
@@ -112,10 +116,13 @@ public:
     // The stored port, then every other port, each with the stored settings (the stored port
     // only) and the 18 combinations (there without the stored one); true with the port and the
     // settings of the drive that answered, false with kNotFound as port count and settings.
-    // A stop through `progress` ends it false too, with Stopped set. `found` runs on the line
-    // that answered, on that port's worker, before the search returns (the progress handler
-    // still called meanwhile); a stop while it runs ends the search as stopped.
-    bool detectDrive(int storedPort, const std::function<void(CommLink& line)>& found = {});
+    // A stop through `progress` ends it false too, with Stopped set. `found` runs on a worker
+    // over the line of the first port in order that has answered so far, at once, while the
+    // ports before it go on (the progress handler still called meanwhile); what it returns is
+    // shown as that port's type. A port before it that answers later has it run again there;
+    // the run cut short is not shown. A stop while it runs ends the search as stopped.
+    using FoundHandler = std::function<QString(CommLink& line)>;
+    bool detectDrive(int storedPort, const FoundHandler& found = {});
     // The tries of one port in order: the stored settings first on the stored port.
     std::vector<SearchTry> triesFor(int port, int storedPort) const;
     // Opens ComboPort[portPos] with 8 data bits, 1 stop bit and the given list positions on the
@@ -173,10 +180,10 @@ private:
     SearchLine nextLine();
     // The ports in `order`, each searched on a worker (side by side when they have lines of
     // their own, else one after another); the window followed meanwhile.
-    bool searchPorts(const std::vector<int>& order, int storedPort,
-                     const std::function<void(CommLink&)>& found);
-    // Opens the found port on `line`, writes the access value and reads the identity into identity_.
-    void readIdentity(CommLink& line, const StartupChoice& form);
+    bool searchPorts(const std::vector<int>& order, int storedPort, const FoundHandler& found);
+    // Opens the found port on `line`, writes the access value and reads the identity into
+    // identity_; returns the type to show beside the port (empty when the lists lack it).
+    QString readIdentity(CommLink& line, const StartupChoice& form);
     // Reads the drive's identity into list positions; false when the drive was answered but
     // its capacity could not be named for a type code 0 (the first entries are taken then).
     bool identify(const StartupChoice& form, int& typePos, int& capaPos, int& cpuPos);

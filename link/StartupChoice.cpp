@@ -3,6 +3,7 @@
 #include "core/Asker.h"
 #include "core/DriveIdentity.h"
 #include "core/ProgramContext.h"
+#include "link/CommLink.h"
 #include "link/DriveDetection.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -168,6 +169,50 @@ void StartupChoice::readMessages(const QString& languageIniPath) {
     texts_.searchStopped =
         lang.readString(general, QStringLiteral("Message119"),
                         QStringLiteral("The search was stopped. Choose the drive by hand."));
+
+    const QString type = QStringLiteral("Type");
+    const QString rs = QStringLiteral("RS232C");
+    SearchTexts& search = texts_.search;
+    search.title =
+        lang.readString(type, QStringLiteral("Search"), QStringLiteral("Searching for the inverter..."));
+    search.stop = lang.readString(type, QStringLiteral("Stop"), QStringLiteral("Stop"));
+    search.trying =
+        lang.readString(type, QStringLiteral("Trying"), QStringLiteral("%1: %2 baud, parity %3, %4"));
+    search.answered =
+        lang.readString(type, QStringLiteral("Answered"), QStringLiteral("%1: the inverter answered"));
+    search.found = lang.readString(type, QStringLiteral("Found"), QStringLiteral("%1: %2 answered"));
+    search.answeredAt =
+        lang.readString(type, QStringLiteral("AnsweredAt"), QStringLiteral("%1 baud, parity %2, %3"));
+    search.noAnswer = lang.readString(type, QStringLiteral("NoAnswer"), QStringLiteral("%1: no answer"));
+    search.parities = {lang.readString(rs, QStringLiteral("ParityItems1"), QStringLiteral("None")),
+                       lang.readString(rs, QStringLiteral("ParityItems2"), QStringLiteral("Even")),
+                       lang.readString(rs, QStringLiteral("ParityItems3"), QStringLiteral("Odd"))};
+    search.protocols = {lang.readString(rs, QStringLiteral("ProtocolItems1"), QStringLiteral("Inverter")),
+                        lang.readString(rs, QStringLiteral("ProtocolItems2"), QStringLiteral("MODBUS-RTU"))};
+}
+
+QString StartupChoice::searchText(const SearchProgress& progress) const {
+    const SearchTexts& words = texts_.search;
+    QStringList lines;
+    for (const SearchProgress::Port& p : progress.ports) {
+        if (p.over && !p.answered) {
+            lines << words.noAnswer.arg(p.name);
+            continue;
+        }
+        const SearchTry& t = p.current;
+        const bool known = t.speedIdx >= 0 && t.speedIdx < int(std::size(kCommSpeed));
+        const QString speed = known ? QString::number(kCommSpeed[t.speedIdx]) : QStringLiteral("?");
+        const QString parity = words.parities.value(t.parityIdx, QStringLiteral("?"));
+        const QString protocol = words.protocols.value(t.protocolIdx, QStringLiteral("?"));
+        if (!p.answered) {
+            lines << words.trying.arg(p.name, speed, parity, protocol);
+            continue;
+        }
+        // Two lines: in one, the form's width holds neither the settings nor the longer types.
+        lines << (p.type.isEmpty() ? words.answered.arg(p.name) : words.found.arg(p.name, p.type));
+        lines << QStringLiteral("    ") + words.answeredAt.arg(speed, parity, protocol);
+    }
+    return lines.join(u'\n');
 }
 
 void StartupChoice::ScanDataFolder(const QString& folderName) {

@@ -39,10 +39,20 @@ struct StartupSelection {
     int language = -1, type = -1, capacity = -1, cpu = -1;
 };
 
+// The search's words, from the form's section of the language file: its title, the Stop
+// button, a port's line while a try is under way, the lines of a port where a drive answered
+// (that it answered, without and with its type, then at which settings), the line of a port
+// where nothing did, and the names of parities and protocols.
+struct SearchTexts {
+    QString title, stop, trying, answered, found, answeredAt, noAnswer;
+    QStringList parities, protocols;
+};
+
 // The form's own words, from the language file its language names.
 struct StartupTexts {
     QString noPort, closed, noData, noLastData;
     QString nothingAnswered, searchStopped; // after a search
+    SearchTexts search;
 };
 
 class StartupChoice {
@@ -100,6 +110,10 @@ public:
     const QStringList& portsSearched() const { return portsSearched_; } // those that opened
     // Takes what a search found: its settings, its outcome and the drive's positions.
     void applyDetection(const DetectionResult& found);
+    // What the search is doing in words, a line a port: "COM1: 9600 baud, parity Even,
+    // MODBUS-RTU" while it tries, or that nothing answered; where a drive answered, that it
+    // did ("COM3: HXA1 answered") and, indented on a line of its own, at which settings.
+    QString searchText(const SearchProgress& progress) const;
 
     // ---- Choosing ----------------------------------------------------------------------
     // Reads the drive-type folders of the data folder (a path below the program folder) and

@@ -1,8 +1,6 @@
 #include "ui/DriveTypeDialog.h"
 
 #include "core/ProgramContext.h"
-#include "link/CommLink.h"
-#include "platform/IniFile.h"
 #include "platform/PumpEvents.h"
 
 #include <QAccessibleWidget>
@@ -119,44 +117,27 @@ DriveTypeDialog::DriveTypeDialog(ProgramContext& program, Asker& asker, const St
 
     choice_.loadChoices();
     showChoice();
-    readSearchTexts();
+    showSearchTexts();
 }
 
-void DriveTypeDialog::readSearchTexts() {
-    const IniFile lang(choice_.languageIniPath());
-    const QString type = QStringLiteral("Type");
-    const QString rs = QStringLiteral("RS232C");
-    searchTitle->setText(
-        lang.readString(type, QStringLiteral("Search"), QStringLiteral("Searching for the inverter...")));
-    searchPanel->setAccessibleName(searchTitle->text());
-    stopSearch->setText(lang.readString(type, QStringLiteral("Stop"), QStringLiteral("Stop")));
-    trying_ = lang.readString(type, QStringLiteral("Trying"), QStringLiteral("%1: %2 baud, parity %3, %4"));
-    noAnswer_ = lang.readString(type, QStringLiteral("NoAnswer"), QStringLiteral("%1: no answer"));
-    parityNames_ = {lang.readString(rs, QStringLiteral("ParityItems1"), QStringLiteral("None")),
-                    lang.readString(rs, QStringLiteral("ParityItems2"), QStringLiteral("Even")),
-                    lang.readString(rs, QStringLiteral("ParityItems3"), QStringLiteral("Odd"))};
-    protocolNames_ = {lang.readString(rs, QStringLiteral("ProtocolItems1"), QStringLiteral("Inverter")),
-                      lang.readString(rs, QStringLiteral("ProtocolItems2"), QStringLiteral("MODBUS-RTU"))};
-}
-
-QString DriveTypeDialog::searchText(const SearchProgress& progress) const {
-    QStringList lines;
-    for (const SearchProgress::Port& p : progress.ports) {
-        if (p.over) {
-            lines << noAnswer_.arg(p.name);
-            continue;
-        }
-        const SearchTry& t = p.current;
-        const bool known = t.speedIdx >= 0 && t.speedIdx < int(std::size(kCommSpeed));
-        lines << trying_.arg(p.name, known ? QString::number(kCommSpeed[t.speedIdx]) : QStringLiteral("?"),
-                             parityNames_.value(t.parityIdx, QStringLiteral("?")),
-                             protocolNames_.value(t.protocolIdx, QStringLiteral("?")));
-    }
-    return lines.join(u'\n');
+void DriveTypeDialog::showSearchTexts() {
+    const SearchTexts& words = choice_.texts().search;
+    searchTitle->setText(words.title);
+    searchPanel->setAccessibleName(words.title);
+    stopSearch->setText(words.stop);
 }
 
 bool DriveTypeDialog::showSearch(const SearchProgress& progress) {
-    searchState->setText(searchText(progress));
+    searchState->setText(choice_.searchText(progress));
+    // A found port takes two lines, and a language's lines may be taller: rather smaller text
+    // than ports cut off at the panel's foot.
+    QFont f = searchState->font();
+    for (int px = kSearchStatePx; px >= kSearchStatePx - 2; --px) {
+        f.setPixelSize(px);
+        searchState->setFont(f);
+        if (searchState->sizeHint().height() <= searchState->height())
+            break;
+    }
     PumpEvents();
     return !stopRequested_;
 }

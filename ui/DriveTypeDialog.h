@@ -67,11 +67,11 @@ public:
     void done(int r) override;
     // Shows the form and runs the search left for later (nothing when none is due).
     void runSearch();
-    // One line a port: "COM1: 9600 baud, parity Even, MODBUS-RTU", or that it had no answer.
-    QString searchText(const SearchProgress& progress) const;
 
     // Window size: the start-up picture's.
     static constexpr int kWidth = 358, kHeight = 239;
+    // The pixel size of the search's lines while they fit the panel.
+    static constexpr int kSearchStatePx = 11;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -82,14 +82,12 @@ private:
     // Takes the boxes' positions into the choice.
     void takePositions();
 
-    // The search's texts, from the form's section of the language file.
-    void readSearchTexts();
+    // The search panel's title and button in the form's language.
+    void showSearchTexts();
     bool showSearch(const SearchProgress& progress);
     void showOutcome();
 
     StartupChoice choice_;
     bool searching_ = false;
     bool stopRequested_ = false;
-    QString trying_, noAnswer_;
-    QStringList parityNames_, protocolNames_;
 };

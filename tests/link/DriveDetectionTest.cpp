@@ -264,13 +264,15 @@ protected:
             config.protocol = d.protocol;
             config.onlyBaud = d.baud;
             config.onlyParity = d.parity;
-            sims.push_back(std::make_unique<DriveSimulator>(model, config));
+            const auto own = models.find(QLatin1String(d.port));
+            sims.push_back(
+                std::make_unique<DriveSimulator>(own != models.end() ? *own->second : model, config));
             byPath[QStringLiteral("/dev/fake/") + QLatin1String(d.port)] = sims.back().get();
         }
         line.responder = [this, &line, byPath](const FakeSerialPort::Bytes& request) {
             std::vector<FakeSerialPort::Chunk> out;
             if (beforeReply)
-                beforeReply(request);
+                beforeReply(line.path(), request);
             const auto drive = byPath.find(line.path());
             if (drive == byPath.end() || line.opens.empty())
                 return out;
@@ -323,7 +325,7 @@ protected:
     // Holds the drive's reply to a read of `comNo` until the form has been followed once more
     // (a progress call); true when it waited in vain, the form then having waited for the drive.
     void holdReplyTo(const Bytes& read, std::atomic<bool>& waitedInVain) {
-        beforeReply = [this, read, &waitedInVain](const FakeSerialPort::Bytes& request) {
+        beforeReply = [this, read, &waitedInVain](const QString&, const FakeSerialPort::Bytes& request) {
             if (request != read)
                 return;
             std::unique_lock<std::mutex> lock(mutex);
@@ -343,7 +345,8 @@ protected:
         };
     }
 
-    std::function<void(const FakeSerialPort::Bytes&)> beforeReply;
+    std::function<void(const QString& path, const FakeSerialPort::Bytes&)> beforeReply;
+    std::map<QString, DriveModel*> models; // a drive of its own on a port (else `model`)
     int progressCalls = 0;
     bool readsHeld = false;
     std::vector<std::unique_ptr<DriveSimulator>> sims;
@@ -479,6 +482,81 @@ TEST_F(PortsSideBySide, TheFormIsFollowedWhileTheDrivesIdentityIsRead) {
             }
         }
 }
+
+// While the ports before it still search, the port where a drive answered says what answered
+// there, and the drive preselected is that of the first port in order.
+struct FoundLineRow {
+    const char* name;
+    std::vector<SearchRow::Drive> drives;
+    const char* heldPort; // its first request waits until `lines` have been shown
+    const char* lines;    // the answered port's
+    const char* port;     // the port found
+};
+
+void PrintTo(const FoundLineRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class FoundPortLine : public PortsSideBySide, public testing::WithParamInterface<FoundLineRow> {};
+
+TEST_P(FoundPortLine, NamesWhatAnsweredWhileThePortsBeforeItFinish) {
+    const FoundLineRow& row = GetParam();
+    writeSettings(kEnglish);
+    // A drive of another type on COM5 (COM3's is the fixture's HXA1).
+    DriveModel other;
+    for (const auto& [comNo, value] :
+         {std::pair{"0000", 0}, {"FB91", 0}, {"FB07", 52}, {"0099", 3}, {"FE08", 250}, {"FB05", 13}})
+        other.setParameter(QString::fromLatin1(comNo), value);
+    models[QStringLiteral("COM5")] = &other;
+    const QString heldPath = QStringLiteral("/dev/fake/") + QLatin1String(row.heldPort);
+    bool shown = false, held = true;
+    std::atomic<bool> waitedInVain{false};
+    beforeReply = [&](const QString& path, const FakeSerialPort::Bytes&) {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (path == heldPath && !met.wait_for(lock, std::chrono::seconds(2), [&] { return !held; })) {
+            waitedInVain = true;
+            held = false;
+        }
+    };
+    QStringList heldLines; // the held port's line when `lines` first showed
+    createSideBySide(row.drives, true);
+    choice->runDetection([&](const SearchProgress& p) {
+        const QString text = choice->searchText(p);
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!shown && text.contains(QLatin1String(row.lines))) {
+            shown = true;
+            for (const QString& l : text.split(u'\n'))
+                if (l.startsWith(QLatin1String(row.heldPort) + u':'))
+                    heldLines << l;
+            held = false;
+            met.notify_all();
+        }
+        return true;
+    });
+    EXPECT_FALSE(waitedInVain) << row.lines << "\nwas not shown while " << row.heldPort << " searched";
+    EXPECT_EQ(heldLines,
+              QStringList({QLatin1String(row.heldPort) + ": 9600 baud, parity Even, VELRODI Inverter"}));
+    EXPECT_EQ(choice->outcome(), SearchOutcome::Found);
+    EXPECT_EQ(choice->portsSearched().value(choice->commPort()), row.port);
+    EXPECT_EQ(choice->commSettings(), (SearchTry{3, 1, 0}));
+    expectSelection("HXA1", "V720", "-4037");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FoundPortLine,
+    testing::Values(FoundLineRow{"TheDriveOnCom3WhileCom1Searches",
+                                 {{"COM3", 9600, 1, SimProtocol::Inverter}},
+                                 "COM1",
+                                 "COM3: HXA1 answered\n    9600 baud, parity Even, VELRODI Inverter",
+                                 "COM3"},
+                    // COM5's drive is named first; COM3's answer then makes its own drive the one.
+                    FoundLineRow{
+                        "ALaterPortsDriveUntilAPortBeforeItAnswers",
+                        {{"COM3", 9600, 1, SimProtocol::Inverter}, {"COM5", 9600, 2, SimProtocol::Modbus}},
+                        "COM3",
+                        "COM5: HXB3 answered\n    9600 baud, parity Odd, MODBUS-RTU",
+                        "COM3"}),
+    [](const testing::TestParamInfo<FoundLineRow>& info) { return std::string(info.param.name); });
 
 // ---- The drive's identity ----------------------------------------------------------------
 
