@@ -9,6 +9,7 @@
 #include "platform/IniFile.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace {
 
@@ -96,6 +97,24 @@ void KeypadPanel::awaitExchange(bool whileRunning) {
     while (!awaitedOver_ && (panelRunning_ || !whileRunning) && view_.isShown())
         view_.waitEvents(-1);
     awaiting_ = false;
+}
+
+bool KeypadPanel::connectAwaited() {
+    if (link_.monitorRunning())
+        return false;
+    if (!view_.isShown())
+        return link_.ConnectDrive();
+    const long n = expectExchange();
+    const QPointer<KeypadPanel> self(this);
+    auto connected = std::make_shared<bool>(false);
+    link_.ConnectDriveInBackground([self, n, connected](bool ok) {
+        *connected = ok;
+        if (self)
+            self->exchangeEnded(n);
+    });
+    awaitExchange(false);
+    // Hidden meanwhile: the connect goes on without the window; the link keeps its answer.
+    return awaitedOver_ ? *connected : link_.ConnectDriveKept();
 }
 
 void KeypadPanel::sendWrites() {
@@ -191,7 +210,7 @@ void KeypadPanel::RunPanelLoop() {
     keyCodeIndex_ = ValueRules::IndexOfComNo(context_, kKeyCodeNo);
     keyFlagIndex_ = ValueRules::IndexOfComNo(context_, kKeyFlagNo);
 
-    connected_ = link_.ConnectDrive();
+    connected_ = connectAwaited();
     if (!connected_) {
         ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning);
         closePanel();
@@ -258,7 +277,7 @@ void KeypadPanel::RunPanelLoop() {
         blinkTimer_.stop();
     }
     showKeys(false);
-    connected_ = link_.ConnectDrive();
+    connected_ = connectAwaited();
     --loopDepth_;
 }
 

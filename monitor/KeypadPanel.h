@@ -145,6 +145,9 @@ private:
     // Sleeps in the event loop until the exchange expected last has ended or the window is
     // hidden (with `whileRunning`, also once the loop is to end).
     void awaitExchange(bool whileRunning);
+    // The link's connect, its answer awaited in the event loop while the window is shown: a
+    // silent drive never holds the window.
+    bool connectAwaited();
     // A press on a shown key, which first writes 0 as the key code; false for a hidden key.
     bool takeKey();
     // A clicked key's codes under the handshake, from the pass's base.

@@ -263,6 +263,31 @@ TEST_F(Panel, KeysPressedWhileTheDriveIgnoresWritesReturnAtOnceAndEachWriteIsWai
               (std::vector<bool>{false, false, true, true, true, true, true, false, true, true}));
 }
 
+TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSo) {
+    WatchedFakePort line(clock); // no drive behind it
+    CommLink watched(context, line, clock, installedAsker());
+    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    watched.setPortsFound({QStringLiteral("COM1")});
+    WaitingView waiting(clock);
+    KeypadPanel keypad(context, options, watched, waiting);
+    const qint64 start = clock.now();
+    std::vector<qint64> waitsAt; // the clock as each wait in the event loop began
+    waiting.atWait = [&] {
+        waitsAt.push_back(clock.now());
+        while (watched.probePending()) {
+            watched.continueProbe();
+            if (watched.probePending())
+                clock.advance(1);
+        }
+        QCoreApplication::processEvents();
+    };
+    keypad.RunPanelLoop();
+    ASSERT_FALSE(waitsAt.empty());
+    EXPECT_EQ(waitsAt.front(), start) << "the probe went out and the window waited at once";
+    EXPECT_EQ(prompter.texts().size(), 1) << "Cannot connect, once";
+    EXPECT_FALSE(waiting.keysVisible);
+}
+
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
     panel.pressRun();
     panel.pressUp();
