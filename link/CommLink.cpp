@@ -107,6 +107,7 @@ SerialError CommLink::openPort(const QString& name, int baudIndex, int parityInd
     const SerialError e = port_.open(path, kCommSpeed[baudIndex], kCommSize[sizeIndex],
                                      kCommParity[parityIndex], kCommStop[stopIndex]);
     openBaud_ = e == SerialError::None ? kCommSpeed[baudIndex] : 0;
+    portFailed_ = false;
     const QString line = QStringLiteral("%1|%2|%3|%4|%5")
                              .arg(path)
                              .arg(baudIndex)
@@ -603,6 +604,8 @@ ExchangeResult CommLink::finish(Exchange& x) {
             failure = ExchangeFailure::Exception;
     }
 
+    if (failure == ExchangeFailure::PortError)
+        portFailed_ = true;
     // What the next request must expect on the line.
     const bool wentOut = failure != ExchangeFailure::NoPort && failure != ExchangeFailure::WriteFailed;
     if (wentOut) {

@@ -150,6 +150,9 @@ public:
     int lastDataSize() const { return lastDataSize_; }
     bool lastRequestWasBlockRead() const { return lastRequestWasBlockRead_; }
     bool PortOpen() const { return port_.isOpen(); }
+    // The device failed under an exchange (unplugged, or the drive's end of the line gone):
+    // only opening the port again can bring the drive back.
+    bool portFailed() const { return portFailed_; }
 
     // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else
     // the n-th real serial device. Tests replace it; a null resolver takes the name as the path.
@@ -343,6 +346,7 @@ private:
     bool lastRequestWasBlockRead_ = false;
     QTimer idleTimer_;
     int openBaud_ = 0; // speed of the open port, for the drain bound and the silent interval
+    bool portFailed_ = false;
 
     // The line between exchanges.
     qint64 lastLineEventUs_ = 0;   // last byte read, end of a drain or of a request's output

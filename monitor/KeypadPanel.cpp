@@ -255,6 +255,10 @@ void KeypadPanel::RunPanelLoop() {
                 }
                 ++passes_;
             }
+            // A line whose device failed (the drive's end gone and back) is opened again: the
+            // keypad goes on by itself once the drive is there.
+            if (readOver && readFailed_ && (link_.portFailed() || !link_.PortOpen()) && panelRunning_)
+                connected_ = connectAwaited();
             // A read that failed at once (a port gone, a drive type without the block) still
             // takes its time limit: the passes never spin. A key ends the pause.
             const qint64 due = now + keypadLink_.options().replyTimeoutMs;

@@ -59,6 +59,28 @@ TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinkingAndKeysStillGoOut) {
     EXPECT_EQ(writes().mid(0, 4), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
 }
 
+TEST_F(Panel, ALineWhoseDeviceFailedIsOpenedAgainAndTheKeypadGoesOnByItself) {
+    std::size_t opensBefore = 0;
+    view.script = [&](int p) {
+        if (p == 1) {
+            port.failWaits = true; // the drive's end of the line is gone
+            opensBefore = port.opens.size();
+        } else if (p == 3) {
+            port.failWaits = false; // and back
+        } else if (p == 5) {
+            panel.pressRun();
+        } else if (p == 6) {
+            panel.endLoop();
+        }
+    };
+    panel.RunPanelLoop();
+    EXPECT_GT(port.opens.size(), opensBefore) << "opened again";
+    ASSERT_GE(view.leds.size(), 5);
+    EXPECT_EQ(view.leds[1], QStringLiteral("coMe"));
+    EXPECT_NE(view.leds.back(), QStringLiteral("coMe")) << "the display is read again";
+    EXPECT_EQ(writes().mid(0, 4), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
+}
+
 TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
     setRows({{"0000", "3", "0", "1"}, {"FA01", "12000", "0", "100"}});
     runLoop(2);
