@@ -8,8 +8,10 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -75,8 +77,11 @@ void KeypadPanel::showKeys(bool on) {
 
 void KeypadPanel::write(int index, qint64 value) {
     // A drive type without the key parameters gets no frame for them.
-    if (index >= 0)
-        writes_.push_back({index, value});
+    if (index < 0)
+        return;
+    writes_.push_back({index, value});
+    if (index == keyFlagIndex_)
+        lastFlagQueued_ = value;
 }
 
 long KeypadPanel::expectExchange() {
@@ -137,6 +142,7 @@ void KeypadPanel::sendWrites() {
 void KeypadPanel::releaseKeys() {
     runKey_ = stopKey_ = upKey_ = downKey_ = monKey_ = entKey_ = false;
     upLatch_ = downLatch_ = false;
+    pressOrder_.clear();
     blinkPhase_ = true;
 }
 
@@ -186,6 +192,9 @@ void KeypadPanel::sendClickedKey(bool& pressed, int bit, qint64 base) {
 void KeypadPanel::sendHeldKey(bool held, bool& latch, bool& release, int bit, int releaseCode, qint64 base) {
     if (held || latch) {
         latch = false;
+        // Another key's handshake ended since the press: its code goes under the flag again.
+        if (lastFlagQueued_ != 1)
+            write(keyFlagIndex_, 1);
         write(keyCodeIndex_, base + bit);
     } else if (release) {
         release = false;
@@ -267,13 +276,14 @@ void KeypadPanel::RunPanelLoop() {
 
             view_.letEventsThrough();
 
-            // The writes of the keys pressed since the last pass go first, then the codes.
-            sendClickedKey(runKey_, KeyRun, base);
-            sendClickedKey(stopKey_, KeyStop, base);
-            sendHeldKey(upKey_, upLatch_, upRelease_, KeyUp, kUpReleaseCode, base);
-            sendHeldKey(downKey_, downLatch_, downRelease_, KeyDown, kDownReleaseCode, base);
-            sendClickedKey(monKey_, KeyMon, base);
-            sendClickedKey(entKey_, KeyEnt, base);
+            // The writes of the keys pressed since the last pass go first, then the codes: the
+            // keys pressed in the order pressed, then those still held.
+            std::vector<Key> order = std::exchange(pressOrder_, {});
+            for (Key k : {Key::Run, Key::Stop, Key::Up, Key::Down, Key::Mon, Key::Ent})
+                if (std::find(order.begin(), order.end(), k) == order.end())
+                    order.push_back(k);
+            for (Key k : order)
+                sendKey(k, base);
             sendWrites();
         }
         view_.showLamps(0);
@@ -295,53 +305,88 @@ bool KeypadPanel::takeKey() {
     return true;
 }
 
+void KeypadPanel::notePress(Key key) {
+    if (std::find(pressOrder_.begin(), pressOrder_.end(), key) == pressOrder_.end())
+        pressOrder_.push_back(key);
+}
+
+void KeypadPanel::sendKey(Key key, qint64 base) {
+    switch (key) {
+    case Key::Run:
+        return sendClickedKey(runKey_, KeyRun, base);
+    case Key::Stop:
+        return sendClickedKey(stopKey_, KeyStop, base);
+    case Key::Up:
+        return sendHeldKey(upKey_, upLatch_, upRelease_, KeyUp, kUpReleaseCode, base);
+    case Key::Down:
+        return sendHeldKey(downKey_, downLatch_, downRelease_, KeyDown, kDownReleaseCode, base);
+    case Key::Mon:
+        return sendClickedKey(monKey_, KeyMon, base);
+    case Key::Ent:
+        return sendClickedKey(entKey_, KeyEnt, base);
+    }
+}
+
 void KeypadPanel::pressRun() {
-    if (takeKey())
+    if (takeKey()) {
         runKey_ = true;
+        notePress(Key::Run);
+    }
     view_.wake();
 }
 
 void KeypadPanel::pressStop() {
-    if (takeKey())
+    if (takeKey()) {
         stopKey_ = true;
+        notePress(Key::Stop);
+    }
     view_.wake();
 }
 
-void KeypadPanel::pressHeldKey(bool& held, bool& latch, bool& release) {
+void KeypadPanel::pressHeldKey(Key key, bool& held, bool& latch, bool& release) {
     if (!takeKey())
         return;
     write(keyFlagIndex_, 1);
     held = latch = release = true;
+    notePress(key);
     view_.wake();
 }
 
 void KeypadPanel::pressUp() {
-    pressHeldKey(upKey_, upLatch_, upRelease_);
+    pressHeldKey(Key::Up, upKey_, upLatch_, upRelease_);
 }
 
 void KeypadPanel::releaseUp() {
     upKey_ = false;
+    // Its release code goes out where the release stands among the presses.
+    notePress(Key::Up);
     view_.wake();
 }
 
 void KeypadPanel::pressDown() {
-    pressHeldKey(downKey_, downLatch_, downRelease_);
+    pressHeldKey(Key::Down, downKey_, downLatch_, downRelease_);
 }
 
 void KeypadPanel::releaseDown() {
     downKey_ = false;
+    // Its release code goes out where the release stands among the presses.
+    notePress(Key::Down);
     view_.wake();
 }
 
 void KeypadPanel::pressMon() {
-    if (takeKey())
+    if (takeKey()) {
         monKey_ = true;
+        notePress(Key::Mon);
+    }
     view_.wake();
 }
 
 void KeypadPanel::pressEnt() {
-    if (takeKey())
+    if (takeKey()) {
         entKey_ = true;
+        notePress(Key::Ent);
+    }
     view_.wake();
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <vector>
 
 class Options;
 struct ProgramContext;
@@ -155,8 +156,13 @@ private:
     // UP or DOWN: its code each pass while held (once for a press shorter than a pass), then
     // the release code and the end of the handshake.
     void sendHeldKey(bool held, bool& latch, bool& release, int bit, int releaseCode, qint64 base);
+    enum class Key { Run, Stop, Up, Down, Mon, Ent };
     // The press of UP or DOWN.
-    void pressHeldKey(bool& held, bool& latch, bool& release);
+    void pressHeldKey(Key key, bool& held, bool& latch, bool& release);
+    // A press taken: its key goes out in the order pressed.
+    void notePress(Key key);
+    // One key's writes of the pass.
+    void sendKey(Key key, qint64 base);
     void leaveDirectInput();
     void enterKey();
     void confirmationBlink();
@@ -170,6 +176,9 @@ private:
     bool runKey_ = false, stopKey_ = false, upKey_ = false, downKey_ = false, monKey_ = false,
          entKey_ = false;
     bool upRelease_ = false, downRelease_ = false;
+    // The keys pressed since the last pass, in the order pressed; the key flag last queued.
+    std::vector<Key> pressOrder_;
+    qint64 lastFlagQueued_ = 0;
     // A press of UP or DOWN not yet sent: a click shorter than a pass still reaches the drive.
     bool upLatch_ = false, downLatch_ = false;
     bool panelRunning_ = false;

@@ -201,6 +201,36 @@ TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
                                      "FA10=1 P", "FA11=2592 P", "FA10=0 P"})); // ENT
 }
 
+TEST_F(Panel, KeysGoOutInTheOrderPressedEachCodeUnderTheKeyFlag) {
+    view.script = [this](int p) {
+        if (p == 1) {
+            panel.pressMon();
+            panel.pressRun();
+        } else if (p == 2) {
+            panel.pressUp();
+            panel.releaseUp();
+            panel.pressDown();
+        } else if (p == 3) {
+            panel.releaseDown();
+        } else if (p == 5) {
+            panel.endLoop();
+        }
+    };
+    panel.RunPanelLoop();
+    int flag = 0;
+    QList<int> keys; // the key of each code sent, in order
+    for (const QString& w : writes()) {
+        const int value = w.section(u'=', 1).section(u' ', 0, 0).toInt();
+        if (w.startsWith(QStringLiteral("FA10"))) {
+            flag = value;
+        } else if (value != 0 && value != kUpReleaseCode && value != kDownReleaseCode) {
+            EXPECT_EQ(flag, 1) << w.toStdString() << ": a key's code under the flag";
+            keys << (value & 0xFF);
+        }
+    }
+    EXPECT_EQ(keys.mid(0, 4), (QList<int>{KeyMon, KeyRun, KeyUp, KeyDown}));
+}
+
 TEST_F(Panel, ALongPassGivesATimePartAbove255) {
     view.script = [this](int p) {
         if (p == 1)
