@@ -203,6 +203,8 @@ public:
     // exchange was good and came within kKeptConnectionMs, "no drive" until the settings, the
     // port list or the time-out change or a connect is made again. Nothing when neither holds.
     std::optional<bool> keptConnection() const;
+    // The last connect found the drive (its commands are enabled).
+    bool lastConnectFound() const { return kept_ && kept_->connected; }
     // The kept answer applied as ConnectDrive applies its own (drive commands, lastExchangeFailed),
     // without touching the port; a connect as above when there is none.
     bool ConnectDriveKept();

@@ -6,6 +6,7 @@
 #include "link/AccessValue.h"
 #include "link/CommLink.h"
 #include "link/ConfigScan.h"
+#include "link/CoreNotices.h"
 #include "platform/CommandGuard.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -86,8 +87,12 @@ bool DriveChecks::specialSetupChecked() const {
 void DriveChecks::startActivationCheck(int activation) {
     activationWanted_ = false;
     const std::weak_ptr<bool> alive = alive_;
-    auto connected = [this, alive, activation](bool ok) {
-        if (alive.expired() || !ok || !activationCurrent(activation) || !specialSetupChecked())
+    const bool wasConnected = link_.lastConnectFound();
+    auto connected = [this, alive, activation, wasConnected](bool ok) {
+        if (alive.expired())
+            return;
+        sayIfDisconnected(ok, wasConnected);
+        if (!ok || !activationCurrent(activation) || !specialSetupChecked())
             return;
         readMarkerInBackground(activation, 0, QString(), false);
     };
@@ -129,11 +134,22 @@ void DriveChecks::readMarkerInBackground(int activation, int marker, QString tex
             if (alive.expired() || !activationCurrent(activation))
                 return;
             // The closing connect, from the answer just had or in the background.
-            if (link_.keptConnection())
+            if (link_.keptConnection()) {
                 link_.ConnectDriveKept();
-            else
-                link_.ConnectDriveInBackground();
+            } else {
+                const bool wasConnected = link_.lastConnectFound();
+                link_.ConnectDriveInBackground([this, alive, wasConnected](bool ok) {
+                    if (!alive.expired())
+                        sayIfDisconnected(ok, wasConnected);
+                });
+            }
         });
+}
+
+void DriveChecks::sayIfDisconnected(bool connected, bool wasConnected) {
+    // The drive commands greyed behind the user's back: said (the link icon connects again).
+    if (!connected && wasConnected && !link_.lastConnectFound())
+        ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
 }
 
 void DriveChecks::applyMarks(QString text, bool marked) {

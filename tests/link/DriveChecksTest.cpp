@@ -97,6 +97,18 @@ TEST_F(SpecialSetupCheck, NormalValuesAndUnansweredReadsClearTheMark) {
     EXPECT_FALSE(rig.link->specialSetup()) << "a drive that does not answer is never marked";
 }
 
+TEST_F(SpecialSetupCheck, AnActivationThatLosesTheDriveSaysSoOnce) {
+    ASSERT_TRUE(rig.connect());
+    rig.clock.advance(kKeptConnectionMs + 1); // the connect's answer no longer holds
+    rig.silent = {{"0000", 0}};               // the drive has gone
+    checks.CheckSpSetupOnActivation();
+    EXPECT_FALSE(rig.link->lastConnectFound());
+    EXPECT_EQ(rig.prompter.texts(), QStringList{"m3"});
+    // Known to be gone: the next activation greys nothing new and says nothing more.
+    checks.CheckSpSetupOnActivation();
+    EXPECT_EQ(rig.prompter.texts().size(), 1);
+}
+
 TEST_F(SpecialSetupCheck, WithoutAConnectionTheMarkStays) {
     rig.link->markSpecialSetup(true);
     rig.prompter.answer(BoxAnswer::Ok); // the port box
