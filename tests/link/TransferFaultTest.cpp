@@ -6,6 +6,7 @@
 // drive (a process on a pseudo-terminal) that stops altogether brings the Abort/Retry/Ignore box.
 #include "platform/Prompter.h"
 #include "support/DrivesimProcess.h"
+#include "support/DrivesimSupport.h"
 #include "support/TransferFixture.h"
 
 #include "link/ResultText.h"
@@ -40,10 +41,7 @@ void PrintTo(const FaultCase& c, std::ostream* os) {
 // Late replies at every lateness from none to five time-outs in quarters, and a few seconds,
 // at 5 % and 20 % of the replies, in both protocols.
 std::vector<FaultCase> latenessSweep() {
-    std::vector<int> grid;
-    for (int ms = 0; ms <= 5 * kTimeoutMs; ms += kTimeoutMs / 4)
-        grid.push_back(ms);
-    grid.insert(grid.end(), {1000, 2500});
+    const std::vector<int> grid = simtest::latenessGrid(kTimeoutMs);
     std::vector<FaultCase> cases;
     for (const SimProtocol protocol : {SimProtocol::Inverter, SimProtocol::Modbus})
         for (const int rate : {5, 20})

@@ -1,6 +1,7 @@
 // A normal monitor run against the simulated drive in virtual time: the schedule, the values
 // each kind of item gives, failed reads, the alarm word and the trip code, RUN and STOP of
 // the drive on the wire, and the window lock on every way out of a run.
+#include "support/DrivesimSupport.h"
 #include "support/MonitorRunFixture.h"
 
 #include "monitor/ChannelValues.h"
@@ -102,30 +103,15 @@ TEST_F(MonitorRunTest, EveryPointIsItsOwnChannelsValueOrHeldAtEveryLateness) {
     const double values[3] = {12.5, 300.0, -50.0};
     constexpr int kTimeoutMs = 80;
     link.setReplyTimeout(kTimeoutMs);
-    qint64 freeAt = 0;
-    port.responder = [this, &freeAt](const FakeSerialPort::Bytes& request) {
-        std::vector<FakeSerialPort::Chunk> out;
-        for (SimReply& r : sim.respondToWrite(request)) {
-            freeAt = std::max(clock.now(), freeAt) + std::max<qint64>(1, r.delay.count() / 1000);
-            out.push_back({std::move(r.bytes), freeAt - clock.now()});
-        }
-        return out;
-    };
-    std::vector<int> grid;
-    for (int ms = 0; ms <= 5 * kTimeoutMs; ms += kTimeoutMs / 4)
-        grid.push_back(ms);
-    grid.insert(grid.end(), {1000, 2500});
+    simtest::attachInOrder(port, clock, sim);
     const SampleStore& s = model->samples;
     for (const int protocol : {0, 1}) {
         for (const double rate : {0.05, 0.2}) {
-            for (const int late : grid) {
+            for (const int late : simtest::latenessGrid(kTimeoutMs)) {
                 SCOPED_TRACE(testing::Message() << (protocol ? "MODBUS" : "maker's") << ", " << rate * 100
                                                 << " % late by " << late << " ms");
-                SimConfig c = sim.config();
-                c.protocol = protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter;
-                c.replyDelayMs = 16; // a drive at 9,600 baud
-                c.faults = {{SimFaultKind::Late, rate, late}};
-                sim.setConfig(c);
+                simtest::makeLate(sim, protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter, rate,
+                                  late);
                 link.updateSettings([&](LinkSettings& l) { l.protocol = protocol; });
                 run->start();
                 int wrong = 0;

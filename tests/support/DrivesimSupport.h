@@ -7,6 +7,9 @@
 #include "tools/drivesim/DriveSimulator.h"
 
 #include <QByteArray>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace simtest {
 
@@ -71,6 +74,39 @@ inline void attachDrive(FakeSerialPort& port, DriveSimulator& drive, const QStri
         }
         for (SimReply& r : drive.respondToWrite(request, line))
             out.push_back({std::move(r.bytes), qint64((r.delay.count() + 999) / 1000)});
+        return out;
+    };
+}
+
+// Late replies to test at a reply time-out: none to five time-outs in quarters, and seconds.
+inline std::vector<int> latenessGrid(int timeoutMs) {
+    std::vector<int> grid;
+    for (int ms = 0; ms <= 5 * timeoutMs; ms += timeoutMs / 4)
+        grid.push_back(ms);
+    grid.insert(grid.end(), {1000, 2500});
+    return grid;
+}
+
+// The drive at 9,600 baud in `protocol`, a share `rate` of its replies `lateMs` late.
+inline void makeLate(DriveSimulator& drive, SimProtocol protocol, double rate, int lateMs) {
+    SimConfig c = drive.config();
+    c.protocol = protocol;
+    c.replyDelayMs = 16; // its reply starts well after the link's silent interval
+    c.faults = {{SimFaultKind::Late, rate, lateMs}};
+    drive.setConfig(c);
+}
+
+// The simulated drive behind the fake port as a drive answers: one request at a time and in
+// order, each reply its delay after the drive is free (a request that comes while the drive
+// is late waits its turn).
+inline void attachInOrder(FakeSerialPort& port, ManualClock& clock, DriveSimulator& drive) {
+    auto freeAt = std::make_shared<qint64>(0);
+    port.responder = [&clock, &drive, freeAt](const FakeSerialPort::Bytes& request) {
+        std::vector<FakeSerialPort::Chunk> out;
+        for (SimReply& r : drive.respondToWrite(request)) {
+            *freeAt = std::max(clock.now(), *freeAt) + std::max<qint64>(1, r.delay.count() / 1000);
+            out.push_back({std::move(r.bytes), *freeAt - clock.now()});
+        }
         return out;
     };
 }

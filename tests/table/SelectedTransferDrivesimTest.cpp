@@ -4,6 +4,7 @@
 // fails and is marked, the others go through; a monitor run keeps the link; a drive that falls
 // silent brings the Abort/Retry/Ignore box while the window's events go on.
 #include "support/DrivesimProcess.h"
+#include "support/DrivesimSupport.h"
 #include "support/FakeSerialPort.h"
 #include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
@@ -214,14 +215,7 @@ protected:
         QString error;
         ASSERT_TRUE(model.load(folder->path(), {"HXA1", "V110", "-2004", "Eng"}, &error))
             << error.toStdString();
-        port.responder = [this](const FakeSerialPort::Bytes& request) {
-            std::vector<FakeSerialPort::Chunk> out;
-            for (SimReply& r : sim.respondToWrite(request)) {
-                freeAt = std::max(clock.now(), freeAt) + std::max<qint64>(1, r.delay.count() / 1000);
-                out.push_back({std::move(r.bytes), freeAt - clock.now()});
-            }
-            return out;
-        };
+        simtest::attachInOrder(port, clock, sim);
         link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
         link.setPortsFound({QStringLiteral("COM1")});
         link.setReplyTimeout(kTimeoutMs);
@@ -236,7 +230,6 @@ protected:
     CommLink link{context, port, clock, installedAsker()};
     ProgramDriveLink drive{&link};
     SelectedTransfer transfer{core, drive};
-    qint64 freeAt = 0;
 };
 
 TEST_F(SelectedImportLate, EveryValueReadIsTheDrivesOwnAtEveryLateness) {
@@ -245,21 +238,14 @@ TEST_F(SelectedImportLate, EveryValueReadIsTheDrivesOwnAtEveryLateness) {
         setWork(n, UP_SelectIndex, "1");
     core.FillRows();
     go(numbers[0]);
-    std::vector<int> grid;
-    for (int ms = 0; ms <= 5 * kTimeoutMs; ms += kTimeoutMs / 4)
-        grid.push_back(ms);
-    grid.insert(grid.end(), {1000, 2500});
     int k = 0;
     for (const int protocol : {0, 1}) {
         for (const double rate : {0.05, 0.2}) {
-            for (const int late : grid) {
+            for (const int late : simtest::latenessGrid(kTimeoutMs)) {
                 SCOPED_TRACE(testing::Message() << (protocol ? "MODBUS" : "maker's") << ", " << rate * 100
                                                 << " % late by " << late << " ms");
-                SimConfig c = sim.config();
-                c.protocol = protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter;
-                c.replyDelayMs = 16; // a drive at 9,600 baud
-                c.faults = {{SimFaultKind::Late, rate, late}};
-                sim.setConfig(c);
+                simtest::makeLate(sim, protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter, rate,
+                                  late);
                 link.updateSettings([&](LinkSettings& l) { l.protocol = protocol; });
                 for (int run = 0; run < 4; ++run) {
                     // Values that differ from each other and from run to run.
