@@ -287,7 +287,7 @@ bool CommLink::step(Operation& op, bool block) {
         op.phase = Phase::Done;
         if ((op.probe || op.options.repeatAfterLateReply) && op.answer.error &&
             op.repeats < commlink::kProbeRepeats && probeRepeats(op.answer, op.background)) {
-            op.late = {clock_.nowUs(), lastLineEventUs_, !op.answer.reply.empty()};
+            op.late = {clock_.nowUs(), lastLineEventUs_, !op.answer.reply.empty(), op.probe};
             op.phase = Phase::AwaitLate;
         }
     };

@@ -85,7 +85,7 @@ struct ExchangeOptions {
     // start-up search's probes: any answer there means a drive.
     bool trackOwed = true;
     // A failed read is repeated as the connect's probe is, after the late reply it may have met
-    // (the identity reads: a failure there would claim another drive).
+    // (five time-outs at most; the identity reads: a failure there would claim another drive).
     bool repeatAfterLateReply = false;
 };
 

@@ -34,9 +34,11 @@ struct CommLink::LateReplyWait {
     qint64 sinceUs = 0;
     qint64 lastByteUs = 0;
     bool bytes = false;
+    bool connect = true; // a connect's probe: it waits seconds at least
     // How long it waits without a byte.
-    static qint64 boundUs(qint64 quietUs) {
-        return std::max(commlink::kLateReplyBound * quietUs, commlink::kLateReplyFloorUs);
+    qint64 boundUs(qint64 quietUs) const {
+        const qint64 bound = commlink::kLateReplyBound * quietUs;
+        return connect ? std::max(bound, commlink::kLateReplyFloorUs) : bound;
     }
     // When the wait ends unless a byte comes: a time-out of quiet after the last byte, or the
     // bound without one.

@@ -109,7 +109,7 @@ std::optional<bool> CommLink::awaitLateReply(LateReplyWait& wait, const FrameReq
         if (!owed_.alike(probe))
             return true;
         const qint64 now = clock_.nowUs();
-        if (wait.bytes && now - wait.sinceUs > 2 * LateReplyWait::boundUs(quietUs))
+        if (wait.bytes && now - wait.sinceUs > 2 * wait.boundUs(quietUs))
             return false; // a line that never falls quiet
         const qint64 until = wait.untilUs(quietUs);
         if (now >= until)

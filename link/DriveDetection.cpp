@@ -141,7 +141,12 @@ std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valu
         line_->noteExchangeFailed(true);
         return 0;
     }
-    const ExchangeResult res = line_->exchange(r, detectionOptions(modbus, frameGapMs_, replyTimeMs_));
+    // The drive has answered on this line: a late reply is never taken for another read's, and
+    // a read behind one is repeated rather than taken for a value the drive lacks.
+    ExchangeOptions o = detectionOptions(modbus, frameGapMs_, replyTimeMs_);
+    o.trackOwed = true;
+    o.repeatAfterLateReply = kind == 'R';
+    const ExchangeResult res = line_->exchange(r, o);
     line_->noteExchangeFailed(res.error);
     return res.value;
 }

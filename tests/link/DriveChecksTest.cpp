@@ -227,8 +227,8 @@ TEST_F(DriveIdentityCheck, AReadBehindALateReplyIsRepeatedBeforeAMismatchIsClaim
         late.driveTiming = true;
         ASSERT_TRUE(late.connect());
         DriveChecks lateChecks{late.context, late.options, *late.link, state, &cpuForms, &cpuNumbers};
-        // The type, the capacity and the CPU version each answer seconds after the time-out.
-        late.lateOnce = {{"FB07", 2500}, {"FB05", 400}, {"FE08", 3000}};
+        // The type, the capacity and the CPU version each answer up to four time-outs late.
+        late.lateOnce = {{"FB07", 900}, {"FB05", 400}, {"FE08", 700}};
         const IdentityCheckResult r = lateChecks.CheckDriveIdentity(kModeImport);
         EXPECT_TRUE(r.typeMatches);
         EXPECT_TRUE(r.capacityMatches);

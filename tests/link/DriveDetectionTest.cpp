@@ -111,6 +111,36 @@ TEST_F(DriveDetectionTest, ADriveAnsweringAtTheStoredSettingsIsFoundWithOneProbe
     EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=0\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n"));
 }
 
+TEST_F(DriveDetectionTest, IdentityReadsBehindALateReplyAreRepeatedNotTakenForAnotherValue) {
+    for (const int protocol : {0, 1}) {
+        SCOPED_TRACE(protocol);
+        writeSettings(kEnglish + "[Comms]\r\nCommport=0\r\nBaudrate=3\r\nParity=1\r\nPrtocol=" +
+                      QByteArray::number(protocol) + "\r\n");
+        SimConfig config;
+        config.protocol = protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter;
+        driveWith({{"FB07", 41}, {"0099", 1}, {"FE08", 720}, {"FB05", 13}}, config);
+        // The drive answers in order; the type's reply and the CPU version's come 600 ms late.
+        auto inner = port.responder;
+        auto count = std::make_shared<int>(0);
+        auto freeAt = std::make_shared<qint64>(0);
+        port.responder = [this, inner, count, freeAt](const FakeSerialPort::Bytes& request) {
+            auto out = inner(request);
+            ++*count;
+            for (FakeSerialPort::Chunk& c : out) {
+                const qint64 late = *count == 3 || *count == 5 ? 600 : 0;
+                *freeAt = std::max(clock.now(), *freeAt) + c.delayMs + late;
+                c.delayMs = *freeAt - clock.now();
+            }
+            return out;
+        };
+        create();
+        expectSelection("HXA1", "V720", "-4037");
+        EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
+        clock.advance(5000);
+        link.closePort();
+    }
+}
+
 TEST_F(DriveDetectionTest, ADriveAtTheLastCombinationOfTheSecondPortIsFoundAfterEveryOtherWithItsRepeat) {
     writeSettings(kEnglish);
     SimConfig modbusAt38400None;
