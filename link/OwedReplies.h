@@ -24,7 +24,6 @@ public:
 
     bool empty() const { return owed_.empty(); }
     int size() const { return int(owed_.size()); }
-    const std::deque<Entry>& entries() const { return owed_; }
     Protocol protocol() const { return protocol_; }
 
     // Forgets everything: a new line, or a good reply (which the drive sent after all the

@@ -105,25 +105,17 @@ TEST_F(MonitorRunTest, EveryPointIsItsOwnChannelsValueOrHeldAtEveryLateness) {
     link.setReplyTimeout(kTimeoutMs);
     simtest::attachInOrder(port, clock, sim);
     const SampleStore& s = model->samples;
-    for (const int protocol : {0, 1}) {
-        for (const double rate : {0.05, 0.2}) {
-            for (const int late : simtest::latenessGrid(kTimeoutMs)) {
-                SCOPED_TRACE(testing::Message() << (protocol ? "MODBUS" : "maker's") << ", " << rate * 100
-                                                << " % late by " << late << " ms");
-                simtest::makeLate(sim, protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter, rate,
-                                  late);
-                link.updateSettings([&](LinkSettings& l) { l.protocol = protocol; });
-                run->start();
-                int wrong = 0;
-                for (int k = 0; k < s.size(); ++k)
-                    for (int ch = 0; ch < 3; ++ch)
-                        if (s.hasPoint(ch, k) && s.unscaled(ch, k) != values[ch] && s.unscaled(ch, k) != 0.0)
-                            ++wrong;
-                EXPECT_EQ(wrong, 0);
-                clock.advance(2 * late + 1000); // the replies still owed come before the next run
-            }
-        }
-    }
+    simtest::forEachLateDrive(sim, kTimeoutMs, [&](SimProtocol protocol, int late) {
+        link.updateSettings([&](LinkSettings& l) { l.protocol = protocol == SimProtocol::Modbus ? 1 : 0; });
+        run->start();
+        int wrong = 0;
+        for (int k = 0; k < s.size(); ++k)
+            for (int ch = 0; ch < 3; ++ch)
+                if (s.hasPoint(ch, k) && s.unscaled(ch, k) != values[ch] && s.unscaled(ch, k) != 0.0)
+                    ++wrong;
+        EXPECT_EQ(wrong, 0);
+        clock.advance(2 * late + 1000); // the replies still owed come before the next run
+    });
 }
 
 TEST_F(MonitorRunTest, StopWhileWaitingKeepsTheSamplesTakenAndAFailedReadIsAlwaysAnError) {

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 
@@ -94,6 +95,19 @@ inline void makeLate(DriveSimulator& drive, SimProtocol protocol, double rate, i
     c.replyDelayMs = 16; // its reply starts well after the link's silent interval
     c.faults = {{SimFaultKind::Late, rate, lateMs}};
     drive.setConfig(c);
+}
+
+// Calls run(protocol, lateMs) with the drive made late for each protocol, share of late
+// replies (5 % and 20 %) and lateness of the grid, the case traced.
+template <class Run> void forEachLateDrive(DriveSimulator& drive, int timeoutMs, Run run) {
+    for (const SimProtocol protocol : {SimProtocol::Inverter, SimProtocol::Modbus})
+        for (const double rate : {0.05, 0.2})
+            for (const int late : latenessGrid(timeoutMs)) {
+                SCOPED_TRACE(testing::Message() << (protocol == SimProtocol::Modbus ? "MODBUS" : "maker's")
+                                                << ", " << rate * 100 << " % late by " << late << " ms");
+                makeLate(drive, protocol, rate, late);
+                run(protocol, late);
+            }
 }
 
 // The simulated drive behind the fake port as a drive answers: one request at a time and in

@@ -239,35 +239,27 @@ TEST_F(SelectedImportLate, EveryValueReadIsTheDrivesOwnAtEveryLateness) {
     core.FillRows();
     go(numbers[0]);
     int k = 0;
-    for (const int protocol : {0, 1}) {
-        for (const double rate : {0.05, 0.2}) {
-            for (const int late : simtest::latenessGrid(kTimeoutMs)) {
-                SCOPED_TRACE(testing::Message() << (protocol ? "MODBUS" : "maker's") << ", " << rate * 100
-                                                << " % late by " << late << " ms");
-                simtest::makeLate(sim, protocol == 1 ? SimProtocol::Modbus : SimProtocol::Inverter, rate,
-                                  late);
-                link.updateSettings([&](LinkSettings& l) { l.protocol = protocol; });
-                for (int run = 0; run < 4; ++run) {
-                    // Values that differ from each other and from run to run.
-                    std::map<QString, QString> own;
-                    for (const char* n : numbers) {
-                        const int index = context.drive.indexOfComNo(QString::fromLatin1(n));
-                        const std::uint16_t reg = ComNoToRegister(QString::fromLatin1(n));
-                        ASSERT_TRUE(model.write(reg, 10 + (k++ % 90)));
-                        own[QString::fromLatin1(n)] = SelectedTransfer::replyText(
-                            context, index, std::uint32_t(model.parameter(reg)->raw));
-                        setWork(n, UP_Value, "1");
-                    }
-                    transfer.ImportSelected();
-                    // Not read (a failure, or a connect that found no drive and said so): the
-                    // value stays; read: the drive's own.
-                    for (const char* n : numbers)
-                        if (value(n) != QLatin1String("1")) {
-                            EXPECT_EQ(value(n), own[QString::fromLatin1(n)]) << n;
-                        }
-                }
-                clock.advance(2 * late + 1000);
+    simtest::forEachLateDrive(sim, kTimeoutMs, [&](SimProtocol protocol, int late) {
+        link.updateSettings([&](LinkSettings& l) { l.protocol = protocol == SimProtocol::Modbus ? 1 : 0; });
+        for (int run = 0; run < 4; ++run) {
+            // Values that differ from each other and from run to run.
+            std::map<QString, QString> own;
+            for (const char* n : numbers) {
+                const int index = context.drive.indexOfComNo(QString::fromLatin1(n));
+                const std::uint16_t reg = ComNoToRegister(QString::fromLatin1(n));
+                ASSERT_TRUE(model.write(reg, 10 + (k++ % 90)));
+                own[QString::fromLatin1(n)] =
+                    SelectedTransfer::replyText(context, index, std::uint32_t(model.parameter(reg)->raw));
+                setWork(n, UP_Value, "1");
             }
+            transfer.ImportSelected();
+            // Not read (a failure, or a connect that found no drive and said so): the
+            // value stays; read: the drive's own.
+            for (const char* n : numbers)
+                if (value(n) != QLatin1String("1")) {
+                    EXPECT_EQ(value(n), own[QString::fromLatin1(n)]) << n;
+                }
         }
-    }
+        clock.advance(2 * late + 1000);
+    });
 }
