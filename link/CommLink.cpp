@@ -8,6 +8,7 @@
 #include "core/ValueRules.h"
 #include "link/CoreNotices.h"
 #include "platform/Clock.h"
+#include "platform/PumpEvents.h"
 #include "platform/WaitCursor.h"
 
 #include <QSocketNotifier>
@@ -53,6 +54,9 @@ CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock, Aske
     probeTimer_.setSingleShot(true);
     probeTimer_.setTimerType(Qt::PreciseTimer);
     probeTimer_.callOnTimeout([this] { continueProbe(); });
+    laterTimer_.setSingleShot(true);
+    laterTimer_.setInterval(0);
+    laterTimer_.callOnTimeout([this] { runLater(); });
 }
 
 CommLink::~CommLink() {
@@ -264,6 +268,13 @@ FrameRequest CommLink::syncFor(const FrameRequest& req) const {
 }
 
 ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions& opt) {
+    if (lineHeld()) {
+        // Asked for from inside another exchange's wait: that exchange owns the line.
+        ExchangeResult busy;
+        busy.error = true;
+        busy.failure = ExchangeFailure::LineBusy;
+        return busy;
+    }
     completePending(false);
     Operation op;
     op.request = req;
@@ -285,7 +296,7 @@ bool CommLink::step(Operation& op, bool block) {
     // A connect's failed probe waits for the late reply it may have met, then goes again.
     auto ended = [&] {
         op.phase = Phase::Done;
-        if ((op.probe || op.options.repeatAfterLateReply) && op.answer.error &&
+        if ((op.probe || op.options.repeatAfterLateReply) && op.answer.error && !op.askedAfterSilence &&
             op.repeats < commlink::kProbeRepeats && probeRepeats(op.answer, op.background)) {
             op.late = {clock_.nowUs(), lastLineEventUs_, !op.answer.reply.empty(), op.probe};
             op.phase = Phase::AwaitLate;
@@ -368,8 +379,14 @@ bool CommLink::step(Operation& op, bool block) {
             if (!late)
                 return false;
             if (!*late) {
-                op.phase = Phase::Done;
-                return true;
+                // Nothing at all came: the reply was lost on the line, or the drive has gone. A
+                // drive that answered here is asked once more (without another wait) before it
+                // is taken for absent, so that one lost reply never says "Cannot connect".
+                if (!op.late.silent || op.askedAfterSilence || !answeredOnLine_) {
+                    op.phase = Phase::Done;
+                    return true;
+                }
+                op.askedAfterSilence = true;
             }
             ++op.repeats;
             op.sync.reset();
@@ -529,7 +546,7 @@ bool CommLink::collect(Exchange& x, bool block) {
             return true;
         }
         // Sleep in poll until a byte arrives or the time-out has passed; then read what came.
-        const WaitResult w = port_.waitReadable(block ? waitMsFor(x.deadlineUs - now + 1) : 0);
+        const WaitResult w = block ? waitLine(waitMsFor(x.deadlineUs - now + 1)) : port_.waitReadable(0);
         if (w == WaitResult::Error) {
             x.failure = ExchangeFailure::PortError;
             x.over = true;
@@ -674,4 +691,41 @@ std::int64_t applyParameterSign(const ProgramContext& context, int index, std::u
     if (!context.store)
         return raw;
     return normaliseRaw(raw, parameterIs32(context, index), parameterIsSigned(context, index));
+}
+
+WaitResult CommLink::waitLine(int timeoutMs) {
+    if (!serveWindows_ || timeoutMs <= 0 || port_.pollHandle() < 0)
+        return port_.waitReadable(timeoutMs);
+    const WaitResult ready = port_.waitReadable(0);
+    if (ready != WaitResult::Timeout)
+        return ready;
+    ++lineHeld_;
+    const ServedWait w = WaitReadableServingWindows(port_.pollHandle(), timeoutMs);
+    --lineHeld_;
+    if (!lineHeld() && !later_.empty())
+        laterTimer_.start();
+    switch (w) {
+    case ServedWait::Readable:
+        return port_.waitReadable(0);
+    case ServedWait::TimedOut:
+        return WaitResult::Timeout;
+    case ServedWait::NotServed:
+        break;
+    }
+    return port_.waitReadable(timeoutMs);
+}
+
+void CommLink::later(std::function<void()> work) {
+    later_.push_back(std::move(work));
+    laterTimer_.start();
+}
+
+void CommLink::runLater() {
+    // Started again when the wait that holds the line is over.
+    if (lineHeld())
+        return;
+    const std::vector<std::function<void()>> due = std::move(later_);
+    later_.clear();
+    for (const auto& work : due)
+        work();
 }

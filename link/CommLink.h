@@ -101,6 +101,15 @@ public:
     CommLink& operator=(const CommLink&) = delete;
 
     void setView(LinkView* view);
+    // The link's waits for the drive serve the windows (they answer the window manager, repaint
+    // and run their timers; the user's input waits) instead of holding the thread. While such a
+    // wait runs, what the event loop asks of the link is put off: a background exchange or
+    // connect starts, and a background `done` is called, once the wait is over; a blocking
+    // exchange asked for then fails as LineBusy and a blocking connect answers as the last did.
+    // Off: the waits hold the thread (a port that cannot be watched is always waited for so).
+    void setServeWindowsWhileWaiting(bool on) { serveWindows_ = on; }
+    // A wait that serves the windows is running: the line is held by the exchange under it.
+    bool lineHeld() const { return lineHeld_ > 0; }
     // What runs while the drive answers: called right after each request is written, before the
     // wait for its reply, so that drawing done there costs the exchange nothing. None: null.
     void setWhileAnswering(std::function<void()> work) { whileAnswering_ = std::move(work); }
@@ -325,6 +334,11 @@ private:
     void cancelPending();
     void noteConnection(bool connected);
     void resetLineState();
+    // A blocking wait for the port to become readable; serves the windows when asked to.
+    WaitResult waitLine(int timeoutMs);
+    // Runs `work` from the event loop once no wait holds the line, after what came before it.
+    void later(std::function<void()> work);
+    void runLater();
 
     ProgramContext& context_;
     SerialPort& port_;
@@ -384,6 +398,11 @@ private:
     std::function<void(const ExchangeResult&)> exchangeDone_;
     std::unique_ptr<QSocketNotifier> probeNotifier_;
     QTimer probeTimer_;
+
+    bool serveWindows_ = false;
+    int lineHeld_ = 0;
+    std::vector<std::function<void()>> later_;
+    QTimer laterTimer_;
 };
 
 // A raw drive value as the parameter holds it: 32 bits when is32, else the low 16; signed

@@ -34,6 +34,7 @@ struct CommLink::LateReplyWait {
     qint64 sinceUs = 0;
     qint64 lastByteUs = 0;
     bool bytes = false;
+    bool silent = false; // the wait ended without a byte
     bool connect = true; // a connect's probe: it waits seconds at least
     // How long it waits without a byte.
     qint64 boundUs(qint64 quietUs) const {
@@ -79,6 +80,7 @@ struct CommLink::Operation {
     bool probe = false; // a connect's probe: repeated after a late or garbled reply
     bool background = false;
     int repeats = 0;
+    bool askedAfterSilence = false; // repeated once after a wait that brought nothing
     std::optional<Exchange> sync;
     std::optional<Exchange> main;
     LateReplyWait late;

@@ -42,6 +42,8 @@ bool CommLink::backgroundExchangePending() const {
 bool CommLink::ConnectDrive() {
     if (monitorRunning())
         return false;
+    if (lineHeld())
+        return lastConnectFound(); // inside another exchange's wait: the port stays as it is
     // A connect that waits for the drive shows that it does.
     WaitCursor busy;
     if (probePending()) {
@@ -112,9 +114,11 @@ std::optional<bool> CommLink::awaitLateReply(LateReplyWait& wait, const FrameReq
         if (wait.bytes && now - wait.sinceUs > 2 * wait.boundUs(quietUs))
             return false; // a line that never falls quiet
         const qint64 until = wait.untilUs(quietUs);
-        if (now >= until)
+        if (now >= until) {
+            wait.silent = !wait.bytes;
             return wait.bytes;
-        const WaitResult w = port_.waitReadable(block ? waitMsFor(until - now) : 0);
+        }
+        const WaitResult w = block ? waitLine(waitMsFor(until - now)) : port_.waitReadable(0);
         if (w == WaitResult::Error)
             return false;
         if (w == WaitResult::Timeout) {
@@ -132,6 +136,10 @@ std::optional<bool> CommLink::awaitLateReply(LateReplyWait& wait, const FrameReq
 void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
     if (monitorRunning())
         return;
+    if (lineHeld()) {
+        later([this, done = std::move(done)]() mutable { ConnectDriveInBackground(std::move(done)); });
+        return;
+    }
     if (probePending()) {
         if (done)
             probeDone_.push_back(std::move(done));
@@ -157,6 +165,12 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
 
 void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
                                     std::function<void(const ExchangeResult&)> done) {
+    if (lineHeld()) {
+        later([this, request, options, done = std::move(done)]() mutable {
+            exchangeInBackground(request, options, std::move(done));
+        });
+        return;
+    }
     completePending(false);
     auto op = std::make_unique<Operation>();
     op->request = request;
@@ -229,7 +243,7 @@ void CommLink::completePending(bool notify, bool fromEventLoop) {
         if (notify && !fromEventLoop)
             done(result);
         else
-            QTimer::singleShot(0, &probeTimer_, [done, result] { done(result); });
+            later([done, result] { done(result); });
         return;
     }
     takeConnectAnswer(!op->answer.error);

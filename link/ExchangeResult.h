@@ -18,6 +18,8 @@ enum class ExchangeFailure {
     Exception,    // MODBUS reply with a function other than 3 or 6
     PortError,    // the device failed while waiting (unplugged)
     Unconfirmed,  // MODBUS read after a failure: the line did not fall quiet for its repeat
+    LineBusy,     // asked for from the event loop while another exchange waits on the line:
+                  // nothing sent
 };
 
 struct ExchangeResult {

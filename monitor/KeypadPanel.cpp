@@ -173,6 +173,12 @@ void KeypadPanel::startDelayElapsed() {
     startTimer_.stop();
     if (!view_.isShown() || panelRunning_ || directInput_ || loopDepth_ > 0)
         return;
+    // Another exchange waits on the line in the event loop: the loop, which would run on top
+    // of that wait until the window closes, starts after it.
+    if (link_.lineHeld()) {
+        startTimer_.start();
+        return;
+    }
     RunPanelLoop();
 }
 

@@ -303,6 +303,8 @@ bool Program::create() {
     ProgramContext& context = context_;
     link_ = std::make_unique<CommLink>(context, *port_, *clock_, asker_);
     link_->setMonitorRunLock(&monitorLock_);
+    // A drive that answers late or not at all never leaves a window unanswered.
+    link_->setServeWindowsWhileWaiting(true);
 
     ProgramFolder::setProgramFolder(context, env_.currentFolder);
     main_ = std::make_unique<MainWindow>(context, options_, asker_, link_.get());

@@ -30,6 +30,9 @@ bool isForm(QWidget* w) {
            !qobject_cast<QTextBrowser*>(w);
 }
 
+// How often a held activation looks again.
+constexpr int kHeldRetryMs = 20;
+
 class ActivationFilter : public QObject {
 public:
     struct Watched {
@@ -60,6 +63,10 @@ public:
         connect(form, &QObject::destroyed, this, [this, form] { deactivated_.remove(form); });
     }
     QWidget* last() const { return last_; }
+    void holdWhile(QObject* owner, std::function<bool()> held) {
+        holdOwner_ = owner;
+        held_ = std::move(held);
+    }
     void observe(QObject* owner, std::function<void(QWidget*)> observer) {
         observerOwner_ = owner;
         observer_ = std::move(observer);
@@ -98,6 +105,10 @@ private:
         auto it = watched_.find(w);
         if (it == watched_.end())
             return;
+        if (holdOwner_ && held_ && held_()) {
+            QTimer::singleShot(kHeldRetryMs, w, [this, w] { run(w); });
+            return;
+        }
         it->pending = false;
         if (it->running)
             return;
@@ -114,10 +125,11 @@ private:
     // Cleared when the form goes, so a new window at the same address is still a change.
     QPointer<QWidget> last_;
     QPointer<QObject> observerOwner_;
+    QPointer<QObject> holdOwner_;
+    std::function<bool()> held_;
     std::function<void(QWidget*)> observer_;
 };
 
-// A small square icon with a glyph, for commands the style has no picture of.
 } // namespace
 
 void FormActivation::watch(QWidget* form, std::function<void()> handler) {
@@ -130,6 +142,10 @@ void FormActivation::watchDeactivation(QWidget* form, std::function<void()> hand
 
 QWidget* FormActivation::lastActiveForm() {
     return ActivationFilter::instance().last();
+}
+
+void FormActivation::holdWhile(QObject* owner, std::function<bool()> held) {
+    ActivationFilter::instance().holdWhile(owner, std::move(held));
 }
 
 void FormActivation::observe(QObject* owner, std::function<void(QWidget*)> observer) {

@@ -19,4 +19,8 @@ public:
     // Runs `handler` when another of the program's windows becomes active after `form` was
     // the active one (boxes and file dialogs do not count), for as long as form exists.
     static void watchDeactivation(QWidget* form, std::function<void()> handler);
+    // While `held` answers true the activation handlers wait, and run once it answers false:
+    // for as long as owner exists. An activation that comes while the link waits for the drive
+    // in the event loop must not talk to the drive under that exchange.
+    static void holdWhile(QObject* owner, std::function<bool()> held);
 };

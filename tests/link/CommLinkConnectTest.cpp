@@ -129,8 +129,9 @@ class ConnectBehindALateReply : public Link, public testing::WithParamInterface<
 
 // A probe that meets a late reply is repeated once that has come: a drive that is there stays
 // connected and the next read gets its own reply, however late it was (3 s here). One that
-// answers nothing is given up after five time-outs, or 5 s, without a byte; on a line that
-// never answered, a connect that holds a window takes its probe as it stands.
+// answers nothing for five time-outs, or 5 s, is asked once more, so a reply lost on the line
+// does not disconnect, and then given up; on a line that never answered, a connect that holds
+// a window takes its probe as it stands.
 TEST_P(ConnectBehindALateReply, OnlyADriveThatAnswersNothingIsTakenForAbsent) {
     const ConnectCase& c = GetParam();
     for (const int protocol : {0, 1}) {
@@ -181,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ConnectCase{"LateReply", true, {150}, true, 150 + 100 + 10},
                     ConnectCase{"LateTwiceInARow", true, {150, 150}, true, 2 * 150 + 2 * 100 + 20},
                     ConnectCase{"SecondsLate", true, {3000}, true, 3000 + 100 + 20},
-                    ConnectCase{"DriveGone", true, {-1, -1, -1, -1}, false, 100 + 5000 + 10},
+                    ConnectCase{"ReplyLost", true, {-1}, true, 100 + 5000 + 2 * 10 + 10},
+                    ConnectCase{"DriveGone", true, {-1, -1, -1, -1}, false, 100 + 5000 + 2 * 100 + 10},
                     ConnectCase{"NeverAnswered", false, {-1, -1, -1, -1}, false, 100 + 10}),
     [](const testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
 

@@ -11,6 +11,7 @@
 #include "core/ProgramContext.h"
 #include "link/CoreNotices.h"
 #include "platform/Clock.h"
+#include "support/DeafLine.h"
 #include "support/DrivesimProcess.h"
 #include "support/InstalledAsker.h"
 #include "support/LoadedMachine.h"
@@ -20,7 +21,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -360,3 +363,52 @@ TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
 }
 
 } // namespace
+
+// ---- Waits that serve the windows ----
+
+// On a line where nothing answers, the wait for the reply keeps the event loop going; what the
+// event loop asks of the line meanwhile does not reach it: a blocking exchange fails as busy, a
+// background one goes out after the wait, in order, and its answer comes from the event loop.
+TEST(ServedWait, TheEventLoopRunsDuringTheWaitAndWhatItAsksOfTheLineWaitsForIt) {
+    DeafLine line;
+    ASSERT_FALSE(line.path.isEmpty());
+    TermiosSerialPort port;
+    ProgramContext context;
+    CommLink link(context, port, systemClock(), installedAsker());
+    link.setPortPathResolver({});
+    link.setServeWindowsWhileWaiting(true);
+    ASSERT_EQ(link.openPort(line.path, 3, 1), SerialError::None);
+    ExchangeOptions o = link.mainOptions();
+    o.replyTimeoutMs = 100;
+
+    bool heldInTimer = false;
+    ExchangeFailure nested = ExchangeFailure::None;
+    bool pendingInTimer = true;
+    std::vector<QString> answered;
+    QTimer::singleShot(0, [&] {
+        heldInTimer = link.lineHeld();
+        nested = link.exchange(link.request(QStringLiteral("0001"), 'R'), o).failure;
+        for (const char* comNo : {"0002", "0003"})
+            link.exchangeInBackground(link.request(QString::fromLatin1(comNo), 'R'), o,
+                                      [&answered, comNo](const ExchangeResult& r) {
+                                          EXPECT_EQ(r.failure, ExchangeFailure::ReplyTimeout);
+                                          answered.push_back(QString::fromLatin1(comNo));
+                                      });
+        pendingInTimer = link.probePending();
+    });
+    const ExchangeResult r = link.exchange(link.request(QStringLiteral("0000"), 'R'), o);
+    EXPECT_EQ(r.failure, ExchangeFailure::ReplyTimeout);
+    EXPECT_TRUE(heldInTimer);
+    EXPECT_EQ(nested, ExchangeFailure::LineBusy);
+    EXPECT_FALSE(pendingInTimer);
+    EXPECT_TRUE(answered.empty());
+    EXPECT_FALSE(link.lineHeld());
+
+    QElapsedTimer waited;
+    waited.start();
+    while (answered.size() < 2 && waited.elapsed() < kLoadedMachineMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(answered, (std::vector<QString>{QStringLiteral("0002"), QStringLiteral("0003")}));
+    // The first read and the two put off went out; the busy one never did.
+    EXPECT_EQ(link.owedReplies().size(), 3);
+}

@@ -12,6 +12,7 @@
 #include "ui/HelpViewer.h"
 #include "ui/ShippedTypeFixture.h"
 
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTextBrowser>
@@ -472,3 +473,25 @@ TEST_F(MainWindowTest, EnvironmentOptionsOpenFromTheMenuAndTheToolBarAndTheirClo
 }
 
 } // namespace
+
+// An activation that comes while the link holds the line in a wait that serves the windows
+// runs once the wait is over, never under it.
+TEST(FormActivationRule, AnActivationWhileTheLineIsHeldRunsAfterTheWait) {
+    bool held = true;
+    int runs = 0;
+    QObject owner;
+    FormActivation::holdWhile(&owner, [&] { return held; });
+    QWidget form;
+    FormActivation::watch(&form, [&] { ++runs; });
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&form, &activate);
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 0);
+    held = false;
+    QElapsedTimer waited;
+    waited.start();
+    while (runs == 0 && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(runs, 1);
+}
