@@ -16,8 +16,11 @@ namespace commlink {
 // that keeps bringing bytes is read for twice as long at most.
 inline constexpr int kLateReplyBound = 5;
 inline constexpr qint64 kLateReplyFloorUs = 5LL * 1000 * 1000;
-// Repeats of a connect's probe, each after the late reply it met.
-inline constexpr int kProbeRepeats = 3;
+// Repeats of a connect's probe, each after the late reply it met. A drive that answers in
+// order holds every request behind a late reply, and a read behind a failure needs its sync
+// too: with one reply in seven late, three repeats still left one connect in a few hundred
+// without the drive.
+inline constexpr int kProbeRepeats = 8;
 // A request owed longer than this is taken for lost: a reply later than that could pass for
 // another request's.
 inline constexpr qint64 kOwedForgetUs = 60LL * 1000 * 1000;
@@ -34,8 +37,8 @@ struct CommLink::LateReplyWait {
     qint64 sinceUs = 0;
     qint64 lastByteUs = 0;
     bool bytes = false;
-    bool silent = false; // the wait ended without a byte
     bool connect = true; // a connect's probe: it waits seconds at least
+    bool silent = false; // the wait ended without a byte
     // How long it waits without a byte.
     qint64 boundUs(qint64 quietUs) const {
         const qint64 bound = commlink::kLateReplyBound * quietUs;
