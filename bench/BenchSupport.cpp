@@ -5,6 +5,9 @@
 #include "link/CommLink.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <benchmark/benchmark.h>
@@ -121,21 +124,32 @@ bool PtyDrive::start(const SimConfig& config) {
     return server->open() && server->start();
 }
 
-DriveProcess::DriveProcess(const GeneratedDriveType& d, SimProtocol protocol, const QString& link,
-                           int wireBaud, bool busyPoll) {
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+namespace {
+
+QStringList generatedDriveArguments(const GeneratedDriveType& d, SimProtocol protocol, int wireBaud,
+                                    bool busyPoll) {
     QStringList args{"--protocol", protocol == SimProtocol::Modbus ? "modbus" : "inverter",
                      "--data",     d.folder.path(),
                      "--type",     d.options.typeName,
                      "--cpu",      d.options.cpuVersion,
                      "--capacity", d.options.capacityName,
-                     "--station",  "0",
-                     "--link",     link};
+                     "--station",  "0"};
     if (wireBaud > 0)
         args << "--wire-baud" << QString::number(wireBaud);
     if (busyPoll)
         args << "--busy-poll";
-    process_.start(QStringLiteral(KVR_DRIVESIM_PROGRAM), args);
+    return args;
+}
+
+} // namespace
+
+DriveProcess::DriveProcess(const GeneratedDriveType& d, SimProtocol protocol, const QString& link,
+                           int wireBaud, bool busyPoll)
+    : DriveProcess(generatedDriveArguments(d, protocol, wireBaud, busyPoll), link) {}
+
+DriveProcess::DriveProcess(const QStringList& arguments, const QString& link) {
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(QStringLiteral(KVR_DRIVESIM_PROGRAM), arguments + QStringList{"--link", link});
     for (int i = 0;
          i < 500 && process_.state() != QProcess::NotRunning && QFileInfo(link).symLinkTarget().isEmpty();
          ++i)
@@ -154,6 +168,25 @@ void DriveProcess::stop() {
     if (!process_.waitForFinished(3000))
         process_.kill();
     process_.waitForFinished(3000);
+}
+
+ShippedProgramFolder::ShippedProgramFolder(const QString& settings) {
+    if (!dir.isValid())
+        return;
+    QDirIterator it(QStringLiteral(KVR_DATA_FOLDER), QDir::Files | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    const QDir source(QStringLiteral(KVR_DATA_FOLDER));
+    ok = true;
+    while (it.hasNext()) {
+        const QString from = it.next();
+        const QString to = dir.filePath(source.relativeFilePath(from));
+        ok = ok && QDir().mkpath(QFileInfo(to).path()) && QFile::copy(from, to);
+    }
+    QFile ini(dir.filePath(QStringLiteral("KVR260X.ini")));
+    ok = ok && ini.open(QIODevice::WriteOnly) && ini.write(settings.toUtf8()) > 0;
+    ok = ok && QDir().mkpath(dir.filePath(QStringLiteral("runtime")));
+    QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void attachLink(CommLink& link, const PtyDrive& drive, int protocol, int baudIndex) {

@@ -1,7 +1,8 @@
 #pragma once
 // Set-ups the benchmarks share: a prompter that never opens a window, a generated drive type
 // of 2,000 parameters with a program context of its own pointing at it, the parameter table
-// window over it, and the simulated drive on a pseudo-terminal with the program's link to it.
+// window over it, the simulated drive on a pseudo-terminal with the program's link to it, and a
+// program folder of the shipped data. (WindowWatch.h: the program's windows on the X display.)
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
@@ -130,14 +131,25 @@ class DriveProcess {
 public:
     DriveProcess(const GeneratedDriveType& type, SimProtocol protocol, const QString& link, int wireBaud,
                  bool busyPoll);
+    // The drivesim program with these arguments besides its link.
+    DriveProcess(const QStringList& arguments, const QString& link);
     ~DriveProcess();
     DriveProcess(const DriveProcess&) = delete;
     DriveProcess& operator=(const DriveProcess&) = delete;
     void stop();
+    qint64 processId() const { return process_.processId(); }
     bool ok = false;
 
 private:
     QProcess process_;
+};
+
+// The shipped data (languages, help, drive types) and `settings` as the settings file, in a
+// program folder of its own, with a folder "runtime" for the program's XDG_RUNTIME_DIR.
+struct ShippedProgramFolder {
+    explicit ShippedProgramFolder(const QString& settings);
+    QTemporaryDir dir;
+    bool ok = false;
 };
 
 // The program's link to `drive` as its only port, "COM1", in the given protocol (1 MODBUS-RTU)

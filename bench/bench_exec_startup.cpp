@@ -23,6 +23,7 @@
 // wait for an answer in a start) with longest_ping_iqr and longest_ping_max_ms (the longest of
 // all), pings (median per start).
 #include "BenchSupport.h"
+#include "WindowWatch.h"
 #include "support/DeafLine.h"
 
 #include <QDir>
@@ -36,250 +37,26 @@
 #include <QThread>
 #include <benchmark/benchmark.h>
 
-#include <xcb/xcb.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <memory>
-#include <set>
 #include <stdlib.h>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
-// The shipped data and a settings file naming COM1 to COM7, in a folder of its own.
-struct ProgramFolder {
-    explicit ProgramFolder(const QStringList& ports) {
-        if (!dir.isValid())
-            return;
-        QDirIterator it(QStringLiteral(KVR_DATA_FOLDER), QDir::Files | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        const QDir source(QStringLiteral(KVR_DATA_FOLDER));
-        ok = true;
-        while (it.hasNext()) {
-            const QString from = it.next();
-            const QString to = dir.filePath(source.relativeFilePath(from));
-            ok = ok && QDir().mkpath(QFileInfo(to).path()) && QFile::copy(from, to);
-        }
-        QFile ini(dir.filePath(QStringLiteral("KVR260X.ini")));
-        // A user who has started the program before: English, the last drive type stored, the
-        // drive search on (CheckInv=0) at the stored 9,600 baud, even parity, maker's protocol.
-        QString settings =
-            QStringLiteral("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=1\r\nInvTypeNo=0\r\n"
-                           "InvFormNo=0\r\nInvCpuNo=0\r\nInvType=HXA1\r\nInvForm=-2004\r\nInvCpu=V110\r\n"
-                           "[Options]\r\nCheckLang=1\r\nCheckInv=0\r\n"
-                           "[Comms]\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n[Ports]\r\n");
-        for (int n = 0; n < ports.size(); ++n)
-            settings += QStringLiteral("COM%1=%2\r\n").arg(n + 1).arg(ports.at(n));
-        ok = ok && ini.open(QIODevice::WriteOnly) && ini.write(settings.toUtf8()) > 0;
-        ok = ok && QDir().mkpath(dir.filePath(QStringLiteral("runtime")));
-        QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    QTemporaryDir dir;
-    bool ok = false;
-};
-
-// Watches the display for the top-level windows of one process and pings them.
-class WindowWatch {
-public:
-    WindowWatch() {
-        conn_ = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(conn_))
-            return;
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
-        // The ping's answer is sent to the root window for its structure's listeners.
-        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-        xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &mask);
-        pid_ = atom("_NET_WM_PID");
-        protocols_ = atom("WM_PROTOCOLS");
-        ping_ = atom("_NET_WM_PING");
-        returnKey_ = findReturnKey();
-        xcb_flush(conn_);
-        ok = true;
-    }
-    ~WindowWatch() {
-        if (conn_)
-            xcb_disconnect(conn_);
-    }
-
-    // Waits until a window of `pid` not in `skip` is mapped and has answered a ping: that window,
-    // or 0 after timeoutMs.
-    xcb_window_t waitForAnswer(qint64 pid, int timeoutMs, const std::set<xcb_window_t>& skip = {}) {
-        QElapsedTimer t;
-        t.start();
-        std::set<xcb_window_t> pinged;
-        while (t.elapsed() < timeoutMs) {
-            while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
-                const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> hold(e, &std::free);
-                const Pong pong = take(e);
-                if (pong.window && pinged.count(pong.window))
-                    return pong.window;
-            }
-            for (xcb_window_t w : mapped_)
-                if (!pinged.count(w) && !skip.count(w) && candidates_.count(w) && windowPid(w) == pid) {
-                    sendPing(w);
-                    pinged.insert(w);
-                }
-            xcb_flush(conn_);
-            if (xcb_connection_has_error(conn_))
-                return 0;
-            QThread::usleep(200);
-        }
-        return 0;
-    }
-
-    // Pings window w, one ping after the other's answer, until forMs have passed. The longest
-    // wait for an answer in ms and the pings answered; -1 as the wait when one was not answered
-    // within timeoutMs.
-    std::pair<double, int> longestPing(xcb_window_t w, int forMs, int gapMs, int timeoutMs) {
-        QElapsedTimer total;
-        total.start();
-        double longest = 0;
-        int pings = 0;
-        while (total.elapsed() < forMs) {
-            const std::uint32_t serial = std::uint32_t(pings + 1);
-            sendPing(w, serial);
-            xcb_flush(conn_);
-            QElapsedTimer t;
-            t.start();
-            bool answered = false;
-            while (!answered && t.elapsed() < timeoutMs) {
-                while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
-                    const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> hold(e, &std::free);
-                    const Pong pong = take(e);
-                    answered = answered || (pong.window == w && pong.serial == serial);
-                }
-                if (!answered)
-                    QThread::usleep(100);
-            }
-            if (!answered)
-                return {-1, pings};
-            longest = std::max(longest, t.nsecsElapsed() / 1e6);
-            ++pings;
-            QThread::msleep(gapMs);
-        }
-        return {longest, pings};
-    }
-
-    // Return pressed and released in window w, as the keyboard sends it.
-    void pressReturn(xcb_window_t w) {
-        for (const std::uint8_t type : {XCB_KEY_PRESS, XCB_KEY_RELEASE}) {
-            xcb_key_press_event_t k{};
-            k.response_type = type;
-            k.detail = returnKey_;
-            k.time = XCB_CURRENT_TIME;
-            k.root = root_;
-            k.event = w;
-            k.same_screen = 1;
-            xcb_send_event(conn_, 0, w,
-                           type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE,
-                           reinterpret_cast<const char*>(&k));
-        }
-        xcb_flush(conn_);
-    }
-    bool ok = false;
-
-private:
-    // An answer to a ping: the window pinged and the ping's serial (0 for none).
-    struct Pong {
-        xcb_window_t window = 0;
-        std::uint32_t serial = 0;
-    };
-    // Follows the windows created, mapped and unmapped; an answered ping is returned.
-    Pong take(xcb_generic_event_t* e) {
-        switch (e->response_type & 0x7f) {
-        case XCB_CREATE_NOTIFY: {
-            const xcb_window_t w = reinterpret_cast<xcb_create_notify_event_t*>(e)->window;
-            const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-            xcb_change_window_attributes(conn_, w, XCB_CW_EVENT_MASK, &mask);
-            candidates_.insert(w);
-            // It may have been mapped before the mask took.
-            if (isViewable(w))
-                mapped_.insert(w);
-            break;
-        }
-        case XCB_MAP_NOTIFY:
-            mapped_.insert(reinterpret_cast<xcb_map_notify_event_t*>(e)->window);
-            break;
-        case XCB_UNMAP_NOTIFY:
-            mapped_.erase(reinterpret_cast<xcb_unmap_notify_event_t*>(e)->window);
-            break;
-        case XCB_CLIENT_MESSAGE: {
-            auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-            if (m->type == protocols_ && m->data.data32[0] == ping_)
-                return {m->data.data32[2], m->data.data32[1]};
-            break;
-        }
-        default:
-            break;
-        }
-        return {};
-    }
-    xcb_atom_t atom(const char* name) {
-        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
-            conn_, xcb_intern_atom(conn_, 0, std::uint16_t(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(r);
-        return a;
-    }
-    bool isViewable(xcb_window_t w) {
-        xcb_get_window_attributes_reply_t* r =
-            xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, w), nullptr);
-        const bool viewable = r && r->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(r);
-        return viewable;
-    }
-    qint64 windowPid(xcb_window_t w) {
-        xcb_get_property_reply_t* r = xcb_get_property_reply(
-            conn_, xcb_get_property(conn_, 0, w, pid_, XCB_ATOM_CARDINAL, 0, 1), nullptr);
-        qint64 pid = -1;
-        if (r && xcb_get_property_value_length(r) == 4)
-            pid = *static_cast<std::uint32_t*>(xcb_get_property_value(r));
-        std::free(r);
-        return pid;
-    }
-    // The serial goes where the window manager puts its time stamp: the answer echoes it.
-    void sendPing(xcb_window_t w, std::uint32_t serial = XCB_CURRENT_TIME) {
-        xcb_client_message_event_t m{};
-        m.response_type = XCB_CLIENT_MESSAGE;
-        m.format = 32;
-        m.window = w;
-        m.type = protocols_;
-        m.data.data32[0] = ping_;
-        m.data.data32[1] = serial;
-        m.data.data32[2] = w;
-        xcb_send_event(conn_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&m));
-    }
-
-    // The key code that gives Return in the server's keyboard map.
-    std::uint8_t findReturnKey() {
-        const xcb_setup_t* setup = xcb_get_setup(conn_);
-        const int count = setup->max_keycode - setup->min_keycode + 1;
-        xcb_get_keyboard_mapping_reply_t* r = xcb_get_keyboard_mapping_reply(
-            conn_, xcb_get_keyboard_mapping(conn_, setup->min_keycode, std::uint8_t(count)), nullptr);
-        std::uint8_t code = 36; // the usual one
-        if (r) {
-            const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r);
-            for (int i = 0; i < count * r->keysyms_per_keycode; ++i)
-                if (syms[i] == 0xff0d) {
-                    code = std::uint8_t(setup->min_keycode + i / r->keysyms_per_keycode);
-                    break;
-                }
-        }
-        std::free(r);
-        return code;
-    }
-
-    xcb_connection_t* conn_ = nullptr;
-    std::set<xcb_window_t> candidates_, mapped_;
-    std::uint8_t returnKey_ = 36;
-    xcb_window_t root_ = 0;
-    xcb_atom_t pid_ = 0, protocols_ = 0, ping_ = 0;
-};
+// A user who has started the program before: English, the last drive type stored, the drive
+// search on (CheckInv=0) at the stored 9,600 baud, even parity, maker's protocol; COM1 to COM7
+// are `ports`.
+QString searchSettings(const QStringList& ports) {
+    QString settings =
+        QStringLiteral("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=1\r\nInvTypeNo=0\r\n"
+                       "InvFormNo=0\r\nInvCpuNo=0\r\nInvType=HXA1\r\nInvForm=-2004\r\nInvCpu=V110\r\n"
+                       "[Options]\r\nCheckLang=1\r\nCheckInv=0\r\n"
+                       "[Comms]\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n[Ports]\r\n");
+    for (int n = 0; n < ports.size(); ++n)
+        settings += QStringLiteral("COM%1=%2\r\n").arg(n + 1).arg(ports.at(n));
+    return settings;
+}
 
 // One start of the program in `folder`: exec to the first window answering, and the first
 // Return to the next window answering; empty when a window did not answer.
@@ -288,7 +65,7 @@ struct Start {
     bool ok = false;
 };
 
-Start startOnce(const ProgramFolder& folder, WindowWatch& watch, const QProcessEnvironment& base) {
+Start startOnce(const ShippedProgramFolder& folder, WindowWatch& watch, const QProcessEnvironment& base) {
     QProcessEnvironment env = base;
     // The program's single-instance lock and file association stay inside the folder.
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.dir.filePath(QStringLiteral("runtime")));
@@ -330,8 +107,8 @@ void BM_ExecToFirstWindowAnswering(benchmark::State& state) {
     QStringList deafPorts;
     for (const DeafLine& d : deaf)
         deafPorts << d.path;
-    ProgramFolder withDrive(QStringList{link} + deafPorts.mid(1));
-    ProgramFolder without(deafPorts);
+    ShippedProgramFolder withDrive(searchSettings(QStringList{link} + deafPorts.mid(1)));
+    ShippedProgramFolder without(searchSettings(deafPorts));
     WindowWatch watch;
     if (!withDrive.ok || !without.ok || !watch.ok || deafPorts.contains(QString())) {
         state.SkipWithError("no program folder, display or pseudo-terminal");
@@ -397,7 +174,7 @@ struct Pinged {
 constexpr int kPingForMs = 8000;
 constexpr int kPingGapMs = 5;
 
-Pinged pingSearch(const ProgramFolder& folder, WindowWatch& watch, const QProcessEnvironment& base) {
+Pinged pingSearch(const ShippedProgramFolder& folder, WindowWatch& watch, const QProcessEnvironment& base) {
     QProcessEnvironment env = base;
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.dir.filePath(QStringLiteral("runtime")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), folder.dir.filePath(QStringLiteral("xdg")));
@@ -432,11 +209,12 @@ void BM_PingsDuringTheSearch(benchmark::State& state) {
     const char* const names[] = {"com1_", "com3_", "nodrive_"};
     QStringList onCom3 = deafPorts;
     onCom3[2] = link;
-    const ProgramFolder folders[] = {ProgramFolder(QStringList{link} + deafPorts.mid(1)),
-                                     ProgramFolder(onCom3), ProgramFolder(deafPorts)};
+    const ShippedProgramFolder folders[] = {
+        ShippedProgramFolder(searchSettings(QStringList{link} + deafPorts.mid(1))),
+        ShippedProgramFolder(searchSettings(onCom3)), ShippedProgramFolder(searchSettings(deafPorts))};
     WindowWatch watch;
     bool ready = watch.ok && !deafPorts.contains(QString());
-    for (const ProgramFolder& f : folders)
+    for (const ShippedProgramFolder& f : folders)
         ready = ready && f.ok;
     if (!ready) {
         state.SkipWithError("no program folder, display or pseudo-terminal");
