@@ -14,6 +14,7 @@
 #include "shell/OptionsWindow.h"
 #include "ui/AboutBox.h"
 #include "ui/CommSetupDialog.h"
+#include "ui/FormActivation.h"
 #include "ui/HelpViewer.h"
 #include "ui/KeypadWindow.h"
 #include "ui/MaintenanceDialog.h"
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 #include <optional>
@@ -632,6 +634,12 @@ void MainWindow::run(MainCommand command) {
     if (!found)
         return;
     const CommandRow& row = *found;
+    // A command that comes while the link waits for the drive (from the accessibility bus: the
+    // user's own clicks wait for the end of the wait) runs after that wait, not inside it.
+    if (link_ && link_->lineHeld()) {
+        QTimer::singleShot(FormActivation::kHeldRetryMs, this, [this, command] { run(command); });
+        return;
+    }
     if (row.gate == Gate::Window && !mayRun(nullptr))
         return;
     if (row.gate == Gate::Item && !mayRun(item(command)))

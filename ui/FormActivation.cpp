@@ -30,9 +30,6 @@ bool isForm(QWidget* w) {
            !qobject_cast<QTextBrowser*>(w);
 }
 
-// How often a held activation looks again.
-constexpr int kHeldRetryMs = 20;
-
 class ActivationFilter : public QObject {
 public:
     struct Watched {
@@ -106,7 +103,7 @@ private:
         if (it == watched_.end())
             return;
         if (holdOwner_ && held_ && held_()) {
-            QTimer::singleShot(kHeldRetryMs, w, [this, w] { run(w); });
+            QTimer::singleShot(FormActivation::kHeldRetryMs, w, [this, w] { run(w); });
             return;
         }
         it->pending = false;

@@ -10,6 +10,8 @@
 // never inside itself (a box it shows re-activates the window when it closes).
 class FormActivation {
 public:
+    // How often what is held while the link waits for the drive looks again.
+    static constexpr int kHeldRetryMs = 20;
     // Watches `form` for as long as it exists.
     static void watch(QWidget* form, std::function<void()> handler);
     // The window that last became active among the program's windows (tests).

@@ -6,6 +6,9 @@
 #include "core/StoreCells.h"
 #include "link/CommLink.h"
 #include "shell/OptionsWindow.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "support/DeafLine.h"
 #include "support/FakeSerialPort.h"
 #include "support/InstalledAsker.h"
 #include "ui/CommSetupDialog.h"
@@ -494,4 +497,37 @@ TEST(FormActivationRule, AnActivationWhileTheLineIsHeldRunsAfterTheWait) {
     while (runs == 0 && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(runs, 1);
+}
+
+// A command that reaches the main window while the link waits for the drive (the accessibility
+// bus is served during such a wait) runs once the wait is over, not inside it.
+class HeldLineTest : public MainWindowTest {
+protected:
+    DeafLine line;
+    TermiosSerialPort port;
+    CommLink link{context, port, systemClock(), installedAsker()};
+    MainWindow held{context, options, installedAsker(), &link};
+};
+
+TEST_F(HeldLineTest, ACommandDuringAWaitForTheDriveRunsAfterIt) {
+    ASSERT_FALSE(line.path.isEmpty());
+    link.setPortPathResolver({});
+    link.setServeWindowsWhileWaiting(true);
+    ASSERT_EQ(link.openPort(line.path, 3, 1), SerialError::None);
+    held.setTable(&table);
+    TableCommands& c = held.tableCommands();
+    for (int i = 0; i < kTableCommandCount; ++i)
+        c.setAvailable(TableCommand(i), true);
+    c.setTableShown(true);
+
+    QTimer::singleShot(0, [&] { held.item(MainCommand::Copy)->trigger(); });
+    ExchangeOptions o = link.mainOptions();
+    o.replyTimeoutMs = 100;
+    EXPECT_TRUE(link.exchange(link.request(QStringLiteral("0000"), 'R'), o).error);
+    EXPECT_TRUE(calls.isEmpty());
+    QElapsedTimer waited;
+    waited.start();
+    while (calls.isEmpty() && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(calls, QStringList{QStringLiteral("Copy")});
 }
