@@ -540,19 +540,23 @@ bool CommLink::collect(Exchange& x, bool block) {
         return true;
     for (;;) {
         const qint64 now = clock_.nowUs();
-        if (now > x.deadlineUs) {
-            x.failure = ExchangeFailure::ReplyTimeout;
-            x.over = true;
-            return true;
-        }
+        // Past the time-out what has arrived is still read: a thread that comes late to the line
+        // (the event loop busy elsewhere) must not take a reply that is there for a missing one.
+        const bool late = now > x.deadlineUs;
         // Sleep in poll until a byte arrives or the time-out has passed; then read what came.
-        const WaitResult w = block ? waitLine(waitMsFor(x.deadlineUs - now + 1)) : port_.waitReadable(0);
+        const WaitResult w =
+            block && !late ? waitLine(waitMsFor(x.deadlineUs - now + 1)) : port_.waitReadable(0);
         if (w == WaitResult::Error) {
             x.failure = ExchangeFailure::PortError;
             x.over = true;
             return true;
         }
         if (w == WaitResult::Timeout) {
+            if (late) {
+                x.failure = ExchangeFailure::ReplyTimeout;
+                x.over = true;
+                return true;
+            }
             if (!block)
                 return false;
             continue;
@@ -571,6 +575,11 @@ bool CommLink::collect(Exchange& x, bool block) {
         }
         const int owedBefore = owed_.size();
         if (x.scan ? takeReplies(x) : x.have >= x.expected) {
+            x.over = true;
+            return true;
+        }
+        if (late && owed_.size() == owedBefore) {
+            x.failure = ExchangeFailure::ReplyTimeout;
             x.over = true;
             return true;
         }
