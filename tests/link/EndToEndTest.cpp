@@ -19,9 +19,9 @@
 #include "support/TestPaths.h"
 #include "support/TestProgram.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
