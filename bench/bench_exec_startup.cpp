@@ -95,6 +95,29 @@ Start startOnce(const ShippedProgramFolder& folder, WindowWatch& watch, const QP
     return r;
 }
 
+// Seven pseudo-terminals with nothing behind them: the ports the search finds silent.
+struct SilentPorts {
+    SilentPorts() {
+        for (const DeafLine& d : lines)
+            paths << d.path;
+    }
+    bool ok() const { return !paths.contains(QString()); }
+    DeafLine lines[7];
+    QStringList paths;
+};
+
+// The simulated drive of the searches (maker's protocol, 9,600 baud) on `link`, serving the
+// data of `folder`: false when its link did not appear.
+bool startSearchDrive(QProcess& drive, const QString& folder, const QString& link) {
+    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    drive.start(QStringLiteral(KVR_DRIVESIM_PROGRAM),
+                {"--protocol", "inverter", "--data", folder, "--type", "HXA1", "--cpu", "V110", "--capacity",
+                 "-2004", "--language", "Eng", "--station", "1", "--link", link, "--wire-baud", "9600"});
+    for (int i = 0; i < 500 && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
+        QThread::msleep(10);
+    return !QFileInfo(link).symLinkTarget().isEmpty();
+}
+
 void BM_ExecToFirstWindowAnswering(benchmark::State& state) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         state.SkipWithError("no X display (scripts/bench.sh starts one)");
@@ -103,26 +126,17 @@ void BM_ExecToFirstWindowAnswering(benchmark::State& state) {
     QTemporaryDir simDir;
     const QString link = simDir.filePath(QStringLiteral("sim-COM1"));
     // COM1 with nothing behind it for the case without a drive, COM2 to COM7 for both.
-    DeafLine deaf[7];
-    QStringList deafPorts;
-    for (const DeafLine& d : deaf)
-        deafPorts << d.path;
+    const SilentPorts silent;
+    const QStringList& deafPorts = silent.paths;
     ShippedProgramFolder withDrive(searchSettings(QStringList{link} + deafPorts.mid(1)));
     ShippedProgramFolder without(searchSettings(deafPorts));
     WindowWatch watch;
-    if (!withDrive.ok || !without.ok || !watch.ok || deafPorts.contains(QString())) {
+    if (!withDrive.ok || !without.ok || !watch.ok || !silent.ok()) {
         state.SkipWithError("no program folder, display or pseudo-terminal");
         return;
     }
     QProcess drive;
-    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    drive.start(QStringLiteral(KVR_DRIVESIM_PROGRAM),
-                {"--protocol", "inverter", "--data", withDrive.dir.path(), "--type", "HXA1", "--cpu", "V110",
-                 "--capacity", "-2004", "--language", "Eng", "--station", "1", "--link", link, "--wire-baud",
-                 "9600"});
-    for (int i = 0; i < 500 && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
-        QThread::msleep(10);
-    if (QFileInfo(link).symLinkTarget().isEmpty()) {
+    if (!startSearchDrive(drive, withDrive.dir.path(), link)) {
         state.SkipWithError("no simulated drive");
         return;
     }
@@ -202,10 +216,8 @@ void BM_PingsDuringTheSearch(benchmark::State& state) {
     }
     QTemporaryDir simDir;
     const QString link = simDir.filePath(QStringLiteral("sim-drive"));
-    DeafLine deaf[7];
-    QStringList deafPorts;
-    for (const DeafLine& d : deaf)
-        deafPorts << d.path;
+    const SilentPorts silent;
+    const QStringList& deafPorts = silent.paths;
     const char* const names[] = {"com1_", "com3_", "nodrive_"};
     QStringList onCom3 = deafPorts;
     onCom3[2] = link;
@@ -213,7 +225,7 @@ void BM_PingsDuringTheSearch(benchmark::State& state) {
         ShippedProgramFolder(searchSettings(QStringList{link} + deafPorts.mid(1))),
         ShippedProgramFolder(searchSettings(onCom3)), ShippedProgramFolder(searchSettings(deafPorts))};
     WindowWatch watch;
-    bool ready = watch.ok && !deafPorts.contains(QString());
+    bool ready = watch.ok && silent.ok();
     for (const ShippedProgramFolder& f : folders)
         ready = ready && f.ok;
     if (!ready) {
@@ -221,14 +233,7 @@ void BM_PingsDuringTheSearch(benchmark::State& state) {
         return;
     }
     QProcess drive;
-    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    drive.start(QStringLiteral(KVR_DRIVESIM_PROGRAM),
-                {"--protocol", "inverter", "--data", folders[0].dir.path(), "--type", "HXA1", "--cpu", "V110",
-                 "--capacity", "-2004", "--language", "Eng", "--station", "1", "--link", link, "--wire-baud",
-                 "9600"});
-    for (int i = 0; i < 500 && QFileInfo(link).symLinkTarget().isEmpty(); ++i)
-        QThread::msleep(10);
-    if (QFileInfo(link).symLinkTarget().isEmpty()) {
+    if (!startSearchDrive(drive, folders[0].dir.path(), link)) {
         state.SkipWithError("no simulated drive");
         return;
     }
