@@ -85,7 +85,7 @@ void waitForTheLink(CommLink& link) {
     t.start();
     for (int quiet = 0; quiet < 3 && t.elapsed() < 5000;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        quiet = link.probePending() ? 0 : quiet + 1;
+        quiet = link.backgroundPending() ? 0 : quiet + 1;
     }
 }
 

@@ -51,7 +51,7 @@ bool ConfigScan::prepare(const QString& comNo, const QString& valueText, bool mo
     options.icon = IconMode::None;
     options.drainTimeoutMs = kDrainTimeoutMs;
     // The scan's probes: any answer means a drive at those settings.
-    options.trackOwed = !scanning_;
+    options.searching = scanning_;
     return true;
 }
 

@@ -96,7 +96,7 @@ void DriveChecks::startActivationCheck(int activation) {
             return;
         readMarkerInBackground(activation, 0, QString(), false);
     };
-    if (link_.probePending() || !link_.keptConnection()) {
+    if (link_.backgroundPending() || !link_.keptConnection()) {
         link_.ConnectDriveInBackground(connected);
         return;
     }

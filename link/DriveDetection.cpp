@@ -44,7 +44,7 @@ ExchangeOptions detectionOptions(bool modbus, int frameGapMs, int replyTimeMs) {
     o.replyTimeoutMs = replyTimeMs;
     o.frameGapMs = frameGapMs;
     o.icon = IconMode::None;
-    o.trackOwed = false;
+    o.searching = true;
     return o;
 }
 
@@ -144,8 +144,8 @@ std::uint32_t DriveDetection::transact(const QString& comNo, const QString& valu
     // The drive has answered on this line: a late reply is never taken for another read's, and
     // a read behind one is repeated rather than taken for a value the drive lacks.
     ExchangeOptions o = detectionOptions(modbus, frameGapMs_, replyTimeMs_);
-    o.trackOwed = true;
-    o.repeatAfterLateReply = kind == 'R';
+    o.searching = false;
+    o.askAgain = kind == 'R';
     const ExchangeResult res = line_->exchange(r, o);
     line_->noteExchangeFailed(res.error);
     return res.value;

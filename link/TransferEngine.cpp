@@ -413,6 +413,14 @@ void TransferEngine::runComparison() {
     }
 }
 
+void TransferEngine::saveResult() {
+    if (saveResult_)
+        saveResult_();
+    else if (result_)
+        SaveResultLines(context_, options_, result_->lines(), int(job_->mode), QDateTime::currentDateTime(),
+                        link_.asker());
+}
+
 void TransferEngine::endOfRun() {
     const Options& o = options_;
     const bool comparison = job_->mode != kModeImport && job_->mode != kModeExport;
@@ -440,13 +448,8 @@ void TransferEngine::endOfRun() {
     }
 
     const bool somethingToKeep = errors_ > 0 || (comparison && differences_ > 0);
-    if (o.saveTransferResult.enabled() && o.saveTransferResult.checked() && somethingToKeep) {
-        if (saveResult_)
-            saveResult_();
-        else if (result_)
-            SaveResultLines(context_, options_, result_->lines(), int(job_->mode),
-                            QDateTime::currentDateTime(), link_.asker());
-    }
+    if (o.saveTransferResult.enabled() && o.saveTransferResult.checked() && somethingToKeep)
+        saveResult();
     running_ = false;
     if (view_) {
         view_->setStartCancelEnabled(true);

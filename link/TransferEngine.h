@@ -110,6 +110,8 @@ private:
     void runImport();
     void runExport();
     void runComparison();
+    // The result text saved as the options ask (the caller's saver, else the result file).
+    void saveResult();
     void endOfRun();
     // The Abort/Retry/Ignore box when its option is on; Go when counted.
     Answer ask(bool enabled, MsgId heading, MsgId second, const QString& title);

@@ -173,13 +173,14 @@ void KeypadPanel::startDelayElapsed() {
     startTimer_.stop();
     if (!view_.isShown() || panelRunning_ || directInput_ || loopDepth_ > 0)
         return;
-    // Another exchange waits on the line in the event loop: the loop, which would run on top
-    // of that wait until the window closes, starts after it.
-    if (link_.lineHeld()) {
-        startTimer_.start();
-        return;
-    }
-    RunPanelLoop();
+    // While another exchange waits on the line in the event loop, the loop (which would run on
+    // top of that wait until the window closes) starts after it.
+    const QPointer<KeypadPanel> self(this);
+    link_.whenLineFree([self] {
+        if (self && self->view_.isShown() && !self->panelRunning_ && !self->directInput_ &&
+            self->loopDepth_ == 0)
+            self->RunPanelLoop();
+    });
 }
 
 void KeypadPanel::blinkTick() {

@@ -22,14 +22,6 @@ bool PumpEvents() {
     return true;
 }
 
-void LetWindowsRepaint() {
-    if (pumpDepth > 0 || !QCoreApplication::instance())
-        return;
-    ++pumpDepth;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    --pumpDepth;
-}
-
 ServedWait WaitReadableServingWindows(int fd, int timeoutMs) {
     const QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread() || fd < 0)

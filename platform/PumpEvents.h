@@ -5,9 +5,6 @@
 // Processes pending events. Returns false when called from inside another PumpEvents
 // (nothing is processed then).
 bool PumpEvents();
-// Lets the windows repaint from inside a long wait that must not take the user's input
-// (clicks and keys stay queued until the wait is over). Nothing inside PumpEvents.
-void LetWindowsRepaint();
 
 // How a wait that serves the windows ended.
 enum class ServedWait {

@@ -173,7 +173,9 @@ SerialError TermiosSerialPort::open(const QString& path, int baud, int dataBits,
     }
     if (stopBits == SerialStopBits::Two)
         t.c_cflag |= CSTOPB;
-    t.c_cc[VMIN] = 0;
+    // With the descriptor non-blocking, a read without data says EAGAIN; VMIN 0 would make it
+    // return 0 instead, which reads as a device that hung up.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     cfsetispeed(&t, speed);
     cfsetospeed(&t, speed);

@@ -123,6 +123,12 @@ bool IsBlockRead(const FrameRequest& r) {
     return r.kind == 'R' && r.allowBlockRead && IsBlockNumber(r.comNo);
 }
 
+int ModbusReadRegisters(const FrameRequest& r) {
+    if (r.registers > 0)
+        return r.registers;
+    return IsBlockRead(r) ? kBlockRegisters : 1;
+}
+
 std::vector<std::uint8_t> BuildInverterFrame(const FrameRequest& r) {
     std::vector<std::uint8_t> f;
     f.reserve(11);
@@ -147,7 +153,7 @@ std::vector<std::uint8_t> BuildModbusFrame(const FrameRequest& r) {
     f.push_back(r.kind == 'R' ? kModbusRead : kModbusWrite);
     putBigEndian(f, ComNoToRegister(r.comNo), 2);
     if (r.kind == 'R')
-        putBigEndian(f, IsBlockRead(r) ? kBlockRegisters : 1, 2);
+        putBigEndian(f, std::uint32_t(ModbusReadRegisters(r)), 2);
     else
         putBigEndian(f, std::uint32_t(r.value), 2);
     if (r.omitFirstByte) {
@@ -183,7 +189,7 @@ int ExpectedModbusReplyLength(char kind, bool blockRead) {
 int ExpectedReplyLength(Protocol p, const FrameRequest& r) {
     const bool block = IsBlockRead(r);
     if (p == Protocol::Modbus)
-        return ExpectedModbusReplyLength(r.kind, block);
+        return r.kind == 'R' ? 5 + 2 * ModbusReadRegisters(r) : ExpectedModbusReplyLength(r.kind, block);
     return ExpectedInverterReplyLength(r.wide, r.station.hasStationByte(), block);
 }
 
@@ -217,8 +223,6 @@ bool InverterReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest
 }
 
 bool ModbusReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r) {
-    if (reply.size() >= 2 && (reply[1] & 0x80) != 0)
-        return true;
     FrameRequest plain = r;
     plain.omitFirstByte = false;
     const std::vector<std::uint8_t> request = BuildModbusFrame(plain);
@@ -229,19 +233,31 @@ bool ModbusReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& 
     return reply.size() >= 6 && std::equal(request.begin() + 1, request.begin() + 6, reply.begin() + 1);
 }
 
-int ReplyFrameAt(Protocol p, const FrameRequest& r, std::span<const std::uint8_t> bytes, int expected) {
-    if (p == Protocol::Modbus && bytes.size() >= 2 && (bytes[1] & 0x80) != 0) {
-        const std::uint8_t function = r.kind == 'R' ? kModbusRead : kModbusWrite;
-        constexpr int kExceptionLength = 5;
-        return bytes[1] == (function | 0x80) && ModbusReplyCrcOk(bytes, kExceptionLength) ? kExceptionLength
-                                                                                          : 0;
+ReplyJudgement JudgeReply(Protocol p, const FrameRequest& r, std::span<const std::uint8_t> bytes, int length,
+                          bool checkBlock) {
+    constexpr int kExceptionLength = 5;
+    const std::uint8_t exception = (r.kind == 'R' ? kModbusRead : kModbusWrite) | 0x80;
+    if (p == Protocol::Modbus && bytes.size() >= 2 && bytes[1] == exception) {
+        if (bytes.size() < std::size_t(kExceptionLength))
+            return {};
+        if (ModbusReplyCrcOk(bytes, kExceptionLength))
+            return {ReplyVerdict::Exception, kExceptionLength};
     }
-    const int length = expected > 0 ? expected : ExpectedReplyLength(p, r);
-    if (int(bytes.size()) < length || !ReplyCheckOk(p, bytes, length))
-        return 0;
-    const auto reply = bytes.first(std::size_t(length));
-    const bool echo = p == Protocol::Modbus ? ModbusReplyEchoOk(reply, r) : InverterReplyEchoOk(reply, r);
-    return echo ? length : 0;
+    const int expected = length > 0 ? length : ExpectedReplyLength(p, r);
+    if (int(bytes.size()) < expected)
+        return {};
+    const bool checked = checkBlock || !IsBlockRead(r);
+    const auto reply = bytes.first(std::size_t(expected));
+    if (checked && !ReplyCheckOk(p, reply, expected))
+        return {ReplyVerdict::BadCheck, expected};
+    const bool echo =
+        p == Protocol::Modbus ? !checked || ModbusReplyEchoOk(reply, r) : InverterReplyEchoOk(reply, r);
+    return {echo ? ReplyVerdict::Good : ReplyVerdict::WrongEcho, expected};
+}
+
+int ReplyFrameAt(Protocol p, const FrameRequest& r, std::span<const std::uint8_t> bytes, int length) {
+    const ReplyJudgement j = JudgeReply(p, r, bytes, length);
+    return j.verdict == ReplyVerdict::Good || j.verdict == ReplyVerdict::Exception ? j.length : 0;
 }
 
 bool RepliesAlike(Protocol p, const FrameRequest& a, const FrameRequest& b) {

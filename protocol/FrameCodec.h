@@ -48,6 +48,8 @@ struct FrameRequest {
     StationChoice station;
     bool allowBlockRead = true; // a read of "FC10"/"r300" asks for the whole block
     bool omitFirstByte = false; // the repeated probe of the scans (see BuildModbusFrame)
+    // A MODBUS read of this many registers (0: the block's five for a block read, else one).
+    int registers = 0;
 };
 
 // Digit value of a hex character, -1 for any other character.
@@ -85,9 +87,12 @@ std::vector<std::uint8_t> BuildFrame(Protocol p, const FrameRequest& r);
 
 // The request is a block read (kind 'R', a block number, block reads allowed).
 bool IsBlockRead(const FrameRequest& r);
+// The registers a MODBUS read asks for.
+int ModbusReadRegisters(const FrameRequest& r);
 
 // Reply lengths the exchange waits for. Maker's: 7, 8 with a station byte, 10 / 11 for a
-// 32-bit parameter; MODBUS: 7 for a read, 8 for a write echo; 15 for a block read in both.
+// 32-bit parameter; MODBUS: 7 for a read (5 and two bytes a register), 8 for a write echo; 15
+// for a block read in both.
 int ExpectedInverterReplyLength(bool wide, bool station, bool blockRead);
 int ExpectedModbusReplyLength(char kind, bool blockRead);
 int ExpectedReplyLength(Protocol p, const FrameRequest& r);
@@ -104,14 +109,28 @@ bool ReplyCheckOk(Protocol p, std::span<const std::uint8_t> reply, int length);
 bool InverterReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r);
 // A MODBUS reply fits the request: a read's function and byte count are those of the request
 // (a read reply names no register), a write's echo repeats the request's function, register
-// and value. The address is not compared. An exception reply passes: its parser refuses it.
-// False when shorter.
+// and value. The address is not compared. False when shorter, and for an exception reply
+// (JudgeReply knows those).
 bool ModbusReplyEchoOk(std::span<const std::uint8_t> reply, const FrameRequest& r);
 
-// A whole reply to `r` at the start of `bytes`: its length when one stands there with a good
-// sum or CRC and r's echo (a MODBUS exception reply to r's function counts: it answers r too),
-// 0 when none does. A block reply is checked here too: a reply found in a stream must prove it.
-// `length`: the reply's length when the caller expects another than ExpectedReplyLength (0).
+// How the bytes at the start of a reply stand against the request: not all there yet, a whole
+// good reply, a MODBUS exception reply to r's function (5 bytes with their CRC: an answer known
+// by its content, long before the time-out), or a whole reply with a wrong sum or CRC, or that
+// answers another request (the maker's number and letter; a MODBUS function, byte count or write
+// echo that is not r's).
+enum class ReplyVerdict { Incomplete, Good, Exception, BadCheck, WrongEcho };
+struct ReplyJudgement {
+    ReplyVerdict verdict = ReplyVerdict::Incomplete;
+    int length = 0; // of the reply, once it is whole
+};
+// The one judge of a reply. `length`: the reply's length when the caller expects another than
+// ExpectedReplyLength (0). Without `checkBlock` a block read's reply counts by its length alone
+// (and the maker's echo), as the main exchange takes the display block; every other reply is
+// checked.
+ReplyJudgement JudgeReply(Protocol p, const FrameRequest& r, std::span<const std::uint8_t> bytes,
+                          int length = 0, bool checkBlock = true);
+// A whole reply to `r` at the start of `bytes`, good or an exception reply, checked whatever it
+// is (a reply found in a stream must prove itself): its length, 0 when none stands there.
 int ReplyFrameAt(Protocol p, const FrameRequest& r, std::span<const std::uint8_t> bytes, int length = 0);
 // A reply to read `a` passes every check of a reply to read `b` and would give b another
 // value: the same length and echo. A MODBUS read reply names no register, so all reads of one

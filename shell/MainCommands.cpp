@@ -630,16 +630,24 @@ bool MainWindow::mayRun(const QAction* gate) const {
 }
 
 void MainWindow::run(MainCommand command) {
+    // A command that comes while the link waits for the drive (from the accessibility bus: the
+    // user's own clicks wait for the end of the wait) runs after that wait, not inside it.
+    if (link_) {
+        const QPointer<MainWindow> self(this);
+        link_->whenLineFree([self, command] {
+            if (self)
+                self->runNow(command);
+        });
+        return;
+    }
+    runNow(command);
+}
+
+void MainWindow::runNow(MainCommand command) {
     const CommandRow* found = rowOf(command);
     if (!found)
         return;
     const CommandRow& row = *found;
-    // A command that comes while the link waits for the drive (from the accessibility bus: the
-    // user's own clicks wait for the end of the wait) runs after that wait, not inside it.
-    if (link_ && link_->lineHeld()) {
-        QTimer::singleShot(FormActivation::kHeldRetryMs, this, [this, command] { run(command); });
-        return;
-    }
     if (row.gate == Gate::Window && !mayRun(nullptr))
         return;
     if (row.gate == Gate::Item && !mayRun(item(command)))

@@ -58,7 +58,12 @@ MainWindow::MainWindow(ProgramContext& context, Options& options, Asker& asker, 
     bindTableCommands();
     setLinkIcon(LinkIcon::Idle);
     FormActivation::watch(this, [this] { checkDriveUnlessTransferring(); });
-    FormActivation::holdWhile(this, [this] { return link_ && link_->lineHeld(); });
+    FormActivation::deferWith(this, [this](std::function<void()> handler) {
+        if (link_)
+            link_->whenLineFree(std::move(handler));
+        else
+            handler();
+    });
     // The table sets its flag when it becomes active; any other window but this one clears it.
     FormActivation::observe(this, [this](QWidget* w) {
         if (w != this && !qobject_cast<ParameterTableWindow*>(w))

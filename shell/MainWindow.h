@@ -305,6 +305,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // run() once the line is free.
+    void runNow(MainCommand command);
     // Built from the command table (MainCommands.cpp).
     void buildMenus();
     void buildToolBar();

@@ -60,9 +60,9 @@ public:
         connect(form, &QObject::destroyed, this, [this, form] { deactivated_.remove(form); });
     }
     QWidget* last() const { return last_; }
-    void holdWhile(QObject* owner, std::function<bool()> held) {
-        holdOwner_ = owner;
-        held_ = std::move(held);
+    void deferWith(QObject* owner, FormActivation::Deferral defer) {
+        deferOwner_ = owner;
+        defer_ = std::move(defer);
     }
     void observe(QObject* owner, std::function<void(QWidget*)> observer) {
         observerOwner_ = owner;
@@ -99,13 +99,20 @@ protected:
 
 private:
     void run(QWidget* w) {
+        if (deferOwner_ && defer_) {
+            const QPointer<QWidget> form(w);
+            defer_([this, form] {
+                if (form)
+                    runNow(form);
+            });
+            return;
+        }
+        runNow(w);
+    }
+    void runNow(QWidget* w) {
         auto it = watched_.find(w);
         if (it == watched_.end())
             return;
-        if (holdOwner_ && held_ && held_()) {
-            QTimer::singleShot(FormActivation::kHeldRetryMs, w, [this, w] { run(w); });
-            return;
-        }
         it->pending = false;
         if (it->running)
             return;
@@ -122,8 +129,8 @@ private:
     // Cleared when the form goes, so a new window at the same address is still a change.
     QPointer<QWidget> last_;
     QPointer<QObject> observerOwner_;
-    QPointer<QObject> holdOwner_;
-    std::function<bool()> held_;
+    QPointer<QObject> deferOwner_;
+    FormActivation::Deferral defer_;
     std::function<void(QWidget*)> observer_;
 };
 
@@ -141,8 +148,8 @@ QWidget* FormActivation::lastActiveForm() {
     return ActivationFilter::instance().last();
 }
 
-void FormActivation::holdWhile(QObject* owner, std::function<bool()> held) {
-    ActivationFilter::instance().holdWhile(owner, std::move(held));
+void FormActivation::deferWith(QObject* owner, Deferral defer) {
+    ActivationFilter::instance().deferWith(owner, std::move(defer));
 }
 
 void FormActivation::observe(QObject* owner, std::function<void(QWidget*)> observer) {

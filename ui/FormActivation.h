@@ -10,8 +10,6 @@
 // never inside itself (a box it shows re-activates the window when it closes).
 class FormActivation {
 public:
-    // How often what is held while the link waits for the drive looks again.
-    static constexpr int kHeldRetryMs = 20;
     // Watches `form` for as long as it exists.
     static void watch(QWidget* form, std::function<void()> handler);
     // The window that last became active among the program's windows (tests).
@@ -21,8 +19,10 @@ public:
     // Runs `handler` when another of the program's windows becomes active after `form` was
     // the active one (boxes and file dialogs do not count), for as long as form exists.
     static void watchDeactivation(QWidget* form, std::function<void()> handler);
-    // While `held` answers true the activation handlers wait, and run once it answers false:
-    // for as long as owner exists. An activation that comes while the link waits for the drive
-    // in the event loop must not talk to the drive under that exchange.
-    static void holdWhile(QObject* owner, std::function<bool()> held);
+    // Every activation handler is handed to `defer`, which runs it now or later (the link runs
+    // it once the line is free: an activation that comes while the link waits for the drive in
+    // the event loop must not talk to the drive under that exchange); for as long as owner
+    // exists.
+    using Deferral = std::function<void(std::function<void()> handler)>;
+    static void deferWith(QObject* owner, Deferral defer);
 };

@@ -136,6 +136,13 @@ void TransferCommands::runSelected(DriveCommand command) {
     CommandGuard guard(kGuard);
     if (guard.busy())
         return;
+    // As the whole-table commands: a failed connection is said before the special-setup check,
+    // whose silent connect would grey the table's items and end the command without a word.
+    if (!link_.ConnectDrive()) {
+        ShowMsg(context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
+        host_.focusTableGrid();
+        return;
+    }
     checks_.CheckSpSetup();
     if (link_.specialSetup())
         return;

@@ -150,7 +150,7 @@ protected:
     void settle() {
         int quiet = 0;
         waitUntil([&] {
-            quiet = rig.link->probePending() ? 0 : quiet + 1;
+            quiet = rig.link->backgroundPending() ? 0 : quiet + 1;
             return quiet >= 5;
         });
     }

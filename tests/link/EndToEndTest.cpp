@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 using namespace simtest;
 
@@ -143,7 +144,6 @@ TEST_P(EndToEnd, WritesOfBothKindsAreStoredAndEchoed) {
 TEST_P(EndToEnd, TheDisplayBlockGivesItsFirstWord) {
     EXPECT_EQ(transact("FC10"), 0xBF7Du);
     EXPECT_FALSE(link.lastExchangeFailed());
-    EXPECT_TRUE(link.lastRequestWasBlockRead());
 }
 
 TEST_P(EndToEnd, StationRulesDecideWhoAnswers) {
@@ -179,10 +179,11 @@ TEST_P(EndToEnd, AFaultyReplyIsNeverTakenAsAValue) {
         kinds.push_back(SimFaultKind::Exception);
     kinds.push_back(SimFaultKind::Late);
     for (SimFaultKind kind : kinds) {
-        sim->setFaults({{kind, 1.0, 400}});
+        // Late: past the second a reply is awaited beyond its time-out.
+        sim->setFaults({{kind, 1.0, 1400}});
         // A faulty reply is waited for as long as a loaded machine needs (else its bytes could
         // come after the time-out and pass for the next reply); silence and the late reply, due
-        // 400 ms after the request, are not.
+        // 1.4 s after the request, are not.
         const bool repliesInTime = kind != SimFaultKind::NoReply && kind != SimFaultKind::Late;
         link.setReplyTimeout(repliesInTime ? kLoadedReplyShortMs : 150);
         EXPECT_EQ(transact("0000"), 0u) << int(kind);
@@ -368,25 +369,45 @@ TEST(EndToEndScan, FindsTheDriveOnTheSecondPortAtItsOwnLineSettings) {
 
 // On a line where nothing answers, the wait for the reply keeps the event loop going; what the
 // event loop asks of the line meanwhile does not reach it: a blocking exchange fails as busy, a
-// background one goes out after the wait, in order, and its answer comes from the event loop.
-TEST(ServedWait, TheEventLoopRunsDuringTheWaitAndWhatItAsksOfTheLineWaitsForIt) {
+// background one goes out after the wait, in order, and its answer comes from the event loop;
+// closing the port waits for the exchange under way, which ends as any unanswered one does.
+
+class ServedWait : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(line.path.isEmpty());
+        link.setPortPathResolver({});
+        link.setServeWindowsWhileWaiting(true);
+        ASSERT_EQ(link.openPort(line.path, 3, 1), SerialError::None);
+        o.replyTimeoutMs = 100;
+    }
+    void runEventsUntil(const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < kLoadedMachineMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    // Maker's reads of five bytes each that reached the line.
+    std::size_t requestsOnTheLine() { return line.takeWritten().size() / 5; }
+
     DeafLine line;
-    ASSERT_FALSE(line.path.isEmpty());
     TermiosSerialPort port;
     ProgramContext context;
-    CommLink link(context, port, systemClock(), installedAsker());
-    link.setPortPathResolver({});
-    link.setServeWindowsWhileWaiting(true);
-    ASSERT_EQ(link.openPort(line.path, 3, 1), SerialError::None);
+    CommLink link{context, port, systemClock(), installedAsker()};
     ExchangeOptions o = link.mainOptions();
-    o.replyTimeoutMs = 100;
+};
 
-    bool heldInTimer = false;
+TEST_F(ServedWait, TheEventLoopRunsDuringTheWaitAndWhatItAsksOfTheLineWaitsForIt) {
+    bool ranInTimer = false;
+    bool putOffRanInTimer = false;
+    bool putOffRan = false;
     ExchangeFailure nested = ExchangeFailure::None;
     bool pendingInTimer = true;
     std::vector<QString> answered;
     QTimer::singleShot(0, [&] {
-        heldInTimer = link.lineHeld();
+        ranInTimer = true;
+        link.whenLineFree([&] { putOffRan = true; });
+        putOffRanInTimer = putOffRan;
         nested = link.exchange(link.request(QStringLiteral("0001"), 'R'), o).failure;
         for (const char* comNo : {"0002", "0003"})
             link.exchangeInBackground(link.request(QString::fromLatin1(comNo), 'R'), o,
@@ -394,21 +415,50 @@ TEST(ServedWait, TheEventLoopRunsDuringTheWaitAndWhatItAsksOfTheLineWaitsForIt) 
                                           EXPECT_EQ(r.failure, ExchangeFailure::ReplyTimeout);
                                           answered.push_back(QString::fromLatin1(comNo));
                                       });
-        pendingInTimer = link.probePending();
+        pendingInTimer = link.backgroundPending();
     });
     const ExchangeResult r = link.exchange(link.request(QStringLiteral("0000"), 'R'), o);
     EXPECT_EQ(r.failure, ExchangeFailure::ReplyTimeout);
-    EXPECT_TRUE(heldInTimer);
+    EXPECT_TRUE(ranInTimer);
+    EXPECT_FALSE(putOffRanInTimer);
     EXPECT_EQ(nested, ExchangeFailure::LineBusy);
     EXPECT_FALSE(pendingInTimer);
     EXPECT_TRUE(answered.empty());
-    EXPECT_FALSE(link.lineHeld());
 
-    QElapsedTimer waited;
-    waited.start();
-    while (answered.size() < 2 && waited.elapsed() < kLoadedMachineMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    runEventsUntil([&] { return answered.size() == 2; });
+    EXPECT_TRUE(putOffRan);
     EXPECT_EQ(answered, (std::vector<QString>{QStringLiteral("0002"), QStringLiteral("0003")}));
     // The first read and the two put off went out; the busy one never did.
-    EXPECT_EQ(link.owedReplies().size(), 3);
+    EXPECT_EQ(requestsOnTheLine(), 3u);
+}
+
+TEST_F(ServedWait, ClosingThePortInsideAWaitClosesItAfterTheExchangeWhichFailsAsUnanswered) {
+    for (const bool background : {false, true}) {
+        SCOPED_TRACE(background ? "a background exchange a blocking caller completes"
+                                : "a blocking exchange");
+        ASSERT_EQ(link.openPort(line.path, 3, 1), SerialError::None);
+        std::optional<ExchangeResult> inBackground;
+        if (background)
+            link.exchangeInBackground(link.request(QStringLiteral("0002"), 'R'), o,
+                                      [&](const ExchangeResult& r) { inBackground = r; });
+        bool openInTimer = false;
+        QTimer::singleShot(0, [&] {
+            link.closePort();
+            openInTimer = link.PortOpen();
+        });
+        // Another number each time: a read alike one the drive still owes would wait for a sync.
+        const ExchangeResult r =
+            link.exchange(link.request(background ? QStringLiteral("0001") : QStringLiteral("0000"), 'R'), o);
+        EXPECT_TRUE(openInTimer);
+        EXPECT_EQ(r.failure, ExchangeFailure::ReplyTimeout);
+        if (background) {
+            runEventsUntil([&] { return inBackground.has_value(); });
+            ASSERT_TRUE(inBackground);
+            EXPECT_EQ(inBackground->failure, ExchangeFailure::ReplyTimeout);
+        }
+        runEventsUntil([&] { return !link.PortOpen(); });
+        EXPECT_FALSE(link.PortOpen());
+        EXPECT_FALSE(link.portFailed());
+        line.takeWritten();
+    }
 }

@@ -1,5 +1,6 @@
 // Whole transfers against the simulated drive while it misbehaves: late replies (just past the
-// time-out, and MODBUS ones up to six time-outs late), lost replies, bad sums, noise and
+// second a reply is awaited beyond its time-out, and MODBUS ones up to six time-outs later),
+// lost replies, bad sums, noise and
 // exceptions. Whatever fails must be marked and listed, and nothing may be stored from a reply
 // that answered another request. The drive sits behind the fake port with its own reply times
 // on a manual clock: which reply is late is the drive's choice, never the machine's load. A
@@ -22,7 +23,9 @@ using namespace transfertest;
 namespace {
 
 constexpr int kTimeoutMs = 80;
-constexpr int kLateMs = kTimeoutMs + 25; // just past the time-out
+// A reply is awaited a second past its time-out: these come just after that.
+constexpr int kAwaitedMs = kTimeoutMs + 1000;
+constexpr int kLateMs = kAwaitedMs + 25;
 
 struct FaultCase {
     std::string name;
@@ -152,18 +155,19 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, TransferFaults,
-    testing::Values(FaultCase{"InverterLate", SimProtocol::Inverter, SimFaultKind::Late, 16},
-                    FaultCase{"ModbusLate", SimProtocol::Modbus, SimFaultKind::Late, 16},
-                    FaultCase{"ModbusLateTwoTimeOuts", SimProtocol::Modbus, SimFaultKind::Late, 8, 180},
-                    FaultCase{"ModbusLateThreeTimeOuts", SimProtocol::Modbus, SimFaultKind::Late, 8, 240},
-                    FaultCase{"ModbusLateSixTimeOuts", SimProtocol::Modbus, SimFaultKind::Late, 8, 480},
-                    FaultCase{"InverterNoReply", SimProtocol::Inverter, SimFaultKind::NoReply, 8},
-                    FaultCase{"ModbusNoReply", SimProtocol::Modbus, SimFaultKind::NoReply, 8},
-                    FaultCase{"InverterChecksum", SimProtocol::Inverter, SimFaultKind::BadCheck, 8},
-                    FaultCase{"ModbusCrc", SimProtocol::Modbus, SimFaultKind::BadCheck, 8},
-                    FaultCase{"InverterGarbage", SimProtocol::Inverter, SimFaultKind::Garbage, 8},
-                    FaultCase{"ModbusGarbage", SimProtocol::Modbus, SimFaultKind::Garbage, 8},
-                    FaultCase{"ModbusException", SimProtocol::Modbus, SimFaultKind::Exception, 8}),
+    testing::Values(
+        FaultCase{"InverterLate", SimProtocol::Inverter, SimFaultKind::Late, 16},
+        FaultCase{"ModbusLate", SimProtocol::Modbus, SimFaultKind::Late, 16},
+        FaultCase{"ModbusLateTwoTimeOuts", SimProtocol::Modbus, SimFaultKind::Late, 8, kAwaitedMs + 160},
+        FaultCase{"ModbusLateThreeTimeOuts", SimProtocol::Modbus, SimFaultKind::Late, 8, kAwaitedMs + 240},
+        FaultCase{"ModbusLateSixTimeOuts", SimProtocol::Modbus, SimFaultKind::Late, 8, kAwaitedMs + 480},
+        FaultCase{"InverterNoReply", SimProtocol::Inverter, SimFaultKind::NoReply, 8},
+        FaultCase{"ModbusNoReply", SimProtocol::Modbus, SimFaultKind::NoReply, 8},
+        FaultCase{"InverterChecksum", SimProtocol::Inverter, SimFaultKind::BadCheck, 8},
+        FaultCase{"ModbusCrc", SimProtocol::Modbus, SimFaultKind::BadCheck, 8},
+        FaultCase{"InverterGarbage", SimProtocol::Inverter, SimFaultKind::Garbage, 8},
+        FaultCase{"ModbusGarbage", SimProtocol::Modbus, SimFaultKind::Garbage, 8},
+        FaultCase{"ModbusException", SimProtocol::Modbus, SimFaultKind::Exception, 8}),
     caseName);
 INSTANTIATE_TEST_SUITE_P(Lateness, TransferFaults, testing::ValuesIn(latenessSweep()), caseName);
 

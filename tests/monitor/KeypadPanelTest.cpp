@@ -287,7 +287,7 @@ TEST_F(Panel, KeysPressedWhileTheDriveIgnoresWritesReturnAtOnceAndEachWriteIsWai
             press(&KeypadPanel::pressStop);
         // The drive's time passes until the exchange ends, as the port's notifier would see it.
         while (watched.backgroundExchangePending()) {
-            watched.continueProbe();
+            watched.continueBackground();
             if (watched.backgroundExchangePending())
                 clock.advance(1);
         }
@@ -326,9 +326,9 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSo) {
     std::vector<qint64> waitsAt; // the clock as each wait in the event loop began
     waiting.atWait = [&] {
         waitsAt.push_back(clock.now());
-        while (watched.probePending()) {
-            watched.continueProbe();
-            if (watched.probePending())
+        while (watched.backgroundPending()) {
+            watched.continueBackground();
+            if (watched.backgroundPending())
                 clock.advance(1);
         }
         QCoreApplication::processEvents();

@@ -46,7 +46,7 @@ TEST_F(EndToEnd, StartWithAFileConnectsToTheDriveOnCom1AndShowsTheTable) {
     ASSERT_NE(program.link(), nullptr);
     // The connect's answer comes from the event loop (and an activation's special-setup check
     // may follow it, which leaves the keypad's command enabled whatever it finds).
-    ASSERT_TRUE(waitUntil([&] { return !program.link()->probePending(); }));
+    ASSERT_TRUE(waitUntil([&] { return !program.link()->backgroundPending(); }));
     EXPECT_TRUE(program.link()->PortOpen());
     EXPECT_FALSE(program.link()->lastExchangeFailed());
     EXPECT_TRUE(program.main()->driveCommandRequested(DriveCommand::KeyPad));

@@ -79,12 +79,15 @@ inline void attachDrive(FakeSerialPort& port, DriveSimulator& drive, const QStri
     };
 }
 
-// Late replies to test at a reply time-out: none to five time-outs in quarters, and seconds.
+// Late replies to test at a reply time-out: none to five time-outs in quarters, either side of
+// the second past the time-out that a reply is awaited, and seconds.
 inline std::vector<int> latenessGrid(int timeoutMs) {
     std::vector<int> grid;
     for (int ms = 0; ms <= 5 * timeoutMs; ms += timeoutMs / 4)
         grid.push_back(ms);
-    grid.insert(grid.end(), {1000, 2500});
+    const int awaited = timeoutMs + 1000;
+    grid.insert(grid.end(),
+                {awaited - timeoutMs / 4, awaited + timeoutMs / 4, awaited + 3 * timeoutMs, 2500});
     return grid;
 }
 

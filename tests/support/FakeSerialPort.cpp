@@ -103,7 +103,7 @@ bool FakeSerialPort::drain(int timeoutMs) {
 }
 
 int FakeSerialPort::read(std::span<std::uint8_t> buf) {
-    if (!open_)
+    if (!open_ || failWaits)
         return -1;
     deliverDue();
     const std::size_t n = std::min(buf.size(), rx_.size());

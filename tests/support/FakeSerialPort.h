@@ -57,7 +57,7 @@ public:
     qint64 drainMs = 0;
     // Makes the next writes fail.
     bool failWrites = false;
-    // The device fails while the link waits for a reply (unplugged).
+    // The device fails (unplugged): waits and reads fail until this is cleared.
     bool failWaits = false;
 
     // ---- Record ----

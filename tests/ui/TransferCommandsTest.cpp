@@ -255,8 +255,21 @@ TEST_P(Commands, SelectedCommandsActOnlyForTheActiveTable) {
     commands.importSelected();
     commands.exportSelected();
     EXPECT_EQ(host.events, (std::vector<std::string>{"import selected", "focus"}));
-    EXPECT_EQ(rig.frameTexts(), std::vector<std::string>{"R 0000"})
-        << "the special-setup check connects by itself";
+    EXPECT_EQ(rig.frameTexts(), connectAndCheck()) << "the connect, then the special-setup check's own";
+}
+
+// The special-setup check connects silently and its failure greys the table's items: the
+// selected commands say that the drive cannot be reached before it, as the whole-table ones do.
+TEST_P(Commands, SelectedCommandsOnADriveThatDoesNotAnswerSaySo) {
+    host.state.tableActive = true;
+    rig.sim->setFaults({{SimFaultKind::NoReply, 1.0}});
+    rig.link->setReplyTimeout(100);
+    rig.prompter.answer(BoxAnswer::Ok);
+    rig.prompter.answer(BoxAnswer::Ok);
+    commands.importSelected();
+    commands.exportSelected();
+    EXPECT_EQ(rig.prompter.texts(), (QStringList{"m3", "m3"}));
+    EXPECT_EQ(host.events, (std::vector<std::string>{"focus", "focus"}));
 }
 
 TEST_P(Commands, ADisabledMenuItemStopsItsCommand) {

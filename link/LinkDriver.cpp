@@ -1,0 +1,158 @@
+#include "link/LinkDriver.h"
+
+#include "platform/Clock.h"
+#include "platform/PumpEvents.h"
+#include "platform/SerialPort.h"
+
+#include <QSocketNotifier>
+
+LinkDriver::LinkDriver(LineExchanger& line, SerialPort& port, Clock& clock)
+    : line_(line), port_(port), clock_(clock) {
+    stepTimer_.setSingleShot(true);
+    stepTimer_.setTimerType(Qt::PreciseTimer);
+    stepTimer_.callOnTimeout([this] { continueBackground(); });
+    putOffTimer_.setSingleShot(true);
+    putOffTimer_.setInterval(0);
+    putOffTimer_.callOnTimeout([this] { runPutOff(); });
+}
+
+LinkDriver::~LinkDriver() {
+    abandonBackground();
+}
+
+void LinkDriver::whenFree(std::function<void()> work) {
+    if (held()) {
+        post(std::move(work));
+        return;
+    }
+    // What was put off before comes first.
+    runPutOff();
+    work();
+}
+
+void LinkDriver::post(std::function<void()> work) {
+    putOff_.push_back(std::move(work));
+    if (!held())
+        putOffTimer_.start();
+}
+
+void LinkDriver::release() {
+    --held_;
+    if (!held() && !putOff_.empty())
+        putOffTimer_.start();
+}
+
+void LinkDriver::runPutOff() {
+    // Started again when the wait that holds the line is over.
+    while (!held() && !putOff_.empty()) {
+        const std::function<void()> work = std::move(putOff_.front());
+        putOff_.erase(putOff_.begin());
+        work();
+    }
+}
+
+void LinkDriver::run(LineOperation& op) {
+    LineExchanger::Wait wait;
+    while (!line_.advance(op, wait))
+        if (waitFor(wait) == WaitResult::Error)
+            line_.lineError(op);
+}
+
+WaitResult LinkDriver::waitFor(const LineExchanger::Wait& wait) {
+    if (!wait.forBytes) {
+        clock_.sleepUntilUs(wait.untilUs);
+        return WaitResult::Timeout;
+    }
+    const int ms = waitMsFor(wait.untilUs - clock_.nowUs());
+    if (serveWindows_ && port_.pollHandle() >= 0) {
+        ++held_;
+        const ServedWait served = WaitReadableServingWindows(port_.pollHandle(), ms);
+        release();
+        // A failed device wakes the notifier too: the read that follows finds it.
+        if (served != ServedWait::NotServed)
+            return served == ServedWait::Readable ? WaitResult::Readable : WaitResult::Timeout;
+    }
+    return port_.waitReadable(ms);
+}
+
+void LinkDriver::start(std::unique_ptr<LineOperation> op, Done done) {
+    pending_ = std::make_unique<Pending>(Pending{std::move(op), std::move(done)});
+    if (port_.pollHandle() < 0) {
+        // A port that cannot be watched (a test's fake line) is waited for at once.
+        const std::unique_ptr<Pending> p = std::move(pending_);
+        run(*p->op);
+        if (p->done)
+            p->done(*p->op);
+        return;
+    }
+    // The request goes out now; what follows it, even a reply already there, from the event
+    // loop: the caller's own work comes first.
+    LineExchanger::Wait wait;
+    ++held_;
+    const bool over = line_.advance(*pending_->op, wait);
+    release();
+    if (over)
+        wait = {clock_.nowUs(), false};
+    watch(wait);
+}
+
+void LinkDriver::continueBackground() {
+    if (!pending_ || held())
+        return;
+    LineExchanger::Wait wait;
+    ++held_;
+    const bool over = line_.advance(*pending_->op, wait);
+    release();
+    if (!over) {
+        watch(wait);
+        return;
+    }
+    stopWatching();
+    const std::unique_ptr<Pending> p = std::move(pending_);
+    if (p->done)
+        p->done(*p->op);
+}
+
+void LinkDriver::finishBackground() {
+    if (!pending_)
+        return;
+    stopWatching();
+    // Taken off first: nothing that runs during the wait can end it under this call.
+    const std::unique_ptr<Pending> p = std::move(pending_);
+    run(*p->op);
+    if (p->done)
+        p->done(*p->op);
+}
+
+void LinkDriver::abandonBackground() {
+    if (!pending_)
+        return;
+    stopWatching();
+    line_.abandon(*pending_->op);
+    pending_.reset();
+}
+
+void LinkDriver::watch(const LineExchanger::Wait& wait) {
+    const int fd = port_.pollHandle();
+    if (!notifier_ || notifier_->socket() != qintptr(fd)) {
+        notifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                         [this] { continueBackground(); });
+    }
+    // Each byte comes through the notifier (a wait for the silent interval takes none); the timer
+    // ends the wait under way.
+    notifier_->setEnabled(wait.forBytes);
+    stepTimer_.start(waitMsFor(wait.untilUs - clock_.nowUs()));
+}
+
+void LinkDriver::stopWatching() {
+    stepTimer_.stop();
+    // Kept for the next operation: this may run inside the notifier's own signal.
+    if (notifier_)
+        notifier_->setEnabled(false);
+}
+
+void LinkDriver::portClosed() {
+    stopWatching();
+    notifier_.reset();
+}
