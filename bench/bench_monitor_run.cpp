@@ -156,8 +156,8 @@ private:
     EventLoopPacer inner_;
 };
 
-// The monitor's model over the small table: the first `channels` items after "0000". The time
-// base stays the model's: the shortest it offers for these items, or a longer one kept.
+// The monitor's model over the small table: the first `channels` items after "0000", at the
+// shortest time base the model offers for them.
 void setUpChannels(MonitorModel& m, int channels) {
     for (int i = 0; i < kMonitorChannels; ++i)
         m.channels[std::size_t(i)].checked = i < channels;
@@ -167,7 +167,7 @@ void setUpChannels(MonitorModel& m, int channels) {
         r.Byte = 2;
         r.Mul = 100;
     }
-    m.recount(MonitorModel::TimeBaseRule::Keep);
+    m.recount();
     m.setPointsPerChannel(10000);
 }
 
@@ -254,11 +254,11 @@ void BM_RunPacing(benchmark::State& state) {
     QCoreApplication::processEvents();
     MonitorModel& model = monitor.model();
     setUpChannels(model, items);
-    // What the window's activation does: the link measured, the shortest time base worked out.
+    // What the window's activation does: the link measured, the time base set to the shortest.
     model.connectAndMeasure();
     const int shortestMs = model.timeBaseEdit.minimum / 5; // five samples a division
     if (periodMs == 0) {
-        model.recount(MonitorModel::TimeBaseRule::Reset);
+        // The shortest, as the activation left it.
     } else if (periodMs < shortestMs) {
         state.SkipWithError(
             ("not offered: the shortest period for these items is " + std::to_string(shortestMs) + " ms")

@@ -96,7 +96,7 @@ void MonitorModel::SetStatusItems() {
     state_.watchAlarm = alarm && ChannelRecs[kAlarmRecord].ParaIndex >= 0;
     fillRecord(ChannelRecs[kTripRecord], trip ? QStringLiteral("FC90") : QString());
     state_.watchTrip = trip && ChannelRecs[kTripRecord].ParaIndex >= 0;
-    recount(TimeBaseRule::Keep);
+    recount();
     state_.keepTripData = opt_.monitorShowsTripData.checked() && opt_.monitorShowsTripData.enabled();
 }
 

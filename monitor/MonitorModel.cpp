@@ -173,14 +173,14 @@ void MonitorModel::setChannelChecked(int i, bool on) {
     if (i < 0 || i >= kMonitorChannels)
         return;
     channels[std::size_t(i)].checked = on;
-    recount(TimeBaseRule::Reset);
+    recount();
     notify();
 }
 
 void MonitorModel::checkChannels(std::span<const bool> on) {
     for (std::size_t i = 0; i < on.size() && i < channels.size(); ++i)
         channels[i].checked = on[i];
-    recount(TimeBaseRule::Reset);
+    recount();
     notify();
 }
 
@@ -548,7 +548,7 @@ void MonitorModel::setZoomChecked(bool on) {
 
 // ---- Recount ------------------------------------------------------------------------------------
 
-void MonitorModel::recount(TimeBaseRule rule) {
+void MonitorModel::recount() {
     state_.channelSlots = 10;
     state_.activeCount = 0;
     for (MonitorChannel& c : channels) {
@@ -592,13 +592,8 @@ void MonitorModel::recount(TimeBaseRule rule) {
         t.minimum = state_.minItemTimeMs * state_.activeCount * 5;
         // A slow link can need more than the longest time base; the window must still take one.
         t.maximum = std::max(kTimeBaseMaximum, t.minimum);
-        if (rule == TimeBaseRule::Reset || t.position < t.minimum) {
-            t.position = t.minimum;
-            t.text = oneDecimal(t.minimum * 0.001);
-        } else if (t.position > t.maximum) {
-            t.position = t.maximum;
-            t.text = oneDecimal(t.maximum * 0.001);
-        }
+        t.position = t.minimum;
+        t.text = oneDecimal(t.minimum * 0.001);
         if (opt_.continuousMonitoring.checked())
             UpdateContinuousTimeBase();
     }

@@ -264,11 +264,9 @@ public:
     QString slopeText() const;
 
     // ---- Recount -------------------------------------------------------------------------
-    enum class TimeBaseRule {
-        Reset, // the time base goes to the new shortest one (a channel box was clicked)
-        Keep,  // a longer time base is kept; a shorter one is raised to the shortest
-    };
-    void recount(TimeBaseRule rule);
+    // Counts the active items and sets the time base to the shortest they allow: a longer
+    // one never survives a recount, so one slow measurement of the link is undone by the next.
+    void recount();
     // Shown seconds per division of continuous recording (and the recording's time base and size texts).
     int UpdateContinuousTimeBase();
     // Top of the trigger marker for the level, in a plot rectangle from top to bottom.

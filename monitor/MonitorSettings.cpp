@@ -72,15 +72,14 @@ void MonitorModel::RestoreMonitorSetup() {
         // A system colour (negative) or garbage takes the channel's own colour.
         setColour(n - 1, c >= 0 && c <= 0xFFFFFF ? c : def);
     }
-    // Without a saved time base the recount below gives the shortest one.
+    // A saved time base is checked as a typed one; the recount below then sets the shortest.
     if (ini.valueExists(kSection, QStringLiteral("Time"))) {
         setText(MonitorField::TimeBase, 0, ini.readString(kSection, QStringLiteral("Time")));
         enter(MonitorField::TimeBase);
     }
     for (int n = 1; n <= kMonitorChannels; ++n)
         channels[std::size_t(n - 1)].checked = ini.readBool(kSection, key("Select", n), n <= 5);
-    // The saved time base stays unless the channels now need a longer one.
-    recount(TimeBaseRule::Keep);
+    recount();
     setText(MonitorField::YMaximum, 0,
             ini.readString(kSection, QStringLiteral("Max"), QStringLiteral("100")));
     enter(MonitorField::YMaximum);

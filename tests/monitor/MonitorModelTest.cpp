@@ -197,7 +197,7 @@ TEST_F(Monitor, TheTimeBaseKeepsWithinItsShortestAndLongest) {
     m.noteSpeed(m.runState().readTimeMs, 50);
     for (int i = 0; i < kMonitorChannels; ++i)
         m.channels[i].checked = i == 0;
-    m.recount(MonitorModel::TimeBaseRule::Reset);
+    m.recount();
     EXPECT_EQ(m.timeBaseEdit.minimum, 250);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("0.3")); // 250 ms, rounded half up
     const FieldCase cases[] = {
@@ -268,11 +268,13 @@ TEST_F(Monitor, RecountSetsTheShortestTimeBaseAndTheShareOfPoints) {
     EXPECT_EQ(m.ChannelRecs[kAlarmRecord].ParaIndex, index("FC91"));
     EXPECT_EQ(m.ChannelRecs[kTripRecord].ParaIndex, index("FC90"));
 
-    // A longer time base survives an activation's recount, not a click on a channel box.
+    // A longer time base gives way to the shortest at every recount, the activation's too.
     m.setText(MonitorField::TimeBase, 0, "10");
     m.enter(MonitorField::TimeBase);
     m.SetStatusItems();
-    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("10.0"));
+    EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("4.0"));
+    m.setText(MonitorField::TimeBase, 0, "10");
+    m.enter(MonitorField::TimeBase);
     m.setChannelChecked(5, false);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("3.5"));
 
@@ -294,7 +296,7 @@ TEST_F(Monitor, ASlowLinkStillLeavesATimeBaseThatCanBeTaken) {
     m.noteSpeed(m.runState().readTimeMs, 1100);
     for (int i = 0; i < kMonitorChannels; ++i)
         m.channels[i].checked = true;
-    m.recount(MonitorModel::TimeBaseRule::Reset);
+    m.recount();
     EXPECT_EQ(m.timeBaseEdit.minimum, 55000);
     EXPECT_EQ(m.timeBaseEdit.text, QStringLiteral("55.0"));
     EXPECT_TRUE(m.mayClose());
@@ -321,7 +323,7 @@ TEST_F(Monitor, TheTriggerSourceStepsThroughCheckedChannelsOfTheSlots) {
     MonitorModel& m = create();
     for (int i = 0; i < kMonitorChannels; ++i)
         m.channels[i].checked = i == 0 || i == 2 || i == 4;
-    m.recount(MonitorModel::TimeBaseRule::Keep);
+    m.recount();
     m.clickTriggerSource(2); // trigger off: no effect
     EXPECT_EQ(m.triggerSourceIndex, 0);
     m.setTriggerChecked(true);
@@ -486,7 +488,8 @@ TEST_F(Monitor, ASetUpIsWrittenInItsKeyOrderAndRestoredForItsOwnDriveType) {
     EXPECT_EQ(again.triggerSlope, 2);
     EXPECT_EQ(again.runState().triggerLevel, 40);
     EXPECT_EQ(again.triggerDelayEdit.position, 25);
-    EXPECT_EQ(again.timeBaseEdit.text, QStringLiteral("8.0"));
+    // The saved time base is checked, then the recount sets the shortest.
+    EXPECT_EQ(again.timeBaseEdit.position, again.timeBaseEdit.minimum);
     EXPECT_TRUE(prompter.boxes().empty());
 
     // Not kept: forgotten at the next start.
@@ -580,9 +583,14 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     EXPECT_FALSE(m.portOk());
     EXPECT_FALSE(m.runState().startEnabled);
     EXPECT_EQ(m.runState().minItemTimeMs, 500);
+    const int items = m.runState().activeCount;
+    EXPECT_EQ(m.timeBaseEdit.position, 500 * items * 5);
+    // The drive back: the next activation gives the shortest time base again.
+    driveAnswers = true;
+    m.connectAndMeasure();
+    EXPECT_EQ(m.timeBaseEdit.position, 50 * items * 5);
 
     // While a run owns the link the activation sends nothing.
-    driveAnswers = true;
     m.runLock().setRunning(true);
     const std::size_t writes = port.writes.size();
     m.connectAndMeasure();

@@ -32,7 +32,7 @@ protected:
         model->connectAndMeasure();
         // The link answers at once: the shortest time base is five samples of 50 ms per item.
         model->noteSpeed(model->runState().readTimeMs, 50);
-        model->recount(MonitorModel::TimeBaseRule::Keep);
+        model->recount();
         run = std::make_unique<MonitorRun>(*model, pacer);
         runLock.setHandler([this](bool on) { lockStates.push_back(on); });
         model->setRunLock(&runLock);
@@ -62,7 +62,7 @@ protected:
     }
     void setTimeBase(const char* secondsPerDivision) {
         model->noteSpeed(model->runState().readTimeMs, 50);
-        model->recount(MonitorModel::TimeBaseRule::Keep);
+        model->recount();
         model->setText(MonitorField::TimeBase, 0, QString::fromLatin1(secondsPerDivision));
         ASSERT_TRUE(model->enter(MonitorField::TimeBase));
     }

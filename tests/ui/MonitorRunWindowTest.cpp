@@ -43,7 +43,7 @@ protected:
         m.chooseItem(0, 1); // CH1: the frequency command, which follows FA01
         m.setChannelChecked(0, true);
         m.noteSpeed(m.runState().readTimeMs, 50);
-        m.recount(MonitorModel::TimeBaseRule::Keep);
+        m.recount();
         m.setText(MonitorField::TimeBase, 0, QStringLiteral("0.5"));
         ASSERT_TRUE(m.enter(MonitorField::TimeBase));
         ASSERT_TRUE(driveModel.write(ComNoToRegister(u"FA01"), 1250));
