@@ -66,11 +66,9 @@ std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count
 
 WriteInput inputFromStore(const ProgramContext& context) {
     WriteInput in;
-    in.deviceId =
-        context.drive.files.infoIniPath.isEmpty()
-            ? QStringLiteral("-")
-            : IniFile(context.drive.files.infoIniPath)
-                  .readString(QStringLiteral("Setup"), QStringLiteral("MLD_ID"), QStringLiteral("-"));
+    if (!context.drive.files.infoIniPath.isEmpty())
+        in.deviceId = IniFile(context.drive.files.infoIniPath)
+                          .readBytes(QStringLiteral("Setup"), QStringLiteral("MLD_ID"), in.deviceId);
     in.typeCode = context.drive.identity.typeCode;
     in.formCode = context.drive.identity.formCode;
     in.cpuNumber = context.drive.identity.cpuNumber;
@@ -99,8 +97,9 @@ bool build(const WriteInput& in, QByteArray& out, QStringList* skipped) {
 
     QByteArray text;
     text.reserve(64 * 1024);
-    // UTF-8, as the declaration the peer expects in line 1 states; every text of the file
-    // but the device identifier of our own drive data is ASCII, which reads alike in any page.
+    // Every text of the file but the device identifier is ASCII, which reads alike in any page.
+    // The identifier is the peer's name of the drive, copied as the bytes Info.ini holds: UTF-8
+    // in the drive data we ship, the code page in drive data made on Windows.
     auto line = [&text](const QString& s) {
         text += s.toUtf8();
         text += '\n';
@@ -110,7 +109,7 @@ bool build(const WriteInput& in, QByteArray& out, QStringList* skipped) {
     line(QStringLiteral("<SystemConfigurationFilecomment>"));
     line(QStringLiteral("Created By ") + QString::fromLatin1(kProductName));
     line(QStringLiteral("</SystemConfigurationFilecomment>"));
-    line(QStringLiteral("<Device DeviceSlot=\"0\" DeviceID=\"") + in.deviceId + QStringLiteral("\">"));
+    text += "<Device DeviceSlot=\"0\" DeviceID=\"" + in.deviceId + "\">\n";
     line(QStringLiteral("<DeviceCompatibilityData>"));
     line(QStringLiteral("FB07") + hex4(type) + QStringLiteral("FB05") + hex4(form) + QStringLiteral("FB72") +
          hex4(v) + QStringLiteral("FE08") + hex4(cpu));
@@ -191,7 +190,7 @@ bool isConfigurationFile(const QStringList& lines) {
     return lines.size() > 3 && lines.at(3).contains(QLatin1String("Created By"));
 }
 
-bool checksumMatches(const QStringList& lines) {
+bool checksumMatches(const QStringList& lines, const QList<QByteArray>& lineBytes) {
     qsizetype last = lines.size() - 1;
     while (last >= 0 && lines.at(last).trimmed().isEmpty())
         --last;
@@ -208,7 +207,7 @@ bool checksumMatches(const QStringList& lines) {
     static const unsigned char kLf[] = {'\n'}, kCrLf[] = {'\r', '\n'};
     std::uint16_t lf = 0xFFFF, crlf = 0xFFFF;
     for (qsizetype i = 0; i < last; ++i) {
-        const QByteArray bytes = lines.at(i).toUtf8();
+        const QByteArray bytes = lineBytes.size() == lines.size() ? lineBytes.at(i) : lines.at(i).toUtf8();
         const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
         lf = Crc16Ccitt(Crc16Ccitt(lf, data, static_cast<int>(bytes.size())), kLf, 1);
         crlf = Crc16Ccitt(Crc16Ccitt(crlf, data, static_cast<int>(bytes.size())), kCrLf, 2);

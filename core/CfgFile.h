@@ -22,8 +22,8 @@ std::uint16_t Crc16Ccitt(std::uint16_t crc, const unsigned char* data, int count
 // ---- Writing -------------------------------------------------------------------------
 
 struct WriteInput {
-    QString deviceId; // "MLD_ID" of the drive type's Info.ini, "-" when missing
-    QString typeCode; // decimal texts of the drive's type, capacity and CPU codes
+    QByteArray deviceId = "-"; // "MLD_ID" of the drive type's Info.ini as its bytes stand there
+    QString typeCode;          // decimal texts of the drive's type, capacity and CPU codes
     QString formCode;
     QString cpuNumber;
     // The Value cell of a parameter; a null QString when the drive type has no such number.
@@ -51,8 +51,10 @@ bool isConfigurationFile(const QStringList& lines);
 
 // The file's last line that is not blank is its checksum comment and the CRC of every line
 // before it, each ended by "\n" as the writer ends them (or by "\r\n"), matches it. A file
-// cut short, changed or with anything after the checksum fails.
-bool checksumMatches(const QStringList& lines);
+// cut short, changed or with anything after the checksum fails. The CRC covers the file's
+// bytes: lineBytes, when the file was read in the code page (TextFile::readLines), else the
+// lines in UTF-8.
+bool checksumMatches(const QStringList& lines, const QList<QByteArray>& lineBytes = {});
 
 struct Record {
     QString number; // as the file holds it ("0005", "a012")

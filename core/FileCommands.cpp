@@ -103,7 +103,7 @@ void FileCommands::openParameterFile() {
         return;
     }
     // A file cut short or changed since it was written would load part of a set silently.
-    if (!CfgFile::checksumMatches(lines) &&
+    if (!CfgFile::checksumMatches(lines, lineBytes) &&
         asker_.ask({Msg(context_, MsgId::ConfigChecksumMismatch) + u'\n' + path, context.texts.caption,
                     BoxIcon::Warning, BoxButtons::YesNoDefaultNo}) != BoxAnswer::Yes)
         return;

@@ -260,6 +260,23 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
     return valueOf(lines_[static_cast<size_t>(i)].text);
 }
 
+QByteArray IniFile::readBytes(const QString& section, const QString& key, const QByteArray& def) const {
+    const int i = findKeyLine(section, key);
+    if (i < 0)
+        return def;
+    const Line& l = lines_[static_cast<size_t>(i)];
+    if (l.changed) {
+        const QString v = valueOf(l.text);
+        QByteArray bytes;
+        return legacy_ && TextFile::encodeLegacy(v, bytes) ? bytes : v.toUtf8();
+    }
+    // "=", the quotes and the blanks are never part of a character of UTF-8, CP1252 or CP932.
+    QByteArray v = l.raw.mid(l.raw.indexOf('=') + 1).trimmed();
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.mid(1, v.size() - 2);
+    return v;
+}
+
 int IniFile::readInteger(const QString& section, const QString& key, int def) const {
     const int i = findKeyLine(section, key);
     if (i < 0)

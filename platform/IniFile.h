@@ -9,6 +9,7 @@
 // The file is read once, when the object is made; every read after that is served from
 // memory through an index of sections and keys, so a group of reads through one object
 // costs one read of the file however large it is.
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,10 @@ public:
     bool valueExists(const QString& section, const QString& key) const;
 
     QString readString(const QString& section, const QString& key, const QString& def = QString()) const;
+    // The value as the file holds it: its bytes in the file's own encoding (UTF-8, or the code
+    // page of a file that is not UTF-8, whatever the language reads that page as), trimmed of
+    // ASCII blanks and unquoted as readString does.
+    QByteArray readBytes(const QString& section, const QString& key, const QByteArray& def = {}) const;
     int readInteger(const QString& section, const QString& key, int def) const;
     bool readBool(const QString& section, const QString& key, bool def) const;
 

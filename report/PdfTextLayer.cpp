@@ -1,8 +1,10 @@
 #include "report/PdfTextLayer.h"
 
 #include <QFile>
+#include <QGlyphRun>
 #include <QRawFont>
 #include <QSet>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -22,6 +24,8 @@ const QString& everyCharacter() {
     }();
     return all;
 }
+
+constexpr qreal kUnbounded = 1e6;
 
 bool isHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -71,31 +75,69 @@ void PdfTextLayer::add(const QFont& font, const QString& text) {
         font.family() + u'/' + QString::number(font.weight()) + u'/' + QString::number(font.style());
     Drawn& d = fonts_[key];
     d.font = font;
-    d.text += text;
+    d.texts.insert(text);
 }
 
 QHash<char16_t, char16_t> PdfTextLayer::renames() const {
-    QHash<char16_t, char16_t> out;
-    QSet<char16_t> ambiguous, drawn;
+    // The fonts that drew, by face: each with its glyphs drawn -> the character drawn with each
+    // (of two drawn with one glyph, the lower, whatever the order the texts come in).
+    struct Face {
+        QRawFont raw;
+        QHash<quint32, char16_t> drawnWith;
+    };
+    QHash<QString, Face> faces;
+    QSet<char16_t> drawn;
+    auto note = [&faces](const QRawFont& raw, quint32 glyph, char16_t c) {
+        Face& f = faces[raw.familyName() + u'/' + raw.styleName() + u'/' + QString::number(raw.weight()) +
+                        u'/' + QString::number(raw.style())];
+        f.raw = raw;
+        if (glyph != 0 && f.drawnWith.value(glyph, c) >= c)
+            f.drawnWith.insert(glyph, c);
+    };
     for (const Drawn& d : fonts_) {
-        const QRawFont raw = QRawFont::fromFont(d.font);
-        QHash<quint32, char16_t> drawnWith; // glyph -> the character drawn with it
-        QSet<char16_t> seen;
-        for (const QChar c : d.text) {
-            if (c.isSurrogate() || seen.contains(c.unicode()))
+        const QRawFont requested = QRawFont::fromFont(d.font);
+        for (const QString& text : d.texts) {
+            auto printed = [&text](qsizetype i) { return !text.at(i).isSurrogate() && text.at(i).isPrint(); };
+            bool whole = true; // the requested font has every character
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                if (!printed(i))
+                    continue;
+                drawn.insert(text.at(i).unicode());
+                whole = whole && requested.supportsCharacter(text.at(i));
+            }
+            if (whole) {
+                for (qsizetype i = 0; i < text.size(); ++i)
+                    if (printed(i))
+                        note(requested, requested.glyphIndexesForString(text.mid(i, 1)).value(0),
+                             text.at(i).unicode());
                 continue;
-            seen.insert(c.unicode());
-            drawn.insert(c.unicode());
-            const QList<quint32> g = raw.glyphIndexesForString(QString(c));
-            if (!g.isEmpty() && g[0] != 0)
-                drawnWith.insert(g[0], c.unicode());
+            }
+            // Qt draws the characters the font lacks from fallback fonts that it picks for the
+            // script around them: the text is laid out as drawn to find the font of each.
+            // Where a line breaks does not change the fonts.
+            QTextLayout layout(QString(text).replace(u'\n', QChar::LineSeparator), d.font);
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+                line.setLineWidth(kUnbounded);
+            layout.endLayout();
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                if (!printed(i))
+                    continue;
+                const QList<QGlyphRun> runs = layout.glyphRuns(int(i), 1);
+                if (runs.size() == 1 && runs[0].glyphIndexes().size() == 1)
+                    note(runs[0].rawFont(), runs[0].glyphIndexes()[0], text.at(i).unicode());
+            }
         }
-        const QString& all = everyCharacter();
-        const QList<quint32> glyphs = raw.glyphIndexesForString(all);
+    }
+    QHash<char16_t, char16_t> out;
+    QSet<char16_t> ambiguous;
+    const QString& all = everyCharacter();
+    for (const Face& f : std::as_const(faces)) {
+        const QList<quint32> glyphs = f.raw.glyphIndexesForString(all);
         QSet<quint32> named;
         for (qsizetype i = 0; i < glyphs.size() && i < all.size(); ++i) {
-            const auto it = drawnWith.constFind(glyphs[i]);
-            if (it == drawnWith.cend() || named.contains(glyphs[i]))
+            const auto it = f.drawnWith.constFind(glyphs[i]);
+            if (it == f.drawnWith.cend() || named.contains(glyphs[i]))
                 continue;
             named.insert(glyphs[i]);
             const char16_t name = all.at(i).unicode();

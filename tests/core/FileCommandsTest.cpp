@@ -488,6 +488,27 @@ TEST_F(FileCommandsCfgTest, FileCutShortAsksAndAnIntactOneDoesNot) {
     EXPECT_EQ(values(), (QStringList{"7", "700"}));
 }
 
+// The device identifier is copied as the drive type's Info.ini holds it, in UTF-8 or in the
+// Japanese code page, and the file opens again without a checksum question.
+TEST_F(FileCommandsCfgTest, TheDeviceIdentifierIsCopiedAsInfoIniHoldsIt) {
+    const QString savedPage = TextFile::legacyCodePage();
+    TextFile::setLegacyCodePage("CP932");
+    context.drive.files.infoIniPath = path("Info.ini");
+    for (const QByteArray id : {"\xE8\xA9\xA6\xE9\xA8\x93-1", "\x8E\x8E\x8C\xB1-1"}) { // "試験-1"
+        writeFile("Info.ini", "[Setup]\r\nMLD_ID=" + id + " \r\n");
+        setValue("0001", "700");
+        ASSERT_TRUE(CfgFile::WriteConfigurationXml(context, path("id.cfg"), prompter));
+        EXPECT_TRUE(readFile("id.cfg").contains("\n<Device DeviceSlot=\"0\" DeviceID=\"" + id + "\">\n"))
+            << id.toHex(' ').toStdString();
+        ParaFile::resetValuesToDefaults(context);
+        prompter.clear();
+        open("id.cfg");
+        EXPECT_TRUE(prompter.boxes().empty()) << id.toHex(' ').toStdString();
+        EXPECT_EQ(value("0001"), "700");
+    }
+    TextFile::setLegacyCodePage(savedPage);
+}
+
 TEST_F(FileCommandsCfgTest, ValuesOutsideTheirLimitsAreListedAndMarked) {
     QByteArray bytes = good;
     bytes.replace("000102bc", "000107d0"); // 2000, above 1000

@@ -198,6 +198,10 @@ TEST_F(IniFileTest, LegacyFileIsReadAndWrittenBackInItsCodePage) {
         IniFile ini(path());
         EXPECT_EQ(ini.readString("S", "Name"), QString::fromUtf8("Größe"));
         EXPECT_EQ(ini.readString("S", "Cur"), QString::fromUtf8("€"));
+        EXPECT_EQ(ini.readBytes("S", "Name"), "Gr\xf6\xdf"
+                                              "e");
+        ini.writeString("S", "k", QString::fromUtf8(" é"));
+        EXPECT_EQ(ini.readBytes("S", "k"), " \xe9"); // in the page before it is written
         ini.writeString("S", "k", QString::fromUtf8("é"));
         ASSERT_TRUE(ini.flush());
     }

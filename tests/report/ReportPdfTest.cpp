@@ -6,6 +6,7 @@
 #include "support/PdfReadBack.h"
 #include "support/ReportFixtures.h"
 
+#include <QFontDatabase>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -256,23 +257,32 @@ TEST_F(ReportPdf, AReportWithoutRowsHasOnePageWithHeaderAndFooter) {
     EXPECT_EQ(lines.last(), "1");
 }
 
-// A Japanese list in the Japanese font we install: every name is found in the PDF as typed,
-// none in the look-alike radicals or ligatures its font would name the glyphs by.
-TEST_F(ReportPdf, PrintedNamesAreFoundAsTyped) {
-    PageSetup setup;
-    setup.face = QStringLiteral("Noto Sans CJK JP");
-    if (installedFamily(setup.face) != setup.face)
+// A Japanese list in the Japanese font we install and in the face a Japanese session starts
+// with, which lacks the ideographs and draws them from that font: every name is found in the
+// PDF as typed, none in the look-alike radicals or ligatures a font would name the glyphs by.
+TEST_F(ReportPdf, PrintedNamesAreFoundAsTypedWhicheverFontDrewThem) {
+    const QString cjk = QStringLiteral("Noto Sans CJK JP");
+    if (installedFamily(cjk) != cjk)
         GTEST_SKIP() << "the CJK fonts are missing (scripts/deps.sh)";
-    const QStringList names = {QString::fromUtf8("最高周波数"), QString::fromUtf8("制御方式"),
-                               QString::fromUtf8("一・二"), QStringLiteral("Coefficient offset fluff")};
+    const QStringList names =
+        QString::fromUtf8("最高周波数 制御方式 停止方法 出力周波数 PID比例ゲイン 入力端子X1機能 目標位置 "
+                          "自動再始動選択 モニタ項目 一・二")
+            .split(u' ')
+        << QStringLiteral("Coefficient offset fluff");
     ParamReportSource source = ReportFixtures::longSource(int(names.size()));
     for (qsizetype i = 0; i < names.size(); ++i)
         source.rows[size_t(i)].name = names[i];
-    const QString text =
-        PdfReadBack::pageTexts(pdfOf(layoutParamReport(dataOf(source), setup, paramReportFaces(setup.face))))
-            .join(u'\n');
-    for (const QString& name : names)
-        EXPECT_TRUE(text.contains(name)) << name.toStdString() << "\n" << text.toStdString();
+    for (const QString& face : {cjk, defaultFace("Japanese", QFontDatabase::families())}) {
+        PageSetup setup;
+        setup.face = face;
+        const QString text =
+            PdfReadBack::pageTexts(pdfOf(layoutParamReport(dataOf(source), setup, paramReportFaces(face))))
+                .join(u'\n');
+        for (const QString& name : names)
+            EXPECT_TRUE(text.contains(name)) << face.toStdString() << ": " << name.toStdString();
+        static const QRegularExpression lookAlike(QStringLiteral("[\\x{2E80}-\\x{2FDF}\\x{F900}-\\x{FAFF}]"));
+        EXPECT_FALSE(text.contains(lookAlike)) << face.toStdString() << "\n" << text.toStdString();
+    }
 }
 
 TEST_F(ReportPdf, PaperSizesAndOrientationInPoints) {
