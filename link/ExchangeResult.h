@@ -17,7 +17,8 @@ enum class ExchangeFailure {
                   // letter, or a MODBUS function, byte count or write echo that is not the request's
     Exception,    // MODBUS reply with a function other than 3 or 6
     PortError,    // the device failed while waiting (unplugged)
-    Unconfirmed,  // MODBUS read after a failure: the line did not fall quiet for its repeat
+    Unconfirmed,  // the drive may still owe a reply that would pass for this request's, and the
+                  // sync sent to learn otherwise was not answered: nothing sent
     LineBusy,     // asked for from the event loop while another exchange waits on the line:
                   // nothing sent
 };
@@ -28,7 +29,7 @@ struct ExchangeResult {
     ExchangeFailure failure = ExchangeFailure::None;
     std::vector<std::uint8_t> request; // as sent
     std::vector<std::uint8_t> reply;   // bytes read (at most kFrameBufferSize)
-    // It went out behind a failed exchange (the line purged or read quiet first, or the read
-    // repeated): its time is not what one exchange costs on the link.
+    // It went out behind a failed exchange (the line cleared first, a sync sent before it, or
+    // the read asked again): its time is not what one exchange costs on the link.
     bool afterFailure = false;
 };

@@ -13,9 +13,9 @@ constexpr int kDrainMarginMs = 100;
 // A request owed longer than this is taken for lost: a reply later than that could pass for
 // another request's.
 constexpr qint64 kOwedForgetUs = 60LL * 1000 * 1000;
-// The MODBUS sync reads this many registers of the display block: no other request of the
-// program asks for so many, so no owed reply can pass for its reply.
-constexpr int kSyncRegisters = 3;
+// The MODBUS syncs read so many registers of the display block: no other request of the
+// program asks for these counts, so only another sync's reply can pass for a sync's.
+constexpr int kSyncRegisters[] = {2, 3, 4};
 
 } // namespace
 
@@ -240,17 +240,34 @@ WireExchange LineExchanger::wireFor(const LineOperation& op, const FrameRequest&
 }
 
 FrameRequest LineExchanger::syncFor(const FrameRequest& request) const {
-    FrameRequest s;
-    s.kind = 'R';
-    s.station = request.station;
+    // Reads whose replies differ from each other and from the request's: MODBUS reads of the
+    // display block asking for a number of registers no other request asks for (a reply names
+    // only its byte count), the maker's reads of numbers every drive has (a reply names its
+    // number).
+    std::vector<FrameRequest> candidates;
+    auto add = [&](const char* comNo, int registers) {
+        FrameRequest s;
+        s.comNo = QString::fromLatin1(comNo);
+        s.kind = 'R';
+        s.station = request.station;
+        s.registers = registers;
+        if (!RepliesAlike(owed_.protocol(), s, request))
+            candidates.push_back(s);
+    };
     if (owed_.protocol() == Protocol::Modbus) {
-        s.comNo = QStringLiteral("FC10");
-        s.registers = kSyncRegisters;
+        for (const int registers : kSyncRegisters)
+            add("FC10", registers);
     } else {
-        // A maker's reply names its number: any other number's read will do.
-        s.comNo = ComNoToRegister(request.comNo) == 0 ? QStringLiteral("FC10") : QStringLiteral("0000");
+        for (const char* comNo : {"0000", "FC10", "FB05", "FB07", "FE08"})
+            add(comNo, 0);
     }
-    return s;
+    // The sync's reply is taken for the oldest owed reply it could be: it shows that the drive
+    // owes nothing alike the request only when no such sync went out before the newest owed
+    // request alike it. The sync with the fewest of those gets there soonest.
+    return *std::min_element(candidates.begin(), candidates.end(),
+                             [&](const FrameRequest& a, const FrameRequest& b) {
+                                 return owed_.alikeBefore(a, request) < owed_.alikeBefore(b, request);
+                             });
 }
 
 qint64 LineExchanger::lateAllowanceUs(const LineOperation& op) const {
@@ -277,8 +294,8 @@ void LineExchanger::send(LineOperation& op) {
     const ExchangeOptions& o = op.options;
     WireExchange& x = *op.wire;
     x.result.afterFailure = prepareLine(o);
-    x.scan = !o.searching && !owed_.empty();
-    if (x.scan) {
+    x.behindOwed = !o.searching && !owed_.empty();
+    if (x.behindOwed) {
         // The start of an owed reply read before the request: the rest comes now.
         const std::size_t n = std::min(lineBytes_.size(), x.buf.size() / 2);
         std::copy_n(lineBytes_.end() - std::ptrdiff_t(n), n, x.buf.begin());
@@ -315,7 +332,7 @@ void LineExchanger::send(LineOperation& op) {
 bool LineExchanger::collect(WireExchange& x, const ExchangeOptions& o) {
     if (x.failure != ExchangeFailure::None)
         return true;
-    const std::size_t room = x.scan ? x.buf.size() : std::size_t(kFrameBufferSize);
+    const std::size_t room = x.behindOwed ? x.buf.size() : std::size_t(kFrameBufferSize);
     while (std::size_t(x.have) < room) {
         const int n = port_.read(std::span(x.buf).first(room).subspan(std::size_t(x.have)));
         if (n < 0) {
@@ -337,7 +354,7 @@ bool LineExchanger::collect(WireExchange& x, const ExchangeOptions& o) {
 
 bool LineExchanger::judge(WireExchange& x, const ExchangeOptions& o) {
     const auto bytes = std::span<const std::uint8_t>(x.buf).first(std::size_t(x.have));
-    if (!x.scan) {
+    if (!x.behindOwed) {
         x.judged = JudgeReply(o.protocol, x.request, bytes, x.expected, x.checkBlock);
         return x.judged.verdict != ReplyVerdict::Incomplete;
     }
@@ -389,10 +406,10 @@ ExchangeResult LineExchanger::finish(WireExchange& x, const ExchangeOptions& o) 
             break;
         }
     }
-    // A clean line's reply is every byte read (kFrameBufferSize at most); a scan's the one found.
-    const int at = x.scan ? x.replyAt : 0;
+    // A clean line's reply is every byte read (kFrameBufferSize at most); behind owed replies, the one found.
+    const int at = x.behindOwed ? x.replyAt : 0;
     const bool whole = x.judged.verdict != ReplyVerdict::Incomplete;
-    const int length = x.scan && whole ? x.judged.length : std::min(x.have - at, kFrameBufferSize);
+    const int length = x.behindOwed && whole ? x.judged.length : std::min(x.have - at, kFrameBufferSize);
     res.reply.assign(x.buf.begin() + at, x.buf.begin() + at + std::max(length, 0));
     if (failure == ExchangeFailure::None) {
         bool err = false;
@@ -420,9 +437,7 @@ void LineExchanger::record(const WireExchange& x, const ExchangeOptions& o, Exch
         silentExchanges_ = 0;
     else if (failure == ExchangeFailure::ReplyTimeout)
         ++silentExchanges_;
-    // A whole reply with a wrong sum or CRC is the drive's answer too, garbled on the way.
-    const bool answered = failure == ExchangeFailure::None || failure == ExchangeFailure::Exception ||
-                          failure == ExchangeFailure::BadCheck;
+    const bool answered = failure == ExchangeFailure::None || failure == ExchangeFailure::Exception;
     const int replyLength = x.judged.verdict != ReplyVerdict::Incomplete ? x.judged.length : x.expected;
     if (o.searching) {
         // Bytes of a broken reply may still come: whatever waits is cleared before the next.
@@ -435,7 +450,7 @@ void LineExchanger::record(const WireExchange& x, const ExchangeOptions& o, Exch
     if (answered) {
         // The drive sent this reply after every reply it owed before it.
         owed_.clear(o.protocol);
-        if (!x.scan && (x.have > replyLength || failure == ExchangeFailure::BadCheck))
+        if (!x.behindOwed && x.have > replyLength)
             purgeBeforeNext_ = true; // more than the reply came: what follows is no one's
         return;
     }

@@ -76,7 +76,7 @@ struct WireExchange {
     int expected = 1;
     int owedLength = 0;      // the reply's length as the owed record keeps it (0: the usual one)
     bool checkBlock = false; // a block read's reply is checked too
-    bool scan = false;       // replies owed to earlier requests may come first
+    bool behindOwed = false; // replies owed to earlier requests may come first
     qint64 sentUs = 0;
     qint64 dueUs = 0;  // the reply is no longer awaited after this
     qint64 waitUs = 0; // the time-out and the late allowance of this exchange
@@ -84,7 +84,7 @@ struct WireExchange {
     bool anyByte = false; // a byte came, the drive's or not
     ExchangeFailure failure = ExchangeFailure::None;
     ReplyJudgement judged; // where the reply stands once it is whole
-    int replyAt = 0;       // scan: where the reply stands in buf
+    int replyAt = 0;       // behind owed replies: where the reply stands in buf
 };
 
 // What a caller asked of the line, and where it stands.

@@ -25,6 +25,14 @@ bool OwedReplies::alike(const FrameRequest& request) const {
                        [&](const Entry& e) { return RepliesAlike(protocol_, e.request, request); });
 }
 
+int OwedReplies::alikeBefore(const FrameRequest& candidate, const FrameRequest& request) const {
+    const auto newest = std::find_if(owed_.rbegin(), owed_.rend(), [&](const Entry& e) {
+        return RepliesAlike(protocol_, e.request, request);
+    });
+    return int(std::count_if(newest, owed_.rend(),
+                             [&](const Entry& e) { return RepliesAlike(protocol_, e.request, candidate); }));
+}
+
 OwedReplies::Found OwedReplies::find(std::span<const std::uint8_t> bytes, const FrameRequest* current,
                                      int currentLength) const {
     for (std::size_t at = 0; at < bytes.size(); ++at) {

@@ -38,6 +38,8 @@ public:
     void forgetOlderThan(qint64 nowUs, qint64 boundUs);
     // A reply owed to an earlier request would pass every check of a reply to `request`.
     bool alike(const FrameRequest& request) const;
+    // How many owed requests alike `candidate` went out before the newest one alike `request`.
+    int alikeBefore(const FrameRequest& candidate, const FrameRequest& request) const;
 
     // The earliest whole reply in `bytes` that answers `current` (when given) or an owed
     // request. `length` 0: none stands there yet.

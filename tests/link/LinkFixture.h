@@ -68,9 +68,13 @@ public:
     qint64 turnaroundMs = 2;
     std::deque<qint64> lateness; // per request, in order; when none is left, on time
     std::map<std::uint16_t, std::uint16_t> values;
+    // Requests that came while the drive still had a reply to send: two on the line at once.
+    int overlaps = 0;
 
 private:
     std::vector<FakeSerialPort::Chunk> answer(const Bytes& rq) {
+        if (clock_.now() < freeAt_)
+            ++overlaps;
         qint64 late = 0;
         if (!lateness.empty()) {
             late = lateness.front();

@@ -27,6 +27,11 @@ FrameRequest req(const char* comNo, char kind, std::int64_t value = 0, bool wide
     return r;
 }
 
+FrameRequest registers(FrameRequest r, int count) {
+    r.registers = count;
+    return r;
+}
+
 struct FrameCase {
     const char* name;
     Protocol protocol;
@@ -116,6 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
                   req("FC10", 'R'),
                   {0xFB, 0x03, 0xFC, 0x10, 0x00, 0x05, 0xA0, 0x06},
                   15},
+        FrameCase{"ModbusReadOfThreeRegistersExpectsSixDataBytes",
+                  M,
+                  registers(req("FC10", 'R'), 3),
+                  {0xFB, 0x03, 0xFC, 0x10, 0x00, 0x03, 0x20, 0x04},
+                  11},
         FrameCase{"ModbusWriteW",
                   M,
                   req("FB91", 'W', 123, false, number(1)),
@@ -260,6 +270,105 @@ TEST(ReplyChecks, SumAndCrcAreTakenAtTheExpectedLengthNotTheBytesRead) {
     bad[6] ^= 1;
     EXPECT_FALSE(ModbusReplyCrcOk(bad, 7));
 }
+
+// ---- Judging a reply ----
+
+Bytes sealed(Protocol p, Bytes b) {
+    if (p == Protocol::Modbus) {
+        AppendCrc(b);
+    } else {
+        b.push_back(SumCheck(b, int(b.size()) - 1));
+    }
+    return b;
+}
+Bytes corrupted(Bytes b) {
+    b.back() ^= 0x01;
+    return b;
+}
+
+struct JudgeCase {
+    const char* name;
+    Protocol protocol;
+    FrameRequest request;
+    Bytes bytes;
+    bool checkBlock;
+    ReplyVerdict verdict;
+    int length; // once whole
+};
+
+class Judge : public testing::TestWithParam<JudgeCase> {};
+
+TEST_P(Judge, SaysWhereTheReplyStandsAndAStreamTakesOnlyAProvenOne) {
+    const JudgeCase& c = GetParam();
+    const ReplyJudgement j = JudgeReply(c.protocol, c.request, c.bytes, 0, c.checkBlock);
+    EXPECT_EQ(j.verdict, c.verdict);
+    if (c.verdict != ReplyVerdict::Incomplete) {
+        EXPECT_EQ(j.length, c.length);
+    }
+    // In a stream every reply is checked, the block's too.
+    const ReplyVerdict strict = JudgeReply(c.protocol, c.request, c.bytes).verdict;
+    const bool found = strict == ReplyVerdict::Good || strict == ReplyVerdict::Exception;
+    EXPECT_EQ(ReplyFrameAt(c.protocol, c.request, c.bytes), found ? c.length : 0);
+}
+
+const Bytes kRead0000 = sealed(I, {0x2F, 0x52, 0x00, 0x00, 0x12, 0x34});
+const Bytes kBlock = sealed(I, {0x2F, 0x52, 0xFC, 0x10, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+const Bytes kModbusRead1 = sealed(M, {0xFB, 0x03, 0x02, 0x12, 0x34});
+
+INSTANTIATE_TEST_SUITE_P(
+    BothProtocols, Judge,
+    testing::Values(
+        JudgeCase{"InverterGoodRead", I, req("0000", 'R'), kRead0000, true, ReplyVerdict::Good, 7},
+        JudgeCase{"InverterOneByteShort", I, req("0000", 'R'), Bytes(kRead0000.begin(), kRead0000.end() - 1),
+                  true, ReplyVerdict::Incomplete, 0},
+        JudgeCase{"InverterWrongSum", I, req("0000", 'R'), corrupted(kRead0000), true, ReplyVerdict::BadCheck,
+                  7},
+        JudgeCase{"InverterAnotherNumbersReply", I, req("0001", 'R'), kRead0000, true,
+                  ReplyVerdict::WrongEcho, 7},
+        JudgeCase{"InverterBlockWithAWrongSumCountsByItsLength", I, req("FC10", 'R'), corrupted(kBlock),
+                  false, ReplyVerdict::Good, 15},
+        JudgeCase{"InverterBlockCheckedWhenAsked", I, req("FC10", 'R'), corrupted(kBlock), true,
+                  ReplyVerdict::BadCheck, 15},
+        JudgeCase{"ModbusGoodRead", M, req("0000", 'R'), kModbusRead1, true, ReplyVerdict::Good, 7},
+        JudgeCase{"ModbusExceptionIsKnownAtFiveBytes", M, req("0000", 'R'), sealed(M, {0xFB, 0x83, 0x02}),
+                  true, ReplyVerdict::Exception, 5},
+        JudgeCase{"ModbusExceptionToAnotherFunctionIsNoAnswer", M, req("0000", 'R'),
+                  sealed(M, {0xFB, 0x86, 0x02}), true, ReplyVerdict::Incomplete, 0},
+        JudgeCase{"ModbusReadOfAnotherCount", M, req("0000", 'R'), sealed(M, {0xFB, 0x03, 0x04, 0x00, 0x01}),
+                  true, ReplyVerdict::WrongEcho, 7},
+        JudgeCase{"ModbusWriteEchoOfAnotherValue", M, req("FB91", 'P', 100),
+                  sealed(M, {0xFB, 0x06, 0xFB, 0x91, 0x00, 0x65}), true, ReplyVerdict::WrongEcho, 8},
+        JudgeCase{"ModbusWrongCrc", M, req("0000", 'R'), corrupted(kModbusRead1), true,
+                  ReplyVerdict::BadCheck, 7}),
+    [](const testing::TestParamInfo<JudgeCase>& i) { return std::string(i.param.name); });
+
+struct AlikeCase {
+    const char* name;
+    Protocol protocol;
+    FrameRequest a, b;
+    bool alike;
+};
+
+class Alike : public testing::TestWithParam<AlikeCase> {};
+
+TEST_P(Alike, ReadsWhoseRepliesPassForEachOther) {
+    const AlikeCase& c = GetParam();
+    EXPECT_EQ(RepliesAlike(c.protocol, c.a, c.b), c.alike);
+    EXPECT_EQ(RepliesAlike(c.protocol, c.b, c.a), c.alike);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothProtocols, Alike,
+    testing::Values(AlikeCase{"ModbusReadsOfAnyRegisters", M, req("0000", 'R'), req("A003", 'R'), true},
+                    AlikeCase{"ModbusBlockAndSingleRead", M, req("FC10", 'R'), req("0000", 'R'), false},
+                    AlikeCase{"ModbusSyncsOfOtherCounts", M, registers(req("FC10", 'R'), 2),
+                              registers(req("FC10", 'R'), 3), false},
+                    AlikeCase{"ModbusSameWrite", M, req("FB91", 'P', 100), req("FB91", 'P', 100), false},
+                    AlikeCase{"InverterSameNumber", I, req("0001", 'R'), req("0001", 'R'), true},
+                    AlikeCase{"InverterOtherNumber", I, req("0001", 'R'), req("0002", 'R'), false},
+                    AlikeCase{"InverterSameNumberOtherWidth", I, req("0103", 'R', 0, true), req("0103", 'R'),
+                              false}),
+    [](const testing::TestParamInfo<AlikeCase>& i) { return std::string(i.param.name); });
 
 TEST(WireTime, ElevenBitsAByteRoundedUp) {
     EXPECT_EQ(WireTimeMs(11, 1200), 101);
