@@ -1,4 +1,5 @@
 // The panel loop, its keys and direct input against the simulated drive on the fake port.
+#include "link/LinkFixture.h"
 #include "support/InstalledAsker.h"
 #include "support/KeypadFixture.h"
 #include "support/LoadedMachine.h"
@@ -7,11 +8,63 @@
 #include "platform/SerialPort.h"
 #include "tools/drivesim/PtyDriveServer.h"
 
+#include <QTimer>
+#include <mutex>
+
 using namespace keypadtest;
 
 namespace {
 
 using Panel = KeypadFixture;
+
+// The keys the drive was given, from its writes in order: each press is "FA11" 0, "FA10" 1 and
+// its code; then "FA10" 0 for RUN, STOP, MON and ENT, and for UP and DOWN their code again
+// while held, then the release code and "FA10" 0. What stands out of place ends the list.
+QString keysGiven(const QList<WireRequest>& w) {
+    const std::map<int, QString> names{{KeyRun, "RUN"},   {KeyStop, "STOP"}, {KeyUp, "UP"},
+                                       {KeyDown, "DOWN"}, {KeyMon, "MON"},   {KeyEnt, "ENT"}};
+    QStringList keys;
+    qsizetype i = 0;
+    auto is = [&](qsizetype at, const char* comNo, int value) {
+        return at < w.size() && w[at].comNo == QLatin1String(comNo) && (value < 0 || w[at].value == value);
+    };
+    auto take = [&](const char* comNo, int value) { return is(i, comNo, value) && ++i; };
+    auto oneKey = [&] {
+        if (!take("FA11", 0) || !take("FA10", 1) || !take("FA11", -1))
+            return false;
+        const int bit = w[i - 1].value & 0xFF;
+        keys << (names.count(bit) ? names.at(bit) : QString::number(w[i - 1].value));
+        if (bit != KeyUp && bit != KeyDown)
+            return take("FA10", 0);
+        const int release = bit == KeyUp ? kUpReleaseCode : kDownReleaseCode;
+        while (is(i, "FA11", -1) && (w[i].value & 0xFF) == bit &&
+               !(w[i].value == release && is(i + 1, "FA10", 0)))
+            ++i; // held
+        return take("FA11", release) && take("FA10", 0);
+    };
+    while (i < w.size())
+        if (!oneKey()) {
+            keys << QStringLiteral("? at %1 of %2:").arg(i).arg(w.size());
+            for (qsizetype k = i; k < std::min(w.size(), i + 6); ++k)
+                keys << w[k].text();
+            break;
+        }
+    return keys.join(u' ');
+}
+
+// A user who works RUN, UP, UP, DOWN, ENT, MON and STOP 40 ms apart, UP and DOWN pressed and
+// let go.
+struct UserEvent {
+    void (KeypadPanel::*act)();
+    bool release;
+};
+const UserEvent kFortyMsApart[] = {{&KeypadPanel::pressRun, false},   {&KeypadPanel::pressUp, false},
+                                   {&KeypadPanel::releaseUp, true},   {&KeypadPanel::pressUp, false},
+                                   {&KeypadPanel::releaseUp, true},   {&KeypadPanel::pressDown, false},
+                                   {&KeypadPanel::releaseDown, true}, {&KeypadPanel::pressEnt, false},
+                                   {&KeypadPanel::pressMon, false},   {&KeypadPanel::pressStop, false}};
+const QString kFortyMsApartKeys = QStringLiteral("RUN UP UP DOWN ENT MON STOP");
+constexpr int kUserEventGapMs = 40;
 
 // ---- Display ------------------------------------------------------------------------------
 
@@ -37,26 +90,39 @@ TEST_F(Panel, DisplayFollowsTheDrivesBlockAndBlinkPhase) {
     EXPECT_TRUE(panel.connected());
 }
 
-TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinkingAndKeysStillGoOut) {
+TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinking) {
     view.script = [this](int p) {
-        if (p == 1) {
+        if (p == 1)
             drive.answer = false;
-        } else if (p == 2) {
-            panel.pressRun();
-        } else if (p == 3) {
+        if (p == 2)
             panel.blinkTick();
-        } else if (p == 4) {
+        if (p == 3)
             panel.endLoop();
-        }
     };
     panel.RunPanelLoop();
-    // Pass 1 good, pass 2 "coMe", pass 3 "coMe", pass 4 blank (the other blink phase).
-    ASSERT_GE(view.leds.size(), 4);
-    EXPECT_EQ(view.leds[1], QStringLiteral("coMe"));
-    EXPECT_EQ(view.leds[3], QStringLiteral("    "));
+    // Pass 1 good, pass 2 "coMe", pass 3 blank (the other blink phase), then the loop's end.
+    EXPECT_EQ(view.leds, (QStringList{" =00", "coMe", "    ", "    "}));
     // Lamps keep what the last good read showed: one lamp call only.
     EXPECT_EQ(view.lamps.size(), 2u); // the good pass and the end of the loop
-    EXPECT_EQ(writes().mid(0, 4), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
+}
+
+TEST_F(Panel, AKeyWriteThatFailsShowsComeAndTheWritesAfterItStillGoOut) {
+    // A drive that shows its display but answers no write.
+    port.responder = [answerReads = port.responder](const Bytes& request) {
+        return decodeRequest(request).kind == 'R' ? answerReads(request)
+                                                  : std::vector<FakeSerialPort::Chunk>{};
+    };
+    view.script = [this](int p) {
+        if (p == 1)
+            panel.pressRun();
+        if (p == 2)
+            panel.endLoop();
+    };
+    panel.RunPanelLoop();
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
+    // "coMe" from the first failed write until the next good read.
+    EXPECT_EQ(view.leds.mid(0, 2), (QStringList{" =00", "coMe"}));
+    EXPECT_EQ(view.leds.mid(view.leds.size() - 3), (QStringList{"coMe", " =00", "    "}));
 }
 
 TEST_F(Panel, ALineWhoseDeviceFailedIsOpenedAgainAndTheKeypadGoesOnByItself) {
@@ -91,7 +157,7 @@ TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
     EXPECT_EQ(view.pauses, (std::vector<int>{2 * 200, 2 * 200}));
 }
 
-TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
+TEST_F(Panel, AKeyTheDriveTypeCannotTakeShowsComeAndSendsNothing) {
     setRows({{"0000", "3", "0", "1"}, {"FC10", "65535", "0", "1"}});
     view.script = [this](int p) {
         if (p == 1)
@@ -101,6 +167,8 @@ TEST_F(Panel, KeyWritesAreSkippedWithoutTheKeyParameters) {
     };
     panel.RunPanelLoop();
     EXPECT_TRUE(writes().isEmpty()) << writes().join(u',').toStdString();
+    EXPECT_EQ(view.leds.value(1), QStringLiteral("coMe"));
+    EXPECT_EQ(view.leds.mid(view.leds.size() - 2), (QStringList{" =00", "    "})); // the next read
 }
 
 // ---- Keys -----------------------------------------------------------------------------------
@@ -157,9 +225,11 @@ TEST_F(Panel, UpOrDownPressedAndReleasedWithinOnePassStillReachesTheDrive) {
             panel.endLoop();
     };
     panel.RunPanelLoop();
-    // The press goes out in its own pass, the release in the next.
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=260 P", "FA10=0 P", //
-                                     "FA11=0 P", "FA10=1 P", "FA11=520 P", "FA11=264 P", "FA10=0 P"}));
+    // The code goes out with the press, the release right after it, before the next read.
+    const QStringList up{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=260 P", "FA10=0 P"};
+    const QStringList down{"FA11=0 P", "FA10=1 P", "FA11=520 P", "FA11=264 P", "FA10=0 P"};
+    EXPECT_EQ(wire().mid(1), (QStringList{"R FC10"} + up + QStringList{"R FC10", "R FC10"} + down +
+                              QStringList{"R FC10", "R FC10", "R 0000"}));
     EXPECT_EQ(drive.acceptedCodes, (std::vector<int>{4, 260, 520, 264}));
 }
 
@@ -168,13 +238,16 @@ TEST_F(Panel, PassesFollowBackToBackSoAHeldKeysTimePartIsTheLineTimeOfAPass) {
     view.script = [this](int p) {
         if (p == 1)
             panel.pressUp();
-        if (p == 3)
+        if (p == 4)
+            panel.releaseUp();
+        if (p == 5)
             panel.endLoop();
     };
     panel.RunPanelLoop();
-    // Pass 2 follows pass 1's four frames (read, 0, handshake, code), pass 3 pass 2's two
-    // (read, code): no pause of its own between them.
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=2052 P", "FA11=1028 P"}));
+    // Pass 2 follows pass 1's four frames (read, 0, handshake, code), passes 3 and 4 the two
+    // of the pass before (read, code): no pause of their own between them.
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=4 P", "FA11=2052 P", "FA11=1028 P",
+                                     "FA11=260 P", "FA10=0 P"}));
     EXPECT_EQ(view.readWaits, 0); // the fake line answers at once
 }
 
@@ -193,42 +266,36 @@ TEST_F(Panel, EveryKeyOfAPassTakesThatPassesBase) {
         }
     };
     panel.RunPanelLoop();
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=8 P",       // pass 1: t = 0
-                                     "FA11=0 P", "FA11=0 P", "FA11=0 P",       // the clicks of pass 2
-                                     "FA10=1 P", "FA11=2562 P", "FA10=0 P",    // STOP, t = 10
-                                     "FA11=264 P", "FA10=0 P",                 // DOWN's release
-                                     "FA10=1 P", "FA11=2576 P", "FA10=0 P",    // MON
-                                     "FA10=1 P", "FA11=2592 P", "FA10=0 P"})); // ENT
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=8 P",                   // pass 1: t = 0
+                                     "FA11=0 P", "FA10=1 P", "FA11=2562 P", "FA10=0 P",    // STOP, t = 10
+                                     "FA11=264 P", "FA10=0 P",                             // DOWN let go
+                                     "FA11=0 P", "FA10=1 P", "FA11=2576 P", "FA10=0 P",    // MON
+                                     "FA11=0 P", "FA10=1 P", "FA11=2592 P", "FA10=0 P"})); // ENT
 }
 
-TEST_F(Panel, KeysGoOutInTheOrderPressedEachCodeUnderTheKeyFlag) {
+TEST_F(Panel, TwoClicksAreTwoPressesAndAHeldKeysCodeGoesUnderTheFlagOncePerPass) {
     view.script = [this](int p) {
+        clock.advance(8);
         if (p == 1) {
-            panel.pressMon();
             panel.pressRun();
-        } else if (p == 2) {
-            panel.pressUp();
-            panel.releaseUp();
+            panel.pressRun();
             panel.pressDown();
-        } else if (p == 3) {
+        } else if (p == 2) {
+            panel.pressMon(); // its handshake ends while DOWN is held
+        } else if (p == 4) {
             panel.releaseDown();
         } else if (p == 5) {
             panel.endLoop();
         }
     };
     panel.RunPanelLoop();
-    int flag = 0;
-    QList<int> keys; // the key of each code sent, in order
-    for (const QString& w : writes()) {
-        const int value = w.section(u'=', 1).section(u' ', 0, 0).toInt();
-        if (w.startsWith(QStringLiteral("FA10"))) {
-            flag = value;
-        } else if (value != 0 && value != kUpReleaseCode && value != kDownReleaseCode) {
-            EXPECT_EQ(flag, 1) << w.toStdString() << ": a key's code under the flag";
-            keys << (value & 0xFF);
-        }
-    }
-    EXPECT_EQ(keys.mid(0, 4), (QList<int>{KeyMon, KeyRun, KeyUp, KeyDown}));
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P",   "FA10=1 P",   "FA11=1 P",   "FA10=0 P", // RUN
+                                     "FA11=0 P",   "FA10=1 P",   "FA11=1 P",   "FA10=0 P", // RUN again
+                                     "FA11=0 P",   "FA10=1 P",   "FA11=8 P",               // DOWN
+                                     "FA11=0 P",   "FA10=1 P",   "FA11=528 P", "FA10=0 P", // pass 2: MON
+                                     "FA10=1 P",   "FA11=520 P",                           // DOWN held
+                                     "FA11=520 P",                                         // pass 3
+                                     "FA11=264 P", "FA10=0 P"}));                          // pass 4
 }
 
 TEST_F(Panel, ALongPassGivesATimePartAbove255) {
@@ -255,65 +322,6 @@ public:
         FakePanelView::waitEvents(ms);
     }
 };
-
-TEST_F(Panel, KeysPressedWhileTheDriveIgnoresWritesReturnAtOnceAndEachWriteIsWaitedForAndNoted) {
-    WatchedFakePort line(clock);
-    drive.attach(line);
-    // A drive that shows its display but answers no write.
-    line.responder = [answerReads = line.responder](const Bytes& request) {
-        return decodeRequest(request).kind == 'R' ? answerReads(request)
-                                                  : std::vector<FakeSerialPort::Chunk>{};
-    };
-    CommLink watched(context, line, clock, installedAsker());
-    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-    watched.setPortsFound({QStringLiteral("COM1")});
-    WaitingView waiting(clock);
-    KeypadPanel keypad(context, options, watched, waiting);
-
-    // A press puts nothing on the line and takes no time: the window goes on answering.
-    auto press = [&](void (KeypadPanel::*key)()) {
-        const std::size_t sent = line.writes.size();
-        const qint64 at = clock.now();
-        (keypad.*key)();
-        EXPECT_EQ(line.writes.size(), sent);
-        EXPECT_EQ(clock.now(), at);
-    };
-    std::vector<bool> failedBefore; // the link's last outcome as each exchange's wait began
-    waiting.atWait = [&] {
-        if (!watched.backgroundExchangePending())
-            return;
-        failedBefore.push_back(watched.lastExchangeFailed());
-        if (failedBefore.size() == 2) // the wait for RUN's first write
-            press(&KeypadPanel::pressStop);
-        // The drive's time passes until the exchange ends, as the port's notifier would see it.
-        while (watched.backgroundExchangePending()) {
-            watched.continueProbe();
-            if (watched.backgroundExchangePending())
-                clock.advance(1);
-        }
-    };
-    waiting.script = [&](int p) {
-        if (p == 1)
-            press(&KeypadPanel::pressRun);
-        if (p == 2)
-            keypad.endLoop();
-    };
-    keypad.RunPanelLoop();
-
-    QStringList sent;
-    for (const auto& w : line.writes)
-        if (const WireRequest r = decodeRequest(w.bytes); r.kind == 'P')
-            sent << r.text();
-    // RUN in its pass, STOP's first write after it (pressed meanwhile), its codes in the next pass.
-    ASSERT_EQ(sent.size(), 8);
-    EXPECT_EQ(sent.mid(0, 6),
-              (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P", "FA11=0 P", "FA10=1 P"}));
-    EXPECT_EQ(sent[6].section(u'=', 1).section(u' ', 0, 0).toInt() & 0xFF, KeyStop);
-    EXPECT_EQ(sent[7], QStringLiteral("FA10=0 P"));
-    // Read, RUN's four writes and STOP's first; read, STOP's three: each failed write noted.
-    EXPECT_EQ(failedBefore,
-              (std::vector<bool>{false, false, true, true, true, true, true, false, true, true}));
-}
 
 TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSo) {
     WatchedFakePort line(clock); // no drive behind it
@@ -343,9 +351,126 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSo) {
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
     panel.pressRun();
     panel.pressUp();
+    panel.releaseUp();
     EXPECT_TRUE(port.writes.empty());
-    EXPECT_FALSE(panel.keyWaiting());
+    runLoop(); // nothing was kept for the loop either
+    EXPECT_TRUE(writes().isEmpty()) << writes().join(u',').toStdString();
 }
+
+// ---- Keys with a late drive ------------------------------------------------------------------
+
+// A user at times of the fake clock, on a line that can be watched: each wait of the panel lets
+// the clock run ms by ms, the link take what has come, and the user act when due.
+class UserAtTimes : public FakePanelView {
+public:
+    UserAtTimes(ManualClock& clock, CommLink& link) : FakePanelView(clock), clock_(clock), link_(link) {}
+    // What the user does and when, in order.
+    std::deque<std::pair<qint64, std::function<void()>>> due;
+
+    void letEventsThrough() override {
+        act();
+        FakePanelView::letEventsThrough();
+    }
+    void waitEvents(int ms) override {
+        const qint64 until = ms < 0 ? giveUpAt_ : clock_.now() + ms;
+        while (!woken_ && clock_.now() < until) {
+            act();
+            link_.continueProbe();
+            QCoreApplication::processEvents(); // what the link hands on from the event loop
+            if (!woken_)
+                clock_.advance(1);
+        }
+        woken_ = false;
+        if (clock_.now() >= giveUpAt_) {
+            ADD_FAILURE() << "the panel waits for nothing";
+            shown = false;
+        }
+    }
+    void wake() override { woken_ = true; }
+
+private:
+    void act() {
+        while (!due.empty() && due.front().first <= clock_.now()) {
+            const auto work = std::move(due.front().second);
+            due.pop_front();
+            work();
+        }
+    }
+    ManualClock& clock_;
+    CommLink& link_;
+    bool woken_ = false;
+    const qint64 giveUpAt_ = clock_.now() + 600 * 1000;
+};
+
+// A drive that answers one request at a time, three replies in ten 600 ms late (always the same
+// ones), with a reply time-out of 200 ms; `GetParam()`: MODBUS.
+class LateDrive : public KeypadFixture, public testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        KeypadFixture::SetUp();
+        lateLink.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        lateLink.setPortsFound({QStringLiteral("COM1")});
+        lateLink.updateSettings([](LinkSettings& s) { s.protocol = GetParam() ? 1 : 0; });
+        inOrder.modbus = GetParam();
+        for (int i = 0; i < 1000; ++i)
+            inOrder.lateness.push_back(i % 10 == 2 || i % 10 == 5 || i % 10 == 8 ? 600 : 0);
+    }
+    // Requests as the drive took them, with their times; only the writes.
+    QList<WireRequest> requests(bool writesOnly) const {
+        QList<WireRequest> out;
+        for (const auto& w : line.writes)
+            if (const WireRequest r = decodeRequest(w.bytes); !writesOnly || r.kind == 'P')
+                out << r;
+        return out;
+    }
+
+    WatchedFakePort line{clock};
+    linktest::InOrderDrive inOrder{line, clock};
+    CommLink lateLink{context, line, clock, installedAsker()};
+    UserAtTimes user{clock, lateLink};
+    KeypadPanel keypad{context, options, lateLink, user};
+};
+
+TEST_P(LateDrive, KeysGoOutAsWorkedAndALetGoKeyIsReleasedBeforeTheNextDisplayRead) {
+    std::vector<qint64> releasedAt;
+    int lastEventPass = 0;
+    user.script = [&](int p) {
+        if (p == 1) {
+            qint64 at = clock.now();
+            for (const UserEvent& e : kFortyMsApart) {
+                user.due.emplace_back(at, [&, e] {
+                    (keypad.*e.act)();
+                    if (e.release)
+                        releasedAt.push_back(clock.now());
+                    lastEventPass = user.pass;
+                });
+                at += kUserEventGapMs;
+            }
+        }
+        // The keys' writes go before a read: two reads after the last key they are all out.
+        if (user.due.empty() && p > lastEventPass + 2)
+            keypad.endLoop();
+    };
+    keypad.RunPanelLoop();
+
+    EXPECT_EQ(keysGiven(requests(true)).toStdString(), kFortyMsApartKeys.toStdString());
+    // From the moment a key was let go to its release code, no display read went out.
+    const QList<WireRequest> wire = requests(false);
+    std::size_t release = 0;
+    for (qsizetype i = 0; i + 1 < wire.size() && release < releasedAt.size(); ++i) {
+        if (line.writes[std::size_t(i)].at < releasedAt[release])
+            continue;
+        EXPECT_NE(wire[i].text(), QStringLiteral("R FC10")) << "a read before release " << release;
+        const bool releaseCode = wire[i].value == kUpReleaseCode || wire[i].value == kDownReleaseCode;
+        if (wire[i].comNo == QLatin1String("FA11") && releaseCode && wire[i + 1].text() == "FA10=0 P")
+            ++release;
+    }
+    EXPECT_EQ(release, releasedAt.size());
+    EXPECT_TRUE(user.leds.contains(QStringLiteral("coMe"))) << "late replies are failures";
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, LateDrive, testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Modbus" : "Makers"); });
 
 // ---- Start, activation and closing ------------------------------------------------------------
 
@@ -380,10 +505,11 @@ TEST_F(Panel, ClosingWithinTheStartDelayStopsTheTimersAndNothingRunsLater) {
     EXPECT_TRUE(port.writes.empty());
 }
 
-TEST_F(Panel, ClosingDuringAPassEndsTheLoopAfterIt) {
+TEST_F(Panel, ClosingDuringAPassEndsTheLoopAfterItAndLetsGoOfAHeldKey) {
     view.script = [this](int p) {
         if (p == 1) {
             panel.pressRun();
+            panel.pressUp();
             panel.closePanel();
         }
     };
@@ -391,9 +517,12 @@ TEST_F(Panel, ClosingDuringAPassEndsTheLoopAfterIt) {
     EXPECT_EQ(view.pass, 1);
     EXPECT_EQ(view.closes, 1);
     EXPECT_FALSE(panel.blinkTimerActive());
-    // The RUN of that pass still went out, then the link was connected again.
-    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
+    // The keys of that pass still went out, UP let go on the drive, then the link was connected again.
+    EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P", "FA11=0 P", "FA10=1 P",
+                                     "FA11=4 P", "FA11=260 P", "FA10=0 P"}));
     EXPECT_EQ(wire().back(), QStringLiteral("R 0000"));
+    panel.releaseUp(); // the mouse let go later: nothing more
+    EXPECT_EQ(writes().size(), 9);
 }
 
 TEST_F(Panel, AWindowHiddenAnotherWayEndsTheLoopToo) {
@@ -618,31 +747,52 @@ TEST(DirectInputValue, IsExactForEveryEntryOfTwoDecimals) {
 
 namespace {
 
-class OverPty : public KeypadFixture, public testing::WithParamInterface<SimProtocol> {};
+// The simulated drive on a pseudo-terminal, as the link meets a drive over a cable.
+class OverPty : public KeypadFixture, public testing::WithParamInterface<SimProtocol> {
+protected:
+    // Serves the drive, late as `faults` say, and puts a panel on its line.
+    void serve(std::vector<SimFault> faults = {}) {
+        for (const char* n : {"0000", "FA01", "FA10", "FA11", "FC10"})
+            ptyModel.setParameter(QString::fromLatin1(n), 0);
+        SimConfig c;
+        c.protocol = GetParam();
+        c.station = 5;
+        c.faults = std::move(faults); // the same replies late on every run
+        sim = std::make_unique<DriveSimulator>(ptyModel, c);
+        sim->setWriteObserver([this](const SimWrite& w) {
+            const std::lock_guard lock(carriedOutLock);
+            carriedOut << WireRequest{w.comNo, 'P', int(w.value)};
+        });
+        server = std::make_unique<PtyDriveServer>(*sim);
+        ASSERT_TRUE(server->open());
+        ASSERT_TRUE(server->start());
+        ptyLink.setPortPathResolver([this](const QString&) { return server->slavePath(); });
+        ptyLink.setPortsFound({QStringLiteral("COM1")});
+        ptyLink.updateSettings([&](LinkSettings& s) {
+            s.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
+            s.appendNo = true;
+            s.inverterNumber = 5;
+        });
+        ptyLink.setReplyTimeout(kLoadedReplyMs);
+    }
+    void TearDown() override {
+        if (server)
+            server->stop();
+        KeypadFixture::TearDown();
+    }
+
+    DriveModel ptyModel;
+    std::unique_ptr<DriveSimulator> sim;
+    std::unique_ptr<PtyDriveServer> server;
+    std::mutex carriedOutLock;
+    QList<WireRequest> carriedOut; // the writes the drive carried out, in order
+    TermiosSerialPort tty;
+    CommLink ptyLink{context, tty, systemClock(), installedAsker()};
+    KeypadPanel ptyPanel{context, options, ptyLink, view};
+};
 
 TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
-    DriveModel ptyModel;
-    for (const char* n : {"0000", "FA01", "FA10", "FA11", "FC10"})
-        ptyModel.setParameter(QString::fromLatin1(n), 0);
-    SimConfig c;
-    c.protocol = GetParam();
-    c.station = 5;
-    DriveSimulator sim(ptyModel, c);
-    PtyDriveServer server(sim);
-    ASSERT_TRUE(server.open());
-    ASSERT_TRUE(server.start());
-    TermiosSerialPort tty;
-    CommLink ptyLink(context, tty, systemClock(), installedAsker());
-    ptyLink.setPortPathResolver([&](const QString&) { return server.slavePath(); });
-    ptyLink.setPortsFound({QStringLiteral("COM1")});
-    ptyLink.updateSettings([&](LinkSettings& s) {
-        s.protocol = GetParam() == SimProtocol::Modbus ? 1 : 0;
-        s.appendNo = true;
-        s.inverterNumber = 5;
-    });
-    ptyLink.setReplyTimeout(kLoadedReplyMs);
-
-    KeypadPanel ptyPanel(context, options, ptyLink, view);
+    serve();
     bool ranAfterRun = false;
     std::uint32_t runCode = 0;
     view.script = [&](int p) {
@@ -679,9 +829,32 @@ TEST_P(OverPty, TheLoopShowsTheDrivesDisplayAndItsKeysReachTheDrive) {
     for (QChar c : QStringLiteral("2.1"))
         ptyPanel.typeDirectCharacter(c);
     ptyPanel.handleDirectKey(13);
-    server.stop();
+    server->stop();
     EXPECT_FALSE(ptyPanel.directInput());
     EXPECT_EQ(ptyModel.parameter(QStringLiteral("FA01"))->raw, 210u);
+}
+
+TEST_P(OverPty, KeysWorkedFortyMsApartReachADriveThatAnswersLateInTheOrderWorked) {
+    serve({{SimFaultKind::Late, 0.3, 600}});
+    std::size_t worked = 0;
+    int lastEventPass = 0;
+    QTimer user;
+    user.setInterval(kUserEventGapMs);
+    user.callOnTimeout([&] {
+        (ptyPanel.*kFortyMsApart[worked].act)();
+        lastEventPass = view.pass;
+        if (++worked == std::size(kFortyMsApart))
+            user.stop();
+    });
+    view.script = [&](int p) {
+        if (p == 1)
+            user.start();
+        if (worked == std::size(kFortyMsApart) && p > lastEventPass + 2)
+            ptyPanel.endLoop();
+    };
+    ptyPanel.RunPanelLoop();
+    server->stop();
+    EXPECT_EQ(keysGiven(carriedOut).toStdString(), kFortyMsApartKeys.toStdString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, OverPty, testing::Values(SimProtocol::Inverter, SimProtocol::Modbus),
