@@ -111,7 +111,7 @@ bool KeypadPanel::connectAwaited() {
     return awaitedOver_ ? !awaitedFailed_ : link_.ConnectDriveKept();
 }
 
-void KeypadPanel::releaseKeys() {
+void KeypadPanel::windowShown() {
     actions_.clear();
     writes_.clear();
     heldBit_ = 0;
@@ -173,15 +173,14 @@ void KeypadPanel::RunPanelLoop() {
     if (directInput_)
         leaveDirectInput();
     findKeyParameters();
-    connected_ = connectAwaited();
-    if (connected_) {
+    if (connectAwaited()) {
         runPasses();
     } else {
         ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning);
         closePanel();
     }
     showKeys(false);
-    connected_ = connectAwaited();
+    connectAwaited();
     --loopDepth_;
 }
 
@@ -268,7 +267,7 @@ void KeypadPanel::recoverFromFailedRead(qint64 passStart) {
     // A line whose device failed (the drive's end gone and back) is opened again: the keypad
     // goes on by itself once the drive is there.
     if ((link_.portFailed() || !link_.PortOpen()) && panelRunning_)
-        connected_ = connectAwaited();
+        connectAwaited();
     // A read that failed at once (a port gone, a drive type without the block) still takes
     // its time limit, a held key's code too. A key worked ends the pause.
     Clock& clock = link_.clock();

@@ -79,7 +79,7 @@ public:
 
     // ---- Event handlers ----
     // The window is shown: no key is pending, the display starts on its first image.
-    void releaseKeys();
+    void windowShown();
     // At every activation: the loop's start is armed, the blink interval taken from the
     // options. Nothing new is armed while the loop or direct input runs.
     void armStart();
@@ -111,20 +111,7 @@ public:
     // The loop ends after the pass under way; the window stays.
     void endLoop() { panelRunning_ = false; }
 
-    bool panelRunning() const { return panelRunning_; }
-    // Whether the link was connected at the loop's start and again at its end.
-    bool connected() const { return connected_; }
     bool directInput() const { return directInput_; }
-    const KeypadDisplay& display() const { return display_; }
-    // The direct-input entry so far: its digits, one of them possibly dotted.
-    const QString& entryText() const { return entryText_; }
-    int digitCount() const { return digitCount_; }
-    bool decimalEntered() const { return decimalEntered_; }
-
-    bool startTimerActive() const { return startTimer_.isActive(); }
-    bool blinkTimerActive() const { return blinkTimer_.isActive(); }
-    int blinkInterval() const { return blinkTimer_.interval(); }
-    bool loopActive() const { return loopDepth_ > 0; }
     // Passes of the loop so far (the benchmark counts the display's refreshes).
     long passCount() const { return passes_; }
 
@@ -206,7 +193,6 @@ private:
     long heldCodePass_ = -1;
     bool flagRaised_ = false;
     bool panelRunning_ = false;
-    bool connected_ = false;
     bool directInput_ = false;
     bool decimalEntered_ = false;
     // Which of the two display images the blink shows.

@@ -80,14 +80,14 @@ TEST_F(Panel, DisplayFollowsTheDrivesBlockAndBlinkPhase) {
     panel.RunPanelLoop();
     ASSERT_GE(view.leds.size(), 3);
     EXPECT_EQ(view.leds[0], QStringLiteral("6=00"));
-    EXPECT_EQ(view.lamps[0], 0x49); // RUN, MON, PC
-    EXPECT_EQ(panel.display().blinkLedText, QStringLiteral("6=00"));
+    EXPECT_EQ(view.lamps[0], 0x49);                  // RUN, MON, PC
+    EXPECT_EQ(view.leds[1], QStringLiteral("6=00")); // the second image
     // After the loop: blank display, lamps off, keys hidden, the link connected again.
     EXPECT_EQ(view.leds.back(), QStringLiteral("    "));
     EXPECT_EQ(view.lamps.back(), 0);
     EXPECT_FALSE(view.keysVisible);
-    EXPECT_FALSE(panel.blinkTimerActive());
-    EXPECT_TRUE(panel.connected());
+    EXPECT_EQ(wire().back(), QStringLiteral("R 0000"));
+    EXPECT_TRUE(link.lastConnectFound());
 }
 
 TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinking) {
@@ -474,33 +474,48 @@ INSTANTIATE_TEST_SUITE_P(Protocols, LateDrive, testing::Bool(),
 
 // ---- Start, activation and closing ------------------------------------------------------------
 
-TEST_F(Panel, ActivationArmsTheStartOnceAndNotDuringTheLoopOrDirectInput) {
-    options.ledBlinkInterval.setPosition(0);
-    panel.armStart();
-    EXPECT_TRUE(panel.startTimerActive());
+// Nothing more happens on the line for a while after the start's delay.
+bool lineStaysQuiet(const FakeSerialPort& port) {
+    const std::size_t sent = port.writes.size();
+    return !waitUntil([&] { return port.writes.size() > sent; }, 2 * kPanelStartDelayMs);
+}
+
+TEST_F(Panel, ActivationStartsTheLoopOnceAndNeverDuringTheLoopOrDirectInput) {
     view.script = [this](int p) {
-        panel.armStart(); // re-activation inside the loop
-        EXPECT_FALSE(panel.startTimerActive());
+        panel.armStart();          // re-activation inside the loop
         panel.startDelayElapsed(); // a start that was armed before cannot nest
         if (p == 2)
             panel.endLoop();
     };
-    panel.startDelayElapsed();
+    panel.armStart();
+    ASSERT_TRUE(waitUntil([&] { return view.pass == 2; }));
+    EXPECT_TRUE(lineStaysQuiet(port));
     EXPECT_EQ(view.pass, 2);
-    // A blink interval of 0 never starts the blink timer.
-    EXPECT_FALSE(panel.blinkTimerActive());
 
     panel.toggleDirectInput();
     panel.armStart();
-    EXPECT_FALSE(panel.startTimerActive());
+    EXPECT_TRUE(lineStaysQuiet(port));
     EXPECT_TRUE(panel.directInput());
+}
+
+TEST_F(Panel, ABlinkIntervalOf0NeverBlinks) {
+    options.ledBlinkInterval.setPosition(0);
+    panel.armStart();
+    view.script = [this](int p) {
+        drive.answer = false;
+        QCoreApplication::processEvents(); // a timer without pause would fire here
+        if (p == 3)
+            panel.endLoop();
+    };
+    panel.startDelayElapsed();
+    EXPECT_EQ(view.leds, (QStringList{" =00", "coMe", "coMe", "    "}));
 }
 
 TEST_F(Panel, ClosingWithinTheStartDelayStopsTheTimersAndNothingRunsLater) {
     panel.armStart();
     panel.closePanel();
-    EXPECT_FALSE(panel.startTimerActive());
     EXPECT_EQ(view.closes, 1);
+    EXPECT_TRUE(lineStaysQuiet(port));
     panel.startDelayElapsed(); // fired anyway: the window is hidden
     EXPECT_TRUE(port.writes.empty());
 }
@@ -516,7 +531,6 @@ TEST_F(Panel, ClosingDuringAPassEndsTheLoopAfterItAndLetsGoOfAHeldKey) {
     panel.RunPanelLoop();
     EXPECT_EQ(view.pass, 1);
     EXPECT_EQ(view.closes, 1);
-    EXPECT_FALSE(panel.blinkTimerActive());
     // The keys of that pass still went out, UP let go on the drive, then the link was connected again.
     EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P", "FA11=0 P", "FA10=1 P",
                                      "FA11=4 P", "FA11=260 P", "FA10=0 P"}));
@@ -539,7 +553,6 @@ TEST_F(Panel, AFailedConnectShowsMessage3AndClosesOnce) {
     panel.startDelayElapsed();
     EXPECT_TRUE(prompter.texts().contains(QStringLiteral("msg3")));
     EXPECT_EQ(view.closes, 1);
-    EXPECT_FALSE(panel.startTimerActive());
     const auto boxes = prompter.boxes().size();
     panel.startDelayElapsed();
     EXPECT_EQ(prompter.boxes().size(), boxes);
@@ -668,27 +681,28 @@ TEST_F(DirectInput, EntryEditing) {
     type(".");
     EXPECT_EQ(prompter.texts(), QStringList{QStringLiteral("msg67")});
     EXPECT_EQ(view.directTexts.back(), QStringLiteral("fc  "));
+    const QStringList& shown = view.directTexts;
     type("1.0");
-    EXPECT_EQ(panel.entryText(), QStringLiteral("!0"));
+    EXPECT_EQ(shown.back(), QStringLiteral("!0"));
     type(".,x");
-    EXPECT_EQ(panel.entryText(), QStringLiteral("!0")); // a second sign and other keys ignored
+    EXPECT_EQ(shown.back(), QStringLiteral("!0")); // a second sign and other keys ignored
     type("\b\b");
-    EXPECT_EQ(panel.entryText(), QStringLiteral("1"));
-    EXPECT_FALSE(panel.decimalEntered());
-    type(".5");
-    EXPECT_EQ(panel.entryText(), QStringLiteral("!5"));
+    EXPECT_EQ(shown.back(), QStringLiteral("1"));
+    type(".5"); // a sign again after the dotted digit went
+    EXPECT_EQ(shown.back(), QStringLiteral("!5"));
     type("\b\b\b\b");
-    EXPECT_TRUE(panel.entryText().isEmpty());
-    EXPECT_EQ(panel.digitCount(), 0);
-    type("98\x7f");
-    EXPECT_TRUE(panel.entryText().isEmpty());
+    EXPECT_TRUE(shown.back().isEmpty());
+    type("98765"); // four digits again
+    EXPECT_EQ(shown.back(), QStringLiteral("9876"));
+    type("\x7f");
+    EXPECT_TRUE(shown.back().isEmpty());
     const auto from = port.writes.size();
     type("\r"); // nothing to send
     EXPECT_EQ(port.writes.size(), from);
     type("1=5"); // "=" is no key of the entry
-    EXPECT_EQ(panel.entryText(), QStringLiteral("15"));
+    EXPECT_EQ(shown.back(), QStringLiteral("15"));
     type("345"); // a fifth digit is ignored
-    EXPECT_EQ(panel.entryText(), QStringLiteral("1534"));
+    EXPECT_EQ(shown.back(), QStringLiteral("1534"));
 }
 
 TEST_F(DirectInput, EscLeavesTheModeAndTheToggleDoesToo) {
@@ -717,7 +731,6 @@ TEST_F(DirectInput, LeavingFromInsideAPassKeepsThatLoopInsteadOfNestingOne) {
         if (p == 1) {
             panel.toggleDirectInput(); // enter ...
             panel.handleDirectKey(27); // ... and leave in the same pass
-            EXPECT_TRUE(panel.loopActive());
         }
         if (p == 3)
             panel.endLoop();
