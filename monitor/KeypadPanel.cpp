@@ -269,7 +269,7 @@ void KeypadPanel::recoverFromFailedRead(qint64 passStart) {
     if ((link_.portFailed() || !link_.PortOpen()) && panelRunning_)
         connectAwaited();
     // A read that failed at once (a port gone, a drive type without the block) still takes
-    // its time limit, a held key's code too. A key worked ends the pause.
+    // its time limit, a key held or not: the passes never spin. A key worked ends the pause.
     Clock& clock = link_.clock();
     const qint64 due = passStart + keypadLink_.options().replyTimeoutMs;
     if (panelRunning_ && actions_.empty() && clock.now() < due)

@@ -149,7 +149,7 @@ private:
     // at once still takes its time limit, so that the passes never spin.
     void recoverFromFailedRead(qint64 passStart);
     // ---- Key writes ----
-    // A key action taken from a shown key area.
+    // Queues what the user did for the drive and wakes the loop.
     void takeAction(KeyAction::Kind kind, int bit);
     void pressHeldKey(int bit);
     void releaseHeldKey(int bit);
@@ -159,8 +159,8 @@ private:
     void queueNextKeyWrites();
     void queueActionWrites(const KeyAction& action);
     void queueHeldCode();
-    // Queue a value of the key code "FA11" or the key flag "FA10" (a parameter the drive type
-    // lacks is refused by the link, as a write that failed).
+    // Queue a value of the key code "FA11" or of the key flag "FA10" (one the drive type lacks
+    // is refused by the link and shows as a write that failed).
     void writeCode(qint64 code);
     void writeFlag(bool raised);
     void sendKeyWrite(const KeyWrite& w);
