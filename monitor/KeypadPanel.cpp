@@ -8,10 +8,8 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 
-#include <algorithm>
+#include <QPointer>
 #include <cstdint>
-#include <memory>
-#include <utility>
 
 namespace {
 
@@ -75,24 +73,17 @@ void KeypadPanel::showKeys(bool on) {
     view_.setKeysVisible(on);
 }
 
-void KeypadPanel::write(int index, qint64 value) {
-    // A drive type without the key parameters gets no frame for them.
-    if (index < 0)
-        return;
-    writes_.push_back({index, value});
-    if (index == keyFlagIndex_)
-        lastFlagQueued_ = value;
-}
-
 long KeypadPanel::expectExchange() {
     awaitedOver_ = false;
+    awaitedFailed_ = false;
     return ++awaited_;
 }
 
-void KeypadPanel::exchangeEnded(long n) {
+void KeypadPanel::exchangeEnded(long n, bool failed) {
     if (n != awaited_)
         return;
     awaitedOver_ = true;
+    awaitedFailed_ = failed;
     if (awaiting_)
         view_.wake();
 }
@@ -111,38 +102,19 @@ bool KeypadPanel::connectAwaited() {
         return link_.ConnectDrive();
     const long n = expectExchange();
     const QPointer<KeypadPanel> self(this);
-    auto connected = std::make_shared<bool>(false);
-    link_.ConnectDriveInBackground([self, n, connected](bool ok) {
-        *connected = ok;
+    link_.ConnectDriveInBackground([self, n](bool ok) {
         if (self)
-            self->exchangeEnded(n);
+            self->exchangeEnded(n, !ok);
     });
     awaitExchange(false);
     // Hidden meanwhile: the connect goes on without the window; the link keeps its answer.
-    return awaitedOver_ ? *connected : link_.ConnectDriveKept();
+    return awaitedOver_ ? !awaitedFailed_ : link_.ConnectDriveKept();
 }
 
-void KeypadPanel::sendWrites() {
-    while (!writes_.empty()) {
-        const KeyWrite w = writes_.front();
-        writes_.pop_front();
-        // Noted on the link as every write is. Once the window is hidden nothing is waited for
-        // here: the link lets each exchange end before the next.
-        const long n = expectExchange();
-        const QPointer<KeypadPanel> self(this);
-        link_.transactNotedInBackground(w.index, QString::number(w.value), QStringLiteral("P"),
-                                        [self, n](const ExchangeResult&) {
-                                            if (self)
-                                                self->exchangeEnded(n);
-                                        });
-        awaitExchange(false);
-    }
-}
-
-void KeypadPanel::releaseKeys() {
-    runKey_ = stopKey_ = upKey_ = downKey_ = monKey_ = entKey_ = false;
-    upLatch_ = downLatch_ = false;
-    pressOrder_.clear();
+void KeypadPanel::windowShown() {
+    actions_.clear();
+    writes_.clear();
+    heldBit_ = 0;
     blinkPhase_ = true;
 }
 
@@ -187,28 +159,7 @@ void KeypadPanel::blinkTick() {
     blinkPhase_ = !blinkPhase_;
 }
 
-void KeypadPanel::sendClickedKey(bool& pressed, int bit, qint64 base) {
-    if (!pressed)
-        return;
-    pressed = false;
-    write(keyFlagIndex_, 1);
-    write(keyCodeIndex_, base + bit);
-    write(keyFlagIndex_, 0);
-}
-
-void KeypadPanel::sendHeldKey(bool held, bool& latch, bool& release, int bit, int releaseCode, qint64 base) {
-    if (held || latch) {
-        latch = false;
-        // Another key's handshake ended since the press: its code goes under the flag again.
-        if (lastFlagQueued_ != 1)
-            write(keyFlagIndex_, 1);
-        write(keyCodeIndex_, base + bit);
-    } else if (release) {
-        release = false;
-        write(keyCodeIndex_, releaseCode);
-        write(keyFlagIndex_, 0);
-    }
-}
+// ---- The loop -------------------------------------------------------------------------------
 
 void KeypadPanel::RunPanelLoop() {
     if (loopDepth_ > 0) {
@@ -222,179 +173,253 @@ void KeypadPanel::RunPanelLoop() {
     ++loopDepth_;
     if (directInput_)
         leaveDirectInput();
-    displayBlockIndex_ = ValueRules::IndexOfComNo(context_, kDisplayBlockNo);
-    keyCodeIndex_ = ValueRules::IndexOfComNo(context_, kKeyCodeNo);
-    keyFlagIndex_ = ValueRules::IndexOfComNo(context_, kKeyFlagNo);
-
-    connected_ = connectAwaited();
-    if (!connected_) {
+    findKeyParameters();
+    if (connectAwaited()) {
+        runPasses();
+    } else {
         ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning);
         closePanel();
-    } else {
-        panelRunning_ = true;
-        showKeys(true);
-        if (blinkTimer_.interval() > 0) // an interval of 0 would fire without pause
-            blinkTimer_.start();
-        Clock& clock = link_.clock();
-        qint64 last = clock.now();
-        while (panelRunning_ && view_.isShown()) {
-            const qint64 now = clock.now();
-            // The tick count is 32 bits wide; its difference stays right across a wrap.
-            const qint64 t = std::int32_t(std::uint32_t(now) - std::uint32_t(last)) / 4;
-            last = now;
-            const qint64 base = t * 256;
-
-            // The read goes out at once and the pass waits for its answer in the event loop:
-            // the passes follow each other as fast as the line allows, and the window answers
-            // while the drive does (or stays silent until the time-out).
-            const long read = expectExchange();
-            const QPointer<KeypadPanel> self(this);
-            auto takeRead = [self, read](const std::optional<DisplayBlock>& block) {
-                if (!self || self->awaited_ != read)
-                    return;
-                if (block)
-                    DecodeDisplayBlock(*block, self->display_);
-                self->readFailed_ = !block;
-                self->exchangeEnded(read);
-            };
-            keypadLink_.PanelTransact(displayBlockIndex_, takeRead);
-            awaitExchange(true);
-            const bool readOver = awaitedOver_;
-            // Closed meanwhile: the pass ends without the display (the keys still go out); the
-            // connect after the loop takes the read's end.
-            if (readOver) {
-                if (readFailed_) {
-                    view_.showLed(blinkPhase_ ? kCommErrorText : kBlank4);
-                } else {
-                    view_.showLamps(blinkPhase_ ? display_.lampBits : display_.blinkLampBits);
-                    view_.showLed(blinkPhase_ ? display_.ledText : display_.blinkLedText);
-                }
-                ++passes_;
-            }
-            // A line whose device failed (the drive's end gone and back) is opened again: the
-            // keypad goes on by itself once the drive is there.
-            if (readOver && readFailed_ && (link_.portFailed() || !link_.PortOpen()) && panelRunning_)
-                connected_ = connectAwaited();
-            // A read that failed at once (a port gone, a drive type without the block) still
-            // takes its time limit: the passes never spin. A key ends the pause.
-            const qint64 due = now + keypadLink_.options().replyTimeoutMs;
-            if (readOver && readFailed_ && panelRunning_ && clock.now() < due)
-                view_.waitEvents(int(due - clock.now()));
-
-            view_.letEventsThrough();
-
-            // The writes of the keys pressed since the last pass go first, then the codes: the
-            // keys pressed in the order pressed, then those still held.
-            std::vector<Key> order = std::exchange(pressOrder_, {});
-            for (Key k : {Key::Run, Key::Stop, Key::Up, Key::Down, Key::Mon, Key::Ent})
-                if (std::find(order.begin(), order.end(), k) == order.end())
-                    order.push_back(k);
-            for (Key k : order)
-                sendKey(k, base);
-            sendWrites();
-        }
-        view_.showLamps(0);
-        view_.showLed(kBlank4);
-        blinkTimer_.stop();
     }
     showKeys(false);
-    connected_ = connectAwaited();
+    connectAwaited();
     --loopDepth_;
 }
 
-// ---- Keys ---------------------------------------------------------------------------------
-// The click areas exist only while the loop runs; a click that reaches a hidden area is none.
-
-bool KeypadPanel::takeKey() {
-    if (!keysVisible_)
-        return false;
-    write(keyCodeIndex_, 0);
-    return true;
+void KeypadPanel::findKeyParameters() {
+    displayBlockIndex_ = ValueRules::IndexOfComNo(context_, kDisplayBlockNo);
+    keyCodeIndex_ = ValueRules::IndexOfComNo(context_, kKeyCodeNo);
+    keyFlagIndex_ = ValueRules::IndexOfComNo(context_, kKeyFlagNo);
 }
 
-void KeypadPanel::notePress(Key key) {
-    if (std::find(pressOrder_.begin(), pressOrder_.end(), key) == pressOrder_.end())
-        pressOrder_.push_back(key);
-}
-
-void KeypadPanel::sendKey(Key key, qint64 base) {
-    switch (key) {
-    case Key::Run:
-        return sendClickedKey(runKey_, KeyRun, base);
-    case Key::Stop:
-        return sendClickedKey(stopKey_, KeyStop, base);
-    case Key::Up:
-        return sendHeldKey(upKey_, upLatch_, upRelease_, KeyUp, kUpReleaseCode, base);
-    case Key::Down:
-        return sendHeldKey(downKey_, downLatch_, downRelease_, KeyDown, kDownReleaseCode, base);
-    case Key::Mon:
-        return sendClickedKey(monKey_, KeyMon, base);
-    case Key::Ent:
-        return sendClickedKey(entKey_, KeyEnt, base);
+void KeypadPanel::runPasses() {
+    panelRunning_ = true;
+    showKeys(true);
+    if (blinkTimer_.interval() > 0) // an interval of 0 would fire without pause
+        blinkTimer_.start();
+    passStart_ = link_.clock().now();
+    passBase_ = 0;
+    commError_ = false;
+    while (panelRunning_ && view_.isShown()) {
+        // Key writes go before the next display read: a key let go reaches the drive within
+        // one exchange, whatever the line's pace.
+        if (!sendNextKeyWrite())
+            runPass();
     }
+    // What the keys owe the drive still goes out, a key still held let go first: the drive
+    // is never left with a key held down.
+    showKeys(false);
+    if (heldBit_ != 0)
+        releaseHeldKey(heldBit_);
+    while (sendNextKeyWrite()) {
+    }
+    view_.showLamps(0);
+    view_.showLed(kBlank4);
+    blinkTimer_.stop();
+}
+
+void KeypadPanel::runPass() {
+    Clock& clock = link_.clock();
+    const qint64 now = clock.now();
+    // The tick count is 32 bits wide; its difference stays right across a wrap.
+    const qint64 t = std::int32_t(std::uint32_t(now) - std::uint32_t(passStart_)) / 4;
+    passStart_ = now;
+    passBase_ = t * 256;
+    ++passes_;
+    // Closed meanwhile: the pass ends without the display (the keys still go out); the
+    // connect after the loop takes the read's end.
+    if (readDisplay()) {
+        showDisplay();
+        if (commError_)
+            recoverFromFailedRead(now);
+    }
+    view_.letEventsThrough();
+}
+
+bool KeypadPanel::readDisplay() {
+    // The read goes out at once and the pass waits for its answer in the event loop: the
+    // passes follow each other as fast as the line allows, and the window answers while the
+    // drive does (or stays silent until the time-out).
+    const long read = expectExchange();
+    const QPointer<KeypadPanel> self(this);
+    keypadLink_.PanelTransact(displayBlockIndex_, [self, read](const std::optional<DisplayBlock>& block) {
+        if (!self || self->awaited_ != read)
+            return;
+        if (block)
+            DecodeDisplayBlock(*block, self->display_);
+        self->exchangeEnded(read, !block);
+    });
+    awaitExchange(true);
+    if (awaitedOver_)
+        commError_ = awaitedFailed_;
+    return awaitedOver_;
+}
+
+void KeypadPanel::showDisplay() {
+    if (commError_) {
+        // The lamps keep what the last good read showed.
+        view_.showLed(blinkPhase_ ? kCommErrorText : kBlank4);
+        return;
+    }
+    view_.showLamps(blinkPhase_ ? display_.lampBits : display_.blinkLampBits);
+    view_.showLed(blinkPhase_ ? display_.ledText : display_.blinkLedText);
+}
+
+void KeypadPanel::recoverFromFailedRead(qint64 passStart) {
+    // A line whose device failed (the drive's end gone and back) is opened again: the keypad
+    // goes on by itself once the drive is there.
+    if ((link_.portFailed() || !link_.PortOpen()) && panelRunning_)
+        connectAwaited();
+    // A read that failed at once (a port gone, a drive type without the block) still takes
+    // its time limit, a key held or not: the passes never spin. A key worked ends the pause.
+    Clock& clock = link_.clock();
+    const qint64 due = passStart + keypadLink_.options().replyTimeoutMs;
+    if (panelRunning_ && actions_.empty() && clock.now() < due)
+        view_.waitEvents(int(due - clock.now()));
+}
+
+// ---- Keys ---------------------------------------------------------------------------------
+// Each key action's writes, in the order the actions were made:
+//   click of RUN, STOP, MON or ENT: "FA11" 0, "FA10" 1, "FA11" code, "FA10" 0;
+//   UP or DOWN pressed: "FA11" 0, "FA10" 1, "FA11" code, then the code once a pass while held;
+//   UP or DOWN let go: "FA11" 260 or 264, "FA10" 0.
+// A code's time part is that of the pass in which it goes out.
+
+void KeypadPanel::takeAction(KeyAction::Kind kind, int bit) {
+    actions_.push_back({kind, bit});
+    view_.wake();
+}
+
+void KeypadPanel::pressHeldKey(int bit) {
+    if (!keysVisible_)
+        return;
+    // One key held at a time: a second press lets go of the first, as its own release would.
+    if (heldBit_ != 0)
+        releaseHeldKey(heldBit_);
+    heldBit_ = bit;
+    takeAction(KeyAction::Kind::Press, bit);
+}
+
+void KeypadPanel::releaseHeldKey(int bit) {
+    // Only a press that was taken has a release.
+    if (heldBit_ != bit)
+        return;
+    heldBit_ = 0;
+    takeAction(KeyAction::Kind::Release, bit);
 }
 
 void KeypadPanel::pressRun() {
-    if (takeKey()) {
-        runKey_ = true;
-        notePress(Key::Run);
-    }
-    view_.wake();
+    if (keysVisible_)
+        takeAction(KeyAction::Kind::Click, KeyRun);
 }
 
 void KeypadPanel::pressStop() {
-    if (takeKey()) {
-        stopKey_ = true;
-        notePress(Key::Stop);
-    }
-    view_.wake();
-}
-
-void KeypadPanel::pressHeldKey(Key key, bool& held, bool& latch, bool& release) {
-    if (!takeKey())
-        return;
-    write(keyFlagIndex_, 1);
-    held = latch = release = true;
-    notePress(key);
-    view_.wake();
+    if (keysVisible_)
+        takeAction(KeyAction::Kind::Click, KeyStop);
 }
 
 void KeypadPanel::pressUp() {
-    pressHeldKey(Key::Up, upKey_, upLatch_, upRelease_);
+    pressHeldKey(KeyUp);
 }
 
 void KeypadPanel::releaseUp() {
-    upKey_ = false;
-    // Its release code goes out where the release stands among the presses.
-    notePress(Key::Up);
-    view_.wake();
+    releaseHeldKey(KeyUp);
 }
 
 void KeypadPanel::pressDown() {
-    pressHeldKey(Key::Down, downKey_, downLatch_, downRelease_);
+    pressHeldKey(KeyDown);
 }
 
 void KeypadPanel::releaseDown() {
-    downKey_ = false;
-    // Its release code goes out where the release stands among the presses.
-    notePress(Key::Down);
-    view_.wake();
+    releaseHeldKey(KeyDown);
 }
 
 void KeypadPanel::pressMon() {
-    if (takeKey()) {
-        monKey_ = true;
-        notePress(Key::Mon);
-    }
-    view_.wake();
+    if (keysVisible_)
+        takeAction(KeyAction::Kind::Click, KeyMon);
 }
 
 void KeypadPanel::pressEnt() {
-    if (takeKey()) {
-        entKey_ = true;
-        notePress(Key::Ent);
+    if (keysVisible_)
+        takeAction(KeyAction::Kind::Click, KeyEnt);
+}
+
+bool KeypadPanel::sendNextKeyWrite() {
+    if (writes_.empty())
+        queueNextKeyWrites();
+    if (writes_.empty())
+        return false;
+    const KeyWrite w = writes_.front();
+    writes_.pop_front();
+    sendKeyWrite(w);
+    return true;
+}
+
+void KeypadPanel::queueNextKeyWrites() {
+    if (!actions_.empty()) {
+        const KeyAction action = actions_.front();
+        actions_.pop_front();
+        queueActionWrites(action);
+    } else if (heldBit_ != 0 && heldCodePass_ != passes_) {
+        queueHeldCode();
     }
-    view_.wake();
+}
+
+void KeypadPanel::queueActionWrites(const KeyAction& action) {
+    switch (action.kind) {
+    case KeyAction::Kind::Click:
+        writeCode(0);
+        writeFlag(true);
+        writeCode(passBase_ + action.bit);
+        writeFlag(false);
+        return;
+    case KeyAction::Kind::Press:
+        // Its code goes out with the press, so that a press shorter than a pass still counts.
+        writeCode(0);
+        writeFlag(true);
+        writeCode(passBase_ + action.bit);
+        heldCodePass_ = passes_;
+        return;
+    case KeyAction::Kind::Release:
+        writeCode(action.bit == KeyUp ? kUpReleaseCode : kDownReleaseCode);
+        writeFlag(false);
+        return;
+    }
+}
+
+void KeypadPanel::queueHeldCode() {
+    // Another key's handshake ended since the press: the code goes under the flag again.
+    if (!flagRaised_)
+        writeFlag(true);
+    writeCode(passBase_ + heldBit_);
+    heldCodePass_ = passes_;
+}
+
+void KeypadPanel::writeCode(qint64 code) {
+    writes_.push_back({keyCodeIndex_, code});
+}
+
+void KeypadPanel::writeFlag(bool raised) {
+    writes_.push_back({keyFlagIndex_, raised ? 1 : 0});
+    flagRaised_ = raised;
+}
+
+void KeypadPanel::sendKeyWrite(const KeyWrite& w) {
+    // Noted on the link as every write is. Once the window is hidden nothing is waited for
+    // here: the link lets each exchange end before the next.
+    const long n = expectExchange();
+    const QPointer<KeypadPanel> self(this);
+    link_.transactNotedInBackground(w.index, QString::number(w.value), QStringLiteral("P"),
+                                    [self, n](const ExchangeResult& res) {
+                                        if (self)
+                                            self->exchangeEnded(n, res.error);
+                                    });
+    awaitExchange(false);
+    // A write that failed, or could not be sent at all, shows as a failed read does; the
+    // writes after it still go out, so that the drive ends with its keys let go.
+    if (awaitedOver_ && awaitedFailed_ && view_.isShown()) {
+        commError_ = true;
+        showDisplay();
+    }
 }
 
 // ---- Direct input ---------------------------------------------------------------------------

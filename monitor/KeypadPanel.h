@@ -1,18 +1,17 @@
 #pragma once
 // The keypad panel's logic without its window: the panel loop that reads the drive's display
-// block and sends the pending key codes between reads, each waited for in the event loop, the
-// key handlers, direct input of a frequency command, and the two timers. The window (KeypadWindow) routes its
-// events here and shows what the view calls tell it.
+// block and sends the user's key actions in the order made, before the next read, each
+// exchange waited for in the event loop; the key handlers, direct input of a frequency command,
+// and the two timers. The window (KeypadWindow) routes its events here and shows what the view
+// calls tell it.
 #include "monitor/KeypadLink.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <vector>
 
 class Options;
 struct ProgramContext;
@@ -79,7 +78,8 @@ public:
     ~KeypadPanel() override;
 
     // ---- Event handlers ----
-    void releaseKeys();
+    // The window is shown: no key is pending, the display starts on its first image.
+    void windowShown();
     // At every activation: the loop's start is armed, the blink interval taken from the
     // options. Nothing new is armed while the loop or direct input runs.
     void armStart();
@@ -87,6 +87,9 @@ public:
     void stopPanel();
     void startDelayElapsed();
     void blinkTick();
+    // The keys. They go to the drive in the order the user worked them, each press with its
+    // own writes and a release of UP or DOWN before any later press; a click that reaches a
+    // hidden key area is none.
     void pressRun();
     void pressStop();
     void pressUp();
@@ -108,61 +111,70 @@ public:
     // The loop ends after the pass under way; the window stays.
     void endLoop() { panelRunning_ = false; }
 
-    bool panelRunning() const { return panelRunning_; }
-    // Whether the link was connected at the loop's start and again at its end.
-    bool connected() const { return connected_; }
     bool directInput() const { return directInput_; }
-    // A press of a key not yet sent to the drive.
-    bool keyWaiting() const {
-        return runKey_ || stopKey_ || upKey_ || downKey_ || monKey_ || entKey_ || upLatch_ || downLatch_ ||
-               !writes_.empty();
-    }
-    const KeypadDisplay& display() const { return display_; }
-    // The direct-input entry so far: its digits, one of them possibly dotted.
-    const QString& entryText() const { return entryText_; }
-    int digitCount() const { return digitCount_; }
-    bool decimalEntered() const { return decimalEntered_; }
-
-    bool startTimerActive() const { return startTimer_.isActive(); }
-    bool blinkTimerActive() const { return blinkTimer_.isActive(); }
-    int blinkInterval() const { return blinkTimer_.interval(); }
-    bool keysVisible() const { return keysVisible_; }
-    bool loopActive() const { return loopDepth_ > 0; }
-    // Passes of the loop so far (tests and the benchmark count refreshes).
+    // Passes of the loop so far (the benchmark counts the display's refreshes).
     long passCount() const { return passes_; }
-    KeypadLink& keypadLink() { return keypadLink_; }
 
 private:
+    // One thing the user did on the keys.
+    struct KeyAction {
+        enum class Kind {
+            Click,   // RUN, STOP, MON or ENT
+            Press,   // UP or DOWN pressed
+            Release, // UP or DOWN let go
+        };
+        Kind kind;
+        int bit; // KeypadKey
+    };
+    // One write of a key parameter.
+    struct KeyWrite {
+        int index;
+        qint64 value;
+    };
+
     void showKeys(bool on);
-    // Queues a key parameter's value for the pass's writes (none for a parameter the type lacks).
-    void write(int index, qint64 value);
-    // Sends the queued writes in order, each waited for in the event loop; the writes of a key
-    // pressed meanwhile follow in turn.
-    void sendWrites();
+    // ---- The loop's steps ----
+    void findKeyParameters();
+    // The passes until the loop is ended; then the keys are hidden and what they still owe
+    // the drive goes out.
+    void runPasses();
+    // One pass: the display block read and shown, the window's events let through.
+    void runPass();
+    // Reads the display block, waited for in the event loop; false when the loop ended or the
+    // window was hidden before the read was over.
+    bool readDisplay();
+    // What the last exchanges left to show: the drive's display, or "coMe" after a failure.
+    void showDisplay();
+    // After a failed read: a line whose device failed is opened again, and a read that failed
+    // at once still takes its time limit, so that the passes never spin.
+    void recoverFromFailedRead(qint64 passStart);
+    // ---- Key writes ----
+    // Queues what the user did for the drive and wakes the loop.
+    void takeAction(KeyAction::Kind kind, int bit);
+    void pressHeldKey(int bit);
+    void releaseHeldKey(int bit);
+    // Sends the next key write, waited for in the event loop; false when none waits.
+    bool sendNextKeyWrite();
+    // The writes of the next action (or of the held key's code for this pass), queued.
+    void queueNextKeyWrites();
+    void queueActionWrites(const KeyAction& action);
+    void queueHeldCode();
+    // Queue a value of the key code "FA11" or of the key flag "FA10" (one the drive type lacks
+    // is refused by the link and shows as a write that failed).
+    void writeCode(qint64 code);
+    void writeFlag(bool raised);
+    void sendKeyWrite(const KeyWrite& w);
+    // ---- Exchanges ----
     // The exchange the pass is to wait for begins; its number.
     long expectExchange();
-    // Exchange n has ended: the pass waiting for it goes on.
-    void exchangeEnded(long n);
+    // Exchange n has ended (failed or not): the pass waiting for it goes on.
+    void exchangeEnded(long n, bool failed);
     // Sleeps in the event loop until the exchange expected last has ended or the window is
     // hidden (with `whileRunning`, also once the loop is to end).
     void awaitExchange(bool whileRunning);
     // The link's connect, its answer awaited in the event loop while the window is shown: a
     // silent drive never holds the window.
     bool connectAwaited();
-    // A press on a shown key, which first writes 0 as the key code; false for a hidden key.
-    bool takeKey();
-    // A clicked key's codes under the handshake, from the pass's base.
-    void sendClickedKey(bool& pressed, int bit, qint64 base);
-    // UP or DOWN: its code each pass while held (once for a press shorter than a pass), then
-    // the release code and the end of the handshake.
-    void sendHeldKey(bool held, bool& latch, bool& release, int bit, int releaseCode, qint64 base);
-    enum class Key { Run, Stop, Up, Down, Mon, Ent };
-    // The press of UP or DOWN.
-    void pressHeldKey(Key key, bool& held, bool& latch, bool& release);
-    // A press taken: its key goes out in the order pressed.
-    void notePress(Key key);
-    // One key's writes of the pass.
-    void sendKey(Key key, qint64 base);
     void leaveDirectInput();
     void enterKey();
     void confirmationBlink();
@@ -172,17 +184,15 @@ private:
     CommLink& link_;
     KeypadPanelView& view_;
     KeypadLink keypadLink_;
-    // Key presses waiting for the next pass; a release of UP or DOWN waiting to be sent.
-    bool runKey_ = false, stopKey_ = false, upKey_ = false, downKey_ = false, monKey_ = false,
-         entKey_ = false;
-    bool upRelease_ = false, downRelease_ = false;
-    // The keys pressed since the last pass, in the order pressed; the key flag last queued.
-    std::vector<Key> pressOrder_;
-    qint64 lastFlagQueued_ = 0;
-    // A press of UP or DOWN not yet sent: a click shorter than a pass still reaches the drive.
-    bool upLatch_ = false, downLatch_ = false;
+    // The user's key actions not yet begun, in the order made; the writes of the one under way.
+    std::deque<KeyAction> actions_;
+    std::deque<KeyWrite> writes_;
+    // The key the user holds (0: none), the pass in which its code last went out, and whether
+    // the key flag was last raised.
+    int heldBit_ = 0;
+    long heldCodePass_ = -1;
+    bool flagRaised_ = false;
     bool panelRunning_ = false;
-    bool connected_ = false;
     bool directInput_ = false;
     bool decimalEntered_ = false;
     // Which of the two display images the blink shows.
@@ -191,20 +201,19 @@ private:
     int displayBlockIndex_ = -1, keyCodeIndex_ = -1, keyFlagIndex_ = -1;
     int digitCount_ = 0;
     KeypadDisplay display_;
+    // The display shows "coMe": the last read failed, or a key write since it.
+    bool commError_ = false;
     QString entryText_;
     QChar decimalGlyph_;
-    // The key writes of the pass, in the order they go out.
-    struct KeyWrite {
-        int index;
-        qint64 value;
-    };
-    std::deque<KeyWrite> writes_;
+    // The time part of this pass's key codes, and when the pass began.
+    qint64 passBase_ = 0;
+    qint64 passStart_ = 0;
     // The exchange the pass waits for (its display read or a key write): its number (the end
-    // of an earlier one is not its end) and whether it has ended.
+    // of an earlier one is not its end), whether it has ended and whether it failed.
     long awaited_ = 0;
     bool awaitedOver_ = false;
+    bool awaitedFailed_ = false;
     bool awaiting_ = false; // the pass sleeps until it ends (one that ends at once wakes nothing)
-    bool readFailed_ = false;
     QTimer startTimer_;
     QTimer blinkTimer_;
     bool keysVisible_ = false;

@@ -391,7 +391,7 @@ void KeypadWindow::ApplyLanguage() {
 }
 
 void KeypadWindow::armAndPlace() {
-    panel_->releaseKeys();
+    panel_->windowShown();
     // Showing a modal window activates it; arm the start here too, so that a desktop that
     // withholds the activation does not leave the display dark.
     panel_->armStart();
