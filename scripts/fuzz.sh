@@ -6,9 +6,9 @@
 #                             (tests/fuzz/corpus/<target>), then tries a fixed number of inputs
 #                             from a fixed seed (FUZZ_SEED, default 1). It starts from a fresh
 #                             copy of the seeds every time, in an environment of its own, and
-#                             takes no path that depends on where things lie in memory, so a
-#                             commit gives the same answer and the same counts whatever the
-#                             caller's environment and folder. The first eighth of each
+#                             takes no path that depends on addresses or timing, so a commit
+#                             gives the same answer and the same counts whatever the caller's
+#                             environment and folder and the checkout's. The first eighth of each
 #                             target's inputs is tried once more in another folder and
 #                             environment and must keep the same inputs, or the check fails.
 # Findings (crash-*, timeout-*, leak-*) are written to <build>/findings/<target>/ (the build
