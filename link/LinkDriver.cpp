@@ -79,10 +79,7 @@ void LinkDriver::start(std::unique_ptr<LineOperation> op, Done done) {
     pending_ = std::make_unique<Pending>(Pending{std::move(op), std::move(done)});
     if (port_.pollHandle() < 0) {
         // A port that cannot be watched (a test's fake line) is waited for at once.
-        const std::unique_ptr<Pending> p = std::move(pending_);
-        run(*p->op);
-        if (p->done)
-            p->done(*p->op);
+        finishBackground();
         return;
     }
     // The request goes out now; what follows it, even a reply already there, from the event
@@ -108,9 +105,7 @@ void LinkDriver::continueBackground() {
         return;
     }
     stopWatching();
-    const std::unique_ptr<Pending> p = std::move(pending_);
-    if (p->done)
-        p->done(*p->op);
+    ended(std::move(pending_));
 }
 
 void LinkDriver::finishBackground() {
@@ -118,8 +113,12 @@ void LinkDriver::finishBackground() {
         return;
     stopWatching();
     // Taken off first: nothing that runs during the wait can end it under this call.
-    const std::unique_ptr<Pending> p = std::move(pending_);
+    std::unique_ptr<Pending> p = std::move(pending_);
     run(*p->op);
+    ended(std::move(p));
+}
+
+void LinkDriver::ended(std::unique_ptr<Pending> p) {
     if (p->done)
         p->done(*p->op);
 }

@@ -71,6 +71,8 @@ private:
     void stopWatching();
     // A wait or step that held the line is over: what was put off may follow.
     void release();
+    // The operation is over: its `done` is told.
+    void ended(std::unique_ptr<Pending> p);
     void runPutOff();
 
     LineExchanger& line_;

@@ -88,18 +88,23 @@ TEST_F(Panel, ADriveThatStopsAnsweringShowsComeBlinking) {
     EXPECT_EQ(view.lamps.size(), 2u); // the good pass and the end of the loop
 }
 
+// RUN clicked in pass 1, the loop ended in pass 2.
+std::function<void(int)> runClickedThenEnd(KeypadPanel& panel) {
+    return [&panel](int pass) {
+        if (pass == 1)
+            panel.pressRun();
+        if (pass == 2)
+            panel.endLoop();
+    };
+}
+
 TEST_F(Panel, AKeyWriteThatFailsShowsComeAndTheWritesAfterItStillGoOut) {
     // A drive that shows its display but answers no write.
     port.responder = [answerReads = port.responder](const Bytes& request) {
         return decodeRequest(request).kind == 'R' ? answerReads(request)
                                                   : std::vector<FakeSerialPort::Chunk>{};
     };
-    view.script = [this](int p) {
-        if (p == 1)
-            panel.pressRun();
-        if (p == 2)
-            panel.endLoop();
-    };
+    view.script = runClickedThenEnd(panel);
     panel.RunPanelLoop();
     EXPECT_EQ(writes(), (QStringList{"FA11=0 P", "FA10=1 P", "FA11=1 P", "FA10=0 P"}));
     // "coMe" from the first failed write until the next good read.
@@ -141,12 +146,7 @@ TEST_F(Panel, ADriveTypeWithoutTheBlockNeverSendsTheHeaderRow) {
 
 TEST_F(Panel, AKeyTheDriveTypeCannotTakeShowsComeAndSendsNothing) {
     setRows({{"0000", "3", "0", "1"}, {"FC10", "65535", "0", "1"}});
-    view.script = [this](int p) {
-        if (p == 1)
-            panel.pressRun();
-        if (p == 2)
-            panel.endLoop();
-    };
+    view.script = runClickedThenEnd(panel);
     panel.RunPanelLoop();
     EXPECT_TRUE(writes().isEmpty()) << writes().join(u',').toStdString();
     EXPECT_EQ(view.leds.value(1), QStringLiteral("coMe"));
