@@ -17,11 +17,11 @@
 // BM_PingsDuringTheSearch: the same start, but nothing is pressed: the start-up form is pinged
 // from its first answer on for 8 s, one ping after the other's answer (5 ms apart), which covers
 // the whole search (36 tries of 200 ms on each silent port, about 7.3 s). The drive is on COM1
-// (found at once: the rest of the 8 s the form is idle), on COM3 (found at once; its identity is
-// read while COM1 and COM2 are searched to their end) or on no port, the three cases taking turns
-// (5 starts each). Counters per case: longest_ping_ms (median over the starts of the longest
-// wait for an answer in a start) with longest_ping_iqr and longest_ping_max_ms (the longest of
-// all), pings (median per start).
+// (found at once: the rest of the 8 s the form is idle), on COM3 (answering at once; its
+// identity is read once COM1 and COM2 have been searched to their end) or on no port, the three
+// cases taking turns (5 starts each). Counters per case: longest_ping_ms (median over the starts of the
+// longest wait for an answer in a start) with longest_ping_iqr and longest_ping_max_ms (the longest of all),
+// pings (median per start).
 #include "BenchSupport.h"
 #include "WindowWatch.h"
 #include "support/DeafLine.h"

@@ -43,11 +43,12 @@ QFileInfoList entriesOf(const QString& folder) {
                                      QDir::Name | QDir::IgnoreCase);
 }
 
-} // namespace
-
-QStringList StartupChoice::defaultLanguages() {
+// The languages offered when the settings name none, first the one preselected.
+QStringList defaultLanguages() {
     return {QStringLiteral("Japanese"), QStringLiteral("English")};
 }
+
+} // namespace
 
 StartupChoice::StartupChoice(ProgramContext& program, Asker& asker, const Context& context)
     : program_(program), asker_(asker), context_(context) {}
@@ -114,7 +115,7 @@ bool StartupChoice::loadChoices() {
     typeFolders_.clear();
     typeNames_.clear();
     typeCodes_.clear();
-    ScanDataFolder(dataFolder_);
+    listDriveTypes(dataFolder_);
 
     if (typeNames_.isEmpty()) {
         warn(asker_, program_, texts_.noData + u'\n' + texts_.closed);
@@ -150,8 +151,7 @@ bool StartupChoice::loadChoices() {
 
 void StartupChoice::readMessages(const QString& languageIniPath) {
     const QString found = Paths::resolve(languageIniPath);
-    languageIniPath_ = found.isEmpty() ? languageIniPath : found;
-    const IniFile lang(languageIniPath_);
+    const IniFile lang(found.isEmpty() ? languageIniPath : found);
     const QString general = QStringLiteral("General");
     program_.texts.caption =
         lang.readString(general, QStringLiteral("Message1"), QStringLiteral("Confirmation"));
@@ -215,7 +215,7 @@ QString StartupChoice::searchText(const SearchProgress& progress) const {
     return lines.join(u'\n');
 }
 
-void StartupChoice::ScanDataFolder(const QString& folderName) {
+void StartupChoice::listDriveTypes(const QString& folderName) {
     dataFolder_ = folderName;
     const QFileInfoList entries = entriesOf(Paths::join(program_.paths.programFolder, folderName));
     if (entries.isEmpty())
@@ -268,37 +268,37 @@ NamedCodes StartupChoice::capacityListOf(const QString& typeName, const QString&
     return capacities;
 }
 
-void StartupChoice::FillCpuList(const QString& typeName) {
+void StartupChoice::fillCpuList(const QString& typeName) {
     cpus_ = cpuListOf(typeName);
 }
 
-void StartupChoice::FillCapacityList(const QString& typeName, const QString& cpuText) {
+void StartupChoice::fillCapacityList(const QString& typeName, const QString& cpuText) {
     capacities_ = capacityListOf(typeName, cpuText);
 }
 
-void StartupChoice::SelectDriveType(const QString& typeName, int cpuPos) {
-    FillCpuList(typeName);
-    FillCapacityList(typeName, at(cpus_.names, cpuPos));
+void StartupChoice::fillListsForType(const QString& typeName, int cpuPos) {
+    fillCpuList(typeName);
+    fillCapacityList(typeName, at(cpus_.names, cpuPos));
 }
 
 void StartupChoice::refillForType(int typePos) {
     selection_.type = typePos;
     const QString type = at(typeNames_, typePos);
-    FillCpuList(type);
+    fillCpuList(type);
     selection_.cpu = fit(cpus_.names, 0);
-    FillCapacityList(type, at(cpus_.names, 0));
+    fillCapacityList(type, at(cpus_.names, 0));
     selection_.capacity = fit(capacities_.names, 0);
 }
 
 void StartupChoice::refillForCpu(int cpuPos) {
     selection_.cpu = cpuPos;
-    FillCapacityList(at(typeNames_, selection_.type), at(cpus_.names, cpuPos));
+    fillCapacityList(at(typeNames_, selection_.type), at(cpus_.names, cpuPos));
     selection_.capacity = fit(capacities_.names, 0);
 }
 
 void StartupChoice::selectPositions(int typePos, int capaPos, int cpuPos) {
     selection_.type = fit(typeNames_, typePos);
-    SelectDriveType(at(typeNames_, selection_.type), cpuPos);
+    fillListsForType(at(typeNames_, selection_.type), cpuPos);
     selection_.capacity = fit(capacities_.names, capaPos);
     selection_.cpu = fit(cpus_.names, cpuPos);
 }
@@ -307,7 +307,7 @@ void StartupChoice::preselectLastDrive() {
     const ProgramContext& context = program_;
     const DriveIdentity& last = context.drive.identity;
     refillForType(positionOf(typeNames_, last.typeName));
-    FillCapacityList(last.typeName, last.cpuVersion);
+    fillCapacityList(last.typeName, last.cpuVersion);
 
     int typePos = 0, capaPos = 0, cpuPos = 0;
     if (!last.typeName.isEmpty() && !last.formName.isEmpty() && !last.cpuVersion.isEmpty()) {

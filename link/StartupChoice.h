@@ -61,8 +61,6 @@ public:
 
     // A settings key that was never written.
     static constexpr int kMissing = 999;
-    // The languages offered when the settings name none, first the one preselected.
-    static QStringList defaultLanguages();
 
     // The choice of the program the context describes; the close hands it over there.
     // Its boxes go to `asker`.
@@ -94,31 +92,22 @@ public:
     const QStringList& cpuVersions() const { return cpus_.names; }         // "V110"
     const QStringList& cpuNumbers() const { return cpus_.codes; }          // "110"
     const StartupSelection& selection() const { return selection_; }
-    // The positions of "Default" as read at creation and written at close (999: never written).
-    const StartupSelection& storedSelection() const { return stored_; }
     const StartupTexts& texts() const { return texts_; }
-    // The language file the texts came from.
-    const QString& languageIniPath() const { return languageIniPath_; }
 
     // ---- The communication settings and the last search ------------------------------------
-    // What the close writes to "Comms" after a detection: the port's position and the settings.
-    int commPort() const { return commPort_; }
+    // The settings of "Comms" as read at creation (the search tries them first on the stored
+    // port), then what a search leaves (those found, or the factory settings when nothing
+    // answered), which the close writes.
     const SearchTry& commSettings() const { return commSettings_; }
-    // The connected drive was looked for (its settings are then stored at close).
-    bool detectionRan() const { return detectionRan_; }
     SearchOutcome outcome() const { return outcome_; }
     const QStringList& portsSearched() const { return portsSearched_; } // those that opened
-    // Takes what a search found: its settings, its outcome and the drive's positions.
-    void applyDetection(const DetectionResult& found);
     // What the search is doing in words, a line a port: "COM1: 9600 baud, parity Even,
     // MODBUS-RTU" while it tries, or that nothing answered; where a drive answered, that it
-    // did ("COM3: HXA1 answered") and, indented on a line of its own, at which settings.
+    // did ("COM3: the inverter answered", with the type once it is the drive found: "COM3:
+    // HXA1 answered") and, indented on a line of its own, at which settings.
     QString searchText(const SearchProgress& progress) const;
 
     // ---- Choosing ----------------------------------------------------------------------
-    // Reads the drive-type folders of the data folder (a path below the program folder) and
-    // selects the first type. Usable alone, before cpuListOf or capacityListOf.
-    void ScanDataFolder(const QString& folderName);
     // The CPU versions (names, numbers) and the capacities (names, codes) the data folder
     // holds for a type; the form's own lists stay as they are.
     NamedCodes cpuListOf(const QString& typeName) const;
@@ -127,9 +116,6 @@ public:
     // with their first entries selected.
     void refillForType(int typePos);
     void refillForCpu(int cpuPos);
-    // The common selection step: positions of type, capacity and CPU version, each fitted to
-    // its list, the lists refilled for them.
-    void selectPositions(int typePos, int capaPos, int cpuPos);
     // The positions the window shows as they stand, taken before the close; no rule runs.
     void takeSelection(const StartupSelection& shown) { selection_ = shown; }
 
@@ -138,14 +124,22 @@ public:
     // Position of text in list ignoring case (the program's list look-up), -1 when absent.
     static int positionOf(const QStringList& list, const QString& text);
 
+private:
     // The data folder as a path ("/" separated).
     QString dataFolderPath() const;
-
-private:
     void readMessages(const QString& languageIniPath);
-    void FillCpuList(const QString& typeName);
-    void FillCapacityList(const QString& typeName, const QString& cpuText);
-    void SelectDriveType(const QString& typeName, int cpuPos);
+    // Reads the drive-type folders of the data folder (a path below the program folder) into
+    // the type list and selects the first type.
+    void listDriveTypes(const QString& folderName);
+    void fillCpuList(const QString& typeName);
+    void fillCapacityList(const QString& typeName, const QString& cpuText);
+    // The lists of a type, with the capacities of the CPU version at cpuPos.
+    void fillListsForType(const QString& typeName, int cpuPos);
+    // The common selection step: positions of type, capacity and CPU version, each fitted to
+    // its list, the lists refilled for them.
+    void selectPositions(int typePos, int capaPos, int cpuPos);
+    // Takes what a search found: its settings, its outcome and the drive's positions.
+    void applyDetection(const DetectionResult& found);
     void preselectLastDrive();
     void detectAndSelect(const SearchProgressHandler& progress);
     // Writes "Default" (and "Comms" when asked), takes the decimal-comma choice; returns the WHP option.
@@ -168,7 +162,6 @@ private:
     int languageOption_ = kMissing;
     bool lastDriveKept_ = false;
     StartupTexts texts_;
-    QString languageIniPath_;
     QString dataFolder_;
     int commPort_ = 0;
     SearchTry commSettings_;

@@ -46,6 +46,14 @@ QStringList inverterRequests(const std::vector<FakeSerialPort::Write>& writes) {
     return out;
 }
 
+// The port the form stores for the program's connect when it closes, by name.
+QString portStoredAtClose(StartupChoice& choice, const QString& settingsIni) {
+    choice.takeChoice();
+    const int port =
+        IniFile(settingsIni).readInteger(QStringLiteral("Comms"), QStringLiteral("Commport"), -1);
+    return choice.portsSearched().value(port);
+}
+
 class DriveDetectionTest : public StartupChoiceFixture {
 protected:
     void SetUp() override {
@@ -218,6 +226,21 @@ TEST_F(DriveDetectionTest, AStoredProtocolTheProgramDoesNotKnowIsNotTried) {
     expectSelection("HXA1", "V110", "-2004");
 }
 
+// The option that keeps the last drive, with none stored yet: the drive is looked for and
+// preselected, but the close leaves "Comms" as it was.
+TEST_F(DriveDetectionTest, UnderTheOptionKeepingTheLastDriveTheSettingsFoundAreNotStored) {
+    const QByteArray comms = "[Comms]\r\nCommport=1\r\nBaudrate=5\r\nParity=0\r\nPrtocol=1\r\n";
+    writeSettings("[Language]\r\nJapanese=0\r\nEnglish=0\r\n[Default]\r\nLangNo=1\r\n"
+                  "[Options]\r\nCheckLang=1\r\nCheckInv=1\r\n" +
+                  comms);
+    driveWith({{"FB07", 41}, {"0099", 1}, {"FE08", 720}, {"FB05", 13}});
+    create();
+    expectSelection("HXA1", "V720", "-4037");
+    EXPECT_EQ(choice->commSettings(), (SearchTry{3, 1, 0}));
+    choice->takeChoice();
+    EXPECT_TRUE(settingsText().contains(comms)) << settingsText().toStdString();
+}
+
 // The MODBUS silent interval after a reply is that of the speed the port was opened with,
 // from the first exchange at that speed on.
 TEST_F(DriveDetectionTest, TheModbusSilenceFollowsTheSpeedBeingTried) {
@@ -259,26 +282,26 @@ void PrintTo(const SearchRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-class PortsSideBySide : public DriveDetectionTest {
+class DetectionSideBySide : public DriveDetectionTest {
 protected:
     // A line whose first open waits until every line has opened once (a search one port after
     // another never gets there) and while the test holds the search.
     struct Line : FakeSerialPort {
-        Line(ManualClock& c, PortsSideBySide& t) : FakeSerialPort(c), test(t) {}
+        Line(ManualClock& c, DetectionSideBySide& t) : FakeSerialPort(c), test(t) {}
         SerialError open(const QString& path, int baud, int dataBits, SerialParity parity,
                          SerialStopBits stopBits) override {
             if (opens.empty() && !test.meetAllPorts())
                 test.apart = true;
             return FakeSerialPort::open(path, baud, dataBits, parity, stopBits);
         }
-        PortsSideBySide& test;
+        DetectionSideBySide& test;
     };
 
     void SetUp() override {
         DriveDetectionTest::SetUp();
         port.existingPaths.clear();
-        for (const QString& name : DriveDetection::candidatePorts())
-            port.existingPaths << QStringLiteral("/dev/fake/") + name;
+        for (int n = 1; n <= 7; ++n)
+            port.existingPaths << QStringLiteral("/dev/fake/COM%1").arg(n);
         model.setParameter(QStringLiteral("0000"), 0);
         model.setParameter(QStringLiteral("FB91"), 0);
         for (const auto& [comNo, value] : {std::pair{"FB07", 41}, {"0099", 1}, {"FE08", 720}, {"FB05", 13}})
@@ -297,6 +320,10 @@ protected:
             const auto own = models.find(QLatin1String(d.port));
             sims.push_back(
                 std::make_unique<DriveSimulator>(own != models.end() ? *own->second : model, config));
+            sims.back()->setWriteObserver([this, name = QString::fromLatin1(d.port)](const SimWrite& w) {
+                const std::lock_guard<std::mutex> lock(writesMutex);
+                driveWrites[name] << w.comNo + u' ' + QString::number(w.value);
+            });
             byPath[QStringLiteral("/dev/fake/") + QLatin1String(d.port)] = sims.back().get();
         }
         line.responder = [this, &line, byPath](const FakeSerialPort::Bytes& request) {
@@ -375,6 +402,12 @@ protected:
         };
     }
 
+    // The writes each port's drive carried out ("FB91 100"), by port.
+    std::map<QString, QStringList> writtenTo() {
+        const std::lock_guard<std::mutex> lock(writesMutex);
+        return driveWrites;
+    }
+
     std::function<void(const QString& path, const FakeSerialPort::Bytes&)> beforeReply;
     std::map<QString, DriveModel*> models; // a drive of its own on a port (else `model`)
     int progressCalls = 0;
@@ -386,32 +419,40 @@ protected:
     int opened = 0;
     bool hold = false;
     std::atomic<bool> apart{false};
+    std::mutex writesMutex;
+    std::map<QString, QStringList> driveWrites;
 };
 
-class SearchOrder : public PortsSideBySide, public testing::WithParamInterface<SearchRow> {};
+class DetectionSearchOrder : public DetectionSideBySide, public testing::WithParamInterface<SearchRow> {};
 
-TEST_P(SearchOrder, FindsWhatTheSearchPortByPortFinds) {
+TEST_P(DetectionSearchOrder, FindsWhatTheSearchPortByPortFinds) {
     const SearchRow& row = GetParam();
     for (bool sideBySide : {false, true}) {
         SCOPED_TRACE(sideBySide ? "side by side" : "port by port");
         writeSettings(kEnglish + row.comms);
+        {
+            const std::lock_guard<std::mutex> lock(writesMutex);
+            driveWrites.clear();
+        }
         if (sideBySide) {
             createSideBySide(row.drives);
             EXPECT_FALSE(apart) << "the ports were not searched at once";
         } else {
             createPortByPort(row.drives);
         }
-        EXPECT_EQ(choice->portsSearched().value(choice->commPort()), row.port);
+        EXPECT_EQ(portStoredAtClose(*choice, context.paths.settingsIni), row.port);
         EXPECT_EQ(choice->commSettings().speedIdx, row.speedIdx);
         EXPECT_EQ(choice->commSettings().parityIdx, row.parityIdx);
         EXPECT_EQ(choice->commSettings().protocolIdx, row.protocolIdx);
         EXPECT_EQ(choice->outcome(), SearchOutcome::Found);
         expectSelection("HXA1", "V720", "-4037");
+        // Only the drive found gets the access value; the others are not written to.
+        EXPECT_EQ(writtenTo(), (std::map<QString, QStringList>{{row.port, {"FB91 100"}}}));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, SearchOrder,
+    Rows, DetectionSearchOrder,
     testing::Values(
         // COM6 answers on its first combination, long before COM3 on its last: COM3 comes first.
         SearchRow{"TheFirstPortInOrderWinsOverOneThatAnswersSooner",
@@ -444,7 +485,7 @@ INSTANTIATE_TEST_SUITE_P(
                   0}),
     [](const testing::TestParamInfo<SearchRow>& info) { return std::string(info.param.name); });
 
-TEST_F(PortsSideBySide, SevenPortsWithoutADriveCostOnePortsTimeAndTheStoredSettingsOnce) {
+TEST_F(DetectionSideBySide, SevenPortsWithoutADriveCostOnePortsTimeAndTheStoredSettingsOnce) {
     writeSettings(kEnglish + "[Comms]\r\nCommport=2\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n");
     createSideBySide({}, true);
     ASSERT_TRUE(choice->detectionDue());
@@ -468,7 +509,7 @@ TEST_F(PortsSideBySide, SevenPortsWithoutADriveCostOnePortsTimeAndTheStoredSetti
     EXPECT_EQ(seen.front().ports.front().name, "COM3"); // the stored port first
 }
 
-TEST_F(PortsSideBySide, AStoppedSearchLeavesTheStoredSettings) {
+TEST_F(DetectionSideBySide, AStoppedSearchLeavesTheStoredSettings) {
     const QByteArray comms = "[Comms]\r\nCommport=1\r\nBaudrate=5\r\nParity=0\r\nPrtocol=1\r\n";
     writeSettings(kEnglish + comms);
     createSideBySide({{"COM1", 9600, 1, SimProtocol::Inverter}}, true);
@@ -478,12 +519,11 @@ TEST_F(PortsSideBySide, AStoppedSearchLeavesTheStoredSettings) {
         return false;
     });
     EXPECT_EQ(choice->outcome(), SearchOutcome::Stopped);
-    EXPECT_FALSE(choice->detectionRan());
     choice->takeChoice();
     EXPECT_TRUE(settingsText().contains(comms));
 }
 
-TEST_F(PortsSideBySide, TheFormIsFollowedWhileTheDrivesIdentityIsRead) {
+TEST_F(DetectionSideBySide, TheFormIsFollowedWhileTheDrivesIdentityIsRead) {
     const QByteArray comms = "[Comms]\r\nCommport=0\r\nBaudrate=3\r\nParity=1\r\nPrtocol=0\r\n";
     const Bytes typeRead = {0x2F, 0x52, 0xFB, 0x07, 0x83};
     for (const bool sideBySide : {true, false})
@@ -513,8 +553,9 @@ TEST_F(PortsSideBySide, TheFormIsFollowedWhileTheDrivesIdentityIsRead) {
         }
 }
 
-// While the ports before it still search, the port where a drive answered says what answered
-// there, and the drive preselected is that of the first port in order.
+// While the ports before it still search, a port where a drive answered says so; its drive is
+// neither read nor written to before every port before it has ended without an answer (a
+// port before it may answer yet), and the drive found is that of the first port in order.
 struct FoundLineRow {
     const char* name;
     std::vector<SearchRow::Drive> drives;
@@ -527,9 +568,10 @@ void PrintTo(const FoundLineRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-class FoundPortLine : public PortsSideBySide, public testing::WithParamInterface<FoundLineRow> {};
+class DetectionFoundPortLine : public DetectionSideBySide,
+                               public testing::WithParamInterface<FoundLineRow> {};
 
-TEST_P(FoundPortLine, NamesWhatAnsweredWhileThePortsBeforeItFinish) {
+TEST_P(DetectionFoundPortLine, SaysThatADriveAnsweredAndLeavesItAloneWhileThePortsBeforeItSearch) {
     const FoundLineRow& row = GetParam();
     writeSettings(kEnglish);
     // A drive of another type on COM5 (COM3's is the fixture's HXA1).
@@ -539,8 +581,8 @@ TEST_P(FoundPortLine, NamesWhatAnsweredWhileThePortsBeforeItFinish) {
         other.setParameter(QString::fromLatin1(comNo), value);
     models[QStringLiteral("COM5")] = &other;
     const QString heldPath = QStringLiteral("/dev/fake/") + QLatin1String(row.heldPort);
-    bool shown = false, held = true;
-    std::atomic<bool> waitedInVain{false};
+    bool shown = false;
+    std::atomic<bool> held{true}, waitedInVain{false};
     beforeReply = [&](const QString& path, const FakeSerialPort::Bytes&) {
         std::unique_lock<std::mutex> lock(mutex);
         if (path == heldPath && !met.wait_for(lock, std::chrono::seconds(2), [&] { return !held; })) {
@@ -549,42 +591,51 @@ TEST_P(FoundPortLine, NamesWhatAnsweredWhileThePortsBeforeItFinish) {
         }
     };
     QStringList heldLines; // the held port's line when `lines` first showed
+    // The drives' writes when the held port goes on, a few looks at the window after that: a
+    // drive read as soon as it answered has had the time to be written to.
+    std::map<QString, QStringList> writtenMeanwhile;
+    int looksSinceShown = 0;
     createSideBySide(row.drives, true);
     choice->runDetection([&](const SearchProgress& p) {
         const QString text = choice->searchText(p);
-        const std::lock_guard<std::mutex> lock(mutex);
         if (!shown && text.contains(QLatin1String(row.lines))) {
             shown = true;
             for (const QString& l : text.split(u'\n'))
                 if (l.startsWith(QLatin1String(row.heldPort) + u':'))
                     heldLines << l;
-            held = false;
-            met.notify_all();
         }
+        if (!shown || ++looksSinceShown != 3)
+            return true;
+        writtenMeanwhile = writtenTo();
+        const std::lock_guard<std::mutex> lock(mutex);
+        held = false;
+        met.notify_all();
         return true;
     });
     EXPECT_FALSE(waitedInVain) << row.lines << "\nwas not shown while " << row.heldPort << " searched";
     EXPECT_EQ(heldLines,
               QStringList({QLatin1String(row.heldPort) + ": 9600 baud, parity Even, VELRODI Inverter"}));
+    EXPECT_TRUE(writtenMeanwhile.empty());
     EXPECT_EQ(choice->outcome(), SearchOutcome::Found);
-    EXPECT_EQ(choice->portsSearched().value(choice->commPort()), row.port);
+    EXPECT_EQ(portStoredAtClose(*choice, context.paths.settingsIni), row.port);
     EXPECT_EQ(choice->commSettings(), (SearchTry{3, 1, 0}));
     expectSelection("HXA1", "V720", "-4037");
+    EXPECT_EQ(writtenTo(), (std::map<QString, QStringList>{{row.port, {"FB91 100"}}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, FoundPortLine,
+    Rows, DetectionFoundPortLine,
     testing::Values(FoundLineRow{"TheDriveOnCom3WhileCom1Searches",
                                  {{"COM3", 9600, 1, SimProtocol::Inverter}},
                                  "COM1",
-                                 "COM3: HXA1 answered\n    9600 baud, parity Even, VELRODI Inverter",
+                                 "COM3: the inverter answered\n    9600 baud, parity Even, VELRODI Inverter",
                                  "COM3"},
-                    // COM5's drive is named first; COM3's answer then makes its own drive the one.
+                    // COM5's drive answers first; COM3's answer then makes its own drive the one.
                     FoundLineRow{
-                        "ALaterPortsDriveUntilAPortBeforeItAnswers",
+                        "ALaterPortsDriveWhenAPortBeforeItAnswersAfterIt",
                         {{"COM3", 9600, 1, SimProtocol::Inverter}, {"COM5", 9600, 2, SimProtocol::Modbus}},
                         "COM3",
-                        "COM5: HXB3 answered\n    9600 baud, parity Odd, MODBUS-RTU",
+                        "COM5: the inverter answered\n    9600 baud, parity Odd, MODBUS-RTU",
                         "COM3"}),
     [](const testing::TestParamInfo<FoundLineRow>& info) { return std::string(info.param.name); });
 
@@ -603,7 +654,7 @@ void PrintTo(const IdentityRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-class DetectedIdentity : public DriveDetectionTest, public testing::WithParamInterface<IdentityRow> {
+class DetectionIdentity : public DriveDetectionTest, public testing::WithParamInterface<IdentityRow> {
 protected:
     void SetUp() override {
         DriveDetectionTest::SetUp();
@@ -617,7 +668,7 @@ protected:
     }
 };
 
-TEST_P(DetectedIdentity, IsPreselectedOrNamedInABox) {
+TEST_P(DetectionIdentity, IsPreselectedOrNamedInABox) {
     const IdentityRow& row = GetParam();
     model.setParameter(QStringLiteral("0000"), 0);
     model.setParameter(QStringLiteral("FB91"), 0);
@@ -637,7 +688,7 @@ TEST_P(DetectedIdentity, IsPreselectedOrNamedInABox) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, DetectedIdentity,
+    Rows, DetectionIdentity,
     testing::Values(IdentityRow{"TypesSharingACodeAreToldApartByTheIdentifyingParameter",
                                 {{"FB07", 52}, {"0099", 3}, {"FE08", 250}, {"FB05", 13}},
                                 "HXB3",
@@ -690,7 +741,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Not found Inverter data file.\n()"}),
     [](const testing::TestParamInfo<IdentityRow>& info) { return std::string(info.param.name); });
 
-TEST_F(DetectedIdentity, TypeCodeZeroReadsTheCpuVersionAgainForTheTypeOfCode65) {
+TEST_F(DetectionIdentity, TypeCodeZeroReadsTheCpuVersionAgainForTheTypeOfCode65) {
     driveWith({{"FB07", 0}, {"FB05", 65}, {"FE08", 300}, {"FB58", 7}});
     create();
     EXPECT_EQ(inverterRequests(port.writes),
@@ -744,12 +795,12 @@ TEST_P(DriveDetectionOnPty, FindsTheDriveAtItsSpeedAndProtocolAndPreselectsIt) {
     server.stop();
 
     EXPECT_TRUE(prompter.boxes().empty()) << prompter.texts().join('|').toStdString();
-    EXPECT_EQ(c.commPort(), 0);
     EXPECT_EQ(c.commSettings().speedIdx, row.speedIdx);
     EXPECT_EQ(c.commSettings().protocolIdx, row.protocolIdx);
     EXPECT_EQ(StartupChoice::at(c.typeNames(), c.selection().type), row.drive.typeName);
     EXPECT_EQ(StartupChoice::at(c.cpuVersions(), c.selection().cpu), row.drive.cpuVersion);
     EXPECT_EQ(StartupChoice::at(c.capacityNames(), c.selection().capacity), row.drive.capacityName);
+    EXPECT_EQ(portStoredAtClose(c, context.paths.settingsIni), "COM3");
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DriveDetectionOnPty,
@@ -760,5 +811,69 @@ INSTANTIATE_TEST_SUITE_P(Rows, DriveDetectionOnPty,
                          [](const testing::TestParamInfo<PtyRow>& info) {
                              return std::string(info.param.name);
                          });
+
+// Two drives on the PC's ports: the MODBUS drive on COM1 answers on its second try, the maker's
+// drive on COM3 on its first, long before; COM2 stays silent. COM1's drive is the one found and
+// the only one that gets the access value: COM3's drive may be another program's.
+class DetectionWithTwoDrivesOnPty : public StartupChoiceFixture {};
+
+TEST_F(DetectionWithTwoDrivesOnPty, OnlyTheOneFoundIsWrittenTo) {
+    writeSettings(kEnglish);
+    struct PtyDrive {
+        PtyDrive(const SimDriveIdentity& identity, SimProtocol protocol, int baud) {
+            QString error;
+            loaded = model.load(shippedDataDir(), identity, &error);
+            EXPECT_TRUE(loaded) << error.toStdString();
+            SimConfig config;
+            config.protocol = protocol;
+            config.onlyBaud = baud;
+            simulator = std::make_unique<DriveSimulator>(model, config);
+            simulator->setWriteObserver([this](const SimWrite& w) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                written << w.comNo + u' ' + QString::number(w.value);
+            });
+            server = std::make_unique<PtyDriveServer>(*simulator);
+            EXPECT_TRUE(server->open(&error) && server->start()) << error.toStdString();
+        }
+        QStringList writes() {
+            server->stop();
+            const std::lock_guard<std::mutex> lock(mutex);
+            return written;
+        }
+        bool loaded = false;
+        DriveModel model;
+        std::unique_ptr<DriveSimulator> simulator;
+        std::unique_ptr<PtyDriveServer> server;
+        std::mutex mutex;
+        QStringList written;
+    };
+    PtyDrive modbusOnCom1(SimDriveIdentity{"HXB3", "V250", "-4037", "Eng"}, SimProtocol::Modbus, 9600);
+    PtyDrive silentOnCom2(SimDriveIdentity{"HXB3", "V250", "-4037", "Eng"}, SimProtocol::Modbus, 1200);
+    PtyDrive makersOnCom3(SimDriveIdentity{"HXA1", "V720", "-4022", "Eng"}, SimProtocol::Inverter, 9600);
+    ASSERT_TRUE(modbusOnCom1.loaded && silentOnCom2.loaded && makersOnCom3.loaded);
+    const std::map<QString, QString> paths = {{"COM1", modbusOnCom1.server->slavePath()},
+                                              {"COM2", silentOnCom2.server->slavePath()},
+                                              {"COM3", makersOnCom3.server->slavePath()}};
+
+    TermiosSerialPort serial;
+    CommLink link(context, serial, systemClock(), installedAsker());
+    link.setPortPathResolver([&paths](const QString& name) {
+        const auto p = paths.find(name);
+        return p != paths.end() ? p->second : QString();
+    });
+    StartupChoice::Context startup{false, false, {}, &link};
+    startup.searchLines = [] { return SearchLine{std::make_shared<TermiosSerialPort>(), nullptr}; };
+    startup.detectionReplyMs = kPtyDetectionReplyMs;
+    StartupChoice c(context, installedAsker(), startup);
+    ASSERT_TRUE(c.loadChoices());
+    link.closePort();
+
+    EXPECT_EQ(portStoredAtClose(c, context.paths.settingsIni), "COM1");
+    EXPECT_EQ(c.commSettings(), (SearchTry{3, 1, 1}));
+    EXPECT_EQ(StartupChoice::at(c.typeNames(), c.selection().type), "HXB3");
+    EXPECT_EQ(modbusOnCom1.writes(), QStringList({"FB91 100"}));
+    EXPECT_EQ(silentOnCom2.writes(), QStringList());
+    EXPECT_EQ(makersOnCom3.writes(), QStringList());
+}
 
 } // namespace

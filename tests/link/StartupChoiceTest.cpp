@@ -182,15 +182,20 @@ TEST_F(StartupChoiceTest, AStoredCapacityMissingForItsCpuVersionIsReported) {
 }
 
 TEST_F(StartupChoiceTest, AFileStartSkipsTheStoredDrive) {
-    storeChoice("HXB3", "-4037", "V250");
-    context.drive.identity.typeName = "HXA1";
+    storeChoice("HXA1", "-2004", "V110");
+    // The drive of the file.
+    context.drive.identity.typeName = "HXB3";
+    context.drive.identity.formName = "-4037";
+    context.drive.identity.cpuVersion = "V250";
     StartupContext start;
     start.fileArgumentStart = true;
     StartupChoice c(context, installedAsker(), start);
     ASSERT_TRUE(c.loadChoices());
-    EXPECT_EQ(context.drive.identity.typeName, "HXA1");
-    EXPECT_EQ(c.storedSelection().type, StartupChoice::kMissing);
-    EXPECT_EQ(c.selection().type, 0);
+    EXPECT_EQ(context.drive.identity.typeName, "HXB3");
+    EXPECT_EQ(context.drive.identity.formName, "-4037");
+    // No last drive to keep: the first entries.
+    EXPECT_EQ(c.typeNames().value(c.selection().type), "HXA1");
+    EXPECT_EQ(c.capacityNames().value(c.selection().capacity), "-2004");
 }
 
 // ---- The language preselected -------------------------------------------------------------
@@ -258,7 +263,7 @@ TEST_F(EmptyProgramFolder, TypesComeFromPrefixedFoldersAndCpuVersionsFromTheirOw
     folder.writeFile("dat/HXC.txt", "not a folder");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\nHXB30=53\r\n");
     StartupChoice c(context, installedAsker());
-    c.ScanDataFolder("/dat");
+    ASSERT_TRUE(c.loadChoices());
     EXPECT_EQ(c.typeNames(), QStringList({"HX10", "HX20", "hxa1", "HXB3", "HXB30", "HXD"}));
 
     const auto cpus = [&](const QString& type) {
@@ -280,7 +285,7 @@ TEST_F(EmptyProgramFolder, CapacitiesAreSortedWithTheirCatalogueCodes) {
     folder.writeFile("dat/HXB3(V110)/Info.ini", "");
     folder.writeFile("dat/Inverter.ini", "[Type]\r\nHXB3=52\r\n[HXB3]\r\n-4037=37\r\n");
     StartupChoice c(context, installedAsker());
-    c.ScanDataFolder("/dat");
+    ASSERT_TRUE(c.loadChoices());
     const NamedCodes capacities = c.capacityListOf("HXB3", "V110");
     EXPECT_EQ(capacities.names, QStringList({"-0750", "-2015", "-4037"}));
     EXPECT_EQ(capacities.codes, QStringList({"0", "0", "37"}));
@@ -346,36 +351,14 @@ TEST_F(StartupChoiceTest, ChangingTheTypeOrCpuVersionRefillsTheListsBelowIt) {
     EXPECT_EQ(c.selection().capacity, 0);
 }
 
-TEST_F(StartupChoiceTest, PositionsOutsideTheirListsSelectNothing) {
+TEST_F(StartupChoiceTest, ACpuVersionOutsideItsListOffersNoCapacity) {
     seedLanguages();
     StartupChoice c(context, installedAsker());
     ASSERT_TRUE(c.loadChoices());
-    c.selectPositions(1, 40, 7);
-    EXPECT_EQ(c.selection().type, 1);
-    EXPECT_EQ(c.selection().capacity, -1);
-    EXPECT_EQ(c.selection().cpu, -1);
-    // The capacities of a CPU position that does not exist: none.
+    c.refillForCpu(7);
     EXPECT_TRUE(c.capacityNames().isEmpty());
-    EXPECT_EQ(StartupChoice::at(c.cpuVersions(), -1), "");
-}
-
-TEST_F(StartupChoiceTest, DetectedSettingsAreStoredInTheirOrderUnlessTheOptionKeepsTheDrive) {
-    seedLanguages();
-    StartupChoice c(context, installedAsker());
-    ASSERT_TRUE(c.loadChoices());
-    DetectionResult found;
-    found.port = 2;
-    found.settings = {5, 0, 1};
-    c.applyDetection(found);
-    c.takeChoice();
-    EXPECT_TRUE(settingsText().contains("[Comms]\r\nCommport=2\r\nPrtocol=1\r\nBaudrate=5\r\nParity=0\r\n"));
-
-    storeChoice("HXA1", "-2004", "V110", 1, "[Comms]\r\nCommport=1\r\n");
-    StartupChoice kept(context, installedAsker());
-    ASSERT_TRUE(kept.loadChoices());
-    kept.applyDetection(found);
-    kept.takeChoice();
-    EXPECT_TRUE(settingsText().endsWith("[Comms]\r\nCommport=1\r\n"));
+    EXPECT_EQ(c.selection().capacity, -1);
+    EXPECT_EQ(StartupChoice::at(c.cpuVersions(), 7), "");
 }
 
 } // namespace
