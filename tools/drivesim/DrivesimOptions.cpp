@@ -5,7 +5,8 @@ QString drivesimUsage() {
         "usage: drivesim --protocol inverter|modbus --data <program folder> --type <type name>\n"
         "                --cpu <V...> --capacity <capacity name> [--language Eng] --station <n>\n"
         "                --link <path> [--reply-delay-ms <n>] [--wire-baud <baud>]\n"
-        "                [--fault <kind>:<rate>[:<ms>]]... [--write-log <file>] [--busy-poll]\n"
+        "                [--fault <kind>:<rate>[:<ms>]]... [--write-log <file>] [--line-log <file>]\n"
+        "                [--busy-poll]\n"
         "                [--trip-after-ms <ms>[:<code>]]... [--alarm-after-ms <ms>[:<bits>]]...\n"
         "                [--ramp-ms <ms>] [--command <hundredths of Hz>]\n"
         "Serves a simulated drive on a pseudo-terminal and links <path> to it until SIGTERM.\n"
@@ -15,6 +16,9 @@ QString drivesimUsage() {
         "  --fault       noreply, checksum, exception (MODBUS), late (by <ms>, default 600),\n"
         "                garbage; <rate> is the share of replies hit, 0 to 1; may be repeated\n"
         "  --write-log   append \"<number> <value> <time>\" to <file> for every write carried out\n"
+        "  --line-log    append \"<us> <request no.> rx|tx|drop|none <hex bytes>\" to <file> for\n"
+        "                every request taken and every reply sent, kept back or not given; <us> is\n"
+        "                the monotonic clock (CLOCK_MONOTONIC) in microseconds\n"
         "  --busy-poll   never sleep: spin on the line as a drive's firmware does (takes a core)\n"
         "  --trip-after-ms   trip <ms> after the start with trip code <code> (default 1)\n"
         "  --alarm-after-ms  set alarm word bits <bits> (default 4) <ms> after the start\n"
@@ -99,6 +103,8 @@ bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* e
             out.sim.faults.push_back(*f);
         } else if (opt == QStringLiteral("--write-log")) {
             out.writeLogPath = value;
+        } else if (opt == QStringLiteral("--line-log")) {
+            out.lineLogPath = value;
         } else if (opt == QStringLiteral("--trip-after-ms") || opt == QStringLiteral("--alarm-after-ms")) {
             QString why;
             const auto e =
