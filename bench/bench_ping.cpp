@@ -39,7 +39,9 @@
 //     run's longest, median over runs, _iqr, _max_ms), line_silence_max_ms (anywhere in a run);
 //   stuck_after_ms (silence longer than this while the user works is a stuck link: six reply
 //     time-outs and a second, 3 s at least), stuck_sessions (keypad sessions that met one),
-//     ended_stuck (runs whose line was silent that long at their end);
+//     ended_stuck (runs whose line was silent that long at their end, or in their last keypad
+//     session), ended_without_keypad (runs whose last try at the keypad found Key Pad greyed or
+//     brought no keypad within the wait: 15 s, or 5 s more than a stuck link's silence);
 //   two_requests (requests that came while the drive still owed the reply to an earlier one:
 //     two requests on the line at once), requests (per run);
 //   key_clicks and key_faults (key writes on the line that do not follow the clicks: presses
@@ -98,19 +100,25 @@ constexpr int kPingGapMs = 5;
 constexpr int kSwitchEveryMs = 400;
 constexpr int kKeypadOpenMs = 8000;
 constexpr int kKeyHeldMs = 150;
-constexpr int kBoxReadMs = 300;      // a box is read this long before it is answered
-constexpr int kWindowWaitMs = 15000; // a window asked for that has not answered by then is not coming
-constexpr int kStartWaitMs = 30000;  // for the first windows and the accessibility bus
-constexpr int kPollMs = 25;          // how often the user looks at the screen while waiting
-constexpr int kOverrunMs = 90000;    // past the user's time: the run is cut short
-constexpr int kPingDrainMs = 3000;   // the ping under way at the end has this long to be answered
+constexpr int kBoxReadMs = 300;     // a box is read this long before it is answered
+constexpr int kStartWaitMs = 30000; // for the first windows and the accessibility bus
+constexpr int kPollMs = 25;         // how often the user looks at the screen while waiting
+constexpr int kOverrunMs = 90000;   // past the user's time: the run is cut short
+constexpr int kPingDrainMs = 3000;  // the ping under way at the end has this long to be answered
 constexpr int kStuckLeastMs = 3000;
+constexpr int kWindowWaitLeastMs = 15000;
 
 // Silence on the line longer than this while the user works counts as a stuck link: a few
 // seconds, or six reply time-outs and a second (a connect whose reply was lost waits five for
 // it, then asks again).
 int stuckAfterMs(int timeoutMs) {
     return std::max(kStuckLeastMs, 6 * timeoutMs + 1000);
+}
+
+// The keypad not shown this long after its click is not coming (it is taken on should it come
+// later): 15 s, or longer than a stuck link's silence.
+int windowWaitMs(int timeoutMs) {
+    return std::max(kWindowWaitLeastMs, stuckAfterMs(timeoutMs) + 5000);
 }
 
 constexpr std::uint16_t kDisplayBlock = 0xFC10;
@@ -189,6 +197,9 @@ struct KeyClick {
     int bit = 0;
 };
 
+// How the user's last try to open the keypad went.
+enum class Attempt { None, Greyed, NoKeypad, Shown };
+
 // What the user did and saw in one run.
 struct UserLog {
     qint64 startUs = 0, endUs = 0;
@@ -196,19 +207,25 @@ struct UserLog {
     std::vector<SeenBox> boxes;
     std::vector<KeyClick> keys;
     int keypadClicks = 0, greyed = 0, switches = 0, entries = 0;
+    Attempt lastAttempt = Attempt::None;
     QString failure; // why the user could not go on (empty: they could)
 };
 
 class User {
 public:
-    User(DesktopUser& desk, AccessBus& bus, WindowWatch& watch, qint64 pid, qint64 endUs,
+    User(DesktopUser& desk, AccessBus& bus, WindowWatch& watch, qint64 pid, qint64 endUs, int windowWaitMs,
          const std::atomic<bool>& cut)
-        : desk_(desk), bus_(bus), watch_(watch), pid_(pid), endUs_(endUs), cut_(cut) {}
+        : desk_(desk), bus_(bus), watch_(watch), pid_(pid), endUs_(endUs), windowWaitMs_(windowWaitMs),
+          cut_(cut) {}
 
     void run() {
         log.startUs = nowUs();
         if (start()) {
             while (!over()) {
+                if (keypadOpen()) {
+                    lateKeypad();
+                    continue;
+                }
                 openMonitor();
                 switchWindows();
                 keypadSession();
@@ -261,9 +278,9 @@ private:
         return {};
     }
 
-    // Sorts out the windows shown since the last look and answers the boxes among them.
-    // `expect` is what the user's last click should bring (the keypad or the monitor window):
-    // the first new window that is no box.
+    // Sorts out the windows shown since the last look and answers the boxes among them. The
+    // keypad is the dialog with a Close of its own; `expect` is the monitor window when the user
+    // has just asked for it. Another window that comes unasked is left with Escape.
     void look(std::optional<Kind> expect = std::nullopt) {
         const std::vector<DesktopUser::Window> windows = desk_.windowsOf(pid_);
         for (const DesktopUser::Window& w : windows) {
@@ -271,22 +288,33 @@ private:
                 continue;
             const Node node = topLevelNamed(w.title);
             const QString role = node.valid() ? bus_.role(node) : QString();
-            const Kind kind = isAlert(role) || !expect ? Kind::Box : *expect;
+            Kind kind = Kind::Box;
+            if (role == QLatin1String("dialog") &&
+                childOf(node, QStringLiteral("label"), QStringLiteral("Close")).valid())
+                kind = Kind::Keypad;
+            else if (!isAlert(role) && expect)
+                kind = *expect;
             kinds_[w.id] = kind;
             if (kind == Kind::Box) {
                 answerBox(w.id, w.title, node, isAlert(role));
                 continue;
             }
-            (kind == Kind::Keypad ? keypad_ : monitor_) = w.id;
+            if (kind == Kind::Keypad) {
+                keypad_ = w.id;
+                keypadSeenUs_ = nowUs();
+            } else {
+                monitor_ = w.id;
+                expect.reset();
+            }
             note(QStringLiteral("the %1 window is \"%2\"")
                      .arg(kind == Kind::Keypad ? QStringLiteral("keypad's") : QStringLiteral("monitor's"),
                           w.title));
-            expect.reset();
         }
-        // A box shown again (the same window) is read again.
+        // A box or the keypad shown again (the same window) is looked at again.
         std::erase_if(kinds_, [&](const auto& k) {
-            return k.second == Kind::Box && std::none_of(windows.begin(), windows.end(),
-                                                         [&](const auto& w) { return w.id == k.first; });
+            return (k.second == Kind::Box || k.second == Kind::Keypad) &&
+                   std::none_of(windows.begin(), windows.end(),
+                                [&](const auto& w) { return w.id == k.first; });
         });
     }
 
@@ -295,7 +323,7 @@ private:
         const qint64 until = nowUs() + qint64(ms) * 1000;
         do {
             look(expect);
-            if (expect && ((*expect == Kind::Keypad && keypad_) || (*expect == Kind::Monitor && monitor_)))
+            if (expect && monitor_)
                 expect.reset();
             const qint64 left = until - nowUs();
             if (left > 0)
@@ -433,33 +461,59 @@ private:
         if (!offered(keyPadItem_)) {
             note(QStringLiteral("Key Pad is greyed"));
             ++log.greyed;
+            log.lastAttempt = Attempt::Greyed;
             idle(1000);
             return;
         }
         ++log.keypadClicks;
         KeypadSession s;
         desk_.click(keyPadAt_.center());
-        s.clickUs = nowUs();
+        s.clickUs = lastKeyPadClickUs_ = nowUs();
         note(QStringLiteral("Key Pad clicked"));
         const std::size_t boxesBefore = log.boxes.size();
         // Its window is the new window that answers a ping (a box may come first, and pop-ups
         // and tips are no managed windows: they are passed over).
         std::set<xcb_window_t> skip{main_, table_, monitor_};
         while (!cut_ && !interruptedBy) {
-            const qint64 left = (std::min(s.clickUs + kWindowWaitMs * 1000LL, endUs_) - nowUs()) / 1000;
+            const qint64 left = (std::min(s.clickUs + windowWaitMs_ * 1000LL, endUs_) - nowUs()) / 1000;
             const xcb_window_t w = left > 0 ? watch_.waitForAnswer(pid_, int(left), skip) : 0;
             if (!w)
                 break;
-            look(Kind::Keypad);
+            const qint64 answered = nowUs();
+            // The window manager lists it once it has taken it on.
+            for (int i = 0; i < 1000 / kPollMs && !isShown(w); ++i)
+                QThread::msleep(kPollMs);
+            look();
             if (w == keypad_ && keypadOpen()) {
-                s.shownUs = nowUs();
+                s.shownUs = answered;
                 break;
             }
             skip.insert(w);
         }
         note(s.shownUs ? QStringLiteral("the keypad answers") : QStringLiteral("no keypad"));
         if (s.shownUs)
+            log.lastAttempt = Attempt::Shown;
+        else if (nowUs() >= s.clickUs + windowWaitMs_ * 1000LL)
+            log.lastAttempt = Attempt::NoKeypad; // waited out, not cut off by the run's end
+        if (s.shownUs)
             workKeypad();
+        endSession(s, boxesBefore);
+    }
+
+    // The keypad came after the user had stopped waiting for it: it is the last click's, seen
+    // from the moment the user looked.
+    void lateKeypad() {
+        note(QStringLiteral("the keypad came late"));
+        KeypadSession s;
+        s.clickUs = lastKeyPadClickUs_;
+        s.shownUs = keypadSeenUs_;
+        log.lastAttempt = Attempt::Shown;
+        const std::size_t boxesBefore = log.boxes.size();
+        workKeypad();
+        endSession(s, boxesBefore);
+    }
+
+    void endSession(KeypadSession& s, std::size_t boxesBefore) {
         s.endUs = nowUs();
         if (keypadOpen())
             s.endUs = closeKeypad();
@@ -590,6 +644,7 @@ private:
     WindowWatch& watch_;
     const qint64 pid_;
     const qint64 endUs_;
+    const int windowWaitMs_;
     const std::atomic<bool>& cut_;
 
     Node app_, keyPadItem_, monitorButton_;
@@ -599,6 +654,7 @@ private:
     QRect closeAt_, ledAt_; // relative to the keypad's window
     std::pair<Node, QRect> up_, down_;
     Node entry_;
+    qint64 lastKeyPadClickUs_ = 0, keypadSeenUs_ = 0;
 };
 
 // ---- One run ------------------------------------------------------------------------------
@@ -712,7 +768,7 @@ RunResult runOnce(int timeoutMs, const QString& name) {
         std::thread pinger([&] {
             result.pings = pingWatch.pingInTurn(pid, stopPings, kPingGapMs, kPingDrainMs, kOverrunMs);
         });
-        User user(desk, bus, openWatch, pid, endUs, deadline.cut);
+        User user(desk, bus, openWatch, pid, endUs, windowWaitMs(timeoutMs), deadline.cut);
         user.run();
         stopPings = true;
         pinger.join();
@@ -786,7 +842,7 @@ struct RunFigures {
     std::vector<double> openMs, windowMs;
     int shown = 0, noRead = 0, stuckSessions = 0, overlaps = 0, requests = 0, keyFaults = 0;
     double keypadSilenceMs = 0, lineSilenceMs = 0;
-    bool endedStuck = false;
+    bool endedStuck = false, endedWithoutKeypad = false;
 };
 
 RunFigures figuresOf(const RunResult& r, int timeoutMs) {
@@ -799,6 +855,7 @@ RunFigures figuresOf(const RunResult& r, int timeoutMs) {
     for (const LineLogEntry& e : r.line)
         if (isDisplayRead(e))
             reads.push_back(&e);
+    bool lastShownStuck = false;
     for (const KeypadSession& s : r.user.sessions) {
         qint64 firstRead = 0;
         for (const LineLogEntry* e : reads)
@@ -814,11 +871,14 @@ RunFigures figuresOf(const RunResult& r, int timeoutMs) {
         const qint64 silent = longestSilenceUs(times, s.shownUs, s.endUs);
         f.keypadSilenceMs = std::max(f.keypadSilenceMs, silent / 1000.0);
         f.stuckSessions += silent > stuckUs;
+        lastShownStuck = silent > stuckUs;
     }
-    if (!times.empty()) {
+    if (!times.empty())
         f.lineSilenceMs = longestSilenceUs(times, times.front(), r.user.endUs) / 1000.0;
-        f.endedStuck = r.user.endUs - times.back() > stuckUs;
-    }
+    // Stuck at the end: nothing sent that long before the user stopped, or in the last keypad.
+    f.endedStuck = (times.empty() ? r.user.endUs - r.user.startUs : r.user.endUs - times.back()) > stuckUs ||
+                   (r.user.lastAttempt == Attempt::Shown && lastShownStuck);
+    f.endedWithoutKeypad = r.user.lastAttempt == Attempt::Greyed || r.user.lastAttempt == Attempt::NoKeypad;
     f.keyFaults = keyFaults(r.user.keys, keyEventsOnTheLine(r.line));
     return f;
 }
@@ -843,15 +903,15 @@ void sayRun(int timeoutMs, int run, const RunResult& r, const RunFigures& f) {
         stderr,
         "bench_ping: %d ms, run %d: longest ping %.1f ms (%d pings%s); Key Pad %d clicks (%d greyed), "
         "keypad shown %d, %d without a display read; line silent %.1f s at most, %.1f s with the keypad "
-        "open%s; %d requests, %d while a reply was due; %zu key clicks, %d faults; boxes: %s%s%s\n",
+        "open%s%s; %d requests, %d while a reply was due; %zu key clicks, %d faults; boxes: %s%s%s\n",
         timeoutMs, run, r.pings.longestMs, r.pings.pings,
         r.pings.unansweredMs > 0
             ? qPrintable(QStringLiteral(", one unanswered after %1 ms").arg(r.pings.unansweredMs, 0, 'f', 0))
             : "",
         r.user.keypadClicks, r.user.greyed, f.shown, f.noRead, f.lineSilenceMs / 1000,
-        f.keypadSilenceMs / 1000, f.endedStuck ? ", ended stuck" : "", f.requests, f.overlaps,
-        r.user.keys.size(), f.keyFaults,
-        boxes.isEmpty() ? "none" : qPrintable(boxes.join(QStringLiteral(", "))),
+        f.keypadSilenceMs / 1000, f.endedStuck ? ", ended stuck" : "",
+        f.endedWithoutKeypad ? ", ended without the keypad" : "", f.requests, f.overlaps, r.user.keys.size(),
+        f.keyFaults, boxes.isEmpty() ? "none" : qPrintable(boxes.join(QStringLiteral(", "))),
         r.user.failure.isEmpty() ? "" : qPrintable(QStringLiteral("; the user stopped: ") + r.user.failure),
         r.cut ? "; cut short at the deadline" : "");
 }
@@ -868,7 +928,8 @@ void BM_UserOnALossyLine(benchmark::State& state) {
     const int timeoutMs = int(state.range(0));
     std::vector<double> longest, pings, openMs, windowMs, keypadSilence, requests, switches, entries;
     double unanswered = 0, lineSilence = 0;
-    int clicks = 0, greyed = 0, shown = 0, noRead = 0, stuckSessions = 0, endedStuck = 0, overlaps = 0;
+    int clicks = 0, greyed = 0, shown = 0, noRead = 0, stuckSessions = 0, endedStuck = 0, endedWithout = 0;
+    int overlaps = 0;
     int keyClicks = 0, keyFaultCount = 0;
     std::vector<SeenBox> boxes;
     int run = 0;
@@ -904,6 +965,7 @@ void BM_UserOnALossyLine(benchmark::State& state) {
         noRead += f.noRead;
         stuckSessions += f.stuckSessions;
         endedStuck += f.endedStuck;
+        endedWithout += f.endedWithoutKeypad;
         overlaps += f.overlaps;
         keyClicks += int(r.user.keys.size());
         keyFaultCount += f.keyFaults;
@@ -932,6 +994,7 @@ void BM_UserOnALossyLine(benchmark::State& state) {
     state.counters["stuck_after_ms"] = stuckAfterMs(timeoutMs);
     state.counters["stuck_sessions"] = stuckSessions;
     state.counters["ended_stuck"] = endedStuck;
+    state.counters["ended_without_keypad"] = endedWithout;
     state.counters["two_requests"] = overlaps;
     state.counters["requests"] = spreadOf(requests).median;
     state.counters["key_clicks"] = keyClicks;
