@@ -3,8 +3,8 @@
 // with openbox when there is none), started with a parameter file of the shipped HXA1 -2004
 // data in a program folder of its own, with the drivesim program on COM1: MODBUS-RTU at 9,600
 // baud, 30 % of its replies never sent (KVR_BENCH_PING_FAULT sets another fault, e.g.
-// "late:0.3:600"), writing its line log. The reply time-out (settings "Delay") is 200 ms, 1 s or
-// 5 s, the longest the options allow.
+// "late:0.3:600"; each run draws them from a seed of its own), writing its line log. The reply time-out
+// (settings "Delay") is 200 ms, 1 s or 5 s, the longest the options allow.
 //
 // For KVR_BENCH_PING_SECONDS (60) in each of KVR_BENCH_PING_RUNS (2) runs per time-out, the
 // user works the program through the X server's input (XTEST: the pointer and the keyboard)
@@ -710,7 +710,9 @@ void keepFiles(const QTemporaryDir& dir, const QString& name) {
     }
 }
 
-RunResult runOnce(int timeoutMs, const QString& name) {
+// Run `run` (from 1) at the time-out; its drive loses other replies than another run's, the
+// same on every run of the benchmark.
+RunResult runOnce(int timeoutMs, int run) {
     RunResult result;
     QTemporaryDir dir;
     if (!dir.isValid()) {
@@ -733,11 +735,13 @@ RunResult runOnce(int timeoutMs, const QString& name) {
         result.error = QStringLiteral("no accessibility bus, display or XTEST");
         return result;
     }
-    DriveProcess drive(
-        {"--protocol",  "modbus",     "--data",  folder.dir.path(), "--type",     "HXA1",      "--cpu",
-         "V110",        "--capacity", "-2004",   "--language",      "Eng",        "--station", "0",
-         "--wire-baud", "9600",       "--fault", driveFault(),      "--line-log", lineLog},
-        link);
+    DriveProcess drive({"--protocol", "modbus",     "--data",      folder.dir.path(),
+                        "--type",     "HXA1",       "--cpu",       "V110",
+                        "--capacity", "-2004",      "--language",  "Eng",
+                        "--station",  "0",          "--wire-baud", "9600",
+                        "--fault",    driveFault(), "--seed",      QString::number(run),
+                        "--line-log", lineLog},
+                       link);
     if (!drive.ok) {
         result.error = QStringLiteral("no simulated drive");
         return result;
@@ -779,7 +783,7 @@ RunResult runOnce(int timeoutMs, const QString& name) {
     program.waitForFinished(5000);
     drive.stop(); // its log is whole once it has gone
     result.line = readLineLog(lineLog);
-    keepFiles(dir, name);
+    keepFiles(dir, QStringLiteral("%1ms-run%2").arg(timeoutMs).arg(run));
     if (!result.user.failure.isEmpty()) {
         QFile err(dir.filePath(QStringLiteral("program.err")));
         if (err.open(QIODevice::ReadOnly))
@@ -938,7 +942,7 @@ void BM_UserOnALossyLine(benchmark::State& state) {
             state.SkipWithError("interrupted");
             return;
         }
-        const RunResult r = runOnce(timeoutMs, QStringLiteral("%1ms-run%2").arg(timeoutMs).arg(run + 1));
+        const RunResult r = runOnce(timeoutMs, run + 1);
         if (interruptedBy) {
             state.SkipWithError("interrupted");
             return;
