@@ -31,8 +31,8 @@
 //   longest_ping_ms (a run's longest wait for a ping's answer; median over runs, _iqr, _max_ms)
 //     and unanswered_ping_ms (the wait of a ping still unanswered at a run's end, a lower
 //     bound; 0: none), pings (per run);
-//   keypad_open_ms (the click on Key Pad to the first display read on the line after it, for
-//     the sessions whose keypad showed; _iqr, _max_ms) and keypad_window_ms (the click to the
+//   keypad_open_ms (the click on Key Pad to the first display read on the line once the
+//     keypad's window is there; _iqr, _max_ms) and keypad_window_ms (the click to the
 //     keypad's window answering a ping); keypad_clicks, keypad_greyed (wanted while greyed),
 //     keypad_shown, keypad_no_read (shown without a display read);
 //   keypad_silence_ms (the longest time the line stayed silent while the keypad was open; a
@@ -861,12 +861,14 @@ RunFigures figuresOf(const RunResult& r, int timeoutMs) {
             reads.push_back(&e);
     bool lastShownStuck = false;
     for (const KeypadSession& s : r.user.sessions) {
-        qint64 firstRead = 0;
-        for (const LineLogEntry* e : reads)
-            if (e->us >= s.clickUs && e->us <= s.endUs && (!firstRead || e->us < firstRead))
-                firstRead = e->us;
         if (!s.shownUs)
             continue;
+        // The keypad reads the display once its window is there (the link's own checks read the
+        // same block).
+        qint64 firstRead = 0;
+        for (const LineLogEntry* e : reads)
+            if (e->us >= s.shownUs && e->us <= s.endUs && (!firstRead || e->us < firstRead))
+                firstRead = e->us;
         if (firstRead)
             f.openMs.push_back((firstRead - s.clickUs) / 1000.0);
         ++f.shown;
