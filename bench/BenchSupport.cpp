@@ -13,10 +13,12 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 BenchPrompter::BenchPrompter() {
@@ -147,7 +149,18 @@ DriveProcess::DriveProcess(const GeneratedDriveType& d, SimProtocol protocol, co
                            int wireBaud, bool busyPoll)
     : DriveProcess(generatedDriveArguments(d, protocol, wireBaud, busyPoll), link) {}
 
+void endWithThisProcess(QProcess& p, int signal) {
+    const pid_t parent = ::getpid();
+    p.setChildProcessModifier([parent, signal] {
+        ::prctl(PR_SET_PDEATHSIG, signal);
+        if (::getppid() != parent) // gone before the request took
+            ::_exit(1);
+    });
+}
+
 DriveProcess::DriveProcess(const QStringList& arguments, const QString& link) {
+    // Told to stop, not killed: it removes its link on the way out.
+    endWithThisProcess(process_, SIGTERM);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral(KVR_DRIVESIM_PROGRAM), arguments + QStringList{"--link", link});
     for (int i = 0;

@@ -109,6 +109,10 @@ int runBenchmarks(int argc, char** argv);
 // QT_QPA_PLATFORM says otherwise); `beforeQuit` frees the windows before it goes.
 int runWindowBenchmarks(int argc, char** argv, const std::function<void()>& beforeQuit);
 
+// Sets up p so that the process it starts gets `signal` when this process ends, however it
+// ends (a benchmark killed or crashed leaves no child behind).
+void endWithThisProcess(QProcess& p, int signal);
+
 // The simulated drive serving `model` on a pseudo-terminal from a thread of its own.
 struct PtyDrive {
     PtyDrive() = default;

@@ -88,10 +88,11 @@ std::pair<double, int> WindowWatch::longestPing(xcb_window_t w, int forMs, int g
 }
 
 WindowWatch::PingRun WindowWatch::pingInTurn(qint64 pid, const std::atomic<bool>& stop, int gapMs,
-                                             const std::function<void(double)>& whileWaiting, int giveUpMs) {
+                                             int drainMs, int giveUpMs) {
     PingRun run;
     xcb_window_t last = 0;
     const int fd = xcb_get_file_descriptor(conn_);
+    QElapsedTimer sinceStop;
     while (!stop.load()) {
         takeEvents(0, 0);
         std::vector<xcb_window_t> ours;
@@ -116,13 +117,13 @@ WindowWatch::PingRun WindowWatch::pingInTurn(qint64 pid, const std::atomic<bool>
             answered = takeEvents(w, serial);
             if (answered)
                 break;
-            if (t.elapsed() > giveUpMs) {
-                run.unanswered = true;
+            if (stop.load() && !sinceStop.isValid())
+                sinceStop.start();
+            if (t.elapsed() > giveUpMs || (sinceStop.isValid() && sinceStop.elapsed() > drainMs)) {
+                run.unansweredMs = t.nsecsElapsed() / 1e6;
                 return run;
             }
-            if (whileWaiting)
-                whileWaiting(t.nsecsElapsed() / 1e6);
-            // Woken by the answer; the millisecond bounds the calls to whileWaiting.
+            // Woken by the answer; the millisecond bounds the checks of the time.
             pollfd p{fd, POLLIN, 0};
             ::poll(&p, 1, 1);
         }

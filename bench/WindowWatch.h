@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <set>
 #include <utility>
 
@@ -33,15 +32,13 @@ public:
     struct PingRun {
         double longestMs = 0;    // the longest wait for an answer
         int pings = 0;           // pings answered
-        bool unanswered = false; // a ping was given up
+        double unansweredMs = 0; // the wait of a ping left unanswered (a lower bound); 0: none
     };
     // Pings the mapped windows of `pid` in turn, one ping after the other's answer (gapMs apart),
-    // until `stop` is set and the ping under way has been answered. A ping whose window goes
-    // before it answers is not counted. While a ping waits, whileWaiting is called about every
-    // millisecond with its wait so far in ms; a ping unanswered after giveUpMs is given up and
-    // ends the run.
-    PingRun pingInTurn(qint64 pid, const std::atomic<bool>& stop, int gapMs,
-                       const std::function<void(double)>& whileWaiting, int giveUpMs);
+    // until `stop` is set; the ping under way then has drainMs more to be answered. A ping whose
+    // window goes before it answers is not counted. A ping still unanswered then, or after
+    // giveUpMs, ends the run with its wait in unansweredMs.
+    PingRun pingInTurn(qint64 pid, const std::atomic<bool>& stop, int gapMs, int drainMs, int giveUpMs);
 
     // Return pressed and released in window w, as the keyboard sends it.
     void pressReturn(xcb_window_t w);

@@ -53,6 +53,9 @@ def figures(b, iqr=None, stddev=None):
             continue
         s = spread_key(k, counters)
         parts.append(f"{k} {fmt(v)}" + (f" (IQR {fmt(counters[s])})" if s else over_repetitions(k)))
+    # What the benchmark says in words (its conditions, the boxes it met) comes last.
+    if b.get("label"):
+        parts.append(b["label"])
     return ", ".join(parts)
 
 

@@ -8,6 +8,11 @@
 # program's figures are printed again, each with its spread where it has one. The window
 # benchmarks run on the X display in DISPLAY; without one they start Xvfb with openbox when
 # both are installed, else they run off screen.
+# bench_ping (--only=ping) works the program as a user on a lossy line for
+# KVR_BENCH_PING_SECONDS (60) in each of KVR_BENCH_PING_RUNS (2) runs per reply time-out, about
+# seven minutes in all; KVR_BENCH_PING_FAULT is the drive's fault (noreply:0.3; e.g.
+# late:0.3:600), KVR_BENCH_PING_TRACE=1 prints the user's steps and KVR_BENCH_PING_KEEP=<folder>
+# keeps each run's line log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh

@@ -11,7 +11,7 @@ KVR_PACKAGES=(
   poppler-utils libwmf-bin
   clang libclang-rt-dev
   fonts-dseg fonts-noto-cjk qt6-translations-l10n
-  xvfb openbox libxcb1-dev
+  xvfb openbox libxcb1-dev dbus-daemon
 )
 
 kvr_install_deps() {

@@ -35,6 +35,10 @@ TEST(DrivesimOptions, TakesTheWholeCommandLine) {
                                    "--busy-poll",
                                    "--write-log",
                                    "/tmp/w.log",
+                                   "--line-log",
+                                   "/tmp/l.log",
+                                   "--seed",
+                                   "7",
                                    "--trip-after-ms",
                                    "3000:16",
                                    "--alarm-after-ms",
@@ -49,6 +53,8 @@ TEST(DrivesimOptions, TakesTheWholeCommandLine) {
     EXPECT_EQ(o.rampMs, 5000);
     EXPECT_EQ(o.command, 4500);
     EXPECT_EQ(o.writeLogPath, QStringLiteral("/tmp/w.log"));
+    EXPECT_EQ(o.lineLogPath, QStringLiteral("/tmp/l.log"));
+    EXPECT_EQ(o.sim.seed, 7u);
     ASSERT_EQ(o.statusEvents.size(), 2u);
     EXPECT_EQ(o.statusEvents[0].kind, SimStatusEvent::Kind::Trip);
     EXPECT_EQ(o.statusEvents[0].value, 16u);

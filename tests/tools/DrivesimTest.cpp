@@ -5,6 +5,7 @@
 #include "support/LoadedMachine.h"
 #include "tools/drivesim/DeviceLink.h"
 #include "tools/drivesim/DrivesimOptions.h"
+#include "tools/drivesim/LineLog.h"
 #include "tools/drivesim/PtyDriveServer.h"
 #include "tools/drivesim/WriteLog.h"
 
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -685,6 +687,173 @@ TEST_F(DrivesimFrames, BusyPollingStopsDuringADelayedReplyAndALineThatIsNotRead)
     server.close();
     EXPECT_FALSE(server.isOpen());
     ::close(fd);
+}
+
+// ---- The line log ----
+
+using LineKind = SimLineEvent::Kind;
+
+TEST(DrivesimLineLog, EachEventIsOneLineThatReadsBackWhileTheLogIsOpen) {
+    const auto t = std::chrono::steady_clock::time_point(std::chrono::microseconds(81234567890));
+    const std::vector<SimLineEvent> events = {
+        {LineKind::Request, 12, {0xFB, 0x03, 0xFC, 0x10, 0x00, 0x05, 0x9C, 0x2B}, t},
+        {LineKind::Reply, 12, {0xFB, 0x03, 0x02, 0x00, 0x0A}, t + std::chrono::microseconds(17500)},
+        {LineKind::Dropped, 13, {0x01, 0x06}, t + std::chrono::microseconds(20000)},
+        {LineKind::Ignored, 14, {}, t + std::chrono::microseconds(21000)},
+    };
+    EXPECT_EQ(formatLineLogLine(events[0]), QStringLiteral("81234567890 12 rx FB 03 FC 10 00 05 9C 2B"));
+    EXPECT_EQ(formatLineLogLine(events[1]), QStringLiteral("81234585390 12 tx FB 03 02 00 0A"));
+    EXPECT_EQ(formatLineLogLine(events[2]), QStringLiteral("81234587890 13 drop 01 06"));
+    EXPECT_EQ(formatLineLogLine(events[3]), QStringLiteral("81234588890 14 none"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.log"));
+    LineLogFile log;
+    QString error;
+    ASSERT_TRUE(log.open(path, &error)) << error.toStdString();
+    for (const SimLineEvent& e : events)
+        log.append(e);
+    const std::vector<LineLogEntry> back = readLineLog(path); // nothing is held back
+    ASSERT_EQ(back.size(), events.size());
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        EXPECT_EQ(
+            back[i].us,
+            std::chrono::duration_cast<std::chrono::microseconds>(events[i].time.time_since_epoch()).count());
+        EXPECT_EQ(back[i].request, events[i].request);
+        EXPECT_EQ(back[i].kind, events[i].kind);
+        EXPECT_EQ(back[i].bytes, events[i].kind == LineKind::Ignored ? Bytes{} : events[i].bytes);
+    }
+    for (const char* other :
+         {"", "x 1 rx", "5 0 rx", "5 1 sent FB", "5 1 rx 1G", "5 1 rx FFF", "5 1 none FB"})
+        EXPECT_FALSE(parseLineLogLine(QString::fromLatin1(other))) << other;
+
+    LineLogFile bad;
+    EXPECT_FALSE(bad.open(dir.filePath(QStringLiteral("missing/line.log")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("missing/line.log")));
+}
+
+// A log as the server writes it: a request that came while a reply was due is logged after that
+// reply, with the time it came.
+TEST(DrivesimLineLog, ShowsRequestsWhileAReplyWasDueSilencesAndWrites) {
+    const Bytes keyWrite = withCrc({0xFB, 0x06, 0xFA, 0x11, 0x01, 0x04});
+    const std::vector<LineLogEntry> log = {
+        {100, 1, LineKind::Request, {}},       {120, 1, LineKind::Reply, {}},   // answered before the next
+        {200, 2, LineKind::Request, {}},       {200, 2, LineKind::Dropped, {}}, // the drive owes nothing
+        {300, 3, LineKind::Request, {}},       {900, 3, LineKind::Reply, {}},   // late
+        {400, 4, LineKind::Request, {}},       {920, 4, LineKind::Reply, {}},   // came while 3 was due
+        {910, 5, LineKind::Request, keyWrite}, {930, 5, LineKind::Reply, {}},   // while 4 was due
+        {2000, 6, LineKind::Request, {}},      {2000, 6, LineKind::Ignored, {}},
+    };
+    EXPECT_EQ(requestsWhileAReplyWasDue(log), (std::vector<long>{4, 5}));
+
+    const std::vector<qint64> times = requestTimes(log);
+    EXPECT_EQ(times, (std::vector<qint64>{100, 200, 300, 400, 910, 2000}));
+    EXPECT_EQ(longestSilenceUs(times, 0, 2500), 1090);
+    EXPECT_EQ(longestSilenceUs(times, 450, 950), 460);   // from the start of the stretch
+    EXPECT_EQ(longestSilenceUs(times, 2000, 2600), 600); // to its end
+
+    const std::vector<RegisterWrite> writes = modbusWrites(log);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].request, 5);
+    EXPECT_EQ(writes[0].address, 0xFA11);
+    EXPECT_EQ(writes[0].value, 0x0104);
+}
+
+// Through the pseudo-terminal: what the log says matches what the master saw.
+TEST_F(DrivesimFrames, TheLineLogHoldsEveryRequestAndWhatBecameOfItsReply) {
+    SimConfig c;
+    c.protocol = kMod;
+    c.station = 1;
+    c.replyDelayMs = 50;
+    DriveSimulator sim(model, c);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.log"));
+    LineLogFile log;
+    ASSERT_TRUE(log.open(path));
+    sim.setLineObserver([&log](const SimLineEvent& e) { log.append(e); });
+    PtyDriveServer server(sim);
+    ASSERT_TRUE(server.open());
+    const int fd = openRaw(server.slavePath());
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(server.start());
+
+    const Bytes read = withCrc({0x01, 0x03, 0x00, 0x00, 0x00, 0x01});
+    const Bytes twoAtOnce = concat(read, read);
+    ASSERT_EQ(::write(fd, twoAtOnce.data(), twoAtOnce.size()), ssize_t(twoAtOnce.size()));
+    const Bytes replies = readFor(fd, 14, kLoadedMachineMs);
+    ASSERT_EQ(replies.size(), 14u);
+    const Bytes other = withCrc({0x02, 0x03, 0x00, 0x00, 0x00, 0x01}); // another station's
+    ASSERT_EQ(::write(fd, other.data(), other.size()), ssize_t(other.size()));
+    ASSERT_TRUE(waitUntil([&] { return sim.requestCount() == 3; }));
+    sim.setFaults({{SimFaultKind::NoReply, 1.0}});
+    ASSERT_EQ(::write(fd, read.data(), read.size()), ssize_t(read.size()));
+    ASSERT_TRUE(waitUntil([&] { return sim.requestCount() == 4; }));
+    server.stop();
+    ::close(fd);
+
+    const std::vector<LineLogEntry> entries = readLineLog(path);
+    std::vector<std::pair<long, LineKind>> seen;
+    for (const LineLogEntry& e : entries)
+        seen.push_back({e.request, e.kind});
+    EXPECT_EQ(seen, (std::vector<std::pair<long, LineKind>>{{1, LineKind::Request},
+                                                            {2, LineKind::Request},
+                                                            {1, LineKind::Reply},
+                                                            {2, LineKind::Reply},
+                                                            {3, LineKind::Request},
+                                                            {3, LineKind::Ignored},
+                                                            {4, LineKind::Request},
+                                                            {4, LineKind::Dropped}}));
+    ASSERT_EQ(entries.size(), 8u);
+    EXPECT_EQ(entries[0].bytes, read);
+    EXPECT_EQ(concat(entries[2].bytes, entries[3].bytes), replies);
+    EXPECT_EQ(entries[5].bytes, Bytes{});
+    EXPECT_EQ(entries[7].bytes, Bytes(replies.begin(), replies.begin() + 7)); // kept back
+    // The reply went out no sooner than its delay; the second request was on the line with it.
+    EXPECT_GE(entries[2].us - entries[0].us, 50000);
+    EXPECT_EQ(requestsWhileAReplyWasDue(entries), std::vector<long>{2});
+}
+
+// A request that comes while a reply is due is served after that reply, as always, and logged
+// with the time it came.
+TEST_F(DrivesimFrames, ARequestThatComesWhileAReplyIsDueIsLoggedWhenItCame) {
+    SimConfig c;
+    c.protocol = kMod;
+    c.station = 1;
+    c.replyDelayMs = 500;
+    DriveSimulator sim(model, c);
+    std::mutex lock;
+    std::vector<SimLineEvent> events;
+    sim.setLineObserver([&](const SimLineEvent& e) {
+        const std::lock_guard hold(lock);
+        events.push_back(e);
+    });
+    PtyDriveServer server(sim);
+    ASSERT_TRUE(server.open());
+    const int fd = openRaw(server.slavePath());
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(server.start());
+    const Bytes first = withCrc({0x01, 0x03, 0x00, 0x00, 0x00, 0x01});
+    const Bytes second = withCrc({0x01, 0x03, 0x01, 0x03, 0x00, 0x01});
+    ASSERT_EQ(::write(fd, first.data(), first.size()), ssize_t(first.size()));
+    ASSERT_TRUE(waitUntil([&] { return sim.requestCount() == 1; }));
+    const auto secondWritten = std::chrono::steady_clock::now();
+    ASSERT_EQ(::write(fd, second.data(), second.size()), ssize_t(second.size()));
+    const Bytes replies = readFor(fd, 14, kLoadedMachineMs);
+    server.stop();
+    ::close(fd);
+
+    EXPECT_EQ(replies, concat(*answer(kMod, 1, first), *answer(kMod, 1, second)));
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[1].kind, LineKind::Reply);
+    EXPECT_EQ(events[1].request, 1);
+    EXPECT_EQ(events[2].kind, LineKind::Request);
+    EXPECT_EQ(events[2].request, 2);
+    EXPECT_GE(events[3].time - events[2].time, std::chrono::milliseconds(500)); // its own delay
+    // Written well before the first reply went out (a machine that stalled the writer that long
+    // proves nothing here), the second request is logged before that reply.
+    if (events[1].time - secondWritten > std::chrono::milliseconds(100)) {
+        EXPECT_LT(events[2].time, events[1].time);
+    }
 }
 
 TEST(DrivesimDeviceLink, ReplacesAStaleLinkRefusesAFileAndRemovesOnlyItsOwn) {

@@ -119,6 +119,27 @@ void DriveSimulator::noteWriteLocked(std::uint16_t address) {
         writeObserver_({p->comNo, p->value(), std::chrono::system_clock::now()});
 }
 
+void DriveSimulator::setLineObserver(std::function<void(const SimLineEvent&)> observer) {
+    std::lock_guard lock(mutex_);
+    lineObserver_ = std::move(observer);
+}
+
+bool DriveSimulator::hasLineObserver() const {
+    std::lock_guard lock(mutex_);
+    return bool(lineObserver_);
+}
+
+void DriveSimulator::replySent(const SimReply& reply, std::chrono::steady_clock::time_point when) {
+    std::lock_guard lock(mutex_);
+    noteLineLocked(SimLineEvent::Kind::Reply, reply.request, reply.bytes, when);
+}
+
+void DriveSimulator::noteLineLocked(SimLineEvent::Kind kind, long request, std::vector<std::uint8_t> bytes,
+                                    std::chrono::steady_clock::time_point time) {
+    if (lineObserver_)
+        lineObserver_({kind, request, std::move(bytes), time});
+}
+
 long DriveSimulator::requestCount() const {
     std::lock_guard lock(mutex_);
     return requests_;
@@ -272,15 +293,24 @@ std::optional<SimReply> DriveSimulator::respond(std::span<const std::uint8_t> fr
 
 std::optional<SimReply> DriveSimulator::respondLocked(std::span<const std::uint8_t> frame,
                                                       const SimLine& line) {
-    ++requests_;
+    const long request = ++requests_;
+    using LineKind = SimLineEvent::Kind;
+    std::chrono::steady_clock::time_point arrived = line.arrived;
+    if (lineObserver_ && arrived == std::chrono::steady_clock::time_point{})
+        arrived = std::chrono::steady_clock::now();
+    noteLineLocked(LineKind::Request, request, {frame.begin(), frame.end()}, arrived);
+    auto ignored = [&] {
+        noteLineLocked(LineKind::Ignored, request, {}, arrived);
+        return std::nullopt;
+    };
     if (config_.onlyBaud && line.baud > 0 && line.baud != *config_.onlyBaud)
-        return std::nullopt;
+        return ignored();
     if (config_.onlyParity && line.parity >= 0 && line.parity != *config_.onlyParity)
-        return std::nullopt;
+        return ignored();
     model_.applyDueEvents();
     auto bytes = config_.protocol == SimProtocol::Modbus ? answerModbus(frame) : answerInverter(frame);
     if (!bytes)
-        return std::nullopt;
+        return ignored();
 
     SimReply reply;
     reply.delay = std::chrono::milliseconds(config_.replyDelayMs);
@@ -289,6 +319,7 @@ std::optional<SimReply> DriveSimulator::respondLocked(std::span<const std::uint8
             continue;
         switch (fault.kind) {
         case SimFaultKind::NoReply:
+            noteLineLocked(LineKind::Dropped, request, std::move(*bytes), arrived);
             return std::nullopt;
         case SimFaultKind::BadCheck:
             bytes->back() ^= 0x5A;
@@ -317,6 +348,7 @@ std::optional<SimReply> DriveSimulator::respondLocked(std::span<const std::uint8
         reply.delay += std::chrono::microseconds(bits * 1000000LL / config_.wireBaud);
     }
     reply.bytes = std::move(*bytes);
+    reply.request = request;
     ++replies_;
     return reply;
 }

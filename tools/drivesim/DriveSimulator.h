@@ -38,6 +38,8 @@ std::optional<SimFault> parseSimFault(const QString& text, QString* error = null
 struct SimLine {
     int baud = 0;
     int parity = -1; // 0 none, 1 even, 2 odd
+    // When the bytes being fed came off the line; unset: now.
+    std::chrono::steady_clock::time_point arrived{};
 };
 
 struct SimConfig {
@@ -67,6 +69,23 @@ struct SimWrite {
 struct SimReply {
     std::vector<std::uint8_t> bytes;
     std::chrono::microseconds delay{0}; // from the end of the request
+    long request = 0;                   // the number of the request it answers, from 1
+};
+
+// What went over the drive's line, in order: a request frame taken, and what became of its
+// reply. Requests are numbered from 1 in the order they came.
+struct SimLineEvent {
+    enum class Kind {
+        Request, // a whole frame came
+        Reply,   // its reply was written (its last byte on the line, at the wire's pace)
+        Dropped, // a fault kept its reply back: `bytes` is what would have gone
+        Ignored, // the drive answers it with nothing (another station, a broadcast, a frame
+                 // it does not take)
+    };
+    Kind kind = Kind::Request;
+    long request = 0;
+    std::vector<std::uint8_t> bytes;
+    std::chrono::steady_clock::time_point time;
 };
 
 class DriveSimulator {
@@ -96,6 +115,11 @@ public:
     // Called for every write the drive carries out, in order, before its reply is sent.
     // It runs under the simulator's lock: it must not call back into the simulator.
     void setWriteObserver(std::function<void(const SimWrite&)> observer);
+    // Called for every frame taken and for what became of its reply, under the same rules.
+    // The transport reports the replies it writes through replySent.
+    void setLineObserver(std::function<void(const SimLineEvent&)> observer);
+    bool hasLineObserver() const;
+    void replySent(const SimReply& reply, std::chrono::steady_clock::time_point when);
 
     long requestCount() const;
     long replyCount() const;
@@ -108,6 +132,8 @@ private:
     std::vector<SimReply> drainLocked(const SimLine& line);
     std::vector<SimReply> silenceLocked(const SimLine& line);
     void noteWriteLocked(std::uint16_t address);
+    void noteLineLocked(SimLineEvent::Kind kind, long request, std::vector<std::uint8_t> bytes,
+                        std::chrono::steady_clock::time_point time);
 
     DriveModel& model_;
     mutable std::mutex mutex_;
@@ -115,6 +141,7 @@ private:
     std::mt19937 random_;
     std::vector<std::uint8_t> input_;
     std::function<void(const SimWrite&)> writeObserver_;
+    std::function<void(const SimLineEvent&)> lineObserver_;
     long requests_ = 0;
     long replies_ = 0;
 };

@@ -5,7 +5,8 @@ QString drivesimUsage() {
         "usage: drivesim --protocol inverter|modbus --data <program folder> --type <type name>\n"
         "                --cpu <V...> --capacity <capacity name> [--language Eng] --station <n>\n"
         "                --link <path> [--reply-delay-ms <n>] [--wire-baud <baud>]\n"
-        "                [--fault <kind>:<rate>[:<ms>]]... [--write-log <file>] [--busy-poll]\n"
+        "                [--fault <kind>:<rate>[:<ms>]]... [--write-log <file>] [--line-log <file>]\n"
+        "                [--busy-poll] [--seed <n>]\n"
         "                [--trip-after-ms <ms>[:<code>]]... [--alarm-after-ms <ms>[:<bits>]]...\n"
         "                [--ramp-ms <ms>] [--command <hundredths of Hz>]\n"
         "Serves a simulated drive on a pseudo-terminal and links <path> to it until SIGTERM.\n"
@@ -15,7 +16,11 @@ QString drivesimUsage() {
         "  --fault       noreply, checksum, exception (MODBUS), late (by <ms>, default 600),\n"
         "                garbage; <rate> is the share of replies hit, 0 to 1; may be repeated\n"
         "  --write-log   append \"<number> <value> <time>\" to <file> for every write carried out\n"
+        "  --line-log    append \"<us> <request no.> rx|tx|drop|none <hex bytes>\" to <file> for\n"
+        "                every request taken and every reply sent, kept back or not given; <us> is\n"
+        "                the monotonic clock (CLOCK_MONOTONIC) in microseconds\n"
         "  --busy-poll   never sleep: spin on the line as a drive's firmware does (takes a core)\n"
+        "  --seed        where the faults' draw starts (default 1): the same seed, the same replies hit\n"
         "  --trip-after-ms   trip <ms> after the start with trip code <code> (default 1)\n"
         "  --alarm-after-ms  set alarm word bits <bits> (default 4) <ms> after the start\n"
         "  --ramp-ms     the output frequency (and the readings that follow it) changes by 60 Hz\n"
@@ -85,6 +90,11 @@ bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* e
         } else if (opt == QStringLiteral("--wire-baud")) {
             if (!number(50, 4000000, out.sim.wireBaud))
                 return false;
+        } else if (opt == QStringLiteral("--seed")) {
+            int seed = 1;
+            if (!number(0, 2147483647, seed))
+                return false;
+            out.sim.seed = std::uint32_t(seed);
         } else if (opt == QStringLiteral("--command")) {
             if (!number(0, 65535, out.command))
                 return false;
@@ -99,6 +109,8 @@ bool parseDrivesimArgs(const QStringList& args, DrivesimOptions& out, QString* e
             out.sim.faults.push_back(*f);
         } else if (opt == QStringLiteral("--write-log")) {
             out.writeLogPath = value;
+        } else if (opt == QStringLiteral("--line-log")) {
+            out.lineLogPath = value;
         } else if (opt == QStringLiteral("--trip-after-ms") || opt == QStringLiteral("--alarm-after-ms")) {
             QString why;
             const auto e =

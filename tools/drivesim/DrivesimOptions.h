@@ -12,6 +12,7 @@ struct DrivesimOptions {
     SimConfig sim;
     QString linkPath;     // symbolic link made to the pseudo-terminal's slave side
     QString writeLogPath; // when set, every write carried out is appended there
+    QString lineLogPath;  // when set, every request and reply on the line is appended there
     bool busyPoll = false;
     int rampMs = 0;   // the output frequency's time for 60 Hz; 0: it jumps
     int command = -1; // the frequency command FA01 at start (0.01 Hz); -1: the drive type's default

@@ -9,6 +9,7 @@
 #include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -94,6 +95,7 @@ bool PtyDriveServer::start() {
         return false;
     stopping_ = false;
     spinning_ = busyPoll_;
+    watchLine_ = simulator_.hasLineObserver();
     thread_ = std::thread([this] {
         if (spinning_) {
             serveBusy();
@@ -131,6 +133,7 @@ void PtyDriveServer::close() {
 }
 
 int PtyDriveServer::serveFor(int timeoutMs) {
+    watchLine_ = simulator_.hasLineObserver();
     int replies = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -163,6 +166,15 @@ int PtyDriveServer::silenceMs() const {
 }
 
 bool PtyDriveServer::serveStep(int timeoutMs, int* replies) {
+    if (!early_.empty()) {
+        const auto requestEnd = std::chrono::steady_clock::now();
+        for (const SimReply& r : feedEarlyInput(line())) {
+            if (!sendAfter(r, requestEnd))
+                return false;
+            ++*replies;
+        }
+        return true;
+    }
     pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
     int wait = timeoutMs;
     const bool partial = simulator_.hasPartialInput();
@@ -183,8 +195,10 @@ bool PtyDriveServer::serveStep(int timeoutMs, int* replies) {
     } else if (fds[0].revents & POLLIN) {
         std::uint8_t buf[256];
         const ssize_t n = ::read(master_, buf, sizeof buf);
+        SimLine l = line();
+        l.arrived = requestEnd;
         if (n > 0)
-            out = simulator_.feed(std::span<const std::uint8_t>(buf, std::size_t(n)), line());
+            out = simulator_.feed(std::span<const std::uint8_t>(buf, std::size_t(n)), l);
     } else if (fds[0].revents & (POLLHUP | POLLERR)) {
         // Cannot happen while slaveKeep_ is open; do not spin if it does.
         ::poll(fds + 1, 1, 10);
@@ -206,12 +220,23 @@ void PtyDriveServer::serveBusy() {
     auto lastByte = std::chrono::steady_clock::now();
     while (!stopping_) {
         std::uint8_t buf[256];
-        const ssize_t n = ::read(master_, buf, sizeof buf);
         std::vector<SimReply> out;
+        if (!early_.empty()) {
+            lastByte = early_.back().at;
+            out = feedEarlyInput(l);
+            partial = simulator_.hasPartialInput();
+            const auto requestEnd = std::chrono::steady_clock::now();
+            for (const SimReply& r : out)
+                if (!sendAfter(r, requestEnd))
+                    break;
+            continue;
+        }
+        const ssize_t n = ::read(master_, buf, sizeof buf);
         auto requestEnd = std::chrono::steady_clock::now();
         if (n > 0) {
             // The master may have changed the line's speed since the last request.
             l = line();
+            l.arrived = requestEnd;
             silence = std::chrono::milliseconds(silenceMs());
             out = simulator_.feed(std::span<const std::uint8_t>(buf, std::size_t(n)), l);
             partial = simulator_.hasPartialInput();
@@ -251,13 +276,33 @@ bool PtyDriveServer::writeAll(const std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
+void PtyDriveServer::takeEarlyInput() {
+    std::uint8_t buf[256];
+    const ssize_t n = ::read(master_, buf, sizeof buf);
+    if (n > 0)
+        early_.push_back({{buf, buf + n}, std::chrono::steady_clock::now()});
+}
+
+std::vector<SimReply> PtyDriveServer::feedEarlyInput(SimLine l) {
+    std::vector<SimReply> out;
+    for (const Arrival& a : std::exchange(early_, {})) {
+        l.arrived = a.at;
+        for (SimReply& r : simulator_.feed(a.bytes, l))
+            out.push_back(std::move(r));
+    }
+    return out;
+}
+
 bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd) {
     const auto due = requestEnd + reply.delay;
     if (spinning_) {
-        while (reply.delay.count() > 0 && std::chrono::steady_clock::now() < due)
+        while (reply.delay.count() > 0 && std::chrono::steady_clock::now() < due) {
             if (stopping_)
                 return false;
-        return writeAll(reply.bytes);
+            if (watchLine_)
+                takeEarlyInput(); // the line is not blocking here
+        }
+        return sent(reply);
     }
     // Sleep until shortly before the reply is due, then spin: a wake-up from sleep can be
     // late by more than the pacing wants to be accurate to.
@@ -266,13 +311,23 @@ bool PtyDriveServer::sendAfter(const SimReply& reply, std::chrono::steady_clock:
         const auto left = due - std::chrono::steady_clock::now();
         if (left <= kSpin)
             break;
-        pollfd wake{wake_, POLLIN, 0};
+        pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLIN, 0}};
         const timespec ts = toTimespec(left - kSpin);
-        const int rc = ::ppoll(&wake, 1, &ts, nullptr);
-        if (rc > 0)
+        const int rc = ::ppoll(fds, watchLine_ ? 2 : 1, &ts, nullptr);
+        if (rc > 0 && fds[0].revents)
             return false; // stop() during the delay
+        if (rc > 0 && (fds[1].revents & POLLIN))
+            takeEarlyInput();
     }
     while (reply.delay.count() > 0 && std::chrono::steady_clock::now() < due) {
     }
-    return writeAll(reply.bytes);
+    return sent(reply);
+}
+
+bool PtyDriveServer::sent(const SimReply& reply) {
+    if (!writeAll(reply.bytes))
+        return false;
+    if (watchLine_)
+        simulator_.replySent(reply, std::chrono::steady_clock::now());
+    return true;
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 class PtyDriveServer {
 public:
@@ -52,8 +53,14 @@ private:
     // The thread's loop with busy polling.
     void serveBusy();
     bool sendAfter(const SimReply& reply, std::chrono::steady_clock::time_point requestEnd);
+    // While the line is logged: takes what comes while a reply is due, with its time, so that
+    // the log shows when it came; it is served after the reply, as it would have been unread.
+    void takeEarlyInput();
+    std::vector<SimReply> feedEarlyInput(SimLine l);
     // Writes the whole reply; false when stop() came while the line would not take it.
     bool writeAll(const std::vector<std::uint8_t>& bytes);
+    // writeAll, and the reply noted on the line when it is logged.
+    bool sent(const SimReply& reply);
     SimLine line() const;
     int silenceMs() const;
 
@@ -65,6 +72,12 @@ private:
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> busyPoll_{false};
-    bool spinning_ = false; // the thread runs serveBusy()
+    bool spinning_ = false;  // the thread runs serveBusy()
+    bool watchLine_ = false; // the simulator's line is logged
+    struct Arrival {
+        std::vector<std::uint8_t> bytes;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::vector<Arrival> early_; // read while a reply was due, not yet fed
     std::atomic<long> sent_{0};
 };

@@ -4,6 +4,7 @@
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 #include "tools/drivesim/DrivesimOptions.h"
+#include "tools/drivesim/LineLog.h"
 #include "tools/drivesim/PtyDriveServer.h"
 #include "tools/drivesim/WriteLog.h"
 
@@ -58,6 +59,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         simulator.setWriteObserver([&writeLog](const SimWrite& w) { writeLog.append(w); });
+    }
+    LineLogFile lineLog;
+    if (!opt.lineLogPath.isEmpty()) {
+        if (!lineLog.open(opt.lineLogPath, &error)) {
+            say(error);
+            return 1;
+        }
+        simulator.setLineObserver([&lineLog](const SimLineEvent& e) { lineLog.append(e); });
     }
     PtyDriveServer server(simulator);
     server.setBusyPoll(opt.busyPoll);
