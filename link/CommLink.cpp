@@ -113,7 +113,7 @@ void CommLink::setAllDriveCommands(bool connected) {
 }
 
 void CommLink::noteConnection(bool connected) {
-    kept_ = KeptConnection{connected, settings_, portsFound_, replyTimeoutMs_, openGeneration_};
+    kept_ = KeptConnection{connected, settings_, portsFound_, replyTimeoutMs_, openGeneration_, clock_.now()};
 }
 
 void CommLink::takeConnectAnswer(bool connected) {
@@ -127,7 +127,7 @@ std::optional<bool> CommLink::keptConnection() const {
         kept_->replyTimeout != replyTimeoutMs_)
         return std::nullopt;
     if (!kept_->connected)
-        return false;
+        return clock_.now() - kept_->atMs <= kKeptNoDriveMs ? std::optional<bool>(false) : std::nullopt;
     if (port_.isOpen() && kept_->openGeneration == openGeneration_ && lastExchangeOk_ &&
         clock_.now() - lastGoodMs_ <= kKeptConnectionMs)
         return true;

@@ -42,6 +42,9 @@ int frameGapForBaudIndex(int baudIndex);
 inline constexpr int kSilentDriveExchanges = 3;
 // How long a drive that answered counts as connected for a check that may use a kept answer.
 inline constexpr int kKeptConnectionMs = 2000;
+// How long a connect that found no drive is taken as the answer before a window asks again (a
+// drive that answers again is used; switching windows does not probe each time).
+inline constexpr int kKeptNoDriveMs = 5000;
 
 // The communication settings as the set-up dialog holds them (list positions and flags).
 struct LinkSettings {
@@ -160,8 +163,9 @@ public:
     // tests with a fake clock call it themselves).
     void continueBackground() { driver_.continueBackground(); }
     // The answer of the last connect while it still holds: "connected" while the link's last
-    // exchange was good and came within kKeptConnectionMs, "no drive" until the settings, the
-    // port list or the time-out change or a connect is made again. Nothing when neither holds.
+    // exchange was good and came within kKeptConnectionMs, "no drive" for kKeptNoDriveMs unless
+    // the settings, the port list or the time-out change or a connect is made again. Nothing
+    // when neither holds.
     std::optional<bool> keptConnection() const;
     // The last connect found the drive (its commands are enabled).
     bool lastConnectFound() const { return kept_ && kept_->connected; }
@@ -269,6 +273,7 @@ private:
         QStringList ports;
         int replyTimeout = 0;
         int openGeneration = 0;
+        qint64 atMs = 0;
     };
     int openGeneration_ = 0; // counts the opens: another open (a scan) ends a kept "connected"
     std::optional<KeptConnection> kept_;

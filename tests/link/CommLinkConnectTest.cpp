@@ -98,6 +98,19 @@ TEST_F(Link, ConnectProbesAndEnablesTheDriveCommands) {
         EXPECT_FALSE(view.commands[c]);
 }
 
+// A connect that found no drive stands for a while (switching windows does not probe each
+// time), then a window asks again and a drive that answers again is used.
+TEST_F(Link, NoDriveIsKeptForAFewSecondsThenAskedAgain) {
+    InOrderDrive drive(port, clock);
+    drive.lateness = {-1, -1}; // the probe and its second try
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_EQ(link.keptConnection(), std::optional<bool>(false));
+    clock.advance(kKeptNoDriveMs + 1);
+    EXPECT_EQ(link.keptConnection(), std::nullopt);
+    EXPECT_TRUE(link.ConnectDriveKept());
+    EXPECT_TRUE(view.commands[DriveCommand::KeyPad]);
+}
+
 TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
     open();
     MonitorRunLock monitorRun;
