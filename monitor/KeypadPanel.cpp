@@ -422,6 +422,22 @@ void KeypadPanel::sendKeyWrite(const KeyWrite& w) {
     }
 }
 
+void KeypadPanel::sendOwedKeyWritesNow() {
+    if (heldBit_ != 0)
+        releaseHeldKey(heldBit_);
+    for (;;) {
+        if (writes_.empty() && !actions_.empty()) {
+            queueActionWrites(actions_.front());
+            actions_.pop_front();
+        }
+        if (writes_.empty())
+            return;
+        const KeyWrite w = writes_.front();
+        writes_.pop_front();
+        link_.transactNoted(w.index, QString::number(w.value), QStringLiteral("P"));
+    }
+}
+
 // ---- Direct input ---------------------------------------------------------------------------
 
 void KeypadPanel::leaveDirectInput() {
@@ -550,6 +566,9 @@ void KeypadPanel::enterKey() {
         ShowMsg(link_.asker(), context_, MsgId::OutOfRange, BoxIcon::Warning);
         return;
     }
+    // The writes of the keys worked before direct input was entered reach the drive first (the
+    // loop that owes them may still be sending them): the value never overtakes a key.
+    sendOwedKeyWritesNow();
     link_.transactNoted(i, r, options_.exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P"));
     confirmationBlink();
     directInput_ = false;

@@ -159,6 +159,8 @@ private:
     void queueNextKeyWrites();
     void queueActionWrites(const KeyAction& action);
     void queueHeldCode();
+    // Sends every key write still owed, one exchange after another, before a write of its own.
+    void sendOwedKeyWritesNow();
     // Queue a value of the key code "FA11" or of the key flag "FA10" (one the drive type lacks
     // is refused by the link and shows as a write that failed).
     void writeCode(qint64 code);

@@ -509,6 +509,25 @@ protected:
     }
 };
 
+// Keys worked in the pass that entered direct input, and the value typed and entered before the
+// loop has sent their writes: the value goes after them.
+TEST_F(DirectInput, AValueEnteredWhileKeyWritesAreOwedGoesAfterThem) {
+    options.exportToEeprom.setChecked(false);
+    view.script = [this](int pass) {
+        if (pass != 1)
+            return panel.endLoop();
+        panel.pressUp();
+        panel.releaseUp();
+        panel.toggleDirectInput();
+        type("30\r");
+    };
+    panel.RunPanelLoop();
+    const QStringList w = writes();
+    ASSERT_GE(w.size(), 6);
+    EXPECT_EQ(w.mid(0, 6),
+              (QStringList{"FA11=0 P", "FA10=1 P", w[2], "FA11=260 P", "FA10=0 P", "FA01=3000 P"}));
+}
+
 struct ExactCase {
     const char* name;
     const char* mul;
