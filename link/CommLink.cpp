@@ -322,12 +322,16 @@ void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeO
     op->options = options;
     const bool atOnce = port_.pollHandle() < 0;
     driver_.start(std::move(op), [this, atOnce, done = std::move(done)](LineOperation& ended) {
-        if (!done)
-            return;
-        if (atOnce)
-            return done(ended.answer);
-        driver_.post([done, result = std::move(ended.answer)] { done(result); });
+        if (done)
+            tell(atOnce, [done, result = std::move(ended.answer)] { done(result); });
     });
+}
+
+void CommLink::tell(bool atOnce, std::function<void()> work) {
+    if (atOnce)
+        work();
+    else
+        driver_.post(std::move(work));
 }
 
 bool CommLink::backgroundExchangePending() const {
@@ -420,12 +424,8 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
         connecting_ = false;
         takeConnectAnswer(!ended.answer.error);
         const bool connected = !lastExchangeFailed_;
-        for (auto& waiter : std::exchange(connectDone_, {})) {
-            if (atOnce)
-                waiter(connected);
-            else
-                driver_.post([waiter = std::move(waiter), connected] { waiter(connected); });
-        }
+        for (auto& waiter : std::exchange(connectDone_, {}))
+            tell(atOnce, [waiter = std::move(waiter), connected] { waiter(connected); });
     });
 }
 

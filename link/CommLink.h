@@ -235,6 +235,10 @@ private:
     // does not open.
     bool openForConnect();
     void closeNow();
+    // Tells the caller of a background operation that it has ended: at once when it ran inside
+    // the call (a port that offers nothing to watch), else from the event loop once the line is
+    // free, never inside another use of the port.
+    void tell(bool atOnce, std::function<void()> work);
 
     // LineObserver
     void requestSent(const ExchangeOptions& options, bool written) override;
