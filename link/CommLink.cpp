@@ -22,6 +22,12 @@ bool validKind(const QString& kind) {
     return !kind.isEmpty() && (kind[0] == u'R' || kind[0] == u'W' || kind[0] == u'P');
 }
 
+// The device itself failed: what it takes or gives no longer reaches the drive.
+bool portGone(ExchangeFailure failure) {
+    return failure == ExchangeFailure::WriteFailed || failure == ExchangeFailure::DrainTimeout ||
+           failure == ExchangeFailure::PortError;
+}
+
 ExchangeResult failedWith(ExchangeFailure failure) {
     ExchangeResult r;
     r.error = true;
@@ -45,6 +51,8 @@ CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock, Aske
     idleTimer_.setSingleShot(true);
     idleTimer_.setInterval(kIdleDelayMs);
     idleTimer_.callOnTimeout([this] { idleTimeout(); });
+    healTimer_.setInterval(kHealProbeMs);
+    healTimer_.callOnTimeout([this] { healProbe(); });
 }
 
 CommLink::~CommLink() {
@@ -59,6 +67,8 @@ void CommLink::setView(LinkView* view) {
 // ---- Connection state ---------------------------------------------------------------------------
 
 void CommLink::showIcon(LinkIcon icon) {
+    if (icon == LinkIcon::Idle && !driveCommandsOn_)
+        icon = LinkIcon::Failed;
     // The window draws the icon at once; an exchange that finds it as it should be leaves
     // it alone.
     if (!view_ || shownIcon_ == icon)
@@ -90,13 +100,17 @@ void CommLink::requestSent(const ExchangeOptions& options, bool written) {
 }
 
 void CommLink::exchangeEnded(const ExchangeOptions& options, const ExchangeResult& result, bool wentOut) {
-    if (result.failure == ExchangeFailure::PortError)
+    if (portGone(result.failure))
         portFailed_ = true;
     if (wentOut) {
         lastExchangeOk_ = !result.error;
         if (!result.error)
             lastGoodMs_ = clock_.now();
     }
+    // The drive answered the program's own request: greyed commands are wrong now (a connect
+    // lost its replies, or they came late), and the connect's answer is taken from this one.
+    if (!result.error && options.icon != IconMode::None && !driveCommandsOn_ && !connecting_)
+        takeConnectAnswer(true);
     if (options.icon != IconMode::None && result.error) {
         idleTimer_.stop();
         showIcon(LinkIcon::Failed);
@@ -104,6 +118,15 @@ void CommLink::exchangeEnded(const ExchangeOptions& options, const ExchangeResul
 }
 
 void CommLink::setAllDriveCommands(bool connected) {
+    driveCommandsOn_ = connected;
+    if (connected) {
+        healTimer_.stop();
+    } else {
+        idleTimer_.stop();
+        showIcon(LinkIcon::Failed);
+        if (healInBackground_ && !healTimer_.isActive())
+            healTimer_.start();
+    }
     if (!view_)
         return;
     for (DriveCommand c : kAllDriveCommands) {
@@ -112,11 +135,60 @@ void CommLink::setAllDriveCommands(bool connected) {
     }
 }
 
+void CommLink::setHealInBackground(bool on) {
+    healInBackground_ = on;
+    if (!on)
+        healTimer_.stop();
+    else if (!driveCommandsOn_)
+        healTimer_.start();
+}
+
+void CommLink::healProbe() {
+    // Asked again only while nothing else uses the line: a window's own work comes first, and
+    // the next tick tries again.
+    if (driveCommandsOn_ || monitorRunning() || driver_.held() || driver_.background())
+        return;
+    connectInBackground({}, false);
+}
+
+void CommLink::tellHolding(MsgId id, BoxIcon icon) {
+    const LinkDriver::Hold hold(driver_);
+    ShowMsg(asker_, context_, id, icon, BoxButtons::Ok);
+}
+
+void CommLink::tellConnectionLost() {
+    if (!lossUntold_)
+        return;
+    lossUntold_ = false;
+    tellHolding(MsgId::CannotConnect, BoxIcon::Warning);
+}
+
+void CommLink::closeIfFailed() {
+    if (!portFailed_ || !port_.isOpen())
+        return;
+    closeNow();
+    loseConnection();
+}
+
+void CommLink::loseConnection() {
+    // Told once: by the next connect's box, or by whoever greyed commands tell.
+    portMessageShown_ = false;
+    if (driveCommandsOn_)
+        lossUntold_ = true;
+    setAllDriveCommands(false);
+    // No kept answer: the next activation connects at once.
+    kept_.reset();
+}
+
 void CommLink::noteConnection(bool connected) {
     kept_ = KeptConnection{connected, settings_, portsFound_, replyTimeoutMs_, openGeneration_, clock_.now()};
 }
 
 void CommLink::takeConnectAnswer(bool connected) {
+    if (connected)
+        lossUntold_ = false;
+    else if (driveCommandsOn_)
+        lossUntold_ = true;
     lastExchangeFailed_ = !connected;
     setAllDriveCommands(connected);
     noteConnection(connected);
@@ -203,31 +275,37 @@ QStringList CommLink::findPorts(const QStringList& names) {
     return found;
 }
 
-int CommLink::OpenCommPort() {
+int CommLink::openCommPort(bool tell) {
     if (driver_.held())
         return 1;
     closeNow();
     const int i = settings_.portIndex;
     const QString name = i >= 0 && i < portsFound_.size() ? portsFound_.at(i) : QString();
     if (name.isEmpty()) {
-        if (noPortNameMessageDue_) {
-            ShowMsg(asker_, context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
-            noPortNameMessageDue_ = false;
-        }
         showIcon(LinkIcon::Failed);
+        if (tell && noPortNameMessageDue_) {
+            // Marked before the box: a connect that comes while it is up shows no second one.
+            noPortNameMessageDue_ = false;
+            lossUntold_ = false;
+            portBoxShown_ = true;
+            tellHolding(MsgId::NoUsablePort, BoxIcon::None);
+        }
         return 1;
     }
     noPortNameMessageDue_ = true;
     const SerialError e =
         openPort(name, settings_.baudIndex, settings_.parityIndex, settings_.stopIndex, settings_.sizeIndex);
     if (e != SerialError::None) {
-        // Once until the main window clears the flag: a connect runs on every activation of
-        // the table window, and a box each time would never let the user get away.
-        if (!portMessageShown_) {
-            ShowMsg(asker_, context_, MsgId::NoUsablePort, BoxIcon::None, BoxButtons::Ok);
-            portMessageShown_ = true;
-        }
+        // Once until the main window clears the flag (or the port fails again): a connect runs
+        // on every activation of the table window, and a box each time would never let the
+        // user get away.
         showIcon(LinkIcon::Failed);
+        if (tell && !portMessageShown_) {
+            portMessageShown_ = true;
+            lossUntold_ = false;
+            portBoxShown_ = true;
+            tellHolding(MsgId::NoUsablePort, BoxIcon::None);
+        }
         return 1;
     }
     return 0;
@@ -279,6 +357,7 @@ ExchangeResult CommLink::exchange(const FrameRequest& req, const ExchangeOptions
     op.request = req;
     op.options = opt;
     driver_.run(op);
+    closeIfFailed();
     return std::move(op.answer);
 }
 
@@ -322,6 +401,7 @@ void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeO
     op->options = options;
     const bool atOnce = port_.pollHandle() < 0;
     driver_.start(std::move(op), [this, atOnce, done = std::move(done)](LineOperation& ended) {
+        closeIfFailed();
         if (done)
             tell(atOnce, [done, result = std::move(ended.answer)] { done(result); });
     });
@@ -371,9 +451,12 @@ std::unique_ptr<LineOperation> CommLink::probeOperation() const {
     return op;
 }
 
-bool CommLink::openForConnect() {
-    if (OpenCommPort() == 0)
+bool CommLink::openForConnect(bool tell) {
+    portBoxShown_ = false;
+    if (openCommPort(tell) == 0)
         return true;
+    if (driveCommandsOn_ && !portBoxShown_)
+        lossUntold_ = true;
     setAllDriveCommands(false);
     noteConnection(false);
     return false;
@@ -391,19 +474,26 @@ bool CommLink::ConnectDrive() {
         driver_.finishBackground();
         return !lastExchangeFailed_;
     }
-    if (!openForConnect())
+    if (!openForConnect()) {
+        lossUntold_ = false; // the caller says so
         return false;
+    }
     const std::unique_ptr<LineOperation> op = probeOperation();
     driver_.run(*op);
+    closeIfFailed();
     takeConnectAnswer(!op->answer.error);
+    if (lastExchangeFailed_)
+        lossUntold_ = false; // the caller says so
     return !lastExchangeFailed_;
 }
 
-void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
+void CommLink::connectInBackground(std::function<void(bool)> done, bool withBoxes) {
     if (monitorRunning())
         return;
     if (driver_.held()) {
-        driver_.post([this, done = std::move(done)]() mutable { ConnectDriveInBackground(std::move(done)); });
+        driver_.post([this, done = std::move(done), withBoxes]() mutable {
+            connectInBackground(std::move(done), withBoxes);
+        });
         return;
     }
     if (connecting_) {
@@ -411,7 +501,7 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
             connectDone_.push_back(std::move(done));
         return;
     }
-    if (!openForConnect()) {
+    if (!openForConnect(withBoxes)) {
         if (done)
             done(false);
         return;
@@ -422,6 +512,7 @@ void CommLink::ConnectDriveInBackground(std::function<void(bool)> done) {
     const bool atOnce = port_.pollHandle() < 0;
     driver_.start(probeOperation(), [this, atOnce](LineOperation& ended) {
         connecting_ = false;
+        closeIfFailed();
         takeConnectAnswer(!ended.answer.error);
         const bool connected = !lastExchangeFailed_;
         for (auto& waiter : std::exchange(connectDone_, {}))

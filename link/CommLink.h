@@ -11,6 +11,7 @@
 #include "link/LinkDriver.h"
 #include "link/LinkView.h"
 #include "link/MonitorRunLock.h"
+#include "platform/BoxKinds.h"
 #include "platform/SerialPort.h"
 #include "protocol/FrameCodec.h"
 
@@ -24,6 +25,7 @@
 
 class Asker;
 class Clock;
+enum class MsgId : int;
 struct ProgramContext;
 
 // Port configuration tables, indexed by the settings' list positions.
@@ -45,6 +47,9 @@ inline constexpr int kKeptConnectionMs = 2000;
 // How long a connect that found no drive is taken as the answer before a window asks again (a
 // drive that answers again is used; switching windows does not probe each time).
 inline constexpr int kKeptNoDriveMs = 5000;
+// While the drive commands are greyed, the link asks the drive again in the background this
+// often (no box, never holding a window) and enables them once it answers.
+inline constexpr int kHealProbeMs = 2000;
 
 // The communication settings as the set-up dialog holds them (list positions and flags).
 struct LinkSettings {
@@ -120,9 +125,20 @@ public:
     // connect the user starts).
     void allowPortMessage() { portMessageShown_ = false; }
     bool PortOpen() const { return port_.isOpen(); }
-    // The device failed under an exchange (unplugged, or the drive's end of the line gone):
-    // only opening the port again can bring the drive back.
+    // The device failed under an exchange (a failed write or drain, a hang-up, a read error:
+    // unplugged, or the drive's end of the line gone). The link closes it once the operation
+    // is over and greys the drive commands; only opening the port again (the next connect) can
+    // bring the drive back.
     bool portFailed() const { return portFailed_; }
+    // The drive commands as the link last set them (true before any connect).
+    bool driveCommandsOn() const { return driveCommandsOn_; }
+    // Greyed drive commands are asked about again in the background every kHealProbeMs (the
+    // program turns it on; tests that count the line's requests leave it off).
+    void setHealInBackground(bool on);
+    // Says "Cannot connect" when the drive commands were greyed by a connect nobody has told the
+    // user of (a blocking connect's caller tells its own; the link's box counts too). Once per
+    // loss; the line is held while the box is up.
+    void tellConnectionLost();
 
     // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else
     // the n-th real serial device. Tests replace it; a null resolver takes the name as the path.
@@ -135,7 +151,7 @@ public:
     // Opens portsFound()[settings().portIndex] with the settings: 0 when open and configured, 1
     // on any failure (message NoUsablePort of the language file as the rules say, icon 0) and
     // while the line is held (nothing touched).
-    int OpenCommPort();
+    int OpenCommPort() { return openCommPort(true); }
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
     // once, touching nothing, while a monitor run is in progress; the last connect's answer
     // while the line is held. The probe awaits a late reply (a second past its time-out) and
@@ -147,7 +163,9 @@ public:
     // as above) and the probe written at once; `done` is called with the answer from the event
     // loop (a second call while the probe runs only adds its `done`). Put off while the line is
     // held. A port that offers nothing to watch is waited for at once.
-    void ConnectDriveInBackground(std::function<void(bool connected)> done = {});
+    void ConnectDriveInBackground(std::function<void(bool connected)> done = {}) {
+        connectInBackground(std::move(done), true);
+    }
     // Something is on its way in the background: a connect or an exchange.
     bool backgroundPending() const { return driver_.background() != nullptr; }
     // An exchangeInBackground on its way (a connect is not one).
@@ -219,8 +237,18 @@ public:
     ExchangeResult exchange(const FrameRequest& request, const ExchangeOptions& options);
 
 private:
+    // The icon asked for, as the drive commands allow it: greyed commands come with the failed
+    // icon, whatever the last exchange did.
     void showIcon(LinkIcon icon);
     void setAllDriveCommands(bool connected);
+    int openCommPort(bool tell);
+    void connectInBackground(std::function<void(bool connected)> done, bool withBoxes);
+    // A port that failed under the operation just over is closed, and the connection lost.
+    void closeIfFailed();
+    void loseConnection();
+    void healProbe();
+    // Shows a box of the link's own about the line, holding the line while it is up.
+    void tellHolding(MsgId id, BoxIcon icon);
     // The request of parameter index; false (nothing built) for an
     // index outside the table or another kind.
     bool requestFor(int index, const QString& valueText, const QString& kind, FrameRequest& out) const;
@@ -233,7 +261,7 @@ private:
     void noteConnection(bool connected);
     // Opens the settings' port for a connect; false (commands disabled, "no drive" kept) when it
     // does not open.
-    bool openForConnect();
+    bool openForConnect(bool tell = true);
     void closeNow();
     // Tells the caller of a background operation that it has ended: at once when it ran inside
     // the call (a port that offers nothing to watch), else from the event loop once the line is
@@ -264,6 +292,11 @@ private:
     bool portMessageShown_ = false;
     bool noPortNameMessageDue_ = true;
     bool portFailed_ = false;
+    bool driveCommandsOn_ = true;
+    bool lossUntold_ = false;   // the commands were greyed by a connect nobody has told of
+    bool portBoxShown_ = false; // the open of the connect under way showed its box
+    bool healInBackground_ = false;
+    QTimer healTimer_;
 
     // The link icon: shown only on a change; the idle timer set once per quiet period.
     QTimer idleTimer_;

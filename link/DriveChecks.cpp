@@ -87,11 +87,10 @@ bool DriveChecks::specialSetupChecked() const {
 void DriveChecks::startActivationCheck(int activation) {
     activationWanted_ = false;
     const std::weak_ptr<bool> alive = alive_;
-    const bool wasConnected = link_.lastConnectFound();
-    auto connected = [this, alive, activation, wasConnected](bool ok) {
+    auto connected = [this, alive, activation](bool ok) {
         if (alive.expired())
             return;
-        sayIfDisconnected(ok, wasConnected);
+        sayIfDisconnected(ok);
         if (!ok || !activationCurrent(activation) || !specialSetupChecked())
             return;
         readMarkerInBackground(activation, 0, QString(), false);
@@ -137,19 +136,19 @@ void DriveChecks::readMarkerInBackground(int activation, int marker, QString tex
             if (link_.keptConnection()) {
                 link_.ConnectDriveKept();
             } else {
-                const bool wasConnected = link_.lastConnectFound();
-                link_.ConnectDriveInBackground([this, alive, wasConnected](bool ok) {
+                link_.ConnectDriveInBackground([this, alive](bool ok) {
                     if (!alive.expired())
-                        sayIfDisconnected(ok, wasConnected);
+                        sayIfDisconnected(ok);
                 });
             }
         });
 }
 
-void DriveChecks::sayIfDisconnected(bool connected, bool wasConnected) {
-    // The drive commands greyed behind the user's back: said (the link icon connects again).
-    if (!connected && wasConnected && !link_.lastConnectFound())
-        ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning, BoxButtons::Ok);
+void DriveChecks::sayIfDisconnected(bool connected) {
+    // The drive commands greyed behind the user's back: said, once (the link icon connects
+    // again).
+    if (!connected)
+        link_.tellConnectionLost();
 }
 
 void DriveChecks::applyMarks(QString text, bool marked) {

@@ -85,7 +85,7 @@ private:
     bool activationCurrent(int activation);
     // The marks of the reads: the special-setup flag, and the warning when it is due.
     // After a connect in the background: a program that was connected and is no longer says so.
-    void sayIfDisconnected(bool connected, bool wasConnected);
+    void sayIfDisconnected(bool connected);
     void applyMarks(QString text, bool marked);
     bool specialSetupChecked() const;
     QString readIdentityValue(const char* comNo);

@@ -136,7 +136,11 @@ void LinkDriver::watch(const LineExchanger::Wait& wait) {
     if (!notifier_ || notifier_->socket() != qintptr(fd)) {
         notifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                         [this] { continueBackground(); });
+                         [this] {
+                             inNotifier_ = true;
+                             continueBackground();
+                             inNotifier_ = false;
+                         });
     }
     // Each byte comes through the notifier (a wait for the silent interval takes none); the timer
     // ends the wait under way.
@@ -153,5 +157,8 @@ void LinkDriver::stopWatching() {
 
 void LinkDriver::portClosed() {
     stopWatching();
+    // Inside the notifier's own signal it is deleted from the event loop.
+    if (notifier_ && inNotifier_)
+        notifier_.release()->deleteLater();
     notifier_.reset();
 }

@@ -37,6 +37,18 @@ public:
     void whenFree(std::function<void()> work);
     // Runs `work` from the event loop once the line is free, after what was put off before it.
     void post(std::function<void()> work);
+    // Holds the line for as long as it lives, as a wait does: the link's own box about the line
+    // is part of the operation that shows it, and what the event loop asks meanwhile waits.
+    class Hold {
+    public:
+        explicit Hold(LinkDriver& driver) : driver_(driver) { ++driver_.held_; }
+        ~Hold() { driver_.release(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        LinkDriver& driver_;
+    };
 
     // ---- Operations ----
     // Runs `op` to its end. The caller has made sure the line is free and nothing runs in the
@@ -57,7 +69,8 @@ public:
     void continueBackground();
     // The background operation ends where it stands, its `done` dropped (the link is going).
     void abandonBackground();
-    // The port was closed (nothing runs in the background): its handle is watched no more.
+    // The port was closed (nothing runs in the background): its handle is watched no more. Safe
+    // from inside the end of a background operation, which may run in the watcher's own signal.
     void portClosed();
 
 private:
@@ -82,6 +95,7 @@ private:
     int held_ = 0;
     std::unique_ptr<Pending> pending_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    bool inNotifier_ = false; // continueBackground runs from the notifier's signal
     QTimer stepTimer_;
     std::vector<std::function<void()>> putOff_;
     QTimer putOffTimer_;

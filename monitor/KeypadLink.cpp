@@ -104,21 +104,9 @@ std::optional<DisplayBlock> blockAt(std::span<const std::uint8_t> reply, std::si
     std::copy_n(reply.begin() + std::ptrdiff_t(at), 10, d.begin());
     return d;
 }
-void decodeAt(std::span<const std::uint8_t> reply, std::size_t at, KeypadDisplay& display) {
-    if (const std::optional<DisplayBlock> d = blockAt(reply, at))
-        DecodeDisplayBlock(*d, display);
-}
 constexpr std::size_t kInverterDataAt = 4;
 constexpr std::size_t kModbusDataAt = 3;
 } // namespace
-
-void DecodeInverterBlock(std::span<const std::uint8_t> reply, bool station, KeypadDisplay& display) {
-    decodeAt(reply, kInverterDataAt + (station ? 1 : 0), display);
-}
-
-void DecodeModbusBlock(std::span<const std::uint8_t> reply, KeypadDisplay& display) {
-    decodeAt(reply, kModbusDataAt, display);
-}
 
 ExchangeOptions KeypadLink::options() const {
     ExchangeOptions o = link_.mainOptions();

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <span>
 
 // ---- LED characters ------------------------------------------------------------------
 
@@ -43,10 +42,6 @@ using DisplayBlock = std::array<std::uint8_t, 10>;
 
 // Image 1 from d1 d0 d3 d2 (d2 without its point), image 2 from d5 d4 d7 d6, lamps d9 and d8.
 void DecodeDisplayBlock(const DisplayBlock& d, KeypadDisplay& display);
-// The data bytes of a reply: from byte 4 (maker's protocol), 5 (with a station byte) or 3
-// (MODBUS). A reply too short leaves the display alone. No check here.
-void DecodeInverterBlock(std::span<const std::uint8_t> reply, bool station, KeypadDisplay& display);
-void DecodeModbusBlock(std::span<const std::uint8_t> reply, KeypadDisplay& display);
 
 // ---- The exchange -------------------------------------------------------------------------
 

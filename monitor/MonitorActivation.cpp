@@ -33,7 +33,9 @@ bool ReadConversionBases(CommLink& link, const ProgramContext& ctx, const Option
 }
 
 void MonitorModel::MeasureCommSpeed() {
-    if (!connectDrive()) {
+    // The connect is the activation's one, made with the conversion bases: a drive that has
+    // gone is known after that connect's wait alone.
+    if (!portOk_) {
         state_.startEnabled = false;
         noteSpeed(state_.readTimeMs, 500);
         return;

@@ -294,6 +294,7 @@ public:
     // Every activation: options read, and while no run is in progress the conversion bases,
     // the speed test and the status items. A call made while one runs returns at once.
     void connectAndMeasure();
+    // The speed test on the answer of the activation's connect (portOk()).
     void MeasureCommSpeed();
     void SetStatusItems();
     bool activating() const { return activating_; }

@@ -305,6 +305,8 @@ bool Program::create() {
     link_->setMonitorRunLock(&monitorLock_);
     // A drive that answers late or not at all never leaves a window unanswered.
     link_->setServeWindowsWhileWaiting(true);
+    // Greyed drive commands come back by themselves once the drive answers again.
+    link_->setHealInBackground(true);
 
     ProgramFolder::setProgramFolder(context, env_.currentFolder);
     main_ = std::make_unique<MainWindow>(context, options_, asker_, link_.get());

@@ -489,6 +489,7 @@ TEST_F(Link, OutputThatNeverDrainsIsAFailedExchangeWithinItsBound) {
     EXPECT_LT(clock.now() - t, 1000);
     EXPECT_FALSE(port.rtsOn());
 
+    open();
     ExchangeOptions o = link.mainOptions();
     o.drainTimeoutMs = 1000; // the scan's bound
     const ExchangeResult r = link.exchange(link.request("0000", 'R'), o);
@@ -504,10 +505,117 @@ TEST_F(Link, DeviceFailingWhileWaitingEndsTheExchangeAtOnce) {
               ExchangeFailure::PortError);
     EXPECT_EQ(clock.now(), t);
     port.failWaits = false;
+    open();
     port.failWrites = true;
     EXPECT_EQ(link.exchange(link.request("0000", 'R'), link.mainOptions()).failure,
               ExchangeFailure::WriteFailed);
     EXPECT_FALSE(port.rtsOn());
+}
+
+// A device that fails in any way (a write, the drain, a hang-up while waiting) is closed once
+// the exchange is over; the drive commands grey with the failed icon, nothing more is written
+// to it, the loss is told once, and the next connect opens it again and uses the drive.
+TEST_F(Link, APortThatFailsInAnyWayIsClosedToldOnceAndOpenedAgainByTheNextConnect) {
+    struct Fault {
+        const char* name;
+        std::function<void(FakeSerialPort&, bool)> set;
+    };
+    const Fault faults[] = {
+        {"write", [](FakeSerialPort& p, bool on) { p.failWrites = on; }},
+        {"drain", [](FakeSerialPort& p, bool on) { p.drainMs = on ? -1 : 0; }},
+        {"hang-up", [](FakeSerialPort& p, bool on) { p.failWaits = on; }},
+    };
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.name);
+        ScriptedPrompter prompter;
+        InOrderDrive drive(port, clock);
+        ASSERT_TRUE(link.ConnectDrive());
+        const int closes = port.closes;
+        f.set(port, true);
+        EXPECT_TRUE(link.transactNoted(kP0103, QString(), QStringLiteral("R")).error);
+        EXPECT_TRUE(link.portFailed());
+        EXPECT_FALSE(link.PortOpen());
+        EXPECT_EQ(port.closes, closes + 1);
+        EXPECT_FALSE(link.driveCommandsOn());
+        for (DriveCommand c : kAllDriveCommands)
+            EXPECT_FALSE(view.commands[c]);
+        EXPECT_EQ(view.icons.back(), LinkIcon::Failed);
+
+        // Never a loop of failing writes: a closed port takes nothing.
+        const std::size_t writes = port.writes.size();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(link.transact(kP0103, QString(), QStringLiteral("R")).failure, ExchangeFailure::NoPort);
+        EXPECT_EQ(port.writes.size(), writes);
+
+        // Told once, however many ask.
+        prompter.answer(BoxAnswer::Ok);
+        link.tellConnectionLost();
+        link.tellConnectionLost();
+        EXPECT_EQ(prompter.texts(), QStringList{"m3"});
+
+        f.set(port, false);
+        EXPECT_TRUE(link.ConnectDrive()) << "the drive back is used within one connect";
+        EXPECT_FALSE(link.portFailed());
+        EXPECT_TRUE(view.commands[DriveCommand::KeyPad]);
+        clock.advance(1000);
+        link.idleTimeout();
+        EXPECT_EQ(view.icons.back(), LinkIcon::Idle);
+    }
+}
+
+// The device gone for good: the next connect cannot open it and says so with the port's own
+// box, once; that box tells the loss, so no "Cannot connect" follows it.
+TEST_F(Link, AFailedPortThatCannotBeOpenedAgainSaysSoOnce) {
+    ScriptedPrompter prompter;
+    InOrderDrive drive(port, clock);
+    ASSERT_TRUE(link.ConnectDrive());
+    port.failWrites = true;
+    link.transact(kP0103, QString(), QStringLiteral("R"));
+    port.failWrites = false;
+    port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::NotFound;
+    prompter.answer(BoxAnswer::Ok);
+    bool answered = true;
+    link.ConnectDriveInBackground([&](bool ok) { answered = ok; });
+    EXPECT_FALSE(answered);
+    link.ConnectDriveInBackground();
+    link.tellConnectionLost();
+    EXPECT_EQ(prompter.texts(), (QStringList{"Usable serial port is not found."}));
+}
+
+// Greyed drive commands come with the failed icon, whatever ends an exchange afterwards; a
+// reply to the program's own request (one arriving late after a failed connect) enables them.
+TEST_F(Link, TheDriveCommandsAndTheIconAlwaysAgree) {
+    InOrderDrive drive(port, clock);
+    drive.lateness = {-1, -1};
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_FALSE(link.driveCommandsOn());
+    auto agree = [&] {
+        const bool on = view.commands[DriveCommand::KeyPad];
+        if (!on)
+            EXPECT_EQ(view.icons.back(), LinkIcon::Failed);
+        else
+            EXPECT_NE(view.icons.back(), LinkIcon::Failed);
+        return on;
+    };
+    EXPECT_FALSE(agree());
+    // The idle timer after a busy icon never shows green over greyed commands.
+    link.transact(kP0103, QString(), QStringLiteral("W"));
+    EXPECT_TRUE(agree());
+
+    drive.lateness = {-1, -1};
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_FALSE(agree());
+    clock.advance(1000);
+    link.idleTimeout();
+    EXPECT_FALSE(agree());
+
+    // A scan's or a detection's exchange is not the link's own: it enables nothing.
+    ExchangeOptions quiet = link.mainOptions();
+    quiet.icon = IconMode::None;
+    EXPECT_FALSE(link.exchange(link.request("0103", 'R'), quiet).error);
+    EXPECT_FALSE(agree());
+    EXPECT_TRUE(link.transactNoted(kP0103, QString(), QStringLiteral("R")).error == false);
+    EXPECT_TRUE(agree());
 }
 
 // ---- Refusals ----
