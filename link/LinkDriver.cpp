@@ -135,12 +135,11 @@ void LinkDriver::watch(const LineExchanger::Wait& wait) {
     const int fd = port_.pollHandle();
     if (!notifier_ || notifier_->socket() != qintptr(fd)) {
         notifier_ = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                         [this] {
-                             inNotifier_ = true;
-                             continueBackground();
-                             inNotifier_ = false;
-                         });
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] {
+            inNotifier_ = true;
+            continueBackground();
+            inNotifier_ = false;
+        });
     }
     // Each byte comes through the notifier (a wait for the silent interval takes none); the timer
     // ends the wait under way.
