@@ -51,7 +51,6 @@ CommLink::CommLink(ProgramContext& context, SerialPort& port, Clock& clock, Aske
     idleTimer_.setSingleShot(true);
     idleTimer_.setInterval(kIdleDelayMs);
     idleTimer_.callOnTimeout([this] { idleTimeout(); });
-    healTimer_.setInterval(kHealProbeMs);
     healTimer_.callOnTimeout([this] { healProbe(); });
 }
 
@@ -135,8 +134,9 @@ void CommLink::setAllDriveCommands(bool connected) {
     }
 }
 
-void CommLink::setHealInBackground(bool on) {
+void CommLink::setHealInBackground(bool on, int everyMs) {
     healInBackground_ = on;
+    healTimer_.setInterval(everyMs);
     if (!on)
         healTimer_.stop();
     else if (!driveCommandsOn_)
@@ -472,6 +472,8 @@ bool CommLink::ConnectDrive() {
     if (connecting_) {
         // A connect of the same settings is on its way: its answer is as fresh as a new one.
         driver_.finishBackground();
+        if (lastExchangeFailed_)
+            lossUntold_ = false; // the caller says so
         return !lastExchangeFailed_;
     }
     if (!openForConnect()) {

@@ -132,9 +132,9 @@ public:
     bool portFailed() const { return portFailed_; }
     // The drive commands as the link last set them (true before any connect).
     bool driveCommandsOn() const { return driveCommandsOn_; }
-    // Greyed drive commands are asked about again in the background every kHealProbeMs (the
+    // Greyed drive commands are asked about again in the background every `everyMs` (the
     // program turns it on; tests that count the line's requests leave it off).
-    void setHealInBackground(bool on);
+    void setHealInBackground(bool on, int everyMs = kHealProbeMs);
     // Says "Cannot connect" when the drive commands were greyed by a connect nobody has told the
     // user of (a blocking connect's caller tells its own; the link's box counts too). Once per
     // loss; the line is held while the box is up.

@@ -8,8 +8,11 @@
 #include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
 
+#include <QCoreApplication>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -109,6 +112,66 @@ TEST_F(Link, NoDriveIsKeptForAFewSecondsThenAskedAgain) {
     EXPECT_EQ(link.keptConnection(), std::nullopt);
     EXPECT_TRUE(link.ConnectDriveKept());
     EXPECT_TRUE(view.commands[DriveCommand::KeyPad]);
+}
+
+// The prompter that runs `duringBox` while the next box is up, as the event loop of a box
+// runs what comes meanwhile.
+class PrompterWithEvents : public ScriptedPrompter {
+public:
+    std::function<void()> duringBox;
+    BoxAnswer message(const QString& text, const QString& caption, BoxIcon icon, BoxButtons buttons,
+                      QWidget* parent = nullptr) override {
+        if (const std::function<void()> work = std::exchange(duringBox, {}))
+            work();
+        return ScriptedPrompter::message(text, caption, icon, buttons, parent);
+    }
+};
+
+void runEventsUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// One failure, one box: a connect that comes while the link's own box is up waits for it, and
+// then finds the failure told.
+TEST_F(Link, AConnectAskedWhileTheLinksOwnBoxIsUpWaitsForIt) {
+    PrompterWithEvents prompter;
+    port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
+    std::optional<bool> second;
+    prompter.duringBox = [&] {
+        link.ConnectDriveInBackground([&](bool ok) { second = ok; });
+        EXPECT_FALSE(second.has_value()) << "put off while the box is up";
+    };
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(link.ConnectDrive());
+    runEventsUntil([&] { return second.has_value(); });
+    EXPECT_EQ(second, std::optional<bool>(false));
+    link.tellConnectionLost();
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+}
+
+// While the drive commands are greyed the link asks again in the background, with no box even
+// where the port cannot be opened, and enables them once the drive answers; then it stops.
+TEST_F(Link, GreyedCommandsHealInTheBackgroundWithoutABox) {
+    ScriptedPrompter prompter; // a box would fail the test
+    InOrderDrive drive(port, clock);
+    drive.lateness = {-1, -1};
+    EXPECT_FALSE(link.ConnectDrive());
+    link.setHealInBackground(true, 1);
+    port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::NotFound; // the adapter away
+    runEventsUntil([&] { return !link.PortOpen(); });
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(view.commands[DriveCommand::KeyPad]);
+    port.openErrors.clear(); // and back
+    runEventsUntil([&] { return view.commands[DriveCommand::KeyPad]; });
+    EXPECT_TRUE(view.commands[DriveCommand::KeyPad]);
+    EXPECT_EQ(link.keptConnection(), std::optional<bool>(true));
+    const std::size_t writes = port.writes.size();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(port.writes.size(), writes) << "no probe once the commands are enabled";
+    EXPECT_TRUE(prompter.texts().isEmpty());
 }
 
 TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {

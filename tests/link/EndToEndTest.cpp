@@ -7,6 +7,7 @@
 #include "tools/drivesim/PtyDriveServer.h"
 
 #include "core/DriveData.h"
+#include "core/Messages.h"
 #include "core/ParameterStore.h"
 #include "core/ProgramContext.h"
 #include "link/CoreNotices.h"
@@ -205,6 +206,33 @@ INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, testing::Values(SimProtocol::I
                          });
 
 // ---- The program ----
+
+// The drive's end of the line closed under the link (an adapter pulled): the exchange fails on
+// the device, the port is closed and nothing more goes to it; a connect while the device is
+// away says so once; the drive back on the line (a new device) is used within one connect.
+TEST_P(EndToEnd, APortThatVanishesAndReturnsIsUsedWithinOneConnect) {
+    const QString gonePath = server->slavePath();
+    link.setPortPathResolver([&](const QString&) { return server ? server->slavePath() : gonePath; });
+    server.reset();
+    EXPECT_TRUE(link.transactNoted(table->index("0000"), QString(), QStringLiteral("R")).error);
+    EXPECT_TRUE(link.portFailed());
+    EXPECT_FALSE(link.PortOpen());
+    EXPECT_FALSE(link.driveCommandsOn());
+    EXPECT_EQ(link.transact(table->index("0000"), QString(), QStringLiteral("R")).failure,
+              ExchangeFailure::NoPort);
+
+    prompter.answer(BoxAnswer::Ok);
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(program.context, MsgId::NoUsablePort)});
+
+    server = std::make_unique<PtyDriveServer>(*sim);
+    ASSERT_TRUE(server->open());
+    ASSERT_TRUE(server->start());
+    EXPECT_TRUE(link.ConnectDrive());
+    EXPECT_TRUE(link.driveCommandsOn());
+    EXPECT_FALSE(link.transactNoted(table->index("0000"), QString(), QStringLiteral("R")).error);
+}
 
 TEST(EndToEndProgram, DrivesimServesBothProtocolsAndEndsCleanlyOnSigterm) {
     ASSERT_TRUE(QFileInfo(DrivesimProcess::program()).isExecutable())
@@ -430,6 +458,25 @@ TEST_F(ServedWait, TheEventLoopRunsDuringTheWaitAndWhatItAsksOfTheLineWaitsForIt
     EXPECT_EQ(answered, (std::vector<QString>{QStringLiteral("0002"), QStringLiteral("0003")}));
     // The first read and the two put off went out; the busy one never did.
     EXPECT_EQ(requestsOnTheLine(), 3u);
+}
+
+// A command's connect that takes over a window's connect on its way: one failure, one box (the
+// command's own); the window's waiter finds it told.
+TEST_F(ServedWait, ACommandsConnectThatTakesOverAWindowsConnectLeavesTheTellingToTheCommand) {
+    ScriptedPrompter prompter; // any box of the link's would fail the test
+    link.setPortsFound({line.path});
+    link.setReplyTimeout(30);
+    bool windowTold = false;
+    link.ConnectDriveInBackground([&](bool ok) {
+        if (!ok)
+            link.tellConnectionLost();
+        windowTold = true;
+    });
+    EXPECT_FALSE(link.ConnectDrive());
+    runEventsUntil([&] { return windowTold; });
+    EXPECT_TRUE(windowTold);
+    EXPECT_TRUE(prompter.texts().isEmpty());
+    line.takeWritten();
 }
 
 TEST_F(ServedWait, ClosingThePortInsideAWaitClosesItAfterTheExchangeWhichFailsAsUnanswered) {

@@ -597,6 +597,27 @@ TEST_F(Monitor, ActivationMeasuresTheLinkAndReadsTheBases) {
     EXPECT_EQ(port.writes.size(), writes);
 }
 
+// Opened on a drive that has gone, the monitor knows it from one connect: its probe and the
+// probe's one repeat, two time-outs and the late second; Start disabled, the slowest item time.
+TEST_F(Monitor, OpenedOnASilentDriveItKnowsItWithOneConnect) {
+    for (const int timeoutMs : {200, 1000, 5000}) {
+        SCOPED_TRACE(timeoutMs);
+        link.setReplyTimeout(timeoutMs);
+        MonitorModel& m = create();
+        driveAnswers = false;
+        const std::size_t writes = port.writes.size();
+        const qint64 t = clock.now();
+        m.connectAndMeasure();
+        EXPECT_EQ(port.writes.size() - writes, 2u);
+        EXPECT_LE(clock.now() - t, 2 * timeoutMs + 1000 + 10);
+        EXPECT_FALSE(m.portOk());
+        EXPECT_FALSE(m.runState().startEnabled);
+        EXPECT_EQ(m.runState().minItemTimeMs, 500);
+        driveAnswers = true;
+        clock.advance(61 * 1000); // what the drive owed is given up
+    }
+}
+
 // One reply of the activation comes two time-outs late: the connect's probe (of the bases or of
 // the speed test) or one of the speed test's reads; or a read is answered but held (a drive
 // still busy with a late reply). The drive stays connected and the link measures as it does
