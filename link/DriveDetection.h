@@ -3,10 +3,11 @@
 // them and at which speed, parity and protocol a drive answers a read of "0000", then the
 // drive's type, capacity and CPU version read and turned into positions of the form's lists.
 //
-// Every exchange is the link's own (CommLink::exchange) with the detection's options: a
-// fixed 200 ms reply time, no station byte, the default MODBUS address, the link icon left
-// alone, the MODBUS silent interval of the speed being tried, and no wait for a quiet line
-// after a failed probe. Given lines of their own (SearchLine), the ports are searched side by
+// Every exchange is a link's (CommLink::exchange: the program's own, or one over a search line
+// of a port's own) with the detection's options (detectionOptions): a 200 ms reply time, no
+// station byte, the default MODBUS address, the link icon left alone, the MODBUS silent
+// interval of the speed being tried, no late reply awaited and nothing owed (the bytes of a
+// broken reply are cleared before the next probe). Given lines of their own (SearchLine), the ports are searched side by
 // side, each on a worker over its own link (PortSearchRun); the port found is the one a search
 // port by port would find (the stored port first, then the others in order; on each the first
 // combination that answers), settled on once every port before it has ended without an

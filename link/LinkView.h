@@ -28,8 +28,9 @@ inline constexpr DriveCommand kAllDriveCommands[] = {
 class LinkView {
 public:
     virtual ~LinkView() = default;
-    // Image 0, 1 or 2 of ToolBline; drawn at once (the exchange that follows blocks the
-    // event loop).
+    // Image 0, 1 or 2 of ToolBline; drawn at once (the line's short waits, the silent interval
+    // and the drain, hold the thread). The link shows image 0 whenever the drive commands are
+    // disabled.
     virtual void setLinkIcon(LinkIcon icon) = 0;
     // Menu item and tool button together.
     virtual void setDriveCommandEnabled(DriveCommand command, bool enabled) = 0;

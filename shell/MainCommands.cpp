@@ -606,6 +606,9 @@ void MainWindow::ApplyMainTexts() {
             b->setToolTip(hint);
         }
     }
+    linkHint_ = button(MainCommand::CommunicationCheck)->toolTip();
+    linkOffHint_ = text({"ToolBline", "ToolB1Off", "Not connected to the drive: a click connects again."});
+    showLinkHint();
     fitHeightToBars();
 }
 
@@ -669,29 +672,6 @@ void MainWindow::saveParameterFile() {
 }
 void MainWindow::saveParameterFileAs() {
     fileCommands_->saveParameterFileAs();
-}
-
-void MainWindow::connectAgain() {
-    PumpEvents();
-    if (link_) {
-        link_->allowPortMessage();
-        link_->ConnectDrive();
-    }
-}
-
-void MainWindow::communicationSetup() {
-    if (!commSetupDialog_)
-        return;
-    commSetupDialog_->exec();
-    connectAgain();
-}
-
-void MainWindow::communicationCheck() {
-    if (!link_ || link_->ConnectDrive())
-        return;
-    if (commSetupDialog_)
-        commSetupDialog_->exec();
-    connectAgain();
 }
 
 void MainWindow::exitProgram() {

@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
+#include "platform/PumpEvents.h"
 #include "shell/StartUp.h"
 #include "ui/CommSetupDialog.h"
 #include "ui/HelpViewer.h"
@@ -228,7 +229,30 @@ void MainWindow::rebuildMonitor() {
         monitorHooks_.rebuild();
 }
 
-// ---- LinkView -----------------------------------------------------------------------------
+// ---- The link ------------------------------------------------------------------------------
+
+void MainWindow::connectAgain() {
+    PumpEvents();
+    if (link_) {
+        link_->allowPortMessage();
+        link_->ConnectDrive();
+    }
+}
+
+void MainWindow::communicationSetup() {
+    if (!commSetupDialog_)
+        return;
+    commSetupDialog_->exec();
+    connectAgain();
+}
+
+void MainWindow::communicationCheck() {
+    if (!link_ || link_->ConnectDrive())
+        return;
+    if (commSetupDialog_)
+        commSetupDialog_->exec();
+    connectAgain();
+}
 
 void MainWindow::setLinkIcon(LinkIcon icon) {
     linkIcon_ = icon;
@@ -236,9 +260,19 @@ void MainWindow::setLinkIcon(LinkIcon icon) {
     if (!iconButton)
         return;
     iconButton->setIcon(linkIconImage(icon));
-    // The exchange that follows blocks the event loop: draw now.
+    showLinkHint();
+    // The line's short waits (the silent interval, the drain) hold the thread: drawn now.
     if (QWidget* w = toolBar->widgetForAction(iconButton); w && w->isVisible())
         w->repaint();
+}
+
+void MainWindow::showLinkHint() {
+    QAction* iconButton = button(MainCommand::CommunicationCheck);
+    if (!iconButton || linkHint_.isEmpty())
+        return;
+    iconButton->setToolTip(linkIcon_ == LinkIcon::Failed && !linkOffHint_.isEmpty()
+                               ? linkHint_ + u'\n' + linkOffHint_
+                               : linkHint_);
 }
 
 void MainWindow::setDriveCommandEnabled(DriveCommand command, bool enabled) {

@@ -315,6 +315,8 @@ private:
     // command, its menu item is enabled.
     bool mayRun(const QAction* gate) const;
     void connectAgain();
+    // The link icon's hint: with the failed icon, what a click on it does.
+    void showLinkHint();
 
     std::unique_ptr<ParameterStore> store_;
     QPointer<KeypadWindow> keypad_;
@@ -323,6 +325,8 @@ private:
     std::array<QAction*, kMainCommandCount> items_{};
     std::array<QAction*, kMainCommandCount> buttons_{};
     LinkIcon linkIcon_ = LinkIcon::Idle;
+    QString linkHint_;
+    QString linkOffHint_;
     bool shown_ = false;
     bool requested_[8] = {};
     bool noPrinter_ = false; // the printer check found none

@@ -281,13 +281,20 @@ TEST_F(MainWindowTest, DriveCommandsFollowTheConnectionWhileThoseOfLaterWindowsS
     m.button(MainCommand::Import)->trigger(); // no transfer commands wired: nothing to run, nothing to crash
 }
 
-TEST_F(MainWindowTest, LinkIconShowsTheLinkState) {
+TEST_F(MainWindowTest, LinkIconShowsTheLinkStateAndItsHintWhatAClickDoes) {
+    writeLanguage("ToolB1=Check\r\nToolB1Off=Click to connect\r\n");
+    m.ApplyMainTexts();
+    QAction* icon = m.button(MainCommand::CommunicationCheck);
     EXPECT_EQ(m.linkIcon(), LinkIcon::Idle);
+    EXPECT_EQ(icon->toolTip(), QStringLiteral("Check"));
     m.setLinkIcon(LinkIcon::Busy);
     EXPECT_EQ(m.linkIcon(), LinkIcon::Busy);
     m.setLinkIcon(LinkIcon::Failed);
     EXPECT_EQ(m.linkIcon(), LinkIcon::Failed);
-    EXPECT_FALSE(m.button(MainCommand::CommunicationCheck)->icon().isNull());
+    EXPECT_EQ(icon->toolTip(), QStringLiteral("Check\nClick to connect"));
+    EXPECT_FALSE(icon->icon().isNull());
+    m.setLinkIcon(LinkIcon::Idle);
+    EXPECT_EQ(icon->toolTip(), QStringLiteral("Check"));
 }
 
 TEST_F(MainWindowTest, IsANarrowBarAtTheTopLeftWithoutMaximizeBox) {
