@@ -7,9 +7,9 @@
 // of a port's own) with the detection's options (detectionOptions): a 200 ms reply time, no
 // station byte, the default MODBUS address, the link icon left alone, the MODBUS silent
 // interval of the speed being tried, no late reply awaited and nothing owed (the bytes of a
-// broken reply are cleared before the next probe). Given lines of their own (SearchLine), the ports are searched side by
-// side, each on a worker over its own link (PortSearchRun); the port found is the one a search
-// port by port would find (the stored port first, then the others in order; on each the first
+// broken reply are cleared before the next probe). Given lines of their own (SearchLine), the ports are
+// searched side by side, each on a worker over its own link (PortSearchRun); the port found is the one a
+// search port by port would find (the stored port first, then the others in order; on each the first
 // combination that answers), settled on once every port before it has ended without an
 // answer. Seven ports without a drive then cost about one port's time: its 36 frames and their
 // time-outs. Without such lines the ports are searched one after another, each on a worker
