@@ -374,3 +374,43 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
 }
 
 } // namespace
+
+namespace {
+
+// A drive that stood still answers what it was asked meanwhile once it goes on: those replies,
+// owed, are read away, and the connect made as it goes on finds the drive.
+TEST_P(SilentDrive, RepliesOwedFromAStallNeverFailTheConnectThatFollowsIt) {
+    if (!QFileInfo(DrivesimProcess::program()).isExecutable())
+        GTEST_SKIP() << "build the drivesim target";
+    TransferRig rig{GetParam(), Wire::Pty};
+    ASSERT_TRUE(rig.loaded);
+    rig.server->close();
+    const QString path = rig.folder.filePath(QStringLiteral("sim-COM1"));
+    DrivesimProcess drive({"--protocol", rig.modbus() ? "modbus" : "inverter", "--data", rig.folder.path(),
+                           "--type", "HXA1", "--cpu", "V100", "--capacity", "-0.75K", "--station", "0",
+                           "--wire-baud", "9600"},
+                          path);
+    ASSERT_TRUE(drive.running());
+    rig.link->setPortPathResolver([path](const QString&) { return path; });
+    rig.link->setReplyTimeout(100);
+    ASSERT_TRUE(rig.connect());
+    const int index = rig.context.drive.indexOfComNo(QStringLiteral("0001"));
+    ASSERT_GE(index, 0);
+    for (const bool connectDuringStall : {false, true}) {
+        SCOPED_TRACE(connectDuringStall ? "a connect failed during the stall" : "reads failed during it");
+        drive.pause();
+        const int block = rig.context.drive.indexOfComNo(QStringLiteral("FC10"));
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_TRUE(rig.link->transactNoted(index, QString(), QStringLiteral("R")).error);
+            if (block >= 0)
+                EXPECT_TRUE(rig.link->transactNoted(block, QString(), QStringLiteral("R")).error);
+            if (connectDuringStall && i % 3 == 0)
+                EXPECT_FALSE(rig.connect());
+        }
+        drive.resume();
+        EXPECT_TRUE(rig.connect());
+        EXPECT_FALSE(rig.link->transactNoted(index, QString(), QStringLiteral("R")).error);
+    }
+}
+
+} // namespace
