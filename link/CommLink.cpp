@@ -121,6 +121,7 @@ void CommLink::setAllDriveCommands(bool connected) {
     if (connected) {
         healTimer_.stop();
     } else {
+        healGeneration_ = openGeneration_;
         idleTimer_.stop();
         showIcon(LinkIcon::Failed);
         if (healInBackground_ && !healTimer_.isActive())
@@ -145,8 +146,10 @@ void CommLink::setHealInBackground(bool on, int everyMs) {
 
 void CommLink::healProbe() {
     // Asked again only while nothing else uses the line: a window's own work comes first, and
-    // the next tick tries again.
-    if (driveCommandsOn_ || monitorRunning() || driver_.held() || driver_.background())
+    // the next tick tries again. A port opened or closed by another since (a scan at other
+    // settings, the start-up search lending it to its workers) waits for the next connect.
+    if (driveCommandsOn_ || monitorRunning() || driver_.held() || driver_.background() ||
+        openGeneration_ != healGeneration_)
         return;
     connectInBackground({}, false);
 }
@@ -256,6 +259,7 @@ void CommLink::closeNow() {
         port_.close();
     line_.lineClosed();
     driver_.portClosed();
+    ++openGeneration_;
 }
 
 void CommLink::closePort() {

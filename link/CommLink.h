@@ -312,7 +312,9 @@ private:
         int openGeneration = 0;
         qint64 atMs = 0;
     };
-    int openGeneration_ = 0; // counts the opens: another open (a scan) ends a kept "connected"
+    // Counts the opens and closes: another open (a scan) ends a kept "connected".
+    int openGeneration_ = 0;
+    int healGeneration_ = -1; // the port as the connect that greyed the commands left it
     std::optional<KeptConnection> kept_;
     bool lastExchangeOk_ = false;
     qint64 lastGoodMs_ = 0;

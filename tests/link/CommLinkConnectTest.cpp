@@ -172,6 +172,16 @@ TEST_F(Link, GreyedCommandsHealInTheBackgroundWithoutABox) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(port.writes.size(), writes) << "no probe once the commands are enabled";
     EXPECT_TRUE(prompter.texts().isEmpty());
+
+    // A port another opened since the commands greyed (a scan at other settings) is left to it.
+    drive.lateness = {-1, -1};
+    EXPECT_FALSE(link.ConnectDrive());
+    ASSERT_EQ(link.openPort(QStringLiteral("COM1"), 5, 0), SerialError::None);
+    const std::size_t opens = port.opens.size();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(port.opens.size(), opens);
+    EXPECT_EQ(port.opens.back().baud, 38400);
 }
 
 TEST_F(Link, ConnectDoesNothingWhileAMonitorRuns) {
