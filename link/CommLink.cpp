@@ -187,14 +187,15 @@ void CommLink::noteConnection(bool connected) {
     kept_ = KeptConnection{connected, settings_, portsFound_, replyTimeoutMs_, openGeneration_, clock_.now()};
 }
 
-void CommLink::takeConnectAnswer(bool connected) {
+void CommLink::takeConnectAnswer(bool connected, bool keep) {
     if (connected)
         lossUntold_ = false;
     else if (driveCommandsOn_)
         lossUntold_ = true;
     lastExchangeFailed_ = !connected;
     setAllDriveCommands(connected);
-    noteConnection(connected);
+    if (connected || keep)
+        noteConnection(connected);
 }
 
 std::optional<bool> CommLink::keptConnection() const {
@@ -462,7 +463,9 @@ bool CommLink::openForConnect(bool tell) {
     if (driveCommandsOn_ && !portBoxShown_)
         lossUntold_ = true;
     setAllDriveCommands(false);
-    noteConnection(false);
+    // The background probe's "no drive" is not kept: an activation still asks at once.
+    if (tell)
+        noteConnection(false);
     return false;
 }
 
@@ -516,10 +519,10 @@ void CommLink::connectInBackground(std::function<void(bool)> done, bool withBoxe
         connectDone_.push_back(std::move(done));
     connecting_ = true;
     const bool atOnce = port_.pollHandle() < 0;
-    driver_.start(probeOperation(), [this, atOnce](LineOperation& ended) {
+    driver_.start(probeOperation(), [this, atOnce, withBoxes](LineOperation& ended) {
         connecting_ = false;
         closeIfFailed();
-        takeConnectAnswer(!ended.answer.error);
+        takeConnectAnswer(!ended.answer.error, withBoxes);
         const bool connected = !lastExchangeFailed_;
         for (auto& waiter : std::exchange(connectDone_, {}))
             tell(atOnce, [waiter = std::move(waiter), connected] { waiter(connected); });

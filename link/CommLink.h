@@ -257,7 +257,8 @@ private:
     FrameRequest probeRequest() const;
     std::unique_ptr<LineOperation> probeOperation() const;
     // The connect's answer: flag, drive commands, kept answer.
-    void takeConnectAnswer(bool connected);
+    // keep: a "no drive" answer is kept for the windows' checks (kKeptNoDriveMs).
+    void takeConnectAnswer(bool connected, bool keep = true);
     void noteConnection(bool connected);
     // Opens the settings' port for a connect; false (commands disabled, "no drive" kept) when it
     // does not open.

@@ -157,12 +157,14 @@ TEST_F(Link, GreyedCommandsHealInTheBackgroundWithoutABox) {
     InOrderDrive drive(port, clock);
     drive.lateness = {-1, -1};
     EXPECT_FALSE(link.ConnectDrive());
+    clock.advance(kKeptNoDriveMs + 1);
     link.setHealInBackground(true, 1);
     port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::NotFound; // the adapter away
     runEventsUntil([&] { return !link.PortOpen(); });
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_FALSE(view.commands[DriveCommand::KeyPad]);
+    EXPECT_EQ(link.keptConnection(), std::nullopt) << "a window's activation still asks at once";
     port.openErrors.clear(); // and back
     runEventsUntil([&] { return view.commands[DriveCommand::KeyPad]; });
     EXPECT_TRUE(view.commands[DriveCommand::KeyPad]);

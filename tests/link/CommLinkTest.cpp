@@ -614,7 +614,17 @@ TEST_F(Link, TheDriveCommandsAndTheIconAlwaysAgree) {
     quiet.icon = IconMode::None;
     EXPECT_FALSE(link.exchange(link.request("0103", 'R'), quiet).error);
     EXPECT_FALSE(agree());
-    EXPECT_TRUE(link.transactNoted(kP0103, QString(), QStringLiteral("R")).error == false);
+    EXPECT_FALSE(link.transactNoted(kP0103, QString(), QStringLiteral("R")).error);
+    EXPECT_TRUE(agree());
+
+    // The probe's reply comes after the connect has given up: read away by the next exchange,
+    // whose own reply enables the commands.
+    drive.lateness = {1500, -1, -1, -1, -1, -1, -1, -1};
+    EXPECT_FALSE(link.ConnectDrive());
+    EXPECT_FALSE(agree());
+    drive.lateness.clear();
+    clock.advance(2000);
+    EXPECT_FALSE(link.transactNoted(kP0103, QString(), QStringLiteral("R")).error);
     EXPECT_TRUE(agree());
 }
 
