@@ -122,7 +122,7 @@ public:
     bool specialSetup() const { return specialSetup_; }
     void markSpecialSetup(bool marked) { specialSetup_ = marked; }
     // The "cannot open" message shows once until the main window allows it again (before a
-    // connect the user starts).
+    // connect the user starts) or the port fails under an exchange.
     void allowPortMessage() { portMessageShown_ = false; }
     bool PortOpen() const { return port_.isOpen(); }
     // The device failed under an exchange (a failed write or drain, a hang-up, a read error:
@@ -150,7 +150,8 @@ public:
     // ---- The main link ----
     // Opens portsFound()[settings().portIndex] with the settings: 0 when open and configured, 1
     // on any failure (message NoUsablePort of the language file as the rules say, icon 0) and
-    // while the line is held (nothing touched).
+    // while the line is held (nothing touched). The line is held while the message is up: a
+    // connect asked meanwhile waits for it, and finds the failure told.
     int OpenCommPort() { return openCommPort(true); }
     // Reopens the port and probes "0000"; enables or disables the drive commands. False at
     // once, touching nothing, while a monitor run is in progress; the last connect's answer
@@ -158,6 +159,7 @@ public:
     // is asked again after a reply lost or garbled; a drive that has gone costs two time-outs
     // and that second. A connect on its way in the background is waited for and its answer
     // taken instead; an exchange on its way is waited for before the port is opened again.
+    // A failed connect is its caller's to tell ("Cannot connect").
     bool ConnectDrive();
     // The same connect without waiting for the drive: the port is opened (with its message
     // as above) and the probe written at once; `done` is called with the answer from the event
