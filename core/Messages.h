@@ -106,8 +106,8 @@ enum class MsgId : int {
     MonitorLineTooLong = 116,     // "A line of the file is too long for a monitor file. ..."
     // Messages 117 and 118 are the start-up search's, read by key.
     WideValueNotRead = 119,      // "32-bit value: MODBUS-RTU carries only its low 16 bits, ..."
-    WideValueNotWritten = 120,   // "32-bit value: MODBUS-RTU writes only its low 16 bits, ..."
-    WideValueLowHalfShown = 121, // "* Inverter: the low 16 bits read ..."
+    WideValueNotWritten = 120,   // "32-bit value: a MODBUS-RTU register write would not keep it ..."
+    WideValueLowHalfShown = 121, // "* Inverter: its low 16 bits (MODBUS-RTU)"
     WideItemsNotMonitored = 122, // "These items are 32-bit values, ... cannot be monitored ..."
 };
 

@@ -262,8 +262,8 @@ TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
         {MsgId::UnwritableCharacters, "These characters cannot be written i"},
         {MsgId::SaveAnyway, "Do you want to save the file anyway?"},
         {MsgId::WideValueNotRead, "32-bit value: MODBUS-RTU carries onl"},
-        {MsgId::WideValueNotWritten, "32-bit value: MODBUS-RTU writes only"},
-        {MsgId::WideValueLowHalfShown, "* Inverter: the low 16 bits read"},
+        {MsgId::WideValueNotWritten, "32-bit value: a MODBUS-RTU register w"},
+        {MsgId::WideValueLowHalfShown, "* Inverter: its low 16 bits"},
         {MsgId::WideItemsNotMonitored, "These items are 32-bit values, and M"},
     };
     for (const auto& r : rows) {
