@@ -1,17 +1,10 @@
 // The rule for a 32-bit parameter over MODBUS-RTU, which carries one register of it: when a
-// value is cut, when a register confirms a value, and which values a register write keeps.
+// register confirms a value, and which values a register write keeps.
 #include "link/LowHalfRegister.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-TEST(LowHalfRegister, OnlyA32BitParameterOverModbusIsCut) {
-    EXPECT_TRUE(LowHalfRegister::cuts(Protocol::Modbus, true));
-    EXPECT_FALSE(LowHalfRegister::cuts(Protocol::Modbus, false));
-    EXPECT_FALSE(LowHalfRegister::cuts(Protocol::Inverter, true));
-    EXPECT_FALSE(LowHalfRegister::cuts(Protocol::Inverter, false));
-}
 
 TEST(LowHalfRegister, ARegisterConfirmsAValueWithTheSameLow16Bits) {
     const struct {
