@@ -109,6 +109,7 @@ enum class MsgId : int {
     WideValueNotWritten = 120,   // "32-bit value: a MODBUS-RTU register write would not keep it ..."
     WideValueLowHalfShown = 121, // "* Inverter: its low 16 bits (MODBUS-RTU)"
     WideItemsNotMonitored = 122, // "These items are 32-bit values, ... cannot be monitored ..."
+    WideValueNotShown = 123,     // "- (32-bit value: MODBUS-RTU carries only its low 16 bits)"
 };
 
 // The position of a message in the language file's section.
