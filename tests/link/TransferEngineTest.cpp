@@ -432,9 +432,10 @@ TEST_P(Transfer, ExportWritesA32BitValueOverModbusOnlyWhereTheDriveKeepsItWhole)
         EXPECT_EQ(normaliseRaw(rig.driveRaw(c.index), true, c.index == kOffset), sent ? c.value : 9);
         EXPECT_EQ(rig.flag(c.index), sent ? "0" : "2");
         EXPECT_EQ(job.engine().errorCount(), sent ? 0 : 1);
-        if (!sent)
+        if (!sent) {
             EXPECT_EQ(job.result.lines().value(1),
                       (c.index == kPos ? "F103: Position" : "F104: Offset") + QStringLiteral("  (m120)"));
+        }
         rig.setValue(c.index, "9"); // a value the next case's export writes whole
     }
 }
