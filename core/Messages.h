@@ -104,6 +104,12 @@ enum class MsgId : int {
     MonitorRowsLeftOut = 114,     // "The file holds more sample rows than the monitor can show. ..."
     MonitorRowCutShort = 115,     // "The last row of the file is incomplete and was left out."
     MonitorLineTooLong = 116,     // "A line of the file is too long for a monitor file. ..."
+    // Messages 117 and 118 are the start-up search's, read by key.
+    WideValueNotRead = 119,      // "32-bit value: MODBUS-RTU carries only its low 16 bits, ..."
+    WideValueNotWritten = 120,   // "32-bit value: a MODBUS-RTU register write would not keep it ..."
+    WideValueLowHalfShown = 121, // "* Inverter: its low 16 bits (MODBUS-RTU)"
+    WideItemsNotMonitored = 122, // "These items are 32-bit values, ... cannot be monitored ..."
+    WideValueNotShown = 123,     // "- (32-bit value: MODBUS-RTU carries only its low 16 bits)"
 };
 
 // The position of a message in the language file's section.

@@ -8,6 +8,7 @@
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
+#include "link/LowHalfRegister.h"
 #include "link/ResultText.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
@@ -165,14 +166,19 @@ TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId se
     return Answer::Go;
 }
 
+void TransferEngine::listError(int index, std::optional<MsgId> reason) {
+    ++errors_;
+    if (!result_ || (definition(index).comNo.startsWith(u'F') && !context_.store->maintenance()))
+        return;
+    QString line = shownTitle(index) + QStringLiteral(": ") + shownName(index);
+    if (reason)
+        line += QStringLiteral("  (") + Msg(context_, *reason) + u')';
+    result_->addLine(line);
+}
+
 TransferEngine::Failure TransferEngine::commError(int index) {
     return Failure{options_.showTransferErrors.checked(), MsgId::DataIncorrect, MsgId::CommErrorAtParameter,
-                   [this, index] {
-                       ++errors_;
-                       if (result_ &&
-                           !(definition(index).comNo.startsWith(u'F') && !context_.store->maintenance()))
-                           result_->addLine(shownTitle(index) + QStringLiteral(": ") + shownName(index));
-                   }};
+                   [this, index] { listError(index, std::nullopt); }};
 }
 
 void TransferEngine::eachParameter(const std::function<std::optional<Failure>(int index)>& request,
@@ -258,16 +264,13 @@ void TransferEngine::runImport() {
 
     // Each entry raw as read (or the default's number); its size and sign are applied in the
     // second pass, so that as little as possible stands between a reply and the next request.
-    std::vector<std::int64_t> entries(std::size_t(std::max(lastIndex_ + 1, 0)), 0);
-    eachParameter([&](int i) -> std::optional<Failure> {
-        const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
-        if (!read.error) {
-            setFlag(i, 0);
-            entries[std::size_t(i)] = read.value;
-            return std::nullopt;
-        }
+    const std::size_t count = std::size_t(std::max(lastIndex_ + 1, 0));
+    std::vector<std::int64_t> entries(count, 0);
+    // A value the drive's low 16 bits confirmed is left as the table holds it.
+    std::vector<char> stands(count, 0);
+    // A parameter not read gives the default, so the table never keeps a stale value.
+    const auto takeDefault = [&](int i) {
         setFlag(i, 2);
-        // A failed read gives the default, so the table never keeps a stale value.
         ValueRules::Failure failure;
         const QString def = definition(i).defaultRule == 0
                                 ? definition(i).defaultText
@@ -275,12 +278,32 @@ void TransferEngine::runImport() {
         if (failure)
             ShowMsg(link_.asker(), context_, *failure, BoxIcon::Warning);
         entries[std::size_t(i)] = textValue(def);
-        return commError(i);
+    };
+    eachParameter([&](int i) -> std::optional<Failure> {
+        const ExchangeResult read = link_.transactNoted(i, valueCell(i), QStringLiteral("R"));
+        if (read.error) {
+            takeDefault(i);
+            return commError(i);
+        }
+        if (LowHalfRegister::cuts(link_, context_, i)) {
+            // Asking again would bring the same 16 bits: listed at once, no box.
+            if (!LowHalfRegister::agrees(read.value, textValue(valueCell(i)))) {
+                takeDefault(i);
+                listError(i, MsgId::WideValueNotRead);
+                return std::nullopt;
+            }
+            stands[std::size_t(i)] = 1;
+        }
+        setFlag(i, 0);
+        entries[std::size_t(i)] = read.value;
+        return std::nullopt;
     });
     if (aborted_)
         return;
 
     for (int i = 0; i <= lastIndex_; ++i) {
+        if (stands[std::size_t(i)])
+            continue;
         const std::int64_t v =
             normaliseRaw(entries[std::size_t(i)], parameterIs32(context_, i), parameterIsSigned(context_, i));
         ValueRules::Failure failure;
@@ -329,10 +352,22 @@ void TransferEngine::runExport() {
             if (definition(i).inRam())
                 kind = QStringLiteral("P");
             const QString value = valueCell(i);
+            const bool lowHalf = LowHalfRegister::cuts(link_, context_, i);
+            if (lowHalf &&
+                !LowHalfRegister::survivesWrite(textValue(value), parameterIsSigned(context_, i))) {
+                // Nothing is sent: the drive would hold another value.
+                setFlag(i, 2);
+                listError(i, MsgId::WideValueNotWritten);
+                return std::nullopt;
+            }
             const ExchangeResult echo = link_.transactNoted(i, value, kind);
-            // The echo by the parameter's size and sign against the value as a number.
-            if (!echo.error && normaliseRaw(echo.value, parameterIs32(context_, i),
-                                            parameterIsSigned(context_, i)) == textValue(value)) {
+            // The echo by the parameter's size and sign against the value as a number (a cut
+            // register by its 16 bits).
+            const bool echoed =
+                !echo.error && (lowHalf ? LowHalfRegister::agrees(echo.value, textValue(value))
+                                        : normaliseRaw(echo.value, parameterIs32(context_, i),
+                                                       parameterIsSigned(context_, i)) == textValue(value));
+            if (echoed) {
                 setFlag(i, 0);
                 StoreCells::set(context_, i, &WorkingParameter::toWrite, false);
                 StoreCells::set(context_, i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
@@ -346,7 +381,8 @@ void TransferEngine::runExport() {
         view_->setProgress(100);
 }
 
-QString TransferEngine::comparisonLine(int index, std::int64_t drive, std::int64_t table) const {
+QString TransferEngine::comparisonLine(int index, std::int64_t drive, std::int64_t table,
+                                       bool lowHalf) const {
     QString title = shownTitle(index);
     if (title.size() == 2)
         title.prepend(QStringLiteral("  "));
@@ -356,8 +392,13 @@ QString TransferEngine::comparisonLine(int index, std::int64_t drive, std::int64
     auto shown = [&](std::int64_t v) {
         return padLeft(ValueRules::FormatValue(context_, index, double(v) / mul), kColumnWidth);
     };
-    return title + QStringLiteral(": ") + shown(drive) + QStringLiteral(" ,") + shown(table) +
-           QStringLiteral("  (") + shownName(index) + u')';
+    // 16 bits of a 32-bit value are no value of the parameter: shown as read, and said so.
+    const QString driveText = lowHalf ? padLeft(QString::number(drive & 0xFFFF), kColumnWidth) : shown(drive);
+    QString line = title + QStringLiteral(": ") + driveText + QStringLiteral(" ,") + shown(table) +
+                   QStringLiteral("  (") + shownName(index) + u')';
+    if (lowHalf)
+        line += QStringLiteral("  ") + Msg(context_, MsgId::WideValueLowHalfShown);
+    return line;
 }
 
 void TransferEngine::runComparison() {
@@ -386,15 +427,18 @@ void TransferEngine::runComparison() {
                                    result_->addBuffLine(shownTitle(i) + QStringLiteral(": ") + shownName(i));
                            }};
         }
+        const bool lowHalf = LowHalfRegister::cuts(link_, context_, i);
         const std::int64_t drive =
-            normaliseRaw(read.value, parameterIs32(context_, i), parameterIsSigned(context_, i));
+            lowHalf ? std::int64_t(read.value & 0xFFFFu)
+                    : normaliseRaw(read.value, parameterIs32(context_, i), parameterIsSigned(context_, i));
         const std::int64_t table = textValue(valueCell(i));
-        if (drive != table && (i <= context_.drive.normalLastIndex || store.maintenance())) {
+        const bool differs = lowHalf ? !LowHalfRegister::agrees(read.value, table) : drive != table;
+        if (differs && (i <= context_.drive.normalLastIndex || store.maintenance())) {
             return Failure{o.showComparisonMessage.checked(), MsgId::DifferentValueFound,
-                           MsgId::DifferentValueAt, [this, i, drive, table] {
+                           MsgId::DifferentValueAt, [this, i, drive, table, lowHalf] {
                                ++differences_;
                                if (result_)
-                                   result_->addLine(comparisonLine(i, drive, table));
+                                   result_->addLine(comparisonLine(i, drive, table, lowHalf));
                            }};
         }
         setFlag(i, 0);

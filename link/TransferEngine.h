@@ -137,10 +137,14 @@ private:
     // A failed exchange of an import or export: counted, and listed unless a hidden
     // maintenance parameter.
     Failure commError(int index);
+    // Counts an error of parameter `index` and lists it, with `reason` when given, unless a
+    // hidden maintenance parameter.
+    void listError(int index, std::optional<MsgId> reason);
     QString shownTitle(int index) const;
     QString shownName(int index) const;
     void setFlag(int index, int flag);
-    QString comparisonLine(int index, std::int64_t drive, std::int64_t table) const;
+    // `lowHalf`: the drive's side is a register holding the low 16 bits of a 32-bit value.
+    QString comparisonLine(int index, std::int64_t drive, std::int64_t table, bool lowHalf) const;
     void importModelStep();
 
     const ParameterDefinition& definition(int index) const;

@@ -3,6 +3,7 @@
 #include "core/Options.h"
 #include "core/ParameterStore.h"
 #include "core/ValueRules.h"
+#include "link/LowHalfRegister.h"
 
 namespace ChannelValues {
 
@@ -11,6 +12,16 @@ qint64 reading(const MonChannelRec& rec, std::uint32_t raw) {
         return rec.Low < 0 ? qint64(std::int32_t(raw)) : qint64(raw);
     const auto low16 = std::uint16_t(raw & 0xFFFFu);
     return rec.Low < 0 ? qint64(std::int16_t(low16)) : qint64(low16);
+}
+
+bool cutToLowHalf(const MonChannelRec& rec, Protocol protocol) {
+    if (!LowHalfRegister::cuts(protocol, rec.Byte == 4))
+        return false;
+    if (rec.BitNo.isEmpty())
+        return true;
+    bool ok = false;
+    const int bit = rec.BitNo.trimmed().toInt(&ok);
+    return !ok || bit > 15;
 }
 
 bool bitSet(qint64 n, int bit) {

@@ -4,6 +4,7 @@
 // the readout's unit change and its text. Pure functions; the run, the chart's readout and
 // the reports share them.
 #include "monitor/MonitorModel.h"
+#include "protocol/FrameCodec.h"
 
 #include <QString>
 #include <cstdint>
@@ -19,6 +20,10 @@ namespace ChannelValues {
 // else the low 16 bits, signed when its low limit is below 0. An unsigned 32-bit reading of
 // 2^31 or more is a value like any other.
 qint64 reading(const MonChannelRec& rec, std::uint32_t raw);
+
+// The reading over `protocol` is cut to the low 16 bits of a 32-bit item: a whole value, or a
+// bit above 15 (the low bits arrive whole).
+bool cutToLowHalf(const MonChannelRec& rec, Protocol protocol);
 
 // Bit b of n as the drive sends it (two's complement for a negative n); 0 for a bit outside
 // 0..31.

@@ -8,6 +8,7 @@
 #include "link/CommLink.h"
 #include "link/DriveChecks.h"
 #include "link/DriveNames.h"
+#include "link/LowHalfRegister.h"
 #include "link/ResultText.h"
 #include "monitor/ChannelValues.h"
 #include "platform/IniFile.h"
@@ -91,6 +92,8 @@ bool InverterInfo::readInverterInfo(ResultText& out, const MonitorItemLists& lis
 }
 
 QString InverterInfo::lineText(const QString& code, int index, const MonitorItemLists& lists) {
+    if (LowHalfRegister::cuts(link_, context_, index))
+        return Msg(context_, MsgId::WideValueNotShown);
     const Reading r = readParameter(index);
     if (code == QLatin1String("FB07")) {
         typeName_ = names_.LookupTypeName(ValueRules::floatText(r.value));
@@ -132,10 +135,14 @@ void InverterInfo::readTripData(ResultText& out, const MonitorItemLists& lists) 
         const QString& key = lists.codes.at(e);
         const QString name = lists.names.value(e);
         const int index = ValueRules::IndexOfComNo(context_, key.left(4));
+        const bool oneBit = key.size() > 4 && key.at(4) == u'-';
         QString text = QStringLiteral("-");
-        if (index >= 0) {
+        if (index >= 0 && !oneBit && LowHalfRegister::cuts(link_, context_, index)) {
+            // Its bits 0..15 arrive whole; its value does not.
+            text = Msg(context_, MsgId::WideValueNotShown);
+        } else if (index >= 0) {
             const Reading r = readParameter(index);
-            if (key.size() > 4 && key.at(4) == u'-') {
+            if (oneBit) {
                 // One bit of a 16-bit word; a bit number outside 0..15 names no bit.
                 bool ok = false;
                 const int bit = key.mid(5).toInt(&ok);

@@ -9,7 +9,8 @@
 // drive type once more after a trip.
 //
 // Every value is read through the link's main exchange. A number the drive type lacks is
-// shown as "-" and never sent.
+// shown as "-" and never sent. Over MODBUS-RTU a 32-bit value is not sent either: its low 16
+// bits would pass for the value, so its line gives the reason instead (a bit of it is read).
 #include "monitor/MonitorModel.h"
 
 #include <QString>

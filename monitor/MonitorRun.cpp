@@ -66,11 +66,24 @@ qint64 MonitorRun::keyCode(int key, qint64 holdMs, bool wideKeyCode) {
 }
 
 RunEnd MonitorRun::refuse(MsgId message, bool errorIcon) {
-    const ProgramContext& ctx = m_.context();
-    const QString text = Msg(ctx, message);
+    return refuse(Msg(m_.context(), message), errorIcon);
+}
+
+RunEnd MonitorRun::refuse(const QString& text, bool errorIcon) {
     m_.link().asker().ask(
-        {text, ctx.texts.caption, errorIcon ? BoxIcon::Error : BoxIcon::Warning, BoxButtons::Ok});
+        {text, m_.context().texts.caption, errorIcon ? BoxIcon::Error : BoxIcon::Warning, BoxButtons::Ok});
     return RunEnd::Refused;
+}
+
+QStringList MonitorRun::cutChannels() const {
+    const Protocol protocol = m_.link().settings().protocolKind();
+    QStringList out;
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        const MonitorChannel& c = m_.channels[std::size_t(i)];
+        if (c.active() && ChannelValues::cutToLowHalf(m_.ChannelRecs[std::size_t(i)], protocol))
+            out << QStringLiteral("CH%1 : %2").arg(i + 1).arg(c.itemText);
+    }
+    return out;
 }
 
 void MonitorRun::prepare(Setup& s) {
@@ -133,6 +146,9 @@ RunEnd MonitorRun::start() {
     if (kind_ == RunKind::Triggered &&
         !m_.channels[std::size_t(std::clamp(m_.runState().triggerChannel, 0, kMonitorChannels - 1))].active())
         return refuse(MsgId::NoChannelSelected, true);
+    // 16 bits of a 32-bit item would be charted, recorded and printed as its value.
+    if (const QStringList cut = cutChannels(); !cut.isEmpty())
+        return refuse(Msg(m_.context(), MsgId::WideItemsNotMonitored) + u'\n' + cut.join(u'\n'), false);
     if (kind_ == RunKind::Continuous)
         m_.UpdateContinuousTimeBase();
 

@@ -27,6 +27,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -124,6 +125,9 @@ private:
     };
 
     RunEnd refuse(MsgId message, bool errorIcon);
+    RunEnd refuse(const QString& text, bool errorIcon);
+    // The active channels whose item the link's protocol cuts to 16 bits, as "CHn : item".
+    QStringList cutChannels() const;
     void prepare(Setup& s);
     void requestEnd(RunEnd why);
     RunEnd sampleIntoStore(int first, SampleStore::PointKind firstErrorKind,

@@ -8,6 +8,7 @@
 #include "core/ValueRules.h"
 #include "link/CommLink.h"
 #include "link/CoreNotices.h"
+#include "link/LowHalfRegister.h"
 #include "link/TransferEngine.h"
 #include "platform/CommandGuard.h"
 #include "platform/PumpEvents.h"
@@ -24,6 +25,12 @@ using namespace StoreCells;
 
 QString changedMark(const ProgramContext& context, int index, int changed) {
     return changed == 1 && definition(context, index).flag != 2 ? Msg(context, MsgId::ChangedMark) : kNoMark;
+}
+
+// A target as a box lists it: its title (else its number) and name.
+QString targetLine(const ProgramContext& context, int index) {
+    const ParameterDefinition& d = definition(context, index);
+    return (d.title.isEmpty() ? d.comNo : d.title) + QStringLiteral(": ") + d.name;
 }
 
 // Held while a command over the targets runs: the events let through between its exchanges
@@ -95,6 +102,10 @@ ExchangeResult ProgramDriveLink::transact(int index, const QString& valueText, c
     return link_->transactNoted(index, valueText, kind);
 }
 
+Protocol ProgramDriveLink::protocol() const {
+    return link_ ? link_->settings().protocolKind() : Protocol::Inverter;
+}
+
 int ProgramDriveLink::silentExchanges() const {
     return link_ ? link_->silentExchanges() : 0;
 }
@@ -142,6 +153,19 @@ SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
     return Next::Go;
 }
 
+bool SelectedTransfer::cutToLowHalf(int index) const {
+    return LowHalfRegister::cuts(link_->protocol(), parameterIs32(core_.context(), index));
+}
+
+void SelectedTransfer::showLeftOut(MsgId reason, const QStringList& lines) {
+    if (lines.isEmpty())
+        return;
+    const ProgramContext& context = core_.context();
+    core_.asker().ask({Msg(context, reason) + QStringLiteral("\n\n") + lines.join(u'\n'),
+                       context.texts.caption, BoxIcon::Warning, BoxButtons::Ok});
+    PumpEvents();
+}
+
 void SelectedTransfer::exportTargets() {
     const QString kind = core_.options().exportToEeprom.checked() ? QStringLiteral("W") : QStringLiteral("P");
     if (core_.pendingEntry().typedCount() != 0)
@@ -169,22 +193,30 @@ void SelectedTransfer::ImportSelected() {
     const WaitCursor busy;
     if (!startOnTargets())
         return;
-    CommandTargets::forEachTarget(core_, [this](int row, int i) {
+    QStringList notRead;
+    CommandTargets::forEachTarget(core_, [this, &notRead](int row, int i) {
         ExchangeResult reply;
         Next next = Next::Retry;
         while (next == Next::Retry) {
             reply = link_->transact(i, QString(), QStringLiteral("R"));
             next = afterExchange(i, reply.error);
         }
-        // A failed read keeps the value, and the mark is taken from it again.
+        // A failed read keeps the value, and the mark is taken from it again; so does a cut
+        // register that does not confirm it. One that does leaves the value as it is.
         QString value = StoreCells::value(core_.context(), i);
-        if (reply.error) {
+        const bool lowHalf = cutToLowHalf(i);
+        const bool unsettled =
+            !reply.error && lowHalf && !LowHalfRegister::agrees(reply.value, ParseDecimalPrefix(value));
+        if (unsettled)
+            notRead << targetLine(core_.context(), i);
+        if (reply.error || unsettled) {
             set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
         } else {
             set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
             // No longer "last transfer failed"; a parameter that must not be written keeps its mark.
             core_.context().drive.markTransfer(i, 0);
-            value = replyText(core_.context(), i, reply.value);
+            if (!lowHalf)
+                value = replyText(core_.context(), i, reply.value);
         }
         double v = 0;
         if (!ValueRules::parseNumber(value, v))
@@ -197,6 +229,7 @@ void SelectedTransfer::ImportSelected() {
     });
     core_.UpdateLimits();
     core_.repaintAll();
+    showLeftOut(MsgId::WideValueNotRead, notRead);
 }
 
 void SelectedTransfer::ExportSelected(const QString& kind) {
@@ -208,7 +241,8 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
     const WaitCursor busy;
     if (!startOnTargets())
         return;
-    CommandTargets::forEachTarget(core_, [this, &kind](int row, int i) {
+    QStringList notWritten;
+    CommandTargets::forEachTarget(core_, [this, &kind, &notWritten](int row, int i) {
         if (definition(core_.context(), i).flag == 1) {
             ShowMsg(core_.asker(), core_.context(), MsgId::CannotBeWritten, BoxIcon::Stop);
             return true;
@@ -223,6 +257,14 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             ShowMsg(core_.asker(), core_.context(), MsgId::NotANumber);
             return true;
         }
+        const bool lowHalf = cutToLowHalf(i);
+        if (lowHalf && !LowHalfRegister::survivesWrite(raw, parameterIsSigned(core_.context(), i))) {
+            // Nothing is sent: the drive would hold another value.
+            notWritten << targetLine(core_.context(), i);
+            set(core_.context(), i, &WorkingParameter::toWrite, true);
+            set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
+            return true;
+        }
         ExchangeResult reply;
         Next next = Next::Retry;
         while (next == Next::Retry) {
@@ -230,19 +272,22 @@ void SelectedTransfer::ExportSelected(const QString& kind) {
             next = afterExchange(i, reply.error);
         }
         set(core_.context(), i, &WorkingParameter::toWrite, false);
-        if (reply.error) {
+        if (reply.error || (lowHalf && !LowHalfRegister::agrees(reply.value, raw))) {
             set(core_.context(), i, &WorkingParameter::toWrite, true);
             set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
         } else {
             set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
             // No longer "last transfer failed"; a parameter that must not be written keeps its mark.
             core_.context().drive.markTransfer(i, 0);
-            setValue(core_.context(), i, replyText(core_.context(), i, reply.value));
+            // A cut register's echo confirms the value the table holds; it is no value itself.
+            if (!lowHalf)
+                setValue(core_.context(), i, replyText(core_.context(), i, reply.value));
         }
         redisplay(row, i);
         return next != Next::Abort;
     });
     core_.repaintAll();
+    showLeftOut(MsgId::WideValueNotWritten, notWritten);
 }
 
 void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
@@ -274,6 +319,12 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         return;
     }
     raw = qint64(std::llround(clamped));
+    const bool lowHalf = cutToLowHalf(i);
+    if (lowHalf && !LowHalfRegister::survivesWrite(raw, parameterIsSigned(core_.context(), i))) {
+        // Nothing is sent, and the typed value stays: the drive would hold another value.
+        ShowMsg(core_.asker(), core_.context(), MsgId::WideValueNotWritten);
+        return;
+    }
 
     const WaitCursor busy;
     if (!link_->ConnectDrive()) {
@@ -295,7 +346,7 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
 
     const ExchangeResult reply = link_->transact(i, QString::number(raw), kind);
     QString stored = StoreCells::value(core_.context(), i);
-    if (reply.error) {
+    if (reply.error || (lowHalf && !LowHalfRegister::agrees(reply.value, raw))) {
         // The typed value is dropped: the table keeps what the drive is known to hold.
         set(core_.context(), i, &WorkingParameter::toWrite, true);
         set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Failed);
@@ -303,7 +354,8 @@ void SelectedTransfer::ExportSelectedCommitting(const QString& kind) {
         set(core_.context(), i, &WorkingParameter::toWrite, false);
         set(core_.context(), i, &WorkingParameter::lastTransfer, LastTransfer::Clear);
         core_.context().drive.markTransfer(i, 0);
-        stored = replyText(core_.context(), i, reply.value);
+        // A cut register's echo only confirms the value sent.
+        stored = lowHalf ? QString::number(raw) : replyText(core_.context(), i, reply.value);
     }
     // Marked changed by what the drive now holds, once it has taken it.
     double v = 0;

@@ -11,8 +11,10 @@
 // Needs no window; the drive is reached through DriveLink so that tests can put a scripted
 // drive behind it.
 #include "link/ExchangeResult.h"
+#include "protocol/FrameCodec.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -20,6 +22,7 @@ class CommLink;
 class ParameterTable;
 class UndoRedo;
 struct ProgramContext;
+enum class MsgId : int;
 
 // ---- Targets of a table command --------------------------------------------------------------
 
@@ -52,6 +55,8 @@ public:
     virtual void resetSilentExchanges() {}
     // A monitor run holds the link: the table's transfers wait for it.
     virtual bool monitorRunning() const { return false; }
+    // The protocol the requests go in (a 32-bit value over MODBUS-RTU is cut to 16 bits).
+    virtual Protocol protocol() const { return Protocol::Inverter; }
 };
 
 // The program's link; without one, nothing connects.
@@ -63,6 +68,7 @@ public:
     int silentExchanges() const override;
     void resetSilentExchanges() override;
     bool monitorRunning() const override;
+    Protocol protocol() const override;
 
 private:
     CommLink* link_;
@@ -109,6 +115,10 @@ private:
     // After each exchange of a command over the targets: events through; a failure after
     // kSilentDriveExchanges exchanges in a row without a byte asks Abort/Retry/Ignore.
     Next afterExchange(int index, bool failed);
+    // Parameter `index` crosses the line as its low 16 bits only.
+    bool cutToLowHalf(int index) const;
+    // The parameters a command left as they were for `reason`, in one box after it.
+    void showLeftOut(MsgId reason, const QStringList& lines);
 
     ParameterTable& core_;
     DriveLink* link_;

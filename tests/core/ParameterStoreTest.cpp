@@ -174,7 +174,7 @@ TEST_F(StoreTest, ShippedLanguageFilesHoldEveryMessage) {
         context.language.iniPath = file;
         shipped.loadLanguageTexts(context, prompter);
         EXPECT_FALSE(context.startupAborted) << name;
-        EXPECT_EQ(shipped.messages().size(), 119) << name;
+        EXPECT_EQ(shipped.messages().size(), 124) << name;
         EXPECT_FALSE(context.texts.caption.isEmpty()) << name;
         EXPECT_EQ(context.texts.dataIncorrect, shipped.Msg(67)) << name;
     }
@@ -187,7 +187,7 @@ TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
     const QString file = QStringLiteral(KVR_SOURCE_DIR "/data/lng/English.ini");
     const IniFile lang(file);
     const QStringList keys = lang.keys(QStringLiteral("General"));
-    ASSERT_EQ(keys.size(), 119);
+    ASSERT_EQ(keys.size(), 124);
     const struct {
         MsgId id;
         const char* begins;
@@ -261,6 +261,11 @@ TEST_F(StoreTest, EveryNamedMessageIsTheEnglishTextItsNameSays) {
         {MsgId::OkChangeCheckOrCancel, "[OK] : Change the check in Environme"},
         {MsgId::UnwritableCharacters, "These characters cannot be written i"},
         {MsgId::SaveAnyway, "Do you want to save the file anyway?"},
+        {MsgId::WideValueNotRead, "32-bit value: MODBUS-RTU carries onl"},
+        {MsgId::WideValueNotWritten, "32-bit value: a MODBUS-RTU register w"},
+        {MsgId::WideValueLowHalfShown, "* Inverter: its low 16 bits"},
+        {MsgId::WideItemsNotMonitored, "These items are 32-bit values, and M"},
+        {MsgId::WideValueNotShown, "- (32-bit value: MODBUS-RTU carries"},
     };
     for (const auto& r : rows) {
         QString text = lang.readString(QStringLiteral("General"), keys.at(msgNumber(r.id)));

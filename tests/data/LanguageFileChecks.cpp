@@ -238,8 +238,8 @@ QStringList checkLanguageFile(const QString& path) {
 
     const IniFile ini(path);
     const QStringList general = ini.keys(QStringLiteral("General"));
-    if (general.size() != 119)
-        problems << name + QStringLiteral(": [General] holds %1 keys, not 119").arg(general.size());
+    if (general.size() != 124)
+        problems << name + QStringLiteral(": [General] holds %1 keys, not 124").arg(general.size());
     for (int i = 0; i < general.size(); ++i)
         if (general[i] != QStringLiteral("Message%1").arg(i + 1)) {
             problems << name + QStringLiteral(": key %1 of [General] is %2").arg(i + 1).arg(general[i]);

@@ -85,8 +85,12 @@ INSTANTIATE_TEST_SUITE_P(BothProtocols, Transfer, testing::Values(SimProtocol::I
 TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValues) {
     rig.setDrive(kFreq, 1234);
     rig.setDrive(kBias, 0xFFFF);
-    rig.setDrive(kPos, 3000000000LL);
-    rig.setDrive(kOffset, -100000);
+    if (modbus()) {
+        fitRegisters();
+    } else {
+        rig.setDrive(kPos, 3000000000LL);
+        rig.setDrive(kOffset, -100000);
+    }
     rig.setDrive(kMonitor, 9);
     const int last = rig.context.drive.lastIndex();
     Job job(rig, kModeImport, last);
@@ -102,9 +106,9 @@ TEST_P(Transfer, ImportReadsEveryParameterOnceInTableOrderAndTakesTheDrivesValue
     EXPECT_EQ(rig.value(kMonitor), "9");
     EXPECT_EQ(rig.value(kType), "12");
     if (modbus()) {
-        // A MODBUS register carries the low 16 bits of a 32-bit parameter.
-        EXPECT_EQ(rig.value(kPos), QString::number(3000000000LL & 0xFFFF));
-        EXPECT_EQ(rig.value(kOffset), QString::number(std::uint32_t(-100000) & 0xFFFF));
+        // A MODBUS register confirms the 32-bit value the table holds.
+        EXPECT_EQ(rig.value(kPos), "7");
+        EXPECT_EQ(rig.value(kOffset), "7");
     } else {
         EXPECT_EQ(rig.value(kPos), "3000000000");
         EXPECT_EQ(rig.value(kOffset), "-100000");
@@ -233,19 +237,21 @@ TEST_P(Transfer, ExportWritesChangedParametersOnlyWithTheKindTheOptionsAndMemory
     const std::size_t second = rig.frameCount();
     Job all(rig, kModeExport, kBrake);
     all.start();
-    EXPECT_EQ(
-        rig.writesSince(second),
-        (std::vector<std::string>{"P 0000 1234", modbus() ? "P 0001 65529" : "P 0001 65529", "P 0002 500",
-                                  modbus() ? "P 0103 34464" : "P 0103 100000",
-                                  modbus() ? "P 0104 65534" : "P 0104 4294967294", "P 0200 9", "P 0630 1"}));
+    EXPECT_EQ(rig.writesSince(second),
+              (modbus()
+                   ? std::vector<std::string>{"P 0000 1234", "P 0001 65529", "P 0002 500", "P 0104 65534",
+                                              "P 0200 9", "P 0630 1"}
+                   : std::vector<std::string>{"P 0000 1234", "P 0001 65529", "P 0002 500", "P 0103 100000",
+                                              "P 0104 4294967294", "P 0200 9", "P 0630 1"}));
+    // -2 survives a register write to a signed parameter; 100000 would not, and is not sent.
+    EXPECT_EQ(rig.driveRaw(kOffset), std::uint32_t(-2));
     if (modbus()) {
-        // 100000 and -2 do not fit a register: the echo differs and the parameter is listed.
-        EXPECT_EQ(all.engine().errorCount(), 2);
+        EXPECT_EQ(all.engine().errorCount(), 1);
+        EXPECT_EQ(rig.flag(kPos), "2");
         EXPECT_EQ(all.result.lines(),
-                  (QStringList{"* Communication Error Parameters", "F103: Position", "F104: Offset"}));
+                  (QStringList{"* Communication Error Parameters", "F103: Position  (m120)"}));
     } else {
         EXPECT_EQ(all.engine().errorCount(), 0);
-        EXPECT_EQ(rig.driveRaw(kOffset), std::uint32_t(-2));
     }
 }
 
@@ -269,8 +275,8 @@ TEST_P(Transfer, AnEchoIsComparedAsANumber) {
     EXPECT_EQ(rig.value(kRef), "70000") << "export never changes the working value";
     QStringList expected{"* Communication Error Parameters", "F02: Reference", "F630: Brake"};
     if (modbus())
-        expected = QStringList{"* Communication Error Parameters", "F02: Reference", "F103: Position",
-                               "F104: Offset", "F630: Brake"};
+        expected = QStringList{"* Communication Error Parameters", "F02: Reference", "F103: Position  (m120)",
+                               "F630: Brake"};
     EXPECT_EQ(job.result.lines(), expected);
 }
 
@@ -324,6 +330,158 @@ TEST_P(Transfer, AComparisonWithoutDifferenceSaysSoInTheWindow) {
     EXPECT_TRUE(diff.shown());
     EXPECT_FALSE(diff.view.noteVisible);
     EXPECT_TRUE(diff.engine().resultWanted());
+}
+
+// ---- 32-bit parameters: MODBUS carries a register, their low 16 bits -----------------------
+
+// A table value and the drive's of one 32-bit parameter.
+struct WideCase {
+    int index;
+    std::int64_t table;
+    std::int64_t drive;
+};
+const WideCase kWideCases[] = {
+    {kPos, 100000, 100000},         // equal
+    {kPos, 100000, 100000 + 65536}, // the same low 16 bits
+    {kPos, 5, 100000},              // other low 16 bits
+    {kPos, 4000000000, 4000000000}, // equal, beyond 31 bits
+    {kOffset, -5, -5},              // signed, equal
+    {kOffset, -5, 65531},           // signed, the same low 16 bits
+    {kOffset, -5, -6},              // signed, other low 16 bits
+};
+
+bool sameLowHalf(const WideCase& c) {
+    return (c.table & 0xFFFF) == (c.drive & 0xFFFF);
+}
+
+TEST_P(Transfer, ImportTakesA32BitValueWholeOrWhereItsRegisterConfirmsTheTablesElseMarksItNotRead) {
+    for (const WideCase& c : kWideCases) {
+        SCOPED_TRACE(testing::Message()
+                     << rig.comNo(c.index).toStdString() << " table " << c.table << " drive " << c.drive);
+        rig.setValue(c.index, QString::number(c.table));
+        rig.setDrive(c.index, c.drive);
+        Job job(rig, kModeImport, kOffset);
+        job.start();
+        const bool notRead = modbus() && !sameLowHalf(c);
+        if (!modbus())
+            EXPECT_EQ(rig.value(c.index), QString::number(c.drive));
+        else if (!notRead)
+            EXPECT_EQ(rig.value(c.index), QString::number(c.table)) << "the table's value stands";
+        else
+            EXPECT_EQ(rig.value(c.index), c.index == kPos ? "100000" : "-2")
+                << "the default, as a failed read";
+        EXPECT_EQ(rig.flag(c.index), notRead ? "2" : "0");
+        EXPECT_EQ(job.engine().errorCount(), notRead ? 1 : 0);
+        QStringList lines{"* Communication Error Parameters"};
+        if (notRead)
+            lines << (c.index == kPos ? "F103: Position  (m119)" : "F104: Offset  (m119)");
+        EXPECT_EQ(job.result.lines(), lines);
+        EXPECT_EQ(job.view.status == "Communication was finished without error.", !notRead);
+        EXPECT_TRUE(rig.prompter.boxes().empty()) << "asking again would read the same 16 bits";
+    }
+}
+
+TEST_P(Transfer, ComparisonOfA32BitValueListsOnlyARealDifferenceAndShowsARegisterAsItsLow16Bits) {
+    for (const WideCase& c : kWideCases) {
+        SCOPED_TRACE(testing::Message()
+                     << rig.comNo(c.index).toStdString() << " table " << c.table << " drive " << c.drive);
+        rig.setValue(c.index, QString::number(c.table));
+        rig.setDrive(c.index, c.drive);
+        Job job(rig, kModeComparison, c.index);
+        job.start();
+        const bool differs = modbus() ? !sameLowHalf(c) : c.table != c.drive;
+        EXPECT_EQ(job.engine().differenceCount(), differs ? 1 : 0);
+        if (!differs)
+            continue;
+        const QString name = c.index == kPos ? "F103: " : "F104: ";
+        const QString table = QString::number(c.table).rightJustified(10);
+        const QString tail = c.index == kPos ? "  (Position)" : "  (Offset)";
+        const QString line =
+            modbus()
+                ? name + QString::number(c.drive & 0xFFFF).rightJustified(10) + " ," + table + tail + "  m121"
+                : name + QString::number(c.drive).rightJustified(10) + " ," + table + tail;
+        EXPECT_EQ(job.result.lines().value(2), line);
+    }
+}
+
+TEST_P(Transfer, ExportWritesA32BitValueOverModbusOnlyWhereTheDriveKeepsItWhole) {
+    rig.options.exportChangedOnly.setChecked(false);
+    const struct {
+        int index;
+        std::int64_t value;
+        bool fits; // over MODBUS
+    } cases[] = {
+        {kPos, 0, true},          {kPos, 65535, true},       {kPos, 65536, false},
+        {kPos, 123456, false},    {kPos, 4000000001, false}, {kOffset, -5, true},
+        {kOffset, 32767, true},   {kOffset, -32768, true},   {kOffset, 32768, false},
+        {kOffset, -32769, false}, {kOffset, -100000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << rig.comNo(c.index).toStdString() << " " << c.value);
+        rig.setDrive(c.index, 9);
+        rig.setValue(c.index, QString::number(c.value));
+        const std::size_t from = rig.frameCount();
+        Job job(rig, kModeExport, c.index);
+        job.start();
+        const bool sent = !modbus() || c.fits;
+        // Over MODBUS the register, the value's low 16 bits.
+        const std::string frame = (modbus() ? "P " : "W ") + rig.comNo(c.index).toStdString() + ' ' +
+                                  std::to_string(modbus() ? c.value & 0xFFFF : std::uint32_t(c.value));
+        const std::vector<std::string> writes = rig.writesSince(from);
+        EXPECT_EQ(std::count(writes.begin(), writes.end(), frame), sent ? 1 : 0);
+        EXPECT_EQ(normaliseRaw(rig.driveRaw(c.index), true, c.index == kOffset), sent ? c.value : 9);
+        EXPECT_EQ(rig.flag(c.index), sent ? "0" : "2");
+        EXPECT_EQ(job.engine().errorCount(), sent ? 0 : 1);
+        if (!sent) {
+            EXPECT_EQ(job.result.lines().value(1),
+                      (c.index == kPos ? "F103: Position" : "F104: Offset") + QStringLiteral("  (m120)"));
+        }
+        rig.setValue(c.index, "9"); // a value the next case's export writes whole
+    }
+}
+
+// The same through the simulated drive on a pseudo-terminal, the table at its defaults
+// (Position 100000, Offset -2).
+class WideOnTheLine : public testing::TestWithParam<SimProtocol> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.loaded);
+        ASSERT_TRUE(rig.connect());
+    }
+    bool modbus() const { return rig.modbus(); }
+    TransferRig rig{GetParam(), Wire::Pty};
+};
+
+INSTANTIATE_TEST_SUITE_P(BothProtocols, WideOnTheLine,
+                         testing::Values(SimProtocol::Inverter, SimProtocol::Modbus), protocolName);
+
+TEST_P(WideOnTheLine, ImportComparisonAndExportOf32BitParameters) {
+    rig.setDrive(kOffset, -5);
+    Job in(rig, kModeImport, kOffset);
+    in.start();
+    EXPECT_EQ(rig.value(kPos), "100000");
+    EXPECT_EQ(rig.flag(kPos), "0");
+    EXPECT_EQ(rig.value(kOffset), modbus() ? "-2" : "-5");
+    EXPECT_EQ(rig.flag(kOffset), modbus() ? "2" : "0");
+    QStringList lines{"* Communication Error Parameters"};
+    if (modbus())
+        lines << "F104: Offset  (m119)"; // -5 and -2 differ in their low 16 bits
+    EXPECT_EQ(in.result.lines(), lines);
+
+    rig.setValue(kOffset, "-5");
+    Job compared(rig, kModeComparison, kOffset);
+    compared.start();
+    EXPECT_EQ(compared.engine().differenceCount(), 0);
+    EXPECT_EQ(compared.engine().errorCount(), 0);
+
+    rig.options.exportChangedOnly.setChecked(false);
+    rig.setValue(kPos, "123456");
+    rig.setValue(kOffset, "-7");
+    Job out(rig, kModeExport, kOffset);
+    out.start();
+    EXPECT_EQ(rig.driveRaw(kPos), modbus() ? 100000u : 123456u);
+    EXPECT_EQ(rig.driveRaw(kOffset), std::uint32_t(-7));
+    EXPECT_EQ(out.engine().errorCount(), modbus() ? 1 : 0);
 }
 
 // ---- One protocol is enough below --------------------------------------------------------

@@ -122,6 +122,41 @@ TEST_F(InverterInfoTest, TripDataWithoutATripTitleStartsWithAnEmptyTitle) {
     EXPECT_EQ(out.lines(), (QStringList{"", "", "Output frequency : 12.34"}));
 }
 
+// The maker's protocol carries a 32-bit value whole. Over MODBUS-RTU only its low 16 bits come
+// (70000 would read 4464, 100000 34464): such a value is not asked for and its line says why,
+// in the information and the trip data alike; a low bit of it still arrives whole.
+TEST_F(InverterInfoTest, A32BitValueIsShownWholeOrOverModbusNotAskedWithTheReason) {
+    setLanguage("[InverterInfo]\r\nInfo=Info\r\nTrip=Trip\r\nRun:=FE14\r\n");
+    context.drive.parameters[std::size_t(context.drive.indexOfComNo("FE14"))].size = 4;
+    model.setParameter("FE14", 70000, true);
+    lists.codes = QStringList{"FD10", "FD10-05", "FD00"};
+    lists.names = QStringList{"Cumulative power", "Power bit 5", "Output frequency"};
+    const struct {
+        SimProtocol protocol;
+        const char* runTime;
+        const char* power;
+        std::size_t tripRequests;
+    } cases[] = {
+        {SimProtocol::Inverter, "Run:7000000", "Cumulative power : 100000", 3},
+        {SimProtocol::Modbus, "Run:msg123", "Cumulative power : msg123", 2},
+    };
+    for (const auto& c : cases) {
+        SimConfig config = sim.config();
+        config.protocol = c.protocol;
+        sim.setConfig(config);
+        link.updateSettings([&](LinkSettings& s) { s.protocol = c.protocol == SimProtocol::Modbus ? 1 : 0; });
+        ResultText out;
+        InverterInfo info(link, names, context, prompter);
+        ASSERT_TRUE(info.readInverterInfo(out, lists));
+        EXPECT_EQ(out.lines(), (QStringList{"Info", c.runTime}));
+        const std::size_t before = port.writes.size();
+        info.readTripData(out, lists);
+        EXPECT_EQ(out.lines(), (QStringList{"Trip", c.runTime, "", c.power, "Power bit 5 : ON",
+                                            "Output frequency : 12.34"}));
+        EXPECT_EQ(port.writes.size() - before, c.tripRequests);
+    }
+}
+
 // The information's numbers are the monitor's: one rule for both.
 TEST(InverterInfoNumbers, DecimalsFollowMulAndRoundHalfAwayFromZero) {
     struct Case {

@@ -91,6 +91,44 @@ TEST_F(MonitorRunTest, EveryKindOfItemGivesItsValueAtEverySample) {
     EXPECT_EQ(lockStates, (std::vector<bool>{true, false}));
 }
 
+TEST(ChannelValues, OverModbusOnlyA32BitItemsWholeValueOrHighBitIsCut) {
+    const struct {
+        int byte;
+        const char* bit;
+        bool cutOverModbus;
+    } cases[] = {
+        {4, "", true},  {4, "03", false}, {4, "15", false}, {4, "16", true},
+        {4, "x", true}, {2, "", false},   {2, "03", false},
+    };
+    for (const auto& c : cases) {
+        MonChannelRec rec;
+        rec.Byte = c.byte;
+        rec.BitNo = QString::fromLatin1(c.bit);
+        EXPECT_EQ(ChannelValues::cutToLowHalf(rec, Protocol::Modbus), c.cutOverModbus) << c.byte << c.bit;
+        EXPECT_FALSE(ChannelValues::cutToLowHalf(rec, Protocol::Inverter)) << c.byte << c.bit;
+    }
+}
+
+TEST_F(MonitorRunTest, OverModbusA32BitItemRefusesTheStartWithTheReason) {
+    SimConfig modbus = sim.config();
+    modbus.protocol = SimProtocol::Modbus;
+    sim.setConfig(modbus);
+    link.updateSettings([](LinkSettings& s) { s.protocol = 1; });
+    useChannels({{0, kFrequencyCommand}, {1, kPower}, {2, kTerminalX2}});
+    setRaw("FD10", 100000);
+    EXPECT_EQ(run->start(), RunEnd::Refused);
+    EXPECT_EQ(prompter.texts(), QStringList{store->Msg(MsgId::WideItemsNotMonitored) +
+                                            "\nCH2 : " + model->channels[1].itemText});
+    EXPECT_TRUE(lockStates.empty());
+    EXPECT_EQ(model->samples.size(), 0);
+
+    // Without it the run goes ahead over MODBUS.
+    prompter.clear();
+    useChannels({{0, kFrequencyCommand}, {2, kTerminalX2}});
+    EXPECT_EQ(run->start(), RunEnd::Completed);
+    EXPECT_TRUE(prompter.boxes().empty());
+}
+
 // The channels are read back to back from a drive that answers one request at a time and in
 // order, 5 % or 20 % of its replies late by none to five time-outs in quarters or a few
 // seconds: every point is its own channel's value, or the value a failed read holds (0 before

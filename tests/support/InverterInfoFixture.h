@@ -19,6 +19,7 @@ struct InfoRow {
     const char* mul;
     const char* low; // below 0: signed
     std::int64_t value;
+    int size = 2; // 4: a 32-bit parameter
 };
 
 inline constexpr const char* kShippedSection = "[InverterInfo]\r\n"
@@ -60,7 +61,8 @@ protected:
                  {"FC90", "1", "0", 0},
                  {"FD00", "100", "0", 1234},
                  {"FD01", "100", "-100", -250},
-                 {"FD07", "1", "0", 0x1000}});
+                 {"FD07", "1", "0", 0x1000},
+                 {"FD10", "1", "0", 100000, 4}});
         link.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
         link.setPortsFound({QStringLiteral("COM1")});
         simtest::attachDrive(port, sim);
@@ -80,7 +82,7 @@ protected:
     void setRows(const std::vector<InfoRow>& rows) {
         params = std::make_unique<ParameterStore>();
         QStringList messages;
-        for (int n = 0; n <= 90; ++n)
+        for (int n = 0; n <= 130; ++n)
             messages << QStringLiteral("msg%1").arg(n);
         params->setMessages(messages);
         std::vector<ParameterDefinition> definitions(rows.size(), ParameterDefinition{});
@@ -88,12 +90,12 @@ protected:
             const int r = int(i) + 1;
             ParameterDefinition& d = definitions[i];
             d.comNo = QString::fromLatin1(rows[i].comNo);
-            d.size = 2;
+            d.size = rows[i].size;
             setDefinitionText(d, PD_Mul, QString::fromLatin1(rows[i].mul));
             d.low = QString::fromLatin1(rows[i].low);
             params->setWorkingText(UP_Value, r - 1, QStringLiteral("0"));
             params->setWorkingText(UP_LValue, r - 1, QString::fromLatin1(rows[i].low));
-            model.setParameter(QString::fromLatin1(rows[i].comNo), rows[i].value, false,
+            model.setParameter(QString::fromLatin1(rows[i].comNo), rows[i].value, rows[i].size == 4,
                                QString::fromLatin1(rows[i].low).toInt() < 0);
         }
         context.store = params.get();

@@ -198,7 +198,7 @@ public:
         context.drive.files.typeFolder = folder.filePath(QStringLiteral("dat/HXA1(V100)"));
         context.drive.files.capacityFolder = context.drive.files.typeFolder;
         context.drive.files.infoIniPath = context.drive.files.typeFolder + QStringLiteral("/Info.ini");
-        program.setMessages(QStringLiteral("m"), 120);
+        program.setMessages(QStringLiteral("m"), 130);
         Asker& asker = installedAsker();
         loaded = LoadTypeTable(context, asker) && LoadCapacityTable(context, asker) &&
                  InitValueTable(context, asker);

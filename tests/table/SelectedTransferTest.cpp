@@ -31,6 +31,7 @@ public:
         return answers && !monitorRun;
     }
     bool monitorRunning() const override { return monitorRun; }
+    Protocol protocol() const override { return proto; }
     ExchangeResult transact(int index, const QString& valueText, const QString& kind) override {
         const QString comNo = definitionText(context.drive.parameters[std::size_t(index)], PD_ComNo);
         requests.push_back({comNo, kind, valueText});
@@ -43,9 +44,12 @@ public:
         if (kind != QLatin1String("R"))
             values[comNo] = std::uint32_t(ParseDecimalPrefix(valueText));
         r.value = values[comNo];
+        if (proto == Protocol::Modbus)
+            r.value &= 0xFFFF; // one register
         return r;
     }
 
+    Protocol proto = Protocol::Inverter;
     bool answers = true;
     bool monitorRun = false;
     QSet<QString> failing;
@@ -391,3 +395,66 @@ TEST_F(SelectedTransferTest, AFailedWriteOfATypedValueKeepsTheOldValueAndItsUndo
 }
 
 } // namespace
+
+// ---- 32-bit parameters over MODBUS: one register, their low 16 bits -----------------------
+
+TEST_F(SelectedTransferTest, ARegisterOnlyConfirmsThe32BitValueTheTableHolds) {
+    // The table holds the defaults: 0060 = 100000, 0062 = 4000000000, 0061 = 0 (signed).
+    drive.values["0060"] = 100000;
+    drive.values["0062"] = 4000000001;
+    drive.values["0061"] = std::uint32_t(-5);
+    const struct {
+        Protocol protocol;
+        const char *v60, *v62, *v61;
+    } cases[] = {
+        {Protocol::Modbus, "100000", "4000000000", "0"},
+        {Protocol::Inverter, "100000", "4000000001", "-5"},
+    };
+    for (const auto& c : cases) {
+        const bool modbus = c.protocol == Protocol::Modbus;
+        SCOPED_TRACE(modbus ? "MODBUS" : "maker's protocol");
+        drive.proto = c.protocol;
+        prompter.clear();
+        highlight("0060", "0062");
+        importSelected();
+        EXPECT_EQ(value("0060"), c.v60);
+        EXPECT_EQ(value("0062"), c.v62);
+        EXPECT_EQ(value("0061"), c.v61);
+        EXPECT_EQ(work("0060", UP_CommErrIndex), "0");
+        EXPECT_EQ(work("0062", UP_CommErrIndex), modbus ? "1" : "0");
+        EXPECT_EQ(work("0061", UP_CommErrIndex), modbus ? "1" : "0");
+        if (modbus)
+            EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::WideValueNotRead) +
+                                                    "\n\nF061: Position offset\nF062: Pulse count limit"});
+        else
+            EXPECT_TRUE(prompter.boxes().empty());
+    }
+}
+
+TEST_F(SelectedTransferTest, OverModbusA32BitValueIsWrittenOnlyWhereARegisterKeepsIt) {
+    drive.proto = Protocol::Modbus;
+    setWork("0060", UP_Value, "65535");
+    setWork("0061", UP_Value, "-5");
+    setWork("0062", UP_Value, "4000000000");
+    highlight("0060", "0062");
+    exportSelected();
+    EXPECT_EQ(drive.requests, (std::vector<Request>{{"0060", "W", "65535"}, {"0061", "W", "-5"}}));
+    EXPECT_EQ(value("0061"), "-5") << "the echo, 65531, confirms the value and is none itself";
+    EXPECT_EQ(work("0061", UP_CommErrIndex), "0");
+    EXPECT_EQ(work("0062", UP_CommErrIndex), "1");
+    EXPECT_EQ(work("0062", UP_WriteIndex), "1");
+    EXPECT_EQ(value("0062"), "4000000000");
+    EXPECT_EQ(prompter.texts(),
+              QStringList{Msg(context, MsgId::WideValueNotWritten) + "\n\nF062: Pulse count limit"});
+
+    // A typed value a register would not keep is neither sent nor lost.
+    drive.requests.clear();
+    prompter.clear();
+    go("0060");
+    type("70000");
+    exportSelected();
+    EXPECT_EQ(prompter.texts(), QStringList{Msg(context, MsgId::WideValueNotWritten)});
+    EXPECT_TRUE(drive.requests.empty());
+    EXPECT_EQ(core.pendingEntry().active(), true);
+    EXPECT_EQ(value("0060"), "65535");
+}
