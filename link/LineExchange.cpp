@@ -10,9 +10,6 @@ namespace {
 // Bound of the output drain beyond the request's own wire time.
 constexpr int kDrainFactor = 4;
 constexpr int kDrainMarginMs = 100;
-// A request owed longer than this is taken for lost: a reply later than that could pass for
-// another request's.
-constexpr qint64 kOwedForgetUs = 60LL * 1000 * 1000;
 // The MODBUS syncs read so many registers of the display block: no other request of the
 // program asks for these counts, so only another sync's reply can pass for a sync's.
 constexpr int kSyncRegisters[] = {2, 3, 4};
@@ -48,6 +45,7 @@ void LineExchanger::lineOpened(const QString& line, int baud) {
     if (line != line_) {
         owed_.clear(owed_.protocol());
         silentExchanges_ = 0;
+        lateSeenUs_.reset();
     }
     line_ = line;
     baud_ = baud;
@@ -273,8 +271,17 @@ FrameRequest LineExchanger::syncFor(const FrameRequest& request) const {
 qint64 LineExchanger::lateAllowanceUs(const LineOperation& op) const {
     if (op.options.searching)
         return 0;
-    const bool firstTry = op.options.askAgain && op.tries == 0;
-    return silentExchanges_ == 0 || firstTry ? kLateReplyUs : 0;
+    if (op.options.askAgain && op.tries == 0)
+        return kLateReplyUs;
+    return silentExchanges_ == 0 && seenLate() ? kLateReplyUs : 0;
+}
+
+bool LineExchanger::seenLate() const {
+    return lateSeenUs_ && clock_.nowUs() - *lateSeenUs_ <= kLateMemoryUs;
+}
+
+void LineExchanger::noteLate() {
+    lateSeenUs_ = clock_.nowUs();
 }
 
 bool LineExchanger::prepareLine(const ExchangeOptions& o) {
@@ -344,6 +351,8 @@ bool LineExchanger::collect(WireExchange& x, const ExchangeOptions& o) {
         x.have += n;
         x.anyByte = true;
         lastLineEventUs_ = clock_.nowUs();
+        if (!o.searching && lastLineEventUs_ > x.sentUs + qint64(o.replyTimeoutMs) * 1000)
+            noteLate();
         if (judge(x, o))
             return true;
     }
@@ -369,6 +378,7 @@ bool LineExchanger::judge(WireExchange& x, const ExchangeOptions& o) {
             return true;
         }
         owed_.answered(f.owedIndex);
+        noteLate();
         const int used = f.at + f.length;
         std::copy(x.buf.begin() + used, x.buf.begin() + x.have, x.buf.begin());
         x.have -= used;
@@ -479,6 +489,7 @@ bool LineExchanger::readOwedReplies(int* read) {
             if (f.length == 0)
                 break;
             owed_.answered(f.owedIndex);
+            noteLate();
             buf.erase(buf.begin(), buf.begin() + f.at + f.length);
         }
         // Keep the tail, where a reply may have begun.
