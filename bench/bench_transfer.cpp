@@ -1,23 +1,22 @@
 // Whole-table transfers of a 2,000-parameter drive type against the simulated drive, in both
 // protocols:
-//  - Wire38400: the drive is the drivesim program in a process of its own, busy-polling its
-//    line as a drive's firmware does (so its wake-up is not charged to the program) and
-//    answering at the pace of a 38,400 baud line. The job runs as the user runs it: in the
-//    transfer window shown on the display, started with its Start button ("NoWindow": the
-//    engine alone). It is judged against a minimal client that sends the same requests on
-//    the same line (write, poll, read): a pseudo-terminal alone costs a trivial client 3-10 %
-//    beyond the wire, so the absolute ratio says little. Program and client run in interleaved
-//    pairs (KVR_BENCH_PAIRS, at least 10), taking turns at going first, so that a loaded
-//    machine weighs on both alike. Counters: "beyond_floor_pp" (median over the pairs of the
-//    job's time minus the client's, in per cent of wire_ms: the program's own cost) and
-//    "beyond_floor_iqr" (its interquartile spread), "pairs" and "pairs_above" (pairs in which
-//    the program took longer), "claim_ok" (1 when beyond_floor_iqr is below half a point: only
-//    then does the median tell the program from the client to half a point), "cpu_beyond_floor_pp"
-//    and "cpu_beyond_floor_iqr" (the same for the processor time of this process: less shaken by
-//    other load than the clock), "floor_ratio" and "ratio"
-//    (medians of the client's and the job's time over wire_ms + silence_ms), "wire_ms" (the bytes on such a
-//    line), "silence_ms" (MODBUS: the silent interval the line requires between frames, counted once per
-//    exchange), "idle_held" (see IdleLatencyHold; the held run only with KVR_BENCH_HOLD_IDLE=1);
+//  - Wire38400: the drive is the drivesim program in a process of its own, as users have it
+//    (sleeping on its line, not busy-polling), answering at the pace of a 38,400 baud line.
+//    The job runs as the user runs it: in the transfer window shown on the display, started
+//    with its Start button, the link's waits serving the windows as the program's do
+//    ("NoWindow": the engine alone, waiting in poll). It is judged against a minimal client
+//    that sends the same requests on the same line (write, poll, read): a pseudo-terminal alone costs a
+//    trivial client 3-10 % beyond the wire, so the absolute ratio says little. Program and client run in
+//    interleaved pairs (KVR_BENCH_PAIRS, at least 10), taking turns at going first, so that a loaded machine
+//    weighs on both alike. Counters: "beyond_floor_pp" (median over the pairs of the job's time minus the
+//    client's, in per cent of wire_ms: the program's own cost) and "beyond_floor_iqr" (its interquartile
+//    spread), "pairs" and "pairs_above" (pairs in which the program took longer), "claim_ok" (1 when
+//    beyond_floor_iqr is below half a point: only then does the median tell the program from the client to
+//    half a point), "cpu_beyond_floor_pp" and "cpu_beyond_floor_iqr" (the same for the processor time of this
+//    process: less shaken by other load than the clock), "floor_ratio" and "ratio" (medians of the client's
+//    and the job's time over wire_ms + silence_ms), "wire_ms" (the bytes on such a line), "silence_ms"
+//    (MODBUS: the silent interval the line requires between frames, counted once per exchange), "idle_held"
+//    (see IdleLatencyHold; the held run only with KVR_BENCH_HOLD_IDLE=1);
 //  - NoWireModel: the drive in a thread of this process, answering at once: parameters per
 //    second and "cpu_ms", the processor time of a job (the program's and the drive's), of the
 //    engine alone and in the transfer window ("Window").
@@ -112,7 +111,7 @@ struct Bench {
         link = std::make_unique<CommLink>(d.context, port, systemClock(), benchAsker());
         if (wire) {
             const QString path = d.folder.filePath(QStringLiteral("sim-COM1"));
-            process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, true);
+            process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, false);
             if (!process->ok)
                 return;
             link->setPortPathResolver([path](const QString&) { return path; });
@@ -169,8 +168,7 @@ struct Run {
 
 // The minimal client sending `sent` on the program's line; errors 1 when an exchange failed.
 Run replay(Bench& b, const std::vector<Sent>& sent, bool modbus) {
-    MinimalClient client(b.port.fd(), modbus,
-                         modbus ? modbusSilenceUs(b.link->frameGapMs(), kWireBaud) + kSilenceMarginUs : 0);
+    MinimalClient client(b.port.fd(), modbus, modbus ? modbusSilenceUs(b.link->frameGapMs(), kWireBaud) : 0);
     const double cpu = processCpuSeconds();
     QElapsedTimer t;
     t.start();
@@ -245,6 +243,8 @@ void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32
     const TransferJob job = wholeTableJob(mode);
     const MainWindowLinks links;
     const std::unique_ptr<TransferWindow> window = transferWindow(b, links, shown);
+    // The program's start-up has the link's waits serve its windows.
+    b.link->setServeWindowsWhileWaiting(shown);
     auto program = [&](std::vector<Sent>* log = nullptr) { return runJob(b, window.get(), job, log); };
     const IdleLatencyHold hold(holdIdle);
     // A first run, not counted, records the requests the client sends.

@@ -8,9 +8,10 @@
 //   come or is no longer due, and (MODBUS) after the line's silent interval, measured from the
 //   last byte read or the end of the last request's output. A MODBUS request on a line that owes
 //   nothing clears the input first: what waits there is no one's.
-// - A request's output is drained before its reply is awaited, for at most a few times its own
-//   wire time plus a margin (ExchangeOptions::drainTimeoutMs may set it); output that does not
-//   leave is a failure and is cleared before the next request.
+// - A request's output is drained before its reply is awaited (a phase of its own: the line is
+//   looked at every half millisecond), for at most a few times its own wire time plus a margin
+//   (ExchangeOptions::drainTimeoutMs may set it); output that does not leave is a failure and is
+//   cleared before the next request. The reply's time-out counts from the drained output.
 // - A reply is due until its time-out. It is awaited a second more (kLateReplyUs) only where the
 //   drive has been seen answering late within the last minute (kLateMemoryUs: a byte after its
 //   request's time-out, or an owed reply read away) and its last exchange was not silent (no
@@ -64,9 +65,6 @@ struct ExchangeOptions {
     bool askAgain = false;
 };
 
-// What the link waits beyond the MODBUS silent interval: enough for the sleep's own wake-up,
-// far less than a tick.
-inline constexpr qint64 kSilenceMarginUs = 20;
 // A reply later than its time-out by up to this is still awaited where the drive answers late.
 inline constexpr qint64 kLateReplyUs = 1000 * 1000;
 // How long a late reply seen keeps the line's replies awaited the late second.
@@ -91,8 +89,9 @@ struct WireExchange {
     bool checkBlock = false; // a block read's reply is checked too
     bool behindOwed = false; // replies owed to earlier requests may come first
     qint64 sentUs = 0;
-    qint64 dueUs = 0;  // the reply is no longer awaited after this
-    qint64 waitUs = 0; // the time-out and the late allowance of this exchange
+    qint64 drainedByUs = 0; // the output must have left by then
+    qint64 dueUs = 0;       // the reply is no longer awaited after this
+    qint64 waitUs = 0;      // the time-out and the late allowance of this exchange
     bool rtsUp = false;
     bool anyByte = false; // a byte came, the drive's or not
     ExchangeFailure failure = ExchangeFailure::None;
@@ -106,7 +105,7 @@ struct LineOperation {
     ExchangeOptions options;
     ExchangeResult answer; // once over
 
-    enum class Phase { Start, Quiet, Reply, Done };
+    enum class Phase { Start, Quiet, Drain, Reply, Done };
     Phase phase = Phase::Start;
     std::optional<WireExchange> wire;
     bool synced = false; // a sync went before the request
@@ -160,6 +159,7 @@ private:
     using Phase = LineOperation::Phase;
     std::optional<Phase> start(LineOperation& op);
     std::optional<Phase> quiet(LineOperation& op, Wait& wait);
+    std::optional<Phase> drain(LineOperation& op, Wait& wait);
     std::optional<Phase> reply(LineOperation& op, Wait& wait);
     Phase ended(LineOperation& op);
     Phase askAgainOrDone(LineOperation& op);

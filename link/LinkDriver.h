@@ -20,6 +20,10 @@ class Clock;
 class QSocketNotifier;
 class SerialPort;
 
+// The last of a silent interval the background operation sleeps through rather than leave to
+// a timer.
+inline constexpr qint64 kSleptSilenceUs = 2000;
+
 class LinkDriver {
 public:
     LinkDriver(LineExchanger& line, SerialPort& port, Clock& clock);
@@ -65,6 +69,8 @@ private:
         std::unique_ptr<LineOperation> op;
         Done done;
     };
+    // Advances the background operation; true when it is over.
+    bool stepBackground(LineExchanger::Wait& wait);
     // Blocks until the operation's wait is over: in poll, or serving the windows.
     WaitResult waitFor(const LineExchanger::Wait& wait);
     void watch(const LineExchanger::Wait& wait);
