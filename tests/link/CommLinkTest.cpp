@@ -495,8 +495,7 @@ TEST_F(Link, TheSilentIntervalRunsFromTheLastByteReadToItsDeadlineAtEverySpeed) 
         const double charsUs = 3.5 * 11 * 1e6 / kCommSpeed[b];
         EXPECT_GT(silence, link.frameGapMs() * 1000) << kCommSpeed[b];
         EXPECT_GE(double(silence), charsUs) << kCommSpeed[b];
-        EXPECT_LE(double(silence), std::max(charsUs, link.frameGapMs() * 1000.0) + 1)
-            << kCommSpeed[b];
+        EXPECT_LE(double(silence), std::max(charsUs, link.frameGapMs() * 1000.0) + 1) << kCommSpeed[b];
     }
     // Silence that has already passed costs nothing.
     port.queueReply(modbusRead(0xFB, {1}), 7);
