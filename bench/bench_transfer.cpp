@@ -32,8 +32,11 @@
 #include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"
 
+#include "tools/drivesim/LineLog.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
 #include <QWindow>
 #include <benchmark/benchmark.h>
@@ -42,6 +45,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <memory>
 
 namespace {
@@ -104,14 +108,15 @@ struct Bench {
     std::unique_ptr<CommLink> link;
     bool ok = false;
 
-    Bench(SimProtocol protocol, bool wire) {
+    // `driveArguments`: more of the drivesim program's (faults, a line log) with the wire model.
+    Bench(SimProtocol protocol, bool wire, const QStringList& driveArguments = {}) {
         DriveType& d = driveType();
         if (!d.ok)
             return;
         link = std::make_unique<CommLink>(d.context, port, systemClock(), benchAsker());
         if (wire) {
             const QString path = d.folder.filePath(QStringLiteral("sim-COM1"));
-            process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, false);
+            process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, false, driveArguments);
             if (!process->ok)
                 return;
             link->setPortPathResolver([path](const QString&) { return path; });
@@ -303,6 +308,72 @@ void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32
     state.counters["idle_held"] = hold.held() ? 1 : 0;
 }
 
+// What a faulty reply costs the user: the import of the first kFaultParameters parameters in
+// the window, reply time-out 200 ms, with the drive on the wire model keeping 5 % of its replies
+// back or sending them 300 ms late (from a fixed seed), against the same import from the drive
+// without faults. Counters: "hits" (replies kept back or sent late, from the drive's line log),
+// "ms_per_hit" (the import's time beyond the clean one, per hit; a lost MODBUS reply includes the
+// sync behind it), "failed" (parameters the import listed as failed) and "boxes".
+constexpr int kFaultParameters = 600;
+constexpr int kFaultTimeoutMs = 200;
+
+struct FaultRun {
+    double seconds = 0;
+    int failed = 0;
+    int hits = 0;
+};
+
+FaultRun importWithFault(SimProtocol protocol, const QString& fault) {
+    const QString log = driveType().folder.filePath(QStringLiteral("fault-line.log"));
+    QFile::remove(log);
+    QStringList arguments{"--line-log", log, "--seed", "7"};
+    if (!fault.isEmpty())
+        arguments << "--fault" << fault;
+    Bench b(protocol, true, arguments);
+    if (!b.ok)
+        return {-1, 0, 0};
+    b.link->setReplyTimeout(kFaultTimeoutMs);
+    b.link->setServeWindowsWhileWaiting(true);
+    TransferJob job = wholeTableJob(kModeImport);
+    job.lastParaIndex = kFaultParameters - 1;
+    const MainWindowLinks links;
+    TransferWindow window(driveType().context, driveType().programOptions, *b.link, links);
+    const Run r = runInWindow(b, window, job);
+    b.process->stop();
+    FaultRun out{r.seconds, r.errors, 0};
+    std::map<long, qint64> asked;
+    for (const LineLogEntry& e : readLineLog(log)) {
+        if (e.kind == SimLineEvent::Kind::Request)
+            asked[e.request] = e.us;
+        else if (e.kind == SimLineEvent::Kind::Dropped)
+            ++out.hits;
+        else if (e.kind == SimLineEvent::Kind::Reply && asked.count(e.request) &&
+                 e.us - asked[e.request] > 250 * 1000)
+            ++out.hits;
+    }
+    return out;
+}
+
+void BM_FaultCost(benchmark::State& state, SimProtocol protocol, const char* fault) {
+    BenchPrompter prompter; // counts the boxes, "Display Communication Error" being off
+    FaultRun clean, faulty;
+    for (auto _ : state) {
+        clean = importWithFault(protocol, QString());
+        faulty = importWithFault(protocol, QString::fromLatin1(fault));
+        if (clean.seconds < 0 || faulty.seconds < 0) {
+            state.SkipWithError("no simulated drive");
+            return;
+        }
+        state.SetIterationTime(faulty.seconds);
+    }
+    state.counters["hits"] = faulty.hits;
+    state.counters["ms_per_hit"] =
+        faulty.hits > 0 ? (faulty.seconds - clean.seconds) * 1000.0 / faulty.hits : 0.0;
+    state.counters["failed"] = faulty.failed;
+    state.counters["clean_failed"] = clean.failed;
+    state.counters["boxes"] = prompter.boxes;
+}
+
 // The engine alone with the drive answering at once: what the program's own work costs.
 // With `shown`, in the transfer window: what the window adds to a job besides its wire time.
 void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool shown) {
@@ -359,6 +430,16 @@ void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire) {
 }
 
 void registerAll() {
+    for (SimProtocol p : {SimProtocol::Inverter, SimProtocol::Modbus})
+        for (const char* fault : {"noreply:0.05", "late:0.05:300"})
+            benchmark::RegisterBenchmark((std::string("BM_FaultCost/") +
+                                          (p == SimProtocol::Modbus ? "Modbus" : "Inverter") + "/" +
+                                          (fault[0] == 'n' ? "Lost5" : "Late300At5"))
+                                             .c_str(),
+                                         BM_FaultCost, p, fault)
+                ->UseManualTime()
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_BareReads/Inverter/Wire38400", BM_BareReads, SimProtocol::Inverter, true)
         ->UseManualTime()
         ->Iterations(1)
