@@ -374,6 +374,85 @@ void BM_FaultCost(benchmark::State& state, SimProtocol protocol, const char* fau
     state.counters["boxes"] = prompter.boxes;
 }
 
+// How soon the next request follows a reply, seen from the drive (its line log: the reply's
+// last byte out to the next request's last byte in): the import of the first kFaultParameters
+// parameters in the window against the minimal client sending the same requests, waiting the
+// same silent interval (MODBUS), in kTurnaroundPairs interleaved pairs. Counters: "program_us"
+// and "client_us" (medians over every exchange of the runs), "beyond_us" (their difference).
+constexpr int kTurnaroundPairs = 6;
+
+// The times from each reply to the next request logged within [fromUs, toUs].
+std::vector<qint64> turnarounds(const std::vector<LineLogEntry>& log, qint64 fromUs, qint64 toUs) {
+    std::vector<qint64> out;
+    qint64 replyAt = -1;
+    for (const LineLogEntry& e : log) {
+        if (e.us < fromUs || e.us > toUs)
+            continue;
+        if (e.kind == SimLineEvent::Kind::Reply)
+            replyAt = e.us;
+        else if (e.kind == SimLineEvent::Kind::Request && replyAt >= 0) {
+            out.push_back(e.us - replyAt);
+            replyAt = -1;
+        }
+    }
+    return out;
+}
+
+double medianOf(std::vector<qint64> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return double(v[v.size() / 2]);
+}
+
+void BM_Turnaround(benchmark::State& state, SimProtocol protocol) {
+    const QString logPath = driveType().folder.filePath(QStringLiteral("turnaround-line.log"));
+    QFile::remove(logPath);
+    Bench b(protocol, true, {"--line-log", logPath});
+    if (!b.ok) {
+        state.SkipWithError("no simulated drive");
+        return;
+    }
+    const bool modbus = protocol == SimProtocol::Modbus;
+    b.link->setServeWindowsWhileWaiting(true);
+    TransferJob job = wholeTableJob(kModeImport);
+    job.lastParaIndex = kFaultParameters - 1;
+    const MainWindowLinks links;
+    TransferWindow window(driveType().context, driveType().programOptions, *b.link, links);
+    std::vector<Sent> sent;
+    runInWindow(b, window, job, &sent);
+    SystemClock clock;
+    std::vector<std::pair<qint64, qint64>> programRuns, clientRuns;
+    for (auto _ : state) {
+        for (int pair = 0; pair < kTurnaroundPairs; ++pair) {
+            for (int side = 0; side < 2; ++side) {
+                const bool program = (pair + side) % 2 == 0;
+                const qint64 from = clock.nowUs();
+                if (program)
+                    runInWindow(b, window, job);
+                else
+                    replay(b, sent, modbus);
+                (program ? programRuns : clientRuns).push_back({from, clock.nowUs()});
+            }
+        }
+        state.SetIterationTime(0.001);
+    }
+    b.process->stop();
+    const std::vector<LineLogEntry> log = readLineLog(logPath);
+    std::vector<qint64> programGaps, clientGaps;
+    for (const auto& [from, to] : programRuns)
+        for (const qint64 gap : turnarounds(log, from, to))
+            programGaps.push_back(gap);
+    for (const auto& [from, to] : clientRuns)
+        for (const qint64 gap : turnarounds(log, from, to))
+            clientGaps.push_back(gap);
+    const double programUs = medianOf(programGaps), clientUs = medianOf(clientGaps);
+    state.counters["program_us"] = programUs;
+    state.counters["client_us"] = clientUs;
+    state.counters["beyond_us"] = programUs - clientUs;
+    state.counters["exchanges"] = double(programGaps.size());
+}
+
 // The engine alone with the drive answering at once: what the program's own work costs.
 // With `shown`, in the transfer window: what the window adds to a job besides its wire time.
 void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool shown) {
@@ -430,6 +509,14 @@ void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire) {
 }
 
 void registerAll() {
+    for (SimProtocol p : {SimProtocol::Inverter, SimProtocol::Modbus})
+        benchmark::RegisterBenchmark((std::string("BM_Turnaround/") +
+                                      (p == SimProtocol::Modbus ? "Modbus" : "Inverter") + "/Wire38400")
+                                         .c_str(),
+                                     BM_Turnaround, p)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
     for (SimProtocol p : {SimProtocol::Inverter, SimProtocol::Modbus})
         for (const char* fault : {"noreply:0.05", "late:0.05:300"})
             benchmark::RegisterBenchmark((std::string("BM_FaultCost/") +

@@ -65,8 +65,16 @@ WaitResult LinkDriver::waitFor(const LineExchanger::Wait& wait) {
         clock_.sleepUntilUs(wait.untilUs);
         return WaitResult::Timeout;
     }
-    const int ms = waitMsFor(wait.untilUs - clock_.nowUs());
+    int ms = waitMsFor(wait.untilUs - clock_.nowUs());
     if (serveWindows_ && port_.pollHandle() >= 0) {
+        // A reply on its way comes within a few milliseconds: it is waited for in poll, which
+        // wakes tens of microseconds sooner than the event loop; only a longer wait serves the
+        // windows.
+        const int unserved = std::min(ms, kUnservedWaitMs);
+        const WaitResult first = port_.waitReadable(unserved);
+        if (first != WaitResult::Timeout || unserved == ms)
+            return first;
+        ms = waitMsFor(wait.untilUs - clock_.nowUs());
         ++held_;
         const ServedWait served = WaitReadableServingWindows(port_.pollHandle(), ms);
         release();
