@@ -508,6 +508,39 @@ TEST_F(Link, TheSilentIntervalRunsFromTheLastByteReadToItsDeadlineAtEverySpeed) 
     EXPECT_LE(clock.deadlineSleeps() - sleeps, 1);
 }
 
+// Stepped from the event loop, whose timers tick by the millisecond, the request still goes
+// out at the silent interval's end to the microsecond.
+TEST_F(Link, InTheBackgroundTooTheSilentIntervalEndsToTheMicrosecondAtEverySpeed) {
+    WatchedFakePort line(clock);
+    CommLink l{context, line, clock, installedAsker()};
+    l.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    l.setPortsFound({QStringLiteral("COM1")});
+    l.updateSettings([](LinkSettings& s) { s.protocol = 1; });
+    auto exchange = [&](std::uint16_t value) {
+        line.queueReply(modbusRead(0xFB, {value}), 7);
+        std::optional<ExchangeResult> answer;
+        l.exchangeInBackground(l.request(QStringLiteral("0000"), 'R'), l.mainOptions(),
+                               [&](const ExchangeResult& r) { answer = r; });
+        while (l.backgroundExchangePending()) {
+            l.continueBackground();
+            if (l.backgroundExchangePending())
+                clock.advanceUs(250);
+        }
+        QCoreApplication::processEvents();
+        return answer ? answer->value : 0u;
+    };
+    for (int b = 0; b < int(std::size(kCommSpeed)); ++b) {
+        SCOPED_TRACE(kCommSpeed[b]);
+        l.updateSettings([&](LinkSettings& s) { s.baudIndex = b; });
+        l.setFrameGap(frameGapForBaudIndex(b));
+        ASSERT_EQ(l.OpenCommPort(), 0);
+        EXPECT_EQ(exchange(1), 1u);
+        const qint64 lastByte = line.readsAtUs.back();
+        EXPECT_EQ(exchange(2), 2u);
+        EXPECT_EQ(line.writes.back().atUs - lastByte, modbusSilenceUs(l.frameGapMs(), kCommSpeed[b]));
+    }
+}
+
 TEST_F(Link, TheReplyIsAwaitedInPollBeforeAnyRead) {
     open();
     port.queueReply(inverterReply('R', 0, 1), 3);
