@@ -103,7 +103,8 @@ void LinkDriver::start(std::unique_ptr<LineOperation> op, Done done) {
 bool LinkDriver::stepBackground(LineExchanger::Wait& wait) {
     ++held_;
     bool over = line_.advance(*pending_->op, wait);
-    // A timer ticks by the millisecond: the end of a silent interval is slept to the microsecond.
+    // A timer ticks by the millisecond: the end of a short wait by time (a silent interval, the
+    // output draining) is slept to the microsecond.
     while (!over && !wait.forBytes && wait.untilUs - clock_.nowUs() <= kSleptSilenceUs) {
         clock_.sleepUntilUs(wait.untilUs);
         over = line_.advance(*pending_->op, wait);
