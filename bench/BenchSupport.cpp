@@ -146,8 +146,8 @@ QStringList generatedDriveArguments(const GeneratedDriveType& d, SimProtocol pro
 } // namespace
 
 DriveProcess::DriveProcess(const GeneratedDriveType& d, SimProtocol protocol, const QString& link,
-                           int wireBaud, bool busyPoll)
-    : DriveProcess(generatedDriveArguments(d, protocol, wireBaud, busyPoll), link) {}
+                           int wireBaud, bool busyPoll, const QStringList& more)
+    : DriveProcess(generatedDriveArguments(d, protocol, wireBaud, busyPoll) + more, link) {}
 
 void endWithThisProcess(QProcess& p, int signal) {
     const pid_t parent = ::getpid();

@@ -134,7 +134,7 @@ struct PtyDrive {
 class DriveProcess {
 public:
     DriveProcess(const GeneratedDriveType& type, SimProtocol protocol, const QString& link, int wireBaud,
-                 bool busyPoll);
+                 bool busyPoll, const QStringList& more = {});
     // The drivesim program with these arguments besides its link.
     DriveProcess(const QStringList& arguments, const QString& link);
     ~DriveProcess();

@@ -100,7 +100,7 @@ void BM_LinkPaired(benchmark::State& state) {
         return;
     }
     const qint64 silenceUs = modbus ? modbusSilenceUs(link.frameGapMs(), kBaud) : 0;
-    const qint64 waitUs = modbus ? silenceUs + kSilenceMarginUs : 0; // what the program waits
+    const qint64 waitUs = silenceUs; // what the program waits
     // 3.5 characters of 11 bits, and nothing more: what the line requires.
     const qint64 requiredUs = modbus ? modbusSilenceUs(0, kBaud) : 0;
     const QByteArray path = QFile::encodeName(drive.server->slavePath());

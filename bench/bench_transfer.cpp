@@ -1,23 +1,22 @@
 // Whole-table transfers of a 2,000-parameter drive type against the simulated drive, in both
 // protocols:
-//  - Wire38400: the drive is the drivesim program in a process of its own, busy-polling its
-//    line as a drive's firmware does (so its wake-up is not charged to the program) and
-//    answering at the pace of a 38,400 baud line. The job runs as the user runs it: in the
-//    transfer window shown on the display, started with its Start button ("NoWindow": the
-//    engine alone). It is judged against a minimal client that sends the same requests on
-//    the same line (write, poll, read): a pseudo-terminal alone costs a trivial client 3-10 %
-//    beyond the wire, so the absolute ratio says little. Program and client run in interleaved
-//    pairs (KVR_BENCH_PAIRS, at least 10), taking turns at going first, so that a loaded
-//    machine weighs on both alike. Counters: "beyond_floor_pp" (median over the pairs of the
-//    job's time minus the client's, in per cent of wire_ms: the program's own cost) and
-//    "beyond_floor_iqr" (its interquartile spread), "pairs" and "pairs_above" (pairs in which
-//    the program took longer), "claim_ok" (1 when beyond_floor_iqr is below half a point: only
-//    then does the median tell the program from the client to half a point), "cpu_beyond_floor_pp"
-//    and "cpu_beyond_floor_iqr" (the same for the processor time of this process: less shaken by
-//    other load than the clock), "floor_ratio" and "ratio"
-//    (medians of the client's and the job's time over wire_ms + silence_ms), "wire_ms" (the bytes on such a
-//    line), "silence_ms" (MODBUS: the silent interval the line requires between frames, counted once per
-//    exchange), "idle_held" (see IdleLatencyHold; the held run only with KVR_BENCH_HOLD_IDLE=1);
+//  - Wire38400: the drive is the drivesim program in a process of its own, as users have it
+//    (sleeping on its line, not busy-polling), answering at the pace of a 38,400 baud line.
+//    The job runs as the user runs it: in the transfer window shown on the display, started
+//    with its Start button, the link's waits serving the windows as the program's do
+//    ("NoWindow": the engine alone, waiting in poll). It is judged against a minimal client
+//    that sends the same requests on the same line (write, poll, read): a pseudo-terminal alone costs a
+//    trivial client 3-10 % beyond the wire, so the absolute ratio says little. Program and client run in
+//    interleaved pairs (KVR_BENCH_PAIRS, at least 10), taking turns at going first, so that a loaded machine
+//    weighs on both alike. Counters: "beyond_floor_pp" (median over the pairs of the job's time minus the
+//    client's, in per cent of wire_ms: the program's own cost) and "beyond_floor_iqr" (its interquartile
+//    spread), "pairs" and "pairs_above" (pairs in which the program took longer), "claim_ok" (1 when
+//    beyond_floor_iqr is below half a point: only then does the median tell the program from the client to
+//    half a point), "cpu_beyond_floor_pp" and "cpu_beyond_floor_iqr" (the same for the processor time of this
+//    process: less shaken by other load than the clock), "floor_ratio" and "ratio" (medians of the client's
+//    and the job's time over wire_ms + silence_ms), "wire_ms" (the bytes on such a line), "silence_ms"
+//    (MODBUS: the silent interval the line requires between frames, counted once per exchange), "idle_held"
+//    (see IdleLatencyHold; the held run only with KVR_BENCH_HOLD_IDLE=1);
 //  - NoWireModel: the drive in a thread of this process, answering at once: parameters per
 //    second and "cpu_ms", the processor time of a job (the program's and the drive's), of the
 //    engine alone and in the transfer window ("Window").
@@ -33,8 +32,11 @@
 #include "ui/ResultWindow.h"
 #include "ui/TransferWindow.h"
 
+#include "tools/drivesim/LineLog.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
 #include <QWindow>
 #include <benchmark/benchmark.h>
@@ -43,6 +45,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <memory>
 
 namespace {
@@ -105,14 +108,15 @@ struct Bench {
     std::unique_ptr<CommLink> link;
     bool ok = false;
 
-    Bench(SimProtocol protocol, bool wire) {
+    // `driveArguments`: more of the drivesim program's (faults, a line log) with the wire model.
+    Bench(SimProtocol protocol, bool wire, const QStringList& driveArguments = {}) {
         DriveType& d = driveType();
         if (!d.ok)
             return;
         link = std::make_unique<CommLink>(d.context, port, systemClock(), benchAsker());
         if (wire) {
             const QString path = d.folder.filePath(QStringLiteral("sim-COM1"));
-            process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, true);
+            process = std::make_unique<DriveProcess>(d, protocol, path, kWireBaud, false, driveArguments);
             if (!process->ok)
                 return;
             link->setPortPathResolver([path](const QString&) { return path; });
@@ -169,8 +173,7 @@ struct Run {
 
 // The minimal client sending `sent` on the program's line; errors 1 when an exchange failed.
 Run replay(Bench& b, const std::vector<Sent>& sent, bool modbus) {
-    MinimalClient client(b.port.fd(), modbus,
-                         modbus ? modbusSilenceUs(b.link->frameGapMs(), kWireBaud) + kSilenceMarginUs : 0);
+    MinimalClient client(b.port.fd(), modbus, modbus ? modbusSilenceUs(b.link->frameGapMs(), kWireBaud) : 0);
     const double cpu = processCpuSeconds();
     QElapsedTimer t;
     t.start();
@@ -245,6 +248,8 @@ void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32
     const TransferJob job = wholeTableJob(mode);
     const MainWindowLinks links;
     const std::unique_ptr<TransferWindow> window = transferWindow(b, links, shown);
+    // The program's start-up has the link's waits serve its windows.
+    b.link->setServeWindowsWhileWaiting(shown);
     auto program = [&](std::vector<Sent>* log = nullptr) { return runJob(b, window.get(), job, log); };
     const IdleLatencyHold hold(holdIdle);
     // A first run, not counted, records the requests the client sends.
@@ -303,6 +308,151 @@ void BM_TransferPairs(benchmark::State& state, SimProtocol protocol, std::uint32
     state.counters["idle_held"] = hold.held() ? 1 : 0;
 }
 
+// What a faulty reply costs the user: the import of the first kFaultParameters parameters in
+// the window, reply time-out 200 ms, with the drive on the wire model keeping 5 % of its replies
+// back or sending them 300 ms late (from a fixed seed), against the same import from the drive
+// without faults. Counters: "hits" (replies kept back or sent late, from the drive's line log),
+// "ms_per_hit" (the import's time beyond the clean one, per hit; a lost MODBUS reply includes the
+// sync behind it), "failed" (parameters the import listed as failed) and "boxes".
+constexpr int kFaultParameters = 600;
+constexpr int kFaultTimeoutMs = 200;
+
+struct FaultRun {
+    double seconds = 0;
+    int failed = 0;
+    int hits = 0;
+};
+
+FaultRun importWithFault(SimProtocol protocol, const QString& fault) {
+    const QString log = driveType().folder.filePath(QStringLiteral("fault-line.log"));
+    QFile::remove(log);
+    QStringList arguments{"--line-log", log, "--seed", "7"};
+    if (!fault.isEmpty())
+        arguments << "--fault" << fault;
+    Bench b(protocol, true, arguments);
+    if (!b.ok)
+        return {-1, 0, 0};
+    b.link->setReplyTimeout(kFaultTimeoutMs);
+    b.link->setServeWindowsWhileWaiting(true);
+    TransferJob job = wholeTableJob(kModeImport);
+    job.lastParaIndex = kFaultParameters - 1;
+    const MainWindowLinks links;
+    TransferWindow window(driveType().context, driveType().programOptions, *b.link, links);
+    const Run r = runInWindow(b, window, job);
+    b.process->stop();
+    FaultRun out{r.seconds, r.errors, 0};
+    std::map<long, qint64> asked;
+    for (const LineLogEntry& e : readLineLog(log)) {
+        if (e.kind == SimLineEvent::Kind::Request)
+            asked[e.request] = e.us;
+        else if (e.kind == SimLineEvent::Kind::Dropped)
+            ++out.hits;
+        else if (e.kind == SimLineEvent::Kind::Reply && asked.count(e.request) &&
+                 e.us - asked[e.request] > 250 * 1000)
+            ++out.hits;
+    }
+    return out;
+}
+
+void BM_FaultCost(benchmark::State& state, SimProtocol protocol, const char* fault) {
+    BenchPrompter prompter; // counts the boxes, "Display Communication Error" being off
+    FaultRun clean, faulty;
+    for (auto _ : state) {
+        clean = importWithFault(protocol, QString());
+        faulty = importWithFault(protocol, QString::fromLatin1(fault));
+        if (clean.seconds < 0 || faulty.seconds < 0) {
+            state.SkipWithError("no simulated drive");
+            return;
+        }
+        state.SetIterationTime(faulty.seconds);
+    }
+    state.counters["hits"] = faulty.hits;
+    state.counters["ms_per_hit"] =
+        faulty.hits > 0 ? (faulty.seconds - clean.seconds) * 1000.0 / faulty.hits : 0.0;
+    state.counters["failed"] = faulty.failed;
+    state.counters["clean_failed"] = clean.failed;
+    state.counters["boxes"] = prompter.boxes;
+}
+
+// How soon the next request follows a reply, seen from the drive (its line log: the reply's
+// last byte out to the next request's last byte in): the import of the first kFaultParameters
+// parameters in the window against the minimal client sending the same requests, waiting the
+// same silent interval (MODBUS), in kTurnaroundPairs interleaved pairs. Counters: "program_us"
+// and "client_us" (medians over every exchange of the runs), "beyond_us" (their difference).
+constexpr int kTurnaroundPairs = 6;
+
+// The times from each reply to the next request logged within [fromUs, toUs].
+std::vector<qint64> turnarounds(const std::vector<LineLogEntry>& log, qint64 fromUs, qint64 toUs) {
+    std::vector<qint64> out;
+    qint64 replyAt = -1;
+    for (const LineLogEntry& e : log) {
+        if (e.us < fromUs || e.us > toUs)
+            continue;
+        if (e.kind == SimLineEvent::Kind::Reply)
+            replyAt = e.us;
+        else if (e.kind == SimLineEvent::Kind::Request && replyAt >= 0) {
+            out.push_back(e.us - replyAt);
+            replyAt = -1;
+        }
+    }
+    return out;
+}
+
+double medianOf(std::vector<qint64> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return double(v[v.size() / 2]);
+}
+
+void BM_Turnaround(benchmark::State& state, SimProtocol protocol) {
+    const QString logPath = driveType().folder.filePath(QStringLiteral("turnaround-line.log"));
+    QFile::remove(logPath);
+    Bench b(protocol, true, {"--line-log", logPath});
+    if (!b.ok) {
+        state.SkipWithError("no simulated drive");
+        return;
+    }
+    const bool modbus = protocol == SimProtocol::Modbus;
+    b.link->setServeWindowsWhileWaiting(true);
+    TransferJob job = wholeTableJob(kModeImport);
+    job.lastParaIndex = kFaultParameters - 1;
+    const MainWindowLinks links;
+    TransferWindow window(driveType().context, driveType().programOptions, *b.link, links);
+    std::vector<Sent> sent;
+    runInWindow(b, window, job, &sent);
+    SystemClock clock;
+    std::vector<std::pair<qint64, qint64>> programRuns, clientRuns;
+    for (auto _ : state) {
+        for (int pair = 0; pair < kTurnaroundPairs; ++pair) {
+            for (int side = 0; side < 2; ++side) {
+                const bool program = (pair + side) % 2 == 0;
+                const qint64 from = clock.nowUs();
+                if (program)
+                    runInWindow(b, window, job);
+                else
+                    replay(b, sent, modbus);
+                (program ? programRuns : clientRuns).push_back({from, clock.nowUs()});
+            }
+        }
+        state.SetIterationTime(0.001);
+    }
+    b.process->stop();
+    const std::vector<LineLogEntry> log = readLineLog(logPath);
+    std::vector<qint64> programGaps, clientGaps;
+    for (const auto& [from, to] : programRuns)
+        for (const qint64 gap : turnarounds(log, from, to))
+            programGaps.push_back(gap);
+    for (const auto& [from, to] : clientRuns)
+        for (const qint64 gap : turnarounds(log, from, to))
+            clientGaps.push_back(gap);
+    const double programUs = medianOf(programGaps), clientUs = medianOf(clientGaps);
+    state.counters["program_us"] = programUs;
+    state.counters["client_us"] = clientUs;
+    state.counters["beyond_us"] = programUs - clientUs;
+    state.counters["exchanges"] = double(programGaps.size());
+}
+
 // The engine alone with the drive answering at once: what the program's own work costs.
 // With `shown`, in the transfer window: what the window adds to a job besides its wire time.
 void BM_Transfer(benchmark::State& state, SimProtocol protocol, std::uint32_t mode, bool shown) {
@@ -359,6 +509,24 @@ void BM_BareReads(benchmark::State& state, SimProtocol protocol, bool wire) {
 }
 
 void registerAll() {
+    for (SimProtocol p : {SimProtocol::Inverter, SimProtocol::Modbus})
+        benchmark::RegisterBenchmark((std::string("BM_Turnaround/") +
+                                      (p == SimProtocol::Modbus ? "Modbus" : "Inverter") + "/Wire38400")
+                                         .c_str(),
+                                     BM_Turnaround, p)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
+    for (SimProtocol p : {SimProtocol::Inverter, SimProtocol::Modbus})
+        for (const char* fault : {"noreply:0.05", "late:0.05:300"})
+            benchmark::RegisterBenchmark((std::string("BM_FaultCost/") +
+                                          (p == SimProtocol::Modbus ? "Modbus" : "Inverter") + "/" +
+                                          (fault[0] == 'n' ? "Lost5" : "Late300At5"))
+                                             .c_str(),
+                                         BM_FaultCost, p, fault)
+                ->UseManualTime()
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_BareReads/Inverter/Wire38400", BM_BareReads, SimProtocol::Inverter, true)
         ->UseManualTime()
         ->Iterations(1)

@@ -38,9 +38,9 @@ inline constexpr int kCommSize[2] = {7, 8};
 inline constexpr int kFrameGapMs[6] = {24, 12, 6, 3, 2, 1};
 // FrameGap for a baud index; an index outside the table gets the slowest speed's gap.
 int frameGapForBaudIndex(int baudIndex);
-// Consecutive exchanges without a single byte in their whole wait (late replies included) after
-// which the drive counts as having gone (a transfer then offers its Abort/Retry/Ignore box
-// whatever the options say).
+// Consecutive exchanges without a single byte in their whole wait after which a transfer makes
+// sure whether the drive has gone (driveHasGone, link/TransferEngine.h); a drive gone gets the
+// Abort/Retry/Ignore box whatever the options say.
 inline constexpr int kSilentDriveExchanges = 3;
 // How long a drive that answered counts as connected for a check that may use a kept answer.
 inline constexpr int kKeptConnectionMs = 2000;

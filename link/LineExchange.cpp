@@ -10,9 +10,8 @@ namespace {
 // Bound of the output drain beyond the request's own wire time.
 constexpr int kDrainFactor = 4;
 constexpr int kDrainMarginMs = 100;
-// A request owed longer than this is taken for lost: a reply later than that could pass for
-// another request's.
-constexpr qint64 kOwedForgetUs = 60LL * 1000 * 1000;
+// How often the output queue is looked at while it drains: no event tells when it is empty.
+constexpr qint64 kDrainLookUs = 500;
 // The MODBUS syncs read so many registers of the display block: no other request of the
 // program asks for these counts, so only another sync's reply can pass for a sync's.
 constexpr int kSyncRegisters[] = {2, 3, 4};
@@ -48,6 +47,7 @@ void LineExchanger::lineOpened(const QString& line, int baud) {
     if (line != line_) {
         owed_.clear(owed_.protocol());
         silentExchanges_ = 0;
+        lateSeenUs_.reset();
     }
     line_ = line;
     baud_ = baud;
@@ -73,6 +73,9 @@ bool LineExchanger::advance(LineOperation& op, Wait& wait) {
         case Phase::Quiet:
             next = quiet(op, wait);
             break;
+        case Phase::Drain:
+            next = drain(op, wait);
+            break;
         case Phase::Reply:
             next = reply(op, wait);
             break;
@@ -91,7 +94,7 @@ void LineExchanger::lineError(LineOperation& op) {
 }
 
 void LineExchanger::abandon(LineOperation& op) {
-    if (op.phase == Phase::Reply && op.wire) {
+    if ((op.phase == Phase::Drain || op.phase == Phase::Reply) && op.wire) {
         WireExchange& x = *op.wire;
         if (x.rtsUp)
             port_.setRts(false);
@@ -132,7 +135,7 @@ std::optional<LineExchanger::Phase> LineExchanger::quiet(LineOperation& op, Wait
             observer_->requestSent(o, false);
         return ended(op);
     }
-    const qint64 silenceUs = modbusSilenceUs(o.frameGapMs, baud_) + kSilenceMarginUs;
+    const qint64 silenceUs = modbusSilenceUs(o.frameGapMs, baud_);
     if (o.protocol == Protocol::Modbus && lastLineEventUs_ > 0 &&
         clock_.nowUs() < lastLineEventUs_ + silenceUs) {
         // The silent interval from the last thing on the line, to the microsecond.
@@ -153,6 +156,28 @@ std::optional<LineExchanger::Phase> LineExchanger::quiet(LineOperation& op, Wait
     send(op);
     if (op.wire->failure != ExchangeFailure::None)
         return ended(op);
+    return Phase::Drain;
+}
+
+std::optional<LineExchanger::Phase> LineExchanger::drain(LineOperation& op, Wait& wait) {
+    WireExchange& x = *op.wire;
+    if (x.failure != ExchangeFailure::None)
+        return ended(op); // the device failed while the output drained
+    const bool drained = port_.drain(0);
+    const qint64 now = clock_.nowUs();
+    if (!drained && now < x.drainedByUs) {
+        wait = {std::min(now + kDrainLookUs, x.drainedByUs), false};
+        return std::nullopt;
+    }
+    x.sentUs = now;
+    lastLineEventUs_ = now;
+    if (!drained) {
+        outputStuck_ = true;
+        x.failure = ExchangeFailure::DrainTimeout;
+        return ended(op);
+    }
+    x.waitUs = qint64(op.options.replyTimeoutMs) * 1000 + lateAllowanceUs(op);
+    x.dueUs = x.sentUs + x.waitUs;
     return Phase::Reply;
 }
 
@@ -273,8 +298,17 @@ FrameRequest LineExchanger::syncFor(const FrameRequest& request) const {
 qint64 LineExchanger::lateAllowanceUs(const LineOperation& op) const {
     if (op.options.searching)
         return 0;
-    const bool firstTry = op.options.askAgain && op.tries == 0;
-    return silentExchanges_ == 0 || firstTry ? kLateReplyUs : 0;
+    if (op.options.askAgain && op.tries == 0)
+        return kLateReplyUs;
+    return silentExchanges_ == 0 && seenLate() ? kLateReplyUs : 0;
+}
+
+bool LineExchanger::seenLate() const {
+    return lateSeenUs_ && clock_.nowUs() - *lateSeenUs_ <= kLateMemoryUs;
+}
+
+void LineExchanger::noteLate() {
+    lateSeenUs_ = clock_.nowUs();
 }
 
 bool LineExchanger::prepareLine(const ExchangeOptions& o) {
@@ -313,20 +347,13 @@ void LineExchanger::send(LineOperation& op) {
         x.failure = ExchangeFailure::WriteFailed;
         return;
     }
-    const int drainLimit =
+    const int drainLimitMs =
         o.drainTimeoutMs > 0
             ? o.drainTimeoutMs
             : kDrainFactor * WireTimeMs(int(frame.size()), baud_ > 0 ? baud_ : 1200) + kDrainMarginMs;
-    const bool drained = port_.drain(drainLimit);
     x.sentUs = clock_.nowUs();
     lastLineEventUs_ = x.sentUs;
-    if (!drained) {
-        outputStuck_ = true;
-        x.failure = ExchangeFailure::DrainTimeout;
-        return;
-    }
-    x.waitUs = qint64(o.replyTimeoutMs) * 1000 + lateAllowanceUs(op);
-    x.dueUs = x.sentUs + x.waitUs;
+    x.drainedByUs = x.sentUs + qint64(drainLimitMs) * 1000;
 }
 
 bool LineExchanger::collect(WireExchange& x, const ExchangeOptions& o) {
@@ -344,6 +371,8 @@ bool LineExchanger::collect(WireExchange& x, const ExchangeOptions& o) {
         x.have += n;
         x.anyByte = true;
         lastLineEventUs_ = clock_.nowUs();
+        if (!o.searching && lastLineEventUs_ > x.sentUs + qint64(o.replyTimeoutMs) * 1000)
+            noteLate();
         if (judge(x, o))
             return true;
     }
@@ -369,6 +398,7 @@ bool LineExchanger::judge(WireExchange& x, const ExchangeOptions& o) {
             return true;
         }
         owed_.answered(f.owedIndex);
+        noteLate();
         const int used = f.at + f.length;
         std::copy(x.buf.begin() + used, x.buf.begin() + x.have, x.buf.begin());
         x.have -= used;
@@ -479,6 +509,7 @@ bool LineExchanger::readOwedReplies(int* read) {
             if (f.length == 0)
                 break;
             owed_.answered(f.owedIndex);
+            noteLate();
             buf.erase(buf.begin(), buf.begin() + f.at + f.length);
         }
         // Keep the tail, where a reply may have begun.

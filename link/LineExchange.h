@@ -5,17 +5,26 @@
 //
 // The rules of the line, all of them here:
 // - One request on the line at a time. A request goes out once the reply to the one before has
-//   come or is no longer due, and (MODBUS) after the line's silent interval.
-// - A reply is due until its time-out and then, on a line where the drive has not fallen silent,
-//   for a second more (kLateReplyUs): a drive busy storing answers late, and a reply that late
-//   is still taken as its request's own. A drive whose last exchange brought no byte at all in
-//   that whole wait is silent: its replies are due until their time-out only, until it sends a
-//   byte again. The connect's probe and the identity reads await a late reply whatever the line.
+//   come or is no longer due, and (MODBUS) after the line's silent interval, measured from the
+//   last byte read or the end of the last request's output. A MODBUS request on a line that owes
+//   nothing clears the input first: what waits there is no one's.
+// - A request's output is drained before its reply is awaited (a phase of its own: the line is
+//   looked at every half millisecond), for at most a few times its own wire time plus a margin
+//   (ExchangeOptions::drainTimeoutMs may set it); output that does not leave is a failure and is
+//   cleared before the next request. The reply's time-out counts from the drained output.
+// - A reply is due until its time-out. It is awaited a second more (kLateReplyUs) only where the
+//   drive has been seen answering late within the last minute (kLateMemoryUs: a byte after its
+//   request's time-out, or an owed reply read away) and its last exchange was not silent (no
+//   byte in its whole wait): a drive busy storing answers late, and a reply that late is still
+//   its request's own. So on a line that only loses replies a loss costs its time-out; the first
+//   late reply on it fails its request and is read away as owed. The first try of the connect's
+//   probe and of the identity reads (ExchangeOptions::askAgain) awaits the late second always.
 // - A value is its request's own reply or the exchange fails. A drive answers in order and may
 //   answer later than any wait: every request whose reply did not come is owed (OwedReplies)
-//   until a later reply shows the drive has done with it. What arrives while something is owed
-//   is searched for whole replies; those of owed requests are read away, and a reply is taken
-//   for the request only where no owed reply could look the same. A request that an owed reply
+//   until a later reply shows the drive has done with it, for a minute at most (kOwedForgetUs)
+//   and 512 requests at most (the oldest go first). What arrives while something is owed is
+//   searched for whole replies; those of owed requests are read away, and a reply is taken for
+//   the request only where no owed reply could look the same. A request that an owed reply
 //   could pass for is preceded by a sync: a read whose reply cannot pass for it; once the sync
 //   is over, a request that is still alike something owed is not sent (Unconfirmed).
 // - A good reply clears what is owed: the drive sent it after everything before it.
@@ -56,11 +65,13 @@ struct ExchangeOptions {
     bool askAgain = false;
 };
 
-// What the link waits beyond the MODBUS silent interval: enough for the sleep's own wake-up,
-// far less than a tick.
-inline constexpr qint64 kSilenceMarginUs = 20;
-// A reply later than its time-out by up to this is still awaited (on a line not silent).
+// A reply later than its time-out by up to this is still awaited where the drive answers late.
 inline constexpr qint64 kLateReplyUs = 1000 * 1000;
+// How long a late reply seen keeps the line's replies awaited the late second.
+inline constexpr qint64 kLateMemoryUs = 60LL * 1000 * 1000;
+// A request owed longer than this is taken for lost: a reply later than that could pass for
+// another request's.
+inline constexpr qint64 kOwedForgetUs = 60LL * 1000 * 1000;
 // How often a read with askAgain is asked again after a line fault that was not silence.
 inline constexpr int kAskAgain = 3;
 
@@ -78,8 +89,9 @@ struct WireExchange {
     bool checkBlock = false; // a block read's reply is checked too
     bool behindOwed = false; // replies owed to earlier requests may come first
     qint64 sentUs = 0;
-    qint64 dueUs = 0;  // the reply is no longer awaited after this
-    qint64 waitUs = 0; // the time-out and the late allowance of this exchange
+    qint64 drainedByUs = 0; // the output must have left by then
+    qint64 dueUs = 0;       // the reply is no longer awaited after this
+    qint64 waitUs = 0;      // the time-out and the late allowance of this exchange
     bool rtsUp = false;
     bool anyByte = false; // a byte came, the drive's or not
     ExchangeFailure failure = ExchangeFailure::None;
@@ -93,7 +105,7 @@ struct LineOperation {
     ExchangeOptions options;
     ExchangeResult answer; // once over
 
-    enum class Phase { Start, Quiet, Reply, Done };
+    enum class Phase { Start, Quiet, Drain, Reply, Done };
     Phase phase = Phase::Start;
     std::optional<WireExchange> wire;
     bool synced = false; // a sync went before the request
@@ -147,6 +159,7 @@ private:
     using Phase = LineOperation::Phase;
     std::optional<Phase> start(LineOperation& op);
     std::optional<Phase> quiet(LineOperation& op, Wait& wait);
+    std::optional<Phase> drain(LineOperation& op, Wait& wait);
     std::optional<Phase> reply(LineOperation& op, Wait& wait);
     Phase ended(LineOperation& op);
     Phase askAgainOrDone(LineOperation& op);
@@ -156,6 +169,9 @@ private:
     FrameRequest syncFor(const FrameRequest& request) const;
     // How long past its time-out a reply is awaited for this operation.
     qint64 lateAllowanceUs(const LineOperation& op) const;
+    // The drive answered late within kLateMemoryUs.
+    bool seenLate() const;
+    void noteLate();
     void send(LineOperation& op);
     // Takes what has arrived; true when the exchange is over.
     bool collect(WireExchange& x, const ExchangeOptions& options);
@@ -184,6 +200,7 @@ private:
     bool purgeBeforeNext_ = false;        // stale bytes no request owns (the start-up search)
     bool outputStuck_ = false;            // a request that did not leave: purged before the next
     int silentExchanges_ = 0;
+    std::optional<qint64> lateSeenUs_; // when the drive last answered past a time-out
 };
 
 // Whole milliseconds that cover `us`, at least one: a wait of 0 would not advance.

@@ -6,6 +6,8 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
+
 LinkDriver::LinkDriver(LineExchanger& line, SerialPort& port, Clock& clock)
     : line_(line), port_(port), clock_(clock) {
     stepTimer_.setSingleShot(true);
@@ -63,8 +65,16 @@ WaitResult LinkDriver::waitFor(const LineExchanger::Wait& wait) {
         clock_.sleepUntilUs(wait.untilUs);
         return WaitResult::Timeout;
     }
-    const int ms = waitMsFor(wait.untilUs - clock_.nowUs());
+    int ms = waitMsFor(wait.untilUs - clock_.nowUs());
     if (serveWindows_ && port_.pollHandle() >= 0) {
+        // A reply on its way comes within a few milliseconds: it is waited for in poll, which
+        // wakes tens of microseconds sooner than the event loop; only a longer wait serves the
+        // windows.
+        const int unserved = std::min(ms, kUnservedWaitMs);
+        const WaitResult first = port_.waitReadable(unserved);
+        if (first != WaitResult::Timeout || unserved == ms)
+            return first;
+        ms = waitMsFor(wait.untilUs - clock_.nowUs());
         ++held_;
         const ServedWait served = WaitReadableServingWindows(port_.pollHandle(), ms);
         release();
@@ -85,21 +95,29 @@ void LinkDriver::start(std::unique_ptr<LineOperation> op, Done done) {
     // The request goes out now; what follows it, even a reply already there, from the event
     // loop: the caller's own work comes first.
     LineExchanger::Wait wait;
-    ++held_;
-    const bool over = line_.advance(*pending_->op, wait);
-    release();
-    if (over)
+    if (stepBackground(wait))
         wait = {clock_.nowUs(), false};
     watch(wait);
+}
+
+bool LinkDriver::stepBackground(LineExchanger::Wait& wait) {
+    ++held_;
+    bool over = line_.advance(*pending_->op, wait);
+    // A timer ticks by the millisecond: the end of a short wait by time (a silent interval, the
+    // output draining) is slept to the microsecond.
+    while (!over && !wait.forBytes && wait.untilUs - clock_.nowUs() <= kSleptSilenceUs) {
+        clock_.sleepUntilUs(wait.untilUs);
+        over = line_.advance(*pending_->op, wait);
+    }
+    release();
+    return over;
 }
 
 void LinkDriver::continueBackground() {
     if (!pending_ || held())
         return;
     LineExchanger::Wait wait;
-    ++held_;
-    const bool over = line_.advance(*pending_->op, wait);
-    release();
+    const bool over = stepBackground(wait);
     if (!over) {
         watch(wait);
         return;
@@ -144,7 +162,10 @@ void LinkDriver::watch(const LineExchanger::Wait& wait) {
     // Each byte comes through the notifier (a wait for the silent interval takes none); the timer
     // ends the wait under way.
     notifier_->setEnabled(wait.forBytes);
-    stepTimer_.start(waitMsFor(wait.untilUs - clock_.nowUs()));
+    const qint64 leftUs = wait.untilUs - clock_.nowUs();
+    // A silent interval's timer fires before its end, whose rest is slept (stepBackground).
+    stepTimer_.start(wait.forBytes ? waitMsFor(leftUs)
+                                   : int(std::max<qint64>(0, leftUs - kSleptSilenceUs) / 1000));
 }
 
 void LinkDriver::stopWatching() {

@@ -1,7 +1,9 @@
 #pragma once
 // Steps the line's operations (LineExchanger): a blocking caller's to its end, waiting in poll
-// or in an event loop that serves the windows; one more in the background, from the event loop.
-// And the one gate in front of the line: the waiting rule is stated here.
+// or in an event loop that serves the windows (a wait for bytes after its first
+// kUnservedWaitMs in poll; a silent interval slept to the microsecond); one more in the
+// background, from the event loop. And the one gate in front of the line: the waiting rule is
+// stated here.
 //
 // While a wait serves the windows (they answer the window manager, repaint and run their timers;
 // the user's clicks and keys stay queued) or the background operation is being stepped, the
@@ -19,6 +21,13 @@
 class Clock;
 class QSocketNotifier;
 class SerialPort;
+
+// The last of a silent interval the background operation sleeps through rather than leave to
+// a timer.
+inline constexpr qint64 kSleptSilenceUs = 2000;
+// How long a wait for bytes that serves the windows first waits without serving them: a reply
+// at the usual speeds comes within it, at poll's wake-up rather than the event loop's.
+inline constexpr int kUnservedWaitMs = 10;
 
 class LinkDriver {
 public:
@@ -78,6 +87,8 @@ private:
         std::unique_ptr<LineOperation> op;
         Done done;
     };
+    // Advances the background operation; true when it is over.
+    bool stepBackground(LineExchanger::Wait& wait);
     // Blocks until the operation's wait is over: in poll, or serving the windows.
     WaitResult waitFor(const LineExchanger::Wait& wait);
     void watch(const LineExchanger::Wait& wait);

@@ -152,6 +152,16 @@ ParameterAnswer askAbortRetryIgnore(Asker& asker, const ProgramContext& context,
     return ParameterAnswer::Ignore;
 }
 
+bool driveHasGone(CommLink& link, int index) {
+    if (link.silentExchanges() < kSilentDriveExchanges)
+        return false;
+    link.readNotedRepeating(index);
+    // Any byte of the drive's ended the count; a port that failed left it standing.
+    const bool gone = link.silentExchanges() >= kSilentDriveExchanges;
+    link.resetSilentExchanges();
+    return gone;
+}
+
 TransferEngine::Answer TransferEngine::ask(bool enabled, MsgId heading, MsgId second, const QString& title) {
     if (!enabled)
         return Answer::Go;
@@ -191,12 +201,10 @@ void TransferEngine::eachParameter(const std::function<std::optional<Failure>(in
             if (!failure)
                 break;
             drawProgress(); // the bar as it stands under a box
-            // A drive that has fallen silent would hold the user for a time-out per parameter
-            // with no way out: the box comes whatever the option says.
-            const bool silent = link_.silentExchanges() >= kSilentDriveExchanges;
-            if (silent)
-                link_.resetSilentExchanges();
-            const Answer a = ask(failure->asks || silent, failure->heading, failure->second, shownTitle(i));
+            // A drive that has gone would hold the user for a time-out per parameter with no way
+            // out: the box comes whatever the option says.
+            const bool gone = driveHasGone(link_, i);
+            const Answer a = ask(failure->asks || gone, failure->heading, failure->second, shownTitle(i));
             if (a == Answer::Abort) {
                 aborted_ = true;
                 return;

@@ -43,6 +43,12 @@ enum class ParameterAnswer { Abort, Retry, Ignore };
 ParameterAnswer askAbortRetryIgnore(Asker& asker, const ProgramContext& context, MsgId heading, MsgId second,
                                     const QString& title);
 
+// After kSilentDriveExchanges silent exchanges in a row, whether the drive has gone: parameter
+// index is read as the connect's probe is read (a late reply awaited, asked once more after
+// silence), and only a drive that sends nothing to it is gone. A lossy line that still answers
+// is not; the silent count starts again either way.
+bool driveHasGone(CommLink& link, int index);
+
 // What the engine shows; TransferWindow implements it.
 class WorkView {
 public:

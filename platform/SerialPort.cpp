@@ -277,7 +277,7 @@ bool TermiosSerialPort::drain(int timeoutMs) {
         const int n = outputQueued();
         if (n == 0)
             return true;
-        if (n < 0 || monotonicMs() - start > timeoutMs)
+        if (n < 0 || timeoutMs <= 0 || monotonicMs() - start > timeoutMs)
             return false;
         // No event tells when the queue empties; a short sleep keeps the core free.
         std::this_thread::sleep_for(std::chrono::microseconds(500));

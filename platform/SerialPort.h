@@ -53,6 +53,7 @@ public:
     // Bytes accepted (all of them, or -1 on error).
     virtual int write(std::span<const std::uint8_t> data) = 0;
     // Waits until the output queue is empty; false when it is not within timeoutMs or on error.
+    // A timeout of 0 only looks.
     virtual bool drain(int timeoutMs) = 0;
     // Takes the bytes waiting, at most buf.size(), without blocking: 0 when none, -1 on error
     // or when the device has gone.

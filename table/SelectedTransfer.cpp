@@ -106,13 +106,8 @@ Protocol ProgramDriveLink::protocol() const {
     return link_ ? link_->settings().protocolKind() : Protocol::Inverter;
 }
 
-int ProgramDriveLink::silentExchanges() const {
-    return link_ ? link_->silentExchanges() : 0;
-}
-
-void ProgramDriveLink::resetSilentExchanges() {
-    if (link_)
-        link_->resetSilentExchanges();
+bool ProgramDriveLink::driveGone(int index) {
+    return link_ && driveHasGone(*link_, index);
 }
 
 // ---- Commands ---------------------------------------------------------------------------------
@@ -136,9 +131,8 @@ void SelectedTransfer::redisplay(int row, int index) {
 
 SelectedTransfer::Next SelectedTransfer::afterExchange(int index, bool failed) {
     PumpEvents();
-    if (!failed || link_->silentExchanges() < kSilentDriveExchanges)
+    if (!failed || !link_->driveGone(index))
         return Next::Go;
-    link_->resetSilentExchanges();
     const QString title = definition(core_.context(), index).title;
     switch (askAbortRetryIgnore(core_.asker(), core_.context(), MsgId::DataIncorrect,
                                 MsgId::CommErrorAtParameter,

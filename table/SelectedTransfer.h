@@ -50,9 +50,8 @@ public:
     // One request for parameter `index`: kind "R" reads, "W" and "P" write valueText (a
     // decimal integer). The reply's value is unsigned; error and failure say why it failed.
     virtual ExchangeResult transact(int index, const QString& valueText, const QString& kind) = 0;
-    // Consecutive exchanges that brought not a single byte of reply, and its reset.
-    virtual int silentExchanges() const { return 0; }
-    virtual void resetSilentExchanges() {}
+    // After a failed exchange of parameter `index`: the drive has gone (driveHasGone).
+    virtual bool driveGone(int /*index*/) { return false; }
     // A monitor run holds the link: the table's transfers wait for it.
     virtual bool monitorRunning() const { return false; }
     // The protocol the requests go in (a 32-bit value over MODBUS-RTU is cut to 16 bits).
@@ -65,8 +64,7 @@ public:
     explicit ProgramDriveLink(CommLink* link) : link_(link) {}
     bool ConnectDrive() override;
     ExchangeResult transact(int index, const QString& valueText, const QString& kind) override;
-    int silentExchanges() const override;
-    void resetSilentExchanges() override;
+    bool driveGone(int index) override;
     bool monitorRunning() const override;
     Protocol protocol() const override;
 
@@ -112,8 +110,8 @@ private:
     // The value cell of a row after its Value changed.
     void redisplay(int row, int index);
     enum class Next { Go, Retry, Abort };
-    // After each exchange of a command over the targets: events through; a failure after
-    // kSilentDriveExchanges exchanges in a row without a byte asks Abort/Retry/Ignore.
+    // After each exchange of a command over the targets: events through; a failure with the
+    // drive gone asks Abort/Retry/Ignore.
     Next afterExchange(int index, bool failed);
     // Parameter `index` crosses the line as its low 16 bits only.
     bool cutToLowHalf(int index) const;

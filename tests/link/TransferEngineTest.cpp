@@ -6,6 +6,7 @@
 #include "link/ResultText.h"
 #include "support/TransferFixture.h"
 
+#include <algorithm>
 #include <tuple>
 
 using namespace transfertest;
@@ -187,6 +188,44 @@ TEST_P(Transfer, ARetryThatSucceedsCountsNothing) {
     EXPECT_EQ(job.engine().errorCount(), 0);
     EXPECT_EQ(rig.value(kBias), "5");
     EXPECT_EQ(rig.flag(kBias), "0");
+}
+
+// Three replies lost in a row with the error display off: the drive is read once more as the
+// connect's probe reads it. A drive that answers that is not gone and brings no box; one that
+// answers nothing brings the Abort/Retry/Ignore box.
+TEST_P(Transfer, ThreeLostRepliesBringTheBoxOnlyFromADriveThatAnswersNothingMore) {
+    ASSERT_FALSE(rig.options.showTransferErrors.checked());
+    std::map<QString, int> stopped{{"FC10", 0}};
+    for (int i = 0; i < kCount; ++i)
+        stopped[rig.comNo(i)] = 0;
+    struct Case {
+        const char* what;
+        std::map<QString, int> silent;
+        bool gone;
+    };
+    const Case cases[] = {
+        {"lossy", {{"0001", 1}, {"0002", 1}, {"0103", 1}, {"FC10", 3}}, false},
+        {"stopped", stopped, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rig.clock.advance(61 * 1000); // nothing owed from before
+        rig.prompter.answer(BoxAnswer::Abort);
+        rig.silent = c.silent;
+        const std::size_t from = rig.frameCount();
+        Job job(rig, kModeImport, rig.context.drive.lastIndex());
+        job.start();
+        const std::vector<std::string> frames = rig.frameTexts(from);
+        if (c.gone) {
+            ASSERT_EQ(rig.prompter.boxes().size(), 1u);
+            EXPECT_EQ(rig.prompter.boxes()[0].buttons, BoxButtons::AbortRetryIgnore);
+        } else {
+            EXPECT_TRUE(rig.prompter.boxes().empty());
+            EXPECT_EQ(job.engine().errorCount(), 3);
+            EXPECT_EQ(std::count(frames.begin(), frames.end(), "R 0103"), 2) << "the check's read";
+            EXPECT_EQ(frames.back(), "R " + rig.comNo(rig.context.drive.lastIndex()).toStdString());
+        }
+    }
 }
 
 TEST_P(Transfer, AbortEndsTheJobAtOnceWithoutTheSecondPass) {

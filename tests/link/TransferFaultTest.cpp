@@ -198,9 +198,10 @@ TEST_P(TransferFaults, ImportStoresOnlyTheDrivesOwnValuesAndMarksAndListsEveryFa
         EXPECT_GT(failures, 0) << "the faults never hit";
     }
     if (GetParam().kind == SimFaultKind::Late && GetParam().lateMs <= 5 * kTimeoutMs) {
-        // Well within the second a reply is awaited: every value is taken, and no box comes (a
+        // Well within the second a reply is awaited once the drive has been seen late: only the
+        // requests that time out before the first late reply lands fail, and no box comes (a
         // drive that answers late is not a silent one).
-        EXPECT_EQ(failures, 0);
+        EXPECT_LE(failures, 1 + GetParam().lateMs / kTimeoutMs);
         EXPECT_TRUE(rig.prompter.boxes().empty());
     }
 }
@@ -294,7 +295,7 @@ class SilentDrive : public testing::TestWithParam<SimProtocol> {};
 INSTANTIATE_TEST_SUITE_P(BothProtocols, SilentDrive,
                          testing::Values(SimProtocol::Inverter, SimProtocol::Modbus), protocolName);
 
-TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErrorDisplayOff) {
+TEST_P(SilentDrive, AStoppedDriveBringsTheBoxOnceTheCheckAfterThreeSilentExchangesHearsNothing) {
     if (!QFileInfo(DrivesimProcess::program()).isExecutable())
         GTEST_SKIP() << "build the drivesim target";
     TransferRig rig{GetParam(), Wire::Pty};
@@ -368,11 +369,12 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxAfterThreeSilentExchangesWithTheErr
     ASSERT_EQ(prompter.boxes().size(), 1u);
     EXPECT_EQ(prompter.boxes()[0].buttons, BoxButtons::AbortRetryIgnore);
     ASSERT_GT(writesAtStop, 0u);
-    EXPECT_EQ(writesAtBox - writesAtStop, std::size_t(kSilentDriveExchanges));
-    // Three short time-outs (and for MODBUS the quiet the line must keep between them), with
-    // room for a loaded machine; less than one of the long ones.
-    const int timeouts = rig.modbus() ? 2 * kSilentDriveExchanges - 1 : kSilentDriveExchanges;
-    EXPECT_LT(boxAt - stoppedAt, timeouts * kSilenceMs + kLoadedReplyShortMs);
+    // Three silent exchanges, then the check's read and its second try.
+    EXPECT_EQ(writesAtBox - writesAtStop, std::size_t(kSilentDriveExchanges + 2));
+    // Three short time-outs (and for MODBUS the syncs between them), then the check's two with
+    // the late second, with room for a loaded machine.
+    const int timeouts = rig.modbus() ? 2 * kSilentDriveExchanges + 2 : kSilentDriveExchanges + 2;
+    EXPECT_LT(boxAt - stoppedAt, timeouts * kSilenceMs + 1000 + kLoadedReplyShortMs);
     EXPECT_EQ(rig.frameCount(), writesAtBox) << "Abort ends the job at once";
 }
 

@@ -339,7 +339,9 @@ TEST_P(LateDrive, KeysWorkedFortyMsApartGoOutInOrderAndBeforeTheNextDisplayRead)
     // The clicks came during one late read: their writes went out back to back, before any read.
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^R*P+R*$")).match(kinds).hasMatch())
         << kinds.toStdString();
-    EXPECT_FALSE(user.leds.contains(QStringLiteral("coMe"))) << "a reply 0.4 s past its time-out is awaited";
+    // Only the reads that time out before the first late reply lands fail (600 ms late, 200 ms
+    // time-outs): from then on a reply 0.4 s past its time-out is awaited.
+    EXPECT_LE(user.leds.count(QStringLiteral("coMe")), 600 / 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, LateDrive, testing::Bool(),

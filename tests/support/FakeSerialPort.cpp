@@ -92,6 +92,8 @@ int FakeSerialPort::write(std::span<const std::uint8_t> data) {
 bool FakeSerialPort::drain(int timeoutMs) {
     if (!open_)
         return false;
+    if (timeoutMs <= 0)
+        return outputQueued() == 0;
     if (drainMs < 0 || drainMs > timeoutMs) {
         clock_.advance(timeoutMs + 1);
         return false;
