@@ -407,10 +407,12 @@ TEST_P(SilentDrive, RepliesOwedFromAStallNeverFailTheConnectThatFollowsIt) {
         const int block = rig.context.drive.indexOfComNo(QStringLiteral("FC10"));
         for (int i = 0; i < 6; ++i) {
             EXPECT_TRUE(rig.link->transactNoted(index, QString(), QStringLiteral("R")).error);
-            if (block >= 0)
+            if (block >= 0) {
                 EXPECT_TRUE(rig.link->transactNoted(block, QString(), QStringLiteral("R")).error);
-            if (connectDuringStall && i % 3 == 0)
+            }
+            if (connectDuringStall && i % 3 == 0) {
                 EXPECT_FALSE(rig.connect());
+            }
         }
         drive.resume();
         EXPECT_TRUE(rig.connect());
