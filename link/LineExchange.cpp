@@ -395,10 +395,22 @@ bool LineExchanger::judge(WireExchange& x, const ExchangeOptions& o) {
         if (f.current) {
             x.replyAt = f.at;
             x.judged = JudgeReply(o.protocol, x.request, rest.subspan(std::size_t(f.at)), x.expected);
+            // The reply read away before this one was an owed one's after all: a late reply.
+            if (x.readAwayAlike && x.judged.verdict == ReplyVerdict::Good)
+                noteLate();
             return true;
         }
+        // A reply that could be this request's own shows no lateness by itself: on a line that
+        // loses replies, it is this request's, read away for an alike one that never came. Only
+        // a reply of this request's own behind it shows the drive late.
+        const bool couldBeOwn =
+            JudgeReply(o.protocol, x.request, rest.subspan(std::size_t(f.at)), x.expected).verdict ==
+            ReplyVerdict::Good;
         owed_.answered(f.owedIndex);
-        noteLate();
+        if (couldBeOwn)
+            x.readAwayAlike = true;
+        else
+            noteLate();
         const int used = f.at + f.length;
         std::copy(x.buf.begin() + used, x.buf.begin() + x.have, x.buf.begin());
         x.have -= used;

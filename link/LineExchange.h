@@ -14,11 +14,12 @@
 //   cleared before the next request. The reply's time-out counts from the drained output.
 // - A reply is due until its time-out. It is awaited a second more (kLateReplyUs) only where the
 //   drive has been seen answering late within the last minute (kLateMemoryUs: a byte after its
-//   request's time-out, or an owed reply read away) and its last exchange was not silent (no
-//   byte in its whole wait): a drive busy storing answers late, and a reply that late is still
-//   its request's own. So on a line that only loses replies a loss costs its time-out; the first
-//   late reply on it fails its request and is read away as owed. The first try of the connect's
-//   probe and of the identity reads (ExchangeOptions::askAgain) awaits the late second always.
+//   request's time-out, or an owed reply read away that could not be the current request's own
+//   or was followed by its own) and its last exchange was not silent (no byte in its whole
+//   wait): a drive busy storing answers late, and a reply that late is still its request's own.
+//   So on a line that only loses replies a loss costs its time-out; the first late reply on it
+//   fails its request and is read away as owed. The first try of the connect's probe and of the
+//   identity reads (ExchangeOptions::askAgain) awaits the late second always.
 // - A value is its request's own reply or the exchange fails. A drive answers in order and may
 //   answer later than any wait: every request whose reply did not come is owed (OwedReplies)
 //   until a later reply shows the drive has done with it, for a minute at most (kOwedForgetUs)
@@ -93,7 +94,8 @@ struct WireExchange {
     qint64 dueUs = 0;       // the reply is no longer awaited after this
     qint64 waitUs = 0;      // the time-out and the late allowance of this exchange
     bool rtsUp = false;
-    bool anyByte = false; // a byte came, the drive's or not
+    bool anyByte = false;       // a byte came, the drive's or not
+    bool readAwayAlike = false; // a reply that could be this one's was read away as owed
     ExchangeFailure failure = ExchangeFailure::None;
     ReplyJudgement judged; // where the reply stands once it is whole
     int replyAt = 0;       // behind owed replies: where the reply stands in buf

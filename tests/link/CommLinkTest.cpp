@@ -161,6 +161,30 @@ TEST_F(Link, TheLateSecondIsAwaitedOnlyAfterALateReplyWithinAMinuteAndByTheProbe
     }
 }
 
+// A drive that only loses replies is never taken for a late one: a reply that could be the
+// request's own as well as an owed one's is read away as owed, but shows no lateness. Reads of
+// one register again and again, their syncs lost too, as a keypad or a monitor makes them.
+TEST_F(Link, ALossyModbusLineNeverAwaitsTheLateSecond) {
+    link.updateSettings([](LinkSettings& s) { s.protocol = 1; });
+    link.setReplyTimeout(200);
+    open();
+    InOrderDrive drive(port, clock);
+    drive.modbus = true;
+    drive.values = {{0x0001, 22}};
+    drive.lateness = {-1, -1, -1, 0, -1, -1, 0, 0, -1, 0, -1, -1, -1, 0, 0, 0, -1, 0, 0, 0};
+    for (int i = 0; i < 12; ++i) {
+        SCOPED_TRACE(i);
+        const qint64 before = clock.now();
+        const ExchangeResult r = link.transactNoted(kP0001, QString(), QStringLiteral("R"));
+        if (!r.error) {
+            EXPECT_EQ(r.value, 22u);
+        }
+        // A sync and the read, each lost at most: two time-outs and their turnarounds.
+        EXPECT_LT(clock.now() - before, 2 * 200 + 50);
+    }
+    EXPECT_EQ(drive.overlaps, 0);
+}
+
 // A reply that came in time is taken even when the event loop looks at the line only after
 // the time-out (the window's thread busy elsewhere).
 TEST_F(Link, AReplyUpToASecondPastItsTimeOutIsTakenAndALaterOneIsNot) {
