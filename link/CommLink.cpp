@@ -166,6 +166,11 @@ void CommLink::tellConnectionLost() {
     tellHolding(MsgId::CannotConnect, BoxIcon::Warning);
 }
 
+void CommLink::tellCannotConnect() {
+    lossUntold_ = false;
+    tellHolding(MsgId::CannotConnect, BoxIcon::Warning);
+}
+
 void CommLink::closeIfFailed() {
     if (!portFailed_ || !port_.isOpen())
         return;

@@ -139,6 +139,9 @@ public:
     // user of (a blocking connect's caller tells its own; the link's box counts too). Once per
     // loss; the line is held while the box is up.
     void tellConnectionLost();
+    // A caller that connected in the background tells its failure in a box of its own: the
+    // failure is told, and the box holds the line as the link's own do.
+    void tellCannotConnect();
 
     // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else
     // the n-th real serial device. Tests replace it; a null resolver takes the name as the path.

@@ -177,7 +177,7 @@ void KeypadPanel::RunPanelLoop() {
     if (connectAwaited()) {
         runPasses();
     } else {
-        ShowMsg(link_.asker(), context_, MsgId::CannotConnect, BoxIcon::Warning);
+        link_.tellCannotConnect();
         closePanel();
     }
     showKeys(false);

@@ -372,6 +372,44 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSo) {
     EXPECT_FALSE(waiting.keysVisible);
 }
 
+// A window activated while the keypad's "Cannot connect" is up (the box closing gives the
+// focus back) finds the failure told: one failure, one box.
+TEST_F(Panel, AWindowsCheckDuringTheKeypadsBoxShowsNoSecondBox) {
+    struct CheckingAsker : Asker {
+        Asker* inner = nullptr;
+        std::function<void()> duringBox;
+        BoxAnswer ask(const Notice& notice) override {
+            const BoxAnswer a = inner->ask(notice);
+            if (duringBox)
+                std::exchange(duringBox, {})();
+            return a;
+        }
+        QString chooseFile(const FileChoice& c) override { return inner->chooseFile(c); }
+        QString chooseSaveFile(const FileChoice& c, const QString& f, int* p) override {
+            return inner->chooseSaveFile(c, f, p);
+        }
+        void letEventsThrough() override { inner->letEventsThrough(); }
+    } asker;
+    asker.inner = &installedAsker();
+    WatchedFakePort line(clock); // no drive behind it
+    CommLink watched(context, line, clock, asker);
+    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    watched.setPortsFound({QStringLiteral("COM1")});
+    asker.duringBox = [&] { watched.tellConnectionLost(); };
+    WaitingView waiting(clock);
+    KeypadPanel keypad(context, options, watched, waiting);
+    waiting.atWait = [&] {
+        while (watched.backgroundPending()) {
+            watched.continueBackground();
+            if (watched.backgroundPending())
+                clock.advance(1);
+        }
+        QCoreApplication::processEvents();
+    };
+    keypad.RunPanelLoop();
+    EXPECT_EQ(prompter.texts().size(), 1);
+}
+
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
     panel.pressRun();
     panel.pressUp();
