@@ -347,34 +347,9 @@ TEST_P(LateDrive, KeysWorkedFortyMsApartGoOutInOrderAndBeforeTheNextDisplayRead)
 INSTANTIATE_TEST_SUITE_P(Protocols, LateDrive, testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Modbus" : "Makers"); });
 
-TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSo) {
-    WatchedFakePort line(clock); // no drive behind it
-    CommLink watched(context, line, clock, installedAsker());
-    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-    watched.setPortsFound({QStringLiteral("COM1")});
-    WaitingView waiting(clock);
-    KeypadPanel keypad(context, options, watched, waiting);
-    const qint64 start = clock.now();
-    std::vector<qint64> waitsAt; // the clock as each wait in the event loop began
-    waiting.atWait = [&] {
-        waitsAt.push_back(clock.now());
-        while (watched.backgroundPending()) {
-            watched.continueBackground();
-            if (watched.backgroundPending())
-                clock.advance(1);
-        }
-        QCoreApplication::processEvents();
-    };
-    keypad.RunPanelLoop();
-    ASSERT_FALSE(waitsAt.empty());
-    EXPECT_EQ(waitsAt.front(), start) << "the probe went out and the window waited at once";
-    EXPECT_EQ(prompter.texts().size(), 1) << "Cannot connect, once";
-    EXPECT_FALSE(waiting.keysVisible);
-}
-
-// A window activated while the keypad's "Cannot connect" is up (the box closing gives the
-// focus back) finds the failure told: one failure, one box.
-TEST_F(Panel, AWindowsCheckDuringTheKeypadsBoxShowsNoSecondBox) {
+// A window activated while the keypad's "Cannot connect" is up (the box closing gives the focus
+// back) finds the failure told: one failure, one box.
+TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
     struct CheckingAsker : Asker {
         Asker* inner = nullptr;
         std::function<void()> duringBox;
@@ -398,7 +373,10 @@ TEST_F(Panel, AWindowsCheckDuringTheKeypadsBoxShowsNoSecondBox) {
     asker.duringBox = [&] { watched.tellConnectionLost(); };
     WaitingView waiting(clock);
     KeypadPanel keypad(context, options, watched, waiting);
+    const qint64 start = clock.now();
+    std::vector<qint64> waitsAt; // the clock as each wait in the event loop began
     waiting.atWait = [&] {
+        waitsAt.push_back(clock.now());
         while (watched.backgroundPending()) {
             watched.continueBackground();
             if (watched.backgroundPending())
@@ -407,7 +385,10 @@ TEST_F(Panel, AWindowsCheckDuringTheKeypadsBoxShowsNoSecondBox) {
         QCoreApplication::processEvents();
     };
     keypad.RunPanelLoop();
-    EXPECT_EQ(prompter.texts().size(), 1);
+    ASSERT_FALSE(waitsAt.empty());
+    EXPECT_EQ(waitsAt.front(), start) << "the probe went out and the window waited at once";
+    EXPECT_EQ(prompter.texts().size(), 1) << "Cannot connect, once";
+    EXPECT_FALSE(waiting.keysVisible);
 }
 
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
