@@ -290,6 +290,21 @@ TEST_P(TransferFaults, ExportWritesExactlyTheIntendedValuesAndMarksAndListsEvery
 
 // ---- A drive that stops answering ----
 
+// The simulated drive as a process of its own on the rig's line (it can be stopped and resumed).
+std::unique_ptr<DrivesimProcess> driveProcess(TransferRig& rig, QStringList extra = {}) {
+    rig.server->close();
+    const QString path = rig.folder.filePath(QStringLiteral("sim-COM1"));
+    QStringList args{"--protocol", rig.modbus() ? "modbus" : "inverter",
+                     "--data",     rig.folder.path(),
+                     "--type",     "HXA1",
+                     "--cpu",      "V100",
+                     "--capacity", "-0.75K",
+                     "--station",  "0"};
+    auto drive = std::make_unique<DrivesimProcess>(args + extra, path);
+    rig.link->setPortPathResolver([path](const QString&) { return path; });
+    return drive;
+}
+
 class SilentDrive : public testing::TestWithParam<SimProtocol> {};
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, SilentDrive,
@@ -300,13 +315,9 @@ TEST_P(SilentDrive, AStoppedDriveBringsTheBoxOnceTheCheckAfterThreeSilentExchang
         GTEST_SKIP() << "build the drivesim target";
     TransferRig rig{GetParam(), Wire::Pty};
     ASSERT_TRUE(rig.loaded);
-    rig.server->close();
-    const QString path = rig.folder.filePath(QStringLiteral("sim-COM1"));
-    DrivesimProcess drive({"--protocol", rig.modbus() ? "modbus" : "inverter", "--data", rig.folder.path(),
-                           "--type", "HXA1", "--cpu", "V100", "--capacity", "-0.75K", "--station", "0"},
-                          path);
+    const std::unique_ptr<DrivesimProcess> process = driveProcess(rig);
+    DrivesimProcess& drive = *process;
     ASSERT_TRUE(drive.running());
-    rig.link->setPortPathResolver([path](const QString&) { return path; });
     // Room for the drive's answers on a loaded machine until it stops; then the silence is
     // waited out briefly.
     constexpr int kSilenceMs = 100;
@@ -389,14 +400,9 @@ TEST_P(SilentDrive, RepliesOwedFromAStallNeverFailTheConnectThatFollowsIt) {
         GTEST_SKIP() << "build the drivesim target";
     TransferRig rig{GetParam(), Wire::Pty};
     ASSERT_TRUE(rig.loaded);
-    rig.server->close();
-    const QString path = rig.folder.filePath(QStringLiteral("sim-COM1"));
-    DrivesimProcess drive({"--protocol", rig.modbus() ? "modbus" : "inverter", "--data", rig.folder.path(),
-                           "--type", "HXA1", "--cpu", "V100", "--capacity", "-0.75K", "--station", "0",
-                           "--wire-baud", "9600"},
-                          path);
+    const std::unique_ptr<DrivesimProcess> process = driveProcess(rig, {"--wire-baud", "9600"});
+    DrivesimProcess& drive = *process;
     ASSERT_TRUE(drive.running());
-    rig.link->setPortPathResolver([path](const QString&) { return path; });
     rig.link->setReplyTimeout(100);
     ASSERT_TRUE(rig.connect());
     const int index = rig.context.drive.indexOfComNo(QStringLiteral("0001"));
