@@ -162,12 +162,16 @@ void CommLink::tellHolding(MsgId id, BoxIcon icon) {
 void CommLink::tellConnectionLost() {
     if (!lossUntold_)
         return;
-    lossUntold_ = false;
-    tellHolding(MsgId::CannotConnect, BoxIcon::Warning);
+    tellCannotConnect();
 }
 
 void CommLink::tellCannotConnect() {
     lossUntold_ = false;
+    // Two who awaited the same connect (an activation's check and the keypad) tell its failure
+    // once.
+    if (toldFailure_ == failedConnects_)
+        return;
+    toldFailure_ = failedConnects_;
     tellHolding(MsgId::CannotConnect, BoxIcon::Warning);
 }
 
@@ -181,6 +185,7 @@ void CommLink::closeIfFailed() {
 void CommLink::loseConnection() {
     // Told once: by the next connect's box, or by whoever greyed commands tell.
     portMessageShown_ = false;
+    ++failedConnects_;
     if (driveCommandsOn_)
         lossUntold_ = true;
     setAllDriveCommands(false);
@@ -197,6 +202,8 @@ void CommLink::takeConnectAnswer(bool connected, bool keep) {
         lossUntold_ = false;
     else if (driveCommandsOn_)
         lossUntold_ = true;
+    if (!connected)
+        ++failedConnects_;
     lastExchangeFailed_ = !connected;
     setAllDriveCommands(connected);
     if (connected || keep)
@@ -465,7 +472,10 @@ bool CommLink::openForConnect(bool tell) {
     portBoxShown_ = false;
     if (openCommPort(tell) == 0)
         return true;
-    if (driveCommandsOn_ && !portBoxShown_)
+    ++failedConnects_;
+    if (portBoxShown_)
+        toldFailure_ = failedConnects_; // the port's box told it
+    else if (driveCommandsOn_)
         lossUntold_ = true;
     setAllDriveCommands(false);
     // The background probe's "no drive" is not kept: an activation still asks at once.

@@ -139,8 +139,9 @@ public:
     // user of (a blocking connect's caller tells its own; the link's box counts too). Once per
     // loss; the line is held while the box is up.
     void tellConnectionLost();
-    // A caller that connected in the background tells its failure in a box of its own: the
-    // failure is told, and the box holds the line as the link's own do.
+    // A caller that connected in the background tells its failure in a box of its own, unless
+    // another who awaited the same connect told it already; the box holds the line as the
+    // link's own do.
     void tellCannotConnect();
 
     // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else
@@ -301,6 +302,8 @@ private:
     bool driveCommandsOn_ = true;
     bool lossUntold_ = false;   // the commands were greyed by a connect nobody has told of
     bool portBoxShown_ = false; // the open of the connect under way showed its box
+    int failedConnects_ = 0;    // connects that found no drive and ports that failed, counted
+    int toldFailure_ = 0;       // the last of them a box told
     bool healInBackground_ = false;
     QTimer healTimer_;
 

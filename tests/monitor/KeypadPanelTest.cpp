@@ -347,8 +347,9 @@ TEST_P(LateDrive, KeysWorkedFortyMsApartGoOutInOrderAndBeforeTheNextDisplayRead)
 INSTANTIATE_TEST_SUITE_P(Protocols, LateDrive, testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Modbus" : "Makers"); });
 
-// A window activated while the keypad's "Cannot connect" is up (the box closing gives the focus
-// back) finds the failure told: one failure, one box.
+// One failure, one box, whoever else awaits or checks it: a window activated while the keypad's
+// "Cannot connect" is up (the box closing gives the focus back), or an activation's check that
+// started the connect the keypad joined and told its failure first.
 TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
     struct CheckingAsker : Asker {
         Asker* inner = nullptr;
@@ -364,31 +365,41 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
             return inner->chooseSaveFile(c, f, p);
         }
         void letEventsThrough() override { inner->letEventsThrough(); }
-    } asker;
-    asker.inner = &installedAsker();
-    WatchedFakePort line(clock); // no drive behind it
-    CommLink watched(context, line, clock, asker);
-    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-    watched.setPortsFound({QStringLiteral("COM1")});
-    asker.duringBox = [&] { watched.tellConnectionLost(); };
-    WaitingView waiting(clock);
-    KeypadPanel keypad(context, options, watched, waiting);
-    const qint64 start = clock.now();
-    std::vector<qint64> waitsAt; // the clock as each wait in the event loop began
-    waiting.atWait = [&] {
-        waitsAt.push_back(clock.now());
-        while (watched.backgroundPending()) {
-            watched.continueBackground();
-            if (watched.backgroundPending())
-                clock.advance(1);
-        }
-        QCoreApplication::processEvents();
     };
-    keypad.RunPanelLoop();
-    ASSERT_FALSE(waitsAt.empty());
-    EXPECT_EQ(waitsAt.front(), start) << "the probe went out and the window waited at once";
-    EXPECT_EQ(prompter.texts().size(), 1) << "Cannot connect, once";
-    EXPECT_FALSE(waiting.keysVisible);
+    for (const bool checkStartedIt : {false, true}) {
+        SCOPED_TRACE(checkStartedIt ? "a check started the connect" : "a check during the box");
+        const auto boxesBefore = prompter.texts().size();
+        CheckingAsker asker;
+        asker.inner = &installedAsker();
+        WatchedFakePort line(clock); // no drive behind it
+        CommLink watched(context, line, clock, asker);
+        watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        watched.setPortsFound({QStringLiteral("COM1")});
+        asker.duringBox = [&] { watched.tellConnectionLost(); };
+        if (checkStartedIt)
+            watched.ConnectDriveInBackground([&](bool ok) {
+                if (!ok)
+                    watched.tellConnectionLost();
+            });
+        WaitingView waiting(clock);
+        KeypadPanel keypad(context, options, watched, waiting);
+        const qint64 start = clock.now();
+        std::vector<qint64> waitsAt; // the clock as each wait in the event loop began
+        waiting.atWait = [&] {
+            waitsAt.push_back(clock.now());
+            while (watched.backgroundPending()) {
+                watched.continueBackground();
+                if (watched.backgroundPending())
+                    clock.advance(1);
+            }
+            QCoreApplication::processEvents();
+        };
+        keypad.RunPanelLoop();
+        ASSERT_FALSE(waitsAt.empty());
+        EXPECT_EQ(waitsAt.front(), start) << "the probe went out and the window waited at once";
+        EXPECT_EQ(prompter.texts().size(), boxesBefore + 1) << "Cannot connect, once";
+        EXPECT_FALSE(waiting.keysVisible);
+    }
 }
 
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
@@ -474,16 +485,27 @@ TEST_F(Panel, AWindowHiddenAnotherWayEndsTheLoopToo) {
     EXPECT_FALSE(view.keysVisible);
 }
 
-TEST_F(Panel, AFailedConnectShowsMessage3AndClosesOnce) {
-    port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
-    prompter.allowUnexpected();
-    panel.armStart();
-    panel.startDelayElapsed();
-    EXPECT_TRUE(prompter.texts().contains(QStringLiteral("msg3")));
-    EXPECT_EQ(view.closes, 1);
-    const auto boxes = prompter.boxes().size();
-    panel.startDelayElapsed();
-    EXPECT_EQ(prompter.boxes().size(), boxes);
+// A drive that does not answer gets message 3; a port that cannot be opened only the port's own
+// box, which tells the same failure.
+TEST_F(Panel, AFailedConnectShowsOneBoxAndClosesOnce) {
+    for (const bool portOpens : {true, false}) {
+        SCOPED_TRACE(portOpens ? "silent drive" : "no port");
+        link.allowPortMessage();
+        view.closes = 0;
+        view.shown = true;
+        drive.answer = false;
+        if (!portOpens)
+            port.openErrors[QStringLiteral("/dev/fake-COM1")] = SerialError::Busy;
+        prompter.allowUnexpected();
+        const auto before = prompter.texts().size();
+        panel.armStart();
+        panel.startDelayElapsed();
+        ASSERT_EQ(prompter.texts().size(), before + 1) << prompter.texts().join(u'|').toStdString();
+        EXPECT_EQ(prompter.texts().back(), portOpens ? QStringLiteral("msg3") : QStringLiteral("msg2"));
+        EXPECT_EQ(view.closes, 1);
+        panel.startDelayElapsed();
+        EXPECT_EQ(prompter.texts().size(), before + 1);
+    }
 }
 
 // ---- Direct input -------------------------------------------------------------------------------
