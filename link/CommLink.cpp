@@ -435,17 +435,25 @@ bool CommLink::backgroundExchangePending() const {
     return driver_.background() && !connecting_;
 }
 
+void CommLink::transactInBackground(int index, const QString& valueText, const QString& kind,
+                                    std::function<void(const ExchangeResult&)> done) {
+    FrameRequest r;
+    if (!requestFor(index, valueText, kind, r)) {
+        const ExchangeResult refused = refuse();
+        if (done)
+            done(refused);
+        return;
+    }
+    exchangeInBackground(r, mainOptions(), std::move(done));
+}
+
 void CommLink::transactNotedInBackground(int index, const QString& valueText, const QString& kind,
                                          std::function<void(const ExchangeResult&)> done) {
-    auto noted = [this, done = std::move(done)](const ExchangeResult& res) {
+    transactInBackground(index, valueText, kind, [this, done = std::move(done)](const ExchangeResult& res) {
         lastExchangeFailed_ = res.error;
         if (done)
             done(res);
-    };
-    FrameRequest r;
-    if (!requestFor(index, valueText, kind, r))
-        return noted(refuse());
-    exchangeInBackground(r, mainOptions(), std::move(noted));
+    });
 }
 
 // ---- The connect --------------------------------------------------------------------------------
@@ -495,11 +503,11 @@ bool CommLink::ConnectDrive() {
         // A connect of the same settings is on its way: its answer is as fresh as a new one.
         driver_.finishBackground();
         if (lastExchangeFailed_)
-            lossUntold_ = false; // the caller says so
+            failureShownByCaller();
         return !lastExchangeFailed_;
     }
     if (!openForConnect()) {
-        lossUntold_ = false; // the caller says so
+        failureShownByCaller();
         return false;
     }
     const std::unique_ptr<LineOperation> op = probeOperation();
@@ -507,13 +515,17 @@ bool CommLink::ConnectDrive() {
     closeIfFailed();
     takeConnectAnswer(!op->answer.error);
     if (lastExchangeFailed_)
-        lossUntold_ = false; // the caller says so
+        failureShownByCaller();
     return !lastExchangeFailed_;
 }
 
 void CommLink::connectInBackground(std::function<void(bool)> done, bool withBoxes) {
-    if (monitorRunning())
+    if (monitorRunning()) {
+        // As ConnectDrive answers: no connect while a run holds the link.
+        if (done)
+            tell(port_.pollHandle() < 0, [done = std::move(done)] { done(false); });
         return;
+    }
     if (driver_.held()) {
         driver_.post([this, done = std::move(done), withBoxes]() mutable {
             connectInBackground(std::move(done), withBoxes);

@@ -143,6 +143,9 @@ public:
     // another who awaited the same connect told it already; the box holds the line as the
     // link's own do.
     void tellCannotConnect();
+    // The failure of the connect just answered is shown by its caller in a way of its own (a
+    // blocking connect's box, the monitor's disabled Start): nobody says "Cannot connect" for it.
+    void failureShownByCaller() { lossUntold_ = false; }
 
     // "COMn" (or a path) -> device path. Default: the settings file's section "Ports", else
     // the n-th real serial device. Tests replace it; a null resolver takes the name as the path.
@@ -210,6 +213,10 @@ public:
     // A read noted as transactNoted notes it, asked again after a lost or garbled reply as the
     // connect's probe is (ExchangeOptions::askAgain).
     ExchangeResult readNotedRepeating(int index);
+    // transact without waiting for the drive: sent as exchangeInBackground sends, the result
+    // handed to `done` from the event loop (a refused request at once).
+    void transactInBackground(int index, const QString& valueText, const QString& kind,
+                              std::function<void(const ExchangeResult&)> done);
     // transactNoted without waiting for the drive: sent as exchangeInBackground sends, the
     // outcome noted and handed to `done` from the event loop. A refused request is noted and
     // handed on at once.

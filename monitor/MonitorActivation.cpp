@@ -11,8 +11,21 @@
 #include "link/CommLink.h"
 #include "platform/Clock.h"
 
+#include <QPointer>
+
 #include <algorithm>
+#include <memory>
 #include <vector>
+
+namespace {
+
+// A base read from the drive: its raw value (unsigned 32-bit) over the divisor, or `fallback`
+// when the read failed.
+float baseFrom(const ExchangeResult& read, double divisor, float fallback) {
+    return read.error ? fallback : float(read.value / divisor);
+}
+
+} // namespace
 
 bool ReadConversionBases(CommLink& link, const ProgramContext& ctx, const Options& options,
                          ConversionBases& bases, bool keptConnection) {
@@ -20,16 +33,57 @@ bool ReadConversionBases(CommLink& link, const ProgramContext& ctx, const Option
     const bool online = options.onlineCurrentVoltageBase.checked();
     const bool portOk = keptConnection ? link.ConnectDriveKept() : link.ConnectDrive();
     bases = workingConversionBases(ctx);
-    const float workingCurrent = bases.ampere;
-    if (online && portOk && p.voltIndex >= 0) {
-        const ExchangeResult read = link.transact(p.voltIndex, QString(), QStringLiteral("R"));
-        bases.volt = read.error ? p.fallbackVoltage : float(read.value / p.voltDivisor);
-    }
-    if (online && portOk && p.currentIndex >= 0) {
-        const ExchangeResult read = link.transact(p.currentIndex, QString(), QStringLiteral("R"));
-        bases.ampere = read.error ? workingCurrent : float(read.value / p.currentDivisor);
-    }
+    if (online && portOk && p.voltIndex >= 0)
+        bases.volt = baseFrom(link.transact(p.voltIndex, QString(), QStringLiteral("R")), p.voltDivisor,
+                              p.fallbackVoltage);
+    if (online && portOk && p.currentIndex >= 0)
+        bases.ampere = baseFrom(link.transact(p.currentIndex, QString(), QStringLiteral("R")),
+                                p.currentDivisor, bases.ampere);
     return portOk;
+}
+
+int SpeedTestReadTimeMs(std::vector<qint64> answeredUs, qint64 allUs, int made) {
+    // Nothing answered cleanly: the time it all took is what the link gives.
+    if (answeredUs.empty())
+        return int(allUs / 1000 / std::max(made, 1));
+    std::sort(answeredUs.begin(), answeredUs.end());
+    const std::size_t mid = answeredUs.size() / 2;
+    const qint64 us = answeredUs.size() % 2 ? answeredUs[mid] : (answeredUs[mid - 1] + answeredUs[mid]) / 2;
+    return int(us / 1000);
+}
+
+// ---- The activation's drive steps -------------------------------------------------------------
+// They run in the background, one exchange after the other from the event loop: the user's clicks
+// meanwhile (Key Pad in the main window, say) are taken at once rather than queued behind the
+// whole measurement, and a command greyed by its connect is never one the user already clicked.
+
+bool MonitorModel::activationTaken() {
+    // A run started meanwhile owns the link: what the activation measured so far is dropped.
+    if (!runInProgress())
+        return false;
+    finishActivation(false);
+    return true;
+}
+
+void MonitorModel::readOnlineBase(int which) {
+    const ConversionBaseParameters p = conversionBaseParameters(ctx_);
+    if (which > 1)
+        return MeasureCommSpeed();
+    const int index = which == 0 ? p.voltIndex : p.currentIndex;
+    if (!opt_.onlineCurrentVoltageBase.checked() || !portOk_ || index < 0)
+        return readOnlineBase(which + 1);
+    const QPointer<MonitorModel> self(this);
+    link_.transactInBackground(index, QString(), QStringLiteral("R"),
+                               [self, which, p](const ExchangeResult& read) {
+                                   if (!self || self->activationTaken())
+                                       return;
+                                   ConversionBases& bases = *self->bases_;
+                                   if (which == 0)
+                                       bases.volt = baseFrom(read, p.voltDivisor, p.fallbackVoltage);
+                                   else
+                                       bases.ampere = baseFrom(read, p.currentDivisor, bases.ampere);
+                                   self->readOnlineBase(which + 1);
+                               });
 }
 
 void MonitorModel::MeasureCommSpeed() {
@@ -38,49 +92,48 @@ void MonitorModel::MeasureCommSpeed() {
     if (!portOk_) {
         state_.startEnabled = false;
         noteSpeed(state_.readTimeMs, 500);
-        return;
+        return finishActivation(true);
     }
     state_.startEnabled = true;
-    const int margin = opt_.readTimeMargin.position();
-    const int reads = std::max(1, opt_.timedTestReads.position());
+    auto test = std::make_shared<SpeedTest>();
+    test->reads = std::max(1, opt_.timedTestReads.position());
     // CH2's item as a rule; an item the drive type lacks would measure nothing, so then the
     // first channel whose item it has.
-    int index = ChannelRecs[1].ParaIndex;
-    for (int i = 0; index < 0 && i < kMonitorChannels; ++i)
-        index = ChannelRecs[std::size_t(i)].ParaIndex;
-    int readTime = 0;
-    if (index >= 0) {
-        // The link's time is that of reads answered on a clean line: a read that failed (a
-        // late reply's time-out) or went out behind one (the line read quiet, the read
-        // repeated) measures the fault, not the link. Such a read is made once more, at
-        // most `reads` times in all, and not once the drive has fallen silent. Of the reads
-        // answered, the middle one counts: a drive that answers one request at a time holds
-        // the reads sent while it still owes a late reply, and those few must not set the pace.
-        const qint64 t0 = link_.clock().nowUs();
-        qint64 before = t0;
-        std::vector<qint64> answeredUs;
-        int made = 0;
-        for (; made < 2 * reads && int(answeredUs.size()) < reads; ++made) {
-            if (made >= reads && link_.silentExchanges() >= kSilentDriveExchanges)
-                break;
-            const ExchangeResult read = link_.transact(index, QString(), QStringLiteral("R"));
-            const qint64 after = link_.clock().nowUs();
-            if (!read.error && !read.afterFailure)
-                answeredUs.push_back(after - before);
-            before = after;
-        }
-        if (answeredUs.empty()) {
-            // Nothing answered cleanly: the time it all took is what the link gives.
-            readTime = int((before - t0) / 1000 / std::max(made, 1));
-        } else {
-            std::sort(answeredUs.begin(), answeredUs.end());
-            const std::size_t mid = answeredUs.size() / 2;
-            const qint64 us =
-                answeredUs.size() % 2 ? answeredUs[mid] : (answeredUs[mid - 1] + answeredUs[mid]) / 2;
-            readTime = int(us / 1000);
-        }
+    test->index = ChannelRecs[1].ParaIndex;
+    for (int i = 0; test->index < 0 && i < kMonitorChannels; ++i)
+        test->index = ChannelRecs[std::size_t(i)].ParaIndex;
+    test->startUs = test->beforeUs = link_.clock().nowUs();
+    nextSpeedRead(test);
+}
+
+void MonitorModel::nextSpeedRead(const std::shared_ptr<SpeedTest>& test) {
+    // The link's time is that of reads answered on a clean line: a read that failed (a late
+    // reply's time-out) or went out behind one (the line read quiet, the read repeated)
+    // measures the fault, not the link. Such a read is made once more, at most `reads` times
+    // in all, and not once the drive has fallen silent. Of the reads answered, the middle one
+    // counts: a drive that answers one request at a time holds the reads sent while it still
+    // owes a late reply, and those few must not set the pace.
+    SpeedTest& t = *test;
+    const bool more = t.index >= 0 && t.made < 2 * t.reads && int(t.answeredUs.size()) < t.reads &&
+                      !(t.made >= t.reads && link_.silentExchanges() >= kSilentDriveExchanges);
+    if (!more) {
+        const int readTime =
+            t.index < 0 ? 0 : SpeedTestReadTimeMs(t.answeredUs, t.beforeUs - t.startUs, t.made);
+        noteSpeed(readTime, ((readTime + opt_.readTimeMargin.position()) / 50) * 50 + 50);
+        return finishActivation(true);
     }
-    noteSpeed(readTime, ((readTime + margin) / 50) * 50 + 50);
+    const QPointer<MonitorModel> self(this);
+    link_.transactInBackground(t.index, QString(), QStringLiteral("R"),
+                               [self, test](const ExchangeResult& read) {
+                                   if (!self || self->activationTaken())
+                                       return;
+                                   const qint64 after = self->link_.clock().nowUs();
+                                   if (!read.error && !read.afterFailure)
+                                       test->answeredUs.push_back(after - test->beforeUs);
+                                   test->beforeUs = after;
+                                   ++test->made;
+                                   self->nextSpeedRead(test);
+                               });
 }
 
 void MonitorModel::noteSpeed(int readTimeMs, int minItemTimeMs) {
@@ -103,24 +156,35 @@ void MonitorModel::SetStatusItems() {
 }
 
 void MonitorModel::connectAndMeasure() {
-    // A box shown by the link re-activates the window when it closes: no second pass inside
-    // the first.
+    // One pass at a time: a box shown by the link re-activates the window when it closes, and
+    // the window may be activated again while the drive is still being asked.
     if (activating_)
         return;
+    state_.bitOnValue = opt_.terminalSignalLevel.position();
+    if (runInProgress())
+        return finishActivation(false);
     activating_ = true;
-    {
-        MonitorBatch batch(*this);
-        state_.bitOnValue = opt_.terminalSignalLevel.position();
-        if (!runInProgress()) {
-            portOk_ = ReadConversionBases(link_, ctx_, opt_, *bases_);
-            MeasureCommSpeed();
-            SetStatusItems();
-        }
-        state_.runStopEnabled = opt_.monitorRunStopControl.checked() && opt_.monitorRunStopControl.enabled();
-        state_.continuousMode = opt_.continuousMonitoring.checked();
-        if (state_.continuousMode)
-            UpdateContinuousTimeBase();
-        notify();
-    }
+    *bases_ = workingConversionBases(ctx_);
+    const QPointer<MonitorModel> self(this);
+    link_.ConnectDriveInBackground([self](bool connected) {
+        if (!self || self->activationTaken())
+            return;
+        // Start disabled says it, as a connect that waited for the drive did.
+        if (!connected)
+            self->link_.failureShownByCaller();
+        self->portOk_ = connected;
+        self->readOnlineBase(0);
+    });
+}
+
+void MonitorModel::finishActivation(bool measured) {
+    MonitorBatch batch(*this);
+    if (measured)
+        SetStatusItems();
+    state_.runStopEnabled = opt_.monitorRunStopControl.checked() && opt_.monitorRunStopControl.enabled();
+    state_.continuousMode = opt_.continuousMonitoring.checked();
+    if (state_.continuousMode)
+        UpdateContinuousTimeBase();
     activating_ = false;
+    notify();
 }

@@ -18,8 +18,10 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <memory>
 #include <span>
 #include <utility>
+#include <vector>
 
 class CommLink;
 class Options;
@@ -292,10 +294,11 @@ public:
 
     // ---- Activation (MonitorActivation.cpp) ------------------------------------------------
     // Every activation: options read, and while no run is in progress the conversion bases,
-    // the speed test and the status items. A call made while one runs returns at once.
+    // the speed test and the status items. The drive is asked in the background: the state is
+    // notified once the last step is over (at once on a port that offers nothing to watch).
+    // A call made while a pass is on its way returns at once; a run started meanwhile ends the
+    // pass where it stands.
     void connectAndMeasure();
-    // The speed test on the answer of the activation's connect (portOk()).
-    void MeasureCommSpeed();
     void SetStatusItems();
     bool activating() const { return activating_; }
 
@@ -326,6 +329,21 @@ private:
     void fillRecord(MonChannelRec& rec, const QString& code) const;
     void triggerDisplay();
     NumberSetting& settingRef(MonitorField field, int channel);
+
+    // The activation's steps on the link, each from the end of the one before.
+    struct SpeedTest {
+        int index = -1; // the item read
+        int reads = 1;  // reads answered wanted
+        int made = 0;
+        qint64 startUs = 0, beforeUs = 0;
+        std::vector<qint64> answeredUs;
+    };
+    bool activationTaken();
+    void readOnlineBase(int which); // 0 the voltage, 1 the current
+    // The speed test on the answer of the activation's connect (portOk()).
+    void MeasureCommSpeed();
+    void nextSpeedRead(const std::shared_ptr<SpeedTest>& test);
+    void finishActivation(bool measured);
 
     ProgramContext& ctx_;
     Options& opt_;
@@ -367,3 +385,6 @@ private:
 // call it.
 bool ReadConversionBases(CommLink& link, const ProgramContext& context, const Options& options,
                          ConversionBases& bases, bool keptConnection = false);
+// The speed test's read time: the middle of the reads answered cleanly, else all the time the
+// `made` reads took, each.
+int SpeedTestReadTimeMs(std::vector<qint64> answeredUs, qint64 allUs, int made);

@@ -53,7 +53,7 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
     ASSERT_GT(ratedCurrent, 0);
 
     opts.onlineCurrentVoltageBase.setChecked(true);
-    model->connectAndMeasure();
+    activateAndWait(*model);
     EXPECT_TRUE(model->portOk());
     EXPECT_TRUE(model->runState().startEnabled);
     EXPECT_FLOAT_EQ(model->conversionBases().ampere, float(ratedCurrent));
@@ -65,7 +65,7 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
               model->runState().minItemTimeMs * model->runState().activeCount * 5);
 
     opts.onlineCurrentVoltageBase.setChecked(false);
-    model->connectAndMeasure();
+    activateAndWait(*model);
     EXPECT_FLOAT_EQ(model->conversionBases().ampere, 9.9f);
     EXPECT_FLOAT_EQ(model->conversionBases().volt, 123.4f);
 
@@ -80,7 +80,7 @@ TEST_F(MonitorDrivesim, ActivationMeasuresTheLinkReadsTheRatedBasesAndSwitchesTh
         opts.monitorShowsAlarms.setChecked(c.alarm);
         opts.monitorShowsTrips.setChecked(c.trip);
         opts.monitorShowsTripData.setChecked(true);
-        model->connectAndMeasure();
+        activateAndWait(*model);
         EXPECT_EQ(model->runState().watchAlarm, c.alarm);
         EXPECT_EQ(model->runState().watchTrip, c.trip);
         EXPECT_EQ(model->runState().keepTripData, c.tripData) << c.alarm << c.trip; // only with the trip item

@@ -2,6 +2,7 @@
 // setting's checks, the recount, the trigger source, the settings section "Monitor" and the
 // activation over the fake port.
 #include "support/MonitorFixture.h"
+#include "support/WatchedFakePort.h"
 
 #include "core/ValueRules.h"
 #include "monitor/ContinuousRecorder.h"
@@ -654,6 +655,54 @@ TEST_F(Monitor, ActivationBehindALateReplyStaysConnectedAndMeasuresTheLink) {
         port.purgeInput();
     }
     port.responder = answer;
+}
+
+// The activation asks the drive in the background: it returns with the probe written, and a
+// command asked meanwhile (Key Pad clicked in the main window) runs at once, never queued
+// behind the whole measurement nor met by commands greyed after it was clicked. Stepping the
+// line brings the same outcome a waiting activation had, for a drive that answers and for one
+// that has gone.
+TEST_F(Monitor, TheActivationAsksTheDriveWithoutHoldingTheLine) {
+    for (const bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "drive answers" : "drive gone");
+        WatchedFakePort watched(clock);
+        watched.responder = port.responder;
+        CommLink watchedLink(context, watched, clock, installedAsker());
+        watchedLink.setPortPathResolver(
+            [](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+        watchedLink.setPortsFound({QStringLiteral("COM1")});
+        MonitorModel m(context, opts, watchedLink);
+        m.EraseMonitorSetupUnlessKept();
+        ASSERT_TRUE(m.BuildMonitorItemLists());
+        m.RestoreMonitorSetup();
+        opts.timedTestReads.setPosition(5);
+        opts.readTimeMargin.setPosition(50);
+        replyMs = 37;
+        driveAnswers = answers;
+        const qint64 start = clock.now();
+        m.connectAndMeasure();
+        EXPECT_TRUE(m.activating());
+        EXPECT_EQ(watched.writes.size(), 1u) << "the probe alone";
+        EXPECT_EQ(clock.now(), start);
+        bool ran = false;
+        watchedLink.whenLineFree([&] { ran = true; });
+        EXPECT_TRUE(ran) << "the line is free for the user's command";
+
+        while (m.activating()) {
+            watchedLink.continueBackground();
+            clock.advance(1);
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(m.portOk(), answers);
+        EXPECT_EQ(m.runState().startEnabled, answers);
+        EXPECT_EQ(m.runState().minItemTimeMs, answers ? 100 : 500);
+        EXPECT_EQ(watchedLink.driveCommandsOn(), answers);
+        if (answers)
+            EXPECT_EQ(watched.writes.size(), 1u + 5u);
+        else
+            EXPECT_LE(clock.now() - start, 2 * watchedLink.replyTimeoutMs() + 1000 + 10);
+    }
+    EXPECT_TRUE(prompter.texts().isEmpty()) << "a gone drive is told by the disabled Start";
 }
 
 TEST_F(Monitor, AnActivationStartedInsideAnotherDoesNothing) {

@@ -42,7 +42,7 @@ protected:
         model = std::make_unique<MonitorModel>(context, opts, ptyLink);
         ASSERT_TRUE(model->BuildMonitorItemLists());
         model->RestoreMonitorSetup();
-        model->connectAndMeasure();
+        activateAndWait(*model);
         ASSERT_TRUE(model->portOk());
         // CH1 the output frequency; the trip code watched, the alarm word not.
         opts.monitorShowsAlarms.setChecked(false);

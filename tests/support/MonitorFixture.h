@@ -19,10 +19,19 @@
 #include "tools/drivesim/DriveModel.h"
 #include "tools/drivesim/DriveSimulator.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+// An activation of the monitor window, its drive steps over: they run from the event loop on a
+// port that can be watched (a pseudo-terminal).
+inline void activateAndWait(MonitorModel& model) {
+    model.connectAndMeasure();
+    while (model.activating())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 class MonitorFixture : public ::testing::Test {
 protected:
