@@ -181,8 +181,23 @@ void KeypadPanel::RunPanelLoop() {
         closePanel();
     }
     showKeys(false);
-    connectAwaited();
+    closingConnect();
     --loopDepth_;
+}
+
+void KeypadPanel::closingConnect() {
+    if (view_.isShown()) {
+        connectAwaited();
+        return;
+    }
+    // The window is gone: nothing waits for the answer, which sets the drive commands, so a
+    // click in the main window meanwhile is taken at once rather than queued behind the drive
+    // and met by commands the answer greyed. The greyed commands and the link icon say it.
+    CommLink* link = &link_;
+    link_.ConnectDriveInBackground([link](bool connected) {
+        if (!connected)
+            link->failureShownByCaller();
+    });
 }
 
 void KeypadPanel::findKeyParameters() {

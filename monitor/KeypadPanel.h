@@ -177,6 +177,8 @@ private:
     // The link's connect, its answer awaited in the event loop while the window is shown: a
     // silent drive never holds the window.
     bool connectAwaited();
+    // The connect after the loop: awaited while the window is shown, else in the background.
+    void closingConnect();
     void leaveDirectInput();
     void enterKey();
     void confirmationBlink();

@@ -58,11 +58,18 @@ int SpeedTestReadTimeMs(std::vector<qint64> answeredUs, qint64 allUs, int made) 
 // whole measurement, and a command greyed by its connect is never one the user already clicked.
 
 bool MonitorModel::activationTaken() {
-    // A run started meanwhile owns the link: what the activation measured so far is dropped.
-    if (!runInProgress())
+    // A run started meanwhile owns the link, or the window was left (the user went on to another
+    // window's work, and the next activation measures again): the pass ends here, what it
+    // measured so far dropped.
+    if (!runInProgress() && !activationLeft_)
         return false;
     finishActivation(false);
     return true;
+}
+
+void MonitorModel::activationLeft() {
+    if (activating_)
+        activationLeft_ = true;
 }
 
 void MonitorModel::readOnlineBase(int which) {
@@ -158,8 +165,10 @@ void MonitorModel::SetStatusItems() {
 void MonitorModel::connectAndMeasure() {
     // One pass at a time: a box shown by the link re-activates the window when it closes, and
     // the window may be activated again while the drive is still being asked.
-    if (activating_)
+    if (activating_) {
+        activationLeft_ = false; // back before the pass was over: it goes on
         return;
+    }
     state_.bitOnValue = opt_.terminalSignalLevel.position();
     if (runInProgress())
         return finishActivation(false);
@@ -186,5 +195,6 @@ void MonitorModel::finishActivation(bool measured) {
     if (state_.continuousMode)
         UpdateContinuousTimeBase();
     activating_ = false;
+    activationLeft_ = false;
     notify();
 }

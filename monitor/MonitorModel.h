@@ -296,9 +296,11 @@ public:
     // Every activation: options read, and while no run is in progress the conversion bases,
     // the speed test and the status items. The drive is asked in the background: the state is
     // notified once the last step is over (at once on a port that offers nothing to watch).
-    // A call made while a pass is on its way returns at once; a run started meanwhile ends the
-    // pass where it stands.
+    // A call made while a pass is on its way returns at once; a run started meanwhile, or the
+    // window left, ends the pass where it stands.
     void connectAndMeasure();
+    // The window was left: a pass on its way ends after its exchange.
+    void activationLeft();
     void SetStatusItems();
     bool activating() const { return activating_; }
 
@@ -355,6 +357,7 @@ private:
     int batch_ = 0;
     bool pending_ = false;
     bool activating_ = false;
+    bool activationLeft_ = false;
     bool portOk_ = false;
     bool inputError_ = false;
     int lastPoint_ = 0;

@@ -107,7 +107,10 @@ MonitorWindow::MonitorWindow(ProgramContext& context, Options& options, CommLink
     });
     connect(&m, &MonitorModel::scaleChanged, chart, [this] { chart->update(); });
     FormActivation::watch(this, [this] { applyColoursAndConnect(); });
-    FormActivation::watchDeactivation(this, [this] { saveMonitorSetup(); });
+    FormActivation::watchDeactivation(this, [this] {
+        model_->activationLeft();
+        saveMonitorSetup();
+    });
 
     MonitorRun& r = *run_;
     connect(&r, &MonitorRun::runStarted, this, [this] {

@@ -397,6 +397,10 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
         keypad.RunPanelLoop();
         ASSERT_FALSE(waitsAt.empty());
         EXPECT_EQ(waitsAt.front(), start) << "the probe went out and the window waited at once";
+        // The window closed: its closing connect holds nothing, and its failure adds no box.
+        EXPECT_TRUE(watched.backgroundPending());
+        waiting.atWait();
+        watched.tellConnectionLost();
         EXPECT_EQ(prompter.texts().size(), boxesBefore + 1) << "Cannot connect, once";
         EXPECT_FALSE(waiting.keysVisible);
     }

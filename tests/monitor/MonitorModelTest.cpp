@@ -661,10 +661,11 @@ TEST_F(Monitor, ActivationBehindALateReplyStaysConnectedAndMeasuresTheLink) {
 // command asked meanwhile (Key Pad clicked in the main window) runs at once, never queued
 // behind the whole measurement nor met by commands greyed after it was clicked. Stepping the
 // line brings the same outcome a waiting activation had, for a drive that answers and for one
-// that has gone.
+// that has gone; a window left meanwhile ends the pass after the exchange under way.
 TEST_F(Monitor, TheActivationAsksTheDriveWithoutHoldingTheLine) {
-    for (const bool answers : {true, false}) {
-        SCOPED_TRACE(answers ? "drive answers" : "drive gone");
+    enum class Case { Answers, Gone, Left };
+    for (const Case c : {Case::Answers, Case::Gone, Case::Left}) {
+        SCOPED_TRACE(int(c));
         WatchedFakePort watched(clock);
         watched.responder = port.responder;
         CommLink watchedLink(context, watched, clock, installedAsker());
@@ -678,7 +679,8 @@ TEST_F(Monitor, TheActivationAsksTheDriveWithoutHoldingTheLine) {
         opts.timedTestReads.setPosition(5);
         opts.readTimeMargin.setPosition(50);
         replyMs = 37;
-        driveAnswers = answers;
+        driveAnswers = c != Case::Gone;
+        const MonitorRunState before = m.runState();
         const qint64 start = clock.now();
         m.connectAndMeasure();
         EXPECT_TRUE(m.activating());
@@ -687,20 +689,34 @@ TEST_F(Monitor, TheActivationAsksTheDriveWithoutHoldingTheLine) {
         bool ran = false;
         watchedLink.whenLineFree([&] { ran = true; });
         EXPECT_TRUE(ran) << "the line is free for the user's command";
+        if (c == Case::Left)
+            m.activationLeft();
 
         while (m.activating()) {
             watchedLink.continueBackground();
             clock.advance(1);
             QCoreApplication::processEvents();
         }
-        EXPECT_EQ(m.portOk(), answers);
-        EXPECT_EQ(m.runState().startEnabled, answers);
-        EXPECT_EQ(m.runState().minItemTimeMs, answers ? 100 : 500);
-        EXPECT_EQ(watchedLink.driveCommandsOn(), answers);
-        if (answers)
+        EXPECT_EQ(watchedLink.driveCommandsOn(), c != Case::Gone);
+        switch (c) {
+        case Case::Answers:
+            EXPECT_TRUE(m.portOk());
+            EXPECT_TRUE(m.runState().startEnabled);
+            EXPECT_EQ(m.runState().minItemTimeMs, 100);
             EXPECT_EQ(watched.writes.size(), 1u + 5u);
-        else
+            break;
+        case Case::Gone:
+            EXPECT_FALSE(m.portOk());
+            EXPECT_FALSE(m.runState().startEnabled);
+            EXPECT_EQ(m.runState().minItemTimeMs, 500);
             EXPECT_LE(clock.now() - start, 2 * watchedLink.replyTimeoutMs() + 1000 + 10);
+            break;
+        case Case::Left:
+            EXPECT_EQ(watched.writes.size(), 1u);
+            EXPECT_EQ(m.runState().startEnabled, before.startEnabled);
+            EXPECT_EQ(m.runState().minItemTimeMs, before.minItemTimeMs);
+            break;
+        }
     }
     EXPECT_TRUE(prompter.texts().isEmpty()) << "a gone drive is told by the disabled Start";
 }
