@@ -406,13 +406,12 @@ ExchangeResult CommLink::readNotedRepeating(int index) {
 
 void CommLink::exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
                                     std::function<void(const ExchangeResult&)> done) {
-    if (driver_.held()) {
-        driver_.post([this, request, options, done = std::move(done)]() mutable {
+    if (driver_.held() || driver_.background()) {
+        driver_.afterBackground([this, request, options, done = std::move(done)]() mutable {
             exchangeInBackground(request, options, std::move(done));
         });
         return;
     }
-    driver_.finishBackground();
     auto op = std::make_unique<LineOperation>();
     op->request = request;
     op->options = options;
@@ -535,6 +534,13 @@ void CommLink::connectInBackground(std::function<void(bool)> done, bool withBoxe
     if (connecting_) {
         if (done)
             connectDone_.push_back(std::move(done));
+        return;
+    }
+    if (driver_.background()) {
+        // An exchange on its way: the connect follows it rather than wait for it here.
+        driver_.afterBackground([this, done = std::move(done), withBoxes]() mutable {
+            connectInBackground(std::move(done), withBoxes);
+        });
         return;
     }
     if (!openForConnect(withBoxes)) {

@@ -171,7 +171,8 @@ public:
     // The same connect without waiting for the drive: the port is opened (with its message
     // as above) and the probe written at once; `done` is called with the answer from the event
     // loop (a second call while the probe runs only adds its `done`). Put off while the line is
-    // held. A port that offers nothing to watch is waited for at once.
+    // held, and after an exchange on its way in the background. A port that offers nothing to
+    // watch is waited for at once.
     void ConnectDriveInBackground(std::function<void(bool connected)> done = {}) {
         connectInBackground(std::move(done), true);
     }
@@ -179,11 +180,12 @@ public:
     bool backgroundPending() const { return driver_.background() != nullptr; }
     // An exchangeInBackground on its way (a connect is not one).
     bool backgroundExchangePending() const;
-    // One exchange as exchange() makes it, without waiting for the drive: written at once (after
-    // what is on its way in the background), its reply taken from the event loop, and `done`
-    // called from the event loop with the result. Another use of the port waits for it and its
-    // `done` still follows. Put off while the line is held. Waited for at once on a port that
-    // offers nothing to watch (done is then called before this returns).
+    // One exchange as exchange() makes it, without waiting for the drive: written at once, its
+    // reply taken from the event loop, and `done` called from the event loop with the result.
+    // Another use of the port waits for it and its `done` still follows. Put off while the line
+    // is held or another operation is on its way in the background (it follows that one's end,
+    // in the order asked; nothing holds the windows meanwhile). Waited for at once on a port
+    // that offers nothing to watch (done is then called before this returns).
     void exchangeInBackground(const FrameRequest& request, const ExchangeOptions& options,
                               std::function<void(const ExchangeResult&)> done);
     // Takes what has arrived for the operation in the background (the event loop calls it;

@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <utility>
 
 LinkDriver::LinkDriver(LineExchanger& line, SerialPort& port, Clock& clock)
     : line_(line), port_(port), clock_(clock) {
@@ -36,6 +37,13 @@ void LinkDriver::post(std::function<void()> work) {
     putOff_.push_back(std::move(work));
     if (!held())
         putOffTimer_.start();
+}
+
+void LinkDriver::afterBackground(std::function<void()> work) {
+    if (pending_)
+        afterBackground_.push_back(std::move(work));
+    else
+        post(std::move(work));
 }
 
 void LinkDriver::release() {
@@ -139,9 +147,12 @@ void LinkDriver::finishBackground() {
 void LinkDriver::ended(std::unique_ptr<Pending> p) {
     if (p->done)
         p->done(*p->op);
+    for (auto& work : std::exchange(afterBackground_, {}))
+        post(std::move(work));
 }
 
 void LinkDriver::abandonBackground() {
+    afterBackground_.clear();
     if (!pending_)
         return;
     stopWatching();

@@ -46,6 +46,10 @@ public:
     void whenFree(std::function<void()> work);
     // Runs `work` from the event loop once the line is free, after what was put off before it.
     void post(std::function<void()> work);
+    // The same once the operation in the background has ended too (its `done` told first): a
+    // background request that comes while another is on its way follows it, rather than
+    // holding the windows while it waits for it.
+    void afterBackground(std::function<void()> work);
     // Holds the line for as long as it lives, as a wait does: the link's own box about the line
     // is part of the operation that shows it, and what the event loop asks meanwhile waits.
     class Hold {
@@ -109,5 +113,6 @@ private:
     bool inNotifier_ = false; // continueBackground runs from the notifier's signal
     QTimer stepTimer_;
     std::vector<std::function<void()>> putOff_;
+    std::vector<std::function<void()>> afterBackground_;
     QTimer putOffTimer_;
 };

@@ -219,6 +219,50 @@ TEST_F(Link, AReplyUpToASecondPastItsTimeOutIsTakenAndALaterOneIsNot) {
     EXPECT_EQ(answer->value, 9u);
 }
 
+// A background request that comes while another is on its way follows it, in the order asked,
+// rather than holding the windows while it waits (a click meanwhile is taken at once): an
+// exchange behind a connect, a connect behind an exchange.
+TEST_F(Link, ABackgroundRequestFollowsTheOneOnItsWayWithoutWaitingForIt) {
+    WatchedFakePort line(clock);
+    CommLink watched{context, line, clock, installedAsker()};
+    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    watched.setPortsFound({QStringLiteral("COM1")});
+    QStringList ended;
+    auto step = [&] {
+        for (int i = 0; i < 1000 && (watched.backgroundPending() || ended.size() < 3); ++i) {
+            clock.advance(10);
+            watched.continueBackground();
+            QCoreApplication::processEvents();
+        }
+    };
+    for (const bool connectFirst : {true, false}) {
+        SCOPED_TRACE(connectFirst ? "connect, then exchange" : "exchange, then connect");
+        ASSERT_EQ(watched.OpenCommPort(), 0);
+        ended.clear();
+        const std::size_t writes = line.writes.size();
+        for (int i = 0; i < 3; ++i)
+            line.queueReply(inverterReply('R', 0, 7), 50);
+        auto exchange = [&](const char* name) {
+            watched.exchangeInBackground(watched.request(QStringLiteral("0000"), 'R'), watched.mainOptions(),
+                                         [&, name](const ExchangeResult& r) {
+                                             ended << QString::fromLatin1(name) + (r.error ? "!" : "");
+                                         });
+        };
+        auto connect = [&] {
+            watched.ConnectDriveInBackground([&](bool ok) { ended << (ok ? "connect" : "connect!"); });
+        };
+        connectFirst ? connect() : exchange("first");
+        exchange("second");
+        connectFirst ? exchange("third") : connect();
+        EXPECT_EQ(line.writes.size() - writes, 1u) << "the first alone went out";
+        EXPECT_TRUE(ended.isEmpty());
+        step();
+        EXPECT_EQ(ended, connectFirst ? QStringList({"connect", "second", "third"})
+                                      : QStringList({"first", "second", "connect"}));
+        EXPECT_EQ(line.writes.size() - writes, 3u);
+    }
+}
+
 TEST_F(Link, WrongSumOrCrcFailsWithZero) {
     open();
     Bytes bad = inverterReply('R', 0, 7);
