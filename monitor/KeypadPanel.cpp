@@ -107,8 +107,9 @@ bool KeypadPanel::connectAwaited() {
             self->exchangeEnded(n, !ok);
     });
     awaitExchange(false);
-    // Hidden meanwhile: the connect goes on without the window; the link keeps its answer.
-    return awaitedOver_ ? !awaitedFailed_ : link_.ConnectDriveKept();
+    // Closed meanwhile: the connect goes on without the window (the link takes its answer), and
+    // nothing waits for it.
+    return awaitedOver_ && !awaitedFailed_;
 }
 
 void KeypadPanel::windowShown() {
@@ -174,7 +175,10 @@ void KeypadPanel::RunPanelLoop() {
     if (directInput_)
         leaveDirectInput();
     findKeyParameters();
-    if (connectAwaited()) {
+    const bool connected = connectAwaited();
+    if (!view_.isShown()) {
+        // Closed while its connect was on its way: nothing to run and nobody to tell.
+    } else if (connected) {
         runPasses();
     } else {
         link_.tellCannotConnect();
@@ -230,6 +234,8 @@ void KeypadPanel::runPasses() {
     view_.showLamps(0);
     view_.showLed(kBlank4);
     blinkTimer_.stop();
+    // Ended by the window closing too: the next opening starts a loop again.
+    panelRunning_ = false;
 }
 
 void KeypadPanel::runPass() {

@@ -406,6 +406,40 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
     }
 }
 
+// Closed while its connect is on its way, the keypad tells nothing and waits for nothing; opened
+// again, its loop starts and polls.
+TEST_F(Panel, ClosedDuringItsConnectTheKeypadStartsAgainWhenOpened) {
+    WatchedFakePort line(clock);
+    linktest::InOrderDrive answering(line, clock);
+    CommLink watched(context, line, clock, installedAsker());
+    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    watched.setPortsFound({QStringLiteral("COM1")});
+    WaitingView user(clock);
+    KeypadPanel keypad(context, options, watched, user);
+    user.atWait = [&] { keypad.closePanel(); };
+    keypad.RunPanelLoop();
+    EXPECT_FALSE(user.keysVisible);
+    EXPECT_TRUE(prompter.texts().isEmpty());
+    EXPECT_TRUE(watched.backgroundPending()) << "the connect goes on without the window";
+
+    user.atWait = [&] {
+        for (; watched.backgroundPending(); clock.advance(1))
+            watched.continueBackground();
+        QCoreApplication::processEvents();
+    };
+    int passes = 0;
+    user.script = [&](int p) {
+        passes = p;
+        if (p == 3)
+            keypad.endLoop();
+    };
+    user.shown = true;
+    keypad.windowShown();
+    keypad.armStart();
+    keypad.startDelayElapsed();
+    EXPECT_EQ(passes, 3);
+}
+
 TEST_F(Panel, KeyAreasTakeNoClicksWhileTheLoopIsNotRunning) {
     panel.pressRun();
     panel.pressUp();
