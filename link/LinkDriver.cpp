@@ -48,8 +48,14 @@ void LinkDriver::afterBackground(std::function<void()> work) {
 
 void LinkDriver::release() {
     --held_;
-    if (!held() && !putOff_.empty())
+    if (held())
+        return;
+    if (!putOff_.empty())
         putOffTimer_.start();
+    // The operation in the background was not stepped while the line was held (a box up when
+    // its time-out came): it is now, or it would wait for a byte that may never come.
+    if (pending_)
+        stepTimer_.start(0);
 }
 
 void LinkDriver::runPutOff() {

@@ -7,6 +7,7 @@
 #include "support/FakeSerialPort.h"
 #include "support/InstalledAsker.h"
 #include "support/ScriptedPrompter.h"
+#include "support/WatchedFakePort.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -148,6 +149,39 @@ TEST_F(Link, AConnectAskedWhileTheLinksOwnBoxIsUpWaitsForIt) {
     EXPECT_EQ(second, std::optional<bool>(false));
     link.tellConnectionLost();
     EXPECT_EQ(prompter.boxes().size(), 1u);
+}
+
+// A background exchange whose time-out comes while a box of the link's holds the line is stepped
+// once the box is gone: it ends, and what follows it goes out, even from a drive that never
+// sends a byte.
+TEST_F(Link, ABackgroundExchangeStalledUnderABoxEndsOnceTheBoxIsGone) {
+    PrompterWithEvents prompter;
+    WatchedFakePort line(clock); // no drive behind it
+    CommLink watched{context, line, clock, installedAsker()};
+    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
+    watched.setPortsFound({QStringLiteral("COM1")});
+    std::optional<bool> connected;
+    watched.ConnectDriveInBackground([&](bool ok) { connected = ok; });
+    for (int i = 0; i < 10000 && !connected; ++i) {
+        clock.advance(1);
+        watched.continueBackground();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(connected, std::optional<bool>(false));
+    std::optional<ExchangeResult> answer;
+    watched.exchangeInBackground(watched.request(QStringLiteral("0000"), 'R'), watched.mainOptions(),
+                                 [&](const ExchangeResult& r) { answer = r; });
+    prompter.duringBox = [&] {
+        clock.advance(watched.replyTimeoutMs() + 1000);
+        watched.continueBackground(); // its time-out fires under the box
+    };
+    prompter.answer(BoxAnswer::Ok);
+    watched.tellConnectionLost();
+    EXPECT_EQ(prompter.boxes().size(), 1u);
+    runEventsUntil([&] { return answer.has_value(); });
+    ASSERT_TRUE(answer);
+    EXPECT_TRUE(answer->error);
+    EXPECT_FALSE(watched.backgroundPending());
 }
 
 // While the drive commands are greyed the link asks again in the background, with no box even
