@@ -128,8 +128,14 @@ bool LinkDriver::stepBackground(LineExchanger::Wait& wait) {
 }
 
 void LinkDriver::continueBackground() {
-    if (!pending_ || held())
+    if (!pending_)
         return;
+    if (held()) {
+        // Stepped when the line is free again (release): until then bytes waiting would wake the
+        // notifier again and again.
+        stopWatching();
+        return;
+    }
     LineExchanger::Wait wait;
     const bool over = stepBackground(wait);
     if (!over) {
