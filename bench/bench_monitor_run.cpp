@@ -254,8 +254,11 @@ void BM_RunPacing(benchmark::State& state) {
     QCoreApplication::processEvents();
     MonitorModel& model = monitor.model();
     setUpChannels(model, items);
-    // What the window's activation does: the link measured, the time base set to the shortest.
+    // What the window's activation does: the link measured, the time base set to the shortest
+    // (the measurement runs from the event loop).
     model.connectAndMeasure();
+    while (model.activating())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const int shortestMs = model.timeBaseEdit.minimum / 5; // five samples a division
     if (periodMs == 0) {
         // The shortest, as the activation left it.
