@@ -54,7 +54,7 @@ void LinkDriver::release() {
         putOffTimer_.start();
     // The operation in the background was not stepped while the line was held (a box up when
     // its time-out came): it is now, or it would wait for a byte that may never come.
-    if (pending_)
+    if (std::exchange(stepPutOff_, false) && pending_)
         stepTimer_.start(0);
 }
 
@@ -133,6 +133,7 @@ void LinkDriver::continueBackground() {
     if (held()) {
         // Stepped when the line is free again (release): until then bytes waiting would wake the
         // notifier again and again.
+        stepPutOff_ = true;
         stopWatching();
         return;
     }

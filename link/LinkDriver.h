@@ -111,6 +111,7 @@ private:
     std::unique_ptr<Pending> pending_;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool inNotifier_ = false; // continueBackground runs from the notifier's signal
+    bool stepPutOff_ = false; // a step came while the line was held
     QTimer stepTimer_;
     std::vector<std::function<void()>> putOff_;
     std::vector<std::function<void()>> afterBackground_;
