@@ -525,19 +525,13 @@ void CommLink::connectInBackground(std::function<void(bool)> done, bool withBoxe
             tell(port_.pollHandle() < 0, [done = std::move(done)] { done(false); });
         return;
     }
-    if (driver_.held()) {
-        driver_.post([this, done = std::move(done), withBoxes]() mutable {
-            connectInBackground(std::move(done), withBoxes);
-        });
-        return;
-    }
     if (connecting_) {
         if (done)
             connectDone_.push_back(std::move(done));
         return;
     }
-    if (driver_.background()) {
-        // An exchange on its way: the connect follows it rather than wait for it here.
+    if (driver_.held() || driver_.background()) {
+        // The connect follows what holds the line or is on its way rather than wait for it here.
         driver_.afterBackground([this, done = std::move(done), withBoxes]() mutable {
             connectInBackground(std::move(done), withBoxes);
         });

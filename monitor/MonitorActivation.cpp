@@ -73,9 +73,9 @@ void MonitorModel::activationLeft() {
 }
 
 void MonitorModel::readOnlineBase(int which) {
-    const ConversionBaseParameters p = conversionBaseParameters(ctx_);
     if (which > 1)
         return MeasureCommSpeed();
+    const ConversionBaseParameters p = conversionBaseParameters(ctx_);
     const int index = which == 0 ? p.voltIndex : p.currentIndex;
     if (!opt_.onlineCurrentVoltageBase.checked() || !portOk_ || index < 0)
         return readOnlineBase(which + 1);

@@ -156,17 +156,11 @@ TEST_F(Link, AConnectAskedWhileTheLinksOwnBoxIsUpWaitsForIt) {
 // sends a byte.
 TEST_F(Link, ABackgroundExchangeStalledUnderABoxEndsOnceTheBoxIsGone) {
     PrompterWithEvents prompter;
-    WatchedFakePort line(clock); // no drive behind it
-    CommLink watched{context, line, clock, installedAsker()};
-    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-    watched.setPortsFound({QStringLiteral("COM1")});
+    WatchedLink rig(context, clock, installedAsker()); // no drive behind it
+    CommLink& watched = rig.link;
     std::optional<bool> connected;
     watched.ConnectDriveInBackground([&](bool ok) { connected = ok; });
-    for (int i = 0; i < 10000 && !connected; ++i) {
-        clock.advance(1);
-        watched.continueBackground();
-        QCoreApplication::processEvents();
-    }
+    rig.stepUntil([&] { return connected.has_value(); });
     ASSERT_EQ(connected, std::optional<bool>(false));
     std::optional<ExchangeResult> answer;
     watched.exchangeInBackground(watched.request(QStringLiteral("0000"), 'R'), watched.mainOptions(),

@@ -223,18 +223,10 @@ TEST_F(Link, AReplyUpToASecondPastItsTimeOutIsTakenAndALaterOneIsNot) {
 // rather than holding the windows while it waits (a click meanwhile is taken at once): an
 // exchange behind a connect, a connect behind an exchange.
 TEST_F(Link, ABackgroundRequestFollowsTheOneOnItsWayWithoutWaitingForIt) {
-    WatchedFakePort line(clock);
-    CommLink watched{context, line, clock, installedAsker()};
-    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-    watched.setPortsFound({QStringLiteral("COM1")});
+    WatchedLink rig(context, clock, installedAsker());
+    CommLink& watched = rig.link;
+    WatchedFakePort& line = rig.line;
     QStringList ended;
-    auto step = [&] {
-        for (int i = 0; i < 1000 && (watched.backgroundPending() || ended.size() < 3); ++i) {
-            clock.advance(10);
-            watched.continueBackground();
-            QCoreApplication::processEvents();
-        }
-    };
     for (const bool connectFirst : {true, false}) {
         SCOPED_TRACE(connectFirst ? "connect, then exchange" : "exchange, then connect");
         ASSERT_EQ(watched.OpenCommPort(), 0);
@@ -256,7 +248,7 @@ TEST_F(Link, ABackgroundRequestFollowsTheOneOnItsWayWithoutWaitingForIt) {
         connectFirst ? exchange("third") : connect();
         EXPECT_EQ(line.writes.size() - writes, 1u) << "the first alone went out";
         EXPECT_TRUE(ended.isEmpty());
-        step();
+        rig.stepUntil([&] { return ended.size() == 3 && !watched.backgroundPending(); });
         EXPECT_EQ(ended, connectFirst ? QStringList({"connect", "second", "third"})
                                       : QStringList({"first", "second", "connect"}));
         EXPECT_EQ(line.writes.size() - writes, 3u);

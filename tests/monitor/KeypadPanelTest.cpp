@@ -371,10 +371,8 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
         const auto boxesBefore = prompter.texts().size();
         CheckingAsker asker;
         asker.inner = &installedAsker();
-        WatchedFakePort line(clock); // no drive behind it
-        CommLink watched(context, line, clock, asker);
-        watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-        watched.setPortsFound({QStringLiteral("COM1")});
+        WatchedLink rig(context, clock, asker); // no drive behind it
+        CommLink& watched = rig.link;
         asker.duringBox = [&] { watched.tellConnectionLost(); };
         if (checkStartedIt)
             watched.ConnectDriveInBackground([&](bool ok) {
@@ -387,12 +385,7 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
         std::vector<qint64> waitsAt; // the clock as each wait in the event loop began
         waiting.atWait = [&] {
             waitsAt.push_back(clock.now());
-            while (watched.backgroundPending()) {
-                watched.continueBackground();
-                if (watched.backgroundPending())
-                    clock.advance(1);
-            }
-            QCoreApplication::processEvents();
+            rig.stepAll();
         };
         keypad.RunPanelLoop();
         ASSERT_FALSE(waitsAt.empty());
@@ -409,11 +402,9 @@ TEST_F(Panel, TheConnectToASilentDriveIsAwaitedInTheEventLoopThenSaysSoOnce) {
 // Closed while its connect is on its way, the keypad tells nothing and waits for nothing; opened
 // again, its loop starts and polls.
 TEST_F(Panel, ClosedDuringItsConnectTheKeypadStartsAgainWhenOpened) {
-    WatchedFakePort line(clock);
-    linktest::InOrderDrive answering(line, clock);
-    CommLink watched(context, line, clock, installedAsker());
-    watched.setPortPathResolver([](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-    watched.setPortsFound({QStringLiteral("COM1")});
+    WatchedLink rig(context, clock, installedAsker());
+    CommLink& watched = rig.link;
+    linktest::InOrderDrive answering(rig.line, clock);
     WaitingView user(clock);
     KeypadPanel keypad(context, options, watched, user);
     user.atWait = [&] { keypad.closePanel(); };
@@ -422,11 +413,7 @@ TEST_F(Panel, ClosedDuringItsConnectTheKeypadStartsAgainWhenOpened) {
     EXPECT_TRUE(prompter.texts().isEmpty());
     EXPECT_TRUE(watched.backgroundPending()) << "the connect goes on without the window";
 
-    user.atWait = [&] {
-        for (; watched.backgroundPending(); clock.advance(1))
-            watched.continueBackground();
-        QCoreApplication::processEvents();
-    };
+    user.atWait = [&] { rig.stepAll(); };
     int passes = 0;
     user.script = [&](int p) {
         passes = p;

@@ -4,6 +4,8 @@
 #include "support/MonitorFixture.h"
 #include "support/WatchedFakePort.h"
 
+#include <optional>
+
 #include "core/ValueRules.h"
 #include "monitor/ContinuousRecorder.h"
 
@@ -663,60 +665,43 @@ TEST_F(Monitor, ActivationBehindALateReplyStaysConnectedAndMeasuresTheLink) {
 // line brings the same outcome a waiting activation had, for a drive that answers and for one
 // that has gone; a window left meanwhile ends the pass after the exchange under way.
 TEST_F(Monitor, TheActivationAsksTheDriveWithoutHoldingTheLine) {
-    enum class Case { Answers, Gone, Left };
-    for (const Case c : {Case::Answers, Case::Gone, Case::Left}) {
-        SCOPED_TRACE(int(c));
-        WatchedFakePort watched(clock);
-        watched.responder = port.responder;
-        CommLink watchedLink(context, watched, clock, installedAsker());
-        watchedLink.setPortPathResolver(
-            [](const QString& name) { return QStringLiteral("/dev/fake-") + name; });
-        watchedLink.setPortsFound({QStringLiteral("COM1")});
-        MonitorModel m(context, opts, watchedLink);
+    struct Row {
+        bool answers, left;
+        std::size_t writes;        // the activation's requests
+        std::optional<int> itemMs; // the item time it leaves (none: as it was)
+    };
+    for (const Row& r : {Row{true, false, 1 + 5, 100}, Row{false, false, 2, 500}, Row{true, true, 1, {}}}) {
+        SCOPED_TRACE(testing::Message() << r.answers << r.left);
+        WatchedLink rig(context, clock, installedAsker());
+        rig.line.responder = port.responder;
+        MonitorModel m(context, opts, rig.link);
         m.EraseMonitorSetupUnlessKept();
         ASSERT_TRUE(m.BuildMonitorItemLists());
         m.RestoreMonitorSetup();
         opts.timedTestReads.setPosition(5);
         opts.readTimeMargin.setPosition(50);
         replyMs = 37;
-        driveAnswers = c != Case::Gone;
+        driveAnswers = r.answers;
         const MonitorRunState before = m.runState();
         const qint64 start = clock.now();
         m.connectAndMeasure();
         EXPECT_TRUE(m.activating());
-        EXPECT_EQ(watched.writes.size(), 1u) << "the probe alone";
+        EXPECT_EQ(rig.line.writes.size(), 1u) << "the probe alone";
         EXPECT_EQ(clock.now(), start);
         bool ran = false;
-        watchedLink.whenLineFree([&] { ran = true; });
+        rig.link.whenLineFree([&] { ran = true; });
         EXPECT_TRUE(ran) << "the line is free for the user's command";
-        if (c == Case::Left)
+        if (r.left)
             m.activationLeft();
 
-        while (m.activating()) {
-            watchedLink.continueBackground();
-            clock.advance(1);
-            QCoreApplication::processEvents();
-        }
-        EXPECT_EQ(watchedLink.driveCommandsOn(), c != Case::Gone);
-        switch (c) {
-        case Case::Answers:
-            EXPECT_TRUE(m.portOk());
-            EXPECT_TRUE(m.runState().startEnabled);
-            EXPECT_EQ(m.runState().minItemTimeMs, 100);
-            EXPECT_EQ(watched.writes.size(), 1u + 5u);
-            break;
-        case Case::Gone:
-            EXPECT_FALSE(m.portOk());
-            EXPECT_FALSE(m.runState().startEnabled);
-            EXPECT_EQ(m.runState().minItemTimeMs, 500);
-            EXPECT_LE(clock.now() - start, 2 * watchedLink.replyTimeoutMs() + 1000 + 10);
-            break;
-        case Case::Left:
-            EXPECT_EQ(watched.writes.size(), 1u);
-            EXPECT_EQ(m.runState().startEnabled, before.startEnabled);
-            EXPECT_EQ(m.runState().minItemTimeMs, before.minItemTimeMs);
-            break;
-        }
+        rig.stepUntil([&] { return !m.activating(); });
+        EXPECT_LE(clock.now() - start, 2 * rig.link.replyTimeoutMs() + 1000 + 10);
+        EXPECT_EQ(rig.line.writes.size(), r.writes);
+        EXPECT_EQ(rig.link.driveCommandsOn(), r.answers);
+        EXPECT_EQ(m.runState().minItemTimeMs, r.itemMs.value_or(before.minItemTimeMs));
+        EXPECT_EQ(m.runState().startEnabled, r.itemMs ? r.answers : before.startEnabled);
+        if (r.itemMs)
+            EXPECT_EQ(m.portOk(), r.answers);
     }
     EXPECT_TRUE(prompter.texts().isEmpty()) << "a gone drive is told by the disabled Start";
 }
